@@ -1,0 +1,19 @@
+# The engine's subsystems above the core call each other as the design requires, so they form one
+# library. Each subsystem folder may add a CMake fragment "<folder>/Sources.cmake" for generated
+# sources and extra dependencies; plain .cpp files are picked up by globbing.
+set(NORVEX_SUBSYSTEMS engine scene renderer effects ui gameplay audio online game scriptapi)
+norvex_glob_sources(NORVEX_SOURCES ${NORVEX_SUBSYSTEMS})
+set(NORVEX_EXTRA_SOURCES)
+set(NORVEX_EXTRA_LIBS)
+foreach(sub ${NORVEX_SUBSYSTEMS})
+  if(EXISTS ${PROJECT_SOURCE_DIR}/${sub}/Sources.cmake)
+    include(${PROJECT_SOURCE_DIR}/${sub}/Sources.cmake)
+  endif()
+endforeach()
+if(NORVEX_SOURCES OR NORVEX_EXTRA_SOURCES)
+  add_library(norvex STATIC ${NORVEX_SOURCES} ${NORVEX_EXTRA_SOURCES})
+  target_link_libraries(norvex PUBLIC core platform ${NORVEX_EXTRA_LIBS})
+  set(NORVEX_TOP_LIBRARY norvex)
+else()
+  set(NORVEX_TOP_LIBRARY core)
+endif()

@@ -1,0 +1,88 @@
+// ctest-labels: thread
+#include "platform/os/Clock.h"
+#include "platform/os/Sync.h"
+#include "platform/os/Thread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+TEST(OsSync, AutoResetEventReleasesOneWaitAndClears)
+{
+    os::Event event(false);
+    EXPECT_FALSE(event.Wait(0));
+    event.Set();
+    EXPECT_TRUE(event.Wait(0));
+    EXPECT_FALSE(event.Wait(0));
+}
+
+TEST(OsSync, ManualResetEventStaysSetUntilReset)
+{
+    os::Event event(true);
+    event.Set();
+    EXPECT_TRUE(event.Wait(0));
+    EXPECT_TRUE(event.Wait(0));
+    event.Reset();
+    EXPECT_FALSE(event.Wait(1));
+}
+
+TEST(OsSync, SemaphoreRefusesToPassItsMaximum)
+{
+    os::Semaphore semaphore(0, 2);
+    EXPECT_TRUE(semaphore.Release());
+    EXPECT_TRUE(semaphore.Release());
+    EXPECT_FALSE(semaphore.Release());
+    EXPECT_TRUE(semaphore.Wait(0));
+    EXPECT_TRUE(semaphore.Wait(0));
+    EXPECT_FALSE(semaphore.Wait(0));
+}
+
+TEST(OsSync, CriticalSectionIsRecursiveAndTryEnterFailsForOtherThreads)
+{
+    os::CriticalSection section;
+    section.Enter();
+    EXPECT_TRUE(section.TryEnter());
+    struct Probe
+    {
+        os::CriticalSection* section;
+        std::atomic<bool> held{true};
+    } probe{&section};
+    os::Thread other;
+    ASSERT_TRUE(other.Start("TryEnter", [](void* arg) {
+        auto* p = static_cast<Probe*>(arg);
+        const bool held = p->section->TryEnter();
+        if (held)
+            p->section->Leave();
+        p->held.store(held);
+    }, &probe));
+    other.Join();
+    EXPECT_FALSE(probe.held.load());
+    section.Leave();
+    section.Leave();
+}
+
+TEST(OsThread, ThreadsGetDistinctIdsAndTheEntryRuns)
+{
+    std::atomic<uint32_t> seen{0};
+    os::Thread thread;
+    ASSERT_TRUE(thread.Start("Worker", [](void* arg) {
+        static_cast<std::atomic<uint32_t>*>(arg)->store(os::CurrentThreadId());
+    }, &seen));
+    const uint32_t id = thread.GetId();
+    thread.Join();
+    EXPECT_NE(id, 0u);
+    EXPECT_EQ(seen.load(), id);
+    EXPECT_NE(id, os::CurrentThreadId());
+}
+
+TEST(OsClock, ManualCounterIsUnderTestControl)
+{
+    os::EnableManualCounter(1000);
+    EXPECT_EQ(os::QueryCounter(), 1000);
+    os::AdvanceManualCounter(os::kCounterFrequency);
+    EXPECT_EQ(os::QueryCounter(), 1000 + os::kCounterFrequency);
+    os::DisableManualCounter();
+    const int64_t a = os::QueryCounter();
+    os::Sleep(2);
+    EXPECT_GT(os::QueryCounter(), a);
+}

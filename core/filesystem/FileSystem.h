@@ -97,6 +97,7 @@ private:
     Route RoutePath(const char* joined);
     std::unique_ptr<FileSystemIteratorInternals> CreateIterator(const char* path, const char* pattern);
     size_t UpperBound(const char* name) const;
+    void InsertMountPoint(std::unique_ptr<FileSystemMountPoint> mount);
 
     os::CriticalSection m_lock;
     std::vector<std::unique_ptr<FileSystemMountPoint>> m_mounts;
@@ -107,3 +108,8 @@ private:
 };
 
 extern FileSystem gFileSystem;
+
+// Builds a container mount point (defined beside the container classes); check IsValid.
+std::unique_ptr<FileSystemMountPoint> CreateContainerMountPoint(const char* name, const char* dataFilePath,
+                                                                uint32_t readerGroup, uint32_t hashMultiplier,
+                                                                uint32_t extraParts);

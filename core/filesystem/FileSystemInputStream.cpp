@@ -1,10 +1,13 @@
 #include "core/filesystem/FileSystemInputStream.h"
 
-bool FileSystemInputStream::ReadLine(char* buffer, uint32_t size)
+bool FileSystemInputStream::ReadLine(char* buffer, uint32_t size, uint32_t* consumed)
 {
+    if (consumed != nullptr)
+        *consumed = 0;
     if (buffer == nullptr || size == 0)
         return false;
     uint32_t stored = 0;
+    uint32_t taken = 0;
     bool sawAnything = false;
     bool fits = true;
     uint8_t byte = 0;
@@ -12,8 +15,12 @@ bool FileSystemInputStream::ReadLine(char* buffer, uint32_t size)
     bool pending = false;
     for (;;)
     {
-        if (!pending && !ReadByte(byte))
-            break;
+        if (!pending)
+        {
+            if (!ReadByte(byte))
+                break;
+            ++taken;
+        }
         pending = false;
         sawAnything = true;
         if (byte == '\n')
@@ -23,6 +30,7 @@ bool FileSystemInputStream::ReadLine(char* buffer, uint32_t size)
             uint8_t next = 0;
             if (!ReadByte(next))
                 break;
+            ++taken;
             if (next == '\n')
                 break;
             if (stored + 1 >= size)
@@ -43,5 +51,7 @@ bool FileSystemInputStream::ReadLine(char* buffer, uint32_t size)
         buffer[stored++] = static_cast<char>(byte);
     }
     buffer[stored] = '\0';
+    if (consumed != nullptr)
+        *consumed = taken;
     return sawAnything && fits;
 }

@@ -27,6 +27,7 @@ public:
 
     // Reads one line ending in "\n", "\r\n" or the end of the stream into `buffer` (terminated,
     // without the line end). An empty line is a line; false at the end of the stream with nothing
-    // read, or when the line needs more than size - 1 bytes.
-    bool ReadLine(char* buffer, uint32_t size);
+    // read, or when the line needs more than size - 1 bytes. `consumed`, when given, receives the
+    // bytes taken from the stream, line end included.
+    bool ReadLine(char* buffer, uint32_t size, uint32_t* consumed = nullptr);
 };

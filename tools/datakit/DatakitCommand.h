@@ -22,3 +22,7 @@ int RunDatakit(const std::vector<std::string>& arguments);
 int RunPackCommand(const std::vector<std::string>& arguments);
 int RunListCommand(const std::vector<std::string>& arguments);
 int RunExtractCommand(const std::vector<std::string>& arguments);
+
+// The record subcommands (RecordCommands.cpp).
+int RunRecordPrintCommand(const std::vector<std::string>& arguments);
+int RunRecordWriteCommand(const std::vector<std::string>& arguments);

@@ -1,6 +1,7 @@
 #include "platform/audio/AdpcmDecoder.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace audio
 {
@@ -12,6 +13,7 @@ constexpr int32_t kCoefficient1[7] = {256, 512, 0, 192, 240, 460, 392};
 constexpr int32_t kCoefficient2[7] = {0, -256, 0, 64, 0, -208, -232};
 constexpr uint32_t kPredictorCount = 7;
 constexpr uint32_t kHeaderBytes = 7;
+constexpr int32_t kMaxDelta = INT32_MAX / 768;
 
 struct ChannelState
 {
@@ -34,7 +36,8 @@ int16_t Expand(ChannelState& state, uint32_t nibble)
     predicted = std::clamp(predicted + signedNibble * state.delta, -32768, 32767);
     state.sample2 = state.sample1;
     state.sample1 = predicted;
-    state.delta = std::max(kAdaptation[nibble] * state.delta / 256, 16);
+    // Corrupt data can grow the step without end; the cap keeps the next product in range.
+    state.delta = std::clamp(kAdaptation[nibble] * state.delta / 256, 16, kMaxDelta);
     return int16_t(predicted);
 }
 } // namespace

@@ -45,6 +45,12 @@ TEST(AudioAdpcm, PredictionTruncatesTowardZeroAndClamps)
     const std::vector<uint8_t> loud = {0x01, 16, 0, 0x30, 0x75, 0, 0, 0x70};
     ASSERT_EQ(audio::DecodeAdpcmBlock(loud.data(), uint32_t(loud.size()), 1, frames, 4), 4u);
     EXPECT_EQ(frames[2], 32767);
+    // Nibble 8 keeps multiplying the step by three: a long run must stay well defined.
+    std::vector<uint8_t> growing = {0x00, 0xFF, 0x7F, 0, 0, 0, 0};
+    growing.resize(7 + 400, 0x88);
+    std::vector<int16_t> many(2 + 800);
+    EXPECT_EQ(audio::DecodeAdpcmBlock(growing.data(), uint32_t(growing.size()), 1, many.data(), 802), 802u);
+    EXPECT_EQ(many.back(), -32768);
 }
 
 TEST(AudioAdpcm, RefusesBadPredictorsAndShortHeaders)

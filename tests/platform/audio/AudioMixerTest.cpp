@@ -186,6 +186,41 @@ TEST_F(AudioMixer, FrequencyRatioAndSourceRateSetTheReadRate)
     EXPECT_EQ(fast->GetFrequencyRatio(), audio::kMinFrequencyRatio);
 }
 
+// Counts rising zero crossings of one output channel.
+int RisingCrossings(const std::vector<float>& out, uint32_t channels)
+{
+    int crossings = 0;
+    for (size_t i = channels; i < out.size(); i += channels)
+        crossings += out[i - channels] < 0.0f && out[i] >= 0.0f;
+    return crossings;
+}
+
+TEST_F(AudioMixer, ResampledToneKeepsItsPitchTimesTheRatio)
+{
+    MakeEngine(1);
+    // One second of a 440 Hz tone at 22050 Hz, started just after a crossing.
+    std::vector<int16_t> tone(22050);
+    for (size_t i = 0; i < tone.size(); ++i)
+        tone[i] = int16_t(std::lrint(16000.0 * std::sin(2.0 * M_PI * 440.0 * (double(i) + 0.5) / 22050.0)));
+    const std::vector<uint8_t> bytes = Pcm16(tone);
+    audio::SourceVoice* voice = MakeVoice(1, 22050);
+    voice->SubmitBuffer(BufferOf(bytes));
+    voice->Start();
+    EXPECT_NEAR(RisingCrossings(Render(100), 1), 440, 1);
+    voice->Destroy();
+
+    voice = MakeVoice(1, 22050);
+    voice->SetFrequencyRatio(1.5f);
+    voice->SubmitBuffer(BufferOf(bytes));
+    voice->Start();
+    const std::vector<float> out = Render(50);
+    EXPECT_NEAR(RisingCrossings(out, 1), 330, 1) << "660 Hz for half a second";
+    float peak = 0.0f;
+    for (float sample : out)
+        peak = std::max(peak, std::fabs(sample));
+    EXPECT_NEAR(peak, 16000.0f / 32768.0f, 0.01f);
+}
+
 TEST_F(AudioMixer, VolumeAndMatrixMixVoicesIntoTheBus)
 {
     MakeEngine(2);

@@ -1,4 +1,5 @@
 #include "core/Crc32.h"
+#include "core/filesystem/FileReader.h"
 #include "core/reflection/ObjectRecord.h"
 #include "support/AllPropertyTypes.h"
 #include "support/ConsoleCapture.h"
@@ -375,4 +376,38 @@ TEST_F(ObjectRecordTest, SaveAndLoadThroughTheFileSystemRefusingTruncatedFiles)
     EXPECT_TRUE(capture.Contains("truncated", CONSOLE_ERROR));
     EXPECT_EQ(untouched.m_text, "before");
     EXPECT_FALSE(untouched.LoadFromFile((folder / "missing").c_str(), "bin", nullptr, 0));
+}
+
+TEST_F(ObjectRecordTest, TableReadsSizedPayloadsFromAFileReader)
+{
+    AlphaDerived first;
+    first.m_text = "one";
+    AlphaDerived second;
+    second.m_text = "two";
+    std::string bytes;
+    for (AlphaDerived* object : {&first, &second})
+    {
+        const std::vector<uint8_t> record = RecordOf(*object, 0);
+        bytes.append(record.begin(), record.end());
+    }
+    TempFolder folder;
+    folder.WriteFile("pair.bin", bytes);
+    folder.WriteFile("cut.bin", bytes.substr(0, bytes.size() - 1));
+
+    const RTTIPropertiesBase* table = AlphaDerived::StaticClassProperties();
+    Dynarray<uint8_t> scratch;
+    FileReader reader((folder / "pair.bin").c_str(), nullptr, nullptr, 0);
+    AlphaDerived a;
+    AlphaDerived b;
+    ASSERT_TRUE(table->DeserializeFromFileReader(reader, &a, scratch, 0));
+    ASSERT_TRUE(table->DeserializeFromFileReader(reader, &b, scratch, 0));
+    EXPECT_EQ(a.m_text, "one");
+    EXPECT_EQ(b.m_text, "two");
+    EXPECT_EQ(scratch.Count(), 0);
+
+    ConsoleCapture capture;
+    FileReader cut((folder / "cut.bin").c_str(), nullptr, nullptr, 0);
+    ASSERT_TRUE(table->DeserializeFromFileReader(cut, &a, scratch, 0));
+    EXPECT_FALSE(table->DeserializeFromFileReader(cut, &b, scratch, 0));
+    EXPECT_EQ(b.m_text, "two");
 }

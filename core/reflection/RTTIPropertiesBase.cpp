@@ -161,6 +161,21 @@ void RTTIPropertiesBase::SerializeObject(RecordOutput& out, const RTTIPolyBaseCl
 
 bool RTTIPropertiesBase::ValidateObject(RecordInput& in, uint32_t flags) const
 {
+    // Objects nested in objects recurse; a forged record must not run the stack out.
+    static thread_local int depth = 0;
+    if (depth >= kMaxNestingDepth)
+    {
+        gConsole.Error(2, "Record of class %s nests objects deeper than %d", GetClassName(), kMaxNestingDepth);
+        return false;
+    }
+    ++depth;
+    const bool valid = ValidateTables(in, flags);
+    --depth;
+    return valid;
+}
+
+bool RTTIPropertiesBase::ValidateTables(RecordInput& in, uint32_t flags) const
+{
     for (const RTTIPropertiesBase* table : m_classChain)
     {
         if ((flags & RTTI_OWN_CLASS_ONLY) && table != this)

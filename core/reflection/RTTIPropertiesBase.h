@@ -65,7 +65,12 @@ public:
     static RTTIPropertiesBase* FindTable(const char* className);
     void RemoveFromClassList();
 
+    // Deepest nesting of objects inside a record's objects that a read accepts.
+    static constexpr int kMaxNestingDepth = 64;
+
 private:
+    bool ValidateTables(RecordInput& in, uint32_t flags) const;
+
     Dynarray<RTTIProperty*> m_properties;
     Dynarray<RTTIProperty*> m_nameIndex;
     std::string m_className;

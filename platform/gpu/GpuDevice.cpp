@@ -152,15 +152,28 @@ uint32_t GpuDevice::GetLiveResourceCount() const
     return count;
 }
 
+uint32_t GpuDevice::OwnReferences(const GpuResource* resource) const
+{
+    uint32_t references = 1;
+    for (const GpuSurface* target : m_state.renderTargets)
+        references += target && (target == resource || target->GetContainer() == resource);
+    references += m_state.depthStencil && m_state.depthStencil == resource;
+    return references;
+}
+
+bool GpuDevice::BlocksReset(const GpuResource* resource) const
+{
+    if (resource == m_swapChain || resource == m_autoDepthStencil)
+        return resource->GetRefCount() > OwnReferences(resource); // the caller still holds one
+    return resource->MustReleaseBeforeReset();
+}
+
 uint32_t GpuDevice::GetResetBlockerCount() const
 {
     std::lock_guard<std::mutex> lock(m_resourcesMutex);
     uint32_t count = 0;
     for (const GpuResource* r = m_resources; r; r = r->m_next)
-        if (r == m_swapChain || r == m_autoDepthStencil)
-            count += r->GetRefCount() > 1; // the caller still holds a back buffer or the depth surface
-        else
-            count += r->MustReleaseBeforeReset();
+        count += BlocksReset(r);
     return count;
 }
 
@@ -324,8 +337,7 @@ Result GpuDevice::Reset(PresentParameters* params)
         {
             std::lock_guard<std::mutex> lock(m_resourcesMutex);
             for (const GpuResource* r = m_resources; r; r = r->m_next)
-                if ((r != m_swapChain && r != m_autoDepthStencil && r->MustReleaseBeforeReset()) ||
-                    ((r == m_swapChain || r == m_autoDepthStencil) && r->GetRefCount() > 1))
+                if (BlocksReset(r))
                     LogError("Reset: %s #%llu (pool %u) is still alive", ObjectKindName(r->GetKind()),
                              (unsigned long long)r->GetId(), r->GetPool());
         }

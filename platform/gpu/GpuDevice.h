@@ -172,6 +172,9 @@ private:
     void RecordDraw(DrawCall call, uint32_t type, uint32_t primitiveCount, uint32_t startVertex, int32_t baseVertex,
                     uint32_t minIndex, uint32_t numVertices, uint32_t startIndex);
     bool BelongsHere(const GpuSurface* surface) const;
+    // References the device's own bindings hold on a resource (1 for owning it).
+    uint32_t OwnReferences(const GpuResource* resource) const;
+    bool BlocksReset(const GpuResource* resource) const;
     Rect ClearArea(const GpuSurface& surface) const;
 
     template <typename T>

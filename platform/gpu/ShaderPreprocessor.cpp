@@ -13,6 +13,9 @@ namespace
 {
 constexpr uint32_t kMaxIncludeDepth = 32;
 constexpr size_t kMaxExpansionDepth = 200;
+// Sources that explode (self-including files, doubling macros) stop here instead of eating memory.
+constexpr uint32_t kMaxIncludes = 1024;
+constexpr size_t kMaxTokens = size_t(1) << 21;
 
 const char* const kPunctuators3[] = {"<<=", ">>=", "..."};
 const char* const kPunctuators2[] = {"##", "<<", ">>", "<=", ">=", "==", "!=", "&&", "||", "++", "--", "+=",
@@ -346,6 +349,11 @@ bool ShaderPreprocessor::ProcessFile(const std::vector<ShaderToken>& tokens, uin
         if (!pending.empty())
         {
             std::vector<ShaderToken> expanded = Expand(pending, {});
+            if (out->size() + expanded.size() > kMaxTokens)
+            {
+                Error(&pending[0], "the preprocessed source passes %zu tokens", kMaxTokens);
+                expanded.clear();
+            }
             out->insert(out->end(), std::make_move_iterator(expanded.begin()), std::make_move_iterator(expanded.end()));
             pending.clear();
         }
@@ -519,6 +527,11 @@ void ShaderPreprocessor::Include(const std::vector<ShaderToken>& line, const voi
         Error(&line[0], "cannot open include file '%s': no include handler", fileName.c_str());
         return;
     }
+    if (++m_includeCount > kMaxIncludes)
+    {
+        Error(&line[0], "more than %u includes", kMaxIncludes);
+        return;
+    }
     if (depth + 1 >= kMaxIncludeDepth)
     {
         Error(&line[0], "includes nested deeper than %u at '%s'", kMaxIncludeDepth, fileName.c_str());
@@ -538,6 +551,13 @@ void ShaderPreprocessor::Include(const std::vector<ShaderToken>& line, const voi
     if (lexed)
         ProcessFile(tokens, file, included, depth + 1, out);
     m_includes->Close(included);
+}
+
+bool ShaderPreprocessor::EvaluateInteger(const std::vector<ShaderToken>& tokens, const ShaderToken& at,
+                                         int64_t* value)
+{
+    Expression expression(tokens, *this, at);
+    return expression.Evaluate(value);
 }
 
 bool ShaderPreprocessor::Evaluate(const std::vector<ShaderToken>& line, size_t first, const ShaderToken& at)
@@ -646,6 +666,11 @@ std::vector<ShaderToken> ShaderPreprocessor::Expand(const std::vector<ShaderToke
         std::vector<std::string> inner = disabled;
         inner.push_back(t.text);
         const std::vector<ShaderToken> replaced = Expand(Substitute(macro, args, disabled, t), inner);
+        if (out.size() + replaced.size() > kMaxTokens)
+        {
+            Error(&t, "macro expansion passes %zu tokens", kMaxTokens);
+            return out;
+        }
         for (ShaderToken r : replaced)
         {
             r.file = t.file;

@@ -70,6 +70,8 @@ public:
     const std::vector<std::string>& Files() const { return m_files; }
     void Error(const ShaderToken* at, const char* format, ...) __attribute__((format(printf, 3, 4)));
     bool Failed() const { return m_failed; }
+    // Integer constant expression (array sizes, #if); false after a reported error.
+    bool EvaluateInteger(const std::vector<ShaderToken>& tokens, const ShaderToken& at, int64_t* value);
 
     // Splits text into tokens (comments and line splices removed); false on an unterminated comment,
     // string or character literal.
@@ -107,6 +109,7 @@ private:
     std::map<std::string, Macro> m_macros;
     std::vector<std::string> m_files;
     std::string m_messages;
+    uint32_t m_includeCount = 0;
     bool m_failed = false;
 };
 } // namespace gpu

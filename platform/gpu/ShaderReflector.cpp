@@ -222,17 +222,20 @@ size_t ShaderReflector::ParseDeclarator(size_t j, const ShaderConstant& type, bo
     size_t k = j + 1;
     while (Is(k, "["))
     {
-        const uint32_t size = k + 1 < m_tokens.size() && m_tokens[k + 1].kind == ShaderToken::Number
-                                  ? uint32_t(strtoul(m_tokens[k + 1].text.c_str(), nullptr, 0))
-                                  : 0;
-        if (size == 0 || !Is(k + 2, "]"))
+        const size_t close = Skip(k, "[", "]");
+        const std::vector<ShaderToken> size(m_tokens.begin() + std::ptrdiff_t(k + 1),
+                                            m_tokens.begin() + std::ptrdiff_t(close - 1));
+        int64_t elements = 0;
+        if (size.empty() || !m_messages.EvaluateInteger(size, m_tokens[k], &elements) || elements <= 0 ||
+            elements > 65536)
         {
-            m_messages.Error(&m_tokens[k], "the array size of '%s' must be a positive integer",
-                             u.constant.name.c_str());
+            if (!m_messages.Failed())
+                m_messages.Error(&m_tokens[k], "the array size of '%s' must be a positive integer",
+                                 u.constant.name.c_str());
             return kStop;
         }
-        u.constant.elements *= size;
-        k += 3;
+        u.constant.elements *= uint32_t(elements);
+        k = close;
     }
     while (Is(k, ":") || Is(k, "<"))
     {

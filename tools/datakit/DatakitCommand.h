@@ -22,3 +22,6 @@ int RunDatakit(const std::vector<std::string>& arguments);
 int RunPackCommand(const std::vector<std::string>& arguments);
 int RunListCommand(const std::vector<std::string>& arguments);
 int RunExtractCommand(const std::vector<std::string>& arguments);
+
+// The data-root maker (DataRootCommand.cpp).
+int RunDataRootCommand(const std::vector<std::string>& arguments);

@@ -11,6 +11,9 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
          &RunPackCommand},
         {"list", "list <container.dat> [--names <list.txt>]", &RunListCommand},
         {"extract", "extract <container.dat> <out folder> [--names <list.txt>]", &RunExtractCommand},
+        {"dataroot", "dataroot <out folder> [--containers] [--default-scene <name>] [--text <folder>/<path>=<text>]... "
+                     "[--user-config <config.bin>]",
+         &RunDataRootCommand},
     };
     return commands;
 }

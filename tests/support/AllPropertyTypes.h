@@ -58,8 +58,9 @@ public:
 class FakeEntityResolver : public EntityReferenceResolver
 {
 public:
-    FakeEntityResolver() { SetEntityReferenceResolver(this); }
-    ~FakeEntityResolver() override { SetEntityReferenceResolver(nullptr); }
+    // Installs itself while it lives, then puts back the resolver it replaced.
+    FakeEntityResolver() : m_previous(GetEntityReferenceResolver()) { SetEntityReferenceResolver(this); }
+    ~FakeEntityResolver() override { SetEntityReferenceResolver(m_previous); }
 
     void Add(SampleEntity* entity) { m_entities[entity->m_guid] = entity; }
     void Remove(SampleEntity* entity) { m_entities.erase(entity->m_guid); }
@@ -80,6 +81,7 @@ public:
     bool IsKindOf(uint32_t type, uint32_t baseType) override { return type == baseType || (type == 2 && baseType == 1); }
 
 private:
+    EntityReferenceResolver* m_previous;
     std::map<SimpleGUID, SampleEntity*> m_entities;
 };
 

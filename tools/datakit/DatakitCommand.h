@@ -23,5 +23,9 @@ int RunPackCommand(const std::vector<std::string>& arguments);
 int RunListCommand(const std::vector<std::string>& arguments);
 int RunExtractCommand(const std::vector<std::string>& arguments);
 
+// The record subcommands (RecordCommands.cpp).
+int RunRecordPrintCommand(const std::vector<std::string>& arguments);
+int RunRecordWriteCommand(const std::vector<std::string>& arguments);
+
 // The data-root maker (DataRootCommand.cpp).
 int RunDataRootCommand(const std::vector<std::string>& arguments);

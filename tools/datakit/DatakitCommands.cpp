@@ -11,6 +11,9 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
          &RunPackCommand},
         {"list", "list <container.dat> [--names <list.txt>]", &RunListCommand},
         {"extract", "extract <container.dat> <out folder> [--names <list.txt>]", &RunExtractCommand},
+        {"record-print", "record-print <class> <record file> [--flags N]", &RunRecordPrintCommand},
+        {"record-write", "record-write <class> <text file> <out record file> [--base <record file>] [--flags N]",
+         &RunRecordWriteCommand},
         {"dataroot", "dataroot <out folder> [--containers] [--default-scene <name>] [--text <folder>/<path>=<text>]... "
                      "[--user-config <config.bin>]",
          &RunDataRootCommand},

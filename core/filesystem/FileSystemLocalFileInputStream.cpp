@@ -47,8 +47,20 @@ bool FileSystemLocalFileInputStream::Read(void* destination, uint32_t count)
     if (m_file == nullptr || count == 0)
         return false;
     if (destination == nullptr)
-        return fseeko(m_file, off_t(count), SEEK_CUR) == 0;
-    return std::fread(destination, count, 1, m_file) == 1;
+    {
+        // A skip past the end is a failed read, as it is for every other stream.
+        const off_t position = ftello(m_file);
+        return position >= 0 && uint64_t(position) + count <= GetSize() &&
+               fseeko(m_file, off_t(count), SEEK_CUR) == 0;
+    }
+    const off_t position = ftello(m_file);
+    if (std::fread(destination, count, 1, m_file) == 1)
+        return true;
+    // A short read leaves the position where it was, so the caller's count stays true.
+    std::clearerr(m_file);
+    if (position >= 0)
+        fseeko(m_file, position, SEEK_SET);
+    return false;
 }
 
 bool FileSystemLocalFileInputStream::ReadByte(uint8_t& byte)

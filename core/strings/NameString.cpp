@@ -52,16 +52,7 @@ public:
     const char* Intern(const char* text, uint32_t length)
     {
         const os::ScopedLock lock(m_lock);
-        int32_t low = 0;
-        int32_t high = m_blocks.Count();
-        while (low < high)
-        {
-            const int32_t middle = low + (high - low) / 2;
-            if (CompareText(m_blocks[middle], text, length) <= 0)
-                low = middle + 1;
-            else
-                high = middle;
-        }
+        const int32_t low = UpperBound(text, length);
         if (low > 0 && CompareText(m_blocks[low - 1], text, length) == 0)
         {
             NameBlock* const block = m_blocks[low - 1];
@@ -96,7 +87,8 @@ public:
         if (--block->references != 0)
             return;
         m_byteTotal -= block->length + kBlockOverhead;
-        m_blocks.RemoveValue(block);
+        // Texts are unique, so the block sits just before the upper bound of its own text.
+        m_blocks.RemoveAt(UpperBound(text, block->length) - 1);
         std::free(block);
     }
 
@@ -119,6 +111,22 @@ public:
     }
 
 private:
+    // Index of the first block whose text sorts after the given one.
+    int32_t UpperBound(const char* text, uint32_t length) const
+    {
+        int32_t low = 0;
+        int32_t high = m_blocks.Count();
+        while (low < high)
+        {
+            const int32_t middle = low + (high - low) / 2;
+            if (CompareText(m_blocks[middle], text, length) <= 0)
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        return low;
+    }
+
     os::CriticalSection m_lock;
     Dynarray<NameBlock*> m_blocks;
     uint32_t m_byteTotal = 0;

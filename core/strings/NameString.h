@@ -12,6 +12,9 @@
 #include <cstdint>
 #include <memory>
 
+class FileReader;
+class FileWriter;
+
 // Handle to an immutable, reference-counted text in the global name pool.
 class NameString
 {
@@ -56,6 +59,13 @@ public:
     // at its first 0 byte, as a terminated string would.
     template <typename ReadChars>
     bool SetFromStream(uint32_t length, ReadChars&& readChars);
+
+    // Stream form: u32 length (byte-swapped with FileWriter::kByteSwapFlag), then the characters
+    // without terminator; the empty name is a length of 0.
+    bool Write(FileWriter& writer, uint32_t flags) const;
+    // Reads the stream form; an empty stored name empties the handle. A length that is corrupt or
+    // runs past the data is refused with a logged error and the name kept.
+    bool Read(FileReader& reader);
 
 private:
     void SetFromBuffer(const char* characters, uint32_t length);

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -174,4 +175,26 @@ TEST(NameStringStream, StoredTextEndsAtItsFirstZeroByte)
     StreamSource zeroes{std::string(4, '\0')};
     EXPECT_TRUE(name.SetFromStream(4, zeroes));
     EXPECT_TRUE(name.IsEmpty());
+}
+
+namespace
+{
+struct Entry
+{
+    NameString name;
+    int order;
+    const NameString& GetName() const { return name; }
+};
+} // namespace
+
+TEST(NameString, SortsObjectsByNameInsideADynarray)
+{
+    Entry entries[] = {{"b", 0}, {"", 1}, {"B", 2}, {"b", 3}};
+    Dynarray<Entry*> sorted;
+    for (Entry& entry : entries)
+        sorted.InsertSortedByName(&entry);
+    std::vector<int> order;
+    for (const Entry* entry : sorted)
+        order.push_back(entry->order);
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 0, 3}));
 }

@@ -136,6 +136,8 @@ TEST_F(FileSystemTest, LocalStreamsReportSizeTimeAndKeepPosition)
     EXPECT_EQ(next, 0x06050403u);
     EXPECT_EQ(reader.GetRemaining(), 2u);
     EXPECT_FALSE(reader.ReadU32(next));
+    EXPECT_FALSE(reader.Skip(3));
+    EXPECT_TRUE(reader.Skip(2));
     // Windows file time of a file written moments ago: after 2020-01-01.
     EXPECT_GT(reader.GetLastWriteTime(), 132223104000000000ull);
     FILE* file = reader.DetachFile(true);

@@ -201,7 +201,8 @@ void NorvexRenderer::ExecuteCommands()
             return;
         }
         m_readOk = true;
-        (this->*kOpcodes[opcode].handler)(opcode);
+        const Handler handler = kOpcodes[opcode].handler;
+        (this->*handler)(opcode);
         m_previousOpcode = opcode;
         m_commandsExecuted.fetch_add(1, std::memory_order_acq_rel);
         if (!m_readOk)

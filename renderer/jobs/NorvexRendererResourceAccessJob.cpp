@@ -92,7 +92,9 @@ bool PostRendererJob(NorvexRendererResourceAccessJob* job, bool wait)
             delete job;
         return false;
     }
+    // A fire-and-forget job may be gone as soon as it is queued: read its settings first.
     const bool fireAndForget = job->m_fireAndForget;
+    const bool immediate = job->m_immediate;
     if (job->IsDone())
     {
         job->m_finished.store(false, std::memory_order_relaxed);
@@ -101,7 +103,7 @@ bool PostRendererJob(NorvexRendererResourceAccessJob* job, bool wait)
         if ((job->m_wantsEvent || wait) && !fireAndForget)
             job->m_event = std::make_unique<os::Event>(false);
         std::atomic_thread_fence(std::memory_order_seq_cst);
-        if (job->m_immediate)
+        if (immediate)
         {
             if (gRenderer->WriteCommand(RENDER_OP_RUN_JOB, renderpayload::kPointer))
                 gRenderer->GetWriter().Put(reinterpret_cast<uintptr_t>(job));
@@ -111,7 +113,7 @@ bool PostRendererJob(NorvexRendererResourceAccessJob* job, bool wait)
             gRenderer->GetJobQueue().Enqueue(job);
         }
     }
-    if (job->m_immediate)
+    if (immediate)
         gRenderer->SubmitCommands(false);
     // From here on a fire-and-forget job belongs to the render side.
     if (wait && !fireAndForget)

@@ -5,6 +5,7 @@
 #include "core/reflection/RTTIProperty.h"
 #include "core/strings/StringUtils.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -113,7 +114,7 @@ bool ShaderDefinitions::ReadBinary(const uint8_t* data, size_t size)
     for (uint32_t i = 0; i < count; ++i)
     {
         const uint32_t bytes = size - position >= 4 ? ReadU32(data + position) : 0xFFFFFFFFu;
-        position += 4;
+        position = std::min(size, position + 4);
         ShaderFamily* family = new ShaderFamily;
         if (bytes > size - position || !family->DeserializeFromMemory(data + position, bytes, 0))
         {

@@ -65,6 +65,7 @@ public:
     }
 
     NorvexRenderer& GetRenderer() { return m_renderer; }
+    const NorvexRenderer& GetRendererConst() const { return m_renderer; }
     ResourceManager& GetManager() { return m_manager; }
 
 private:

@@ -1,0 +1,118 @@
+#include "engine/Game.h"
+
+#include "core/console/GameConsole.h"
+#include "engine/EngineTimer.h"
+#include "engine/scripting/LuaWrapper.h"
+#include "engine/scripting/ScriptSchedulerHelper.h"
+
+#include <cstring>
+
+Game gGame;
+
+Game::Game() = default;
+
+Game::~Game() = default;
+
+void Game::Init(GameDelegate* delegate)
+{
+    m_delegate = delegate;
+    m_gameScheduler = std::make_unique<ScriptSchedulerHelper>();
+    m_gameplayScheduler = std::make_unique<ScriptSchedulerHelper>();
+}
+
+void Game::Close()
+{
+    m_pendingKeyBindCommand.clear();
+    m_hasPendingKeyBindCommand = false;
+    m_gameScheduler.reset();
+    m_gameplayScheduler.reset();
+}
+
+void Game::AdvanceTimers(int64_t ticks, bool gameplayPaused)
+{
+    m_gameTimerTicks += ticks;
+    if (!gameplayPaused)
+        m_gameplayTimerTicks += ticks;
+}
+
+void Game::ResetTimers()
+{
+    m_gameTimerTicks = 0;
+    m_gameplayTimerTicks = 0;
+}
+
+ScriptSchedulerHelper* Game::SelectScheduler(uint32_t flags, int64_t& nowTicks) const
+{
+    switch (flags & kSchedulerMask)
+    {
+    case kGameplayScheduler:
+        nowTicks = m_gameplayTimerTicks;
+        return m_gameplayScheduler.get();
+    case kGlobalScheduler:
+        nowTicks = gEngineTimer.GetTicks();
+        return &gGlobalScriptScheduler;
+    default:
+        nowTicks = m_gameTimerTicks;
+        return m_gameScheduler.get();
+    }
+}
+
+void Game::ScheduleScriptCall(const char* text, float delaySeconds, uint32_t flags)
+{
+    int64_t now = 0;
+    ScriptSchedulerHelper* const scheduler = SelectScheduler(flags, now);
+    if (scheduler != nullptr)
+        scheduler->AddCall(nullptr, text, now, delaySeconds, flags);
+}
+
+void Game::DeleteScheduledScriptCalls(const Entity* owner, const char* name)
+{
+    if (m_gameScheduler != nullptr)
+        m_gameScheduler->DeleteByName(owner, name);
+    if (m_gameplayScheduler != nullptr)
+        m_gameplayScheduler->DeleteByName(owner, name);
+    gGlobalScriptScheduler.DeleteByName(owner, name);
+}
+
+void Game::DeleteScheduledCallbacks(const Entity* owner, uint32_t id)
+{
+    if (m_gameScheduler != nullptr)
+        m_gameScheduler->DeleteByOwnerAndId(owner, id);
+    if (m_gameplayScheduler != nullptr)
+        m_gameplayScheduler->DeleteByOwnerAndId(owner, id);
+    gGlobalScriptScheduler.DeleteByOwnerAndId(owner, id);
+}
+
+void Game::UpdateSchedulers()
+{
+    if (m_gameScheduler != nullptr)
+        m_gameScheduler->Update(m_gameTimerTicks);
+    if (m_gameplayScheduler != nullptr)
+        m_gameplayScheduler->Update(m_gameplayTimerTicks);
+}
+
+bool Game::RunCommandLine(const char* line)
+{
+    // Room for the longest line, "()" and the terminator: the line is cut, never the buffer.
+    std::string text = line != nullptr ? std::string(line, strnlen(line, kMaxCommandLength)) : std::string();
+    if (text.find('=') == std::string::npos && text.find('(') == std::string::npos)
+        text += "()";
+    return gLua.LoadAndCall(text.c_str(), 0);
+}
+
+void Game::ExecuteConsoleCommands()
+{
+    if (!m_hasPendingKeyBindCommand)
+        return;
+    const std::string command = std::move(m_pendingKeyBindCommand);
+    m_pendingKeyBindCommand.clear();
+    m_hasPendingKeyBindCommand = false;
+    RunCommandLine(command.c_str());
+}
+
+void Game::SetSoftwareCursor(const char* imageName, int32_t hotX, int32_t hotY)
+{
+    m_cursorName = imageName != nullptr ? imageName : "";
+    m_cursorHotX = hotX;
+    m_cursorHotY = hotY;
+}

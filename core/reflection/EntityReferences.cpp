@@ -6,6 +6,8 @@
 #include "core/reflection/RTTIPolyBaseClass.h"
 #include "core/reflection/RecordStream.h"
 
+#include <memory>
+
 namespace
 {
 // A queued reference. The target object is held through a safe pointer: it may die before the
@@ -31,14 +33,14 @@ PendingLists& Pending()
     return *pending;
 }
 
-void ResolveList(Dynarray<PendingEntityReference*>& list)
+void ResolveList(Dynarray<PendingEntityReference*>& list, const GUIDReplacementTable* replacements)
 {
     // Resolution may queue again (a setter reading records); take the list first.
     Dynarray<PendingEntityReference*> taken = std::move(list);
     for (PendingEntityReference* record : taken)
     {
         if (RTTIPolyBaseClass* object = record->target.Get())
-            record->property->ResolveNow(object, record->guid);
+            record->property->ResolveNow(object, record->guid, replacements);
     }
     taken.DeleteAllPointers();
 }
@@ -60,7 +62,6 @@ bool BeginPendingEntityReferences()
     if (pending.open)
         return false;
     pending.open = true;
-    delete GUIDReplacementTable::GetActive();
     GUIDReplacementTable::SetActive(new GUIDReplacementTable);
     return true;
 }
@@ -74,10 +75,11 @@ void ResolvePendingEntityReferences()
 {
     PendingLists& pending = Pending();
     pending.open = false;
-    ResolveList(pending.lists[0]);
-    ResolveList(pending.lists[1]);
-    delete GUIDReplacementTable::GetActive();
+    // The table is taken off first: a load started by a setter during resolution opens its own.
+    const std::unique_ptr<GUIDReplacementTable> replacements(GUIDReplacementTable::GetActive());
     GUIDReplacementTable::SetActive(nullptr);
+    ResolveList(pending.lists[0], replacements.get());
+    ResolveList(pending.lists[1], replacements.get());
 }
 
 void QueueEntityReference(int list, const SimpleGUID& guid, const RTTIEntityReferenceProperty* property,
@@ -90,10 +92,11 @@ void QueueEntityReference(int list, const SimpleGUID& guid, const RTTIEntityRefe
     Pending().lists[list].Add(record);
 }
 
-void RTTIEntityReferenceProperty::ResolveNow(RTTIPolyBaseClass* object, const SimpleGUID& guid) const
+void RTTIEntityReferenceProperty::ResolveNow(RTTIPolyBaseClass* object, const SimpleGUID& guid,
+                                             const GUIDReplacementTable* replacements) const
 {
     EntityReferenceResolver* resolver = Pending().resolver;
-    const SimpleGUID mapped = GUIDReplacementTable::MapThroughActive(guid);
+    const SimpleGUID mapped = replacements != nullptr ? replacements->Lookup(guid) : guid;
     RTTIPolyBaseClass* entity = resolver != nullptr ? resolver->FindEntityByGUID(mapped) : nullptr;
     char text[64];
     if (entity == nullptr)

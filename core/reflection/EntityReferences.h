@@ -8,6 +8,7 @@
 #include "core/containers/SafePointer.h"
 #include "core/reflection/RTTIProperty.h"
 
+class GUIDReplacementTable;
 class RTTIPolyBaseClass;
 
 // What the core needs of the entity manager and the template type table.
@@ -54,9 +55,10 @@ public:
     bool Validate(RecordInput& in, uint32_t flags) const override;
     size_t GetMinimumSize(uint32_t) const override { return 16; }
 
-    // Looks the GUID up (mapped through the active replacement table when there is one) and sets
-    // the reference when the entity exists and has the required type; logs otherwise.
-    void ResolveNow(RTTIPolyBaseClass* object, const SimpleGUID& guid) const;
+    // Looks the GUID up (mapped through `replacements` when given) and sets the reference when the
+    // entity exists and has the required type; logs otherwise.
+    void ResolveNow(RTTIPolyBaseClass* object, const SimpleGUID& guid,
+                    const GUIDReplacementTable* replacements = nullptr) const;
 
 protected:
     // Applies a GUID read from a record or text.

@@ -2,10 +2,12 @@
 
 #include "core/Crc32.h"
 #include "core/console/GameConsole.h"
+#include "core/filesystem/FileReader.h"
 #include "core/reflection/EntityReferences.h"
 #include "core/reflection/RTTIPolyBaseClass.h"
 #include "core/reflection/RecordStream.h"
 
+#include <climits>
 #include <cstring>
 
 namespace
@@ -159,6 +161,21 @@ void RTTIPropertiesBase::SerializeObject(RecordOutput& out, const RTTIPolyBaseCl
 
 bool RTTIPropertiesBase::ValidateObject(RecordInput& in, uint32_t flags) const
 {
+    // Objects nested in objects recurse; a forged record must not run the stack out.
+    static thread_local int depth = 0;
+    if (depth >= kMaxNestingDepth)
+    {
+        gConsole.Error(2, "Record of class %s nests objects deeper than %d", GetClassName(), kMaxNestingDepth);
+        return false;
+    }
+    ++depth;
+    const bool valid = ValidateTables(in, flags);
+    --depth;
+    return valid;
+}
+
+bool RTTIPropertiesBase::ValidateTables(RecordInput& in, uint32_t flags) const
+{
     for (const RTTIPropertiesBase* table : m_classChain)
     {
         if ((flags & RTTI_OWN_CLASS_ONLY) && table != this)
@@ -215,6 +232,29 @@ bool RTTIPropertiesBase::DeserializeObject(RecordInput& in, RTTIPolyBaseClass* o
         return false;
     }
     return ReadValidatedObject(in, object, flags);
+}
+
+bool RTTIPropertiesBase::DeserializeFromFileReader(FileReader& reader, RTTIPolyBaseClass* object,
+                                                   Dynarray<uint8_t>& scratch, uint32_t flags) const
+{
+    uint32_t size = 0;
+    if (!reader.ReadU32(size))
+        return false;
+    if (size > reader.GetRemaining() || size > uint32_t(INT32_MAX))
+    {
+        gConsole.Error(2, "Record of class %s claims %u bytes but the file is shorter", GetClassName(), size);
+        return false;
+    }
+    scratch.Clear();
+    scratch.Resize(int32_t(size));
+    bool read = reader.Read(scratch.Data(), size);
+    if (read)
+    {
+        RecordInput in(scratch.Data(), size);
+        read = DeserializeObject(in, object, flags);
+    }
+    scratch.Clear();
+    return read;
 }
 
 RTTIPropertiesBase* RTTIPropertiesBase::FindTable(const char* className)

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 
+class FileReader;
 class RTTIPolyBaseClass;
 class RecordInput;
 class RecordOutput;
@@ -50,6 +51,10 @@ public:
     // Reads an already validated payload (the embedded kinds, inside a validated outer payload).
     bool DeserializeValidated(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags) const;
     size_t GetMinimumPayloadSize(uint32_t flags) const;
+    // Reads a u32 byte count and that many bytes into `scratch` (reused between calls), reads the
+    // object from them and empties `scratch`. False when the bytes are not there or not valid.
+    bool DeserializeFromFileReader(FileReader& reader, RTTIPolyBaseClass* object, Dynarray<uint8_t>& scratch,
+                                   uint32_t flags) const;
 
     const char* GetClassName() const { return m_className.c_str(); }
     RTTIPropertiesBase* GetBaseTable() const { return m_baseTable; }
@@ -60,14 +65,18 @@ public:
     static RTTIPropertiesBase* FindTable(const char* className);
     void RemoveFromClassList();
 
+    // Deepest nesting of objects inside a record's objects that a read accepts.
+    static constexpr int kMaxNestingDepth = 64;
+
 private:
+    bool ValidateTables(RecordInput& in, uint32_t flags) const;
+
     Dynarray<RTTIProperty*> m_properties;
     Dynarray<RTTIProperty*> m_nameIndex;
     std::string m_className;
     RTTIPropertiesBase* m_baseTable = nullptr;
     Dynarray<RTTIPropertiesBase*> m_classChain;
     uint32_t m_layoutAccumulator = 0;
-    uint32_t m_flags = 0;
 };
 
 // Builds a class's table once: the base class's table first, so that Init finds it by name.

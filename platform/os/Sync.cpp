@@ -50,6 +50,26 @@ bool Event::Wait(uint32_t timeoutMs)
     return true;
 }
 
+Event::WaitResult Event::WaitOrWake(uint32_t timeoutMs, const std::atomic<uint32_t>& wakeCount)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const auto ready = [&] { return m_signalled || wakeCount.load(std::memory_order_acquire) != 0; };
+    if (!WaitFor(m_condition, lock, timeoutMs, ready))
+        return WaitResult::TimedOut;
+    if (!m_signalled)
+        return WaitResult::Woken;
+    if (!m_manualReset)
+        m_signalled = false;
+    return WaitResult::Signalled;
+}
+
+// Taking the mutex orders the caller's earlier store to the wake count before the waiter's recheck.
+void Event::Wake()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_condition.notify_all();
+}
+
 Semaphore::Semaphore(int32_t initialCount, int32_t maximumCount) : m_count(initialCount), m_maximum(maximumCount)
 {
 }

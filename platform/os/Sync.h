@@ -2,6 +2,7 @@
 // critical sections. Any thread may use them.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -24,6 +25,17 @@ public:
     // True when the event was signalled within timeoutMs (kInfinite waits for ever, 0 only polls).
     bool Wait(uint32_t timeoutMs);
     bool IsManualReset() const { return m_manualReset; }
+
+    enum class WaitResult
+    {
+        Signalled,
+        Woken,
+        TimedOut,
+    };
+    // Like Wait, but also returns Woken (leaving the event as it is) once `wakeCount` is nonzero.
+    // Whoever raises `wakeCount` calls Wake afterwards so a sleeping waiter rechecks it.
+    WaitResult WaitOrWake(uint32_t timeoutMs, const std::atomic<uint32_t>& wakeCount);
+    void Wake();
 
 private:
     std::mutex m_mutex;

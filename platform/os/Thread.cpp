@@ -1,5 +1,6 @@
 #include "platform/os/Thread.h"
 
+#include "platform/os/MessageQueue.h"
 #include "platform/os/Sync.h"
 
 #include <atomic>
@@ -37,6 +38,8 @@ bool Thread::Start(const char* name, ThreadEntry entry, void* argument)
         const std::string shortName = m_name.substr(0, 15);
         if (!shortName.empty())
             pthread_setname_np(pthread_self(), shortName.c_str());
+        // The queue exists before Start returns, so the starter can post to the new thread at once.
+        CreateMessageQueue();
         startedId.store(CurrentThreadId(), std::memory_order_release);
         started.Set();
         entry(argument);

@@ -143,7 +143,7 @@ TEST(LzxDecoder, CorruptFramesFailTheRead)
     const Bytes stream = Encode(data, {LzxBlockKind::Verbatim, 32768, 0});
 
     Bytes badType = stream;
-    badType[2] ^= 0x70; // the block type bits of the first frame
+    badType[3] ^= 0x70; // the block type bits of the first frame
     Bytes out;
     EXPECT_FALSE(Decode(badType, data.size(), badType.size(), data.size(), out));
 

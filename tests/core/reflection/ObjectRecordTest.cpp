@@ -1,4 +1,5 @@
 #include "core/Crc32.h"
+#include "core/filesystem/FileReader.h"
 #include "core/reflection/ObjectRecord.h"
 #include "support/AllPropertyTypes.h"
 #include "support/ConsoleCapture.h"
@@ -70,6 +71,37 @@ RTTI_DEFINE_CLASS(Empty, RTTIPolyBaseClass)
 void Empty::BuildClassProperties(RTTIPropertiesBase& table)
 {
     table.AddProperty(new RTTIPropertyGroup("Nothing to store"));
+}
+
+// Owns a child of its own class.
+class ChainNode : public RTTIPolyBaseClass
+{
+    RTTI_DECLARE_CLASS(ChainNode, RTTIPolyBaseClass)
+
+public:
+    ~ChainNode() override { delete m_child; }
+    ChainNode* m_child = nullptr;
+};
+
+RTTI_DEFINE_CLASS(ChainNode, RTTIPolyBaseClass)
+
+void ChainNode::BuildClassProperties(RTTIPropertiesBase& table)
+{
+    table.AddProperty(new RTTIEmbeddedPolyObjectPointerProperty<ChainNode, ChainNode>("Child", &ChainNode::m_child));
+}
+
+// A payload of `depth` nested ChainNodes, assembled by hand.
+std::vector<uint8_t> ChainPayload(int depth)
+{
+    std::vector<uint8_t> payload;
+    const std::string name = "ChainNode";
+    for (int i = 0; i < depth; ++i)
+    {
+        payload.push_back(uint8_t(name.size()));
+        payload.insert(payload.end(), name.begin(), name.end());
+    }
+    payload.push_back(0);
+    return payload;
 }
 
 std::vector<uint8_t> Bytes(const Dynarray<uint8_t>& record)
@@ -375,4 +407,56 @@ TEST_F(ObjectRecordTest, SaveAndLoadThroughTheFileSystemRefusingTruncatedFiles)
     EXPECT_TRUE(capture.Contains("truncated", CONSOLE_ERROR));
     EXPECT_EQ(untouched.m_text, "before");
     EXPECT_FALSE(untouched.LoadFromFile((folder / "missing").c_str(), "bin", nullptr, 0));
+}
+
+TEST_F(ObjectRecordTest, TableReadsSizedPayloadsFromAFileReader)
+{
+    AlphaDerived first;
+    first.m_text = "one";
+    AlphaDerived second;
+    second.m_text = "two";
+    std::string bytes;
+    for (AlphaDerived* object : {&first, &second})
+    {
+        const std::vector<uint8_t> record = RecordOf(*object, 0);
+        bytes.append(record.begin(), record.end());
+    }
+    TempFolder folder;
+    folder.WriteFile("pair.bin", bytes);
+    folder.WriteFile("cut.bin", bytes.substr(0, bytes.size() - 1));
+
+    const RTTIPropertiesBase* table = AlphaDerived::StaticClassProperties();
+    Dynarray<uint8_t> scratch;
+    FileReader reader((folder / "pair.bin").c_str(), nullptr, nullptr, 0);
+    AlphaDerived a;
+    AlphaDerived b;
+    ASSERT_TRUE(table->DeserializeFromFileReader(reader, &a, scratch, 0));
+    ASSERT_TRUE(table->DeserializeFromFileReader(reader, &b, scratch, 0));
+    EXPECT_EQ(a.m_text, "one");
+    EXPECT_EQ(b.m_text, "two");
+    EXPECT_EQ(scratch.Count(), 0);
+
+    ConsoleCapture capture;
+    FileReader cut((folder / "cut.bin").c_str(), nullptr, nullptr, 0);
+    ASSERT_TRUE(table->DeserializeFromFileReader(cut, &a, scratch, 0));
+    EXPECT_FALSE(table->DeserializeFromFileReader(cut, &b, scratch, 0));
+    EXPECT_EQ(b.m_text, "two");
+}
+
+TEST_F(ObjectRecordTest, NestingIsBoundedSoForgedRecordsCannotExhaustTheStack)
+{
+    ChainNode root;
+    const std::vector<uint8_t> shallow = ChainPayload(10);
+    ASSERT_TRUE(root.DeserializeFromMemory(shallow.data(), shallow.size(), 0));
+    int depth = 0;
+    for (ChainNode* node = root.m_child; node != nullptr; node = node->m_child)
+        ++depth;
+    EXPECT_EQ(depth, 10);
+
+    const std::vector<uint8_t> deep = ChainPayload(100000);
+    ChainNode other;
+    ConsoleCapture capture;
+    EXPECT_FALSE(other.DeserializeFromMemory(deep.data(), deep.size(), 0));
+    EXPECT_TRUE(capture.Contains("nests objects deeper than", CONSOLE_ERROR));
+    EXPECT_EQ(other.m_child, nullptr);
 }

@@ -1,0 +1,247 @@
+#include "core/threads/BaseThread.h"
+
+#include "core/console/GameConsole.h"
+#include "platform/os/Clock.h"
+#include "platform/os/MessageQueue.h"
+
+#include <cstring>
+
+namespace
+{
+constexpr uint32_t kFullRingSleepMs = 20;
+// Flush and Stop wait without a limit, but say so when the worker takes this long.
+constexpr uint32_t kSlowWaitReportMs = 10000;
+constexpr uint8_t kCoreChannel = 10;
+} // namespace
+
+BaseThread::BaseThread(const char* name, uint32_t ringBytes, bool producerLock, uint32_t waitTimeoutMs,
+                       uintptr_t subclassWord)
+    : m_ring(ringBytes, THREAD_COMMAND_NOP), m_name(name != nullptr ? name : ""), m_currentTimeoutMs(waitTimeoutMs),
+      m_configuredTimeoutMs(waitTimeoutMs), m_subclassWord(subclassWord),
+      m_producerLock(producerLock ? std::make_unique<os::CriticalSection>() : nullptr)
+{
+}
+
+// Last resort only: by now the subclass part is gone, so subclasses stop in their own destructor.
+BaseThread::~BaseThread()
+{
+    BaseThread::Stop();
+}
+
+bool BaseThread::Start()
+{
+    if (m_thread.IsRunning())
+        return false;
+    m_exitRequested = false;
+    m_exitEvent = nullptr;
+    m_currentTimeoutMs = m_configuredTimeoutMs;
+    const bool started = m_thread.Start(m_name.c_str(), &BaseThread::ThreadEntry, this);
+    m_threadId.store(m_thread.GetId(), std::memory_order_release);
+    PostCommand(THREAD_COMMAND_INIT, nullptr, 0);
+    return started;
+}
+
+void BaseThread::Stop()
+{
+    if (!m_thread.IsRunning() || IsCurrentThread())
+        return;
+    os::Event exited(false);
+    os::Event* const exitedPointer = &exited;
+    PostCommand(THREAD_COMMAND_EXIT, &exitedPointer, sizeof(exitedPointer));
+    WaitForEvent(exited, "stop");
+    m_thread.Join();
+    m_exitEvent = nullptr;
+    m_threadId.store(0, std::memory_order_release);
+}
+
+bool BaseThread::IsCurrentThread() const
+{
+    const uint32_t id = GetThreadId();
+    return id != 0 && id == os::CurrentThreadId();
+}
+
+bool BaseThread::BeginCommand(uint32_t id, uint32_t payloadBytes)
+{
+    // Waiting would never end: no amount of draining makes room for this record.
+    if (payloadBytes >= m_ring.GetMaxPayload())
+    {
+        gConsole.Error(kCoreChannel, "Thread \"%s\": command %u with %u payload bytes never fits its %u-byte ring",
+                       m_name.c_str(), id, payloadBytes, m_ring.GetCapacity());
+        return false;
+    }
+    if (m_producerLock)
+        m_producerLock->Enter();
+    bool wokeWorker = false;
+    while (!m_ring.BeginWrite(id, payloadBytes))
+    {
+        if (!wokeWorker)
+        {
+            m_wakeEvent.Set();
+            wokeWorker = true;
+        }
+        os::Sleep(kFullRingSleepMs);
+    }
+    return true;
+}
+
+void BaseThread::EndCommand()
+{
+    m_ring.EndWrite();
+    m_wakeEvent.Set();
+    if (m_producerLock)
+        m_producerLock->Leave();
+    if (m_wakeSemaphore != nullptr)
+        m_wakeSemaphore->Release(1);
+}
+
+bool BaseThread::PostCommand(uint32_t id, const void* payload, uint32_t payloadBytes)
+{
+    if (!BeginCommand(id, payloadBytes))
+        return false;
+    m_ring.Write(payload, payloadBytes);
+    EndCommand();
+    return true;
+}
+
+// Each flush waits on an event of its own: with one shared done event two flushers could wake each
+// other before their own commands ran.
+void BaseThread::Flush()
+{
+    if (!m_thread.IsRunning() || IsCurrentThread())
+        return;
+    os::Event done(false);
+    os::Event* const donePointer = &done;
+    if (PostCommand(THREAD_COMMAND_DONE, &donePointer, sizeof(donePointer)))
+        WaitForEvent(done, "flush");
+}
+
+void BaseThread::SetIdle(bool idle)
+{
+    const uint8_t flag = idle ? 1 : 0;
+    PostCommand(THREAD_COMMAND_IDLE, &flag, sizeof(flag));
+}
+
+bool BaseThread::PostCall(ThreadCall call, uintptr_t argument)
+{
+    // Function and argument are pointer-sized (64-bit) words.
+    uint8_t payload[sizeof(call) + sizeof(argument)];
+    std::memcpy(payload, &call, sizeof(call));
+    std::memcpy(payload + sizeof(call), &argument, sizeof(argument));
+    return PostCommand(THREAD_COMMAND_CALL, payload, sizeof(payload));
+}
+
+// 64-bit builds compute in SSE registers, whose precision needs no per-thread set-up.
+void BaseThread::ThreadInit()
+{
+}
+
+void BaseThread::ThreadExit()
+{
+}
+
+void BaseThread::HandleCommand(const uint8_t*)
+{
+}
+
+void BaseThread::Tick()
+{
+    m_tickCount.fetch_add(1, std::memory_order_relaxed);
+    ProcessCommands();
+}
+
+void BaseThread::ProcessCommands()
+{
+    if (m_ring.IsEmpty())
+    {
+        if (m_idleTicks == 0)
+            m_idleStart = Time::Now();
+        ++m_idleTicks;
+        return;
+    }
+    if (m_idleTicks != 0)
+    {
+        m_idleTime.fetch_add((Time::Now() - m_idleStart).GetTicks(), std::memory_order_relaxed);
+        m_idleTicks = 0;
+    }
+    while (m_ring.BeginRead())
+    {
+        ExecuteCommand();
+        m_ring.EndRead();
+    }
+}
+
+void BaseThread::ExecuteCommand()
+{
+    const uint32_t id = m_ring.GetReadId();
+    switch (id)
+    {
+    case THREAD_COMMAND_NOP:
+        return;
+    case THREAD_COMMAND_INIT:
+        ThreadInit();
+        break;
+    case THREAD_COMMAND_EXIT:
+    {
+        os::Event* exited = nullptr;
+        m_ring.Read(&exited, sizeof(exited));
+        ThreadExit();
+        m_exitEvent = exited;
+        m_exitRequested = true;
+        return;
+    }
+    case THREAD_COMMAND_IDLE:
+    {
+        uint8_t idle = 0;
+        m_ring.Read(&idle, sizeof(idle));
+        m_currentTimeoutMs = idle != 0 ? os::kInfinite : m_configuredTimeoutMs;
+        return;
+    }
+    case THREAD_COMMAND_DONE:
+    {
+        os::Event* done = nullptr;
+        m_ring.Read(&done, sizeof(done));
+        if (done != nullptr)
+            done->Set();
+        break;
+    }
+    case THREAD_COMMAND_CALL:
+    {
+        ThreadCall call = nullptr;
+        uintptr_t argument = 0;
+        if (m_ring.Read(&call, sizeof(call)) && m_ring.Read(&argument, sizeof(argument)) && call != nullptr)
+            call(*this, argument, m_ring);
+        break;
+    }
+    default:
+        HandleCommand(m_ring.GetReadRecord());
+        break;
+    }
+    if (m_wakeSemaphore != nullptr)
+        m_wakeSemaphore->Wait(os::kInfinite);
+}
+
+void BaseThread::ThreadEntry(void* argument)
+{
+    static_cast<BaseThread*>(argument)->RunLoop();
+}
+
+void BaseThread::RunLoop()
+{
+    while (!m_exitRequested)
+    {
+        if (m_currentTimeoutMs != 0)
+            os::WaitForEventOrMessage(m_wakeEvent, m_currentTimeoutMs);
+        os::Message message;
+        while (os::PeekMessage(message, true))
+            os::DispatchMessage(message);
+        Tick();
+    }
+    if (m_exitEvent != nullptr)
+        m_exitEvent->Set();
+}
+
+void BaseThread::WaitForEvent(os::Event& event, const char* what)
+{
+    while (!event.Wait(kSlowWaitReportMs))
+        gConsole.Warning(kCoreChannel, "Still waiting for thread \"%s\" to %s", m_name.c_str(), what);
+}

@@ -1,0 +1,181 @@
+#include "core/threads/CommandRingBuffer.h"
+
+#include <cstring>
+#include <new>
+
+namespace
+{
+constexpr std::align_val_t kBufferAlignment{64};
+
+uint32_t PadTo16(const uint8_t* cursor)
+{
+    return static_cast<uint32_t>((16u - (reinterpret_cast<uintptr_t>(cursor) & 15u)) & 15u);
+}
+} // namespace
+
+CommandRingBuffer::CommandRingBuffer(uint32_t capacity, uint32_t wrapMarkerId)
+    : m_buffer(static_cast<uint8_t*>(::operator new(capacity & ~3u, kBufferAlignment))),
+      m_capacity(capacity & ~3u), m_wrapMarkerId(wrapMarkerId)
+{
+}
+
+CommandRingBuffer::~CommandRingBuffer()
+{
+    ::operator delete(m_buffer, kBufferAlignment);
+}
+
+uint32_t CommandRingBuffer::FillLevel(uint32_t writeOffset, uint32_t readOffset) const
+{
+    return writeOffset >= readOffset ? writeOffset - readOffset : writeOffset + m_capacity - readOffset;
+}
+
+uint32_t CommandRingBuffer::GetFillLevel() const
+{
+    return FillLevel(m_writeOffset.load(std::memory_order_acquire), m_readOffset.load(std::memory_order_acquire));
+}
+
+bool CommandRingBuffer::IsEmpty() const
+{
+    return m_writeOffset.load(std::memory_order_acquire) == m_readOffset.load(std::memory_order_acquire);
+}
+
+bool CommandRingBuffer::HasSpace(uint32_t payloadBytes) const
+{
+    return int64_t(GetFillLevel()) < int64_t(m_capacity) - int64_t(payloadBytes) - int64_t(kReserveBytes);
+}
+
+void CommandRingBuffer::StoreHeader(uint32_t offset, uint32_t id, uint32_t payloadBytes)
+{
+    std::memcpy(m_buffer + offset, &id, 4);
+    std::memcpy(m_buffer + offset + 4, &payloadBytes, 4);
+}
+
+bool CommandRingBuffer::BeginWrite(uint32_t id, uint32_t payloadBytes)
+{
+    uint32_t writeOffset = m_writeOffset.load(std::memory_order_relaxed);
+    const uint32_t readOffset = m_readOffset.load(std::memory_order_acquire);
+    const int64_t needed = int64_t(payloadBytes) + kHeaderBytes;
+    if (int64_t(FillLevel(writeOffset, readOffset)) >= int64_t(m_capacity) - int64_t(payloadBytes) - kReserveBytes)
+        return false;
+    if (int64_t(m_capacity - writeOffset) < needed)
+    {
+        // The space check above guarantees the reader is not in the tail, so the marker is free to write.
+        if (m_capacity - writeOffset >= kHeaderBytes)
+            StoreHeader(writeOffset, m_wrapMarkerId, m_capacity - writeOffset - kHeaderBytes);
+        writeOffset = 0;
+        m_writeOffset.store(0, std::memory_order_release);
+        if (needed + kReserveBytes >= int64_t(readOffset))
+            return false;
+    }
+    m_writeRecord = m_buffer + writeOffset;
+    std::memcpy(m_writeRecord, &id, 4);
+    m_writeCursor = m_writeRecord + kHeaderBytes;
+    m_written = 0;
+    m_reserved = payloadBytes;
+    return true;
+}
+
+bool CommandRingBuffer::Write(const void* source, uint32_t bytes)
+{
+    if (bytes > m_reserved)
+        return false;
+    if (bytes != 0)
+        std::memcpy(m_writeCursor, source, bytes);
+    m_writeCursor += bytes;
+    m_written += bytes;
+    m_reserved -= bytes;
+    return true;
+}
+
+bool CommandRingBuffer::SkipWrite(uint32_t bytes)
+{
+    if (bytes > m_reserved)
+        return false;
+    m_writeCursor += bytes;
+    m_written += bytes;
+    m_reserved -= bytes;
+    return true;
+}
+
+uint32_t CommandRingBuffer::AlignWrite16()
+{
+    const uint32_t pad = PadTo16(m_writeCursor);
+    return SkipWrite(pad) ? pad : 0;
+}
+
+void CommandRingBuffer::EndWrite()
+{
+    if (m_writeRecord == nullptr)
+        return;
+    std::memcpy(m_writeRecord + 4, &m_written, 4);
+    const uint32_t recordOffset = static_cast<uint32_t>(m_writeRecord - m_buffer);
+    uint32_t next = recordOffset + Stride(m_written);
+    if (next + kHeaderBytes > m_capacity)
+        next = 0;
+    m_writeRecord = nullptr;
+    m_writeCursor = nullptr;
+    m_written = 0;
+    m_reserved = 0;
+    m_writeOffset.store(next, std::memory_order_release);
+}
+
+bool CommandRingBuffer::BeginRead()
+{
+    const uint32_t readOffset = m_readOffset.load(std::memory_order_relaxed);
+    if (m_writeOffset.load(std::memory_order_acquire) == readOffset)
+        return false;
+    m_readRecord = m_buffer + readOffset;
+    std::memcpy(&m_readSize, m_readRecord + 4, 4);
+    m_readCursor = m_readRecord + kHeaderBytes;
+    m_readLeft = m_readSize;
+    return true;
+}
+
+uint32_t CommandRingBuffer::GetReadId() const
+{
+    uint32_t id = 0;
+    if (m_readRecord != nullptr)
+        std::memcpy(&id, m_readRecord, 4);
+    return id;
+}
+
+bool CommandRingBuffer::Read(void* destination, uint32_t bytes)
+{
+    if (bytes > m_readLeft)
+        return false;
+    if (bytes != 0)
+        std::memcpy(destination, m_readCursor, bytes);
+    m_readCursor += bytes;
+    m_readLeft -= bytes;
+    return true;
+}
+
+bool CommandRingBuffer::SkipRead(uint32_t bytes)
+{
+    if (bytes > m_readLeft)
+        return false;
+    m_readCursor += bytes;
+    m_readLeft -= bytes;
+    return true;
+}
+
+uint32_t CommandRingBuffer::AlignRead16()
+{
+    const uint32_t pad = PadTo16(m_readCursor);
+    return SkipRead(pad) ? pad : 0;
+}
+
+void CommandRingBuffer::EndRead()
+{
+    if (m_readRecord == nullptr)
+        return;
+    const uint32_t readOffset = static_cast<uint32_t>(m_readRecord - m_buffer);
+    uint32_t next = (readOffset + Stride(m_readSize)) % m_capacity;
+    if (next + kHeaderBytes > m_capacity)
+        next = 0;
+    m_readRecord = nullptr;
+    m_readCursor = nullptr;
+    m_readSize = 0;
+    m_readLeft = 0;
+    m_readOffset.store(next, std::memory_order_release);
+}

@@ -1,0 +1,86 @@
+// Byte ring of command records for one worker thread. Producers (one at a time: the owning
+// BaseThread serialises them) reserve, write and commit records; only the owning thread reads.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+// Single-producer, single-consumer ring of records {u32 id, u32 payload bytes, payload}.
+//
+// Records start at multiples of 4; a record's stride is (payload + 11) & ~3. When a record does not
+// fit before the end, the producer fills the tail with a wrap-marker record (when 8 or more bytes
+// remain) and starts again at 0; with fewer than 8 bytes both sides wrap without a marker.
+// 512 bytes always stay free between the write and read positions. Offsets are published with
+// release stores and read with acquire loads, so a record is complete before it becomes visible
+// and is never overwritten before it has been released.
+class CommandRingBuffer
+{
+public:
+    static constexpr uint32_t kHeaderBytes = 8;
+    static constexpr uint32_t kReserveBytes = 512;
+
+    // capacity is rounded down to a multiple of 4.
+    CommandRingBuffer(uint32_t capacity, uint32_t wrapMarkerId);
+    ~CommandRingBuffer();
+    CommandRingBuffer(const CommandRingBuffer&) = delete;
+    CommandRingBuffer& operator=(const CommandRingBuffer&) = delete;
+
+    static constexpr uint32_t Stride(uint32_t payloadBytes) { return (payloadBytes + 11u) & ~3u; }
+
+    uint32_t GetCapacity() const { return m_capacity; }
+    // A payload of this many bytes or more can never be reserved.
+    uint32_t GetMaxPayload() const { return m_capacity > kReserveBytes ? m_capacity - kReserveBytes : 0; }
+    uint32_t GetFillLevel() const;
+    bool IsEmpty() const;
+    // Whether the fill level is below capacity - payloadBytes - 512.
+    bool HasSpace(uint32_t payloadBytes) const;
+
+    // Producer side. BeginWrite reserves a record for payloadBytes (false: no room now); the write
+    // operations fill it and EndWrite commits the bytes actually written.
+    bool BeginWrite(uint32_t id, uint32_t payloadBytes);
+    // Each refuses (false) to go past the reserved bytes.
+    bool Write(const void* source, uint32_t bytes);
+    bool SkipWrite(uint32_t bytes);
+    // Pads the cursor to the next 16-byte address and returns the pad; the reservation must allow
+    // for up to 15 pad bytes (nothing moves when it does not).
+    uint32_t AlignWrite16();
+    uint8_t* GetWriteCursor() const { return m_writeCursor; }
+    uint32_t GetReservedLeft() const { return m_reserved; }
+    void EndWrite();
+
+    // Consumer side (owning thread only).
+    bool BeginRead();
+    uint32_t GetReadId() const;
+    uint32_t GetReadPayloadSize() const { return m_readSize; }
+    // The current record, header included.
+    const uint8_t* GetReadRecord() const { return m_readRecord; }
+    // Each refuses (false) to go past the record's payload.
+    bool Read(void* destination, uint32_t bytes);
+    bool SkipRead(uint32_t bytes);
+    uint32_t AlignRead16();
+    const uint8_t* GetReadCursor() const { return m_readCursor; }
+    uint32_t GetReadLeft() const { return m_readLeft; }
+    void EndRead();
+
+private:
+    uint32_t FillLevel(uint32_t writeOffset, uint32_t readOffset) const;
+    void StoreHeader(uint32_t offset, uint32_t id, uint32_t payloadBytes);
+
+    // Producer side.
+    uint8_t* m_buffer;
+    const uint32_t m_capacity;
+    const uint32_t m_wrapMarkerId;
+    std::atomic<uint32_t> m_writeOffset{0};
+    uint8_t* m_writeRecord = nullptr;
+    uint8_t* m_writeCursor = nullptr;
+    uint32_t m_written = 0;
+    uint32_t m_reserved = 0;
+
+    // Consumer side, on its own cache line.
+    alignas(64) std::atomic<uint32_t> m_readOffset{0};
+    const uint8_t* m_readRecord = nullptr;
+    const uint8_t* m_readCursor = nullptr;
+    uint32_t m_readSize = 0;
+    uint32_t m_readLeft = 0;
+};

@@ -1,0 +1,320 @@
+// ctest-labels: thread
+#include "core/threads/BaseThread.h"
+
+#include "platform/os/Clock.h"
+#include "platform/os/MessageQueue.h"
+#include "support/ConsoleCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace
+{
+enum TestCommand : uint32_t
+{
+    COMMAND_RECORD = kFirstSubclassCommand, // u32 producer, u32 sequence
+    COMMAND_BLOCK,                          // os::Event* to wait on
+    COMMAND_MARK,                           // std::atomic<bool>* to set after a pause
+};
+
+// Worker that records what it was given and where its hooks ran.
+class RecordingThread : public BaseThread
+{
+public:
+    RecordingThread(bool producerLock, uint32_t timeoutMs, uint32_t ringBytes = 65536)
+        : BaseThread("Recording", ringBytes, producerLock, timeoutMs, 0x400000)
+    {
+    }
+    ~RecordingThread() override { Stop(); }
+
+    std::atomic<uint32_t> initThread{0};
+    std::atomic<uint32_t> exitCount{0};
+    std::atomic<uint32_t> handled{0};
+    std::vector<uint32_t> nextSequence = std::vector<uint32_t>(8, 0); // worker side
+    std::atomic<uint32_t> outOfOrder{0};
+
+protected:
+    void ThreadInit() override { initThread.store(os::CurrentThreadId()); }
+    void ThreadExit() override { exitCount.fetch_add(1); }
+    void HandleCommand(const uint8_t* record) override
+    {
+        uint32_t id = 0;
+        std::memcpy(&id, record, 4);
+        CommandRingBuffer& ring = GetRing();
+        if (id == COMMAND_RECORD)
+        {
+            uint32_t producer = 0;
+            uint32_t sequence = 0;
+            ring.Read(&producer, 4);
+            ring.Read(&sequence, 4);
+            if (producer >= nextSequence.size() || nextSequence[producer] != sequence)
+                outOfOrder.fetch_add(1);
+            else
+                ++nextSequence[producer];
+        }
+        else if (id == COMMAND_BLOCK)
+        {
+            os::Event* gate = nullptr;
+            ring.Read(&gate, sizeof(gate));
+            gate->Wait(os::kInfinite);
+        }
+        else if (id == COMMAND_MARK)
+        {
+            std::atomic<bool>* mark = nullptr;
+            ring.Read(&mark, sizeof(mark));
+            os::Sleep(50);
+            mark->store(true);
+        }
+        handled.fetch_add(1);
+    }
+};
+
+bool Record(BaseThread& thread, uint32_t producer, uint32_t sequence)
+{
+    const uint32_t payload[2] = {producer, sequence};
+    return thread.PostCommand(COMMAND_RECORD, payload, sizeof(payload));
+}
+
+template <typename T>
+void PostPointer(BaseThread& thread, uint32_t id, T* pointer)
+{
+    ASSERT_TRUE(thread.PostCommand(id, &pointer, sizeof(pointer)));
+}
+
+void WaitForFill(BaseThread& thread, uint32_t bytes)
+{
+    while (thread.GetRing().GetFillLevel() < bytes)
+        os::Sleep(1);
+}
+} // namespace
+
+TEST(BaseThread, StartRunsInitOnTheWorkerAndStopRunsWhatWasQueuedFirst)
+{
+    RecordingThread thread(false, os::kInfinite);
+    ASSERT_TRUE(thread.Start());
+    EXPECT_TRUE(thread.IsRunning());
+    EXPECT_STREQ(thread.GetName(), "Recording");
+    thread.Flush();
+    EXPECT_NE(thread.initThread.load(), 0u);
+    EXPECT_EQ(thread.initThread.load(), thread.GetThreadId());
+    EXPECT_NE(thread.initThread.load(), os::CurrentThreadId());
+
+    os::Event gate(true);
+    PostPointer(thread, COMMAND_BLOCK, &gate);
+    for (uint32_t i = 0; i < 100; ++i)
+        ASSERT_TRUE(Record(thread, 0, i));
+    gate.Set();
+    thread.Stop();
+    EXPECT_FALSE(thread.IsRunning());
+    EXPECT_EQ(thread.exitCount.load(), 1u);
+    EXPECT_EQ(thread.nextSequence[0], 100u);
+    EXPECT_EQ(thread.outOfOrder.load(), 0u);
+}
+
+TEST(BaseThread, StopWithoutStartReturnsAtOnce)
+{
+    RecordingThread thread(true, 10);
+    const int64_t before = os::QueryCounter();
+    thread.Stop();
+    thread.Flush();
+    EXPECT_LT(os::QueryCounter() - before, os::kCounterFrequency / 10);
+    EXPECT_EQ(thread.exitCount.load(), 0u);
+}
+
+TEST(BaseThread, CanBeStartedAgainAfterStop)
+{
+    RecordingThread thread(false, os::kInfinite);
+    ASSERT_TRUE(thread.Start());
+    thread.Stop();
+    ASSERT_TRUE(thread.Start());
+    ASSERT_TRUE(Record(thread, 0, 0));
+    thread.Flush();
+    EXPECT_EQ(thread.nextSequence[0], 1u);
+    thread.Stop();
+    EXPECT_EQ(thread.exitCount.load(), 2u);
+}
+
+TEST(BaseThread, IdleWorkerStopsTickingUntilACommandArrives)
+{
+    RecordingThread thread(false, 10);
+    ASSERT_TRUE(thread.Start());
+    os::Sleep(100);
+    EXPECT_GE(thread.GetTickCount(), 4u);
+
+    thread.SetIdle(true);
+    thread.Flush();
+    os::Sleep(30); // lets a wake left over from the flush pass
+    const uint32_t idleTicks = thread.GetTickCount();
+    os::Sleep(150);
+    EXPECT_EQ(thread.GetTickCount(), idleTicks);
+
+    ASSERT_TRUE(Record(thread, 0, 0));
+    thread.Flush();
+    os::Sleep(30);
+    const uint32_t afterCommand = thread.GetTickCount();
+    EXPECT_GT(afterCommand, idleTicks);
+    os::Sleep(150);
+    EXPECT_EQ(thread.GetTickCount(), afterCommand);
+
+    thread.SetIdle(false);
+    os::Sleep(150);
+    EXPECT_GE(thread.GetTickCount(), afterCommand + 4);
+    EXPECT_GT(thread.GetIdleTime().GetTicks(), 0);
+}
+
+// One shared done event would let the second flusher return when the first flusher's command ran,
+// before its own marked command had.
+TEST(BaseThread, ConcurrentFlushersEachWaitForTheirOwnCommand)
+{
+    RecordingThread thread(true, os::kInfinite);
+    ASSERT_TRUE(thread.Start());
+    thread.Flush();
+    while (!thread.GetRing().IsEmpty()) // the flush record is released just after the flush returns
+        os::Sleep(1);
+    const uint32_t start = 0;
+
+    os::Event gate(true);
+    PostPointer(thread, COMMAND_BLOCK, &gate);
+    std::atomic<bool> firstFlushed{false};
+    std::thread first([&] {
+        thread.Flush();
+        firstFlushed.store(true);
+    });
+    WaitForFill(thread, start + CommandRingBuffer::Stride(8) * 2);
+
+    std::atomic<bool> marked{false};
+    std::atomic<bool> markedBeforeSecondReturned{false};
+    std::thread second([&] {
+        std::atomic<bool>* mark = &marked;
+        thread.PostCommand(COMMAND_MARK, &mark, sizeof(mark));
+        thread.Flush();
+        markedBeforeSecondReturned.store(marked.load());
+    });
+    WaitForFill(thread, start + CommandRingBuffer::Stride(8) * 4);
+    os::Sleep(20);
+    gate.Set();
+    first.join();
+    second.join();
+    EXPECT_TRUE(firstFlushed.load());
+    EXPECT_TRUE(markedBeforeSecondReturned.load());
+}
+
+TEST(BaseThread, FlushOnTheWorkerItselfDoesNotDeadlock)
+{
+    RecordingThread thread(false, os::kInfinite);
+    ASSERT_TRUE(thread.Start());
+    std::atomic<bool> ran{false};
+    ASSERT_TRUE(thread.PostCall([](BaseThread& self, uintptr_t argument, CommandRingBuffer&) {
+        self.Flush();
+        reinterpret_cast<std::atomic<bool>*>(argument)->store(true);
+    }, reinterpret_cast<uintptr_t>(&ran)));
+    thread.Flush();
+    EXPECT_TRUE(ran.load());
+}
+
+TEST(BaseThread, CallCommandCarriesAPointerSizedArgument)
+{
+    RecordingThread thread(false, os::kInfinite);
+    ASSERT_TRUE(thread.Start());
+    static std::atomic<uint64_t> seen{0};
+    static std::atomic<BaseThread*> self{nullptr};
+    ASSERT_TRUE(thread.PostCall([](BaseThread& worker, uintptr_t argument, CommandRingBuffer& ring) {
+        seen.store(argument);
+        self.store(&worker);
+        EXPECT_EQ(&ring, &worker.GetRing());
+    }, uintptr_t(0x123456789ABCDEF0ull)));
+    thread.Flush();
+    EXPECT_EQ(seen.load(), 0x123456789ABCDEF0ull);
+    EXPECT_EQ(self.load(), &thread);
+}
+
+TEST(BaseThread, PayloadThatCanNeverFitIsRefusedAndLogged)
+{
+    RecordingThread thread(true, os::kInfinite, 4096);
+    ASSERT_TRUE(thread.Start());
+    ConsoleCapture capture;
+    EXPECT_FALSE(thread.BeginCommand(COMMAND_RECORD, 4096 - 512));
+    EXPECT_TRUE(capture.Contains("never fits", CONSOLE_ERROR));
+    // The producer lock was not left held.
+    ASSERT_TRUE(Record(thread, 0, 0));
+    thread.Flush();
+    EXPECT_EQ(thread.nextSequence[0], 1u);
+}
+
+TEST(BaseThread, FullRingMakesTheProducerWaitNotFail)
+{
+    RecordingThread thread(false, os::kInfinite, 2048);
+    ASSERT_TRUE(thread.Start());
+    os::Event gate(true);
+    PostPointer(thread, COMMAND_BLOCK, &gate);
+    std::atomic<bool> posted{false};
+    std::thread producer([&] {
+        for (uint32_t i = 0; i < 200; ++i)
+            Record(thread, 0, i);
+        posted.store(true);
+    });
+    os::Sleep(60);
+    EXPECT_FALSE(posted.load());
+    gate.Set();
+    producer.join();
+    thread.Flush();
+    EXPECT_EQ(thread.nextSequence[0], 200u);
+}
+
+TEST(BaseThread, MessagePostedToTheWorkerWakesAndIsDispatchedThere)
+{
+    struct Target : os::MessageTarget
+    {
+        std::atomic<uint32_t> thread{0};
+        std::atomic<uintptr_t> value{0};
+        intptr_t HandleMessage(const os::Message& message) override
+        {
+            value.store(message.wParam);
+            thread.store(os::CurrentThreadId());
+            return 0;
+        }
+    } target;
+    RecordingThread thread(false, os::kInfinite);
+    ASSERT_TRUE(thread.Start());
+    thread.Flush();
+    const uint32_t ticks = thread.GetTickCount();
+    os::Message message;
+    message.target = &target;
+    message.id = 0x400;
+    message.wParam = 77;
+    ASSERT_TRUE(os::PostThreadMessage(thread.GetThreadId(), message));
+    for (int i = 0; i < 500 && target.value.load() == 0; ++i)
+        os::Sleep(2);
+    EXPECT_EQ(target.value.load(), 77u);
+    EXPECT_EQ(target.thread.load(), thread.GetThreadId());
+    EXPECT_GT(thread.GetTickCount(), ticks);
+}
+
+// Four producers through a locked ring: nothing lost or repeated, each producer's order kept.
+TEST(BaseThread, LockedRingCarriesManyProducersInOrder)
+{
+    constexpr uint32_t kProducers = 4;
+    constexpr uint32_t kCommands = 100000;
+    RecordingThread thread(true, os::kInfinite);
+    ASSERT_TRUE(thread.Start());
+    thread.Flush();
+    const uint32_t before = thread.handled.load();
+    std::vector<std::thread> producers;
+    for (uint32_t p = 0; p < kProducers; ++p)
+        producers.emplace_back([&thread, p] {
+            for (uint32_t i = 0; i < kCommands; ++i)
+                Record(thread, p, i);
+        });
+    for (std::thread& producer : producers)
+        producer.join();
+    thread.Flush();
+    EXPECT_EQ(thread.outOfOrder.load(), 0u);
+    EXPECT_EQ(thread.handled.load() - before, kProducers * kCommands);
+    for (uint32_t p = 0; p < kProducers; ++p)
+        EXPECT_EQ(thread.nextSequence[p], kCommands);
+}

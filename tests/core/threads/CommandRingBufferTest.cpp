@@ -1,0 +1,206 @@
+#include "core/threads/CommandRingBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace
+{
+constexpr uint32_t kCapacity = 4096;
+constexpr uint32_t kMarker = 0xABCu;
+
+std::vector<uint8_t> Pattern(uint32_t bytes, uint8_t seed)
+{
+    std::vector<uint8_t> data(bytes);
+    for (uint32_t i = 0; i < bytes; ++i)
+        data[i] = static_cast<uint8_t>(seed + i * 7);
+    return data;
+}
+
+void Put(CommandRingBuffer& ring, uint32_t id, uint32_t bytes, uint8_t seed = 1)
+{
+    ASSERT_TRUE(ring.BeginWrite(id, bytes));
+    ASSERT_TRUE(ring.Write(Pattern(bytes, seed).data(), bytes));
+    ring.EndWrite();
+}
+
+// Reads one record and checks its id and payload.
+void Take(CommandRingBuffer& ring, uint32_t id, uint32_t bytes, uint8_t seed = 1)
+{
+    ASSERT_TRUE(ring.BeginRead());
+    EXPECT_EQ(ring.GetReadId(), id);
+    ASSERT_EQ(ring.GetReadPayloadSize(), bytes);
+    std::vector<uint8_t> data(bytes);
+    ASSERT_TRUE(ring.Read(data.data(), bytes));
+    EXPECT_EQ(data, Pattern(bytes, seed));
+    ring.EndRead();
+}
+
+// Reads a wrap marker, whose payload is whatever the tail held.
+void TakeMarker(CommandRingBuffer& ring, uint32_t payloadBytes)
+{
+    ASSERT_TRUE(ring.BeginRead());
+    EXPECT_EQ(ring.GetReadId(), kMarker);
+    EXPECT_EQ(ring.GetReadPayloadSize(), payloadBytes);
+    ring.EndRead();
+}
+
+// Moves both offsets to `offset` by writing and reading records whose strides add up to it.
+void AdvanceTo(CommandRingBuffer& ring, uint32_t offset)
+{
+    Put(ring, 9, 2000);
+    Take(ring, 9, 2000);
+    const uint32_t rest = offset - CommandRingBuffer::Stride(2000);
+    Put(ring, 9, rest - 8);
+    Take(ring, 9, rest - 8);
+    ASSERT_TRUE(ring.IsEmpty());
+}
+} // namespace
+
+TEST(CommandRingBuffer, StrideIsHeaderPlusPayloadPaddedToFour)
+{
+    EXPECT_EQ(CommandRingBuffer::Stride(0), 8u);
+    EXPECT_EQ(CommandRingBuffer::Stride(1), 12u);
+    EXPECT_EQ(CommandRingBuffer::Stride(4), 12u);
+    EXPECT_EQ(CommandRingBuffer::Stride(5), 16u);
+}
+
+TEST(CommandRingBuffer, RecordCrossingTheEndLeavesAWrapMarkerOverTheTail)
+{
+    CommandRingBuffer ring(kCapacity, kMarker);
+    AdvanceTo(ring, kCapacity - 100);
+    Put(ring, 5, 200, 3);
+    // The marker's 100 bytes count as filled until the reader has passed them.
+    EXPECT_EQ(ring.GetFillLevel(), 100u + CommandRingBuffer::Stride(200));
+    TakeMarker(ring, 100 - 8);
+    EXPECT_EQ(ring.GetFillLevel(), CommandRingBuffer::Stride(200));
+    Take(ring, 5, 200, 3);
+    EXPECT_TRUE(ring.IsEmpty());
+}
+
+TEST(CommandRingBuffer, ExactlyEightTailBytesGetAnEmptyMarker)
+{
+    CommandRingBuffer ring(kCapacity, kMarker);
+    AdvanceTo(ring, kCapacity - 8);
+    Put(ring, 5, 16, 4);
+    EXPECT_EQ(ring.GetFillLevel(), 8u + CommandRingBuffer::Stride(16));
+    TakeMarker(ring, 0);
+    Take(ring, 5, 16, 4);
+    EXPECT_TRUE(ring.IsEmpty());
+}
+
+TEST(CommandRingBuffer, FewerThanEightTailBytesWrapWithoutMarker)
+{
+    CommandRingBuffer ring(kCapacity, kMarker);
+    Put(ring, 9, 2000);
+    Take(ring, 9, 2000);
+    // Ends 4 bytes before the capacity: both sides go on at offset 0.
+    const uint32_t payload = kCapacity - 4 - CommandRingBuffer::Stride(2000) - 8;
+    Put(ring, 6, payload, 2);
+    EXPECT_EQ(ring.GetFillLevel(), CommandRingBuffer::Stride(payload) + 4u);
+    Take(ring, 6, payload, 2);
+    EXPECT_TRUE(ring.IsEmpty());
+    Put(ring, 5, 16, 4);
+    EXPECT_EQ(ring.GetFillLevel(), CommandRingBuffer::Stride(16));
+    Take(ring, 5, 16, 4);
+}
+
+TEST(CommandRingBuffer, KeepsFiveHundredTwelveBytesFree)
+{
+    CommandRingBuffer ring(kCapacity, kMarker);
+    EXPECT_EQ(ring.GetMaxPayload(), kCapacity - 512);
+    EXPECT_FALSE(ring.HasSpace(kCapacity - 512));
+    EXPECT_FALSE(ring.BeginWrite(1, kCapacity - 512));
+    EXPECT_TRUE(ring.HasSpace(kCapacity - 513));
+
+    Put(ring, 1, 1000);
+    const uint32_t fill = CommandRingBuffer::Stride(1000);
+    EXPECT_FALSE(ring.BeginWrite(2, kCapacity - fill - 512));
+    Put(ring, 2, kCapacity - fill - 513);
+    EXPECT_FALSE(ring.BeginWrite(3, 0));
+    Take(ring, 1, 1000);
+    EXPECT_TRUE(ring.BeginWrite(3, 0));
+    ring.EndWrite();
+}
+
+TEST(CommandRingBuffer, WrapWaitsUntilTheReaderLeavesRoomAtTheStart)
+{
+    CommandRingBuffer ring(kCapacity, kMarker);
+    Put(ring, 1, 1000);
+    Put(ring, 2, 1000);
+    Put(ring, 3, 1000);
+    Take(ring, 1, 1000);
+    // 1072 bytes remain at the tail but the record needs 1208: the producer wraps, yet only
+    // 1008 bytes lie before the reader, fewer than the record plus the reserve.
+    EXPECT_FALSE(ring.BeginWrite(4, 1200));
+    Take(ring, 2, 1000);
+    ASSERT_TRUE(ring.BeginWrite(4, 1200));
+    ring.SkipWrite(1200);
+    ring.EndWrite();
+    Take(ring, 3, 1000);
+    TakeMarker(ring, kCapacity - 3 * CommandRingBuffer::Stride(1000) - 8);
+    ASSERT_TRUE(ring.BeginRead());
+    EXPECT_EQ(ring.GetReadId(), 4u);
+    EXPECT_EQ(ring.GetReadPayloadSize(), 1200u);
+    ring.EndRead();
+    EXPECT_TRUE(ring.IsEmpty());
+}
+
+TEST(CommandRingBuffer, CommitsOnlyTheBytesWritten)
+{
+    CommandRingBuffer ring(kCapacity, kMarker);
+    ASSERT_TRUE(ring.BeginWrite(7, 100));
+    const uint8_t bytes[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    ASSERT_TRUE(ring.Write(bytes, sizeof(bytes)));
+    EXPECT_EQ(ring.GetReservedLeft(), 90u);
+    ring.EndWrite();
+    EXPECT_EQ(ring.GetFillLevel(), CommandRingBuffer::Stride(10));
+    Put(ring, 8, 4, 9);
+
+    ASSERT_TRUE(ring.BeginRead());
+    EXPECT_EQ(ring.GetReadPayloadSize(), 10u);
+    uint8_t read[10] = {};
+    EXPECT_TRUE(ring.Read(read, sizeof(read)));
+    EXPECT_EQ(0, memcmp(read, bytes, sizeof(bytes)));
+    EXPECT_FALSE(ring.Read(read, 1));
+    ring.EndRead();
+    Take(ring, 8, 4, 9);
+}
+
+TEST(CommandRingBuffer, RefusesWritesPastTheReservation)
+{
+    CommandRingBuffer ring(kCapacity, kMarker);
+    ASSERT_TRUE(ring.BeginWrite(7, 8));
+    const uint8_t bytes[12] = {};
+    EXPECT_FALSE(ring.Write(bytes, 12));
+    EXPECT_FALSE(ring.SkipWrite(9));
+    EXPECT_TRUE(ring.Write(bytes, 8));
+    EXPECT_FALSE(ring.Write(bytes, 1));
+    ring.EndWrite();
+    EXPECT_EQ(ring.GetFillLevel(), CommandRingBuffer::Stride(8));
+}
+
+TEST(CommandRingBuffer, AlignedPayloadsLineUpOnBothSides)
+{
+    CommandRingBuffer ring(kCapacity, kMarker);
+    for (uint32_t lead = 0; lead < 8; ++lead)
+    {
+        ASSERT_TRUE(ring.BeginWrite(3, lead + 15 + 16));
+        const uint8_t pad[8] = {};
+        ring.Write(pad, lead);
+        const uint32_t writePad = ring.AlignWrite16();
+        ASSERT_EQ(reinterpret_cast<uintptr_t>(ring.GetWriteCursor()) % 16, 0u);
+        const float vector[4] = {1.0f, 2.0f, 3.0f, float(lead)};
+        ring.Write(vector, sizeof(vector));
+        ring.EndWrite();
+
+        ASSERT_TRUE(ring.BeginRead());
+        ring.SkipRead(lead);
+        EXPECT_EQ(ring.AlignRead16(), writePad);
+        ASSERT_EQ(reinterpret_cast<uintptr_t>(ring.GetReadCursor()) % 16, 0u);
+        EXPECT_EQ(reinterpret_cast<const float*>(ring.GetReadCursor())[3], float(lead));
+        ring.EndRead();
+    }
+}

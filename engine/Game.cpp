@@ -2,6 +2,7 @@
 
 #include "core/console/GameConsole.h"
 #include "engine/EngineTimer.h"
+#include "engine/config/GameConfig.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "engine/scripting/ScriptSchedulerHelper.h"
 
@@ -89,6 +90,30 @@ void Game::UpdateSchedulers()
         m_gameScheduler->Update(m_gameTimerTicks);
     if (m_gameplayScheduler != nullptr)
         m_gameplayScheduler->Update(m_gameplayTimerTicks);
+}
+
+void Game::BindKey(uint32_t key, const char* command)
+{
+    gGameConfig.BindKey(key, command);
+}
+
+void Game::RemoveAllKeyBinds()
+{
+    gGameConfig.RemoveAllKeyBinds();
+}
+
+bool Game::OnKeyDown(uint32_t key)
+{
+    // Null means unbound; a bound empty command still takes the key but runs nothing.
+    const char* const command = gGameConfig.FindKeyBind(key);
+    if (command == nullptr)
+        return false;
+    if (!m_hasPendingKeyBindCommand && command[0] != '\0')
+    {
+        m_pendingKeyBindCommand = command;
+        m_hasPendingKeyBindCommand = true;
+    }
+    return true;
 }
 
 bool Game::RunCommandLine(const char* line)

@@ -60,7 +60,11 @@ public:
     // Runs the game and gameplay schedulers with their clocks.
     void UpdateSchedulers();
 
-    // Key-down entry of the window: true when a key bind consumed the key.
+    // Key binds of the user configuration (gGameConfig).
+    void BindKey(uint32_t key, const char* command);
+    void RemoveAllKeyBinds();
+    // Key-down entry of the window while the console screen is closed: true when a key bind took
+    // the key (a bound key always does). An unbound key is left to the input event queue.
     bool OnKeyDown(uint32_t key);
     bool HasPendingKeyBindCommand() const { return m_hasPendingKeyBindCommand; }
     // Runs (and frees) the pending key-bind command.

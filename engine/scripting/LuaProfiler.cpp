@@ -108,7 +108,11 @@ void LuaProfiler::OnCallEnd(lua_State* state)
     // is no open context to close.
     if (m_records.IsEmpty() || m_records[0].depth == 0)
         return;
-    EndRecord(0, os::QueryCounter());
+    const int64_t now = os::QueryCounter();
+    // A script error unwinds Lua functions without return events: close what they left open.
+    while (!m_callStack.IsEmpty() && m_callStack[m_callStack.Count() - 1] != 0)
+        EndRecord(int32_t(m_callStack[m_callStack.Count() - 1]), now);
+    EndRecord(0, now);
     if (m_records[0].depth == 0)
         SetHook(state, false);
 }

@@ -211,7 +211,7 @@ TEST_F(LuaWrapperTest, ReadFloatArrayStopsAtTheFirstNil)
 
 TEST_F(LuaWrapperTest, StackDumpDescribesLocals)
 {
-    Run("function Game:Dump() local v = Vector:new(1, 2, 3, 4) local n = 5 local s = 'text' gLua:DumpLuaStackToConsole() end");
+    Run("function Game:Dump() local v = Vector:new_local(1, 2, 3, 4) local n = 5 local s = 'text' gLua:DumpLuaStackToConsole() end");
     EXPECT_TRUE(gLua.CallObjectMethod(&gGame, "Dump", 0, 0));
     EXPECT_TRUE(m_log.Contains("Lua stack dump:", CONSOLE_WARNING));
     EXPECT_TRUE(m_log.Contains("(1) self - type userdata - value <unsupported yet>", CONSOLE_WARNING));
@@ -238,11 +238,11 @@ TEST_F(LuaWrapperTest, BitLibraryAndMathBindings)
         "assert(bitlib.bchg(5, 1) == 7) assert(bitlib.bchg(7, 1) == 5)");
     EXPECT_FALSE(gLua.LoadAndCall("bitlib.imod(1, 0)", 0));
 
-    Run("local v = Vector:new(3, 4, 0, 0) assert(v:Length() == 5)"
-        "local w = Vector:new() w:Add(v, Vector.UNITX) assert(w.x == 4)"
-        "local m = Matrix:new() m:LoadQuaternion(Quaternion.ZERO) assert(m:At(0, 0) == 1 and m:At(3, 3) == 1)"
-        "local o = OBBox4:new() o:SetExtent(7, v) assert(o:GetExtent(7).x == 0)"
-        "local b = BoundingBox4:new(Vector.ZERO4, Vector.ONE) assert(b:Inside3D(Vector.HALF))");
+    Run("local v = Vector:new_local(3, 4, 0, 0) assert(v:Length() == 5)"
+        "local w = Vector:new_local() w:Add(v, Vector.UNITX) assert(w.x == 4)"
+        "local m = Matrix:new_local() m:LoadQuaternion(Quaternion.ZERO) assert(m:At(0, 0) == 1 and m:At(3, 3) == 1)"
+        "local o = OBBox4:new_local() o:SetExtent(7, v) assert(o:GetExtent(7).x == 0)"
+        "local b = BoundingBox4:new_local(Vector.ZERO4, Vector.ONE) assert(b:Inside3D(Vector.HALF))");
     EXPECT_EQ(Depth(), 0);
 }
 

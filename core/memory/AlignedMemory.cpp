@@ -1,0 +1,28 @@
+#include "core/memory/AlignedMemory.h"
+
+#include "core/console/GameConsole.h"
+
+#include <cstdlib>
+
+namespace memory
+{
+void* AllocateAligned(size_t bytes, size_t alignment)
+{
+    if (alignment < kDefaultAlignment)
+        alignment = kDefaultAlignment;
+    // aligned_alloc wants a whole number of alignment units.
+    const size_t rounded = bytes == 0 ? alignment : (bytes + alignment - 1) / alignment * alignment;
+    void* block = rounded >= bytes ? std::aligned_alloc(alignment, rounded) : nullptr;
+    if (block == nullptr)
+    {
+        gConsole.Error(2, "Out of memory allocating %zu bytes", bytes);
+        std::abort();
+    }
+    return block;
+}
+
+void FreeAligned(void* block)
+{
+    std::free(block);
+}
+} // namespace memory

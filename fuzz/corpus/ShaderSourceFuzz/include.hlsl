@@ -1,0 +1,2 @@
+#include "self.hlsl"
+float4 vertex() : POSITION { return 0; }

@@ -1,0 +1,98 @@
+#include "platform/audio/AdpcmDecoder.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace audio
+{
+namespace
+{
+constexpr int32_t kAdaptation[16] = {230, 230, 230, 230, 307, 409, 512, 614,
+                                     768, 614, 512, 409, 307, 230, 230, 230};
+constexpr int32_t kCoefficient1[7] = {256, 512, 0, 192, 240, 460, 392};
+constexpr int32_t kCoefficient2[7] = {0, -256, 0, 64, 0, -208, -232};
+constexpr uint32_t kPredictorCount = 7;
+constexpr uint32_t kHeaderBytes = 7;
+constexpr int32_t kMaxDelta = INT32_MAX / 768;
+
+struct ChannelState
+{
+    int32_t coefficient1;
+    int32_t coefficient2;
+    int32_t delta;
+    int32_t sample1;
+    int32_t sample2;
+};
+
+int16_t ReadI16(const uint8_t* p)
+{
+    return int16_t(uint16_t(p[0] | (p[1] << 8)));
+}
+
+int16_t Expand(ChannelState& state, uint32_t nibble)
+{
+    const int32_t signedNibble = nibble >= 8 ? int32_t(nibble) - 16 : int32_t(nibble);
+    int32_t predicted = (state.sample1 * state.coefficient1 + state.sample2 * state.coefficient2) / 256;
+    predicted = std::clamp(predicted + signedNibble * state.delta, -32768, 32767);
+    state.sample2 = state.sample1;
+    state.sample1 = predicted;
+    // Corrupt data can grow the step without end; the cap keeps the next product in range.
+    state.delta = std::clamp(kAdaptation[nibble] * state.delta / 256, 16, kMaxDelta);
+    return int16_t(predicted);
+}
+} // namespace
+
+uint32_t DecodeAdpcmBlock(const uint8_t* block, uint32_t bytes, uint32_t channels, int16_t* frames,
+                          uint32_t maxFrames)
+{
+    if (channels == 0 || channels > 2 || bytes < kHeaderBytes * channels || maxFrames < 2)
+        return 0;
+    // Header fields are grouped by field, each field once per channel.
+    ChannelState state[2] = {};
+    for (uint32_t c = 0; c < channels; ++c)
+    {
+        const uint8_t predictor = block[c];
+        if (predictor >= kPredictorCount)
+            return 0;
+        state[c].coefficient1 = kCoefficient1[predictor];
+        state[c].coefficient2 = kCoefficient2[predictor];
+        state[c].delta = ReadI16(block + channels + 2 * c);
+        state[c].sample1 = ReadI16(block + 3 * channels + 2 * c);
+        state[c].sample2 = ReadI16(block + 5 * channels + 2 * c);
+    }
+    // The older sample plays first.
+    for (uint32_t c = 0; c < channels; ++c)
+    {
+        frames[c] = int16_t(state[c].sample2);
+        frames[channels + c] = int16_t(state[c].sample1);
+    }
+    uint32_t written = 2 * channels;
+    const uint32_t limit = maxFrames * channels;
+    // High nibble first; with two channels the nibbles alternate left, right.
+    for (uint32_t i = kHeaderBytes * channels; i < bytes && written < limit; ++i)
+    {
+        const uint8_t byte = block[i];
+        frames[written] = Expand(state[written % channels], byte >> 4);
+        ++written;
+        if (written >= limit)
+            break;
+        frames[written] = Expand(state[written % channels], byte & 0x0F);
+        ++written;
+    }
+    return written / channels;
+}
+
+bool AdpcmBlocksValid(const WaveFormat& format, const uint8_t* data, uint32_t bytes)
+{
+    const uint32_t channels = format.channels;
+    for (uint32_t offset = 0; offset < bytes; offset += format.blockAlign)
+    {
+        if (bytes - offset < kHeaderBytes * channels)
+            return false;
+        for (uint32_t c = 0; c < channels; ++c)
+            if (data[offset + c] >= kPredictorCount)
+                return false;
+    }
+    return true;
+}
+} // namespace audio

@@ -1,0 +1,20 @@
+// Decoder of 4-bit adaptive delta PCM wave blocks (format tag 2, standard coefficients).
+// Pure functions: any thread.
+#pragma once
+
+#include "platform/audio/WaveFormat.h"
+
+#include <cstdint>
+
+namespace audio
+{
+// Decodes one block (whole, or the short last block of a buffer) of one or two channels into
+// interleaved 16-bit frames. Returns the frames written; 0 when the block is too short for its
+// header or names a predictor outside the seven standard ones.
+uint32_t DecodeAdpcmBlock(const uint8_t* block, uint32_t bytes, uint32_t channels, int16_t* frames,
+                          uint32_t maxFrames);
+
+// True when every block header in the data names a valid predictor and the last block holds at
+// least its header.
+bool AdpcmBlocksValid(const WaveFormat& format, const uint8_t* data, uint32_t bytes);
+} // namespace audio

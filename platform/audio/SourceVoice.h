@@ -1,0 +1,148 @@
+// A source voice: plays queued buffers of one wave format into the mastering bus. Made and
+// destroyed through its Engine; its calls may come from any thread (they take the engine's lock),
+// normally the one thread that drives the engine.
+#pragma once
+
+#include "platform/audio/WaveFormat.h"
+
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+namespace audio
+{
+class Engine;
+
+// Operation set 0 applies a change at once; any other number defers it to Engine::CommitChanges.
+constexpr uint32_t kCommitNow = 0;
+constexpr uint32_t kCommitAll = 0xFFFFFFFFu;
+
+// Source voice creation flag: a music voice (kept for queries; mixed like any other).
+constexpr uint32_t kVoiceMusic = 0x10;
+
+constexpr float kMinFrequencyRatio = 1.0f / 1024.0f;
+constexpr float kMaxFrequencyRatio = 1024.0f;
+constexpr float kDefaultMaxFrequencyRatio = 2.0f;
+constexpr float kMaxVolume = 16777216.0f;
+
+constexpr uint32_t kMaxQueuedBuffers = 64;
+// Buffer flag: the last buffer of the stream.
+constexpr uint32_t kBufferEndOfStream = 0x40;
+constexpr uint32_t kLoopInfinite = 255;
+constexpr uint32_t kMaxLoopCount = 254;
+
+// One submitted buffer. The bytes stay the caller's and must not change until the voice no
+// longer counts the buffer as queued. Loop positions count sample frames; a loop length of 0 runs
+// to the end of the buffer; loopCount 0 plays once, n repeats the region n more times.
+struct AudioBuffer
+{
+    const uint8_t* audioData = nullptr;
+    uint32_t audioBytes = 0;
+    uint32_t flags = 0;
+    uint32_t loopBegin = 0;
+    uint32_t loopLength = 0;
+    uint32_t loopCount = 0;
+};
+
+struct VoiceState
+{
+    // Buffers not yet finished, the one playing included.
+    uint32_t buffersQueued = 0;
+    // Source sample frames played since the voice was created.
+    uint64_t samplesPlayed = 0;
+    // The last buffer played carried kBufferEndOfStream (cleared by the next submit).
+    bool streamEnded = false;
+};
+
+// Reads its buffers (PCM 8/16-bit or ADPCM), resamples linearly and mixes with volume and matrix.
+class SourceVoice
+{
+public:
+    SourceVoice(const SourceVoice&) = delete;
+    SourceVoice& operator=(const SourceVoice&) = delete;
+
+    bool Start(uint32_t operationSet = kCommitNow);
+    // Pauses where it is; Start resumes from there.
+    bool Stop(uint32_t operationSet = kCommitNow);
+    // The playing buffer finishes its current loop pass, then plays to its end.
+    bool ExitLoop(uint32_t operationSet = kCommitNow);
+    // False (nothing queued) when the buffer is empty, malformed, or the queue is full.
+    bool SubmitBuffer(const AudioBuffer& buffer);
+    VoiceState GetState() const;
+
+    bool SetVolume(float volume, uint32_t operationSet = kCommitNow);
+    float GetVolume() const;
+    // Clamped to kMinFrequencyRatio .. the voice's maximum.
+    bool SetFrequencyRatio(float ratio, uint32_t operationSet = kCommitNow);
+    float GetFrequencyRatio() const;
+    // levels[dst * srcChannels + src]; the counts must be the voice's and the mastering voice's.
+    bool SetOutputMatrix(uint32_t srcChannels, uint32_t dstChannels, const float* levels,
+                         uint32_t operationSet = kCommitNow);
+    std::vector<float> GetOutputMatrix() const;
+
+    const WaveFormat& GetFormat() const { return m_format; }
+    uint32_t GetFlags() const { return m_flags; }
+    float GetMaxFrequencyRatio() const { return m_maxFrequencyRatio; }
+    bool IsRunning() const;
+
+    // Destroys the voice and drops its queued buffers and deferred changes.
+    void Destroy();
+
+private:
+    friend class Engine;
+
+    struct QueuedBuffer
+    {
+        AudioBuffer buffer;
+        uint64_t sequence;
+        uint32_t frames;
+        uint32_t cursor;
+        uint32_t loopEnd;
+        uint32_t loopsLeft;
+    };
+
+    SourceVoice(Engine& engine, const WaveFormat& format, uint32_t flags, float maxFrequencyRatio,
+                uint32_t outputChannels);
+    ~SourceVoice() = default;
+
+    // Engine lock held from here on.
+    void ApplyStart() { m_running = true; }
+    void ApplyStop() { m_running = false; }
+    void ApplyExitLoop();
+    void ApplyVolume(float volume) { m_volume = volume; }
+    void ApplyFrequencyRatio(float ratio) { m_frequencyRatio = ratio; }
+    void ApplyOutputMatrix(const float* levels);
+    void Mix(float* bus, uint32_t frames, uint32_t busChannels, uint32_t busRate);
+    bool FetchFrame(float* frame);
+    void ReadFrame(const QueuedBuffer& queued, uint32_t index, float* frame);
+    void RetireFront();
+
+    Engine& m_engine;
+    const WaveFormat m_format;
+    const uint32_t m_flags;
+    const float m_maxFrequencyRatio;
+    const uint32_t m_outputChannels;
+
+    bool m_running = false;
+    float m_volume = 1.0f;
+    float m_frequencyRatio = 1.0f;
+    std::vector<float> m_matrix;
+    std::deque<QueuedBuffer> m_queue;
+    uint64_t m_nextSequence = 1;
+    uint64_t m_samplesPlayed = 0;
+    bool m_streamEnded = false;
+
+    // Resampler: the frame being played, the one after it and the position between them (0..1).
+    float m_current[kMaxChannels] = {};
+    float m_next[kMaxChannels] = {};
+    bool m_haveCurrent = false;
+    bool m_haveNext = false;
+    double m_phase = 0.0;
+
+    // The last decoded ADPCM block, keyed by buffer sequence and block index.
+    std::vector<int16_t> m_blockCache;
+    uint64_t m_cachedSequence = 0;
+    uint32_t m_cachedBlock = 0;
+    uint32_t m_cachedFrames = 0;
+};
+} // namespace audio

@@ -1,0 +1,19 @@
+#include "platform/gpu/GpuShader.h"
+
+namespace gpu
+{
+GpuShader::GpuShader(ObjectKind kind, GpuDevice* device, ShaderCode code)
+    : GpuResource(kind, device, kPoolManaged, false), m_code(std::move(code))
+{
+}
+
+GpuVertexShader::GpuVertexShader(GpuDevice* device, ShaderCode code)
+    : GpuShader(ObjectKind::VertexShader, device, std::move(code))
+{
+}
+
+GpuPixelShader::GpuPixelShader(GpuDevice* device, ShaderCode code)
+    : GpuShader(ObjectKind::PixelShader, device, std::move(code))
+{
+}
+} // namespace gpu

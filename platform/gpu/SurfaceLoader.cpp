@@ -1,0 +1,115 @@
+#include "platform/gpu/SurfaceLoader.h"
+
+#include "platform/gpu/GpuLog.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace gpu
+{
+namespace
+{
+Color4f ReadSource(const FormatInfo& info, const uint8_t* bits, uint32_t pitch, uint32_t x, uint32_t y)
+{
+    if (info.kind == FormatKind::Compressed)
+    {
+        Color4f block[16];
+        DecodeBlock(info.format, bits + size_t(y / 4) * pitch + size_t(x / 4) * info.blockBytes, block);
+        return block[(y % 4) * 4 + x % 4];
+    }
+    return DecodePixel(info, bits + size_t(y) * pitch + size_t(x) * info.blockBytes);
+}
+
+Color4f Lerp(const Color4f& a, const Color4f& b, float t)
+{
+    return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
+}
+} // namespace
+
+Result LoadSurfaceFromMemory(GpuSurface* dest, const Rect* destRect, const void* source, Format sourceFormat,
+                             uint32_t sourcePitch, const Rect& sourceRect, uint32_t filter, uint32_t colorKey)
+{
+    if (!dest || !source)
+    {
+        LogError("LoadSurfaceFromMemory: no surface or no source");
+        return kErrInvalidCall;
+    }
+    const FormatInfo* in = FindFormat(sourceFormat);
+    const FormatInfo& out = dest->Info();
+    const SurfaceDesc& desc = dest->Desc();
+    const Rect d = destRect ? *destRect : Rect{0, 0, int32_t(desc.width), int32_t(desc.height)};
+    const Rect& s = sourceRect;
+    if (!in || s.left < 0 || s.top < 0 || s.left >= s.right || s.top >= s.bottom || !IsRectInside(d, desc.width, desc.height))
+    {
+        LogError("LoadSurfaceFromMemory: format %u or rectangles not usable", sourceFormat);
+        return kErrInvalidCall;
+    }
+    if (filter < kLoadFilterNone || filter > kLoadFilterLinear)
+    {
+        LogError("LoadSurfaceFromMemory: unknown filter %u", filter);
+        return kErrInvalidCall;
+    }
+    if (dest->IsLocked())
+    {
+        LogError("LoadSurfaceFromMemory: surface #%llu is locked", (unsigned long long)dest->GetId());
+        return kErrInvalidCall;
+    }
+    if (in->kind == FormatKind::Depth || out.kind == FormatKind::Depth)
+    {
+        LogError("LoadSurfaceFromMemory: depth formats cannot be loaded");
+        return kErrInvalidCall;
+    }
+    const auto* bits = static_cast<const uint8_t*>(source);
+    const int32_t sw = s.right - s.left, sh = s.bottom - s.top, dw = d.right - d.left, dh = d.bottom - d.top;
+
+    if (out.kind == FormatKind::Compressed)
+    {
+        // Compressed surfaces take only their own format, block for block.
+        if (sourceFormat != desc.format || sw != dw || sh != dh || s.left % 4 || s.top % 4 || d.left % 4 ||
+            d.top % 4)
+        {
+            LogError("LoadSurfaceFromMemory: %s surfaces load only %s blocks of the same size on block bounds",
+                     out.name, out.name);
+            return kErrInvalidCall;
+        }
+        const uint32_t blocksWide = uint32_t(dw + 3) / 4, blocksHigh = uint32_t(dh + 3) / 4;
+        for (uint32_t row = 0; row < blocksHigh; ++row)
+            memcpy(dest->Bits() + size_t(d.top / 4 + row) * dest->Pitch() + size_t(d.left / 4) * out.blockBytes,
+                   bits + size_t(s.top / 4 + row) * sourcePitch + size_t(s.left / 4) * out.blockBytes,
+                   size_t(blocksWide) * out.blockBytes);
+        return kOk;
+    }
+    if (sourceFormat == desc.format && sw == dw && sh == dh && colorKey == 0)
+    {
+        for (int32_t y = 0; y < sh; ++y)
+            memcpy(dest->Bits() + size_t(d.top + y) * dest->Pitch() + size_t(d.left) * out.blockBytes,
+                   bits + size_t(s.top + y) * sourcePitch + size_t(s.left) * in->blockBytes,
+                   size_t(sw) * in->blockBytes);
+        return kOk;
+    }
+    auto read = [&](int32_t x, int32_t y) {
+        const Color4f c = ReadSource(*in, bits, sourcePitch, uint32_t(s.left + x), uint32_t(s.top + y));
+        return colorKey != 0 && PackArgb(c) == colorKey ? Color4f{0, 0, 0, 0} : c;
+    };
+    for (int32_t y = 0; y < dh; ++y)
+        for (int32_t x = 0; x < dw; ++x)
+        {
+            Color4f c;
+            if (filter == kLoadFilterNone)
+                c = x < sw && y < sh ? read(x, y) : Color4f{0, 0, 0, 0};
+            else if (filter == kLoadFilterPoint)
+                c = read(std::min(int32_t((x + 0.5f) * sw / dw), sw - 1), std::min(int32_t((y + 0.5f) * sh / dh), sh - 1));
+            else
+            {
+                const float px = std::clamp((x + 0.5f) * sw / dw - 0.5f, 0.0f, float(sw - 1));
+                const float py = std::clamp((y + 0.5f) * sh / dh - 0.5f, 0.0f, float(sh - 1));
+                const int32_t x0 = int32_t(px), y0 = int32_t(py);
+                const int32_t x1 = std::min(x0 + 1, sw - 1), y1 = std::min(y0 + 1, sh - 1);
+                const float tx = px - float(x0), ty = py - float(y0);
+                c = Lerp(Lerp(read(x0, y0), read(x1, y0), tx), Lerp(read(x0, y1), read(x1, y1), tx), ty);
+            }
+            dest->WritePixel(uint32_t(d.left + x), uint32_t(d.top + y), c);
+        }
+    return kOk;
+}
+} // namespace gpu

@@ -1,0 +1,356 @@
+#include "GpuTestSupport.h"
+
+#include <cstring>
+
+using namespace gpu;
+
+namespace
+{
+const VertexElement kPositionUv[] = {{0, 0, kDeclFloat3, 0, kDeclUsagePosition, 0},
+                                     {0, 12, kDeclFloat2, 0, kDeclUsageTexCoord, 0},
+                                     kDeclEnd};
+
+std::vector<uint8_t> ShaderCodeFor(ShaderStage stage)
+{
+    ShaderCode code;
+    code.stage = stage;
+    code.profile = stage == ShaderStage::Vertex ? "vs_3_0" : "ps_3_0";
+    code.entryPoint = "main";
+    return WriteShaderCode(code);
+}
+} // namespace
+
+TEST_F(GpuTest, AdapterReportsModesFormatsAndMultisampling)
+{
+    DisplayMode desktop;
+    ASSERT_EQ(m_factory->GetAdapterDisplayMode(0, &desktop), kOk);
+    EXPECT_EQ(desktop.width, 1920u);
+    EXPECT_EQ(desktop.height, 1080u);
+    const uint32_t modes = m_factory->GetAdapterModeCount(0, kFormatX8R8G8B8);
+    EXPECT_GT(modes, 0u);
+    DisplayMode mode;
+    EXPECT_EQ(m_factory->EnumAdapterModes(0, kFormatX8R8G8B8, modes - 1, &mode), kOk);
+    EXPECT_EQ(m_factory->EnumAdapterModes(0, kFormatX8R8G8B8, modes, &mode), kErrInvalidCall);
+    EXPECT_EQ(m_factory->CheckDeviceFormat(0, kDeviceTypeHal, kFormatX8R8G8B8, kUsageDepthStencil, kResourceTexture,
+                                           kFormatINTZ),
+              kOk);
+    EXPECT_EQ(m_factory->CheckDeviceFormat(0, kDeviceTypeHal, kFormatX8R8G8B8, kUsageDepthStencil, kResourceTexture,
+                                           kFormatRAWZ),
+              kErrNotAvailable);
+    uint32_t quality = 0;
+    EXPECT_EQ(m_factory->CheckDeviceMultiSampleType(0, kDeviceTypeHal, kFormatA8R8G8B8, true, 4, &quality), kOk);
+    EXPECT_EQ(quality, 1u);
+    EXPECT_EQ(m_factory->CheckDeviceMultiSampleType(0, kDeviceTypeHal, kFormatA8R8G8B8, true, 8, &quality),
+              kErrNotAvailable);
+
+    // A configured adapter without A2R10G10B10 targets refuses them, as a GPU without them would.
+    DisplayConfig config = DefaultDisplayConfig();
+    config.renderTargetFormats = {kFormatA8R8G8B8};
+    config.desktopWidth = 1366;
+    config.desktopHeight = 768;
+    SetDisplayConfig(config);
+    GpuFactory* other = CreateFactory(kSdkVersion);
+    ASSERT_NE(other, nullptr);
+    ASSERT_EQ(other->GetAdapterDisplayMode(0, &desktop), kOk);
+    EXPECT_EQ(desktop.width, 1366u);
+    PresentParameters params = {};
+    params.windowed = 1;
+    GpuDevice* device = nullptr;
+    ASSERT_EQ(other->CreateDevice(0, kDeviceTypeHal, nullptr, 0x54, &params, &device), kOk);
+    EXPECT_EQ(params.backBufferWidth, 1366u) << "a window without a size takes the desktop's";
+    EXPECT_EQ(params.backBufferCount, 1u);
+    GpuTexture* texture = nullptr;
+    EXPECT_EQ(device->CreateTexture(16, 16, 1, kUsageRenderTarget, kFormatA2R10G10B10, kPoolDefault, &texture),
+              kErrNotAvailable);
+    ASSERT_EQ(device->CreateTexture(16, 16, 1, kUsageRenderTarget, kFormatA8R8G8B8, kPoolDefault, &texture), kOk);
+    texture->Release();
+    device->Release();
+    other->Release();
+}
+
+TEST_F(GpuTest, FullScreenNeedsAListedMode)
+{
+    PresentParameters params = {};
+    params.backBufferWidth = 1000;
+    params.backBufferHeight = 700;
+    params.backBufferFormat = kFormatX8R8G8B8;
+    GpuDevice* device = nullptr;
+    EXPECT_EQ(m_factory->CreateDevice(0, kDeviceTypeHal, nullptr, 0x54, &params, &device), kErrInvalidCall);
+    params.backBufferWidth = 1280;
+    params.backBufferHeight = 720;
+    params.fullScreenRefreshRate = 60;
+    ASSERT_EQ(m_factory->CreateDevice(0, kDeviceTypeHal, nullptr, 0x54, &params, &device), kOk);
+    device->Release();
+}
+
+TEST_F(GpuTest, StateTablesAndStatisticsFollowAScriptedFrame)
+{
+    GpuVertexBuffer* vertices = nullptr;
+    GpuIndexBuffer* indices = nullptr;
+    GpuVertexDeclaration* declaration = nullptr;
+    GpuTexture* texture = nullptr;
+    GpuVertexShader* vs = nullptr;
+    GpuPixelShader* ps = nullptr;
+    ASSERT_EQ(m_device->CreateVertexBuffer(4 * 20, kUsageWriteOnly, 0, kPoolManaged, &vertices), kOk);
+    ASSERT_EQ(m_device->CreateIndexBuffer(6 * 2, kUsageWriteOnly, kFormatIndex16, kPoolManaged, &indices), kOk);
+    ASSERT_EQ(m_device->CreateVertexDeclaration(kPositionUv, &declaration), kOk);
+    ASSERT_EQ(m_device->CreateTexture(4, 4, 1, 0, kFormatA8R8G8B8, kPoolManaged, &texture), kOk);
+    const std::vector<uint8_t> vsCode = ShaderCodeFor(ShaderStage::Vertex);
+    const std::vector<uint8_t> psCode = ShaderCodeFor(ShaderStage::Pixel);
+    ASSERT_EQ(m_device->CreateVertexShader(vsCode.data(), vsCode.size(), &vs), kOk);
+    ASSERT_EQ(m_device->CreatePixelShader(psCode.data(), psCode.size(), &ps), kOk);
+    GpuPixelShader* wrong = nullptr;
+    EXPECT_EQ(m_device->CreatePixelShader(vsCode.data(), vsCode.size(), &wrong), kErrInvalidCall);
+    EXPECT_EQ(wrong, nullptr);
+    void* data = nullptr;
+    ASSERT_EQ(indices->Lock(0, 0, &data, 0), kOk);
+    const uint16_t quad[6] = {0, 1, 2, 0, 2, 3};
+    memcpy(data, quad, sizeof(quad));
+    ASSERT_EQ(indices->Unlock(), kOk);
+
+    const float constants[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    ASSERT_EQ(m_device->BeginScene(), kOk);
+    m_device->SetRenderState(kRsAlphaBlendEnable, 1);
+    m_device->SetRenderState(kRsSrcBlend, kBlendSrcAlpha);
+    m_device->SetRenderState(kRsDestBlend, kBlendInvSrcAlpha);
+    m_device->SetRenderState(kRsAlphaBlendEnable, 0);
+    m_device->SetRenderState(kRsZFunc, kCmpAlways);
+    m_device->SetSamplerState(3, kSsAddressU, kAddressClamp);
+    m_device->SetSamplerState(3, kSsMagFilter, kFilterLinear);
+    m_device->SetTexture(3, texture);
+    m_device->SetVertexShader(vs);
+    m_device->SetPixelShader(ps);
+    m_device->SetVertexShaderConstantF(247, constants, 2);
+    m_device->SetPixelShaderConstantF(223, constants, 1);
+    EXPECT_EQ(m_device->SetPixelShaderConstantF(223, constants, 2), kErrInvalidCall) << "224 pixel registers";
+    EXPECT_EQ(m_device->SetVertexShaderConstantF(256, constants, 1), kErrInvalidCall) << "256 vertex registers";
+    m_device->SetVertexDeclaration(declaration);
+    m_device->SetStreamSource(0, vertices, 0, 20);
+    m_device->SetIndices(indices);
+    ASSERT_EQ(m_device->DrawIndexedPrimitive(kPrimitiveTriangleList, 0, 0, 4, 0, 2), kOk);
+    EXPECT_EQ(m_device->DrawIndexedPrimitive(kPrimitiveTriangleList, 1, 0, 4, 0, 2), kErrInvalidCall)
+        << "base vertex 1 reads vertex 4 past the buffer";
+    EXPECT_EQ(m_device->DrawPrimitive(kPrimitiveTriangleList, 0, 2), kErrInvalidCall) << "6 vertices of 4";
+    ASSERT_EQ(m_device->DrawPrimitive(kPrimitiveTriangleFan, 0, 2), kOk);
+    const float lines[4 * 5] = {};
+    ASSERT_EQ(m_device->DrawPrimitiveUP(kPrimitiveLineStrip, 3, lines, 20), kOk);
+    ASSERT_EQ(m_device->EndScene(), kOk);
+
+    uint32_t value = 0;
+    ASSERT_EQ(m_device->GetRenderState(kRsDestBlend, &value), kOk);
+    EXPECT_EQ(value, kBlendInvSrcAlpha);
+    ASSERT_EQ(m_device->GetSamplerState(3, kSsAddressU, &value), kOk);
+    EXPECT_EQ(value, kAddressClamp);
+    ASSERT_EQ(m_device->GetSamplerState(2, kSsAddressU, &value), kOk);
+    EXPECT_EQ(value, kAddressWrap);
+    float readBack[8] = {};
+    ASSERT_EQ(m_device->GetVertexShaderConstantF(247, readBack, 2), kOk);
+    EXPECT_EQ(memcmp(readBack, constants, sizeof(constants)), 0);
+    ASSERT_EQ(m_device->GetPixelShaderConstantF(223, readBack, 1), kOk);
+    EXPECT_EQ(readBack[3], 4.0f);
+
+    const FrameStatistics& stats = m_device->GetFrameStatistics();
+    EXPECT_EQ(stats.renderStateCalls[kRsAlphaBlendEnable], 2u);
+    EXPECT_EQ(stats.renderStateCalls[kRsSrcBlend], 1u);
+    EXPECT_EQ(stats.renderStateCalls[kRsZFunc], 1u);
+    EXPECT_EQ(stats.renderStateCalls[kRsCullMode], 0u);
+    EXPECT_EQ(stats.samplerStateCalls[kSsAddressU], 1u);
+    EXPECT_EQ(stats.textureCalls, 1u);
+    EXPECT_EQ(stats.vertexConstantRegisters, 2u);
+    EXPECT_EQ(stats.pixelConstantRegisters, 1u);
+    EXPECT_EQ(stats.refusedConstantWrites, 2u);
+    EXPECT_EQ(stats.drawCalls, 3u);
+    EXPECT_EQ(stats.primitives, 2u + 2u + 3u);
+    EXPECT_EQ(stats.invalidCalls, 5u);
+
+    const std::vector<DrawRecord>& log = m_device->GetDrawLog();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0].call, DrawCall::IndexedPrimitive);
+    EXPECT_EQ(log[0].renderStates[kRsZFunc], kCmpAlways);
+    EXPECT_EQ(log[0].samplerStates[3][kSsMagFilter], kFilterLinear);
+    EXPECT_EQ(log[0].textureIds[3], texture->GetId());
+    EXPECT_EQ(log[0].vertexShaderId, vs->GetId());
+    EXPECT_EQ(log[0].indexBufferId, indices->GetId());
+    EXPECT_EQ(log[0].streams[0].bufferId, vertices->GetId());
+    EXPECT_EQ(log[0].renderTargetIds[0], BackBuffer()->GetId());
+    EXPECT_EQ(log[2].call, DrawCall::PrimitiveFromMemory);
+    EXPECT_EQ(log[2].streams[0].bufferId, vertices->GetId());
+    // Drawing from memory unbinds stream 0 and the indices afterwards.
+    EXPECT_EQ(m_device->DrawPrimitive(kPrimitiveTriangleFan, 0, 1), kErrInvalidCall);
+
+    // Present ends the frame: statistics and the draw log move to the last frame.
+    ASSERT_EQ(m_device->Present(), kOk);
+    EXPECT_EQ(m_device->GetPresentCount(), 1u);
+    EXPECT_EQ(m_device->GetLastFrameStatistics().drawCalls, 3u);
+    EXPECT_EQ(m_device->GetFrameStatistics().drawCalls, 0u);
+    EXPECT_EQ(m_device->GetLastFrameDrawLog().size(), 3u);
+    EXPECT_TRUE(m_device->GetDrawLog().empty());
+
+    for (GpuObject* o : std::initializer_list<GpuObject*>{vertices, indices, declaration, texture, vs, ps})
+        o->Release();
+    // The device still binds the shaders, texture and declaration: they live on until unbound.
+    EXPECT_EQ(LiveObjectCount(ObjectKind::VertexShader), 1u);
+    m_device->SetVertexShader(nullptr);
+    EXPECT_EQ(LiveObjectCount(ObjectKind::VertexShader), 0u);
+}
+
+TEST_F(GpuTest, DrawsNeedAScene)
+{
+    const float vertices[3 * 3] = {};
+    m_device->SetFVF(kFvfXyz);
+    EXPECT_EQ(m_device->DrawPrimitiveUP(kPrimitiveTriangleList, 1, vertices, 12), kErrInvalidCall);
+    ASSERT_EQ(m_device->BeginScene(), kOk);
+    EXPECT_EQ(m_device->BeginScene(), kErrInvalidCall);
+    EXPECT_EQ(m_device->DrawPrimitiveUP(kPrimitiveTriangleList, 1, vertices, 12), kOk);
+    EXPECT_EQ(m_device->Present(), kErrInvalidCall) << "present inside a scene";
+    ASSERT_EQ(m_device->EndScene(), kOk);
+    EXPECT_EQ(m_device->EndScene(), kErrInvalidCall);
+    EXPECT_EQ(m_device->Present(), kOk);
+}
+
+TEST_F(GpuTest, ResetIsRefusedWhileDefaultPoolObjectsLive)
+{
+    GpuTexture* target = nullptr;
+    GpuTexture* managed = nullptr;
+    GpuQuery* query = nullptr;
+    GpuVertexShader* vs = nullptr;
+    ASSERT_EQ(m_device->CreateTexture(8, 8, 1, kUsageRenderTarget, kFormatA8R8G8B8, kPoolDefault, &target), kOk);
+    ASSERT_EQ(m_device->CreateTexture(8, 8, 1, 0, kFormatA8R8G8B8, kPoolManaged, &managed), kOk);
+    ASSERT_EQ(m_device->CreateQuery(kQueryEvent, &query), kOk);
+    const std::vector<uint8_t> code = ShaderCodeFor(ShaderStage::Vertex);
+    ASSERT_EQ(m_device->CreateVertexShader(code.data(), code.size(), &vs), kOk);
+    EXPECT_EQ(m_device->GetResetBlockerCount(), 2u);
+    EXPECT_EQ(m_device->GetLiveResourceCount(), 4u);
+
+    PresentParameters params = m_params;
+    params.backBufferWidth = 128;
+    EXPECT_EQ(m_device->Reset(&params), kErrInvalidCall);
+    EXPECT_TRUE(m_log.Contains("must be released before a reset"));
+    EXPECT_TRUE(m_device->IsLost()) << "a refused reset leaves the device lost";
+    EXPECT_EQ(m_device->Present(), kErrDeviceLost);
+
+    // A back buffer still held by the caller blocks the reset too.
+    GpuSurface* held = nullptr;
+    ASSERT_EQ(m_device->GetBackBuffer(0, 0, &held), kOk);
+    target->Release();
+    query->Release();
+    EXPECT_EQ(m_device->Reset(&params), kErrInvalidCall);
+    held->Release();
+
+    ASSERT_EQ(m_device->Reset(&params), kOk);
+    EXPECT_FALSE(m_device->IsLost());
+    EXPECT_EQ(BackBuffer()->Desc().width, 128u);
+    EXPECT_EQ(m_device->GetResetCount(), 1u);
+    // Managed textures and shaders survive a reset.
+    EXPECT_EQ(managed->GetDevice(), m_device);
+    managed->Release();
+    vs->Release();
+    EXPECT_EQ(m_device->Present(), kOk);
+}
+
+TEST_F(GpuTest, FaultPlanFailsCreationAndLosesTheDevice)
+{
+    Faults().FailFactoryCreation(1);
+    EXPECT_EQ(CreateFactory(kSdkVersion), nullptr);
+    Faults().FailDeviceCreation(1);
+    PresentParameters params = m_params;
+    GpuDevice* device = nullptr;
+    EXPECT_EQ(m_factory->CreateDevice(0, kDeviceTypeHal, nullptr, 0x54, &params, &device), kErrNotAvailable);
+    ASSERT_EQ(m_factory->CreateDevice(0, kDeviceTypeHal, nullptr, 0x20, &params, &device), kOk)
+        << "the software fallback works once the planned failure is spent";
+    EXPECT_EQ(device->GetBehaviourFlags(), 0x20u);
+    device->Release();
+
+    Faults().FailResourceCreation(1, ObjectKind::Texture);
+    GpuVertexBuffer* buffer = nullptr;
+    ASSERT_EQ(m_device->CreateVertexBuffer(16, 0, 0, kPoolManaged, &buffer), kOk) << "only textures fail";
+    buffer->Release();
+    GpuTexture* texture = nullptr;
+    EXPECT_EQ(m_device->CreateTexture(4, 4, 1, 0, kFormatA8R8G8B8, kPoolManaged, &texture), kErrOutOfVideoMemory);
+    EXPECT_EQ(texture, nullptr);
+    ASSERT_EQ(m_device->CreateTexture(4, 4, 1, 0, kFormatA8R8G8B8, kPoolManaged, &texture), kOk);
+    texture->Release();
+
+    // Lost at the second present; two resets answer device-lost before one succeeds.
+    Faults().LoseDeviceOnPresent(1, 2);
+    EXPECT_EQ(m_device->Present(), kOk);
+    EXPECT_EQ(m_device->Present(), kErrDeviceLost);
+    EXPECT_TRUE(m_device->IsLost());
+    EXPECT_EQ(m_device->Present(), kErrDeviceLost);
+    params = m_params;
+    EXPECT_EQ(m_device->Reset(&params), kErrDeviceLost);
+    EXPECT_EQ(m_device->Reset(&params), kErrDeviceLost);
+    EXPECT_EQ(m_device->Reset(&params), kOk);
+    EXPECT_EQ(m_device->Present(), kOk);
+
+    Faults().FailResets(1, kErrOutOfVideoMemory);
+    EXPECT_EQ(m_device->Reset(&params), kErrOutOfVideoMemory);
+    EXPECT_EQ(m_device->Reset(&params), kOk);
+}
+
+TEST_F(GpuTest, QueriesAnswerNotReadyForThePlannedPolls)
+{
+    EXPECT_EQ(m_device->CreateQuery(kQueryEvent, nullptr), kOk);
+    EXPECT_EQ(m_device->CreateQuery(9, nullptr), kErrNotAvailable);
+    GpuQuery* query = nullptr;
+    ASSERT_EQ(m_device->CreateQuery(kQueryEvent, &query), kOk);
+    Faults().DelayQueries(3);
+    EXPECT_EQ(query->Issue(kIssueBegin), kErrInvalidCall);
+    ASSERT_EQ(query->Issue(kIssueEnd), kOk);
+    uint32_t done = 0;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(query->GetData(&done, 4, kGetDataFlush), kNotReady);
+    EXPECT_EQ(query->GetData(&done, 4, kGetDataFlush), kOk);
+    EXPECT_EQ(done, 1u);
+    Faults().DelayQueries(0);
+    ASSERT_EQ(query->Issue(kIssueEnd), kOk);
+    EXPECT_EQ(query->GetData(nullptr, 0, kGetDataFlush), kOk);
+    query->Release();
+}
+
+TEST_F(GpuTest, TargetsAndViewportRules)
+{
+    GpuSurface* target = nullptr;
+    ASSERT_EQ(m_device->CreateRenderTarget(16, 8, kFormatA8R8G8B8, 4, 0, false, &target), kOk);
+    GpuSurface* lockable = nullptr;
+    EXPECT_EQ(m_device->CreateRenderTarget(16, 8, kFormatA8R8G8B8, 4, 0, true, &lockable), kErrInvalidCall);
+    EXPECT_EQ(m_device->SetRenderTarget(0, nullptr), kErrInvalidCall);
+    ASSERT_EQ(m_device->SetRenderTarget(0, target), kOk);
+    Viewport viewport;
+    ASSERT_EQ(m_device->GetViewport(&viewport), kOk);
+    EXPECT_EQ(viewport.width, 16u) << "binding target 0 fits the viewport to it";
+    EXPECT_EQ(m_device->SetViewport({0, 0, 32, 8, 0, 1}), kErrInvalidCall);
+    GpuSurface* depth = nullptr;
+    ASSERT_EQ(m_device->GetDepthStencilSurface(&depth), kOk);
+    EXPECT_EQ(m_device->SetRenderTarget(1, depth), kErrInvalidCall);
+    EXPECT_EQ(m_device->SetDepthStencilSurface(target), kErrInvalidCall);
+    depth->Release();
+    ASSERT_EQ(m_device->SetRenderTarget(0, BackBuffer()), kOk);
+    target->Release();
+
+    GpuCubeTexture* cube = nullptr;
+    ASSERT_EQ(m_device->CreateCubeTexture(4, 1, kUsageRenderTarget, kFormatA8R8G8B8, kPoolDefault, &cube), kOk);
+    for (uint32_t face = 0; face < kCubeFaceCount; ++face)
+    {
+        GpuSurface* surface = nullptr;
+        ASSERT_EQ(cube->GetCubeMapSurface(face, 0, &surface), kOk);
+        ASSERT_EQ(m_device->SetRenderTarget(0, surface), kOk);
+        ASSERT_EQ(m_device->Clear(0, nullptr, kClearTarget, 0xFF000000u | face, 1.0f, 0), kOk);
+        surface->Release();
+    }
+    EXPECT_EQ(cube->PeekSurface(5, 0)->ReadPixelArgb(3, 3), 0xFF000005u);
+    EXPECT_EQ(cube->PeekSurface(2, 0)->ReadPixelArgb(0, 0), 0xFF000002u);
+    ASSERT_EQ(m_device->SetRenderTarget(0, BackBuffer()), kOk);
+    cube->Release();
+}
+
+TEST_F(GpuTest, DeviceReleasedWithLiveObjectsLogsTheLeak)
+{
+    GpuTexture* texture = nullptr;
+    ASSERT_EQ(m_device->CreateTexture(4, 4, 1, 0, kFormatA8R8G8B8, kPoolManaged, &texture), kOk);
+    gpu::SafeRelease(m_device);
+    EXPECT_TRUE(m_log.Contains("device released with 1 live objects"));
+    EXPECT_EQ(texture->GetDevice(), nullptr);
+    EXPECT_EQ(LiveObjectCount(ObjectKind::Texture), 1u);
+    texture->Release();
+}

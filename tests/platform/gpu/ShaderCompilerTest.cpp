@@ -1,0 +1,255 @@
+#include "GpuTestSupport.h"
+
+#include <map>
+
+using namespace gpu;
+
+namespace
+{
+// Include files from memory; remembers the order in which they were opened.
+class MemoryIncludes : public ShaderIncludeHandler
+{
+public:
+    std::map<std::string, std::string> files;
+    std::vector<std::string> opened;
+    int open = 0;
+
+    Result Open(IncludeType, const char* fileName, const void*, const void** data, uint32_t* bytes) override
+    {
+        const auto it = files.find(fileName);
+        if (it == files.end())
+            return kErrNotAvailable;
+        opened.push_back(fileName);
+        ++open;
+        *data = it->second.data();
+        *bytes = uint32_t(it->second.size());
+        return kOk;
+    }
+    void Close(const void*) override { --open; }
+};
+
+struct Compiled
+{
+    Result result = kErrCompile;
+    std::string messages;
+    std::vector<ShaderConstant> constants;
+};
+
+Compiled Compile(const std::string& source, const char* entry = "vertex", const char* profile = "vs_3_0",
+                 const ShaderMacro* macros = nullptr, ShaderIncludeHandler* includes = nullptr)
+{
+    Compiled out;
+    GpuBlob* code = nullptr;
+    GpuBlob* messages = nullptr;
+    ShaderConstantTable* table = nullptr;
+    out.result = CompileShader(source.data(), source.size(), "Test.hlsl", macros, includes, entry, profile, 0, &code,
+                               &messages, &table);
+    if (messages)
+    {
+        out.messages = static_cast<const char*>(messages->GetBufferPointer());
+        messages->Release();
+    }
+    if (table)
+    {
+        out.constants = table->Constants();
+        // The code carries the same table.
+        ShaderConstantTable* fromCode = nullptr;
+        EXPECT_EQ(GetShaderConstantTable(code->GetBufferPointer(), code->GetBufferSize(), &fromCode), kOk);
+        EXPECT_EQ(fromCode->GetConstantCount(), table->GetConstantCount());
+        fromCode->Release();
+        table->Release();
+    }
+    if (code)
+        code->Release();
+    return out;
+}
+
+const ShaderConstant* Find(const Compiled& c, const std::string& name)
+{
+    for (const ShaderConstant& constant : c.constants)
+        if (constant.name == name)
+            return &constant;
+    return nullptr;
+}
+} // namespace
+
+TEST(ShaderCompiler, TableHoldsOnlyTheConstantsTheEntryPointReaches)
+{
+    const Compiled c = Compile(R"(
+float4x4 ModelViewProjMatrix;
+row_major float4x3 Bones[4] : register(c20);
+float4 ConstantColor;
+float4 Unused;
+float4 LightProbe[3];
+bool UseFog;
+int Count;
+sampler2D Diffuse : register(s2);
+sampler2D NeverRead;
+static const float4 Scale = ConstantColor * 2;
+struct Output { float4 position : POSITION; };
+float4 Helper(float4 p) { return mul(p, ModelViewProjMatrix) * Scale; }
+float4 Other() { return Unused; }
+Output vertex(float4 p : POSITION, uniform float4 Tint)
+{
+    Output o;
+    o.position = Helper(p) + LightProbe[1] + tex2Dlod(Diffuse, p) + (UseFog ? Count : 0) + Tint;
+    o.position.x += Bones[0][0].x;
+    return o;
+}
+)");
+    ASSERT_EQ(c.result, kOk) << c.messages;
+    EXPECT_EQ(c.constants.size(), 8u);
+    EXPECT_EQ(Find(c, "Unused"), nullptr) << "only reached from an unused function";
+    EXPECT_EQ(Find(c, "NeverRead"), nullptr);
+    const ShaderConstant* mvp = Find(c, "ModelViewProjMatrix");
+    ASSERT_NE(mvp, nullptr);
+    EXPECT_EQ(mvp->constantClass, ConstantClass::MatrixColumns);
+    EXPECT_EQ(mvp->registerIndex, 0u);
+    EXPECT_EQ(mvp->registerCount, 4u);
+    const ShaderConstant* bones = Find(c, "Bones");
+    ASSERT_NE(bones, nullptr);
+    EXPECT_EQ(bones->registerIndex, 20u);
+    EXPECT_EQ(bones->registerCount, 16u) << "4 row-major matrices of 4 rows";
+    EXPECT_EQ(bones->elements, 4u);
+    const ShaderConstant* color = Find(c, "ConstantColor");
+    ASSERT_NE(color, nullptr) << "reached through a static initialiser";
+    EXPECT_EQ(color->registerIndex, 4u);
+    EXPECT_EQ(color->constantClass, ConstantClass::Vector);
+    const ShaderConstant* probe = Find(c, "LightProbe");
+    ASSERT_NE(probe, nullptr);
+    EXPECT_EQ(probe->registerIndex, 5u);
+    EXPECT_EQ(probe->registerCount, 3u);
+    const ShaderConstant* tint = Find(c, "$Tint");
+    ASSERT_NE(tint, nullptr);
+    EXPECT_EQ(tint->registerIndex, 8u);
+    const ShaderConstant* diffuse = Find(c, "Diffuse");
+    ASSERT_NE(diffuse, nullptr);
+    EXPECT_EQ(diffuse->registerSet, RegisterSet::Sampler);
+    EXPECT_EQ(diffuse->registerIndex, 2u);
+    EXPECT_EQ(diffuse->type, ConstantType::Sampler2D);
+    EXPECT_EQ(Find(c, "UseFog")->registerSet, RegisterSet::Bool);
+    EXPECT_EQ(Find(c, "Count")->registerSet, RegisterSet::Int4);
+}
+
+TEST(ShaderCompiler, MacrosAndConditionalsChooseTheCode)
+{
+    const std::string source = R"(
+#define SCALE(x, y) ((x) * (y))
+#define GLUE(a, b) a##b
+#if defined(SKINNING) && MAX_SHADER_SKINNING_BONES > 32
+float4 GLUE(Bone, Matrices)[MAX_SHADER_SKINNING_BONES * 3];
+#define EXTRA BoneMatrices[0]
+#elif defined FOG
+float4 FogColor;
+#define EXTRA FogColor
+#else
+#define EXTRA 0
+#endif
+#ifndef SKINNING
+float4 NotSkinned;
+#undef EXTRA
+#define EXTRA NotSkinned
+#endif
+float4 vertex() : POSITION { return SCALE(EXTRA, 2); }
+)";
+    const ShaderMacro skinning[] = {{"SKINNING", ""}, {"MAX_SHADER_SKINNING_BONES", "64"}, {nullptr, nullptr}};
+    Compiled c = Compile(source, "vertex", "vs_3_0", skinning);
+    ASSERT_EQ(c.result, kOk) << c.messages;
+    ASSERT_EQ(c.constants.size(), 1u);
+    EXPECT_EQ(c.constants[0].name, "BoneMatrices");
+    EXPECT_EQ(c.constants[0].registerCount, 192u);
+
+    const ShaderMacro fewBones[] = {{"SKINNING", ""}, {"MAX_SHADER_SKINNING_BONES", "16"}, {"FOG", nullptr}, {nullptr, nullptr}};
+    c = Compile(source, "vertex", "vs_3_0", fewBones);
+    ASSERT_EQ(c.result, kOk) << c.messages;
+    ASSERT_EQ(c.constants.size(), 1u);
+    EXPECT_EQ(c.constants[0].name, "FogColor");
+
+    c = Compile(source);
+    ASSERT_EQ(c.result, kOk) << c.messages;
+    ASSERT_EQ(c.constants.size(), 1u);
+    EXPECT_EQ(c.constants[0].name, "NotSkinned");
+}
+
+TEST(ShaderCompiler, IncludesGoThroughTheHandlerInOpeningOrder)
+{
+    MemoryIncludes includes;
+    includes.files["Common.hlsl"] = "#include \"Constants.hlsl\"\nfloat4 Shared;\n";
+    includes.files["Constants.hlsl"] = "#define LIGHTS 2\nfloat4 Lights[LIGHTS];\n";
+    includes.files["Late.hlsl"] = "float4 Late;\n";
+    const Compiled c = Compile("#include \"Common.hlsl\"\n#include <Late.hlsl>\n"
+                               "float4 pixel() : COLOR { return Shared + Lights[1] + Late; }\n",
+                               "pixel", "ps_3_0", nullptr, &includes);
+    ASSERT_EQ(c.result, kOk) << c.messages;
+    EXPECT_EQ(includes.opened, (std::vector<std::string>{"Common.hlsl", "Constants.hlsl", "Late.hlsl"}));
+    EXPECT_EQ(includes.open, 0) << "every opened include is closed";
+    ASSERT_NE(Find(c, "Lights"), nullptr);
+    EXPECT_EQ(Find(c, "Lights")->registerCount, 2u);
+    EXPECT_EQ(Find(c, "Late")->registerIndex, 3u);
+}
+
+TEST(ShaderCompiler, ErrorsComeWithMessageLines)
+{
+    MemoryIncludes includes;
+    includes.files["Broken.hlsl"] = "\n#if 1\nfloat4 x;\n";
+    struct Case
+    {
+        std::string source;
+        const char* fragment;
+    } cases[] = {
+        {"float4 vertexx() : POSITION { return 0; }\n", "Test.hlsl(1): error: entry point 'vertex' not found"},
+        {"#include \"Missing.hlsl\"\nfloat4 vertex() : POSITION { return 0; }\n",
+         "Test.hlsl(1): error: cannot open include file 'Missing.hlsl'"},
+        {"float4 vertex() : POSITION {\n  if (1) { return 0;\n}\n", "Test.hlsl(1): error: unbalanced braces: '{' is never closed"},
+        {"float4 vertex() : POSITION { return 0; }\n}\n", "Test.hlsl(2): error: unbalanced braces"},
+        {"#include \"Broken.hlsl\"\nfloat4 vertex() : POSITION { return 0; }\n",
+         "Broken.hlsl(2): error: #if without #endif"},
+        {"#endif\n", "Test.hlsl(1): error: #endif without #if"},
+        {"#if 1 / 0\n#endif\n", "division by zero"},
+        {"#define F(a, b) a\nfloat4 x = F(1);\n", "macro 'F' takes 2 arguments, not 1"},
+        {"#error stop here\n", "#error stop here"},
+        {"float4 a : register(c0);\nfloat4x4 b : register(c2);\nfloat4 vertex() : POSITION { return a + b[0]; }\n"
+         "float4 c : register(c3);\n",
+         ""},
+        {"float4 a : register(c0);\nfloat4x4 b : register(c3);\nfloat4 c : register(c4);\n"
+         "float4 vertex() : POSITION { return a + b[0] + c; }\n",
+         "registers of 'c' and 'b' overlap"},
+        {"float4 a : register(s0);\nfloat4 vertex() : POSITION { return a; }\n", "register 's0' does not suit 'a'"},
+        {"float4 big[300];\nfloat4 vertex() : POSITION { return big[0]; }\n", "out of registers for 'big'"},
+    };
+    for (const Case& test : cases)
+    {
+        const Compiled c = Compile(test.source, "vertex", "vs_3_0", nullptr, &includes);
+        if (!*test.fragment)
+        {
+            EXPECT_EQ(c.result, kOk) << test.source << c.messages;
+            continue;
+        }
+        EXPECT_EQ(c.result, kErrCompile) << test.source;
+        EXPECT_NE(c.messages.find(test.fragment), std::string::npos) << test.source << "\n" << c.messages;
+    }
+    EXPECT_EQ(Compile("float4 main() : COLOR { return 0; }", "main", "gs_4_0").result, kErrCompile);
+}
+
+TEST_F(GpuTest, CompiledCodeMakesDeviceShaders)
+{
+    GpuBlob* code = nullptr;
+    const std::string source = "float4 ConstantColor;\nfloat4 pixel() : COLOR { return ConstantColor; }\n";
+    ASSERT_EQ(CompileShader(source.data(), source.size(), nullptr, nullptr, nullptr, "pixel", "ps_3_0", 0, &code,
+                            nullptr, nullptr),
+              kOk);
+    GpuPixelShader* ps = nullptr;
+    ASSERT_EQ(m_device->CreatePixelShader(code->GetBufferPointer(), code->GetBufferSize(), &ps), kOk);
+    ASSERT_EQ(ps->Code().constants.size(), 1u);
+    EXPECT_EQ(ps->Code().constants[0].name, "ConstantColor");
+    GpuVertexShader* vs = nullptr;
+    EXPECT_EQ(m_device->CreateVertexShader(code->GetBufferPointer(), code->GetBufferSize(), &vs), kErrInvalidCall);
+    // Truncated code is refused, never over-read.
+    for (uint32_t size = 0; size < code->GetBufferSize(); ++size)
+    {
+        GpuPixelShader* truncated = nullptr;
+        EXPECT_EQ(m_device->CreatePixelShader(code->GetBufferPointer(), size, &truncated), kErrInvalidCall) << size;
+    }
+    ps->Release();
+    code->Release();
+}

@@ -37,8 +37,14 @@ ConsoleState& State()
     return *state;
 }
 
-bool OnConsoleThread(const ConsoleState& state)
+// Set while Close holds the thread exclusively: a report of a slow stop must not wait for itself.
+thread_local bool tClosing = false;
+
+// True where posting would wait for the console thread from within it, or from Close.
+bool MustWriteDirectly(const ConsoleState& state)
 {
+    if (tClosing)
+        return true;
     const uint32_t id = state.threadId.load(std::memory_order_acquire);
     return id != 0 && id == os::CurrentThreadId();
 }
@@ -75,7 +81,7 @@ void GameConsole::Deliver(uint32_t kind, uint8_t channel, const char* text, bool
 {
     ConsoleState& state = State();
     // A sink logging from the console thread itself cannot wait for that thread.
-    if (OnConsoleThread(state))
+    if (MustWriteDirectly(state))
     {
         WriteDirect(state, kind, channel, text);
         return;
@@ -165,7 +171,7 @@ void GameConsole::PrintError(const char* text)
 void GameConsole::WindowAction(uint8_t action)
 {
     ConsoleState& state = State();
-    if (OnConsoleThread(state))
+    if (MustWriteDirectly(state))
         return;
     std::shared_lock<std::shared_mutex> lock(state.threadMutex);
     if (state.thread != nullptr)
@@ -202,7 +208,7 @@ bool GameConsole::IsWindowShown() const
 void GameConsole::Flush()
 {
     ConsoleState& state = State();
-    if (OnConsoleThread(state))
+    if (MustWriteDirectly(state))
         return;
     std::shared_lock<std::shared_mutex> lock(state.threadMutex);
     if (state.thread != nullptr)
@@ -212,17 +218,19 @@ void GameConsole::Flush()
 void GameConsole::Close()
 {
     ConsoleState& state = State();
-    if (OnConsoleThread(state))
+    if (MustWriteDirectly(state))
         return;
     std::unique_lock<std::shared_mutex> lock(state.threadMutex);
     state.closed = true;
     if (state.thread == nullptr)
         return;
+    tClosing = true;
     state.thread->Flush();
     state.thread->Stop();
     delete state.thread;
     state.thread = nullptr;
     state.threadId.store(0, std::memory_order_release);
+    tClosing = false;
 }
 
 void GameConsole::SetFrameInfoMode(uint32_t mode)

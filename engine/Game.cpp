@@ -29,17 +29,16 @@ void Game::Close()
     m_gameplayScheduler.reset();
 }
 
-void Game::AdvanceTimers(int64_t ticks, bool gameplayPaused)
+void Game::TickTimers(float stepSeconds)
 {
-    m_gameTimerTicks += ticks;
-    if (!gameplayPaused)
-        m_gameplayTimerTicks += ticks;
+    m_gameTimer.Tick(stepSeconds);
+    m_gameplayTimer.Tick(stepSeconds);
 }
 
 void Game::ResetTimers()
 {
-    m_gameTimerTicks = 0;
-    m_gameplayTimerTicks = 0;
+    m_gameTimer.Reset();
+    m_gameplayTimer.Reset();
 }
 
 ScriptSchedulerHelper* Game::SelectScheduler(uint32_t flags, int64_t& nowTicks) const
@@ -47,13 +46,13 @@ ScriptSchedulerHelper* Game::SelectScheduler(uint32_t flags, int64_t& nowTicks) 
     switch (flags & kSchedulerMask)
     {
     case kGameplayScheduler:
-        nowTicks = m_gameplayTimerTicks;
+        nowTicks = GetGameplayTimerTicks();
         return m_gameplayScheduler.get();
     case kGlobalScheduler:
         nowTicks = gEngineTimer.GetTicks();
         return &gGlobalScriptScheduler;
     default:
-        nowTicks = m_gameTimerTicks;
+        nowTicks = GetGameTimerTicks();
         return m_gameScheduler.get();
     }
 }
@@ -87,9 +86,9 @@ void Game::DeleteScheduledCallbacks(const Entity* owner, uint32_t id)
 void Game::UpdateSchedulers()
 {
     if (m_gameScheduler != nullptr)
-        m_gameScheduler->Update(m_gameTimerTicks);
+        m_gameScheduler->Update(GetGameTimerTicks());
     if (m_gameplayScheduler != nullptr)
-        m_gameplayScheduler->Update(m_gameplayTimerTicks);
+        m_gameplayScheduler->Update(GetGameplayTimerTicks());
 }
 
 void Game::BindKey(uint32_t key, const char* command)

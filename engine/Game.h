@@ -8,6 +8,7 @@
 
 #include "core/containers/Dynarray.h"
 #include "core/strings/NameString.h"
+#include "core/time/GameTimer.h"
 #include "engine/scripting/LuaBaseClass.h"
 
 #include <cstdint>
@@ -41,10 +42,13 @@ public:
     bool IsActive() const { return m_gameScheduler != nullptr; }
     GameDelegate* GetDelegate() const { return m_delegate; }
 
-    // Game clocks, 10 MHz ticks; the gameplay clock stands still while gameplay is paused.
-    int64_t GetGameTimerTicks() const { return m_gameTimerTicks; }
-    int64_t GetGameplayTimerTicks() const { return m_gameplayTimerTicks; }
-    void AdvanceTimers(int64_t ticks, bool gameplayPaused);
+    // The game clocks of the schedulers; the gameplay timer stands still while gameplay is paused.
+    GameTimer& GetGameTimer() { return m_gameTimer; }
+    GameTimer& GetGameplayTimer() { return m_gameplayTimer; }
+    int64_t GetGameTimerTicks() const { return int64_t(m_gameTimer.GetTime()); }
+    int64_t GetGameplayTimerTicks() const { return int64_t(m_gameplayTimer.GetTime()); }
+    // One logic tick of both timers.
+    void TickTimers(float stepSeconds);
     void ResetTimers();
 
     ScriptSchedulerHelper* GetGameScheduler() const { return m_gameScheduler.get(); }
@@ -86,8 +90,8 @@ public:
 
 private:
     GameDelegate* m_delegate = nullptr;
-    int64_t m_gameTimerTicks = 0;
-    int64_t m_gameplayTimerTicks = 0;
+    GameTimer m_gameTimer;
+    GameTimer m_gameplayTimer;
     std::unique_ptr<ScriptSchedulerHelper> m_gameScheduler;
     std::unique_ptr<ScriptSchedulerHelper> m_gameplayScheduler;
     std::string m_pendingKeyBindCommand;

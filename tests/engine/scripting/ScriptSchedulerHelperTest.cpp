@@ -141,12 +141,14 @@ TEST_F(ScriptSchedulerHelperTest, TheThreeClocks)
     gGame.ScheduleScriptCall("Mark('gameplay')", 1.0f, Game::kGameplayScheduler);
     gGame.ScheduleScriptCall("Mark('global')", 1.0f, Game::kGlobalScheduler);
 
-    gGame.AdvanceTimers(kSecond, true);
+    gGame.GetGameplayTimer().Pause(true);
+    gGame.TickTimers(1.0f);
+    gGame.GetGameplayTimer().Pause(false);
     gGame.UpdateSchedulers();
     gGlobalScriptScheduler.Update(gEngineTimer.GetTicks());
     EXPECT_EQ(Runs(), "game");
 
-    gGame.AdvanceTimers(kSecond, false);
+    gGame.TickTimers(1.0f);
     gGame.UpdateSchedulers();
     gGlobalScriptScheduler.Update(gEngineTimer.GetTicks());
     EXPECT_EQ(Runs(), "game,gameplay");
@@ -171,9 +173,9 @@ TEST_F(ScriptSchedulerHelperTest, CancellationWinsEvenInsideTheUpdate)
     RecordingEntity self;
     self.cancelOwnId = 3;
     gGame.GetGameScheduler()->AddOwnedCall(&self, 3, 0, 1.0f, ScheduledScriptCall::FLAG_REPEAT);
-    gGame.AdvanceTimers(kSecond, false);
+    gGame.TickTimers(1.0f);
     gGame.UpdateSchedulers();
-    gGame.AdvanceTimers(kSecond * 5, false);
+    gGame.TickTimers(5.0f);
     gGame.UpdateSchedulers();
     EXPECT_EQ(self.calls.size(), 1u);
 
@@ -196,7 +198,7 @@ TEST_F(ScriptSchedulerHelperTest, CancellationWinsEvenInsideTheUpdate)
     } canceller;
     canceller.target = &other;
     gGame.GetGameScheduler()->AddOwnedCall(&canceller, 1, gGame.GetGameTimerTicks(), 0.2f, 0);
-    gGame.AdvanceTimers(kSecond, false);
+    gGame.TickTimers(1.0f);
     gGame.UpdateSchedulers();
     EXPECT_TRUE(other.calls.empty());
     EXPECT_EQ(Runs(), "canceller");

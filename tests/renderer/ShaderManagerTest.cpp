@@ -1,6 +1,7 @@
 // ctest-labels: thread
 // The shader manager over a kit-made data root: its tables after Init, pairs by name and option
 // words, a second Init and ReloadShaders keeping the manager usable, and depth option rewriting.
+#include "engine/scripting/LuaWrapper.h"
 #include "renderer/ShaderManager.h"
 #include "renderer/ShaderObjects.h"
 #include "renderer/resources/ResourceShader.h"
@@ -194,6 +195,20 @@ TEST_F(ShaderManagerTest, ReloadShadersKeepsTheFamiliesAndRecompilesWhatChanged)
     vertex->Release();
     pixel->Release();
     EXPECT_TRUE(gShaderManager.GetSystemShader(15).IsValid());
+}
+
+TEST_F(ShaderManagerTest, ScriptsReloadThroughTheGlobal)
+{
+    ASSERT_TRUE(gShaderManager.Init(true));
+    ASSERT_TRUE(gLua.Init());
+    EXPECT_TRUE(gLua.LoadAndCall("gShaderManager:ReloadShaders()", 0));
+    gLua.Close();
+    EXPECT_TRUE(m_log.Contains("Reloading shaders - end"));
+    Resource* vertex = nullptr;
+    Resource* pixel = nullptr;
+    ASSERT_TRUE(gShaderManager.GetShader("Font", nullptr, &vertex, &pixel, 1, false, 0));
+    vertex->Release();
+    pixel->Release();
 }
 
 TEST_F(ShaderManagerTest, TextDefinitionsInitAndReloadAlike)

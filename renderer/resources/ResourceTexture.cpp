@@ -7,7 +7,7 @@
 #include "renderer/resources/ResourceManager.h"
 #include "renderer/resources/TextureFile.h"
 
-#include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace
@@ -16,13 +16,6 @@ constexpr uint8_t kEngineChannel = 2;
 constexpr uint8_t kResourceChannel = 3;
 constexpr size_t kPathCapacity = 260;
 
-uint32_t LevelsToSkip(const TextureFileHeader& header, uint32_t mode)
-{
-    if (mode >= 4)
-        return 0;
-    const uint32_t skip = (header.flags & TextureFileHeader::kFlagSkipExtraLevel) != 0 ? 4 - mode : 3 - mode;
-    return std::min<uint32_t>(skip, header.levelCount - 1u);
-}
 } // namespace
 
 ResourceTexture::~ResourceTexture()
@@ -47,9 +40,9 @@ void ResourceTexture::UnloadData()
     if (m_texture == nullptr)
         return;
     auto* job = new NorvexRendererTextureUnloadDataJob(m_texture);
+    // Fire and forget: the render side (or a failed post) disposes of the job.
     job->SetFireAndForget(true);
-    if (!PostRendererJob(job, false))
-        delete job;
+    PostRendererJob(job, false);
 }
 
 void ResourceTexture::Refresh()
@@ -94,19 +87,11 @@ bool ResourceTexture::DoLoad()
     if (!header.Validate(fileBytes, path))
         return false;
 
-    const uint32_t skip = LevelsToSkip(header, kResolutionMode);
+    // Resolution mode 4 keeps every level, so the whole file is read.
     gConsole.Printf(CONSOLE_INFO, kEngineChannel,
                     "Texture size: %dx%d, skipped mipmaps: %d out of %d (res mode: %d), Format:%d", int(header.width),
-                    int(header.GetEdgeHeight()), int(skip), int(header.levelCount), int(kResolutionMode),
-                    int(header.format));
-    if (skip != 0)
-    {
-        header.width = std::max(1u, header.width >> skip);
-        if (!header.IsCube())
-            header.height = std::max(1u, header.height >> skip);
-        header.levelCount = uint8_t(header.levelCount - skip);
-    }
-    const uint32_t total = uint32_t(TextureFileHeader::kSize + header.GetDataBytes(header.levelCount));
+                    int(header.GetEdgeHeight()), 0, int(header.levelCount), int(kResolutionMode), int(header.format));
+    const uint32_t total = fileBytes;
 
     uint8_t* image = new (std::nothrow) uint8_t[total];
     if (image == nullptr)
@@ -114,8 +99,7 @@ bool ResourceTexture::DoLoad()
         gConsole.Error(kEngineChannel, "Out of system memory");
         return false;
     }
-    header.Write(image);
-    // The skipped largest levels are the end of the file and are never read.
+    std::memcpy(image, headerBytes, sizeof(headerBytes));
     if (!file.Read(image + TextureFileHeader::kSize, total - TextureFileHeader::kSize))
     {
         gConsole.Error(kResourceChannel, "Texture %s: the file ends inside its level data", path);

@@ -12,7 +12,7 @@ class TextureHolder;
 class ResourceTexture : public Resource
 {
 public:
-    // The texture resolution mode: 4 keeps every level; below 4 the loader drops the largest ones.
+    // The texture resolution mode: 4, every level is kept.
     static constexpr uint32_t kResolutionMode = 4;
 
     explicit ResourceTexture(const char* name) : Resource(name) {}

@@ -1,5 +1,6 @@
 // Shader definitions in both forms, and the variant names and option lists of shader families.
 #include "renderer/ShaderOptionWords.h"
+#include "core/reflection/RTTIPropertiesBase.h"
 #include "renderer/resources/ShaderDefinitions.h"
 #include "support/ConsoleCapture.h"
 #include "tools/datakit/ShaderDataWriter.h"
@@ -227,4 +228,40 @@ TEST(ShaderOptionWords, RemovesOnlyWholeWords)
     EXPECT_TRUE(RemoveOptionWord(prefix, "FOG"));
     EXPECT_STREQ(prefix, "FOGGY    ");
     EXPECT_FALSE(RemoveOptionWord(prefix, ""));
+}
+
+TEST(ShaderParameterDefinition, TextViewsWriteBackWhatTheyRead)
+{
+    ShaderParameterDefinition parameter;
+    const RTTIPropertiesBase* table = parameter.GetClassProperties();
+    auto set = [&](const char* name, const char* text) { return table->FindProperty(name)->SetFromText(&parameter, text); };
+    auto get = [&](const char* name) {
+        char buffer[64];
+        table->FindProperty(name)->ToText(&parameter, buffer, sizeof(buffer));
+        return std::string(buffer);
+    };
+    EXPECT_EQ(parameter.m_secondaryRegister, -1);
+    ASSERT_TRUE(set("Register", "MapAnimMode"));
+    EXPECT_EQ(parameter.m_register, -28);
+    EXPECT_EQ(get("Register"), "MapAnimMode");
+    ASSERT_TRUE(set("Register", "17"));
+    EXPECT_EQ(get("Register"), "17");
+    set("Type", "bool");
+    set("Subregister", "w");
+    set("Shader", "pixel");
+    set("NoAlpha", "1");
+    set("Trilinear", "1");
+    set("SRGB", "1");
+    EXPECT_EQ(parameter.m_paramType, 9u);
+    EXPECT_EQ(parameter.m_flags, 1u | 6u | 16u | 32u);
+    EXPECT_EQ(get("Type"), "bool");
+    EXPECT_EQ(get("Subregister"), "w");
+    EXPECT_EQ(get("Shader"), "pixel");
+    EXPECT_EQ(get("SRGB"), "1");
+    set("Type", "vec5");
+    EXPECT_EQ(parameter.m_flags & ShaderParameterDefinition::FLAG_BAD_TEXT, ShaderParameterDefinition::FLAG_BAD_TEXT);
+    EXPECT_EQ(parameter.m_paramType, 9u);
+    // The views are text only: the binary form has the nine stored properties.
+    const size_t size = parameter.SerializeToMemory(nullptr, 0, 0);
+    EXPECT_EQ(size, 1u + 4 + 3 + 4 + 4 + 1 + 4 + 1 + 1);
 }

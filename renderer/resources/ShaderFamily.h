@@ -66,7 +66,8 @@ public:
     int32_t FindOption(const char* name) const;
     // Index or -1, and the option's stage flags (untouched when absent).
     int32_t GetOptionStages(const char* name, bool* vertex, bool* pixel) const;
-    // The cached variant of exactly this option text (null = empty), or a new one.
+    // The cached variant of exactly this option text (null = empty), or a new one; the reference
+    // lasts until the family builds its next variant.
     const ShaderVariant& GetVariant(const char* options);
     int32_t GetVariantCount() const { return m_variants.Count(); }
     // The option names of the part of a resource name after its '/': 32 hex digits, '.', stage.

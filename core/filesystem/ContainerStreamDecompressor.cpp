@@ -1,0 +1,100 @@
+#include "core/filesystem/ContainerStreamDecompressor.h"
+
+#include "core/filesystem/LzxDecompressionContext.h"
+#include "core/filesystem/LzxDecoder.h"
+
+#include <zlib.h>
+
+namespace
+{
+constexpr int kGzipWindowBits = 31; // 15-bit window, gzip wrapper required
+} // namespace
+
+ContainerStreamDecompressor::ContainerStreamDecompressor() = default;
+
+ContainerStreamDecompressor::~ContainerStreamDecompressor()
+{
+    Release();
+}
+
+bool ContainerStreamDecompressor::Init(uint32_t method)
+{
+    Release();
+    m_failed = false;
+    m_zlibEnded = false;
+    if (method == 1)
+    {
+        m_zlib = std::make_unique<z_stream_s>();
+        if (inflateInit2(m_zlib.get(), kGzipWindowBits) != Z_OK)
+        {
+            m_zlib.reset();
+            return false;
+        }
+    }
+    else if (method == 2)
+    {
+        m_lzx = LZXDecompressionContext::Create(0, LzxDecoder::kWindowSize);
+        if (!m_lzx)
+            return false;
+        m_lzx->Reset();
+    }
+    else
+    {
+        return false;
+    }
+    m_method = method;
+    return true;
+}
+
+bool ContainerStreamDecompressor::Decompress(const uint8_t* input, uint32_t& inputSize, uint8_t* output, uint32_t& outputSize)
+{
+    if (m_failed || m_method == 0)
+    {
+        inputSize = 0;
+        outputSize = 0;
+        return false;
+    }
+    if (m_method == 2)
+    {
+        m_failed = !m_lzx->Decompress(input, inputSize, output, outputSize);
+        return !m_failed;
+    }
+
+    if (m_zlibEnded || outputSize == 0)
+    {
+        inputSize = 0;
+        outputSize = 0;
+        return true;
+    }
+    const uint32_t given = input ? inputSize : 0;
+    m_zlib->next_in = const_cast<Bytef*>(input);
+    m_zlib->avail_in = given;
+    m_zlib->next_out = output;
+    m_zlib->avail_out = outputSize;
+    const int result = inflate(m_zlib.get(), Z_SYNC_FLUSH);
+    inputSize = given - m_zlib->avail_in;
+    outputSize -= m_zlib->avail_out;
+    if (result == Z_STREAM_END)
+        m_zlibEnded = true;
+    else if (result != Z_OK && result != Z_BUF_ERROR)
+        m_failed = true;
+    return !m_failed;
+}
+
+bool ContainerStreamDecompressor::IsFinished() const
+{
+    if (m_method == 1)
+        return m_zlibEnded;
+    if (m_method == 2)
+        return m_lzx->IsFinished();
+    return false;
+}
+
+void ContainerStreamDecompressor::Release()
+{
+    if (m_zlib)
+        inflateEnd(m_zlib.get());
+    m_zlib.reset();
+    m_lzx.reset();
+    m_method = 0;
+}

@@ -1,0 +1,40 @@
+// Turns the stored bytes of a compressed container entry into the entry's bytes while they arrive in
+// read-ahead blocks: method 1 is a gzip member inflated by zlib, method 2 our LZX frame stream.
+// Owned and used by the thread that reads the entry.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+class LZXDecompressionContext;
+struct z_stream_s;
+
+// Incremental decompressor of one container entry.
+class ContainerStreamDecompressor
+{
+public:
+    static constexpr uint8_t kLogChannel = 2;
+
+    ContainerStreamDecompressor();
+    ~ContainerStreamDecompressor();
+    ContainerStreamDecompressor(const ContainerStreamDecompressor&) = delete;
+    ContainerStreamDecompressor& operator=(const ContainerStreamDecompressor&) = delete;
+
+    // 1 gzip, 2 LZX; false (nothing set up) for other methods or when set-up fails.
+    bool Init(uint32_t method);
+    // Consumes input and produces output; inputSize and outputSize return the bytes used. False when
+    // the data is corrupt (and on every later call).
+    bool Decompress(const uint8_t* input, uint32_t& inputSize, uint8_t* output, uint32_t& outputSize);
+    // True once the compressed stream has ended and everything it holds was handed out.
+    bool IsFinished() const;
+    void Release();
+
+    uint32_t GetMethod() const { return m_method; }
+
+private:
+    uint32_t m_method = 0;
+    std::unique_ptr<z_stream_s> m_zlib;
+    std::unique_ptr<LZXDecompressionContext> m_lzx;
+    bool m_zlibEnded = false;
+    bool m_failed = false;
+};

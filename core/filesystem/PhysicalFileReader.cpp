@@ -1,0 +1,134 @@
+#include "core/filesystem/PhysicalFileReader.h"
+
+#include "core/console/GameConsole.h"
+#include "platform/os/Clock.h"
+#include "platform/os/Files.h"
+
+#include <cstring>
+
+PhysicalFileReader gPhysicalFileReader;
+
+namespace
+{
+constexpr uint32_t kRingBytes = 65536;
+constexpr uint32_t kMaxPathBytes = 4096;
+} // namespace
+
+PhysicalFileReader::PhysicalFileReader() : BaseThread("PhysicalFileReader", kRingBytes, true, os::kInfinite, 0)
+{
+}
+
+PhysicalFileReader::~PhysicalFileReader()
+{
+    Stop();
+    for (auto& group : m_files)
+        for (FILE*& file : group)
+            if (file != nullptr)
+                std::fclose(file);
+}
+
+void PhysicalFileReader::EnsureStarted()
+{
+    std::call_once(m_started, [this] { Start(); });
+}
+
+void PhysicalFileReader::PostOpenFile(uint32_t group, uint32_t part, const char* path)
+{
+    Request request{};
+    request.operation = OPERATION_OPEN;
+    request.group = group;
+    request.part = part;
+    Post(request, path);
+}
+
+uint32_t PhysicalFileReader::PostRead(uint32_t group, uint32_t part, const char* path, uint64_t offset,
+                                      void* destination, uint32_t size, uint32_t* bytesRead)
+{
+    Request request{};
+    request.operation = OPERATION_READ;
+    request.group = group;
+    request.part = part;
+    request.offset = offset;
+    request.destination = destination;
+    request.bytesRead = bytesRead;
+    request.size = size;
+    return Post(request, path);
+}
+
+uint32_t PhysicalFileReader::Post(const Request& request, const char* path)
+{
+    EnsureStarted();
+    const size_t length = std::strlen(path) + 1;
+    Request sized = request;
+    sized.pathLength = static_cast<uint32_t>(length < kMaxPathBytes ? length : kMaxPathBytes);
+    const ThreadCall call = &PhysicalFileReader::Execute;
+    const uintptr_t argument = reinterpret_cast<uintptr_t>(this);
+    const uint32_t payload = static_cast<uint32_t>(sizeof(call) + sizeof(argument) + sizeof(Request)) + sized.pathLength;
+    // The producer lock is held from BeginCommand to EndCommand, so tickets follow posting order.
+    if (!BeginCommand(THREAD_COMMAND_CALL, payload))
+    {
+        if (request.bytesRead != nullptr)
+            *request.bytesRead = 0;
+        return m_completed.load(std::memory_order_acquire);
+    }
+    CommandRingBuffer& ring = GetRing();
+    ring.Write(&call, sizeof(call));
+    ring.Write(&argument, sizeof(argument));
+    ring.Write(&sized, sizeof(sized));
+    ring.Write(path, sized.pathLength - 1);
+    const char terminator = '\0';
+    ring.Write(&terminator, 1);
+    uint32_t ticket = 0;
+    if (request.operation == OPERATION_READ)
+        ticket = m_posted.fetch_add(1, std::memory_order_relaxed) + 1;
+    EndCommand();
+    return ticket;
+}
+
+void PhysicalFileReader::WaitFor(uint32_t ticket) const
+{
+    for (uint32_t turn = 0; !IsComplete(ticket); ++turn)
+        os::Sleep(turn < 64 ? 0 : 1);
+}
+
+void PhysicalFileReader::Execute(BaseThread& thread, uintptr_t, CommandRingBuffer& ring)
+{
+    PhysicalFileReader& reader = static_cast<PhysicalFileReader&>(thread);
+    Request request{};
+    char path[kMaxPathBytes];
+    if (!ring.Read(&request, sizeof(request)) || request.pathLength == 0 || request.pathLength > kMaxPathBytes ||
+        !ring.Read(path, request.pathLength))
+        return;
+    path[request.pathLength - 1] = '\0';
+    if (request.operation == OPERATION_OPEN)
+        reader.ExecuteOpen(request, path);
+    else
+        reader.ExecuteRead(request, path);
+}
+
+void PhysicalFileReader::ExecuteOpen(const Request& request, const char* path)
+{
+    if (request.group >= kGroupCount || request.part >= kMaxParts || m_files[request.group][request.part] != nullptr)
+        return;
+    m_files[request.group][request.part] = os::OpenFile(path, "rb");
+    if (m_files[request.group][request.part] == nullptr)
+        gConsole.Error(kLogChannel, "Unable to open container data file %s", path);
+}
+
+void PhysicalFileReader::ExecuteRead(const Request& request, const char* path)
+{
+    uint32_t done = 0;
+    FILE* file = nullptr;
+    const bool ownFile = request.group >= kGroupCount || request.part >= kMaxParts;
+    if (ownFile)
+        file = os::OpenFile(path, "rb");
+    else
+        file = m_files[request.group][request.part];
+    // A failed open or seek reads nothing: the stream sees the shortfall and fails its read.
+    if (file != nullptr && std::fseek(file, static_cast<long>(request.offset), SEEK_SET) == 0)
+        done = static_cast<uint32_t>(std::fread(request.destination, 1, request.size, file));
+    if (ownFile && file != nullptr)
+        std::fclose(file);
+    *request.bytesRead = done;
+    m_completed.fetch_add(1, std::memory_order_release);
+}

@@ -1,0 +1,50 @@
+// Everything a reflected class definition needs: the root, the table, the registry, the property
+// kinds, and the macros that define a class's table builder and register it.
+//
+//   class Foo : public RTTIPolyBaseClass { RTTI_DECLARE_CLASS(Foo, RTTIPolyBaseClass) ... };
+//   RTTI_DEFINE_CLASS(Foo, RTTIPolyBaseClass)
+//   void Foo::BuildClassProperties(RTTIPropertiesBase& table) { table.AddProperty(...); }
+#pragma once
+
+#include "core/reflection/RTTIBlockProperties.h"
+#include "core/reflection/RTTIClassRegistry.h"
+#include "core/reflection/RTTIObjectProperties.h"
+#include "core/reflection/RTTIPolyBaseClass.h"
+#include "core/reflection/RTTIPropertiesBase.h"
+#include "core/reflection/RTTITypedProperty.h"
+
+#include <type_traits>
+
+namespace rtti
+{
+// Classes built directly on the root name "RTTIPropertiesBase" as their table's base: no base table.
+template <class TBase>
+constexpr const char* TableBaseName(const char* baseName)
+{
+    return std::is_same_v<TBase, RTTIPolyBaseClass> ? "RTTIPropertiesBase" : baseName;
+}
+
+template <class TBase>
+constexpr RTTIPropertiesBase* (*BaseTableBuilder())()
+{
+    if constexpr (std::is_same_v<TBase, RTTIPolyBaseClass>)
+        return nullptr;
+    else
+        return &TBase::StaticClassProperties;
+}
+} // namespace rtti
+
+// Defines the lazily built table of a class (no registration: abstract classes, embedded helpers).
+#define RTTI_DEFINE_CLASS_TABLE(Class, Base)                                                               \
+    RTTIPropertiesBase* Class::StaticClassProperties()                                                     \
+    {                                                                                                      \
+        static RTTIPropertiesBase* const table = RTTIBuildClassTable<Class>(                               \
+            #Class, rtti::TableBaseName<Base>(#Base), rtti::BaseTableBuilder<Base>());                     \
+        return table;                                                                                      \
+    }
+
+// Defines the table and registers the class with a creator, from a static initializer.
+#define RTTI_DEFINE_CLASS(Class, Base)                                                                     \
+    RTTI_DEFINE_CLASS_TABLE(Class, Base)                                                                   \
+    static const int gRTTIClassId_##Class =                                                                \
+        RTTIClassRegistry::RegisterClass(#Class, #Base, [](int) -> RTTIPolyBaseClass* { return new Class; });

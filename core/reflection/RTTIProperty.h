@@ -1,0 +1,130 @@
+// Property descriptors: one per reflected field, owned by its class's table. Built on the main thread,
+// read-only afterwards.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class RTTIPolyBaseClass;
+class RecordInput;
+class RecordOutput;
+
+// Property type ids as stored in layouts and seen by scripts.
+enum RTTIPropertyType : uint32_t
+{
+    RTTI_TYPE_GROUP = 0,
+    RTTI_TYPE_SEPARATOR = 1,
+    RTTI_TYPE_DYNARRAY = 2,
+    RTTI_TYPE_EMBEDDED_OBJECT = 3,
+    RTTI_TYPE_EMBEDDED_POLY_OBJECT_POINTER = 4,
+    RTTI_TYPE_DYNARRAY_OF_EMBEDDED_OBJECT_POINTERS = 6,
+    RTTI_TYPE_DYNARRAY_OF_EMBEDDED_OBJECTS = 7,
+    RTTI_TYPE_DYNARRAY_OF_POLY_OBJECT_POINTERS = 8,
+    RTTI_TYPE_FLOAT = 9,
+    RTTI_TYPE_INT = 10,
+    RTTI_TYPE_UNSIGNED_INT = 11,
+    RTTI_TYPE_UNSIGNED_SHORT = 12,
+    RTTI_TYPE_STRING = 13,
+    RTTI_TYPE_WIDE_STRING = 14,
+    RTTI_TYPE_VECTOR = 15,
+    RTTI_TYPE_VECTOR3 = 16,
+    RTTI_TYPE_BOUNDING_BOX4 = 17,
+    RTTI_TYPE_QUATERNION = 18,
+    RTTI_TYPE_MATRIX = 19,
+    RTTI_TYPE_BOOL = 20,
+    RTTI_TYPE_GUID = 21,
+    RTTI_TYPE_NAME_STRING = 22,
+    RTTI_TYPE_HDR_COLOR = 23,
+    RTTI_TYPE_CHAR = 24,
+    RTTI_TYPE_UNSIGNED_CHAR = 25,
+    RTTI_TYPE_STATIC_BIT_VECTOR = 26,
+    RTTI_TYPE_MEMORY_BLOCK = 28,
+    RTTI_TYPE_ENTITY_POINTER = 31,
+    RTTI_TYPE_ENTITY_SAFE_POINTER = 32,
+};
+
+// Property flags.
+enum RTTIPropertyFlags : uint32_t
+{
+    RTTI_PROPERTY_SKIPPABLE = 4,        // left out of records written or read with flag 1
+    RTTI_PROPERTY_ENUMERATION = 0x80,   // the value names are listed
+    RTTI_PROPERTY_NOT_SERIALIZED = 0x4000,
+};
+
+// Base of all property descriptors: display name (also the serialized key and script name),
+// description, flags and a kind-specific data word.
+class RTTIProperty
+{
+public:
+    RTTIProperty(const char* name, const char* description, uint32_t flags, uint32_t data = 0);
+    virtual ~RTTIProperty() = default;
+    RTTIProperty(const RTTIProperty&) = delete;
+    RTTIProperty& operator=(const RTTIProperty&) = delete;
+
+    // True for value kinds, groups and separators.
+    virtual bool HasTextForm() const { return false; }
+    virtual bool SetFromText(RTTIPolyBaseClass* object, const char* text) const;
+    // Writes the text form, cut to `size` (always terminated); false for kinds without one.
+    virtual bool ToText(const RTTIPolyBaseClass* object, char* buffer, size_t size) const;
+
+    virtual uint32_t GetType() const = 0;
+    virtual bool Equals(const RTTIPolyBaseClass* a, const RTTIPolyBaseClass* b) const = 0;
+    virtual void Serialize(RecordOutput& out, const RTTIPolyBaseClass* object, uint32_t flags) const = 0;
+    // Reads a value that Validate accepted; false only on a failure it could not foresee.
+    virtual bool Deserialize(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags) const = 0;
+    // Walks the binary form without storing it; false (with the reason logged when it is not a plain
+    // shortage of bytes) when it is not whole.
+    virtual bool Validate(RecordInput& in, uint32_t flags) const = 0;
+    // Fewest bytes the binary form can take.
+    virtual size_t GetMinimumSize(uint32_t flags) const = 0;
+
+    uint32_t GetSignature() const { return GetType() ^ m_flags; }
+
+    // Empty when the property has no display name (serialized, but not found by name).
+    const std::string& GetName() const { return m_name; }
+    const std::string& GetDescription() const { return m_description; }
+    uint32_t GetFlags() const { return m_flags; }
+    uint32_t GetData() const { return m_data; }
+    // Null-terminated value names of an enumeration (flag 0x80), else null. The original kept this
+    // pointer in the 32-bit data word; here it has a field of its own.
+    const char* const* GetEnumerationNames() const { return m_enumerationNames; }
+    RTTIProperty* SetEnumerationNames(const char* const* names);
+
+    // Whether a record written or read with `flags` carries this property.
+    bool IsSerialized(uint32_t flags) const;
+
+private:
+    std::string m_name;
+    std::string m_description;
+    uint32_t m_flags;
+    uint32_t m_data;
+    const char* const* m_enumerationNames = nullptr;
+};
+
+// Group header: no value; the parameter is kept for editors.
+class RTTIPropertyGroup : public RTTIProperty
+{
+public:
+    RTTIPropertyGroup(const char* name, uint32_t parameter = 0, const char* description = nullptr);
+    bool HasTextForm() const override { return true; }
+    bool ToText(const RTTIPolyBaseClass* object, char* buffer, size_t size) const override;
+    uint32_t GetType() const override { return RTTI_TYPE_GROUP; }
+    bool Equals(const RTTIPolyBaseClass*, const RTTIPolyBaseClass*) const override { return true; }
+    void Serialize(RecordOutput&, const RTTIPolyBaseClass*, uint32_t) const override {}
+    bool Deserialize(RecordInput&, RTTIPolyBaseClass*, uint32_t) const override { return true; }
+    bool Validate(RecordInput&, uint32_t) const override { return true; }
+    size_t GetMinimumSize(uint32_t) const override { return 0; }
+    uint32_t GetParameter() const { return m_parameter; }
+
+private:
+    uint32_t m_parameter;
+};
+
+// Separator line in editors: no value.
+class RTTIPropertySeparator : public RTTIPropertyGroup
+{
+public:
+    explicit RTTIPropertySeparator(const char* name = nullptr) : RTTIPropertyGroup(name) {}
+    uint32_t GetType() const override { return RTTI_TYPE_SEPARATOR; }
+};

@@ -1,0 +1,113 @@
+// Value kinds (type ids 9 to 25): one typed base over RTTIValueTraits and two access styles, a field
+// of the object (RTTIDirectAccessTypedProperty) or the owning class's getter and setter
+// (RTTISGProperty, where setting has side effects). Main thread.
+#pragma once
+
+#include "core/reflection/RTTIProperty.h"
+#include "core/reflection/RTTIValueTraits.h"
+
+class RTTIPolyBaseClass;
+
+// A property holding one value of a value kind.
+template <typename TValue>
+class RTTITypedProperty : public RTTIProperty
+{
+public:
+    using Traits = RTTIValueTraits<TValue>;
+    using RTTIProperty::RTTIProperty;
+
+    virtual const TValue* GetValueAddress(const RTTIPolyBaseClass* object) const = 0;
+    virtual void SetValue(RTTIPolyBaseClass* object, const TValue& value) const = 0;
+
+    bool HasTextForm() const override { return true; }
+    bool SetFromText(RTTIPolyBaseClass* object, const char* text) const override
+    {
+        TValue value = *GetValueAddress(object);
+        if (text == nullptr || !Traits::FromText(value, text))
+            return false;
+        SetValue(object, value);
+        return true;
+    }
+    bool ToText(const RTTIPolyBaseClass* object, char* buffer, size_t size) const override
+    {
+        if (size == 0)
+            return false;
+        Traits::ToText(*GetValueAddress(object), buffer, size);
+        return true;
+    }
+    uint32_t GetType() const override { return Traits::kType; }
+    bool Equals(const RTTIPolyBaseClass* a, const RTTIPolyBaseClass* b) const override
+    {
+        return Traits::Equals(*GetValueAddress(a), *GetValueAddress(b));
+    }
+    void Serialize(RecordOutput& out, const RTTIPolyBaseClass* object, uint32_t flags) const override
+    {
+        (void)flags;
+        Traits::Write(out, *GetValueAddress(object));
+    }
+    bool Deserialize(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags) const override
+    {
+        (void)flags;
+        TValue value{};
+        if (!Traits::Read(in, value))
+            return false;
+        SetValue(object, value);
+        return true;
+    }
+    bool Validate(RecordInput& in, uint32_t flags) const override
+    {
+        (void)flags;
+        return Traits::Skip(in);
+    }
+    size_t GetMinimumSize(uint32_t) const override { return Traits::kMinimumSize; }
+};
+
+// Value stored in a field of the object.
+template <class TClass, typename TValue>
+class RTTIDirectAccessTypedProperty : public RTTITypedProperty<TValue>
+{
+public:
+    RTTIDirectAccessTypedProperty(const char* name, TValue TClass::*member, uint32_t flags = 0,
+                                  const char* description = nullptr, uint32_t data = 0)
+        : RTTITypedProperty<TValue>(name, description, flags, data), m_member(member)
+    {
+    }
+    const TValue* GetValueAddress(const RTTIPolyBaseClass* object) const override
+    {
+        return &(static_cast<const TClass*>(object)->*m_member);
+    }
+    void SetValue(RTTIPolyBaseClass* object, const TValue& value) const override
+    {
+        static_cast<TClass*>(object)->*m_member = value;
+    }
+
+private:
+    TValue TClass::*m_member;
+};
+
+// Value read through the class's getter (returning its address) and written through its setter.
+template <class TClass, typename TValue>
+class RTTISGProperty : public RTTITypedProperty<TValue>
+{
+public:
+    using Setter = void (TClass::*)(const TValue&);
+    using Getter = const TValue* (TClass::*)() const;
+
+    RTTISGProperty(const char* name, Setter setter, Getter getter, uint32_t flags = 0,
+                   const char* description = nullptr, uint32_t data = 0)
+        : RTTITypedProperty<TValue>(name, description, flags, data), m_setter(setter), m_getter(getter)
+    {
+    }
+    const TValue* GetValueAddress(const RTTIPolyBaseClass* object) const override
+    {
+        return (static_cast<const TClass*>(object)->*m_getter)();
+    }
+    void SetValue(RTTIPolyBaseClass* object, const TValue& value) const override
+    {
+        (static_cast<TClass*>(object)->*m_setter)(value);
+    }
+
+private:
+    Setter m_setter;
+    Getter m_getter;
+};

@@ -1,0 +1,168 @@
+#include "core/filesystem/LzxDecompressionContext.h"
+#include "tools/datakit/LzxEncoder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace
+{
+using Bytes = std::vector<uint8_t>;
+
+// Text-like data with many repeats, near and far, plus noise and call-instruction bytes.
+Bytes MakeSample(size_t size, uint32_t seed)
+{
+    std::mt19937 random(seed);
+    static const char* kWords[] = {"tower ", "squad ", "level ", "guard ", "\xE8\x10\x00\x00\x00", "scene ", "\r\n"};
+    Bytes out;
+    while (out.size() < size)
+    {
+        const uint32_t pick = random() % 10;
+        if (pick < 6)
+        {
+            const char* word = kWords[random() % 7];
+            out.insert(out.end(), word, word + std::strlen(word));
+        }
+        else if (pick < 8 && out.size() > 300)
+        {
+            const size_t from = out.size() - 1 - random() % std::min<size_t>(out.size() - 1, 60000);
+            const size_t length = std::min<size_t>(2 + random() % 300, out.size() - from);
+            for (size_t i = 0; i < length; ++i)
+                out.push_back(out[from + i]);
+        }
+        else
+        {
+            out.push_back(static_cast<uint8_t>(random()));
+        }
+    }
+    out.resize(size);
+    return out;
+}
+
+// Feeds the stream in pieces of inputStep bytes and asks for outputStep bytes per call.
+bool Decode(const Bytes& stream, size_t expected, size_t inputStep, size_t outputStep, Bytes& out)
+{
+    auto context = LZXDecompressionContext::Create(0, 65536);
+    if (!context)
+        return false;
+    context->Reset();
+    out.assign(expected, 0);
+    size_t consumed = 0;
+    size_t produced = 0;
+    int idle = 0;
+    while (produced < expected && idle < 3)
+    {
+        uint32_t in = static_cast<uint32_t>(std::min(inputStep, stream.size() - consumed));
+        uint32_t space = static_cast<uint32_t>(std::min(outputStep, expected - produced));
+        if (!LZXDecompressStream(context.get(), stream.data() + consumed, in, out.data() + produced, space))
+            return false;
+        consumed += in;
+        produced += space;
+        idle = (in == 0 && space == 0) ? idle + 1 : 0;
+    }
+    return produced == expected;
+}
+
+Bytes Encode(const Bytes& data, const LzxEncoderOptions& options)
+{
+    Bytes stream;
+    EXPECT_TRUE(LzxEncoder::Encode(data.data(), data.size(), options, stream));
+    return stream;
+}
+} // namespace
+
+TEST(LzxDecoder, HandWrittenUncompressedFrame)
+{
+    // One final frame: E8 flag 0, block type 3 of 3 bytes, padding, R0-R2 = 1, then "Hi!".
+    const Bytes stream = {0xFF, 0x00, 0x03, 0x00, 0x13, 0x00, 0x30, 0x30, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00,
+                          0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 'H',  'i',  '!',  0x00, 0x00, 0x00, 0x00, 0x00};
+    Bytes out;
+    ASSERT_TRUE(Decode(stream, 3, stream.size(), 3, out));
+    EXPECT_EQ(std::string(out.begin(), out.end()), "Hi!");
+}
+
+TEST(LzxDecoder, RoundTripsEveryBlockKindAndReadSize)
+{
+    struct Case
+    {
+        LzxBlockKind kind;
+        uint32_t blockSize;
+        uint32_t e8;
+        size_t size;
+    };
+    const Case cases[] = {
+        {LzxBlockKind::Verbatim, 32768, 0, 40000},    {LzxBlockKind::Aligned, 32768, 0, 100000},
+        {LzxBlockKind::Uncompressed, 32768, 0, 40001}, {LzxBlockKind::Mixed, 50001, 0, 200000},
+        {LzxBlockKind::Mixed, 777, 12000000, 70000},   {LzxBlockKind::Verbatim, 32768, 0, 32768},
+        {LzxBlockKind::Aligned, 65536, 0, 1},         {LzxBlockKind::Mixed, 3333, 0, 98304},
+    };
+    for (const Case& c : cases)
+    {
+        const Bytes data = MakeSample(c.size, static_cast<uint32_t>(c.size));
+        const Bytes stream = Encode(data, {c.kind, c.blockSize, c.e8});
+        if (c.kind != LzxBlockKind::Uncompressed && c.size > 1000)
+        {
+            EXPECT_LT(stream.size(), data.size() / 2) << "matches expected for size " << c.size;
+        }
+        for (const size_t outputStep : {size_t(1), size_t(100), size_t(4096), c.size})
+        {
+            if (outputStep == 1 && c.size > 70000)
+                continue;
+            Bytes out;
+            ASSERT_TRUE(Decode(stream, c.size, stream.size(), outputStep, out)) << c.size << " step " << outputStep;
+            ASSERT_EQ(out, data) << "size " << c.size << " output step " << outputStep;
+        }
+        Bytes out;
+        ASSERT_TRUE(Decode(stream, c.size, 1, c.size, out));
+        ASSERT_EQ(out, data) << "one input byte per call, size " << c.size;
+    }
+}
+
+TEST(LzxDecoder, E8TranslationIsUndone)
+{
+    Bytes data(50000, 0x90);
+    for (size_t i = 0; i + 5 < data.size(); i += 97)
+    {
+        const int32_t target = static_cast<int32_t>(i % 3 == 0 ? -int64_t(i) / 2 : int64_t(i) * 3);
+        data[i] = 0xE8;
+        std::memcpy(&data[i + 1], &target, 4);
+    }
+    const Bytes stream = Encode(data, {LzxBlockKind::Verbatim, 32768, 1000000});
+    Bytes out;
+    ASSERT_TRUE(Decode(stream, data.size(), 4096, 4096, out));
+    EXPECT_EQ(out, data);
+}
+
+TEST(LzxDecoder, CorruptFramesFailTheRead)
+{
+    const Bytes data = MakeSample(40000, 7);
+    const Bytes stream = Encode(data, {LzxBlockKind::Verbatim, 32768, 0});
+
+    Bytes badType = stream;
+    badType[3] ^= 0x70; // the block type bits of the first frame
+    Bytes out;
+    EXPECT_FALSE(Decode(badType, data.size(), badType.size(), data.size(), out));
+
+    // A final frame that announces more than the 32768 bytes a frame may hold.
+    const Bytes oversized = {0xFF, 0x80, 0x01, 0x00, 0x13, 0x00, 0x30, 0x30, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00,
+                             0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 'H',  'i',  '!',  0x00, 0x00, 0x00, 0x00, 0x00};
+    EXPECT_FALSE(Decode(oversized, 0x8001, oversized.size(), 0x8001, out));
+
+    // Raw data cut short by the end of the payload.
+    Bytes shortRaw = {0xFF, 0x00, 0x09, 0x00, 0x13, 0x00, 0x30, 0x90, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00,
+                      0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 'H',  'i',  '!',  0x00, 0x00, 0x00, 0x00, 0x00};
+    EXPECT_FALSE(Decode(shortRaw, 9, shortRaw.size(), 9, out));
+
+    // Random damage anywhere either fails or never claims more than the frame sizes allow.
+    std::mt19937 random(3);
+    for (int round = 0; round < 200; ++round)
+    {
+        Bytes damaged = stream;
+        damaged[2 + random() % (damaged.size() - 2)] ^= static_cast<uint8_t>(1u << (random() % 8));
+        Decode(damaged, data.size(), 1000, 1000, out);
+    }
+}

@@ -1,0 +1,132 @@
+// ctest-labels: thread
+#include "core/filesystem/FileSystem.h"
+#include "core/filesystem/StreamingFileReader.h"
+#include "core/threads/BaseThread.h"
+#include "support/ConsoleCapture.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace
+{
+class StreamingFileReaderTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::mt19937 random(9);
+        m_big.resize(1 << 20);
+        for (char& c : m_big)
+            c = static_cast<char>(random());
+        m_small = m_big.substr(5000, 1000);
+        m_folder.WriteFile("data/big.bin", m_big);
+        m_folder.WriteFile("data/small.bin", m_small);
+        m_folder.WriteFile("data/empty.bin", "");
+        ASSERT_TRUE(gFileSystem.MountDirectory("data", (m_folder / "data").c_str()));
+        ASSERT_TRUE(m_filler.Start());
+        StreamingFileReader::SetFillingThread(&m_filler);
+    }
+
+    void TearDown() override
+    {
+        m_filler.Flush();
+        StreamingFileReader::SetFillingThread(nullptr);
+        m_filler.Stop();
+        gFileSystem.UnmountAll();
+    }
+
+    std::string ReadString(StreamingFileReader& reader, uint32_t count)
+    {
+        std::string out(count, '\0');
+        out.resize(reader.Read(out.data(), count));
+        return out;
+    }
+
+    TempFolder m_folder;
+    std::string m_big;
+    std::string m_small;
+    BaseThread m_filler{"ResourceManager", 65536, true, os::kInfinite, 0};
+};
+} // namespace
+
+TEST_F(StreamingFileReaderTest, OneMegabyteThroughAFourKilobyteRing)
+{
+    auto* reader = new StreamingFileReader(4096, "data/big", "bin", nullptr, false);
+    reader->WaitUntilOpen();
+    ASSERT_TRUE(reader->IsOpen());
+    std::mt19937 random(1);
+    std::string out;
+    while (out.size() < m_big.size())
+    {
+        const std::string piece = ReadString(*reader, 1 + random() % 3000);
+        ASSERT_FALSE(piece.empty()) << "stalled at " << out.size();
+        out += piece;
+    }
+    EXPECT_TRUE(out == m_big);
+    EXPECT_EQ(ReadString(*reader, 100), "");
+    reader->PostDestroy();
+}
+
+TEST_F(StreamingFileReaderTest, MissingEmptyAndSmallFiles)
+{
+    ConsoleCapture console;
+    auto* missing = new StreamingFileReader(4096, "data/none.bin", nullptr, nullptr, false);
+    auto* empty = new StreamingFileReader(4096, "empty", "bin", "data", false);
+    auto* small = new StreamingFileReader(4096, "data/small.bin", nullptr, nullptr, false);
+
+    char buffer[16];
+    EXPECT_EQ(missing->Read(buffer, sizeof(buffer)), 0u);
+    EXPECT_TRUE(missing->IsFinishedOpening());
+    EXPECT_FALSE(missing->IsOpen());
+    EXPECT_TRUE(console.Contains("Incorrect use of StreamingFileReader - trying to read from a closed file", CONSOLE_ERROR));
+    empty->WaitUntilOpen();
+    EXPECT_FALSE(empty->IsOpen());
+
+    small->WaitUntilOpen();
+    ASSERT_TRUE(small->IsOpen());
+    EXPECT_EQ(ReadString(*small, 5000), m_small);
+    EXPECT_EQ(small->Read(nullptr, 10), 0u);
+
+    missing->PostDestroy();
+    empty->PostDestroy();
+    small->PostDestroy();
+}
+
+TEST_F(StreamingFileReaderTest, LoopingReaderStartsEachPassAfresh)
+{
+    auto* reader = new StreamingFileReader(4096, "data/small.bin", nullptr, nullptr, true);
+    for (int pass = 0; pass < 5; ++pass)
+    {
+        reader->WaitUntilOpen();
+        std::string out = ReadString(*reader, 300);
+        out += ReadString(*reader, 5000);
+        EXPECT_EQ(out, m_small) << "pass " << pass;
+        EXPECT_EQ(ReadString(*reader, 10), "") << "pass " << pass;
+    }
+    reader->PostDestroy();
+}
+
+TEST_F(StreamingFileReaderTest, PumpKeepsLargeFilesFlowing)
+{
+    auto* reader = new StreamingFileReader(65536, "data/big.bin", nullptr, nullptr, true);
+    reader->WaitUntilOpen();
+    std::string out;
+    for (int round = 0; out.size() < 3 * m_big.size(); ++round)
+    {
+        if (round % 8 == 0)
+            m_filler.PostCall([](BaseThread&, uintptr_t force, CommandRingBuffer&) { StreamingFileReader::PumpAll(force != 0); },
+                              round % 16 == 0);
+        std::string piece = ReadString(*reader, 20000);
+        if (piece.empty())
+        {
+            reader->WaitUntilOpen();
+            continue;
+        }
+        out += piece;
+    }
+    EXPECT_TRUE(out == m_big + m_big + m_big);
+    reader->PostDestroy();
+}

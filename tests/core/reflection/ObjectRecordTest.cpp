@@ -1,0 +1,462 @@
+#include "core/Crc32.h"
+#include "core/filesystem/FileReader.h"
+#include "core/reflection/ObjectRecord.h"
+#include "support/AllPropertyTypes.h"
+#include "support/ConsoleCapture.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace
+{
+// Serializes in name order: its own table ("AlphaDerived") before its base's ("ZetaBase").
+class ZetaBase : public RTTIPolyBaseClass
+{
+    RTTI_DECLARE_CLASS(ZetaBase, RTTIPolyBaseClass)
+
+public:
+    uint32_t m_base = 0;
+};
+
+class AlphaDerived : public ZetaBase
+{
+    RTTI_DECLARE_CLASS(AlphaDerived, ZetaBase)
+
+public:
+    uint16_t m_derived = 0;
+    std::string m_text;
+};
+
+RTTI_DEFINE_CLASS(ZetaBase, RTTIPolyBaseClass)
+RTTI_DEFINE_CLASS(AlphaDerived, ZetaBase)
+
+void ZetaBase::BuildClassProperties(RTTIPropertiesBase& table)
+{
+    table.AddProperty(new RTTIDirectAccessTypedProperty<ZetaBase, uint32_t>("Base", &ZetaBase::m_base));
+}
+
+void AlphaDerived::BuildClassProperties(RTTIPropertiesBase& table)
+{
+    table.AddProperty(new RTTIDirectAccessTypedProperty<AlphaDerived, uint16_t>("Derived", &AlphaDerived::m_derived));
+    table.AddProperty(new RTTIDirectAccessTypedProperty<AlphaDerived, std::string>("Text", &AlphaDerived::m_text));
+}
+
+// Its pre-save hook grows a string, which must be counted in the record's size.
+class GrowingOnSave : public RTTIPolyBaseClass
+{
+    RTTI_DECLARE_CLASS(GrowingOnSave, RTTIPolyBaseClass)
+
+public:
+    void OnPreSave(uint32_t) override { m_text += "-saved-with-a-much-longer-text"; }
+    std::string m_text = "x";
+};
+
+RTTI_DEFINE_CLASS(GrowingOnSave, RTTIPolyBaseClass)
+
+void GrowingOnSave::BuildClassProperties(RTTIPropertiesBase& table)
+{
+    table.AddProperty(new RTTIDirectAccessTypedProperty<GrowingOnSave, std::string>("Text", &GrowingOnSave::m_text));
+}
+
+class Empty : public RTTIPolyBaseClass
+{
+    RTTI_DECLARE_CLASS(Empty, RTTIPolyBaseClass)
+};
+
+RTTI_DEFINE_CLASS(Empty, RTTIPolyBaseClass)
+
+void Empty::BuildClassProperties(RTTIPropertiesBase& table)
+{
+    table.AddProperty(new RTTIPropertyGroup("Nothing to store"));
+}
+
+// Owns a child of its own class.
+class ChainNode : public RTTIPolyBaseClass
+{
+    RTTI_DECLARE_CLASS(ChainNode, RTTIPolyBaseClass)
+
+public:
+    ~ChainNode() override { delete m_child; }
+    ChainNode* m_child = nullptr;
+};
+
+RTTI_DEFINE_CLASS(ChainNode, RTTIPolyBaseClass)
+
+void ChainNode::BuildClassProperties(RTTIPropertiesBase& table)
+{
+    table.AddProperty(new RTTIEmbeddedPolyObjectPointerProperty<ChainNode, ChainNode>("Child", &ChainNode::m_child));
+}
+
+// A payload of `depth` nested ChainNodes, assembled by hand.
+std::vector<uint8_t> ChainPayload(int depth)
+{
+    std::vector<uint8_t> payload;
+    const std::string name = "ChainNode";
+    for (int i = 0; i < depth; ++i)
+    {
+        payload.push_back(uint8_t(name.size()));
+        payload.insert(payload.end(), name.begin(), name.end());
+    }
+    payload.push_back(0);
+    return payload;
+}
+
+std::vector<uint8_t> Bytes(const Dynarray<uint8_t>& record)
+{
+    return std::vector<uint8_t>(record.begin(), record.end());
+}
+
+std::vector<uint8_t> RecordOf(RTTIPolyBaseClass& object, uint32_t flags)
+{
+    Dynarray<uint8_t> record;
+    EXPECT_TRUE(BuildObjectRecord(object, flags, record));
+    return Bytes(record);
+}
+
+void PutU32(std::vector<uint8_t>& bytes, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes.push_back(uint8_t(value >> (8 * i)));
+}
+
+class ObjectRecordTest : public ::testing::Test
+{
+protected:
+    ObjectRecordTest()
+    {
+        m_target.m_guid.bytes[0] = 0x11;
+        m_target.m_type = 2;
+        m_resolver.Add(&m_target);
+    }
+
+    bool Equal(const AllPropertyTypes& a, const AllPropertyTypes& b)
+    {
+        return AllPropertyTypes::StaticClassProperties()->AreObjectsEqual(&a, &b);
+    }
+
+    void FillWithEntities(AllPropertyTypes& object)
+    {
+        object.Fill();
+        object.m_entity = &m_target;
+        object.m_safeEntity = &m_target;
+    }
+
+    FakeEntityResolver m_resolver;
+    SampleEntity m_target;
+};
+} // namespace
+
+TEST_F(ObjectRecordTest, EveryPropertyTypeRoundTripsWithEachFlag)
+{
+    for (const uint32_t flags : {0u, 1u, 8u, 16u, 1u | 16u})
+    {
+        SCOPED_TRACE(flags);
+        AllPropertyTypes source;
+        FillWithEntities(source);
+        const std::vector<uint8_t> record = RecordOf(source, flags);
+
+        AllPropertyTypes copy;
+        ASSERT_TRUE(ReadObjectRecord(copy, record.data(), record.size(), flags));
+        if (flags & 1)
+        {
+            // The property flagged 4 stays out of the record.
+            EXPECT_EQ(copy.m_byte, 0);
+            copy.m_byte = source.m_byte;
+        }
+        if (flags & 8)
+        {
+            // Flags reach the embedded objects too: a derived element keeps only its own table.
+            EXPECT_EQ(copy.m_poly->m_weight, 0.0f);
+            copy.m_poly->m_weight = source.m_poly->m_weight;
+        }
+        EXPECT_TRUE(Equal(source, copy));
+        EXPECT_EQ(copy.m_entity, &m_target);
+        EXPECT_EQ(copy.m_safeEntity.Get(), &m_target);
+        ASSERT_NE(dynamic_cast<SamplePolyDerived*>(copy.m_poly), nullptr);
+        EXPECT_EQ(static_cast<SamplePolyDerived*>(copy.m_poly)->m_note, "derived");
+        EXPECT_EQ(RecordOf(copy, flags), record);
+    }
+}
+
+TEST_F(ObjectRecordTest, ByteSwappedRecordsReverseEveryWordButRawBytes)
+{
+    AlphaDerived object;
+    object.m_base = 0x01020304;
+    object.m_derived = 0x0A0B;
+    object.m_text = "ab";
+    const std::vector<uint8_t> swapped = RecordOf(object, 2);
+    // Size (swapped), then AlphaDerived's own properties, then ZetaBase's.
+    const std::vector<uint8_t> expected = {0, 0, 0, 9, 0x0A, 0x0B, 'a', 'b', 0, 1, 2, 3, 4};
+    EXPECT_EQ(swapped, expected);
+
+    // With flag 16 too, the size is swapped but magic and CRC stay in native order.
+    const std::vector<uint8_t> both = RecordOf(object, 2 | 16);
+    ASSERT_EQ(both.size(), 12u + 9u);
+    EXPECT_EQ(both[3], 9);
+    const uint32_t magic = AlphaDerived::StaticClassProperties()->GetLayoutMagic();
+    EXPECT_EQ(both[4], uint8_t(magic));
+    EXPECT_EQ(both[7], uint8_t(magic >> 24));
+    const uint32_t crc = ComputeCrc32(both.data() + 12, 9);
+    EXPECT_EQ(both[8], uint8_t(crc));
+    EXPECT_EQ(both[11], uint8_t(crc >> 24));
+
+    // Every type of the big sample swaps without changing the record's size.
+    AllPropertyTypes all;
+    FillWithEntities(all);
+    EXPECT_EQ(RecordOf(all, 2).size(), RecordOf(all, 0).size());
+}
+
+TEST_F(ObjectRecordTest, DerivedClassWhoseNameSortsFirstWritesItsOwnPropertiesFirst)
+{
+    AlphaDerived object;
+    object.m_base = 0x01020304;
+    object.m_derived = 0x0A0B;
+    object.m_text = "ab";
+    const std::vector<uint8_t> expected = {9, 0, 0, 0, 0x0B, 0x0A, 'a', 'b', 0, 4, 3, 2, 1};
+    EXPECT_EQ(RecordOf(object, 0), expected);
+
+    // Flag 8 keeps only the class's own table.
+    const std::vector<uint8_t> own = {5, 0, 0, 0, 0x0B, 0x0A, 'a', 'b', 0};
+    EXPECT_EQ(RecordOf(object, 8), own);
+    AlphaDerived copy;
+    copy.m_base = 77;
+    ASSERT_TRUE(ReadObjectRecord(copy, own.data(), own.size(), 8));
+    EXPECT_EQ(copy.m_base, 77u);
+    EXPECT_EQ(copy.m_text, "ab");
+}
+
+TEST_F(ObjectRecordTest, HandAssembledRecordReads)
+{
+    std::vector<uint8_t> payload = {0x34, 0x12, 'h', 'i', '!', 0, 0xEF, 0xBE, 0xAD, 0xDE};
+    std::vector<uint8_t> record;
+    PutU32(record, uint32_t(payload.size()));
+    PutU32(record, AlphaDerived::StaticClassProperties()->GetLayoutMagic());
+    PutU32(record, ComputeCrc32(payload.data(), payload.size()));
+    record.insert(record.end(), payload.begin(), payload.end());
+
+    AlphaDerived object;
+    ASSERT_TRUE(ReadObjectRecord(object, record.data(), record.size(), 16));
+    EXPECT_EQ(object.m_derived, 0x1234);
+    EXPECT_EQ(object.m_text, "hi!");
+    EXPECT_EQ(object.m_base, 0xDEADBEEFu);
+}
+
+TEST_F(ObjectRecordTest, ChangedLayoutAndCorruptPayloadAreRefusedLeavingTheObject)
+{
+    AlphaDerived written;
+    written.m_text = "written";
+    std::vector<uint8_t> record = RecordOf(written, 16);
+
+    // A reader whose class layout differs: a base table with another property.
+    ZetaBase other;
+    other.m_base = 5;
+    {
+        ConsoleCapture capture;
+        EXPECT_FALSE(ReadObjectRecord(other, record.data(), record.size(), 16));
+        EXPECT_TRUE(capture.Contains("SolidDeserializeFromFileReader - magic check error!!!", CONSOLE_ERROR));
+    }
+    EXPECT_EQ(other.m_base, 5u);
+
+    AlphaDerived reader;
+    reader.m_text = "kept";
+    record.back() ^= 0x40;
+    {
+        ConsoleCapture capture;
+        EXPECT_FALSE(ReadObjectRecord(reader, record.data(), record.size(), 16));
+        EXPECT_TRUE(capture.Contains("SolidDeserializeFromFileReader - CRC check error!!!", CONSOLE_ERROR));
+    }
+    EXPECT_EQ(reader.m_text, "kept");
+}
+
+TEST_F(ObjectRecordTest, EveryTruncationIsRefusedLeavingTheObject)
+{
+    AllPropertyTypes source;
+    FillWithEntities(source);
+    const std::vector<uint8_t> record = RecordOf(source, 0);
+    ConsoleCapture capture;
+    for (size_t length = 0; length < record.size(); ++length)
+    {
+        AllPropertyTypes target;
+        target.m_string = "untouched";
+        EXPECT_FALSE(ReadObjectRecord(target, record.data(), length, 0)) << length;
+        // The same cut with the size field claiming only the bytes there: the payload walk refuses.
+        std::vector<uint8_t> cut(record.begin(), record.begin() + long(std::max<size_t>(length, 4)));
+        const uint32_t claimed = uint32_t(cut.size() - 4);
+        for (int i = 0; i < 4; ++i)
+            cut[size_t(i)] = uint8_t(claimed >> (8 * i));
+        if (claimed != 0)
+        {
+            EXPECT_FALSE(ReadObjectRecord(target, cut.data(), cut.size(), 0)) << length;
+        }
+        EXPECT_EQ(target.m_string, "untouched");
+        EXPECT_EQ(target.m_ints.Count(), 0);
+        EXPECT_EQ(target.m_poly, nullptr);
+    }
+}
+
+TEST_F(ObjectRecordTest, ForgedCountsAreRefusedBeforeAllocating)
+{
+    AllPropertyTypes source;
+    source.m_ints.Add(1);
+    std::vector<uint8_t> record = RecordOf(source, 0);
+    // The "Ints" count follows the size field directly (group and separator take no bytes).
+    record[4] = 0xFF;
+    record[5] = 0xFF;
+    record[6] = 0xFF;
+    record[7] = 0x7F;
+    AllPropertyTypes target;
+    ConsoleCapture capture;
+    EXPECT_FALSE(ReadObjectRecord(target, record.data(), record.size(), 0));
+    EXPECT_TRUE(capture.Contains("claims 2147483647 elements", CONSOLE_ERROR));
+}
+
+TEST_F(ObjectRecordTest, UnknownClassInAnArrayRefusesTheWholeRead)
+{
+    AllPropertyTypes source;
+    SamplePolyBase* element = new SamplePolyBase;
+    source.m_polyPointers.Add(element);
+    std::vector<uint8_t> record = RecordOf(source, 0);
+    // The element's class is written without the "Sample" prefix: "PolyBase".
+    const std::string written = "PolyBase";
+    auto at = std::search(record.begin(), record.end(), written.begin(), written.end());
+    ASSERT_NE(at, record.end());
+    *at = 'X';
+
+    AllPropertyTypes target;
+    target.m_float = 9.0f;
+    ConsoleCapture capture;
+    EXPECT_FALSE(ReadObjectRecord(target, record.data(), record.size(), 0));
+    EXPECT_TRUE(capture.Contains("Class factory cannot create an object of class SampleXolyBase. Some objects cannot be "
+                                 "deserialized properly.",
+                                 CONSOLE_ERROR));
+    EXPECT_EQ(target.m_float, 9.0f);
+    EXPECT_EQ(target.m_polyPointers.Count(), 0);
+}
+
+TEST_F(ObjectRecordTest, ClassOutsideThePropertysBaseIsRefused)
+{
+    AllPropertyTypes source;
+    source.m_poly = new SamplePolyBase;
+    std::vector<uint8_t> record = RecordOf(source, 0);
+    // Put a registered class of another family in the kind-4 slot, same name length.
+    const std::string written = "SamplePolyBase";
+    auto at = std::search(record.begin(), record.end(), written.begin(), written.end());
+    ASSERT_NE(at, record.end());
+    const std::string other = "SampleEmbedded";
+    std::copy(other.begin(), other.end(), at);
+    AllPropertyTypes target;
+    ConsoleCapture capture;
+    EXPECT_FALSE(ReadObjectRecord(target, record.data(), record.size(), 0));
+    EXPECT_EQ(target.m_poly, nullptr);
+}
+
+TEST_F(ObjectRecordTest, PreSaveHookRunsBeforeTheSizeIsTaken)
+{
+    GrowingOnSave object;
+    const std::vector<uint8_t> record = RecordOf(object, 0);
+    const std::string expected = "x-saved-with-a-much-longer-text";
+    ASSERT_EQ(record.size(), 4 + expected.size() + 1);
+    EXPECT_EQ(record[0], expected.size() + 1);
+    GrowingOnSave copy;
+    ASSERT_TRUE(ReadObjectRecord(copy, record.data(), record.size(), 0));
+    EXPECT_EQ(copy.m_text, expected);
+
+    // A size query runs no hook; writing into a buffer that is too small is refused.
+    EXPECT_EQ(object.SerializeToMemory(nullptr, 0, 0), expected.size() + 1);
+    uint8_t small[8];
+    ConsoleCapture capture;
+    EXPECT_EQ(object.SerializeToMemory(small, sizeof(small), 0), 0u);
+}
+
+TEST_F(ObjectRecordTest, SmallForms)
+{
+    Empty empty;
+    const std::vector<uint8_t> nothing = RecordOf(empty, 16);
+    EXPECT_EQ(nothing, std::vector<uint8_t>(4, 0));
+    EXPECT_TRUE(ReadObjectRecord(empty, nothing.data(), nothing.size(), 16));
+
+    SampleEmbedded embedded;
+    EXPECT_EQ(embedded.SerializeToMemory(nullptr, 0, 0), 5u);
+    embedded.m_label = NameString("ab");
+    EXPECT_EQ(embedded.SerializeToMemory(nullptr, 0, 0), 8u);
+}
+
+TEST_F(ObjectRecordTest, SaveAndLoadThroughTheFileSystemRefusingTruncatedFiles)
+{
+    TempFolder folder;
+    AlphaDerived object;
+    object.m_base = 7;
+    object.m_text = "on disk";
+    const std::string path = folder / "object";
+    ASSERT_TRUE(object.SaveToFile(path.c_str(), "bin", nullptr, 16));
+
+    AlphaDerived loaded;
+    ASSERT_TRUE(loaded.LoadFromFile(path.c_str(), "bin", nullptr, 16));
+    EXPECT_EQ(loaded.m_text, "on disk");
+    EXPECT_EQ(loaded.m_base, 7u);
+
+    std::string bytes = folder.ReadFile("object.bin");
+    folder.WriteFile("cut.bin", bytes.substr(0, bytes.size() - 2));
+    AlphaDerived untouched;
+    untouched.m_text = "before";
+    ConsoleCapture capture;
+    EXPECT_FALSE(untouched.LoadFromFile((folder / "cut").c_str(), "bin", nullptr, 16));
+    EXPECT_TRUE(capture.Contains("truncated", CONSOLE_ERROR));
+    EXPECT_EQ(untouched.m_text, "before");
+    EXPECT_FALSE(untouched.LoadFromFile((folder / "missing").c_str(), "bin", nullptr, 0));
+}
+
+TEST_F(ObjectRecordTest, TableReadsSizedPayloadsFromAFileReader)
+{
+    AlphaDerived first;
+    first.m_text = "one";
+    AlphaDerived second;
+    second.m_text = "two";
+    std::string bytes;
+    for (AlphaDerived* object : {&first, &second})
+    {
+        const std::vector<uint8_t> record = RecordOf(*object, 0);
+        bytes.append(record.begin(), record.end());
+    }
+    TempFolder folder;
+    folder.WriteFile("pair.bin", bytes);
+    folder.WriteFile("cut.bin", bytes.substr(0, bytes.size() - 1));
+
+    const RTTIPropertiesBase* table = AlphaDerived::StaticClassProperties();
+    Dynarray<uint8_t> scratch;
+    FileReader reader((folder / "pair.bin").c_str(), nullptr, nullptr, 0);
+    AlphaDerived a;
+    AlphaDerived b;
+    ASSERT_TRUE(table->DeserializeFromFileReader(reader, &a, scratch, 0));
+    ASSERT_TRUE(table->DeserializeFromFileReader(reader, &b, scratch, 0));
+    EXPECT_EQ(a.m_text, "one");
+    EXPECT_EQ(b.m_text, "two");
+    EXPECT_EQ(scratch.Count(), 0);
+
+    ConsoleCapture capture;
+    FileReader cut((folder / "cut.bin").c_str(), nullptr, nullptr, 0);
+    ASSERT_TRUE(table->DeserializeFromFileReader(cut, &a, scratch, 0));
+    EXPECT_FALSE(table->DeserializeFromFileReader(cut, &b, scratch, 0));
+    EXPECT_EQ(b.m_text, "two");
+}
+
+TEST_F(ObjectRecordTest, NestingIsBoundedSoForgedRecordsCannotExhaustTheStack)
+{
+    ChainNode root;
+    const std::vector<uint8_t> shallow = ChainPayload(10);
+    ASSERT_TRUE(root.DeserializeFromMemory(shallow.data(), shallow.size(), 0));
+    int depth = 0;
+    for (ChainNode* node = root.m_child; node != nullptr; node = node->m_child)
+        ++depth;
+    EXPECT_EQ(depth, 10);
+
+    const std::vector<uint8_t> deep = ChainPayload(100000);
+    ChainNode other;
+    ConsoleCapture capture;
+    EXPECT_FALSE(other.DeserializeFromMemory(deep.data(), deep.size(), 0));
+    EXPECT_TRUE(capture.Contains("nests objects deeper than", CONSOLE_ERROR));
+    EXPECT_EQ(other.m_child, nullptr);
+}

@@ -1,0 +1,54 @@
+#include "core/reflection/RTTIClassRegistry.h"
+#include "core/reflection/RTTIPolyBaseClass.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+int gLastCreatedId = -1;
+
+class Made : public RTTIPolyBaseClass
+{
+};
+
+RTTIPolyBaseClass* MakeOne(int classId)
+{
+    gLastCreatedId = classId;
+    return new Made;
+}
+} // namespace
+
+TEST(RTTIClassRegistryTest, IdsFollowRegistrationOrderNotNames)
+{
+    const int zebra = RTTIClassRegistry::RegisterClass("RegistryTestZebra", "RTTIPolyBaseClass", MakeOne);
+    const int apple = RTTIClassRegistry::RegisterClass("RegistryTestApple", "RegistryTestZebra", MakeOne);
+    EXPECT_EQ(apple, zebra + 1);
+    EXPECT_EQ(RTTIClassRegistry::FindClassId("RegistryTestZebra"), zebra);
+    EXPECT_EQ(RTTIClassRegistry::FindClassId("RegistryTestApple"), apple);
+    EXPECT_STREQ(RTTIClassRegistry::GetBaseClassName(apple), "RegistryTestZebra");
+    EXPECT_STREQ(RTTIClassRegistry::GetClassName(zebra), "RegistryTestZebra");
+
+    RTTIPolyBaseClass* object = RTTIClassRegistry::CreateObject("RegistryTestApple");
+    ASSERT_NE(object, nullptr);
+    EXPECT_EQ(gLastCreatedId, apple);
+    delete object;
+}
+
+TEST(RTTIClassRegistryTest, NamesAreCaseSensitive)
+{
+    RTTIClassRegistry::RegisterClass("RegistryTestEntity", "RTTIPolyBaseClass", MakeOne);
+    EXPECT_EQ(RTTIClassRegistry::FindClassId("registrytestentity"), -1);
+    EXPECT_EQ(RTTIClassRegistry::CreateObject("registrytestentity"), nullptr);
+    EXPECT_EQ(RTTIClassRegistry::CreateObject("RegistryTestMissing"), nullptr);
+}
+
+TEST(RTTIClassRegistryTest, ASecondRegistrationGetsItsOwnIdButLookupFindsTheFirst)
+{
+    const int first = RTTIClassRegistry::RegisterClass("RegistryTestTwice", nullptr, MakeOne);
+    const int second = RTTIClassRegistry::RegisterClass("RegistryTestTwice", nullptr, MakeOne);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(RTTIClassRegistry::FindClassId("RegistryTestTwice"), first);
+    EXPECT_EQ(RTTIClassRegistry::GetBaseClassName(first), nullptr);
+    delete RTTIClassRegistry::CreateObject("RegistryTestTwice");
+    EXPECT_EQ(gLastCreatedId, first);
+}

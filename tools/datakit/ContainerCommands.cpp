@@ -1,0 +1,252 @@
+// The container subcommands of datakit: pack a folder, list a part's entries, extract them.
+// Indexes store only hashes of the entry paths, so names come from a list written when packing.
+#include "tools/datakit/ContainerReader.h"
+#include "tools/datakit/ContainerWriter.h"
+#include "tools/datakit/DatakitCommand.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+namespace
+{
+namespace fs = std::filesystem;
+
+// Splits "--key value" options from the positional arguments.
+struct Arguments
+{
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> options;
+
+    bool Parse(const std::vector<std::string>& arguments)
+    {
+        for (size_t i = 0; i < arguments.size(); ++i)
+        {
+            if (arguments[i].rfind("--", 0) != 0)
+            {
+                positional.push_back(arguments[i]);
+                continue;
+            }
+            if (i + 1 >= arguments.size())
+            {
+                std::fprintf(stderr, "datakit: option %s needs a value\n", arguments[i].c_str());
+                return false;
+            }
+            options[arguments[i].substr(2)] = arguments[i + 1];
+            ++i;
+        }
+        return true;
+    }
+
+    std::string Option(const std::string& key, const std::string& fallback = "") const
+    {
+        const auto found = options.find(key);
+        return found == options.end() ? fallback : found->second;
+    }
+};
+
+bool ReadNames(const std::string& path, std::vector<std::string>& names)
+{
+    std::ifstream in(path);
+    if (!in)
+    {
+        std::fprintf(stderr, "datakit: cannot read the name list %s\n", path.c_str());
+        return false;
+    }
+    for (std::string line; std::getline(in, line);)
+    {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            names.push_back(line);
+    }
+    return true;
+}
+
+// Hash -> path for the names of a list, under the index's seed and multiplier.
+std::map<uint32_t, std::string> NamesByHash(const Arguments& args, const ContainerIndex& index, bool& ok)
+{
+    std::map<uint32_t, std::string> byHash;
+    ok = true;
+    const std::string list = args.Option("names");
+    if (list.empty())
+        return byHash;
+    std::vector<std::string> names;
+    ok = ReadNames(list, names);
+    for (const std::string& name : names)
+    {
+        uint32_t hash = 0;
+        if (ContainerIndex::HashPath(name.c_str(), index.GetSeed(), index.GetHashMultiplier(), hash))
+            byHash.emplace(hash, name);
+    }
+    return byHash;
+}
+
+bool ParseNumber(const std::string& text, uint32_t maximum, uint32_t& value)
+{
+    char* end = nullptr;
+    const unsigned long parsed = std::strtoul(text.c_str(), &end, 0);
+    if (text.empty() || *end != '\0' || parsed > maximum)
+        return false;
+    value = static_cast<uint32_t>(parsed);
+    return true;
+}
+
+bool ParseCompression(const Arguments& args, uint8_t& method, LzxEncoderOptions& lzx)
+{
+    const std::string name = args.Option("method", "stored");
+    static const std::map<std::string, uint8_t> kMethods = {{"stored", 0}, {"gzip", 1}, {"lzx", 2}};
+    static const std::map<std::string, LzxBlockKind> kBlocks = {{"verbatim", LzxBlockKind::Verbatim},
+                                                                {"aligned", LzxBlockKind::Aligned},
+                                                                {"uncompressed", LzxBlockKind::Uncompressed},
+                                                                {"mixed", LzxBlockKind::Mixed}};
+    const auto foundMethod = kMethods.find(name);
+    const auto foundBlocks = kBlocks.find(args.Option("lzx-blocks", "verbatim"));
+    if (foundMethod == kMethods.end() || foundBlocks == kBlocks.end())
+    {
+        std::fprintf(stderr, "datakit: unknown compression method or LZX block kind\n");
+        return false;
+    }
+    method = foundMethod->second;
+    lzx.blockKind = foundBlocks->second;
+    return true;
+}
+} // namespace
+
+int RunPackCommand(const std::vector<std::string>& arguments)
+{
+    Arguments args;
+    uint8_t method = 0;
+    LzxEncoderOptions lzx;
+    uint32_t platform = 1;
+    uint32_t part = 0;
+    if (!args.Parse(arguments) || args.positional.size() != 2 || !ParseCompression(args, method, lzx) ||
+        !ParseNumber(args.Option("platform", "1"), 11, platform) || !ParseNumber(args.Option("part", "0"), 3, part))
+    {
+        std::fprintf(stderr, "usage: datakit %s\n", GetDatakitCommands()[0].usage);
+        return 2;
+    }
+    const fs::path folder = args.positional[0];
+    std::error_code error;
+    if (!fs::is_directory(folder, error))
+    {
+        std::fprintf(stderr, "datakit: %s is not a folder\n", folder.c_str());
+        return 1;
+    }
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder, error))
+        if (entry.is_regular_file())
+            names.push_back(fs::relative(entry.path(), folder).generic_string());
+    std::sort(names.begin(), names.end());
+
+    ContainerWriter writer(method, static_cast<uint8_t>(platform));
+    writer.SetLzxOptions(lzx);
+    for (const std::string& name : names)
+    {
+        std::ifstream in(folder / name, std::ios::binary);
+        const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!in.good() && !in.eof())
+        {
+            std::fprintf(stderr, "datakit: cannot read %s\n", name.c_str());
+            return 1;
+        }
+        if (!writer.Add(name, bytes))
+            return 1;
+    }
+    const std::string output = ContainerWriter::PartPath(args.positional[1], part);
+    if (!writer.Write(output))
+        return 1;
+    const std::string list = args.Option("names");
+    if (!list.empty())
+    {
+        std::ofstream out(list);
+        for (const std::string& name : names)
+            out << name << '\n';
+        if (!out)
+        {
+            std::fprintf(stderr, "datakit: cannot write the name list %s\n", list.c_str());
+            return 1;
+        }
+    }
+    std::printf("packed %zu files into %s\n", names.size(), output.c_str());
+    return 0;
+}
+
+int RunListCommand(const std::vector<std::string>& arguments)
+{
+    Arguments args;
+    ContainerReader reader;
+    if (!args.Parse(arguments) || args.positional.size() != 1)
+    {
+        std::fprintf(stderr, "usage: datakit %s\n", GetDatakitCommands()[1].usage);
+        return 2;
+    }
+    if (!reader.Open(args.positional[0]))
+    {
+        std::fprintf(stderr, "datakit: cannot open container %s\n", args.positional[0].c_str());
+        return 1;
+    }
+    bool ok = true;
+    const std::map<uint32_t, std::string> names = NamesByHash(args, reader.GetIndex(), ok);
+    const ContainerIndex& index = reader.GetIndex();
+    std::printf("platform %u, method %u, seed 0x%08X, %u entries\n", index.GetPlatform(), index.GetCompressionMethod(),
+                index.GetSeed(), index.GetCount());
+    std::printf("%-10s %10s %10s %10s %s\n", "hash", "stored", "size", "offset", "compressed name");
+    for (uint32_t i = 0; i < index.GetCount(); ++i)
+    {
+        const ContainerIndexRecord& record = index.GetRecord(i);
+        const auto name = names.find(record.hash);
+        std::printf("0x%08X %10u %10u %10u %u %s\n", record.hash, record.storedSize, record.size, record.offset,
+                    record.compressed, name == names.end() ? "" : name->second.c_str());
+    }
+    return ok ? 0 : 1;
+}
+
+int RunExtractCommand(const std::vector<std::string>& arguments)
+{
+    Arguments args;
+    ContainerReader reader;
+    if (!args.Parse(arguments) || args.positional.size() != 2)
+    {
+        std::fprintf(stderr, "usage: datakit %s\n", GetDatakitCommands()[2].usage);
+        return 2;
+    }
+    if (!reader.Open(args.positional[0]))
+    {
+        std::fprintf(stderr, "datakit: cannot open container %s\n", args.positional[0].c_str());
+        return 1;
+    }
+    bool ok = true;
+    const std::map<uint32_t, std::string> names = NamesByHash(args, reader.GetIndex(), ok);
+    const fs::path folder = args.positional[1];
+    const ContainerIndex& index = reader.GetIndex();
+    for (uint32_t i = 0; i < index.GetCount(); ++i)
+    {
+        const ContainerIndexRecord& record = index.GetRecord(i);
+        std::vector<uint8_t> bytes;
+        if (!reader.ReadEntry(record, bytes))
+        {
+            std::fprintf(stderr, "datakit: entry 0x%08X is damaged\n", record.hash);
+            ok = false;
+            continue;
+        }
+        const auto name = names.find(record.hash);
+        char unnamed[16];
+        std::snprintf(unnamed, sizeof(unnamed), "%08X.bin", record.hash);
+        const fs::path target = folder / (name == names.end() ? std::string(unnamed) : name->second);
+        std::error_code error;
+        fs::create_directories(target.parent_path(), error);
+        std::ofstream out(target, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        if (!out)
+        {
+            std::fprintf(stderr, "datakit: cannot write %s\n", target.c_str());
+            ok = false;
+        }
+    }
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,28 @@
+// The datakit command's subcommands: a small table that later tools extend with one line each
+// (DatakitCommands.cpp), every subcommand living in a file of its own. Called from main only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// One subcommand: its name, a one-line usage text and the function that runs it (0 = success).
+struct DatakitCommand
+{
+    const char* name;
+    const char* usage;
+    int (*run)(const std::vector<std::string>& arguments);
+};
+
+const std::vector<DatakitCommand>& GetDatakitCommands();
+
+// Runs "datakit <subcommand> <arguments...>" (arguments without the program name).
+int RunDatakit(const std::vector<std::string>& arguments);
+
+// The container subcommands (ContainerCommands.cpp).
+int RunPackCommand(const std::vector<std::string>& arguments);
+int RunListCommand(const std::vector<std::string>& arguments);
+int RunExtractCommand(const std::vector<std::string>& arguments);
+
+// The record subcommands (RecordCommands.cpp).
+int RunRecordPrintCommand(const std::vector<std::string>& arguments);
+int RunRecordWriteCommand(const std::vector<std::string>& arguments);

@@ -1,0 +1,34 @@
+#include "tools/datakit/DatakitCommand.h"
+
+#include <cstdio>
+#include <cstring>
+
+const std::vector<DatakitCommand>& GetDatakitCommands()
+{
+    static const std::vector<DatakitCommand> commands = {
+        {"pack", "pack <folder> <out.dat> [--method stored|gzip|lzx] [--lzx-blocks verbatim|aligned|uncompressed|mixed] "
+                 "[--platform N] [--part N] [--names <list.txt>]",
+         &RunPackCommand},
+        {"list", "list <container.dat> [--names <list.txt>]", &RunListCommand},
+        {"extract", "extract <container.dat> <out folder> [--names <list.txt>]", &RunExtractCommand},
+        {"record-print", "record-print <class> <record file> [--flags N]", &RunRecordPrintCommand},
+        {"record-write", "record-write <class> <text file> <out record file> [--base <record file>] [--flags N]",
+         &RunRecordWriteCommand},
+    };
+    return commands;
+}
+
+int RunDatakit(const std::vector<std::string>& arguments)
+{
+    if (!arguments.empty())
+    {
+        for (const DatakitCommand& command : GetDatakitCommands())
+            if (arguments[0] == command.name)
+                return command.run(std::vector<std::string>(arguments.begin() + 1, arguments.end()));
+        std::fprintf(stderr, "datakit: unknown command '%s'\n", arguments[0].c_str());
+    }
+    std::fprintf(stderr, "usage:\n");
+    for (const DatakitCommand& command : GetDatakitCommands())
+        std::fprintf(stderr, "  datakit %s\n", command.usage);
+    return 2;
+}

@@ -26,3 +26,6 @@ int RunExtractCommand(const std::vector<std::string>& arguments);
 // The record subcommands (RecordCommands.cpp).
 int RunRecordPrintCommand(const std::vector<std::string>& arguments);
 int RunRecordWriteCommand(const std::vector<std::string>& arguments);
+
+// The data-root maker (DataRootCommand.cpp).
+int RunDataRootCommand(const std::vector<std::string>& arguments);

@@ -14,6 +14,9 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
         {"record-print", "record-print <class> <record file> [--flags N]", &RunRecordPrintCommand},
         {"record-write", "record-write <class> <text file> <out record file> [--base <record file>] [--flags N]",
          &RunRecordWriteCommand},
+        {"dataroot", "dataroot <out folder> [--containers] [--default-scene <name>] [--text <folder>/<path>=<text>]... "
+                     "[--user-config <config.bin>]",
+         &RunDataRootCommand},
     };
     return commands;
 }

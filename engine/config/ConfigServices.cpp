@@ -1,0 +1,3 @@
+#include "engine/config/ConfigServices.h"
+
+ConfigServices gConfigServices;

@@ -1,0 +1,59 @@
+// "datakit dataroot": writes a data root with the default project configuration, optionally a
+// start scene, text files given as folder/path=text, and a user "config.bin" with the defaults.
+#include "engine/config/GameConfig.h"
+#include "tools/datakit/DataRoot.h"
+#include "tools/datakit/DatakitCommand.h"
+
+#include <cstdio>
+
+int RunDataRootCommand(const std::vector<std::string>& arguments)
+{
+    std::string root;
+    std::string userConfig;
+    bool containers = false;
+    DataRoot data;
+    for (size_t i = 0; i < arguments.size(); ++i)
+    {
+        const std::string& argument = arguments[i];
+        const bool hasValue = i + 1 < arguments.size();
+        if (argument == "--containers")
+            containers = true;
+        else if (argument == "--default-scene" && hasValue)
+            data.GetProjectConfig().m_defaultScene = arguments[++i];
+        else if (argument == "--user-config" && hasValue)
+            userConfig = arguments[++i];
+        else if (argument == "--text" && hasValue)
+        {
+            const std::string& spec = arguments[++i];
+            const size_t slash = spec.find('/');
+            const size_t equals = spec.find('=');
+            if (slash == std::string::npos || equals == std::string::npos || equals < slash)
+            {
+                std::fprintf(stderr, "datakit: --text wants folder/path=text, not %s\n", spec.c_str());
+                return 2;
+            }
+            data.AddFile(spec.substr(0, slash), spec.substr(slash + 1, equals - slash - 1), spec.substr(equals + 1));
+        }
+        else if (root.empty() && argument.rfind("--", 0) != 0)
+            root = argument;
+        else
+        {
+            std::fprintf(stderr, "datakit: unexpected argument %s\n", argument.c_str());
+            return 2;
+        }
+    }
+    if (root.empty())
+    {
+        std::fprintf(stderr, "datakit: dataroot needs an output folder\n");
+        return 2;
+    }
+    if (!data.Write(root, containers))
+        return 1;
+    if (!userConfig.empty())
+    {
+        GameConfig config;
+        if (!DataRoot::WriteConfigRecord(config, userConfig))
+            return 1;
+    }
+    return 0;
+}

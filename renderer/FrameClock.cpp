@@ -1,0 +1,25 @@
+#include "renderer/FrameClock.h"
+
+#include "platform/os/Clock.h"
+
+void FrameClock::Reset()
+{
+    lastCounter = uint64_t(os::QueryCounter());
+    accumulatedCounter = lastCounter;
+    lastStepSeconds = 0.0f;
+}
+
+void FrameClock::Tick(bool paused)
+{
+    const uint64_t now = uint64_t(os::QueryCounter());
+    const uint64_t step = now - lastCounter;
+    lastCounter = now;
+    if (paused)
+    {
+        lastStepSeconds = 0.0f;
+        return;
+    }
+    accumulatedCounter += step;
+    ++stepCount;
+    lastStepSeconds = float(double(step) / double(os::kCounterFrequency));
+}

@@ -1,0 +1,307 @@
+// The device: creation, present parameters, reset, display modes and closing. Creation and reset run
+// on the game thread while the render thread is idle; the opcode handlers on the render thread.
+#include "renderer/NorvexRenderer.h"
+
+#include "core/console/GameConsole.h"
+#include "platform/os/Clock.h"
+
+namespace
+{
+constexpr uint8_t kRendererChannel = 2;
+constexpr uint8_t kDeviceChannel = 5;
+constexpr uint32_t kLostDeviceRetryMs = 50;
+constexpr uint32_t kHardwareBehaviour =
+    gpu::kCreateHardwareVertexProcessing | gpu::kCreatePureDevice | gpu::kCreateMultithreaded; // 0x54
+} // namespace
+
+void NorvexRenderer::BuildDeviceParams(uint32_t outputWidth, uint32_t outputHeight, bool applyConfiguration,
+                                       bool fullScreen, DeviceParams* params)
+{
+    FillDeviceParams(m_settings, outputWidth, outputHeight, applyConfiguration, fullScreen, params);
+}
+
+bool NorvexRenderer::InitDX(void* window, bool)
+{
+    gConsole.Printf(CONSOLE_INFO, kDeviceChannel, "NorvexRenderer::_InitDX");
+    m_factory = gpu::CreateFactory(gpu::kSdkVersion);
+    if (m_factory == nullptr)
+    {
+        gConsole.Error(kDeviceChannel, "NorvexRenderer: no graphics factory");
+        return false;
+    }
+    EnumerateDisplayModes();
+    m_presentParams = {};
+    m_presentParams.backBufferCount = 1;
+    m_presentParams.windowed = 1;
+    // No window system reports a client rectangle yet: a zero size takes the desktop's.
+    m_presentParams.backBufferFormat = gpu::kFormatX8R8G8B8;
+    m_presentParams.swapEffect = gpu::kSwapEffectDiscard;
+    m_presentParams.presentationInterval = gpu::kPresentIntervalImmediate;
+    m_presentParams.deviceWindow = window;
+    gpu::PresentParameters params = m_presentParams;
+    if (m_factory->CreateDevice(gpu::kAdapterDefault, gpu::kDeviceTypeHal, window, kHardwareBehaviour, &params,
+                                &m_device) != gpu::kOk)
+    {
+        params = m_presentParams;
+        if (m_factory->CreateDevice(gpu::kAdapterDefault, gpu::kDeviceTypeHal, window,
+                                    gpu::kCreateSoftwareVertexProcessing, &params, &m_device) != gpu::kOk)
+        {
+            gConsole.Error(kDeviceChannel, "NorvexRenderer: the device could not be created");
+            m_device = nullptr;
+            return false;
+        }
+    }
+    m_presentParams = params;
+    m_backBufferWidth = params.backBufferWidth;
+    m_backBufferHeight = params.backBufferHeight;
+    m_capsRawz = m_factory->CheckDeviceFormat(gpu::kAdapterDefault, gpu::kDeviceTypeHal, params.backBufferFormat,
+                                              gpu::kUsageDepthStencil, gpu::kResourceTexture, gpu::kFormatRAWZ) == gpu::kOk;
+    m_capsIntz = m_factory->CheckDeviceFormat(gpu::kAdapterDefault, gpu::kDeviceTypeHal, params.backBufferFormat,
+                                              gpu::kUsageDepthStencil, gpu::kResourceTexture, gpu::kFormatINTZ) == gpu::kOk;
+    gConsole.Printf(CONSOLE_MESSAGE, kDeviceChannel, "Caps - RAWZ: %d, INTZ: %d", int(m_capsRawz), int(m_capsIntz));
+    m_capsDepthTexture = m_capsRawz || m_capsIntz;
+    m_cellGrid.Reset();
+    ApplyPresentParameters(window);
+    if (!m_targetsReady)
+        CreateSizeDependentObjects();
+    m_gathered.reserve(kMaxGathered);
+    m_outlined.reserve(kMaxOutlined);
+    m_lights.reserve(kMaxFrameLights);
+    m_deviceCreated = true;
+    m_deviceCreatedTime = Time::Now();
+    m_lastIdleTotal = GetIdleTime();
+    return true;
+}
+
+void NorvexRenderer::EnumerateDisplayModes()
+{
+    m_displayModes.Clear();
+    gpu::DisplayMode desktop = {};
+    m_factory->GetAdapterDisplayMode(gpu::kAdapterDefault, &desktop);
+    m_displayModes.SetDesktop(desktop.width, desktop.height);
+    const uint32_t count = m_factory->GetAdapterModeCount(gpu::kAdapterDefault, gpu::kFormatX8R8G8B8);
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        gpu::DisplayMode mode = {};
+        if (m_factory->EnumAdapterModes(gpu::kAdapterDefault, gpu::kFormatX8R8G8B8, i, &mode) == gpu::kOk)
+            m_displayModes.AddMode({mode.width, mode.height, mode.refreshRate, mode.format});
+    }
+}
+
+bool NorvexRenderer::FindDisplayMode(uint32_t* width, uint32_t* height, uint32_t* refreshRate) const
+{
+    return m_displayModes.FindDisplayMode(width, height, refreshRate);
+}
+
+bool NorvexRenderer::FindDesktopSize(uint32_t* width, uint32_t* height) const
+{
+    return m_displayModes.FindDesktopSize(width, height);
+}
+
+void NorvexRenderer::ApplyPresentParameters(void* window)
+{
+    const bool sizeGiven = m_params.outputWidth != 0 && m_params.outputHeight != 0;
+    if (sizeGiven)
+    {
+        uint32_t width = m_params.outputWidth;
+        uint32_t height = m_params.outputHeight;
+        uint32_t refreshRate = 0;
+        m_presentParams.windowed = m_params.fullScreen ? 0 : 1;
+        if (m_params.fullScreen)
+            FindDisplayMode(&width, &height, &refreshRate);
+        m_presentParams.backBufferWidth = width;
+        m_presentParams.backBufferHeight = height;
+        m_presentParams.fullScreenRefreshRate = refreshRate;
+        m_refreshRate = refreshRate;
+    }
+    m_backBufferWidth = m_presentParams.backBufferWidth;
+    m_backBufferHeight = m_presentParams.backBufferHeight;
+    if (window != nullptr)
+        m_presentParams.deviceWindow = window;
+    m_presentParams.presentationInterval = m_params.vsync ? gpu::kPresentIntervalOne : gpu::kPresentIntervalImmediate;
+    // A block without an output size renders at back-buffer size.
+    const uint32_t renderWidth = m_params.renderWidth != 0 ? m_params.renderWidth : m_backBufferWidth;
+    const uint32_t renderHeight = m_params.renderHeight != 0 ? m_params.renderHeight : m_backBufferHeight;
+    const bool renderSizeChanged = renderWidth != m_renderWidth || renderHeight != m_renderHeight;
+    m_renderWidth = renderWidth;
+    m_renderHeight = renderHeight;
+    if (sizeGiven || (m_device != nullptr && renderSizeChanged) || IsDeviceResetPending())
+        ResetDevice(window != nullptr);
+}
+
+bool NorvexRenderer::ResetDevice(bool reset)
+{
+    if (m_device == nullptr)
+        return false;
+    ReleaseSizeDependentObjects();
+    ReleaseFrameSurfaces();
+    m_device->SetDepthStencilSurface(nullptr);
+    bool ok = true;
+    bool abandoned = false;
+    if (reset)
+    {
+        gpu::PresentParameters params = m_presentParams;
+        gpu::Result result = m_device->Reset(&params);
+        // A lost device cannot be reset until the system gives it back; keep trying, but a quitting
+        // application must not hang here for ever.
+        while (result == gpu::kErrDeviceLost)
+        {
+            if (m_quitRequested.load(std::memory_order_acquire))
+            {
+                gConsole.Warning(kDeviceChannel, "Device::Reset abandoned: the device is lost and the application is quitting");
+                abandoned = true;
+                break;
+            }
+            os::Sleep(kLostDeviceRetryMs);
+            params = m_presentParams;
+            result = m_device->Reset(&params);
+        }
+        if (result == gpu::kOk)
+        {
+            m_presentParams = params;
+            m_backBufferWidth = params.backBufferWidth;
+            m_backBufferHeight = params.backBufferHeight;
+        }
+        else if (!abandoned)
+        {
+            switch (result)
+            {
+            case gpu::kErrInvalidCall:
+                gConsole.Error(kDeviceChannel, "Device::Reset error: D3DERR_INVALIDCALL");
+                break;
+            case gpu::kErrOutOfVideoMemory:
+                gConsole.Error(kDeviceChannel, "Device::Reset error: D3DERR_OUTOFVIDEOMEMORY");
+                break;
+            case gpu::kErrDriverInternalError:
+                gConsole.Error(kDeviceChannel, "Device::Reset error: D3DERR_DRIVERINTERNALERROR");
+                break;
+            case gpu::kErrDeviceRemoved:
+                gConsole.Error(kDeviceChannel, "Device::Reset error: D3DERR_DEVICEREMOVED");
+                break;
+            default:
+                gConsole.Error(kDeviceChannel, "Device::Reset unknown error 0x%X", result);
+                break;
+            }
+            LogResetParameters();
+        }
+        ok = result == gpu::kOk;
+    }
+    m_device->SetRenderState(gpu::kRsLighting, 0);
+    m_device->SetRenderState(gpu::kRsColorVertex, 0);
+    if (!abandoned)
+        m_deviceResetPending.store(false, std::memory_order_release);
+    CreateSizeDependentObjects();
+    return ok;
+}
+
+void NorvexRenderer::LogResetParameters()
+{
+    const gpu::PresentParameters& p = m_presentParams;
+    gConsole.Error(kDeviceChannel, "BackBufferWidth=%u, BackBufferHeight=%u, BackBufferFormat=%u, BackBufferCount=%u",
+                   p.backBufferWidth, p.backBufferHeight, p.backBufferFormat, p.backBufferCount);
+    gConsole.Error(kDeviceChannel,
+                   "MultiSampleType=%u, MultiSampleQuality=%u, SwapEffect=%u, hDeviceWindow=%u, Windowed=%u, "
+                   "EnableAutoDepthStencil=%u",
+                   p.multiSampleType, p.multiSampleQuality, p.swapEffect,
+                   uint32_t(reinterpret_cast<uintptr_t>(p.deviceWindow)), p.windowed, p.enableAutoDepthStencil);
+    gConsole.Error(kDeviceChannel, "AutoDepthStencilFormat=%u, Flags=%u, FullScreen_RefreshRateInHz=%u, PresentationInterval=%u",
+                   p.autoDepthStencilFormat, p.flags, p.fullScreenRefreshRate, p.presentationInterval);
+}
+
+// The device objects that must go before a reset: the two frame queries (and, once they exist, the
+// render targets sized from the back buffer).
+void NorvexRenderer::CreateSizeDependentObjects()
+{
+    for (gpu::GpuQuery*& query : m_gpuQueries)
+        if (query == nullptr && m_device->CreateQuery(gpu::kQueryEvent, &query) != gpu::kOk)
+            query = nullptr;
+    m_targetsReady.store(true, std::memory_order_release);
+}
+
+void NorvexRenderer::ReleaseSizeDependentObjects()
+{
+    m_targetsReady.store(false, std::memory_order_release);
+    for (gpu::GpuQuery*& query : m_gpuQueries)
+        gpu::SafeRelease(query);
+}
+
+void NorvexRenderer::ApplyDisplaySettings(void* window, uint32_t width, uint32_t height, bool applyConfiguration,
+                                          bool fullScreen)
+{
+    if (!m_streamOpen)
+        return;
+    // The render thread must be idle: everything written so far runs first.
+    SubmitCommands(true);
+    m_fullScreen = fullScreen;
+    DeviceParams params;
+    BuildDeviceParams(width, height, applyConfiguration, fullScreen, &params);
+    {
+        os::ScopedLock lock(m_displayLock);
+        m_params = params;
+        ApplyPresentParameters(window);
+    }
+    SubmitCommands(true);
+}
+
+void NorvexRenderer::OpInitDX(uint32_t)
+{
+    void* const window = GetPointer<void>();
+    const uint8_t fullScreen = Get<uint8_t>();
+    if (m_readOk && m_device == nullptr)
+        InitDX(window, fullScreen != 0);
+}
+
+void NorvexRenderer::OpReleaseDeviceObjects(uint32_t)
+{
+    ReleaseRendererDeviceObjects();
+}
+
+void NorvexRenderer::ReleaseRendererDeviceObjects()
+{
+    while (!ProcessResourceJobs(0, 3.4028235e38f))
+    {
+    }
+    m_cellGrid.Reset();
+    ReleaseFrameSurfaces();
+    ReleaseSizeDependentObjects();
+}
+
+void NorvexRenderer::OpCloseDX(uint32_t)
+{
+    CloseDX();
+}
+
+void NorvexRenderer::CloseDX()
+{
+    gConsole.Printf(CONSOLE_MESSAGE, kRendererChannel, "_CloseDX begin");
+    gConsole.Printf(CONSOLE_MESSAGE, kRendererChannel, "_CloseDX waiting for jobs");
+    while (!ProcessResourceJobs(0, 3.4028235e38f))
+    {
+    }
+    gConsole.Printf(CONSOLE_MESSAGE, kRendererChannel, "_CloseDX all jobs complete");
+    ReleaseFrameSurfaces();
+    ReleaseSizeDependentObjects();
+    gpu::SafeRelease(m_device);
+    gpu::SafeRelease(m_factory);
+    m_presentParams = {};
+    m_deviceCreated = false;
+    gConsole.Printf(CONSOLE_MESSAGE, kRendererChannel, "_CloseDX Delete arrays");
+    m_gathered = {};
+    m_outlined = {};
+    m_lights = {};
+    gConsole.Printf(CONSOLE_MESSAGE, kRendererChannel, "_CloseDX Delete display modes");
+    m_displayModes.Clear();
+    gConsole.Printf(CONSOLE_MESSAGE, kRendererChannel, "_CloseDX All done!!!");
+}
+
+void NorvexRenderer::OpResetWithParams(uint32_t)
+{
+    void* const window = GetPointer<void>();
+    DeviceParams params;
+    m_readOk = m_readOk && GetRing().Read(&params, sizeof(params));
+    if (!m_readOk || m_device == nullptr)
+        return;
+    os::ScopedLock lock(m_displayLock);
+    m_params = params;
+    ApplyPresentParameters(window);
+}

@@ -1,0 +1,468 @@
+// Game thread: one emitter per opcode, each a command and its payload.
+#include "renderer/NorvexRenderer.h"
+
+#include "core/console/GameConsole.h"
+#include "core/math/HDRColor.h"
+
+#include <cstring>
+
+namespace
+{
+constexpr uint8_t kRendererChannel = 2;
+namespace rp = renderpayload;
+const Vector kWhite(1.0f, 1.0f, 1.0f, 1.0f);
+} // namespace
+
+void NorvexRenderer::ReleaseDeviceObjects()
+{
+    if (m_streamOpen)
+        WriteCommand(RENDER_OP_RELEASE_DEVICE_OBJECTS, 0);
+}
+
+void NorvexRenderer::InitSceneCellGrid(const BoundingBox4& sceneBox, float cellSize)
+{
+    if (!WriteCommand(RENDER_OP_INIT_SCENE_CELL_GRID, rp::kInitSceneCellGrid))
+        return;
+    Put(sceneBox);
+    Put(cellSize);
+}
+
+void NorvexRenderer::SetSceneCellRange(float low, float high)
+{
+    if (!WriteCommand(RENDER_OP_SET_SCENE_CELL_RANGE, rp::kSetSceneCellRange))
+        return;
+    Put(low);
+    Put(high);
+}
+
+void NorvexRenderer::RequestDeviceReset()
+{
+    WriteCommand(RENDER_OP_REQUEST_DEVICE_RESET, 0);
+}
+
+void NorvexRenderer::SetGameDelegate(GameDelegate* delegate)
+{
+    if (WriteCommand(RENDER_OP_SET_GAME_DELEGATE, rp::kPointer))
+        WritePointer(delegate);
+}
+
+void NorvexRenderer::SetLoadingScreen(UIScreen* screen, uint8_t option, uint8_t drawAfterPostProcess)
+{
+    gConsole.Printf(CONSOLE_MESSAGE, kRendererChannel, "NorvexRenderer::SetLoadingScreen %s",
+                    screen != nullptr ? "NOT NULL" : "NULL");
+    m_loadingScreenShown = screen != nullptr;
+    if (!WriteCommand(RENDER_OP_SET_LOADING_SCREEN, rp::kSetLoadingScreen))
+        return;
+    WritePointer(screen);
+    Put(option);
+    Put(drawAfterPostProcess);
+    if (m_streamOpen)
+        SubmitCommands(false);
+}
+
+void NorvexRenderer::SetGatherFlag(uint8_t flag)
+{
+    if (WriteCommand(RENDER_OP_SET_GATHER_FLAG, rp::kU8))
+        Put(flag);
+}
+
+void NorvexRenderer::InvalidateCachedTarget()
+{
+    WriteCommand(RENDER_OP_INVALIDATE_CACHED_TARGET, 0);
+}
+
+void NorvexRenderer::SetVisibleLayers(const uint8_t* layerMask32, uint32_t stamp)
+{
+    if (!WriteCommand(RENDER_OP_SET_FRAME_BOX, rp::kSetFrameBox))
+        return;
+    uint8_t mask[rp::kBox];
+    if (layerMask32 != nullptr)
+        std::memcpy(mask, layerMask32, sizeof(mask));
+    else
+        std::memset(mask, 0xFF, sizeof(mask));
+    m_writer.Write(mask, sizeof(mask));
+    Put(stamp);
+}
+
+void NorvexRenderer::SetFrameTarget(gpu::GpuSwapChain* swapChain, uint8_t multisample, uint8_t targetMode)
+{
+    if (!WriteCommand(RENDER_OP_SET_FRAME_TARGET, rp::kSetFrameTarget))
+        return;
+    WritePointer(swapChain);
+    Put(multisample);
+    Put(targetMode);
+}
+
+void NorvexRenderer::UpscaleFinal()
+{
+    WriteCommand(RENDER_OP_UPSCALE_FINAL, 0);
+}
+
+void NorvexRenderer::SetPassMask(uint32_t mask)
+{
+    if (WriteCommand(RENDER_OP_SET_PASS_MASK, rp::kU32))
+        Put(mask);
+}
+
+void NorvexRenderer::SetOutlineParams(const void* params40)
+{
+    if (WriteCommand(RENDER_OP_SET_OUTLINE_PARAMS, rp::kOutlineParams))
+        m_writer.Write(params40, rp::kOutlineParams);
+}
+
+void NorvexRenderer::SetOutlineParamsB(const void* params40)
+{
+    if (WriteCommand(RENDER_OP_SET_OUTLINE_PARAMS_B, rp::kOutlineParams))
+        m_writer.Write(params40, rp::kOutlineParams);
+}
+
+void NorvexRenderer::PostProcess(uint32_t effectFlags)
+{
+    if (!m_settings.enableFullScreenEffects)
+        effectFlags &= 1u;
+    if (WriteCommand(RENDER_OP_POST_PROCESS, rp::kU32))
+        Put(effectFlags);
+}
+
+void NorvexRenderer::BeginFrame()
+{
+    WriteCommand(RENDER_OP_BEGIN_FRAME, 0);
+}
+
+void NorvexRenderer::SetScenePassOptions(uint32_t options, uint8_t shadowDebug)
+{
+    if (!WriteCommand(RENDER_OP_SET_SCENE_PASS_OPTIONS, rp::kSetScenePassOptions))
+        return;
+    Put(options);
+    Put(shadowDebug);
+}
+
+void NorvexRenderer::BeginOutlines()
+{
+    WriteCommand(RENDER_OP_BEGIN_OUTLINES, 0);
+}
+
+void NorvexRenderer::RenderOutlines()
+{
+    WriteCommand(RENDER_OP_RENDER_OUTLINES, 0);
+}
+
+void NorvexRenderer::SetViewport(const gpu::Viewport& viewport)
+{
+    if (!WriteCommand(RENDER_OP_SET_VIEWPORT, rp::kSetViewport))
+        return;
+    Put(viewport.x);
+    Put(viewport.y);
+    Put(viewport.width);
+    Put(viewport.height);
+    Put(viewport.minZ);
+    Put(viewport.maxZ);
+}
+
+void NorvexRenderer::SetBrightness(float brightness)
+{
+    if (WriteCommand(RENDER_OP_SET_BRIGHTNESS, rp::kFloat))
+        Put(brightness);
+}
+
+void NorvexRenderer::SetScreenScaleX(float scale)
+{
+    if (WriteCommand(RENDER_OP_SET_SCREEN_SCALE_X, rp::kFloat))
+        Put(scale);
+}
+
+void NorvexRenderer::SetScreenScaleY(float scale)
+{
+    if (WriteCommand(RENDER_OP_SET_SCREEN_SCALE_Y, rp::kFloat))
+        Put(scale);
+}
+
+void NorvexRenderer::SetCamera(const Matrix& view, const Matrix& projection, const Matrix& third)
+{
+    m_gameView = view;
+    m_gameProjection = projection;
+    m_gameViewProjection.Mul(projection, view);
+    // Planes of the combined matrix (row vectors): left, right, bottom, top, near, far.
+    const Matrix& m = m_gameViewProjection;
+    auto column = [&m](int c) { return Vector(m.At(0, c), m.At(1, c), m.At(2, c), m.At(3, c)); };
+    const Vector c0 = column(0), c1 = column(1), c2 = column(2), c3 = column(3);
+    Vector planes[6] = {
+        Vector(c3.x + c0.x, c3.y + c0.y, c3.z + c0.z, c3.w + c0.w),
+        Vector(c3.x - c0.x, c3.y - c0.y, c3.z - c0.z, c3.w - c0.w),
+        Vector(c3.x + c1.x, c3.y + c1.y, c3.z + c1.z, c3.w + c1.w),
+        Vector(c3.x - c1.x, c3.y - c1.y, c3.z - c1.z, c3.w - c1.w),
+        c2,
+        Vector(c3.x - c2.x, c3.y - c2.y, c3.z - c2.z, c3.w - c2.w),
+    };
+    if (!WriteCommand(RENDER_OP_SET_CAMERA, rp::kSetCamera))
+        return;
+    Put(view);
+    Put(projection);
+    Put(third);
+    for (const Vector& plane : planes)
+        Put(plane);
+}
+
+void NorvexRenderer::SetShakeValue(float value)
+{
+    if (WriteCommand(RENDER_OP_SET_FIELD_OF_VIEW, rp::kFloat))
+        Put(value);
+}
+
+void NorvexRenderer::SetSceneColorMode(uint32_t mode)
+{
+    HDRColor::SetLinearLighting(mode == 0);
+    if (WriteCommand(RENDER_OP_SET_SCENE_COLOR_MODE, rp::kU32))
+        Put(mode);
+}
+
+void NorvexRenderer::Clear(uint32_t clearFlags, const Vector& color, float depth, uint32_t stencil)
+{
+    if (!WriteCommand(RENDER_OP_CLEAR, rp::kClear))
+        return;
+    Put(clearFlags);
+    Put(color);
+    Put(depth);
+    Put(stencil);
+}
+
+void NorvexRenderer::SetSRGBWrite(uint8_t on)
+{
+    if (WriteCommand(RENDER_OP_SET_SRGB_WRITE, rp::kU8))
+        Put(on);
+}
+
+bool NorvexRenderer::Present(gpu::GpuSwapChain* swapChain)
+{
+    ++m_presentsWritten;
+    if (WriteCommand(RENDER_OP_PRESENT, rp::kPointer))
+        WritePointer(swapChain);
+    SubmitCommands(false);
+    return !IsDeviceResetPending();
+}
+
+void NorvexRenderer::SetFrameTimes(const FrameClock& engineClock, const FrameClock& gameClock,
+                                   const FrameClock& secondGameClock, uint32_t flags)
+{
+    if (!WriteCommand(RENDER_OP_SET_FRAME_TIMES, rp::kSetFrameTimes))
+        return;
+    for (const FrameClock* clock : {&engineClock, &gameClock, &secondGameClock})
+    {
+        Put(clock->accumulatedCounter);
+        Put(clock->lastStepSeconds);
+    }
+    Put(flags);
+}
+
+void NorvexRenderer::AddLight(RendererLightWrapper* light)
+{
+    if (WriteCommand(RENDER_OP_ADD_LIGHT, rp::kPointer))
+        WritePointer(light);
+}
+
+bool NorvexRenderer::WriteCall(RenderCallFunction function, uint32_t subCommand, uint32_t argumentBytes)
+{
+    if (argumentBytes > kMaxRenderPayloadBytes - rp::kCallHeader)
+    {
+        gConsole.Error(kRendererChannel, "Render call %u with %u argument bytes does not fit a %u-byte block", subCommand,
+                       argumentBytes, kRenderBlockBytes);
+        return false;
+    }
+    if (!WriteCommand(RENDER_OP_CALL, rp::kCallHeader + argumentBytes))
+        return false;
+    Put(reinterpret_cast<uintptr_t>(function));
+    Put(subCommand);
+    return true;
+}
+
+void NorvexRenderer::BeginGather()
+{
+    WriteCommand(RENDER_OP_BEGIN_GATHER, 0);
+}
+
+void NorvexRenderer::RenderGathered(uint32_t passFlags, uint8_t option, const Vector* color)
+{
+    if (!WriteCommand(RENDER_OP_RENDER_GATHERED, rp::kRenderGathered))
+        return;
+    Put(color != nullptr ? *color : kWhite);
+    Put(passFlags);
+    Put(option);
+}
+
+void NorvexRenderer::PostObjectDeletion(NorvexRendererObject* object)
+{
+    if (WriteCommand(RENDER_OP_DELETE_OBJECT, rp::kPointer))
+        WritePointer(object);
+}
+
+void NorvexRenderer::SetOutlineWriteFlag(uint8_t on)
+{
+    if (WriteCommand(RENDER_OP_SET_DEPTH_STENCIL_ENABLED, rp::kU8))
+        Put(on);
+}
+
+void NorvexRenderer::DebugDrawBox(const BoundingBox4& box, const Matrix& transform, const Vector& color)
+{
+    if (!WriteCommand(RENDER_OP_DEBUG_DRAW_BOX, rp::kDebugDrawBox))
+        return;
+    Put(box);
+    Put(transform);
+    Put(color);
+}
+
+void NorvexRenderer::DrawSolidBox(const BoundingBox4& box, const Matrix& transform, const Vector& color, uint8_t cull,
+                                  uint8_t depthTest)
+{
+    if (!WriteCommand(RENDER_OP_DRAW_SOLID_BOX, rp::kDrawSolidBox))
+        return;
+    Put(box);
+    Put(transform);
+    Put(color);
+    Put(cull);
+    Put(depthTest);
+}
+
+void NorvexRenderer::DebugDrawShape(const Matrix& transform, const Vector& color)
+{
+    if (!WriteCommand(RENDER_OP_DEBUG_DRAW_SHAPE, rp::kDebugDrawShape))
+        return;
+    Put(transform);
+    Put(color);
+}
+
+void NorvexRenderer::DebugDrawPointLight(const Matrix& transform, const Vector& color, float nearRange, float farRange)
+{
+    if (!WriteCommand(RENDER_OP_DEBUG_DRAW_POINT_LIGHT, rp::kDebugDrawPointLight))
+        return;
+    Put(transform);
+    Put(color);
+    Put(nearRange);
+    Put(farRange);
+}
+
+void NorvexRenderer::DebugDrawSpotLight(const Matrix& transform, const Vector& color, float nearRange, float farRange,
+                                        float width)
+{
+    if (!WriteCommand(RENDER_OP_DEBUG_DRAW_SPOT_LIGHT, rp::kDebugDrawSpotLight))
+        return;
+    Put(transform);
+    Put(color);
+    Put(nearRange);
+    Put(farRange);
+    Put(width);
+}
+
+void NorvexRenderer::DebugDrawTubeLight(const Matrix& transform, const Vector& color, float nearRange, float farRange,
+                                        float halfLength)
+{
+    if (!WriteCommand(RENDER_OP_DEBUG_DRAW_TUBE_LIGHT, rp::kDebugDrawSpotLight))
+        return;
+    Put(transform);
+    Put(color);
+    Put(nearRange);
+    Put(farRange);
+    Put(halfLength);
+}
+
+void NorvexRenderer::DebugDrawDirectionalAmbientLight(const Matrix& transform, const Vector& color)
+{
+    if (!WriteCommand(RENDER_OP_DEBUG_DRAW_AMBIENT_LIGHT, rp::kDebugDrawShape))
+        return;
+    Put(transform);
+    Put(color);
+}
+
+void NorvexRenderer::DrawAxisGizmo(const Matrix& transform, uint8_t depthTest)
+{
+    if (!WriteCommand(RENDER_OP_DRAW_AXIS_GIZMO, rp::kDrawAxisGizmo))
+        return;
+    Put(transform);
+    Put(depthTest);
+}
+
+void NorvexRenderer::DebugDrawMarker(const Matrix& transform, const Vector& color, uint8_t highlight)
+{
+    if (!WriteCommand(RENDER_OP_DEBUG_DRAW_MARKER, rp::kDebugDrawMarker))
+        return;
+    Put(transform);
+    Put(color);
+    Put(highlight);
+}
+
+namespace
+{
+// Payload of a command with a bone array, in 64 bits so that a huge count cannot wrap.
+uint64_t SkinnedPayload(uint32_t base, uint32_t boneCount)
+{
+    return uint64_t(base) + rp::kU32 + uint64_t(boneCount) * rp::kBoneMatrix + 16;
+}
+} // namespace
+
+bool NorvexRenderer::DrawMesh(const MeshTemplateRenderingData* data, const Matrix& world, const Matrix& second,
+                              const BoundingBox4& box, const Vector& color, uint32_t material, uint8_t flags,
+                              const void* bones, uint32_t boneCount)
+{
+    const bool skinned = boneCount != 0 && bones != nullptr;
+    const uint64_t payload = skinned ? SkinnedPayload(rp::kDrawMeshSkinnedBase, boneCount) : rp::kDrawMesh;
+    if (payload > kMaxRenderPayloadBytes)
+    {
+        gConsole.Error(kRendererChannel, "DrawMesh with %u bones does not fit a %u-byte render block", boneCount,
+                       kRenderBlockBytes);
+        return false;
+    }
+    if (!WriteCommand(skinned ? RENDER_OP_DRAW_MESH_SKINNED : RENDER_OP_DRAW_MESH, uint32_t(payload)))
+        return false;
+    WritePointer(data);
+    Put(world);
+    Put(second);
+    Put(box);
+    Put(color);
+    Put(material);
+    Put(flags);
+    if (skinned)
+        m_writer.WriteBoneArray(bones, boneCount);
+    return true;
+}
+
+bool NorvexRenderer::DrawMeshTemplate(const MeshTemplateRenderingData* data, const Matrix& world, const Vector& color,
+                                      const void* bones, uint32_t boneCount)
+{
+    const bool skinned = boneCount != 0 && bones != nullptr;
+    const uint64_t payload = skinned ? SkinnedPayload(rp::kDrawMeshTemplateSkinnedBase, boneCount) : rp::kDrawMeshTemplate;
+    if (payload > kMaxRenderPayloadBytes)
+    {
+        gConsole.Error(kRendererChannel, "DrawMeshTemplate with %u bones does not fit a %u-byte render block",
+                       boneCount, kRenderBlockBytes);
+        return false;
+    }
+    if (!WriteCommand(skinned ? RENDER_OP_DRAW_MESH_TEMPLATE_SKINNED : RENDER_OP_DRAW_MESH_TEMPLATE, uint32_t(payload)))
+        return false;
+    WritePointer(data);
+    Put(world);
+    Put(color);
+    if (skinned)
+        m_writer.WriteBoneArray(bones, boneCount);
+    return true;
+}
+
+void NorvexRenderer::DrawParticleSystem(ParticleSystemContext* context, const Matrix& world, const BoundingBox4& box,
+                                        const Vector& color)
+{
+    if (!WriteCommand(RENDER_OP_DRAW_PARTICLE_SYSTEM, rp::kDrawParticleSystem))
+        return;
+    WritePointer(context);
+    Put(world);
+    Put(box);
+    Put(color);
+}
+
+void NorvexRenderer::AddRenderTask(EntityRenderingContext* context, uint32_t passFlags)
+{
+    if (!WriteCommand(RENDER_OP_ADD_RENDER_TASK, rp::kAddRenderTask))
+        return;
+    WritePointer(context);
+    Put(passFlags);
+}
+
+static_assert(sizeof(BoundingBox4) == rp::kBox && sizeof(Matrix) == rp::kMatrix && sizeof(Vector) == rp::kVector);
+static_assert(sizeof(DeviceParams) == rp::kDeviceParams);

@@ -1,0 +1,23 @@
+// Loaders of the resource kinds whose file formats are not read yet.
+#include "core/console/GameConsole.h"
+#include "renderer/resources/ResourceAnimation.h"
+#include "renderer/resources/ResourceFont.h"
+#include "renderer/resources/ResourceShader.h"
+#include "renderer/resources/ResourceSound.h"
+#include "renderer/resources/ResourceTexture.h"
+
+namespace
+{
+bool ReportNoLoader(const Resource& resource)
+{
+    gConsole.Error(3, "No loader for %s resources yet (%s)", Resource::GetTypeName(resource.GetType()),
+                   resource.GetDisplayName());
+    return false;
+}
+} // namespace
+
+bool ResourceTexture::DoLoad() { return ReportNoLoader(*this); }
+bool ResourceShader::DoLoad() { return ReportNoLoader(*this); }
+bool ResourceAnimation::DoLoad() { return ReportNoLoader(*this); }
+bool ResourceFont::DoLoad() { return ReportNoLoader(*this); }
+bool ResourceSound::DoLoad() { return ReportNoLoader(*this); }

@@ -1,0 +1,6 @@
+#include "renderer/resources/ResourceRendererLink.h"
+
+void SubmitRendererCommands(bool sync)
+{
+    (void)sync;
+}

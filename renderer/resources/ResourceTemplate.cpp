@@ -1,0 +1,13 @@
+#include "renderer/resources/ResourceTemplate.h"
+
+#include "core/console/GameConsole.h"
+
+RTTI_DEFINE_CLASS(ResourceTemplate, RTTIPolyBaseClass)
+
+void ResourceTemplate::BuildClassProperties(RTTIPropertiesBase&) {}
+
+bool ResourceTemplate::DoLoad()
+{
+    gConsole.Error(3, "No loader for template %s yet", GetDisplayName());
+    return false;
+}

@@ -1,0 +1,314 @@
+// ctest-labels: thread
+// The renderer with its render thread on the graphics stand-in: frames, the dispatcher's faults,
+// device loss and closing.
+#include "platform/gpu/Gpu.h"
+#include "platform/os/Clock.h"
+#include "renderer/NorvexRenderer.h"
+#include "support/ConsoleCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace
+{
+int gWindow; // stands for a window handle
+
+class NorvexRendererTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        gpu::Faults().Clear();
+        gpu::DisplayConfig config = gpu::DefaultDisplayConfig();
+        config.desktopWidth = 320;
+        config.desktopHeight = 240;
+        gpu::SetDisplayConfig(config);
+        ASSERT_TRUE(m_renderer.Init(&gWindow, false));
+    }
+
+    void TearDown() override
+    {
+        m_renderer.Close();
+        gpu::Faults().Clear();
+        gpu::SetDisplayConfig(gpu::DefaultDisplayConfig());
+        EXPECT_EQ(gpu::LiveObjectTotal(), 0u) << "closing must leave no device object alive";
+    }
+
+    // One frame in the engine's command order, handed over in several asynchronous sections.
+    bool WriteFrame(const Vector& clearColor)
+    {
+        m_renderer.SetVisibleLayers(nullptr, 1);
+        m_renderer.SetFrameTarget(nullptr, 0, 2);
+        m_renderer.SetShakeValue(0.25f);
+        Matrix projection;
+        projection.LoadPerspectiveFovLH(60.0f, 4.0f / 3.0f, 1.0f, 100.0f);
+        m_renderer.SetCamera(Matrix::ONE, projection, Matrix::ONE);
+        m_renderer.BeginFrame();
+        m_renderer.SetViewport({0, 0, 320, 240, 0.0f, 1.0f});
+        m_renderer.SetSRGBWrite(0);
+        m_renderer.Clear(gpu::kClearTarget | gpu::kClearDepth | gpu::kClearStencil, clearColor, 1.0f, 0);
+        m_renderer.SubmitFrameSection(2);
+        m_renderer.BeginGather();
+        m_renderer.AddLight(nullptr);
+        m_renderer.RenderGathered(0x40, 0, nullptr);
+        m_renderer.SubmitFrameSection(2);
+        m_renderer.SetPassMask(0x3);
+        m_renderer.PostProcess(1);
+        m_renderer.BeginFrame();
+        m_renderer.SubmitFrameSection(2);
+        m_renderer.BeginOutlines();
+        m_renderer.SetOutlineWriteFlag(1);
+        m_renderer.RenderOutlines();
+        m_renderer.UpscaleFinal();
+        return m_renderer.Present();
+    }
+
+    uint32_t BackBufferPixel()
+    {
+        gpu::GpuSurface* backBuffer = nullptr;
+        EXPECT_EQ(m_renderer.GetDevice()->GetBackBuffer(0, 0, &backBuffer), gpu::kOk);
+        const uint32_t pixel = backBuffer->ReadPixelArgb(10, 10);
+        backBuffer->Release();
+        return pixel;
+    }
+
+    NorvexRenderer m_renderer;
+};
+
+// Worker whose one command waits until the renderer has executed a number of commands.
+class WaitingThread : public BaseThread
+{
+public:
+    explicit WaitingThread(NorvexRenderer& renderer) : BaseThread("Waiter", 4096, false, os::kInfinite, 0), m_renderer(renderer) {}
+    ~WaitingThread() override { Stop(); }
+
+    std::atomic<uint32_t> target{0};
+    std::atomic<bool> reached{false};
+
+protected:
+    void HandleCommand(const uint8_t*) override
+    {
+        const int64_t limit = os::QueryCounter() + 3 * os::kCounterFrequency;
+        while (m_renderer.GetCommandsExecuted() < target.load() && os::QueryCounter() < limit)
+            os::Sleep(1);
+        reached = m_renderer.GetCommandsExecuted() >= target.load();
+    }
+
+private:
+    NorvexRenderer& m_renderer;
+};
+
+std::atomic<uint32_t> gCallResult{0};
+
+void AddFromCall(NorvexRenderer&, uint32_t subCommand, CommandRingBuffer& reader)
+{
+    uint32_t a = 0, b = 0;
+    reader.Read(&a, 4);
+    reader.Read(&b, 4);
+    gCallResult.store(subCommand * 1000 + a + b);
+}
+} // namespace
+
+TEST_F(NorvexRendererTest, FrameInSeveralBatchesClearsAndPresentsOnce)
+{
+    ConsoleCapture console;
+    for (int frame = 0; frame < 3; ++frame)
+        EXPECT_TRUE(WriteFrame(Vector(1.0f, 0.0f, 0.0f, 1.0f)));
+    m_renderer.SubmitCommands(true);
+    gpu::GpuDevice* const device = m_renderer.GetDevice();
+    EXPECT_EQ(device->GetPresentCount(), 3u);
+    EXPECT_EQ(m_renderer.GetPresentsExecuted(), 3u);
+    EXPECT_EQ(BackBufferPixel(), 0xFFFF0000u);
+    const gpu::FrameStatistics& last = device->GetLastFrameStatistics();
+    EXPECT_EQ(last.clears, 1u);
+    EXPECT_EQ(last.beginScenes, 1u);
+    EXPECT_EQ(last.endScenes, 1u);
+    EXPECT_EQ(last.invalidCalls, 0u);
+    EXPECT_EQ(last.textureCalls, 16u) << "every sampler is unbound at the end of the frame";
+    EXPECT_EQ(m_renderer.GetCommandsExecuted(), m_renderer.GetCommandsWritten());
+    EXPECT_FLOAT_EQ(m_renderer.GetFieldOfView(), 0.25f);
+    EXPECT_EQ(m_renderer.GetPassMask(), 0x3u);
+    // Subsystems that do not exist yet say so once, however many frames ask for them.
+    size_t postProcessNotes = 0;
+    for (const CapturedMessage& message : console.Messages())
+        postProcessNotes += message.text.find("(PostprocessManager::Run") != std::string::npos;
+    EXPECT_EQ(postProcessNotes, 1u);
+    EXPECT_EQ(console.CountOfKind(CONSOLE_ERROR), 0u);
+
+    WriteFrame(Vector(0.0f, 0.0f, 1.0f, 1.0f));
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(BackBufferPixel(), 0xFF0000FFu);
+}
+
+TEST_F(NorvexRendererTest, UnknownOpcodeDropsTheRestOfItsBlockOnly)
+{
+    ConsoleCapture console;
+    m_renderer.SetPassMask(5);
+    m_renderer.WriteCommand(RENDER_OP_INVALID_52, 0);
+    m_renderer.SetPassMask(6); // would be garbage after an unknown opcode: dropped
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(m_renderer.GetPassMask(), 5u);
+    EXPECT_TRUE(console.Contains("Unknown NR task: 52, previous: 19", CONSOLE_ERROR));
+
+    m_renderer.WriteCommand(72, 4);
+    m_renderer.GetWriter().Put<uint32_t>(0);
+    m_renderer.SubmitCommands(true);
+    EXPECT_TRUE(console.Contains("Unknown NR task: 72", CONSOLE_ERROR));
+
+    m_renderer.SetPassMask(7);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(m_renderer.GetPassMask(), 7u) << "the next block is read normally";
+}
+
+TEST_F(NorvexRendererTest, CallCommandAndUnbuiltCommandsConsumeExactlyTheirPayload)
+{
+    ConsoleCapture console;
+    ASSERT_TRUE(m_renderer.WriteCall(&AddFromCall, 3, 8));
+    m_renderer.GetWriter().Put<uint32_t>(20);
+    m_renderer.GetWriter().Put<uint32_t>(22);
+    std::vector<float> bones(80 * 12, 1.0f);
+    const Matrix identity = Matrix::ONE;
+    for (int i = 0; i < 2; ++i)
+    {
+        EXPECT_TRUE(m_renderer.DrawMesh(nullptr, identity, identity, BoundingBox4(), Vector(), 0, 0, bones.data(), 80));
+        m_renderer.GetWriter().WriteCommand(RENDER_OP_SET_FLAG_BYTE, 1);
+        m_renderer.GetWriter().Put<uint8_t>(1);
+        EXPECT_TRUE(m_renderer.DrawMeshTemplate(nullptr, identity, Vector(), bones.data(), 5));
+    }
+    m_renderer.SetScreenScaleX(0.0f);
+    m_renderer.SetScreenScaleY(2.0f);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(gCallResult.load(), 3042u);
+    EXPECT_FLOAT_EQ(m_renderer.GetScreenScaleX(), 0.85f);
+    EXPECT_FLOAT_EQ(m_renderer.GetScreenScaleY(), 1.0f);
+    EXPECT_EQ(console.CountOfKind(CONSOLE_ERROR), 0u);
+    size_t meshNotes = 0;
+    for (const CapturedMessage& message : console.Messages())
+        meshNotes += message.text.find("Render command 67 ") != std::string::npos;
+    EXPECT_EQ(meshNotes, 1u);
+}
+
+TEST_F(NorvexRendererTest, TooManyBonesAreRefused)
+{
+    ConsoleCapture console;
+    std::vector<float> bones(85 * 12, 0.0f);
+    const uint32_t written = m_renderer.GetCommandsWritten();
+    EXPECT_FALSE(m_renderer.DrawMesh(nullptr, Matrix::ONE, Matrix::ONE, BoundingBox4(), Vector(), 0, 0, bones.data(), 85));
+    EXPECT_FALSE(m_renderer.DrawMeshTemplate(nullptr, Matrix::ONE, Vector(), bones.data(), 0xFFFFFFFFu));
+    EXPECT_FALSE(m_renderer.WriteCall(&AddFromCall, 0, 5000));
+    EXPECT_EQ(m_renderer.GetCommandsWritten(), written);
+    EXPECT_TRUE(console.Contains("DrawMesh with 85 bones does not fit", CONSOLE_ERROR));
+    m_renderer.SetPassMask(9);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(m_renderer.GetPassMask(), 9u);
+}
+
+TEST_F(NorvexRendererTest, WaitingOnAnotherThreadHandsOverPendingCommandsFirst)
+{
+    WaitingThread waiter(m_renderer);
+    ASSERT_TRUE(waiter.Start());
+    m_renderer.SetPassMask(1);
+    // The waiter needs this command executed; it is still in the open block.
+    waiter.target = m_renderer.GetCommandsWritten();
+    waiter.PostCommand(kFirstSubclassCommand, nullptr, 0);
+    m_renderer.WaitForThread(waiter);
+    EXPECT_TRUE(waiter.reached.load());
+}
+
+TEST_F(NorvexRendererTest, LostDeviceIsRecoveredThroughAReset)
+{
+    ConsoleCapture console;
+    // The second present loses the device; the first two resets still answer device-lost.
+    gpu::Faults().LoseDeviceOnPresent(1, 2);
+    bool presented = true;
+    for (int frame = 0; frame < 10 && presented; ++frame)
+    {
+        presented = WriteFrame(Vector(0.0f, 1.0f, 0.0f, 1.0f));
+        m_renderer.SubmitCommands(true);
+    }
+    ASSERT_FALSE(presented) << "Present reports the pending reset";
+    EXPECT_TRUE(m_renderer.IsDeviceResetPending());
+    const uint32_t resetsBefore = m_renderer.GetDevice()->GetResetCount();
+
+    const int64_t start = os::QueryCounter();
+    m_renderer.ApplyDisplaySettings(&gWindow, 0, 0, false, false);
+    const double seconds = double(os::QueryCounter() - start) / os::kCounterFrequency;
+    EXPECT_GE(seconds, 0.09) << "two lost answers are retried 50 ms apart";
+    EXPECT_FALSE(m_renderer.IsDeviceResetPending());
+    EXPECT_EQ(m_renderer.GetDevice()->GetResetCount(), resetsBefore + 1);
+    EXPECT_FALSE(console.Contains("Device::Reset", CONSOLE_ERROR)) << "every default-pool object was released first";
+
+    EXPECT_TRUE(WriteFrame(Vector(0.0f, 1.0f, 0.0f, 1.0f)));
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(BackBufferPixel(), 0xFF00FF00u);
+    EXPECT_TRUE(WriteFrame(Vector(0.0f, 1.0f, 0.0f, 1.0f)));
+}
+
+TEST_F(NorvexRendererTest, ResetWaitingForALostDeviceGivesUpOnQuit)
+{
+    ConsoleCapture console;
+    gpu::Faults().LoseDeviceOnPresent(0, 1000000);
+    EXPECT_TRUE(WriteFrame(Vector()));
+    m_renderer.SubmitCommands(true);
+    ASSERT_TRUE(m_renderer.IsDeviceResetPending());
+    std::thread quitter([this] {
+        os::Sleep(150);
+        m_renderer.RequestQuit();
+    });
+    m_renderer.ApplyDisplaySettings(&gWindow, 0, 0, false, false);
+    quitter.join();
+    EXPECT_TRUE(console.Contains("Device::Reset abandoned", CONSOLE_WARNING));
+    EXPECT_TRUE(m_renderer.IsDeviceResetPending());
+}
+
+TEST_F(NorvexRendererTest, ResetFailureIsLoggedWithTheParameters)
+{
+    ConsoleCapture console;
+    gpu::Faults().FailResets(1, gpu::kErrOutOfVideoMemory);
+    m_renderer.RequestDeviceReset();
+    m_renderer.SubmitCommands(true);
+    EXPECT_FALSE(m_renderer.Present());
+    m_renderer.ApplyDisplaySettings(&gWindow, 0, 0, false, false);
+    EXPECT_TRUE(console.Contains("Device::Reset error: D3DERR_OUTOFVIDEOMEMORY", CONSOLE_ERROR));
+    EXPECT_TRUE(console.Contains("BackBufferWidth=320, BackBufferHeight=240", CONSOLE_ERROR));
+    EXPECT_TRUE(WriteFrame(Vector())) << "the renderer goes on after a failed reset";
+}
+
+TEST_F(NorvexRendererTest, DisplayChangeResizesTheBackBuffer)
+{
+    m_renderer.ApplyDisplaySettings(&gWindow, 200, 100, false, false);
+    EXPECT_EQ(m_renderer.GetBackBufferWidth(), 200u);
+    EXPECT_EQ(m_renderer.GetDevice()->GetPresentParameters().backBufferHeight, 100u);
+    EXPECT_EQ(m_renderer.GetRenderWidth(), 200u);
+    EXPECT_TRUE(WriteFrame(Vector(1.0f, 1.0f, 1.0f, 1.0f)));
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(BackBufferPixel(), 0xFFFFFFFFu);
+}
+
+TEST(NorvexRendererLifecycle, StreamIsClosedBeforeInitAndAfterClose)
+{
+    gpu::SetDisplayConfig(gpu::DefaultDisplayConfig());
+    NorvexRenderer renderer;
+    renderer.SubmitCommands(true); // nothing to hand over, nothing to wait for
+    EXPECT_FALSE(renderer.IsStreamOpen());
+    ASSERT_TRUE(renderer.Init(nullptr, false));
+    EXPECT_TRUE(renderer.IsStreamOpen());
+    renderer.Close();
+    EXPECT_FALSE(renderer.IsStreamOpen());
+    renderer.SubmitCommands(true);
+    EXPECT_EQ(gpu::LiveObjectTotal(), 0u);
+}
+
+TEST(NorvexRendererLifecycle, FailedDeviceCreationReportsFalseAndCleansUp)
+{
+    ConsoleCapture console;
+    gpu::Faults().FailDeviceCreation(2);
+    NorvexRenderer renderer;
+    EXPECT_FALSE(renderer.Init(nullptr, false));
+    EXPECT_TRUE(console.Contains("the device could not be created", CONSOLE_ERROR));
+    renderer.Close();
+    gpu::Faults().Clear();
+    EXPECT_EQ(gpu::LiveObjectTotal(), 0u);
+}

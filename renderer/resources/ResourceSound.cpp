@@ -194,9 +194,19 @@ bool ResourceSound::ParseWave(FileReader& file)
     if (!ReadIntoChunk(file))
         return false;
     const uint8_t* image = static_cast<const uint8_t*>(gSoundMemoryPool.GetChunkAddress(m_chunk));
-    const bool parsed = ParseImage(image, file.GetSize());
+    RiffSoundImage parsedImage;
+    const bool parsed = ParseRiffImage(image, file.GetSize(), GetDisplayName(), parsedImage);
     gSoundMemoryPool.ClearLoading(m_chunk);
-    if (!parsed)
+    if (parsed)
+    {
+        m_kind = parsedImage.kind;
+        m_format = parsedImage.format;
+        m_sampleData = parsedImage.sampleData;
+        m_sampleSize = parsedImage.sampleSize;
+        m_seekTable = parsedImage.seekTable;
+        m_seekTableSize = parsedImage.seekTableSize;
+    }
+    else
     {
         // Nothing of a failed file stays in sound memory.
         FreeSampleMemory();
@@ -205,23 +215,23 @@ bool ResourceSound::ParseWave(FileReader& file)
     return parsed;
 }
 
-bool ResourceSound::ParseImage(const uint8_t* image, uint32_t size)
+bool ResourceSound::ParseRiffImage(const uint8_t* image, uint32_t size, const char* name, RiffSoundImage& out)
 {
     if (size < 12 || LoadU32(image) != FourCC("RIFF"))
     {
-        gConsole.Error(kSoundChannel, "Not a RIFF sound file: %s", GetDisplayName());
+        gConsole.Error(kSoundChannel, "Not a RIFF sound file: %s", name);
         return false;
     }
     const uint32_t form = LoadU32(image + 8);
     if (form != FourCC("WAVE") && form != FourCC("XWMA"))
     {
-        gConsole.Error(kSoundChannel, "Unknown RIFF form in sound file: %s", GetDisplayName());
+        gConsole.Error(kSoundChannel, "Unknown RIFF form in sound file: %s", name);
         return false;
     }
     RiffChunkIterator chunks(image, size, 12);
     if (chunks.Next(false) != FourCC("fmt ") || chunks.GetChunkSize() < 16)
     {
-        gConsole.Error(kSoundChannel, "Sound file without a valid fmt chunk: %s", GetDisplayName());
+        gConsole.Error(kSoundChannel, "Sound file without a valid fmt chunk: %s", name);
         return false;
     }
     const uint8_t* fmt = chunks.GetChunkData();
@@ -247,20 +257,20 @@ bool ResourceSound::ParseImage(const uint8_t* image, uint32_t size)
         }
         if (id != FourCC("data"))
         {
-            gConsole.Error(kSoundChannel, "Sound file without a valid data chunk: %s", GetDisplayName());
+            gConsole.Error(kSoundChannel, "Sound file without a valid data chunk: %s", name);
             return false;
         }
-        m_format = format;
-        m_seekTable = seekTable;
-        m_seekTableSize = seekTableSize;
-        m_sampleData = chunks.GetChunkData();
-        m_sampleSize = chunks.GetChunkSize();
-        m_kind = SOUND_KIND_XWMA;
+        out.format = format;
+        out.seekTable = seekTable;
+        out.seekTableSize = seekTableSize;
+        out.sampleData = chunks.GetChunkData();
+        out.sampleSize = chunks.GetChunkSize();
+        out.kind = SOUND_KIND_XWMA;
         return true;
     }
     if (id != FourCC("data"))
     {
-        gConsole.Error(kSoundChannel, "Sound file without a valid data chunk right after fmt: %s", GetDisplayName());
+        gConsole.Error(kSoundChannel, "Sound file without a valid data chunk right after fmt: %s", name);
         return false;
     }
     if (format.formatTag != audio::kFormatPcm && format.formatTag != audio::kFormatAdpcm)
@@ -268,9 +278,9 @@ bool ResourceSound::ParseImage(const uint8_t* image, uint32_t size)
         gConsole.Error(kSoundChannel, "Unsupported wave format: %d", int(format.formatTag));
         return false;
     }
-    m_format = format;
-    m_sampleData = chunks.GetChunkData();
-    m_sampleSize = chunks.GetChunkSize();
-    m_kind = format.formatTag == audio::kFormatPcm ? SOUND_KIND_PCM : SOUND_KIND_ADPCM;
+    out.format = format;
+    out.sampleData = chunks.GetChunkData();
+    out.sampleSize = chunks.GetChunkSize();
+    out.kind = format.formatTag == audio::kFormatPcm ? SOUND_KIND_PCM : SOUND_KIND_ADPCM;
     return true;
 }

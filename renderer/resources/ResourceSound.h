@@ -44,10 +44,24 @@ private:
     uint32_t m_chunkId = 0;
 };
 
+// What a RIFF sound image holds: kind, format, sample bytes and XWMA seek table (inside the image).
+struct RiffSoundImage
+{
+    uint32_t kind = 0;
+    audio::WaveFormat format;
+    const uint8_t* sampleData = nullptr;
+    uint32_t sampleSize = 0;
+    const uint8_t* seekTable = nullptr;
+    uint32_t seekTableSize = 0;
+};
+
 // One sound sample in the sound memory pool.
 class ResourceSound : public Resource
 {
 public:
+    // Parses a RIFF WAVE (PCM, ADPCM) or XWMA image; false (logged with `name`) for anything else.
+    static bool ParseRiffImage(const uint8_t* image, uint32_t size, const char* name, RiffSoundImage& out);
+
     explicit ResourceSound(const char* name) : Resource(name) {}
     ~ResourceSound() override;
 
@@ -70,7 +84,6 @@ private:
     bool ParseWave(FileReader& file);
     // Reads the whole file into a new chunk; false (logged, nothing kept) on failure.
     bool ReadIntoChunk(FileReader& file);
-    bool ParseImage(const uint8_t* image, uint32_t size);
 
     uint32_t m_kind = SOUND_KIND_NONE;
     SoundMemoryChunk* m_chunk = nullptr;

@@ -556,6 +556,5 @@ void SoundEngine::UpdateCycle()
             m_lastGlitchCount = glitches;
         }
     }
-    m_decodedBytesMark = SoundInstances::GetDecodedBytes();
     m_cycles.fetch_add(1, std::memory_order_release);
 }

@@ -160,7 +160,6 @@ private:
     std::atomic<audio::Engine*> m_mixerPublished{nullptr};
     audio::MasteringVoice* m_mastering = nullptr;
     uint32_t m_lastGlitchCount = 0;
-    uint32_t m_decodedBytesMark = 0;
     audio::Positioner3D m_positioner;
     audio::Listener m_listener;
     Matrix m_listenerMatrix = Matrix::ONE;

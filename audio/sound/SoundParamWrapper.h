@@ -61,3 +61,4 @@ struct SoundParamWrapper
     // The shared defaults (the script's SoundParamWrapper.DEFAULT).
     static const SoundParamWrapper DEFAULT;
 };
+static_assert(sizeof(SoundParamWrapper) == SoundParamWrapper::kSerializedBytes, "twelve 32-bit fields");

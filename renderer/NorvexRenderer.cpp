@@ -15,16 +15,21 @@ constexpr uint32_t kIdleTicksBeforeSleep = 16;
 constexpr uint32_t kPresentWaitLimitMs = 2000;
 } // namespace
 
+NorvexRenderer* gRenderer = nullptr;
+
 NorvexRenderer::NorvexRenderer()
     : BaseThread("Renderer", kRendererRingBytes, false, 0, 0), m_writer(*this), m_workSemaphore(0, INT_MAX),
       m_presentSemaphore(0, INT_MAX)
 {
     SetWakeSemaphore(&m_workSemaphore);
+    gRenderer = this;
 }
 
 NorvexRenderer::~NorvexRenderer()
 {
     Close();
+    if (gRenderer == this)
+        gRenderer = nullptr;
 }
 
 bool NorvexRenderer::Init(void* window, bool fullScreen)
@@ -126,10 +131,9 @@ void NorvexRenderer::EnableLoadingFrames(bool enable)
     m_loadingFramesAllowed = enable;
 }
 
-// No renderer job queue exists yet: nothing is ever queued, so the queue is always empty.
-bool NorvexRenderer::ProcessResourceJobs(uint32_t, float)
+bool NorvexRenderer::ProcessResourceJobs(uint32_t costLimit, float budgetSeconds)
 {
-    return true;
+    return m_jobs.Process(costLimit, budgetSeconds);
 }
 
 void NorvexRenderer::HandleCommand(const uint8_t* record)
@@ -197,7 +201,8 @@ void NorvexRenderer::ExecuteCommands()
             return;
         }
         m_readOk = true;
-        (this->*kOpcodes[opcode].handler)(opcode);
+        const Handler handler = kOpcodes[opcode].handler;
+        (this->*handler)(opcode);
         m_previousOpcode = opcode;
         m_commandsExecuted.fetch_add(1, std::memory_order_acq_rel);
         if (!m_readOk)

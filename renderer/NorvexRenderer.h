@@ -25,6 +25,7 @@
 #include "renderer/FrameClock.h"
 #include "renderer/RenderCommandWriter.h"
 #include "renderer/SceneCellGrid.h"
+#include "renderer/jobs/RendererJobQueue.h"
 
 #include <array>
 #include <atomic>
@@ -165,6 +166,11 @@ public:
     uint32_t GetRenderWidth() const { return m_renderWidth; }
     uint32_t GetRenderHeight() const { return m_renderHeight; }
     bool HasDepthTextureSupport() const { return m_capsDepthTexture; }
+
+    // Renderer jobs: the queue, and its records' share of the work semaphore (any thread / render thread).
+    RendererJobQueue& GetJobQueue() { return m_jobs; }
+    void SignalJobWork() { m_workSemaphore.Release(1); }
+    void ConsumeJobWork() { m_workSemaphore.Wait(0); }
 
     // Render thread.
     void ExecuteCommands();
@@ -316,6 +322,8 @@ private:
     void OpDrawMeshSkinned(uint32_t opcode);
     void OpAddRenderTask(uint32_t opcode);
     void OpNotBuilt(uint32_t opcode);
+    void OpDeleteObject(uint32_t opcode);
+    void OpRunJob(uint32_t opcode);
 
     // Game side.
     RenderCommandWriter m_writer;
@@ -362,6 +370,7 @@ private:
     uint32_t m_currentQuery = 0;
     std::atomic<bool> m_targetsReady{false}; // read by the render thread's loading frames
     Time m_deviceCreatedTime;
+    RendererJobQueue m_jobs{*this};
 
     // Render thread.
     bool m_readOk = true;
@@ -413,3 +422,6 @@ private:
     float m_presentIntervalMs = 0.0f;
     bool m_framePresented = false;
 };
+
+// The renderer while one exists (set by its constructor).
+extern NorvexRenderer* gRenderer;

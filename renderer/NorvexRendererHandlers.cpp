@@ -3,6 +3,8 @@
 
 #include "core/console/GameConsole.h"
 #include "platform/os/Clock.h"
+#include "renderer/NorvexRendererObject.h"
+#include "renderer/jobs/NorvexRendererResourceAccessJob.h"
 
 #include <cstring>
 
@@ -67,8 +69,8 @@ const R::OpcodeInfo R::kOpcodes[kRenderOpcodeCount] = {
     /* 47 */ {&R::OpCall, kVariablePayload, nullptr},
     /* 48 */ {&R::OpBeginGather, 0, nullptr},
     /* 49 */ {&R::OpNotBuilt, rp::kRenderGathered, "NorvexRenderer::RenderGathered, gathered scene rendering"},
-    /* 50 */ {&R::OpNotBuilt, rp::kPointer, "NorvexRenderer::PostObjectDeletion, renderer objects"},
-    /* 51 */ {&R::OpNotBuilt, rp::kPointer, "immediate renderer jobs"},
+    /* 50 */ {&R::OpDeleteObject, rp::kPointer, nullptr},
+    /* 51 */ {&R::OpRunJob, rp::kPointer, nullptr},
     /* 52 */ {nullptr, 0, nullptr},
     /* 53 */ {&R::OpSetDepthStencilEnabled, rp::kU8, nullptr},
     /* 54 */ {&R::OpNothing, 0, nullptr},
@@ -105,6 +107,20 @@ void NorvexRenderer::OpEnd(uint32_t opcode)
 
 void NorvexRenderer::OpNothing(uint32_t)
 {
+}
+
+void NorvexRenderer::OpDeleteObject(uint32_t)
+{
+    NorvexRendererObject* const object = GetPointer<NorvexRendererObject>();
+    if (m_readOk && object != nullptr)
+        object->DestroyOnRenderThread();
+}
+
+void NorvexRenderer::OpRunJob(uint32_t)
+{
+    NorvexRendererResourceAccessJob* const job = GetPointer<NorvexRendererResourceAccessJob>();
+    if (m_readOk)
+        RunImmediateJob(*this, job);
 }
 
 void NorvexRenderer::OpNotBuilt(uint32_t opcode)

@@ -88,7 +88,7 @@ uint32_t PhysicalFileReader::Post(const Request& request, const char* path)
 void PhysicalFileReader::WaitFor(uint32_t ticket) const
 {
     for (uint32_t turn = 0; !IsComplete(ticket); ++turn)
-        os::Sleep(turn < 64 ? 0 : 1);
+        os::Sleep(turn < 4096 ? 0 : 1); // a block read from the cache takes microseconds
 }
 
 void PhysicalFileReader::Execute(BaseThread& thread, uintptr_t, CommandRingBuffer& ring)

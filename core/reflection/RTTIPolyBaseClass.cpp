@@ -206,11 +206,13 @@ bool RTTIPolyBaseClass::SolidDeserializeFromFileReader(FileReader& reader, uint3
 
 bool RTTIPolyBaseClass::SaveToFile(const char* path, const char* extension, const char* base, uint32_t flags)
 {
-    FileWriter writer(path, extension, base, 0);
-    if (!writer.IsOpen())
-        return false;
+    // The record is built before the file is opened: a writer left unfinished would still replace
+    // the last good file.
     Dynarray<uint8_t> record;
     if (!BuildObjectRecord(*this, flags, record))
+        return false;
+    FileWriter writer(path, extension, base, 0);
+    if (!writer.IsOpen())
         return false;
     writer.Write(record.Data(), uint32_t(record.Count()));
     return writer.Close();

@@ -250,7 +250,7 @@ TEST_F(NorvexRendererTest, ResetWaitingForALostDeviceGivesUpOnQuit)
 {
     ConsoleCapture console;
     gpu::Faults().LoseDeviceOnPresent(0, 1000000);
-    EXPECT_TRUE(WriteFrame(Vector()));
+    WriteFrame(Vector()); // its present may already have run and reported the loss
     m_renderer.SubmitCommands(true);
     ASSERT_TRUE(m_renderer.IsDeviceResetPending());
     std::thread quitter([this] {

@@ -1,5 +1,6 @@
 #include "core/Crc32.h"
 #include "core/filesystem/FileReader.h"
+#include "core/reflection/RecordStream.h"
 #include "core/reflection/ObjectRecord.h"
 #include "support/AllPropertyTypes.h"
 #include "support/ConsoleCapture.h"
@@ -459,4 +460,32 @@ TEST_F(ObjectRecordTest, NestingIsBoundedSoForgedRecordsCannotExhaustTheStack)
     EXPECT_FALSE(other.DeserializeFromMemory(deep.data(), deep.size(), 0));
     EXPECT_TRUE(capture.Contains("nests objects deeper than", CONSOLE_ERROR));
     EXPECT_EQ(other.m_child, nullptr);
+}
+
+TEST_F(ObjectRecordTest, ByteSwapReversesEachWordOfEveryValueKind)
+{
+    AllPropertyTypes object;
+    FillWithEntities(object);
+    for (const RTTIProperty* property : AllPropertyTypes::StaticClassProperties()->GetProperties())
+    {
+        const uint32_t type = property->GetType();
+        if (!property->HasTextForm() || type <= RTTI_TYPE_SEPARATOR)
+            continue;
+        uint8_t plain[128] = {};
+        uint8_t swapped[128] = {};
+        RecordOutput plainOut(plain, sizeof(plain), false);
+        RecordOutput swappedOut(swapped, sizeof(swapped), true);
+        property->Serialize(plainOut, &object, 0);
+        property->Serialize(swappedOut, &object, 2);
+        ASSERT_EQ(plainOut.Size(), swappedOut.Size()) << property->GetName();
+        size_t word = 1;
+        if (type == RTTI_TYPE_UNSIGNED_SHORT || type == RTTI_TYPE_WIDE_STRING)
+            word = 2;
+        else if (type == RTTI_TYPE_FLOAT || type == RTTI_TYPE_INT || type == RTTI_TYPE_UNSIGNED_INT ||
+                 (type >= RTTI_TYPE_VECTOR && type <= RTTI_TYPE_MATRIX) || type == RTTI_TYPE_HDR_COLOR)
+            word = 4;
+        for (size_t at = 0; at < plainOut.Size(); at += word)
+            for (size_t i = 0; i < word; ++i)
+                EXPECT_EQ(swapped[at + i], plain[at + word - 1 - i]) << property->GetName() << " byte " << at + i;
+    }
 }

@@ -1,0 +1,244 @@
+// ctest-labels: thread
+// Renderer jobs on a running renderer over the graphics stand-in: posted from other threads, stamped
+// against the command stream, drained by synchronous submits, and waits that always end.
+#include "platform/gpu/Gpu.h"
+#include "platform/os/Clock.h"
+#include "renderer/NorvexRenderer.h"
+#include "renderer/NorvexRendererObject.h"
+#include "renderer/jobs/RendererJobs.h"
+#include "support/ConsoleCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace
+{
+int gWindow;
+
+// Records the executed-command count it ran at.
+class ProbeJob : public NorvexRendererResourceAccessJob
+{
+public:
+    bool Run(NorvexRenderer& renderer) override
+    {
+        m_executedAtRun = renderer.GetCommandsExecuted();
+        m_ran = true;
+        return true;
+    }
+    std::atomic<bool> m_ran{false};
+    std::atomic<uint32_t> m_executedAtRun{0};
+};
+
+class ProbeObject : public NorvexRendererObject
+{
+public:
+    explicit ProbeObject(std::atomic<int>* destroyed) : m_destroyed(destroyed) {}
+    ~ProbeObject() override { ++*m_destroyed; }
+    std::atomic<int>* m_destroyed;
+};
+
+class RendererJobsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        gpu::Faults().Clear();
+        gpu::DisplayConfig config = gpu::DefaultDisplayConfig();
+        config.desktopWidth = 320;
+        config.desktopHeight = 240;
+        gpu::SetDisplayConfig(config);
+        ASSERT_TRUE(m_renderer.Init(&gWindow, false));
+    }
+    void TearDown() override
+    {
+        NorvexRendererResourceAccessJob::SetWaitLimitMs(10000);
+        m_renderer.Close();
+        gpu::SetDisplayConfig(gpu::DefaultDisplayConfig());
+        EXPECT_EQ(gpu::LiveObjectTotal(), 0u);
+    }
+    // Commands the render thread will only see after the next submit.
+    void WritePendingCommands(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            m_renderer.SetPassMask(uint32_t(i));
+    }
+
+    ConsoleCapture m_log;
+    NorvexRenderer m_renderer;
+};
+
+TEST_F(RendererJobsTest, TextureCreatedFromAnotherThreadHoldsItsLevels)
+{
+    // 2x2 A8R8G8B8 with a 1x1 second level after a 16-byte header.
+    std::vector<uint8_t> data(16 + 16 + 4, 0);
+    for (size_t i = 16; i < data.size(); ++i)
+        data[i] = uint8_t(i);
+    const NorvexRendererTextureCreationJob::Description description = {
+        2, 2, 2, 0, 16, gpu::kFormatA8R8G8B8, gpu::kPoolManaged, 0};
+    TextureHolder* holder = nullptr;
+    std::thread poster([&] {
+        NorvexRendererTextureCreationJob job(description, nullptr, data.data(), uint32_t(data.size()), false);
+        EXPECT_TRUE(PostRendererJob(&job, true));
+        holder = job.TakeHolder();
+    });
+    poster.join();
+    ASSERT_NE(holder, nullptr);
+    ASSERT_NE(holder->GetTexture(), nullptr);
+    auto* texture = static_cast<gpu::GpuTexture*>(holder->GetTexture());
+    EXPECT_EQ(texture->GetWidth(), 2u);
+    EXPECT_EQ(texture->GetLevelCount(), 2u);
+    gpu::LockedRect locked = {};
+    ASSERT_EQ(texture->LockRect(1, &locked, nullptr, gpu::kLockReadOnly), gpu::kOk);
+    EXPECT_EQ(static_cast<const uint8_t*>(locked.bits)[0], 32);
+    texture->UnlockRect(1);
+    PostTextureDeletionJob(holder, false);
+    m_renderer.SubmitCommands(true);
+}
+
+TEST_F(RendererJobsTest, UnknownTextureFormatFailsTheJob)
+{
+    std::vector<uint8_t> data(64, 1);
+    const NorvexRendererTextureCreationJob::Description description = {4, 4, 1, 0, 0, 0x12345, gpu::kPoolManaged, 0};
+    NorvexRendererTextureCreationJob job(description, nullptr, data.data(), uint32_t(data.size()), false);
+    PostRendererJob(&job, true);
+    EXPECT_EQ(job.TakeHolder(), nullptr);
+    EXPECT_TRUE(m_log.Contains("unsupported format", CONSOLE_ERROR));
+    uint32_t pitch = 7, size = 7;
+    EXPECT_FALSE(ComputeSurfacePitch(4, 4, 0x12345, &pitch, &size));
+    EXPECT_TRUE(ComputeSurfacePitch(2, 2, gpu::kFormatDXT1, &pitch, &size));
+    EXPECT_EQ(pitch, 8u);
+    EXPECT_EQ(size, 8u);
+    EXPECT_TRUE(ComputeSurfacePitch(3, 5, gpu::kFormatR8G8B8, &pitch, &size));
+    EXPECT_EQ(size, 45u);
+}
+
+TEST_F(RendererJobsTest, QueuedJobWaitsForTheCommandsWrittenBeforeIt)
+{
+    WritePendingCommands(20);
+    const uint32_t written = m_renderer.GetCommandsWritten();
+    ProbeJob job;
+    std::thread poster([&] { PostRendererJob(&job, false); });
+    poster.join();
+    EXPECT_EQ(job.GetFrameStamp(), written);
+    os::Sleep(50); // idle ticks drain the queue, but the stamp is not reached
+    EXPECT_FALSE(job.m_ran.load());
+    m_renderer.SubmitCommands(true); // a synchronous end runs every job queued before it
+    EXPECT_TRUE(job.m_ran.load());
+    EXPECT_GE(job.m_executedAtRun.load(), written);
+    EXPECT_TRUE(job.Wait());
+}
+
+TEST_F(RendererJobsTest, WaitedJobReturnsWhenItsStampIsNeverReached)
+{
+    NorvexRendererResourceAccessJob::SetWaitLimitMs(100);
+    WritePendingCommands(3);
+    auto* job = new ProbeJob;
+    bool answered = true;
+    std::thread poster([&] { answered = PostRendererJob(job, true); });
+    poster.join();
+    EXPECT_FALSE(answered);
+    EXPECT_FALSE(job->m_ran.load());
+    EXPECT_TRUE(m_log.Contains("Renderer job not run within 100 ms", CONSOLE_ERROR));
+    delete job; // taken out of the queue: the render side never touches it again
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(m_renderer.GetJobQueue().GetJobsQueued(), m_renderer.GetJobQueue().GetJobsDone());
+}
+
+TEST_F(RendererJobsTest, BuffersAndDeclarationsAreCreatedAndFilled)
+{
+    const std::vector<uint8_t> vertices = {1, 2, 3, 4, 5, 6, 7, 8};
+    NorvexRendererVertexBufferCreationJob vertexJob(8, 0, 0x2, gpu::kPoolManaged, vertices.data(), false);
+    const uint16_t indices[] = {0, 1, 2, 2};
+    NorvexRendererIndexBufferCreationJob indexJob(8, 0, gpu::kFormatIndex16, gpu::kPoolManaged, indices, false);
+    const gpu::VertexElement elements[] = {{0, 0, 2, 0, 0, 0}, gpu::kDeclEnd};
+    NorvexRendererVertexDeclarationCreationJob declarationJob(elements, 2);
+    std::thread poster([&] {
+        EXPECT_TRUE(PostRendererJob(&vertexJob, true));
+        EXPECT_TRUE(PostRendererJob(&indexJob, true));
+        EXPECT_TRUE(PostRendererJob(&declarationJob, true));
+    });
+    poster.join();
+    gpu::GpuVertexBuffer* vb = vertexJob.TakeBuffer();
+    ASSERT_NE(vb, nullptr);
+    void* bytes = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &bytes, gpu::kLockReadOnly), gpu::kOk);
+    EXPECT_EQ(std::memcmp(bytes, vertices.data(), 8), 0);
+    vb->Unlock();
+    vb->Release();
+    gpu::GpuIndexBuffer* ib = indexJob.TakeBuffer();
+    ASSERT_NE(ib, nullptr);
+    ib->Release();
+    gpu::GpuVertexDeclaration* declaration = declarationJob.TakeDeclaration();
+    ASSERT_NE(declaration, nullptr);
+    declaration->Release();
+}
+
+TEST_F(RendererJobsTest, HolderReferencesAndObjectsDieOnTheRenderSide)
+{
+    PostResourceAddRefJob(nullptr, false);
+    PostTextureDeletionJob(nullptr, false);
+    PostObjectDeletionJob(nullptr, false);
+    EXPECT_EQ(m_renderer.GetJobQueue().GetJobsQueued(), 0u);
+
+    auto* holder = new TextureHolder;
+    PostResourceAddRefJob(holder, false);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(holder->GetReferenceCount(), 2u);
+    PostTextureDeletionJob(holder, false);
+    PostTextureDeletionJob(holder, true); // immediate: through the stream
+    m_renderer.SubmitCommands(true);      // the holder is gone (ASan would see a leak otherwise)
+
+    std::atomic<int> destroyed{0};
+    NorvexRendererObject::PostDeletion(new ProbeObject(&destroyed), true, false);
+    NorvexRendererObject::PostDeletion(new ProbeObject(&destroyed), false, false);
+    m_renderer.SubmitCommands(false); // the game thread hands its commands over before others wait
+    std::thread poster([&] { NorvexRendererObject::PostDeletion(new ProbeObject(&destroyed), false, true); });
+    poster.join();
+    EXPECT_GE(destroyed.load(), 2);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(destroyed.load(), 3);
+}
+
+TEST_F(RendererJobsTest, ImmediateJobRunsInStreamOrderAndItsWaitEnds)
+{
+    WritePendingCommands(5);
+    const uint32_t written = m_renderer.GetCommandsWritten();
+    ProbeJob job;
+    job.SetImmediate(true);
+    EXPECT_TRUE(PostRendererJob(&job, true));
+    EXPECT_TRUE(job.m_ran.load());
+    EXPECT_GE(job.m_executedAtRun.load(), written);
+}
+
+TEST_F(RendererJobsTest, ManyPostersAgainstAFullQueue)
+{
+    constexpr int kThreads = 3;
+    constexpr int kJobs = 400; // more than the ring holds at once
+    std::vector<std::thread> threads;
+    std::atomic<int> finished{0};
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < kJobs; ++i)
+            {
+                auto* holder = new TextureHolder;
+                PostResourceAddRefJob(holder, false);
+                PostTextureDeletionJob(holder, false);
+                PostTextureDeletionJob(holder, false);
+            }
+            ++finished;
+        });
+    for (int i = 0; finished.load() < kThreads && i < 2000; ++i)
+    {
+        m_renderer.SetPassMask(uint32_t(i));
+        m_renderer.SubmitCommands(false);
+        os::Sleep(1);
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(m_renderer.GetJobQueue().GetJobsDone(), uint32_t(kThreads * kJobs * 3));
+}
+} // namespace

@@ -3,7 +3,6 @@
 #include "renderer/resources/ResourceAnimation.h"
 #include "renderer/resources/ResourceFont.h"
 #include "renderer/resources/ResourceShader.h"
-#include "renderer/resources/ResourceSound.h"
 #include "renderer/resources/ResourceTexture.h"
 
 namespace
@@ -20,4 +19,3 @@ bool ResourceTexture::DoLoad() { return ReportNoLoader(*this); }
 bool ResourceShader::DoLoad() { return ReportNoLoader(*this); }
 bool ResourceAnimation::DoLoad() { return ReportNoLoader(*this); }
 bool ResourceFont::DoLoad() { return ReportNoLoader(*this); }
-bool ResourceSound::DoLoad() { return ReportNoLoader(*this); }

@@ -8,6 +8,7 @@
 #include "renderer/resources/ResourceList.h"
 #include "renderer/resources/ResourcePools.h"
 #include "renderer/resources/ResourceRendererLink.h"
+#include "renderer/resources/SoundMemoryPool.h"
 
 #include <algorithm>
 #include <cstring>
@@ -267,6 +268,12 @@ void ResourceManager::PostUnloadResourceData(uint32_t poolMask, bool keep)
     EndCommand();
 }
 
+void ResourceManager::PostDumpSoundMemory()
+{
+    if (BeginCommand(RESOURCE_COMMAND_DUMP_SOUND_MEMORY, 0))
+        EndCommand();
+}
+
 void ResourceManager::PostRefreshResources(uint32_t poolMask)
 {
     SubmitRendererCommands(true);
@@ -360,6 +367,9 @@ void ResourceManager::HandleCommand(const uint8_t* record)
             RunPoolPass(RESOURCE_COMMAND_UNLOAD_DATA, poolMask, keep != 0);
         break;
     }
+    case RESOURCE_COMMAND_DUMP_SOUND_MEMORY:
+        gSoundMemoryPool.Dump();
+        break;
     case RESOURCE_COMMAND_SHUTDOWN:
         Shutdown();
         break;

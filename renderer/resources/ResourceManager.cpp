@@ -3,6 +3,7 @@
 #include "core/console/GameConsole.h"
 #include "core/filesystem/FileReader.h"
 #include "core/filesystem/FileSystem.h"
+#include "core/filesystem/StreamingFileReader.h"
 #include "core/strings/StringUtils.h"
 #include "platform/os/Clock.h"
 #include "renderer/resources/ResourceList.h"
@@ -95,6 +96,8 @@ bool ResourceManager::Init()
             m_initialised.store(true, std::memory_order_release);
         }
     }
+    // The resource thread opens, fills and closes every streaming reader.
+    StreamingFileReader::SetFillingThread(this);
     return Start();
 }
 
@@ -110,6 +113,8 @@ void ResourceManager::Close()
         m_initialised.store(false, std::memory_order_release);
     }
     Stop();
+    if (StreamingFileReader::GetFillingThread() == this)
+        StreamingFileReader::SetFillingThread(nullptr);
     gConsole.Printf(CONSOLE_INFO, kResourceChannel, "ResourceManager closed");
 }
 
@@ -305,6 +310,11 @@ void ResourceManager::StartPendingPrefetch()
     if (resource->GetState() != RESOURCE_STATE_DONE)
         resource->Prefetch();
     resource->Release();
+}
+
+void ResourceManager::OnCommandDone()
+{
+    StreamingFileReader::PumpAll(false);
 }
 
 void ResourceManager::HandleCommand(const uint8_t* record)

@@ -109,6 +109,8 @@ public:
 
 protected:
     void HandleCommand(const uint8_t* record) override;
+    // Streaming readers are topped up after every command the resource thread runs.
+    void OnCommandDone() override;
 
 private:
     void LoadQueued(Resource* resource);

@@ -41,7 +41,6 @@ public:
         gFileSystem.MountDirectory("Voices", (m_folder / "Voices").c_str());
         m_resources = std::make_unique<ResourceManager>();
         m_resources->Init();
-        StreamingFileReader::SetFillingThread(m_resources.get());
         m_engine = std::make_unique<SoundEngine>();
     }
 
@@ -49,7 +48,6 @@ public:
     {
         m_engine.reset();
         m_resources->Close();
-        StreamingFileReader::SetFillingThread(nullptr);
         m_resources.reset();
         gFileSystem.UnmountAll();
         audio::ResetDefaultEngineConfig();

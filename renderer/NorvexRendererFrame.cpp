@@ -307,7 +307,8 @@ void NorvexRenderer::OpSetLoadingScreen(uint32_t)
 
 void NorvexRenderer::PumpLoadingScreen()
 {
-    if (!m_targetsReady || !m_displayLock.TryEnter())
+    // The presenter still showing the last loading frame holds the next one back.
+    if (!m_targetsReady || !m_presenter.IsIdle() || !m_displayLock.TryEnter())
         return;
     RenderLoadingFrame();
     m_displayLock.Leave();

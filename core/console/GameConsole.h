@@ -1,5 +1,11 @@
-// The global log (script global gConsole). Any thread may log: the text is formatted on the calling
-// thread and handed to the registered sinks (standard error, the NORVEX_LOG file, test sinks).
+// The global log (script global gConsole).
+//
+// Any thread may log, with no set-up: the text is formatted on the calling thread (at most 8191
+// characters) and posted as a record to the console thread, a BaseThread started on first use,
+// which writes it to standard error, to the file named by NORVEX_LOG and to the installed sinks
+// (tests install one). Records carry at most 1024 text bytes. Error waits until its message has
+// been written. The channel-4 listener sees the full text on the calling thread. At process exit,
+// or after Close, messages are written directly on the calling thread, so none are lost.
 #pragma once
 
 #include <cstddef>
@@ -15,7 +21,41 @@ enum ConsoleMessageKind : uint32_t
     CONSOLE_ERROR = 4,
 };
 
-// Receives every finished log line. Write may be called from any thread.
+// Channels with a fixed meaning.
+enum ConsoleChannel : uint8_t
+{
+    CONSOLE_CHANNEL_ENGINE = 2, // engine, file system, records and loading
+    CONSOLE_CHANNEL_SCRIPT = 4, // scripts; seen by the listener; frame information
+    CONSOLE_CHANNEL_MULTIPLAYER = 7, // frame information
+    CONSOLE_CHANNEL_CORE = 10, // fixed core errors
+};
+
+// Console window actions.
+enum ConsoleWindowAction : uint8_t
+{
+    CONSOLE_WINDOW_SHOW = 5,
+    CONSOLE_WINDOW_HIDE = 6,
+    CONSOLE_WINDOW_TOGGLE = 7,
+    CONSOLE_WINDOW_CLEAR = 14,
+};
+
+// Frame information on channels 4 and 7 (the "Log frame info" setting).
+enum ConsoleFrameInfoMode : uint32_t
+{
+    CONSOLE_FRAME_INFO_DISABLED = 0,
+    CONSOLE_FRAME_INFO_EVERY_LINE = 1, // " [frame: tick/frame]" appended to each line
+    CONSOLE_FRAME_INFO_WHEN_CHANGED = 2, // a "[frame: tick/frame]" line when the pair changes
+};
+
+// The game's logic tick and frame counters, read (in that order) through a hook the engine installs.
+struct ConsoleFrameCounters
+{
+    uint32_t tick;
+    uint32_t frame;
+};
+using ConsoleFrameCounterHook = ConsoleFrameCounters (*)();
+
+// Receives every finished log line. Write is called on the console thread (or, at exit, the logging one).
 class ConsoleSink
 {
 public:
@@ -23,6 +63,7 @@ public:
     virtual void Write(uint32_t kind, uint8_t channel, const char* text, size_t length) = 0;
 };
 
+// The log front end; one global instance, any thread.
 class GameConsole
 {
 public:
@@ -30,20 +71,50 @@ public:
     using Listener = void (*)(uint32_t kind, uint32_t channel, const char* text);
 
     static constexpr size_t kMaxMessageLength = 8191;
+    static constexpr size_t kMaxRecordText = 1024;
+
+    constexpr GameConsole() = default;
 
     void Printf(uint32_t kind, uint8_t channel, const char* format, ...) __attribute__((format(printf, 4, 5)));
     void Warning(uint8_t channel, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    // Returns once the message has been written.
     void Error(uint8_t channel, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    // Error on channel 10 with the text as its format.
+    void ReportCoreError(const char* text);
+
+    // Script prints on channel 4: kind 2, 3 and 4 (PrintError waits until written).
+    void Print(const char* text);
+    void PrintWarning(const char* text);
+    void PrintError(const char* text);
+
+    void Show();
+    void Hide();
+    void Toggle();
+    void Cls();
+    // Whether the console window would be shown (there is no window; Cls has nothing to clear).
+    bool IsWindowShown() const;
+
+    // Returns once everything logged before has been written (at once on the console thread).
+    void Flush();
+    // Flushes and ends the console thread; later messages are written on the logging thread.
+    void Close();
+
+    void SetFrameInfoMode(uint32_t mode);
+    uint32_t GetFrameInfoMode() const;
+    void SetFrameCounterHook(ConsoleFrameCounterHook hook);
 
     void SetListener(Listener listener);
     Listener GetListener() const;
 
-    // Sinks are kept by pointer; a sink must be removed before it dies.
+    // Sinks are kept by pointer; a sink must be removed before it dies. A sink sees what is logged
+    // after AddSink and before RemoveSink.
     void AddSink(ConsoleSink* sink);
     void RemoveSink(ConsoleSink* sink);
 
 private:
     void Post(uint32_t kind, uint8_t channel, const char* format, __builtin_va_list args);
+    void Deliver(uint32_t kind, uint8_t channel, const char* text, bool flush);
+    void WindowAction(uint8_t action);
 };
 
 extern GameConsole gConsole;

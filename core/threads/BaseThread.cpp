@@ -227,6 +227,8 @@ void BaseThread::ThreadEntry(void* argument)
 
 void BaseThread::RunLoop()
 {
+    // Known before the first Tick, so hooks that flush their own thread return at once.
+    m_threadId.store(os::CurrentThreadId(), std::memory_order_release);
     while (!m_exitRequested)
     {
         if (m_currentTimeoutMs != 0)

@@ -1,4 +1,5 @@
-// Records every log line while it lives, so tests can assert on messages and their order.
+// Records every log line while it lives, so tests can assert on messages and their order. The log
+// is written on the console thread, so every query first waits until what was logged is written.
 #pragma once
 
 #include "core/console/GameConsole.h"
@@ -28,6 +29,7 @@ public:
 
     std::vector<CapturedMessage> Messages() const
     {
+        gConsole.Flush();
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_messages;
     }
@@ -35,6 +37,7 @@ public:
     // True when some message contains `fragment` (optionally of the given kind).
     bool Contains(const std::string& fragment, int kind = -1) const
     {
+        gConsole.Flush();
         std::lock_guard<std::mutex> lock(m_mutex);
         for (const CapturedMessage& message : m_messages)
             if (message.text.find(fragment) != std::string::npos && (kind < 0 || message.kind == uint32_t(kind)))
@@ -44,6 +47,7 @@ public:
 
     size_t CountOfKind(uint32_t kind) const
     {
+        gConsole.Flush();
         std::lock_guard<std::mutex> lock(m_mutex);
         size_t count = 0;
         for (const CapturedMessage& message : m_messages)
@@ -53,6 +57,7 @@ public:
 
     void Clear()
     {
+        gConsole.Flush();
         std::lock_guard<std::mutex> lock(m_mutex);
         m_messages.clear();
     }

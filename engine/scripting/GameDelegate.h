@@ -1,0 +1,224 @@
+// Game delegates: the event hooks through which the Game and the engine tell the game what happens
+// (life cycle, ticks, input, scene switches, activation, lobby and multiplayer events).
+//
+// GameDelegate gives every hook a neutral default. LuaGameDelegate adds the two ways of calling a
+// script method of the hook's name: the Game form (class "Game", self = gGame) and the own form
+// (the delegate's script class, self = the delegate). TSRLuaGameDelegate forwards the hooks to
+// scripts; the game layer derives PCMacGameDelegate and TessarineGameDelegate from it.
+// A failing script hook is only logged by the Lua wrapper; the engine goes on. Main thread only.
+#pragma once
+
+#include <cstdint>
+
+class Entity;
+class LuaBaseClass;
+class NameString;
+class Player;
+class GameDelegateProfilesModule;
+struct ScriptReplicatedArgument;
+template <typename T>
+class DynarraySafe;
+
+// The neutral hooks; see the design comment above.
+class GameDelegate
+{
+public:
+    GameDelegate() = default;
+    virtual ~GameDelegate();
+    GameDelegate(const GameDelegate&) = delete;
+    GameDelegate& operator=(const GameDelegate&) = delete;
+
+    virtual void OnBeforeDeviceChange() {}
+    virtual void OnAfterDeviceChange() {}
+    // An entity's script method runs only while this answers true.
+    virtual bool IsGameRunning() { return false; }
+    // Game::Close waits (up to 10 s) until this answers true.
+    virtual bool IsReadyToClose() { return true; }
+    virtual bool IsAnalyticsEnabled() { return false; }
+    // The frame runs whole logic ticks while this answers true.
+    virtual bool UsesFixedTick() { return true; }
+    virtual bool CanSleep() { return true; }
+    // Game::Init, after OnInit.
+    virtual void RunStartupScripts() {}
+
+    virtual bool OnInit();
+    virtual bool OnAfterInit() { return true; }
+    virtual bool OnQuit() { return true; }
+    virtual bool OnClose() { return true; }
+    virtual bool OnAfterClose() { return true; }
+
+    // Game::SwitchScene drops the request when this answers false.
+    virtual bool CanSwitchScene(const char* sceneName)
+    {
+        (void)sceneName;
+        return true;
+    }
+    virtual bool OnSwitchScene(const char* sceneName)
+    {
+        (void)sceneName;
+        return true;
+    }
+    virtual bool OnSwitchSceneAfterNetEntitiesDestroyed() { return true; }
+    virtual bool OnDuringSwitchScene() { return true; }
+    virtual bool OnAfterSwitchScene() { return true; }
+    virtual void OnAfterFirstScene() {}
+    virtual void OnAfterSwitchComplete() {}
+    virtual bool OnAppActivate(int32_t value)
+    {
+        (void)value;
+        return true;
+    }
+    virtual bool OnAppDeactivate(int32_t value)
+    {
+        (void)value;
+        return true;
+    }
+    // Game::Deactivate unloads the resources when this answers true.
+    virtual bool UnloadsResourcesOnDeactivate() { return false; }
+
+    virtual bool OnCancelCurrentGame() { return true; }
+    virtual bool OnGameCenterMatchingCompleted(bool success)
+    {
+        (void)success;
+        return true;
+    }
+    virtual bool OnMultiplayerRoomCreated() { return true; }
+    virtual bool OnMultiplayerRoomJoined() { return true; }
+
+    virtual bool OnBigFrameTick() { return true; }
+    virtual void OnEndOfFrame() {}
+    virtual bool OnTick() { return true; }
+    virtual bool OnSmoothTick() { return true; }
+    virtual bool OnAfterTick() { return true; }
+    virtual bool OnPauseTick() { return true; }
+    virtual bool OnTickInput() { return true; }
+    virtual bool OnInputEvent(int32_t event, uint32_t value)
+    {
+        (void)event;
+        (void)value;
+        return true;
+    }
+    virtual bool OnInputConfigChanged() { return true; }
+    virtual bool OnScreenResolutionChanged() { return true; }
+    virtual void OnPostRender() {}
+    virtual void OnOverlay() {}
+    // LUAConfigHelper::SaveConfig, after the configuration was written.
+    virtual void OnConfigSaved() {}
+    // The next start-up script hook opens the script packages again.
+    virtual void ReopenScriptPackages() {}
+    virtual bool OnBackPressed() { return true; }
+    virtual bool OnXBoxLiveLoginFinished() { return true; }
+    virtual void OnBeforeRendererSetup() {}
+
+    virtual bool OnChatMessage(bool flag, int32_t value, const char16_t* text)
+    {
+        (void)flag;
+        (void)value;
+        (void)text;
+        return true;
+    }
+    virtual bool OnLobbyUpdated() { return true; }
+    virtual bool OnLobbyJoinRequested() { return true; }
+    virtual bool OnLobbyGameStartRequest(uint32_t a, int32_t b, bool c, bool d)
+    {
+        (void)a;
+        (void)b;
+        (void)c;
+        (void)d;
+        return true;
+    }
+    virtual bool OnLobbyError(int32_t code)
+    {
+        (void)code;
+        return true;
+    }
+    virtual void OnMainMenuEntered() {}
+    virtual void OnMainMenuLeft() {}
+    virtual void OnAfterMainMenuSceneLoaded() {}
+    virtual void OnBeforeMainMenuSceneUnloaded() {}
+
+    // The distribution tool's start-up, in place of RunStartupScripts.
+    virtual void RunDistributionStartup(int32_t a, int32_t b)
+    {
+        (void)a;
+        (void)b;
+    }
+    virtual void ReportCommonResources(const char* sceneName, DynarraySafe<NameString>& list)
+    {
+        (void)sceneName;
+        (void)list;
+    }
+    virtual void ReportLocalSceneResources(const char* sceneName, DynarraySafe<NameString>& list)
+    {
+        (void)sceneName;
+        (void)list;
+    }
+
+    virtual bool OnGameHosted(int32_t value)
+    {
+        (void)value;
+        return true;
+    }
+    virtual bool OnGameJoined(int32_t value)
+    {
+        (void)value;
+        return true;
+    }
+    virtual bool OnGameDisconnected(int32_t value)
+    {
+        (void)value;
+        return true;
+    }
+    virtual bool OnPlayerConnecting() { return true; }
+    virtual bool OnPlayerConnected(Player* player)
+    {
+        (void)player;
+        return true;
+    }
+    virtual bool OnPlayerReady(Player* player)
+    {
+        (void)player;
+        return true;
+    }
+    virtual bool OnPlayerDisconnected(Player* player, uint32_t reason)
+    {
+        (void)player;
+        (void)reason;
+        return true;
+    }
+    virtual bool OnPlayerConnectionStall(Player* player)
+    {
+        (void)player;
+        return true;
+    }
+    virtual bool OnPlayerConnectionResume(Player* player)
+    {
+        (void)player;
+        return true;
+    }
+    virtual bool OnReplicatedPropertiesArrived(Entity* entity)
+    {
+        (void)entity;
+        return true;
+    }
+    virtual bool OnReplicatedMethodArrived(uint32_t functionId, const ScriptReplicatedArgument* arguments,
+                                           uint32_t argumentCount)
+    {
+        (void)functionId;
+        (void)arguments;
+        (void)argumentCount;
+        return true;
+    }
+    virtual bool OnTornOff(LuaBaseClass* object)
+    {
+        (void)object;
+        return true;
+    }
+
+    // Factory of the gamer-profile module; the base delegate gives none.
+    virtual GameDelegateProfilesModule* CreateProfilesModule() { return nullptr; }
+    GameDelegateProfilesModule* GetProfilesModule() const { return m_profilesModule; }
+
+private:
+    GameDelegateProfilesModule* m_profilesModule = nullptr;
+};

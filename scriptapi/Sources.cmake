@@ -1,0 +1,32 @@
+# Script API bindings: Lua 5.1 and tolua++ from the system; one generated source per package file.
+# Generated sources are build products (never committed).
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(LUA51 REQUIRED IMPORTED_TARGET lua5.1)
+find_program(TOLUA_GENERATOR NAMES tolua++5.1 REQUIRED)
+find_library(TOLUA_LIBRARY NAMES tolua++5.1 REQUIRED)
+find_path(TOLUA_INCLUDE_DIR tolua++.h REQUIRED)
+
+set(SCRIPTAPI_PACKAGES engine entity math gamedelegate game)
+set(SCRIPTAPI_OUTPUT ${CMAKE_BINARY_DIR}/scriptapi)
+file(MAKE_DIRECTORY ${SCRIPTAPI_OUTPUT})
+foreach(package ${SCRIPTAPI_PACKAGES})
+  set(pkg ${PROJECT_SOURCE_DIR}/scriptapi/${package}.pkg)
+  set(out ${SCRIPTAPI_OUTPUT}/tolua_${package}.cpp)
+  add_custom_command(
+    OUTPUT ${out}
+    COMMAND ${TOLUA_GENERATOR} -n ${package} -o ${out} ${pkg}
+    DEPENDS ${pkg}
+    WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+    COMMENT "tolua++ ${package}.pkg"
+    VERBATIM)
+  # Generated code is not ours to keep warning-free.
+  set_source_files_properties(${out} PROPERTIES GENERATED TRUE COMPILE_OPTIONS "-w")
+  list(APPEND NORVEX_EXTRA_SOURCES ${out})
+endforeach()
+
+if(NOT TARGET scriptapi_lua)
+  add_library(scriptapi_lua INTERFACE)
+  target_include_directories(scriptapi_lua INTERFACE ${TOLUA_INCLUDE_DIR})
+  target_link_libraries(scriptapi_lua INTERFACE ${TOLUA_LIBRARY} PkgConfig::LUA51)
+endif()
+list(APPEND NORVEX_EXTRA_LIBS scriptapi_lua)

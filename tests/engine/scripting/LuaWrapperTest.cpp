@@ -1,0 +1,267 @@
+#include "ScriptTestSupport.h"
+
+#include "engine/Game.h"
+#include "engine/scripting/LuaWrapperFileExecutionCallbackObject.h"
+
+namespace
+{
+class LuaWrapperTest : public ScriptTest
+{
+};
+
+TEST_F(LuaWrapperTest, InitPublishesGlobalsAndHelpers)
+{
+    Run("assert(_LUA5 == true) assert(NORVEX_LUA_CLASS_KEY == '_NORVEX_ENGINE_LUA_CLASSES_')"
+        "assert(gLua and gConsole and gGame and gEngineTimer)"
+        "assert(type(bitlib.band) == 'function') breakpoint()"
+        "local t = tcreate(4) local a = acreate(8) assert(type(t) == 'table' and type(a) == 'table')");
+    EXPECT_EQ(Depth(), 0);
+
+    EXPECT_FALSE(gLua.LoadAndCall("tcreate()", 0));
+    EXPECT_TRUE(m_log.Contains("#ferror in function 'tcreate'."));
+    EXPECT_FALSE(gLua.LoadAndCall("acreate('x')", 0));
+    EXPECT_TRUE(m_log.Contains("#ferror in function 'acreate'."));
+    EXPECT_EQ(Depth(), 0);
+}
+
+TEST_F(LuaWrapperTest, SyntaxErrorInFileIsReportedAndCounted)
+{
+    m_folder.WriteFile("common/scripts/Broken.lua", "function Broken(\n");
+    const uint32_t errors = gLuaErrorCount;
+    lua_pushnumber(L(), 7);
+    gLua.ExecuteFile("Broken", "common/scripts", true);
+    EXPECT_EQ(Depth(), 1);
+    lua_pop(L(), 1);
+    EXPECT_EQ(gLuaErrorCount, errors + 1);
+    EXPECT_TRUE(m_log.Contains("Loading script file: Broken.lua", CONSOLE_INFO));
+    EXPECT_TRUE(m_log.Contains("LUA: error in 'Broken'", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("LUA_ERROR: syntax error during pre-compilation.", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Lua msg:", CONSOLE_ERROR));
+}
+
+TEST_F(LuaWrapperTest, MissingFileComplainsOnlyWhenAsked)
+{
+    gLua.ExecuteFile("Nowhere", "common/scripts", false);
+    EXPECT_TRUE(m_log.Messages().empty());
+    gLua.ExecuteFile("Nowhere", "common/scripts", true);
+    EXPECT_TRUE(m_log.Contains("Cannot load script file: common/scripts/Nowhere.lua", CONSOLE_ERROR));
+    gLua.ExecuteFile("Nowhere", nullptr, true);
+    EXPECT_TRUE(m_log.Contains("Cannot load script file: Nowhere.lua", CONSOLE_ERROR));
+    EXPECT_EQ(Depth(), 0);
+}
+
+TEST_F(LuaWrapperTest, FileRunsAndTellsTheCallback)
+{
+    struct Recorder : LuaWrapperFileExecutionCallbackObject
+    {
+        std::string seen;
+        void OnFileExecuted(const char* name, const char* folder) override { seen = std::string(folder) + "|" + name; }
+    } recorder;
+    m_folder.WriteFile("common/scripts/Main.lua", "gRan = 42\n");
+    gLua.SetFileExecutionCallback(&recorder);
+    gLua.ExecuteFile("Main", "common/scripts", true);
+    gLua.SetFileExecutionCallback(nullptr);
+    EXPECT_EQ(recorder.seen, "common/scripts|Main");
+    EXPECT_EQ(GlobalNumber("gRan"), 42);
+}
+
+TEST_F(LuaWrapperTest, MissingMethodLeavesTheStackAsBeforeTheArguments)
+{
+    lua_pushstring(L(), "below");
+    gLua.PushInt(1);
+    gLua.PushString("two");
+    EXPECT_FALSE(gLua.ExecuteMethod(2, 0, &gGame, "Game", "NoSuchMethod"));
+    EXPECT_EQ(Depth(), 1);
+    EXPECT_TRUE(m_log.Contains("Variable \"NoSuchMethod\" is not function but nil in Game class", CONSOLE_ERROR));
+    lua_pop(L(), 1);
+}
+
+TEST_F(LuaWrapperTest, MethodGetsSelfArgumentsAndGivesResults)
+{
+    Run("function Game:Sum(a, b) assert(self == gGame) return a + b, 'x' end");
+    gLua.PushInt(2);
+    gLua.PushUnsigned(0xFFFFFFFFu);
+    ASSERT_TRUE(gLua.ExecuteMethod(2, 2, &gGame, "Game", "Sum"));
+    ASSERT_EQ(Depth(), 2);
+    EXPECT_EQ(lua_tonumber(L(), -2), 4294967297.0);
+    EXPECT_STREQ(lua_tostring(L(), -1), "x");
+    gLua.Pop(2);
+
+    // A runtime error: logged with its message, false, and nothing left behind.
+    Run("function Game:Fails() error('exploded') end");
+    gLua.PushInt(5);
+    EXPECT_FALSE(gLua.CallObjectMethod(&gGame, "Fails", 1, 3));
+    EXPECT_EQ(Depth(), 0);
+    EXPECT_TRUE(m_log.Contains("LUA: error in 'Fails'", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("LUA_ERROR: error while running the chunk.", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("exploded", CONSOLE_ERROR));
+}
+
+TEST_F(LuaWrapperTest, ErrorMessageHandlerTakesTheErrorsOnEveryRoad)
+{
+    Run("gHandled = {} function _ERRORMESSAGE(m) table.insert(gHandled, m) return m end");
+    m_log.Clear();
+
+    // Runtime error: the handler runs inside the call, no "Lua msg:".
+    EXPECT_FALSE(gLua.LoadAndCall("error('first')", 0));
+    EXPECT_EQ(Depth(), 0);
+    // Syntax error: ReportError hands the message to the handler, which succeeds.
+    EXPECT_FALSE(gLua.LoadAndCall("this is not lua", 0));
+    EXPECT_EQ(Depth(), 0);
+    Run("assert(#gHandled == 2) assert(gHandled[1]:find('first'))");
+    EXPECT_FALSE(m_log.Contains("Lua msg:"));
+    EXPECT_TRUE(m_log.Contains("LUA: error in 'this is not lua'"));
+
+    // A handler that fails itself: the call reports the handler error; the compiler message is logged.
+    Run("function _ERRORMESSAGE(m) error('handler broke') end");
+    m_log.Clear();
+    EXPECT_FALSE(gLua.LoadAndCall("error('second')", 0));
+    EXPECT_TRUE(m_log.Contains("LUA_ERROR: error while running _ERRORMESSAGE."));
+    EXPECT_EQ(Depth(), 0);
+    EXPECT_FALSE(gLua.LoadAndCall("still not lua", 0));
+    EXPECT_TRUE(m_log.Contains("Lua msg:"));
+    EXPECT_EQ(Depth(), 0);
+
+    // A non-function handler counts as none.
+    Run("_ERRORMESSAGE = 5");
+    m_log.Clear();
+    EXPECT_FALSE(gLua.LoadAndCall("error('third')", 0));
+    EXPECT_TRUE(m_log.Contains("Lua msg:"));
+    EXPECT_EQ(Depth(), 0);
+}
+
+TEST_F(LuaWrapperTest, PrecompiledChunksAreRefused)
+{
+    Run("gDumped = string.dump(function() gEvil = true end)");
+    lua_getglobal(L(), "gDumped");
+    size_t length = 0;
+    const char* bytes = lua_tolstring(L(), -1, &length);
+    const std::string dumped(bytes, length);
+    lua_pop(L(), 1);
+    ASSERT_EQ(dumped.substr(0, 4), "\x1bLua");
+
+    m_folder.WriteFile("common/scripts/Dumped.lua", dumped);
+    const uint32_t errors = gLuaErrorCount;
+    gLua.ExecuteFile("Dumped", "common/scripts", true);
+    EXPECT_EQ(gLuaErrorCount, errors + 1);
+    EXPECT_TRUE(m_log.Contains("precompiled chunks are refused"));
+    EXPECT_EQ(GlobalString("gEvil"), "<nil>");
+    EXPECT_EQ(Depth(), 0);
+}
+
+TEST_F(LuaWrapperTest, UnknownClassesAreRefusedBeforeTolua)
+{
+    int object = 0;
+    lua_pushstring(L(), "below");
+    EXPECT_FALSE(gLua.PushUserType(&object, "NoSuchClass"));
+    EXPECT_TRUE(m_log.Contains("Cannot push an object of the unknown LUA class NoSuchClass", CONSOLE_ERROR));
+    EXPECT_FALSE(gLua.RegisterGlobalObject(&object, "NoSuchClass", "gNothing"));
+    EXPECT_EQ(Depth(), 1);
+
+    gLua.PushInt(1);
+    EXPECT_FALSE(gLua.ExecuteMethod(1, 0, &object, "NoSuchClass", "OnTick"));
+    EXPECT_TRUE(m_log.Contains("Unknown LUA class NoSuchClass in a call to OnTick method", CONSOLE_ERROR));
+    gLua.PushInt(1);
+    EXPECT_FALSE(gLua.ExecuteMethod(1, 0, nullptr, "Game", "OnTick"));
+    EXPECT_EQ(Depth(), 1);
+
+    // A null object pushes nil.
+    EXPECT_TRUE(gLua.PushUserType(nullptr, "NoSuchClass"));
+    EXPECT_TRUE(lua_isnil(L(), -1));
+    lua_pop(L(), 2);
+}
+
+TEST_F(LuaWrapperTest, StaticFunctionsOfRegisteredClasses)
+{
+    gLua.RegisterClass("ScriptOnlyClass", "Game");
+    EXPECT_TRUE(gLua.IsKnownClass("ScriptOnlyClass"));
+    Run("function ScriptOnlyClass.Twice(v) gTwice = v * 2 end");
+    gLua.PushInt(21);
+    EXPECT_TRUE(gLua.ExecuteStaticFunction("ScriptOnlyClass", "Twice", 1, 0));
+    EXPECT_EQ(GlobalNumber("gTwice"), 42);
+    gLua.PushInt(1);
+    EXPECT_FALSE(gLua.ExecuteStaticFunction("ScriptOnlyClass", "Missing", 1, 0));
+    gLua.PushInt(1);
+    EXPECT_FALSE(gLua.ExecuteStaticFunction("NoSuchClass", "Twice", 1, 0));
+    EXPECT_EQ(Depth(), 0);
+}
+
+TEST_F(LuaWrapperTest, UnregisteredObjectsAreNotReused)
+{
+    Run("gFirst = gGame");
+    gLua.UnregisterObject(&gGame);
+    gLua.PushObject(&gGame);
+    lua_getglobal(L(), "gFirst");
+    EXPECT_FALSE(lua_rawequal(L(), -1, -2));
+    lua_pop(L(), 2);
+}
+
+TEST_F(LuaWrapperTest, ReadFloatArrayStopsAtTheFirstNil)
+{
+    Run("gArray = {1, 2, nil, 4}");
+    lua_getglobal(L(), "gArray");
+    const Dynarray<float>& values = gLua.ReadFloatArray(-1);
+    ASSERT_EQ(values.Count(), 2);
+    EXPECT_EQ(values[0], 1.0f);
+    EXPECT_EQ(values[1], 2.0f);
+    lua_pushnumber(L(), 3);
+    EXPECT_EQ(gLua.ReadFloatArray(-1).Count(), 0);
+    lua_pop(L(), 2);
+}
+
+TEST_F(LuaWrapperTest, StackDumpDescribesLocals)
+{
+    Run("function Game:Dump() local v = Vector:new_local(1, 2, 3, 4) local n = 5 local s = 'text' gLua:DumpLuaStackToConsole() end");
+    EXPECT_TRUE(gLua.CallObjectMethod(&gGame, "Dump", 0, 0));
+    EXPECT_TRUE(m_log.Contains("Lua stack dump:", CONSOLE_WARNING));
+    EXPECT_TRUE(m_log.Contains("(1) self - type userdata - value <unsupported yet>", CONSOLE_WARNING));
+    EXPECT_TRUE(m_log.Contains("- type userdata - value [1.000000 2.000000 3.000000 4.000000]", CONSOLE_WARNING));
+    EXPECT_TRUE(m_log.Contains("(3) n - type number - value 5", CONSOLE_WARNING));
+    EXPECT_TRUE(m_log.Contains("(4) s - type string - value text", CONSOLE_WARNING));
+}
+
+TEST_F(LuaWrapperTest, CollectorStepsAndReports)
+{
+    Run("for i = 1, 20000 do local t = {i} end");
+    gLua.CollectGarbage(true);
+    EXPECT_GT(gLua.GetLastMemoryKB(), 0);
+    EXPECT_GE(gLua.GetLastFreedKB(), 0);
+    gLua.Tick();
+    EXPECT_EQ(Depth(), 0);
+}
+
+TEST_F(LuaWrapperTest, BitLibraryAndMathBindings)
+{
+    Run("assert(bitlib.band(12, 10) == 8) assert(bitlib.bor(12, 3, 16) == 31) assert(bitlib.bxor(5, 1) == 4)"
+        "assert(bitlib.bnot(0) == -1) assert(bitlib.lshift(1, 4) == 16) assert(bitlib.lshift(1, 40) == 0)"
+        "assert(bitlib.rshift(-1, 28) == 15) assert(bitlib.arshift(-16, 2) == -4) assert(bitlib.imod(7, 3) == 1)"
+        "assert(bitlib.bchg(5, 1) == 7) assert(bitlib.bchg(7, 1) == 5)");
+    EXPECT_FALSE(gLua.LoadAndCall("bitlib.imod(1, 0)", 0));
+
+    Run("local v = Vector:new_local(3, 4, 0, 0) assert(v:Length() == 5)"
+        "local w = Vector:new_local() w:Add(v, Vector.UNITX) assert(w.x == 4)"
+        "local m = Matrix:new_local() m:LoadQuaternion(Quaternion.ZERO) assert(m:At(0, 0) == 1 and m:At(3, 3) == 1)"
+        "local o = OBBox4:new_local() o:SetExtent(7, v) assert(o:GetExtent(7).x == 0)"
+        "local b = BoundingBox4:new_local(Vector.ZERO4, Vector.ONE) assert(b:Inside3D(Vector.HALF))");
+    EXPECT_EQ(Depth(), 0);
+}
+
+TEST_F(LuaWrapperTest, ReplicatedMethodsAreCalledById)
+{
+    Run("gGot = nil gId = ReplicateMethod(function(a, b, c) gGot = tostring(a) .. tostring(b) .. tostring(c) end)"
+        "assert(toServer and toClient and reliable and unreliable)");
+    const uint32_t id = uint32_t(GlobalNumber("gId"));
+    ScriptReplicatedArgument arguments[3];
+    arguments[0].kind = ScriptReplicatedArgument::NUMBER;
+    arguments[0].number = 3;
+    arguments[1].kind = ScriptReplicatedArgument::BOOLEAN;
+    arguments[1].boolean = true;
+    arguments[2].kind = ScriptReplicatedArgument::STRING;
+    arguments[2].text = "s";
+    EXPECT_TRUE(gLua.CallReplicatedMethod(id, arguments, 3));
+    EXPECT_EQ(GlobalString("gGot"), "3trues");
+    EXPECT_FALSE(gLua.CallReplicatedMethod(id + 10, arguments, 3));
+    EXPECT_TRUE(m_log.Contains("Unknown replicated method id", CONSOLE_ERROR));
+    EXPECT_EQ(Depth(), 0);
+}
+} // namespace

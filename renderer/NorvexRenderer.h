@@ -172,6 +172,7 @@ public:
     uint32_t GetRenderWidth() const { return m_renderWidth; }
     uint32_t GetRenderHeight() const { return m_renderHeight; }
     bool HasDepthTextureSupport() const { return m_capsDepthTexture; }
+    bool HasRawzDepthTextureSupport() const { return m_capsRawz; }
 
     // Renderer jobs: the queue, and its records' share of the work semaphore (any thread / render thread).
     RendererJobQueue& GetJobQueue() { return m_jobs; }

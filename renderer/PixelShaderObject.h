@@ -3,26 +3,22 @@
 
 #include "renderer/ShaderObject.h"
 
-namespace gpu
-{
-class GpuPixelShader;
-}
-
 // The pixel shader of one shader variant.
 class PixelShaderObject : public ShaderObject
 {
     RTTI_DECLARE_CLASS(PixelShaderObject, ShaderObject)
 
 public:
-    PixelShaderObject() = default;
+    using ShaderObject::ShaderObject;
 
     // Render thread.
-    gpu::GpuPixelShader* GetDeviceShader() const { return m_shader; }
+    gpu::GpuPixelShader* GetDeviceShader() const
+    {
+        return static_cast<gpu::GpuPixelShader*>(ShaderObject::GetDeviceShader());
+    }
 
 protected:
-    void CreateDeviceShader(gpu::GpuDevice& device, const void* code, uint32_t size) override;
-    void ReleaseDeviceShader() override;
+    gpu::GpuShader* CreateDeviceShader(gpu::GpuDevice& device, const void* code, uint32_t size) override;
 
 private:
-    gpu::GpuPixelShader* m_shader = nullptr;
 };

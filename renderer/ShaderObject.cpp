@@ -54,7 +54,8 @@ void ShaderObject::ExecuteQueuedCall(NorvexRenderer& renderer, uint32_t subComma
         {
             shader->ReleaseDeviceShader();
             if (renderer.GetDevice() != nullptr && code != nullptr)
-                shader->CreateDeviceShader(*renderer.GetDevice(), code, size);
+                shader->m_shader.store(shader->CreateDeviceShader(*renderer.GetDevice(), code, size),
+                                       std::memory_order_release);
         }
         delete[] code;
     }
@@ -73,6 +74,12 @@ void ShaderObject::DestroyOnRenderThread()
         return;
     }
     DestroyNow();
+}
+
+void ShaderObject::ReleaseDeviceShader()
+{
+    if (gpu::GpuShader* const shader = m_shader.exchange(nullptr, std::memory_order_acq_rel))
+        shader->Release();
 }
 
 void ShaderObject::DestroyNow()

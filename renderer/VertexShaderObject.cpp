@@ -81,18 +81,13 @@ bool VertexShaderObject::ReadConstantTable(const void* code, uint32_t size)
     return true;
 }
 
-void VertexShaderObject::CreateDeviceShader(gpu::GpuDevice& device, const void* code, uint32_t size)
+gpu::GpuShader* VertexShaderObject::CreateDeviceShader(gpu::GpuDevice& device, const void* code, uint32_t size)
 {
-    if (device.CreateVertexShader(code, size, &m_shader) != gpu::kOk)
-    {
-        m_shader = nullptr;
-        gConsole.Error(kShaderChannel, "The device refused a vertex shader of %u bytes", size);
-    }
-}
-
-void VertexShaderObject::ReleaseDeviceShader()
-{
-    gpu::SafeRelease(m_shader);
+    gpu::GpuVertexShader* shader = nullptr;
+    if (device.CreateVertexShader(code, size, &shader) == gpu::kOk)
+        return shader;
+    gConsole.Error(kShaderChannel, "The device refused a vertex shader of %u bytes", size);
+    return nullptr;
 }
 
 // Column-major constants: register i holds column i.

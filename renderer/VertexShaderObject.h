@@ -10,11 +10,6 @@
 #include "core/math/Matrix.h"
 #include "renderer/ShaderObject.h"
 
-namespace gpu
-{
-class GpuVertexShader;
-}
-
 // The vertex shader of one shader variant, with its known constants.
 class VertexShaderObject : public ShaderObject
 {
@@ -44,7 +39,7 @@ public:
         kKnownConstantCount
     };
 
-    VertexShaderObject() = default;
+    using ShaderObject::ShaderObject;
 
     // Forgets every known register.
     void ResetRegisters();
@@ -53,7 +48,10 @@ public:
     const Constant& GetConstant(KnownConstant which) const { return m_constants[which]; }
 
     // Render thread: the camera values are the renderer's current ones.
-    gpu::GpuVertexShader* GetDeviceShader() const { return m_shader; }
+    gpu::GpuVertexShader* GetDeviceShader() const
+    {
+        return static_cast<gpu::GpuVertexShader*>(ShaderObject::GetDeviceShader());
+    }
     // ModelViewProj = view-projection x model (model alone without `project`), ModelView, Model,
     // ViewProj and the inverse transposes.
     void SetModelMatrix(NorvexRenderer& renderer, const Matrix& model, bool project) const;
@@ -70,13 +68,11 @@ public:
     void ResetBoneMatrices(NorvexRenderer& renderer, uint32_t boneCount) const;
 
 protected:
-    void CreateDeviceShader(gpu::GpuDevice& device, const void* code, uint32_t size) override;
-    void ReleaseDeviceShader() override;
+    gpu::GpuShader* CreateDeviceShader(gpu::GpuDevice& device, const void* code, uint32_t size) override;
 
 private:
     void UploadMatrix(NorvexRenderer& renderer, KnownConstant which, const Matrix& matrix) const;
     void UploadVectors(NorvexRenderer& renderer, KnownConstant which, const Vector* vectors, uint32_t count) const;
 
     Constant m_constants[kKnownConstantCount];
-    gpu::GpuVertexShader* m_shader = nullptr;
 };

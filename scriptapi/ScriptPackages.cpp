@@ -3,6 +3,7 @@
 #include "engine/EngineTimer.h"
 #include "engine/Game.h"
 #include "engine/scripting/LuaWrapper.h"
+#include "renderer/ShaderManager.h"
 #include "scriptapi/ScriptApi.h"
 
 #include <lua.hpp>
@@ -106,4 +107,5 @@ void RegisterEngineScriptGlobals(LuaWrapper& wrapper)
     wrapper.RegisterGlobalObject(&gConsole, "GameConsole", "gConsole");
     wrapper.RegisterGlobalObject(&gGame, "Game", "gGame");
     wrapper.RegisterGlobalObject(&gEngineTimer, "EngineTimer", "gEngineTimer");
+    wrapper.RegisterGlobalObject(&gShaderManager, "ShaderManager", "gShaderManager");
 }

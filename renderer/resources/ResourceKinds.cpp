@@ -2,8 +2,6 @@
 #include "core/console/GameConsole.h"
 #include "renderer/resources/ResourceAnimation.h"
 #include "renderer/resources/ResourceFont.h"
-#include "renderer/resources/ResourceShader.h"
-#include "renderer/resources/ResourceTexture.h"
 
 namespace
 {
@@ -15,7 +13,5 @@ bool ReportNoLoader(const Resource& resource)
 }
 } // namespace
 
-bool ResourceTexture::DoLoad() { return ReportNoLoader(*this); }
-bool ResourceShader::DoLoad() { return ReportNoLoader(*this); }
 bool ResourceAnimation::DoLoad() { return ReportNoLoader(*this); }
 bool ResourceFont::DoLoad() { return ReportNoLoader(*this); }

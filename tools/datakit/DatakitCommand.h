@@ -29,3 +29,7 @@ int RunRecordWriteCommand(const std::vector<std::string>& arguments);
 
 // The data-root maker (DataRootCommand.cpp).
 int RunDataRootCommand(const std::vector<std::string>& arguments);
+
+// The render data subcommands (RenderDataCommands.cpp).
+int RunShadersCommand(const std::vector<std::string>& arguments);
+int RunTextureCommand(const std::vector<std::string>& arguments);

@@ -17,6 +17,8 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
         {"dataroot", "dataroot <out folder> [--containers] [--default-scene <name>] [--text <folder>/<path>=<text>]... "
                      "[--user-config <config.bin>]",
          &RunDataRootCommand},
+        {"shaders", "shaders <data root> [--source <folder with Shaders.Def and *.hlsl>]", &RunShadersCommand},
+        {"texture", "texture <out.texture> <width> <height> [--cube] [--levels N]", &RunTextureCommand},
     };
     return commands;
 }

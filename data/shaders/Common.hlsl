@@ -1,0 +1,48 @@
+// Constants that the renderer uploads by register number for every shader, and the transforms
+// that shader objects upload by name. Included by every family.
+#ifndef COMMON_HLSL
+#define COMMON_HLSL
+
+// Vertex registers set once per camera change.
+float4 FrameClocks : register(c247);     // first and second clock in seconds, 0, 0
+float4 DepthSoftness : register(c248);   // depth scale, 0, 1 / (softness distance x depth scale), 0
+
+// Pixel registers set once per camera change (from the inverse projection and the render size).
+float4 InverseProjectionTerms : register(c219); // (0,0), (1,1), (2,3), (3,3) of the inverse projection
+float4 ScreenToView : register(c223);           // 1/W, 1/H, 2a/W, -2b/H
+float4 PixelCenterToView : register(c218);      // 0.5/W, 0.5/H, (0.5/W - 1) a, (0.5/H + 1) b
+float4 FrustumCornerDirections[2] : register(c221);
+
+// Render-target textures bound by the renderer.
+sampler2D GlobalTexture : register(s8);
+sampler2D FrameTexture : register(s9);
+sampler2D DepthTexture : register(s10);
+sampler2D SceneColorTexture : register(s11);
+
+// Uploaded by name by the vertex shader objects.
+float4x4 ModelViewProjMatrix;
+float4x4 ModelViewMatrix;
+float4x4 ModelMatrix;
+float4x4 ViewProjMatrix;
+float4 ConstantColor;
+
+#ifdef SKINNING
+// Three registers per bone from register 0.
+float4x3 BoneMatrices[MAX_SHADER_SKINNING_BONES] : register(c0);
+float4 Skin(float4 position, float4 weights, float4 indices)
+{
+    float3 p = mul(position, BoneMatrices[indices.x]) * weights.x + mul(position, BoneMatrices[indices.y]) * weights.y;
+    return float4(p, 1);
+}
+#endif
+
+float4 ReadDepth(float2 uv)
+{
+#ifdef HARDWARE_DEPTH
+    return tex2D(DepthTexture, uv).xxxx;
+#else
+    return tex2D(DepthTexture, uv);
+#endif
+}
+
+#endif

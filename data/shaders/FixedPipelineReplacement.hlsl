@@ -1,0 +1,63 @@
+// Stands in for the fixed-function pipeline: coloured, textured, skinned and video quads.
+#include "Common.hlsl"
+
+sampler2D DiffuseTexture : register(s0);
+sampler2D VideoChromaTexture : register(s1);
+float4 FadeColor : register(c0);
+float4 SaturationWeights : register(c1);
+
+struct VertexOutput
+{
+    float4 position : POSITION;
+    float4 color : COLOR0;
+    float2 uv : TEXCOORD0;
+};
+
+VertexOutput vertex(float4 position : POSITION, float4 color : COLOR0, float2 uv : TEXCOORD0,
+                    float4 weights : BLENDWEIGHT, float4 indices : BLENDINDICES)
+{
+    VertexOutput o;
+#ifdef SKINNING
+    position = Skin(position, weights, indices);
+#endif
+    o.position = mul(position, ModelViewProjMatrix);
+#ifdef DENORMALIZATION
+    o.color = color * ConstantColor;
+#else
+    o.color = color;
+#endif
+    o.uv = uv;
+    return o;
+}
+
+float4 pixel(VertexOutput i) : COLOR0
+{
+    float4 color = i.color;
+#ifdef SCREEN_UV
+    float2 uv = i.position.xy * ScreenToView.xy;
+#else
+    float2 uv = i.uv;
+#endif
+#ifdef TEXTURE
+#ifdef ALPHA_ONLY_TEXTURE
+    color.a *= tex2D(DiffuseTexture, uv).a;
+#elif defined(SCREEN_BLUR)
+    color *= (tex2D(DiffuseTexture, uv) + tex2D(FrameTexture, uv)) * 0.5;
+#else
+    color *= tex2D(DiffuseTexture, uv);
+#endif
+#endif
+#ifdef VIDEO
+    color = tex2D(DiffuseTexture, uv) + tex2D(VideoChromaTexture, uv);
+#endif
+#ifdef SATURATION
+    color.rgb = dot(color.rgb, SaturationWeights.rgb).xxx;
+#endif
+#ifdef FADE
+    color *= FadeColor;
+#endif
+#ifdef CONVERT_TO_SRGB
+    color.rgb = pow(color.rgb, 1.0 / 2.2);
+#endif
+    return color;
+}

@@ -1,0 +1,250 @@
+// ctest-labels: thread
+// The shader manager over a kit-made data root: its tables after Init, pairs by name and option
+// words, a second Init and ReloadShaders keeping the manager usable, and depth option rewriting.
+#include "engine/scripting/LuaWrapper.h"
+#include "renderer/ShaderManager.h"
+#include "renderer/PixelShaderObject.h"
+#include "renderer/VertexShaderObject.h"
+#include "renderer/resources/ResourceShader.h"
+#include "renderer/resources/ResourceTexture.h"
+#include "support/ConsoleCapture.h"
+#include "support/RenderDataHarness.h"
+#include "tools/datakit/TextureFileWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace
+{
+const char* const kZeros = "00000000000000000000000000000000";
+
+class ShaderManagerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        DataRoot data;
+        TextureFileSpec spec;
+        spec.width = 4;
+        spec.height = 4;
+        spec.texel = [](uint32_t, uint32_t, uint32_t, uint32_t) { return 0xFFFFFFFFu; };
+        std::string white;
+        ASSERT_TRUE(BuildTextureFile(spec, white));
+        data.AddFile("textures", "System/White_4x4$cxy.texture", white);
+        data.AddFile("textures", "System/RefractionNoise.texture", white);
+        ASSERT_TRUE(m_harness.WriteAndMount(data));
+        ASSERT_TRUE(m_harness.Start());
+        m_hardwareDepth = m_harness.GetRenderer().HasDepthTextureSupport();
+    }
+    void TearDown() override { m_harness.Stop(); }
+
+    // The option text as the manager keys it on this device.
+    std::string DeviceOptions(const std::string& options) const
+    {
+        std::string text = options;
+        if (m_hardwareDepth)
+            text += " HARDWARE_DEPTH";
+        if (m_harness.GetRendererConst().HasRawzDepthTextureSupport())
+            text += " HARDWARE_DEPTH_RAWZ";
+        return text;
+    }
+
+    ConsoleCapture m_log;
+    RenderDataHarness m_harness;
+    bool m_hardwareDepth = false;
+};
+} // namespace
+
+TEST_F(ShaderManagerTest, InitFillsTheSystemLightAndShadowMapTables)
+{
+    ASSERT_TRUE(gShaderManager.Init(true));
+    EXPECT_TRUE(m_log.Contains("ShaderManager::Init"));
+    for (uint32_t slot = 0; slot < ShaderManager::kSystemShaderCount; ++slot)
+        EXPECT_EQ(gShaderManager.GetSystemShader(slot).IsValid(), slot != 2) << slot;
+    EXPECT_EQ(gShaderManager.GetSystemShader(2).m_vertexResource, nullptr);
+
+    const uint32_t filled[ShaderManager::kLightRows][12] = {
+        {0, 1, 8, 9}, {0, 1, 8, 9}, {0, 8}, {0, 1}, {0, 1, 2, 3, 6, 7, 8, 9, 10, 11, 14, 15}};
+    const uint32_t counts[ShaderManager::kLightRows] = {4, 4, 2, 2, 12};
+    for (uint32_t row = 0; row < ShaderManager::kLightRows; ++row)
+        for (uint32_t mask = 0; mask < ShaderManager::kLightMasks; ++mask)
+        {
+            bool expected = false;
+            for (uint32_t i = 0; i < counts[row]; ++i)
+                expected |= filled[row][i] == mask;
+            EXPECT_EQ(gShaderManager.GetLightShader(row, mask).IsValid(), expected) << row << " " << mask;
+        }
+    for (uint32_t mask = 0; mask < ShaderManager::kShadowMapMasks; ++mask)
+        EXPECT_TRUE(gShaderManager.GetShadowMapShader(mask).IsValid()) << mask;
+    // Slots 16 and 0 share their resources, each holding its own reference.
+    EXPECT_EQ(gShaderManager.GetShadowMapShader(16).m_vertexResource, gShaderManager.GetShadowMapShader(0).m_vertexResource);
+    // Sixteen slots per option text, and four texts differ only in the other stage's options.
+    EXPECT_EQ(gShaderManager.GetShadowMapShader(0).m_pixelResource->GetReferenceCount(), 64);
+
+    EXPECT_NE(gShaderManager.GetSystemTexture(0).texture, nullptr);
+    EXPECT_NE(gShaderManager.GetSystemTexture(2).texture, nullptr);
+    EXPECT_EQ(gShaderManager.GetSystemTexture(3).texture, nullptr) << "no such file in the root";
+    EXPECT_NE(gShaderManager.GetSystemTexture(3).resource, nullptr);
+
+    // Every shader object got its device shader on the render thread.
+    const ShaderPair& font = gShaderManager.GetSystemShader(16);
+    EXPECT_TRUE(RenderDataHarness::WaitUntil([&] {
+        m_harness.GetRenderer().SubmitCommands(true);
+        return font.m_vertexObject->GetDeviceShader() != nullptr && font.m_pixelObject->GetDeviceShader() != nullptr;
+    }));
+    EXPECT_EQ(font.m_pixelObject->GetDeviceShader()->GetStage(), gpu::ShaderStage::Pixel);
+    EXPECT_FALSE(m_log.Contains("HLSL error"));
+}
+
+TEST_F(ShaderManagerTest, SecondInitKeepsTheWorkingManager)
+{
+    ASSERT_TRUE(gShaderManager.Init(true));
+    const ShaderPair& font = gShaderManager.GetSystemShader(15);
+    Resource* vertex = font.m_vertexResource;
+    EXPECT_TRUE(gShaderManager.Init(true));
+    EXPECT_TRUE(gShaderManager.IsInitialised());
+    EXPECT_EQ(font.m_vertexResource, vertex);
+    EXPECT_TRUE(font.IsValid());
+    EXPECT_GT(gShaderManager.GetFamilyCount(), 0);
+    EXPECT_FALSE(m_log.Contains("ShaderManager closing..."));
+}
+
+TEST_F(ShaderManagerTest, GetShaderGivesTheVariantPairByNameAndOptionWords)
+{
+    ASSERT_TRUE(gShaderManager.Init(true));
+    Resource* vertex = nullptr;
+    Resource* pixel = nullptr;
+    // Found without case; OUTLINES touches only the pixel shader; HARDWARE_DEPTH is no Font option.
+    ASSERT_TRUE(gShaderManager.GetShader("font", "OUTLINES", &vertex, &pixel, 1, true, 0));
+    EXPECT_EQ(std::string(vertex->GetName()), std::string("Font/") + kZeros + ".vs_3_0");
+    EXPECT_EQ(std::string(pixel->GetName()), std::string("Font/1") + (kZeros + 1) + ".ps_3_0");
+    EXPECT_TRUE(vertex->IsLoaded());
+    EXPECT_TRUE(pixel->IsLoaded());
+    EXPECT_NE(static_cast<ResourceShader*>(vertex)->GetVertexShader(), nullptr);
+    EXPECT_EQ(static_cast<ResourceShader*>(vertex)->GetPixelShader(), nullptr);
+    vertex->Release();
+    pixel->Release();
+
+    // Unknown family: false, the outputs untouched.
+    Resource* untouched = reinterpret_cast<Resource*>(uintptr_t(16));
+    Resource* untouchedPixel = untouched;
+    EXPECT_FALSE(gShaderManager.GetShader("NoSuchFamily", "A B", &untouched, &untouchedPixel, 1, false, 0));
+    EXPECT_EQ(untouched, reinterpret_cast<Resource*>(uintptr_t(16)));
+    EXPECT_TRUE(m_log.Contains("Cannot load shader NoSuchFamily with options " + DeviceOptions("A B"), CONSOLE_ERROR));
+
+    // The option names of a resource name, per stage.
+    Dynarray<ShaderOptionName> names;
+    Resource* lightVertex = nullptr;
+    Resource* lightPixel = nullptr;
+    ASSERT_TRUE(gShaderManager.GetShader("Light", "SPOT MASK", &lightVertex, &lightPixel, 1, true, 0));
+    ASSERT_TRUE(gShaderManager.GetVariantOptionNames(lightPixel->GetName(), names, true));
+    ASSERT_EQ(names.Count(), 2);
+    EXPECT_STREQ(names[0].text, "MASK");
+    EXPECT_STREQ(names[1].text, "SPOT");
+    ASSERT_TRUE(gShaderManager.GetVariantOptionNames(lightVertex->GetName(), names, false));
+    EXPECT_EQ(names.Count(), 0);
+    EXPECT_FALSE(gShaderManager.GetVariantOptionNames("Unknown/00.ps_3_0", names, false));
+    lightVertex->Release();
+    lightPixel->Release();
+}
+
+TEST_F(ShaderManagerTest, GetShaderFailsWhenTheResourcesCannotBeHad)
+{
+    ASSERT_TRUE(gShaderManager.Init(true));
+    // The plain iPhoneUI variant is not loaded yet; its source now lacks the pixel entry point.
+    std::ofstream(m_harness.Path("common/Shaders/iPhoneUI.hlsl"))
+        << "float4 vertex(float4 p : POSITION) : POSITION { return p; }\n";
+    Resource* vertex = nullptr;
+    Resource* pixel = nullptr;
+    EXPECT_FALSE(gShaderManager.GetShader("iPhoneUI", nullptr, &vertex, &pixel, 1, true, 0));
+    EXPECT_EQ(vertex, nullptr);
+    EXPECT_EQ(pixel, nullptr);
+    EXPECT_TRUE(m_log.Contains("Resource loading failed (iPhoneUI/", CONSOLE_ERROR));
+
+    // Without a resource manager there are no resources to hand out.
+    gShaderManager.Close();
+    m_harness.GetManager().Close();
+    ASSERT_TRUE(gShaderManager.LoadDefinitions());
+    EXPECT_FALSE(gShaderManager.GetShader("Font", nullptr, &vertex, &pixel, 1, false, 0));
+    EXPECT_EQ(vertex, nullptr);
+    EXPECT_EQ(pixel, nullptr);
+}
+
+TEST_F(ShaderManagerTest, ReloadShadersKeepsTheFamiliesAndRecompilesWhatChanged)
+{
+    ASSERT_TRUE(gShaderManager.Init(true));
+    const uint64_t stamp = gShaderManager.GetDefinitionStamp();
+    const int32_t families = gShaderManager.GetFamilyCount();
+    m_harness.Touch("common/Shaders/Font.hlsl");
+    m_log.Clear();
+    gShaderManager.ReloadShaders();
+    EXPECT_TRUE(m_log.Contains("Reloading shaders - begin"));
+    EXPECT_TRUE(m_log.Contains("Reloading shaders - end"));
+    EXPECT_EQ(gShaderManager.GetFamilyCount(), families);
+    EXPECT_EQ(gShaderManager.GetDefinitionStamp(), stamp);
+    EXPECT_TRUE(m_log.Contains("Compiling shader Common/Shaders/Font.hlsl"));
+    EXPECT_FALSE(m_log.Contains("Compiling shader Common/Shaders/Upscale.hlsl"));
+    EXPECT_FALSE(m_log.Contains("definition file has changed"));
+
+    Resource* vertex = nullptr;
+    Resource* pixel = nullptr;
+    ASSERT_TRUE(gShaderManager.GetShader("Upscale", nullptr, &vertex, &pixel, 1, true, 0));
+    EXPECT_TRUE(pixel->IsLoaded());
+    vertex->Release();
+    pixel->Release();
+    EXPECT_TRUE(gShaderManager.GetSystemShader(15).IsValid());
+}
+
+TEST_F(ShaderManagerTest, ScriptsReloadThroughTheGlobal)
+{
+    ASSERT_TRUE(gShaderManager.Init(true));
+    ASSERT_TRUE(gLua.Init());
+    EXPECT_TRUE(gLua.LoadAndCall("gShaderManager:ReloadShaders()", 0));
+    gLua.Close();
+    EXPECT_TRUE(m_log.Contains("Reloading shaders - end"));
+    Resource* vertex = nullptr;
+    Resource* pixel = nullptr;
+    ASSERT_TRUE(gShaderManager.GetShader("Font", nullptr, &vertex, &pixel, 1, false, 0));
+    vertex->Release();
+    pixel->Release();
+}
+
+TEST_F(ShaderManagerTest, TextDefinitionsInitAndReloadAlike)
+{
+    ASSERT_TRUE(gShaderManager.Init(false));
+    const uint64_t stamp = gShaderManager.GetDefinitionStamp();
+    gShaderManager.ReloadShaders();
+    EXPECT_EQ(gShaderManager.GetDefinitionStamp(), stamp);
+    // Without its file the text form fails and leaves the manager closed.
+    gShaderManager.Close();
+    std::filesystem::remove(m_harness.Path("common/Shaders/Shaders.Def"));
+    EXPECT_FALSE(gShaderManager.Init(false));
+    EXPECT_TRUE(m_log.Contains("Unable to load shader definition file", CONSOLE_ERROR));
+    EXPECT_FALSE(gShaderManager.IsInitialised());
+    EXPECT_EQ(gShaderManager.GetFamilyCount(), 0);
+}
+
+TEST_F(ShaderManagerTest, DepthOptionBitsFollowTheDevice)
+{
+    ASSERT_TRUE(gShaderManager.Init(true));
+    // Light's options sorted: HARDWARE_DEPTH is 0, HARDWARE_DEPTH_RAWZ 1, both pixel only.
+    char pixel[128];
+    std::snprintf(pixel, sizeof(pixel), "Light/%s.ps_3_0", kZeros);
+    gShaderManager.AdjustDepthOptionBits(pixel);
+    const bool rawz = m_harness.GetRendererConst().HasRawzDepthTextureSupport();
+    const char expected = char('0' + (m_hardwareDepth ? 1 : 0) + (rawz ? 2 : 0));
+    EXPECT_EQ(pixel[6], expected);
+    char vertex[128];
+    std::snprintf(vertex, sizeof(vertex), "Light/F%s.vs_3_0", kZeros + 1);
+    gShaderManager.AdjustDepthOptionBits(vertex);
+    EXPECT_EQ(vertex[6], 'F') << "not vertex options";
+    char unknown[] = "Nothing/FFFFFFFF000000000000000000000000.ps_3_0";
+    gShaderManager.AdjustDepthOptionBits(unknown);
+    EXPECT_STREQ(unknown, "Nothing/FFFFFFFF000000000000000000000000.ps_3_0");
+    char noSlash[] = "Light.ps_3_0";
+    gShaderManager.AdjustDepthOptionBits(noSlash);
+    EXPECT_STREQ(noSlash, "Light.ps_3_0");
+}

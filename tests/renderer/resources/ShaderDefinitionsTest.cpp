@@ -1,0 +1,230 @@
+// Shader definitions in both forms, and the variant names and option lists of shader families.
+#include "renderer/ShaderOptionWords.h"
+#include "renderer/resources/ShaderDefinitions.h"
+#include "support/ConsoleCapture.h"
+#include "tools/datakit/ShaderDataWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace
+{
+const char* const kZeros = "00000000000000000000000000000000";
+
+std::string Names(const Dynarray<ShaderOptionName>& names)
+{
+    std::string out;
+    for (const ShaderOptionName& name : names)
+        out += std::string(out.empty() ? "" : " ") + name.text;
+    return out;
+}
+
+// Options sort as A_PIXEL, B, C, D, E_ON, ...: bit 0 is A_PIXEL.
+const char* const kText = R"(# test families
+Family Fx
+    Deferred = 1
+    Option E_ON
+    End
+    Option D
+        EnforcedOptionNames = E_ON
+    End
+    Option C
+        DisabledOptionNames = B, E_ON
+    End
+    Option B
+    End
+    Option A_PIXEL
+        AffectsVertexShader = 0
+        Parameter Tint
+            Type = color
+            Register = AlphaRef
+            Shader = pixel
+            Subregister = z
+            SRGB = 0
+        End
+    End
+    Option HARDWARE_DEPTH
+    End
+    Parameter Base
+        Register = 12
+        Type = texture
+    End
+End
+Family Another
+End
+)";
+} // namespace
+
+TEST(ShaderDefinitions, TextFormBuildsSortedFamiliesAndOptions)
+{
+    ShaderDefinitions definitions;
+    ASSERT_TRUE(definitions.ReadText(kText, std::strlen(kText), "test.Def"));
+    ASSERT_EQ(definitions.Count(), 2);
+    EXPECT_STREQ(definitions.Get(0)->GetName(), "Another");
+    ShaderFamily* family = definitions.Find("fX");
+    ASSERT_NE(family, nullptr);
+    EXPECT_TRUE(family->m_deferred);
+    EXPECT_EQ(family->FindOption("a_pixel"), 0);
+    EXPECT_EQ(family->FindOption("HARDWARE_DEPTH"), 5);
+    EXPECT_EQ(family->FindOption("missing"), -1);
+    bool vertex = true;
+    bool pixel = false;
+    EXPECT_EQ(family->GetOptionStages("A_PIXEL", &vertex, &pixel), 0);
+    EXPECT_FALSE(vertex);
+    EXPECT_TRUE(pixel);
+    const ShaderParameterDefinition& tint = family->m_options[0].m_parameters[0];
+    EXPECT_EQ(tint.m_paramType, uint32_t(ShaderParameterDefinition::PARAM_COLOR));
+    EXPECT_EQ(tint.m_register, -2);
+    EXPECT_EQ(tint.m_flags, 1u | 4u | 8u);
+    EXPECT_EQ(family->m_parameters[0].m_register, 12);
+    EXPECT_EQ(definitions.GetStamp(), ShaderDefinitions::HashText(kText, std::strlen(kText)));
+}
+
+TEST(ShaderDefinitions, BadTextIsRefusedWithItsLineAndKeepsTheLoadedList)
+{
+    ShaderDefinitions definitions;
+    ASSERT_TRUE(definitions.ReadText(kText, std::strlen(kText), "test.Def"));
+    ConsoleCapture log;
+    const char* const unknown = "Family X\n  Colour = 3\nEnd\n";
+    EXPECT_FALSE(definitions.ReadText(unknown, std::strlen(unknown), "bad.Def"));
+    EXPECT_TRUE(log.Contains("bad.Def(2)"));
+    const char* const open = "Family X\n Option Y\n";
+    EXPECT_FALSE(definitions.ReadText(open, std::strlen(open), "open.Def"));
+    const char* const nested = "Family X\n Family Y\n End\nEnd\n";
+    EXPECT_FALSE(definitions.ReadText(nested, std::strlen(nested), "nested.Def"));
+    const char* const twice = "Family X\nEnd\nFamily x\nEnd\n";
+    EXPECT_FALSE(definitions.ReadText(twice, std::strlen(twice), "twice.Def"));
+    EXPECT_EQ(definitions.Count(), 2);
+}
+
+TEST(ShaderDefinitions, VariantMasksFollowSelectionDisablingAndEnforcing)
+{
+    ShaderDefinitions definitions;
+    ASSERT_TRUE(definitions.ReadText(kText, std::strlen(kText), "test.Def"));
+    ShaderFamily& family = *definitions.Find("Fx");
+
+    const ShaderVariant& none = family.GetVariant("NOT_AN_OPTION");
+    EXPECT_EQ(std::string(none.vertexName), std::string("Fx/") + kZeros + ".vs_3_0");
+    EXPECT_EQ(std::string(none.pixelName), std::string("Fx/") + kZeros + ".ps_3_0");
+
+    // Option 4 (E_ON) is the second digit: least significant nibble first.
+    const ShaderVariant eOn = family.GetVariant("E_ON");
+    EXPECT_EQ(std::string(eOn.vertexName).substr(0, 6), "Fx/010");
+    // A pixel-only option leaves the vertex name alone.
+    const ShaderVariant pixelOnly = family.GetVariant("A_PIXEL");
+    EXPECT_EQ(std::string(pixelOnly.vertexName), std::string(none.vertexName));
+    EXPECT_EQ(std::string(pixelOnly.pixelName).substr(0, 5), "Fx/10");
+    // C disables B and E_ON; D enforces E_ON, which wins over the disabling.
+    const ShaderVariant disabled = family.GetVariant("B C");
+    EXPECT_EQ(std::string(disabled.vertexName).substr(0, 5), "Fx/40");
+    const ShaderVariant enforced = family.GetVariant("B,C\tD");
+    EXPECT_EQ(std::string(enforced.vertexName).substr(0, 5), "Fx/C1");
+
+    const int32_t cached = family.GetVariantCount();
+    EXPECT_EQ(&family.GetVariant("E_ON"), &family.GetVariant("E_ON"));
+    EXPECT_EQ(family.GetVariantCount(), cached);
+    // Another spelling is another entry with the same names.
+    const ShaderVariant respelled = family.GetVariant("D B C");
+    EXPECT_EQ(family.GetVariantCount(), cached + 1);
+    EXPECT_STREQ(respelled.vertexName, enforced.vertexName);
+    EXPECT_EQ(family.GetVariant(nullptr).options[0], 0);
+}
+
+TEST(ShaderDefinitions, OptionNamesComeBackPerStageAndWithoutDeviceOptions)
+{
+    ShaderDefinitions definitions;
+    ASSERT_TRUE(definitions.ReadText(kText, std::strlen(kText), "test.Def"));
+    ShaderFamily& family = *definitions.Find("Fx");
+    const ShaderVariant variant = family.GetVariant("A_PIXEL B HARDWARE_DEPTH");
+    Dynarray<ShaderOptionName> names;
+    const char* vertexRest = std::strchr(variant.vertexName, '/') + 1;
+    const char* pixelRest = std::strchr(variant.pixelName, '/') + 1;
+    ASSERT_TRUE(family.ListOptionNames(vertexRest, names, false));
+    EXPECT_EQ(Names(names), "B HARDWARE_DEPTH");
+    ASSERT_TRUE(family.ListOptionNames(pixelRest, names, true));
+    EXPECT_EQ(Names(names), "A_PIXEL B");
+    EXPECT_FALSE(family.ListOptionNames("0000000G000000000000000000000000.vs_3_0", names, false));
+    EXPECT_FALSE(family.ListOptionNames("00", names, false));
+}
+
+TEST(ShaderDefinitions, BinaryFormReadsHandWrittenBytesAndRefusesDamage)
+{
+    // One family "Fx" (Deferred) with one option "A" that affects only the pixel shader.
+    const uint8_t family[] = {
+        1, 'F', 'x', 0,       // Name
+        1, 0,                 // Deferred, SolidNonDeferred
+        1, 0, 0, 0,           // one option
+        1, 'A', 0, 0, 0,      // Name, DisabledOptionNames, EnforcedOptionNames
+        0, 1, 0, 0,           // AffectsVertexShader, AffectsPixelShader, System, Default
+        0, 0, 0, 0,           // option parameters
+        0, 0, 0, 0,           // family parameters
+    };
+    std::string file = {'\xC0', '\x5B', '\xEA', '\x23', 1, 2, 3, 4, 5, 6, 7, 8, 1, 0, 0, 0};
+    file += char(sizeof(family));
+    file += std::string(3, '\0');
+    file.append(reinterpret_cast<const char*>(family), sizeof(family));
+
+    ShaderDefinitions definitions;
+    ASSERT_TRUE(definitions.ReadBinary(reinterpret_cast<const uint8_t*>(file.data()), file.size()));
+    EXPECT_EQ(definitions.GetStamp(), 0x0807060504030201ull);
+    ShaderFamily* fx = definitions.Find("FX");
+    ASSERT_NE(fx, nullptr);
+    EXPECT_TRUE(fx->m_deferred);
+    EXPECT_STREQ(fx->GetVariant("A").vertexName, (std::string("Fx/") + kZeros + ".vs_3_0").c_str());
+    EXPECT_EQ(std::string(fx->GetVariant("A").pixelName).substr(0, 4), "Fx/1");
+    // The kit writes the same bytes back.
+    EXPECT_EQ(WriteShaderDefBin(definitions), file);
+
+    ConsoleCapture log;
+    for (size_t cut = 0; cut < file.size(); ++cut)
+        EXPECT_FALSE(definitions.ReadBinary(reinterpret_cast<const uint8_t*>(file.data()), cut)) << cut;
+    std::string wrongMagic = file;
+    wrongMagic[0] = 0;
+    EXPECT_FALSE(definitions.ReadBinary(reinterpret_cast<const uint8_t*>(wrongMagic.data()), wrongMagic.size()));
+    EXPECT_TRUE(log.Contains("Shaders.DefBin magic mismatch", CONSOLE_ERROR));
+    std::string manyFamilies = file;
+    manyFamilies[12] = '\x7F';
+    EXPECT_FALSE(definitions.ReadBinary(reinterpret_cast<const uint8_t*>(manyFamilies.data()), manyFamilies.size()));
+    // Failed reads keep what was loaded.
+    EXPECT_NE(definitions.Find("Fx"), nullptr);
+}
+
+TEST(ShaderDefinitions, KitBuildsTheProjectDefinitionsWithTheTextStamp)
+{
+    std::map<std::string, std::string> files;
+    ASSERT_TRUE(CollectShaderData(nullptr, files));
+    ASSERT_TRUE(files.count("Shaders/Shaders.DefBin"));
+    ASSERT_TRUE(files.count("Shaders/Common.hlsl"));
+    const std::string& binary = files["Shaders/Shaders.DefBin"];
+    const std::string& text = files["Shaders/Shaders.Def"];
+    ShaderDefinitions fromBinary;
+    ShaderDefinitions fromText;
+    ASSERT_TRUE(fromBinary.ReadBinary(reinterpret_cast<const uint8_t*>(binary.data()), binary.size()));
+    ASSERT_TRUE(fromText.ReadText(text.data(), text.size(), "Shaders.Def"));
+    EXPECT_EQ(fromBinary.GetStamp(), fromText.GetStamp());
+    ASSERT_EQ(fromBinary.Count(), fromText.Count());
+    for (const char* name : {"FixedPipelineReplacement", "Upscale", "iPhoneFakeShadow", "iPhoneLightmapComposition",
+                             "Font", "iPhoneUI", "Light", "LightCubeGeneration", "LightFinalComponents",
+                             "MeshShadowMap"})
+    {
+        EXPECT_NE(fromBinary.Find(name), nullptr) << name;
+        EXPECT_TRUE(files.count(std::string("Shaders/") + name + ".hlsl")) << name;
+    }
+}
+
+TEST(ShaderOptionWords, RemovesOnlyWholeWords)
+{
+    char text[] = "USE_SHADOWMAP SHADOWMAP_FILTERING SHADOWMAP FOG";
+    EXPECT_TRUE(RemoveOptionWord(text, "SHADOWMAP"));
+    EXPECT_STREQ(text, "USE_SHADOWMAP SHADOWMAP_FILTERING           FOG");
+    EXPECT_FALSE(RemoveOptionWord(text, "SHADOWMAP"));
+    char last[] = "A FOG";
+    EXPECT_TRUE(RemoveOptionWord(last, "FOG"));
+    EXPECT_STREQ(last, "A    ");
+    char prefix[] = "FOGGY FOG";
+    EXPECT_TRUE(RemoveOptionWord(prefix, "FOG"));
+    EXPECT_STREQ(prefix, "FOGGY    ");
+    EXPECT_FALSE(RemoveOptionWord(prefix, ""));
+}

@@ -1,0 +1,251 @@
+// ctest-labels: thread
+// Texture resources from a kit-made data root, loaded on the resource thread into device textures
+// of the graphics stand-in, with patch overlays and cube maps; damaged files fail cleanly.
+#include "platform/gpu/GpuTexture.h"
+#include "renderer/jobs/TextureHolder.h"
+#include "renderer/resources/ResourceTexture.h"
+#include "renderer/resources/TextureFile.h"
+#include "support/ConsoleCapture.h"
+#include "support/RenderDataHarness.h"
+#include "tools/datakit/TextureFileWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace
+{
+uint32_t Pattern(uint32_t face, uint32_t level, uint32_t x, uint32_t y)
+{
+    return 0xFF000000u | (face * 40 + 10) << 16 | (level * 50 + 20) << 8 | (x * 16 + y);
+}
+
+std::string Texture(uint32_t width, uint32_t height, bool cube, uint32_t levels)
+{
+    TextureFileSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.cube = cube;
+    spec.levels = levels;
+    spec.texel = Pattern;
+    std::string bytes;
+    EXPECT_TRUE(BuildTextureFile(spec, bytes));
+    return bytes;
+}
+
+class TextureResourceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        DataRoot data;
+        data.AddFile("textures", "ui/plain.texture", Texture(4, 2, false, 3));
+        data.AddFile("textures", "sky/box.texture", Texture(4, 4, true, 2));
+        data.AddFile("textures", "ui/patched.texture", Texture(2, 2, false, 1));
+        // Overwrites texel (1, 0) of the only level and runs past the image's end.
+        std::string overwrite = "\x01\x02\x03\x04";
+        std::string beyond(20, '\x77');
+        data.AddFile("textures", "ui/patched.tga.07.patch",
+                     BuildTexturePatch({{TextureFileHeader::kSize + 4, overwrite}, {2, beyond}, {0, "\x55"}}));
+        data.AddFile("scenes", "lightmaps/lm.texture", Texture(2, 2, false, 2));
+        data.AddFile("textures", "noext", Texture(1, 1, false, 1));
+        ASSERT_TRUE(m_harness.WriteAndMount(data));
+        ASSERT_TRUE(m_harness.Start());
+    }
+    void TearDown() override { m_harness.Stop(); }
+
+    // Loads on the resource thread and waits.
+    ResourceTexture* Load(const char* name, uint32_t flags = 0)
+    {
+        Resource* resource = m_harness.GetManager().GetResource(RESOURCE_TYPE_TEXTURE, name, 0, true, flags);
+        EXPECT_NE(resource, nullptr);
+        resource->Load(true);
+        m_loaded.push_back(resource);
+        return static_cast<ResourceTexture*>(resource);
+    }
+    void WriteTexture(const std::string& relative, const std::string& bytes)
+    {
+        const std::filesystem::path path = m_harness.Path("textures/" + relative);
+        std::filesystem::create_directories(path.parent_path());
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), std::streamsize(bytes.size()));
+    }
+    static gpu::GpuBaseTexture* DeviceTexture(const ResourceTexture* texture)
+    {
+        return texture->GetTextureHolder() != nullptr ? texture->GetTextureHolder()->GetTexture() : nullptr;
+    }
+    // Reads a texel once the render thread is idle.
+    uint32_t Texel(gpu::GpuBaseTexture* texture, bool cube, uint32_t face, uint32_t level, uint32_t x, uint32_t y)
+    {
+        m_harness.GetRenderer().SubmitCommands(true);
+        gpu::GpuSurface* surface = nullptr;
+        const gpu::Result got = cube ? static_cast<gpu::GpuCubeTexture*>(texture)->GetCubeMapSurface(face, level, &surface)
+                                     : static_cast<gpu::GpuTexture*>(texture)->GetSurfaceLevel(level, &surface);
+        if (got != gpu::kOk)
+            return 0;
+        const uint32_t texel = surface->ReadPixelArgb(x, y);
+        surface->Release();
+        return texel;
+    }
+    void ReleaseAll()
+    {
+        for (Resource* resource : m_loaded)
+            resource->Release();
+        m_loaded.clear();
+    }
+
+    ConsoleCapture m_log;
+    RenderDataHarness m_harness;
+    std::vector<Resource*> m_loaded;
+};
+} // namespace
+
+TEST_F(TextureResourceTest, EveryLevelReadsBackFromTheDevice)
+{
+    ResourceTexture* texture = Load("ui/plain.tga");
+    ASSERT_TRUE(texture->IsLoaded());
+    gpu::GpuBaseTexture* device = DeviceTexture(texture);
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(device->GetLevelCount(), 3u);
+    EXPECT_EQ(texture->GetSize(), TextureFileHeader::kSize + (8 + 2 + 1) * 4);
+    EXPECT_EQ(Texel(device, false, 0, 0, 3, 1), Pattern(0, 0, 3, 1));
+    EXPECT_EQ(Texel(device, false, 0, 1, 1, 0), Pattern(0, 1, 1, 0));
+    EXPECT_EQ(Texel(device, false, 0, 2, 0, 0), Pattern(0, 2, 0, 0));
+    EXPECT_TRUE(m_log.Contains("Texture size: 4x2, skipped mipmaps: 0 out of 3 (res mode: 4), Format:21"));
+    ReleaseAll();
+}
+
+TEST_F(TextureResourceTest, CubeMapFacesAndLevelsLandInTheirPlaces)
+{
+    ResourceTexture* texture = Load("sky/box.dds");
+    ASSERT_TRUE(texture->IsLoaded());
+    gpu::GpuBaseTexture* device = DeviceTexture(texture);
+    ASSERT_NE(device, nullptr);
+    for (uint32_t face = 0; face < 6; ++face)
+    {
+        EXPECT_EQ(Texel(device, true, face, 0, 3, 2), Pattern(face, 0, 3, 2)) << face;
+        EXPECT_EQ(Texel(device, true, face, 1, 1, 1), Pattern(face, 1, 1, 1)) << face;
+    }
+    // The cube's width stands for its height.
+    EXPECT_TRUE(m_log.Contains("Texture size: 4x4, skipped mipmaps: 0 out of 2"));
+    ReleaseAll();
+}
+
+TEST_F(TextureResourceTest, PatchOverlaysTheImageAndStopsAtItsEnd)
+{
+    ResourceTexture* texture = Load("ui/patched.tga|07.patch");
+    ASSERT_TRUE(texture->IsLoaded());
+    gpu::GpuBaseTexture* device = DeviceTexture(texture);
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(Texel(device, false, 0, 0, 0, 0), Pattern(0, 0, 0, 0));
+    EXPECT_EQ(Texel(device, false, 0, 0, 1, 0), 0x04030201u);
+    EXPECT_EQ(Texel(device, false, 0, 0, 1, 1), 0x77777777u);
+    // A name whose patch file is missing loads the plain texture.
+    ResourceTexture* unpatched = Load("ui/patched.tga|08.patch");
+    ASSERT_TRUE(unpatched->IsLoaded());
+    EXPECT_EQ(Texel(DeviceTexture(unpatched), false, 0, 0, 1, 0), Pattern(0, 0, 1, 0));
+    ReleaseAll();
+}
+
+TEST_F(TextureResourceTest, SceneTexturesComeFromScenesAndNamesWithoutDotKeepNoExtension)
+{
+    EXPECT_TRUE(Load("lightmaps/lm.png", RESOURCE_FLAG_SCENE_TEXTURE)->IsLoaded());
+    EXPECT_FALSE(Load("lightmaps/lm.jpg")->IsLoaded());
+    EXPECT_TRUE(m_log.Contains("Unable to open texture file lightmaps/lm.texture", CONSOLE_ERROR));
+    EXPECT_TRUE(Load("noext")->IsLoaded());
+    ReleaseAll();
+}
+
+TEST_F(TextureResourceTest, RefreshRefillsTheSameHolderAndUnloadEmptiesIt)
+{
+    ResourceTexture* texture = Load("ui/plain.tga");
+    ASSERT_TRUE(texture->IsLoaded());
+    TextureHolder* holder = texture->GetTextureHolder();
+    texture->Refresh();
+    EXPECT_EQ(texture->GetTextureHolder(), holder);
+    ASSERT_NE(holder->GetTexture(), nullptr);
+    EXPECT_EQ(Texel(holder->GetTexture(), false, 0, 0, 2, 1), Pattern(0, 0, 2, 1));
+    texture->UnloadData();
+    EXPECT_TRUE(RenderDataHarness::WaitUntil([&] {
+        m_harness.GetRenderer().SubmitCommands(true);
+        return holder->GetTexture() == nullptr;
+    }));
+    EXPECT_EQ(texture->GetTextureHolder(), holder);
+    ReleaseAll();
+}
+
+TEST_F(TextureResourceTest, DamagedFilesFailWithTheirReason)
+{
+    const std::string good = Texture(4, 2, false, 3);
+    // A header alone is no texture, without a message.
+    WriteTexture("bad/header.texture", good.substr(0, TextureFileHeader::kSize));
+    EXPECT_FALSE(Load("bad/header.tga")->IsLoaded());
+    EXPECT_FALSE(m_log.Contains("Texture bad/header.texture"));
+    // Short by one byte.
+    WriteTexture("bad/short.texture", good.substr(0, good.size() - 1));
+    EXPECT_FALSE(Load("bad/short.tga")->IsLoaded());
+    EXPECT_TRUE(m_log.Contains("Texture bad/short.texture: levels need 188 bytes but the file holds 187", CONSOLE_ERROR));
+    // A mip count the table cannot hold.
+    std::string levels = good;
+    levels[12] = 17;
+    WriteTexture("bad/levels.texture", levels);
+    EXPECT_FALSE(Load("bad/levels.tga")->IsLoaded());
+    EXPECT_TRUE(m_log.Contains("bad/levels.texture: 17 mip levels", CONSOLE_ERROR));
+    // A level whose size disagrees with its format.
+    std::string size = good;
+    size[16 + 4] = 3;
+    WriteTexture("bad/size.texture", size);
+    EXPECT_FALSE(Load("bad/size.tga")->IsLoaded());
+    EXPECT_TRUE(m_log.Contains("bad/size.texture: level 0 is 1x1 with 3 bytes, expected 1x1 with 4", CONSOLE_ERROR));
+    // An unknown pixel format.
+    std::string format = good;
+    format[8] = 99;
+    WriteTexture("bad/format.texture", format);
+    EXPECT_FALSE(Load("bad/format.tga")->IsLoaded());
+    EXPECT_TRUE(m_log.Contains("unsupported pixel format 99", CONSOLE_ERROR));
+    for (Resource* resource : m_loaded)
+    {
+        EXPECT_EQ(resource->GetSize(), 0u);
+        EXPECT_EQ(static_cast<ResourceTexture*>(resource)->GetTextureHolder(), nullptr);
+    }
+    EXPECT_TRUE(m_log.Contains("Resource loading failed (bad/size.tga)", CONSOLE_ERROR));
+    ReleaseAll();
+}
+
+TEST_F(TextureResourceTest, HandWrittenSmallestFileLoads)
+{
+    // 1x1 L8, one level of one byte: 145 bytes in all.
+    std::string file(TextureFileHeader::kSize + 1, '\0');
+    file[0] = 1;
+    file[4] = 1;
+    file[8] = 50;
+    file[12] = 1;
+    file[16] = 1;
+    file[18] = 1;
+    file[20] = 1;
+    file[TextureFileHeader::kSize] = '\x80';
+    WriteTexture("tiny.texture", file);
+    ResourceTexture* texture = Load("tiny.bmp");
+    ASSERT_TRUE(texture->IsLoaded());
+    EXPECT_EQ(Texel(DeviceTexture(texture), false, 0, 0, 0, 0), 0xFF808080u);
+    ReleaseAll();
+}
+
+TEST(TextureFileNames, PathsAndPatchNames)
+{
+    char path[260];
+    BuildTextureFilePath(path, sizeof(path), "ui/button.tga");
+    EXPECT_STREQ(path, "ui/button.texture");
+    BuildTextureFilePath(path, sizeof(path), "foo.tga|07.patch");
+    EXPECT_STREQ(path, "foo.texture");
+    BuildTextureFilePath(path, sizeof(path), "plain");
+    EXPECT_STREQ(path, "plain");
+    EXPECT_TRUE(BuildTexturePatchPath(path, sizeof(path), "foo.tga|07.patch"));
+    EXPECT_STREQ(path, "foo.tga.07.patch");
+    EXPECT_FALSE(BuildTexturePatchPath(path, sizeof(path), "foo.tga|7.patch"));
+    EXPECT_FALSE(BuildTexturePatchPath(path, sizeof(path), "foo.tga|07.patchy"));
+    EXPECT_FALSE(BuildTexturePatchPath(path, sizeof(path), "foo.tga"));
+    EXPECT_STREQ(path, "");
+}

@@ -105,7 +105,7 @@ TEST(ShaderDefinitions, VariantMasksFollowSelectionDisablingAndEnforcing)
     ASSERT_TRUE(definitions.ReadText(kText, std::strlen(kText), "test.Def"));
     ShaderFamily& family = *definitions.Find("Fx");
 
-    const ShaderVariant& none = family.GetVariant("NOT_AN_OPTION");
+    const ShaderVariant none = family.GetVariant("NOT_AN_OPTION");
     EXPECT_EQ(std::string(none.vertexName), std::string("Fx/") + kZeros + ".vs_3_0");
     EXPECT_EQ(std::string(none.pixelName), std::string("Fx/") + kZeros + ".ps_3_0");
 

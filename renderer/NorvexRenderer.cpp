@@ -76,6 +76,7 @@ void NorvexRenderer::Close()
     Stop();
     if (m_device || m_factory)
         CloseDX();
+    m_presenter.Stop();
 }
 
 void NorvexRenderer::EndBatch(uint32_t endMarker)

@@ -23,7 +23,9 @@
 #include "renderer/DeviceParams.h"
 #include "renderer/DisplayModeList.h"
 #include "renderer/FrameClock.h"
+#include "renderer/NorvexRendererPresenterThread.h"
 #include "renderer/RenderCommandWriter.h"
+#include "renderer/RenderStateCache.h"
 #include "renderer/SceneCellGrid.h"
 #include "renderer/jobs/RendererJobQueue.h"
 
@@ -37,9 +39,13 @@ class GameDelegate;
 class MeshTemplateRenderingData;
 class NorvexRendererObject;
 class ParticleSystemContext;
+class PixelShaderObject;
+class RenderTarget;
 class RendererLightWrapper;
 class ResourceFont;
+class TextureHolder;
 class UIScreen;
+class VertexShaderObject;
 
 // The renderer object and its render thread.
 class NorvexRenderer : public BaseThread
@@ -196,6 +202,62 @@ public:
     // s x 0.15 + 0.85 clamped to [0.85, 1].
     static float MapScreenScale(float scale);
 
+    // Render thread: the state cache and draw wrappers (NorvexRendererState.cpp). Cached setters
+    // call the device only when the value changes; the wrappers after them always do.
+    // Forgets the cached state and puts the device's samplers and stencil in the known defaults.
+    void ResetStateCache();
+    // Mode 0 to 9 of the blend-mode table.
+    void SetBlendMode(uint32_t mode);
+    static const Vector& GetBlendModeFadeVector(uint32_t mode);
+    void SetCullMode(uint32_t cullMode);
+    // Mode 0 off, 1 on with greater, 2 on with less; other modes change nothing.
+    void SetAlphaTest(uint32_t mode, uint32_t reference);
+    void SetDepthState(uint32_t compareFunction, bool writeEnable, float bias);
+    void SetVertexShader(const VertexShaderObject* shader);
+    void SetPixelShader(const PixelShaderObject* shader);
+    // Binds the holder's texture (or none) and sets the sampler states of the SamplerFlag groups
+    // that changed since the stage's last flags.
+    void SetTexture(uint32_t stage, TextureHolder* holder, uint32_t flags);
+    void SetStencilOps(uint32_t pass, uint32_t fail, uint32_t depthFail);
+    void SetStencilFunc(uint32_t function, uint32_t reference, uint32_t readMask, uint32_t writeMask);
+    void SetStencilWriteMask(uint32_t mask);
+    void DisableStencil();
+    // Counts are in 4-float registers.
+    void SetVertexShaderConstants(uint32_t firstRegister, const float* data, uint32_t count);
+    void SetPixelShaderConstants(uint32_t firstRegister, const float* data, uint32_t count);
+    void SetDepthBias(float bias, float slopeScaledBias);
+    void SetColorWriteMask(uint32_t mask);
+    void SetSRGBWriteState(bool on);
+    // Flags bit 0: sRGB write; bit 1: keep the viewport the device set for the new target 0.
+    void SetRenderTargets(const RenderTarget* target0, const RenderTarget* target1, uint32_t flags);
+    void SetBackBufferTarget();
+    // Clears the whole target; the colour is packed as it is.
+    void ClearTargets(uint32_t flags, const Vector& color, float depth, uint32_t stencil);
+    // A lost device sets the reset flag.
+    void PresentFrame(gpu::GpuSwapChain* swapChain);
+    void DrawPrimitive(uint32_t type, uint32_t startVertex, uint32_t primitiveCount);
+    void DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const void* vertices, uint32_t stride);
+    void DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uint32_t minIndex, uint32_t numVertices,
+                              uint32_t startIndex, uint32_t primitiveCount);
+    void DrawIndexedPrimitiveUP(uint32_t type, uint32_t minIndex, uint32_t numVertices, uint32_t primitiveCount,
+                                const void* indices, gpu::Format indexFormat, const void* vertices, uint32_t stride);
+    void ApplyViewport(const gpu::Viewport& viewport);
+    void SetViewportRect(uint32_t x, uint32_t y, uint32_t width, uint32_t height);
+    void SetFullViewport();
+    // Projection only; the view and the third matrix stay.
+    void SetProjection(const Matrix& projection);
+    // Biased projection and view-projection from the depth bias term.
+    void UpdateBiasedMatrices();
+    const RenderStateCache& GetStateCache() const { return m_stateCache; }
+    const ViewportState& GetViewportState() const { return m_viewport; }
+    const CameraState& GetCamera() const { return m_camera; }
+    const Matrix& GetView() const { return m_camera.view; }
+    // The view-projection draws use (third matrix and depth bias included).
+    const Matrix& GetViewProjection() const { return m_camera.biasedViewProjection; }
+    uint32_t GetFrameDrawCalls() const { return m_frameDrawCalls; }
+    uint32_t GetFramePrimitives() const { return m_framePrimitives; }
+    NorvexRendererPresenterThread& GetPresenter() { return m_presenter; }
+
     // Render-thread state for tests and render-side code.
     const SceneCellGrid& GetSceneCellGrid() const { return m_cellGrid; }
     uint32_t GetGatheredCount() const { return uint32_t(m_gathered.size()); }
@@ -274,6 +336,9 @@ private:
     void ReleaseSizeDependentObjects();
     void LogResetParameters();
     void ReleaseFrameSurfaces();
+    // Flushes the presenter and takes its device-lost notice.
+    void SyncPresenter();
+    void UpdateCamera(const Matrix& view, const Matrix& projection, const Matrix& third);
 
     // Handlers (NorvexRendererHandlers.cpp and NorvexRendererFrame.cpp).
     void OpEnd(uint32_t opcode);
@@ -398,9 +463,12 @@ private:
     float m_screenScaleY = 1.0f;
     Vector m_colorMultiplier{1.0f, 1.0f, 1.0f, 1.0f};
     uint8_t m_outlineParams[2][renderpayload::kOutlineParams] = {};
-    Matrix m_view = Matrix::ONE;
-    Matrix m_projection = Matrix::ONE;
-    Matrix m_cameraThird = Matrix::ONE;
+    RenderStateCache m_stateCache;
+    ViewportState m_viewport;
+    CameraState m_camera;
+    uint32_t m_frameDrawCalls = 0;
+    uint32_t m_framePrimitives = 0;
+    NorvexRendererPresenterThread m_presenter;
     Vector m_frustumPlanes[6];
     uint64_t m_clockCounters[3] = {};
     double m_clockSeconds[3] = {};

@@ -23,6 +23,8 @@ void NorvexRenderer::BuildDeviceParams(uint32_t outputWidth, uint32_t outputHeig
 bool NorvexRenderer::InitDX(void* window, bool)
 {
     gConsole.Printf(CONSOLE_INFO, kDeviceChannel, "NorvexRenderer::_InitDX");
+    if (!m_presenter.IsRunning() && !m_presenter.Start())
+        gConsole.Warning(kDeviceChannel, "NorvexRenderer: the presenter thread could not be started");
     m_factory = gpu::CreateFactory(gpu::kSdkVersion);
     if (m_factory == nullptr)
     {
@@ -62,6 +64,7 @@ bool NorvexRenderer::InitDX(void* window, bool)
     m_capsDepthTexture = m_capsRawz || m_capsIntz;
     m_cellGrid.Reset();
     ApplyPresentParameters(window);
+    ResetStateCache();
     if (!m_targetsReady)
         CreateSizeDependentObjects();
     m_gathered.reserve(kMaxGathered);
@@ -133,6 +136,8 @@ bool NorvexRenderer::ResetDevice(bool reset)
 {
     if (m_device == nullptr)
         return false;
+    SyncPresenter();
+    ResetStateCache();
     ReleaseSizeDependentObjects();
     ReleaseFrameSurfaces();
     m_device->SetDepthStencilSurface(nullptr);
@@ -191,6 +196,7 @@ bool NorvexRenderer::ResetDevice(bool reset)
     if (!abandoned)
         m_deviceResetPending.store(false, std::memory_order_release);
     CreateSizeDependentObjects();
+    ResetStateCache();
     return ok;
 }
 
@@ -274,6 +280,7 @@ void NorvexRenderer::OpCloseDX(uint32_t)
 void NorvexRenderer::CloseDX()
 {
     gConsole.Printf(CONSOLE_MESSAGE, kRendererChannel, "_CloseDX begin");
+    m_presenter.Stop();
     gConsole.Printf(CONSOLE_MESSAGE, kRendererChannel, "_CloseDX waiting for jobs");
     while (!ProcessResourceJobs(0, 3.4028235e38f))
     {

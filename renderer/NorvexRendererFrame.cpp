@@ -13,12 +13,6 @@ namespace
 constexpr uint8_t kRenderThreadChannel = 5;
 constexpr uint32_t kFrameSamplers = 16;
 constexpr double kGpuWaitLimitSeconds = 1.0;
-
-uint32_t PackArgb(const Vector& c)
-{
-    auto channel = [](float v) { return uint32_t(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f); };
-    return channel(c.w) << 24 | channel(c.x) << 16 | channel(c.y) << 8 | channel(c.z);
-}
 } // namespace
 
 void NorvexRenderer::OpSetFrameTarget(uint32_t)
@@ -71,6 +65,8 @@ void NorvexRenderer::SelectFrameTarget(gpu::GpuSwapChain* swapChain, uint8_t mul
     default:
         break;
     }
+    m_frameDrawCalls = 0;
+    m_framePrimitives = 0;
     m_colorMultiplier = Vector(1.0f, 1.0f, 1.0f, 1.0f);
 }
 
@@ -134,9 +130,9 @@ void NorvexRenderer::UpscaleFinalHandler()
     if (m_device == nullptr)
         return;
     for (uint32_t stage = 0; stage < kFrameSamplers; ++stage)
-        m_device->SetTexture(stage, nullptr);
-    m_device->SetVertexShader(nullptr);
-    m_device->SetPixelShader(nullptr);
+        SetTexture(stage, nullptr, m_stateCache.samplerFlags[stage]);
+    SetVertexShader(nullptr);
+    SetPixelShader(nullptr);
     gpu::GpuQuery* const query = m_gpuQueries[m_currentQuery];
     if (m_params.gpuSync && query != nullptr)
         query->Issue(gpu::kIssueEnd);
@@ -158,8 +154,8 @@ void NorvexRenderer::OpSetViewport(uint32_t)
     viewport.height = Get<uint32_t>();
     viewport.minZ = Get<float>();
     viewport.maxZ = Get<float>();
-    if (m_readOk && m_device != nullptr)
-        m_device->SetViewport(viewport);
+    if (m_readOk)
+        ApplyViewport(viewport);
 }
 
 void NorvexRenderer::OpClear(uint32_t)
@@ -185,14 +181,14 @@ void NorvexRenderer::OpClear(uint32_t)
         return;
     const Vector scaled(color.x * m_colorMultiplier.x, color.y * m_colorMultiplier.y, color.z * m_colorMultiplier.z,
                         color.w * m_colorMultiplier.w);
-    m_device->Clear(0, nullptr, flags, PackArgb(scaled), depth, stencil);
+    ClearTargets(flags, scaled, depth, stencil);
 }
 
 void NorvexRenderer::OpSetSRGBWrite(uint32_t)
 {
     const uint8_t on = Get<uint8_t>();
-    if (m_readOk && m_device != nullptr)
-        m_device->SetRenderState(gpu::kRsSrgbWriteEnable, on != 0);
+    if (m_readOk)
+        SetSRGBWriteState(on != 0);
 }
 
 void NorvexRenderer::OpSetBrightness(uint32_t)
@@ -239,11 +235,9 @@ void NorvexRenderer::OpSetCamera(uint32_t)
         plane = Get<Vector>();
     if (!m_readOk)
         return;
-    m_view = view;
-    m_projection = projection;
-    m_cameraThird = third;
-    std::copy(planes, planes + 6, m_frustumPlanes);
+    UpdateCamera(view, projection, third);
     SetFrameShaderConstants();
+    std::copy(planes, planes + 6, m_frustumPlanes);
 }
 
 void NorvexRenderer::SetFrameShaderConstants()
@@ -253,14 +247,12 @@ void NorvexRenderer::SetFrameShaderConstants()
     // Samplers 8 to 11 and registers 248 and 221 take the render targets' textures and depth range,
     // which come with the render targets.
     const Vector clocks{float(m_clockSeconds[0]), float(m_clockSeconds[1]), 0.0f, 0.0f};
-    m_device->SetVertexShaderConstantF(247, &clocks.x, 1);
-    Matrix inverseProjection;
-    inverseProjection.InverseOf(m_projection);
+    SetVertexShaderConstants(247, &clocks.x, 1);
     Vector r219, r223, r218;
-    ComputeScreenMapping(inverseProjection, float(m_renderWidth), float(m_renderHeight), &r219, &r223, &r218);
-    m_device->SetPixelShaderConstantF(219, &r219.x, 1);
-    m_device->SetPixelShaderConstantF(223, &r223.x, 1);
-    m_device->SetPixelShaderConstantF(218, &r218.x, 1);
+    ComputeScreenMapping(m_camera.inverseProjection, float(m_renderWidth), float(m_renderHeight), &r219, &r223, &r218);
+    SetPixelShaderConstants(219, &r219.x, 1);
+    SetPixelShaderConstants(223, &r223.x, 1);
+    SetPixelShaderConstants(218, &r218.x, 1);
 }
 
 void NorvexRenderer::ComputeScreenMapping(const Matrix& inverseProjection, float renderWidth, float renderHeight,
@@ -284,12 +276,7 @@ void NorvexRenderer::OpPresent(uint32_t)
         return;
     const Time before = Time::Now();
     m_presentIntervalMs = float((before - m_lastPresentTime).ToMilliseconds());
-    if (m_device != nullptr)
-    {
-        const gpu::Result result = swapChain != nullptr ? m_device->PresentSwapChain(swapChain) : m_device->Present();
-        if (result == gpu::kErrDeviceLost)
-            m_deviceResetPending.store(true, std::memory_order_release);
-    }
+    PresentFrame(swapChain);
     m_lastPresentTime = Time::Now();
     m_currentQuery ^= 1u;
     if (gpu::GpuQuery* const query = m_gpuQueries[m_currentQuery])
@@ -309,6 +296,7 @@ void NorvexRenderer::OpSetLoadingScreen(uint32_t)
     const uint8_t afterPostProcess = Get<uint8_t>();
     if (!m_readOk)
         return;
+    SyncPresenter();
     m_loadingScreenAfterPostProcess = afterPostProcess != 0;
     if (screen == m_loadingScreen)
         return;
@@ -319,7 +307,8 @@ void NorvexRenderer::OpSetLoadingScreen(uint32_t)
 
 void NorvexRenderer::PumpLoadingScreen()
 {
-    if (!m_targetsReady || !m_displayLock.TryEnter())
+    // The presenter still showing the last loading frame holds the next one back.
+    if (!m_targetsReady || !m_presenter.IsIdle() || !m_displayLock.TryEnter())
         return;
     RenderLoadingFrame();
     m_displayLock.Leave();
@@ -351,10 +340,9 @@ void NorvexRenderer::RenderBlankFrame()
         return;
     m_device->SetRenderTarget(0, backBuffer);
     backBuffer->Release();
-    m_device->SetViewport({0, 0, m_backBufferWidth, m_backBufferHeight, 0.0f, 1.0f});
-    m_device->Clear(0, nullptr, gpu::kClearTarget, 0xFF000000u, 1.0f, 0);
-    if (m_device->Present() == gpu::kErrDeviceLost)
-        m_deviceResetPending.store(true, std::memory_order_release);
+    SetFullViewport();
+    ClearTargets(gpu::kClearTarget, Vector(0.0f, 0.0f, 0.0f, 1.0f), 1.0f, 0);
+    PresentFrame(nullptr);
 }
 
 void NorvexRenderer::OpIssueQuery(uint32_t)

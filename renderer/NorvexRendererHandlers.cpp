@@ -103,6 +103,16 @@ void NorvexRenderer::OpEnd(uint32_t opcode)
     {
     }
     m_commandsExecuted.fetch_sub(1, std::memory_order_acq_rel);
+    SyncPresenter();
+}
+
+void NorvexRenderer::SyncPresenter()
+{
+    if (!m_presenter.IsRunning())
+        return;
+    m_presenter.Flush();
+    if (m_presenter.TakeDeviceLost())
+        m_deviceResetPending.store(true, std::memory_order_release);
 }
 
 void NorvexRenderer::OpNothing(uint32_t)

@@ -1,9 +1,9 @@
 #include "renderer/ShaderPair.h"
 
-#include "platform/gpu/GpuDevice.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/ShaderManager.h"
-#include "renderer/ShaderObjects.h"
+#include "renderer/PixelShaderObject.h"
+#include "renderer/VertexShaderObject.h"
 #include "renderer/resources/ResourceShader.h"
 
 void ShaderPair::Clear()
@@ -35,27 +35,22 @@ void ShaderPair::Release()
     Clear();
 }
 
-// The state cache of the draw wrappers is not built yet: these go to the device directly.
 void ShaderPair::Bind() const
 {
-    gpu::GpuDevice* device = gRenderer != nullptr ? gRenderer->GetDevice() : nullptr;
-    if (device == nullptr)
+    if (gRenderer == nullptr)
         return;
-    device->SetVertexShader(m_vertexObject != nullptr
-                                ? static_cast<gpu::GpuVertexShader*>(m_vertexObject->GetDeviceShader())
-                                : nullptr);
-    device->SetPixelShader(m_pixelObject != nullptr ? static_cast<gpu::GpuPixelShader*>(m_pixelObject->GetDeviceShader())
-                                                    : nullptr);
+    gRenderer->SetVertexShader(static_cast<const VertexShaderObject*>(m_vertexObject));
+    gRenderer->SetPixelShader(static_cast<const PixelShaderObject*>(m_pixelObject));
 }
 
 void ShaderPair::SetVertexConstants(uint32_t firstRegister, const float* data, uint32_t vec4Count) const
 {
-    if (gpu::GpuDevice* device = gRenderer != nullptr ? gRenderer->GetDevice() : nullptr)
-        device->SetVertexShaderConstantF(firstRegister, data, vec4Count);
+    if (gRenderer != nullptr)
+        gRenderer->SetVertexShaderConstants(firstRegister, data, vec4Count);
 }
 
 void ShaderPair::SetPixelConstants(uint32_t firstRegister, const float* data, uint32_t vec4Count) const
 {
-    if (gpu::GpuDevice* device = gRenderer != nullptr ? gRenderer->GetDevice() : nullptr)
-        device->SetPixelShaderConstantF(firstRegister, data, vec4Count);
+    if (gRenderer != nullptr)
+        gRenderer->SetPixelShaderConstants(firstRegister, data, vec4Count);
 }

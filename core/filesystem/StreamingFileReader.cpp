@@ -20,6 +20,11 @@ void StreamingFileReader::SetFillingThread(BaseThread* thread)
     gFillingThread.store(thread);
 }
 
+BaseThread* StreamingFileReader::GetFillingThread()
+{
+    return gFillingThread.load();
+}
+
 void StreamingFileReader::PumpAll(bool force)
 {
     for (StreamingFileReader* reader = gFirstReader; reader != nullptr; reader = reader->m_next)

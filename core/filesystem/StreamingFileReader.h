@@ -28,6 +28,7 @@ public:
 
     // The thread that opens, fills and closes every reader; set before the first reader is made.
     static void SetFillingThread(BaseThread* thread);
+    static BaseThread* GetFillingThread();
     // Tops every open reader up past its refill threshold (or completely with `force`); filling
     // thread only.
     static void PumpAll(bool force);

@@ -167,6 +167,7 @@ void BaseThread::ProcessCommands()
     {
         ExecuteCommand();
         m_ring.EndRead();
+        OnCommandDone();
     }
 }
 

@@ -96,6 +96,8 @@ protected:
     // record points at the record's header; the payload is read through the ring's read calls.
     virtual void HandleCommand(const uint8_t* record);
     virtual void Tick();
+    // Runs on the worker after each command it executed (built-in or subclass); empty here.
+    virtual void OnCommandDone() {}
     void ProcessCommands();
 
     // Installs a semaphore released per commit and waited on after each executed command (not

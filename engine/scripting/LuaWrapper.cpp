@@ -3,6 +3,7 @@
 #include "core/console/GameConsole.h"
 #include "core/filesystem/FileReader.h"
 #include "engine/scripting/LuaBaseClass.h"
+#include "engine/scripting/LuaSourceOnlyLoaders.h"
 #include "engine/scripting/LuaWrapperFileExecutionCallbackObject.h"
 #include "scriptapi/ScriptApi.h"
 
@@ -88,6 +89,7 @@ bool LuaWrapper::Init()
 
     lua_gc(m_state, LUA_GCSTOP, 0);
     luaL_openlibs(m_state);
+    InstallSourceOnlyLoaders(m_state);
     lua_pushboolean(m_state, 1);
     lua_setglobal(m_state, "_LUA5");
     lua_pushstring(m_state, "_NORVEX_ENGINE_LUA_CLASSES_");

@@ -33,9 +33,10 @@ void NorvexRendererResourceAccessJob::Finish()
         delete this;
         return;
     }
-    m_finished.store(true, std::memory_order_release);
+    // The waiter may destroy the job and its event as soon as it sees the finished flag: set it last.
     if (m_event)
         m_event->Set();
+    m_finished.store(true, std::memory_order_release);
 }
 
 bool NorvexRendererResourceAccessJob::Wait()

@@ -2,7 +2,6 @@
 #include "core/console/GameConsole.h"
 #include "renderer/resources/ResourceAnimation.h"
 #include "renderer/resources/ResourceFont.h"
-#include "renderer/resources/ResourceSound.h"
 
 namespace
 {
@@ -16,4 +15,3 @@ bool ReportNoLoader(const Resource& resource)
 
 bool ResourceAnimation::DoLoad() { return ReportNoLoader(*this); }
 bool ResourceFont::DoLoad() { return ReportNoLoader(*this); }
-bool ResourceSound::DoLoad() { return ReportNoLoader(*this); }

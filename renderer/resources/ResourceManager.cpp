@@ -3,11 +3,13 @@
 #include "core/console/GameConsole.h"
 #include "core/filesystem/FileReader.h"
 #include "core/filesystem/FileSystem.h"
+#include "core/filesystem/StreamingFileReader.h"
 #include "core/strings/StringUtils.h"
 #include "platform/os/Clock.h"
 #include "renderer/resources/ResourceList.h"
 #include "renderer/resources/ResourcePools.h"
 #include "renderer/resources/ResourceRendererLink.h"
+#include "renderer/resources/SoundMemoryPool.h"
 
 #include <algorithm>
 #include <cstring>
@@ -94,6 +96,8 @@ bool ResourceManager::Init()
             m_initialised.store(true, std::memory_order_release);
         }
     }
+    // The resource thread opens, fills and closes every streaming reader.
+    StreamingFileReader::SetFillingThread(this);
     return Start();
 }
 
@@ -109,6 +113,8 @@ void ResourceManager::Close()
         m_initialised.store(false, std::memory_order_release);
     }
     Stop();
+    if (StreamingFileReader::GetFillingThread() == this)
+        StreamingFileReader::SetFillingThread(nullptr);
     gConsole.Printf(CONSOLE_INFO, kResourceChannel, "ResourceManager closed");
 }
 
@@ -267,6 +273,12 @@ void ResourceManager::PostUnloadResourceData(uint32_t poolMask, bool keep)
     EndCommand();
 }
 
+void ResourceManager::PostDumpSoundMemory()
+{
+    if (BeginCommand(RESOURCE_COMMAND_DUMP_SOUND_MEMORY, 0))
+        EndCommand();
+}
+
 void ResourceManager::PostRefreshResources(uint32_t poolMask)
 {
     SubmitRendererCommands(true);
@@ -298,6 +310,11 @@ void ResourceManager::StartPendingPrefetch()
     if (resource->GetState() != RESOURCE_STATE_DONE)
         resource->Prefetch();
     resource->Release();
+}
+
+void ResourceManager::OnCommandDone()
+{
+    StreamingFileReader::PumpAll(false);
 }
 
 void ResourceManager::HandleCommand(const uint8_t* record)
@@ -360,6 +377,9 @@ void ResourceManager::HandleCommand(const uint8_t* record)
             RunPoolPass(RESOURCE_COMMAND_UNLOAD_DATA, poolMask, keep != 0);
         break;
     }
+    case RESOURCE_COMMAND_DUMP_SOUND_MEMORY:
+        gSoundMemoryPool.Dump();
+        break;
     case RESOURCE_COMMAND_SHUTDOWN:
         Shutdown();
         break;

@@ -47,6 +47,7 @@ enum ResourceManagerCommand : uint32_t
     RESOURCE_COMMAND_UNLOAD_DATA = 18,  // u32 pool mask, u8 keep
     RESOURCE_COMMAND_REFRESH = 19,      // u32 pool mask
     RESOURCE_COMMAND_SHUTDOWN = 21,     // none
+    RESOURCE_COMMAND_DUMP_SOUND_MEMORY = 22, // none
 };
 
 // The resource loader thread and its pools (one global instance, gResourceManager).
@@ -88,6 +89,8 @@ public:
     void PostDumpResources(uint32_t poolMask, bool wait);
     void PostUnloadResourceData(uint32_t poolMask, bool keep);
     void PostRefreshResources(uint32_t poolMask);
+    // Logs the sound memory pool's chunks on the resource thread.
+    void PostDumpSoundMemory();
 
     // Look-ahead prefetch: the slot holds one reference; loaders call StartPendingPrefetch once
     // their own file has opened.
@@ -106,6 +109,8 @@ public:
 
 protected:
     void HandleCommand(const uint8_t* record) override;
+    // Streaming readers are topped up after every command the resource thread runs.
+    void OnCommandDone() override;
 
 private:
     void LoadQueued(Resource* resource);

@@ -40,9 +40,11 @@ public:
     Resource* CreateResource(const char* name, uint32_t parameter) override;
 };
 
+// Owns the sound memory pool (SoundMemoryPool.h) for as long as it lives.
 class ResourceSoundPool : public ResourcePool
 {
 public:
-    ResourceSoundPool() : ResourcePool(5) {}
+    ResourceSoundPool();
+    ~ResourceSoundPool() override;
     Resource* CreateResource(const char* name, uint32_t parameter) override;
 };

@@ -7,7 +7,8 @@
 #include "core/strings/StringUtils.h"
 #include "platform/gpu/ShaderCompiler.h"
 #include "renderer/ShaderManager.h"
-#include "renderer/ShaderObjects.h"
+#include "renderer/PixelShaderObject.h"
+#include "renderer/VertexShaderObject.h"
 
 #include <cstdio>
 #include <cstring>

@@ -3,7 +3,8 @@
 // words, a second Init and ReloadShaders keeping the manager usable, and depth option rewriting.
 #include "engine/scripting/LuaWrapper.h"
 #include "renderer/ShaderManager.h"
-#include "renderer/ShaderObjects.h"
+#include "renderer/PixelShaderObject.h"
+#include "renderer/VertexShaderObject.h"
 #include "renderer/resources/ResourceShader.h"
 #include "renderer/resources/ResourceTexture.h"
 #include "support/ConsoleCapture.h"

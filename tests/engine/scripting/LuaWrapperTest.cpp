@@ -149,6 +149,47 @@ TEST_F(LuaWrapperTest, PrecompiledChunksAreRefused)
     EXPECT_EQ(Depth(), 0);
 }
 
+TEST_F(LuaWrapperTest, ScriptSideLoadersRefusePrecompiledChunksButLoadSource)
+{
+    Run("gDumped = string.dump(function() gEvil = true end)");
+    lua_getglobal(L(), "gDumped");
+    size_t length = 0;
+    const char* bytes = lua_tolstring(L(), -1, &length);
+    m_folder.WriteFile("Dumped.luac", std::string(bytes, length));
+    m_folder.WriteFile("Hashed.luac", "#!/usr/bin/lua\n" + std::string(bytes, length));
+    lua_pop(L(), 1);
+    lua_pushstring(L(), (m_folder.Path() + "/Dumped.luac").c_str());
+    lua_setglobal(L(), "gDumpedPath");
+    lua_pushstring(L(), (m_folder.Path() + "/Hashed.luac").c_str());
+    lua_setglobal(L(), "gHashedPath");
+
+    Run("local f, e = loadstring(gDumped); gA = tostring(f) .. '|' .. tostring(e)");
+    Run("local sent = false "
+        "local f, e = load(function() if sent then return nil end sent = true return gDumped end) "
+        "gB = tostring(f) .. '|' .. tostring(e)");
+    Run("local f, e = loadfile(gDumpedPath); gC = tostring(f) .. '|' .. tostring(e)");
+    Run("local f, e = loadfile(gHashedPath); gD = tostring(f) .. '|' .. tostring(e)");
+    Run("local ok, e = pcall(dofile, gDumpedPath); gE = tostring(ok) .. '|' .. tostring(e)");
+    const std::string refused = "nil|precompiled chunks are refused; scripts must be source text";
+    EXPECT_EQ(GlobalString("gA"), refused);
+    EXPECT_EQ(GlobalString("gB"), refused);
+    EXPECT_EQ(GlobalString("gC"), refused);
+    EXPECT_EQ(GlobalString("gD"), refused);
+    EXPECT_NE(GlobalString("gE").find("false|"), std::string::npos);
+    EXPECT_NE(GlobalString("gE").find("precompiled chunks are refused"), std::string::npos);
+    EXPECT_EQ(GlobalString("gEvil"), "<nil>");
+
+    m_folder.WriteFile("Source.lua", "gFromFile = 5\nreturn 9");
+    lua_pushstring(L(), (m_folder.Path() + "/Source.lua").c_str());
+    lua_setglobal(L(), "gSourcePath");
+    Run("gSum = loadstring('return 1 + 2')() + dofile(gSourcePath) "
+        "local parts = {'return ', '4'} local i = 0 "
+        "gSum = gSum + load(function() i = i + 1 return parts[i] end)()");
+    EXPECT_EQ(GlobalNumber("gSum"), 16);
+    EXPECT_EQ(GlobalNumber("gFromFile"), 5);
+    EXPECT_EQ(Depth(), 0);
+}
+
 TEST_F(LuaWrapperTest, UnknownClassesAreRefusedBeforeTolua)
 {
     int object = 0;

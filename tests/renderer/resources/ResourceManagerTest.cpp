@@ -1,6 +1,7 @@
 // ctest-labels: thread
 #include "core/filesystem/FileReader.h"
 #include "core/filesystem/FileSystem.h"
+#include "core/filesystem/StreamingFileReader.h"
 #include "core/reflection/ObjectRecord.h"
 #include "platform/os/Clock.h"
 #include "platform/os/Thread.h"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -394,3 +396,35 @@ TEST_F(ResourceManagerTest, ManyThreadsFindLoadReleaseAndEvict)
     EXPECT_EQ(Count("Loading template resource: "), Count("Resource loaded successfully ("));
 }
 } // namespace
+
+TEST_F(ResourceManagerTest, StreamingReadersAreFilledByTheResourceThreadUntilClose)
+{
+    std::string content;
+    for (int i = 0; i < 20000; ++i)
+        content += char('a' + i % 26);
+    std::ofstream(m_folder.Path() + "/music.ogg", std::ios::binary) << content;
+    EXPECT_EQ(StreamingFileReader::GetFillingThread(), &m_manager);
+
+    // A ring much smaller than the file only completes if the thread keeps pumping after commands.
+    auto* reader = new StreamingFileReader(1024, "scenes/music", "ogg", nullptr, false);
+    reader->WaitUntilOpen();
+    ASSERT_TRUE(reader->IsOpen());
+    std::string read;
+    char buffer[300];
+    for (int spins = 0; read.size() < content.size() && spins < 20000; ++spins)
+    {
+        const uint32_t got = reader->Read(buffer, sizeof(buffer));
+        read.append(buffer, got);
+        if (got == 0)
+        {
+            m_manager.PostCommand(0, 0, 0);
+            os::Sleep(1);
+        }
+    }
+    EXPECT_EQ(read, content);
+    reader->PostDestroy();
+    m_manager.Flush();
+
+    m_manager.Close();
+    EXPECT_EQ(StreamingFileReader::GetFillingThread(), nullptr);
+}

@@ -3,7 +3,8 @@
 // taken from the compiled cache afterwards, recompiled when their source or an include changed.
 #include "core/filesystem/FileReader.h"
 #include "renderer/ShaderManager.h"
-#include "renderer/ShaderObjects.h"
+#include "renderer/PixelShaderObject.h"
+#include "renderer/VertexShaderObject.h"
 #include "renderer/resources/ResourceShader.h"
 #include "support/ConsoleCapture.h"
 #include "support/RenderDataHarness.h"
@@ -96,11 +97,11 @@ TEST_F(ResourceShaderTest, VertexShadersKnowTheirConstantRegisters)
     VertexShaderObject* vertex = shader->GetVertexShader();
     ASSERT_NE(vertex, nullptr);
     EXPECT_EQ(shader->GetPixelShader(), nullptr);
-    EXPECT_GE(vertex->m_modelViewProjMatrix.index, 0);
-    EXPECT_EQ(vertex->m_modelViewProjMatrix.count, 4u);
-    EXPECT_GE(vertex->m_constantColor, 0);
-    EXPECT_EQ(vertex->m_modelMatrix.index, -1);
-    EXPECT_EQ(vertex->m_lightProbe, -1);
+    EXPECT_GE(vertex->GetConstant(VertexShaderObject::MODEL_VIEW_PROJ_MATRIX).index, 0);
+    EXPECT_EQ(vertex->GetConstant(VertexShaderObject::MODEL_VIEW_PROJ_MATRIX).count, 4u);
+    EXPECT_GE(vertex->GetConstant(VertexShaderObject::CONSTANT_COLOR).index, 0);
+    EXPECT_EQ(vertex->GetConstant(VertexShaderObject::MODEL_MATRIX).index, -1);
+    EXPECT_EQ(vertex->GetConstant(VertexShaderObject::LIGHT_PROBE).index, -1);
     // MeshShadowMap's options sort ALPHA_TEST, DISTORTION, INSTANCING, SKINNING: bit 3 skins.
     ResourceShader* skinned = Load(std::string("MeshShadowMap/") + "8" + (kZeros + 1) + ".vs_3_0");
     ASSERT_TRUE(RenderDataHarness::WaitUntil([&] {

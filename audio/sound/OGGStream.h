@@ -1,0 +1,25 @@
+// Ogg Vorbis decoding with vorbisfile, reading its input front to back from a data source.
+// Sound thread only.
+#pragma once
+
+#include "audio/sound/CompressedSoundStream.h"
+
+#include <vorbis/vorbisfile.h>
+
+// Decodes one Ogg Vorbis stream at a time; opening again starts on the source's next bytes.
+class OGGStream : public CompressedSoundStream
+{
+public:
+    explicit OGGStream(SoundStreamDataSource* source);
+    ~OGGStream() override;
+
+    bool Open() override;
+    uint32_t Read(void* buffer, uint32_t count) override;
+
+private:
+    static size_t ReadCallback(void* buffer, size_t size, size_t count, void* stream);
+    void Clear();
+
+    OggVorbis_File m_file;
+    bool m_haveFile = false; // m_file holds state that ov_clear must free
+};

@@ -1,0 +1,124 @@
+#include "audio/sound/SoundInstanceDecodableBase.h"
+
+#include "audio/sound/CompressedSoundStream.h"
+#include "audio/sound/SoundEngine.h"
+#include "audio/sound/SoundInstanceList.h"
+#include "core/console/GameConsole.h"
+#include "platform/audio/AudioEngine.h"
+
+SoundInstanceDecodableBase::~SoundInstanceDecodableBase()
+{
+    // The voice goes first: once it is destroyed the mixer no longer reads the decode buffer.
+    DestroyVoice();
+    if (m_decodeBuffer != nullptr)
+        SoundInstances::FreeDecodeBuffer(m_decodeBuffer);
+}
+
+void SoundInstanceDecodableBase::ExitLoop()
+{
+    if (m_params.LoopCount == 1)
+        return;
+    m_params.LoopCount = 1;
+    if (!m_decoder)
+    {
+        m_ended = true;
+        if (m_voice != nullptr)
+            m_voice->ExitLoop(kSoundOperationSet);
+    }
+}
+
+bool SoundInstanceDecodableBase::CreateVoice(const audio::WaveFormat& format)
+{
+    audio::Engine* mixer = gSoundEngine != nullptr ? gSoundEngine->GetMixerOnThread() : nullptr;
+    if (mixer == nullptr)
+        return false;
+    const uint32_t flags = (m_params.Flags & SOUNDSTARTFLAG_MUSIC) ? audio::kVoiceMusic : 0u;
+    m_voice = mixer->CreateSourceVoice(format, flags, audio::kDefaultMaxFrequencyRatio);
+    if (m_voice == nullptr)
+    {
+        gConsole.Warning(kSoundLogChannel, "Sound device refused a voice for %s: %s", GetName(),
+                         mixer->GetLastError().c_str());
+        return false;
+    }
+    SetUpChannels(format.channels);
+    return true;
+}
+
+bool SoundInstanceDecodableBase::StartDecodedVoice()
+{
+    if (!m_decoder || !CreateVoice(m_decoder->GetFormat()))
+        return false;
+    m_decodeBuffer = SoundInstances::AllocateDecodeBuffer();
+    if (m_decodeBuffer == nullptr)
+        return false;
+    m_nextHalf = false;
+    Step3D();
+    Refill();
+    return m_voice->Start(kSoundOperationSet);
+}
+
+bool SoundInstanceDecodableBase::Refill()
+{
+    if (m_ended || !m_decoder || m_voice == nullptr || m_decodeBuffer == nullptr)
+        return false;
+    // Only the half queued last can still be in the voice (at most two are queued and Feed refills
+    // only below two), so the half written here is one the mixer has finished with.
+    uint8_t* half = m_decodeBuffer + (m_nextHalf ? kDecodeHalfBytes : 0);
+    uint32_t got = m_decoder->Read(half, kDecodeHalfBytes);
+    SoundInstances::AddDecodedBytes(got);
+    bool endOfStream = false;
+    while (got < kDecodeHalfBytes)
+    {
+        const uint32_t loops = m_params.LoopCount;
+        if (loops > 1)
+            m_params.LoopCount = loops - 1;
+        if (loops == 1)
+        {
+            endOfStream = true;
+            break;
+        }
+        uint32_t more = 0;
+        if (OpenDecoder(false))
+            more = m_decoder->Read(half + got, kDecodeHalfBytes - got);
+        if (more == 0)
+        {
+            gConsole.Error(kSoundLogChannel, "Cannot read audio stream of %s", GetName());
+            endOfStream = true;
+            break;
+        }
+        SoundInstances::AddDecodedBytes(more);
+        got += more;
+    }
+    if (endOfStream)
+        m_ended = true;
+    if (got == 0)
+        return false;
+    audio::AudioBuffer buffer;
+    buffer.audioData = half;
+    buffer.audioBytes = got;
+    buffer.flags = endOfStream ? audio::kBufferEndOfStream : 0u;
+    if (!m_voice->SubmitBuffer(buffer))
+        return false;
+    m_nextHalf = !m_nextHalf;
+    return true;
+}
+
+bool SoundInstanceDecodableBase::Feed()
+{
+    if (m_voice == nullptr)
+        return false;
+    const audio::VoiceState state = m_voice->GetState();
+    if (state.buffersQueued < 2)
+    {
+        const bool queued = m_decoder ? Refill() : SubmitWholeBuffer(false);
+        if (queued)
+        {
+            Step3D();
+            return true;
+        }
+    }
+    if (state.buffersQueued == 0)
+        return false;
+    Step3D();
+    return true;
+}

@@ -1,0 +1,222 @@
+// ctest-labels: thread
+// The render-state cache on a running renderer: redundant state changes never reach the device (the
+// stand-in's per-state call counts), sampler states change only for the flag groups that changed,
+// draw wrappers count what they draw, render targets bind and release, and the camera's biased and
+// mirrored matrices.
+#include "platform/gpu/Gpu.h"
+#include "renderer/NorvexRenderer.h"
+#include "renderer/RenderTarget.h"
+#include "renderer/jobs/TextureHolder.h"
+#include "support/ConsoleCapture.h"
+#include "support/RenderThreadCall.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+int gWindow;
+
+class RenderStateCacheTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        gpu::Faults().Clear();
+        gpu::DisplayConfig config = gpu::DefaultDisplayConfig();
+        config.desktopWidth = 320;
+        config.desktopHeight = 240;
+        gpu::SetDisplayConfig(config);
+        ASSERT_TRUE(m_renderer.Init(&gWindow, false));
+    }
+    void TearDown() override
+    {
+        m_renderer.Close();
+        gpu::SetDisplayConfig(gpu::DefaultDisplayConfig());
+        EXPECT_EQ(gpu::LiveObjectTotal(), 0u);
+    }
+    // The frame's statistics so far (render thread idle).
+    const gpu::FrameStatistics& Stats() { return m_renderer.GetDevice()->GetFrameStatistics(); }
+    uint32_t StateCalls(gpu::RenderState state) { return Stats().renderStateCalls[state]; }
+    uint32_t SamplerCalls(gpu::SamplerState state) { return Stats().samplerStateCalls[state]; }
+    uint32_t SamplerState(uint32_t stage, uint32_t type)
+    {
+        uint32_t value = 0;
+        m_renderer.GetDevice()->GetSamplerState(stage, type, &value);
+        return value;
+    }
+    uint32_t RenderStateValue(uint32_t state)
+    {
+        uint32_t value = 0;
+        m_renderer.GetDevice()->GetRenderState(state, &value);
+        return value;
+    }
+
+    ConsoleCapture m_log;
+    NorvexRenderer m_renderer;
+};
+
+TEST_F(RenderStateCacheTest, RedundantStateChangesNeverReachTheDevice)
+{
+    const gpu::FrameStatistics before = Stats();
+    RunOnRenderThread(m_renderer, [](NorvexRenderer& r) {
+        r.SetBlendMode(9); // what a reset leaves
+        r.SetBlendMode(1);
+        r.SetBlendMode(1);
+        r.SetCullMode(gpu::kCullClockwise);
+        r.SetCullMode(gpu::kCullClockwise);
+        r.SetAlphaTest(3, 10); // no such mode
+        r.SetAlphaTest(1, 10);
+        r.SetAlphaTest(1, 10);
+        r.SetAlphaTest(1, 20);
+        r.SetDepthState(gpu::kCmpLessEqual, true, 0.0f);
+        r.SetDepthState(gpu::kCmpLessEqual, true, 0.0f);
+        r.DisableStencil(); // already off
+        r.SetStencilOps(gpu::kStencilKeep, gpu::kStencilKeep, gpu::kStencilReplace);
+        r.SetStencilOps(gpu::kStencilKeep, gpu::kStencilKeep, gpu::kStencilReplace);
+        r.SetStencilFunc(gpu::kCmpAlways, 1, 0xFF, 0xFF);
+        r.SetStencilFunc(gpu::kCmpAlways, 1, 0xFF, 0xFF);
+        r.SetVertexShader(nullptr);
+        r.SetVertexShader(nullptr);
+    });
+    auto delta = [&](gpu::RenderState state) { return StateCalls(state) - before.renderStateCalls[state]; };
+    EXPECT_EQ(delta(gpu::kRsAlphaBlendEnable), 1u);
+    EXPECT_EQ(delta(gpu::kRsSrcBlend), 1u);
+    EXPECT_EQ(delta(gpu::kRsSrcBlendAlpha), 0u) << "separate alpha is off in every row";
+    EXPECT_EQ(RenderStateValue(gpu::kRsSrcBlend), gpu::kBlendSrcAlpha);
+    EXPECT_EQ(RenderStateValue(gpu::kRsDestBlend), gpu::kBlendInvSrcAlpha);
+    EXPECT_EQ(delta(gpu::kRsCullMode), 1u);
+    EXPECT_EQ(delta(gpu::kRsAlphaTestEnable), 1u);
+    EXPECT_EQ(delta(gpu::kRsAlphaFunc), 1u);
+    EXPECT_EQ(RenderStateValue(gpu::kRsAlphaFunc), gpu::kCmpGreater);
+    EXPECT_EQ(delta(gpu::kRsAlphaRef), 2u) << "10, then 20";
+    EXPECT_EQ(delta(gpu::kRsZFunc), 1u);
+    EXPECT_EQ(delta(gpu::kRsZWriteEnable), 0u) << "a reset leaves depth write on";
+    EXPECT_EQ(delta(gpu::kRsStencilEnable), 1u);
+    EXPECT_EQ(delta(gpu::kRsStencilZFail), 1u);
+    EXPECT_EQ(delta(gpu::kRsStencilFunc), 1u);
+    EXPECT_EQ(delta(gpu::kRsStencilWriteMask), 1u);
+    EXPECT_EQ(Stats().vertexShaderCalls - before.vertexShaderCalls, 1u);
+
+    // A device reset forgets the cache: the same values are set again.
+    m_renderer.ApplyDisplaySettings(&gWindow, 256, 192, false, false);
+    const gpu::FrameStatistics afterReset = Stats();
+    RunOnRenderThread(m_renderer, [](NorvexRenderer& r) {
+        r.SetCullMode(gpu::kCullClockwise);
+        r.SetBlendMode(9);
+    });
+    EXPECT_EQ(StateCalls(gpu::kRsCullMode) - afterReset.renderStateCalls[gpu::kRsCullMode], 1u);
+    EXPECT_EQ(StateCalls(gpu::kRsAlphaBlendEnable) - afterReset.renderStateCalls[gpu::kRsAlphaBlendEnable], 0u);
+}
+
+TEST_F(RenderStateCacheTest, SamplerStatesChangeOnlyForTheFlagGroupsThatChanged)
+{
+    TextureHolder* holder = nullptr;
+    gpu::FrameStatistics before;
+    gpu::FrameStatistics sameFlags;
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) {
+        holder = new TextureHolder();
+        ASSERT_TRUE(holder->Create(r.GetDevice(), 4, 4, 1, 0, gpu::kFormatA8R8G8B8, gpu::kPoolManaged));
+        before = r.GetDevice()->GetFrameStatistics();
+        r.SetTexture(0, holder, 0);
+        r.SetTexture(0, holder, 0);
+        sameFlags = r.GetDevice()->GetFrameStatistics();
+        r.SetTexture(0, holder, SAMPLER_CLAMP_U);
+    });
+    EXPECT_EQ(sameFlags.textureCalls - before.textureCalls, 2u);
+    for (uint32_t state = 0; state < gpu::kSamplerStateCount; ++state)
+        EXPECT_EQ(sameFlags.samplerStateCalls[state], before.samplerStateCalls[state]) << "sampler state " << state;
+    EXPECT_EQ(SamplerCalls(gpu::kSsAddressU) - sameFlags.samplerStateCalls[gpu::kSsAddressU], 1u);
+    EXPECT_EQ(SamplerCalls(gpu::kSsMagFilter) - sameFlags.samplerStateCalls[gpu::kSsMagFilter], 0u);
+    EXPECT_EQ(SamplerCalls(gpu::kSsSrgbTexture) - sameFlags.samplerStateCalls[gpu::kSsSrgbTexture], 0u);
+    EXPECT_EQ(SamplerState(0, gpu::kSsAddressU), gpu::kAddressClamp);
+    EXPECT_EQ(SamplerState(0, gpu::kSsAddressV), gpu::kAddressWrap);
+    EXPECT_EQ(m_renderer.GetDevice()->PeekTexture(0), holder->GetTexture());
+
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) {
+        r.SetTexture(1, holder, SAMPLER_POINT | SAMPLER_BORDER | SAMPLER_LINEAR_MIP);
+    });
+    EXPECT_EQ(SamplerState(1, gpu::kSsMagFilter), gpu::kFilterPoint);
+    EXPECT_EQ(SamplerState(1, gpu::kSsMipFilter), gpu::kFilterPoint) << "point filtering keeps point mips";
+    EXPECT_EQ(SamplerState(1, gpu::kSsAddressU), gpu::kAddressBorder);
+
+    // Scene colour mode 1 drops sRGB read unless the texture forces it.
+    m_renderer.SetSceneColorMode(1);
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) {
+        r.SetTexture(2, holder, SAMPLER_SRGB | SAMPLER_FORCE_SRGB);
+        r.SetTexture(3, holder, SAMPLER_SRGB);
+    });
+    EXPECT_EQ(SamplerState(2, gpu::kSsSrgbTexture), 1u);
+    EXPECT_EQ(SamplerState(3, gpu::kSsSrgbTexture), 0u);
+
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) {
+        for (uint32_t stage = 0; stage < 4; ++stage)
+            r.SetTexture(stage, nullptr, 0);
+        holder->Release();
+        delete holder;
+    });
+}
+
+TEST_F(RenderStateCacheTest, DrawWrappersCountTheFrameAndTargetsBindAndRelease)
+{
+    const float triangle[3][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    const uint16_t indices[6] = {0, 1, 2, 2, 1, 0};
+    RenderTarget color;
+    RenderTarget depth;
+    m_renderer.SetFrameTarget(nullptr, 0, 0);
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) {
+        ASSERT_TRUE(color.Create(r.GetDevice(), 64, 32, gpu::kFormatA8R8G8B8, gpu::kUsageRenderTarget, false));
+        ASSERT_TRUE(depth.Create(r.GetDevice(), 64, 32, gpu::kFormatD24S8, 0, true));
+        r.SetViewportRect(0, 0, 32, 16);
+        r.SetRenderTargets(&color, nullptr, 1);
+        r.GetDevice()->SetDepthStencilSurface(depth.GetSurface());
+        r.ClearTargets(gpu::kClearTarget | gpu::kClearDepth, Vector(1.0f, 0.0f, 0.0f, 1.0f), 1.0f, 0);
+        r.GetDevice()->SetFVF(gpu::kFvfXyz);
+        r.DrawPrimitiveUP(gpu::kPrimitiveTriangleList, 1, triangle, sizeof(triangle[0]));
+        r.DrawIndexedPrimitiveUP(gpu::kPrimitiveTriangleList, 0, 3, 2, indices, gpu::kFormatIndex16, triangle,
+                                 sizeof(triangle[0]));
+    });
+    EXPECT_EQ(m_renderer.GetFrameDrawCalls(), 2u);
+    EXPECT_EQ(m_renderer.GetFramePrimitives(), 3u);
+    const std::vector<gpu::DrawRecord>& log = m_renderer.GetDevice()->GetDrawLog();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log.back().renderTargetIds[0], color.GetSurface()->GetId());
+    EXPECT_EQ(log.back().viewport.width, 32u) << "the kept viewport is set again after the target";
+    EXPECT_EQ(RenderStateValue(gpu::kRsSrgbWriteEnable), 1u);
+    EXPECT_EQ(color.GetSurface()->ReadPixelArgb(3, 3), 0xFFFF0000u);
+
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) {
+        r.SetBackBufferTarget();
+        r.GetDevice()->SetDepthStencilSurface(nullptr);
+        color.Release();
+        depth.Release();
+    });
+    EXPECT_EQ(color.GetSurface(), nullptr);
+    EXPECT_EQ(color.GetHolder(), nullptr);
+    m_renderer.SetFrameTarget(nullptr, 0, 0);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(m_renderer.GetFrameDrawCalls(), 0u) << "selecting the frame's targets clears the counters";
+}
+
+TEST_F(RenderStateCacheTest, CameraKeepsBiasedAndMirroredMatrices)
+{
+    Matrix projection;
+    projection.LoadPerspectiveFovLH(60.0f, 1.0f, 1.0f, 100.0f);
+    m_renderer.SetCamera(Matrix::ONE, projection, Matrix::ONE);
+    m_renderer.SubmitCommands(true);
+    EXPECT_FALSE(m_renderer.GetCamera().mirrored);
+    EXPECT_FLOAT_EQ(m_renderer.GetViewProjection().At(2, 2), projection.At(2, 2));
+    EXPECT_FLOAT_EQ(m_renderer.GetCamera().depthScale, 1.0f) << "the stand-in has depth textures";
+
+    RunOnRenderThread(m_renderer, [](NorvexRenderer& r) { r.SetDepthState(gpu::kCmpLessEqual, true, 0.5f); });
+    EXPECT_FLOAT_EQ(m_renderer.GetViewProjection().At(2, 2), projection.At(2, 2) + 0.35f);
+    EXPECT_FLOAT_EQ(m_renderer.GetCamera().viewProjection.At(2, 2), projection.At(2, 2)) << "the plain one keeps no bias";
+
+    Matrix mirror;
+    mirror.LoadScale(Vector(-1.0f, 1.0f, 1.0f, 1.0f));
+    m_renderer.SetCamera(mirror, projection, Matrix::ONE);
+    m_renderer.SubmitCommands(true);
+    EXPECT_TRUE(m_renderer.GetCamera().mirrored);
+    EXPECT_FLOAT_EQ(m_renderer.GetViewProjection().At(2, 2), projection.At(2, 2) + 0.35f) << "the bias stays";
+    EXPECT_EQ(NorvexRenderer::GetBlendModeFadeVector(4).x, -1.0f);
+}
+} // namespace

@@ -116,7 +116,6 @@ bool ShaderManager::Init(bool binaryDefinitions)
         Close();
         return false;
     }
-    m_textDefinitions = !binaryDefinitions;
     LoadSystemShaders();
     m_initialised.store(1, std::memory_order_release);
     return true;
@@ -327,11 +326,13 @@ void ShaderManager::ReloadShaders()
         Dynarray<uint8_t> bytes;
         ShaderDefinitions reloaded;
         os::ScopedLock lock(m_lock);
-        const char* path = m_textDefinitions ? kDefinitionTextFile : kDefinitionFile;
-        const bool read = ReadDefinitionFile(path, bytes) &&
-                          (m_textDefinitions ? reloaded.ReadText(reinterpret_cast<const char*>(bytes.Data()),
-                                                                 size_t(bytes.Count()), path)
-                                             : reloaded.ReadBinary(bytes.Data(), size_t(bytes.Count())));
+        // The text form is what developers edit; data that ships only the binary form rereads that.
+        const bool text = ReadDefinitionFile(kDefinitionTextFile, bytes);
+        const char* path = text ? kDefinitionTextFile : kDefinitionFile;
+        const bool read = text ? reloaded.ReadText(reinterpret_cast<const char*>(bytes.Data()), size_t(bytes.Count()),
+                                                   path)
+                               : ReadDefinitionFile(kDefinitionFile, bytes) &&
+                                     reloaded.ReadBinary(bytes.Data(), size_t(bytes.Count()));
         // Without new definitions the old ones stay, so later requests still find their families.
         if (read)
             m_definitions.TakeFrom(reloaded);

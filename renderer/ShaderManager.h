@@ -67,8 +67,9 @@ public:
     bool GetShader(const char* name, const char* options, Resource** vertexResource, Resource** pixelResource,
                    uint8_t load, bool blocking, uint32_t resourceFlags);
     void LoadSystemShaders();
-    // Drains the render thread, reloads the definitions from the form Init read (keeping the old ones
-    // when that fails), recompiles changed shaders on the resource thread and waits for it.
+    // Drains the render thread, reloads the definitions (the text form, else the binary one; the
+    // loaded ones stay when neither reads), recompiles changed shaders on the resource thread and
+    // waits for it.
     void ReloadShaders();
 
     // The option names of a shader resource name; false without a known family or with a bad mask.
@@ -77,7 +78,7 @@ public:
     void AdjustDepthOptionBits(char* resourceName);
 
     bool LoadDefinitions();
-    // The text form; also what ReloadShaders reads after a text Init.
+    // The text form; also what ReloadShaders reads first.
     bool LoadSourceDefinitions();
     void ClearDefinitions();
     uint64_t GetDefinitionStamp();
@@ -97,7 +98,6 @@ private:
 
     std::atomic<uint8_t> m_initialised{0};
     ShaderDefinitions m_definitions;
-    bool m_textDefinitions = false; // the form Init read
     os::CriticalSection m_lock;
     ShaderPair m_systemShaders[kSystemShaderCount];
     ShaderPair m_lightShaders[kLightRows][kLightMasks];

@@ -212,6 +212,35 @@ TEST_F(ShaderManagerTest, ScriptsReloadThroughTheGlobal)
     pixel->Release();
 }
 
+TEST_F(ShaderManagerTest, ReloadReadsEditedTextDefinitionsOrKeepsTheLoadedOnes)
+{
+    ASSERT_TRUE(gShaderManager.Init(true));
+    const uint64_t stamp = gShaderManager.GetDefinitionStamp();
+    // Binary data only: the binary form is read again, with the same stamp.
+    std::filesystem::rename(m_harness.Path("common/Shaders/Shaders.Def"), m_harness.Path("common/Shaders/Saved.Def"));
+    gShaderManager.ReloadShaders();
+    EXPECT_EQ(gShaderManager.GetDefinitionStamp(), stamp);
+    // Neither form reads: the loaded families stay.
+    std::filesystem::rename(m_harness.Path("common/Shaders/Shaders.DefBin"), m_harness.Path("common/Shaders/Saved.DefBin"));
+    gShaderManager.ReloadShaders();
+    EXPECT_TRUE(m_log.Contains("could not be read again; keeping the loaded ones", CONSOLE_WARNING));
+    EXPECT_EQ(gShaderManager.GetDefinitionStamp(), stamp);
+    Resource* vertex = nullptr;
+    Resource* pixel = nullptr;
+    ASSERT_TRUE(gShaderManager.GetShader("Font", "OUTLINES", &vertex, &pixel, 1, false, 0));
+    vertex->Release();
+    pixel->Release();
+    // An edited text adds its family; the loaded shaders were built against the old definitions.
+    std::filesystem::rename(m_harness.Path("common/Shaders/Saved.Def"), m_harness.Path("common/Shaders/Shaders.Def"));
+    std::ofstream(m_harness.Path("common/Shaders/Shaders.Def"), std::ios::app) << "Family Extra\nEnd\n";
+    gShaderManager.ReloadShaders();
+    EXPECT_NE(gShaderManager.GetDefinitionStamp(), stamp);
+    EXPECT_TRUE(m_log.Contains("because definition file has changed. Please restart the application.", CONSOLE_ERROR));
+    ASSERT_TRUE(gShaderManager.GetShader("Extra", nullptr, &vertex, &pixel, 1, false, 0));
+    vertex->Release();
+    pixel->Release();
+}
+
 TEST_F(ShaderManagerTest, TextDefinitionsInitAndReloadAlike)
 {
     ASSERT_TRUE(gShaderManager.Init(false));

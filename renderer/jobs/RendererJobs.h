@@ -1,6 +1,7 @@
 // The renderer job kinds: texture holder reference changes, object deletion, texture unloading, and
-// creation of textures, vertex and index buffers and vertex declarations from a data block. Posted
-// from any thread (PostRendererJob); Run on the render thread.
+// creation of textures, vertex and index buffers and vertex declarations from a data block (read-back
+// jobs: NorvexRendererBufferSerializationJob.h). Posted from any thread (PostRendererJob); Run on the
+// render thread.
 #pragma once
 
 #include "platform/gpu/GpuBuffer.h"

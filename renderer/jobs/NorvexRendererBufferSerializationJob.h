@@ -14,7 +14,8 @@
 class NorvexRendererBufferSerializationJob : public NorvexRendererResourceAccessJob
 {
 public:
-    // Waits for a posted job before its copy goes.
+    // Waits for a posted job before its copy goes. Every leaf job waits in its own destructor too:
+    // the render side may still be calling its Run while a base destructor changes the object's type.
     ~NorvexRendererBufferSerializationJob() override;
 
     // The copy, or null when nothing could be read; valid once the job is done.
@@ -46,6 +47,7 @@ public:
         : NorvexRendererBufferSerializationJob(buffer)
     {
     }
+    ~NorvexRendererVertexBufferSerializationJob() override { Wait(); }
     bool Run(NorvexRenderer& renderer) override;
     const gpu::VertexBufferDesc& GetDescription() const { return m_description; }
 
@@ -61,6 +63,7 @@ public:
         : NorvexRendererBufferSerializationJob(buffer)
     {
     }
+    ~NorvexRendererIndexBufferSerializationJob() override { Wait(); }
     bool Run(NorvexRenderer& renderer) override;
     const gpu::IndexBufferDesc& GetDescription() const { return m_description; }
 

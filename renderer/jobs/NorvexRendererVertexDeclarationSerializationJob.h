@@ -14,6 +14,7 @@ public:
         : NorvexRendererBufferSerializationJob(declaration)
     {
     }
+    ~NorvexRendererVertexDeclarationSerializationJob() override { Wait(); }
     bool Run(NorvexRenderer& renderer) override;
     // Elements in the copy, 0 when nothing could be read.
     uint32_t GetElementCount() const { return m_count; }

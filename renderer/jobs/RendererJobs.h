@@ -44,6 +44,7 @@ class NorvexRendererObjetDeletionJob : public NorvexRendererResourceAccessJob
 {
 public:
     explicit NorvexRendererObjetDeletionJob(NorvexRendererObject* object) : m_object(object) {}
+    ~NorvexRendererObjetDeletionJob() override;
     uint32_t GetCost() const override { return 200; }
     bool Run(NorvexRenderer& renderer) override;
 
@@ -56,6 +57,7 @@ class NorvexRendererTextureUnloadDataJob : public NorvexRendererResourceAccessJo
 {
 public:
     explicit NorvexRendererTextureUnloadDataJob(TextureHolder* holder) : m_holder(holder) {}
+    ~NorvexRendererTextureUnloadDataJob() override;
     bool Run(NorvexRenderer& renderer) override;
 
 private:

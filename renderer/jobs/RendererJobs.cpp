@@ -80,6 +80,20 @@ bool NorvexRendererTextureDeletionJob::Run(NorvexRenderer&)
     return true;
 }
 
+// Each job kind waits in its own destructor: by the base destructor the render thread could be
+// dispatching Run on an object whose type is already being torn down.
+NorvexRendererObjetDeletionJob::~NorvexRendererObjetDeletionJob()
+{
+    if (!IsFireAndForget())
+        Wait();
+}
+
+NorvexRendererTextureUnloadDataJob::~NorvexRendererTextureUnloadDataJob()
+{
+    if (!IsFireAndForget())
+        Wait();
+}
+
 bool NorvexRendererObjetDeletionJob::Run(NorvexRenderer&)
 {
     m_object->DestroyOnRenderThread();

@@ -1,6 +1,7 @@
 // The renderer job kinds: texture holder reference changes, object deletion, texture unloading, and
-// creation of textures, vertex and index buffers and vertex declarations from a data block. Posted
-// from any thread (PostRendererJob); Run on the render thread.
+// creation of textures, vertex and index buffers and vertex declarations from a data block (read-back
+// jobs: NorvexRendererBufferSerializationJob.h). Posted from any thread (PostRendererJob); Run on the
+// render thread.
 #pragma once
 
 #include "platform/gpu/GpuBuffer.h"
@@ -43,6 +44,7 @@ class NorvexRendererObjetDeletionJob : public NorvexRendererResourceAccessJob
 {
 public:
     explicit NorvexRendererObjetDeletionJob(NorvexRendererObject* object) : m_object(object) {}
+    ~NorvexRendererObjetDeletionJob() override;
     uint32_t GetCost() const override { return 200; }
     bool Run(NorvexRenderer& renderer) override;
 
@@ -55,6 +57,7 @@ class NorvexRendererTextureUnloadDataJob : public NorvexRendererResourceAccessJo
 {
 public:
     explicit NorvexRendererTextureUnloadDataJob(TextureHolder* holder) : m_holder(holder) {}
+    ~NorvexRendererTextureUnloadDataJob() override;
     bool Run(NorvexRenderer& renderer) override;
 
 private:

@@ -20,7 +20,7 @@ void Exercise(ShaderDefinitions& definitions)
             __builtin_trap();
         for (const ShaderOption& option : family->m_options)
         {
-            const ShaderVariant& variant = family->GetVariant(option.m_name.CStr());
+            const ShaderVariant variant = family->GetVariant(option.m_name.CStr());
             const char* vertex = std::strchr(variant.vertexName, '/');
             const char* pixel = std::strchr(variant.pixelName, '/');
             // A family name holding '/' moves the split, and a long one cuts the name; only whole

@@ -208,7 +208,7 @@ bool ShaderManager::GetShader(const char* name, const char* options, Resource** 
         os::ScopedLock lock(m_lock);
         if (ShaderFamily* family = m_definitions.Find(name))
         {
-            const ShaderVariant& variant = family->GetVariant(text);
+            const ShaderVariant variant = family->GetVariant(text);
             std::memcpy(vertexName, variant.vertexName, sizeof(vertexName));
             std::memcpy(pixelName, variant.pixelName, sizeof(pixelName));
             found = true;

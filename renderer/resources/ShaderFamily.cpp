@@ -92,7 +92,7 @@ int32_t ShaderFamily::GetOptionStages(const char* name, bool* vertex, bool* pixe
     return index;
 }
 
-const ShaderVariant& ShaderFamily::GetVariant(const char* options)
+ShaderVariant ShaderFamily::GetVariant(const char* options)
 {
     const char* key = options != nullptr ? options : "";
     for (const ShaderVariant& variant : m_variants)
@@ -101,7 +101,7 @@ const ShaderVariant& ShaderFamily::GetVariant(const char* options)
     return BuildVariant(key);
 }
 
-const ShaderVariant& ShaderFamily::BuildVariant(const char* options)
+ShaderVariant ShaderFamily::BuildVariant(const char* options)
 {
     Mask selected[2];
     Mask disabled[2];
@@ -139,7 +139,7 @@ const ShaderVariant& ShaderFamily::BuildVariant(const char* options)
         std::snprintf(names[stage], ShaderVariant::kResourceNameSize, "%s/%s.%s", GetName(), hex, profiles[stage]);
     }
     m_variants.Add(variant);
-    return m_variants[m_variants.Count() - 1];
+    return variant;
 }
 
 bool ShaderFamily::ListOptionNames(const char* maskAndStage, Dynarray<ShaderOptionName>& names,

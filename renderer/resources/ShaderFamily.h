@@ -66,9 +66,9 @@ public:
     int32_t FindOption(const char* name) const;
     // Index or -1, and the option's stage flags (untouched when absent).
     int32_t GetOptionStages(const char* name, bool* vertex, bool* pixel) const;
-    // The cached variant of exactly this option text (null = empty), or a new one; the reference
-    // lasts until the family builds its next variant.
-    const ShaderVariant& GetVariant(const char* options);
+    // The cached variant of exactly this option text (null = empty), or a new one. Returned by
+    // value: the cache grows, so a reference into it would not outlive the next new variant.
+    ShaderVariant GetVariant(const char* options);
     int32_t GetVariantCount() const { return m_variants.Count(); }
     // The option names of the part of a resource name after its '/': 32 hex digits, '.', stage.
     // With skipDeviceOptions "HARDWARE_DEPTH" and "HARDWARE_DEPTH_RAWZ" are left out. False when a
@@ -82,7 +82,7 @@ public:
     DynarraySafe<ShaderParameterDefinition> m_parameters;
 
 private:
-    const ShaderVariant& BuildVariant(const char* options);
+    ShaderVariant BuildVariant(const char* options);
 
     Dynarray<ShaderVariant> m_variants;
 };

@@ -56,6 +56,14 @@ bool SoundInstanceDecodableBase::StartDecodedVoice()
     m_nextHalf = false;
     Step3D();
     Refill();
+    return StartVoice();
+}
+
+bool SoundInstanceDecodableBase::StartVoice()
+{
+    // A sound paused before it had a voice must stay silent; Resume starts it.
+    if (m_stateBits & SOUND_STATE_PAUSED)
+        return true;
     return m_voice->Start(kSoundOperationSet);
 }
 

@@ -180,6 +180,23 @@ TEST_F(SoundPlaybackTest, ChannelVolumeAndPauseResume)
     EXPECT_GT(Rms(m_sound.Take()[0], 0, 4800), 0.1);
 }
 
+TEST_F(SoundPlaybackTest, SoundPausedBeforeItStartsStaysSilentUntilResumed)
+{
+    SoundParamWrapper streamed;
+    streamed.Flags = SOUNDSTARTFLAG_STREAMED;
+    const uint32_t ids[2] = {m_sound.Engine().PlaySystemSound("tone.ogg", nullptr),
+                             m_sound.Engine().PlaySystemSound("tone.ogg", &streamed)};
+    for (const uint32_t id : ids)
+        m_sound.Engine().PauseSound(id, 0.0f, nullptr, -1);
+    ASSERT_TRUE(m_sound.WaitForVoices(2));
+    m_sound.Render(100);
+    EXPECT_EQ(Rms(m_sound.Take()[0], 0, 4800), 0.0);
+    m_sound.Engine().ResumeSound(ids[1], 0.0f, nullptr, -1);
+    m_sound.WaitCycles(3);
+    m_sound.Render(100);
+    EXPECT_NEAR(Rms(m_sound.Take()[0], 0, 4800), 0.354, 0.02);
+}
+
 TEST_F(SoundPlaybackTest, StreamedSoundLongerThanItsBuffersPlaysWithoutGapsOrRepeats)
 {
     // 1.5 s of a sweep-like sum of tones: any gap or repeat changes the sample sequence.

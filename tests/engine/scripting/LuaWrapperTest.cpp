@@ -3,6 +3,8 @@
 #include "engine/Game.h"
 #include "engine/scripting/LuaWrapperFileExecutionCallbackObject.h"
 
+#include <vector>
+
 namespace
 {
 class LuaWrapperTest : public ScriptTest
@@ -303,6 +305,23 @@ TEST_F(LuaWrapperTest, ReplicatedMethodsAreCalledById)
     EXPECT_EQ(GlobalString("gGot"), "3trues");
     EXPECT_FALSE(gLua.CallReplicatedMethod(id + 10, arguments, 3));
     EXPECT_TRUE(m_log.Contains("Unknown replicated method id", CONSOLE_ERROR));
+    EXPECT_EQ(Depth(), 0);
+}
+TEST_F(LuaWrapperTest, ResultAndArgumentCountsBeyondTheStackAreRefused)
+{
+    // A script asking for more results than the stack can hold must not write past it.
+    Run("assert(gLua:LoadAndCall('return 1', 1000000) == false)");
+    EXPECT_FALSE(gLua.LoadAndCall("return 1", -7));
+    EXPECT_EQ(Depth(), 0);
+
+    // The argument count of a replicated call comes from the peer.
+    Run("gId = ReplicateMethod(function(...) gCount = select('#', ...) end)");
+    const uint32_t id = uint32_t(GlobalNumber("gId"));
+    std::vector<ScriptReplicatedArgument> many(200000);
+    EXPECT_FALSE(gLua.CallReplicatedMethod(id, many.data(), uint32_t(many.size())));
+    EXPECT_EQ(Depth(), 0);
+    EXPECT_TRUE(gLua.CallReplicatedMethod(id, many.data(), 100));
+    EXPECT_EQ(GlobalNumber("gCount"), 100);
     EXPECT_EQ(Depth(), 0);
 }
 } // namespace

@@ -181,6 +181,22 @@ TEST_F(LuaWrapperTest, ScriptSideLoadersRefusePrecompiledChunksButLoadSource)
     EXPECT_NE(GlobalString("gE").find("precompiled chunks are refused"), std::string::npos);
     EXPECT_EQ(GlobalString("gEvil"), "<nil>");
 
+    // require's file searcher is a road too.
+    m_folder.WriteFile("dumped/module.lua", std::string(bytes, length));
+    m_folder.WriteFile("source/module.lua", "gRequired = ... return 3");
+    lua_pushstring(L(), m_folder.Path().c_str());
+    lua_setglobal(L(), "gRoot");
+    Run("package.path = gRoot .. '/nowhere/?.lua;' .. gRoot .. '/?.lua' "
+        "local ok, e = pcall(require, 'dumped.module') gF = tostring(ok) .. '|' .. tostring(e)");
+    EXPECT_NE(GlobalString("gF").find("false|"), std::string::npos);
+    EXPECT_NE(GlobalString("gF").find("precompiled chunks are refused"), std::string::npos);
+    EXPECT_EQ(GlobalString("gEvil"), "<nil>");
+    Run("local ok, e = pcall(require, 'missing') gG = tostring(ok) .. '|' .. tostring(e) "
+        "gH = require('source.module')");
+    EXPECT_NE(GlobalString("gG").find("/nowhere/missing.lua'"), std::string::npos);
+    EXPECT_EQ(GlobalNumber("gH"), 3);
+    EXPECT_EQ(GlobalString("gRequired"), "source.module");
+
     m_folder.WriteFile("Source.lua", "gFromFile = 5\nreturn 9");
     lua_pushstring(L(), (m_folder.Path() + "/Source.lua").c_str());
     lua_setglobal(L(), "gSourcePath");

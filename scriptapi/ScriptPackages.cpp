@@ -106,6 +106,6 @@ void RegisterEngineScriptGlobals(LuaWrapper& wrapper)
     wrapper.RegisterGlobalObject(&wrapper, "LuaWrapper", "gLua");
     wrapper.RegisterGlobalObject(&gConsole, "GameConsole", "gConsole");
     wrapper.RegisterGlobalObject(&gGame, "Game", "gGame");
-    wrapper.RegisterGlobalObject(&gEngineTimer, "EngineTimer", "gEngineTimer");
     wrapper.RegisterGlobalObject(&gShaderManager, "ShaderManager", "gShaderManager");
+    wrapper.RegisterGlobalObject(&gEngineTimer, "EngineTimer", "gEngineTimer");
 }

@@ -125,6 +125,10 @@ void LuaProfiler::Hook(lua_State* state, lua_Debug* info)
 
 void LuaProfiler::OnHook(lua_State* state, lua_Debug* info)
 {
+    // The hook can outlive its context: re-arming or clearing from inside a grabbed call leaves it
+    // set. Only script work inside an open engine call is timed, so record 0 stays the context.
+    if ((m_mode != MODE_GRAB && m_mode != MODE_GRAB_TICK) || m_records.IsEmpty() || m_records[0].depth == 0)
+        return;
     const int64_t now = os::QueryCounter();
     if (info->event == LUA_HOOKTAILRET)
     {

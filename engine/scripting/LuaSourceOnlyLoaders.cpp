@@ -2,7 +2,10 @@
 
 #include <lua.hpp>
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 namespace
 {
@@ -121,10 +124,79 @@ int DoFile(lua_State* state)
     lua_call(state, 0, LUA_MULTRET);
     return lua_gettop(state) - base;
 }
+// Finds the module on package.path as require's own searcher does. Leaves the loaded chunk, or the
+// "no file" list, on the stack and returns 0; on a load failure leaves the message and returns 1
+// (the caller raises it once no C++ object is alive).
+int SearchModule(lua_State* state, const char* name)
+{
+    lua_getglobal(state, "package");
+    lua_getfield(state, -1, "path");
+    const char* const path = lua_tostring(state, -1);
+    if (path == nullptr)
+    {
+        lua_pushstring(state, "'package.path' must be a string");
+        return 1;
+    }
+    std::string file(name);
+    std::replace(file.begin(), file.end(), '.', '/');
+    std::string tried;
+    std::string_view rest(path);
+    while (!rest.empty())
+    {
+        const size_t end = rest.find(';');
+        const std::string_view pattern = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        if (pattern.empty())
+            continue;
+        std::string filename;
+        for (const char c : pattern)
+            if (c == '?')
+                filename += file;
+            else
+                filename += c;
+        FILE* const probe = std::fopen(filename.c_str(), "r");
+        if (probe == nullptr)
+        {
+            tried += "\n\tno file '" + filename + "'";
+            continue;
+        }
+        std::fclose(probe);
+        const char* const problem = FileStartsWithBytecode(filename.c_str())        ? kRefused
+                                    : luaL_loadfile(state, filename.c_str()) != 0 ? lua_tostring(state, -1)
+                                                                                  : nullptr;
+        if (problem == nullptr)
+            return 0;
+        lua_pushfstring(state, "error loading module '%s' from file '%s':\n\t%s", name, filename.c_str(), problem);
+        return 1;
+    }
+    lua_pushstring(state, tried.c_str());
+    return 0;
+}
+
+// Stands in for require's Lua-file searcher, which would load precompiled files.
+int RequireSourceFile(lua_State* state)
+{
+    const char* const name = luaL_checkstring(state, 1);
+    if (SearchModule(state, name) != 0)
+        return lua_error(state);
+    return 1;
+}
 } // namespace
 
 void InstallSourceOnlyLoaders(lua_State* state)
 {
+    lua_getglobal(state, "package");
+    if (lua_istable(state, -1))
+    {
+        lua_getfield(state, -1, "loaders");
+        if (lua_istable(state, -1))
+        {
+            lua_pushcfunction(state, &RequireSourceFile);
+            lua_rawseti(state, -2, 2);
+        }
+        lua_pop(state, 1);
+    }
+    lua_pop(state, 1);
     lua_register(state, "loadstring", &LoadString);
     lua_register(state, "load", &Load);
     lua_register(state, "loadfile", &LoadFile);

@@ -187,6 +187,16 @@ bool LuaWrapper::LoadAndCall(const char* chunkText, int resultCount)
 
 bool LuaWrapper::ProtectedCall(const char* context, int argumentCount, int resultCount)
 {
+    // Lua writes the results it is asked for without looking at the stack's size, and scripts
+    // choose this count (gLua:LoadAndCall): a count the stack cannot hold would write past it.
+    if (resultCount < LUA_MULTRET || (resultCount > 0 && !lua_checkstack(m_state, resultCount)))
+    {
+        gConsole.Error(kChannel, "LUA: error in '%s'", context != nullptr ? context : "");
+        gConsole.Error(kChannel, "LUA: cannot take %d results", resultCount);
+        lua_pop(m_state, argumentCount + 1);
+        ++gLuaErrorCount;
+        return false;
+    }
     const int functionIndex = lua_gettop(m_state) - argumentCount;
     lua_getglobal(m_state, "_ERRORMESSAGE");
     int handlerIndex = 0;
@@ -516,6 +526,13 @@ bool LuaWrapper::CallReplicatedMethod(uint32_t functionId, const ScriptReplicate
     {
         lua_pop(m_state, 1);
         gConsole.Error(kChannel, "Unknown replicated method id %u", functionId);
+        return false;
+    }
+    // The count comes from the peer; pushing past the stack's room would corrupt memory.
+    if (argumentCount > uint32_t(LUAI_MAXCSTACK) || !lua_checkstack(m_state, int(argumentCount) + 1))
+    {
+        lua_pop(m_state, 1);
+        gConsole.Error(kChannel, "Too many arguments (%u) of replicated method %u", argumentCount, functionId);
         return false;
     }
     for (uint32_t i = 0; i < argumentCount; ++i)

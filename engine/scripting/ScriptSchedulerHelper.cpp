@@ -4,6 +4,8 @@
 #include "engine/scripting/LuaWrapper.h"
 #include "platform/os/Clock.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -33,9 +35,14 @@ bool OwnerMatches(const ScheduledScriptCall& call, const Entity* owner)
                                                                     : owner == nullptr;
 }
 
+// Delays come from scripts: a NaN or a delay beyond the clock's range would make the conversion
+// undefined and could wrap the due time into the past, so they are held to a century.
 int64_t DelayToTicks(float seconds)
 {
-    return int64_t(double(seconds) * double(os::kCounterFrequency));
+    constexpr double kLongestSeconds = 100.0 * 365.0 * 24.0 * 3600.0;
+    if (std::isnan(seconds))
+        return 0;
+    return int64_t(std::clamp(double(seconds), -kLongestSeconds, kLongestSeconds) * double(os::kCounterFrequency));
 }
 } // namespace
 
@@ -199,7 +206,9 @@ void ScriptSchedulerHelper::Run(ScheduledScriptCall& call)
         }
         return;
     }
-    call.owner->OnScheduledCallback(call.id);
+    // A numbered callback scheduled without an owner has nobody to reach.
+    if (call.owner)
+        call.owner->OnScheduledCallback(call.id);
 }
 
 void ScriptSchedulerHelper::FreeNames(DynarraySafe<ScheduledScriptCall>& calls)

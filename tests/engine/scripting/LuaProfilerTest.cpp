@@ -122,4 +122,17 @@ TEST_F(LuaProfilerTest, CommandsFromInsideAnEngineCalledMethod)
     EXPECT_EQ(gLua.GetProfiler().GetMode(), LuaProfiler::MODE_OFF);
     EXPECT_EQ(Depth(), 0);
 }
+TEST_F(LuaProfilerTest, RearmingInsideAGrabbedCallRecordsOnlyTheNextTick)
+{
+    Run("function Game:Rearm() gLua:ProfilerCommand('grabOneTick') Work() end");
+    gLua.ProfilerCommand("grab");
+    EXPECT_TRUE(gLua.ExecuteMethod(0, 0, &gGame, "Game", "Rearm"));
+    Run("Work()");
+    Frame();
+    ASSERT_FALSE(gLua.GetProfiler().GetRecords().IsEmpty());
+    EXPECT_STREQ(gLua.GetProfiler().GetRecords()[0].key, "ProfilerContext");
+    ASSERT_NE(Find("Work"), nullptr);
+    EXPECT_EQ(Find("Work")->count, 1u);
+}
 } // namespace
+

@@ -3,6 +3,8 @@
 #include "engine/Game.h"
 #include "engine/scripting/LuaWrapperFileExecutionCallbackObject.h"
 
+#include <vector>
+
 namespace
 {
 class LuaWrapperTest : public ScriptTest
@@ -179,6 +181,22 @@ TEST_F(LuaWrapperTest, ScriptSideLoadersRefusePrecompiledChunksButLoadSource)
     EXPECT_NE(GlobalString("gE").find("precompiled chunks are refused"), std::string::npos);
     EXPECT_EQ(GlobalString("gEvil"), "<nil>");
 
+    // require's file searcher is a road too.
+    m_folder.WriteFile("dumped/module.lua", std::string(bytes, length));
+    m_folder.WriteFile("source/module.lua", "gRequired = ... return 3");
+    lua_pushstring(L(), m_folder.Path().c_str());
+    lua_setglobal(L(), "gRoot");
+    Run("package.path = gRoot .. '/nowhere/?.lua;' .. gRoot .. '/?.lua' "
+        "local ok, e = pcall(require, 'dumped.module') gF = tostring(ok) .. '|' .. tostring(e)");
+    EXPECT_NE(GlobalString("gF").find("false|"), std::string::npos);
+    EXPECT_NE(GlobalString("gF").find("precompiled chunks are refused"), std::string::npos);
+    EXPECT_EQ(GlobalString("gEvil"), "<nil>");
+    Run("local ok, e = pcall(require, 'missing') gG = tostring(ok) .. '|' .. tostring(e) "
+        "gH = require('source.module')");
+    EXPECT_NE(GlobalString("gG").find("/nowhere/missing.lua'"), std::string::npos);
+    EXPECT_EQ(GlobalNumber("gH"), 3);
+    EXPECT_EQ(GlobalString("gRequired"), "source.module");
+
     m_folder.WriteFile("Source.lua", "gFromFile = 5\nreturn 9");
     lua_pushstring(L(), (m_folder.Path() + "/Source.lua").c_str());
     lua_setglobal(L(), "gSourcePath");
@@ -303,6 +321,23 @@ TEST_F(LuaWrapperTest, ReplicatedMethodsAreCalledById)
     EXPECT_EQ(GlobalString("gGot"), "3trues");
     EXPECT_FALSE(gLua.CallReplicatedMethod(id + 10, arguments, 3));
     EXPECT_TRUE(m_log.Contains("Unknown replicated method id", CONSOLE_ERROR));
+    EXPECT_EQ(Depth(), 0);
+}
+TEST_F(LuaWrapperTest, ResultAndArgumentCountsBeyondTheStackAreRefused)
+{
+    // A script asking for more results than the stack can hold must not write past it.
+    Run("assert(gLua:LoadAndCall('return 1', 1000000) == false)");
+    EXPECT_FALSE(gLua.LoadAndCall("return 1", -7));
+    EXPECT_EQ(Depth(), 0);
+
+    // The argument count of a replicated call comes from the peer.
+    Run("gId = ReplicateMethod(function(...) gCount = select('#', ...) end)");
+    const uint32_t id = uint32_t(GlobalNumber("gId"));
+    std::vector<ScriptReplicatedArgument> many(200000);
+    EXPECT_FALSE(gLua.CallReplicatedMethod(id, many.data(), uint32_t(many.size())));
+    EXPECT_EQ(Depth(), 0);
+    EXPECT_TRUE(gLua.CallReplicatedMethod(id, many.data(), 100));
+    EXPECT_EQ(GlobalNumber("gCount"), 100);
     EXPECT_EQ(Depth(), 0);
 }
 } // namespace

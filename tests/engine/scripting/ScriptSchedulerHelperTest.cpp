@@ -205,4 +205,19 @@ TEST_F(ScriptSchedulerHelperTest, CancellationWinsEvenInsideTheUpdate)
     EXPECT_EQ(gGame.GetGameplayScheduler()->GetCount(), 0);
     EXPECT_EQ(gGame.GetGameScheduler()->GetCount(), 0);
 }
+TEST_F(ScriptSchedulerHelperTest, WildDelaysAndOwnerlessCallbacksAreHarmless)
+{
+    // Delays come from scripts: one far beyond the clock's range must not wrap into the past.
+    Run("gGame:ScheduleScriptCall(\"Mark('far')\", 1e30, 0) gGame:ScheduleScriptCall(\"Mark('nan')\", 0/0, 0)");
+    gGame.TickTimers(1.0f);
+    gGame.UpdateSchedulers();
+    EXPECT_EQ(Runs(), "nan");
+    EXPECT_EQ(gGame.GetGameScheduler()->GetCount(), 1);
+
+    // A numbered callback needs an owner to reach.
+    m_scheduler.AddOwnedCall(nullptr, 4, 0, 0.0f, 0);
+    m_scheduler.Update(kSecond);
+    EXPECT_EQ(m_scheduler.GetCount(), 0);
+}
 } // namespace
+

@@ -363,3 +363,14 @@ TEST_F(ContainerFileSystemTest, RemountWithTheSameReaderGroupReadsTheNewFile)
         gFileSystem.UnmountAll();
     }
 }
+
+TEST_F(ContainerFileSystemTest, HugeExtraPartCountIsCappedAtFourParts)
+{
+    ConsoleCapture console;
+    ContainerWriter writer;
+    ASSERT_TRUE(writer.Add("a.txt", ToBytes("a")));
+    ASSERT_TRUE(writer.Write(m_folder / "huge.dat"));
+    ASSERT_TRUE(gFileSystem.MountContainer("huge", (m_folder / "huge.dat").c_str(), kNoGroup, kMultiplier, 0xFFFFFFFFu));
+    EXPECT_TRUE(console.Contains("More than MAX_CONTAINER_FILE_NUM container files required", CONSOLE_WARNING));
+    EXPECT_TRUE(gFileSystem.FileExists("huge/a.txt", nullptr, nullptr));
+}

@@ -58,7 +58,8 @@ bool FileSystemContainerMountPoint::OpenParts(const char* dataFilePath, uint32_t
     if (dataFilePath == nullptr || dataFilePath[0] == '\0')
         return false;
     const uint32_t first = m_partCount;
-    if (extraParts + first + 1 > kMaxParts)
+    // Compared without the sum, which a huge count would wrap past the check.
+    if (extraParts > kMaxParts - 1 - first)
     {
         gConsole.Warning(kChannel, "More than MAX_CONTAINER_FILE_NUM container files required");
         extraParts = kMaxParts - 1 - first;

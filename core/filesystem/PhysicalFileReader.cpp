@@ -108,11 +108,24 @@ void PhysicalFileReader::Execute(BaseThread& thread, uintptr_t, CommandRingBuffe
 
 void PhysicalFileReader::ExecuteOpen(const Request& request, const char* path)
 {
-    if (request.group >= kGroupCount || request.part >= kMaxParts || m_files[request.group][request.part] != nullptr)
-        return;
-    m_files[request.group][request.part] = os::OpenFile(path, "rb");
-    if (m_files[request.group][request.part] == nullptr)
+    if (request.group < kGroupCount && request.part < kMaxParts)
+        KeptFile(request.group, request.part, path);
+}
+
+FILE* PhysicalFileReader::KeptFile(uint32_t group, uint32_t part, const char* path)
+{
+    FILE*& file = m_files[group][part];
+    // A remount after shutdown, or a stream outliving its mount, may name another file under the
+    // same group and part: its reads must never come from the old handle.
+    if (m_paths[group][part] == path)
+        return file;
+    if (file != nullptr)
+        std::fclose(file);
+    m_paths[group][part] = path;
+    file = os::OpenFile(path, "rb");
+    if (file == nullptr)
         gConsole.Error(kLogChannel, "Unable to open container data file %s", path);
+    return file;
 }
 
 void PhysicalFileReader::ExecuteRead(const Request& request, const char* path)
@@ -123,7 +136,7 @@ void PhysicalFileReader::ExecuteRead(const Request& request, const char* path)
     if (ownFile)
         file = os::OpenFile(path, "rb");
     else
-        file = m_files[request.group][request.part];
+        file = KeptFile(request.group, request.part, path);
     // A failed open or seek reads nothing: the stream sees the shortfall and fails its read.
     if (file != nullptr && std::fseek(file, static_cast<long>(request.offset), SEEK_SET) == 0)
         done = static_cast<uint32_t>(std::fread(request.destination, 1, request.size, file));

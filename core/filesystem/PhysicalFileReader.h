@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 // Reads container data files on its own thread.
 class PhysicalFileReader : public BaseThread
@@ -67,8 +68,11 @@ private:
     uint32_t Post(const Request& request, const char* path);
     void ExecuteOpen(const Request& request, const char* path);
     void ExecuteRead(const Request& request, const char* path);
+    // The kept handle of (group, part) for `path`, opened (or reopened for another path) when needed.
+    FILE* KeptFile(uint32_t group, uint32_t part, const char* path);
 
     FILE* m_files[kGroupCount][kMaxParts] = {}; // reader thread only
+    std::string m_paths[kGroupCount][kMaxParts]; // the file each kept handle was opened for
     std::atomic<uint32_t> m_posted{0};          // written under the producer lock
     std::atomic<uint32_t> m_completed{0};       // written by the reader thread
     std::once_flag m_started;

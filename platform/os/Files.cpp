@@ -1,5 +1,6 @@
 #include "platform/os/Files.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -192,24 +193,32 @@ bool ReplacingFile::Open(const char* targetPath)
     Abandon();
     if (targetPath == nullptr || *targetPath == '\0')
         return false;
-    std::string pattern = std::string(targetPath) + ".XXXXXX";
-    const int descriptor = mkstemp(pattern.data());
-    if (descriptor < 0)
-        return false;
-    // mkstemp makes the file private; give it the permissions a plain new file would get.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(descriptor, 0666 & ~mask);
-    m_file = fdopen(descriptor, "wb");
-    if (m_file == nullptr)
+    static std::atomic<uint32_t> sequence{0};
+    for (int attempt = 0; attempt < 100; ++attempt)
     {
-        close(descriptor);
-        unlink(pattern.c_str());
-        return false;
+        const std::string path = std::string(targetPath) + "." + std::to_string(getpid()) + "." +
+                                 std::to_string(sequence.fetch_add(1)) + ".tmp";
+        // Created with the mode of a plain new file and the kernel applying the umask: reading the
+        // process-wide umask by changing it would race with files other threads create meanwhile.
+        const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (descriptor < 0)
+        {
+            if (errno == EEXIST)
+                continue;
+            return false;
+        }
+        m_file = fdopen(descriptor, "wb");
+        if (m_file == nullptr)
+        {
+            close(descriptor);
+            unlink(path.c_str());
+            return false;
+        }
+        m_tempPath = path;
+        m_targetPath = targetPath;
+        return true;
     }
-    m_tempPath = pattern;
-    m_targetPath = targetPath;
-    return true;
+    return false;
 }
 
 bool ReplacingFile::Commit()

@@ -344,3 +344,33 @@ TEST_F(ContainerFileSystemTest, LastBlockRequestOpensThePreheatedStream)
     EXPECT_FALSE(console.Contains("Preheated stream conflict"));
     EXPECT_FALSE(console.Contains("Cannot preheat"));
 }
+
+TEST_F(ContainerFileSystemTest, RemountWithTheSameReaderGroupReadsTheNewFile)
+{
+    // A shutdown and a new start-up mount other data files under the same reader group and part.
+    const uint32_t group = 7;
+    for (const char* name : {"first", "second"})
+    {
+        ContainerWriter padding;
+        ASSERT_TRUE(padding.Add("pad.bin", Sample(name[0] == 'f' ? 10 : 5000, 8)));
+        ASSERT_TRUE(padding.Add("entry.txt", ToBytes(std::string("data of ") + name)));
+        const std::string path = m_folder / (std::string(name) + ".dat");
+        ASSERT_TRUE(padding.Write(path));
+        ASSERT_TRUE(gFileSystem.MountContainer("data", path.c_str(), group, kMultiplier, 0));
+        Bytes out;
+        ASSERT_TRUE(ReadAll("data/entry.txt", 100, out)) << name;
+        EXPECT_EQ(std::string(out.begin(), out.end()), std::string("data of ") + name);
+        gFileSystem.UnmountAll();
+    }
+}
+
+TEST_F(ContainerFileSystemTest, HugeExtraPartCountIsCappedAtFourParts)
+{
+    ConsoleCapture console;
+    ContainerWriter writer;
+    ASSERT_TRUE(writer.Add("a.txt", ToBytes("a")));
+    ASSERT_TRUE(writer.Write(m_folder / "huge.dat"));
+    ASSERT_TRUE(gFileSystem.MountContainer("huge", (m_folder / "huge.dat").c_str(), kNoGroup, kMultiplier, 0xFFFFFFFFu));
+    EXPECT_TRUE(console.Contains("More than MAX_CONTAINER_FILE_NUM container files required", CONSOLE_WARNING));
+    EXPECT_TRUE(gFileSystem.FileExists("huge/a.txt", nullptr, nullptr));
+}

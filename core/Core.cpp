@@ -41,6 +41,7 @@ bool Core::Init(CoreConfig* config)
 
 void Core::Shutdown()
 {
+    gConsole.Close();
     gFileSystem.UnmountAll();
     gCoreConfig = nullptr;
 }

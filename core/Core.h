@@ -11,7 +11,8 @@ namespace Core
 // Keeps the config, fixes the main thread, seeds the random generator, starts the hardware timer,
 // finds the executable's folder and mounts it as "locals".
 bool Init(CoreConfig* config);
-// Unmounts everything and forgets the config.
+// Closes the console thread (later messages are written directly), unmounts everything and forgets
+// the config.
 void Shutdown();
 
 CoreConfig* GetConfig();

@@ -6,6 +6,8 @@
 #include "core/console/GameConsole.h"
 #include "platform/audio/AudioEngine.h"
 
+#include <algorithm>
+
 SoundInstanceDecodableBase::~SoundInstanceDecodableBase()
 {
     // The voice goes first: once it is destroyed the mixer no longer reads the decode buffer.
@@ -54,6 +56,14 @@ bool SoundInstanceDecodableBase::StartDecodedVoice()
     m_nextHalf = false;
     Step3D();
     Refill();
+    return StartVoice();
+}
+
+bool SoundInstanceDecodableBase::StartVoice()
+{
+    // A sound paused before it had a voice must stay silent; Resume starts it.
+    if (m_stateBits & SOUND_STATE_PAUSED)
+        return true;
     return m_voice->Start(kSoundOperationSet);
 }
 
@@ -64,10 +74,14 @@ bool SoundInstanceDecodableBase::Refill()
     // Only the half queued last can still be in the voice (at most two are queued and Feed refills
     // only below two), so the half written here is one the mixer has finished with.
     uint8_t* half = m_decodeBuffer + (m_nextHalf ? kDecodeHalfBytes : 0);
-    uint32_t got = m_decoder->Read(half, kDecodeHalfBytes);
+    // The decoder hands out whole frames only: a half of 16384 bytes would end every 3-, 5-, 6- or
+    // 7-channel stream early, its last few bytes read as the end of the file.
+    const uint32_t frameBytes = std::max<uint32_t>(m_decoder->GetFormat().blockAlign, 1);
+    const uint32_t halfBytes = kDecodeHalfBytes - kDecodeHalfBytes % frameBytes;
+    uint32_t got = m_decoder->Read(half, halfBytes);
     SoundInstances::AddDecodedBytes(got);
     bool endOfStream = false;
-    while (got < kDecodeHalfBytes)
+    while (got < halfBytes)
     {
         const uint32_t loops = m_params.LoopCount;
         if (loops > 1)
@@ -79,7 +93,7 @@ bool SoundInstanceDecodableBase::Refill()
         }
         uint32_t more = 0;
         if (OpenDecoder(false))
-            more = m_decoder->Read(half + got, kDecodeHalfBytes - got);
+            more = m_decoder->Read(half + got, halfBytes - got);
         if (more == 0)
         {
             gConsole.Error(kSoundLogChannel, "Cannot read audio stream of %s", GetName());

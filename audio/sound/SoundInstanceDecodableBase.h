@@ -41,6 +41,8 @@ protected:
     bool CreateVoice(const audio::WaveFormat& format);
     // Voice from the decoder's format, a decode buffer, one decoded half queued and the voice started.
     bool StartDecodedVoice();
+    // Starts the voice unless the sound is paused (then Resume starts it).
+    bool StartVoice();
     // Decodes the next half and queues it; false when nothing was queued.
     bool Refill();
     // Keeps the voice fed; false when it has played everything.

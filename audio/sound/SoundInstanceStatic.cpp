@@ -119,7 +119,7 @@ bool SoundInstanceStatic::StartPlayback()
     default:
         return false;
     }
-    return m_voice->Start(kSoundOperationSet);
+    return StartVoice();
 }
 
 bool SoundInstanceStatic::Update()

@@ -92,7 +92,7 @@ void QueueEntityReference(int list, const SimpleGUID& guid, const RTTIEntityRefe
     Pending().lists[list].Add(record);
 }
 
-void RTTIEntityReferenceProperty::ResolveNow(RTTIPolyBaseClass* object, const SimpleGUID& guid,
+bool RTTIEntityReferenceProperty::ResolveNow(RTTIPolyBaseClass* object, const SimpleGUID& guid,
                                              const GUIDReplacementTable* replacements) const
 {
     EntityReferenceResolver* resolver = Pending().resolver;
@@ -103,7 +103,7 @@ void RTTIEntityReferenceProperty::ResolveNow(RTTIPolyBaseClass* object, const Si
     {
         guid.ToString(text, sizeof(text));
         gConsole.Error(2, "Unable to deserialize entity pointer. Guid=%s", text);
-        return;
+        return false;
     }
     const uint32_t required = GetData();
     const uint32_t type = resolver->GetEntityType(entity);
@@ -112,9 +112,10 @@ void RTTIEntityReferenceProperty::ResolveNow(RTTIPolyBaseClass* object, const Si
         guid.ToString(text, sizeof(text));
         gConsole.Error(2, "Unable to deserialize entity pointer due to type mismatch. Guid=%s, type=%d, expected=%d",
                        text, int(type), int(required));
-        return;
+        return false;
     }
     SetReference(object, entity);
+    return true;
 }
 
 SimpleGUID RTTIEntityReferenceProperty::GetReferencedGUID(const RTTIPolyBaseClass* object) const

@@ -56,8 +56,8 @@ public:
     size_t GetMinimumSize(uint32_t) const override { return 16; }
 
     // Looks the GUID up (mapped through `replacements` when given) and sets the reference when the
-    // entity exists and has the required type; logs otherwise.
-    void ResolveNow(RTTIPolyBaseClass* object, const SimpleGUID& guid,
+    // entity exists and has the required type; logs and returns false otherwise.
+    bool ResolveNow(RTTIPolyBaseClass* object, const SimpleGUID& guid,
                     const GUIDReplacementTable* replacements = nullptr) const;
 
 protected:
@@ -96,15 +96,15 @@ public:
 
 protected:
     // Null for the zero GUID; queued while a load is open; else looked up at once, with the same
-    // type check as the queued path.
+    // type check as the queued path, and null when that finds no fitting entity.
     void ApplyGUID(RTTIPolyBaseClass* object, const SimpleGUID& guid) const override
     {
         if (guid.IsNull())
             SetReference(object, nullptr);
         else if (ArePendingEntityReferencesOpen())
             QueueEntityReference(0, guid, this, object);
-        else
-            ResolveNow(object, guid);
+        else if (!ResolveNow(object, guid))
+            SetReference(object, nullptr);
     }
 
 private:

@@ -131,6 +131,12 @@ bool LoadProjectConfigFile(ProjectConfig& project, EngineConfig* config)
         gConsole.Error(kChannel, "%s is damaged or of another version", kProjectConfigName);
         return false;
     }
+    // A zero size field reads as success with nothing read; the project's record is never empty.
+    if (reader.GetSize() == sizeof(uint32_t))
+    {
+        gConsole.Error(kChannel, "%s holds an empty record", kProjectConfigName);
+        return false;
+    }
     if (reader.GetRemaining() != 0)
     {
         gConsole.Error(kChannel, "%s has %u bytes after its record", kProjectConfigName, reader.GetRemaining());

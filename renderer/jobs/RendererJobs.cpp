@@ -47,20 +47,29 @@ bool ComputeSurfacePitch(uint32_t width, uint32_t height, gpu::Format format, ui
     case gpu::kFormatDXT3:
     case gpu::kFormatDXT5:
     {
-        const uint32_t w = std::max(4u, width);
-        const uint32_t h = std::max(4u, height);
-        const bool dxt1 = format == gpu::kFormatDXT1;
-        *pitch = dxt1 ? 2 * w : 4 * w;
-        *size = dxt1 ? w * h / 2 : w * h;
+        // Whole 4x4 blocks: a 5-texel-wide level is two blocks across, as the device copies it.
+        const uint64_t blockBytes = format == gpu::kFormatDXT1 ? 8 : 16;
+        const uint64_t rowBytes = (uint64_t(width) + 3) / 4 * blockBytes;
+        const uint64_t bytes = rowBytes * ((uint64_t(height) + 3) / 4);
+        if (bytes > UINT32_MAX)
+            break;
+        *pitch = uint32_t(rowBytes);
+        *size = uint32_t(bytes);
         return true;
     }
     default:
+        break;
+    }
+    // A size that does not fit 32 bits would wrap into a small one that some file could match.
+    const uint64_t bytes = uint64_t(bytesPerPixel) * width * height;
+    if (bytesPerPixel == 0 || bytes > UINT32_MAX)
+    {
         *pitch = 0;
         *size = 0;
         return false;
     }
     *pitch = bytesPerPixel * width;
-    *size = bytesPerPixel * width * height;
+    *size = uint32_t(bytes);
     return true;
 }
 

@@ -6,12 +6,14 @@
 #include "core/filesystem/StreamingFileReader.h"
 #include "core/strings/StringUtils.h"
 #include "platform/os/Clock.h"
+#include "renderer/ShaderManager.h"
 #include "renderer/resources/ResourceList.h"
 #include "renderer/resources/ResourcePools.h"
 #include "renderer/resources/ResourceRendererLink.h"
 #include "renderer/resources/SoundMemoryPool.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 ResourceManager* gResourceManager = nullptr;
@@ -24,6 +26,7 @@ constexpr uint32_t kRingBytes = 65536;
 constexpr uint32_t kSubclassWord = 4194304;
 // Batch loads are split so that every command fits the ring.
 constexpr uint32_t kMaxBatchEntries = 1024;
+constexpr size_t kShaderNameCapacity = 260;
 
 void LogSkippedLoad(const Resource& resource)
 {
@@ -532,7 +535,16 @@ void ResourceManager::PreloadResourceKind(uint32_t type, const DynarraySafe<Reso
     for (int32_t i = 0; i < count; ++i)
     {
         const ResourceEntry& entry = entries[i];
-        Resource* resource = GetResource(type, entry.m_name.CStr(), entry.m_parameter, true, entry.m_flags);
+        char shaderName[kShaderNameCapacity];
+        const char* name = entry.m_name.CStr();
+        // A list recorded on another device names the depth variants of that device.
+        if (type == RESOURCE_TYPE_SHADER)
+        {
+            std::snprintf(shaderName, sizeof(shaderName), "%s", name);
+            gShaderManager.AdjustDepthOptionBits(shaderName);
+            name = shaderName;
+        }
+        Resource* resource = GetResource(type, name, entry.m_parameter, true, entry.m_flags);
         if (resource == nullptr)
             continue;
         if (type != RESOURCE_TYPE_SHADER && i + 1 < count)

@@ -60,6 +60,23 @@ TEST_F(SoundPlaybackTest, StereoSourceKeepsItsSidesAndFollowsTheClassVolume)
     EXPECT_NEAR(Rms(out[0], 0, out[0].size()), 0.354 * 0.25, 0.01);
 }
 
+TEST_F(SoundPlaybackTest, ThreeChannelOggPlaysToItsEnd)
+{
+    // 6-byte frames do not divide a 16384-byte decode half: the half must still fill with whole frames.
+    m_sound.WriteOgg("surround.ogg", SoundWriter::MakeTone({440.0, 660.0, 550.0}, kRate, 0.5, 0.5));
+    SoundParamWrapper params;
+    params.LoopCount = 2;
+    m_sound.Engine().PlaySystemSound("surround.ogg", &params);
+    ASSERT_TRUE(m_sound.WaitForVoices(1));
+    m_sound.Render(1200);
+    const auto out = m_sound.Take();
+    ASSERT_GE(out[0].size(), 48000u);
+    EXPECT_NEAR(Rms(out[0], 0, 47000), 0.354, 0.03);
+    EXPECT_NEAR(Frequency(out[1], 0, 47000, kRate), 660.0, 1.5);
+    EXPECT_LT(Rms(out[0], 48100, out[0].size()), 1e-6);
+    EXPECT_FALSE(m_log.Contains("Cannot read audio stream", CONSOLE_ERROR));
+}
+
 TEST_F(SoundPlaybackTest, SoundLeftOfTheListenerIsLouderOnTheLeft)
 {
     EntitySoundEmitter emitter;
@@ -158,6 +175,23 @@ TEST_F(SoundPlaybackTest, ChannelVolumeAndPauseResume)
     m_sound.WaitCycles(3);
     m_sound.Render(100);
     EXPECT_GT(Rms(m_sound.Take()[0], 0, 4800), 0.1);
+}
+
+TEST_F(SoundPlaybackTest, SoundPausedBeforeItStartsStaysSilentUntilResumed)
+{
+    SoundParamWrapper streamed;
+    streamed.Flags = SOUNDSTARTFLAG_STREAMED;
+    const uint32_t ids[2] = {m_sound.Engine().PlaySystemSound("tone.ogg", nullptr),
+                             m_sound.Engine().PlaySystemSound("tone.ogg", &streamed)};
+    for (const uint32_t id : ids)
+        m_sound.Engine().PauseSound(id, 0.0f, nullptr, -1);
+    ASSERT_TRUE(m_sound.WaitForVoices(2));
+    m_sound.Render(100);
+    EXPECT_EQ(Rms(m_sound.Take()[0], 0, 4800), 0.0);
+    m_sound.Engine().ResumeSound(ids[1], 0.0f, nullptr, -1);
+    m_sound.WaitCycles(3);
+    m_sound.Render(100);
+    EXPECT_NEAR(Rms(m_sound.Take()[0], 0, 4800), 0.354, 0.02);
 }
 
 TEST_F(SoundPlaybackTest, StreamedSoundLongerThanItsBuffersPlaysWithoutGapsOrRepeats)

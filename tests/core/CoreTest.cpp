@@ -11,7 +11,24 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
 #include <string>
+
+namespace
+{
+bool HasThreadNamed(const std::string& name)
+{
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+    {
+        std::ifstream comm(task.path() / "comm");
+        std::string line;
+        if (std::getline(comm, line) && line == name)
+            return true;
+    }
+    return false;
+}
+} // namespace
 
 TEST(CoreTest, InitMountsTheExecutablesFolderAndShutdownUnmounts)
 {
@@ -28,7 +45,12 @@ TEST(CoreTest, InitMountsTheExecutablesFolderAndShutdownUnmounts)
     const std::string self = std::string("locals/") + program_invocation_short_name;
     EXPECT_TRUE(gFileSystem.FileExists(self.c_str(), nullptr, nullptr));
 
+    ASSERT_TRUE(HasThreadNamed("Console"));
     Core::Shutdown();
+    // The console thread is gone; what is logged after shutdown is still written.
+    EXPECT_FALSE(HasThreadNamed("Console"));
+    gConsole.Warning(2, "after shutdown");
+    EXPECT_TRUE(capture.Contains("after shutdown"));
     EXPECT_EQ(gFileSystem.FindMountPoint("locals"), nullptr);
     EXPECT_FALSE(gFileSystem.FileExists(self.c_str(), nullptr, nullptr));
     EXPECT_EQ(Core::GetConfig(), nullptr);

@@ -5,6 +5,9 @@
 #include "renderer/ShaderManager.h"
 #include "renderer/PixelShaderObject.h"
 #include "renderer/VertexShaderObject.h"
+#include "core/reflection/ObjectRecord.h"
+#include "renderer/resources/ResourceList.h"
+#include "renderer/resources/ResourceManager.h"
 #include "renderer/resources/ResourceShader.h"
 #include "renderer/resources/ResourceTexture.h"
 #include "support/ConsoleCapture.h"
@@ -276,4 +279,27 @@ TEST_F(ShaderManagerTest, DepthOptionBitsFollowTheDevice)
     char noSlash[] = "Light.ps_3_0";
     gShaderManager.AdjustDepthOptionBits(noSlash);
     EXPECT_STREQ(noSlash, "Light.ps_3_0");
+}
+
+TEST_F(ShaderManagerTest, PreloadedShaderNamesTakeThisDevicesDepthVariant)
+{
+    ASSERT_TRUE(gShaderManager.Init(true));
+    ResourceList list;
+    ResourceEntry entry;
+    entry.m_name = (std::string("Light/") + kZeros + ".ps_3_0").c_str();
+    list.m_shaders.Add(entry);
+    Dynarray<uint8_t> record;
+    ASSERT_TRUE(BuildObjectRecord(list, 0, record));
+    std::filesystem::create_directories(m_harness.Path("scenes"));
+    std::ofstream(m_harness.Path("scenes/level.ResList"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(record.Data()), std::streamsize(record.Count()));
+
+    m_harness.GetManager().PostPreloadResourceList("level", "ResList", "scenes");
+    m_harness.GetManager().Flush();
+    const bool rawz = m_harness.GetRendererConst().HasRawzDepthTextureSupport();
+    std::string adjusted = std::string("Light/") + kZeros + ".ps_3_0";
+    ASSERT_TRUE(m_hardwareDepth) << "the stand-in device offers INTZ depth textures";
+    adjusted[6] = char('0' + (m_hardwareDepth ? 1 : 0) + (rawz ? 2 : 0));
+    EXPECT_TRUE(m_log.Contains(("Loading shader resource: " + adjusted).c_str()));
+    gShaderManager.Close();
 }

@@ -220,3 +220,30 @@ TEST(EntityReferenceTest, ReplacementTableMapsReferencesAtResolution)
     ResolvePendingEntityReferences();
     EXPECT_EQ(object.m_entity, &renamed);
 }
+
+TEST(EntityReferenceTest, ImmediatePathReplacesAnOldPointerWithNullWhenNothingFits)
+{
+    FakeEntityResolver resolver;
+    SampleEntity old;
+    old.m_guid = GUIDOf(30);
+    old.m_type = 1;
+    SampleEntity wrongType;
+    wrongType.m_guid = GUIDOf(31);
+    wrongType.m_type = 3;
+    resolver.Add(&old);
+    resolver.Add(&wrongType);
+
+    ConsoleCapture capture;
+    AllPropertyTypes object;
+    object.m_entity = &old;
+    const std::vector<uint8_t> missing = AllTypesReferring(GUIDOf(32), SimpleGUID());
+    ASSERT_TRUE(ReadObjectRecord(object, missing.data(), missing.size(), 4));
+    EXPECT_EQ(object.m_entity, nullptr);
+    EXPECT_TRUE(capture.Contains("Unable to deserialize entity pointer. Guid=" + std::string(GUIDOf(32).ToStringUnsafe()),
+                                 CONSOLE_ERROR));
+
+    object.m_entity = &old;
+    const std::vector<uint8_t> mismatched = AllTypesReferring(GUIDOf(31), SimpleGUID());
+    ASSERT_TRUE(ReadObjectRecord(object, mismatched.data(), mismatched.size(), 4));
+    EXPECT_EQ(object.m_entity, nullptr);
+}

@@ -231,6 +231,7 @@ TEST_F(ConfigFilesTest, MissingOrDamagedProjectConfigurationFailsStartUp)
         {"size beyond the file", oversized, "truncated"},
         {"trailing bytes", good + "x", "after its record"},
         {"empty", "", "truncated"},
+        {"empty record", std::string(4, '\0'), "empty record"},
     };
     for (const auto& c : cases)
     {

@@ -113,6 +113,11 @@ TEST_F(RendererJobsTest, UnknownTextureFormatFailsTheJob)
     EXPECT_EQ(size, 8u);
     EXPECT_TRUE(ComputeSurfacePitch(3, 5, gpu::kFormatR8G8B8, &pitch, &size));
     EXPECT_EQ(size, 45u);
+    EXPECT_TRUE(ComputeSurfacePitch(5, 6, gpu::kFormatDXT5, &pitch, &size));
+    EXPECT_EQ(pitch, 32u);
+    EXPECT_EQ(size, 64u);
+    // 4 x 32768 x 32769 bytes would wrap to 128 KiB.
+    EXPECT_FALSE(ComputeSurfacePitch(32768, 32769, gpu::kFormatA8R8G8B8, &pitch, &size));
 }
 
 TEST_F(RendererJobsTest, QueuedJobWaitsForTheCommandsWrittenBeforeIt)

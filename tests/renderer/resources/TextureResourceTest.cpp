@@ -233,6 +233,29 @@ TEST_F(TextureResourceTest, HandWrittenSmallestFileLoads)
     ReleaseAll();
 }
 
+TEST_F(TextureResourceTest, CompressedLevelsCountWholeBlocks)
+{
+    // DXT1 5x4: two blocks of 8 bytes across, one block row, so 16 bytes and not 10.
+    std::string file(TextureFileHeader::kSize, '\0');
+    file[0] = 5;
+    file[4] = 4;
+    file[8] = 'D';
+    file[9] = 'X';
+    file[10] = 'T';
+    file[11] = '1';
+    file[12] = 1;
+    file[16] = 5;
+    file[18] = 4;
+    file[20] = 10;
+    WriteTexture("dxt/short.texture", file + std::string(10, '\x11'));
+    EXPECT_FALSE(Load("dxt/short.dds")->IsLoaded());
+    EXPECT_TRUE(m_log.Contains("level 0 is 5x4 with 10 bytes, expected 5x4 with 16", CONSOLE_ERROR));
+    file[20] = 16;
+    WriteTexture("dxt/whole.texture", file + std::string(16, '\x11'));
+    EXPECT_TRUE(Load("dxt/whole.dds")->IsLoaded());
+    ReleaseAll();
+}
+
 TEST(TextureFileNames, PathsAndPatchNames)
 {
     char path[260];

@@ -59,7 +59,8 @@ void NorvexRenderer::Close()
         gConsole.Printf(CONSOLE_INFO, kRendererChannel, "NorvexRenderer closing...");
         m_writer.CloseBlock(RENDER_OP_END_SYNC);
         Flush();
-        while (!ProcessResourceJobs(0, 0.0f))
+        // Jobs run on the render thread only, which may still be drawing blank frames.
+        while (m_jobs.GetJobsQueued() != m_jobs.GetJobsDone())
             os::Sleep(10);
         // The device belongs to the render thread: it is closed there, as the last command.
         m_writer.OpenBlock();

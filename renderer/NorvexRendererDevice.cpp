@@ -4,12 +4,14 @@
 
 #include "core/console/GameConsole.h"
 #include "platform/os/Clock.h"
+#include "renderer/resources/ResourceManager.h"
 
 namespace
 {
 constexpr uint8_t kRendererChannel = 2;
 constexpr uint8_t kDeviceChannel = 5;
 constexpr uint32_t kLostDeviceRetryMs = 50;
+constexpr uint32_t kJobQueueDrainStepMs = 30;
 constexpr uint32_t kHardwareBehaviour =
     gpu::kCreateHardwareVertexProcessing | gpu::kCreatePureDevice | gpu::kCreateMultithreaded; // 0x54
 } // namespace
@@ -236,8 +238,13 @@ void NorvexRenderer::ApplyDisplaySettings(void* window, uint32_t width, uint32_t
 {
     if (!m_streamOpen)
         return;
-    // The render thread must be idle: everything written so far runs first.
+    // The render thread must be idle: everything written so far runs first, then the loads in flight
+    // and the jobs they post, which would otherwise touch the device during its reset.
     SubmitCommands(true);
+    if (gResourceManager != nullptr && gResourceManager->IsRunning())
+        gResourceManager->Flush();
+    while (m_jobs.GetJobsQueued() != m_jobs.GetJobsDone())
+        os::Sleep(kJobQueueDrainStepMs);
     m_fullScreen = fullScreen;
     DeviceParams params;
     BuildDeviceParams(width, height, applyConfiguration, fullScreen, &params);

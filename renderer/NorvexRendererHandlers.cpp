@@ -97,12 +97,15 @@ void NorvexRenderer::OpEnd(uint32_t opcode)
 {
     if (opcode != RENDER_OP_END_SYNC)
         return;
-    // Counted early so that jobs stamped up to this marker may run.
-    m_commandsExecuted.fetch_add(1, std::memory_order_acq_rel);
+    // Counted early so that jobs stamped up to this marker may run. The writer waits for this marker,
+    // so its count is exact here: taking it over also catches up with the commands of a dropped block,
+    // whose jobs would otherwise stall this drain for ever.
+    const uint32_t written = m_writer.GetCommandsWritten();
+    m_commandsExecuted.store(written, std::memory_order_release);
     while (!ProcessResourceJobs(0, 3.4028235e38f))
     {
     }
-    m_commandsExecuted.fetch_sub(1, std::memory_order_acq_rel);
+    m_commandsExecuted.store(written - 1, std::memory_order_release);
     SyncPresenter();
 }
 
@@ -153,7 +156,7 @@ void NorvexRenderer::OpDrawMeshSkinned(uint32_t opcode)
 
 void NorvexRenderer::OpDrawText(uint32_t opcode)
 {
-    SkipPayload(rp::kDrawTextHeader - 2 * rp::kU32 - rp::kU8);
+    SkipPayload(rp::kDrawTextHeader - rp::kU32 - rp::kU8);
     const uint32_t bytes = Get<uint32_t>();
     SkipPayload(rp::kU8);
     SkipPayload(bytes);

@@ -4,6 +4,7 @@
 #include "platform/gpu/Gpu.h"
 #include "platform/os/Clock.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/jobs/NorvexRendererResourceAccessJob.h"
 #include "support/ConsoleCapture.h"
 
 #include <gtest/gtest.h>
@@ -160,6 +161,15 @@ TEST_F(NorvexRendererTest, UnknownOpcodeDropsTheRestOfItsBlockOnly)
     m_renderer.SetPassMask(7);
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(m_renderer.GetPassMask(), 7u) << "the next block is read normally";
+    EXPECT_EQ(m_renderer.GetCommandsExecuted(), m_renderer.GetCommandsWritten())
+        << "a synchronous end catches up with the commands of the dropped blocks";
+
+    // A job stamped after the dropped commands still runs.
+    const uint32_t limit = NorvexRendererResourceAccessJob::GetWaitLimitMs();
+    NorvexRendererResourceAccessJob::SetWaitLimitMs(1000);
+    NorvexRendererResourceAccessJob job;
+    EXPECT_TRUE(PostRendererJob(&job, true));
+    NorvexRendererResourceAccessJob::SetWaitLimitMs(limit);
 }
 
 TEST_F(NorvexRendererTest, CallCommandAndUnbuiltCommandsConsumeExactlyTheirPayload)
@@ -188,6 +198,26 @@ TEST_F(NorvexRendererTest, CallCommandAndUnbuiltCommandsConsumeExactlyTheirPaylo
     for (const CapturedMessage& message : console.Messages())
         meshNotes += message.text.find("Render command 67 ") != std::string::npos;
     EXPECT_EQ(meshNotes, 1u);
+}
+
+TEST_F(NorvexRendererTest, TextCommandIsSteppedOverByItsByteCount)
+{
+    ConsoleCapture console;
+    const char text[] = "hello";
+    RenderCommandWriter& writer = m_renderer.GetWriter();
+    ASSERT_TRUE(writer.WriteCommand(RENDER_OP_DRAW_TEXT, renderpayload::kDrawTextHeader + 5));
+    writer.Put<uintptr_t>(0);
+    writer.Put(Matrix::ONE);
+    writer.Put(Vector(1.0f, 1.0f, 1.0f, 1.0f));
+    writer.Put<uint32_t>(0x41414141u); // two u32 fields before the byte count
+    writer.Put<uint32_t>(0x42424242u);
+    writer.Put<uint32_t>(5);
+    writer.Put<uint8_t>(0);
+    writer.Write(text, 5);
+    m_renderer.SetPassMask(11);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(m_renderer.GetPassMask(), 11u);
+    EXPECT_EQ(console.CountOfKind(CONSOLE_ERROR), 0u);
 }
 
 TEST_F(NorvexRendererTest, TooManyBonesAreRefused)

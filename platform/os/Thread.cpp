@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <pthread.h>
+#include <system_error>
 
 namespace os
 {
@@ -34,16 +35,24 @@ bool Thread::Start(const char* name, ThreadEntry entry, void* argument)
     // The new thread reports its id before the caller goes on, so GetId is valid at once.
     std::atomic<uint32_t> startedId{0};
     Event started(true);
-    m_thread = std::thread([&, entry, argument] {
-        const std::string shortName = m_name.substr(0, 15);
-        if (!shortName.empty())
-            pthread_setname_np(pthread_self(), shortName.c_str());
-        // The queue exists before Start returns, so the starter can post to the new thread at once.
-        CreateMessageQueue();
-        startedId.store(CurrentThreadId(), std::memory_order_release);
-        started.Set();
-        entry(argument);
-    });
+    // The library reports a failed thread creation by throwing; callers expect false instead.
+    try
+    {
+        m_thread = std::thread([&, entry, argument] {
+            const std::string shortName = m_name.substr(0, 15);
+            if (!shortName.empty())
+                pthread_setname_np(pthread_self(), shortName.c_str());
+            // The queue exists before Start returns, so the starter can post to the new thread at once.
+            CreateMessageQueue();
+            startedId.store(CurrentThreadId(), std::memory_order_release);
+            started.Set();
+            entry(argument);
+        });
+    }
+    catch (const std::system_error&)
+    {
+        return false;
+    }
     started.Wait(kInfinite);
     m_id = startedId.load(std::memory_order_acquire);
     return true;

@@ -122,6 +122,18 @@ inline bool PolyObjectsEqual(const RTTIPolyBaseClass* a, const RTTIPolyBaseClass
     const RTTIPropertiesBase* table = a->GetClassProperties();
     return table == b->GetClassProperties() && (table == nullptr || table->AreObjectsEqual(a, b));
 }
+
+// Arrays of owned object pointers are equal when each pair of elements is.
+template <class TObject>
+bool PolyPointerArraysEqual(const Dynarray<TObject*>& x, const Dynarray<TObject*>& y)
+{
+    if (x.Count() != y.Count())
+        return false;
+    for (int32_t i = 0; i < x.Count(); ++i)
+        if (!PolyObjectsEqual(x[i], y[i]))
+            return false;
+    return true;
+}
 } // namespace rtti
 
 // Kind 4: one byte L (0 = none), L characters of the class name, then the object's payload.
@@ -219,14 +231,7 @@ public:
     uint32_t GetType() const override { return RTTI_TYPE_DYNARRAY_OF_EMBEDDED_OBJECT_POINTERS; }
     bool Equals(const RTTIPolyBaseClass* a, const RTTIPolyBaseClass* b) const override
     {
-        const Dynarray<TObject*>& x = Array(a);
-        const Dynarray<TObject*>& y = Array(b);
-        if (x.Count() != y.Count())
-            return false;
-        for (int32_t i = 0; i < x.Count(); ++i)
-            if (!rtti::PolyObjectsEqual(x[i], y[i]))
-                return false;
-        return true;
+        return rtti::PolyPointerArraysEqual(Array(a), Array(b));
     }
     void Serialize(RecordOutput& out, const RTTIPolyBaseClass* object, uint32_t flags) const override
     {
@@ -375,14 +380,7 @@ public:
     uint32_t GetType() const override { return RTTI_TYPE_DYNARRAY_OF_POLY_OBJECT_POINTERS; }
     bool Equals(const RTTIPolyBaseClass* a, const RTTIPolyBaseClass* b) const override
     {
-        const Dynarray<TBase*>& x = Array(a);
-        const Dynarray<TBase*>& y = Array(b);
-        if (x.Count() != y.Count())
-            return false;
-        for (int32_t i = 0; i < x.Count(); ++i)
-            if (!rtti::PolyObjectsEqual(x[i], y[i]))
-                return false;
-        return true;
+        return rtti::PolyPointerArraysEqual(Array(a), Array(b));
     }
     void Serialize(RecordOutput& out, const RTTIPolyBaseClass* object, uint32_t flags) const override
     {

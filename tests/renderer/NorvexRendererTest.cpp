@@ -6,6 +6,7 @@
 #include "renderer/NorvexRenderer.h"
 #include "renderer/jobs/NorvexRendererResourceAccessJob.h"
 #include "support/ConsoleCapture.h"
+#include "support/RendererTestBase.h"
 
 #include <gtest/gtest.h>
 
@@ -14,28 +15,9 @@
 
 namespace
 {
-int gWindow; // stands for a window handle
-
-class NorvexRendererTest : public ::testing::Test
+class NorvexRendererTest : public RendererTestBase
 {
 protected:
-    void SetUp() override
-    {
-        gpu::Faults().Clear();
-        gpu::DisplayConfig config = gpu::DefaultDisplayConfig();
-        config.desktopWidth = 320;
-        config.desktopHeight = 240;
-        gpu::SetDisplayConfig(config);
-        ASSERT_TRUE(m_renderer.Init(&gWindow, false));
-    }
-
-    void TearDown() override
-    {
-        m_renderer.Close();
-        gpu::Faults().Clear();
-        gpu::SetDisplayConfig(gpu::DefaultDisplayConfig());
-        EXPECT_EQ(gpu::LiveObjectTotal(), 0u) << "closing must leave no device object alive";
-    }
 
     // One frame in the engine's command order, handed over in several asynchronous sections.
     bool WriteFrame(const Vector& clearColor)
@@ -74,8 +56,6 @@ protected:
         backBuffer->Release();
         return pixel;
     }
-
-    NorvexRenderer m_renderer;
 };
 
 // Worker whose one command waits until the renderer has executed a number of commands.
@@ -263,7 +243,7 @@ TEST_F(NorvexRendererTest, LostDeviceIsRecoveredThroughAReset)
     const uint32_t resetsBefore = m_renderer.GetDevice()->GetResetCount();
 
     const int64_t start = os::QueryCounter();
-    m_renderer.ApplyDisplaySettings(&gWindow, 0, 0, false, false);
+    m_renderer.ApplyDisplaySettings(&m_window, 0, 0, false, false);
     const double seconds = double(os::QueryCounter() - start) / os::kCounterFrequency;
     EXPECT_GE(seconds, 0.09) << "two lost answers are retried 50 ms apart";
     EXPECT_FALSE(m_renderer.IsDeviceResetPending());
@@ -287,7 +267,7 @@ TEST_F(NorvexRendererTest, ResetWaitingForALostDeviceGivesUpOnQuit)
         os::Sleep(150);
         m_renderer.RequestQuit();
     });
-    m_renderer.ApplyDisplaySettings(&gWindow, 0, 0, false, false);
+    m_renderer.ApplyDisplaySettings(&m_window, 0, 0, false, false);
     quitter.join();
     EXPECT_TRUE(console.Contains("Device::Reset abandoned", CONSOLE_WARNING));
     EXPECT_TRUE(m_renderer.IsDeviceResetPending());
@@ -300,7 +280,7 @@ TEST_F(NorvexRendererTest, ResetFailureIsLoggedWithTheParameters)
     m_renderer.RequestDeviceReset();
     m_renderer.SubmitCommands(true);
     EXPECT_FALSE(m_renderer.Present());
-    m_renderer.ApplyDisplaySettings(&gWindow, 0, 0, false, false);
+    m_renderer.ApplyDisplaySettings(&m_window, 0, 0, false, false);
     EXPECT_TRUE(console.Contains("Device::Reset error: D3DERR_OUTOFVIDEOMEMORY", CONSOLE_ERROR));
     EXPECT_TRUE(console.Contains("BackBufferWidth=320, BackBufferHeight=240", CONSOLE_ERROR));
     EXPECT_TRUE(WriteFrame(Vector())) << "the renderer goes on after a failed reset";
@@ -308,7 +288,7 @@ TEST_F(NorvexRendererTest, ResetFailureIsLoggedWithTheParameters)
 
 TEST_F(NorvexRendererTest, DisplayChangeResizesTheBackBuffer)
 {
-    m_renderer.ApplyDisplaySettings(&gWindow, 200, 100, false, false);
+    m_renderer.ApplyDisplaySettings(&m_window, 200, 100, false, false);
     EXPECT_EQ(m_renderer.GetBackBufferWidth(), 200u);
     EXPECT_EQ(m_renderer.GetDevice()->GetPresentParameters().backBufferHeight, 100u);
     EXPECT_EQ(m_renderer.GetRenderWidth(), 200u);

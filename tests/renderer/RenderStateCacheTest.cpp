@@ -9,31 +9,15 @@
 #include "renderer/jobs/TextureHolder.h"
 #include "support/ConsoleCapture.h"
 #include "support/RenderThreadCall.h"
+#include "support/RendererTestBase.h"
 
 #include <gtest/gtest.h>
 
 namespace
 {
-int gWindow;
-
-class RenderStateCacheTest : public ::testing::Test
+class RenderStateCacheTest : public RendererTestBase
 {
 protected:
-    void SetUp() override
-    {
-        gpu::Faults().Clear();
-        gpu::DisplayConfig config = gpu::DefaultDisplayConfig();
-        config.desktopWidth = 320;
-        config.desktopHeight = 240;
-        gpu::SetDisplayConfig(config);
-        ASSERT_TRUE(m_renderer.Init(&gWindow, false));
-    }
-    void TearDown() override
-    {
-        m_renderer.Close();
-        gpu::SetDisplayConfig(gpu::DefaultDisplayConfig());
-        EXPECT_EQ(gpu::LiveObjectTotal(), 0u);
-    }
     // The frame's statistics so far (render thread idle).
     const gpu::FrameStatistics& Stats() { return m_renderer.GetDevice()->GetFrameStatistics(); }
     uint32_t StateCalls(gpu::RenderState state) { return Stats().renderStateCalls[state]; }
@@ -50,9 +34,6 @@ protected:
         m_renderer.GetDevice()->GetRenderState(state, &value);
         return value;
     }
-
-    ConsoleCapture m_log;
-    NorvexRenderer m_renderer;
 };
 
 TEST_F(RenderStateCacheTest, RedundantStateChangesNeverReachTheDevice)
@@ -98,7 +79,7 @@ TEST_F(RenderStateCacheTest, RedundantStateChangesNeverReachTheDevice)
     EXPECT_EQ(Stats().vertexShaderCalls - before.vertexShaderCalls, 1u);
 
     // A device reset forgets the cache: the same values are set again.
-    m_renderer.ApplyDisplaySettings(&gWindow, 256, 192, false, false);
+    m_renderer.ApplyDisplaySettings(&m_window, 256, 192, false, false);
     const gpu::FrameStatistics afterReset = Stats();
     RunOnRenderThread(m_renderer, [](NorvexRenderer& r) {
         r.SetCullMode(gpu::kCullClockwise);

@@ -9,6 +9,7 @@
 #include "renderer/jobs/NorvexRendererResourceAccessJob.h"
 #include "support/ConsoleCapture.h"
 #include "support/RenderThreadCall.h"
+#include "support/RendererTestBase.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,6 @@
 
 namespace
 {
-int gWindow;
 constexpr float kUntouched = 7.0f;
 
 const char* const kSkinnedSource = R"(
@@ -73,24 +73,9 @@ class GateJob : public NorvexRendererResourceAccessJob
 {
 };
 
-class ShaderObjectTest : public ::testing::Test
+class ShaderObjectTest : public RendererTestBase
 {
 protected:
-    void SetUp() override
-    {
-        gpu::Faults().Clear();
-        gpu::DisplayConfig config = gpu::DefaultDisplayConfig();
-        config.desktopWidth = 320;
-        config.desktopHeight = 240;
-        gpu::SetDisplayConfig(config);
-        ASSERT_TRUE(m_renderer.Init(&gWindow, false));
-    }
-    void TearDown() override
-    {
-        m_renderer.Close();
-        gpu::SetDisplayConfig(gpu::DefaultDisplayConfig());
-        EXPECT_EQ(gpu::LiveObjectTotal(), 0u);
-    }
     // Builds a vertex shader object the way a shader resource does.
     void Build(VertexShaderObject* shader, const char* source)
     {
@@ -113,9 +98,6 @@ protected:
         m_renderer.GetDevice()->GetVertexShaderConstantF(0, registers.data(), gpu::kVertexConstantRegisters);
         return registers;
     }
-
-    ConsoleCapture m_log;
-    NorvexRenderer m_renderer;
 };
 
 TEST_F(ShaderObjectTest, KnownRegistersComeFromTheConstantTable)

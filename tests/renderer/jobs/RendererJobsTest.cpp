@@ -7,6 +7,7 @@
 #include "renderer/NorvexRendererObject.h"
 #include "renderer/jobs/RendererJobs.h"
 #include "support/ConsoleCapture.h"
+#include "support/RendererTestBase.h"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +17,6 @@
 
 namespace
 {
-int gWindow;
-
 // Records the executed-command count it ran at.
 class ProbeJob : public NorvexRendererResourceAccessJob
 {
@@ -40,24 +39,13 @@ public:
     std::atomic<int>* m_destroyed;
 };
 
-class RendererJobsTest : public ::testing::Test
+class RendererJobsTest : public RendererTestBase
 {
 protected:
-    void SetUp() override
-    {
-        gpu::Faults().Clear();
-        gpu::DisplayConfig config = gpu::DefaultDisplayConfig();
-        config.desktopWidth = 320;
-        config.desktopHeight = 240;
-        gpu::SetDisplayConfig(config);
-        ASSERT_TRUE(m_renderer.Init(&gWindow, false));
-    }
     void TearDown() override
     {
         NorvexRendererResourceAccessJob::SetWaitLimitMs(10000);
-        m_renderer.Close();
-        gpu::SetDisplayConfig(gpu::DefaultDisplayConfig());
-        EXPECT_EQ(gpu::LiveObjectTotal(), 0u);
+        RendererTestBase::TearDown();
     }
     // Commands the render thread will only see after the next submit.
     void WritePendingCommands(int count)
@@ -65,9 +53,6 @@ protected:
         for (int i = 0; i < count; ++i)
             m_renderer.SetPassMask(uint32_t(i));
     }
-
-    ConsoleCapture m_log;
-    NorvexRenderer m_renderer;
 };
 
 TEST_F(RendererJobsTest, TextureCreatedFromAnotherThreadHoldsItsLevels)

@@ -8,6 +8,7 @@
 #include "renderer/jobs/NorvexRendererVertexDeclarationSerializationJob.h"
 #include "renderer/jobs/RendererJobs.h"
 #include "support/ConsoleCapture.h"
+#include "support/RendererTestBase.h"
 
 #include <gtest/gtest.h>
 
@@ -17,26 +18,9 @@
 
 namespace
 {
-int gWindow;
-
-class RendererSerializationJobsTest : public ::testing::Test
+class RendererSerializationJobsTest : public RendererTestBase
 {
 protected:
-    void SetUp() override
-    {
-        gpu::Faults().Clear();
-        gpu::DisplayConfig config = gpu::DefaultDisplayConfig();
-        config.desktopWidth = 320;
-        config.desktopHeight = 240;
-        gpu::SetDisplayConfig(config);
-        ASSERT_TRUE(m_renderer.Init(&gWindow, false));
-    }
-    void TearDown() override
-    {
-        m_renderer.Close();
-        gpu::SetDisplayConfig(gpu::DefaultDisplayConfig());
-        EXPECT_EQ(gpu::LiveObjectTotal(), 0u);
-    }
 
     static gpu::GpuVertexBuffer* MakeVertexBuffer(const std::vector<uint8_t>& bytes)
     {
@@ -45,9 +29,6 @@ protected:
         PostRendererJob(&job, true);
         return job.TakeBuffer();
     }
-
-    ConsoleCapture m_log;
-    NorvexRenderer m_renderer;
 };
 
 std::vector<uint8_t> Pattern(size_t size, uint8_t seed)

@@ -245,8 +245,12 @@ protected:
     // Makes room for `count` more elements, growing to exactly the needed capacity.
     void Reserve(int32_t count)
     {
-        if (m_capacity < m_count + count)
-            SetCapacity(m_count + count);
+        const int64_t needed = int64_t(m_count) + count;
+        // A count past INT32_MAX would wrap negative and skip the growth it needs.
+        if (needed > INT32_MAX)
+            memory::OutOfMemory(size_t(needed) * sizeof(T));
+        if (m_capacity < needed)
+            SetCapacity(int32_t(needed));
     }
 
     int32_t m_count = 0;
@@ -273,6 +277,9 @@ private:
 
     void Grow()
     {
+        // A full array of INT32_MAX elements cannot take one more without writing past its block.
+        if (m_capacity == INT32_MAX)
+            memory::OutOfMemory((size_t(INT32_MAX) + 1) * sizeof(T));
         const int64_t doubled = m_capacity == 0 ? 2 : int64_t(m_capacity) * 2;
         SetCapacity(doubled > INT32_MAX ? INT32_MAX : int32_t(doubled));
     }

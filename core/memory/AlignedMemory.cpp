@@ -14,11 +14,14 @@ void* AllocateAligned(size_t bytes, size_t alignment)
     const size_t rounded = bytes == 0 ? alignment : (bytes + alignment - 1) / alignment * alignment;
     void* block = rounded >= bytes ? std::aligned_alloc(alignment, rounded) : nullptr;
     if (block == nullptr)
-    {
-        gConsole.Error(2, "Out of memory allocating %zu bytes", bytes);
-        std::abort();
-    }
+        OutOfMemory(bytes);
     return block;
+}
+
+void OutOfMemory(size_t bytes)
+{
+    gConsole.Error(2, "Out of memory allocating %zu bytes", bytes);
+    std::abort();
 }
 
 void FreeAligned(void* block)

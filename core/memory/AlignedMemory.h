@@ -12,4 +12,6 @@ constexpr size_t kDefaultAlignment = 16;
 // power of two; a smaller one than kDefaultAlignment is raised to it.
 void* AllocateAligned(size_t bytes, size_t alignment = kDefaultAlignment);
 void FreeAligned(void* block);
+// Logs that `bytes` could not be had and ends the program, as AllocateAligned does.
+[[noreturn]] void OutOfMemory(size_t bytes);
 } // namespace memory

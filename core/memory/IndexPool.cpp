@@ -13,6 +13,12 @@ IndexPool::IndexPool(uint32_t elementSize, uint32_t count)
     // Each element starts on the global allocator's alignment, whatever its size.
     const uint64_t stride = (uint64_t(elementSize) + memory::kDefaultAlignment - 1) / memory::kDefaultAlignment *
                             memory::kDefaultAlignment;
+    // Sizes within 15 bytes of 4 GB round past 32 bits: a zero stride would hand out one address.
+    if (stride > UINT32_MAX)
+    {
+        gConsole.Error(2, "Index pool of %u elements of %u bytes refused", count, elementSize);
+        return;
+    }
     m_stride = uint32_t(stride);
     m_count = count;
     m_block = static_cast<uint8_t*>(memory::AllocateAligned(size_t(stride) * count));

@@ -9,7 +9,8 @@ class IndexPool
 public:
     static constexpr uint32_t kMaxElements = 65536;
 
-    // A count above kMaxElements, or a size or count of 0, gives an empty pool and a logged error.
+    // A count above kMaxElements, a size or count of 0, or a size whose 16-byte stride passes 32 bits
+    // gives an empty pool and a logged error.
     IndexPool(uint32_t elementSize, uint32_t count);
     IndexPool(const IndexPool&) = delete;
     IndexPool& operator=(const IndexPool&) = delete;

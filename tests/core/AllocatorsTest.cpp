@@ -103,6 +103,10 @@ TEST(IndexPool, RefusesMoreThan65536ElementsAndFreesBeyondItsSize)
     IndexPool tooLarge(16, 65537);
     EXPECT_EQ(tooLarge.Allocate(), nullptr);
     EXPECT_EQ(capture.CountOfKind(CONSOLE_ERROR), 1u);
+    // An element size whose aligned stride does not fit 32 bits.
+    IndexPool hugeElements(UINT32_MAX - 7, 2);
+    EXPECT_EQ(hugeElements.Allocate(), nullptr);
+    EXPECT_EQ(capture.CountOfKind(CONSOLE_ERROR), 2u);
 
     IndexPool full(16, 65536);
     std::set<void*> seen;
@@ -119,5 +123,5 @@ TEST(IndexPool, RefusesMoreThan65536ElementsAndFreesBeyondItsSize)
     pair.Free(element);
     pair.Free(element);
     EXPECT_EQ(pair.GetFreeCount(), 2u);
-    EXPECT_EQ(capture.CountOfKind(CONSOLE_ERROR), 2u);
+    EXPECT_EQ(capture.CountOfKind(CONSOLE_ERROR), 3u);
 }

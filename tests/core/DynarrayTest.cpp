@@ -109,6 +109,16 @@ TEST(Dynarray, ResizeOnlyGrowsAndAddZeroedAppendsZeroes)
     EXPECT_EQ(array[6], 0u);
 }
 
+// A count past INT32_MAX must end the program as running out of memory does, not wrap and write
+// past the block.
+TEST(DynarrayDeathTest, AddZeroedPastTheLargestCountEndsTheProgram)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Dynarray<uint32_t> array;
+    array.Add(1);
+    EXPECT_DEATH(array.AddZeroed(INT32_MAX), "Out of memory");
+}
+
 TEST(Dynarray, InsertSortedByNameKeepsInsertionOrderOfEqualNames)
 {
     Named items[] = {{"beta", 0}, {"alpha", 1}, {"beta", 2}, {"Zulu", 3}, {"alpha", 4}};

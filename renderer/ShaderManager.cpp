@@ -148,6 +148,13 @@ bool ShaderManager::ReadDefinitionFile(const char* path, Dynarray<uint8_t>& byte
     FileReader file(path, nullptr, nullptr, 0);
     if (!file.IsOpen())
         return false;
+    // Definition files are small; a size past this is a damaged or foreign file, not one to load.
+    constexpr uint32_t kMaxDefinitionBytes = 64u << 20;
+    if (file.GetSize() > kMaxDefinitionBytes)
+    {
+        gConsole.Error(kEngineChannel, "Shader definition file %s is too large (%u bytes)", path, file.GetSize());
+        return false;
+    }
     bytes.Resize(int32_t(file.GetSize()));
     return file.Read(bytes.Data(), uint32_t(bytes.Count()));
 }

@@ -259,6 +259,15 @@ TEST_F(ShaderManagerTest, TextDefinitionsInitAndReloadAlike)
     EXPECT_EQ(gShaderManager.GetFamilyCount(), 0);
 }
 
+TEST_F(ShaderManagerTest, OversizedDefinitionFileIsRefusedUnread)
+{
+    // A sparse 80 MB file: refused by its size before anything is allocated or read.
+    std::filesystem::resize_file(m_harness.Path("common/Shaders/Shaders.Def"), 80u << 20);
+    EXPECT_FALSE(gShaderManager.Init(false));
+    EXPECT_TRUE(m_log.Contains("is too large", CONSOLE_ERROR));
+    EXPECT_FALSE(gShaderManager.IsInitialised());
+}
+
 TEST_F(ShaderManagerTest, DepthOptionBitsFollowTheDevice)
 {
     ASSERT_TRUE(gShaderManager.Init(true));

@@ -85,7 +85,8 @@ uint32_t DecodeAdpcmBlock(const uint8_t* block, uint32_t bytes, uint32_t channel
 bool AdpcmBlocksValid(const WaveFormat& format, const uint8_t* data, uint32_t bytes)
 {
     const uint32_t channels = format.channels;
-    for (uint32_t offset = 0; offset < bytes; offset += format.blockAlign)
+    // 64-bit so the step past the last block cannot wrap to the start of a buffer near 4 GB.
+    for (uint64_t offset = 0; offset < bytes; offset += format.blockAlign)
     {
         if (bytes - offset < kHeaderBytes * channels)
             return false;

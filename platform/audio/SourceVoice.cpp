@@ -86,12 +86,18 @@ bool SourceVoice::SubmitBuffer(const AudioBuffer& buffer)
         m_engine.SetError("too many queued buffers");
         return false;
     }
-    const uint32_t frames = FramesInBytes(m_format, buffer.audioBytes);
-    if (frames == 0)
+    const uint64_t frameCount = FramesInBytes(m_format, buffer.audioBytes);
+    if (frameCount == 0)
     {
         m_engine.SetError("buffer holds no whole sample frame");
         return false;
     }
+    if (frameCount > UINT32_MAX)
+    {
+        m_engine.SetError("buffer holds more sample frames than a voice can count");
+        return false;
+    }
+    const uint32_t frames = uint32_t(frameCount);
     if (m_format.formatTag == kFormatAdpcm && !AdpcmBlocksValid(m_format, buffer.audioData, buffer.audioBytes))
     {
         m_engine.SetError("malformed ADPCM block");

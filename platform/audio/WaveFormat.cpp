@@ -56,7 +56,7 @@ uint32_t AdpcmSamplesPerBlock(const WaveFormat& format)
     return 2 + (format.blockAlign - header) * 2 / format.channels;
 }
 
-uint32_t FramesInBytes(const WaveFormat& format, uint32_t bytes)
+uint64_t FramesInBytes(const WaveFormat& format, uint32_t bytes)
 {
     if (format.formatTag == kFormatPcm)
         return format.blockAlign ? bytes / format.blockAlign : 0;
@@ -65,7 +65,7 @@ uint32_t FramesInBytes(const WaveFormat& format, uint32_t bytes)
         return 0;
     const uint32_t wholeBlocks = bytes / format.blockAlign;
     const uint32_t rest = bytes % format.blockAlign;
-    uint32_t frames = wholeBlocks * perBlock;
+    uint64_t frames = uint64_t(wholeBlocks) * perBlock;
     const uint32_t header = kAdpcmHeaderBytes * format.channels;
     if (rest >= header)
         frames += 2 + (rest - header) * 2 / format.channels;

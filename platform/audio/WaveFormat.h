@@ -37,5 +37,6 @@ const char* WhyUndecodable(const WaveFormat& format);
 uint32_t AdpcmSamplesPerBlock(const WaveFormat& format);
 
 // Whole sample frames in `bytes` of data of a decodable format (a short last ADPCM block counts).
-uint32_t FramesInBytes(const WaveFormat& format, uint32_t bytes);
+// 64-bit: mono ADPCM holds nearly two frames per byte, more than 32 bits count past 2 GB.
+uint64_t FramesInBytes(const WaveFormat& format, uint32_t bytes);
 } // namespace audio

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+
 #include <vector>
 
 namespace
@@ -99,5 +101,42 @@ TEST(AudioAdpcm, VoicePlaysDecodedBlocksIncludingAShortLastBlock)
     corrupt[9] = 12;
     buffer.audioData = corrupt.data();
     EXPECT_FALSE(voice->SubmitBuffer(buffer));
+}
+
+TEST(AudioAdpcm, BuffersNearFourGigabytesNeitherWrapNorHang)
+{
+    // Zero pages stand in for the bytes: every block then names predictor 0.
+    const size_t mapped = 0x100000000ull;
+    void* pages = mmap(nullptr, mapped, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    ASSERT_NE(pages, MAP_FAILED);
+    const auto* bytes = static_cast<const uint8_t*>(pages);
+
+    audio::EngineConfig config;
+    config.mode = audio::EngineMode::Manual;
+    std::unique_ptr<audio::Engine> engine = audio::Engine::Create(config);
+    ASSERT_NE(engine->CreateMasteringVoice(2, 48000), nullptr);
+
+    // Mono holds 2036 frames per 1024-byte block: 3 GB of it is more frames than 32 bits count.
+    const audio::WaveFormat mono{audio::kFormatAdpcm, 1, 48000, 0, 1024, 4, 0};
+    EXPECT_EQ(audio::FramesInBytes(mono, 0xC0000000u), uint64_t(0xC0000000u / 1024) * 2036);
+    audio::SourceVoice* monoVoice = engine->CreateSourceVoice(mono);
+    ASSERT_NE(monoVoice, nullptr);
+    audio::AudioBuffer buffer;
+    buffer.audioData = bytes;
+    buffer.audioBytes = 0xC0000000u;
+    EXPECT_FALSE(monoVoice->SubmitBuffer(buffer));
+    EXPECT_EQ(monoVoice->GetState().buffersQueued, 0u);
+
+    // The last whole block starts within 40000 bytes of 4 GB, so the next step passes 2^32.
+    const audio::WaveFormat stereo{audio::kFormatAdpcm, 2, 48000, 0, 40000, 4, 0};
+    EXPECT_TRUE(audio::AdpcmBlocksValid(stereo, bytes, 0xFFFFFFFFu));
+    audio::SourceVoice* stereoVoice = engine->CreateSourceVoice(stereo);
+    ASSERT_NE(stereoVoice, nullptr);
+    buffer.audioBytes = 0xFFFFFFFFu;
+    EXPECT_TRUE(stereoVoice->SubmitBuffer(buffer)) << engine->GetLastError();
+
+    monoVoice->Destroy();
+    stereoVoice->Destroy();
+    munmap(pages, mapped);
 }
 } // namespace

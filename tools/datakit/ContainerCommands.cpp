@@ -176,6 +176,8 @@ int RunPackCommand(const std::vector<std::string>& arguments)
     return 0;
 }
 
+namespace
+{
 // Parses a list or extract command line and opens its container; 0 when ready, else the exit code.
 int OpenContainerArguments(const std::vector<std::string>& arguments, size_t positionalCount, int commandIndex,
                            Arguments& args, ContainerReader& reader)
@@ -192,6 +194,7 @@ int OpenContainerArguments(const std::vector<std::string>& arguments, size_t pos
     }
     return 0;
 }
+} // namespace
 
 int RunListCommand(const std::vector<std::string>& arguments)
 {

@@ -234,9 +234,12 @@ void NorvexRenderer::SetSRGBWrite(uint8_t on)
 
 bool NorvexRenderer::Present(gpu::GpuSwapChain* swapChain)
 {
-    ++m_presentsWritten;
+    // Only a written present is counted: frame pacing waits for every counted one.
     if (WriteCommand(RENDER_OP_PRESENT, rp::kPointer))
+    {
         WritePointer(swapChain);
+        ++m_presentsWritten;
+    }
     SubmitCommands(false);
     return !IsDeviceResetPending();
 }

@@ -397,6 +397,16 @@ bool LuaWrapper::IsKnownClass(const char* className) const
 
 bool LuaWrapper::PushUserType(void* object, const char* className)
 {
+    return PushCheckedUserType(object, className, false);
+}
+
+bool LuaWrapper::PushOwnedUserType(void* object, const char* className)
+{
+    return PushCheckedUserType(object, className, true);
+}
+
+bool LuaWrapper::PushCheckedUserType(void* object, const char* className, bool takeOwnership)
+{
     if (object == nullptr)
     {
         lua_pushnil(m_state);
@@ -409,23 +419,10 @@ bool LuaWrapper::PushUserType(void* object, const char* className)
         gConsole.Error(kChannel, "Cannot push an object of the unknown LUA class %s", className ? className : "(null)");
         return false;
     }
-    tolua_pushusertype(m_state, object, className);
-    return true;
-}
-
-bool LuaWrapper::PushOwnedUserType(void* object, const char* className)
-{
-    if (object == nullptr)
-    {
-        lua_pushnil(m_state);
-        return true;
-    }
-    if (!IsKnownClass(className))
-    {
-        gConsole.Error(kChannel, "Cannot push an object of the unknown LUA class %s", className ? className : "(null)");
-        return false;
-    }
-    tolua_pushusertype_and_takeownership(m_state, object, className);
+    if (takeOwnership)
+        tolua_pushusertype_and_takeownership(m_state, object, className);
+    else
+        tolua_pushusertype(m_state, object, className);
     return true;
 }
 

@@ -109,6 +109,7 @@ public:
     int m_gcStepSize = 15;
 
 private:
+    bool PushCheckedUserType(void* object, const char* className, bool takeOwnership);
     bool LoadChunk(const char* text, size_t length, const char* chunkName);
     void RegisterHelperFunctions();
 

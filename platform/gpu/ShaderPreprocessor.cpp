@@ -13,6 +13,8 @@ namespace
 {
 constexpr uint32_t kMaxIncludeDepth = 32;
 constexpr size_t kMaxExpansionDepth = 200;
+// Each nesting of parentheses, ?: or unary operators is one level of recursion.
+constexpr uint32_t kMaxExpressionDepth = 256;
 // Sources that explode (self-including files, doubling macros) stop here instead of eating memory.
 constexpr uint32_t kMaxIncludes = 1024;
 constexpr size_t kMaxTokens = size_t(1) << 21;
@@ -64,8 +66,23 @@ private:
         return false;
     }
 
+    // Counts one level of nesting for as long as it lives.
+    struct Nesting
+    {
+        explicit Nesting(Expression& e) : m_e(e)
+        {
+            if (++m_e.m_depth > kMaxExpressionDepth)
+                m_e.Fail("#if expression nested too deeply");
+        }
+        ~Nesting() { --m_e.m_depth; }
+        Expression& m_e;
+    };
+
     int64_t Ternary()
     {
+        const Nesting nesting(*this);
+        if (m_error)
+            return 0;
         const int64_t condition = Binary(1);
         if (!Accept("?"))
             return condition;
@@ -137,6 +154,9 @@ private:
 
     int64_t Unary()
     {
+        const Nesting nesting(*this);
+        if (m_error)
+            return 0;
         if (Accept("!"))
             return !Unary();
         if (Accept("~"))
@@ -179,6 +199,7 @@ private:
     ShaderPreprocessor& m_pp;
     const ShaderToken& m_at;
     size_t m_pos = 0;
+    uint32_t m_depth = 0;
     bool m_error = false;
 };
 
@@ -599,7 +620,14 @@ std::vector<ShaderToken> ShaderPreprocessor::Expand(const std::vector<ShaderToke
                                                     const std::vector<std::string>& disabled)
 {
     std::vector<ShaderToken> out;
-    if (disabled.size() > kMaxExpansionDepth)
+    // Arguments nest without growing the disabled list, so the recursion itself is what is bounded.
+    struct Nesting
+    {
+        explicit Nesting(size_t& depth) : m_depth(++depth) {}
+        ~Nesting() { --m_depth; }
+        size_t& m_depth;
+    } const nesting(m_expandDepth);
+    if (m_expandDepth > kMaxExpansionDepth)
     {
         Error(in.empty() ? nullptr : &in[0], "macros nested deeper than %zu", kMaxExpansionDepth);
         return out;

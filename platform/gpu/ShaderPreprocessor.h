@@ -110,6 +110,7 @@ private:
     std::vector<std::string> m_files;
     std::string m_messages;
     uint32_t m_includeCount = 0;
+    size_t m_expandDepth = 0;
     bool m_failed = false;
 };
 } // namespace gpu

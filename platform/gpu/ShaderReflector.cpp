@@ -226,8 +226,9 @@ size_t ShaderReflector::ParseDeclarator(size_t j, const ShaderConstant& type, bo
         const std::vector<ShaderToken> size(m_tokens.begin() + std::ptrdiff_t(k + 1),
                                             m_tokens.begin() + std::ptrdiff_t(close - 1));
         int64_t elements = 0;
+        // The limit holds for all dimensions together: their product must not wrap the element count.
         if (size.empty() || !m_messages.EvaluateInteger(size, m_tokens[k], &elements) || elements <= 0 ||
-            elements > 65536)
+            uint64_t(elements) * u.constant.elements > 65536)
         {
             if (!m_messages.Failed())
                 m_messages.Error(&m_tokens[k], "the array size of '%s' must be a positive integer",
@@ -431,17 +432,24 @@ bool ShaderReflector::Parse()
 
 void ShaderReflector::Visit(const std::string& name, std::set<std::string>& seen, std::set<std::string>& used)
 {
-    if (!seen.insert(name).second)
-        return;
-    if (m_uniforms.count(name))
-        used.insert(name);
-    if (const auto s = m_statics.find(name); s != m_statics.end())
-        for (const std::string& n : s->second)
-            Visit(n, seen, used);
-    if (const auto f = m_functions.find(name); f != m_functions.end())
-        for (const Function& overload : f->second)
-            for (const std::string& n : overload.names)
-                Visit(n, seen, used);
+    // A work list, not recursion: a long chain of calls in the source must not exhaust the stack.
+    std::vector<const std::string*> pending = {&name};
+    while (!pending.empty())
+    {
+        const std::string& next = *pending.back();
+        pending.pop_back();
+        if (!seen.insert(next).second)
+            continue;
+        if (m_uniforms.count(next))
+            used.insert(next);
+        if (const auto s = m_statics.find(next); s != m_statics.end())
+            for (const std::string& n : s->second)
+                pending.push_back(&n);
+        if (const auto f = m_functions.find(next); f != m_functions.end())
+            for (const Function& overload : f->second)
+                for (const std::string& n : overload.names)
+                    pending.push_back(&n);
+    }
 }
 
 bool ShaderReflector::EntryParameters(const Function& entry, std::vector<Uniform>* parameters)

@@ -59,6 +59,15 @@ Result LoadSurfaceFromMemory(GpuSurface* dest, const Rect* destRect, const void*
         LogError("LoadSurfaceFromMemory: depth formats cannot be loaded");
         return kErrInvalidCall;
     }
+    // A pitch shorter than the rectangle's row would read past each row, and past the end on the last.
+    const uint64_t rowBytes = in->kind == FormatKind::Compressed ? (uint64_t(s.right) + 3) / 4 * in->blockBytes
+                                                                 : uint64_t(s.right) * in->blockBytes;
+    if (sourcePitch < rowBytes)
+    {
+        LogError("LoadSurfaceFromMemory: pitch %u is shorter than the %llu bytes of a source row", sourcePitch,
+                 (unsigned long long)rowBytes);
+        return kErrInvalidCall;
+    }
     const auto* bits = static_cast<const uint8_t*>(source);
     const int32_t sw = s.right - s.left, sh = s.bottom - s.top, dw = d.right - d.left, dh = d.bottom - d.top;
 

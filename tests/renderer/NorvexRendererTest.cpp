@@ -311,6 +311,15 @@ TEST(NorvexRendererLifecycle, StreamIsClosedBeforeInitAndAfterClose)
     EXPECT_EQ(gpu::LiveObjectTotal(), 0u);
 }
 
+TEST(NorvexRendererLifecycle, RefusedPresentIsNotWaitedFor)
+{
+    ConsoleCapture log;
+    NorvexRenderer renderer;
+    renderer.Present(nullptr); // no stream: the writer refuses the command
+    renderer.SubmitFrameSection(0);
+    EXPECT_FALSE(log.Contains("has not presented"));
+}
+
 TEST(NorvexRendererLifecycle, FailedDeviceCreationReportsFalseAndCleansUp)
 {
     ConsoleCapture console;

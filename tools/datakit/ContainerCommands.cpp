@@ -176,13 +176,15 @@ int RunPackCommand(const std::vector<std::string>& arguments)
     return 0;
 }
 
-int RunListCommand(const std::vector<std::string>& arguments)
+namespace
 {
-    Arguments args;
-    ContainerReader reader;
-    if (!args.Parse(arguments) || args.positional.size() != 1)
+// Parses a list or extract command line and opens its container; 0 when ready, else the exit code.
+int OpenContainerArguments(const std::vector<std::string>& arguments, size_t positionalCount, int commandIndex,
+                           Arguments& args, ContainerReader& reader)
+{
+    if (!args.Parse(arguments) || args.positional.size() != positionalCount)
     {
-        std::fprintf(stderr, "usage: datakit %s\n", GetDatakitCommands()[1].usage);
+        std::fprintf(stderr, "usage: datakit %s\n", GetDatakitCommands()[commandIndex].usage);
         return 2;
     }
     if (!reader.Open(args.positional[0]))
@@ -190,6 +192,16 @@ int RunListCommand(const std::vector<std::string>& arguments)
         std::fprintf(stderr, "datakit: cannot open container %s\n", args.positional[0].c_str());
         return 1;
     }
+    return 0;
+}
+} // namespace
+
+int RunListCommand(const std::vector<std::string>& arguments)
+{
+    Arguments args;
+    ContainerReader reader;
+    if (const int status = OpenContainerArguments(arguments, 1, 1, args, reader))
+        return status;
     bool ok = true;
     const std::map<uint32_t, std::string> names = NamesByHash(args, reader.GetIndex(), ok);
     const ContainerIndex& index = reader.GetIndex();
@@ -210,16 +222,8 @@ int RunExtractCommand(const std::vector<std::string>& arguments)
 {
     Arguments args;
     ContainerReader reader;
-    if (!args.Parse(arguments) || args.positional.size() != 2)
-    {
-        std::fprintf(stderr, "usage: datakit %s\n", GetDatakitCommands()[2].usage);
-        return 2;
-    }
-    if (!reader.Open(args.positional[0]))
-    {
-        std::fprintf(stderr, "datakit: cannot open container %s\n", args.positional[0].c_str());
-        return 1;
-    }
+    if (const int status = OpenContainerArguments(arguments, 2, 2, args, reader))
+        return status;
     bool ok = true;
     const std::map<uint32_t, std::string> names = NamesByHash(args, reader.GetIndex(), ok);
     const fs::path folder = args.positional[1];

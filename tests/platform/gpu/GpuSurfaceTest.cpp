@@ -114,6 +114,10 @@ TEST_F(GpuTest, EveryColourFormatCreatesLocksLoadsAndReadsBack)
             EXPECT_EQ(LoadSurfaceFromMemory(level, nullptr, argb, kFormatA8R8G8B8, 32, {0, 0, 8, 8},
                                             kLoadFilterNone, 0),
                       kErrInvalidCall);
+            // Two blocks a row do not fit a pitch of one and a half.
+            EXPECT_EQ(LoadSurfaceFromMemory(level, nullptr, blocks.data(), info.format, 3 * info.blockBytes / 2,
+                                            {0, 0, 8, 8}, kLoadFilterNone, 0),
+                      kErrInvalidCall);
             LockedRect locked;
             ASSERT_EQ(level->LockRect(&locked, nullptr, 0), kOk);
             EXPECT_EQ(locked.pitch, int32_t(2 * info.blockBytes));
@@ -134,6 +138,9 @@ TEST_F(GpuTest, EveryColourFormatCreatesLocksLoadsAndReadsBack)
             for (int i = 0; i < 4; ++i)
                 ExpectColor(level->ReadPixel(2 + i % 2, 2 + i / 2), Kept(info.format, UnpackArgb(source[i])),
                             Tolerance(info.format), "loaded");
+            EXPECT_EQ(LoadSurfaceFromMemory(level, &dest, source, kFormatA8R8G8B8, 4, {0, 0, 2, 2}, kLoadFilterNone,
+                                            0),
+                      kErrInvalidCall);
             // A write through a lock shows in the read-back.
             LockedRect locked;
             const Rect one = {5, 6, 6, 7};

@@ -253,3 +253,32 @@ TEST_F(GpuTest, CompiledCodeMakesDeviceShaders)
     ps->Release();
     code->Release();
 }
+
+TEST(ShaderCompiler, HostileSourcesFailWithoutExhaustingTheStack)
+{
+    const size_t depth = 200000;
+    std::string parens = "#if " + std::string(depth, '(') + "1" + std::string(depth, ')') + "\n#endif\n";
+    EXPECT_EQ(Compile(parens).result, kErrCompile);
+    std::string nots = "#if " + std::string(depth, '!') + "1\n#endif\n";
+    EXPECT_EQ(Compile(nots).result, kErrCompile);
+    std::string calls = "#define F(a) a\nfloat4 x = ";
+    const size_t callDepth = 30000; // each level rescans the rest of the line
+    for (size_t i = 0; i < callDepth; ++i)
+        calls += "F(";
+    calls += "1" + std::string(callDepth, ')') + ";\n";
+    EXPECT_EQ(Compile(calls).result, kErrCompile);
+    std::string chain = "float4 c;\nfloat4 f0() { return c; }\n";
+    const size_t chainLength = 100000; // stays under the preprocessor's token limit
+    for (size_t i = 1; i < chainLength; ++i)
+        chain += "float4 f" + std::to_string(i) + "() { return f" + std::to_string(i - 1) + "(); }\n";
+    chain += "float4 vertex() : POSITION { return f" + std::to_string(chainLength - 1) + "(); }\n";
+    const Compiled reached = Compile(chain);
+    EXPECT_EQ(reached.result, kOk) << reached.messages.substr(0, 200);
+}
+
+TEST(ShaderCompiler, ArraySizesThatWrapAreRefused)
+{
+    const Compiled c = Compile("float4x4 big[65536][65536];\nfloat4 vertex() : POSITION { return big[0][0][0]; }\n");
+    EXPECT_EQ(c.result, kErrCompile);
+    EXPECT_NE(c.messages.find("array size of 'big'"), std::string::npos) << c.messages;
+}

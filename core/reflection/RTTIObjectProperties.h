@@ -134,6 +134,21 @@ bool PolyPointerArraysEqual(const Dynarray<TObject*>& x, const Dynarray<TObject*
             return false;
     return true;
 }
+
+// A read array replaces the held one only when every element was read; otherwise it is dropped
+// and the object keeps what it had.
+template <class TObject>
+bool AdoptReadPointerArray(Dynarray<TObject*>& read, bool complete, Dynarray<TObject*>& held)
+{
+    if (!complete)
+    {
+        read.DeleteAllPointers();
+        return false;
+    }
+    held.DeleteAllPointers();
+    held = std::move(read);
+    return true;
+}
 } // namespace rtti
 
 // Kind 4: one byte L (0 = none), L characters of the class name, then the object's payload.
@@ -263,15 +278,7 @@ public:
             }
             array.Add(element);
         }
-        if (!read)
-        {
-            array.DeleteAllPointers();
-            return false;
-        }
-        Dynarray<TObject*>& held = static_cast<TClass*>(object)->*m_member;
-        held.DeleteAllPointers();
-        held = std::move(array);
-        return true;
+        return rtti::AdoptReadPointerArray(array, read, static_cast<TClass*>(object)->*m_member);
     }
     bool Validate(RecordInput& in, uint32_t flags) const override
     {
@@ -420,15 +427,7 @@ public:
             }
             array.Add(element);
         }
-        if (!read)
-        {
-            array.DeleteAllPointers();
-            return false;
-        }
-        Dynarray<TBase*>& held = static_cast<TClass*>(object)->*m_member;
-        held.DeleteAllPointers();
-        held = std::move(array);
-        return true;
+        return rtti::AdoptReadPointerArray(array, read, static_cast<TClass*>(object)->*m_member);
     }
     // An unknown class cannot be skipped (its payload length is not stored), so it refuses the whole
     // read instead of reading on out of step.

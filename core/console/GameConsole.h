@@ -21,12 +21,16 @@ enum ConsoleMessageKind : uint32_t
     CONSOLE_ERROR = 4,
 };
 
-// Channels with a fixed meaning.
+// Every log channel the system uses; call sites name one of these, never a number.
 enum ConsoleChannel : uint8_t
 {
-    CONSOLE_CHANNEL_ENGINE = 2, // engine, file system, records and loading
+    CONSOLE_CHANNEL_ENGINE = 2, // engine, file system, records, configuration and loading
+    CONSOLE_CHANNEL_RESOURCE = 3, // resource manager, pools and resource loads
     CONSOLE_CHANNEL_SCRIPT = 4, // scripts; seen by the listener; frame information
-    CONSOLE_CHANNEL_MULTIPLAYER = 7, // frame information
+    CONSOLE_CHANNEL_RENDER = 5, // render thread, device, shaders and renderer jobs
+    CONSOLE_CHANNEL_SOUND = 6, // sound engine, sound resources and video sound
+    CONSOLE_CHANNEL_MULTIPLAYER = 7, // multiplayer and online services; frame information
+    CONSOLE_CHANNEL_SCRIPT_REPORT = 9, // script registry reports
     CONSOLE_CHANNEL_CORE = 10, // fixed core errors
 };
 

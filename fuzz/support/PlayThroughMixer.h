@@ -10,7 +10,7 @@
 // Mixes two blocks of the bytes in the given format; formats or buffers the mixer refuses end quietly.
 inline void PlayThroughMixer(const audio::WaveFormat& format, const uint8_t* bytes, uint32_t size)
 {
-    audio::EngineConfig config;
+    audio::MixerConfig config;
     config.mode = audio::EngineMode::Manual;
     std::unique_ptr<audio::Engine> engine = audio::Engine::Create(config);
     if (!engine || !engine->CreateMasteringVoice(2, 48000))

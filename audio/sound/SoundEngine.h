@@ -4,10 +4,10 @@
 // play calls hand back an instance id at once so that later commands can name the sound. The
 // sound thread owns the mixer (platform/audio) with its mastering voice, the 3D positioner, the
 // listener, the master, class and channel volumes, and the instance list with every sound
-// instance, the stream counts and the decode buffers (SoundInstanceList.h). At most every 10 ms it advances the volume transitions, updates every
-// instance, commits the cycle's voice changes at once and reports mixer glitches. When the audio
-// device cannot be made the engine logs why and runs on silent: instances are still created and
-// updated, but none gets a voice.
+// instance, the stream counts and the decode buffers (SoundInstanceList.h). At most every 10 ms
+// it advances the volume transitions, updates every instance, commits the cycle's voice changes
+// at once and reports mixer glitches. When the audio device cannot be made the engine logs why
+// and runs on silent: instances are still created and updated, but none gets a voice.
 //
 // Threads: public operations from any thread; the accessors marked "sound thread" only there.
 #pragma once

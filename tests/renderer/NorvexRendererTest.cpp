@@ -320,7 +320,7 @@ TEST_F(NorvexRendererTest, CallsFromTheWrongThreadAreLoggedAndStillRun)
     EXPECT_EQ(m_renderer.GetStateCache().GetCached().blendMode, 3u);
 }
 
-TEST(NorvexRendererLifecycle, StreamIsClosedBeforeInitAndAfterClose)
+TEST(NorvexRendererLifecycleTest, StreamIsClosedBeforeInitAndAfterClose)
 {
     gpu::SetDisplayConfig(gpu::DefaultDisplayConfig());
     NorvexRenderer renderer;
@@ -334,7 +334,7 @@ TEST(NorvexRendererLifecycle, StreamIsClosedBeforeInitAndAfterClose)
     EXPECT_EQ(gpu::LiveObjectTotal(), 0u);
 }
 
-TEST(NorvexRendererLifecycle, RefusedPresentIsNotWaitedFor)
+TEST(NorvexRendererLifecycleTest, RefusedPresentIsNotWaitedFor)
 {
     ConsoleCapture log;
     NorvexRenderer renderer;
@@ -343,7 +343,7 @@ TEST(NorvexRendererLifecycle, RefusedPresentIsNotWaitedFor)
     EXPECT_FALSE(log.Contains("has not presented"));
 }
 
-TEST(NorvexRendererLifecycle, FailedDeviceCreationReportsFalseAndCleansUp)
+TEST(NorvexRendererLifecycleTest, FailedDeviceCreationReportsFalseAndCleansUp)
 {
     ConsoleCapture console;
     gpu::Faults().FailDeviceCreation(2);

@@ -364,7 +364,7 @@ void BlockRenderThread(BaseThread&, uintptr_t argument, CommandRingBuffer&)
 }
 } // namespace
 
-TEST(NorvexRendererLifecycle, StartGivesUpOnARenderThreadThatDoesNotAnswer)
+TEST(NorvexRendererLifecycleTest, StartGivesUpOnARenderThreadThatDoesNotAnswer)
 {
     ConsoleCapture console;
     gpu::SetDisplayConfig(gpu::DefaultDisplayConfig());

@@ -125,16 +125,14 @@ Result Device::Poll()
         m_acquired = false;
         return kInputLost;
     }
-    if (!m_acquired)
-        return kNotAcquired;
-    if (IsKeyboard())
-        return kNoEffect;
-    if (detail::TakeFailure(detail::FindGamePad(m_padHandle)->failPolls))
+    if (!IsKeyboard() && detail::TakeFailure(detail::FindGamePad(m_padHandle)->failPolls))
     {
         m_acquired = false;
         return kInputLost;
     }
-    return kOk;
+    if (!m_acquired)
+        return kNotAcquired;
+    return IsKeyboard() ? kNoEffect : kOk;
 }
 
 Result Device::GetDeviceState(uint32_t size, void* out)

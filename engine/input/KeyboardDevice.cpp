@@ -77,10 +77,7 @@ input::Result KeyboardDevice::Poll()
     const input::Result acquired = m_device->Acquire();
     if (!input::Succeeded(acquired))
         return acquired;
-    const input::Result read = m_device->GetDeviceState(kKeyCount, m_keys);
-    if (!input::Succeeded(read))
-        std::memset(m_keys, 0, sizeof(m_keys));
-    return read;
+    return m_device->GetDeviceState(kKeyCount, m_keys);
 }
 
 bool KeyboardDevice::GetKeyName(char* buffer, size_t size, uint32_t scanCode) const

@@ -4,6 +4,7 @@
 #include "engine/config/GameConfig.h"
 #include "engine/config/ProjectConfig.h"
 #include "engine/input/InputManager.h"
+#include "platform/input/Accessibility.h"
 #include "platform/input/InputHardware.h"
 #include "platform/input/MouseMessages.h"
 #include "platform/input/XInput.h"
@@ -162,6 +163,20 @@ TEST_F(ScriptGameInputTest, DirectInputPadAndNames)
     gProjectConfig.m_enableController = false;
     EXPECT_FALSE(Bool("gGame:IsDIControllerPresent(0)"));
     EXPECT_FALSE(Bool("gGame:IsDIControllerKeyPressed(0, 1)"));
+}
+
+TEST_F(ScriptGameInputTest, GameCloseShutsTheDevicesDown)
+{
+    input::StickyKeys sticky;
+    ASSERT_TRUE(input::GetStickyKeys(sticky));
+    EXPECT_EQ(sticky.flags & input::kAccessHotKeyActive, 0u);
+    ASSERT_TRUE(input::IsSteamControllerInterfaceRunning());
+    gGame.Close();
+    EXPECT_FALSE(input::IsSteamControllerInterfaceRunning());
+    ASSERT_TRUE(input::GetStickyKeys(sticky));
+    EXPECT_NE(sticky.flags & input::kAccessHotKeyActive, 0u);
+    EXPECT_EQ(Input().GetPadSlot(0), nullptr);
+    EXPECT_FALSE(Bool("gGame:IsXControllerPresent(INPUT_ANY_PAD)"));
 }
 
 TEST_F(ScriptGameInputTest, TapsReachScripts)

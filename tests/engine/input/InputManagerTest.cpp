@@ -263,6 +263,12 @@ TEST_F(InputManagerTest, AnyPadQueriesFollowTheEnableMask)
     // At rest: the zero vector, not the first pad's.
     EXPECT_TRUE(m_manager.GetXControllerAnalogInput(INPUT_ANY_PAD).Equal(Vector::ZERO4));
 
+    // Equal deflections: the first enabled pad wins.
+    SetStick(0, 32767);
+    SetStick(1, -32767);
+    m_manager.Update(Advance(0.016));
+    EXPECT_FLOAT_EQ(m_manager.GetXControllerAnalogInput(INPUT_ANY_PAD).x, 1.0f);
+
     SetStick(0, 16000, 100, INPUT_PAD_A);
     SetStick(1, -32767, 200);
     m_manager.Update(Advance(0.016));

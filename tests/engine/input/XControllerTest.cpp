@@ -65,6 +65,17 @@ TEST_F(XControllerTest, TriggerAtExactlyTheThresholdIsUpAndEdgesAreSeenOnce)
     pad.Update(Advance(0.1));
     EXPECT_FALSE(pad.IsButtonReleasedFirstTime(INPUT_PAD_RIGHT_TRIGGER));
     EXPECT_FALSE(pad.IsButtonPressedFirstTime(INPUT_PAD_RIGHT_TRIGGER));
+
+    state.leftTrigger = 255;
+    SetPad(1, state);
+    pad.Update(Advance(0.1));
+    EXPECT_TRUE(pad.IsButtonPressedFirstTime(INPUT_PAD_LEFT_TRIGGER));
+    pad.Update(Advance(0.1));
+    EXPECT_FALSE(pad.IsButtonPressedFirstTime(INPUT_PAD_LEFT_TRIGGER));
+    state.leftTrigger = 0;
+    SetPad(1, state);
+    pad.Update(Advance(0.1));
+    EXPECT_TRUE(pad.IsButtonReleasedFirstTime(INPUT_PAD_LEFT_TRIGGER));
 }
 
 TEST_F(XControllerTest, ButtonsCompareThisFrameWithTheLast)

@@ -9,14 +9,14 @@
 
 namespace
 {
-class InputServicesTest : public testing::Test
+class InputHardwareTest : public testing::Test
 {
 protected:
     void SetUp() override { input::ResetInputHardware(); }
     void TearDown() override { input::ResetInputHardware(); }
 };
 
-TEST_F(InputServicesTest, NothingButKeyboardAndMouseAtStart)
+TEST_F(InputHardwareTest, NothingButKeyboardAndMouseAtStart)
 {
     EXPECT_TRUE(input::IsKeyboardPlugged());
     EXPECT_TRUE(input::IsMousePlugged());
@@ -31,7 +31,7 @@ TEST_F(InputServicesTest, NothingButKeyboardAndMouseAtStart)
     EXPECT_FALSE(input::SteamController::Get()->GetControllerState(0, steam));
 }
 
-TEST_F(InputServicesTest, XInputPadsReportPacketsAndCountQueries)
+TEST_F(InputHardwareTest, XInputPadsReportPacketsAndCountQueries)
 {
     input::PlugXInputPad(2);
     input::XInputGamepad pad;
@@ -58,7 +58,7 @@ TEST_F(InputServicesTest, XInputPadsReportPacketsAndCountQueries)
     EXPECT_EQ(input::GetXInputQueryCount(2), 2u);
 }
 
-TEST_F(InputServicesTest, ListingComesInBatchesAndCanFail)
+TEST_F(InputHardwareTest, ListingComesInBatchesAndCanFail)
 {
     input::GamePadSpec spec;
     spec.deviceId = "HID\\VID_1&PID_2&IG_00";
@@ -78,7 +78,7 @@ TEST_F(InputServicesTest, ListingComesInBatchesAndCanFail)
     EXPECT_TRUE(input::ListDeviceIds(0, 20, ids));
 }
 
-TEST_F(InputServicesTest, SteamControllerStartsWithAPathAndAnswersForConnectedPads)
+TEST_F(InputHardwareTest, SteamControllerStartsWithAPathAndAnswersForConnectedPads)
 {
     input::SteamController* steam = input::SteamController::Get();
     input::PlugSteamController(3);
@@ -103,7 +103,7 @@ TEST_F(InputServicesTest, SteamControllerStartsWithAPathAndAnswersForConnectedPa
     EXPECT_EQ(input::SteamController::Get(), nullptr);
 }
 
-TEST_F(InputServicesTest, AccessibilitySettingsCheckTheirSize)
+TEST_F(InputHardwareTest, AccessibilitySettingsCheckTheirSize)
 {
     input::StickyKeys sticky;
     sticky.size = 4;

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 // Configuration read when the device parameters are built: the user's renderer settings and the
-// project's values. Engine start-up fills it (CopyRendererDeviceSettings); the defaults are those of
+// project's values. Engine start-up fills it (BuildRendererDeviceSettings); the defaults are those of
 // a fresh configuration, so a renderer started without one behaves as a new install.
 struct RendererDeviceSettings
 {

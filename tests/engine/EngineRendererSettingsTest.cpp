@@ -1,5 +1,5 @@
 // The renderer's start-up settings copied from the user and project configurations.
-#include "engine/config/CopyRendererDeviceSettings.h"
+#include "engine/EngineRendererSettings.h"
 #include "engine/config/GameConfig.h"
 #include "engine/config/ProjectConfig.h"
 
@@ -31,13 +31,11 @@ void ExpectSameSettings(const RendererDeviceSettings& a, const RendererDeviceSet
 }
 } // namespace
 
-TEST(CopyRendererDeviceSettingsTest, FreshConfigurationsGiveTheSettingsDefaults)
+TEST(EngineRendererSettingsTest, FreshConfigurationsGiveTheSettingsDefaults)
 {
     const EngineConfig config;
     const ProjectConfig project;
-    RendererDeviceSettings copied;
-    copied.gfxQualityLevel = 99;
-    CopyRendererDeviceSettings(config, project, &copied);
+    const RendererDeviceSettings copied = BuildRendererDeviceSettings(config, project);
     ExpectSameSettings(copied, RendererDeviceSettings());
     EXPECT_TRUE(copied.vsync);
     EXPECT_TRUE(copied.gpuSync);
@@ -46,7 +44,7 @@ TEST(CopyRendererDeviceSettingsTest, FreshConfigurationsGiveTheSettingsDefaults)
     EXPECT_FLOAT_EQ(copied.filterKernelSize, 3.0f);
 }
 
-TEST(CopyRendererDeviceSettingsTest, EveryValueComesFromItsProperty)
+TEST(EngineRendererSettingsTest, EveryValueComesFromItsProperty)
 {
     GameConfig config;
     RendererConfigContainer& r = config.m_rendererConfig;
@@ -70,8 +68,7 @@ TEST(CopyRendererDeviceSettingsTest, EveryValueComesFromItsProperty)
     project.m_fakeShadows = false;
     project.m_postUpscaleDepthStencil = true;
 
-    RendererDeviceSettings copied;
-    CopyRendererDeviceSettings(config, project, &copied);
+    const RendererDeviceSettings copied = BuildRendererDeviceSettings(config, project);
     RendererDeviceSettings expected;
     expected.msaaMode = 2;
     expected.gfxQualityLevel = 1;

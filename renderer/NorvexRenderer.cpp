@@ -152,7 +152,7 @@ bool NorvexRenderer::ProcessResourceJobs(uint32_t costLimit, float budgetSeconds
 
 void NorvexRenderer::DrainResourceJobs()
 {
-    while (!ProcessResourceJobs(0, 3.4028235e38f))
+    while (!ProcessResourceJobs(0, RendererJobQueue::kNoTimeBudget))
     {
     }
 }

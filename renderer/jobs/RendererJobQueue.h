@@ -28,6 +28,9 @@ public:
     static constexpr uint32_t kRingBytes = 8192;
     // Warning cadence while the ring is full: the 1st, 11th, 21st... try.
     static constexpr uint32_t kWarnEveryTries = 10;
+    // A time budget that never runs out (the largest float): Process stops only at an empty queue
+    // or at a job whose stamp is ahead of the executed commands.
+    static constexpr float kNoTimeBudget = 3.4028235e38f;
 
     explicit RendererJobQueue(NorvexRenderer& renderer);
     RendererJobQueue(const RendererJobQueue&) = delete;

@@ -1,6 +1,6 @@
 // Reflected sample classes that hold every property type id (0 to 32), for the record tests, the
 // record fuzz target and the record benchmark. Include from exactly one source file per executable:
-// it defines the classes' tables and registers them.
+// it defines the classes' tables and their registration (RegisterAllPropertyTypesClasses).
 #pragma once
 
 #include "core/SimpleGUID.h"
@@ -142,6 +142,16 @@ RTTI_DEFINE_CLASS(SamplePolyBase, RTTIPolyBaseClass)
 RTTI_DEFINE_CLASS(SamplePolyDerived, SamplePolyBase)
 RTTI_DEFINE_CLASS(SampleEntity, RTTIPolyBaseClass)
 RTTI_DEFINE_CLASS(AllPropertyTypes, RTTIPolyBaseClass)
+
+// The sample classes are made by name when a record names one; calling this again changes nothing.
+inline void RegisterAllPropertyTypesClasses()
+{
+    SampleEmbedded::RegisterRTTIClass();
+    SamplePolyBase::RegisterRTTIClass();
+    SamplePolyDerived::RegisterRTTIClass();
+    SampleEntity::RegisterRTTIClass();
+    AllPropertyTypes::RegisterRTTIClass();
+}
 
 inline void SampleEmbedded::BuildClassProperties(RTTIPropertiesBase& table)
 {

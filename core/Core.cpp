@@ -32,7 +32,7 @@ bool Core::Init(CoreConfig* config)
     startup.Generate();
     startup.ToString(gStartupGUIDText, sizeof(gStartupGUIDText));
     gSystemMemoryMB = 1024;
-    gConsole.Printf(CONSOLE_MESSAGE, 2, "System memory: %u MB", gSystemMemoryMB);
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "System memory: %u MB", gSystemMemoryMB);
     Time::InitHardwareTimer();
     const std::string folder = os::GetExecutableFolder();
     std::snprintf(gApplicationDirectory, sizeof(gApplicationDirectory), "%s/", folder.c_str());

@@ -11,8 +11,6 @@
 
 namespace
 {
-constexpr uint8_t kEngineChannel = 2;
-
 uint32_t ReadU32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 
 // One open block of the text form: the object and the table its property lines go through.
@@ -86,7 +84,7 @@ bool ShaderDefinitions::Add(ShaderFamily* family)
     const int32_t index = LowerBound(family->GetName());
     if (index < m_families.Count() && StrICmp(m_families[index]->GetName(), family->GetName()) == 0)
     {
-        gConsole.Error(kEngineChannel, "Shader family %s is defined twice", family->GetName());
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Shader family %s is defined twice", family->GetName());
         delete family;
         return false;
     }
@@ -98,7 +96,7 @@ bool ShaderDefinitions::ReadBinary(const uint8_t* data, size_t size)
 {
     if (data == nullptr || size < 16 || ReadU32(data) != kMagic)
     {
-        gConsole.Error(kEngineChannel, "Shaders.DefBin magic mismatch");
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Shaders.DefBin magic mismatch");
         return false;
     }
     ShaderDefinitions read;
@@ -108,7 +106,7 @@ bool ShaderDefinitions::ReadBinary(const uint8_t* data, size_t size)
     // Each record needs at least its byte count.
     if (count > (size - position) / 4)
     {
-        gConsole.Error(kEngineChannel, "Shaders.DefBin claims %u families but holds %zu bytes", count, size);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Shaders.DefBin claims %u families but holds %zu bytes", count, size);
         return false;
     }
     for (uint32_t i = 0; i < count; ++i)
@@ -118,14 +116,14 @@ bool ShaderDefinitions::ReadBinary(const uint8_t* data, size_t size)
         ShaderFamily* family = new ShaderFamily;
         if (bytes > size - position || !family->DeserializeFromMemory(data + position, bytes, 0))
         {
-            gConsole.Error(kEngineChannel, "Shaders.DefBin: family record %u is corrupt", i);
+            gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Shaders.DefBin: family record %u is corrupt", i);
             delete family;
             return false;
         }
         position += bytes;
         if (family->m_name.IsEmpty())
         {
-            gConsole.Error(kEngineChannel, "Shaders.DefBin: family record %u has no name", i);
+            gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Shaders.DefBin: family record %u has no name", i);
             delete family;
             return false;
         }
@@ -155,7 +153,7 @@ bool ShaderDefinitions::ReadText(const char* text, size_t length, const char* so
     uint32_t lineNumber = 0;
     size_t position = 0;
     auto fail = [&](const char* reason, const std::string& detail) {
-        gConsole.Error(kEngineChannel, "%s(%u): %s %s", sourceName, lineNumber, reason, detail.c_str());
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "%s(%u): %s %s", sourceName, lineNumber, reason, detail.c_str());
         delete family; // still open, not listed yet
         return false;
     };

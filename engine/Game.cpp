@@ -19,6 +19,7 @@ void Game::Init(GameDelegate* delegate)
     m_delegate = delegate;
     m_gameScheduler = std::make_unique<ScriptSchedulerHelper>();
     m_gameplayScheduler = std::make_unique<ScriptSchedulerHelper>();
+    ResetTimeMultiplier();
 }
 
 void Game::Close()
@@ -27,6 +28,17 @@ void Game::Close()
     m_hasPendingKeyBindCommand = false;
     m_gameScheduler.reset();
     m_gameplayScheduler.reset();
+}
+
+void Game::SetTimeMultiplier(float target, float durationSeconds, float)
+{
+    m_timeMultiplier.Start(Time(gEngineTimer.GetTicks()), target, durationSeconds, EASING_LINEAR);
+}
+
+float Game::UpdateTimeMultiplier()
+{
+    m_timeMultiplier.Update(Time(gEngineTimer.GetTicks()));
+    return m_timeMultiplier.GetCurrent();
 }
 
 void Game::TickTimers(float stepSeconds)

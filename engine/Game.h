@@ -9,6 +9,7 @@
 #include "core/containers/Dynarray.h"
 #include "core/strings/NameString.h"
 #include "core/time/GameTimer.h"
+#include "engine/TimedFloatTransition.h"
 #include "engine/scripting/LuaBaseClass.h"
 
 #include <cstdint>
@@ -51,6 +52,15 @@ public:
     void TickTimers(float stepSeconds);
     void ResetTimers();
 
+    // The time multiplier eases linearly to the target over the duration in seconds of the engine
+    // timer (at once for 0 or less); the third argument is accepted and ignored.
+    void SetTimeMultiplier(float target, float durationSeconds, float unused = 0.0f);
+    // Advances the transition to the engine timer's time; the frame's multiplier.
+    float UpdateTimeMultiplier();
+    float GetTimeMultiplier() const { return m_timeMultiplier.GetCurrent(); }
+    // Back to 1.0 with no transition (game start and scene switch).
+    void ResetTimeMultiplier() { m_timeMultiplier.Set(1.0f); }
+
     ScriptSchedulerHelper* GetGameScheduler() const { return m_gameScheduler.get(); }
     ScriptSchedulerHelper* GetGameplayScheduler() const { return m_gameplayScheduler.get(); }
     // The scheduler the flags choose and its clock's time; null when it is a game scheduler and
@@ -92,6 +102,7 @@ private:
     GameDelegate* m_delegate = nullptr;
     GameTimer m_gameTimer;
     GameTimer m_gameplayTimer;
+    TimedFloatTransition m_timeMultiplier{1.0f};
     std::unique_ptr<ScriptSchedulerHelper> m_gameScheduler;
     std::unique_ptr<ScriptSchedulerHelper> m_gameplayScheduler;
     std::string m_pendingKeyBindCommand;

@@ -3,6 +3,7 @@
 #include "core/console/GameConsole.h"
 #include "engine/EngineTimer.h"
 #include "engine/config/GameConfig.h"
+#include "engine/scripting/GameDelegate.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "engine/scripting/ScriptSchedulerHelper.h"
 
@@ -144,6 +145,18 @@ void Game::ExecuteConsoleCommands()
     m_pendingKeyBindCommand.clear();
     m_hasPendingKeyBindCommand = false;
     RunCommandLine(command.c_str());
+}
+
+void Game::NotifyDelegateBeforeDeviceChange()
+{
+    if (m_delegate != nullptr)
+        m_delegate->OnBeforeDeviceChange();
+}
+
+void Game::NotifyDelegateAfterDeviceChange()
+{
+    if (m_delegate != nullptr)
+        m_delegate->OnAfterDeviceChange();
 }
 
 void Game::SetSoftwareCursor(const char* imageName, int32_t hotX, int32_t hotY)

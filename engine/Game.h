@@ -94,6 +94,10 @@ public:
     void SetSceneVariantIndex(int32_t index) { m_sceneVariantIndex = index; }
     int32_t GetSceneVariantIndex() const { return m_sceneVariantIndex; }
 
+    // Forward to the delegate's hooks around a device re-creation.
+    void NotifyDelegateBeforeDeviceChange();
+    void NotifyDelegateAfterDeviceChange();
+
     // Keeps the software cursor's image name and hot spot for the cursor code.
     void SetSoftwareCursor(const char* imageName, int32_t hotX, int32_t hotY);
     const char* GetSoftwareCursorName() const { return m_cursorName.c_str(); }

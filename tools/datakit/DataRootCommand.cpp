@@ -1,8 +1,10 @@
-// "datakit dataroot": writes a data root with the default project configuration, optionally a
-// start scene, text files given as folder/path=text, and a user "config.bin" with the defaults.
+// "datakit dataroot": writes a data root with the default project configuration and the engine's
+// shader data, optionally a start scene, text files given as folder/path=text, and a user
+// "config.bin" with the defaults.
 #include "engine/config/GameConfig.h"
 #include "tools/datakit/DataRoot.h"
 #include "tools/datakit/DatakitCommand.h"
+#include "tools/datakit/ShaderDataWriter.h"
 
 #include <cstdio>
 
@@ -46,6 +48,12 @@ int RunDataRootCommand(const std::vector<std::string>& arguments)
     {
         std::fprintf(stderr, "datakit: dataroot needs an output folder\n");
         return 2;
+    }
+    // Start-up cannot pass the shader manager without its definitions.
+    if (!AddShaderData(data, nullptr))
+    {
+        std::fprintf(stderr, "datakit: the shader data could not be collected\n");
+        return 1;
     }
     if (!data.Write(root, containers))
         return 1;

@@ -3,7 +3,12 @@
 #include "core/console/GameConsole.h"
 #include "engine/EngineTimer.h"
 #include "engine/config/GameConfig.h"
+#include "engine/config/ProjectConfig.h"
 #include "engine/scripting/GameDelegate.h"
+#include "online/InGameStore.h"
+#include "online/MultiplayerEngine.h"
+#include "online/NorvexAnalytics.h"
+#include "online/ServerRequestThread.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "engine/scripting/ScriptSchedulerHelper.h"
 
@@ -21,10 +26,28 @@ void Game::Init(GameDelegate* delegate)
     m_gameScheduler = std::make_unique<ScriptSchedulerHelper>();
     m_gameplayScheduler = std::make_unique<ScriptSchedulerHelper>();
     ResetTimeMultiplier();
+    m_multiplayerEngine = std::make_unique<MultiplayerEngine>();
+    if (!m_multiplayerEngine->Start())
+        gConsole.Warning(CONSOLE_CHANNEL_MULTIPLAYER, "The multiplayer thread could not be started");
+    if (delegate != nullptr && delegate->IsAnalyticsEnabled())
+    {
+        m_analyticsStarted = gServerRequestThread.Start();
+        if (!m_analyticsStarted)
+            gConsole.Warning(CONSOLE_CHANNEL_MULTIPLAYER, "The analytics request thread could not be started");
+    }
+    m_inGameStore = InGameStore::CreateFromProject(gProjectConfig);
 }
 
 void Game::Close()
 {
+    m_inGameStore.reset();
+    if (m_analyticsStarted)
+    {
+        gServerRequestThread.Stop();
+        gNorvexAnalytics.ClearPool();
+    }
+    m_analyticsStarted = false;
+    m_multiplayerEngine.reset();
     m_pendingKeyBindCommand.clear();
     m_hasPendingKeyBindCommand = false;
     m_gameScheduler.reset();

@@ -18,6 +18,8 @@
 
 class Entity;
 class GameDelegate;
+class InGameStore;
+class MultiplayerEngine;
 class ScriptSchedulerHelper;
 
 // The application object; see the design comment above.
@@ -36,10 +38,14 @@ public:
 
     const char* GetScriptClassName() const override { return "Game"; }
 
-    // Keeps the delegate (not owned) and creates the two game schedulers.
+    // Keeps the delegate (not owned), creates the two game schedulers, starts the multiplayer
+    // engine, the analytics request thread when the delegate enables analytics, and the in-game
+    // store when the project names a store file.
     void Init(GameDelegate* delegate);
-    // Deletes the schedulers and frees the pending key-bind command.
+    // Closes what Init started, in reverse, and frees the pending key-bind command.
     void Close();
+    MultiplayerEngine* GetMultiplayerEngine() const { return m_multiplayerEngine.get(); }
+    InGameStore* GetInGameStore() const { return m_inGameStore.get(); }
     bool IsActive() const { return m_gameScheduler != nullptr; }
     GameDelegate* GetDelegate() const { return m_delegate; }
 
@@ -109,6 +115,9 @@ private:
     TimedFloatTransition m_timeMultiplier{1.0f};
     std::unique_ptr<ScriptSchedulerHelper> m_gameScheduler;
     std::unique_ptr<ScriptSchedulerHelper> m_gameplayScheduler;
+    std::unique_ptr<MultiplayerEngine> m_multiplayerEngine;
+    std::unique_ptr<InGameStore> m_inGameStore;
+    bool m_analyticsStarted = false;
     std::string m_pendingKeyBindCommand;
     bool m_hasPendingKeyBindCommand = false;
     NameString m_sceneName;

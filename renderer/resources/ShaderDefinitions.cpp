@@ -26,14 +26,6 @@ struct OpenBlock
     RTTIPolyBaseClass* object;
 };
 
-std::string Trim(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos)
-        return std::string();
-    const size_t last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
 } // namespace
 
 void ShaderDefinitions::Clear()
@@ -162,7 +154,7 @@ bool ShaderDefinitions::ReadText(const char* text, size_t length, const char* so
         size_t end = position;
         while (end < length && text[end] != '\n')
             ++end;
-        const std::string line = Trim(std::string(text + position, end - position));
+        const std::string line = TrimBlanks(std::string(text + position, end - position));
         position = end + 1;
         ++lineNumber;
         if (line.empty() || line[0] == '#')
@@ -172,8 +164,8 @@ bool ShaderDefinitions::ReadText(const char* text, size_t length, const char* so
         {
             if (open.Count() == 0)
                 return fail("property outside any block:", line);
-            const std::string key = Trim(line.substr(0, equals));
-            const std::string value = Trim(line.substr(equals + 1));
+            const std::string key = TrimBlanks(line.substr(0, equals));
+            const std::string value = TrimBlanks(line.substr(equals + 1));
             RTTIPolyBaseClass* object = open[open.Count() - 1].object;
             const RTTIProperty* property = object->GetClassProperties()->FindProperty(key.c_str());
             if (property == nullptr || !property->HasTextForm() || !property->SetFromText(object, value.c_str()))
@@ -182,7 +174,7 @@ bool ShaderDefinitions::ReadText(const char* text, size_t length, const char* so
         }
         const size_t blank = line.find_first_of(" \t");
         const std::string word = line.substr(0, blank);
-        const std::string name = blank == std::string::npos ? std::string() : Trim(line.substr(blank));
+        const std::string name = blank == std::string::npos ? std::string() : TrimBlanks(line.substr(blank));
         const OpenBlock::Kind inner = open.Count() != 0 ? open[open.Count() - 1].kind : OpenBlock::FAMILY;
         if (word == "End" && name.empty())
         {

@@ -66,6 +66,8 @@ bool NorvexEngine::MountDataFolders(uint32_t mask)
     const std::string directory = FindDataDirectory();
     bool ok = true;
     char path[kMaxPath];
+    // Whether the data is packed comes from the user configuration's "Use container files" (the
+    // project configuration has no such setting); only GameConfig answers true.
     if (m_config == nullptr || !m_config->UsesContainerFiles())
     {
         for (uint32_t bit = 0; bit < kDataFolderCount; ++bit)

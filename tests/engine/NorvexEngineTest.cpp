@@ -1,3 +1,4 @@
+// ctest-labels: thread
 #include "core/filesystem/FileReader.h"
 #include "core/filesystem/FileSystem.h"
 #include "core/memory/FrameRingAllocator.h"

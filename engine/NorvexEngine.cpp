@@ -50,6 +50,12 @@ bool NorvexEngine::Init(void* window, const char* projectName, const char* confi
         gConsole.Error(CONSOLE_CHANNEL_ENGINE, "NorvexEngine::Init: no project name");
         return false;
     }
+    // A second start over running services would leak them; Close must come first.
+    if (m_coreStarted)
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "NorvexEngine::Init: the engine runs already");
+        return false;
+    }
     if (RunStartup(window, projectName, configFileName, config, initLua))
         return true;
     os::Sleep(kFailurePauseMs);

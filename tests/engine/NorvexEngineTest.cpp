@@ -99,6 +99,9 @@ TEST_F(NorvexEngineTest, StartsOverFoldersInOrderAndClosesInOrder)
             EXPECT_NE(message.text.find("_system.ttf"), std::string::npos) << message.text;
         }
     }
+    EXPECT_FALSE(Init());
+    EXPECT_TRUE(m_log.Contains("the engine runs already", CONSOLE_ERROR));
+    EXPECT_TRUE(gNorvexEngine.IsInitialised());
     // Every folder but the textures first, then the textures once the renderer runs.
     EXPECT_NE(gFileSystem.FindMountPoint("sounds"), nullptr);
     EXPECT_TRUE(ReadsFile("probe.txt", "textures"));

@@ -14,13 +14,13 @@ SoundInstanceStreamed::SoundInstanceStreamed(EntitySoundEmitter* emitter, const 
       m_countsAsMusic((params.Flags & SOUNDSTARTFLAG_MUSIC) != 0)
 {
     m_kind = SOUND_FORMAT_OGG;
-    uint32_t& counter = m_countsAsMusic ? SoundInstances::MusicStreamCount() : SoundInstances::StreamedCount();
+    uint32_t& counter = m_countsAsMusic ? gSoundEngine->GetInstances().MusicStreamCount() : gSoundEngine->GetInstances().StreamedCount();
     const uint32_t limit = m_countsAsMusic ? kMaxMusicStreams : kMaxStreamedSounds;
     const bool allowed = counter < limit;
     ++counter;
     if (!allowed)
     {
-        gConsole.Error(kSoundLogChannel, "Too many streamed sound sources [%s]", m_name.CStr());
+        gConsole.Error(CONSOLE_CHANNEL_SOUND, "Too many streamed sound sources [%s]", m_name.CStr());
         return;
     }
     m_reader = OpenReader(m_name.CStr());
@@ -35,7 +35,7 @@ SoundInstanceStreamed::~SoundInstanceStreamed()
     m_decoder.reset();
     if (m_reader != nullptr)
         m_reader->PostDestroy();
-    uint32_t& counter = m_countsAsMusic ? SoundInstances::MusicStreamCount() : SoundInstances::StreamedCount();
+    uint32_t& counter = m_countsAsMusic ? gSoundEngine->GetInstances().MusicStreamCount() : gSoundEngine->GetInstances().StreamedCount();
     --counter;
 }
 
@@ -80,14 +80,14 @@ bool SoundInstanceStreamed::Update()
             return true;
         if (!m_reader->IsOpen())
         {
-            gConsole.Error(kSoundLogChannel, "Unable to open sound file for streaming: [%s]", m_name.CStr());
+            gConsole.Error(CONSOLE_CHANNEL_SOUND, "Unable to open sound file for streaming: [%s]", m_name.CStr());
             return false;
         }
         m_decoder = std::make_unique<OGGStream>(&m_dataSource);
         // A silent engine (no device) ends its sounds without a report.
         if (!OpenDecoder(true) || (!StartDecodedVoice() && gSoundEngine->GetMixerOnThread() != nullptr))
         {
-            gConsole.Error(kSoundLogChannel, "Unable to start playback of %s", m_name.CStr());
+            gConsole.Error(CONSOLE_CHANNEL_SOUND, "Unable to start playback of %s", m_name.CStr());
             return false;
         }
         if (m_voice == nullptr)

@@ -31,7 +31,7 @@ void Listen(uint32_t, uint32_t channel, const char* text)
 }
 
 // Frame mode and listener for one test; restored afterwards.
-class ConsoleFrames : public testing::Test
+class GameConsoleFramesTest : public testing::Test
 {
 protected:
     void SetUp() override
@@ -70,7 +70,7 @@ struct PlainSink : ConsoleSink
 };
 } // namespace
 
-TEST(GameConsole, MessagesFromManyThreadsArriveWholeAndInOrderPerThread)
+TEST(GameConsoleTest, MessagesFromManyThreadsArriveWholeAndInOrderPerThread)
 {
     ConsoleCapture capture;
     constexpr int kThreads = 4;
@@ -97,13 +97,13 @@ TEST(GameConsole, MessagesFromManyThreadsArriveWholeAndInOrderPerThread)
         EXPECT_EQ(next[t], kMessages);
 }
 
-TEST(GameConsole, ErrorReturnsOnlyOnceWritten)
+TEST(GameConsoleTest, ErrorReturnsOnlyOnceWritten)
 {
     PlainSink sink;
     gConsole.AddSink(&sink);
     for (int i = 0; i < 200; ++i)
-        gConsole.Warning(2, "queued %d", i);
-    gConsole.Error(2, "failed: %s", "disk");
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "queued %d", i);
+    gConsole.Error(CONSOLE_CHANNEL_ENGINE, "failed: %s", "disk");
     gConsole.ReportCoreError("core %s"); // the text is the format, but nothing to substitute
     EXPECT_TRUE(sink.Has("queued 199"));
     EXPECT_TRUE(sink.Has("failed: disk"));
@@ -111,41 +111,41 @@ TEST(GameConsole, ErrorReturnsOnlyOnceWritten)
     gConsole.RemoveSink(&sink);
 }
 
-TEST(GameConsole, SinkAddedLaterSeesOnlyLaterMessages)
+TEST(GameConsoleTest, SinkAddedLaterSeesOnlyLaterMessages)
 {
-    gConsole.Printf(CONSOLE_MESSAGE, 1, "before the capture");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "before the capture");
     ConsoleCapture capture;
-    gConsole.Printf(CONSOLE_MESSAGE, 1, "after the capture");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "after the capture");
     EXPECT_FALSE(capture.Contains("before the capture"));
     EXPECT_TRUE(capture.Contains("after the capture"));
 }
 
-TEST_F(ConsoleFrames, ScriptPrintsReachTheListenerWithTheirKinds)
+TEST_F(GameConsoleFramesTest, ScriptPrintsReachTheListenerWithTheirKinds)
 {
     ConsoleCapture capture;
     gConsole.Print("hello");
     gConsole.PrintWarning("careful");
     gConsole.PrintError("broken");
     gConsole.Print(nullptr);
-    gConsole.Printf(CONSOLE_MESSAGE, 2, "not for the listener");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "not for the listener");
     const std::vector<CapturedMessage> messages = capture.Messages();
     ASSERT_EQ(messages.size(), 4u);
     EXPECT_EQ(messages[0].kind, CONSOLE_PRINT);
     EXPECT_EQ(messages[1].kind, CONSOLE_WARNING);
     EXPECT_EQ(messages[2].kind, CONSOLE_ERROR);
-    EXPECT_EQ(messages[2].channel, 4);
+    EXPECT_EQ(messages[2].channel, CONSOLE_CHANNEL_SCRIPT);
     std::lock_guard<std::mutex> lock(gHeardMutex);
     EXPECT_EQ(gHeard, (std::vector<std::string>{"4:hello", "4:careful", "4:broken"}));
 }
 
-TEST_F(ConsoleFrames, LongMessageReachesTheListenerWholeButIsCutKeepingTheSuffix)
+TEST_F(GameConsoleFramesTest, LongMessageReachesTheListenerWholeButIsCutKeepingTheSuffix)
 {
     ConsoleCapture capture;
     gConsole.SetFrameInfoMode(CONSOLE_FRAME_INFO_EVERY_LINE);
     gTick = 12;
     gFrame = 345;
     const std::string text = std::string(4999, 'a') + "z";
-    gConsole.Printf(CONSOLE_MESSAGE, 4, "%s", text.c_str());
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_SCRIPT, "%s", text.c_str());
     const std::string suffix = " [frame: 12/345]";
     const std::vector<CapturedMessage> messages = capture.Messages();
     ASSERT_EQ(messages.size(), 1u);
@@ -156,24 +156,24 @@ TEST_F(ConsoleFrames, LongMessageReachesTheListenerWholeButIsCutKeepingTheSuffix
     EXPECT_EQ(gHeard[0], "4:" + text);
 }
 
-TEST_F(ConsoleFrames, OverlongMessagesAreCutAtTheirFormattingBuffer)
+TEST_F(GameConsoleFramesTest, OverlongMessagesAreCutAtTheirFormattingBuffer)
 {
     const std::string text(9000, 'b');
-    gConsole.Printf(CONSOLE_MESSAGE, 4, "%s", text.c_str());
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_SCRIPT, "%s", text.c_str());
     std::lock_guard<std::mutex> lock(gHeardMutex);
     ASSERT_EQ(gHeard.size(), 1u);
     EXPECT_EQ(gHeard[0].size(), 2 + GameConsole::kMaxMessageLength);
 }
 
-TEST_F(ConsoleFrames, EveryLineModeAppendsOnChannelsFourAndSevenOnly)
+TEST_F(GameConsoleFramesTest, EveryLineModeAppendsOnChannelsFourAndSevenOnly)
 {
     ConsoleCapture capture;
     gConsole.SetFrameInfoMode(CONSOLE_FRAME_INFO_EVERY_LINE);
     gTick = 3;
     gFrame = 9;
-    gConsole.Printf(CONSOLE_MESSAGE, 4, "%s", std::string(1020, 'c').c_str());
-    gConsole.Printf(CONSOLE_MESSAGE, 7, "sync");
-    gConsole.Printf(CONSOLE_MESSAGE, 2, "plain");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_SCRIPT, "%s", std::string(1020, 'c').c_str());
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_MULTIPLAYER, "sync");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "plain");
     const std::vector<CapturedMessage> messages = capture.Messages();
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_EQ(messages[0].text, std::string(1024 - 13, 'c') + " [frame: 3/9]");
@@ -181,17 +181,17 @@ TEST_F(ConsoleFrames, EveryLineModeAppendsOnChannelsFourAndSevenOnly)
     EXPECT_EQ(messages[2].text, "plain");
 }
 
-TEST_F(ConsoleFrames, WhenChangedModeWritesOneFrameLinePerNewFrame)
+TEST_F(GameConsoleFramesTest, WhenChangedModeWritesOneFrameLinePerNewFrame)
 {
     ConsoleCapture capture;
     gConsole.SetFrameInfoMode(CONSOLE_FRAME_INFO_WHEN_CHANGED);
     gTick = 40;
     gFrame = 100;
-    gConsole.Printf(CONSOLE_WARNING, 4, "first");
-    gConsole.Printf(CONSOLE_MESSAGE, 7, "second");
-    gConsole.Printf(CONSOLE_MESSAGE, 2, "other channel");
+    gConsole.Printf(CONSOLE_WARNING, CONSOLE_CHANNEL_SCRIPT, "first");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_MULTIPLAYER, "second");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "other channel");
     gFrame = 101;
-    gConsole.Printf(CONSOLE_MESSAGE, 4, "third");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_SCRIPT, "third");
     const std::vector<CapturedMessage> messages = capture.Messages();
     std::vector<std::string> texts;
     for (const CapturedMessage& message : messages)
@@ -200,12 +200,12 @@ TEST_F(ConsoleFrames, WhenChangedModeWritesOneFrameLinePerNewFrame)
                                                "[frame: 40/101]", "third"}));
     ASSERT_EQ(messages.size(), 6u);
     EXPECT_EQ(messages[0].kind, CONSOLE_WARNING);
-    EXPECT_EQ(messages[0].channel, 4);
+    EXPECT_EQ(messages[0].channel, CONSOLE_CHANNEL_SCRIPT);
 }
 
-TEST(GameConsole, WindowActionsKeepTheVisibility)
+TEST(GameConsoleTest, WindowActionsKeepTheVisibility)
 {
-    gConsole.Printf(CONSOLE_MESSAGE, 1, "start");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "start");
     gConsole.Show();
     gConsole.Flush();
     EXPECT_TRUE(gConsole.IsWindowShown());
@@ -222,7 +222,7 @@ TEST(GameConsole, WindowActionsKeepTheVisibility)
 }
 
 // A sink that logs runs on the console thread, which must not wait for itself.
-TEST(GameConsole, SinkThatLogsDoesNotDeadlock)
+TEST(GameConsoleTest, SinkThatLogsDoesNotDeadlock)
 {
     struct Echo : ConsoleSink
     {
@@ -230,12 +230,12 @@ TEST(GameConsole, SinkThatLogsDoesNotDeadlock)
         void Write(uint32_t, uint8_t, const char* text, size_t length) override
         {
             if (std::string(text, length) == "echo me" && depth++ == 0)
-                gConsole.Error(3, "echoed");
+                gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "echoed");
         }
     } echo;
     ConsoleCapture capture;
     gConsole.AddSink(&echo);
-    gConsole.Printf(CONSOLE_MESSAGE, 3, "echo me");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_RESOURCE, "echo me");
     EXPECT_TRUE(capture.Contains("echoed", CONSOLE_ERROR));
     gConsole.RemoveSink(&echo);
 }

@@ -144,6 +144,19 @@ TEST_F(ProfilerTest, RenderSendsActiveMainSamplesAndTheDrawSamplesRenderChannels
     EXPECT_EQ(m_profiler->GetSampleCount(kLOS), 0u);
     ASSERT_EQ(m_profiler->GetSampleCount(kDrawCalls), 1u);
     EXPECT_FLOAT_EQ(m_profiler->GetRawSample(kDrawCalls, 0), 42.0f);
+    // The screen camera: the whole viewport and a pixel projection shifted by half a pixel, so the
+    // pixel edge (-0.5, -0.5) lands on the top-left corner of clip space and y grows downwards.
+    const gpu::Viewport& viewport = m_renderer.GetViewportState().viewport;
+    EXPECT_EQ(viewport.width, 320u);
+    EXPECT_EQ(viewport.height, 240u);
+    EXPECT_FLOAT_EQ(viewport.maxZ, 1.0f);
+    const Matrix& projection = m_renderer.GetCamera().projection;
+    EXPECT_NEAR(-0.5f * projection.At(0, 0) + projection.At(3, 0), -1.0f, 1e-5f);
+    EXPECT_NEAR(-0.5f * projection.At(1, 1) + projection.At(3, 1), 1.0f, 1e-5f);
+    EXPECT_NEAR(319.5f * projection.At(0, 0) + projection.At(3, 0), 1.0f, 1e-5f);
+    EXPECT_LT(projection.At(1, 1), 0.0f);
+    EXPECT_FLOAT_EQ(m_renderer.GetCamera().view.At(3, 0), 0.0f);
+    EXPECT_FLOAT_EQ(m_renderer.GetCamera().view.At(0, 0), 1.0f);
     // Render-thread channels are sampled at every draw, active or not; a gauge keeps its value.
     EXPECT_EQ(m_profiler->GetSampleCount(kFPS), 1u);
     m_profiler->Render(320, 240);

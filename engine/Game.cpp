@@ -4,19 +4,20 @@
 #include "engine/EngineTimer.h"
 #include "engine/config/GameConfig.h"
 #include "engine/config/ProjectConfig.h"
+#include "engine/input/InputManager.h"
 #include "engine/scripting/GameDelegate.h"
+#include "engine/scripting/LuaWrapper.h"
+#include "engine/scripting/ScriptSchedulerHelper.h"
 #include "online/InGameStore.h"
 #include "online/MultiplayerEngine.h"
 #include "online/NorvexAnalytics.h"
 #include "online/ServerRequestThread.h"
-#include "engine/scripting/LuaWrapper.h"
-#include "engine/scripting/ScriptSchedulerHelper.h"
 
 #include <cstring>
 
 Game gGame;
 
-Game::Game() = default;
+Game::Game() : m_inputManager(std::make_unique<InputManager>()) {}
 
 Game::~Game() = default;
 
@@ -48,6 +49,7 @@ void Game::Close()
     }
     m_analyticsStarted = false;
     m_multiplayerEngine.reset();
+    m_inputManager->Shutdown();
     m_pendingKeyBindCommand.clear();
     m_hasPendingKeyBindCommand = false;
     m_gameScheduler.reset();

@@ -1,9 +1,9 @@
 // Game: the application object (script global gGame, script class "Game"). Main thread only.
 //
-// Only what the scripting layer needs exists so far: the game delegate, the game and gameplay
-// clocks with their script schedulers, the pending key-bind command, the current scene's name and
-// variant, and the software cursor's name. The window, input, UI, frame and scene switching come
-// with the issues that build them.
+// Only what the scripting layer needs exists so far: the game delegate, the input manager, the game
+// and gameplay clocks with their script schedulers, the pending key-bind command, the current
+// scene's name and variant, and the software cursor's name. The window, UI, frame and scene
+// switching come with the issues that build them.
 #pragma once
 
 #include "core/containers/Dynarray.h"
@@ -19,6 +19,7 @@
 class Entity;
 class GameDelegate;
 class InGameStore;
+class InputManager;
 class MultiplayerEngine;
 class ScriptSchedulerHelper;
 
@@ -42,12 +43,15 @@ public:
     // engine, the analytics request thread when the delegate enables analytics, and the in-game
     // store when the project names a store file.
     void Init(GameDelegate* delegate);
-    // Closes what Init started, in reverse, and frees the pending key-bind command.
+    // Closes what Init started, in reverse, shuts the input devices down and frees the pending
+    // key-bind command.
     void Close();
     MultiplayerEngine* GetMultiplayerEngine() const { return m_multiplayerEngine.get(); }
     InGameStore* GetInGameStore() const { return m_inGameStore.get(); }
     bool IsActive() const { return m_gameScheduler != nullptr; }
     GameDelegate* GetDelegate() const { return m_delegate; }
+    // Created with the Game, kept for the whole run.
+    InputManager& GetInputManager() const { return *m_inputManager; }
 
     // The game clocks of the schedulers; the gameplay timer stands still while gameplay is paused.
     GameTimer& GetGameTimer() { return m_gameTimer; }
@@ -109,6 +113,7 @@ public:
     const char* GetSoftwareCursorName() const { return m_cursorName.c_str(); }
 
 private:
+    std::unique_ptr<InputManager> m_inputManager;
     GameDelegate* m_delegate = nullptr;
     GameTimer m_gameTimer;
     GameTimer m_gameplayTimer;

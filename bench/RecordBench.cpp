@@ -41,7 +41,7 @@ public:
     Dynarray<int32_t> m_list;
 };
 
-RTTI_DEFINE_CLASS(BenchRecord, RTTIPolyBaseClass)
+RTTI_DEFINE_CLASS_TABLE(BenchRecord, RTTIPolyBaseClass)
 
 template <typename T>
 void Add(RTTIPropertiesBase& table, const char* name, T BenchRecord::*member)

@@ -8,11 +8,14 @@ void EngineTimer::Reset()
 {
     m_startTicks = os::QueryCounter();
     m_ticks = 0;
+    m_lastStepSeconds = 0.0f;
 }
 
 void EngineTimer::Update()
 {
-    m_ticks = os::QueryCounter() - m_startTicks;
+    const int64_t ticks = os::QueryCounter() - m_startTicks;
+    m_lastStepSeconds = float(double(ticks - m_ticks) / double(os::kCounterFrequency));
+    m_ticks = ticks;
 }
 
 double EngineTimer::GetSeconds() const

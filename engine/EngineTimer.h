@@ -15,10 +15,13 @@ public:
     void Update();
     int64_t GetTicks() const { return m_ticks; }
     double GetSeconds() const;
+    // Seconds between the last two samples.
+    float GetLastStepSeconds() const { return m_lastStepSeconds; }
 
 private:
     int64_t m_startTicks = 0;
     int64_t m_ticks = 0;
+    float m_lastStepSeconds = 0.0f;
 };
 
 extern EngineTimer gEngineTimer;

@@ -3,9 +3,15 @@
 #include "core/console/GameConsole.h"
 #include "engine/EngineTimer.h"
 #include "engine/config/GameConfig.h"
+#include "engine/config/ProjectConfig.h"
 #include "engine/input/InputManager.h"
+#include "engine/scripting/GameDelegate.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "engine/scripting/ScriptSchedulerHelper.h"
+#include "online/InGameStore.h"
+#include "online/MultiplayerEngine.h"
+#include "online/NorvexAnalytics.h"
+#include "online/ServerRequestThread.h"
 
 #include <cstring>
 
@@ -20,15 +26,45 @@ void Game::Init(GameDelegate* delegate)
     m_delegate = delegate;
     m_gameScheduler = std::make_unique<ScriptSchedulerHelper>();
     m_gameplayScheduler = std::make_unique<ScriptSchedulerHelper>();
+    ResetTimeMultiplier();
+    m_multiplayerEngine = std::make_unique<MultiplayerEngine>();
+    if (!m_multiplayerEngine->Start())
+        gConsole.Warning(CONSOLE_CHANNEL_MULTIPLAYER, "The multiplayer thread could not be started");
+    if (delegate != nullptr && delegate->IsAnalyticsEnabled())
+    {
+        m_analyticsStarted = gServerRequestThread.Start();
+        if (!m_analyticsStarted)
+            gConsole.Warning(CONSOLE_CHANNEL_MULTIPLAYER, "The analytics request thread could not be started");
+    }
+    m_inGameStore = InGameStore::CreateFromProject(gProjectConfig);
 }
 
 void Game::Close()
 {
+    m_inGameStore.reset();
+    if (m_analyticsStarted)
+    {
+        gServerRequestThread.Stop();
+        gNorvexAnalytics.ClearPool();
+    }
+    m_analyticsStarted = false;
+    m_multiplayerEngine.reset();
     m_inputManager->Shutdown();
     m_pendingKeyBindCommand.clear();
     m_hasPendingKeyBindCommand = false;
     m_gameScheduler.reset();
     m_gameplayScheduler.reset();
+}
+
+void Game::SetTimeMultiplier(float target, float durationSeconds, float)
+{
+    m_timeMultiplier.Start(Time(gEngineTimer.GetTicks()), target, durationSeconds, EASING_LINEAR);
+}
+
+float Game::UpdateTimeMultiplier()
+{
+    m_timeMultiplier.Update(Time(gEngineTimer.GetTicks()));
+    return m_timeMultiplier.GetCurrent();
 }
 
 void Game::TickTimers(float stepSeconds)
@@ -134,6 +170,18 @@ void Game::ExecuteConsoleCommands()
     m_pendingKeyBindCommand.clear();
     m_hasPendingKeyBindCommand = false;
     RunCommandLine(command.c_str());
+}
+
+void Game::NotifyDelegateBeforeDeviceChange()
+{
+    if (m_delegate != nullptr)
+        m_delegate->OnBeforeDeviceChange();
+}
+
+void Game::NotifyDelegateAfterDeviceChange()
+{
+    if (m_delegate != nullptr)
+        m_delegate->OnAfterDeviceChange();
 }
 
 void Game::SetSoftwareCursor(const char* imageName, int32_t hotX, int32_t hotY)

@@ -9,6 +9,7 @@
 #include "core/containers/Dynarray.h"
 #include "core/strings/NameString.h"
 #include "core/time/GameTimer.h"
+#include "engine/TimedFloatTransition.h"
 #include "engine/scripting/LuaBaseClass.h"
 
 #include <cstdint>
@@ -17,7 +18,9 @@
 
 class Entity;
 class GameDelegate;
+class InGameStore;
 class InputManager;
+class MultiplayerEngine;
 class ScriptSchedulerHelper;
 
 // The application object; see the design comment above.
@@ -36,10 +39,15 @@ public:
 
     const char* GetScriptClassName() const override { return "Game"; }
 
-    // Keeps the delegate (not owned) and creates the two game schedulers.
+    // Keeps the delegate (not owned), creates the two game schedulers, starts the multiplayer
+    // engine, the analytics request thread when the delegate enables analytics, and the in-game
+    // store when the project names a store file.
     void Init(GameDelegate* delegate);
-    // Shuts the input devices down, deletes the schedulers and frees the pending key-bind command.
+    // Closes what Init started, in reverse, shuts the input devices down and frees the pending
+    // key-bind command.
     void Close();
+    MultiplayerEngine* GetMultiplayerEngine() const { return m_multiplayerEngine.get(); }
+    InGameStore* GetInGameStore() const { return m_inGameStore.get(); }
     bool IsActive() const { return m_gameScheduler != nullptr; }
     GameDelegate* GetDelegate() const { return m_delegate; }
     // Created with the Game, kept for the whole run.
@@ -53,6 +61,15 @@ public:
     // One logic tick of both timers.
     void TickTimers(float stepSeconds);
     void ResetTimers();
+
+    // The time multiplier eases linearly to the target over the duration in seconds of the engine
+    // timer (at once for 0 or less); the third argument is accepted and ignored.
+    void SetTimeMultiplier(float target, float durationSeconds, float unused = 0.0f);
+    // Advances the transition to the engine timer's time; the frame's multiplier.
+    float UpdateTimeMultiplier();
+    float GetTimeMultiplier() const { return m_timeMultiplier.GetCurrent(); }
+    // Back to 1.0 with no transition (game start and scene switch).
+    void ResetTimeMultiplier() { m_timeMultiplier.Set(1.0f); }
 
     ScriptSchedulerHelper* GetGameScheduler() const { return m_gameScheduler.get(); }
     ScriptSchedulerHelper* GetGameplayScheduler() const { return m_gameplayScheduler.get(); }
@@ -87,6 +104,10 @@ public:
     void SetSceneVariantIndex(int32_t index) { m_sceneVariantIndex = index; }
     int32_t GetSceneVariantIndex() const { return m_sceneVariantIndex; }
 
+    // Forward to the delegate's hooks around a device re-creation.
+    void NotifyDelegateBeforeDeviceChange();
+    void NotifyDelegateAfterDeviceChange();
+
     // Keeps the software cursor's image name and hot spot for the cursor code.
     void SetSoftwareCursor(const char* imageName, int32_t hotX, int32_t hotY);
     const char* GetSoftwareCursorName() const { return m_cursorName.c_str(); }
@@ -96,8 +117,12 @@ private:
     GameDelegate* m_delegate = nullptr;
     GameTimer m_gameTimer;
     GameTimer m_gameplayTimer;
+    TimedFloatTransition m_timeMultiplier{1.0f};
     std::unique_ptr<ScriptSchedulerHelper> m_gameScheduler;
     std::unique_ptr<ScriptSchedulerHelper> m_gameplayScheduler;
+    std::unique_ptr<MultiplayerEngine> m_multiplayerEngine;
+    std::unique_ptr<InGameStore> m_inGameStore;
+    bool m_analyticsStarted = false;
     std::string m_pendingKeyBindCommand;
     bool m_hasPendingKeyBindCommand = false;
     NameString m_sceneName;

@@ -10,6 +10,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static FakeEntityResolver resolver;
+    static const bool registered = (RegisterAllPropertyTypesClasses(), true);
+    (void)registered;
     if (size == 0)
         return 0;
     static const uint32_t kFlags[8] = {0, 1, 4, 8, 16, 1 | 16, 4 | 16, 8 | 16};

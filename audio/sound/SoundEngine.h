@@ -15,7 +15,7 @@
 
 #include "audio/sound/SoundInstanceList.h"
 #include "audio/sound/SoundParamWrapper.h"
-#include "audio/sound/TimedFloatTransition.h"
+#include "engine/TimedFloatTransition.h"
 #include "core/math/Matrix.h"
 #include "core/threads/BaseThread.h"
 #include "platform/audio/Positioner3D.h"

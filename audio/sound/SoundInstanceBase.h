@@ -9,7 +9,7 @@
 #pragma once
 
 #include "audio/sound/SoundParamWrapper.h"
-#include "audio/sound/TimedFloatTransition.h"
+#include "engine/TimedFloatTransition.h"
 #include "core/math/Matrix.h"
 #include "core/strings/NameString.h"
 #include "platform/audio/Positioner3D.h"

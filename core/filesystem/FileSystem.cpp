@@ -115,6 +115,23 @@ void FileSystem::UnmountAll()
     m_mounts.clear();
 }
 
+bool FileSystem::Unmount(const char* name)
+{
+    if (name == nullptr)
+        return false;
+    char key[kMaxPath];
+    CopyBounded(key, sizeof(key), name);
+    os::ScopedLock lock(m_lock);
+    const size_t position = UpperBound(key);
+    if (position == 0 || StrICmp(m_mounts[position - 1]->GetName(), key) != 0)
+        return false;
+    m_preheated.reset();
+    m_preheatedPath.clear();
+    m_preheatRequest.clear();
+    m_mounts.erase(m_mounts.begin() + std::ptrdiff_t(position - 1));
+    return true;
+}
+
 FileSystem::Route FileSystem::RoutePath(const char* path, const char* base, const char* joined)
 {
     Route route;

@@ -61,6 +61,9 @@ public:
                         uint32_t extraParts);
     // Destroys the preheated stream and every mount point.
     void UnmountAll();
+    // Destroys the named mount point (and the preheated stream, which may read from it); false
+    // when no mount point has that name.
+    bool Unmount(const char* name);
     // The mount point whose name equals `name` case-insensitively, or null.
     FileSystemMountPoint* FindMountPoint(const char* name);
 

@@ -29,7 +29,25 @@ PhysicalFileReader::~PhysicalFileReader()
 
 void PhysicalFileReader::EnsureStarted()
 {
-    std::call_once(m_started, [this] { Start(); });
+    std::lock_guard<std::mutex> lock(m_startLock);
+    if (!IsRunning())
+        Start();
+}
+
+void PhysicalFileReader::Close()
+{
+    std::lock_guard<std::mutex> lock(m_startLock);
+    Stop();
+    for (auto& group : m_files)
+        for (FILE*& file : group)
+            if (file != nullptr)
+            {
+                std::fclose(file);
+                file = nullptr;
+            }
+    for (auto& group : m_paths)
+        for (std::string& path : group)
+            path.clear();
 }
 
 void PhysicalFileReader::PostOpenFile(uint32_t group, uint32_t part, const char* path)

@@ -25,6 +25,9 @@ public:
 
     // Starts the thread unless it runs already; any thread.
     void EnsureStarted();
+    // Stops the thread and closes the kept files (engine shutdown, after the containers are
+    // unmounted); a later read starts it again.
+    void Close();
 
     // Opens the data file of (group, part) on the reader thread unless it is open already.
     void PostOpenFile(uint32_t group, uint32_t part, const char* path);
@@ -74,7 +77,7 @@ private:
     std::string m_paths[kGroupCount][kMaxParts]; // the file each kept handle was opened for
     std::atomic<uint32_t> m_posted{0};          // written under the producer lock
     std::atomic<uint32_t> m_completed{0};       // written by the reader thread
-    std::once_flag m_started;
+    std::mutex m_startLock;
 };
 
 extern PhysicalFileReader gPhysicalFileReader;

@@ -4,6 +4,9 @@
 //   class Foo : public RTTIPolyBaseClass { RTTI_DECLARE_CLASS(Foo, RTTIPolyBaseClass) ... };
 //   RTTI_DEFINE_CLASS(Foo, RTTIPolyBaseClass)
 //   void Foo::BuildClassProperties(RTTIPropertiesBase& table) { table.AddProperty(...); }
+//
+// Nothing registers itself: each area's registration call (RegisterCoreClasses and the like) calls
+// Foo::RegisterRTTIClass, so a class is known by name however the program was linked.
 #pragma once
 
 #include "core/reflection/RTTIBlockProperties.h"
@@ -34,7 +37,7 @@ constexpr RTTIPropertiesBase* (*BaseTableBuilder())()
 }
 } // namespace rtti
 
-// Defines the lazily built table of a class (no registration: abstract classes, embedded helpers).
+// Defines the lazily built table of a class (no creator: abstract classes, embedded helpers).
 #define RTTI_DEFINE_CLASS_TABLE(Class, Base)                                                               \
     RTTIPropertiesBase* Class::StaticClassProperties()                                                     \
     {                                                                                                      \
@@ -43,8 +46,11 @@ constexpr RTTIPropertiesBase* (*BaseTableBuilder())()
         return table;                                                                                      \
     }
 
-// Defines the table and registers the class with a creator, from a static initializer.
+// Defines the table and the registration call that gives the class a creator.
 #define RTTI_DEFINE_CLASS(Class, Base)                                                                     \
     RTTI_DEFINE_CLASS_TABLE(Class, Base)                                                                   \
-    static const int gRTTIClassId_##Class =                                                                \
-        RTTIClassRegistry::RegisterClass(#Class, #Base, [](int) -> RTTIPolyBaseClass* { return new Class; });
+    int Class::RegisterRTTIClass()                                                                         \
+    {                                                                                                      \
+        return RTTIClassRegistry::EnsureClassRegistered(#Class, #Base,                                     \
+                                                        [](int) -> RTTIPolyBaseClass* { return new Class; }); \
+    }

@@ -14,7 +14,7 @@ struct ClassRow
     RTTIClassRegistry::Creator creator;
 };
 
-// Both tables share the name copies; created on first use, so static registration order is safe.
+// Both tables share the name copies; created on first use.
 struct ClassTables
 {
     Dynarray<ClassRow> byId;
@@ -74,6 +74,12 @@ int RTTIClassRegistry::RegisterClass(const char* className, const char* baseClas
     AddRow(tables.byName, row, UpperBound(tables.byName, className));
     AddRow(tables.byId, row, tables.byId.Count());
     return tables.byId.Count() - 1;
+}
+
+int RTTIClassRegistry::EnsureClassRegistered(const char* className, const char* baseClassName, Creator creator)
+{
+    const int existing = FindClassId(className);
+    return existing >= 0 ? existing : RegisterClass(className, baseClassName, creator);
 }
 
 int RTTIClassRegistry::FindClassId(const char* className)

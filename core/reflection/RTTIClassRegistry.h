@@ -1,5 +1,7 @@
 // Class names to class ids and creators, so that objects can be made from a class name read from
-// data. Classes register from static initializers before main; lookups run on the main thread.
+// data. Classes are registered by explicit per-area calls (RegisterCoreClasses, RegisterEngineClasses
+// and the like) that start-up, tests and tools make on the main thread before any object is read;
+// lookups run on the main thread.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +16,9 @@ public:
 
     // Returns the new class id; a name registered twice gets a second id.
     static int RegisterClass(const char* className, const char* baseClassName, Creator creator);
+    // The id of a class already registered under exactly this name, else a new registration: the
+    // per-area registration calls may run more than once (start-up, tests, tools).
+    static int EnsureClassRegistered(const char* className, const char* baseClassName, Creator creator);
     // The first id registered under exactly this name, or -1.
     static int FindClassId(const char* className);
     // A new object of the named class, or null (unknown name or no creator).

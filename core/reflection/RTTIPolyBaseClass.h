@@ -89,5 +89,7 @@ public:                                                                         
     static RTTIPropertiesBase* StaticClassProperties();                                            \
     RTTIPropertiesBase* GetClassProperties() const override { return StaticClassProperties(); }    \
     static void BuildClassProperties(RTTIPropertiesBase& table);                                   \
+    /* Registers the class for creation by name (once; later calls return the same id). */       \
+    static int RegisterRTTIClass();                                                                \
                                                                                                    \
 private:

@@ -150,6 +150,7 @@ TEST(PresenterThreadBusyTest, GameResourceRenderAndPresenterThreadsTogether)
     gpu::Faults().Clear();
     NorvexRenderer renderer;
     ASSERT_TRUE(renderer.Init(&gWindow, false));
+    BufferTemplate::RegisterRTTIClass();
     TemplateTypeRegistry::GetInstance().RegisterType(BufferTemplate::kTypeId, 0, "BufferTemplate");
     ResourceManager manager;
     ASSERT_TRUE(manager.Init());

@@ -6,6 +6,15 @@ RTTI_DEFINE_CLASS(SamplePolyDerived, SamplePolyBase)
 RTTI_DEFINE_CLASS(SampleEntity, RTTIPolyBaseClass)
 RTTI_DEFINE_CLASS(AllPropertyTypes, RTTIPolyBaseClass)
 
+void RegisterAllPropertyTypesClasses()
+{
+    SampleEmbedded::RegisterRTTIClass();
+    SamplePolyBase::RegisterRTTIClass();
+    SamplePolyDerived::RegisterRTTIClass();
+    SampleEntity::RegisterRTTIClass();
+    AllPropertyTypes::RegisterRTTIClass();
+}
+
 void SampleEmbedded::BuildClassProperties(RTTIPropertiesBase& table)
 {
     table.AddProperty(new RTTIDirectAccessTypedProperty<SampleEmbedded, int32_t>("Count", &SampleEmbedded::m_count));

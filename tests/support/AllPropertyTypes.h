@@ -1,5 +1,5 @@
 // Reflected sample classes that hold every property type id (0 to 32), for the record tests and the
-// record fuzz target. Their tables are defined, and the classes registered, in AllPropertyTypes.cpp.
+// record fuzz target. Their tables and their registration are defined in AllPropertyTypes.cpp.
 #pragma once
 
 #include "core/SimpleGUID.h"
@@ -135,3 +135,6 @@ public:
     SampleEntity* m_entity = nullptr;
     SafePointer<SampleEntity> m_safeEntity;
 };
+
+// The sample classes are made by name when a record names one; calling this again changes nothing.
+void RegisterAllPropertyTypesClasses();

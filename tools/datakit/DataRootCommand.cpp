@@ -1,10 +1,40 @@
-// "datakit dataroot": writes a data root with the default project configuration, optionally a
-// start scene, text files given as folder/path=text, and a user "config.bin" with the defaults.
+// "datakit dataroot": writes a data root with the default project configuration, the engine's
+// shader data and its system textures, optionally a start scene, text files given as folder/path=text, and a user
+// "config.bin" with the defaults.
 #include "engine/config/GameConfig.h"
 #include "tools/datakit/DataRoot.h"
 #include "tools/datakit/DatakitCommand.h"
+#include "tools/datakit/ShaderDataWriter.h"
+#include "tools/datakit/TextureFileWriter.h"
 
 #include <cstdio>
+#include <string>
+
+namespace
+{
+// The textures the shader manager loads at start-up, by file name below "textures".
+constexpr const char* kSystemTextures[] = {"System/RefractionNoise.texture", "iPhone/System/Shadow_Dynamic_$lxy.texture",
+                                           "System/White_4x4$cxy.texture",   "System/Gray_4x4$cxy.texture",
+                                           "System/SteamAvatar0.texture",     "System/SteamAvatar1.texture"};
+
+// Small 4x4 stand-ins: grey for the gray texture, white for the rest.
+bool AddSystemTextures(DataRoot& data)
+{
+    for (const char* name : kSystemTextures)
+    {
+        TextureFileSpec spec;
+        spec.width = 4;
+        spec.height = 4;
+        const bool gray = std::string(name).find("Gray") != std::string::npos;
+        spec.texel = [gray](uint32_t, uint32_t, uint32_t, uint32_t) { return gray ? 0xFF808080u : 0xFFFFFFFFu; };
+        std::string bytes;
+        if (!BuildTextureFile(spec, bytes))
+            return false;
+        data.AddFile("textures", name, bytes);
+    }
+    return true;
+}
+} // namespace
 
 int RunDataRootCommand(const std::vector<std::string>& arguments)
 {
@@ -46,6 +76,12 @@ int RunDataRootCommand(const std::vector<std::string>& arguments)
     {
         std::fprintf(stderr, "datakit: dataroot needs an output folder\n");
         return 2;
+    }
+    // Start-up cannot pass the shader manager without its definitions.
+    if (!AddShaderData(data, nullptr) || !AddSystemTextures(data))
+    {
+        std::fprintf(stderr, "datakit: the shader data or system textures could not be made\n");
+        return 1;
     }
     if (!data.Write(root, containers))
         return 1;

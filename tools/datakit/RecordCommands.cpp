@@ -1,9 +1,9 @@
 // The record subcommands of datakit: print a record file of a registered class as text, and write
 // one back from that text (optionally starting from a base record, which keeps the properties that
 // have no text form).
-#include "core/CoreConfig.h"
-#include "core/reflection/GUIDReplacementTable.h"
 #include "core/reflection/RTTIClassRegistry.h"
+#include "core/reflection/RTTIPolyBaseClass.h"
+#include "engine/ClassRegistration.h"
 #include "tools/datakit/DatakitCommand.h"
 #include "tools/datakit/RecordText.h"
 
@@ -16,14 +16,6 @@
 
 namespace
 {
-// Classes register from their own object files; naming their tables here links the core's record
-// classes into the command.
-void LinkCoreRecordClasses()
-{
-    CoreConfig::StaticClassProperties();
-    GUIDReplacementTable::StaticClassProperties();
-}
-
 struct RecordArguments
 {
     std::vector<std::string> positional;
@@ -62,7 +54,7 @@ std::string DiskPath(const std::string& path)
 
 std::unique_ptr<RTTIPolyBaseClass> Create(const std::string& className)
 {
-    LinkCoreRecordClasses();
+    RegisterAllClasses();
     std::unique_ptr<RTTIPolyBaseClass> object(RTTIClassRegistry::CreateObject(className.c_str()));
     if (object == nullptr)
     {

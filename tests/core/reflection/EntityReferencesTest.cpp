@@ -42,8 +42,8 @@ public:
     NestedReader m_reader;
 };
 
-RTTI_DEFINE_CLASS(NestedReader, RTTIPolyBaseClass)
-RTTI_DEFINE_CLASS(Holder, RTTIPolyBaseClass)
+RTTI_DEFINE_CLASS_TABLE(NestedReader, RTTIPolyBaseClass)
+RTTI_DEFINE_CLASS_TABLE(Holder, RTTIPolyBaseClass)
 
 void NestedReader::BuildClassProperties(RTTIPropertiesBase& table)
 {

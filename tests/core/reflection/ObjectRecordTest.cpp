@@ -174,6 +174,12 @@ class ObjectRecordTest : public ::testing::Test
 protected:
     ObjectRecordTest()
     {
+        RegisterAllPropertyTypesClasses();
+        ZetaBase::RegisterRTTIClass();
+        AlphaDerived::RegisterRTTIClass();
+        GrowingOnSave::RegisterRTTIClass();
+        Empty::RegisterRTTIClass();
+        ChainNode::RegisterRTTIClass();
         m_target.m_guid.bytes[0] = 0x11;
         m_target.m_type = 2;
         m_resolver.Add(&m_target);

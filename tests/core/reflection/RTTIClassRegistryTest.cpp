@@ -52,3 +52,14 @@ TEST(RTTIClassRegistryTest, ASecondRegistrationGetsItsOwnIdButLookupFindsTheFirs
     delete RTTIClassRegistry::CreateObject("RegistryTestTwice");
     EXPECT_EQ(gLastCreatedId, first);
 }
+
+TEST(RTTIClassRegistryTest, EnsuringARegisteredClassKeepsItsOneRow)
+{
+    const int id = RTTIClassRegistry::EnsureClassRegistered("RegistryTestEnsured", "RTTIPolyBaseClass", MakeOne);
+    const int count = RTTIClassRegistry::GetClassCount();
+    EXPECT_EQ(RTTIClassRegistry::EnsureClassRegistered("RegistryTestEnsured", "RTTIPolyBaseClass", MakeOne), id);
+    EXPECT_EQ(RTTIClassRegistry::GetClassCount(), count);
+    EXPECT_STREQ(RTTIClassRegistry::GetClassName(id), "RegistryTestEnsured");
+    delete RTTIClassRegistry::CreateObject("RegistryTestEnsured");
+    EXPECT_EQ(gLastCreatedId, id);
+}

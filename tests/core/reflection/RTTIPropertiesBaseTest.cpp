@@ -58,9 +58,9 @@ public:
     }
 };
 
-RTTI_DEFINE_CLASS(LayoutA, RTTIPolyBaseClass)
-RTTI_DEFINE_CLASS(LayoutRenamed, RTTIPolyBaseClass)
-RTTI_DEFINE_CLASS(LayoutReflagged, RTTIPolyBaseClass)
+RTTI_DEFINE_CLASS_TABLE(LayoutA, RTTIPolyBaseClass)
+RTTI_DEFINE_CLASS_TABLE(LayoutRenamed, RTTIPolyBaseClass)
+RTTI_DEFINE_CLASS_TABLE(LayoutReflagged, RTTIPolyBaseClass)
 
 RTTIPropertiesBase* Orphan::StaticClassProperties()
 {

@@ -29,6 +29,7 @@ protected:
     void SetUp() override
     {
         ResourceTestTemplate::Reset();
+        ResourceTestTemplate::RegisterRTTIClass();
         TemplateTypeRegistry::GetInstance().RegisterType(ResourceTestTemplate::kTypeId, 0, "ResourceTestTemplate");
         ASSERT_TRUE(gFileSystem.MountDirectory("scenes", m_folder.Path().c_str()));
         ASSERT_TRUE(m_manager.Init());

@@ -41,6 +41,7 @@ TEST(RecordTextTest, BadLinesNameTheirLine)
 TEST(RecordTextTest, DatakitPrintsARecordAndWritesItBackFromEditedText)
 {
     TempFolder folder;
+    RegisterAllPropertyTypesClasses();
     AllPropertyTypes source;
     source.Fill();
     const std::string original = folder / "original.bin";

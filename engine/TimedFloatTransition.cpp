@@ -1,41 +1,45 @@
-#include "audio/sound/TimedFloatTransition.h"
+#include "engine/TimedFloatTransition.h"
 
 #include <cmath>
-#include <numbers>
 
 namespace
 {
-float Ease(uint32_t easing, float t)
+constexpr float kPi = 3.1415927f;
+} // namespace
+
+float TimedFloatTransition::Ease(uint32_t easing, float p)
 {
-    const float halfPi = std::numbers::pi_v<float> * 0.5f;
     switch (easing)
     {
-    case EASING_SINE_IN:
-        return 1.0f - std::cos(t * halfPi);
     case EASING_SINE_OUT:
-        return std::sin(t * halfPi);
+        return std::sin(p * kPi * 0.5f);
+    case EASING_SINE_IN:
+        return 1.0f - std::sin((1.0f - p) * kPi * 0.5f);
     case EASING_SINE_IN_OUT:
-        return 0.5f * (1.0f - std::cos(t * std::numbers::pi_v<float>));
+        return 0.5f * (std::sin((p - 0.5f) * kPi) + 1.0f);
     default:
-        return t;
+        return p;
     }
 }
-} // namespace
 
 void TimedFloatTransition::Start(Time now, float target, float durationSeconds, uint32_t easing)
 {
-    m_to = target;
     if (!(durationSeconds > 0.0f))
     {
-        Set(target);
+        m_current = target;
+        m_to = target;
+        m_active = false;
+        m_progress = 0.0f;
         return;
     }
+    Update(now);
     m_from = m_current;
+    m_to = target;
     m_start = now;
     m_duration = durationSeconds;
-    m_progress = 0.0f;
     m_easing = easing;
     m_active = true;
+    m_progress = 0.0f;
 }
 
 void TimedFloatTransition::Update(Time now)
@@ -43,15 +47,17 @@ void TimedFloatTransition::Update(Time now)
     if (!m_active)
         return;
     const double elapsed = (now - m_start).ToSeconds();
-    m_progress = elapsed <= 0.0 ? 0.0f : float(elapsed / m_duration);
-    if (m_progress >= 1.0f)
+    const float p = float((elapsed > 0.0 ? elapsed : 0.0) / m_duration);
+    if (p > 1.0f)
     {
-        m_progress = 1.0f;
         m_current = m_to;
         m_active = false;
+        m_progress = 1.0f;
         return;
     }
-    m_current = m_from + (m_to - m_from) * Ease(m_easing, m_progress);
+    const float eased = Ease(m_easing, p);
+    m_current = (1.0f - eased) * m_from + m_to * eased;
+    m_progress = eased;
 }
 
 void TimedFloatTransition::Set(float value)

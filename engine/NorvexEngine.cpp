@@ -1,0 +1,298 @@
+#include "engine/NorvexEngine.h"
+
+#include "audio/sound/SoundEngine.h"
+#include "core/Core.h"
+#include "core/console/GameConsole.h"
+#include "core/containers/SafePointer.h"
+#include "core/filesystem/PhysicalFileReader.h"
+#include "core/memory/FrameRingAllocator.h"
+#include "engine/ClassRegistration.h"
+#include "engine/EngineRendererSettings.h"
+#include "engine/EngineTimer.h"
+#include "engine/Game.h"
+#include "engine/PendingEngineServices.h"
+#include "engine/config/ConfigFiles.h"
+#include "engine/config/EngineConfig.h"
+#include "engine/config/ProjectConfig.h"
+#include "engine/profiler/Profiler.h"
+#include "engine/scripting/LuaWrapper.h"
+#include "engine/scripting/ScriptSchedulerHelper.h"
+#include "platform/os/Clock.h"
+#include "platform/os/Thread.h"
+#include "platform/steam/Steam.h"
+#include "renderer/FrameClock.h"
+#include "renderer/NorvexRenderer.h"
+#include "renderer/ShaderManager.h"
+#include "renderer/resources/Resource.h"
+#include "renderer/resources/ResourceManager.h"
+
+#include <utility>
+
+NorvexEngine gNorvexEngine;
+
+namespace
+{
+constexpr const char* kSystemFontName = "_system.ttf~020";
+constexpr float kWorldBottom = -25.0f;
+constexpr float kWorldTop = 200.0f;
+} // namespace
+
+NorvexEngine::NorvexEngine() = default;
+
+// Close has run by now in a program that started the engine; what is left here is only memory.
+NorvexEngine::~NorvexEngine() = default;
+
+bool NorvexEngine::Init(void* window, const char* projectName, const char* configFileName, EngineConfig* config,
+                        bool initLua)
+{
+    if (projectName == nullptr || *projectName == '\0')
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "NorvexEngine::Init: no project name");
+        return false;
+    }
+    // A second start over running services would leak them; Close must come first.
+    if (m_coreStarted)
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "NorvexEngine::Init: the engine runs already");
+        return false;
+    }
+    if (RunStartup(window, projectName, configFileName, config, initLua))
+        return true;
+    os::Sleep(kFailurePauseMs);
+    steam::RunCallbacks();
+    Close();
+    return false;
+}
+
+bool NorvexEngine::RunStartup(void* window, const char* projectName, const char* configFileName,
+                              EngineConfig* config, bool initLua)
+{
+    // The x64 floating-point unit already rounds to nearest; single precision is the float type's.
+    RegisterAllClasses();
+    PendingEngineServices::ForgetReports();
+    m_mainThreadId = os::CurrentThreadId();
+    if (!Core::Init(config))
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "The program folder could not be mounted as \"locals\"");
+    m_coreStarted = true;
+    m_config = config;
+    m_projectName = projectName;
+    LogStartBanner();
+    if (!InitSteam())
+        return false;
+    gPhysicalFileReader.EnsureStarted();
+    m_fileReaderStarted = true;
+    CreateUserFolders();
+    const bool savedConfig = LoadConfig(configFileName);
+    if (!MountDataFolders(kAllButTexturesMask))
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Start-up failed: the data folders could not be mounted");
+        return false;
+    }
+    if (!LoadProjectConfigFile())
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Start-up failed: the project configuration could not be read");
+        return false;
+    }
+    if (!StartRenderer(window))
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Start-up failed: the renderer could not be started");
+        return false;
+    }
+    if (!savedConfig && m_config != nullptr)
+        ConfigFiles::ApplyProjectLanguageDefaults(gProjectConfig, *m_config);
+    m_renderer->SetSceneColorMode(gProjectConfig.m_visualizationMode);
+    MountDataFolders(kTexturesMask);
+    m_resourceManager = std::make_unique<ResourceManager>();
+    if (!m_resourceManager->Init())
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "The resource thread could not be started");
+    PendingEngineServices::CreateStringManager();
+    if (initLua && !gLua.Init())
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "The Lua state could not be created");
+    // The budget getter, not the raw "Animation buffer KB": it answers the mobile value when the
+    // project asks for mobile settings on this platform, which is what the buffer must hold.
+    gFrameRingAllocator.Init(gProjectConfig.GetAnimationBufferKB() * 1024u);
+    PendingEngineServices::InitTemplateManager();
+    gGlobalScriptScheduler.Clear();
+    const bool standalone = m_config != nullptr && m_config->IsStandaloneBuild();
+    if (!gShaderManager.Init(standalone))
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Start-up failed: the shader manager could not be started");
+        return false;
+    }
+    PendingEngineServices::InitPostProcessChain(gProjectConfig);
+    PendingEngineServices::StartVideoEngine();
+    PendingEngineServices::CreateSceneEnvironment();
+    m_soundEngine = std::make_unique<SoundEngine>();
+    if (m_soundEngine->Init())
+        m_soundEngine->Flush();
+    else
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "The sound thread could not be started");
+    const float range = gProjectConfig.GetWorldRange();
+    const BoundingBox4 world(Vector(-range, kWorldBottom, -range, 1.0f), Vector(range, kWorldTop, range, 1.0f));
+    PendingEngineServices::InitEntityManager(world, gProjectConfig.GetWorldCell());
+    gProfiler.LoadOverlayFont();
+    gProfiler.Init(m_config != nullptr ? &m_config->m_inGameProfilers : nullptr);
+    if (!standalone && initLua)
+        gLua.ExecuteFile("EditorMain", "common/scripts", true);
+    gEngineTimer.Reset();
+    LoadSystemFont();
+    if (standalone)
+    {
+        PendingEngineServices::LoadCompiledStrings();
+        PendingEngineServices::LoadFontTable();
+    }
+    else
+        PendingEngineServices::LoadStrings();
+    m_resourceManager->MarkResources(RESOURCE_POOL_ALL, 1);
+    // Crashes keep the system's default handling: there is no filter of our own to install.
+    PendingEngineServices::ApplyUISceneParameters(gProjectConfig);
+    m_initialised = true;
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "Engine successfully initialized");
+    return true;
+}
+
+bool NorvexEngine::StartRenderer(void* window)
+{
+    if (m_config == nullptr)
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "The renderer needs a user configuration");
+        return false;
+    }
+    m_renderer = std::make_unique<NorvexRenderer>();
+    m_renderer->SetDeviceSettings(BuildRendererDeviceSettings(*m_config, gProjectConfig));
+    return m_renderer->Init(window, m_config->IsStandaloneBuild() && m_config->m_fullScreenMode);
+}
+
+void NorvexEngine::LoadSystemFont()
+{
+    if (m_resourceManager == nullptr)
+        return;
+    m_systemFont = m_resourceManager->GetResource(RESOURCE_TYPE_FONT, kSystemFontName, 0, true, 0);
+    if (m_systemFont != nullptr)
+        m_systemFont->Load(true);
+}
+
+void NorvexEngine::SubmitRendererSync()
+{
+    if (m_renderer != nullptr && m_renderer->IsStreamOpen())
+        m_renderer->SubmitCommands(true);
+}
+
+void NorvexEngine::Close()
+{
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "NorvexEngine closing...");
+    if (m_initialised)
+        PendingEngineServices::ClearPathLines();
+    PendingEngineServices::DeleteStringManager();
+    PendingEngineServices::ClearDefaultReplacementContainer();
+    if (m_systemFont != nullptr)
+    {
+        m_systemFont->Release();
+        m_systemFont = nullptr;
+    }
+    PendingEngineServices::DestroyFontTable();
+    // Each controller removes itself from the list as it dies, so the list is taken first.
+    Dynarray<SafePointerRoot*> controllers(std::move(m_cameraControllers));
+    m_cameraControllers.FreeStorage();
+    for (SafePointerRoot* controller : controllers)
+        delete controller;
+    SubmitRendererSync();
+    PendingEngineServices::DestroyScene();
+    PendingEngineServices::CloseTemplateManager();
+    SubmitRendererSync();
+    gGlobalScriptScheduler.Clear();
+    PendingEngineServices::ResetSequenceSystem();
+    PendingEngineServices::ClearSequenceActionFactory();
+    PendingEngineServices::RemoveAllSoundEntries();
+    gFrameRingAllocator.Release();
+    gLua.Close();
+    gProfiler.Close();
+    PendingEngineServices::CloseVideoEngine();
+    if (m_soundEngine != nullptr)
+        m_soundEngine->Close();
+    PendingEngineServices::CloseSceneEnvironment();
+    if (m_resourceManager != nullptr && m_resourceManager->IsInitialised())
+    {
+        m_resourceManager->PostCommand(RESOURCE_POOL_ALL_BUT_SHADERS, 0, 0);
+        m_resourceManager->Flush();
+    }
+    SubmitRendererSync();
+    gShaderManager.Close();
+    if (m_renderer != nullptr && m_renderer->IsStreamOpen())
+    {
+        m_renderer->ReleaseDeviceObjects();
+        SubmitRendererSync();
+    }
+    // The history belongs to the configuration, which outlives the engine: emptying it (rather than
+    // freeing its strings behind its back) leaves nothing for the configuration to free twice.
+    if (m_config != nullptr)
+        m_config->m_consoleHistory.Clear();
+    if (m_resourceManager != nullptr)
+        m_resourceManager->Close();
+    if (m_renderer != nullptr)
+        m_renderer->Close();
+    gProjectConfig.Clear();
+    m_soundEngine.reset();
+    m_resourceManager.reset();
+    m_renderer.reset();
+    UnmountDataFolders();
+    if (m_fileReaderStarted)
+        gPhysicalFileReader.Close();
+    m_fileReaderStarted = false;
+    if (m_steamStarted)
+        steam::Shutdown();
+    m_steamStarted = false;
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "NorvexEngine closed");
+    if (m_coreStarted)
+        Core::Shutdown();
+    m_coreStarted = false;
+    m_projectName.clear();
+    m_config = nullptr;
+    m_initialised = false;
+}
+
+void NorvexEngine::Update(const FrameClock& clockC, const FrameClock& clockD, bool sceneRenderingBlocked)
+{
+    if (m_renderer != nullptr && m_renderer->IsStreamOpen())
+    {
+        FrameClock engineClock;
+        engineClock.accumulatedCounter = uint64_t(gEngineTimer.GetTicks());
+        engineClock.lastStepSeconds = gEngineTimer.GetLastStepSeconds();
+        m_renderer->SetFrameTimes(engineClock, clockC, clockD, sceneRenderingBlocked ? 1u : 0u);
+    }
+    gFrameRingAllocator.NextGeneration();
+    gGlobalScriptScheduler.Update(gEngineTimer.GetTicks());
+    gLua.Tick();
+    PendingEngineServices::UpdateSequenceSystem();
+    steam::RunCallbacks();
+}
+
+void NorvexEngine::Sleep(uint32_t milliseconds)
+{
+    os::Sleep(milliseconds);
+    steam::RunCallbacks();
+}
+
+void NorvexEngine::NotifyBeforeDeviceReset()
+{
+    PendingEngineServices::ClearPathLines();
+    gGame.NotifyDelegateBeforeDeviceChange();
+    PendingEngineServices::DropEntityRenderingContexts();
+}
+
+void NorvexEngine::NotifyAfterDeviceReset()
+{
+    gGame.NotifyDelegateAfterDeviceChange();
+    PendingEngineServices::RebuildEntityRenderingContexts();
+}
+
+void NorvexEngine::AddCameraController(SafePointerRoot* controller)
+{
+    if (controller != nullptr)
+        m_cameraControllers.Add(controller);
+}
+
+void NorvexEngine::RemoveCameraController(SafePointerRoot* controller)
+{
+    m_cameraControllers.RemoveValue(controller);
+}

@@ -1,0 +1,163 @@
+#include "engine/PendingEngineServices.h"
+
+#include "core/console/GameConsole.h"
+
+#include <atomic>
+
+namespace
+{
+// Says once per engine start that a service is not built; later calls are silent so the frame's
+// calls do not flood the log.
+void NotBuilt(std::atomic<bool>& reported, const char* service)
+{
+    if (!reported.exchange(true, std::memory_order_relaxed))
+        gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "%s is not built yet", service);
+}
+
+std::atomic<bool> gPostProcessReported{false};
+std::atomic<bool> gSceneEnvironmentReported{false};
+std::atomic<bool> gPathLinesReported{false};
+std::atomic<bool> gUISceneParametersReported{false};
+std::atomic<bool> gTemplateManagerReported{false};
+std::atomic<bool> gEntityManagerReported{false};
+std::atomic<bool> gStringManagerReported{false};
+std::atomic<bool> gFontTableReported{false};
+std::atomic<bool> gReplacementReported{false};
+std::atomic<bool> gSequenceSystemReported{false};
+std::atomic<bool> gSequenceActionsReported{false};
+std::atomic<bool> gSoundEntriesReported{false};
+std::atomic<bool> gVideoEngineReported{false};
+} // namespace
+
+namespace PendingEngineServices
+{
+void ForgetReports()
+{
+    for (std::atomic<bool>* reported :
+         {&gPostProcessReported, &gSceneEnvironmentReported, &gPathLinesReported, &gUISceneParametersReported,
+          &gTemplateManagerReported, &gEntityManagerReported, &gStringManagerReported, &gFontTableReported,
+          &gReplacementReported, &gSequenceSystemReported, &gSequenceActionsReported, &gSoundEntriesReported,
+          &gVideoEngineReported})
+        reported->store(false, std::memory_order_relaxed);
+}
+
+void InitPostProcessChain(const ProjectConfig&)
+{
+    NotBuilt(gPostProcessReported, "ShaderManager post-process chain");
+}
+
+void CreateSceneEnvironment()
+{
+    NotBuilt(gSceneEnvironmentReported, "SceneEnvironment");
+}
+
+void CloseSceneEnvironment()
+{
+    NotBuilt(gSceneEnvironmentReported, "SceneEnvironment");
+}
+
+void ClearPathLines()
+{
+    NotBuilt(gPathLinesReported, "PathLineRenderer");
+}
+
+void ApplyUISceneParameters(const ProjectConfig&)
+{
+    NotBuilt(gUISceneParametersReported, "SceneParametersTemplate");
+}
+
+void InitTemplateManager()
+{
+    NotBuilt(gTemplateManagerReported, "TemplateManager");
+}
+
+void CloseTemplateManager()
+{
+    NotBuilt(gTemplateManagerReported, "TemplateManager");
+}
+
+void InitEntityManager(const BoundingBox4&, float)
+{
+    NotBuilt(gEntityManagerReported, "EntityManager");
+}
+
+void DestroyScene()
+{
+    NotBuilt(gEntityManagerReported, "EntityManager");
+}
+
+void DropEntityRenderingContexts()
+{
+    NotBuilt(gEntityManagerReported, "EntityManager");
+}
+
+void RebuildEntityRenderingContexts()
+{
+    NotBuilt(gEntityManagerReported, "EntityManager");
+}
+
+void CreateStringManager()
+{
+    NotBuilt(gStringManagerReported, "StringManager");
+}
+
+void DeleteStringManager()
+{
+    NotBuilt(gStringManagerReported, "StringManager");
+}
+
+void LoadCompiledStrings()
+{
+    NotBuilt(gStringManagerReported, "StringManager");
+}
+
+void LoadStrings()
+{
+    NotBuilt(gStringManagerReported, "StringManager");
+}
+
+void LoadFontTable()
+{
+    NotBuilt(gFontTableReported, "UIFontTable");
+}
+
+void DestroyFontTable()
+{
+    NotBuilt(gFontTableReported, "UIFontTable");
+}
+
+void ClearDefaultReplacementContainer()
+{
+    NotBuilt(gReplacementReported, "StringReplacementContainer");
+}
+
+void UpdateSequenceSystem()
+{
+    NotBuilt(gSequenceSystemReported, "SequenceSystem");
+}
+
+void ResetSequenceSystem()
+{
+    NotBuilt(gSequenceSystemReported, "SequenceSystem");
+}
+
+void ClearSequenceActionFactory()
+{
+    NotBuilt(gSequenceActionsReported, "SequenceActionFactory");
+}
+
+void RemoveAllSoundEntries()
+{
+    NotBuilt(gSoundEntriesReported, "SoundEntriesContainer");
+}
+
+void StartVideoEngine()
+{
+    NotBuilt(gVideoEngineReported, "VideoEngine");
+}
+
+void CloseVideoEngine()
+{
+    NotBuilt(gVideoEngineReported, "VideoEngine");
+}
+} // namespace PendingEngineServices

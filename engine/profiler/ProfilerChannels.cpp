@@ -1,0 +1,100 @@
+#include "engine/profiler/ProfilerChannels.h"
+
+namespace
+{
+constexpr const char* kF1 = "%.2f/%.2f/%.2f";
+constexpr const char* kF2 = "%.2f/%.2f";
+constexpr const char* kF3 = "%.0f/%.0f";
+constexpr const char* kF4 = "%.0f/%.0f/%.0f";
+constexpr const char* kF5 = "%.0f/%.2f/%.0f";
+
+// Columns: name, text format, graph minimum and maximum, source, sample mode, three-value text.
+constexpr ProfilerChannelInfo kChannels[kProfilerChannelCount] = {
+    {"FPS", kF1, 10.0f, 60.0f, 1, 2, 1},
+    {"FrameTime", kF1, 10.0f, 50.0f, 1, 2, 1},
+    {"MainFrameTime", kF1, 10.0f, 50.0f, 0, 2, 1},
+    {"MainIdle", kF1, 10.0f, 100.0f, 0, 0, 1},
+    {"RenderIdle", kF1, 10.0f, 100.0f, 1, 2, 1},
+    {"RenderFrame", kF1, 0.0f, 30.0f, 0, 0, 1},
+    {"D3DPresent", kF1, 0.0f, 30.0f, 1, 0, 1},
+    {"RenderRound", kF1, 0.0f, 30.0f, 1, 2, 1},
+    {"GPUSync", kF1, 0.0f, 60.0f, 1, 0, 1},
+    {"DrawCalls", kF4, 0.0f, 3000.0f, 1, 2, 1},
+    {"Triangles", kF4, 0.0f, 500000.0f, 1, 2, 1},
+    {"ParticleTime", kF2, 0.0f, 30.0f, 1, 0, 0},
+    {"ParticleRenderTime", kF2, 0.0f, 30.0f, 1, 0, 0},
+    {"ParticleMultiplier", kF1, 0.0f, 1.0f, 1, 1, 1},
+    {"PartOnScr", kF2, 0.0f, 200000.0f, 1, 1, 0},
+    {"SFXTime", kF2, 0.0f, 30.0f, 1, 0, 0},
+    {"VisibleEntities", kF3, 0.0f, 1000.0f, 0, 1, 0},
+    {"DynamicGeometry", kF2, 0.0f, 1024.0f, 1, 1, 0},
+    {"UIInst", kF3, 0.0f, 50000.0f, 1, 2, 0},
+    {"VideoDecode", kF1, 4.0f, 30.0f, 1, 0, 1},
+    {"RenderTestA", kF2, 0.0f, 30.0f, 1, 0, 0},
+    {"RenderTestB", kF2, 0.0f, 30.0f, 1, 0, 0},
+    {"TotalFrameTime", kF1, 0.0f, 100.0f, 0, 2, 1},
+    {"GameTickCount", kF5, 0.0f, 10.0f, 0, 2, 1},
+    {"GameTick", kF1, 0.0f, 30.0f, 0, 0, 1},
+    {"BTTick", kF1, 0.0f, 30.0f, 0, 0, 1},
+    {"LOS", kF2, 0.0f, 10.0f, 0, 0, 0},
+    {"LOSTriangles", kF3, 0.0f, 30000.0f, 0, 1, 0},
+    {"Pathfinding", kF2, 0.0f, 10.0f, 0, 0, 0},
+    {"CPUSkinning", kF2, 0.0f, 10.0f, 0, 0, 0},
+    {"LuaAllocTime", kF2, 0.0f, 10.0f, 0, 0, 0},
+    {"LuaAllocNum", kF2, 0.0f, 1024.0f, 0, 1, 0},
+    {"LuaGCTime", kF2, 0.0f, 10.0f, 0, 0, 0},
+    {"LuaGCMem", kF2, 0.0f, 16384.0f, 0, 1, 0},
+    {"LuaMem", kF2, 0.0f, 16384.0f, 0, 2, 0},
+    {"EntityInst", kF2, 0.0f, 100000.0f, 0, 2, 0},
+    {"PhysicsTime", kF2, 0.0f, 10.0f, 0, 0, 0},
+    {"OtherTick", kF2, 0.0f, 30.0f, 2, 0, 0},
+    {"MemoryFree", kF1, 0.0f, 128.0f, 0, 2, 1},
+    {"SoundInstances", kF2, 0.0f, 50.0f, 2, 2, 0},
+    {"ZombieSoundInstances", kF2, 0.0f, 50.0f, 2, 2, 0},
+    {"SoundRoundTime", kF2, 0.0f, 100.0f, 2, 2, 0},
+    {"SoundTick", kF2, 0.0f, 30.0f, 2, 2, 0},
+    {"SoundDecodeTime", kF2, 0.0f, 30.0f, 2, 0, 0},
+    {"SoundUploadTime", kF2, 0.0f, 30.0f, 2, 0, 0},
+    {"SoundBytesDecoded", kF2, 0.0f, 65536.0f, 2, 2, 0},
+    {"NetTick(Main)", kF2, 0.0f, 15.0f, 0, 0, 1},
+    {"NetTick(Other)", kF2, 0.0f, 15.0f, 2, 2, 1},
+    {"NetSentB", kF3, 0.0f, 1000.0f, 2, 1, 0},
+    {"NetSentPackets", kF3, 0.0f, 10.0f, 2, 1, 0},
+    {"NetSentEntity", kF3, 0.0f, 200.0f, 2, 1, 0},
+    {"NetSentEntityB", kF3, 0.0f, 1000.0f, 2, 1, 0},
+    {"NetSentPacketAck", kF3, 0.0f, 200.0f, 2, 1, 0},
+    {"NetSentPacketAckB", kF3, 0.0f, 1000.0f, 2, 1, 0},
+    {"NetSentMethod", kF3, 0.0f, 200.0f, 2, 1, 0},
+    {"NetSentMethodB", kF3, 0.0f, 1000.0f, 2, 1, 0},
+    {"NetChatEntry", kF3, 0.0f, 200.0f, 2, 1, 0},
+    {"NetChatEntryB", kF3, 0.0f, 1000.0f, 2, 1, 0},
+    {"NetSentTemplateID", kF3, 0.0f, 200.0f, 2, 1, 0},
+    {"NetRecvB", kF3, 0.0f, 1000.0f, 2, 1, 0},
+    {"NetRecvPackets", kF3, 0.0f, 10.0f, 2, 1, 0},
+    {"NetLatency", kF3, 0.0f, 500.0f, 2, 2, 1},
+    {"NetPacketLoss", kF3, 0.0f, 10.0f, 2, 2, 0},
+    {"NetDynamicMID", kF3, 0.0f, 2000.0f, 0, 2, 0},
+    {"NetStaticMID", kF3, 0.0f, 2000.0f, 0, 2, 0},
+    {"MPPropsEntityTickNum", kF3, 0.0f, 100.0f, 0, 2, 0},
+    {"MPPropsEntityTickSrvNum", kF3, 0.0f, 100.0f, 0, 2, 0},
+    {"ResourceLoading", kF2, 0.0f, 30.0f, 2, 0, 0},
+    {"TestA", kF2, 0.0f, 30.0f, 0, 0, 0},
+    {"TestB", kF2, 0.0f, 30.0f, 0, 0, 0},
+    {"TestC", kF2, 0.0f, 30.0f, 0, 0, 0},
+    {"TestD", kF2, 0.0f, 30.0f, 0, 0, 0},
+    {"TestE", kF2, 0.0f, 30.0f, 0, 0, 0},
+    {"TestF", kF2, 0.0f, 30.0f, 0, 0, 0},
+    {"TestG", kF2, 0.0f, 30.0f, 0, 0, 0},
+    {"TestH", kF2, 0.0f, 30.0f, 0, 0, 0},
+    {"TestI", kF2, 0.0f, 30.0f, 0, 0, 0},
+    {"TestJ", kF2, 0.0f, 30.0f, 0, 0, 0},
+    {"TestK", kF2, 0.0f, 30.0f, 0, 0, 0},
+    {"TestL", kF2, 0.0f, 30.0f, 0, 0, 0},
+    {"TestM", kF2, 0.0f, 30.0f, 1, 0, 0},
+};
+} // namespace
+
+const ProfilerChannelInfo& GetProfilerChannelInfo(uint32_t channel)
+{
+    return kChannels[channel < kProfilerChannelCount ? channel : 0];
+}

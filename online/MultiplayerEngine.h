@@ -1,0 +1,68 @@
+// The multiplayer engine (script global gMultiplayerEngine): the thread that will drive the
+// network driver, replication and time sync. Only the idle engine exists so far: mode 0 (no
+// session), no peer and no callback messages; network commands that need the driver are received
+// on its thread and reported as not built.
+//
+// Threads: Start, Stop and the queries on the main thread; commands run on the multiplayer thread.
+#pragma once
+
+#include "core/threads/BaseThread.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Network commands of the multiplayer thread.
+enum MultiplayerCommand : uint32_t
+{
+    MULTIPLAYER_COMMAND_SEND_COMPLETE_STATE = 18, // u64 time offset
+    MULTIPLAYER_COMMAND_JOIN_LOBBY = 23,          // u64 lobby id
+};
+
+// The multiplayer thread object; mode 0 none, 1 server, 2 client.
+class MultiplayerEngine : public BaseThread
+{
+public:
+    enum Mode : uint32_t
+    {
+        MODE_NONE = 0,
+        MODE_SERVER = 1,
+        MODE_CLIENT = 2,
+    };
+
+    MultiplayerEngine();
+    ~MultiplayerEngine() override;
+
+    uint32_t GetMode() const { return m_mode.load(std::memory_order_acquire); }
+    // No session, or this side serves it.
+    bool HasAuthority() const;
+    // No session set up and no callback message waiting for the main thread.
+    bool IsIdle() const;
+    // Main thread, once per frame: handles the thread's messages, then publishes the multiplayer id
+    // counts to the profiler ("NetDynamicMID", "NetStaticMID").
+    void ProcessCallbackMessages();
+    void SendCompleteState(uint64_t timeOffset);
+    // Runs the received replicated method calls that are due (none without a session).
+    void DispatchReceivedMethodCalls(uint32_t flags);
+    // The program's arguments, kept for the first showing of the main menu.
+    void SetCommandLine(const std::vector<std::string>& arguments) { m_arguments = arguments; }
+    // Joins the lobby named by "+connect_lobby <decimal id>" in the arguments, if any.
+    void OnMainMenuShowForTheFirstTime();
+
+    uint32_t GetDynamicIdsInUse() const { return m_dynamicIdsInUse; }
+    uint32_t GetStaticIdsInUse() const { return m_staticIdsInUse; }
+    uint32_t GetCommandsReceived() const { return m_commandsReceived.load(std::memory_order_acquire); }
+
+protected:
+    void HandleCommand(const uint8_t* record) override;
+
+private:
+    std::atomic<uint32_t> m_mode{MODE_NONE};
+    std::atomic<uint32_t> m_pendingMessages{0};
+    std::atomic<uint32_t> m_commandsReceived{0};
+    uint32_t m_dynamicIdsInUse = 0;
+    uint32_t m_staticIdsInUse = 0;
+    std::vector<std::string> m_arguments;
+    bool m_driverReported = false; // multiplayer thread
+};

@@ -1,0 +1,87 @@
+// Stand-in for the game client service the engine starts beside: start-up and shutdown, the
+// interfaces the engine asks for, the warning hook, the application and user ids, and callbacks
+// that the main thread pumps once per frame. Everything is local and in process; start-up succeeds
+// unless a test switches it (or one interface) off through SetTestSettings.
+//
+// Threads: Init, Shutdown, RunCallbacks and the interface getters on the main thread; PostCallback
+// and the test settings from any thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace steam
+{
+// Severity 0 is a message, 1 a warning.
+using WarningHook = void (*)(int severity, const char* text);
+
+// The client interface: the warning hook.
+class Client
+{
+public:
+    void SetWarningMessageHook(WarningHook hook);
+    WarningHook GetWarningMessageHook() const { return m_hook; }
+    // Hands a warning of the service to the installed hook (nothing without one).
+    void ReportWarning(int severity, const char* text) const;
+
+private:
+    WarningHook m_hook = nullptr;
+};
+
+// Utilities: the application id.
+class Utils
+{
+public:
+    uint32_t GetAppID() const;
+};
+
+// The signed-in user.
+class User
+{
+public:
+    uint64_t GetSteamID() const;
+    bool IsLoggedOn() const;
+};
+
+// Statistics and achievements of the user (no call is made of it yet).
+class UserStats
+{
+};
+
+// Cloud storage of the user (no call is made of it yet).
+class RemoteStorage
+{
+};
+
+// What start-up finds; tests change it before Init.
+struct TestSettings
+{
+    bool initFails = false;
+    bool noRemoteStorage = false;
+    bool noUser = false;
+    bool noUserStats = false;
+    bool noClient = false;
+    uint32_t appId = 1;
+    uint64_t userId = 1;
+};
+void SetTestSettings(const TestSettings& settings);
+TestSettings GetTestSettings();
+
+// True when the service was reached; the interfaces exist only between Init and Shutdown.
+bool Init();
+void Shutdown();
+bool IsRunning();
+
+// Null before Init, after Shutdown or when the test settings withhold the interface.
+Client* GetClient();
+User* GetUser();
+UserStats* GetUserStats();
+RemoteStorage* GetRemoteStorage();
+Utils* GetUtils();
+
+// Queues a callback; it runs on the thread that next calls RunCallbacks while the service runs.
+void PostCallback(std::function<void()> callback);
+// Runs the queued callbacks in posting order; counts every call.
+void RunCallbacks();
+uint32_t GetRunCallbacksCount();
+} // namespace steam

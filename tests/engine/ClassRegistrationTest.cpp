@@ -1,0 +1,34 @@
+#include "core/reflection/RTTIClassRegistry.h"
+#include "core/reflection/RTTIPolyBaseClass.h"
+#include "core/reflection/RTTIPropertiesBase.h"
+#include "engine/ClassRegistration.h"
+#include "engine/config/GameConfig.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+// Every class a data file may name is made by name once the areas are registered, whatever the
+// linker kept; registering again adds no row.
+TEST(ClassRegistrationTest, EveryAreasClassesAreMadeByNameAndRegisteringAgainAddsNothing)
+{
+    RegisterAllClasses();
+    const int count = RTTIClassRegistry::GetClassCount();
+    RegisterAllClasses();
+    EXPECT_EQ(RTTIClassRegistry::GetClassCount(), count);
+
+    for (const char* name : {"CoreConfig", "GUIDReplacementEntry", "GUIDReplacementTable", "EngineConfig", "GameConfig",
+                             "RendererConfigContainer", "KeyBindDef", "ControlEntry", "ProjectConfig",
+                             "FontReplacement", "MobileDeviceEntry", "MobileTextureQualityEntry", "OutlineParams",
+                             "VertexShaderObject", "PixelShaderObject", "ShaderParameterDefinition", "ShaderOption",
+                             "ShaderFamily", "ResourceEntry", "ResourceList", "StringHistoryContainer"})
+    {
+        std::unique_ptr<RTTIPolyBaseClass> object(RTTIClassRegistry::CreateObject(name));
+        ASSERT_NE(object, nullptr) << name;
+        EXPECT_EQ(object->GetClassProperties()->GetClassName(), std::string(name));
+    }
+    std::unique_ptr<RTTIPolyBaseClass> config(RTTIClassRegistry::CreateObject("GameConfig"));
+    EXPECT_NE(dynamic_cast<GameConfig*>(config.get()), nullptr);
+    EXPECT_STREQ(RTTIClassRegistry::GetBaseClassName(RTTIClassRegistry::FindClassId("GameConfig")), "EngineConfig");
+}

@@ -1,0 +1,299 @@
+// ctest-labels: thread
+#include "core/filesystem/FileReader.h"
+#include "core/filesystem/FileSystem.h"
+#include "core/memory/FrameRingAllocator.h"
+#include "engine/Game.h"
+#include "engine/config/ProjectConfig.h"
+#include "engine/scripting/GameDelegate.h"
+#include "engine/scripting/LuaWrapper.h"
+#include "engine/scripting/ScriptSchedulerHelper.h"
+#include "renderer/NorvexRenderer.h"
+#include "renderer/FrameClock.h"
+#include "renderer/resources/ResourceManager.h"
+#include "support/EngineStartupFixture.h"
+
+#include <filesystem>
+
+namespace
+{
+const std::vector<std::string> kStartupMessages = {
+    "Build time: ",
+    "Current time: ",
+    "Initializing engine...",
+    "System memory: 1024 MB",
+    "Initializing steam",
+    "Steam appId: 1",
+    "Mounting internal file system: 0xFFFFFF7F",
+    "Mounted (ok:1)",
+    "NorvexEngine::LoadProjectConfigFile",
+    "NorvexRenderer::Init",
+    "Mounting internal file system: 0x80",
+    "ResourceManager::Init",
+    "StringManager is not built yet",
+    "TemplateManager is not built yet",
+    "ShaderManager post-process chain is not built yet",
+    "VideoEngine is not built yet",
+    "SceneEnvironment is not built yet",
+    "EntityManager is not built yet",
+    "UIFontTable is not built yet",
+    "SceneParametersTemplate is not built yet",
+    "Engine successfully initialized",
+};
+
+const std::vector<std::string> kCloseMessages = {
+    "NorvexEngine closing...",
+    "ResourceManager closing...",
+    "ResourceManager closed",
+    "NorvexRenderer closing...",
+    "NorvexRenderer closed",
+    "NorvexEngine closed",
+};
+
+// Counts its own deletions and leaves the engine's list as a real controller does.
+class ListedController : public SafePointerRoot
+{
+public:
+    explicit ListedController(int& deleted) : m_deleted(deleted) { gNorvexEngine.AddCameraController(this); }
+    ~ListedController() override
+    {
+        gNorvexEngine.RemoveCameraController(this);
+        ++m_deleted;
+    }
+
+private:
+    int& m_deleted;
+};
+
+class RecordingDelegate : public GameDelegate
+{
+public:
+    void OnBeforeDeviceChange() override { calls += "before;"; }
+    void OnAfterDeviceChange() override { calls += "after;"; }
+    std::string calls;
+};
+
+bool ReadsFile(const char* path, const char* folder)
+{
+    FileReader reader(path, nullptr, folder, 0);
+    return reader.IsOpen();
+}
+} // namespace
+
+class NorvexEngineTest : public EngineStartupFixture
+{
+};
+
+TEST_F(NorvexEngineTest, StartsOverFoldersInOrderAndClosesInOrder)
+{
+    ASSERT_TRUE(MakeDataRoot(false, {"--text", "textures/probe.txt=t"}));
+    ASSERT_TRUE(Init());
+    EXPECT_TRUE(gNorvexEngine.IsInitialised());
+    std::string missing;
+    EXPECT_TRUE(InOrder(m_log.Messages(), kStartupMessages, &missing)) << "missing or out of order: " << missing;
+    EXPECT_EQ(m_log.CountOfKind(CONSOLE_WARNING), 0u);
+    // The only errors are the fonts', whose loader is not built.
+    for (const CapturedMessage& message : m_log.Messages())
+    {
+        if (message.kind == CONSOLE_ERROR)
+        {
+            EXPECT_NE(message.text.find("_system.ttf"), std::string::npos) << message.text;
+        }
+    }
+    EXPECT_FALSE(Init());
+    EXPECT_TRUE(m_log.Contains("the engine runs already", CONSOLE_ERROR));
+    EXPECT_TRUE(gNorvexEngine.IsInitialised());
+    // Every folder but the textures first, then the textures once the renderer runs.
+    EXPECT_NE(gFileSystem.FindMountPoint("sounds"), nullptr);
+    EXPECT_TRUE(ReadsFile("probe.txt", "textures"));
+    EXPECT_EQ(gNorvexEngine.GetMountedContainers().Count(), 0);
+    EXPECT_NE(gResourceManager, nullptr);
+    EXPECT_NE(gRenderer, nullptr);
+    EXPECT_EQ(gFrameRingAllocator.GetSize(), gProjectConfig.GetAnimationBufferKB() * 1024u);
+    EXPECT_NE(gLua.GetState(), nullptr);
+    EXPECT_TRUE(steam::IsRunning());
+    // A first start takes the project's languages.
+    EXPECT_EQ(m_config.m_textLanguage, gProjectConfig.m_textLanguage);
+
+    m_log.Clear();
+    gNorvexEngine.Close();
+    const std::vector<CapturedMessage> closing = m_log.Messages();
+    EXPECT_TRUE(InOrder(closing, kCloseMessages, &missing)) << "missing or out of order: " << missing;
+    EXPECT_FALSE(gNorvexEngine.IsInitialised());
+    EXPECT_EQ(gRenderer, nullptr);
+    EXPECT_EQ(gResourceManager, nullptr);
+    EXPECT_EQ(gLua.GetState(), nullptr);
+    EXPECT_FALSE(steam::IsRunning());
+    EXPECT_EQ(gFileSystem.FindMountPoint("common"), nullptr);
+    EXPECT_EQ(gFileSystem.FindMountPoint("locals"), nullptr);
+    EXPECT_EQ(gFrameRingAllocator.GetSize(), 0u);
+}
+
+TEST_F(NorvexEngineTest, StartsOverContainersWithTheTexturesFromTextures_s3)
+{
+    ASSERT_TRUE(MakeDataRoot(true, {"--text", "textures/probe.txt=t", "--text", "scenes/s.txt=s"}));
+    ASSERT_TRUE(std::filesystem::exists(DataPath() + "/textures-s3.dat"));
+    ASSERT_TRUE(Init());
+    std::string missing;
+    EXPECT_TRUE(InOrder(m_log.Messages(), kStartupMessages, &missing)) << "missing or out of order: " << missing;
+    EXPECT_TRUE(ReadsFile("probe.txt", "textures"));
+    EXPECT_TRUE(ReadsFile("s.txt", "scenes"));
+    const Dynarray<NorvexEngine::MountedContainer>& containers = gNorvexEngine.GetMountedContainers();
+    ASSERT_EQ(containers.Count(), 8);
+    for (int32_t i = 0; i < 7; ++i)
+        EXPECT_EQ(containers[i].nameIndex, uint32_t(i));
+    EXPECT_EQ(containers[7].bit, 7u);
+    EXPECT_EQ(containers[7].nameIndex, 10u);
+    EXPECT_EQ(containers[7].group, -1);
+    gNorvexEngine.Close();
+    EXPECT_EQ(gFileSystem.FindMountPoint("textures"), nullptr);
+    EXPECT_EQ(gNorvexEngine.GetMountedContainers().Count(), 0);
+}
+
+TEST_F(NorvexEngineTest, ASecondStartKeepsTheSavedLanguages)
+{
+    ASSERT_TRUE(MakeDataRoot(false));
+    ASSERT_TRUE(Init());
+    const uint32_t chosen = gProjectConfig.m_textLanguage == 0 ? 1 : 0;
+    m_config.m_textLanguage = chosen;
+    ASSERT_TRUE(gNorvexEngine.SaveConfig());
+    gNorvexEngine.Close();
+    ASSERT_TRUE(Init());
+    EXPECT_EQ(m_config.m_textLanguage, chosen);
+    EXPECT_NE(m_config.m_textLanguage, gProjectConfig.m_textLanguage);
+}
+
+struct StartupFailure
+{
+    const char* name;
+    const char* reason;
+};
+
+class NorvexEngineFailureTest : public EngineStartupFixture, public ::testing::WithParamInterface<StartupFailure>
+{
+};
+
+// Each must-succeed step that fails leaves one complete close and nothing open; a second Close (as
+// the platform layer makes) is harmless.
+TEST_P(NorvexEngineFailureTest, FailedStepClosesEverythingOnce)
+{
+    const std::string name = GetParam().name;
+    ASSERT_TRUE(MakeDataRoot(false));
+    if (name == "steam")
+    {
+        steam::TestSettings settings;
+        settings.initFails = true;
+        steam::SetTestSettings(settings);
+    }
+    else if (name == "user-stats")
+    {
+        steam::TestSettings settings;
+        settings.noUserStats = true;
+        steam::SetTestSettings(settings);
+    }
+    else if (name == "mount")
+        std::filesystem::remove_all(DataPath() + "/sounds");
+    else if (name == "project")
+        std::filesystem::remove(DataPath() + "/common/Project.ConfigBin");
+    else if (name == "renderer")
+        gpu::Faults().FailDeviceCreation(2);
+    else if (name == "shaders")
+        std::filesystem::remove(DataPath() + "/common/Shaders/Shaders.DefBin");
+    m_config.m_consoleHistory.Add("print(1)");
+
+    EXPECT_FALSE(Init());
+    const std::vector<CapturedMessage> messages = m_log.Messages();
+    EXPECT_GE(Find(messages, GetParam().reason), 0) << GetParam().reason;
+    EXPECT_LT(Find(messages, "Engine successfully initialized"), 0);
+    EXPECT_EQ(Count(messages, "NorvexEngine closing..."), 1u);
+    EXPECT_EQ(Count(messages, "NorvexEngine closed"), 1u);
+    EXPECT_FALSE(gNorvexEngine.IsInitialised());
+    EXPECT_EQ(gRenderer, nullptr);
+    EXPECT_EQ(gResourceManager, nullptr);
+    EXPECT_FALSE(steam::IsRunning());
+    EXPECT_EQ(gFileSystem.FindMountPoint("common"), nullptr);
+    EXPECT_EQ(m_config.m_consoleHistory.GetCount(), 0);
+
+    gNorvexEngine.Close();
+    EXPECT_EQ(Count(m_log.Messages(), "NorvexEngine closed"), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachStep, NorvexEngineFailureTest,
+    ::testing::Values(StartupFailure{"steam", "SteamAPI_Init failed. Check if Steam client is running."},
+                      StartupFailure{"user-stats", "SteamUserStats failed"},
+                      StartupFailure{"mount", "Mounted (ok:0)"},
+                      StartupFailure{"project", "Unable to open Project.ConfigBin"},
+                      StartupFailure{"renderer", "Start-up failed: the renderer could not be started"},
+                      StartupFailure{"shaders", "Start-up failed: the shader manager could not be started"}),
+    [](const ::testing::TestParamInfo<StartupFailure>& info) {
+        std::string name = info.param.name;
+        for (char& c : name)
+            if (c == '-')
+                c = '_';
+        return name;
+    });
+
+TEST_F(NorvexEngineTest, EmptyProjectNameFailsBeforeStartingAnything)
+{
+    EXPECT_FALSE(gNorvexEngine.Init(&m_window, "", "Game.Config", &m_config, true));
+    EXPECT_FALSE(gNorvexEngine.Init(&m_window, nullptr, "Game.Config", &m_config, true));
+    EXPECT_FALSE(steam::IsRunning());
+    EXPECT_TRUE(m_log.Contains("no project name", CONSOLE_ERROR));
+}
+
+TEST_F(NorvexEngineTest, UpdateRunsItsStepsInOrderEndingWithTheCallbacks)
+{
+    ASSERT_TRUE(MakeDataRoot(false));
+    ASSERT_TRUE(Init());
+    gGlobalScriptScheduler.AddCall(nullptr, "gUpdateRan = 1", 0, 0.0f, 0);
+    const uint32_t generation = gFrameRingAllocator.GetGeneration();
+    const uint32_t written = gRenderer->GetCommandsWritten();
+    bool sawEarlierSteps = false;
+    steam::PostCallback([&] {
+        gLua.LoadAndCall("gUpdateSeen = gUpdateRan", 0);
+        sawEarlierSteps = gFrameRingAllocator.GetGeneration() == generation + 1 &&
+                          gRenderer->GetCommandsWritten() == written + 1;
+    });
+    const uint32_t pumps = steam::GetRunCallbacksCount();
+    FrameClock clockC;
+    FrameClock clockD;
+    gNorvexEngine.Update(clockC, clockD, false);
+    EXPECT_TRUE(sawEarlierSteps);
+    EXPECT_EQ(steam::GetRunCallbacksCount(), pumps + 1);
+    ASSERT_TRUE(gLua.LoadAndCall("assert(gUpdateSeen == 1)", 0));
+
+    gNorvexEngine.Sleep(1);
+    EXPECT_EQ(steam::GetRunCallbacksCount(), pumps + 2);
+}
+
+TEST_F(NorvexEngineTest, CloseDeletesTheListedCameraControllers)
+{
+    ASSERT_TRUE(MakeDataRoot(false));
+    ASSERT_TRUE(Init());
+    int deleted = 0;
+    new ListedController(deleted);
+    new ListedController(deleted);
+    EXPECT_EQ(gNorvexEngine.GetCameraControllerCount(), 2);
+    gNorvexEngine.Close();
+    EXPECT_EQ(deleted, 2);
+    EXPECT_EQ(gNorvexEngine.GetCameraControllerCount(), 0);
+}
+
+TEST_F(NorvexEngineTest, DeviceResetNotificationsReachTheGameDelegateInOrder)
+{
+    RecordingDelegate delegate;
+    gGame.Init(&delegate);
+    gNorvexEngine.NotifyBeforeDeviceReset();
+    gNorvexEngine.NotifyAfterDeviceReset();
+    gGame.Close();
+    EXPECT_EQ(delegate.calls, "before;after;");
+}
+
+TEST_F(NorvexEngineTest, SteamWarningsReachTheLogThroughTheHook)
+{
+    ASSERT_TRUE(MakeDataRoot(false));
+    ASSERT_TRUE(Init());
+    ASSERT_NE(steam::GetClient(), nullptr);
+    steam::GetClient()->ReportWarning(1, "low disk");
+    EXPECT_TRUE(m_log.Contains("severity: 1    low disk", CONSOLE_INFO));
+}

@@ -1,0 +1,190 @@
+// ctest-labels: thread
+#include "engine/profiler/Profiler.h"
+#include "platform/os/Clock.h"
+#include "support/RendererTestBase.h"
+
+#include <memory>
+#include <string>
+
+namespace
+{
+// Channel indices used below.
+constexpr uint32_t kFPS = 0;
+constexpr uint32_t kMainFrameTime = 2; // main, gauge
+constexpr uint32_t kMainIdle = 3;      // main, timer
+constexpr uint32_t kDrawCalls = 9;     // render, gauge
+constexpr uint32_t kVisibleEntities = 16; // main, counter
+constexpr uint32_t kLOS = 26;          // main, timer, two values
+constexpr uint32_t kNetTickMain = 46;
+
+class ProfilerTest : public RendererTestBase
+{
+protected:
+    void SetUp() override
+    {
+        RendererTestBase::SetUp();
+        m_profiler = std::make_unique<Profiler>();
+    }
+    void Sync() { m_renderer.SubmitCommands(true); }
+    void Start()
+    {
+        m_profiler->Init(&m_mask);
+        Sync();
+    }
+
+    Profiler::Mask m_mask;
+    std::unique_ptr<Profiler> m_profiler;
+};
+} // namespace
+
+TEST_F(ProfilerTest, NetEnablesItsNineteenChannelsAndNullDisablesAll)
+{
+    Start();
+    m_profiler->EnableProfiler("net", true);
+    Sync();
+    uint32_t active = 0;
+    for (uint32_t i = 0; i < Profiler::kChannelCount; ++i)
+    {
+        active += m_profiler->IsActive(i);
+        EXPECT_EQ(m_mask.Get(i), m_profiler->IsActive(i)) << i;
+    }
+    EXPECT_EQ(active, 19u);
+    EXPECT_TRUE(m_profiler->IsActive(kNetTickMain));
+    EXPECT_TRUE(m_profiler->IsActive(63)); // "NetDynamicMID"
+    EXPECT_FALSE(m_profiler->IsActive(kFPS));
+
+    m_profiler->EnableProfiler("TICK(main", false);
+    Sync();
+    EXPECT_FALSE(m_profiler->IsActive(kNetTickMain));
+    EXPECT_TRUE(m_profiler->IsActive(47));
+
+    m_profiler->EnableProfiler(nullptr, false);
+    Sync();
+    for (uint32_t i = 0; i < Profiler::kChannelCount; ++i)
+        EXPECT_FALSE(m_profiler->IsActive(i)) << i;
+    EXPECT_EQ(m_mask, Profiler::Mask());
+}
+
+TEST_F(ProfilerTest, InitTakesTheConfigurationMaskAndClearsHistories)
+{
+    m_mask.Set(kLOS, true);
+    m_profiler->AddSample(kLOS, 3.0f);
+    Start();
+    EXPECT_TRUE(m_profiler->IsActive(kLOS));
+    EXPECT_FALSE(m_profiler->IsActive(kFPS));
+    EXPECT_EQ(m_profiler->GetSampleCount(kLOS), 0u);
+    EXPECT_EQ(m_profiler->GetChannelText(kLOS), "");
+}
+
+TEST_F(ProfilerTest, WithoutAMaskNothingIsEnabled)
+{
+    m_profiler->EnableProfiler(nullptr, true);
+    Sync();
+    EXPECT_FALSE(m_profiler->IsActive(kFPS));
+}
+
+TEST_F(ProfilerTest, HistoriesKeepTheLast209Samples)
+{
+    for (int v = 1; v <= 300; ++v)
+        m_profiler->AddSample(kLOS, float(v));
+    EXPECT_EQ(m_profiler->GetSampleCount(kLOS), 300u);
+    EXPECT_FLOAT_EQ(m_profiler->GetRawSample(kLOS, 0), 300.0f);
+    EXPECT_FLOAT_EQ(m_profiler->GetRawSample(kLOS, 208), 92.0f);
+    EXPECT_FLOAT_EQ(m_profiler->GetRawSample(kLOS, 209), 0.0f);
+    // Mean 196 and maximum 300 of samples 92..300; LOS graphs 0..10, so every position is 1.
+    EXPECT_EQ(m_profiler->GetChannelText(kLOS), "196.00/300.00");
+    EXPECT_FLOAT_EQ(m_profiler->GetNormalizedSample(kLOS, 0), 1.0f);
+    m_profiler->AddSample(kLOS, 5.0f);
+    EXPECT_FLOAT_EQ(m_profiler->GetNormalizedSample(kLOS, 0), 0.5f);
+}
+
+TEST_F(ProfilerTest, ChannelZeroTurnsMillisecondsIntoFramesPerSecond)
+{
+    m_profiler->AddSample(kFPS, 16.0f);
+    // (62.5 - 10) / 50 = 1.05, clamped.
+    EXPECT_FLOAT_EQ(m_profiler->GetNormalizedSample(kFPS, 0), 1.0f);
+    m_profiler->AddSample(kFPS, 25.0f);
+    EXPECT_FLOAT_EQ(m_profiler->GetNormalizedSample(kFPS, 0), 0.6f);
+    // Minimum, mean and maximum rates: 1000/25, 1000/20.5, 1000/16.
+    EXPECT_EQ(m_profiler->GetChannelText(kFPS), "40.00/48.78/62.50");
+    m_profiler->AddSample(kFPS, 0.0f);
+    EXPECT_FLOAT_EQ(m_profiler->GetNormalizedSample(kFPS, 0), 1.0f);
+}
+
+TEST_F(ProfilerTest, RenderSendsActiveMainSamplesAndTheDrawSamplesRenderChannels)
+{
+    m_mask.Set(kMainFrameTime, true);
+    m_mask.Set(kVisibleEntities, true);
+    m_mask.Set(kMainIdle, true);
+    m_mask.Set(kDrawCalls, true);
+    Start();
+    os::EnableManualCounter(0);
+    m_profiler->SetValue(kMainFrameTime, 12.5f, 0);
+    m_profiler->AddValue(kVisibleEntities, 3.0f, 0);
+    m_profiler->AddValue(kVisibleEntities, 4.0f, 0);
+    m_profiler->SetValue(kLOS, 9.0f, 0); // inactive: no sample
+    m_profiler->StartTimer(kMainIdle, 0);
+    m_profiler->StartTimer(kMainIdle, 0);
+    os::AdvanceManualCounter(os::kCounterFrequency / 100); // 10 ms
+    m_profiler->StopTimer(kMainIdle, 0);
+    os::AdvanceManualCounter(os::kCounterFrequency / 100);
+    m_profiler->StopTimer(kMainIdle, 0); // only the outermost pair counts: 20 ms
+    m_profiler->SetValue(kDrawCalls, 42.0f, kProfilerCallerOtherThread);
+    os::DisableManualCounter();
+
+    m_profiler->Render(320, 240);
+    Sync();
+    ASSERT_EQ(m_profiler->GetSampleCount(kMainFrameTime), 1u);
+    EXPECT_FLOAT_EQ(m_profiler->GetRawSample(kMainFrameTime, 0), 12.5f);
+    ASSERT_EQ(m_profiler->GetSampleCount(kVisibleEntities), 1u);
+    EXPECT_FLOAT_EQ(m_profiler->GetRawSample(kVisibleEntities, 0), 7.0f);
+    EXPECT_FLOAT_EQ(m_profiler->GetCurrentValue(kVisibleEntities), 0.0f);
+    ASSERT_EQ(m_profiler->GetSampleCount(kMainIdle), 1u);
+    EXPECT_NEAR(m_profiler->GetRawSample(kMainIdle, 0), 20.0f, 1e-3f);
+    EXPECT_EQ(m_profiler->GetSampleCount(kLOS), 0u);
+    ASSERT_EQ(m_profiler->GetSampleCount(kDrawCalls), 1u);
+    EXPECT_FLOAT_EQ(m_profiler->GetRawSample(kDrawCalls, 0), 42.0f);
+    // The screen camera: the whole viewport and a pixel projection shifted by half a pixel, so the
+    // pixel edge (-0.5, -0.5) lands on the top-left corner of clip space and y grows downwards.
+    const gpu::Viewport& viewport = m_renderer.GetViewportState().viewport;
+    EXPECT_EQ(viewport.width, 320u);
+    EXPECT_EQ(viewport.height, 240u);
+    EXPECT_FLOAT_EQ(viewport.maxZ, 1.0f);
+    const Matrix& projection = m_renderer.GetCamera().projection;
+    EXPECT_NEAR(-0.5f * projection.At(0, 0) + projection.At(3, 0), -1.0f, 1e-5f);
+    EXPECT_NEAR(-0.5f * projection.At(1, 1) + projection.At(3, 1), 1.0f, 1e-5f);
+    EXPECT_NEAR(319.5f * projection.At(0, 0) + projection.At(3, 0), 1.0f, 1e-5f);
+    EXPECT_LT(projection.At(1, 1), 0.0f);
+    EXPECT_FLOAT_EQ(m_renderer.GetCamera().view.At(3, 0), 0.0f);
+    EXPECT_FLOAT_EQ(m_renderer.GetCamera().view.At(0, 0), 1.0f);
+    // Render-thread channels are sampled at every draw, active or not; a gauge keeps its value.
+    EXPECT_EQ(m_profiler->GetSampleCount(kFPS), 1u);
+    m_profiler->Render(320, 240);
+    Sync();
+    EXPECT_FLOAT_EQ(m_profiler->GetRawSample(kDrawCalls, 0), 42.0f);
+    EXPECT_FLOAT_EQ(m_profiler->GetRawSample(kMainIdle, 0), 0.0f);
+    EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 0u);
+    // Without the overlay font nothing is drawn.
+    EXPECT_FALSE(m_profiler->IsOverlayFontLoaded());
+    EXPECT_EQ(m_renderer.GetFrameDrawCalls(), 0u);
+}
+
+// The render thread flips the active mask while the main thread sizes and fills its sample
+// command: the pairs must always match the count the command was sized by.
+TEST_F(ProfilerTest, MaskChangesDuringRenderNeverBreakTheStream)
+{
+    Start();
+    for (uint32_t i = 0; i < 200; ++i)
+    {
+        m_profiler->EnableProfiler("Test", (i & 1) == 0);
+        m_renderer.SubmitCommands(false);
+        m_profiler->SetValue(68, float(i), 0);
+        m_profiler->Render(320, 240);
+        m_renderer.SubmitCommands(false);
+    }
+    Sync();
+    EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 0u);
+    // Which renders saw the channel active depends on the render thread's timing.
+    EXPECT_LE(m_profiler->GetSampleCount(68), 200u);
+    EXPECT_EQ(m_profiler->GetSampleCount(kFPS), 200u);
+}

@@ -1,0 +1,60 @@
+// ctest-labels: thread
+#include "engine/Game.h"
+#include "engine/profiler/Profiler.h"
+#include "online/MultiplayerEngine.h"
+#include "support/ConsoleCapture.h"
+
+#include <gtest/gtest.h>
+
+TEST(MultiplayerEngineTest, IdleEngineHasAuthorityAndReportsDriverCommandsOnItsThread)
+{
+    ConsoleCapture log;
+    MultiplayerEngine engine;
+    ASSERT_TRUE(engine.Start());
+    EXPECT_EQ(engine.GetMode(), uint32_t(MultiplayerEngine::MODE_NONE));
+    EXPECT_TRUE(engine.HasAuthority());
+    EXPECT_TRUE(engine.IsIdle());
+
+    engine.SendCompleteState(1234);
+    engine.Flush();
+    EXPECT_EQ(engine.GetCommandsReceived(), 1u);
+    EXPECT_TRUE(log.Contains("command 18 (1234) needs the network driver"));
+
+    gProfiler.SetValue(63, 99.0f, 0);
+    engine.ProcessCallbackMessages();
+    EXPECT_FLOAT_EQ(gProfiler.GetCurrentValue(63), 0.0f);
+    EXPECT_FLOAT_EQ(gProfiler.GetCurrentValue(64), 0.0f);
+    engine.Stop();
+}
+
+TEST(MultiplayerEngineTest, ConnectLobbyArgumentPostsTheJoinOnlyForADecimalId)
+{
+    ConsoleCapture log;
+    MultiplayerEngine engine;
+    ASSERT_TRUE(engine.Start());
+    engine.SetCommandLine({"game", "+connect_lobby", "12x"});
+    engine.OnMainMenuShowForTheFirstTime();
+    engine.SetCommandLine({"game", "+connect_lobby"});
+    engine.OnMainMenuShowForTheFirstTime();
+    engine.Flush();
+    EXPECT_EQ(engine.GetCommandsReceived(), 0u);
+    EXPECT_TRUE(log.Contains("Ignoring +connect_lobby with the lobby id \"12x\"", CONSOLE_WARNING));
+
+    engine.SetCommandLine({"game", "+connect_lobby", "109775240917405708"});
+    engine.OnMainMenuShowForTheFirstTime();
+    engine.Flush();
+    EXPECT_EQ(engine.GetCommandsReceived(), 1u);
+    EXPECT_TRUE(log.Contains("command 23 (109775240917405708)"));
+}
+
+TEST(MultiplayerEngineTest, GameStartsAndEndsTheIdleEngine)
+{
+    Game game;
+    game.Init(nullptr);
+    ASSERT_NE(game.GetMultiplayerEngine(), nullptr);
+    EXPECT_TRUE(game.GetMultiplayerEngine()->IsRunning());
+    EXPECT_TRUE(game.GetMultiplayerEngine()->IsIdle());
+    EXPECT_EQ(game.GetInGameStore(), nullptr);
+    game.Close();
+    EXPECT_EQ(game.GetMultiplayerEngine(), nullptr);
+}

@@ -1,0 +1,87 @@
+// ctest-labels: thread
+#include "engine/Game.h"
+#include "engine/scripting/GameDelegate.h"
+#include "online/NorvexAnalytics.h"
+#include "online/ServerRequestThread.h"
+#include "platform/os/Clock.h"
+#include "support/ConsoleCapture.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+class AnalyticsDelegate : public GameDelegate
+{
+public:
+    bool IsAnalyticsEnabled() override { return true; }
+};
+
+bool WaitForHandled(uint32_t count)
+{
+    for (int i = 0; i < 500 && gServerRequestThread.GetRequestsHandled() < count; ++i)
+        os::Sleep(10);
+    return gServerRequestThread.GetRequestsHandled() >= count;
+}
+} // namespace
+
+TEST(NorvexAnalyticsTest, FieldsGoToTheOpenRecordOnly)
+{
+    ConsoleCapture log;
+    NorvexAnalytics analytics;
+    analytics.AddInt("ignored", 1);
+    EXPECT_EQ(analytics.GetPoolSize(), 0u);
+    analytics.Begin("sessions");
+    EXPECT_EQ(analytics.GetPoolSize(), NorvexAnalytics::kPoolGrowth);
+    analytics.AddInt("level", 3);
+    analytics.AddFloat("time", 1.5f);
+    analytics.AddString("map", "north");
+    const NorvexAnalyticsRequest* record = analytics.GetOpenRecord();
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->table, "sessions");
+    ASSERT_EQ(record->fields.size(), 3u);
+    EXPECT_EQ(record->fields[0].name, "level");
+    EXPECT_EQ(record->fields[0].intValue, 3);
+    EXPECT_FLOAT_EQ(record->fields[1].floatValue, 1.5f);
+    EXPECT_EQ(record->fields[2].text, "north");
+    analytics.End(false);
+    EXPECT_FALSE(analytics.HasOpenRecord());
+    EXPECT_TRUE(record->IsIdle());
+    EXPECT_TRUE(record->fields.empty());
+    EXPECT_TRUE(log.Contains("NorvexAnalytics: Begin [sessions]"));
+    EXPECT_TRUE(log.Contains("NorvexAnalytics: End [0]"));
+}
+
+TEST(NorvexAnalyticsTest, PoolGrowsByEightWhenEveryRequestIsBusy)
+{
+    NorvexAnalytics analytics;
+    // Without the request thread a sent record cannot be queued: it returns to the pool.
+    analytics.Begin("a");
+    analytics.End(true);
+    EXPECT_EQ(analytics.GetPoolSize(), 8u);
+    for (int i = 0; i < 9; ++i)
+        analytics.Begin("b"); // each Begin drops the record left open
+    EXPECT_EQ(analytics.GetPoolSize(), 8u);
+}
+
+TEST(NorvexAnalyticsTest, SentRecordsAreHandledOnTheRequestThreadAndReturnToThePool)
+{
+    AnalyticsDelegate delegate;
+    Game game;
+    game.Init(&delegate);
+    ASSERT_TRUE(gServerRequestThread.IsRunning());
+    const uint32_t before = gServerRequestThread.GetRequestsHandled();
+    for (int i = 0; i < 12; ++i)
+    {
+        gNorvexAnalytics.Begin("burst");
+        gNorvexAnalytics.AddInt("i", i);
+        gNorvexAnalytics.End(true);
+    }
+    ASSERT_TRUE(WaitForHandled(before + 12));
+    EXPECT_GE(gNorvexAnalytics.GetPoolSize(), 8u);
+    gNorvexAnalytics.Begin("after");
+    EXPECT_EQ(gNorvexAnalytics.GetOpenRecord()->fields.size(), 0u);
+    gNorvexAnalytics.End(false);
+    game.Close();
+    EXPECT_FALSE(gServerRequestThread.IsRunning());
+    EXPECT_EQ(gNorvexAnalytics.GetPoolSize(), 0u);
+}

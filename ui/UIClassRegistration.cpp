@@ -1,0 +1,8 @@
+#include "ui/UIClassRegistration.h"
+
+#include "ui/StringHistoryContainer.h"
+
+void RegisterUIClasses()
+{
+    StringHistoryContainer::RegisterRTTIClass();
+}

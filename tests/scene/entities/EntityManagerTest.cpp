@@ -79,6 +79,25 @@ TEST_F(EntityManagerTest, LiveEntityLimitRefusesWithoutTrace)
     EXPECT_NE(Create(), nullptr);
 }
 
+TEST_F(EntityManagerTest, ARootMadeWhileAnOldTreeLivesGetsNoIndexPastTheMaps)
+{
+    while (gEntityManager.GetLiveEntityCount() < kMaxEntities)
+        Create(nullptr, Matrix::ONE, ENTITYCREATION_NOGUIDGENERATION);
+    // An authority root waits for its deferred destruction, so the new root is one too many.
+    Root()->SetReplicationRole(ENTITYROLE_AUTHORITY);
+    m_log.Clear();
+    gEntityManager.NewScene();
+    EXPECT_TRUE(m_log.Contains("Entity index space exhausted", CONSOLE_ERROR));
+    EXPECT_EQ(Root()->GetIndex(), kNoEntityIndex);
+    EXPECT_EQ(Create(), nullptr);
+    gGameEntityLists.FireDueEntityCalls(true, 0);
+    EXPECT_EQ(gEntityManager.GetLiveEntityCount(), 1u);
+    Entity* fresh = Create(nullptr, Translation(5, 0, 5));
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_LT(fresh->GetIndex(), kMaxEntities);
+    EXPECT_FALSE(fresh->GetCellRange(PathGrid::kQueryList).IsNone());
+}
+
 TEST_F(EntityManagerTest, DynamicIdLimitRefusesAndAFreedIdLetsTheNextOneIn)
 {
     gMultiplayerEngine = &m_multiplayer;
@@ -305,5 +324,35 @@ TEST_F(EntityManagerTest, DestroyEntityDefersAuthorityEntities)
     EXPECT_EQ(gEntityManager.GetDynamicMIDsInUse(), 0u) << "mid " << mid << " given back";
     gGameEntityLists.FireDueEntityCalls(true, 0);
     EXPECT_FALSE(watch);
+}
+} // namespace
+
+namespace
+{
+class CountingClickHandler : public EntityClickHandler
+{
+public:
+    void OnClick(Entity* entity) override { clicked.push_back(entity); }
+    std::vector<Entity*> clicked;
+};
+
+TEST_F(EntityManagerTest, ClicksReachOnlyVisibleClickableEntitiesOnTheSegment)
+{
+    Entity* hit = Create(nullptr, Translation(50, 0, 50));
+    Entity* notClickable = Create(nullptr, Translation(50, 0, 52));
+    Entity* missed = Create(nullptr, Translation(80, 0, 80));
+    CountingClickHandler handler;
+    for (Entity* e : {hit, notClickable, missed})
+        e->SetClickHandler(&handler, false);
+    hit->RaiseFlag(ENTITYFLAG_TAKES_MOUSE_CLICKS, false);
+    missed->RaiseFlag(ENTITYFLAG_TAKES_MOUSE_CLICKS, false);
+    VisibleEntityGatherOptions options;
+    options.frustumBox = BoundingBox4(Vector(0, -50, 0, 1), Vector(100, 50, 100, 1));
+    gEntityManager.ClearVisibleLists();
+    gEntityManager.GatherVisibleEntities(options);
+    gEntityManager.DispatchClicksAlongSegment(Vector(50, 100, 52, 1), Vector(50, -100, 49, 1));
+    ASSERT_EQ(handler.clicked.size(), 1u);
+    EXPECT_EQ(handler.clicked[0], hit);
+    gEntityManager.ClearVisibleLists();
 }
 } // namespace

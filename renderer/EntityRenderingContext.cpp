@@ -6,6 +6,19 @@
 
 namespace rp = renderpayload;
 
+namespace
+{
+// The render lists that contexts register in belong to the renderer's culling work.
+void ReportRenderListsNotBuilt()
+{
+    static bool reported = false;
+    if (reported)
+        return;
+    reported = true;
+    gConsole.Warning(CONSOLE_CHANNEL_RENDER, "EntityRenderingContext: render-list registration is not built yet");
+}
+} // namespace
+
 bool EntityRenderingContext::BeginCall(uint32_t subCommand, uint32_t argumentBytes)
 {
     if (!m_renderer.WriteCall(&EntityRenderingContext::Execute, subCommand, rp::kPointer + argumentBytes))
@@ -77,6 +90,7 @@ void EntityRenderingContext::Execute(NorvexRenderer&, uint32_t subCommand, Comma
     {
     case SUB_REGISTER:
         ++context->m_registrations;
+        ReportRenderListsNotBuilt();
         return;
     case SUB_COPY_RENDERING_STATE:
     {

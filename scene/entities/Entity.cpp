@@ -288,7 +288,9 @@ void Entity::AddChild(Entity* child)
 
 void Entity::RemoveChild(Entity* child)
 {
-    for (int32_t i = 0; i < m_children.Count(); ++i)
+    // A child is listed once (SetParent adds only new children), so the search may start at the
+    // end, where the newest children and the ones destroyed first sit.
+    for (int32_t i = m_children.Count() - 1; i >= 0; --i)
         if (m_children[i] == child)
         {
             m_children.RemoveAt(i);

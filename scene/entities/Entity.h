@@ -374,6 +374,8 @@ private:
     Matrix m_inverseWorldMatrix = Matrix::ONE;
     BoundingBox4 m_localBox = BoundingBox4::INVALID;
     BoundingBox4 m_worldBox = BoundingBox4::INVALID;
+    // Beside the world box: a move reads both.
+    CellRange m_cellRanges[2];
     uint32_t m_viewVisibility = 0;
     uint8_t m_minimumQualityLevel = 0;
     EntityRenderingContext* m_renderingContext = nullptr;
@@ -387,7 +389,6 @@ private:
     uint8_t m_globalRotationValid = 0;
     uint8_t m_globalScaleValid = 0;
     uint8_t m_inverseWorldValid = 0;
-    CellRange m_cellRanges[2];
     uint8_t m_layer = 1;
     uint8_t m_renderingPass = 0;
     uint8_t m_visibleInCombatView = 0;

@@ -239,8 +239,16 @@ Entity* EntityManager::CreateEntityInGame(const char* templateName, Entity* pare
 {
     Entity* const entity = CreateEntity(templateName, parent, local, flags, player);
     if (entity != nullptr)
-        CallOnInitHooks(entity);
+        InitInGame(entity);
     return entity;
+}
+
+void EntityManager::InitInGame(Entity* entity)
+{
+    // The replicated-property record itself belongs to the multiplayer engine.
+    if (entity->GetReplicationRole() != ENTITYROLE_LOCAL)
+        entity->CallScriptMethod("InitMPProperties", 0);
+    CallOnInitHooks(entity);
 }
 
 Entity* EntityManager::CreateEntityInGameByGUID(const SimpleGUID& templateGUID, Entity* parent, const Matrix& local,
@@ -256,7 +264,7 @@ Entity* EntityManager::CreateEntityInGameByGUID(const SimpleGUID& templateGUID, 
     }
     Entity* const entity = CreateEntity(entityTemplate, parent, local, flags, player);
     if (entity != nullptr)
-        CallOnInitHooks(entity);
+        InitInGame(entity);
     return entity;
 }
 

@@ -131,6 +131,7 @@ public:
     void UpdateEntityInGrid(Entity* entity);
 
 private:
+    void InitInGame(Entity* entity);
     bool RefuseCreation(EntityTemplate* entityTemplate, Entity* parent, uint32_t flags) const;
     int32_t FindNameSlot(const Entity* entity) const;
     void DestroyRoot();

@@ -57,6 +57,15 @@ private:
 
 bool PropagationScratch::sInUse = false;
 
+// World matrices are affine (last column 0, 0, 0, 1): the 3x3 part decides the sign.
+float AffineDeterminant(const Matrix& m)
+{
+    const Vector& a = m.rows[0];
+    const Vector& b = m.rows[1];
+    const Vector& c = m.rows[2];
+    return a.x * (b.y * c.z - b.z * c.y) - a.y * (b.x * c.z - b.z * c.x) + a.z * (b.x * c.y - b.y * c.x);
+}
+
 float AxisLength2(const Vector& row)
 {
     return row.x * row.x + row.y * row.y + row.z * row.z;
@@ -96,6 +105,17 @@ void Entity::ComputeWorldFromParent()
 
 void Entity::PropagateTransform(bool childrenOnly)
 {
+    // Most moves are of leaves: no list to build.
+    if (m_children.IsEmpty())
+    {
+        if (!childrenOnly)
+        {
+            ComputeWorldFromParent();
+            InvalidateGlobalCaches();
+            UpdateTransform();
+        }
+        return;
+    }
     PropagationScratch scratch;
     EntityListEntry* const list = scratch.Buffer();
     const uint32_t count = ListMeAndChildren(list, kMaxEntities);
@@ -121,7 +141,7 @@ void Entity::ComputeWorldBoundingBox(BoundingBox4& box) const
 
 void Entity::UpdateTransform()
 {
-    if (m_worldMatrix.Det() < 0.0f)
+    if (AffineDeterminant(m_worldMatrix) < 0.0f)
         m_renderFlags |= ENTITYRENDER_MIRRORED;
     else
         m_renderFlags &= ~uint32_t(ENTITYRENDER_MIRRORED);

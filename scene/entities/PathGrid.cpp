@@ -68,6 +68,7 @@ void PathGrid::Build(const BoundingBox4& bounds, float cellSize)
     Clear();
     m_bounds = bounds;
     m_cellSize = cellSize;
+    m_inverseCellSize = cellSize > 0.0f ? 1.0f / cellSize : 0.0f;
     if (!(cellSize > 0.0f) || !bounds.IsValid3() || !IsBoundedBox(bounds))
         return;
     const float countX = std::floor((bounds.max.x - bounds.min.x) / cellSize + 0.5f);
@@ -105,10 +106,10 @@ Entity::CellRange PathGrid::ComputeRange(const BoundingBox4& box) const
         return range;
     const int32_t lastX = int32_t(m_countX) - 1;
     const int32_t lastZ = int32_t(m_countZ) - 1;
-    range.x0 = ClampedFloor((box.min.x - m_bounds.min.x) / m_cellSize, 0, lastX);
-    range.z0 = ClampedFloor((box.min.z - m_bounds.min.z) / m_cellSize, 0, lastZ);
-    range.x1 = ClampedFloor((box.max.x - m_bounds.min.x) / m_cellSize, 0, lastX) + 1;
-    range.z1 = ClampedFloor((box.max.z - m_bounds.min.z) / m_cellSize, 0, lastZ) + 1;
+    range.x0 = ClampedFloor((box.min.x - m_bounds.min.x) * m_inverseCellSize, 0, lastX);
+    range.z0 = ClampedFloor((box.min.z - m_bounds.min.z) * m_inverseCellSize, 0, lastZ);
+    range.x1 = ClampedFloor((box.max.x - m_bounds.min.x) * m_inverseCellSize, 0, lastX) + 1;
+    range.z1 = ClampedFloor((box.max.z - m_bounds.min.z) * m_inverseCellSize, 0, lastZ) + 1;
     return range;
 }
 

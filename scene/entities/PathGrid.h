@@ -66,6 +66,7 @@ private:
 
     BoundingBox4 m_bounds;
     float m_cellSize = 0.0f;
+    float m_inverseCellSize = 0.0f;
     uint32_t m_countX = 0;
     uint32_t m_countZ = 0;
     DynarraySafe<Cell> m_cells;

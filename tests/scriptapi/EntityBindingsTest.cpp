@@ -91,3 +91,23 @@ TEST_F(EntityBindingsTest, TheTemplateLuaClassIsTheEntityScriptClass)
     EXPECT_EQ(Global("inits"), "units/Soldier*1:0");
 }
 } // namespace
+
+namespace
+{
+TEST_F(EntityBindingsTest, ReplicableEntitiesPrepareTheirPropertiesBeforeOnInit)
+{
+    m_soldier->SetLuaClass("Soldier");
+    gLua.RegisterClass("Soldier", "Entity");
+    m_soldier->SetInitializationPassCount(1);
+    Run("function Soldier:InitMPProperties() order = (order or '') .. 'mp ' end "
+        "function Soldier:OnInit(pass) order = (order or '') .. 'init' end "
+        "function Soldier:OnNetInit() order = order .. ' net' end");
+    Entity* e = gEntityManager.CreateEntityInGame("units/Soldier", nullptr, Matrix::ONE,
+                                                  ENTITYCREATION_MULTIPLAYER_AUTHORITY, nullptr);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(Global("order"), "mp init");
+    gGameEntityLists.FireDueEntityCalls(true, 0);
+    EXPECT_EQ(Global("order"), "mp init net");
+    EXPECT_FALSE(e->HasFlag(ENTITYFLAG_DISABLE_UPDATE));
+}
+} // namespace

@@ -341,7 +341,8 @@ SceneParametersEntity* EntityManager::GetActiveSceneParamsEntity() const
     Entity* const entity = FindEntityByGUID(m_sceneRoot->GetActiveSceneParamsGUID());
     if (entity == nullptr || !entity->IsKindOf(ENTITY_SCENEPARAMBOX))
         return nullptr;
-    return static_cast<SceneParametersEntity*>(entity);
+    // A template of the kind whose class makes some other entity gives none rather than a bad cast.
+    return dynamic_cast<SceneParametersEntity*>(entity);
 }
 
 void EntityManager::AddToNameIndex(Entity* entity)

@@ -28,8 +28,7 @@ TriggerOccupancyTracker::~TriggerOccupancyTracker()
         while (trigger != nullptr)
         {
             trigger->RemoveFromInsideList(m_owner);
-            Entity* const parent = trigger->GetParent();
-            trigger = parent != nullptr && parent->IsKindOf(ENTITY_TRIGGER) ? static_cast<TriggerEntity*>(parent) : nullptr;
+            trigger = TriggerEntity::AsTrigger(trigger->GetParent());
         }
     }
     m_triggers.FreeStorage();

@@ -14,6 +14,13 @@ TriggerEntity::TriggerEntity()
     RaiseFlag(ENTITYFLAG_POSTFSE, false);
 }
 
+TriggerEntity* TriggerEntity::AsTrigger(Entity* entity)
+{
+    if (entity == nullptr || !entity->IsKindOf(ENTITY_TRIGGER))
+        return nullptr;
+    return dynamic_cast<TriggerEntity*>(entity);
+}
+
 int32_t TriggerEntity::FindOccupant(const Entity* entity) const
 {
     int32_t low = 0;
@@ -50,7 +57,7 @@ bool TriggerEntity::RemoveFromInsideList(const Entity* entity)
 TriggerEntity* TriggerEntity::GetTopTrigger()
 {
     TriggerEntity* top = this;
-    while (top->GetParent() != nullptr && top->GetParent()->IsKindOf(ENTITY_TRIGGER))
-        top = static_cast<TriggerEntity*>(top->GetParent());
+    while (TriggerEntity* parent = AsTrigger(top->GetParent()))
+        top = parent;
     return top;
 }

@@ -30,6 +30,8 @@ public:
     bool RemoveFromInsideList(const Entity* entity);
     // The highest trigger reached from this one's parent while parents are triggers (this one at the top).
     TriggerEntity* GetTopTrigger();
+    // The entity as a trigger: of the trigger kind and made as one; else null.
+    static TriggerEntity* AsTrigger(Entity* entity);
 
 private:
     int32_t FindOccupant(const Entity* entity) const;

@@ -111,3 +111,40 @@ TEST_F(EntityBindingsTest, ReplicableEntitiesPrepareTheirPropertiesBeforeOnInit)
     EXPECT_FALSE(e->HasFlag(ENTITYFLAG_DISABLE_UPDATE));
 }
 } // namespace
+
+namespace
+{
+class RunningDelegate : public TestLuaDelegate
+{
+public:
+    bool IsGameRunning() override { return running; }
+    bool running = false;
+};
+
+TEST_F(EntityBindingsTest, TicksAndScriptCallsReachTheEntityScriptClass)
+{
+    RunningDelegate delegate;
+    gGame.Init(&delegate);
+    m_soldier->SetLuaClass("Soldier");
+    gLua.RegisterClass("Soldier", "Entity");
+    Run("calls = '' "
+        "function Soldier:OnTick() calls = calls .. 'tick ' end "
+        "function Soldier:OnSmoothTick() calls = calls .. 'smooth ' end "
+        "function Soldier:Wave() calls = calls .. 'wave ' end "
+        "function Soldier.IsLoadedClientSide() return true end");
+    Entity* e = gEntityManager.CreateEntityInGame("units/Soldier", nullptr, Matrix::ONE, 0, nullptr);
+    e->EnableTickCallback();
+    gGameEntityLists.TickScriptEntities();
+    gGameEntityLists.SmoothTickScriptEntities();
+    e->ExecuteScript("Wave");
+    delegate.running = true;
+    e->ExecuteScript("Wave");
+    e->DisableTickCallback();
+    gGameEntityLists.TickScriptEntities();
+    EXPECT_EQ(Global("calls"), "tick smooth wave ");
+    EXPECT_TRUE(m_soldier->IsLoadedClientSide());
+    m_soldier->SetLuaClass("Unknown");
+    EXPECT_FALSE(m_soldier->IsLoadedClientSide());
+    gGame.Init(&m_delegate);
+}
+} // namespace

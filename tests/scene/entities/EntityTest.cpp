@@ -360,4 +360,40 @@ TEST_F(EntityContextTest, CreationFlagOneLeavesTheEntityWithoutAContext)
     e->RaiseFlag(ENTITYFLAG_NO_RENDERING_CONTEXT, false);
     EXPECT_EQ(e->GetRenderingContext(), nullptr);
 }
+TEST_F(EntityContextTest, RebuildingWithValuesSendsTheTemplateColourAndTheTransform)
+{
+    ASSERT_TRUE(m_template.GetClassProperties()->FindProperty("Wireframe color")->SetFromText(&m_template, "255 0 0 255 1"));
+    Entity* e = gEntityManager.CreateEntity(&m_template, nullptr, Translation(1, 2, 3), 0, nullptr);
+    e->SetLayer(3);
+    e->RecreateRenderingContext(true);
+    EntityRenderingContext* context = e->GetRenderingContext();
+    OnRenderThread([&] {
+        EXPECT_FLOAT_EQ(context->GetWireframeColor().x, 1.0f);
+        EXPECT_FLOAT_EQ(context->GetWireframeColor().y, 0.0f);
+        EXPECT_FLOAT_EQ(context->GetWorld().rows[3].z, 3.0f);
+        EXPECT_EQ(context->GetLayer(), 3);
+        EXPECT_FLOAT_EQ(context->GetLocalBox().max.x, 1.0f);
+    });
+}
+
+TEST_F(EntityContextTest, SetMarkersDrawOneCubePerSetAndPoint)
+{
+    Entity* e = gEntityManager.CreateEntity(&m_template, nullptr, Matrix::ONE, 0, nullptr);
+    EntitySet* red = new EntitySet;
+    EntitySet* blue = new EntitySet;
+    gEntityManager.GetEntitySets().Add(red);
+    gEntityManager.GetEntitySets().Add(blue);
+    red->AddEntity(e);
+    blue->AddEntity(e);
+    m_renderer.SubmitCommands(true);
+    uint32_t before = m_renderer.GetCommandsWritten();
+    e->DrawDebug(0);
+    EXPECT_EQ(m_renderer.GetCommandsWritten() - before, 2u);
+    before = m_renderer.GetCommandsWritten();
+    e->DrawDebug(ENTITYRENDER_NO_SET_MARKERS);
+    EXPECT_EQ(m_renderer.GetCommandsWritten(), before);
+    Vector points[2];
+    ASSERT_EQ(e->GetMarkerPoints(points, 2), 1u);
+    EXPECT_FLOAT_EQ(points[0].y, 1.0f);
+}
 } // namespace

@@ -228,7 +228,7 @@ void GameEntityLists::InitSceneEntities()
             continue;
         entity->PostCreateInit();
         if (GameDelegate* const delegate = gGame.GetDelegate())
-            delegate->OnEntityScriptStart(entity);
+            delegate->StartEntityScript(entity);
     }
     if (opened)
         EntityInitQueue::Flush();

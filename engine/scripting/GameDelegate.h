@@ -85,9 +85,6 @@ public:
     }
     virtual bool OnMultiplayerRoomCreated() { return true; }
     virtual bool OnMultiplayerRoomJoined() { return true; }
-    // A new entity's scripts start (creation in game and scene start-up); the base does nothing.
-    virtual void OnEntityScriptStart(Entity* entity) { (void)entity; }
-
     // Each new entity, and every entity at scene start-up, has its script started here.
     virtual void StartEntityScript(Entity* entity) { (void)entity; }
     virtual bool OnBigFrameTick() { return true; }

@@ -15,7 +15,7 @@ bool LuaGameDelegate::CallOwnForm(const char* method, int argumentCount, int res
     return gLua.ExecuteMethod(argumentCount, resultCount, this, GetScriptClassName(), method);
 }
 
-void LuaGameDelegate::OnEntityScriptStart(Entity* entity)
+void LuaGameDelegate::StartEntityScript(Entity* entity)
 {
     EntityScript::CallOnInit(entity);
 }

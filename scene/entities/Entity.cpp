@@ -321,13 +321,14 @@ void Entity::OnPropertiesChanged()
     RecreateRenderingContext(true);
 }
 
-void Entity::GetPropertyChoices(const char* propertyName, DynarraySafe<NameString>& choices)
+void Entity::GetPropertyChoices(const char* propertyName, DynarraySafe<NameString>& choices) const
 {
-    (void)choices;
     // Bone names come from the parent mesh's hierarchy, which mesh templates provide.
     if (propertyName != nullptr && std::strcmp(propertyName, "Mount to bone") == 0 && m_parent != nullptr &&
         m_parent->IsKindOf(ENTITY_MESH))
         gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Bone names of mesh parents are not available yet");
+    else
+        LuaBaseClass::GetPropertyChoices(propertyName, choices);
 }
 
 void Entity::RefreshVisibilityFlags()

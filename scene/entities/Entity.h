@@ -123,7 +123,7 @@ public:
     void OnPostLoad(uint32_t flags) override { (void)flags; RefreshVisibilityFlags(); }
     void OnPropertyChanged(const RTTIProperty* property) override;
     // Names offered for a property ("Mount to bone": the parent mesh's bones); others left alone.
-    virtual void GetPropertyChoices(const char* propertyName, DynarraySafe<NameString>& choices);
+    void GetPropertyChoices(const char* propertyName, DynarraySafe<NameString>& choices) const override;
     void RefreshVisibilityFlags();
     void OnPropertiesChanged();
 

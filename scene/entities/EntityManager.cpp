@@ -276,7 +276,7 @@ void EntityManager::CallOnInitHooks(Entity* entity)
     entity->SetName(name);
     entity->PostCreateInit();
     if (GameDelegate* const delegate = gGame.GetDelegate())
-        delegate->OnEntityScriptStart(entity);
+        delegate->StartEntityScript(entity);
     if (opened)
         EntityInitQueue::Flush();
 }

@@ -2,6 +2,8 @@
 
 #include "core/console/GameConsole.h"
 #include "engine/profiler/Profiler.h"
+#include "scene/entities/Entity.h"
+#include "scene/entities/EntityManager.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -85,4 +87,41 @@ void MultiplayerEngine::HandleCommand(const uint8_t*)
                         "MultiplayerEngine: command %u (%llu) needs the network driver, which is not built yet", id,
                         static_cast<unsigned long long>(value));
     }
+}
+
+MultiplayerEngine* gMultiplayerEngine = nullptr;
+
+void MultiplayerEngine::AssignEntityMultiplayerId(Entity* entity)
+{
+    if (entity->IsStaticMultiplayer())
+        entity->SetMID(gEntityManager.AllocStaticMID());
+    else if (GetMode() != MODE_CLIENT && entity->GetReplicationRole() == ENTITYROLE_AUTHORITY)
+        entity->SetMID(gEntityManager.AllocDynamicMID());
+    RegisterReplicatedEntity(entity);
+}
+
+void MultiplayerEngine::RegisterReplicatedEntity(Entity* entity)
+{
+    if (GetMode() == MODE_SERVER && entity->GetMID() != NULL_ENTITY_MULTIPLAYER_ID)
+        ReportReplicationNotBuilt();
+}
+
+void MultiplayerEngine::OnEntityDestroyed(Entity* entity)
+{
+    if (entity->GetMID() < kDynamicMIDCount)
+        gEntityManager.FreeMID(entity->GetMID());
+}
+
+void MultiplayerEngine::MarkChanged(Entity* entity)
+{
+    if (GetMode() == MODE_SERVER && entity->GetMID() != NULL_ENTITY_MULTIPLAYER_ID)
+        ReportReplicationNotBuilt();
+}
+
+void MultiplayerEngine::ReportReplicationNotBuilt()
+{
+    if (m_replicationReported)
+        return;
+    m_replicationReported = true;
+    gConsole.Warning(CONSOLE_CHANNEL_MULTIPLAYER, "MultiplayerEngine: entity replication is not built yet");
 }

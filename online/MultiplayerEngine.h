@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+class Entity;
+
 // Network commands of the multiplayer thread.
 enum MultiplayerCommand : uint32_t
 {
@@ -35,6 +37,7 @@ public:
     ~MultiplayerEngine() override;
 
     uint32_t GetMode() const { return m_mode.load(std::memory_order_acquire); }
+    void SetMode(uint32_t mode) { m_mode.store(mode, std::memory_order_release); }
     // No session, or this side serves it.
     bool HasAuthority() const;
     // No session set up and no callback message waiting for the main thread.
@@ -54,6 +57,15 @@ public:
     uint32_t GetStaticIdsInUse() const { return m_staticIdsInUse; }
     uint32_t GetCommandsReceived() const { return m_commandsReceived.load(std::memory_order_acquire); }
 
+    // A new entity's multiplayer id: static replicable entities from the static range, authority
+    // entities (mode 0 or 1) from the dynamic range; then RegisterReplicatedEntity.
+    void AssignEntityMultiplayerId(Entity* entity);
+    void RegisterReplicatedEntity(Entity* entity);
+    // A replicated authority entity goes away: its dynamic id is given back.
+    void OnEntityDestroyed(Entity* entity);
+    // An authority entity's replicated state changed.
+    void MarkChanged(Entity* entity);
+
 protected:
     void HandleCommand(const uint8_t* record) override;
 
@@ -65,4 +77,10 @@ private:
     uint32_t m_staticIdsInUse = 0;
     std::vector<std::string> m_arguments;
     bool m_driverReported = false; // multiplayer thread
+    bool m_replicationReported = false; // main thread
+
+    void ReportReplicationNotBuilt();
 };
+
+// Null until the game creates the engine.
+extern MultiplayerEngine* gMultiplayerEngine;

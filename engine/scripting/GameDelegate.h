@@ -85,7 +85,6 @@ public:
     }
     virtual bool OnMultiplayerRoomCreated() { return true; }
     virtual bool OnMultiplayerRoomJoined() { return true; }
-
     // Each new entity, and every entity at scene start-up, has its script started here.
     virtual void StartEntityScript(Entity* entity) { (void)entity; }
     virtual bool OnBigFrameTick() { return true; }

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <thread>
 
-
 namespace
 {
 constexpr uint32_t kFullRingSleepMs = 20;
@@ -17,8 +16,6 @@ constexpr uint32_t kFullRingSleepMs = 20;
 constexpr std::chrono::microseconds kSpinTime{50};
 // Flush and Stop wait without a limit, but say so when the worker takes this long.
 constexpr uint32_t kSlowWaitReportMs = 10000;
-constexpr uint8_t kCoreChannel = 10;
-
 // True as soon as done() holds; false once kSpinTime has passed. The first looks are plain loads (a
 // pause instruction can hand a virtual machine's core back to its host), the later ones yield, so a
 // waiter on a busy machine does not keep the thread it waits for off the core.
@@ -89,7 +86,7 @@ bool BaseThread::BeginCommand(uint32_t id, uint32_t payloadBytes)
     // Waiting would never end: no amount of draining makes room for this record.
     if (payloadBytes >= m_ring.GetMaxPayload())
     {
-        gConsole.Error(kCoreChannel, "Thread \"%s\": command %u with %u payload bytes never fits its %u-byte ring",
+        gConsole.Error(CONSOLE_CHANNEL_CORE, "Thread \"%s\": command %u with %u payload bytes never fits its %u-byte ring",
                        m_name.c_str(), id, payloadBytes, m_ring.GetCapacity());
         return false;
     }
@@ -302,5 +299,5 @@ void BaseThread::RunLoop()
 void BaseThread::WaitForEvent(os::Event& event, const char* what)
 {
     while (!event.Wait(kSlowWaitReportMs))
-        gConsole.Warning(kCoreChannel, "Still waiting for thread \"%s\" to %s", m_name.c_str(), what);
+        gConsole.Warning(CONSOLE_CHANNEL_CORE, "Still waiting for thread \"%s\" to %s", m_name.c_str(), what);
 }

@@ -2,6 +2,7 @@
 #include "core/console/GameConsole.h"
 #include "engine/EngineTimer.h"
 #include "engine/Game.h"
+#include "engine/scripting/LuaClassIndex.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "renderer/ShaderManager.h"
 #include "scriptapi/ScriptApi.h"
@@ -91,6 +92,7 @@ void OpenScriptPackages(lua_State* state)
     tolua_gamedelegate_open(state);
     lua_settop(state, 0);
     MendClassAssignment(state);
+    LuaSpeedUpClassIndex(state);
 }
 
 void OpenGameScriptPackages(lua_State* state)
@@ -99,6 +101,7 @@ void OpenGameScriptPackages(lua_State* state)
     tolua_game_open(state);
     lua_settop(state, top);
     MendClassAssignment(state);
+    LuaSpeedUpClassIndex(state);
 }
 
 void RegisterEngineScriptGlobals(LuaWrapper& wrapper)

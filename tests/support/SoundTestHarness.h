@@ -5,7 +5,6 @@
 
 #include "audio/sound/EntitySoundEmitter.h"
 #include "audio/sound/SoundEngine.h"
-#include "audio/sound/SoundInstanceList.h"
 #include "core/filesystem/FileSystem.h"
 #include "core/filesystem/StreamingFileReader.h"
 #include "platform/audio/AudioEngine.h"
@@ -137,9 +136,9 @@ public:
             {
                 std::unique_ptr<Play> p(reinterpret_cast<Play*>(argument));
                 if (p->streamed)
-                    SoundInstances::CreateStreamed(p->emitter, p->name.c_str(), p->id, p->params);
+                    gSoundEngine->GetInstances().CreateStreamed(p->emitter, p->name.c_str(), p->id, p->params);
                 else
-                    SoundInstances::CreateStatic(p->emitter, p->name.c_str(), p->id, p->params);
+                    gSoundEngine->GetInstances().CreateStatic(p->emitter, p->name.c_str(), p->id, p->params);
             },
             reinterpret_cast<uintptr_t>(play));
         return id;
@@ -171,7 +170,7 @@ public:
             [](BaseThread&, uintptr_t argument, CommandRingBuffer&)
             {
                 std::unique_ptr<Detach> d(reinterpret_cast<Detach*>(argument));
-                SoundInstances::DetachEmitter(d->emitter, d->fade);
+                gSoundEngine->GetInstances().DetachEmitter(d->emitter, d->fade);
             },
             reinterpret_cast<uintptr_t>(new Detach{&emitter, fadeSeconds}));
     }
@@ -186,9 +185,13 @@ public:
     {
         m_engine->Flush();
         std::atomic<uint32_t> count{0};
-        m_engine->PostCall([](BaseThread&, uintptr_t argument, CommandRingBuffer&)
-                           { reinterpret_cast<std::atomic<uint32_t>*>(argument)->store(SoundInstances::GetCount()); },
-                           reinterpret_cast<uintptr_t>(&count));
+        m_engine->PostCall(
+            [](BaseThread& thread, uintptr_t argument, CommandRingBuffer&)
+            {
+                const uint32_t instances = static_cast<SoundEngine&>(thread).GetInstances().GetCount();
+                reinterpret_cast<std::atomic<uint32_t>*>(argument)->store(instances);
+            },
+            reinterpret_cast<uintptr_t>(&count));
         m_engine->Flush();
         return count.load();
     }

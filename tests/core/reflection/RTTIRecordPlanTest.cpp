@@ -176,7 +176,7 @@ std::vector<uint8_t> Write(PlanSample& sample, uint32_t flags)
 
 // Blocks copied whole, padding between fields, setters and swapped words all give the bytes that
 // value-by-value writing gives; written twice, so a plan made on the first write is used again.
-TEST(RTTIRecordPlan, WritesEveryFixedKindAsItsValueForm)
+TEST(RTTIRecordPlanTest, WritesEveryFixedKindAsItsValueForm)
 {
     PlanSample sample;
     Fill(sample);
@@ -187,7 +187,7 @@ TEST(RTTIRecordPlan, WritesEveryFixedKindAsItsValueForm)
     }
 }
 
-TEST(RTTIRecordPlan, ReadsEveryFixedKindBackThroughFieldsAndSetters)
+TEST(RTTIRecordPlanTest, ReadsEveryFixedKindBackThroughFieldsAndSetters)
 {
     const std::vector<uint8_t> bytes = Expected(false, 2);
     for (int pass = 0; pass < 2; ++pass)
@@ -227,7 +227,7 @@ TEST(RTTIRecordPlan, ReadsEveryFixedKindBackThroughFieldsAndSetters)
 }
 
 // A run is checked as a whole before anything is stored: cut anywhere, nothing changes.
-TEST(RTTIRecordPlan, TruncatedRunsLeaveTheObjectUntouched)
+TEST(RTTIRecordPlanTest, TruncatedRunsLeaveTheObjectUntouched)
 {
     const std::vector<uint8_t> bytes = Expected(false);
     for (size_t size = 0; size < bytes.size(); ++size)

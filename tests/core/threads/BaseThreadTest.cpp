@@ -94,7 +94,7 @@ void WaitForFill(BaseThread& thread, uint32_t bytes)
 }
 } // namespace
 
-TEST(BaseThread, StartRunsInitOnTheWorkerAndStopRunsWhatWasQueuedFirst)
+TEST(BaseThreadTest, StartRunsInitOnTheWorkerAndStopRunsWhatWasQueuedFirst)
 {
     RecordingThread thread(false, os::kInfinite);
     ASSERT_TRUE(thread.Start());
@@ -117,7 +117,7 @@ TEST(BaseThread, StartRunsInitOnTheWorkerAndStopRunsWhatWasQueuedFirst)
     EXPECT_EQ(thread.outOfOrder.load(), 0u);
 }
 
-TEST(BaseThread, StopWithoutStartReturnsAtOnce)
+TEST(BaseThreadTest, StopWithoutStartReturnsAtOnce)
 {
     RecordingThread thread(true, 10);
     const int64_t before = os::QueryCounter();
@@ -127,7 +127,7 @@ TEST(BaseThread, StopWithoutStartReturnsAtOnce)
     EXPECT_EQ(thread.exitCount.load(), 0u);
 }
 
-TEST(BaseThread, CanBeStartedAgainAfterStop)
+TEST(BaseThreadTest, CanBeStartedAgainAfterStop)
 {
     RecordingThread thread(false, os::kInfinite);
     ASSERT_TRUE(thread.Start());
@@ -140,7 +140,7 @@ TEST(BaseThread, CanBeStartedAgainAfterStop)
     EXPECT_EQ(thread.exitCount.load(), 2u);
 }
 
-TEST(BaseThread, IdleWorkerStopsTickingUntilACommandArrives)
+TEST(BaseThreadTest, IdleWorkerStopsTickingUntilACommandArrives)
 {
     RecordingThread thread(false, 10);
     ASSERT_TRUE(thread.Start());
@@ -172,7 +172,7 @@ TEST(BaseThread, IdleWorkerStopsTickingUntilACommandArrives)
 
 // One shared done event would let the second flusher return when the first flusher's command ran,
 // before its own marked command had.
-TEST(BaseThread, ConcurrentFlushersEachWaitForTheirOwnCommand)
+TEST(BaseThreadTest, ConcurrentFlushersEachWaitForTheirOwnCommand)
 {
     RecordingThread thread(true, os::kInfinite);
     ASSERT_TRUE(thread.Start());
@@ -207,7 +207,7 @@ TEST(BaseThread, ConcurrentFlushersEachWaitForTheirOwnCommand)
     EXPECT_TRUE(markedBeforeSecondReturned.load());
 }
 
-TEST(BaseThread, FlushOnTheWorkerItselfDoesNotDeadlock)
+TEST(BaseThreadTest, FlushOnTheWorkerItselfDoesNotDeadlock)
 {
     RecordingThread thread(false, os::kInfinite);
     ASSERT_TRUE(thread.Start());
@@ -220,7 +220,7 @@ TEST(BaseThread, FlushOnTheWorkerItselfDoesNotDeadlock)
     EXPECT_TRUE(ran.load());
 }
 
-TEST(BaseThread, CallCommandCarriesAPointerSizedArgument)
+TEST(BaseThreadTest, CallCommandCarriesAPointerSizedArgument)
 {
     RecordingThread thread(false, os::kInfinite);
     ASSERT_TRUE(thread.Start());
@@ -236,7 +236,7 @@ TEST(BaseThread, CallCommandCarriesAPointerSizedArgument)
     EXPECT_EQ(self.load(), &thread);
 }
 
-TEST(BaseThread, PayloadThatCanNeverFitIsRefusedAndLogged)
+TEST(BaseThreadTest, PayloadThatCanNeverFitIsRefusedAndLogged)
 {
     RecordingThread thread(true, os::kInfinite, 4096);
     ASSERT_TRUE(thread.Start());
@@ -249,7 +249,7 @@ TEST(BaseThread, PayloadThatCanNeverFitIsRefusedAndLogged)
     EXPECT_EQ(thread.nextSequence[0], 1u);
 }
 
-TEST(BaseThread, FullRingMakesTheProducerWaitNotFail)
+TEST(BaseThreadTest, FullRingMakesTheProducerWaitNotFail)
 {
     RecordingThread thread(false, os::kInfinite, 2048);
     ASSERT_TRUE(thread.Start());
@@ -269,7 +269,7 @@ TEST(BaseThread, FullRingMakesTheProducerWaitNotFail)
     EXPECT_EQ(thread.nextSequence[0], 200u);
 }
 
-TEST(BaseThread, MessagePostedToTheWorkerWakesAndIsDispatchedThere)
+TEST(BaseThreadTest, MessagePostedToTheWorkerWakesAndIsDispatchedThere)
 {
     struct Target : os::MessageTarget
     {
@@ -299,7 +299,7 @@ TEST(BaseThread, MessagePostedToTheWorkerWakesAndIsDispatchedThere)
 }
 
 // Four producers through a locked ring: nothing lost or repeated, each producer's order kept.
-TEST(BaseThread, LockedRingCarriesManyProducersInOrder)
+TEST(BaseThreadTest, LockedRingCarriesManyProducersInOrder)
 {
     constexpr uint32_t kProducers = 4;
     constexpr uint32_t kCommands = 100000;
@@ -324,7 +324,7 @@ TEST(BaseThread, LockedRingCarriesManyProducersInOrder)
 
 // The worker sleeps without a time limit between bursts, so a wake lost between its last look at
 // the ring and its sleep would hang a round; each round waits with a limit instead of for ever.
-TEST(BaseThread, SleepingWorkerWakesForEveryCommandOfIrregularBursts)
+TEST(BaseThreadTest, SleepingWorkerWakesForEveryCommandOfIrregularBursts)
 {
     RecordingThread thread(false, os::kInfinite);
     ASSERT_TRUE(thread.Start());
@@ -354,7 +354,7 @@ TEST(BaseThread, SleepingWorkerWakesForEveryCommandOfIrregularBursts)
 
 // A producer held up by a full ring resumes when the worker frees room, not at its next 20 ms step:
 // ~70 refills of this ring would take 1.4 s of steps.
-TEST(BaseThread, FullRingProducerResumesAsSoonAsRoomFrees)
+TEST(BaseThreadTest, FullRingProducerResumesAsSoonAsRoomFrees)
 {
     RecordingThread thread(false, os::kInfinite, 4096);
     ASSERT_TRUE(thread.Start());

@@ -3,13 +3,11 @@
 #include <lua.hpp>
 
 #include <cctype>
-#include <strings.h>
 
 namespace
 {
-// Whether the library would take the key as a number (its lua_isnumber test), decided without
-// converting keys that cannot be numbers: a number's text starts with a digit, a sign, a point, or
-// the "inf"/"nan" that strtod accepts, after blanks.
+// Whether the library would take the key as a number (its lua_isnumber test), converting only keys
+// that may be numbers.
 bool IsNumericKey(lua_State* state, int keyIndex)
 {
     const int type = lua_type(state, keyIndex);
@@ -17,15 +15,28 @@ bool IsNumericKey(lua_State* state, int keyIndex)
         return true;
     if (type != LUA_TSTRING)
         return false;
-    const char* text = lua_tostring(state, keyIndex);
+    return LuaKeyMayBeNumber(lua_tostring(state, keyIndex)) && lua_isnumber(state, keyIndex);
+}
+
+bool LowerIs(char c, char lower)
+{
+    return c == lower || c == char(lower - 'a' + 'A');
+}
+} // namespace
+
+bool LuaKeyMayBeNumber(const char* text)
+{
     while (std::isspace(static_cast<unsigned char>(*text)))
         ++text;
     const char c = *text;
-    const bool mayBeNumber = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' ||
-                             strncasecmp(text, "inf", 3) == 0 || strncasecmp(text, "nan", 3) == 0;
-    return mayBeNumber && lua_isnumber(state, keyIndex);
+    if ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')
+        return true;
+    return (LowerIs(c, 'i') && LowerIs(text[1], 'n') && LowerIs(text[2], 'f')) ||
+           (LowerIs(c, 'n') && LowerIs(text[1], 'a') && LowerIs(text[2], 'n'));
 }
 
+namespace
+{
 // Upvalue 1: the library's event. The common case first: no peer table and the key in the
 // object's own class; a C function's result is the top of its stack, so nothing is tidied.
 int ClassIndexEvent(lua_State* state)

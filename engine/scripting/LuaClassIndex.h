@@ -13,6 +13,10 @@ struct lua_State;
 // pushes nothing and returns false when only the library's event can answer.
 bool LuaFindClassMember(lua_State* state, int objectIndex, int keyIndex);
 
+// Whether Lua could read the text as a number (as strtod would: blanks, then a digit, a sign, a
+// point, "inf" or "nan"); false means it certainly cannot, without converting it.
+bool LuaKeyMayBeNumber(const char* text);
+
 // Puts an index event that tries LuaFindClassMember first on every class metatable that carries
 // the library's event (which it keeps as its fallback). Run after packages open or classes register.
 void LuaSpeedUpClassIndex(lua_State* state);

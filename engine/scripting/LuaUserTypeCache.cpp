@@ -1,9 +1,8 @@
 #include "engine/scripting/LuaUserTypeCache.h"
 
-#include <lua.hpp>
+#include "engine/scripting/LuaClassIndex.h"
 
-#include <cctype>
-#include <strings.h>
+#include <lua.hpp>
 
 const LuaUserTypeCache::ClassRefs* LuaUserTypeCache::Find(lua_State* state, const char* className)
 {
@@ -82,12 +81,7 @@ bool LuaUserTypeCache::PushOwnMethod(lua_State* state, const char* name)
     if (m_lastRefs == nullptr || name == nullptr)
         return false;
     // Texts strtod might read as a number go the library's way (its operator[] road).
-    const char* text = name;
-    while (std::isspace(static_cast<unsigned char>(*text)))
-        ++text;
-    const char c = *text;
-    if ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || strncasecmp(text, "inf", 3) == 0 ||
-        strncasecmp(text, "nan", 3) == 0)
+    if (LuaKeyMayBeNumber(name))
         return false;
     lua_getfenv(state, -1);
     const bool noPeer = lua_rawequal(state, -1, LUA_REGISTRYINDEX) != 0;

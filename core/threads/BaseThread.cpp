@@ -16,9 +16,9 @@ constexpr uint32_t kFullRingSleepMs = 20;
 constexpr std::chrono::microseconds kSpinTime{50};
 // Flush and Stop wait without a limit, but say so when the worker takes this long.
 constexpr uint32_t kSlowWaitReportMs = 10000;
-// True as soon as done() holds; false once kSpinTime has passed. The first looks are plain loads (a
-// pause instruction can hand a virtual machine's core back to its host), the later ones yield, so a
-// waiter on a busy machine does not keep the thread it waits for off the core.
+// True as soon as done() holds; false once kSpinTime has passed. Looks are spaced by a short idle
+// loop, so a waiter does not keep pulling the line the other side is writing; the later looks yield
+// the core (a pause instruction could hand a virtual machine's core back to its host).
 template <typename Done>
 bool SpinUntil(Done&& done)
 {
@@ -27,9 +27,12 @@ bool SpinUntil(Done&& done)
     {
         if (done())
             return true;
-        if (i >= 4096)
+        if (i >= 1024)
             std::this_thread::yield();
-        if ((i & 31u) == 0 && std::chrono::steady_clock::now() >= deadline)
+        else
+            for (int idle = 0; idle < 64; ++idle)
+                asm volatile("");
+        if ((i & 15u) == 0 && std::chrono::steady_clock::now() >= deadline)
             return false;
     }
 }
@@ -37,9 +40,9 @@ bool SpinUntil(Done&& done)
 
 BaseThread::BaseThread(const char* name, uint32_t ringBytes, bool producerLock, uint32_t waitTimeoutMs,
                        uintptr_t subclassWord)
-    : m_ring(ringBytes, THREAD_COMMAND_NOP), m_name(name != nullptr ? name : ""), m_currentTimeoutMs(waitTimeoutMs),
-      m_configuredTimeoutMs(waitTimeoutMs), m_subclassWord(subclassWord),
-      m_producerLock(producerLock ? std::make_unique<os::CriticalSection>() : nullptr)
+    : m_ring(ringBytes, THREAD_COMMAND_NOP), m_name(name != nullptr ? name : ""), m_configuredTimeoutMs(waitTimeoutMs),
+      m_subclassWord(subclassWord), m_producerLock(producerLock ? std::make_unique<os::CriticalSection>() : nullptr),
+      m_currentTimeoutMs(waitTimeoutMs)
 {
 }
 

@@ -123,18 +123,20 @@ private:
     os::Semaphore* m_wakeSemaphore = nullptr;
     os::Event m_wakeEvent{false};
     os::Event m_spaceEvent{false};
-    bool m_lastTickHadWork = false; // worker side
-    os::Event* m_exitEvent = nullptr; // worker side
-    bool m_exitRequested = false; // worker side
     os::Thread m_thread;
     std::atomic<uint32_t> m_threadId{0};
-    uint32_t m_currentTimeoutMs; // worker side
     const uint32_t m_configuredTimeoutMs;
     const uintptr_t m_subclassWord;
     std::unique_ptr<os::CriticalSection> m_producerLock;
-    std::atomic<uint32_t> m_tickCount{0};
-    uint32_t m_idleTicks = 0; // worker side
-    Time m_idleStart; // worker side
+    // Worker side, on lines of their own: producers read nothing here, so the worker's writes on
+    // every tick never take a line a producer needs for its next post.
+    alignas(64) std::atomic<uint32_t> m_tickCount{0};
+    uint32_t m_currentTimeoutMs;
+    bool m_lastTickHadWork = false;
+    os::Event* m_exitEvent = nullptr;
+    bool m_exitRequested = false;
+    uint32_t m_idleTicks = 0;
+    Time m_idleStart;
     std::atomic<int64_t> m_idleTime{0}; // Time ticks
     // Written by the worker before and after it sleeps, read by producers after every commit.
     alignas(64) std::atomic<bool> m_workerSleeping{false};

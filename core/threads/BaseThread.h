@@ -1,17 +1,16 @@
 // Worker threads and their command rings.
 //
-// Every long-lived worker (renderer, resource manager, file reader, sound, multiplayer, physics,
-// console...) is a BaseThread: an OS thread that owns a CommandRingBuffer. Other threads hand it
-// work by writing a command record into the ring (BeginCommand, the ring's Write calls,
-// EndCommand); only the worker reads the ring. The worker sleeps on its wake event (or a message
-// posted to its thread) up to its wait timeout, then Tick drains the ring: ids 0-5 are run here,
-// every other id goes to the subclass's HandleCommand. After a tick that ran commands the worker
-// spins briefly before it sleeps; it announces the sleep in m_workerSleeping and looks at the ring
-// once more, and producers set the wake event only when they see that announcement. A producer
-// that meets a full ring sleeps in steps of at most 20 ms on m_spaceEvent, which the worker sets
-// as soon as half the ring is free again (a wake lost to a race costs at most one step).
-// Threads built with the producer lock accept any number of producers; the others must have
-// exactly one.
+// Every long-lived worker is a BaseThread: an OS thread that owns a CommandRingBuffer. Other
+// threads hand it work by writing a command record into the ring (BeginCommand, the ring's Write
+// calls, EndCommand); only the worker reads the ring. The worker sleeps on its wake event (or a
+// message posted to its thread) up to its wait timeout, then Tick drains the ring: ids 0-5 are run
+// here, every other id goes to the subclass's HandleCommand. After a tick that ran commands the
+// worker spins briefly before it sleeps; it announces the sleep in m_workerSleeping and looks at the
+// ring once more, and producers set the wake event only when they see that announcement. A producer
+// that meets a full ring sleeps in steps of at most 20 ms on m_spaceEvent, which the worker sets as
+// soon as half the ring is free again (a wake lost to a race costs at most one step). Threads built
+// with the producer lock accept any number of producers; the others must have exactly one. The
+// workers, what each owns, who waits on whom and their command ids: docs/architecture.md.
 //
 // Start, Stop, Flush, SetIdle, SetPriority and the destructor belong to the owning thread;
 // BeginCommand/EndCommand to producers; the virtual hooks run on the worker.

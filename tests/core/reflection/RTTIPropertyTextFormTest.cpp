@@ -22,7 +22,7 @@ bool SetText(RTTIPolyBaseClass& object, const char* name, const char* text)
 }
 } // namespace
 
-TEST(TextFormTest, EveryValueKindRoundTripsThroughItsText)
+TEST(RTTIPropertyTextFormTest, EveryValueKindRoundTripsThroughItsText)
 {
     FakeEntityResolver resolver;
     SampleEntity target;
@@ -50,7 +50,7 @@ TEST(TextFormTest, EveryValueKindRoundTripsThroughItsText)
     EXPECT_EQ(withText, 21);
 }
 
-TEST(TextFormTest, WrittenForms)
+TEST(RTTIPropertyTextFormTest, WrittenForms)
 {
     AllPropertyTypes object;
     object.Fill();
@@ -71,7 +71,7 @@ TEST(TextFormTest, WrittenForms)
     EXPECT_STREQ(small, "hel");
 }
 
-TEST(TextFormTest, EveryCharValueRoundTrips)
+TEST(RTTIPropertyTextFormTest, EveryCharValueRoundTrips)
 {
     AllPropertyTypes object;
     for (int value = -128; value < 128; ++value)
@@ -87,7 +87,7 @@ TEST(TextFormTest, EveryCharValueRoundTrips)
     EXPECT_EQ(object.m_char, char(-5));
 }
 
-TEST(TextFormTest, ReadingRules)
+TEST(RTTIPropertyTextFormTest, ReadingRules)
 {
     AllPropertyTypes object;
     ASSERT_TRUE(SetText(object, "Color", "1 2 3 4 0.500000"));
@@ -114,7 +114,7 @@ TEST(TextFormTest, ReadingRules)
     EXPECT_FALSE(SetText(object, "Vector", "1 2"));
 }
 
-TEST(TextFormTest, GUIDTextIsMappedThroughTheActiveReplacementTable)
+TEST(RTTIPropertyTextFormTest, GUIDTextIsMappedThroughTheActiveReplacementTable)
 {
     SimpleGUID original;
     original.bytes[15] = 1;

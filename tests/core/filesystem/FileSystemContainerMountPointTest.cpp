@@ -43,7 +43,7 @@ Bytes ToBytes(const std::string& text)
     return Bytes(text.begin(), text.end());
 }
 
-class ContainerFileSystemTest : public testing::Test
+class FileSystemContainerMountPointTest : public testing::Test
 {
 protected:
     void TearDown() override { gFileSystem.UnmountAll(); }
@@ -86,7 +86,7 @@ protected:
 };
 } // namespace
 
-TEST_F(ContainerFileSystemTest, StoredEntriesAtBlockBoundaries)
+TEST_F(FileSystemContainerMountPointTest, StoredEntriesAtBlockBoundaries)
 {
     const Bytes exact = Sample(65536, 1);
     const Bytes over = Sample(65537, 2);
@@ -125,7 +125,7 @@ TEST_F(ContainerFileSystemTest, StoredEntriesAtBlockBoundaries)
     EXPECT_EQ(gFileSystem.OpenOutputStream("stored/new.bin", nullptr, nullptr, 0), nullptr);
 }
 
-TEST_F(ContainerFileSystemTest, CompressedEntriesReadIdenticallyForEveryReadSize)
+TEST_F(FileSystemContainerMountPointTest, CompressedEntriesReadIdenticallyForEveryReadSize)
 {
     const Bytes big = Sample(150000, 3);
     const Bytes small = Sample(40000, 4);
@@ -184,7 +184,7 @@ TEST_F(ContainerFileSystemTest, CompressedEntriesReadIdenticallyForEveryReadSize
     }
 }
 
-TEST_F(ContainerFileSystemTest, ExtraPartsOverrideAndAreLimitedToFour)
+TEST_F(FileSystemContainerMountPointTest, ExtraPartsOverrideAndAreLimitedToFour)
 {
     ConsoleCapture console;
     // Parts 2 and 3 come from a second container whose own part numbers continue the first's.
@@ -229,7 +229,7 @@ TEST_F(ContainerFileSystemTest, ExtraPartsOverrideAndAreLimitedToFour)
     EXPECT_FALSE(gFileSystem.FileExists("scenes/other.txt", nullptr, nullptr));
 }
 
-TEST_F(ContainerFileSystemTest, BadIndexesRefuseTheMount)
+TEST_F(FileSystemContainerMountPointTest, BadIndexesRefuseTheMount)
 {
     ConsoleCapture console;
     ContainerWriter writer;
@@ -245,7 +245,7 @@ TEST_F(ContainerFileSystemTest, BadIndexesRefuseTheMount)
     EXPECT_FALSE(gFileSystem.MountContainer("none", (m_folder / "none.dat").c_str(), kNoGroup, kMultiplier, 1));
 }
 
-TEST_F(ContainerFileSystemTest, DamagedDataFailsTheRead)
+TEST_F(FileSystemContainerMountPointTest, DamagedDataFailsTheRead)
 {
     ConsoleCapture console;
     const Bytes data = Sample(100000, 5);
@@ -313,7 +313,7 @@ TEST_F(ContainerFileSystemTest, DamagedDataFailsTheRead)
     }
 }
 
-TEST_F(ContainerFileSystemTest, FailedOpenFailsTheReadsBehindIt)
+TEST_F(FileSystemContainerMountPointTest, FailedOpenFailsTheReadsBehindIt)
 {
     ConsoleCapture console;
     uint8_t buffer[16] = {};
@@ -331,7 +331,7 @@ TEST_F(ContainerFileSystemTest, FailedOpenFailsTheReadsBehindIt)
     EXPECT_FALSE(gPhysicalFileReader.IsComplete(ticket + 0x7FFFFFFFu));
 }
 
-TEST_F(ContainerFileSystemTest, LastBlockRequestOpensThePreheatedStream)
+TEST_F(FileSystemContainerMountPointTest, LastBlockRequestOpensThePreheatedStream)
 {
     ConsoleCapture console;
     ContainerWriter writer(1);
@@ -348,7 +348,7 @@ TEST_F(ContainerFileSystemTest, LastBlockRequestOpensThePreheatedStream)
     EXPECT_FALSE(console.Contains("Cannot preheat"));
 }
 
-TEST_F(ContainerFileSystemTest, RemountWithTheSameReaderGroupReadsTheNewFile)
+TEST_F(FileSystemContainerMountPointTest, RemountWithTheSameReaderGroupReadsTheNewFile)
 {
     // A shutdown and a new start-up mount other data files under the same reader group and part.
     const uint32_t group = 7;
@@ -367,7 +367,7 @@ TEST_F(ContainerFileSystemTest, RemountWithTheSameReaderGroupReadsTheNewFile)
     }
 }
 
-TEST_F(ContainerFileSystemTest, HugeExtraPartCountIsCappedAtFourParts)
+TEST_F(FileSystemContainerMountPointTest, HugeExtraPartCountIsCappedAtFourParts)
 {
     ConsoleCapture console;
     ContainerWriter writer;

@@ -394,7 +394,7 @@ uint32_t PostedReads(const std::string& dataPath)
 
 // Bytes in memory are read straight into the caller's buffer; a skip hands the entry to the
 // read-ahead from that position on. Both roads, and a switch between them, give the same bytes.
-TEST_F(ContainerFileSystemTest, CachedReadsAndTheReadAheadGiveTheSameBytes)
+TEST_F(FileSystemContainerMountPointTest, CachedReadsAndTheReadAheadGiveTheSameBytes)
 {
     const Bytes data = Sample(300001, 9);
     const std::string path = m_folder / "hot.dat";

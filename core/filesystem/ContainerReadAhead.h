@@ -17,7 +17,8 @@ public:
     static constexpr uint32_t kBlockSize = 32768;
     static constexpr uint32_t kSlotCount = 3;
 
-    // Requests nothing yet: a stream whose bytes are in memory may never need the reader thread.
+    // Requests nothing yet (see Start): a stream whose bytes are in memory may never need the
+    // reader thread.
     ContainerReadAhead(PhysicalFileReader& reader, uint32_t group, uint32_t part, const char* dataPath,
                        const char* entryName, uint32_t offset, uint32_t storedSize);
     // Waits for reads still in flight (the buffers belong to them until they complete).
@@ -25,6 +26,8 @@ public:
     ContainerReadAhead(const ContainerReadAhead&) = delete;
     ContainerReadAhead& operator=(const ContainerReadAhead&) = delete;
 
+    // Requests the first blocks now rather than at the first read (the first read does it anyway).
+    void Start() { RequestBlocks(); }
     // The stored bytes ready next (count 0 once all were consumed). False when a block read failed.
     bool GetAvailable(const uint8_t*& pointer, uint32_t& count);
     void Consume(uint32_t count);

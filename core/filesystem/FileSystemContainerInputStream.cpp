@@ -32,6 +32,11 @@ FileSystemContainerInputStream::FileSystemContainerInputStream(const ContainerIn
     m_readAhead = std::make_unique<ContainerReadAhead>(gPhysicalFileReader, readerGroup, part, dataPath, entryName,
                                                        record.offset, record.storedSize);
     m_open = true;
+    // Bytes that must come from the disk are asked for at once, as before, so that an early open
+    // (a preheated stream) still overlaps the read with other work.
+    uint8_t first = 0;
+    if (m_method != 0 || (record.storedSize != 0 && ReadCachedProbe(&first) == 0))
+        m_readAhead->Start();
 }
 
 FileSystemContainerInputStream::~FileSystemContainerInputStream() = default;
@@ -82,6 +87,17 @@ uint32_t FileSystemContainerInputStream::ReadCached(uint8_t* destination, uint32
     if (got < count)
         m_cachedUsable = false;
     m_readAhead->SkipIdle(got);
+    return got;
+}
+
+// Whether the entry's first byte is in memory, without moving the position.
+uint32_t FileSystemContainerInputStream::ReadCachedProbe(uint8_t* byte)
+{
+    m_cachedOpened = true;
+    m_cachedUsable = m_cached.Open(m_dataPath.c_str());
+    const uint32_t got = m_cachedUsable ? m_cached.ReadIfCached(m_record.offset, byte, 1) : 0;
+    if (got == 0)
+        m_cachedUsable = false;
     return got;
 }
 

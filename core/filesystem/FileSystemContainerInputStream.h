@@ -33,6 +33,7 @@ public:
 private:
     bool ReadStored(uint8_t* destination, uint32_t count);
     uint32_t ReadCached(uint8_t* destination, uint32_t count);
+    uint32_t ReadCachedProbe(uint8_t* byte);
     bool ReadCompressed(uint8_t* destination, uint32_t count);
     bool CheckCompressedEnd();
     void PreheatNextWhenLastBlockRequested();

@@ -13,6 +13,7 @@
 int tolua_engine_open(lua_State* state);
 int tolua_entity_open(lua_State* state);
 int tolua_math_open(lua_State* state);
+int tolua_input_open(lua_State* state);
 int tolua_gamedelegate_open(lua_State* state);
 int tolua_game_open(lua_State* state);
 
@@ -89,6 +90,7 @@ void OpenScriptPackages(lua_State* state)
     tolua_engine_open(state);
     tolua_entity_open(state);
     tolua_math_open(state);
+    tolua_input_open(state);
     tolua_gamedelegate_open(state);
     lua_settop(state, 0);
     MendClassAssignment(state);

@@ -4,6 +4,7 @@
 #include "engine/Game.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "renderer/ShaderManager.h"
+#include "scene/entities/EntityManager.h"
 #include "scriptapi/ScriptApi.h"
 
 #include <lua.hpp>
@@ -108,6 +109,7 @@ void RegisterEngineScriptGlobals(LuaWrapper& wrapper)
     wrapper.RegisterGlobalObject(&wrapper, "LuaWrapper", "gLua");
     wrapper.RegisterGlobalObject(&gConsole, "GameConsole", "gConsole");
     wrapper.RegisterGlobalObject(&gGame, "Game", "gGame");
+    wrapper.RegisterGlobalObject(&gEntityManager, "EntityManager", "gEntityManager");
     wrapper.RegisterGlobalObject(&gShaderManager, "ShaderManager", "gShaderManager");
     wrapper.RegisterGlobalObject(&gEngineTimer, "EngineTimer", "gEngineTimer");
 }

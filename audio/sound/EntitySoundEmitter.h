@@ -13,4 +13,9 @@ class EntitySoundEmitter
 public:
     Matrix m_worldMatrix = Matrix::ONE;
     Vector m_velocity;
+
+    // Game thread: an entity's emitter follows its world matrix, and goes with the entity. Entities
+    // get emitters only when sound entries play at them, which is not built yet; both calls say so.
+    static void PostSetMatrix(EntitySoundEmitter* emitter, const Matrix& world);
+    static void PostDestroy(EntitySoundEmitter* emitter);
 };

@@ -84,6 +84,8 @@ public:
     }
     virtual bool OnMultiplayerRoomCreated() { return true; }
     virtual bool OnMultiplayerRoomJoined() { return true; }
+    // A new entity's scripts start (creation in game and scene start-up); the base does nothing.
+    virtual void OnEntityScriptStart(Entity* entity) { (void)entity; }
 
     virtual bool OnBigFrameTick() { return true; }
     virtual void OnEndOfFrame() {}

@@ -2,6 +2,7 @@
 
 #include "engine/Game.h"
 #include "engine/scripting/LuaWrapper.h"
+#include "scene/entities/EntityScript.h"
 
 bool LuaGameDelegate::CallGameForm(const char* method, int argumentCount, int resultCount)
 {
@@ -12,4 +13,9 @@ bool LuaGameDelegate::CallOwnForm(const char* method, int argumentCount, int res
 {
     // The delegate is the first base of every delegate class, so this is the object's address.
     return gLua.ExecuteMethod(argumentCount, resultCount, this, GetScriptClassName(), method);
+}
+
+void LuaGameDelegate::OnEntityScriptStart(Entity* entity)
+{
+    EntityScript::CallOnInit(entity);
 }

@@ -9,6 +9,8 @@ class LuaGameDelegate : public GameDelegate
 public:
     // The script class of the delegate; the most derived class answers.
     virtual const char* GetScriptClassName() const = 0;
+    // Runs the entity's OnInit passes (EntityScript::CallOnInit).
+    void OnEntityScriptStart(Entity* entity) override;
 
 protected:
     // The arguments are on the Lua stack. Class "Game", self = gGame.

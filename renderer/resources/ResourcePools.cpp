@@ -7,7 +7,7 @@
 #include "renderer/resources/ResourceSound.h"
 #include "renderer/resources/ResourceTemplate.h"
 #include "renderer/resources/ResourceTexture.h"
-#include "renderer/resources/TemplateTypeRegistry.h"
+#include "scene/templates/TemplateTypeRegistry.h"
 
 Resource* ResourceTexturePool::CreateResource(const char* name, uint32_t) { return new ResourceTexture(name); }
 Resource* ResourceShaderPool::CreateResource(const char* name, uint32_t) { return new ResourceShader(name); }

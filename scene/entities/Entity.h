@@ -1,18 +1,404 @@
-// Entity: base of every scene object. Main thread.
+// Entity: base of every scene object. Main thread only.
 //
-// Only the part the scripting layer relies on exists so far: the script class name and the
-// scheduled-callback operation. The scene model adds the rest of the class.
+// The scene model, in one page. Every object of a scene is an Entity (or a kind of it) made from a
+// template by the EntityManager, which owns the tree under the scene root and the indexes by name,
+// GUID and multiplayer id. An entity's local matrix is relative to its parent; world matrices are
+// kept current eagerly: any change recomputes the entity and its descendants at once (parents
+// before children), pushes the result to the rendering context through render commands, and moves
+// the entity between the cells of the manager's PathGrid (a query list and a render-candidate list
+// per cell, each sorted by entity index). Entities are referred to through safe pointers, which
+// clear themselves when the entity dies; the destroy step also takes the entity out of every
+// index, cell, trigger list and set before the memory goes.
 #pragma once
 
+#include "core/SimpleGUID.h"
+#include "core/containers/Dynarray.h"
+#include "core/containers/SafePointer.h"
+#include "core/math/BoundingBox4.h"
+#include "core/math/Matrix.h"
+#include "core/reflection/RTTIClass.h"
+#include "core/strings/NameString.h"
 #include "engine/scripting/LuaBaseClass.h"
+#include "online/Player.h"
+#include "scene/entities/EntityGameplayDelegate.h"
+#include "scene/entities/EntityConstants.h"
 
 #include <cstdint>
+#include <string>
 
-// A scene object that scripts see as an "Entity" (or the name of its own script class).
-class Entity : public LuaBaseClass
+class Entity;
+class EntityRenderingContext;
+class EntitySet;
+class EntitySoundEmitter;
+class EntityTemplate;
+class TriggerOccupancyTracker;
+
+// Receives mouse clicks on an entity (DispatchMouseClicks).
+class EntityClickHandler
 {
 public:
-    const char* GetScriptClassName() const override { return "Entity"; }
+    virtual ~EntityClickHandler() = default;
+    virtual void OnClick(Entity* entity) = 0;
+};
+
+// One entry of ListMeAndChildren.
+struct EntityListEntry
+{
+    Entity* entity;
+    uint32_t value;
+};
+
+// The mount-to-bone data of an entity, made by the first write of a mount property.
+struct EntityMountRecord
+{
+    Matrix location = Matrix::ONE;
+    Vector rotation;
+    Vector scale = Vector(1.0f, 1.0f, 1.0f, 1.0f);
+    uint8_t rotationValid = 1;
+    uint8_t scaleValid = 1;
+    NameString boneName;
+};
+
+// A scene object: identity, flags, template, place in the tree, transform, layer and script hooks.
+class Entity : public LuaBaseClass
+{
+    RTTI_DECLARE_CLASS(Entity, RTTIPolyBaseClass)
+
+public:
+    // Cell range of one grid list: x0, z0 (inclusive), x1, z1 (exclusive); -1 everywhere when none.
+    struct CellRange
+    {
+        int32_t x0 = -1;
+        int32_t z0 = -1;
+        int32_t x1 = -1;
+        int32_t z1 = -1;
+        bool IsNone() const { return x0 < 0; }
+        bool operator==(const CellRange& o) const { return x0 == o.x0 && z0 == o.z0 && x1 == o.x1 && z1 == o.z1; }
+    };
+
+    Entity();
+    ~Entity() override;
+    Entity(const Entity&) = delete;
+    Entity& operator=(const Entity&) = delete;
+
+    const char* GetScriptClassName() const override { return GetLuaClassName(); }
     // A numbered callback scheduled for this entity came due.
     virtual void OnScheduledCallback(uint32_t id) { (void)id; }
+
+    // Life cycle (virtual slots of the kinds).
+    virtual void Destroy();
+    virtual const char* GetLuaClassName() const;
+    virtual void InitFromTemplate(EntityTemplate* entityTemplate, uint32_t creationFlags);
+    virtual void ChangeTemplate(EntityTemplate* entityTemplate);
+    virtual void ResetBoundsFromTemplate(const char* propertyName);
+    virtual void OnPostSceneLoad() {}
+    virtual void SetLayer(uint8_t layer);
+    virtual const BoundingBox4& GetLocalBoundingBox() const { return m_localBox; }
+    virtual void PostCreateInit();
+    virtual void RequestDelete(uint32_t code);
+    virtual bool RayPick() { return true; }
+    virtual void DrawDebug(uint32_t flags);
+    virtual uint32_t GetMarkerPoints(Vector* points, uint32_t capacity);
+    virtual void SetLayerToActive();
+    virtual void CopyRenderingState(Entity* other);
+    virtual void OnFrameHook(uint32_t flags) { (void)flags; }
+    virtual bool RenderWithoutContext(uint32_t flags)
+    {
+        (void)flags;
+        return true;
+    }
+    virtual void DebugDrawBoundingBox(const BoundingBox4& box, const Vector& color);
+    virtual void AddChild(Entity* child);
+    virtual void RemoveChild(Entity* child);
+    virtual EntityRenderingContext* CreateRenderingContext() { return nullptr; }
+    virtual void UpdateTransform();
+    virtual void GetCollisionBounds(BoundingBox4& box) { (void)box; }
+    virtual void OnFlag32Raised() {}
+    virtual void OnFlag32Cleared() {}
+    virtual bool NeedsRenderingContextChange() { return false; }
+    void DropRenderingContextIfNeeded();
+    void RebuildRenderingContextIfNeeded();
+
+    // Reflection hooks.
+    void OnPostLoad(uint32_t flags) override { (void)flags; RefreshVisibilityFlags(); }
+    void OnPropertyChanged(const RTTIProperty* property) override;
+    // Names offered for a property ("Mount to bone": the parent mesh's bones); others left alone.
+    virtual void GetPropertyChoices(const char* propertyName, DynarraySafe<NameString>& choices);
+    void RefreshVisibilityFlags();
+    void OnPropertiesChanged();
+
+    // Identity.
+    const char* GetName() const { return m_name.c_str(); }
+    bool HasName() const { return !m_name.empty(); }
+    void SetName(const char* name);
+    const SimpleGUID& GetGUID() const { return m_guid; }
+    void SetGUID(const SimpleGUID& guid);
+    void GenerateGUID();
+    // "<template file name>_NNN" with the first suffix no live entity has.
+    void SetUniqueName();
+    uint32_t GetIndex() const { return m_index; }
+    uint32_t GetRandomId() const { return m_randomId; }
+    uint32_t GetTemplateTypeId() const { return m_templateTypeId; }
+    bool IsKindOf(uint32_t type) const;
+    uint32_t GetTypeBits() const { return m_typeBits; }
+    void SetTypeBits(uint32_t bits) { m_typeBits = bits; }
+    EntityTemplate* GetTemplate() const { return m_template; }
+    const char* GetTemplateName() const;
+    const char* GetTemplateFullName() const;
+    const SimpleGUID& GetTemplateGUID() const;
+    bool GetTemplatePropertyValueAsString(const char* name, char* buffer, size_t size) const;
+    bool SetTemplatePropertyFromString(const char* name, const char* text);
+
+    // Hierarchy.
+    Entity* GetParent() const { return m_parent; }
+    const Dynarray<Entity*>& GetChildren() const { return m_children; }
+    // The one road by which parents change; see the rules in the source.
+    void SetParent(Entity* parent, bool keepWorld, bool forced);
+    void SetParent(Entity* parent) { SetParent(parent, false, false); }
+    void SetParentInPlace(Entity* parent) { SetParent(parent, true, false); }
+    Entity* GetChildByName(const char* name) const;
+    void DeleteChildren();
+    // Breadth-first list of this entity and its descendants; cut (and logged) at the capacity.
+    uint32_t ListMeAndChildren(EntityListEntry* buffer, uint32_t capacity);
+    void DeleteMe();
+    void IncreaseDeleteGuardCounter() { ++m_deleteGuard; }
+    void DecreaseDeleteGuardCounter() { --m_deleteGuard; }
+    int32_t GetDeleteGuardCounter() const { return m_deleteGuard; }
+
+    // Flags.
+    uint32_t GetFlags() const { return m_flags; }
+    bool HasFlag(uint32_t bits) const { return (m_flags & bits) != 0; }
+    void RaiseFlag(uint32_t bits, bool recursive);
+    void ClearFlag(uint32_t bits, bool recursive);
+    void Hide(bool recursive) { RaiseFlag(ENTITYFLAG_HIDDEN, recursive); }
+    void Show(bool recursive) { ClearFlag(ENTITYFLAG_HIDDEN, recursive); }
+    uint32_t GetExtraFlags() const { return m_extraFlags; }
+    void SetExtraFlags(uint32_t flags) { m_extraFlags = flags; }
+    uint32_t GetRenderFlags() const { return m_renderFlags; }
+    void SetRenderFlags(uint32_t flags) { m_renderFlags = flags; }
+
+    // Views, layer, rendering.
+    bool IsVisibleInCombatView() const { return (m_viewVisibility & ENTITYVIEW_HIDDEN_COMBAT) == 0; }
+    bool IsVisibleInTacticalView() const { return (m_viewVisibility & ENTITYVIEW_HIDDEN_TACTICAL) == 0; }
+    void SetVisibleInCombatView(uint8_t setting);
+    void SetVisibleInTacticalView(uint8_t setting);
+    void UpdateViewVisibility();
+    uint32_t GetViewVisibility() const { return m_viewVisibility; }
+    uint8_t GetMinimumQualityLevel() const { return m_minimumQualityLevel; }
+    uint8_t GetLayer() const { return m_layer; }
+    EntityRenderingContext* GetRenderingContext() const { return m_renderingContext; }
+    void RecreateRenderingContext(bool applyValues);
+    void DeleteRenderingContext();
+    void Render(uint32_t extraFlags, uint32_t frameNumber);
+    void RenderIfFlag8(uint32_t extraFlags);
+    uint32_t GetLastRenderedFrame() const { return m_lastRenderedFrame; }
+
+    // Transform (EntityTransform.cpp).
+    const Matrix& GetLocalLocationMatrix() const { return m_localMatrix; }
+    const Matrix& GetGlobalLocationMatrix() const { return m_worldMatrix; }
+    const Matrix& GetInversedGlobalLocationMatrix();
+    void SetLocalLocationMatrix(const Matrix& matrix);
+    void SetLocalPosition(const Vector& position);
+    void SetLocalRotation(const Vector& degrees);
+    void SetLocalScale(const Vector& scale);
+    void SetGlobalLocationMatrix(const Matrix& matrix);
+    void SetGlobalPosition(const Vector& position);
+    void SetGlobalRotation(const Vector& degrees);
+    void SetGlobalScale(const Vector& scale);
+    void CopyLocalLocation(const Entity* other);
+    void CopyGlobalLocation(const Entity* other);
+    const Vector& GetLocalPosition() const { return m_localMatrix.rows[3]; }
+    const Vector& GetGlobalPosition() const { return m_worldMatrix.rows[3]; }
+    const Vector& GetLocalRotation();
+    const Vector& GetLocalScale();
+    const Vector& GetGlobalRotation();
+    const Vector& GetGlobalScale();
+    bool IsTransformMirrored() const { return (m_renderFlags & ENTITYRENDER_MIRRORED) != 0; }
+    float GetDistanceToBoundingBox(const Vector& point);
+    const BoundingBox4& GetWorldBoundingBox() const { return m_worldBox; }
+    const CellRange& GetCellRange(int list) const { return m_cellRanges[list]; }
+    CellRange& CellRangeForGrid(int list) { return m_cellRanges[list]; }
+
+    // Replication.
+    uint16_t GetMID() const { return m_mid; }
+    void SetMID(uint16_t mid);
+    uint8_t GetReplicationRole() const { return m_replicationRole; }
+    void SetReplicationRole(uint8_t role) { m_replicationRole = role; }
+    bool IsStaticMultiplayer() const { return m_staticMultiplayer; }
+    void MarkReplicationDirty();
+    void MarkMPPropertyChanged(uint32_t property);
+    void ClearReplicationState();
+    uint64_t GetPendingChangeMask() const { return m_pendingChangeMask; }
+    uint64_t GetAccumulatedChangeMask() const { return m_accumulatedChangeMask; }
+    void SetTornOff(bool tornOff) { m_tornOff = tornOff ? 1 : 0; }
+    bool IsTornOff() const { return m_tornOff != 0; }
+    void RaiseReplicationFlag(uint8_t bits, bool recursive);
+    void ClearReplicationFlag(uint8_t bits, bool recursive);
+    uint8_t GetReplicationFlags() const { return m_replicationFlags; }
+    void SetMPAvatarMesh(Entity* avatar) { m_avatar = avatar; }
+    Entity* GetMPAvatarMesh() const { return m_avatar; }
+    Player* GetOwningPlayer() const { return m_owningPlayer.Get(); }
+    void SetOwningPlayer(Player* player);
+    // Runs "OnNetDestroy" and drops the role (destroy, new scene, ClearReplicationMarks).
+    void DropReplicationRole();
+
+    // Script side (EntityScript.cpp).
+    bool CallScriptMethod(const char* method, int argumentCount);
+    void ExecuteScript(const char* functionName);
+    void EnableTickCallback();
+    void DisableTickCallback();
+    void ScheduleScriptCall(const char* functionName, float delaySeconds, uint32_t flags);
+    void ScheduleCallback(uint32_t callback, float delaySeconds, uint32_t flags);
+    void DeleteScriptCalls(const char* functionName);
+    void DeleteCallbacks(uint32_t callback);
+    float GetCallbackTimeLeft(uint32_t callback, uint32_t flags);
+
+    // Gameplay delegate, click handler, sets, occupancy.
+    EntityGameplayDelegate* GetGameplayDelegate() const { return m_gameplayDelegate.Get(); }
+    void SetGameplayDelegate(EntityGameplayDelegate* delegate, bool owns);
+    void SetClickHandler(EntityClickHandler* handler, bool owns);
+    EntityClickHandler* GetClickHandler() const { return m_clickHandler; }
+    const Dynarray<EntitySet*>* GetSets() const { return m_sets; }
+    // Set memberships, kept sorted by set name.
+    void JoinSet(EntitySet* set);
+    void LeaveSet(EntitySet* set);
+    TriggerOccupancyTracker* GetOccupancyTracker() const { return m_occupancyTracker; }
+    EntitySoundEmitter* GetSoundEmitter() const { return m_soundEmitter; }
+    const EntityMountRecord* GetMountRecord() const { return m_mount; }
+
+    // Marks of the game's entity lists and deferred calls (GameEntityLists).
+    bool m_inUpdatedList = false;
+    bool m_inChangedList = false;
+    bool m_pendingNetworkCall = false;
+
+    // The global list of live entities, oldest first.
+    static Entity* GetFirstLiveEntity() { return sFirstLive; }
+    Entity* GetNextLiveEntity() const { return m_nextLive; }
+
+    // Stored properties (EntityProperties.cpp).
+    uint8_t GetRenderingPass() const { return m_renderingPass; }
+    float GetSortOffset() const { return m_sortOffset; }
+
+protected:
+    // The world box from the local box and the world matrix (empty for an empty or non-finite box).
+    void ComputeWorldBoundingBox(BoundingBox4& box) const;
+    void InvalidateLocalCaches();
+    void InvalidateGlobalCaches();
+
+private:
+    friend class EntityManager;
+
+    void FlagSideEffectsRaised(uint32_t bits);
+    void FlagSideEffectsCleared(uint32_t bits);
+    void ShowIfAllowed();
+    void LeaveGridAndPushTransform();
+    void PropagateTransform(bool childrenOnly);
+    void ComputeWorldFromParent();
+    void DecomposeLocal();
+    void DecomposeGlobal();
+    bool IsDescendantOrSelf(const Entity* candidate) const;
+    void LeaveIndexes();
+    void UnlinkFromLiveList();
+    void ForgetSetMemberships();
+
+    // Property accessors (EntityProperties.cpp).
+    void SetNameValue(const std::string& name) { SetName(name.c_str()); }
+    const std::string* GetNameValue() const { return &m_name; }
+    void SetGUIDValue(const SimpleGUID& guid) { SetGUID(guid); }
+    const SimpleGUID* GetGUIDValue() const { return &m_guid; }
+    void SetParentValue(Entity* parent) { SetParent(parent, false, false); }
+    Entity* GetParentValue() const { return m_parent; }
+    void SetLocalMatrixValue(const Matrix& m) { SetLocalLocationMatrix(m); }
+    const Matrix* GetLocalMatrixValue() const { return &m_localMatrix; }
+    void SetLocalPositionValue(const Vector& v) { SetLocalPosition(v); }
+    const Vector* GetLocalPositionValue() const { return &m_localMatrix.rows[3]; }
+    void SetLocalRotationValue(const Vector& v) { SetLocalRotation(v); }
+    const Vector* GetLocalRotationValue() const { return &const_cast<Entity*>(this)->GetLocalRotation(); }
+    void SetLocalScaleValue(const Vector& v) { SetLocalScale(v); }
+    const Vector* GetLocalScaleValue() const { return &const_cast<Entity*>(this)->GetLocalScale(); }
+    void SetGlobalPositionValue(const Vector& v) { SetGlobalPosition(v); }
+    const Vector* GetGlobalPositionValue() const { return &m_worldMatrix.rows[3]; }
+    void SetGlobalRotationValue(const Vector& v) { SetGlobalRotation(v); }
+    const Vector* GetGlobalRotationValue() const { return &const_cast<Entity*>(this)->GetGlobalRotation(); }
+    void SetGlobalScaleValue(const Vector& v) { SetGlobalScale(v); }
+    const Vector* GetGlobalScaleValue() const { return &const_cast<Entity*>(this)->GetGlobalScale(); }
+    void SetLayerValue(const uint8_t& layer) { SetLayer(layer); }
+    const uint8_t* GetLayerValue() const { return &m_layer; }
+    void SetMountBoneValue(const NameString& bone);
+    const NameString* GetMountBoneValue() const;
+    void SetMountLocationValue(const Matrix& location);
+    const Matrix* GetMountLocationValue() const;
+    void SetMountPositionValue(const Vector& position);
+    const Vector* GetMountPositionValue() const;
+    void SetMountRotationValue(const Vector& rotation);
+    const Vector* GetMountRotationValue() const;
+    void SetMountScaleValue(const Vector& scale);
+    const Vector* GetMountScaleValue() const;
+    EntityMountRecord* MountRecordForWrite(bool isDefault);
+    void RefreshBoneMount();
+
+    SimpleGUID m_guid;
+    EntityTemplate* m_template = nullptr;
+    uint32_t m_templateTypeId = ENTITY_UNKNOWN;
+    uint32_t m_typeBits = 0;
+    Entity* m_parent = nullptr;
+    std::string m_name;
+    uint32_t m_index = kNoEntityIndex;
+    uint32_t m_randomId = 0;
+    uint8_t m_replicationQueued = 1;
+    uint64_t m_pendingChangeMask = 0;
+    uint64_t m_accumulatedChangeMask = 0;
+    uint32_t m_flags = 0;
+    uint32_t m_extraFlags = 0;
+    Dynarray<Entity*> m_children;
+    SafePointer<EntityGameplayDelegate> m_gameplayDelegate;
+    uint8_t m_ownsGameplayDelegate = 1;
+    Dynarray<EntitySet*>* m_sets = nullptr;
+    TriggerOccupancyTracker* m_occupancyTracker = nullptr;
+    EntityMountRecord* m_mount = nullptr;
+    EntitySoundEmitter* m_soundEmitter = nullptr;
+    int32_t m_deleteGuard = 0;
+    uint32_t m_lastRenderedFrame = 0;
+    float m_sortOffset = 0.0f;
+    bool m_sortOffsetFromTemplate = true;
+    Entity* m_avatar = nullptr;
+    uint16_t m_mid = NULL_ENTITY_MULTIPLAYER_ID;
+    SafePointer<Player> m_owningPlayer;
+    uint8_t m_replicationFlags = 0;
+    uint8_t m_replicationRole = ENTITYROLE_LOCAL;
+    uint8_t m_tornOff = 0;
+    uint8_t m_replicated = 0;
+    bool m_staticMultiplayer = false;
+    Matrix m_localMatrix = Matrix::ONE;
+    Matrix m_worldMatrix = Matrix::ONE;
+    Matrix m_inverseWorldMatrix = Matrix::ONE;
+    BoundingBox4 m_localBox = BoundingBox4::INVALID;
+    BoundingBox4 m_worldBox = BoundingBox4::INVALID;
+    // Beside the world box: a move reads both.
+    CellRange m_cellRanges[2];
+    uint32_t m_viewVisibility = 0;
+    uint8_t m_minimumQualityLevel = 0;
+    EntityRenderingContext* m_renderingContext = nullptr;
+    uint32_t m_renderFlags = 0;
+    Vector m_localRotation;
+    Vector m_localScale;
+    Vector m_globalRotation;
+    Vector m_globalScale;
+    uint8_t m_localRotationValid = 0;
+    uint8_t m_localScaleValid = 0;
+    uint8_t m_globalRotationValid = 0;
+    uint8_t m_globalScaleValid = 0;
+    uint8_t m_inverseWorldValid = 0;
+    uint8_t m_layer = 1;
+    uint8_t m_renderingPass = 0;
+    uint8_t m_visibleInCombatView = 0;
+    uint8_t m_visibleInTacticalView = 0;
+    EntityClickHandler* m_clickHandler = nullptr;
+    bool m_ownsClickHandler = false;
+    bool m_tickCallback = false;
+    Entity* m_previousLive = nullptr;
+    Entity* m_nextLive = nullptr;
+
+    static Entity* sFirstLive;
+    static Entity* sLastLive;
 };

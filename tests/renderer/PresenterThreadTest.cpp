@@ -8,7 +8,7 @@
 #include "renderer/jobs/RendererJobs.h"
 #include "renderer/resources/ResourceManager.h"
 #include "renderer/resources/ResourceTemplate.h"
-#include "renderer/resources/TemplateTypeRegistry.h"
+#include "scene/templates/TemplateTypeRegistry.h"
 #include "support/ConsoleCapture.h"
 
 #include <gtest/gtest.h>

@@ -8,7 +8,7 @@
 #include "renderer/resources/ResourceList.h"
 #include "renderer/resources/ResourceManager.h"
 #include "renderer/resources/ResourcePool.h"
-#include "renderer/resources/TemplateTypeRegistry.h"
+#include "scene/templates/TemplateTypeRegistry.h"
 #include "support/ConsoleCapture.h"
 #include "support/ResourceTestTemplate.h"
 #include "support/TempFolder.h"

@@ -1,4 +1,4 @@
-#include "renderer/resources/TemplateTypeRegistry.h"
+#include "scene/templates/TemplateTypeRegistry.h"
 
 #include "core/console/GameConsole.h"
 
@@ -10,9 +10,9 @@ TemplateTypeRegistry& TemplateTypeRegistry::GetInstance()
 
 bool TemplateTypeRegistry::RegisterType(uint32_t typeId, uint32_t parentTypeId, const char* className)
 {
-    if (typeId >= kTypeCount || parentTypeId >= kTypeCount)
+    if (typeId >= kTypeCount || parentTypeId > kNoParent)
     {
-        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Template type id %u is out of range", typeId);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Template type id %u (parent %u) is out of range", typeId, parentTypeId);
         return false;
     }
     m_entries[typeId] = {parentTypeId, className};
@@ -27,11 +27,11 @@ const char* TemplateTypeRegistry::GetClassName(uint32_t typeId) const
 bool TemplateTypeRegistry::IsKindOf(uint32_t typeId, uint32_t baseTypeId) const
 {
     // The walk is bounded so that a table with a cycle cannot hang it.
-    for (uint32_t steps = 0; typeId < kTypeCount && steps < kTypeCount; ++steps)
+    for (uint32_t steps = 0; steps <= kTypeCount; ++steps)
     {
         if (typeId == baseTypeId)
             return true;
-        if (m_entries[typeId].className == nullptr || m_entries[typeId].parent == typeId)
+        if (typeId >= kTypeCount)
             return false;
         typeId = m_entries[typeId].parent;
     }

@@ -1,0 +1,235 @@
+#include "engine/GameEntityLists.h"
+
+#include "engine/Game.h"
+#include "engine/scripting/GameDelegate.h"
+#include "online/MultiplayerEngine.h"
+#include "scene/entities/Entity.h"
+#include "scene/entities/EntityInitQueue.h"
+#include "scene/entities/EntityManager.h"
+
+GameEntityLists gGameEntityLists;
+
+namespace
+{
+bool HasAuthority()
+{
+    return gMultiplayerEngine == nullptr || gMultiplayerEngine->HasAuthority();
+}
+
+void DropNullEntries(SafePointerArray<Entity>& list)
+{
+    list.RemoveValue(SafePointer<Entity>());
+}
+} // namespace
+
+GameEntityLists::~GameEntityLists()
+{
+    ClearEntityCallQueues();
+}
+
+void GameEntityLists::RegisterAnimatedEntity(Entity* entity, bool alsoChanged)
+{
+    if (entity == nullptr)
+        return;
+    if (!entity->m_inUpdatedList)
+    {
+        entity->m_inUpdatedList = true;
+        m_updated.Add(SafePointer<Entity>(entity));
+    }
+    if (alsoChanged && !entity->m_inChangedList && HasAuthority())
+    {
+        entity->m_inChangedList = true;
+        m_changed.Add(SafePointer<Entity>(entity));
+    }
+}
+
+void GameEntityLists::AddScriptTickEntity(Entity* entity)
+{
+    for (const SafePointer<Entity>& held : m_scriptTick)
+        if (held.Get() == entity)
+            return;
+    m_scriptTick.Add(SafePointer<Entity>(entity));
+}
+
+void GameEntityLists::RemoveScriptTickEntity(Entity* entity)
+{
+    // Cleared, not removed: a tick walk may be running over the list.
+    for (SafePointer<Entity>& held : m_scriptTick)
+        if (held.Get() == entity)
+            held.Set(nullptr);
+}
+
+void GameEntityLists::TickList(const char* method)
+{
+    for (int32_t i = 0; i < m_scriptTick.Count(); ++i)
+        if (Entity* const entity = m_scriptTick[i].Get())
+            entity->CallScriptMethod(method, 0);
+    DropNullEntries(m_scriptTick);
+}
+
+void GameEntityLists::TickScriptEntities()
+{
+    TickList("OnTick");
+}
+
+void GameEntityLists::SmoothTickScriptEntities()
+{
+    TickList("OnSmoothTick");
+}
+
+void GameEntityLists::QueueEntityCall(Entity* entity, uint32_t mode)
+{
+    if (entity == nullptr)
+        return;
+    if (mode != CALL_NET_INIT)
+        entity->SetMID(NULL_ENTITY_MULTIPLAYER_ID);
+    entity->m_pendingNetworkCall = true;
+    EntityCall call;
+    call.mode = mode;
+    call.entity.Set(entity);
+    m_unsorted.Add(call);
+}
+
+void GameEntityLists::InsertTimed(const EntityCall& call)
+{
+    int32_t at = m_timed.Count();
+    while (at > 0 && m_timed[at - 1].dueMicroseconds > call.dueMicroseconds)
+        --at;
+    m_timed.Insert(call, at);
+}
+
+void GameEntityLists::QueueTimedEntityCall(Entity* entity, uint64_t dueMicroseconds, uint32_t mode)
+{
+    if (entity == nullptr)
+        return;
+    if (mode != CALL_NET_INIT)
+        entity->SetMID(NULL_ENTITY_MULTIPLAYER_ID);
+    entity->m_pendingNetworkCall = true;
+    EntityCall call;
+    call.dueMicroseconds = dueMicroseconds;
+    call.mode = mode;
+    call.entity.Set(entity);
+    InsertTimed(call);
+}
+
+bool GameEntityLists::IsEntityCallQueued(uint16_t multiplayerId) const
+{
+    for (const DynarraySafe<EntityCall>* queue : {&m_unsorted, &m_timed})
+        for (const EntityCall& call : *queue)
+            if (call.entity && call.entity->GetMID() == multiplayerId)
+                return true;
+    return false;
+}
+
+void GameEntityLists::ClearEntityCallQueues()
+{
+    m_unsorted.FreeStorage();
+    m_timed.FreeStorage();
+    m_running.FreeStorage();
+    m_runningNext = 0;
+}
+
+bool GameEntityLists::IsStillQueued(const Entity* entity) const
+{
+    for (int32_t i = m_runningNext; i < m_running.Count(); ++i)
+        if (m_running[i].entity.Get() == entity)
+            return true;
+    for (const DynarraySafe<EntityCall>* queue : {&m_unsorted, &m_timed})
+        for (const EntityCall& call : *queue)
+            if (call.entity.Get() == entity)
+                return true;
+    return false;
+}
+
+void GameEntityLists::FireDueEntityCalls(bool all, uint64_t nowMicroseconds)
+{
+    if (all && HasAuthority())
+    {
+        for (EntityCall& call : m_unsorted)
+        {
+            call.dueMicroseconds = 0;
+            InsertTimed(call);
+        }
+        m_unsorted.Clear();
+    }
+    int32_t due = 0;
+    while (due < m_timed.Count() && (all || m_timed[due].dueMicroseconds <= nowMicroseconds))
+        ++due;
+    if (due == 0)
+        return;
+    // The due records leave the queue before any runs.
+    m_running.Clear();
+    for (int32_t i = 0; i < due; ++i)
+        m_running.Add(m_timed[i]);
+    m_timed.RemoveRange(0, due - 1);
+    for (m_runningNext = 0; m_runningNext < m_running.Count();)
+    {
+        EntityCall& call = m_running[m_runningNext++];
+        Entity* const entity = call.entity.Get();
+        if (entity == nullptr || !entity->m_pendingNetworkCall)
+            continue;
+        if (call.mode == CALL_REMOVE_SUBTREE)
+        {
+            RemoveSubtree(entity);
+            continue;
+        }
+        entity->m_pendingNetworkCall = IsStillQueued(entity);
+        if (call.mode == CALL_NET_INIT)
+        {
+            entity->ClearFlag(ENTITYFLAG_DISABLE_UPDATE, false);
+            gEntityManager.OnNetInit(entity);
+        }
+        else if (call.mode == CALL_DESTROY)
+            entity->Destroy();
+    }
+    m_running.Clear();
+    m_runningNext = 0;
+}
+
+void GameEntityLists::RemoveSubtree(Entity* entity)
+{
+    const Dynarray<Entity*>& children = entity->GetChildren();
+    for (int32_t i = children.Count() - 1; i >= 0; --i)
+        if (i < children.Count() && children[i]->m_pendingNetworkCall)
+            RemoveSubtree(children[i]);
+    for (int32_t i = m_timed.Count() - 1; i >= 0; --i)
+        if (m_timed[i].entity.Get() == entity && m_timed[i].mode == CALL_REMOVE_SUBTREE)
+            m_timed.RemoveAt(i);
+    entity->m_pendingNetworkCall = false;
+    gEntityManager.DeleteEntity(entity);
+}
+
+uint32_t GameEntityLists::SendChangedEntities()
+{
+    const uint32_t count = uint32_t(m_changed.Count());
+    for (SafePointer<Entity>& held : m_changed)
+    {
+        Entity* const entity = held.Get();
+        if (entity == nullptr)
+            continue;
+        if (entity->GetPendingChangeMask() != 0)
+            RegisterAnimatedEntity(entity, false);
+        entity->m_inChangedList = false;
+    }
+    m_changed.Clear();
+    return count;
+}
+
+void GameEntityLists::InitSceneEntities()
+{
+    SafePointerArray<Entity> entities;
+    for (Entity* entity = Entity::GetFirstLiveEntity(); entity != nullptr; entity = entity->GetNextLiveEntity())
+        entities.Add(SafePointer<Entity>(entity));
+    const bool opened = EntityInitQueue::Begin();
+    for (SafePointer<Entity>& held : entities)
+    {
+        Entity* const entity = held.Get();
+        if (entity == nullptr || entity->HasFlag(0x40800000))
+            continue;
+        entity->PostCreateInit();
+        if (GameDelegate* const delegate = gGame.GetDelegate())
+            delegate->OnEntityScriptStart(entity);
+    }
+    if (opened)
+        EntityInitQueue::Flush();
+}

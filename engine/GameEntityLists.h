@@ -1,0 +1,79 @@
+// The Game's entity lists and deferred entity calls. Main thread only.
+//
+// Every list holds safe pointers, so an entity that dies leaves a null entry that walks skip and
+// drop. The deferred calls carry the network life cycle of entities (initialisation, destruction,
+// subtree removal) to a later point of the frame or a later time. A walk takes the due records out
+// of the queue before it runs any of them: a call can neither be lost nor run twice when the calls
+// it runs queue, remove or delete records.
+#pragma once
+
+#include "core/containers/Dynarray.h"
+#include "core/containers/SafePointer.h"
+
+#include <cstdint>
+
+class Entity;
+
+// Lists of entities the frame walks, and the two queues of deferred entity calls.
+class GameEntityLists
+{
+public:
+    enum CallMode : uint32_t
+    {
+        CALL_NET_INIT = 0,
+        CALL_DESTROY = 1,
+        CALL_REMOVE_SUBTREE = 2,
+    };
+
+    struct EntityCall
+    {
+        uint64_t dueMicroseconds = 0;
+        uint32_t mode = 0;
+        SafePointer<Entity> entity;
+    };
+
+    GameEntityLists() = default;
+    ~GameEntityLists();
+    GameEntityLists(const GameEntityLists&) = delete;
+    GameEntityLists& operator=(const GameEntityLists&) = delete;
+
+    void RegisterAnimatedEntity(Entity* entity, bool alsoChanged);
+    void AddScriptTickEntity(Entity* entity);
+    void RemoveScriptTickEntity(Entity* entity);
+    void TickScriptEntities();
+    void SmoothTickScriptEntities();
+
+    void QueueEntityCall(Entity* entity, uint32_t mode);
+    void QueueTimedEntityCall(Entity* entity, uint64_t dueMicroseconds, uint32_t mode);
+    bool IsEntityCallQueued(uint16_t multiplayerId) const;
+    void ClearEntityCallQueues();
+    // Runs the calls due at `nowMicroseconds` (the engine clock's real time of the frame), or all.
+    void FireDueEntityCalls(bool all, uint64_t nowMicroseconds);
+    // Empties the changed list into the updated list; returns its former length.
+    uint32_t SendChangedEntities();
+    // Post-creation initialisation and the OnInit passes of every entity of a freshly loaded scene.
+    void InitSceneEntities();
+
+    const SafePointerArray<Entity>& GetScriptTickList() const { return m_scriptTick; }
+    const SafePointerArray<Entity>& GetUpdatedList() const { return m_updated; }
+    const SafePointerArray<Entity>& GetChangedList() const { return m_changed; }
+    const DynarraySafe<EntityCall>& GetUnsortedCalls() const { return m_unsorted; }
+    const DynarraySafe<EntityCall>& GetTimedCalls() const { return m_timed; }
+
+private:
+    void TickList(const char* method);
+    void InsertTimed(const EntityCall& call);
+    void RemoveSubtree(Entity* entity);
+    bool IsStillQueued(const Entity* entity) const;
+
+    SafePointerArray<Entity> m_scriptTick;
+    SafePointerArray<Entity> m_updated;
+    SafePointerArray<Entity> m_changed;
+    DynarraySafe<EntityCall> m_unsorted;
+    DynarraySafe<EntityCall> m_timed;
+    // The calls of the walk in progress (taken out of the queues).
+    DynarraySafe<EntityCall> m_running;
+    int32_t m_runningNext = 0;
+};
+
+extern GameEntityLists gGameEntityLists;

@@ -1,0 +1,763 @@
+#include "scene/entities/Entity.h"
+
+#include "core/console/GameConsole.h"
+#include "engine/GameEntityLists.h"
+#include "engine/scripting/LuaWrapper.h"
+#include "online/MultiplayerEngine.h"
+#include "online/Player.h"
+#include "renderer/EntityRenderingContext.h"
+#include "renderer/NorvexRenderer.h"
+#include "scene/entities/EntityGameplayDelegate.h"
+#include "scene/entities/EntityIndexAllocator.h"
+#include "scene/entities/EntityLayerSystem.h"
+#include "scene/entities/EntityManager.h"
+#include "scene/entities/EntitySet.h"
+#include "scene/entities/SceneEntity.h"
+#include "scene/entities/TriggerOccupancyTracker.h"
+#include "scene/templates/EntityTemplate.h"
+#include "scene/templates/TemplateTypeRegistry.h"
+
+#include "audio/sound/EntitySoundEmitter.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+Entity* Entity::sFirstLive = nullptr;
+Entity* Entity::sLastLive = nullptr;
+
+namespace
+{
+const SimpleGUID kNullGUID;
+
+// Half-size of the set marker cubes drawn above entities, in world units before the 1.2 factor.
+float gDebugMarkerScale = 1.0f;
+
+// The flag bits whose changes rebuild the rendering context.
+constexpr uint32_t kContextRebuildFlags = ENTITYFLAG_NO_RENDERING_CONTEXT | ENTITYFLAG_NO_SPATIAL_QUERIES;
+} // namespace
+
+Entity::Entity()
+{
+    m_randomId = uint32_t(std::rand() & 0x7fff);
+    m_index = EntityIndexAllocator::Allocate();
+    m_previousLive = sLastLive;
+    if (sLastLive != nullptr)
+        sLastLive->m_nextLive = this;
+    else
+        sFirstLive = this;
+    sLastLive = this;
+    gEntityManager.OnEntityConstructed();
+}
+
+Entity::~Entity()
+{
+    if (m_ownsClickHandler)
+        delete m_clickHandler;
+    m_clickHandler = nullptr;
+    EntityGameplayDelegate* const delegate = m_gameplayDelegate.Get();
+    m_gameplayDelegate.Set(nullptr);
+    if (m_ownsGameplayDelegate)
+        delete delegate;
+    gLua.UnregisterObject(this);
+    delete m_mount;
+    m_mount = nullptr;
+    if (m_soundEmitter != nullptr)
+    {
+        EntitySoundEmitter::PostDestroy(m_soundEmitter);
+        m_soundEmitter = nullptr;
+    }
+    // A tracker left by a road that skipped Destroy still must not leave this entity in a trigger.
+    delete m_occupancyTracker;
+    m_occupancyTracker = nullptr;
+    DeleteRenderingContext();
+    ForgetSetMemberships();
+    while (!m_children.IsEmpty())
+    {
+        Entity* const child = m_children[m_children.Count() - 1];
+        m_children.RemoveAt(m_children.Count() - 1);
+        child->m_parent = nullptr;
+        child->Destroy();
+    }
+    m_children.FreeStorage();
+    if (m_parent != nullptr)
+        m_parent->RemoveChild(this);
+    m_parent = nullptr;
+    if (m_template != nullptr)
+    {
+        EntityTemplate* const entityTemplate = m_template;
+        m_template = nullptr;
+        entityTemplate->Release();
+    }
+    gEntityManager.GetPathGrid().RemoveEntity(this);
+    gEntityManager.OnEntityDestructed();
+    EntityIndexAllocator::Release(m_index);
+    m_index = kNoEntityIndex;
+    LeaveIndexes();
+    UnlinkFromLiveList();
+}
+
+void Entity::LeaveIndexes()
+{
+    if (!m_name.empty())
+        gEntityManager.RemoveFromNameIndex(this);
+    m_name.clear();
+    SetGUID(kNullGUID);
+    SetMID(NULL_ENTITY_MULTIPLAYER_ID);
+    // The frame's lists hold plain pointers; an entity dying between the gather and the render
+    // must not be rendered from freed memory.
+    gEntityManager.ForgetVisibleEntity(this);
+}
+
+void Entity::UnlinkFromLiveList()
+{
+    if (m_previousLive != nullptr)
+        m_previousLive->m_nextLive = m_nextLive;
+    else
+        sFirstLive = m_nextLive;
+    if (m_nextLive != nullptr)
+        m_nextLive->m_previousLive = m_previousLive;
+    else
+        sLastLive = m_previousLive;
+    m_previousLive = nullptr;
+    m_nextLive = nullptr;
+}
+
+void Entity::DropReplicationRole()
+{
+    if (m_replicationRole == ENTITYROLE_LOCAL)
+        return;
+    CallScriptMethod("OnNetDestroy", 0);
+    m_replicationRole = ENTITYROLE_LOCAL;
+}
+
+namespace
+{
+// Children before their parent, depth first.
+void DropRolesDepthFirst(Entity* entity)
+{
+    const Dynarray<Entity*>& children = entity->GetChildren();
+    for (int32_t i = 0; i < children.Count(); ++i)
+        DropRolesDepthFirst(children[i]);
+    entity->DropReplicationRole();
+}
+} // namespace
+
+void Entity::Destroy()
+{
+    DropRolesDepthFirst(this);
+    delete m_occupancyTracker;
+    m_occupancyTracker = nullptr;
+    InvalidateSafePointers();
+    delete this;
+}
+
+const char* Entity::GetLuaClassName() const
+{
+    if (m_template == nullptr)
+        return "Entity";
+    const char* const luaClass = m_template->GetLuaClass();
+    return luaClass[0] != 0 ? luaClass : m_template->GetEntityClassName();
+}
+
+bool Entity::IsKindOf(uint32_t type) const
+{
+    return TemplateTypeRegistry::GetInstance().IsKindOf(m_templateTypeId, type);
+}
+
+void Entity::InitFromTemplate(EntityTemplate* entityTemplate, uint32_t creationFlags)
+{
+    if (entityTemplate == nullptr)
+        return;
+    m_template = entityTemplate;
+    entityTemplate->AddRef();
+    m_templateTypeId = entityTemplate->GetTypeId();
+    if ((creationFlags & ENTITYCREATION_NOGUIDGENERATION) == 0)
+        GenerateGUID();
+    if ((creationFlags & ENTITYCREATION_MULTIPLAYER_AUTHORITY) != 0)
+        m_replicationRole = ENTITYROLE_AUTHORITY;
+    else if ((creationFlags & ENTITYCREATION_MULTIPLAYER_PROXY) != 0)
+        m_replicationRole = ENTITYROLE_PROXY;
+    m_staticMultiplayer = (creationFlags & ENTITYCREATION_MULTIPLAYER_STATIC) != 0;
+    m_localBox = entityTemplate->GetStaticBoundingBox();
+    UpdateViewVisibility();
+    if ((creationFlags & ENTITYCREATION_DONOTCREATERENDERINGCONTEXT) == 0)
+        RecreateRenderingContext(false);
+}
+
+void Entity::ChangeTemplate(EntityTemplate* entityTemplate)
+{
+    if (entityTemplate != nullptr)
+        entityTemplate->AddRef();
+    EntityTemplate* const old = m_template;
+    m_template = entityTemplate;
+    if (old != nullptr)
+        old->Release();
+    if (entityTemplate != nullptr)
+        m_localBox = entityTemplate->GetStaticBoundingBox();
+    UpdateViewVisibility();
+    RecreateRenderingContext(true);
+}
+
+void Entity::ResetBoundsFromTemplate(const char*)
+{
+    if (m_template != nullptr)
+        m_localBox = m_template->GetStaticBoundingBox();
+}
+
+void Entity::SetLayer(uint8_t layer)
+{
+    m_layer = layer;
+    if (m_renderingContext != nullptr)
+        m_renderingContext->SetLayer(layer);
+}
+
+void Entity::PostCreateInit()
+{
+    if (m_template != nullptr && m_template->ActivatesTriggers() && m_occupancyTracker == nullptr)
+        m_occupancyTracker = new TriggerOccupancyTracker(this);
+}
+
+void Entity::RequestDelete(uint32_t code)
+{
+    if (code == 0)
+        DeleteMe();
+    else if (EntityGameplayDelegate* const delegate = m_gameplayDelegate.Get())
+        delegate->OnDeleteRequest(this, code);
+}
+
+void Entity::DrawDebug(uint32_t flags)
+{
+    if (m_sets == nullptr || m_sets->IsEmpty() || gRenderer == nullptr ||
+        ((m_renderFlags | flags) & ENTITYRENDER_NO_SET_MARKERS) != 0)
+        return;
+    Vector points[8];
+    const uint32_t count = GetMarkerPoints(points, 8);
+    const float half = 1.2f * gDebugMarkerScale;
+    for (uint32_t p = 0; p < count; ++p)
+        for (int32_t k = 0; k < m_sets->Count(); ++k)
+        {
+            Vector center = points[p];
+            center.y += 2.4f * float(k + 1);
+            const BoundingBox4 box(Vector(center.x - half, center.y - half, center.z - half, 1.0f),
+                                   Vector(center.x + half, center.y + half, center.z + half, 1.0f));
+            Vector color;
+            (*m_sets)[k]->GetColor().ToVector(color);
+            gRenderer->DebugDrawBox(box, Matrix::ONE, color);
+        }
+}
+
+uint32_t Entity::GetMarkerPoints(Vector* points, uint32_t capacity)
+{
+    if (capacity == 0)
+        return 0;
+    points[0].Set((m_worldBox.min.x + m_worldBox.max.x) * 0.5f, m_worldBox.max.y,
+                  (m_worldBox.min.z + m_worldBox.max.z) * 0.5f, 1.0f);
+    return 1;
+}
+
+void Entity::SetLayerToActive()
+{
+    SetLayer(gEntityManager.GetLayerSystem().GetActiveLayerId());
+}
+
+void Entity::CopyRenderingState(Entity* other)
+{
+    if (m_renderingContext != nullptr)
+        m_renderingContext->CopyRenderingState(other != nullptr ? other->m_renderingContext : nullptr);
+}
+
+void Entity::DebugDrawBoundingBox(const BoundingBox4& box, const Vector& color)
+{
+    if (gRenderer == nullptr)
+        return;
+    BoundingBox4 grown = box;
+    grown.min.Sub(Vector(0.01f, 0.01f, 0.01f, 0.0f));
+    grown.max.Add(Vector(0.01f, 0.01f, 0.01f, 0.0f));
+    Matrix placed = m_worldMatrix;
+    if (m_template != nullptr && m_template->GetFaceCameraMode() != 0)
+        placed.LoadBillboard(m_worldMatrix, m_template->GetFaceCameraMode(), gRenderer->GetCamera().inverseView,
+                             m_template->GetFaceCameraOffset());
+    gRenderer->DebugDrawBox(grown, placed, color);
+}
+
+void Entity::AddChild(Entity* child)
+{
+    m_children.Add(child);
+}
+
+void Entity::RemoveChild(Entity* child)
+{
+    // A child is listed once (SetParent adds only new children), so the search may start at the
+    // end, where the newest children and the ones destroyed first sit.
+    for (int32_t i = m_children.Count() - 1; i >= 0; --i)
+        if (m_children[i] == child)
+        {
+            m_children.RemoveAt(i);
+            return;
+        }
+}
+
+void Entity::DropRenderingContextIfNeeded()
+{
+    if (NeedsRenderingContextChange())
+        DeleteRenderingContext();
+}
+
+void Entity::RebuildRenderingContextIfNeeded()
+{
+    if (NeedsRenderingContextChange())
+        RecreateRenderingContext(true);
+}
+
+void Entity::OnPropertyChanged(const RTTIProperty*)
+{
+    OnPropertiesChanged();
+}
+
+void Entity::OnPropertiesChanged()
+{
+    UpdateViewVisibility();
+    RecreateRenderingContext(true);
+}
+
+void Entity::GetPropertyChoices(const char* propertyName, DynarraySafe<NameString>& choices)
+{
+    (void)choices;
+    // Bone names come from the parent mesh's hierarchy, which mesh templates provide.
+    if (propertyName != nullptr && std::strcmp(propertyName, "Mount to bone") == 0 && m_parent != nullptr &&
+        m_parent->IsKindOf(ENTITY_MESH))
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Bone names of mesh parents are not available yet");
+}
+
+void Entity::RefreshVisibilityFlags()
+{
+    InvalidateLocalCaches();
+    InvalidateGlobalCaches();
+    if ((m_flags & ENTITYFLAG_SELECTED) != 0)
+        m_renderFlags |= ENTITYRENDER_SELECTED;
+    else
+        m_renderFlags &= ~uint32_t(ENTITYRENDER_SELECTED);
+    UpdateViewVisibility();
+}
+
+void Entity::SetName(const char* name)
+{
+    if (!m_name.empty())
+        gEntityManager.RemoveFromNameIndex(this);
+    m_name = name != nullptr ? name : "";
+    if (!m_name.empty())
+        gEntityManager.AddToNameIndex(this);
+}
+
+void Entity::SetGUID(const SimpleGUID& guid)
+{
+    if (!m_guid.IsNull())
+        gEntityManager.RemoveFromGUIDIndex(this);
+    m_guid = guid;
+    if (!m_guid.IsNull())
+        gEntityManager.AddToGUIDIndex(this);
+}
+
+void Entity::GenerateGUID()
+{
+    SimpleGUID guid;
+    do
+        guid.Generate();
+    while (gEntityManager.FindEntityByGUID(guid) != nullptr);
+    SetGUID(guid);
+}
+
+void Entity::SetUniqueName()
+{
+    char name[EntityManager::kMaxLookupName + 1];
+    for (uint32_t suffix = 0;; ++suffix)
+    {
+        std::snprintf(name, sizeof(name), "%s_%03u", GetTemplateName(), suffix);
+        if (gEntityManager.FindEntityByName(name) == nullptr)
+            break;
+    }
+    SetName(name);
+}
+
+const char* Entity::GetTemplateName() const
+{
+    return m_template != nullptr ? m_template->GetFileName() : "";
+}
+
+const char* Entity::GetTemplateFullName() const
+{
+    return m_template != nullptr ? m_template->GetDisplayName() : "";
+}
+
+const SimpleGUID& Entity::GetTemplateGUID() const
+{
+    return m_template != nullptr ? m_template->GetGUID() : kNullGUID;
+}
+
+bool Entity::GetTemplatePropertyValueAsString(const char* name, char* buffer, size_t size) const
+{
+    const RTTIProperty* const property =
+        m_template != nullptr ? m_template->GetClassProperties()->FindPropertyInClassChain(name) : nullptr;
+    return property != nullptr && property->ToText(m_template, buffer, size);
+}
+
+bool Entity::SetTemplatePropertyFromString(const char* name, const char* text)
+{
+    const RTTIProperty* const property =
+        m_template != nullptr ? m_template->GetClassProperties()->FindPropertyInClassChain(name) : nullptr;
+    if (property == nullptr || !property->SetFromText(m_template, text))
+        return false;
+    m_template->OnPropertyChanged(property);
+    return true;
+}
+
+bool Entity::IsDescendantOrSelf(const Entity* candidate) const
+{
+    for (const Entity* walk = candidate; walk != nullptr; walk = walk->m_parent)
+        if (walk == this)
+            return true;
+    return false;
+}
+
+void Entity::SetParent(Entity* parent, bool keepWorld, bool forced)
+{
+    Entity* const root = gEntityManager.GetSceneRoot();
+    if (this == root)
+        return;
+    if (parent == nullptr)
+        parent = root;
+    if (m_replicationRole == ENTITYROLE_AUTHORITY &&
+        !(forced && (parent == root || (parent != nullptr && parent->m_replicationRole == ENTITYROLE_AUTHORITY))))
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE,
+                       "SetParent of multiplayer entity %d %s %s from %d %s %s to %d %s %s is forbidden %s", m_mid,
+                       GetName(), GetTemplateName(), m_parent != nullptr ? m_parent->m_mid : NULL_ENTITY_MULTIPLAYER_ID,
+                       m_parent != nullptr ? m_parent->GetName() : "", m_parent != nullptr ? m_parent->GetTemplateName() : "",
+                       parent != nullptr ? parent->m_mid : NULL_ENTITY_MULTIPLAYER_ID, parent != nullptr ? parent->GetName() : "",
+                       parent != nullptr ? parent->GetTemplateName() : "",
+                       forced ? "due to parent not being multiplayer authority!" : "outside initialization!");
+        return;
+    }
+    if (IsDescendantOrSelf(parent))
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "SetParent call ignored to avoid a loop");
+        return;
+    }
+    if (parent == m_parent)
+        return;
+    const Matrix oldWorld = m_worldMatrix;
+    if (m_parent != nullptr)
+        m_parent->RemoveChild(this);
+    m_parent = parent;
+    if (parent != nullptr)
+        parent->AddChild(this);
+    if (keepWorld)
+    {
+        if (parent != nullptr)
+        {
+            Matrix inverseParent;
+            inverseParent.InverseOf(parent->m_worldMatrix);
+            m_localMatrix.Mul(inverseParent, oldWorld);
+        }
+        else
+            m_localMatrix = oldWorld;
+        InvalidateLocalCaches();
+    }
+    PropagateTransform(false);
+    RefreshBoneMount();
+}
+
+Entity* Entity::GetChildByName(const char* name) const
+{
+    if (name == nullptr)
+        return nullptr;
+    for (Entity* child : m_children)
+        if (std::strcmp(child->GetName(), name) == 0)
+            return child;
+    return nullptr;
+}
+
+void Entity::DeleteChildren()
+{
+    while (!m_children.IsEmpty())
+        m_children[m_children.Count() - 1]->Destroy();
+}
+
+uint32_t Entity::ListMeAndChildren(EntityListEntry* buffer, uint32_t capacity)
+{
+    if (capacity == 0)
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Buffer too small (%d entities) in a call to ListMeAndChildren", 0);
+        return 0;
+    }
+    uint32_t count = 0;
+    buffer[count++] = {this, 0};
+    for (uint32_t walk = 0; walk < count; ++walk)
+    {
+        const Dynarray<Entity*>& children = buffer[walk].entity->m_children;
+        for (Entity* child : children)
+        {
+            if (count == capacity)
+            {
+                gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Buffer too small (%d entities) in a call to ListMeAndChildren",
+                               int(capacity));
+                return count;
+            }
+            buffer[count++] = {child, 0};
+        }
+    }
+    return count;
+}
+
+void Entity::DeleteMe()
+{
+    gEntityManager.DestroyEntity(this);
+}
+
+void Entity::RaiseFlag(uint32_t bits, bool recursive)
+{
+    const uint32_t effective = bits & ~m_flags;
+    if (effective != 0)
+    {
+        m_flags |= effective;
+        FlagSideEffectsRaised(effective);
+    }
+    if (recursive)
+        for (int32_t i = 0; i < m_children.Count(); ++i)
+            m_children[i]->RaiseFlag(effective != 0 ? effective : bits, true);
+}
+
+void Entity::ClearFlag(uint32_t bits, bool recursive)
+{
+    const uint32_t effective = bits & m_flags;
+    if (effective != 0)
+    {
+        m_flags &= ~effective;
+        FlagSideEffectsCleared(effective);
+    }
+    if (recursive)
+        for (int32_t i = 0; i < m_children.Count(); ++i)
+            m_children[i]->ClearFlag(effective != 0 ? effective : bits, true);
+}
+
+void Entity::LeaveGridAndPushTransform()
+{
+    gEntityManager.GetPathGrid().RemoveEntity(this);
+    UpdateTransform();
+}
+
+void Entity::FlagSideEffectsRaised(uint32_t bits)
+{
+    if ((bits & ENTITYFLAG_SELECTED) != 0)
+        m_renderFlags |= ENTITYRENDER_SELECTED;
+    if ((bits & ENTITYFLAG_HIDDEN) != 0 && m_renderingContext != nullptr)
+        m_renderingContext->SetVisible(false);
+    if ((bits & ENTITYFLAG_HOOKED_32) != 0)
+        OnFlag32Raised();
+    const bool rebuilt = (bits & kContextRebuildFlags) != 0;
+    if (rebuilt)
+        RecreateRenderingContext(true);
+    if ((bits & ENTITYFLAG_DISABLE_UPDATE) != 0 && m_renderingContext != nullptr)
+        m_renderingContext->SetVisible(false);
+    if (rebuilt || (bits & ENTITYFLAG_DISABLE_UPDATE) != 0)
+        LeaveGridAndPushTransform();
+}
+
+void Entity::FlagSideEffectsCleared(uint32_t bits)
+{
+    if ((bits & ENTITYFLAG_SELECTED) != 0)
+        m_renderFlags &= ~uint32_t(ENTITYRENDER_SELECTED);
+    if ((bits & ENTITYFLAG_HOOKED_32) != 0)
+        OnFlag32Cleared();
+    const bool rebuilt = (bits & kContextRebuildFlags) != 0;
+    if (rebuilt)
+        RecreateRenderingContext(true);
+    if (rebuilt || (bits & ENTITYFLAG_DISABLE_UPDATE) != 0)
+        LeaveGridAndPushTransform();
+    if ((bits & (ENTITYFLAG_HIDDEN | ENTITYFLAG_DISABLE_UPDATE)) != 0)
+        ShowIfAllowed();
+}
+
+void Entity::ShowIfAllowed()
+{
+    if (m_renderingContext != nullptr && (m_flags & (ENTITYFLAG_HIDDEN | ENTITYFLAG_DISABLE_UPDATE)) == 0)
+        m_renderingContext->SetVisible(true);
+}
+
+void Entity::SetVisibleInCombatView(uint8_t setting)
+{
+    m_visibleInCombatView = setting;
+    UpdateViewVisibility();
+}
+
+void Entity::SetVisibleInTacticalView(uint8_t setting)
+{
+    m_visibleInTacticalView = setting;
+    UpdateViewVisibility();
+}
+
+void Entity::UpdateViewVisibility()
+{
+    uint32_t bits = 0;
+    const bool templateCombat = m_template == nullptr || m_template->IsVisibleInCombatView();
+    const bool templateTactical = m_template == nullptr || m_template->IsVisibleInTacticalView();
+    if (m_visibleInCombatView == 2 || (m_visibleInCombatView == 0 && !templateCombat))
+        bits |= ENTITYVIEW_HIDDEN_COMBAT;
+    if (m_visibleInTacticalView == 2 || (m_visibleInTacticalView == 0 && !templateTactical))
+        bits |= ENTITYVIEW_HIDDEN_TACTICAL;
+    if (m_template != nullptr)
+    {
+        const uint8_t extended = m_template->GetVisibleInTacticalExtended();
+        if (extended == 2 || (extended == 0 && !m_template->IsVisibleInTacticalView()))
+            bits |= ENTITYVIEW_HIDDEN_TACTICAL_EXTENDED;
+    }
+    m_viewVisibility = bits;
+    m_minimumQualityLevel = m_template != nullptr ? m_template->GetMinimumQualityLevel() : 0;
+}
+
+void Entity::RecreateRenderingContext(bool applyValues)
+{
+    DeleteRenderingContext();
+    if ((m_flags & ENTITYFLAG_NO_RENDERING_CONTEXT) != 0)
+        return;
+    m_renderingContext = CreateRenderingContext();
+    if (m_renderingContext == nullptr)
+        return;
+    if (!applyValues)
+    {
+        m_renderingContext->Register();
+        return;
+    }
+    if (m_template != nullptr)
+    {
+        Vector color;
+        m_template->GetWireframeColor().ToVector(color);
+        m_renderingContext->SetWireframeColor(color);
+    }
+    m_renderingContext->SetTransformAndBounds(m_worldMatrix, GetInversedGlobalLocationMatrix(), IsTransformMirrored(),
+                                              m_localBox);
+    m_renderingContext->SetLayer(m_layer);
+}
+
+void Entity::DeleteRenderingContext()
+{
+    if (m_renderingContext == nullptr)
+        return;
+    m_renderingContext->Release();
+    m_renderingContext = nullptr;
+}
+
+void Entity::Render(uint32_t extraFlags, uint32_t frameNumber)
+{
+    m_lastRenderedFrame = frameNumber;
+    if (m_renderingContext != nullptr && gRenderer != nullptr)
+        gRenderer->AddRenderTask(m_renderingContext, m_renderFlags | extraFlags);
+    else if (m_renderingContext == nullptr)
+        RenderWithoutContext(m_renderFlags | extraFlags);
+}
+
+void Entity::RenderIfFlag8(uint32_t extraFlags)
+{
+    if ((m_flags & ENTITYFLAG_ANIMATED) != 0)
+        OnFrameHook(extraFlags | m_renderFlags);
+}
+
+void Entity::SetMID(uint16_t mid)
+{
+    gEntityManager.RemoveFromMIDLookup(this);
+    m_mid = mid;
+    if (mid != NULL_ENTITY_MULTIPLAYER_ID)
+        gEntityManager.AddToMIDLookup(this);
+}
+
+void Entity::MarkReplicationDirty()
+{
+    if (m_replicationQueued != 0 || m_replicationRole != ENTITYROLE_AUTHORITY)
+        return;
+    gGameEntityLists.RegisterAnimatedEntity(this, true);
+    if (gMultiplayerEngine != nullptr)
+        gMultiplayerEngine->MarkChanged(this);
+    m_replicationQueued = 1;
+}
+
+void Entity::MarkMPPropertyChanged(uint32_t property)
+{
+    const uint64_t bit = property < 64 ? uint64_t(1) << property : 0;
+    if (bit != 0)
+        MarkReplicationDirty();
+    m_pendingChangeMask |= bit;
+    m_accumulatedChangeMask |= bit;
+}
+
+void Entity::ClearReplicationState()
+{
+    m_replicationQueued = 0;
+    m_pendingChangeMask = 0;
+}
+
+void Entity::RaiseReplicationFlag(uint8_t bits, bool recursive)
+{
+    m_replicationFlags |= bits;
+    if (recursive)
+        for (Entity* child : m_children)
+            child->RaiseReplicationFlag(bits, true);
+}
+
+void Entity::ClearReplicationFlag(uint8_t bits, bool recursive)
+{
+    m_replicationFlags &= uint8_t(~bits);
+    if (recursive)
+        for (Entity* child : m_children)
+            child->ClearReplicationFlag(bits, true);
+}
+
+void Entity::SetOwningPlayer(Player* player)
+{
+    if (m_owningPlayer.Get() == player)
+        return;
+    m_owningPlayer.Set(player);
+    MarkReplicationDirty();
+}
+
+void Entity::SetGameplayDelegate(EntityGameplayDelegate* delegate, bool owns)
+{
+    EntityGameplayDelegate* const old = m_gameplayDelegate.Get();
+    if (old != delegate && m_ownsGameplayDelegate)
+        delete old;
+    m_gameplayDelegate.Set(delegate);
+    m_ownsGameplayDelegate = owns ? 1 : 0;
+}
+
+void Entity::SetClickHandler(EntityClickHandler* handler, bool owns)
+{
+    if (m_clickHandler != handler && m_ownsClickHandler)
+        delete m_clickHandler;
+    m_clickHandler = handler;
+    m_ownsClickHandler = owns;
+}
+
+void Entity::JoinSet(EntitySet* set)
+{
+    if (m_sets == nullptr)
+        m_sets = new Dynarray<EntitySet*>;
+    for (EntitySet* held : *m_sets)
+        if (held == set)
+            return;
+    int32_t at = 0;
+    while (at < m_sets->Count() && std::strcmp((*m_sets)[at]->GetName(), set->GetName()) <= 0)
+        ++at;
+    m_sets->Insert(set, at);
+}
+
+void Entity::LeaveSet(EntitySet* set)
+{
+    if (m_sets != nullptr)
+        m_sets->RemoveValue(set);
+}
+
+void Entity::ForgetSetMemberships()
+{
+    delete m_sets;
+    m_sets = nullptr;
+}

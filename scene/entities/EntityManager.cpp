@@ -1,0 +1,555 @@
+#include "scene/entities/EntityManager.h"
+
+#include "core/console/GameConsole.h"
+#include "core/time/Time.h"
+#include "engine/Game.h"
+#include "engine/GameEntityLists.h"
+#include "engine/scripting/GameDelegate.h"
+#include "engine/scripting/LuaWrapper.h"
+#include "gameplay/NavigationGrid.h"
+#include "online/MultiplayerEngine.h"
+#include "renderer/NorvexRenderer.h"
+#include "scene/entities/Entity.h"
+#include "scene/entities/EntityInitQueue.h"
+#include "scene/entities/EntityLayerSystem.h"
+#include "scene/entities/EntitySet.h"
+#include "scene/entities/SceneEntity.h"
+#include "scene/templates/EntityTemplate.h"
+#include "scene/templates/TemplateManager.h"
+#include "scene/templates/TemplateTypeRegistry.h"
+
+#include <cstdio>
+#include <cstring>
+
+EntityManager gEntityManager;
+
+namespace
+{
+// Highest y of the current bounds.
+constexpr float kMaxCurrentHeight = 200.0f;
+
+int CompareNamesNoCase(const char* a, const char* b)
+{
+    for (;; ++a, ++b)
+    {
+        const int ca = (*a >= 'A' && *a <= 'Z') ? *a + 32 : static_cast<unsigned char>(*a);
+        const int cb = (*b >= 'A' && *b <= 'Z') ? *b + 32 : static_cast<unsigned char>(*b);
+        if (ca != cb || ca == 0)
+            return ca - cb;
+    }
+}
+
+// First position whose entry compares at or above (lower) or above (upper) the key.
+template <typename Compare>
+int32_t Bound(const Dynarray<Entity*>& list, Compare compare, bool upper)
+{
+    int32_t low = 0;
+    int32_t high = list.Count();
+    while (low < high)
+    {
+        const int32_t middle = low + (high - low) / 2;
+        const int order = compare(list[middle]);
+        if (order < 0 || (upper && order == 0))
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+} // namespace
+
+EntityManager::EntityManager() = default;
+
+EntityManager::~EntityManager()
+{
+    if (m_initialized)
+        DestroyScene();
+    m_layerSystem.reset();
+}
+
+void EntityManager::Init(const BoundingBox4& sceneBounds, float cellSize)
+{
+    m_layerSystem = std::make_unique<EntityLayerSystem>();
+    m_sceneBounds = sceneBounds;
+    m_currentBounds = sceneBounds;
+    if (m_currentBounds.max.y > kMaxCurrentHeight)
+        m_currentBounds.max.y = kMaxCurrentHeight;
+    m_cellSize = cellSize;
+    m_initialized = true;
+    NewScene();
+}
+
+void EntityManager::DestroyRoot()
+{
+    SceneEntity* const root = m_sceneRoot;
+    if (root == nullptr)
+        return;
+    // The root goes first, so nothing below re-parents to it while it dies.
+    m_sceneRoot = nullptr;
+    if (root->GetReplicationRole() == ENTITYROLE_AUTHORITY)
+        DestroyEntity(root);
+    else
+        root->Destroy();
+}
+
+void EntityManager::NewScene()
+{
+    const Time start = Time::Now();
+    SetNavigationGrid(nullptr);
+    m_sceneName.clear();
+    DestroyRoot();
+    m_nameIndex.Clear();
+    m_guidIndex.Clear();
+    ClearVisibleLists();
+    m_creationCounter = 0;
+    m_sceneRoot = new SceneEntity;
+    m_sceneRoot->SetName("SCENE ROOT");
+    m_grid.Build(m_sceneBounds, m_cellSize);
+    GetLayerSystem().Reset();
+    DeleteAllEntitySets();
+    if (gRenderer != nullptr)
+        gRenderer->InitSceneCellGrid(m_sceneBounds, m_cellSize);
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "NewScene in %f sec", (Time::Now() - start).ToSeconds());
+}
+
+void EntityManager::DestroyScene()
+{
+    SceneEntity* const root = m_sceneRoot;
+    m_sceneRoot = nullptr;
+    if (root != nullptr)
+        root->Destroy();
+    m_creationCounter = 0;
+    m_sceneName.clear();
+    DeleteAllEntitySets();
+    // Later code may still ask for layers (masks of a frame in flight): GetLayerSystem makes a
+    // fresh one on demand instead of handing out the deleted one.
+    m_layerSystem.reset();
+    m_grid.Build(m_sceneBounds, m_cellSize);
+    SetNavigationGrid(nullptr);
+}
+
+EntityLayerSystem& EntityManager::GetLayerSystem()
+{
+    if (m_layerSystem == nullptr)
+        m_layerSystem = std::make_unique<EntityLayerSystem>();
+    return *m_layerSystem;
+}
+
+void EntityManager::DeleteAllEntitySets()
+{
+    m_entitySets.DeleteAllPointers();
+}
+
+void EntityManager::SetNavigationGrid(NavigationGrid* grid)
+{
+    if (m_navigationGrid != grid)
+        delete m_navigationGrid;
+    m_navigationGrid = grid;
+}
+
+void EntityManager::SetSceneHeightRange(float minY, float maxY)
+{
+    m_sceneBounds.min.y = minY;
+    m_sceneBounds.max.y = maxY;
+    m_grid.SetHeightRange(minY, maxY);
+    if (gRenderer != nullptr)
+        gRenderer->SetSceneCellRange(minY, maxY);
+    m_currentBounds = m_sceneBounds;
+    if (m_currentBounds.max.y > kMaxCurrentHeight)
+        m_currentBounds.max.y = kMaxCurrentHeight;
+}
+
+bool EntityManager::RefuseCreation(EntityTemplate* entityTemplate, Entity* parent, uint32_t flags) const
+{
+    bool refused = false;
+    if ((flags & ENTITYCREATION_MULTIPLAYER_AUTHORITY) != 0 && parent != nullptr &&
+        parent->GetReplicationRole() != ENTITYROLE_AUTHORITY)
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE,
+                       "CreateEntity MULTIPLAYER_AUTHORITY - parent is not replicable while child is template:%s "
+                       "parent:%s",
+                       entityTemplate->GetFileName(), parent->GetName());
+        refused = true;
+    }
+    // Every refusal returns none: an entity past a limit would take no id and never replicate.
+    if ((flags & ENTITYCREATION_MULTIPLAYER_STATIC) != 0)
+    {
+        if (m_staticMIDsHandedOut >= kStaticMIDCount)
+        {
+            gConsole.Error(CONSOLE_CHANNEL_ENGINE,
+                           "CreateEntity MULTIPLAYER_AUTHORITY - too many static multiplayer entities! Current limit: %d",
+                           int(kStaticMIDCount));
+            refused = true;
+        }
+    }
+    else if ((flags & ENTITYCREATION_MULTIPLAYER_AUTHORITY) != 0 && m_dynamicMIDsInUse >= kDynamicMIDCount)
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE,
+                       "CreateEntity MULTIPLAYER_AUTHORITY - too many dynamic multiplayer entities! Current limit: %d",
+                       int(kDynamicMIDCount));
+        refused = true;
+    }
+    if (refused)
+        return true;
+    if (m_liveEntityCount >= kMaxEntities)
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Too many entities! Current limit: %d", int(kMaxEntities));
+        return true;
+    }
+    return false;
+}
+
+Entity* EntityManager::CreateEntity(EntityTemplate* entityTemplate, Entity* parent, const Matrix& local,
+                                    uint32_t flags, Player* player)
+{
+    if (entityTemplate == nullptr || RefuseCreation(entityTemplate, parent, flags))
+        return nullptr;
+    Entity* const entity = entityTemplate->CreateEntity();
+    if (entity == nullptr)
+        return nullptr;
+    ++m_creationCounter;
+    entity->InitFromTemplate(entityTemplate, flags);
+    entity->SetOwningPlayer(player);
+    entity->SetLocalLocationMatrix(local);
+    entity->SetParent(parent, false, true);
+    if (gMultiplayerEngine != nullptr)
+        gMultiplayerEngine->AssignEntityMultiplayerId(entity);
+    if ((flags & ENTITYCREATION_MULTIPLAYER_AUTHORITY) != 0)
+    {
+        entity->RaiseFlag(ENTITYFLAG_DISABLE_UPDATE, true);
+        gGameEntityLists.QueueEntityCall(entity, GameEntityLists::CALL_NET_INIT);
+    }
+    return entity;
+}
+
+Entity* EntityManager::CreateEntity(const char* templateName, Entity* parent, const Matrix& local, uint32_t flags,
+                                    Player* player)
+{
+    EntityTemplate* const entityTemplate = gTemplateManager.GetTemplate(templateName, true);
+    if (entityTemplate == nullptr)
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to find template: %s", templateName != nullptr ? templateName : "");
+        return nullptr;
+    }
+    return CreateEntity(entityTemplate, parent, local, flags, player);
+}
+
+Entity* EntityManager::CreateEntityInGame(const char* templateName, Entity* parent, const Matrix& local,
+                                          uint32_t flags, Player* player)
+{
+    Entity* const entity = CreateEntity(templateName, parent, local, flags, player);
+    if (entity != nullptr)
+        InitInGame(entity);
+    return entity;
+}
+
+void EntityManager::InitInGame(Entity* entity)
+{
+    // The replicated-property record itself belongs to the multiplayer engine.
+    if (entity->GetReplicationRole() != ENTITYROLE_LOCAL)
+        entity->CallScriptMethod("InitMPProperties", 0);
+    CallOnInitHooks(entity);
+}
+
+Entity* EntityManager::CreateEntityInGameByGUID(const SimpleGUID& templateGUID, Entity* parent, const Matrix& local,
+                                                uint32_t flags, Player* player)
+{
+    EntityTemplate* const entityTemplate = gTemplateManager.GetTemplateByGUID(templateGUID, true);
+    if (entityTemplate == nullptr)
+    {
+        char text[SimpleGUID::kTextLength + 1];
+        templateGUID.ToString(text, sizeof(text));
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to find template by guid: %s", text);
+        return nullptr;
+    }
+    Entity* const entity = CreateEntity(entityTemplate, parent, local, flags, player);
+    if (entity != nullptr)
+        InitInGame(entity);
+    return entity;
+}
+
+void EntityManager::CallOnInitHooks(Entity* entity)
+{
+    const bool opened = EntityInitQueue::Begin();
+    char name[kMaxLookupName + 1];
+    std::snprintf(name, sizeof(name), "%s*%u", entity->GetTemplateName(), m_creationCounter);
+    entity->SetName(name);
+    entity->PostCreateInit();
+    if (GameDelegate* const delegate = gGame.GetDelegate())
+        delegate->OnEntityScriptStart(entity);
+    if (opened)
+        EntityInitQueue::Flush();
+}
+
+void EntityManager::DestroyEntity(Entity* entity)
+{
+    if (entity == nullptr)
+        return;
+    if (entity->GetReplicationRole() == ENTITYROLE_AUTHORITY)
+    {
+        if (gMultiplayerEngine != nullptr)
+            gMultiplayerEngine->OnEntityDestroyed(entity);
+        gGameEntityLists.QueueEntityCall(entity, GameEntityLists::CALL_DESTROY);
+        return;
+    }
+    entity->Destroy();
+}
+
+void EntityManager::DeleteEntity(Entity* entity)
+{
+    if (entity != nullptr)
+        entity->Destroy();
+}
+
+void EntityManager::OnNetInit(Entity* entity)
+{
+    if (entity != nullptr)
+        entity->CallScriptMethod("OnNetInit", 0);
+}
+
+Entity* EntityManager::FindEntityByName(const char* name) const
+{
+    if (name == nullptr || name[0] == 0 || std::strlen(name) > kMaxLookupName)
+        return nullptr;
+    const int32_t at = Bound(m_nameIndex, [name](const Entity* e) { return CompareNamesNoCase(e->GetName(), name); }, false);
+    if (at < m_nameIndex.Count() && CompareNamesNoCase(m_nameIndex[at]->GetName(), name) == 0)
+        return m_nameIndex[at];
+    return nullptr;
+}
+
+Entity* EntityManager::FindEntityByGUID(const SimpleGUID& guid) const
+{
+    if (guid.IsNull())
+        return nullptr;
+    const int32_t at = Bound(m_guidIndex, [&guid](const Entity* e) { return SimpleGUID::Compare(e->GetGUID(), guid); }, false);
+    if (at < m_guidIndex.Count() && m_guidIndex[at]->GetGUID() == guid)
+        return m_guidIndex[at];
+    return nullptr;
+}
+
+Entity* EntityManager::GetEntityByMID(uint32_t mid) const
+{
+    if (mid >= NULL_ENTITY_MULTIPLAYER_ID)
+        return nullptr;
+    return m_midTable[mid];
+}
+
+SceneParametersEntity* EntityManager::GetActiveSceneParamsEntity() const
+{
+    if (m_sceneRoot == nullptr)
+        return nullptr;
+    Entity* const entity = FindEntityByGUID(m_sceneRoot->GetActiveSceneParamsGUID());
+    if (entity == nullptr || !entity->IsKindOf(ENTITY_SCENEPARAMBOX))
+        return nullptr;
+    // A template of the kind whose class makes some other entity gives none rather than a bad cast.
+    return dynamic_cast<SceneParametersEntity*>(entity);
+}
+
+void EntityManager::AddToNameIndex(Entity* entity)
+{
+    const char* const name = entity->GetName();
+    const int32_t at = Bound(m_nameIndex, [name](const Entity* e) { return CompareNamesNoCase(e->GetName(), name); }, true);
+    m_nameIndex.Insert(entity, at);
+}
+
+void EntityManager::RemoveFromNameIndex(Entity* entity)
+{
+    const char* const name = entity->GetName();
+    int32_t at = Bound(m_nameIndex, [name](const Entity* e) { return CompareNamesNoCase(e->GetName(), name); }, false);
+    for (; at < m_nameIndex.Count() && CompareNamesNoCase(m_nameIndex[at]->GetName(), name) == 0; ++at)
+        if (m_nameIndex[at] == entity)
+        {
+            m_nameIndex.RemoveAt(at);
+            return;
+        }
+}
+
+void EntityManager::AddToGUIDIndex(Entity* entity)
+{
+    const SimpleGUID& guid = entity->GetGUID();
+    const int32_t at = Bound(m_guidIndex, [&guid](const Entity* e) { return SimpleGUID::Compare(e->GetGUID(), guid); }, true);
+    m_guidIndex.Insert(entity, at);
+}
+
+void EntityManager::RemoveFromGUIDIndex(Entity* entity)
+{
+    // Equal GUIDs (a scene with duplicates) sit side by side: remove this entity's entry, not a twin's.
+    const SimpleGUID& guid = entity->GetGUID();
+    int32_t at = Bound(m_guidIndex, [&guid](const Entity* e) { return SimpleGUID::Compare(e->GetGUID(), guid); }, false);
+    for (; at < m_guidIndex.Count() && m_guidIndex[at]->GetGUID() == guid; ++at)
+        if (m_guidIndex[at] == entity)
+        {
+            m_guidIndex.RemoveAt(at);
+            return;
+        }
+}
+
+void EntityManager::AddToMIDLookup(Entity* entity)
+{
+    const uint16_t mid = entity->GetMID();
+    if (mid >= NULL_ENTITY_MULTIPLAYER_ID)
+        return;
+    Entity* const held = m_midTable[mid];
+    if (held != nullptr && held != entity)
+        gConsole.Printf(CONSOLE_ERROR, CONSOLE_CHANNEL_MULTIPLAYER,
+                        "Entity already in lookup mid:%d newEntName:%s oldEntName:%s", mid, entity->GetName(),
+                        held->GetName());
+    m_midTable[mid] = entity;
+}
+
+void EntityManager::RemoveFromMIDLookup(Entity* entity)
+{
+    const uint16_t mid = entity->GetMID();
+    if (mid >= NULL_ENTITY_MULTIPLAYER_ID)
+        return;
+    Entity* const held = m_midTable[mid];
+    if (held == entity)
+    {
+        m_midTable[mid] = nullptr;
+        return;
+    }
+    // The slot belongs to another entity now; clearing it would lose that entity's lookup.
+    if (held != nullptr)
+        gConsole.Printf(CONSOLE_ERROR, CONSOLE_CHANNEL_MULTIPLAYER,
+                        "Removing wrong entity from lookup mid:%d newEntName:%s oldEntName:%s", mid, entity->GetName(),
+                        held->GetName());
+}
+
+uint16_t EntityManager::AllocDynamicMID()
+{
+    for (uint32_t id = 0; id < kDynamicMIDCount; ++id)
+    {
+        uint8_t& byte = m_dynamicMIDBitmap[id >> 3];
+        const uint8_t bit = uint8_t(1u << (id & 7));
+        if ((byte & bit) == 0)
+        {
+            byte = uint8_t(byte | bit);
+            ++m_dynamicMIDsInUse;
+            return uint16_t(id);
+        }
+    }
+    return NULL_ENTITY_MULTIPLAYER_ID;
+}
+
+void EntityManager::FreeMID(uint32_t mid)
+{
+    if (mid >= kDynamicMIDCount)
+        return;
+    uint8_t& byte = m_dynamicMIDBitmap[mid >> 3];
+    const uint8_t bit = uint8_t(1u << (mid & 7));
+    if ((byte & bit) != 0)
+    {
+        byte = uint8_t(byte & ~bit);
+        --m_dynamicMIDsInUse;
+    }
+}
+
+uint16_t EntityManager::AllocStaticMID()
+{
+    if (m_staticMIDsHandedOut >= kStaticMIDCount)
+        return NULL_ENTITY_MULTIPLAYER_ID;
+    return uint16_t(kDynamicMIDCount + m_staticMIDsHandedOut++);
+}
+
+void EntityManager::ClearMIDLookup()
+{
+    for (uint32_t mid = 0; mid < kMIDTableSize; ++mid)
+        if (Entity* const entity = m_midTable[mid])
+        {
+            m_midTable[mid] = nullptr;
+            entity->m_mid = NULL_ENTITY_MULTIPLAYER_ID;
+        }
+    std::memset(m_dynamicMIDBitmap, 0, sizeof(m_dynamicMIDBitmap));
+    m_dynamicMIDsInUse = 0;
+    m_staticMIDsHandedOut = 0;
+}
+
+namespace
+{
+void ClearMarksDepthFirst(Entity* entity)
+{
+    for (Entity* child : entity->GetChildren())
+        ClearMarksDepthFirst(child);
+    entity->DropReplicationRole();
+}
+} // namespace
+
+void EntityManager::ClearReplicationMarks()
+{
+    if (m_sceneRoot != nullptr)
+        ClearMarksDepthFirst(m_sceneRoot);
+}
+
+void EntityManager::ClearVisibleLists()
+{
+    m_visibleList.Clear();
+    m_deferredRenderList.Clear();
+}
+
+void EntityManager::ForgetVisibleEntity(Entity* entity)
+{
+    if (!m_visibleList.IsEmpty())
+        m_visibleList.RemoveValue(entity);
+    if (!m_deferredRenderList.IsEmpty())
+        m_deferredRenderList.RemoveValue(entity);
+}
+
+void EntityManager::UpdateEntityInGrid(Entity* entity)
+{
+    const uint32_t flags = entity->GetFlags();
+    const Entity::CellRange range = m_grid.ComputeRange(entity->GetWorldBoundingBox());
+    const bool queryable = (flags & (ENTITYFLAG_DISABLE_UPDATE | ENTITYFLAG_NO_SPATIAL_QUERIES)) == 0;
+    const bool renderable = (flags & (ENTITYFLAG_DISABLE_UPDATE | ENTITYFLAG_NO_RENDERING_CONTEXT)) == 0;
+    m_grid.MoveEntity(entity, PathGrid::kQueryList, queryable ? range : Entity::CellRange());
+    m_grid.MoveEntity(entity, PathGrid::kRenderList, renderable ? range : Entity::CellRange());
+}
+
+void EntityManager::GatherVisibleEntities(const VisibleEntityGatherOptions& options)
+{
+    const Entity::CellRange range = m_grid.ComputeRange(options.frustumBox);
+    if (range.IsNone())
+        return;
+    // One bit per entity index: an entity spanning several cells is tested once.
+    static uint64_t visited[kMaxEntities / 64];
+    std::memset(visited, 0, sizeof(visited));
+    for (int32_t z = range.z0; z < range.z1; ++z)
+        for (int32_t x = range.x0; x < range.x1; ++x)
+        {
+            const PathGrid::Cell& cell = m_grid.GetCell(uint32_t(x), uint32_t(z));
+            if (options.frustumPlanes != nullptr && !cell.box.IntersectsFrustum(options.frustumPlanes))
+                continue;
+            for (const PathGridEntry& entry : cell.lists[PathGrid::kRenderList])
+            {
+                const uint32_t index = entry.index;
+                if (index >= kMaxEntities || (visited[index >> 6] & (uint64_t(1) << (index & 63))) != 0)
+                    continue;
+                visited[index >> 6] |= uint64_t(1) << (index & 63);
+                Entity* const entity = entry.entity;
+                const uint32_t layer = entity->GetLayer();
+                if (options.layerMask != nullptr && (options.layerMask[layer >> 3] & (1u << (layer & 7))) == 0)
+                    continue;
+                if ((entity->GetFlags() & options.excludedFlags) != 0 ||
+                    (entity->GetViewVisibility() & options.excludedViews) != 0 ||
+                    entity->GetMinimumQualityLevel() > options.qualityLevel)
+                    continue;
+                if (options.frustumPlanes != nullptr &&
+                    !entity->GetLocalBoundingBox().IntersectsFrustumTransformed(options.frustumPlanes,
+                                                                              entity->GetGlobalLocationMatrix()))
+                    continue;
+                m_visibleList.Add(entity);
+            }
+        }
+}
+
+void EntityManager::DispatchClicksAlongSegment(const Vector& start, const Vector& end)
+{
+    // Handlers may delete entities; walk a copy taken through safe pointers.
+    SafePointerArray<Entity> candidates;
+    for (Entity* entity : m_visibleList)
+        if (entity->HasFlag(ENTITYFLAG_TAKES_MOUSE_CLICKS) && entity->GetClickHandler() != nullptr &&
+            entity->GetWorldBoundingBox().CollidesWithSegment3D(start, end))
+            candidates.Add(SafePointer<Entity>(entity));
+    for (SafePointer<Entity>& candidate : candidates)
+        if (candidate && candidate->GetClickHandler() != nullptr)
+            candidate->GetClickHandler()->OnClick(candidate.Get());
+}

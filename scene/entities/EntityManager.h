@@ -1,0 +1,161 @@
+// EntityManager: owner of the live scene (script global gEntityManager). Main thread only.
+//
+// It holds the scene root and through it every entity, the name index (case-insensitive, equal
+// names in creation order), the GUID index, the multiplayer-id table with its dynamic-id bitmap and
+// static counter, the PathGrid over the scene bounds, the layer system, the entity sets and the
+// navigation grid block. Entities are made only through CreateEntity (core road), the script road
+// (CreateEntity by template name) and the in-game road (CreateEntityInGame, which also runs the
+// OnInit passes); every creation refusal logs and returns null without leaving a trace.
+#pragma once
+
+#include "core/SimpleGUID.h"
+#include "core/containers/Dynarray.h"
+#include "core/math/BoundingBox4.h"
+#include "core/math/Matrix.h"
+#include "scene/entities/EntityConstants.h"
+#include "scene/entities/PathGrid.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class Entity;
+class EntityLayerSystem;
+class EntitySet;
+class EntityTemplate;
+class NavigationGrid;
+class Player;
+class SceneEntity;
+class SceneParametersEntity;
+
+// What GatherVisibleEntities tests each render candidate against.
+struct VisibleEntityGatherOptions
+{
+    const Vector* frustumPlanes = nullptr; // six inward planes
+    BoundingBox4 frustumBox;               // world box of the frustum corners: the cells walked
+    const uint8_t* layerMask = nullptr;    // 32 bytes, bit per layer id; null accepts every layer
+    uint32_t excludedFlags = 0;
+    uint32_t excludedViews = 0;
+    uint8_t qualityLevel = 255;
+};
+
+// Owner of the scene and its indexes; see the design comment above.
+class EntityManager
+{
+public:
+    static constexpr size_t kMaxLookupName = 259;
+
+    EntityManager();
+    ~EntityManager();
+    EntityManager(const EntityManager&) = delete;
+    EntityManager& operator=(const EntityManager&) = delete;
+
+    void Init(const BoundingBox4& sceneBounds, float cellSize);
+    void NewScene();
+    void DestroyScene();
+    bool IsInitialized() const { return m_initialized; }
+
+    // Creation roads.
+    Entity* CreateEntity(EntityTemplate* entityTemplate, Entity* parent, const Matrix& local, uint32_t flags,
+                         Player* player);
+    Entity* CreateEntity(const char* templateName, Entity* parent, const Matrix& local, uint32_t flags,
+                         Player* player);
+    Entity* CreateEntityInGame(const char* templateName, Entity* parent, const Matrix& local, uint32_t flags,
+                               Player* player);
+    Entity* CreateEntityInGameByGUID(const SimpleGUID& templateGUID, Entity* parent, const Matrix& local,
+                                     uint32_t flags, Player* player);
+    // The OnInit road of a new entity: creation name, PostCreateInit, the delegate, the passes.
+    void CallOnInitHooks(Entity* entity);
+    void DestroyEntity(Entity* entity);
+    void OnNetInit(Entity* entity);
+    // Hands an entity to its destruction (the deferred calls' subtree removal ends here).
+    void DeleteEntity(Entity* entity);
+
+    // Lookups.
+    Entity* FindEntityByName(const char* name) const;
+    Entity* FindEntityByGUID(const SimpleGUID& guid) const;
+    Entity* GetEntityByMID(uint32_t mid) const;
+    SceneParametersEntity* GetActiveSceneParamsEntity() const;
+    SceneEntity* GetSceneRoot() const { return m_sceneRoot; }
+    uint32_t GetLiveEntityCount() const { return m_liveEntityCount; }
+    const Dynarray<Entity*>& GetNameIndex() const { return m_nameIndex; }
+    const Dynarray<Entity*>& GetGUIDIndex() const { return m_guidIndex; }
+
+    // Index upkeep, called by Entity.
+    void AddToNameIndex(Entity* entity);
+    void RemoveFromNameIndex(Entity* entity);
+    void AddToGUIDIndex(Entity* entity);
+    void RemoveFromGUIDIndex(Entity* entity);
+    void AddToMIDLookup(Entity* entity);
+    void RemoveFromMIDLookup(Entity* entity);
+    void OnEntityConstructed() { ++m_liveEntityCount; }
+    void OnEntityDestructed() { --m_liveEntityCount; }
+
+    // Multiplayer ids.
+    uint16_t AllocDynamicMID();
+    void FreeMID(uint32_t mid);
+    uint16_t AllocStaticMID();
+    void ClearMIDLookup();
+    uint32_t GetDynamicMIDsInUse() const { return m_dynamicMIDsInUse; }
+    uint32_t GetStaticMIDsHandedOut() const { return m_staticMIDsHandedOut; }
+    void ClearReplicationMarks();
+
+    // Scene data.
+    void SetSceneName(const char* name) { m_sceneName = name != nullptr ? name : ""; }
+    const char* GetSceneName() const { return m_sceneName.c_str(); }
+    void SetNavigationGrid(NavigationGrid* grid);
+    NavigationGrid* GetNavigationGrid() const { return m_navigationGrid; }
+    void SetSceneHeightRange(float minY, float maxY);
+    const BoundingBox4& GetSceneBounds() const { return m_sceneBounds; }
+    const BoundingBox4& GetCurrentBounds() const { return m_currentBounds; }
+    float GetGridCellSize() const { return m_cellSize; }
+    PathGrid& GetPathGrid() { return m_grid; }
+    // The layer system, created again on demand after DestroyScene deleted it.
+    EntityLayerSystem& GetLayerSystem();
+    bool HasLayerSystem() const { return m_layerSystem != nullptr; }
+    Dynarray<EntitySet*>& GetEntitySets() { return m_entitySets; }
+    void DeleteAllEntitySets();
+    uint32_t GetCreationCounter() const { return m_creationCounter; }
+
+    // The frame's render candidates.
+    void GatherVisibleEntities(const VisibleEntityGatherOptions& options);
+    const Dynarray<Entity*>& GetVisibleList() const { return m_visibleList; }
+    Dynarray<Entity*>& GetDeferredRenderList() { return m_deferredRenderList; }
+    void ClearVisibleLists();
+    // Takes a dying entity out of the frame's lists.
+    void ForgetVisibleEntity(Entity* entity);
+    // Calls the click handlers of visible clickable entities whose world box the segment crosses.
+    void DispatchClicksAlongSegment(const Vector& start, const Vector& end);
+
+    // Moves an entity between the grid cells after its world box changed.
+    void UpdateEntityInGrid(Entity* entity);
+
+private:
+    void InitInGame(Entity* entity);
+    bool RefuseCreation(EntityTemplate* entityTemplate, Entity* parent, uint32_t flags) const;
+    int32_t FindNameSlot(const Entity* entity) const;
+    void DestroyRoot();
+
+    std::string m_sceneName;
+    SceneEntity* m_sceneRoot = nullptr;
+    Dynarray<Entity*> m_nameIndex;
+    Dynarray<Entity*> m_guidIndex;
+    Entity* m_midTable[kMIDTableSize] = {};
+    uint8_t m_dynamicMIDBitmap[kDynamicMIDCount / 8] = {};
+    uint32_t m_dynamicMIDsInUse = 0;
+    uint32_t m_staticMIDsHandedOut = 0;
+    Dynarray<Entity*> m_visibleList;
+    Dynarray<Entity*> m_deferredRenderList;
+    uint32_t m_liveEntityCount = 0;
+    BoundingBox4 m_sceneBounds;
+    BoundingBox4 m_currentBounds;
+    float m_cellSize = 0.0f;
+    PathGrid m_grid;
+    std::unique_ptr<EntityLayerSystem> m_layerSystem;
+    NavigationGrid* m_navigationGrid = nullptr;
+    Dynarray<EntitySet*> m_entitySets;
+    uint32_t m_creationCounter = 0;
+    bool m_initialized = false;
+};
+
+extern EntityManager gEntityManager;

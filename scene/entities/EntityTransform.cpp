@@ -1,0 +1,316 @@
+// Entity transforms: local and world matrices, cached decompositions, propagation to descendants
+// and the per-entity transform push (context, world box, grid, occupancy, sound). Main thread only.
+#include "scene/entities/Entity.h"
+
+#include "audio/sound/EntitySoundEmitter.h"
+#include "renderer/EntityRenderingContext.h"
+#include "scene/entities/EntityManager.h"
+#include "scene/entities/PathGrid.h"
+#include "scene/entities/TriggerOccupancyTracker.h"
+
+#include <cmath>
+#include <memory>
+
+namespace
+{
+// The shared list of a propagation. A propagation started while another runs (an UpdateTransform
+// override that moves another entity) gets a list of its own, so the outer walk keeps its entries.
+class PropagationScratch
+{
+public:
+    PropagationScratch()
+    {
+        if (!sInUse)
+        {
+            sInUse = true;
+            m_shared = true;
+            m_buffer = Shared();
+        }
+        else
+        {
+            m_owned = std::make_unique<EntityListEntry[]>(kMaxEntities);
+            m_buffer = m_owned.get();
+        }
+    }
+    ~PropagationScratch()
+    {
+        if (m_shared)
+            sInUse = false;
+    }
+    PropagationScratch(const PropagationScratch&) = delete;
+    PropagationScratch& operator=(const PropagationScratch&) = delete;
+
+    EntityListEntry* Buffer() const { return m_buffer; }
+
+private:
+    static EntityListEntry* Shared()
+    {
+        static EntityListEntry* const buffer = new EntityListEntry[kMaxEntities];
+        return buffer;
+    }
+
+    static bool sInUse;
+    bool m_shared = false;
+    std::unique_ptr<EntityListEntry[]> m_owned;
+    EntityListEntry* m_buffer = nullptr;
+};
+
+bool PropagationScratch::sInUse = false;
+
+// World matrices are affine (last column 0, 0, 0, 1): the 3x3 part decides the sign.
+float AffineDeterminant(const Matrix& m)
+{
+    const Vector& a = m.rows[0];
+    const Vector& b = m.rows[1];
+    const Vector& c = m.rows[2];
+    return a.x * (b.y * c.z - b.z * c.y) - a.y * (b.x * c.z - b.z * c.x) + a.z * (b.x * c.y - b.y * c.x);
+}
+
+float AxisLength2(const Vector& row)
+{
+    return row.x * row.x + row.y * row.y + row.z * row.z;
+}
+} // namespace
+
+void Entity::InvalidateLocalCaches()
+{
+    m_localRotationValid = 0;
+    m_localScaleValid = 0;
+}
+
+void Entity::InvalidateGlobalCaches()
+{
+    m_globalRotationValid = 0;
+    m_globalScaleValid = 0;
+    m_inverseWorldValid = 0;
+}
+
+void Entity::ComputeWorldFromParent()
+{
+    if (m_parent == nullptr)
+    {
+        m_worldMatrix = m_localMatrix;
+        return;
+    }
+    if ((m_flags & ENTITYFLAG_PARENTNOSCALE) == 0)
+    {
+        m_worldMatrix.Mul(m_parent->m_worldMatrix, m_localMatrix);
+        return;
+    }
+    Matrix parent = m_parent->m_worldMatrix;
+    for (int row = 0; row < 3; ++row)
+        parent.rows[row].Normalize();
+    m_worldMatrix.Mul(parent, m_localMatrix);
+}
+
+void Entity::PropagateTransform(bool childrenOnly)
+{
+    // Most moves are of leaves: no list to build.
+    if (m_children.IsEmpty())
+    {
+        if (!childrenOnly)
+        {
+            ComputeWorldFromParent();
+            InvalidateGlobalCaches();
+            UpdateTransform();
+        }
+        return;
+    }
+    PropagationScratch scratch;
+    EntityListEntry* const list = scratch.Buffer();
+    const uint32_t count = ListMeAndChildren(list, kMaxEntities);
+    for (uint32_t i = childrenOnly ? 1 : 0; i < count; ++i)
+    {
+        Entity* const entity = list[i].entity;
+        entity->ComputeWorldFromParent();
+        entity->InvalidateGlobalCaches();
+        entity->UpdateTransform();
+    }
+}
+
+void Entity::ComputeWorldBoundingBox(BoundingBox4& box) const
+{
+    // An empty or unbounded local box (the default template box) places nothing in the world.
+    if (!m_localBox.IsValid3() || !PathGrid::IsBoundedBox(m_localBox))
+    {
+        box = BoundingBox4::INVALID;
+        return;
+    }
+    box.Transform3D(m_localBox, m_worldMatrix);
+}
+
+void Entity::UpdateTransform()
+{
+    if (AffineDeterminant(m_worldMatrix) < 0.0f)
+        m_renderFlags |= ENTITYRENDER_MIRRORED;
+    else
+        m_renderFlags &= ~uint32_t(ENTITYRENDER_MIRRORED);
+    if (m_renderingContext != nullptr)
+        m_renderingContext->SetTransformAndBounds(m_worldMatrix, GetInversedGlobalLocationMatrix(), IsTransformMirrored(),
+                                                  m_localBox);
+    ComputeWorldBoundingBox(m_worldBox);
+    if (m_worldBox.IsValid3())
+        GetCollisionBounds(m_worldBox);
+    gEntityManager.UpdateEntityInGrid(this);
+    if (m_occupancyTracker != nullptr)
+        TriggerOccupancyTracker::QueueEntity(this);
+    if (m_soundEmitter != nullptr)
+        EntitySoundEmitter::PostSetMatrix(m_soundEmitter, m_worldMatrix);
+}
+
+const Matrix& Entity::GetInversedGlobalLocationMatrix()
+{
+    if (m_inverseWorldValid)
+        return m_inverseWorldMatrix;
+    if (AxisLength2(m_worldMatrix.rows[0]) == 0.0f || AxisLength2(m_worldMatrix.rows[1]) == 0.0f ||
+        AxisLength2(m_worldMatrix.rows[2]) == 0.0f)
+        m_inverseWorldMatrix = Matrix::ONE;
+    else
+        m_inverseWorldMatrix.InverseOf(m_worldMatrix);
+    m_inverseWorldValid = 1;
+    return m_inverseWorldMatrix;
+}
+
+void Entity::SetLocalLocationMatrix(const Matrix& matrix)
+{
+    m_localMatrix = matrix;
+    InvalidateLocalCaches();
+    PropagateTransform(false);
+}
+
+void Entity::SetLocalPosition(const Vector& position)
+{
+    m_localMatrix.rows[3].Set(position.x, position.y, position.z, 1.0f);
+    PropagateTransform(false);
+}
+
+void Entity::DecomposeLocal()
+{
+    Vector translation;
+    m_localMatrix.Decompose(translation, m_localRotation, m_localScale);
+    m_localRotationValid = 1;
+    m_localScaleValid = 1;
+}
+
+void Entity::DecomposeGlobal()
+{
+    Vector translation;
+    m_worldMatrix.Decompose(translation, m_globalRotation, m_globalScale);
+    m_globalRotationValid = 1;
+    m_globalScaleValid = 1;
+}
+
+const Vector& Entity::GetLocalRotation()
+{
+    if (!m_localRotationValid)
+        DecomposeLocal();
+    return m_localRotation;
+}
+
+const Vector& Entity::GetLocalScale()
+{
+    if (!m_localScaleValid)
+        DecomposeLocal();
+    return m_localScale;
+}
+
+const Vector& Entity::GetGlobalRotation()
+{
+    if (!m_globalRotationValid)
+        DecomposeGlobal();
+    return m_globalRotation;
+}
+
+const Vector& Entity::GetGlobalScale()
+{
+    if (!m_globalScaleValid)
+        DecomposeGlobal();
+    return m_globalScale;
+}
+
+void Entity::SetLocalRotation(const Vector& degrees)
+{
+    const Vector scale = GetLocalScale();
+    m_localMatrix.LoadComplexTransformation(m_localMatrix.rows[3], degrees, scale);
+    m_localRotation = degrees;
+    m_localRotationValid = 1;
+    m_globalRotationValid = 0;
+    PropagateTransform(false);
+}
+
+void Entity::SetLocalScale(const Vector& scale)
+{
+    const Vector rotation = GetLocalRotation();
+    m_localMatrix.LoadComplexTransformation(m_localMatrix.rows[3], rotation, scale);
+    m_localScale = scale;
+    m_localScaleValid = 1;
+    m_globalScaleValid = 0;
+    PropagateTransform(false);
+}
+
+void Entity::SetGlobalLocationMatrix(const Matrix& matrix)
+{
+    if (m_parent == nullptr)
+    {
+        SetLocalLocationMatrix(matrix);
+        return;
+    }
+    m_worldMatrix = matrix;
+    Matrix inverseParent;
+    inverseParent.InverseOf(m_parent->m_worldMatrix);
+    m_localMatrix.Mul(inverseParent, matrix);
+    InvalidateLocalCaches();
+    InvalidateGlobalCaches();
+    UpdateTransform();
+    PropagateTransform(true);
+}
+
+void Entity::SetGlobalPosition(const Vector& position)
+{
+    Matrix world = m_worldMatrix;
+    world.rows[3].Set(position.x, position.y, position.z, 1.0f);
+    SetGlobalLocationMatrix(world);
+}
+
+void Entity::SetGlobalRotation(const Vector& degrees)
+{
+    const Vector scale = GetGlobalScale();
+    Matrix world;
+    world.LoadComplexTransformation(m_worldMatrix.rows[3], degrees, scale);
+    SetGlobalLocationMatrix(world);
+    m_globalRotation = degrees;
+    m_globalRotationValid = 1;
+}
+
+void Entity::SetGlobalScale(const Vector& scale)
+{
+    const Vector rotation = GetGlobalRotation();
+    Matrix world;
+    world.LoadComplexTransformation(m_worldMatrix.rows[3], rotation, scale);
+    SetGlobalLocationMatrix(world);
+    m_globalScale = scale;
+    m_globalScaleValid = 1;
+}
+
+void Entity::CopyLocalLocation(const Entity* other)
+{
+    if (other != nullptr)
+        SetLocalLocationMatrix(other->m_localMatrix);
+}
+
+void Entity::CopyGlobalLocation(const Entity* other)
+{
+    if (other != nullptr)
+        SetGlobalLocationMatrix(other->m_worldMatrix);
+}
+
+float Entity::GetDistanceToBoundingBox(const Vector& point)
+{
+    Vector local = point;
+    local.Transform3D(GetInversedGlobalLocationMatrix());
+    if (m_localBox.Inside3D(local))
+        return 0.0f;
+    Vector nearest;
+    m_localBox.GetNearestPoint(point, m_worldMatrix, nearest);
+    return nearest.Distance(point);
+}

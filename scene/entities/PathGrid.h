@@ -1,0 +1,73 @@
+// The entity manager's spatial grid: square cells over the scene's x/z extent, each with two entry
+// lists sorted by entity index: the query list (spatial queries) and the render-candidate list (the
+// culling pass). Entities keep the cell range they occupy in each list, so a move touches only the
+// cells that changed. Main thread only.
+#pragma once
+
+#include "core/containers/Dynarray.h"
+#include "core/math/BoundingBox4.h"
+#include "scene/entities/Entity.h"
+
+#include <cstdint>
+
+// One entity in one cell list. The entity field is pointer-sized here (a 16-byte entry).
+struct PathGridEntry
+{
+    uint32_t index;
+    uint32_t typeId;
+    Entity* entity;
+};
+
+// Grid of cells with the two entity lists.
+class PathGrid
+{
+public:
+    static constexpr int kQueryList = 0;
+    static constexpr int kRenderList = 1;
+
+    struct Cell
+    {
+        BoundingBox4 box;
+        Dynarray<PathGridEntry> lists[2];
+    };
+
+    PathGrid() = default;
+    ~PathGrid();
+    PathGrid(const PathGrid&) = delete;
+    PathGrid& operator=(const PathGrid&) = delete;
+
+    // Replaces the cells: floor(extent / cell size + 0.5) along x and z, none when either is 0.
+    // Entities still entered in the old cells lose their ranges (they re-enter on their next move).
+    void Build(const BoundingBox4& bounds, float cellSize);
+    // The y range of the grid and of every cell.
+    void SetHeightRange(float minY, float maxY);
+
+    // False for a box with a non-finite corner or one at the edge of the float range (unbounded).
+    static bool IsBoundedBox(const BoundingBox4& box);
+    // The cell range under a world box; none for an empty or non-finite box or an empty grid.
+    Entity::CellRange ComputeRange(const BoundingBox4& worldBox) const;
+    // Moves the entity's entries in one list from its stored range to `range`.
+    void MoveEntity(Entity* entity, int list, const Entity::CellRange& range);
+    // Takes the entity out of every cell of both lists.
+    void RemoveEntity(Entity* entity);
+
+    uint32_t GetCountX() const { return m_countX; }
+    uint32_t GetCountZ() const { return m_countZ; }
+    float GetCellSize() const { return m_cellSize; }
+    const BoundingBox4& GetBounds() const { return m_bounds; }
+    const Cell& GetCell(uint32_t x, uint32_t z) const { return m_cells[size_t(z) * m_countX + x]; }
+    bool IsEmpty() const { return m_cells.IsEmpty(); }
+
+private:
+    Cell& CellAt(int32_t x, int32_t z) { return m_cells[int32_t(z) * int32_t(m_countX) + x]; }
+    static void Insert(Dynarray<PathGridEntry>& list, Entity* entity);
+    static void Erase(Dynarray<PathGridEntry>& list, const Entity* entity);
+    void Clear();
+
+    BoundingBox4 m_bounds;
+    float m_cellSize = 0.0f;
+    float m_inverseCellSize = 0.0f;
+    uint32_t m_countX = 0;
+    uint32_t m_countZ = 0;
+    DynarraySafe<Cell> m_cells;
+};

@@ -1,0 +1,56 @@
+// EntityTemplateStub: the resident record of one template file (file name, GUID, type id, flags and
+// the template while it is loaded). Stubs and their binding are guarded by the template lock, a
+// recursive critical section, because the resource thread reads templates too; the rest of the
+// template manager (folders, the GUID index, template files) is built on top of this record.
+#pragma once
+
+#include "core/SimpleGUID.h"
+#include "core/reflection/RTTIClass.h"
+
+#include <cstdint>
+#include <string>
+
+class EntityTemplate;
+
+// One template file's resident record.
+class EntityTemplateStub : public RTTIPolyBaseClass
+{
+    RTTI_DECLARE_CLASS(EntityTemplateStub, RTTIPolyBaseClass)
+
+public:
+    enum Flags : uint8_t
+    {
+        FLAG_OPTIMIZED = 1,   // from the optimized templates file
+        FLAG_GUID_INDEXED = 2, // registered in the GUID index
+    };
+
+    EntityTemplateStub() = default;
+    ~EntityTemplateStub() override;
+
+    const char* GetFileName() const { return m_fileName.c_str(); }
+    void SetFileName(const char* name) { m_fileName = name != nullptr ? name : ""; }
+    const SimpleGUID& GetGUID() const { return m_guid; }
+    void SetGUID(const SimpleGUID& guid) { m_guid = guid; }
+    uint32_t GetTypeId() const { return m_typeId; }
+    void SetTypeId(uint32_t typeId) { m_typeId = typeId; }
+    uint8_t GetFlags() const { return m_flags; }
+    void SetFlags(uint8_t flags) { m_flags = flags; }
+
+    EntityTemplate* GetTemplate() const { return m_template; }
+    // Binds a template (or unbinds with null) under the template lock; the template learns its stub.
+    void SetTemplate(EntityTemplate* entityTemplate);
+    // Under the template lock: deletes the bound template when no entity uses it. False while users
+    // remain; true when it went or nothing was bound.
+    bool UnloadTemplate();
+
+private:
+    std::string m_fileName;
+    SimpleGUID m_guid;
+    uint32_t m_typeId = 0;
+    uint8_t m_flags = 0;
+    EntityTemplate* m_template = nullptr;
+};
+
+// The lock of the template registry and every stub (recursive).
+void LockTemplates();
+void UnlockTemplates();

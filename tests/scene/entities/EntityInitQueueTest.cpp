@@ -1,0 +1,128 @@
+#include "scene/entities/EntityInitQueue.h"
+
+#include "engine/Game.h"
+#include "engine/scripting/LuaGameDelegate.h"
+#include "engine/scripting/LuaWrapper.h"
+#include "support/SceneTestSupport.h"
+
+#include <lua.hpp>
+
+#include <string>
+
+namespace
+{
+class TestLuaDelegate : public LuaGameDelegate
+{
+public:
+    const char* GetScriptClassName() const override { return "LuaGameDelegate"; }
+};
+
+class EntityInitQueueTest : public SceneTest
+{
+protected:
+    void SetUp() override
+    {
+        SceneTest::SetUp();
+        ASSERT_TRUE(gLua.Init());
+        gGame.Init(&m_delegate);
+        Run("log = '' "
+            "function Entity:OnInit(pass) log = log .. self:GetName() .. ':' .. pass .. ' ' "
+            "  if self:GetName() == doomed then self:DeleteMe() end end");
+        m_log.Clear();
+    }
+    void TearDown() override
+    {
+        gEntityManager.NewScene();
+        gGame.Close();
+        gLua.Close();
+        SceneTest::TearDown();
+    }
+
+    void Run(const char* chunk) { ASSERT_TRUE(gLua.LoadAndCall(chunk, 0)) << chunk; }
+    std::string Log()
+    {
+        lua_getglobal(gLua.GetState(), "log");
+        std::string text = lua_tostring(gLua.GetState(), -1);
+        lua_pop(gLua.GetState(), 1);
+        return text;
+    }
+    EntityTemplate* WithPasses(uint32_t passes)
+    {
+        EntityTemplate* entityTemplate = MakeTemplate(CenteredBox(1.0f));
+        entityTemplate->SetInitializationPassCount(passes);
+        return entityTemplate;
+    }
+    Entity* CreateInGame(EntityTemplate* entityTemplate)
+    {
+        Entity* entity = gEntityManager.CreateEntity(entityTemplate, nullptr, Matrix::ONE, 0, nullptr);
+        gEntityManager.CallOnInitHooks(entity);
+        return entity;
+    }
+
+    TestLuaDelegate m_delegate;
+};
+
+TEST_F(EntityInitQueueTest, OneEntityGetsEachPassInOrder)
+{
+    CreateInGame(WithPasses(3));
+    CreateInGame(WithPasses(0));
+    EXPECT_EQ(Log(), "*1:0 *1:1 *1:2 ");
+    EXPECT_FALSE(EntityInitQueue::IsOpen());
+}
+
+TEST_F(EntityInitQueueTest, EntitiesCreatedTogetherFinishEachPassBeforeTheNext)
+{
+    ASSERT_TRUE(EntityInitQueue::Begin());
+    EXPECT_FALSE(EntityInitQueue::Begin());
+    CreateInGame(WithPasses(1));
+    CreateInGame(WithPasses(2));
+    CreateInGame(WithPasses(2));
+    EXPECT_EQ(Log(), "");
+    EntityInitQueue::Flush();
+    EXPECT_EQ(Log(), "*1:0 *2:0 *3:0 *2:1 *3:1 ");
+}
+
+TEST_F(EntityInitQueueTest, AnEntityDeletedByItsOwnHandlerGetsNoMorePasses)
+{
+    Run("doomed = '*1'");
+    ASSERT_TRUE(EntityInitQueue::Begin());
+    Entity* doomed = CreateInGame(WithPasses(3));
+    SafePointer<Entity> watch(doomed);
+    CreateInGame(WithPasses(2));
+    EntityInitQueue::Flush();
+    EXPECT_FALSE(watch);
+    EXPECT_EQ(Log(), "*1:0 *2:0 *2:1 ");
+    EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 0u);
+}
+
+TEST_F(EntityInitQueueTest, SceneStartUpRunsThePassesOfEveryEntity)
+{
+    Entity* a = gEntityManager.CreateEntity(WithPasses(2), nullptr, Matrix::ONE, 0, nullptr);
+    Entity* b = gEntityManager.CreateEntity(WithPasses(1), nullptr, Matrix::ONE, 0, nullptr);
+    Entity* skipped = gEntityManager.CreateEntity(WithPasses(1), nullptr, Matrix::ONE, 0, nullptr);
+    a->SetName("a");
+    b->SetName("b");
+    skipped->SetName("skipped");
+    skipped->RaiseFlag(ENTITYFLAG_COMPOUND_ELEMENT, false);
+    gGameEntityLists.InitSceneEntities();
+    EXPECT_EQ(Log(), "a:0 b:0 a:1 ");
+}
+
+TEST_F(EntityInitQueueTest, SchedulingNeedsARunningGameUnlessTheGlobalSchedulerIsAsked)
+{
+    Entity* e = CreateInGame(WithPasses(0));
+    e->ScheduleScriptCall("Later", 1.0f, Game::kGlobalScheduler);
+    e->ScheduleCallback(7, 2.0f, 0);
+    EXPECT_NEAR(e->GetCallbackTimeLeft(7, 0), 2.0f, 1e-3f);
+    EXPECT_FLOAT_EQ(e->GetCallbackTimeLeft(8, 0), -1.0f);
+    gGame.Close();
+    m_log.Clear();
+    e->ScheduleScriptCall("Later", 1.0f, 0);
+    EXPECT_TRUE(m_log.Contains("Cannot schedule script [Later] because the game is not active", CONSOLE_ERROR));
+    e->ScheduleCallback(3, 1.0f, Game::kGameplayScheduler);
+    EXPECT_TRUE(m_log.Contains("Cannot schedule callback [3] because the game is not active", CONSOLE_ERROR));
+    EXPECT_FLOAT_EQ(e->GetCallbackTimeLeft(7, 0), -1.0f);
+    e->DeleteScriptCalls("Later");
+    gGame.Init(&m_delegate);
+}
+} // namespace

@@ -1,0 +1,358 @@
+#include "scene/entities/EntityManager.h"
+
+#include "online/MultiplayerEngine.h"
+#include "scene/entities/EntityLayerSystem.h"
+#include "scene/entities/EntitySet.h"
+#include "scene/templates/EntityTemplateStub.h"
+#include "scene/templates/TemplateManager.h"
+#include "support/SceneTestSupport.h"
+
+#include <string>
+
+namespace
+{
+class EntityManagerTest : public SceneTest
+{
+protected:
+    void TearDown() override
+    {
+        gMultiplayerEngine = nullptr;
+        SceneTest::TearDown();
+    }
+
+    // What a refused creation must leave as it was.
+    struct Trace
+    {
+        uint32_t live;
+        uint32_t counter;
+        int32_t names;
+        int32_t guids;
+        uint32_t dynamicIds;
+        uint32_t staticIds;
+        bool operator==(const Trace&) const = default;
+    };
+    Trace Snapshot() const
+    {
+        return {gEntityManager.GetLiveEntityCount(), gEntityManager.GetCreationCounter(),
+                gEntityManager.GetNameIndex().Count(), gEntityManager.GetGUIDIndex().Count(),
+                gEntityManager.GetDynamicMIDsInUse(), gEntityManager.GetStaticMIDsHandedOut()};
+    }
+
+    MultiplayerEngine m_multiplayer;
+};
+
+TEST_F(EntityManagerTest, CreationRunsTheCoreRoad)
+{
+    Entity* parent = Create(nullptr, Translation(5, 0, 5));
+    Entity* child = Create(parent, Translation(1, 0, 0));
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(parent->GetParent(), Root());
+    EXPECT_EQ(child->GetParent(), parent);
+    EXPECT_EQ(child->GetTemplate(), m_template);
+    EXPECT_EQ(m_template->GetUserReferences(), 2u);
+    EXPECT_FALSE(child->GetGUID().IsNull());
+    EXPECT_EQ(gEntityManager.FindEntityByGUID(child->GetGUID()), child);
+    EXPECT_FLOAT_EQ(child->GetGlobalPosition().x, 6.0f);
+    EXPECT_EQ(gEntityManager.GetCreationCounter(), 2u);
+    // The root and the two entities.
+    EXPECT_EQ(gEntityManager.GetLiveEntityCount(), 3u);
+
+    Entity* unnamed = gEntityManager.CreateEntity(m_template, nullptr, Matrix::ONE, ENTITYCREATION_NOGUIDGENERATION, nullptr);
+    EXPECT_TRUE(unnamed->GetGUID().IsNull());
+    unnamed->DeleteMe();
+    parent->DeleteMe();
+    EXPECT_EQ(m_template->GetUserReferences(), 0u);
+    EXPECT_EQ(gEntityManager.GetLiveEntityCount(), 1u);
+}
+
+TEST_F(EntityManagerTest, LiveEntityLimitRefusesWithoutTrace)
+{
+    std::vector<Entity*> made;
+    while (gEntityManager.GetLiveEntityCount() < kMaxEntities)
+        made.push_back(Create(nullptr, Matrix::ONE, ENTITYCREATION_NOGUIDGENERATION));
+    const Trace before = Snapshot();
+    m_log.Clear();
+    EXPECT_EQ(Create(), nullptr);
+    EXPECT_TRUE(m_log.Contains("Too many entities! Current limit: 32768", CONSOLE_ERROR));
+    EXPECT_EQ(Snapshot(), before);
+    made.back()->DeleteMe();
+    EXPECT_NE(Create(), nullptr);
+}
+
+TEST_F(EntityManagerTest, ARootMadeWhileAnOldTreeLivesGetsNoIndexPastTheMaps)
+{
+    while (gEntityManager.GetLiveEntityCount() < kMaxEntities)
+        Create(nullptr, Matrix::ONE, ENTITYCREATION_NOGUIDGENERATION);
+    // An authority root waits for its deferred destruction, so the new root is one too many.
+    Root()->SetReplicationRole(ENTITYROLE_AUTHORITY);
+    m_log.Clear();
+    gEntityManager.NewScene();
+    EXPECT_TRUE(m_log.Contains("Entity index space exhausted", CONSOLE_ERROR));
+    EXPECT_EQ(Root()->GetIndex(), kNoEntityIndex);
+    EXPECT_EQ(Create(), nullptr);
+    gGameEntityLists.FireDueEntityCalls(true, 0);
+    EXPECT_EQ(gEntityManager.GetLiveEntityCount(), 1u);
+    Entity* fresh = Create(nullptr, Translation(5, 0, 5));
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_LT(fresh->GetIndex(), kMaxEntities);
+    EXPECT_FALSE(fresh->GetCellRange(PathGrid::kQueryList).IsNone());
+}
+
+TEST_F(EntityManagerTest, DynamicIdLimitRefusesAndAFreedIdLetsTheNextOneIn)
+{
+    gMultiplayerEngine = &m_multiplayer;
+    std::vector<Entity*> made;
+    for (uint32_t i = 0; i < kDynamicMIDCount; ++i)
+        made.push_back(Create(nullptr, Matrix::ONE, ENTITYCREATION_MULTIPLAYER_AUTHORITY | ENTITYCREATION_NOGUIDGENERATION));
+    EXPECT_EQ(made.front()->GetMID(), 0);
+    EXPECT_EQ(made.back()->GetMID(), 3071);
+    EXPECT_EQ(gEntityManager.GetEntityByMID(3071), made.back());
+    const Trace before = Snapshot();
+    m_log.Clear();
+    EXPECT_EQ(Create(nullptr, Matrix::ONE, ENTITYCREATION_MULTIPLAYER_AUTHORITY), nullptr);
+    EXPECT_TRUE(m_log.Contains(
+        "CreateEntity MULTIPLAYER_AUTHORITY - too many dynamic multiplayer entities! Current limit: 3072", CONSOLE_ERROR));
+    EXPECT_EQ(Snapshot(), before);
+
+    gEntityManager.FreeMID(17);
+    Entity* next = Create(nullptr, Matrix::ONE, ENTITYCREATION_MULTIPLAYER_AUTHORITY);
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(next->GetMID(), 17);
+    // Authority entities wait for their network initialisation with updates off.
+    EXPECT_TRUE(next->HasFlag(ENTITYFLAG_DISABLE_UPDATE));
+    EXPECT_EQ(gGameEntityLists.GetUnsortedCalls().Count(), int32_t(kDynamicMIDCount) + 1);
+}
+
+TEST_F(EntityManagerTest, StaticIdsCountUpAndThe1024thIsRefused)
+{
+    gMultiplayerEngine = &m_multiplayer;
+    Entity* first = Create(nullptr, Matrix::ONE, ENTITYCREATION_MULTIPLAYER_STATIC);
+    Entity* second = Create(nullptr, Matrix::ONE, ENTITYCREATION_MULTIPLAYER_STATIC);
+    EXPECT_EQ(first->GetMID(), 3072);
+    EXPECT_EQ(second->GetMID(), 3073);
+    for (uint32_t i = 2; i < kStaticMIDCount; ++i)
+        ASSERT_NE(Create(nullptr, Matrix::ONE, ENTITYCREATION_MULTIPLAYER_STATIC), nullptr);
+    const Trace before = Snapshot();
+    m_log.Clear();
+    EXPECT_EQ(Create(nullptr, Matrix::ONE, ENTITYCREATION_MULTIPLAYER_STATIC), nullptr);
+    EXPECT_TRUE(m_log.Contains(
+        "CreateEntity MULTIPLAYER_AUTHORITY - too many static multiplayer entities! Current limit: 1023", CONSOLE_ERROR));
+    EXPECT_EQ(Snapshot(), before);
+    EXPECT_EQ(gEntityManager.AllocStaticMID(), NULL_ENTITY_MULTIPLAYER_ID);
+}
+
+TEST_F(EntityManagerTest, AuthorityChildOfPlainParentIsRefusedBeforeAnyLimit)
+{
+    gMultiplayerEngine = &m_multiplayer;
+    Entity* plain = Create();
+    plain->SetName("plain");
+    const Trace before = Snapshot();
+    m_log.Clear();
+    EXPECT_EQ(Create(plain, Matrix::ONE, ENTITYCREATION_MULTIPLAYER_AUTHORITY), nullptr);
+    EXPECT_TRUE(m_log.Contains("CreateEntity MULTIPLAYER_AUTHORITY - parent is not replicable while child is template:",
+                               CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("parent:plain"));
+    EXPECT_EQ(Snapshot(), before);
+    EXPECT_TRUE(plain->GetChildren().IsEmpty());
+}
+
+TEST_F(EntityManagerTest, NameLookupsIgnoreCaseAndKeepEqualNamesInCreationOrder)
+{
+    Entity* a = Create();
+    Entity* b = Create();
+    Entity* c = Create();
+    a->SetName("Tower");
+    b->SetName("tower");
+    c->SetName("TOWER");
+    const Dynarray<Entity*>& index = gEntityManager.GetNameIndex();
+    int32_t first = -1;
+    for (int32_t i = 0; i < index.Count(); ++i)
+        if (index[i] == a)
+            first = i;
+    ASSERT_GE(first, 0);
+    ASSERT_LT(first + 2, index.Count());
+    EXPECT_EQ(index[first + 1], b);
+    EXPECT_EQ(index[first + 2], c);
+    EXPECT_EQ(gEntityManager.FindEntityByName("tOwEr"), a);
+    // Removal takes the renamed entity's own entry out of the run of equal names.
+    b->SetName("Bunker");
+    int32_t at = -1;
+    for (int32_t i = 0; i < index.Count(); ++i)
+        if (index[i] == a)
+            at = i;
+    ASSERT_GE(at, 0);
+    ASSERT_LT(at + 1, index.Count());
+    EXPECT_EQ(index[at + 1], c);
+    EXPECT_EQ(gEntityManager.FindEntityByName("bunker"), b);
+    a->DeleteMe();
+    EXPECT_EQ(gEntityManager.FindEntityByName("tower"), c);
+    EXPECT_EQ(gEntityManager.FindEntityByName(std::string(300, 'a').c_str()), nullptr);
+    EXPECT_EQ(gEntityManager.FindEntityByName(""), nullptr);
+}
+
+TEST_F(EntityManagerTest, EqualGUIDsLeaveTheIndexOneByOne)
+{
+    Entity* a = Create();
+    Entity* b = Create(nullptr, Matrix::ONE, ENTITYCREATION_NOGUIDGENERATION);
+    b->SetGUID(a->GetGUID());
+    a->DeleteMe();
+    // The survivor keeps its entry: the dead twin removed its own.
+    EXPECT_EQ(gEntityManager.FindEntityByGUID(b->GetGUID()), b);
+}
+
+TEST_F(EntityManagerTest, MidLookupsAndTheRemovalOfAForeignSlot)
+{
+    EXPECT_EQ(gEntityManager.GetEntityByMID(NULL_ENTITY_MULTIPLAYER_ID), nullptr);
+    EXPECT_EQ(gEntityManager.GetEntityByMID(5000), nullptr);
+    Entity* a = Create();
+    Entity* b = Create();
+    a->SetName("a");
+    b->SetName("b");
+    a->SetMID(12);
+    m_log.Clear();
+    b->SetMID(12);
+    EXPECT_TRUE(m_log.Contains("Entity already in lookup mid:12 newEntName:b oldEntName:a", CONSOLE_ERROR));
+    EXPECT_EQ(gEntityManager.GetEntityByMID(12), b);
+    // a still believes it has mid 12; moving it away must not clear b's slot.
+    m_log.Clear();
+    a->SetMID(NULL_ENTITY_MULTIPLAYER_ID);
+    EXPECT_TRUE(m_log.Contains("Removing wrong entity from lookup mid:12 newEntName:a oldEntName:b", CONSOLE_ERROR));
+    EXPECT_EQ(gEntityManager.GetEntityByMID(12), b);
+    b->DeleteMe();
+    EXPECT_EQ(gEntityManager.GetEntityByMID(12), nullptr);
+}
+
+TEST_F(EntityManagerTest, DynamicIdsAreLowestFirstAndFreeCountsOnce)
+{
+    EXPECT_EQ(gEntityManager.AllocDynamicMID(), 0);
+    EXPECT_EQ(gEntityManager.AllocDynamicMID(), 1);
+    EXPECT_EQ(gEntityManager.AllocDynamicMID(), 2);
+    gEntityManager.FreeMID(1);
+    gEntityManager.FreeMID(1);
+    gEntityManager.FreeMID(NULL_ENTITY_MULTIPLAYER_ID);
+    EXPECT_EQ(gEntityManager.GetDynamicMIDsInUse(), 2u);
+    EXPECT_EQ(gEntityManager.AllocDynamicMID(), 1);
+    Entity* e = Create();
+    e->SetMID(2);
+    gEntityManager.ClearMIDLookup();
+    EXPECT_EQ(e->GetMID(), NULL_ENTITY_MULTIPLAYER_ID);
+    EXPECT_EQ(gEntityManager.GetEntityByMID(2), nullptr);
+    EXPECT_EQ(gEntityManager.GetDynamicMIDsInUse(), 0u);
+}
+
+TEST_F(EntityManagerTest, NewSceneStartsAFreshTree)
+{
+    Entity* e = Create();
+    e->SetName("old");
+    SafePointer<Entity> watch(e);
+    gEntityManager.SetSceneName("Level01");
+    gEntityManager.GetEntitySets().Add(new EntitySet);
+    gEntityManager.GetLayerSystem().GetRoot().GetLayers()[0]->SetName("Renamed");
+    m_log.Clear();
+    gEntityManager.NewScene();
+    EXPECT_FALSE(watch);
+    EXPECT_STREQ(gEntityManager.GetSceneName(), "");
+    EXPECT_EQ(gEntityManager.FindEntityByName("old"), nullptr);
+    EXPECT_STREQ(Root()->GetName(), "SCENE ROOT");
+    EXPECT_EQ(gEntityManager.FindEntityByName("scene root"), Root());
+    EXPECT_EQ(gEntityManager.GetCreationCounter(), 0u);
+    EXPECT_TRUE(gEntityManager.GetEntitySets().IsEmpty());
+    EXPECT_STREQ(gEntityManager.GetLayerSystem().GetRoot().GetLayers()[0]->GetName(), "Default");
+    EXPECT_TRUE(m_log.Contains("NewScene in "));
+    EXPECT_EQ(gEntityManager.GetLiveEntityCount(), 1u);
+}
+
+TEST_F(EntityManagerTest, DestroySceneDropsTheLayersAndMakesThemAgainOnDemand)
+{
+    Create();
+    gEntityManager.DestroyScene();
+    EXPECT_EQ(Root(), nullptr);
+    EXPECT_EQ(gEntityManager.GetLiveEntityCount(), 0u);
+    EXPECT_FALSE(gEntityManager.HasLayerSystem());
+    EntityLayerMask mask;
+    gEntityManager.GetLayerSystem().GetVisibleLayerMask(mask);
+    EXPECT_TRUE(mask.Test(1));
+    EXPECT_TRUE(gEntityManager.HasLayerSystem());
+}
+
+TEST_F(EntityManagerTest, ScriptRoadsFindTemplatesByNameOrReportThem)
+{
+    EntityTemplateStub* stub = new EntityTemplateStub;
+    stub->SetFileName("units/Soldier");
+    SimpleGUID guid;
+    guid.Generate();
+    stub->SetGUID(guid);
+    ASSERT_TRUE(gTemplateManager.RegisterStub(stub));
+    EntityTemplate* bound = new EntityTemplate;
+    stub->SetTemplate(bound);
+
+    Entity* e = gEntityManager.CreateEntity("UNITS\\soldier", nullptr, Matrix::ONE, 0, nullptr);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->GetTemplate(), bound);
+    EXPECT_STREQ(e->GetName(), "");
+    Entity* inGame = gEntityManager.CreateEntityInGame("units/Soldier", nullptr, Matrix::ONE, 0, nullptr);
+    ASSERT_NE(inGame, nullptr);
+    EXPECT_STREQ(inGame->GetName(), "units/Soldier*2");
+    EXPECT_EQ(gEntityManager.CreateEntityInGameByGUID(guid, nullptr, Matrix::ONE, 0, nullptr)->GetTemplate(), bound);
+
+    m_log.Clear();
+    EXPECT_EQ(gEntityManager.CreateEntity("units/Missing", nullptr, Matrix::ONE, 0, nullptr), nullptr);
+    EXPECT_TRUE(m_log.Contains("Unable to find template: units/Missing", CONSOLE_ERROR));
+    EXPECT_EQ(gEntityManager.CreateEntityInGame(nullptr, nullptr, Matrix::ONE, 0, nullptr), nullptr);
+    SimpleGUID unknown;
+    unknown.Generate();
+    EXPECT_EQ(gEntityManager.CreateEntityInGameByGUID(unknown, nullptr, Matrix::ONE, 0, nullptr), nullptr);
+    EXPECT_TRUE(m_log.Contains("Unable to find template by guid: "));
+    gEntityManager.NewScene();
+    gTemplateManager.Clear();
+}
+
+TEST_F(EntityManagerTest, DestroyEntityDefersAuthorityEntities)
+{
+    gMultiplayerEngine = &m_multiplayer;
+    Entity* plain = Create();
+    SafePointer<Entity> plainWatch(plain);
+    gEntityManager.DestroyEntity(plain);
+    EXPECT_FALSE(plainWatch);
+
+    Entity* authority = Create(nullptr, Matrix::ONE, ENTITYCREATION_MULTIPLAYER_AUTHORITY);
+    const uint16_t mid = authority->GetMID();
+    SafePointer<Entity> watch(authority);
+    gEntityManager.DestroyEntity(authority);
+    ASSERT_TRUE(watch);
+    EXPECT_EQ(authority->GetMID(), NULL_ENTITY_MULTIPLAYER_ID);
+    EXPECT_EQ(gEntityManager.GetDynamicMIDsInUse(), 0u) << "mid " << mid << " given back";
+    gGameEntityLists.FireDueEntityCalls(true, 0);
+    EXPECT_FALSE(watch);
+}
+} // namespace
+
+namespace
+{
+class CountingClickHandler : public EntityClickHandler
+{
+public:
+    void OnClick(Entity* entity) override { clicked.push_back(entity); }
+    std::vector<Entity*> clicked;
+};
+
+TEST_F(EntityManagerTest, ClicksReachOnlyVisibleClickableEntitiesOnTheSegment)
+{
+    Entity* hit = Create(nullptr, Translation(50, 0, 50));
+    Entity* notClickable = Create(nullptr, Translation(50, 0, 52));
+    Entity* missed = Create(nullptr, Translation(80, 0, 80));
+    CountingClickHandler handler;
+    for (Entity* e : {hit, notClickable, missed})
+        e->SetClickHandler(&handler, false);
+    hit->RaiseFlag(ENTITYFLAG_TAKES_MOUSE_CLICKS, false);
+    missed->RaiseFlag(ENTITYFLAG_TAKES_MOUSE_CLICKS, false);
+    VisibleEntityGatherOptions options;
+    options.frustumBox = BoundingBox4(Vector(0, -50, 0, 1), Vector(100, 50, 100, 1));
+    gEntityManager.ClearVisibleLists();
+    gEntityManager.GatherVisibleEntities(options);
+    gEntityManager.DispatchClicksAlongSegment(Vector(50, 100, 52, 1), Vector(50, -100, 49, 1));
+    ASSERT_EQ(handler.clicked.size(), 1u);
+    EXPECT_EQ(handler.clicked[0], hit);
+    gEntityManager.ClearVisibleLists();
+}
+} // namespace

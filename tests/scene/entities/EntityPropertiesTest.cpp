@@ -1,0 +1,101 @@
+#include "scene/entities/Entity.h"
+
+#include "core/reflection/RTTIPropertiesBase.h"
+#include "support/SceneTestSupport.h"
+
+#include <string>
+#include <vector>
+
+namespace
+{
+using EntityPropertiesTest = SceneTest;
+
+TEST_F(EntityPropertiesTest, TheTableListsThePropertiesInRecordOrder)
+{
+    const char* const expected[] = {
+        "Flags", "Name", "GUID", "Parent entity", "Rendering pass", "Sort offset", "Sort offset from Template",
+        "Location", "Local location matrix", "Local position", "Local rotation", "Local scale", "Global position",
+        "Global rotation", "Global scale", "Random id", "Enforced rendering flags", "Layer", "Mount to bone",
+        "Mount to bone location", "Mount to bone position", "Mount to bone rotation", "Mount to bone scale",
+        "Visibility", "Visible in combat view", "Visible in tactical view"};
+    const Dynarray<RTTIProperty*>& properties = Entity::StaticClassProperties()->GetProperties();
+    ASSERT_EQ(properties.Count(), int32_t(std::size(expected)));
+    for (int32_t i = 0; i < properties.Count(); ++i)
+        EXPECT_EQ(properties[i]->GetName(), expected[i]);
+    EXPECT_EQ(Entity::StaticClassProperties()->FindProperty("GUID")->GetFlags(), 4u);
+    EXPECT_EQ(Entity::StaticClassProperties()->FindProperty("Local rotation")->GetFlags(), 0x6440u);
+    EXPECT_EQ(Entity::StaticClassProperties()->FindProperty("Mount to bone")->GetFlags(), 0x8080u);
+    EXPECT_EQ(Entity::StaticClassProperties()->FindProperty("Random id")->GetFlags(), 5u);
+    EXPECT_EQ(Entity::StaticClassProperties()->FindProperty("Parent entity")->GetType(), uint32_t(RTTI_TYPE_ENTITY_POINTER));
+}
+
+TEST_F(EntityPropertiesTest, ADefaultEntityRecordHasThePayloadTheListAddsUpTo)
+{
+    Entity* e = Create(nullptr, Matrix::ONE, ENTITYCREATION_NOGUIDGENERATION);
+    // Flags 4, Name "" 1, GUID 16, Parent 16, Rendering pass 1, Sort offset 4, from Template 1,
+    // Local location matrix 64, Random id 4, Enforced rendering flags 4, Layer 1, Mount to bone ""
+    // 1, Mount to bone location 64, the two view settings 1 + 1. The derived vectors are not stored.
+    const size_t expected = 4 + 1 + 16 + 16 + 1 + 4 + 1 + 64 + 4 + 4 + 1 + 1 + 64 + 1 + 1;
+    EXPECT_EQ(e->SerializeToMemory(nullptr, 0, 0), expected);
+}
+
+TEST_F(EntityPropertiesTest, ARecordRoundTripsThroughAnotherEntity)
+{
+    Entity* parent = Create();
+    parent->SetName("parent");
+    Entity* source = Create(parent, Translation(1, 2, 3));
+    source->SetName("Source");
+    source->SetLayer(4);
+    source->SetVisibleInTacticalView(1);
+    ASSERT_TRUE(Entity::StaticClassProperties()->FindProperty("Sort offset")->SetFromText(source, "2.5"));
+    const size_t size = source->SerializeToMemory(nullptr, 0, 0);
+    std::vector<uint8_t> record(size);
+    ASSERT_EQ(source->SerializeToMemory(record.data(), size, 0), size);
+
+    Entity* copy = Create(nullptr, Matrix::ONE, ENTITYCREATION_NOGUIDGENERATION);
+    source->SetGUID(SimpleGUID());
+    ASSERT_TRUE(copy->DeserializeFromMemory(record.data(), size, 0));
+    EXPECT_STREQ(copy->GetName(), "Source");
+    EXPECT_EQ(gEntityManager.FindEntityByName("source"), source);
+    EXPECT_EQ(copy->GetParent(), parent);
+    EXPECT_FLOAT_EQ(copy->GetGlobalPosition().z, 3.0f);
+    EXPECT_EQ(copy->GetLayer(), 4);
+    EXPECT_FLOAT_EQ(copy->GetSortOffset(), 2.5f);
+    EXPECT_TRUE(copy->IsVisibleInTacticalView());
+    EXPECT_FALSE(copy->GetGUID().IsNull());
+    EXPECT_EQ(gEntityManager.FindEntityByGUID(copy->GetGUID()), copy);
+    // A truncated record leaves the entity as it was.
+    Entity* untouched = Create();
+    EXPECT_FALSE(untouched->DeserializeFromMemory(record.data(), size - 1, 0));
+    EXPECT_STREQ(untouched->GetName(), "");
+}
+
+TEST_F(EntityPropertiesTest, TheMountRecordIsMadeOnlyByANonDefaultWrite)
+{
+    Entity* e = Create();
+    const RTTIPropertiesBase* table = Entity::StaticClassProperties();
+    char text[256];
+    ASSERT_TRUE(table->FindProperty("Mount to bone scale")->ToText(e, text, sizeof(text)));
+    EXPECT_EQ(e->GetMountRecord(), nullptr);
+    ASSERT_TRUE(table->FindProperty("Mount to bone scale")->SetFromText(e, text));
+    ASSERT_TRUE(table->FindProperty("Mount to bone")->SetFromText(e, ""));
+    EXPECT_EQ(e->GetMountRecord(), nullptr);
+    ASSERT_TRUE(table->FindProperty("Mount to bone")->SetFromText(e, "hand_r"));
+    ASSERT_NE(e->GetMountRecord(), nullptr);
+    EXPECT_STREQ(e->GetMountRecord()->boneName.CStr(), "hand_r");
+    EXPECT_TRUE(e->GetMountRecord()->location.Equals(Matrix::ONE));
+    ASSERT_TRUE(table->FindProperty("Mount to bone position")->SetFromText(e, "1 2 3 1"));
+    EXPECT_FLOAT_EQ(e->GetMountRecord()->location.rows[3].y, 2.0f);
+}
+
+TEST_F(EntityPropertiesTest, TemplatePropertiesAreReadAndWrittenByName)
+{
+    Entity* e = Create();
+    char text[64];
+    ASSERT_TRUE(e->GetTemplatePropertyValueAsString("Face camera offset", text, sizeof(text)));
+    EXPECT_FALSE(e->GetTemplatePropertyValueAsString("No such property", text, sizeof(text)));
+    // A changed box reaches every entity of the template.
+    ASSERT_TRUE(e->SetTemplatePropertyFromString("Static bounding box", "-2 -2 -2 1 2 2 2 1"));
+    EXPECT_FLOAT_EQ(e->GetLocalBoundingBox().max.x, 2.0f);
+}
+} // namespace

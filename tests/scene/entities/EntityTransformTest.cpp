@@ -1,0 +1,158 @@
+#include "scene/entities/Entity.h"
+
+#include "support/SceneTestSupport.h"
+
+#include <cmath>
+
+namespace
+{
+using EntityTransformTest = SceneTest;
+
+Matrix Scale(float x, float y, float z)
+{
+    Matrix m;
+    m.LoadScale(Vector(x, y, z, 1.0f));
+    return m;
+}
+
+TEST_F(EntityTransformTest, ALocalMoveReachesEveryDescendantInOneCall)
+{
+    Entity* parent = Create(nullptr, Translation(10, 0, 0));
+    Entity* child = Create(parent, Translation(1, 2, 3));
+    Entity* grandchild = Create(child, Translation(0, 0, 1));
+    parent->SetLocalPosition(Vector(20, 5, 0, 1));
+    EXPECT_FLOAT_EQ(grandchild->GetGlobalPosition().x, 21.0f);
+    EXPECT_FLOAT_EQ(grandchild->GetGlobalPosition().y, 7.0f);
+    EXPECT_FLOAT_EQ(grandchild->GetGlobalPosition().z, 4.0f);
+    // The grid follows too.
+    EXPECT_EQ(grandchild->GetCellRange(PathGrid::kQueryList).x0, 2);
+}
+
+TEST_F(EntityTransformTest, RotationOfTheParentTurnsTheChildOffset)
+{
+    Entity* parent = Create();
+    Entity* child = Create(parent, Translation(1, 0, 0));
+    parent->SetLocalRotation(Vector(0, 90, 0, 1));
+    // Row vectors: the child offset is turned by the parent's rotation, then moved.
+    EXPECT_NEAR(child->GetGlobalPosition().x, 0.0f, 1e-5f);
+    EXPECT_NEAR(std::fabs(child->GetGlobalPosition().z), 1.0f, 1e-5f);
+    EXPECT_NEAR(child->GetGlobalRotation().y, 90.0f, 1e-3f);
+}
+
+TEST_F(EntityTransformTest, NoScaleFromParentKeepsSizeButFollowsPlaceAndTurn)
+{
+    Entity* parent = Create();
+    parent->SetLocalScale(Vector(2, 2, 2, 1));
+    parent->SetLocalPosition(Vector(5, 0, 0, 1));
+    Entity* scaled = Create(parent, Translation(1, 0, 0));
+    Entity* unscaled = Create(parent, Translation(1, 0, 0));
+    unscaled->RaiseFlag(ENTITYFLAG_PARENTNOSCALE, false);
+    unscaled->SetLocalPosition(Vector(1, 0, 0, 1));
+    EXPECT_NEAR(scaled->GetGlobalScale().x, 2.0f, 1e-5f);
+    EXPECT_NEAR(unscaled->GetGlobalScale().x, 1.0f, 1e-5f);
+    EXPECT_FLOAT_EQ(scaled->GetGlobalPosition().x, 7.0f);
+    EXPECT_FLOAT_EQ(unscaled->GetGlobalPosition().x, 6.0f);
+    EXPECT_NEAR(unscaled->GetWorldBoundingBox().max.x - unscaled->GetWorldBoundingBox().min.x, 2.0f, 1e-5f);
+}
+
+TEST_F(EntityTransformTest, NegativeScaleMirrorsAndBackClears)
+{
+    Entity* e = Create();
+    e->SetLocalScale(Vector(-1, 1, 1, 1));
+    EXPECT_TRUE(e->IsTransformMirrored());
+    e->SetLocalScale(Vector(1, 1, 1, 1));
+    EXPECT_FALSE(e->IsTransformMirrored());
+    e->SetLocalLocationMatrix(Scale(1, -2, 1));
+    EXPECT_TRUE(e->IsTransformMirrored());
+}
+
+TEST_F(EntityTransformTest, GlobalRotationIsReadAfreshWhenTheParentMoves)
+{
+    Entity* parent = Create();
+    Entity* child = Create(parent);
+    EXPECT_NEAR(child->GetGlobalRotation().y, 0.0f, 1e-4f);
+    parent->SetLocalRotation(Vector(0, 45, 0, 1));
+    EXPECT_NEAR(child->GetGlobalRotation().y, 45.0f, 1e-3f);
+    EXPECT_NEAR(child->GetLocalRotation().y, 0.0f, 1e-4f);
+}
+
+TEST_F(EntityTransformTest, AZeroAxisGivesTheIdentityAsInverse)
+{
+    Entity* e = Create(nullptr, Translation(3, 0, 0));
+    EXPECT_FLOAT_EQ(e->GetInversedGlobalLocationMatrix().rows[3].x, -3.0f);
+    Matrix flat = Scale(1, 0, 1);
+    flat.rows[3].Set(3, 0, 0, 1);
+    e->SetLocalLocationMatrix(flat);
+    EXPECT_TRUE(e->GetInversedGlobalLocationMatrix().Equals(Matrix::ONE));
+}
+
+TEST_F(EntityTransformTest, GlobalSettersKeepTheWorldAndFixTheLocal)
+{
+    Entity* parent = Create(nullptr, Translation(10, 0, 0));
+    Entity* child = Create(parent);
+    Entity* grandchild = Create(child, Translation(0, 1, 0));
+    child->SetGlobalPosition(Vector(4, 0, 0, 1));
+    EXPECT_FLOAT_EQ(child->GetLocalPosition().x, -6.0f);
+    EXPECT_FLOAT_EQ(grandchild->GetGlobalPosition().x, 4.0f);
+    EXPECT_FLOAT_EQ(grandchild->GetGlobalPosition().y, 1.0f);
+    child->SetGlobalScale(Vector(3, 3, 3, 1));
+    EXPECT_NEAR(child->GetGlobalScale().x, 3.0f, 1e-5f);
+    EXPECT_NEAR(grandchild->GetGlobalPosition().y, 3.0f, 1e-5f);
+    // Keep-world reparenting leaves the entity where it stood.
+    Entity* other = Create(nullptr, Translation(100, 0, 0));
+    grandchild->SetParentInPlace(other);
+    EXPECT_NEAR(grandchild->GetGlobalPosition().x, 4.0f, 1e-4f);
+    EXPECT_NEAR(grandchild->GetLocalPosition().x, -96.0f, 1e-4f);
+    // Keep-local reparenting moves it with its new parent.
+    grandchild->SetParent(parent);
+    EXPECT_NEAR(grandchild->GetGlobalPosition().x, 10.0f - 96.0f, 1e-4f);
+    Entity* copy = Create();
+    copy->CopyGlobalLocation(grandchild);
+    EXPECT_NEAR(copy->GetGlobalPosition().x, grandchild->GetGlobalPosition().x, 1e-4f);
+}
+
+TEST_F(EntityTransformTest, DistanceToTheBoxIsZeroInsideAndEuclideanOutside)
+{
+    Entity* e = Create(nullptr, Translation(10, 0, 0));
+    EXPECT_FLOAT_EQ(e->GetDistanceToBoundingBox(Vector(10.5f, 0, 0, 1)), 0.0f);
+    EXPECT_NEAR(e->GetDistanceToBoundingBox(Vector(14, 0, 0, 1)), 3.0f, 1e-5f);
+}
+
+// An entity whose transform push moves another entity: a propagation inside a propagation.
+class DraggingEntity : public Entity
+{
+public:
+    void UpdateTransform() override
+    {
+        Entity::UpdateTransform();
+        if (dragged != nullptr)
+            dragged->SetLocalPosition(GetGlobalPosition());
+    }
+    Entity* dragged = nullptr;
+};
+
+class DraggingTemplate : public EntityTemplate
+{
+public:
+    Entity* CreateEntity() override { return new DraggingEntity; }
+};
+
+TEST_F(EntityTransformTest, ANestedPropagationLeavesTheOuterWalkIntact)
+{
+    DraggingTemplate draggingTemplate;
+    Entity* parent = Create();
+    auto* dragger = static_cast<DraggingEntity*>(gEntityManager.CreateEntity(&draggingTemplate, parent, Matrix::ONE, 0, nullptr));
+    Entity* sibling = Create(parent, Translation(0, 0, 1));
+    Entity* follower = Create();
+    Entity* followerChild = Create(follower, Translation(0, 1, 0));
+    dragger->dragged = follower;
+    parent->SetLocalPosition(Vector(50, 0, 50, 1));
+    // The outer walk went on to the sibling after the nested one moved the follower.
+    EXPECT_FLOAT_EQ(sibling->GetGlobalPosition().x, 50.0f);
+    EXPECT_FLOAT_EQ(sibling->GetGlobalPosition().z, 51.0f);
+    EXPECT_FLOAT_EQ(followerChild->GetGlobalPosition().x, 50.0f);
+    EXPECT_FLOAT_EQ(followerChild->GetGlobalPosition().y, 1.0f);
+    dragger->dragged = nullptr;
+    dragger->DeleteMe();
+}
+} // namespace

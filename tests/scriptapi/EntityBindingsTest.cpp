@@ -1,0 +1,152 @@
+// The entity package as scripts see it: the manager global, the constants, entity methods and the
+// Lua class that a template names.
+#include "engine/Game.h"
+#include "engine/scripting/LuaGameDelegate.h"
+#include "engine/scripting/LuaWrapper.h"
+#include "scene/templates/EntityTemplateStub.h"
+#include "scene/templates/TemplateManager.h"
+#include "support/SceneTestSupport.h"
+
+#include <lua.hpp>
+
+#include <string>
+
+namespace
+{
+class TestLuaDelegate : public LuaGameDelegate
+{
+public:
+    const char* GetScriptClassName() const override { return "LuaGameDelegate"; }
+};
+
+class EntityBindingsTest : public SceneTest
+{
+protected:
+    void SetUp() override
+    {
+        SceneTest::SetUp();
+        ASSERT_TRUE(gLua.Init());
+        gGame.Init(&m_delegate);
+        EntityTemplateStub* stub = new EntityTemplateStub;
+        stub->SetFileName("units/Soldier");
+        SimpleGUID guid;
+        guid.Generate();
+        stub->SetGUID(guid);
+        ASSERT_TRUE(gTemplateManager.RegisterStub(stub));
+        m_soldier = new EntityTemplate;
+        m_soldier->SetStaticBoundingBox(CenteredBox(1.0f));
+        stub->SetTemplate(m_soldier);
+    }
+    void TearDown() override
+    {
+        gEntityManager.NewScene();
+        gTemplateManager.Clear();
+        gGame.Close();
+        gLua.Close();
+        SceneTest::TearDown();
+    }
+    void Run(const std::string& chunk) { ASSERT_TRUE(gLua.LoadAndCall(chunk.c_str(), 0)) << chunk; }
+    std::string Global(const char* name)
+    {
+        lua_getglobal(gLua.GetState(), name);
+        const char* text = lua_tostring(gLua.GetState(), -1);
+        std::string result = text != nullptr ? text : "<nil>";
+        lua_pop(gLua.GetState(), 1);
+        return result;
+    }
+
+    TestLuaDelegate m_delegate;
+    EntityTemplate* m_soldier = nullptr;
+};
+
+TEST_F(EntityBindingsTest, ConstantsCarryTheirValues)
+{
+    Run("result = ENTITYFLAG_HIDDEN .. ' ' .. ENTITYFLAG_DISABLE_UPDATE .. ' ' .. ENTITYCREATION_MULTIPLAYER_STATIC .. "
+        "' ' .. ENTITY_TRIGGER .. ' ' .. ENTITY_PROJECT_SPECIFIC .. ' ' .. NULL_ENTITY_MULTIPLAYER_ID");
+    EXPECT_EQ(Global("result"), "16 4194304 64 4 256 4095");
+}
+
+TEST_F(EntityBindingsTest, ScriptsCreateFindAndChangeEntities)
+{
+    Run("local m = Matrix:new_local() m:LoadTranslation(3, 0, 4) "
+        "local e = gEntityManager:CreateEntityInGame('units/Soldier', nil, m, 0) "
+        "e:SetName('Hero') e:Hide(false) "
+        "local found = gEntityManager:FindEntityByName('hero') "
+        "result = found:GetName() .. ' ' .. found:GetGlobalPosition().z .. ' ' .. found:GetFlags() .. ' ' .. "
+        "tostring(found:GetParent() == gEntityManager:GetSceneRoot())");
+    EXPECT_EQ(Global("result"), "Hero 4 16 true");
+    // Positions come back as copies: they outlive the entity.
+    Run("local hero = gEntityManager:FindEntityByName('Hero') local p = hero:GetGlobalPosition() hero:DeleteMe() "
+        "result = tostring(gEntityManager:FindEntityByName('Hero')) .. ' ' .. p.x");
+    EXPECT_EQ(Global("result"), "nil 3");
+}
+
+TEST_F(EntityBindingsTest, TheTemplateLuaClassIsTheEntityScriptClass)
+{
+    m_soldier->SetLuaClass("Soldier");
+    gLua.RegisterClass("Soldier", "Entity");
+    m_soldier->SetInitializationPassCount(1);
+    Run("function Soldier:OnInit(pass) inits = (inits or '') .. self:GetName() .. ':' .. pass end");
+    Entity* e = gEntityManager.CreateEntityInGame("units/Soldier", nullptr, Matrix::ONE, 0, nullptr);
+    ASSERT_NE(e, nullptr);
+    EXPECT_STREQ(e->GetScriptClassName(), "Soldier");
+    EXPECT_EQ(Global("inits"), "units/Soldier*1:0");
+}
+} // namespace
+
+namespace
+{
+TEST_F(EntityBindingsTest, ReplicableEntitiesPrepareTheirPropertiesBeforeOnInit)
+{
+    m_soldier->SetLuaClass("Soldier");
+    gLua.RegisterClass("Soldier", "Entity");
+    m_soldier->SetInitializationPassCount(1);
+    Run("function Soldier:InitMPProperties() order = (order or '') .. 'mp ' end "
+        "function Soldier:OnInit(pass) order = (order or '') .. 'init' end "
+        "function Soldier:OnNetInit() order = order .. ' net' end");
+    Entity* e = gEntityManager.CreateEntityInGame("units/Soldier", nullptr, Matrix::ONE,
+                                                  ENTITYCREATION_MULTIPLAYER_AUTHORITY, nullptr);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(Global("order"), "mp init");
+    gGameEntityLists.FireDueEntityCalls(true, 0);
+    EXPECT_EQ(Global("order"), "mp init net");
+    EXPECT_FALSE(e->HasFlag(ENTITYFLAG_DISABLE_UPDATE));
+}
+} // namespace
+
+namespace
+{
+class RunningDelegate : public TestLuaDelegate
+{
+public:
+    bool IsGameRunning() override { return running; }
+    bool running = false;
+};
+
+TEST_F(EntityBindingsTest, TicksAndScriptCallsReachTheEntityScriptClass)
+{
+    RunningDelegate delegate;
+    gGame.Init(&delegate);
+    m_soldier->SetLuaClass("Soldier");
+    gLua.RegisterClass("Soldier", "Entity");
+    Run("calls = '' "
+        "function Soldier:OnTick() calls = calls .. 'tick ' end "
+        "function Soldier:OnSmoothTick() calls = calls .. 'smooth ' end "
+        "function Soldier:Wave() calls = calls .. 'wave ' end "
+        "function Soldier.IsLoadedClientSide() return true end");
+    Entity* e = gEntityManager.CreateEntityInGame("units/Soldier", nullptr, Matrix::ONE, 0, nullptr);
+    e->EnableTickCallback();
+    gGameEntityLists.TickScriptEntities();
+    gGameEntityLists.SmoothTickScriptEntities();
+    e->ExecuteScript("Wave");
+    delegate.running = true;
+    e->ExecuteScript("Wave");
+    e->DisableTickCallback();
+    gGameEntityLists.TickScriptEntities();
+    EXPECT_EQ(Global("calls"), "tick smooth wave ");
+    EXPECT_TRUE(m_soldier->IsLoadedClientSide());
+    m_soldier->SetLuaClass("Unknown");
+    EXPECT_FALSE(m_soldier->IsLoadedClientSide());
+    gGame.Init(&m_delegate);
+}
+} // namespace

@@ -22,6 +22,9 @@ namespace
 // Where the parts of a file lie, found by walking its counts and sizes.
 struct SceneLayout
 {
+    size_t layersSize = 0;
+    size_t rootAt = 0;
+    size_t rootSize = 0;
     size_t entitiesAt = 0;
     uint32_t entityCount = 0;
     size_t setsAt = 0;
@@ -80,6 +83,27 @@ bool WalkLayout(RecordInput& in, SceneLayout& layout)
     layout.sequencesAt = in.Position();
     return true;
 }
+
+// Checks every part of the file against its bytes and finds where each lies.
+bool CheckLayout(const uint8_t* data, size_t size, uint32_t serializationFlags, SceneLayout& layout)
+{
+    if (data == nullptr || size < 4)
+        return Fail("the file is shorter than its first word");
+    RecordInput layersIn(data + 4, size - 4);
+    if (!EntityLayerSystem::StaticClassProperties()->ValidateObject(layersIn, serializationFlags))
+        return Fail("the layer system record is not valid");
+    layout.layersSize = layersIn.Position();
+    layout.rootAt = 4 + layout.layersSize + 4;
+    if (layout.rootAt > size)
+        return Fail("the second word is missing");
+    RecordInput rootIn(data + layout.rootAt, size - layout.rootAt);
+    if (!SceneEntity::StaticClassProperties()->ValidateObject(rootIn, serializationFlags | RTTI_OWN_CLASS_ONLY))
+        return Fail("the scene root record is not valid");
+    layout.rootSize = rootIn.Position();
+    RecordInput in(data, size);
+    in.Skip(layout.rootAt + layout.rootSize);
+    return WalkLayout(in, layout);
+}
 } // namespace
 
 bool BinarySceneReader::LoadBinarySceneFile(const char* name, const char* folder, uint32_t loadFlags,
@@ -103,27 +127,12 @@ bool BinarySceneReader::LoadBinarySceneFile(const char* name, const char* folder
 bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32_t loadFlags,
                                         uint32_t serializationFlags, uint8_t variation)
 {
-    if (data == nullptr)
-        size = 0;
-    // Every part is checked before the scene changes, so a file refused further on changes nothing.
-    if (size < 4)
-        return Fail("the file is shorter than its first word");
-    RecordInput layersIn(data + 4, size - 4);
-    if (!EntityLayerSystem::StaticClassProperties()->ValidateObject(layersIn, serializationFlags))
-        return Fail("the layer system record is not valid");
-    const size_t layersSize = layersIn.Position();
-    const size_t rootAt = 4 + layersSize + 4;
-    if (rootAt > size)
-        return Fail("the second word is missing");
-    RecordInput rootIn(data + rootAt, size - rootAt);
-    if (!SceneEntity::StaticClassProperties()->ValidateObject(rootIn, serializationFlags | RTTI_OWN_CLASS_ONLY))
-        return Fail("the scene root record is not valid");
-    const size_t rootSize = rootIn.Position();
-    RecordInput in(data, size);
-    in.Skip(rootAt + rootSize);
     SceneLayout layout;
-    if (!WalkLayout(in, layout))
+    if (!CheckLayout(data, size, serializationFlags, layout))
         return false;
+    const size_t layersSize = layout.layersSize;
+    const size_t rootAt = layout.rootAt;
+    const size_t rootSize = layout.rootSize;
 
     if ((loadFlags & kSceneAlreadyStarted) == 0)
         gEntityManager.NewScene();
@@ -203,5 +212,25 @@ bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32
     }
     if (layout.hasSequences != 0 && (loadFlags & kReadSequences) != 0)
         gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Binary scene: the sequence system is not built yet; its data is skipped");
+    return true;
+}
+
+bool BinarySceneReader::ListTemplateGUIDs(const uint8_t* data, size_t size, std::vector<SimpleGUID>& guids)
+{
+    SceneLayout layout;
+    if (!CheckLayout(data, size, 0, layout))
+        return false;
+    size_t at = layout.entitiesAt;
+    for (uint32_t i = 0; i < layout.entityCount; ++i)
+    {
+        RecordInput record(data + at, size - at);
+        SimpleGUID guid;
+        uint32_t bodySize = 0;
+        record.ReadBytes(guid.bytes, 16);
+        record.Skip(4);
+        record.ReadU32(bodySize);
+        guids.push_back(guid);
+        at += kEntityRecordHeader + bodySize;
+    }
     return true;
 }

@@ -5,6 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
+
+struct SimpleGUID;
 
 // Reader of binary scene files (stateless).
 class BinarySceneReader
@@ -24,4 +27,7 @@ public:
     // that fails the check loads nothing (logged). Missing templates only lose their records.
     static bool LoadBinaryScene(const uint8_t* data, size_t size, uint32_t loadFlags, uint32_t serializationFlags,
                                 uint8_t variation);
+    // The template GUID of every entity record, in file order; false (logged) when the file does not
+    // pass the same checks as a load.
+    static bool ListTemplateGUIDs(const uint8_t* data, size_t size, std::vector<SimpleGUID>& guids);
 };

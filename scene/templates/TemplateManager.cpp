@@ -166,6 +166,12 @@ void TemplateManager::ScanTemplateFolder(TemplateFolder* folder, const char* pat
 bool TemplateManager::ReadTemplateInfo(const uint8_t* data, size_t size)
 {
     TemplateLockScope lock;
+    // A second tree would drop the first with its stubs still in the GUID index.
+    if (m_root != nullptr)
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Templates/TemplateInfo.Bin: the registry is already filled");
+        return false;
+    }
     RecordInput in(data, size);
     uint32_t count = 0;
     // Each stub record is at least its u32 size, which bounds the count by the bytes there.

@@ -172,6 +172,9 @@ TEST_F(TemplateManagerFilesTest, AHandMadeIndexLoadsAndEveryForgedCountIsRefused
         EXPECT_EQ(manager.FindStubByGUID(car->GetGUID()), car);
         ASSERT_NE(manager.FindStubByPath("Units\\Plane"), nullptr);
         EXPECT_EQ(manager.FindStubByPath("Units\\Plane")->GetTypeId(), 4101u);
+        // A second index would orphan the first one's stubs: refused.
+        EXPECT_FALSE(manager.ReadTemplateInfo(bytes.data(), bytes.size()));
+        EXPECT_EQ(manager.FindStubByPath("units/car"), car);
     }
     // Every truncation fails without registering anything.
     for (size_t cut = 0; cut < bytes.size(); ++cut)

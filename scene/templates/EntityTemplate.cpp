@@ -5,6 +5,7 @@
 #include "renderer/resources/ResourceManager.h"
 #include "scene/entities/Entity.h"
 #include "scene/templates/EntityTemplateStub.h"
+#include "scene/templates/TemplateBodyReader.h"
 
 #include <lua.hpp>
 
@@ -111,8 +112,7 @@ bool EntityTemplate::IsLoadedClientSide() const
 
 bool EntityTemplate::DoLoad()
 {
-    gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Template bodies cannot be read yet: %s", GetDisplayName());
-    return false;
+    return TemplateBodyReader::Load(*this);
 }
 
 void EntityTemplate::Release()

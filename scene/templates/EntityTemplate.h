@@ -46,8 +46,11 @@ public:
     // The script function "IsLoadedClientSide" of the template's script class; false when it cannot run.
     bool IsLoadedClientSide() const;
 
-    // Template bodies are read by the template files code; until then a load fails honestly.
+    // Reads the body from the optimized templates stream or the ".BinaryTemplate" file.
     bool DoLoad() override;
+    // Bytes of this template's entry in the optimized templates stream, set before it loads.
+    void SetOptimizedBodySize(uint32_t size) { m_optimizedBodySize = size; }
+    uint32_t GetOptimizedBodySize() const { return m_optimizedBodySize; }
 
     void AddRef() { ++m_userReferences; }
     // Drops one user; the last one unloads a template flagged kUnloadWhenUnused through its stub.
@@ -98,6 +101,7 @@ private:
     bool m_activatesTriggers = false;
     uint8_t m_visibleInTacticalExtended = 0;
     uint32_t m_fileVersion = 0;
+    uint32_t m_optimizedBodySize = 0;
     // Flags set while no resource manager runs (templates made in memory by tools and tests).
     uint32_t m_localFlags = 0;
 };

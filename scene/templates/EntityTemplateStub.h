@@ -11,6 +11,7 @@
 #include <string>
 
 class EntityTemplate;
+class TemplateFolder;
 
 // One template file's resident record.
 class EntityTemplateStub : public RTTIPolyBaseClass
@@ -36,7 +37,21 @@ public:
     uint8_t GetFlags() const { return m_flags; }
     void SetFlags(uint8_t flags) { m_flags = flags; }
 
+    TemplateFolder* GetFolder() const { return m_folder; }
+    void SetFolder(TemplateFolder* folder) { m_folder = folder; }
+    // The folder path with its root name, then the file name; "/" when the stub has no folder.
+    std::string GetPath() const;
+    // The first line (at most 128 bytes) of "<folder>/<name>.template" must be a TemplateStub
+    // element with GUID and Type; stores them and the name. False, with nothing changed, otherwise.
+    bool ReadFromTemplateFile(const char* name, const char* folderPath);
+
     EntityTemplate* GetTemplate() const { return m_template; }
+    // The bound template; with `load` it is requested and waited for. Null when it is missing or its
+    // body failed to load.
+    EntityTemplate* GetTemplate(bool load);
+    // Under the template lock: binds the template resource named by GetPath (one resource reference)
+    // when none is bound; the resource manager loads it.
+    EntityTemplate* RequestTemplate();
     // Binds a template (or unbinds with null) under the template lock; the template learns its stub.
     void SetTemplate(EntityTemplate* entityTemplate);
     // Under the template lock: deletes the bound template when no entity uses it. False while users
@@ -44,6 +59,10 @@ public:
     bool UnloadTemplate();
 
 private:
+    // Unbinds and frees (or releases to its pool) the bound template; under the template lock.
+    void DropTemplate();
+
+    TemplateFolder* m_folder = nullptr;
     std::string m_fileName;
     SimpleGUID m_guid;
     uint32_t m_typeId = 0;

@@ -33,3 +33,10 @@ int RunDataRootCommand(const std::vector<std::string>& arguments);
 // The render data subcommands (RenderDataCommands.cpp).
 int RunShadersCommand(const std::vector<std::string>& arguments);
 int RunTextureCommand(const std::vector<std::string>& arguments);
+
+// The template and scene subcommands (SceneCommands.cpp).
+int RunTemplatesCommand(const std::vector<std::string>& arguments);
+int RunBinaryTemplateCommand(const std::vector<std::string>& arguments);
+int RunOptimizedTemplatesCommand(const std::vector<std::string>& arguments);
+int RunSceneWriteCommand(const std::vector<std::string>& arguments);
+int RunScenePrintCommand(const std::vector<std::string>& arguments);

@@ -19,6 +19,16 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
          &RunDataRootCommand},
         {"shaders", "shaders <data root> [--source <folder with Shaders.Def and *.hlsl>]", &RunShadersCommand},
         {"texture", "texture <out.texture> <width> <height> [--cube] [--levels N]", &RunTextureCommand},
+        {"templates", "templates <out templates folder> <list.txt: folder/name GUID type per line> "
+                      "[--info <out TemplateInfo.Bin>]",
+         &RunTemplatesCommand},
+        {"binary-template", "binary-template <out.BinaryTemplate> <GUID> <type> [--lua-class X] [--passes N]",
+         &RunBinaryTemplateCommand},
+        {"opt", "opt <out.opt> <body file>[:variation mask]...", &RunOptimizedTemplatesCommand},
+        {"scene-write", "scene-write <out.BinaryScene> <template GUID> <entity count> [--grid WxH] [--sets N] "
+                        "[--spacing S]",
+         &RunSceneWriteCommand},
+        {"scene-print", "scene-print <scene.BinaryScene>", &RunScenePrintCommand},
     };
     return commands;
 }

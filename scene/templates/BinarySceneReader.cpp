@@ -1,0 +1,236 @@
+#include "scene/templates/BinarySceneReader.h"
+
+#include "core/console/GameConsole.h"
+#include "core/filesystem/FileReader.h"
+#include "core/math/Matrix.h"
+#include "core/reflection/EntityReferences.h"
+#include "core/reflection/RecordStream.h"
+#include "gameplay/NavigationGrid.h"
+#include "scene/entities/Entity.h"
+#include "scene/entities/EntityConstants.h"
+#include "scene/entities/EntityLayerSystem.h"
+#include "scene/entities/EntityManager.h"
+#include "scene/entities/EntitySet.h"
+#include "scene/entities/SceneEntity.h"
+#include "scene/templates/TemplateManager.h"
+
+#include <memory>
+#include <vector>
+
+namespace
+{
+// Where the parts of a file lie, found by walking its counts and sizes.
+struct SceneLayout
+{
+    size_t layersSize = 0;
+    size_t rootAt = 0;
+    size_t rootSize = 0;
+    size_t entitiesAt = 0;
+    uint32_t entityCount = 0;
+    size_t setsAt = 0;
+    uint32_t setCount = 0;
+    size_t gridAt = 0;
+    bool hasGrid = false;
+    size_t sequencesAt = 0;
+    uint32_t hasSequences = 0;
+};
+
+constexpr size_t kEntityRecordHeader = 16 + 4 + 4;
+
+bool Fail(const char* what)
+{
+    gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Binary scene: %s; nothing loaded", what);
+    return false;
+}
+
+// Walks the file from the entity count on; false when a count or size passes the end.
+bool WalkLayout(RecordInput& in, SceneLayout& layout)
+{
+    if (!in.ReadU32(layout.entityCount) || layout.entityCount > in.Remaining() / kEntityRecordHeader)
+        return Fail("the entity count does not fit the file");
+    layout.entitiesAt = in.Position();
+    for (uint32_t i = 0; i < layout.entityCount; ++i)
+    {
+        uint32_t bodySize = 0;
+        if (!in.Skip(20) || !in.ReadU32(bodySize) || !in.Skip(bodySize))
+            return Fail("an entity record passes the end of the file");
+    }
+    if (!in.ReadU32(layout.setCount) || layout.setCount > in.Remaining() / 4)
+        return Fail("the set count does not fit the file");
+    layout.setsAt = in.Position();
+    for (uint32_t i = 0; i < layout.setCount; ++i)
+    {
+        uint32_t bodySize = 0;
+        if (!in.ReadU32(bodySize) || !in.Skip(bodySize))
+            return Fail("a set record passes the end of the file");
+    }
+    uint8_t hasGrid = 0;
+    if (!in.ReadU8(hasGrid))
+        return Fail("the navigation grid byte is missing");
+    layout.hasGrid = hasGrid != 0;
+    layout.gridAt = in.Position();
+    if (layout.hasGrid)
+    {
+        uint32_t width = 0;
+        uint32_t height = 0;
+        if (!in.Skip(8) || !in.ReadU32(width) || !in.ReadU32(height) || !in.Skip(20) ||
+            uint64_t(width) * uint64_t(height) > in.Remaining())
+            return Fail("the navigation grid block passes the end of the file");
+        in.Skip(size_t(uint64_t(width) * uint64_t(height)));
+    }
+    if (!in.ReadU32(layout.hasSequences))
+        return Fail("the sequence word is missing");
+    layout.sequencesAt = in.Position();
+    return true;
+}
+
+// Checks every part of the file against its bytes and finds where each lies.
+bool CheckLayout(const uint8_t* data, size_t size, uint32_t serializationFlags, SceneLayout& layout)
+{
+    if (data == nullptr || size < 4)
+        return Fail("the file is shorter than its first word");
+    RecordInput layersIn(data + 4, size - 4);
+    if (!EntityLayerSystem::StaticClassProperties()->ValidateObject(layersIn, serializationFlags))
+        return Fail("the layer system record is not valid");
+    layout.layersSize = layersIn.Position();
+    layout.rootAt = 4 + layout.layersSize + 4;
+    if (layout.rootAt > size)
+        return Fail("the second word is missing");
+    RecordInput rootIn(data + layout.rootAt, size - layout.rootAt);
+    if (!SceneEntity::StaticClassProperties()->ValidateObject(rootIn, serializationFlags | RTTI_OWN_CLASS_ONLY))
+        return Fail("the scene root record is not valid");
+    layout.rootSize = rootIn.Position();
+    RecordInput in(data, size);
+    in.Skip(layout.rootAt + layout.rootSize);
+    return WalkLayout(in, layout);
+}
+} // namespace
+
+bool BinarySceneReader::LoadBinarySceneFile(const char* name, const char* folder, uint32_t loadFlags,
+                                            uint32_t serializationFlags, uint8_t variation)
+{
+    FileReader reader;
+    if (!reader.Open(name, "BinaryScene", folder, 0))
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to open file for reading (%s/%s)", folder, name);
+        return false;
+    }
+    std::vector<uint8_t> bytes(reader.GetSize());
+    if (!bytes.empty() && !reader.Read(bytes.data(), uint32_t(bytes.size())))
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to read file (%s/%s)", folder, name);
+        return false;
+    }
+    return LoadBinaryScene(bytes.data(), bytes.size(), loadFlags, serializationFlags, variation);
+}
+
+bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32_t loadFlags,
+                                        uint32_t serializationFlags, uint8_t variation)
+{
+    SceneLayout layout;
+    if (!CheckLayout(data, size, serializationFlags, layout))
+        return false;
+    const size_t layersSize = layout.layersSize;
+    const size_t rootAt = layout.rootAt;
+    const size_t rootSize = layout.rootSize;
+
+    if ((loadFlags & kSceneAlreadyStarted) == 0)
+        gEntityManager.NewScene();
+    const bool opened = BeginPendingEntityReferences();
+    gEntityManager.GetLayerSystem().DeserializeFromMemory(data + 4, layersSize, serializationFlags);
+    if (SceneEntity* root = gEntityManager.GetSceneRoot())
+        root->DeserializeFromMemory(data + rootAt, rootSize, serializationFlags | RTTI_OWN_CLASS_ONLY);
+
+    std::vector<Entity*> loaded;
+    size_t at = layout.entitiesAt;
+    for (uint32_t i = 0; i < layout.entityCount; ++i)
+    {
+        SimpleGUID templateGUID;
+        RecordInput record(data + at, size - at);
+        uint32_t mask = 0;
+        uint32_t bodySize = 0;
+        record.ReadBytes(templateGUID.bytes, 16);
+        record.ReadU32(mask);
+        record.ReadU32(bodySize);
+        const uint8_t* body = data + at + kEntityRecordHeader;
+        at += kEntityRecordHeader + bodySize;
+        if (variation != kAllVariations && (mask & (1u << (variation % 32))) == 0)
+            continue;
+        EntityTemplate* entityTemplate = gTemplateManager.GetTemplateByGUID(templateGUID, true);
+        if (entityTemplate == nullptr)
+        {
+            gConsole.Error(CONSOLE_CHANNEL_ENGINE,
+                           "Unable to find template! Certain objects will be lost! Template GUID: %s",
+                           templateGUID.ToStringUnsafe());
+            continue;
+        }
+        Entity* entity = gEntityManager.CreateEntity(
+            entityTemplate, nullptr, Matrix::ONE,
+            ENTITYCREATION_DONOTCREATERENDERINGCONTEXT | ENTITYCREATION_NOGUIDGENERATION, nullptr);
+        // A creation refused by a limit loses the record like a missing template (the manager logs).
+        if (entity == nullptr)
+            continue;
+        if (bodySize != 0 && !entity->DeserializeFromMemory(body, bodySize, serializationFlags))
+            gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Binary scene: the body of entity record %u is not valid", i);
+        entity->RecreateRenderingContext(false);
+        loaded.push_back(entity);
+    }
+    if (opened)
+        ResolvePendingEntityReferences();
+    for (Entity* entity : loaded)
+        entity->OnPostSceneLoad();
+
+    at = layout.setsAt;
+    for (uint32_t i = 0; i < layout.setCount; ++i)
+    {
+        RecordInput record(data + at, size - at);
+        uint32_t bodySize = 0;
+        record.ReadU32(bodySize);
+        auto set = std::make_unique<EntitySet>();
+        if (bodySize != 0 && !set->DeserializeFromMemory(data + at + 4, bodySize, serializationFlags))
+            gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Binary scene: set record %u is not valid", i);
+        at += 4 + bodySize;
+        gEntityManager.GetEntitySets().Add(set.release());
+    }
+
+    // Scene parameters are activated by their entity kind once it exists; until then the scene
+    // keeps the environment's defaults.
+    if (gEntityManager.GetSceneRoot() != nullptr && !gEntityManager.GetSceneRoot()->GetActiveSceneParamsGUID().IsNull() &&
+        gEntityManager.GetActiveSceneParamsEntity() != nullptr)
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Scene parameters cannot be activated yet: their kind is not built");
+
+    if (layout.hasGrid)
+    {
+        auto grid = std::make_unique<NavigationGrid>();
+        const size_t used = grid->Load(data + layout.gridAt, size - layout.gridAt, false);
+        if ((loadFlags & kApplyNavigationGrid) != 0 && used != 0)
+            gEntityManager.SetNavigationGrid(grid.release());
+    }
+    else if ((loadFlags & kApplyNavigationGrid) != 0)
+    {
+        gEntityManager.SetNavigationGrid(nullptr);
+    }
+    if (layout.hasSequences != 0 && (loadFlags & kReadSequences) != 0)
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Binary scene: the sequence system is not built yet; its data is skipped");
+    return true;
+}
+
+bool BinarySceneReader::ListTemplateGUIDs(const uint8_t* data, size_t size, std::vector<SimpleGUID>& guids)
+{
+    SceneLayout layout;
+    if (!CheckLayout(data, size, 0, layout))
+        return false;
+    size_t at = layout.entitiesAt;
+    for (uint32_t i = 0; i < layout.entityCount; ++i)
+    {
+        RecordInput record(data + at, size - at);
+        SimpleGUID guid;
+        uint32_t bodySize = 0;
+        record.ReadBytes(guid.bytes, 16);
+        record.Skip(4);
+        record.ReadU32(bodySize);
+        guids.push_back(guid);
+        at += kEntityRecordHeader + bodySize;
+    }
+    return true;
+}

@@ -1,0 +1,265 @@
+// The template and scene subcommands of datakit: stub files and TemplateInfo.Bin from a list, binary
+// templates, optimized templates files, demo scenes of many entities, and a scene file's listing.
+#include "core/filesystem/FileSystem.h"
+#include "core/math/Matrix.h"
+#include "scene/SceneClassRegistration.h"
+#include "scene/entities/Entity.h"
+#include "scene/entities/EntityManager.h"
+#include "scene/entities/EntitySet.h"
+#include "scene/entities/SceneEntity.h"
+#include "scene/templates/BinarySceneReader.h"
+#include "scene/templates/EntityTemplate.h"
+#include "scene/templates/EntityTemplateStub.h"
+#include "scene/templates/TemplateManager.h"
+#include "tools/datakit/DatakitCommand.h"
+#include "tools/datakit/SceneWriter.h"
+#include "tools/datakit/TemplateWriter.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+
+namespace
+{
+bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return false;
+    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return true;
+}
+
+bool ParseGUID(const std::string& text, SimpleGUID& guid)
+{
+    if (guid.FromString(text.c_str()))
+        return true;
+    std::fprintf(stderr, "datakit: not a GUID: %s\n", text.c_str());
+    return false;
+}
+
+// Options "--name value" after the positional arguments.
+std::map<std::string, std::string> Options(const std::vector<std::string>& arguments, size_t first)
+{
+    std::map<std::string, std::string> options;
+    for (size_t i = first; i + 1 < arguments.size(); i += 2)
+        options[arguments[i]] = arguments[i + 1];
+    return options;
+}
+
+// A scene of its own for the commands that build or read entities.
+void StartScene()
+{
+    RegisterSceneClasses();
+    gEntityManager.Init(BoundingBox4(Vector(-1.0e5f, -1.0e4f, -1.0e5f, 1.0f), Vector(1.0e5f, 1.0e4f, 1.0e5f, 1.0f)),
+                        100.0f);
+    gEntityManager.NewScene();
+}
+
+void EndScene()
+{
+    gEntityManager.DestroyScene();
+    gTemplateManager.Clear();
+}
+
+EntityTemplate* RegisterMemoryTemplate(const SimpleGUID& guid, const std::string& name)
+{
+    if (EntityTemplateStub* known = gTemplateManager.FindStubByGUID(guid))
+        return known->GetTemplate();
+    EntityTemplateStub* stub = new EntityTemplateStub;
+    stub->SetFileName(name.c_str());
+    stub->SetGUID(guid);
+    if (!gTemplateManager.RegisterStub(stub))
+        return nullptr;
+    EntityTemplate* entityTemplate = new EntityTemplate;
+    stub->SetTemplate(entityTemplate);
+    return entityTemplate;
+}
+} // namespace
+
+// templates <out folder> <list.txt> [--info <out TemplateInfo.Bin>]; lines "<folder/name> <GUID> <type>".
+int RunTemplatesCommand(const std::vector<std::string>& arguments)
+{
+    if (arguments.size() < 2)
+        return 2;
+    std::ifstream list(arguments[1]);
+    if (!list)
+    {
+        std::fprintf(stderr, "datakit: cannot read %s\n", arguments[1].c_str());
+        return 1;
+    }
+    std::vector<TemplateStubEntry> entries;
+    std::string path;
+    std::string guidText;
+    uint32_t typeId = 0;
+    while (list >> path >> guidText >> typeId)
+    {
+        TemplateStubEntry entry;
+        const size_t slash = path.find_last_of("/\\");
+        entry.folder = slash == std::string::npos ? "" : path.substr(0, slash);
+        entry.name = slash == std::string::npos ? path : path.substr(slash + 1);
+        entry.typeId = typeId;
+        if (!ParseGUID(guidText, entry.guid))
+            return 1;
+        entries.push_back(entry);
+    }
+    if (!TemplateWriter::WriteStubFiles(arguments[0], entries))
+        return 1;
+    const std::map<std::string, std::string> options = Options(arguments, 2);
+    if (options.count("--info") != 0 &&
+        !TemplateWriter::WriteFile(options.at("--info"), TemplateWriter::BuildTemplateInfo(entries)))
+        return 1;
+    std::printf("%zu template stubs written\n", entries.size());
+    return 0;
+}
+
+// binary-template <out file> <GUID> <type> [--lua-class X] [--passes N]
+int RunBinaryTemplateCommand(const std::vector<std::string>& arguments)
+{
+    SimpleGUID guid;
+    if (arguments.size() < 3 || !ParseGUID(arguments[1], guid))
+        return 2;
+    RegisterSceneClasses();
+    const std::map<std::string, std::string> options = Options(arguments, 3);
+    EntityTemplate source;
+    if (options.count("--lua-class") != 0)
+        source.SetLuaClass(options.at("--lua-class").c_str());
+    if (options.count("--passes") != 0)
+        source.SetInitializationPassCount(uint32_t(std::strtoul(options.at("--passes").c_str(), nullptr, 10)));
+    const uint32_t typeId = uint32_t(std::strtoul(arguments[2].c_str(), nullptr, 10));
+    return TemplateWriter::WriteFile(arguments[0], SceneWriter::BuildTemplateBody(source, guid, typeId)) ? 0 : 1;
+}
+
+// opt <out.opt> <body file>[:mask]...
+int RunOptimizedTemplatesCommand(const std::vector<std::string>& arguments)
+{
+    if (arguments.empty())
+        return 2;
+    std::vector<OptimizedTemplateEntry> entries;
+    for (size_t i = 1; i < arguments.size(); ++i)
+    {
+        std::string file = arguments[i];
+        OptimizedTemplateEntry entry;
+        const size_t colon = file.rfind(':');
+        if (colon != std::string::npos)
+        {
+            entry.variationMask = uint32_t(std::strtoul(file.c_str() + colon + 1, nullptr, 0));
+            file.resize(colon);
+        }
+        if (!ReadFile(file, entry.body))
+        {
+            std::fprintf(stderr, "datakit: cannot read %s\n", file.c_str());
+            return 1;
+        }
+        entries.push_back(std::move(entry));
+    }
+    return TemplateWriter::WriteFile(arguments[0], SceneWriter::BuildOptimizedTemplates(entries)) ? 0 : 1;
+}
+
+// scene-write <out.BinaryScene> <template GUID> <entity count> [--grid WxH] [--sets N] [--spacing S]
+int RunSceneWriteCommand(const std::vector<std::string>& arguments)
+{
+    SimpleGUID templateGUID;
+    if (arguments.size() < 3 || !ParseGUID(arguments[1], templateGUID))
+        return 2;
+    const uint32_t count = uint32_t(std::strtoul(arguments[2].c_str(), nullptr, 10));
+    const std::map<std::string, std::string> options = Options(arguments, 3);
+    const float spacing = options.count("--spacing") != 0 ? std::strtof(options.at("--spacing").c_str(), nullptr) : 10.0f;
+    StartScene();
+    EntityTemplate* entityTemplate = RegisterMemoryTemplate(templateGUID, "template");
+    SceneFileContents contents;
+    const uint32_t side = 1 + uint32_t(std::sqrt(double(count)));
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        Matrix local = Matrix::ONE;
+        local.rows[3].Set(float(i % side) * spacing, 0.0f, float(i / side) * spacing, 1.0f);
+        Entity* entity = gEntityManager.CreateEntity(entityTemplate, nullptr, local, 0, nullptr);
+        if (entity == nullptr)
+        {
+            EndScene();
+            return 1;
+        }
+        char name[32];
+        std::snprintf(name, sizeof(name), "Entity%u", i);
+        entity->SetName(name);
+        contents.entities.push_back({entity, templateGUID, 0xFFFFFFFFu});
+    }
+    std::vector<std::unique_ptr<EntitySet>> sets;
+    const uint32_t setCount = options.count("--sets") != 0 ? uint32_t(std::strtoul(options.at("--sets").c_str(), nullptr, 10)) : 0;
+    for (uint32_t s = 0; s < setCount; ++s)
+    {
+        sets.push_back(std::make_unique<EntitySet>());
+        sets.back()->SetName(("Set" + std::to_string(s)).c_str());
+        for (uint32_t i = s; i < count; i += setCount)
+            sets.back()->AddEntity(const_cast<Entity*>(contents.entities[i].entity));
+        contents.sets.push_back(sets.back().get());
+    }
+    if (options.count("--grid") != 0)
+    {
+        unsigned width = 0;
+        unsigned height = 0;
+        if (std::sscanf(options.at("--grid").c_str(), "%ux%u", &width, &height) != 2 || uint64_t(width) * height > (1u << 28))
+        {
+            EndScene();
+            return 2;
+        }
+        contents.hasGrid = true;
+        contents.grid.width = width;
+        contents.grid.height = height;
+        contents.grid.cellSize = spacing;
+        contents.grid.cells.assign(size_t(width) * height, 0);
+        for (size_t c = 0; c < contents.grid.cells.size(); ++c)
+            contents.grid.cells[c] = uint8_t(c % 3 == 0);
+    }
+    const bool written = TemplateWriter::WriteFile(arguments[0], SceneWriter::BuildBinaryScene(contents));
+    sets.clear();
+    EndScene();
+    return written ? 0 : 1;
+}
+
+// scene-print <scene.BinaryScene>: the entities with their template, name, GUID and position.
+int RunScenePrintCommand(const std::vector<std::string>& arguments)
+{
+    std::vector<uint8_t> bytes;
+    if (arguments.empty() || !ReadFile(arguments[0], bytes))
+        return 2;
+    StartScene();
+    // Every template the file names stands in as a plain template, so every record loads.
+    std::vector<SimpleGUID> guids;
+    if (!BinarySceneReader::ListTemplateGUIDs(bytes.data(), bytes.size(), guids))
+    {
+        EndScene();
+        return 1;
+    }
+    for (const SimpleGUID& guid : guids)
+        RegisterMemoryTemplate(guid, guid.ToStringUnsafe());
+    if (!BinarySceneReader::LoadBinaryScene(bytes.data(), bytes.size(), BinarySceneReader::kApplyNavigationGrid, 0,
+                                            BinarySceneReader::kAllVariations))
+    {
+        EndScene();
+        return 1;
+    }
+    const Dynarray<Entity*>& children = gEntityManager.GetSceneRoot()->GetChildren();
+    std::printf("%d entities, %d sets, navigation grid: %s\n", children.Count(), gEntityManager.GetEntitySets().Count(),
+                gEntityManager.GetNavigationGrid() != nullptr ? "yes" : "no");
+    for (const Entity* entity : children)
+    {
+        char entityGUID[SimpleGUID::kTextLength + 1];
+        char templateGUID[SimpleGUID::kTextLength + 1];
+        entity->GetGUID().ToString(entityGUID, sizeof(entityGUID));
+        const EntityTemplate* entityTemplate = entity->GetTemplate();
+        const EntityTemplateStub* stub = entityTemplate != nullptr ? entityTemplate->GetStub() : nullptr;
+        SimpleGUID none;
+        (stub != nullptr ? stub->GetGUID() : none).ToString(templateGUID, sizeof(templateGUID));
+        const Vector& position = entity->GetLocalPosition();
+        std::printf("%s  %-24s %s  (%g, %g, %g)\n", templateGUID, entity->GetName(), entityGUID, position.x,
+                    position.y, position.z);
+    }
+    EndScene();
+    return 0;
+}

@@ -2,6 +2,7 @@
 
 #include "audio/sound/SoundStreamDataSource.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -22,6 +23,8 @@ void OGGStream::Clear()
     std::memset(&m_file, 0, sizeof(m_file));
     m_haveFile = false;
     m_open = false;
+    m_heldSize = 0;
+    m_heldOffset = 0;
 }
 
 size_t OGGStream::ReadCallback(void* buffer, size_t size, size_t count, void* stream)
@@ -58,17 +61,77 @@ bool OGGStream::Open()
     return true;
 }
 
+namespace
+{
+// Vorbis orders three or more channels with the centre second and the LFE last; the wave format
+// reported declares speaker-position order (FL FR FC LFE BL BR BC SL SR). Row n-1: for each wave
+// channel, the Vorbis channel it takes.
+constexpr uint8_t kWaveFromVorbis[audio::kMaxChannels][audio::kMaxChannels] = {
+    {0},
+    {0, 1},
+    {0, 2, 1},
+    {0, 1, 2, 3},
+    {0, 2, 1, 3, 4},
+    {0, 2, 1, 5, 3, 4},
+    {0, 2, 1, 6, 5, 3, 4},
+    {0, 2, 1, 7, 5, 6, 3, 4},
+};
+
+void ToWaveOrder(char* data, uint32_t bytes, uint32_t channels)
+{
+    if (channels < 3)
+        return;
+    const uint8_t* order = kWaveFromVorbis[channels - 1];
+    const uint32_t frameBytes = channels * 2;
+    int16_t frame[audio::kMaxChannels];
+    for (uint32_t at = 0; at + frameBytes <= bytes; at += frameBytes)
+    {
+        std::memcpy(frame, data + at, frameBytes);
+        for (uint32_t c = 0; c < channels; ++c)
+            std::memcpy(data + at + c * 2, &frame[order[c]], 2);
+    }
+}
+} // namespace
+
+long OGGStream::Decode(char* out, uint32_t room)
+{
+    int section = 0;
+    const long got = ov_read(&m_file, out, room > INT_MAX ? INT_MAX : int(room), 0, 2, 1, &section);
+    if (got > 0)
+        ToWaveOrder(out, uint32_t(got), m_format.channels);
+    return got;
+}
+
 uint32_t OGGStream::Read(void* buffer, uint32_t count)
 {
     if (!m_open || count == 0)
         return 0;
     char* out = static_cast<char*>(buffer);
     uint32_t produced = 0;
+    const uint32_t frameBytes = m_format.blockAlign;
     while (produced < count)
     {
-        int section = 0;
+        // What is left of a frame split by an earlier short read goes first.
+        if (m_heldOffset < m_heldSize)
+        {
+            const uint32_t take = std::min(count - produced, m_heldSize - m_heldOffset);
+            std::memcpy(out + produced, m_held + m_heldOffset, take);
+            m_heldOffset += take;
+            produced += take;
+            continue;
+        }
         const uint32_t room = count - produced;
-        const long got = ov_read(&m_file, out + produced, room > INT_MAX ? INT_MAX : int(room), 0, 2, 1, &section);
+        if (room < frameBytes)
+        {
+            // Too little room for a whole frame: decode one aside rather than report a false end.
+            const long got = Decode(m_held, frameBytes);
+            if (got <= 0)
+                break;
+            m_heldSize = uint32_t(got);
+            m_heldOffset = 0;
+            continue;
+        }
+        const long got = Decode(out + produced, room - room % frameBytes);
         if (got <= 0)
             break;
         produced += uint32_t(got);

@@ -97,12 +97,13 @@ public:
     }
     uint32_t VoiceCount() { return Mixer() != nullptr ? Mixer()->GetPerformanceData().totalSourceVoiceCount : 0; }
 
-    // Manual mode: mixes `ms` of sound in 40 ms steps, letting the sound thread feed in between.
+    // Manual mode: mixes `ms` of sound one mixer block at a time, letting the sound thread run a
+    // cycle in between as it would in real time (its cycle and the block are both 10 ms).
     void Render(uint32_t ms)
     {
-        for (uint32_t done = 0; done < ms; done += 40)
+        for (uint32_t done = 0; done + audio::kBlockMilliseconds <= ms; done += audio::kBlockMilliseconds)
         {
-            Mixer()->RenderBlocks(std::min<uint32_t>(ms - done, 40) / audio::kBlockMilliseconds);
+            Mixer()->RenderBlocks(1);
             WaitCycles(2);
         }
     }

@@ -387,6 +387,9 @@ private:
             if (aligned && token.length > 1 && token.slot >= 3 && kSlotTable.extra[token.slot] >= 3)
                 ++alignedFrequencies[token.extraValue & 7];
         }
+        // An aligned block must carry a complete aligned tree; with no symbol to code, strict
+        // decoders refuse the all-zero tree, so such a block goes out verbatim.
+        aligned = aligned && std::any_of(alignedFrequencies.begin(), alignedFrequencies.end(), [](uint32_t n) { return n > 0; });
         const HuffmanCode mainCode = HuffmanCode::Build(mainFrequencies, 16);
         const HuffmanCode lengthCode = HuffmanCode::Build(lengthFrequencies, 16);
         const HuffmanCode alignedCode = HuffmanCode::Build(alignedFrequencies, 7);
@@ -498,10 +501,16 @@ bool LzxEncoder::Encode(const uint8_t* data, size_t size, const LzxEncoderOption
     const size_t blockSize = std::clamp<size_t>(options.blockSize, 1, 0xFFFFFF);
     static const LzxBlockKind kCycle[3] = {LzxBlockKind::Verbatim, LzxBlockKind::Aligned, LzxBlockKind::Uncompressed};
     size_t block = 0;
-    for (size_t start = 0; start < size; start += blockSize, ++block)
+    for (size_t start = 0; start < size; ++block)
     {
         const LzxBlockKind kind = options.blockKind == LzxBlockKind::Mixed ? kCycle[block % 3] : options.blockKind;
-        encoder.Encode(start, std::min(size, start + blockSize), kind);
+        size_t end = std::min(size, start + blockSize);
+        // Readers disagree on whether a pad byte follows an odd-sized uncompressed block; an even
+        // size leaves nothing to disagree on.
+        if (kind == LzxBlockKind::Uncompressed && (end - start) % 2 == 1 && end < size)
+            ++end;
+        encoder.Encode(start, end, kind);
+        start = end;
     }
     return writer.Finish(out);
 }

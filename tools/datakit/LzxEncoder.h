@@ -19,7 +19,7 @@ enum class LzxBlockKind
 struct LzxEncoderOptions
 {
     LzxBlockKind blockKind = LzxBlockKind::Verbatim;
-    uint32_t blockSize = 32768;       // decoded bytes per block; blocks may span frames
+    uint32_t blockSize = 32768;       // decoded bytes per block; blocks may span frames; an inner uncompressed block is made even-sized
     uint32_t e8TranslationSize = 0;   // 0: no call translation; else below 2^31
 };
 

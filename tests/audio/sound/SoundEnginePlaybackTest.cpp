@@ -10,6 +10,12 @@
 using SoundAnalysis::Frequency;
 using SoundAnalysis::Rms;
 
+// libvorbisenc leaks one setup block when it encodes six channels at 48 kHz; the leak is theirs.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:vorbis_encode_setup_init\n";
+}
+
 namespace
 {
 constexpr uint32_t kRate = 48000;
@@ -73,8 +79,23 @@ TEST_F(SoundEnginePlaybackTest, ThreeChannelOggPlaysToItsEnd)
     const auto out = m_sound.Take();
     ASSERT_GE(out[0].size(), 48000u);
     EXPECT_NEAR(Rms(out[0], 0, 47000), 0.354, 0.03);
-    EXPECT_NEAR(Frequency(out[1], 0, 47000, kRate), 660.0, 1.5);
+    // Vorbis puts the centre second; the right channel is the second in wave order.
+    EXPECT_NEAR(Frequency(out[1], 0, 47000, kRate), 550.0, 1.5);
     EXPECT_LT(Rms(out[0], 48100, out[0].size()), 1e-6);
+    EXPECT_FALSE(m_log.Contains("Cannot read audio stream", CONSOLE_ERROR));
+}
+
+TEST_F(SoundEnginePlaybackTest, SixChannelStreamPlaysWithoutGaps)
+{
+    // 576 KB a second: a 16384-byte decode half lasts 28 ms, so the feed must keep pace with every cycle.
+    m_sound.WriteOgg("six.ogg", SoundWriter::MakeTone({440.0, 550.0, 660.0, 770.0, 880.0, 990.0}, kRate, 1.0, 0.5));
+    m_sound.Engine().PlaySystemSound("six.ogg", nullptr);
+    ASSERT_TRUE(m_sound.WaitForVoices(1));
+    m_sound.Render(1000);
+    const auto out = m_sound.Take();
+    ASSERT_GE(out[0].size(), 45000u);
+    for (size_t at = 0; at + 480 <= 43200; at += 480)
+        ASSERT_NEAR(Rms(out[0], at, at + 480), 0.354, 0.05) << "10 ms window at frame " << at;
     EXPECT_FALSE(m_log.Contains("Cannot read audio stream", CONSOLE_ERROR));
 }
 

@@ -1,0 +1,201 @@
+#include "tools/datakit/LzxEncoder.h"
+
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+#include <mspack.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace
+{
+using Bytes = std::vector<uint8_t>;
+
+// Text with repeats near and far, noise and call-instruction bytes: matches of every slot.
+Bytes MakeText(size_t size, uint32_t seed)
+{
+    std::mt19937 random(seed);
+    static const char* kWords[] = {"tower ", "squad ", "level ", "guard ", "\xE8\x10\x00\x00\x00", "scene ", "\r\n"};
+    Bytes out;
+    while (out.size() < size)
+    {
+        const uint32_t pick = random() % 10;
+        if (pick < 6)
+        {
+            const char* word = kWords[random() % 7];
+            out.insert(out.end(), word, word + std::strlen(word));
+        }
+        else if (pick < 8 && out.size() > 300)
+        {
+            const size_t from = out.size() - 1 - random() % std::min<size_t>(out.size() - 1, 60000);
+            const size_t length = std::min<size_t>(2 + random() % 300, out.size() - from);
+            for (size_t i = 0; i < length; ++i)
+                out.push_back(out[from + i]);
+        }
+        else
+        {
+            out.push_back(static_cast<uint8_t>(random()));
+        }
+    }
+    out.resize(size);
+    return out;
+}
+
+// Only short offsets: no match ever needs aligned bits.
+Bytes MakeShortRepeats(size_t size)
+{
+    Bytes out(size);
+    for (size_t i = 0; i < size; ++i)
+        out[i] = static_cast<uint8_t>("abcab"[i % 5] + (i / 4000) % 3);
+    return out;
+}
+
+void PutU16(Bytes& out, uint32_t value)
+{
+    out.push_back(static_cast<uint8_t>(value));
+    out.push_back(static_cast<uint8_t>(value >> 8));
+}
+
+void PutU32(Bytes& out, uint32_t value)
+{
+    PutU16(out, value & 0xFFFF);
+    PutU16(out, value >> 16);
+}
+
+// Re-wraps the container's frames as the data blocks of a one-file cabinet with a 64 KB LZX window,
+// the form libmspack decodes.
+bool WrapAsCabinet(const Bytes& stream, size_t decodedSize, Bytes& cabinet)
+{
+    std::vector<std::pair<Bytes, uint32_t>> frames;
+    size_t at = 0;
+    while (at + 2 <= stream.size())
+    {
+        uint32_t decoded = 32768;
+        uint32_t size = 0;
+        if (stream[at] == 0xFF)
+        {
+            if (at + 5 > stream.size())
+                return false;
+            decoded = stream[at + 1] << 8 | stream[at + 2];
+            size = stream[at + 3] << 8 | stream[at + 4];
+            at += 5;
+        }
+        else
+        {
+            size = stream[at] << 8 | stream[at + 1];
+            at += 2;
+        }
+        if (at + size > stream.size())
+            return false;
+        frames.emplace_back(Bytes(stream.begin() + at, stream.begin() + at + size), decoded);
+        at += size;
+        if (decoded != 32768)
+            break;
+    }
+    const std::string name = "entry";
+    const uint32_t headerSize = 36 + 8;
+    const uint32_t fileSize = 16 + static_cast<uint32_t>(name.size()) + 1;
+    uint32_t total = headerSize + fileSize;
+    for (const auto& frame : frames)
+        total += 8 + static_cast<uint32_t>(frame.first.size());
+
+    cabinet.clear();
+    cabinet.insert(cabinet.end(), {'M', 'S', 'C', 'F'});
+    PutU32(cabinet, 0);
+    PutU32(cabinet, total);
+    PutU32(cabinet, 0);
+    PutU32(cabinet, headerSize); // first file entry
+    PutU32(cabinet, 0);
+    cabinet.push_back(3);
+    cabinet.push_back(1);
+    PutU16(cabinet, 1); // folders
+    PutU16(cabinet, 1); // files
+    PutU16(cabinet, 0);
+    PutU16(cabinet, 0);
+    PutU16(cabinet, 0);
+    PutU32(cabinet, headerSize + fileSize); // first data block
+    PutU16(cabinet, static_cast<uint32_t>(frames.size()));
+    PutU16(cabinet, 3 | 16 << 8); // LZX, 2^16 window
+    PutU32(cabinet, static_cast<uint32_t>(decodedSize));
+    PutU32(cabinet, 0);
+    PutU16(cabinet, 0);
+    PutU16(cabinet, 0x5A21);
+    PutU16(cabinet, 0);
+    PutU16(cabinet, 0x20);
+    cabinet.insert(cabinet.end(), name.begin(), name.end());
+    cabinet.push_back(0);
+    for (const auto& [payload, decoded] : frames)
+    {
+        PutU32(cabinet, 0); // no checksum
+        PutU16(cabinet, static_cast<uint32_t>(payload.size()));
+        PutU16(cabinet, decoded);
+        cabinet.insert(cabinet.end(), payload.begin(), payload.end());
+    }
+    return !frames.empty();
+}
+
+// Decodes an encoder stream with libmspack; false when libmspack refuses it.
+bool DecodeWithLibmspack(const Bytes& stream, size_t decodedSize, Bytes& out)
+{
+    Bytes cabinet;
+    if (!WrapAsCabinet(stream, decodedSize, cabinet))
+        return false;
+    TempFolder folder;
+    folder.WriteFile("entry.cab", std::string(cabinet.begin(), cabinet.end()));
+    mscab_decompressor* decompressor = mspack_create_cab_decompressor(nullptr);
+    if (decompressor == nullptr)
+        return false;
+    bool ok = false;
+    const std::string cabPath = folder / "entry.cab";
+    const std::string outPath = folder / "entry.out";
+    if (mscabd_cabinet* cab = decompressor->open(decompressor, cabPath.c_str()))
+    {
+        ok = cab->files != nullptr && decompressor->extract(decompressor, cab->files, outPath.c_str()) == MSPACK_ERR_OK;
+        decompressor->close(decompressor, cab);
+    }
+    mspack_destroy_cab_decompressor(decompressor);
+    if (ok)
+    {
+        const std::string text = folder.ReadFile("entry.out");
+        out.assign(text.begin(), text.end());
+    }
+    return ok;
+}
+
+TEST(LzxEncoderTest, EveryBlockKindDecodesIdenticallyWithLibmspack)
+{
+    struct Case
+    {
+        LzxBlockKind kind;
+        uint32_t blockSize;
+        uint32_t e8Size;
+        Bytes data;
+    };
+    const Bytes text = MakeText(150000, 7);
+    const Bytes repeats = MakeShortRepeats(90000);
+    const Bytes small = MakeText(900, 3);
+    std::vector<Case> cases;
+    for (const LzxBlockKind kind : {LzxBlockKind::Verbatim, LzxBlockKind::Aligned, LzxBlockKind::Uncompressed, LzxBlockKind::Mixed})
+    {
+        cases.push_back({kind, 32768, 0, text});
+        cases.push_back({kind, 777, 0, text});
+        cases.push_back({kind, 50001, 12000000, text});
+        cases.push_back({kind, 32768, 0, repeats});
+        cases.push_back({kind, 4000, 0, repeats});
+        cases.push_back({kind, 32768, 0, small});
+    }
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << "kind " << static_cast<int>(c.kind) << " block " << c.blockSize << " size "
+                                        << c.data.size() << " e8 " << c.e8Size);
+        Bytes stream;
+        ASSERT_TRUE(LzxEncoder::Encode(c.data.data(), c.data.size(), {c.kind, c.blockSize, c.e8Size}, stream));
+        Bytes decoded;
+        ASSERT_TRUE(DecodeWithLibmspack(stream, c.data.size(), decoded));
+        EXPECT_TRUE(decoded == c.data);
+    }
+}
+} // namespace

@@ -177,6 +177,9 @@ protected:
         RegisterAllPropertyTypesClasses();
         ZetaBase::RegisterRTTIClass();
         AlphaDerived::RegisterRTTIClass();
+        BetaBase::RegisterRTTIClass();
+        GammaDerived::RegisterRTTIClass();
+        GammaAlone::RegisterRTTIClass();
         GrowingOnSave::RegisterRTTIClass();
         Empty::RegisterRTTIClass();
         ChainNode::RegisterRTTIClass();

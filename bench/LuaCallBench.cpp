@@ -1,6 +1,9 @@
 // Script call costs: a script method called by name through the wrapper beside a raw lua_pcall of
-// the same function, and a tolua++-bound engine method beside a plain Lua C function. The *Ratio
-// benchmarks time both sides of a pair in one run and report wrapper/raw and bound/plain.
+// the same function, and a tolua++-bound engine method beside a plain Lua C function making an
+// equivalent type check. Both sides of a pair run in turn within each iteration; the reported
+// ratios are medians of the per-pair time ratios (wrapper/raw and bound/plain).
+#include "PairedRatio.h"
+
 #include "engine/EngineTimer.h"
 #include "engine/Game.h"
 #include "engine/scripting/LuaWrapper.h"
@@ -8,7 +11,7 @@
 #include <benchmark/benchmark.h>
 #include <lua.hpp>
 
-#include <chrono>
+#include <cstring>
 
 namespace
 {
@@ -25,9 +28,22 @@ struct ScriptState
     }
     ~ScriptState() { gLua.Close(); }
 
+    // The check a bound method makes of its self: a userdata whose metatable is registered under
+    // the class's name.
     static int PlainSeconds(lua_State* state)
     {
-        lua_pushnumber(state, gEngineTimer.GetSeconds());
+        bool isTimer = false;
+        if (lua_isuserdata(state, 1) && lua_getmetatable(state, 1))
+        {
+            lua_rawget(state, LUA_REGISTRYINDEX);
+            const char* const name = lua_tostring(state, -1);
+            isTimer = name != nullptr && std::strcmp(name, "EngineTimer") == 0;
+            lua_pop(state, 1);
+        }
+        if (!isTimer)
+            return luaL_error(state, "PlainSeconds needs an EngineTimer");
+        const EngineTimer* const timer = *static_cast<EngineTimer* const*>(lua_touserdata(state, 1));
+        lua_pushnumber(state, timer->GetSeconds());
         return 1;
     }
 };
@@ -61,82 +77,39 @@ void RunLoop(lua_State* state, const char* function, int count)
     lua_pcall(state, 1, 0, 0);
 }
 
-template <typename TFunction>
-double SecondsFor(TFunction function)
-{
-    const auto start = std::chrono::steady_clock::now();
-    function();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-void BM_WrapperExecuteMethod(benchmark::State& state)
-{
-    State();
-    for (auto _ : state)
-        WrapperCall();
-    state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(BM_WrapperExecuteMethod);
-
-void BM_RawPcall(benchmark::State& state)
+void BM_WrapperVsRawCall(benchmark::State& state)
 {
     lua_State* const lua = (State(), gLua.GetState());
-    for (auto _ : state)
-        RawCall(lua);
-    state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(BM_RawPcall);
-
-void BM_WrapperVsRawRatio(benchmark::State& state)
-{
-    lua_State* const lua = (State(), gLua.GetState());
-    constexpr int kCalls = 20000;
-    double ratio = 0.0;
+    constexpr int kCalls = 2000;
+    PairedRatio ratio;
     for (auto _ : state)
     {
-        const double wrapper = SecondsFor([] {
-            for (int i = 0; i < kCalls; ++i)
-                WrapperCall();
-        });
-        const double raw = SecondsFor([lua] {
-            for (int i = 0; i < kCalls; ++i)
-                RawCall(lua);
-        });
-        ratio = wrapper / raw;
+        ratio.Measure(
+            [] {
+                for (int i = 0; i < kCalls; ++i)
+                    WrapperCall();
+            },
+            [lua] {
+                for (int i = 0; i < kCalls; ++i)
+                    RawCall(lua);
+            });
     }
-    state.counters["wrapper/raw"] = ratio;
+    state.counters["wrapper/raw"] = ratio.TimeRatio();
+    state.counters["wrapper_ns"] = ratio.MedianOurs() * 1e9 / kCalls;
+    state.counters["raw_ns"] = ratio.MedianReference() * 1e9 / kCalls;
 }
-BENCHMARK(BM_WrapperVsRawRatio)->Iterations(5);
+BENCHMARK(BM_WrapperVsRawCall)->MinTime(1.0);
 
-void BM_BoundEngineMethod(benchmark::State& state)
+void BM_BoundVsPlainFunction(benchmark::State& state)
 {
     lua_State* const lua = (State(), gLua.GetState());
+    constexpr int kCalls = 2000;
+    PairedRatio ratio;
     for (auto _ : state)
-        RunLoop(lua, "BoundLoop", 1000);
-    state.SetItemsProcessed(state.iterations() * 1000);
+        ratio.Measure([lua] { RunLoop(lua, "BoundLoop", kCalls); }, [lua] { RunLoop(lua, "PlainLoop", kCalls); });
+    state.counters["bound/plain"] = ratio.TimeRatio();
+    state.counters["bound_ns"] = ratio.MedianOurs() * 1e9 / kCalls;
+    state.counters["plain_ns"] = ratio.MedianReference() * 1e9 / kCalls;
 }
-BENCHMARK(BM_BoundEngineMethod);
-
-void BM_PlainCFunction(benchmark::State& state)
-{
-    lua_State* const lua = (State(), gLua.GetState());
-    for (auto _ : state)
-        RunLoop(lua, "PlainLoop", 1000);
-    state.SetItemsProcessed(state.iterations() * 1000);
-}
-BENCHMARK(BM_PlainCFunction);
-
-void BM_BoundVsPlainRatio(benchmark::State& state)
-{
-    lua_State* const lua = (State(), gLua.GetState());
-    double ratio = 0.0;
-    for (auto _ : state)
-    {
-        const double bound = SecondsFor([lua] { RunLoop(lua, "BoundLoop", 100000); });
-        const double plain = SecondsFor([lua] { RunLoop(lua, "PlainLoop", 100000); });
-        ratio = bound / plain;
-    }
-    state.counters["bound/plain"] = ratio;
-}
-BENCHMARK(BM_BoundVsPlainRatio)->Iterations(5);
+BENCHMARK(BM_BoundVsPlainFunction)->MinTime(1.0);
 } // namespace

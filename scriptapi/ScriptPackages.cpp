@@ -3,6 +3,7 @@
 #include "core/console/GameConsole.h"
 #include "engine/EngineTimer.h"
 #include "engine/Game.h"
+#include "engine/scripting/LuaClassIndex.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "renderer/ShaderManager.h"
 #include "scene/entities/EntityManager.h"
@@ -97,6 +98,7 @@ void OpenScriptPackages(lua_State* state)
     tolua_gamedelegate_open(state);
     lua_settop(state, 0);
     MendClassAssignment(state);
+    LuaSpeedUpClassIndex(state);
 }
 
 void OpenGameScriptPackages(lua_State* state)
@@ -105,6 +107,7 @@ void OpenGameScriptPackages(lua_State* state)
     tolua_game_open(state);
     lua_settop(state, top);
     MendClassAssignment(state);
+    LuaSpeedUpClassIndex(state);
 }
 
 void RegisterEngineScriptGlobals(LuaWrapper& wrapper)

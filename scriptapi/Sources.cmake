@@ -15,7 +15,8 @@ foreach(package ${SCRIPTAPI_PACKAGES})
   add_custom_command(
     OUTPUT ${out}
     COMMAND ${TOLUA_GENERATOR} -n ${package} -o ${out} ${pkg}
-    DEPENDS ${pkg}
+    COMMAND ${CMAKE_COMMAND} -DFILE=${out} -P ${PROJECT_SOURCE_DIR}/scriptapi/FastConstTypeCheck.cmake
+    DEPENDS ${pkg} ${PROJECT_SOURCE_DIR}/scriptapi/FastConstTypeCheck.cmake
     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
     COMMENT "tolua++ ${package}.pkg"
     VERBATIM)

@@ -10,7 +10,15 @@ ContainerReadAhead::ContainerReadAhead(PhysicalFileReader& reader, uint32_t grou
     : m_reader(reader), m_group(group), m_part(part), m_dataPath(dataPath), m_entryName(entryName), m_offset(offset),
       m_storedSize(storedSize), m_buffers(new uint8_t[size_t(kSlotCount) * kBlockSize])
 {
-    RequestBlocks();
+}
+
+void ContainerReadAhead::SkipIdle(uint32_t count)
+{
+    if (!IsIdle())
+        return;
+    count = std::min(count, m_storedSize - m_requested);
+    m_requested += count;
+    m_consumed += count;
 }
 
 ContainerReadAhead::~ContainerReadAhead()
@@ -57,6 +65,7 @@ bool ContainerReadAhead::GetAvailable(const uint8_t*& pointer, uint32_t& count)
     count = 0;
     if (m_failed)
         return false;
+    RequestBlocks();
     while (m_slots[m_taken % kSlotCount].available == 0 && m_taken < m_issued)
     {
         Slot& slot = m_slots[m_taken % kSlotCount];

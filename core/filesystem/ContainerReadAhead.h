@@ -1,6 +1,7 @@
 // Read-ahead of one container entry: keeps up to three 32 KB blocks of the entry's stored bytes in
-// flight on the PhysicalFileReader thread. Belongs to the thread that reads the entry; the block
-// buffers are written only by the reader thread between a post and the completion of its ticket.
+// flight on the PhysicalFileReader thread, from the first time its bytes are asked for. Belongs to
+// the thread that reads the entry; the block buffers are written only by the reader thread between
+// a post and the completion of its ticket.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +17,8 @@ public:
     static constexpr uint32_t kBlockSize = 32768;
     static constexpr uint32_t kSlotCount = 3;
 
-    // Requests the first blocks at once.
+    // Requests nothing yet (see Start): a stream whose bytes are in memory may never need the
+    // reader thread.
     ContainerReadAhead(PhysicalFileReader& reader, uint32_t group, uint32_t part, const char* dataPath,
                        const char* entryName, uint32_t offset, uint32_t storedSize);
     // Waits for reads still in flight (the buffers belong to them until they complete).
@@ -24,11 +26,17 @@ public:
     ContainerReadAhead(const ContainerReadAhead&) = delete;
     ContainerReadAhead& operator=(const ContainerReadAhead&) = delete;
 
+    // Requests the first blocks now rather than at the first read (the first read does it anyway).
+    void Start() { RequestBlocks(); }
     // The stored bytes ready next (count 0 once all were consumed). False when a block read failed.
     bool GetAvailable(const uint8_t*& pointer, uint32_t& count);
     void Consume(uint32_t count);
     // True once every block of the entry has been requested.
     bool HasRequestedAll() const { return m_requested >= m_storedSize; }
+    // Nothing requested is left unconsumed: the position may move without the reader thread.
+    bool IsIdle() const { return m_consumed == m_requested; }
+    // While idle: the next `count` bytes were had another way.
+    void SkipIdle(uint32_t count);
     uint32_t GetConsumed() const { return m_consumed; }
 
 private:

@@ -15,7 +15,7 @@ constexpr uint32_t kSkipBufferSize = 1024;
 FileSystemContainerInputStream::FileSystemContainerInputStream(const ContainerIndexRecord& record, uint8_t partMethod,
                                                                uint32_t readerGroup, uint32_t part, const char* dataPath,
                                                                const char* entryName)
-    : m_record(record), m_entryName(entryName)
+    : m_record(record), m_entryName(entryName), m_dataPath(dataPath != nullptr ? dataPath : "")
 {
     m_method = record.compressed ? partMethod : 0;
     if (m_method != 0 && !m_decompressor.Init(m_method))
@@ -32,6 +32,11 @@ FileSystemContainerInputStream::FileSystemContainerInputStream(const ContainerIn
     m_readAhead = std::make_unique<ContainerReadAhead>(gPhysicalFileReader, readerGroup, part, dataPath, entryName,
                                                        record.offset, record.storedSize);
     m_open = true;
+    // Bytes that must come from the disk are asked for at once, as before, so that an early open
+    // (a preheated stream) still overlaps the read with other work.
+    uint8_t first = 0;
+    if (m_method != 0 || (record.storedSize != 0 && ReadCachedProbe(&first) == 0))
+        m_readAhead->Start();
 }
 
 FileSystemContainerInputStream::~FileSystemContainerInputStream() = default;
@@ -67,11 +72,48 @@ void FileSystemContainerInputStream::PreheatNextWhenLastBlockRequested()
     gFileSystem.OpenPreheatedStream();
 }
 
+// Bytes of the entry at the current position that need no wait for the disk, straight into the
+// caller's buffer. Once a read finds bytes not in memory, the read-ahead keeps the entry.
+uint32_t FileSystemContainerInputStream::ReadCached(uint8_t* destination, uint32_t count)
+{
+    if (!m_cachedUsable || destination == nullptr || !m_readAhead->IsIdle())
+        return 0;
+    if (!m_cachedOpened)
+    {
+        m_cachedOpened = true;
+        m_cachedUsable = m_cached.Open(m_dataPath.c_str());
+    }
+    const uint32_t got = m_cachedUsable ? m_cached.ReadIfCached(uint64_t(m_record.offset) + m_position, destination, count) : 0;
+    if (got < count)
+        m_cachedUsable = false;
+    m_readAhead->SkipIdle(got);
+    return got;
+}
+
+// Whether the entry's first byte is in memory, without moving the position.
+uint32_t FileSystemContainerInputStream::ReadCachedProbe(uint8_t* byte)
+{
+    m_cachedOpened = true;
+    m_cachedUsable = m_cached.Open(m_dataPath.c_str());
+    const uint32_t got = m_cachedUsable ? m_cached.ReadIfCached(m_record.offset, byte, 1) : 0;
+    if (got == 0)
+        m_cachedUsable = false;
+    return got;
+}
+
 bool FileSystemContainerInputStream::ReadStored(uint8_t* destination, uint32_t count)
 {
     uint32_t done = 0;
     while (done < count)
     {
+        const uint32_t cached = ReadCached(destination != nullptr ? destination + done : nullptr, count - done);
+        if (cached != 0)
+        {
+            done += cached;
+            m_position += cached;
+            PreheatNextWhenLastBlockRequested();
+            continue;
+        }
         const uint8_t* pointer = nullptr;
         uint32_t available = 0;
         if (!m_readAhead->GetAvailable(pointer, available))

@@ -1,11 +1,14 @@
 // Input stream over one entry of a data container, stored or compressed, fed by a read-ahead on the
-// PhysicalFileReader thread. Belongs to the thread that opened it.
+// PhysicalFileReader thread. A stored entry's bytes that are already in memory (the page cache) are
+// read straight into the caller's buffer instead; the read-ahead takes over from the first bytes
+// that are not, and keeps the entry from then on. Belongs to the thread that opened it.
 #pragma once
 
 #include "core/filesystem/ContainerIndex.h"
 #include "core/filesystem/ContainerReadAhead.h"
 #include "core/filesystem/ContainerStreamDecompressor.h"
 #include "core/filesystem/FileSystemInputStream.h"
+#include "platform/os/CachedFileReader.h"
 
 #include <cstdint>
 #include <memory>
@@ -29,6 +32,8 @@ public:
 
 private:
     bool ReadStored(uint8_t* destination, uint32_t count);
+    uint32_t ReadCached(uint8_t* destination, uint32_t count);
+    uint32_t ReadCachedProbe(uint8_t* byte);
     bool ReadCompressed(uint8_t* destination, uint32_t count);
     bool CheckCompressedEnd();
     void PreheatNextWhenLastBlockRequested();
@@ -38,6 +43,10 @@ private:
     uint32_t m_method = 0;
     ContainerStreamDecompressor m_decompressor;
     std::unique_ptr<ContainerReadAhead> m_readAhead;
+    const std::string m_dataPath;
+    os::CachedFileReader m_cached;
+    bool m_cachedOpened = false;
+    bool m_cachedUsable = true; // false once the read-ahead took over
     uint32_t m_position = 0; // bytes handed out
     bool m_open = false;
     bool m_preheatTriggered = false;

@@ -35,6 +35,8 @@ PendingLists& Pending()
 
 void ResolveList(Dynarray<PendingEntityReference*>& list, const GUIDReplacementTable* replacements)
 {
+    if (list.Count() == 0)
+        return;
     // Resolution may queue again (a setter reading records); take the list first.
     Dynarray<PendingEntityReference*> taken = std::move(list);
     for (PendingEntityReference* record : taken)
@@ -62,7 +64,7 @@ bool BeginPendingEntityReferences()
     if (pending.open)
         return false;
     pending.open = true;
-    GUIDReplacementTable::SetActive(new GUIDReplacementTable);
+    GUIDReplacementTable::OpenActive();
     return true;
 }
 
@@ -76,8 +78,7 @@ void ResolvePendingEntityReferences()
     PendingLists& pending = Pending();
     pending.open = false;
     // The table is taken off first: a load started by a setter during resolution opens its own.
-    const std::unique_ptr<GUIDReplacementTable> replacements(GUIDReplacementTable::GetActive());
-    GUIDReplacementTable::SetActive(nullptr);
+    const std::unique_ptr<GUIDReplacementTable> replacements(GUIDReplacementTable::CloseActive());
     ResolveList(pending.lists[0], replacements.get());
     ResolveList(pending.lists[1], replacements.get());
 }

@@ -5,7 +5,9 @@
 namespace
 {
 GUIDReplacementTable* gActiveReplacementTable = nullptr;
-}
+// A load is open: its table is made when first asked for, so loads that never map a GUID make none.
+bool gActiveReplacementTableOpen = false;
+} // namespace
 
 RTTI_DEFINE_CLASS(GUIDReplacementEntry, RTTIPolyBaseClass)
 RTTI_DEFINE_CLASS(GUIDReplacementTable, RTTIPolyBaseClass)
@@ -63,6 +65,8 @@ SimpleGUID GUIDReplacementTable::Lookup(const SimpleGUID& guid) const
 
 GUIDReplacementTable* GUIDReplacementTable::GetActive()
 {
+    if (gActiveReplacementTable == nullptr && gActiveReplacementTableOpen)
+        gActiveReplacementTable = new GUIDReplacementTable;
     return gActiveReplacementTable;
 }
 
@@ -71,7 +75,15 @@ SimpleGUID GUIDReplacementTable::MapThroughActive(const SimpleGUID& guid)
     return gActiveReplacementTable != nullptr ? gActiveReplacementTable->Lookup(guid) : guid;
 }
 
-void GUIDReplacementTable::SetActive(GUIDReplacementTable* table)
+void GUIDReplacementTable::OpenActive()
 {
-    gActiveReplacementTable = table;
+    gActiveReplacementTableOpen = true;
+}
+
+GUIDReplacementTable* GUIDReplacementTable::CloseActive()
+{
+    GUIDReplacementTable* const table = gActiveReplacementTable;
+    gActiveReplacementTable = nullptr;
+    gActiveReplacementTableOpen = false;
+    return table;
 }

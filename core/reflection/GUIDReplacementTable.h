@@ -1,5 +1,6 @@
 // GUIDs read during a load can be mapped to other GUIDs through the active replacement table, which
-// exists only while a pending entity-reference list is open. Main thread.
+// exists only while a pending entity-reference list is open, and then only once someone asked for
+// it. Main thread.
 #pragma once
 
 #include "core/SimpleGUID.h"
@@ -27,10 +28,13 @@ public:
     SimpleGUID Lookup(const SimpleGUID& guid) const;
     int32_t GetEntryCount() const { return m_entries.Count(); }
 
-    // The table of the open load, or null.
+    // The table of the open load (made on the first call), or null when no load is open.
     static GUIDReplacementTable* GetActive();
+    // `guid` through the open load's table, when it has one.
     static SimpleGUID MapThroughActive(const SimpleGUID& guid);
-    static void SetActive(GUIDReplacementTable* table);
+    // A load opens; CloseActive ends it and hands over its table (null when none was made).
+    static void OpenActive();
+    static GUIDReplacementTable* CloseActive();
 
 private:
     int32_t LowerBound(const SimpleGUID& guid) const;

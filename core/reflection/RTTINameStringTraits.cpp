@@ -3,6 +3,7 @@
 #include "core/strings/NameString.h"
 
 #include <cstdio>
+#include <cstring>
 
 // One byte 0 for the empty name; else one byte 1, the characters and a 0 byte.
 void RTTIValueTraits<NameString>::Write(RecordOutput& out, const NameString& value)
@@ -29,7 +30,9 @@ bool RTTIValueTraits<NameString>::Read(RecordInput& in, NameString& value)
     size_t length;
     if (!in.ReadCString(text, length))
         return false;
-    value.Set(text);
+    // Reading the same name again leaves the pool alone.
+    if (value.Length() != length || std::memcmp(value.CStr(), text, length) != 0)
+        value.Set(text);
     return true;
 }
 bool RTTIValueTraits<NameString>::Skip(RecordInput& in)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/containers/Dynarray.h"
+#include "core/reflection/RTTIFixedForm.h"
 #include "core/reflection/RTTIObjectSupport.h"
 #include "core/reflection/RTTIProperty.h"
 #include "core/reflection/RTTIValueTraits.h"
@@ -17,6 +18,7 @@ class RTTIDynarrayProperty : public RTTIProperty
 {
 public:
     using Traits = RTTIValueTraits<TElement>;
+    using Fixed = RTTIFixedForm<TElement>;
 
     RTTIDynarrayProperty(const char* name, TArray TClass::*member, uint32_t flags = 0,
                          const char* description = nullptr)
@@ -47,6 +49,19 @@ public:
         uint32_t count;
         if (!rtti::ReadElementCount(in, Traits::kMinimumSize, GetName().c_str(), count))
             return false;
+        if constexpr (Fixed::kSize != 0)
+        {
+            // Elements of one size: one check for all of them, and the array's block is reused.
+            const uint8_t* at = in.Take(size_t(count) * Fixed::kSize);
+            if (at == nullptr)
+                return false;
+            TArray& array = static_cast<TClass*>(object)->*m_member;
+            array.Clear();
+            array.Resize(int32_t(count));
+            for (uint32_t i = 0; i < count; ++i, at += Fixed::kSize)
+                Fixed::Load(at, array[int32_t(i)]);
+            return true;
+        }
         TArray array;
         for (uint32_t i = 0; i < count; ++i)
         {
@@ -63,6 +78,8 @@ public:
         uint32_t count;
         if (!rtti::ReadElementCount(in, Traits::kMinimumSize, GetName().c_str(), count))
             return false;
+        if constexpr (Fixed::kSize != 0)
+            return in.Skip(size_t(count) * Fixed::kSize);
         for (uint32_t i = 0; i < count; ++i)
             if (!Traits::Skip(in))
                 return false;

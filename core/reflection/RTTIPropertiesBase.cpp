@@ -5,10 +5,12 @@
 #include "core/filesystem/FileReader.h"
 #include "core/reflection/EntityReferences.h"
 #include "core/reflection/RTTIPolyBaseClass.h"
+#include "core/reflection/RTTIRecordPlan.h"
 #include "core/reflection/RecordStream.h"
 
 #include <climits>
 #include <cstring>
+#include <mutex>
 
 namespace
 {
@@ -66,10 +68,18 @@ void InsertByClassName(Dynarray<RTTIPropertiesBase*>& array, RTTIPropertiesBase*
 {
     array.Insert(table, UpperBound(array, table->GetClassName(), TableName));
 }
+
+// Serializes the making of record plans: the resource thread reads templates too.
+std::mutex& PlanLock()
+{
+    static std::mutex* const lock = new std::mutex;
+    return *lock;
+}
 } // namespace
 
 RTTIPropertiesBase::~RTTIPropertiesBase()
 {
+    DropRecordPlans();
     RemoveFromClassList();
     for (RTTIProperty* property : m_properties)
         delete property;
@@ -93,6 +103,7 @@ RTTIProperty* RTTIPropertiesBase::AddProperty(RTTIProperty* property)
                                uint8_t(flags), uint8_t(flags >> 8), uint8_t(flags >> 16), uint8_t(flags >> 24)};
     m_layoutAccumulator = ComputeCrc32(layout, sizeof(layout), m_layoutAccumulator);
     m_properties.Add(property);
+    DropRecordPlans();
     const std::string& name = property->GetName();
     if (!name.empty())
     {
@@ -162,16 +173,30 @@ uint32_t RTTIPropertiesBase::GetLayoutMagic() const
     return magic;
 }
 
+const RTTIRecordPlan& RTTIPropertiesBase::MakeRecordPlan(uint32_t index, uint32_t flags) const
+{
+    std::atomic<const RTTIRecordPlan*>& slot = m_recordPlans[index];
+    const std::lock_guard<std::mutex> lock(PlanLock());
+    const RTTIRecordPlan* plan = slot.load(std::memory_order_relaxed);
+    if (plan == nullptr)
+    {
+        plan = new RTTIRecordPlan(*this, flags);
+        slot.store(plan, std::memory_order_release);
+    }
+    return *plan;
+}
+
+// Tables are complete before their first record; a property added later (tests build tables by
+// hand) makes the plans again.
+void RTTIPropertiesBase::DropRecordPlans()
+{
+    for (std::atomic<const RTTIRecordPlan*>& slot : m_recordPlans)
+        delete slot.exchange(nullptr, std::memory_order_acq_rel);
+}
+
 void RTTIPropertiesBase::SerializeObject(RecordOutput& out, const RTTIPolyBaseClass* object, uint32_t flags) const
 {
-    for (const RTTIPropertiesBase* table : m_classChain)
-    {
-        if ((flags & RTTI_OWN_CLASS_ONLY) && table != this)
-            continue;
-        for (const RTTIProperty* property : table->m_properties)
-            if (property->IsSerialized(flags))
-                property->Serialize(out, object, flags);
-    }
+    GetRecordPlan(flags).Write(out, object, flags);
 }
 
 bool RTTIPropertiesBase::ValidateObject(RecordInput& in, uint32_t flags) const
@@ -184,22 +209,9 @@ bool RTTIPropertiesBase::ValidateObject(RecordInput& in, uint32_t flags) const
         return false;
     }
     ++depth;
-    const bool valid = ValidateTables(in, flags);
+    const bool valid = GetRecordPlan(flags).Validate(in, flags);
     --depth;
     return valid;
-}
-
-bool RTTIPropertiesBase::ValidateTables(RecordInput& in, uint32_t flags) const
-{
-    for (const RTTIPropertiesBase* table : m_classChain)
-    {
-        if ((flags & RTTI_OWN_CLASS_ONLY) && table != this)
-            continue;
-        for (const RTTIProperty* property : table->m_properties)
-            if (property->IsSerialized(flags) && !property->Validate(in, flags))
-                return false;
-    }
-    return true;
 }
 
 size_t RTTIPropertiesBase::GetMinimumPayloadSize(uint32_t flags) const
@@ -218,15 +230,7 @@ size_t RTTIPropertiesBase::GetMinimumPayloadSize(uint32_t flags) const
 
 bool RTTIPropertiesBase::DeserializeValidated(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags) const
 {
-    for (const RTTIPropertiesBase* table : m_classChain)
-    {
-        if ((flags & RTTI_OWN_CLASS_ONLY) && table != this)
-            continue;
-        for (const RTTIProperty* property : table->m_properties)
-            if (property->IsSerialized(flags) && !property->Deserialize(in, object, flags))
-                return false;
-    }
-    return true;
+    return GetRecordPlan(flags).Read(in, object, flags);
 }
 
 bool RTTIPropertiesBase::ReadValidatedObject(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags) const

@@ -6,6 +6,8 @@
 #include "core/containers/Dynarray.h"
 #include "core/reflection/RTTIProperty.h"
 
+#include <atomic>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -14,6 +16,7 @@ class FileReader;
 class RTTIPolyBaseClass;
 class RecordInput;
 class RecordOutput;
+class RTTIRecordPlan;
 
 // Table of the typed properties of one reflected class.
 class RTTIPropertiesBase
@@ -74,7 +77,16 @@ public:
     static constexpr int kMaxNestingDepth = 64;
 
 private:
-    bool ValidateTables(RecordInput& in, uint32_t flags) const;
+    // The record walk for these flags (the flags that choose properties are 1 and 8), made on first use.
+    const RTTIRecordPlan& GetRecordPlan(uint32_t flags) const
+    {
+        const uint32_t index = ((flags & 1u) ? 1u : 0u) | ((flags & 8u) ? 2u : 0u);
+        if (const RTTIRecordPlan* plan = m_recordPlans[index].load(std::memory_order_acquire))
+            return *plan;
+        return MakeRecordPlan(index, flags);
+    }
+    const RTTIRecordPlan& MakeRecordPlan(uint32_t index, uint32_t flags) const;
+    void DropRecordPlans();
 
     Dynarray<RTTIProperty*> m_properties;
     Dynarray<RTTIProperty*> m_nameIndex;
@@ -82,6 +94,8 @@ private:
     RTTIPropertiesBase* m_baseTable = nullptr;
     Dynarray<RTTIPropertiesBase*> m_classChain;
     uint32_t m_layoutAccumulator = 0;
+    // One plan per combination of the flags that choose properties (1 and 8).
+    mutable std::atomic<const RTTIRecordPlan*> m_recordPlans[4] = {};
 };
 
 // Builds a class's table once: the base class's table first, so that Init finds it by name.

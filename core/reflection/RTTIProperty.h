@@ -79,6 +79,23 @@ public:
     // Fewest bytes the binary form can take.
     virtual size_t GetMinimumSize(uint32_t flags) const = 0;
 
+    // Bytes of the binary form when every value takes the same number, else 0. Such properties are
+    // written and read in runs by the table's record plan, through the two calls below, which the
+    // plan makes only with that many bytes at `at` (already checked).
+    virtual uint32_t GetFixedSize() const { return 0; }
+    virtual void WriteFixed(uint8_t* at, const RTTIPolyBaseClass* object, bool byteSwap) const
+    {
+        (void)at, (void)object, (void)byteSwap;
+    }
+    virtual void ReadFixed(const uint8_t* at, RTTIPolyBaseClass* object) const { (void)at, (void)object; }
+    // True, with the field's byte offset from `object`, when the value is a plain field whose memory
+    // holds exactly its stored bytes (the same for every object of the class).
+    virtual bool GetRawFieldOffset(const RTTIPolyBaseClass* object, ptrdiff_t& offset) const
+    {
+        (void)object, (void)offset;
+        return false;
+    }
+
     uint32_t GetSignature() const { return GetType() ^ m_flags; }
 
     // Empty when the property has no display name (serialized, but not found by name).

@@ -3,6 +3,7 @@
 // (RTTISGProperty, where setting has side effects). Main thread.
 #pragma once
 
+#include "core/reflection/RTTIFixedForm.h"
 #include "core/reflection/RTTIProperty.h"
 #include "core/reflection/RTTIValueTraits.h"
 
@@ -14,6 +15,7 @@ class RTTITypedProperty : public RTTIProperty
 {
 public:
     using Traits = RTTIValueTraits<TValue>;
+    using Fixed = RTTIFixedForm<TValue>;
     using RTTIProperty::RTTIProperty;
 
     virtual const TValue* GetValueAddress(const RTTIPolyBaseClass* object) const = 0;
@@ -60,6 +62,25 @@ public:
         return Traits::Skip(in);
     }
     size_t GetMinimumSize(uint32_t) const override { return Traits::kMinimumSize; }
+    uint32_t GetFixedSize() const override { return Fixed::kSize; }
+    void WriteFixed(uint8_t* at, const RTTIPolyBaseClass* object, bool byteSwap) const override
+    {
+        if constexpr (Fixed::kSize != 0)
+            Fixed::Store(at, *GetValueAddress(object), byteSwap);
+        else
+            (void)at, (void)object, (void)byteSwap;
+    }
+    void ReadFixed(const uint8_t* at, RTTIPolyBaseClass* object) const override
+    {
+        if constexpr (Fixed::kSize != 0)
+        {
+            TValue value{};
+            Fixed::Load(at, value);
+            SetValue(object, value);
+        }
+        else
+            (void)at, (void)object;
+    }
 };
 
 // Value stored in a field of the object.
@@ -79,6 +100,26 @@ public:
     void SetValue(RTTIPolyBaseClass* object, const TValue& value) const override
     {
         static_cast<TClass*>(object)->*m_member = value;
+    }
+    bool GetRawFieldOffset(const RTTIPolyBaseClass* object, ptrdiff_t& offset) const override
+    {
+        if constexpr (!RTTIFixedForm<TValue>::kRaw)
+            return false;
+        offset = reinterpret_cast<const char*>(GetValueAddress(object)) - reinterpret_cast<const char*>(object);
+        return true;
+    }
+    // Straight into the field, without the copy and the setter call.
+    void ReadFixed(const uint8_t* at, RTTIPolyBaseClass* object) const override
+    {
+        if constexpr (RTTIFixedForm<TValue>::kSize != 0)
+            RTTIFixedForm<TValue>::Load(at, static_cast<TClass*>(object)->*m_member);
+        else
+            (void)at, (void)object;
+    }
+    bool Deserialize(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags) const override
+    {
+        (void)flags;
+        return RTTIValueTraits<TValue>::Read(in, static_cast<TClass*>(object)->*m_member);
     }
 
 private:

@@ -37,6 +37,24 @@ public:
         }
         m_size += count;
     }
+    // Room for `count` bytes to be filled by the caller: null when only counting or when they do
+    // not fit (then the output has overflowed, as WriteBytes would).
+    uint8_t* Reserve(size_t count)
+    {
+        if (m_buffer == nullptr)
+        {
+            m_size += count;
+            return nullptr;
+        }
+        if (m_overflow || count > m_capacity - m_size)
+        {
+            m_overflow = true;
+            return nullptr;
+        }
+        uint8_t* const at = m_buffer + m_size;
+        m_size += count;
+        return at;
+    }
     void WriteU8(uint8_t value) { WriteBytes(&value, 1); }
     void WriteU16(uint16_t value)
     {
@@ -84,6 +102,15 @@ public:
             std::memcpy(destination, m_data + m_position, count);
         m_position += count;
         return true;
+    }
+    // The next `count` bytes, consumed; null (nothing consumed) when fewer are left.
+    const uint8_t* Take(size_t count)
+    {
+        if (count > Remaining())
+            return nullptr;
+        const uint8_t* const at = m_data + m_position;
+        m_position += count;
+        return at;
     }
     bool Skip(size_t count)
     {

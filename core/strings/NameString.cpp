@@ -1,11 +1,11 @@
 #include "core/strings/NameString.h"
 
 #include "core/console/GameConsole.h"
-#include "core/containers/Dynarray.h"
 #include "platform/os/Sync.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace
 {
@@ -29,15 +29,9 @@ NameBlock* BlockOf(const char* text)
     return reinterpret_cast<NameBlock*>(const_cast<char*>(text)) - 1;
 }
 
-// Byte-wise order of a block's text against a text of `length` bytes without 0 bytes (the same
-// order strcmp gives).
-int CompareText(NameBlock* block, const char* text, uint32_t length)
+bool SameText(const NameBlock* block, const char* text, uint32_t length)
 {
-    const uint32_t common = block->length < length ? block->length : length;
-    const int order = std::memcmp(Characters(block), text, common);
-    if (order != 0)
-        return order;
-    return block->length < length ? -1 : (block->length > length ? 1 : 0);
+    return block->length == length && std::memcmp(block + 1, text, length) == 0;
 }
 
 char FoldAscii(char c)
@@ -45,19 +39,53 @@ char FoldAscii(char c)
     return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
 
+// 64-bit multiply-mix hash of a text, eight bytes at a time.
+uint64_t HashText(const char* text, uint32_t length)
+{
+    constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+    uint64_t hash = uint64_t(length) * kMultiplier;
+    uint32_t offset = 0;
+    for (; offset + 8 <= length; offset += 8)
+    {
+        uint64_t word = 0;
+        std::memcpy(&word, text + offset, 8);
+        hash = (hash ^ word) * kMultiplier;
+        hash ^= hash >> 29;
+    }
+    if (offset < length)
+    {
+        uint64_t word = 0;
+        std::memcpy(&word, text + offset, length - offset);
+        hash = (hash ^ word) * kMultiplier;
+    }
+    hash ^= hash >> 32;
+    hash *= kMultiplier;
+    return hash ^ (hash >> 29);
+}
+
+// The global pool: blocks indexed by an open-addressing hash table (linear probing, at most half
+// full, removal by shifting the following entries back), so interning and the last release are
+// O(1) under the one lock.
 class NameStringPool
 {
 public:
+    NameStringPool() : m_slots(kInitialSlots) {}
+
     // Returns the characters of the block holding the text, with one more reference.
     const char* Intern(const char* text, uint32_t length)
     {
+        const uint64_t hash = HashText(text, length);
         const os::ScopedLock lock(m_lock);
-        const int32_t low = UpperBound(text, length);
-        if (low > 0 && CompareText(m_blocks[low - 1], text, length) == 0)
+        const size_t mask = m_slots.size() - 1;
+        size_t index = size_t(hash) & mask;
+        for (; m_slots[index].block != nullptr; index = (index + 1) & mask)
         {
-            NameBlock* const block = m_blocks[low - 1];
-            ++block->references;
-            return Characters(block);
+            Slot& slot = m_slots[index];
+            if (slot.hash == hash && SameText(slot.block, text, length))
+            {
+                ++slot.block->references;
+                return Characters(slot.block);
+            }
         }
         NameBlock* const block = static_cast<NameBlock*>(std::malloc(size_t(length) + kBlockOverhead));
         if (block == nullptr)
@@ -70,7 +98,9 @@ public:
         std::memcpy(Characters(block), text, length);
         Characters(block)[length] = 0;
         m_byteTotal += length + kBlockOverhead;
-        m_blocks.Insert(block, low);
+        m_slots[index] = Slot{block, hash};
+        if (++m_count * 2 > m_slots.size())
+            Grow();
         return Characters(block);
     }
 
@@ -82,13 +112,14 @@ public:
 
     void Release(const char* text)
     {
-        const os::ScopedLock lock(m_lock);
         NameBlock* const block = BlockOf(text);
-        if (--block->references != 0)
-            return;
-        m_byteTotal -= block->length + kBlockOverhead;
-        // Texts are unique, so the block sits just before the upper bound of its own text.
-        m_blocks.RemoveAt(UpperBound(text, block->length) - 1);
+        {
+            const os::ScopedLock lock(m_lock);
+            if (--block->references != 0)
+                return;
+            m_byteTotal -= block->length + kBlockOverhead;
+            RemoveSlot(FindSlot(block));
+        }
         std::free(block);
     }
 
@@ -107,28 +138,64 @@ public:
     int32_t BlockCount()
     {
         const os::ScopedLock lock(m_lock);
-        return m_blocks.Count();
+        return int32_t(m_count);
     }
 
 private:
-    // Index of the first block whose text sorts after the given one.
-    int32_t UpperBound(const char* text, uint32_t length) const
+    struct Slot
     {
-        int32_t low = 0;
-        int32_t high = m_blocks.Count();
-        while (low < high)
+        NameBlock* block = nullptr;
+        uint64_t hash = 0;
+    };
+    static constexpr size_t kInitialSlots = 1024;
+
+    // A live block is always in the table, so the probe ends at it.
+    size_t FindSlot(const NameBlock* block) const
+    {
+        const size_t mask = m_slots.size() - 1;
+        size_t index = size_t(HashText(reinterpret_cast<const char*>(block + 1), block->length)) & mask;
+        while (m_slots[index].block != block)
+            index = (index + 1) & mask;
+        return index;
+    }
+
+    // Moves back every following entry whose probe passed the freed slot, so no probe ends early.
+    void RemoveSlot(size_t hole)
+    {
+        const size_t mask = m_slots.size() - 1;
+        for (size_t index = (hole + 1) & mask; m_slots[index].block != nullptr; index = (index + 1) & mask)
         {
-            const int32_t middle = low + (high - low) / 2;
-            if (CompareText(m_blocks[middle], text, length) <= 0)
-                low = middle + 1;
-            else
-                high = middle;
+            const size_t home = size_t(m_slots[index].hash) & mask;
+            // The entry may fill the hole when its home is not inside (hole, index].
+            if (((index - home) & mask) >= ((index - hole) & mask))
+            {
+                m_slots[hole] = m_slots[index];
+                hole = index;
+            }
         }
-        return low;
+        m_slots[hole] = Slot{};
+        --m_count;
+    }
+
+    void Grow()
+    {
+        std::vector<Slot> old(m_slots.size() * 2);
+        old.swap(m_slots);
+        const size_t mask = m_slots.size() - 1;
+        for (const Slot& slot : old)
+        {
+            if (slot.block == nullptr)
+                continue;
+            size_t index = size_t(slot.hash) & mask;
+            while (m_slots[index].block != nullptr)
+                index = (index + 1) & mask;
+            m_slots[index] = slot;
+        }
     }
 
     os::CriticalSection m_lock;
-    Dynarray<NameBlock*> m_blocks;
+    std::vector<Slot> m_slots;
+    size_t m_count = 0;
     uint32_t m_byteTotal = 0;
 };
 

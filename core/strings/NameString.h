@@ -4,9 +4,9 @@
 //
 // Every distinct text lives once in a global pool as a block: u32 reference count, u32 length, the
 // characters and a 0 byte (length + 9 bytes). A NameString is one pointer to a block's characters,
-// or null for the empty name; the pool never holds "". The pool keeps its block pointers in a
-// Dynarray sorted in byte-wise text order and guards everything with one critical section, so
-// interning is a binary search and equal names compare by pointer.
+// or null for the empty name; the pool never holds "". The pool finds blocks through a hash index
+// of their texts and guards everything with one critical section, so interning and the last
+// release take constant time and equal names compare by pointer.
 #pragma once
 
 #include <cstdint>

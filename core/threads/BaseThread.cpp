@@ -4,20 +4,45 @@
 #include "platform/os/Clock.h"
 #include "platform/os/MessageQueue.h"
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace
 {
 constexpr uint32_t kFullRingSleepMs = 20;
+// How long an idle worker keeps looking at its ring before it sleeps, and a flusher at the ring
+// before it sleeps on its event. Measured on the steady clock: tests may stop the engine's counter.
+constexpr std::chrono::microseconds kSpinTime{50};
 // Flush and Stop wait without a limit, but say so when the worker takes this long.
 constexpr uint32_t kSlowWaitReportMs = 10000;
+// True as soon as done() holds; false once kSpinTime has passed. Looks are spaced by a short idle
+// loop, so a waiter does not keep pulling the line the other side is writing; the later looks yield
+// the core (a pause instruction could hand a virtual machine's core back to its host).
+template <typename Done>
+bool SpinUntil(Done&& done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + kSpinTime;
+    for (uint32_t i = 1;; ++i)
+    {
+        if (done())
+            return true;
+        if (i >= 1024)
+            std::this_thread::yield();
+        else
+            for (int idle = 0; idle < 64; ++idle)
+                asm volatile("");
+        if ((i & 15u) == 0 && std::chrono::steady_clock::now() >= deadline)
+            return false;
+    }
+}
 } // namespace
 
 BaseThread::BaseThread(const char* name, uint32_t ringBytes, bool producerLock, uint32_t waitTimeoutMs,
                        uintptr_t subclassWord)
-    : m_ring(ringBytes, THREAD_COMMAND_NOP), m_name(name != nullptr ? name : ""), m_currentTimeoutMs(waitTimeoutMs),
-      m_configuredTimeoutMs(waitTimeoutMs), m_subclassWord(subclassWord),
-      m_producerLock(producerLock ? std::make_unique<os::CriticalSection>() : nullptr)
+    : m_ring(ringBytes, THREAD_COMMAND_NOP), m_name(name != nullptr ? name : ""), m_configuredTimeoutMs(waitTimeoutMs),
+      m_subclassWord(subclassWord), m_producerLock(producerLock ? std::make_unique<os::CriticalSection>() : nullptr),
+      m_currentTimeoutMs(waitTimeoutMs)
 {
 }
 
@@ -78,15 +103,21 @@ bool BaseThread::BeginCommand(uint32_t id, uint32_t payloadBytes)
             m_wakeEvent.Set();
             wokeWorker = true;
         }
-        os::Sleep(kFullRingSleepMs);
+        // Announced before the last look, so room the worker frees from here on wakes this wait.
+        m_producerWaiting.store(true, std::memory_order_seq_cst);
+        if (m_ring.BeginWrite(id, payloadBytes))
+            break;
+        m_spaceEvent.Wait(kFullRingSleepMs);
     }
+    m_producerWaiting.store(false, std::memory_order_relaxed);
     return true;
 }
 
 void BaseThread::EndCommand()
 {
     m_ring.EndWrite();
-    m_wakeEvent.Set();
+    if (m_workerSleeping.load(std::memory_order_seq_cst))
+        m_wakeEvent.Set();
     if (m_producerLock)
         m_producerLock->Leave();
     if (m_wakeSemaphore != nullptr)
@@ -110,8 +141,11 @@ void BaseThread::Flush()
         return;
     os::Event done(false);
     os::Event* const donePointer = &done;
-    if (PostCommand(THREAD_COMMAND_DONE, &donePointer, sizeof(donePointer)))
-        WaitForEvent(done, "flush");
+    if (!PostCommand(THREAD_COMMAND_DONE, &donePointer, sizeof(donePointer)))
+        return;
+    // An empty ring means the done command has run; a short drain is cheaper to watch than to sleep on.
+    SpinUntil([this] { return m_ring.IsEmpty(); });
+    WaitForEvent(done, "flush");
 }
 
 void BaseThread::SetIdle(bool idle)
@@ -150,7 +184,8 @@ void BaseThread::Tick()
 
 void BaseThread::ProcessCommands()
 {
-    if (m_ring.IsEmpty())
+    m_lastTickHadWork = !m_ring.IsEmpty();
+    if (!m_lastTickHadWork)
     {
         if (m_idleTicks == 0)
             m_idleStart = Time::Now();
@@ -166,8 +201,22 @@ void BaseThread::ProcessCommands()
     {
         ExecuteCommand();
         m_ring.EndRead();
+        if (m_producerWaiting.load(std::memory_order_relaxed) &&
+            m_ring.GetFillLevel() <= m_ring.GetCapacity() / 2)
+            WakeWaitingProducer();
         OnCommandDone();
     }
+}
+
+void BaseThread::WakeWaitingProducer()
+{
+    if (m_producerWaiting.exchange(false, std::memory_order_acq_rel))
+        m_spaceEvent.Set();
+}
+
+bool BaseThread::SpinForWork() const
+{
+    return SpinUntil([this] { return !m_ring.IsEmpty(); });
 }
 
 void BaseThread::ExecuteCommand()
@@ -231,8 +280,16 @@ void BaseThread::RunLoop()
     m_threadId.store(os::CurrentThreadId(), std::memory_order_release);
     while (!m_exitRequested)
     {
-        if (m_currentTimeoutMs != 0)
-            os::WaitForEventOrMessage(m_wakeEvent, m_currentTimeoutMs);
+        if (m_currentTimeoutMs != 0 && !(m_lastTickHadWork && SpinForWork()))
+        {
+            m_workerSleeping.store(true, std::memory_order_seq_cst);
+            // A producer that found the ring full before this thread drained it sleeps too.
+            if (m_producerWaiting.load(std::memory_order_seq_cst))
+                WakeWaitingProducer();
+            if (m_ring.IsEmpty())
+                os::WaitForEventOrMessage(m_wakeEvent, m_currentTimeoutMs);
+            m_workerSleeping.store(false, std::memory_order_relaxed);
+        }
         os::Message message;
         while (os::PeekMessage(message, true))
             os::DispatchMessage(message);

@@ -4,9 +4,13 @@
 // threads hand it work by writing a command record into the ring (BeginCommand, the ring's Write
 // calls, EndCommand); only the worker reads the ring. The worker sleeps on its wake event (or a
 // message posted to its thread) up to its wait timeout, then Tick drains the ring: ids 0-5 are run
-// here, every other id goes to the subclass's HandleCommand. Threads built with the producer lock
-// accept any number of producers; the others must have exactly one. The workers, what each owns,
-// who waits on whom and their command ids: docs/architecture.md.
+// here, every other id goes to the subclass's HandleCommand. After a tick that ran commands the
+// worker spins briefly before it sleeps; it announces the sleep in m_workerSleeping and looks at the
+// ring once more, and producers set the wake event only when they see that announcement. A producer
+// that meets a full ring sleeps in steps of at most 20 ms on m_spaceEvent, which the worker sets as
+// soon as half the ring is free again (a wake lost to a race costs at most one step). Threads built
+// with the producer lock accept any number of producers; the others must have exactly one. The
+// workers, what each owns, who waits on whom and their command ids: docs/architecture.md.
 //
 // Start, Stop, Flush, SetIdle, SetPriority and the destructor belong to the owning thread;
 // BeginCommand/EndCommand to producers; the virtual hooks run on the worker.
@@ -110,21 +114,31 @@ private:
     void RunLoop();
     void ExecuteCommand();
     void WaitForEvent(os::Event& event, const char* what);
+    bool SpinForWork() const;
+    void WakeWaitingProducer();
 
     CommandRingBuffer m_ring;
     std::string m_name;
     os::Semaphore* m_wakeSemaphore = nullptr;
     os::Event m_wakeEvent{false};
-    os::Event* m_exitEvent = nullptr; // worker side
-    bool m_exitRequested = false; // worker side
+    os::Event m_spaceEvent{false};
     os::Thread m_thread;
     std::atomic<uint32_t> m_threadId{0};
-    uint32_t m_currentTimeoutMs; // worker side
     const uint32_t m_configuredTimeoutMs;
     const uintptr_t m_subclassWord;
     std::unique_ptr<os::CriticalSection> m_producerLock;
-    std::atomic<uint32_t> m_tickCount{0};
-    uint32_t m_idleTicks = 0; // worker side
-    Time m_idleStart; // worker side
+    // Worker side, on lines of their own: producers read nothing here, so the worker's writes on
+    // every tick never take a line a producer needs for its next post.
+    alignas(64) std::atomic<uint32_t> m_tickCount{0};
+    uint32_t m_currentTimeoutMs;
+    bool m_lastTickHadWork = false;
+    os::Event* m_exitEvent = nullptr;
+    bool m_exitRequested = false;
+    uint32_t m_idleTicks = 0;
+    Time m_idleStart;
     std::atomic<int64_t> m_idleTime{0}; // Time ticks
+    // Written by the worker before and after it sleeps, read by producers after every commit.
+    alignas(64) std::atomic<bool> m_workerSleeping{false};
+    // Set by a producer waiting for room in a full ring.
+    alignas(64) std::atomic<bool> m_producerWaiting{false};
 };

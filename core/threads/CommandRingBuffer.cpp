@@ -6,6 +6,7 @@
 namespace
 {
 constexpr std::align_val_t kBufferAlignment{64};
+constexpr uint32_t kPrefetchBytes = 512;
 
 uint32_t PadTo16(const uint8_t* cursor)
 {
@@ -36,7 +37,7 @@ uint32_t CommandRingBuffer::GetFillLevel() const
 
 bool CommandRingBuffer::IsEmpty() const
 {
-    return m_writeOffset.load(std::memory_order_acquire) == m_readOffset.load(std::memory_order_acquire);
+    return m_writeOffset.load(std::memory_order_seq_cst) == m_readOffset.load(std::memory_order_seq_cst);
 }
 
 bool CommandRingBuffer::HasSpace(uint32_t payloadBytes) const
@@ -50,10 +51,23 @@ void CommandRingBuffer::StoreHeader(uint32_t offset, uint32_t id, uint32_t paylo
     std::memcpy(m_buffer + offset + 4, &payloadBytes, 4);
 }
 
+// The two refusals of BeginWrite, without its side effects: the ring too full now, or, when the
+// record must wrap, the reader still within the first needed + 512 bytes.
+bool CommandRingBuffer::HasRoom(uint32_t writeOffset, uint32_t readOffset, uint32_t payloadBytes) const
+{
+    const int64_t needed = int64_t(payloadBytes) + kHeaderBytes;
+    if (int64_t(FillLevel(writeOffset, readOffset)) >= int64_t(m_capacity) - int64_t(payloadBytes) - kReserveBytes)
+        return false;
+    return int64_t(m_capacity - writeOffset) >= needed || needed + kReserveBytes < int64_t(readOffset);
+}
+
 bool CommandRingBuffer::BeginWrite(uint32_t id, uint32_t payloadBytes)
 {
     uint32_t writeOffset = m_writeOffset.load(std::memory_order_relaxed);
-    const uint32_t readOffset = m_readOffset.load(std::memory_order_acquire);
+    // A stale read offset only ever understates the room, so it is refreshed only when it refuses.
+    if (!HasRoom(writeOffset, m_cachedReadOffset, payloadBytes))
+        m_cachedReadOffset = m_readOffset.load(std::memory_order_acquire);
+    const uint32_t readOffset = m_cachedReadOffset;
     const int64_t needed = int64_t(payloadBytes) + kHeaderBytes;
     if (int64_t(FillLevel(writeOffset, readOffset)) >= int64_t(m_capacity) - int64_t(payloadBytes) - kReserveBytes)
         return false;
@@ -116,15 +130,22 @@ void CommandRingBuffer::EndWrite()
     m_writeCursor = nullptr;
     m_written = 0;
     m_reserved = 0;
-    m_writeOffset.store(next, std::memory_order_release);
+    m_writeOffset.store(next, std::memory_order_seq_cst);
 }
 
 bool CommandRingBuffer::BeginRead()
 {
     const uint32_t readOffset = m_readOffset.load(std::memory_order_relaxed);
-    if (m_writeOffset.load(std::memory_order_acquire) == readOffset)
-        return false;
+    if (m_cachedWriteOffset == readOffset)
+    {
+        m_cachedWriteOffset = m_writeOffset.load(std::memory_order_acquire);
+        if (m_cachedWriteOffset == readOffset)
+            return false;
+    }
     m_readRecord = m_buffer + readOffset;
+    // Records were written on another core: asking for published lines ahead overlaps their transfers.
+    if (m_cachedWriteOffset > readOffset + kPrefetchBytes)
+        __builtin_prefetch(m_readRecord + kPrefetchBytes);
     std::memcpy(&m_readSize, m_readRecord + 4, 4);
     m_readCursor = m_readRecord + kHeaderBytes;
     m_readLeft = m_readSize;
@@ -170,7 +191,8 @@ void CommandRingBuffer::EndRead()
     if (m_readRecord == nullptr)
         return;
     const uint32_t readOffset = static_cast<uint32_t>(m_readRecord - m_buffer);
-    uint32_t next = (readOffset + Stride(m_readSize)) % m_capacity;
+    // A record never crosses the end, so its end is at most the capacity: no wrap by division.
+    uint32_t next = readOffset + Stride(m_readSize);
     if (next + kHeaderBytes > m_capacity)
         next = 0;
     m_readRecord = nullptr;

@@ -13,7 +13,9 @@
 // remain) and starts again at 0; with fewer than 8 bytes both sides wrap without a marker.
 // 512 bytes always stay free between the write and read positions. Offsets are published with
 // release stores and read with acquire loads, so a record is complete before it becomes visible
-// and is never overwritten before it has been released.
+// and is never overwritten before it has been released. Each published offset sits on its own
+// cache line, and each side keeps the last value it saw of the other's, reloading it only when
+// that value says the ring is full (producer) or empty (consumer).
 class CommandRingBuffer
 {
 public:
@@ -32,6 +34,8 @@ public:
     // A payload of this many bytes or more can never be reserved.
     uint32_t GetMaxPayload() const { return m_capacity > kReserveBytes ? m_capacity - kReserveBytes : 0; }
     uint32_t GetFillLevel() const;
+    // Sequentially consistent, so a worker that announced it is about to sleep and then finds the
+    // ring empty cannot miss a record whose producer then finds it awake.
     bool IsEmpty() const;
     // Whether the fill level is below capacity - payloadBytes - 512.
     bool HasSpace(uint32_t payloadBytes) const;
@@ -47,6 +51,7 @@ public:
     uint32_t AlignWrite16();
     uint8_t* GetWriteCursor() const { return m_writeCursor; }
     uint32_t GetReservedLeft() const { return m_reserved; }
+    // Publishes the record with a sequentially consistent store (see IsEmpty).
     void EndWrite();
 
     // Consumer side (owning thread only).
@@ -65,20 +70,25 @@ public:
 
 private:
     uint32_t FillLevel(uint32_t writeOffset, uint32_t readOffset) const;
+    bool HasRoom(uint32_t writeOffset, uint32_t readOffset, uint32_t payloadBytes) const;
     void StoreHeader(uint32_t offset, uint32_t id, uint32_t payloadBytes);
 
-    // Producer side.
-    uint8_t* m_buffer;
+    // Shared and never changed after construction.
+    uint8_t* const m_buffer;
     const uint32_t m_capacity;
     const uint32_t m_wrapMarkerId;
-    std::atomic<uint32_t> m_writeOffset{0};
+
+    // Producer side.
+    alignas(64) std::atomic<uint32_t> m_writeOffset{0};
+    uint32_t m_cachedReadOffset = 0;
     uint8_t* m_writeRecord = nullptr;
     uint8_t* m_writeCursor = nullptr;
     uint32_t m_written = 0;
     uint32_t m_reserved = 0;
 
-    // Consumer side, on its own cache line.
+    // Consumer side.
     alignas(64) std::atomic<uint32_t> m_readOffset{0};
+    uint32_t m_cachedWriteOffset = 0;
     const uint8_t* m_readRecord = nullptr;
     const uint8_t* m_readCursor = nullptr;
     uint32_t m_readSize = 0;

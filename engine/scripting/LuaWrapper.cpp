@@ -3,6 +3,7 @@
 #include "core/console/GameConsole.h"
 #include "core/filesystem/FileReader.h"
 #include "engine/scripting/LuaBaseClass.h"
+#include "engine/scripting/LuaClassIndex.h"
 #include "engine/scripting/LuaSourceOnlyLoaders.h"
 #include "engine/scripting/LuaWrapperFileExecutionCallbackObject.h"
 #include "scriptapi/ScriptApi.h"
@@ -77,6 +78,7 @@ bool LuaWrapper::Init()
     gLuaErrorCount = 0;
     if (m_state != nullptr)
         Close();
+    m_userTypes.Clear();
     m_state = lua_newstate(&LuaEngineAlloc, nullptr);
     if (m_state == nullptr)
     {
@@ -84,6 +86,8 @@ bool LuaWrapper::Init()
         return false;
     }
     lua_atpanic(m_state, &LuaPanicHandler);
+    lua_pushliteral(m_state, "_ERRORMESSAGE");
+    m_errorMessageKey = luaL_ref(m_state, LUA_REGISTRYINDEX);
 
     lua_gc(m_state, LUA_GCSTOP, 0);
     luaL_openlibs(m_state);
@@ -121,6 +125,7 @@ void LuaWrapper::Close()
     if (m_state != nullptr)
         lua_close(m_state);
     m_state = nullptr;
+    m_userTypes.Clear();
 }
 
 int LuaWrapper::LoadChunk(const char* text, size_t length, const char* chunkName)
@@ -196,7 +201,8 @@ bool LuaWrapper::ProtectedCall(const char* context, int argumentCount, int resul
         return false;
     }
     const int functionIndex = lua_gettop(m_state) - argumentCount;
-    lua_getglobal(m_state, "_ERRORMESSAGE");
+    lua_rawgeti(m_state, LUA_REGISTRYINDEX, m_errorMessageKey);
+    lua_gettable(m_state, LUA_GLOBALSINDEX);
     int handlerIndex = 0;
     if (lua_isfunction(m_state, -1))
     {
@@ -251,7 +257,8 @@ bool LuaWrapper::ExecuteMethod(int argumentCount, int resultCount, void* self, c
     }
     m_profiler.OnCallBegin(m_state);
     bool result = false;
-    if (self == nullptr || !PushUserType(self, className))
+    const bool known = self != nullptr && m_userTypes.PushKnown(m_state, self, className);
+    if (!known && (self == nullptr || !PushUserType(self, className)))
     {
         gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Unknown LUA class %s in a call to %s method", className ? className : "(null)",
                        methodName);
@@ -259,7 +266,18 @@ bool LuaWrapper::ExecuteMethod(int argumentCount, int resultCount, void* self, c
     }
     else
     {
-        lua_getfield(m_state, -1, methodName);
+        // The library's index event only for what the direct lookups leave to it.
+        if (!known || !m_userTypes.PushOwnMethod(m_state, methodName))
+        {
+            lua_pushstring(m_state, methodName);
+            if (LuaFindClassMember(m_state, -2, -1))
+                lua_remove(m_state, -2);
+            else
+            {
+                lua_pop(m_state, 1);
+                lua_getfield(m_state, -1, methodName);
+            }
+        }
         if (!lua_isfunction(m_state, -1))
         {
             gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Variable \"%s\" is not function but %s in %s class", methodName,
@@ -317,6 +335,7 @@ void LuaWrapper::RegisterClass(const char* className, const char* baseClassName)
     tolua_cclass(m_state, className, className, baseClassName != nullptr ? baseClassName : "", nullptr);
     tolua_endmodule(m_state);
     MendClassAssignment(m_state);
+    LuaSpeedUpClassIndex(m_state);
 }
 
 bool LuaWrapper::RegisterGlobalObject(void* object, const char* className, const char* globalName)
@@ -413,6 +432,8 @@ bool LuaWrapper::PushCheckedUserType(void* object, const char* className, bool t
         lua_pushnil(m_state);
         return true;
     }
+    if (!takeOwnership && m_userTypes.PushKnown(m_state, object, className))
+        return true;
     // tolua++ would raise an error outside any protected call for a class it does not know, which
     // ends in the panic handler: refuse here instead.
     if (!IsKnownClass(className))

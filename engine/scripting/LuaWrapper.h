@@ -13,6 +13,7 @@
 
 #include "core/containers/Dynarray.h"
 #include "engine/scripting/LuaProfiler.h"
+#include "engine/scripting/LuaUserTypeCache.h"
 
 #include <cstdint>
 
@@ -116,6 +117,9 @@ private:
     lua_State* m_state = nullptr;
     LuaWrapperFileExecutionCallbackObject* m_fileCallback = nullptr;
     LuaProfiler m_profiler;
+    LuaUserTypeCache m_userTypes;
+    // Registry reference to the interned "_ERRORMESSAGE", looked up before every protected call.
+    int m_errorMessageKey = -1;
     Dynarray<float> m_floatArray;
     int m_lastMemoryKB = 0;
     int m_lastFreedKB = 0;

@@ -29,7 +29,7 @@ int16_t ReadI16(const uint8_t* p)
     return int16_t(uint16_t(p[0] | (p[1] << 8)));
 }
 
-int16_t Expand(ChannelState& state, uint32_t nibble)
+inline int16_t Expand(ChannelState& state, uint32_t nibble)
 {
     const int32_t signedNibble = nibble >= 8 ? int32_t(nibble) - 16 : int32_t(nibble);
     int32_t predicted = (state.sample1 * state.coefficient1 + state.sample2 * state.coefficient2) / 256;
@@ -68,16 +68,30 @@ uint32_t DecodeAdpcmBlock(const uint8_t* block, uint32_t bytes, uint32_t channel
     }
     uint32_t written = 2 * channels;
     const uint32_t limit = maxFrames * channels;
-    // High nibble first; with two channels the nibbles alternate left, right.
-    for (uint32_t i = kHeaderBytes * channels; i < bytes && written < limit; ++i)
+    // High nibble first; with two channels the nibbles alternate left, right, so each byte holds
+    // one frame. Each loop stops at the block's end or the frames asked for.
+    uint32_t i = kHeaderBytes * channels;
+    if (channels == 1)
     {
-        const uint8_t byte = block[i];
-        frames[written] = Expand(state[written % channels], byte >> 4);
-        ++written;
-        if (written >= limit)
-            break;
-        frames[written] = Expand(state[written % channels], byte & 0x0F);
-        ++written;
+        for (; i < bytes && written + 2 <= limit; ++i)
+        {
+            const uint8_t byte = block[i];
+            frames[written] = Expand(state[0], byte >> 4);
+            frames[written + 1] = Expand(state[0], byte & 0x0F);
+            written += 2;
+        }
+        if (i < bytes && written < limit)
+            frames[written++] = Expand(state[0], block[i] >> 4);
+    }
+    else
+    {
+        for (; i < bytes && written + 2 <= limit; ++i)
+        {
+            const uint8_t byte = block[i];
+            frames[written] = Expand(state[0], byte >> 4);
+            frames[written + 1] = Expand(state[1], byte & 0x0F);
+            written += 2;
+        }
     }
     return written / channels;
 }

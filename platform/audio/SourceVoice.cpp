@@ -11,7 +11,8 @@ namespace audio
 SourceVoice::SourceVoice(Engine& engine, const WaveFormat& format, uint32_t flags, float maxFrequencyRatio,
                          uint32_t outputChannels)
     : m_engine(engine), m_format(format), m_flags(flags), m_maxFrequencyRatio(maxFrequencyRatio),
-      m_outputChannels(outputChannels), m_matrix(size_t(format.channels) * outputChannels, 0.0f)
+      m_outputChannels(outputChannels), m_matrix(size_t(format.channels) * outputChannels, 0.0f),
+      m_pcm16(format.formatTag == kFormatPcm && format.bitsPerSample == 16)
 {
     // Default routing: a mono source feeds every output channel, a wider one maps channel n to
     // output n, and a mono output takes the average of all source channels.
@@ -29,7 +30,10 @@ SourceVoice::SourceVoice(Engine& engine, const WaveFormat& format, uint32_t flag
             m_matrix[d * channels + c] = level;
         }
     if (format.formatTag == kFormatAdpcm)
-        m_blockCache.resize(size_t(AdpcmSamplesPerBlock(format)) * format.channels);
+    {
+        m_adpcmFramesPerBlock = AdpcmSamplesPerBlock(format);
+        m_blockCache.resize(size_t(m_adpcmFramesPerBlock) * format.channels);
+    }
 }
 
 bool SourceVoice::Start(uint32_t operationSet)
@@ -234,47 +238,74 @@ void SourceVoice::Mix(float* bus, uint32_t frames, uint32_t busChannels, uint32_
     for (uint32_t i = 0; i < m_matrix.size(); ++i)
         gains[i] = m_matrix[i] * m_volume;
     const double step = double(m_frequencyRatio) * m_format.samplesPerSec / busRate;
-    float sample[kMaxChannels];
+    // The usual shapes get loops with their channel counts fixed; the sums are taken in the same
+    // order either way, so every shape mixes the same values.
+    if (busChannels == 2 && channels == 1)
+        MixFrames<1, 2>(bus, frames, 1, 2, gains, step);
+    else if (busChannels == 2 && channels == 2)
+        MixFrames<2, 2>(bus, frames, 2, 2, gains, step);
+    else
+        MixFrames<0, 0>(bus, frames, channels, busChannels, gains, step);
+}
 
+template <uint32_t kChannels, uint32_t kBusChannels>
+void SourceVoice::MixFrames(float* bus, uint32_t frames, uint32_t anyChannels, uint32_t anyBusChannels,
+                            const float* gains, double step)
+{
+    const uint32_t channels = kChannels != 0 ? kChannels : anyChannels;
+    const uint32_t busChannels = kBusChannels != 0 ? kBusChannels : anyBusChannels;
+    float sample[kMaxChannels];
+    // Kept in locals across the loop; written back at the end.
+    double phase = m_phase;
+    bool haveCurrent = m_haveCurrent;
+    bool haveNext = m_haveNext;
     for (uint32_t i = 0; i < frames; ++i)
     {
-        if (!m_haveCurrent)
+        if (!haveCurrent)
         {
             // Starved (or not begun): silence until a buffer brings a frame.
-            m_haveCurrent = FetchFrame(m_current);
-            m_phase = 0.0;
-            if (!m_haveCurrent)
+            haveCurrent = FetchFrame(m_current);
+            phase = 0.0;
+            if (!haveCurrent)
                 continue;
         }
-        if (!m_haveNext)
-            m_haveNext = FetchFrame(m_next);
-        const float t = float(m_phase);
+        if (!haveNext)
+            haveNext = FetchFrame(m_next);
+        const float t = float(phase);
         for (uint32_t c = 0; c < channels; ++c)
-            sample[c] = m_haveNext ? m_current[c] + (m_next[c] - m_current[c]) * t : m_current[c];
+            sample[c] = haveNext ? m_current[c] + (m_next[c] - m_current[c]) * t : m_current[c];
         float* out = bus + size_t(i) * busChannels;
         for (uint32_t d = 0; d < busChannels; ++d)
-            for (uint32_t c = 0; c < channels; ++c)
-                out[d] += sample[c] * gains[d * channels + c];
-
-        m_phase += step;
-        while (m_phase >= 1.0 && m_haveCurrent)
         {
-            m_phase -= 1.0;
+            float sum = out[d];
+            for (uint32_t c = 0; c < channels; ++c)
+                sum += sample[c] * gains[d * channels + c];
+            out[d] = sum;
+        }
+
+        phase += step;
+        while (phase >= 1.0 && haveCurrent)
+        {
+            phase -= 1.0;
             ++m_samplesPlayed;
-            if (!m_haveNext)
-                m_haveNext = FetchFrame(m_next);
-            if (m_haveNext)
+            if (!haveNext)
+                haveNext = FetchFrame(m_next);
+            if (haveNext)
             {
-                std::copy(m_next, m_next + channels, m_current);
-                m_haveNext = FetchFrame(m_next);
+                for (uint32_t c = 0; c < channels; ++c)
+                    m_current[c] = m_next[c];
+                haveNext = FetchFrame(m_next);
             }
             else
             {
-                m_haveCurrent = false;
-                m_phase = 0.0;
+                haveCurrent = false;
+                phase = 0.0;
             }
         }
     }
+    m_phase = phase;
+    m_haveCurrent = haveCurrent;
+    m_haveNext = haveNext;
 }
 
 bool SourceVoice::FetchFrame(float* frame)
@@ -284,7 +315,15 @@ bool SourceVoice::FetchFrame(float* frame)
         QueuedBuffer& queued = m_queue.front();
         if (queued.cursor < queued.frames)
         {
-            ReadFrame(queued, queued.cursor, frame);
+            // 16-bit PCM, the common case, is converted here without a call.
+            if (m_pcm16)
+            {
+                const uint8_t* p = queued.buffer.audioData + size_t(queued.cursor) * m_format.blockAlign;
+                for (uint32_t c = 0; c < m_format.channels; ++c)
+                    frame[c] = float(int16_t(uint16_t(p[2 * c] | (p[2 * c + 1] << 8)))) / 32768.0f;
+            }
+            else
+                ReadFrame(queued, queued.cursor, frame);
             ++queued.cursor;
             if (queued.loopsLeft > 0 && queued.cursor == queued.loopEnd)
             {
@@ -328,17 +367,19 @@ void SourceVoice::ReadFrame(const QueuedBuffer& queued, uint32_t index, float* f
         }
         return;
     }
-    const uint32_t perBlock = AdpcmSamplesPerBlock(m_format);
-    const uint32_t block = index / perBlock;
-    if (m_cachedSequence != queued.sequence || m_cachedBlock != block)
+    // Frames of the cached block need no division to be found.
+    uint32_t within = index - m_cachedFirstFrame;
+    if (m_cachedSequence != queued.sequence || index < m_cachedFirstFrame || within >= m_adpcmFramesPerBlock)
     {
+        const uint32_t block = index / m_adpcmFramesPerBlock;
         const uint32_t offset = block * m_format.blockAlign;
         const uint32_t bytes = std::min<uint32_t>(m_format.blockAlign, queued.buffer.audioBytes - offset);
-        m_cachedFrames = DecodeAdpcmBlock(data + offset, bytes, channels, m_blockCache.data(), perBlock);
+        m_cachedFrames =
+            DecodeAdpcmBlock(data + offset, bytes, channels, m_blockCache.data(), m_adpcmFramesPerBlock);
         m_cachedSequence = queued.sequence;
-        m_cachedBlock = block;
+        m_cachedFirstFrame = block * m_adpcmFramesPerBlock;
+        within = index - m_cachedFirstFrame;
     }
-    const uint32_t within = index % perBlock;
     for (uint32_t c = 0; c < channels; ++c)
         frame[c] = within < m_cachedFrames ? float(m_blockCache[within * channels + c]) / 32768.0f : 0.0f;
 }

@@ -113,6 +113,10 @@ private:
     void ApplyFrequencyRatio(float ratio) { m_frequencyRatio = ratio; }
     void ApplyOutputMatrix(const float* levels);
     void Mix(float* bus, uint32_t frames, uint32_t busChannels, uint32_t busRate);
+    // Mix's loop; channel counts of 0 are taken from the run-time arguments.
+    template <uint32_t kChannels, uint32_t kBusChannels>
+    void MixFrames(float* bus, uint32_t frames, uint32_t anyChannels, uint32_t anyBusChannels, const float* gains,
+                   double step);
     bool FetchFrame(float* frame);
     void ReadFrame(const QueuedBuffer& queued, uint32_t index, float* frame);
     void RetireFront();
@@ -127,6 +131,7 @@ private:
     float m_volume = 1.0f;
     float m_frequencyRatio = 1.0f;
     std::vector<float> m_matrix;
+    const bool m_pcm16;
     std::deque<QueuedBuffer> m_queue;
     uint64_t m_nextSequence = 1;
     uint64_t m_samplesPlayed = 0;
@@ -139,10 +144,11 @@ private:
     bool m_haveNext = false;
     double m_phase = 0.0;
 
-    // The last decoded ADPCM block, keyed by buffer sequence and block index.
+    // The last decoded ADPCM block, keyed by buffer sequence and the block's first frame.
     std::vector<int16_t> m_blockCache;
     uint64_t m_cachedSequence = 0;
-    uint32_t m_cachedBlock = 0;
+    uint32_t m_cachedFirstFrame = 0;
     uint32_t m_cachedFrames = 0;
+    uint32_t m_adpcmFramesPerBlock = 0;
 };
 } // namespace audio

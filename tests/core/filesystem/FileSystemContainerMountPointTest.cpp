@@ -1,12 +1,15 @@
+#include "core/filesystem/ContainerReadAhead.h"
 #include "core/filesystem/FileSystem.h"
 #include "core/filesystem/FileSystemContainerMountPoint.h"
 #include "core/filesystem/PhysicalFileReader.h"
+#include "platform/os/CachedFileReader.h"
 #include "support/ConsoleCapture.h"
 #include "support/TempFolder.h"
 #include "tools/datakit/ContainerWriter.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -421,4 +424,61 @@ TEST_F(FileSystemContainerMountPointTest, HugeExtraPartCountIsCappedAtFourParts)
     ASSERT_TRUE(gFileSystem.MountContainer("huge", (m_folder / "huge.dat").c_str(), kNoGroup, kMultiplier, 0xFFFFFFFFu));
     EXPECT_TRUE(console.Contains("More than MAX_CONTAINER_FILE_NUM container files required", CONSOLE_WARNING));
     EXPECT_TRUE(gFileSystem.FileExists("huge/a.txt", nullptr, nullptr));
+}
+
+namespace
+{
+// Reads posted to the reader thread so far (a throw-away read of our own takes the next ticket).
+uint32_t PostedReads(const std::string& dataPath)
+{
+    uint8_t byte = 0;
+    uint32_t bytesRead = 0;
+    const uint32_t ticket = gPhysicalFileReader.PostRead(PhysicalFileReader::kNoGroup, 0, dataPath.c_str(), 0, &byte, 1,
+                                                         &bytesRead);
+    gPhysicalFileReader.WaitFor(ticket);
+    return ticket;
+}
+} // namespace
+
+// Bytes in memory are read straight into the caller's buffer; a skip hands the entry to the
+// read-ahead from that position on. Both roads, and a switch between them, give the same bytes.
+TEST_F(FileSystemContainerMountPointTest, CachedReadsAndTheReadAheadGiveTheSameBytes)
+{
+    const Bytes data = Sample(300001, 9);
+    const std::string path = m_folder / "hot.dat";
+    ContainerWriter writer;
+    ASSERT_TRUE(writer.Add("pad.bin", Sample(777, 3)));
+    ASSERT_TRUE(writer.Add("entry.bin", data));
+    ASSERT_TRUE(writer.Write(path));
+    ASSERT_TRUE(gFileSystem.MountContainer("hot", path.c_str(), kNoGroup, kMultiplier, 0));
+    // Written just now, so the data file is in memory.
+    const uint32_t before = PostedReads(path);
+    Bytes direct;
+    ASSERT_TRUE(ReadAll("hot/entry.bin", 7000, direct));
+    EXPECT_EQ(direct, data);
+    const uint32_t afterDirect = PostedReads(path);
+
+    // Skipped bytes go to the read-ahead, which keeps the entry from there.
+    auto stream = Open("hot/entry.bin");
+    ASSERT_TRUE(stream);
+    Bytes mixed(data.size());
+    ASSERT_TRUE(stream->Read(mixed.data(), 5000));
+    ASSERT_TRUE(stream->Read(nullptr, 40000));
+    ASSERT_TRUE(stream->Read(mixed.data() + 45000, uint32_t(data.size() - 45000)));
+    EXPECT_FALSE(stream->Read(mixed.data(), 1));
+    stream.reset();
+    EXPECT_TRUE(std::equal(mixed.begin(), mixed.begin() + 5000, data.begin()));
+    EXPECT_TRUE(std::equal(mixed.begin() + 45000, mixed.end(), data.begin() + 45000));
+    const uint32_t afterMixed = PostedReads(path);
+
+    // Where the file system can tell what is in memory, the first pass never used the reader
+    // thread (only the count's own read moved it); the second used it for the bytes after the skip.
+    os::CachedFileReader probe;
+    ASSERT_TRUE(probe.Open(path.c_str()));
+    uint8_t head[64];
+    if (probe.ReadIfCached(0, head, sizeof(head)) == sizeof(head))
+    {
+        EXPECT_EQ(afterDirect - before, 1u);
+    }
+    EXPECT_GE(afterMixed - afterDirect, 1u + (data.size() - 45000) / ContainerReadAhead::kBlockSize);
 }

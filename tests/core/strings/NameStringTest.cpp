@@ -129,6 +129,50 @@ TEST(NameStringTest, ManyNamesStayFindableInAnyInsertionOrder)
     EXPECT_EQ(NameString::GetPoolBlockCount(), blocks);
 }
 
+// Enough names to grow the index several times; releasing every third one in a scattered order
+// shifts probe chains, after which every survivor must still be found and every released text must
+// come back as a fresh block.
+TEST(NameStringTest, IndexFindsSurvivorsAfterScatteredReleasesAndReinterns)
+{
+    constexpr int kNames = 6000;
+    const int32_t blocks = NameString::GetPoolBlockCount();
+    const uint32_t bytes = NameString::GetPoolByteTotal();
+    std::vector<std::string> texts;
+    uint32_t textBytes = 0;
+    for (int i = 0; i < kNames; ++i)
+    {
+        // Shared prefixes and texts that differ only past the first eight bytes or in length.
+        texts.push_back("units/tower_" + std::to_string(i) + (i % 2 == 0 ? "" : "x"));
+        textBytes += uint32_t(texts.back().size()) + 9;
+    }
+    std::vector<NameString> names;
+    for (const std::string& text : texts)
+        names.emplace_back(text.c_str());
+    EXPECT_EQ(NameString::GetPoolBlockCount(), blocks + kNames);
+    EXPECT_EQ(NameString::GetPoolByteTotal(), bytes + textBytes);
+    for (int i = 0; i < kNames; ++i)
+    {
+        const int index = (i * 4999) % kNames;
+        if (index % 3 == 0)
+            names[size_t(index)] = NameString();
+    }
+    EXPECT_EQ(NameString::GetPoolBlockCount(), blocks + kNames - kNames / 3);
+    for (int i = 0; i < kNames; ++i)
+    {
+        const NameString again(texts[size_t(i)].c_str());
+        EXPECT_STREQ(again.CStr(), texts[size_t(i)].c_str());
+        EXPECT_EQ(again.Length(), texts[size_t(i)].size());
+        EXPECT_EQ(again.GetReferenceCount(), i % 3 == 0 ? 1u : 2u) << texts[size_t(i)];
+        if (i % 3 != 0)
+        {
+            EXPECT_TRUE(again == names[size_t(i)]);
+        }
+    }
+    names.clear();
+    EXPECT_EQ(NameString::GetPoolBlockCount(), blocks);
+    EXPECT_EQ(NameString::GetPoolByteTotal(), bytes);
+}
+
 TEST(NameStringFromStreamTest, ReadsLongNamesThroughTheHeapBuffer)
 {
     StreamSource source{std::string(600, 'q')};

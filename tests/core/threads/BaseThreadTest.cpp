@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -319,4 +320,60 @@ TEST(BaseThreadTest, LockedRingCarriesManyProducersInOrder)
     EXPECT_EQ(thread.handled.load() - before, kProducers * kCommands);
     for (uint32_t p = 0; p < kProducers; ++p)
         EXPECT_EQ(thread.nextSequence[p], kCommands);
+}
+
+// The worker sleeps without a time limit between bursts, so a wake lost between its last look at
+// the ring and its sleep would hang a round; each round waits with a limit instead of for ever.
+TEST(BaseThreadTest, SleepingWorkerWakesForEveryCommandOfIrregularBursts)
+{
+    RecordingThread thread(false, os::kInfinite);
+    ASSERT_TRUE(thread.Start());
+    thread.Flush();
+    const uint32_t before = thread.handled.load();
+    uint32_t sequence = 0;
+    uint32_t lost = 0;
+    for (uint32_t round = 0; round < 600 && lost == 0; ++round)
+    {
+        const uint32_t burst = 1 + round % 5;
+        for (uint32_t i = 0; i < burst; ++i)
+            Record(thread, 0, sequence++);
+        // Gaps from none to longer than the worker's spin, so it is caught both spinning and asleep.
+        if (round % 3 == 1)
+            std::this_thread::sleep_for(std::chrono::microseconds(round % 200));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (thread.handled.load() - before != sequence && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        if (thread.handled.load() - before != sequence)
+            ++lost;
+    }
+    EXPECT_EQ(lost, 0u);
+    thread.Flush();
+    EXPECT_EQ(thread.outOfOrder.load(), 0u);
+    EXPECT_EQ(thread.nextSequence[0], sequence);
+}
+
+// A producer held up by a full ring resumes when the worker frees room, not at its next 20 ms step:
+// ~70 refills of this ring would take 1.4 s of steps.
+TEST(BaseThreadTest, FullRingProducerResumesAsSoonAsRoomFrees)
+{
+    RecordingThread thread(false, os::kInfinite, 4096);
+    ASSERT_TRUE(thread.Start());
+    os::Event gate(true);
+    PostPointer(thread, COMMAND_BLOCK, &gate);
+    std::thread producer([&] {
+        uint8_t payload[256] = {};
+        for (uint32_t i = 0; i < 400; ++i)
+        {
+            std::memcpy(payload + 4, &i, 4);
+            thread.PostCommand(COMMAND_RECORD, payload, sizeof(payload));
+        }
+    });
+    WaitForFill(thread, 4096 - 1024);
+    const auto start = std::chrono::steady_clock::now();
+    gate.Set();
+    producer.join();
+    thread.Flush();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(700));
+    EXPECT_EQ(thread.outOfOrder.load(), 0u);
+    EXPECT_EQ(thread.nextSequence[0], 400u);
 }

@@ -140,3 +140,32 @@ TEST(AdpcmDecoderTest, BuffersNearFourGigabytesNeitherWrapNorHang)
     munmap(pages, mapped);
 }
 } // namespace
+
+// A frame limit anywhere inside a block stops the decoder there, with the same frames a full
+// decode gives up to that point (mono stops between the two nibbles of a byte too).
+TEST(AdpcmDecoderTest, FrameLimitsCutTheFullDecodeShort)
+{
+    std::vector<uint8_t> mono = {0x01, 0x00, 40, 0, 0x10, 0x00, 0x08, 0x00};
+    std::vector<uint8_t> stereo = {0x02, 0x05, 30, 0, 50, 0, 0x00, 0x01, 0x80, 0xFF, 0x20, 0x00, 0xE0, 0xFF};
+    for (int i = 0; i < 40; ++i)
+    {
+        mono.push_back(uint8_t(i * 53 + 11));
+        stereo.push_back(uint8_t(i * 29 + 7));
+    }
+    for (const uint32_t channels : {1u, 2u})
+    {
+        const std::vector<uint8_t>& block = channels == 1 ? mono : stereo;
+        const uint32_t fullFrames = 2 + uint32_t(block.size() - 7 * channels) * 2 / channels;
+        std::vector<int16_t> full(size_t(fullFrames + 4) * channels, 0);
+        ASSERT_EQ(audio::DecodeAdpcmBlock(block.data(), uint32_t(block.size()), channels, full.data(), fullFrames + 4),
+                  fullFrames);
+        for (uint32_t limit = 2; limit <= fullFrames; ++limit)
+        {
+            std::vector<int16_t> part(size_t(limit + 1) * channels, 12345);
+            ASSERT_EQ(audio::DecodeAdpcmBlock(block.data(), uint32_t(block.size()), channels, part.data(), limit), limit);
+            for (size_t i = 0; i < size_t(limit) * channels; ++i)
+                ASSERT_EQ(part[i], full[i]) << channels << " channels, limit " << limit << ", sample " << i;
+            EXPECT_EQ(part[size_t(limit) * channels], 12345) << "nothing written past the limit";
+        }
+    }
+}

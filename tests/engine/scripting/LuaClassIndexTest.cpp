@@ -1,0 +1,94 @@
+#include "ScriptTestSupport.h"
+
+#include "core/CoreConfig.h"
+#include "engine/EngineTimer.h"
+#include "engine/Game.h"
+
+#include <tolua++.h>
+
+namespace
+{
+class LuaClassIndexTest : public ScriptTest
+{
+protected:
+    // Calls Game:<method>() on gGame through the wrapper and returns the global `gSeen`.
+    std::string CallOnGame(const char* method)
+    {
+        Run("gSeen = nil");
+        EXPECT_TRUE(gLua.ExecuteMethod(0, 0, &gGame, "Game", method)) << method;
+        EXPECT_EQ(Depth(), 0);
+        return GlobalString("gSeen");
+    }
+};
+
+// What the direct lookup answers must be what the library's event would: the object's peer table
+// before its class, the class before its bases, bases when the class lacks the name.
+TEST_F(LuaClassIndexTest, PeerTableThenClassThenBases)
+{
+    Run("function LuaBaseClass:FromBase() gSeen = 'base' end "
+        "function Game:Both() gSeen = 'class' end "
+        "function LuaBaseClass:Both() gSeen = 'base' end");
+    EXPECT_EQ(CallOnGame("Both"), "class");
+    EXPECT_EQ(CallOnGame("FromBase"), "base");
+    Run("assert(gGame:GetScriptClassName() == 'Game')");
+
+    Run("tolua.setpeer(gGame, { Both = function() gSeen = 'peer' end })");
+    EXPECT_EQ(CallOnGame("Both"), "peer");
+    EXPECT_EQ(CallOnGame("FromBase"), "base");
+    Run("local s = '' gGame:Both() s = gSeen gGame:FromBase() assert(s == 'peer' and gSeen == 'base')");
+    Run("tolua.setpeer(gGame, nil)");
+    EXPECT_EQ(CallOnGame("Both"), "class");
+
+    // Redefining a method is seen at once: nothing is cached by name.
+    Run("function Game:Both() gSeen = 'again' end");
+    EXPECT_EQ(CallOnGame("Both"), "again");
+}
+
+TEST_F(LuaClassIndexTest, VariablesNumbersAndMissingNamesGoTheLibrarysWay)
+{
+    CoreConfig config;
+    config.m_breakOnAssert = true;
+    tolua_pushusertype(L(), &config, "CoreConfig");
+    lua_setglobal(L(), "gConfig");
+    Run("assert(gConfig.breakOnAssert == true) assert(gConfig.connectToExternalConsole == false)");
+    Run("assert(gGame.NoSuchName == nil) assert(gGame[1] == nil) assert(gGame['2'] == nil)");
+    Run("function Game:nanny() return 'n' end assert(gGame:nanny() == 'n')");
+
+    EXPECT_FALSE(gLua.ExecuteMethod(0, 0, &gGame, "Game", "NoSuchMethod"));
+    EXPECT_TRUE(m_log.Contains("Variable \"NoSuchMethod\" is not function but nil in Game class", CONSOLE_ERROR));
+    EXPECT_EQ(Depth(), 0);
+}
+
+// The bound const methods accept objects pushed as the class and as its const form, and still
+// refuse anything else.
+TEST_F(LuaClassIndexTest, ConstMethodsTakeBothFormsAndRefuseOtherTypes)
+{
+    Run("assert(type(gEngineTimer:GetSeconds()) == 'number')");
+    tolua_pushusertype(L(), &gEngineTimer, "const EngineTimer");
+    lua_setglobal(L(), "gConstTimer");
+    Run("assert(type(gConstTimer:GetSeconds()) == 'number')");
+    Run("assert(gGame:IsActive() ~= nil)");
+    EXPECT_FALSE(gLua.LoadAndCall("gEngineTimer.GetSeconds(gGame)", 0));
+    EXPECT_TRUE(m_log.Contains("argument #1 is 'Game'; 'const EngineTimer' expected."));
+    EXPECT_FALSE(gLua.LoadAndCall("gEngineTimer.GetSeconds({})", 0));
+    EXPECT_EQ(Depth(), 0);
+}
+
+// A pushed object is the same userdata every time while the scripts hold it, and one that was
+// unregistered is made anew.
+TEST_F(LuaClassIndexTest, PushedObjectsKeepTheirIdentity)
+{
+    ASSERT_TRUE(gLua.PushUserType(&gGame, "Game"));
+    lua_getglobal(L(), "gGame");
+    EXPECT_TRUE(lua_rawequal(L(), -1, -2));
+    lua_pop(L(), 2);
+    Run("gKept = gGame");
+    gLua.UnregisterObject(&gGame);
+    ASSERT_TRUE(gLua.PushUserType(&gGame, "Game"));
+    lua_getglobal(L(), "gKept");
+    EXPECT_FALSE(lua_rawequal(L(), -1, -2));
+    lua_pop(L(), 2);
+    EXPECT_FALSE(gLua.PushUserType(&gGame, "NoSuchClass"));
+    EXPECT_EQ(Depth(), 0);
+}
+} // namespace

@@ -54,7 +54,7 @@ public:
     int m_healthSets = 0;
 };
 
-RTTI_DEFINE_CLASS(PlanSample, RTTIPolyBaseClass)
+RTTI_DEFINE_CLASS_TABLE(PlanSample, RTTIPolyBaseClass)
 
 template <typename T>
 void Add(RTTIPropertiesBase& table, const char* name, T PlanSample::*member)

@@ -33,3 +33,6 @@ int RunDataRootCommand(const std::vector<std::string>& arguments);
 // The render data subcommands (RenderDataCommands.cpp).
 int RunShadersCommand(const std::vector<std::string>& arguments);
 int RunTextureCommand(const std::vector<std::string>& arguments);
+
+// The test video writer (VideoCommand.cpp).
+int RunVideoCommand(const std::vector<std::string>& arguments);

@@ -19,6 +19,9 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
          &RunDataRootCommand},
         {"shaders", "shaders <data root> [--source <folder with Shaders.Def and *.hlsl>]", &RunShadersCommand},
         {"texture", "texture <out.texture> <width> <height> [--cube] [--levels N]", &RunTextureCommand},
+        {"video", "video <out.ogv> [--size WxH] [--offset XxY] [--fps N] [--frames N] [--quality 0-63] [--detail] "
+                  "[--sound] [--rate N] [--channels N]",
+         &RunVideoCommand},
     };
     return commands;
 }

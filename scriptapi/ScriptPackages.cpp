@@ -1,4 +1,6 @@
 // Opens the generated binding packages and publishes the engine singletons.
+#include "audio/sound/SoundEntriesContainer.h"
+#include "audio/video/VideoEngine.h"
 #include "core/console/GameConsole.h"
 #include "engine/EngineTimer.h"
 #include "engine/Game.h"
@@ -14,6 +16,7 @@ int tolua_entity_open(lua_State* state);
 int tolua_math_open(lua_State* state);
 int tolua_gamedelegate_open(lua_State* state);
 int tolua_game_open(lua_State* state);
+int tolua_sound_open(lua_State* state);
 
 namespace
 {
@@ -89,6 +92,7 @@ void OpenScriptPackages(lua_State* state)
     tolua_entity_open(state);
     tolua_math_open(state);
     tolua_gamedelegate_open(state);
+    tolua_sound_open(state);
     lua_settop(state, 0);
     MendClassAssignment(state);
 }
@@ -108,4 +112,8 @@ void RegisterEngineScriptGlobals(LuaWrapper& wrapper)
     wrapper.RegisterGlobalObject(&gGame, "Game", "gGame");
     wrapper.RegisterGlobalObject(&gShaderManager, "ShaderManager", "gShaderManager");
     wrapper.RegisterGlobalObject(&gEngineTimer, "EngineTimer", "gEngineTimer");
+    wrapper.RegisterGlobalObject(&gSoundEntriesContainer, "SoundEntriesContainer", "gSoundEntriesContainer");
+    // The video engine exists once engine start-up has made it.
+    if (gVideoEngine != nullptr)
+        wrapper.RegisterGlobalObject(gVideoEngine, "VideoEngine", "gVideoEngine");
 }

@@ -106,14 +106,14 @@ bool VideoPlayer::BufferData()
 {
     if (m_reader == nullptr)
         return false;
-    char* const buffer = ogg_sync_buffer(&m_sync, long(kReaderBytes));
+    char* const buffer = ogg_sync_buffer(&m_sync, long(kBufferStepBytes));
     if (buffer == nullptr)
         return false;
-    uint32_t bytes = m_reader->Read(buffer, kReaderBytes);
+    uint32_t bytes = m_reader->Read(buffer, kBufferStepBytes);
     if (bytes == 0 && m_loop)
     {
         m_reader->WaitUntilOpen();
-        bytes = m_reader->Read(buffer, kReaderBytes);
+        bytes = m_reader->Read(buffer, kBufferStepBytes);
     }
     ogg_sync_wrote(&m_sync, long(bytes));
     if (bytes == 0)

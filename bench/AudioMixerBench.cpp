@@ -12,7 +12,7 @@ namespace
 {
 void MixSixtyFourVoices(benchmark::State& state)
 {
-    audio::EngineConfig config;
+    audio::MixerConfig config;
     config.mode = audio::EngineMode::Manual;
     std::unique_ptr<audio::Engine> engine = audio::Engine::Create(config);
     engine->CreateMasteringVoice(2, 48000);

@@ -16,6 +16,9 @@ namespace
 {
 CoreConfig* gCoreConfig = nullptr;
 uint32_t gMainThreadId = 0;
+// Deliberately not measured: the game reports one fixed figure, so that
+// whatever sizes itself by it behaves the same on every machine, whatever memory it has.
+constexpr uint32_t kReportedSystemMemoryMB = 1024;
 uint32_t gSystemMemoryMB = 0;
 char gApplicationDirectory[260] = {};
 char gStartupGUIDText[64] = {};
@@ -31,8 +34,8 @@ bool Core::Init(CoreConfig* config)
     SimpleGUID startup;
     startup.Generate();
     startup.ToString(gStartupGUIDText, sizeof(gStartupGUIDText));
-    gSystemMemoryMB = 1024;
-    gConsole.Printf(CONSOLE_MESSAGE, 2, "System memory: %u MB", gSystemMemoryMB);
+    gSystemMemoryMB = kReportedSystemMemoryMB;
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "System memory: %u MB", gSystemMemoryMB);
     Time::InitHardwareTimer();
     const std::string folder = os::GetExecutableFolder();
     std::snprintf(gApplicationDirectory, sizeof(gApplicationDirectory), "%s/", folder.c_str());

@@ -19,6 +19,7 @@ CoreConfig* GetConfig();
 // The executable's folder with '/' separators, ending with '/'.
 const char* GetApplicationDirectory();
 uint32_t GetMainThreadId();
+// Fixed at 1024 MB after Init on every machine (0 before).
 uint32_t GetSystemMemoryMB();
 // The start-up GUID's text (generated once the generator is seeded), for the online services.
 const char* GetStartupGUIDText();

@@ -5,20 +5,6 @@
 #include <cstring>
 #include <ctime>
 
-namespace
-{
-int HexDigitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-} // namespace
-
 void SimpleGUID::Clear()
 {
     std::memset(bytes, 0, sizeof(bytes));
@@ -92,6 +78,17 @@ void WordsToHexString(const uint32_t* words, size_t count, char* text)
         for (int n = 0; n < 8; ++n)
             *text++ = kDigits[(words[w] >> (4 * n)) & 15];
     *text = 0;
+}
+
+int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }
 
 bool HexStringToWords(uint32_t* words, size_t count, const char* text)

@@ -35,6 +35,8 @@ struct SimpleGUID
 // 8 upper-case hex digits per word, least significant nibble first, then a 0 byte:
 // `text` must hold count * 8 + 1 bytes.
 void WordsToHexString(const uint32_t* words, size_t count, char* text);
+// 0 to 15 for an upper- or lower-case hex digit, -1 for any other character.
+int HexDigitValue(char c);
 // The reverse, upper- or lower-case digits; false at the first character that is not a hex digit
 // (the words before it are already stored).
 bool HexStringToWords(uint32_t* words, size_t count, const char* text);

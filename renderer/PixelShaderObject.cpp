@@ -12,6 +12,6 @@ gpu::GpuShader* PixelShaderObject::CreateDeviceShader(gpu::GpuDevice& device, co
     gpu::GpuPixelShader* shader = nullptr;
     if (device.CreatePixelShader(code, size, &shader) == gpu::kOk)
         return shader;
-    gConsole.Error(5, "The device refused a pixel shader of %u bytes", size);
+    gConsole.Error(CONSOLE_CHANNEL_RENDER, "The device refused a pixel shader of %u bytes", size);
     return nullptr;
 }

@@ -19,9 +19,6 @@ ShaderManager gShaderManager;
 
 namespace
 {
-constexpr uint8_t kEngineChannel = 2;
-constexpr uint8_t kResourceChannel = 3;
-constexpr uint8_t kShaderChannel = 5;
 constexpr size_t kFamilyNameSize = 260;
 constexpr uint32_t kMaskDigits = ShaderFamily::kMaskWords * 8;
 
@@ -105,14 +102,14 @@ bool ShaderManager::HasRawzDepth()
 
 bool ShaderManager::Init(bool binaryDefinitions)
 {
-    gConsole.Printf(CONSOLE_INFO, kEngineChannel, "ShaderManager::Init");
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "ShaderManager::Init");
     // A working manager stays as it is: closing it would drop every pair handed out.
     if (IsInitialised())
         return true;
     const bool loaded = binaryDefinitions ? LoadDefinitions() : LoadSourceDefinitions();
     if (!loaded)
     {
-        gConsole.Error(kEngineChannel, "Unable to load shader definition file");
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to load shader definition file");
         Close();
         return false;
     }
@@ -123,7 +120,7 @@ bool ShaderManager::Init(bool binaryDefinitions)
 
 void ShaderManager::Close()
 {
-    gConsole.Printf(CONSOLE_INFO, kEngineChannel, "ShaderManager closing...");
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "ShaderManager closing...");
     ClearDefinitions();
     // Released outside the lock: a release takes the resource manager's lock.
     for (ShaderPair& pair : m_systemShaders)
@@ -140,7 +137,7 @@ void ShaderManager::Close()
         slot = SystemTexture();
     }
     m_initialised.store(0, std::memory_order_release);
-    gConsole.Printf(CONSOLE_INFO, kEngineChannel, "ShaderManager closed");
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "ShaderManager closed");
 }
 
 bool ShaderManager::ReadDefinitionFile(const char* path, Dynarray<uint8_t>& bytes)
@@ -152,7 +149,7 @@ bool ShaderManager::ReadDefinitionFile(const char* path, Dynarray<uint8_t>& byte
     constexpr uint32_t kMaxDefinitionBytes = 64u << 20;
     if (file.GetSize() > kMaxDefinitionBytes)
     {
-        gConsole.Error(kEngineChannel, "Shader definition file %s is too large (%u bytes)", path, file.GetSize());
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Shader definition file %s is too large (%u bytes)", path, file.GetSize());
         return false;
     }
     bytes.Resize(int32_t(file.GetSize()));
@@ -223,7 +220,7 @@ bool ShaderManager::GetShader(const char* name, const char* options, Resource** 
     }
     if (!found)
     {
-        gConsole.Error(kResourceChannel, "Cannot load shader %s with options %s", name != nullptr ? name : "", text);
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Cannot load shader %s with options %s", name != nullptr ? name : "", text);
         return false;
     }
     // Resources are got and loaded outside the lock: the resource thread takes it while it loads.
@@ -327,7 +324,7 @@ void ShaderManager::LoadSystemShaders()
 
 void ShaderManager::ReloadShaders()
 {
-    gConsole.Printf(CONSOLE_INFO, kShaderChannel, "Reloading shaders - begin");
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RENDER, "Reloading shaders - begin");
     SubmitRendererCommands(true);
     {
         Dynarray<uint8_t> bytes;
@@ -344,14 +341,14 @@ void ShaderManager::ReloadShaders()
         if (read)
             m_definitions.TakeFrom(reloaded);
         else
-            gConsole.Warning(kShaderChannel, "Shader definitions %s could not be read again; keeping the loaded ones",
+            gConsole.Warning(CONSOLE_CHANNEL_RENDER, "Shader definitions %s could not be read again; keeping the loaded ones",
                              path);
     }
     if (gResourceManager != nullptr)
         gResourceManager->PostReloadResources(RESOURCE_POOL_SHADERS, true);
     if (gRenderer != nullptr && gRenderer->IsStreamOpen() && !gRenderer->IsCurrentThread())
         gRenderer->InvalidateCachedTarget();
-    gConsole.Printf(CONSOLE_INFO, kShaderChannel, "Reloading shaders - end");
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RENDER, "Reloading shaders - end");
 }
 
 bool ShaderManager::GetVariantOptionNames(const char* resourceName, Dynarray<ShaderOptionName>& names,

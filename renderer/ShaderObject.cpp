@@ -5,7 +5,6 @@
 
 namespace
 {
-constexpr uint8_t kShaderChannel = 5;
 constexpr uint32_t kCreateFromCode = 0;
 // 64-bit: the code pointer is full width.
 constexpr uint32_t kCreateFromCodeBytes = sizeof(uintptr_t) + sizeof(uint32_t);
@@ -27,7 +26,7 @@ bool ShaderObject::CreateFromBytecode(uint8_t** code, uint32_t size)
                              : nullptr;
     if (ring == nullptr)
     {
-        gConsole.Error(kShaderChannel, "Shader code of %u bytes could not be handed to the renderer", size);
+        gConsole.Error(CONSOLE_CHANNEL_RENDER, "Shader code of %u bytes could not be handed to the renderer", size);
         delete[] bytes;
         return false;
     }

@@ -10,7 +10,6 @@
 
 namespace
 {
-constexpr uint8_t kShaderChannel = 5;
 constexpr uint32_t kBoneRegisters = 3;
 
 using V = VertexShaderObject;
@@ -57,7 +56,7 @@ bool VertexShaderObject::ReadConstantTable(const void* code, uint32_t size)
     gpu::ShaderConstantTable* table = nullptr;
     if (gpu::GetShaderConstantTable(code, size, &table) != gpu::kOk || table == nullptr)
     {
-        gConsole.Error(kShaderChannel, "Vertex shader code of %u bytes has no constant table", size);
+        gConsole.Error(CONSOLE_CHANNEL_RENDER, "Vertex shader code of %u bytes has no constant table", size);
         return false;
     }
     for (const gpu::ShaderConstant& constant : table->Constants())
@@ -86,7 +85,7 @@ gpu::GpuShader* VertexShaderObject::CreateDeviceShader(gpu::GpuDevice& device, c
     gpu::GpuVertexShader* shader = nullptr;
     if (device.CreateVertexShader(code, size, &shader) == gpu::kOk)
         return shader;
-    gConsole.Error(kShaderChannel, "The device refused a vertex shader of %u bytes", size);
+    gConsole.Error(CONSOLE_CHANNEL_RENDER, "The device refused a vertex shader of %u bytes", size);
     return nullptr;
 }
 
@@ -176,7 +175,7 @@ void VertexShaderObject::SetBoneMatrices(NorvexRenderer& renderer, const Vector*
 {
     const uint32_t registers = uint32_t(std::min<uint64_t>(uint64_t(boneCount) * kBoneRegisters, UINT32_MAX));
     if (m_constants[BONE_MATRICES].index >= 0 && registers > m_constants[BONE_MATRICES].count)
-        gConsole.Warning(kShaderChannel, "%u bone matrices do not fit the shader's %u bone registers", boneCount,
+        gConsole.Warning(CONSOLE_CHANNEL_RENDER, "%u bone matrices do not fit the shader's %u bone registers", boneCount,
                          m_constants[BONE_MATRICES].count);
     UploadVectors(renderer, BONE_MATRICES, rows, registers);
 }

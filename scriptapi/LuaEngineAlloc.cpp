@@ -27,6 +27,6 @@ void* LuaEngineAlloc(void*, void* block, size_t oldSize, size_t newSize)
 int LuaPanicHandler(lua_State* state)
 {
     const char* message = lua_tostring(state, -1);
-    gConsole.Error(4, "LUA panic: %s!!!", message != nullptr ? message : "(no message)");
+    gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "LUA panic: %s!!!", message != nullptr ? message : "(no message)");
     return 0;
 }

@@ -102,7 +102,7 @@ bool SoundEngine::SetChannelVolume(uint32_t channel, float volume, float fadeSec
 {
     if (channel >= kSoundChannelCount && channel != kAllSoundChannels)
     {
-        gConsole.Error(kSoundLogChannel, "SetChannelVolume - channel %d out of range", int(channel));
+        gConsole.Error(CONSOLE_CHANNEL_SOUND, "SetChannelVolume - channel %d out of range", int(channel));
         return false;
     }
     struct { uint32_t channel; float volume; float fade; uint32_t easing; } payload{channel, volume, fadeSeconds, easing};
@@ -119,7 +119,7 @@ bool SoundEngine::SetChannelFrequencyRatio(uint32_t channel, float ratio, float 
 {
     if (channel >= kSoundChannelCount && channel != kAllSoundChannels)
     {
-        gConsole.Error(kSoundLogChannel, "SetChannelFrequencyRatio - channel %d out of range", int(channel));
+        gConsole.Error(CONSOLE_CHANNEL_SOUND, "SetChannelFrequencyRatio - channel %d out of range", int(channel));
         return false;
     }
     struct { uint32_t channel; float ratio; float fade; uint32_t easing; } payload{channel, ratio, fadeSeconds, easing};
@@ -145,7 +145,7 @@ uint32_t SoundEngine::PlaySystemSound(const char* name, const SoundParamWrapper*
     const uint32_t bytes = 4 + SoundParamWrapper::kSerializedBytes + 4 + length + 1;
     if (length >= GetRing().GetMaxPayload() || !BeginCommand(SOUND_COMMAND_PLAY, bytes))
     {
-        gConsole.Error(kSoundLogChannel, "Sound name too long to play: %.64s...", name);
+        gConsole.Error(CONSOLE_CHANNEL_SOUND, "Sound name too long to play: %.64s...", name);
         return 0;
     }
     const uint32_t id = NextInstanceId();
@@ -168,7 +168,7 @@ uint32_t SoundEngine::PlayLocalizedVoice(const char* name, SoundParamWrapper* pa
         std::string("Voices/") + LanguageNameOfId(gGameConfig.m_voiceLanguage) + "/" + name + ".ogg";
     if (path.size() + 1 > kMaxVoicePath)
     {
-        gConsole.Error(kSoundLogChannel, "Voice path too long: %s", path.c_str());
+        gConsole.Error(CONSOLE_CHANNEL_SOUND, "Voice path too long: %s", path.c_str());
         return 0;
     }
     SoundParamWrapper defaults;
@@ -232,7 +232,7 @@ void SoundEngine::SetLoopFile(uint32_t id, const char* name)
     const uint32_t length = name != nullptr ? uint32_t(std::strlen(name)) + 1 : 0;
     if (length >= GetRing().GetMaxPayload() || !BeginCommand(SOUND_COMMAND_SET_LOOP_FILE, 8 + length))
     {
-        gConsole.Error(kSoundLogChannel, "Loop file name too long");
+        gConsole.Error(CONSOLE_CHANNEL_SOUND, "Loop file name too long");
         return;
     }
     GetRing().Write(&id, 4);
@@ -288,19 +288,19 @@ void SoundEngine::Tick()
 
 void SoundEngine::InitOnThread()
 {
-    gConsole.Printf(CONSOLE_INFO, kSoundLogChannel, "SoundEngine::_Init");
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_SOUND, "SoundEngine::_Init");
     SoundInstances::CreateDecodePool(gProjectConfig.GetSoundDecoders());
     m_mixer = audio::Engine::Create();
     if (!m_mixer)
     {
-        gConsole.Error(kSoundLogChannel, "Unable to create the sound device; sound stays silent");
+        gConsole.Error(CONSOLE_CHANNEL_SOUND, "Unable to create the sound device; sound stays silent");
         ShutdownOnThread();
         return;
     }
     m_mastering = m_mixer->CreateMasteringVoice();
     if (m_mastering == nullptr)
     {
-        gConsole.Error(kSoundLogChannel, "Unable to create the mastering voice (%s); sound stays silent",
+        gConsole.Error(CONSOLE_CHANNEL_SOUND, "Unable to create the mastering voice (%s); sound stays silent",
                        m_mixer->GetLastError().c_str());
         ShutdownOnThread();
         return;
@@ -516,10 +516,10 @@ void SoundEngine::HandleCommand(const uint8_t* record)
         break;
     case SOUND_COMMAND_LOG_INSTANCES:
     {
-        gConsole.Printf(CONSOLE_MESSAGE, kSoundLogChannel, "Active sound instances:");
+        gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_SOUND, "Active sound instances:");
         int index = 0;
         for (SoundInstanceBase* instance = SoundInstances::GetFirst(); instance != nullptr; instance = instance->m_next)
-            gConsole.Printf(CONSOLE_MESSAGE, kSoundLogChannel, "%03d l:%d %s", index++,
+            gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_SOUND, "%03d l:%d %s", index++,
                             instance->GetParams().LoopCount == 0 ? 1 : 0, instance->GetName());
         break;
     }
@@ -551,7 +551,7 @@ void SoundEngine::UpdateCycle()
         const uint32_t glitches = m_mixer->GetPerformanceData().glitchesSinceEngineStarted;
         if (glitches != m_lastGlitchCount)
         {
-            gConsole.Warning(kSoundLogChannel, "%d sound glithes during %d audio frame",
+            gConsole.Warning(CONSOLE_CHANNEL_SOUND, "%d sound glithes during %d audio frame",
                              int(glitches - m_lastGlitchCount), int(GetTickCount()));
             m_lastGlitchCount = glitches;
         }

@@ -55,7 +55,6 @@ enum SoundEngineCommand : uint32_t
 
 constexpr uint32_t kAllSoundInstances = 0xFFFFFFFFu;
 constexpr uint32_t kAllSoundChannels = 0xFFFFFFFFu;
-constexpr uint8_t kSoundLogChannel = 6;
 
 // One of the 16 channels: a volume and a frequency ratio, each with its transition.
 struct SoundChannelState

@@ -26,7 +26,7 @@ SoundInstanceBase::SoundInstanceBase(EntitySoundEmitter* emitter, const char* na
 {
     if (m_params.Channel >= kSoundChannelCount)
     {
-        gConsole.Error(kSoundLogChannel, "Audio channel out of range - %d (%s)", int(m_params.Channel), "Unknown");
+        gConsole.Error(CONSOLE_CHANNEL_SOUND, "Audio channel out of range - %d (%s)", int(m_params.Channel), "Unknown");
         m_params.Channel = 0;
     }
     // The class indexes the engine's volume table: an unknown one plays as a sound effect.

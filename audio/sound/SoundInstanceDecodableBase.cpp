@@ -38,7 +38,7 @@ bool SoundInstanceDecodableBase::CreateVoice(const audio::WaveFormat& format)
     m_voice = mixer->CreateSourceVoice(format, flags, audio::kDefaultMaxFrequencyRatio);
     if (m_voice == nullptr)
     {
-        gConsole.Warning(kSoundLogChannel, "Sound device refused a voice for %s: %s", GetName(),
+        gConsole.Warning(CONSOLE_CHANNEL_SOUND, "Sound device refused a voice for %s: %s", GetName(),
                          mixer->GetLastError().c_str());
         return false;
     }
@@ -96,7 +96,7 @@ bool SoundInstanceDecodableBase::Refill()
             more = m_decoder->Read(half + got, halfBytes - got);
         if (more == 0)
         {
-            gConsole.Error(kSoundLogChannel, "Cannot read audio stream of %s", GetName());
+            gConsole.Error(CONSOLE_CHANNEL_SOUND, "Cannot read audio stream of %s", GetName());
             endOfStream = true;
             break;
         }

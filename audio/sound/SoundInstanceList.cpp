@@ -186,7 +186,7 @@ uint8_t* AllocateDecodeBuffer()
 {
     void* buffer = gDecodePool ? gDecodePool->Allocate() : nullptr;
     if (buffer == nullptr)
-        gConsole.Error(kSoundLogChannel, "Unable to allocate decode buffer. The reason for this is you've allocated "
+        gConsole.Error(CONSOLE_CHANNEL_SOUND, "Unable to allocate decode buffer. The reason for this is you've allocated "
                                          "too many of them :) sorry...");
     return static_cast<uint8_t*>(buffer);
 }

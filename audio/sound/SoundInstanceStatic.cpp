@@ -21,7 +21,7 @@ SoundInstanceStatic::SoundInstanceStatic(EntitySoundEmitter* emitter, const char
         const char* end = std::strchr(list, ';');
         const size_t length = end != nullptr ? size_t(end - list) : std::strlen(list);
         if (length > kMaxFileName)
-            gConsole.Error(kSoundLogChannel, "Sound file name too long in %s", m_name.CStr());
+            gConsole.Error(CONSOLE_CHANNEL_SOUND, "Sound file name too long in %s", m_name.CStr());
         else if (length > 0)
         {
             const std::string file(list, length);
@@ -144,7 +144,7 @@ bool SoundInstanceStatic::Update()
         for (const ResourceSound* resource : m_resources)
             if (int32_t(resource->GetKind()) != m_kind)
             {
-                gConsole.Error(kSoundLogChannel, "Cannot loop files of different format (%s vs %s)",
+                gConsole.Error(CONSOLE_CHANNEL_SOUND, "Cannot loop files of different format (%s vs %s)",
                                m_resources[0]->GetDisplayName(), resource->GetDisplayName());
                 return false;
             }
@@ -156,7 +156,7 @@ bool SoundInstanceStatic::Update()
         {
             // A silent engine (no device) ends its sounds without a report.
             if (gSoundEngine != nullptr && gSoundEngine->GetMixerOnThread() != nullptr)
-                gConsole.Error(kSoundLogChannel, "Unable to start playback of %s", GetName());
+                gConsole.Error(CONSOLE_CHANNEL_SOUND, "Unable to start playback of %s", GetName());
             return false;
         }
         Step3D();

@@ -20,7 +20,7 @@ SoundInstanceStreamed::SoundInstanceStreamed(EntitySoundEmitter* emitter, const 
     ++counter;
     if (!allowed)
     {
-        gConsole.Error(kSoundLogChannel, "Too many streamed sound sources [%s]", m_name.CStr());
+        gConsole.Error(CONSOLE_CHANNEL_SOUND, "Too many streamed sound sources [%s]", m_name.CStr());
         return;
     }
     m_reader = OpenReader(m_name.CStr());
@@ -80,14 +80,14 @@ bool SoundInstanceStreamed::Update()
             return true;
         if (!m_reader->IsOpen())
         {
-            gConsole.Error(kSoundLogChannel, "Unable to open sound file for streaming: [%s]", m_name.CStr());
+            gConsole.Error(CONSOLE_CHANNEL_SOUND, "Unable to open sound file for streaming: [%s]", m_name.CStr());
             return false;
         }
         m_decoder = std::make_unique<OGGStream>(&m_dataSource);
         // A silent engine (no device) ends its sounds without a report.
         if (!OpenDecoder(true) || (!StartDecodedVoice() && gSoundEngine->GetMixerOnThread() != nullptr))
         {
-            gConsole.Error(kSoundLogChannel, "Unable to start playback of %s", m_name.CStr());
+            gConsole.Error(CONSOLE_CHANNEL_SOUND, "Unable to start playback of %s", m_name.CStr());
             return false;
         }
         if (m_voice == nullptr)

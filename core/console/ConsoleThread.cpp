@@ -10,7 +10,7 @@ namespace
 {
 bool CarriesFrameInfo(uint8_t channel)
 {
-    return channel == 4 || channel == 7;
+    return channel == CONSOLE_CHANNEL_SCRIPT || channel == CONSOLE_CHANNEL_MULTIPLAYER;
 }
 } // namespace
 

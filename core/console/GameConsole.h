@@ -24,14 +24,17 @@ enum ConsoleMessageKind : uint32_t
 // Every log channel the system uses; call sites name one of these, never a number.
 enum ConsoleChannel : uint8_t
 {
-    CONSOLE_CHANNEL_ENGINE = 2, // engine, file system, records, configuration and loading
-    CONSOLE_CHANNEL_RESOURCE = 3, // resource manager, pools and resource loads
-    CONSOLE_CHANNEL_SCRIPT = 4, // scripts; seen by the listener; frame information
-    CONSOLE_CHANNEL_RENDER = 5, // render thread, device, shaders and renderer jobs
-    CONSOLE_CHANNEL_SOUND = 6, // sound engine, sound resources and video sound
-    CONSOLE_CHANNEL_MULTIPLAYER = 7, // multiplayer and online services; frame information
-    CONSOLE_CHANNEL_SCRIPT_REPORT = 9, // script registry reports
-    CONSOLE_CHANNEL_CORE = 10, // fixed core errors
+    CONSOLE_CHANNEL_GENERAL = 0, // font table, animation lookups and optional device extras
+    CONSOLE_CHANNEL_LIGHTMAP = 1, // lightmap loading
+    CONSOLE_CHANNEL_ENGINE = 2, // engine, file system, records, configuration, loading, string tables and fonts
+    CONSOLE_CHANNEL_RESOURCE = 3, // resource manager, pools, resource loads and user-interface build errors
+    CONSOLE_CHANNEL_SCRIPT = 4, // Lua wrapper and script errors; seen by the listener; frame information
+    CONSOLE_CHANNEL_RENDER = 5, // render thread, device, shaders, renderer jobs and video
+    CONSOLE_CHANNEL_SOUND = 6, // sound engine and sound resources
+    CONSOLE_CHANNEL_MULTIPLAYER = 7, // multiplayer timer correction and online services; frame information
+    CONSOLE_CHANNEL_REPORT = 9, // distribution, template and user-interface reports
+    CONSOLE_CHANNEL_CORE = 10, // fixed core errors and container index errors
+    CONSOLE_CHANNEL_SPEAKER = 12, // speaker value store
 };
 
 // Console window actions.

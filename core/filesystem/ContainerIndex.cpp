@@ -35,7 +35,7 @@ bool ContainerIndex::Load(const char* path)
     std::vector<uint8_t> bytes(static_cast<size_t>(length));
     if (!bytes.empty() && std::fread(bytes.data(), bytes.size(), 1, file.get()) != 1)
     {
-        gConsole.Error(kLogChannel, "Unable to read index file %s", path);
+        gConsole.Error(CONSOLE_CHANNEL_CORE, "Unable to read index file %s", path);
         return false;
     }
     return LoadFromMemory(bytes.data(), bytes.size(), path);
@@ -45,7 +45,7 @@ bool ContainerIndex::LoadFromMemory(const uint8_t* data, size_t size, const char
 {
     if (size < kHeaderSize)
     {
-        gConsole.Error(kLogChannel, "Index file %s is truncated (%zu bytes)", name, size);
+        gConsole.Error(CONSOLE_CHANNEL_CORE, "Index file %s is truncated (%zu bytes)", name, size);
         return false;
     }
     const uint8_t version = data[0];
@@ -53,12 +53,12 @@ bool ContainerIndex::LoadFromMemory(const uint8_t* data, size_t size, const char
     const uint8_t method = data[2];
     if (version != 0)
     {
-        gConsole.Error(kLogChannel, "wrong index file version");
+        gConsole.Error(CONSOLE_CHANNEL_CORE, "wrong index file version");
         return false;
     }
     if (platform > kHighestPlatform)
     {
-        gConsole.Error(kLogChannel, "Index file %s has unknown platform code %u", name, platform);
+        gConsole.Error(CONSOLE_CHANNEL_CORE, "Index file %s has unknown platform code %u", name, platform);
         return false;
     }
     const bool swapped = IsBigEndianPlatform(platform);
@@ -66,7 +66,7 @@ bool ContainerIndex::LoadFromMemory(const uint8_t* data, size_t size, const char
     const uint32_t seed = ReadU32(data + 7, swapped);
     if (count > (size - kHeaderSize) / kRecordSize)
     {
-        gConsole.Error(kLogChannel, "Index file %s claims %u entries but holds only %zu bytes", name, count, size);
+        gConsole.Error(CONSOLE_CHANNEL_CORE, "Index file %s claims %u entries but holds only %zu bytes", name, count, size);
         return false;
     }
 
@@ -86,7 +86,7 @@ bool ContainerIndex::LoadFromMemory(const uint8_t* data, size_t size, const char
         [](const ContainerIndexRecord& a, const ContainerIndexRecord& b) { return a.hash < b.hash; });
     if (!sorted)
     {
-        gConsole.Error(kLogChannel, "Index file %s is not sorted by hash", name);
+        gConsole.Error(CONSOLE_CHANNEL_CORE, "Index file %s is not sorted by hash", name);
         return false;
     }
 

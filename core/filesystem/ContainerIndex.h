@@ -34,7 +34,6 @@ public:
     static constexpr uint32_t kMaxKeyLength = 2047;
     static constexpr uint32_t kDefaultHashMultiplier = 0x5BD1E995u;
     static constexpr uint8_t kHighestPlatform = 11;
-    static constexpr uint8_t kLogChannel = 10;
 
     void SetHashMultiplier(uint32_t multiplier) { m_hashMultiplier = multiplier; }
     uint32_t GetHashMultiplier() const { return m_hashMultiplier; }

@@ -21,14 +21,14 @@ ContainerReadAhead::~ContainerReadAhead()
     if (!inFlight)
         return;
     m_reader.Flush();
-    gConsole.Warning(PhysicalFileReader::kLogChannel, "Incorrect usage of container file reader is causing delay. File: %s",
+    gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Incorrect usage of container file reader is causing delay. File: %s",
                      m_entryName.c_str());
     for (const Slot& slot : m_slots)
     {
         if (!slot.pending || m_reader.IsComplete(slot.ticket))
             continue;
         // Flush returns only after everything posted before it: a read still open means it did not.
-        gConsole.Error(PhysicalFileReader::kLogChannel, "Container reader flush returned before the reads of %s",
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Container reader flush returned before the reads of %s",
                        m_entryName.c_str());
         m_reader.WaitFor(slot.ticket);
     }
@@ -72,7 +72,7 @@ bool ContainerReadAhead::GetAvailable(const uint8_t*& pointer, uint32_t& count)
         // the stale bytes of the buffer.
         if (slot.bytesRead != slot.requestedSize)
         {
-            gConsole.Error(PhysicalFileReader::kLogChannel, "Container read failed: %s (%u of %u bytes at offset %u of %s)",
+            gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Container read failed: %s (%u of %u bytes at offset %u of %s)",
                            m_entryName.c_str(), slot.bytesRead, slot.requestedSize, m_offset + m_consumed,
                            m_dataPath.c_str());
             m_failed = true;

@@ -13,7 +13,6 @@ struct z_stream_s;
 class ContainerStreamDecompressor
 {
 public:
-    static constexpr uint8_t kLogChannel = 2;
 
     ContainerStreamDecompressor();
     ~ContainerStreamDecompressor();

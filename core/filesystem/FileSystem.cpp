@@ -16,8 +16,6 @@ FileSystem gFileSystem;
 
 namespace
 {
-constexpr uint8_t kChannel = 2;
-
 std::unique_ptr<FileSystemInputStream> OpenDiskInputStream(const char* path, uint32_t flags)
 {
     if ((flags & kFileSystemOpenCrc) != 0)
@@ -83,14 +81,14 @@ bool FileSystem::MountDirectory(const char* name, const char* physicalPath)
     os::ScopedLock lock(m_lock);
     if (FindMountPoint(name) != nullptr)
     {
-        gConsole.Error(kChannel, "Mount point %s already mounted", name);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Mount point %s already mounted", name);
         return false;
     }
-    gConsole.Printf(CONSOLE_MESSAGE, kChannel, "Mounting directory %s to %s", physicalPath, name);
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "Mounting directory %s to %s", physicalPath, name);
     auto mount = std::make_unique<FileSystemDirectoryMountPoint>(name, physicalPath);
     if (!mount->IsValid())
     {
-        gConsole.Error(kChannel, "Unable to mount directory: %s", physicalPath);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to mount directory: %s", physicalPath);
         return false;
     }
     InsertMountPoint(std::move(mount));
@@ -135,7 +133,7 @@ std::unique_ptr<FileSystemInputStream> FileSystem::OpenInputStream(const char* p
             m_preheatedPath.clear();
             return std::move(m_preheated);
         }
-        gConsole.Error(kChannel,
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE,
                        "Preheated stream conflict. Serious performance degradation occured! Expected: %s, got: %s",
                        m_preheatedPath.c_str(), joined);
     }
@@ -303,7 +301,7 @@ void FileSystem::OpenPreheatedStream()
         return;
     if (m_preheated != nullptr)
     {
-        gConsole.Error(kChannel, "Previous preheated stream not consumed. Serious performance degradation occured!");
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Previous preheated stream not consumed. Serious performance degradation occured!");
         m_preheated.reset();
         m_preheatedPath.clear();
     }
@@ -313,7 +311,7 @@ void FileSystem::OpenPreheatedStream()
     if (m_preheated != nullptr)
         m_preheatedPath = request;
     else
-        gConsole.Warning(kChannel, "Cannot preheat input stream: %s. Serious performance degradation occured!",
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Cannot preheat input stream: %s. Serious performance degradation occured!",
                          request.c_str());
 }
 

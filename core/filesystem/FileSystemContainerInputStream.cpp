@@ -9,7 +9,6 @@
 
 namespace
 {
-constexpr uint8_t kChannel = 2;
 constexpr uint32_t kSkipBufferSize = 1024;
 } // namespace
 
@@ -21,12 +20,12 @@ FileSystemContainerInputStream::FileSystemContainerInputStream(const ContainerIn
     m_method = record.compressed ? partMethod : 0;
     if (m_method != 0 && !m_decompressor.Init(m_method))
     {
-        gConsole.Error(kChannel, "Container entry %s uses unknown compression method %u", entryName, m_method);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Container entry %s uses unknown compression method %u", entryName, m_method);
         return;
     }
     if (m_method == 0 && record.storedSize != record.size)
     {
-        gConsole.Error(kChannel, "Stored container entry %s has %u stored bytes for %u", entryName, record.storedSize,
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Stored container entry %s has %u stored bytes for %u", entryName, record.storedSize,
                        record.size);
         return;
     }
@@ -113,7 +112,7 @@ bool FileSystemContainerInputStream::ReadCompressed(uint8_t* destination, uint32
             uint32_t used = available - usedTotal;
             if (!m_decompressor.Decompress(input + usedTotal, used, target, space))
             {
-                gConsole.Error(kChannel, "Corrupt compressed container entry %s", m_entryName.c_str());
+                gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Corrupt compressed container entry %s", m_entryName.c_str());
                 return m_failed = true, false;
             }
             usedTotal += used;
@@ -144,7 +143,7 @@ bool FileSystemContainerInputStream::CheckCompressedEnd()
         uint32_t used = available;
         if (!m_decompressor.Decompress(input, used, &extra, space) || space != 0 || (used == 0 && !m_decompressor.IsFinished()))
         {
-            gConsole.Error(kChannel, "Corrupt compressed container entry %s", m_entryName.c_str());
+            gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Corrupt compressed container entry %s", m_entryName.c_str());
             return m_failed = true, false;
         }
         m_readAhead->Consume(used);

@@ -11,8 +11,6 @@
 
 namespace
 {
-constexpr uint8_t kChannel = 2;
-
 bool IsFile(const std::string& path)
 {
     return os::GetPathType(path.c_str()) == os::PathType::File;
@@ -46,7 +44,7 @@ bool FileSystemContainerMountPoint::AddExtraFiles(const char*, const char* dataF
 {
     if (m_partCount >= kMaxParts)
     {
-        gConsole.Error(kChannel, "AddExtraFiles failed - too many containers already added");
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "AddExtraFiles failed - too many containers already added");
         return false;
     }
     return OpenParts(dataFilePath, readerGroup, hashMultiplier, extraParts);
@@ -61,12 +59,12 @@ bool FileSystemContainerMountPoint::OpenParts(const char* dataFilePath, uint32_t
     // Compared without the sum, which a huge count would wrap past the check.
     if (extraParts > kMaxParts - 1 - first)
     {
-        gConsole.Warning(kChannel, "More than MAX_CONTAINER_FILE_NUM container files required");
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "More than MAX_CONTAINER_FILE_NUM container files required");
         extraParts = kMaxParts - 1 - first;
     }
     if (readerGroup > kNoReaderGroup)
     {
-        gConsole.Warning(kChannel, "Container %s: reader group %u out of range, reading without a kept handle",
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Container %s: reader group %u out of range, reading without a kept handle",
                          dataFilePath, readerGroup);
         readerGroup = kNoReaderGroup;
     }
@@ -132,7 +130,7 @@ std::unique_ptr<FileSystemInputStream> FileSystemContainerMountPoint::OpenInputS
     const Part& part = m_parts[index];
     if (uint64_t(record.offset) + record.storedSize > part.dataSize)
     {
-        gConsole.Error(kChannel, "Container entry %s%s lies outside %s (%u bytes at %u)", GetName(), rest,
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Container entry %s%s lies outside %s (%u bytes at %u)", GetName(), rest,
                        part.dataPath.c_str(), record.storedSize, record.offset);
         return nullptr;
     }

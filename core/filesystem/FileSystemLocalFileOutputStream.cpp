@@ -41,6 +41,6 @@ bool FileSystemLocalFileOutputStream::Close()
     else
         m_result = m_file.Commit();
     if (!m_result)
-        gConsole.Error(2, "Unable to write file %s", m_path.c_str());
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to write file %s", m_path.c_str());
     return m_result;
 }

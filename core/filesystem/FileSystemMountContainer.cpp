@@ -11,21 +11,21 @@ bool FileSystem::MountContainer(const char* name, const char* dataFilePath, uint
     os::ScopedLock lock(m_lock);
     if (FileSystemMountPoint* existing = FindMountPoint(name))
     {
-        gConsole.Printf(CONSOLE_MESSAGE, 2, "Adding extra files to mounted container %s at %s", dataFilePath, name);
+        gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "Adding extra files to mounted container %s at %s", dataFilePath, name);
         if (existing->AddExtraFiles(name, dataFilePath, readerGroup, hashMultiplier, extraParts))
             return true;
-        gConsole.Error(2, "Mount point %s already mounted", name);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Mount point %s already mounted", name);
         return false;
     }
-    gConsole.Printf(CONSOLE_MESSAGE, 2, "Mounting container %s at %s", dataFilePath, name);
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "Mounting container %s at %s", dataFilePath, name);
     std::unique_ptr<FileSystemMountPoint> mount =
         CreateContainerMountPoint(name, dataFilePath, readerGroup, hashMultiplier, extraParts);
     if (mount == nullptr || !mount->IsValid())
     {
-        gConsole.Error(2, "Unable to mount container: %s", dataFilePath);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to mount container: %s", dataFilePath);
         return false;
     }
-    gConsole.Printf(CONSOLE_INFO, 2, "Container mounted successfully: %s", dataFilePath);
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "Container mounted successfully: %s", dataFilePath);
     InsertMountPoint(std::move(mount));
     return true;
 }

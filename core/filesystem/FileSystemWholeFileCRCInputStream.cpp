@@ -10,7 +10,6 @@
 namespace
 {
 constexpr uint8_t kMagic[4] = {'F', 'W', 'S', 'F'};
-constexpr uint8_t kChannel = 2;
 
 uint32_t LoadU32(const uint8_t* bytes)
 {
@@ -31,14 +30,14 @@ FileSystemWholeFileCRCInputStream::FileSystemWholeFileCRCInputStream(const char*
         const uint32_t size = LoadU32(header + 4);
         // The stored size is checked against the file before anything is allocated for it.
         if (size != 0 && uint64_t(size) > uint64_t(info.st_size) - kHeaderSize)
-            gConsole.Warning(kChannel, "Crc file %s is shorter than its header says", physicalPath);
+            gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Crc file %s is shorter than its header says", physicalPath);
         else if (size != 0)
         {
             m_payload.resize(size);
             if (std::fread(m_payload.data(), size, 1, file) == 1)
                 Accept(physicalPath, LoadU32(header + 8));
             else
-                gConsole.Warning(kChannel, "Crc file %s is shorter than its header says", physicalPath);
+                gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Crc file %s is shorter than its header says", physicalPath);
         }
     }
     std::fclose(file);
@@ -50,7 +49,7 @@ bool FileSystemWholeFileCRCInputStream::Accept(const char* name, uint32_t stored
 {
     if (!CheckCrc32(m_payload.data(), m_payload.size(), storedCrc))
     {
-        gConsole.Warning(kChannel, "Crc check failed for %s", name);
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Crc check failed for %s", name);
         return false;
     }
     m_open = true;

@@ -59,6 +59,6 @@ bool FileSystemWholeFileCRCOutputStream::Close()
         m_file.Abandon();
     m_bytes = {};
     if (!m_result)
-        gConsole.Error(2, "Unable to write file %s", m_path.c_str());
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to write file %s", m_path.c_str());
     return m_result;
 }

@@ -124,7 +124,7 @@ FILE* PhysicalFileReader::KeptFile(uint32_t group, uint32_t part, const char* pa
     m_paths[group][part] = path;
     file = os::OpenFile(path, "rb");
     if (file == nullptr)
-        gConsole.Error(kLogChannel, "Unable to open container data file %s", path);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to open container data file %s", path);
     return file;
 }
 

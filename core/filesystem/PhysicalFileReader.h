@@ -19,7 +19,6 @@ public:
     static constexpr uint32_t kGroupCount = 11;
     static constexpr uint32_t kNoGroup = 11; // opens the file for each read and closes it after
     static constexpr uint32_t kMaxParts = 4;
-    static constexpr uint8_t kLogChannel = 2;
 
     PhysicalFileReader();
     ~PhysicalFileReader() override;

@@ -47,7 +47,7 @@ void StreamingFileReader::Post(void (*call)(BaseThread&, uintptr_t, CommandRingB
     BaseThread* thread = gFillingThread.load();
     if (thread == nullptr)
     {
-        gConsole.Error(kLogChannel, "StreamingFileReader used without a filling thread: %s", m_path.c_str());
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "StreamingFileReader used without a filling thread: %s", m_path.c_str());
         if (call == &StreamingFileReader::OpenCall)
             m_state.store(STATE_CLOSED);
         else if (call == &StreamingFileReader::DestroyCall)
@@ -134,7 +134,7 @@ bool StreamingFileReader::ReadIntoRing(uint32_t position, uint32_t count)
     const uint32_t head = std::min(count, m_capacity - position);
     if (!m_file.Read(m_ring.get() + position, head) || (count > head && !m_file.Read(m_ring.get(), count - head)))
     {
-        gConsole.Error(kLogChannel, "StreamingFileReader could not read %s", m_path.c_str());
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "StreamingFileReader could not read %s", m_path.c_str());
         return false;
     }
     return true;
@@ -187,12 +187,12 @@ bool StreamingFileReader::WaitWhileOpening(const char* warning)
     for (uint32_t turn = 0; m_state.load() == STATE_OPENING; ++turn)
     {
         if (turn % 256 < 128)
-            gConsole.Warning(kLogChannel, warning, m_path.c_str());
+            gConsole.Warning(CONSOLE_CHANNEL_ENGINE, warning, m_path.c_str());
         os::Sleep(kWaitStepMs);
     }
     if (m_state.load() != STATE_OPEN)
     {
-        gConsole.Error(kLogChannel, "Incorrect use of StreamingFileReader - trying to read from a closed file");
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Incorrect use of StreamingFileReader - trying to read from a closed file");
         return false;
     }
     return true;
@@ -221,7 +221,7 @@ uint32_t StreamingFileReader::Read(void* destination, uint32_t count)
             for (uint32_t turn = 0; m_fillsPosted.load() != m_fillsDone.load() && m_writePosition.load() == write; ++turn)
             {
                 if (turn % 256 < 128)
-                    gConsole.Warning(kLogChannel,
+                    gConsole.Warning(CONSOLE_CHANNEL_ENGINE,
                                      "Incorrect use of StreamingFileReader in file %s is causing delay while waiting for the next data package",
                                      m_path.c_str());
                 os::Sleep(kWaitStepMs);

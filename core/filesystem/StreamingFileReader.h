@@ -24,7 +24,6 @@ class StreamingFileReader
 {
 public:
     static constexpr uint32_t kReserveBytes = 256;
-    static constexpr uint8_t kLogChannel = 2;
 
     // The thread that opens, fills and closes every reader; set before the first reader is made.
     static void SetFillingThread(BaseThread* thread);

@@ -20,7 +20,7 @@ void* AllocateAligned(size_t bytes, size_t alignment)
 
 void OutOfMemory(size_t bytes)
 {
-    gConsole.Error(2, "Out of memory allocating %zu bytes", bytes);
+    gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Out of memory allocating %zu bytes", bytes);
     std::abort();
 }
 

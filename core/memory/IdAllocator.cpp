@@ -16,7 +16,7 @@ void IdAllocator::Release(uint32_t id)
 {
     if (id >= m_nextId)
     {
-        gConsole.Error(2, "Released id %u was never allocated (next id %u)", id, m_nextId);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Released id %u was never allocated (next id %u)", id, m_nextId);
         return;
     }
     if (id + 1 == m_nextId)

@@ -7,7 +7,7 @@ IndexPool::IndexPool(uint32_t elementSize, uint32_t count)
 {
     if (elementSize == 0 || count == 0 || count > kMaxElements)
     {
-        gConsole.Error(2, "Index pool of %u elements of %u bytes refused", count, elementSize);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Index pool of %u elements of %u bytes refused", count, elementSize);
         return;
     }
     // Each element starts on the global allocator's alignment, whatever its size.
@@ -16,7 +16,7 @@ IndexPool::IndexPool(uint32_t elementSize, uint32_t count)
     // Sizes within 15 bytes of 4 GB round past 32 bits: a zero stride would hand out one address.
     if (stride > UINT32_MAX)
     {
-        gConsole.Error(2, "Index pool of %u elements of %u bytes refused", count, elementSize);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Index pool of %u elements of %u bytes refused", count, elementSize);
         return;
     }
     m_stride = uint32_t(stride);
@@ -50,7 +50,7 @@ void IndexPool::Free(void* element)
     if (m_block == nullptr || address < base || address >= base + uint64_t(m_stride) * m_count ||
         (address - base) % m_stride != 0 || m_freeCount == m_count)
     {
-        gConsole.Error(2, "Index pool refused to free %p", element);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Index pool refused to free %p", element);
         return;
     }
     m_freeIndices[m_freeCount++] = uint16_t((address - base) / m_stride);

@@ -5,8 +5,6 @@
 
 namespace
 {
-constexpr uint8_t kChannel = 2;
-
 bool IsPowerOfTwo(uint32_t value)
 {
     return value != 0 && (value & (value - 1)) == 0;
@@ -29,7 +27,7 @@ bool SystemMemoryPool::Init(uint32_t size, int32_t alignment, uint32_t parameter
     const os::ScopedLock lock(m_lock);
     if (size == 0)
     {
-        gConsole.Error(kChannel, "Memory pool of size 0 requested");
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Memory pool of size 0 requested");
         return false;
     }
     m_alignment = alignment > 0 ? uint32_t(alignment) : 1;
@@ -130,7 +128,7 @@ void SystemMemoryPool::Free(SystemMemoryChunk* chunk)
         return;
     if (chunk->m_free != 0)
     {
-        gConsole.Error(kChannel, "Memory pool chunk at %u freed twice", chunk->m_offset);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Memory pool chunk at %u freed twice", chunk->m_offset);
         return;
     }
     SystemMemoryChunk* const previous = chunk->m_previous;
@@ -175,7 +173,7 @@ void* SystemMemoryPool::GetChunkAddress(const SystemMemoryChunk* chunk) const
 void SystemMemoryPool::Dump()
 {
     const os::ScopedLock lock(m_lock);
-    gConsole.Printf(CONSOLE_INFO, kChannel, "Dump of memory pool of size %d and alignment %d", int(m_size),
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "Dump of memory pool of size %d and alignment %d", int(m_size),
                     int(m_alignment));
     int index = 0;
     uint32_t highWatermark = 0;
@@ -184,14 +182,14 @@ void SystemMemoryPool::Dump()
         if (chunk->m_free != 0)
             continue;
         const char* const description = chunk->GetDescription();
-        gConsole.Printf(CONSOLE_INFO, kChannel, "Chunk: %06d    start: %08d, length: %08d, loading: %d [%s]", index,
+        gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "Chunk: %06d    start: %08d, length: %08d, loading: %d [%s]", index,
                         int(chunk->m_offset), int(chunk->m_length), int(chunk->m_loading),
                         description != nullptr ? description : "");
         ++index;
         if (chunk->m_offset + chunk->m_length > highWatermark)
             highWatermark = chunk->m_offset + chunk->m_length;
     }
-    gConsole.Printf(CONSOLE_INFO, kChannel, "High watermark: %u", highWatermark);
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "High watermark: %u", highWatermark);
 }
 
 void SystemMemoryPool::Release()
@@ -206,7 +204,7 @@ void SystemMemoryPool::Release()
         chunk = next;
     }
     if (used > 0)
-        gConsole.Warning(kChannel, "Memory pool released with %d chunks still in use", used);
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Memory pool released with %d chunks still in use", used);
     memory::FreeAligned(m_block);
     m_block = nullptr;
     m_size = 0;

@@ -102,7 +102,7 @@ bool RTTIEntityReferenceProperty::ResolveNow(RTTIPolyBaseClass* object, const Si
     if (entity == nullptr)
     {
         guid.ToString(text, sizeof(text));
-        gConsole.Error(2, "Unable to deserialize entity pointer. Guid=%s", text);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to deserialize entity pointer. Guid=%s", text);
         return false;
     }
     const uint32_t required = GetData();
@@ -110,7 +110,7 @@ bool RTTIEntityReferenceProperty::ResolveNow(RTTIPolyBaseClass* object, const Si
     if (required != 0 && !resolver->IsKindOf(type, required))
     {
         guid.ToString(text, sizeof(text));
-        gConsole.Error(2, "Unable to deserialize entity pointer due to type mismatch. Guid=%s, type=%d, expected=%d",
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to deserialize entity pointer due to type mismatch. Guid=%s, type=%d, expected=%d",
                        text, int(type), int(required));
         return false;
     }

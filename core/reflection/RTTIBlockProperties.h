@@ -104,22 +104,14 @@ struct RTTIValueTraits<RTTIMemoryBlock<kSize>>
     {
         std::memset(value.bytes, 0, kSize);
         for (size_t i = 0; i < kSize * 2 && text[i] != 0; ++i)
-            value.bytes[i / 2] |= uint8_t(Nibble(text[i]) << (i % 2 == 0 ? 0 : 4));
+        {
+            // Lenient like the number forms, which read junk as 0; bit vectors refuse instead.
+            const int digit = HexDigitValue(text[i]);
+            value.bytes[i / 2] |= uint8_t((digit < 0 ? 0 : digit) << (i % 2 == 0 ? 0 : 4));
+        }
         return true;
     }
     static bool Equals(const Value& a, const Value& b) { return a == b; }
-
-private:
-    static int Nibble(char c)
-    {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return 0;
-    }
 };
 
 template <class TClass, uint32_t kBits>

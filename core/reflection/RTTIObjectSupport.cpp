@@ -14,7 +14,7 @@ bool ReadElementCount(RecordInput& in, size_t minimumElementSize, const char* pr
     const size_t limit = minimumElementSize != 0 ? in.Remaining() / minimumElementSize : kMaxEmptyElements;
     if (count > limit)
     {
-        gConsole.Error(2, "Array \"%s\" claims %u elements but only %zu bytes follow", propertyName, count,
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Array \"%s\" claims %u elements but only %zu bytes follow", propertyName, count,
                        in.Remaining());
         return false;
     }
@@ -36,7 +36,7 @@ RTTIPropertiesBase* FindRegisteredTable(const char* className)
                 return table;
         }
     }
-    gConsole.Error(2, "Class factory cannot create an object of class %s. Some objects cannot be deserialized properly.",
+    gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Class factory cannot create an object of class %s. Some objects cannot be deserialized properly.",
                    className);
     return nullptr;
 }
@@ -53,6 +53,6 @@ bool IsTableKindOf(const RTTIPropertiesBase* table, const RTTIPropertiesBase* ba
 
 void ReportWrongClass(const char* className, const char* propertyName)
 {
-    gConsole.Error(2, "Class %s cannot be stored in property \"%s\"; the record is refused", className, propertyName);
+    gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Class %s cannot be stored in property \"%s\"; the record is refused", className, propertyName);
 }
 } // namespace rtti

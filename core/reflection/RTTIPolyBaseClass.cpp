@@ -22,7 +22,7 @@ bool WritePayload(const RTTIPropertiesBase* table, const RTTIPolyBaseClass* obje
     written = out.Size();
     if (out.Overflowed())
     {
-        gConsole.Error(2, "Object of class %s does not fit its %zu-byte record buffer", table->GetClassName(), capacity);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Object of class %s does not fit its %zu-byte record buffer", table->GetClassName(), capacity);
         return false;
     }
     return true;
@@ -61,7 +61,7 @@ bool RTTIPolyBaseClass::DeserializeFromMemory(const uint8_t* buffer, size_t size
     RecordInput probe(buffer, size);
     if (!table->ValidateObject(probe, flags))
     {
-        gConsole.Error(2, "Record of class %s is truncated or malformed; nothing was read", table->GetClassName());
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Record of class %s is truncated or malformed; nothing was read", table->GetClassName());
         return false;
     }
     RecordInput in(buffer, size);
@@ -107,7 +107,7 @@ bool BuildObjectRecord(RTTIPolyBaseClass& object, uint32_t flags, Dynarray<uint8
     WritePayload(table, &object, nullptr, 0, flags, size);
     if (size > size_t(INT32_MAX) - 12)
     {
-        gConsole.Error(2, "Object of class %s is too large for a record", table->GetClassName());
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Object of class %s is too large for a record", table->GetClassName());
         return false;
     }
     const size_t header = (flags & RTTI_MAGIC_AND_CRC) && size != 0 ? 12 : 4;
@@ -138,12 +138,12 @@ bool ReadCheckedPayload(RTTIPolyBaseClass& object, const uint8_t* payload, size_
         const RTTIPropertiesBase* table = object.GetClassProperties();
         if (table == nullptr || magic != table->GetLayoutMagic())
         {
-            gConsole.Error(2, "SolidDeserializeFromFileReader - magic check error!!!");
+            gConsole.Error(CONSOLE_CHANNEL_ENGINE, "SolidDeserializeFromFileReader - magic check error!!!");
             return false;
         }
         if (ComputeCrc32(payload, size) != crc)
         {
-            gConsole.Error(2, "SolidDeserializeFromFileReader - CRC check error!!!");
+            gConsole.Error(CONSOLE_CHANNEL_ENGINE, "SolidDeserializeFromFileReader - CRC check error!!!");
             return false;
         }
     }
@@ -154,7 +154,7 @@ bool ReadObjectRecord(RTTIPolyBaseClass& object, const uint8_t* data, size_t siz
 {
     if (size < 4)
     {
-        gConsole.Error(2, "SolidDeserializeFromFileReader - record header truncated");
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "SolidDeserializeFromFileReader - record header truncated");
         return false;
     }
     const uint32_t payloadSize = GetU32(data);
@@ -163,7 +163,7 @@ bool ReadObjectRecord(RTTIPolyBaseClass& object, const uint8_t* data, size_t siz
     const size_t header = (flags & RTTI_MAGIC_AND_CRC) ? 12 : 4;
     if (size < header || size - header < payloadSize)
     {
-        gConsole.Error(2, "SolidDeserializeFromFileReader - record of %u bytes is truncated", payloadSize);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "SolidDeserializeFromFileReader - record of %u bytes is truncated", payloadSize);
         return false;
     }
     const uint32_t magic = header == 12 ? GetU32(data + 4) : 0;
@@ -176,7 +176,7 @@ bool RTTIPolyBaseClass::SolidDeserializeFromFileReader(FileReader& reader, uint3
     uint32_t size = 0;
     if (!reader.ReadU32(size))
     {
-        gConsole.Error(2, "SolidDeserializeFromFileReader - record header truncated");
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "SolidDeserializeFromFileReader - record header truncated");
         return false;
     }
     if (size == 0)
@@ -185,20 +185,20 @@ bool RTTIPolyBaseClass::SolidDeserializeFromFileReader(FileReader& reader, uint3
     uint32_t crc = 0;
     if ((flags & RTTI_MAGIC_AND_CRC) && (!reader.ReadU32(magic) || !reader.ReadU32(crc)))
     {
-        gConsole.Error(2, "SolidDeserializeFromFileReader - record header truncated");
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "SolidDeserializeFromFileReader - record header truncated");
         return false;
     }
     // The size is checked against the bytes really there before anything is allocated.
     if (size > reader.GetRemaining() || size > uint32_t(INT32_MAX))
     {
-        gConsole.Error(2, "SolidDeserializeFromFileReader - record of %u bytes is truncated", size);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "SolidDeserializeFromFileReader - record of %u bytes is truncated", size);
         return false;
     }
     Dynarray<uint8_t> payload;
     payload.Resize(int32_t(size));
     if (!reader.Read(payload.Data(), size))
     {
-        gConsole.Error(2, "SolidDeserializeFromFileReader - record of %u bytes is truncated", size);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "SolidDeserializeFromFileReader - record of %u bytes is truncated", size);
         return false;
     }
     return ReadCheckedPayload(*this, payload.Data(), size, magic, crc, flags);

@@ -165,7 +165,7 @@ bool RTTIPropertiesBase::ValidateObject(RecordInput& in, uint32_t flags) const
     static thread_local int depth = 0;
     if (depth >= kMaxNestingDepth)
     {
-        gConsole.Error(2, "Record of class %s nests objects deeper than %d", GetClassName(), kMaxNestingDepth);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Record of class %s nests objects deeper than %d", GetClassName(), kMaxNestingDepth);
         return false;
     }
     ++depth;
@@ -228,7 +228,7 @@ bool RTTIPropertiesBase::DeserializeObject(RecordInput& in, RTTIPolyBaseClass* o
     RecordInput probe = in;
     if (!ValidateObject(probe, flags))
     {
-        gConsole.Error(2, "Record of class %s is truncated or malformed; nothing was read", GetClassName());
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Record of class %s is truncated or malformed; nothing was read", GetClassName());
         return false;
     }
     return ReadValidatedObject(in, object, flags);
@@ -242,7 +242,7 @@ bool RTTIPropertiesBase::DeserializeFromFileReader(FileReader& reader, RTTIPolyB
         return false;
     if (size > reader.GetRemaining() || size > uint32_t(INT32_MAX))
     {
-        gConsole.Error(2, "Record of class %s claims %u bytes but the file is shorter", GetClassName(), size);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Record of class %s claims %u bytes but the file is shorter", GetClassName(), size);
         return false;
     }
     scratch.Clear();

@@ -62,7 +62,7 @@ public:
         NameBlock* const block = static_cast<NameBlock*>(std::malloc(size_t(length) + kBlockOverhead));
         if (block == nullptr)
         {
-            gConsole.Error(2, "Out of memory interning a name of %u characters", length);
+            gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Out of memory interning a name of %u characters", length);
             std::abort();
         }
         block->references = 1;
@@ -146,7 +146,7 @@ const char* InternText(const char* text, size_t length)
         return nullptr;
     if (length > UINT32_MAX - kBlockOverhead)
     {
-        gConsole.Error(2, "Name of %zu characters is too long to intern", length);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Name of %zu characters is too long to intern", length);
         return nullptr;
     }
     return Pool().Intern(text, uint32_t(length));
@@ -213,7 +213,7 @@ void NameString::SetFromBuffer(const char* characters, uint32_t length)
 
 void NameString::LogCorruptLength(uint32_t length)
 {
-    gConsole.Error(2, "Corrupt name length %u (at most %u characters)", length, kMaxStreamLength);
+    gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Corrupt name length %u (at most %u characters)", length, kMaxStreamLength);
 }
 
 uint32_t NameString::Length() const

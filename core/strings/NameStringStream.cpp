@@ -18,7 +18,7 @@ bool NameString::Read(FileReader& reader)
     // Checked against what the stream still holds before anything is allocated for it.
     if (length > reader.GetRemaining())
     {
-        gConsole.Error(2, "Name length %u runs past the end of the data (%u bytes left)", length,
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Name length %u runs past the end of the data (%u bytes left)", length,
                        reader.GetRemaining());
         return false;
     }

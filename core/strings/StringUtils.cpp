@@ -72,6 +72,15 @@ void StrReplaceChar(char* text, char from, char to)
             *text = to;
 }
 
+std::string TrimBlanks(const std::string& text)
+{
+    const size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos)
+        return std::string();
+    const size_t last = text.find_last_not_of(" \t\r");
+    return text.substr(first, last - first + 1);
+}
+
 void WideStringToUpper(char16_t* text, bool keepPiped)
 {
     if (text == nullptr)

@@ -5,11 +5,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // ASCII case-insensitive comparison (<0, 0, >0), bytes compared unsigned; null sorts first.
 int StrICmp(const char* a, const char* b);
 // Replaces every `from` byte by `to`; null and empty strings are left alone.
 void StrReplaceChar(char* text, char from, char to);
+// The text without the spaces, tabs and carriage returns at either end.
+std::string TrimBlanks(const std::string& text);
 
 // Upper-cases in place through the case table. With `keepPiped`, a '|' starts a run copied
 // unchanged up to and including the next '|' (an unclosed run ends the work).

@@ -11,7 +11,6 @@ namespace
 constexpr uint32_t kFullRingSleepMs = 20;
 // Flush and Stop wait without a limit, but say so when the worker takes this long.
 constexpr uint32_t kSlowWaitReportMs = 10000;
-constexpr uint8_t kCoreChannel = 10;
 } // namespace
 
 BaseThread::BaseThread(const char* name, uint32_t ringBytes, bool producerLock, uint32_t waitTimeoutMs,
@@ -65,7 +64,7 @@ bool BaseThread::BeginCommand(uint32_t id, uint32_t payloadBytes)
     // Waiting would never end: no amount of draining makes room for this record.
     if (payloadBytes >= m_ring.GetMaxPayload())
     {
-        gConsole.Error(kCoreChannel, "Thread \"%s\": command %u with %u payload bytes never fits its %u-byte ring",
+        gConsole.Error(CONSOLE_CHANNEL_CORE, "Thread \"%s\": command %u with %u payload bytes never fits its %u-byte ring",
                        m_name.c_str(), id, payloadBytes, m_ring.GetCapacity());
         return false;
     }
@@ -246,5 +245,5 @@ void BaseThread::RunLoop()
 void BaseThread::WaitForEvent(os::Event& event, const char* what)
 {
     while (!event.Wait(kSlowWaitReportMs))
-        gConsole.Warning(kCoreChannel, "Still waiting for thread \"%s\" to %s", m_name.c_str(), what);
+        gConsole.Warning(CONSOLE_CHANNEL_CORE, "Still waiting for thread \"%s\" to %s", m_name.c_str(), what);
 }

@@ -16,7 +16,6 @@
 
 namespace
 {
-constexpr uint8_t kChannel = 2;
 constexpr const char* kConfigName = "config";
 constexpr const char* kConfigExtension = "bin";
 constexpr const char* kOptimalSettingsName = "OptimalSettings.cfg";
@@ -53,7 +52,7 @@ bool ApplyOptimalSettings(EngineConfig& config)
     }
     reader.Close();
     if (!gFileSystem.Delete(kOptimalSettingsName, nullptr, "locals", false))
-        gConsole.Warning(kChannel, "Unable to delete %s", kOptimalSettingsName);
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Unable to delete %s", kOptimalSettingsName);
     ConfigFiles::SaveConfig(&config);
     return true;
 }
@@ -68,7 +67,7 @@ bool CreateUserFolders(const char* projectName)
     const std::string appData = os::GetUserAppDataFolder();
     if (appData.empty())
     {
-        gConsole.Error(kChannel, "No application data folder: set NORVEX_APPDATA");
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "No application data folder: set NORVEX_APPDATA");
         return false;
     }
     MountCreated("user", appData);
@@ -84,7 +83,7 @@ bool LoadConfig(EngineConfig& config)
         {
             loaded = config.SolidDeserializeFromFileReader(reader, kRecordFlags);
             if (!loaded)
-                gConsole.Warning(kChannel, "The saved configuration %s.%s is of another version or damaged; "
+                gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "The saved configuration %s.%s is of another version or damaged; "
                                            "the defaults are used",
                                  kConfigName, kConfigExtension);
         }
@@ -102,13 +101,13 @@ bool SaveConfig(EngineConfig* config)
     Dynarray<uint8_t> record;
     if (!BuildObjectRecord(*config, kRecordFlags, record))
     {
-        gConsole.Error(kChannel, "Unable to serialize the configuration");
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to serialize the configuration");
         return false;
     }
     FileWriter writer(kConfigName, kConfigExtension, "project", 0);
     if (!writer.IsOpen() || !writer.Write(record.Data(), uint32_t(record.Count())) || !writer.Close())
     {
-        gConsole.Error(kChannel, "Unable to save the configuration %s.%s", kConfigName, kConfigExtension);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to save the configuration %s.%s", kConfigName, kConfigExtension);
         return false;
     }
     return true;
@@ -116,30 +115,30 @@ bool SaveConfig(EngineConfig* config)
 
 bool LoadProjectConfigFile(ProjectConfig& project, EngineConfig* config)
 {
-    gConsole.Printf(CONSOLE_INFO, kChannel, "NorvexEngine::LoadProjectConfigFile");
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "NorvexEngine::LoadProjectConfigFile");
     project.Clear();
     project.m_postprocessShader = NameString(kDefaultPostprocessShader);
     FileReader reader(kProjectConfigName, nullptr, "common", 0);
     if (!reader.IsOpen())
     {
-        gConsole.Error(kChannel, "Unable to open %s", kProjectConfigName);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to open %s", kProjectConfigName);
         return false;
     }
     // A damaged or foreign project file must stop start-up, not leave silent defaults.
     if (!project.SolidDeserializeFromFileReader(reader, kRecordFlags))
     {
-        gConsole.Error(kChannel, "%s is damaged or of another version", kProjectConfigName);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "%s is damaged or of another version", kProjectConfigName);
         return false;
     }
     // A zero size field reads as success with nothing read; the project's record is never empty.
     if (reader.GetSize() == sizeof(uint32_t))
     {
-        gConsole.Error(kChannel, "%s holds an empty record", kProjectConfigName);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "%s holds an empty record", kProjectConfigName);
         return false;
     }
     if (reader.GetRemaining() != 0)
     {
-        gConsole.Error(kChannel, "%s has %u bytes after its record", kProjectConfigName, reader.GetRemaining());
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "%s has %u bytes after its record", kProjectConfigName, reader.GetRemaining());
         return false;
     }
     if (project.m_postprocessShader.IsEmpty())

@@ -5,8 +5,6 @@
 
 namespace
 {
-constexpr uint8_t kChannel = 2;
-
 // Index of the first binding whose key is greater than `key`.
 int32_t UpperBound(const DynarraySafe<KeyBindDef>& binds, uint32_t key)
 {
@@ -103,7 +101,7 @@ ControlEntry* EngineConfig::PrepareControl(int32_t set, int32_t action, const ch
     DynarraySafe<ControlEntry>* controls = GetControlSet(set);
     if (controls == nullptr || action < 0 || action >= kMaxControlActions)
     {
-        gConsole.Error(kChannel, "%s: control set %d, action %d out of range", operation, set, action);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "%s: control set %d, action %d out of range", operation, set, action);
         return nullptr;
     }
     if (action >= controls->Count())

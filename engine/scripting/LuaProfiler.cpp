@@ -12,8 +12,6 @@
 
 namespace
 {
-constexpr uint8_t kChannel = 4;
-
 // The state has one hook; this is the profiler that installed it.
 LuaProfiler* gHookOwner = nullptr;
 
@@ -159,9 +157,9 @@ void LuaProfiler::Clear()
 
 void LuaProfiler::Report() const
 {
-    gConsole.Printf(CONSOLE_INFO, kChannel, "======= Lua Profiler data ==========");
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_SCRIPT, "======= Lua Profiler data ==========");
     for (const Record& record : m_records)
-        gConsole.Printf(CONSOLE_INFO, kChannel, "%s, [%s], count %d, totalTime=%0.4f, childTime=%0.4f", record.key,
+        gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_SCRIPT, "%s, [%s], count %d, totalTime=%0.4f, childTime=%0.4f", record.key,
                         record.functionName, int(record.count), ToSeconds(record.totalTicks),
                         ToSeconds(record.childTicks));
 }

@@ -12,7 +12,6 @@
 
 namespace
 {
-constexpr uint8_t kReportChannel = 9;
 constexpr const char* kCommonScripts = "common/scripts";
 
 // The text as a Lua string literal, so a name can never end the literal or inject code.
@@ -71,11 +70,11 @@ void AddRecordedScripts(const LuaScriptRegistry& registry, DynarraySafe<NameStri
         if (!StartsWithNoCase(path.text, prefix))
         {
             if (commonScripts)
-                gConsole.Error(kReportChannel, "One of script files includes something out of common/scripts "
+                gConsole.Error(CONSOLE_CHANNEL_REPORT, "One of script files includes something out of common/scripts "
                                                "directory. Such script will not be included in the distribution "
                                                "package");
             else
-                gConsole.Error(kReportChannel,
+                gConsole.Error(CONSOLE_CHANNEL_REPORT,
                                "One of local scene script files includes something out of scene directory (%s). "
                                "Such script will not be included in the distribution package",
                                path.text);

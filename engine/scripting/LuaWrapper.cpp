@@ -18,8 +18,6 @@ uint32_t gLuaErrorCount = 0;
 
 namespace
 {
-constexpr uint8_t kChannel = LuaWrapper::kChannel;
-
 // Room for n entries; a missing count is the script's error.
 int CreateTable(lua_State* state, bool array, const char* function)
 {
@@ -75,14 +73,14 @@ LuaWrapper::~LuaWrapper()
 
 bool LuaWrapper::Init()
 {
-    gConsole.Printf(CONSOLE_INFO, kChannel, "Initializing LUA wrapper...");
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_SCRIPT, "Initializing LUA wrapper...");
     gLuaErrorCount = 0;
     if (m_state != nullptr)
         Close();
     m_state = lua_newstate(&LuaEngineAlloc, nullptr);
     if (m_state == nullptr)
     {
-        gConsole.Error(kChannel, "Cannot create the LUA state");
+        gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Cannot create the LUA state");
         return false;
     }
     lua_atpanic(m_state, &LuaPanicHandler);
@@ -106,7 +104,7 @@ bool LuaWrapper::Init()
     RegisterEngineScriptGlobals(*this);
     RegisterHelperFunctions();
     lua_settop(m_state, 0);
-    gConsole.Printf(CONSOLE_INFO, kChannel, "done.");
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_SCRIPT, "done.");
     return true;
 }
 
@@ -119,7 +117,7 @@ void LuaWrapper::RegisterHelperFunctions()
 
 void LuaWrapper::Close()
 {
-    gConsole.Printf(CONSOLE_INFO, kChannel, "Closing LUA wrapper");
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_SCRIPT, "Closing LUA wrapper");
     if (m_state != nullptr)
         lua_close(m_state);
     m_state = nullptr;
@@ -146,20 +144,20 @@ void LuaWrapper::ExecuteFile(const char* name, const char* folder, bool complain
         if (!complain)
             return;
         if (folder != nullptr && folder[0] != '\0')
-            gConsole.Error(kChannel, "Cannot load script file: %s/%s.lua", folder, name);
+            gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Cannot load script file: %s/%s.lua", folder, name);
         else
-            gConsole.Error(kChannel, "Cannot load script file: %s.lua", name);
+            gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Cannot load script file: %s.lua", name);
         return;
     }
     if (m_fileCallback != nullptr)
         m_fileCallback->OnFileExecuted(name, folder);
-    gConsole.Printf(CONSOLE_INFO, kChannel, "Loading script file: %s.lua", name);
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_SCRIPT, "Loading script file: %s.lua", name);
 
     const uint32_t size = reader.GetSize();
     std::unique_ptr<char[]> text(new char[size_t(size) + 1]);
     if (!reader.Read(text.get(), size))
     {
-        gConsole.Error(kChannel, "Cannot read script file: %s.lua", name);
+        gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Cannot read script file: %s.lua", name);
         return;
     }
     text[size] = '\0';
@@ -191,8 +189,8 @@ bool LuaWrapper::ProtectedCall(const char* context, int argumentCount, int resul
     // choose this count (gLua:LoadAndCall): a count the stack cannot hold would write past it.
     if (resultCount < LUA_MULTRET || (resultCount > 0 && !lua_checkstack(m_state, resultCount)))
     {
-        gConsole.Error(kChannel, "LUA: error in '%s'", context != nullptr ? context : "");
-        gConsole.Error(kChannel, "LUA: cannot take %d results", resultCount);
+        gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "LUA: error in '%s'", context != nullptr ? context : "");
+        gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "LUA: cannot take %d results", resultCount);
         lua_pop(m_state, argumentCount + 1);
         ++gLuaErrorCount;
         return false;
@@ -221,8 +219,8 @@ bool LuaWrapper::ProtectedCall(const char* context, int argumentCount, int resul
 
 void LuaWrapper::ReportError(const char* context, int code, bool showMessage)
 {
-    gConsole.Error(kChannel, "LUA: error in '%s'", context != nullptr ? context : "");
-    gConsole.Error(kChannel, "%s", ErrorCodeText(code));
+    gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "LUA: error in '%s'", context != nullptr ? context : "");
+    gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "%s", ErrorCodeText(code));
     if (showMessage && lua_type(m_state, -1) == LUA_TSTRING)
     {
         bool handled = false;
@@ -237,7 +235,7 @@ void LuaWrapper::ReportError(const char* context, int code, bool showMessage)
         else
             lua_pop(m_state, 1);
         if (!handled)
-            gConsole.Error(kChannel, "Lua msg:%s", lua_tostring(m_state, -1));
+            gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Lua msg:%s", lua_tostring(m_state, -1));
     }
     // The message goes whatever happened above, so the caller's stack is as it was.
     lua_pop(m_state, 1);
@@ -250,7 +248,7 @@ bool LuaWrapper::ExecuteMethod(int argumentCount, int resultCount, void* self, c
     bool result = false;
     if (self == nullptr || !PushUserType(self, className))
     {
-        gConsole.Error(kChannel, "Unknown LUA class %s in a call to %s method", className ? className : "(null)",
+        gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Unknown LUA class %s in a call to %s method", className ? className : "(null)",
                        methodName);
         lua_pop(m_state, argumentCount);
     }
@@ -259,7 +257,7 @@ bool LuaWrapper::ExecuteMethod(int argumentCount, int resultCount, void* self, c
         lua_getfield(m_state, -1, methodName);
         if (!lua_isfunction(m_state, -1))
         {
-            gConsole.Error(kChannel, "Variable \"%s\" is not function but %s in %s class", methodName,
+            gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Variable \"%s\" is not function but %s in %s class", methodName,
                            luaL_typename(m_state, -1), className);
             lua_pop(m_state, argumentCount + 2);
         }
@@ -279,7 +277,7 @@ bool LuaWrapper::CallObjectMethod(LuaBaseClass* object, const char* methodName, 
 {
     if (object == nullptr)
     {
-        gConsole.Error(kChannel, "Unknown LUA class %s in a call to %s method", "(null)", methodName);
+        gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Unknown LUA class %s in a call to %s method", "(null)", methodName);
         lua_pop(m_state, argumentCount);
         return false;
     }
@@ -416,7 +414,7 @@ bool LuaWrapper::PushCheckedUserType(void* object, const char* className, bool t
     // ends in the panic handler: refuse here instead.
     if (!IsKnownClass(className))
     {
-        gConsole.Error(kChannel, "Cannot push an object of the unknown LUA class %s", className ? className : "(null)");
+        gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Cannot push an object of the unknown LUA class %s", className ? className : "(null)");
         return false;
     }
     if (takeOwnership)
@@ -490,7 +488,7 @@ bool LuaWrapper::SetEntityReplicatedProperty(LuaBaseClass* entity)
 {
     if (entity == nullptr || !PushObject(entity))
     {
-        gConsole.Error(kChannel, "Cannot push the entity for its replicated properties");
+        gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Cannot push the entity for its replicated properties");
         return false;
     }
     m_profiler.OnCallBegin(m_state);
@@ -514,7 +512,7 @@ bool LuaWrapper::CallReplicatedMethod(uint32_t functionId, const ScriptReplicate
     if (!lua_istable(m_state, -1))
     {
         lua_pop(m_state, 1);
-        gConsole.Error(kChannel, "Replicated method %u called before the replication globals exist", functionId);
+        gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Replicated method %u called before the replication globals exist", functionId);
         return false;
     }
     lua_rawgeti(m_state, -1, int(functionId));
@@ -522,14 +520,14 @@ bool LuaWrapper::CallReplicatedMethod(uint32_t functionId, const ScriptReplicate
     if (!lua_isfunction(m_state, -1))
     {
         lua_pop(m_state, 1);
-        gConsole.Error(kChannel, "Unknown replicated method id %u", functionId);
+        gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Unknown replicated method id %u", functionId);
         return false;
     }
     // The count comes from the peer; pushing past the stack's room would corrupt memory.
     if (argumentCount > uint32_t(LUAI_MAXCSTACK) || !lua_checkstack(m_state, int(argumentCount) + 1))
     {
         lua_pop(m_state, 1);
-        gConsole.Error(kChannel, "Too many arguments (%u) of replicated method %u", argumentCount, functionId);
+        gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Too many arguments (%u) of replicated method %u", argumentCount, functionId);
         return false;
     }
     for (uint32_t i = 0; i < argumentCount; ++i)
@@ -551,7 +549,7 @@ bool LuaWrapper::CallReplicatedMethod(uint32_t functionId, const ScriptReplicate
             break;
         default:
             lua_pop(m_state, int(i) + 1);
-            gConsole.Error(kChannel, "Bad argument %u of replicated method %u", i + 1, functionId);
+            gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Bad argument %u of replicated method %u", i + 1, functionId);
             return false;
         }
     }

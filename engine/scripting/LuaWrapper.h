@@ -40,7 +40,6 @@ struct ScriptReplicatedArgument
 class LuaWrapper
 {
 public:
-    static constexpr uint8_t kChannel = 4;
 
     LuaWrapper() = default;
     ~LuaWrapper();

@@ -45,12 +45,12 @@ void LuaWrapper::DumpLuaStackToConsole()
 {
     if (m_state == nullptr)
         return;
-    gConsole.Printf(CONSOLE_WARNING, kChannel, "Lua stack dump:");
+    gConsole.Printf(CONSOLE_WARNING, CONSOLE_CHANNEL_SCRIPT, "Lua stack dump:");
     lua_Debug info;
     for (int level = 0; lua_getstack(m_state, level, &info) != 0; ++level)
     {
         lua_getinfo(m_state, "Sln", &info);
-        gConsole.Printf(CONSOLE_WARNING, kChannel, "(%d) %s: %s:%s %s [line: %d] [defined: %d]", level, info.what,
+        gConsole.Printf(CONSOLE_WARNING, CONSOLE_CHANNEL_SCRIPT, "(%d) %s: %s:%s %s [line: %d] [defined: %d]", level, info.what,
                         info.namewhat, info.short_src, info.name != nullptr ? info.name : "?", info.currentline,
                         info.linedefined);
         for (int local = 1;; ++local)
@@ -62,7 +62,7 @@ void LuaWrapper::DumpLuaStackToConsole()
             const char* typeName = luaL_typename(m_state, -1);
             char value[512];
             DescribeValue(m_state, value, sizeof(value));
-            gConsole.Printf(CONSOLE_WARNING, kChannel, "\t(%d) %s - type %s - value %s", local, name, typeName,
+            gConsole.Printf(CONSOLE_WARNING, CONSOLE_CHANNEL_SCRIPT, "\t(%d) %s - type %s - value %s", local, name, typeName,
                             value);
             lua_pop(m_state, 1);
         }

@@ -11,8 +11,6 @@
 
 namespace
 {
-constexpr uint8_t kChannel = 4;
-
 char* CopyName(const char* name)
 {
     if (name == nullptr)
@@ -69,7 +67,7 @@ int32_t ScriptSchedulerHelper::Schedule(Entity* owner, int64_t nowTicks, float d
         call.flags &= ~ScheduledScriptCall::FLAG_HAS_OWNER;
         if ((call.flags & ScheduledScriptCall::FLAG_REPEAT) != 0)
         {
-            gConsole.Error(kChannel, "Only entity based scripts are allowed to repeat - ignoring");
+            gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Only entity based scripts are allowed to repeat - ignoring");
             call.flags &= ~ScheduledScriptCall::FLAG_REPEAT;
         }
     }

@@ -22,10 +22,10 @@ bool MasteringVoice::Destroy()
 
 std::unique_ptr<Engine> Engine::Create()
 {
-    return Create(GetDefaultEngineConfig());
+    return Create(GetDefaultMixerConfig());
 }
 
-std::unique_ptr<Engine> Engine::Create(const EngineConfig& config)
+std::unique_ptr<Engine> Engine::Create(const MixerConfig& config)
 {
     if (config.failure == DeviceFailure::EngineCreation)
         return nullptr;
@@ -35,7 +35,7 @@ std::unique_ptr<Engine> Engine::Create(const EngineConfig& config)
     return engine;
 }
 
-Engine::Engine(const EngineConfig& config) : m_config(config)
+Engine::Engine(const MixerConfig& config) : m_config(config)
 {
     if (config.output == OutputKind::Memory)
         m_memory = config.memory ? config.memory : std::make_shared<MemoryOutput>();

@@ -21,7 +21,7 @@
 // says why.
 #pragma once
 
-#include "platform/audio/EngineConfig.h"
+#include "platform/audio/MixerConfig.h"
 #include "platform/audio/SourceVoice.h"
 #include "platform/audio/WavFile.h"
 #include "platform/os/Thread.h"
@@ -72,7 +72,7 @@ class Engine
 public:
     // Null when the configuration makes the device fail.
     static std::unique_ptr<Engine> Create();
-    static std::unique_ptr<Engine> Create(const EngineConfig& config);
+    static std::unique_ptr<Engine> Create(const MixerConfig& config);
     // Stops the mixing thread, destroys every voice and closes the output.
     ~Engine();
     Engine(const Engine&) = delete;
@@ -112,7 +112,7 @@ private:
         std::vector<float> levels;
     };
 
-    explicit Engine(const EngineConfig& config);
+    explicit Engine(const MixerConfig& config);
 
     // Lock held from here on.
     void SetError(std::string text);
@@ -125,7 +125,7 @@ private:
     static void MixThreadEntry(void* engine);
     void MixThreadMain();
 
-    const EngineConfig m_config;
+    const MixerConfig m_config;
     std::shared_ptr<MemoryOutput> m_memory;
     mutable std::mutex m_lock;
     std::unique_ptr<MasteringVoice> m_mastering;

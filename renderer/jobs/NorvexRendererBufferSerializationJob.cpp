@@ -4,11 +4,6 @@
 
 #include <cstring>
 
-namespace
-{
-constexpr uint8_t kRenderThreadChannel = 5;
-}
-
 NorvexRendererBufferSerializationJob::NorvexRendererBufferSerializationJob(gpu::GpuResource* object)
     : m_object(object)
 {
@@ -44,7 +39,7 @@ bool NorvexRendererBufferSerializationJob::CopyBuffer(gpu::GpuBuffer* buffer, ui
     void* bytes = nullptr;
     if (buffer->Lock(0, 0, &bytes, gpu::kLockReadOnly) != gpu::kOk)
     {
-        gConsole.Warning(kRenderThreadChannel, "Buffer serialization job: the buffer could not be locked");
+        gConsole.Warning(CONSOLE_CHANNEL_RENDER, "Buffer serialization job: the buffer could not be locked");
         return false;
     }
     uint8_t* copy = AllocateCopy(size);

@@ -7,7 +7,6 @@
 
 namespace
 {
-constexpr uint8_t kRenderThreadChannel = 5;
 constexpr uint32_t kWaitStepMs = 10;
 // An immediate job that answers "not finished" is run again at most this often.
 constexpr uint32_t kImmediateRunLimit = 64;
@@ -66,7 +65,7 @@ bool NorvexRendererResourceAccessJob::Wait()
                 RendererJobQueue* queue = gRenderer != nullptr ? &gRenderer->GetJobQueue() : nullptr;
                 ran = queue == nullptr || !queue->Cancel(this) ? m_finished.load(std::memory_order_acquire) : false;
                 if (!ran)
-                    gConsole.Error(kRenderThreadChannel,
+                    gConsole.Error(CONSOLE_CHANNEL_RENDER,
                                    "Renderer job not run within %u ms (stamp %u); it is taken out of the queue",
                                    limit, GetFrameStamp());
                 break;
@@ -88,7 +87,7 @@ bool PostRendererJob(NorvexRendererResourceAccessJob* job, bool wait)
         return false;
     if (gRenderer == nullptr || (job->m_immediate && !gRenderer->IsStreamOpen()))
     {
-        gConsole.Error(kRenderThreadChannel, "Renderer job posted while no renderer runs");
+        gConsole.Error(CONSOLE_CHANNEL_RENDER, "Renderer job posted while no renderer runs");
         if (job->m_fireAndForget)
             delete job;
         return false;
@@ -132,6 +131,6 @@ bool RunImmediateJob(NorvexRenderer& renderer, NorvexRendererResourceAccessJob* 
             job->Finish();
             return true;
         }
-    gConsole.Error(kRenderThreadChannel, "Immediate renderer job did not finish in %u runs", kImmediateRunLimit);
+    gConsole.Error(CONSOLE_CHANNEL_RENDER, "Immediate renderer job did not finish in %u runs", kImmediateRunLimit);
     return false;
 }

@@ -10,7 +10,6 @@
 
 namespace
 {
-constexpr uint8_t kRenderThreadChannel = 5;
 constexpr uint32_t kFullRetryMs = 10;
 // 64-bit: a record's pointers are full width.
 constexpr uint32_t kJobRecordBytes = sizeof(void*);
@@ -25,7 +24,7 @@ void RendererJobQueue::Enqueue(NorvexRendererResourceAccessJob* job)
     for (uint32_t tries = 0; !m_ring.BeginWrite(RECORD_JOB, kJobRecordBytes); ++tries)
     {
         if (tries % kWarnEveryTries == 0)
-            gConsole.Warning(kRenderThreadChannel, "Resource creation queue is causing delay!!!");
+            gConsole.Warning(CONSOLE_CHANNEL_RENDER, "Resource creation queue is causing delay!!!");
         m_lock.Leave();
         os::Sleep(kFullRetryMs);
         m_lock.Enter();
@@ -43,14 +42,14 @@ CommandRingBuffer* RendererJobQueue::BeginQueuedCall(RendererQueuedCall function
 {
     if (extraBytes >= m_ring.GetMaxPayload() - kCallRecordBytes)
     {
-        gConsole.Error(kRenderThreadChannel, "Queued renderer call of %u bytes cannot fit the job queue", extraBytes);
+        gConsole.Error(CONSOLE_CHANNEL_RENDER, "Queued renderer call of %u bytes cannot fit the job queue", extraBytes);
         return nullptr;
     }
     m_lock.Enter();
     for (uint32_t tries = 0; !m_ring.BeginWrite(RECORD_CALL, kCallRecordBytes + extraBytes); ++tries)
     {
         if (tries % kWarnEveryTries == 0)
-            gConsole.Warning(kRenderThreadChannel, "Resource creation queue is causing delay!!!");
+            gConsole.Warning(CONSOLE_CHANNEL_RENDER, "Resource creation queue is causing delay!!!");
         m_lock.Leave();
         os::Sleep(kFullRetryMs);
         m_lock.Enter();

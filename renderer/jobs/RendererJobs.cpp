@@ -11,8 +11,6 @@
 
 namespace
 {
-constexpr uint8_t kRenderThreadChannel = 5;
-
 template <typename T>
 void ReleaseObject(T*& object)
 {
@@ -175,7 +173,7 @@ bool NorvexRendererTextureCreationJob::Run(NorvexRenderer& renderer)
     // An unknown format cannot be laid out: nothing is created rather than an empty texture.
     if (d.mips == 0 || !ComputeSurfacePitch(1, 1, d.format, &levelPitch, &levelSize))
     {
-        gConsole.Error(kRenderThreadChannel, "Texture creation job: unsupported format %u or no levels (%u)", d.format,
+        gConsole.Error(CONSOLE_CHANNEL_RENDER, "Texture creation job: unsupported format %u or no levels (%u)", d.format,
                        d.mips);
         DropHolder();
         return true;
@@ -213,7 +211,7 @@ bool NorvexRendererTextureCreationJob::Run(NorvexRenderer& renderer)
             ComputeSurfacePitch(w, h, d.format, &pitch, &bytes);
             if (uint64_t(offset) + bytes > size)
             {
-                gConsole.Error(kRenderThreadChannel, "Texture creation job: level %u of face %u lies past the data",
+                gConsole.Error(CONSOLE_CHANNEL_RENDER, "Texture creation job: level %u of face %u lies past the data",
                                level, face);
                 return true;
             }
@@ -343,7 +341,7 @@ bool NorvexRendererVertexDeclarationCreationJob::Run(NorvexRenderer& renderer)
     // The element array must end with the end element before the device reads it.
     if (std::memcmp(&elements[m_count - 1], &gpu::kDeclEnd, sizeof(gpu::VertexElement)) != 0)
     {
-        gConsole.Error(kRenderThreadChannel, "Vertex declaration job: the elements do not end with the end element");
+        gConsole.Error(CONSOLE_CHANNEL_RENDER, "Vertex declaration job: the elements do not end with the end element");
         return true;
     }
     if (device->CreateVertexDeclaration(elements, &m_declaration) != gpu::kOk)

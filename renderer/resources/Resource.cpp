@@ -10,7 +10,6 @@
 
 namespace
 {
-constexpr uint8_t kResourceChannel = 3;
 constexpr uint32_t kWaitStepMs = 10;
 
 const char* const kTypeNames[kResourceTypeCount] = {"texture", "shader", "animation", "font", "template", "sound"};
@@ -40,7 +39,7 @@ void Resource::SetName(const char* name)
 
 Resource::~Resource()
 {
-    gConsole.Printf(CONSOLE_INFO, kResourceChannel, "Removing unused resource: %s", GetDisplayName());
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RESOURCE, "Removing unused resource: %s", GetDisplayName());
     if (m_pool != nullptr)
     {
         os::ScopedLock lock(ResourceManager::GetLock());

@@ -7,7 +7,7 @@ namespace
 {
 bool ReportNoLoader(const Resource& resource)
 {
-    gConsole.Error(3, "No loader for %s resources yet (%s)", Resource::GetTypeName(resource.GetType()),
+    gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "No loader for %s resources yet (%s)", Resource::GetTypeName(resource.GetType()),
                    resource.GetDisplayName());
     return false;
 }

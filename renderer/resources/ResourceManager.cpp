@@ -20,8 +20,6 @@ ResourceManager* gResourceManager = nullptr;
 
 namespace
 {
-constexpr uint8_t kResourceChannel = 3;
-constexpr uint8_t kEngineChannel = 2;
 constexpr uint32_t kRingBytes = 65536;
 constexpr uint32_t kSubclassWord = 4194304;
 // Batch loads are split so that every command fits the ring.
@@ -30,7 +28,7 @@ constexpr size_t kShaderNameCapacity = 260;
 
 void LogSkippedLoad(const Resource& resource)
 {
-    gConsole.Printf(CONSOLE_INFO, kResourceChannel,
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RESOURCE,
                     "Resource load request skipped. The resource have already been loaded in between (%s)",
                     resource.GetDisplayName());
 }
@@ -83,7 +81,7 @@ ResourceManager::~ResourceManager()
 
 bool ResourceManager::Init()
 {
-    gConsole.Printf(CONSOLE_INFO, kResourceChannel, "ResourceManager::Init");
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RESOURCE, "ResourceManager::Init");
     // Class tables are built here, not on the resource thread.
     ResourceList::StaticClassProperties();
     {
@@ -106,7 +104,7 @@ bool ResourceManager::Init()
 
 void ResourceManager::Close()
 {
-    gConsole.Printf(CONSOLE_INFO, kResourceChannel, "ResourceManager closing...");
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RESOURCE, "ResourceManager closing...");
     if (IsInitialised())
     {
         PostCommand(RESOURCE_POOL_ALL_BUT_SHADERS, 0, 0);
@@ -118,7 +116,7 @@ void ResourceManager::Close()
     Stop();
     if (StreamingFileReader::GetFillingThread() == this)
         StreamingFileReader::SetFillingThread(nullptr);
-    gConsole.Printf(CONSOLE_INFO, kResourceChannel, "ResourceManager closed");
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RESOURCE, "ResourceManager closed");
 }
 
 Resource* ResourceManager::GetResource(uint32_t type, const char* name, uint32_t parameter, bool create,
@@ -193,14 +191,14 @@ void ResourceManager::QueueLoadBatch(Resource* const* resources, uint32_t count)
 void ResourceManager::LoadResource(Resource* resource)
 {
     const int64_t start = os::QueryCounter();
-    gConsole.Printf(CONSOLE_INFO, kResourceChannel, "Loading %s resource: %s", Resource::GetTypeName(resource->GetType()),
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RESOURCE, "Loading %s resource: %s", Resource::GetTypeName(resource->GetType()),
                     resource->GetDisplayName());
     const bool loaded = resource->DoLoad();
     if (loaded)
-        gConsole.Printf(CONSOLE_INFO, kResourceChannel, "Resource loaded successfully (%s) in %f seconds",
+        gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RESOURCE, "Resource loaded successfully (%s) in %f seconds",
                         resource->GetDisplayName(), SecondsSince(start));
     else
-        gConsole.Error(kResourceChannel, "Resource loading failed (%s)", resource->GetDisplayName());
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Resource loading failed (%s)", resource->GetDisplayName());
 
     os::ScopedLock lock(GetLock());
     resource->m_loadClaimed = true;
@@ -387,7 +385,7 @@ void ResourceManager::HandleCommand(const uint8_t* record)
         Shutdown();
         break;
     default:
-        gConsole.Error(kResourceChannel, "Unknown resource manager command %u", ring.GetReadId());
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Unknown resource manager command %u", ring.GetReadId());
         break;
     }
 }
@@ -399,7 +397,7 @@ bool ResourceManager::ReadPathPayload(char* path, uint32_t size)
     if (size < sizeof(length) + 1 || !ring.Read(&length, sizeof(length)) || length >= kMaxPath ||
         length + 1 != size - sizeof(length) || !ring.Read(path, length + 1))
     {
-        gConsole.Error(kResourceChannel, "Malformed path in a resource manager command");
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Malformed path in a resource manager command");
         return false;
     }
     path[length] = 0;
@@ -428,7 +426,7 @@ void ResourceManager::LoadBatch(uint32_t count)
         uint32_t bytes = 0;
         if (!streamFailed && (stream == nullptr || !stream->ReadU32(bytes)))
         {
-            gConsole.Error(kResourceChannel, "Cannot read the optimized templates stream");
+            gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Cannot read the optimized templates stream");
             streamFailed = true;
             bytes = 0;
         }
@@ -446,7 +444,7 @@ void ResourceManager::LoadBatch(uint32_t count)
         {
             const uint32_t position = stream->GetPosition();
             if (position > end)
-                gConsole.Error(kResourceChannel, "Template record of %s read past its end",
+                gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Template record of %s read past its end",
                                resource != nullptr ? resource->GetDisplayName() : "");
             else if (position < end && !stream->Skip(end - position))
                 streamFailed = true;
@@ -458,7 +456,7 @@ void ResourceManager::LoadBatch(uint32_t count)
 
 void ResourceManager::EvictResources(uint32_t poolMask, uint32_t filterMask, uint32_t filterValue)
 {
-    gConsole.Printf(CONSOLE_INFO, kResourceChannel, "Evicting resources");
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RESOURCE, "Evicting resources");
     int32_t total = 0;
     for (;;)
     {
@@ -475,7 +473,7 @@ void ResourceManager::EvictResources(uint32_t poolMask, uint32_t filterMask, uin
             delete resource;
         total += collected.Count();
     }
-    gConsole.Printf(CONSOLE_INFO, kResourceChannel, "Evicted %d resources", total);
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RESOURCE, "Evicted %d resources", total);
 }
 
 void ResourceManager::ReadFileToMemory(uint8_t** out, const char* path)
@@ -489,7 +487,7 @@ void ResourceManager::ReadFileToMemory(uint8_t** out, const char* path)
     uint8_t* buffer = new uint8_t[size];
     if (!reader.Read(buffer, size))
     {
-        gConsole.Error(kResourceChannel, "Cannot read %s", path);
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Cannot read %s", path);
         delete[] buffer;
         return;
     }
@@ -501,7 +499,7 @@ void ResourceManager::PreloadResourceList(const char* path)
     FileReader reader(path, nullptr, nullptr, 0);
     if (!reader.IsOpen())
     {
-        gConsole.Error(kEngineChannel, "Cannot preload resource list from %s", path);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Cannot preload resource list from %s", path);
     }
     else
     {
@@ -509,21 +507,21 @@ void ResourceManager::PreloadResourceList(const char* path)
         if (list.SolidDeserializeFromFileReader(reader, 0))
             PreloadResources(list);
         else
-            gConsole.Error(kEngineChannel, "Cannot preload resource list from %s", path);
+            gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Cannot preload resource list from %s", path);
     }
     SetPrefetchResource(nullptr);
 }
 
 void ResourceManager::PreloadResources(const ResourceList& list)
 {
-    gConsole.Printf(CONSOLE_INFO, kResourceChannel, "PreloadResources begin");
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RESOURCE, "PreloadResources begin");
     const int64_t start = os::QueryCounter();
     PreloadResourceKind(RESOURCE_TYPE_SHADER, list.m_shaders);
     PreloadResourceKind(RESOURCE_TYPE_TEXTURE, list.m_textures);
     PreloadResourceKind(RESOURCE_TYPE_ANIMATION, list.m_animations);
     PreloadResourceKind(RESOURCE_TYPE_SOUND, list.m_sounds);
     PreloadResourceKind(RESOURCE_TYPE_TEMPLATE, list.m_templates);
-    gConsole.Printf(CONSOLE_INFO, kResourceChannel, "PreloadResources end. Time: %f", SecondsSince(start));
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RESOURCE, "PreloadResources end. Time: %f", SecondsSince(start));
 }
 
 void ResourceManager::PreloadResourceKind(uint32_t type, const DynarraySafe<ResourceEntry>& entries)

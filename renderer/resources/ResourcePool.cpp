@@ -7,11 +7,6 @@
 #include <algorithm>
 #include <cstring>
 
-namespace
-{
-constexpr uint8_t kResourceChannel = 3;
-} // namespace
-
 ResourcePool::~ResourcePool()
 {
     // Unlink first so that the destructors do not come back to this list.
@@ -83,7 +78,7 @@ bool ResourcePool::Insert(Resource* resource)
     const int32_t index = LowerBound(resource->GetName(), found);
     if (found)
     {
-        gConsole.Error(kResourceChannel, "Resource %s is already in its pool", resource->GetDisplayName());
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Resource %s is already in its pool", resource->GetDisplayName());
         return false;
     }
     m_resources.Insert(resource, index);
@@ -126,7 +121,7 @@ void ResourcePool::ReloadAll()
             resource->Reload();
             ++reloaded;
         }
-    gConsole.Printf(CONSOLE_INFO, kResourceChannel, "Reloaded %d resources", reloaded);
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RESOURCE, "Reloaded %d resources", reloaded);
 }
 
 void ResourcePool::Dump()
@@ -134,11 +129,11 @@ void ResourcePool::Dump()
     uint32_t totalSize = 0;
     for (const Resource* resource : m_resources)
     {
-        gConsole.Printf(CONSOLE_INFO, kResourceChannel, "%08d %s, state: %u", int(resource->GetSize()),
+        gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RESOURCE, "%08d %s, state: %u", int(resource->GetSize()),
                         resource->GetDisplayName(), resource->GetState());
         totalSize += resource->GetSize();
     }
-    gConsole.Printf(CONSOLE_INFO, kResourceChannel, "Total resNum:%d resSize:%d", m_resources.Count(), int(totalSize));
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RESOURCE, "Total resNum:%d resSize:%d", m_resources.Count(), int(totalSize));
 }
 
 void ResourcePool::UnloadData(bool keep)
@@ -149,7 +144,7 @@ void ResourcePool::UnloadData(bool keep)
             continue;
         if (keep && (resource->GetFlags() & RESOURCE_FLAG_KEEP_DATA) != 0)
             continue;
-        gConsole.Printf(CONSOLE_INFO, kResourceChannel, "Unloading data for resource %s", resource->GetDisplayName());
+        gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RESOURCE, "Unloading data for resource %s", resource->GetDisplayName());
         resource->UnloadData();
     }
 }

@@ -23,7 +23,7 @@ Resource* ResourceTemplatePool::CreateResource(const char* name, uint32_t parame
     if (resource == nullptr)
     {
         delete object;
-        gConsole.Error(3, "Resource of name %s not created!", name);
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Resource of name %s not created!", name);
         return nullptr;
     }
     AssignName(resource, name);

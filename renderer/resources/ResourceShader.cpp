@@ -18,8 +18,6 @@
 
 namespace
 {
-constexpr uint8_t kResourceChannel = 3;
-constexpr uint8_t kShaderChannel = 5;
 constexpr size_t kPathCapacity = 260;
 // Longest code a compiled file may claim.
 constexpr uint32_t kMaxCodeBytes = 16u << 20;
@@ -53,9 +51,9 @@ void LogCompilerMessages(gpu::GpuBlob* messages, bool failed)
         if (line.empty())
             continue;
         if (failed)
-            gConsole.Error(kShaderChannel, "%s", line.c_str());
+            gConsole.Error(CONSOLE_CHANNEL_RENDER, "%s", line.c_str());
         else
-            gConsole.Warning(kShaderChannel, "%s", line.c_str());
+            gConsole.Warning(CONSOLE_CHANNEL_RENDER, "%s", line.c_str());
     }
 }
 } // namespace
@@ -189,26 +187,26 @@ bool ResourceShader::CompileFromSource(const uint64_t* previousSourceTime, Code&
     FileReader source(sourcePath, nullptr, nullptr, 0);
     if (!source.IsOpen())
     {
-        gConsole.Error(kResourceChannel, "Cannot load shader source %s", sourcePath);
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Cannot load shader source %s", sourcePath);
         for (int32_t i = 0; i < options.Count(); ++i)
-            gConsole.Error(kResourceChannel, "Option %02d: %s", int(i), options[i].text);
+            gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Option %02d: %s", int(i), options[i].text);
         return false;
     }
     const uint64_t sourceTime = source.GetLastWriteTime();
     if (previousSourceTime != nullptr && *previousSourceTime == sourceTime)
         return false;
-    gConsole.Printf(CONSOLE_INFO, kShaderChannel, "Compiling shader %s (%s) with options '%s' to file %s", sourcePath,
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RENDER, "Compiling shader %s (%s) with options '%s' to file %s", sourcePath,
                     m_kind == KIND_VERTEX ? "vertex" : "pixel", optionText.c_str(), name);
     const uint32_t length = source.GetSize();
     std::vector<char> text(size_t(length) + 1, 0);
     if (!source.Read(text.data(), length))
     {
-        gConsole.Error(kResourceChannel, "Cannot load shader source %s", sourcePath);
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Cannot load shader source %s", sourcePath);
         return false;
     }
     if (m_kind != KIND_VERTEX && m_kind != KIND_PIXEL)
     {
-        gConsole.Error(kShaderChannel, "Cannot find option definition for shader %s", name);
+        gConsole.Error(CONSOLE_CHANNEL_RENDER, "Cannot find option definition for shader %s", name);
         return false;
     }
     const bool compiled = CompileHLSL(text.data(), length, sourcePath, macros.data(), m_kind == KIND_VERTEX ? "vertex" : "pixel",
@@ -232,9 +230,9 @@ bool ResourceShader::CompileHLSL(const char* source, uint32_t length, const char
                                                   profile, 0, &blob, &messages, nullptr);
     const bool failed = result != gpu::kOk;
     if (failed)
-        gConsole.Error(kShaderChannel, "HLSL error while compiling %s shader %s", entryPoint, sourcePath);
+        gConsole.Error(CONSOLE_CHANNEL_RENDER, "HLSL error while compiling %s shader %s", entryPoint, sourcePath);
     else
-        gConsole.Printf(CONSOLE_INFO, kShaderChannel, "Shader %s (%s) compiled successfully", sourcePath, entryPoint);
+        gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RENDER, "Shader %s (%s) compiled successfully", sourcePath, entryPoint);
     LogCompilerMessages(messages, failed);
     if (messages != nullptr)
         messages->Release();
@@ -262,14 +260,14 @@ void ResourceShader::WriteCompiledFile(const Code& code)
                          file.WriteU64(gShaderManager.GetDefinitionStamp()) && file.WriteU64(m_sourceTime) &&
                          file.WriteU32(code.size) && file.Write(code.bytes, code.size) && m_includes.Write(file);
     if (!file.Close() || !written)
-        gConsole.Warning(kResourceChannel, "Cannot write the compiled shader %s", name);
+        gConsole.Warning(CONSOLE_CHANNEL_RESOURCE, "Cannot write the compiled shader %s", name);
 }
 
 void ResourceShader::Reload()
 {
     if (gShaderManager.GetDefinitionStamp() != m_definitionStamp)
     {
-        gConsole.Error(kShaderChannel,
+        gConsole.Error(CONSOLE_CHANNEL_RENDER,
                        "Cannot reload shader %s because definition file has changed. Please restart the application.",
                        GetDisplayName());
         return;

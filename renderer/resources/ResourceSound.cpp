@@ -12,7 +12,6 @@
 
 namespace
 {
-constexpr uint8_t kSoundChannel = 6;
 constexpr const char* kSoundFolder = "sounds";
 
 constexpr uint32_t FourCC(const char (&text)[5])
@@ -115,7 +114,7 @@ bool ResourceSound::DoLoad()
     const char* extension = ExtensionOf(name);
     if (extension == nullptr)
     {
-        gConsole.Error(kSoundChannel, "Sound file without extension: %s", GetDisplayName());
+        gConsole.Error(CONSOLE_CHANNEL_SOUND, "Sound file without extension: %s", GetDisplayName());
         return false;
     }
     FileReader file;
@@ -135,7 +134,7 @@ bool ResourceSound::DoLoad()
                 return false;
             if (gResourceManager != nullptr)
                 gResourceManager->StartPendingPrefetch();
-            gConsole.Warning(kSoundChannel, "Playing WAV sound file. This is a real waste of precious RAM! Please "
+            gConsole.Warning(CONSOLE_CHANNEL_SOUND, "Playing WAV sound file. This is a real waste of precious RAM! Please "
                                             "convert into ADPCM with WavToADPCM.bat utility");
             return ParseWave(file);
         }
@@ -143,7 +142,7 @@ bool ResourceSound::DoLoad()
             gResourceManager->StartPendingPrefetch();
         return ParseWave(file);
     }
-    gConsole.Error(kSoundChannel, "Unsupported sound file type: %s", GetDisplayName());
+    gConsole.Error(CONSOLE_CHANNEL_SOUND, "Unsupported sound file type: %s", GetDisplayName());
     return false;
 }
 
@@ -153,13 +152,13 @@ bool ResourceSound::ReadIntoChunk(FileReader& file)
     const uint32_t size = file.GetSize();
     if (size == 0)
     {
-        gConsole.Error(kSoundChannel, "Empty sound file: %s", GetDisplayName());
+        gConsole.Error(CONSOLE_CHANNEL_SOUND, "Empty sound file: %s", GetDisplayName());
         return false;
     }
     SystemMemoryChunk* chunk = gSoundMemoryPool.Allocate(size, -1);
     if (chunk == nullptr)
     {
-        gConsole.Error(kSoundChannel,
+        gConsole.Error(CONSOLE_CHANNEL_SOUND,
                        "Out of sound memory. Please doublecheck that you're using ADPCM compression instead of raw "
                        "WAV files. If it doesn't help you may try to bribe the nearest programmer to increase the "
                        "size of sound memory pool.");
@@ -169,7 +168,7 @@ bool ResourceSound::ReadIntoChunk(FileReader& file)
     m_chunk->m_owner = this;
     if (!file.Read(gSoundMemoryPool.GetChunkAddress(m_chunk), size))
     {
-        gConsole.Error(kSoundChannel, "Cannot read sound file: %s", GetDisplayName());
+        gConsole.Error(CONSOLE_CHANNEL_SOUND, "Cannot read sound file: %s", GetDisplayName());
         gSoundMemoryPool.ClearLoading(m_chunk);
         FreeSampleMemory();
         return false;
@@ -219,19 +218,19 @@ bool ResourceSound::ParseRiffImage(const uint8_t* image, uint32_t size, const ch
 {
     if (size < 12 || LoadU32(image) != FourCC("RIFF"))
     {
-        gConsole.Error(kSoundChannel, "Not a RIFF sound file: %s", name);
+        gConsole.Error(CONSOLE_CHANNEL_SOUND, "Not a RIFF sound file: %s", name);
         return false;
     }
     const uint32_t form = LoadU32(image + 8);
     if (form != FourCC("WAVE") && form != FourCC("XWMA"))
     {
-        gConsole.Error(kSoundChannel, "Unknown RIFF form in sound file: %s", name);
+        gConsole.Error(CONSOLE_CHANNEL_SOUND, "Unknown RIFF form in sound file: %s", name);
         return false;
     }
     RiffChunkIterator chunks(image, size, 12);
     if (chunks.Next(false) != FourCC("fmt ") || chunks.GetChunkSize() < 16)
     {
-        gConsole.Error(kSoundChannel, "Sound file without a valid fmt chunk: %s", name);
+        gConsole.Error(CONSOLE_CHANNEL_SOUND, "Sound file without a valid fmt chunk: %s", name);
         return false;
     }
     const uint8_t* fmt = chunks.GetChunkData();
@@ -257,7 +256,7 @@ bool ResourceSound::ParseRiffImage(const uint8_t* image, uint32_t size, const ch
         }
         if (id != FourCC("data"))
         {
-            gConsole.Error(kSoundChannel, "Sound file without a valid data chunk: %s", name);
+            gConsole.Error(CONSOLE_CHANNEL_SOUND, "Sound file without a valid data chunk: %s", name);
             return false;
         }
         out.format = format;
@@ -270,12 +269,12 @@ bool ResourceSound::ParseRiffImage(const uint8_t* image, uint32_t size, const ch
     }
     if (id != FourCC("data"))
     {
-        gConsole.Error(kSoundChannel, "Sound file without a valid data chunk right after fmt: %s", name);
+        gConsole.Error(CONSOLE_CHANNEL_SOUND, "Sound file without a valid data chunk right after fmt: %s", name);
         return false;
     }
     if (format.formatTag != audio::kFormatPcm && format.formatTag != audio::kFormatAdpcm)
     {
-        gConsole.Error(kSoundChannel, "Unsupported wave format: %d", int(format.formatTag));
+        gConsole.Error(CONSOLE_CHANNEL_SOUND, "Unsupported wave format: %d", int(format.formatTag));
         return false;
     }
     out.format = format;

@@ -8,6 +8,6 @@ void ResourceTemplate::BuildClassProperties(RTTIPropertiesBase&) {}
 
 bool ResourceTemplate::DoLoad()
 {
-    gConsole.Error(3, "No loader for template %s yet", GetDisplayName());
+    gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "No loader for template %s yet", GetDisplayName());
     return false;
 }

@@ -12,8 +12,6 @@
 
 namespace
 {
-constexpr uint8_t kEngineChannel = 2;
-constexpr uint8_t kResourceChannel = 3;
 constexpr size_t kPathCapacity = 260;
 
 } // namespace
@@ -68,7 +66,7 @@ bool ResourceTexture::DoLoad()
     FileReader file(path, nullptr, GetFolder(), 0);
     if (!file.IsOpen())
     {
-        gConsole.Error(kResourceChannel, "Unable to open texture file %s", path);
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Unable to open texture file %s", path);
         return false;
     }
     if (gResourceManager != nullptr)
@@ -80,7 +78,7 @@ bool ResourceTexture::DoLoad()
     TextureFileHeader header;
     if (!file.Read(headerBytes, sizeof(headerBytes)) || !TextureFileHeader::Parse(headerBytes, sizeof(headerBytes), &header))
     {
-        gConsole.Error(kResourceChannel, "Texture %s: cannot read the header", path);
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Texture %s: cannot read the header", path);
         return false;
     }
     // The header must describe the file exactly before any size read from it is trusted.
@@ -88,7 +86,7 @@ bool ResourceTexture::DoLoad()
         return false;
 
     // Resolution mode 4 keeps every level, so the whole file is read.
-    gConsole.Printf(CONSOLE_INFO, kEngineChannel,
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE,
                     "Texture size: %dx%d, skipped mipmaps: %d out of %d (res mode: %d), Format:%d", int(header.width),
                     int(header.GetEdgeHeight()), 0, int(header.levelCount), int(kResolutionMode), int(header.format));
     const uint32_t total = fileBytes;
@@ -96,13 +94,13 @@ bool ResourceTexture::DoLoad()
     uint8_t* image = new (std::nothrow) uint8_t[total];
     if (image == nullptr)
     {
-        gConsole.Error(kEngineChannel, "Out of system memory");
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Out of system memory");
         return false;
     }
     std::memcpy(image, headerBytes, sizeof(headerBytes));
     if (!file.Read(image + TextureFileHeader::kSize, total - TextureFileHeader::kSize))
     {
-        gConsole.Error(kResourceChannel, "Texture %s: the file ends inside its level data", path);
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Texture %s: the file ends inside its level data", path);
         delete[] image;
         return false;
     }

@@ -11,8 +11,6 @@
 
 namespace
 {
-constexpr uint8_t kEngineChannel = 2;
-
 uint32_t ReadU32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 
 // One open block of the text form: the object and the table its property lines go through.
@@ -28,14 +26,6 @@ struct OpenBlock
     RTTIPolyBaseClass* object;
 };
 
-std::string Trim(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos)
-        return std::string();
-    const size_t last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
 } // namespace
 
 void ShaderDefinitions::Clear()
@@ -86,7 +76,7 @@ bool ShaderDefinitions::Add(ShaderFamily* family)
     const int32_t index = LowerBound(family->GetName());
     if (index < m_families.Count() && StrICmp(m_families[index]->GetName(), family->GetName()) == 0)
     {
-        gConsole.Error(kEngineChannel, "Shader family %s is defined twice", family->GetName());
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Shader family %s is defined twice", family->GetName());
         delete family;
         return false;
     }
@@ -98,7 +88,7 @@ bool ShaderDefinitions::ReadBinary(const uint8_t* data, size_t size)
 {
     if (data == nullptr || size < 16 || ReadU32(data) != kMagic)
     {
-        gConsole.Error(kEngineChannel, "Shaders.DefBin magic mismatch");
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Shaders.DefBin magic mismatch");
         return false;
     }
     ShaderDefinitions read;
@@ -108,7 +98,7 @@ bool ShaderDefinitions::ReadBinary(const uint8_t* data, size_t size)
     // Each record needs at least its byte count.
     if (count > (size - position) / 4)
     {
-        gConsole.Error(kEngineChannel, "Shaders.DefBin claims %u families but holds %zu bytes", count, size);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Shaders.DefBin claims %u families but holds %zu bytes", count, size);
         return false;
     }
     for (uint32_t i = 0; i < count; ++i)
@@ -118,14 +108,14 @@ bool ShaderDefinitions::ReadBinary(const uint8_t* data, size_t size)
         ShaderFamily* family = new ShaderFamily;
         if (bytes > size - position || !family->DeserializeFromMemory(data + position, bytes, 0))
         {
-            gConsole.Error(kEngineChannel, "Shaders.DefBin: family record %u is corrupt", i);
+            gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Shaders.DefBin: family record %u is corrupt", i);
             delete family;
             return false;
         }
         position += bytes;
         if (family->m_name.IsEmpty())
         {
-            gConsole.Error(kEngineChannel, "Shaders.DefBin: family record %u has no name", i);
+            gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Shaders.DefBin: family record %u has no name", i);
             delete family;
             return false;
         }
@@ -155,7 +145,7 @@ bool ShaderDefinitions::ReadText(const char* text, size_t length, const char* so
     uint32_t lineNumber = 0;
     size_t position = 0;
     auto fail = [&](const char* reason, const std::string& detail) {
-        gConsole.Error(kEngineChannel, "%s(%u): %s %s", sourceName, lineNumber, reason, detail.c_str());
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "%s(%u): %s %s", sourceName, lineNumber, reason, detail.c_str());
         delete family; // still open, not listed yet
         return false;
     };
@@ -164,7 +154,7 @@ bool ShaderDefinitions::ReadText(const char* text, size_t length, const char* so
         size_t end = position;
         while (end < length && text[end] != '\n')
             ++end;
-        const std::string line = Trim(std::string(text + position, end - position));
+        const std::string line = TrimBlanks(std::string(text + position, end - position));
         position = end + 1;
         ++lineNumber;
         if (line.empty() || line[0] == '#')
@@ -174,8 +164,8 @@ bool ShaderDefinitions::ReadText(const char* text, size_t length, const char* so
         {
             if (open.Count() == 0)
                 return fail("property outside any block:", line);
-            const std::string key = Trim(line.substr(0, equals));
-            const std::string value = Trim(line.substr(equals + 1));
+            const std::string key = TrimBlanks(line.substr(0, equals));
+            const std::string value = TrimBlanks(line.substr(equals + 1));
             RTTIPolyBaseClass* object = open[open.Count() - 1].object;
             const RTTIProperty* property = object->GetClassProperties()->FindProperty(key.c_str());
             if (property == nullptr || !property->HasTextForm() || !property->SetFromText(object, value.c_str()))
@@ -184,7 +174,7 @@ bool ShaderDefinitions::ReadText(const char* text, size_t length, const char* so
         }
         const size_t blank = line.find_first_of(" \t");
         const std::string word = line.substr(0, blank);
-        const std::string name = blank == std::string::npos ? std::string() : Trim(line.substr(blank));
+        const std::string name = blank == std::string::npos ? std::string() : TrimBlanks(line.substr(blank));
         const OpenBlock::Kind inner = open.Count() != 0 ? open[open.Count() - 1].kind : OpenBlock::FAMILY;
         if (word == "End" && name.empty())
         {

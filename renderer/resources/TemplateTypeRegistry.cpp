@@ -12,7 +12,7 @@ bool TemplateTypeRegistry::RegisterType(uint32_t typeId, uint32_t parentTypeId, 
 {
     if (typeId >= kTypeCount || parentTypeId >= kTypeCount)
     {
-        gConsole.Error(3, "Template type id %u is out of range", typeId);
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Template type id %u is out of range", typeId);
         return false;
     }
     m_entries[typeId] = {parentTypeId, className};

@@ -10,7 +10,6 @@
 
 namespace
 {
-constexpr uint8_t kResourceChannel = 3;
 constexpr size_t kNameCapacity = 260;
 
 uint32_t ReadU32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
@@ -86,12 +85,12 @@ bool TextureFileHeader::Validate(uint64_t imageBytes, const char* name) const
 {
     if (levelCount == 0 || levelCount > kMaxLevels)
     {
-        gConsole.Error(kResourceChannel, "Texture %s: %u mip levels (1 to %u allowed)", name, levelCount, kMaxLevels);
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Texture %s: %u mip levels (1 to %u allowed)", name, levelCount, kMaxLevels);
         return false;
     }
     if (width == 0 || width > 65535 || GetEdgeHeight() == 0 || GetEdgeHeight() > 65535)
     {
-        gConsole.Error(kResourceChannel, "Texture %s: size %ux%u out of range", name, width, GetEdgeHeight());
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Texture %s: size %ux%u out of range", name, width, GetEdgeHeight());
         return false;
     }
     // Entry levelCount-1 is the largest level; each smaller entry halves (never below 1).
@@ -103,13 +102,13 @@ bool TextureFileHeader::Validate(uint64_t imageBytes, const char* name) const
         uint32_t bytes = 0;
         if (!ComputeSurfacePitch(w, h, gpu::Format(format), &pitch, &bytes))
         {
-            gConsole.Error(kResourceChannel, "Texture %s: unsupported pixel format %u", name, format);
+            gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Texture %s: unsupported pixel format %u", name, format);
             return false;
         }
         const Level& level = levels[k];
         if (level.width != w || level.height != h || level.faceBytes != bytes)
         {
-            gConsole.Error(kResourceChannel, "Texture %s: level %d is %ux%u with %u bytes, expected %ux%u with %u",
+            gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Texture %s: level %d is %ux%u with %u bytes, expected %ux%u with %u",
                            name, k, level.width, level.height, level.faceBytes, w, h, bytes);
             return false;
         }
@@ -119,7 +118,7 @@ bool TextureFileHeader::Validate(uint64_t imageBytes, const char* name) const
     const uint64_t data = GetDataBytes(levelCount);
     if (kSize + data != imageBytes)
     {
-        gConsole.Error(kResourceChannel, "Texture %s: levels need %llu bytes but the file holds %llu", name,
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Texture %s: levels need %llu bytes but the file holds %llu", name,
                        static_cast<unsigned long long>(kSize + data), static_cast<unsigned long long>(imageBytes));
         return false;
     }

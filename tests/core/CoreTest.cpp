@@ -49,7 +49,7 @@ TEST(CoreTest, InitMountsTheExecutablesFolderAndShutdownUnmounts)
     Core::Shutdown();
     // The console thread is gone; what is logged after shutdown is still written.
     EXPECT_FALSE(HasThreadNamed("Console"));
-    gConsole.Warning(2, "after shutdown");
+    gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "after shutdown");
     EXPECT_TRUE(capture.Contains("after shutdown"));
     EXPECT_EQ(gFileSystem.FindMountPoint("locals"), nullptr);
     EXPECT_FALSE(gFileSystem.FileExists(self.c_str(), nullptr, nullptr));

@@ -158,7 +158,7 @@ TEST(SystemMemoryPool, DumpListsUsedChunksAndTheHighWatermark)
     for (const CapturedMessage& message : messages)
     {
         EXPECT_EQ(message.kind, uint32_t(CONSOLE_INFO));
-        EXPECT_EQ(message.channel, 2);
+        EXPECT_EQ(message.channel, CONSOLE_CHANNEL_ENGINE);
     }
     pool.Free(first);
     pool.Free(last);

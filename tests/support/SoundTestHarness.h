@@ -31,12 +31,12 @@ public:
                               audio::DeviceFailure failure = audio::DeviceFailure::None)
     {
         m_memory = std::make_shared<audio::MemoryOutput>();
-        audio::EngineConfig config;
+        audio::MixerConfig config;
         config.mode = mode;
         config.output = audio::OutputKind::Memory;
         config.memory = m_memory;
         config.failure = failure;
-        audio::SetDefaultEngineConfig(config);
+        audio::SetDefaultMixerConfig(config);
         std::filesystem::create_directories(m_folder / "sounds");
         std::filesystem::create_directories(m_folder / "Voices");
         gFileSystem.MountDirectory("sounds", (m_folder / "sounds").c_str());
@@ -52,7 +52,7 @@ public:
         m_resources->Close();
         m_resources.reset();
         gFileSystem.UnmountAll();
-        audio::ResetDefaultEngineConfig();
+        audio::ResetDefaultMixerConfig();
     }
 
     bool Start()

@@ -11,8 +11,6 @@
 
 namespace
 {
-constexpr uint8_t kChannel = 2;
-
 struct FileCloser
 {
     void operator()(FILE* file) const { std::fclose(file); }
@@ -29,7 +27,7 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
     std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
     if (!file || (!bytes.empty() && std::fwrite(bytes.data(), bytes.size(), 1, file.get()) != 1))
     {
-        gConsole.Error(kChannel, "Unable to write %s", path.c_str());
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to write %s", path.c_str());
         return false;
     }
     return std::fclose(file.release()) == 0;
@@ -50,7 +48,7 @@ bool ContainerWriter::Add(const std::string& path, const std::vector<uint8_t>& b
                                                : LzxEncoder::Encode(bytes.data(), bytes.size(), m_lzxOptions, stored);
     if (!ok)
     {
-        gConsole.Error(kChannel, "Unable to compress %s", path.c_str());
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to compress %s", path.c_str());
         return false;
     }
     return AddRaw(path, stored, static_cast<uint32_t>(bytes.size()), true);
@@ -61,13 +59,13 @@ bool ContainerWriter::AddRaw(const std::string& path, const std::vector<uint8_t>
     uint32_t hash = 0;
     if (!ContainerIndex::HashPath(path.c_str(), m_seed, m_hashMultiplier, hash))
     {
-        gConsole.Error(kChannel, "Entry path too long: %s", path.c_str());
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Entry path too long: %s", path.c_str());
         return false;
     }
     const bool taken = std::any_of(m_entries.begin(), m_entries.end(), [hash](const Entry& entry) { return entry.hash == hash; });
     if (taken)
     {
-        gConsole.Error(kChannel, "Entry %s has the hash of an earlier entry", path.c_str());
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Entry %s has the hash of an earlier entry", path.c_str());
         return false;
     }
     m_entries.push_back({hash, size, compressed, storedBytes});
@@ -82,7 +80,7 @@ bool ContainerWriter::Write(const std::string& dataFilePath) const
     {
         if (data.size() + entry.stored.size() > 0xFFFFFFFFu)
         {
-            gConsole.Error(kChannel, "Container %s would pass 4 GB", dataFilePath.c_str());
+            gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Container %s would pass 4 GB", dataFilePath.c_str());
             return false;
         }
         ContainerIndexRecord record;

@@ -2,20 +2,9 @@
 
 #include "core/reflection/RTTIPolyBaseClass.h"
 #include "core/reflection/RTTIPropertiesBase.h"
+#include "core/strings/StringUtils.h"
 
 #include <sstream>
-
-namespace
-{
-std::string Trim(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos)
-        return std::string();
-    const size_t last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
-} // namespace
 
 std::string RecordToText(const RTTIPolyBaseClass& object)
 {
@@ -55,7 +44,7 @@ bool RecordFromText(RTTIPolyBaseClass& object, const std::string& text, std::str
     for (std::string line; std::getline(lines, line);)
     {
         ++number;
-        const std::string trimmed = Trim(line);
+        const std::string trimmed = TrimBlanks(line);
         if (trimmed.empty() || trimmed[0] == '#' || trimmed[0] == '[')
             continue;
         const size_t equals = trimmed.find('=');
@@ -64,7 +53,7 @@ bool RecordFromText(RTTIPolyBaseClass& object, const std::string& text, std::str
             error = "line " + std::to_string(number) + ": expected \"Name = value\"";
             return false;
         }
-        const std::string name = Trim(trimmed.substr(0, equals));
+        const std::string name = TrimBlanks(trimmed.substr(0, equals));
         // The value keeps inner blanks; only the one blank after '=' is dropped.
         std::string value = trimmed.substr(equals + 1);
         if (!value.empty() && value[0] == ' ')

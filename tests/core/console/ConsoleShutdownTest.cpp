@@ -35,7 +35,7 @@ const bool gRanAsChild = [] {
     if (std::getenv(kChildMode) == nullptr)
         return false;
     for (int i = 0; i < kChildMessages; ++i)
-        gConsole.Printf(CONSOLE_MESSAGE, 1, "line %d", i);
+        gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "line %d", i);
     std::exit(0);
 }();
 
@@ -58,10 +58,10 @@ TEST(ConsoleShutdown, MessagesQueuedAtExitReachTheLogFile)
 TEST(ConsoleShutdown, AfterCloseMessagesAreWrittenAtOnce)
 {
     ConsoleCapture capture;
-    gConsole.Printf(CONSOLE_MESSAGE, 1, "while running");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "while running");
     gConsole.Close();
     EXPECT_TRUE(capture.Contains("while running"));
-    gConsole.Warning(1, "after close");
+    gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "after close");
     EXPECT_TRUE(capture.Contains("after close", CONSOLE_WARNING));
     gConsole.Close();
 }

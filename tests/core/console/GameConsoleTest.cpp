@@ -102,8 +102,8 @@ TEST(GameConsole, ErrorReturnsOnlyOnceWritten)
     PlainSink sink;
     gConsole.AddSink(&sink);
     for (int i = 0; i < 200; ++i)
-        gConsole.Warning(2, "queued %d", i);
-    gConsole.Error(2, "failed: %s", "disk");
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "queued %d", i);
+    gConsole.Error(CONSOLE_CHANNEL_ENGINE, "failed: %s", "disk");
     gConsole.ReportCoreError("core %s"); // the text is the format, but nothing to substitute
     EXPECT_TRUE(sink.Has("queued 199"));
     EXPECT_TRUE(sink.Has("failed: disk"));
@@ -113,9 +113,9 @@ TEST(GameConsole, ErrorReturnsOnlyOnceWritten)
 
 TEST(GameConsole, SinkAddedLaterSeesOnlyLaterMessages)
 {
-    gConsole.Printf(CONSOLE_MESSAGE, 1, "before the capture");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "before the capture");
     ConsoleCapture capture;
-    gConsole.Printf(CONSOLE_MESSAGE, 1, "after the capture");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "after the capture");
     EXPECT_FALSE(capture.Contains("before the capture"));
     EXPECT_TRUE(capture.Contains("after the capture"));
 }
@@ -127,13 +127,13 @@ TEST_F(ConsoleFrames, ScriptPrintsReachTheListenerWithTheirKinds)
     gConsole.PrintWarning("careful");
     gConsole.PrintError("broken");
     gConsole.Print(nullptr);
-    gConsole.Printf(CONSOLE_MESSAGE, 2, "not for the listener");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "not for the listener");
     const std::vector<CapturedMessage> messages = capture.Messages();
     ASSERT_EQ(messages.size(), 4u);
     EXPECT_EQ(messages[0].kind, CONSOLE_PRINT);
     EXPECT_EQ(messages[1].kind, CONSOLE_WARNING);
     EXPECT_EQ(messages[2].kind, CONSOLE_ERROR);
-    EXPECT_EQ(messages[2].channel, 4);
+    EXPECT_EQ(messages[2].channel, CONSOLE_CHANNEL_SCRIPT);
     std::lock_guard<std::mutex> lock(gHeardMutex);
     EXPECT_EQ(gHeard, (std::vector<std::string>{"4:hello", "4:careful", "4:broken"}));
 }
@@ -145,7 +145,7 @@ TEST_F(ConsoleFrames, LongMessageReachesTheListenerWholeButIsCutKeepingTheSuffix
     gTick = 12;
     gFrame = 345;
     const std::string text = std::string(4999, 'a') + "z";
-    gConsole.Printf(CONSOLE_MESSAGE, 4, "%s", text.c_str());
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_SCRIPT, "%s", text.c_str());
     const std::string suffix = " [frame: 12/345]";
     const std::vector<CapturedMessage> messages = capture.Messages();
     ASSERT_EQ(messages.size(), 1u);
@@ -159,7 +159,7 @@ TEST_F(ConsoleFrames, LongMessageReachesTheListenerWholeButIsCutKeepingTheSuffix
 TEST_F(ConsoleFrames, OverlongMessagesAreCutAtTheirFormattingBuffer)
 {
     const std::string text(9000, 'b');
-    gConsole.Printf(CONSOLE_MESSAGE, 4, "%s", text.c_str());
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_SCRIPT, "%s", text.c_str());
     std::lock_guard<std::mutex> lock(gHeardMutex);
     ASSERT_EQ(gHeard.size(), 1u);
     EXPECT_EQ(gHeard[0].size(), 2 + GameConsole::kMaxMessageLength);
@@ -171,9 +171,9 @@ TEST_F(ConsoleFrames, EveryLineModeAppendsOnChannelsFourAndSevenOnly)
     gConsole.SetFrameInfoMode(CONSOLE_FRAME_INFO_EVERY_LINE);
     gTick = 3;
     gFrame = 9;
-    gConsole.Printf(CONSOLE_MESSAGE, 4, "%s", std::string(1020, 'c').c_str());
-    gConsole.Printf(CONSOLE_MESSAGE, 7, "sync");
-    gConsole.Printf(CONSOLE_MESSAGE, 2, "plain");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_SCRIPT, "%s", std::string(1020, 'c').c_str());
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_MULTIPLAYER, "sync");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "plain");
     const std::vector<CapturedMessage> messages = capture.Messages();
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_EQ(messages[0].text, std::string(1024 - 13, 'c') + " [frame: 3/9]");
@@ -187,11 +187,11 @@ TEST_F(ConsoleFrames, WhenChangedModeWritesOneFrameLinePerNewFrame)
     gConsole.SetFrameInfoMode(CONSOLE_FRAME_INFO_WHEN_CHANGED);
     gTick = 40;
     gFrame = 100;
-    gConsole.Printf(CONSOLE_WARNING, 4, "first");
-    gConsole.Printf(CONSOLE_MESSAGE, 7, "second");
-    gConsole.Printf(CONSOLE_MESSAGE, 2, "other channel");
+    gConsole.Printf(CONSOLE_WARNING, CONSOLE_CHANNEL_SCRIPT, "first");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_MULTIPLAYER, "second");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "other channel");
     gFrame = 101;
-    gConsole.Printf(CONSOLE_MESSAGE, 4, "third");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_SCRIPT, "third");
     const std::vector<CapturedMessage> messages = capture.Messages();
     std::vector<std::string> texts;
     for (const CapturedMessage& message : messages)
@@ -200,12 +200,12 @@ TEST_F(ConsoleFrames, WhenChangedModeWritesOneFrameLinePerNewFrame)
                                                "[frame: 40/101]", "third"}));
     ASSERT_EQ(messages.size(), 6u);
     EXPECT_EQ(messages[0].kind, CONSOLE_WARNING);
-    EXPECT_EQ(messages[0].channel, 4);
+    EXPECT_EQ(messages[0].channel, CONSOLE_CHANNEL_SCRIPT);
 }
 
 TEST(GameConsole, WindowActionsKeepTheVisibility)
 {
-    gConsole.Printf(CONSOLE_MESSAGE, 1, "start");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "start");
     gConsole.Show();
     gConsole.Flush();
     EXPECT_TRUE(gConsole.IsWindowShown());
@@ -230,12 +230,12 @@ TEST(GameConsole, SinkThatLogsDoesNotDeadlock)
         void Write(uint32_t, uint8_t, const char* text, size_t length) override
         {
             if (std::string(text, length) == "echo me" && depth++ == 0)
-                gConsole.Error(3, "echoed");
+                gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "echoed");
         }
     } echo;
     ConsoleCapture capture;
     gConsole.AddSink(&echo);
-    gConsole.Printf(CONSOLE_MESSAGE, 3, "echo me");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_RESOURCE, "echo me");
     EXPECT_TRUE(capture.Contains("echoed", CONSOLE_ERROR));
     gConsole.RemoveSink(&echo);
 }

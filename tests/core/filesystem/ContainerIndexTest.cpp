@@ -83,7 +83,7 @@ TEST(ContainerIndex, RefusesDamagedIndexes)
     EXPECT_FALSE(index.LoadFromMemory(version.data(), version.size(), "v"));
     ASSERT_FALSE(console.Messages().empty());
     EXPECT_EQ(console.Messages().back().text, "wrong index file version");
-    EXPECT_EQ(console.Messages().back().channel, ContainerIndex::kLogChannel);
+    EXPECT_EQ(console.Messages().back().channel, CONSOLE_CHANNEL_CORE);
     EXPECT_EQ(console.Messages().back().kind, uint32_t(CONSOLE_ERROR));
 
     // A count that claims more records than the file holds, in both byte orders.

@@ -87,6 +87,16 @@ TEST(StringUtilsTest, CaseInsensitiveCompareFoldsAsciiOnly)
     EXPECT_STREQ(text, "a/b/c");
 }
 
+TEST(StringUtilsTest, TrimBlanksKeepsInnerBlanksAndOtherWhiteSpace)
+{
+    EXPECT_EQ(TrimBlanks(" \t key = a b \r"), "key = a b");
+    EXPECT_EQ(TrimBlanks("x"), "x");
+    EXPECT_EQ(TrimBlanks(" \t\r "), "");
+    EXPECT_EQ(TrimBlanks(""), "");
+    // Only space, tab and carriage return are blanks here.
+    EXPECT_EQ(TrimBlanks("\nx\n"), "\nx\n");
+}
+
 TEST(StringUtilsTest, WideUpperCasing)
 {
     char16_t text[] = u"ab|cd|ef";

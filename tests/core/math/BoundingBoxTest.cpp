@@ -486,8 +486,8 @@ TEST(BoundingBox4, SegmentEdgeCases)
 TEST(BoundingBox4, LogLines)
 {
     ConsoleCapture capture;
-    BoundingBox4::UNITCUBE3D.Log(CONSOLE_INFO, 2);
-    OBBox4::ONE.Log(CONSOLE_INFO, 2);
+    BoundingBox4::UNITCUBE3D.Log(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE);
+    OBBox4::ONE.Log(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE);
     const auto lines = capture.Messages();
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[0].text, "min: -1.000000, -1.000000, -1.000000, 1.000000");

@@ -376,7 +376,7 @@ TEST(Matrix, BillboardFacesTheCamera)
 TEST(Matrix, LogPrintsFourLabelledRows)
 {
     ConsoleCapture capture;
-    Matrix::ONE.Log(CONSOLE_INFO, 2);
+    Matrix::ONE.Log(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE);
     const auto lines = capture.Messages();
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0].text, "r0: 1.000000, 0.000000, 0.000000, 0.000000");

@@ -164,13 +164,13 @@ TEST(Vector, ReflectScalesThePlaneOnAllLanes)
 TEST(Vector, LogAndToString)
 {
     ConsoleCapture capture;
-    Vector(1, 2, 3, 4).Log(CONSOLE_INFO, 2, "pos:");
-    Vector(1, 2, 3, 4).Log(CONSOLE_INFO, 2);
+    Vector(1, 2, 3, 4).Log(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "pos:");
+    Vector(1, 2, 3, 4).Log(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE);
     const std::vector<CapturedMessage> lines = capture.Messages();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].text, "pos: 1.000000, 2.000000, 3.000000, 4.000000");
     EXPECT_EQ(lines[1].text, "1.000000, 2.000000, 3.000000, 4.000000");
-    EXPECT_EQ(lines[0].channel, 2);
+    EXPECT_EQ(lines[0].channel, CONSOLE_CHANNEL_ENGINE);
     EXPECT_STREQ(Vector(0.5f, 0, 0, -1).ToString(), "[0.500000, 0.000000, 0.000000, -1.000000]");
 }
 

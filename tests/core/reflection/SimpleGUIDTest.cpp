@@ -92,6 +92,19 @@ TEST(SimpleGUIDTest, HexWordsRoundTripLeastSignificantNibbleFirst)
     EXPECT_FALSE(HexStringToWords(back, 1, "8765432G"));
 }
 
+TEST(SimpleGUIDTest, HexDigitValueKnowsOnlyTheSixteenDigitsInEitherCase)
+{
+    EXPECT_EQ(HexDigitValue('0'), 0);
+    EXPECT_EQ(HexDigitValue('9'), 9);
+    EXPECT_EQ(HexDigitValue('a'), 10);
+    EXPECT_EQ(HexDigitValue('f'), 15);
+    EXPECT_EQ(HexDigitValue('A'), 10);
+    EXPECT_EQ(HexDigitValue('F'), 15);
+    // The neighbours of each range are not digits.
+    for (const char c : {'/', ':', '@', 'G', '`', 'g', ' ', '\0', '\xFF'})
+        EXPECT_EQ(HexDigitValue(c), -1) << int(c);
+}
+
 TEST(GUIDReplacementTableTest, LooksUpReplacementsKeptInGUIDOrder)
 {
     GUIDReplacementTable table;

@@ -32,8 +32,8 @@ TEST(Time, MicrosecondsStayExactForLongRuns)
 TEST(Time, LogPrintsSecondsWithOrWithoutLabel)
 {
     ConsoleCapture capture;
-    Time(15000000).Log(CONSOLE_INFO, 2, "Loading took");
-    Time(1).Log(CONSOLE_INFO, 2, nullptr);
+    Time(15000000).Log(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "Loading took");
+    Time(1).Log(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, nullptr);
     const std::vector<CapturedMessage> messages = capture.Messages();
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[0].text, "Loading took 1.500000");

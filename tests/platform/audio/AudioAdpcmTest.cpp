@@ -71,7 +71,7 @@ TEST(AudioAdpcm, RefusesBadPredictorsAndShortHeaders)
 
 TEST(AudioAdpcm, VoicePlaysDecodedBlocksIncludingAShortLastBlock)
 {
-    audio::EngineConfig config;
+    audio::MixerConfig config;
     config.mode = audio::EngineMode::Manual;
     config.output = audio::OutputKind::Memory;
     std::unique_ptr<audio::Engine> engine = audio::Engine::Create(config);
@@ -111,7 +111,7 @@ TEST(AudioAdpcm, BuffersNearFourGigabytesNeitherWrapNorHang)
     ASSERT_NE(pages, MAP_FAILED);
     const auto* bytes = static_cast<const uint8_t*>(pages);
 
-    audio::EngineConfig config;
+    audio::MixerConfig config;
     config.mode = audio::EngineMode::Manual;
     std::unique_ptr<audio::Engine> engine = audio::Engine::Create(config);
     ASSERT_NE(engine->CreateMasteringVoice(2, 48000), nullptr);

@@ -36,7 +36,7 @@ class AudioMixer : public testing::Test
 protected:
     void MakeEngine(uint32_t outputChannels)
     {
-        audio::EngineConfig config;
+        audio::MixerConfig config;
         config.mode = audio::EngineMode::Manual;
         config.output = audio::OutputKind::Memory;
         m_engine = audio::Engine::Create(config);
@@ -358,7 +358,7 @@ TEST_F(AudioMixer, DeferredChangesApplyTogetherOnlyOnCommit)
 
 TEST_F(AudioMixer, VoicesAndDeviceFailures)
 {
-    audio::EngineConfig config;
+    audio::MixerConfig config;
     config.mode = audio::EngineMode::Manual;
     config.failure = audio::DeviceFailure::EngineCreation;
     EXPECT_EQ(audio::Engine::Create(config), nullptr);

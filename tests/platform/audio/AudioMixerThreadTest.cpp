@@ -13,7 +13,7 @@ using Clock = std::chrono::steady_clock;
 
 TEST(AudioMixerThread, MixesAtRealTimePaceAndStopsCleanly)
 {
-    audio::EngineConfig config;
+    audio::MixerConfig config;
     config.output = audio::OutputKind::Memory;
     const auto started = Clock::now();
     std::unique_ptr<audio::Engine> engine = audio::Engine::Create(config);
@@ -57,7 +57,7 @@ TEST(AudioMixerThread, MixesAtRealTimePaceAndStopsCleanly)
 
 TEST(AudioMixerThread, VoicesComeAndGoWhileTheMixerRuns)
 {
-    audio::EngineConfig config;
+    audio::MixerConfig config;
     std::unique_ptr<audio::Engine> engine = audio::Engine::Create(config);
     ASSERT_NE(engine->CreateMasteringVoice(), nullptr);
     const std::vector<int16_t> silence(480);

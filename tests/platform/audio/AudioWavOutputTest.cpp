@@ -64,7 +64,7 @@ TEST(AudioWavFile, RefusesTruncatedAndIncompleteImages)
 TEST(AudioWavFile, EngineWritesItsMixToTheNamedFile)
 {
     const std::string path = TempPath("mix.wav");
-    audio::EngineConfig config;
+    audio::MixerConfig config;
     config.mode = audio::EngineMode::Manual;
     config.output = audio::OutputKind::WavFile;
     config.wavPath = path;
@@ -107,20 +107,20 @@ TEST(AudioWavFile, EngineWritesItsMixToTheNamedFile)
 TEST(AudioWavFile, DefaultConfigurationFollowsTheEnvironment)
 {
     ::unsetenv(audio::kWavOutputVariable);
-    EXPECT_EQ(audio::GetDefaultEngineConfig().output, audio::OutputKind::None);
+    EXPECT_EQ(audio::GetDefaultMixerConfig().output, audio::OutputKind::None);
     ::setenv(audio::kWavOutputVariable, "/tmp/out.wav", 1);
-    audio::EngineConfig config = audio::GetDefaultEngineConfig();
+    audio::MixerConfig config = audio::GetDefaultMixerConfig();
     EXPECT_EQ(config.output, audio::OutputKind::WavFile);
     EXPECT_EQ(config.wavPath, "/tmp/out.wav");
     EXPECT_EQ(config.mode, audio::EngineMode::RealTime);
 
-    audio::EngineConfig manual;
+    audio::MixerConfig manual;
     manual.mode = audio::EngineMode::Manual;
-    audio::SetDefaultEngineConfig(manual);
-    EXPECT_EQ(audio::GetDefaultEngineConfig().output, audio::OutputKind::None);
+    audio::SetDefaultMixerConfig(manual);
+    EXPECT_EQ(audio::GetDefaultMixerConfig().output, audio::OutputKind::None);
     EXPECT_EQ(audio::Engine::Create()->GetMode(), audio::EngineMode::Manual);
-    audio::ResetDefaultEngineConfig();
-    EXPECT_EQ(audio::GetDefaultEngineConfig().output, audio::OutputKind::WavFile);
+    audio::ResetDefaultMixerConfig();
+    EXPECT_EQ(audio::GetDefaultMixerConfig().output, audio::OutputKind::WavFile);
     ::unsetenv(audio::kWavOutputVariable);
 }
 } // namespace

@@ -31,7 +31,7 @@ enum class DeviceFailure
     MasteringVoice,
 };
 
-struct EngineConfig
+struct MixerConfig
 {
     EngineMode mode = EngineMode::RealTime;
     OutputKind output = OutputKind::None;
@@ -45,7 +45,7 @@ struct EngineConfig
 constexpr const char* kWavOutputVariable = "NORVEX_AUDIO_WAV";
 
 // The configuration set for tests, else real time with output to $NORVEX_AUDIO_WAV or nowhere.
-EngineConfig GetDefaultEngineConfig();
-void SetDefaultEngineConfig(const EngineConfig& config);
-void ResetDefaultEngineConfig();
+MixerConfig GetDefaultMixerConfig();
+void SetDefaultMixerConfig(const MixerConfig& config);
+void ResetDefaultMixerConfig();
 } // namespace audio

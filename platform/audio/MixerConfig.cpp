@@ -1,4 +1,4 @@
-#include "platform/audio/EngineConfig.h"
+#include "platform/audio/MixerConfig.h"
 
 #include <cstdlib>
 #include <mutex>
@@ -9,17 +9,17 @@ namespace audio
 namespace
 {
 std::mutex gDefaultMutex;
-std::optional<EngineConfig> gDefaultConfig;
+std::optional<MixerConfig> gDefaultConfig;
 } // namespace
 
-EngineConfig GetDefaultEngineConfig()
+MixerConfig GetDefaultMixerConfig()
 {
     {
         std::lock_guard<std::mutex> lock(gDefaultMutex);
         if (gDefaultConfig)
             return *gDefaultConfig;
     }
-    EngineConfig config;
+    MixerConfig config;
     const char* path = std::getenv(kWavOutputVariable);
     if (path && *path)
     {
@@ -29,13 +29,13 @@ EngineConfig GetDefaultEngineConfig()
     return config;
 }
 
-void SetDefaultEngineConfig(const EngineConfig& config)
+void SetDefaultMixerConfig(const MixerConfig& config)
 {
     std::lock_guard<std::mutex> lock(gDefaultMutex);
     gDefaultConfig = config;
 }
 
-void ResetDefaultEngineConfig()
+void ResetDefaultMixerConfig()
 {
     std::lock_guard<std::mutex> lock(gDefaultMutex);
     gDefaultConfig.reset();

@@ -26,16 +26,16 @@ public:
     VideoTestHarness()
     {
         m_memory = std::make_shared<audio::MemoryOutput>();
-        audio::EngineConfig config;
+        audio::MixerConfig config;
         config.mode = audio::EngineMode::Manual;
         config.output = audio::OutputKind::Memory;
         config.memory = m_memory;
-        audio::SetDefaultEngineConfig(config);
+        audio::SetDefaultMixerConfig(config);
     }
     ~VideoTestHarness()
     {
         Stop();
-        audio::ResetDefaultEngineConfig();
+        audio::ResetDefaultMixerConfig();
     }
 
     // Renderer, resources, shader definitions, the sound engine (unless asked not to) and the video

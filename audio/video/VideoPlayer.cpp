@@ -210,6 +210,12 @@ bool VideoPlayer::Open()
     m_syncStarted = true;
 
     bool ok = FindStreams() && ReadRemainingHeaders() && m_theoraHeaders != 0;
+    if (ok && (m_theoraInfo.width > kMaxFrameSide || m_theoraInfo.height > kMaxFrameSide))
+    {
+        gConsole.Error(CONSOLE_CHANNEL_RENDER, "Video frame of %ux%u is larger than %u pixels a side",
+                       m_theoraInfo.width, m_theoraInfo.height, kMaxFrameSide);
+        ok = false;
+    }
     if (ok && theora_decode_init(&m_theoraState, &m_theoraInfo) != 0)
         ok = false;
     if (ok)

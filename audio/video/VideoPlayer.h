@@ -54,6 +54,9 @@ public:
     static constexpr float kResyncSeconds = 0.2f;
     // How far sound is decoded ahead of the picture (seconds).
     static constexpr float kSoundLeadSeconds = 1.0f;
+    // Larger coded frames are refused: a damaged header must not make the decoder allocate
+    // gigabytes (pixels per side).
+    static constexpr uint32_t kMaxFrameSide = 8192;
 
     // Starts the reader; the headers are read by the first advances once it is open.
     VideoPlayer(const char* name, const char* folder, bool loop, float volume);

@@ -240,6 +240,15 @@ TEST_F(VideoEngineTest, FilesThatCannotPlayReportWhyAndEndThePlayer)
         garbage << "OggS this is not a video, only some text that looks like the start of one";
         std::ofstream cut(m_harness.VideoPath("cut"), std::ios::binary);
         cut.write(reinterpret_cast<const char*>(good.data()), 200);
+        // The first page holds the identification header alone: claim 65535 macroblocks a row.
+        std::vector<uint8_t> huge = good;
+        ASSERT_EQ(huge[26], 1) << "one segment";
+        huge[27 + 1 + 10] = 0xFF;
+        huge[27 + 1 + 11] = 0xFF;
+        ogg_page page{huge.data(), 28, huge.data() + 28, huge[27]};
+        ogg_page_checksum_set(&page);
+        std::ofstream big(m_harness.VideoPath("huge"), std::ios::binary);
+        big.write(reinterpret_cast<const char*>(huge.data()), std::streamsize(huge.size()));
     }
     const struct
     {
@@ -249,6 +258,7 @@ TEST_F(VideoEngineTest, FilesThatCannotPlayReportWhyAndEndThePlayer)
         {"missing", "Video error - can't open video file for streaming"},
         {"garbage", "Video error - can't parse headers or init decoders"},
         {"cut", "Video error - incomplete file header"},
+        {"huge", "Video frame of 1048560x48 is larger than 8192 pixels a side"},
     };
     uint32_t played = 0;
     for (const auto& c : cases)

@@ -17,6 +17,8 @@ namespace
 constexpr unsigned char kTheoraIdentificationHeader = 0x80;
 constexpr unsigned char kTheoraHeaderBit = 0x80;
 constexpr unsigned char kVorbisIdentificationHeader = 0x01;
+// Sound times may step back this much without meaning that the file started over (seconds).
+constexpr float kSoundSlackSeconds = 0.001f;
 } // namespace
 
 VideoPlayer::VideoPlayer(const char* name, const char* folder, bool loop, float volume)
@@ -281,7 +283,7 @@ bool VideoPlayer::MoreDecodingDue(float videoTime)
     if (m_vorbisDsp.granulepos >= 0)
     {
         const float raw = float(vorbis_granule_time(&m_vorbisDsp, m_vorbisDsp.granulepos));
-        m_decodedSoundTime = m_soundLine.Place(raw, 0.001f);
+        m_decodedSoundTime = m_soundLine.Place(raw, kSoundSlackSeconds);
     }
     return videoTime + kSoundLeadSeconds > m_decodedSoundTime;
 }
@@ -367,8 +369,10 @@ void VideoPlayer::DecodeSound()
         return;
     if (m_packet.bytes > 0 && m_packet.packet[0] == kVorbisIdentificationHeader)
     {
-        // A looping file started over: its first audio packet only primes the overlap again.
+        // A looping file started over: its first audio packet only primes the overlap again, and
+        // the time line learns of the new pass now (the first granule position may be a page away).
         vorbis_synthesis_restart(&m_vorbisDsp);
+        m_decodedSoundTime = m_soundLine.Place(0.0f, kSoundSlackSeconds);
         return;
     }
     if (vorbis_synthesis(&m_vorbisBlock, &m_packet) == 0)
@@ -406,6 +410,7 @@ bool VideoPlayer::Advance()
     }
 
     UpdateClock();
+    uint32_t bufferSteps = 0;
     for (;;)
     {
         if (MoreDecodingDue(m_videoTime))
@@ -417,6 +422,10 @@ bool VideoPlayer::Advance()
         }
         if (m_reader != nullptr && (m_videoWantsData || m_soundWantsData))
         {
+            // A stream that stops short (sound that ends long before the picture of a looping
+            // file) would keep decoding due forever: one advance reads a bounded amount.
+            if (++bufferSteps > kMaxBufferStepsPerAdvance)
+                return ConsumeReadyFrame();
             BufferData();
             while (ogg_sync_pageout(&m_sync, &m_page) > 0)
                 QueuePage();

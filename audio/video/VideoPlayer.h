@@ -49,6 +49,8 @@ public:
     // Bytes taken from the reader per buffering step: a quarter of its ring, which it refills a
     // quarter at a time, so a step normally finds its bytes ready instead of waiting for the disk.
     static constexpr uint32_t kBufferStepBytes = kReaderBytes / 4;
+    // Buffering steps one advance may take (2 MiB).
+    static constexpr uint32_t kMaxBufferStepsPerAdvance = 64;
     static constexpr const char* kExtension = "ogv";
     // Sound further from the wall clock than this moves the wall clock (seconds).
     static constexpr float kResyncSeconds = 0.2f;

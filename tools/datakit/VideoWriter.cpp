@@ -218,7 +218,8 @@ public:
 
     void WriteTone(const VideoSpec& spec, std::vector<Page>& pages)
     {
-        const double seconds = double(spec.frames) * spec.fpsDenominator / spec.fpsNumerator;
+        const double seconds = spec.soundSeconds > 0.0 ? spec.soundSeconds
+                                                       : double(spec.frames) * spec.fpsDenominator / spec.fpsNumerator;
         const SoundSamples tone = SoundWriter::MakeTone(std::vector<double>(spec.soundChannels, spec.toneHz),
                                                         spec.soundRate, seconds, 0.5);
         const uint32_t frames = tone.FrameCount();

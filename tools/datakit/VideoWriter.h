@@ -24,6 +24,7 @@ struct VideoSpec
     uint32_t soundRate = 22050;
     uint32_t soundChannels = 1;
     double toneHz = 440.0;
+    double soundSeconds = 0.0; // 0: as long as the picture
 };
 
 namespace VideoWriter

@@ -199,6 +199,50 @@ TEST_F(VideoEngineTest, LoopingKeepsFrameTimesIncreasingAcrossPasses)
     EXPECT_TRUE(m_harness.Video().IsPlaying());
 }
 
+TEST_F(VideoEngineTest, LoopingSoundIsDecodedAheadOnTheSameContinuousLine)
+{
+    VideoSpec spec;
+    spec.frames = 5;
+    spec.sound = true;
+    ASSERT_TRUE(m_harness.WriteVideo("loop", spec));
+    ASSERT_TRUE(m_harness.Start(false)); // no sound thread: the wall clock drives the picture
+    ASSERT_TRUE(m_harness.Video().Play("loop", nullptr, false, true, 1.0f));
+    ASSERT_TRUE(m_harness.UpdateUntilOpen());
+    float lastSound = 0.0f;
+    for (double t = 0.025; t < 1.8; t += 0.05)
+    {
+        At(t);
+        m_harness.Update();
+        float soundTime = 0.0f;
+        m_harness.OnPlayer([&](VideoPlayer* player) { soundTime = player->GetDecodedSoundTime(); });
+        EXPECT_GE(soundTime, lastSound) << "at " << t << " s";
+        EXPECT_GE(soundTime, float(t) + 0.5f) << "sound is decoded ahead at " << t << " s";
+        lastSound = soundTime;
+        EXPECT_EQ(m_harness.ShownFrame(), ExpectedFrame(t, spec.frames)) << "at " << t << " s";
+    }
+    EXPECT_GT(lastSound, 2.5f);
+}
+
+TEST_F(VideoEngineTest, ALoopingFileWhoseSoundNeverCatchesUpDoesNotStallAnUpdate)
+{
+    VideoSpec spec;
+    spec.frames = 20;
+    spec.sound = true;
+    spec.soundSeconds = 1e-6; // a sound stream without a sample
+    ASSERT_TRUE(m_harness.WriteVideo("short", spec));
+    ASSERT_TRUE(m_harness.Start(false));
+    ASSERT_TRUE(m_harness.Video().Play("short", nullptr, false, true, 1.0f));
+    ASSERT_TRUE(m_harness.UpdateUntilOpen());
+    // The sound never gets ahead of the picture, so decoding stays due; each update still returns and the
+    // picture follows the clock.
+    for (double t = 0.025; t < 0.6; t += 0.05)
+    {
+        At(t);
+        m_harness.Update();
+        EXPECT_EQ(m_harness.ShownFrame(), ExpectedFrame(t, spec.frames)) << "at " << t << " s";
+    }
+}
+
 TEST_F(VideoEngineTest, ASecondPlayReplacesTheFirstAndStopBalancesTheCounters)
 {
     VideoSpec spec;

@@ -94,18 +94,17 @@ uint32_t EntitySoundEmitter::PostPlay(const char* name, const SoundParamWrapper*
 
 void EntitySoundEmitter::Call(BaseThread& thread, uintptr_t operation, CommandRingBuffer& ring)
 {
-    (void)thread;
     EntitySoundEmitter* emitter = nullptr;
     if (ring.Read(&emitter, sizeof(emitter)) && emitter != nullptr)
-        emitter->Execute(uint32_t(operation), ring);
+        emitter->Execute(static_cast<SoundEngine&>(thread).GetInstances(), uint32_t(operation), ring);
 }
 
-void EntitySoundEmitter::Execute(uint32_t operation, CommandRingBuffer& ring)
+void EntitySoundEmitter::Execute(SoundInstanceList& instances, uint32_t operation, CommandRingBuffer& ring)
 {
     switch (operation)
     {
     case EMITTER_DESTROY:
-        SoundInstances::DetachEmitter(this, kDestroyFadeSeconds);
+        instances.DetachEmitter(this, kDestroyFadeSeconds);
         delete this;
         break;
     case EMITTER_SET_MATRIX:
@@ -144,9 +143,9 @@ void EntitySoundEmitter::Execute(uint32_t operation, CommandRingBuffer& ring)
         SoundParamWrapper params;
         params.Read(block);
         if (params.Flags & SOUNDSTARTFLAG_STREAMED)
-            SoundInstances::CreateStreamed(this, name.c_str(), id, params);
+            instances.CreateStreamed(this, name.c_str(), id, params);
         else
-            SoundInstances::CreateStatic(this, name.c_str(), id, params);
+            instances.CreateStatic(this, name.c_str(), id, params);
         break;
     }
     default:

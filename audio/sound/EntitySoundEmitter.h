@@ -20,6 +20,7 @@
 
 class BaseThread;
 class CommandRingBuffer;
+class SoundInstanceList;
 
 // Sub-operations of an emitter (the call command's argument).
 enum EmitterOperation : uint32_t
@@ -48,8 +49,9 @@ public:
     // the defaults.
     uint32_t PostPlay(const char* name, const SoundParamWrapper* params);
 
-    // Sound thread: one sub-operation whose payload (after the emitter pointer) the ring holds.
-    void Execute(uint32_t operation, CommandRingBuffer& ring);
+    // Sound thread: one sub-operation whose payload (after the emitter pointer) the ring holds;
+    // plays and the destroy's detach go to the sound engine's instances.
+    void Execute(SoundInstanceList& instances, uint32_t operation, CommandRingBuffer& ring);
     // The call command's function: reads the emitter pointer and runs Execute.
     static void Call(BaseThread& thread, uintptr_t operation, CommandRingBuffer& ring);
 

@@ -289,7 +289,7 @@ void SoundEngine::Tick()
 void SoundEngine::InitOnThread()
 {
     gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_SOUND, "SoundEngine::_Init");
-    SoundInstances::CreateDecodePool(gProjectConfig.GetSoundDecoders());
+    m_instances.CreateDecodePool(gProjectConfig.GetSoundDecoders());
     m_mixer = audio::Engine::Create();
     if (!m_mixer)
     {
@@ -315,7 +315,7 @@ void SoundEngine::InitOnThread()
 
 void SoundEngine::ShutdownOnThread()
 {
-    SoundInstances::DestroyAll();
+    m_instances.DestroyAll();
     m_mixerPublished.store(nullptr, std::memory_order_release);
     if (m_mastering != nullptr)
     {
@@ -325,7 +325,7 @@ void SoundEngine::ShutdownOnThread()
     m_mixer.reset();
     m_masteringChannels = 0;
     // Pool last: the instances gave their buffers back above.
-    SoundInstances::FreeDecodePool();
+    m_instances.FreeDecodePool();
 }
 
 void SoundEngine::ReadListener()
@@ -360,13 +360,13 @@ void SoundEngine::ReadPlay()
     params.Read(block);
     if (params.Flags & SOUNDSTARTFLAG_IPHONEMP3)
     {
-        SoundInstances::DestroyWithFlags(SOUNDSTARTFLAG_IPHONEMP3);
-        SoundInstances::CreateStreamed(nullptr, name.c_str(), id, params);
+        m_instances.DestroyWithFlags(SOUNDSTARTFLAG_IPHONEMP3);
+        m_instances.CreateStreamed(nullptr, name.c_str(), id, params);
     }
     else if (params.Flags & SOUNDSTARTFLAG_STREAMED)
-        SoundInstances::CreateStreamed(nullptr, name.c_str(), id, params);
+        m_instances.CreateStreamed(nullptr, name.c_str(), id, params);
     else
-        SoundInstances::CreateStatic(nullptr, name.c_str(), id, params);
+        m_instances.CreateStatic(nullptr, name.c_str(), id, params);
 }
 
 void SoundEngine::ApplyToInstances(uint32_t command)
@@ -410,7 +410,7 @@ void SoundEngine::ApplyToInstances(uint32_t command)
             return;
     }
 
-    for (SoundInstanceBase* instance = SoundInstances::GetFirst(); instance != nullptr;)
+    for (SoundInstanceBase* instance = m_instances.GetFirst(); instance != nullptr;)
     {
         SoundInstanceBase* next = instance->m_next;
         bool match = id == kAllSoundInstances || id == instance->GetId();
@@ -424,13 +424,13 @@ void SoundEngine::ApplyToInstances(uint32_t command)
             {
             case SOUND_COMMAND_STOP:
                 if (!(fade > 0.0f) || instance->IsZombie())
-                    SoundInstances::Destroy(instance);
+                    m_instances.Destroy(instance);
                 else
                     instance->FadeOut(fade);
                 break;
             case SOUND_COMMAND_EXIT_LOOP:
                 if (instance->IsZombie())
-                    SoundInstances::Destroy(instance);
+                    m_instances.Destroy(instance);
                 else
                     instance->ExitLoop();
                 break;
@@ -518,7 +518,7 @@ void SoundEngine::HandleCommand(const uint8_t* record)
     {
         gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_SOUND, "Active sound instances:");
         int index = 0;
-        for (SoundInstanceBase* instance = SoundInstances::GetFirst(); instance != nullptr; instance = instance->m_next)
+        for (SoundInstanceBase* instance = m_instances.GetFirst(); instance != nullptr; instance = instance->m_next)
             gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_SOUND, "%03d l:%d %s", index++,
                             instance->GetParams().LoopCount == 0 ? 1 : 0, instance->GetName());
         break;
@@ -544,7 +544,7 @@ void SoundEngine::UpdateCycle()
         channel.volume = channel.volumeTransition.GetCurrent();
         channel.frequencyRatio = channel.frequencyRatioTransition.GetCurrent();
     }
-    SoundInstances::UpdateAll();
+    m_instances.UpdateAll();
     if (m_mixer)
     {
         m_mixer->CommitChanges(kSoundOperationSet);

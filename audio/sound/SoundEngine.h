@@ -3,15 +3,16 @@
 // Public operations run on the caller's thread and only post commands into the thread's ring;
 // play calls hand back an instance id at once so that later commands can name the sound. The
 // sound thread owns the mixer (platform/audio) with its mastering voice, the 3D positioner, the
-// listener, the master, class and channel volumes and every sound instance
-// (SoundInstanceBase.h). At most every 10 ms it advances the volume transitions, updates every
-// instance, commits the cycle's voice changes at once and reports mixer glitches. When the audio
-// device cannot be made the engine logs why and runs on silent: instances are still created and
-// updated, but none gets a voice.
+// listener, the master, class and channel volumes, and the instance list with every sound
+// instance, the stream counts and the decode buffers (SoundInstanceList.h). At most every 10 ms
+// it advances the volume transitions, updates every instance, commits the cycle's voice changes
+// at once and reports mixer glitches. When the audio device cannot be made the engine logs why
+// and runs on silent: instances are still created and updated, but none gets a voice.
 //
 // Threads: public operations from any thread; the accessors marked "sound thread" only there.
 #pragma once
 
+#include "audio/sound/SoundInstanceList.h"
 #include "audio/sound/SoundParamWrapper.h"
 #include "audio/sound/TimedFloatTransition.h"
 #include "core/math/Matrix.h"
@@ -135,6 +136,7 @@ public:
     const Matrix& GetListenerMatrix() const { return m_listenerMatrix; }
     const audio::Positioner3D& GetPositioner() const { return m_positioner; }
     audio::Engine* GetMixerOnThread() const { return m_mixer.get(); }
+    SoundInstanceList& GetInstances() { return m_instances; }
 
 protected:
     void HandleCommand(const uint8_t* record) override;
@@ -173,6 +175,7 @@ private:
     TimedFloatTransition m_masterTransition{1.0f};
     std::atomic<ScreenAspectRatioHook> m_aspectHook{nullptr};
     std::atomic<uint32_t> m_cycles{0};
+    SoundInstanceList m_instances;
 };
 
 extern SoundEngine* gSoundEngine;

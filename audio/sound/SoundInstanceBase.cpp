@@ -195,7 +195,7 @@ void SoundInstanceBase::SetUpChannels(uint32_t channels)
 
 void SoundInstanceBase::BecomeZombie(uint32_t kind)
 {
-    SoundInstances::CreateZombie(kind, *this);
+    gSoundEngine->GetInstances().CreateZombie(kind, *this);
 }
 
 void SoundInstanceBase::Step3D()

@@ -13,7 +13,7 @@ SoundInstanceDecodableBase::~SoundInstanceDecodableBase()
     // The voice goes first: once it is destroyed the mixer no longer reads the decode buffer.
     DestroyVoice();
     if (m_decodeBuffer != nullptr)
-        SoundInstances::FreeDecodeBuffer(m_decodeBuffer);
+        gSoundEngine->GetInstances().FreeDecodeBuffer(m_decodeBuffer);
 }
 
 void SoundInstanceDecodableBase::ExitLoop()
@@ -50,7 +50,7 @@ bool SoundInstanceDecodableBase::StartDecodedVoice()
 {
     if (!m_decoder || !CreateVoice(m_decoder->GetFormat()))
         return false;
-    m_decodeBuffer = SoundInstances::AllocateDecodeBuffer();
+    m_decodeBuffer = gSoundEngine->GetInstances().AllocateDecodeBuffer();
     if (m_decodeBuffer == nullptr)
         return false;
     m_nextHalf = false;
@@ -79,7 +79,7 @@ bool SoundInstanceDecodableBase::Refill()
     const uint32_t frameBytes = std::max<uint32_t>(m_decoder->GetFormat().blockAlign, 1);
     const uint32_t halfBytes = kDecodeHalfBytes - kDecodeHalfBytes % frameBytes;
     uint32_t got = m_decoder->Read(half, halfBytes);
-    SoundInstances::AddDecodedBytes(got);
+    gSoundEngine->GetInstances().AddDecodedBytes(got);
     bool endOfStream = false;
     while (got < halfBytes)
     {
@@ -100,7 +100,7 @@ bool SoundInstanceDecodableBase::Refill()
             endOfStream = true;
             break;
         }
-        SoundInstances::AddDecodedBytes(more);
+        gSoundEngine->GetInstances().AddDecodedBytes(more);
         got += more;
     }
     if (endOfStream)

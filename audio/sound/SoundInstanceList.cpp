@@ -1,6 +1,5 @@
 #include "audio/sound/SoundInstanceList.h"
 
-#include "audio/sound/SoundEngine.h"
 #include "audio/sound/SoundInstanceStatic.h"
 #include "audio/sound/SoundInstanceStreamed.h"
 #include "audio/sound/SoundInstanceZombie.h"
@@ -9,85 +8,77 @@
 
 #include <memory>
 
-namespace
-{
-SoundInstanceBase* gFirst = nullptr;
-SoundInstanceBase* gLast = nullptr;
-uint32_t gCount = 0;
-uint32_t gZombieCount = 0;
-uint32_t gStreamedCount = 0;
-uint32_t gMusicStreamCount = 0;
-uint32_t gDecodedBytes = 0;
-std::unique_ptr<IndexPool> gDecodePool;
+SoundInstanceList::SoundInstanceList() = default;
 
-void Unlink(SoundInstanceBase* instance)
+// The engine's close has destroyed the instances already, on the sound thread while their mixer
+// still existed.
+SoundInstanceList::~SoundInstanceList() = default;
+
+void SoundInstanceList::Unlink(SoundInstanceBase* instance)
 {
     if (instance->m_previous != nullptr)
         instance->m_previous->m_next = instance->m_next;
     else
-        gFirst = instance->m_next;
+        m_first = instance->m_next;
     if (instance->m_next != nullptr)
         instance->m_next->m_previous = instance->m_previous;
     else
-        gLast = instance->m_previous;
+        m_last = instance->m_previous;
     instance->m_previous = instance->m_next = nullptr;
-    --gCount;
+    --m_count;
 }
-} // namespace
 
-namespace SoundInstances
-{
-SoundInstanceBase* CreateStatic(EntitySoundEmitter* emitter, const char* name, uint32_t id,
-                                const SoundParamWrapper& params)
+SoundInstanceBase* SoundInstanceList::CreateStatic(EntitySoundEmitter* emitter, const char* name, uint32_t id,
+                                                   const SoundParamWrapper& params)
 {
     SoundInstanceBase* instance = new SoundInstanceStatic(emitter, name, id, params);
     Link(instance);
     return instance;
 }
 
-SoundInstanceBase* CreateStreamed(EntitySoundEmitter* emitter, const char* name, uint32_t id,
-                                  const SoundParamWrapper& params)
+SoundInstanceBase* SoundInstanceList::CreateStreamed(EntitySoundEmitter* emitter, const char* name, uint32_t id,
+                                                     const SoundParamWrapper& params)
 {
     SoundInstanceBase* instance = new SoundInstanceStreamed(emitter, name, id, params);
     Link(instance);
     return instance;
 }
 
-SoundInstanceBase* CreateZombie(uint32_t kind, const SoundInstanceBase& source)
+SoundInstanceBase* SoundInstanceList::CreateZombie(uint32_t kind, const SoundInstanceBase& source)
 {
     SoundInstanceBase* instance = new SoundInstanceZombie(kind, source);
     Link(instance);
     return instance;
 }
 
-void Link(SoundInstanceBase* instance)
+void SoundInstanceList::Link(SoundInstanceBase* instance)
 {
-    instance->m_previous = gLast;
+    instance->m_previous = m_last;
     instance->m_next = nullptr;
-    if (gLast != nullptr)
-        gLast->m_next = instance;
+    if (m_last != nullptr)
+        m_last->m_next = instance;
     else
-        gFirst = instance;
-    gLast = instance;
-    ++gCount;
+        m_first = instance;
+    m_last = instance;
+    ++m_count;
 }
 
-void Destroy(SoundInstanceBase* instance)
+void SoundInstanceList::Destroy(SoundInstanceBase* instance)
 {
     instance->StopVoice();
     Unlink(instance);
     delete instance;
 }
 
-void DestroyAll()
+void SoundInstanceList::DestroyAll()
 {
-    while (gFirst != nullptr)
-        Destroy(gFirst);
+    while (m_first != nullptr)
+        Destroy(m_first);
 }
 
-void DestroyWithFlags(uint32_t flags)
+void SoundInstanceList::DestroyWithFlags(uint32_t flags)
 {
-    for (SoundInstanceBase* instance = gFirst; instance != nullptr;)
+    for (SoundInstanceBase* instance = m_first; instance != nullptr;)
     {
         SoundInstanceBase* next = instance->m_next;
         if ((instance->GetParams().Flags & flags) == flags)
@@ -96,9 +87,9 @@ void DestroyWithFlags(uint32_t flags)
     }
 }
 
-void DetachEmitter(const EntitySoundEmitter* emitter, float fadeSeconds)
+void SoundInstanceList::DetachEmitter(const EntitySoundEmitter* emitter, float fadeSeconds)
 {
-    for (SoundInstanceBase* instance = gFirst; instance != nullptr;)
+    for (SoundInstanceBase* instance = m_first; instance != nullptr;)
     {
         SoundInstanceBase* next = instance->m_next;
         if (emitter != nullptr && instance->GetEmitter() == emitter)
@@ -121,10 +112,10 @@ void DetachEmitter(const EntitySoundEmitter* emitter, float fadeSeconds)
     }
 }
 
-void UpdateAll()
+void SoundInstanceList::UpdateAll()
 {
     uint32_t zombies = 0;
-    for (SoundInstanceBase* instance = gFirst; instance != nullptr;)
+    for (SoundInstanceBase* instance = m_first; instance != nullptr;)
     {
         SoundInstanceBase* next = instance->m_next;
         zombies += instance->IsZombie() ? 1 : 0;
@@ -134,66 +125,30 @@ void UpdateAll()
             Destroy(instance);
         instance = next;
     }
-    gZombieCount = zombies;
+    m_zombieCount = zombies;
 }
 
-SoundInstanceBase* GetFirst()
+void SoundInstanceList::CreateDecodePool(uint32_t count)
 {
-    return gFirst;
+    m_decodePool = std::make_unique<IndexPool>(kDecodeBufferBytes, count);
 }
 
-uint32_t GetCount()
+void SoundInstanceList::FreeDecodePool()
 {
-    return gCount;
+    m_decodePool.reset();
 }
 
-uint32_t GetZombieCount()
+uint8_t* SoundInstanceList::AllocateDecodeBuffer()
 {
-    return gZombieCount;
-}
-
-uint32_t& StreamedCount()
-{
-    return gStreamedCount;
-}
-
-uint32_t& MusicStreamCount()
-{
-    return gMusicStreamCount;
-}
-
-uint32_t GetDecodedBytes()
-{
-    return gDecodedBytes;
-}
-
-void AddDecodedBytes(uint32_t bytes)
-{
-    gDecodedBytes += bytes;
-}
-
-void CreateDecodePool(uint32_t count)
-{
-    gDecodePool = std::make_unique<IndexPool>(kDecodeBufferBytes, count);
-}
-
-void FreeDecodePool()
-{
-    gDecodePool.reset();
-}
-
-uint8_t* AllocateDecodeBuffer()
-{
-    void* buffer = gDecodePool ? gDecodePool->Allocate() : nullptr;
+    void* buffer = m_decodePool ? m_decodePool->Allocate() : nullptr;
     if (buffer == nullptr)
         gConsole.Error(CONSOLE_CHANNEL_SOUND, "Unable to allocate decode buffer. The reason for this is you've allocated "
-                                         "too many of them :) sorry...");
+                                              "too many of them :) sorry...");
     return static_cast<uint8_t*>(buffer);
 }
 
-void FreeDecodeBuffer(uint8_t* buffer)
+void SoundInstanceList::FreeDecodeBuffer(uint8_t* buffer)
 {
-    if (gDecodePool)
-        gDecodePool->Free(buffer);
+    if (m_decodePool)
+        m_decodePool->Free(buffer);
 }
-} // namespace SoundInstances

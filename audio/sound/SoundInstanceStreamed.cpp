@@ -14,7 +14,7 @@ SoundInstanceStreamed::SoundInstanceStreamed(EntitySoundEmitter* emitter, const 
       m_countsAsMusic((params.Flags & SOUNDSTARTFLAG_MUSIC) != 0)
 {
     m_kind = SOUND_FORMAT_OGG;
-    uint32_t& counter = m_countsAsMusic ? SoundInstances::MusicStreamCount() : SoundInstances::StreamedCount();
+    uint32_t& counter = m_countsAsMusic ? gSoundEngine->GetInstances().MusicStreamCount() : gSoundEngine->GetInstances().StreamedCount();
     const uint32_t limit = m_countsAsMusic ? kMaxMusicStreams : kMaxStreamedSounds;
     const bool allowed = counter < limit;
     ++counter;
@@ -35,7 +35,7 @@ SoundInstanceStreamed::~SoundInstanceStreamed()
     m_decoder.reset();
     if (m_reader != nullptr)
         m_reader->PostDestroy();
-    uint32_t& counter = m_countsAsMusic ? SoundInstances::MusicStreamCount() : SoundInstances::StreamedCount();
+    uint32_t& counter = m_countsAsMusic ? gSoundEngine->GetInstances().MusicStreamCount() : gSoundEngine->GetInstances().StreamedCount();
     --counter;
 }
 

@@ -1,7 +1,7 @@
 #include "audio/sound/SoundInstanceZombie.h"
 
 #include "audio/sound/EntitySoundEmitter.h"
-#include "audio/sound/SoundInstanceList.h"
+#include "audio/sound/SoundEngine.h"
 
 SoundInstanceZombie::SoundInstanceZombie(uint32_t kind, const SoundInstanceBase& source)
     : SoundInstanceBase(source.GetEmitter(), source.GetNameString().CStr(), source.GetId(), source.GetParams()),
@@ -21,8 +21,8 @@ bool SoundInstanceZombie::Update()
     if (m_emitter == nullptr)
         return false;
     SoundInstanceBase* revived = m_kind == 0
-                                     ? SoundInstances::CreateStatic(m_emitter, m_name.CStr(), m_id, m_params)
-                                     : SoundInstances::CreateStreamed(m_emitter, m_name.CStr(), m_id, m_params);
+                                     ? gSoundEngine->GetInstances().CreateStatic(m_emitter, m_name.CStr(), m_id, m_params)
+                                     : gSoundEngine->GetInstances().CreateStreamed(m_emitter, m_name.CStr(), m_id, m_params);
     revived->CopyStateFrom(*this);
     return false;
 }

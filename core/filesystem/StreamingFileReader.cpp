@@ -1,6 +1,7 @@
 #include "core/filesystem/StreamingFileReader.h"
 
 #include "core/console/GameConsole.h"
+#include "core/filesystem/StreamingFileReaderList.h"
 #include "core/threads/BaseThread.h"
 #include "platform/os/Clock.h"
 
@@ -9,27 +10,20 @@
 
 namespace
 {
-std::atomic<BaseThread*> gFillingThread{nullptr};
-// The list of open readers; touched only on the filling thread.
-StreamingFileReader* gFirstReader = nullptr;
+// Only which list is installed is shared; the list itself belongs to its filling thread.
+std::atomic<StreamingFileReaderList*> gFillingReaders{nullptr};
 constexpr uint32_t kWaitStepMs = 5;
 } // namespace
 
-void StreamingFileReader::SetFillingThread(BaseThread* thread)
+void StreamingFileReader::SetFillingThread(StreamingFileReaderList* readers)
 {
-    gFillingThread.store(thread);
+    gFillingReaders.store(readers);
 }
 
 BaseThread* StreamingFileReader::GetFillingThread()
 {
-    return gFillingThread.load();
-}
-
-void StreamingFileReader::PumpAll(bool force)
-{
-    for (StreamingFileReader* reader = gFirstReader; reader != nullptr; reader = reader->m_next)
-        if (reader->IsOpen())
-            reader->Fill(force ? 0 : reader->m_threshold);
+    StreamingFileReaderList* readers = gFillingReaders.load();
+    return readers != nullptr ? &readers->GetThread() : nullptr;
 }
 
 StreamingFileReader::StreamingFileReader(uint32_t bufferSize, const char* path, const char* extension, const char* base,
@@ -44,8 +38,8 @@ StreamingFileReader::~StreamingFileReader() = default;
 
 void StreamingFileReader::Post(void (*call)(BaseThread&, uintptr_t, CommandRingBuffer&))
 {
-    BaseThread* thread = gFillingThread.load();
-    if (thread == nullptr)
+    StreamingFileReaderList* readers = gFillingReaders.load();
+    if (readers == nullptr)
     {
         gConsole.Error(CONSOLE_CHANNEL_ENGINE, "StreamingFileReader used without a filling thread: %s", m_path.c_str());
         if (call == &StreamingFileReader::OpenCall)
@@ -54,7 +48,7 @@ void StreamingFileReader::Post(void (*call)(BaseThread&, uintptr_t, CommandRingB
             delete this;
         return;
     }
-    thread->PostCall(call, reinterpret_cast<uintptr_t>(this));
+    readers->GetThread().PostCall(call, reinterpret_cast<uintptr_t>(this));
 }
 
 void StreamingFileReader::OpenCall(BaseThread&, uintptr_t argument, CommandRingBuffer&)
@@ -73,34 +67,16 @@ void StreamingFileReader::FillCall(BaseThread&, uintptr_t argument, CommandRingB
 void StreamingFileReader::DestroyCall(BaseThread&, uintptr_t argument, CommandRingBuffer&)
 {
     StreamingFileReader* reader = reinterpret_cast<StreamingFileReader*>(argument);
-    reader->Unlink();
+    if (StreamingFileReaderList* readers = gFillingReaders.load())
+        readers->Unlink(reader);
     reader->m_file.Close();
     delete reader;
 }
 
-void StreamingFileReader::Link()
-{
-    m_previous = nullptr;
-    m_next = gFirstReader;
-    if (gFirstReader != nullptr)
-        gFirstReader->m_previous = this;
-    gFirstReader = this;
-}
-
-void StreamingFileReader::Unlink()
-{
-    if (m_previous != nullptr)
-        m_previous->m_next = m_next;
-    else if (gFirstReader == this)
-        gFirstReader = m_next;
-    if (m_next != nullptr)
-        m_next->m_previous = m_previous;
-    m_previous = m_next = nullptr;
-}
-
 void StreamingFileReader::Open()
 {
-    Link();
+    if (StreamingFileReaderList* readers = gFillingReaders.load())
+        readers->Link(this);
     const char* extension = m_extension.empty() ? nullptr : m_extension.c_str();
     const char* base = m_base.empty() ? nullptr : m_base.c_str();
     if (!m_file.Open(m_path.c_str(), extension, base, 0))

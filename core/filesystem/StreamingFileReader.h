@@ -3,8 +3,9 @@
 // state. A looping reader reopens the file when it ends and goes on.
 //
 // Threads: the constructor, Read, WaitUntilOpen, IsOpen and PostDestroy belong to the consumer;
-// every file operation (open, fill, close) and PumpAll run on the filling thread (the resource
-// thread, installed with SetFillingThread), which also frees the reader after PostDestroy. The
+// every file operation (open, fill, close) runs on the filling thread (the resource thread, whose
+// StreamingFileReaderList is installed with SetFillingThread), which also frees the reader after
+// PostDestroy. The
 // consumer moves the read position and its byte count, the filling thread the write position,
 // the bytes left in the pass and the end-of-data flag; 256 bytes of the ring always stay free, so
 // the write position never catches up with the read position.
@@ -18,6 +19,7 @@
 #include <string>
 
 class BaseThread;
+class StreamingFileReaderList;
 
 // Reads one file sequentially through a ring filled on the filling thread.
 class StreamingFileReader
@@ -25,12 +27,10 @@ class StreamingFileReader
 public:
     static constexpr uint32_t kReserveBytes = 256;
 
-    // The thread that opens, fills and closes every reader; set before the first reader is made.
-    static void SetFillingThread(BaseThread* thread);
+    // The reader list of the thread that opens, fills and closes every reader (null: none); set
+    // before the first reader is made.
+    static void SetFillingThread(StreamingFileReaderList* readers);
     static BaseThread* GetFillingThread();
-    // Tops every open reader up past its refill threshold (or completely with `force`); filling
-    // thread only.
-    static void PumpAll(bool force);
 
     // Posts the open command; the reader is then in state opening.
     StreamingFileReader(uint32_t bufferSize, const char* path, const char* extension, const char* base, bool loop);
@@ -48,6 +48,8 @@ public:
     void PostDestroy();
 
 private:
+    friend class StreamingFileReaderList;
+
     enum State : int
     {
         STATE_OPENING = 0,
@@ -66,8 +68,6 @@ private:
     void Open();
     void Fill(uint32_t minimum);
     bool ReadIntoRing(uint32_t position, uint32_t count);
-    void Link();
-    void Unlink();
 
     // Consumer.
     bool WaitWhileOpening(const char* warning);
@@ -92,6 +92,6 @@ private:
     std::atomic<uint32_t> m_fillsDone{0};
     uint32_t m_passLeft = 0; // filling thread
 
-    StreamingFileReader* m_previous = nullptr; // filling thread
+    StreamingFileReader* m_previous = nullptr; // filling thread, in its StreamingFileReaderList
     StreamingFileReader* m_next = nullptr;
 };

@@ -98,7 +98,7 @@ bool ResourceManager::Init()
         }
     }
     // The resource thread opens, fills and closes every streaming reader.
-    StreamingFileReader::SetFillingThread(this);
+    StreamingFileReader::SetFillingThread(&m_streamingReaders);
     return Start();
 }
 
@@ -315,7 +315,7 @@ void ResourceManager::StartPendingPrefetch()
 
 void ResourceManager::OnCommandDone()
 {
-    StreamingFileReader::PumpAll(false);
+    m_streamingReaders.PumpAll(false);
 }
 
 void ResourceManager::HandleCommand(const uint8_t* record)

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "core/containers/Dynarray.h"
+#include "core/filesystem/StreamingFileReaderList.h"
 #include "core/threads/BaseThread.h"
 #include "platform/os/Sync.h"
 #include "renderer/resources/Resource.h"
@@ -132,6 +133,8 @@ private:
     std::atomic<bool> m_initialised{false};
     Resource* m_prefetch = nullptr; // under the lock
     FileReader* m_templateStream = nullptr;
+    // The streaming readers this thread opens and fills (resource thread only).
+    StreamingFileReaderList m_streamingReaders{*this};
 };
 
 extern ResourceManager* gResourceManager;

@@ -297,7 +297,7 @@ TEST_F(NorvexRendererTest, DisplayChangeResizesTheBackBuffer)
     EXPECT_EQ(BackBufferPixel(), 0xFFFFFFFFu);
 }
 
-TEST(NorvexRendererLifecycle, StreamIsClosedBeforeInitAndAfterClose)
+TEST(NorvexRendererLifecycleTest, StreamIsClosedBeforeInitAndAfterClose)
 {
     gpu::SetDisplayConfig(gpu::DefaultDisplayConfig());
     NorvexRenderer renderer;
@@ -311,7 +311,7 @@ TEST(NorvexRendererLifecycle, StreamIsClosedBeforeInitAndAfterClose)
     EXPECT_EQ(gpu::LiveObjectTotal(), 0u);
 }
 
-TEST(NorvexRendererLifecycle, RefusedPresentIsNotWaitedFor)
+TEST(NorvexRendererLifecycleTest, RefusedPresentIsNotWaitedFor)
 {
     ConsoleCapture log;
     NorvexRenderer renderer;
@@ -320,7 +320,7 @@ TEST(NorvexRendererLifecycle, RefusedPresentIsNotWaitedFor)
     EXPECT_FALSE(log.Contains("has not presented"));
 }
 
-TEST(NorvexRendererLifecycle, FailedDeviceCreationReportsFalseAndCleansUp)
+TEST(NorvexRendererLifecycleTest, FailedDeviceCreationReportsFalseAndCleansUp)
 {
     ConsoleCapture console;
     gpu::Faults().FailDeviceCreation(2);

@@ -107,7 +107,7 @@ TEST_F(PresenterThreadTest, DeviceLossIsNoticedOnceUntilTaken)
     EXPECT_TRUE(m_presenter.IsIdle());
 }
 
-TEST(PresenterThreadLifecycle, RendererRunsItWhileTheDeviceExists)
+TEST(PresenterThreadLifecycleTest, RendererRunsItWhileTheDeviceExists)
 {
     ConsoleCapture log;
     NorvexRenderer renderer;
@@ -142,7 +142,7 @@ public:
 RTTI_DEFINE_CLASS(BufferTemplate, ResourceTemplate)
 void BufferTemplate::BuildClassProperties(RTTIPropertiesBase&) {}
 
-TEST(PresenterThreadBusy, GameResourceRenderAndPresenterThreadsTogether)
+TEST(PresenterThreadBusyTest, GameResourceRenderAndPresenterThreadsTogether)
 {
     ConsoleCapture log;
     gpu::Faults().Clear();

@@ -56,7 +56,7 @@ size_t AlignUp4(const Block& block, size_t offset)
 }
 } // namespace
 
-TEST(RenderCommandStream, FullBlockEndsWithMarkerZeroAndTheCommandMovesOn)
+TEST(RenderCommandStreamTest, FullBlockEndsWithMarkerZeroAndTheCommandMovesOn)
 {
     IdleThread thread;
     RenderCommandWriter writer(thread);
@@ -88,7 +88,7 @@ TEST(RenderCommandStream, FullBlockEndsWithMarkerZeroAndTheCommandMovesOn)
     EXPECT_EQ(WordAt(blocks[1], 1004), uint32_t(RENDER_OP_END_SYNC));
 }
 
-TEST(RenderCommandStream, OpcodesAreAlignedAfterOddPayloads)
+TEST(RenderCommandStreamTest, OpcodesAreAlignedAfterOddPayloads)
 {
     IdleThread thread;
     RenderCommandWriter writer(thread);
@@ -111,7 +111,7 @@ TEST(RenderCommandStream, OpcodesAreAlignedAfterOddPayloads)
     EXPECT_EQ(WordAt(b, second + 8), uint32_t(RENDER_OP_END_BLOCK));
 }
 
-TEST(RenderCommandStream, OversizedPayloadIsRefusedAndNothingIsWritten)
+TEST(RenderCommandStreamTest, OversizedPayloadIsRefusedAndNothingIsWritten)
 {
     ConsoleCapture console;
     IdleThread thread;
@@ -127,7 +127,7 @@ TEST(RenderCommandStream, OversizedPayloadIsRefusedAndNothingIsWritten)
     EXPECT_EQ(ReadBlocks(thread).size(), 1u);
 }
 
-TEST(RenderCommandStream, WritingWithoutAnOpenBlockIsRefused)
+TEST(RenderCommandStreamTest, WritingWithoutAnOpenBlockIsRefused)
 {
     ConsoleCapture console;
     IdleThread thread;
@@ -137,7 +137,7 @@ TEST(RenderCommandStream, WritingWithoutAnOpenBlockIsRefused)
     EXPECT_TRUE(ReadBlocks(thread).empty());
 }
 
-TEST(RenderCommandStream, BoneArrayTakesTheSameRoomAtEveryAlignment)
+TEST(RenderCommandStreamTest, BoneArrayTakesTheSameRoomAtEveryAlignment)
 {
     for (uint32_t lead = 0; lead < 16; ++lead)
     {

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(DeviceParams, ShadowMapSizeFollowsQuality)
+TEST(DeviceParamsTest, ShadowMapSizeFollowsQuality)
 {
     RendererDeviceSettings settings;
     DeviceParams params;
@@ -24,7 +24,7 @@ TEST(DeviceParams, ShadowMapSizeFollowsQuality)
     EXPECT_FALSE(params.shadowMapEnabled);
 }
 
-TEST(DeviceParams, ScaleAndVsyncOnlyWhenTheConfigurationIsApplied)
+TEST(DeviceParamsTest, ScaleAndVsyncOnlyWhenTheConfigurationIsApplied)
 {
     RendererDeviceSettings settings;
     settings.semiResolutionScreenScale = 0.5f;
@@ -41,7 +41,7 @@ TEST(DeviceParams, ScaleAndVsyncOnlyWhenTheConfigurationIsApplied)
     EXPECT_FALSE(params.vsync);
 }
 
-TEST(DisplayModeList, DesktopSizesFollowTheDesktopAspect)
+TEST(DisplayModeListTest, DesktopSizesFollowTheDesktopAspect)
 {
     DisplayModeList list;
     list.SetDesktop(1366, 768);
@@ -64,7 +64,7 @@ TEST(DisplayModeList, DesktopSizesFollowTheDesktopAspect)
     EXPECT_EQ(width, 800u) << "below every size gives the first";
 }
 
-TEST(DisplayModeList, ModesAreSortedDedupedAndSearched)
+TEST(DisplayModeListTest, ModesAreSortedDedupedAndSearched)
 {
     DisplayModeList list;
     list.AddMode({1024, 768, 75, 22});
@@ -92,7 +92,7 @@ TEST(DisplayModeList, ModesAreSortedDedupedAndSearched)
     EXPECT_FALSE(DisplayModeList().FindDisplayMode(&width, &height, &rate));
 }
 
-TEST(RendererOutput, GammaRampAndScreenScale)
+TEST(RendererOutputTest, GammaRampAndScreenScale)
 {
     gpu::GammaRamp ramp;
     NorvexRenderer::BuildGammaRamp(0.5f, &ramp);
@@ -108,7 +108,7 @@ TEST(RendererOutput, GammaRampAndScreenScale)
     EXPECT_FLOAT_EQ(NorvexRenderer::MapScreenScale(7.0f), 1.0f);
 }
 
-TEST(RendererOutput, ScreenMappingFromTheInverseProjection)
+TEST(RendererOutputTest, ScreenMappingFromTheInverseProjection)
 {
     Matrix inverse = Matrix::ONE;
     inverse.rows[0].x = 2.0f;
@@ -130,7 +130,7 @@ TEST(RendererOutput, ScreenMappingFromTheInverseProjection)
     EXPECT_FLOAT_EQ(r218.w, (0.01f + 1.0f) * 3.0f);
 }
 
-TEST(SceneCellGrid, CellsCoverTheSceneAndTakeTheRange)
+TEST(SceneCellGridTest, CellsCoverTheSceneAndTakeTheRange)
 {
     SceneCellGrid grid;
     grid.Build(BoundingBox4(Vector(-10.0f, 0.0f, 0.0f, 1.0f), Vector(10.0f, 5.0f, 7.0f, 1.0f)), 4.0f);

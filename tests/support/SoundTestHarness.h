@@ -139,9 +139,9 @@ public:
             {
                 std::unique_ptr<Play> p(reinterpret_cast<Play*>(argument));
                 if (p->streamed)
-                    SoundInstances::CreateStreamed(p->emitter, p->name.c_str(), p->id, p->params);
+                    gSoundEngine->GetInstances().CreateStreamed(p->emitter, p->name.c_str(), p->id, p->params);
                 else
-                    SoundInstances::CreateStatic(p->emitter, p->name.c_str(), p->id, p->params);
+                    gSoundEngine->GetInstances().CreateStatic(p->emitter, p->name.c_str(), p->id, p->params);
             },
             reinterpret_cast<uintptr_t>(play));
         return id;
@@ -173,7 +173,7 @@ public:
             [](BaseThread&, uintptr_t argument, CommandRingBuffer&)
             {
                 std::unique_ptr<Detach> d(reinterpret_cast<Detach*>(argument));
-                SoundInstances::DetachEmitter(d->emitter, d->fade);
+                gSoundEngine->GetInstances().DetachEmitter(d->emitter, d->fade);
             },
             reinterpret_cast<uintptr_t>(new Detach{&emitter, fadeSeconds}));
     }
@@ -188,9 +188,13 @@ public:
     {
         m_engine->Flush();
         std::atomic<uint32_t> count{0};
-        m_engine->PostCall([](BaseThread&, uintptr_t argument, CommandRingBuffer&)
-                           { reinterpret_cast<std::atomic<uint32_t>*>(argument)->store(SoundInstances::GetCount()); },
-                           reinterpret_cast<uintptr_t>(&count));
+        m_engine->PostCall(
+            [](BaseThread& thread, uintptr_t argument, CommandRingBuffer&)
+            {
+                const uint32_t instances = static_cast<SoundEngine&>(thread).GetInstances().GetCount();
+                reinterpret_cast<std::atomic<uint32_t>*>(argument)->store(instances);
+            },
+            reinterpret_cast<uintptr_t>(&count));
         m_engine->Flush();
         return count.load();
     }
@@ -216,10 +220,11 @@ public:
             [](BaseThread& thread, uintptr_t argument, CommandRingBuffer&)
             {
                 auto* list = reinterpret_cast<std::vector<InstanceSnapshot>*>(argument);
-                for (SoundInstanceBase* i = SoundInstances::GetFirst(); i != nullptr; i = i->m_next)
+                SoundEngine& engine = static_cast<SoundEngine&>(thread);
+                for (SoundInstanceBase* i = engine.GetInstances().GetFirst(); i != nullptr; i = i->m_next)
                     list->push_back({i->GetId(), i->GetNameString().CStr(), i->GetParams(), i->GetEmitter(),
                                      i->GetStateBits(), dynamic_cast<SoundInstanceStreamed*>(i) != nullptr,
-                                     i->GetVolumeTransition(), static_cast<SoundEngine&>(thread).GetCycleTime()});
+                                     i->GetVolumeTransition(), engine.GetCycleTime()});
             },
             reinterpret_cast<uintptr_t>(&out));
         m_engine->Flush();

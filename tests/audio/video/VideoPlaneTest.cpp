@@ -1,7 +1,5 @@
-// Copying a picture region out of a decoder plane (never past the plane, whatever the offset says)
-// and the continuous time line of looping videos.
+// Copying a picture region out of a decoder plane: never past the plane, whatever the offset says.
 #include "audio/video/VideoPlane.h"
-#include "audio/video/VideoTimeLine.h"
 
 #include <gtest/gtest.h>
 
@@ -59,26 +57,5 @@ TEST(VideoPlaneTest, ANegativeStrideWalksTheRowsUpwards)
     EXPECT_EQ(CopyVideoPlaneRegion(flipped, 1, 1, 2, 2, out.data(), 2), 2u);
     EXPECT_EQ(out[0], 0x21);
     EXPECT_EQ(out[2], 0x11);
-}
-
-TEST(VideoTimeLineTest, TimesOfANewPassContinueAfterTheLargestTimeSeen)
-{
-    VideoTimeLine line;
-    EXPECT_FLOAT_EQ(line.Place(0.1f, 0.0f), 0.1f);
-    EXPECT_FLOAT_EQ(line.Place(0.5f, 0.0f), 0.5f);
-    // The file started over.
-    EXPECT_FLOAT_EQ(line.Place(0.1f, 0.0f), 0.6f);
-    EXPECT_FLOAT_EQ(line.Place(0.5f, 0.0f), 1.0f);
-    EXPECT_FLOAT_EQ(line.Place(0.1f, 0.0f), 1.1f);
-    EXPECT_FLOAT_EQ(line.GetOffset(), 1.0f);
-}
-
-TEST(VideoTimeLineTest, SlackToleratesSmallStepsBack)
-{
-    VideoTimeLine line;
-    line.Place(1.0f, 0.001f);
-    EXPECT_FLOAT_EQ(line.Place(0.9995f, 0.001f), 0.9995f);
-    EXPECT_FLOAT_EQ(line.GetOffset(), 0.0f);
-    EXPECT_FLOAT_EQ(line.Place(0.2f, 0.001f), 1.2f);
 }
 } // namespace

@@ -31,7 +31,7 @@ void Listen(uint32_t, uint32_t channel, const char* text)
 }
 
 // Frame mode and listener for one test; restored afterwards.
-class ConsoleFrames : public testing::Test
+class GameConsoleFramesTest : public testing::Test
 {
 protected:
     void SetUp() override
@@ -70,7 +70,7 @@ struct PlainSink : ConsoleSink
 };
 } // namespace
 
-TEST(GameConsole, MessagesFromManyThreadsArriveWholeAndInOrderPerThread)
+TEST(GameConsoleTest, MessagesFromManyThreadsArriveWholeAndInOrderPerThread)
 {
     ConsoleCapture capture;
     constexpr int kThreads = 4;
@@ -97,7 +97,7 @@ TEST(GameConsole, MessagesFromManyThreadsArriveWholeAndInOrderPerThread)
         EXPECT_EQ(next[t], kMessages);
 }
 
-TEST(GameConsole, ErrorReturnsOnlyOnceWritten)
+TEST(GameConsoleTest, ErrorReturnsOnlyOnceWritten)
 {
     PlainSink sink;
     gConsole.AddSink(&sink);
@@ -111,7 +111,7 @@ TEST(GameConsole, ErrorReturnsOnlyOnceWritten)
     gConsole.RemoveSink(&sink);
 }
 
-TEST(GameConsole, SinkAddedLaterSeesOnlyLaterMessages)
+TEST(GameConsoleTest, SinkAddedLaterSeesOnlyLaterMessages)
 {
     gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "before the capture");
     ConsoleCapture capture;
@@ -120,7 +120,7 @@ TEST(GameConsole, SinkAddedLaterSeesOnlyLaterMessages)
     EXPECT_TRUE(capture.Contains("after the capture"));
 }
 
-TEST_F(ConsoleFrames, ScriptPrintsReachTheListenerWithTheirKinds)
+TEST_F(GameConsoleFramesTest, ScriptPrintsReachTheListenerWithTheirKinds)
 {
     ConsoleCapture capture;
     gConsole.Print("hello");
@@ -138,7 +138,7 @@ TEST_F(ConsoleFrames, ScriptPrintsReachTheListenerWithTheirKinds)
     EXPECT_EQ(gHeard, (std::vector<std::string>{"4:hello", "4:careful", "4:broken"}));
 }
 
-TEST_F(ConsoleFrames, LongMessageReachesTheListenerWholeButIsCutKeepingTheSuffix)
+TEST_F(GameConsoleFramesTest, LongMessageReachesTheListenerWholeButIsCutKeepingTheSuffix)
 {
     ConsoleCapture capture;
     gConsole.SetFrameInfoMode(CONSOLE_FRAME_INFO_EVERY_LINE);
@@ -156,7 +156,7 @@ TEST_F(ConsoleFrames, LongMessageReachesTheListenerWholeButIsCutKeepingTheSuffix
     EXPECT_EQ(gHeard[0], "4:" + text);
 }
 
-TEST_F(ConsoleFrames, OverlongMessagesAreCutAtTheirFormattingBuffer)
+TEST_F(GameConsoleFramesTest, OverlongMessagesAreCutAtTheirFormattingBuffer)
 {
     const std::string text(9000, 'b');
     gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_SCRIPT, "%s", text.c_str());
@@ -165,7 +165,7 @@ TEST_F(ConsoleFrames, OverlongMessagesAreCutAtTheirFormattingBuffer)
     EXPECT_EQ(gHeard[0].size(), 2 + GameConsole::kMaxMessageLength);
 }
 
-TEST_F(ConsoleFrames, EveryLineModeAppendsOnChannelsFourAndSevenOnly)
+TEST_F(GameConsoleFramesTest, EveryLineModeAppendsOnChannelsFourAndSevenOnly)
 {
     ConsoleCapture capture;
     gConsole.SetFrameInfoMode(CONSOLE_FRAME_INFO_EVERY_LINE);
@@ -181,7 +181,7 @@ TEST_F(ConsoleFrames, EveryLineModeAppendsOnChannelsFourAndSevenOnly)
     EXPECT_EQ(messages[2].text, "plain");
 }
 
-TEST_F(ConsoleFrames, WhenChangedModeWritesOneFrameLinePerNewFrame)
+TEST_F(GameConsoleFramesTest, WhenChangedModeWritesOneFrameLinePerNewFrame)
 {
     ConsoleCapture capture;
     gConsole.SetFrameInfoMode(CONSOLE_FRAME_INFO_WHEN_CHANGED);
@@ -203,7 +203,7 @@ TEST_F(ConsoleFrames, WhenChangedModeWritesOneFrameLinePerNewFrame)
     EXPECT_EQ(messages[0].channel, CONSOLE_CHANNEL_SCRIPT);
 }
 
-TEST(GameConsole, WindowActionsKeepTheVisibility)
+TEST(GameConsoleTest, WindowActionsKeepTheVisibility)
 {
     gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "start");
     gConsole.Show();
@@ -222,7 +222,7 @@ TEST(GameConsole, WindowActionsKeepTheVisibility)
 }
 
 // A sink that logs runs on the console thread, which must not wait for itself.
-TEST(GameConsole, SinkThatLogsDoesNotDeadlock)
+TEST(GameConsoleTest, SinkThatLogsDoesNotDeadlock)
 {
     struct Echo : ConsoleSink
     {

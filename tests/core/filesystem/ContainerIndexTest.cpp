@@ -49,7 +49,7 @@ void ExpectHandWrittenContents(const ContainerIndex& index)
 }
 } // namespace
 
-TEST(ContainerIndex, HandWrittenIndexInBothByteOrders)
+TEST(ContainerIndexTest, HandWrittenIndexInBothByteOrders)
 {
     ContainerIndex little;
     ASSERT_TRUE(little.LoadFromMemory(kLittleEndianIndex.data(), kLittleEndianIndex.size(), "little"));
@@ -63,7 +63,7 @@ TEST(ContainerIndex, HandWrittenIndexInBothByteOrders)
     ExpectHandWrittenContents(big);
 }
 
-TEST(ContainerIndex, LoadsFromFile)
+TEST(ContainerIndexTest, LoadsFromFile)
 {
     TempFolder folder;
     folder.WriteFile("x.idx", std::string(kLittleEndianIndex.begin(), kLittleEndianIndex.end()));
@@ -73,7 +73,7 @@ TEST(ContainerIndex, LoadsFromFile)
     ExpectHandWrittenContents(index);
 }
 
-TEST(ContainerIndex, RefusesDamagedIndexes)
+TEST(ContainerIndexTest, RefusesDamagedIndexes)
 {
     ConsoleCapture console;
     ContainerIndex index;
@@ -109,7 +109,7 @@ TEST(ContainerIndex, RefusesDamagedIndexes)
     ExpectHandWrittenContents(index);
 }
 
-TEST(ContainerIndex, HashesFoldCaseAndRefuseOverlongPaths)
+TEST(ContainerIndexTest, HashesFoldCaseAndRefuseOverlongPaths)
 {
     uint32_t lower = 0;
     uint32_t mixed = 0;

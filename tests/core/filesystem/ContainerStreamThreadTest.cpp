@@ -28,7 +28,7 @@ Bytes Sample(size_t size, uint32_t seed)
 
 // Streams opened, read partly and destroyed with reads in flight on three threads at once: every
 // destruction waits for its own reads (Flush must not return early) and the bytes stay right.
-TEST(ContainerStreamThreads, ConcurrentReadsAndDestruction)
+TEST(ContainerStreamThreadTest, ConcurrentReadsAndDestruction)
 {
     ConsoleCapture console;
     TempFolder folder;

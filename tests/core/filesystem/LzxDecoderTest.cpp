@@ -75,7 +75,7 @@ Bytes Encode(const Bytes& data, const LzxEncoderOptions& options)
 }
 } // namespace
 
-TEST(LzxDecoder, HandWrittenUncompressedFrame)
+TEST(LzxDecoderTest, HandWrittenUncompressedFrame)
 {
     // One final frame: E8 flag 0, block type 3 of 3 bytes, padding, R0-R2 = 1, then "Hi!".
     const Bytes stream = {0xFF, 0x00, 0x03, 0x00, 0x13, 0x00, 0x30, 0x30, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00,
@@ -85,7 +85,7 @@ TEST(LzxDecoder, HandWrittenUncompressedFrame)
     EXPECT_EQ(std::string(out.begin(), out.end()), "Hi!");
 }
 
-TEST(LzxDecoder, RoundTripsEveryBlockKindAndReadSize)
+TEST(LzxDecoderTest, RoundTripsEveryBlockKindAndReadSize)
 {
     struct Case
     {
@@ -122,7 +122,7 @@ TEST(LzxDecoder, RoundTripsEveryBlockKindAndReadSize)
     }
 }
 
-TEST(LzxDecoder, E8TranslationIsUndone)
+TEST(LzxDecoderTest, E8TranslationIsUndone)
 {
     Bytes data(50000, 0x90);
     for (size_t i = 0; i + 5 < data.size(); i += 97)
@@ -137,7 +137,7 @@ TEST(LzxDecoder, E8TranslationIsUndone)
     EXPECT_EQ(out, data);
 }
 
-TEST(LzxDecoder, CorruptFramesFailTheRead)
+TEST(LzxDecoderTest, CorruptFramesFailTheRead)
 {
     const Bytes data = MakeSample(40000, 7);
     const Bytes stream = Encode(data, {LzxBlockKind::Verbatim, 32768, 0});

@@ -1,6 +1,7 @@
 // ctest-labels: thread
 #include "core/filesystem/FileSystem.h"
 #include "core/filesystem/StreamingFileReader.h"
+#include "core/filesystem/StreamingFileReaderList.h"
 #include "core/threads/BaseThread.h"
 #include "support/ConsoleCapture.h"
 #include "support/TempFolder.h"
@@ -27,7 +28,7 @@ protected:
         m_folder.WriteFile("data/empty.bin", "");
         ASSERT_TRUE(gFileSystem.MountDirectory("data", (m_folder / "data").c_str()));
         ASSERT_TRUE(m_filler.Start());
-        StreamingFileReader::SetFillingThread(&m_filler);
+        StreamingFileReader::SetFillingThread(&m_readers);
     }
 
     void TearDown() override
@@ -49,6 +50,7 @@ protected:
     std::string m_big;
     std::string m_small;
     BaseThread m_filler{"ResourceManager", 65536, true, os::kInfinite, 0};
+    StreamingFileReaderList m_readers{m_filler};
 };
 } // namespace
 
@@ -116,9 +118,14 @@ TEST_F(StreamingFileReaderTest, PumpKeepsLargeFilesFlowing)
     std::string out;
     for (int round = 0; out.size() < 3 * m_big.size(); ++round)
     {
-        if (round % 8 == 0)
-            m_filler.PostCall([](BaseThread&, uintptr_t force, CommandRingBuffer&) { StreamingFileReader::PumpAll(force != 0); },
-                              round % 16 == 0);
+        if (round % 16 == 0)
+            m_filler.PostCall([](BaseThread&, uintptr_t readers, CommandRingBuffer&)
+                              { reinterpret_cast<StreamingFileReaderList*>(readers)->PumpAll(true); },
+                              reinterpret_cast<uintptr_t>(&m_readers));
+        else if (round % 8 == 0)
+            m_filler.PostCall([](BaseThread&, uintptr_t readers, CommandRingBuffer&)
+                              { reinterpret_cast<StreamingFileReaderList*>(readers)->PumpAll(false); },
+                              reinterpret_cast<uintptr_t>(&m_readers));
         std::string piece = ReadString(*reader, 20000);
         if (piece.empty())
         {

@@ -31,7 +31,7 @@ Matrix RandomAffine(std::mt19937& rng)
 }
 } // namespace
 
-TEST(Matrix, ProductAppliesTheSecondOperandFirst)
+TEST(MatrixTest, ProductAppliesTheSecondOperandFirst)
 {
     Matrix a, b, r;
     a.LoadTranslation(1, 0, 0);
@@ -53,7 +53,7 @@ TEST(Matrix, ProductAppliesTheSecondOperandFirst)
     EXPECT_TRUE(Near(aliasB, r, 0.0f));
 }
 
-TEST(Matrix, AxisRotationsTurnLeftHanded)
+TEST(MatrixTest, AxisRotationsTurnLeftHanded)
 {
     Matrix m;
     m.LoadXRotation(90);
@@ -66,7 +66,7 @@ TEST(Matrix, AxisRotationsTurnLeftHanded)
     EXPECT_TRUE(Near(d, Vector(1, 0, 0, 0)));
 }
 
-TEST(Matrix, TransposeDetAndThreeRowForm)
+TEST(MatrixTest, TransposeDetAndThreeRowForm)
 {
     Matrix m;
     m.Set(Vector(1, 2, 3, 4), Vector(5, 6, 7, 8), Vector(9, 10, 11, 12), Vector(13, 14, 15, 16));
@@ -84,7 +84,7 @@ TEST(Matrix, TransposeDetAndThreeRowForm)
     EXPECT_FLOAT_EQ(s.Det(), -24.0f);
 }
 
-TEST(Matrix, EqualsComparesAllElements)
+TEST(MatrixTest, EqualsComparesAllElements)
 {
     Matrix m = Matrix::ONE;
     EXPECT_TRUE(m.Equals(Matrix::ONE));
@@ -92,7 +92,7 @@ TEST(Matrix, EqualsComparesAllElements)
     EXPECT_FALSE(m.Equals(m));
 }
 
-TEST(Matrix, InverseOfIdentityAndRotations)
+TEST(MatrixTest, InverseOfIdentityAndRotations)
 {
     Matrix i;
     i.InverseOf(Matrix::ONE);
@@ -105,7 +105,7 @@ TEST(Matrix, InverseOfIdentityAndRotations)
     EXPECT_TRUE(Near(inverse, transposed, 1e-5f));
 }
 
-TEST(Matrix, InverseTimesMatrixIsIdentity)
+TEST(MatrixTest, InverseTimesMatrixIsIdentity)
 {
     std::mt19937 rng(17);
     std::uniform_real_distribution<float> any(-5.0f, 5.0f);
@@ -129,7 +129,7 @@ TEST(Matrix, InverseTimesMatrixIsIdentity)
     }
 }
 
-TEST(Matrix, SingularInverseGivesIdentityNotNaN)
+TEST(MatrixTest, SingularInverseGivesIdentityNotNaN)
 {
     Matrix flat;
     flat.LoadScale(Vector(1, 0, 1, 1));
@@ -146,7 +146,7 @@ TEST(Matrix, SingularInverseGivesIdentityNotNaN)
     EXPECT_TRUE(tiny.Equals(Matrix::ONE));
 }
 
-TEST(Matrix, DecomposeEdgeCases)
+TEST(MatrixTest, DecomposeEdgeCases)
 {
     Matrix m;
     m.LoadComplexTransformation(Vector(1, 2, 3, 1), Vector(10, 20, 30, 0), Vector(2, 2, 2, 1));
@@ -174,7 +174,7 @@ TEST(Matrix, DecomposeEdgeCases)
     EXPECT_EQ(r.z, 0.0f);
 }
 
-TEST(Matrix, DecomposeUndoesTheComplexTransformation)
+TEST(MatrixTest, DecomposeUndoesTheComplexTransformation)
 {
     for (float ax = -170.0f; ax <= 180.0f; ax += 35.0f)
         for (float ay = -80.0f; ay <= 80.0f; ay += 20.0f)
@@ -201,7 +201,7 @@ TEST(Matrix, DecomposeUndoesTheComplexTransformation)
                 }
 }
 
-TEST(Matrix, QuaternionMatricesMatchAxisRotations)
+TEST(MatrixTest, QuaternionMatricesMatchAxisRotations)
 {
     for (float angle = -360.0f; angle <= 360.0f; angle += 22.5f)
     {
@@ -222,7 +222,7 @@ TEST(Matrix, QuaternionMatricesMatchAxisRotations)
     }
 }
 
-TEST(Matrix, QuaternionProductsMatchMatrixProducts)
+TEST(MatrixTest, QuaternionProductsMatchMatrixProducts)
 {
     std::mt19937 rng(5);
     std::uniform_real_distribution<float> angle(-180.0f, 180.0f);
@@ -248,7 +248,7 @@ TEST(Matrix, QuaternionProductsMatchMatrixProducts)
     }
 }
 
-TEST(Matrix, EulerQuaternionMatchesTheComplexTransformation)
+TEST(MatrixTest, EulerQuaternionMatchesTheComplexTransformation)
 {
     for (float ax = -180.0f; ax <= 180.0f; ax += 40.0f)
         for (float ay = -180.0f; ay <= 180.0f; ay += 40.0f)
@@ -266,7 +266,7 @@ TEST(Matrix, EulerQuaternionMatchesTheComplexTransformation)
             }
 }
 
-TEST(Matrix, ZeroOneToBoxMapsTheUnitCube)
+TEST(MatrixTest, ZeroOneToBoxMapsTheUnitCube)
 {
     Matrix m;
     m.LoadZeroOneToBox(Vector(-1, 2, 3, 1), Vector(1, 6, 4, 1));
@@ -274,7 +274,7 @@ TEST(Matrix, ZeroOneToBoxMapsTheUnitCube)
     EXPECT_TRUE(Near(TransformedPoint(m, Vector(1, 1, 1, 1)), Vector(1, 6, 4, 1)));
 }
 
-TEST(Matrix, LookAtAndItsInverseAgree)
+TEST(MatrixTest, LookAtAndItsInverseAgree)
 {
     const Vector eye(3, 4, -10, 1);
     const Vector at(-2, 1, 5, 1);
@@ -297,7 +297,7 @@ TEST(Matrix, LookAtAndItsInverseAgree)
         EXPECT_TRUE(AllFinite(row));
 }
 
-TEST(Matrix, ProjectionsMapTheViewVolumeToClipSpace)
+TEST(MatrixTest, ProjectionsMapTheViewVolumeToClipSpace)
 {
     Matrix p;
     ASSERT_TRUE(p.LoadPerspectiveFovLH(90.0f, 2.0f, 1.0f, 101.0f));
@@ -329,7 +329,7 @@ TEST(Matrix, ProjectionsMapTheViewVolumeToClipSpace)
     EXPECT_TRUE(p.Equals(Matrix::ONE));
 }
 
-TEST(Matrix, BillboardModesThatKeepTheObject)
+TEST(MatrixTest, BillboardModesThatKeepTheObject)
 {
     std::mt19937 rng(3);
     const Matrix object = RandomAffine(rng);
@@ -344,7 +344,7 @@ TEST(Matrix, BillboardModesThatKeepTheObject)
     EXPECT_TRUE(r.Equals(object));
 }
 
-TEST(Matrix, BillboardFacesTheCamera)
+TEST(MatrixTest, BillboardFacesTheCamera)
 {
     Matrix object;
     object.LoadComplexTransformation(Vector(0, 0, 0, 1), Vector(0, 40, 0, 0), Vector(2, 3, 4, 1));
@@ -373,7 +373,7 @@ TEST(Matrix, BillboardFacesTheCamera)
     EXPECT_NEAR(r.rows[0].Length(), 2.0f, 1e-5f);
 }
 
-TEST(Matrix, LogPrintsFourLabelledRows)
+TEST(MatrixTest, LogPrintsFourLabelledRows)
 {
     ConsoleCapture capture;
     Matrix::ONE.Log(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE);

@@ -25,7 +25,7 @@ Vector Rotated(const Quaternion& q, const Vector& v)
 }
 } // namespace
 
-TEST(Quaternion, ConjugateUndoesTheRotation)
+TEST(QuaternionTest, ConjugateUndoesTheRotation)
 {
     Quaternion q, inverse, product;
     q.SetAxisAlpha(Vector(1, 2, 3, 0), 70);
@@ -38,14 +38,14 @@ TEST(Quaternion, ConjugateUndoesTheRotation)
     EXPECT_TRUE(Near(q, Quaternion::ZERO, 1e-6f));
 }
 
-TEST(Quaternion, ZeroAxisGivesTheIdentity)
+TEST(QuaternionTest, ZeroAxisGivesTheIdentity)
 {
     Quaternion q(1, 2, 3, 4);
     q.SetAxisAlpha(Vector::ZERO4, 45);
     EXPECT_TRUE(Near(q, Quaternion::ZERO, 0.0f));
 }
 
-TEST(Quaternion, SlerpEnds)
+TEST(QuaternionTest, SlerpEnds)
 {
     Quaternion a, b, r;
     a.SetAxisAlpha(Vector(0, 1, 0, 0), 20);
@@ -64,7 +64,7 @@ TEST(Quaternion, SlerpEnds)
     }
 }
 
-TEST(Quaternion, SlerpFollowsTheArcAtConstantSpeed)
+TEST(QuaternionTest, SlerpFollowsTheArcAtConstantSpeed)
 {
     Quaternion a, b, r, expected;
     a.LoadYRotation(10);
@@ -77,7 +77,7 @@ TEST(Quaternion, SlerpFollowsTheArcAtConstantSpeed)
     }
 }
 
-TEST(Quaternion, RotationArcTurnsFromOntoTo)
+TEST(QuaternionTest, RotationArcTurnsFromOntoTo)
 {
     Quaternion q;
     q.LoadRotationArc(Vector::UNITX, Vector(-1, 0, 0, 0));
@@ -97,7 +97,7 @@ TEST(Quaternion, RotationArcTurnsFromOntoTo)
     }
 }
 
-TEST(Quaternion, LoadMatrixBranches)
+TEST(QuaternionTest, LoadMatrixBranches)
 {
     Quaternion q;
     q.LoadMatrix(Matrix::ONE);
@@ -124,7 +124,7 @@ TEST(Quaternion, LoadMatrixBranches)
     }
 }
 
-TEST(Quaternion, EulerDegreesOfOneAxisEqualTheAxisRotation)
+TEST(QuaternionTest, EulerDegreesOfOneAxisEqualTheAxisRotation)
 {
     Quaternion euler, axis;
     euler.LoadEulerDegrees(Vector(0, 90, 0, 0));

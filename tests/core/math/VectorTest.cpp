@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-TEST(Vector, CrossProductHasZeroW)
+TEST(VectorTest, CrossProductHasZeroW)
 {
     Vector r;
     r.Cross(Vector::UNITX, Vector::UNITY);
@@ -21,7 +21,7 @@ TEST(Vector, CrossProductHasZeroW)
     EXPECT_TRUE(Near(r, Vector(-3, 6, -3, 0), 0.0f));
 }
 
-TEST(Vector, XyzOperationsIgnoreW)
+TEST(VectorTest, XyzOperationsIgnoreW)
 {
     const Vector a(1, 2, 3, 100);
     const Vector b(4, 5, 6, -100);
@@ -33,7 +33,7 @@ TEST(Vector, XyzOperationsIgnoreW)
     EXPECT_FLOAT_EQ(Vector(3, 7, 4, 0).Length2XZ(), 25.0f);
 }
 
-TEST(Vector, NormalizeDividesWToo)
+TEST(VectorTest, NormalizeDividesWToo)
 {
     Vector v(3, 0, 4, 10);
     v.Normalize();
@@ -43,7 +43,7 @@ TEST(Vector, NormalizeDividesWToo)
     EXPECT_TRUE(Near(e, Vector(0.6f, 0, 0.8f, 2), 2e-3f));
 }
 
-TEST(Vector, NormalizingAZeroDirectionGivesZeroNotNaN)
+TEST(VectorTest, NormalizingAZeroDirectionGivesZeroNotNaN)
 {
     for (const Vector& input : {Vector(0, 0, 0, 1), Vector(1e-30f, 0, 0, 5), Vector(0, 0, 0, 0)})
     {
@@ -56,7 +56,7 @@ TEST(Vector, NormalizingAZeroDirectionGivesZeroNotNaN)
     }
 }
 
-TEST(Vector, NegateAbsLerpClamp)
+TEST(VectorTest, NegateAbsLerpClamp)
 {
     Vector v;
     v.NegateXYZ(Vector(1, -2, 3, 4));
@@ -71,13 +71,13 @@ TEST(Vector, NegateAbsLerpClamp)
     EXPECT_TRUE(Near(v, Vector(1, 5, 6, 2.5f), 0.0f));
 }
 
-TEST(Vector, GetRGBAClampsAndTruncates)
+TEST(VectorTest, GetRGBAClampsAndTruncates)
 {
     EXPECT_EQ(Vector(2, -1, 0.5f, 1).GetRGBA(), 0xFFFF007Fu);
     EXPECT_EQ(Vector(0.999f, 1.0f, 0, 0).GetRGBA(), 0x00FEFF00u);
 }
 
-TEST(Vector, TransformForms)
+TEST(VectorTest, TransformForms)
 {
     Matrix m;
     m.LoadTranslation(10, 20, 30);
@@ -95,14 +95,14 @@ TEST(Vector, TransformForms)
     EXPECT_TRUE(Near(h, Vector(10.5f, 21, 31.5f, 1)));
 }
 
-TEST(Vector, TransformHomogenWithZeroWStaysFinite)
+TEST(VectorTest, TransformHomogenWithZeroWStaysFinite)
 {
     Vector v(1, 2, 3, 0);
     v.TransformHomogen(Matrix::ONE);
     EXPECT_TRUE(Near(v, Vector(1, 2, 3, 0), 0.0f));
 }
 
-TEST(Vector, PlaneFromPoints)
+TEST(VectorTest, PlaneFromPoints)
 {
     Vector plane;
     const Vector same(1, 1, 1, 1);
@@ -115,7 +115,7 @@ TEST(Vector, PlaneFromPoints)
     EXPECT_FLOAT_EQ(plane.Dot4(Vector(5, 7, -3, 1)), 5.0f);
 }
 
-TEST(Vector, ProjectionsOntoAPlane)
+TEST(VectorTest, ProjectionsOntoAPlane)
 {
     const Vector ground(0, 1, 0, -2);
     Vector v;
@@ -131,7 +131,7 @@ TEST(Vector, ProjectionsOntoAPlane)
     EXPECT_TRUE(Near(moved, Vector(-3, 2, 0, 1)));
 }
 
-TEST(Vector, ProjectForwardOntoPlane)
+TEST(VectorTest, ProjectForwardOntoPlane)
 {
     const Vector ground(0, 1, 0, -2);
     Vector hit(9, 9, 9, 9);
@@ -154,14 +154,14 @@ TEST(Vector, ProjectForwardOntoPlane)
     EXPECT_TRUE(Near(hit, Vector(1.5f, 2, 0, 1)));
 }
 
-TEST(Vector, ReflectScalesThePlaneOnAllLanes)
+TEST(VectorTest, ReflectScalesThePlaneOnAllLanes)
 {
     Vector v(1, -1, 0, 1);
     v.Reflect(Vector(0, 1, 0, -2));
     EXPECT_TRUE(Near(v, Vector(1, 1, 0, -3)));
 }
 
-TEST(Vector, LogAndToString)
+TEST(VectorTest, LogAndToString)
 {
     ConsoleCapture capture;
     Vector(1, 2, 3, 4).Log(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "pos:");
@@ -174,7 +174,7 @@ TEST(Vector, LogAndToString)
     EXPECT_STREQ(Vector(0.5f, 0, 0, -1).ToString(), "[0.500000, 0.000000, 0.000000, -1.000000]");
 }
 
-TEST(Vector, HeapArraysAreAligned)
+TEST(VectorTest, HeapArraysAreAligned)
 {
     for (int count = 1; count < 9; ++count)
     {

@@ -93,7 +93,7 @@ void WaitForFill(BaseThread& thread, uint32_t bytes)
 }
 } // namespace
 
-TEST(BaseThread, StartRunsInitOnTheWorkerAndStopRunsWhatWasQueuedFirst)
+TEST(BaseThreadTest, StartRunsInitOnTheWorkerAndStopRunsWhatWasQueuedFirst)
 {
     RecordingThread thread(false, os::kInfinite);
     ASSERT_TRUE(thread.Start());
@@ -116,7 +116,7 @@ TEST(BaseThread, StartRunsInitOnTheWorkerAndStopRunsWhatWasQueuedFirst)
     EXPECT_EQ(thread.outOfOrder.load(), 0u);
 }
 
-TEST(BaseThread, StopWithoutStartReturnsAtOnce)
+TEST(BaseThreadTest, StopWithoutStartReturnsAtOnce)
 {
     RecordingThread thread(true, 10);
     const int64_t before = os::QueryCounter();
@@ -126,7 +126,7 @@ TEST(BaseThread, StopWithoutStartReturnsAtOnce)
     EXPECT_EQ(thread.exitCount.load(), 0u);
 }
 
-TEST(BaseThread, CanBeStartedAgainAfterStop)
+TEST(BaseThreadTest, CanBeStartedAgainAfterStop)
 {
     RecordingThread thread(false, os::kInfinite);
     ASSERT_TRUE(thread.Start());
@@ -139,7 +139,7 @@ TEST(BaseThread, CanBeStartedAgainAfterStop)
     EXPECT_EQ(thread.exitCount.load(), 2u);
 }
 
-TEST(BaseThread, IdleWorkerStopsTickingUntilACommandArrives)
+TEST(BaseThreadTest, IdleWorkerStopsTickingUntilACommandArrives)
 {
     RecordingThread thread(false, 10);
     ASSERT_TRUE(thread.Start());
@@ -171,7 +171,7 @@ TEST(BaseThread, IdleWorkerStopsTickingUntilACommandArrives)
 
 // One shared done event would let the second flusher return when the first flusher's command ran,
 // before its own marked command had.
-TEST(BaseThread, ConcurrentFlushersEachWaitForTheirOwnCommand)
+TEST(BaseThreadTest, ConcurrentFlushersEachWaitForTheirOwnCommand)
 {
     RecordingThread thread(true, os::kInfinite);
     ASSERT_TRUE(thread.Start());
@@ -206,7 +206,7 @@ TEST(BaseThread, ConcurrentFlushersEachWaitForTheirOwnCommand)
     EXPECT_TRUE(markedBeforeSecondReturned.load());
 }
 
-TEST(BaseThread, FlushOnTheWorkerItselfDoesNotDeadlock)
+TEST(BaseThreadTest, FlushOnTheWorkerItselfDoesNotDeadlock)
 {
     RecordingThread thread(false, os::kInfinite);
     ASSERT_TRUE(thread.Start());
@@ -219,7 +219,7 @@ TEST(BaseThread, FlushOnTheWorkerItselfDoesNotDeadlock)
     EXPECT_TRUE(ran.load());
 }
 
-TEST(BaseThread, CallCommandCarriesAPointerSizedArgument)
+TEST(BaseThreadTest, CallCommandCarriesAPointerSizedArgument)
 {
     RecordingThread thread(false, os::kInfinite);
     ASSERT_TRUE(thread.Start());
@@ -235,7 +235,7 @@ TEST(BaseThread, CallCommandCarriesAPointerSizedArgument)
     EXPECT_EQ(self.load(), &thread);
 }
 
-TEST(BaseThread, PayloadThatCanNeverFitIsRefusedAndLogged)
+TEST(BaseThreadTest, PayloadThatCanNeverFitIsRefusedAndLogged)
 {
     RecordingThread thread(true, os::kInfinite, 4096);
     ASSERT_TRUE(thread.Start());
@@ -248,7 +248,7 @@ TEST(BaseThread, PayloadThatCanNeverFitIsRefusedAndLogged)
     EXPECT_EQ(thread.nextSequence[0], 1u);
 }
 
-TEST(BaseThread, FullRingMakesTheProducerWaitNotFail)
+TEST(BaseThreadTest, FullRingMakesTheProducerWaitNotFail)
 {
     RecordingThread thread(false, os::kInfinite, 2048);
     ASSERT_TRUE(thread.Start());
@@ -268,7 +268,7 @@ TEST(BaseThread, FullRingMakesTheProducerWaitNotFail)
     EXPECT_EQ(thread.nextSequence[0], 200u);
 }
 
-TEST(BaseThread, MessagePostedToTheWorkerWakesAndIsDispatchedThere)
+TEST(BaseThreadTest, MessagePostedToTheWorkerWakesAndIsDispatchedThere)
 {
     struct Target : os::MessageTarget
     {
@@ -298,7 +298,7 @@ TEST(BaseThread, MessagePostedToTheWorkerWakesAndIsDispatchedThere)
 }
 
 // Four producers through a locked ring: nothing lost or repeated, each producer's order kept.
-TEST(BaseThread, LockedRingCarriesManyProducersInOrder)
+TEST(BaseThreadTest, LockedRingCarriesManyProducersInOrder)
 {
     constexpr uint32_t kProducers = 4;
     constexpr uint32_t kCommands = 100000;

@@ -59,7 +59,7 @@ void AdvanceTo(CommandRingBuffer& ring, uint32_t offset)
 }
 } // namespace
 
-TEST(CommandRingBuffer, StrideIsHeaderPlusPayloadPaddedToFour)
+TEST(CommandRingBufferTest, StrideIsHeaderPlusPayloadPaddedToFour)
 {
     EXPECT_EQ(CommandRingBuffer::Stride(0), 8u);
     EXPECT_EQ(CommandRingBuffer::Stride(1), 12u);
@@ -67,7 +67,7 @@ TEST(CommandRingBuffer, StrideIsHeaderPlusPayloadPaddedToFour)
     EXPECT_EQ(CommandRingBuffer::Stride(5), 16u);
 }
 
-TEST(CommandRingBuffer, RecordCrossingTheEndLeavesAWrapMarkerOverTheTail)
+TEST(CommandRingBufferTest, RecordCrossingTheEndLeavesAWrapMarkerOverTheTail)
 {
     CommandRingBuffer ring(kCapacity, kMarker);
     AdvanceTo(ring, kCapacity - 100);
@@ -80,7 +80,7 @@ TEST(CommandRingBuffer, RecordCrossingTheEndLeavesAWrapMarkerOverTheTail)
     EXPECT_TRUE(ring.IsEmpty());
 }
 
-TEST(CommandRingBuffer, ExactlyEightTailBytesGetAnEmptyMarker)
+TEST(CommandRingBufferTest, ExactlyEightTailBytesGetAnEmptyMarker)
 {
     CommandRingBuffer ring(kCapacity, kMarker);
     AdvanceTo(ring, kCapacity - 8);
@@ -91,7 +91,7 @@ TEST(CommandRingBuffer, ExactlyEightTailBytesGetAnEmptyMarker)
     EXPECT_TRUE(ring.IsEmpty());
 }
 
-TEST(CommandRingBuffer, FewerThanEightTailBytesWrapWithoutMarker)
+TEST(CommandRingBufferTest, FewerThanEightTailBytesWrapWithoutMarker)
 {
     CommandRingBuffer ring(kCapacity, kMarker);
     Put(ring, 9, 2000);
@@ -107,7 +107,7 @@ TEST(CommandRingBuffer, FewerThanEightTailBytesWrapWithoutMarker)
     Take(ring, 5, 16, 4);
 }
 
-TEST(CommandRingBuffer, KeepsFiveHundredTwelveBytesFree)
+TEST(CommandRingBufferTest, KeepsFiveHundredTwelveBytesFree)
 {
     CommandRingBuffer ring(kCapacity, kMarker);
     EXPECT_EQ(ring.GetMaxPayload(), kCapacity - 512);
@@ -125,7 +125,7 @@ TEST(CommandRingBuffer, KeepsFiveHundredTwelveBytesFree)
     ring.EndWrite();
 }
 
-TEST(CommandRingBuffer, WrapWaitsUntilTheReaderLeavesRoomAtTheStart)
+TEST(CommandRingBufferTest, WrapWaitsUntilTheReaderLeavesRoomAtTheStart)
 {
     CommandRingBuffer ring(kCapacity, kMarker);
     Put(ring, 1, 1000);
@@ -148,7 +148,7 @@ TEST(CommandRingBuffer, WrapWaitsUntilTheReaderLeavesRoomAtTheStart)
     EXPECT_TRUE(ring.IsEmpty());
 }
 
-TEST(CommandRingBuffer, CommitsOnlyTheBytesWritten)
+TEST(CommandRingBufferTest, CommitsOnlyTheBytesWritten)
 {
     CommandRingBuffer ring(kCapacity, kMarker);
     ASSERT_TRUE(ring.BeginWrite(7, 100));
@@ -169,7 +169,7 @@ TEST(CommandRingBuffer, CommitsOnlyTheBytesWritten)
     Take(ring, 8, 4, 9);
 }
 
-TEST(CommandRingBuffer, RefusesWritesPastTheReservation)
+TEST(CommandRingBufferTest, RefusesWritesPastTheReservation)
 {
     CommandRingBuffer ring(kCapacity, kMarker);
     ASSERT_TRUE(ring.BeginWrite(7, 8));
@@ -182,7 +182,7 @@ TEST(CommandRingBuffer, RefusesWritesPastTheReservation)
     EXPECT_EQ(ring.GetFillLevel(), CommandRingBuffer::Stride(8));
 }
 
-TEST(CommandRingBuffer, AlignedPayloadsLineUpOnBothSides)
+TEST(CommandRingBufferTest, AlignedPayloadsLineUpOnBothSides)
 {
     CommandRingBuffer ring(kCapacity, kMarker);
     for (uint32_t lead = 0; lead < 8; ++lead)

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(GameTimer, PausesStackAndNeverGoBelowZero)
+TEST(GameTimerTest, PausesStackAndNeverGoBelowZero)
 {
     GameTimer timer;
     timer.Reset();
@@ -29,7 +29,7 @@ TEST(GameTimer, PausesStackAndNeverGoBelowZero)
     EXPECT_TRUE(timer.IsPaused());
 }
 
-TEST(GameTimer, RunWhilePausedKeepsAdvancing)
+TEST(GameTimerTest, RunWhilePausedKeepsAdvancing)
 {
     GameTimer timer;
     timer.Reset();
@@ -45,7 +45,7 @@ TEST(GameTimer, RunWhilePausedKeepsAdvancing)
     EXPECT_EQ(timer.GetTime(), 0u);
 }
 
-TEST(GameTimer, StepsTruncateTowardZeroAndResetTimeKeepsTheCounts)
+TEST(GameTimerTest, StepsTruncateTowardZeroAndResetTimeKeepsTheCounts)
 {
     GameTimer timer;
     timer.Reset();

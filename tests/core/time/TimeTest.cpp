@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(Time, CountsFromTheHardwareTimerStart)
+TEST(TimeTest, CountsFromTheHardwareTimerStart)
 {
     os::EnableManualCounter(5000000);
     Time::InitHardwareTimer();
@@ -20,7 +20,7 @@ TEST(Time, CountsFromTheHardwareTimerStart)
     Time::InitHardwareTimer();
 }
 
-TEST(Time, MicrosecondsStayExactForLongRuns)
+TEST(TimeTest, MicrosecondsStayExactForLongRuns)
 {
     // 40 days of ticks: multiplying by 1000000 first would overflow 64 bits.
     const int64_t ticks = int64_t(40) * 86400 * os::kCounterFrequency + 12345;
@@ -29,7 +29,7 @@ TEST(Time, MicrosecondsStayExactForLongRuns)
     EXPECT_EQ(Time(10).ToMicroseconds(), 1u);
 }
 
-TEST(Time, LogPrintsSecondsWithOrWithoutLabel)
+TEST(TimeTest, LogPrintsSecondsWithOrWithoutLabel)
 {
     ConsoleCapture capture;
     Time(15000000).Log(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "Loading took");

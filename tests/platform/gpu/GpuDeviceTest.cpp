@@ -6,6 +6,10 @@ using namespace gpu;
 
 namespace
 {
+class GpuDeviceTest : public GpuDeviceFixture
+{
+};
+
 const VertexElement kPositionUv[] = {{0, 0, kDeclFloat3, 0, kDeclUsagePosition, 0},
                                      {0, 12, kDeclFloat2, 0, kDeclUsageTexCoord, 0},
                                      kDeclEnd};
@@ -20,7 +24,7 @@ std::vector<uint8_t> ShaderCodeFor(ShaderStage stage)
 }
 } // namespace
 
-TEST_F(GpuTest, AdapterReportsModesFormatsAndMultisampling)
+TEST_F(GpuDeviceTest, AdapterReportsModesFormatsAndMultisampling)
 {
     DisplayMode desktop;
     ASSERT_EQ(m_factory->GetAdapterDisplayMode(0, &desktop), kOk);
@@ -68,7 +72,7 @@ TEST_F(GpuTest, AdapterReportsModesFormatsAndMultisampling)
     other->Release();
 }
 
-TEST_F(GpuTest, FullScreenNeedsAListedMode)
+TEST_F(GpuDeviceTest, FullScreenNeedsAListedMode)
 {
     PresentParameters params = {};
     params.backBufferWidth = 1000;
@@ -83,7 +87,7 @@ TEST_F(GpuTest, FullScreenNeedsAListedMode)
     device->Release();
 }
 
-TEST_F(GpuTest, StateTablesAndStatisticsFollowAScriptedFrame)
+TEST_F(GpuDeviceTest, StateTablesAndStatisticsFollowAScriptedFrame)
 {
     GpuVertexBuffer* vertices = nullptr;
     GpuIndexBuffer* indices = nullptr;
@@ -194,7 +198,7 @@ TEST_F(GpuTest, StateTablesAndStatisticsFollowAScriptedFrame)
     EXPECT_EQ(LiveObjectCount(ObjectKind::VertexShader), 0u);
 }
 
-TEST_F(GpuTest, DrawsNeedAScene)
+TEST_F(GpuDeviceTest, DrawsNeedAScene)
 {
     const float vertices[3 * 3] = {};
     m_device->SetFVF(kFvfXyz);
@@ -208,7 +212,7 @@ TEST_F(GpuTest, DrawsNeedAScene)
     EXPECT_EQ(m_device->Present(), kOk);
 }
 
-TEST_F(GpuTest, ResetIsRefusedWhileDefaultPoolObjectsLive)
+TEST_F(GpuDeviceTest, ResetIsRefusedWhileDefaultPoolObjectsLive)
 {
     GpuTexture* target = nullptr;
     GpuTexture* managed = nullptr;
@@ -248,7 +252,7 @@ TEST_F(GpuTest, ResetIsRefusedWhileDefaultPoolObjectsLive)
     EXPECT_EQ(m_device->Present(), kOk);
 }
 
-TEST_F(GpuTest, FaultPlanFailsCreationAndLosesTheDevice)
+TEST_F(GpuDeviceTest, FaultPlanFailsCreationAndLosesTheDevice)
 {
     Faults().FailFactoryCreation(1);
     EXPECT_EQ(CreateFactory(kSdkVersion), nullptr);
@@ -288,7 +292,7 @@ TEST_F(GpuTest, FaultPlanFailsCreationAndLosesTheDevice)
     EXPECT_EQ(m_device->Reset(&params), kOk);
 }
 
-TEST_F(GpuTest, QueriesAnswerNotReadyForThePlannedPolls)
+TEST_F(GpuDeviceTest, QueriesAnswerNotReadyForThePlannedPolls)
 {
     EXPECT_EQ(m_device->CreateQuery(kQueryEvent, nullptr), kOk);
     EXPECT_EQ(m_device->CreateQuery(9, nullptr), kErrNotAvailable);
@@ -308,7 +312,7 @@ TEST_F(GpuTest, QueriesAnswerNotReadyForThePlannedPolls)
     query->Release();
 }
 
-TEST_F(GpuTest, TargetsAndViewportRules)
+TEST_F(GpuDeviceTest, TargetsAndViewportRules)
 {
     GpuSurface* target = nullptr;
     ASSERT_EQ(m_device->CreateRenderTarget(16, 8, kFormatA8R8G8B8, 4, 0, false, &target), kOk);
@@ -344,7 +348,7 @@ TEST_F(GpuTest, TargetsAndViewportRules)
     cube->Release();
 }
 
-TEST_F(GpuTest, DeviceReleasedWithLiveObjectsLogsTheLeak)
+TEST_F(GpuDeviceTest, DeviceReleasedWithLiveObjectsLogsTheLeak)
 {
     GpuTexture* texture = nullptr;
     ASSERT_EQ(m_device->CreateTexture(4, 4, 1, 0, kFormatA8R8G8B8, kPoolManaged, &texture), kOk);

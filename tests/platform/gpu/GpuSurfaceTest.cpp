@@ -7,6 +7,10 @@ using namespace gpu;
 
 namespace
 {
+class GpuSurfaceTest : public GpuDeviceFixture
+{
+};
+
 // Smallest step of the coarsest channel of each format, as a read-back tolerance.
 float Tolerance(Format format)
 {
@@ -38,7 +42,7 @@ Color4f Kept(Format format, const Color4f& c)
 }
 } // namespace
 
-TEST(GpuFormat, HandWrittenBytesDecode)
+TEST(GpuFormatTest, HandWrittenBytesDecode)
 {
     const uint8_t argb[] = {0x10, 0x20, 0x30, 0x40};
     const uint32_t expected = 0x40302010u;
@@ -70,14 +74,14 @@ TEST(GpuFormat, HandWrittenBytesDecode)
     EXPECT_EQ(block[1].r, 1.0f);
 }
 
-TEST(GpuFormat, HalfFloatsRoundTrip)
+TEST(GpuFormatTest, HalfFloatsRoundTrip)
 {
     for (const float v : {0.0f, 1.0f, -1.0f, 0.5f, 65504.0f, 6.1035156e-05f, 3.0e-7f, 1234.5f})
         EXPECT_NEAR(HalfToFloat(FloatToHalf(v)), v, std::fabs(v) * 1e-3f + 1e-7f) << v;
     EXPECT_TRUE(std::isinf(HalfToFloat(FloatToHalf(1e6f))));
 }
 
-TEST_F(GpuTest, EveryColourFormatCreatesLocksLoadsAndReadsBack)
+TEST_F(GpuSurfaceTest, EveryColourFormatCreatesLocksLoadsAndReadsBack)
 {
     size_t count = 0;
     const FormatInfo* formats = AllFormats(&count);
@@ -154,7 +158,7 @@ TEST_F(GpuTest, EveryColourFormatCreatesLocksLoadsAndReadsBack)
     }
 }
 
-TEST_F(GpuTest, ClearFillsTheViewportOfTargetsAndDepth)
+TEST_F(GpuSurfaceTest, ClearFillsTheViewportOfTargetsAndDepth)
 {
     GpuSurface* back = BackBuffer();
     ASSERT_EQ(m_device->Clear(0, nullptr, kClearTarget | kClearDepth | kClearStencil, 0xFF102030u, 0.25f, 9), kOk);
@@ -186,7 +190,7 @@ TEST_F(GpuTest, ClearFillsTheViewportOfTargetsAndDepth)
     EXPECT_EQ(m_device->GetFrameStatistics().invalidCalls, 1u);
 }
 
-TEST_F(GpuTest, StretchRectCopiesAndScalesPixels)
+TEST_F(GpuSurfaceTest, StretchRectCopiesAndScalesPixels)
 {
     GpuTexture* target = nullptr;
     ASSERT_EQ(m_device->CreateTexture(32, 16, 1, kUsageRenderTarget, kFormatA16B16G16R16F, kPoolDefault, &target), kOk);
@@ -216,7 +220,7 @@ TEST_F(GpuTest, StretchRectCopiesAndScalesPixels)
     target->Release();
 }
 
-TEST_F(GpuTest, SurfaceLockRules)
+TEST_F(GpuSurfaceTest, SurfaceLockRules)
 {
     GpuTexture* managed = nullptr;
     ASSERT_EQ(m_device->CreateTexture(4, 4, 1, 0, kFormatA8R8G8B8, kPoolManaged, &managed), kOk);
@@ -260,7 +264,7 @@ TEST_F(GpuTest, SurfaceLockRules)
     managed->Release();
 }
 
-TEST_F(GpuTest, BufferLockRules)
+TEST_F(GpuSurfaceTest, BufferLockRules)
 {
     GpuVertexBuffer* fixed = nullptr;
     ASSERT_EQ(m_device->CreateVertexBuffer(64, kUsageWriteOnly, 0, kPoolManaged, &fixed), kOk);

@@ -51,7 +51,7 @@ private:
     }
 };
 
-class GpuTest : public ::testing::Test
+class GpuDeviceFixture : public ::testing::Test
 {
 protected:
     void SetUp() override

@@ -11,6 +11,10 @@ using namespace gpu;
 
 namespace
 {
+class GpuThreadDetectorDeviceTest : public GpuDeviceFixture
+{
+};
+
 struct Holder
 {
     GpuThreadDetector* detector;
@@ -29,7 +33,7 @@ bool WaitFor(Condition condition)
 }
 } // namespace
 
-TEST(GpuThreadDetector, CountsASecondThreadAndLetsItInAfterTheFirst)
+TEST(GpuThreadDetectorTest, CountsASecondThreadAndLetsItInAfterTheFirst)
 {
     GpuLogCapture log;
     GpuThreadDetector detector("TestDevice");
@@ -58,7 +62,7 @@ TEST(GpuThreadDetector, CountsASecondThreadAndLetsItInAfterTheFirst)
     EXPECT_TRUE(log.Contains("called Second while thread"));
 }
 
-TEST_F(GpuTest, TwoThreadsClearingTheDeviceAreDetectedAndTheStateStaysSound)
+TEST_F(GpuThreadDetectorDeviceTest, TwoThreadsClearingTheDeviceAreDetectedAndTheStateStaysSound)
 {
     struct Worker
     {

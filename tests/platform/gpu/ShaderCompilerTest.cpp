@@ -6,6 +6,10 @@ using namespace gpu;
 
 namespace
 {
+class ShaderCompilerDeviceTest : public GpuDeviceFixture
+{
+};
+
 // Include files from memory; remembers the order in which they were opened.
 class MemoryIncludes : public ShaderIncludeHandler
 {
@@ -73,7 +77,7 @@ const ShaderConstant* Find(const Compiled& c, const std::string& name)
 }
 } // namespace
 
-TEST(ShaderCompiler, TableHoldsOnlyTheConstantsTheEntryPointReaches)
+TEST(ShaderCompilerTest, TableHoldsOnlyTheConstantsTheEntryPointReaches)
 {
     const Compiled c = Compile(R"(
 float4x4 ModelViewProjMatrix;
@@ -131,7 +135,7 @@ Output vertex(float4 p : POSITION, uniform float4 Tint)
     EXPECT_EQ(Find(c, "Count")->registerSet, RegisterSet::Int4);
 }
 
-TEST(ShaderCompiler, MacrosAndConditionalsChooseTheCode)
+TEST(ShaderCompilerTest, MacrosAndConditionalsChooseTheCode)
 {
     const std::string source = R"(
 #define SCALE(x, y) ((x) * (y))
@@ -171,7 +175,7 @@ float4 vertex() : POSITION { return SCALE(EXTRA, 2); }
     EXPECT_EQ(c.constants[0].name, "NotSkinned");
 }
 
-TEST(ShaderCompiler, IncludesGoThroughTheHandlerInOpeningOrder)
+TEST(ShaderCompilerTest, IncludesGoThroughTheHandlerInOpeningOrder)
 {
     MemoryIncludes includes;
     includes.files["Common.hlsl"] = "#include \"Constants.hlsl\"\nfloat4 Shared;\n";
@@ -188,7 +192,7 @@ TEST(ShaderCompiler, IncludesGoThroughTheHandlerInOpeningOrder)
     EXPECT_EQ(Find(c, "Late")->registerIndex, 3u);
 }
 
-TEST(ShaderCompiler, ErrorsComeWithMessageLines)
+TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
 {
     MemoryIncludes includes;
     includes.files["Broken.hlsl"] = "\n#if 1\nfloat4 x;\n";
@@ -231,7 +235,7 @@ TEST(ShaderCompiler, ErrorsComeWithMessageLines)
     EXPECT_EQ(Compile("float4 main() : COLOR { return 0; }", "main", "gs_4_0").result, kErrCompile);
 }
 
-TEST_F(GpuTest, CompiledCodeMakesDeviceShaders)
+TEST_F(ShaderCompilerDeviceTest, CompiledCodeMakesDeviceShaders)
 {
     GpuBlob* code = nullptr;
     const std::string source = "float4 ConstantColor;\nfloat4 pixel() : COLOR { return ConstantColor; }\n";
@@ -254,7 +258,7 @@ TEST_F(GpuTest, CompiledCodeMakesDeviceShaders)
     code->Release();
 }
 
-TEST(ShaderCompiler, HostileSourcesFailWithoutExhaustingTheStack)
+TEST(ShaderCompilerTest, HostileSourcesFailWithoutExhaustingTheStack)
 {
     const size_t depth = 200000;
     std::string parens = "#if " + std::string(depth, '(') + "1" + std::string(depth, ')') + "\n#endif\n";
@@ -276,7 +280,7 @@ TEST(ShaderCompiler, HostileSourcesFailWithoutExhaustingTheStack)
     EXPECT_EQ(reached.result, kOk) << reached.messages.substr(0, 200);
 }
 
-TEST(ShaderCompiler, ArraySizesThatWrapAreRefused)
+TEST(ShaderCompilerTest, ArraySizesThatWrapAreRefused)
 {
     const Compiled c = Compile("float4x4 big[65536][65536];\nfloat4 vertex() : POSITION { return big[0][0][0]; }\n");
     EXPECT_EQ(c.result, kErrCompile);

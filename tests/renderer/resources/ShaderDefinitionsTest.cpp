@@ -58,7 +58,7 @@ End
 )";
 } // namespace
 
-TEST(ShaderDefinitions, TextFormBuildsSortedFamiliesAndOptions)
+TEST(ShaderDefinitionsTest, TextFormBuildsSortedFamiliesAndOptions)
 {
     ShaderDefinitions definitions;
     ASSERT_TRUE(definitions.ReadText(kText, std::strlen(kText), "test.Def"));
@@ -83,7 +83,7 @@ TEST(ShaderDefinitions, TextFormBuildsSortedFamiliesAndOptions)
     EXPECT_EQ(definitions.GetStamp(), ShaderDefinitions::HashText(kText, std::strlen(kText)));
 }
 
-TEST(ShaderDefinitions, BadTextIsRefusedWithItsLineAndKeepsTheLoadedList)
+TEST(ShaderDefinitionsTest, BadTextIsRefusedWithItsLineAndKeepsTheLoadedList)
 {
     ShaderDefinitions definitions;
     ASSERT_TRUE(definitions.ReadText(kText, std::strlen(kText), "test.Def"));
@@ -100,7 +100,7 @@ TEST(ShaderDefinitions, BadTextIsRefusedWithItsLineAndKeepsTheLoadedList)
     EXPECT_EQ(definitions.Count(), 2);
 }
 
-TEST(ShaderDefinitions, VariantMasksFollowSelectionDisablingAndEnforcing)
+TEST(ShaderDefinitionsTest, VariantMasksFollowSelectionDisablingAndEnforcing)
 {
     ShaderDefinitions definitions;
     ASSERT_TRUE(definitions.ReadText(kText, std::strlen(kText), "test.Def"));
@@ -133,7 +133,7 @@ TEST(ShaderDefinitions, VariantMasksFollowSelectionDisablingAndEnforcing)
     EXPECT_EQ(family.GetVariant(nullptr).options[0], 0);
 }
 
-TEST(ShaderDefinitions, OptionNamesComeBackPerStageAndWithoutDeviceOptions)
+TEST(ShaderDefinitionsTest, OptionNamesComeBackPerStageAndWithoutDeviceOptions)
 {
     ShaderDefinitions definitions;
     ASSERT_TRUE(definitions.ReadText(kText, std::strlen(kText), "test.Def"));
@@ -150,7 +150,7 @@ TEST(ShaderDefinitions, OptionNamesComeBackPerStageAndWithoutDeviceOptions)
     EXPECT_FALSE(family.ListOptionNames("00", names, false));
 }
 
-TEST(ShaderDefinitions, BinaryFormReadsHandWrittenBytesAndRefusesDamage)
+TEST(ShaderDefinitionsTest, BinaryFormReadsHandWrittenBytesAndRefusesDamage)
 {
     // One family "Fx" (Deferred) with one option "A" that affects only the pixel shader.
     const uint8_t family[] = {
@@ -192,7 +192,7 @@ TEST(ShaderDefinitions, BinaryFormReadsHandWrittenBytesAndRefusesDamage)
     EXPECT_NE(definitions.Find("Fx"), nullptr);
 }
 
-TEST(ShaderDefinitions, KitBuildsTheProjectDefinitionsWithTheTextStamp)
+TEST(ShaderDefinitionsTest, KitBuildsTheProjectDefinitionsWithTheTextStamp)
 {
     std::map<std::string, std::string> files;
     ASSERT_TRUE(CollectShaderData(nullptr, files));
@@ -215,7 +215,7 @@ TEST(ShaderDefinitions, KitBuildsTheProjectDefinitionsWithTheTextStamp)
     }
 }
 
-TEST(ShaderOptionWords, RemovesOnlyWholeWords)
+TEST(ShaderOptionWordsTest, RemovesOnlyWholeWords)
 {
     char text[] = "USE_SHADOWMAP SHADOWMAP_FILTERING SHADOWMAP FOG";
     EXPECT_TRUE(RemoveOptionWord(text, "SHADOWMAP"));
@@ -230,7 +230,7 @@ TEST(ShaderOptionWords, RemovesOnlyWholeWords)
     EXPECT_FALSE(RemoveOptionWord(prefix, ""));
 }
 
-TEST(ShaderParameterDefinition, TextViewsWriteBackWhatTheyRead)
+TEST(ShaderParameterDefinitionTest, TextViewsWriteBackWhatTheyRead)
 {
     ShaderParameterDefinition parameter;
     const RTTIPropertiesBase* table = parameter.GetClassProperties();

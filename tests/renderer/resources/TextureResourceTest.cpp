@@ -256,7 +256,7 @@ TEST_F(TextureResourceTest, CompressedLevelsCountWholeBlocks)
     ReleaseAll();
 }
 
-TEST(TextureFileNames, PathsAndPatchNames)
+TEST(TextureFileNamesTest, PathsAndPatchNames)
 {
     char path[260];
     BuildTextureFilePath(path, sizeof(path), "ui/button.tga");

@@ -1,0 +1,252 @@
+// What the sound engine really plays, measured on the captured mix of a manual mixer.
+#include "support/ConsoleCapture.h"
+#include "audio/sound/OGGStream.h"
+#include "audio/sound/SoundStreamDataSource.h"
+#include "support/SoundTestHarness.h"
+
+#include <gtest/gtest.h>
+
+using SoundAnalysis::Frequency;
+using SoundAnalysis::Rms;
+
+namespace
+{
+constexpr uint32_t kRate = 48000;
+
+class SoundEnginePlaybackTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_sound.WriteOgg("tone.ogg", SoundWriter::MakeTone({440.0}, kRate, 1.0, 0.5));
+        ASSERT_TRUE(m_sound.Start());
+        ASSERT_NE(m_sound.Mixer(), nullptr);
+    }
+
+    ConsoleCapture m_log;
+    SoundTestHarness m_sound;
+};
+
+TEST_F(SoundEnginePlaybackTest, OggToneComesOutAt440HzOnBothChannels)
+{
+    EXPECT_EQ(m_sound.Engine().PlaySystemSound("tone.ogg", nullptr), 1u);
+    ASSERT_TRUE(m_sound.WaitForVoices(1));
+    m_sound.Render(400);
+    const auto out = m_sound.Take();
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_NEAR(Frequency(out[0], 0, out[0].size(), kRate), 440.0, 1.0);
+    // A sine of amplitude 0.5 has an RMS of 0.354; a mono source feeds both sides fully.
+    EXPECT_NEAR(Rms(out[0], 0, out[0].size()), 0.354, 0.02);
+    EXPECT_NEAR(Rms(out[1], 0, out[1].size()), 0.354, 0.02);
+}
+
+TEST_F(SoundEnginePlaybackTest, StereoSourceKeepsItsSidesAndFollowsTheClassVolume)
+{
+    m_sound.WriteOgg("stereo.ogg", SoundWriter::MakeTone({440.0, 660.0}, kRate, 1.0, 0.5));
+    SoundParamWrapper params;
+    params.Class = SOUNDCLASS_MUSIC;
+    m_sound.Engine().PlaySystemSound("stereo.ogg", &params);
+    ASSERT_TRUE(m_sound.WaitForVoices(1));
+    m_sound.Render(300);
+    auto out = m_sound.Take();
+    EXPECT_NEAR(Frequency(out[0], 0, out[0].size(), kRate), 440.0, 1.5);
+    EXPECT_NEAR(Frequency(out[1], 0, out[1].size(), kRate), 660.0, 1.5);
+
+    const float volumes[3] = {1.0f, 0.25f, 1.0f};
+    m_sound.Engine().PostCommand(SOUND_COMMAND_SET_CLASS_VOLUMES, volumes, sizeof(volumes));
+    m_sound.WaitCycles(3);
+    m_sound.Render(200);
+    out = m_sound.Take();
+    EXPECT_NEAR(Rms(out[0], 0, out[0].size()), 0.354 * 0.25, 0.01);
+}
+
+TEST_F(SoundEnginePlaybackTest, ThreeChannelOggPlaysToItsEnd)
+{
+    // 6-byte frames do not divide a 16384-byte decode half: the half must still fill with whole frames.
+    m_sound.WriteOgg("surround.ogg", SoundWriter::MakeTone({440.0, 660.0, 550.0}, kRate, 0.5, 0.5));
+    SoundParamWrapper params;
+    params.LoopCount = 2;
+    m_sound.Engine().PlaySystemSound("surround.ogg", &params);
+    ASSERT_TRUE(m_sound.WaitForVoices(1));
+    m_sound.Render(1200);
+    const auto out = m_sound.Take();
+    ASSERT_GE(out[0].size(), 48000u);
+    EXPECT_NEAR(Rms(out[0], 0, 47000), 0.354, 0.03);
+    EXPECT_NEAR(Frequency(out[1], 0, 47000, kRate), 660.0, 1.5);
+    EXPECT_LT(Rms(out[0], 48100, out[0].size()), 1e-6);
+    EXPECT_FALSE(m_log.Contains("Cannot read audio stream", CONSOLE_ERROR));
+}
+
+TEST_F(SoundEnginePlaybackTest, SoundLeftOfTheListenerIsLouderOnTheLeft)
+{
+    EntitySoundEmitter emitter;
+    emitter.m_worldMatrix.rows[3].Set(-4.0f, 0.0f, 1.0f, 1.0f);
+    SoundParamWrapper params;
+    params.ZeroVolumeRange = 20.0f;
+    m_sound.PlayAt(emitter, "tone.ogg", params, false);
+    ASSERT_TRUE(m_sound.WaitForVoices(1));
+    m_sound.Render(200);
+    auto out = m_sound.Take();
+    EXPECT_GT(Rms(out[0], 0, out[0].size()), 2.0 * Rms(out[1], 0, out[1].size()));
+
+    m_sound.MoveEmitter(emitter, 4.0f, 0.0f, 1.0f);
+    m_sound.WaitCycles(3);
+    m_sound.Render(200);
+    out = m_sound.Take();
+    EXPECT_GT(Rms(out[1], 0, out[1].size()), 2.0 * Rms(out[0], 0, out[0].size()));
+}
+
+TEST_F(SoundEnginePlaybackTest, LoopCountPlaysTheFileThatOftenAndLoopsForeverAtZero)
+{
+    // One 20 ms click per 0.25 s file.
+    m_sound.WriteOgg("click.ogg", SoundWriter::MakeClicks(kRate, 0.25, kRate, 960));
+    SoundParamWrapper params;
+    params.LoopCount = 3;
+    m_sound.Engine().PlaySystemSound("click.ogg", &params);
+    ASSERT_TRUE(m_sound.WaitForVoices(1));
+    m_sound.Render(1200);
+    const auto out = m_sound.Take();
+    int clicks = 0;
+    for (size_t i = 0; i + 480 <= out[0].size(); i += 480)
+        clicks += Rms(out[0], i, i + 480) > 0.3 && (i < 480 || Rms(out[0], i - 480, i) < 0.3);
+    EXPECT_EQ(clicks, 3);
+    EXPECT_EQ(m_sound.VoiceCount(), 0u);
+
+    params.LoopCount = 0;
+    const uint32_t id = m_sound.Engine().PlaySystemSound("click.ogg", &params);
+    ASSERT_TRUE(m_sound.WaitForVoices(1));
+    m_sound.Render(2000);
+    m_sound.Take();
+    EXPECT_EQ(m_sound.VoiceCount(), 1u);
+    m_sound.Engine().StopSound(id, 0.0f, nullptr);
+    m_sound.Engine().Flush();
+    EXPECT_EQ(m_sound.InstanceCount(), 0u);
+}
+
+TEST_F(SoundEnginePlaybackTest, VolumeIsCappedAtOneAndTheRatioReachesTheVoiceMaximum)
+{
+    const uint32_t id = m_sound.Engine().PlaySystemSound("tone.ogg", nullptr);
+    ASSERT_TRUE(m_sound.WaitForVoices(1));
+    m_sound.Engine().SetVolume(id, 1.5f, 0.0f, 0, nullptr);
+    m_sound.Engine().SetFrequencyRatio(id, 1.5f, 0.0f, 0, nullptr);
+    m_sound.WaitCycles(3);
+    m_sound.Render(200);
+    const auto out = m_sound.Take();
+    EXPECT_NEAR(Rms(out[0], 0, out[0].size()), 0.354, 0.02);
+    EXPECT_NEAR(Frequency(out[0], 0, out[0].size(), kRate), 660.0, 2.0);
+}
+
+TEST_F(SoundEnginePlaybackTest, SceneZoomCorrectionAppliesOnce)
+{
+    m_sound.Engine().SetSceneZoomCorrection(0.5f);
+    SoundParamWrapper params;
+    params.Flags = SOUNDSTARTFLAG_TRUE3D;
+    m_sound.Engine().PlaySystemSound("tone.ogg", &params);
+    ASSERT_TRUE(m_sound.WaitForVoices(1));
+    m_sound.Render(200);
+    const auto out = m_sound.Take();
+    EXPECT_NEAR(Rms(out[0], 0, out[0].size()), 0.354 * 0.5, 0.01);
+}
+
+TEST_F(SoundEnginePlaybackTest, ChannelVolumeAndPauseResume)
+{
+    SoundParamWrapper params;
+    params.Channel = 3;
+    params.LoopCount = 0;
+    const uint32_t id = m_sound.Engine().PlaySystemSound("tone.ogg", &params);
+    ASSERT_TRUE(m_sound.WaitForVoices(1));
+    EXPECT_FALSE(m_sound.Engine().SetChannelVolume(16, 0.0f, 0.0f, 0));
+    EXPECT_TRUE(m_log.Contains("SetChannelVolume - channel 16 out of range", CONSOLE_ERROR));
+    EXPECT_TRUE(m_sound.Engine().SetChannelVolume(3, 0.5f, 0.0f, 0));
+    m_sound.WaitCycles(3);
+    m_sound.Render(200);
+    auto out = m_sound.Take();
+    EXPECT_NEAR(Rms(out[0], 0, out[0].size()), 0.177, 0.01);
+
+    m_sound.Engine().PauseSound(id, 0.0f, nullptr, 2); // another channel: no match
+    m_sound.WaitCycles(3);
+    m_sound.Render(100);
+    EXPECT_GT(Rms(m_sound.Take()[0], 0, 4800), 0.1);
+    m_sound.Engine().PauseSound(id, 0.0f, nullptr, -1);
+    m_sound.WaitCycles(3);
+    m_sound.Render(100);
+    EXPECT_EQ(Rms(m_sound.Take()[0], 0, 4800), 0.0);
+    m_sound.Engine().ResumeSound(kAllSoundInstances, 0.0f, nullptr, 3);
+    m_sound.WaitCycles(3);
+    m_sound.Render(100);
+    EXPECT_GT(Rms(m_sound.Take()[0], 0, 4800), 0.1);
+}
+
+TEST_F(SoundEnginePlaybackTest, SoundPausedBeforeItStartsStaysSilentUntilResumed)
+{
+    SoundParamWrapper streamed;
+    streamed.Flags = SOUNDSTARTFLAG_STREAMED;
+    const uint32_t ids[2] = {m_sound.Engine().PlaySystemSound("tone.ogg", nullptr),
+                             m_sound.Engine().PlaySystemSound("tone.ogg", &streamed)};
+    for (const uint32_t id : ids)
+        m_sound.Engine().PauseSound(id, 0.0f, nullptr, -1);
+    ASSERT_TRUE(m_sound.WaitForVoices(2));
+    m_sound.Render(100);
+    EXPECT_EQ(Rms(m_sound.Take()[0], 0, 4800), 0.0);
+    m_sound.Engine().ResumeSound(ids[1], 0.0f, nullptr, -1);
+    m_sound.WaitCycles(3);
+    m_sound.Render(100);
+    EXPECT_NEAR(Rms(m_sound.Take()[0], 0, 4800), 0.354, 0.02);
+}
+
+TEST_F(SoundEnginePlaybackTest, StreamedSoundLongerThanItsBuffersPlaysWithoutGapsOrRepeats)
+{
+    // 1.5 s of a sweep-like sum of tones: any gap or repeat changes the sample sequence.
+    SoundSamples sound = SoundWriter::MakeTone({311.0}, kRate, 1.5, 0.3);
+    const SoundSamples overtone = SoundWriter::MakeTone({1234.5}, kRate, 1.5, 0.2);
+    for (size_t i = 0; i < sound.samples.size(); ++i)
+        sound.samples[i] = int16_t(sound.samples[i] + overtone.samples[i]);
+    m_sound.WriteOgg("long.ogg", sound);
+
+    // The reference: the same file decoded by the same decoder outside the engine.
+    std::vector<uint8_t> file;
+    ASSERT_TRUE(SoundWriter::EncodeOggVorbis(sound, 0.6f, file));
+    std::vector<float> expected;
+    {
+        SoundStreamStaticDataSource source;
+        source.AddRange(file.data(), uint32_t(file.size()));
+        OGGStream decoder(&source);
+        ASSERT_TRUE(decoder.Open());
+        int16_t pcm[4096];
+        for (uint32_t got; (got = decoder.Read(pcm, sizeof(pcm))) > 0;)
+            for (uint32_t i = 0; i < got / 2; ++i)
+                expected.push_back(float(pcm[i]) / 32768.0f);
+    }
+
+    SoundParamWrapper params;
+    params.Flags = SOUNDSTARTFLAG_STREAMED;
+    params.StreamingBufferSize = 4096;
+    params.LoopCount = 2;
+    m_sound.Engine().PlaySystemSound("long.ogg", &params);
+    ASSERT_TRUE(m_sound.WaitForVoices(1));
+    m_sound.Render(3400);
+    EXPECT_EQ(m_sound.VoiceCount(), 0u);
+    const auto out = m_sound.Take();
+    ASSERT_GE(out[0].size(), 2 * expected.size());
+    size_t mismatches = 0;
+    for (size_t i = 0; i < 2 * expected.size(); ++i)
+        mismatches += std::fabs(out[0][i] - expected[i % expected.size()]) > 1e-4f;
+    EXPECT_EQ(mismatches, 0u);
+    EXPECT_LT(Rms(out[0], 2 * expected.size(), out[0].size()), 1e-6);
+}
+
+TEST_F(SoundEnginePlaybackTest, StaticWaveLoopsFromSoundMemory)
+{
+    m_sound.WriteBytes("sounds/beep.wav", SoundWriter::EncodeWav(SoundWriter::MakeTone({880.0}, kRate, 0.1, 0.5)));
+    SoundParamWrapper params;
+    params.LoopCount = 4;
+    m_sound.Engine().PlaySystemSound("beep.wav", &params);
+    ASSERT_TRUE(m_sound.WaitForVoices(1));
+    m_sound.Render(600);
+    const auto out = m_sound.Take();
+    EXPECT_NEAR(Frequency(out[0], 0, 19200, kRate), 880.0, 2.0);
+    EXPECT_GT(Rms(out[0], 18000, 19000), 0.3);
+    EXPECT_LT(Rms(out[0], 19400, out[0].size()), 1e-6);
+    EXPECT_TRUE(m_log.Contains("Playing WAV sound file", CONSOLE_WARNING));
+}
+} // namespace

@@ -1,0 +1,192 @@
+// Sound engine commands, limits, zombies and failure handling.
+// ctest-labels: thread
+#include "support/SoundTestBase.h"
+
+#include "engine/config/GameConfig.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+using SoundAnalysis::Rms;
+
+namespace
+{
+class SoundEngineTest : public SoundTestBase
+{
+};
+
+TEST_F(SoundEngineTest, IdsCountFromOneAndNeverTakeTheReservedValues)
+{
+    SoundTestHarness sound;
+    Start(sound);
+    EXPECT_EQ(sound.Engine().PlaySystemSound(nullptr, nullptr), 0u);
+    EXPECT_EQ(sound.Engine().PlaySystemSound("tone.ogg", nullptr), 1u);
+    EXPECT_EQ(sound.Engine().PlaySystemSound("tone.ogg", nullptr), 2u);
+    sound.Engine().SetLastInstanceId(0xFFFFFFFDu);
+    EXPECT_EQ(sound.Engine().NextInstanceId(), 0xFFFFFFFEu);
+    EXPECT_EQ(sound.Engine().NextInstanceId(), 1u);
+
+    // Many threads at once still get distinct ids.
+    sound.Engine().SetLastInstanceId(0);
+    std::vector<std::vector<uint32_t>> ids(4);
+    std::vector<std::thread> threads;
+    for (auto& list : ids)
+        threads.emplace_back([&sound, &list] {
+            for (int i = 0; i < 200; ++i)
+                list.push_back(sound.Engine().PlaySystemSound("missing.ogg", nullptr));
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    std::set<uint32_t> unique;
+    for (const auto& list : ids)
+        unique.insert(list.begin(), list.end());
+    EXPECT_EQ(unique.size(), 800u);
+    EXPECT_EQ(unique.count(0), 0u);
+}
+
+TEST_F(SoundEngineTest, FailedDeviceIsReportedAndTheEngineRunsSilent)
+{
+    SoundTestHarness sound(audio::EngineMode::Manual, audio::DeviceFailure::MasteringVoice);
+    Start(sound);
+    EXPECT_TRUE(m_log.Contains("mastering voice", CONSOLE_ERROR));
+    EXPECT_EQ(sound.Mixer(), nullptr);
+    EXPECT_NE(sound.Engine().PlaySystemSound("tone.ogg", nullptr), 0u);
+    sound.WaitCycles(20);
+    EXPECT_EQ(sound.InstanceCount(), 0u);
+    EXPECT_FALSE(m_log.Contains("Unable to start playback"));
+}
+
+TEST_F(SoundEngineTest, StreamLimitsAndTheExclusiveTrack)
+{
+    SoundTestHarness sound;
+    Start(sound);
+    SoundParamWrapper params;
+    params.Flags = SOUNDSTARTFLAG_STREAMED;
+    params.LoopCount = 0;
+    for (int i = 0; i < 9; ++i)
+        sound.Engine().PlaySystemSound("tone.ogg", &params);
+    ASSERT_TRUE(sound.WaitForVoices(8));
+    EXPECT_TRUE(m_log.Contains("Too many streamed sound sources [tone.ogg]", CONSOLE_ERROR));
+    params.Flags |= SOUNDSTARTFLAG_MUSIC;
+    for (int i = 0; i < 5; ++i)
+        sound.Engine().PlaySystemSound("tone.ogg", &params);
+    ASSERT_TRUE(sound.WaitForVoices(12));
+    EXPECT_EQ(sound.InstanceCount(), 12u);
+
+    sound.Engine().StopSound(kAllSoundInstances, 0.0f, nullptr);
+    params.Flags = SOUNDSTARTFLAG_IPHONEMP3;
+    sound.Engine().PlaySystemSound("tone.ogg", &params);
+    const uint32_t second = sound.Engine().PlaySystemSound("tone.ogg", &params);
+    ASSERT_TRUE(sound.WaitForVoices(1));
+    EXPECT_EQ(sound.InstanceCount(), 1u);
+    sound.Engine().StopSound(second, 0.0f, nullptr);
+    EXPECT_EQ(sound.InstanceCount(), 0u);
+}
+
+TEST_F(SoundEngineTest, LoopingSoundTurnsZombieOutOfRangeAndComesBack)
+{
+    SoundTestHarness sound;
+    Start(sound);
+    EntitySoundEmitter emitter;
+    SoundParamWrapper params;
+    params.LoopCount = 0;
+    params.FullVolumeRange = 3.0f;
+    params.ZeroVolumeRange = 10.0f;
+    sound.PlayAt(emitter, "tone.ogg", params, true);
+    ASSERT_TRUE(sound.WaitForVoices(1));
+    sound.SetListenerAt(12.5f, 0.0f, 0.0f);
+    ASSERT_TRUE(sound.WaitForVoices(0));
+    EXPECT_EQ(sound.InstanceCount(), 1u);
+    sound.SetListenerAt(11.5f, 0.0f, 0.0f); // between the two thresholds: stays a zombie
+    sound.WaitCycles(5);
+    EXPECT_EQ(sound.VoiceCount(), 0u);
+    sound.SetListenerAt(10.5f, 0.0f, 0.0f);
+    ASSERT_TRUE(sound.WaitForVoices(1));
+    sound.SetListenerAt(1.0f, 0.0f, 0.0f);
+    sound.WaitCycles(3);
+    sound.Render(100);
+    EXPECT_GT(Rms(sound.Take()[0], 0, 4800), 0.0);
+    sound.Engine().LogActiveSoundInstances();
+    sound.Engine().Flush();
+    EXPECT_TRUE(m_log.Contains("000 l:1 tone.ogg"));
+}
+
+TEST_F(SoundEngineTest, FiniteStaticSoundTooFarAwayNeverPlays)
+{
+    SoundTestHarness sound;
+    Start(sound);
+    EntitySoundEmitter far, near;
+    far.m_worldMatrix.rows[3].Set(19.0f, 0.0f, 0.0f, 1.0f);
+    near.m_worldMatrix.rows[3].Set(0.0f, 0.0f, 17.0f, 1.0f);
+    SoundParamWrapper params;
+    params.FullVolumeRange = 3.0f;
+    params.ZeroVolumeRange = 10.0f;
+    sound.PlayAt(far, "tone.ogg", params, false);
+    sound.WaitCycles(10);
+    EXPECT_EQ(sound.InstanceCount(), 0u);
+    sound.PlayAt(near, "tone.ogg", params, false);
+    EXPECT_TRUE(sound.WaitForVoices(1));
+}
+
+TEST_F(SoundEngineTest, LocalizedVoiceStreamsFromTheLanguageFolderInTheVoiceClass)
+{
+    SoundTestHarness sound;
+    gGameConfig.m_voiceLanguage = 1;
+    gGameConfig.m_voiceVolume = 0.5f;
+    std::filesystem::create_directories(sound.Folder() / "Voices/English");
+    ASSERT_TRUE(SoundWriter::WriteOggVorbis(sound.Folder() / "Voices/English/Intro.ogg",
+                                            SoundWriter::MakeTone({440.0}, kRate, 0.5, 0.5)));
+    Start(sound);
+    EXPECT_EQ(sound.Engine().PlayLocalizedVoice(nullptr, nullptr), 0u);
+    EXPECT_NE(sound.Engine().PlayLocalizedVoice("Intro", nullptr), 0u);
+    ASSERT_TRUE(sound.WaitForVoices(1));
+    sound.Render(200);
+    EXPECT_NEAR(Rms(sound.Take()[0], 0, 9600), 0.354 * 0.5, 0.01);
+}
+
+TEST_F(SoundEngineTest, GlitchesAreReportedAndDrainPointsWait)
+{
+    SoundTestHarness sound;
+    Start(sound);
+    sound.Mixer()->SimulateGlitches(3);
+    sound.WaitCycles(3);
+    EXPECT_TRUE(m_log.Contains("3 sound glithes during", CONSOLE_WARNING));
+
+    sound.Engine().PlaySystemSound("tone.ogg", nullptr);
+    sound.Engine().PauseForDeactivation();
+    EXPECT_EQ(sound.InstanceCount(), 1u);
+    sound.Engine().ResumeAfterActivation();
+}
+
+TEST_F(SoundEngineTest, BrokenFilesFailWithALoggedError)
+{
+    SoundTestHarness sound;
+    Start(sound);
+    std::vector<uint8_t> ogg;
+    ASSERT_TRUE(SoundWriter::EncodeOggVorbis(SoundWriter::MakeTone({440.0}, kRate, 0.5, 0.5), 0.5f, ogg));
+    sound.WriteBytes("sounds/garbage.ogg", std::vector<uint8_t>(3000, 0x5A));
+    sound.WriteBytes("sounds/cut.ogg", std::vector<uint8_t>(ogg.begin(), ogg.begin() + 200));
+    std::vector<uint8_t> wav = SoundWriter::EncodeWav(SoundWriter::MakeTone({440.0}, kRate, 0.1, 0.5));
+    wav.resize(wav.size() / 2);
+    sound.WriteBytes("sounds/cut.wav", wav);
+
+    SoundParamWrapper streamed;
+    streamed.Flags = SOUNDSTARTFLAG_STREAMED;
+    for (const char* name : {"garbage.ogg", "cut.ogg"})
+    {
+        sound.Engine().PlaySystemSound(name, nullptr);
+        sound.Engine().PlaySystemSound(name, &streamed);
+    }
+    sound.Engine().PlaySystemSound("cut.wav", nullptr);
+    sound.Engine().PlaySystemSound("nothing.ogg", &streamed);
+    for (int i = 0; i < 200 && sound.InstanceCount() != 0; ++i)
+        sound.WaitCycles(1);
+    EXPECT_EQ(sound.InstanceCount(), 0u);
+    EXPECT_TRUE(m_log.Contains("Unable to start playback of garbage.ogg", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Unable to start playback of cut.ogg", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Resource loading failed (cut.wav)", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Unable to open sound file for streaming: [nothing.ogg]", CONSOLE_ERROR));
+}
+} // namespace

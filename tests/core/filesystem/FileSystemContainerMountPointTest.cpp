@@ -1,0 +1,376 @@
+#include "core/filesystem/FileSystem.h"
+#include "core/filesystem/FileSystemContainerMountPoint.h"
+#include "core/filesystem/PhysicalFileReader.h"
+#include "support/ConsoleCapture.h"
+#include "support/TempFolder.h"
+#include "tools/datakit/ContainerWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace
+{
+using Bytes = std::vector<uint8_t>;
+constexpr uint32_t kNoGroup = FileSystemContainerMountPoint::kNoReaderGroup;
+constexpr uint32_t kMultiplier = ContainerIndex::kDefaultHashMultiplier;
+
+Bytes Sample(size_t size, uint32_t seed)
+{
+    std::mt19937 random(seed);
+    Bytes out;
+    static const char* kWords[] = {"tower ", "squad\r\n", "level ", "guard\n", "scene "};
+    while (out.size() < size)
+    {
+        if (random() % 4 == 0)
+            out.push_back(static_cast<uint8_t>(random()));
+        else
+            for (const char* c = kWords[random() % 5]; *c; ++c)
+                out.push_back(static_cast<uint8_t>(*c));
+    }
+    out.resize(size);
+    return out;
+}
+
+Bytes ToBytes(const std::string& text)
+{
+    return Bytes(text.begin(), text.end());
+}
+
+class FileSystemContainerMountPointTest : public testing::Test
+{
+protected:
+    void TearDown() override { gFileSystem.UnmountAll(); }
+
+    std::unique_ptr<FileSystemInputStream> Open(const std::string& path)
+    {
+        return gFileSystem.OpenInputStream(path.c_str(), nullptr, nullptr, 0);
+    }
+
+    // Reads a whole entry in steps of `step` bytes; false when a read fails.
+    bool ReadAll(const std::string& path, uint32_t step, Bytes& out)
+    {
+        auto stream = Open(path);
+        if (!stream)
+            return false;
+        out.assign(stream->GetSize(), 0);
+        for (uint32_t done = 0; done < out.size();)
+        {
+            const uint32_t count = std::min<uint32_t>(step, static_cast<uint32_t>(out.size()) - done);
+            if (!stream->Read(out.data() + done, count))
+                return false;
+            done += count;
+        }
+        return true;
+    }
+
+    bool ReadBytes(const std::string& path, Bytes& out)
+    {
+        auto stream = Open(path);
+        if (!stream)
+            return false;
+        out.clear();
+        uint8_t byte = 0;
+        while (stream->ReadByte(byte))
+            out.push_back(byte);
+        return out.size() == stream->GetSize();
+    }
+
+    TempFolder m_folder;
+};
+} // namespace
+
+TEST_F(FileSystemContainerMountPointTest, StoredEntriesAtBlockBoundaries)
+{
+    const Bytes exact = Sample(65536, 1);
+    const Bytes over = Sample(65537, 2);
+    ContainerWriter writer;
+    ASSERT_TRUE(writer.Add("empty.bin", {}));
+    ASSERT_TRUE(writer.Add("exact.bin", exact));
+    ASSERT_TRUE(writer.Add("Sub/Over.bin", over));
+    ASSERT_TRUE(writer.Write(m_folder / "stored.dat"));
+    ASSERT_TRUE(gFileSystem.MountContainer("stored", (m_folder / "stored.dat").c_str(), 0, kMultiplier, 1));
+
+    auto empty = Open("stored/empty.bin");
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->GetSize(), 0u);
+    uint8_t byte = 0;
+    EXPECT_FALSE(empty->Read(&byte, 1));
+    EXPECT_FALSE(empty->ReadByte(byte));
+
+    for (const uint32_t step : {1u, 100u, 4096u, 65537u})
+    {
+        Bytes out;
+        ASSERT_TRUE(ReadAll("stored/exact.bin", step, out));
+        EXPECT_EQ(out, exact);
+        ASSERT_TRUE(ReadAll("STORED/sub/OVER.BIN", step, out)) << step;
+        EXPECT_EQ(out, over);
+    }
+    // Reading past the end fails; skipping works like reading.
+    auto stream = Open("stored/sub/over.bin");
+    ASSERT_TRUE(stream->Read(nullptr, 65536));
+    ASSERT_TRUE(stream->ReadByte(byte));
+    EXPECT_EQ(byte, over.back());
+    EXPECT_FALSE(stream->Read(&byte, 1));
+
+    EXPECT_TRUE(gFileSystem.FileExists("stored/Sub/over.bin", nullptr, nullptr));
+    EXPECT_FALSE(gFileSystem.FileExists("stored/sub/other.bin", nullptr, nullptr));
+    EXPECT_EQ(Open("stored/missing.bin"), nullptr);
+    EXPECT_EQ(gFileSystem.OpenOutputStream("stored/new.bin", nullptr, nullptr, 0), nullptr);
+}
+
+TEST_F(FileSystemContainerMountPointTest, CompressedEntriesReadIdenticallyForEveryReadSize)
+{
+    const Bytes big = Sample(150000, 3);
+    const Bytes small = Sample(40000, 4);
+    LzxEncoderOptions mixed;
+    mixed.blockKind = LzxBlockKind::Mixed;
+    mixed.blockSize = 20000;
+    for (const uint8_t method : {uint8_t(1), uint8_t(2)})
+    {
+        ContainerWriter writer(method);
+        writer.SetLzxOptions(mixed);
+        ASSERT_TRUE(writer.Add("big.bin", big));
+        ASSERT_TRUE(writer.Add("small.bin", small));
+        ASSERT_TRUE(writer.Add("plain.bin", small, false));
+        ASSERT_TRUE(writer.Add("text.txt", ToBytes("first line\r\nsecond\rthird\n\nlast")));
+        const std::string name = method == 1 ? "gz" : "lzx";
+        ASSERT_TRUE(writer.Write(m_folder / (name + ".dat")));
+        ASSERT_TRUE(gFileSystem.MountContainer(name.c_str(), (m_folder / (name + ".dat")).c_str(), kNoGroup, kMultiplier, 1));
+
+        for (const uint32_t step : {1u, 100u, 4096u, 150000u})
+        {
+            Bytes out;
+            if (step == 1 || step == 100)
+            {
+                ASSERT_TRUE(ReadAll(name + "/small.bin", step, out)) << name << " step " << step;
+                EXPECT_EQ(out, small) << name << " step " << step;
+                continue;
+            }
+            ASSERT_TRUE(ReadAll(name + "/big.bin", step, out)) << name << " step " << step;
+            EXPECT_EQ(out, big) << name << " step " << step;
+        }
+        Bytes out;
+        ASSERT_TRUE(ReadBytes(name + "/small.bin", out)) << name;
+        EXPECT_EQ(out, small);
+        ASSERT_TRUE(ReadAll(name + "/plain.bin", 4096, out));
+        EXPECT_EQ(out, small);
+
+        // Skipping compressed bytes, then reading on.
+        auto stream = Open(name + "/big.bin");
+        ASSERT_TRUE(stream->Read(nullptr, 100000));
+        Bytes rest(50000);
+        ASSERT_TRUE(stream->Read(rest.data(), 50000));
+        EXPECT_TRUE(std::equal(rest.begin(), rest.end(), big.begin() + 100000));
+
+        // Text lines come out of containers too.
+        auto text = Open(name + "/text.txt");
+        char line[64];
+        ASSERT_TRUE(text->ReadLine(line, sizeof(line)));
+        EXPECT_STREQ(line, "first line");
+        ASSERT_TRUE(text->ReadLine(line, sizeof(line)));
+        EXPECT_STREQ(line, "second\rthird");
+        ASSERT_TRUE(text->ReadLine(line, sizeof(line)));
+        EXPECT_STREQ(line, "");
+        ASSERT_TRUE(text->ReadLine(line, sizeof(line)));
+        EXPECT_STREQ(line, "last");
+        EXPECT_FALSE(text->ReadLine(line, sizeof(line)));
+    }
+}
+
+TEST_F(FileSystemContainerMountPointTest, ExtraPartsOverrideAndAreLimitedToFour)
+{
+    ConsoleCapture console;
+    // Parts 2 and 3 come from a second container whose own part numbers continue the first's.
+    const std::string main = m_folder / "scenes.dat";
+    const std::string more = m_folder / "more.dat";
+    for (uint32_t part = 0; part < 4; ++part)
+    {
+        ContainerWriter writer(part % 2 ? 1 : 0, part == 2 ? 3 : 1);
+        ASSERT_TRUE(writer.Add("shared.txt", ToBytes("part " + std::to_string(part))));
+        ASSERT_TRUE(writer.Add("only" + std::to_string(part) + ".txt", ToBytes("x")));
+        ASSERT_TRUE(writer.Write(part < 2 ? ContainerWriter::PartPath(main, part) : part == 2 ? more : ContainerWriter::PartPath(more, 3)));
+    }
+    ContainerWriter other;
+    ASSERT_TRUE(other.Add("other.txt", ToBytes("o")));
+    ASSERT_TRUE(other.Write(m_folder / "other.dat"));
+
+    // name.dat and name_001.dat: the later part wins.
+    ASSERT_TRUE(gFileSystem.MountContainer("scenes", main.c_str(), 1, kMultiplier, 1));
+    Bytes out;
+    ASSERT_TRUE(ReadAll("scenes/shared.txt", 100, out));
+    EXPECT_EQ(std::string(out.begin(), out.end()), "part 1");
+    EXPECT_TRUE(gFileSystem.FileExists("scenes/only0.txt", nullptr, nullptr));
+
+    // Adding a missing container reports the failure.
+    EXPECT_FALSE(gFileSystem.MountContainer("scenes", (m_folder / "missing.dat").c_str(), 1, kMultiplier, 0));
+    EXPECT_TRUE(console.Contains("Mount point scenes already mounted", CONSOLE_ERROR));
+
+    // Asking for five more parts gets only up to the fourth part.
+    console.Clear();
+    ASSERT_TRUE(gFileSystem.MountContainer("scenes", more.c_str(), kNoGroup, kMultiplier, 5));
+    EXPECT_TRUE(console.Contains("More than MAX_CONTAINER_FILE_NUM container files required", CONSOLE_WARNING));
+    auto* mount = static_cast<FileSystemContainerMountPoint*>(gFileSystem.FindMountPoint("scenes"));
+    ASSERT_NE(mount, nullptr);
+    EXPECT_EQ(mount->GetPartCount(), 4u);
+    EXPECT_TRUE(mount->GetIndex(2).IsSwapped());
+    ASSERT_TRUE(ReadAll("scenes/shared.txt", 100, out));
+    EXPECT_EQ(std::string(out.begin(), out.end()), "part 3");
+
+    console.Clear();
+    EXPECT_FALSE(gFileSystem.MountContainer("scenes", (m_folder / "other.dat").c_str(), 1, kMultiplier, 0));
+    EXPECT_TRUE(console.Contains("AddExtraFiles failed - too many containers already added", CONSOLE_ERROR));
+    EXPECT_FALSE(gFileSystem.FileExists("scenes/other.txt", nullptr, nullptr));
+}
+
+TEST_F(FileSystemContainerMountPointTest, BadIndexesRefuseTheMount)
+{
+    ConsoleCapture console;
+    ContainerWriter writer;
+    ASSERT_TRUE(writer.Add("a.txt", ToBytes("a")));
+    ASSERT_TRUE(writer.Write(m_folder / "v.dat"));
+    std::string index = m_folder.ReadFile("v.idx");
+    index[0] = 1;
+    m_folder.WriteFile("v.idx", index);
+    EXPECT_FALSE(gFileSystem.MountContainer("v", (m_folder / "v.dat").c_str(), kNoGroup, kMultiplier, 1));
+    EXPECT_TRUE(console.Contains("wrong index file version", CONSOLE_ERROR));
+    EXPECT_TRUE(console.Contains("Unable to mount container: " + (m_folder / "v.dat"), CONSOLE_ERROR));
+
+    EXPECT_FALSE(gFileSystem.MountContainer("none", (m_folder / "none.dat").c_str(), kNoGroup, kMultiplier, 1));
+}
+
+TEST_F(FileSystemContainerMountPointTest, DamagedDataFailsTheRead)
+{
+    ConsoleCapture console;
+    const Bytes data = Sample(100000, 5);
+    LzxEncoderOptions options;
+    for (const uint8_t method : {uint8_t(0), uint8_t(1), uint8_t(2)})
+    {
+        const std::string name = "damaged" + std::to_string(method);
+        const std::string path = m_folder / (name + ".dat");
+        ContainerWriter writer(method);
+        ASSERT_TRUE(writer.Add("entry.bin", data));
+        ASSERT_TRUE(writer.Add("second.bin", data));
+        ASSERT_TRUE(writer.Write(path));
+        ASSERT_TRUE(gFileSystem.MountContainer(name.c_str(), path.c_str(), 2 + method, kMultiplier, 0));
+        Bytes out;
+        ASSERT_TRUE(ReadAll(name + "/entry.bin", 4096, out));
+
+        // Cut the data file after mounting: the reads of the missing tail come back short.
+        const uintmax_t size = std::filesystem::file_size(path);
+        std::filesystem::resize_file(path, size - 1000);
+        EXPECT_FALSE(ReadAll(name + "/second.bin", 100000, out)) << name;
+        EXPECT_TRUE(console.Contains("Container read failed", CONSOLE_ERROR));
+        console.Clear();
+        gFileSystem.UnmountAll();
+
+        // A data file already short at mount time: entries beyond its end do not open.
+        ASSERT_TRUE(gFileSystem.MountContainer((name + "x").c_str(), path.c_str(), kNoGroup, kMultiplier, 0));
+        auto& index = static_cast<FileSystemContainerMountPoint*>(gFileSystem.FindMountPoint((name + "x").c_str()))->GetIndex(0);
+        ContainerIndexRecord record;
+        ASSERT_TRUE(index.Find("/second.bin", record));
+        if (record.offset + record.storedSize > size - 1000)
+        {
+            EXPECT_EQ(Open(name + "x/second.bin"), nullptr);
+        }
+        gFileSystem.UnmountAll();
+    }
+
+    // Damage inside the compressed bytes: the gzip trailer's CRC catches any of it; LZX carries no
+    // check, so its damage is to a block header or a frame size.
+    struct Damage
+    {
+        uint8_t method;
+        uint32_t where;
+        uint8_t mask;
+    };
+    for (const Damage damage : {Damage{1, 20, 0x5A}, Damage{1, 500, 0x01}, Damage{1, 3000, 0x80}, Damage{2, 3, 0x70},
+                                Damage{2, 0, 0x7F}})
+    {
+        const uint8_t method = damage.method;
+        const uint32_t where = damage.where;
+        {
+            const std::string path = m_folder / "flip.dat";
+            ContainerWriter writer(method);
+            ASSERT_TRUE(writer.Add("entry.bin", data));
+            ASSERT_TRUE(writer.Write(path));
+            std::string bytes = m_folder.ReadFile("flip.dat");
+            bytes[where] = static_cast<char>(bytes[where] ^ damage.mask);
+            m_folder.WriteFile("flip.dat", bytes);
+            ASSERT_TRUE(gFileSystem.MountContainer("flip", path.c_str(), kNoGroup, kMultiplier, 0));
+            Bytes out;
+            const bool ok = ReadAll("flip/entry.bin", 4096, out);
+            EXPECT_FALSE(ok && out == data) << "method " << int(method) << " at " << where;
+            EXPECT_FALSE(ok) << "method " << int(method) << " at " << where;
+            gFileSystem.UnmountAll();
+        }
+    }
+}
+
+TEST_F(FileSystemContainerMountPointTest, FailedOpenFailsTheReadsBehindIt)
+{
+    ConsoleCapture console;
+    uint8_t buffer[16] = {};
+    uint32_t bytesRead = 12345;
+    gPhysicalFileReader.PostOpenFile(10, 3, (m_folder / "nowhere.dat").c_str());
+    const uint32_t ticket = gPhysicalFileReader.PostRead(10, 3, (m_folder / "nowhere.dat").c_str(), 0, buffer, 16, &bytesRead);
+    gPhysicalFileReader.WaitFor(ticket);
+    EXPECT_EQ(bytesRead, 0u);
+    EXPECT_TRUE(console.Contains("Unable to open container data file", CONSOLE_ERROR));
+
+    // Tickets compare across the wrap of the 32-bit counter.
+    EXPECT_TRUE(gPhysicalFileReader.IsComplete(ticket));
+    EXPECT_TRUE(gPhysicalFileReader.IsComplete(ticket - 5));
+    EXPECT_FALSE(gPhysicalFileReader.IsComplete(ticket + 1));
+    EXPECT_FALSE(gPhysicalFileReader.IsComplete(ticket + 0x7FFFFFFFu));
+}
+
+TEST_F(FileSystemContainerMountPointTest, LastBlockRequestOpensThePreheatedStream)
+{
+    ConsoleCapture console;
+    ContainerWriter writer(1);
+    ASSERT_TRUE(writer.Add("a.bin", Sample(70000, 6)));
+    ASSERT_TRUE(writer.Add("b.bin", Sample(1000, 7)));
+    ASSERT_TRUE(writer.Write(m_folder / "pre.dat"));
+    ASSERT_TRUE(gFileSystem.MountContainer("pre", (m_folder / "pre.dat").c_str(), kNoGroup, kMultiplier, 0));
+    gFileSystem.PreheatInputStream("pre/b", "bin", nullptr, 0);
+    Bytes out;
+    ASSERT_TRUE(ReadAll("pre/a.bin", 4096, out));
+    ASSERT_TRUE(ReadAll("pre/b.bin", 4096, out));
+    EXPECT_EQ(out, Sample(1000, 7));
+    EXPECT_FALSE(console.Contains("Preheated stream conflict"));
+    EXPECT_FALSE(console.Contains("Cannot preheat"));
+}
+
+TEST_F(FileSystemContainerMountPointTest, RemountWithTheSameReaderGroupReadsTheNewFile)
+{
+    // A shutdown and a new start-up mount other data files under the same reader group and part.
+    const uint32_t group = 7;
+    for (const char* name : {"first", "second"})
+    {
+        ContainerWriter padding;
+        ASSERT_TRUE(padding.Add("pad.bin", Sample(name[0] == 'f' ? 10 : 5000, 8)));
+        ASSERT_TRUE(padding.Add("entry.txt", ToBytes(std::string("data of ") + name)));
+        const std::string path = m_folder / (std::string(name) + ".dat");
+        ASSERT_TRUE(padding.Write(path));
+        ASSERT_TRUE(gFileSystem.MountContainer("data", path.c_str(), group, kMultiplier, 0));
+        Bytes out;
+        ASSERT_TRUE(ReadAll("data/entry.txt", 100, out)) << name;
+        EXPECT_EQ(std::string(out.begin(), out.end()), std::string("data of ") + name);
+        gFileSystem.UnmountAll();
+    }
+}
+
+TEST_F(FileSystemContainerMountPointTest, HugeExtraPartCountIsCappedAtFourParts)
+{
+    ConsoleCapture console;
+    ContainerWriter writer;
+    ASSERT_TRUE(writer.Add("a.txt", ToBytes("a")));
+    ASSERT_TRUE(writer.Write(m_folder / "huge.dat"));
+    ASSERT_TRUE(gFileSystem.MountContainer("huge", (m_folder / "huge.dat").c_str(), kNoGroup, kMultiplier, 0xFFFFFFFFu));
+    EXPECT_TRUE(console.Contains("More than MAX_CONTAINER_FILE_NUM container files required", CONSOLE_WARNING));
+    EXPECT_TRUE(gFileSystem.FileExists("huge/a.txt", nullptr, nullptr));
+}

@@ -1,0 +1,36 @@
+#include "core/memory/IdAllocator.h"
+
+#include "support/ConsoleCapture.h"
+
+#include <gtest/gtest.h>
+
+TEST(IdAllocatorTest, ReturningTheHighestIdsLowersTheCounter)
+{
+    IdAllocator ids;
+    EXPECT_EQ(ids.Allocate(), 0u);
+    EXPECT_EQ(ids.Allocate(), 1u);
+    EXPECT_EQ(ids.Allocate(), 2u);
+    ids.Release(1);
+    EXPECT_EQ(ids.GetFreeCount(), 1);
+    ids.Release(2);
+    EXPECT_EQ(ids.GetNextId(), 1u);
+    EXPECT_EQ(ids.GetFreeCount(), 0);
+}
+
+TEST(IdAllocatorTest, ReusesReleasedIdsMostRecentFirst)
+{
+    IdAllocator ids;
+    for (int i = 0; i < 6; ++i)
+        ids.Allocate();
+    ids.Release(1);
+    ids.Release(3);
+    EXPECT_EQ(ids.Allocate(), 3u);
+    EXPECT_EQ(ids.Allocate(), 1u);
+    EXPECT_EQ(ids.Allocate(), 6u);
+
+    ConsoleCapture capture;
+    ids.Release(40);
+    EXPECT_TRUE(capture.Contains("never allocated", CONSOLE_ERROR));
+    EXPECT_EQ(ids.GetFreeCount(), 0);
+    EXPECT_EQ(ids.GetNextId(), 7u);
+}

@@ -1,0 +1,132 @@
+#include "core/reflection/GUIDReplacementTable.h"
+#include "support/AllPropertyTypes.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace
+{
+std::string TextOf(const RTTIPolyBaseClass& object, const char* name)
+{
+    const RTTIProperty* property = object.GetClassProperties()->FindProperty(name);
+    EXPECT_NE(property, nullptr) << name;
+    char buffer[512];
+    EXPECT_TRUE(property->ToText(&object, buffer, sizeof(buffer)));
+    return buffer;
+}
+
+bool SetText(RTTIPolyBaseClass& object, const char* name, const char* text)
+{
+    return object.GetClassProperties()->FindProperty(name)->SetFromText(&object, text);
+}
+} // namespace
+
+TEST(RTTIPropertyTextFormTest, EveryValueKindRoundTripsThroughItsText)
+{
+    FakeEntityResolver resolver;
+    SampleEntity target;
+    target.m_guid.bytes[3] = 0x33;
+    target.m_type = 1;
+    resolver.Add(&target);
+
+    AllPropertyTypes source;
+    source.Fill();
+    source.m_entity = &target;
+    source.m_safeEntity = &target;
+    AllPropertyTypes copy;
+    int withText = 0;
+    for (const RTTIProperty* property : AllPropertyTypes::StaticClassProperties()->GetProperties())
+    {
+        if (!property->HasTextForm() || property->GetType() <= RTTI_TYPE_SEPARATOR)
+            continue;
+        ++withText;
+        char text[512];
+        ASSERT_TRUE(property->ToText(&source, text, sizeof(text))) << property->GetName();
+        EXPECT_TRUE(property->SetFromText(&copy, text)) << property->GetName() << ": " << text;
+        ResolvePendingEntityReferences();
+        EXPECT_TRUE(property->Equals(&source, &copy)) << property->GetName() << ": " << text;
+    }
+    EXPECT_EQ(withText, 21);
+}
+
+TEST(RTTIPropertyTextFormTest, WrittenForms)
+{
+    AllPropertyTypes object;
+    object.Fill();
+    EXPECT_EQ(TextOf(object, "float"), "1.250000");
+    EXPECT_EQ(TextOf(object, "Unsigned"), "4000000000");
+    EXPECT_EQ(TextOf(object, "Vector3"), "5.000000 6.000000 7.000000");
+    EXPECT_EQ(TextOf(object, "Color"), "255 128 7 200 2.500000");
+    EXPECT_EQ(TextOf(object, "GUID"), "AFAEADAC-ABAA-A9A8-A7A6-A5A4A3A2A1A0");
+    EXPECT_EQ(TextOf(object, "Bits"), "100000000000000000001000");
+    EXPECT_EQ(TextOf(object, "Block"), "00F1E3D5C7B9AB9D");
+    EXPECT_EQ(TextOf(object, "Bool"), "1");
+    EXPECT_EQ(TextOf(object, "Wide"), "wide \xE9");
+    EXPECT_EQ(TextOf(object, "Entity"), "00000000-0000-0000-0000-000000000000");
+
+    // Text cut to a small buffer stays terminated.
+    char small[4];
+    object.GetClassProperties()->FindProperty("String")->ToText(&object, small, sizeof(small));
+    EXPECT_STREQ(small, "hel");
+}
+
+TEST(RTTIPropertyTextFormTest, EveryCharValueRoundTrips)
+{
+    AllPropertyTypes object;
+    for (int value = -128; value < 128; ++value)
+    {
+        object.m_char = char(value);
+        const std::string text = TextOf(object, "Char");
+        object.m_char = 0;
+        ASSERT_TRUE(SetText(object, "Char", text.c_str()));
+        EXPECT_EQ(int(static_cast<signed char>(object.m_char)), value) << text;
+    }
+    // Texts written by the sign-widening form still read back.
+    ASSERT_TRUE(SetText(object, "Char", "4294967291"));
+    EXPECT_EQ(object.m_char, char(-5));
+}
+
+TEST(RTTIPropertyTextFormTest, ReadingRules)
+{
+    AllPropertyTypes object;
+    ASSERT_TRUE(SetText(object, "Color", "1 2 3 4 0.500000"));
+    EXPECT_EQ(TextOf(object, "Color"), "1 2 3 4 0.500000");
+    // Four floats are a float colour.
+    ASSERT_TRUE(SetText(object, "Color", "2 1 0.5 1"));
+    EXPECT_EQ(TextOf(object, "Color"), "255 127 63 255 2.000000");
+
+    ASSERT_TRUE(SetText(object, "Short", "70000"));
+    EXPECT_EQ(object.m_short, 70000 & 0xFFFF);
+    ASSERT_TRUE(SetText(object, "Unsigned", "junk"));
+    EXPECT_EQ(object.m_unsigned, 0u);
+
+    // The block is zeroed first; a non-hex character counts as 0; short text stops early.
+    ASSERT_TRUE(SetText(object, "Block", "F1z2"));
+    EXPECT_EQ(object.m_block.bytes[0], 0x1F);
+    EXPECT_EQ(object.m_block.bytes[1], 0x20);
+    EXPECT_EQ(object.m_block.bytes[2], 0);
+
+    // A GUID that does not parse leaves the value.
+    object.m_guid.bytes[0] = 9;
+    EXPECT_FALSE(SetText(object, "GUID", "1234"));
+    EXPECT_EQ(object.m_guid.bytes[0], 9);
+    EXPECT_FALSE(SetText(object, "Vector", "1 2"));
+}
+
+TEST(RTTIPropertyTextFormTest, GUIDTextIsMappedThroughTheActiveReplacementTable)
+{
+    SimpleGUID original;
+    original.bytes[15] = 1;
+    SimpleGUID replacement;
+    replacement.bytes[15] = 2;
+    AllPropertyTypes object;
+    ASSERT_TRUE(BeginPendingEntityReferences());
+    GUIDReplacementTable::GetActive()->AddReplacement(original, replacement);
+    ASSERT_TRUE(SetText(object, "GUID", original.ToStringUnsafe()));
+    ResolvePendingEntityReferences();
+    EXPECT_EQ(object.m_guid, replacement);
+    EXPECT_EQ(GUIDReplacementTable::GetActive(), nullptr);
+    ASSERT_TRUE(SetText(object, "GUID", original.ToStringUnsafe()));
+    EXPECT_EQ(object.m_guid, original);
+}

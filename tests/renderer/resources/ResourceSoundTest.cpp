@@ -1,0 +1,166 @@
+// Sound resources in sound memory, with hand-written RIFF images.
+#include "core/filesystem/FileSystem.h"
+#include "renderer/resources/ResourceManager.h"
+#include "renderer/resources/ResourceSound.h"
+#include "renderer/resources/SoundMemoryPool.h"
+#include "support/ConsoleCapture.h"
+#include "support/TempFolder.h"
+#include "tools/datakit/SoundWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+namespace
+{
+// Bytes of a little RIFF file, written out field by field.
+struct Bytes
+{
+    std::vector<uint8_t> data;
+    Bytes& Tag(const char* tag)
+    {
+        for (int i = 0; i < 4; ++i)
+            data.push_back(uint8_t(tag[i]));
+        return *this;
+    }
+    Bytes& U32(uint32_t v) { for (int i = 0; i < 4; ++i) data.push_back(uint8_t(v >> (8 * i))); return *this; }
+    Bytes& U16(uint16_t v) { data.push_back(uint8_t(v)); data.push_back(uint8_t(v >> 8)); return *this; }
+    Bytes& Fill(size_t n, uint8_t value) { data.insert(data.end(), n, value); return *this; }
+};
+
+// "RIFF" <size> WAVE "fmt " 16: PCM mono 8000 Hz 16-bit, then the given chunks.
+Bytes WaveHead(uint32_t riffSize, uint16_t tag = 1)
+{
+    Bytes b;
+    b.Tag("RIFF").U32(riffSize).Tag("WAVE").Tag("fmt ").U32(16).U16(tag).U16(1).U32(8000).U32(16000).U16(2).U16(16);
+    return b;
+}
+
+class ResourceSoundTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::filesystem::create_directories(m_folder / "sounds");
+        ASSERT_TRUE(gFileSystem.MountDirectory("sounds", (m_folder / "sounds").c_str()));
+        ASSERT_TRUE(m_manager.Init());
+    }
+    void TearDown() override
+    {
+        m_manager.Close();
+        gFileSystem.UnmountAll();
+    }
+    void Write(const std::string& name, const std::vector<uint8_t>& bytes)
+    {
+        ASSERT_TRUE(SoundWriter::WriteFile(m_folder / ("sounds/" + name), bytes));
+    }
+    ResourceSound* Load(const char* name)
+    {
+        Resource* resource = m_manager.GetResource(RESOURCE_TYPE_SOUND, name, 0, true, 0);
+        resource->Load(true);
+        return static_cast<ResourceSound*>(resource);
+    }
+    static uint32_t FreeBytes()
+    {
+        uint32_t free = 0;
+        for (const SystemMemoryChunk* chunk = gSoundMemoryPool.GetFirstFreeChunk(); chunk != nullptr;
+             chunk = chunk->GetNextFree())
+            free += chunk->GetLength();
+        return free;
+    }
+
+    ConsoleCapture m_log;
+    TempFolder m_folder;
+    ResourceManager m_manager;
+};
+
+TEST_F(ResourceSoundTest, WaveFilesParseInPlaceAndPreferTheirAdpcmTwin)
+{
+    Bytes pcm = WaveHead(36 + 8);
+    pcm.Tag("data").U32(8).U16(1).U16(2).U16(3).U16(4);
+    Write("a.wav", pcm.data);
+    ResourceSound* a = Load("a.wav");
+    ASSERT_TRUE(a->IsLoaded());
+    EXPECT_EQ(a->GetKind(), uint32_t(SOUND_KIND_PCM));
+    EXPECT_EQ(a->GetFormat().samplesPerSec, 8000u);
+    ASSERT_EQ(a->GetSampleSize(), 8u);
+    EXPECT_EQ(a->GetSampleData()[2], 2);
+    EXPECT_EQ(a->GetSize(), uint32_t(pcm.data.size()));
+    EXPECT_TRUE(m_log.Contains("Playing WAV sound file", CONSOLE_WARNING));
+    a->Release();
+
+    m_log.Clear();
+    Bytes adpcm;
+    adpcm.Tag("RIFF").U32(36 + 8).Tag("WAVE").Tag("fmt ").U32(16).U16(2).U16(1).U32(8000).U32(4000).U16(256).U16(4);
+    adpcm.Tag("data").U32(4).Fill(4, 7);
+    Write("b.wav.adpcm", adpcm.data);
+    Write("b.wav", std::vector<uint8_t>(10, 0)); // never opened
+    ResourceSound* b = Load("b.wav");
+    ASSERT_TRUE(b->IsLoaded());
+    EXPECT_EQ(b->GetKind(), uint32_t(SOUND_KIND_ADPCM));
+    EXPECT_FALSE(m_log.Contains("Playing WAV sound file"));
+    b->Release();
+
+    Bytes xwma;
+    xwma.Tag("RIFF").U32(0).Tag("XWMA").Tag("fmt ").U32(18).U16(0x161).U16(2).U32(44100).U32(16000).U16(4459).U16(16)
+        .U16(0).Tag("data").U32(6).Fill(6, 9);
+    Write("c.wav", xwma.data);
+    ResourceSound* c = Load("c.wav");
+    ASSERT_TRUE(c->IsLoaded());
+    EXPECT_EQ(c->GetKind(), uint32_t(SOUND_KIND_XWMA));
+    EXPECT_EQ(c->GetSeekTable(), nullptr);
+    EXPECT_EQ(c->GetSampleSize(), 6u);
+    c->Release();
+}
+
+TEST_F(ResourceSoundTest, MalformedFilesFailAndGiveTheirMemoryBack)
+{
+    const uint32_t freeBefore = FreeBytes();
+    Bytes list = WaveHead(100);
+    list.Tag("LIST").U32(4).Tag("INFO").Tag("data").U32(2).U16(0);
+    Write("list.wav", list.data);
+    Bytes overlong = WaveHead(100);
+    overlong.Tag("data").U32(1000).U16(0); // claims more than the file holds
+    Write("long.wav", overlong.data);
+    Bytes tag3 = WaveHead(100, 3);
+    tag3.Tag("data").U32(2).U16(0);
+    Write("float.wav", tag3.data);
+    Write("short.wav", {'R', 'I', 'F', 'F'});
+    Write("big.ogg", std::vector<uint8_t>(gSoundMemoryPool.GetSize() + 16, 1));
+    Write("x.mp3", {1, 2, 3});
+
+    for (const char* name : {"list.wav", "long.wav", "float.wav", "short.wav", "big.ogg", "x.mp3", "missing.ogg"})
+    {
+        ResourceSound* sound = Load(name);
+        EXPECT_EQ(sound->GetState(), uint32_t(RESOURCE_STATE_DONE)) << name;
+        EXPECT_TRUE(sound->HasLoadFailed()) << name;
+        EXPECT_EQ(sound->GetKind(), uint32_t(SOUND_KIND_NONE)) << name;
+        sound->Release();
+    }
+    EXPECT_EQ(FreeBytes(), freeBefore);
+    EXPECT_TRUE(m_log.Contains("Unsupported wave format: 3", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Out of sound memory.", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Resource loading failed (long.wav)", CONSOLE_ERROR));
+}
+
+TEST_F(ResourceSoundTest, OggFilesAreKeptWholeAndEvictionFreesThem)
+{
+    std::vector<uint8_t> ogg;
+    ASSERT_TRUE(SoundWriter::EncodeOggVorbis(SoundWriter::MakeTone({440.0}, 22050, 0.2, 0.5), 0.4f, ogg));
+    Write("Tone.OGG", ogg);
+    const uint32_t freeBefore = FreeBytes();
+    ResourceSound* tone = Load("Tone.OGG");
+    ASSERT_TRUE(tone->IsLoaded());
+    EXPECT_EQ(tone->GetKind(), uint32_t(SOUND_KIND_OGG));
+    ASSERT_EQ(tone->GetSampleSize(), ogg.size());
+    EXPECT_EQ(std::memcmp(tone->GetSampleData(), ogg.data(), ogg.size()), 0);
+    EXPECT_LT(FreeBytes(), freeBefore);
+    tone->Release();
+    m_manager.PostCommand(RESOURCE_POOL_SOUNDS, 0, 0);
+    m_manager.PostDumpSoundMemory();
+    m_manager.Flush();
+    EXPECT_EQ(FreeBytes(), freeBefore);
+}
+} // namespace

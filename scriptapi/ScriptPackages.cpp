@@ -17,6 +17,7 @@ int tolua_math_open(lua_State* state);
 int tolua_gamedelegate_open(lua_State* state);
 int tolua_game_open(lua_State* state);
 int tolua_sound_open(lua_State* state);
+int tolua_video_open(lua_State* state);
 
 namespace
 {
@@ -90,9 +91,10 @@ void OpenScriptPackages(lua_State* state)
     // The fixed order of the engine's packages; the areas not built yet add theirs in place.
     tolua_engine_open(state);
     tolua_entity_open(state);
+    tolua_sound_open(state);
     tolua_math_open(state);
     tolua_gamedelegate_open(state);
-    tolua_sound_open(state);
+    tolua_video_open(state);
     lua_settop(state, 0);
     MendClassAssignment(state);
 }

@@ -1,7 +1,6 @@
 // The sound package from scripts: sound entries added with SoundEntryParams, their queries and the
-// name suffix through gSoundEntriesContainer, and gVideoEngine with its script defaults.
+// name suffix through gSoundEntriesContainer.
 #include "audio/sound/SoundEntriesContainer.h"
-#include "audio/video/VideoEngine.h"
 #include "engine/scripting/ScriptTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +16,6 @@ protected:
         gSoundEntriesContainer.SetSoundEntriesNameSuffix(nullptr);
         ScriptTest::TearDown();
     }
-    VideoEngine m_video; // made before the script globals are registered, as engine start-up does
 };
 
 TEST_F(SoundPackageTest, ScriptsAddAndQuerySoundEntries)
@@ -54,14 +52,5 @@ TEST_F(SoundPackageTest, ScriptsAddAndQuerySoundEntries)
     EXPECT_TRUE(entry.m_2D) << "a sound that does not attenuate is 2D";
     ASSERT_EQ(entry.m_lists.Count(), 1);
     EXPECT_EQ(entry.m_lists[0].m_sounds.Count(), 2);
-}
-
-TEST_F(SoundPackageTest, VideoEngineIsAScriptGlobal)
-{
-    Run("playing = tostring(gVideoEngine:IsPlaying())\n"
-        "played = tostring(gVideoEngine:Play('intro'))\n");
-    EXPECT_EQ(GlobalString("playing"), "false");
-    EXPECT_EQ(GlobalString("played"), "false") << "no renderer runs in this test";
-    EXPECT_TRUE(m_log.Contains("Video operation 0 without a renderer", CONSOLE_ERROR));
 }
 } // namespace

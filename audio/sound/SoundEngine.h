@@ -9,7 +9,8 @@
 // at once and reports mixer glitches. When the audio device cannot be made the engine logs why
 // and runs on silent: instances are still created and updated, but none gets a voice.
 //
-// Threads: public operations from any thread; the accessors marked "sound thread" only there.
+// Threads: public operations from any thread; the accessors marked "sound thread" only there. Who
+// waits on the sound thread, and its place in start-up: docs/architecture.md.
 #pragma once
 
 #include "audio/sound/SoundInstanceList.h"

@@ -1,12 +1,12 @@
 // Worker threads and their command rings.
 //
-// Every long-lived worker (renderer, resource manager, file reader, sound, multiplayer, physics,
-// console...) is a BaseThread: an OS thread that owns a CommandRingBuffer. Other threads hand it
-// work by writing a command record into the ring (BeginCommand, the ring's Write calls,
-// EndCommand); only the worker reads the ring. The worker sleeps on its wake event (or a message
-// posted to its thread) up to its wait timeout, then Tick drains the ring: ids 0-5 are run here,
-// every other id goes to the subclass's HandleCommand. Threads built with the producer lock accept
-// any number of producers; the others must have exactly one.
+// Every long-lived worker is a BaseThread: an OS thread that owns a CommandRingBuffer. Other
+// threads hand it work by writing a command record into the ring (BeginCommand, the ring's Write
+// calls, EndCommand); only the worker reads the ring. The worker sleeps on its wake event (or a
+// message posted to its thread) up to its wait timeout, then Tick drains the ring: ids 0-5 are run
+// here, every other id goes to the subclass's HandleCommand. Threads built with the producer lock
+// accept any number of producers; the others must have exactly one. The workers, what each owns,
+// who waits on whom and their command ids: docs/architecture.md.
 //
 // Start, Stop, Flush, SetIdle, SetPriority and the destructor belong to the owning thread;
 // BeginCommand/EndCommand to producers; the virtual hooks run on the worker.

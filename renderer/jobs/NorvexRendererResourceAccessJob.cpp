@@ -102,7 +102,9 @@ bool PostRendererJob(NorvexRendererResourceAccessJob* job, bool wait)
         // A waited job always gets an event, so that the wait has something that ends it.
         if ((job->m_wantsEvent || wait) && !fireAndForget)
             job->m_event = std::make_unique<os::Event>(false);
-        std::atomic_thread_fence(std::memory_order_seq_cst);
+        // No fence needed: both roads publish the job through a ring commit (a release store) that
+        // the render thread reads with acquire, so it sees these stores; a fence would also hide
+        // the hand-off from ThreadSanitizer.
         if (immediate)
         {
             if (gRenderer->WriteCommand(RENDER_OP_RUN_JOB, renderpayload::kPointer))

@@ -6,7 +6,8 @@
 // only the resource thread runs the commands. One lock (GetLock) guards the pools and every
 // resource's reference count, state, flags and pool link, and the prefetch slot. Eviction collects
 // under the lock and deletes outside it, repeating until a round frees nothing, so resources that
-// a deleted resource released go in the same command.
+// a deleted resource released go in the same command. Who waits on the resource thread, and its
+// place in start-up: docs/architecture.md.
 #pragma once
 
 #include "core/containers/Dynarray.h"

@@ -28,6 +28,10 @@ protected:
         // Frozen clock: the sound thread never updates (or ends) an instance after its first cycle.
         os::EnableManualCounter(1000 * os::kCounterFrequency);
         ASSERT_TRUE(m_sound.Start());
+        // Fades start at the cycle time, which the first cycle sets.
+        for (int i = 0; i < 5000 && m_sound.Engine().GetCycleCount() == 0; ++i)
+            os::Sleep(1);
+        ASSERT_NE(m_sound.Engine().GetCycleCount(), 0u);
     }
     void TearDown() override
     {

@@ -3,6 +3,7 @@
 #include "core/console/GameConsole.h"
 #include "engine/EngineTimer.h"
 #include "engine/config/GameConfig.h"
+#include "engine/input/InputManager.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "engine/scripting/ScriptSchedulerHelper.h"
 
@@ -10,7 +11,7 @@
 
 Game gGame;
 
-Game::Game() = default;
+Game::Game() : m_inputManager(std::make_unique<InputManager>()) {}
 
 Game::~Game() = default;
 
@@ -23,6 +24,7 @@ void Game::Init(GameDelegate* delegate)
 
 void Game::Close()
 {
+    m_inputManager->Shutdown();
     m_pendingKeyBindCommand.clear();
     m_hasPendingKeyBindCommand = false;
     m_gameScheduler.reset();

@@ -1,9 +1,9 @@
 // Game: the application object (script global gGame, script class "Game"). Main thread only.
 //
-// Only what the scripting layer needs exists so far: the game delegate, the game and gameplay
-// clocks with their script schedulers, the pending key-bind command, the current scene's name and
-// variant, and the software cursor's name. The window, input, UI, frame and scene switching come
-// with the issues that build them.
+// Only what the scripting layer needs exists so far: the game delegate, the input manager, the game
+// and gameplay clocks with their script schedulers, the pending key-bind command, the current
+// scene's name and variant, and the software cursor's name. The window, UI, frame and scene
+// switching come with the issues that build them.
 #pragma once
 
 #include "core/containers/Dynarray.h"
@@ -17,6 +17,7 @@
 
 class Entity;
 class GameDelegate;
+class InputManager;
 class ScriptSchedulerHelper;
 
 // The application object; see the design comment above.
@@ -37,10 +38,12 @@ public:
 
     // Keeps the delegate (not owned) and creates the two game schedulers.
     void Init(GameDelegate* delegate);
-    // Deletes the schedulers and frees the pending key-bind command.
+    // Shuts the input devices down, deletes the schedulers and frees the pending key-bind command.
     void Close();
     bool IsActive() const { return m_gameScheduler != nullptr; }
     GameDelegate* GetDelegate() const { return m_delegate; }
+    // Created with the Game, kept for the whole run.
+    InputManager& GetInputManager() const { return *m_inputManager; }
 
     // The game clocks of the schedulers; the gameplay timer stands still while gameplay is paused.
     GameTimer& GetGameTimer() { return m_gameTimer; }
@@ -89,6 +92,7 @@ public:
     const char* GetSoftwareCursorName() const { return m_cursorName.c_str(); }
 
 private:
+    std::unique_ptr<InputManager> m_inputManager;
     GameDelegate* m_delegate = nullptr;
     GameTimer m_gameTimer;
     GameTimer m_gameplayTimer;

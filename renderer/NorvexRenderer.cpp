@@ -2,24 +2,23 @@
 
 #include "core/console/GameConsole.h"
 #include "platform/os/Clock.h"
+#include "platform/os/Thread.h"
+#include "renderer/RendererThreadCheck.h"
 
 #include <climits>
-#include <cstring>
 
 namespace
 {
-constexpr uint8_t kRendererChannel = 2;
-constexpr uint8_t kRenderThreadChannel = 5;
-constexpr uint32_t kIdleTicksBeforeSleep = 16;
-// A present that never comes (its block abandoned, the thread stuck) must not hang the game for ever.
-constexpr uint32_t kPresentWaitLimitMs = 2000;
+// The render thread's first answer comes within milliseconds; a thread that gives none in this time
+// is stuck, and the game should not wait for it for ever.
+constexpr uint32_t kDefaultStartWaitLimitMs = 10000;
 } // namespace
 
 NorvexRenderer* gRenderer = nullptr;
 
 NorvexRenderer::NorvexRenderer()
-    : BaseThread("Renderer", kRendererRingBytes, false, 0, 0), m_writer(*this), m_workSemaphore(0, INT_MAX),
-      m_presentSemaphore(0, INT_MAX)
+    : BaseThread("Renderer", kRendererRingBytes, false, 0, 0), m_workSemaphore(0, INT_MAX),
+      m_presentSemaphore(0, INT_MAX), m_startWaitLimitMs(kDefaultStartWaitLimitMs)
 {
     SetWakeSemaphore(&m_workSemaphore);
     gRenderer = this;
@@ -32,89 +31,130 @@ NorvexRenderer::~NorvexRenderer()
         gRenderer = nullptr;
 }
 
+bool NorvexRenderer::IsGameThread() const
+{
+    const uint32_t id = m_gameThreadId.load(std::memory_order_acquire);
+    return id == 0 || id == os::CurrentThreadId();
+}
+
+bool NorvexRenderer::IsRenderSide() const
+{
+    const uint32_t renderThread = GetThreadId();
+    if (renderThread == 0 || renderThread == os::CurrentThreadId())
+        return true;
+    return m_gameHoldsDevice.load(std::memory_order_acquire) && IsGameThread();
+}
+
 bool NorvexRenderer::Init(void* window, bool fullScreen)
 {
-    gConsole.Printf(CONSOLE_INFO, kRendererChannel, "NorvexRenderer::Init");
-    m_quitRequested.store(false, std::memory_order_release);
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "NorvexRenderer::Init");
+    m_gameThreadId.store(os::CurrentThreadId(), std::memory_order_release);
+    m_deviceManager.ClearQuitRequest();
     if (!IsRunning() && !Start())
     {
-        gConsole.Error(kRendererChannel, "NorvexRenderer: the render thread could not be started");
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "NorvexRenderer: the render thread could not be started");
         return false;
     }
     m_fullScreen = fullScreen;
     m_window = window;
-    BuildDeviceParams(0, 0, true, fullScreen, &m_params);
-    m_writer.OpenBlock();
-    if (!InitDX(window, fullScreen))
+    DeviceParams params;
+    m_deviceManager.BuildDeviceParams(0, 0, true, fullScreen, &params);
+    m_deviceManager.SetDeviceParams(params);
+    m_stream.GetWriter().OpenBlock();
+    {
+        const DeviceHandoff handoff(*this);
+        if (!m_deviceManager.InitDX(window))
+            return false;
+    }
+    m_stream.SetOpen(true);
+    if (SubmitFirstBlock())
+        return true;
+    m_stream.SetOpen(false);
+    return false;
+}
+
+bool NorvexRenderer::SubmitFirstBlock()
+{
+    // A synchronous submit whose wait has a limit: the event is a member, so a render thread that
+    // answers late still sets a live object.
+    RenderCommandWriter& writer = m_stream.GetWriter();
+    writer.CloseBlock(RENDER_OP_END_SYNC);
+    m_firstBlockDone.Reset();
+    os::Event* const done = &m_firstBlockDone;
+    if (PostCommand(THREAD_COMMAND_DONE, &done, sizeof(done)) && !m_firstBlockDone.Wait(m_startWaitLimitMs))
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE,
+                       "NorvexRenderer: the render thread has not run its first commands "
+                       "within %u ms; the renderer is not started",
+                       m_startWaitLimitMs);
         return false;
-    m_streamOpen = true;
-    SubmitCommands(true);
+    }
+    writer.OpenBlock();
     return true;
 }
 
 void NorvexRenderer::Close()
 {
-    if (m_streamOpen)
+    RenderCommandWriter& writer = m_stream.GetWriter();
+    if (m_stream.IsOpen())
     {
-        gConsole.Printf(CONSOLE_INFO, kRendererChannel, "NorvexRenderer closing...");
-        m_writer.CloseBlock(RENDER_OP_END_SYNC);
+        gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "NorvexRenderer closing...");
+        writer.CloseBlock(RENDER_OP_END_SYNC);
         Flush();
         // Jobs run on the render thread only, which may still be drawing blank frames.
-        while (m_jobs.GetJobsQueued() != m_jobs.GetJobsDone())
-            os::Sleep(10);
+        WaitForQueuedJobs(10);
         // The device belongs to the render thread: it is closed there, as the last command.
-        m_writer.OpenBlock();
-        m_writer.WriteCommand(RENDER_OP_CLOSE_DX, 0);
-        m_writer.CloseBlock(RENDER_OP_END_BLOCK);
-        m_streamOpen = false;
+        writer.OpenBlock();
+        writer.WriteCommand(RENDER_OP_CLOSE_DX, 0);
+        writer.CloseBlock(RENDER_OP_END_BLOCK);
+        m_stream.SetOpen(false);
         Stop();
-        gConsole.Printf(CONSOLE_INFO, kRendererChannel, "NorvexRenderer closed");
+        gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "NorvexRenderer closed");
         return;
     }
     // A failed Init leaves its first block open and perhaps a half-made device.
-    if (m_writer.HasOpenBlock())
-        m_writer.CloseBlock(RENDER_OP_END_BLOCK);
+    if (writer.HasOpenBlock())
+        writer.CloseBlock(RENDER_OP_END_BLOCK);
     Stop();
-    if (m_device || m_factory)
-        CloseDX();
+    if (m_deviceManager.HasDevice())
+        m_deviceManager.CloseDX();
     m_presenter.Stop();
 }
 
-void NorvexRenderer::EndBatch(uint32_t endMarker)
+void NorvexRenderer::Tick()
 {
-    m_writer.CloseBlock(endMarker);
-    if (endMarker == RENDER_OP_END_SYNC)
-        Flush();
-    m_writer.OpenBlock();
+    const bool hadWork = !GetRing().IsEmpty();
+    BaseThread::Tick();
+    m_executor.RunIdleWork(hadWork);
 }
 
-void NorvexRenderer::SubmitCommands(bool sync)
+void NorvexRenderer::WaitForWork()
 {
-    if (!m_streamOpen || (!sync && m_writer.IsBlockEmpty()))
-        return;
-    EndBatch(sync ? RENDER_OP_END_SYNC : RENDER_OP_END_BLOCK);
+    // The worker's own idle wait: every block, job, flush and stop releases the semaphore, so it
+    // always ends. The record's own count stays for it.
+    m_workSemaphore.Wait(os::kInfinite);
+    m_workSemaphore.Release(1);
 }
 
-void NorvexRenderer::SubmitFrameSection(uint32_t framesAhead)
+// Cannot deadlock: the render thread runs queued jobs on every tick whatever the game thread does,
+// and after the synchronous submit before this wait every job's stamp has been reached.
+void NorvexRenderer::WaitForQueuedJobs(uint32_t stepMs)
 {
-    SubmitCommands(false);
-    while (m_framesWaited + framesAhead < m_presentsWritten)
+    NORVEX_CHECK_GAME_THREAD(*this);
+    while (m_jobs.GetJobsQueued() != m_jobs.GetJobsDone())
+        os::Sleep(stepMs);
+}
+
+bool NorvexRenderer::ProcessResourceJobs(uint32_t costLimit, float budgetSeconds)
+{
+    return m_jobs.Process(costLimit, budgetSeconds);
+}
+
+void NorvexRenderer::DrainResourceJobs()
+{
+    while (!ProcessResourceJobs(0, 3.4028235e38f))
     {
-        ++m_framesWaited;
-        if (!m_presentSemaphore.Wait(kPresentWaitLimitMs))
-        {
-            gConsole.Warning(kRendererChannel, "The render thread has not presented for %u ms; frame pacing skipped",
-                             kPresentWaitLimitMs);
-            m_framesWaited = m_presentsWritten;
-            break;
-        }
     }
-}
-
-void NorvexRenderer::WaitForThread(BaseThread& thread)
-{
-    SubmitCommands(false);
-    thread.Flush();
 }
 
 void NorvexRenderer::UpdateFrameStatistics()
@@ -127,121 +167,9 @@ void NorvexRenderer::UpdateFrameStatistics()
     m_lastIdleTotal = idleTotal;
 }
 
-void NorvexRenderer::EnableLoadingFrames(bool enable)
+#ifdef NORVEX_THREAD_CHECKS
+void ReportWrongRendererThread(const char* function, const char* expected)
 {
-    os::ScopedLock lock(m_displayLock);
-    m_loadingFramesAllowed = enable;
+    gConsole.Error(CONSOLE_CHANNEL_RENDER, "NorvexRenderer: %s called outside %s", function, expected);
 }
-
-bool NorvexRenderer::ProcessResourceJobs(uint32_t costLimit, float budgetSeconds)
-{
-    return m_jobs.Process(costLimit, budgetSeconds);
-}
-
-void NorvexRenderer::HandleCommand(const uint8_t* record)
-{
-    uint32_t id = 0;
-    std::memcpy(&id, record, sizeof(id));
-    if (id == kRenderBlockRecordId)
-    {
-        ExecuteCommands();
-        return;
-    }
-    gConsole.Error(kRenderThreadChannel, "NorvexRenderer: unknown ring record %u", id);
-}
-
-void NorvexRenderer::Tick()
-{
-    const bool hadWork = !GetRing().IsEmpty();
-    BaseThread::Tick();
-    m_consecutiveIdleTicks = hadWork ? 0 : m_consecutiveIdleTicks + 1;
-    if (m_blankMode)
-        RenderBlankFrame();
-    else
-    {
-        if (m_loadingScreen != nullptr && !IsDeviceResetPending())
-            PumpLoadingScreen();
-        if (m_consecutiveIdleTicks > kIdleTicksBeforeSleep)
-            SleepUntilWork();
-    }
-    ProcessResourceJobs(1000, 0.01f);
-}
-
-void NorvexRenderer::SleepUntilWork()
-{
-    // Sleep until the next block, flush or stop arrives; the record's own count stays for it.
-    m_workSemaphore.Wait(os::kInfinite);
-    m_workSemaphore.Release(1);
-    m_consecutiveIdleTicks = 0;
-}
-
-void NorvexRenderer::ExecuteCommands()
-{
-    CommandRingBuffer& ring = GetRing();
-    for (;;)
-    {
-        if (m_loadingScreen != nullptr)
-            PumpLoadingScreen();
-        const uint32_t misalign = uint32_t(reinterpret_cast<uintptr_t>(ring.GetReadCursor()) & 3u);
-        if (misalign != 0)
-            ring.SkipRead(4 - misalign);
-        uint32_t opcode = 0;
-        if (!ring.Read(&opcode, sizeof(opcode)))
-        {
-            gConsole.Error(kRenderThreadChannel, "Render command block ends without an end marker, previous: %u",
-                           m_previousOpcode);
-            return;
-        }
-        if (opcode >= kRenderOpcodeCount || kOpcodes[opcode].handler == nullptr)
-        {
-            // Commands carry no length: what follows an unknown opcode cannot be found, so the rest of
-            // the block is dropped rather than decoded as garbage.
-            gConsole.Error(kRenderThreadChannel, "Unknown NR task: %u, previous: %u", opcode, m_previousOpcode);
-            gConsole.Error(kRenderThreadChannel, "The rest of the render command block (%u bytes) is dropped",
-                           ring.GetReadLeft());
-            m_previousOpcode = opcode;
-            return;
-        }
-        m_readOk = true;
-        const Handler handler = kOpcodes[opcode].handler;
-        (this->*handler)(opcode);
-        m_previousOpcode = opcode;
-        m_commandsExecuted.fetch_add(1, std::memory_order_acq_rel);
-        if (!m_readOk)
-        {
-            gConsole.Error(kRenderThreadChannel, "Render command %u reads past the end of its block; the block is dropped",
-                           opcode);
-            return;
-        }
-        if (opcode == RENDER_OP_END_BLOCK || opcode == RENDER_OP_END_SYNC)
-            return;
-    }
-}
-
-void NorvexRenderer::SkipPayload(uint32_t bytes)
-{
-    m_readOk = m_readOk && GetRing().SkipRead(bytes);
-}
-
-void NorvexRenderer::SkipBoneArray()
-{
-    const uint32_t count = Get<uint32_t>();
-    if (!m_readOk)
-        return;
-    if (uint64_t(count) * renderpayload::kBoneMatrix + 16 > GetRing().GetReadLeft())
-    {
-        m_readOk = false;
-        return;
-    }
-    const uint32_t pad = GetRing().AlignRead16();
-    SkipPayload(count * renderpayload::kBoneMatrix + 16 - pad);
-}
-
-void NorvexRenderer::ReportNotBuilt(uint32_t opcode)
-{
-    if (m_notBuiltReported[opcode])
-        return;
-    m_notBuiltReported[opcode] = true;
-    gConsole.Warning(kRenderThreadChannel, "Render command %u (%s) is not built yet; its commands are read and dropped",
-                     opcode, kOpcodes[opcode].feature ? kOpcodes[opcode].feature : "?");
-}
+#endif

@@ -9,7 +9,6 @@
 
 namespace
 {
-constexpr uint8_t kRenderThreadChannel = 5;
 // 64-bit: the device and query pointers are full width.
 constexpr uint32_t kPresentPayloadBytes = sizeof(float) + 2 * sizeof(uintptr_t);
 } // namespace
@@ -94,8 +93,8 @@ void NorvexRendererPresenterThread::WaitForQuery(gpu::GpuQuery* query)
         if (waitedMs >= double(limitMs))
         {
             m_queryTimeouts.fetch_add(1, std::memory_order_acq_rel);
-            gConsole.Warning(kRenderThreadChannel, "PresenterThread: the GPU has not finished the frame after %u ms; "
-                                                   "the present is counted done",
+            gConsole.Warning(CONSOLE_CHANNEL_RENDER,
+                             "PresenterThread: the GPU has not finished the frame after %u ms; the present is counted done",
                              limitMs);
             return;
         }

@@ -5,11 +5,6 @@
 
 #include <cstring>
 
-namespace
-{
-constexpr uint8_t kRendererChannel = 2;
-} // namespace
-
 RenderCommandWriter::RenderCommandWriter(BaseThread& thread) : m_thread(thread), m_ring(thread.GetRing())
 {
 }
@@ -31,13 +26,13 @@ bool RenderCommandWriter::WriteCommand(uint32_t opcode, uint32_t payloadBytes)
     // An oversized payload would be written past its block (85 bones, a long text): refuse it.
     if (payloadBytes > kMaxRenderPayloadBytes)
     {
-        gConsole.Error(kRendererChannel, "Render command %u with %u payload bytes does not fit a %u-byte block",
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Render command %u with %u payload bytes does not fit a %u-byte block",
                        opcode, payloadBytes, kRenderBlockBytes);
         return false;
     }
     if (!m_blockOpen)
     {
-        gConsole.Error(kRendererChannel, "Render command %u written while no command block is open", opcode);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Render command %u written while no command block is open", opcode);
         return false;
     }
     CountCommand();

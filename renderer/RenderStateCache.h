@@ -1,6 +1,9 @@
-// What the render thread last set on the device, so that redundant state changes are skipped, plus
-// the frame's draw counters, viewport and camera matrices that every draw uses. Plain data owned by
-// the renderer; render thread only.
+// The render-state cache and draw wrappers: what the render thread last set on the device, so that
+// redundant state changes are skipped, plus the frame's draw counters, viewport and camera matrices
+// that every draw uses.
+//
+// Threads: render thread only, or the game thread while it holds the device during creation and
+// reset (the render thread idle). Calls from any other thread are logged in checked builds.
 #pragma once
 
 #include "core/math/Matrix.h"
@@ -8,15 +11,21 @@
 
 #include <cstdint>
 
+class NorvexRenderer;
+class PixelShaderObject;
+class RenderTarget;
 class TextureHolder;
+class VertexShaderObject;
 
 namespace gpu
 {
+class GpuDevice;
 class GpuPixelShader;
+class GpuSwapChain;
 class GpuVertexShader;
-}
+} // namespace gpu
 
-// Sampler flag bits of NorvexRenderer::SetTexture.
+// Sampler flag bits of RenderStateCache::SetTexture.
 enum SamplerFlag : uint32_t
 {
     SAMPLER_SRGB = 1u << 0,
@@ -43,7 +52,8 @@ struct BlendModeRow
     Vector fade;
 };
 
-struct RenderStateCache
+// The values last set on the device (kUnknown forces the next set).
+struct CachedRenderState
 {
     static constexpr uint32_t kUnknown = 0xFFFFFFFFu;
     static constexpr uint32_t kBlendModeCount = 10;
@@ -95,9 +105,87 @@ struct CameraState
     Matrix inverseView = Matrix::ONE;
     Matrix inverseProjection = Matrix::ONE;
     Matrix inverseViewProjection = Matrix::ONE;
-    Matrix viewProjection = Matrix::ONE;         // P x V
-    Matrix biasedThirdProjection = Matrix::ONE;  // T x biased P
-    Matrix biasedViewProjection = Matrix::ONE;   // T x biased P x V: what draws use
-    bool mirrored = false;                       // negative determinant: culling flips
+    Matrix viewProjection = Matrix::ONE;        // P x V
+    Matrix biasedThirdProjection = Matrix::ONE; // T x biased P
+    Matrix biasedViewProjection = Matrix::ONE;  // T x biased P x V: what draws use
+    bool mirrored = false;                      // negative determinant: culling flips
     float depthScale = 1.0f;
+};
+
+// The cached state setters, the uncached wrappers and the draw wrappers of the render thread. Cached
+// setters call the device only when the value changes; the wrappers always do.
+class RenderStateCache
+{
+public:
+    explicit RenderStateCache(NorvexRenderer& renderer);
+    RenderStateCache(const RenderStateCache&) = delete;
+    RenderStateCache& operator=(const RenderStateCache&) = delete;
+
+    // Forgets the cached state and puts the device's samplers and stencil in the known defaults.
+    void Reset();
+    // Mode 0 to 9 of the blend-mode table.
+    void SetBlendMode(uint32_t mode);
+    static const Vector& GetBlendModeFadeVector(uint32_t mode);
+    void SetCullMode(uint32_t cullMode);
+    // Mode 0 off, 1 on with greater, 2 on with less; other modes change nothing.
+    void SetAlphaTest(uint32_t mode, uint32_t reference);
+    void SetDepthState(uint32_t compareFunction, bool writeEnable, float bias);
+    void SetVertexShader(const VertexShaderObject* shader);
+    void SetPixelShader(const PixelShaderObject* shader);
+    // Binds the holder's texture (or none) and sets the sampler states of the SamplerFlag groups
+    // that changed since the stage's last flags.
+    void SetTexture(uint32_t stage, TextureHolder* holder, uint32_t flags);
+    void SetStencilOps(uint32_t pass, uint32_t fail, uint32_t depthFail);
+    void SetStencilFunc(uint32_t function, uint32_t reference, uint32_t readMask, uint32_t writeMask);
+    void SetStencilWriteMask(uint32_t mask);
+    void DisableStencil();
+    // Counts are in 4-float registers.
+    void SetVertexShaderConstants(uint32_t firstRegister, const float* data, uint32_t count);
+    void SetPixelShaderConstants(uint32_t firstRegister, const float* data, uint32_t count);
+    void SetDepthBias(float bias, float slopeScaledBias);
+    void SetColorWriteMask(uint32_t mask);
+    void SetSRGBWriteState(bool on);
+    // Flags bit 0: sRGB write; bit 1: keep the viewport the device set for the new target 0.
+    void SetRenderTargets(const RenderTarget* target0, const RenderTarget* target1, uint32_t flags);
+    // Clears the whole target; the colour is packed as it is.
+    void ClearTargets(uint32_t flags, const Vector& color, float depth, uint32_t stencil);
+    // A lost device sets the reset flag.
+    void PresentFrame(gpu::GpuSwapChain* swapChain);
+    void DrawPrimitive(uint32_t type, uint32_t startVertex, uint32_t primitiveCount);
+    void DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const void* vertices, uint32_t stride);
+    void DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uint32_t minIndex, uint32_t numVertices,
+                              uint32_t startIndex, uint32_t primitiveCount);
+    void DrawIndexedPrimitiveUP(uint32_t type, uint32_t minIndex, uint32_t numVertices, uint32_t primitiveCount,
+                                const void* indices, gpu::Format indexFormat, const void* vertices, uint32_t stride);
+    void ApplyViewport(const gpu::Viewport& viewport);
+    void SetViewportRect(uint32_t x, uint32_t y, uint32_t width, uint32_t height);
+    void SetFullViewport();
+    // View, projection and third matrix, with everything derived from them.
+    void UpdateCamera(const Matrix& view, const Matrix& projection, const Matrix& third);
+    // Projection only; the view and the third matrix stay.
+    void SetProjection(const Matrix& projection);
+    // Biased projection and view-projection from the depth bias term.
+    void UpdateBiasedMatrices();
+    // Scene colour modes 1 and 2 draw linear: sRGB read and write follow them.
+    void SetSceneColorMode(uint32_t mode) { m_sceneColorMode = mode; }
+    // The frame's draw counters start again when its targets are selected.
+    void ResetFrameCounters();
+
+    const CachedRenderState& GetCached() const { return m_cached; }
+    const ViewportState& GetViewportState() const { return m_viewport; }
+    const CameraState& GetCamera() const { return m_camera; }
+    uint32_t GetFrameDrawCalls() const { return m_frameDrawCalls; }
+    uint32_t GetFramePrimitives() const { return m_framePrimitives; }
+
+private:
+    gpu::GpuDevice* Device() const;
+    void CountDraw(uint32_t primitiveCount);
+
+    NorvexRenderer& m_renderer;
+    CachedRenderState m_cached;
+    ViewportState m_viewport;
+    CameraState m_camera;
+    uint32_t m_sceneColorMode = 0;
+    uint32_t m_frameDrawCalls = 0;
+    uint32_t m_framePrimitives = 0;
 };

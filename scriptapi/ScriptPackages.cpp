@@ -14,6 +14,7 @@
 int tolua_engine_open(lua_State* state);
 int tolua_entity_open(lua_State* state);
 int tolua_math_open(lua_State* state);
+int tolua_input_open(lua_State* state);
 int tolua_gamedelegate_open(lua_State* state);
 int tolua_game_open(lua_State* state);
 int tolua_sound_open(lua_State* state);
@@ -93,6 +94,7 @@ void OpenScriptPackages(lua_State* state)
     tolua_entity_open(state);
     tolua_sound_open(state);
     tolua_math_open(state);
+    tolua_input_open(state);
     tolua_gamedelegate_open(state);
     tolua_video_open(state);
     lua_settop(state, 0);

@@ -6,6 +6,7 @@
 #include "renderer/NorvexRenderer.h"
 #include "renderer/jobs/NorvexRendererResourceAccessJob.h"
 #include "support/ConsoleCapture.h"
+#include "support/RenderThreadCall.h"
 #include "support/RendererTestBase.h"
 
 #include <gtest/gtest.h>
@@ -295,6 +296,28 @@ TEST_F(NorvexRendererTest, DisplayChangeResizesTheBackBuffer)
     EXPECT_TRUE(WriteFrame(Vector(1.0f, 1.0f, 1.0f, 1.0f)));
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(BackBufferPixel(), 0xFFFFFFFFu);
+    EXPECT_FALSE(m_log.Contains("called outside")) << "the game thread holds the device during the change";
+}
+
+TEST_F(NorvexRendererTest, CallsFromTheWrongThreadAreLoggedAndStillRun)
+{
+#ifndef NORVEX_THREAD_CHECKS
+    GTEST_SKIP() << "thread checks are compiled out of this build";
+#endif
+    RunOnRenderThread(m_renderer, [](NorvexRenderer& r) { r.SetBlendMode(2); });
+    m_renderer.SetPassMask(0x5);
+    m_renderer.SubmitCommands(true);
+    EXPECT_FALSE(m_log.Contains("called outside")) << "each part on its own thread";
+
+    std::thread other([this] { m_renderer.SetPassMask(0x9); });
+    other.join();
+    EXPECT_TRUE(m_log.Contains("WriteCommand called outside the game thread", CONSOLE_ERROR));
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(m_renderer.GetPassMask(), 0x9u) << "the check only logs";
+
+    m_renderer.SetBlendMode(3); // the render thread is idle after the synchronous submit
+    EXPECT_TRUE(m_log.Contains("SetBlendMode called outside the render thread", CONSOLE_ERROR));
+    EXPECT_EQ(m_renderer.GetStateCache().GetCached().blendMode, 3u);
 }
 
 TEST(NorvexRendererLifecycleTest, StreamIsClosedBeforeInitAndAfterClose)
@@ -329,5 +352,31 @@ TEST(NorvexRendererLifecycleTest, FailedDeviceCreationReportsFalseAndCleansUp)
     EXPECT_TRUE(console.Contains("the device could not be created", CONSOLE_ERROR));
     renderer.Close();
     gpu::Faults().Clear();
+    EXPECT_EQ(gpu::LiveObjectTotal(), 0u);
+}
+
+namespace
+{
+// Holds the render thread until the event is set (or a few seconds pass).
+void BlockRenderThread(BaseThread&, uintptr_t argument, CommandRingBuffer&)
+{
+    reinterpret_cast<os::Event*>(argument)->Wait(5000);
+}
+} // namespace
+
+TEST(NorvexRendererLifecycleTest, StartGivesUpOnARenderThreadThatDoesNotAnswer)
+{
+    ConsoleCapture console;
+    gpu::SetDisplayConfig(gpu::DefaultDisplayConfig());
+    NorvexRenderer renderer;
+    renderer.SetStartWaitLimitMs(50);
+    ASSERT_TRUE(renderer.Start());
+    os::Event release(true);
+    ASSERT_TRUE(renderer.PostCall(&BlockRenderThread, reinterpret_cast<uintptr_t>(&release)));
+    EXPECT_FALSE(renderer.Init(nullptr, false));
+    EXPECT_TRUE(console.Contains("has not run its first commands within 50 ms", CONSOLE_ERROR));
+    EXPECT_FALSE(renderer.IsStreamOpen());
+    release.Set();
+    renderer.Close();
     EXPECT_EQ(gpu::LiveObjectTotal(), 0u);
 }

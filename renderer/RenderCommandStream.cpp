@@ -1,25 +1,79 @@
-// Game thread: one emitter per opcode, each a command and its payload.
-#include "renderer/NorvexRenderer.h"
+// Game thread: beginning commands, ending batches, frame pacing, and one emitter per opcode, each a
+// command and its payload.
+#include "renderer/RenderCommandStream.h"
 
 #include "core/console/GameConsole.h"
 #include "core/math/HDRColor.h"
+#include "core/threads/BaseThread.h"
+#include "renderer/NorvexRenderer.h"
+#include "renderer/RendererThreadCheck.h"
 
 #include <cstring>
 
 namespace
 {
-constexpr uint8_t kRendererChannel = 2;
 namespace rp = renderpayload;
 const Vector kWhite(1.0f, 1.0f, 1.0f, 1.0f);
+// A present that never comes (its block abandoned, the thread stuck) must not hang the game for ever.
+constexpr uint32_t kPresentWaitLimitMs = 2000;
 } // namespace
 
-void NorvexRenderer::ReleaseDeviceObjects()
+RenderCommandStream::RenderCommandStream(NorvexRenderer& renderer) : m_renderer(renderer), m_writer(renderer)
 {
-    if (m_streamOpen)
+}
+
+bool RenderCommandStream::WriteCommand(uint32_t opcode, uint32_t payloadBytes)
+{
+    NORVEX_CHECK_GAME_THREAD(m_renderer);
+    return m_writer.WriteCommand(opcode, payloadBytes);
+}
+
+void RenderCommandStream::EndBatch(uint32_t endMarker)
+{
+    m_writer.CloseBlock(endMarker);
+    if (endMarker == RENDER_OP_END_SYNC)
+        m_renderer.Flush();
+    m_writer.OpenBlock();
+}
+
+void RenderCommandStream::SubmitCommands(bool sync)
+{
+    NORVEX_CHECK_GAME_THREAD(m_renderer);
+    if (!m_open || (!sync && m_writer.IsBlockEmpty()))
+        return;
+    EndBatch(sync ? RENDER_OP_END_SYNC : RENDER_OP_END_BLOCK);
+}
+
+void RenderCommandStream::SubmitFrameSection(uint32_t framesAhead)
+{
+    SubmitCommands(false);
+    while (m_framesWaited + framesAhead < m_presentsWritten)
+    {
+        ++m_framesWaited;
+        if (!m_renderer.WaitForPresent(kPresentWaitLimitMs))
+        {
+            gConsole.Warning(CONSOLE_CHANNEL_ENGINE,
+                             "The render thread has not presented for %u ms; frame pacing skipped",
+                             kPresentWaitLimitMs);
+            m_framesWaited = m_presentsWritten;
+            break;
+        }
+    }
+}
+
+void RenderCommandStream::WaitForThread(BaseThread& thread)
+{
+    SubmitCommands(false);
+    thread.Flush();
+}
+
+void RenderCommandStream::ReleaseDeviceObjects()
+{
+    if (m_open)
         WriteCommand(RENDER_OP_RELEASE_DEVICE_OBJECTS, 0);
 }
 
-void NorvexRenderer::InitSceneCellGrid(const BoundingBox4& sceneBox, float cellSize)
+void RenderCommandStream::InitSceneCellGrid(const BoundingBox4& sceneBox, float cellSize)
 {
     if (!WriteCommand(RENDER_OP_INIT_SCENE_CELL_GRID, rp::kInitSceneCellGrid))
         return;
@@ -27,7 +81,7 @@ void NorvexRenderer::InitSceneCellGrid(const BoundingBox4& sceneBox, float cellS
     Put(cellSize);
 }
 
-void NorvexRenderer::SetSceneCellRange(float low, float high)
+void RenderCommandStream::SetSceneCellRange(float low, float high)
 {
     if (!WriteCommand(RENDER_OP_SET_SCENE_CELL_RANGE, rp::kSetSceneCellRange))
         return;
@@ -35,20 +89,20 @@ void NorvexRenderer::SetSceneCellRange(float low, float high)
     Put(high);
 }
 
-void NorvexRenderer::RequestDeviceReset()
+void RenderCommandStream::RequestDeviceReset()
 {
     WriteCommand(RENDER_OP_REQUEST_DEVICE_RESET, 0);
 }
 
-void NorvexRenderer::SetGameDelegate(GameDelegate* delegate)
+void RenderCommandStream::SetGameDelegate(GameDelegate* delegate)
 {
     if (WriteCommand(RENDER_OP_SET_GAME_DELEGATE, rp::kPointer))
         WritePointer(delegate);
 }
 
-void NorvexRenderer::SetLoadingScreen(UIScreen* screen, uint8_t option, uint8_t drawAfterPostProcess)
+void RenderCommandStream::SetLoadingScreen(UIScreen* screen, uint8_t option, uint8_t drawAfterPostProcess)
 {
-    gConsole.Printf(CONSOLE_MESSAGE, kRendererChannel, "NorvexRenderer::SetLoadingScreen %s",
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "NorvexRenderer::SetLoadingScreen %s",
                     screen != nullptr ? "NOT NULL" : "NULL");
     m_loadingScreenShown = screen != nullptr;
     if (!WriteCommand(RENDER_OP_SET_LOADING_SCREEN, rp::kSetLoadingScreen))
@@ -56,22 +110,22 @@ void NorvexRenderer::SetLoadingScreen(UIScreen* screen, uint8_t option, uint8_t 
     WritePointer(screen);
     Put(option);
     Put(drawAfterPostProcess);
-    if (m_streamOpen)
+    if (m_open)
         SubmitCommands(false);
 }
 
-void NorvexRenderer::SetGatherFlag(uint8_t flag)
+void RenderCommandStream::SetGatherFlag(uint8_t flag)
 {
     if (WriteCommand(RENDER_OP_SET_GATHER_FLAG, rp::kU8))
         Put(flag);
 }
 
-void NorvexRenderer::InvalidateCachedTarget()
+void RenderCommandStream::InvalidateCachedTarget()
 {
     WriteCommand(RENDER_OP_INVALIDATE_CACHED_TARGET, 0);
 }
 
-void NorvexRenderer::SetVisibleLayers(const uint8_t* layerMask32, uint32_t stamp)
+void RenderCommandStream::SetVisibleLayers(const uint8_t* layerMask32, uint32_t stamp)
 {
     if (!WriteCommand(RENDER_OP_SET_FRAME_BOX, rp::kSetFrameBox))
         return;
@@ -84,7 +138,7 @@ void NorvexRenderer::SetVisibleLayers(const uint8_t* layerMask32, uint32_t stamp
     Put(stamp);
 }
 
-void NorvexRenderer::SetFrameTarget(gpu::GpuSwapChain* swapChain, uint8_t multisample, uint8_t targetMode)
+void RenderCommandStream::SetFrameTarget(gpu::GpuSwapChain* swapChain, uint8_t multisample, uint8_t targetMode)
 {
     if (!WriteCommand(RENDER_OP_SET_FRAME_TARGET, rp::kSetFrameTarget))
         return;
@@ -93,43 +147,43 @@ void NorvexRenderer::SetFrameTarget(gpu::GpuSwapChain* swapChain, uint8_t multis
     Put(targetMode);
 }
 
-void NorvexRenderer::UpscaleFinal()
+void RenderCommandStream::UpscaleFinal()
 {
     WriteCommand(RENDER_OP_UPSCALE_FINAL, 0);
 }
 
-void NorvexRenderer::SetPassMask(uint32_t mask)
+void RenderCommandStream::SetPassMask(uint32_t mask)
 {
     if (WriteCommand(RENDER_OP_SET_PASS_MASK, rp::kU32))
         Put(mask);
 }
 
-void NorvexRenderer::SetOutlineParams(const void* params40)
+void RenderCommandStream::SetOutlineParams(const void* params40)
 {
     if (WriteCommand(RENDER_OP_SET_OUTLINE_PARAMS, rp::kOutlineParams))
         m_writer.Write(params40, rp::kOutlineParams);
 }
 
-void NorvexRenderer::SetOutlineParamsB(const void* params40)
+void RenderCommandStream::SetOutlineParamsB(const void* params40)
 {
     if (WriteCommand(RENDER_OP_SET_OUTLINE_PARAMS_B, rp::kOutlineParams))
         m_writer.Write(params40, rp::kOutlineParams);
 }
 
-void NorvexRenderer::PostProcess(uint32_t effectFlags)
+void RenderCommandStream::PostProcess(uint32_t effectFlags)
 {
-    if (!m_settings.enableFullScreenEffects)
+    if (!m_renderer.GetDeviceManager().GetDeviceSettings().enableFullScreenEffects)
         effectFlags &= 1u;
     if (WriteCommand(RENDER_OP_POST_PROCESS, rp::kU32))
         Put(effectFlags);
 }
 
-void NorvexRenderer::BeginFrame()
+void RenderCommandStream::BeginFrame()
 {
     WriteCommand(RENDER_OP_BEGIN_FRAME, 0);
 }
 
-void NorvexRenderer::SetScenePassOptions(uint32_t options, uint8_t shadowDebug)
+void RenderCommandStream::SetScenePassOptions(uint32_t options, uint8_t shadowDebug)
 {
     if (!WriteCommand(RENDER_OP_SET_SCENE_PASS_OPTIONS, rp::kSetScenePassOptions))
         return;
@@ -137,17 +191,17 @@ void NorvexRenderer::SetScenePassOptions(uint32_t options, uint8_t shadowDebug)
     Put(shadowDebug);
 }
 
-void NorvexRenderer::BeginOutlines()
+void RenderCommandStream::BeginOutlines()
 {
     WriteCommand(RENDER_OP_BEGIN_OUTLINES, 0);
 }
 
-void NorvexRenderer::RenderOutlines()
+void RenderCommandStream::RenderOutlines()
 {
     WriteCommand(RENDER_OP_RENDER_OUTLINES, 0);
 }
 
-void NorvexRenderer::SetViewport(const gpu::Viewport& viewport)
+void RenderCommandStream::SetViewport(const gpu::Viewport& viewport)
 {
     if (!WriteCommand(RENDER_OP_SET_VIEWPORT, rp::kSetViewport))
         return;
@@ -159,25 +213,25 @@ void NorvexRenderer::SetViewport(const gpu::Viewport& viewport)
     Put(viewport.maxZ);
 }
 
-void NorvexRenderer::SetBrightness(float brightness)
+void RenderCommandStream::SetBrightness(float brightness)
 {
     if (WriteCommand(RENDER_OP_SET_BRIGHTNESS, rp::kFloat))
         Put(brightness);
 }
 
-void NorvexRenderer::SetScreenScaleX(float scale)
+void RenderCommandStream::SetScreenScaleX(float scale)
 {
     if (WriteCommand(RENDER_OP_SET_SCREEN_SCALE_X, rp::kFloat))
         Put(scale);
 }
 
-void NorvexRenderer::SetScreenScaleY(float scale)
+void RenderCommandStream::SetScreenScaleY(float scale)
 {
     if (WriteCommand(RENDER_OP_SET_SCREEN_SCALE_Y, rp::kFloat))
         Put(scale);
 }
 
-void NorvexRenderer::SetCamera(const Matrix& view, const Matrix& projection, const Matrix& third)
+void RenderCommandStream::SetCamera(const Matrix& view, const Matrix& projection, const Matrix& third)
 {
     m_gameView = view;
     m_gameProjection = projection;
@@ -203,20 +257,20 @@ void NorvexRenderer::SetCamera(const Matrix& view, const Matrix& projection, con
         Put(plane);
 }
 
-void NorvexRenderer::SetShakeValue(float value)
+void RenderCommandStream::SetShakeValue(float value)
 {
     if (WriteCommand(RENDER_OP_SET_FIELD_OF_VIEW, rp::kFloat))
         Put(value);
 }
 
-void NorvexRenderer::SetSceneColorMode(uint32_t mode)
+void RenderCommandStream::SetSceneColorMode(uint32_t mode)
 {
     HDRColor::SetLinearLighting(mode == 0);
     if (WriteCommand(RENDER_OP_SET_SCENE_COLOR_MODE, rp::kU32))
         Put(mode);
 }
 
-void NorvexRenderer::Clear(uint32_t clearFlags, const Vector& color, float depth, uint32_t stencil)
+void RenderCommandStream::Clear(uint32_t clearFlags, const Vector& color, float depth, uint32_t stencil)
 {
     if (!WriteCommand(RENDER_OP_CLEAR, rp::kClear))
         return;
@@ -226,13 +280,13 @@ void NorvexRenderer::Clear(uint32_t clearFlags, const Vector& color, float depth
     Put(stencil);
 }
 
-void NorvexRenderer::SetSRGBWrite(uint8_t on)
+void RenderCommandStream::SetSRGBWrite(uint8_t on)
 {
     if (WriteCommand(RENDER_OP_SET_SRGB_WRITE, rp::kU8))
         Put(on);
 }
 
-bool NorvexRenderer::Present(gpu::GpuSwapChain* swapChain)
+bool RenderCommandStream::Present(gpu::GpuSwapChain* swapChain)
 {
     // Only a written present is counted: frame pacing waits for every counted one.
     if (WriteCommand(RENDER_OP_PRESENT, rp::kPointer))
@@ -241,11 +295,11 @@ bool NorvexRenderer::Present(gpu::GpuSwapChain* swapChain)
         ++m_presentsWritten;
     }
     SubmitCommands(false);
-    return !IsDeviceResetPending();
+    return !m_renderer.IsDeviceResetPending();
 }
 
-void NorvexRenderer::SetFrameTimes(const FrameClock& engineClock, const FrameClock& gameClock,
-                                   const FrameClock& secondGameClock, uint32_t flags)
+void RenderCommandStream::SetFrameTimes(const FrameClock& engineClock, const FrameClock& gameClock,
+                                        const FrameClock& secondGameClock, uint32_t flags)
 {
     if (!WriteCommand(RENDER_OP_SET_FRAME_TIMES, rp::kSetFrameTimes))
         return;
@@ -257,18 +311,18 @@ void NorvexRenderer::SetFrameTimes(const FrameClock& engineClock, const FrameClo
     Put(flags);
 }
 
-void NorvexRenderer::AddLight(RendererLightWrapper* light)
+void RenderCommandStream::AddLight(RendererLightWrapper* light)
 {
     if (WriteCommand(RENDER_OP_ADD_LIGHT, rp::kPointer))
         WritePointer(light);
 }
 
-bool NorvexRenderer::WriteCall(RenderCallFunction function, uint32_t subCommand, uint32_t argumentBytes)
+bool RenderCommandStream::WriteCall(RenderCallFunction function, uint32_t subCommand, uint32_t argumentBytes)
 {
     if (argumentBytes > kMaxRenderPayloadBytes - rp::kCallHeader)
     {
-        gConsole.Error(kRendererChannel, "Render call %u with %u argument bytes does not fit a %u-byte block", subCommand,
-                       argumentBytes, kRenderBlockBytes);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Render call %u with %u argument bytes does not fit a %u-byte block",
+                       subCommand, argumentBytes, kRenderBlockBytes);
         return false;
     }
     if (!WriteCommand(RENDER_OP_CALL, rp::kCallHeader + argumentBytes))
@@ -278,12 +332,12 @@ bool NorvexRenderer::WriteCall(RenderCallFunction function, uint32_t subCommand,
     return true;
 }
 
-void NorvexRenderer::BeginGather()
+void RenderCommandStream::BeginGather()
 {
     WriteCommand(RENDER_OP_BEGIN_GATHER, 0);
 }
 
-void NorvexRenderer::RenderGathered(uint32_t passFlags, uint8_t option, const Vector* color)
+void RenderCommandStream::RenderGathered(uint32_t passFlags, uint8_t option, const Vector* color)
 {
     if (!WriteCommand(RENDER_OP_RENDER_GATHERED, rp::kRenderGathered))
         return;
@@ -292,19 +346,19 @@ void NorvexRenderer::RenderGathered(uint32_t passFlags, uint8_t option, const Ve
     Put(option);
 }
 
-void NorvexRenderer::PostObjectDeletion(NorvexRendererObject* object)
+void RenderCommandStream::PostObjectDeletion(NorvexRendererObject* object)
 {
     if (WriteCommand(RENDER_OP_DELETE_OBJECT, rp::kPointer))
         WritePointer(object);
 }
 
-void NorvexRenderer::SetOutlineWriteFlag(uint8_t on)
+void RenderCommandStream::SetOutlineWriteFlag(uint8_t on)
 {
     if (WriteCommand(RENDER_OP_SET_DEPTH_STENCIL_ENABLED, rp::kU8))
         Put(on);
 }
 
-void NorvexRenderer::DebugDrawBox(const BoundingBox4& box, const Matrix& transform, const Vector& color)
+void RenderCommandStream::DebugDrawBox(const BoundingBox4& box, const Matrix& transform, const Vector& color)
 {
     if (!WriteCommand(RENDER_OP_DEBUG_DRAW_BOX, rp::kDebugDrawBox))
         return;
@@ -313,8 +367,8 @@ void NorvexRenderer::DebugDrawBox(const BoundingBox4& box, const Matrix& transfo
     Put(color);
 }
 
-void NorvexRenderer::DrawSolidBox(const BoundingBox4& box, const Matrix& transform, const Vector& color, uint8_t cull,
-                                  uint8_t depthTest)
+void RenderCommandStream::DrawSolidBox(const BoundingBox4& box, const Matrix& transform, const Vector& color,
+                                       uint8_t cull, uint8_t depthTest)
 {
     if (!WriteCommand(RENDER_OP_DRAW_SOLID_BOX, rp::kDrawSolidBox))
         return;
@@ -325,7 +379,7 @@ void NorvexRenderer::DrawSolidBox(const BoundingBox4& box, const Matrix& transfo
     Put(depthTest);
 }
 
-void NorvexRenderer::DebugDrawShape(const Matrix& transform, const Vector& color)
+void RenderCommandStream::DebugDrawShape(const Matrix& transform, const Vector& color)
 {
     if (!WriteCommand(RENDER_OP_DEBUG_DRAW_SHAPE, rp::kDebugDrawShape))
         return;
@@ -333,7 +387,8 @@ void NorvexRenderer::DebugDrawShape(const Matrix& transform, const Vector& color
     Put(color);
 }
 
-void NorvexRenderer::DebugDrawPointLight(const Matrix& transform, const Vector& color, float nearRange, float farRange)
+void RenderCommandStream::DebugDrawPointLight(const Matrix& transform, const Vector& color, float nearRange,
+                                              float farRange)
 {
     if (!WriteCommand(RENDER_OP_DEBUG_DRAW_POINT_LIGHT, rp::kDebugDrawPointLight))
         return;
@@ -343,8 +398,8 @@ void NorvexRenderer::DebugDrawPointLight(const Matrix& transform, const Vector& 
     Put(farRange);
 }
 
-void NorvexRenderer::DebugDrawSpotLight(const Matrix& transform, const Vector& color, float nearRange, float farRange,
-                                        float width)
+void RenderCommandStream::DebugDrawSpotLight(const Matrix& transform, const Vector& color, float nearRange,
+                                             float farRange, float width)
 {
     if (!WriteCommand(RENDER_OP_DEBUG_DRAW_SPOT_LIGHT, rp::kDebugDrawSpotLight))
         return;
@@ -355,8 +410,8 @@ void NorvexRenderer::DebugDrawSpotLight(const Matrix& transform, const Vector& c
     Put(width);
 }
 
-void NorvexRenderer::DebugDrawTubeLight(const Matrix& transform, const Vector& color, float nearRange, float farRange,
-                                        float halfLength)
+void RenderCommandStream::DebugDrawTubeLight(const Matrix& transform, const Vector& color, float nearRange,
+                                             float farRange, float halfLength)
 {
     if (!WriteCommand(RENDER_OP_DEBUG_DRAW_TUBE_LIGHT, rp::kDebugDrawSpotLight))
         return;
@@ -367,7 +422,7 @@ void NorvexRenderer::DebugDrawTubeLight(const Matrix& transform, const Vector& c
     Put(halfLength);
 }
 
-void NorvexRenderer::DebugDrawDirectionalAmbientLight(const Matrix& transform, const Vector& color)
+void RenderCommandStream::DebugDrawDirectionalAmbientLight(const Matrix& transform, const Vector& color)
 {
     if (!WriteCommand(RENDER_OP_DEBUG_DRAW_AMBIENT_LIGHT, rp::kDebugDrawShape))
         return;
@@ -375,7 +430,7 @@ void NorvexRenderer::DebugDrawDirectionalAmbientLight(const Matrix& transform, c
     Put(color);
 }
 
-void NorvexRenderer::DrawAxisGizmo(const Matrix& transform, uint8_t depthTest)
+void RenderCommandStream::DrawAxisGizmo(const Matrix& transform, uint8_t depthTest)
 {
     if (!WriteCommand(RENDER_OP_DRAW_AXIS_GIZMO, rp::kDrawAxisGizmo))
         return;
@@ -383,7 +438,7 @@ void NorvexRenderer::DrawAxisGizmo(const Matrix& transform, uint8_t depthTest)
     Put(depthTest);
 }
 
-void NorvexRenderer::DebugDrawMarker(const Matrix& transform, const Vector& color, uint8_t highlight)
+void RenderCommandStream::DebugDrawMarker(const Matrix& transform, const Vector& color, uint8_t highlight)
 {
     if (!WriteCommand(RENDER_OP_DEBUG_DRAW_MARKER, rp::kDebugDrawMarker))
         return;
@@ -401,15 +456,15 @@ uint64_t SkinnedPayload(uint32_t base, uint32_t boneCount)
 }
 } // namespace
 
-bool NorvexRenderer::DrawMesh(const MeshTemplateRenderingData* data, const Matrix& world, const Matrix& second,
-                              const BoundingBox4& box, const Vector& color, uint32_t material, uint8_t flags,
-                              const void* bones, uint32_t boneCount)
+bool RenderCommandStream::DrawMesh(const MeshTemplateRenderingData* data, const Matrix& world, const Matrix& second,
+                                   const BoundingBox4& box, const Vector& color, uint32_t material, uint8_t flags,
+                                   const void* bones, uint32_t boneCount)
 {
     const bool skinned = boneCount != 0 && bones != nullptr;
     const uint64_t payload = skinned ? SkinnedPayload(rp::kDrawMeshSkinnedBase, boneCount) : rp::kDrawMesh;
     if (payload > kMaxRenderPayloadBytes)
     {
-        gConsole.Error(kRendererChannel, "DrawMesh with %u bones does not fit a %u-byte render block", boneCount,
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "DrawMesh with %u bones does not fit a %u-byte render block", boneCount,
                        kRenderBlockBytes);
         return false;
     }
@@ -427,14 +482,15 @@ bool NorvexRenderer::DrawMesh(const MeshTemplateRenderingData* data, const Matri
     return true;
 }
 
-bool NorvexRenderer::DrawMeshTemplate(const MeshTemplateRenderingData* data, const Matrix& world, const Vector& color,
-                                      const void* bones, uint32_t boneCount)
+bool RenderCommandStream::DrawMeshTemplate(const MeshTemplateRenderingData* data, const Matrix& world,
+                                           const Vector& color, const void* bones, uint32_t boneCount)
 {
     const bool skinned = boneCount != 0 && bones != nullptr;
-    const uint64_t payload = skinned ? SkinnedPayload(rp::kDrawMeshTemplateSkinnedBase, boneCount) : rp::kDrawMeshTemplate;
+    const uint64_t payload =
+        skinned ? SkinnedPayload(rp::kDrawMeshTemplateSkinnedBase, boneCount) : rp::kDrawMeshTemplate;
     if (payload > kMaxRenderPayloadBytes)
     {
-        gConsole.Error(kRendererChannel, "DrawMeshTemplate with %u bones does not fit a %u-byte render block",
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "DrawMeshTemplate with %u bones does not fit a %u-byte render block",
                        boneCount, kRenderBlockBytes);
         return false;
     }
@@ -448,8 +504,8 @@ bool NorvexRenderer::DrawMeshTemplate(const MeshTemplateRenderingData* data, con
     return true;
 }
 
-void NorvexRenderer::DrawParticleSystem(ParticleSystemContext* context, const Matrix& world, const BoundingBox4& box,
-                                        const Vector& color)
+void RenderCommandStream::DrawParticleSystem(ParticleSystemContext* context, const Matrix& world,
+                                             const BoundingBox4& box, const Vector& color)
 {
     if (!WriteCommand(RENDER_OP_DRAW_PARTICLE_SYSTEM, rp::kDrawParticleSystem))
         return;
@@ -459,7 +515,7 @@ void NorvexRenderer::DrawParticleSystem(ParticleSystemContext* context, const Ma
     Put(color);
 }
 
-void NorvexRenderer::AddRenderTask(EntityRenderingContext* context, uint32_t passFlags)
+void RenderCommandStream::AddRenderTask(EntityRenderingContext* context, uint32_t passFlags)
 {
     if (!WriteCommand(RENDER_OP_ADD_RENDER_TASK, rp::kAddRenderTask))
         return;

@@ -1,36 +1,42 @@
 // The device: creation, present parameters, reset, display modes and closing. Creation and reset run
-// on the game thread while the render thread is idle; the opcode handlers on the render thread.
-#include "renderer/NorvexRenderer.h"
+// on the game thread while the render thread is idle, or on the render thread for its device opcodes.
+#include "renderer/RenderDeviceManager.h"
 
 #include "core/console/GameConsole.h"
 #include "platform/os/Clock.h"
+#include "renderer/NorvexRenderer.h"
+#include "renderer/RendererThreadCheck.h"
 #include "renderer/resources/ResourceManager.h"
 
 namespace
 {
-constexpr uint8_t kRendererChannel = 2;
-constexpr uint8_t kDeviceChannel = 5;
 constexpr uint32_t kLostDeviceRetryMs = 50;
 constexpr uint32_t kJobQueueDrainStepMs = 30;
 constexpr uint32_t kHardwareBehaviour =
     gpu::kCreateHardwareVertexProcessing | gpu::kCreatePureDevice | gpu::kCreateMultithreaded; // 0x54
 } // namespace
 
-void NorvexRenderer::BuildDeviceParams(uint32_t outputWidth, uint32_t outputHeight, bool applyConfiguration,
-                                       bool fullScreen, DeviceParams* params)
+RenderDeviceManager::RenderDeviceManager(NorvexRenderer& renderer) : m_renderer(renderer)
+{
+}
+
+void RenderDeviceManager::BuildDeviceParams(uint32_t outputWidth, uint32_t outputHeight, bool applyConfiguration,
+                                            bool fullScreen, DeviceParams* params)
 {
     FillDeviceParams(m_settings, outputWidth, outputHeight, applyConfiguration, fullScreen, params);
 }
 
-bool NorvexRenderer::InitDX(void* window, bool)
+bool RenderDeviceManager::InitDX(void* window)
 {
-    gConsole.Printf(CONSOLE_INFO, kDeviceChannel, "NorvexRenderer::_InitDX");
-    if (!m_presenter.IsRunning() && !m_presenter.Start())
-        gConsole.Warning(kDeviceChannel, "NorvexRenderer: the presenter thread could not be started");
+    NORVEX_CHECK_RENDER_SIDE(m_renderer);
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RENDER, "NorvexRenderer::_InitDX");
+    NorvexRendererPresenterThread& presenter = m_renderer.GetPresenter();
+    if (!presenter.IsRunning() && !presenter.Start())
+        gConsole.Warning(CONSOLE_CHANNEL_RENDER, "NorvexRenderer: the presenter thread could not be started");
     m_factory = gpu::CreateFactory(gpu::kSdkVersion);
     if (m_factory == nullptr)
     {
-        gConsole.Error(kDeviceChannel, "NorvexRenderer: no graphics factory");
+        gConsole.Error(CONSOLE_CHANNEL_RENDER, "NorvexRenderer: no graphics factory");
         return false;
     }
     EnumerateDisplayModes();
@@ -50,7 +56,7 @@ bool NorvexRenderer::InitDX(void* window, bool)
         if (m_factory->CreateDevice(gpu::kAdapterDefault, gpu::kDeviceTypeHal, window,
                                     gpu::kCreateSoftwareVertexProcessing, &params, &m_device) != gpu::kOk)
         {
-            gConsole.Error(kDeviceChannel, "NorvexRenderer: the device could not be created");
+            gConsole.Error(CONSOLE_CHANNEL_RENDER, "NorvexRenderer: the device could not be created");
             m_device = nullptr;
             return false;
         }
@@ -58,27 +64,27 @@ bool NorvexRenderer::InitDX(void* window, bool)
     m_presentParams = params;
     m_backBufferWidth = params.backBufferWidth;
     m_backBufferHeight = params.backBufferHeight;
-    m_capsRawz = m_factory->CheckDeviceFormat(gpu::kAdapterDefault, gpu::kDeviceTypeHal, params.backBufferFormat,
-                                              gpu::kUsageDepthStencil, gpu::kResourceTexture, gpu::kFormatRAWZ) == gpu::kOk;
-    m_capsIntz = m_factory->CheckDeviceFormat(gpu::kAdapterDefault, gpu::kDeviceTypeHal, params.backBufferFormat,
-                                              gpu::kUsageDepthStencil, gpu::kResourceTexture, gpu::kFormatINTZ) == gpu::kOk;
-    gConsole.Printf(CONSOLE_MESSAGE, kDeviceChannel, "Caps - RAWZ: %d, INTZ: %d", int(m_capsRawz), int(m_capsIntz));
+    m_capsRawz =
+        m_factory->CheckDeviceFormat(gpu::kAdapterDefault, gpu::kDeviceTypeHal, params.backBufferFormat,
+                                     gpu::kUsageDepthStencil, gpu::kResourceTexture, gpu::kFormatRAWZ) == gpu::kOk;
+    m_capsIntz =
+        m_factory->CheckDeviceFormat(gpu::kAdapterDefault, gpu::kDeviceTypeHal, params.backBufferFormat,
+                                     gpu::kUsageDepthStencil, gpu::kResourceTexture, gpu::kFormatINTZ) == gpu::kOk;
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_RENDER, "Caps - RAWZ: %d, INTZ: %d", int(m_capsRawz),
+                    int(m_capsIntz));
     m_capsDepthTexture = m_capsRawz || m_capsIntz;
-    m_cellGrid.Reset();
     ApplyPresentParameters(window);
-    ResetStateCache();
+    m_renderer.GetStateCache().Reset();
     if (!m_targetsReady)
         CreateSizeDependentObjects();
-    m_gathered.reserve(kMaxGathered);
-    m_outlined.reserve(kMaxOutlined);
-    m_lights.reserve(kMaxFrameLights);
+    m_renderer.GetExecutor().AllocateFrameLists();
     m_deviceCreated = true;
     m_deviceCreatedTime = Time::Now();
-    m_lastIdleTotal = GetIdleTime();
+    m_renderer.StartFrameStatistics();
     return true;
 }
 
-void NorvexRenderer::EnumerateDisplayModes()
+void RenderDeviceManager::EnumerateDisplayModes()
 {
     m_displayModes.Clear();
     gpu::DisplayMode desktop = {};
@@ -93,17 +99,17 @@ void NorvexRenderer::EnumerateDisplayModes()
     }
 }
 
-bool NorvexRenderer::FindDisplayMode(uint32_t* width, uint32_t* height, uint32_t* refreshRate) const
+bool RenderDeviceManager::FindDisplayMode(uint32_t* width, uint32_t* height, uint32_t* refreshRate) const
 {
     return m_displayModes.FindDisplayMode(width, height, refreshRate);
 }
 
-bool NorvexRenderer::FindDesktopSize(uint32_t* width, uint32_t* height) const
+bool RenderDeviceManager::FindDesktopSize(uint32_t* width, uint32_t* height) const
 {
     return m_displayModes.FindDesktopSize(width, height);
 }
 
-void NorvexRenderer::ApplyPresentParameters(void* window)
+void RenderDeviceManager::ApplyPresentParameters(void* window)
 {
     const bool sizeGiven = m_params.outputWidth != 0 && m_params.outputHeight != 0;
     if (sizeGiven)
@@ -134,14 +140,16 @@ void NorvexRenderer::ApplyPresentParameters(void* window)
         ResetDevice(window != nullptr);
 }
 
-bool NorvexRenderer::ResetDevice(bool reset)
+bool RenderDeviceManager::ResetDevice(bool reset)
 {
+    NORVEX_CHECK_RENDER_SIDE(m_renderer);
     if (m_device == nullptr)
         return false;
-    SyncPresenter();
-    ResetStateCache();
+    RenderCommandExecutor& executor = m_renderer.GetExecutor();
+    executor.SyncPresenter();
+    m_renderer.GetStateCache().Reset();
     ReleaseSizeDependentObjects();
-    ReleaseFrameSurfaces();
+    executor.ReleaseFrameSurfaces();
     m_device->SetDepthStencilSurface(nullptr);
     bool ok = true;
     bool abandoned = false;
@@ -155,7 +163,8 @@ bool NorvexRenderer::ResetDevice(bool reset)
         {
             if (m_quitRequested.load(std::memory_order_acquire))
             {
-                gConsole.Warning(kDeviceChannel, "Device::Reset abandoned: the device is lost and the application is quitting");
+                gConsole.Warning(CONSOLE_CHANNEL_RENDER,
+                                 "Device::Reset abandoned: the device is lost and the application is quitting");
                 abandoned = true;
                 break;
             }
@@ -174,19 +183,19 @@ bool NorvexRenderer::ResetDevice(bool reset)
             switch (result)
             {
             case gpu::kErrInvalidCall:
-                gConsole.Error(kDeviceChannel, "Device::Reset error: D3DERR_INVALIDCALL");
+                gConsole.Error(CONSOLE_CHANNEL_RENDER, "Device::Reset error: D3DERR_INVALIDCALL");
                 break;
             case gpu::kErrOutOfVideoMemory:
-                gConsole.Error(kDeviceChannel, "Device::Reset error: D3DERR_OUTOFVIDEOMEMORY");
+                gConsole.Error(CONSOLE_CHANNEL_RENDER, "Device::Reset error: D3DERR_OUTOFVIDEOMEMORY");
                 break;
             case gpu::kErrDriverInternalError:
-                gConsole.Error(kDeviceChannel, "Device::Reset error: D3DERR_DRIVERINTERNALERROR");
+                gConsole.Error(CONSOLE_CHANNEL_RENDER, "Device::Reset error: D3DERR_DRIVERINTERNALERROR");
                 break;
             case gpu::kErrDeviceRemoved:
-                gConsole.Error(kDeviceChannel, "Device::Reset error: D3DERR_DEVICEREMOVED");
+                gConsole.Error(CONSOLE_CHANNEL_RENDER, "Device::Reset error: D3DERR_DEVICEREMOVED");
                 break;
             default:
-                gConsole.Error(kDeviceChannel, "Device::Reset unknown error 0x%X", result);
+                gConsole.Error(CONSOLE_CHANNEL_RENDER, "Device::Reset unknown error 0x%X", result);
                 break;
             }
             LogResetParameters();
@@ -198,27 +207,29 @@ bool NorvexRenderer::ResetDevice(bool reset)
     if (!abandoned)
         m_deviceResetPending.store(false, std::memory_order_release);
     CreateSizeDependentObjects();
-    ResetStateCache();
+    m_renderer.GetStateCache().Reset();
     return ok;
 }
 
-void NorvexRenderer::LogResetParameters()
+void RenderDeviceManager::LogResetParameters()
 {
     const gpu::PresentParameters& p = m_presentParams;
-    gConsole.Error(kDeviceChannel, "BackBufferWidth=%u, BackBufferHeight=%u, BackBufferFormat=%u, BackBufferCount=%u",
+    gConsole.Error(CONSOLE_CHANNEL_RENDER,
+                   "BackBufferWidth=%u, BackBufferHeight=%u, BackBufferFormat=%u, BackBufferCount=%u",
                    p.backBufferWidth, p.backBufferHeight, p.backBufferFormat, p.backBufferCount);
-    gConsole.Error(kDeviceChannel,
+    gConsole.Error(CONSOLE_CHANNEL_RENDER,
                    "MultiSampleType=%u, MultiSampleQuality=%u, SwapEffect=%u, hDeviceWindow=%u, Windowed=%u, "
                    "EnableAutoDepthStencil=%u",
                    p.multiSampleType, p.multiSampleQuality, p.swapEffect,
                    uint32_t(reinterpret_cast<uintptr_t>(p.deviceWindow)), p.windowed, p.enableAutoDepthStencil);
-    gConsole.Error(kDeviceChannel, "AutoDepthStencilFormat=%u, Flags=%u, FullScreen_RefreshRateInHz=%u, PresentationInterval=%u",
+    gConsole.Error(CONSOLE_CHANNEL_RENDER,
+                   "AutoDepthStencilFormat=%u, Flags=%u, FullScreen_RefreshRateInHz=%u, PresentationInterval=%u",
                    p.autoDepthStencilFormat, p.flags, p.fullScreenRefreshRate, p.presentationInterval);
 }
 
 // The device objects that must go before a reset: the two frame queries (and, once they exist, the
 // render targets sized from the back buffer).
-void NorvexRenderer::CreateSizeDependentObjects()
+void RenderDeviceManager::CreateSizeDependentObjects()
 {
     for (gpu::GpuQuery*& query : m_gpuQueries)
         if (query == nullptr && m_device->CreateQuery(gpu::kQueryEvent, &query) != gpu::kOk)
@@ -226,96 +237,55 @@ void NorvexRenderer::CreateSizeDependentObjects()
     m_targetsReady.store(true, std::memory_order_release);
 }
 
-void NorvexRenderer::ReleaseSizeDependentObjects()
+void RenderDeviceManager::ReleaseSizeDependentObjects()
 {
     m_targetsReady.store(false, std::memory_order_release);
     for (gpu::GpuQuery*& query : m_gpuQueries)
         gpu::SafeRelease(query);
 }
 
-void NorvexRenderer::ApplyDisplaySettings(void* window, uint32_t width, uint32_t height, bool applyConfiguration,
-                                          bool fullScreen)
+void RenderDeviceManager::ApplyDisplaySettings(void* window, uint32_t width, uint32_t height, bool applyConfiguration,
+                                               bool fullScreen)
 {
-    if (!m_streamOpen)
+    NORVEX_CHECK_GAME_THREAD(m_renderer);
+    if (!m_renderer.IsStreamOpen())
         return;
     // The render thread must be idle: everything written so far runs first, then the loads in flight
     // and the jobs they post, which would otherwise touch the device during its reset.
-    SubmitCommands(true);
+    m_renderer.SubmitCommands(true);
     if (gResourceManager != nullptr && gResourceManager->IsRunning())
         gResourceManager->Flush();
-    while (m_jobs.GetJobsQueued() != m_jobs.GetJobsDone())
-        os::Sleep(kJobQueueDrainStepMs);
-    m_fullScreen = fullScreen;
+    m_renderer.WaitForQueuedJobs(kJobQueueDrainStepMs);
+    m_renderer.SetFullScreen(fullScreen);
     DeviceParams params;
     BuildDeviceParams(width, height, applyConfiguration, fullScreen, &params);
     {
-        os::ScopedLock lock(m_displayLock);
+        const NorvexRenderer::DeviceHandoff handoff(m_renderer);
+        os::ScopedLock lock(m_renderer.GetDisplayLock());
         m_params = params;
         ApplyPresentParameters(window);
     }
-    SubmitCommands(true);
+    m_renderer.SubmitCommands(true);
 }
 
-void NorvexRenderer::OpInitDX(uint32_t)
+void RenderDeviceManager::CloseDX()
 {
-    void* const window = GetPointer<void>();
-    const uint8_t fullScreen = Get<uint8_t>();
-    if (m_readOk && m_device == nullptr)
-        InitDX(window, fullScreen != 0);
-}
-
-void NorvexRenderer::OpReleaseDeviceObjects(uint32_t)
-{
-    ReleaseRendererDeviceObjects();
-}
-
-void NorvexRenderer::ReleaseRendererDeviceObjects()
-{
-    while (!ProcessResourceJobs(0, 3.4028235e38f))
-    {
-    }
-    m_cellGrid.Reset();
-    ReleaseFrameSurfaces();
-    ReleaseSizeDependentObjects();
-}
-
-void NorvexRenderer::OpCloseDX(uint32_t)
-{
-    CloseDX();
-}
-
-void NorvexRenderer::CloseDX()
-{
-    gConsole.Printf(CONSOLE_MESSAGE, kRendererChannel, "_CloseDX begin");
-    m_presenter.Stop();
-    gConsole.Printf(CONSOLE_MESSAGE, kRendererChannel, "_CloseDX waiting for jobs");
-    while (!ProcessResourceJobs(0, 3.4028235e38f))
-    {
-    }
-    gConsole.Printf(CONSOLE_MESSAGE, kRendererChannel, "_CloseDX all jobs complete");
-    ReleaseFrameSurfaces();
+    NORVEX_CHECK_RENDER_SIDE(m_renderer);
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "_CloseDX begin");
+    m_renderer.GetPresenter().Stop();
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "_CloseDX waiting for jobs");
+    m_renderer.DrainResourceJobs();
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "_CloseDX all jobs complete");
+    RenderCommandExecutor& executor = m_renderer.GetExecutor();
+    executor.ReleaseFrameSurfaces();
     ReleaseSizeDependentObjects();
     gpu::SafeRelease(m_device);
     gpu::SafeRelease(m_factory);
     m_presentParams = {};
     m_deviceCreated = false;
-    gConsole.Printf(CONSOLE_MESSAGE, kRendererChannel, "_CloseDX Delete arrays");
-    m_gathered = {};
-    m_outlined = {};
-    m_lights = {};
-    gConsole.Printf(CONSOLE_MESSAGE, kRendererChannel, "_CloseDX Delete display modes");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "_CloseDX Delete arrays");
+    executor.FreeFrameLists();
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "_CloseDX Delete display modes");
     m_displayModes.Clear();
-    gConsole.Printf(CONSOLE_MESSAGE, kRendererChannel, "_CloseDX All done!!!");
-}
-
-void NorvexRenderer::OpResetWithParams(uint32_t)
-{
-    void* const window = GetPointer<void>();
-    DeviceParams params;
-    m_readOk = m_readOk && GetRing().Read(&params, sizeof(params));
-    if (!m_readOk || m_device == nullptr)
-        return;
-    os::ScopedLock lock(m_displayLock);
-    m_params = params;
-    ApplyPresentParameters(window);
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "_CloseDX All done!!!");
 }

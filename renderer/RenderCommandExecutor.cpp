@@ -1,20 +1,24 @@
-// Render thread: the opcode table and the handlers that keep state or gather.
-#include "renderer/NorvexRenderer.h"
+// Render thread: the opcode table, the block loop, the idle tick and the handlers that keep state,
+// gather or run the device's opcodes.
+#include "renderer/RenderCommandExecutor.h"
 
 #include "core/console/GameConsole.h"
+#include "platform/gpu/GpuDevice.h"
 #include "platform/os/Clock.h"
+#include "renderer/NorvexRenderer.h"
 #include "renderer/NorvexRendererObject.h"
+#include "renderer/RendererThreadCheck.h"
 #include "renderer/jobs/NorvexRendererResourceAccessJob.h"
 
 #include <cstring>
 
 namespace
 {
-constexpr uint8_t kRenderThreadChannel = 5;
+constexpr uint32_t kIdleTicksBeforeSleep = 16;
 namespace rp = renderpayload;
 } // namespace
 
-using R = NorvexRenderer;
+using R = RenderCommandExecutor;
 
 // Handlers whose subsystem is not built yet are OpNotBuilt: they consume the payload and say once
 // that the feature is missing. Opcode 52 has no handler: it is read as unknown.
@@ -90,71 +94,210 @@ const R::OpcodeInfo R::kOpcodes[kRenderOpcodeCount] = {
     /* 68 */ {&R::OpNotBuilt, rp::kDrawMeshTemplate, "NorvexRenderer::DrawMeshTemplate, mesh draws"},
     /* 69 */ {&R::OpDrawMeshSkinned, rp::kDrawMeshTemplateSkinnedBase, "NorvexRenderer::DrawMeshTemplate, mesh draws"},
     /* 70 */ {&R::OpNotBuilt, rp::kDrawParticleSystem, "NorvexRenderer::DrawParticleSystem, particles"},
-    /* 71 */ {&R::OpAddRenderTask, rp::kAddRenderTask, "rendering-context task records, outline passes and immediate drawing"},
+    /* 71 */ {&R::OpAddRenderTask, rp::kAddRenderTask,
+              "rendering-context task records, outline passes and immediate drawing"},
 };
 
-void NorvexRenderer::OpEnd(uint32_t opcode)
+RenderCommandExecutor::RenderCommandExecutor(NorvexRenderer& renderer)
+    : m_renderer(renderer), m_ring(renderer.GetRing())
+{
+}
+
+gpu::GpuDevice* RenderCommandExecutor::Device() const
+{
+    return m_renderer.GetDevice();
+}
+
+void RenderCommandExecutor::HandleRecord(const uint8_t* record)
+{
+    uint32_t id = 0;
+    std::memcpy(&id, record, sizeof(id));
+    if (id == kRenderBlockRecordId)
+    {
+        ExecuteCommands();
+        return;
+    }
+    gConsole.Error(CONSOLE_CHANNEL_RENDER, "NorvexRenderer: unknown ring record %u", id);
+}
+
+void RenderCommandExecutor::RunIdleWork(bool hadWork)
+{
+    NORVEX_CHECK_RENDER_SIDE(m_renderer);
+    m_consecutiveIdleTicks = hadWork ? 0 : m_consecutiveIdleTicks + 1;
+    if (m_blankMode)
+        RenderBlankFrame();
+    else
+    {
+        if (m_loadingScreen != nullptr && !m_renderer.IsDeviceResetPending())
+            PumpLoadingScreen();
+        if (m_consecutiveIdleTicks > kIdleTicksBeforeSleep)
+            SleepUntilWork();
+    }
+    m_renderer.ProcessResourceJobs(1000, 0.01f);
+}
+
+void RenderCommandExecutor::SleepUntilWork()
+{
+    // Sleep until the next block, flush or stop arrives; the record's own count stays for it.
+    m_renderer.WaitForWork();
+    m_consecutiveIdleTicks = 0;
+}
+
+void RenderCommandExecutor::ExecuteCommands()
+{
+    NORVEX_CHECK_RENDER_SIDE(m_renderer);
+    CommandRingBuffer& ring = m_ring;
+    for (;;)
+    {
+        if (m_loadingScreen != nullptr)
+            PumpLoadingScreen();
+        const uint32_t misalign = uint32_t(reinterpret_cast<uintptr_t>(ring.GetReadCursor()) & 3u);
+        if (misalign != 0)
+            ring.SkipRead(4 - misalign);
+        uint32_t opcode = 0;
+        if (!ring.Read(&opcode, sizeof(opcode)))
+        {
+            gConsole.Error(CONSOLE_CHANNEL_RENDER, "Render command block ends without an end marker, previous: %u",
+                           m_previousOpcode);
+            return;
+        }
+        if (opcode >= kRenderOpcodeCount || kOpcodes[opcode].handler == nullptr)
+        {
+            // Commands carry no length: what follows an unknown opcode cannot be found, so the rest of
+            // the block is dropped rather than decoded as garbage.
+            gConsole.Error(CONSOLE_CHANNEL_RENDER, "Unknown NR task: %u, previous: %u", opcode, m_previousOpcode);
+            gConsole.Error(CONSOLE_CHANNEL_RENDER, "The rest of the render command block (%u bytes) is dropped",
+                           ring.GetReadLeft());
+            m_previousOpcode = opcode;
+            return;
+        }
+        m_readOk = true;
+        const Handler handler = kOpcodes[opcode].handler;
+        (this->*handler)(opcode);
+        m_previousOpcode = opcode;
+        m_commandsExecuted.fetch_add(1, std::memory_order_acq_rel);
+        if (!m_readOk)
+        {
+            gConsole.Error(CONSOLE_CHANNEL_RENDER,
+                           "Render command %u reads past the end of its block; the block is dropped", opcode);
+            return;
+        }
+        if (opcode == RENDER_OP_END_BLOCK || opcode == RENDER_OP_END_SYNC)
+            return;
+    }
+}
+
+void RenderCommandExecutor::SkipPayload(uint32_t bytes)
+{
+    m_readOk = m_readOk && m_ring.SkipRead(bytes);
+}
+
+void RenderCommandExecutor::SkipBoneArray()
+{
+    const uint32_t count = Get<uint32_t>();
+    if (!m_readOk)
+        return;
+    if (uint64_t(count) * renderpayload::kBoneMatrix + 16 > m_ring.GetReadLeft())
+    {
+        m_readOk = false;
+        return;
+    }
+    const uint32_t pad = m_ring.AlignRead16();
+    SkipPayload(count * renderpayload::kBoneMatrix + 16 - pad);
+}
+
+void RenderCommandExecutor::ReportNotBuilt(uint32_t opcode)
+{
+    if (m_notBuiltReported[opcode])
+        return;
+    m_notBuiltReported[opcode] = true;
+    gConsole.Warning(CONSOLE_CHANNEL_RENDER,
+                     "Render command %u (%s) is not built yet; its commands are read and dropped", opcode,
+                     kOpcodes[opcode].feature ? kOpcodes[opcode].feature : "?");
+}
+
+void RenderCommandExecutor::EnableLoadingFrames(bool enable)
+{
+    NORVEX_CHECK_GAME_THREAD(m_renderer);
+    os::ScopedLock lock(m_renderer.GetDisplayLock());
+    m_loadingFramesAllowed = enable;
+}
+
+void RenderCommandExecutor::AllocateFrameLists()
+{
+    m_cellGrid.Reset();
+    m_gathered.reserve(kMaxGathered);
+    m_outlined.reserve(kMaxOutlined);
+    m_lights.reserve(kMaxFrameLights);
+}
+
+void RenderCommandExecutor::FreeFrameLists()
+{
+    m_gathered = {};
+    m_outlined = {};
+    m_lights = {};
+}
+
+void RenderCommandExecutor::OpEnd(uint32_t opcode)
 {
     if (opcode != RENDER_OP_END_SYNC)
         return;
     // Counted early so that jobs stamped up to this marker may run. The writer waits for this marker,
     // so its count is exact here: taking it over also catches up with the commands of a dropped block,
     // whose jobs would otherwise stall this drain for ever.
-    const uint32_t written = m_writer.GetCommandsWritten();
+    const uint32_t written = m_renderer.GetCommandsWritten();
     m_commandsExecuted.store(written, std::memory_order_release);
-    while (!ProcessResourceJobs(0, 3.4028235e38f))
-    {
-    }
+    m_renderer.DrainResourceJobs();
     m_commandsExecuted.store(written - 1, std::memory_order_release);
     SyncPresenter();
 }
 
-void NorvexRenderer::SyncPresenter()
+void RenderCommandExecutor::SyncPresenter()
 {
-    if (!m_presenter.IsRunning())
+    if (!m_renderer.GetPresenter().IsRunning())
         return;
-    m_presenter.Flush();
-    if (m_presenter.TakeDeviceLost())
-        m_deviceResetPending.store(true, std::memory_order_release);
+    m_renderer.GetPresenter().Flush();
+    if (m_renderer.GetPresenter().TakeDeviceLost())
+        m_renderer.GetDeviceManager().MarkResetPending();
 }
 
-void NorvexRenderer::OpNothing(uint32_t)
+void RenderCommandExecutor::OpNothing(uint32_t)
 {
 }
 
-void NorvexRenderer::OpDeleteObject(uint32_t)
+void RenderCommandExecutor::OpDeleteObject(uint32_t)
 {
     NorvexRendererObject* const object = GetPointer<NorvexRendererObject>();
     if (m_readOk && object != nullptr)
         object->DestroyOnRenderThread();
 }
 
-void NorvexRenderer::OpRunJob(uint32_t)
+void RenderCommandExecutor::OpRunJob(uint32_t)
 {
     NorvexRendererResourceAccessJob* const job = GetPointer<NorvexRendererResourceAccessJob>();
     if (m_readOk)
-        RunImmediateJob(*this, job);
+        RunImmediateJob(m_renderer, job);
 }
 
-void NorvexRenderer::OpNotBuilt(uint32_t opcode)
+void RenderCommandExecutor::OpNotBuilt(uint32_t opcode)
 {
     SkipPayload(kOpcodes[opcode].payloadBytes);
     ReportNotBuilt(opcode);
 }
 
-void NorvexRenderer::OpEmptyDebugDraw(uint32_t opcode)
+void RenderCommandExecutor::OpEmptyDebugDraw(uint32_t opcode)
 {
     SkipPayload(kOpcodes[opcode].payloadBytes);
 }
 
-void NorvexRenderer::OpDrawMeshSkinned(uint32_t opcode)
+void RenderCommandExecutor::OpDrawMeshSkinned(uint32_t opcode)
 {
     SkipPayload(kOpcodes[opcode].payloadBytes);
     SkipBoneArray();
     ReportNotBuilt(opcode);
 }
 
-void NorvexRenderer::OpDrawText(uint32_t opcode)
+void RenderCommandExecutor::OpDrawText(uint32_t opcode)
 {
     SkipPayload(rp::kDrawTextHeader - rp::kU32 - rp::kU8);
     const uint32_t bytes = Get<uint32_t>();
@@ -163,18 +306,18 @@ void NorvexRenderer::OpDrawText(uint32_t opcode)
     ReportNotBuilt(opcode);
 }
 
-void NorvexRenderer::OpInitSceneCellGrid(uint32_t)
+void RenderCommandExecutor::OpInitSceneCellGrid(uint32_t)
 {
     const BoundingBox4 box = Get<BoundingBox4>();
     const float edge = Get<float>();
     if (!m_readOk)
         return;
     m_cellGrid.Build(
-        box, edge, [](void* self) { static_cast<NorvexRenderer*>(self)->PumpLoadingScreen(); },
+        box, edge, [](void* self) { static_cast<RenderCommandExecutor*>(self)->PumpLoadingScreen(); },
         m_loadingScreen != nullptr ? this : nullptr);
 }
 
-void NorvexRenderer::OpSetSceneCellRange(uint32_t)
+void RenderCommandExecutor::OpSetSceneCellRange(uint32_t)
 {
     const float low = Get<float>();
     const float high = Get<float>();
@@ -182,38 +325,38 @@ void NorvexRenderer::OpSetSceneCellRange(uint32_t)
         m_cellGrid.SetRange(low, high);
 }
 
-void NorvexRenderer::OpRequestDeviceReset(uint32_t)
+void RenderCommandExecutor::OpRequestDeviceReset(uint32_t)
 {
-    m_deviceResetPending.store(true, std::memory_order_release);
+    m_renderer.GetDeviceManager().MarkResetPending();
 }
 
-void NorvexRenderer::OpSetGameDelegate(uint32_t)
+void RenderCommandExecutor::OpSetGameDelegate(uint32_t)
 {
     m_gameDelegate = GetPointer<GameDelegate>();
 }
 
-void NorvexRenderer::OpSetGatherFlag(uint32_t)
+void RenderCommandExecutor::OpSetGatherFlag(uint32_t)
 {
     m_gatherFlag = Get<uint8_t>();
 }
 
-void NorvexRenderer::OpInvalidateCachedTarget(uint32_t)
+void RenderCommandExecutor::OpInvalidateCachedTarget(uint32_t)
 {
     m_cachedTargetIndex = -1;
 }
 
-void NorvexRenderer::OpSetFrameBox(uint32_t)
+void RenderCommandExecutor::OpSetFrameBox(uint32_t)
 {
-    m_readOk = m_readOk && GetRing().Read(m_frameBox, sizeof(m_frameBox));
+    m_readOk = m_readOk && m_ring.Read(m_frameBox, sizeof(m_frameBox));
     m_frameStamp = Get<uint32_t>();
 }
 
-void NorvexRenderer::OpSetPassMask(uint32_t)
+void RenderCommandExecutor::OpSetPassMask(uint32_t)
 {
     m_passMask = Get<uint32_t>();
 }
 
-void NorvexRenderer::OpSetFlagBit(uint32_t)
+void RenderCommandExecutor::OpSetFlagBit(uint32_t)
 {
     const uint32_t index = Get<uint32_t>();
     const uint8_t on = Get<uint8_t>();
@@ -221,42 +364,42 @@ void NorvexRenderer::OpSetFlagBit(uint32_t)
         return;
     if (index / 32 >= kFlagWords)
     {
-        gConsole.Warning(kRenderThreadChannel, "Renderer flag bit %u is out of range", index);
+        gConsole.Warning(CONSOLE_CHANNEL_RENDER, "Renderer flag bit %u is out of range", index);
         return;
     }
     const uint32_t bit = 1u << (index % 32);
     m_flagWords[index / 32] = on ? (m_flagWords[index / 32] | bit) : (m_flagWords[index / 32] & ~bit);
 }
 
-void NorvexRenderer::OpSetOutlineParams(uint32_t opcode)
+void RenderCommandExecutor::OpSetOutlineParams(uint32_t opcode)
 {
     uint8_t* const target = m_outlineParams[opcode == RENDER_OP_SET_OUTLINE_PARAMS ? 0 : 1];
-    m_readOk = m_readOk && GetRing().Read(target, rp::kOutlineParams);
+    m_readOk = m_readOk && m_ring.Read(target, rp::kOutlineParams);
 }
 
-void NorvexRenderer::OpSetFieldOfView(uint32_t)
+void RenderCommandExecutor::OpSetFieldOfView(uint32_t)
 {
     m_fieldOfView = Get<float>();
 }
 
-void NorvexRenderer::OpSetSceneColorMode(uint32_t)
+void RenderCommandExecutor::OpSetSceneColorMode(uint32_t)
 {
-    m_sceneColorMode = Get<uint32_t>();
+    m_renderer.GetStateCache().SetSceneColorMode(Get<uint32_t>());
 }
 
-void NorvexRenderer::OpSetFlagByte(uint32_t)
+void RenderCommandExecutor::OpSetFlagByte(uint32_t)
 {
     m_flagByte = Get<uint8_t>();
 }
 
-void NorvexRenderer::OpSleep(uint32_t)
+void RenderCommandExecutor::OpSleep(uint32_t)
 {
     const uint32_t milliseconds = Get<uint32_t>();
     if (m_readOk)
         os::Sleep(milliseconds);
 }
 
-void NorvexRenderer::OpSetFrameTimes(uint32_t)
+void RenderCommandExecutor::OpSetFrameTimes(uint32_t)
 {
     uint64_t counters[3];
     float steps[3];
@@ -279,14 +422,14 @@ void NorvexRenderer::OpSetFrameTimes(uint32_t)
     ReportNotBuilt(RENDER_OP_SET_FRAME_TIMES);
 }
 
-void NorvexRenderer::OpAddLight(uint32_t)
+void RenderCommandExecutor::OpAddLight(uint32_t)
 {
     RendererLightWrapper* const light = GetPointer<RendererLightWrapper>();
     if (m_readOk && m_gathering)
         AddFrameLight(light);
 }
 
-void NorvexRenderer::OpCall(uint32_t)
+void RenderCommandExecutor::OpCall(uint32_t)
 {
     const RenderCallFunction function = reinterpret_cast<RenderCallFunction>(Get<uintptr_t>());
     const uint32_t subCommand = Get<uint32_t>();
@@ -295,14 +438,14 @@ void NorvexRenderer::OpCall(uint32_t)
     if (function == nullptr)
     {
         // Its arguments cannot be stepped over without the function that knows them.
-        gConsole.Error(kRenderThreadChannel, "Render call command without a function (sub-command %u)", subCommand);
+        gConsole.Error(CONSOLE_CHANNEL_RENDER, "Render call command without a function (sub-command %u)", subCommand);
         m_readOk = false;
         return;
     }
-    function(*this, subCommand, GetRing());
+    function(m_renderer, subCommand, m_ring);
 }
 
-void NorvexRenderer::OpBeginGather(uint32_t)
+void RenderCommandExecutor::OpBeginGather(uint32_t)
 {
     m_gathered.clear();
     m_outlined.clear();
@@ -310,7 +453,7 @@ void NorvexRenderer::OpBeginGather(uint32_t)
     m_gathering = true;
 }
 
-void NorvexRenderer::OpAddRenderTask(uint32_t opcode)
+void RenderCommandExecutor::OpAddRenderTask(uint32_t opcode)
 {
     EntityRenderingContext* const context = GetPointer<EntityRenderingContext>();
     const uint32_t passFlags = Get<uint32_t>();
@@ -323,7 +466,7 @@ void NorvexRenderer::OpAddRenderTask(uint32_t opcode)
         ReportNotBuilt(opcode);
 }
 
-void NorvexRenderer::AddFrameLight(RendererLightWrapper* light)
+void RenderCommandExecutor::AddFrameLight(RendererLightWrapper* light)
 {
     if (m_lights.size() < kMaxFrameLights)
     {
@@ -332,14 +475,54 @@ void NorvexRenderer::AddFrameLight(RendererLightWrapper* light)
     }
 }
 
-void NorvexRenderer::AddGatheredTask(EntityRenderingContext* context, uint32_t passFlags)
+void RenderCommandExecutor::AddGatheredTask(EntityRenderingContext* context, uint32_t passFlags)
 {
     if (m_gathered.size() < kMaxGathered)
         m_gathered.push_back({context, passFlags});
 }
 
-void NorvexRenderer::AddOutlinedTask(EntityRenderingContext* context, uint32_t passFlags)
+void RenderCommandExecutor::AddOutlinedTask(EntityRenderingContext* context, uint32_t passFlags)
 {
     if (m_outlined.size() < kMaxOutlined)
         m_outlined.push_back({context, passFlags});
+}
+
+void RenderCommandExecutor::OpInitDX(uint32_t)
+{
+    // The full-screen flag already sits in the parameter block.
+    void* const window = GetPointer<void>();
+    Get<uint8_t>();
+    if (m_readOk && Device() == nullptr)
+        m_renderer.GetDeviceManager().InitDX(window);
+}
+
+void RenderCommandExecutor::OpReleaseDeviceObjects(uint32_t)
+{
+    ReleaseRendererDeviceObjects();
+}
+
+void RenderCommandExecutor::ReleaseRendererDeviceObjects()
+{
+    m_renderer.DrainResourceJobs();
+    m_cellGrid.Reset();
+    ReleaseFrameSurfaces();
+    m_renderer.GetDeviceManager().ReleaseSizeDependentObjects();
+}
+
+void RenderCommandExecutor::OpCloseDX(uint32_t)
+{
+    m_renderer.GetDeviceManager().CloseDX();
+}
+
+void RenderCommandExecutor::OpResetWithParams(uint32_t)
+{
+    void* const window = GetPointer<void>();
+    DeviceParams params;
+    m_readOk = m_readOk && m_ring.Read(&params, sizeof(params));
+    if (!m_readOk || Device() == nullptr)
+        return;
+    RenderDeviceManager& device = m_renderer.GetDeviceManager();
+    os::ScopedLock lock(m_renderer.GetDisplayLock());
+    device.SetDeviceParams(params);
+    device.ApplyPresentParameters(window);
 }

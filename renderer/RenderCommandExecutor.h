@@ -1,0 +1,235 @@
+// The render thread's side of the command stream: the opcode table and its handlers, the frame's
+// targets, clears and presents, loading-screen and blank frames, the scene cell grid and the
+// render-task gathering lists.
+//
+// Threads: render thread only (the game thread may run the device hooks while it holds the device
+// during creation and reset, the render thread idle). The getters are read by render-side code and,
+// after a synchronous submit, by the game thread; the counters' getters by any thread.
+#pragma once
+
+#include "core/math/BoundingBox4.h"
+#include "core/math/Matrix.h"
+#include "core/threads/CommandRingBuffer.h"
+#include "core/time/Time.h"
+#include "platform/gpu/GpuTypes.h"
+#include "renderer/RenderCommands.h"
+#include "renderer/SceneCellGrid.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+class EntityRenderingContext;
+class GameDelegate;
+class NorvexRenderer;
+class RendererLightWrapper;
+class UIScreen;
+
+namespace gpu
+{
+class GpuDevice;
+class GpuSurface;
+class GpuSwapChain;
+} // namespace gpu
+
+// Executes command blocks opcode by opcode and keeps the render-side state they set.
+class RenderCommandExecutor
+{
+public:
+    // Capacities of the gathering lists.
+    static constexpr uint32_t kMaxGathered = 8192;
+    static constexpr uint32_t kMaxOutlined = 1024;
+    static constexpr uint32_t kMaxTaskRecords = 1280;
+    static constexpr uint32_t kMaxFrameLights = 512;
+    static constexpr uint32_t kFlagWords = 8;
+
+    explicit RenderCommandExecutor(NorvexRenderer& renderer);
+    RenderCommandExecutor(const RenderCommandExecutor&) = delete;
+    RenderCommandExecutor& operator=(const RenderCommandExecutor&) = delete;
+
+    // A ring record of the renderer's thread: command blocks are executed, anything else is reported.
+    void HandleRecord(const uint8_t* record);
+    // Executes one block up to its end marker.
+    void ExecuteCommands();
+    // The rest of a render-thread tick after the ring was drained (hadWork: it held records).
+    void RunIdleWork(bool hadWork);
+
+    // Device hooks: the gathering lists and cell grid come and go with the device.
+    void AllocateFrameLists();
+    void FreeFrameLists();
+    void ReleaseFrameSurfaces();
+    // Flushes the presenter and takes its device-lost notice.
+    void SyncPresenter();
+    // Sets the switch that allows loading-screen frames, under the display lock (game thread).
+    void EnableLoadingFrames(bool enable);
+
+    // Frame handling.
+    void SelectFrameTarget(gpu::GpuSwapChain* swapChain, uint8_t multisample, uint8_t targetMode);
+    void BeginFrameHandler(bool depth);
+    void BeginPostProcess(uint32_t effectFlags);
+    void UpscaleFinalHandler();
+    void SetFrameShaderConstants();
+    void SetBackBufferTarget();
+    // Pixel registers 219, 223 and 218 from the inverse projection and the render size.
+    static void ComputeScreenMapping(const Matrix& inverseProjection, float renderWidth, float renderHeight,
+                                     Vector* register219, Vector* register223, Vector* register218);
+    // The 256-entry gamma ramp of a brightness in [0, 1] (0.5 is the identity).
+    static void BuildGammaRamp(float brightness, gpu::GammaRamp* ramp);
+    // s x 0.15 + 0.85 clamped to [0.85, 1].
+    static float MapScreenScale(float scale);
+    void RenderLoadingFrame();
+    void RenderBlankFrame();
+    void PumpLoadingScreen();
+    void AddFrameLight(RendererLightWrapper* light);
+    void AddGatheredTask(EntityRenderingContext* context, uint32_t passFlags);
+    void AddOutlinedTask(EntityRenderingContext* context, uint32_t passFlags);
+
+    // Any thread.
+    uint32_t GetCommandsExecuted() const { return m_commandsExecuted.load(std::memory_order_acquire); }
+    uint32_t GetPresentsExecuted() const { return m_presentsExecuted.load(std::memory_order_acquire); }
+
+    // Render-thread state for tests and render-side code.
+    const SceneCellGrid& GetSceneCellGrid() const { return m_cellGrid; }
+    uint32_t GetGatheredCount() const { return uint32_t(m_gathered.size()); }
+    uint32_t GetOutlinedCount() const { return uint32_t(m_outlined.size()); }
+    uint32_t GetFrameLightCount() const { return uint32_t(m_lights.size()); }
+    bool IsGathering() const { return m_gathering; }
+    uint32_t GetPassMask() const { return m_passMask; }
+    float GetBrightness() const { return m_brightness; }
+    float GetScreenScaleX() const { return m_screenScaleX; }
+    float GetScreenScaleY() const { return m_screenScaleY; }
+    float GetFieldOfView() const { return m_fieldOfView; }
+    uint32_t GetFlagWord(uint32_t index) const { return index < kFlagWords ? m_flagWords[index] : 0; }
+    const Vector& GetColorMultiplier() const { return m_colorMultiplier; }
+
+private:
+    struct GatheredTask
+    {
+        EntityRenderingContext* context;
+        uint32_t passFlags;
+    };
+    using Handler = void (RenderCommandExecutor::*)(uint32_t opcode);
+    struct OpcodeInfo
+    {
+        Handler handler;
+        uint32_t payloadBytes; // fixed size, or kVariablePayload
+        const char* feature;   // for handlers whose subsystem is not built
+    };
+    static constexpr uint32_t kVariablePayload = 0xFFFFFFFFu;
+    static const OpcodeInfo kOpcodes[kRenderOpcodeCount];
+
+    // Reading: false once any read ran past the block.
+    template <typename T> T Get()
+    {
+        T value{};
+        m_readOk = m_readOk && m_ring.Read(&value, sizeof(T));
+        return value;
+    }
+    template <typename T> T* GetPointer() { return reinterpret_cast<T*>(Get<uintptr_t>()); }
+    gpu::GpuDevice* Device() const;
+    void SleepUntilWork();
+    void SkipPayload(uint32_t bytes);
+    void SkipBoneArray();
+    void ReportNotBuilt(uint32_t opcode);
+    void ReleaseRendererDeviceObjects();
+
+    // Handlers (RenderCommandExecutor.cpp and RenderCommandExecutorFrame.cpp).
+    void OpEnd(uint32_t opcode);
+    void OpInitDX(uint32_t opcode);
+    void OpReleaseDeviceObjects(uint32_t opcode);
+    void OpCloseDX(uint32_t opcode);
+    void OpResetWithParams(uint32_t opcode);
+    void OpInitSceneCellGrid(uint32_t opcode);
+    void OpSetSceneCellRange(uint32_t opcode);
+    void OpRequestDeviceReset(uint32_t opcode);
+    void OpSetGameDelegate(uint32_t opcode);
+    void OpNothing(uint32_t opcode);
+    void OpSetLoadingScreen(uint32_t opcode);
+    void OpSetBlankMode(uint32_t opcode);
+    void OpSetGatherFlag(uint32_t opcode);
+    void OpInvalidateCachedTarget(uint32_t opcode);
+    void OpSetFrameBox(uint32_t opcode);
+    void OpSetFrameTarget(uint32_t opcode);
+    void OpUpscaleFinal(uint32_t opcode);
+    void OpSetPassMask(uint32_t opcode);
+    void OpSetFlagBit(uint32_t opcode);
+    void OpSetOutlineParams(uint32_t opcode);
+    void OpPostProcess(uint32_t opcode);
+    void OpBeginFrame(uint32_t opcode);
+    void OpSetViewport(uint32_t opcode);
+    void OpSetBrightness(uint32_t opcode);
+    void OpSetScreenScale(uint32_t opcode);
+    void OpSetCamera(uint32_t opcode);
+    void OpSetFieldOfView(uint32_t opcode);
+    void OpSetSceneColorMode(uint32_t opcode);
+    void OpSetFlagByte(uint32_t opcode);
+    void OpClear(uint32_t opcode);
+    void OpSetSRGBWrite(uint32_t opcode);
+    void OpPresent(uint32_t opcode);
+    void OpSleep(uint32_t opcode);
+    void OpSetFrameTimes(uint32_t opcode);
+    void OpIssueQuery(uint32_t opcode);
+    void OpGetQueryData(uint32_t opcode);
+    void OpSetScissor(uint32_t opcode);
+    void OpDrawText(uint32_t opcode);
+    void OpAddLight(uint32_t opcode);
+    void OpCall(uint32_t opcode);
+    void OpBeginGather(uint32_t opcode);
+    void OpSetDepthStencilEnabled(uint32_t opcode);
+    void OpSetDepthStencilSurface(uint32_t opcode);
+    void OpEmptyDebugDraw(uint32_t opcode);
+    void OpDrawMeshSkinned(uint32_t opcode);
+    void OpAddRenderTask(uint32_t opcode);
+    void OpNotBuilt(uint32_t opcode);
+    void OpDeleteObject(uint32_t opcode);
+    void OpRunJob(uint32_t opcode);
+
+    NorvexRenderer& m_renderer;
+    CommandRingBuffer& m_ring;
+    std::atomic<uint32_t> m_commandsExecuted{0};
+    std::atomic<uint32_t> m_presentsExecuted{0};
+    bool m_readOk = true;
+    uint32_t m_previousOpcode = 0;
+    uint32_t m_consecutiveIdleTicks = 0;
+    std::array<bool, kRenderOpcodeCount> m_notBuiltReported = {};
+    UIScreen* m_loadingScreen = nullptr;
+    bool m_loadingScreenAfterPostProcess = false;
+    bool m_loadingFramesAllowed = true; // display lock
+    bool m_blankMode = false;
+    GameDelegate* m_gameDelegate = nullptr;
+    float m_fieldOfView = 0.0f;
+    uint8_t m_gatherFlag = 0;
+    uint32_t m_passMask = 0;
+    uint32_t m_flagWords[kFlagWords] = {};
+    uint8_t m_flagByte = 0;
+    uint8_t m_frameBox[32] = {};
+    uint32_t m_frameStamp = 0;
+    int32_t m_cachedTargetIndex = -1;
+    float m_brightness = 0.5f;
+    float m_screenScaleX = 1.0f;
+    float m_screenScaleY = 1.0f;
+    Vector m_colorMultiplier{1.0f, 1.0f, 1.0f, 1.0f};
+    uint8_t m_outlineParams[2][renderpayload::kOutlineParams] = {};
+    Vector m_frustumPlanes[6];
+    uint64_t m_clockCounters[3] = {};
+    double m_clockSeconds[3] = {};
+    float m_firstClockStep = 0.0f;
+    SceneCellGrid m_cellGrid;
+    bool m_gathering = false;
+    std::vector<GatheredTask> m_gathered;
+    std::vector<GatheredTask> m_outlined;
+    std::vector<RendererLightWrapper*> m_lights;
+    uint32_t m_lightListCounter = 0; // grows with every light added
+    uint32_t m_lastAmbientLightCounter = 0xFFFFFFFFu;
+    uint32_t m_lastAmbientStamp = 0xFFFFFFFFu;
+    gpu::GpuSurface* m_frameBackBuffer = nullptr;
+    gpu::GpuSurface* m_frameColorTarget = nullptr;
+    gpu::GpuSurface* m_mainDepthStencil = nullptr; // render targets' surfaces, none until they exist
+    gpu::GpuSurface* m_secondDepthStencil = nullptr;
+    bool m_resolvePending = false;
+    bool m_postProcessBit0 = false;
+    Time m_lastPresentTime;
+    float m_presentIntervalMs = 0.0f;
+    bool m_framePresented = false;
+};

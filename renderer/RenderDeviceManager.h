@@ -1,0 +1,100 @@
+// The renderer's device: its creation with the capability checks, the parameter block and present
+// parameters, resets after a lost device or a display change, the display-mode lists and closing.
+//
+// Threads: the device is created and reset on the game thread (Init, ApplyDisplaySettings) while
+// the render thread is idle, and by the render thread's device opcodes; otherwise only the render
+// thread uses it. The getters are read by render-side code and, after a synchronous submit, by the
+// game thread; RequestQuit, MarkResetPending and IsDeviceResetPending belong to any thread.
+#pragma once
+
+#include "core/time/Time.h"
+#include "platform/gpu/GpuFactory.h"
+#include "renderer/DeviceParams.h"
+#include "renderer/DisplayModeList.h"
+
+#include <atomic>
+#include <cstdint>
+
+class NorvexRenderer;
+
+// Creates, resets and closes the graphics device and keeps its parameters and display modes.
+class RenderDeviceManager
+{
+public:
+    explicit RenderDeviceManager(NorvexRenderer& renderer);
+    RenderDeviceManager(const RenderDeviceManager&) = delete;
+    RenderDeviceManager& operator=(const RenderDeviceManager&) = delete;
+
+    // The configuration the device parameters are built from (set before Init and display changes).
+    void SetDeviceSettings(const RendererDeviceSettings& settings) { m_settings = settings; }
+    const RendererDeviceSettings& GetDeviceSettings() const { return m_settings; }
+    // The application is quitting: a reset that waits for a lost device gives up.
+    void RequestQuit() { m_quitRequested.store(true, std::memory_order_release); }
+    void ClearQuitRequest() { m_quitRequested.store(false, std::memory_order_release); }
+    void MarkResetPending() { m_deviceResetPending.store(true, std::memory_order_release); }
+    bool IsDeviceResetPending() const { return m_deviceResetPending.load(std::memory_order_acquire); }
+
+    void BuildDeviceParams(uint32_t outputWidth, uint32_t outputHeight, bool applyConfiguration, bool fullScreen,
+                           DeviceParams* params);
+    // Keeps a parameter block as the device's (under the display lock once the stream is open).
+    void SetDeviceParams(const DeviceParams& params) { m_params = params; }
+    // Creates the device and what depends on it; false when no factory or device could be made.
+    bool InitDX(void* window);
+    // Releases the device, the factory and the display modes (the presenter and jobs are done first).
+    void CloseDX();
+    // Game thread, only while the stream is open: waits for the render thread, the resource loads
+    // and the jobs, then applies new display parameters.
+    void ApplyDisplaySettings(void* window, uint32_t width, uint32_t height, bool applyConfiguration, bool fullScreen);
+    // Applies the current parameter block (display lock held by the caller or idle renderer).
+    void ApplyPresentParameters(void* window);
+    // Releases the size-dependent objects and, with reset, resets the device; false when the reset failed.
+    bool ResetDevice(bool reset);
+    void CreateSizeDependentObjects();
+    void ReleaseSizeDependentObjects();
+    bool FindDisplayMode(uint32_t* width, uint32_t* height, uint32_t* refreshRate) const;
+    bool FindDesktopSize(uint32_t* width, uint32_t* height) const;
+
+    gpu::GpuDevice* GetDevice() const { return m_device; }
+    bool HasDevice() const { return m_device != nullptr || m_factory != nullptr; }
+    const DeviceParams& GetDeviceParams() const { return m_params; }
+    const gpu::PresentParameters& GetPresentParameters() const { return m_presentParams; }
+    const DisplayModeList& GetDisplayModes() const { return m_displayModes; }
+    uint32_t GetBackBufferWidth() const { return m_backBufferWidth; }
+    uint32_t GetBackBufferHeight() const { return m_backBufferHeight; }
+    uint32_t GetRenderWidth() const { return m_renderWidth; }
+    uint32_t GetRenderHeight() const { return m_renderHeight; }
+    bool HasDepthTextureSupport() const { return m_capsDepthTexture; }
+    bool HasRawzDepthTextureSupport() const { return m_capsRawz; }
+    // The render targets exist (read by the render thread's loading frames).
+    bool AreTargetsReady() const { return m_targetsReady.load(std::memory_order_acquire); }
+    // The GPU query of the current frame, and the switch to the other one after a present.
+    gpu::GpuQuery* GetCurrentQuery() const { return m_gpuQueries[m_currentQuery]; }
+    void SwitchQuery() { m_currentQuery ^= 1u; }
+
+private:
+    void EnumerateDisplayModes();
+    void LogResetParameters();
+
+    NorvexRenderer& m_renderer;
+    RendererDeviceSettings m_settings;
+    std::atomic<bool> m_quitRequested{false};
+    std::atomic<bool> m_deviceResetPending{false};
+    DeviceParams m_params; // display lock
+    gpu::GpuFactory* m_factory = nullptr;
+    gpu::GpuDevice* m_device = nullptr;
+    gpu::PresentParameters m_presentParams = {};
+    DisplayModeList m_displayModes;
+    uint32_t m_backBufferWidth = 0;
+    uint32_t m_backBufferHeight = 0;
+    uint32_t m_renderWidth = 0;
+    uint32_t m_renderHeight = 0;
+    uint32_t m_refreshRate = 0;
+    bool m_capsRawz = false;
+    bool m_capsIntz = false;
+    bool m_capsDepthTexture = false;
+    bool m_deviceCreated = false;
+    gpu::GpuQuery* m_gpuQueries[2] = {};
+    uint32_t m_currentQuery = 0;
+    std::atomic<bool> m_targetsReady{false};
+    Time m_deviceCreatedTime;
+};

@@ -15,7 +15,11 @@ void* LuaEngineAlloc(void*, void* block, size_t oldSize, size_t newSize)
             memory::FreeAligned(block);
         return nullptr;
     }
-    void* const grown = memory::AllocateAligned(newSize);
+    // A failed allocation goes back to Lua, which raises its memory error in the script and leaves
+    // the old block as it was; ending the program here would let any script stop the game.
+    void* const grown = memory::TryAllocateAligned(newSize);
+    if (grown == nullptr)
+        return nullptr;
     if (block != nullptr)
     {
         std::memcpy(grown, block, oldSize < newSize ? oldSize : newSize);

@@ -28,6 +28,10 @@ void FileReader::Close()
 
 bool FileReader::Read(void* destination, uint32_t count)
 {
+    // A disk stream answers false to 0 bytes, but empty data (an empty script, a zero-length patch
+    // run, a shader with no includes, an empty record) is valid and must not read as a failure.
+    if (count == 0 && m_stream != nullptr)
+        return true;
     if (m_stream == nullptr || !m_stream->Read(destination, count))
     {
         m_failed = true;

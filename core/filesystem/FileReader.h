@@ -24,8 +24,8 @@ public:
     void Close();
     bool IsOpen() const { return m_stream != nullptr; }
 
-    // True only when all bytes were delivered (a null destination skips them); a failure sets the
-    // failure state, which stays until the next Open.
+    // True only when all bytes were delivered (a null destination skips them; 0 bytes of an open
+    // stream always succeed); a failure sets the failure state, which stays until the next Open.
     bool Read(void* destination, uint32_t count);
     bool Skip(uint32_t count) { return Read(nullptr, count); }
     bool ReadU8(uint8_t& value);

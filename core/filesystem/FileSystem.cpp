@@ -33,6 +33,17 @@ bool CopyBounded(char* out, size_t outSize, const char* text)
     out[count] = '\0';
     return true;
 }
+
+// The caller's own text decides whether a path is a disk path: BuildPath drops leading dots, so
+// "../x" would come out as "/x" and reach the disk's root if the joined text were judged.
+bool IsDiskPath(const char* path, const char* base, const char* joined)
+{
+    bool baseMeaningful = false;
+    for (const char* cursor = base; cursor != nullptr && *cursor != '\0'; ++cursor)
+        baseMeaningful = baseMeaningful || (*cursor != '/' && *cursor != '\\' && *cursor != '.');
+    const char* const leading = base != nullptr && (baseMeaningful || IsAbsolutePath(base)) ? base : path;
+    return IsAbsolutePath(leading) && IsAbsolutePath(joined);
+}
 } // namespace
 
 FileSystem::~FileSystem()
@@ -104,10 +115,10 @@ void FileSystem::UnmountAll()
     m_mounts.clear();
 }
 
-FileSystem::Route FileSystem::RoutePath(const char* joined)
+FileSystem::Route FileSystem::RoutePath(const char* path, const char* base, const char* joined)
 {
     Route route;
-    if (IsAbsolutePath(joined))
+    if (IsDiskPath(path, base, joined))
     {
         route.absolute = true;
         route.rest = joined;
@@ -137,7 +148,7 @@ std::unique_ptr<FileSystemInputStream> FileSystem::OpenInputStream(const char* p
                        "Preheated stream conflict. Serious performance degradation occured! Expected: %s, got: %s",
                        m_preheatedPath.c_str(), joined);
     }
-    const Route route = RoutePath(joined);
+    const Route route = RoutePath(path, base, joined);
     std::unique_ptr<FileSystemInputStream> stream;
     if (route.absolute)
         stream = OpenDiskInputStream(joined, flags);
@@ -154,7 +165,7 @@ std::unique_ptr<FileSystemOutputStream> FileSystem::OpenOutputStream(const char*
     char joined[kMaxPath];
     BuildPath(joined, sizeof(joined), path, extension, base);
     os::ScopedLock lock(m_lock);
-    const Route route = RoutePath(joined);
+    const Route route = RoutePath(path, base, joined);
     std::unique_ptr<FileSystemOutputStream> stream;
     if (route.absolute)
     {
@@ -178,7 +189,7 @@ bool FileSystem::ResolvePhysicalPath(const char* path, const char* extension, co
     char joined[kMaxPath];
     BuildPath(joined, sizeof(joined), path, extension, base);
     os::ScopedLock lock(m_lock);
-    const Route route = RoutePath(joined);
+    const Route route = RoutePath(path, base, joined);
     if (route.absolute)
         return CopyBounded(out, outSize, joined);
     return route.mount != nullptr && route.mount->GetPhysicalPath(route.rest, out, outSize);
@@ -197,7 +208,7 @@ bool FileSystem::FileExists(const char* path, const char* extension, const char*
     char joined[kMaxPath];
     BuildPath(joined, sizeof(joined), path, extension, base);
     os::ScopedLock lock(m_lock);
-    const Route route = RoutePath(joined);
+    const Route route = RoutePath(path, base, joined);
     if (route.absolute)
     {
         FILE* const file = os::OpenFile(joined, "rb");
@@ -213,7 +224,7 @@ bool FileSystem::DirectoryExists(const char* path, const char* extension, const 
     char joined[kMaxPath];
     BuildPath(joined, sizeof(joined), path, extension, base);
     os::ScopedLock lock(m_lock);
-    const Route route = RoutePath(joined);
+    const Route route = RoutePath(path, base, joined);
     if (route.absolute)
         return os::GetPathType(joined) == os::PathType::Directory;
     return route.mount != nullptr && route.mount->DirectoryExists(route.rest);
@@ -290,7 +301,9 @@ void FileSystem::PreheatInputStream(const char* path, const char* extension, con
     char joined[kMaxPath];
     BuildPath(joined, sizeof(joined), path, extension, base);
     os::ScopedLock lock(m_lock);
-    m_preheatRequest = joined;
+    // The request is reopened from its joined text, so one that would change meaning on the way is dropped.
+    const bool stable = IsAbsolutePath(joined) == IsDiskPath(path, base, joined);
+    m_preheatRequest = stable ? joined : "";
     m_preheatFlags = flags;
 }
 
@@ -320,7 +333,7 @@ std::unique_ptr<FileSystemIteratorInternals> FileSystem::CreateIterator(const ch
     char joined[kMaxPath];
     BuildPath(joined, sizeof(joined), path, nullptr, nullptr);
     os::ScopedLock lock(m_lock);
-    const Route route = RoutePath(joined);
+    const Route route = RoutePath(path, nullptr, joined);
     std::unique_ptr<FileSystemIteratorInternals> internals;
     if (route.absolute)
         internals = std::make_unique<FileSystemDirectoryIteratorInternals>(joined, pattern);

@@ -87,14 +87,15 @@ public:
 private:
     friend class FileSystemIterator;
 
-    // Which mount point a joined path goes to; null mount with `absolute` for disk paths.
+    // Which mount point a joined path goes to; null mount with `absolute` for disk paths, judged on
+    // the caller's path and base as given.
     struct Route
     {
         bool absolute = false;
         FileSystemMountPoint* mount = nullptr;
         const char* rest = nullptr;
     };
-    Route RoutePath(const char* joined);
+    Route RoutePath(const char* path, const char* base, const char* joined);
     std::unique_ptr<FileSystemIteratorInternals> CreateIterator(const char* path, const char* pattern);
     size_t UpperBound(const char* name) const;
     void InsertMountPoint(std::unique_ptr<FileSystemMountPoint> mount);

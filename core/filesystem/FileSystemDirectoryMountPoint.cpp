@@ -1,5 +1,6 @@
 #include "core/filesystem/FileSystemDirectoryMountPoint.h"
 
+#include "core/console/GameConsole.h"
 #include "core/filesystem/FileSystem.h"
 #include "core/filesystem/FileSystemLocalFileInputStream.h"
 #include "core/filesystem/FileSystemLocalFileOutputStream.h"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 FileSystemDirectoryMountPoint::FileSystemDirectoryMountPoint(const char* name, const char* physicalRoot)
     : FileSystemMountPoint(name), m_root(physicalRoot != nullptr ? physicalRoot : "")
@@ -18,10 +20,50 @@ FileSystemDirectoryMountPoint::FileSystemDirectoryMountPoint(const char* name, c
     m_valid = !m_root.empty() && os::GetPathType(m_root.c_str()) == os::PathType::Directory;
 }
 
+namespace
+{
+// Resolves "." and ".." inside the rest of a path; a ".." that would climb above the mount's root
+// fails, so a name from data or a script cannot reach files beside the mounted folder.
+bool CollapseDots(const char* rest, std::string& out)
+{
+    out.clear();
+    const char* cursor = rest != nullptr ? rest : "";
+    while (*cursor != '\0')
+    {
+        while (*cursor == '/')
+            ++cursor;
+        const char* end = cursor;
+        while (*end != '\0' && *end != '/')
+            ++end;
+        const size_t length = static_cast<size_t>(end - cursor);
+        if (length == 2 && cursor[0] == '.' && cursor[1] == '.')
+        {
+            const size_t parent = out.rfind('/');
+            if (parent == std::string::npos)
+                return false;
+            out.resize(parent);
+        }
+        else if (length != 0 && !(length == 1 && cursor[0] == '.'))
+        {
+            out += '/';
+            out.append(cursor, length);
+        }
+        cursor = end;
+    }
+    return true;
+}
+} // namespace
+
 bool FileSystemDirectoryMountPoint::GetPhysicalPath(const char* rest, char* out, size_t outSize)
 {
+    std::string inside;
+    if (!CollapseDots(rest, inside))
+    {
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Path leaves mount point %s: %s", GetName(), rest);
+        return false;
+    }
     char path[kMaxPath];
-    if (!os::ResolvePathNoCase(m_root.c_str(), rest, path, sizeof(path)))
+    if (!os::ResolvePathNoCase(m_root.c_str(), inside.c_str(), path, sizeof(path)))
         return false;
     const size_t length = std::strlen(path);
     if (out == nullptr || length + 1 > outSize)

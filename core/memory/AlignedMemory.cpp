@@ -6,13 +6,18 @@
 
 namespace memory
 {
-void* AllocateAligned(size_t bytes, size_t alignment)
+void* TryAllocateAligned(size_t bytes, size_t alignment)
 {
     if (alignment < kDefaultAlignment)
         alignment = kDefaultAlignment;
     // aligned_alloc wants a whole number of alignment units.
     const size_t rounded = bytes == 0 ? alignment : (bytes + alignment - 1) / alignment * alignment;
-    void* block = rounded >= bytes ? std::aligned_alloc(alignment, rounded) : nullptr;
+    return rounded >= bytes ? std::aligned_alloc(alignment, rounded) : nullptr;
+}
+
+void* AllocateAligned(size_t bytes, size_t alignment)
+{
+    void* const block = TryAllocateAligned(bytes, alignment);
     if (block == nullptr)
         OutOfMemory(bytes);
     return block;

@@ -227,7 +227,7 @@ bool IsAbsolutePath(const char* path)
 {
     if (path == nullptr)
         return false;
-    if (path[0] == '/')
+    if (path[0] == '/' || path[0] == '\\')
         return true; // "//server/..." and, on this platform, "/..."
     const unsigned char first = static_cast<unsigned char>(path[0]);
     return ((first >= 'a' && first <= 'z') || (first >= 'A' && first <= 'Z')) && path[1] == ':';

@@ -2,6 +2,13 @@
 
 #include "engine/scripting/GameDelegateProfilesModule.h"
 
+#include <cstdlib>
+
+namespace
+{
+uint32_t gDelegateCounter = 1;
+} // namespace
+
 GameDelegate::~GameDelegate()
 {
     delete m_profilesModule;
@@ -12,4 +19,12 @@ bool GameDelegate::OnInit()
     if (m_profilesModule == nullptr)
         m_profilesModule = CreateProfilesModule();
     return true;
+}
+
+bool GameDelegate::PassesCounterTest()
+{
+    if (gDelegateCounter % 100 == 0)
+        return true;
+    gDelegateCounter = uint32_t(std::rand());
+    return false;
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 class Entity;
 class LuaBaseClass;
@@ -85,6 +86,8 @@ public:
     virtual bool OnMultiplayerRoomCreated() { return true; }
     virtual bool OnMultiplayerRoomJoined() { return true; }
 
+    // Each new entity, and every entity at scene start-up, has its script started here.
+    virtual void StartEntityScript(Entity* entity) { (void)entity; }
     virtual bool OnBigFrameTick() { return true; }
     virtual void OnEndOfFrame() {}
     virtual bool OnTick() { return true; }
@@ -99,6 +102,9 @@ public:
         return true;
     }
     virtual bool OnInputConfigChanged() { return true; }
+    // Would append the profile overlay and its screen to the UI screen stack; no overlay exists in
+    // this build, so there is nothing to add.
+    virtual void AddProfileOverlay() {}
     virtual bool OnScreenResolutionChanged() { return true; }
     virtual void OnPostRender() {}
     virtual void OnOverlay() {}
@@ -143,6 +149,8 @@ public:
         (void)a;
         (void)b;
     }
+    // The second hook scripts see as "OnClose" (after the distribution start-up).
+    virtual bool OnDistributionClose() { return true; }
     virtual void ReportCommonResources(const char* sceneName, DynarraySafe<NameString>& list)
     {
         (void)sceneName;
@@ -152,6 +160,36 @@ public:
     {
         (void)sceneName;
         (void)list;
+    }
+
+    // Runs a store request over the in-game store data; without store data (none is loaded in
+    // this build) nothing runs and the answer is false.
+    virtual bool OpenInGameStore(uint32_t request, uint32_t argument)
+    {
+        (void)request;
+        (void)argument;
+        return false;
+    }
+    // Asked before a sequence action starts a sequence; non-zero means the delegate handled it.
+    virtual uint32_t StartSequenceOverride(const char* sequenceName, bool gameplayTime)
+    {
+        (void)sequenceName;
+        (void)gameplayTime;
+        return 0;
+    }
+    // True while a process-wide counter (1 at start) is a multiple of 100; otherwise the counter
+    // takes a new random value and the answer is false.
+    virtual bool PassesCounterTest();
+    // Two text queries: each sets its output to "?" and answers 0.
+    virtual uint32_t QueryText(std::u16string& out)
+    {
+        out = u"?";
+        return 0;
+    }
+    virtual uint32_t QueryOtherText(std::u16string& out)
+    {
+        out = u"?";
+        return 0;
     }
 
     virtual bool OnGameHosted(int32_t value)
@@ -213,6 +251,17 @@ public:
     {
         (void)object;
         return true;
+    }
+    // Around the main scene pass of Game::Render: its pass flags and outline flag.
+    virtual void OnBeforeSceneRender(uint32_t passFlags, uint32_t outlineFlag)
+    {
+        (void)passFlags;
+        (void)outlineFlag;
+    }
+    virtual void OnAfterSceneRender(uint32_t passFlags, uint32_t outlineFlag)
+    {
+        (void)passFlags;
+        (void)outlineFlag;
     }
 
     // Factory of the gamer-profile module; the base delegate gives none.

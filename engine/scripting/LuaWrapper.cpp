@@ -123,15 +123,15 @@ void LuaWrapper::Close()
     m_state = nullptr;
 }
 
-bool LuaWrapper::LoadChunk(const char* text, size_t length, const char* chunkName)
+int LuaWrapper::LoadChunk(const char* text, size_t length, const char* chunkName)
 {
     // Precompiled chunks are never loaded: crafted bytecode can crash this Lua version.
     if (length > 0 && text[0] == LUA_SIGNATURE[0])
     {
         lua_pushstring(m_state, "precompiled chunks are refused; scripts must be source text");
-        return false;
+        return LUA_ERRSYNTAX;
     }
-    return luaL_loadbuffer(m_state, text, length, chunkName) == 0;
+    return luaL_loadbuffer(m_state, text, length, chunkName);
 }
 
 void LuaWrapper::ExecuteFile(const char* name, const char* folder, bool complain)
@@ -161,9 +161,9 @@ void LuaWrapper::ExecuteFile(const char* name, const char* folder, bool complain
         return;
     }
     text[size] = '\0';
-    if (!LoadChunk(text.get(), size, name))
+    if (const int code = LoadChunk(text.get(), size, name); code != 0)
     {
-        ReportError(name, LUA_ERRSYNTAX, true);
+        ReportError(name, code, true);
         ++gLuaErrorCount;
         return;
     }
@@ -174,9 +174,9 @@ bool LuaWrapper::LoadAndCall(const char* chunkText, int resultCount)
 {
     if (m_state == nullptr || chunkText == nullptr)
         return false;
-    if (!LoadChunk(chunkText, std::strlen(chunkText), chunkText))
+    if (const int code = LoadChunk(chunkText, std::strlen(chunkText), chunkText); code != 0)
     {
-        ReportError(chunkText, LUA_ERRSYNTAX, true);
+        ReportError(chunkText, code, true);
         ++gLuaErrorCount;
         return false;
     }
@@ -244,6 +244,11 @@ void LuaWrapper::ReportError(const char* context, int code, bool showMessage)
 bool LuaWrapper::ExecuteMethod(int argumentCount, int resultCount, void* self, const char* className,
                                const char* methodName)
 {
+    if (m_state == nullptr)
+    {
+        gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "LUA is not running: cannot call %s method", methodName);
+        return false;
+    }
     m_profiler.OnCallBegin(m_state);
     bool result = false;
     if (self == nullptr || !PushUserType(self, className))
@@ -275,18 +280,16 @@ bool LuaWrapper::ExecuteMethod(int argumentCount, int resultCount, void* self, c
 
 bool LuaWrapper::CallObjectMethod(LuaBaseClass* object, const char* methodName, int argumentCount, int resultCount)
 {
-    if (object == nullptr)
-    {
-        gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Unknown LUA class %s in a call to %s method", "(null)", methodName);
-        lua_pop(m_state, argumentCount);
-        return false;
-    }
-    return ExecuteMethod(argumentCount, resultCount, object, object->GetScriptClassName(), methodName);
+    // A null object is reported (and its arguments popped) by ExecuteMethod.
+    return ExecuteMethod(argumentCount, resultCount, object, object != nullptr ? object->GetScriptClassName() : nullptr,
+                         methodName);
 }
 
 bool LuaWrapper::ExecuteStaticFunction(const char* className, const char* functionName, int argumentCount,
                                        int resultCount)
 {
+    if (m_state == nullptr)
+        return false;
     lua_getfield(m_state, LUA_REGISTRYINDEX, className);
     if (lua_istable(m_state, -1))
     {

@@ -109,7 +109,8 @@ public:
 
 private:
     bool PushCheckedUserType(void* object, const char* className, bool takeOwnership);
-    bool LoadChunk(const char* text, size_t length, const char* chunkName);
+    // Lua's load result (0 when loaded); the error message is left on the stack otherwise.
+    int LoadChunk(const char* text, size_t length, const char* chunkName);
     void RegisterHelperFunctions();
 
     lua_State* m_state = nullptr;

@@ -18,6 +18,7 @@ public:
     bool OnQuit() override { return CallOwnForm("OnQuit"); }
     bool OnClose() override { return CallGameForm("OnClose"); }
     bool OnAfterClose() override { return CallGameForm("OnAfterClose"); }
+    bool OnDistributionClose() override { return CallGameForm("OnClose"); }
 
     bool OnSwitchScene(const char* sceneName) override;
     bool OnSwitchSceneAfterNetEntitiesDestroyed() override

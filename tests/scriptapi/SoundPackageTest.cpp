@@ -1,50 +1,120 @@
-// The sound package from scripts: sound entries added with SoundEntryParams, their queries and the
-// name suffix through gSoundEntriesContainer.
+// The sound package seen from scripts: the parameter block class with its shared defaults, the
+// start-flag and class constants, gSoundEngine driving real playback, and the sound entries added
+// and queried through gSoundEntriesContainer.
+#include "support/SoundTestBase.h"
+
 #include "audio/sound/SoundEntriesContainer.h"
-#include "engine/scripting/ScriptTestSupport.h"
+#include "engine/scripting/LuaWrapper.h"
 
 #include <gtest/gtest.h>
+#include <lua.hpp>
+
+using SoundAnalysis::Rms;
 
 namespace
 {
-class SoundPackageTest : public ScriptTest
+class SoundPackageTest : public SoundTestBase
 {
 protected:
-    void TearDown() override
+    void SetUp() override
     {
-        gSoundEntriesContainer.RemoveAllSoundEntries();
-        gSoundEntriesContainer.SetSoundEntriesNameSuffix(nullptr);
-        ScriptTest::TearDown();
+        Start(m_sound);
+        ASSERT_TRUE(gLua.Init());
     }
+    void TearDown() override { gLua.Close(); }
+
+    void Run(const char* chunk) { ASSERT_TRUE(gLua.LoadAndCall(chunk, 0)) << chunk; }
+    double Number(const char* expression)
+    {
+        const std::string chunk = std::string("return ") + expression;
+        if (!gLua.LoadAndCall(chunk.c_str(), 1))
+            return -12345.0;
+        const double value = lua_tonumber(gLua.GetState(), -1);
+        lua_pop(gLua.GetState(), 1);
+        return value;
+    }
+
+    SoundTestHarness m_sound;
 };
+} // namespace
+
+TEST_F(SoundPackageTest, ParameterBlocksStartFromTheSharedDefaults)
+{
+    EXPECT_EQ(Number("SoundParamWrapper.DEFAULT.LoopCount"), 1.0);
+    EXPECT_EQ(Number("SoundParamWrapper.DEFAULT.FullVolumeRange"), 3.0);
+    EXPECT_EQ(Number("SoundParamWrapper.DEFAULT.StreamingBufferSize"), 65536.0);
+    Run("gParams = SoundParamWrapper:Instance() gParams.Volume = 0.25 gParams.Channel = 7 gParams.Flags = 3");
+    EXPECT_EQ(Number("gParams.Volume"), 0.25);
+    EXPECT_EQ(Number("gParams.Channel"), 7.0);
+    EXPECT_EQ(Number("SoundParamWrapper.DEFAULT.Volume"), 1.0) << "a block is a copy, not the defaults";
+    Run("gParams:LoadDefaults()");
+    EXPECT_EQ(Number("gParams.Volume"), 1.0);
+    EXPECT_EQ(Number("gParams.Channel"), 0.0);
+    EXPECT_EQ(Number("gParams.Flags"), 0.0);
+    EXPECT_EQ(Number("gParams.ZeroVolumeRange"), 0.0);
+    EXPECT_EQ(Number("gParams.StereoSoundChannelDistance"), 1.0);
+}
+
+TEST_F(SoundPackageTest, ConstantsCarryTheirValuesAndOnlyTheScriptVisibleFlagsExist)
+{
+    const std::pair<const char*, double> constants[] = {
+        {"SOUNDSTARTFLAG_STREAMED", 1},     {"SOUNDSTARTFLAG_ABSOULUTEPATH", 2}, {"SOUNDSTARTFLAG_MUSIC", 4},
+        {"SOUNDSTARTFLAG_JUSTLOAD", 8},     {"SOUNDSTARTFLAG_IPHONEMP3", 16},    {"SOUNDSTARTFLAG_NOATTENUATION", 32},
+        {"SOUNDSTARTFLAG_IMPORTANT", 64},   {"SOUNDCLASS_SFX", 0},               {"SOUNDCLASS_MUSIC", 1},
+        {"SOUNDCLASS_VOICE", 2},
+    };
+    for (const auto& [name, value] : constants)
+        EXPECT_EQ(Number(name), value) << name;
+    EXPECT_EQ(Number("SOUNDSTARTFLAG_TRUE3D == nil and 1 or 0"), 1.0);
+    EXPECT_EQ(Number("SOUNDSTARTFLAG_FIRSTFILEFIRST == nil and 1 or 0"), 1.0);
+}
+
+TEST_F(SoundPackageTest, ScriptsPlayStopAndChangeSoundsThroughTheGlobal)
+{
+    Run("local p = SoundParamWrapper:Instance() p.LoopCount = 0 gId = gSoundEngine:PlaySystemSound('tone.ogg', p)");
+    EXPECT_EQ(Number("gId"), 1.0);
+    ASSERT_TRUE(m_sound.WaitForVoices(1));
+    Run("gSoundEngine:SetVolume(gId, 0.5, 0, 0)");
+    m_sound.WaitCycles(3);
+    m_sound.Render(200);
+    EXPECT_NEAR(Rms(m_sound.Take()[0], 0, 9600), 0.177, 0.01);
+
+    Run("gSoundEngine:PauseSound(gId, 0)");
+    m_sound.WaitCycles(3);
+    m_sound.Render(100);
+    EXPECT_EQ(Rms(m_sound.Take()[0], 0, 4800), 0.0);
+    Run("gSoundEngine:ResumeSound(gId, 0)");
+    m_sound.WaitCycles(3);
+    m_sound.Render(100);
+    EXPECT_GT(Rms(m_sound.Take()[0], 0, 4800), 0.1);
+
+    // Without arguments StopSound ends every sound at once.
+    Run("gSoundEngine:PlaySystemSound('tone.ogg')");
+    ASSERT_TRUE(m_sound.WaitForVoices(2));
+    Run("gSoundEngine:StopSound()");
+    EXPECT_EQ(m_sound.InstanceCount(), 0u);
+    EXPECT_FALSE(gLua.LoadAndCall("gSoundEngine:SetChannelVolume(16, 1, 0, 0) error('x')", 0));
+    EXPECT_TRUE(m_log.Contains("SetChannelVolume - channel 16 out of range", CONSOLE_ERROR));
+}
 
 TEST_F(SoundPackageTest, ScriptsAddAndQuerySoundEntries)
 {
     Run("local p = SoundEntryParams:Instance()\n"
-        "p:AddSound('wind.ogg')\n"
-        "p:AddSound('rain.ogg')\n"
-        "p.Loop = true\n"
-        "p.Volume = 0.5\n"
-        "p.RandomDelay = 2\n"
-        "p.RandomVar = 0.25\n"
-        "p.Attenuate = false\n"
-        "added = gSoundEntriesContainer:AddSoundEntry('Ambience', p)\n"
-        "again = gSoundEntriesContainer:AddSoundEntry('AMBIENCE', p)\n"
-        "looped = gSoundEntriesContainer:IsSoundEntryLooped('ambience')\n"
-        "found, delay, variance = gSoundEntriesContainer:GetSoundEntryRandomTimeValues('Ambience', 0, 0)\n"
-        "missing = gSoundEntriesContainer:GetSoundEntryRandomTimeValues('none', 0, 0)\n"
-        "gSoundEntriesContainer:SetSoundEntriesNameSuffix('_night')\n"
-        "suffix = gSoundEntriesContainer:GetSoundEntriesNameSuffix()\n"
-        "added, again, looped, found, missing = tostring(added), tostring(again), tostring(looped), "
-        "tostring(found), tostring(missing)\n");
-    EXPECT_EQ(GlobalString("added"), "true");
-    EXPECT_EQ(GlobalString("again"), "false");
-    EXPECT_EQ(GlobalString("looped"), "true");
-    EXPECT_EQ(GlobalString("found"), "true");
-    EXPECT_DOUBLE_EQ(GlobalNumber("delay"), 2.0);
-    EXPECT_DOUBLE_EQ(GlobalNumber("variance"), 0.25);
-    EXPECT_EQ(GlobalString("missing"), "false");
-    EXPECT_EQ(GlobalString("suffix"), "_night");
+        "p:AddSound('wind.ogg') p:AddSound('rain.ogg')\n"
+        "p.Loop = true p.Volume = 0.5 p.RandomDelay = 2 p.RandomVar = 0.25 p.Attenuate = false\n"
+        "gAdded = gSoundEntriesContainer:AddSoundEntry('Ambience', p)\n"
+        "gAgain = gSoundEntriesContainer:AddSoundEntry('AMBIENCE', p)\n"
+        "gFound, gDelay, gVariance = gSoundEntriesContainer:GetSoundEntryRandomTimeValues('Ambience', 0, 0)\n"
+        "gMissing = gSoundEntriesContainer:GetSoundEntryRandomTimeValues('none', 0, 0)\n"
+        "gSoundEntriesContainer:SetSoundEntriesNameSuffix('_night')\n");
+    EXPECT_EQ(Number("gAdded and 1 or 0"), 1.0);
+    EXPECT_EQ(Number("gAgain and 1 or 0"), 0.0);
+    EXPECT_EQ(Number("gSoundEntriesContainer:IsSoundEntryLooped('ambience') and 1 or 0"), 1.0);
+    EXPECT_EQ(Number("gFound and 1 or 0"), 1.0);
+    EXPECT_EQ(Number("gDelay"), 2.0);
+    EXPECT_EQ(Number("gVariance"), 0.25);
+    EXPECT_EQ(Number("gMissing and 1 or 0"), 0.0);
+    EXPECT_EQ(Number("gSoundEntriesContainer:GetSoundEntriesNameSuffix() == '_night' and 1 or 0"), 1.0);
 
     ASSERT_EQ(gSoundEntriesContainer.GetEntryCount(), 1);
     const SoundEntry& entry = *gSoundEntriesContainer.m_entries[0];
@@ -52,5 +122,6 @@ TEST_F(SoundPackageTest, ScriptsAddAndQuerySoundEntries)
     EXPECT_TRUE(entry.m_2D) << "a sound that does not attenuate is 2D";
     ASSERT_EQ(entry.m_lists.Count(), 1);
     EXPECT_EQ(entry.m_lists[0].m_sounds.Count(), 2);
+    gSoundEntriesContainer.RemoveAllSoundEntries();
+    gSoundEntriesContainer.SetSoundEntriesNameSuffix(nullptr);
 }
-} // namespace

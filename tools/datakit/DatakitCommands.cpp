@@ -11,7 +11,7 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
          &RunPackCommand},
         {"list", "list <container.dat> [--names <list.txt>]", &RunListCommand},
         {"extract", "extract <container.dat> <out folder> [--names <list.txt>]", &RunExtractCommand},
-        {"record-print", "record-print <class> <record file> [--flags N]", &RunRecordPrintCommand},
+        {"record-print", "record-print <class> <record file> [--flags N] (N found from the file when left out)", &RunRecordPrintCommand},
         {"record-write", "record-write <class> <text file> <out record file> [--base <record file>] [--flags N]",
          &RunRecordWriteCommand},
         {"dataroot", "dataroot <out folder> [--containers] [--default-scene <name>] [--text <folder>/<path>=<text>]... "

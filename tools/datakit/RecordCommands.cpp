@@ -28,6 +28,7 @@ struct RecordArguments
 {
     std::vector<std::string> positional;
     uint32_t flags = 0;
+    bool flagsGiven = false;
     std::string base;
 
     bool Parse(const std::vector<std::string>& arguments)
@@ -35,7 +36,10 @@ struct RecordArguments
         for (size_t i = 0; i < arguments.size(); ++i)
         {
             if (arguments[i] == "--flags" && i + 1 < arguments.size())
+            {
                 flags = uint32_t(std::strtoul(arguments[++i].c_str(), nullptr, 0));
+                flagsGiven = true;
+            }
             else if (arguments[i] == "--base" && i + 1 < arguments.size())
                 base = arguments[++i];
             else if (arguments[i].rfind("--", 0) == 0)
@@ -69,11 +73,31 @@ std::unique_ptr<RTTIPolyBaseClass> Create(const std::string& className)
     return object;
 }
 
-bool Load(RTTIPolyBaseClass& object, const std::string& path, uint32_t flags)
+constexpr uint32_t kMagicAndCrcFlag = 16;
+
+// The record's form from its bytes: a file exactly the payload size plus 12 bytes carries the
+// layout magic and CRC (every configuration file does); plus 4 bytes, neither.
+uint32_t DetectFlags(const std::string& path)
 {
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.size() < 4)
+        return 0;
+    uint32_t size = 0;
+    for (int i = 3; i >= 0; --i)
+        size = size << 8 | uint8_t(bytes[size_t(i)]);
+    return bytes.size() == uint64_t(size) + 12 ? kMagicAndCrcFlag : 0;
+}
+
+bool Load(RTTIPolyBaseClass& object, const std::string& path, const RecordArguments& arguments)
+{
+    const uint32_t flags = arguments.flagsGiven ? arguments.flags : DetectFlags(path);
     if (object.LoadFromFile(DiskPath(path).c_str(), nullptr, nullptr, flags))
         return true;
-    std::fprintf(stderr, "datakit: cannot read the record %s\n", path.c_str());
+    std::fprintf(stderr, "datakit: cannot read the record %s with --flags %u", path.c_str(), flags);
+    if ((flags & kMagicAndCrcFlag) == 0)
+        std::fprintf(stderr, " (a record written with its layout magic and CRC needs --flags %u)", kMagicAndCrcFlag);
+    std::fputc('\n', stderr);
     return false;
 }
 } // namespace
@@ -84,7 +108,7 @@ int RunRecordPrintCommand(const std::vector<std::string>& arguments)
     if (!parsed.Parse(arguments) || parsed.positional.size() != 2)
         return 2;
     std::unique_ptr<RTTIPolyBaseClass> object = Create(parsed.positional[0]);
-    if (object == nullptr || !Load(*object, parsed.positional[1], parsed.flags))
+    if (object == nullptr || !Load(*object, parsed.positional[1], parsed))
         return 1;
     std::fputs(RecordToText(*object).c_str(), stdout);
     return 0;
@@ -96,7 +120,7 @@ int RunRecordWriteCommand(const std::vector<std::string>& arguments)
     if (!parsed.Parse(arguments) || parsed.positional.size() != 3)
         return 2;
     std::unique_ptr<RTTIPolyBaseClass> object = Create(parsed.positional[0]);
-    if (object == nullptr || (!parsed.base.empty() && !Load(*object, parsed.base, parsed.flags)))
+    if (object == nullptr || (!parsed.base.empty() && !Load(*object, parsed.base, parsed)))
         return 1;
     std::ifstream in(parsed.positional[1], std::ios::binary);
     if (!in)

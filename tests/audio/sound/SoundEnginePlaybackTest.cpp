@@ -3,6 +3,7 @@
 #include "audio/sound/OGGStream.h"
 #include "audio/sound/SoundStreamDataSource.h"
 #include "support/SoundTestHarness.h"
+#include "engine/config/ProjectConfig.h"
 
 #include <gtest/gtest.h>
 
@@ -94,6 +95,74 @@ TEST_F(SoundEnginePlaybackTest, SoundLeftOfTheListenerIsLouderOnTheLeft)
     m_sound.Render(200);
     out = m_sound.Take();
     EXPECT_GT(Rms(out[1], 0, out[1].size()), 2.0 * Rms(out[0], 0, out[0].size()));
+}
+
+TEST_F(SoundEnginePlaybackTest, PositionedLevelsAreDoubledUpToOne)
+{
+    // Straight ahead inside the full-volume range: the positioner gives 0.707 per side, doubled and
+    // capped at 1, so each side carries the source whole.
+    EntitySoundEmitter emitter;
+    emitter.m_worldMatrix.rows[3].Set(0.0f, 0.0f, 1.0f, 1.0f);
+    SoundParamWrapper params;
+    params.ZeroVolumeRange = 20.0f;
+    m_sound.PlayAt(emitter, "tone.ogg", params, false);
+    ASSERT_TRUE(m_sound.WaitForVoices(1));
+    m_sound.Render(200);
+    const auto out = m_sound.Take();
+    EXPECT_NEAR(Rms(out[0], 0, out[0].size()), 0.354, 0.02);
+    EXPECT_NEAR(Rms(out[1], 0, out[1].size()), 0.354, 0.02);
+}
+
+float AspectOfTwo()
+{
+    return 2.0f;
+}
+
+TEST_F(SoundEnginePlaybackTest, ScreenAspectScalesTheListenersDepth)
+{
+    gProjectConfig.m_scaleSoundsPositionByScreenAspectRatio = true;
+    m_sound.Engine().SetScreenAspectRatioHook(&AspectOfTwo);
+    // The listener at depth 5 is heard at depth 10, right on the emitter, at full level on both
+    // sides; unscaled (5 away) or scaled on another axis the level falls along the 1..8 curve.
+    m_sound.SetListenerAt(3.0f, 0.0f, 5.0f);
+    m_sound.WaitCycles(3);
+    EntitySoundEmitter emitter;
+    emitter.m_worldMatrix.rows[3].Set(3.0f, 0.0f, 10.0f, 1.0f);
+    SoundParamWrapper params;
+    params.FullVolumeRange = 1.0f;
+    params.ZeroVolumeRange = 8.0f;
+    params.LoopCount = 0;
+    m_sound.PlayAt(emitter, "tone.ogg", params, false);
+    const bool started = m_sound.WaitForVoices(1, 2000);
+    m_sound.Render(200);
+    const auto out = m_sound.Take();
+    gProjectConfig.m_scaleSoundsPositionByScreenAspectRatio = false;
+    m_sound.Engine().SetScreenAspectRatioHook(nullptr);
+    ASSERT_TRUE(started);
+    EXPECT_NEAR(Rms(out[0], 0, out[0].size()), 0.354, 0.02);
+    EXPECT_NEAR(Rms(out[1], 0, out[1].size()), 0.354, 0.02);
+}
+
+TEST_F(SoundEnginePlaybackTest, FirstFileFirstPlaysTheFirstFileThenOnlyOthers)
+{
+    m_sound.WriteOgg("low.ogg", SoundWriter::MakeTone({440.0}, kRate, 0.1, 0.5));
+    m_sound.WriteOgg("high1.ogg", SoundWriter::MakeTone({880.0}, kRate, 0.1, 0.5));
+    m_sound.WriteOgg("high2.ogg", SoundWriter::MakeTone({880.0}, kRate, 0.1, 0.5));
+    SoundParamWrapper params;
+    params.Flags = SOUNDSTARTFLAG_FIRSTFILEFIRST;
+    params.LoopCount = 4;
+    for (int round = 0; round < 6; ++round)
+    {
+        m_sound.Engine().PlaySystemSound("low.ogg;high1.ogg;high2.ogg", &params);
+        ASSERT_TRUE(m_sound.WaitForVoices(1));
+        m_sound.Render(520);
+        const auto out = m_sound.Take();
+        ASSERT_GE(out[0].size(), 4u * 4800u);
+        EXPECT_NEAR(Frequency(out[0], 0, 4000, kRate), 440.0, 5.0) << "round " << round;
+        for (size_t play = 1; play < 4; ++play)
+            EXPECT_NEAR(Frequency(out[0], play * 4800 + 400, play * 4800 + 4400, kRate), 880.0, 5.0) << "play " << play;
+        ASSERT_TRUE(m_sound.WaitForVoices(0));
+    }
 }
 
 TEST_F(SoundEnginePlaybackTest, LoopCountPlaysTheFileThatOftenAndLoopsForeverAtZero)

@@ -113,6 +113,25 @@ TEST_F(SoundEngineTest, LoopingSoundTurnsZombieOutOfRangeAndComesBack)
     EXPECT_TRUE(m_log.Contains("000 l:1 tone.ogg"));
 }
 
+TEST_F(SoundEngineTest, ExitLoopEndsAZombieAtOnce)
+{
+    SoundTestHarness sound;
+    Start(sound);
+    EntitySoundEmitter emitter;
+    SoundParamWrapper params;
+    params.LoopCount = 0;
+    params.FullVolumeRange = 3.0f;
+    params.ZeroVolumeRange = 10.0f;
+    const uint32_t id = sound.PlayAt(emitter, "tone.ogg", params, true);
+    ASSERT_TRUE(sound.WaitForVoices(1));
+    sound.SetListenerAt(12.5f, 0.0f, 0.0f);
+    ASSERT_TRUE(sound.WaitForVoices(0));
+    ASSERT_EQ(sound.InstanceCount(), 1u) << "a zombie keeps the looping sound's place";
+    sound.Engine().ExitLoop(id, nullptr);
+    sound.Engine().Flush();
+    EXPECT_EQ(sound.InstanceCount(), 0u);
+}
+
 TEST_F(SoundEngineTest, FiniteStaticSoundTooFarAwayNeverPlays)
 {
     SoundTestHarness sound;

@@ -310,6 +310,54 @@ TEST_F(FileSystemContainerMountPointTest, DamagedDataFailsTheRead)
     }
 }
 
+TEST_F(FileSystemContainerMountPointTest, GzipTrailerMismatchFailsTheLastRead)
+{
+    // Every data byte decodes right; only the trailer's CRC or length disagrees with them. The
+    // entry is sized so that the trailer lies in the second 32 KB read-ahead block: the last data
+    // byte is out before the decompressor has seen it.
+    Bytes data;
+    std::string good;
+    ContainerIndexRecord record;
+    const std::string path = m_folder / "trailer.dat";
+    bool placed = false;
+    for (size_t size = 32600; size < 32800 && !placed; ++size)
+    {
+        data = Bytes(size);
+        std::mt19937 generator{uint32_t(size)};
+        for (uint8_t& byte : data)
+            byte = uint8_t(generator());
+        ContainerWriter writer(1);
+        ASSERT_TRUE(writer.Add("entry.bin", data));
+        ASSERT_TRUE(writer.Write(path));
+        ASSERT_TRUE(gFileSystem.MountContainer("trailer", path.c_str(), kNoGroup, kMultiplier, 0));
+        auto* mount = static_cast<FileSystemContainerMountPoint*>(gFileSystem.FindMountPoint("trailer"));
+        ASSERT_TRUE(mount->GetIndex(0).Find("/entry.bin", record));
+        gFileSystem.UnmountAll();
+        placed = record.storedSize > 32768 && record.storedSize - 8 < 32768;
+    }
+    ASSERT_TRUE(placed);
+    good = m_folder.ReadFile("trailer.dat");
+
+    ConsoleCapture console;
+    for (const uint32_t fromEnd : {8u, 5u, 4u, 1u})
+    {
+        std::string bytes = good;
+        bytes[record.offset + record.storedSize - fromEnd] ^= 0x10;
+        m_folder.WriteFile("trailer.dat", bytes);
+        ASSERT_TRUE(gFileSystem.MountContainer("trailer", path.c_str(), kNoGroup, kMultiplier, 0));
+        Bytes out;
+        EXPECT_FALSE(ReadAll("trailer/entry.bin", 4096, out)) << fromEnd << " bytes from the end";
+        EXPECT_TRUE(console.Contains("Corrupt compressed container entry trailer/entry.bin", CONSOLE_ERROR));
+        console.Clear();
+        gFileSystem.UnmountAll();
+    }
+    m_folder.WriteFile("trailer.dat", good);
+    ASSERT_TRUE(gFileSystem.MountContainer("trailer", path.c_str(), kNoGroup, kMultiplier, 0));
+    Bytes out;
+    ASSERT_TRUE(ReadAll("trailer/entry.bin", 4096, out));
+    EXPECT_EQ(out, data);
+}
+
 TEST_F(FileSystemContainerMountPointTest, FailedOpenFailsTheReadsBehindIt)
 {
     ConsoleCapture console;

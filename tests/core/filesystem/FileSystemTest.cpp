@@ -122,6 +122,40 @@ TEST_F(FileSystemTest, DiskPathsBypassTheMounts)
     EXPECT_STREQ(physical, "//server/x.bin");
 }
 
+TEST_F(FileSystemTest, DotsNeverLeaveTheMountsForTheDisk)
+{
+    m_folder.WriteFile("secret.txt", "secret");
+    const std::string secret = m_folder / "secret.txt";
+    ASSERT_TRUE(gFileSystem.FileExists(secret.c_str(), nullptr, nullptr));
+
+    // A relative path keeps being relative once its leading dots are gone.
+    for (const std::string& escape : {".." + secret, "." + secret, "..\\" + secret.substr(1)})
+    {
+        EXPECT_FALSE(gFileSystem.FileExists(escape.c_str(), nullptr, nullptr)) << escape;
+        EXPECT_EQ(gFileSystem.OpenInputStream(escape.c_str(), nullptr, nullptr, 0), nullptr) << escape;
+        EXPECT_EQ(gFileSystem.OpenOutputStream(escape.c_str(), nullptr, nullptr, 0), nullptr) << escape;
+        EXPECT_FALSE(gFileSystem.DirectoryExists(escape.substr(0, escape.size() - 11).c_str(), nullptr, nullptr));
+        EXPECT_FALSE(FileSystemIterator(escape.substr(0, escape.size() - 11).c_str(), "*").IsValid());
+        char physical[260];
+        EXPECT_FALSE(gFileSystem.ResolvePhysicalPath(escape.c_str(), nullptr, nullptr, physical, sizeof(physical)));
+        gFileSystem.PreheatInputStream(escape.c_str(), nullptr, nullptr, 0);
+        gFileSystem.OpenPreheatedStream();
+        EXPECT_EQ(gFileSystem.OpenInputStream(escape.c_str(), nullptr, nullptr, 0), nullptr) << escape;
+    }
+    EXPECT_EQ(gFileSystem.OpenInputStream("secret", "txt", ".", 0), nullptr);
+
+    // Inside a directory mount ".." may move around but never above the root.
+    EXPECT_EQ(ReadAll("common/Scripts/../Scripts/./Main.lua"), "print(1)\n");
+    ConsoleCapture capture;
+    EXPECT_FALSE(gFileSystem.FileExists("common/../secret.txt", nullptr, nullptr));
+    EXPECT_EQ(gFileSystem.OpenInputStream("common/../secret.txt", nullptr, nullptr, 0), nullptr);
+    EXPECT_EQ(gFileSystem.OpenInputStream("common/Scripts/../../secret", "txt", nullptr, 0), nullptr);
+    EXPECT_EQ(gFileSystem.OpenInputStream("../../secret", "txt", "common/Scripts", 0), nullptr);
+    EXPECT_EQ(gFileSystem.OpenOutputStream("common/../written.txt", nullptr, nullptr, 0), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(m_folder / "written.txt"));
+    EXPECT_TRUE(capture.Contains("Path leaves mount point common: /../secret.txt", CONSOLE_WARNING));
+}
+
 TEST_F(FileSystemTest, LocalStreamsReportSizeTimeAndKeepPosition)
 {
     m_folder.WriteFile("common/data.bin", std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8));

@@ -137,6 +137,24 @@ TEST(LzxDecoderTest, E8TranslationIsUndone)
     EXPECT_EQ(out, data);
 }
 
+TEST(LzxDecoderTest, E8TranslationStopsTenBytesBeforeEachFrameEnd)
+{
+    // 0xE8 at the last translated place of frame 0 and at the first untranslated one of frame 1
+    // (7232 bytes long); each carries a small forward call that translation would change.
+    Bytes data(40000, 0x90);
+    const int32_t target = 1000;
+    for (const size_t at : {size_t(32768 - 11), size_t(32768 + 7232 - 10)})
+    {
+        data[at] = 0xE8;
+        std::memcpy(&data[at + 1], &target, 4);
+    }
+    LzxEncoderOptions options{LzxBlockKind::Uncompressed, 32768, 1000000};
+    const Bytes stream = Encode(data, options);
+    Bytes out;
+    ASSERT_TRUE(Decode(stream, data.size(), 4096, 4096, out));
+    EXPECT_EQ(out, data);
+}
+
 TEST(LzxDecoderTest, CorruptFramesFailTheRead)
 {
     const Bytes data = MakeSample(40000, 7);

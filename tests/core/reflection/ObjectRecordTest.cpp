@@ -45,6 +45,52 @@ void AlphaDerived::BuildClassProperties(RTTIPropertiesBase& table)
     table.AddProperty(new RTTIDirectAccessTypedProperty<AlphaDerived, std::string>("Text", &AlphaDerived::m_text));
 }
 
+// A derived class whose name sorts after its base's: name order puts the base's table first, as
+// walking from the root would, but unlike walking from the class up.
+class BetaBase : public RTTIPolyBaseClass
+{
+    RTTI_DECLARE_CLASS(BetaBase, RTTIPolyBaseClass)
+
+public:
+    uint8_t m_base = 0;
+};
+
+class GammaDerived : public BetaBase
+{
+    RTTI_DECLARE_CLASS(GammaDerived, BetaBase)
+
+public:
+    uint8_t m_derived = 0;
+};
+
+// Same own property as GammaDerived, straight on the root, and the same with another base.
+class GammaAlone : public RTTIPolyBaseClass
+{
+    RTTI_DECLARE_CLASS(GammaAlone, RTTIPolyBaseClass)
+
+public:
+    uint8_t m_derived = 0;
+};
+
+RTTI_DEFINE_CLASS(BetaBase, RTTIPolyBaseClass)
+RTTI_DEFINE_CLASS(GammaDerived, BetaBase)
+RTTI_DEFINE_CLASS(GammaAlone, RTTIPolyBaseClass)
+
+void BetaBase::BuildClassProperties(RTTIPropertiesBase& table)
+{
+    table.AddProperty(new RTTIDirectAccessTypedProperty<BetaBase, uint8_t>("Base", &BetaBase::m_base));
+}
+
+void GammaDerived::BuildClassProperties(RTTIPropertiesBase& table)
+{
+    table.AddProperty(new RTTIDirectAccessTypedProperty<GammaDerived, uint8_t>("Derived", &GammaDerived::m_derived));
+}
+
+void GammaAlone::BuildClassProperties(RTTIPropertiesBase& table)
+{
+    table.AddProperty(new RTTIDirectAccessTypedProperty<GammaAlone, uint8_t>("Derived", &GammaAlone::m_derived));
+}
+
 // Its pre-save hook grows a string, which must be counted in the record's size.
 class GrowingOnSave : public RTTIPolyBaseClass
 {
@@ -229,6 +275,29 @@ TEST_F(ObjectRecordTest, DerivedClassWhoseNameSortsFirstWritesItsOwnPropertiesFi
     EXPECT_EQ(copy.m_text, "ab");
 }
 
+TEST_F(ObjectRecordTest, TablesAreWalkedByClassNameNotByInheritance)
+{
+    GammaDerived object;
+    object.m_base = 0x11;
+    object.m_derived = 0x22;
+    EXPECT_EQ(RecordOf(object, 0), (std::vector<uint8_t>{2, 0, 0, 0, 0x11, 0x22}));
+    GammaDerived copy;
+    const std::vector<uint8_t> record = {2, 0, 0, 0, 0x33, 0x44};
+    ASSERT_TRUE(ReadObjectRecord(copy, record.data(), record.size(), 0));
+    EXPECT_EQ(copy.m_base, 0x33);
+    EXPECT_EQ(copy.m_derived, 0x44);
+}
+
+TEST_F(ObjectRecordTest, LayoutMagicFoldsInTheBaseTables)
+{
+    // The same own table over another base makes another layout, by exactly the base's magic.
+    const uint32_t derived = GammaDerived::StaticClassProperties()->GetLayoutMagic();
+    const uint32_t alone = GammaAlone::StaticClassProperties()->GetLayoutMagic();
+    const uint32_t base = BetaBase::StaticClassProperties()->GetLayoutMagic();
+    EXPECT_NE(derived, alone);
+    EXPECT_EQ(derived, alone ^ base);
+}
+
 TEST_F(ObjectRecordTest, HandAssembledRecordReads)
 {
     std::vector<uint8_t> payload = {0x34, 0x12, 'h', 'i', '!', 0, 0xEF, 0xBE, 0xAD, 0xDE};
@@ -408,6 +477,32 @@ TEST_F(ObjectRecordTest, SaveAndLoadThroughTheFileSystemRefusingTruncatedFiles)
     EXPECT_TRUE(capture.Contains("truncated", CONSOLE_ERROR));
     EXPECT_EQ(untouched.m_text, "before");
     EXPECT_FALSE(untouched.LoadFromFile((folder / "missing").c_str(), "bin", nullptr, 0));
+}
+
+TEST_F(ObjectRecordTest, EmptyPayloadsReadFromPlainAndCrcFiles)
+{
+    TempFolder folder;
+    Empty empty;
+    for (const uint32_t flags : {0u, 16u})
+    {
+        const std::string path = folder / ("empty" + std::to_string(flags));
+        ASSERT_TRUE(empty.SaveToFile(path.c_str(), "bin", nullptr, flags));
+        EXPECT_TRUE(empty.LoadFromFile(path.c_str(), "bin", nullptr, flags)) << flags;
+    }
+
+    // A sized payload of 0 bytes, then a real one behind it.
+    AlphaDerived object;
+    object.m_text = "behind";
+    std::string bytes(4, '\0');
+    const std::vector<uint8_t> record = RecordOf(object, 0);
+    bytes.append(record.begin(), record.end());
+    folder.WriteFile("sized.bin", bytes);
+    Dynarray<uint8_t> scratch;
+    FileReader reader((folder / "sized.bin").c_str(), nullptr, nullptr, 0);
+    ASSERT_TRUE(Empty::StaticClassProperties()->DeserializeFromFileReader(reader, &empty, scratch, 0));
+    AlphaDerived loaded;
+    ASSERT_TRUE(AlphaDerived::StaticClassProperties()->DeserializeFromFileReader(reader, &loaded, scratch, 0));
+    EXPECT_EQ(loaded.m_text, "behind");
 }
 
 TEST_F(ObjectRecordTest, TableReadsSizedPayloadsFromAFileReader)

@@ -71,6 +71,7 @@ TEST(StringUtilsTest, PathComponentsAndKinds)
     EXPECT_TRUE(IsAbsolutePath("C:/x.bin"));
     EXPECT_TRUE(IsAbsolutePath("d:"));
     EXPECT_TRUE(IsAbsolutePath("/tmp/x"));
+    EXPECT_TRUE(IsAbsolutePath("\\\\server\\x.bin"));
     EXPECT_FALSE(IsAbsolutePath("common/x"));
     EXPECT_FALSE(IsAbsolutePath("1:/x"));
     EXPECT_FALSE(IsAbsolutePath(nullptr));

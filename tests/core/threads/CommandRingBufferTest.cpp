@@ -148,6 +148,27 @@ TEST(CommandRingBufferTest, WrapWaitsUntilTheReaderLeavesRoomAtTheStart)
     EXPECT_TRUE(ring.IsEmpty());
 }
 
+TEST(CommandRingBufferTest, WrapKeepsTheReserveBeforeTheReaderToTheByte)
+{
+    // The reader stands at 2016 and the tail is too short: a wrapped record plus its header and
+    // the 512 reserved bytes must end strictly before the reader.
+    for (const uint32_t payload : {1495u, 1496u})
+    {
+        CommandRingBuffer ring(kCapacity, kMarker);
+        Put(ring, 1, 1000);
+        Put(ring, 2, 1000);
+        Put(ring, 3, 1000);
+        Take(ring, 1, 1000);
+        Take(ring, 2, 1000);
+        ASSERT_EQ(2 * CommandRingBuffer::Stride(1000), 2016u);
+        ASSERT_LT(kCapacity - 3 * CommandRingBuffer::Stride(1000), payload + 8);
+        const bool reserved = ring.BeginWrite(4, payload);
+        EXPECT_EQ(reserved, payload + 8 + 512 < 2016) << payload;
+        if (reserved)
+            ring.EndWrite();
+    }
+}
+
 TEST(CommandRingBufferTest, CommitsOnlyTheBytesWritten)
 {
     CommandRingBuffer ring(kCapacity, kMarker);

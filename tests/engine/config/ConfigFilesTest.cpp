@@ -189,10 +189,11 @@ TEST_F(ConfigFilesTest, OptimalSettingsLinesThatDoNotApply)
     }
 }
 
-TEST_F(ConfigFilesTest, NegativeSavedVolumeTakesTheProjectDefaultAtEveryStart)
+TEST_F(ConfigFilesTest, NegativeSavedVolumeTakesTheProjectDefaultAtEveryStartAndMutedStaysMuted)
 {
     GameConfig config;
     config.m_sfxVolume = 0.25f;
+    config.m_voiceVolume = 0.0f;
     gFileSystem.MountDirectory("locals", (m_root / "locals").c_str());
     ASSERT_TRUE(ConfigFiles::CreateUserFolders(kProject));
     ASSERT_TRUE(ConfigFiles::SaveConfig(&config));
@@ -205,7 +206,7 @@ TEST_F(ConfigFilesTest, NegativeSavedVolumeTakesTheProjectDefaultAtEveryStart)
         EXPECT_TRUE(Start(started));
         EXPECT_FLOAT_EQ(started.m_musicVolume, musicDefault);
         EXPECT_FLOAT_EQ(started.m_sfxVolume, 0.25f);
-        EXPECT_FLOAT_EQ(started.m_voiceVolume, 1.0f);
+        EXPECT_EQ(started.m_voiceVolume, 0.0f) << "a muted volume is the user's choice";
     }
 }
 

@@ -74,6 +74,7 @@ TEST_F(GameDelegateTest, EveryHookCallsItsScriptMethodInItsForm)
         {[](auto& d) { d.OnAfterInit(); }, "Game.OnAfterInit()"},
         {[](auto& d) { d.OnQuit(); }, "Own.OnQuit()"},
         {[](auto& d) { d.OnClose(); }, "Game.OnClose()"},
+        {[](auto& d) { d.OnDistributionClose(); }, "Game.OnClose()"},
         {[](auto& d) { d.OnAfterClose(); }, "Game.OnAfterClose()"},
         {[](auto& d) { d.OnSwitchScene("Level3"); }, "Game.OnSwitchScene(Level3)"},
         {[](auto& d) { d.OnSwitchSceneAfterNetEntitiesDestroyed(); }, "Game.OnSwitchSceneAfterNetEntitiesDestroyed()"},
@@ -179,3 +180,39 @@ TEST_F(GameDelegateTest, StartUpScriptsRunMainAndDistributionMain)
     Run("assert(gGameDelegate == gGameDelegate and tolua.type(gGameDelegate) == 'TessarineGameDelegate')");
 }
 } // namespace
+
+TEST(GameDelegateHooksTest, FixedResultHooksAnswerTheirNeutralValues)
+{
+    GameDelegate base;
+    TessarineGameDelegate game;
+    for (GameDelegate* delegate : {&base, static_cast<GameDelegate*>(&game)})
+    {
+        EXPECT_EQ(delegate->StartSequenceOverride("Intro", true), 0u);
+        EXPECT_FALSE(delegate->OpenInGameStore(1, 2));
+        std::u16string text = u"unchanged";
+        EXPECT_EQ(delegate->QueryText(text), 0u);
+        EXPECT_EQ(text, u"?");
+        text = u"unchanged";
+        EXPECT_EQ(delegate->QueryOtherText(text), 0u);
+        EXPECT_EQ(text, u"?");
+        delegate->OnBeforeSceneRender(0x9000, 0x80000);
+        delegate->OnAfterSceneRender(0x9000, 0x80000);
+        delegate->AddProfileOverlay();
+        delegate->StartEntityScript(nullptr);
+        EXPECT_TRUE(base.OnDistributionClose());
+    }
+}
+
+TEST(GameDelegateHooksTest, CounterTestHoldsOnlyOnMultiplesOfAHundred)
+{
+    // The counter starts at 1: the first answer is false and draws a new value; once a drawn value
+    // is a multiple of 100 the answer stays true, since the counter is then left alone.
+    GameDelegate delegate;
+    EXPECT_FALSE(delegate.PassesCounterTest());
+    int falses = 1;
+    while (falses < 1000000 && !delegate.PassesCounterTest())
+        ++falses;
+    ASSERT_LT(falses, 1000000);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(delegate.PassesCounterTest());
+}

@@ -3,6 +3,10 @@
 #include "engine/Game.h"
 #include "engine/scripting/LuaWrapperFileExecutionCallbackObject.h"
 
+#include "scriptapi/ScriptApi.h"
+
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace
@@ -65,6 +69,18 @@ TEST_F(LuaWrapperTest, FileRunsAndTellsTheCallback)
     gLua.SetFileExecutionCallback(nullptr);
     EXPECT_EQ(recorder.seen, "common/scripts|Main");
     EXPECT_EQ(GlobalNumber("gRan"), 42);
+}
+
+TEST_F(LuaWrapperTest, EmptyFileIsRunNotReportedUnreadable)
+{
+    m_folder.WriteFile("common/scripts/Empty.lua", "");
+    m_folder.WriteFile("common/scripts/After.lua", "gAfter = 1\n");
+    gLua.ExecuteFile("Empty", "common/scripts", true);
+    gLua.ExecuteFile("After", "common/scripts", true);
+    EXPECT_FALSE(m_log.Contains("Cannot read script file: Empty.lua", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Loading script file: Empty.lua"));
+    EXPECT_EQ(GlobalNumber("gAfter"), 1);
+    EXPECT_EQ(Depth(), 0);
 }
 
 TEST_F(LuaWrapperTest, MissingMethodLeavesTheStackAsBeforeTheArguments)
@@ -277,6 +293,95 @@ TEST_F(LuaWrapperTest, StackDumpDescribesLocals)
     EXPECT_TRUE(m_log.Contains("- type userdata - value [1.000000 2.000000 3.000000 4.000000]", CONSOLE_WARNING));
     EXPECT_TRUE(m_log.Contains("(3) n - type number - value 5", CONSOLE_WARNING));
     EXPECT_TRUE(m_log.Contains("(4) s - type string - value text", CONSOLE_WARNING));
+}
+
+// Lets large blocks fail on demand, as a system out of memory would; small ones, shrinking and
+// freeing still work, so Lua can report the error.
+bool gRefuseGrowth = false;
+void* RefusingAlloc(void* userData, void* block, size_t oldSize, size_t newSize)
+{
+    if (gRefuseGrowth && newSize > 4096 && newSize > oldSize)
+        return nullptr;
+    return LuaEngineAlloc(userData, block, oldSize, newSize);
+}
+
+TEST(LuaEngineAllocTest, FailedGrowthGivesNullAndKeepsTheBlock)
+{
+    char* const block = static_cast<char*>(LuaEngineAlloc(nullptr, nullptr, 0, 32));
+    ASSERT_NE(block, nullptr);
+    std::memcpy(block, "kept", 5);
+    EXPECT_EQ(LuaEngineAlloc(nullptr, block, 32, SIZE_MAX - 4), nullptr);
+    EXPECT_STREQ(block, "kept");
+    char* const grown = static_cast<char*>(LuaEngineAlloc(nullptr, block, 32, 64));
+    ASSERT_NE(grown, nullptr);
+    EXPECT_STREQ(grown, "kept");
+    EXPECT_EQ(LuaEngineAlloc(nullptr, grown, 64, 0), nullptr);
+}
+
+TEST_F(LuaWrapperTest, MemoryErrorsReachTheScriptAndAreReportedAsSuch)
+{
+    lua_setallocf(L(), &RefusingAlloc, nullptr);
+    gRefuseGrowth = true;
+    // The lexer's buffer for a long literal grows past what is allowed.
+    const bool loaded = gLua.LoadAndCall(("gText = '" + std::string(10000, 'x') + "'").c_str(), 0);
+    gRefuseGrowth = false;
+    EXPECT_FALSE(loaded);
+    EXPECT_TRUE(m_log.Contains("LUA_ERROR: memory allocation error.", CONSOLE_ERROR));
+    EXPECT_FALSE(m_log.Contains("LUA_ERROR: syntax error during pre-compilation.", CONSOLE_ERROR));
+    EXPECT_EQ(Depth(), 0);
+
+    // A script that runs out while running gets Lua's error; the state goes on working.
+    Run("function Grow() gBig = string.rep('x', 100000) end");
+    lua_getglobal(L(), "Grow");
+    gRefuseGrowth = true;
+    const bool ran = gLua.ProtectedCall("Grow", 0, 0);
+    gRefuseGrowth = false;
+    EXPECT_FALSE(ran);
+    EXPECT_TRUE(m_log.Contains("not enough memory", CONSOLE_ERROR));
+    lua_setallocf(L(), &LuaEngineAlloc, nullptr);
+    Run("gAfter = 7");
+    EXPECT_EQ(GlobalNumber("gAfter"), 7);
+}
+
+TEST(LuaWrapperClosedTest, CallsWithoutAStateFailWithoutTouchingIt)
+{
+    ConsoleCapture capture;
+    LuaWrapper wrapper;
+    for (int round = 0; round < 2; ++round)
+    {
+        EXPECT_FALSE(wrapper.ExecuteMethod(0, 0, &gGame, "Game", "Sum"));
+        EXPECT_FALSE(wrapper.CallObjectMethod(nullptr, "Sum", 0, 0));
+        EXPECT_FALSE(wrapper.ExecuteStaticFunction("Game", "Sum", 0, 0));
+        EXPECT_FALSE(wrapper.LoadAndCall("x = 1", 0));
+        ASSERT_TRUE(wrapper.Init());
+        wrapper.Close();
+    }
+    EXPECT_TRUE(capture.Contains("LUA is not running: cannot call Sum method", CONSOLE_ERROR));
+}
+
+TEST_F(LuaWrapperTest, CollectorRunsWithItsPauseAndStepSettings)
+{
+    // Setting a value answers the one in force: the pause and step multiplier of Init.
+    EXPECT_EQ(lua_gc(L(), LUA_GCSETPAUSE, 200), 200);
+    EXPECT_EQ(lua_gc(L(), LUA_GCSETSTEPMUL, 100), 100);
+    EXPECT_EQ(LuaWrapper().m_gcStepSize, 15);
+
+    // The per-frame step does as much work as the step size asks: from a finished cycle, 15 KB of
+    // work frees next to nothing of 3 MB of garbage, while a huge step runs a whole cycle.
+    int freed[2] = {};
+    for (const int stepSize : {15, 1 << 20})
+    {
+        gLua.CollectGarbage(true);
+        lua_gc(L(), LUA_GCSTOP, 0);
+        Run("for i = 1, 50000 do local t = {i, i} end");
+        gLua.m_gcStepSize = stepSize;
+        gLua.CollectGarbage(false);
+        freed[stepSize == 15 ? 0 : 1] = gLua.GetLastFreedKB();
+    }
+    gLua.m_gcStepSize = 15;
+    lua_gc(L(), LUA_GCRESTART, 0);
+    EXPECT_LT(freed[0], 500);
+    EXPECT_GT(freed[1], 2000);
 }
 
 TEST_F(LuaWrapperTest, CollectorStepsAndReports)

@@ -49,6 +49,9 @@ protected:
         std::string beyond(20, '\x77');
         data.AddFile("textures", "ui/patched.tga.07.patch",
                      BuildTexturePatch({{TextureFileHeader::kSize + 4, overwrite}, {2, beyond}, {0, "\x55"}}));
+        // A zero-length run (as patches past 64 KB need) does not end the patch.
+        data.AddFile("textures", "ui/patched.tga.09.patch",
+                     BuildTexturePatch({{TextureFileHeader::kSize + 4, ""}, {0, overwrite}}));
         data.AddFile("scenes", "lightmaps/lm.texture", Texture(2, 2, false, 2));
         data.AddFile("textures", "noext", Texture(1, 1, false, 1));
         ASSERT_TRUE(m_harness.WriteAndMount(data));
@@ -142,6 +145,10 @@ TEST_F(TextureResourceTest, PatchOverlaysTheImageAndStopsAtItsEnd)
     EXPECT_EQ(Texel(device, false, 0, 0, 0, 0), Pattern(0, 0, 0, 0));
     EXPECT_EQ(Texel(device, false, 0, 0, 1, 0), 0x04030201u);
     EXPECT_EQ(Texel(device, false, 0, 0, 1, 1), 0x77777777u);
+    ResourceTexture* runs = Load("ui/patched.tga|09.patch");
+    ASSERT_TRUE(runs->IsLoaded());
+    EXPECT_EQ(Texel(DeviceTexture(runs), false, 0, 0, 1, 0), 0x04030201u);
+    EXPECT_EQ(Texel(DeviceTexture(runs), false, 0, 0, 1, 1), Pattern(0, 0, 1, 1));
     // A name whose patch file is missing loads the plain texture.
     ResourceTexture* unpatched = Load("ui/patched.tga|08.patch");
     ASSERT_TRUE(unpatched->IsLoaded());

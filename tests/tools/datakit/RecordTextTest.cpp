@@ -65,7 +65,20 @@ TEST(RecordTextTest, DatakitPrintsARecordAndWritesItBackFromEditedText)
     loaded.m_int = source.m_int;
     EXPECT_TRUE(AllPropertyTypes::StaticClassProperties()->AreObjectsEqual(&source, &loaded));
 
+    // Without --flags the record's form is found from its bytes, with and without magic and CRC.
+    for (const uint32_t flags : {16u, 0u})
+    {
+        const std::string path = folder / ("form" + std::to_string(flags) + ".bin");
+        ASSERT_TRUE(source.SaveToFile(path.c_str(), nullptr, nullptr, flags));
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(RunDatakit({"record-print", "AllPropertyTypes", path}), 0) << flags;
+        EXPECT_NE(testing::internal::GetCapturedStdout().find("Int = -123456\n"), std::string::npos) << flags;
+    }
+
     ConsoleCapture quiet;
+    testing::internal::CaptureStderr();
+    EXPECT_NE(RunDatakit({"record-print", "AllPropertyTypes", original, "--flags", "0"}), 0);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("needs --flags 16"), std::string::npos);
     testing::internal::CaptureStderr();
     EXPECT_NE(RunDatakit({"record-print", "NoSuchClass", original}), 0);
     EXPECT_NE(RunDatakit({"record-print", "AllPropertyTypes", folder / "missing.bin"}), 0);

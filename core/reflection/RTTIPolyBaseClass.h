@@ -21,6 +21,9 @@
 class FileReader;
 class RTTIPropertiesBase;
 class RTTIProperty;
+class NameString;
+template <typename T>
+class DynarraySafe;
 class RecordInput;
 class RecordOutput;
 
@@ -59,6 +62,13 @@ public:
     virtual bool LoadFromFile(const char* path, const char* base);
 
     virtual void OnPropertyChanged(const RTTIProperty* property) { (void)property; }
+    // The names offered for a property (bone names, preset names), by its display name; a class
+    // fills the list for the names it knows and passes the others to its base. The root offers none.
+    virtual void GetPropertyChoices(const char* propertyName, DynarraySafe<NameString>& choices) const
+    {
+        (void)propertyName;
+        (void)choices;
+    }
     virtual void OnPreLoad(uint32_t flags) { (void)flags; }
     virtual void OnPostLoad(uint32_t flags) { (void)flags; }
     virtual void OnPreSave(uint32_t flags) { (void)flags; }

@@ -136,6 +136,21 @@ bool RTTIPropertiesBase::AreObjectsEqual(const RTTIPolyBaseClass* a, const RTTIP
     return true;
 }
 
+std::string RTTIPropertiesBase::GetPropertyValueAsString(const RTTIPolyBaseClass* object, const char* name) const
+{
+    (void)object;
+    (void)name;
+    return {};
+}
+
+bool RTTIPropertiesBase::SetPropertyFromString(RTTIPolyBaseClass* object, const char* name, const char* text) const
+{
+    (void)object;
+    (void)name;
+    (void)text;
+    return false;
+}
+
 uint32_t RTTIPropertiesBase::GetLayoutMagic() const
 {
     uint32_t magic = m_layoutAccumulator;

@@ -35,6 +35,11 @@ public:
     RTTIProperty* FindPropertyInClassChain(const char* name) const;
 
     bool AreObjectsEqual(const RTTIPolyBaseClass* a, const RTTIPolyBaseClass* b) const;
+
+    // The script-side text access to a named property: the table keeps no text side for scripts,
+    // so reading yields an empty text and setting is refused.
+    std::string GetPropertyValueAsString(const RTTIPolyBaseClass* object, const char* name) const;
+    bool SetPropertyFromString(RTTIPolyBaseClass* object, const char* name, const char* text) const;
     uint32_t GetLayoutMagic() const;
 
     // Payload walk: every table of the class chain (only this one with flag 8), every property in

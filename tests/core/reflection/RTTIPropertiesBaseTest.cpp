@@ -2,6 +2,7 @@
 #include "core/Crc32.h"
 #include "core/reflection/ObjectRecord.h"
 #include "core/reflection/RTTIClass.h"
+#include "core/strings/NameString.h"
 
 #include <gtest/gtest.h>
 
@@ -41,6 +42,20 @@ public:
 class Orphan : public RTTIPolyBaseClass
 {
     RTTI_DECLARE_CLASS(Orphan, RTTIPolyBaseClass)
+};
+
+// Offers bone names for its "Mount bone" and leaves every other name to its base.
+class BoneOwner : public LayoutA
+{
+public:
+    void GetPropertyChoices(const char* propertyName, DynarraySafe<NameString>& choices) const override
+    {
+        if (std::string(propertyName) != "Mount bone")
+            return LayoutA::GetPropertyChoices(propertyName, choices);
+        choices.Clear();
+        choices.Add(NameString("Head"));
+        choices.Add(NameString(""));
+    }
 };
 
 RTTI_DEFINE_CLASS(LayoutA, RTTIPolyBaseClass)
@@ -140,4 +155,29 @@ TEST(RTTIPropertiesBaseTest, ObjectsCompareEqualPropertyByProperty)
     EXPECT_TRUE(table->AreObjectsEqual(&a, &b));
     b.m_hidden = 1;
     EXPECT_FALSE(table->AreObjectsEqual(&a, &b));
+}
+
+TEST(RTTIPropertiesBaseTest, PropertyChoicesComeFromTheClassThatKnowsTheName)
+{
+    BoneOwner owner;
+    const RTTIPolyBaseClass& object = owner;
+    DynarraySafe<NameString> choices;
+    choices.Add(NameString("kept"));
+    object.GetPropertyChoices("Value", choices);
+    ASSERT_EQ(choices.Count(), 1);
+    EXPECT_STREQ(choices[0].CStr(), "kept");
+    object.GetPropertyChoices("Mount bone", choices);
+    ASSERT_EQ(choices.Count(), 2);
+    EXPECT_STREQ(choices[0].CStr(), "Head");
+    EXPECT_STREQ(choices[1].CStr(), "");
+}
+
+TEST(RTTIPropertiesBaseTest, ScriptTextAccessYieldsNothingAndRefusesToSet)
+{
+    LayoutA object;
+    object.m_value = 5;
+    const RTTIPropertiesBase* table = LayoutA::StaticClassProperties();
+    EXPECT_EQ(table->GetPropertyValueAsString(&object, "Value"), "");
+    EXPECT_FALSE(table->SetPropertyFromString(&object, "Value", "9"));
+    EXPECT_EQ(object.m_value, 5);
 }

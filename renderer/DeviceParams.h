@@ -5,14 +5,15 @@
 #include <cstdint>
 
 // Configuration read when the device parameters are built: the user's renderer settings and the
-// project's values. The engine fills it from its configuration objects.
+// project's values. Engine start-up fills it (BuildRendererDeviceSettings); the defaults are those of
+// a fresh configuration, so a renderer started without one behaves as a new install.
 struct RendererDeviceSettings
 {
     uint32_t msaaMode = 0;          // "MSAA Mode": 0 off, 1 two samples, 2 four samples
-    uint32_t gfxQualityLevel = 2;   // "GFX quality level"
-    uint32_t shadowMapSize = 1024;  // "Shadow map size"
-    bool gpuSync = false;           // "GPU Sync"
-    bool vsync = false;             // "VSync"
+    uint32_t gfxQualityLevel = 3;   // "GFX quality level"
+    uint32_t shadowMapSize = 2048;  // "Shadow map size"
+    bool gpuSync = true;            // "GPU Sync"
+    bool vsync = true;              // "VSync"
     bool enableShadowMap = true;    // "Enable shadow map"
     bool enableShadowMapFiltering = true; // "Enable shadow map filtering"
     bool enableFullScreenEffects = true;  // "Enable full screen effects"
@@ -21,12 +22,12 @@ struct RendererDeviceSettings
     float semiResolutionScreenScale = 1.0f; // "Semi resolution screen scale"
     bool standaloneBuild = false;   // the configuration's standalone-build answer
     // Project configuration.
-    float filterKernelSize = 1.0f;  // "Filter kernel size"
-    float depthBias = 0.0f;         // "Depth bias"
-    float slopeDepthBias = 0.0f;    // "Slope depth bias"
-    float effectSoftnessDistance = 1.0f; // "Effect softness distance"
+    float filterKernelSize = 3.0f;  // "Filter kernel size"
+    float depthBias = 0.01f;        // "Depth bias"
+    float slopeDepthBias = 0.02f;   // "Slope depth bias"
+    float effectSoftnessDistance = 2.5f; // "Effect softness distance"
     bool outlines = true;           // "Outlines"
-    bool fakeShadows = false;       // "Fake shadows"
+    bool fakeShadows = true;        // "Fake shadows"
     bool postUpscaleDepthStencil = false; // "Post upscale depth/stencil"
 };
 

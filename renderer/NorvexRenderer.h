@@ -307,6 +307,8 @@ public:
     {
         m_executor.AddOutlinedTask(context, passFlags);
     }
+    RenderTaskRecord* AllocTaskRecord() { return m_executor.AllocTaskRecord(); }
+    void AddSortKey(float key) { m_executor.AddSortKey(key); }
     // The 256-entry gamma ramp of a brightness in [0, 1] (0.5 is the identity).
     static void BuildGammaRamp(float brightness, gpu::GammaRamp* ramp)
     {
@@ -418,6 +420,9 @@ public:
     uint32_t GetGatheredCount() const { return m_executor.GetGatheredCount(); }
     uint32_t GetOutlinedCount() const { return m_executor.GetOutlinedCount(); }
     uint32_t GetFrameLightCount() const { return m_executor.GetFrameLightCount(); }
+    const RenderTaskRecordRing& GetTaskRecords() const { return m_executor.GetTaskRecords(); }
+    const uint8_t* GetFrameLayerMask() const { return m_executor.GetFrameLayerMask(); }
+    uint32_t GetFrameStamp() const { return m_executor.GetFrameStamp(); }
     bool IsGathering() const { return m_executor.IsGathering(); }
     uint32_t GetPassMask() const { return m_executor.GetPassMask(); }
     float GetBrightness() const { return m_executor.GetBrightness(); }

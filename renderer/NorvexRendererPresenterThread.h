@@ -11,6 +11,7 @@
 
 #include "core/threads/BaseThread.h"
 #include "core/threads/SyncCounter.h"
+#include "core/time/Time.h"
 
 #include <atomic>
 #include <cstdint>
@@ -45,6 +46,8 @@ public:
     // Presents whose query wait ran out.
     uint32_t GetQueryTimeouts() const { return m_queryTimeouts.load(std::memory_order_acquire); }
     uint32_t GetPresentsCompleted() const { return m_presents.GetCompleted(); }
+    // When the last present was done (its query wait included); read it after a Flush.
+    Time GetLastPresentTime() const { return m_lastPresent; }
 
 protected:
     void HandleCommand(const uint8_t* record) override;

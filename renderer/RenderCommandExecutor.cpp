@@ -229,6 +229,7 @@ void RenderCommandExecutor::AllocateFrameLists()
     m_gathered.reserve(kMaxGathered);
     m_outlined.reserve(kMaxOutlined);
     m_lights.reserve(kMaxFrameLights);
+    m_taskRecords.Allocate();
 }
 
 void RenderCommandExecutor::FreeFrameLists()
@@ -236,6 +237,7 @@ void RenderCommandExecutor::FreeFrameLists()
     m_gathered = {};
     m_outlined = {};
     m_lights = {};
+    m_taskRecords.Free();
 }
 
 void RenderCommandExecutor::OpEnd(uint32_t opcode)
@@ -450,6 +452,7 @@ void RenderCommandExecutor::OpBeginGather(uint32_t)
     m_gathered.clear();
     m_outlined.clear();
     m_lights.clear();
+    m_taskRecords.Clear();
     m_gathering = true;
 }
 
@@ -459,10 +462,27 @@ void RenderCommandExecutor::OpAddRenderTask(uint32_t opcode)
     const uint32_t passFlags = Get<uint32_t>();
     if (!m_readOk)
         return;
-    if (m_gathering && (passFlags & (0x40 | 0x80)))
+    if (!m_gathering)
+    {
+        // Immediate drawing asks the rendering context to draw itself.
+        ReportNotBuilt(opcode);
+        return;
+    }
+    if (passFlags & (kTaskGatherMesh | kTaskGatherMeshAlt))
         AddGatheredTask(context, passFlags);
-    // Sorted task records, outline pass bits and immediate drawing ask the rendering context itself.
-    if (!m_gathering || (passFlags & (0x20 | 0x200)))
+    if (passFlags & kTaskSorted)
+    {
+        RenderTaskRecord* const record = AllocTaskRecord();
+        if (record != nullptr)
+        {
+            record->context = context;
+            record->passFlags = passFlags;
+            // The depth along the view and the context's bias come from its sort data.
+            AddSortKey(kTaskSortKeyBase);
+        }
+    }
+    // The sort data and the outline pass bits are the rendering context's to give.
+    if (passFlags & (kTaskSorted | kTaskOutlined))
         ReportNotBuilt(opcode);
 }
 
@@ -506,6 +526,7 @@ void RenderCommandExecutor::ReleaseRendererDeviceObjects()
     m_renderer.DrainResourceJobs();
     m_cellGrid.Reset();
     ReleaseFrameSurfaces();
+    m_renderer.GetDeviceManager().GetTextRenderer().ReleaseBuffers();
     m_renderer.GetDeviceManager().ReleaseSizeDependentObjects();
 }
 

@@ -13,6 +13,7 @@
 #include "core/time/Time.h"
 #include "platform/gpu/GpuTypes.h"
 #include "renderer/RenderCommands.h"
+#include "renderer/RenderTaskRecordRing.h"
 #include "renderer/SceneCellGrid.h"
 
 #include <array>
@@ -40,9 +41,16 @@ public:
     // Capacities of the gathering lists.
     static constexpr uint32_t kMaxGathered = 8192;
     static constexpr uint32_t kMaxOutlined = 1024;
-    static constexpr uint32_t kMaxTaskRecords = 1280;
+    static constexpr uint32_t kMaxTaskRecords = RenderTaskRecordRing::kCapacity;
     static constexpr uint32_t kMaxFrameLights = 512;
     static constexpr uint32_t kFlagWords = 8;
+    // Pass-flag bits of an added render task (opcode 71).
+    static constexpr uint32_t kTaskSorted = 0x20;        // a sorted task record of the forward buckets
+    static constexpr uint32_t kTaskGatherMesh = 0x40;    // the gathered mesh list
+    static constexpr uint32_t kTaskGatherMeshAlt = 0x80; // the gathered mesh list too
+    static constexpr uint32_t kTaskOutlined = 0x200;     // the outlined list, when its passes meet the mask
+    // Sort keys are the depth along the view plus this plus the context's bias, so near keys stay positive.
+    static constexpr float kTaskSortKeyBase = 10000.0f;
 
     explicit RenderCommandExecutor(NorvexRenderer& renderer);
     RenderCommandExecutor(const RenderCommandExecutor&) = delete;
@@ -84,6 +92,8 @@ public:
     void AddFrameLight(RendererLightWrapper* light);
     void AddGatheredTask(EntityRenderingContext* context, uint32_t passFlags);
     void AddOutlinedTask(EntityRenderingContext* context, uint32_t passFlags);
+    RenderTaskRecord* AllocTaskRecord() { return m_taskRecords.AllocTaskRecord(); }
+    void AddSortKey(float key) { m_taskRecords.AddSortKey(key); }
 
     // Any thread.
     uint32_t GetCommandsExecuted() const { return m_commandsExecuted.load(std::memory_order_acquire); }
@@ -94,6 +104,10 @@ public:
     uint32_t GetGatheredCount() const { return uint32_t(m_gathered.size()); }
     uint32_t GetOutlinedCount() const { return uint32_t(m_outlined.size()); }
     uint32_t GetFrameLightCount() const { return uint32_t(m_lights.size()); }
+    const RenderTaskRecordRing& GetTaskRecords() const { return m_taskRecords; }
+    // The visible-layer mask and frame stamp of opcode 16.
+    const uint8_t* GetFrameLayerMask() const { return m_frameBox; }
+    uint32_t GetFrameStamp() const { return m_frameStamp; }
     bool IsGathering() const { return m_gathering; }
     uint32_t GetPassMask() const { return m_passMask; }
     float GetBrightness() const { return m_brightness; }
@@ -219,6 +233,7 @@ private:
     bool m_gathering = false;
     std::vector<GatheredTask> m_gathered;
     std::vector<GatheredTask> m_outlined;
+    RenderTaskRecordRing m_taskRecords;
     std::vector<RendererLightWrapper*> m_lights;
     uint32_t m_lightListCounter = 0; // grows with every light added
     uint32_t m_lastAmbientLightCounter = 0xFFFFFFFFu;

@@ -78,6 +78,7 @@ bool RenderDeviceManager::InitDX(void* window)
     if (!m_targetsReady)
         CreateSizeDependentObjects();
     m_renderer.GetExecutor().AllocateFrameLists();
+    m_textRenderer.CreateBuffers(m_device);
     m_deviceCreated = true;
     m_deviceCreatedTime = Time::Now();
     m_renderer.StartFrameStatistics();
@@ -279,6 +280,7 @@ void RenderDeviceManager::CloseDX()
     RenderCommandExecutor& executor = m_renderer.GetExecutor();
     executor.ReleaseFrameSurfaces();
     ReleaseSizeDependentObjects();
+    m_textRenderer.ReleaseBuffers();
     gpu::SafeRelease(m_device);
     gpu::SafeRelease(m_factory);
     m_presentParams = {};

@@ -11,6 +11,7 @@
 #include "platform/gpu/GpuFactory.h"
 #include "renderer/DeviceParams.h"
 #include "renderer/DisplayModeList.h"
+#include "renderer/TextRenderer.h"
 
 #include <atomic>
 #include <cstdint>
@@ -63,6 +64,8 @@ public:
     uint32_t GetBackBufferHeight() const { return m_backBufferHeight; }
     uint32_t GetRenderWidth() const { return m_renderWidth; }
     uint32_t GetRenderHeight() const { return m_renderHeight; }
+    // The shared text geometry; it exists while the device does.
+    TextRenderer& GetTextRenderer() { return m_textRenderer; }
     bool HasDepthTextureSupport() const { return m_capsDepthTexture; }
     bool HasRawzDepthTextureSupport() const { return m_capsRawz; }
     // The render targets exist (read by the render thread's loading frames).
@@ -77,6 +80,7 @@ private:
 
     NorvexRenderer& m_renderer;
     RendererDeviceSettings m_settings;
+    TextRenderer m_textRenderer;
     std::atomic<bool> m_quitRequested{false};
     std::atomic<bool> m_deviceResetPending{false};
     DeviceParams m_params; // display lock

@@ -1,5 +1,7 @@
 // Opens the generated binding packages and publishes the engine singletons.
 #include "audio/sound/SoundEngine.h"
+#include "audio/sound/SoundEntriesContainer.h"
+#include "audio/video/VideoEngine.h"
 #include "core/console/GameConsole.h"
 #include "engine/EngineTimer.h"
 #include "engine/Game.h"
@@ -19,6 +21,7 @@ int tolua_math_open(lua_State* state);
 int tolua_input_open(lua_State* state);
 int tolua_gamedelegate_open(lua_State* state);
 int tolua_game_open(lua_State* state);
+int tolua_video_open(lua_State* state);
 
 namespace
 {
@@ -96,6 +99,7 @@ void OpenScriptPackages(lua_State* state)
     tolua_math_open(state);
     tolua_input_open(state);
     tolua_gamedelegate_open(state);
+    tolua_video_open(state);
     lua_settop(state, 0);
     MendClassAssignment(state);
     LuaSpeedUpClassIndex(state);
@@ -119,4 +123,8 @@ void RegisterEngineScriptGlobals(LuaWrapper& wrapper)
     wrapper.RegisterGlobalObject(&gShaderManager, "ShaderManager", "gShaderManager");
     wrapper.RegisterGlobalObject(&gEngineTimer, "EngineTimer", "gEngineTimer");
     wrapper.RegisterGlobalObject(gSoundEngine, "SoundEngine", "gSoundEngine");
+    wrapper.RegisterGlobalObject(&gSoundEntriesContainer, "SoundEntriesContainer", "gSoundEntriesContainer");
+    // The video engine exists once engine start-up has made it.
+    if (gVideoEngine != nullptr)
+        wrapper.RegisterGlobalObject(gVideoEngine, "VideoEngine", "gVideoEngine");
 }

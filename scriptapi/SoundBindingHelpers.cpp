@@ -1,6 +1,9 @@
 #include "scriptapi/SoundBindingHelpers.h"
 
 #include "audio/sound/SoundEngine.h"
+#include "audio/sound/SoundEntriesContainer.h"
+
+#include <string>
 
 void ScriptSoundStop(SoundEngine* engine, uint32_t id, float fadeSeconds)
 {
@@ -30,4 +33,17 @@ void ScriptSoundSetVolume(SoundEngine* engine, uint32_t id, float volume, float 
 void ScriptSoundSetFrequencyRatio(SoundEngine* engine, uint32_t id, float ratio, float fadeSeconds, uint32_t easing)
 {
     engine->SetFrequencyRatio(id, ratio, fadeSeconds, easing, nullptr);
+}
+
+bool ScriptGetSoundEntryRandomTimeValues(SoundEntriesContainer* container, const char* name, float& delay,
+                                         float& variance)
+{
+    return container != nullptr && container->GetSoundEntryRandomTimeValues(name, &delay, &variance);
+}
+
+const char* ScriptGetSoundEntriesNameSuffix(SoundEntriesContainer* container)
+{
+    static std::string suffix;
+    suffix = container != nullptr ? container->GetSoundEntriesNameSuffix() : std::string();
+    return suffix.c_str();
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 class SoundEngine;
+class SoundEntriesContainer;
 
 void ScriptSoundStop(SoundEngine* engine, uint32_t id, float fadeSeconds);
 void ScriptSoundExitLoop(SoundEngine* engine, uint32_t id);
@@ -12,3 +13,10 @@ void ScriptSoundPause(SoundEngine* engine, uint32_t id, float fadeSeconds);
 void ScriptSoundResume(SoundEngine* engine, uint32_t id, float fadeSeconds);
 void ScriptSoundSetVolume(SoundEngine* engine, uint32_t id, float volume, float fadeSeconds, uint32_t easing);
 void ScriptSoundSetFrequencyRatio(SoundEngine* engine, uint32_t id, float ratio, float fadeSeconds, uint32_t easing);
+
+// gSoundEntriesContainer:GetSoundEntryRandomTimeValues(name, 0, 0) -> found, delay, variance (the
+// numbers are the in-out arguments, as every reference argument of the bindings).
+bool ScriptGetSoundEntryRandomTimeValues(SoundEntriesContainer* container, const char* name, float& delay,
+                                         float& variance);
+// The suffix as text; valid until the next call (the binding copies it at once).
+const char* ScriptGetSoundEntriesNameSuffix(SoundEntriesContainer* container);

@@ -64,7 +64,7 @@ Entity::~Entity()
     m_mount = nullptr;
     if (m_soundEmitter != nullptr)
     {
-        EntitySoundEmitter::PostDestroy(m_soundEmitter);
+        m_soundEmitter->PostDestroy();
         m_soundEmitter = nullptr;
     }
     // A tracker left by a road that skipped Destroy still must not leave this entity in a trigger.

@@ -155,7 +155,7 @@ void Entity::UpdateTransform()
     if (m_occupancyTracker != nullptr)
         TriggerOccupancyTracker::QueueEntity(this);
     if (m_soundEmitter != nullptr)
-        EntitySoundEmitter::PostSetMatrix(m_soundEmitter, m_worldMatrix);
+        m_soundEmitter->PostSetMatrix(m_worldMatrix);
 }
 
 const Matrix& Entity::GetInversedGlobalLocationMatrix()

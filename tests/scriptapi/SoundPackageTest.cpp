@@ -1,7 +1,9 @@
 // The sound package seen from scripts: the parameter block class with its shared defaults, the
-// start-flag and class constants, and gSoundEngine driving real playback.
+// start-flag and class constants, gSoundEngine driving real playback, and the sound entries added
+// and queried through gSoundEntriesContainer.
 #include "support/SoundTestBase.h"
 
+#include "audio/sound/SoundEntriesContainer.h"
 #include "engine/scripting/LuaWrapper.h"
 
 #include <gtest/gtest.h>
@@ -93,4 +95,33 @@ TEST_F(SoundPackageTest, ScriptsPlayStopAndChangeSoundsThroughTheGlobal)
     EXPECT_EQ(m_sound.InstanceCount(), 0u);
     EXPECT_FALSE(gLua.LoadAndCall("gSoundEngine:SetChannelVolume(16, 1, 0, 0) error('x')", 0));
     EXPECT_TRUE(m_log.Contains("SetChannelVolume - channel 16 out of range", CONSOLE_ERROR));
+}
+
+TEST_F(SoundPackageTest, ScriptsAddAndQuerySoundEntries)
+{
+    Run("local p = SoundEntryParams:Instance()\n"
+        "p:AddSound('wind.ogg') p:AddSound('rain.ogg')\n"
+        "p.Loop = true p.Volume = 0.5 p.RandomDelay = 2 p.RandomVar = 0.25 p.Attenuate = false\n"
+        "gAdded = gSoundEntriesContainer:AddSoundEntry('Ambience', p)\n"
+        "gAgain = gSoundEntriesContainer:AddSoundEntry('AMBIENCE', p)\n"
+        "gFound, gDelay, gVariance = gSoundEntriesContainer:GetSoundEntryRandomTimeValues('Ambience', 0, 0)\n"
+        "gMissing = gSoundEntriesContainer:GetSoundEntryRandomTimeValues('none', 0, 0)\n"
+        "gSoundEntriesContainer:SetSoundEntriesNameSuffix('_night')\n");
+    EXPECT_EQ(Number("gAdded and 1 or 0"), 1.0);
+    EXPECT_EQ(Number("gAgain and 1 or 0"), 0.0);
+    EXPECT_EQ(Number("gSoundEntriesContainer:IsSoundEntryLooped('ambience') and 1 or 0"), 1.0);
+    EXPECT_EQ(Number("gFound and 1 or 0"), 1.0);
+    EXPECT_EQ(Number("gDelay"), 2.0);
+    EXPECT_EQ(Number("gVariance"), 0.25);
+    EXPECT_EQ(Number("gMissing and 1 or 0"), 0.0);
+    EXPECT_EQ(Number("gSoundEntriesContainer:GetSoundEntriesNameSuffix() == '_night' and 1 or 0"), 1.0);
+
+    ASSERT_EQ(gSoundEntriesContainer.GetEntryCount(), 1);
+    const SoundEntry& entry = *gSoundEntriesContainer.m_entries[0];
+    EXPECT_FLOAT_EQ(entry.m_volume, 0.5f);
+    EXPECT_TRUE(entry.m_2D) << "a sound that does not attenuate is 2D";
+    ASSERT_EQ(entry.m_lists.Count(), 1);
+    EXPECT_EQ(entry.m_lists[0].m_sounds.Count(), 2);
+    gSoundEntriesContainer.RemoveAllSoundEntries();
+    gSoundEntriesContainer.SetSoundEntriesNameSuffix(nullptr);
 }

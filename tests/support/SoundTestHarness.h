@@ -5,6 +5,9 @@
 
 #include "audio/sound/EntitySoundEmitter.h"
 #include "audio/sound/SoundEngine.h"
+#include "audio/sound/SoundInstanceBase.h"
+#include "audio/sound/SoundInstanceList.h"
+#include "audio/sound/SoundInstanceStreamed.h"
 #include "core/filesystem/FileSystem.h"
 #include "core/filesystem/StreamingFileReader.h"
 #include "platform/audio/AudioEngine.h"
@@ -195,6 +198,38 @@ public:
             reinterpret_cast<uintptr_t>(&count));
         m_engine->Flush();
         return count.load();
+    }
+
+    // What one instance holds on the sound thread.
+    struct InstanceSnapshot
+    {
+        uint32_t id;
+        std::string name;
+        SoundParamWrapper params;
+        const EntitySoundEmitter* emitter;
+        uint32_t stateBits;
+        bool streamed;
+        TimedFloatTransition volume{1.0f};
+        Time cycleTime; // of the engine when the snapshot was taken
+    };
+    // Every instance, oldest first, once the sound thread has run everything posted before.
+    std::vector<InstanceSnapshot> Instances()
+    {
+        m_engine->Flush();
+        std::vector<InstanceSnapshot> out;
+        m_engine->PostCall(
+            [](BaseThread& thread, uintptr_t argument, CommandRingBuffer&)
+            {
+                auto* list = reinterpret_cast<std::vector<InstanceSnapshot>*>(argument);
+                SoundEngine& engine = static_cast<SoundEngine&>(thread);
+                for (SoundInstanceBase* i = engine.GetInstances().GetFirst(); i != nullptr; i = i->m_next)
+                    list->push_back({i->GetId(), i->GetNameString().CStr(), i->GetParams(), i->GetEmitter(),
+                                     i->GetStateBits(), dynamic_cast<SoundInstanceStreamed*>(i) != nullptr,
+                                     i->GetVolumeTransition(), engine.GetCycleTime()});
+            },
+            reinterpret_cast<uintptr_t>(&out));
+        m_engine->Flush();
+        return out;
     }
 
 private:

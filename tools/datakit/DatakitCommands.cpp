@@ -29,6 +29,9 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
                         "[--spacing S]",
          &RunSceneWriteCommand},
         {"scene-print", "scene-print <scene.BinaryScene>", &RunScenePrintCommand},
+        {"video", "video <out.ogv> [--size WxH] [--offset XxY] [--fps N] [--frames N] [--quality 0-63] [--detail] "
+                  "[--sound] [--rate N] [--channels N]",
+         &RunVideoCommand},
     };
     return commands;
 }

@@ -1,0 +1,19 @@
+// Copying one decoded picture plane into a texture's memory. Any thread; no shared state.
+#pragma once
+
+#include <cstdint>
+
+// A plane of decoded samples as the decoder hands it out; the stride may be negative.
+struct VideoPlane
+{
+    const uint8_t* data = nullptr;
+    int32_t stride = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
+};
+
+// Copies the width x height region at (x, y) of the plane row by row to `destination`. Only the
+// part inside the plane is read: a decoder plane ends where it ends, whatever a file's picture
+// offset claims. Returns the rows copied.
+uint32_t CopyVideoPlaneRegion(const VideoPlane& plane, uint32_t x, uint32_t y, uint32_t width, uint32_t height,
+                              uint8_t* destination, int32_t destinationPitch);

@@ -1,0 +1,33 @@
+// Shows a video frame from its three planes (luminance and two chroma textures), fitted inside the
+// screen with bars.
+#include "Common.hlsl"
+
+sampler2D PlaneY : register(s0);
+sampler2D PlaneU : register(s1);
+sampler2D PlaneV : register(s2);
+// (1, 1, half a target texel in x, in y)
+float4 VideoTexelOffset : register(c0);
+// (picture width, picture height) as fractions of the screen, then unused
+float4 VideoPictureScale : register(c1);
+
+struct VertexOutput
+{
+    float4 position : POSITION;
+    float2 uv : TEXCOORD0;
+};
+
+VertexOutput vertex(float4 position : POSITION, float2 uv : TEXCOORD0)
+{
+    VertexOutput o;
+    o.position = float4(position.xy * VideoPictureScale.xy - VideoTexelOffset.zw * float2(2.0, -2.0), position.z, 1.0);
+    o.uv = uv * VideoTexelOffset.xy;
+    return o;
+}
+
+float4 pixel(VertexOutput i) : COLOR0
+{
+    float y = 1.164 * (tex2D(PlaneY, i.uv).r - 0.0625);
+    float u = tex2D(PlaneU, i.uv).r - 0.5;
+    float v = tex2D(PlaneV, i.uv).r - 0.5;
+    return float4(y + 1.596 * v, y - 0.392 * u - 0.813 * v, y + 2.017 * u, 1.0);
+}

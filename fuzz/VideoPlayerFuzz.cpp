@@ -1,0 +1,70 @@
+// Ogg Theora bytes through the video player: header search, decoders, frame and sound decoding and
+// the plane copy into picture-sized buffers, with the wall clock stepped by hand. No renderer or
+// sound thread: the player's sound blocks count as handed over.
+#include "audio/video/VideoPlayer.h"
+#include "core/filesystem/FileSystem.h"
+#include "platform/os/Clock.h"
+#include "platform/os/Thread.h"
+#include "renderer/resources/ResourceManager.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+// The streaming readers' filling thread and the mounted folder, made once.
+struct Setting
+{
+    Setting()
+    {
+        folder = (std::filesystem::temp_directory_path() / ("norvex-video-fuzz-" + std::to_string(getpid()))).string();
+        std::filesystem::create_directories(folder);
+        gFileSystem.MountDirectory("videos", folder.c_str());
+        resources.Init();
+        os::EnableManualCounter(1000 * os::kCounterFrequency);
+    }
+    std::string folder;
+    ResourceManager resources;
+};
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static Setting setting;
+    if (size > (1u << 20))
+        return 0;
+    {
+        std::ofstream file(setting.folder + "/fuzz.ogv", std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(data), std::streamsize(size));
+    }
+    VideoPlayer* player = new VideoPlayer("fuzz", "videos", false, 1.0f);
+    std::vector<uint8_t> picture;
+    int64_t now = 1000 * os::kCounterFrequency;
+    for (int step = 0; step < 2000 && player->IsActive(); ++step)
+    {
+        if (!player->HasHeaders())
+            os::Sleep(0);
+        now += os::kCounterFrequency / 10;
+        os::SetManualCounter(now);
+        if (!player->Advance())
+            continue;
+        VideoPlane planes[3];
+        uint32_t x[3], y[3];
+        if (!player->FetchPlanes(planes, x, y))
+            continue;
+        const uint32_t width = player->GetPictureWidth();
+        const uint32_t height = player->GetPictureHeight();
+        picture.resize(size_t(width) * height);
+        CopyVideoPlaneRegion(planes[0], x[0], y[0], width, height, picture.data(), int32_t(width));
+        for (uint32_t plane = 1; plane < 3; ++plane)
+            CopyVideoPlaneRegion(planes[plane], x[plane], y[plane], width / 2, height / 2, picture.data(),
+                                 int32_t(width / 2));
+    }
+    player->Destroy();
+    return 0;
+}

@@ -1,0 +1,457 @@
+// ctest-labels: thread
+// The video engine end to end on the stand-ins: which frame shows when (read back from the
+// luminance texture), the sound clock and its resynchronisation, looping, replacing and stopping
+// players, files that cannot play, the full-screen draw and the sound that reaches the mixer.
+#include "support/ConsoleCapture.h"
+#include "support/VideoTestHarness.h"
+
+#include "platform/os/Clock.h"
+#include "platform/os/Thread.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <vector>
+
+namespace
+{
+constexpr int64_t kBase = 1000 * os::kCounterFrequency;
+constexpr uint32_t kCompareAlwaysForTest = 8;
+
+int64_t Seconds(double seconds)
+{
+    return int64_t(std::llround(seconds * double(os::kCounterFrequency)));
+}
+
+// The frame a 10 fps video shows at time t: frame n ends, and is shown, at (n + 1) / 10.
+int ExpectedFrame(double t, uint32_t frames)
+{
+    const int n = int(std::floor(t * 10.0 + 1e-9)) - 1;
+    return n < 0 ? -1 : n % int(frames);
+}
+
+class VideoEngineTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { os::EnableManualCounter(kBase); }
+    void TearDown() override
+    {
+        m_harness.Stop();
+        os::DisableManualCounter();
+    }
+
+    void At(double seconds) { os::SetManualCounter(kBase + Seconds(seconds)); }
+
+    uint32_t CountOf(const std::string& text)
+    {
+        uint32_t count = 0;
+        for (const CapturedMessage& message : m_log.Messages())
+            count += message.text == text;
+        return count;
+    }
+
+    // Updates and feeds until the sound thread has made the video's voice.
+    bool WaitForVoice()
+    {
+        for (int i = 0; i < 200; ++i)
+        {
+            bool voice = false;
+            m_harness.Update();
+            m_harness.Sound()->Flush();
+            m_harness.OnPlayer([&](VideoPlayer* player) { voice = player != nullptr && player->HasVoice(); });
+            if (voice)
+                return true;
+        }
+        return false;
+    }
+    uint64_t SamplesPlayed()
+    {
+        uint64_t played = 0;
+        m_harness.OnPlayer([&](VideoPlayer* player) { played = player != nullptr ? player->GetSamplesPlayed() : 0; });
+        return played;
+    }
+    // Mixes block by block with the wall clock in step, letting an update feed the voice after
+    // each block (as the game's frames would) and carry its position to the player.
+    void MixAndFeed(uint32_t blocks)
+    {
+        for (uint32_t i = 0; i < blocks; ++i)
+        {
+            m_now += 0.01;
+            At(m_now);
+            m_harness.Mix(1);
+            m_harness.Update();
+            m_harness.Sound()->Flush();
+        }
+    }
+
+    ConsoleCapture m_log;
+    VideoTestHarness m_harness;
+    double m_now = 0.0;
+};
+
+TEST_F(VideoEngineTest, SilentVideoShowsEachFrameWhenTheWallClockReachesItsTime)
+{
+    VideoSpec spec;
+    spec.frames = 12;
+    ASSERT_TRUE(m_harness.WriteVideo("clip", spec));
+    ASSERT_TRUE(m_harness.Start());
+    ASSERT_TRUE(m_harness.Video().Play("clip", nullptr, true, false, 1.0f));
+    m_harness.Renderer().SubmitCommands(true);
+    EXPECT_TRUE(m_harness.Video().IsPlaying());
+    EXPECT_TRUE(m_harness.Video().IsFullScreen());
+    ASSERT_TRUE(m_harness.UpdateUntilOpen());
+
+    for (double t = 0.025; t < 1.2; t += 0.05)
+    {
+        At(t);
+        m_harness.Update();
+        EXPECT_EQ(m_harness.ShownFrame(), ExpectedFrame(t, spec.frames)) << "at " << t << " s";
+    }
+    // The last frame has been shown: the player ends and the next update destroys it.
+    for (double t = 1.25; t < 1.5 && m_harness.Video().IsPlaying(); t += 0.05)
+    {
+        At(t);
+        m_harness.Update();
+    }
+    EXPECT_FALSE(m_harness.Video().IsPlaying());
+    EXPECT_EQ(m_harness.Video().GetPlayRequests(), 1u);
+    EXPECT_EQ(m_harness.Video().GetPlayersDestroyed(), 1u);
+    EXPECT_EQ(m_harness.ReadLuma(0, 0), -1) << "the plane textures go with the player";
+}
+
+TEST_F(VideoEngineTest, PictureOffsetMapsThePictureIntoTheTextures)
+{
+    VideoSpec spec;
+    spec.width = 40;
+    spec.height = 24;
+    spec.pictureX = 8;
+    spec.pictureY = 2;
+    spec.frames = 4;
+    spec.detail = true;
+    ASSERT_TRUE(m_harness.WriteVideo("offset", spec));
+    ASSERT_TRUE(m_harness.Start(false));
+    ASSERT_TRUE(m_harness.Video().Play("offset", "videos", false, false, 1.0f));
+    ASSERT_TRUE(m_harness.UpdateUntilOpen());
+    At(0.225);
+    m_harness.Update();
+    m_harness.Update();
+    uint32_t textureWidth = 0, textureHeight = 0, chromaWidth = 0;
+    RunOnRenderThread(m_harness.Renderer(), [&](NorvexRenderer&) {
+        gpu::SurfaceDesc desc{};
+        static_cast<gpu::GpuTexture*>(m_harness.Video().GetPlaneTexture(0)->GetTexture())->GetLevelDesc(0, &desc);
+        textureWidth = desc.width;
+        textureHeight = desc.height;
+        static_cast<gpu::GpuTexture*>(m_harness.Video().GetPlaneTexture(1)->GetTexture())->GetLevelDesc(0, &desc);
+        chromaWidth = desc.width;
+    });
+    EXPECT_EQ(textureWidth, 40u);
+    EXPECT_EQ(textureHeight, 24u);
+    EXPECT_EQ(chromaWidth, 20u);
+    // The code band is the picture's top rows: its first texel is the picture's, not the frame's.
+    EXPECT_EQ(m_harness.ShownFrame(), 1);
+    EXPECT_EQ(m_harness.ReadLuma(39, 0), int(VideoWriter::FrameLuma(1)));
+}
+
+TEST_F(VideoEngineTest, AFailedPlaneTextureIsNeverWrittenAndIsMadeLater)
+{
+    VideoSpec spec;
+    spec.frames = 6;
+    ASSERT_TRUE(m_harness.WriteVideo("clip", spec));
+    ASSERT_TRUE(m_harness.Start(false));
+    ASSERT_TRUE(m_harness.Video().Play("clip", nullptr, false, false, 1.0f));
+    ASSERT_TRUE(m_harness.UpdateUntilOpen());
+    gpu::Faults().FailResourceCreation(1, gpu::ObjectKind::Texture);
+    At(0.125);
+    m_harness.Update();
+    EXPECT_TRUE(m_log.Contains("Video plane texture 0 of 64x48 cannot be created", CONSOLE_ERROR));
+    bool chroma = false;
+    RunOnRenderThread(m_harness.Renderer(), [&](NorvexRenderer&) {
+        chroma = m_harness.Video().GetPlaneTexture(1) != nullptr && m_harness.Video().GetPlaneTexture(2) != nullptr;
+    });
+    EXPECT_TRUE(chroma);
+    EXPECT_EQ(m_harness.ReadLuma(0, 0), -1);
+    At(0.225);
+    m_harness.Update();
+    EXPECT_EQ(m_harness.ShownFrame(), 1);
+}
+
+TEST_F(VideoEngineTest, LoopingKeepsFrameTimesIncreasingAcrossPasses)
+{
+    VideoSpec spec;
+    spec.frames = 5;
+    ASSERT_TRUE(m_harness.WriteVideo("loop", spec));
+    ASSERT_TRUE(m_harness.Start(false));
+    ASSERT_TRUE(m_harness.Video().Play("loop", nullptr, false, true, 1.0f));
+    ASSERT_TRUE(m_harness.UpdateUntilOpen());
+    float lastTime = 0.0f;
+    for (double t = 0.025; t < 1.8; t += 0.05)
+    {
+        At(t);
+        m_harness.Update();
+        float frameTime = 0.0f;
+        m_harness.OnPlayer([&](VideoPlayer* player) { frameTime = player != nullptr ? player->GetFrameTime() : -1.0f; });
+        EXPECT_GE(frameTime, lastTime) << "at " << t << " s";
+        lastTime = frameTime;
+        EXPECT_EQ(m_harness.ShownFrame(), ExpectedFrame(t, spec.frames)) << "at " << t << " s";
+    }
+    EXPECT_GT(lastTime, 1.5f);
+    EXPECT_TRUE(m_harness.Video().IsPlaying());
+}
+
+TEST_F(VideoEngineTest, LoopingSoundIsDecodedAheadOnTheSameContinuousLine)
+{
+    VideoSpec spec;
+    spec.frames = 5;
+    spec.sound = true;
+    ASSERT_TRUE(m_harness.WriteVideo("loop", spec));
+    ASSERT_TRUE(m_harness.Start(false)); // no sound thread: the wall clock drives the picture
+    ASSERT_TRUE(m_harness.Video().Play("loop", nullptr, false, true, 1.0f));
+    ASSERT_TRUE(m_harness.UpdateUntilOpen());
+    float lastSound = 0.0f;
+    for (double t = 0.025; t < 1.8; t += 0.05)
+    {
+        At(t);
+        m_harness.Update();
+        float soundTime = 0.0f;
+        m_harness.OnPlayer([&](VideoPlayer* player) { soundTime = player->GetDecodedSoundTime(); });
+        EXPECT_GE(soundTime, lastSound) << "at " << t << " s";
+        EXPECT_GE(soundTime, float(t) + 0.5f) << "sound is decoded ahead at " << t << " s";
+        lastSound = soundTime;
+        EXPECT_EQ(m_harness.ShownFrame(), ExpectedFrame(t, spec.frames)) << "at " << t << " s";
+    }
+    EXPECT_GT(lastSound, 2.5f);
+}
+
+TEST_F(VideoEngineTest, ALoopingFileWhoseSoundNeverCatchesUpDoesNotStallAnUpdate)
+{
+    VideoSpec spec;
+    spec.frames = 20;
+    spec.sound = true;
+    spec.soundSeconds = 1e-6; // a sound stream without a sample
+    ASSERT_TRUE(m_harness.WriteVideo("short", spec));
+    ASSERT_TRUE(m_harness.Start(false));
+    ASSERT_TRUE(m_harness.Video().Play("short", nullptr, false, true, 1.0f));
+    ASSERT_TRUE(m_harness.UpdateUntilOpen());
+    // The sound never gets ahead of the picture, so decoding stays due; each update still returns and the
+    // picture follows the clock.
+    for (double t = 0.025; t < 0.6; t += 0.05)
+    {
+        At(t);
+        m_harness.Update();
+        EXPECT_EQ(m_harness.ShownFrame(), ExpectedFrame(t, spec.frames)) << "at " << t << " s";
+    }
+}
+
+TEST_F(VideoEngineTest, ASecondPlayReplacesTheFirstAndStopBalancesTheCounters)
+{
+    VideoSpec spec;
+    spec.frames = 8;
+    ASSERT_TRUE(m_harness.WriteVideo("first", spec));
+    ASSERT_TRUE(m_harness.WriteVideo("second", spec));
+    ASSERT_TRUE(m_harness.Start());
+    ASSERT_TRUE(m_harness.Video().Play("first", nullptr, true, false, 1.0f));
+    ASSERT_TRUE(m_harness.UpdateUntilOpen());
+    At(0.15);
+    m_harness.Update();
+    EXPECT_EQ(m_harness.ShownFrame(), 0);
+
+    ASSERT_TRUE(m_harness.Video().Play("second", nullptr, false, false, 1.0f));
+    m_harness.Renderer().SubmitCommands(true);
+    EXPECT_EQ(m_harness.Video().GetPlayRequests(), 2u);
+    EXPECT_EQ(m_harness.Video().GetPlayersDestroyed(), 1u);
+    EXPECT_TRUE(m_harness.Video().IsPlaying());
+    EXPECT_FALSE(m_harness.Video().IsFullScreen());
+    EXPECT_EQ(m_harness.ReadLuma(0, 0), -1) << "the new player starts without a frame";
+
+    m_harness.Video().Stop();
+    m_harness.Renderer().SubmitCommands(true);
+    EXPECT_EQ(m_harness.Video().GetPlayersDestroyed(), 2u);
+    EXPECT_FALSE(m_harness.Video().IsPlaying());
+    // Both players were handed to the sound thread, which frees them (the leak checker watches).
+    m_harness.Sound()->Flush();
+}
+
+TEST_F(VideoEngineTest, FilesThatCannotPlayReportWhyAndEndThePlayer)
+{
+    std::vector<uint8_t> good;
+    VideoSpec spec;
+    ASSERT_TRUE(VideoWriter::EncodeOggTheora(spec, good));
+    ASSERT_TRUE(m_harness.Start(false));
+    // Not an Ogg file at all, and a file cut inside its headers.
+    {
+        std::ofstream garbage(m_harness.VideoPath("garbage"), std::ios::binary);
+        garbage << "OggS this is not a video, only some text that looks like the start of one";
+        std::ofstream cut(m_harness.VideoPath("cut"), std::ios::binary);
+        cut.write(reinterpret_cast<const char*>(good.data()), 200);
+        // The first page holds the identification header alone: claim 65535 macroblocks a row.
+        std::vector<uint8_t> huge = good;
+        ASSERT_EQ(huge[26], 1) << "one segment";
+        huge[27 + 1 + 10] = 0xFF;
+        huge[27 + 1 + 11] = 0xFF;
+        ogg_page page{huge.data(), 28, huge.data() + 28, huge[27]};
+        ogg_page_checksum_set(&page);
+        std::ofstream big(m_harness.VideoPath("huge"), std::ios::binary);
+        big.write(reinterpret_cast<const char*>(huge.data()), std::streamsize(huge.size()));
+    }
+    const struct
+    {
+        const char* name;
+        const char* message;
+    } cases[] = {
+        {"missing", "Video error - can't open video file for streaming"},
+        {"garbage", "Video error - can't parse headers or init decoders"},
+        {"cut", "Video error - incomplete file header"},
+        {"huge", "Video frame of 1048560x48 is larger than 8192 pixels a side"},
+    };
+    uint32_t played = 0;
+    for (const auto& c : cases)
+    {
+        ASSERT_TRUE(m_harness.Video().Play(c.name, nullptr, true, false, 1.0f));
+        ++played;
+        for (int i = 0; i < 400 && m_harness.Video().IsPlaying(); ++i)
+        {
+            m_harness.Update();
+            os::Sleep(1);
+        }
+        EXPECT_FALSE(m_harness.Video().IsPlaying()) << c.name;
+        bool found = false;
+        for (const CapturedMessage& message : m_log.Messages())
+            found |= message.text == c.message && message.kind == CONSOLE_ERROR && message.channel == CONSOLE_CHANNEL_RENDER;
+        EXPECT_TRUE(found) << c.name << ": " << c.message;
+        EXPECT_EQ(m_harness.Video().GetPlayersDestroyed(), played);
+    }
+    EXPECT_EQ(CountOf("Video error - can't open video file for streaming"), 1u);
+}
+
+TEST_F(VideoEngineTest, SoundReachesTheMixerAndDrivesThePicture)
+{
+    VideoSpec spec;
+    spec.frames = 20;
+    spec.sound = true;
+    spec.toneHz = 441.0;
+    ASSERT_TRUE(m_harness.WriteVideo("tone", spec));
+    ASSERT_TRUE(m_harness.Start());
+    ASSERT_TRUE(m_harness.Video().Play("tone", nullptr, true, false, 1.0f));
+    ASSERT_TRUE(m_harness.UpdateUntilOpen());
+    ASSERT_TRUE(WaitForVoice());
+    // No sample played yet: the picture waits for the sound, whatever the wall clock says.
+    At(0.15);
+    m_harness.Update();
+    EXPECT_EQ(m_harness.ShownFrame(), -1);
+    EXPECT_EQ(SamplesPlayed(), 0u);
+
+    m_harness.Memory()->Take();
+    MixAndFeed(15);
+    const uint64_t played = SamplesPlayed();
+    EXPECT_NEAR(double(played), 0.15 * 22050, 0.02 * 22050);
+    const std::vector<float> mix = m_harness.Memory()->Take();
+    const uint32_t channels = m_harness.Memory()->GetChannelCount();
+    ASSERT_GT(channels, 0u);
+    std::vector<float> left;
+    for (size_t i = 0; i < mix.size(); i += channels)
+        left.push_back(mix[i]);
+    double energy = 0.0;
+    uint32_t crossings = 0;
+    for (size_t i = 1; i < left.size(); ++i)
+    {
+        energy += double(left[i]) * left[i];
+        crossings += left[i - 1] < 0.0f && left[i] >= 0.0f;
+    }
+    EXPECT_GT(energy / double(left.size()), 0.01) << "the tone is audible";
+    EXPECT_NEAR(crossings / 0.15, 441.0, 30.0);
+
+    // The sound clock runs (0.15 s played, wall clock 0.15 s): frame 0 (0.1 s) has been shown.
+    EXPECT_EQ(m_harness.ShownFrame(), 0);
+}
+
+TEST_F(VideoEngineTest, ASoundLagOfMoreThanAFifthOfASecondResyncsOnce)
+{
+    VideoSpec spec;
+    spec.frames = 30;
+    spec.sound = true;
+    ASSERT_TRUE(m_harness.WriteVideo("tone", spec));
+    ASSERT_TRUE(m_harness.Start());
+    ASSERT_TRUE(m_harness.Video().Play("tone", nullptr, true, false, 1.0f));
+    ASSERT_TRUE(m_harness.UpdateUntilOpen());
+    ASSERT_TRUE(WaitForVoice());
+    const std::string resync = "Video synchronization error. Resyncing...";
+
+    MixAndFeed(20); // 0.2 s of sound
+    At(0.3);        // 0.1 s behind: no resync
+    m_harness.Update();
+    m_harness.Update();
+    EXPECT_EQ(CountOf(resync), 0u);
+
+    At(0.5); // 0.3 s behind: one resync, after which the clocks agree
+    m_harness.Update();
+    m_harness.Update();
+    m_harness.Update();
+    EXPECT_EQ(CountOf(resync), 1u);
+    for (const CapturedMessage& message : m_log.Messages())
+        if (message.text == resync)
+        {
+            EXPECT_EQ(message.kind, uint32_t(CONSOLE_MESSAGE));
+            EXPECT_EQ(message.channel, uint8_t(CONSOLE_CHANNEL_SOUND));
+        }
+    float videoTime = 0.0f;
+    m_harness.OnPlayer([&](VideoPlayer* player) { videoTime = player->GetVideoTime(); });
+    EXPECT_NEAR(videoTime, double(SamplesPlayed()) / 22050.0, 0.01);
+}
+
+TEST_F(VideoEngineTest, FullScreenDrawFitsThePictureWithTheVideoShaders)
+{
+    VideoSpec spec;
+    spec.width = 64;
+    spec.height = 32;
+    spec.frames = 4;
+    ASSERT_TRUE(m_harness.WriteVideo("wide", spec));
+    ASSERT_TRUE(m_harness.Start(false));
+    // Without a frame the draw does nothing.
+    m_harness.Video().Draw();
+    m_harness.Renderer().SubmitCommands(true);
+    ASSERT_TRUE(m_harness.Video().Play("wide", nullptr, true, false, 1.0f));
+    ASSERT_TRUE(m_harness.UpdateUntilOpen());
+    At(0.15);
+    m_harness.Update();
+    ASSERT_EQ(m_harness.ShownFrame(), 0);
+
+    size_t drawsBefore = 0;
+    RunOnRenderThread(m_harness.Renderer(), [&](NorvexRenderer& r) {
+        drawsBefore = r.GetDevice()->GetDrawLog().size();
+        r.GetDevice()->SetRenderState(gpu::kRsSrgbWriteEnable, 1);
+    });
+    RunOnRenderThread(m_harness.Renderer(), [&](NorvexRenderer& r) { r.GetDevice()->BeginScene(); });
+    m_harness.Video().Draw();
+    m_harness.Renderer().SubmitCommands(true);
+    RunOnRenderThread(m_harness.Renderer(), [&](NorvexRenderer& r) {
+        gpu::GpuDevice* device = r.GetDevice();
+        device->EndScene();
+        ASSERT_EQ(device->GetDrawLog().size(), drawsBefore + 1);
+        const gpu::DrawRecord& draw = device->GetDrawLog().back();
+        EXPECT_EQ(draw.primitiveType, gpu::kPrimitiveTriangleFan);
+        EXPECT_EQ(draw.primitiveCount, 2u);
+        EXPECT_EQ(draw.fvf, gpu::kFvfXyz | gpu::kFvfTex1);
+        EXPECT_EQ(draw.renderStates[gpu::kRsZFunc], kCompareAlwaysForTest);
+        EXPECT_EQ(draw.renderStates[gpu::kRsZWriteEnable], 0u);
+        EXPECT_EQ(draw.renderStates[gpu::kRsSrgbWriteEnable], 0u);
+        EXPECT_NE(draw.vertexShaderId, 0u);
+        EXPECT_NE(draw.pixelShaderId, 0u);
+        for (uint32_t stage = 0; stage < 3; ++stage)
+            EXPECT_NE(draw.textureIds[stage], 0u) << "plane " << stage;
+        // A 2:1 picture on the 4:3 test screen: full width, two thirds of the height.
+        float constants[8] = {};
+        device->GetVertexShaderConstantF(0, constants, 2);
+        EXPECT_FLOAT_EQ(constants[0], 1.0f);
+        EXPECT_FLOAT_EQ(constants[2], 0.5f / float(r.GetRenderWidth()));
+        EXPECT_FLOAT_EQ(constants[3], 0.5f / float(r.GetRenderHeight()));
+        const float sx = float(r.GetBackBufferWidth()) / 64.0f;
+        const float sy = float(r.GetBackBufferHeight()) / 32.0f;
+        EXPECT_FLOAT_EQ(constants[4], std::min(sx, sy) / sx);
+        EXPECT_FLOAT_EQ(constants[5], std::min(sx, sy) / sy);
+        uint32_t srgb = 0;
+        device->GetRenderState(gpu::kRsSrgbWriteEnable, &srgb);
+        EXPECT_EQ(srgb, 1u) << "sRGB writing is restored after the draw";
+    });
+}
+} // namespace

@@ -1,0 +1,124 @@
+// The video sound ring: chunking at the ring's end, the bytes the voice still holds, and blocks
+// larger than the free space, which wait instead of overwriting.
+#include "audio/video/VideoSoundRing.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace
+{
+std::unique_ptr<uint8_t[]> Block(uint32_t bytes, uint8_t first)
+{
+    std::unique_ptr<uint8_t[]> block(new uint8_t[bytes]);
+    for (uint32_t i = 0; i < bytes; ++i)
+        block[i] = uint8_t(first + i);
+    return block;
+}
+
+// Takes every chunk the ring offers (as a voice with unlimited room would), in order.
+std::vector<uint8_t> Drain(VideoSoundRing& ring)
+{
+    std::vector<uint8_t> out;
+    const uint8_t* data = nullptr;
+    uint32_t bytes = 0;
+    while (ring.PeekChunk(&data, &bytes))
+    {
+        out.insert(out.end(), data, data + bytes);
+        ring.Consume(bytes);
+        ring.Retire(0);
+    }
+    return out;
+}
+
+TEST(VideoSoundRingTest, ChunksStopAtTheChunkSizeAndAtTheRingEnd)
+{
+    VideoSoundRing ring(40000);
+    ring.Append(Block(30000, 0), 30000);
+    const uint8_t* data = nullptr;
+    uint32_t bytes = 0;
+    ASSERT_TRUE(ring.PeekChunk(&data, &bytes));
+    EXPECT_EQ(bytes, VideoSoundRing::kChunkBytes);
+    EXPECT_EQ(data[1], 1);
+    ring.Consume(bytes);
+    EXPECT_EQ(ring.GetReadPosition(), 16384u);
+    EXPECT_EQ(ring.GetPreviousReadPosition(0), 0);
+    EXPECT_EQ(ring.GetPreviousReadPosition(1), -1);
+    ASSERT_TRUE(ring.PeekChunk(&data, &bytes));
+    EXPECT_EQ(bytes, 30000u - 16384u);
+    ring.Consume(bytes);
+    ring.Retire(0);
+    // The next block wraps: its first chunk ends at the ring's end, the second starts at 0.
+    ring.Append(Block(20000, 7), 20000);
+    ASSERT_TRUE(ring.PeekChunk(&data, &bytes));
+    EXPECT_EQ(bytes, 10000u);
+    EXPECT_EQ(data[0], 7);
+    ring.Consume(bytes);
+    ASSERT_TRUE(ring.PeekChunk(&data, &bytes));
+    EXPECT_EQ(bytes, 10000u);
+    EXPECT_EQ(data[0], uint8_t(7 + 10000));
+}
+
+TEST(VideoSoundRingTest, BytesTheVoiceHoldsAreNotFreeUntilRetired)
+{
+    VideoSoundRing ring(65536);
+    ring.Append(Block(65536, 0), 65536);
+    const uint8_t* data = nullptr;
+    uint32_t bytes = 0;
+    ASSERT_TRUE(ring.PeekChunk(&data, &bytes));
+    const uint8_t* const held = data;
+    ring.Consume(bytes);
+    EXPECT_EQ(ring.GetFill(), 65536u - 16384u);
+    EXPECT_EQ(ring.GetHeldBytes(), 16384u);
+    EXPECT_EQ(ring.GetFreeBytes(), 0u);
+
+    // The voice still plays the first chunk: a new block waits instead of landing on it.
+    ring.Append(Block(1000, 200), 1000);
+    EXPECT_EQ(ring.GetWaitingBytes(), 1000u);
+    EXPECT_EQ(held[0], 0);
+    EXPECT_EQ(held[999], uint8_t(999));
+    ring.Retire(1);
+    EXPECT_EQ(ring.GetWaitingBytes(), 1000u);
+    ring.Retire(0);
+    EXPECT_EQ(ring.GetWaitingBytes(), 0u);
+    EXPECT_EQ(ring.GetFill(), 65536u - 16384u + 1000u);
+}
+
+TEST(VideoSoundRingTest, ABlockLargerThanTheFreeSpaceIsSplitAndKeepsItsOrder)
+{
+    VideoSoundRing ring(50000);
+    std::vector<uint8_t> expected;
+    for (uint32_t i = 0; i < 3; ++i)
+    {
+        std::unique_ptr<uint8_t[]> block = Block(30000, uint8_t(i * 50));
+        expected.insert(expected.end(), block.get(), block.get() + 30000);
+        ring.Append(std::move(block), 30000);
+    }
+    EXPECT_EQ(ring.GetFill(), 50000u);
+    EXPECT_EQ(ring.GetWaitingBytes(), 40000u);
+    EXPECT_EQ(Drain(ring), expected);
+    EXPECT_EQ(ring.GetWaitingBytes(), 0u);
+    EXPECT_EQ(ring.GetFill(), 0u);
+}
+
+TEST(VideoSoundRingTest, ResetForgetsEverything)
+{
+    VideoSoundRing ring(40000);
+    ring.Append(Block(60000, 0), 60000);
+    const uint8_t* data = nullptr;
+    uint32_t bytes = 0;
+    ASSERT_TRUE(ring.PeekChunk(&data, &bytes));
+    ring.Consume(bytes);
+    ring.Reset();
+    EXPECT_EQ(ring.GetFill(), 0u);
+    EXPECT_EQ(ring.GetHeldBytes(), 0u);
+    EXPECT_EQ(ring.GetWaitingBytes(), 0u);
+    EXPECT_EQ(ring.GetReadPosition(), 0u);
+    EXPECT_EQ(ring.GetPreviousReadPosition(0), -1);
+    EXPECT_FALSE(ring.PeekChunk(&data, &bytes));
+    ring.Append(Block(10, 9), 10);
+    EXPECT_EQ(Drain(ring).front(), 9);
+}
+} // namespace

@@ -1,0 +1,144 @@
+// A video engine over a kit-made data root: the renderer on the graphics stand-in with the shader
+// definitions loaded, the resource manager (which also fills the streaming readers), a sound
+// engine whose mixer is stepped by hand into memory, and "videos" mounted on a temporary folder
+// where tests write their videos with the kit. Test thread only (it is the game thread).
+#pragma once
+
+#include "audio/sound/SoundEngine.h"
+#include "audio/video/VideoEngine.h"
+#include "audio/video/VideoPlayer.h"
+#include "platform/audio/AudioEngine.h"
+#include "platform/audio/MemoryOutput.h"
+#include "platform/gpu/GpuDevice.h"
+#include "renderer/jobs/TextureHolder.h"
+#include "support/RenderDataHarness.h"
+#include "support/RenderThreadCall.h"
+#include "tools/datakit/VideoWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+class VideoTestHarness
+{
+public:
+    VideoTestHarness()
+    {
+        m_memory = std::make_shared<audio::MemoryOutput>();
+        audio::MixerConfig config;
+        config.mode = audio::EngineMode::Manual;
+        config.output = audio::OutputKind::Memory;
+        config.memory = m_memory;
+        audio::SetDefaultMixerConfig(config);
+    }
+    ~VideoTestHarness()
+    {
+        Stop();
+        audio::ResetDefaultMixerConfig();
+    }
+
+    // Renderer, resources, shader definitions, the sound engine (unless asked not to) and the video
+    // engine with its shaders.
+    bool Start(bool withSound = true)
+    {
+        DataRoot data;
+        if (!m_render.WriteAndMount(data) || !m_render.Start() || !gShaderManager.LoadDefinitions())
+            return false;
+        if (!gFileSystem.MountDirectory("videos", m_videos.Path().c_str()))
+            return false;
+        if (withSound)
+        {
+            m_sound = std::make_unique<SoundEngine>();
+            if (!m_sound->Init())
+                return false;
+            m_sound->Flush();
+        }
+        m_video = std::make_unique<VideoEngine>();
+        m_started = true;
+        return m_video->Init();
+    }
+    void Stop()
+    {
+        if (!m_started)
+            return;
+        m_started = false;
+        m_video.reset();
+        m_sound.reset();
+        m_render.Stop();
+    }
+
+    bool WriteVideo(const std::string& name, const VideoSpec& spec)
+    {
+        return VideoWriter::WriteOggTheora(m_videos / (name + ".ogv"), spec);
+    }
+    std::string VideoPath(const std::string& name) const { return m_videos / (name + ".ogv"); }
+
+    VideoEngine& Video() { return *m_video; }
+    SoundEngine* Sound() { return m_sound.get(); }
+    NorvexRenderer& Renderer() { return m_render.GetRenderer(); }
+
+    // Runs the update sub-operation and waits until the render thread has run it.
+    void Update()
+    {
+        m_video->Update();
+        Renderer().SubmitCommands(true);
+    }
+    // Runs `body` on the render thread with the current player (null when none).
+    void OnPlayer(const std::function<void(VideoPlayer*)>& body)
+    {
+        RunOnRenderThread(Renderer(), [&](NorvexRenderer&) { body(m_video->GetPlayer()); });
+    }
+    // Updates (clock unchanged) until the player has read its headers; false after `tries`.
+    bool UpdateUntilOpen(int tries = 400)
+    {
+        for (int i = 0; i < tries; ++i)
+        {
+            bool open = false;
+            Update();
+            OnPlayer([&](VideoPlayer* player) { open = player != nullptr && player->HasHeaders(); });
+            if (open)
+                return true;
+            os::Sleep(2);
+        }
+        return false;
+    }
+    // The luminance at (x, y) of the Y plane texture; -1 when there is no texture or frame.
+    int ReadLuma(uint32_t x, uint32_t y)
+    {
+        int luma = -1;
+        RunOnRenderThread(Renderer(), [&](NorvexRenderer&) {
+            TextureHolder* holder = m_video->GetPlaneTexture(0);
+            if (!m_video->IsFrameAvailable() || holder == nullptr || holder->GetTexture() == nullptr)
+                return;
+            auto* texture = static_cast<gpu::GpuTexture*>(holder->GetTexture());
+            gpu::LockedRect locked{};
+            if (texture->LockRect(0, &locked, nullptr, gpu::kLockReadOnly) != gpu::kOk)
+                return;
+            luma = static_cast<const uint8_t*>(locked.bits)[size_t(y) * locked.pitch + x];
+            texture->UnlockRect(0);
+        });
+        return luma;
+    }
+    // The frame code shown (from the luminance of the picture's top-left corner), -1 for none.
+    int ShownFrame()
+    {
+        const int luma = ReadLuma(2, 2);
+        return luma < 0 ? -1 : int(VideoWriter::FrameCodeOfLuma(uint8_t(luma)));
+    }
+    // Mixes `blocks` of 10 ms; the sound thread then sees the voice's new position on its next feed.
+    void Mix(uint32_t blocks)
+    {
+        if (m_sound != nullptr && m_sound->GetMixer() != nullptr)
+            m_sound->GetMixer()->RenderBlocks(blocks);
+    }
+    std::shared_ptr<audio::MemoryOutput> Memory() const { return m_memory; }
+
+private:
+    TempFolder m_videos;
+    RenderDataHarness m_render;
+    std::shared_ptr<audio::MemoryOutput> m_memory;
+    std::unique_ptr<SoundEngine> m_sound;
+    std::unique_ptr<VideoEngine> m_video;
+    bool m_started = false;
+};

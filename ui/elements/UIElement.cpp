@@ -1,0 +1,31 @@
+#include "ui/elements/UIElement.h"
+
+#include "core/console/GameConsole.h"
+
+#include <atomic>
+
+namespace
+{
+std::atomic<bool> gScreenQuadReported{false};
+} // namespace
+
+void UIElement::Render(NorvexRenderer& renderer)
+{
+    (void)renderer;
+}
+
+void UIElement::DrawScreenQuad(NorvexRenderer& renderer, uint32_t shaderIndex, const Matrix& matrix,
+                               const Vector& color, bool mirrored, const Vector* uvConstants,
+                               const Vector* uvOriginConstants, const Vector* pixelConstant)
+{
+    (void)renderer;
+    (void)matrix;
+    (void)color;
+    (void)mirrored;
+    (void)uvConstants;
+    (void)uvOriginConstants;
+    (void)pixelConstant;
+    ++m_screenQuadRequests;
+    if (!gScreenQuadReported.exchange(true))
+        gConsole.Warning(CONSOLE_CHANNEL_RENDER, "UIElement::DrawScreenQuad (UI shader %u) is not built yet", shaderIndex);
+}

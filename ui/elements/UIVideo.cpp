@@ -1,0 +1,26 @@
+#include "ui/elements/UIVideo.h"
+
+#include "audio/video/VideoEngine.h"
+#include "platform/gpu/GpuDevice.h"
+#include "renderer/NorvexRenderer.h"
+
+UIVideo::UIVideo()
+{
+    RaiseFlag(UIFLAG_DRAWPENDINGUIELEMENTSBEFORE);
+}
+
+void UIVideo::Render(NorvexRenderer& renderer)
+{
+    const VideoEngine* const video = gVideoEngine;
+    if (video == nullptr || !video->IsFrameAvailable() || renderer.GetDevice() == nullptr)
+        return;
+    for (uint32_t plane = 0; plane < VideoEngine::kPlaneCount; ++plane)
+        renderer.SetTexture(kFirstStage + plane, video->GetPlaneTexture(plane), kSamplerPreset);
+    uint32_t srgbWrite = 0;
+    renderer.GetDevice()->GetRenderState(gpu::kRsSrgbWriteEnable, &srgbWrite);
+    renderer.SetSRGBWriteState(false);
+    const Vector uvSize(1.0f, 1.0f, 1.0f, 1.0f);
+    const Vector uvOrigin(0.0f, 0.0f, 0.0f, 0.0f);
+    DrawScreenQuad(renderer, kVideoShaderIndex, m_drawMatrix, m_color, m_mirrored, &uvSize, &uvOrigin, nullptr);
+    renderer.SetSRGBWriteState(srgbWrite != 0);
+}

@@ -71,22 +71,7 @@ void MendClassAssignment(lua_State* state)
         lua_settop(state, top);
         return;
     }
-    lua_pushnil(state);
-    while (lua_next(state, LUA_REGISTRYINDEX) != 0)
-    {
-        if (lua_istable(state, -1))
-        {
-            lua_getfield(state, -1, "__newindex");
-            if (lua_tocfunction(state, -1) == libraryEvent)
-            {
-                lua_pushvalue(state, original);
-                lua_pushcclosure(state, &ClassNewIndexEvent, 1);
-                lua_setfield(state, -3, "__newindex");
-            }
-            lua_pop(state, 1);
-        }
-        lua_pop(state, 1);
-    }
+    LuaReplaceClassEvent(state, "__newindex", original, &ClassNewIndexEvent);
     lua_settop(state, top);
 }
 

@@ -142,17 +142,25 @@ void LuaSpeedUpClassIndex(lua_State* state)
         lua_settop(state, top);
         return;
     }
+    LuaReplaceClassEvent(state, "__index", original, &ClassIndexEvent);
+    lua_settop(state, top);
+}
+
+void LuaReplaceClassEvent(lua_State* state, const char* eventName, int libraryEventIndex, lua_CFunction replacement)
+{
+    const int top = lua_gettop(state);
+    const lua_CFunction libraryEvent = lua_tocfunction(state, libraryEventIndex);
     lua_pushnil(state);
     while (lua_next(state, LUA_REGISTRYINDEX) != 0)
     {
         if (lua_istable(state, -1))
         {
-            lua_getfield(state, -1, "__index");
+            lua_getfield(state, -1, eventName);
             if (lua_tocfunction(state, -1) == libraryEvent)
             {
-                lua_pushvalue(state, original);
-                lua_pushcclosure(state, &ClassIndexEvent, 1);
-                lua_setfield(state, -3, "__index");
+                lua_pushvalue(state, libraryEventIndex);
+                lua_pushcclosure(state, replacement, 1);
+                lua_setfield(state, -3, eventName);
             }
             lua_pop(state, 1);
         }

@@ -8,6 +8,7 @@
 #pragma once
 
 struct lua_State;
+typedef int (*lua_CFunction)(lua_State*);
 
 // Pushes obj[key] for the userdata at objectIndex and the key at keyIndex and returns true, or
 // pushes nothing and returns false when only the library's event can answer.
@@ -20,3 +21,7 @@ bool LuaKeyMayBeNumber(const char* text);
 // Puts an index event that tries LuaFindClassMember first on every class metatable that carries
 // the library's event (which it keeps as its fallback). Run after packages open or classes register.
 void LuaSpeedUpClassIndex(lua_State* state);
+
+// Every class metatable in the registry whose eventName holds the library's event (the C function
+// at libraryEventIndex, an absolute index) gets replacement instead, with that event as upvalue 1.
+void LuaReplaceClassEvent(lua_State* state, const char* eventName, int libraryEventIndex, lua_CFunction replacement);

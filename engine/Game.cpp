@@ -26,7 +26,7 @@
 #include "scene/entities/EntityManager.h"
 #include "scene/entities/SceneEntity.h"
 #include "scene/entities/TriggerOccupancyTracker.h"
-#include "ui/UIScreen.h"
+#include "ui/screens/UIScreen.h"
 
 Game gGame;
 bool gSceneSwitchInProgress = false;
@@ -125,11 +125,13 @@ void Game::Init(void* window, uint32_t width, uint32_t height, GameDelegate* del
 
     m_screenWidth = width;
     m_screenHeight = height;
-    UIScreen::OnResolutionChanged(width, height, true, true);
+    TellUIResolution(width, height);
     m_initialised = true;
     m_quitting = false;
 
-    // The keyboard opens through DirectInput, so the interface comes first.
+    // Devices left from an earlier start give back what they changed before new ones take over;
+    // the keyboard opens through DirectInput, so the interface comes first.
+    m_inputManager->Shutdown();
     m_inputManager->InitDirectInput();
     m_inputManager->InitDevices(window);
     ResetAllTimers();
@@ -256,12 +258,21 @@ void Game::SetSize(uint32_t width, uint32_t height, bool silent)
     m_screenHeight = height;
     if (!silent)
     {
-        UIScreen::OnResolutionChanged(width, height, true, true);
+        TellUIResolution(width, height);
         if (gResourceManager != nullptr && gResourceManager->IsInitialised())
             gResourceManager->PostCommand(RESOURCE_POOL_FONTS, 0, 0);
     }
     if (m_delegate != nullptr)
         m_delegate->OnScreenResolutionChanged();
+}
+
+void Game::TellUIResolution(uint32_t width, uint32_t height)
+{
+    UIScreen::ChangeUIResolution(width, height, true);
+    m_screenStack.OnResolutionChanged(width, height, true, true);
+    for (UIScreen* screen : {m_preFSEScreen.Get(), m_loadingScreen.Get()})
+        if (screen != nullptr)
+            screen->OnResolutionChanged(width, height, true, true);
 }
 
 void Game::RequestScreenResoultionChange(uint32_t width, uint32_t height)

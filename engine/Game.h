@@ -24,8 +24,8 @@
 #include "engine/input/TapTargets.h"
 #include "engine/scripting/LuaBaseClass.h"
 #include "renderer/OutlineParams.h"
-#include "ui/UIScreen.h"
-#include "ui/UIScreenStack.h"
+#include "ui/screens/UIScreen.h"
+#include "ui/screens/UIScreenStack.h"
 
 #include <cstdint>
 #include <memory>
@@ -263,6 +263,8 @@ public:
     int32_t GetSceneVariantIndex() const { return m_sceneVariantIndex; }
 
 private:
+    // The UI size of every screen the Game holds.
+    void TellUIResolution(uint32_t width, uint32_t height);
     // GameFrame.cpp.
     void RunFixedTicks(uint32_t ticks, bool logicPaused, bool uiPaused, bool sceneBlocked);
     void RunSmoothSteps(uint32_t steps, uint32_t wholeSteps, float remainder, bool uiPaused, bool sceneBlocked);

@@ -27,7 +27,7 @@
 #include "scene/entities/EntityManager.h"
 #include "scene/templates/BinarySceneReader.h"
 #include "scene/templates/TemplateManager.h"
-#include "ui/UIScreen.h"
+#include "ui/screens/UIScreen.h"
 
 #include <algorithm>
 
@@ -279,7 +279,7 @@ void Game::WaitForSwitchSemaphore(bool& hideLoadingScreen)
 void Game::HideLoadingScreen(bool fade)
 {
     UIScreen* const screen = m_loadingScreen.Get();
-    const bool fades = fade && screen != nullptr && screen->m_fadesOut;
+    const bool fades = fade && screen != nullptr && screen->FadesOut();
     if (fades)
     {
         screen->RemoveAllActions(-1);

@@ -95,7 +95,8 @@ TEST_F(GameRenderTest, LateEntitiesGetTheirOwnPassesAroundPostProcessing)
 TEST_F(GameRenderTest, AScreenThatBlocksTheSceneLeavesOnlyTheUI)
 {
     UIScreen* screen = new UIScreen;
-    screen->m_blocksSceneRendering = true;
+    screen->SetVisible(true);
+    screen->SetBlocksSceneRendering(true);
     gGame.AppendUIScreen(screen);
     const std::vector<uint32_t> ops = RenderFrame(false);
     EXPECT_EQ(ops, Ops({RENDER_OP_SET_FRAME_TARGET, RENDER_OP_SET_VIEWPORT, RENDER_OP_BEGIN_OUTLINES,

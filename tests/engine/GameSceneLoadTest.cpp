@@ -49,7 +49,6 @@ protected:
     UIScreen* SetLoadingScreen()
     {
         UIScreen* screen = new UIScreen;
-        screen->m_fadesOut = false;
         gGame.SetLoadingUIScreen(screen, 0);
         return screen;
     }

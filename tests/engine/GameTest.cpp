@@ -233,18 +233,20 @@ TEST_F(GameTest, PointerOffersGoToTheScreenStackFromTheTop)
     gGame.Init(&m_delegate);
     PointerScreen* below = new PointerScreen;
     PointerScreen* top = new PointerScreen;
+    below->SetVisible(true);
+    top->SetVisible(true);
     gGame.AppendUIScreen(below);
     gGame.AppendUIScreen(top);
     EXPECT_TRUE(gGame.DispatchPointerBegin(3, 0.25f, 0.5f));
     EXPECT_FALSE(gGame.DispatchPointerMove(3, 0.75f, 0.5f));
     EXPECT_EQ(top->seen, (std::vector<std::string>{"begin:3"}));
     EXPECT_TRUE(below->seen.empty()) << "the top screen took it";
-    top->m_visible = false;
+    top->SetVisible(false);
     EXPECT_TRUE(gGame.DispatchPointerEnd(3, 0.25f, 0.5f));
     EXPECT_EQ(below->seen, (std::vector<std::string>{"end:3"}));
-    below->m_coversBelow = true;
-    top->m_visible = true;
-    top->m_processesInput = false;
+    below->SetCoversBelow(true);
+    top->SetVisible(true);
+    top->SetProcessesInput(false);
     EXPECT_TRUE(gGame.DispatchPointerBegin(4, 0.1f, 0.1f));
     EXPECT_EQ(below->seen.back(), "begin:4") << "a screen that takes no input passes it on";
     // Close releases every screen of the stack (ASan checks that each goes once).

@@ -6,7 +6,7 @@
 
 #include "core/containers/SafePointer.h"
 #include "core/math/Vector.h"
-#include "ui/UIScreen.h"
+#include "ui/screens/UIScreen.h"
 
 #include <cstdint>
 
@@ -34,6 +34,8 @@ public:
     bool DispatchPointerMove(uint32_t id, float x, float y);
     bool IsSceneRenderingBlocked() const;
     bool IsAnyVisibleScreenFlagged() const;
+    // Every live screen takes the new size.
+    void OnResolutionChanged(uint32_t width, uint32_t height, bool refresh, bool relayout);
     void UpdateMouseOver(const Vector& cursor);
     void UpdateNavigation(const Vector& analog);
     void Draw(uint32_t width, uint32_t height, const FrameClock& clockA, const FrameClock& clockB,

@@ -1,6 +1,6 @@
-#include "ui/UIScreenStack.h"
+#include "ui/screens/UIScreenStack.h"
 
-#include "ui/UIScreen.h"
+#include "ui/screens/UIScreen.h"
 
 void UIScreenStack::PushScreen(UIScreen* screen)
 {
@@ -37,11 +37,11 @@ bool UIScreenStack::DispatchKey(uint32_t key)
     for (int32_t i = m_screens.Count() - 1; i >= 0; --i)
     {
         UIScreen* const screen = m_screens[i].Get();
-        if (screen == nullptr || !screen->m_visible)
+        if (screen == nullptr || !screen->IsVisible())
             continue;
-        if (screen->m_processesInput && screen->OnKey(key))
+        if (screen->ProcessesInput() && screen->OnKey(key))
             return true;
-        if (screen->m_coversBelow)
+        if (screen->CoversBelow())
             return false;
     }
     return false;
@@ -52,9 +52,9 @@ bool UIScreenStack::DispatchPointer(PointerKind kind, uint32_t id, float x, floa
     for (int32_t i = m_screens.Count() - 1; i >= 0; --i)
     {
         UIScreen* const screen = m_screens[i].Get();
-        if (screen == nullptr || !screen->m_visible)
+        if (screen == nullptr || !screen->IsVisible())
             continue;
-        if (screen->m_processesInput)
+        if (screen->ProcessesInput())
         {
             const bool taken = kind == POINTER_BEGIN ? screen->OnPointerBegin(id, x, y)
                                : kind == POINTER_END ? screen->OnPointerEnd(id, x, y)
@@ -62,7 +62,7 @@ bool UIScreenStack::DispatchPointer(PointerKind kind, uint32_t id, float x, floa
             if (taken)
                 return true;
         }
-        if (screen->m_coversBelow)
+        if (screen->CoversBelow())
             return false;
     }
     return false;
@@ -88,7 +88,7 @@ bool UIScreenStack::IsSceneRenderingBlocked() const
     for (int32_t i = m_screens.Count() - 1; i >= 0; --i)
     {
         const UIScreen* const screen = m_screens[i].Get();
-        if (screen != nullptr && screen->m_visible && screen->m_blocksSceneRendering)
+        if (screen != nullptr && screen->IsVisible() && screen->BlocksSceneRendering())
             return true;
     }
     return false;
@@ -99,10 +99,17 @@ bool UIScreenStack::IsAnyVisibleScreenFlagged() const
     for (int32_t i = m_screens.Count() - 1; i >= 0; --i)
     {
         const UIScreen* const screen = m_screens[i].Get();
-        if (screen != nullptr && screen->m_visible && screen->m_pausesGame)
+        if (screen != nullptr && screen->IsVisible() && screen->PausesGame())
             return true;
     }
     return false;
+}
+
+void UIScreenStack::OnResolutionChanged(uint32_t width, uint32_t height, bool refresh, bool relayout)
+{
+    for (SafePointer<UIScreen>& screen : m_screens)
+        if (UIScreen* const live = screen.Get())
+            live->OnResolutionChanged(width, height, refresh, relayout);
 }
 
 void UIScreenStack::UpdateMouseOver(const Vector& cursor)
@@ -124,7 +131,7 @@ void UIScreenStack::Draw(uint32_t width, uint32_t height, const FrameClock& cloc
     for (int32_t i = m_screens.Count() - 1; i >= 0; --i)
     {
         const UIScreen* const screen = m_screens[i].Get();
-        if (screen != nullptr && screen->m_visible && screen->m_coversBelow)
+        if (screen != nullptr && screen->IsVisible() && screen->CoversBelow())
         {
             first = i;
             break;
@@ -133,7 +140,7 @@ void UIScreenStack::Draw(uint32_t width, uint32_t height, const FrameClock& cloc
     for (int32_t i = first; i < m_screens.Count(); ++i)
     {
         UIScreen* const screen = m_screens[i].Get();
-        if (screen != nullptr && screen->m_visible)
+        if (screen != nullptr && screen->IsVisible())
             screen->Draw(width, height, clockA, clockB, cursor);
     }
 }

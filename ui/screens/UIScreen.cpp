@@ -1,4 +1,4 @@
-#include "ui/UIScreen.h"
+#include "ui/screens/UIScreen.h"
 
 #include "core/console/GameConsole.h"
 #include "core/math/Matrix.h"
@@ -13,6 +13,26 @@ uint32_t gUIWidth = 1280;
 uint32_t gUIHeight = 720;
 std::atomic<bool> gTreeDrawReported{false};
 } // namespace
+
+UIScreen::UIScreen() : m_width(gUIWidth), m_height(gUIHeight) {}
+
+void UIScreen::OnResolutionChanged(uint32_t width, uint32_t height, bool, bool relayout)
+{
+    m_width = width;
+    m_height = height;
+    if (relayout)
+        Layout();
+}
+
+bool UIScreen::OnKey(uint32_t)
+{
+    return false;
+}
+
+bool UIScreen::OnChar(uint32_t)
+{
+    return false;
+}
 
 bool UIScreen::OnPointerBegin(uint32_t, float, float)
 {
@@ -52,14 +72,12 @@ void UIScreen::RemoveAllActions(int32_t)
 void UIScreen::SetColorRGBA(float r, float g, float b, float a)
 {
     m_color = Vector(r, g, b, a);
-    m_targetColor = m_color;
 }
 
 void UIScreen::ChangeColorRGBA(float, float r, float g, float b, float a)
 {
-    // No action runs the tween yet: the target is kept and reached at once.
-    m_targetColor = Vector(r, g, b, a);
-    m_color = m_targetColor;
+    // No action runs a tween yet: the colour takes its target at once.
+    m_color = Vector(r, g, b, a);
 }
 
 void UIScreen::Release()
@@ -67,7 +85,7 @@ void UIScreen::Release()
     delete this;
 }
 
-void UIScreen::OnResolutionChanged(uint32_t width, uint32_t height, bool refresh, bool)
+void UIScreen::ChangeUIResolution(uint32_t width, uint32_t height, bool refresh)
 {
     if (refresh)
     {

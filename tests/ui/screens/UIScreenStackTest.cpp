@@ -1,4 +1,4 @@
-#include "ui/UIScreenStack.h"
+#include "ui/screens/UIScreenStack.h"
 
 #include "renderer/FrameClock.h"
 
@@ -14,7 +14,10 @@ std::vector<std::string> gEvents;
 class NamedScreen : public UIScreen
 {
 public:
-    explicit NamedScreen(const char* name, bool takesKeys = false) : m_name(name), m_takesKeys(takesKeys) {}
+    explicit NamedScreen(const char* name, bool takesKeys = false) : m_name(name), m_takesKeys(takesKeys)
+    {
+        SetVisible(true);
+    }
     ~NamedScreen() override { gEvents.push_back(m_name + ":deleted"); }
     bool OnKey(uint32_t key) override
     {
@@ -45,8 +48,8 @@ TEST(UIScreenStackTest, KeysWalkFromTheTopUntilTakenOrCovered)
     EXPECT_TRUE(stack.DispatchKey(13));
     EXPECT_EQ(gEvents, (std::vector<std::string>{"top:key13", "middle:key13", "bottom:key13"}));
     gEvents.clear();
-    middle.m_coversBelow = true;
-    top.m_visible = false;
+    middle.SetCoversBelow(true);
+    top.SetVisible(false);
     EXPECT_FALSE(stack.DispatchKey(14));
     EXPECT_EQ(gEvents, (std::vector<std::string>{"middle:key14"})) << "hidden screens are skipped";
     stack.Clear(false);
@@ -60,12 +63,12 @@ TEST(UIScreenStackTest, BlockingAndPausingAskVisibleScreensOnly)
     stack.PushScreen(&a);
     stack.PushScreen(&b);
     EXPECT_FALSE(stack.IsSceneRenderingBlocked());
-    a.m_blocksSceneRendering = true;
-    b.m_pausesGame = true;
+    a.SetBlocksSceneRendering(true);
+    b.SetPausesGame(true);
     EXPECT_TRUE(stack.IsSceneRenderingBlocked());
     EXPECT_TRUE(stack.IsAnyVisibleScreenFlagged());
-    a.m_visible = false;
-    b.m_visible = false;
+    a.SetVisible(false);
+    b.SetVisible(false);
     EXPECT_FALSE(stack.IsSceneRenderingBlocked());
     EXPECT_FALSE(stack.IsAnyVisibleScreenFlagged());
     stack.Clear(false);
@@ -85,8 +88,8 @@ TEST(UIScreenStackTest, DrawingStartsAtTheTopmostCoveringScreen)
     stack.Draw(320, 240, clock, clock, Vector(0, 0, 0, 0));
     EXPECT_EQ(gEvents, (std::vector<std::string>{"a:draw", "b:draw", "c:draw"}));
     gEvents.clear();
-    b.m_coversBelow = true;
-    c.m_visible = false;
+    b.SetCoversBelow(true);
+    c.SetVisible(false);
     stack.Draw(320, 240, clock, clock, Vector(0, 0, 0, 0));
     EXPECT_EQ(gEvents, (std::vector<std::string>{"b:draw"}));
     stack.Clear(false);

@@ -34,8 +34,6 @@ bool gGameExists = false;
 
 namespace
 {
-constexpr uint32_t kAllSounds = 0xFFFFFFFFu;
-
 NorvexRenderer* OpenRenderer()
 {
     return gRenderer != nullptr && gRenderer->IsStreamOpen() ? gRenderer : nullptr;
@@ -190,7 +188,7 @@ void Game::Close()
 
     if (gSoundEngine != nullptr && gSoundEngine->IsRunning())
     {
-        gSoundEngine->StopSound(kAllSounds, 0.8f, nullptr);
+        gSoundEngine->StopSound(kAllSoundInstances, 0.8f, nullptr);
         gSoundEngine->SetChannelFrequencyRatio(kAllSoundChannels, 1.0f, 3.0f, 0);
     }
     if (gVideoEngine != nullptr)
@@ -241,7 +239,7 @@ void Game::Close()
     if (EngineConfig* const config = gNorvexEngine.GetConfig(); config != nullptr && OpenRenderer() != nullptr)
         gProfiler.Init(&config->m_editorProfilers);
 
-    EnableHardwareCursor(true, true);
+    RestoreSystemCursor();
     DestroyCursor();
     m_cursorFileName.clear();
     gGameExists = false;

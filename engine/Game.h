@@ -153,6 +153,8 @@ public:
     bool SetHardwareCursor(const char* fileName, int32_t hotX, int32_t hotY);
     void SetSoftwareCursorTexture(void* texture) { m_softwareCursorTexture = texture; }
     void SetCursorPosition(int32_t x, int32_t y);
+    // The window's activation builds the kept hardware cursor again.
+    void ReapplyHardwareCursor();
     // The game layer names the software cursor image at start-up.
     void SetSoftwareCursor(const char* imageName, int32_t hotX, int32_t hotY);
     const char* GetSoftwareCursorName() const { return m_softwareCursorName.c_str(); }
@@ -283,6 +285,8 @@ private:
     // GameCursor.cpp.
     void DestroyCursor();
     void CentreCursor();
+    // Close: shown again (counter back to 0) and moved to the middle of the screen size.
+    void RestoreSystemCursor();
 
     std::unique_ptr<InputManager> m_inputManager;
     GameDelegate* m_delegate = nullptr;

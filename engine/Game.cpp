@@ -80,19 +80,7 @@ void Game::Init(void* window, uint32_t width, uint32_t height, GameDelegate* del
     m_screenHeight = height;
     CentreCursor();
 
-    if (m_touchReader != nullptr && m_touchCloser != nullptr)
-    {
-        gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "PCTouchHelper.dll successfully loaded");
-        if (m_window != nullptr)
-            gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "Touch support present");
-        else
-            gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "No touch support detected");
-    }
-    else
-    {
-        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Cannot load PCTouchHelper.dll");
-        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "No touch support detected");
-    }
+    LoadTouchHelper();
 
     EnableHardwareCursor(false, false);
 
@@ -236,6 +224,7 @@ void Game::Close()
     }
     m_analyticsStarted = false;
     PendingGameServices::StopPhysicsThread();
+    FreeTouchHelper();
     if (EngineConfig* const config = gNorvexEngine.GetConfig(); config != nullptr && OpenRenderer() != nullptr)
         gProfiler.Init(&config->m_editorProfilers);
 

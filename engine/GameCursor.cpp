@@ -1,33 +1,37 @@
-// The Game's cursor: the system cursor's shown state, the hardware cursor read from a 32x32 TGA
-// image, and cursor moves. Main thread only.
-//
-// The window system's cursor calls (display counter, positions, cursor images) are not built yet:
-// until they are, the Game keeps the cursor's state and checks the image, and says once in the log
-// that nothing reaches a window.
+// The Game's cursor and window helpers: the system cursor's display counter, the hardware cursor
+// built from a 32x32 TGA image, cursor moves, and the attention calls. Main thread only.
 #include "engine/Game.h"
 
 #include "core/console/GameConsole.h"
 #include "engine/TgaImage.h"
+#include "platform/window/Cursor.h"
+#include "platform/window/Window.h"
 
-#include <atomic>
+#include <algorithm>
 #include <cstring>
 
 namespace
 {
 constexpr uint32_t kCursorSide = 32;
-std::atomic<bool> gWindowCursorReported{false};
+constexpr uint8_t kMaskOpaque = 0;
+constexpr uint8_t kMaskTransparent = 0xFF;
 
-void ReportNoWindowCursor()
+// The display counter must land on what one show or hide from the start state gives.
+void CheckCounter(int32_t counter, int32_t expected)
 {
-    if (!gWindowCursorReported.exchange(true, std::memory_order_relaxed))
-        gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "The window system's cursor calls are not built yet");
+    if (counter != expected)
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Hardware cursor counter invalid: %d (expected %d)", counter,
+                         expected);
 }
 } // namespace
 
 void Game::CentreCursor()
 {
-    if (m_window != nullptr)
-        ReportNoWindowCursor();
+    if (m_window == nullptr)
+        return;
+    win::Point point{int32_t(m_screenWidth / 2), int32_t(m_screenHeight / 2)};
+    win::ClientToScreen(m_window, point);
+    win::SetCursorPos(point.x, point.y);
 }
 
 void Game::EnableHardwareCursor(bool show, bool centre)
@@ -35,32 +39,41 @@ void Game::EnableHardwareCursor(bool show, bool centre)
     if (show == m_hardwareCursorShown)
         return;
     m_hardwareCursorShown = show;
-    ReportNoWindowCursor();
+    CheckCounter(win::ShowCursor(show), show ? 0 : -1);
     if (show && centre)
         CentreCursor();
 }
 
 void Game::RestoreSystemCursor()
 {
-    m_hardwareCursorShown = true;
-    ReportNoWindowCursor();
+    if (!m_hardwareCursorShown)
+    {
+        m_hardwareCursorShown = true;
+        CheckCounter(win::ShowCursor(true), 0);
+    }
+    win::SetCursorPos(int32_t(m_screenWidth / 2), int32_t(m_screenHeight / 2));
 }
 
 void Game::DestroyCursor()
 {
-    m_cursorHandle = 0;
+    if (m_cursorHandle == nullptr)
+        return;
+    win::SetCursor(nullptr);
+    win::DestroyCursor(m_cursorHandle);
+    m_cursorHandle = nullptr;
 }
 
 bool Game::SetHardwareCursor(const char* fileName, int32_t hotX, int32_t hotY)
 {
     m_cursorHotX = hotX;
     m_cursorHotY = hotY;
-    // Copied first: the name may be the kept one (the window's activation builds the cursor again).
+    // Kept for the window's activation, which builds the cursor again.
     const std::string name = fileName != nullptr ? std::string(fileName, strnlen(fileName, kMaxCursorFileName)) : "";
     m_cursorFileName = name;
     DestroyCursor();
     if (name.empty())
         return false;
+
     TgaImage image;
     if (!image.Read(name.c_str(), nullptr, "Textures"))
     {
@@ -74,8 +87,27 @@ bool Game::SetHardwareCursor(const char* fileName, int32_t hotX, int32_t hotY)
                        "Incorrect cursor format. Only 32x32 A8R8G8B8 files are supported (%s)", name.c_str());
         return false;
     }
-    ReportNoWindowCursor();
-    return false;
+    win::CursorImage cursor;
+    cursor.hotX = hotX;
+    cursor.hotY = hotY;
+    cursor.width = kCursorSide;
+    cursor.height = kCursorSide;
+    cursor.mask.resize(kCursorSide * kCursorSide);
+    cursor.colour.resize(kCursorSide * kCursorSide);
+    for (uint32_t row = 0; row < kCursorSide; ++row)
+        for (uint32_t x = 0; x < kCursorSide; ++x)
+        {
+            // The image keeps its bottom row first; the cursor is built from the top.
+            const uint32_t pixel = image.GetPixel(x, kCursorSide - 1 - row);
+            const bool opaque = (pixel >> 24) != 0;
+            cursor.mask[row * kCursorSide + x] = opaque ? kMaskOpaque : kMaskTransparent;
+            cursor.colour[row * kCursorSide + x] = opaque ? (pixel & 0x00FFFFFFu) : 0u;
+        }
+    m_cursorHandle = win::CreateCursor(cursor);
+    if (m_cursorHandle == nullptr)
+        return false;
+    win::SetCursor(m_cursorHandle);
+    return true;
 }
 
 void Game::ReapplyHardwareCursor()
@@ -84,10 +116,17 @@ void Game::ReapplyHardwareCursor()
         SetHardwareCursor(m_cursorFileName.c_str(), m_cursorHotX, m_cursorHotY);
 }
 
-void Game::SetCursorPosition(int32_t, int32_t)
+void Game::SetCursorPosition(int32_t x, int32_t y)
 {
-    if (m_window != nullptr)
-        ReportNoWindowCursor();
+    if (m_window == nullptr)
+        return;
+    win::Rect client;
+    if (!win::GetClientRect(m_window, client))
+        return;
+    win::Point point{std::clamp(x, client.left, std::max(client.left, client.right - 1)),
+                     std::clamp(y, client.top, std::max(client.top, client.bottom - 1))};
+    win::ClientToScreen(m_window, point);
+    win::SetCursorPos(point.x, point.y);
 }
 
 void Game::SetSoftwareCursor(const char* imageName, int32_t hotX, int32_t hotY)
@@ -95,4 +134,19 @@ void Game::SetSoftwareCursor(const char* imageName, int32_t hotX, int32_t hotY)
     m_softwareCursorName = imageName != nullptr ? imageName : "";
     m_softwareCursorHotX = hotX;
     m_softwareCursorHotY = hotY;
+}
+
+void Game::FlashWindow()
+{
+    if (m_windowActive || m_window == nullptr)
+        return;
+    win::MessageBeep(0);
+    win::FlashWindow(m_window, win::kFlashAll | win::kFlashTimerNoForeground, 1000);
+}
+
+void Game::RestoreWindow()
+{
+    if (m_windowActive || m_window == nullptr)
+        return;
+    win::ShowWindow(m_window, win::kShowRestore);
 }

@@ -127,6 +127,17 @@ TEST_F(NXRTSCameraSubcontrollerTest, FreeModeDeceleratesAndMoves)
     EXPECT_FLOAT_EQ(m_sub.GetPosition().w, 1.0f);
 }
 
+TEST_F(NXRTSCameraSubcontrollerTest, FreeModeDampsByTheBaseToThePowerOfTheStep)
+{
+    m_sub.SetPosition(Vector(0.0f, 0.0f, 0.0f, 1.0f));
+    m_sub.SetDeceleration(0.0f);
+    m_sub.SetDampingBase(0.25f);
+    PushAlongX(6, 60.0f);
+    Step(0.5f);
+    EXPECT_NEAR(m_sub.GetVelocity().x, 0.5f, 1e-4f) << "0.25^0.5 of 1.0";
+    EXPECT_NEAR(m_sub.GetPosition().x, 0.25f, 1e-4f);
+}
+
 TEST_F(NXRTSCameraSubcontrollerTest, AccelerationOutsideTheBoundsIsDroppedOnlyOutward)
 {
     const BoundingBox4 bounds(Vector(-10.0f, -10.0f, -10.0f, 1.0f), Vector(10.0f, 10.0f, 10.0f, 1.0f));

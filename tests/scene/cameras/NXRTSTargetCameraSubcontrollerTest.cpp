@@ -124,6 +124,25 @@ TEST_F(NXRTSTargetCameraSubcontrollerTest, TimedLookDriveSkipsTheSlerpAndDoesNot
     ExpectNear(Forward(m_sub.GetRotation()), WantedForward(), 1e-4f);
 }
 
+TEST_F(NXRTSTargetCameraSubcontrollerTest, OnTheLookAtPointOnlyTheTimedDriveTurnsTowardTheTargetRotation)
+{
+    // With no direction to look along, the rotation is what the slerp left: mode 5 turns, mode 7 not.
+    Quaternion turned;
+    turned.LoadYRotation(90.0f);
+    m_sub.SetTargetRotation(turned);
+    m_sub.SetPosition(Vector(4.0f, 0.0f, 0.0f, 1.0f));
+    m_sub.SetLookAtPoint(Vector(4.0f, 0.0f, 0.0f, 1.0f));
+    m_sub.StartApproach(Vector(4.0f, 0.0f, 0.0f, 1.0f), 0.0f);
+    m_sub.SetTimedDrive(1.0f);
+    m_sub.SetDriveMode(NXRTSCameraSubcontroller::DRIVE_TARGET_TIMED_LOOK);
+    Step(2.0f);
+    ExpectSameRotation(m_sub.GetRotation(), Quaternion());
+    m_sub.SetTimedDrive(1.0f);
+    m_sub.SetDriveMode(NXRTSCameraSubcontroller::DRIVE_TARGET_TIMED);
+    Step(2.0f);
+    ExpectSameRotation(m_sub.GetRotation(), turned);
+}
+
 TEST_F(NXRTSTargetCameraSubcontrollerTest, LookAtRotationHasTheWantedForwardAndNoRoll)
 {
     const Vector points[] = {Vector(3, -4, 12, 1), Vector(-7, 2, -1, 1), Vector(0.5f, -9, 0.2f, 1), Vector(0, 0, -5, 1)};

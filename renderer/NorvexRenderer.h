@@ -138,7 +138,8 @@ public:
     {
         m_stream.SetCamera(view, projection, third);
     }
-    const RenderCommandStream& GetStream() const { return m_stream; }
+    // The last camera sent with what the game side derived from it (planes, corner box, inverses).
+    const GameSideCamera& GetGameSideCamera() const { return m_stream.GetGameSideCamera(); }
     bool IsLoadingScreenShown() const { return m_stream.IsLoadingScreenShown(); }
     // The hold flag a scene switch sets after its semaphore wait (under the display lock).
     void SetHoldFlag(uint8_t flag);

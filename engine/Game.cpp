@@ -124,6 +124,7 @@ void Game::Init(void* window, uint32_t width, uint32_t height, GameDelegate* del
     m_inputManager->InitDevices(window);
     // The camera reads the game's clocks from here on, and its blends the frame step.
     gCameraClocks.Install(&m_gameplayTimer, &m_smoothGameTimer, &m_smoothGameplayTimer, &m_frameStep);
+    DeleteCameraController();
     m_cameraController = new GameCameraController(width, height);
     ResetAllTimers();
     PendingGameServices::CreateConsoleScreen();
@@ -206,12 +207,7 @@ void Game::Close()
     }
 
     gGameEntityLists.Clear();
-    if (m_cameraController != nullptr)
-    {
-        m_cameraController->DeleteAllSubcontrollers();
-        delete m_cameraController;
-        m_cameraController = nullptr;
-    }
+    DeleteCameraController();
     gCameraClocks.Uninstall();
     m_inGameStore.reset();
     m_screenStack.Clear(true);
@@ -248,6 +244,16 @@ void Game::Close()
     // The delegate may die after the close; a later close or entity must not reach it.
     m_delegate = nullptr;
     gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "Game closed");
+}
+
+void Game::DeleteCameraController()
+{
+    // A start over a running game makes a new one, so the old one goes here too.
+    if (m_cameraController == nullptr)
+        return;
+    m_cameraController->DeleteAllSubcontrollers();
+    delete m_cameraController;
+    m_cameraController = nullptr;
 }
 
 void Game::SetSize(uint32_t width, uint32_t height, bool silent)

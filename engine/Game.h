@@ -273,6 +273,7 @@ public:
     int32_t GetSceneVariantIndex() const { return m_sceneVariantIndex; }
 
 private:
+    void DeleteCameraController();
     void LoadTouchHelper();
     void FreeTouchHelper();
     // The UI size of every screen the Game holds.

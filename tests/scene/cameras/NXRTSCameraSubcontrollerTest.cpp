@@ -111,6 +111,17 @@ TEST_F(NXRTSCameraSubcontrollerTest, SteeringStopsWithinOneUnitOfTheTarget)
     EXPECT_FLOAT_EQ(m_sub.GetPosition().x, 0.0f);
 }
 
+TEST_F(NXRTSCameraSubcontrollerTest, PushingTakesTheCameraOffItsDrive)
+{
+    m_sub.SetPosition(Vector(0.0f, 0.0f, 0.0f, 1.0f));
+    m_sub.GoToPosition(Vector(50.0f, 0.0f, 0.0f, 1.0f), 1.0f, nullptr);
+    ASSERT_EQ(m_sub.GetDriveMode(), NXRTSCameraSubcontroller::DRIVE_STEER);
+    Frame(kFrame);
+    m_sub.ApplyAcceleration(Vector(0.0f, 0.0f, 6.0f, 0.0f), nullptr);
+    EXPECT_EQ(m_sub.GetDriveMode(), NXRTSCameraSubcontroller::DRIVE_FREE);
+    EXPECT_NEAR(m_sub.GetVelocity().z, 0.1f, 1e-5f);
+}
+
 TEST_F(NXRTSCameraSubcontrollerTest, FreeModeDeceleratesAndMoves)
 {
     m_sub.SetPosition(Vector(0.0f, 0.0f, 0.0f, 1.0f));

@@ -89,6 +89,11 @@ bool EntityTemplate::DrawDebug(const Matrix&, uint32_t)
     return false;
 }
 
+bool EntityTemplate::DrawPreview(const Matrix& matrix, const HDRColor& color, EntityTemplatePreview*)
+{
+    return DrawDebugShape(matrix, color, 0, 0);
+}
+
 void EntityTemplate::OnPropertyChanged(const RTTIProperty* property)
 {
     const char* const name = property != nullptr ? property->GetName().c_str() : "";

@@ -24,6 +24,9 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
          &RunTemplatesCommand},
         {"binary-template", "binary-template <out.BinaryTemplate> <GUID> <type> [--lua-class X] [--passes N]",
          &RunBinaryTemplateCommand},
+        {"kind-template", "kind-template <out.BinaryTemplate> <GUID> <template class> [--set \"Name = value\"]... "
+                          "[--transition \"from to animation\"]... [--mesh P] [--particles P] [--tree NAME]...",
+         &RunKindTemplateCommand},
         {"opt", "opt <out.opt> <body file>[:variation mask]...", &RunOptimizedTemplatesCommand},
         {"scene-write", "scene-write <out.BinaryScene> <template GUID> <entity count> [--grid WxH] [--sets N] "
                         "[--spacing S]",

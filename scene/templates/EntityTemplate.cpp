@@ -89,11 +89,6 @@ bool EntityTemplate::DrawDebug(const Matrix&, uint32_t)
     return false;
 }
 
-bool EntityTemplate::DrawPreview(const Matrix& matrix, const HDRColor& color, EntityTemplatePreview*)
-{
-    return DrawDebugShape(matrix, color, 0, 0);
-}
-
 void EntityTemplate::OnPropertyChanged(const RTTIProperty* property)
 {
     const char* const name = property != nullptr ? property->GetName().c_str() : "";
@@ -137,4 +132,9 @@ const char* EntityTemplate::GetFileName() const
     if (m_stub != nullptr)
         return m_stub->GetFileName();
     return GetDisplayName();
+}
+
+bool EntityTemplate::DrawPreview(const Matrix& matrix, const HDRColor& color, EntityTemplatePreview*)
+{
+    return DrawDebugShape(matrix, color, 0, 0);
 }

@@ -21,6 +21,8 @@ class EntityTemplatePreview
 {
 public:
     virtual ~EntityTemplatePreview() = default;
+    // Ends the instance (instances that live on the render thread are deleted there).
+    virtual void Destroy() { delete this; }
 };
 
 // Base template: script class, bounds, visibility defaults and the entity it makes.
@@ -83,7 +85,6 @@ public:
     const char* GetLuaClass() const { return m_luaClass.c_str(); }
     void SetLuaClass(const char* name) { m_luaClass = name != nullptr ? name : ""; }
     const HDRColor& GetWireframeColor() const { return m_wireframeColor; }
-    void SetWireframeColor(const HDRColor& color) { m_wireframeColor = color; }
     const BoundingBox4& GetStaticBoundingBox() const { return m_staticBoundingBox; }
     void SetStaticBoundingBox(const BoundingBox4& box) { m_staticBoundingBox = box; }
     uint32_t GetFaceCameraMode() const { return m_faceCameraMode; }
@@ -97,6 +98,10 @@ public:
     uint8_t GetVisibleInTacticalExtended() const { return m_visibleInTacticalExtended; }
     bool ActivatesTriggers() const { return m_activatesTriggers; }
     uint32_t GetFileVersion() const { return m_fileVersion; }
+
+protected:
+    // Kinds draw their debug shapes in a colour of their own.
+    void SetWireframeColor(const HDRColor& color) { m_wireframeColor = color; }
 
 private:
     SimpleGUID m_guid;

@@ -40,7 +40,7 @@ int RunBinaryTemplateCommand(const std::vector<std::string>& arguments);
 int RunOptimizedTemplatesCommand(const std::vector<std::string>& arguments);
 int RunSceneWriteCommand(const std::vector<std::string>& arguments);
 int RunScenePrintCommand(const std::vector<std::string>& arguments);
-// Templates of any kind (KindTemplateWriter.cpp).
-int RunKindTemplateCommand(const std::vector<std::string>& arguments);
 // The test video writer (VideoCommand.cpp).
 int RunVideoCommand(const std::vector<std::string>& arguments);
+// Templates of the data-only kinds with their structured values (DataTemplateWriter.cpp).
+int RunDataTemplateCommand(const std::vector<std::string>& arguments);

@@ -24,9 +24,6 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
          &RunTemplatesCommand},
         {"binary-template", "binary-template <out.BinaryTemplate> <GUID> <type> [--lua-class X] [--passes N]",
          &RunBinaryTemplateCommand},
-        {"kind-template", "kind-template <out.BinaryTemplate> <GUID> <template class> [--set \"Name = value\"]... "
-                          "[--transition \"from to animation\"]... [--mesh P] [--particles P] [--tree NAME]...",
-         &RunKindTemplateCommand},
         {"opt", "opt <out.opt> <body file>[:variation mask]...", &RunOptimizedTemplatesCommand},
         {"scene-write", "scene-write <out.BinaryScene> <template GUID> <entity count> [--grid WxH] [--sets N] "
                         "[--spacing S]",
@@ -35,6 +32,10 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
         {"video", "video <out.ogv> [--size WxH] [--offset XxY] [--fps N] [--frames N] [--quality 0-63] [--detail] "
                   "[--sound] [--rate N] [--channels N]",
          &RunVideoCommand},
+        {"data-template", "data-template <out.BinaryTemplate> <GUID> <template class> [--set \"Name = value\"]... "
+                          "[--transition \"from to animation\"]... [--mesh P] [--particles P] [--tree NAME]... "
+                          "[--key \"seconds values\"]...",
+         &RunDataTemplateCommand},
     };
     return commands;
 }

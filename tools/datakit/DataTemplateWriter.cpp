@@ -1,11 +1,13 @@
-#include "tools/datakit/KindTemplateWriter.h"
+#include "tools/datakit/DataTemplateWriter.h"
 
 #include "core/reflection/RTTIClassRegistry.h"
 #include "gameplay/BehaviourTree.h"
 #include "scene/SceneClassRegistration.h"
 #include "scene/kinds/BehaviourTreeTemplate.h"
+#include "scene/kinds/ColorEnvelopeTemplate.h"
 #include "scene/kinds/MeshAnimationGraphTemplate.h"
 #include "scene/kinds/PhysicalEffectTemplate.h"
+#include "scene/kinds/VectorEnvelopeTemplate.h"
 #include "scene/templates/EntityTemplate.h"
 #include "tools/datakit/DatakitCommand.h"
 #include "tools/datakit/RecordText.h"
@@ -13,10 +15,11 @@
 #include "tools/datakit/TemplateWriter.h"
 
 #include <cstdio>
+#include <sstream>
 
 namespace
 {
-bool ApplyOption(EntityTemplate& entityTemplate, const KindTemplateWriter::Option& option, std::string& error)
+bool ApplyOption(EntityTemplate& entityTemplate, const DataTemplateWriter::Option& option, std::string& error)
 {
     const std::string& name = option.first;
     const std::string& value = option.second;
@@ -46,12 +49,36 @@ bool ApplyOption(EntityTemplate& entityTemplate, const KindTemplateWriter::Optio
             trees->AddTree(tree);
             return true;
         }
+    if (name == "--key")
+    {
+        // "seconds x y z w" for vector envelopes, "seconds r g b a multiplier" for colour ones.
+        std::istringstream words(value);
+        float seconds = 0.0f;
+        float v[5] = {0.0f, 0.0f, 0.0f, 0.0f, 1.0f};
+        words >> seconds >> v[0] >> v[1] >> v[2] >> v[3];
+        if (auto* vectors = dynamic_cast<VectorEnvelopeTemplate*>(&entityTemplate))
+        {
+            if (words && vectors->GetEnvelope().AddKey(Vector(v[0], v[1], v[2], v[3]), seconds, -1) >= 0)
+                return true;
+            error = "key \"" + value + "\" is not a later \"seconds x y z w\"";
+            return false;
+        }
+        if (auto* colors = dynamic_cast<ColorEnvelopeTemplate*>(&entityTemplate))
+        {
+            words >> v[4];
+            const HDRColor color{uint8_t(v[0]), uint8_t(v[1]), uint8_t(v[2]), uint8_t(v[3]), v[4]};
+            if (words && colors->GetEnvelope().AddKey(color, seconds, -1) >= 0)
+                return true;
+            error = "key \"" + value + "\" is not a later \"seconds r g b a multiplier\"";
+            return false;
+        }
+    }
     error = "option " + name + " does not apply to " + entityTemplate.GetTemplateClassName();
     return false;
 }
 } // namespace
 
-namespace KindTemplateWriter
+namespace DataTemplateWriter
 {
 std::unique_ptr<EntityTemplate> MakeTemplate(const std::string& className, const std::vector<Option>& options,
                                              std::string& error)
@@ -71,19 +98,19 @@ std::unique_ptr<EntityTemplate> MakeTemplate(const std::string& className, const
     made->OnPropertyChanged(nullptr);
     return made;
 }
-} // namespace KindTemplateWriter
+} // namespace DataTemplateWriter
 
-// kind-template <out.BinaryTemplate> <GUID> <template class> [--set "Name = value"]... [kind options]
-int RunKindTemplateCommand(const std::vector<std::string>& arguments)
+// data-template <out.BinaryTemplate> <GUID> <template class> [--set "Name = value"]... [kind options]
+int RunDataTemplateCommand(const std::vector<std::string>& arguments)
 {
     SimpleGUID guid;
     if (arguments.size() < 3 || (arguments.size() - 3) % 2 != 0 || !guid.FromString(arguments[1].c_str()))
         return 2;
-    std::vector<KindTemplateWriter::Option> options;
+    std::vector<DataTemplateWriter::Option> options;
     for (size_t i = 3; i + 1 < arguments.size(); i += 2)
         options.emplace_back(arguments[i], arguments[i + 1]);
     std::string error;
-    const std::unique_ptr<EntityTemplate> made = KindTemplateWriter::MakeTemplate(arguments[2], options, error);
+    const std::unique_ptr<EntityTemplate> made = DataTemplateWriter::MakeTemplate(arguments[2], options, error);
     if (made == nullptr)
     {
         std::fprintf(stderr, "datakit: %s\n", error.c_str());

@@ -20,7 +20,7 @@ InGameUIEntityRenderingContext::InGameUIEntityRenderingContext(NorvexRenderer& r
     m_scale.SetSimd(_mm_mul_ps(_mm_setr_ps(2.0f, -2.0f, -2.0f, 1.0f), _mm_rcp_ps(size.Simd())));
 }
 
-void InGameUIEntityRenderingContext::Draw(const Matrix& world, uint32_t passFlags)
+void InGameUIEntityRenderingContext::Draw(const Matrix& world, uint32_t passFlags, const Vector&)
 {
     SetUIVirtualScreenSize(m_width * m_scale.x, m_height * m_scale.y);
     Matrix matrix;

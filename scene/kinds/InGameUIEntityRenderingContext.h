@@ -21,7 +21,7 @@ public:
 
     // Render thread: the virtual screen is the element size scaled to the plane; the element is
     // drawn with the world rows r0, r2, r1 scaled and moved to r3 + r1 - r0 + r2.
-    void Draw(const Matrix& world, uint32_t passFlags) override;
+    void Draw(const Matrix& world, uint32_t passFlags, const Vector& color) override;
     // Render thread: draws the element tree with `matrix`, then flushes the four UI quad batches
     // (waiting for them with `wait`).
     void RenderAndFlush(UIElement* element, const Matrix& matrix, uint32_t passFlags, uint32_t wait, uint32_t first,

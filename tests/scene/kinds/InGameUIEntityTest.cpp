@@ -159,7 +159,7 @@ TEST_F(InGameUIEntityTest, DrawingLaysTheElementOnThePlaneOfTheWorldMatrix)
     world.rows[2].Set(4.0f, 0.0f, 0.0f, 0.0f);
     world.rows[3].Set(1.0f, 2.0f, 3.0f, 1.0f);
     RunOnRenderThread(m_renderer, [&](NorvexRenderer&) {
-        context->Draw(world, 0);
+        context->Draw(world, 0, Vector(1.0f, 1.0f, 1.0f, 1.0f));
         float width = 0.0f;
         float height = 0.0f;
         GetUIVirtualScreenSize(width, height);
@@ -171,7 +171,7 @@ TEST_F(InGameUIEntityTest, DrawingLaysTheElementOnThePlaneOfTheWorldMatrix)
         EXPECT_FLOAT_EQ(m.rows[2].y, 3.0f * scale.z);
         EXPECT_TRUE(m.rows[3].Equal(Vector(5.0f, 5.0f, 1.0f, 1.0f)));
         EXPECT_EQ(context->GetLastWait(), 1u);
-        context->Draw(world, 4);
+        context->Draw(world, 4, Vector(1.0f, 1.0f, 1.0f, 1.0f));
         EXPECT_EQ(context->GetLastWait(), 0u);
     });
 }

@@ -80,11 +80,6 @@ void UIScreen::ChangeColorRGBA(float, float r, float g, float b, float a)
     m_color = Vector(r, g, b, a);
 }
 
-void UIScreen::Release()
-{
-    delete this;
-}
-
 void UIScreen::ChangeUIResolution(uint32_t width, uint32_t height, bool refresh)
 {
     if (refresh)

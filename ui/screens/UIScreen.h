@@ -9,7 +9,6 @@
 // subsystem; Draw says once in the log that the tree is not drawn yet.
 #pragma once
 
-#include "core/containers/SafePointer.h"
 #include "core/math/Vector.h"
 #include "ui/elements/UIElement.h"
 
@@ -18,7 +17,7 @@
 struct FrameClock;
 
 // One UI screen.
-class UIScreen : public UIElement, public SafePointerRoot
+class UIScreen : public UIElement
 {
 public:
     // A screen of the current UI size.
@@ -69,9 +68,6 @@ public:
     void SetColorRGBA(float r, float g, float b, float a);
     void ChangeColorRGBA(float seconds, float r, float g, float b, float a);
     uint32_t GetActionsRemoved() const { return m_actionsRemoved; }
-
-    // The screen's owner lets it go; the screen is deleted at once (its render half holds nothing).
-    void Release();
 
     // The size every screen lays itself out for (the Game's SetSize); with refresh the font
     // resources nobody uses are evicted first.

@@ -6,6 +6,7 @@
 #include "scene/entities/EntityLayerSystem.h"
 #include "scene/entities/EntityManager.h"
 #include "scene/entities/EntitySet.h"
+#include "scene/kinds/RegionAndLightKindRegistration.h"
 #include "scene/templates/EntityTemplate.h"
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateTypeRegistry.h"
@@ -90,6 +91,7 @@ void RegisterSceneClasses()
     RegisterCreatable<EntityLayer>("EntityLayer", "RTTIPropertiesBase");
     RegisterCreatable<EntityLayerGroup>("EntityLayerGroup", "RTTIPropertiesBase");
     RegisterCreatable<EntityLayerSystem>("EntityLayerSystem", "RTTIPropertiesBase");
+    RegisterRegionAndLightKinds();
     for (const TemplateType& type : kEngineTemplateTypes)
         TemplateTypeRegistry::GetInstance().RegisterType(type.id, type.parent, type.name);
     SetEntityReferenceResolver(&gResolver);

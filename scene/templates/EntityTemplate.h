@@ -69,6 +69,7 @@ public:
     const char* GetLuaClass() const { return m_luaClass.c_str(); }
     void SetLuaClass(const char* name) { m_luaClass = name != nullptr ? name : ""; }
     const HDRColor& GetWireframeColor() const { return m_wireframeColor; }
+    void SetWireframeColor(const HDRColor& color) { m_wireframeColor = color; }
     const BoundingBox4& GetStaticBoundingBox() const { return m_staticBoundingBox; }
     void SetStaticBoundingBox(const BoundingBox4& box) { m_staticBoundingBox = box; }
     uint32_t GetFaceCameraMode() const { return m_faceCameraMode; }

@@ -90,8 +90,7 @@ void TriggerOccupancy::UpdateTracker(Entity* entity)
 
     // The triggers that hold the entity: decide first, report afterwards, since a report may change
     // the tracker's list.
-    static SafePointerArray<TriggerEntity> leaving;
-    leaving.Clear();
+    SafePointerArray<TriggerEntity> leaving;
     const SafePointerArray<TriggerEntity>& held = tracker->GetTriggers();
     bool droppedDead = false;
     for (int32_t i = 0; i < held.Count(); ++i)
@@ -120,7 +119,6 @@ void TriggerOccupancy::UpdateTracker(Entity* entity)
         if (guard.Get() == nullptr)
             return;
     }
-    leaving.Clear();
     if (entity->HasFlag(ENTITYFLAG_DISABLE_UPDATE))
         return;
 
@@ -139,8 +137,7 @@ void TriggerOccupancy::UpdateTracker(Entity* entity)
     const Entity::CellRange range = grid.ComputeRange(box);
     if (range.IsNone())
         return;
-    static SafePointerArray<TriggerEntity> entering;
-    entering.Clear();
+    SafePointerArray<TriggerEntity> entering;
     const TemplateTypeRegistry& types = TemplateTypeRegistry::GetInstance();
     for (int32_t z = range.z0; z < range.z1; ++z)
         for (int32_t x = range.x0; x < range.x1; ++x)
@@ -163,7 +160,6 @@ void TriggerOccupancy::UpdateTracker(Entity* entity)
         if (guard.Get() == nullptr)
             break;
     }
-    entering.Clear();
 }
 
 void TriggerOccupancy::RecheckAllTriggers()

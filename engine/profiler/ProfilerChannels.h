@@ -34,6 +34,7 @@ struct ProfilerChannelInfo
 
 constexpr uint32_t kProfilerChannelCount = 81;
 constexpr uint32_t kProfilerFPSChannel = 0;
+constexpr uint32_t kProfilerVideoDecodeChannel = 19;
 
 // The channels the game frame feeds, by their index in the table.
 enum ProfilerChannelId : uint32_t

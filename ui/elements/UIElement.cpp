@@ -3,11 +3,18 @@
 #include "core/console/GameConsole.h"
 
 #include <atomic>
+#include <cmath>
 
 namespace
 {
 std::atomic<bool> gScreenQuadReported{false};
 } // namespace
+
+void UIElement::SetColorRGBA(float r, float g, float b, float a)
+{
+    m_givenColor = Vector(r, g, b, a);
+    m_linearColor = Vector(std::pow(r, 2.2f), std::pow(g, 2.2f), std::pow(b, 2.2f), a);
+}
 
 void UIElement::Render(NorvexRenderer& renderer)
 {

@@ -3,7 +3,12 @@
 // would set, and the direct screen-quad draw. The element tree, its command stream and the draw
 // walk are not built yet; DrawScreenQuad says so in the log.
 //
-// Threads: Render and DrawScreenQuad on the render thread; RaiseFlag wherever the element is made.
+// The main-thread half keeps only the layout the screens built so far set: position, size and
+// colour. The UI commands that would carry them to the render side are not built yet, so the
+// render-side fields below are not fed from them.
+//
+// Threads: Render and DrawScreenQuad on the render thread; RaiseFlag wherever the element is made;
+// the layout setters on the main thread.
 #pragma once
 
 #include "core/math/Matrix.h"
@@ -23,6 +28,27 @@ public:
     virtual ~UIElement() = default;
 
     void RaiseFlag(uint32_t flag) { m_userFlags |= flag; }
+
+    // Main-thread layout, in UI pixels.
+    void SetPosition(float x, float y)
+    {
+        m_position[0] = x;
+        m_position[1] = y;
+    }
+    void SetSize(float width, float height)
+    {
+        m_size[0] = width;
+        m_size[1] = height;
+    }
+    float GetX() const { return m_position[0]; }
+    float GetY() const { return m_position[1]; }
+    float GetWidth() const { return m_size[0]; }
+    float GetHeight() const { return m_size[1]; }
+    // Keeps the colour in linear form (red, green and blue to the power 2.2, alpha as given).
+    void SetColorRGBA(float r, float g, float b, float a);
+    // The colour as given to SetColorRGBA (not linear).
+    const Vector& GetColorRGBA() const { return m_givenColor; }
+    const Vector& GetLinearColor() const { return m_linearColor; }
     uint32_t GetUserFlags() const { return m_userFlags; }
 
     // Draws the element (render thread); the base draws nothing yet.
@@ -40,6 +66,10 @@ public:
     bool m_mirrored = false;
 
 private:
+    float m_position[2] = {0.0f, 0.0f};
+    float m_size[2] = {0.0f, 0.0f};
+    Vector m_givenColor{1.0f, 1.0f, 1.0f, 1.0f};
+    Vector m_linearColor{1.0f, 1.0f, 1.0f, 1.0f};
     uint32_t m_userFlags = 0;
     uint32_t m_screenQuadRequests = 0;
 };

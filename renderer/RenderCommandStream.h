@@ -75,6 +75,8 @@ public:
     void SetScreenScaleX(float scale);
     void SetScreenScaleY(float scale);
     void SetCamera(const Matrix& view, const Matrix& projection, const Matrix& third);
+    // The loading screen shown by the last SetLoadingScreen (game side, set at once).
+    bool IsLoadingScreenShown() const { return m_loadingScreenShown; }
     void SetShakeValue(float value);
     void SetSceneColorMode(uint32_t mode);
     void Clear(uint32_t clearFlags, const Vector& color, float depth, uint32_t stencil);

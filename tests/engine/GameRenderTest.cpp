@@ -1,0 +1,142 @@
+// ctest-labels: thread
+// Game::Render over the whole engine: the commands one frame writes, read back as the opcodes
+// the stream took, and the answer on a lost device.
+#include "platform/gpu/Gpu.h"
+#include "renderer/NorvexRenderer.h"
+#include "renderer/RenderCommands.h"
+#include "scene/entities/Entity.h"
+#include "scene/entities/EntityManager.h"
+#include "scene/templates/EntityTemplate.h"
+#include "support/GameEngineFixture.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace
+{
+class GameRenderTest : public GameEngineFixture
+{
+protected:
+    void SetUp() override
+    {
+        GameEngineFixture::SetUp();
+        // The engine's own start-up may not run the entity manager yet; the gather needs its grid.
+        if (!gEntityManager.IsInitialized())
+            gEntityManager.Init(BoundingBox4(Vector(-100, -25, -100, 1), Vector(100, 200, 100, 1)), 40.0f);
+        gEntityManager.NewScene();
+    }
+    void TearDown() override
+    {
+        gRenderer->GetWriter().SetOpcodeTrace(nullptr);
+        GameEngineFixture::TearDown();
+    }
+    // The opcodes one frame wrote, without the profiler's calls (opcode 47).
+    std::vector<uint32_t> RenderFrame(bool forced, bool* answer = nullptr)
+    {
+        std::vector<uint32_t> trace;
+        gRenderer->GetWriter().SetOpcodeTrace(&trace);
+        const bool presented = gGame.Render(forced);
+        gRenderer->GetWriter().SetOpcodeTrace(nullptr);
+        if (answer != nullptr)
+            *answer = presented;
+        trace.erase(std::remove(trace.begin(), trace.end(), uint32_t(RENDER_OP_CALL)), trace.end());
+        return trace;
+    }
+    Entity* CreateEntity(uint32_t flags)
+    {
+        Entity* entity = gEntityManager.CreateEntity(&m_template, nullptr, Matrix::ONE, 0, nullptr);
+        if (entity != nullptr)
+            entity->RaiseFlag(flags, false);
+        return entity;
+    }
+
+    EntityTemplate m_template;
+};
+
+std::vector<uint32_t> Ops(std::initializer_list<RenderOpcode> ops)
+{
+    return std::vector<uint32_t>(ops.begin(), ops.end());
+}
+} // namespace
+
+TEST_F(GameRenderTest, AFrameWritesTheScenePassesUIAndPresentInOrder)
+{
+    bool presented = false;
+    const std::vector<uint32_t> ops = RenderFrame(false, &presented);
+    EXPECT_TRUE(presented);
+    EXPECT_EQ(ops, Ops({RENDER_OP_SET_FRAME_BOX, RENDER_OP_SET_FRAME_TARGET, RENDER_OP_SET_VIEWPORT,
+                        RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED, RENDER_OP_SET_PASS_MASK,
+                        RENDER_OP_SET_OUTLINE_PARAMS, RENDER_OP_POST_PROCESS, RENDER_OP_BEGIN_FRAME,
+                        RENDER_OP_BEGIN_OUTLINES, RENDER_OP_SET_DEPTH_STENCIL_ENABLED, RENDER_OP_RENDER_OUTLINES,
+                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
+    EXPECT_EQ(m_delegate.Count("OnBeforeSceneRender:0"), 1u);
+    EXPECT_EQ(m_delegate.Count("OnAfterSceneRender:0"), 1u);
+}
+
+TEST_F(GameRenderTest, LateEntitiesGetTheirOwnPassesAroundPostProcessing)
+{
+    m_template.SetStaticBoundingBox(BoundingBox4(Vector(-1, -1, -1, 1), Vector(1, 1, 1, 1)));
+    ASSERT_NE(CreateEntity(0), nullptr);
+    ASSERT_NE(CreateEntity(0x80), nullptr);
+    ASSERT_NE(CreateEntity(0x40), nullptr);
+    ASSERT_NE(CreateEntity(0xC0), nullptr);
+    const std::vector<uint32_t> ops = RenderFrame(false);
+    EXPECT_EQ(ops, Ops({RENDER_OP_SET_FRAME_BOX, RENDER_OP_SET_FRAME_TARGET, RENDER_OP_SET_VIEWPORT,
+                        RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED, RENDER_OP_BEGIN_GATHER,
+                        RENDER_OP_RENDER_GATHERED, RENDER_OP_SET_PASS_MASK, RENDER_OP_SET_OUTLINE_PARAMS,
+                        RENDER_OP_POST_PROCESS, RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED,
+                        RENDER_OP_BEGIN_FRAME, RENDER_OP_BEGIN_OUTLINES, RENDER_OP_SET_DEPTH_STENCIL_ENABLED,
+                        RENDER_OP_RENDER_OUTLINES, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
+                        RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
+    EXPECT_EQ(gEntityManager.GetVisibleList().Count(), 0) << "the lists are emptied after the frame";
+    gEntityManager.NewScene();
+}
+
+TEST_F(GameRenderTest, AScreenThatBlocksTheSceneLeavesOnlyTheUI)
+{
+    UIScreen* screen = new UIScreen;
+    screen->SetVisible(true);
+    screen->SetBlocksSceneRendering(true);
+    gGame.AppendUIScreen(screen);
+    const std::vector<uint32_t> ops = RenderFrame(false);
+    EXPECT_EQ(ops, Ops({RENDER_OP_SET_FRAME_TARGET, RENDER_OP_SET_VIEWPORT, RENDER_OP_BEGIN_OUTLINES,
+                        RENDER_OP_SET_DEPTH_STENCIL_ENABLED, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
+                        RENDER_OP_RENDER_OUTLINES, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
+                        RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
+    EXPECT_EQ(screen->GetDrawCount(), 1u);
+    gGame.SetDrawUI(false);
+    const std::vector<uint32_t> forced = RenderFrame(true);
+    EXPECT_EQ(screen->GetDrawCount(), 1u) << "no UI while the game draws none";
+    EXPECT_EQ(forced.front(), uint32_t(RENDER_OP_SET_FRAME_BOX)) << "a forced frame draws the scene";
+    gGame.SetDrawUI(true);
+}
+
+TEST_F(GameRenderTest, ALoadingScreenFrameOnlySubmitsAndAPendingSwitchWritesNothing)
+{
+    UIScreen* screen = new UIScreen;
+    gGame.SetLoadingUIScreen(screen, 0);
+    gGame.ShowLoadingScreen();
+    bool presented = false;
+    EXPECT_TRUE(RenderFrame(false, &presented).empty());
+    EXPECT_TRUE(presented);
+    gGame.TurnLoadingScreenOff();
+    gGame.SwitchScene("Later", 0, Game::kNoVariation, nullptr);
+    EXPECT_TRUE(RenderFrame(false, &presented).empty());
+    EXPECT_TRUE(presented);
+}
+
+TEST_F(GameRenderTest, ALostDeviceMakesRenderAnswerFalse)
+{
+    gpu::Faults().LoseDeviceOnPresent(0, 0);
+    bool presented = true;
+    for (int frame = 0; frame < 10 && presented; ++frame)
+    {
+        RenderFrame(false, &presented);
+        gRenderer->SubmitCommands(true);
+    }
+    EXPECT_FALSE(presented);
+    gRenderer->ApplyDisplaySettings(&m_window, 0, 0, false, false);
+    EXPECT_FALSE(gRenderer->IsDeviceResetPending());
+    RenderFrame(false, &presented);
+    EXPECT_TRUE(presented);
+}

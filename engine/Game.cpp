@@ -34,8 +34,6 @@ bool gGameExists = false;
 
 namespace
 {
-constexpr uint32_t kAllSounds = 0xFFFFFFFFu;
-
 NorvexRenderer* OpenRenderer()
 {
     return gRenderer != nullptr && gRenderer->IsStreamOpen() ? gRenderer : nullptr;
@@ -82,19 +80,7 @@ void Game::Init(void* window, uint32_t width, uint32_t height, GameDelegate* del
     m_screenHeight = height;
     CentreCursor();
 
-    if (m_touchReader != nullptr && m_touchCloser != nullptr)
-    {
-        gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "PCTouchHelper.dll successfully loaded");
-        if (m_window != nullptr)
-            gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "Touch support present");
-        else
-            gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "No touch support detected");
-    }
-    else
-    {
-        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Cannot load PCTouchHelper.dll");
-        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "No touch support detected");
-    }
+    LoadTouchHelper();
 
     EnableHardwareCursor(false, false);
 
@@ -190,7 +176,7 @@ void Game::Close()
 
     if (gSoundEngine != nullptr && gSoundEngine->IsRunning())
     {
-        gSoundEngine->StopSound(kAllSounds, 0.8f, nullptr);
+        gSoundEngine->StopSound(kAllSoundInstances, 0.8f, nullptr);
         gSoundEngine->SetChannelFrequencyRatio(kAllSoundChannels, 1.0f, 3.0f, 0);
     }
     if (gVideoEngine != nullptr)
@@ -238,10 +224,11 @@ void Game::Close()
     }
     m_analyticsStarted = false;
     PendingGameServices::StopPhysicsThread();
+    FreeTouchHelper();
     if (EngineConfig* const config = gNorvexEngine.GetConfig(); config != nullptr && OpenRenderer() != nullptr)
         gProfiler.Init(&config->m_editorProfilers);
 
-    EnableHardwareCursor(true, true);
+    RestoreSystemCursor();
     DestroyCursor();
     m_cursorFileName.clear();
     gGameExists = false;

@@ -119,23 +119,25 @@ public:
     bool OnKeyDown(uint32_t key);
     void OnChar(uint32_t character);
     void OnDeviceChange();
-    // One touch record as the touch helper reads it: hundredths of a pixel, the flag bits, the id.
+    // One 40-byte touch record as the touch helper reads it: the position in hundredths of a screen
+    // pixel, the touch id and the flag bits (1 move, 2 down, 4 up); the rest is not used.
     struct TouchInput
     {
         int32_t x = 0;
         int32_t y = 0;
+        uint32_t source = 0;
         uint32_t id = 0;
         uint32_t flags = 0;
+        uint32_t unused[5] = {};
     };
-    // Reads up to `count` records (at most kTouchInputLimit) into the array; false when the helper
-    // could not read them.
-    using TouchReader = bool (*)(uintptr_t handle, uint32_t count, TouchInput* inputs);
-    using TouchCloser = void (*)(uintptr_t handle);
-    // The touch helper's entry points (both null when it is absent).
-    void SetTouchHelper(TouchReader reader, TouchCloser closer);
-    // Window positions (screen pixels) to client pixels.
-    using ScreenToClientFunction = void (*)(void* window, int32_t& x, int32_t& y);
-    void SetScreenToClient(ScreenToClientFunction function) { m_screenToClient = function; }
+    // The touch helper library ("PCTouchHelper.dll", loaded at Init when present) and its entries.
+    static constexpr const char* kTouchHelperName = "PCTouchHelper.dll";
+    using TouchPresentFunction = bool (*)();
+    using TouchRegisterFunction = bool (*)(void* window, uint32_t flags);
+    using TouchCloseFunction = void (*)(uintptr_t handle);
+    // Reads `count` records of `recordBytes` each; false when they could not be read.
+    using TouchReadFunction = bool (*)(uintptr_t handle, uint32_t count, TouchInput* inputs, int32_t recordBytes);
+    // The window's touch message: taken only when the helper's read and close entries exist.
     bool OnTouch(uint32_t wParam, uintptr_t handle);
     bool DispatchPointerBegin(uint32_t id, float x, float y) override;
     bool DispatchPointerEnd(uint32_t id, float x, float y) override;
@@ -153,6 +155,11 @@ public:
     bool SetHardwareCursor(const char* fileName, int32_t hotX, int32_t hotY);
     void SetSoftwareCursorTexture(void* texture) { m_softwareCursorTexture = texture; }
     void SetCursorPosition(int32_t x, int32_t y);
+    // The window's activation builds the kept hardware cursor again.
+    void ReapplyHardwareCursor();
+    // Only while the window is not active: a beep and a flashing task-bar entry, or a restore.
+    void FlashWindow();
+    void RestoreWindow();
     // The game layer names the software cursor image at start-up.
     void SetSoftwareCursor(const char* imageName, int32_t hotX, int32_t hotY);
     const char* GetSoftwareCursorName() const { return m_softwareCursorName.c_str(); }
@@ -263,6 +270,8 @@ public:
     int32_t GetSceneVariantIndex() const { return m_sceneVariantIndex; }
 
 private:
+    void LoadTouchHelper();
+    void FreeTouchHelper();
     // The UI size of every screen the Game holds.
     void TellUIResolution(uint32_t width, uint32_t height);
     // GameFrame.cpp.
@@ -283,6 +292,8 @@ private:
     // GameCursor.cpp.
     void DestroyCursor();
     void CentreCursor();
+    // Close: shown again (counter back to 0) and moved to the middle of the screen size.
+    void RestoreSystemCursor();
 
     std::unique_ptr<InputManager> m_inputManager;
     GameDelegate* m_delegate = nullptr;
@@ -314,13 +325,13 @@ private:
     bool m_fullScreenValue = false;
 
     // Touch.
-    TouchReader m_touchReader = nullptr;
-    TouchCloser m_touchCloser = nullptr;
-    ScreenToClientFunction m_screenToClient = nullptr;
+    void* m_touchModule = nullptr;
+    TouchReadFunction m_touchRead = nullptr;
+    TouchCloseFunction m_touchClose = nullptr;
 
     // Cursor.
     void* m_softwareCursorTexture = nullptr;
-    uintptr_t m_cursorHandle = 0;
+    void* m_cursorHandle = nullptr;
     std::string m_cursorFileName;
     int32_t m_cursorHotX = 0;
     int32_t m_cursorHotY = 0;
@@ -378,6 +389,8 @@ private:
     DynarraySafe<NameString> m_sceneVariants;
     int32_t m_sceneVariantIndex = -1;
 };
+
+static_assert(sizeof(Game::TouchInput) == 40, "the touch helper reads 40-byte records");
 
 extern Game gGame;
 // Set while Game::Init or a scene switch runs.

@@ -10,6 +10,8 @@
 #include "engine/input/InputManager.h"
 #include "engine/scripting/GameDelegate.h"
 #include "engine/scripting/LuaWrapper.h"
+#include "platform/os/Modules.h"
+#include "platform/window/Window.h"
 
 #include <algorithm>
 #include <cstring>
@@ -19,6 +21,8 @@ namespace
 constexpr uint32_t kTouchMove = 1;
 constexpr uint32_t kTouchDown = 2;
 constexpr uint32_t kTouchUp = 4;
+// The touch window registration flag the helper takes.
+constexpr uint32_t kTouchRegisterFlags = 2;
 } // namespace
 
 bool Game::OnKeyDown(uint32_t key)
@@ -47,31 +51,60 @@ void Game::OnDeviceChange()
     m_inputManager->ReconnectDevices();
 }
 
-void Game::SetTouchHelper(TouchReader reader, TouchCloser closer)
+void Game::LoadTouchHelper()
 {
-    m_touchReader = reader;
-    m_touchCloser = closer;
+    FreeTouchHelper();
+    m_touchModule = os::LoadModule(kTouchHelperName);
+    TouchRegisterFunction registerWindow = nullptr;
+    if (m_touchModule != nullptr)
+    {
+        gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "PCTouchHelper.dll successfully loaded");
+        // Stored as generic entries; each goes back to its own signature.
+        registerWindow = reinterpret_cast<TouchRegisterFunction>(
+            os::GetModuleFunction(m_touchModule, "PCTouchHelperRegisterTouchWindow"));
+        m_touchClose = reinterpret_cast<TouchCloseFunction>(
+            os::GetModuleFunction(m_touchModule, "PCTouchHelperCloseTouchInputHandle"));
+        m_touchRead = reinterpret_cast<TouchReadFunction>(
+            os::GetModuleFunction(m_touchModule, "PCTouchHelperGetTouchInputInfo"));
+    }
+    else
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Cannot load PCTouchHelper.dll");
+    if (registerWindow != nullptr && m_window != nullptr)
+    {
+        registerWindow(m_window, kTouchRegisterFlags);
+        gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "Touch support present");
+    }
+    else
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "No touch support detected");
+}
+
+void Game::FreeTouchHelper()
+{
+    if (m_touchModule != nullptr)
+        os::FreeModule(m_touchModule);
+    m_touchModule = nullptr;
+    m_touchRead = nullptr;
+    m_touchClose = nullptr;
 }
 
 bool Game::OnTouch(uint32_t wParam, uintptr_t handle)
 {
-    if (m_touchReader == nullptr || m_touchCloser == nullptr)
+    if (m_touchRead == nullptr || m_touchClose == nullptr)
         return false;
     const uint32_t count = std::min<uint32_t>(wParam & 0xFFFFu, kTouchInputLimit);
     TouchInput inputs[kTouchInputLimit];
-    if (count != 0 && m_touchReader(handle, count, inputs))
+    if (count != 0 && m_touchRead(handle, count, inputs, int32_t(sizeof(TouchInput))))
     {
         const float width = float(std::max<uint32_t>(m_screenWidth, 1));
         const float height = float(std::max<uint32_t>(m_screenHeight, 1));
         for (uint32_t i = 0; i < count; ++i)
         {
             const TouchInput& input = inputs[i];
-            int32_t x = input.x / 100;
-            int32_t y = input.y / 100;
-            if (m_screenToClient != nullptr)
-                m_screenToClient(m_window, x, y);
-            const float u = std::clamp(float(x) / width, 0.0f, 1.0f);
-            const float v = std::clamp(float(y) / height, 0.0f, 1.0f);
+            win::Point point{input.x / 100, input.y / 100};
+            if (m_window != nullptr)
+                win::ScreenToClient(m_window, point);
+            const float u = std::clamp(float(point.x) / width, 0.0f, 1.0f);
+            const float v = std::clamp(float(point.y) / height, 0.0f, 1.0f);
             switch (input.flags & 7u)
             {
             case kTouchMove:
@@ -88,7 +121,7 @@ bool Game::OnTouch(uint32_t wParam, uintptr_t handle)
             }
         }
     }
-    m_touchCloser(handle);
+    m_touchClose(handle);
     return true;
 }
 

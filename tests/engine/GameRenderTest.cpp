@@ -140,3 +140,20 @@ TEST_F(GameRenderTest, ALostDeviceMakesRenderAnswerFalse)
     RenderFrame(false, &presented);
     EXPECT_TRUE(presented);
 }
+
+TEST_F(GameRenderTest, TheFramesSettingsReachTheRenderThread)
+{
+    gGame.SetOutlineMaskStr("beef");
+    gGame.SetRenderPassFlags(6);
+    RenderFrame(false);
+    gRenderer->SubmitCommands(true);
+    EXPECT_EQ(gRenderer->GetPassMask(), 0xBEEFu);
+    EXPECT_EQ(gRenderer->GetFrameStamp(), 6u);
+    // Pass bits 1 and 2: the scene pass adds 0x9000 and 0x2000.
+    EXPECT_EQ(m_delegate.Count("OnBeforeSceneRender:" + std::to_string(0xB000)), 1u);
+    gGame.SetOutlineSwitches(true, false);
+    gGame.SetRenderPassFlags(0);
+    RenderFrame(false);
+    EXPECT_EQ(m_delegate.Count("OnBeforeSceneRender:" + std::to_string(0x80000)), 1u) << "the outline flag";
+    gGame.SetOutlineSwitches(false, false);
+}

@@ -8,6 +8,8 @@
 #include "online/NorvexAnalytics.h"
 #include "online/ServerRequestThread.h"
 #include "platform/os/Clock.h"
+#include "platform/os/Modules.h"
+#include "platform/window/Window.h"
 #include "support/RecordingGameDelegate.h"
 #include "support/SceneTestSupport.h"
 
@@ -23,8 +25,8 @@ protected:
     void TearDown() override
     {
         gGame.Close();
-        gGame.SetTouchHelper(nullptr, nullptr);
-        gGame.SetScreenToClient(nullptr);
+        os::UnregisterAllModules();
+        win::ResetWindowSystem();
         os::DisableManualCounter();
         SceneTest::TearDown();
     }
@@ -65,8 +67,16 @@ struct TouchFeed
     static inline std::vector<Game::TouchInput> inputs;
     static inline uint32_t asked = 0;
     static inline int closed = 0;
-    static bool Read(uintptr_t, uint32_t count, Game::TouchInput* out)
+    static inline int registered = 0;
+    static bool Register(void*, uint32_t flags)
     {
+        registered = int(flags);
+        return true;
+    }
+    static bool Read(uintptr_t, uint32_t count, Game::TouchInput* out, int32_t recordBytes)
+    {
+        if (recordBytes != 40)
+            return false;
         asked = count;
         for (uint32_t i = 0; i < count && i < inputs.size(); ++i)
             out[i] = inputs[i];
@@ -255,13 +265,34 @@ TEST_F(GameTest, PointerOffersGoToTheScreenStackFromTheTop)
 TEST_F(GameTest, TouchRecordsBecomeTapsInClientSpace)
 {
     // Hundredths of a pixel on the screen; the window's client area starts 10 pixels right.
-    TouchFeed::inputs = {{33000, 18000, 7, 2}, {65000, 72000, 7, 1}, {-500, 10000, 8, 4}, {100, 100, 9, 3}};
+    auto touch = [](int32_t x, int32_t y, uint32_t id, uint32_t flags) {
+        Game::TouchInput input;
+        input.x = x;
+        input.y = y;
+        input.id = id;
+        input.flags = flags;
+        return input;
+    };
+    TouchFeed::inputs = {touch(33000, 18000, 7, 2), touch(65000, 72000, 7, 1), touch(-500, 10000, 8, 4),
+                         touch(100, 100, 9, 3)};
     TouchFeed::closed = 0;
+    gGame.Init(&m_delegate);
     EXPECT_FALSE(gGame.OnTouch(4, 0)) << "no helper: not taken";
-    gGame.SetTouchHelper(&TouchFeed::Read, &TouchFeed::Close);
-    gGame.SetScreenToClient([](void*, int32_t& x, int32_t&) { x -= 10; });
-    gGame.Init(nullptr, 640, 360, &m_delegate, nullptr, 0);
+    EXPECT_GE(Index("Cannot load PCTouchHelper.dll"), 0);
+    gGame.Close();
+
+    os::RegisterModule(Game::kTouchHelperName,
+                       {{"PCTouchHelperRegisterTouchWindow", reinterpret_cast<os::ModuleFunction>(&TouchFeed::Register)},
+                        {"PCTouchHelperGetTouchInputInfo", reinterpret_cast<os::ModuleFunction>(&TouchFeed::Read)},
+                        {"PCTouchHelperCloseTouchInputHandle", reinterpret_cast<os::ModuleFunction>(&TouchFeed::Close)}});
+    ASSERT_TRUE(win::RegisterWindowClass("GameTest", 0, &win::DefWindowProc, nullptr));
+    win::WindowHandle window = win::CreateWindow("GameTest", "game", win::kStylePopup, 10, 0, 640, 360);
+    ASSERT_NE(window, nullptr);
+    m_log.Clear();
+    gGame.Init(window, 640, 360, &m_delegate, nullptr, 0);
     EXPECT_GE(Index("PCTouchHelper.dll successfully loaded"), 0);
+    EXPECT_GE(Index("Touch support present"), 0);
+    EXPECT_EQ(TouchFeed::registered, 2);
 
     EXPECT_TRUE(gGame.OnTouch(0x10004, 99));
     EXPECT_EQ(TouchFeed::asked, 4u) << "the count is the low word";
@@ -277,6 +308,8 @@ TEST_F(GameTest, TouchRecordsBecomeTapsInClientSpace)
     TouchFeed::asked = 0;
     EXPECT_TRUE(gGame.OnTouch(1000, 99));
     EXPECT_EQ(TouchFeed::asked, Game::kTouchInputLimit);
+    gGame.Close();
+    EXPECT_EQ(os::GetModuleLoadCount(Game::kTouchHelperName), 0u) << "the helper is freed at close";
 }
 
 TEST_F(GameTest, ScriptCallCancellationReachesEveryScheduler)

@@ -99,7 +99,8 @@ intptr_t GameWindowProc(win::WindowHandle window, uint32_t message, uintptr_t wP
         OnSize(window);
         return 0;
     case win::kMsgActivate:
-        // The hardware cursor stays the current cursor of this window system across activation.
+        if (wParam == win::kActivateActive)
+            gGame.ReapplyHardwareCursor();
         return 0;
     case win::kMsgSetCursor:
         return OnSetCursor(window, message, wParam, lParam);

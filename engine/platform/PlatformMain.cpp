@@ -116,7 +116,12 @@ void RecreateDevice()
 void Shutdown(bool loopRan)
 {
     if (loopRan)
+    {
+        const NorvexRenderer* renderer = gNorvexEngine.GetRenderer();
+        gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "Main loop ran %u frames, %u presents",
+                        win::GetCountedFrames(), renderer != nullptr ? renderer->GetPresentsExecuted() : 0u);
         gGame.Close();
+    }
     gNorvexEngine.Close();
     if (gPlatform.displayChanged)
         RestoreStartDisplayMode();

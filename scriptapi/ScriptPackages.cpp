@@ -6,6 +6,8 @@
 #include "engine/EngineTimer.h"
 #include "engine/Game.h"
 #include "engine/config/LUAConfigHelper.h"
+#include "engine/NorvexEngine.h"
+#include "engine/profiler/Profiler.h"
 #include "engine/scripting/LuaClassIndex.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "renderer/ShaderManager.h"
@@ -20,6 +22,7 @@ int tolua_entity_open(lua_State* state);
 int tolua_sound_open(lua_State* state);
 int tolua_math_open(lua_State* state);
 int tolua_input_open(lua_State* state);
+int tolua_camera_open(lua_State* state);
 int tolua_gamedelegate_open(lua_State* state);
 int tolua_game_open(lua_State* state);
 int tolua_video_open(lua_State* state);
@@ -85,6 +88,7 @@ void OpenScriptPackages(lua_State* state)
     tolua_sound_open(state);
     tolua_math_open(state);
     tolua_input_open(state);
+    tolua_camera_open(state);
     tolua_gamedelegate_open(state);
     tolua_video_open(state);
     tolua_config_open(state);
@@ -104,10 +108,12 @@ void OpenGameScriptPackages(lua_State* state)
 
 void RegisterEngineScriptGlobals(LuaWrapper& wrapper)
 {
+    wrapper.RegisterGlobalObject(&gNorvexEngine, "NorvexEngine", "gNorvexEngine");
     wrapper.RegisterGlobalObject(&wrapper, "LuaWrapper", "gLua");
     wrapper.RegisterGlobalObject(&gConsole, "GameConsole", "gConsole");
     wrapper.RegisterGlobalObject(&gGame, "Game", "gGame");
     wrapper.RegisterGlobalObject(&gEntityManager, "EntityManager", "gEntityManager");
+    wrapper.RegisterGlobalObject(&gProfiler, "Profiler", "gProfiler");
     wrapper.RegisterGlobalObject(&gShaderManager, "ShaderManager", "gShaderManager");
     wrapper.RegisterGlobalObject(&gEngineTimer, "EngineTimer", "gEngineTimer");
     wrapper.RegisterGlobalObject(gSoundEngine, "SoundEngine", "gSoundEngine");

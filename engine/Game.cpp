@@ -23,6 +23,8 @@
 #include "platform/steam/Steam.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/resources/ResourceManager.h"
+#include "scene/cameras/CameraClocks.h"
+#include "scene/cameras/GameCameraController.h"
 #include "scene/entities/EntityManager.h"
 #include "scene/entities/SceneEntity.h"
 #include "scene/entities/TriggerOccupancyTracker.h"
@@ -120,6 +122,9 @@ void Game::Init(void* window, uint32_t width, uint32_t height, GameDelegate* del
     m_inputManager->Shutdown();
     m_inputManager->InitDirectInput();
     m_inputManager->InitDevices(window);
+    // The camera reads the game's clocks from here on, and its blends the frame step.
+    gCameraClocks.Install(&m_gameplayTimer, &m_smoothGameTimer, &m_smoothGameplayTimer, &m_frameStep);
+    m_cameraController = new GameCameraController(width, height);
     ResetAllTimers();
     PendingGameServices::CreateConsoleScreen();
     m_gameScheduler = std::make_unique<ScriptSchedulerHelper>();
@@ -136,6 +141,7 @@ void Game::Init(void* window, uint32_t width, uint32_t height, GameDelegate* del
         gGameEntityLists.InitSceneEntities();
         delegate->OnAfterInit();
     }
+    m_cameraController->Update();
 
     ShowLoadingScreen();
 
@@ -200,6 +206,13 @@ void Game::Close()
     }
 
     gGameEntityLists.Clear();
+    if (m_cameraController != nullptr)
+    {
+        m_cameraController->DeleteAllSubcontrollers();
+        delete m_cameraController;
+        m_cameraController = nullptr;
+    }
+    gCameraClocks.Uninstall();
     m_inGameStore.reset();
     m_screenStack.Clear(true);
     if (UIScreen* const screen = m_preFSEScreen.Get())

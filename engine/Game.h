@@ -34,6 +34,7 @@
 #include <vector>
 
 class Entity;
+class GameCameraController;
 class GameDelegate;
 class InGameStore;
 class InputManager;
@@ -99,6 +100,8 @@ public:
     // Created with the Game, kept for the whole run.
     InputManager& GetInputManager() const { return *m_inputManager; }
     UIScreenStack& GetScreenStack() { return m_screenStack; }
+    // Made at Init with the screen size, deleted at Close.
+    GameCameraController* GetCameraController() const { return m_cameraController; }
     const std::vector<std::string>& GetArguments() const { return m_arguments; }
 
     // Window size and requests.
@@ -288,7 +291,10 @@ private:
     void ReloadUnloadedResources();
     // GameRender.cpp.
     void RenderScene(bool forced);
+    void RenderVideoFrame();
     void RenderLateEntities(uint32_t lateKind, uint32_t passFlags);
+    // The camera's view and projection again (each pass may have set another camera).
+    void SubmitCamera();
     // GameCursor.cpp.
     void DestroyCursor();
     void CentreCursor();
@@ -298,6 +304,7 @@ private:
     std::unique_ptr<InputManager> m_inputManager;
     GameDelegate* m_delegate = nullptr;
     void* m_window = nullptr;
+    GameCameraController* m_cameraController = nullptr;
     UIScreenStack m_screenStack;
     SafePointer<UIScreen> m_preFSEScreen;
     SafePointer<UIScreen> m_loadingScreen;

@@ -20,6 +20,7 @@
 #include "engine/scripting/ScriptSchedulerHelper.h"
 #include "online/MultiplayerEngine.h"
 #include "renderer/FrameClock.h"
+#include "scene/cameras/GameCameraController.h"
 #include "scene/entities/EntityManager.h"
 #include "scene/entities/Entity.h"
 
@@ -203,6 +204,8 @@ void Game::RunFrameSmoothing()
 {
     PendingGameServices::UpdateEntityBlenders();
     PendingGameServices::UpdateEntityColorFades();
+    if (m_cameraController != nullptr)
+        m_cameraController->Update();
     if (gEntityManager.GetNavigationGrid() != nullptr)
         PendingGameServices::RebuildNavigationOccupancy();
 }

@@ -15,6 +15,7 @@
 #include "platform/os/Clock.h"
 #include "renderer/FrameClock.h"
 #include "renderer/NorvexRenderer.h"
+#include "scene/cameras/GameCameraController.h"
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityLayerSystem.h"
 #include "scene/entities/EntityManager.h"
@@ -32,6 +33,8 @@ constexpr uint32_t kPassBit1Extra = 0x1000;
 constexpr uint32_t kPassBit1Scene = 0x9000;
 constexpr uint32_t kPassBit2Extra = 0x2000;
 constexpr uint32_t kPreFSELatePass = 0x38000;
+// Target, depth and stencil: the clear of a frame whose scene is not drawn.
+constexpr uint32_t kClearAllBuffers = 7;
 
 FrameClock ToFrameClock(const GameTimer& timer)
 {
@@ -70,43 +73,58 @@ bool Game::Render(bool forced)
         gEntityManager.GetLayerSystem().GetVisibleLayerMask(mask);
         renderer->SetVisibleLayers(mask.bytes, m_renderPassFlags);
     }
+    const bool sceneDrawn = (sceneVisible && !videoPlaying) || forced;
     const bool blocked = !sceneVisible && !videoPlaying && !forced;
     renderer->SetFrameTarget(nullptr, 1, blocked ? kTargetSceneBlocked : kTargetScene);
-    renderer->SetViewport(gpu::Viewport{0, 0, m_screenWidth, m_screenHeight, 0.0f, 1.0f});
 
-    const FrameClock smooth = ToFrameClock(m_smoothGameTimer);
-    const FrameClock smoothGameplay = ToFrameClock(m_smoothGameplayTimer);
-    const Vector cursor = m_inputManager->GetCursorPosition();
-    if (videoPlaying)
+    bool cameraDraws = true;
+    if (m_cameraController != nullptr)
     {
-        renderer->BeginFrame();
-        renderer->SetViewport(gpu::Viewport{0, 0, m_screenWidth, m_screenHeight, 0.0f, 1.0f});
-        renderer->SetSRGBWrite(1);
-        renderer->Clear(gpu::kClearTarget, Vector(0.0f, 0.0f, 0.0f, 0.0f), 1.0f, 0);
-        gVideoEngine->Draw();
-        renderer->SubmitFrameSection(kFramesAhead);
+        m_cameraController->ApplyFieldOfView();
+        m_cameraController->SetViewport(m_screenWidth, m_screenHeight);
+        cameraDraws = m_cameraController->ApplyToRenderer(m_cameraMode != 0, sceneDrawn ? 0 : kClearAllBuffers);
     }
-    else
+
+    // A camera with an empty viewport draws nothing: the frame goes straight to its present.
+    if (cameraDraws)
     {
-        if (sceneVisible || forced)
-            RenderScene(forced);
+        if (videoPlaying)
+            RenderVideoFrame();
         else
-            renderer->SubmitFrameSection(kFramesAhead);
-        renderer->BeginOutlines();
-        renderer->SetOutlineWriteFlag(1);
-        if (m_drawUI)
-            m_screenStack.Draw(m_screenWidth, m_screenHeight, smooth, smoothGameplay, cursor);
-        renderer->RenderOutlines();
+        {
+            if (sceneVisible || forced)
+                RenderScene(forced);
+            else
+                renderer->SubmitFrameSection(kFramesAhead);
+            renderer->BeginOutlines();
+            renderer->SetOutlineWriteFlag(1);
+            if (m_drawUI)
+                m_screenStack.Draw(m_screenWidth, m_screenHeight, ToFrameClock(m_smoothGameTimer),
+                                   ToFrameClock(m_smoothGameplayTimer), m_inputManager->GetCursorPosition());
+            renderer->RenderOutlines();
+        }
+        gProfiler.Render(m_screenWidth, m_screenHeight);
     }
 
-    gProfiler.Render(m_screenWidth, m_screenHeight);
-
+    if (m_cameraController != nullptr)
+        m_cameraController->SubmitToRenderer(false);
     renderer->UpscaleFinal();
     const bool answer = renderer->Present(nullptr);
     if (gVideoEngine != nullptr && gVideoEngine->IsPlaying())
         gVideoEngine->Update();
     gProfiler.StopTimer(PROFILER_RENDER_FRAME, kMain);
     return answer;
+}
+
+void Game::RenderVideoFrame()
+{
+    NorvexRenderer* const renderer = gRenderer;
+    renderer->BeginFrame();
+    renderer->SetViewport(gpu::Viewport{0, 0, m_screenWidth, m_screenHeight, 0.0f, 1.0f});
+    renderer->SetSRGBWrite(1);
+    renderer->Clear(gpu::kClearTarget, Vector(0.0f, 0.0f, 0.0f, 0.0f), 1.0f, 0);
+    gVideoEngine->Draw();
+    renderer->SubmitFrameSection(kFramesAhead);
 }
 
 void Game::RenderScene(bool)
@@ -117,7 +135,13 @@ void Game::RenderScene(bool)
     const bool passBit2 = (m_renderPassFlags & 4) != 0;
 
     VisibleEntityGatherOptions options;
-    options.frustumBox = gEntityManager.GetSceneBounds();
+    if (m_cameraController != nullptr)
+    {
+        options.frustumPlanes = m_cameraController->GetFrustumPlanes();
+        options.frustumBox = m_cameraController->GetFrustumBox();
+    }
+    else
+        options.frustumBox = gEntityManager.GetSceneBounds();
     EntityLayerMask mask;
     gEntityManager.GetLayerSystem().GetVisibleLayerMask(mask);
     options.layerMask = mask.bytes;
@@ -131,6 +155,7 @@ void Game::RenderScene(bool)
         entity->RenderIfFlag8(hookFlags);
     if (!passBit1)
         PendingGameServices::SubmitFakeShadows();
+    SubmitCamera();
 
     const uint32_t sceneFlags = outlineFlag | (passBit1 ? kPassBit1Scene : 0) | (passBit2 ? kPassBit2Extra : 0);
     if (m_delegate != nullptr)
@@ -153,6 +178,7 @@ void Game::RenderScene(bool)
         m_delegate->OnAfterSceneRender(sceneFlags, outlineFlag);
         m_delegate->OnPostRender();
     }
+    SubmitCamera();
 
     RenderLateEntities(kLatePreFSE, kPreFSELatePass);
     if (UIScreen* const screen = m_preFSEScreen.Get())
@@ -163,6 +189,7 @@ void Game::RenderScene(bool)
     m_outlineParams.WriteRenderBlock(block);
     renderer->SetOutlineParams(block);
     renderer->PostProcess(m_postProcessFlags | (m_outlineSecond ? 4u : 0u) | (m_outlineFirst ? 1u : 0u));
+    SubmitCamera();
     RenderLateEntities(kLatePostFSE, kPreFSELatePass);
 
     if (m_delegate != nullptr)
@@ -170,6 +197,12 @@ void Game::RenderScene(bool)
     renderer->BeginFrame();
     gEntityManager.ClearVisibleLists();
     PendingGameServices::DrawPathLines();
+}
+
+void Game::SubmitCamera()
+{
+    if (m_cameraController != nullptr)
+        m_cameraController->SubmitToRenderer(false);
 }
 
 void Game::RenderLateEntities(uint32_t lateKind, uint32_t passFlags)

@@ -24,6 +24,7 @@
 #include "renderer/FrameClock.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/resources/ResourceManager.h"
+#include "scene/cameras/GameCameraController.h"
 #include "scene/entities/EntityManager.h"
 #include "scene/templates/BinarySceneReader.h"
 #include "scene/templates/TemplateManager.h"
@@ -207,6 +208,8 @@ void Game::ProcessPendingSceneSwitch()
     if (m_switchSemaphore != nullptr)
         WaitForSwitchSemaphore(hideLoadingScreen);
 
+    if (m_cameraController != nullptr)
+        m_cameraController->Update();
     if (NorvexRenderer* const renderer = OpenRenderer())
     {
         FrameClock engineClock;

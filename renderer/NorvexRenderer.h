@@ -138,13 +138,12 @@ public:
     {
         m_stream.SetCamera(view, projection, third);
     }
-    const RenderCommandStream& GetStream() const { return m_stream; }
+    // The last camera sent with what the game side derived from it (planes, corner box, inverses).
+    const GameSideCamera& GetGameSideCamera() const { return m_stream.GetGameSideCamera(); }
     bool IsLoadingScreenShown() const { return m_stream.IsLoadingScreenShown(); }
     // The hold flag a scene switch sets after its semaphore wait (under the display lock).
     void SetHoldFlag(uint8_t flag);
     uint8_t GetHoldFlag() const { return m_holdFlag.load(std::memory_order_acquire); }
-    // The last camera sent with what the game side derived from it (planes, corner box, inverses).
-    const GameSideCamera& GetGameSideCamera() const { return m_stream.GetGameSideCamera(); }
     // Field of view (the camera's shake value) for the post chain.
     void SetShakeValue(float value) { m_stream.SetShakeValue(value); }
     void SetSceneColorMode(uint32_t mode) { m_stream.SetSceneColorMode(mode); }

@@ -87,9 +87,9 @@ public:
     void SetScreenScaleX(float scale);
     void SetScreenScaleY(float scale);
     void SetCamera(const Matrix& view, const Matrix& projection, const Matrix& third);
+    const GameSideCamera& GetGameSideCamera() const { return m_camera; }
     // The loading screen shown by the last SetLoadingScreen (game side, set at once).
     bool IsLoadingScreenShown() const { return m_loadingScreenShown; }
-    const GameSideCamera& GetGameSideCamera() const { return m_camera; }
     void SetShakeValue(float value);
     void SetSceneColorMode(uint32_t mode);
     void Clear(uint32_t clearFlags, const Vector& color, float depth, uint32_t stencil);

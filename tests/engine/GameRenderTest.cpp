@@ -42,9 +42,12 @@ protected:
         trace.erase(std::remove(trace.begin(), trace.end(), uint32_t(RENDER_OP_CALL)), trace.end());
         return trace;
     }
+    // In front of the game camera, which starts at the origin looking along +z.
     Entity* CreateEntity(uint32_t flags)
     {
-        Entity* entity = gEntityManager.CreateEntity(&m_template, nullptr, Matrix::ONE, 0, nullptr);
+        Matrix local = Matrix::ONE;
+        local.rows[3].Set(0.0f, 0.0f, 100.0f, 1.0f);
+        Entity* entity = gEntityManager.CreateEntity(&m_template, nullptr, local, 0, nullptr);
         if (entity != nullptr)
             entity->RaiseFlag(flags, false);
         return entity;
@@ -64,11 +67,17 @@ TEST_F(GameRenderTest, AFrameWritesTheScenePassesUIAndPresentInOrder)
     bool presented = false;
     const std::vector<uint32_t> ops = RenderFrame(false, &presented);
     EXPECT_TRUE(presented);
-    EXPECT_EQ(ops, Ops({RENDER_OP_SET_FRAME_BOX, RENDER_OP_SET_FRAME_TARGET, RENDER_OP_SET_VIEWPORT,
-                        RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED, RENDER_OP_SET_PASS_MASK,
-                        RENDER_OP_SET_OUTLINE_PARAMS, RENDER_OP_POST_PROCESS, RENDER_OP_BEGIN_FRAME,
+    // Layers, target, the camera's shake value, viewport and camera; the camera again after the
+    // per-entity hooks; the scene pass; the camera after the scene hooks; post-processing; the
+    // camera again; the UI outlines; the profiler's camera; the camera for the present.
+    EXPECT_EQ(ops, Ops({RENDER_OP_SET_FRAME_BOX, RENDER_OP_SET_FRAME_TARGET, RENDER_OP_SET_FIELD_OF_VIEW,
+                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
+                        RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED, RENDER_OP_SET_VIEWPORT,
+                        RENDER_OP_SET_CAMERA, RENDER_OP_SET_PASS_MASK, RENDER_OP_SET_OUTLINE_PARAMS,
+                        RENDER_OP_POST_PROCESS, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_BEGIN_FRAME,
                         RENDER_OP_BEGIN_OUTLINES, RENDER_OP_SET_DEPTH_STENCIL_ENABLED, RENDER_OP_RENDER_OUTLINES,
-                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
+                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
+                        RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
     EXPECT_EQ(m_delegate.Count("OnBeforeSceneRender:0"), 1u);
     EXPECT_EQ(m_delegate.Count("OnAfterSceneRender:0"), 1u);
 }
@@ -81,14 +90,27 @@ TEST_F(GameRenderTest, LateEntitiesGetTheirOwnPassesAroundPostProcessing)
     ASSERT_NE(CreateEntity(0x40), nullptr);
     ASSERT_NE(CreateEntity(0xC0), nullptr);
     const std::vector<uint32_t> ops = RenderFrame(false);
-    EXPECT_EQ(ops, Ops({RENDER_OP_SET_FRAME_BOX, RENDER_OP_SET_FRAME_TARGET, RENDER_OP_SET_VIEWPORT,
-                        RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED, RENDER_OP_BEGIN_GATHER,
-                        RENDER_OP_RENDER_GATHERED, RENDER_OP_SET_PASS_MASK, RENDER_OP_SET_OUTLINE_PARAMS,
-                        RENDER_OP_POST_PROCESS, RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED,
+    // The pre-FSE pass right after the scene hooks' camera, the post-FSE pass after the camera
+    // that follows post-processing.
+    EXPECT_EQ(ops, Ops({RENDER_OP_SET_FRAME_BOX, RENDER_OP_SET_FRAME_TARGET, RENDER_OP_SET_FIELD_OF_VIEW,
+                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
+                        RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED, RENDER_OP_SET_VIEWPORT,
+                        RENDER_OP_SET_CAMERA, RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED,
+                        RENDER_OP_SET_PASS_MASK, RENDER_OP_SET_OUTLINE_PARAMS, RENDER_OP_POST_PROCESS,
+                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED,
                         RENDER_OP_BEGIN_FRAME, RENDER_OP_BEGIN_OUTLINES, RENDER_OP_SET_DEPTH_STENCIL_ENABLED,
-                        RENDER_OP_RENDER_OUTLINES, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
-                        RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
+                        RENDER_OP_RENDER_OUTLINES, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT,
+                        RENDER_OP_SET_CAMERA, RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
     EXPECT_EQ(gEntityManager.GetVisibleList().Count(), 0) << "the lists are emptied after the frame";
+    // Behind the camera: not gathered, so no late pass.
+    gEntityManager.NewScene();
+    Matrix behind = Matrix::ONE;
+    behind.rows[3].Set(0.0f, 0.0f, -100.0f, 1.0f);
+    Entity* hidden = gEntityManager.CreateEntity(&m_template, nullptr, behind, 0, nullptr);
+    ASSERT_NE(hidden, nullptr);
+    hidden->RaiseFlag(0x80, false);
+    const std::vector<uint32_t> culled = RenderFrame(false);
+    EXPECT_EQ(std::count(culled.begin(), culled.end(), uint32_t(RENDER_OP_BEGIN_GATHER)), 1);
     gEntityManager.NewScene();
 }
 
@@ -99,10 +121,12 @@ TEST_F(GameRenderTest, AScreenThatBlocksTheSceneLeavesOnlyTheUI)
     screen->SetBlocksSceneRendering(true);
     gGame.AppendUIScreen(screen);
     const std::vector<uint32_t> ops = RenderFrame(false);
-    EXPECT_EQ(ops, Ops({RENDER_OP_SET_FRAME_TARGET, RENDER_OP_SET_VIEWPORT, RENDER_OP_BEGIN_OUTLINES,
+    // No layers; the camera clears all three buffers; the screen's own viewport and camera.
+    EXPECT_EQ(ops, Ops({RENDER_OP_SET_FRAME_TARGET, RENDER_OP_SET_FIELD_OF_VIEW, RENDER_OP_SET_VIEWPORT,
+                        RENDER_OP_SET_CAMERA, RENDER_OP_CLEAR, RENDER_OP_BEGIN_OUTLINES,
                         RENDER_OP_SET_DEPTH_STENCIL_ENABLED, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
                         RENDER_OP_RENDER_OUTLINES, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
-                        RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
+                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
     EXPECT_EQ(screen->GetDrawCount(), 1u);
     gGame.SetDrawUI(false);
     const std::vector<uint32_t> forced = RenderFrame(true);
@@ -123,6 +147,15 @@ TEST_F(GameRenderTest, ALoadingScreenFrameOnlySubmitsAndAPendingSwitchWritesNoth
     gGame.SwitchScene("Later", 0, Game::kNoVariation, nullptr);
     EXPECT_TRUE(RenderFrame(false, &presented).empty());
     EXPECT_TRUE(presented);
+}
+
+TEST_F(GameRenderTest, AnEmptyViewportGoesStraightToThePresent)
+{
+    gGame.SetSize(0, 240, true);
+    const std::vector<uint32_t> ops = RenderFrame(false);
+    gGame.SetSize(320, 240, true);
+    EXPECT_EQ(ops, Ops({RENDER_OP_SET_FRAME_BOX, RENDER_OP_SET_FRAME_TARGET, RENDER_OP_SET_FIELD_OF_VIEW,
+                        RENDER_OP_SET_CAMERA, RENDER_OP_SET_CAMERA, RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
 }
 
 TEST_F(GameRenderTest, ALostDeviceMakesRenderAnswerFalse)

@@ -1,8 +1,10 @@
 #include "engine/ClassRegistration.h"
 
+#include "audio/AudioClassRegistration.h"
 #include "core/CoreClassRegistration.h"
 #include "engine/EngineClassRegistration.h"
 #include "renderer/RendererClassRegistration.h"
+#include "scene/SceneClassRegistration.h"
 #include "ui/UIClassRegistration.h"
 
 void RegisterAllClasses()
@@ -10,5 +12,7 @@ void RegisterAllClasses()
     RegisterCoreClasses();
     RegisterEngineClasses();
     RegisterRendererClasses();
+    RegisterSceneClasses();
     RegisterUIClasses();
+    RegisterAudioClasses();
 }

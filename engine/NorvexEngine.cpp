@@ -1,6 +1,8 @@
 #include "engine/NorvexEngine.h"
 
 #include "audio/sound/SoundEngine.h"
+#include "audio/sound/SoundEntriesContainer.h"
+#include "audio/video/VideoEngine.h"
 #include "core/Core.h"
 #include "core/console/GameConsole.h"
 #include "core/containers/SafePointer.h"
@@ -25,6 +27,9 @@
 #include "renderer/ShaderManager.h"
 #include "renderer/resources/Resource.h"
 #include "renderer/resources/ResourceManager.h"
+#include "scene/entities/Entity.h"
+#include "scene/entities/EntityManager.h"
+#include "scene/templates/TemplateManager.h"
 
 #include <utility>
 
@@ -111,7 +116,7 @@ bool NorvexEngine::RunStartup(void* window, const char* projectName, const char*
     // The budget getter, not the raw "Animation buffer KB": it answers the mobile value when the
     // project asks for mobile settings on this platform, which is what the buffer must hold.
     gFrameRingAllocator.Init(gProjectConfig.GetAnimationBufferKB() * 1024u);
-    PendingEngineServices::InitTemplateManager();
+    gTemplateManager.Init();
     gGlobalScriptScheduler.Clear();
     const bool standalone = m_config != nullptr && m_config->IsStandaloneBuild();
     if (!gShaderManager.Init(standalone))
@@ -120,16 +125,18 @@ bool NorvexEngine::RunStartup(void* window, const char* projectName, const char*
         return false;
     }
     PendingEngineServices::InitPostProcessChain(gProjectConfig);
-    PendingEngineServices::StartVideoEngine();
+    m_videoEngine = std::make_unique<VideoEngine>();
+    m_videoEngine->Init();
     PendingEngineServices::CreateSceneEnvironment();
     m_soundEngine = std::make_unique<SoundEngine>();
     if (m_soundEngine->Init())
         m_soundEngine->Flush();
     else
         gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "The sound thread could not be started");
+    PublishScriptGlobals();
     const float range = gProjectConfig.GetWorldRange();
     const BoundingBox4 world(Vector(-range, kWorldBottom, -range, 1.0f), Vector(range, kWorldTop, range, 1.0f));
-    PendingEngineServices::InitEntityManager(world, gProjectConfig.GetWorldCell());
+    gEntityManager.Init(world, gProjectConfig.GetWorldCell());
     gProfiler.LoadOverlayFont();
     gProfiler.Init(m_config != nullptr ? &m_config->m_inGameProfilers : nullptr);
     if (!standalone && initLua)
@@ -172,6 +179,18 @@ void NorvexEngine::LoadSystemFont()
         m_systemFont->Load(true);
 }
 
+// The Lua state opened before the sound and video engines existed, so their script globals are
+// set again now that they do.
+void NorvexEngine::PublishScriptGlobals()
+{
+    if (gLua.GetState() == nullptr)
+        return;
+    if (gSoundEngine != nullptr)
+        gLua.RegisterGlobalObject(gSoundEngine, "SoundEngine", "gSoundEngine");
+    if (gVideoEngine != nullptr)
+        gLua.RegisterGlobalObject(gVideoEngine, "VideoEngine", "gVideoEngine");
+}
+
 void NorvexEngine::SubmitRendererSync()
 {
     if (m_renderer != nullptr && m_renderer->IsStreamOpen())
@@ -197,17 +216,18 @@ void NorvexEngine::Close()
     for (SafePointerRoot* controller : controllers)
         delete controller;
     SubmitRendererSync();
-    PendingEngineServices::DestroyScene();
-    PendingEngineServices::CloseTemplateManager();
+    gEntityManager.DestroyScene();
+    gTemplateManager.Close();
     SubmitRendererSync();
     gGlobalScriptScheduler.Clear();
     PendingEngineServices::ResetSequenceSystem();
     PendingEngineServices::ClearSequenceActionFactory();
-    PendingEngineServices::RemoveAllSoundEntries();
+    gSoundEntriesContainer.RemoveAllSoundEntries();
     gFrameRingAllocator.Release();
     gLua.Close();
     gProfiler.Close();
-    PendingEngineServices::CloseVideoEngine();
+    if (m_videoEngine != nullptr)
+        m_videoEngine->Close();
     if (m_soundEngine != nullptr)
         m_soundEngine->Close();
     PendingEngineServices::CloseSceneEnvironment();
@@ -233,6 +253,7 @@ void NorvexEngine::Close()
         m_renderer->Close();
     gProjectConfig.Clear();
     m_soundEngine.reset();
+    m_videoEngine.reset();
     m_resourceManager.reset();
     m_renderer.reset();
     UnmountDataFolders();
@@ -277,13 +298,15 @@ void NorvexEngine::NotifyBeforeDeviceReset()
 {
     PendingEngineServices::ClearPathLines();
     gGame.NotifyDelegateBeforeDeviceChange();
-    PendingEngineServices::DropEntityRenderingContexts();
+    for (Entity* entity = Entity::GetFirstLiveEntity(); entity != nullptr; entity = entity->GetNextLiveEntity())
+        entity->DropRenderingContextIfNeeded();
 }
 
 void NorvexEngine::NotifyAfterDeviceReset()
 {
     gGame.NotifyDelegateAfterDeviceChange();
-    PendingEngineServices::RebuildEntityRenderingContexts();
+    for (Entity* entity = Entity::GetFirstLiveEntity(); entity != nullptr; entity = entity->GetNextLiveEntity())
+        entity->RebuildRenderingContextIfNeeded();
 }
 
 void NorvexEngine::AddCameraController(SafePointerRoot* controller)

@@ -6,8 +6,8 @@
 // manager, Lua, the frame ring, the template manager, the shader manager, video, the scene
 // environment, the sound thread, the entity manager, the profiler, the system font, the strings
 // and fonts, and finally "Engine successfully initialized". The engine creates the renderer, the
-// resource manager and the sound engine itself, in that order, and Close destroys them in reverse,
-// so nothing of them is left to static destruction. A step that must succeed and fails logs its
+// resource manager, the video engine and the sound engine itself, in that order, and Close destroys
+// them in reverse, so nothing of them is left to static destruction. A step that must succeed and fails logs its
 // reason, pauses a second, runs Close and makes Init return false.
 //
 // Close is idempotent: it runs after a failed Init and again at shutdown, every step tolerates a
@@ -28,6 +28,7 @@ class Resource;
 class ResourceManager;
 class SafePointerRoot;
 class SoundEngine;
+class VideoEngine;
 
 // Start-up, per-frame engine update and shutdown of the engine services.
 class NorvexEngine
@@ -92,6 +93,7 @@ public:
     NorvexRenderer* GetRenderer() const { return m_renderer.get(); }
     ResourceManager* GetResourceManager() const { return m_resourceManager.get(); }
     SoundEngine* GetSoundEngine() const { return m_soundEngine.get(); }
+    VideoEngine* GetVideoEngine() const { return m_videoEngine.get(); }
 
 private:
     bool RunStartup(void* window, const char* projectName, const char* configFileName, EngineConfig* config,
@@ -101,6 +103,7 @@ private:
     void AddMountedContainer(uint32_t bit, uint32_t nameIndex, uint8_t optional, int32_t group);
     std::string FindDataDirectory() const;
     void SubmitRendererSync();
+    void PublishScriptGlobals();
 
     Dynarray<SafePointerRoot*> m_cameraControllers;
     EngineConfig* m_config = nullptr;
@@ -116,6 +119,7 @@ private:
     // Created by Init in this order and destroyed by Close in reverse.
     std::unique_ptr<NorvexRenderer> m_renderer;
     std::unique_ptr<ResourceManager> m_resourceManager;
+    std::unique_ptr<VideoEngine> m_videoEngine;
     std::unique_ptr<SoundEngine> m_soundEngine;
 };
 

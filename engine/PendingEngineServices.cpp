@@ -18,15 +18,11 @@ std::atomic<bool> gPostProcessReported{false};
 std::atomic<bool> gSceneEnvironmentReported{false};
 std::atomic<bool> gPathLinesReported{false};
 std::atomic<bool> gUISceneParametersReported{false};
-std::atomic<bool> gTemplateManagerReported{false};
-std::atomic<bool> gEntityManagerReported{false};
 std::atomic<bool> gStringManagerReported{false};
 std::atomic<bool> gFontTableReported{false};
 std::atomic<bool> gReplacementReported{false};
 std::atomic<bool> gSequenceSystemReported{false};
 std::atomic<bool> gSequenceActionsReported{false};
-std::atomic<bool> gSoundEntriesReported{false};
-std::atomic<bool> gVideoEngineReported{false};
 } // namespace
 
 namespace PendingEngineServices
@@ -35,9 +31,8 @@ void ForgetReports()
 {
     for (std::atomic<bool>* reported :
          {&gPostProcessReported, &gSceneEnvironmentReported, &gPathLinesReported, &gUISceneParametersReported,
-          &gTemplateManagerReported, &gEntityManagerReported, &gStringManagerReported, &gFontTableReported,
-          &gReplacementReported, &gSequenceSystemReported, &gSequenceActionsReported, &gSoundEntriesReported,
-          &gVideoEngineReported})
+          &gStringManagerReported, &gFontTableReported, &gReplacementReported, &gSequenceSystemReported,
+          &gSequenceActionsReported})
         reported->store(false, std::memory_order_relaxed);
 }
 
@@ -64,36 +59,6 @@ void ClearPathLines()
 void ApplyUISceneParameters(const ProjectConfig&)
 {
     NotBuilt(gUISceneParametersReported, "SceneParametersTemplate");
-}
-
-void InitTemplateManager()
-{
-    NotBuilt(gTemplateManagerReported, "TemplateManager");
-}
-
-void CloseTemplateManager()
-{
-    NotBuilt(gTemplateManagerReported, "TemplateManager");
-}
-
-void InitEntityManager(const BoundingBox4&, float)
-{
-    NotBuilt(gEntityManagerReported, "EntityManager");
-}
-
-void DestroyScene()
-{
-    NotBuilt(gEntityManagerReported, "EntityManager");
-}
-
-void DropEntityRenderingContexts()
-{
-    NotBuilt(gEntityManagerReported, "EntityManager");
-}
-
-void RebuildEntityRenderingContexts()
-{
-    NotBuilt(gEntityManagerReported, "EntityManager");
 }
 
 void CreateStringManager()
@@ -144,20 +109,5 @@ void ResetSequenceSystem()
 void ClearSequenceActionFactory()
 {
     NotBuilt(gSequenceActionsReported, "SequenceActionFactory");
-}
-
-void RemoveAllSoundEntries()
-{
-    NotBuilt(gSoundEntriesReported, "SoundEntriesContainer");
-}
-
-void StartVideoEngine()
-{
-    NotBuilt(gVideoEngineReported, "VideoEngine");
-}
-
-void CloseVideoEngine()
-{
-    NotBuilt(gVideoEngineReported, "VideoEngine");
 }
 } // namespace PendingEngineServices

@@ -138,6 +138,8 @@ public:
     {
         m_stream.SetCamera(view, projection, third);
     }
+    // The last camera sent with what the game side derived from it (planes, corner box, inverses).
+    const GameSideCamera& GetGameSideCamera() const { return m_stream.GetGameSideCamera(); }
     // Field of view (the camera's shake value) for the post chain.
     void SetShakeValue(float value) { m_stream.SetShakeValue(value); }
     void SetSceneColorMode(uint32_t mode) { m_stream.SetSceneColorMode(mode); }

@@ -233,27 +233,37 @@ void RenderCommandStream::SetScreenScaleY(float scale)
 
 void RenderCommandStream::SetCamera(const Matrix& view, const Matrix& projection, const Matrix& third)
 {
-    m_gameView = view;
-    m_gameProjection = projection;
-    m_gameViewProjection.Mul(projection, view);
+    GameSideCamera& c = m_camera;
+    c.view = view;
+    c.projection = projection;
+    c.viewProjection.Mul(projection, view);
+    c.inverseView.InverseOf(view);
+    c.inverseViewProjection.InverseOf(c.viewProjection);
     // Planes of the combined matrix (row vectors): left, right, bottom, top, near, far.
-    const Matrix& m = m_gameViewProjection;
-    auto column = [&m](int c) { return Vector(m.At(0, c), m.At(1, c), m.At(2, c), m.At(3, c)); };
+    const Matrix& m = c.viewProjection;
+    auto column = [&m](int i) { return Vector(m.At(0, i), m.At(1, i), m.At(2, i), m.At(3, i)); };
     const Vector c0 = column(0), c1 = column(1), c2 = column(2), c3 = column(3);
-    Vector planes[6] = {
-        Vector(c3.x + c0.x, c3.y + c0.y, c3.z + c0.z, c3.w + c0.w),
-        Vector(c3.x - c0.x, c3.y - c0.y, c3.z - c0.z, c3.w - c0.w),
-        Vector(c3.x + c1.x, c3.y + c1.y, c3.z + c1.z, c3.w + c1.w),
-        Vector(c3.x - c1.x, c3.y - c1.y, c3.z - c1.z, c3.w - c1.w),
-        c2,
-        Vector(c3.x - c2.x, c3.y - c2.y, c3.z - c2.z, c3.w - c2.w),
-    };
+    c.frustumPlanes[0].Add(c3, c0);
+    c.frustumPlanes[1].Sub(c3, c0);
+    c.frustumPlanes[2].Add(c3, c1);
+    c.frustumPlanes[3].Sub(c3, c1);
+    c.frustumPlanes[4] = c2;
+    c.frustumPlanes[5].Sub(c3, c2);
+    // The corners of the clip volume (depth 0 to 1) taken back to the world.
+    c.frustumBox = BoundingBox4::INVALID;
+    for (uint32_t i = 0; i < 8; ++i)
+    {
+        Vector corner((i & 1) ? 1.0f : -1.0f, (i & 2) ? 1.0f : -1.0f, (i & 4) ? 1.0f : 0.0f, 1.0f);
+        corner.TransformHomogen(c.inverseViewProjection);
+        corner.w = 1.0f;
+        c.frustumBox.Expand(corner);
+    }
     if (!WriteCommand(RENDER_OP_SET_CAMERA, rp::kSetCamera))
         return;
     Put(view);
     Put(projection);
     Put(third);
-    for (const Vector& plane : planes)
+    for (const Vector& plane : c.frustumPlanes)
         Put(plane);
 }
 

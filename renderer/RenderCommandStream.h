@@ -28,6 +28,18 @@ namespace gpu
 class GpuSwapChain;
 }
 
+// What the game side keeps of the last camera sent, for callers to read back right after SetCamera.
+struct GameSideCamera
+{
+    Matrix view = Matrix::ONE;
+    Matrix projection = Matrix::ONE;
+    Matrix viewProjection = Matrix::ONE;        // view, then projection
+    Matrix inverseView = Matrix::ONE;           // camera to world: rows right, up, forward, position
+    Matrix inverseViewProjection = Matrix::ONE; // clip space to world
+    Vector frustumPlanes[6];                    // inward: left, right, bottom, top, near, far
+    BoundingBox4 frustumBox;                    // world box of the eight frustum corners
+};
+
 // Writes the game's render commands and submits them; owns the block writer of the renderer's ring.
 class RenderCommandStream
 {
@@ -75,6 +87,7 @@ public:
     void SetScreenScaleX(float scale);
     void SetScreenScaleY(float scale);
     void SetCamera(const Matrix& view, const Matrix& projection, const Matrix& third);
+    const GameSideCamera& GetGameSideCamera() const { return m_camera; }
     void SetShakeValue(float value);
     void SetSceneColorMode(uint32_t mode);
     void Clear(uint32_t clearFlags, const Vector& color, float depth, uint32_t stencil);
@@ -119,7 +132,5 @@ private:
     uint32_t m_presentsWritten = 0;
     uint32_t m_framesWaited = 0;
     bool m_loadingScreenShown = false;
-    Matrix m_gameView = Matrix::ONE;
-    Matrix m_gameProjection = Matrix::ONE;
-    Matrix m_gameViewProjection = Matrix::ONE;
+    GameSideCamera m_camera;
 };

@@ -2,6 +2,10 @@
 
 #include "core/reflection/EntityReferences.h"
 #include "core/reflection/RTTIClassRegistry.h"
+#include "scene/cameras/GameCameraControllerCamera.h"
+#include "scene/cameras/NXRTSTargetCameraSubcontroller.h"
+#include "scene/cameras/PerspectiveCamera.h"
+#include "scene/cameras/TargetViewCamera.h"
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityLayerSystem.h"
 #include "scene/entities/EntityManager.h"
@@ -90,6 +94,16 @@ void RegisterSceneClasses()
     RegisterCreatable<EntityLayer>("EntityLayer", "RTTIPropertiesBase");
     RegisterCreatable<EntityLayerGroup>("EntityLayerGroup", "RTTIPropertiesBase");
     RegisterCreatable<EntityLayerSystem>("EntityLayerSystem", "RTTIPropertiesBase");
+    // Cameras: the two roots are abstract and known by name only.
+    RTTIClassRegistry::EnsureClassRegistered("BaseCamera", "RTTIPropertiesBase", nullptr);
+    RTTIClassRegistry::EnsureClassRegistered("YawPitchCamera", "BaseCamera", nullptr);
+    PerspectiveCamera::RegisterRTTIClass();
+    TargetViewCamera::RegisterRTTIClass();
+    GameCameraControllerCamera::RegisterRTTIClass();
+    RTTIClassRegistry::EnsureClassRegistered("NXBaseCameraSubcontroller", "RTTIPropertiesBase",
+                                            [](int) -> RTTIPolyBaseClass* { return new NXBaseCameraSubcontroller; });
+    NXRTSCameraSubcontroller::RegisterRTTIClass();
+    NXRTSTargetCameraSubcontroller::RegisterRTTIClass();
     for (const TemplateType& type : kEngineTemplateTypes)
         TemplateTypeRegistry::GetInstance().RegisterType(type.id, type.parent, type.name);
     SetEntityReferenceResolver(&gResolver);

@@ -19,6 +19,7 @@ int tolua_entity_open(lua_State* state);
 int tolua_sound_open(lua_State* state);
 int tolua_math_open(lua_State* state);
 int tolua_input_open(lua_State* state);
+int tolua_camera_open(lua_State* state);
 int tolua_gamedelegate_open(lua_State* state);
 int tolua_game_open(lua_State* state);
 int tolua_video_open(lua_State* state);
@@ -83,6 +84,7 @@ void OpenScriptPackages(lua_State* state)
     tolua_sound_open(state);
     tolua_math_open(state);
     tolua_input_open(state);
+    tolua_camera_open(state);
     tolua_gamedelegate_open(state);
     tolua_video_open(state);
     lua_settop(state, 0);

@@ -3,9 +3,11 @@
 #include "platform/gpu/GpuLog.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 namespace gpu
 {
@@ -270,6 +272,22 @@ void GpuDevice::UnbindAll()
     Bind(m_state.depthStencil, static_cast<GpuSurface*>(nullptr));
 }
 
+void GpuDevice::PacePresent()
+{
+    if (!IsPresentPacing())
+        return;
+    constexpr int64_t kFrameNs = 1000000000 / 60;
+    const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                            std::chrono::steady_clock::now().time_since_epoch())
+                            .count();
+    // A present more than a frame late starts a new grid rather than racing to catch up.
+    if (m_nextPresentNs < now - kFrameNs)
+        m_nextPresentNs = now;
+    if (m_nextPresentNs > now)
+        std::this_thread::sleep_for(std::chrono::nanoseconds(m_nextPresentNs - now));
+    m_nextPresentNs += kFrameNs;
+}
+
 void GpuDevice::EndFrame()
 {
     ++m_presents;
@@ -304,6 +322,7 @@ Result GpuDevice::PresentSwapChain(GpuSwapChain* swapChain)
         return kErrDeviceLost;
     }
     EndFrame();
+    PacePresent();
     return kOk;
 }
 

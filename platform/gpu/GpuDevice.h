@@ -163,6 +163,7 @@ private:
     void SetDefaultState();
     void UnbindAll();
     void EndFrame();
+    void PacePresent();
     Result CheckTextureArgs(uint32_t width, uint32_t height, uint32_t* levels, uint32_t usage, Format format,
                             Pool pool, bool cube);
     Result SetShaderConstants(float* registers, uint32_t limit, const char* stage, uint32_t start, const float* data,
@@ -203,6 +204,8 @@ private:
     std::vector<DrawRecord> m_drawLog;
     std::vector<DrawRecord> m_lastDrawLog;
     uint64_t m_presents = 0;
+    // When the next paced present may return (steady clock, nanoseconds since its epoch).
+    int64_t m_nextPresentNs = 0;
     uint32_t m_resets = 0;
     uint32_t m_resetTriesLost = 0;
     uint32_t m_loggedConstantRefusals = 0;

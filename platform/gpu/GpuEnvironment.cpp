@@ -1,9 +1,12 @@
 #include "platform/gpu/GpuEnvironment.h"
 
+#include <atomic>
+
 namespace gpu
 {
 namespace
 {
+std::atomic<bool> gPresentPacing{true};
 std::mutex gConfigMutex;
 bool gConfigSet = false;
 DisplayConfig gConfig;
@@ -16,6 +19,10 @@ bool Take(uint32_t& counter)
     return true;
 }
 } // namespace
+
+void SetPresentPacing(bool on) { gPresentPacing.store(on, std::memory_order_relaxed); }
+
+bool IsPresentPacing() { return gPresentPacing.load(std::memory_order_relaxed); }
 
 DisplayConfig DefaultDisplayConfig()
 {

@@ -30,6 +30,11 @@ DisplayConfig DefaultDisplayConfig();
 void SetDisplayConfig(const DisplayConfig& config);
 DisplayConfig GetDisplayConfig();
 
+// Presents are paced to the display's 60 Hz, as a vertical sync would, so a program that renders
+// as fast as it can does not spin a core; tests that present many frames turn it off. On by default.
+void SetPresentPacing(bool on);
+bool IsPresentPacing();
+
 // Injected failures. Counts are consumed as the stand-in meets them.
 class FaultPlan
 {

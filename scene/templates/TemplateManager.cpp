@@ -10,8 +10,9 @@
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateFolder.h"
 #include "scene/templates/TemplateTypeRegistry.h"
-#include "renderer/resources/ResourceManager.h"
 #include "platform/os/Clock.h"
+#include "renderer/NorvexRenderer.h"
+#include "renderer/resources/ResourceManager.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -485,8 +486,18 @@ void TemplateManager::LoadOptimizedTemplates(const char* sceneName, const char* 
                     double(os::QueryCounter() - start) / double(os::kCounterFrequency));
 }
 
+void TemplateManager::Close()
+{
+    UnloadTemplates();
+    UnloadUnusedTemplates();
+    Clear();
+}
+
 void TemplateManager::UnloadTemplates()
 {
+    // Commands in flight may still name a template's render-side data.
+    if (gRenderer != nullptr && gRenderer->IsStreamOpen())
+        gRenderer->SubmitCommands(true);
     TemplateLockScope lock;
     for (int32_t i = m_stubs.Count() - 1; i >= 0; --i)
     {
@@ -511,7 +522,8 @@ void TemplateManager::UnloadUnusedTemplates()
             stub->UnloadTemplate();
     }
     UnloadTemplates();
-    if (gResourceManager != nullptr)
+    // A flush of a resource thread that never started would wait for ever.
+    if (gResourceManager != nullptr && gResourceManager->IsInitialised())
     {
         gResourceManager->PostCommand(RESOURCE_POOL_TEMPLATES, 0, 0);
         gResourceManager->Flush();

@@ -62,6 +62,8 @@ public:
     void UnloadUnusedTemplates();
     // Deletes every stub and with it every bound template.
     void Clear();
+    // Engine close: the optimized and the unused templates go, then every stub; Init may run again.
+    void Close();
 
 private:
     bool ReadFolderRecord(RecordInput& in, TemplateFolder* folder, const Dynarray<EntityTemplateStub*>& stubs,

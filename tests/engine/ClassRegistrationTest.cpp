@@ -22,7 +22,9 @@ TEST(ClassRegistrationTest, EveryAreasClassesAreMadeByNameAndRegisteringAgainAdd
                              "RendererConfigContainer", "KeyBindDef", "ControlEntry", "ProjectConfig",
                              "FontReplacement", "MobileDeviceEntry", "MobileTextureQualityEntry", "OutlineParams",
                              "VertexShaderObject", "PixelShaderObject", "ShaderParameterDefinition", "ShaderOption",
-                             "ShaderFamily", "ResourceEntry", "ResourceList", "StringHistoryContainer"})
+                             "ShaderFamily", "ResourceEntry", "ResourceList", "StringHistoryContainer",
+                             "EntityTemplate", "EntityTemplateStub", "EntitySet", "EntityLayer", "EntityLayerGroup",
+                             "EntityLayerSystem", "SoundEntrySoundList", "SoundEntry", "SoundEntriesContainer"})
     {
         std::unique_ptr<RTTIPolyBaseClass> object(RTTIClassRegistry::CreateObject(name));
         ASSERT_NE(object, nullptr) << name;
@@ -31,4 +33,7 @@ TEST(ClassRegistrationTest, EveryAreasClassesAreMadeByNameAndRegisteringAgainAdd
     std::unique_ptr<RTTIPolyBaseClass> config(RTTIClassRegistry::CreateObject("GameConfig"));
     EXPECT_NE(dynamic_cast<GameConfig*>(config.get()), nullptr);
     EXPECT_STREQ(RTTIClassRegistry::GetBaseClassName(RTTIClassRegistry::FindClassId("GameConfig")), "EngineConfig");
+    // Entities are known by name for records, but only the entity manager makes them.
+    EXPECT_STREQ(RTTIClassRegistry::GetBaseClassName(RTTIClassRegistry::FindClassId("SceneEntity")), "Entity");
+    EXPECT_EQ(RTTIClassRegistry::CreateObject("Entity"), nullptr);
 }

@@ -1,4 +1,8 @@
 // ctest-labels: thread
+#include "audio/sound/SoundEngine.h"
+#include "audio/sound/SoundEntriesContainer.h"
+#include "audio/sound/SoundEntryParams.h"
+#include "audio/video/VideoEngine.h"
 #include "core/filesystem/FileReader.h"
 #include "core/filesystem/FileSystem.h"
 #include "core/memory/FrameRingAllocator.h"
@@ -10,6 +14,13 @@
 #include "renderer/NorvexRenderer.h"
 #include "renderer/FrameClock.h"
 #include "renderer/resources/ResourceManager.h"
+#include "scene/entities/Entity.h"
+#include "scene/entities/EntityConstants.h"
+#include "scene/entities/EntityManager.h"
+#include "scene/templates/EntityTemplate.h"
+#include "scene/templates/EntityTemplateStub.h"
+#include "scene/templates/TemplateManager.h"
+#include "tools/datakit/TemplateWriter.h"
 #include "support/EngineStartupFixture.h"
 
 #include <filesystem>
@@ -30,15 +41,23 @@ const std::vector<std::string> kStartupMessages = {
     "Mounting internal file system: 0x80",
     "ResourceManager::Init",
     "StringManager is not built yet",
-    "TemplateManager is not built yet",
+    "TemplateManager::Init",
     "ShaderManager post-process chain is not built yet",
-    "VideoEngine is not built yet",
     "SceneEnvironment is not built yet",
-    "EntityManager is not built yet",
+    "NewScene in",
     "UIFontTable is not built yet",
     "SceneParametersTemplate is not built yet",
     "Engine successfully initialized",
 };
+
+constexpr const char* kTankGUIDText = "00000000-0000-0000-0000-00000000000A";
+
+SimpleGUID TankGUID()
+{
+    SimpleGUID guid;
+    guid.FromString(kTankGUIDText);
+    return guid;
+}
 
 const std::vector<std::string> kCloseMessages = {
     "NorvexEngine closing...",
@@ -70,6 +89,38 @@ public:
     void OnBeforeDeviceChange() override { calls += "before;"; }
     void OnAfterDeviceChange() override { calls += "after;"; }
     std::string calls;
+};
+
+// Tells in `log` when the device reset asks it and when it makes a rendering context.
+class ProbeEntity : public Entity
+{
+public:
+    explicit ProbeEntity(std::string& log) : m_log(log) {}
+    bool NeedsRenderingContextChange() override
+    {
+        m_log += "ask " + m_tag + ";";
+        return m_needsChange;
+    }
+    EntityRenderingContext* CreateRenderingContext() override
+    {
+        m_log += "create " + m_tag + ";";
+        return nullptr;
+    }
+    std::string m_tag;
+    bool m_needsChange = false;
+
+private:
+    std::string& m_log;
+};
+
+class ProbeTemplate : public EntityTemplate
+{
+public:
+    explicit ProbeTemplate(std::string& log) : m_log(log) {}
+    Entity* CreateEntity() override { return new ProbeEntity(m_log); }
+
+private:
+    std::string& m_log;
 };
 
 bool ReadsFile(const char* path, const char* folder)
@@ -126,6 +177,69 @@ TEST_F(NorvexEngineTest, StartsOverFoldersInOrderAndClosesInOrder)
     EXPECT_EQ(gFileSystem.FindMountPoint("common"), nullptr);
     EXPECT_EQ(gFileSystem.FindMountPoint("locals"), nullptr);
     EXPECT_EQ(gFrameRingAllocator.GetSize(), 0u);
+}
+
+// The scene, template, sound-entry and video services start after what they stand on and close
+// in the order that keeps each one's users alive: an entity still holding its template when the
+// engine closes dies before the template does (ASan would see the template freed under it).
+TEST_F(NorvexEngineTest, SceneTemplateSoundAndVideoServicesStartAndCloseInOrder)
+{
+    ASSERT_TRUE(MakeDataRoot(false, {"--text", "templates/Units/Tank.template=" +
+                                                   TemplateWriter::MakeStubText(TankGUID(), 0)}));
+    ASSERT_EQ(RunDatakit({"binary-template", DataPath() + "/templates/Units/Tank.BinaryTemplate",
+                          kTankGUIDText, "0", "--lua-class", "Tank"}),
+              0);
+    ASSERT_TRUE(Init());
+    for (const char* service : {"TemplateManager", "EntityManager", "VideoEngine", "SoundEntriesContainer"})
+        EXPECT_LT(Find(m_log.Messages(), std::string(service) + " is not built yet"), 0) << service;
+    EXPECT_FALSE(m_log.Contains("Video shaders", CONSOLE_ERROR));
+
+    // Templates come from the scanned folder, the scene spans the project's world.
+    ASSERT_TRUE(gTemplateManager.IsInitialised());
+    EXPECT_NE(gTemplateManager.FindStubByGUID(TankGUID()), nullptr);
+    ASSERT_TRUE(gEntityManager.IsInitialized());
+    ASSERT_NE(gEntityManager.GetSceneRoot(), nullptr);
+    const float range = gProjectConfig.GetWorldRange();
+    EXPECT_EQ(gEntityManager.GetSceneBounds().min.x, -range);
+    EXPECT_EQ(gEntityManager.GetSceneBounds().min.y, -25.0f);
+    EXPECT_EQ(gEntityManager.GetSceneBounds().max.z, range);
+    EXPECT_EQ(gEntityManager.GetSceneBounds().max.y, 200.0f);
+    EXPECT_EQ(gEntityManager.GetGridCellSize(), gProjectConfig.GetWorldCell());
+
+    // Video and sound exist once Lua runs; scripts see both.
+    ASSERT_NE(gVideoEngine, nullptr);
+    EXPECT_EQ(gVideoEngine, gNorvexEngine.GetVideoEngine());
+    EXPECT_TRUE(gLua.LoadAndCall("assert(gVideoEngine ~= nil and not gVideoEngine:IsPlaying())", 0));
+    EXPECT_TRUE(gLua.LoadAndCall("assert(gSoundEngine ~= nil)", 0));
+
+    Entity* tank = gEntityManager.CreateEntity("units/TANK", nullptr, Matrix::ONE, 0, nullptr);
+    ASSERT_NE(tank, nullptr);
+    EXPECT_STREQ(tank->GetTemplate()->GetLuaClass(), "Tank");
+    // A template made in memory is deleted with its stub: it must outlive the entity that uses it.
+    EntityTemplateStub* stub = new EntityTemplateStub;
+    stub->SetFileName("Probe");
+    SimpleGUID probeGUID;
+    ASSERT_TRUE(probeGUID.FromString("00000000-0000-0000-0000-00000000000B"));
+    stub->SetGUID(probeGUID);
+    ASSERT_TRUE(gTemplateManager.RegisterStub(stub));
+    EntityTemplate* probe = new EntityTemplate;
+    stub->SetTemplate(probe);
+    ASSERT_NE(gEntityManager.CreateEntity(probe, tank, Matrix::ONE, 0, nullptr), nullptr);
+    ASSERT_TRUE(gSoundEntriesContainer.AddSoundEntry("Click", SoundEntryParams()));
+
+    gNorvexEngine.Close();
+    EXPECT_EQ(gVideoEngine, nullptr);
+    EXPECT_EQ(gSoundEngine, nullptr);
+    EXPECT_EQ(gEntityManager.GetSceneRoot(), nullptr);
+    EXPECT_EQ(gEntityManager.GetLiveEntityCount(), 0u);
+    EXPECT_FALSE(gTemplateManager.IsInitialised());
+    EXPECT_EQ(gTemplateManager.FindStubByGUID(TankGUID()), nullptr);
+    EXPECT_EQ(gSoundEntriesContainer.GetEntryCount(), 0);
+
+    // A second start scans the templates again.
+    ASSERT_TRUE(Init());
+    EXPECT_NE(gTemplateManager.FindStubByGUID(TankGUID()), nullptr);
+    EXPECT_NE(gEntityManager.GetSceneRoot(), nullptr);
 }
 
 TEST_F(NorvexEngineTest, StartsOverContainersWithTheTexturesFromTextures_s3)
@@ -279,14 +393,32 @@ TEST_F(NorvexEngineTest, CloseDeletesTheListedCameraControllers)
     EXPECT_EQ(gNorvexEngine.GetCameraControllerCount(), 0);
 }
 
-TEST_F(NorvexEngineTest, DeviceResetNotificationsReachTheGameDelegateInOrder)
+// The delegate hears first; then every live entity is asked, and only one whose context must change
+// drops it before the reset and makes it again after.
+TEST_F(NorvexEngineTest, DeviceResetNotificationsReachTheGameDelegateThenEveryEntity)
 {
     RecordingDelegate delegate;
     gGame.Init(&delegate);
+    gEntityManager.Init(BoundingBox4(Vector(0, -50, 0, 1), Vector(100, 50, 100, 1)), 10.0f);
+    ProbeTemplate probes(delegate.calls);
+    ProbeEntity* changing = static_cast<ProbeEntity*>(
+        gEntityManager.CreateEntity(&probes, nullptr, Matrix::ONE, ENTITYCREATION_DONOTCREATERENDERINGCONTEXT, nullptr));
+    ProbeEntity* steady = static_cast<ProbeEntity*>(
+        gEntityManager.CreateEntity(&probes, nullptr, Matrix::ONE, ENTITYCREATION_DONOTCREATERENDERINGCONTEXT, nullptr));
+    ASSERT_NE(changing, nullptr);
+    ASSERT_NE(steady, nullptr);
+    changing->m_tag = "a";
+    changing->m_needsChange = true;
+    steady->m_tag = "b";
+    delegate.calls.clear();
+
     gNorvexEngine.NotifyBeforeDeviceReset();
+    EXPECT_EQ(delegate.calls, "before;ask a;ask b;");
+    delegate.calls.clear();
     gNorvexEngine.NotifyAfterDeviceReset();
+    EXPECT_EQ(delegate.calls, "after;ask a;create a;ask b;");
+    gEntityManager.DestroyScene();
     gGame.Close();
-    EXPECT_EQ(delegate.calls, "before;after;");
 }
 
 TEST_F(NorvexEngineTest, SteamWarningsReachTheLogThroughTheHook)

@@ -124,6 +124,39 @@ TEST_F(NorvexRendererTest, FrameInSeveralBatchesClearsAndPresentsOnce)
     EXPECT_EQ(BackBufferPixel(), 0xFF0000FFu);
 }
 
+TEST_F(NorvexRendererTest, SetCameraKeepsWhatTheGameSideDerives)
+{
+    // Eye at (0, 0, -5) looking along +z; 90 degrees, square, near 1, far 10.
+    Matrix view, projection;
+    ASSERT_TRUE(view.LoadLookAtLH(Vector(0, 0, -5, 1), Vector(0, 0, 0, 1), Vector(0, 1, 0, 0)));
+    ASSERT_TRUE(projection.LoadPerspectiveFovLH(90.0f, 1.0f, 1.0f, 10.0f));
+    m_renderer.SetCamera(view, projection, Matrix::ONE);
+    const GameSideCamera& camera = m_renderer.GetGameSideCamera();
+    EXPECT_TRUE(camera.view.Equals(view));
+    EXPECT_NEAR(camera.inverseView.At(3, 2), -5.0f, 1e-5f) << "camera to world: the eye in row 3";
+    EXPECT_NEAR(camera.inverseView.At(2, 2), 1.0f, 1e-5f);
+    // The corners: 1 to each side at the near plane, 10 at the far plane.
+    EXPECT_NEAR(camera.frustumBox.min.x, -10.0f, 1e-3f);
+    EXPECT_NEAR(camera.frustumBox.max.y, 10.0f, 1e-3f);
+    EXPECT_NEAR(camera.frustumBox.min.z, -4.0f, 1e-3f);
+    EXPECT_NEAR(camera.frustumBox.max.z, 5.0f, 1e-3f);
+    Vector corner(1.0f, 1.0f, 1.0f, 1.0f);
+    corner.TransformHomogen(camera.inverseViewProjection);
+    EXPECT_NEAR(corner.x, 10.0f, 1e-3f);
+    EXPECT_NEAR(corner.z, 5.0f, 1e-3f);
+    // Inward planes: left, right, bottom, top, near, far.
+    const Vector inside(0, 0, 0, 1);
+    const Vector outside[6] = {Vector(-8, 0, 0, 1), Vector(8, 0, 0, 1), Vector(0, -8, 0, 1),
+                               Vector(0, 8, 0, 1),  Vector(0, 0, -4.5f, 1), Vector(0, 0, 6, 1)};
+    for (int i = 0; i < 6; ++i)
+    {
+        EXPECT_GT(camera.frustumPlanes[i].Dot4(inside), 0.0f) << i;
+        EXPECT_LT(camera.frustumPlanes[i].Dot4(outside[i]), 0.0f) << i;
+    }
+    m_renderer.SubmitCommands(true);
+    EXPECT_TRUE(m_renderer.GetCamera().view.Equals(view)) << "and the render thread got the same";
+}
+
 TEST_F(NorvexRendererTest, UnknownOpcodeDropsTheRestOfItsBlockOnly)
 {
     ConsoleCapture console;

@@ -1,5 +1,6 @@
 #include "GpuTestSupport.h"
 
+#include <chrono>
 #include <cstring>
 
 using namespace gpu;
@@ -357,4 +358,17 @@ TEST_F(GpuDeviceTest, DeviceReleasedWithLiveObjectsLogsTheLeak)
     EXPECT_EQ(texture->GetDevice(), nullptr);
     EXPECT_EQ(LiveObjectCount(ObjectKind::Texture), 1u);
     texture->Release();
+}
+
+TEST_F(GpuDeviceTest, PacedPresentsKeepTheDisplayRate)
+{
+    // Seven paced presents span at least five 60 Hz intervals: the first starts the grid and a
+    // late one may start a new grid once.
+    SetPresentPacing(true);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 7; ++i)
+        ASSERT_EQ(m_device->Present(), kOk);
+    const auto paced = std::chrono::steady_clock::now() - start;
+    SetPresentPacing(false);
+    EXPECT_GE(paced, std::chrono::milliseconds(5 * 1000 / 60));
 }

@@ -1,0 +1,74 @@
+#include "platform/window/InstanceLock.h"
+
+#include "platform/os/Folders.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <map>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace win
+{
+namespace
+{
+// The open lock files of this process by class name.
+std::map<std::string, int>& HeldLocks()
+{
+    static std::map<std::string, int> locks;
+    return locks;
+}
+
+int OpenLockFile(const char* className)
+{
+    return open(InstanceLockPath(className).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+}
+} // namespace
+
+std::string InstanceLockPath(const char* className)
+{
+    return os::GetRuntimeFolder() + "/norvex-" + (className != nullptr ? className : "") + ".lock";
+}
+
+bool AcquireInstanceLock(const char* className)
+{
+    if (className == nullptr)
+        return false;
+    if (HeldLocks().count(className) != 0)
+        return true;
+    const int file = OpenLockFile(className);
+    if (file < 0)
+        return false;
+    if (flock(file, LOCK_EX | LOCK_NB) != 0)
+    {
+        close(file);
+        return false;
+    }
+    HeldLocks()[className] = file;
+    return true;
+}
+
+void ReleaseInstanceLock(const char* className)
+{
+    if (className == nullptr)
+        return;
+    const auto found = HeldLocks().find(className);
+    if (found == HeldLocks().end())
+        return;
+    flock(found->second, LOCK_UN);
+    close(found->second);
+    HeldLocks().erase(found);
+}
+
+bool IsInstanceLockedElsewhere(const char* className)
+{
+    if (className == nullptr || HeldLocks().count(className) != 0)
+        return false;
+    const int file = OpenLockFile(className);
+    if (file < 0)
+        return false;
+    const bool lockedElsewhere = flock(file, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    close(file); // also drops the probe's own lock when it got one
+    return lockedElsewhere;
+}
+} // namespace win

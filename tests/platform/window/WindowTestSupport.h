@@ -1,0 +1,85 @@
+// A window class whose procedure records every message it gets, for the window stand-in's tests.
+#pragma once
+
+#include "platform/window/Cursor.h"
+#include "platform/window/Window.h"
+#include "platform/window/WindowMessages.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+struct RecordedMessage
+{
+    win::WindowHandle window;
+    uint32_t id;
+    uintptr_t wParam;
+    intptr_t lParam;
+    uint32_t extraInfo;
+    win::Point position;
+};
+
+inline std::vector<RecordedMessage>& Recorded()
+{
+    static std::vector<RecordedMessage> messages;
+    return messages;
+}
+
+// Runs before the default handling; answering true stops there with `result`.
+inline std::function<bool(const RecordedMessage&, intptr_t& result)>& MessageHook()
+{
+    static std::function<bool(const RecordedMessage&, intptr_t&)> hook;
+    return hook;
+}
+
+inline intptr_t RecordingProc(win::WindowHandle window, uint32_t id, uintptr_t wParam, intptr_t lParam)
+{
+    Recorded().push_back({window, id, wParam, lParam, win::GetMessageExtraInfo(), win::GetMessagePos()});
+    intptr_t result = 0;
+    if (MessageHook() && MessageHook()(Recorded().back(), result))
+        return result;
+    return win::DefWindowProc(window, id, wParam, lParam);
+}
+
+inline std::vector<uint32_t> RecordedIds()
+{
+    std::vector<uint32_t> ids;
+    for (const RecordedMessage& message : Recorded())
+        ids.push_back(message.id);
+    return ids;
+}
+
+inline void PumpMessages()
+{
+    win::Message message;
+    while (win::PeekMessage(message, true))
+    {
+        win::TranslateMessage(message);
+        win::DispatchMessage(message);
+    }
+}
+
+class WindowFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        win::ResetWindowSystem();
+        Recorded().clear();
+        MessageHook() = nullptr;
+        ASSERT_TRUE(win::RegisterWindowClass("TestClass", win::kClassStyleHRedraw | win::kClassStyleVRedraw,
+                                             &RecordingProc, win::LoadArrowCursor()));
+    }
+    void TearDown() override
+    {
+        MessageHook() = nullptr;
+        win::ResetWindowSystem();
+    }
+
+    win::WindowHandle MakeWindow(uint32_t style = win::kStylePopup)
+    {
+        return win::CreateWindow("TestClass", "title", style, 100, 100, 800, 480);
+    }
+};

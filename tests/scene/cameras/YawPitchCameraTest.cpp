@@ -1,0 +1,76 @@
+// The pitch rule, the fmod wrap and the yaw-pitch rotation's axes.
+#include "scene/cameras/CameraTestSupport.h"
+#include "scene/cameras/PerspectiveCamera.h"
+
+namespace
+{
+TEST(YawPitchCameraTest, PitchRuleClampsUnlessTheZAxisIsUp)
+{
+    PerspectiveCamera camera;
+    camera.SetYawPitch(10.0f, 95.0f);
+    EXPECT_FLOAT_EQ(camera.GetYaw(), 10.0f);
+    EXPECT_FLOAT_EQ(camera.GetPitch(), 90.0f);
+    camera.SetYawPitch(10.0f, -95.0f);
+    EXPECT_FLOAT_EQ(camera.GetPitch(), -90.0f);
+    camera.SetYawPitch(10.0f, -90.0f);
+    EXPECT_FLOAT_EQ(camera.GetPitch(), -90.0f) << "-90 is not strictly inside";
+    camera.SetYawPitch(10.0f, 89.5f);
+    EXPECT_FLOAT_EQ(camera.GetPitch(), 89.5f);
+    camera.SetUseGlobalZUp(true);
+    camera.SetYawPitch(10.0f, 95.0f);
+    EXPECT_FLOAT_EQ(camera.GetPitch(), 95.0f);
+}
+
+TEST(YawPitchCameraTest, RotateLocalWrapsKeepingTheSignThenClamps)
+{
+    PerspectiveCamera camera;
+    camera.RotateLocal(0.0f, -200.0f);
+    EXPECT_FLOAT_EQ(camera.GetPitch(), -90.0f) << "fmod(-200, 360) is -200, below -90";
+    camera.SetYawPitch(350.0f, 0.0f);
+    camera.RotateLocal(20.0f, 30.0f);
+    EXPECT_FLOAT_EQ(camera.GetYaw(), 10.0f);
+    EXPECT_FLOAT_EQ(camera.GetPitch(), 30.0f);
+    camera.SetYawPitch(-10.0f, 0.0f);
+    camera.RotateLocal(-355.0f, 0.0f);
+    EXPECT_FLOAT_EQ(camera.GetYaw(), -5.0f);
+    camera.SetUseGlobalZUp(true);
+    camera.SetYawPitch(0.0f, 80.0f);
+    camera.RotateLocal(0.0f, 300.0f);
+    EXPECT_FLOAT_EQ(camera.GetPitch(), 20.0f) << "380 wraps to 20 and is kept with a global Z up";
+}
+
+TEST(YawPitchCameraTest, YawTurnsRightAboutYAndPitchLooksDown)
+{
+    PerspectiveCamera camera;
+    ExpectNear(camera.GetForward(), Vector(0.0f, 0.0f, 1.0f, 0.0f));
+    camera.SetYawPitch(90.0f, 0.0f);
+    ExpectNear(camera.GetForward(), Vector(1.0f, 0.0f, 0.0f, 0.0f));
+    camera.SetYawPitch(0.0f, 90.0f);
+    ExpectNear(camera.GetForward(), Vector(0.0f, -1.0f, 0.0f, 0.0f));
+    // Pitch turns about the camera's own X after the yaw: looking down along the yawed direction.
+    camera.SetYawPitch(90.0f, 45.0f);
+    ExpectNear(camera.GetForward(), Vector(0.70710678f, -0.70710678f, 0.0f, 0.0f));
+    // With a global Z up the yaw turns about Z instead.
+    camera.SetUseGlobalZUp(true);
+    camera.SetYawPitch(90.0f, 0.0f);
+    ExpectNear(camera.GetForward(), Vector(0.0f, 0.0f, 1.0f, 0.0f));
+    const Matrix m = camera.GetYawPitchMatrix();
+    ExpectNear(TransformPoint(Vector(1.0f, 0.0f, 0.0f, 1.0f), m), Vector(0.0f, -1.0f, 0.0f, 1.0f));
+    EXPECT_FLOAT_EQ(m.At(3, 0), 0.0f);
+}
+
+TEST(YawPitchCameraTest, ClassesAreRegisteredWithTheirProperties)
+{
+    RegisterSceneClasses();
+    EXPECT_GE(RTTIClassRegistry::FindClassId("YawPitchCamera"), 0);
+    EXPECT_EQ(RTTIClassRegistry::CreateObject("YawPitchCamera"), nullptr) << "abstract";
+    RTTIPolyBaseClass* object = RTTIClassRegistry::CreateObject("PerspectiveCamera");
+    ASSERT_NE(dynamic_cast<PerspectiveCamera*>(object), nullptr);
+    const RTTIPropertiesBase* table = object->GetClassProperties();
+    EXPECT_NE(table->FindPropertyInClassChain("Yaw"), nullptr);
+    EXPECT_NE(table->FindPropertyInClassChain("Pitch"), nullptr);
+    EXPECT_NE(table->FindPropertyInClassChain("UseGlobalZUp"), nullptr);
+    EXPECT_NE(table->FindProperty("Eye position"), nullptr);
+    delete object;
+}
+} // namespace

@@ -17,8 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     data += 3;
     size -= 3;
 
-    auto context = LZXDecompressionContext::Create(0, 65536);
-    context->Reset();
+    LZXDecompressionParameters parameters;
+    parameters.windowSize = 65536;
+    LZXDecompressionContext* created = nullptr;
+    if (LZXCreateDecompressionContext(0, &parameters, kLzxCreateResetNow, &created, nullptr) != kLzxResultOk)
+        return 0;
+    const LZXDecompressionContextPtr context(created);
     std::vector<uint8_t> output(outputStep);
     size_t consumed = 0;
     size_t produced = 0;

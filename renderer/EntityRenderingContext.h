@@ -31,7 +31,12 @@ public:
         SUB_VISIBILITY = 8,
     };
 
-    explicit EntityRenderingContext(NorvexRenderer& renderer) : m_renderer(renderer) {}
+    // `sortOffset` biases the context's place among the sorted forward tasks (the entity's or its
+    // template's "Sort offset").
+    explicit EntityRenderingContext(NorvexRenderer& renderer, float sortOffset = 0.0f)
+        : m_renderer(renderer), m_sortOffset(sortOffset)
+    {
+    }
     virtual ~EntityRenderingContext() = default;
     EntityRenderingContext(const EntityRenderingContext&) = delete;
     EntityRenderingContext& operator=(const EntityRenderingContext&) = delete;
@@ -50,7 +55,20 @@ public:
 
     // Render thread.
     static void Execute(NorvexRenderer& renderer, uint32_t subCommand, CommandRingBuffer& reader);
-    virtual void Draw(const Matrix& world, uint32_t passFlags) { (void)world; (void)passFlags; }
+    // Draws the context at once (render tasks posted while gathering is off).
+    virtual void Draw(const Matrix& world, uint32_t passFlags, const Vector& color)
+    {
+        (void)world;
+        (void)passFlags;
+        (void)color;
+    }
+    // The passes of `passFlags` this context joins; the outlined list takes it when one of them is in
+    // the renderer's pass mask. The base joins none.
+    virtual uint32_t GetChannelMask(uint32_t passFlags) const
+    {
+        (void)passFlags;
+        return 0;
+    }
     // Sub-commands 5 and 9 to 11 belong to the kinds; the base reads none.
     virtual bool ExecuteKindCommand(uint32_t subCommand, CommandRingBuffer& reader)
     {
@@ -67,6 +85,7 @@ public:
     const Vector& GetWireframeColor() const { return m_wireframeColor; }
     const Vector& GetColorMultiplier() const { return m_colorMultiplier; }
     uint32_t GetSharedRenderValue() const { return m_sharedRenderValue; }
+    float GetSortOffset() const { return m_sortOffset; }
     uint32_t GetRegistrationCount() const { return m_registrations; }
 
 protected:
@@ -81,6 +100,7 @@ private:
     BoundingBox4 m_localBox = BoundingBox4::INVALID;
     Vector m_wireframeColor;
     Vector m_colorMultiplier = Vector(1.0f, 1.0f, 1.0f, 1.0f);
+    float m_sortOffset = 0.0f;
     uint32_t m_sharedRenderValue = 0;
     uint32_t m_registrations = 0;
     uint8_t m_layer = 1;

@@ -5,6 +5,7 @@
 #include "core/console/GameConsole.h"
 #include "platform/gpu/GpuDevice.h"
 #include "platform/os/Clock.h"
+#include "renderer/EntityRenderingContext.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/NorvexRendererObject.h"
 #include "renderer/RendererThreadCheck.h"
@@ -94,8 +95,7 @@ const R::OpcodeInfo R::kOpcodes[kRenderOpcodeCount] = {
     /* 68 */ {&R::OpNotBuilt, rp::kDrawMeshTemplate, "NorvexRenderer::DrawMeshTemplate, mesh draws"},
     /* 69 */ {&R::OpDrawMeshSkinned, rp::kDrawMeshTemplateSkinnedBase, "NorvexRenderer::DrawMeshTemplate, mesh draws"},
     /* 70 */ {&R::OpNotBuilt, rp::kDrawParticleSystem, "NorvexRenderer::DrawParticleSystem, particles"},
-    /* 71 */ {&R::OpAddRenderTask, rp::kAddRenderTask,
-              "rendering-context task records, outline passes and immediate drawing"},
+    /* 71 */ {&R::OpAddRenderTask, rp::kAddRenderTask, nullptr},
 };
 
 RenderCommandExecutor::RenderCommandExecutor(NorvexRenderer& renderer)
@@ -456,16 +456,15 @@ void RenderCommandExecutor::OpBeginGather(uint32_t)
     m_gathering = true;
 }
 
-void RenderCommandExecutor::OpAddRenderTask(uint32_t opcode)
+void RenderCommandExecutor::OpAddRenderTask(uint32_t)
 {
     EntityRenderingContext* const context = GetPointer<EntityRenderingContext>();
     const uint32_t passFlags = Get<uint32_t>();
-    if (!m_readOk)
+    if (!m_readOk || context == nullptr)
         return;
     if (!m_gathering)
     {
-        // Immediate drawing asks the rendering context to draw itself.
-        ReportNotBuilt(opcode);
+        context->Draw(context->GetWorld(), passFlags, Vector(1.0f, 1.0f, 1.0f, 1.0f));
         return;
     }
     if (passFlags & (kTaskGatherMesh | kTaskGatherMeshAlt))
@@ -477,13 +476,21 @@ void RenderCommandExecutor::OpAddRenderTask(uint32_t opcode)
         {
             record->context = context;
             record->passFlags = passFlags;
-            // The depth along the view and the context's bias come from its sort data.
-            AddSortKey(kTaskSortKeyBase);
+            record->depth = ViewDepth(context->GetWorld());
+            record->sortOffset = context->GetSortOffset();
+            AddSortKey(record->depth + kTaskSortKeyBase + record->sortOffset);
         }
     }
-    // The sort data and the outline pass bits are the rendering context's to give.
-    if (passFlags & (kTaskSorted | kTaskOutlined))
-        ReportNotBuilt(opcode);
+    if ((passFlags & kTaskOutlined) && (context->GetChannelMask(passFlags) & m_passMask) != 0)
+        AddOutlinedTask(context, passFlags);
+}
+
+float RenderCommandExecutor::ViewDepth(const Matrix& world) const
+{
+    // The view matrix takes row vectors: the origin's view-space z is its dot with column 2.
+    const Matrix& view = m_renderer.GetStateCache().GetCamera().view;
+    const Vector& origin = world.rows[3];
+    return origin.x * view.At(0, 2) + origin.y * view.At(1, 2) + origin.z * view.At(2, 2) + view.At(3, 2);
 }
 
 void RenderCommandExecutor::AddFrameLight(RendererLightWrapper* light)

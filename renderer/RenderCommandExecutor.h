@@ -195,6 +195,8 @@ private:
     void OpEmptyDebugDraw(uint32_t opcode);
     void OpDrawMeshSkinned(uint32_t opcode);
     void OpAddRenderTask(uint32_t opcode);
+    // Depth of a context's origin along the current camera's view direction.
+    float ViewDepth(const Matrix& world) const;
     void OpNotBuilt(uint32_t opcode);
     void OpDeleteObject(uint32_t opcode);
     void OpRunJob(uint32_t opcode);

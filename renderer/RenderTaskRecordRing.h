@@ -17,6 +17,8 @@ struct RenderTaskRecord
     EntityRenderingContext* context = nullptr;
     uint32_t passFlags = 0;
     uint32_t bucket = 0; // forward bucket, 0 to 13
+    float depth = 0.0f;      // of the context's origin along the view direction
+    float sortOffset = 0.0f; // the context's bias
 };
 
 // A record's sort key and its index in the ring.

@@ -5,6 +5,8 @@
 #include "core/console/GameConsole.h"
 #include "engine/EngineTimer.h"
 #include "engine/Game.h"
+#include "engine/NorvexEngine.h"
+#include "engine/profiler/Profiler.h"
 #include "engine/scripting/LuaClassIndex.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "renderer/ShaderManager.h"
@@ -103,10 +105,12 @@ void OpenGameScriptPackages(lua_State* state)
 
 void RegisterEngineScriptGlobals(LuaWrapper& wrapper)
 {
+    wrapper.RegisterGlobalObject(&gNorvexEngine, "NorvexEngine", "gNorvexEngine");
     wrapper.RegisterGlobalObject(&wrapper, "LuaWrapper", "gLua");
     wrapper.RegisterGlobalObject(&gConsole, "GameConsole", "gConsole");
     wrapper.RegisterGlobalObject(&gGame, "Game", "gGame");
     wrapper.RegisterGlobalObject(&gEntityManager, "EntityManager", "gEntityManager");
+    wrapper.RegisterGlobalObject(&gProfiler, "Profiler", "gProfiler");
     wrapper.RegisterGlobalObject(&gShaderManager, "ShaderManager", "gShaderManager");
     wrapper.RegisterGlobalObject(&gEngineTimer, "EngineTimer", "gEngineTimer");
     wrapper.RegisterGlobalObject(gSoundEngine, "SoundEngine", "gSoundEngine");

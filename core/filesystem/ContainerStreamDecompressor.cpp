@@ -1,6 +1,6 @@
 #include "core/filesystem/ContainerStreamDecompressor.h"
 
-#include "core/filesystem/LzxDecompressionContext.h"
+#include "core/console/GameConsole.h"
 #include "core/filesystem/LzxDecoder.h"
 
 #include <zlib.h>
@@ -33,10 +33,16 @@ bool ContainerStreamDecompressor::Init(uint32_t method)
     }
     else if (method == 2)
     {
-        m_lzx = LZXDecompressionContext::Create(0, LzxDecoder::kWindowSize);
-        if (!m_lzx)
+        LZXDecompressionParameters parameters;
+        parameters.windowSize = LzxDecoder::kContainerWindowSize;
+        LZXDecompressionContext* context = nullptr;
+        const uint32_t result = LZXCreateDecompressionContext(0, &parameters, kLzxCreateResetNow, &context, nullptr);
+        if (result != kLzxResultOk)
+        {
+            gConsole.Error(CONSOLE_CHANNEL_CORE, "Unable to create an LZX context (0x%08X)", result);
             return false;
-        m_lzx->Reset();
+        }
+        m_lzx.reset(context);
     }
     else
     {

@@ -3,10 +3,11 @@
 // Owned and used by the thread that reads the entry.
 #pragma once
 
+#include "core/filesystem/LzxDecompressionContext.h"
+
 #include <cstdint>
 #include <memory>
 
-class LZXDecompressionContext;
 struct z_stream_s;
 
 // Incremental decompressor of one container entry.
@@ -33,7 +34,7 @@ public:
 private:
     uint32_t m_method = 0;
     std::unique_ptr<z_stream_s> m_zlib;
-    std::unique_ptr<LZXDecompressionContext> m_lzx;
+    LZXDecompressionContextPtr m_lzx;
     bool m_zlibEnded = false;
     bool m_failed = false;
 };

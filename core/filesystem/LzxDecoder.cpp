@@ -8,15 +8,15 @@ namespace
 {
 struct SlotTables
 {
-    std::array<uint32_t, LzxDecoder::kPositionSlots> base{};
-    std::array<uint32_t, LzxDecoder::kPositionSlots> extraBits{};
+    std::array<uint32_t, LzxDecoder::kMaxPositionSlots> base{};
+    std::array<uint32_t, LzxDecoder::kMaxPositionSlots> extraBits{};
 };
 
 constexpr SlotTables MakeSlotTables()
 {
     SlotTables tables;
     uint32_t base = 0;
-    for (uint32_t slot = 0; slot < LzxDecoder::kPositionSlots; ++slot)
+    for (uint32_t slot = 0; slot < LzxDecoder::kMaxPositionSlots; ++slot)
     {
         const uint32_t extra = slot < 4 ? 0 : std::min<uint32_t>((slot - 2) / 2, 17);
         tables.base[slot] = base;
@@ -29,13 +29,32 @@ constexpr SlotTables MakeSlotTables()
 constexpr SlotTables kSlots = MakeSlotTables();
 } // namespace
 
-LzxDecoder::LzxDecoder() : m_window(kWindowSize, 0)
+bool LzxDecoder::IsValidWindowSize(uint32_t windowSize)
+{
+    return windowSize >= kMinWindowSize && windowSize <= kMaxWindowSize && (windowSize & (windowSize - 1)) == 0;
+}
+
+uint32_t LzxDecoder::PositionSlotCount(uint32_t windowSize)
+{
+    // Two slots per doubling up to 2^19; the last two windows reach further with 17-bit slots.
+    if (windowSize >= (1u << 21))
+        return 50;
+    if (windowSize == (1u << 20))
+        return 42;
+    uint32_t bits = 0;
+    while ((1u << bits) < windowSize)
+        ++bits;
+    return bits * 2;
+}
+
+LzxDecoder::LzxDecoder(uint8_t* window, uint32_t windowSize)
+    : m_window(window), m_windowSize(windowSize), m_mainSymbols(256 + 8 * PositionSlotCount(windowSize))
 {
 }
 
 void LzxDecoder::Reset()
 {
-    std::fill(m_window.begin(), m_window.end(), 0);
+    std::fill(m_window, m_window + m_windowSize, 0);
     m_windowPosition = 0;
     m_frameStart = 0;
     std::fill(std::begin(m_mainLengths), std::end(m_mainLengths), 0);
@@ -55,9 +74,9 @@ bool LzxDecoder::DecodeFrame(const uint8_t* payload, uint32_t payloadSize, uint3
     if (m_failed || frameSize > kFrameSize)
         return m_failed = true, false;
     // Frames are 32768 bytes but the last, so every frame starts on a half of the window.
-    m_windowPosition &= kWindowSize - 1;
+    m_windowPosition &= m_windowSize - 1;
     m_frameStart = m_windowPosition;
-    if (m_frameStart + frameSize > kWindowSize)
+    if (m_frameStart + frameSize > m_windowSize)
         return m_failed = true, false;
 
     // A frame that begins inside an uncompressed block goes on copying from its first byte.
@@ -121,10 +140,10 @@ bool LzxDecoder::ReadBlockHeader(const uint8_t* payload, uint32_t payloadSize)
             return false;
         [[fallthrough]];
     case BLOCK_VERBATIM:
-        if (!ReadLengths(m_mainLengths, 0, 256) || !ReadLengths(m_mainLengths, 256, kMainSymbols) ||
+        if (!ReadLengths(m_mainLengths, 0, 256) || !ReadLengths(m_mainLengths, 256, m_mainSymbols) ||
             !ReadLengths(m_lengthLengths, 0, kLengthSymbols))
             return false;
-        if (!m_mainTable.Build(m_mainLengths, kMainSymbols) || !m_lengthTable.Build(m_lengthLengths, kLengthSymbols))
+        if (!m_mainTable.Build(m_mainLengths, m_mainSymbols) || !m_lengthTable.Build(m_lengthLengths, kLengthSymbols))
             return false;
         break;
     case BLOCK_UNCOMPRESSED:
@@ -203,7 +222,8 @@ bool LzxDecoder::ReadLengths(uint8_t* lengths, uint32_t first, uint32_t last)
 
 bool LzxDecoder::DecodeSymbols(uint32_t count)
 {
-    uint8_t* const window = m_window.data();
+    uint8_t* const window = m_window;
+    const uint32_t windowMask = m_windowSize - 1;
     const bool aligned = m_blockType == BLOCK_ALIGNED;
     uint32_t left = count;
     while (left > 0)
@@ -257,11 +277,11 @@ bool LzxDecoder::DecodeSymbols(uint32_t count)
         // A match never runs past the frame or its block.
         if (length > left || m_bits.Overrun())
             return false;
-        uint32_t source = (m_windowPosition - offset) & (kWindowSize - 1);
+        uint32_t source = (m_windowPosition - offset) & windowMask;
         for (uint32_t i = 0; i < length; ++i)
         {
             window[m_windowPosition++] = window[source];
-            source = (source + 1) & (kWindowSize - 1);
+            source = (source + 1) & windowMask;
         }
         left -= length;
     }
@@ -273,7 +293,7 @@ bool LzxDecoder::CopyRaw(const uint8_t* payload, uint32_t payloadSize, uint32_t 
 {
     if (m_rawPosition > payloadSize || payloadSize - m_rawPosition < count)
         return false;
-    std::memcpy(m_window.data() + m_windowPosition, payload + m_rawPosition, count);
+    std::memcpy(m_window + m_windowPosition, payload + m_rawPosition, count);
     m_windowPosition += count;
     m_rawPosition += count;
     m_blockRemaining -= count;

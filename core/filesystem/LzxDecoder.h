@@ -1,5 +1,5 @@
-// LZX frame decoder: a 65536-byte window with 32 position slots, verbatim, aligned-offset and
-// uncompressed blocks. The state (window, repeated offsets, tree lengths, current block) carries
+// LZX frame decoder: a window of 2^15 to 2^21 bytes (containers use 65536, with 32 position slots),
+// verbatim, aligned-offset and uncompressed blocks. The state (window, repeated offsets, tree lengths, current block) carries
 // over from frame to frame of one entry. Owned and used by one thread at a time.
 #pragma once
 
@@ -7,22 +7,29 @@
 #include "core/filesystem/LzxHuffmanTable.h"
 
 #include <cstdint>
-#include <vector>
 
 // Decodes the frames of one LZX stream into its sliding window.
 class LzxDecoder
 {
 public:
-    static constexpr uint32_t kWindowSize = 65536;
+    static constexpr uint32_t kContainerWindowSize = 65536;
+    static constexpr uint32_t kMinWindowSize = 1u << 15;
+    static constexpr uint32_t kMaxWindowSize = 1u << 21;
     static constexpr uint32_t kFrameSize = 32768;
-    static constexpr uint32_t kPositionSlots = 32;
-    static constexpr uint32_t kMainSymbols = 256 + 8 * kPositionSlots;
+    static constexpr uint32_t kMaxPositionSlots = 50;
+    static constexpr uint32_t kMaxMainSymbols = 256 + 8 * kMaxPositionSlots;
     static constexpr uint32_t kLengthSymbols = 249;
     static constexpr uint32_t kAlignedSymbols = 8;
     static constexpr uint32_t kPretreeSymbols = 20;
     static constexpr uint32_t kMaxMatch = 257;
 
-    LzxDecoder();
+    // A power of two from kMinWindowSize to kMaxWindowSize.
+    static bool IsValidWindowSize(uint32_t windowSize);
+    // Position slots of a window: 32 for 65536 bytes, 34 for 131072, 50 for 2 MiB.
+    static uint32_t PositionSlotCount(uint32_t windowSize);
+
+    // `window` (windowSize bytes, a valid size) belongs to the caller and outlives the decoder.
+    LzxDecoder(uint8_t* window, uint32_t windowSize);
 
     void Reset();
 
@@ -31,7 +38,7 @@ public:
     bool DecodeFrame(const uint8_t* payload, uint32_t payloadSize, uint32_t frameSize);
 
     // The bytes of the frame decoded last.
-    const uint8_t* GetFrameData() const { return m_window.data() + m_frameStart; }
+    const uint8_t* GetFrameData() const { return m_window + m_frameStart; }
     // Size of the E8 call translation announced at the start of the stream (0: off).
     uint32_t GetE8TranslationSize() const { return m_e8TranslationSize; }
 
@@ -51,7 +58,9 @@ private:
     bool CopyRaw(const uint8_t* payload, uint32_t payloadSize, uint32_t count);
     int DecodeSymbol(const LzxHuffmanTable& table);
 
-    std::vector<uint8_t> m_window;
+    uint8_t* const m_window;
+    const uint32_t m_windowSize;
+    const uint32_t m_mainSymbols;
     uint32_t m_windowPosition = 0;
     uint32_t m_frameStart = 0;
 
@@ -60,7 +69,7 @@ private:
     LzxHuffmanTable m_lengthTable{8};
     LzxHuffmanTable m_alignedTable{7};
     LzxHuffmanTable m_pretreeTable{6};
-    uint8_t m_mainLengths[kMainSymbols] = {};
+    uint8_t m_mainLengths[kMaxMainSymbols] = {};
     uint8_t m_lengthLengths[kLengthSymbols] = {};
     uint8_t m_alignedLengths[kAlignedSymbols] = {};
 

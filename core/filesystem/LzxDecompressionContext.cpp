@@ -1,7 +1,11 @@
 #include "core/filesystem/LzxDecompressionContext.h"
 
+#include "core/console/GameConsole.h"
+#include "platform/os/Heap.h"
+
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace
 {
@@ -18,23 +22,62 @@ uint32_t FrameLength(const uint8_t* header)
         return (uint32_t(header[3]) << 8 | header[4]) + 10;
     return (uint32_t(header[0]) << 8 | header[1]) + 2;
 }
+
+// Staging buffers and the window follow the object, each on a 16-byte boundary.
+constexpr size_t kBlockAlignment = 16;
+
+size_t AlignUp(size_t value)
+{
+    return (value + kBlockAlignment - 1) & ~(kBlockAlignment - 1);
+}
 } // namespace
 
-std::unique_ptr<LZXDecompressionContext> LZXDecompressionContext::Create(uint32_t codec, uint32_t windowSize)
+size_t LZXDecompressionContext::RequiredSize(uint32_t windowSize)
 {
-    if (codec > 1)
-        return nullptr;
-    if (windowSize == 0)
-        windowSize = kDefaultWindowSize;
-    if (windowSize != LzxDecoder::kWindowSize)
-        return nullptr;
-    return std::unique_ptr<LZXDecompressionContext>(new LZXDecompressionContext());
+    return AlignUp(sizeof(LZXDecompressionContext)) + AlignUp(windowSize) + AlignUp(kMaxFrameBytes) + LzxDecoder::kFrameSize;
 }
 
-LZXDecompressionContext::LZXDecompressionContext()
-    : m_inputStaging(kMaxFrameBytes), m_outputStaging(LzxDecoder::kFrameSize)
+uint32_t LZXCreateDecompressionContext(uint32_t codec, const LZXDecompressionParameters* parameters,
+                                       uint32_t creationFlags, LZXDecompressionContext** context, size_t* contextSize)
+{
+    if (context == nullptr)
+        return kLzxResultInvalidArgument;
+    *context = nullptr;
+    const uint32_t windowSize =
+        parameters == nullptr || parameters->windowSize == 0 ? LZXDecompressionContext::kDefaultWindowSize : parameters->windowSize;
+    if (codec > 1 || !LzxDecoder::IsValidWindowSize(windowSize))
+        return kLzxResultInvalidArgument;
+    const size_t size = LZXDecompressionContext::RequiredSize(windowSize);
+    if (contextSize != nullptr)
+        *contextSize = size;
+    void* block = os::HeapAllocate(size);
+    if (block == nullptr)
+        return kLzxResultOutOfMemory;
+    auto* created = new (block) LZXDecompressionContext(static_cast<uint8_t*>(block), windowSize,
+                                                        parameters == nullptr ? 0 : parameters->flags);
+    if (creationFlags & kLzxCreateResetNow)
+        created->Reset();
+    *context = created;
+    return kLzxResultOk;
+}
+
+void LZXDestroyDecompressionContext(LZXDecompressionContext* context)
+{
+    if (context == nullptr)
+        return;
+    context->~LZXDecompressionContext();
+    os::HeapFree(context);
+}
+
+LZXDecompressionContext::LZXDecompressionContext(uint8_t* block, uint32_t windowSize, uint32_t flags)
+    : m_flags(flags), m_windowSize(windowSize),
+      m_decoder(block + AlignUp(sizeof(LZXDecompressionContext)), windowSize),
+      m_inputStaging(block + AlignUp(sizeof(LZXDecompressionContext)) + AlignUp(windowSize)),
+      m_outputStaging(m_inputStaging + AlignUp(kMaxFrameBytes))
 {
 }
+
+LZXDecompressionContext::~LZXDecompressionContext() = default;
 
 void LZXDecompressionContext::Reset()
 {
@@ -46,6 +89,7 @@ void LZXDecompressionContext::Reset()
     m_framesDecoded = 0;
     m_ended = false;
     m_failed = false;
+    m_wasReset = true;
 }
 
 bool LZXDecompressionContext::Decompress(const uint8_t* input, uint32_t& inputSize, uint8_t* output, uint32_t& outputSize)
@@ -56,13 +100,19 @@ bool LZXDecompressionContext::Decompress(const uint8_t* input, uint32_t& inputSi
     outputSize = 0;
     if (m_failed)
         return false;
+    if (!m_wasReset)
+    {
+        gConsole.Error(CONSOLE_CHANNEL_CORE, "LZX context used before its decoder was reset");
+        m_failed = true;
+        return false;
+    }
 
     uint32_t consumed = 0;
     uint32_t produced = 0;
     if (m_stagedCount > 0)
     {
         const uint32_t count = std::min(m_stagedCount, outputSpace);
-        std::memcpy(output, m_outputStaging.data() + m_stagedOffset, count);
+        std::memcpy(output, m_outputStaging + m_stagedOffset, count);
         m_stagedOffset += count;
         m_stagedCount -= count;
         produced = count;
@@ -88,7 +138,7 @@ bool LZXDecompressionContext::Decompress(const uint8_t* input, uint32_t& inputSi
             // Gather a frame that arrives over several calls: the header first, then the rest.
             if (m_inputFill == 0 && left == 0)
                 break;
-            uint8_t* staging = m_inputStaging.data();
+            uint8_t* staging = m_inputStaging;
             uint32_t wanted = m_inputFill == 0 ? HeaderLength(input[consumed]) : HeaderLength(staging[0]);
             if (m_inputFill >= wanted)
                 wanted = FrameLength(staging);
@@ -138,7 +188,7 @@ bool LZXDecompressionContext::DecodeFrame(const uint8_t* frame, uint8_t* output,
     if (last)
         m_ended = true;
 
-    uint8_t* target = frameSize <= outputSpace ? output : m_outputStaging.data();
+    uint8_t* target = frameSize <= outputSpace ? output : m_outputStaging;
     std::memcpy(target, m_decoder.GetFrameData(), frameSize);
     UndoE8Translation(target, frameSize);
     m_decodedBytes += frameSize;

@@ -10,7 +10,7 @@ class LzxHuffmanTable
 {
 public:
     static constexpr uint32_t kMaxCodeLength = 16;
-    static constexpr uint32_t kMaxSymbols = 512;
+    static constexpr uint32_t kMaxSymbols = 656; // the main tree of a 2 MiB window
 
     explicit LzxHuffmanTable(uint32_t tableBits);
 

@@ -3,6 +3,7 @@
 // screen scale's change threshold, the flag words' bits, the sRGB write of the frame targets, the
 // light and task-record lists of gathering, and the mip filter the quality level allows.
 #include "platform/gpu/Gpu.h"
+#include "renderer/EntityRenderingContext.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/RenderStateCache.h"
 #include "renderer/jobs/TextureHolder.h"
@@ -12,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
+#include <vector>
 
 namespace
 {
@@ -44,7 +47,44 @@ protected:
         });
         return mipFilter;
     }
-    static EntityRenderingContext* Context(uintptr_t value) { return reinterpret_cast<EntityRenderingContext*>(value); }
+    // A context that joins the passes of its channel mask and counts its immediate draws.
+    class RecordingContext : public EntityRenderingContext
+    {
+    public:
+        RecordingContext(NorvexRenderer& renderer, float sortOffset, uint32_t channelMask)
+            : EntityRenderingContext(renderer, sortOffset), m_channelMask(channelMask)
+        {
+        }
+        void Draw(const Matrix& world, uint32_t passFlags, const Vector& color) override
+        {
+            ++draws;
+            drawnWorld = world;
+            drawnFlags = passFlags;
+            drawnColor = color;
+        }
+        uint32_t GetChannelMask(uint32_t passFlags) const override
+        {
+            askedFlags = passFlags;
+            return m_channelMask;
+        }
+
+        uint32_t draws = 0;
+        Matrix drawnWorld;
+        uint32_t drawnFlags = 0;
+        Vector drawnColor;
+        mutable uint32_t askedFlags = 0;
+
+    private:
+        uint32_t m_channelMask;
+    };
+
+    // Contexts live until the fixture ends, after the render thread is done with them.
+    RecordingContext* Context(float sortOffset = 0.0f, uint32_t channelMask = 0)
+    {
+        m_contexts.push_back(std::make_unique<RecordingContext>(m_renderer, sortOffset, channelMask));
+        return m_contexts.back().get();
+    }
+    std::vector<std::unique_ptr<RecordingContext>> m_contexts;
 };
 } // namespace
 
@@ -145,19 +185,20 @@ TEST_F(RenderCommandExecutorTest, FrameLightsAreTakenOnlyWhileGatheringAndAtMost
 
 TEST_F(RenderCommandExecutorTest, RenderTasksGoToTheListsTheirPassFlagsName)
 {
+    RecordingContext* contexts[5] = {Context(), Context(), Context(), Context(), Context()};
     m_renderer.BeginGather();
-    m_renderer.AddRenderTask(Context(0x1000), 0x40);
-    m_renderer.AddRenderTask(Context(0x2000), 0x80);
-    m_renderer.AddRenderTask(Context(0x3000), 0x20 | 0x400);
-    m_renderer.AddRenderTask(Context(0x4000), 0x20 | 0x40);
-    m_renderer.AddRenderTask(Context(0x5000), 0x1);
+    m_renderer.AddRenderTask(contexts[0], 0x40);
+    m_renderer.AddRenderTask(contexts[1], 0x80);
+    m_renderer.AddRenderTask(contexts[2], 0x20 | 0x400);
+    m_renderer.AddRenderTask(contexts[3], 0x20 | 0x40);
+    m_renderer.AddRenderTask(contexts[4], 0x1);
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(m_renderer.GetGatheredCount(), 3u);
     const RenderTaskRecordRing& records = m_renderer.GetTaskRecords();
     ASSERT_EQ(records.GetCount(), 2u);
-    EXPECT_EQ(records.GetRecord(0).context, Context(0x3000));
+    EXPECT_EQ(records.GetRecord(0).context, contexts[2]);
     EXPECT_EQ(records.GetRecord(0).passFlags, 0x420u);
-    EXPECT_EQ(records.GetRecord(1).context, Context(0x4000));
+    EXPECT_EQ(records.GetRecord(1).context, contexts[3]);
     EXPECT_FLOAT_EQ(records.GetSortKey(1).key, 10000.0f);
     EXPECT_EQ(records.GetSortKey(1).recordIndex, 1u);
     EXPECT_FALSE(records.HasOverflowed());
@@ -168,26 +209,94 @@ TEST_F(RenderCommandExecutorTest, RenderTasksGoToTheListsTheirPassFlagsName)
     EXPECT_EQ(m_renderer.GetGatheredCount(), 0u);
 }
 
-TEST_F(RenderCommandExecutorTest, RenderTasksOutsideGatheringAreNotListed)
+TEST_F(RenderCommandExecutorTest, RenderTasksOutsideGatheringAreDrawnAtOnceInWhite)
 {
-    m_renderer.AddRenderTask(Context(0x1000), 0x20 | 0x40);
+    RecordingContext* context = Context();
+    Matrix world = Matrix::ONE;
+    world.rows[3] = Vector(4.0f, 5.0f, 6.0f, 1.0f);
+    context->SetTransformAndBounds(world, Matrix::ONE, false, BoundingBox4(Vector(-1, -1, -1, 1), Vector(1, 1, 1, 1)));
+    m_renderer.AddRenderTask(context, 0x20 | 0x40);
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(m_renderer.GetGatheredCount(), 0u);
     EXPECT_EQ(m_renderer.GetTaskRecords().GetCount(), 0u);
+    ASSERT_EQ(context->draws, 1u);
+    EXPECT_EQ(context->drawnFlags, 0x60u);
+    EXPECT_FLOAT_EQ(context->drawnWorld.At(3, 1), 5.0f);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FLOAT_EQ((&context->drawnColor.x)[i], 1.0f);
+
+    m_renderer.BeginGather();
+    m_renderer.AddRenderTask(context, 0x40);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(context->draws, 1u) << "a gathered task waits for the gathered passes";
+}
+
+TEST_F(RenderCommandExecutorTest, SortKeysAreViewDepthPlusTenThousandPlusTheContextsBias)
+{
+    // Looking down -z from z = 10 (view z = world z - 10): a context at z = 3 lies at depth -7.
+    Matrix view = Matrix::ONE;
+    view.rows[3] = Vector(0.0f, 0.0f, -10.0f, 1.0f);
+    m_renderer.SetCamera(view, Matrix::ONE, Matrix::ONE);
+    RecordingContext* nearer = Context(2.5f);
+    RecordingContext* farther = Context(-1.0f);
+    Matrix world = Matrix::ONE;
+    const BoundingBox4 box(Vector(-1, -1, -1, 1), Vector(1, 1, 1, 1));
+    world.rows[3] = Vector(100.0f, -50.0f, 3.0f, 1.0f);
+    nearer->SetTransformAndBounds(world, Matrix::ONE, false, box);
+    world.rows[3] = Vector(0.0f, 0.0f, -20.0f, 1.0f);
+    farther->SetTransformAndBounds(world, Matrix::ONE, false, box);
+    m_renderer.BeginGather();
+    m_renderer.AddRenderTask(nearer, 0x20);
+    m_renderer.AddRenderTask(farther, 0x20);
+    m_renderer.SubmitCommands(true);
+
+    const RenderTaskRecordRing& records = m_renderer.GetTaskRecords();
+    ASSERT_EQ(records.GetCount(), 2u);
+    EXPECT_FLOAT_EQ(records.GetRecord(0).depth, -7.0f);
+    EXPECT_FLOAT_EQ(records.GetRecord(0).sortOffset, 2.5f);
+    EXPECT_FLOAT_EQ(records.GetSortKey(0).key, 10000.0f - 7.0f + 2.5f);
+    EXPECT_FLOAT_EQ(records.GetSortKey(1).key, 10000.0f - 30.0f - 1.0f);
+    EXPECT_EQ(records.GetSortKey(1).recordIndex, 1u);
+}
+
+TEST_F(RenderCommandExecutorTest, OutlinedTasksNeedAPassTheContextJoinsInThePassMask)
+{
+    RecordingContext* joinsFour = Context(0.0f, 0x4);
+    RecordingContext* joinsEight = Context(0.0f, 0x8);
+    RecordingContext* joinsNone = Context();
+    m_renderer.SetPassMask(0x5);
+    m_renderer.BeginGather();
+    m_renderer.AddRenderTask(joinsFour, 0x200 | 0x1000);
+    m_renderer.AddRenderTask(joinsEight, 0x200);
+    m_renderer.AddRenderTask(joinsNone, 0x200);
+    m_renderer.AddRenderTask(joinsEight, 0x40);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(m_renderer.GetOutlinedCount(), 1u);
+    EXPECT_EQ(joinsFour->askedFlags, 0x1200u) << "the context is asked with the task's flags";
+    EXPECT_EQ(m_renderer.GetGatheredCount(), 1u);
+
+    m_renderer.SetPassMask(0xC);
+    m_renderer.BeginGather();
+    m_renderer.AddRenderTask(joinsFour, 0x200);
+    m_renderer.AddRenderTask(joinsEight, 0x200);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(m_renderer.GetOutlinedCount(), 2u);
 }
 
 TEST_F(RenderCommandExecutorTest, TaskRecordRingWrapsToTheFirstRecordAndMarksTheOverflow)
 {
+    std::vector<RecordingContext*> contexts;
+    for (uint32_t i = 0; i <= NorvexRenderer::kMaxTaskRecords; ++i)
+        contexts.push_back(Context());
     m_renderer.BeginGather();
-    for (uintptr_t i = 1; i <= NorvexRenderer::kMaxTaskRecords + 1; ++i)
-        m_renderer.AddRenderTask(Context(i * 16), 0x20);
+    for (RecordingContext* context : contexts)
+        m_renderer.AddRenderTask(context, 0x20);
     m_renderer.SubmitCommands(true);
     const RenderTaskRecordRing& records = m_renderer.GetTaskRecords();
     EXPECT_EQ(records.GetCount(), 1280u);
     EXPECT_TRUE(records.HasOverflowed());
-    EXPECT_EQ(records.GetRecord(0).context, Context((NorvexRenderer::kMaxTaskRecords + 1) * 16))
-        << "the 1281st record overwrites the first";
-    EXPECT_EQ(records.GetRecord(1).context, Context(2 * 16));
+    EXPECT_EQ(records.GetRecord(0).context, contexts.back()) << "the 1281st record overwrites the first";
+    EXPECT_EQ(records.GetRecord(1).context, contexts[1]);
 }
 
 TEST_F(RenderCommandExecutorTest, LinearMipsOnlyFromQualityThree)

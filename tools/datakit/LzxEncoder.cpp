@@ -1,5 +1,6 @@
 #include "tools/datakit/LzxEncoder.h"
 
+#include "core/filesystem/LzxDecoder.h"
 #include "tools/datakit/HuffmanCode.h"
 
 #include <algorithm>
@@ -9,23 +10,21 @@
 namespace
 {
 constexpr uint32_t kFrameSize = 32768;
-constexpr uint32_t kSlotCount = 32;
-constexpr uint32_t kMainSymbols = 256 + 8 * kSlotCount;
+constexpr uint32_t kMaxSlotCount = 50;
 constexpr uint32_t kLengthSymbols = 249;
 constexpr uint32_t kMaxMatch = 257;
-constexpr uint32_t kMaxDistance = 65533; // the largest offset the 32 slots can express
 constexpr uint32_t kHashBits = 15;
 constexpr uint32_t kChainDepth = 48;
 
 struct SlotTable
 {
-    std::array<uint32_t, kSlotCount + 1> base{};
-    std::array<uint32_t, kSlotCount> extra{};
+    std::array<uint32_t, kMaxSlotCount + 1> base{};
+    std::array<uint32_t, kMaxSlotCount> extra{};
     SlotTable()
     {
-        for (uint32_t slot = 0; slot < kSlotCount; ++slot)
+        for (uint32_t slot = 0; slot < kMaxSlotCount; ++slot)
         {
-            extra[slot] = slot < 4 ? 0 : slot / 2 - 1;
+            extra[slot] = slot < 4 ? 0 : std::min<uint32_t>(slot / 2 - 1, 17);
             base[slot + 1] = base[slot] + (1u << extra[slot]);
         }
     }
@@ -152,18 +151,22 @@ private:
     uint32_t m_frameOutput = 0;
 };
 
-// Hash chains over the last 64 KB of input.
+// Hash chains over the last window of input; a match reaches at most the window size less 3 back.
 class MatchFinder
 {
 public:
-    MatchFinder(const uint8_t* data, size_t size) : m_data(data), m_size(size), m_head(1u << kHashBits, -1), m_previous(65536, -1) {}
+    MatchFinder(const uint8_t* data, size_t size, uint32_t windowSize)
+        : m_data(data), m_size(size), m_windowMask(windowSize - 1), m_maxDistance(windowSize - 3),
+          m_head(1u << kHashBits, -1), m_previous(windowSize, -1)
+    {
+    }
 
     void Insert(size_t position)
     {
         if (position + 2 >= m_size)
             return;
         const uint32_t hash = Hash(position);
-        m_previous[position & 0xFFFF] = m_head[hash];
+        m_previous[position & m_windowMask] = m_head[hash];
         m_head[hash] = static_cast<int64_t>(position);
     }
 
@@ -178,7 +181,7 @@ public:
         {
             const size_t from = static_cast<size_t>(candidate);
             const size_t gap = position - from;
-            if (gap == 0 || gap > kMaxDistance)
+            if (gap == 0 || gap > m_maxDistance)
                 break;
             const uint32_t length = MatchLength(position, from, maxLength);
             if (length > best)
@@ -188,7 +191,7 @@ public:
                 if (length == maxLength)
                     break;
             }
-            const int64_t next = m_previous[from & 0xFFFF];
+            const int64_t next = m_previous[from & m_windowMask];
             if (next >= candidate)
                 break; // the slot was reused by a newer position
             candidate = next;
@@ -213,6 +216,8 @@ private:
 
     const uint8_t* m_data;
     size_t m_size;
+    size_t m_windowMask;
+    uint32_t m_maxDistance;
     std::vector<int64_t> m_head;
     std::vector<int64_t> m_previous;
 };
@@ -250,8 +255,9 @@ void ApplyE8Translation(std::vector<uint8_t>& data, uint32_t translationSize)
 class BlockEncoder
 {
 public:
-    BlockEncoder(const std::vector<uint8_t>& data, FrameWriter& writer, uint32_t e8Size)
-        : m_e8Size(e8Size), m_data(data), m_writer(writer), m_finder(data.data(), data.size())
+    BlockEncoder(const std::vector<uint8_t>& data, FrameWriter& writer, uint32_t e8Size, uint32_t windowSize)
+        : m_e8Size(e8Size), m_slotCount(LzxDecoder::PositionSlotCount(windowSize)), m_mainSymbols(256 + 8 * m_slotCount),
+          m_data(data), m_writer(writer), m_finder(data.data(), data.size(), windowSize), m_previousMain(m_mainSymbols, 0)
     {
     }
 
@@ -329,7 +335,7 @@ private:
     {
         const uint32_t formatted = distance + 2;
         uint32_t slot = 3;
-        while (slot + 1 < kSlotCount && kSlotTable.base[slot + 1] <= formatted)
+        while (slot + 1 < m_slotCount && kSlotTable.base[slot + 1] <= formatted)
             ++slot;
         m_repeated[2] = m_repeated[1];
         m_repeated[1] = m_repeated[0];
@@ -376,7 +382,7 @@ private:
 
     void WriteCompressed(const std::vector<Token>& tokens, uint32_t size, bool aligned)
     {
-        std::vector<uint32_t> mainFrequencies(kMainSymbols, 0);
+        std::vector<uint32_t> mainFrequencies(m_mainSymbols, 0);
         std::vector<uint32_t> lengthFrequencies(kLengthSymbols, 0);
         std::vector<uint32_t> alignedFrequencies(8, 0);
         for (const Token& token : tokens)
@@ -399,7 +405,7 @@ private:
             for (const uint8_t length : alignedCode.lengths)
                 m_writer.Bits(length, 3);
         WriteLengths(mainCode.lengths, m_previousMain, 0, 256);
-        WriteLengths(mainCode.lengths, m_previousMain, 256, kMainSymbols);
+        WriteLengths(mainCode.lengths, m_previousMain, 256, m_mainSymbols);
         WriteLengths(lengthCode.lengths, m_previousLength, 0, kLengthSymbols);
 
         for (const Token& token : tokens)
@@ -480,11 +486,13 @@ private:
     }
 
     const uint32_t m_e8Size;
+    const uint32_t m_slotCount;
+    const uint32_t m_mainSymbols;
     const std::vector<uint8_t>& m_data;
     FrameWriter& m_writer;
     MatchFinder m_finder;
     uint32_t m_repeated[3] = {1, 1, 1};
-    std::vector<uint8_t> m_previousMain = std::vector<uint8_t>(kMainSymbols, 0);
+    std::vector<uint8_t> m_previousMain;
     std::vector<uint8_t> m_previousLength = std::vector<uint8_t>(kLengthSymbols, 0);
     bool m_streamHeaderWritten = false;
 };
@@ -492,12 +500,14 @@ private:
 
 bool LzxEncoder::Encode(const uint8_t* data, size_t size, const LzxEncoderOptions& options, std::vector<uint8_t>& out)
 {
+    if (!LzxDecoder::IsValidWindowSize(options.windowSize))
+        return false;
     std::vector<uint8_t> input(data, data + size);
     if (options.e8TranslationSize != 0)
         ApplyE8Translation(input, options.e8TranslationSize);
 
     FrameWriter writer;
-    BlockEncoder encoder(input, writer, options.e8TranslationSize);
+    BlockEncoder encoder(input, writer, options.e8TranslationSize, options.windowSize);
     const size_t blockSize = std::clamp<size_t>(options.blockSize, 1, 0xFFFFFF);
     static const LzxBlockKind kCycle[3] = {LzxBlockKind::Verbatim, LzxBlockKind::Aligned, LzxBlockKind::Uncompressed};
     size_t block = 0;

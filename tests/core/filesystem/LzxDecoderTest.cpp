@@ -1,4 +1,6 @@
+#include "core/filesystem/ContainerStreamDecompressor.h"
 #include "core/filesystem/LzxDecompressionContext.h"
+#include "platform/os/Heap.h"
 #include "tools/datakit/LzxEncoder.h"
 
 #include <gtest/gtest.h>
@@ -43,13 +45,22 @@ Bytes MakeSample(size_t size, uint32_t seed)
     return out;
 }
 
-// Feeds the stream in pieces of inputStep bytes and asks for outputStep bytes per call.
-bool Decode(const Bytes& stream, size_t expected, size_t inputStep, size_t outputStep, Bytes& out)
+LZXDecompressionContextPtr CreateContext(uint32_t windowSize, uint32_t creationFlags = kLzxCreateResetNow)
 {
-    auto context = LZXDecompressionContext::Create(0, 65536);
+    LZXDecompressionParameters parameters;
+    parameters.windowSize = windowSize;
+    LZXDecompressionContext* context = nullptr;
+    EXPECT_EQ(LZXCreateDecompressionContext(0, &parameters, creationFlags, &context, nullptr), kLzxResultOk);
+    return LZXDecompressionContextPtr(context);
+}
+
+// Feeds the stream in pieces of inputStep bytes and asks for outputStep bytes per call.
+bool Decode(const Bytes& stream, size_t expected, size_t inputStep, size_t outputStep, Bytes& out,
+            uint32_t windowSize = 65536)
+{
+    const LZXDecompressionContextPtr context = CreateContext(windowSize);
     if (!context)
         return false;
-    context->Reset();
     out.assign(expected, 0);
     size_t consumed = 0;
     size_t produced = 0;
@@ -183,4 +194,100 @@ TEST(LzxDecoderTest, CorruptFramesFailTheRead)
         damaged[2 + random() % (damaged.size() - 2)] ^= static_cast<uint8_t>(1u << (random() % 8));
         Decode(damaged, data.size(), 1000, 1000, out);
     }
+}
+
+TEST(LzxDecoderTest, CreationChecksItsArgumentsAndReportsItsSize)
+{
+    LZXDecompressionContext* context = nullptr;
+    size_t size = 0;
+    LZXDecompressionParameters parameters;
+    EXPECT_EQ(LZXCreateDecompressionContext(2, &parameters, 0, &context, &size), kLzxResultInvalidArgument);
+    EXPECT_EQ(context, nullptr);
+    parameters.windowSize = 100000;
+    EXPECT_EQ(LZXCreateDecompressionContext(0, &parameters, 0, &context, &size), kLzxResultInvalidArgument);
+    parameters.windowSize = 1u << 22;
+    EXPECT_EQ(LZXCreateDecompressionContext(1, &parameters, 0, &context, &size), kLzxResultInvalidArgument);
+    EXPECT_EQ(LZXCreateDecompressionContext(0, nullptr, 0, nullptr, &size), kLzxResultInvalidArgument);
+
+    // Without parameters, or with a window size of 0, the window is 131072 bytes.
+    for (const LZXDecompressionParameters* given : {static_cast<const LZXDecompressionParameters*>(nullptr),
+                                                    static_cast<const LZXDecompressionParameters*>(&parameters)})
+    {
+        parameters = {7, 0};
+        ASSERT_EQ(LZXCreateDecompressionContext(1, given, 0, &context, &size), kLzxResultOk);
+        const LZXDecompressionContextPtr owned(context);
+        EXPECT_EQ(context->GetWindowSize(), 131072u);
+        EXPECT_EQ(context->GetTypeTag(), 0x76C3F251u);
+        EXPECT_EQ(context->GetFlags(), given ? 7u : 0u);
+        EXPECT_EQ(size, LZXDecompressionContext::RequiredSize(131072));
+        EXPECT_GT(size, 131072u + LzxDecoder::kFrameSize);
+    }
+}
+
+TEST(LzxDecoderTest, AFailedAllocationAnswersOutOfMemoryAndLeavesNoContext)
+{
+    LZXDecompressionParameters parameters{0, 65536};
+    LZXDecompressionContext* context = reinterpret_cast<LZXDecompressionContext*>(&parameters);
+    size_t size = 0;
+    os::FailNextHeapAllocations(1);
+    EXPECT_EQ(LZXCreateDecompressionContext(0, &parameters, kLzxCreateResetNow, &context, &size), kLzxResultOutOfMemory);
+    EXPECT_EQ(context, nullptr);
+    EXPECT_EQ(size, LZXDecompressionContext::RequiredSize(65536));
+
+    // The container's decompressor refuses the entry instead of using a context it does not have.
+    os::FailNextHeapAllocations(1);
+    ContainerStreamDecompressor decompressor;
+    EXPECT_FALSE(decompressor.Init(2));
+    EXPECT_EQ(decompressor.GetMethod(), 0u);
+    EXPECT_TRUE(decompressor.Init(2));
+}
+
+TEST(LzxDecoderTest, AContextDecodesOnlyAfterItsDecoderWasReset)
+{
+    const Bytes data = MakeSample(40000, 5);
+    const Bytes stream = Encode(data, {LzxBlockKind::Verbatim, 32768, 0});
+    const LZXDecompressionContextPtr context = CreateContext(65536, 0);
+    Bytes out(data.size());
+    uint32_t in = static_cast<uint32_t>(stream.size());
+    uint32_t space = static_cast<uint32_t>(out.size());
+    EXPECT_FALSE(LZXDecompressStream(context.get(), stream.data(), in, out.data(), space));
+    EXPECT_EQ(space, 0u);
+
+    context->Reset();
+    in = static_cast<uint32_t>(stream.size());
+    space = static_cast<uint32_t>(out.size());
+    ASSERT_TRUE(LZXDecompressStream(context.get(), stream.data(), in, out.data(), space));
+    EXPECT_EQ(space, data.size());
+    EXPECT_EQ(out, data);
+}
+
+TEST(LzxDecoderTest, LargerWindowsReachMatchesBeyondSixtyFourKilobytes)
+{
+    // Noise seen again later compresses only when the window reaches back that far; 600 KB back needs
+    // the slots whose extra bits stop growing at 17.
+    std::mt19937 random(11);
+    const auto repeatedNoise = [&random](size_t size) {
+        Bytes noise(size);
+        for (uint8_t& byte : noise)
+            byte = static_cast<uint8_t>(random());
+        Bytes data = noise;
+        data.insert(data.end(), noise.begin(), noise.end());
+        return data;
+    };
+    const Bytes data = repeatedNoise(100000);
+    for (const uint32_t windowSize : {131072u, 1u << 21})
+    {
+        SCOPED_TRACE(windowSize);
+        const Bytes data = windowSize == 131072 ? repeatedNoise(100000) : repeatedNoise(600000);
+        const Bytes stream = Encode(data, {LzxBlockKind::Aligned, 65536, 0, windowSize});
+        EXPECT_LT(stream.size(), data.size() * 6 / 10);
+        Bytes out;
+        ASSERT_TRUE(Decode(stream, data.size(), 4096, 5000, out, windowSize == 131072 ? 0 : windowSize));
+        EXPECT_EQ(out, data);
+    }
+
+    // The window decides the main tree's size: a 64 KB reader cannot take a 128 KB stream.
+    const Bytes wide = Encode(data, {LzxBlockKind::Verbatim, 32768, 0, 131072});
+    Bytes out;
+    EXPECT_FALSE(Decode(wide, data.size(), wide.size(), data.size(), out, 65536) && out == data);
 }

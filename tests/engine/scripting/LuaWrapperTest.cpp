@@ -19,6 +19,7 @@ TEST_F(LuaWrapperTest, InitPublishesGlobalsAndHelpers)
 {
     Run("assert(_LUA5 == true) assert(NORVEX_LUA_CLASS_KEY == '_NORVEX_ENGINE_LUA_CLASSES_')"
         "assert(gLua and gConsole and gGame and gEngineTimer)"
+        "assert(tolua.type(gNorvexEngine) == 'NorvexEngine' and tolua.type(gProfiler) == 'Profiler')"
         "assert(type(bitlib.band) == 'function') breakpoint()"
         "local t = tcreate(4) local a = acreate(8) assert(type(t) == 'table' and type(a) == 'table')");
     EXPECT_EQ(Depth(), 0);

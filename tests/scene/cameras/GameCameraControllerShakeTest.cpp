@@ -66,7 +66,10 @@ TEST_F(GameCameraControllerShakeTest, ASecondShakeIsRefusedWhileOneRuns)
     Frame(0.5f);
     m_controller->Update();
     EXPECT_TRUE(m_controller->IsShaking());
-    Frame(0.6f);
+    Frame(0.5f);
+    m_controller->Update();
+    EXPECT_TRUE(m_controller->IsShaking()) << "at its duration exactly it still runs";
+    Frame(0.1f);
     m_controller->Update();
     EXPECT_FALSE(m_controller->IsShaking()) << "ended once past its duration";
     EXPECT_FLOAT_EQ(m_controller->GetShakeOutputX(), 0.0f);

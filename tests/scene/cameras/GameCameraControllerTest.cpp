@@ -189,7 +189,8 @@ TEST_F(GameCameraControllerTest, EachEasingShapesTheBlend)
     for (const Case& c : cases)
     {
         NXBaseCameraSubcontroller* a = AddAt(Vector(0.0f, 0.0f, 0.0f, 1.0f), 50.0f);
-        NXBaseCameraSubcontroller* b = AddAt(Vector(0.0f, 0.0f, 100.0f, 1.0f), 50.0f);
+        // The target's w of 0 shows that the blended position keeps w = 1.
+        NXBaseCameraSubcontroller* b = AddAt(Vector(0.0f, 0.0f, 100.0f, 0.0f), 50.0f);
         m_controller->SetCurrentSubcontroller(a, 0.0f, 0);
         m_controller->Update();
         m_controller->SetCurrentSubcontroller(b, 4.0f, c.flags);

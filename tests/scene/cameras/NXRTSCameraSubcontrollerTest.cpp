@@ -111,6 +111,17 @@ TEST_F(NXRTSCameraSubcontrollerTest, SteeringStopsWithinOneUnitOfTheTarget)
     EXPECT_FLOAT_EQ(m_sub.GetPosition().x, 0.0f);
 }
 
+TEST_F(NXRTSCameraSubcontrollerTest, PushingTakesTheCameraOffItsDrive)
+{
+    m_sub.SetPosition(Vector(0.0f, 0.0f, 0.0f, 1.0f));
+    m_sub.GoToPosition(Vector(50.0f, 0.0f, 0.0f, 1.0f), 1.0f, nullptr);
+    ASSERT_EQ(m_sub.GetDriveMode(), NXRTSCameraSubcontroller::DRIVE_STEER);
+    Frame(kFrame);
+    m_sub.ApplyAcceleration(Vector(0.0f, 0.0f, 6.0f, 0.0f), nullptr);
+    EXPECT_EQ(m_sub.GetDriveMode(), NXRTSCameraSubcontroller::DRIVE_FREE);
+    EXPECT_NEAR(m_sub.GetVelocity().z, 0.1f, 1e-5f);
+}
+
 TEST_F(NXRTSCameraSubcontrollerTest, FreeModeDeceleratesAndMoves)
 {
     m_sub.SetPosition(Vector(0.0f, 0.0f, 0.0f, 1.0f));
@@ -153,6 +164,14 @@ TEST_F(NXRTSCameraSubcontrollerTest, AccelerationOutsideTheBoundsIsDroppedOnlyOu
     EXPECT_NEAR(m_sub.GetVelocity().x, 0.0f, 1e-4f) << "pushing back inside works";
     m_sub.ApplyAcceleration(Vector(60.0f, 0.0f, 0.0f, 0.0f), nullptr);
     EXPECT_NEAR(m_sub.GetVelocity().x, 1.0f, 1e-4f) << "without bounds nothing is dropped";
+
+    // The same below the minimum, on z.
+    m_sub.SetPosition(Vector(0.0f, 0.0f, -12.0f, 1.0f));
+    m_sub.ApplyAcceleration(Vector(0.0f, 0.0f, -60.0f, 0.0f), &bounds);
+    m_sub.ApplyAcceleration(Vector(0.0f, 0.0f, -60.0f, 0.0f), &bounds);
+    EXPECT_NEAR(m_sub.GetVelocity().z, -1.0f, 1e-4f) << "below min z: -z dropped";
+    m_sub.ApplyAcceleration(Vector(0.0f, 0.0f, 60.0f, 0.0f), &bounds);
+    EXPECT_NEAR(m_sub.GetVelocity().z, 0.0f, 1e-4f) << "pushing back up works";
 }
 
 TEST_F(NXRTSCameraSubcontrollerTest, EqualAccelerationAndDecelerationSteerAtOneStepOfSpeed)

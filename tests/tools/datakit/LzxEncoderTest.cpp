@@ -65,9 +65,9 @@ void PutU32(Bytes& out, uint32_t value)
     PutU16(out, value >> 16);
 }
 
-// Re-wraps the container's frames as the data blocks of a one-file cabinet with a 64 KB LZX window,
-// the form libmspack decodes.
-bool WrapAsCabinet(const Bytes& stream, size_t decodedSize, Bytes& cabinet)
+// Re-wraps the container's frames as the data blocks of a one-file cabinet with an LZX window of
+// 2^windowBits bytes, the form libmspack decodes.
+bool WrapAsCabinet(const Bytes& stream, size_t decodedSize, uint32_t windowBits, Bytes& cabinet)
 {
     std::vector<std::pair<Bytes, uint32_t>> frames;
     size_t at = 0;
@@ -118,7 +118,7 @@ bool WrapAsCabinet(const Bytes& stream, size_t decodedSize, Bytes& cabinet)
     PutU16(cabinet, 0);
     PutU32(cabinet, headerSize + fileSize); // first data block
     PutU16(cabinet, static_cast<uint32_t>(frames.size()));
-    PutU16(cabinet, 3 | 16 << 8); // LZX, 2^16 window
+    PutU16(cabinet, 3 | windowBits << 8); // LZX and its window
     PutU32(cabinet, static_cast<uint32_t>(decodedSize));
     PutU32(cabinet, 0);
     PutU16(cabinet, 0);
@@ -138,10 +138,10 @@ bool WrapAsCabinet(const Bytes& stream, size_t decodedSize, Bytes& cabinet)
 }
 
 // Decodes an encoder stream with libmspack; false when libmspack refuses it.
-bool DecodeWithLibmspack(const Bytes& stream, size_t decodedSize, Bytes& out)
+bool DecodeWithLibmspack(const Bytes& stream, size_t decodedSize, Bytes& out, uint32_t windowBits = 16)
 {
     Bytes cabinet;
-    if (!WrapAsCabinet(stream, decodedSize, cabinet))
+    if (!WrapAsCabinet(stream, decodedSize, windowBits, cabinet))
         return false;
     TempFolder folder;
     folder.WriteFile("entry.cab", std::string(cabinet.begin(), cabinet.end()));
@@ -197,5 +197,38 @@ TEST(LzxEncoderTest, EveryBlockKindDecodesIdenticallyWithLibmspack)
         ASSERT_TRUE(DecodeWithLibmspack(stream, c.data.size(), decoded));
         EXPECT_TRUE(decoded == c.data);
     }
+}
+
+TEST(LzxEncoderTest, EveryWindowSizeDecodesIdenticallyWithLibmspack)
+{
+    // Far repeats make matches in the slots only the larger windows have (noise seen again 690 KB
+    // later needs the slots whose extra bits stop growing at 17).
+    Bytes data = MakeText(120000, 9);
+    const Bytes head(data.begin(), data.begin() + 90000);
+    std::mt19937 random(3);
+    Bytes noise(600000);
+    for (uint8_t& byte : noise)
+        byte = static_cast<uint8_t>(random());
+    data.insert(data.end(), noise.begin(), noise.end());
+    data.insert(data.end(), head.begin(), head.end());
+    data.insert(data.end(), noise.begin(), noise.end());
+    for (uint32_t bits = 15; bits <= 21; ++bits)
+    {
+        SCOPED_TRACE(bits);
+        for (const LzxBlockKind kind : {LzxBlockKind::Verbatim, LzxBlockKind::Aligned})
+        {
+            Bytes stream;
+            ASSERT_TRUE(LzxEncoder::Encode(data.data(), data.size(), {kind, 40000, 0, 1u << bits}, stream));
+            if (bits >= 20)
+            {
+                EXPECT_LT(stream.size(), data.size() * 6 / 10);
+            }
+            Bytes decoded;
+            ASSERT_TRUE(DecodeWithLibmspack(stream, data.size(), decoded, bits));
+            EXPECT_TRUE(decoded == data);
+        }
+    }
+    Bytes stream;
+    EXPECT_FALSE(LzxEncoder::Encode(data.data(), data.size(), {LzxBlockKind::Verbatim, 32768, 0, 100000}, stream));
 }
 } // namespace

@@ -54,31 +54,6 @@ void Envelope::ResetPlayback(EnvelopePlayback& state)
         ++state.loop;
 }
 
-int32_t Envelope::FindSegment(float time, int32_t hint) const
-{
-    const int32_t count = GetKeyCount();
-    if (count == 0 || time < float(m_keyTimes[0]))
-        return -1;
-    int32_t key = hint >= 0 && hint < count && float(m_keyTimes[hint]) <= time ? hint : 0;
-    while (key + 1 < count && float(m_keyTimes[key + 1]) <= time)
-        ++key;
-    return key;
-}
-
-float Envelope::SegmentWeight(int32_t key, float time) const
-{
-    if (key < 0 || key + 1 >= GetKeyCount())
-        return 0.0f;
-    const float start = float(m_keyTimes[key]);
-    const float length = float(m_keyTimes[key + 1]) - start;
-    float t = length > 0.0f ? std::clamp((time - start) / length, 0.0f, 1.0f) : 1.0f;
-    if (m_interpolation == INTERPOLATION_SMOOTH)
-        t = t * t * (3.0f - 2.0f * t);
-    else if (m_interpolation == INTERPOLATION_STEP)
-        t = t >= 1.0f ? 1.0f : 0.0f;
-    return t;
-}
-
 bool Envelope::FindKeySegment(const Envelope& envelope, EnvelopePlayback& state, float step)
 {
     state.time += step;
@@ -111,7 +86,7 @@ bool Envelope::FindKeySegment(const Envelope& envelope, EnvelopePlayback& state,
         time = start + std::fmod(time - start, end - start);
         state.time = time / kTimeUnitsPerSecond;
     }
-    const int32_t key = envelope.FindSegment(time, int32_t(state.key));
+    const int32_t key = envelope.FindSegment(time, int32_t(state.key), count);
     state.key = uint32_t(std::max(key, first));
     return true;
 }

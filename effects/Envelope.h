@@ -68,11 +68,12 @@ public:
     const DynarraySafe<EnvelopeLoop>& GetLoops() const { return m_loops; }
     DynarraySafe<EnvelopeLoop>& GetLoops() { return m_loops; }
 
-    // The weight of the later key at `time` (1/1024 s) between keys `key` and `key` + 1, shaped by
-    // the interpolation mode.
+    // The weight of the later key at `time` (1/1024 s) between keys `key` and `key` + 1 (both below
+    // the key count), shaped by the interpolation mode.
     float SegmentWeight(int32_t key, float time) const;
-    // The key starting the segment that holds `time`, searched from `hint`; -1 before the first key.
-    int32_t FindSegment(float time, int32_t hint) const;
+    // The key starting the segment that holds `time` among the first `count` keys, searched from
+    // `hint`; -1 before the first key.
+    int32_t FindSegment(float time, int32_t hint, int32_t count) const;
 
 protected:
     // Times and flags of keys stored as one parallel pair; -1 when the time is refused.
@@ -88,3 +89,25 @@ protected:
     DynarraySafe<EnvelopeLoop> m_loops;
     bool m_enabled = true;
 };
+
+inline int32_t Envelope::FindSegment(float time, int32_t hint, int32_t count) const
+{
+    if (count == 0 || time < float(m_keyTimes[0]))
+        return -1;
+    int32_t key = hint >= 0 && hint < count && float(m_keyTimes[hint]) <= time ? hint : 0;
+    while (key + 1 < count && float(m_keyTimes[key + 1]) <= time)
+        ++key;
+    return key;
+}
+
+inline float Envelope::SegmentWeight(int32_t key, float time) const
+{
+    const float start = float(m_keyTimes[key]);
+    const float length = float(m_keyTimes[key + 1]) - start;
+    float t = length > 0.0f ? std::clamp((time - start) / length, 0.0f, 1.0f) : 1.0f;
+    if (m_interpolation == INTERPOLATION_SMOOTH)
+        t = t * t * (3.0f - 2.0f * t);
+    else if (m_interpolation == INTERPOLATION_STEP)
+        t = t >= 1.0f ? 1.0f : 0.0f;
+    return t;
+}

@@ -112,14 +112,15 @@ namespace EnvelopeTrack
 template <typename T>
 void Evaluate(const TEnvelope<T>& envelope, const EnvelopePlayback& state, T& out)
 {
-    const int32_t count = envelope.GetKeyCount();
+    // Qualified: the typed count needs no virtual call on this per-frame path.
+    const int32_t count = envelope.TEnvelope<T>::GetKeyCount();
     if (!envelope.IsEnabled() || count == 0)
     {
         envelope.GetConstantValue(out);
         return;
     }
     const float time = state.time * Envelope::kTimeUnitsPerSecond;
-    const int32_t key = envelope.FindSegment(time, int32_t(state.key));
+    const int32_t key = envelope.FindSegment(time, int32_t(state.key), count);
     if (key < 0)
         out = envelope.GetKeyValue(0);
     else if (key + 1 >= count)

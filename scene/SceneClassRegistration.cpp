@@ -11,6 +11,7 @@
 #include "scene/entities/EntityManager.h"
 #include "scene/entities/EntitySet.h"
 #include "scene/kinds/DataTemplateKinds.h"
+#include "scene/kinds/RegionAndLightKindRegistration.h"
 #include "scene/templates/EntityTemplate.h"
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateTypeRegistry.h"
@@ -105,6 +106,7 @@ void RegisterSceneClasses()
                                             [](int) -> RTTIPolyBaseClass* { return new NXBaseCameraSubcontroller; });
     NXRTSCameraSubcontroller::RegisterRTTIClass();
     NXRTSTargetCameraSubcontroller::RegisterRTTIClass();
+    RegisterRegionAndLightKinds();
     for (const TemplateType& type : kEngineTemplateTypes)
         TemplateTypeRegistry::GetInstance().RegisterType(type.id, type.parent, type.name);
     SetEntityReferenceResolver(&gResolver);

@@ -26,6 +26,16 @@ SFXElementDefinition* Element(bool kept)
     return element;
 }
 
+// An element kind that counts what its definition asks of it.
+class CountingElement : public SFXElementDefinition
+{
+public:
+    void ReleaseResources(uint32_t flag) override { released += 1 + flag; }
+    void RequestResources() override { ++requested; }
+    uint32_t released = 0;
+    uint32_t requested = 0;
+};
+
 using SFXTemplateTest = SceneTest;
 
 TEST_F(SFXTemplateTest, ANewTemplateUsesTheColourMultiplierWithoutDelay)
@@ -111,8 +121,25 @@ TEST_F(SFXTemplateTest, ResourceCallsReachTheElements)
     ASSERT_EQ(source.GetDefinition().GetElements().Count(), 2);
     EXPECT_EQ(source.GetDefinition().GetElements()[0], first);
     EXPECT_EQ(source.GetDefinition().GetElements()[1], third);
-    source.PrepareDependencies();
-    source.OnUnload();
+
+    // Dependencies request every element's resources; an unload releases them with flag 0.
+    SFXTemplate counted;
+    CountingElement* a = new CountingElement;
+    CountingElement* b = new CountingElement;
+    counted.GetDefinition().AddElement(a);
+    counted.GetDefinition().AddElement(nullptr);
+    counted.GetDefinition().AddElement(b);
+    counted.PrepareDependencies();
+    EXPECT_EQ(a->requested, 1u);
+    EXPECT_EQ(b->requested, 1u);
+    EXPECT_EQ(a->released, 0u);
+    counted.OnUnload();
+    EXPECT_EQ(a->released, 1u);
+    EXPECT_EQ(b->released, 1u);
+    // Safe pointers to the definition are cleared with the template's.
+    SafePointer<SFXDefinition> watched(&counted.GetDefinition());
+    counted.InvalidateSafePointers();
+    EXPECT_FALSE(watched);
 }
 
 class SFXTemplatePreviewTest : public RendererTestBase

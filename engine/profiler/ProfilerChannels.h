@@ -34,6 +34,7 @@ struct ProfilerChannelInfo
 
 constexpr uint32_t kProfilerChannelCount = 81;
 constexpr uint32_t kProfilerFPSChannel = 0;
+constexpr uint32_t kProfilerVideoDecodeChannel = 19;
 
 // The row of a channel index below kProfilerChannelCount.
 const ProfilerChannelInfo& GetProfilerChannelInfo(uint32_t channel);

@@ -23,6 +23,7 @@
 #include "scene/cameras/GameCameraController.h"
 #include "scene/entities/EntityManager.h"
 #include "scene/entities/Entity.h"
+#include "scene/kinds/TriggerOccupancy.h"
 
 #include <algorithm>
 #include <cmath>
@@ -196,7 +197,7 @@ void Game::RunTickWork(bool timed)
     }
     {
         StageTimer timer(PROFILER_TEST_I, timed);
-        PendingGameServices::ProcessTriggerOccupancy();
+        TriggerOccupancy::ProcessPendingEntities();
     }
 }
 

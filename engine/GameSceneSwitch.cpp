@@ -26,6 +26,7 @@
 #include "renderer/resources/ResourceManager.h"
 #include "scene/cameras/GameCameraController.h"
 #include "scene/entities/EntityManager.h"
+#include "scene/kinds/TriggerOccupancy.h"
 #include "scene/templates/BinarySceneReader.h"
 #include "scene/templates/TemplateManager.h"
 #include "ui/screens/UIScreen.h"
@@ -151,6 +152,7 @@ void Game::ProcessPendingSceneSwitch()
 
     if (gEntityManager.IsInitialized())
         gEntityManager.NewScene();
+    TriggerOccupancy::ClearPendingEntities();
     gLua.CollectGarbage(true);
     PendingGameServices::LoadLightmaps(name, m_currentVariation);
 

@@ -9,7 +9,6 @@ namespace
 enum PendingService
 {
     PENDING_SEQUENCES,
-    PENDING_TRIGGERS,
     PENDING_PHYSICS,
     PENDING_NAVIGATION,
     PENDING_LIGHTMAPS,
@@ -49,11 +48,6 @@ void EnableSequenceSystem(Entity*)
 void StopAllSequences()
 {
     NotBuilt(PENDING_SEQUENCES, "SequenceSystem");
-}
-
-void ProcessTriggerOccupancy()
-{
-    NotBuilt(PENDING_TRIGGERS, "TriggerOccupancy processing");
 }
 
 void StopPhysicsThread()

@@ -18,7 +18,6 @@ void ForgetReports();
 // Gameplay services.
 void EnableSequenceSystem(Entity* sceneRoot);
 void StopAllSequences();
-void ProcessTriggerOccupancy();
 void StopPhysicsThread();
 void RebuildNavigationOccupancy();
 

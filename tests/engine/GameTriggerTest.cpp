@@ -57,3 +57,14 @@ TEST_F(GameTriggerTest, LogicTicksReportEntersAndExits)
     RunATick();
     EXPECT_EQ(m_reports.events, Events{"exit zone unit"});
 }
+
+TEST_F(GameTriggerTest, ASceneSwitchLeavesNoEntityWaitingForOccupancy)
+{
+    MakeTrigger("zone", MakeTriggerTemplate(5.0f), 100, 100);
+    Entity* unit = MakeUnit("unit", 50, 50);
+    MoveTo(unit, 101, 99);
+    ASSERT_GT(TriggerOccupancyTracker::GetPendingList().Count(), 0);
+    gGame.SwitchScene("Nowhere", 0, 0, nullptr);
+    gGame.ProcessPendingSceneSwitch();
+    EXPECT_EQ(TriggerOccupancyTracker::GetPendingList().Count(), 0);
+}

@@ -4,7 +4,7 @@
 set(NORVEX_SUBSYSTEMS engine scene renderer effects ui gameplay audio online game scriptapi)
 norvex_glob_sources(NORVEX_SOURCES ${NORVEX_SUBSYSTEMS})
 # Program entries live in "main" folders and build executables, not library code.
-list(FILTER NORVEX_SOURCES EXCLUDE REGEX "/main/")
+norvex_drop_program_entries(NORVEX_SOURCES ${PROJECT_SOURCE_DIR})
 set(NORVEX_EXTRA_SOURCES)
 set(NORVEX_EXTRA_LIBS)
 foreach(sub ${NORVEX_SUBSYSTEMS})

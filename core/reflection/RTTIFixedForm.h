@@ -127,66 +127,45 @@ struct RTTIFixedForm<uint8_t>
     static void Load(const uint8_t* at, uint8_t& value) { value = *at; }
 };
 
-template <>
-struct RTTIFixedForm<Vector>
+// Vectors and quaternions: the x, y, z (and w) floats in that order, each its own swappable word.
+template <typename T, int TCount>
+struct RTTIFloatComponentsForm
 {
-    static constexpr uint32_t kSize = 16;
+    static_assert(TCount == 3 || TCount == 4);
+    static constexpr uint32_t kSize = 4 * TCount;
     static constexpr bool kRaw = true;
-    static void Store(uint8_t* at, const Vector& value, bool swap)
+    static void Store(uint8_t* at, const T& value, bool swap)
     {
-        const float f[4] = {value.x, value.y, value.z, value.w};
-        rttifixed::PutFloats(at, f, 4, swap);
+        float f[4] = {value.x, value.y, value.z, 0.0f};
+        if constexpr (TCount == 4)
+            f[3] = value.w;
+        rttifixed::PutFloats(at, f, TCount, swap);
     }
-    static void Load(const uint8_t* at, Vector& value)
+    static void Load(const uint8_t* at, T& value)
     {
         float f[4];
-        std::memcpy(f, at, 16);
+        std::memcpy(f, at, kSize);
         value.x = f[0];
         value.y = f[1];
         value.z = f[2];
-        value.w = f[3];
+        if constexpr (TCount == 4)
+            value.w = f[3];
     }
 };
 
 template <>
-struct RTTIFixedForm<Vector3>
+struct RTTIFixedForm<Vector> : RTTIFloatComponentsForm<Vector, 4>
 {
-    static constexpr uint32_t kSize = 12;
-    static constexpr bool kRaw = true;
-    static void Store(uint8_t* at, const Vector3& value, bool swap)
-    {
-        const float f[3] = {value.x, value.y, value.z};
-        rttifixed::PutFloats(at, f, 3, swap);
-    }
-    static void Load(const uint8_t* at, Vector3& value)
-    {
-        float f[3];
-        std::memcpy(f, at, 12);
-        value.x = f[0];
-        value.y = f[1];
-        value.z = f[2];
-    }
 };
 
 template <>
-struct RTTIFixedForm<Quaternion>
+struct RTTIFixedForm<Vector3> : RTTIFloatComponentsForm<Vector3, 3>
 {
-    static constexpr uint32_t kSize = 16;
-    static constexpr bool kRaw = true;
-    static void Store(uint8_t* at, const Quaternion& value, bool swap)
-    {
-        const float f[4] = {value.x, value.y, value.z, value.w};
-        rttifixed::PutFloats(at, f, 4, swap);
-    }
-    static void Load(const uint8_t* at, Quaternion& value)
-    {
-        float f[4];
-        std::memcpy(f, at, 16);
-        value.x = f[0];
-        value.y = f[1];
-        value.z = f[2];
-        value.w = f[3];
-    }
+};
+
+template <>
+struct RTTIFixedForm<Quaternion> : RTTIFloatComponentsForm<Quaternion, 4>
+{
 };
 
 template <>

@@ -11,6 +11,7 @@
 #include "core/reflection/RTTIObjectProperties.h"
 #include "core/reflection/RecordStream.h"
 #include "core/strings/NameString.h"
+#include "support/RecordBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -168,12 +169,6 @@ std::vector<uint8_t> Expected(bool swap, uint8_t flagByte = 1)
     return b.m_bytes;
 }
 
-std::vector<uint8_t> Write(PlanSample& sample, uint32_t flags)
-{
-    std::vector<uint8_t> bytes(sample.SerializeToMemory(nullptr, 0, flags));
-    EXPECT_EQ(sample.SerializeToMemory(bytes.data(), bytes.size(), flags), bytes.size());
-    return bytes;
-}
 } // namespace
 
 // Blocks copied whole, padding between fields, setters and swapped words all give the bytes that
@@ -184,8 +179,8 @@ TEST(RTTIRecordPlanTest, WritesEveryFixedKindAsItsValueForm)
     Fill(sample);
     for (int pass = 0; pass < 2; ++pass)
     {
-        EXPECT_EQ(Write(sample, 0), Expected(false)) << pass;
-        EXPECT_EQ(Write(sample, RTTI_BYTE_SWAP), Expected(true)) << pass;
+        EXPECT_EQ(SerializeToBytes(sample, 0), Expected(false)) << pass;
+        EXPECT_EQ(SerializeToBytes(sample, RTTI_BYTE_SWAP), Expected(true)) << pass;
     }
 }
 
@@ -224,7 +219,7 @@ TEST(RTTIRecordPlanTest, ReadsEveryFixedKindBackThroughFieldsAndSetters)
         ASSERT_EQ(read.m_list.Count(), 2);
         EXPECT_EQ(read.m_list[0], 7);
         EXPECT_EQ(read.m_list[1], 0x0102);
-        EXPECT_EQ(Write(read, 0), Expected(false));
+        EXPECT_EQ(SerializeToBytes(read, 0), Expected(false));
     }
 }
 
@@ -346,14 +341,6 @@ bool ReadPropertyByProperty(RTTIPolyBaseClass& object, const uint8_t* data, size
     return true;
 }
 
-template <class T>
-std::vector<uint8_t> WriteRecord(T& sample)
-{
-    std::vector<uint8_t> bytes(sample.SerializeToMemory(nullptr, 0, 0));
-    sample.SerializeToMemory(bytes.data(), bytes.size(), 0);
-    return bytes;
-}
-
 // Bools must hold 0 or 1 in memory whatever byte the record had.
 bool BoolsAreCanonical(const TextSample& sample)
 {
@@ -381,7 +368,7 @@ void ExpectSameRead(const std::vector<uint8_t>& bytes, size_t size, const std::s
     const bool referenceRead = referenceValid && ReadPropertyByProperty(reference, bytes.data(), size);
     ASSERT_EQ(plannedRead, referenceRead) << what;
     EXPECT_TRUE(TextSample::StaticClassProperties()->AreObjectsEqual(&planned, &reference)) << what;
-    EXPECT_EQ(WriteRecord(planned), WriteRecord(reference)) << what;
+    EXPECT_EQ(SerializeToBytes(planned), SerializeToBytes(reference)) << what;
     EXPECT_EQ(planned.m_noteSets, reference.m_noteSets) << what;
     EXPECT_TRUE(BoolsAreCanonical(planned)) << what;
 }
@@ -394,7 +381,7 @@ TEST(RTTIRecordPlanTest, TextsNamesAndArraysReadAsTheirPropertiesWouldOnAnyInput
 {
     TextSample source;
     Fill(source);
-    const std::vector<uint8_t> bytes = WriteRecord(source);
+    const std::vector<uint8_t> bytes = SerializeToBytes(source);
     for (int pass = 0; pass < 2; ++pass)
     {
         TextSample read;
@@ -403,7 +390,7 @@ TEST(RTTIRecordPlanTest, TextsNamesAndArraysReadAsTheirPropertiesWouldOnAnyInput
         EXPECT_TRUE(TextSample::StaticClassProperties()->AreObjectsEqual(&read, &source));
         EXPECT_EQ(read.m_noteSets, 1);
         EXPECT_TRUE(read.m_emptyName.IsEmpty());
-        EXPECT_EQ(WriteRecord(read), bytes);
+        EXPECT_EQ(SerializeToBytes(read), bytes);
     }
     for (size_t size = 0; size < bytes.size(); ++size)
     {
@@ -438,8 +425,8 @@ TEST(RTTIRecordPlanTest, ArraysShrinkAndGrowToTheStoredCount)
     Fill(shorter);
     shorter.m_values.Clear();
     shorter.m_values.Add(1);
-    const std::vector<uint8_t> longBytes = WriteRecord(longer);
-    const std::vector<uint8_t> shortBytes = WriteRecord(shorter);
+    const std::vector<uint8_t> longBytes = SerializeToBytes(longer);
+    const std::vector<uint8_t> shortBytes = SerializeToBytes(shorter);
 
     TextSample read;
     ASSERT_TRUE(read.DeserializeFromMemory(longBytes.data(), longBytes.size(), 0));
@@ -488,7 +475,7 @@ TEST(RTTIRecordPlanTest, TextsPastWhatValidationRemembersStillReadBack)
     NORVEX_MANY_TEXTS(NORVEX_TEXT_FILL)
 #undef NORVEX_TEXT_FILL
     source.m_lastName = NameString("last");
-    const std::vector<uint8_t> bytes = WriteRecord(source);
+    const std::vector<uint8_t> bytes = SerializeToBytes(source);
     ManyTexts read;
     read.m_text19 = "stale";
     ASSERT_TRUE(read.DeserializeFromMemory(bytes.data(), bytes.size(), 0));

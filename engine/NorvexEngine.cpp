@@ -24,11 +24,13 @@
 #include "platform/steam/Steam.h"
 #include "renderer/FrameClock.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/SceneEnvironment.h"
 #include "renderer/ShaderManager.h"
 #include "renderer/resources/Resource.h"
 #include "renderer/resources/ResourceManager.h"
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityManager.h"
+#include "scene/kinds/SceneParametersTemplate.h"
 #include "scene/templates/TemplateManager.h"
 
 #include <utility>
@@ -127,7 +129,7 @@ bool NorvexEngine::RunStartup(void* window, const char* projectName, const char*
     PendingEngineServices::InitPostProcessChain(gProjectConfig);
     m_videoEngine = std::make_unique<VideoEngine>();
     m_videoEngine->Init();
-    PendingEngineServices::CreateSceneEnvironment();
+    gSceneEnvironment.Create();
     m_soundEngine = std::make_unique<SoundEngine>();
     if (m_soundEngine->Init())
         m_soundEngine->Flush();
@@ -152,7 +154,7 @@ bool NorvexEngine::RunStartup(void* window, const char* projectName, const char*
         PendingEngineServices::LoadStrings();
     m_resourceManager->MarkResources(RESOURCE_POOL_ALL, 1);
     // Crashes keep the system's default handling: there is no filter of our own to install.
-    PendingEngineServices::ApplyUISceneParameters(gProjectConfig);
+    ApplyUISceneParameters();
     m_initialised = true;
     gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "Engine successfully initialized");
     return true;
@@ -168,6 +170,26 @@ bool NorvexEngine::StartRenderer(void* window)
     m_renderer = std::make_unique<NorvexRenderer>();
     m_renderer->SetDeviceSettings(BuildRendererDeviceSettings(*m_config, gProjectConfig));
     return m_renderer->Init(window, m_config->IsStandaloneBuild() && m_config->m_fullScreenMode);
+}
+
+// The project's UI scene parameter template gives the scene environment the override set that UI
+// screens draw with.
+void NorvexEngine::ApplyUISceneParameters()
+{
+    const SimpleGUID& guid = gProjectConfig.m_uiSceneParamTemplate;
+    if (guid.IsNull())
+        return;
+    SceneParametersTemplate* const parameters =
+        dynamic_cast<SceneParametersTemplate*>(gTemplateManager.GetTemplateByGUID(guid, true));
+    if (parameters == nullptr || parameters->GetWrapper() == nullptr)
+    {
+        char text[40];
+        guid.ToString(text, sizeof(text));
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE,
+                         "The UI scene param template %s is no loaded scene parameters template", text);
+        return;
+    }
+    parameters->SetAsOverride();
 }
 
 void NorvexEngine::LoadSystemFont()
@@ -230,7 +252,8 @@ void NorvexEngine::Close()
         m_videoEngine->Close();
     if (m_soundEngine != nullptr)
         m_soundEngine->Close();
-    PendingEngineServices::CloseSceneEnvironment();
+    gSceneEnvironment.Close();
+    PendingEngineServices::ReleasePostProcessShaders();
     if (m_resourceManager != nullptr && m_resourceManager->IsInitialised())
     {
         m_resourceManager->PostCommand(RESOURCE_POOL_ALL_BUT_SHADERS, 0, 0);

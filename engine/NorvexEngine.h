@@ -5,7 +5,7 @@
 // folder but the textures, the project configuration, the renderer, the textures, the resource
 // manager, Lua, the frame ring, the template manager, the shader manager, video, the scene
 // environment, the sound thread, the entity manager, the profiler, the system font, the strings
-// and fonts, and finally "Engine successfully initialized". The engine creates the renderer, the
+// and fonts, the UI scene parameters, and finally "Engine successfully initialized". The engine creates the renderer, the
 // resource manager, the video engine and the sound engine itself, in that order, and Close destroys
 // them in reverse, so nothing of them is left to static destruction. A step that must succeed and fails logs its
 // reason, pauses a second, runs Close and makes Init return false.
@@ -100,6 +100,7 @@ private:
                     bool initLua);
     bool StartRenderer(void* window);
     void LoadSystemFont();
+    void ApplyUISceneParameters();
     void AddMountedContainer(uint32_t bit, uint32_t nameIndex, uint8_t optional, int32_t group);
     std::string FindDataDirectory() const;
     void SubmitRendererSync();

@@ -15,9 +15,7 @@ void NotBuilt(std::atomic<bool>& reported, const char* service)
 }
 
 std::atomic<bool> gPostProcessReported{false};
-std::atomic<bool> gSceneEnvironmentReported{false};
 std::atomic<bool> gPathLinesReported{false};
-std::atomic<bool> gUISceneParametersReported{false};
 std::atomic<bool> gStringManagerReported{false};
 std::atomic<bool> gFontTableReported{false};
 std::atomic<bool> gReplacementReported{false};
@@ -30,9 +28,8 @@ namespace PendingEngineServices
 void ForgetReports()
 {
     for (std::atomic<bool>* reported :
-         {&gPostProcessReported, &gSceneEnvironmentReported, &gPathLinesReported, &gUISceneParametersReported,
-          &gStringManagerReported, &gFontTableReported, &gReplacementReported, &gSequenceSystemReported,
-          &gSequenceActionsReported})
+         {&gPostProcessReported, &gPathLinesReported, &gStringManagerReported, &gFontTableReported,
+          &gReplacementReported, &gSequenceSystemReported, &gSequenceActionsReported})
         reported->store(false, std::memory_order_relaxed);
 }
 
@@ -41,24 +38,14 @@ void InitPostProcessChain(const ProjectConfig&)
     NotBuilt(gPostProcessReported, "ShaderManager post-process chain");
 }
 
-void CreateSceneEnvironment()
+void ReleasePostProcessShaders()
 {
-    NotBuilt(gSceneEnvironmentReported, "SceneEnvironment");
-}
-
-void CloseSceneEnvironment()
-{
-    NotBuilt(gSceneEnvironmentReported, "SceneEnvironment");
+    NotBuilt(gPostProcessReported, "ShaderManager post-process chain");
 }
 
 void ClearPathLines()
 {
     NotBuilt(gPathLinesReported, "PathLineRenderer");
-}
-
-void ApplyUISceneParameters(const ProjectConfig&)
-{
-    NotBuilt(gUISceneParametersReported, "SceneParametersTemplate");
 }
 
 void CreateStringManager()

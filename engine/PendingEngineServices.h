@@ -1,8 +1,8 @@
 // Engine services whose own subsystems are not built yet: the string manager and font table, the
-// text variables, the sequence system and its action factory, the scene environment, the UI scene
-// parameters, the path display and the post-process chain. Start-up, the frame and shutdown call
-// them here in the engine's order; each says once in the log that it is not built, and the issue
-// that builds the service replaces its calls with the real ones. Main thread.
+// text replacements, the sequence system and its action factory, the path display and the
+// post-process chain. Start-up, the frame and shutdown call them here in the engine's order; each
+// says once in the log that it is not built, and the issue that builds the service replaces its
+// calls with the real ones. Main thread.
 #pragma once
 
 class ProjectConfig;
@@ -14,11 +14,9 @@ void ForgetReports();
 
 // Renderer and resources.
 void InitPostProcessChain(const ProjectConfig& project);
-void CreateSceneEnvironment();
-void CloseSceneEnvironment();
+// Engine close: the chain's shader pairs go before the shader manager closes.
+void ReleasePostProcessShaders();
 void ClearPathLines();
-// Looks up the project's UI scene parameter template and hands its set to the scene environment.
-void ApplyUISceneParameters(const ProjectConfig& project);
 
 // User interface and text.
 void CreateStringManager();

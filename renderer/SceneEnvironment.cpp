@@ -43,12 +43,17 @@ bool SceneEnvironment::BeginCall(uint32_t subCommand)
 
 void SceneEnvironment::Create()
 {
-    BeginCall(SUB_CREATE);
+    if (!m_posted)
+        m_posted = BeginCall(SUB_CREATE);
 }
 
 void SceneEnvironment::Close()
 {
-    BeginCall(SUB_RELEASE);
+    if (!m_posted)
+        return;
+    m_posted = false;
+    if (BeginCall(SUB_RELEASE))
+        gRenderer->SubmitCommands(true);
 }
 
 void SceneEnvironment::BlendToParameters(const SceneParametersWrapper* wrapper, uint32_t flags, float seconds)

@@ -28,9 +28,11 @@ public:
     static constexpr uint32_t kBlendPresetA = 4;
     static constexpr uint32_t kBlendPresetB = 8;
 
-    // Game thread.
+    // Game thread. Create posts the creation once; Close posts the release only after a Create and
+    // then submits synchronously, so the sets are gone before the next service closes.
     void Create();
     void Close();
+    bool IsPosted() const { return m_posted; }
     // Blends from the current set to the wrapper's over `seconds`; with no wrapper, flags 0 return
     // to the default set and flag 1 drops the override set. The preset pair the flags choose (4, 8
     // or neither) travels with the command.
@@ -51,6 +53,9 @@ public:
 private:
     bool BeginCall(uint32_t subCommand);
 
+    // Game side: a creation is posted and not yet released.
+    bool m_posted = false;
+    // Render side.
     bool m_created = false;
     SceneParametersData m_current;
     SceneParametersData m_target;

@@ -13,6 +13,7 @@
 #include "engine/scripting/ScriptSchedulerHelper.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/FrameClock.h"
+#include "renderer/SceneEnvironment.h"
 #include "renderer/resources/ResourceManager.h"
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityConstants.h"
@@ -20,6 +21,7 @@
 #include "scene/templates/EntityTemplate.h"
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
+#include "tools/datakit/DataRoot.h"
 #include "tools/datakit/TemplateWriter.h"
 #include "support/EngineStartupFixture.h"
 
@@ -43,10 +45,8 @@ const std::vector<std::string> kStartupMessages = {
     "StringManager is not built yet",
     "TemplateManager::Init",
     "ShaderManager post-process chain is not built yet",
-    "SceneEnvironment is not built yet",
     "NewScene in",
     "UIFontTable is not built yet",
-    "SceneParametersTemplate is not built yet",
     "Engine successfully initialized",
 };
 
@@ -240,6 +240,53 @@ TEST_F(NorvexEngineTest, SceneTemplateSoundAndVideoServicesStartAndCloseInOrder)
     ASSERT_TRUE(Init());
     EXPECT_NE(gTemplateManager.FindStubByGUID(TankGUID()), nullptr);
     EXPECT_NE(gEntityManager.GetSceneRoot(), nullptr);
+}
+
+// The scene environment is created with the renderer's other sets and released at close; the
+// template the project names for the UI scene parameters gives it its override set. A GUID that
+// names no scene parameters template is reported and leaves the override unset.
+TEST_F(NorvexEngineTest, SceneEnvironmentStartsWithTheUISceneParametersAsItsOverride)
+{
+    SimpleGUID uiGUID;
+    ASSERT_TRUE(uiGUID.FromString("00000000-0000-0000-0000-00000000000C"));
+    const std::string uiStub = TemplateWriter::MakeStubText(uiGUID, 9);
+    const std::string tankStub = TemplateWriter::MakeStubText(TankGUID(), 0);
+    ASSERT_TRUE(MakeDataRoot(false, {"--text", "templates/UI/Screen.template=" + uiStub, "--text",
+                                     "templates/Units/Tank.template=" + tankStub}));
+    ASSERT_EQ(RunDatakit({"data-template", DataPath() + "/templates/UI/Screen.BinaryTemplate",
+                          "00000000-0000-0000-0000-00000000000C", "SceneParametersTemplate", "--set",
+                          "Fog start = 123", "--set", "Image saturation = 0.25"}),
+              0);
+    ASSERT_EQ(RunDatakit({"binary-template", DataPath() + "/templates/Units/Tank.BinaryTemplate",
+                          kTankGUIDText, "0"}),
+              0);
+    const auto nameInProject = [this](const SimpleGUID& guid) {
+        ProjectConfig project;
+        project.m_uiSceneParamTemplate = guid;
+        return DataRoot::WriteConfigRecord(project, DataPath() + "/common/Project.ConfigBin");
+    };
+    ASSERT_TRUE(nameInProject(uiGUID));
+
+    ASSERT_TRUE(Init());
+    EXPECT_TRUE(gSceneEnvironment.IsPosted());
+    gRenderer->SubmitCommands(true);
+    EXPECT_TRUE(gSceneEnvironment.IsCreated());
+    ASSERT_TRUE(gSceneEnvironment.HasOverride());
+    EXPECT_FLOAT_EQ(gSceneEnvironment.GetOverride().fogStart, 123.0f);
+    EXPECT_FLOAT_EQ(gSceneEnvironment.GetOverride().saturation, 0.25f);
+    EXPECT_EQ(m_log.CountOfKind(CONSOLE_WARNING), 0u);
+    gNorvexEngine.Close();
+    EXPECT_FALSE(gSceneEnvironment.IsPosted());
+    EXPECT_FALSE(gSceneEnvironment.IsCreated());
+    EXPECT_FALSE(gSceneEnvironment.HasOverride());
+
+    ASSERT_TRUE(nameInProject(TankGUID()));
+    m_log.Clear();
+    ASSERT_TRUE(Init());
+    gRenderer->SubmitCommands(true);
+    EXPECT_TRUE(gSceneEnvironment.IsCreated());
+    EXPECT_FALSE(gSceneEnvironment.HasOverride());
+    EXPECT_TRUE(m_log.Contains("The UI scene param template " + std::string(kTankGUIDText), CONSOLE_WARNING));
 }
 
 TEST_F(NorvexEngineTest, StartsOverContainersWithTheTexturesFromTextures_s3)

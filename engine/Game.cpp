@@ -6,9 +6,11 @@
 #include "engine/EngineClock.h"
 #include "engine/EngineTimer.h"
 #include "engine/GameEntityLists.h"
+#include "engine/GameFrameEntityLists.h"
 #include "engine/NorvexEngine.h"
 #include "engine/PendingEngineServices.h"
 #include "engine/PendingGameServices.h"
+#include "engine/UIGameConsoleScreen.h"
 #include "engine/config/EngineConfig.h"
 #include "engine/config/ProjectConfig.h"
 #include "engine/input/InputManager.h"
@@ -55,6 +57,10 @@ Game::Game() : m_inputManager(std::make_unique<InputManager>(this)) {}
 Game::~Game()
 {
     m_screenStack.Clear(false);
+    // Only a game that never closed still holds its console; no render thread runs at exit.
+    if (gConsole.GetListener() == &Game::OnConsoleMessage)
+        gConsole.SetListener(nullptr);
+    delete m_consoleScreen;
     DestroyCursor();
 }
 
@@ -62,6 +68,7 @@ void Game::Init(void* window, uint32_t width, uint32_t height, GameDelegate* del
                 int argc)
 {
     PendingGameServices::ForgetReports();
+    gGameFrameEntityLists.ForgetReports();
     gSceneSwitchInProgress = true;
     m_firstSceneSwitched = false;
     m_afterFirstSceneNotified = false;
@@ -127,7 +134,7 @@ void Game::Init(void* window, uint32_t width, uint32_t height, GameDelegate* del
     DeleteCameraController();
     m_cameraController = new GameCameraController(width, height);
     ResetAllTimers();
-    PendingGameServices::CreateConsoleScreen();
+    CreateConsoleScreen();
     m_gameScheduler = std::make_unique<ScriptSchedulerHelper>();
     m_gameplayScheduler = std::make_unique<ScriptSchedulerHelper>();
     gGameExists = true;
@@ -207,6 +214,7 @@ void Game::Close()
     }
 
     gGameEntityLists.Clear();
+    gGameFrameEntityLists.Clear();
     DeleteCameraController();
     gCameraClocks.Uninstall();
     m_inGameStore.reset();
@@ -217,6 +225,7 @@ void Game::Close()
         screen->Release();
     m_preFSEScreen = nullptr;
     m_loadingScreen = nullptr;
+    ReleaseConsoleScreen();
     m_pendingKeyBindCommand.reset();
     m_pendingSceneName.reset();
     m_switchPending = false;
@@ -276,7 +285,7 @@ void Game::TellUIResolution(uint32_t width, uint32_t height)
 {
     UIScreen::ChangeUIResolution(width, height, true);
     m_screenStack.OnResolutionChanged(width, height, true, true);
-    for (UIScreen* screen : {m_preFSEScreen.Get(), m_loadingScreen.Get()})
+    for (UIScreen* screen : {m_preFSEScreen.Get(), m_loadingScreen.Get(), static_cast<UIScreen*>(m_consoleScreen)})
         if (screen != nullptr)
             screen->OnResolutionChanged(width, height, true, true);
 }

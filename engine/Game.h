@@ -17,9 +17,11 @@
 
 #include "core/containers/Dynarray.h"
 #include "core/containers/SafePointer.h"
+#include "core/math/Vector.h"
 #include "core/strings/NameString.h"
 #include "core/time/GameTimer.h"
 #include "core/time/Time.h"
+#include "engine/ConsoleLineQueue.h"
 #include "engine/TimedFloatTransition.h"
 #include "engine/input/TapTargets.h"
 #include "engine/scripting/LuaBaseClass.h"
@@ -40,6 +42,7 @@ class InGameStore;
 class InputManager;
 class MultiplayerEngine;
 class ScriptSchedulerHelper;
+class UIGameConsoleScreen;
 struct FrameClock;
 
 namespace os
@@ -145,13 +148,40 @@ public:
     bool DispatchPointerBegin(uint32_t id, float x, float y) override;
     bool DispatchPointerEnd(uint32_t id, float x, float y) override;
     bool DispatchPointerMove(uint32_t id, float x, float y) override;
-    // Runs the pending key-bind command (and the console's entered line once it exists).
+    // Runs the console screen's entered line, then the pending key-bind command.
     void ExecuteConsoleCommands();
     bool HasPendingKeyBindCommand() const { return m_pendingKeyBindCommand.has_value(); }
-    // Runs one console or key-bind line: at most kMaxCommandLength characters, "()" appended
+    // A console or key-bind line as it runs: at most kMaxCommandLength characters, "()" appended
     // when it has neither "=" nor "(".
+    static std::string PrepareCommandLine(const char* line);
     static bool RunCommandLine(const char* line);
     void ProcessInput(bool allowRender);
+
+    // The in-game console screen (GameConsoleScreen.cpp): made by Init, released by Close.
+    UIGameConsoleScreen* GetConsoleScreen() const { return m_consoleScreen; }
+    // The console screen exists and is open.
+    bool IsGameConsoleActive() const;
+    // A grey line on the console screen (nothing without one).
+    void AppendGameConsoleLine(const char* text);
+    // Shows the lines the console listener has seen since the last call.
+    void FlushConsoleLines();
+
+    // Screen points (0 to 1 across the window, y down) and world positions through the game camera
+    // as the frame last sent it (GameScreenProjection.cpp). The ray from the camera through the
+    // point; without a camera from the origin along +z.
+    void ScreenPointToWorld(const Vector& point, Vector& origin, Vector& direction) const;
+    // That ray meets the plane ahead of the camera: the point, true; false (result unchanged) else.
+    bool LoadScreenPointProjectedOnWorldPlane(Vector& result, const Vector& point, const Vector& plane) const;
+    // (x, y, depth, 1); (0, 0, 0, 1) without a camera.
+    Vector WorldPositionToScreenPoint(const Vector& position) const;
+    // Each mouse button that went down this frame clicks the visible entities under the cursor.
+    void DispatchMouseClicks();
+
+    // Ambient lighting of the machine (the lighting library, when present).
+    void InitEnvLight();
+    // Colour components 0..1 (r, g, b, a) for every location.
+    void SetEnvLight(const Vector& colour);
+    void DeinitEnvLight();
 
     // Cursor (GameCursor.cpp).
     void EnableHardwareCursor(bool show, bool centre);
@@ -296,6 +326,11 @@ private:
     void RenderLateEntities(uint32_t lateKind, uint32_t passFlags);
     // The camera's view and projection again (each pass may have set another camera).
     void SubmitCamera();
+    // GameConsoleScreen.cpp.
+    void CreateConsoleScreen();
+    void ReleaseConsoleScreen();
+    void DrawConsoleScreen(const FrameClock& clockA, const FrameClock& clockB);
+    static void OnConsoleMessage(uint32_t kind, uint32_t channel, const char* text);
     // GameCursor.cpp.
     void DestroyCursor();
     void CentreCursor();
@@ -310,6 +345,8 @@ private:
     SafePointer<UIScreen> m_preFSEScreen;
     SafePointer<UIScreen> m_loadingScreen;
     uint8_t m_loadingScreenOption = 0;
+    UIGameConsoleScreen* m_consoleScreen = nullptr;
+    ConsoleLineQueue m_consoleLines;
     std::unique_ptr<MultiplayerEngine> m_multiplayerEngine;
     std::unique_ptr<InGameStore> m_inGameStore;
     bool m_analyticsStarted = false;

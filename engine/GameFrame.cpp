@@ -12,6 +12,7 @@
 #include "engine/EngineClock.h"
 #include "engine/EngineTimer.h"
 #include "engine/GameEntityLists.h"
+#include "engine/GameFrameEntityLists.h"
 #include "engine/NorvexEngine.h"
 #include "engine/PendingGameServices.h"
 #include "engine/input/InputManager.h"
@@ -149,6 +150,7 @@ void Game::Update(bool allowRender)
     {
         StageTimer timer(PROFILER_TEST_D, true);
         gGameEntityLists.FireDueEntityCalls(false, gEngineClock.GetRealTime());
+        gGameFrameEntityLists.ApplyReplicatedStates(gEngineClock.GetRealTime());
         if (m_multiplayerEngine != nullptr)
             m_multiplayerEngine->DispatchReceivedMethodCalls(0);
         ExecuteConsoleCommands();
@@ -244,6 +246,7 @@ void Game::RunFixedTicks(uint32_t ticks, bool logicPaused, bool uiPaused, bool s
             if (m_gameplayScheduler != nullptr)
                 m_gameplayScheduler->Update(GetGameplayTimerTicks());
         }
+        gGameFrameEntityLists.AnimateTickEntities();
     }
     StageTimer timer(PROFILER_TEST_L, true);
     RunFrameSmoothing();
@@ -268,6 +271,7 @@ void Game::RunSmoothSteps(uint32_t steps, uint32_t wholeSteps, float remainder, 
         if (!m_gameplayTimer.IsPaused() && m_gameplayScheduler != nullptr)
             m_gameplayScheduler->Update(GetGameplayTimerTicks());
         RunFrameSmoothing();
+        gGameFrameEntityLists.AnimateTickEntities();
     }
 }
 
@@ -275,6 +279,7 @@ void Game::RunFrameTail(uint32_t ticks)
 {
     if (m_delegate != nullptr)
         m_delegate->OnEndOfFrame();
+    gGameFrameEntityLists.ApplyEndOfFrameAnimation();
     UpdateMultiplayer(ticks, 0);
     const Vector cursor = m_inputManager->GetCursorPosition();
     m_screenStack.UpdateMouseOver(cursor);

@@ -4,6 +4,7 @@
 #include "engine/Game.h"
 
 #include "core/console/GameConsole.h"
+#include "engine/UIGameConsoleScreen.h"
 #include "core/time/Time.h"
 #include "engine/config/GameConfig.h"
 #include "engine/input/InputCodes.h"
@@ -23,15 +24,23 @@ constexpr uint32_t kTouchDown = 2;
 constexpr uint32_t kTouchUp = 4;
 // The touch window registration flag the helper takes.
 constexpr uint32_t kTouchRegisterFlags = 2;
+// The character that opens and closes the console in the game's key binds; never typed into it.
+constexpr uint32_t kBackquote = 96;
+const float kEchoColour[4] = {0.5f, 0.5f, 0.5f, 1.0f};
 } // namespace
 
 bool Game::OnKeyDown(uint32_t key)
 {
-    // Null means unbound; a bound empty command still takes the key but runs nothing, and a
-    // command already pending wins over the new one.
-    const char* const command = gGameConfig.FindKeyBind(key);
-    if (command != nullptr)
+    if (IsGameConsoleActive() && !IsLoadingScreenActive())
     {
+        // The open console takes the keys it handles; the key binds are not asked.
+        if (m_consoleScreen->OnKey(key))
+            return true;
+    }
+    else if (const char* const command = gGameConfig.FindKeyBind(key); command != nullptr)
+    {
+        // A bound empty command still takes the key but runs nothing, and a command already
+        // pending wins over the new one.
         if (!m_pendingKeyBindCommand && command[0] != '\0')
             m_pendingKeyBindCommand = std::string(command);
         return true;
@@ -42,6 +51,11 @@ bool Game::OnKeyDown(uint32_t key)
 
 void Game::OnChar(uint32_t character)
 {
+    if (IsGameConsoleActive() && character != kBackquote && !IsLoadingScreenActive())
+    {
+        m_consoleScreen->OnChar(character);
+        return;
+    }
     m_screenStack.DispatchKey(character);
     m_inputManager->QueueInputEvent(INPUT_EVENT_CHARACTER, character);
 }
@@ -140,17 +154,33 @@ bool Game::DispatchPointerMove(uint32_t id, float x, float y)
     return m_screenStack.DispatchPointerMove(id, x, y);
 }
 
-bool Game::RunCommandLine(const char* line)
+std::string Game::PrepareCommandLine(const char* line)
 {
     // Room for the longest line, "()" and the terminator: the line is cut, never the buffer.
     std::string text = line != nullptr ? std::string(line, strnlen(line, kMaxCommandLength)) : std::string();
     if (text.find('=') == std::string::npos && text.find('(') == std::string::npos)
         text += "()";
-    return gLua.LoadAndCall(text.c_str(), 0);
+    return text;
+}
+
+bool Game::RunCommandLine(const char* line)
+{
+    return gLua.LoadAndCall(PrepareCommandLine(line).c_str(), 0);
 }
 
 void Game::ExecuteConsoleCommands()
 {
+    char entered[kMaxCommandLength + 1];
+    if (m_consoleScreen != nullptr && m_consoleScreen->TakeCommand(entered, sizeof(entered)))
+    {
+        const std::string text = PrepareCommandLine(entered);
+        if (gGameConfig.m_consoleShowCommands)
+        {
+            FlushConsoleLines();
+            m_consoleScreen->AddLine(text.c_str(), kEchoColour);
+        }
+        gLua.LoadAndCall(text.c_str(), 0);
+    }
     if (!m_pendingKeyBindCommand)
         return;
     // Taken out first: the command may bind a key or press one again.

@@ -103,6 +103,7 @@ bool Game::Render(bool forced)
                                    ToFrameClock(m_smoothGameplayTimer), m_inputManager->GetCursorPosition());
             renderer->RenderOutlines();
         }
+        DrawConsoleScreen(ToFrameClock(m_smoothGameTimer), ToFrameClock(m_smoothGameplayTimer));
         gProfiler.Render(m_screenWidth, m_screenHeight);
     }
 
@@ -148,6 +149,7 @@ void Game::RenderScene(bool)
     options.excludedFlags = ENTITYFLAG_HIDDEN;
     gEntityManager.ClearVisibleLists();
     gEntityManager.GatherVisibleEntities(options);
+    DispatchMouseClicks();
     const Dynarray<Entity*>& visible = gEntityManager.GetVisibleList();
 
     const uint32_t hookFlags = outlineFlag | (passBit1 ? kPassBit1Extra : 0) | (passBit2 ? kPassBit2Extra : 0);

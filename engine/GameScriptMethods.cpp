@@ -1,10 +1,11 @@
 // The small Game methods scripts call on gGame: pause, the UI screen stack, the loading screen,
-// delegate forwards, outlines and key binds. Main thread only.
+// delegate forwards, outlines, key binds and the ambient lighting. Main thread only.
 #include "engine/Game.h"
 
 #include "core/console/GameConsole.h"
 #include "engine/config/GameConfig.h"
 #include "engine/config/ProjectConfig.h"
+#include "engine/platform/AlienFX.h"
 #include "engine/scripting/GameDelegate.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/resources/ResourceManager.h"
@@ -161,4 +162,22 @@ void Game::EnableAppDeactivationOnBackPressed(bool flag)
 bool Game::IsStandaloneBuild() const
 {
     return gGameConfig.IsStandaloneBuild();
+}
+
+void Game::InitEnvLight()
+{
+    gAlienFX.Init();
+    gAlienFX.Reset();
+}
+
+void Game::SetEnvLight(const Vector& colour)
+{
+    const float components[4] = {colour.x, colour.y, colour.z, colour.w};
+    gAlienFX.SetColor(AlienFX::kAllLocations, components);
+    gAlienFX.Update();
+}
+
+void Game::DeinitEnvLight()
+{
+    gAlienFX.Release();
 }

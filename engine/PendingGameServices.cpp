@@ -18,7 +18,6 @@ enum PendingService
     PENDING_FAKE_SHADOWS,
     PENDING_PATH_LINES,
     PENDING_UI_MEMORY_GUARD,
-    PENDING_CONSOLE_SCREEN,
     PENDING_COUNT,
 };
 
@@ -93,10 +92,5 @@ void DrawPathLines()
 void DisableUIMemoryGuard()
 {
     NotBuilt(PENDING_UI_MEMORY_GUARD, "UI memory guard");
-}
-
-void CreateConsoleScreen()
-{
-    NotBuilt(PENDING_CONSOLE_SCREEN, "UIGameConsoleScreen");
 }
 } // namespace PendingGameServices

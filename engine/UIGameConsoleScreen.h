@@ -56,6 +56,9 @@ public:
     bool OnChar(uint32_t character) override;
     // The input was replaced from outside: history browsing starts again.
     void ResetHistoryCursor() { m_historyCursor = -1; }
+    // Log messages of a lower kind (0 to 4) are not shown on the screen.
+    void SetMessageThreshold(uint32_t kind) { m_messageThreshold = kind; }
+    uint32_t GetMessageThreshold() const { return m_messageThreshold; }
 
     // The console is drawn and takes input only while open.
     bool IsOpen() const { return IsVisible(); }
@@ -87,6 +90,7 @@ private:
     std::unique_ptr<UIElement> m_selection;
     std::unique_ptr<UIText> m_lines[kLineCount];
     int32_t m_historyCursor = -1;
+    uint32_t m_messageThreshold = 0;
     std::string m_pendingCommand;
     bool m_hasPendingCommand = false;
 };

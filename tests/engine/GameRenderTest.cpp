@@ -1,6 +1,9 @@
 // ctest-labels: thread
 // Game::Render over the whole engine: the commands one frame writes, read back as the opcodes
 // the stream took, and the answer on a lost device.
+#include "engine/UIGameConsoleScreen.h"
+#include "engine/config/GameConfig.h"
+#include "engine/input/InputManager.h"
 #include "platform/gpu/Gpu.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/RenderCommands.h"
@@ -69,17 +72,20 @@ TEST_F(GameRenderTest, AFrameWritesTheScenePassesUIAndPresentInOrder)
     EXPECT_TRUE(presented);
     // Layers, target, the camera's shake value, viewport and camera; the camera again after the
     // per-entity hooks; the scene pass; the camera after the scene hooks; post-processing; the
-    // camera again; the UI outlines; the profiler's camera; the camera for the present.
+    // camera again; the UI outlines; the console screen's camera; the profiler's camera; the camera
+    // for the present.
     EXPECT_EQ(ops, Ops({RENDER_OP_SET_FRAME_BOX, RENDER_OP_SET_FRAME_TARGET, RENDER_OP_SET_FIELD_OF_VIEW,
                         RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
-                        RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED, RENDER_OP_SET_VIEWPORT,
-                        RENDER_OP_SET_CAMERA, RENDER_OP_SET_PASS_MASK, RENDER_OP_SET_OUTLINE_PARAMS,
-                        RENDER_OP_POST_PROCESS, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_BEGIN_FRAME,
-                        RENDER_OP_BEGIN_OUTLINES, RENDER_OP_SET_DEPTH_STENCIL_ENABLED, RENDER_OP_RENDER_OUTLINES,
-                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
-                        RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
+                        RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
+                        RENDER_OP_SET_PASS_MASK, RENDER_OP_SET_OUTLINE_PARAMS, RENDER_OP_POST_PROCESS,
+                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_BEGIN_FRAME, RENDER_OP_BEGIN_OUTLINES,
+                        RENDER_OP_SET_DEPTH_STENCIL_ENABLED, RENDER_OP_RENDER_OUTLINES, RENDER_OP_SET_VIEWPORT,
+                        RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT,
+                        RENDER_OP_SET_CAMERA, RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
     EXPECT_EQ(m_delegate.Count("OnBeforeSceneRender:0"), 1u);
     EXPECT_EQ(m_delegate.Count("OnAfterSceneRender:0"), 1u);
+    ASSERT_NE(gGame.GetConsoleScreen(), nullptr);
+    EXPECT_EQ(gGame.GetConsoleScreen()->GetDrawCount(), 1u) << "the console screen is drawn over the frame";
 }
 
 TEST_F(GameRenderTest, LateEntitiesGetTheirOwnPassesAroundPostProcessing)
@@ -94,13 +100,13 @@ TEST_F(GameRenderTest, LateEntitiesGetTheirOwnPassesAroundPostProcessing)
     // that follows post-processing.
     EXPECT_EQ(ops, Ops({RENDER_OP_SET_FRAME_BOX, RENDER_OP_SET_FRAME_TARGET, RENDER_OP_SET_FIELD_OF_VIEW,
                         RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
-                        RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED, RENDER_OP_SET_VIEWPORT,
-                        RENDER_OP_SET_CAMERA, RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED,
-                        RENDER_OP_SET_PASS_MASK, RENDER_OP_SET_OUTLINE_PARAMS, RENDER_OP_POST_PROCESS,
-                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED,
-                        RENDER_OP_BEGIN_FRAME, RENDER_OP_BEGIN_OUTLINES, RENDER_OP_SET_DEPTH_STENCIL_ENABLED,
-                        RENDER_OP_RENDER_OUTLINES, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT,
-                        RENDER_OP_SET_CAMERA, RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
+                        RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
+                        RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED, RENDER_OP_SET_PASS_MASK,
+                        RENDER_OP_SET_OUTLINE_PARAMS, RENDER_OP_POST_PROCESS, RENDER_OP_SET_VIEWPORT,
+                        RENDER_OP_SET_CAMERA, RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED, RENDER_OP_BEGIN_FRAME,
+                        RENDER_OP_BEGIN_OUTLINES, RENDER_OP_SET_DEPTH_STENCIL_ENABLED, RENDER_OP_RENDER_OUTLINES,
+                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
+                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
     EXPECT_EQ(gEntityManager.GetVisibleList().Count(), 0) << "the lists are emptied after the frame";
     // Behind the camera: not gathered, so no late pass.
     gEntityManager.NewScene();
@@ -125,8 +131,9 @@ TEST_F(GameRenderTest, AScreenThatBlocksTheSceneLeavesOnlyTheUI)
     EXPECT_EQ(ops, Ops({RENDER_OP_SET_FRAME_TARGET, RENDER_OP_SET_FIELD_OF_VIEW, RENDER_OP_SET_VIEWPORT,
                         RENDER_OP_SET_CAMERA, RENDER_OP_CLEAR, RENDER_OP_BEGIN_OUTLINES,
                         RENDER_OP_SET_DEPTH_STENCIL_ENABLED, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
-                        RENDER_OP_RENDER_OUTLINES, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
-                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
+                        RENDER_OP_RENDER_OUTLINES, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT,
+                        RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_UPSCALE_FINAL,
+                        RENDER_OP_PRESENT}));
     EXPECT_EQ(screen->GetDrawCount(), 1u);
     gGame.SetDrawUI(false);
     const std::vector<uint32_t> forced = RenderFrame(true);
@@ -143,6 +150,23 @@ TEST_F(GameRenderTest, ALoadingScreenFrameOnlySubmitsAndAPendingSwitchWritesNoth
     bool presented = false;
     EXPECT_TRUE(RenderFrame(false, &presented).empty());
     EXPECT_TRUE(presented);
+
+    // Under the loading screen an open console takes neither characters nor keys: the key binds do.
+    UIGameConsoleScreen* console = gGame.GetConsoleScreen();
+    ASSERT_NE(console, nullptr);
+    console->SetOpen(true);
+    gGame.OnChar('a');
+    EXPECT_EQ(console->GetInput().GetText(), "");
+    ASSERT_GE(gGame.GetInputManager().GetInputEvents().Count(), 1);
+    const Dynarray<InputManager::InputEvent>& events = gGame.GetInputManager().GetInputEvents();
+    EXPECT_EQ(events[events.Count() - 1].value, uint32_t('a')) << "queued for the game instead";
+    gGame.GetInputManager().ClearInputEvents();
+    // 'A': an open console would not take it, so only the key binds can.
+    gGameConfig.BindKey('A', "");
+    EXPECT_TRUE(gGame.OnKeyDown('A')) << "a bound key is taken";
+    gGameConfig.RemoveAllKeyBinds();
+    console->SetOpen(false);
+    EXPECT_EQ(console->GetDrawCount(), 0u) << "not drawn under the loading screen";
     gGame.TurnLoadingScreenOff();
     gGame.SwitchScene("Later", 0, Game::kNoVariation, nullptr);
     EXPECT_TRUE(RenderFrame(false, &presented).empty());

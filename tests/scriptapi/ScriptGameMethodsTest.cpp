@@ -6,6 +6,9 @@
 #include "engine/scripting/ScriptSchedulerHelper.h"
 #include "online/MultiplayerEngine.h"
 #include "support/RecordingGameDelegate.h"
+#include "ui/screens/UIScreen.h"
+
+#include <tolua++.h>
 
 #include <cstring>
 
@@ -96,4 +99,36 @@ TEST_F(ScriptGameMethodsTest, OutlineMasksAreHexadecimalAndOnlyWholeNumbersCount
     EXPECT_TRUE(m_log.Contains("is not a hexadecimal mask", CONSOLE_WARNING));
     Run("gGame:RevertToDefaultOutlineParams() gGame:OnMainMenuEntered()");
     EXPECT_EQ(m_delegate.Count("OnMainMenuEntered"), 1u);
+}
+
+TEST_F(ScriptGameMethodsTest, ScriptsHandScreensToTheGame)
+{
+    // Screens come from the UI; the test hands two to the script as globals.
+    UIScreen* first = new UIScreen;
+    UIScreen* second = new UIScreen;
+    tolua_pushusertype(L(), first, "UIScreen");
+    lua_setglobal(L(), "gFirst");
+    tolua_pushusertype(L(), second, "UIScreen");
+    lua_setglobal(L(), "gSecond");
+
+    Run("gGame:AppendUIScreen(gFirst) gGame:AppendUIScreen(gSecond)");
+    ASSERT_EQ(gGame.GetScreenStack().GetCount(), 2);
+    EXPECT_EQ(gGame.GetScreenStack().GetTop(), second);
+    Run("gGame:SetActiveUIScreen(gFirst)");
+    ASSERT_EQ(gGame.GetScreenStack().GetCount(), 1) << "emptied, then pushed";
+    EXPECT_EQ(gGame.GetScreenStack().GetTop(), first);
+
+    Run("gGame:SetPreFSEUIScreen(gSecond) gGame:SetLoadingUIScreen(gFirst, 1)");
+    EXPECT_EQ(gGame.GetPreFSEUIScreen(), second);
+    EXPECT_EQ(gGame.GetLoadingUIScreen(), first);
+    Run("gGame:SetPreFSEUIScreen(nil) gGame:SetLoadingUIScreen(nil, 0)");
+    EXPECT_EQ(gGame.GetPreFSEUIScreen(), nullptr);
+    EXPECT_EQ(gGame.GetLoadingUIScreen(), nullptr);
+
+    // Only while the window is inactive do these reach the window; a script may always call them.
+    Run("gGame:FlashWindow() gGame:RestoreWindow()");
+    Run("gFirst = nil gSecond = nil");
+    gGame.GetScreenStack().Clear(false);
+    delete first;
+    delete second;
 }

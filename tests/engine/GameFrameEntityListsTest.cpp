@@ -1,0 +1,180 @@
+// The Game's animation and replicated-state lists: each entity once, dead entries dropped, a
+// used-up state queue leaving the list, the walks at their points of the frame (after each tick,
+// at the frame's end, before the ticks), and an honest log line while no kind installs its work.
+#include "engine/GameFrameEntityLists.h"
+
+#include "engine/EngineClock.h"
+#include "engine/EngineTimer.h"
+#include "engine/Game.h"
+#include "platform/os/Clock.h"
+#include "support/RecordingGameDelegate.h"
+#include "support/SceneTestSupport.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace
+{
+constexpr int64_t kFrame15 = os::kCounterFrequency / 15;
+
+std::vector<std::string> gSteps;
+std::map<Entity*, int> gStatesLeft;
+uint64_t gLastStateTime = 0;
+RecordingGameDelegate* gDelegate = nullptr;
+
+std::string Tagged(const char* what, Entity* entity)
+{
+    return std::string(what) + ":" + entity->GetName();
+}
+void Animate(Entity* entity)
+{
+    gSteps.push_back(Tagged("animate", entity) + "@" + std::to_string(gDelegate != nullptr ? gDelegate->ticks : -1));
+}
+void ApplyAnimation(Entity* entity)
+{
+    gSteps.push_back(Tagged("end", entity));
+}
+bool ReadState(Entity* entity, uint64_t realMicroseconds)
+{
+    gSteps.push_back(Tagged("state", entity));
+    gLastStateTime = realMicroseconds;
+    return --gStatesLeft[entity] > 0;
+}
+
+class GameFrameEntityListsTest : public SceneTest
+{
+protected:
+    void SetUp() override
+    {
+        SceneTest::SetUp();
+        gSteps.clear();
+        gStatesLeft.clear();
+        gDelegate = &m_delegate;
+        m_saved = gGameFrameEntityLists.GetOperations();
+    }
+    void TearDown() override
+    {
+        gGameFrameEntityLists.Clear();
+        gGameFrameEntityLists.InstallOperations(m_saved);
+        gDelegate = nullptr;
+        SceneTest::TearDown();
+    }
+    Entity* Named(const char* name)
+    {
+        Entity* entity = Create();
+        entity->SetName(name);
+        return entity;
+    }
+    static void InstallAll()
+    {
+        GameFrameEntityLists::Operations operations;
+        operations.animate = &Animate;
+        operations.applyReplicatedAnimation = &ApplyAnimation;
+        operations.readReplicatedState = &ReadState;
+        gGameFrameEntityLists.InstallOperations(operations);
+    }
+
+    RecordingGameDelegate m_delegate;
+    GameFrameEntityLists::Operations m_saved;
+};
+} // namespace
+
+TEST_F(GameFrameEntityListsTest, EntriesAreKeptOnceAndDeadOnesDropped)
+{
+    InstallAll();
+    Entity* a = Named("a");
+    Entity* b = Named("b");
+    GameFrameEntityLists& lists = gGameFrameEntityLists;
+    lists.AddTickAnimatedEntity(a);
+    lists.AddTickAnimatedEntity(a);
+    lists.AddTickAnimatedEntity(b);
+    lists.AddTickAnimatedEntity(nullptr);
+    EXPECT_EQ(lists.GetTickAnimated().Count(), 2);
+    gEntityManager.DeleteEntity(b);
+    lists.AnimateTickEntities();
+    EXPECT_EQ(gSteps, (std::vector<std::string>{"animate:a@0"}));
+    EXPECT_EQ(lists.GetTickAnimated().Count(), 1) << "the dead entry is dropped";
+
+    // The end-of-frame list is its own.
+    lists.AddEndOfFrameAnimatedEntity(a);
+    gSteps.clear();
+    lists.ApplyEndOfFrameAnimation();
+    EXPECT_EQ(gSteps, (std::vector<std::string>{"end:a"}));
+
+    // A state queue that is used up takes its entity out; the others stay.
+    Entity* c = Named("c");
+    gStatesLeft[a] = 2;
+    gStatesLeft[c] = 1;
+    lists.AddReplicatedStateEntity(a);
+    lists.AddReplicatedStateEntity(c);
+    gSteps.clear();
+    lists.ApplyReplicatedStates(1234);
+    EXPECT_EQ(gSteps, (std::vector<std::string>{"state:a", "state:c"}));
+    EXPECT_EQ(gLastStateTime, 1234u);
+    ASSERT_EQ(lists.GetReplicatedState().Count(), 1);
+    EXPECT_EQ(lists.GetReplicatedState()[0].Get(), a);
+    lists.ApplyReplicatedStates(1300);
+    EXPECT_EQ(lists.GetReplicatedState().Count(), 0);
+
+    lists.Clear();
+    EXPECT_EQ(lists.GetTickAnimated().Count(), 0);
+    EXPECT_EQ(lists.GetEndOfFrameAnimated().Count(), 0);
+}
+
+TEST_F(GameFrameEntityListsTest, WithoutTheKindsWorkTheListsSaySoOnce)
+{
+    gGameFrameEntityLists.InstallOperations(GameFrameEntityLists::Operations());
+    gGameFrameEntityLists.ForgetReports();
+    gGameFrameEntityLists.AnimateTickEntities();
+    EXPECT_FALSE(m_log.Contains("MeshEntity::Animate")) << "an empty list needs nothing";
+    Entity* a = Named("a");
+    gGameFrameEntityLists.AddTickAnimatedEntity(a);
+    gGameFrameEntityLists.AddReplicatedStateEntity(a);
+    gGameFrameEntityLists.AnimateTickEntities();
+    gGameFrameEntityLists.AnimateTickEntities();
+    gGameFrameEntityLists.ApplyReplicatedStates(0);
+    size_t reports = 0;
+    for (const CapturedMessage& message : m_log.Messages())
+        reports += message.text == "MeshEntity::Animate is not built yet";
+    EXPECT_EQ(reports, 1u);
+    EXPECT_TRUE(m_log.Contains("Entity::ReadMPProperties is not built yet"));
+    EXPECT_EQ(gGameFrameEntityLists.GetReplicatedState().Count(), 1) << "kept for the reader to come";
+}
+
+TEST_F(GameFrameEntityListsTest, TheFrameWalksTheListsAtTheirPoints)
+{
+    os::EnableManualCounter(os::QueryCounter());
+    gEngineTimer.Reset();
+    gEngineClock.Reset();
+    gGame.Init(&m_delegate);
+    InstallAll();
+    Entity* mesh = Named("mesh");
+    Entity* proxy = Named("proxy");
+    gStatesLeft[proxy] = 100;
+    gGameFrameEntityLists.AddTickAnimatedEntity(mesh);
+    gGameFrameEntityLists.AddEndOfFrameAnimatedEntity(mesh);
+    gGameFrameEntityLists.AddReplicatedStateEntity(proxy);
+
+    // Frames of one tick's length until one runs a tick (the first ones settle the frame clock).
+    int ticksBefore = 0;
+    for (int i = 0; i < 10; ++i)
+    {
+        gSteps.clear();
+        ticksBefore = m_delegate.ticks;
+        os::AdvanceManualCounter(kFrame15);
+        gGame.Update(true);
+        if (m_delegate.ticks != ticksBefore)
+            break;
+    }
+    ASSERT_EQ(m_delegate.ticks, ticksBefore + 1);
+    // States before the tick, the animation after the tick's OnTick, the replicated animation last.
+    EXPECT_EQ(gSteps, (std::vector<std::string>{"state:proxy", "animate:mesh@" + std::to_string(ticksBefore + 1),
+                                                "end:mesh"}));
+    EXPECT_EQ(gLastStateTime, gEngineClock.GetRealTime());
+
+    gGame.Close();
+    EXPECT_EQ(gGameFrameEntityLists.GetTickAnimated().Count(), 0) << "the close empties the lists";
+    EXPECT_EQ(gGameFrameEntityLists.GetReplicatedState().Count(), 0);
+    os::DisableManualCounter();
+}

@@ -10,6 +10,7 @@
 #include "scene/entities/EntityLayerSystem.h"
 #include "scene/entities/EntityManager.h"
 #include "scene/entities/EntitySet.h"
+#include "scene/kinds/DataTemplateKinds.h"
 #include "scene/kinds/MeshKinds.h"
 #include "scene/templates/EntityTemplate.h"
 #include "scene/templates/EntityTemplateStub.h"
@@ -108,5 +109,6 @@ void RegisterSceneClasses()
     for (const TemplateType& type : kEngineTemplateTypes)
         TemplateTypeRegistry::GetInstance().RegisterType(type.id, type.parent, type.name);
     SetEntityReferenceResolver(&gResolver);
+    RegisterDataTemplateKinds();
     RegisterMeshKinds();
 }

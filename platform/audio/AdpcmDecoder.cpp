@@ -40,6 +40,60 @@ inline int16_t Expand(ChannelState& state, uint32_t nibble)
     state.delta = std::clamp(kAdaptation[nibble] * state.delta / 256, 16, kMaxDelta);
     return int16_t(predicted);
 }
+
+// Reads the header of a block; false when it names an unknown predictor.
+bool ReadHeader(const uint8_t* block, uint32_t channels, ChannelState* state)
+{
+    // Header fields are grouped by field, each field once per channel.
+    for (uint32_t c = 0; c < channels; ++c)
+    {
+        const uint8_t predictor = block[c];
+        if (predictor >= kPredictorCount)
+            return false;
+        state[c].coefficient1 = kCoefficient1[predictor];
+        state[c].coefficient2 = kCoefficient2[predictor];
+        state[c].delta = ReadI16(block + channels + 2 * c);
+        state[c].sample1 = ReadI16(block + 3 * channels + 2 * c);
+        state[c].sample2 = ReadI16(block + 5 * channels + 2 * c);
+    }
+    return true;
+}
+
+// The older header sample plays first.
+void WriteHeaderFrames(const ChannelState* state, uint32_t channels, int16_t* frames)
+{
+    for (uint32_t c = 0; c < channels; ++c)
+    {
+        frames[c] = int16_t(state[c].sample2);
+        frames[channels + c] = int16_t(state[c].sample1);
+    }
+}
+
+// Byte i of every block in one pass: the decoders depend only on their own previous samples, so
+// the processor runs them side by side. Each byte holds two nibbles: two mono frames, or the left
+// and right of one stereo frame.
+template <uint32_t kChannels>
+bool DecodeSideBySide(const uint8_t* blocks, uint32_t bytes, int16_t* frames, uint32_t framesPerBlock)
+{
+    constexpr uint32_t kBlocks = kAdpcmBlocksAtOnce;
+    ChannelState state[kBlocks][kChannels] = {};
+    for (uint32_t b = 0; b < kBlocks; ++b)
+    {
+        if (!ReadHeader(blocks + size_t(b) * bytes, kChannels, state[b]))
+            return false;
+        WriteHeaderFrames(state[b], kChannels, frames + size_t(b) * framesPerBlock * kChannels);
+    }
+    size_t written = 2 * kChannels;
+    for (uint32_t i = kHeaderBytes * kChannels; i < bytes; ++i, written += 2)
+        for (uint32_t b = 0; b < kBlocks; ++b)
+        {
+            const uint8_t byte = blocks[size_t(b) * bytes + i];
+            int16_t* out = frames + size_t(b) * framesPerBlock * kChannels + written;
+            out[0] = Expand(state[b][0], byte >> 4);
+            out[1] = Expand(state[b][kChannels - 1], byte & 0x0F);
+        }
+    return true;
+}
 } // namespace
 
 uint32_t DecodeAdpcmBlock(const uint8_t* block, uint32_t bytes, uint32_t channels, int16_t* frames,
@@ -47,25 +101,10 @@ uint32_t DecodeAdpcmBlock(const uint8_t* block, uint32_t bytes, uint32_t channel
 {
     if (channels == 0 || channels > 2 || bytes < kHeaderBytes * channels || maxFrames < 2)
         return 0;
-    // Header fields are grouped by field, each field once per channel.
     ChannelState state[2] = {};
-    for (uint32_t c = 0; c < channels; ++c)
-    {
-        const uint8_t predictor = block[c];
-        if (predictor >= kPredictorCount)
-            return 0;
-        state[c].coefficient1 = kCoefficient1[predictor];
-        state[c].coefficient2 = kCoefficient2[predictor];
-        state[c].delta = ReadI16(block + channels + 2 * c);
-        state[c].sample1 = ReadI16(block + 3 * channels + 2 * c);
-        state[c].sample2 = ReadI16(block + 5 * channels + 2 * c);
-    }
-    // The older sample plays first.
-    for (uint32_t c = 0; c < channels; ++c)
-    {
-        frames[c] = int16_t(state[c].sample2);
-        frames[channels + c] = int16_t(state[c].sample1);
-    }
+    if (!ReadHeader(block, channels, state))
+        return 0;
+    WriteHeaderFrames(state, channels, frames);
     uint32_t written = 2 * channels;
     const uint32_t limit = maxFrames * channels;
     // High nibble first; with two channels the nibbles alternate left, right, so each byte holds
@@ -94,6 +133,16 @@ uint32_t DecodeAdpcmBlock(const uint8_t* block, uint32_t bytes, uint32_t channel
         }
     }
     return written / channels;
+}
+
+bool DecodeAdpcmBlocks(const uint8_t* blocks, uint32_t bytes, uint32_t channels, int16_t* frames,
+                       uint32_t framesPerBlock)
+{
+    if (channels == 0 || channels > 2 || bytes < kHeaderBytes * channels ||
+        framesPerBlock != 2 + (bytes - kHeaderBytes * channels) * 2 / channels)
+        return false;
+    return channels == 1 ? DecodeSideBySide<1>(blocks, bytes, frames, framesPerBlock)
+                         : DecodeSideBySide<2>(blocks, bytes, frames, framesPerBlock);
 }
 
 bool AdpcmBlocksValid(const WaveFormat& format, const uint8_t* data, uint32_t bytes)

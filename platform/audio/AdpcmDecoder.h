@@ -14,6 +14,16 @@ namespace audio
 uint32_t DecodeAdpcmBlock(const uint8_t* block, uint32_t bytes, uint32_t channels, int16_t* frames,
                           uint32_t maxFrames);
 
+// Blocks decoded side by side by DecodeAdpcmBlocks.
+constexpr uint32_t kAdpcmBlocksAtOnce = 4;
+
+// Decodes kAdpcmBlocksAtOnce whole blocks of `bytes` each, lying one after another, into
+// `frames` (`framesPerBlock` frames for each block, the frames a whole block holds). Each block
+// starts afresh from its header, so the blocks' decoders run side by side and give the same frames
+// as one DecodeAdpcmBlock call per block, in less time. False when a header is bad.
+bool DecodeAdpcmBlocks(const uint8_t* blocks, uint32_t bytes, uint32_t channels, int16_t* frames,
+                       uint32_t framesPerBlock);
+
 // True when every block header in the data names a valid predictor and the last block holds at
 // least its header.
 bool AdpcmBlocksValid(const WaveFormat& format, const uint8_t* data, uint32_t bytes);

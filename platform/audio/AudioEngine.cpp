@@ -223,9 +223,18 @@ void Engine::MixBlockLocked()
     const uint32_t channels = m_mastering->GetChannelCount();
     const uint32_t rate = m_mastering->GetSampleRate();
     const uint32_t frames = uint32_t(m_bus.size() / channels);
-    std::fill(m_bus.begin(), m_bus.end(), 0.0f);
+    m_rows.assign(m_bus.size(), 0.0f);
+    m_tracks.clear();
     for (SourceVoice* voice : m_voices)
-        voice->Mix(m_bus.data(), frames, channels, rate);
+        if (PhaseTrack* track = voice->PrepareBlock(frames, rate))
+            m_tracks.push_back(track);
+    TrackPhases(m_tracks.data(), m_tracks.size(), frames);
+    // Voices add into the bus in creation order, as the sums have always been taken.
+    for (SourceVoice* voice : m_voices)
+        voice->MixBlock(m_rows.data(), frames, channels, m_scratch);
+    for (uint32_t d = 0; d < channels; ++d)
+        for (uint32_t i = 0; i < frames; ++i)
+            m_bus[size_t(i) * channels + d] = m_rows[size_t(d) * frames + i];
     if (m_memory)
         m_memory->Append(m_bus.data(), frames, channels, rate);
     if (m_wav.IsOpen() && !m_wav.Append(m_bus.data(), frames))

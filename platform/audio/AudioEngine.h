@@ -11,7 +11,12 @@
 // Every 10 ms of audio the mixer reads each running voice's buffers, resamples them linearly to the
 // bus rate (frequency ratio x source rate / bus rate), multiplies by volume and matrix, sums into
 // the bus, and hands the block to the output: a MemoryOutput (tests), a WAV file (the default
-// engine writes one when NORVEX_AUDIO_WAV names it) or nowhere. In RealTime mode the engine's own
+// engine writes one when NORVEX_AUDIO_WAV names it) or nowhere. A block is mixed voice by voice into
+// one row per bus channel: first every voice's resampler position is tracked for the whole block
+// (PhaseTrack, many voices side by side), then each voice reads the source frames it passes in
+// runs and adds them with vector arithmetic (InterpolatedMix) in creation order. Every value is the
+// one a frame-by-frame loop gives: the same double position, the same float operations in the same
+// order. In RealTime mode the engine's own
 // "AudioMixer" thread does this at wall-clock pace and counts a glitch whenever it falls more
 // than one block behind; in Manual mode there is no thread and RenderBlocks steps the mix.
 //
@@ -37,7 +42,6 @@ namespace audio
 constexpr uint32_t kBlockMilliseconds = 10;
 constexpr uint32_t kDefaultChannels = 2;
 constexpr uint32_t kDefaultSampleRate = 48000;
-constexpr uint32_t kMaxOutputChannels = 8;
 
 struct PerformanceData
 {
@@ -132,6 +136,10 @@ private:
     std::vector<SourceVoice*> m_voices;
     std::vector<PendingChange> m_pending;
     std::vector<float> m_bus;
+    // The block as the voices mix it: one row of frames per bus channel.
+    std::vector<float> m_rows;
+    std::vector<PhaseTrack*> m_tracks;
+    MixScratch m_scratch;
     WavWriter m_wav;
     std::string m_lastError;
     uint32_t m_glitches = 0;

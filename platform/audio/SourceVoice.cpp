@@ -2,17 +2,18 @@
 
 #include "platform/audio/AdpcmDecoder.h"
 #include "platform/audio/AudioEngine.h"
+#include "platform/audio/InterpolatedMix.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace audio
 {
 SourceVoice::SourceVoice(Engine& engine, const WaveFormat& format, uint32_t flags, float maxFrequencyRatio,
                          uint32_t outputChannels)
     : m_engine(engine), m_format(format), m_flags(flags), m_maxFrequencyRatio(maxFrequencyRatio),
-      m_outputChannels(outputChannels), m_matrix(size_t(format.channels) * outputChannels, 0.0f),
-      m_pcm16(format.formatTag == kFormatPcm && format.bitsPerSample == 16)
+      m_outputChannels(outputChannels), m_matrix(size_t(format.channels) * outputChannels, 0.0f)
 {
     // Default routing: a mono source feeds every output channel, a wider one maps channel n to
     // output n, and a mono output takes the average of all source channels.
@@ -32,7 +33,7 @@ SourceVoice::SourceVoice(Engine& engine, const WaveFormat& format, uint32_t flag
     if (format.formatTag == kFormatAdpcm)
     {
         m_adpcmFramesPerBlock = AdpcmSamplesPerBlock(format);
-        m_blockCache.resize(size_t(m_adpcmFramesPerBlock) * format.channels);
+        m_blockCache.resize(size_t(kAdpcmBlocksAtOnce) * m_adpcmFramesPerBlock * format.channels);
     }
 }
 
@@ -229,72 +230,125 @@ void SourceVoice::ApplyOutputMatrix(const float* levels)
     std::copy(levels, levels + m_matrix.size(), m_matrix.begin());
 }
 
-void SourceVoice::Mix(float* bus, uint32_t frames, uint32_t busChannels, uint32_t busRate)
+PhaseTrack* SourceVoice::PrepareBlock(uint32_t frames, uint32_t busRate)
 {
+    m_blockPlays = false;
     if (!m_running)
+        return nullptr;
+    if (!m_haveCurrent)
+    {
+        // Starved (or not begun): silence until a buffer brings a frame. Nothing is queued while a
+        // block mixes, so a voice that finds nothing now stays silent for the whole block.
+        m_phase = 0.0;
+        if (FetchFrames(m_current, 1) == 0)
+            return nullptr;
+        m_haveCurrent = true;
+    }
+    m_blockPlays = true;
+    m_blockStep = double(m_frequencyRatio) * m_format.samplesPerSec / busRate;
+    if (m_blockStep >= kMaxTrackedStep)
+        return nullptr;
+    const size_t length = PhaseTrackLength(frames);
+    m_trackT.resize(length);
+    m_trackAdvance.resize(length);
+    m_track.phase = m_phase;
+    m_track.step = m_blockStep;
+    m_track.t = m_trackT.data();
+    m_track.advance = m_trackAdvance.data();
+    return &m_track;
+}
+
+void SourceVoice::MixBlock(float* bus, uint32_t frames, uint32_t busChannels, MixScratch& scratch)
+{
+    if (!m_blockPlays)
         return;
-    const uint32_t channels = m_format.channels;
     float gains[kMaxChannels * kMaxOutputChannels];
     for (uint32_t i = 0; i < m_matrix.size(); ++i)
         gains[i] = m_matrix[i] * m_volume;
-    const double step = double(m_frequencyRatio) * m_format.samplesPerSec / busRate;
-    // The usual shapes get loops with their channel counts fixed; the sums are taken in the same
-    // order either way, so every shape mixes the same values.
-    if (busChannels == 2 && channels == 1)
-        MixFrames<1, 2>(bus, frames, 1, 2, gains, step);
-    else if (busChannels == 2 && channels == 2)
-        MixFrames<2, 2>(bus, frames, 2, 2, gains, step);
+    if (m_blockStep >= kMaxTrackedStep)
+        MixFrameByFrame(bus, frames, busChannels, gains);
     else
-        MixFrames<0, 0>(bus, frames, channels, busChannels, gains, step);
+        MixTracked(bus, frames, busChannels, gains, scratch);
 }
 
-template <uint32_t kChannels, uint32_t kBusChannels>
-void SourceVoice::MixFrames(float* bus, uint32_t frames, uint32_t anyChannels, uint32_t anyBusChannels,
-                            const float* gains, double step)
+void SourceVoice::MixTracked(float* bus, uint32_t frames, uint32_t busChannels, const float* gains,
+                             MixScratch& scratch)
 {
-    const uint32_t channels = kChannels != 0 ? kChannels : anyChannels;
-    const uint32_t busChannels = kBusChannels != 0 ? kBusChannels : anyBusChannels;
+    const uint32_t channels = m_format.channels;
+    const uint32_t endAdvance = m_track.endAdvance;
+    // The block reads the current frame, every frame it passes and the one after the last.
+    const uint32_t wanted = endAdvance + 2;
+    // The scratch only grows: shrinking and growing again would clear memory every block.
+    std::vector<float>& raw = scratch.frames;
+    if (raw.size() < (size_t(wanted) + 1) * channels)
+        raw.resize((size_t(wanted) + 1) * channels);
+    std::copy(m_current, m_current + channels, raw.begin());
+    uint32_t have = 1;
+    if (m_haveNext)
+        std::copy(m_next, m_next + channels, raw.begin() + channels);
+    have += m_haveNext ? 1 : 0;
+    have += FetchFrames(raw.data() + size_t(have) * channels, wanted - have);
+    // A frame with nothing after it plays as it is: the frame after it repeats it.
+    std::copy_n(raw.begin() + size_t(have - 1) * channels, channels, raw.begin() + size_t(have) * channels);
+
+    uint32_t playing = frames;
+    if (have + 1 >= wanted)
+    {
+        const float* reached = raw.data() + size_t(endAdvance) * channels;
+        std::copy(reached, reached + channels, m_current);
+        m_haveNext = have == wanted;
+        if (m_haveNext)
+            std::copy(reached + channels, reached + 2 * channels, m_next);
+        m_phase = m_track.endPhase;
+        m_samplesPlayed += endAdvance;
+    }
+    else
+    {
+        // Ran out: silence from the frame whose step passes the last source frame.
+        playing = uint32_t(std::lower_bound(m_trackAdvance.begin(), m_trackAdvance.begin() + frames, int32_t(have)) -
+                           m_trackAdvance.begin());
+        m_haveCurrent = false;
+        m_haveNext = false;
+        m_phase = 0.0;
+        m_samplesPlayed += have;
+    }
+    MixInterpolated(raw.data(), channels, m_trackT.data(), m_trackAdvance.data(), playing, gains, bus, frames,
+                    busChannels);
+}
+
+void SourceVoice::MixFrameByFrame(float* bus, uint32_t frames, uint32_t busChannels, const float* gains)
+{
+    const uint32_t channels = m_format.channels;
     float sample[kMaxChannels];
-    // Kept in locals across the loop; written back at the end.
     double phase = m_phase;
     bool haveCurrent = m_haveCurrent;
     bool haveNext = m_haveNext;
-    for (uint32_t i = 0; i < frames; ++i)
+    for (uint32_t i = 0; i < frames && haveCurrent; ++i)
     {
-        if (!haveCurrent)
-        {
-            // Starved (or not begun): silence until a buffer brings a frame.
-            haveCurrent = FetchFrame(m_current);
-            phase = 0.0;
-            if (!haveCurrent)
-                continue;
-        }
         if (!haveNext)
-            haveNext = FetchFrame(m_next);
+            haveNext = FetchFrames(m_next, 1) == 1;
         const float t = float(phase);
         for (uint32_t c = 0; c < channels; ++c)
             sample[c] = haveNext ? m_current[c] + (m_next[c] - m_current[c]) * t : m_current[c];
-        float* out = bus + size_t(i) * busChannels;
         for (uint32_t d = 0; d < busChannels; ++d)
         {
-            float sum = out[d];
+            float sum = bus[size_t(d) * frames + i];
             for (uint32_t c = 0; c < channels; ++c)
                 sum += sample[c] * gains[d * channels + c];
-            out[d] = sum;
+            bus[size_t(d) * frames + i] = sum;
         }
 
-        phase += step;
+        phase += m_blockStep;
         while (phase >= 1.0 && haveCurrent)
         {
             phase -= 1.0;
             ++m_samplesPlayed;
             if (!haveNext)
-                haveNext = FetchFrame(m_next);
+                haveNext = FetchFrames(m_next, 1) == 1;
             if (haveNext)
             {
-                for (uint32_t c = 0; c < channels; ++c)
-                    m_current[c] = m_next[c];
-                haveNext = FetchFrame(m_next);
+                std::copy(m_next, m_next + channels, m_current);
+                haveNext = FetchFrames(m_next, 1) == 1;
             }
             else
             {
@@ -308,37 +362,35 @@ void SourceVoice::MixFrames(float* bus, uint32_t frames, uint32_t anyChannels, u
     m_haveNext = haveNext;
 }
 
-bool SourceVoice::FetchFrame(float* frame)
+uint32_t SourceVoice::FetchFrames(float* frames, uint32_t count)
 {
-    while (!m_queue.empty())
+    const uint32_t channels = m_format.channels;
+    uint32_t got = 0;
+    while (got < count && !m_queue.empty())
     {
         QueuedBuffer& queued = m_queue.front();
-        if (queued.cursor < queued.frames)
+        if (queued.cursor >= queued.frames)
         {
-            // 16-bit PCM, the common case, is converted here without a call.
-            if (m_pcm16)
-            {
-                const uint8_t* p = queued.buffer.audioData + size_t(queued.cursor) * m_format.blockAlign;
-                for (uint32_t c = 0; c < m_format.channels; ++c)
-                    frame[c] = float(int16_t(uint16_t(p[2 * c] | (p[2 * c + 1] << 8)))) / 32768.0f;
-            }
-            else
-                ReadFrame(queued, queued.cursor, frame);
-            ++queued.cursor;
-            if (queued.loopsLeft > 0 && queued.cursor == queued.loopEnd)
-            {
-                queued.cursor = queued.buffer.loopBegin;
-                if (queued.loopsLeft != kLoopInfinite)
-                    --queued.loopsLeft;
-            }
-            // Retire at once: the frame is copied, so the caller may reuse the memory now.
-            if (queued.cursor >= queued.frames)
-                RetireFront();
-            return true;
+            RetireFront();
+            continue;
         }
-        RetireFront();
+        // A run ends where the loop turns back or the buffer ends.
+        const uint32_t runEnd = queued.loopsLeft > 0 ? queued.loopEnd : queued.frames;
+        const uint32_t run = std::min(count - got, runEnd - queued.cursor);
+        ReadFrames(queued, queued.cursor, run, frames + size_t(got) * channels);
+        got += run;
+        queued.cursor += run;
+        if (queued.loopsLeft > 0 && queued.cursor == queued.loopEnd)
+        {
+            queued.cursor = queued.buffer.loopBegin;
+            if (queued.loopsLeft != kLoopInfinite)
+                --queued.loopsLeft;
+        }
+        // Retire at once: the frames are copied, so the caller may reuse the memory now.
+        if (queued.cursor >= queued.frames)
+            RetireFront();
     }
-    return false;
+    return got;
 }
 
 void SourceVoice::RetireFront()
@@ -348,39 +400,70 @@ void SourceVoice::RetireFront()
     m_queue.pop_front();
 }
 
-void SourceVoice::ReadFrame(const QueuedBuffer& queued, uint32_t index, float* frame)
+void SourceVoice::ReadFrames(const QueuedBuffer& queued, uint32_t first, uint32_t count, float* frames)
 {
     const uint32_t channels = m_format.channels;
     const uint8_t* data = queued.buffer.audioData;
     if (m_format.formatTag == kFormatPcm)
     {
-        const uint8_t* p = data + size_t(index) * m_format.blockAlign;
+        const uint8_t* p = data + size_t(first) * m_format.blockAlign;
+        const size_t samples = size_t(count) * channels;
         if (m_format.bitsPerSample == 8)
         {
-            for (uint32_t c = 0; c < channels; ++c)
-                frame[c] = (float(p[c]) - 128.0f) / 128.0f;
+            for (size_t s = 0; s < samples; ++s)
+                frames[s] = (float(p[s]) - 128.0f) / 128.0f;
         }
         else
         {
-            for (uint32_t c = 0; c < channels; ++c)
-                frame[c] = float(int16_t(uint16_t(p[2 * c] | (p[2 * c + 1] << 8)))) / 32768.0f;
+            // Little-endian samples read as they lie: this stand-in runs on x86-64 only.
+            for (size_t s = 0; s < samples; ++s)
+            {
+                int16_t sample;
+                std::memcpy(&sample, p + 2 * s, 2);
+                frames[s] = float(sample) / 32768.0f;
+            }
         }
         return;
     }
-    // Frames of the cached block need no division to be found.
-    uint32_t within = index - m_cachedFirstFrame;
-    if (m_cachedSequence != queued.sequence || index < m_cachedFirstFrame || within >= m_adpcmFramesPerBlock)
+    while (count > 0)
     {
-        const uint32_t block = index / m_adpcmFramesPerBlock;
-        const uint32_t offset = block * m_format.blockAlign;
-        const uint32_t bytes = std::min<uint32_t>(m_format.blockAlign, queued.buffer.audioBytes - offset);
-        m_cachedFrames =
-            DecodeAdpcmBlock(data + offset, bytes, channels, m_blockCache.data(), m_adpcmFramesPerBlock);
-        m_cachedSequence = queued.sequence;
-        m_cachedFirstFrame = block * m_adpcmFramesPerBlock;
-        within = index - m_cachedFirstFrame;
+        // Frames of the cached blocks need no division to be found.
+        uint32_t within = first - m_cachedFirstFrame;
+        if (m_cachedSequence != queued.sequence || first < m_cachedFirstFrame || within >= m_cachedSpan)
+        {
+            DecodeBlocksAt(queued, first / m_adpcmFramesPerBlock);
+            within = first - m_cachedFirstFrame;
+        }
+        const uint32_t run = std::min(count, m_cachedSpan - within);
+        // A block that decoded short reads as silence past its end.
+        const uint32_t decoded = within < m_cachedFrames ? std::min(run, m_cachedFrames - within) : 0;
+        const int16_t* cached = m_blockCache.data() + size_t(within) * channels;
+        for (size_t s = 0; s < size_t(decoded) * channels; ++s)
+            frames[s] = float(cached[s]) / 32768.0f;
+        std::fill(frames + size_t(decoded) * channels, frames + size_t(run) * channels, 0.0f);
+        frames += size_t(run) * channels;
+        first += run;
+        count -= run;
     }
-    for (uint32_t c = 0; c < channels; ++c)
-        frame[c] = within < m_cachedFrames ? float(m_blockCache[within * channels + c]) / 32768.0f : 0.0f;
+}
+
+void SourceVoice::DecodeBlocksAt(const QueuedBuffer& queued, uint32_t block)
+{
+    const uint32_t channels = m_format.channels;
+    const uint32_t offset = block * m_format.blockAlign;
+    const uint8_t* data = queued.buffer.audioData + offset;
+    m_cachedSequence = queued.sequence;
+    m_cachedFirstFrame = block * m_adpcmFramesPerBlock;
+    // Several whole blocks at once where the buffer has them: their decoders run side by side.
+    if ((queued.buffer.audioBytes - offset) / m_format.blockAlign >= kAdpcmBlocksAtOnce &&
+        DecodeAdpcmBlocks(data, m_format.blockAlign, channels, m_blockCache.data(), m_adpcmFramesPerBlock))
+    {
+        m_cachedSpan = kAdpcmBlocksAtOnce * m_adpcmFramesPerBlock;
+        m_cachedFrames = m_cachedSpan;
+        return;
+    }
+    const uint32_t bytes = std::min<uint32_t>(m_format.blockAlign, queued.buffer.audioBytes - offset);
+    m_cachedSpan = m_adpcmFramesPerBlock;
+    m_cachedFrames = DecodeAdpcmBlock(data, bytes, channels, m_blockCache.data(), m_adpcmFramesPerBlock);
 }
 } // namespace audio

@@ -3,6 +3,7 @@
 // normally the one thread that drives the engine.
 #pragma once
 
+#include "platform/audio/PhaseTrack.h"
 #include "platform/audio/WaveFormat.h"
 
 #include <cstdint>
@@ -52,6 +53,13 @@ struct VoiceState
     uint64_t samplesPlayed = 0;
     // The last buffer played carried kBufferEndOfStream (cleared by the next submit).
     bool streamEnded = false;
+};
+
+// Working memory the engine lends each voice while it mixes a block.
+struct MixScratch
+{
+    // Source frames of the block, interleaved.
+    std::vector<float> frames;
 };
 
 // Reads its buffers (PCM 8/16-bit or ADPCM), resamples linearly and mixes with volume and matrix.
@@ -112,13 +120,20 @@ private:
     void ApplyVolume(float volume) { m_volume = volume; }
     void ApplyFrequencyRatio(float ratio) { m_frequencyRatio = ratio; }
     void ApplyOutputMatrix(const float* levels);
-    void Mix(float* bus, uint32_t frames, uint32_t busChannels, uint32_t busRate);
-    // Mix's loop; channel counts of 0 are taken from the run-time arguments.
-    template <uint32_t kChannels, uint32_t kBusChannels>
-    void MixFrames(float* bus, uint32_t frames, uint32_t anyChannels, uint32_t anyBusChannels, const float* gains,
-                   double step);
-    bool FetchFrame(float* frame);
-    void ReadFrame(const QueuedBuffer& queued, uint32_t index, float* frame);
+    // A block is mixed in two steps so the engine can track every voice's resampler at once in
+    // between: PrepareBlock takes the first frame of a voice that starts or resumes and returns
+    // the track to fill, or null when the voice is silent or mixes frame by frame; MixBlock adds
+    // the voice into the bus (one row of `frames` floats per bus channel).
+    PhaseTrack* PrepareBlock(uint32_t frames, uint32_t busRate);
+    void MixBlock(float* bus, uint32_t frames, uint32_t busChannels, MixScratch& scratch);
+    void MixTracked(float* bus, uint32_t frames, uint32_t busChannels, const float* gains, MixScratch& scratch);
+    // For steps of kMaxTrackedStep source frames or more, which would stage too many frames.
+    void MixFrameByFrame(float* bus, uint32_t frames, uint32_t busChannels, const float* gains);
+    // Takes up to `count` frames off the queue (as many as it holds), retiring finished buffers.
+    uint32_t FetchFrames(float* frames, uint32_t count);
+    void ReadFrames(const QueuedBuffer& queued, uint32_t first, uint32_t count, float* frames);
+    // Fills the ADPCM cache from the given block of the buffer on.
+    void DecodeBlocksAt(const QueuedBuffer& queued, uint32_t block);
     void RetireFront();
 
     Engine& m_engine;
@@ -131,7 +146,6 @@ private:
     float m_volume = 1.0f;
     float m_frequencyRatio = 1.0f;
     std::vector<float> m_matrix;
-    const bool m_pcm16;
     std::deque<QueuedBuffer> m_queue;
     uint64_t m_nextSequence = 1;
     uint64_t m_samplesPlayed = 0;
@@ -144,10 +158,19 @@ private:
     bool m_haveNext = false;
     double m_phase = 0.0;
 
-    // The last decoded ADPCM block, keyed by buffer sequence and the block's first frame.
+    // This block: whether the voice plays, its step in source frames per output frame, its track.
+    bool m_blockPlays = false;
+    double m_blockStep = 0.0;
+    PhaseTrack m_track;
+    std::vector<float> m_trackT;
+    std::vector<int32_t> m_trackAdvance;
+
+    // The last decoded ADPCM blocks, keyed by buffer sequence and their first frame: they stand for
+    // `span` frames, of which the first `frames` decoded (a short or damaged block reads as silence).
     std::vector<int16_t> m_blockCache;
     uint64_t m_cachedSequence = 0;
     uint32_t m_cachedFirstFrame = 0;
+    uint32_t m_cachedSpan = 0;
     uint32_t m_cachedFrames = 0;
     uint32_t m_adpcmFramesPerBlock = 0;
 };

@@ -11,6 +11,8 @@ constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatAdpcm = 2;
 
 constexpr uint32_t kMaxChannels = 8;
+// The widest mastering voice.
+constexpr uint32_t kMaxOutputChannels = 8;
 constexpr uint32_t kMinSampleRate = 1000;
 constexpr uint32_t kMaxSampleRate = 200000;
 

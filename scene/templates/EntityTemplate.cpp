@@ -140,3 +140,8 @@ const char* EntityTemplate::GetFileName() const
         return m_stub->GetFileName();
     return GetDisplayName();
 }
+
+bool EntityTemplate::DrawPreview(const Matrix& matrix, const HDRColor& color, EntityTemplatePreview*)
+{
+    return DrawDebugShape(matrix, color, 0, 0);
+}

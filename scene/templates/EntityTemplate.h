@@ -18,6 +18,15 @@ class EntityTemplateStub;
 class RecordInput;
 class RecordOutput;
 
+// Base of the preview instances that templates make for tools.
+class EntityTemplatePreview
+{
+public:
+    virtual ~EntityTemplatePreview() = default;
+    // Ends the instance (instances that live on the render thread are deleted there).
+    virtual void Destroy() { delete this; }
+};
+
 // Base template: script class, bounds, visibility defaults and the entity it makes.
 class EntityTemplate : public ResourceTemplate
 {
@@ -40,6 +49,13 @@ public:
     uint32_t GetResourceFlags() const;
     virtual bool DrawDebugShape(const Matrix& matrix, const HDRColor& color, uint32_t flags, uint32_t extra);
     virtual bool DrawDebug(const Matrix& matrix, uint32_t flags);
+    // Tool previews: an instance the template plays by itself (none in the base), destroyed by the
+    // same template; DrawPreview draws it and the debug shape.
+    virtual EntityTemplatePreview* CreatePreviewInstance() { return nullptr; }
+    virtual void DestroyPreviewInstance(EntityTemplatePreview* instance) { (void)instance; }
+    virtual bool DrawPreview(const Matrix& matrix, const HDRColor& color, EntityTemplatePreview* instance);
+    // Drops the parts of loaded data that nothing flagged for keeping (empty in the base).
+    virtual void DeleteUnflaggedResources() {}
     virtual bool ReadsBody() const { return true; }
     virtual void OnBodyRead(uint32_t version) { m_fileVersion = version; }
     virtual void OnUnload() {}
@@ -88,6 +104,10 @@ public:
     uint8_t GetVisibleInTacticalExtended() const { return m_visibleInTacticalExtended; }
     bool ActivatesTriggers() const { return m_activatesTriggers; }
     uint32_t GetFileVersion() const { return m_fileVersion; }
+
+protected:
+    // Kinds draw their debug shapes in a colour of their own.
+    void SetWireframeColor(const HDRColor& color) { m_wireframeColor = color; }
 
 private:
     SimpleGUID m_guid;

@@ -42,3 +42,5 @@ int RunSceneWriteCommand(const std::vector<std::string>& arguments);
 int RunScenePrintCommand(const std::vector<std::string>& arguments);
 // The test video writer (VideoCommand.cpp).
 int RunVideoCommand(const std::vector<std::string>& arguments);
+// Templates of the data-only kinds with their structured values (DataTemplateWriter.cpp).
+int RunDataTemplateCommand(const std::vector<std::string>& arguments);

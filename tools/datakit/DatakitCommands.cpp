@@ -32,6 +32,10 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
         {"video", "video <out.ogv> [--size WxH] [--offset XxY] [--fps N] [--frames N] [--quality 0-63] [--detail] "
                   "[--sound] [--rate N] [--channels N]",
          &RunVideoCommand},
+        {"data-template", "data-template <out.BinaryTemplate> <GUID> <template class> [--set \"Name = value\"]... "
+                          "[--transition \"from to animation\"]... [--mesh P] [--particles P] [--tree NAME]... "
+                          "[--key \"seconds values\"]...",
+         &RunDataTemplateCommand},
     };
     return commands;
 }

@@ -1,6 +1,8 @@
 #include "ui/elements/UIElement.h"
 
 #include "core/console/GameConsole.h"
+#include "core/threads/CommandRingBuffer.h"
+#include "renderer/NorvexRenderer.h"
 
 #include <atomic>
 
@@ -8,6 +10,35 @@ namespace
 {
 std::atomic<bool> gScreenQuadReported{false};
 } // namespace
+
+void UIElement::Release()
+{
+    if (m_released)
+        return;
+    m_released = true;
+    InvalidateSafePointers();
+    if (gRenderer == nullptr)
+    {
+        delete this;
+        return;
+    }
+    // The UI's own command queue is not built; the deletion rides the render command stream, which
+    // the render thread runs in order, so every earlier command that names the element runs first.
+    if (!gRenderer->WriteCall(&UIElement::ExecuteDeletion, 0, renderpayload::kPointer))
+    {
+        gConsole.Error(CONSOLE_CHANNEL_RENDER, "UIElement %p could not be released", static_cast<void*>(this));
+        return;
+    }
+    UIElement* self = this;
+    gRenderer->GetWriter().Put(self);
+}
+
+void UIElement::ExecuteDeletion(NorvexRenderer&, uint32_t, CommandRingBuffer& reader)
+{
+    UIElement* element = nullptr;
+    if (reader.Read(&element, sizeof(element)))
+        delete element;
+}
 
 void UIElement::Render(NorvexRenderer& renderer)
 {

@@ -1,0 +1,47 @@
+#include "effects/SFXContext.h"
+
+#include "core/console/GameConsole.h"
+#include "core/threads/CommandRingBuffer.h"
+#include "effects/SFXDefinition.h"
+#include "renderer/NorvexRenderer.h"
+
+#include <atomic>
+
+namespace
+{
+std::atomic<bool> gPlaybackReported{false};
+} // namespace
+
+SFXContext::SFXContext(NorvexRenderer& renderer, EntityTemplate* owner) : EntityRenderingContext(renderer), m_owner(owner)
+{
+}
+
+void SFXContext::Init(const SFXDefinition& definition, const Matrix& matrix, uint32_t, uint32_t)
+{
+    m_matrix = matrix;
+    m_elementContexts = definition.GetElements().Count();
+}
+
+void SFXContext::PostRestart(uint8_t flagA, uint8_t flagB)
+{
+    if (!m_renderer.WriteCall(&SFXContext::Execute, 0, renderpayload::kPointer + 2))
+        return;
+    SFXContext* self = this;
+    m_renderer.GetWriter().Put(self);
+    m_renderer.GetWriter().Put(flagA);
+    m_renderer.GetWriter().Put(flagB);
+}
+
+void SFXContext::Execute(NorvexRenderer&, uint32_t subCommand, CommandRingBuffer& reader)
+{
+    SFXContext* context = nullptr;
+    uint8_t flags[2] = {};
+    if (!reader.Read(&context, sizeof(context)) || context == nullptr || subCommand != 0 ||
+        !reader.Read(flags, sizeof(flags)))
+        return;
+    ++context->m_restarts;
+    context->m_restartFlags[0] = flags[0];
+    context->m_restartFlags[1] = flags[1];
+    if (!gPlaybackReported.exchange(true))
+        gConsole.Warning(CONSOLE_CHANNEL_RENDER, "SFXContext: effect playback is not built yet");
+}

@@ -1,0 +1,118 @@
+#include "platform/audio/InterpolatedMix.h"
+
+#include "platform/audio/WaveFormat.h"
+
+#include <emmintrin.h>
+
+namespace audio
+{
+namespace
+{
+// Adds the four frames' values of every source channel into each bus channel, channel by channel.
+// A bus width of 0 is taken from the run-time argument.
+template <uint32_t kBusChannels>
+inline void AddToBus(const __m128* values, uint32_t channels, const __m128* gains, float* bus, size_t busStride,
+                     uint32_t anyBusChannels)
+{
+    const uint32_t busChannels = kBusChannels != 0 ? kBusChannels : anyBusChannels;
+    for (uint32_t b = 0; b < busChannels; ++b)
+    {
+        float* row = bus + b * busStride;
+        __m128 sum = _mm_loadu_ps(row);
+        for (uint32_t c = 0; c < channels; ++c)
+            sum = _mm_add_ps(sum, _mm_mul_ps(values[c], gains[b * channels + c]));
+        _mm_storeu_ps(row, sum);
+    }
+}
+
+// Values of four output frames, one vector per source channel. Mono and stereo frames are loaded
+// with the frame after them (a and n side by side) and turned; wider ones are gathered a float at a time.
+template <uint32_t kChannels>
+inline void LoadFour(const float* frames, uint32_t channels, const int32_t* advance, __m128 t, __m128* values)
+{
+    if constexpr (kChannels == 1)
+    {
+        __m128 f[4];
+        for (uint32_t q = 0; q < 4; ++q)
+            f[q] = _mm_castsi128_ps(_mm_loadu_si64(frames + advance[q]));
+        const __m128 f01 = _mm_unpacklo_ps(f[0], f[1]); // a0 a1 n0 n1
+        const __m128 f23 = _mm_unpacklo_ps(f[2], f[3]); // a2 a3 n2 n3
+        const __m128 a = _mm_movelh_ps(f01, f23);
+        const __m128 n = _mm_movehl_ps(f23, f01);
+        values[0] = _mm_add_ps(a, _mm_mul_ps(_mm_sub_ps(n, a), t));
+    }
+    else if constexpr (kChannels == 2)
+    {
+        // Rows (aL aR nL nR) of four frames become the columns aL, aR, nL, nR.
+        __m128 r0 = _mm_loadu_ps(frames + 2 * size_t(advance[0]));
+        __m128 r1 = _mm_loadu_ps(frames + 2 * size_t(advance[1]));
+        __m128 r2 = _mm_loadu_ps(frames + 2 * size_t(advance[2]));
+        __m128 r3 = _mm_loadu_ps(frames + 2 * size_t(advance[3]));
+        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+        values[0] = _mm_add_ps(r0, _mm_mul_ps(_mm_sub_ps(r2, r0), t));
+        values[1] = _mm_add_ps(r1, _mm_mul_ps(_mm_sub_ps(r3, r1), t));
+    }
+    else
+    {
+        for (uint32_t c = 0; c < channels; ++c)
+        {
+            const float* at = frames + c;
+            const size_t j[4] = {size_t(advance[0]) * channels, size_t(advance[1]) * channels,
+                                 size_t(advance[2]) * channels, size_t(advance[3]) * channels};
+            const __m128 a = _mm_setr_ps(at[j[0]], at[j[1]], at[j[2]], at[j[3]]);
+            const __m128 n = _mm_setr_ps(at[j[0] + channels], at[j[1] + channels], at[j[2] + channels],
+                                         at[j[3] + channels]);
+            values[c] = _mm_add_ps(a, _mm_mul_ps(_mm_sub_ps(n, a), t));
+        }
+    }
+}
+
+template <uint32_t kChannels, uint32_t kBusChannels>
+void MixChannels(const float* frames, uint32_t anyChannels, const float* t, const int32_t* advance, uint32_t count,
+                 const float* gains, float* bus, size_t busStride, uint32_t busChannels)
+{
+    const uint32_t channels = kChannels != 0 ? kChannels : anyChannels;
+    __m128 gainVectors[kMaxChannels * kMaxOutputChannels];
+    for (uint32_t g = 0; g < channels * busChannels; ++g)
+        gainVectors[g] = _mm_set1_ps(gains[g]);
+    __m128 values[kMaxChannels];
+    uint32_t i = 0;
+    for (; i + 4 <= count; i += 4)
+    {
+        LoadFour<kChannels>(frames, channels, advance + i, _mm_loadu_ps(t + i), values);
+        AddToBus<kBusChannels>(values, channels, gainVectors, bus + i, busStride, busChannels);
+    }
+    // The last frames one by one, with the same operations in the same order.
+    for (; i < count; ++i)
+    {
+        const float* frame = frames + size_t(advance[i]) * channels;
+        float value[kMaxChannels];
+        for (uint32_t c = 0; c < channels; ++c)
+            value[c] = frame[c] + (frame[channels + c] - frame[c]) * t[i];
+        for (uint32_t b = 0; b < busChannels; ++b)
+        {
+            float sum = bus[b * busStride + i];
+            for (uint32_t c = 0; c < channels; ++c)
+                sum += value[c] * gains[b * channels + c];
+            bus[b * busStride + i] = sum;
+        }
+    }
+}
+} // namespace
+
+void MixInterpolated(const float* frames, uint32_t channels, const float* t, const int32_t* advance, uint32_t count,
+                     const float* gains, float* bus, size_t busStride, uint32_t busChannels)
+{
+    // Mono and stereo sources on a stereo bus are the usual case and get loops of their own.
+    if (busChannels == 2 && channels == 1)
+        MixChannels<1, 2>(frames, 1, t, advance, count, gains, bus, busStride, 2);
+    else if (busChannels == 2 && channels == 2)
+        MixChannels<2, 2>(frames, 2, t, advance, count, gains, bus, busStride, 2);
+    else if (channels == 1)
+        MixChannels<1, 0>(frames, 1, t, advance, count, gains, bus, busStride, busChannels);
+    else if (channels == 2)
+        MixChannels<2, 0>(frames, 2, t, advance, count, gains, bus, busStride, busChannels);
+    else
+        MixChannels<0, 0>(frames, channels, t, advance, count, gains, bus, busStride, busChannels);
+}
+} // namespace audio

@@ -1,0 +1,16 @@
+// The mixer's inner loop: resampled source frames times the gain matrix, added into a bus held as
+// one row per channel. Pure computation on the caller's arrays: any thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace audio
+{
+// `frames` holds interleaved source frames. For output frame i < count, with j = advance[i]:
+// value[c] = a[c] + (n[c] - a[c]) * t[i] where a is frame j and n frame j + 1 (which must exist),
+// then bus[b * busStride + i] += value[c] * gains[b * channels + c] for c in order. Every vector lane
+// is the plain float arithmetic of one frame, so the sums are the same as a frame-by-frame loop's.
+void MixInterpolated(const float* frames, uint32_t channels, const float* t, const int32_t* advance, uint32_t count,
+                     const float* gains, float* bus, size_t busStride, uint32_t busChannels);
+} // namespace audio

@@ -1,0 +1,32 @@
+// ColorEnvelopeEntity: plays its ColorEnvelopeTemplate's colour curve. It holds only a playback
+// state, which scripts advance and read as a colour. Main thread only.
+#pragma once
+
+#include "core/math/Vector.h"
+#include "effects/Envelope.h"
+#include "scene/entities/Entity.h"
+
+class ColorEnvelopeTemplate;
+
+// Entity playing a colour envelope.
+class ColorEnvelopeEntity : public Entity
+{
+    RTTI_DECLARE_CLASS(ColorEnvelopeEntity, Entity)
+
+public:
+    // The Entity behaviour, then playback starts again.
+    void ResetBoundsFromTemplate(const char* propertyName) override;
+    // Moves playback on by `step` seconds; false once it holds at the end (or without a colour
+    // envelope template).
+    bool Advance(float step);
+    void Reset() { Envelope::ResetPlayback(m_playback); }
+    // The colour at the playback state as a vector, linear while linear lighting is on; white
+    // without a colour envelope template.
+    Vector GetLinearColor() const;
+    const EnvelopePlayback& GetPlayback() const { return m_playback; }
+
+private:
+    const ColorEnvelopeTemplate* GetEnvelopeTemplate() const;
+
+    EnvelopePlayback m_playback;
+};

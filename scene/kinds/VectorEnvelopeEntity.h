@@ -1,0 +1,31 @@
+// VectorEnvelopeEntity: plays its VectorEnvelopeTemplate's vector curve. It holds only a playback
+// state, which scripts advance and read. Main thread only.
+#pragma once
+
+#include "core/math/Vector.h"
+#include "effects/Envelope.h"
+#include "scene/entities/Entity.h"
+
+class VectorEnvelopeTemplate;
+
+// Entity playing a vector envelope.
+class VectorEnvelopeEntity : public Entity
+{
+    RTTI_DECLARE_CLASS(VectorEnvelopeEntity, Entity)
+
+public:
+    // The Entity behaviour, then playback starts again.
+    void ResetBoundsFromTemplate(const char* propertyName) override;
+    // Moves playback on by `step` seconds; false once it holds at the end (or without a vector
+    // envelope template).
+    bool Advance(float step);
+    void Reset() { Envelope::ResetPlayback(m_playback); }
+    // The value at the playback state; zero without a vector envelope template.
+    Vector GetValue() const;
+    const EnvelopePlayback& GetPlayback() const { return m_playback; }
+
+private:
+    const VectorEnvelopeTemplate* GetEnvelopeTemplate() const;
+
+    EnvelopePlayback m_playback;
+};

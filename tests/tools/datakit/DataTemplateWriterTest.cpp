@@ -1,0 +1,136 @@
+// Templates of every data kind written by datakit read back as the class their type id names.
+#include "tools/datakit/DataTemplateWriter.h"
+
+#include "core/reflection/RTTIClassRegistry.h"
+#include "gameplay/BehaviourTree.h"
+#include "scene/SceneClassRegistration.h"
+#include "scene/kinds/BehaviourTreeTemplate.h"
+#include "scene/kinds/ColorEnvelopeTemplate.h"
+#include "scene/kinds/FlagTemplate.h"
+#include "scene/kinds/InGameUITemplate.h"
+#include "scene/kinds/MeshAnimationGraphTemplate.h"
+#include "scene/kinds/ParticleTemplate.h"
+#include "scene/kinds/PhysicalEffectTemplate.h"
+#include "scene/kinds/SFXTemplate.h"
+#include "scene/kinds/VectorEnvelopeTemplate.h"
+#include "scene/templates/TemplateBodyReader.h"
+#include "scene/templates/TemplateTypeRegistry.h"
+#include "support/TempFolder.h"
+#include "tools/datakit/DatakitCommand.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+namespace
+{
+const char* const kGUID = "00000000-0000-0000-0000-00000000002a";
+
+// Runs the command and reads the body back into a template made from the body's type id, as the
+// template pool does.
+std::unique_ptr<EntityTemplate> WriteAndRead(const std::vector<std::string>& options, const char* className)
+{
+    RegisterSceneClasses();
+    TempFolder folder;
+    std::vector<std::string> arguments = {"data-template", folder / "k.BinaryTemplate", kGUID, className};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    EXPECT_EQ(RunDatakit(arguments), 0);
+    std::ifstream in(folder / "k.BinaryTemplate", std::ios::binary);
+    const std::vector<uint8_t> body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (body.size() < 20)
+        return nullptr;
+    const uint32_t typeId = body[16] | (body[17] << 8) | (body[18] << 16) | (uint32_t(body[19]) << 24);
+    const char* typeClass = TemplateTypeRegistry::GetInstance().GetClassName(typeId);
+    EXPECT_STREQ(typeClass, className);
+    std::unique_ptr<EntityTemplate> read(
+        dynamic_cast<EntityTemplate*>(RTTIClassRegistry::CreateObject(typeClass != nullptr ? typeClass : "")));
+    if (read == nullptr || !TemplateBodyReader::ReadBody(*read, body.data(), body.size()))
+        return nullptr;
+    EXPECT_EQ(read->GetGUID().bytes[0], 0x2a);
+    return read;
+}
+
+TEST(DataTemplateWriterTest, FlagAndPhysicalEffectTemplates)
+{
+    std::unique_ptr<EntityTemplate> flag = WriteAndRead({"--set", "Size = 2", "--set", "Lua class = PathFlag"}, "FlagTemplate");
+    ASSERT_NE(flag, nullptr);
+    EXPECT_FLOAT_EQ(static_cast<FlagTemplate&>(*flag).GetSize(), 2.0f);
+    EXPECT_STREQ(flag->GetLuaClass(), "PathFlag");
+    // The box written is the one the size gives.
+    EXPECT_FLOAT_EQ(flag->GetStaticBoundingBox().max.y, 9.6f);
+
+    std::unique_ptr<EntityTemplate> effect =
+        WriteAndRead({"--mesh", "debris/Rock", "--particles", "sfx/Dust"}, "PhysicalEffectTemplate");
+    ASSERT_NE(effect, nullptr);
+    const PhysicalEffect& description = static_cast<PhysicalEffectTemplate&>(*effect).GetEffect();
+    EXPECT_STREQ(description.GetMeshTemplatePath().CStr(), "debris/Rock");
+    EXPECT_STREQ(description.GetParticleTemplatePath().CStr(), "sfx/Dust");
+}
+
+TEST(DataTemplateWriterTest, BehaviourTreeAndAnimationGraphTemplates)
+{
+    std::unique_ptr<EntityTemplate> trees = WriteAndRead({"--tree", "Patrol", "--tree", "Attack"}, "BehaviourTreeTemplate");
+    ASSERT_NE(trees, nullptr);
+    const BehaviourTreeTemplate& treeTemplate = static_cast<BehaviourTreeTemplate&>(*trees);
+    ASSERT_EQ(treeTemplate.GetTrees().Count(), 2);
+    EXPECT_EQ(treeTemplate.FindTreeByName("Attack"), treeTemplate.GetTrees()[1]);
+
+    std::unique_ptr<EntityTemplate> graph = WriteAndRead(
+        {"--transition", "idle walk start_walk", "--transition", "walk idle stop_walk"}, "MeshAnimationGraphTemplate");
+    ASSERT_NE(graph, nullptr);
+    const MeshAnimationGraphTemplate& graphTemplate = static_cast<MeshAnimationGraphTemplate&>(*graph);
+    EXPECT_EQ(graphTemplate.GetDefinition(), "idle walk start_walk\nwalk idle stop_walk");
+    ASSERT_EQ(graphTemplate.GetStates().Count(), 2);
+    EXPECT_EQ(graphTemplate.GetStates()[1].m_transitions[0].m_targetIndex, 0);
+}
+
+TEST(DataTemplateWriterTest, EnvelopeUIAndEffectTemplates)
+{
+    std::unique_ptr<EntityTemplate> vectors =
+        WriteAndRead({"--key", "0 0 0 0 0", "--key", "1.5 1 2 3 4"}, "VectorEnvelopeTemplate");
+    ASSERT_NE(vectors, nullptr);
+    const TEnvelope<Vector>& curve = static_cast<VectorEnvelopeTemplate&>(*vectors).GetEnvelope();
+    ASSERT_EQ(curve.GetKeyCount(), 2);
+    EXPECT_EQ(curve.GetKeyTime(1), 1536u);
+    EXPECT_FLOAT_EQ(curve.GetKeyValue(1).w, 4.0f);
+
+    std::unique_ptr<EntityTemplate> colors = WriteAndRead({"--key", "0.25 10 20 30 40 2"}, "ColorEnvelopeTemplate");
+    ASSERT_NE(colors, nullptr);
+    const TEnvelope<HDRColor>& colorCurve = static_cast<ColorEnvelopeTemplate&>(*colors).GetEnvelope();
+    ASSERT_EQ(colorCurve.GetKeyCount(), 1);
+    EXPECT_EQ(colorCurve.GetKeyValue(0).b, 30);
+    EXPECT_FLOAT_EQ(colorCurve.GetKeyValue(0).multiplier, 2.0f);
+
+    std::unique_ptr<EntityTemplate> ui = WriteAndRead({"--set", "Size = 4 2 1 0"}, "InGameUITemplate");
+    ASSERT_NE(ui, nullptr);
+    EXPECT_FLOAT_EQ(static_cast<InGameUITemplate&>(*ui).GetSize().y, 2.0f);
+
+    std::unique_ptr<EntityTemplate> sfx = WriteAndRead({"--set", "Activation at start delay = 0.5"}, "SFXTemplate");
+    ASSERT_NE(sfx, nullptr);
+    EXPECT_FLOAT_EQ(static_cast<SFXTemplate&>(*sfx).GetActivationDelay(), 0.5f);
+    std::unique_ptr<EntityTemplate> particles = WriteAndRead({"--set", "Offscreen processing = 1"}, "ParticleTemplate");
+    ASSERT_NE(particles, nullptr);
+
+    std::string error;
+    EXPECT_EQ(DataTemplateWriter::MakeTemplate("VectorEnvelopeTemplate", {{"--key", "1 0 0 0 0"}, {"--key", "1 0 0 0 0"}},
+                                               error),
+              nullptr);
+    EXPECT_EQ(DataTemplateWriter::MakeTemplate("ColorEnvelopeTemplate", {{"--key", "1 0 0"}}, error), nullptr);
+}
+
+TEST(DataTemplateWriterTest, UnknownClassesAndOptionsOfAnotherKindAreRefused)
+{
+    std::string error;
+    EXPECT_EQ(DataTemplateWriter::MakeTemplate("NoSuchTemplate", {}, error), nullptr);
+    EXPECT_NE(error.find("NoSuchTemplate"), std::string::npos);
+    EXPECT_EQ(DataTemplateWriter::MakeTemplate("BehaviourTree", {}, error), nullptr);
+    EXPECT_EQ(DataTemplateWriter::MakeTemplate("FlagTemplate", {{"--tree", "A"}}, error), nullptr);
+    EXPECT_NE(error.find("FlagTemplate"), std::string::npos);
+    EXPECT_EQ(DataTemplateWriter::MakeTemplate("FlagTemplate", {{"--set", "No such = 1"}}, error), nullptr);
+    TempFolder folder;
+    EXPECT_EQ(RunDatakit({"data-template", folder / "x", kGUID, "FlagTemplate", "--set"}), 2);
+    EXPECT_EQ(RunDatakit({"data-template", folder / "x", "not-a-guid", "FlagTemplate"}), 2);
+}
+} // namespace

@@ -1,0 +1,121 @@
+#include "tools/datakit/DataTemplateWriter.h"
+
+#include "core/reflection/RTTIClassRegistry.h"
+#include "gameplay/BehaviourTree.h"
+#include "scene/SceneClassRegistration.h"
+#include "scene/kinds/BehaviourTreeTemplate.h"
+#include "scene/kinds/ColorEnvelopeTemplate.h"
+#include "scene/kinds/MeshAnimationGraphTemplate.h"
+#include "scene/kinds/PhysicalEffectTemplate.h"
+#include "scene/kinds/VectorEnvelopeTemplate.h"
+#include "scene/templates/EntityTemplate.h"
+#include "tools/datakit/DatakitCommand.h"
+#include "tools/datakit/RecordText.h"
+#include "tools/datakit/SceneWriter.h"
+#include "tools/datakit/TemplateWriter.h"
+
+#include <cstdio>
+#include <sstream>
+
+namespace
+{
+bool ApplyOption(EntityTemplate& entityTemplate, const DataTemplateWriter::Option& option, std::string& error)
+{
+    const std::string& name = option.first;
+    const std::string& value = option.second;
+    if (name == "--set")
+        return RecordFromText(entityTemplate, value, error);
+    if (name == "--transition")
+        if (auto* graph = dynamic_cast<MeshAnimationGraphTemplate*>(&entityTemplate))
+        {
+            const std::string& old = graph->GetDefinition();
+            graph->SetDefinition((old.empty() ? value : old + "\n" + value).c_str());
+            return true;
+        }
+    if (name == "--mesh" || name == "--particles")
+        if (auto* effect = dynamic_cast<PhysicalEffectTemplate*>(&entityTemplate))
+        {
+            if (name == "--mesh")
+                effect->GetEffect().SetMeshTemplatePath(value.c_str());
+            else
+                effect->GetEffect().SetParticleTemplatePath(value.c_str());
+            return true;
+        }
+    if (name == "--tree")
+        if (auto* trees = dynamic_cast<BehaviourTreeTemplate*>(&entityTemplate))
+        {
+            BehaviourTree* tree = new BehaviourTree;
+            tree->SetName(value.c_str());
+            trees->AddTree(tree);
+            return true;
+        }
+    if (name == "--key")
+    {
+        // "seconds x y z w" for vector envelopes, "seconds r g b a multiplier" for colour ones.
+        std::istringstream words(value);
+        float seconds = 0.0f;
+        float v[5] = {0.0f, 0.0f, 0.0f, 0.0f, 1.0f};
+        words >> seconds >> v[0] >> v[1] >> v[2] >> v[3];
+        if (auto* vectors = dynamic_cast<VectorEnvelopeTemplate*>(&entityTemplate))
+        {
+            if (words && vectors->GetEnvelope().AddKey(Vector(v[0], v[1], v[2], v[3]), seconds, -1) >= 0)
+                return true;
+            error = "key \"" + value + "\" is not a later \"seconds x y z w\"";
+            return false;
+        }
+        if (auto* colors = dynamic_cast<ColorEnvelopeTemplate*>(&entityTemplate))
+        {
+            words >> v[4];
+            const HDRColor color{uint8_t(v[0]), uint8_t(v[1]), uint8_t(v[2]), uint8_t(v[3]), v[4]};
+            if (words && colors->GetEnvelope().AddKey(color, seconds, -1) >= 0)
+                return true;
+            error = "key \"" + value + "\" is not a later \"seconds r g b a multiplier\"";
+            return false;
+        }
+    }
+    error = "option " + name + " does not apply to " + entityTemplate.GetTemplateClassName();
+    return false;
+}
+} // namespace
+
+namespace DataTemplateWriter
+{
+std::unique_ptr<EntityTemplate> MakeTemplate(const std::string& className, const std::vector<Option>& options,
+                                             std::string& error)
+{
+    RegisterSceneClasses();
+    std::unique_ptr<RTTIPolyBaseClass> object(RTTIClassRegistry::CreateObject(className.c_str()));
+    std::unique_ptr<EntityTemplate> made(dynamic_cast<EntityTemplate*>(object.get()));
+    if (made == nullptr)
+    {
+        error = "no template class named " + className;
+        return nullptr;
+    }
+    object.release();
+    for (const Option& option : options)
+        if (!ApplyOption(*made, option, error))
+            return nullptr;
+    made->OnPropertyChanged(nullptr);
+    return made;
+}
+} // namespace DataTemplateWriter
+
+// data-template <out.BinaryTemplate> <GUID> <template class> [--set "Name = value"]... [kind options]
+int RunDataTemplateCommand(const std::vector<std::string>& arguments)
+{
+    SimpleGUID guid;
+    if (arguments.size() < 3 || (arguments.size() - 3) % 2 != 0 || !guid.FromString(arguments[1].c_str()))
+        return 2;
+    std::vector<DataTemplateWriter::Option> options;
+    for (size_t i = 3; i + 1 < arguments.size(); i += 2)
+        options.emplace_back(arguments[i], arguments[i + 1]);
+    std::string error;
+    const std::unique_ptr<EntityTemplate> made = DataTemplateWriter::MakeTemplate(arguments[2], options, error);
+    if (made == nullptr)
+    {
+        std::fprintf(stderr, "datakit: %s\n", error.c_str());
+        return 1;
+    }
+    return TemplateWriter::WriteFile(arguments[0], SceneWriter::BuildTemplateBody(*made, guid, made->GetTypeId())) ? 0
+                                                                                                                  : 1;
+}

@@ -12,6 +12,7 @@
 #include "scene/entities/EntitySet.h"
 #include "scene/kinds/DataTemplateKinds.h"
 #include "scene/kinds/MeshKinds.h"
+#include "scene/kinds/RegionAndLightKindRegistration.h"
 #include "scene/templates/EntityTemplate.h"
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateTypeRegistry.h"
@@ -106,6 +107,7 @@ void RegisterSceneClasses()
                                             [](int) -> RTTIPolyBaseClass* { return new NXBaseCameraSubcontroller; });
     NXRTSCameraSubcontroller::RegisterRTTIClass();
     NXRTSTargetCameraSubcontroller::RegisterRTTIClass();
+    RegisterRegionAndLightKinds();
     for (const TemplateType& type : kEngineTemplateTypes)
         TemplateTypeRegistry::GetInstance().RegisterType(type.id, type.parent, type.name);
     SetEntityReferenceResolver(&gResolver);

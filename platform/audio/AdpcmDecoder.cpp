@@ -36,8 +36,10 @@ inline int16_t Expand(ChannelState& state, uint32_t nibble)
     predicted = std::clamp(predicted + signedNibble * state.delta, -32768, 32767);
     state.sample2 = state.sample1;
     state.sample1 = predicted;
-    // Corrupt data can grow the step without end; the cap keeps the next product in range.
-    state.delta = std::clamp(kAdaptation[nibble] * state.delta / 256, 16, kMaxDelta);
+    // Corrupt data can grow the step without end; the cap keeps the next product in range. A shift
+    // rounds a negative product (only a damaged header's step) down where division rounds it
+    // towards zero, but the floor of 16 takes both to 16, so the result is the division's.
+    state.delta = std::clamp((kAdaptation[nibble] * state.delta) >> 8, 16, kMaxDelta);
     return int16_t(predicted);
 }
 

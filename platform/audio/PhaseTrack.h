@@ -37,7 +37,16 @@ inline uint32_t PhaseTrackLength(uint32_t frames)
     return (frames + kPhaseGroupFrames - 1) / kPhaseGroupFrames * kPhaseGroupFrames;
 }
 
+// The vector lanes TrackPhases uses: the widest the processor has (AVX, checked at run time), or the
+// SSE2 lanes every x86-64 processor has. Both give the same results.
+enum class PhaseTrackLanes
+{
+    Best,
+    Sse2,
+};
+
 // Tracks every voice over `frames` output frames. Each position depends on the one before it, so
 // voices are tracked side by side in vector lanes to keep the processor busy.
-void TrackPhases(PhaseTrack* const* tracks, size_t count, uint32_t frames);
+void TrackPhases(PhaseTrack* const* tracks, size_t count, uint32_t frames,
+                 PhaseTrackLanes lanes = PhaseTrackLanes::Best);
 } // namespace audio

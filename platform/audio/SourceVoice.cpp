@@ -3,6 +3,7 @@
 #include "platform/audio/AdpcmDecoder.h"
 #include "platform/audio/AudioEngine.h"
 #include "platform/audio/InterpolatedMix.h"
+#include "platform/audio/SpeakerLayout.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,23 +14,8 @@ namespace audio
 SourceVoice::SourceVoice(Engine& engine, const WaveFormat& format, uint32_t flags, float maxFrequencyRatio,
                          uint32_t outputChannels)
     : m_engine(engine), m_format(format), m_flags(flags), m_maxFrequencyRatio(maxFrequencyRatio),
-      m_outputChannels(outputChannels), m_matrix(size_t(format.channels) * outputChannels, 0.0f)
+      m_outputChannels(outputChannels), m_matrix(DefaultOutputMatrix(format.channels, outputChannels))
 {
-    // Default routing: a mono source feeds every output channel, a wider one maps channel n to
-    // output n, and a mono output takes the average of all source channels.
-    const uint32_t channels = format.channels;
-    for (uint32_t d = 0; d < outputChannels; ++d)
-        for (uint32_t c = 0; c < channels; ++c)
-        {
-            float level = 0.0f;
-            if (channels == 1)
-                level = 1.0f;
-            else if (outputChannels == 1)
-                level = 1.0f / float(channels);
-            else if (c == d)
-                level = 1.0f;
-            m_matrix[d * channels + c] = level;
-        }
     if (format.formatTag == kFormatAdpcm)
     {
         m_adpcmFramesPerBlock = AdpcmSamplesPerBlock(format);

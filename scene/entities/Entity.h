@@ -282,6 +282,8 @@ public:
 protected:
     // The world box from the local box and the world matrix (empty for an empty or non-finite box).
     void ComputeWorldBoundingBox(BoundingBox4& box) const;
+    // For kinds that size their own box (triggers by their shape's scale, lights by their reach).
+    void SetLocalBoundingBox(const BoundingBox4& box) { m_localBox = box; }
     void InvalidateLocalCaches();
     void InvalidateGlobalCaches();
 

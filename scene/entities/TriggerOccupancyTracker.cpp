@@ -3,6 +3,8 @@
 #include "scene/entities/Entity.h"
 #include "scene/kinds/TriggerEntity.h"
 
+#include <utility>
+
 namespace
 {
 SafePointerArray<Entity>& PendingList()
@@ -12,6 +14,7 @@ SafePointerArray<Entity>& PendingList()
 }
 
 bool gQueueingEnabled = true;
+float gLargestRadius = 0.0f;
 } // namespace
 
 TriggerOccupancyTracker::TriggerOccupancyTracker(Entity* owner) : m_owner(owner)
@@ -34,12 +37,30 @@ TriggerOccupancyTracker::~TriggerOccupancyTracker()
     m_triggers.FreeStorage();
 }
 
+void TriggerOccupancyTracker::SetRadiusForTrigger(float radius)
+{
+    m_radius = radius;
+    if (radius > gLargestRadius)
+        gLargestRadius = radius;
+}
+
+float TriggerOccupancyTracker::GetLargestRadius()
+{
+    return gLargestRadius;
+}
+
 void TriggerOccupancyTracker::AddTrigger(TriggerEntity* trigger)
+{
+    if (!HoldsTrigger(trigger))
+        m_triggers.Add(SafePointer<TriggerEntity>(trigger));
+}
+
+bool TriggerOccupancyTracker::HoldsTrigger(const TriggerEntity* trigger) const
 {
     for (const SafePointer<TriggerEntity>& held : m_triggers)
         if (held.Get() == trigger)
-            return;
-    m_triggers.Add(SafePointer<TriggerEntity>(trigger));
+            return true;
+    return false;
 }
 
 void TriggerOccupancyTracker::RemoveTrigger(const TriggerEntity* trigger)
@@ -50,6 +71,13 @@ void TriggerOccupancyTracker::RemoveTrigger(const TriggerEntity* trigger)
             m_triggers.RemoveAt(i);
             return;
         }
+}
+
+void TriggerOccupancyTracker::DropDeadTriggers()
+{
+    for (int32_t i = m_triggers.Count() - 1; i >= 0; --i)
+        if (!m_triggers[i])
+            m_triggers.RemoveAt(i);
 }
 
 void TriggerOccupancyTracker::QueueEntity(Entity* entity)
@@ -63,6 +91,11 @@ void TriggerOccupancyTracker::QueueEntity(Entity* entity)
 const SafePointerArray<Entity>& TriggerOccupancyTracker::GetPendingList()
 {
     return PendingList();
+}
+
+void TriggerOccupancyTracker::TakePendingList(SafePointerArray<Entity>& out)
+{
+    out = std::move(PendingList());
 }
 
 void TriggerOccupancyTracker::ClearPendingList()

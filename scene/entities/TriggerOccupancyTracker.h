@@ -24,14 +24,23 @@ public:
 
     Entity* GetOwner() const { return m_owner; }
     float GetRadiusForTrigger() const { return m_radius; }
-    void SetRadiusForTrigger(float radius) { m_radius = radius; }
+    void SetRadiusForTrigger(float radius);
+    // The largest trigger radius any tracker was given: how far "Position with radius" triggers
+    // look beyond their own box for entities that may touch them.
+    static float GetLargestRadius();
     const SafePointerArray<TriggerEntity>& GetTriggers() const { return m_triggers; }
     void AddTrigger(TriggerEntity* trigger);
+    bool HoldsTrigger(const TriggerEntity* trigger) const;
     void RemoveTrigger(const TriggerEntity* trigger);
+    // Drops the entries of triggers that died.
+    void DropDeadTriggers();
 
     // Queues the entity for an occupancy update, once (extra flag 1); ignored while disabled.
     static void QueueEntity(Entity* entity);
     static const SafePointerArray<Entity>& GetPendingList();
+    // Hands the whole pending list over (the entities keep their queued flag) and leaves it empty,
+    // so entities queued while the taken ones are processed wait for the next update.
+    static void TakePendingList(SafePointerArray<Entity>& out);
     static void ClearPendingList();
     static void SetQueueingEnabled(bool enabled);
 

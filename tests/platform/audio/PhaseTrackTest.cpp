@@ -8,8 +8,8 @@
 namespace
 {
 // Tracks in several groups of lanes, both kinds of step and a partly filled last group, against the
-// frame-by-frame double: the same t floats, the same whole frames passed, the same end, and nothing
-// written past the rounded-up length.
+// frame-by-frame double, with the widest lanes and with SSE2 alone: the same t floats, the same whole
+// frames passed, the same end, and nothing written past the rounded-up length.
 TEST(PhaseTrackTest, EveryLaneFollowsTheFrameByFrameDouble)
 {
     std::mt19937 random(7);
@@ -17,8 +17,10 @@ TEST(PhaseTrackTest, EveryLaneFollowsTheFrameByFrameDouble)
     std::vector<double> steps = {5.08e-6, 0.5, 1.0 - 1e-12, 0.6875 * 44100 / 48000, 1.0, 1.5, 3.999999, 2.0 / 3.0};
     while (steps.size() < 41)
         steps.push_back(steps.size() % 3 ? unit(random) : 1.0 + 3.0 * unit(random));
+    for (const audio::PhaseTrackLanes lanes : {audio::PhaseTrackLanes::Best, audio::PhaseTrackLanes::Sse2})
     for (const uint32_t frames : {1u, 3u, 4u, 441u, 480u})
     {
+        SCOPED_TRACE(lanes == audio::PhaseTrackLanes::Best ? "best lanes" : "SSE2 lanes");
         const uint32_t length = audio::PhaseTrackLength(frames);
         ASSERT_EQ(length % audio::kPhaseGroupFrames, 0u);
         ASSERT_GE(length, frames);
@@ -34,7 +36,7 @@ TEST(PhaseTrackTest, EveryLaneFollowsTheFrameByFrameDouble)
             tracks[i].advance = advance[i].data();
             pointers.push_back(&tracks[i]);
         }
-        audio::TrackPhases(pointers.data(), pointers.size(), frames);
+        audio::TrackPhases(pointers.data(), pointers.size(), frames, lanes);
         for (size_t i = 0; i < steps.size(); ++i)
         {
             double phase = tracks[i].phase;

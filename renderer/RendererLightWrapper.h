@@ -1,0 +1,92 @@
+// RendererLightWrapper: a light's render data, owned by the render side. The game thread (the
+// light entity) never writes the data: it posts light sub-operations as call commands (opcode 47)
+// that the render thread applies in stream order, and hands the object to the frame's light list
+// (opcode 46). It dies on the render thread after every command that names it (PostDeletion).
+// Game thread: the Post* operations. Render thread: Execute and the data.
+#pragma once
+
+#include "core/math/Matrix.h"
+#include "core/math/Vector.h"
+#include "renderer/NorvexRendererObject.h"
+
+#include <cstdint>
+
+class CommandRingBuffer;
+class NorvexRenderer;
+class TextureHolder;
+
+// What the renderer knows of one light.
+struct RendererLightData
+{
+    enum Kind : uint32_t
+    {
+        KIND_POINT = 0,
+        KIND_SPOT = 1,
+        KIND_TUBE = 2,
+        KIND_DIRECTIONAL_AMBIENT = 3,
+    };
+
+    Matrix world = Matrix::ONE;
+    uint32_t kind = KIND_POINT;
+    Vector color = Vector(1.0f, 1.0f, 1.0f, 1.0f);
+    Vector secondaryColor;
+    Vector sideColor;
+    float specular = 1.0f;
+    float nearRange = 0.5f;
+    float farRange = 1.0f;
+    float spotWidth = 30.0f; // degrees
+    float spotSoftness = 0.5f;
+    float tubeLength = 2.0f;
+    uint32_t twoSidedMode = 0;
+    float wrapAround = 0.0f;
+    TextureHolder* mask = nullptr;
+    Vector maskRotation;
+    Vector maskScale = Vector(1.0f, 1.0f, 1.0f, 1.0f);
+    uint32_t viewVisibility = 0;
+};
+
+// The render-side light object (id -1, ready from construction).
+class RendererLightWrapper : public NorvexRendererObject
+{
+public:
+    enum SubOperation : uint32_t
+    {
+        SUB_MATRIX = 0,
+        SUB_POINT = 1,
+        SUB_SPOT = 2,
+        SUB_TUBE = 3,
+        SUB_DIRECTIONAL_AMBIENT = 4,
+        kSubOperationCount = 5,
+    };
+
+    RendererLightWrapper();
+
+    int32_t GetId() const { return m_id; }
+    // Render thread (or any thread while no render thread runs).
+    const RendererLightData& GetData() const { return m_data; }
+
+    // Game thread: the sub-operations. The mask is the texture's device holder, or null.
+    void PostMatrix(const Matrix& world);
+    void PostPoint(const Vector& color, float specular, float nearRange, float farRange, TextureHolder* mask,
+                   const Vector& maskRotation, const Vector& maskScale);
+    void PostSpot(const Vector& color, float specular, float nearRange, float farRange, float width, float softness,
+                  TextureHolder* mask, const Vector& maskRotation, const Vector& maskScale);
+    void PostTube(const Vector& color, float specular, float nearRange, float farRange, float length,
+                  TextureHolder* mask, const Vector& maskRotation, const Vector& maskScale);
+    void PostDirectionalAmbient(const Vector& color, const Vector& secondary, const Vector& side, float specular,
+                                uint32_t twoSidedMode, float wrapAround, TextureHolder* mask,
+                                const Vector& maskRotation, const Vector& maskScale, uint32_t viewVisibility);
+
+    // Bytes a sub-operation carries after the call header (the object pointer included); false for
+    // an unknown sub-operation.
+    static bool GetArgumentBytes(uint32_t subOperation, uint32_t& bytes);
+    // Render thread: applies one sub-operation.
+    static void Execute(NorvexRenderer& renderer, uint32_t subOperation, CommandRingBuffer& reader);
+
+private:
+    // Opens the call and writes the object pointer; false when the stream refused it.
+    bool BeginCall(uint32_t subOperation);
+
+    int32_t m_id = -1;
+    RendererLightData m_data;
+};

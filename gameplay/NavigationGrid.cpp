@@ -2,6 +2,7 @@
 
 #include "core/console/GameConsole.h"
 #include "core/reflection/RecordStream.h"
+#include "scene/entities/Entity.h"
 
 size_t NavigationGrid::Load(const void* buffer, size_t size, bool check)
 {
@@ -36,4 +37,12 @@ size_t NavigationGrid::Load(const void* buffer, size_t size, bool check)
     const uint8_t* data = static_cast<const uint8_t*>(buffer) + in.Position();
     m_cells.assign(data, data + cells);
     return kHeaderSize + size_t(cells);
+}
+
+NavigationGrid::~NavigationGrid() = default;
+
+void NavigationGrid::AddDynamicCollisionMesh(Entity* mesh)
+{
+    m_dynamicMeshes.emplace_back(mesh);
+    m_dynamicCollisionDirty = true;
 }

@@ -3,9 +3,13 @@
 // services, which log that they are not built yet. Main thread only.
 #pragma once
 
+#include "core/containers/SafePointer.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+class Entity;
 
 // The navigation grid block of a scene: magic, version, size, origin, cell size and w x h cells.
 class NavigationGrid
@@ -25,10 +29,24 @@ public:
     float GetCellSize() const { return m_cellSize; }
     const std::vector<uint8_t>& GetCells() const { return m_cells; }
 
+    NavigationGrid() = default;
+    // Out of line: the list's entity type is complete only there.
+    ~NavigationGrid();
+    NavigationGrid(const NavigationGrid&) = delete;
+    NavigationGrid& operator=(const NavigationGrid&) = delete;
+
+    // Meshes whose collision moves with them; the grid rebuilds their part when marked dirty.
+    void AddDynamicCollisionMesh(Entity* mesh);
+    const std::vector<SafePointer<Entity>>& GetDynamicCollisionMeshes() const { return m_dynamicMeshes; }
+    void MarkDynamicCollisionDirty() { m_dynamicCollisionDirty = true; }
+    bool IsDynamicCollisionDirty() const { return m_dynamicCollisionDirty; }
+
 private:
     uint32_t m_width = 0;
     uint32_t m_height = 0;
     float m_origin[4] = {};
     float m_cellSize = 0.0f;
     std::vector<uint8_t> m_cells;
+    std::vector<SafePointer<Entity>> m_dynamicMeshes;
+    bool m_dynamicCollisionDirty = false;
 };

@@ -1,5 +1,7 @@
 #include "scene/kinds/MeshKinds.h"
 
+#include "core/reflection/RTTIClassRegistry.h"
+#include "renderer/LightmapMapping.h"
 #include "renderer/MeshFakeShadowDefinition.h"
 #include "renderer/MeshTemplateRenderingData.h"
 #include "scene/kinds/MeshTemplate.h"
@@ -17,4 +19,8 @@ void RegisterMeshKinds()
     MeshTemplateAnimationOverlay::RegisterRTTIClass();
     MeshTemplateAnimationOverlayList::RegisterRTTIClass();
     MeshTemplate::RegisterRTTIClass();
+    LightmapMapping::RegisterRTTIClass();
+    // Mesh entities are known by name but made only through their templates.
+    if (RTTIClassRegistry::FindClassId("MeshEntity") < 0)
+        RTTIClassRegistry::RegisterClass("MeshEntity", "Entity", nullptr);
 }

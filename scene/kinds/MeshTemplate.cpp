@@ -7,6 +7,7 @@
 #include "effects/MeshSkeleton.h"
 #include "renderer/MeshTemplateRenderingData.h"
 #include "renderer/NorvexRenderer.h"
+#include "scene/kinds/MeshEntity.h"
 #include "scene/templates/TemplateManager.h"
 
 #include <memory>
@@ -94,6 +95,11 @@ MeshTemplate::~MeshTemplate()
     m_overlayLists.DeleteAllPointers();
 }
 
+Entity* MeshTemplate::CreateEntity()
+{
+    return new MeshEntity;
+}
+
 void MeshTemplate::InvalidateSafePointers()
 {
     EntityTemplate::InvalidateSafePointers();
@@ -106,7 +112,12 @@ void MeshTemplate::OnPropertyChanged(const RTTIProperty* property)
 {
     EntityTemplate::OnPropertyChanged(property);
     if (m_skeleton != nullptr)
+    {
         AnimationTreeDefinition::Parse(*m_skeleton, m_animationTreeDefinition.c_str(), GetFileName());
+        for (Entity* entity = Entity::GetFirstLiveEntity(); entity != nullptr; entity = entity->GetNextLiveEntity())
+            if (MeshEntity* const mesh = entity->GetTemplate() == this ? dynamic_cast<MeshEntity*>(entity) : nullptr)
+                mesh->RefreshFromTemplate();
+    }
     RebuildTargetingTable(true);
     OnPostLoad(0);
 }

@@ -51,6 +51,7 @@ public:
     MeshTemplate& operator=(const MeshTemplate&) = delete;
 
     const char* GetTemplateClassName() const override { return "MeshTemplate"; }
+    Entity* CreateEntity() override;
     const char* GetEntityClassName() const override { return "MeshEntity"; }
     void InvalidateSafePointers() override;
     void OnPropertyChanged(const RTTIProperty* property) override;

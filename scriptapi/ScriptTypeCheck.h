@@ -16,8 +16,12 @@ inline int NorvexIsConstUserType(lua_State* state, int index, const char* type, 
     if (lua_type(state, index) == LUA_TUSERDATA && lua_getmetatable(state, index))
     {
         lua_rawget(state, LUA_REGISTRYINDEX);
-        const char* const name = lua_tostring(state, -1);
-        const bool same = name != nullptr && std::strcmp(name, type) == 0;
+        size_t length = 0;
+        const char* const name = lua_tolstring(state, -1, &length);
+        // `type` is a literal of the generated code: its length is known when this is compiled, so
+        // the comparison is a few word compares.
+        const size_t typeLength = std::strlen(type);
+        const bool same = name != nullptr && length == typeLength && std::memcmp(name, type, typeLength) == 0;
         lua_pop(state, 1);
         if (same)
             return 1;

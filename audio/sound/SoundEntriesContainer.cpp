@@ -6,6 +6,8 @@
 #include "core/console/GameConsole.h"
 #include "core/reflection/RTTIClass.h"
 #include "core/strings/StringUtils.h"
+#include "scene/entities/Entity.h"
+#include "scene/entities/EntityGameplayDelegate.h"
 
 #include <algorithm>
 #include <cmath>
@@ -205,6 +207,20 @@ void SoundEntriesContainer::LoadEntrySounds(const char* name)
     params.Flags |= SOUNDSTARTFLAG_JUSTLOAD;
     for (const std::string& file : files)
         engine->PlaySystemSound(file.c_str(), &params);
+}
+
+uint32_t SoundEntriesContainer::PlaySoundEntry(const char* name, Entity* entity, uint32_t channel, float startDelay,
+                                               float volume, const DynarraySafe<NameString>* tags, uint32_t extraFlags,
+                                               float* outVolume)
+{
+    EntitySoundEmitter* emitter = nullptr;
+    if (entity != nullptr)
+    {
+        if (EntityGameplayDelegate* owner = entity->GetGameplayDelegate())
+            owner->OnSoundEntryPlay(name, &volume);
+        emitter = entity->GetSoundEmitter();
+    }
+    return PlaySoundEntryInternal(name, emitter, channel, startDelay, volume, tags, extraFlags, outVolume);
 }
 
 uint32_t SoundEntriesContainer::PlaySoundEntryInternal(const char* name, EntitySoundEmitter* emitter, uint32_t channel,

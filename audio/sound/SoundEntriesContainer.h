@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <string>
 
+class Entity;
 class EntitySoundEmitter;
 class SoundEntryParams;
 
@@ -52,6 +53,11 @@ public:
     // Asks the sound engine to load every file of the entry without playing it.
     void LoadEntrySounds(const char* name);
 
+    // Plays the entry at the entity (its gameplay delegate may first change the volume; its emitter
+    // is made when missing), or unpositioned without one. Returns the instance id, or 0.
+    uint32_t PlaySoundEntry(const char* name, Entity* entity, uint32_t channel, float startDelay = 0.0f,
+                            float volume = 1.0f, const DynarraySafe<NameString>* tags = nullptr,
+                            uint32_t extraFlags = 0, float* outVolume = nullptr);
     // Plays the entry, positioned at the emitter when one is given; tags null: every list may be
     // chosen. Returns the instance id, or 0.
     uint32_t PlaySoundEntryInternal(const char* name, EntitySoundEmitter* emitter, uint32_t channel, float startDelay,

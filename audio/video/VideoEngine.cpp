@@ -3,6 +3,7 @@
 #include "audio/video/VideoPlayer.h"
 #include "core/console/GameConsole.h"
 #include "core/threads/CommandRingBuffer.h"
+#include "engine/profiler/Profiler.h"
 #include "platform/gpu/GpuDevice.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/PixelShaderObject.h"
@@ -220,11 +221,14 @@ void VideoEngine::UpdatePlayer(NorvexRenderer& renderer)
         DestroyPlayer();
         return;
     }
-    if (!m_player->Advance())
-        return;
-    if (m_player->GetPictureWidth() != 0)
-        CreateTextures(renderer);
-    UploadPlanes();
+    gProfiler.StartTimer(kProfilerVideoDecodeChannel, PROFILER_SOURCE_RENDER);
+    if (m_player->Advance())
+    {
+        if (m_player->GetPictureWidth() != 0)
+            CreateTextures(renderer);
+        UploadPlanes();
+    }
+    gProfiler.StopTimer(kProfilerVideoDecodeChannel, PROFILER_SOURCE_RENDER);
 }
 
 void VideoEngine::CreateTextures(NorvexRenderer& renderer)

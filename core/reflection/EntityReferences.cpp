@@ -79,6 +79,9 @@ void ResolvePendingEntityReferences()
     pending.open = false;
     // The table is taken off first: a load started by a setter during resolution opens its own.
     const std::unique_ptr<GUIDReplacementTable> replacements(GUIDReplacementTable::CloseActive());
+    // Most records hold no entity reference.
+    if (pending.lists[0].Count() == 0 && pending.lists[1].Count() == 0)
+        return;
     ResolveList(pending.lists[0], replacements.get());
     ResolveList(pending.lists[1], replacements.get());
 }

@@ -30,10 +30,19 @@ bool RTTIValueTraits<NameString>::Read(RecordInput& in, NameString& value)
     size_t length;
     if (!in.ReadCString(text, length))
         return false;
-    // Reading the same name again leaves the pool alone.
-    if (value.Length() != length || std::memcmp(value.CStr(), text, length) != 0)
-        value.Set(text);
+    RTTIAssignNameText(value, text, length);
     return true;
+}
+
+void RTTIAssignNameText(NameString& value, const char* text, size_t length)
+{
+    // Compared up to the held text's own 0, which a shorter name reaches first.
+    const char* const held = value.CStr();
+    size_t at = 0;
+    while (at < length && held[at] == text[at])
+        ++at;
+    if (at != length || held[length] != 0)
+        value.Set(text);
 }
 bool RTTIValueTraits<NameString>::Skip(RecordInput& in)
 {

@@ -55,8 +55,10 @@ public:
             const uint8_t* at = in.Take(size_t(count) * Fixed::kSize);
             if (at == nullptr)
                 return false;
+            // Every kept slot is overwritten below: only the slots past the new count are reset.
             TArray& array = static_cast<TClass*>(object)->*m_member;
-            array.Clear();
+            if (array.Count() > int32_t(count))
+                array.RemoveRange(int32_t(count), array.Count() - 1);
             array.Resize(int32_t(count));
             for (uint32_t i = 0; i < count; ++i, at += Fixed::kSize)
                 Fixed::Load(at, array[int32_t(i)]);
@@ -86,6 +88,11 @@ public:
         return true;
     }
     size_t GetMinimumSize(uint32_t) const override { return 4; }
+    uint32_t GetFixedElementSize() const override
+    {
+        static_assert(Fixed::kSize == 0 || Fixed::kSize == Traits::kMinimumSize, "a fixed form is its own minimum");
+        return Fixed::kSize;
+    }
 
 private:
     const TArray& Array(const RTTIPolyBaseClass* object) const { return static_cast<const TClass*>(object)->*m_member; }

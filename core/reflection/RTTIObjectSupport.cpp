@@ -7,18 +7,10 @@
 
 namespace rtti
 {
-bool ReadElementCount(RecordInput& in, size_t minimumElementSize, const char* propertyName, uint32_t& count)
+void ReportElementCountTooLarge(const char* propertyName, uint32_t count, size_t remaining)
 {
-    if (!in.ReadU32(count))
-        return false;
-    const size_t limit = minimumElementSize != 0 ? in.Remaining() / minimumElementSize : kMaxEmptyElements;
-    if (count > limit)
-    {
-        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Array \"%s\" claims %u elements but only %zu bytes follow", propertyName, count,
-                       in.Remaining());
-        return false;
-    }
-    return true;
+    gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Array \"%s\" claims %u elements but only %zu bytes follow", propertyName, count,
+                   remaining);
 }
 
 RTTIPropertiesBase* FindRegisteredTable(const char* className)

@@ -16,8 +16,27 @@ namespace rtti
 // make the reader allocate without bound.
 constexpr uint32_t kMaxEmptyElements = 1u << 16;
 
+// Logs that an array's count cannot fit the bytes left.
+void ReportElementCountTooLarge(const char* propertyName, uint32_t count, size_t remaining);
+
 // Reads an element count and checks it against the bytes left; logs and fails when it cannot fit.
-bool ReadElementCount(RecordInput& in, size_t minimumElementSize, const char* propertyName, uint32_t& count);
+// Inline, with a product rather than a division: it runs for every array of every record.
+inline bool ReadElementCount(RecordInput& in, size_t minimumElementSize, const char* propertyName, uint32_t& count)
+{
+    if (!in.ReadU32(count))
+        return false;
+    // count > remaining / size exactly when count * size > remaining; element sizes are far below
+    // 2^32, so the product of two 32-bit numbers cannot wrap.
+    const bool fits = minimumElementSize == 0        ? count <= kMaxEmptyElements
+                      : minimumElementSize <= 0xFFFFFFFFu ? uint64_t(count) * minimumElementSize <= in.Remaining()
+                                                          : count <= in.Remaining() / minimumElementSize;
+    if (!fits)
+    {
+        ReportElementCountTooLarge(propertyName, count, in.Remaining());
+        return false;
+    }
+    return true;
+}
 
 // The table of a registered class by exact name (built on demand), or null with the unknown-class
 // error logged.

@@ -59,14 +59,15 @@ bool RTTIPolyBaseClass::DeserializeFromMemory(const uint8_t* buffer, size_t size
     if (table == nullptr)
         return false;
     RecordInput probe(buffer, size);
-    if (!table->ValidateObject(probe, flags))
+    RecordTextLengths found;
+    if (!table->ValidateObject(probe, flags, &found))
     {
         gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Record of class %s is truncated or malformed; nothing was read", table->GetClassName());
         return false;
     }
     RecordInput in(buffer, size);
     OnPreLoad(flags);
-    const bool read = table->ReadValidatedObject(in, this, flags);
+    const bool read = table->ReadValidatedObject(in, this, flags, &found);
     OnPostLoad(flags);
     if (consumed != nullptr)
         *consumed = in.Position();

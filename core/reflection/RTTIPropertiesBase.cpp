@@ -199,7 +199,7 @@ void RTTIPropertiesBase::SerializeObject(RecordOutput& out, const RTTIPolyBaseCl
     GetRecordPlan(flags).Write(out, object, flags);
 }
 
-bool RTTIPropertiesBase::ValidateObject(RecordInput& in, uint32_t flags) const
+bool RTTIPropertiesBase::ValidateObject(RecordInput& in, uint32_t flags, RecordTextLengths* found) const
 {
     // Objects nested in objects recurse; a forged record must not run the stack out.
     static thread_local int depth = 0;
@@ -209,7 +209,7 @@ bool RTTIPropertiesBase::ValidateObject(RecordInput& in, uint32_t flags) const
         return false;
     }
     ++depth;
-    const bool valid = GetRecordPlan(flags).Validate(in, flags);
+    const bool valid = GetRecordPlan(flags).Validate(in, flags, found);
     --depth;
     return valid;
 }
@@ -228,15 +228,17 @@ size_t RTTIPropertiesBase::GetMinimumPayloadSize(uint32_t flags) const
     return size;
 }
 
-bool RTTIPropertiesBase::DeserializeValidated(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags) const
+bool RTTIPropertiesBase::DeserializeValidated(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags,
+                                              const RecordTextLengths* found) const
 {
-    return GetRecordPlan(flags).Read(in, object, flags);
+    return GetRecordPlan(flags).Read(in, object, flags, found);
 }
 
-bool RTTIPropertiesBase::ReadValidatedObject(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags) const
+bool RTTIPropertiesBase::ReadValidatedObject(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags,
+                                             const RecordTextLengths* found) const
 {
     const bool opened = !(flags & RTTI_NO_ENTITY_RESOLVE) && BeginPendingEntityReferences();
-    const bool read = DeserializeValidated(in, object, flags);
+    const bool read = DeserializeValidated(in, object, flags, found);
     if (opened)
         ResolvePendingEntityReferences();
     return read;
@@ -245,12 +247,13 @@ bool RTTIPropertiesBase::ReadValidatedObject(RecordInput& in, RTTIPolyBaseClass*
 bool RTTIPropertiesBase::DeserializeObject(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags) const
 {
     RecordInput probe = in;
-    if (!ValidateObject(probe, flags))
+    RecordTextLengths found;
+    if (!ValidateObject(probe, flags, &found))
     {
         gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Record of class %s is truncated or malformed; nothing was read", GetClassName());
         return false;
     }
-    return ReadValidatedObject(in, object, flags);
+    return ReadValidatedObject(in, object, flags, &found);
 }
 
 bool RTTIPropertiesBase::DeserializeFromFileReader(FileReader& reader, RTTIPolyBaseClass* object,

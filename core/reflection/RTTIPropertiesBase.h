@@ -17,6 +17,7 @@ class RTTIPolyBaseClass;
 class RecordInput;
 class RecordOutput;
 class RTTIRecordPlan;
+struct RecordTextLengths;
 
 // Table of the typed properties of one reflected class.
 class RTTIPropertiesBase
@@ -48,16 +49,19 @@ public:
     // Payload walk: every table of the class chain (only this one with flag 8), every property in
     // order. A null-buffer `out` only counts.
     void SerializeObject(RecordOutput& out, const RTTIPolyBaseClass* object, uint32_t flags) const;
-    // Checks that `in` holds a whole payload for this class, storing nothing.
-    bool ValidateObject(RecordInput& in, uint32_t flags) const;
+    // Checks that `in` holds a whole payload for this class, storing nothing; the lengths of the
+    // texts among its own properties go to `found` when given, for the read that follows.
+    bool ValidateObject(RecordInput& in, uint32_t flags, RecordTextLengths* found = nullptr) const;
     // Validates, then reads; false with the object untouched when the payload is not whole. Opens the
     // pending entity-reference list unless flag 4 is given, and resolves it when it opened it.
     bool DeserializeObject(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags) const;
     // Reads a validated payload: opens the pending entity-reference list unless flag 4, reads, and
-    // resolves the list when it opened it.
-    bool ReadValidatedObject(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags) const;
+    // resolves the list when it opened it. `found` is what the validation of the same bytes found.
+    bool ReadValidatedObject(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags,
+                             const RecordTextLengths* found = nullptr) const;
     // Reads an already validated payload (the embedded kinds, inside a validated outer payload).
-    bool DeserializeValidated(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags) const;
+    bool DeserializeValidated(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags,
+                              const RecordTextLengths* found = nullptr) const;
     size_t GetMinimumPayloadSize(uint32_t flags) const;
     // Reads a u32 byte count and that many bytes into `scratch` (reused between calls), reads the
     // object from them and empties `scratch`. False when the bytes are not there or not valid.

@@ -52,6 +52,16 @@ enum RTTIPropertyFlags : uint32_t
     RTTI_PROPERTY_NOT_SERIALIZED = 0x4000,
 };
 
+// What a record plan may do with a property's field directly (RTTIProperty::GetDirectField).
+enum RTTIFieldForm : uint8_t
+{
+    RTTI_FIELD_NONE = 0,
+    RTTI_FIELD_RAW,
+    RTTI_FIELD_BOOL,
+    RTTI_FIELD_STRING,
+    RTTI_FIELD_NAME_STRING,
+};
+
 // Base of all property descriptors: display name (also the serialized key and script name),
 // description, flags and a kind-specific data word.
 class RTTIProperty
@@ -88,12 +98,17 @@ public:
         (void)at, (void)object, (void)byteSwap;
     }
     virtual void ReadFixed(const uint8_t* at, RTTIPolyBaseClass* object) const { (void)at, (void)object; }
-    // True, with the field's byte offset from `object`, when the value is a plain field whose memory
-    // holds exactly its stored bytes (the same for every object of the class).
-    virtual bool GetRawFieldOffset(const RTTIPolyBaseClass* object, ptrdiff_t& offset) const
+    // For a dynarray whose elements' form has one size: that size (also the fewest bytes an element
+    // takes), which lets a record plan check the array without a call; else 0.
+    virtual uint32_t GetFixedElementSize() const { return 0; }
+
+    // How a record plan may reach the value without calls: RTTI_FIELD_NONE, or the form of a field at
+    // `offset` bytes from `object` (the same for every object of the class) whose reading has no side
+    // effects: RAW when its memory holds exactly its stored bytes, or a bool, a string or a NameString.
+    virtual RTTIFieldForm GetDirectField(const RTTIPolyBaseClass* object, ptrdiff_t& offset) const
     {
         (void)object, (void)offset;
-        return false;
+        return RTTI_FIELD_NONE;
     }
 
     uint32_t GetSignature() const { return GetType() ^ m_flags; }

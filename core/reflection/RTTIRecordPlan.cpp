@@ -1,10 +1,15 @@
 #include "core/reflection/RTTIRecordPlan.h"
 
+#include "core/reflection/RTTIObjectSupport.h"
 #include "core/reflection/RTTIPolyBaseClass.h"
 #include "core/reflection/RTTIPropertiesBase.h"
+#include "core/reflection/RTTITypedProperty.h"
+#include "core/reflection/RTTIValueTraits.h"
 #include "core/reflection/RecordStream.h"
+#include "core/strings/NameString.h"
 
 #include <mutex>
+#include <string>
 
 namespace
 {
@@ -59,6 +64,24 @@ RTTIRecordPlan::RTTIRecordPlan(const RTTIPropertiesBase& table, uint32_t flags)
                 m_steps.push_back(Step{index, 1, size});
         }
     }
+    uint32_t texts = 0;
+    for (const Step& step : m_steps)
+    {
+        const RTTIProperty* const property = m_properties[step.first];
+        if (step.fixedBytes != 0)
+            m_checks.push_back(Check{Check::SKIP, step.fixedBytes, nullptr});
+        // Both access styles of these kinds check their form with the kind's own Skip.
+        else if (dynamic_cast<const RTTITypedProperty<std::string>*>(property) != nullptr)
+            m_checks.push_back(Check{Check::TEXT, 0, nullptr});
+        else if (dynamic_cast<const RTTITypedProperty<NameString>*>(property) != nullptr)
+            m_checks.push_back(Check{Check::NAME_STRING, 0, nullptr});
+        else if (const uint32_t elementSize = property->GetFixedElementSize(); elementSize != 0)
+            m_checks.push_back(Check{Check::ARRAY, elementSize, property});
+        else
+            m_checks.push_back(Check{Check::CALL, 0, property});
+        const Check::Kind kind = m_checks.back().kind;
+        m_textSlots.push_back(kind == Check::TEXT || kind == Check::NAME_STRING ? texts++ : kNoTextSlot);
+    }
 }
 
 RTTIRecordPlan::~RTTIRecordPlan()
@@ -72,25 +95,53 @@ const RTTIRecordPlan::Moves& RTTIRecordPlan::MakeMoves(const RTTIPolyBaseClass* 
     if (const Moves* moves = m_moves.load(std::memory_order_relaxed))
         return *moves;
     Moves* const made = new Moves;
-    for (const Step& step : m_steps)
+    for (size_t s = 0; s < m_steps.size(); ++s)
     {
+        const Step& step = m_steps[s];
         made->stepFirstMove.push_back(uint32_t(made->moves.size()));
         if (step.fixedBytes == 0)
+        {
+            const RTTIProperty* const property = m_properties[step.first];
+            ptrdiff_t offset = -1;
+            const RTTIFieldForm form = property->GetDirectField(object, offset);
+            if (form == RTTI_FIELD_STRING && offset >= 0)
+                made->ops.push_back(Op{Op::STRING, 0, 0, m_textSlots[s], offset, 0, property});
+            else if (form == RTTI_FIELD_NAME_STRING && offset >= 0)
+                made->ops.push_back(Op{Op::NAME_STRING, 0, 0, m_textSlots[s], offset, 0, property});
+            else
+                made->ops.push_back(Op{Op::CALL, 0, 0, kNoTextSlot, -1, 0, property});
             continue;
+        }
+        const size_t runFirstOp = made->ops.size();
         for (uint32_t i = step.first; i < step.first + step.count; ++i)
         {
+            const RTTIProperty* const property = m_properties[i];
             ptrdiff_t offset = -1;
-            if (!m_properties[i]->GetRawFieldOffset(object, offset) || offset < 0)
-            {
-                made->moves.push_back(Move{-1, m_sizes[i], i});
-                continue;
-            }
-            Move* const last = made->moves.size() > made->stepFirstMove.back() ? &made->moves.back() : nullptr;
-            if (last != nullptr && last->fieldOffset >= 0 && last->fieldOffset + ptrdiff_t(last->bytes) == offset)
-                last->bytes += m_sizes[i];
+            const RTTIFieldForm form = property->GetDirectField(object, offset);
+            const bool raw = form == RTTI_FIELD_RAW && offset >= 0;
+            const bool plainBool = form == RTTI_FIELD_BOOL && offset >= 0 && m_sizes[i] == 1;
+            // The write side copies raw fields only (a bool's memory need not be 0 or 1).
+            Move* const lastMove = made->moves.size() > made->stepFirstMove.back() ? &made->moves.back() : nullptr;
+            if (raw && lastMove != nullptr && lastMove->fieldOffset >= 0 &&
+                lastMove->fieldOffset + ptrdiff_t(lastMove->bytes) == offset)
+                lastMove->bytes += m_sizes[i];
             else
-                made->moves.push_back(Move{offset, m_sizes[i], i});
+                made->moves.push_back(Move{raw ? offset : -1, m_sizes[i], i});
+            // The read side copies bools with their neighbours and then makes them 0 or 1.
+            Op* const lastOp = made->ops.size() > runFirstOp ? &made->ops.back() : nullptr;
+            if ((raw || plainBool) && lastOp != nullptr && lastOp->kind == Op::COPY &&
+                lastOp->fieldOffset + ptrdiff_t(lastOp->bytes) == offset && (!plainBool || lastOp->bytes < 64))
+            {
+                if (plainBool)
+                    lastOp->boolBytes |= uint64_t(1) << lastOp->bytes;
+                lastOp->bytes += m_sizes[i];
+            }
+            else if (raw || plainBool)
+                made->ops.push_back(Op{Op::COPY, m_sizes[i], 0, kNoTextSlot, offset, plainBool ? 1u : 0u, property});
+            else
+                made->ops.push_back(Op{Op::FIXED_CALL, m_sizes[i], 0, kNoTextSlot, -1, 0, property});
         }
+        made->ops[runFirstOp].runBytes = step.fixedBytes;
     }
     made->stepFirstMove.push_back(uint32_t(made->moves.size()));
     m_moves.store(made, std::memory_order_release);
@@ -135,42 +186,117 @@ void RTTIRecordPlan::Write(RecordOutput& out, const RTTIPolyBaseClass* object, u
     }
 }
 
-bool RTTIRecordPlan::Validate(RecordInput& in, uint32_t flags) const
+bool RTTIRecordPlan::Validate(RecordInput& in, uint32_t flags, RecordTextLengths* found) const
 {
-    for (const Step& step : m_steps)
+    const char* text;
+    size_t length;
+    // A chain of tests, as in Read.
+    for (const Check& check : m_checks)
     {
-        const bool whole = step.fixedBytes != 0 ? in.Skip(step.fixedBytes) : m_properties[step.first]->Validate(in, flags);
-        if (!whole)
+        if (check.kind == Check::SKIP)
+        {
+            if (!in.Skip(check.bytes))
+                return false;
+        }
+        else if (check.kind == Check::TEXT)
+        {
+            if (!in.ReadCString(text, length))
+                return false;
+            if (found != nullptr)
+                found->Add(length);
+        }
+        else if (check.kind == Check::NAME_STRING)
+        {
+            uint8_t present;
+            if (!in.ReadU8(present) || (present != 0 && !in.ReadCString(text, length)))
+                return false;
+            if (found != nullptr)
+                found->Add(present != 0 ? length : RecordTextLengths::kAbsentName);
+        }
+        else if (check.kind == Check::ARRAY)
+        {
+            // The same checks as the property's own, with its message.
+            uint32_t count;
+            if (!rtti::ReadElementCount(in, check.bytes, check.property->GetName().c_str(), count) ||
+                !in.Skip(size_t(count) * check.bytes))
+                return false;
+        }
+        else if (!check.property->Validate(in, flags))
             return false;
     }
     return true;
 }
 
-bool RTTIRecordPlan::Read(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags) const
+bool RTTIRecordPlan::ReadText(RecordInput& in, char* base, const Op& op, const RecordTextLengths* found)
+{
+    if (op.kind == Op::STRING)
+    {
+        std::string& field = *reinterpret_cast<std::string*>(base + op.fieldOffset);
+        if (found == nullptr || op.textSlot >= found->count)
+            return RTTIValueTraits<std::string>::Read(in, field);
+        const uint32_t length = found->lengths[op.textSlot];
+        const uint8_t* const text = in.Take(size_t(length) + 1);
+        if (text == nullptr)
+            return false;
+        field.assign(reinterpret_cast<const char*>(text), length);
+        return true;
+    }
+    NameString& field = *reinterpret_cast<NameString*>(base + op.fieldOffset);
+    if (found == nullptr || op.textSlot >= found->count)
+        return RTTIValueTraits<NameString>::Read(in, field);
+    const uint32_t length = found->lengths[op.textSlot];
+    if (length == RecordTextLengths::kAbsentName)
+    {
+        if (in.Take(1) == nullptr)
+            return false;
+        field = NameString();
+        return true;
+    }
+    const uint8_t* const stored = in.Take(size_t(length) + 2);
+    if (stored == nullptr)
+        return false;
+    RTTIAssignNameText(field, reinterpret_cast<const char*>(stored + 1), length);
+    return true;
+}
+
+bool RTTIRecordPlan::Read(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags, const RecordTextLengths* found) const
 {
     const Moves& moves = GetMoves(object);
     char* const base = reinterpret_cast<char*>(object);
-    for (size_t s = 0; s < m_steps.size(); ++s)
+    const uint8_t* at = nullptr;
+    // Tests in a chain rather than a switch: the kinds come in the same order record after record,
+    // which conditional branches predict far better than one indirect jump.
+    for (const Op& op : moves.ops)
     {
-        const Step& step = m_steps[s];
-        if (step.fixedBytes == 0)
+        if (op.runBytes != 0)
         {
-            if (!m_properties[step.first]->Deserialize(in, object, flags))
+            at = in.Take(op.runBytes);
+            if (at == nullptr)
                 return false;
-            continue;
         }
-        const uint8_t* at = in.Take(step.fixedBytes);
-        if (at == nullptr)
-            return false;
-        for (uint32_t m = moves.stepFirstMove[s]; m < moves.stepFirstMove[s + 1]; ++m)
+        if (op.kind == Op::COPY)
         {
-            const Move& move = moves.moves[m];
-            if (move.fieldOffset >= 0)
-                CopyBlock(base + move.fieldOffset, reinterpret_cast<const char*>(at), move.bytes);
-            else
-                m_properties[move.property]->ReadFixed(at, object);
-            at += move.bytes;
+            CopyBlock(base + op.fieldOffset, reinterpret_cast<const char*>(at), op.bytes);
+            // From the record, not the copy: a byte loaded from a wide store just made stalls.
+            for (uint64_t bools = op.boolBytes; bools != 0; bools &= bools - 1)
+            {
+                const int position = __builtin_ctzll(bools);
+                base[op.fieldOffset + position] = at[position] != 0 ? 1 : 0;
+            }
+            at += op.bytes;
         }
+        else if (op.kind == Op::FIXED_CALL)
+        {
+            op.property->ReadFixed(at, object);
+            at += op.bytes;
+        }
+        else if (op.kind == Op::CALL)
+        {
+            if (!op.property->Deserialize(in, object, flags))
+                return false;
+        }
+        else if (!ReadText(in, base, op, found))
+            return false;
     }
     return true;
 }

@@ -1,9 +1,10 @@
 // The walk of a record's payload for one class and one set of flags, made once from the class's
 // table: its serialized properties in order, with consecutive fixed-size ones grouped into runs that
 // are bounds-checked once and moved without a check per value. Within a run, neighbouring plain
-// fields whose memory holds their stored bytes are copied as one block; where they lie is learnt
-// from the first object the plan meets (it is the same for every object of the class). Built under
-// a lock on first use; read-only afterwards, so any thread may walk it.
+// fields whose memory holds their stored bytes are copied as one block; bools, strings and names held
+// in plain fields are read straight into them; only the rest calls its property. Where the fields lie
+// is learnt from the first object the plan meets (it is the same for every object of the class).
+// Built under a lock on first use; read-only afterwards, so any thread may walk it.
 #pragma once
 
 #include <atomic>
@@ -16,6 +17,7 @@ class RTTIProperty;
 class RTTIPropertiesBase;
 class RecordInput;
 class RecordOutput;
+struct RecordTextLengths;
 
 // One class's serialized properties for one set of flags, as runs and single properties.
 class RTTIRecordPlan
@@ -27,10 +29,12 @@ public:
     RTTIRecordPlan& operator=(const RTTIRecordPlan&) = delete;
 
     void Write(RecordOutput& out, const RTTIPolyBaseClass* object, uint32_t flags) const;
-    // Checks that `in` holds a whole payload, storing nothing.
-    bool Validate(RecordInput& in, uint32_t flags) const;
-    // Reads a payload that Validate accepted.
-    bool Read(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags) const;
+    // Checks that `in` holds a whole payload, storing nothing in the object (it needs none); the
+    // lengths of its texts go to `found` when given.
+    bool Validate(RecordInput& in, uint32_t flags, RecordTextLengths* found = nullptr) const;
+    // Reads a payload that Validate accepted; `found` is what that validation found, from the same
+    // position of the same bytes, or null.
+    bool Read(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags, const RecordTextLengths* found = nullptr) const;
 
 private:
     struct Step
@@ -47,11 +51,34 @@ private:
         uint32_t bytes;
         uint32_t property;
     };
-    // The moves of every run, in order; runs[i] indexes the first move of the i-th step.
+    // One action of the read walk. An action that begins a run first takes the run's `runBytes`
+    // (checked once); the fixed-size actions after it move values out of them without a check.
+    struct Op
+    {
+        enum Kind : uint8_t
+        {
+            COPY,        // `bytes` from the run into the object at `fieldOffset`; then each byte of the
+                         // block flagged in `boolBytes` (bools copied with it) becomes 0 or 1
+            FIXED_CALL,  // `bytes` from the run through the property
+            STRING,      // a 0-terminated text into the std::string at `fieldOffset`
+            NAME_STRING, // a name into the NameString at `fieldOffset`
+            CALL,        // a variable-size value through the property
+        };
+        Kind kind;
+        uint32_t bytes;
+        uint32_t runBytes;
+        uint32_t textSlot; // STRING, NAME_STRING: index of the text among RecordTextLengths
+        ptrdiff_t fieldOffset;
+        uint64_t boolBytes;
+        const RTTIProperty* property;
+    };
+    // What the first object taught: the moves of every run, in order (stepFirstMove[i] indexes the
+    // first move of the i-th step), and the read walk.
     struct Moves
     {
         std::vector<Move> moves;
         std::vector<uint32_t> stepFirstMove;
+        std::vector<Op> ops;
     };
 
     const Moves& GetMoves(const RTTIPolyBaseClass* object) const
@@ -61,9 +88,31 @@ private:
         return MakeMoves(object);
     }
     const Moves& MakeMoves(const RTTIPolyBaseClass* object) const;
+    // A STRING or NAME_STRING action.
+    static bool ReadText(RecordInput& in, char* base, const Op& op, const RecordTextLengths* found);
+
+    // One check of the validation walk, which needs no object: a run's bytes, a text, a name, an
+    // array of fixed-size elements, or the property's own check.
+    struct Check
+    {
+        enum Kind : uint8_t
+        {
+            SKIP,
+            TEXT,
+            NAME_STRING,
+            ARRAY, // a count, then that many elements of `bytes` each
+            CALL,
+        };
+        Kind kind;
+        uint32_t bytes;
+        const RTTIProperty* property;
+    };
 
     std::vector<const RTTIProperty*> m_properties;
     std::vector<uint32_t> m_sizes; // fixed size of each property, 0 when variable
     std::vector<Step> m_steps;
+    std::vector<Check> m_checks;
+    std::vector<uint32_t> m_textSlots; // per step: its index among the texts, or kNoTextSlot
+    static constexpr uint32_t kNoTextSlot = 0xFFFFFFFFu;
     mutable std::atomic<const Moves*> m_moves{nullptr};
 };

@@ -7,6 +7,9 @@
 #include "core/reflection/RTTIProperty.h"
 #include "core/reflection/RTTIValueTraits.h"
 
+#include <string>
+#include <type_traits>
+
 class RTTIPolyBaseClass;
 
 // A property holding one value of a value kind.
@@ -101,12 +104,19 @@ public:
     {
         static_cast<TClass*>(object)->*m_member = value;
     }
-    bool GetRawFieldOffset(const RTTIPolyBaseClass* object, ptrdiff_t& offset) const override
+    RTTIFieldForm GetDirectField(const RTTIPolyBaseClass* object, ptrdiff_t& offset) const override
     {
-        if constexpr (!RTTIFixedForm<TValue>::kRaw)
-            return false;
         offset = reinterpret_cast<const char*>(GetValueAddress(object)) - reinterpret_cast<const char*>(object);
-        return true;
+        if constexpr (RTTIFixedForm<TValue>::kRaw)
+            return RTTI_FIELD_RAW;
+        else if constexpr (std::is_same_v<TValue, bool>)
+            return RTTI_FIELD_BOOL;
+        else if constexpr (std::is_same_v<TValue, std::string>)
+            return RTTI_FIELD_STRING;
+        else if constexpr (std::is_same_v<TValue, NameString>)
+            return RTTI_FIELD_NAME_STRING;
+        else
+            return RTTI_FIELD_NONE;
     }
     // Straight into the field, without the copy and the setter call.
     void ReadFixed(const uint8_t* at, RTTIPolyBaseClass* object) const override

@@ -57,3 +57,7 @@ RTTI_DECLARE_VALUE_TRAITS(char, RTTI_TYPE_CHAR, 1)
 RTTI_DECLARE_VALUE_TRAITS(uint8_t, RTTI_TYPE_UNSIGNED_CHAR, 1)
 
 #undef RTTI_DECLARE_VALUE_TRAITS
+
+// Sets a name read from a record: `text` holds `length` characters and a 0. A name that already
+// holds that text is left alone, so reading the same name again leaves the pool alone.
+void RTTIAssignNameText(NameString& value, const char* text, size_t length);

@@ -3,9 +3,12 @@
 // read that would pass the end. Owned by the thread that serializes.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+static_assert(std::endian::native == std::endian::little, "the text scan reads words as little-endian");
 
 // Writes a payload; a null buffer counts the bytes only (size query).
 class RecordOutput
@@ -85,6 +88,23 @@ private:
     bool m_overflow = false;
 };
 
+// Lengths of the texts (strings and names) that a validation walk found among one payload's own
+// properties, in order, so that the read walk after it need not look for their ends again. A name
+// stored empty has kAbsentName. Texts past the capacity are looked for again.
+struct RecordTextLengths
+{
+    static constexpr uint32_t kCapacity = 16;
+    static constexpr uint32_t kAbsentName = 0xFFFFFFFFu;
+    uint32_t count = 0;
+    uint32_t lengths[kCapacity];
+
+    void Add(size_t length)
+    {
+        if (count < kCapacity)
+            lengths[count++] = uint32_t(length);
+    }
+};
+
 // Reads a payload; every read checks the bytes left and fails without moving when they are too few.
 class RecordInput
 {
@@ -148,11 +168,11 @@ public:
     // the terminator. False when no 0 byte is left.
     bool ReadCString(const char*& text, size_t& length)
     {
-        const void* end = std::memchr(m_data + m_position, 0, Remaining());
-        if (end == nullptr)
+        const size_t found = FindZero(m_data + m_position, Remaining());
+        if (found == Remaining())
             return false;
         text = reinterpret_cast<const char*>(m_data + m_position);
-        length = size_t(static_cast<const uint8_t*>(end) - (m_data + m_position));
+        length = found;
         m_position += length + 1;
         return true;
     }
@@ -173,6 +193,31 @@ public:
     }
 
 private:
+    // Index of the first 0 byte among `size`, or `size`. Record texts are mostly names of a few
+    // letters: their first bytes are looked at a word at a time here, longer ones by memchr.
+    static size_t FindZero(const uint8_t* at, size_t size)
+    {
+        constexpr uint64_t kOnes = 0x0101010101010101ull;
+        constexpr uint64_t kHighs = 0x8080808080808080ull;
+        size_t i = 0;
+        for (; i + 8 <= size && i < 32; i += 8)
+        {
+            uint64_t word;
+            std::memcpy(&word, at + i, 8);
+            // The lowest flagged byte is the first 0 (a borrow only flags bytes above a 0).
+            const uint64_t zeros = (word - kOnes) & ~word & kHighs;
+            if (zeros != 0)
+                return i + size_t(__builtin_ctzll(zeros) >> 3);
+        }
+        if (i < size)
+        {
+            const void* const zero = std::memchr(at + i, 0, size - i);
+            if (zero != nullptr)
+                return size_t(static_cast<const uint8_t*>(zero) - at);
+        }
+        return size;
+    }
+
     const uint8_t* m_data;
     size_t m_size;
     size_t m_position = 0;

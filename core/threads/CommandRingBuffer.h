@@ -78,9 +78,12 @@ private:
     const uint32_t m_capacity;
     const uint32_t m_wrapMarkerId;
 
+    // Each published offset has a line to itself, apart from its side's working fields: the other
+    // side polls the offset, and a line shared with fields written on every post (or read) would be
+    // taken from the writer at each poll.
     // Producer side.
     alignas(64) std::atomic<uint32_t> m_writeOffset{0};
-    uint32_t m_cachedReadOffset = 0;
+    alignas(64) uint32_t m_cachedReadOffset = 0;
     uint8_t* m_writeRecord = nullptr;
     uint8_t* m_writeCursor = nullptr;
     uint32_t m_written = 0;
@@ -88,7 +91,7 @@ private:
 
     // Consumer side.
     alignas(64) std::atomic<uint32_t> m_readOffset{0};
-    uint32_t m_cachedWriteOffset = 0;
+    alignas(64) uint32_t m_cachedWriteOffset = 0;
     const uint8_t* m_readRecord = nullptr;
     const uint8_t* m_readCursor = nullptr;
     uint32_t m_readSize = 0;

@@ -26,6 +26,11 @@ bool LowerIs(char c, char lower)
 
 bool LuaKeyMayBeNumber(const char* text)
 {
+    // Most keys are names: a first letter other than i and n settles it without the blank test.
+    const char first = *text;
+    if (((first >= 'a' && first <= 'z') || (first >= 'A' && first <= 'Z') || first == '_') && !LowerIs(first, 'i') &&
+        !LowerIs(first, 'n'))
+        return false;
     while (std::isspace(static_cast<unsigned char>(*text)))
         ++text;
     const char c = *text;
@@ -44,16 +49,15 @@ int ClassIndexEvent(lua_State* state)
     if (lua_type(state, 1) == LUA_TUSERDATA && !IsNumericKey(state, 2))
     {
         lua_getfenv(state, 1);
-        const bool noPeer = lua_rawequal(state, -1, LUA_REGISTRYINDEX) != 0;
-        lua_settop(state, 2);
-        if (noPeer && lua_getmetatable(state, 1))
+        // object, key, environment, metatable, member
+        if (lua_rawequal(state, -1, LUA_REGISTRYINDEX) && lua_getmetatable(state, 1))
         {
             lua_pushvalue(state, 2);
             lua_rawget(state, -2);
             if (!lua_isnil(state, -1))
                 return 1;
-            lua_settop(state, 2);
         }
+        lua_settop(state, 2);
         if (LuaFindClassMember(state, 1, 2))
             return 1;
     }

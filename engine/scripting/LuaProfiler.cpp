@@ -87,10 +87,8 @@ void LuaProfiler::OnTickEnd()
         m_mode = MODE_OFF;
 }
 
-void LuaProfiler::OnCallBegin(lua_State* state)
+void LuaProfiler::BeginGrabbedCall(lua_State* state)
 {
-    if (m_mode != MODE_GRAB && m_mode != MODE_GRAB_TICK)
-        return;
     if (m_records.IsEmpty())
         FindOrAddRecord("ProfilerContext", "ProfilerContext", true);
     BeginRecord(0);
@@ -98,10 +96,8 @@ void LuaProfiler::OnCallBegin(lua_State* state)
         SetHook(state, true);
 }
 
-void LuaProfiler::OnCallEnd(lua_State* state)
+void LuaProfiler::EndGrabbedCall(lua_State* state)
 {
-    if (m_mode != MODE_GRAB && m_mode != MODE_GRAB_TICK)
-        return;
     // Grabbing may have started (or the records been cleared) inside this very call: then there
     // is no open context to close.
     if (m_records.IsEmpty() || m_records[0].depth == 0)

@@ -39,13 +39,25 @@ public:
     void Command(lua_State* state, const char* command);
     void OnTickBegin();
     void OnTickEnd();
-    void OnCallBegin(lua_State* state);
-    void OnCallEnd(lua_State* state);
+    // Inline: every script call by name passes here, and the profiler is mostly off.
+    void OnCallBegin(lua_State* state)
+    {
+        if (IsGrabbing())
+            BeginGrabbedCall(state);
+    }
+    void OnCallEnd(lua_State* state)
+    {
+        if (IsGrabbing())
+            EndGrabbedCall(state);
+    }
 
     Mode GetMode() const { return m_mode; }
     const Dynarray<Record>& GetRecords() const { return m_records; }
 
 private:
+    bool IsGrabbing() const { return m_mode == MODE_GRAB || m_mode == MODE_GRAB_TICK; }
+    void BeginGrabbedCall(lua_State* state);
+    void EndGrabbedCall(lua_State* state);
     static void Hook(lua_State* state, lua_Debug* info);
     void OnHook(lua_State* state, lua_Debug* info);
     void Clear();

@@ -4,10 +4,25 @@
 
 #include <lua.hpp>
 
+#include <cstdint>
+
+namespace
+{
+// The names compared here are a few letters long: a loop beats the library call.
+bool SameText(const std::string& kept, const char* text)
+{
+    const char* at = kept.c_str();
+    for (; *at == *text; ++at, ++text)
+        if (*at == 0)
+            return true;
+    return false;
+}
+} // namespace
+
 const LuaUserTypeCache::ClassRefs* LuaUserTypeCache::Find(lua_State* state, const char* className)
 {
     // The text is compared too: the same pointer may hold another name by now.
-    if (className == m_lastName && *m_lastKey == className)
+    if (className == m_lastName && SameText(*m_lastKey, className))
         return m_lastRefs;
     auto found = m_classes.find(std::string_view(className));
     if (found == m_classes.end())
@@ -55,47 +70,61 @@ bool LuaUserTypeCache::IsKnownClass(lua_State* state, const char* className)
 
 bool LuaUserTypeCache::PushKnown(lua_State* state, void* object, const char* className)
 {
+    return PushKnownMethod(state, object, className, nullptr) != PUSHED_NOTHING;
+}
+
+const LuaUserTypeCache::MethodKey& LuaUserTypeCache::FindMethodKey(lua_State* state, const char* name)
+{
+    MethodKey& key = m_methodKeys[(reinterpret_cast<uintptr_t>(name) >> 3) % kMethodKeys];
+    if (key.pointer == name && SameText(key.text, name))
+        return key;
+    if (key.ref != LUA_NOREF)
+        luaL_unref(state, LUA_REGISTRYINDEX, key.ref);
+    lua_pushstring(state, name);
+    key.ref = luaL_ref(state, LUA_REGISTRYINDEX);
+    key.pointer = name;
+    key.text = name;
+    // Texts strtod might read as a number go the library's way (its operator[] road).
+    key.mayBeNumber = LuaKeyMayBeNumber(name);
+    return key;
+}
+
+LuaUserTypeCache::Pushed LuaUserTypeCache::PushKnownMethod(lua_State* state, void* object, const char* className,
+                                                           const char* name)
+{
     const ClassRefs* const refs = className != nullptr ? Find(state, className) : nullptr;
     if (refs == nullptr || refs->box == LUA_NOREF)
-        return false;
+        return PUSHED_NOTHING;
     lua_rawgeti(state, LUA_REGISTRYINDEX, refs->box);
     lua_pushlightuserdata(state, object);
     lua_rawget(state, -2);
-    bool same = false;
-    if (lua_getmetatable(state, -1))
+    // box, object, its metatable
+    const bool hasMetatable = lua_getmetatable(state, -1) != 0;
+    if (!hasMetatable || lua_topointer(state, -1) != refs->metatableAddress)
     {
-        same = lua_topointer(state, -1) == refs->metatableAddress;
+        lua_pop(state, hasMetatable ? 3 : 2);
+        return PUSHED_NOTHING;
+    }
+    const MethodKey* const key = name != nullptr ? &FindMethodKey(state, name) : nullptr;
+    if (key != nullptr && !key->mayBeNumber)
+    {
+        lua_getfenv(state, -2);
+        if (lua_rawequal(state, -1, LUA_REGISTRYINDEX))
+        {
+            lua_rawgeti(state, LUA_REGISTRYINDEX, key->ref);
+            lua_rawget(state, -3);
+            // box, object, metatable, environment, member
+            if (!lua_isnil(state, -1))
+            {
+                lua_replace(state, -5);
+                lua_pop(state, 2);
+                return PUSHED_METHOD_AND_OBJECT;
+            }
+            lua_pop(state, 1);
+        }
         lua_pop(state, 1);
     }
-    if (!same)
-    {
-        lua_pop(state, 2);
-        return false;
-    }
-    lua_remove(state, -2);
-    return true;
-}
-
-bool LuaUserTypeCache::PushOwnMethod(lua_State* state, const char* name)
-{
-    if (m_lastRefs == nullptr || name == nullptr)
-        return false;
-    // Texts strtod might read as a number go the library's way (its operator[] road).
-    if (LuaKeyMayBeNumber(name))
-        return false;
-    lua_getfenv(state, -1);
-    const bool noPeer = lua_rawequal(state, -1, LUA_REGISTRYINDEX) != 0;
     lua_pop(state, 1);
-    if (!noPeer)
-        return false;
-    lua_rawgeti(state, LUA_REGISTRYINDEX, m_lastRefs->metatable);
-    lua_pushstring(state, name);
-    lua_rawget(state, -2);
-    if (lua_isnil(state, -1))
-    {
-        lua_pop(state, 2);
-        return false;
-    }
     lua_remove(state, -2);
-    return true;
+    return PUSHED_OBJECT;
 }

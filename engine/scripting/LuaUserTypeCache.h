@@ -2,6 +2,7 @@
 // object the scripts already know takes no lookup by name. Main thread (the Lua state's).
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -16,10 +17,17 @@ public:
     // own metatable, and returns true; otherwise pushes nothing and returns false (the library's push
     // then creates or re-types it). False too for a class the bindings do not know.
     bool PushKnown(lua_State* state, void* object, const char* className);
-    // With the object of the last PushKnown on top, pushes its class's own method `name` and returns
-    // true when that is where the library's lookup would find it (the object has no peer table and the
-    // name cannot be read as a number); otherwise pushes nothing and returns false.
-    bool PushOwnMethod(lua_State* state, const char* name);
+    // What PushKnownMethod left on the stack.
+    enum Pushed
+    {
+        PUSHED_NOTHING = 0,
+        PUSHED_OBJECT = 1,           // the object only
+        PUSHED_METHOD_AND_OBJECT = 2 // its class's own member `name` (not nil), then the object
+    };
+    // PushKnown, then, when the library's lookup would find obj[name] by raw get in the object's own
+    // class (the object has no peer table and the name cannot be read as a number) and it is there,
+    // that member too, below the object.
+    Pushed PushKnownMethod(lua_State* state, void* object, const char* className, const char* name);
     // Whether the class has a metatable (remembered once seen).
     bool IsKnownClass(lua_State* state, const char* className);
     // Forgets everything (the state is closing).
@@ -29,6 +37,8 @@ public:
         m_lastName = nullptr;
         m_lastKey = nullptr;
         m_lastRefs = nullptr;
+        for (MethodKey& key : m_methodKeys)
+            key = MethodKey{};
     }
 
 private:
@@ -43,6 +53,17 @@ private:
         using is_transparent = void;
         size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
     };
+    // A method name as an interned Lua string kept in the registry, found by the caller's pointer
+    // (checked against the text, since the same pointer may hold another name by now).
+    struct MethodKey
+    {
+        const char* pointer = nullptr;
+        std::string text;
+        int ref = -2; // LUA_NOREF
+        bool mayBeNumber = false;
+    };
+    static constexpr size_t kMethodKeys = 64;
+    const MethodKey& FindMethodKey(lua_State* state, const char* name);
     const ClassRefs* Find(lua_State* state, const char* className);
     const ClassRefs* Add(lua_State* state, const char* className);
 
@@ -51,4 +72,5 @@ private:
     const char* m_lastName = nullptr;
     const std::string* m_lastKey = nullptr;
     const ClassRefs* m_lastRefs = nullptr;
+    MethodKey m_methodKeys[kMethodKeys];
 };

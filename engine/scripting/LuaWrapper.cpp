@@ -257,8 +257,9 @@ bool LuaWrapper::ExecuteMethod(int argumentCount, int resultCount, void* self, c
     }
     m_profiler.OnCallBegin(m_state);
     bool result = false;
-    const bool known = self != nullptr && m_userTypes.PushKnown(m_state, self, className);
-    if (!known && (self == nullptr || !PushUserType(self, className)))
+    const LuaUserTypeCache::Pushed pushed =
+        self != nullptr ? m_userTypes.PushKnownMethod(m_state, self, className, methodName) : LuaUserTypeCache::PUSHED_NOTHING;
+    if (pushed == LuaUserTypeCache::PUSHED_NOTHING && (self == nullptr || !PushUserType(self, className)))
     {
         gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Unknown LUA class %s in a call to %s method", className ? className : "(null)",
                        methodName);
@@ -267,7 +268,7 @@ bool LuaWrapper::ExecuteMethod(int argumentCount, int resultCount, void* self, c
     else
     {
         // The library's index event only for what the direct lookups leave to it.
-        if (!known || !m_userTypes.PushOwnMethod(m_state, methodName))
+        if (pushed != LuaUserTypeCache::PUSHED_METHOD_AND_OBJECT)
         {
             lua_pushstring(m_state, methodName);
             if (LuaFindClassMember(m_state, -2, -1))
@@ -277,18 +278,20 @@ bool LuaWrapper::ExecuteMethod(int argumentCount, int resultCount, void* self, c
                 lua_pop(m_state, 1);
                 lua_getfield(m_state, -1, methodName);
             }
+            // self, member -> member, self
+            lua_insert(m_state, -2);
         }
-        if (!lua_isfunction(m_state, -1))
+        if (!lua_isfunction(m_state, -2))
         {
             gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Variable \"%s\" is not function but %s in %s class", methodName,
-                           luaL_typename(m_state, -1), className);
+                           luaL_typename(m_state, -2), className);
             lua_pop(m_state, argumentCount + 2);
         }
         else
         {
             // function, self, arguments
             lua_insert(m_state, -2 - argumentCount);
-            lua_insert(m_state, -1 - argumentCount);
+            lua_insert(m_state, -2 - argumentCount);
             result = ProtectedCall(methodName, argumentCount + 1, resultCount);
         }
     }

@@ -11,6 +11,8 @@
 #include "renderer/resources/ResourcePools.h"
 #include "renderer/resources/ResourceRendererLink.h"
 #include "renderer/resources/SoundMemoryPool.h"
+#include "scene/templates/EntityTemplate.h"
+#include "scene/templates/TemplateManager.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -526,10 +528,13 @@ void ResourceManager::PreloadResources(const ResourceList& list)
 
 void ResourceManager::PreloadResourceKind(uint32_t type, const DynarraySafe<ResourceEntry>& entries)
 {
-    // Templates are preloaded through the template manager, which is not built yet.
-    if (type == RESOURCE_TYPE_TEMPLATE)
-        return;
     const int32_t count = entries.Count();
+    if (type == RESOURCE_TYPE_TEMPLATE)
+    {
+        for (int32_t i = 0; i < count; ++i)
+            PreloadTemplate(entries[i].m_name.CStr());
+        return;
+    }
     for (int32_t i = 0; i < count; ++i)
     {
         const ResourceEntry& entry = entries[i];
@@ -558,6 +563,23 @@ void ResourceManager::PreloadResourceKind(uint32_t type, const DynarraySafe<Reso
         resource->Load(false);
         resource->Release();
     }
+}
+
+// Templates come through their stubs, so each binds to the stub the scene will ask. Their bodies
+// load here, inline, like every other kind of the list: queueing them on this thread's own ring
+// could wait on itself once the ring is full.
+void ResourceManager::PreloadTemplate(const char* name)
+{
+    constexpr size_t kFolderLength = sizeof("templates/") - 1;
+    if (name == nullptr || std::strlen(name) <= kFolderLength)
+        return;
+    char folder[kFolderLength + 1];
+    std::memcpy(folder, name, kFolderLength);
+    folder[kFolderLength] = 0;
+    if (StrICmp(folder, "templates/") != 0)
+        return;
+    if (EntityTemplate* entityTemplate = gTemplateManager.GetTemplateLocked(name + kFolderLength, true))
+        entityTemplate->Resource::Release();
 }
 
 void ResourceManager::RunPoolPass(uint32_t command, uint32_t poolMask, bool keep)

@@ -122,6 +122,8 @@ private:
     void PreloadResourceList(const char* path);
     void PreloadResources(const ResourceList& list);
     void PreloadResourceKind(uint32_t type, const DynarraySafe<ResourceEntry>& entries);
+    // A list name "templates/<path>" (any case) loads the template of that path.
+    void PreloadTemplate(const char* name);
     void RunPoolPass(uint32_t command, uint32_t poolMask, bool keep);
     void Shutdown();
     // Reads a string payload (u32 length, characters, terminator) into path; false when malformed.

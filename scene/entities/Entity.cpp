@@ -17,7 +17,6 @@
 #include "scene/templates/EntityTemplate.h"
 #include "scene/templates/TemplateTypeRegistry.h"
 
-#include "audio/sound/EntitySoundEmitter.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -62,11 +61,7 @@ Entity::~Entity()
     gLua.UnregisterObject(this);
     delete m_mount;
     m_mount = nullptr;
-    if (m_soundEmitter != nullptr)
-    {
-        m_soundEmitter->PostDestroy();
-        m_soundEmitter = nullptr;
-    }
+    ReleaseSoundEmitter();
     // A tracker left by a road that skipped Destroy still must not leave this entity in a trigger.
     delete m_occupancyTracker;
     m_occupancyTracker = nullptr;

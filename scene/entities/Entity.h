@@ -31,6 +31,7 @@ class EntityRenderingContext;
 class EntitySet;
 class EntitySoundEmitter;
 class EntityTemplate;
+struct SoundParamWrapper;
 class TriggerOccupancyTracker;
 
 // Receives mouse clicks on an entity (DispatchMouseClicks).
@@ -263,7 +264,27 @@ public:
     void JoinSet(EntitySet* set);
     void LeaveSet(EntitySet* set);
     TriggerOccupancyTracker* GetOccupancyTracker() const { return m_occupancyTracker; }
-    EntitySoundEmitter* GetSoundEmitter() const { return m_soundEmitter; }
+
+    // Sounds at the entity (EntitySound.cpp). The emitter is made on first need from the world
+    // matrix; stop, exit-loop, pause, resume and volume do nothing while there is none, since a
+    // null owner would reach every sound of the game.
+    uint32_t PlaySound(const char* name, const SoundParamWrapper* params);
+    void StopSound(uint32_t id, float fadeSeconds);
+    void StopAllSounds(float fadeSeconds);
+    void ExitLoop(uint32_t id);
+    void PauseSound(uint32_t id, float fadeSeconds, int32_t channel);
+    void ResumeSound(uint32_t id, float fadeSeconds, int32_t channel);
+    void SetVolume(float volume, float fadeSeconds, uint32_t easing, uint32_t id);
+    void SetVelocityForDopplerEffect(const Vector& velocity);
+    void SetSoundAltitudeOverride(float altitude);
+    // Made on first use.
+    EntitySoundEmitter* GetSoundEmitter();
+    // Null until a sound needed one.
+    EntitySoundEmitter* FindSoundEmitter() const { return m_soundEmitter; }
+    // After the world matrix changed.
+    void UpdateSoundEmitterTransform();
+    // Entity death: the emitter's destroy is posted behind everything posted for it before.
+    void ReleaseSoundEmitter();
     const EntityMountRecord* GetMountRecord() const { return m_mount; }
 
     // Marks of the game's entity lists and deferred calls (GameEntityLists).

@@ -20,6 +20,12 @@ public:
         (void)entity;
         (void)code;
     }
+    // A sound entry is about to play at the entity; the volume may be changed.
+    virtual void OnSoundEntryPlay(const char* entryName, float* volume)
+    {
+        (void)entryName;
+        (void)volume;
+    }
     virtual void OnTriggerEnter(Entity* trigger, Entity* entity)
     {
         (void)trigger;

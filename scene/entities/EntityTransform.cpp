@@ -2,7 +2,6 @@
 // and the per-entity transform push (context, world box, grid, occupancy, sound). Main thread only.
 #include "scene/entities/Entity.h"
 
-#include "audio/sound/EntitySoundEmitter.h"
 #include "renderer/EntityRenderingContext.h"
 #include "scene/entities/EntityManager.h"
 #include "scene/entities/PathGrid.h"
@@ -154,8 +153,7 @@ void Entity::UpdateTransform()
     gEntityManager.UpdateEntityInGrid(this);
     if (m_occupancyTracker != nullptr)
         TriggerOccupancyTracker::QueueEntity(this);
-    if (m_soundEmitter != nullptr)
-        m_soundEmitter->PostSetMatrix(m_worldMatrix);
+    UpdateSoundEmitterTransform();
 }
 
 const Matrix& Entity::GetInversedGlobalLocationMatrix()

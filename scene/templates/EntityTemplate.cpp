@@ -1,6 +1,7 @@
 #include "scene/templates/EntityTemplate.h"
 
 #include "core/console/GameConsole.h"
+#include "core/filesystem/FileSystem.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "renderer/resources/ResourceManager.h"
 #include "scene/entities/Entity.h"
@@ -120,6 +121,15 @@ bool EntityTemplate::IsLoadedClientSide() const
 bool EntityTemplate::DoLoad()
 {
     return TemplateBodyReader::Load(*this);
+}
+
+void EntityTemplate::Prefetch()
+{
+    const char* name = GetName();
+    if (name == nullptr || name[0] == 0 || name[0] == '#')
+        return;
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "Preheating template: %s", name);
+    gFileSystem.PreheatInputStream(TemplateBodyReader::FindBodyFile(name).c_str(), "BinaryTemplate", nullptr, 0);
 }
 
 void EntityTemplate::Release()

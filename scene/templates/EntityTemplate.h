@@ -70,6 +70,9 @@ public:
 
     // Reads the body from the optimized templates stream or the ".BinaryTemplate" file.
     bool DoLoad() override;
+    // Preheat: asks the file system to open this template's ".BinaryTemplate" ahead (not for
+    // optimized templates, whose bodies share the open stream).
+    void Prefetch() override;
     // Bytes of this template's entry in the optimized templates stream, set before it loads.
     void SetOptimizedBodySize(uint32_t size) { m_optimizedBodySize = size; }
     uint32_t GetOptimizedBodySize() const { return m_optimizedBodySize; }

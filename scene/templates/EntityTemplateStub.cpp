@@ -97,6 +97,22 @@ EntityTemplate* EntityTemplateStub::RequestTemplate()
     return entityTemplate;
 }
 
+EntityTemplate* EntityTemplateStub::LoadTemplate(bool wait)
+{
+    EntityTemplate* entityTemplate = nullptr;
+    {
+        TemplateLockScope lock;
+        entityTemplate = RequestTemplate();
+        if (entityTemplate == nullptr)
+            return nullptr;
+        entityTemplate->Resource::AddRef();
+    }
+    // The caller's reference keeps the template alive while it waits outside the lock.
+    if (wait && entityTemplate->GetPool() != nullptr)
+        entityTemplate->Load(true);
+    return entityTemplate;
+}
+
 EntityTemplate* EntityTemplateStub::GetTemplate(bool load)
 {
     EntityTemplate* entityTemplate = nullptr;

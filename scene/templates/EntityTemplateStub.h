@@ -52,6 +52,10 @@ public:
     // Under the template lock: binds the template resource named by GetPath (one resource reference)
     // when none is bound; the resource manager loads it.
     EntityTemplate* RequestTemplate();
+    // Binds the template as RequestTemplate does and adds a resource reference that the caller
+    // releases (Resource::Release); with `wait` it is loaded and waited for, inline on the resource
+    // thread. Null when it cannot be had.
+    EntityTemplate* LoadTemplate(bool wait);
     // Binds a template (or unbinds with null) under the template lock; the template learns its stub.
     void SetTemplate(EntityTemplate* entityTemplate);
     // Under the template lock: deletes the bound template when no entity uses it. False while users

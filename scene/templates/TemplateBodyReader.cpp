@@ -19,6 +19,18 @@ bool ReadWhole(FileReader& reader, uint32_t size, std::vector<uint8_t>& bytes)
     bytes.resize(size);
     return size == 0 || reader.Read(bytes.data(), size);
 }
+
+// With our own file open, the look-ahead file may start. A kind that reads other templates while
+// it loads lets it go instead: their opens would meet a stream preheated for someone else.
+void HandOnLookAhead(const EntityTemplate& entityTemplate)
+{
+    if (gResourceManager == nullptr)
+        return;
+    if (entityTemplate.ReadsBody())
+        gResourceManager->StartPendingPrefetch();
+    else
+        gResourceManager->SetPrefetchResource(nullptr);
+}
 } // namespace
 
 namespace TemplateBodyReader
@@ -76,26 +88,35 @@ bool Load(EntityTemplate& entityTemplate)
             gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Optimized template %s has no body in the stream", name);
             return false;
         }
+        HandOnLookAhead(entityTemplate);
         return ReadBody(entityTemplate, bytes.data(), bytes.size());
     }
-    std::vector<std::string> suffixes;
-    {
-        std::lock_guard<std::mutex> lock(gSuffixLock);
-        suffixes = gSuffixes;
-    }
-    std::string path = name;
-    for (const std::string& suffix : suffixes)
-        if (gFileSystem.FileExists((path + suffix).c_str(), "BinaryTemplate", nullptr))
-        {
-            path += suffix;
-            break;
-        }
     FileReader reader;
-    if (!reader.Open(path.c_str(), "BinaryTemplate", nullptr, 0) || !ReadWhole(reader, reader.GetSize(), bytes))
+    if (!reader.Open(FindBodyFile(name).c_str(), "BinaryTemplate", nullptr, 0))
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to read the binary template %s", name);
+        return false;
+    }
+    HandOnLookAhead(entityTemplate);
+    if (!ReadWhole(reader, reader.GetSize(), bytes))
     {
         gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to read the binary template %s", name);
         return false;
     }
     return ReadBody(entityTemplate, bytes.data(), bytes.size());
+}
+
+std::string FindBodyFile(const char* name)
+{
+    std::vector<std::string> suffixes;
+    {
+        std::lock_guard<std::mutex> lock(gSuffixLock);
+        suffixes = gSuffixes;
+    }
+    const std::string bare = name != nullptr ? name : "";
+    for (const std::string& suffix : suffixes)
+        if (gFileSystem.FileExists((bare + suffix).c_str(), "BinaryTemplate", nullptr))
+            return bare + suffix;
+    return bare;
 }
 } // namespace TemplateBodyReader

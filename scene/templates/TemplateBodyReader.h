@@ -21,6 +21,9 @@ constexpr size_t kHeaderSize = 16 + 4 + 4 + 4;
 bool Load(EntityTemplate& entityTemplate);
 // Parses one body held in memory; false (logged) unless the payload lies wholly inside it.
 bool ReadBody(EntityTemplate& entityTemplate, const uint8_t* data, size_t size);
+// The name whose ".BinaryTemplate" holds the body of the template named `name`: the first suffixed
+// name whose file exists, else the name itself.
+std::string FindBodyFile(const char* name);
 // Binary template files are tried with each suffix in order, then bare; the list is empty unless
 // set (the project configuration names no suffix list, so start-up or tools set one).
 void SetSuffixes(const std::vector<std::string>& suffixes);

@@ -347,6 +347,22 @@ EntityTemplate* TemplateManager::GetTemplateByGUID(const SimpleGUID& guid, bool 
     return stub != nullptr ? stub->GetTemplate(load) : nullptr;
 }
 
+EntityTemplate* TemplateManager::GetTemplateLocked(const char* path, bool wait)
+{
+    EntityTemplateStub* stub = nullptr;
+    {
+        TemplateLockScope lock;
+        stub = path != nullptr && path[0] != 0 ? FindStubByPath(path) : nullptr;
+    }
+    if (stub == nullptr)
+        return nullptr;
+    EntityTemplate* const entityTemplate = stub->LoadTemplate(wait);
+    if (entityTemplate == nullptr || !wait || entityTemplate->GetPool() == nullptr || entityTemplate->IsLoaded())
+        return entityTemplate;
+    entityTemplate->Resource::Release();
+    return nullptr;
+}
+
 bool TemplateManager::RequestTemplateByName(const char* path)
 {
     TemplateLockScope lock;

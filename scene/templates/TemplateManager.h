@@ -49,6 +49,10 @@ public:
     // The template of the stub at the path, loaded and waited for with `load`; null for an empty
     // path, a missing stub or a template whose body failed.
     EntityTemplate* GetTemplate(const char* path, bool load);
+    // The stub's LoadTemplate under the template lock, waited for outside it: the template with one
+    // resource reference for the caller to release, or null for an empty or unknown path and, with
+    // `wait`, for a body that failed (its reference is then given back).
+    EntityTemplate* GetTemplateLocked(const char* path, bool wait);
     // Starts loading; false for an empty or unknown path.
     bool RequestTemplateByName(const char* path);
     EntityTemplate* GetTemplateByGUID(const SimpleGUID& guid, bool load);

@@ -4,7 +4,13 @@
 #include "support/SoundTestBase.h"
 
 #include "audio/sound/SoundEntriesContainer.h"
+#include "audio/sound/SoundInstanceBase.h"
 #include "engine/scripting/LuaWrapper.h"
+#include "scene/SceneClassRegistration.h"
+#include "scene/entities/Entity.h"
+#include "scene/entities/EntityConstants.h"
+#include "scene/entities/EntityManager.h"
+#include "scene/templates/EntityTemplate.h"
 
 #include <gtest/gtest.h>
 #include <lua.hpp>
@@ -95,6 +101,44 @@ TEST_F(SoundPackageTest, ScriptsPlayStopAndChangeSoundsThroughTheGlobal)
     EXPECT_EQ(m_sound.InstanceCount(), 0u);
     EXPECT_FALSE(gLua.LoadAndCall("gSoundEngine:SetChannelVolume(16, 1, 0, 0) error('x')", 0));
     EXPECT_TRUE(m_log.Contains("SetChannelVolume - channel 16 out of range", CONSOLE_ERROR));
+}
+
+// Scripts play entries at an entity and drive the entity's own sounds; its methods reach only its
+// sounds, whatever else plays.
+TEST_F(SoundPackageTest, ScriptsPlayAtEntitiesAndDriveTheirSounds)
+{
+    RegisterSceneClasses();
+    gEntityManager.Init(BoundingBox4(Vector(-50, -50, -50, 1), Vector(50, 50, 50, 1)), 10.0f);
+    EntityTemplate entityTemplate;
+    Entity* hero = gEntityManager.CreateEntity(&entityTemplate, nullptr, Matrix::ONE,
+                                               ENTITYCREATION_DONOTCREATERENDERINGCONTEXT, nullptr);
+    ASSERT_NE(hero, nullptr);
+    hero->SetName("Hero");
+    Run("local p = SoundEntryParams:Instance() p:AddSound('tone.ogg') p.Attenuate = true p.Loop = true "
+        "gSoundEntriesContainer:AddSoundEntry('Step', p) "
+        "gHero = gEntityManager:FindEntityByName('Hero') "
+        "gEntry = gSoundEntriesContainer:PlaySoundEntry('Step', gHero, 1) "
+        "local loop = SoundParamWrapper:Instance() loop.LoopCount = 0 "
+        "gOwn = gHero:PlaySound('tone.ogg', loop) "
+        "gOther = gSoundEngine:PlaySystemSound('tone.ogg', loop)");
+    EXPECT_GT(Number("gEntry"), 0.0);
+    EXPECT_GT(Number("gOwn"), Number("gEntry"));
+    ASSERT_NE(hero->FindSoundEmitter(), nullptr);
+    ASSERT_TRUE(m_sound.WaitForVoices(3));
+
+    Run("gHero:PauseSound(gOwn) gHero:SetVolume(0.5) gHero:SetSoundAltitudeOverride(4) gHero:ExitLoop(gEntry)");
+    auto instances = m_sound.Instances();
+    ASSERT_EQ(instances.size(), 3u);
+    EXPECT_NE(instances[1].stateBits & SOUND_STATE_PAUSED, 0u);
+    EXPECT_EQ(instances[0].stateBits & SOUND_STATE_PAUSED, 0u);
+    EXPECT_FLOAT_EQ(instances[0].volume.GetCurrent(), 0.5f);
+    EXPECT_FLOAT_EQ(instances[2].volume.GetCurrent(), 1.0f);
+    Run("gHero:ResumeSound(gOwn) gHero:StopSound(gEntry) gHero:StopAllSounds()");
+    instances = m_sound.Instances();
+    ASSERT_EQ(instances.size(), 1u);
+    EXPECT_EQ(instances[0].id, uint32_t(Number("gOther")));
+    Run("gSoundEngine:StopSound()");
+    gEntityManager.DestroyScene();
 }
 
 TEST_F(SoundPackageTest, ScriptsAddAndQuerySoundEntries)

@@ -7,6 +7,12 @@
 #include "audio/sound/SoundEntryParams.h"
 #include "core/reflection/ObjectRecord.h"
 #include "platform/os/Clock.h"
+#include "scene/SceneClassRegistration.h"
+#include "scene/entities/Entity.h"
+#include "scene/entities/EntityConstants.h"
+#include "scene/entities/EntityGameplayDelegate.h"
+#include "scene/entities/EntityManager.h"
+#include "scene/templates/EntityTemplate.h"
 #include "support/ConsoleCapture.h"
 #include "support/SoundTestHarness.h"
 
@@ -16,6 +22,7 @@
 #include <chrono>
 #include <cmath>
 #include <future>
+#include <string>
 #include <thread>
 
 namespace
@@ -136,6 +143,50 @@ TEST_F(SoundEntriesContainerTest, TwoDimensionalEntriesPlayWithoutRangesAndPosit
     // The caller's extra flags count as well: no attenuation asked for means no ranges.
     EXPECT_EQ(PlayAndRead("placed", m_emitter, 1.0f, nullptr, SOUNDSTARTFLAG_NOATTENUATION).params.ZeroVolumeRange,
               0.0f);
+}
+
+// Played at an entity: its gameplay delegate hears the entry first and may change the volume, and
+// the sound plays at the entity's own emitter, made for it on the spot.
+TEST_F(SoundEntriesContainerTest, PlayingAtAnEntityAsksItsDelegateAndPlaysAtItsEmitter)
+{
+    struct QuieterDelegate : EntityGameplayDelegate
+    {
+        void OnSoundEntryPlay(const char* entryName, float* volume) override
+        {
+            heard += std::string(entryName) + ";";
+            *volume *= 0.5f;
+        }
+        std::string heard;
+    } delegate;
+    RegisterSceneClasses();
+    gEntityManager.Init(BoundingBox4(Vector(-50, -50, -50, 1), Vector(50, 50, 50, 1)), 10.0f);
+    EntityTemplate entityTemplate;
+    Entity* entity = gEntityManager.CreateEntity(&entityTemplate, nullptr, Matrix::ONE,
+                                                 ENTITYCREATION_DONOTCREATERENDERINGCONTEXT, nullptr);
+    ASSERT_NE(entity, nullptr);
+    entity->SetGameplayDelegate(&delegate, false);
+    SoundEntryParams params = Params({"step.wav"}, true);
+    params.Volume = 0.8f;
+    ASSERT_TRUE(m_entries.AddSoundEntry("Step", params));
+
+    float entryVolume = 0.0f;
+    const uint32_t id = m_entries.PlaySoundEntry("Step", entity, 2, 0.0f, 0.5f, nullptr, 0, &entryVolume);
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(delegate.heard, "Step;");
+    EXPECT_FLOAT_EQ(entryVolume, 0.8f);
+    ASSERT_NE(entity->FindSoundEmitter(), nullptr);
+    const auto instances = m_sound.Instances();
+    ASSERT_EQ(instances.size(), 1u);
+    EXPECT_EQ(instances[0].id, id);
+    EXPECT_EQ(instances[0].emitter, entity->FindSoundEmitter());
+    EXPECT_FLOAT_EQ(instances[0].params.Volume, 0.8f * 0.5f * 0.5f);
+    EXPECT_EQ(instances[0].params.Channel, 2u);
+
+    // Without an entity the positioned entry has nowhere to play.
+    EXPECT_EQ(m_entries.PlaySoundEntry("Step", nullptr, 0), 0u);
+    EXPECT_EQ(delegate.heard, "Step;");
+    m_sound.Engine().StopSound(kAllSoundInstances, 0.0f, nullptr);
+    gEntityManager.DestroyScene();
 }
 
 TEST_F(SoundEntriesContainerTest, RangesComeFromTheEntryOrTheDefaultsAndWidenWithTheListenerAltitude)

@@ -5,6 +5,7 @@
 #include "support/ConsoleCapture.h"
 #include "support/VideoTestHarness.h"
 
+#include "engine/profiler/Profiler.h"
 #include "platform/os/Clock.h"
 #include "platform/os/Thread.h"
 
@@ -118,6 +119,33 @@ TEST_F(VideoEngineTest, SilentVideoShowsEachFrameWhenTheWallClockReachesItsTime)
     EXPECT_EQ(m_harness.Video().GetPlayRequests(), 1u);
     EXPECT_EQ(m_harness.Video().GetPlayersDestroyed(), 1u);
     EXPECT_EQ(m_harness.ReadLuma(0, 0), -1) << "the plane textures go with the player";
+}
+
+// The player's steps are timed on the profiler's "VideoDecode" channel (real time here: a frozen
+// clock would time nothing).
+TEST_F(VideoEngineTest, DecodingIsTimedOnTheVideoDecodeChannel)
+{
+    os::DisableManualCounter();
+    ASSERT_STREQ(GetProfilerChannelInfo(kProfilerVideoDecodeChannel).name, "VideoDecode");
+    VideoSpec spec;
+    spec.frames = 12;
+    ASSERT_TRUE(m_harness.WriteVideo("clip", spec));
+    ASSERT_TRUE(m_harness.Start());
+    Profiler::Mask mask;
+    mask.Set(kProfilerVideoDecodeChannel, true);
+    gProfiler.Init(&mask);
+    gProfiler.Render(320, 240);
+    m_harness.Renderer().SubmitCommands(true);
+    EXPECT_EQ(gProfiler.GetRawSample(kProfilerVideoDecodeChannel, 0), 0.0f) << "nothing decoded yet";
+
+    ASSERT_TRUE(m_harness.Video().Play("clip", nullptr, true, false, 1.0f));
+    ASSERT_TRUE(m_harness.UpdateUntilOpen());
+    for (int i = 0; i < 3; ++i)
+        m_harness.Update();
+    gProfiler.Render(320, 240);
+    m_harness.Renderer().SubmitCommands(true);
+    EXPECT_GT(gProfiler.GetRawSample(kProfilerVideoDecodeChannel, 0), 0.0f);
+    gProfiler.Close();
 }
 
 TEST_F(VideoEngineTest, PictureOffsetMapsThePictureIntoTheTextures)

@@ -9,6 +9,8 @@
 #include "core/math/Vector3.h"
 #include "core/reflection/RTTIClass.h"
 #include "core/reflection/RTTIObjectProperties.h"
+#include "core/reflection/RecordStream.h"
+#include "core/strings/NameString.h"
 
 #include <gtest/gtest.h>
 
@@ -244,3 +246,254 @@ TEST(RTTIRecordPlanTest, TruncatedRunsLeaveTheObjectUntouched)
         EXPECT_EQ(read.m_list[0], 3);
     }
 }
+
+namespace
+{
+// Texts, names and arrays beside fixed values: the kinds the read plan moves without their
+// property's calls (bools copied with their neighbours, strings and names in plain fields, arrays
+// of fixed elements checked in one go) and the same kinds behind setters, which it leaves to them.
+class TextSample : public RTTIPolyBaseClass
+{
+    RTTI_DECLARE_CLASS(TextSample, RTTIPolyBaseClass)
+
+public:
+    uint32_t m_count = 0;
+    bool m_on = false;
+    bool m_off = false;
+    uint8_t m_level = 0;
+    std::string m_title;
+    NameString m_name;
+    NameString m_emptyName;
+    float m_weight = 0.0f;
+    Dynarray<uint32_t> m_values;
+    bool m_tail = false;
+
+    void SetNote(const std::string& value)
+    {
+        m_note = value;
+        ++m_noteSets;
+    }
+    const std::string* GetNote() const { return &m_note; }
+    void SetLabel(const NameString& value) { m_label = value; }
+    const NameString* GetLabel() const { return &m_label; }
+    std::string m_note;
+    int m_noteSets = 0;
+    NameString m_label;
+};
+
+RTTI_DEFINE_CLASS_TABLE(TextSample, RTTIPolyBaseClass)
+
+void TextSample::BuildClassProperties(RTTIPropertiesBase& table)
+{
+    using C = TextSample;
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, uint32_t>("Count", &C::m_count));
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, bool>("On", &C::m_on));
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, bool>("Off", &C::m_off));
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, uint8_t>("Level", &C::m_level));
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, std::string>("Title", &C::m_title));
+    table.AddProperty(new RTTISGProperty<C, std::string>("Note", &C::SetNote, &C::GetNote));
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, NameString>("Name", &C::m_name));
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, NameString>("EmptyName", &C::m_emptyName));
+    table.AddProperty(new RTTISGProperty<C, NameString>("Label", &C::SetLabel, &C::GetLabel));
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, float>("Weight", &C::m_weight));
+    table.AddProperty(new RTTIDynarrayProperty<C, uint32_t>("Values", &C::m_values));
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, bool>("Tail", &C::m_tail));
+}
+
+void Fill(TextSample& sample)
+{
+    sample.m_count = 0x01020304u;
+    sample.m_on = true;
+    sample.m_level = 9;
+    sample.m_title = "a title longer than one machine word";
+    sample.SetNote("note");
+    sample.m_name = NameString("plan name");
+    sample.SetLabel(NameString("label"));
+    sample.m_weight = 0.5f;
+    sample.m_values.Add(11);
+    sample.m_values.Add(22);
+    sample.m_values.Add(33);
+    sample.m_tail = true;
+}
+
+void Prefill(TextSample& sample)
+{
+    sample.m_count = 77;
+    sample.m_off = true;
+    sample.m_title = "old";
+    sample.m_note = "old note";
+    sample.m_name = NameString("old name");
+    sample.m_emptyName = NameString("old empty");
+    sample.m_values.Add(5);
+}
+
+// The reference: every property checked by its own Validate, then read by its own Deserialize.
+bool ReadPropertyByProperty(RTTIPolyBaseClass& object, const uint8_t* data, size_t size)
+{
+    std::vector<const RTTIProperty*> properties;
+    for (const RTTIPropertiesBase* table : object.GetClassProperties()->GetClassChain())
+        for (const RTTIProperty* property : table->GetProperties())
+            if (property->IsSerialized(0))
+                properties.push_back(property);
+    RecordInput probe(data, size);
+    for (const RTTIProperty* property : properties)
+        if (!property->Validate(probe, 0))
+            return false;
+    RecordInput in(data, size);
+    for (const RTTIProperty* property : properties)
+        if (!property->Deserialize(in, &object, 0))
+            return false;
+    return true;
+}
+
+template <class T>
+std::vector<uint8_t> WriteRecord(T& sample)
+{
+    std::vector<uint8_t> bytes(sample.SerializeToMemory(nullptr, 0, 0));
+    sample.SerializeToMemory(bytes.data(), bytes.size(), 0);
+    return bytes;
+}
+
+// Bools must hold 0 or 1 in memory whatever byte the record had.
+bool BoolsAreCanonical(const TextSample& sample)
+{
+    for (const bool* flag : {&sample.m_on, &sample.m_off, &sample.m_tail})
+    {
+        uint8_t byte;
+        std::memcpy(&byte, flag, 1);
+        if (byte > 1)
+            return false;
+    }
+    return true;
+}
+
+void ExpectSameRead(const std::vector<uint8_t>& bytes, size_t size, const std::string& what)
+{
+    TextSample planned;
+    TextSample reference;
+    Prefill(planned);
+    Prefill(reference);
+    const bool plannedRead = planned.DeserializeFromMemory(bytes.data(), size, 0);
+    const bool referenceValid = [&] {
+        RecordInput probe(bytes.data(), size);
+        return TextSample::StaticClassProperties()->ValidateObject(probe, 0);
+    }();
+    const bool referenceRead = referenceValid && ReadPropertyByProperty(reference, bytes.data(), size);
+    ASSERT_EQ(plannedRead, referenceRead) << what;
+    EXPECT_TRUE(TextSample::StaticClassProperties()->AreObjectsEqual(&planned, &reference)) << what;
+    EXPECT_EQ(WriteRecord(planned), WriteRecord(reference)) << what;
+    EXPECT_EQ(planned.m_noteSets, reference.m_noteSets) << what;
+    EXPECT_TRUE(BoolsAreCanonical(planned)) << what;
+}
+} // namespace
+
+// The plan reads what property-by-property reading reads, on whole, cut and damaged records:
+// damage to a length, a terminator, a count or a bool byte must never make them differ, and a
+// refused record leaves the object as it was.
+TEST(RTTIRecordPlanTest, TextsNamesAndArraysReadAsTheirPropertiesWouldOnAnyInput)
+{
+    TextSample source;
+    Fill(source);
+    const std::vector<uint8_t> bytes = WriteRecord(source);
+    for (int pass = 0; pass < 2; ++pass)
+    {
+        TextSample read;
+        Prefill(read);
+        ASSERT_TRUE(read.DeserializeFromMemory(bytes.data(), bytes.size(), 0));
+        EXPECT_TRUE(TextSample::StaticClassProperties()->AreObjectsEqual(&read, &source));
+        EXPECT_EQ(read.m_noteSets, 1);
+        EXPECT_TRUE(read.m_emptyName.IsEmpty());
+        EXPECT_EQ(WriteRecord(read), bytes);
+    }
+    for (size_t size = 0; size < bytes.size(); ++size)
+    {
+        ExpectSameRead(bytes, size, "cut at " + std::to_string(size));
+        TextSample read;
+        Prefill(read);
+        ASSERT_FALSE(read.DeserializeFromMemory(bytes.data(), size, 0));
+        EXPECT_EQ(read.m_title, "old");
+        EXPECT_EQ(std::string(read.m_emptyName.CStr()), "old empty");
+        EXPECT_EQ(read.m_values.Count(), 1);
+        EXPECT_EQ(read.m_noteSets, 0);
+    }
+    for (size_t at = 0; at < bytes.size(); ++at)
+    {
+        for (const uint8_t value : {uint8_t(0), uint8_t(1), uint8_t(2), uint8_t('x'), uint8_t(0xFF)})
+        {
+            std::vector<uint8_t> damaged = bytes;
+            damaged[at] = value;
+            ExpectSameRead(damaged, damaged.size(), "byte " + std::to_string(at) + " = " + std::to_string(value));
+        }
+    }
+}
+
+// Arrays read into arrays of another length keep exactly the new elements.
+TEST(RTTIRecordPlanTest, ArraysShrinkAndGrowToTheStoredCount)
+{
+    TextSample longer;
+    Fill(longer);
+    for (uint32_t i = 0; i < 40; ++i)
+        longer.m_values.Add(100 + i);
+    TextSample shorter;
+    Fill(shorter);
+    shorter.m_values.Clear();
+    shorter.m_values.Add(1);
+    const std::vector<uint8_t> longBytes = WriteRecord(longer);
+    const std::vector<uint8_t> shortBytes = WriteRecord(shorter);
+
+    TextSample read;
+    ASSERT_TRUE(read.DeserializeFromMemory(longBytes.data(), longBytes.size(), 0));
+    ASSERT_EQ(read.m_values.Count(), 43);
+    EXPECT_EQ(read.m_values[42], 139u);
+    ASSERT_TRUE(read.DeserializeFromMemory(shortBytes.data(), shortBytes.size(), 0));
+    ASSERT_EQ(read.m_values.Count(), 1);
+    EXPECT_EQ(read.m_values[0], 1u);
+    ASSERT_TRUE(read.DeserializeFromMemory(longBytes.data(), longBytes.size(), 0));
+    ASSERT_EQ(read.m_values.Count(), 43);
+    EXPECT_EQ(read.m_values[1], 22u);
+    EXPECT_EQ(read.m_values[3], 100u);
+}
+
+namespace
+{
+// More texts than the validation remembers: the ones past that are looked for again.
+#define NORVEX_MANY_TEXTS(X) X(0) X(1) X(2) X(3) X(4) X(5) X(6) X(7) X(8) X(9) X(10) X(11) X(12) X(13) X(14) X(15) X(16) X(17) X(18) X(19)
+class ManyTexts : public RTTIPolyBaseClass
+{
+    RTTI_DECLARE_CLASS(ManyTexts, RTTIPolyBaseClass)
+
+public:
+#define NORVEX_TEXT_MEMBER(i) std::string m_text##i;
+    NORVEX_MANY_TEXTS(NORVEX_TEXT_MEMBER)
+#undef NORVEX_TEXT_MEMBER
+    NameString m_lastName;
+};
+
+RTTI_DEFINE_CLASS_TABLE(ManyTexts, RTTIPolyBaseClass)
+
+void ManyTexts::BuildClassProperties(RTTIPropertiesBase& table)
+{
+#define NORVEX_TEXT_PROPERTY(i) \
+    table.AddProperty(new RTTIDirectAccessTypedProperty<ManyTexts, std::string>("Text" #i, &ManyTexts::m_text##i));
+    NORVEX_MANY_TEXTS(NORVEX_TEXT_PROPERTY)
+#undef NORVEX_TEXT_PROPERTY
+    table.AddProperty(new RTTIDirectAccessTypedProperty<ManyTexts, NameString>("LastName", &ManyTexts::m_lastName));
+}
+} // namespace
+
+TEST(RTTIRecordPlanTest, TextsPastWhatValidationRemembersStillReadBack)
+{
+    ManyTexts source;
+#define NORVEX_TEXT_FILL(i) source.m_text##i = std::string(size_t(i) * 3, char('a' + i));
+    NORVEX_MANY_TEXTS(NORVEX_TEXT_FILL)
+#undef NORVEX_TEXT_FILL
+    source.m_lastName = NameString("last");
+    const std::vector<uint8_t> bytes = WriteRecord(source);
+    ManyTexts read;
+    read.m_text19 = "stale";
+    ASSERT_TRUE(read.DeserializeFromMemory(bytes.data(), bytes.size(), 0));
+    EXPECT_TRUE(ManyTexts::StaticClassProperties()->AreObjectsEqual(&read, &source));
+    EXPECT_EQ(read.m_text19, std::string(57, 't'));
+    EXPECT_EQ(std::string(read.m_lastName.CStr()), "last");
+}
+#undef NORVEX_MANY_TEXTS

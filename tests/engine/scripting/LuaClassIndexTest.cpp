@@ -6,6 +6,9 @@
 
 #include <tolua++.h>
 
+#include <cstdio>
+#include <string>
+
 namespace
 {
 class LuaClassIndexTest : public ScriptTest
@@ -90,5 +93,55 @@ TEST_F(LuaClassIndexTest, PushedObjectsKeepTheirIdentity)
     lua_pop(L(), 2);
     EXPECT_FALSE(gLua.PushUserType(&gGame, "NoSuchClass"));
     EXPECT_EQ(Depth(), 0);
+}
+} // namespace
+
+namespace
+{
+// Method names are kept as Lua strings found by the caller's pointer: a buffer that now holds
+// another name, many names sharing the slots, a name that reads as a number, a value that is not a
+// function, and a new state must each still find what the library's lookup finds.
+TEST_F(LuaClassIndexTest, MethodNamesFoundByPointerFollowTheirText)
+{
+    Run("function Game:First() gSeen = 'first' end function Game:Other() gSeen = 'other' end "
+        "Game['7'] = function() gSeen = 'seven' end");
+    char name[16] = "First";
+    EXPECT_EQ(CallOnGame(name), "first");
+    std::snprintf(name, sizeof(name), "Other");
+    EXPECT_EQ(CallOnGame(name), "other");
+
+    // More names than slots: each call finds its own method, before and after the slots turned over.
+    Run("for i = 1, 150 do Game['M' .. i] = function() gSeen = 'm' .. i end end");
+    for (int round = 0; round < 2; ++round)
+    {
+        for (int i = 1; i <= 150; ++i)
+        {
+            std::string method = "M" + std::to_string(i);
+            EXPECT_EQ(CallOnGame(method.c_str()), "m" + std::to_string(i));
+        }
+    }
+
+    // "7" reads as a number: the library's operator[] road, which finds no such operator.
+    EXPECT_FALSE(gLua.ExecuteMethod(0, 0, &gGame, "Game", "7"));
+    EXPECT_TRUE(m_log.Contains("Variable \"7\" is not function but nil in Game class", CONSOLE_ERROR));
+    Run("Game.Data = 5");
+    gLua.PushInt(1);
+    EXPECT_FALSE(gLua.ExecuteMethod(1, 0, &gGame, "Game", "Data"));
+    EXPECT_TRUE(m_log.Contains("Variable \"Data\" is not function but number in Game class", CONSOLE_ERROR));
+    EXPECT_EQ(Depth(), 0);
+
+    // Arguments reach the method in order, after self.
+    Run("function Game:Sum(a, b) gSeen = tostring(self == gGame) .. (a * 10 + b) end");
+    gLua.PushInt(4);
+    gLua.PushInt(2);
+    ASSERT_TRUE(gLua.ExecuteMethod(2, 0, &gGame, "Game", "Sum"));
+    EXPECT_EQ(GlobalString("gSeen"), "true42");
+
+    // A new state knows nothing of the old one's strings.
+    gLua.Close();
+    ASSERT_TRUE(gLua.Init());
+    Run("function Game:First() gSeen = 'new state' end");
+    std::snprintf(name, sizeof(name), "First");
+    EXPECT_EQ(CallOnGame(name), "new state");
 }
 } // namespace

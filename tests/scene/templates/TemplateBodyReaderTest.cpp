@@ -2,8 +2,11 @@
 // Template bodies on the resource thread: optimized templates files and binary template files.
 #include "scene/templates/TemplateBodyReader.h"
 
+#include "core/filesystem/FileReader.h"
 #include "core/filesystem/FileSystem.h"
+#include "core/reflection/ObjectRecord.h"
 #include "core/reflection/RTTIClassRegistry.h"
+#include "renderer/resources/ResourceList.h"
 #include "renderer/resources/ResourceManager.h"
 #include "scene/SceneClassRegistration.h"
 #include "scene/templates/EntityTemplate.h"
@@ -17,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -34,9 +38,17 @@ public:
     EntityTemplate* m_dependency = nullptr;
 };
 
+// A kind that reads other templates while it loads, so it lets the look-ahead file go.
+class NoLookAheadTestTemplate : public EntityTemplate
+{
+public:
+    bool ReadsBody() const override { return false; }
+};
+
 namespace
 {
 constexpr uint32_t kDependentType = 4090;
+constexpr uint32_t kNoLookAheadType = 4091;
 
 SimpleGUID MakeGUID(uint8_t value)
 {
@@ -54,6 +66,96 @@ std::vector<uint8_t> Body(const char* luaClass, uint32_t passes, uint8_t guidByt
     return SceneWriter::BuildTemplateBody(source, MakeGUID(guidByte), typeId);
 }
 
+// Little-endian fields appended one by one, laid out from the file forms, never by the record
+// writer, so a writer and reader that share a misreading cannot both pass.
+struct HandBytes
+{
+    std::vector<uint8_t> bytes;
+    void U8(uint8_t v) { bytes.push_back(v); }
+    void U32(uint32_t v)
+    {
+        for (int i = 0; i < 4; ++i)
+            bytes.push_back(uint8_t(v >> (8 * i)));
+    }
+    void F32(float v)
+    {
+        uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        U32(bits);
+    }
+    void Text(const char* text)
+    {
+        for (; *text != 0; ++text)
+            bytes.push_back(uint8_t(*text));
+        bytes.push_back(0);
+    }
+    void Guid(uint8_t low, uint8_t high)
+    {
+        U8(low);
+        for (int i = 1; i < 15; ++i)
+            U8(0);
+        U8(high);
+    }
+    void Append(const std::vector<uint8_t>& more) { bytes.insert(bytes.end(), more.begin(), more.end()); }
+};
+
+// A template body: GUID, type id, an unused word, the payload size and the payload of every
+// EntityTemplate property in table order (groups have no bytes).
+std::vector<uint8_t> HandMadeBody(uint8_t guidLow, const char* luaClass, uint32_t passes)
+{
+    HandBytes payload;
+    payload.Text(luaClass);           // "Lua class"
+    payload.U32(passes);              // "Initialization pass count"
+    payload.U8(1);                    // "Activates triggers"
+    payload.U32(2);                   // "Face camera mode": Camera-full
+    payload.F32(1.5f);                // "Face camera offset"
+    payload.U8(10);                   // "Wireframe color": r g b a, then the multiplier
+    payload.U8(20);
+    payload.U8(30);
+    payload.U8(40);
+    payload.F32(2.0f);
+    for (float v : {-1.0f, -2.0f, -3.0f, 1.0f, 4.0f, 5.0f, 6.0f, 1.0f})
+        payload.F32(v);               // "Static bounding box": minimum, then maximum
+    payload.F32(0.25f);               // "Sort offset"
+    payload.U8(4);                    // "Minimum quality level": Very high
+    payload.U8(0);                    // "Visible in combat view"
+    payload.U8(1);                    // "Visible in tactical view"
+    payload.U8(2);                    // "Visible in tactical extended": False
+    HandBytes body;
+    body.Guid(guidLow, 0x7E);
+    body.U32(0);                      // type id
+    body.U32(0xDEADBEEF);             // unused
+    body.U32(uint32_t(payload.bytes.size()));
+    body.Append(payload.bytes);
+    return body.bytes;
+}
+
+void ExpectHandMadeFields(const EntityTemplate& t, uint8_t guidLow, const char* luaClass, uint32_t passes)
+{
+    EXPECT_EQ(t.GetGUID(), MakeGUID(guidLow));
+    EXPECT_EQ(t.GetTypeId(), 0u);
+    EXPECT_STREQ(t.GetLuaClass(), luaClass);
+    EXPECT_EQ(t.GetInitializationPassCount(), passes);
+    EXPECT_TRUE(t.ActivatesTriggers());
+    EXPECT_EQ(t.GetFaceCameraMode(), 2u);
+    EXPECT_EQ(t.GetFaceCameraOffset(), 1.5f);
+    EXPECT_EQ(t.GetWireframeColor().r, 10);
+    EXPECT_EQ(t.GetWireframeColor().g, 20);
+    EXPECT_EQ(t.GetWireframeColor().b, 30);
+    EXPECT_EQ(t.GetWireframeColor().a, 40);
+    EXPECT_EQ(t.GetWireframeColor().multiplier, 2.0f);
+    EXPECT_EQ(t.GetStaticBoundingBox().min.x, -1.0f);
+    EXPECT_EQ(t.GetStaticBoundingBox().min.z, -3.0f);
+    EXPECT_EQ(t.GetStaticBoundingBox().max.y, 5.0f);
+    EXPECT_EQ(t.GetStaticBoundingBox().max.w, 1.0f);
+    EXPECT_EQ(t.GetSortOffset(), 0.25f);
+    EXPECT_EQ(t.GetMinimumQualityLevel(), 4);
+    EXPECT_FALSE(t.IsVisibleInCombatView());
+    EXPECT_TRUE(t.IsVisibleInTacticalView());
+    EXPECT_EQ(t.GetVisibleInTacticalExtended(), 2);
+    EXPECT_EQ(t.GetFileVersion(), 53u);
+}
+
 class TemplateBodyReaderTest : public ::testing::Test
 {
 protected:
@@ -63,6 +165,9 @@ protected:
         RTTIClassRegistry::RegisterClass("DependentTestTemplate", "EntityTemplate",
                                          [](int) -> RTTIPolyBaseClass* { return new DependentTestTemplate; });
         TemplateTypeRegistry::GetInstance().RegisterType(kDependentType, 0, "DependentTestTemplate");
+        RTTIClassRegistry::RegisterClass("NoLookAheadTestTemplate", "EntityTemplate",
+                                         [](int) -> RTTIPolyBaseClass* { return new NoLookAheadTestTemplate; });
+        TemplateTypeRegistry::GetInstance().RegisterType(kNoLookAheadType, 0, "NoLookAheadTestTemplate");
         m_folder.WriteFile("scenes/.keep", "");
         m_folder.WriteFile("templates/.keep", "");
         ASSERT_TRUE(gFileSystem.MountDirectory("scenes", (m_folder / "scenes").c_str()));
@@ -74,6 +179,10 @@ protected:
         gTemplateManager.Clear();
         m_manager.Close();
         gFileSystem.UnmountAll();
+    }
+    void WriteBody(const std::string& path, const std::vector<uint8_t>& bytes)
+    {
+        m_folder.WriteFile("templates/" + path + ".BinaryTemplate", std::string(bytes.begin(), bytes.end()));
     }
     void WriteScene(const std::string& name, const std::vector<uint8_t>& bytes)
     {
@@ -204,5 +313,163 @@ TEST_F(TemplateBodyReaderTest, OptFilesOfAnOldVersionOrForgedCountsLoadNothing)
     gTemplateManager.LoadOptimizedTemplates("Empty", "scenes", 255);
     EXPECT_TRUE(log.Contains("LoadOptimizedTemplates in "));
     EXPECT_EQ(log.CountOfKind(CONSOLE_ERROR), 0u);
+}
+// The caller of GetTemplateLocked holds one reference of its own; only with `wait` is the body
+// there, and a failed body is never handed out.
+TEST_F(TemplateBodyReaderTest, GetTemplateLockedHandsOutAReferenceAndWaitsOnlyWhenAsked)
+{
+    TemplateWriter::WriteStubFiles(m_folder / "templates",
+                                   {{"Units", "Tank", MakeGUID(0x40), 0}, {"Units", "Broken", MakeGUID(0x41), 0}});
+    WriteBody("Units/Tank", Body("Tank", 2, 0x40));
+    m_folder.WriteFile("templates/Units/Broken.BinaryTemplate", "short");
+    gTemplateManager.LoadTemplateFolder();
+
+    EntityTemplate* bound = gTemplateManager.GetTemplateLocked("units/tank", false);
+    ASSERT_NE(bound, nullptr);
+    EXPECT_EQ(bound->GetState(), uint32_t(RESOURCE_STATE_NOT_LOADED));
+    EXPECT_EQ(bound->GetReferenceCount(), 2); // the stub's and ours
+    EXPECT_EQ(gTemplateManager.FindStubByPath("Units/Tank")->GetTemplate(), bound);
+    bound->Resource::Release();
+
+    EntityTemplate* loaded = gTemplateManager.GetTemplateLocked("Units\\Tank", true);
+    ASSERT_EQ(loaded, bound);
+    EXPECT_TRUE(loaded->IsLoaded());
+    EXPECT_STREQ(loaded->GetLuaClass(), "Tank");
+    EXPECT_EQ(loaded->GetReferenceCount(), 2);
+    loaded->Resource::Release();
+
+    ConsoleCapture log;
+    EXPECT_EQ(gTemplateManager.GetTemplateLocked("Units/Broken", true), nullptr);
+    EXPECT_TRUE(log.Contains("is cut short", CONSOLE_ERROR));
+    EntityTemplate* broken = gTemplateManager.FindStubByPath("Units/Broken")->GetTemplate();
+    ASSERT_NE(broken, nullptr);
+    EXPECT_EQ(broken->GetReferenceCount(), 1);
+    EXPECT_EQ(gTemplateManager.GetTemplateLocked("", true), nullptr);
+    EXPECT_EQ(gTemplateManager.GetTemplateLocked(nullptr, false), nullptr);
+    EXPECT_EQ(gTemplateManager.GetTemplateLocked("Units/Nothing", true), nullptr);
+}
+
+// A scene's resource list loads the templates it names under "templates/" (any case) into their
+// stubs on the resource thread and keeps no reference of its own.
+TEST_F(TemplateBodyReaderTest, AResourceListPreloadsItsTemplatesThroughTheirStubs)
+{
+    ConsoleCapture log;
+    TemplateWriter::WriteStubFiles(m_folder / "templates", {{"Units", "Tank", MakeGUID(0x42), 0},
+                                                            {"Units", "Broken", MakeGUID(0x43), 0},
+                                                            {"", "Loose", MakeGUID(0x44), 0}});
+    WriteBody("Units/Tank", Body("Tank", 1, 0x42));
+    WriteBody("Loose", Body("Loose", 1, 0x44));
+    m_folder.WriteFile("templates/Units/Broken.BinaryTemplate", "short");
+    gTemplateManager.LoadTemplateFolder();
+
+    ResourceList list;
+    for (const char* name : {"TEMPLATES/units/TANK", "templates/Units/Broken", "templates/Units/Missing", "Loose",
+                             "templates/"})
+    {
+        ResourceEntry entry;
+        entry.m_name = name;
+        list.m_templates.Add(entry);
+    }
+    Dynarray<uint8_t> record;
+    ASSERT_TRUE(BuildObjectRecord(list, 0, record));
+    m_folder.WriteFile("scenes/Level.ResList", std::string(record.begin(), record.end()));
+    m_manager.PostPreloadResourceList("Level", "ResList", "scenes");
+    m_manager.Flush();
+
+    EntityTemplate* tank = gTemplateManager.FindStubByPath("Units/Tank")->GetTemplate();
+    ASSERT_NE(tank, nullptr);
+    EXPECT_TRUE(tank->IsLoaded());
+    EXPECT_STREQ(tank->GetLuaClass(), "Tank");
+    EXPECT_EQ(tank->GetReferenceCount(), 1);
+    EntityTemplate* broken = gTemplateManager.FindStubByPath("Units/Broken")->GetTemplate();
+    ASSERT_NE(broken, nullptr);
+    EXPECT_TRUE(broken->HasLoadFailed());
+    EXPECT_EQ(broken->GetReferenceCount(), 1);
+    // Named without the folder: not a template of the list.
+    EXPECT_EQ(gTemplateManager.FindStubByPath("Loose")->GetTemplate(), nullptr);
+    EXPECT_TRUE(log.Contains("PreloadResources end. Time: "));
+}
+
+// Loading a body starts the look-ahead file: the template set as pending asks for its own
+// (suffixed) body file, which the next open then takes without a conflict. A kind that reads other
+// templates lets the pending one go instead; optimized templates have no file to preheat.
+TEST_F(TemplateBodyReaderTest, LoadingABodyPreheatsThePendingTemplateUnlessItsKindReadsOthers)
+{
+    ConsoleCapture log;
+    TemplateWriter::WriteStubFiles(m_folder / "templates", {{"", "A", MakeGUID(0x50), 0},
+                                                            {"", "B", MakeGUID(0x51), 0},
+                                                            {"", "C", MakeGUID(0x52), kNoLookAheadType},
+                                                            {"", "D", MakeGUID(0x53), 0}});
+    WriteBody("A", Body("A", 0, 0x50));
+    WriteBody("B", Body("B", 0, 0x51));
+    WriteBody("B_hi", Body("BHi", 0, 0x51));
+    WriteBody("C", Body("C", 0, 0x52, kNoLookAheadType));
+    WriteBody("D", Body("D", 0, 0x53));
+    gTemplateManager.LoadTemplateFolder();
+    TemplateBodyReader::SetSuffixes({"_hi"});
+
+    EntityTemplate* b = gTemplateManager.FindStubByPath("B")->RequestTemplate();
+    ASSERT_NE(b, nullptr);
+    m_manager.SetPrefetchResource(b);
+    ASSERT_NE(gTemplateManager.GetTemplate("A", true), nullptr);
+    EXPECT_TRUE(log.Contains("Preheating template: templates/B", CONSOLE_MESSAGE));
+    EXPECT_EQ(b->GetReferenceCount(), 1);
+    gFileSystem.OpenPreheatedStream();
+    ASSERT_NE(gTemplateManager.GetTemplate("B", true), nullptr);
+    EXPECT_STREQ(b->GetLuaClass(), "BHi");
+    EXPECT_FALSE(log.Contains("Preheated stream conflict"));
+    TemplateBodyReader::SetSuffixes({});
+
+    log.Clear();
+    EntityTemplate* d = gTemplateManager.FindStubByPath("D")->RequestTemplate();
+    m_manager.SetPrefetchResource(d);
+    ASSERT_NE(gTemplateManager.GetTemplate("C", true), nullptr);
+    EXPECT_FALSE(log.Contains("Preheating template"));
+    EXPECT_EQ(d->GetReferenceCount(), 1);
+
+    Resource* optimized = m_manager.GetResource(RESOURCE_TYPE_TEMPLATE, "#optimizedtemplate000", 0, true, 0);
+    ASSERT_NE(optimized, nullptr);
+    optimized->Prefetch();
+    EXPECT_FALSE(log.Contains("Preheating template"));
+    optimized->Release();
+}
+TEST_F(TemplateBodyReaderTest, AHandMadeBinaryTemplateLoadsEveryField)
+{
+    m_folder.WriteFile("templates/Units/Hand.template",
+                       "<TemplateStub GUID=\"7E000000-0000-0000-0000-000000000060\" Type=\"0\"/>\n");
+    WriteBody("Units/Hand", HandMadeBody(0x60, "HandClass", 3));
+    gTemplateManager.LoadTemplateFolder();
+    EntityTemplate* hand = gTemplateManager.GetTemplate("Units/Hand", true);
+    ASSERT_NE(hand, nullptr);
+    ExpectHandMadeFields(*hand, 0x60, "HandClass", 3);
+}
+
+// Version, count, one variation mask per entry, then each entry's size and body.
+TEST_F(TemplateBodyReaderTest, AHandMadeOptimizedTemplatesFileLoadsTheEntriesOfTheVariation)
+{
+    const std::vector<uint8_t> first = HandMadeBody(0x61, "First", 1);
+    const std::vector<uint8_t> second = HandMadeBody(0x62, "Second", 2);
+    HandBytes file;
+    file.U32(53);
+    file.U32(2);
+    file.U32(1u << 0);
+    file.U32(1u << 1);
+    file.U32(uint32_t(first.size()));
+    file.Append(first);
+    file.U32(uint32_t(second.size()));
+    file.Append(second);
+    WriteScene("Hand", file.bytes);
+
+    gTemplateManager.LoadOptimizedTemplates("Hand", "scenes", 1);
+    EXPECT_EQ(gTemplateManager.FindStubByGUID(MakeGUID(0x61)), nullptr);
+    EntityTemplate* loaded = gTemplateManager.GetTemplateByGUID(MakeGUID(0x62), false);
+    ASSERT_NE(loaded, nullptr);
+    ExpectHandMadeFields(*loaded, 0x62, "Second", 2);
+
+    gTemplateManager.UnloadUnusedTemplates();
+    gTemplateManager.LoadOptimizedTemplates("Hand", "scenes", 255);
+    loaded = gTemplateManager.GetTemplateByGUID(MakeGUID(0x61), false);
+    ASSERT_NE(loaded, nullptr);
+    ExpectHandMadeFields(*loaded, 0x61, "First", 1);
 }
 } // namespace

@@ -239,22 +239,10 @@ void CompoundEntity::RemoveChild(Entity* child)
     Entity::RemoveChild(child);
 }
 
-void CompoundEntity::ApplyShaderPresetMappings()
-{
-    for (Entity* child : GetChildren())
-    {
-        NameString preset;
-        MeshEntity* const mesh = dynamic_cast<MeshEntity*>(child);
-        if (mesh != nullptr && child->IsKindOf(ENTITY_MESH) && FindPresetForChild(child, preset))
-            mesh->SetShaderPreset(preset);
-    }
-}
-
 void CompoundEntity::OnPropertyChanged(const RTTIProperty* property)
 {
     Entity::OnPropertyChanged(property);
-    if (property != nullptr && StrICmp(property->GetName().c_str(), "Shader Preset") == 0)
-        ApplyShaderPresetMappings();
+    // A changed "Shader Preset" needs no pass of its own: the rebuild maps every mesh element anew.
     DestroyElements();
     BuildElements(0);
     RefreshElements();

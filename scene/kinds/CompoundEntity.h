@@ -81,7 +81,6 @@ private:
     const CompoundTemplateElement* FindTopLevelElement(const Entity* child) const;
     // The union of the element children's boxes placed by their matrices; false when there is none.
     bool ComputeElementsBox(BoundingBox4& box) const;
-    void ApplyShaderPresetMappings();
     template <class TVisit>
     void ForEachElement(TVisit visit) const;
 

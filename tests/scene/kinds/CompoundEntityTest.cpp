@@ -107,14 +107,16 @@ TEST_F(CompoundEntityTest, ElementsAreBuiltNamedPlacedAndBoxed)
     CompoundElementSpec post = Element("Post", "props/Post", Translation(5, 0, 0));
     post.children.push_back(Element("", "props/Pole", Translation(0, 3, 0)));
     post.hidden = true;
-    CompoundTemplate* compound = Compound("kit/Gate", {post, Element("Missing", "props/Nothing"),
-                                                       Element("Far", "props/Pole", Translation(-10, 0, 0))});
+    Bind("props/Boxless", new EntityTemplate);
+    CompoundTemplate* compound =
+        Compound("kit/Gate", {post, Element("Missing", "props/Nothing"), Element("Far", "props/Pole", Translation(-10, 0, 0)),
+                              Element("Marker", "props/Boxless", Translation(-90, 0, 0))});
     CompoundEntity* gate = Make(compound, ENTITYCREATION_MULTIPLAYER_STATIC);
     ASSERT_NE(gate, nullptr);
     EXPECT_TRUE(m_log.Contains("Unable to find template: props/Nothing", CONSOLE_ERROR));
     EXPECT_TRUE(gate->AreElementsBuilt());
     const std::vector<Entity*> elements = Elements(gate);
-    ASSERT_EQ(elements.size(), 2u);
+    ASSERT_EQ(elements.size(), 3u);
     EXPECT_STREQ(elements[0]->GetName(), "~Post");
     EXPECT_STREQ(elements[1]->GetName(), "~Far");
     EXPECT_TRUE(elements[0]->HasFlag(ENTITYFLAG_HIDDEN));
@@ -134,6 +136,11 @@ TEST_F(CompoundEntityTest, ElementsAreBuiltNamedPlacedAndBoxed)
     EXPECT_FLOAT_EQ(box.min.x, -12.0f);
     EXPECT_FLOAT_EQ(box.max.x, 6.0f);
     EXPECT_FLOAT_EQ(box.max.y, 2.0f);
+
+    // Saving takes the box from where the elements are now.
+    elements[1]->SetLocalLocationMatrix(Translation(-20, 0, 0));
+    gate->OnPreSave(0);
+    EXPECT_FLOAT_EQ(gate->GetLocalBoundingBox().min.x, -22.0f);
 
     // The layer reaches elements at every depth.
     gate->SetLayer(7);
@@ -186,6 +193,15 @@ TEST_F(CompoundEntityTest, MeshElementsTakeMatchedPresetsColourAndStartAnimation
     EXPECT_EQ(rebuiltWall->GetLocalColor().r, red.r);
     EXPECT_EQ(rebuiltWall->GetLocalColor().g, 0);
     EXPECT_FLOAT_EQ(rebuiltWall->GetLocalColor().multiplier, 2.0f);
+
+    // The quiet flag keeps a missing animation out of the log.
+    m_log.Clear();
+    AnimationParams quiet;
+    quiet.flags = MeshEntity::kQuietAnimationFlag;
+    EXPECT_FALSE(rebuiltWall->StartAnimation(NameString("Run"), quiet));
+    EXPECT_FALSE(m_log.Contains("Animation Run not found", CONSOLE_ERROR));
+    EXPECT_FALSE(rebuiltWall->StartAnimation(NameString("Run"), AnimationParams()));
+    EXPECT_TRUE(m_log.Contains("Animation Run not found in props/Wall", CONSOLE_ERROR));
 }
 
 TEST_F(CompoundEntityTest, AnyPropertyChangeRebuildsTheElementsUnlessSuppressed)
@@ -224,9 +240,11 @@ TEST_F(CompoundEntityTest, AnyPropertyChangeRebuildsTheElementsUnlessSuppressed)
 
 TEST_F(CompoundEntityTest, HiddenInGameFollowsTheElementEvenWhenOneBeforeItWasSkipped)
 {
+    EntityTemplate* sensing = Boxed("props/Sensing", 1.0f);
+    ASSERT_TRUE(Property(*sensing, "Activates triggers")->SetFromText(sensing, "1"));
     CompoundElementSpec shy = Element("Shy", "props/Post");
     shy.hiddenInGame = true;
-    shy.children.push_back(Element("ShyChild", "props/Pole"));
+    shy.children.push_back(Element("ShyChild", "props/Sensing"));
     CompoundTemplate* compound =
         Compound("kit/Shy", {Element("Missing", "props/Nothing"), shy, Element("Bold", "props/Pole")});
     CompoundEntity* entity = Make(compound);
@@ -238,6 +256,8 @@ TEST_F(CompoundEntityTest, HiddenInGameFollowsTheElementEvenWhenOneBeforeItWasSk
     EXPECT_TRUE(elements[0]->GetChildren()[0]->HasFlag(ENTITYFLAG_HIDDEN));
     EXPECT_FALSE(elements[1]->HasFlag(ENTITYFLAG_HIDDEN));
     EXPECT_FALSE(entity->HasFlag(ENTITYFLAG_HIDDEN));
+    // Post-create initialisation reaches the elements at every depth.
+    EXPECT_NE(elements[0]->GetChildren()[0]->GetOccupancyTracker(), nullptr);
 
     // An element child moved away no longer counts as one made for an element.
     elements[0]->Show(true);

@@ -13,6 +13,7 @@
 #include "support/TempFolder.h"
 #include "tools/datakit/CompoundTemplateWriter.h"
 #include "tools/datakit/SceneWriter.h"
+#include "tools/datakit/TemplateWriter.h"
 
 #include <algorithm>
 #include <cstring>
@@ -399,19 +400,6 @@ protected:
         m_manager.Close();
         gFileSystem.UnmountAll();
     }
-    EntityTemplateStub* Stub(const char* path, uint32_t typeId)
-    {
-        EntityTemplateStub* stub = new EntityTemplateStub;
-        stub->SetFileName(path);
-        SimpleGUID guid;
-        guid.bytes[0] = 0xF1;
-        guid.bytes[15] = ++m_nextGuid;
-        stub->SetGUID(guid);
-        stub->SetTypeId(typeId);
-        EXPECT_TRUE(gTemplateManager.RegisterStub(stub));
-        return stub;
-    }
-
     TempFolder m_folder;
     ResourceManager m_manager;
 };
@@ -420,30 +408,40 @@ protected:
 TEST_F(CompoundTemplateFileTest, ALoadedCompoundIgnoresTheBoxesOfTemplatesNotLoadedYet)
 {
     Boxed("props/Rock", 1.0f);
+    SimpleGUID guid;
+    guid.bytes[0] = 0xF1;
+    std::vector<TemplateStubEntry> stubs;
+    for (const char* name : {"Late", "House", "LateOnly"})
+    {
+        ++guid.bytes[15];
+        stubs.push_back({name == std::string("Late") ? "props" : "kit", name, guid,
+                         name == std::string("Late") ? uint32_t(ENTITY_NULL) : uint32_t(ENTITY_COMPOUND)});
+    }
+    ASSERT_TRUE(TemplateWriter::WriteStubFiles(m_folder / "templates", stubs));
+    const std::vector<uint8_t> house = CompoundTemplateWriter::BuildBody(
+        {Element("Rock", "props/Rock", Translation(0, 1, 0)), Element("Late", "props/Late")}, SimpleGUID());
+    m_folder.WriteFile("templates/kit/House.BinaryTemplate", std::string(house.begin(), house.end()));
+    const std::vector<uint8_t> lateOnly = CompoundTemplateWriter::BuildBody({Element("Late", "props/Late")}, SimpleGUID());
+    m_folder.WriteFile("templates/kit/LateOnly.BinaryTemplate", std::string(lateOnly.begin(), lateOnly.end()));
+    gTemplateManager.LoadTemplateFolder();
+
     // Requested but not loaded: its box is not to be trusted yet.
-    EntityTemplate* late = Stub("props/Late", ENTITY_NULL)->RequestTemplate();
+    EntityTemplate* late = gTemplateManager.FindStubByPath("props/Late")->RequestTemplate();
     ASSERT_NE(late, nullptr);
     ASSERT_FALSE(late->IsLoaded());
     late->SetStaticBoundingBox(CenteredBox(50.0f));
-    EntityTemplate* lateOnly = nullptr;
-    {
-        const std::vector<uint8_t> body = CompoundTemplateWriter::BuildBody(
-            {Element("Rock", "props/Rock", Translation(0, 1, 0)), Element("Late", "props/Late")}, SimpleGUID());
-        m_folder.WriteFile("templates/kit/House.BinaryTemplate", std::string(body.begin(), body.end()));
-        const std::vector<uint8_t> lateBody = CompoundTemplateWriter::BuildBody({Element("Late", "props/Late")}, SimpleGUID());
-        m_folder.WriteFile("templates/kit/LateOnly.BinaryTemplate", std::string(lateBody.begin(), lateBody.end()));
-    }
-    Stub("kit/House", ENTITY_COMPOUND);
-    Stub("kit/LateOnly", ENTITY_COMPOUND);
-    auto* house = dynamic_cast<CompoundTemplate*>(gTemplateManager.GetTemplate("kit/House", true));
-    ASSERT_NE(house, nullptr);
-    m_compounds.push_back(house);
-    ASSERT_EQ(house->GetElements().Count(), 2);
-    EXPECT_EQ(house->GetElements()[1].GetTemplate(), late);
-    ExpectBox(house->GetStaticBoundingBox(), Vector(-1, 0, -1, 1), Vector(1, 2, 1, 1));
 
-    lateOnly = gTemplateManager.GetTemplate("kit/LateOnly", true);
-    ASSERT_NE(lateOnly, nullptr);
-    m_compounds.push_back(dynamic_cast<CompoundTemplate*>(lateOnly));
-    EXPECT_FALSE(lateOnly->GetStaticBoundingBox().IsValid3());
+    auto* loaded = dynamic_cast<CompoundTemplate*>(gTemplateManager.GetTemplate("kit/House", true));
+    ASSERT_NE(loaded, nullptr);
+    m_compounds.push_back(loaded);
+    ASSERT_EQ(loaded->GetElements().Count(), 2);
+    EXPECT_EQ(loaded->GetElements()[1].GetTemplate(), late);
+    ExpectBox(loaded->GetStaticBoundingBox(), Vector(-1, 0, -1, 1), Vector(1, 2, 1, 1));
+
+    // With only a template not loaded yet, the stored box stays.
+    auto* lateCompound = dynamic_cast<CompoundTemplate*>(gTemplateManager.GetTemplate("kit/LateOnly", true));
+    ASSERT_NE(lateCompound, nullptr);
+    m_compounds.push_back(lateCompound);
+    EXPECT_EQ(lateCompound->GetElements()[0].GetTemplate(), late);
+    EXPECT_FALSE(lateCompound->GetStaticBoundingBox().IsValid3());
 }

@@ -10,7 +10,9 @@
 #include "scene/entities/EntityLayerSystem.h"
 #include "scene/entities/EntityManager.h"
 #include "scene/entities/EntitySet.h"
+#include "scene/kinds/CompoundKinds.h"
 #include "scene/kinds/DataTemplateKinds.h"
+#include "scene/kinds/MeshKinds.h"
 #include "scene/kinds/RegionAndLightKindRegistration.h"
 #include "scene/templates/EntityTemplate.h"
 #include "scene/templates/EntityTemplateStub.h"
@@ -111,4 +113,6 @@ void RegisterSceneClasses()
         TemplateTypeRegistry::GetInstance().RegisterType(type.id, type.parent, type.name);
     SetEntityReferenceResolver(&gResolver);
     RegisterDataTemplateKinds();
+    RegisterMeshKinds();
+    RegisterCompoundKinds();
 }

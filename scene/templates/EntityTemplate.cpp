@@ -90,6 +90,13 @@ bool EntityTemplate::DrawDebug(const Matrix&, uint32_t)
     return false;
 }
 
+bool EntityTemplate::ReadBodyBlocks(RecordInput&, uint32_t)
+{
+    return true;
+}
+
+void EntityTemplate::WriteBodyBlocks(RecordOutput&) const {}
+
 void EntityTemplate::OnPropertyChanged(const RTTIProperty* property)
 {
     const char* const name = property != nullptr ? property->GetName().c_str() : "";

@@ -15,6 +15,8 @@
 
 class Entity;
 class EntityTemplateStub;
+class RecordInput;
+class RecordOutput;
 
 // Base of the preview instances that templates make for tools.
 class EntityTemplatePreview
@@ -57,6 +59,10 @@ public:
     virtual bool ReadsBody() const { return true; }
     virtual void OnBodyRead(uint32_t version) { m_fileVersion = version; }
     virtual void OnUnload() {}
+    // Blocks a kind keeps in its body after the record, read with the body version and written in
+    // the newest form (none in the base).
+    virtual bool ReadBodyBlocks(RecordInput& in, uint32_t version);
+    virtual void WriteBodyBlocks(RecordOutput& out) const;
     // Tells every live entity of this template that one of its properties changed.
     void OnPropertyChanged(const RTTIProperty* property) override;
     // The script function "IsLoadedClientSide" of the template's script class; false when it cannot run.

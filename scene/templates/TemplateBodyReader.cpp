@@ -60,6 +60,9 @@ bool ReadBody(EntityTemplate& entityTemplate, const uint8_t* data, size_t size)
                        entityTemplate.GetDisplayName(), entityTemplate.GetTemplateClassName());
         return false;
     }
+    in.Skip(payloadSize);
+    if (!entityTemplate.ReadBodyBlocks(in, EntityTemplate::kCurrentFileVersion))
+        return false;
     entityTemplate.SetGUID(guid);
     entityTemplate.SetTypeId(typeId);
     entityTemplate.OnBodyRead(EntityTemplate::kCurrentFileVersion);

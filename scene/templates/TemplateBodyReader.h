@@ -10,7 +10,8 @@
 
 class EntityTemplate;
 
-// The body form: 16-byte GUID, u32 type id, u32 unused, u32 payload size, the property payload.
+// The body form: 16-byte GUID, u32 type id, u32 unused, u32 payload size, the property payload,
+// then the blocks the template's kind keeps after it.
 namespace TemplateBodyReader
 {
 // Fixed bytes before the payload.

@@ -6,6 +6,7 @@
 #include "core/filesystem/FileSystemContainerMountPoint.h"
 #include "core/reflection/RecordStream.h"
 #include "core/strings/StringUtils.h"
+#include "scene/kinds/MeshEntity.h"
 #include "scene/templates/EntityTemplate.h"
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateFolder.h"
@@ -96,6 +97,7 @@ void TemplateManager::Init()
         LoadTemplateFolder();
     }
     m_initialised = true;
+    MeshEntity::SetGlobalShaderPreset(NameString("Default"));
 }
 
 bool TemplateManager::IsDataPacked()
@@ -504,6 +506,7 @@ void TemplateManager::LoadOptimizedTemplates(const char* sceneName, const char* 
 
 void TemplateManager::Close()
 {
+    MeshEntity::SetGlobalShaderPreset(NameString());
     UnloadTemplates();
     UnloadUnusedTemplates();
     Clear();

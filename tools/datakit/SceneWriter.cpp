@@ -1,6 +1,7 @@
 #include "tools/datakit/SceneWriter.h"
 
 #include "core/reflection/RTTIPolyBaseClass.h"
+#include "core/reflection/RecordStream.h"
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityLayerSystem.h"
 #include "scene/entities/EntityManager.h"
@@ -51,6 +52,12 @@ std::vector<uint8_t> BuildTemplateBody(const EntityTemplate& entityTemplate, con
     const std::vector<uint8_t> payload = Payload(entityTemplate, 0);
     PutU32(out, uint32_t(payload.size()));
     Append(out, payload);
+    RecordOutput count(nullptr, 0, false);
+    entityTemplate.WriteBodyBlocks(count);
+    const size_t at = out.size();
+    out.resize(at + count.Size());
+    RecordOutput blocks(out.data() + at, count.Size(), false);
+    entityTemplate.WriteBodyBlocks(blocks);
     return out;
 }
 

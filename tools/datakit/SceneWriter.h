@@ -56,7 +56,8 @@ namespace SceneWriter
 {
 // The payload of a reflected object (memory form), `flags` as the record writer takes them.
 std::vector<uint8_t> Payload(const RTTIPolyBaseClass& object, uint32_t flags);
-// A template body: GUID, type id, unused word, u32 payload size and the template's payload.
+// A template body: GUID, type id, unused word, u32 payload size, the template's payload and the
+// blocks its kind keeps after it.
 std::vector<uint8_t> BuildTemplateBody(const EntityTemplate& entityTemplate, const SimpleGUID& guid, uint32_t typeId);
 // The "<scene>.opt" image: version 53, count, masks, then each entry's size and body.
 std::vector<uint8_t> BuildOptimizedTemplates(const std::vector<OptimizedTemplateEntry>& entries);

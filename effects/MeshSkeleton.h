@@ -1,0 +1,73 @@
+// MeshSkeleton: the bones and animation tree nodes of a mesh template, read from and written to the
+// template body. Built on the resource thread while the template loads, read-only on the main thread
+// afterwards. The animation tree text parser and the posing code belong to the animation runtime,
+// which is not built yet.
+#pragma once
+
+#include "core/math/Matrix.h"
+#include "core/strings/NameString.h"
+
+#include <cstdint>
+#include <vector>
+
+class RecordInput;
+class RecordOutput;
+
+// One bone: its name, parent bone (255 none), skin index (255 not skinned) and flags (bit 0 root motion).
+struct MeshSkeletonBone
+{
+    NameString name;
+    uint8_t parent = 255;
+    uint8_t skinIndex = 255;
+    uint8_t flags = 0;
+};
+
+// A named group of bones on which animations start independently.
+struct AnimationTreeNode
+{
+    NameString name;
+    int32_t firstBone = 0;
+    int32_t boneCount = 0;
+    int32_t parent = -1;
+    int32_t firstChild = -1;
+    int32_t nextSibling = -1;
+};
+
+// Bones in depth-first order with rest and inverse bind matrices, and the animation tree.
+class MeshSkeleton
+{
+public:
+    // A pose keeps node matrix 255 as the identity parent, so no skeleton has more bones.
+    static constexpr uint32_t kMaxBones = 255;
+    static constexpr uint8_t kNoBone = 255;
+
+    MeshSkeleton() = default;
+
+    // Frees what the skeleton held, then reads the stream form of the given body version; false
+    // (logged) on a short or corrupt record, leaving the skeleton empty.
+    bool Read(RecordInput& in, uint32_t version);
+    // The newest form: flags bytes and tree nodes always present.
+    void Write(RecordOutput& out) const;
+    void Clear();
+
+    uint32_t GetBoneCount() const { return uint32_t(m_bones.size()); }
+    uint32_t GetSkinMatrixCount() const { return uint32_t(m_inverseBind.size()); }
+    const MeshSkeletonBone& GetBone(uint32_t index) const { return m_bones[index]; }
+    const Matrix& GetRestMatrix(uint32_t index) const { return m_rest[index]; }
+    const std::vector<AnimationTreeNode>& GetTreeNodes() const { return m_treeNodes; }
+    // The bone's rest matrix followed by each ancestor's: model space at rest (identity out of range).
+    Matrix GetRestModelMatrix(int32_t bone) const;
+    // Index of the tree node with that name, -1 if none.
+    int32_t FindTreeNodeIndex(const NameString& name) const;
+
+    // Builders for tools and tests.
+    void AddBone(const MeshSkeletonBone& bone, const Matrix& rest);
+    void AddSkinMatrix(const Matrix& inverseBind) { m_inverseBind.push_back(inverseBind); }
+    void AddTreeNode(const AnimationTreeNode& node) { m_treeNodes.push_back(node); }
+
+private:
+    std::vector<Matrix> m_rest;
+    std::vector<Matrix> m_inverseBind;
+    std::vector<MeshSkeletonBone> m_bones;
+    std::vector<AnimationTreeNode> m_treeNodes;
+};

@@ -1,0 +1,260 @@
+// ctest-labels: thread
+// Mesh entities: shader preset selection, render flags from the mesh switches, colour forwarding,
+// optimizability, template refreshes, and the hierarchy operations' results and messages.
+#include "scene/kinds/MeshEntity.h"
+
+#include "effects/MeshSkeleton.h"
+#include "renderer/MeshEntityRenderingContext.h"
+#include "scene/kinds/MeshTemplate.h"
+#include "support/RenderThreadCall.h"
+#include "support/RendererTestBase.h"
+#include "support/SceneTestSupport.h"
+#include "tools/datakit/MeshTemplateWriter.h"
+
+// A mesh entity kind of a game layer.
+class DerivedMeshEntity : public MeshEntity
+{
+    RTTI_DECLARE_CLASS(DerivedMeshEntity, MeshEntity)
+};
+RTTI_DEFINE_CLASS_TABLE(DerivedMeshEntity, MeshEntity)
+void DerivedMeshEntity::BuildClassProperties(RTTIPropertiesBase&) {}
+
+namespace
+{
+class MeshEntityTest : public RendererTestBase
+{
+protected:
+    void SetUp() override
+    {
+        RendererTestBase::SetUp();
+        RegisterSceneClasses();
+        gEntityManager.Init(BoundingBox4(Vector(0, -50, 0, 1), Vector(1000, 500, 1000, 1)), 10.0f);
+    }
+    void TearDown() override
+    {
+        gEntityManager.DestroyScene();
+        MeshEntity::SetGlobalShaderPreset(NameString());
+        m_renderer.SubmitCommands(true);
+        m_templates.clear();
+        RendererTestBase::TearDown();
+    }
+    MeshTemplate* Template(MeshTemplateSpec spec)
+    {
+        m_templates.push_back(MeshTemplateWriter::MakeTemplate(spec));
+        return m_templates.back().get();
+    }
+    MeshEntity* Create(MeshTemplate* meshTemplate)
+    {
+        return static_cast<MeshEntity*>(gEntityManager.CreateEntity(meshTemplate, nullptr, Matrix::ONE, 0, nullptr));
+    }
+    // Everything posted so far has run on the render thread.
+    void Sync()
+    {
+        RunOnRenderThread(m_renderer, [](NorvexRenderer&) {});
+    }
+    static bool Set(RTTIPolyBaseClass& object, const char* name, const char* text)
+    {
+        const RTTIProperty* property = object.GetClassProperties()->FindPropertyInClassChain(name);
+        return property != nullptr && property->SetFromText(&object, text);
+    }
+
+    std::vector<std::unique_ptr<MeshTemplate>> m_templates;
+};
+} // namespace
+
+TEST_F(MeshEntityTest, ShaderPresetNamesFallBackToDefaultThenToTheFirst)
+{
+    MeshTemplateSpec spec;
+    spec.shaderPresets = {"Snow", "Default"};
+    MeshEntity* entity = Create(Template(spec));
+    ASSERT_NE(entity, nullptr);
+    MeshEntityRenderingContext* context = entity->GetMeshRenderingContext();
+    ASSERT_NE(context, nullptr);
+    ASSERT_TRUE(Set(*entity, "Shader preset", "Snow"));
+    EXPECT_EQ(entity->GetShaderPresetIndex(), 0);
+    ASSERT_TRUE(Set(*entity, "Shader preset", "Rain"));
+    EXPECT_EQ(entity->GetShaderPresetIndex(), 1);
+    Sync();
+    EXPECT_EQ(context->GetShaderPresetIndex(), 1u);
+
+    spec.shaderPresets = {"A", "B"};
+    MeshEntity* other = Create(Template(spec));
+    ASSERT_TRUE(Set(*other, "Shader preset", "B"));
+    EXPECT_EQ(other->GetShaderPresetIndex(), 1);
+    ASSERT_TRUE(Set(*other, "Shader preset", "Rain"));
+    EXPECT_EQ(other->GetShaderPresetIndex(), 0);
+}
+
+TEST_F(MeshEntityTest, CustomPresetWinsWhileSetAndAnUnknownNameRestoresNormalSelection)
+{
+    MeshTemplateSpec spec;
+    spec.shaderPresets = {"Default", "Snow"};
+    MeshEntity* entity = Create(Template(spec));
+    entity->SetCustomTemporaryShaderPreset("snow");
+    entity->TemporarySetShaderPreset(NameString("Default"), true);
+    EXPECT_EQ(entity->GetShaderPresetIndex(), 1);
+    entity->TemporarySetShaderPreset("DEFAULT", false);
+    EXPECT_EQ(entity->GetShaderPresetIndex(), 0);
+    entity->SetCustomTemporaryShaderPreset("Mud");
+    EXPECT_EQ(entity->GetCustomShaderPresetIndex(), MeshEntity::kNoCustomPreset);
+    entity->TemporarySetShaderPreset("snow", true);
+    EXPECT_EQ(entity->GetShaderPresetIndex(), 1);
+    Sync();
+    EXPECT_EQ(entity->GetMeshRenderingContext()->GetShaderPresetIndex(), 1u);
+}
+
+TEST_F(MeshEntityTest, PresetForAllMeshesLeavesMeshesWithoutItAlone)
+{
+    MeshTemplateSpec spec;
+    spec.shaderPresets = {"Default", "Snow"};
+    MeshEntity* snowy = Create(Template(spec));
+    spec.shaderPresets = {"Default", "Rock"};
+    MeshEntity* rocky = Create(Template(spec));
+    ASSERT_TRUE(Set(*rocky, "Shader preset", "Rock"));
+    MeshEntity::TemporarySetShaderPresetForAllMeshes(NameString("Snow"), false);
+    EXPECT_EQ(snowy->GetShaderPresetIndex(), 1);
+    EXPECT_EQ(rocky->GetShaderPresetIndex(), 1);
+    EXPECT_STREQ(MeshEntity::GetGlobalShaderPreset().CStr(), "Snow");
+    // A mesh made meanwhile selects the global preset.
+    spec.shaderPresets = {"Snow", "Default"};
+    MeshEntity* late = Create(Template(spec));
+    EXPECT_EQ(late->GetShaderPresetIndex(), 0);
+    MeshEntity::ReturnAllMeshesToDefaultShaderPreset();
+    EXPECT_TRUE(MeshEntity::GetGlobalShaderPreset().IsEmpty());
+    EXPECT_EQ(snowy->GetShaderPresetIndex(), 0);
+    EXPECT_EQ(rocky->GetShaderPresetIndex(), 1);
+    EXPECT_EQ(late->GetShaderPresetIndex(), 1);
+}
+
+TEST_F(MeshEntityTest, RenderFlagsFollowTheMeshSwitchesAndKeep0x200)
+{
+    MeshTemplateSpec spec;
+    spec.renderSwitches[0] = 1;
+    spec.renderSwitches[1] = 1;
+    spec.renderSwitches[2] = 1;
+    spec.renderSwitches[3] = 1;
+    MeshEntity* all = Create(Template(spec));
+    EXPECT_EQ(all->GetRenderFlags() & 0x2E0u, 0x2E0u);
+
+    spec.renderSwitches[0] = 0;
+    spec.renderSwitches[3] = 0;
+    MeshEntity* some = Create(Template(spec));
+    some->SetRenderFlags(some->GetRenderFlags() | 0x40 | 0x200);
+    some->RecreateRenderingContext(true);
+    EXPECT_EQ(some->GetRenderFlags() & 0x2E0u, 0x2A0u);
+
+    spec.withMeshData = false;
+    MeshEntity* bare = Create(Template(spec));
+    EXPECT_EQ(bare->GetRenderFlags() & 0xE0u, 0u);
+    ASSERT_NE(bare->GetMeshRenderingContext(), nullptr);
+    EXPECT_EQ(bare->GetMeshRenderingContext()->GetRenderingData(), nullptr);
+}
+
+TEST_F(MeshEntityTest, LocalColorGoesToTheContextOnlyWhenItChanges)
+{
+    MeshEntity* entity = Create(Template(MeshTemplateSpec()));
+    ASSERT_TRUE(Set(*entity, "Local color", "255 0 0 255 2"));
+    Sync();
+    const Vector color = entity->GetMeshRenderingContext()->GetColorMultiplier();
+    EXPECT_GT(color.x, 1.0f);
+    EXPECT_FLOAT_EQ(color.y, 0.0f);
+    EXPECT_EQ(entity->GetLocalColor().multiplier, 2.0f);
+    entity->SetFakeShadowStrength(0.25f);
+    entity->SetEntityOutlineState(3);
+    Sync();
+    EXPECT_FLOAT_EQ(entity->GetMeshRenderingContext()->GetFakeShadowStrength(), 0.25f);
+    EXPECT_EQ(entity->GetMeshRenderingContext()->GetOutlineState(), 3);
+}
+
+TEST_F(MeshEntityTest, OnlyAPlainMeshEntityIsOptimizable)
+{
+    MeshTemplate* meshTemplate = Template(MeshTemplateSpec());
+    MeshEntity* entity = Create(meshTemplate);
+    EXPECT_TRUE(entity->IsOptimizable());
+    ASSERT_TRUE(Set(*entity, "Optimizable", "false"));
+    EXPECT_FALSE(entity->IsOptimizable());
+    DerivedMeshEntity derived;
+    EXPECT_FALSE(derived.IsOptimizable());
+    ASSERT_TRUE(Set(*entity, "Optimizable", "true"));
+    ASSERT_TRUE(Set(*meshTemplate, "Optimizable mesh", "false"));
+    EXPECT_FALSE(entity->IsOptimizable());
+}
+
+TEST_F(MeshEntityTest, WithoutSkeletonTheHierarchyOperationsAreNeutral)
+{
+    MeshEntity* entity = Create(Template(MeshTemplateSpec()));
+    MeshEntity* child = Create(Template(MeshTemplateSpec()));
+    child->SetName("Sword");
+    entity->SetName("Knight");
+    m_log.Clear();
+    EXPECT_EQ(entity->GetAnimator(), nullptr);
+    EXPECT_FALSE(entity->HasFlag(ENTITYFLAG_ANIMATED));
+    EXPECT_FALSE(entity->StartAnimationOnNode(NameString("root"), NameString("Idle"), AnimationParams()));
+    EXPECT_FALSE(entity->SetAnimationSpeedMultiplier(NameString("root"), NameString("Idle"), 2.0f));
+    EXPECT_FALSE(entity->SetAnimationTimeFlags(NameString("root"), NameString("Idle"), 1));
+    EXPECT_FALSE(entity->SetAnimationProgress(NameString("root"), NameString("Idle"), 0.5f));
+    EXPECT_EQ(entity->GetHierarchySubobjectIndex(NameString("Head")), -1);
+    EXPECT_TRUE(entity->GetLocalHierarchyPosition(NameString("Head")).Equals(Matrix::ONE));
+    EXPECT_FLOAT_EQ(entity->GetAnimationDrivenMovementSpeed(), 0.0f);
+    entity->Animate();
+    EXPECT_TRUE(m_log.Messages().empty());
+
+    EXPECT_FALSE(entity->MountEntity(NameString("Hand"), child, Matrix::ONE, 0));
+    EXPECT_TRUE(m_log.Contains("Cannot mount Sword to Knight because only children can be mounted", 4));
+    child->SetParent(entity);
+    EXPECT_FALSE(entity->MountEntity(NameString("Hand"), child, Matrix::ONE, 0));
+    EXPECT_TRUE(m_log.Contains("Cannot mount Sword to Knight because Knight has no hierarchy", 4));
+    EXPECT_FALSE(entity->MountEntity(NameString("Arm"), NameString("Hand"), child, Matrix::ONE, 0));
+    EXPECT_TRUE(m_log.Contains("Cannot mount Sword to Hand in Knight because Knight has no hierarchy", 4));
+}
+
+TEST_F(MeshEntityTest, WithSkeletonChildrenMountOnBonesAndBonesReachTheContext)
+{
+    MeshTemplateSpec spec;
+    spec.bones = {"Hips", "Spine", "Hand"};
+    MeshEntity* entity = Create(Template(spec));
+    MeshEntity* child = Create(Template(MeshTemplateSpec()));
+    entity->SetName("Knight");
+    ASSERT_NE(entity->GetAnimator(), nullptr);
+    EXPECT_TRUE(entity->HasFlag(ENTITYFLAG_ANIMATED));
+    child->SetParent(entity);
+    m_log.Clear();
+    EXPECT_FALSE(entity->MountEntity(NameString("Tail"), child, Matrix::ONE, 0));
+    EXPECT_TRUE(m_log.Contains("because Tail cannot be found", 4));
+    EXPECT_TRUE(entity->MountEntity(NameString("Hand"), child, Matrix::ONE, 0));
+    EXPECT_EQ(entity->GetAnimator()->GetMountedBone(child), 2);
+    // Reparenting away unmounts.
+    child->SetParent(nullptr);
+    EXPECT_EQ(entity->GetAnimator()->GetMountedBone(child), -1);
+
+    EXPECT_FALSE(entity->StartAnimationOnNode(NameString("legs"), NameString("Walk"), AnimationParams()));
+    EXPECT_TRUE(m_log.Contains("Cannot start animation because the node legs cannot be found", 3));
+    EXPECT_EQ(entity->GetHierarchySubobjectIndex(NameString("Hand")), 2);
+    Matrix global;
+    entity->SetGlobalPosition(Vector(10.0f, 0.0f, 0.0f, 1.0f));
+    entity->GetGlobalHierarchyPosition(NameString("Hand"), global);
+    EXPECT_FLOAT_EQ(global.rows[3].x, 10.0f);
+    EXPECT_FLOAT_EQ(global.rows[3].y, 2.0f);
+
+    entity->Animate();
+    Sync();
+    EXPECT_EQ(entity->GetMeshRenderingContext()->GetBoneCount(), 3u);
+}
+
+TEST_F(MeshEntityTest, TemplateEditsRefreshTheEntities)
+{
+    MeshTemplate* meshTemplate = Template(MeshTemplateSpec());
+    MeshEntity* entity = Create(meshTemplate);
+    EXPECT_EQ(entity->GetAnimator(), nullptr);
+    MeshTemplateSpec withBones;
+    withBones.bones = {"Hips"};
+    std::unique_ptr<MeshTemplate> source = MeshTemplateWriter::MakeTemplate(withBones);
+    auto* skeleton = new MeshSkeleton;
+    skeleton->AddBone(source->GetSkeleton()->GetBone(0), Matrix::ONE);
+    meshTemplate->SetSkeleton(skeleton);
+    ASSERT_TRUE(Set(*meshTemplate, "LOS mask", "3"));
+    meshTemplate->OnPropertyChanged(meshTemplate->GetClassProperties()->FindPropertyInClassChain("LOS mask"));
+    EXPECT_NE(entity->GetAnimator(), nullptr);
+    EXPECT_TRUE(entity->HasFlag(ENTITYFLAG_ANIMATED));
+    EXPECT_EQ(entity->GetAnimationTemplate(), meshTemplate);
+}

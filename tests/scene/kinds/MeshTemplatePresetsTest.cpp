@@ -1,0 +1,181 @@
+// The preset index space of mesh templates: name lookups, the preset tree, overlays built from tags,
+// preset copies' animation references and the targeting groups.
+#include "scene/kinds/MeshTemplate.h"
+
+#include "renderer/resources/ResourceAnimation.h"
+#include "scene/SceneClassRegistration.h"
+#include "support/ConsoleCapture.h"
+#include "tools/datakit/MeshTemplateWriter.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+MeshTemplateAnimationOverlay* Overlay(std::initializer_list<const char*> tags, const char* animation, float multiplier)
+{
+    auto* overlay = new MeshTemplateAnimationOverlay;
+    for (const char* tag : tags)
+        overlay->m_tags.Add(NameString(tag));
+    overlay->m_animation = NameString(animation);
+    overlay->m_timeMultiplier = multiplier;
+    return overlay;
+}
+
+DynarraySafe<NameString> Tags(std::initializer_list<const char*> names)
+{
+    DynarraySafe<NameString> tags;
+    for (const char* name : names)
+        tags.Add(NameString(name));
+    return tags;
+}
+
+class MeshTemplatePresetsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        RegisterSceneClasses();
+        MeshTemplateSpec spec;
+        spec.animations = {{"Walk", {}}, {"Idle", {"calm", "tense"}}};
+        m_template = MeshTemplateWriter::MakeTemplate(spec);
+        DynarraySafe<MeshTemplateAnimationDefinition>& animations = m_template->EditAnimations();
+        animations[0].m_defaultPreset.m_time = 2.0f;
+        animations[0].m_defaultPreset.m_movementSpeed = 3.0f;
+        animations[0].m_presets[0].m_time = 5.0f;
+        auto* list = new MeshTemplateAnimationOverlayList;
+        list->m_name = NameString("Aim");
+        list->m_overlays.Add(Overlay({"a"}, "Idle", 0.5f));
+        list->m_overlays.Add(Overlay({"a", "b"}, "Walk", 0.0f));
+        list->m_overlays.Add(Overlay({}, "", 0.001f));
+        m_template->EditOverlayLists().Add(list);
+        m_template->OnPostLoad(0);
+    }
+
+    std::unique_ptr<MeshTemplate> m_template;
+};
+} // namespace
+
+TEST_F(MeshTemplatePresetsTest, IndexSpaceAndNameLookups)
+{
+    ConsoleCapture console;
+    EXPECT_EQ(m_template->GetAnimations()[0].m_baseIndex, 0);
+    EXPECT_EQ(m_template->GetAnimations()[1].m_baseIndex, 3);
+    EXPECT_EQ(m_template->GetPresetSlotCount(), 4);
+    EXPECT_EQ(m_template->GetPresetIndexEnd(), 5);
+    EXPECT_EQ(m_template->GetAnimation(NameString("wALK"), NameString()), 3);
+    EXPECT_EQ(m_template->GetAnimation(NameString("Idle"), NameString("tense")), 2);
+    EXPECT_EQ(m_template->GetAnimation(NameString("Idle"), NameString("sleepy")), 0);
+    EXPECT_EQ(m_template->GetAnimation(NameString("aim"), NameString("tense")), 4);
+    EXPECT_TRUE(console.Messages().empty());
+    EXPECT_EQ(m_template->GetAnimation(NameString("Run"), NameString()), -1);
+    EXPECT_TRUE(console.Contains("Couldn`t find animation Run!", 4));
+}
+
+TEST_F(MeshTemplatePresetsTest, PresetTreeResolvesNamesTheDefinitionLacks)
+{
+    MeshTemplateAnimationPresetTree& tree = m_template->EditPresetTree();
+    MeshTemplateAnimationPresetNode node;
+    node.m_name = NameString("furious");
+    node.m_parent = NameString("angry");
+    tree.m_nodes.Add(node);
+    node.m_name = NameString("angry");
+    node.m_parent = NameString("tense");
+    tree.m_nodes.Add(node);
+    node.m_name = NameString("loop-a");
+    node.m_parent = NameString("loop-b");
+    tree.m_nodes.Add(node);
+    node.m_name = NameString("loop-b");
+    node.m_parent = NameString("loop-a");
+    tree.m_nodes.Add(node);
+
+    const MeshTemplateAnimationDefinition& idle = m_template->GetAnimations()[0];
+    EXPECT_EQ(m_template->GetPreset(NameString("idle"), NameString("furious")), &idle.m_presets[1]);
+    EXPECT_EQ(m_template->GetPreset(NameString("Idle"), NameString("calm")), &idle.m_presets[0]);
+    EXPECT_EQ(m_template->GetPreset(NameString("Idle"), NameString()), &idle.m_defaultPreset);
+    EXPECT_EQ(m_template->GetPreset(NameString("Idle"), NameString("loop-a")), &idle.m_defaultPreset);
+    EXPECT_EQ(m_template->GetPreset(NameString("Run"), NameString("calm")), nullptr);
+}
+
+TEST_F(MeshTemplatePresetsTest, OverlaysApplyWhenAllTheirTagsAreGiven)
+{
+    MeshTemplateAnimationOverlay out;
+    const MeshTemplateAnimationOverlayList& list = *m_template->GetOverlayLists()[0];
+    list.BuildOverlay(out, Tags({"a", "b"}));
+    EXPECT_STREQ(out.m_animation.CStr(), "Walk");
+    EXPECT_FLOAT_EQ(out.m_timeMultiplier, 0.001f);
+    list.BuildOverlay(out, Tags({"b"}));
+    EXPECT_STREQ(out.m_animation.CStr(), "Aim");
+    EXPECT_FLOAT_EQ(out.m_timeMultiplier, 0.001f);
+    list.BuildOverlay(out, Tags({"a"}));
+    EXPECT_STREQ(out.m_animation.CStr(), "Idle");
+}
+
+TEST_F(MeshTemplatePresetsTest, BuildAnimationPresetCopiesAndScalesByTheOverlay)
+{
+    MeshTemplateAnimationPreset out;
+    m_template->BuildAnimationPreset(out, 1, Tags({}));
+    EXPECT_FLOAT_EQ(out.m_time, 5.0f);
+    EXPECT_STREQ(out.m_name.CStr(), "calm");
+    m_template->BuildAnimationPreset(out, 0, Tags({}));
+    EXPECT_FLOAT_EQ(out.m_time, 2.0f);
+
+    // Tag a alone: overlay Idle with multiplier 0.5, then the tagless one's 0.001 replaces it.
+    m_template->BuildAnimationPreset(out, 4, Tags({"a"}));
+    EXPECT_STREQ(out.m_name.CStr(), "Idle");
+    EXPECT_FLOAT_EQ(out.m_time, 2.0f);
+    EXPECT_FLOAT_EQ(out.m_movementSpeed, 3.0f);
+
+    m_template->EditOverlayLists()[0]->m_overlays[2]->m_timeMultiplier = 0.0f;
+    m_template->BuildAnimationPreset(out, 4, Tags({"a"}));
+    EXPECT_FLOAT_EQ(out.m_time, 1.0f);
+    EXPECT_FLOAT_EQ(out.m_movementSpeed, 6.0f);
+
+    m_template->BuildAnimationPreset(out, 5, Tags({"a"}));
+    EXPECT_TRUE(out.m_name.IsEmpty());
+    EXPECT_FLOAT_EQ(out.m_time, 1.0f);
+    m_template->BuildAnimationPreset(out, -1, Tags({}));
+    EXPECT_TRUE(out.m_name.IsEmpty());
+}
+
+TEST_F(MeshTemplatePresetsTest, PresetCopiesKeepAnimationReferencesBalanced)
+{
+    ResourceAnimation animation("Animations/idle.anim");
+    animation.AddRef();
+    {
+        DynarraySafe<MeshTemplateAnimationDefinition>& animations = m_template->EditAnimations();
+        animation.AddRef();
+        animations[0].m_presets[0].AdoptAnimation(&animation);
+        EXPECT_EQ(animation.GetReferenceCount(), 2);
+        DynarraySafe<MeshTemplateAnimationDefinition> copy = animations;
+        EXPECT_EQ(animation.GetReferenceCount(), 3);
+        MeshTemplateAnimationPreset built;
+        m_template->BuildAnimationPreset(built, 1, Tags({}));
+        EXPECT_EQ(built.GetAnimation(), &animation);
+        EXPECT_EQ(animation.GetReferenceCount(), 4);
+        animations = copy;
+        EXPECT_EQ(animation.GetReferenceCount(), 4);
+    }
+    m_template.reset();
+    EXPECT_EQ(animation.GetReferenceCount(), 1);
+    animation.Release();
+}
+
+TEST_F(MeshTemplatePresetsTest, TargetingDefinitionsFormGroupsByName)
+{
+    MeshTemplateSpec spec;
+    spec.bones = {"Hips", "Spine"};
+    spec.animations = {{"targeting-aim-Center", {}}, {"targeting-aim-up", {}}, {"targeting-aim-upper", {}},
+                       {"Targeting-look-LEFT", {}}, {"targeting-up", {}}, {"walk", {}}};
+    std::unique_ptr<MeshTemplate> meshTemplate = MeshTemplateWriter::MakeTemplate(spec);
+    meshTemplate->RebuildTargetingTable(false);
+    const std::vector<MeshTargetingRecord>& table = meshTemplate->GetTargetingTable();
+    ASSERT_EQ(table.size(), 2u);
+    EXPECT_STREQ(table[0].name.CStr(), "aim");
+    EXPECT_STREQ(table[1].name.CStr(), "look");
+    // No loaded animation differs from the centre pose, so no bone gets an entry.
+    EXPECT_TRUE(table[0].entries.empty());
+    EXPECT_EQ(table[0].ranges[3][0], table[0].ranges[3][1]);
+
+    m_template->RebuildTargetingTable(false);
+    EXPECT_TRUE(m_template->GetTargetingTable().empty());
+}

@@ -1,0 +1,211 @@
+// Mesh templates: body versions, the written body read back, collision box, head bones, bone
+// choices and shader preset lookups.
+#include "scene/kinds/MeshTemplate.h"
+
+#include "core/reflection/RTTIPropertiesBase.h"
+#include "core/reflection/RecordStream.h"
+#include "effects/MeshSkeleton.h"
+#include "renderer/MeshTemplateRenderingData.h"
+#include "scene/SceneClassRegistration.h"
+#include "scene/templates/TemplateBodyReader.h"
+#include "support/ConsoleCapture.h"
+#include "tools/datakit/MeshTemplateWriter.h"
+#include "tools/datakit/SceneWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace
+{
+void PutU32(std::vector<uint8_t>& out, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        out.push_back(uint8_t(value >> (8 * i)));
+}
+
+void PutZeros(std::vector<uint8_t>& out, size_t count)
+{
+    for (size_t i = 0; i < count; ++i)
+        out.push_back(0);
+}
+
+// Blocks after the record, as a body of `version` lays them out, without mesh data or skeleton
+// (version 1 always has mesh data: the smallest record of that version).
+std::vector<uint8_t> Blocks(uint32_t version)
+{
+    std::vector<uint8_t> out;
+    if (version >= 2)
+        out.push_back(0);
+    else
+    {
+        for (int i = 0; i < 3; ++i)
+            PutU32(out, 0);
+        PutZeros(out, 24);
+        PutU32(out, 0);
+        PutZeros(out, 20);
+        PutU32(out, 0);
+        PutZeros(out, 20);
+        PutU32(out, 0); // embedded materials
+    }
+    if (version >= 8)
+        out.push_back(0);
+    if (version >= 42)
+    {
+        PutU32(out, 11);
+        PutU32(out, 12);
+    }
+    if (version >= 47)
+    {
+        PutU32(out, 13);
+        PutU32(out, 0x3F800000u);
+    }
+    return out;
+}
+
+bool Set(RTTIPolyBaseClass& object, const char* name, const char* text)
+{
+    const RTTIProperty* property = object.GetClassProperties()->FindPropertyInClassChain(name);
+    return property != nullptr && property->SetFromText(&object, text);
+}
+
+class MeshTemplateTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { RegisterSceneClasses(); }
+};
+} // namespace
+
+TEST_F(MeshTemplateTest, BodyVersionsReadTheirBlocks)
+{
+    struct Case
+    {
+        uint32_t version;
+        bool meshData;
+        uint32_t words[4];
+    };
+    const Case cases[] = {{1, true, {0, 0, 0, 0}},
+                          {41, false, {0, 0, 0, 0}},
+                          {46, false, {11, 12, 0, 0}},
+                          {47, false, {11, 12, 13, 0x3F800000u}}};
+    for (const Case& c : cases)
+    {
+        MeshTemplate meshTemplate;
+        const std::vector<uint8_t> bytes = Blocks(c.version);
+        RecordInput in(bytes.data(), bytes.size());
+        ASSERT_TRUE(meshTemplate.ReadBodyBlocks(in, c.version)) << c.version;
+        EXPECT_EQ(in.Remaining(), 0u) << c.version;
+        EXPECT_EQ(meshTemplate.GetRenderingData() != nullptr, c.meshData) << c.version;
+        EXPECT_EQ(meshTemplate.GetSkeleton(), nullptr);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(meshTemplate.GetStoredWords()[i], c.words[i]) << c.version << " word " << i;
+    }
+}
+
+TEST_F(MeshTemplateTest, WrittenBodyReadsBackEqual)
+{
+    MeshTemplateSpec spec;
+    spec.shaderPresets = {"Default", "Snow"};
+    spec.bones = {"Hips", "Spine", "Head"};
+    spec.storedWords[3] = 0x40000000u;
+    spec.animations = {{"Walk", {}}, {"Idle", {"calm", "tense"}}};
+    SimpleGUID guid;
+    guid.bytes[0] = 0x42;
+    const std::vector<uint8_t> body = MeshTemplateWriter::BuildBody(spec, guid);
+
+    MeshTemplate read;
+    ASSERT_TRUE(TemplateBodyReader::ReadBody(read, body.data(), body.size()));
+    EXPECT_EQ(read.GetGUID(), guid);
+    EXPECT_EQ(read.GetTypeId(), MeshTemplate::kTypeId);
+    ASSERT_NE(read.GetRenderingData(), nullptr);
+    EXPECT_EQ(read.GetRenderingData()->GetPresetCount(), 2u);
+    ASSERT_NE(read.GetSkeleton(), nullptr);
+    EXPECT_STREQ(read.GetSkeleton()->GetBone(2).name.CStr(), "Head");
+    EXPECT_EQ(read.GetStoredWords()[3], 0x40000000u);
+    ASSERT_EQ(read.GetAnimations().Count(), 2);
+    EXPECT_STREQ(read.GetAnimations()[0].GetName().CStr(), "Idle");
+    // Post-load ran: bases are assigned.
+    EXPECT_EQ(read.GetAnimations()[1].m_baseIndex, 3);
+    EXPECT_EQ(SceneWriter::BuildTemplateBody(read, guid, MeshTemplate::kTypeId), body);
+}
+
+TEST_F(MeshTemplateTest, ShortBodyFailsAndKeepsNoHalfReadBlock)
+{
+    ConsoleCapture console;
+    MeshTemplateSpec spec;
+    spec.bones = {"Hips"};
+    SimpleGUID guid;
+    std::vector<uint8_t> body = MeshTemplateWriter::BuildBody(spec, guid);
+    body.resize(body.size() - 3);
+    MeshTemplate read;
+    EXPECT_FALSE(TemplateBodyReader::ReadBody(read, body.data(), body.size()));
+    EXPECT_EQ(read.GetRenderingData(), nullptr);
+    EXPECT_EQ(read.GetSkeleton(), nullptr);
+    EXPECT_TRUE(console.Contains("is cut short", 4));
+}
+
+TEST_F(MeshTemplateTest, EffectiveCollisionBoxScalesAndOffsets)
+{
+    MeshTemplate meshTemplate;
+    const BoundingBox4& box = meshTemplate.GetEffectiveCollisionBox();
+    EXPECT_FLOAT_EQ(box.min.x, -1.0f);
+    EXPECT_FLOAT_EQ(box.max.y, 1.0f);
+    ASSERT_TRUE(Set(meshTemplate, "Collision box scale", "2 1 1 1"));
+    ASSERT_TRUE(Set(meshTemplate, "Collision box offset", "0 5 0 0"));
+    meshTemplate.OnPropertyChanged(nullptr);
+    EXPECT_FLOAT_EQ(box.min.x, -2.0f);
+    EXPECT_FLOAT_EQ(box.min.y, 4.0f);
+    EXPECT_FLOAT_EQ(box.min.z, -1.0f);
+    EXPECT_FLOAT_EQ(box.max.x, 2.0f);
+    EXPECT_FLOAT_EQ(box.max.y, 6.0f);
+    EXPECT_FLOAT_EQ(box.max.z, 1.0f);
+}
+
+TEST_F(MeshTemplateTest, HeadBonesFollowTheSkeletonAndTheScale)
+{
+    MeshTemplateSpec spec;
+    spec.bones = {"Hips", "Spine", "Head"};
+    std::unique_ptr<MeshTemplate> meshTemplate = MeshTemplateWriter::MakeTemplate(spec);
+    ASSERT_TRUE(Set(*meshTemplate, "XSI animation scale", "0.5"));
+    ASSERT_TRUE(Set(*meshTemplate, "HeadA bone", "Head"));
+    ASSERT_TRUE(Set(*meshTemplate, "HeadB bone", "Tail"));
+    EXPECT_EQ(meshTemplate->GetHeadBoneIndex(0), 2);
+    EXPECT_FLOAT_EQ(meshTemplate->GetHeadBonePosition(0).y, 1.0f);
+    EXPECT_EQ(meshTemplate->GetFakeShadow().m_headBone[0], 2);
+    EXPECT_EQ(meshTemplate->GetHeadBoneIndex(1), -1);
+    EXPECT_FLOAT_EQ(meshTemplate->GetHeadBonePosition(1).y, 0.0f);
+
+    DynarraySafe<NameString> choices;
+    meshTemplate->GetPropertyChoices("HeadA bone", choices);
+    ASSERT_EQ(choices.Count(), 4);
+    EXPECT_STREQ(choices[0].CStr(), "Hips");
+    EXPECT_TRUE(choices[3].IsEmpty());
+}
+
+TEST_F(MeshTemplateTest, WithoutSkeletonTheOnlyBoneChoiceIsEmpty)
+{
+    MeshTemplate meshTemplate;
+    DynarraySafe<NameString> choices;
+    choices.Add(NameString("stale"));
+    meshTemplate.GetPropertyChoices("HeadB bone", choices);
+    ASSERT_EQ(choices.Count(), 1);
+    EXPECT_TRUE(choices[0].IsEmpty());
+}
+
+TEST_F(MeshTemplateTest, ShaderPresetLookupsByNameAndByInternedName)
+{
+    MeshTemplateSpec spec;
+    spec.shaderPresets = {"Default", "Snow"};
+    std::unique_ptr<MeshTemplate> meshTemplate = MeshTemplateWriter::MakeTemplate(spec);
+    EXPECT_EQ(meshTemplate->GetShaderPresetIndexByName("snow"), 1);
+    EXPECT_EQ(meshTemplate->GetShaderPresetIndexByName("Rain"), -1);
+    EXPECT_EQ(meshTemplate->GetShaderPresetIndexByName(nullptr), -1);
+    EXPECT_EQ(meshTemplate->GetShaderPresetIndex(NameString("Snow")), 1);
+    EXPECT_EQ(meshTemplate->GetShaderPresetIndex(NameString("snow")), -1);
+    EXPECT_EQ(meshTemplate->GetShaderPresetIndex(NameString()), -1);
+
+    MeshTemplate bare;
+    EXPECT_EQ(bare.GetShaderPresetIndexByName("Default"), -1);
+    EXPECT_FALSE(bare.DrawDebug(Matrix::ONE, 2));
+    EXPECT_TRUE(meshTemplate->DrawDebug(Matrix::ONE, 2));
+}

@@ -1,0 +1,34 @@
+// Mesh templates for tests and demo data: a MeshTemplate with a one-quad mesh whose shader presets
+// have the given names (or no mesh data), an optional chain of bones, and its animation
+// definitions, written as a template body by the engine's own writers. Main thread.
+#pragma once
+
+#include "core/SimpleGUID.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class MeshTemplate;
+
+// What a written mesh template holds.
+struct MeshTemplateSpec
+{
+    bool withMeshData = true;
+    std::vector<std::string> shaderPresets = {"Default"};
+    // The four render switches (entity render flags 0x40, 0x80, 0x20, 0x200).
+    uint8_t renderSwitches[4] = {1, 0, 0, 0};
+    // Bones in a chain, each the child of the one before and one unit above it.
+    std::vector<std::string> bones;
+    // Definitions by name with their preset names; sorted by name as the lookups expect.
+    std::vector<std::pair<std::string, std::vector<std::string>>> animations;
+    uint32_t storedWords[4] = {};
+};
+
+namespace MeshTemplateWriter
+{
+std::unique_ptr<MeshTemplate> MakeTemplate(const MeshTemplateSpec& spec);
+// The template body (GUID, type 1, record, mesh data, skeleton, stored words).
+std::vector<uint8_t> BuildBody(const MeshTemplateSpec& spec, const SimpleGUID& guid);
+} // namespace MeshTemplateWriter

@@ -1,6 +1,7 @@
 #include "audio/sound/OGGStream.h"
 
 #include "audio/sound/SoundStreamDataSource.h"
+#include "audio/sound/VorbisChannelOrder.h"
 
 #include <algorithm>
 #include <climits>
@@ -63,25 +64,11 @@ bool OGGStream::Open()
 
 namespace
 {
-// Vorbis orders three or more channels with the centre second and the LFE last; the wave format
-// reported declares speaker-position order (FL FR FC LFE BL BR BC SL SR). Row n-1: for each wave
-// channel, the Vorbis channel it takes.
-constexpr uint8_t kWaveFromVorbis[audio::kMaxChannels][audio::kMaxChannels] = {
-    {0},
-    {0, 1},
-    {0, 2, 1},
-    {0, 1, 2, 3},
-    {0, 2, 1, 3, 4},
-    {0, 2, 1, 5, 3, 4},
-    {0, 2, 1, 6, 5, 3, 4},
-    {0, 2, 1, 7, 5, 6, 3, 4},
-};
-
 void ToWaveOrder(char* data, uint32_t bytes, uint32_t channels)
 {
-    if (channels < 3)
+    const uint8_t* const order = VorbisChannelOrder::WaveFromVorbis(channels);
+    if (order == nullptr)
         return;
-    const uint8_t* order = kWaveFromVorbis[channels - 1];
     const uint32_t frameBytes = channels * 2;
     int16_t frame[audio::kMaxChannels];
     for (uint32_t at = 0; at + frameBytes <= bytes; at += frameBytes)

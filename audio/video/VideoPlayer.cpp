@@ -1,6 +1,7 @@
 #include "audio/video/VideoPlayer.h"
 
 #include "audio/sound/SoundEngine.h"
+#include "audio/sound/VorbisChannelOrder.h"
 #include "core/console/GameConsole.h"
 #include "core/filesystem/StreamingFileReader.h"
 #include "core/threads/CommandRingBuffer.h"
@@ -337,10 +338,13 @@ void VideoPlayer::DecodeSound()
         const uint32_t bytes = uint32_t(samples) * channels * 2;
         uint8_t* const block = new uint8_t[bytes];
         int16_t* const out = reinterpret_cast<int16_t*>(block);
+        // The voice's format declares speaker-position order, as for streamed sounds.
+        const uint8_t* const order = VorbisChannelOrder::WaveFromVorbis(channels);
         for (int i = 0; i < samples; ++i)
             for (uint32_t c = 0; c < channels; ++c)
             {
-                const int value = int(pcm[c][i] * 32767.0f + 0.5f);
+                const float sample = pcm[order != nullptr ? order[c] : c][i];
+                const int value = int(sample * 32767.0f + 0.5f);
                 out[size_t(i) * channels + c] = int16_t(std::clamp(value, -32768, 32767));
             }
         vorbis_synthesis_read(&m_vorbisDsp, samples);
@@ -530,6 +534,7 @@ void VideoPlayer::CreateVoice(BaseThread& thread, float volume)
         return;
     }
     m_voice->SetVolume(volume);
+    m_ring.SetFrameBytes(format.blockAlign);
     m_hasVoice.store(true, std::memory_order_release);
 }
 

@@ -3,8 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
-VideoSoundRing::VideoSoundRing(uint32_t bytes) : m_size(bytes), m_bytes(new uint8_t[bytes])
+VideoSoundRing::VideoSoundRing(uint32_t bytes) : m_capacity(bytes), m_size(bytes), m_bytes(new uint8_t[bytes])
 {
+}
+
+void VideoSoundRing::SetFrameBytes(uint32_t frameBytes)
+{
+    frameBytes = std::clamp<uint32_t>(frameBytes, 1, kChunkBytes);
+    Reset();
+    m_size = m_capacity - m_capacity % frameBytes;
+    m_chunkBytes = kChunkBytes - kChunkBytes % frameBytes;
 }
 
 void VideoSoundRing::Append(std::unique_ptr<uint8_t[]> block, uint32_t bytes)
@@ -45,7 +53,7 @@ bool VideoSoundRing::PeekChunk(const uint8_t** data, uint32_t* bytes) const
     if (m_fill == 0)
         return false;
     *data = m_bytes.get() + m_read;
-    *bytes = std::min({m_fill, kChunkBytes, m_size - m_read});
+    *bytes = std::min({m_fill, m_chunkBytes, m_size - m_read});
     return true;
 }
 

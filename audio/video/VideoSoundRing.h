@@ -4,7 +4,9 @@
 // Bytes handed to the voice stay in the ring until the voice has played them, so the free space
 // excludes them as well as the unplayed fill. A block larger than the free space is split: what
 // fits goes in now, the rest waits in order and moves in as the voice frees space. Nothing is
-// overwritten and nothing is dropped.
+// overwritten and nothing is dropped. Chunks and the ring's wrap point fall on whole sample
+// frames: a voice reads each chunk as whole frames, so a chunk that split a frame would shift every
+// channel of what follows.
 #pragma once
 
 #include <cstdint>
@@ -20,9 +22,14 @@ public:
 
     explicit VideoSoundRing(uint32_t bytes = kDefaultBytes);
 
+    // Empties the ring and sizes it and its chunks in whole frames of `frameBytes` (1 to
+    // kChunkBytes; 1, byte granularity, until set).
+    void SetFrameBytes(uint32_t frameBytes);
+
     // Takes the block; appends what fits and keeps the rest waiting.
     void Append(std::unique_ptr<uint8_t[]> block, uint32_t bytes);
-    // The next chunk for the voice: at most kChunkBytes, not past the ring's end; false when empty.
+    // The next chunk for the voice: at most kChunkBytes (in whole frames), not past the ring's end;
+    // false when empty.
     bool PeekChunk(const uint8_t** data, uint32_t* bytes) const;
     // The chunk from PeekChunk went to the voice: the read position moves on, the bytes stay held.
     void Consume(uint32_t bytes);
@@ -50,7 +57,10 @@ private:
     void MoveWaiting();
     void Write(const uint8_t* data, uint32_t bytes);
 
-    const uint32_t m_size;
+    const uint32_t m_capacity;
+    // The capacity and kChunkBytes in whole frames.
+    uint32_t m_size;
+    uint32_t m_chunkBytes = kChunkBytes;
     std::unique_ptr<uint8_t[]> m_bytes;
     uint32_t m_read = 0;
     uint32_t m_fill = 0;

@@ -220,8 +220,10 @@ public:
     {
         const double seconds = spec.soundSeconds > 0.0 ? spec.soundSeconds
                                                        : double(spec.frames) * spec.fpsDenominator / spec.fpsNumerator;
-        const SoundSamples tone = SoundWriter::MakeTone(std::vector<double>(spec.soundChannels, spec.toneHz),
-                                                        spec.soundRate, seconds, 0.5);
+        const std::vector<double> tones = spec.channelTonesHz.empty()
+                                              ? std::vector<double>(spec.soundChannels, spec.toneHz)
+                                              : spec.channelTonesHz;
+        const SoundSamples tone = SoundWriter::MakeTone(tones, spec.soundRate, seconds, 0.5);
         const uint32_t frames = tone.FrameCount();
         constexpr uint32_t kChunk = 1024;
         for (uint32_t done = 0; done < frames; done += kChunk)
@@ -301,6 +303,12 @@ bool EncodeOggTheora(const VideoSpec& spec, std::vector<uint8_t>& out)
     }
     if (spec.sound)
     {
+        if (!spec.channelTonesHz.empty() && spec.channelTonesHz.size() != spec.soundChannels)
+        {
+            std::fprintf(stderr, "datakit: %zu channel tones for %u sound channels\n", spec.channelTonesHz.size(),
+                         spec.soundChannels);
+            return false;
+        }
         if (!vorbis.Init(spec))
         {
             std::fprintf(stderr, "datakit: the Vorbis encoder refused %u channels at %u Hz\n", spec.soundChannels,

@@ -1,4 +1,4 @@
-// Test videos: Ogg Theora (encoded with libtheora) with an optional Ogg Vorbis tone, whose frames
+// Test videos: Ogg Theora (encoded with libtheora) with optional Ogg Vorbis tones, whose frames
 // carry their own number as luminance so that a test can tell which frame a player shows.
 // Any thread; no shared state.
 #pragma once
@@ -24,6 +24,8 @@ struct VideoSpec
     uint32_t soundRate = 22050;
     uint32_t soundChannels = 1;
     double toneHz = 440.0;
+    // One tone per channel in the file's own (Vorbis) channel order; empty: toneHz on every channel.
+    std::vector<double> channelTonesHz;
     double soundSeconds = 0.0; // 0: as long as the picture
 };
 

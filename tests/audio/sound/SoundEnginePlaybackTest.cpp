@@ -9,6 +9,7 @@
 
 using SoundAnalysis::Frequency;
 using SoundAnalysis::Rms;
+using SoundAnalysis::ToneLevel;
 
 // libvorbisenc leaks one setup block when it encodes six channels at 48 kHz; the leak is theirs.
 extern "C" const char* __lsan_default_suppressions()
@@ -19,20 +20,6 @@ extern "C" const char* __lsan_default_suppressions()
 namespace
 {
 constexpr uint32_t kRate = 48000;
-
-// The amplitude of one tone in a window (one bin of a discrete Fourier transform): half the sine's peak.
-double ToneLevel(const std::vector<float>& v, size_t from, size_t to, double frequency, uint32_t rate)
-{
-    double re = 0.0;
-    double im = 0.0;
-    for (size_t i = from; i < to; ++i)
-    {
-        const double phase = 2.0 * M_PI * frequency * double(i) / rate;
-        re += v[i] * std::cos(phase);
-        im += v[i] * std::sin(phase);
-    }
-    return std::sqrt(re * re + im * im) / double(to - from);
-}
 
 class SoundEnginePlaybackTest : public ::testing::Test
 {

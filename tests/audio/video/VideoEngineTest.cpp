@@ -3,6 +3,7 @@
 // luminance texture), the sound clock and its resynchronisation, looping, replacing and stopping
 // players, files that cannot play, the full-screen draw and the sound that reaches the mixer.
 #include "support/ConsoleCapture.h"
+#include "support/SoundAnalysis.h"
 #include "support/VideoTestHarness.h"
 
 #include "engine/profiler/Profiler.h"
@@ -391,6 +392,47 @@ TEST_F(VideoEngineTest, SoundReachesTheMixerAndDrivesThePicture)
 
     // The sound clock runs (0.15 s played, wall clock 0.15 s): frame 0 (0.1 s) has been shown.
     EXPECT_EQ(m_harness.ShownFrame(), 0);
+}
+
+// Vorbis puts the centre channel second; the video's voice declares speaker order, as streamed
+// sounds do. A three-channel video with a tone per channel sounds its left tone on the left, its
+// right tone on the right and its centre tone on both at -3 dB.
+TEST_F(VideoEngineTest, WideVideoSoundPlaysEveryChannelWhereItsSpeakerIs)
+{
+    VideoSpec spec;
+    spec.frames = 20;
+    spec.sound = true;
+    spec.soundChannels = 3;
+    spec.channelTonesHz = {300.0, 500.0, 700.0}; // Vorbis order: left, centre, right
+    ASSERT_TRUE(m_harness.WriteVideo("wide", spec));
+    ASSERT_TRUE(m_harness.Start());
+    ASSERT_TRUE(m_harness.Video().Play("wide", nullptr, true, false, 1.0f));
+    ASSERT_TRUE(m_harness.UpdateUntilOpen());
+    ASSERT_TRUE(WaitForVoice());
+    m_harness.Memory()->Take();
+    MixAndFeed(60);
+    const std::vector<float> mix = m_harness.Memory()->Take();
+    const uint32_t channels = m_harness.Memory()->GetChannelCount();
+    const uint32_t rate = m_harness.Memory()->GetSampleRate();
+    ASSERT_EQ(channels, 2u);
+    std::vector<float> left, right;
+    for (size_t i = 0; i + 1 < mix.size(); i += channels)
+    {
+        left.push_back(mix[i]);
+        right.push_back(mix[i + 1]);
+    }
+    // 0.1 s to 0.5 s: every tone has whole cycles in the window.
+    const size_t from = rate / 10;
+    const size_t to = rate / 2;
+    ASSERT_GE(left.size(), to);
+    using SoundAnalysis::ToneLevel;
+    const double full = ToneLevel(left, from, to, 300.0, rate);
+    EXPECT_GT(full, 0.15);
+    EXPECT_NEAR(ToneLevel(right, from, to, 700.0, rate), full, 0.1 * full);
+    EXPECT_LT(ToneLevel(left, from, to, 700.0, rate), 0.05 * full) << "the right channel reached the left";
+    EXPECT_LT(ToneLevel(right, from, to, 300.0, rate), 0.05 * full);
+    EXPECT_NEAR(ToneLevel(left, from, to, 500.0, rate), 0.7071 * full, 0.1 * full) << "centre on the left";
+    EXPECT_NEAR(ToneLevel(right, from, to, 500.0, rate), 0.7071 * full, 0.1 * full) << "centre on the right";
 }
 
 TEST_F(VideoEngineTest, ASoundLagOfMoreThanAFifthOfASecondResyncsOnce)

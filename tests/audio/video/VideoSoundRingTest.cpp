@@ -103,6 +103,42 @@ TEST(VideoSoundRingTest, ABlockLargerThanTheFreeSpaceIsSplitAndKeepsItsOrder)
     EXPECT_EQ(ring.GetFill(), 0u);
 }
 
+// Three-channel sound has 6-byte frames, which divide neither the chunk size nor the ring: every
+// chunk, and the wrap, must still end on a whole frame, or the voice shifts the channels after it.
+TEST(VideoSoundRingTest, ChunksAndTheWrapFallOnWholeFrames)
+{
+    VideoSoundRing ring(40000);
+    ring.Append(Block(12, 1), 12);
+    ring.SetFrameBytes(6);
+    EXPECT_EQ(ring.GetSize(), 39996u);
+    EXPECT_EQ(ring.GetFill(), 0u) << "sizing empties the ring";
+    std::vector<uint8_t> expected;
+    std::vector<uint32_t> chunks;
+    for (uint32_t i = 0; i < 5; ++i)
+    {
+        std::unique_ptr<uint8_t[]> block = Block(18000, uint8_t(i * 40));
+        expected.insert(expected.end(), block.get(), block.get() + 18000);
+        ring.Append(std::move(block), 18000);
+        EXPECT_EQ(ring.GetFreeBytes() % 6, 0u);
+    }
+    std::vector<uint8_t> out;
+    const uint8_t* data = nullptr;
+    uint32_t bytes = 0;
+    while (ring.PeekChunk(&data, &bytes))
+    {
+        chunks.push_back(bytes);
+        out.insert(out.end(), data, data + bytes);
+        ring.Consume(bytes);
+        ring.Retire(0);
+    }
+    EXPECT_EQ(out, expected);
+    ASSERT_GE(chunks.size(), 2u);
+    EXPECT_EQ(chunks[0], 16380u);
+    for (uint32_t chunk : chunks)
+        EXPECT_EQ(chunk % 6, 0u) << chunk;
+    EXPECT_EQ(ring.GetReadPosition() % 6, 0u);
+}
+
 TEST(VideoSoundRingTest, ResetForgetsEverything)
 {
     VideoSoundRing ring(40000);

@@ -151,6 +151,22 @@ TEST_F(GraphEntityTest, CurvesCarryPathDistancesAndCutEndsOnlyWhereThePathStops)
     ExpectNear(onward.m_curves[2].p[3], 30.0f, 0.0f, 0.0f, onward.m_curves[2].p[3].w);
 }
 
+TEST_F(GraphEntityTest, APairJoinedBothWaysIsCutAtBothEndsSinceNeitherNodeLeadsOn)
+{
+    m_graphTemplate->SetCutsOffNastyEnds(true);
+    FlagEntity* a = Node(0.0f, 0.0f, 0.0f);
+    FlagEntity* b = Node(10.0f, 0.0f, 0.0f);
+    m_graph->Connect(a, b);
+    AddPoint(a, 0, 5.0f, 0.0f, 2.0f);
+    m_graph->Connect(b, a);
+    // a's only way in comes from b, the node it leads to: that is no path carried on.
+    GraphGeometry g = Build();
+    EXPECT_EQ(g.m_curves.Count(), 0);
+    EXPECT_EQ(g.m_arrows.Count(), 2);
+    m_graphTemplate->SetCutsOffNastyEnds(false);
+    EXPECT_EQ(Build().m_curves.Count(), 2);
+}
+
 TEST_F(GraphEntityTest, RingsTakeTheirRootFromTheFirstNodeWithOneConnection)
 {
     FlagEntity* a = Node(0.0f, 0.0f, 0.0f);

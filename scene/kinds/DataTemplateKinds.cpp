@@ -8,7 +8,9 @@
 #include "effects/TEnvelope.h"
 #include "scene/kinds/BehaviourTreeTemplate.h"
 #include "scene/kinds/ColorEnvelopeTemplate.h"
+#include "scene/kinds/FlagEntityConnection.h"
 #include "scene/kinds/FlagTemplate.h"
+#include "scene/kinds/GraphTemplate.h"
 #include "scene/kinds/InGameUITemplate.h"
 #include "scene/kinds/MeshAnimationGraphTemplate.h"
 #include "scene/kinds/ParticleTemplate.h"
@@ -21,11 +23,14 @@ void RegisterDataTemplateKinds()
     // Entities are known by name but made only through their templates.
     const char* const entities[] = {"FlagEntity", "PhysicalEffectEntity", "BehaviourTreeEntity",
                                     "MeshAnimationGraphEntity", "VectorEnvelopeEntity", "ColorEnvelopeEntity",
-                                    "InGameUIEntity", "SFXEntity", "ParticleEntity"};
+                                    "InGameUIEntity", "SFXEntity", "ParticleEntity", "GraphEntity"};
     for (const char* name : entities)
         if (RTTIClassRegistry::FindClassId(name) < 0)
             RTTIClassRegistry::RegisterClass(name, "Entity", nullptr);
     FlagTemplate::RegisterRTTIClass();
+    FlagEntityConnectionControlPoint::RegisterRTTIClass();
+    FlagEntityConnection::RegisterRTTIClass();
+    GraphTemplate::RegisterRTTIClass();
     PhysicalEffectTemplate::RegisterRTTIClass();
     PhysicalEffect::RegisterRTTIClass();
     BehaviourTreeTemplate::RegisterRTTIClass();

@@ -10,6 +10,7 @@
 #include "scene/entities/EntityLayerSystem.h"
 #include "scene/entities/EntityManager.h"
 #include "scene/entities/EntitySet.h"
+#include "scene/kinds/AmbientSoundTemplate.h"
 #include "scene/kinds/CompoundKinds.h"
 #include "scene/kinds/DataTemplateKinds.h"
 #include "scene/kinds/MeshKinds.h"
@@ -115,4 +116,6 @@ void RegisterSceneClasses()
     RegisterDataTemplateKinds();
     RegisterMeshKinds();
     RegisterCompoundKinds();
+    AmbientSoundTemplate::RegisterRTTIClass();
+    RTTIClassRegistry::EnsureClassRegistered("AmbientSoundEntity", "CompoundEntity", nullptr);
 }

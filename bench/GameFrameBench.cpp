@@ -13,6 +13,7 @@
 #include "platform/gpu/Gpu.h"
 #include "renderer/NorvexRenderer.h"
 #include "scene/cameras/GameCameraController.h"
+#include "scene/cameras/NXBaseCameraSubcontroller.h"
 #include "scene/SceneClassRegistration.h"
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityManager.h"
@@ -29,6 +30,7 @@ constexpr float kSceneSize = 2000.0f;
 constexpr float kCellSize = 40.0f;
 // Above the middle: a 50 degree view at this height covers the scene's 2000 units (and more).
 constexpr float kCameraHeight = 2600.0f;
+constexpr float kCameraFOV = 50.0f;
 
 // The delegate of a running game: every tick is a fixed one and nothing vetoes a frame.
 class BenchDelegate : public GameDelegate
@@ -57,11 +59,15 @@ struct Frame
         entityTemplate.SetStaticBoundingBox(BoundingBox4(Vector(-1, 0, -1, 1), Vector(1, 2, 1, 1)));
         gEngineTimer.Reset();
         gGame.Init(&window, 320, 240, &delegate, nullptr, 0);
+        // The controller takes its view from the current sub-controller every frame.
         GameCameraController* camera = gGame.GetCameraController();
-        camera->SetCameraPosition(Vector(kSceneSize * 0.5f, kCameraHeight, kSceneSize * 0.5f, 1.0f));
+        NXBaseCameraSubcontroller* overhead = camera->AddNewSubcontroller(GameCameraController::SUBCONTROLLER_BASE);
+        overhead->SetPosition(Vector(kSceneSize * 0.5f, kCameraHeight, kSceneSize * 0.5f, 1.0f));
         Quaternion down;
         down.LoadXRotation(90.0f);
-        camera->SetCameraRotation(down);
+        overhead->SetRotation(down);
+        overhead->SetFOV(kCameraFOV);
+        camera->SetCurrentSubcontroller(overhead, 0.0f, 0);
         camera->SetClipPlanes(10.0f, kCameraHeight + 500.0f);
     }
     ~Frame()

@@ -67,6 +67,7 @@ std::vector<uint32_t> Ops(std::initializer_list<RenderOpcode> ops)
 
 TEST_F(GameRenderTest, AFrameWritesTheScenePassesUIAndPresentInOrder)
 {
+    gConsole.Print("logged before the frame");
     bool presented = false;
     const std::vector<uint32_t> ops = RenderFrame(false, &presented);
     EXPECT_TRUE(presented);
@@ -86,6 +87,7 @@ TEST_F(GameRenderTest, AFrameWritesTheScenePassesUIAndPresentInOrder)
     EXPECT_EQ(m_delegate.Count("OnAfterSceneRender:0"), 1u);
     ASSERT_NE(gGame.GetConsoleScreen(), nullptr);
     EXPECT_EQ(gGame.GetConsoleScreen()->GetDrawCount(), 1u) << "the console screen is drawn over the frame";
+    EXPECT_EQ(gGame.GetConsoleScreen()->GetLine(0).GetText(), "logged before the frame") << "with the log's lines";
 }
 
 TEST_F(GameRenderTest, LateEntitiesGetTheirOwnPassesAroundPostProcessing)

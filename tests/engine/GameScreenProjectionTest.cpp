@@ -128,6 +128,10 @@ TEST_F(GameScreenProjectionTest, ScreenPointsAndWorldPositionsMapBothWays)
     expected.w = 0.0f;
     expected.Div(expected.Length());
     ExpectNear(direction, expected, 1e-4f, "back along the ray");
+
+    // A position in the camera's own plane has no screen point (w = 0): no division by zero.
+    const Vector beside = gGame.WorldPositionToScreenPoint(Vector(50.0f, 20.0f, -30.0f, 1.0f));
+    ExpectNear(beside, Vector(0.0f, 0.0f, 0.0f, 1.0f), 0.0f, "in the camera's plane");
 }
 
 TEST_F(GameScreenProjectionTest, APointProjectedOnAPlaneLiesOnItAndUnderTheCursor)

@@ -41,6 +41,19 @@ public:
     {
         const TArray& array = Array(object);
         out.WriteU32(uint32_t(array.Count()));
+        if constexpr (Fixed::kSize != 0)
+        {
+            // Elements of one size: room for all of them at once (null when only counting or when
+            // they do not fit, which the output then records as WriteBytes would).
+            uint8_t* at = out.Reserve(size_t(array.Count()) * Fixed::kSize);
+            if (at != nullptr)
+                for (const TElement& element : array)
+                {
+                    Fixed::Store(at, element, out.ByteSwaps());
+                    at += Fixed::kSize;
+                }
+            return;
+        }
         for (const TElement& element : array)
             Traits::Write(out, element);
     }

@@ -120,13 +120,13 @@ const RTTIRecordPlan::Moves& RTTIRecordPlan::MakeMoves(const RTTIPolyBaseClass* 
             const RTTIFieldForm form = property->GetDirectField(object, offset);
             const bool raw = form == RTTI_FIELD_RAW && offset >= 0;
             const bool plainBool = form == RTTI_FIELD_BOOL && offset >= 0 && m_sizes[i] == 1;
-            // The write side copies raw fields only (a bool's memory need not be 0 or 1).
+            // The write side copies raw fields as blocks and writes bools as 0 or 1.
             Move* const lastMove = made->moves.size() > made->stepFirstMove.back() ? &made->moves.back() : nullptr;
-            if (raw && lastMove != nullptr && lastMove->fieldOffset >= 0 &&
+            if (raw && lastMove != nullptr && lastMove->fieldOffset >= 0 && !lastMove->isBool &&
                 lastMove->fieldOffset + ptrdiff_t(lastMove->bytes) == offset)
                 lastMove->bytes += m_sizes[i];
             else
-                made->moves.push_back(Move{raw ? offset : -1, m_sizes[i], i});
+                made->moves.push_back(Move{raw || plainBool ? offset : -1, m_sizes[i], i, plainBool});
             // The read side copies bools with their neighbours and then makes them 0 or 1.
             Op* const lastOp = made->ops.size() > runFirstOp ? &made->ops.back() : nullptr;
             if ((raw || plainBool) && lastOp != nullptr && lastOp->kind == Op::COPY &&
@@ -177,7 +177,9 @@ void RTTIRecordPlan::Write(RecordOutput& out, const RTTIPolyBaseClass* object, u
         for (uint32_t m = moves->stepFirstMove[s]; m < moves->stepFirstMove[s + 1]; ++m)
         {
             const Move& move = moves->moves[m];
-            if (move.fieldOffset >= 0)
+            if (move.isBool)
+                *at = *reinterpret_cast<const bool*>(base + move.fieldOffset) ? 1 : 0;
+            else if (move.fieldOffset >= 0)
                 CopyBlock(reinterpret_cast<char*>(at), base + move.fieldOffset, move.bytes);
             else
                 m_properties[move.property]->WriteFixed(at, object, false);

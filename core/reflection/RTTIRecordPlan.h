@@ -44,12 +44,14 @@ private:
         uint32_t fixedBytes; // bytes of a run; 0 for a variable-size property
     };
     // A piece of a run: `bytes` copied whole between the record and the object at `fieldOffset`,
-    // or (fieldOffset < 0) one property moved by its own calls.
+    // a bool in a plain field at `fieldOffset` (`isBool`), or (fieldOffset < 0) one property moved
+    // by its own calls.
     struct Move
     {
         ptrdiff_t fieldOffset;
         uint32_t bytes;
         uint32_t property;
+        bool isBool;
     };
     // One action of the read walk. An action that begins a run first takes the run's `runBytes`
     // (checked once); the fixed-size actions after it move values out of them without a check.

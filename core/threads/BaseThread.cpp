@@ -22,6 +22,10 @@ constexpr uint32_t kSlowWaitReportMs = 10000;
 template <typename Done>
 bool SpinUntil(Done&& done)
 {
+    if (done())
+        return true;
+    // The clock is read only once the first look failed: a worker chasing its producer finds the
+    // next command at once most of the time.
     const auto deadline = std::chrono::steady_clock::now() + kSpinTime;
     for (uint32_t i = 1;; ++i)
     {

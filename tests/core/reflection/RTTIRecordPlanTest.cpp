@@ -497,3 +497,18 @@ TEST(RTTIRecordPlanTest, TextsPastWhatValidationRemembersStillReadBack)
     EXPECT_EQ(std::string(read.m_lastName.CStr()), "last");
 }
 #undef NORVEX_MANY_TEXTS
+
+// A buffer one byte short anywhere refuses the record and is never written past, the array of
+// fixed elements (reserved as a whole) included.
+TEST(RTTIRecordPlanTest, BuffersTooSmallRefuseTheRecordWithoutWritingPastThem)
+{
+    TextSample source;
+    Fill(source);
+    const std::vector<uint8_t> whole = WriteRecord(source);
+    for (size_t capacity = 0; capacity < whole.size(); ++capacity)
+    {
+        std::vector<uint8_t> buffer(capacity + 1, 0xAB);
+        EXPECT_EQ(source.SerializeToMemory(buffer.data(), capacity, 0), 0u) << capacity;
+        EXPECT_EQ(buffer[capacity], 0xAB) << capacity;
+    }
+}

@@ -25,6 +25,20 @@ function(norvex_glob_sources out)
   set(${out} ${all} PARENT_SCOPE)
 endfunction()
 
+# Drops program entries (sources under a "main" folder below root) from a source list. The test is
+# made on the path relative to root, so a checkout that itself lives under a "main" folder keeps
+# its library sources.
+function(norvex_drop_program_entries var root)
+  set(kept)
+  foreach(file ${${var}})
+    file(RELATIVE_PATH rel ${root} ${file})
+    if(NOT rel MATCHES "(^|/)main/")
+      list(APPEND kept ${file})
+    endif()
+  endforeach()
+  set(${var} ${kept} PARENT_SCOPE)
+endfunction()
+
 # Reads "// ctest-labels: a b" from the first lines of a test file.
 function(norvex_read_labels file out)
   file(STRINGS ${file} line REGEX "^// ctest-labels:" LIMIT_COUNT 1)

@@ -3,6 +3,8 @@
 # sources and extra dependencies; plain .cpp files are picked up by globbing.
 set(NORVEX_SUBSYSTEMS engine scene renderer effects ui gameplay audio online game scriptapi)
 norvex_glob_sources(NORVEX_SOURCES ${NORVEX_SUBSYSTEMS})
+# Program entries live in "main" folders and build executables, not library code.
+norvex_drop_program_entries(NORVEX_SOURCES ${PROJECT_SOURCE_DIR})
 set(NORVEX_EXTRA_SOURCES)
 set(NORVEX_EXTRA_LIBS)
 foreach(sub ${NORVEX_SUBSYSTEMS})
@@ -16,4 +18,11 @@ if(NORVEX_SOURCES OR NORVEX_EXTRA_SOURCES)
   set(NORVEX_TOP_LIBRARY norvex)
 else()
   set(NORVEX_TOP_LIBRARY core)
+endif()
+
+# The game: a thin entry over the engine.
+file(GLOB TESSARINE_MAIN CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/game/main/*.cpp)
+if(TESSARINE_MAIN AND TARGET norvex)
+  add_executable(tessarine ${TESSARINE_MAIN})
+  target_link_libraries(tessarine PRIVATE norvex)
 endif()

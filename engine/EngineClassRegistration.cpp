@@ -8,6 +8,7 @@
 #include "engine/config/MobileQualityEntries.h"
 #include "engine/config/ProjectConfig.h"
 #include "engine/config/RendererConfigContainer.h"
+#include "engine/config/SceneNamesTable.h"
 
 void RegisterEngineClasses()
 {
@@ -20,4 +21,5 @@ void RegisterEngineClasses()
     FontReplacement::RegisterRTTIClass();
     MobileDeviceEntry::RegisterRTTIClass();
     MobileTextureQualityEntry::RegisterRTTIClass();
+    SceneNamesTable::RegisterRTTIClass();
 }

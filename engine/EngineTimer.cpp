@@ -6,16 +6,25 @@ EngineTimer gEngineTimer;
 
 void EngineTimer::Reset()
 {
-    m_startTicks = os::QueryCounter();
+    m_lastSample = os::QueryCounter();
     m_ticks = 0;
     m_lastStepSeconds = 0.0f;
+    m_stepCount = 0;
 }
 
-void EngineTimer::Update()
+void EngineTimer::Advance(bool idle)
 {
-    const int64_t ticks = os::QueryCounter() - m_startTicks;
-    m_lastStepSeconds = float(double(ticks - m_ticks) / double(os::kCounterFrequency));
-    m_ticks = ticks;
+    const int64_t now = os::QueryCounter();
+    const int64_t elapsed = now - m_lastSample;
+    m_lastSample = now;
+    if (idle)
+    {
+        m_lastStepSeconds = 0.0f;
+        return;
+    }
+    m_lastStepSeconds = float(double(elapsed) / double(os::kCounterFrequency));
+    m_ticks += elapsed;
+    ++m_stepCount;
 }
 
 double EngineTimer::GetSeconds() const

@@ -1,10 +1,18 @@
 #include "engine/Game.h"
 
+#include "audio/sound/SoundEngine.h"
+#include "audio/video/VideoEngine.h"
 #include "core/console/GameConsole.h"
+#include "engine/EngineClock.h"
 #include "engine/EngineTimer.h"
-#include "engine/config/GameConfig.h"
+#include "engine/GameEntityLists.h"
+#include "engine/NorvexEngine.h"
+#include "engine/PendingEngineServices.h"
+#include "engine/PendingGameServices.h"
+#include "engine/config/EngineConfig.h"
 #include "engine/config/ProjectConfig.h"
 #include "engine/input/InputManager.h"
+#include "engine/profiler/Profiler.h"
 #include "engine/scripting/GameDelegate.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "engine/scripting/ScriptSchedulerHelper.h"
@@ -12,48 +20,318 @@
 #include "online/MultiplayerEngine.h"
 #include "online/NorvexAnalytics.h"
 #include "online/ServerRequestThread.h"
-
-#include <cstring>
+#include "platform/steam/Steam.h"
+#include "renderer/NorvexRenderer.h"
+#include "renderer/resources/ResourceManager.h"
+#include "scene/cameras/CameraClocks.h"
+#include "scene/cameras/GameCameraController.h"
+#include "scene/entities/EntityManager.h"
+#include "scene/entities/SceneEntity.h"
+#include "scene/entities/TriggerOccupancyTracker.h"
+#include "ui/screens/UIScreen.h"
 
 Game gGame;
+bool gSceneSwitchInProgress = false;
+bool gGameExists = false;
 
-Game::Game() : m_inputManager(std::make_unique<InputManager>()) {}
-
-Game::~Game() = default;
-
-void Game::Init(GameDelegate* delegate)
+namespace
 {
-    m_delegate = delegate;
-    m_gameScheduler = std::make_unique<ScriptSchedulerHelper>();
-    m_gameplayScheduler = std::make_unique<ScriptSchedulerHelper>();
-    ResetTimeMultiplier();
+NorvexRenderer* OpenRenderer()
+{
+    return gRenderer != nullptr && gRenderer->IsStreamOpen() ? gRenderer : nullptr;
+}
+
+// Publishes the engine to scripts, or clears the global for none.
+void PublishMultiplayerEngine(MultiplayerEngine* engine)
+{
+    if (gLua.GetState() != nullptr && gLua.IsKnownClass("MultiplayerEngine"))
+        gLua.RegisterGlobalObject(engine, "MultiplayerEngine", "gMultiplayerEngine");
+}
+} // namespace
+
+Game::Game() : m_inputManager(std::make_unique<InputManager>(this)) {}
+
+// Close has run in a program that started the game; what is left is memory and the cursor.
+Game::~Game()
+{
+    m_screenStack.Clear(false);
+    DestroyCursor();
+}
+
+void Game::Init(void* window, uint32_t width, uint32_t height, GameDelegate* delegate, const char* const* argv,
+                int argc)
+{
+    PendingGameServices::ForgetReports();
+    gSceneSwitchInProgress = true;
+    m_firstSceneSwitched = false;
+    m_afterFirstSceneNotified = false;
+    m_lastSwitchedScene.reset();
+    m_arguments.clear();
+    for (int i = 0; argv != nullptr && i < argc; ++i)
+        m_arguments.emplace_back(argv[i] != nullptr ? argv[i] : "");
+
     m_multiplayerEngine = std::make_unique<MultiplayerEngine>();
+    m_multiplayerEngine->SetCommandLine(m_arguments);
     if (!m_multiplayerEngine->Start())
         gConsole.Warning(CONSOLE_CHANNEL_MULTIPLAYER, "The multiplayer thread could not be started");
+    gMultiplayerEngine = m_multiplayerEngine.get();
+    PublishMultiplayerEngine(m_multiplayerEngine.get());
+
+    m_window = window;
+    m_screenWidth = width;
+    m_screenHeight = height;
+    CentreCursor();
+
+    LoadTouchHelper();
+
+    EnableHardwareCursor(false, false);
+
+    m_delegate = delegate;
+    if (NorvexRenderer* const renderer = OpenRenderer())
+    {
+        renderer->SetGameDelegate(delegate);
+        uint8_t block[OutlineParams::kRenderBlockBytes];
+        gProjectConfig.m_outline.WriteRenderBlock(block);
+        renderer->SetOutlineParams(block);
+        gProjectConfig.m_uiOutline.WriteRenderBlock(block);
+        renderer->SetOutlineParamsB(block);
+    }
+
     if (delegate != nullptr && delegate->IsAnalyticsEnabled())
     {
         m_analyticsStarted = gServerRequestThread.Start();
-        if (!m_analyticsStarted)
+        if (m_analyticsStarted)
+            gNorvexAnalytics.GrowRequestPool();
+        else
             gConsole.Warning(CONSOLE_CHANNEL_MULTIPLAYER, "The analytics request thread could not be started");
     }
+
+    m_outlineParams = gProjectConfig.m_outline;
+    m_renderPassFlags = 0;
+    if (EngineConfig* const config = gNorvexEngine.GetConfig(); config != nullptr && OpenRenderer() != nullptr)
+        gProfiler.Init(&config->m_inGameProfilers);
+
+    m_screenWidth = width;
+    m_screenHeight = height;
+    TellUIResolution(width, height);
+    m_initialised = true;
+    m_quitting = false;
+
+    // Devices left from an earlier start give back what they changed before new ones take over;
+    // the keyboard opens through DirectInput, so the interface comes first.
+    m_inputManager->Shutdown();
+    m_inputManager->InitDirectInput();
+    m_inputManager->InitDevices(window);
+    // The camera reads the game's clocks from here on, and its blends the frame step.
+    gCameraClocks.Install(&m_gameplayTimer, &m_smoothGameTimer, &m_smoothGameplayTimer, &m_frameStep);
+    DeleteCameraController();
+    m_cameraController = new GameCameraController(width, height);
+    ResetAllTimers();
+    PendingGameServices::CreateConsoleScreen();
+    m_gameScheduler = std::make_unique<ScriptSchedulerHelper>();
+    m_gameplayScheduler = std::make_unique<ScriptSchedulerHelper>();
+    gGameExists = true;
     m_inGameStore = InGameStore::CreateFromProject(gProjectConfig);
+
+    if (delegate != nullptr)
+    {
+        delegate->RunStartupScripts();
+        if (SceneEntity* const root = gEntityManager.GetSceneRoot())
+            PendingGameServices::EnableSequenceSystem(root);
+        delegate->OnInit();
+        gGameEntityLists.InitSceneEntities();
+        delegate->OnAfterInit();
+    }
+    m_cameraController->Update();
+
+    ShowLoadingScreen();
+
+    m_gameTimer.ResetTime(0);
+    m_gameplayTimer.ResetTime(0);
+    RestartFrameClock();
+    m_frameCount = 0;
+    m_tickCount = 0;
+    m_updateCount = 0;
+    ResetTimeMultiplier();
+    gSceneSwitchInProgress = false;
 }
 
 void Game::Close()
 {
-    m_inGameStore.reset();
-    if (m_analyticsStarted)
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "Game closing...");
+    PendingEngineServices::ClearDefaultReplacementContainer();
+    TurnLoadingScreenOff();
+    if (NorvexRenderer* const renderer = OpenRenderer())
+        renderer->SubmitCommands(false);
+
+    const Time waitStart = Time::Now();
+    while (m_delegate != nullptr && !m_delegate->IsReadyToClose() &&
+           (Time::Now() - waitStart).ToSeconds() < kCloseWaitSeconds)
+        steam::RunCallbacks();
+
+    PendingGameServices::StopAllSequences();
+    if (m_initialised)
     {
-        gServerRequestThread.Stop();
-        gNorvexAnalytics.ClearPool();
+        if (m_delegate != nullptr)
+            m_delegate->OnClose();
+        m_inputManager->Shutdown();
     }
-    m_analyticsStarted = false;
+
+    PendingGameServices::DeactivateOverrideSceneParameters();
+    gGameEntityLists.FireDueEntityCalls(true, gEngineClock.GetRealTime());
+    m_window = nullptr;
+
+    if (gSoundEngine != nullptr && gSoundEngine->IsRunning())
+    {
+        gSoundEngine->StopSound(kAllSoundInstances, 0.8f, nullptr);
+        gSoundEngine->SetChannelFrequencyRatio(kAllSoundChannels, 1.0f, 3.0f, 0);
+    }
+    if (gVideoEngine != nullptr)
+        gVideoEngine->Stop();
+
+    // Unpublished before it goes: every entity that dies below asks the global, which is null by then.
+    PublishMultiplayerEngine(nullptr);
+    gMultiplayerEngine = nullptr;
     m_multiplayerEngine.reset();
-    m_inputManager->Shutdown();
-    m_pendingKeyBindCommand.clear();
-    m_hasPendingKeyBindCommand = false;
+
+    if (gEntityManager.IsInitialized())
+        gEntityManager.NewScene();
+    TriggerOccupancyTracker::ClearPendingList();
+    PendingGameServices::DisableUIMemoryGuard();
+
+    if (m_initialised)
+    {
+        if (m_delegate != nullptr)
+            m_delegate->OnAfterClose();
+        m_initialised = false;
+    }
+
+    gGameEntityLists.Clear();
+    DeleteCameraController();
+    gCameraClocks.Uninstall();
+    m_inGameStore.reset();
+    m_screenStack.Clear(true);
+    if (UIScreen* const screen = m_preFSEScreen.Get())
+        screen->Release();
+    if (UIScreen* const screen = m_loadingScreen.Get())
+        screen->Release();
+    m_preFSEScreen = nullptr;
+    m_loadingScreen = nullptr;
+    m_pendingKeyBindCommand.reset();
+    m_pendingSceneName.reset();
+    m_switchPending = false;
+    m_switchFlags = 0;
+    m_sceneVariation = kNoVariation;
+    m_switchSemaphore = nullptr;
     m_gameScheduler.reset();
     m_gameplayScheduler.reset();
+
+    if (m_analyticsStarted)
+    {
+        gNorvexAnalytics.ClearPool();
+        gServerRequestThread.Stop();
+    }
+    m_analyticsStarted = false;
+    PendingGameServices::StopPhysicsThread();
+    FreeTouchHelper();
+    if (EngineConfig* const config = gNorvexEngine.GetConfig(); config != nullptr && OpenRenderer() != nullptr)
+        gProfiler.Init(&config->m_editorProfilers);
+
+    RestoreSystemCursor();
+    DestroyCursor();
+    m_cursorFileName.clear();
+    gGameExists = false;
+    // The delegate may die after the close; a later close or entity must not reach it.
+    m_delegate = nullptr;
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "Game closed");
+}
+
+void Game::DeleteCameraController()
+{
+    // A start over a running game makes a new one, so the old one goes here too.
+    if (m_cameraController == nullptr)
+        return;
+    m_cameraController->DeleteAllSubcontrollers();
+    delete m_cameraController;
+    m_cameraController = nullptr;
+}
+
+void Game::SetSize(uint32_t width, uint32_t height, bool silent)
+{
+    m_requestedWidth = 0;
+    m_requestedHeight = 0;
+    m_screenWidth = width;
+    m_screenHeight = height;
+    if (!silent)
+    {
+        TellUIResolution(width, height);
+        if (gResourceManager != nullptr && gResourceManager->IsInitialised())
+            gResourceManager->PostCommand(RESOURCE_POOL_FONTS, 0, 0);
+    }
+    if (m_delegate != nullptr)
+        m_delegate->OnScreenResolutionChanged();
+}
+
+void Game::TellUIResolution(uint32_t width, uint32_t height)
+{
+    UIScreen::ChangeUIResolution(width, height, true);
+    m_screenStack.OnResolutionChanged(width, height, true, true);
+    for (UIScreen* screen : {m_preFSEScreen.Get(), m_loadingScreen.Get()})
+        if (screen != nullptr)
+            screen->OnResolutionChanged(width, height, true, true);
+}
+
+void Game::RequestScreenResoultionChange(uint32_t width, uint32_t height)
+{
+    if (width == 0 || height == 0)
+        return;
+    m_requestedWidth = width;
+    m_requestedHeight = height;
+}
+
+bool Game::TakeResolutionRequest(uint32_t& width, uint32_t& height)
+{
+    if (m_requestedWidth == 0 || m_requestedHeight == 0)
+        return false;
+    width = m_requestedWidth;
+    height = m_requestedHeight;
+    m_requestedWidth = 0;
+    m_requestedHeight = 0;
+    return true;
+}
+
+void Game::RequestFullScreen(bool value)
+{
+    m_fullScreenRequested = true;
+    m_fullScreenValue = value;
+}
+
+bool Game::TakeFullScreenRequest(bool& value)
+{
+    if (!m_fullScreenRequested)
+        return false;
+    value = m_fullScreenValue;
+    m_fullScreenRequested = false;
+    return true;
+}
+
+void Game::Quit()
+{
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "gGame::Quit");
+    if (m_quitting)
+        return;
+    m_quitting = true;
+    if (m_delegate != nullptr)
+        m_delegate->OnQuit();
+}
+
+bool Game::CanSleep() const
+{
+    if (!m_allowSleep)
+        return false;
+    if (m_multiplayerEngine != nullptr && !m_multiplayerEngine->IsIdle())
+        return false;
+    return m_delegate == nullptr || m_delegate->CanSleep();
 }
 
 void Game::SetTimeMultiplier(float target, float durationSeconds, float)
@@ -77,6 +355,12 @@ void Game::ResetTimers()
 {
     m_gameTimer.Reset();
     m_gameplayTimer.Reset();
+}
+
+void Game::ResetAllTimers()
+{
+    for (GameTimer* timer : {&m_gameTimer, &m_gameplayTimer, &m_smoothGameTimer, &m_smoothGameplayTimer})
+        timer->Reset();
 }
 
 ScriptSchedulerHelper* Game::SelectScheduler(uint32_t flags, int64_t& nowTicks) const
@@ -105,6 +389,7 @@ void Game::ScheduleScriptCall(const char* text, float delaySeconds, uint32_t fla
 
 void Game::DeleteScheduledScriptCalls(const Entity* owner, const char* name)
 {
+    // All three: a call cancelled in two of them would still run from the third.
     if (m_gameScheduler != nullptr)
         m_gameScheduler->DeleteByName(owner, name);
     if (m_gameplayScheduler != nullptr)
@@ -127,66 +412,4 @@ void Game::UpdateSchedulers()
         m_gameScheduler->Update(GetGameTimerTicks());
     if (m_gameplayScheduler != nullptr)
         m_gameplayScheduler->Update(GetGameplayTimerTicks());
-}
-
-void Game::BindKey(uint32_t key, const char* command)
-{
-    gGameConfig.BindKey(key, command);
-}
-
-void Game::RemoveAllKeyBinds()
-{
-    gGameConfig.RemoveAllKeyBinds();
-}
-
-bool Game::OnKeyDown(uint32_t key)
-{
-    // Null means unbound; a bound empty command still takes the key but runs nothing.
-    const char* const command = gGameConfig.FindKeyBind(key);
-    if (command == nullptr)
-        return false;
-    if (!m_hasPendingKeyBindCommand && command[0] != '\0')
-    {
-        m_pendingKeyBindCommand = command;
-        m_hasPendingKeyBindCommand = true;
-    }
-    return true;
-}
-
-bool Game::RunCommandLine(const char* line)
-{
-    // Room for the longest line, "()" and the terminator: the line is cut, never the buffer.
-    std::string text = line != nullptr ? std::string(line, strnlen(line, kMaxCommandLength)) : std::string();
-    if (text.find('=') == std::string::npos && text.find('(') == std::string::npos)
-        text += "()";
-    return gLua.LoadAndCall(text.c_str(), 0);
-}
-
-void Game::ExecuteConsoleCommands()
-{
-    if (!m_hasPendingKeyBindCommand)
-        return;
-    const std::string command = std::move(m_pendingKeyBindCommand);
-    m_pendingKeyBindCommand.clear();
-    m_hasPendingKeyBindCommand = false;
-    RunCommandLine(command.c_str());
-}
-
-void Game::NotifyDelegateBeforeDeviceChange()
-{
-    if (m_delegate != nullptr)
-        m_delegate->OnBeforeDeviceChange();
-}
-
-void Game::NotifyDelegateAfterDeviceChange()
-{
-    if (m_delegate != nullptr)
-        m_delegate->OnAfterDeviceChange();
-}
-
-void Game::SetSoftwareCursor(const char* imageName, int32_t hotX, int32_t hotY)
-{
-    m_cursorName = imageName != nullptr ? imageName : "";
-    m_cursorHotX = hotX;
-    m_cursorHotY = hotY;
 }

@@ -129,6 +129,20 @@ void GameEntityLists::ClearEntityCallQueues()
     m_runningNext = 0;
 }
 
+void GameEntityLists::Clear()
+{
+    for (SafePointer<Entity>& held : m_updated)
+        if (Entity* const entity = held.Get())
+            entity->m_inUpdatedList = false;
+    for (SafePointer<Entity>& held : m_changed)
+        if (Entity* const entity = held.Get())
+            entity->m_inChangedList = false;
+    m_scriptTick.FreeStorage();
+    m_updated.FreeStorage();
+    m_changed.FreeStorage();
+    ClearEntityCallQueues();
+}
+
 bool GameEntityLists::IsStillQueued(const Entity* entity) const
 {
     for (int32_t i = m_runningNext; i < m_running.Count(); ++i)

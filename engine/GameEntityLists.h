@@ -47,6 +47,8 @@ public:
     void QueueTimedEntityCall(Entity* entity, uint64_t dueMicroseconds, uint32_t mode);
     bool IsEntityCallQueued(uint16_t multiplayerId) const;
     void ClearEntityCallQueues();
+    // Empties every list and queue (the Game's close); live entities forget their list marks.
+    void Clear();
     // Runs the calls due at `nowMicroseconds` (the engine clock's real time of the frame), or all.
     void FireDueEntityCalls(bool all, uint64_t nowMicroseconds);
     // Empties the changed list into the updated list; returns its former length.

@@ -173,3 +173,9 @@ void ReportWrongRendererThread(const char* function, const char* expected)
     gConsole.Error(CONSOLE_CHANNEL_RENDER, "NorvexRenderer: %s called outside %s", function, expected);
 }
 #endif
+
+void NorvexRenderer::SetHoldFlag(uint8_t flag)
+{
+    os::ScopedLock lock(m_displayLock);
+    m_holdFlag.store(flag, std::memory_order_release);
+}

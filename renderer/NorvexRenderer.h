@@ -140,6 +140,10 @@ public:
     }
     // The last camera sent with what the game side derived from it (planes, corner box, inverses).
     const GameSideCamera& GetGameSideCamera() const { return m_stream.GetGameSideCamera(); }
+    bool IsLoadingScreenShown() const { return m_stream.IsLoadingScreenShown(); }
+    // The hold flag a scene switch sets after its semaphore wait (under the display lock).
+    void SetHoldFlag(uint8_t flag);
+    uint8_t GetHoldFlag() const { return m_holdFlag.load(std::memory_order_acquire); }
     // Field of view (the camera's shake value) for the post chain.
     void SetShakeValue(float value) { m_stream.SetShakeValue(value); }
     void SetSceneColorMode(uint32_t mode) { m_stream.SetSceneColorMode(mode); }
@@ -469,6 +473,7 @@ private:
     os::CriticalSection m_displayLock;
     std::atomic<uint32_t> m_gameThreadId{0};
     std::atomic<bool> m_gameHoldsDevice{false};
+    std::atomic<uint8_t> m_holdFlag{0};
     RendererJobQueue m_jobs{*this};
     NorvexRendererPresenterThread m_presenter;
 

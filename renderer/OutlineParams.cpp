@@ -2,6 +2,8 @@
 
 #include "core/reflection/RTTIClass.h"
 
+#include <cstring>
+
 RTTI_DEFINE_CLASS(OutlineParams, RTTIPolyBaseClass)
 
 void OutlineParams::BuildClassProperties(RTTIPropertiesBase& table)
@@ -14,4 +16,20 @@ void OutlineParams::BuildClassProperties(RTTIPropertiesBase& table)
     table.AddProperty(
         new RTTIDirectAccessTypedProperty<C, float>("Dilatation kernel size", &C::m_dilatationKernelSize));
     table.AddProperty(new RTTIDirectAccessTypedProperty<C, float>("Softness", &C::m_softness));
+}
+
+void OutlineParams::WriteRenderBlock(uint8_t* out) const
+{
+    uint8_t* at = out;
+    for (const HDRColor* color : {&m_colorHostile, &m_colorFriendly, &m_colorNeutral, &m_colorHero})
+    {
+        *at++ = color->r;
+        *at++ = color->g;
+        *at++ = color->b;
+        *at++ = color->a;
+        std::memcpy(at, &color->multiplier, 4);
+        at += 4;
+    }
+    std::memcpy(at, &m_dilatationKernelSize, 4);
+    std::memcpy(at + 4, &m_softness, 4);
 }

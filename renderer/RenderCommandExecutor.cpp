@@ -314,9 +314,9 @@ void RenderCommandExecutor::OpInitSceneCellGrid(uint32_t)
     const float edge = Get<float>();
     if (!m_readOk)
         return;
-    m_cellGrid.Build(
-        box, edge, [](void* self) { static_cast<RenderCommandExecutor*>(self)->PumpLoadingScreen(); },
-        m_loadingScreen != nullptr ? this : nullptr);
+    // Without a loading screen there is nothing to pump: no pump, rather than one called on null.
+    void (*const pump)(void*) = [](void* self) { static_cast<RenderCommandExecutor*>(self)->PumpLoadingScreen(); };
+    m_cellGrid.Build(box, edge, m_loadingScreen != nullptr ? pump : nullptr, this);
 }
 
 void RenderCommandExecutor::OpSetSceneCellRange(uint32_t)

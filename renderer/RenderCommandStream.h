@@ -88,6 +88,8 @@ public:
     void SetScreenScaleY(float scale);
     void SetCamera(const Matrix& view, const Matrix& projection, const Matrix& third);
     const GameSideCamera& GetGameSideCamera() const { return m_camera; }
+    // The loading screen shown by the last SetLoadingScreen (game side, set at once).
+    bool IsLoadingScreenShown() const { return m_loadingScreenShown; }
     void SetShakeValue(float value);
     void SetSceneColorMode(uint32_t mode);
     void Clear(uint32_t clearFlags, const Vector& color, float depth, uint32_t stencil);

@@ -48,6 +48,8 @@ bool RenderCommandWriter::WriteCommand(uint32_t opcode, uint32_t payloadBytes)
             return false;
     }
     Put<uint32_t>(opcode);
+    if (m_trace != nullptr)
+        m_trace->push_back(opcode);
     return true;
 }
 

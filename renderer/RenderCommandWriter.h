@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 class BaseThread;
 class CommandRingBuffer;
@@ -41,6 +42,10 @@ public:
     // Writes a bone array of count 48-byte matrices (see renderpayload::BoneArray).
     void WriteBoneArray(const void* matrices, uint32_t count);
 
+    // With a trace set, every opcode written (end markers aside) is appended to it; tests and the
+    // frame benchmark read back what a frame wrote. Null turns it off.
+    void SetOpcodeTrace(std::vector<uint32_t>* trace) { m_trace = trace; }
+
     // Read by renderer-job posters on any thread.
     uint32_t GetCommandsWritten() const { return m_commandsWritten.load(std::memory_order_acquire); }
 
@@ -51,5 +56,6 @@ private:
     BaseThread& m_thread;
     CommandRingBuffer& m_ring;
     bool m_blockOpen = false;
+    std::vector<uint32_t>* m_trace = nullptr;
     std::atomic<uint32_t> m_commandsWritten{0};
 };

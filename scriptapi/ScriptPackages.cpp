@@ -6,6 +6,7 @@
 #include "engine/EngineTimer.h"
 #include "engine/Game.h"
 #include "engine/NorvexEngine.h"
+#include "engine/config/LUAConfigHelper.h"
 #include "engine/profiler/Profiler.h"
 #include "engine/scripting/LuaClassIndex.h"
 #include "engine/scripting/LuaWrapper.h"
@@ -25,6 +26,7 @@ int tolua_camera_open(lua_State* state);
 int tolua_gamedelegate_open(lua_State* state);
 int tolua_game_open(lua_State* state);
 int tolua_video_open(lua_State* state);
+int tolua_config_open(lua_State* state);
 
 namespace
 {
@@ -89,6 +91,7 @@ void OpenScriptPackages(lua_State* state)
     tolua_camera_open(state);
     tolua_gamedelegate_open(state);
     tolua_video_open(state);
+    tolua_config_open(state);
     lua_settop(state, 0);
     MendClassAssignment(state);
     LuaSpeedUpClassIndex(state);
@@ -115,6 +118,7 @@ void RegisterEngineScriptGlobals(LuaWrapper& wrapper)
     wrapper.RegisterGlobalObject(&gEngineTimer, "EngineTimer", "gEngineTimer");
     wrapper.RegisterGlobalObject(gSoundEngine, "SoundEngine", "gSoundEngine");
     wrapper.RegisterGlobalObject(&gSoundEntriesContainer, "SoundEntriesContainer", "gSoundEntriesContainer");
+    wrapper.RegisterGlobalObject(&gConfigHelper, "LUAConfigHelper", "gConfigHelper");
     // The video engine exists once engine start-up has made it.
     if (gVideoEngine != nullptr)
         wrapper.RegisterGlobalObject(gVideoEngine, "VideoEngine", "gVideoEngine");

@@ -6,7 +6,7 @@ find_program(TOLUA_GENERATOR NAMES tolua++5.1 REQUIRED)
 find_library(TOLUA_LIBRARY NAMES tolua++5.1 REQUIRED)
 find_path(TOLUA_INCLUDE_DIR tolua++.h REQUIRED)
 
-set(SCRIPTAPI_PACKAGES engine entity sound math input camera gamedelegate video game)
+set(SCRIPTAPI_PACKAGES engine entity sound math input camera gamedelegate video config game)
 set(SCRIPTAPI_OUTPUT ${CMAKE_BINARY_DIR}/scriptapi)
 file(MAKE_DIRECTORY ${SCRIPTAPI_OUTPUT})
 foreach(package ${SCRIPTAPI_PACKAGES})

@@ -460,6 +460,8 @@ void SoundEngine::HandleCommand(const uint8_t* record)
     (void)record;
     CommandRingBuffer& ring = GetRing();
     const uint32_t command = ring.GetReadId();
+    if (command < kSoundCommandLimit)
+        m_handled[command].fetch_add(1, std::memory_order_acq_rel);
     switch (command)
     {
     case SOUND_COMMAND_INIT:

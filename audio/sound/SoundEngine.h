@@ -53,6 +53,7 @@ enum SoundEngineCommand : uint32_t
     SOUND_COMMAND_LOG_INSTANCES = 25,
     SOUND_COMMAND_PAUSE_FOR_DEACTIVATION = 26,
     SOUND_COMMAND_RESUME_AFTER_ACTIVATION = 27,
+    kSoundCommandLimit = 28,
 };
 
 constexpr uint32_t kAllSoundInstances = 0xFFFFFFFFu;
@@ -123,6 +124,11 @@ public:
     // The mixer, once initialised (null while silent); tests step a manual mixer through it.
     audio::Engine* GetMixer() const { return m_mixerPublished.load(std::memory_order_acquire); }
     // Update cycles run so far (any thread).
+    // How many commands of an id the sound thread has taken (ids below kSoundCommandLimit).
+    uint32_t GetHandledCount(uint32_t command) const
+    {
+        return command < kSoundCommandLimit ? m_handled[command].load(std::memory_order_acquire) : 0;
+    }
     uint32_t GetCycleCount() const { return m_cycles.load(std::memory_order_acquire); }
 
     // Sound thread.
@@ -176,6 +182,7 @@ private:
     TimedFloatTransition m_masterTransition{1.0f};
     std::atomic<ScreenAspectRatioHook> m_aspectHook{nullptr};
     std::atomic<uint32_t> m_cycles{0};
+    std::atomic<uint32_t> m_handled[kSoundCommandLimit] = {};
     SoundInstanceList m_instances;
 };
 

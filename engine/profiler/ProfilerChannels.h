@@ -36,5 +36,29 @@ constexpr uint32_t kProfilerChannelCount = 81;
 constexpr uint32_t kProfilerFPSChannel = 0;
 constexpr uint32_t kProfilerVideoDecodeChannel = 19;
 
+// The channels the game frame feeds, by their index in the table.
+enum ProfilerChannelId : uint32_t
+{
+    PROFILER_MAIN_FRAME_TIME = 2,
+    PROFILER_RENDER_FRAME = 5,
+    PROFILER_VISIBLE_ENTITIES = 16,
+    PROFILER_TOTAL_FRAME_TIME = 22,
+    PROFILER_GAME_TICK_COUNT = 23,
+    PROFILER_GAME_TICK = 24,
+    PROFILER_ENTITY_INST = 35,
+    PROFILER_PHYSICS_TIME = 36,
+    PROFILER_NET_TICK_MAIN = 46,
+    PROFILER_TEST_B = 69,
+    PROFILER_TEST_C = 70,
+    PROFILER_TEST_D = 71,
+    PROFILER_TEST_E = 72,
+    PROFILER_TEST_F = 73,
+    PROFILER_TEST_G = 74,
+    PROFILER_TEST_H = 75,
+    PROFILER_TEST_I = 76,
+    PROFILER_TEST_J = 77,
+    PROFILER_TEST_L = 79,
+};
+
 // The row of a channel index below kProfilerChannelCount.
 const ProfilerChannelInfo& GetProfilerChannelInfo(uint32_t channel);

@@ -1,12 +1,21 @@
 #include "platform/gpu/GpuEnvironment.h"
 
 #include <atomic>
+#include <cstdlib>
+#include <cstring>
 
 namespace gpu
 {
 namespace
 {
-std::atomic<bool> gPresentPacing{true};
+// NORVEX_PRESENT_PACING=0 starts a program unpaced, to measure how fast its frames can go.
+bool PacingFromEnvironment()
+{
+    const char* value = std::getenv("NORVEX_PRESENT_PACING");
+    return value == nullptr || std::strcmp(value, "0") != 0;
+}
+
+std::atomic<bool> gPresentPacing{PacingFromEnvironment()};
 std::mutex gConfigMutex;
 bool gConfigSet = false;
 DisplayConfig gConfig;

@@ -31,7 +31,8 @@ void SetDisplayConfig(const DisplayConfig& config);
 DisplayConfig GetDisplayConfig();
 
 // Presents are paced to the display's 60 Hz, as a vertical sync would, so a program that renders
-// as fast as it can does not spin a core; tests that present many frames turn it off. On by default.
+// as fast as it can does not spin a core; tests that present many frames turn it off. On by default,
+// unless the environment holds NORVEX_PRESENT_PACING=0.
 void SetPresentPacing(bool on);
 bool IsPresentPacing();
 

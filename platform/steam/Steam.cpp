@@ -1,5 +1,7 @@
 #include "platform/steam/Steam.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -81,7 +83,9 @@ bool Init()
 {
     Service& service = GetService();
     std::lock_guard<std::mutex> lock(service.mutex);
-    if (service.settings.initFails)
+    // NORVEX_STEAM_FAIL=1 makes a whole program's start-up fail, as the test switch does in process.
+    const char* failSwitch = std::getenv("NORVEX_STEAM_FAIL");
+    if (service.settings.initFails || (failSwitch != nullptr && std::strcmp(failSwitch, "1") == 0))
         return false;
     service.running = true;
     return true;

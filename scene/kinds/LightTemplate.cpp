@@ -1,6 +1,7 @@
 #include "scene/kinds/LightTemplate.h"
 
 #include "renderer/NorvexRenderer.h"
+#include "scene/entities/EntityConstants.h"
 #include "scene/kinds/LightEntity.h"
 
 namespace
@@ -22,6 +23,7 @@ void LightTemplate::BuildClassProperties(RTTIPropertiesBase& table)
 
 LightTemplate::LightTemplate()
 {
+    SetTypeId(ENTITY_LIGHT);
     HDRColor green;
     green.FromVector(Vector(0.0f, 1.0f, 0.0f, 1.0f));
     SetWireframeColor(green);

@@ -6,6 +6,7 @@
 #include "renderer/SceneParametersWrapper.h"
 #include "renderer/resources/ResourceManager.h"
 #include "renderer/resources/ResourceTexture.h"
+#include "scene/entities/EntityConstants.h"
 #include "scene/entities/SceneEntity.h"
 
 namespace
@@ -204,6 +205,7 @@ SceneParametersTemplate::SceneParametersTemplate()
     m_rgbShiftCurve.AddKey(Vector(0, 0, 0, 0), 0.0f, -1);
     m_rgbShiftCurve.AddKey(Vector(0, 0, 0, 0), 10.0f, -1);
     SetWireframeColor(ColorOf(1.0f, 0.5f, 0.0f, 1.0f));
+    SetTypeId(ENTITY_SCENEPARAMBOX);
 }
 
 SceneParametersTemplate::~SceneParametersTemplate()

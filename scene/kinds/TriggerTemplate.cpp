@@ -1,6 +1,7 @@
 #include "scene/kinds/TriggerTemplate.h"
 
 #include "renderer/NorvexRenderer.h"
+#include "scene/entities/EntityConstants.h"
 #include "scene/kinds/TriggerEntity.h"
 
 namespace
@@ -30,6 +31,7 @@ void TriggerTemplate::BuildClassProperties(RTTIPropertiesBase& table)
 
 TriggerTemplate::TriggerTemplate()
 {
+    SetTypeId(ENTITY_TRIGGER);
     HDRColor green;
     green.FromVector(Vector(0.0f, 1.0f, 0.0f, 1.0f));
     SetWireframeColor(green);

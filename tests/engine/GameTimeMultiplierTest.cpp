@@ -19,7 +19,7 @@ protected:
     static void AdvanceSeconds(double seconds)
     {
         os::AdvanceManualCounter(int64_t(seconds * double(os::kCounterFrequency)));
-        gEngineTimer.Update();
+        gEngineTimer.Advance(false);
     }
     Game m_game;
 };

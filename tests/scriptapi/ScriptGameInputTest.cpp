@@ -171,6 +171,10 @@ TEST_F(ScriptGameInputTest, GameCloseShutsTheDevicesDown)
     ASSERT_TRUE(input::GetStickyKeys(sticky));
     EXPECT_EQ(sticky.flags & input::kAccessHotKeyActive, 0u);
     ASSERT_TRUE(input::IsSteamControllerInterfaceRunning());
+    // Only a started game shuts the devices down at its close.
+    gGame.Close();
+    EXPECT_TRUE(input::IsSteamControllerInterfaceRunning());
+    gGame.Init(&m_window, 640, 360, nullptr, nullptr, 0);
     gGame.Close();
     EXPECT_FALSE(input::IsSteamControllerInterfaceRunning());
     ASSERT_TRUE(input::GetStickyKeys(sticky));

@@ -42,3 +42,6 @@ private:
     // Folder name -> (path inside the folder -> bytes).
     std::map<std::string, std::map<std::string, std::string>> m_files;
 };
+
+// What engine start-up cannot pass without: the shader data and the system textures.
+bool AddEngineStartupData(DataRoot& data);

@@ -36,6 +36,8 @@ bool AddSystemTextures(DataRoot& data)
 }
 } // namespace
 
+bool AddEngineStartupData(DataRoot& data) { return AddShaderData(data, nullptr) && AddSystemTextures(data); }
+
 int RunDataRootCommand(const std::vector<std::string>& arguments)
 {
     std::string root;
@@ -78,7 +80,7 @@ int RunDataRootCommand(const std::vector<std::string>& arguments)
         return 2;
     }
     // Start-up cannot pass the shader manager without its definitions.
-    if (!AddShaderData(data, nullptr) || !AddSystemTextures(data))
+    if (!AddEngineStartupData(data))
     {
         std::fprintf(stderr, "datakit: the shader data or system textures could not be made\n");
         return 1;

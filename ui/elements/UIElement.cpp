@@ -5,6 +5,7 @@
 #include "renderer/NorvexRenderer.h"
 
 #include <atomic>
+#include <cmath>
 
 namespace
 {
@@ -38,6 +39,12 @@ void UIElement::ExecuteDeletion(NorvexRenderer&, uint32_t, CommandRingBuffer& re
     UIElement* element = nullptr;
     if (reader.Read(&element, sizeof(element)))
         delete element;
+}
+
+void UIElement::SetColorRGBA(float r, float g, float b, float a)
+{
+    m_givenColor = Vector(r, g, b, a);
+    m_linearColor = Vector(std::pow(r, 2.2f), std::pow(g, 2.2f), std::pow(b, 2.2f), a);
 }
 
 void UIElement::Render(NorvexRenderer& renderer)

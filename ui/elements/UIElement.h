@@ -6,7 +6,8 @@
 // which deletes it after every command already queued.
 //
 // Threads: Render and DrawScreenQuad on the render thread; RaiseFlag wherever the element is made;
-// Release and safe pointers on the main thread.
+// Release, safe pointers and the layout setters on the main thread. The main-thread layout
+// (position, size, colour) is not yet carried to the render side: the UI commands are not built.
 #pragma once
 
 #include "core/containers/SafePointer.h"
@@ -34,6 +35,27 @@ public:
     bool IsReleased() const { return m_released; }
 
     void RaiseFlag(uint32_t flag) { m_userFlags |= flag; }
+
+    // Main-thread layout, in UI pixels.
+    void SetPosition(float x, float y)
+    {
+        m_position[0] = x;
+        m_position[1] = y;
+    }
+    void SetSize(float width, float height)
+    {
+        m_size[0] = width;
+        m_size[1] = height;
+    }
+    float GetX() const { return m_position[0]; }
+    float GetY() const { return m_position[1]; }
+    float GetWidth() const { return m_size[0]; }
+    float GetHeight() const { return m_size[1]; }
+    // Keeps the colour in linear form (red, green and blue to the power 2.2, alpha as given).
+    void SetColorRGBA(float r, float g, float b, float a);
+    // The colour as given to SetColorRGBA (not linear).
+    const Vector& GetColorRGBA() const { return m_givenColor; }
+    const Vector& GetLinearColor() const { return m_linearColor; }
     uint32_t GetUserFlags() const { return m_userFlags; }
 
     // Draws the element (render thread); the base draws nothing yet.
@@ -53,6 +75,10 @@ public:
 private:
     static void ExecuteDeletion(NorvexRenderer& renderer, uint32_t subCommand, CommandRingBuffer& reader);
 
+    float m_position[2] = {0.0f, 0.0f};
+    float m_size[2] = {0.0f, 0.0f};
+    Vector m_givenColor{1.0f, 1.0f, 1.0f, 1.0f};
+    Vector m_linearColor{1.0f, 1.0f, 1.0f, 1.0f};
     uint32_t m_userFlags = 0;
     bool m_released = false;
     uint32_t m_screenQuadRequests = 0;

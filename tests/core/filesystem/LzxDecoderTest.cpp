@@ -3,6 +3,8 @@
 #include "platform/os/Heap.h"
 #include "tools/datakit/LzxEncoder.h"
 
+#include "support/LzxSampleData.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,36 +16,6 @@
 namespace
 {
 using Bytes = std::vector<uint8_t>;
-
-// Text-like data with many repeats, near and far, plus noise and call-instruction bytes.
-Bytes MakeSample(size_t size, uint32_t seed)
-{
-    std::mt19937 random(seed);
-    static const char* kWords[] = {"tower ", "squad ", "level ", "guard ", "\xE8\x10\x00\x00\x00", "scene ", "\r\n"};
-    Bytes out;
-    while (out.size() < size)
-    {
-        const uint32_t pick = random() % 10;
-        if (pick < 6)
-        {
-            const char* word = kWords[random() % 7];
-            out.insert(out.end(), word, word + std::strlen(word));
-        }
-        else if (pick < 8 && out.size() > 300)
-        {
-            const size_t from = out.size() - 1 - random() % std::min<size_t>(out.size() - 1, 60000);
-            const size_t length = std::min<size_t>(2 + random() % 300, out.size() - from);
-            for (size_t i = 0; i < length; ++i)
-                out.push_back(out[from + i]);
-        }
-        else
-        {
-            out.push_back(static_cast<uint8_t>(random()));
-        }
-    }
-    out.resize(size);
-    return out;
-}
 
 LZXDecompressionContextPtr CreateContext(uint32_t windowSize, uint32_t creationFlags = kLzxCreateResetNow)
 {
@@ -113,7 +85,7 @@ TEST(LzxDecoderTest, RoundTripsEveryBlockKindAndReadSize)
     };
     for (const Case& c : cases)
     {
-        const Bytes data = MakeSample(c.size, static_cast<uint32_t>(c.size));
+        const Bytes data = MakeLzxSample(c.size, static_cast<uint32_t>(c.size));
         const Bytes stream = Encode(data, {c.kind, c.blockSize, c.e8});
         if (c.kind != LzxBlockKind::Uncompressed && c.size > 1000)
         {
@@ -168,7 +140,7 @@ TEST(LzxDecoderTest, E8TranslationStopsTenBytesBeforeEachFrameEnd)
 
 TEST(LzxDecoderTest, CorruptFramesFailTheRead)
 {
-    const Bytes data = MakeSample(40000, 7);
+    const Bytes data = MakeLzxSample(40000, 7);
     const Bytes stream = Encode(data, {LzxBlockKind::Verbatim, 32768, 0});
 
     Bytes badType = stream;
@@ -244,7 +216,7 @@ TEST(LzxDecoderTest, AFailedAllocationAnswersOutOfMemoryAndLeavesNoContext)
 
 TEST(LzxDecoderTest, AContextDecodesOnlyAfterItsDecoderWasReset)
 {
-    const Bytes data = MakeSample(40000, 5);
+    const Bytes data = MakeLzxSample(40000, 5);
     const Bytes stream = Encode(data, {LzxBlockKind::Verbatim, 32768, 0});
     const LZXDecompressionContextPtr context = CreateContext(65536, 0);
     Bytes out(data.size());

@@ -154,7 +154,7 @@ TEST_F(ScriptSchedulerHelperTest, TheThreeClocks)
     EXPECT_EQ(Runs(), "game,gameplay");
 
     os::SetManualCounter(kSecond);
-    gEngineTimer.Update();
+    gEngineTimer.Advance(false);
     gGlobalScriptScheduler.Update(gEngineTimer.GetTicks());
     EXPECT_EQ(Runs(), "game,gameplay,global");
     os::DisableManualCounter();

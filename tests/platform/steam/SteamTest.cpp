@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace
@@ -94,4 +95,15 @@ TEST_F(SteamTest, WarningHookReceivesTheServicesWarningsUntilShutdown)
     steam::Shutdown();
     ASSERT_TRUE(steam::Init());
     EXPECT_EQ(steam::GetClient()->GetWarningMessageHook(), nullptr);
+}
+
+TEST_F(SteamTest, TheEnvironmentSwitchFailsStartUpOfAWholeProgram)
+{
+    setenv("NORVEX_STEAM_FAIL", "1", 1);
+    EXPECT_FALSE(steam::Init());
+    EXPECT_FALSE(steam::IsRunning());
+    setenv("NORVEX_STEAM_FAIL", "0", 1);
+    EXPECT_TRUE(steam::Init()) << "only 1 fails";
+    steam::Shutdown();
+    unsetenv("NORVEX_STEAM_FAIL");
 }

@@ -18,16 +18,8 @@ class InstanceLockTest : public WindowFixture
 protected:
     void SetUp() override
     {
-        m_folder = std::filesystem::temp_directory_path() / ("norvex-lock-" + std::to_string(getpid()));
-        std::filesystem::create_directories(m_folder);
-        setenv("NORVEX_RUNTIME_DIR", m_folder.c_str(), 1);
         WindowFixture::SetUp();
-    }
-    void TearDown() override
-    {
-        WindowFixture::TearDown();
-        unsetenv("NORVEX_RUNTIME_DIR");
-        std::filesystem::remove_all(m_folder);
+        m_folder = m_runtimeFolder;
     }
 
     // A child process that holds the class's lock until it reads a byte from the pipe.

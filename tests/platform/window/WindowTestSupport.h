@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 #include <functional>
 #include <vector>
 
@@ -66,6 +69,11 @@ class WindowFixture : public ::testing::Test
 protected:
     void SetUp() override
     {
+        // Test processes run side by side: each keeps its single-instance locks to itself.
+        std::string folder = (std::filesystem::temp_directory_path() / "norvex-window-XXXXXX").string();
+        ASSERT_NE(mkdtemp(folder.data()), nullptr);
+        m_runtimeFolder = folder;
+        setenv("NORVEX_RUNTIME_DIR", m_runtimeFolder.c_str(), 1);
         win::ResetWindowSystem();
         Recorded().clear();
         MessageHook() = nullptr;
@@ -76,10 +84,15 @@ protected:
     {
         MessageHook() = nullptr;
         win::ResetWindowSystem();
+        unsetenv("NORVEX_RUNTIME_DIR");
+        std::error_code error;
+        std::filesystem::remove_all(m_runtimeFolder, error);
     }
 
     win::WindowHandle MakeWindow(uint32_t style = win::kStylePopup)
     {
         return win::CreateWindow("TestClass", "title", style, 100, 100, 800, 480);
     }
+
+    std::string m_runtimeFolder;
 };

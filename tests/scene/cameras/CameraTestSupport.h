@@ -75,7 +75,7 @@ public:
     void Frame(float seconds)
     {
         os::AdvanceManualCounter(int64_t(double(seconds) * double(kSecond)));
-        gEngineTimer.Update();
+        gEngineTimer.Advance(false);
         const float step = seconds * gGame.GetTimeMultiplier();
         frameStep = step;
         second.Tick(step);

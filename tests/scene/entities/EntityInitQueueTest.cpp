@@ -115,7 +115,11 @@ TEST_F(EntityInitQueueTest, SchedulingNeedsARunningGameUnlessTheGlobalSchedulerI
     e->ScheduleCallback(7, 2.0f, 0);
     EXPECT_NEAR(e->GetCallbackTimeLeft(7, 0), 2.0f, 1e-3f);
     EXPECT_FLOAT_EQ(e->GetCallbackTimeLeft(8, 0), -1.0f);
+    SafePointer<Entity> held(e);
     gGame.Close();
+    EXPECT_FALSE(held) << "the game's close renews the scene";
+    e = CreateInGame(WithPasses(0));
+    ASSERT_NE(e, nullptr);
     m_log.Clear();
     e->ScheduleScriptCall("Later", 1.0f, 0);
     EXPECT_TRUE(m_log.Contains("Cannot schedule script [Later] because the game is not active", CONSOLE_ERROR));

@@ -1,5 +1,6 @@
 #include "tools/datakit/LzxEncoder.h"
 
+#include "support/LzxSampleData.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -13,36 +14,6 @@
 namespace
 {
 using Bytes = std::vector<uint8_t>;
-
-// Text with repeats near and far, noise and call-instruction bytes: matches of every slot.
-Bytes MakeText(size_t size, uint32_t seed)
-{
-    std::mt19937 random(seed);
-    static const char* kWords[] = {"tower ", "squad ", "level ", "guard ", "\xE8\x10\x00\x00\x00", "scene ", "\r\n"};
-    Bytes out;
-    while (out.size() < size)
-    {
-        const uint32_t pick = random() % 10;
-        if (pick < 6)
-        {
-            const char* word = kWords[random() % 7];
-            out.insert(out.end(), word, word + std::strlen(word));
-        }
-        else if (pick < 8 && out.size() > 300)
-        {
-            const size_t from = out.size() - 1 - random() % std::min<size_t>(out.size() - 1, 60000);
-            const size_t length = std::min<size_t>(2 + random() % 300, out.size() - from);
-            for (size_t i = 0; i < length; ++i)
-                out.push_back(out[from + i]);
-        }
-        else
-        {
-            out.push_back(static_cast<uint8_t>(random()));
-        }
-    }
-    out.resize(size);
-    return out;
-}
 
 // Only short offsets: no match ever needs aligned bits.
 Bytes MakeShortRepeats(size_t size)
@@ -174,9 +145,9 @@ TEST(LzxEncoderTest, EveryBlockKindDecodesIdenticallyWithLibmspack)
         uint32_t e8Size;
         Bytes data;
     };
-    const Bytes text = MakeText(150000, 7);
+    const Bytes text = MakeLzxSample(150000, 7);
     const Bytes repeats = MakeShortRepeats(90000);
-    const Bytes small = MakeText(900, 3);
+    const Bytes small = MakeLzxSample(900, 3);
     std::vector<Case> cases;
     for (const LzxBlockKind kind : {LzxBlockKind::Verbatim, LzxBlockKind::Aligned, LzxBlockKind::Uncompressed, LzxBlockKind::Mixed})
     {
@@ -203,7 +174,7 @@ TEST(LzxEncoderTest, EveryWindowSizeDecodesIdenticallyWithLibmspack)
 {
     // Far repeats make matches in the slots only the larger windows have (noise seen again 690 KB
     // later needs the slots whose extra bits stop growing at 17).
-    Bytes data = MakeText(120000, 9);
+    Bytes data = MakeLzxSample(120000, 9);
     const Bytes head(data.begin(), data.begin() + 90000);
     std::mt19937 random(3);
     Bytes noise(600000);

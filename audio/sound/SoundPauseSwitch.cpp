@@ -1,0 +1,3 @@
+#include "audio/sound/SoundPauseSwitch.h"
+
+SoundPauseSwitch gSoundPauseSwitch;

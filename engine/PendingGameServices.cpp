@@ -1,0 +1,102 @@
+#include "engine/PendingGameServices.h"
+
+#include "core/console/GameConsole.h"
+
+#include <atomic>
+
+namespace
+{
+enum PendingService
+{
+    PENDING_SEQUENCES,
+    PENDING_PHYSICS,
+    PENDING_NAVIGATION,
+    PENDING_LIGHTMAPS,
+    PENDING_SCENE_PARAMETERS,
+    PENDING_BLENDERS,
+    PENDING_COLOR_FADES,
+    PENDING_FAKE_SHADOWS,
+    PENDING_PATH_LINES,
+    PENDING_UI_MEMORY_GUARD,
+    PENDING_CONSOLE_SCREEN,
+    PENDING_COUNT,
+};
+
+std::atomic<bool> gReported[PENDING_COUNT];
+
+// Says once per Game start that a service is not built; the frame's calls stay silent after that.
+void NotBuilt(PendingService service, const char* name)
+{
+    if (!gReported[service].exchange(true, std::memory_order_relaxed))
+        gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "%s is not built yet", name);
+}
+} // namespace
+
+namespace PendingGameServices
+{
+void ForgetReports()
+{
+    for (std::atomic<bool>& reported : gReported)
+        reported.store(false, std::memory_order_relaxed);
+}
+
+void EnableSequenceSystem(Entity*)
+{
+    NotBuilt(PENDING_SEQUENCES, "SequenceSystem");
+}
+
+void StopAllSequences()
+{
+    NotBuilt(PENDING_SEQUENCES, "SequenceSystem");
+}
+
+void StopPhysicsThread()
+{
+    NotBuilt(PENDING_PHYSICS, "PhysicsThread");
+}
+
+void RebuildNavigationOccupancy()
+{
+    NotBuilt(PENDING_NAVIGATION, "NavigationGrid dynamic occupancy");
+}
+
+void LoadLightmaps(const char*, uint32_t)
+{
+    NotBuilt(PENDING_LIGHTMAPS, "SceneEnvironment lightmaps");
+}
+
+void DeactivateOverrideSceneParameters()
+{
+    NotBuilt(PENDING_SCENE_PARAMETERS, "SceneParametersEntity overrides");
+}
+
+void UpdateEntityBlenders()
+{
+    NotBuilt(PENDING_BLENDERS, "EntityBlender");
+}
+
+void UpdateEntityColorFades()
+{
+    NotBuilt(PENDING_COLOR_FADES, "Entity colour fades");
+}
+
+void SubmitFakeShadows()
+{
+    NotBuilt(PENDING_FAKE_SHADOWS, "Fake shadows");
+}
+
+void DrawPathLines()
+{
+    NotBuilt(PENDING_PATH_LINES, "PathLineRenderer");
+}
+
+void DisableUIMemoryGuard()
+{
+    NotBuilt(PENDING_UI_MEMORY_GUARD, "UI memory guard");
+}
+
+void CreateConsoleScreen()
+{
+    NotBuilt(PENDING_CONSOLE_SCREEN, "UIGameConsoleScreen");
+}
+} // namespace PendingGameServices

@@ -1,0 +1,35 @@
+// Services the Game calls whose own subsystems are not built yet: the sequence system, the scene
+// environment's lightmaps, scene-parameter overrides, entity blenders and colour fades, trigger
+// occupancy processing, the path display, fake shadows, the UI memory guard, the physics thread,
+// the navigation grid's dynamic occupancy and the in-game console screen. The Game calls them in
+// its own order; each says once per run in the log that it is not built, and the issue that builds
+// the service replaces its call with the real one. Main thread.
+#pragma once
+
+#include <cstdint>
+
+class Entity;
+
+namespace PendingGameServices
+{
+// Each Game start reports the services again.
+void ForgetReports();
+
+// Gameplay services.
+void EnableSequenceSystem(Entity* sceneRoot);
+void StopAllSequences();
+void StopPhysicsThread();
+void RebuildNavigationOccupancy();
+
+// Renderer and resources.
+void LoadLightmaps(const char* sceneName, uint32_t variation);
+void DeactivateOverrideSceneParameters();
+void UpdateEntityBlenders();
+void UpdateEntityColorFades();
+void SubmitFakeShadows();
+void DrawPathLines();
+
+// User interface.
+void DisableUIMemoryGuard();
+void CreateConsoleScreen();
+} // namespace PendingGameServices

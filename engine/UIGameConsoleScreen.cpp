@@ -1,0 +1,199 @@
+#include "engine/UIGameConsoleScreen.h"
+
+#include "platform/window/Window.h"
+#include "ui/StringHistoryContainer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace
+{
+const float kHistoryListColour[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+
+bool IsDecimalNumber(const std::string& text)
+{
+    if (text.empty())
+        return false;
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+} // namespace
+
+UIGameConsoleScreen::UIGameConsoleScreen(StringHistoryContainer& history, uint32_t width, uint32_t height)
+    : UIScreen(width, height), m_history(history)
+{
+    m_background = std::make_unique<UIElement>();
+    m_panel = std::make_unique<UIElement>();
+    m_highlight = std::make_unique<UIElement>();
+    m_highlight->SetColorRGBA(0.3f, 0.0f, 0.3f, 1.0f);
+    m_input = std::make_unique<UITextInput>(kFontName, kFontSize);
+    m_caret = std::make_unique<UIElement>();
+    m_caret->SetSize(10.0f, 2.0f);
+    m_selection = std::make_unique<UIElement>();
+    m_selection->SetSize(10.0f, 18.0f);
+    m_selection->SetColorRGBA(0.3f, 0.3f, 0.8f, 0.5f);
+    for (auto& line : m_lines)
+        line = std::make_unique<UIText>(kFontName, kFontSize);
+    Layout();
+}
+
+UIGameConsoleScreen::~UIGameConsoleScreen() = default;
+
+void UIGameConsoleScreen::Layout()
+{
+    m_background->SetSize(float(m_width), float(m_height));
+    m_panel->SetSize(float(m_width), float(m_height));
+    m_input->SetPosition(5.0f, float(m_height) - 20.0f);
+    for (int32_t i = 0; i < kLineCount; ++i)
+        m_lines[i]->SetPosition(5.0f, float(m_height) - 50.0f - float(i * kLineHeight));
+}
+
+void UIGameConsoleScreen::AddLine(const char* text, const float colour[4])
+{
+    for (int32_t i = kLineCount - 1; i > 0; --i)
+    {
+        m_lines[i]->CopyText(*m_lines[i - 1]);
+        const Vector& below = m_lines[i - 1]->GetColorRGBA();
+        m_lines[i]->SetColorRGBA(below.x, below.y, below.z, below.w);
+    }
+    m_lines[0]->SetText(text != nullptr ? text : "");
+    m_lines[0]->SetColorRGBA(colour[0], colour[1], colour[2], colour[3]);
+}
+
+bool UIGameConsoleScreen::TakeCommand(char* buffer, size_t size)
+{
+    if (!m_hasPendingCommand || buffer == nullptr || size == 0)
+        return false;
+    const size_t length = std::min(m_pendingCommand.size(), size - 1);
+    std::memcpy(buffer, m_pendingCommand.data(), length);
+    buffer[length] = '\0';
+    m_pendingCommand.clear();
+    m_hasPendingCommand = false;
+    return true;
+}
+
+const char* UIGameConsoleScreen::FindByPrefix(const std::string& prefix) const
+{
+    for (int32_t i = 0; i < m_history.GetCount(); ++i)
+    {
+        const char* entry = m_history.GetAt(i);
+        if (entry != nullptr && std::strncmp(entry, prefix.c_str(), prefix.size()) == 0)
+            return entry;
+    }
+    return nullptr;
+}
+
+std::string UIGameConsoleScreen::Resolve(const std::string& input)
+{
+    size_t bangs = 0;
+    while (bangs < input.size() && input[bangs] == '!')
+        ++bangs;
+    if (bangs == 0)
+        return input;
+    const std::string rest = input.substr(bangs);
+    if (bangs == 1)
+    {
+        if (rest.empty())
+            return std::string();
+        if (IsDecimalNumber(rest))
+        {
+            // More digits than any history holds name no entry (and must not overflow).
+            const char* entry = rest.size() <= 9 ? m_history.GetAt(int32_t(std::stol(rest))) : nullptr;
+            return entry != nullptr ? entry : std::string();
+        }
+        const char* entry = FindByPrefix(rest);
+        return entry != nullptr ? entry : std::string();
+    }
+    if (bangs == 2)
+    {
+        const char* entry = m_history.GetAt(1);
+        return entry != nullptr ? entry : std::string();
+    }
+    for (int32_t i = m_history.GetCount() - 1; i >= 0; --i)
+        AddLine(m_history.GetAt(i), kHistoryListColour);
+    return std::string();
+}
+
+void UIGameConsoleScreen::BrowseHistory(int32_t index)
+{
+    // Only an entry the history really has moves the cursor, so browsing never leaves it.
+    const char* entry = m_history.GetAt(index);
+    if (entry == nullptr)
+        return;
+    m_input->SetInputText(entry);
+    m_historyCursor = index;
+}
+
+bool UIGameConsoleScreen::OnKey(uint32_t key)
+{
+    if (key < kKeyBackspace || key > kKeyDelete)
+        return false;
+    const bool shift = win::GetAsyncKeyState(kKeyShift) < 0;
+    UITextInput& input = *m_input;
+    switch (key)
+    {
+    case kKeyBackspace:
+        input.DeleteBackward();
+        m_historyCursor = -1;
+        return true;
+    case kKeyTab:
+    {
+        const std::string& text = input.GetText();
+        if (text.size() >= 1 && text[0] == '!' && (text.size() == 1 || text[1] != '!'))
+        {
+            const char* entry = FindByPrefix(text.substr(1));
+            if (entry != nullptr)
+                input.SetInputText(("!" + std::string(entry)).c_str());
+        }
+        return true;
+    }
+    case kKeyEnter:
+    {
+        const std::string command = Resolve(input.GetText());
+        if (!command.empty())
+        {
+            m_pendingCommand = command;
+            m_hasPendingCommand = true;
+            m_history.Add(command.c_str());
+        }
+        m_historyCursor = -1;
+        input.SetInputText("");
+        return true;
+    }
+    case kKeyEnd:
+        input.SetCursorPosition(int32_t(input.GetText().size()), shift);
+        return true;
+    case kKeyHome:
+        input.SetCursorPosition(0, shift);
+        return true;
+    case kKeyLeft:
+        input.SetCursorPosition(input.GetCursorPosition() - 1, shift);
+        return true;
+    case kKeyRight:
+        input.SetCursorPosition(input.GetCursorPosition() + 1, shift);
+        return true;
+    case kKeyUp:
+        BrowseHistory(m_historyCursor + 1);
+        return true;
+    case kKeyDown:
+        BrowseHistory(m_historyCursor - 1 < 0 ? 0 : m_historyCursor - 1);
+        return true;
+    case kKeyDelete:
+        input.DeleteForward();
+        m_historyCursor = -1;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool UIGameConsoleScreen::OnChar(uint32_t character)
+{
+    // Control characters arrive as keys (Enter, Tab, Backspace) and are not text.
+    if (character < 32 || character == 127 || character > 255)
+        return false;
+    m_input->InsertChar(char(character));
+    return true;
+}

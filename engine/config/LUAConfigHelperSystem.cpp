@@ -1,0 +1,58 @@
+#include "engine/config/LUAConfigHelper.h"
+
+#include "core/console/GameConsole.h"
+#include "engine/Game.h"
+#include "engine/NorvexEngine.h"
+#include "engine/config/GameConfig.h"
+#include "engine/config/SceneNamesTable.h"
+#include "engine/platform/PlatformState.h"
+#include "renderer/NorvexRenderer.h"
+#include "renderer/resources/ResourceManager.h"
+
+namespace
+{
+constexpr uint8_t kNoTransition = 255;
+constexpr uint32_t kTexturePoolMask = 1;
+bool gRebuildReported = false;
+} // namespace
+
+void LUAConfigHelper::ApplySeriousGFXSettings()
+{
+    if (NorvexRenderer* renderer = gNorvexEngine.GetRenderer())
+    {
+        renderer->ApplyDisplaySettings(gPlatform.window, renderer->GetBackBufferWidth(),
+                                       renderer->GetBackBufferHeight(), true, gPlatform.displayChanged);
+        renderer->RequestDeviceReset();
+        renderer->SubmitCommands(true);
+    }
+    if (!gRebuildReported)
+    {
+        gRebuildReported = true;
+        gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE,
+                        "ApplySeriousGFXSettings: mesh materials, particle shaders and effect contexts are not built "
+                        "yet");
+    }
+    gGame.RequestFullScreen(gGameConfig.m_fullScreenMode);
+    gGame.RequestScreenResoultionChange(gGame.GetScreenWidth(), gGame.GetScreenHeight());
+}
+
+void LUAConfigHelper::LogResourcesUsage()
+{
+    SceneNamesTable table;
+    table.Load();
+    for (int32_t i = 0; i < table.m_sceneNames.Count(); ++i)
+    {
+        const char* name = table.m_sceneNames[i].CStr();
+        gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_GENERAL, "changing scene to: %s", name);
+        gGame.SwitchScene(name, 0, kNoTransition, nullptr);
+        gGame.Update(true);
+        gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_GENERAL, "===START Textures used on scene: %s ===", name);
+        if (ResourceManager* resources = gNorvexEngine.GetResourceManager())
+        {
+            if (NorvexRenderer* renderer = gNorvexEngine.GetRenderer())
+                renderer->SubmitCommands(true);
+            resources->PostDumpResources(kTexturePoolMask, true);
+        }
+        gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_GENERAL, "===END Textures used on scene: %s ===", name);
+    }
+}

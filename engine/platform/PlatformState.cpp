@@ -1,0 +1,3 @@
+#include "engine/platform/PlatformState.h"
+
+PlatformState gPlatform;

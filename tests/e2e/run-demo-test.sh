@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# The game over its demo data as a separate process: a full run ends by itself and exits 0 with
+# its frames presented, its scripts ticking and its sound mixed; a run whose game client service
+# fails exits non-zero; a second instance leaves at once and the first closes cleanly on SIGTERM.
+# Usage: run-demo-test.sh <tessarine> <make-demo-data> <work folder>
+set -uo pipefail
+game=$1
+maker=$2
+work=$3
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+rm -rf "$work"
+mkdir -p "$work/run"
+"$maker" "$work" >/dev/null || { echo "FAIL: make-demo-data"; exit 1; }
+
+export NORVEX_APPDATA="$work/user" NORVEX_RUNTIME_DIR="$work/run"
+
+# 1. The whole demo.
+start=$(date +%s)
+NORVEX_MAX_FRAMES=300 NORVEX_AUDIO_WAV="$work/mix.wav" NORVEX_LOG="$work/run.log" "$game" 2>"$work/run.err"
+status=$?
+echo "demo run: exit $status in $(( $(date +%s) - start )) s"
+[ $status -eq 0 ] || fail "the demo run exited $status"
+previous=0
+for message in "Engine successfully initialized" "Demo: DemoField script runs" "Scene switched in" "Demo tick 15" \
+               "Demo: the demo ends" "Game closed" "NorvexEngine closed"; do
+    line=$(grep -n -F -m1 "$message" "$work/run.log" | cut -d: -f1)
+    if [ -z "$line" ]; then fail "the log lacks \"$message\""; continue; fi
+    [ "$line" -gt "$previous" ] || fail "\"$message\" is out of order"
+    previous=$line
+done
+presents=$(sed -n 's/.*Main loop ran \([0-9]*\) frames, \([0-9]*\) presents.*/\2/p' "$work/run.log" | tail -1)
+[ -n "$presents" ] && [ "$presents" -gt 0 ] || fail "no frame was presented (${presents:-none})"
+python3 - "$work/mix.wav" <<'PY' || fail "the mix is silent or missing"
+import math, struct, sys, wave
+with wave.open(sys.argv[1]) as w:
+    frames = w.readframes(w.getnframes())
+    width = w.getsampwidth()
+if width == 2:
+    samples = struct.unpack("<%dh" % (len(frames) // 2), frames)
+    peak = max((abs(s) for s in samples), default=0) / 32768.0
+elif width == 4:
+    samples = struct.unpack("<%df" % (len(frames) // 4), frames)
+    peak = max((abs(s) for s in samples), default=0.0)
+else:
+    sys.exit(1)
+print("mix peak %.3f over %d bytes" % (peak, len(frames)))
+sys.exit(0 if peak > 0.01 else 1)
+PY
+
+# 2. The game client service fails: the reason, a non-zero exit and no engine.
+NORVEX_STEAM_FAIL=1 NORVEX_MAX_FRAMES=30 NORVEX_LOG="$work/steam.log" "$game" 2>"$work/steam.err"
+status=$?
+[ $status -ne 0 ] || fail "a failed start-up exited 0"
+grep -q "start-up failed" "$work/steam.err" || fail "standard error does not say why start-up failed"
+grep -q "Engine successfully initialized" "$work/steam.log" && fail "the engine claims to have started"
+
+# 3. A second instance while the first runs; then the first is asked to stop.
+NORVEX_MAX_FRAMES=100000 NORVEX_LOG="$work/first.log" "$game" 2>/dev/null &
+first=$!
+for _ in $(seq 1 200); do
+    grep -q "Engine successfully initialized" "$work/first.log" 2>/dev/null && break
+    sleep 0.1
+done
+second_start=$(date +%s)
+NORVEX_LOG="$work/second.log" timeout 20 "$game" 2>"$work/second.err"
+status=$?
+[ $status -eq 0 ] || fail "the second instance exited $status"
+[ $(( $(date +%s) - second_start )) -le 5 ] || fail "the second instance did not leave at once"
+grep -q "runs already" "$work/second.err" || fail "the second instance did not find the first"
+grep -q "Engine successfully initialized" "$work/second.log" 2>/dev/null && fail "the second instance started an engine"
+kill -TERM $first
+wait $first
+status=$?
+[ $status -eq 0 ] || fail "the first instance exited $status after SIGTERM"
+grep -q "NorvexEngine closed" "$work/first.log" || fail "the first instance did not close its engine"
+
+if [ $failures -ne 0 ]; then
+    echo "--- demo log tail"; tail -30 "$work/run.log"; echo "--- stderr tail"; tail -10 "$work/run.err"
+    echo "0 passed, $failures failed"
+    exit 1
+fi
+echo "1 passed, 0 failed"

@@ -1,0 +1,192 @@
+// ctest-labels: thread
+// Game::Render over the whole engine: the commands one frame writes, read back as the opcodes
+// the stream took, and the answer on a lost device.
+#include "platform/gpu/Gpu.h"
+#include "renderer/NorvexRenderer.h"
+#include "renderer/RenderCommands.h"
+#include "scene/entities/Entity.h"
+#include "scene/entities/EntityManager.h"
+#include "scene/templates/EntityTemplate.h"
+#include "support/GameEngineFixture.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace
+{
+class GameRenderTest : public GameEngineFixture
+{
+protected:
+    void SetUp() override
+    {
+        GameEngineFixture::SetUp();
+        // The engine's own start-up may not run the entity manager yet; the gather needs its grid.
+        if (!gEntityManager.IsInitialized())
+            gEntityManager.Init(BoundingBox4(Vector(-100, -25, -100, 1), Vector(100, 200, 100, 1)), 40.0f);
+        gEntityManager.NewScene();
+    }
+    void TearDown() override
+    {
+        gRenderer->GetWriter().SetOpcodeTrace(nullptr);
+        GameEngineFixture::TearDown();
+    }
+    // The opcodes one frame wrote, without the profiler's calls (opcode 47).
+    std::vector<uint32_t> RenderFrame(bool forced, bool* answer = nullptr)
+    {
+        std::vector<uint32_t> trace;
+        gRenderer->GetWriter().SetOpcodeTrace(&trace);
+        const bool presented = gGame.Render(forced);
+        gRenderer->GetWriter().SetOpcodeTrace(nullptr);
+        if (answer != nullptr)
+            *answer = presented;
+        trace.erase(std::remove(trace.begin(), trace.end(), uint32_t(RENDER_OP_CALL)), trace.end());
+        return trace;
+    }
+    // In front of the game camera, which starts at the origin looking along +z.
+    Entity* CreateEntity(uint32_t flags)
+    {
+        Matrix local = Matrix::ONE;
+        local.rows[3].Set(0.0f, 0.0f, 100.0f, 1.0f);
+        Entity* entity = gEntityManager.CreateEntity(&m_template, nullptr, local, 0, nullptr);
+        if (entity != nullptr)
+            entity->RaiseFlag(flags, false);
+        return entity;
+    }
+
+    EntityTemplate m_template;
+};
+
+std::vector<uint32_t> Ops(std::initializer_list<RenderOpcode> ops)
+{
+    return std::vector<uint32_t>(ops.begin(), ops.end());
+}
+} // namespace
+
+TEST_F(GameRenderTest, AFrameWritesTheScenePassesUIAndPresentInOrder)
+{
+    bool presented = false;
+    const std::vector<uint32_t> ops = RenderFrame(false, &presented);
+    EXPECT_TRUE(presented);
+    // Layers, target, the camera's shake value, viewport and camera; the camera again after the
+    // per-entity hooks; the scene pass; the camera after the scene hooks; post-processing; the
+    // camera again; the UI outlines; the profiler's camera; the camera for the present.
+    EXPECT_EQ(ops, Ops({RENDER_OP_SET_FRAME_BOX, RENDER_OP_SET_FRAME_TARGET, RENDER_OP_SET_FIELD_OF_VIEW,
+                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
+                        RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED, RENDER_OP_SET_VIEWPORT,
+                        RENDER_OP_SET_CAMERA, RENDER_OP_SET_PASS_MASK, RENDER_OP_SET_OUTLINE_PARAMS,
+                        RENDER_OP_POST_PROCESS, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_BEGIN_FRAME,
+                        RENDER_OP_BEGIN_OUTLINES, RENDER_OP_SET_DEPTH_STENCIL_ENABLED, RENDER_OP_RENDER_OUTLINES,
+                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
+                        RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
+    EXPECT_EQ(m_delegate.Count("OnBeforeSceneRender:0"), 1u);
+    EXPECT_EQ(m_delegate.Count("OnAfterSceneRender:0"), 1u);
+}
+
+TEST_F(GameRenderTest, LateEntitiesGetTheirOwnPassesAroundPostProcessing)
+{
+    m_template.SetStaticBoundingBox(BoundingBox4(Vector(-1, -1, -1, 1), Vector(1, 1, 1, 1)));
+    ASSERT_NE(CreateEntity(0), nullptr);
+    ASSERT_NE(CreateEntity(0x80), nullptr);
+    ASSERT_NE(CreateEntity(0x40), nullptr);
+    ASSERT_NE(CreateEntity(0xC0), nullptr);
+    const std::vector<uint32_t> ops = RenderFrame(false);
+    // The pre-FSE pass right after the scene hooks' camera, the post-FSE pass after the camera
+    // that follows post-processing.
+    EXPECT_EQ(ops, Ops({RENDER_OP_SET_FRAME_BOX, RENDER_OP_SET_FRAME_TARGET, RENDER_OP_SET_FIELD_OF_VIEW,
+                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
+                        RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED, RENDER_OP_SET_VIEWPORT,
+                        RENDER_OP_SET_CAMERA, RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED,
+                        RENDER_OP_SET_PASS_MASK, RENDER_OP_SET_OUTLINE_PARAMS, RENDER_OP_POST_PROCESS,
+                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED,
+                        RENDER_OP_BEGIN_FRAME, RENDER_OP_BEGIN_OUTLINES, RENDER_OP_SET_DEPTH_STENCIL_ENABLED,
+                        RENDER_OP_RENDER_OUTLINES, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT,
+                        RENDER_OP_SET_CAMERA, RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
+    EXPECT_EQ(gEntityManager.GetVisibleList().Count(), 0) << "the lists are emptied after the frame";
+    // Behind the camera: not gathered, so no late pass.
+    gEntityManager.NewScene();
+    Matrix behind = Matrix::ONE;
+    behind.rows[3].Set(0.0f, 0.0f, -100.0f, 1.0f);
+    Entity* hidden = gEntityManager.CreateEntity(&m_template, nullptr, behind, 0, nullptr);
+    ASSERT_NE(hidden, nullptr);
+    hidden->RaiseFlag(0x80, false);
+    const std::vector<uint32_t> culled = RenderFrame(false);
+    EXPECT_EQ(std::count(culled.begin(), culled.end(), uint32_t(RENDER_OP_BEGIN_GATHER)), 1);
+    gEntityManager.NewScene();
+}
+
+TEST_F(GameRenderTest, AScreenThatBlocksTheSceneLeavesOnlyTheUI)
+{
+    UIScreen* screen = new UIScreen;
+    screen->SetVisible(true);
+    screen->SetBlocksSceneRendering(true);
+    gGame.AppendUIScreen(screen);
+    const std::vector<uint32_t> ops = RenderFrame(false);
+    // No layers; the camera clears all three buffers; the screen's own viewport and camera.
+    EXPECT_EQ(ops, Ops({RENDER_OP_SET_FRAME_TARGET, RENDER_OP_SET_FIELD_OF_VIEW, RENDER_OP_SET_VIEWPORT,
+                        RENDER_OP_SET_CAMERA, RENDER_OP_CLEAR, RENDER_OP_BEGIN_OUTLINES,
+                        RENDER_OP_SET_DEPTH_STENCIL_ENABLED, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
+                        RENDER_OP_RENDER_OUTLINES, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
+                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
+    EXPECT_EQ(screen->GetDrawCount(), 1u);
+    gGame.SetDrawUI(false);
+    const std::vector<uint32_t> forced = RenderFrame(true);
+    EXPECT_EQ(screen->GetDrawCount(), 1u) << "no UI while the game draws none";
+    EXPECT_EQ(forced.front(), uint32_t(RENDER_OP_SET_FRAME_BOX)) << "a forced frame draws the scene";
+    gGame.SetDrawUI(true);
+}
+
+TEST_F(GameRenderTest, ALoadingScreenFrameOnlySubmitsAndAPendingSwitchWritesNothing)
+{
+    UIScreen* screen = new UIScreen;
+    gGame.SetLoadingUIScreen(screen, 0);
+    gGame.ShowLoadingScreen();
+    bool presented = false;
+    EXPECT_TRUE(RenderFrame(false, &presented).empty());
+    EXPECT_TRUE(presented);
+    gGame.TurnLoadingScreenOff();
+    gGame.SwitchScene("Later", 0, Game::kNoVariation, nullptr);
+    EXPECT_TRUE(RenderFrame(false, &presented).empty());
+    EXPECT_TRUE(presented);
+}
+
+TEST_F(GameRenderTest, AnEmptyViewportGoesStraightToThePresent)
+{
+    gGame.SetSize(0, 240, true);
+    const std::vector<uint32_t> ops = RenderFrame(false);
+    gGame.SetSize(320, 240, true);
+    EXPECT_EQ(ops, Ops({RENDER_OP_SET_FRAME_BOX, RENDER_OP_SET_FRAME_TARGET, RENDER_OP_SET_FIELD_OF_VIEW,
+                        RENDER_OP_SET_CAMERA, RENDER_OP_SET_CAMERA, RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
+}
+
+TEST_F(GameRenderTest, ALostDeviceMakesRenderAnswerFalse)
+{
+    gpu::Faults().LoseDeviceOnPresent(0, 0);
+    bool presented = true;
+    for (int frame = 0; frame < 10 && presented; ++frame)
+    {
+        RenderFrame(false, &presented);
+        gRenderer->SubmitCommands(true);
+    }
+    EXPECT_FALSE(presented);
+    gRenderer->ApplyDisplaySettings(&m_window, 0, 0, false, false);
+    EXPECT_FALSE(gRenderer->IsDeviceResetPending());
+    RenderFrame(false, &presented);
+    EXPECT_TRUE(presented);
+}
+
+TEST_F(GameRenderTest, TheFramesSettingsReachTheRenderThread)
+{
+    gGame.SetOutlineMaskStr("beef");
+    gGame.SetRenderPassFlags(6);
+    RenderFrame(false);
+    gRenderer->SubmitCommands(true);
+    EXPECT_EQ(gRenderer->GetPassMask(), 0xBEEFu);
+    EXPECT_EQ(gRenderer->GetFrameStamp(), 6u);
+    // Pass bits 1 and 2: the scene pass adds 0x9000 and 0x2000.
+    EXPECT_EQ(m_delegate.Count("OnBeforeSceneRender:" + std::to_string(0xB000)), 1u);
+    gGame.SetOutlineSwitches(true, false);
+    gGame.SetRenderPassFlags(0);
+    RenderFrame(false);
+    EXPECT_EQ(m_delegate.Count("OnBeforeSceneRender:" + std::to_string(0x80000)), 1u) << "the outline flag";
+    gGame.SetOutlineSwitches(false, false);
+}

@@ -1,0 +1,338 @@
+// ctest-labels: thread
+#include "engine/Game.h"
+
+#include "engine/input/InputCodes.h"
+#include "engine/input/InputManager.h"
+#include "engine/scripting/ScriptSchedulerHelper.h"
+#include "online/MultiplayerEngine.h"
+#include "online/NorvexAnalytics.h"
+#include "online/ServerRequestThread.h"
+#include "platform/os/Clock.h"
+#include "platform/os/Modules.h"
+#include "platform/window/Window.h"
+#include "support/RecordingGameDelegate.h"
+#include "support/SceneTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace
+{
+class GameTest : public SceneTest
+{
+protected:
+    void TearDown() override
+    {
+        gGame.Close();
+        os::UnregisterAllModules();
+        win::ResetWindowSystem();
+        os::DisableManualCounter();
+        SceneTest::TearDown();
+    }
+
+    int Index(const std::string& prefix) const
+    {
+        const std::vector<CapturedMessage> messages = m_log.Messages();
+        for (size_t i = 0; i < messages.size(); ++i)
+            if (messages[i].text.rfind(prefix, 0) == 0)
+                return int(i);
+        return -1;
+    }
+
+    RecordingGameDelegate m_delegate;
+};
+
+// A screen that takes pointers inside its left half and records them.
+class PointerScreen : public UIScreen
+{
+public:
+    std::vector<std::string> seen;
+    bool OnPointerBegin(uint32_t id, float x, float) override { return Take("begin", id, x); }
+    bool OnPointerEnd(uint32_t id, float x, float) override { return Take("end", id, x); }
+    bool OnPointerMove(uint32_t id, float x, float) override { return Take("move", id, x); }
+
+private:
+    bool Take(const char* what, uint32_t id, float x)
+    {
+        if (x >= 0.5f)
+            return false;
+        seen.push_back(std::string(what) + ":" + std::to_string(id));
+        return true;
+    }
+};
+
+struct TouchFeed
+{
+    static inline std::vector<Game::TouchInput> inputs;
+    static inline uint32_t asked = 0;
+    static inline int closed = 0;
+    static inline int registered = 0;
+    static bool Register(void*, uint32_t flags)
+    {
+        registered = int(flags);
+        return true;
+    }
+    static bool Read(uintptr_t, uint32_t count, Game::TouchInput* out, int32_t recordBytes)
+    {
+        if (recordBytes != 40)
+            return false;
+        asked = count;
+        for (uint32_t i = 0; i < count && i < inputs.size(); ++i)
+            out[i] = inputs[i];
+        return true;
+    }
+    static void Close(uintptr_t) { ++closed; }
+};
+} // namespace
+
+TEST_F(GameTest, InitAndCloseRunTheirStepsInOrderAndNothingTouchesTheDeletedMultiplayerEngine)
+{
+    m_delegate.analytics = true;
+    const char* argv[] = {"tessarine", "+connect_lobby", "42"};
+    gGame.Init(nullptr, 640, 360, &m_delegate, argv, 3);
+
+    EXPECT_EQ(m_delegate.Joined(), "RunStartupScripts;OnInit;OnAfterInit;");
+    ASSERT_NE(gGame.GetMultiplayerEngine(), nullptr);
+    EXPECT_EQ(gMultiplayerEngine, gGame.GetMultiplayerEngine()) << "published for the scene and scripts";
+    EXPECT_EQ(gGame.GetArguments().size(), 3u);
+    EXPECT_TRUE(gServerRequestThread.IsRunning());
+    EXPECT_TRUE(gGame.IsInitialised());
+    EXPECT_TRUE(gGame.IsActive());
+    EXPECT_TRUE(gGameExists);
+    EXPECT_FALSE(gSceneSwitchInProgress);
+    EXPECT_FALSE(gGame.IsHardwareCursorShown());
+    EXPECT_EQ(gGame.GetScreenWidth(), 640u);
+    EXPECT_EQ(gGame.GetScreenHeight(), 360u);
+    const int touch = Index("Cannot load PCTouchHelper.dll");
+    ASSERT_GE(touch, 0);
+    EXPECT_GT(Index("No touch support detected"), touch);
+
+    // Replicated entities take ids from the engine and tell it when they die, which Close does
+    // after the engine is gone.
+    std::vector<SafePointer<Entity>> entities;
+    for (int i = 0; i < 4; ++i)
+    {
+        entities.emplace_back(Create());
+        ASSERT_TRUE(entities.back());
+    }
+    m_delegate.calls.clear();
+    m_log.Clear();
+    gGame.Close();
+
+    EXPECT_EQ(m_delegate.Joined(), "OnClose;OnAfterClose;");
+    EXPECT_EQ(gMultiplayerEngine, nullptr);
+    EXPECT_EQ(gGame.GetMultiplayerEngine(), nullptr);
+    for (const SafePointer<Entity>& entity : entities)
+        EXPECT_FALSE(entity) << "the scene was renewed";
+    EXPECT_FALSE(gServerRequestThread.IsRunning());
+    EXPECT_FALSE(gGame.IsInitialised());
+    EXPECT_FALSE(gGame.IsActive());
+    EXPECT_FALSE(gGameExists);
+    EXPECT_TRUE(gGame.IsHardwareCursorShown());
+    const int closing = Index("Game closing...");
+    ASSERT_GE(closing, 0);
+    EXPECT_GT(Index("Game closed"), closing);
+}
+
+TEST_F(GameTest, CloseRenewsTheSceneAndASecondCloseIsHarmless)
+{
+    gGame.Init(&m_delegate);
+    Entity* const entity = Create();
+    ASSERT_NE(entity, nullptr);
+    SafePointer<Entity> held(entity);
+    gGame.Close();
+    EXPECT_FALSE(held) << "Close destroys the scene's entities";
+    m_delegate.calls.clear();
+    gGame.Close();
+    EXPECT_EQ(m_delegate.Joined(), "") << "the close hooks run only for an initialised game";
+}
+
+TEST_F(GameTest, CloseWaitsForTheDelegateAtMostTenSeconds)
+{
+    class SlowDelegate : public RecordingGameDelegate
+    {
+    public:
+        bool IsReadyToClose() override
+        {
+            os::AdvanceManualCounter(os::kCounterFrequency / 2);
+            return RecordingGameDelegate::IsReadyToClose();
+        }
+    } slow;
+    slow.readyToClose = false;
+    gGame.Init(&slow);
+    os::EnableManualCounter(os::QueryCounter());
+    gGame.Close();
+    EXPECT_EQ(gGame.GetDelegate(), nullptr) << "a closed game forgets its delegate";
+    EXPECT_GE(slow.readyQueries, 20);
+    EXPECT_LE(slow.readyQueries, 22);
+    EXPECT_EQ(slow.Count("OnClose"), 1u);
+}
+
+TEST_F(GameTest, TwoQuitsCallOnQuitOnce)
+{
+    gGame.Init(&m_delegate);
+    gGame.Quit();
+    gGame.Quit();
+    EXPECT_TRUE(gGame.IsQuitting());
+    EXPECT_EQ(m_delegate.Count("OnQuit"), 1u);
+    EXPECT_GE(Index("gGame::Quit"), 0);
+}
+
+TEST_F(GameTest, ResolutionAndFullScreenRequestsAreTakenOnce)
+{
+    gGame.Init(&m_delegate);
+    uint32_t width = 0;
+    uint32_t height = 0;
+    gGame.RequestScreenResoultionChange(0, 600);
+    gGame.RequestScreenResoultionChange(800, 0);
+    EXPECT_FALSE(gGame.TakeResolutionRequest(width, height)) << "a zero side is ignored";
+    gGame.RequestScreenResoultionChange(1024, 768);
+    ASSERT_TRUE(gGame.TakeResolutionRequest(width, height));
+    EXPECT_EQ(width, 1024u);
+    EXPECT_EQ(height, 768u);
+    EXPECT_FALSE(gGame.TakeResolutionRequest(width, height));
+
+    bool full = false;
+    EXPECT_FALSE(gGame.TakeFullScreenRequest(full));
+    gGame.RequestFullScreen(true);
+    ASSERT_TRUE(gGame.TakeFullScreenRequest(full));
+    EXPECT_TRUE(full);
+    EXPECT_FALSE(gGame.TakeFullScreenRequest(full));
+
+    gGame.RequestScreenResoultionChange(1024, 768);
+    gGame.SetSize(800, 600, true);
+    EXPECT_FALSE(gGame.TakeResolutionRequest(width, height)) << "SetSize clears the pending request";
+    EXPECT_EQ(gGame.GetScreenWidth(), 800u);
+    EXPECT_EQ(m_delegate.Count("OnScreenResolutionChanged"), 1u);
+    gGame.SetSize(320, 200, false);
+    EXPECT_EQ(UIScreen::GetUIWidth(), 320u) << "the UI takes a size unless silent";
+    EXPECT_EQ(UIScreen::GetUIHeight(), 200u);
+}
+
+TEST_F(GameTest, SleepNeedsTheOptionAnIdleMultiplayerEngineAndTheDelegate)
+{
+    gGame.Init(&m_delegate);
+    EXPECT_TRUE(gGame.CanSleep());
+    m_delegate.canSleep = false;
+    EXPECT_FALSE(gGame.CanSleep());
+    m_delegate.canSleep = true;
+    gGame.GetMultiplayerEngine()->SetMode(MultiplayerEngine::MODE_SERVER);
+    EXPECT_FALSE(gGame.CanSleep());
+    gGame.GetMultiplayerEngine()->SetMode(MultiplayerEngine::MODE_NONE);
+    gGame.SetAllowSleep(false);
+    EXPECT_FALSE(gGame.CanSleep());
+    gGame.SetAllowSleep(true);
+}
+
+TEST_F(GameTest, UnboundKeysAndCharactersBecomeInputEvents)
+{
+    gGame.Init(&m_delegate);
+    gGame.RemoveAllKeyBinds();
+    EXPECT_FALSE(gGame.OnKeyDown(90));
+    gGame.OnChar('q');
+    gGame.ProcessInput(true);
+    EXPECT_EQ(m_delegate.Count("OnInputEvent:0:90"), 1u);
+    EXPECT_EQ(m_delegate.Count("OnInputEvent:1:113"), 1u);
+    gGame.ProcessInput(true);
+    EXPECT_EQ(m_delegate.Count("OnInputEvent:0:90"), 1u) << "an event is handed over once";
+}
+
+TEST_F(GameTest, PointerOffersGoToTheScreenStackFromTheTop)
+{
+    gGame.Init(&m_delegate);
+    PointerScreen* below = new PointerScreen;
+    PointerScreen* top = new PointerScreen;
+    below->SetVisible(true);
+    top->SetVisible(true);
+    gGame.AppendUIScreen(below);
+    gGame.AppendUIScreen(top);
+    EXPECT_TRUE(gGame.DispatchPointerBegin(3, 0.25f, 0.5f));
+    EXPECT_FALSE(gGame.DispatchPointerMove(3, 0.75f, 0.5f));
+    EXPECT_EQ(top->seen, (std::vector<std::string>{"begin:3"}));
+    EXPECT_TRUE(below->seen.empty()) << "the top screen took it";
+    top->SetVisible(false);
+    EXPECT_TRUE(gGame.DispatchPointerEnd(3, 0.25f, 0.5f));
+    EXPECT_EQ(below->seen, (std::vector<std::string>{"end:3"}));
+    below->SetCoversBelow(true);
+    top->SetVisible(true);
+    top->SetProcessesInput(false);
+    EXPECT_TRUE(gGame.DispatchPointerBegin(4, 0.1f, 0.1f));
+    EXPECT_EQ(below->seen.back(), "begin:4") << "a screen that takes no input passes it on";
+    // Close releases every screen of the stack (ASan checks that each goes once).
+}
+
+TEST_F(GameTest, TouchRecordsBecomeTapsInClientSpace)
+{
+    // Hundredths of a pixel on the screen; the window's client area starts 10 pixels right.
+    auto touch = [](int32_t x, int32_t y, uint32_t id, uint32_t flags) {
+        Game::TouchInput input;
+        input.x = x;
+        input.y = y;
+        input.id = id;
+        input.flags = flags;
+        return input;
+    };
+    TouchFeed::inputs = {touch(33000, 18000, 7, 2), touch(65000, 72000, 7, 1), touch(-500, 10000, 8, 4),
+                         touch(100, 100, 9, 3)};
+    TouchFeed::closed = 0;
+    gGame.Init(&m_delegate);
+    EXPECT_FALSE(gGame.OnTouch(4, 0)) << "no helper: not taken";
+    EXPECT_GE(Index("Cannot load PCTouchHelper.dll"), 0);
+    gGame.Close();
+
+    os::RegisterModule(Game::kTouchHelperName,
+                       {{"PCTouchHelperRegisterTouchWindow", reinterpret_cast<os::ModuleFunction>(&TouchFeed::Register)},
+                        {"PCTouchHelperGetTouchInputInfo", reinterpret_cast<os::ModuleFunction>(&TouchFeed::Read)},
+                        {"PCTouchHelperCloseTouchInputHandle", reinterpret_cast<os::ModuleFunction>(&TouchFeed::Close)}});
+    ASSERT_TRUE(win::RegisterWindowClass("GameTest", 0, &win::DefWindowProc, nullptr));
+    win::WindowHandle window = win::CreateWindow("GameTest", "game", win::kStylePopup, 10, 0, 640, 360);
+    ASSERT_NE(window, nullptr);
+    m_log.Clear();
+    gGame.Init(window, 640, 360, &m_delegate, nullptr, 0);
+    EXPECT_GE(Index("PCTouchHelper.dll successfully loaded"), 0);
+    EXPECT_GE(Index("Touch support present"), 0);
+    EXPECT_EQ(TouchFeed::registered, 2);
+
+    EXPECT_TRUE(gGame.OnTouch(0x10004, 99));
+    EXPECT_EQ(TouchFeed::asked, 4u) << "the count is the low word";
+    EXPECT_EQ(TouchFeed::closed, 1);
+    const Dynarray<InputManager::Tap>& taps = gGame.GetInputManager().GetTaps();
+    ASSERT_GE(taps.Count(), 1);
+    // 320 / 640 and 180 / 360; the move clamps to 1; the end at a negative x clamps to 0.
+    EXPECT_FLOAT_EQ(taps[0].start.x, 0.5f);
+    EXPECT_FLOAT_EQ(taps[0].start.y, 0.5f);
+    EXPECT_FLOAT_EQ(taps[0].current.x, 1.0f);
+    EXPECT_FLOAT_EQ(taps[0].current.y, 1.0f);
+
+    TouchFeed::asked = 0;
+    EXPECT_TRUE(gGame.OnTouch(1000, 99));
+    EXPECT_EQ(TouchFeed::asked, Game::kTouchInputLimit);
+    gGame.Close();
+    EXPECT_EQ(os::GetModuleLoadCount(Game::kTouchHelperName), 0u) << "the helper is freed at close";
+}
+
+TEST_F(GameTest, ScriptCallCancellationReachesEveryScheduler)
+{
+    gGame.Init(&m_delegate);
+    gGame.ScheduleScriptCall("DoIt", 1.0f, 0);
+    gGame.ScheduleScriptCall("DoIt", 1.0f, Game::kGameplayScheduler);
+    gGame.ScheduleScriptCall("DoIt", 1.0f, Game::kGlobalScheduler);
+    gGame.ScheduleScriptCall("Other", 1.0f, Game::kGameplayScheduler);
+    EXPECT_EQ(gGame.GetGameScheduler()->GetCount(), 1);
+    EXPECT_EQ(gGame.GetGameplayScheduler()->GetCount(), 2);
+    EXPECT_EQ(gGlobalScriptScheduler.GetCount(), 1);
+    gGame.DeleteScriptCalls("DoIt");
+    // A cancelled call keeps its slot until its time but loses its name, so it never runs.
+    auto named = [](const ScriptSchedulerHelper& scheduler, const char* name) {
+        int count = 0;
+        for (const ScheduledScriptCall& call : scheduler.GetCalls())
+            count += call.name != nullptr && std::strcmp(call.name, name) == 0;
+        return count;
+    };
+    EXPECT_EQ(named(*gGame.GetGameScheduler(), "DoIt"), 0);
+    EXPECT_EQ(named(*gGame.GetGameplayScheduler(), "DoIt"), 0) << "the gameplay scheduler is searched too";
+    EXPECT_EQ(named(*gGame.GetGameplayScheduler(), "Other"), 1);
+    EXPECT_EQ(named(gGlobalScriptScheduler, "DoIt"), 0);
+    gGlobalScriptScheduler.Clear();
+}

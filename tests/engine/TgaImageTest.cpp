@@ -1,0 +1,139 @@
+#include "engine/TgaImage.h"
+
+#include "core/filesystem/FileSystem.h"
+#include "support/ConsoleCapture.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace
+{
+// An 18-byte header, written field by field.
+std::vector<uint8_t> Header(uint8_t type, uint16_t width, uint16_t height, uint8_t depth, uint8_t descriptor,
+                            uint8_t idLength = 0, uint8_t colourMapType = 0, uint16_t mapLength = 0,
+                            uint8_t mapBits = 0)
+{
+    return {idLength,
+            colourMapType,
+            type,
+            0,
+            0,
+            uint8_t(mapLength & 0xFF),
+            uint8_t(mapLength >> 8),
+            mapBits,
+            0,
+            0,
+            0,
+            0,
+            uint8_t(width & 0xFF),
+            uint8_t(width >> 8),
+            uint8_t(height & 0xFF),
+            uint8_t(height >> 8),
+            depth,
+            descriptor};
+}
+
+void Append(std::vector<uint8_t>& bytes, std::initializer_list<uint8_t> more)
+{
+    bytes.insert(bytes.end(), more);
+}
+
+bool Decode(TgaImage& image, const std::vector<uint8_t>& bytes)
+{
+    return image.Decode(bytes.data(), bytes.size(), "cursor", "Textures");
+}
+} // namespace
+
+TEST(TgaImageTest, RowsEndUpBottomFirstWhateverTheFileOrder)
+{
+    // File rows: first (1,2,3,4) (5,6,7,8), second (9,10,11,12) (13,14,15,16).
+    for (const bool topFirst : {true, false})
+    {
+        std::vector<uint8_t> bytes = Header(2, 2, 2, 32, topFirst ? 0x20 : 0x00);
+        Append(bytes, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
+        TgaImage image;
+        ASSERT_TRUE(Decode(image, bytes));
+        EXPECT_EQ(image.GetWidth(), 2u);
+        EXPECT_EQ(image.GetHeight(), 2u);
+        EXPECT_EQ(image.GetFormat(), TgaImage::kFormatBGRA8);
+        EXPECT_EQ(image.GetSize(), 16u);
+        const uint32_t firstFileRow = topFirst ? 1 : 0;
+        EXPECT_EQ(image.GetPixel(0, firstFileRow), 0x04030201u) << "top-first " << topFirst;
+        EXPECT_EQ(image.GetPixel(1, firstFileRow), 0x08070605u);
+        EXPECT_EQ(image.GetPixel(0, 1 - firstFileRow), 0x0C0B0A09u);
+        EXPECT_EQ(image.GetPixel(1, 1 - firstFileRow), 0x100F0E0Du);
+    }
+}
+
+TEST(TgaImageTest, TwentyFourBitPixelsGetFullAlpha)
+{
+    std::vector<uint8_t> bytes = Header(2, 3, 1, 24, 0);
+    Append(bytes, {10, 20, 30, 40, 50, 60, 70, 80, 90});
+    TgaImage image;
+    ASSERT_TRUE(Decode(image, bytes));
+    EXPECT_EQ(image.GetPixel(0, 0), 0xFF1E140Au);
+    EXPECT_EQ(image.GetPixel(1, 0), 0xFF3C3228u);
+    EXPECT_EQ(image.GetPixel(2, 0), 0xFF5A5046u);
+}
+
+TEST(TgaImageTest, TheImageIdAndColourMapAreSkippedNotReadAsPixels)
+{
+    std::vector<uint8_t> bytes = Header(2, 1, 1, 32, 0, 3, 1, 2, 24);
+    Append(bytes, {0xEE, 0xEE, 0xEE});                         // image id
+    Append(bytes, {0xDD, 0xDD, 0xDD, 0xDD, 0xDD, 0xDD});       // two 24-bit map entries
+    Append(bytes, {0x11, 0x22, 0x33, 0x44});
+    TgaImage image;
+    ASSERT_TRUE(Decode(image, bytes));
+    EXPECT_EQ(image.GetPixel(0, 0), 0x44332211u);
+}
+
+TEST(TgaImageTest, UnsupportedShortAndOversizedFilesAreRefusedAndLeaveNothing)
+{
+    ConsoleCapture log;
+    std::vector<uint8_t> good = Header(2, 2, 1, 32, 0);
+    Append(good, {1, 2, 3, 4, 5, 6, 7, 8});
+
+    std::vector<std::vector<uint8_t>> bad;
+    bad.push_back(Header(10, 2, 1, 32, 0)); // run-length encoded
+    bad.push_back(Header(2, 2, 1, 16, 0));  // 16 bits a pixel
+    bad.push_back(std::vector<uint8_t>(good.begin(), good.begin() + 17));
+    bad.push_back(std::vector<uint8_t>(good.begin(), good.end() - 1)); // last pixel cut short
+    std::vector<uint8_t> idPastEnd = Header(2, 1, 1, 32, 0, 200);
+    Append(idPastEnd, {1, 2, 3, 4});
+    bad.push_back(idPastEnd);
+    // 65535 x 65535 x 4 passes 32 bits; the file holds one pixel.
+    std::vector<uint8_t> huge = Header(2, 0xFFFF, 0xFFFF, 32, 0);
+    Append(huge, {1, 2, 3, 4});
+    bad.push_back(huge);
+
+    for (size_t i = 0; i < bad.size(); ++i)
+    {
+        TgaImage image;
+        ASSERT_TRUE(Decode(image, good));
+        log.Clear();
+        EXPECT_FALSE(Decode(image, bad[i])) << "case " << i;
+        EXPECT_EQ(image.GetPixels(), nullptr) << "case " << i;
+        EXPECT_EQ(image.GetWidth(), 0u);
+        EXPECT_EQ(image.GetSize(), 0u);
+        EXPECT_TRUE(log.Contains("Unsupported TGA format (cursor,Textures)", CONSOLE_ERROR)) << "case " << i;
+    }
+}
+
+TEST(TgaImageTest, ReadsThroughTheFileSystemAndAMissingFileSaysNothing)
+{
+    TempFolder folder;
+    std::vector<uint8_t> bytes = Header(2, 1, 1, 32, 0);
+    Append(bytes, {9, 8, 7, 6});
+    folder.WriteFile("arrow.tga", std::string(bytes.begin(), bytes.end()));
+    gFileSystem.MountDirectory("Textures", folder.Path().c_str());
+    ConsoleCapture log;
+    TgaImage image;
+    EXPECT_TRUE(image.Read("arrow", "tga", "Textures"));
+    EXPECT_EQ(image.GetPixel(0, 0), 0x06070809u);
+    EXPECT_FALSE(image.Read("absent", "tga", "Textures"));
+    EXPECT_EQ(image.GetPixels(), nullptr) << "a new read frees the earlier pixels first";
+    EXPECT_EQ(log.CountOfKind(CONSOLE_ERROR), 0u);
+    gFileSystem.UnmountAll();
+}

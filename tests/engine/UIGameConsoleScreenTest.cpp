@@ -1,0 +1,189 @@
+#include "engine/UIGameConsoleScreen.h"
+
+#include "platform/window/WindowTestInput.h"
+#include "ui/StringHistoryContainer.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+const float kRed[4] = {1.0f, 0.0f, 0.0f, 1.0f};
+const float kGrey[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+
+class UIGameConsoleScreenTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { win::ResetWindowSystem(); }
+    void TearDown() override { win::ResetWindowSystem(); }
+
+    // Types the text and presses Enter; the command that would run, or "" when none.
+    std::string Enter(const std::string& text)
+    {
+        for (char c : text)
+            m_screen.OnChar(uint8_t(c));
+        m_screen.OnKey(UIGameConsoleScreen::kKeyEnter);
+        char buffer[64];
+        return m_screen.TakeCommand(buffer, sizeof(buffer)) ? std::string(buffer) : std::string();
+    }
+
+    StringHistoryContainer m_history{8};
+    UIGameConsoleScreen m_screen{m_history, 1280, 720};
+};
+} // namespace
+
+TEST_F(UIGameConsoleScreenTest, EnteredLinesBecomeTheCommandAndTheNewestHistoryEntry)
+{
+    EXPECT_EQ(Enter("Foo()"), "Foo()");
+    EXPECT_EQ(Enter("x = 1"), "x = 1");
+    ASSERT_EQ(m_history.GetCount(), 2);
+    EXPECT_STREQ(m_history.GetAt(0), "x = 1");
+    EXPECT_TRUE(m_screen.GetInput().GetText().empty()) << "the input is cleared";
+
+    // Only the last of two entered lines waits; a short buffer takes what fits.
+    for (char c : std::string("first"))
+        m_screen.OnChar(uint8_t(c));
+    m_screen.OnKey(UIGameConsoleScreen::kKeyEnter);
+    for (char c : std::string("second"))
+        m_screen.OnChar(uint8_t(c));
+    m_screen.OnKey(UIGameConsoleScreen::kKeyEnter);
+    char small[4];
+    ASSERT_TRUE(m_screen.TakeCommand(small, sizeof(small)));
+    EXPECT_STREQ(small, "sec");
+    EXPECT_FALSE(m_screen.TakeCommand(small, sizeof(small))) << "taken once";
+    EXPECT_EQ(Enter(""), "") << "an empty line runs nothing";
+}
+
+TEST_F(UIGameConsoleScreenTest, BangsReplayTheHistory)
+{
+    Enter("alpha()");
+    Enter("beta()");
+    Enter("gamma()");
+    // History, newest first: gamma, beta, alpha.
+    EXPECT_EQ(Enter("!0"), "gamma()");
+    EXPECT_EQ(Enter("!2"), "alpha()") << "by index";
+    // History now: alpha, gamma, beta.
+    EXPECT_EQ(Enter("!be"), "beta()") << "the first entry that begins with the rest";
+    EXPECT_EQ(Enter("!zzz"), "") << "no entry begins with it";
+    EXPECT_EQ(Enter("!99"), "") << "an index past the history runs nothing";
+    EXPECT_EQ(Enter("!123456789012345678901"), "") << "a huge index runs nothing";
+    // History: beta, alpha, gamma.
+    EXPECT_EQ(Enter("!!"), "alpha()") << "two bangs run entry 1";
+    EXPECT_EQ(Enter("!"), "");
+
+    StringHistoryContainer single(4);
+    UIGameConsoleScreen fresh(single, 640, 480);
+    for (char c : std::string("!!"))
+        fresh.OnChar(uint8_t(c));
+    fresh.OnKey(UIGameConsoleScreen::kKeyEnter);
+    EXPECT_FALSE(fresh.HasPendingCommand()) << "two bangs with no second entry run nothing";
+}
+
+TEST_F(UIGameConsoleScreenTest, ThreeBangsListTheHistoryOldestFirstAndRunNothing)
+{
+    Enter("one()");
+    Enter("two()");
+    EXPECT_EQ(Enter("!!!"), "");
+    EXPECT_EQ(m_screen.GetLine(0).GetText(), "two()") << "the newest entry ends the list";
+    EXPECT_EQ(m_screen.GetLine(1).GetText(), "one()");
+    EXPECT_FLOAT_EQ(m_screen.GetLine(0).GetColorRGBA().x, 0.5f);
+    EXPECT_EQ(m_history.GetCount(), 2) << "nothing was added";
+}
+
+TEST_F(UIGameConsoleScreenTest, TabCompletesFromTheHistory)
+{
+    Enter("spawn(1)");
+    Enter("speed(2)");
+    for (char c : std::string("!sp"))
+        m_screen.OnChar(uint8_t(c));
+    EXPECT_TRUE(m_screen.OnKey(UIGameConsoleScreen::kKeyTab));
+    EXPECT_EQ(m_screen.GetInput().GetText(), "!speed(2)");
+
+    m_screen.GetInput().SetInputText("!!sp");
+    m_screen.OnKey(UIGameConsoleScreen::kKeyTab);
+    EXPECT_EQ(m_screen.GetInput().GetText(), "!!sp") << "only after exactly one bang";
+    m_screen.GetInput().SetInputText("sp");
+    m_screen.OnKey(UIGameConsoleScreen::kKeyTab);
+    EXPECT_EQ(m_screen.GetInput().GetText(), "sp");
+}
+
+TEST_F(UIGameConsoleScreenTest, UpAndDownBrowseInsideTheHistory)
+{
+    Enter("a()");
+    Enter("b()");
+    // History: b, a.
+    m_screen.OnKey(UIGameConsoleScreen::kKeyUp);
+    EXPECT_EQ(m_screen.GetInput().GetText(), "b()");
+    EXPECT_EQ(m_screen.GetHistoryCursor(), 0);
+    m_screen.OnKey(UIGameConsoleScreen::kKeyUp);
+    EXPECT_EQ(m_screen.GetInput().GetText(), "a()");
+    m_screen.OnKey(UIGameConsoleScreen::kKeyUp);
+    m_screen.OnKey(UIGameConsoleScreen::kKeyUp);
+    EXPECT_EQ(m_screen.GetHistoryCursor(), 1) << "the cursor stays on the last entry";
+    EXPECT_EQ(m_screen.GetInput().GetText(), "a()");
+    m_screen.OnKey(UIGameConsoleScreen::kKeyDown);
+    EXPECT_EQ(m_screen.GetInput().GetText(), "b()");
+    m_screen.OnKey(UIGameConsoleScreen::kKeyDown);
+    EXPECT_EQ(m_screen.GetHistoryCursor(), 0) << "not below 0";
+    m_screen.OnKey(UIGameConsoleScreen::kKeyBackspace);
+    EXPECT_EQ(m_screen.GetHistoryCursor(), -1) << "editing ends browsing";
+    EXPECT_EQ(m_screen.GetInput().GetText(), "b(");
+
+    StringHistoryContainer empty(4);
+    UIGameConsoleScreen fresh(empty, 640, 480);
+    fresh.OnKey(UIGameConsoleScreen::kKeyUp);
+    fresh.OnKey(UIGameConsoleScreen::kKeyDown);
+    EXPECT_EQ(fresh.GetHistoryCursor(), -1);
+    EXPECT_TRUE(fresh.GetInput().GetText().empty());
+}
+
+TEST_F(UIGameConsoleScreenTest, CaretKeysMoveAndShiftSelects)
+{
+    for (char c : std::string("abcd"))
+        m_screen.OnChar(uint8_t(c));
+    UITextInput& input = m_screen.GetInput();
+    m_screen.OnKey(UIGameConsoleScreen::kKeyHome);
+    EXPECT_EQ(input.GetCursorPosition(), 0);
+    m_screen.OnKey(UIGameConsoleScreen::kKeyRight);
+    win::test::SetKeyHeld(UIGameConsoleScreen::kKeyShift, true);
+    m_screen.OnKey(UIGameConsoleScreen::kKeyRight);
+    m_screen.OnKey(UIGameConsoleScreen::kKeyRight);
+    win::test::SetKeyHeld(UIGameConsoleScreen::kKeyShift, false);
+    EXPECT_EQ(input.GetSelectionStart(), 1);
+    EXPECT_EQ(input.GetSelectionEnd(), 3);
+    m_screen.OnKey(UIGameConsoleScreen::kKeyDelete);
+    EXPECT_EQ(input.GetText(), "ad");
+    m_screen.OnKey(UIGameConsoleScreen::kKeyEnd);
+    m_screen.OnKey(UIGameConsoleScreen::kKeyLeft);
+    m_screen.OnKey(UIGameConsoleScreen::kKeyBackspace);
+    EXPECT_EQ(input.GetText(), "d");
+
+    EXPECT_FALSE(m_screen.OnKey(7)) << "below Backspace";
+    EXPECT_FALSE(m_screen.OnKey(47)) << "above Delete";
+    EXPECT_FALSE(m_screen.OnKey(20)) << "in the range but not a console key";
+    EXPECT_FALSE(m_screen.OnChar(13)) << "control characters are not text";
+}
+
+TEST_F(UIGameConsoleScreenTest, ATwelfthLinePushesTheOldestOut)
+{
+    for (int i = 0; i < 12; ++i)
+        m_screen.AddLine(("line " + std::to_string(i)).c_str(), i == 11 ? kRed : kGrey);
+    EXPECT_EQ(m_screen.GetLine(0).GetText(), "line 11");
+    EXPECT_FLOAT_EQ(m_screen.GetLine(0).GetColorRGBA().x, 1.0f);
+    EXPECT_EQ(m_screen.GetLine(1).GetText(), "line 10");
+    EXPECT_FLOAT_EQ(m_screen.GetLine(1).GetColorRGBA().x, 0.5f) << "colours move with their text";
+    EXPECT_EQ(m_screen.GetLine(10).GetText(), "line 1") << "line 0 fell off";
+    m_screen.AddLine(nullptr, kGrey);
+    EXPECT_EQ(m_screen.GetLine(0).GetText(), "");
+}
+
+TEST_F(UIGameConsoleScreenTest, LayoutFollowsTheScreenSize)
+{
+    EXPECT_FLOAT_EQ(m_screen.GetInput().GetY(), 700.0f);
+    EXPECT_FLOAT_EQ(m_screen.GetLine(0).GetY(), 670.0f);
+    EXPECT_FLOAT_EQ(m_screen.GetLine(2).GetY(), 670.0f - 2 * UIGameConsoleScreen::kLineHeight);
+    m_screen.OnResolutionChanged(800, 600, true, true);
+    EXPECT_FLOAT_EQ(m_screen.GetInput().GetY(), 580.0f);
+    EXPECT_FLOAT_EQ(m_screen.GetCaret().GetWidth(), 10.0f);
+    EXPECT_FLOAT_EQ(m_screen.GetSelection().GetColorRGBA().w, 0.5f);
+    EXPECT_FLOAT_EQ(m_screen.GetHighlight().GetColorRGBA().x, 0.3f);
+}

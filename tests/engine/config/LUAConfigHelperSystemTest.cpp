@@ -1,0 +1,61 @@
+// The options service's passes over the whole engine: the resource usage dump walks the scenes of
+// "Scenes.Config", and the serious graphics settings hand their requests to the Game.
+#include "core/reflection/ObjectRecord.h"
+#include "engine/config/LUAConfigHelper.h"
+#include "engine/config/SceneNamesTable.h"
+#include "support/GameEngineFixture.h"
+
+namespace
+{
+class LUAConfigHelperSystemTest : public GameEngineFixture
+{
+protected:
+    void WriteSceneNames(const std::vector<const char*>& names)
+    {
+        SceneNamesTable table;
+        for (const char* name : names)
+            table.m_sceneNames.Add(NameString(name));
+        Dynarray<uint8_t> record;
+        ASSERT_TRUE(BuildObjectRecord(table, 0, record));
+        m_folder.WriteFile("data/common/Scenes.Config",
+                           std::string(reinterpret_cast<const char*>(record.Data()), size_t(record.Count())));
+    }
+};
+} // namespace
+
+TEST_F(LUAConfigHelperSystemTest, WithoutTheScenesFileNothingIsSwitchedOrLogged)
+{
+    gConfigHelper.LogResourcesUsage();
+    EXPECT_FALSE(m_log.Contains("changing scene to:"));
+    EXPECT_FALSE(m_log.Contains("===START"));
+    EXPECT_FALSE(gGame.IsSwitchPending());
+}
+
+TEST_F(LUAConfigHelperSystemTest, EveryListedSceneIsEnteredAndItsTexturesLogged)
+{
+    WriteSceneNames({"First", "Second"});
+    gConfigHelper.LogResourcesUsage();
+    std::string missing;
+    EXPECT_TRUE(InOrder(m_log.Messages(),
+                        {"changing scene to: First", "===START Textures used on scene: First ===",
+                         "===END Textures used on scene: First ===", "changing scene to: Second",
+                         "===START Textures used on scene: Second ===", "===END Textures used on scene: Second ==="},
+                        &missing))
+        << missing;
+    EXPECT_TRUE(gGame.IsLastSwitchedSceneEqual("Second")) << "the pass leaves the game in the last scene";
+}
+
+TEST_F(LUAConfigHelperSystemTest, SeriousSettingsRequestTheConfiguredModeAndTheScreenSize)
+{
+    gGameConfig.m_fullScreenMode = true;
+    gConfigHelper.ApplySeriousGFXSettings();
+    bool fullScreen = false;
+    ASSERT_TRUE(gGame.TakeFullScreenRequest(fullScreen));
+    EXPECT_TRUE(fullScreen);
+    uint32_t width = 0;
+    uint32_t height = 0;
+    ASSERT_TRUE(gGame.TakeResolutionRequest(width, height));
+    EXPECT_EQ(width, gGame.GetScreenWidth());
+    EXPECT_EQ(height, gGame.GetScreenHeight());
+    gGameConfig.SetDefaults();
+}

@@ -1,0 +1,81 @@
+#include "DemoScripts.h"
+
+namespace DemoScripts
+{
+const char* const kMain = R"LUA(-- The demo's main script: the hooks of the game and of its delegate, and the demo's clock.
+gDemo = { ticks = 0, frames = 0 }
+
+function DemoPrint(text)
+    gConsole:Printf(0, 2, text)
+end
+
+function Game:OnInit() DemoPrint("Demo: the game starts") return true end
+function Game:OnAfterInit() return true end
+function Game:OnSwitchScene(name) DemoPrint("Demo: switching to " .. tostring(name)) return true end
+function Game:OnSwitchSceneAfterNetEntitiesDestroyed() return true end
+function Game:OnDuringSwitchScene() return true end
+function Game:OnAfterSwitchScene() gGameDelegate:RunSceneScript() return true end
+function Game:OnAfterFirstScene() return true end
+function Game:OnAfterSwitchComplete() return true end
+function Game:OnClose() DemoPrint("Demo: the game closes") return true end
+function Game:OnAfterClose() return true end
+function Game:OnQuit() return true end
+
+function TessarineGameDelegate:OnBigFrameTick() gDemo.frames = gDemo.frames + 1 return true end
+function TessarineGameDelegate:OnTickInput() return true end
+function TessarineGameDelegate:OnSmoothTick() return true end
+function TessarineGameDelegate:OnAfterTick() return true end
+function TessarineGameDelegate:OnInputEvent(kind, value) return true end
+function TessarineGameDelegate:CanSleep() return true end
+function TessarineGameDelegate:OnQuit() return true end
+
+-- Fifteen logic ticks make a second of game time.
+function TessarineGameDelegate:OnTick()
+    gDemo.ticks = gDemo.ticks + 1
+    if gDemo.ticks % 15 == 0 then
+        DemoPrint("Demo tick " .. gDemo.ticks .. " (" .. gDemo.frames .. " frames)")
+    end
+    if gDemo.OnTick ~= nil then gDemo.OnTick(gDemo.ticks) end
+    return true
+end
+
+DemoPrint("Demo main script loaded")
+)LUA";
+
+const char* const kField = R"LUA(-- DemoField: markers spawned from a template walk in a circle; a tone plays; after two seconds of
+-- game time the demo moves on to the outpost.
+DemoPrint("Demo: DemoField script runs")
+gDemo.markers = {}
+for i = 1, 6 do
+    local marker = gEntityManager:CreateEntity("templates/Demo/Marker", nil, Matrix.ONE, 0)
+    if marker ~= nil then
+        marker:SetName("Marker" .. i)
+        table.insert(gDemo.markers, marker)
+    end
+end
+DemoPrint("Demo: " .. #gDemo.markers .. " markers spawned")
+gDemo.tone = gSoundEngine:PlaySystemSound("tone.ogg")
+DemoPrint("Demo: playing tone.ogg as sound " .. tostring(gDemo.tone))
+
+gDemo.OnTick = function(ticks)
+    for i, marker in ipairs(gDemo.markers) do
+        local angle = (ticks / 15.0 + i) * 0.5
+        marker:SetLocalPosition(Vector(math.cos(angle) * 10 * i, 0, math.sin(angle) * 10 * i, 1))
+    end
+end
+gGame:ScheduleScriptCall("DemoPrint('Demo: one second of game time')", 1.0, 0)
+gGame:ScheduleScriptCall("gGame:SwitchScene('DemoOutpost')", 2.0, 0)
+)LUA";
+
+const char* const kOutpost = R"LUA(-- DemoOutpost: a beacon rises out of the ground; the demo ends after two more seconds.
+DemoPrint("Demo: DemoOutpost script runs")
+gDemo.markers = {}
+gDemo.beacon = gEntityManager:CreateEntity("templates/Demo/Beacon", nil, Matrix.ONE, 0)
+gDemo.OnTick = function(ticks)
+    if gDemo.beacon ~= nil then
+        gDemo.beacon:SetLocalPosition(Vector(0, (ticks % 30) * 0.5, 0, 1))
+    end
+end
+gGame:ScheduleScriptCall("DemoPrint('Demo: the demo ends') gGame:Quit()", 2.0, 0)
+)LUA";
+} // namespace DemoScripts

@@ -1,0 +1,182 @@
+// make-demo-data <folder>: the demo game data that the README's run command plays. Writes a data
+// root in container mode to <folder>/data and a per-user folder to <folder>/user whose
+// configuration points at it: the project configuration with its default scene, the engine's
+// shaders and system textures, a texture, an Ogg tone, two entity templates, two scenes with their
+// resource lists and scripts, the scene names table and the main script. Main thread.
+#include "DemoScripts.h"
+
+#include "core/math/Matrix.h"
+#include "core/reflection/ObjectRecord.h"
+#include "engine/ClassRegistration.h"
+#include "engine/config/GameConfig.h"
+#include "engine/config/SceneNamesTable.h"
+#include "renderer/resources/ResourceList.h"
+#include "scene/entities/Entity.h"
+#include "scene/entities/EntityManager.h"
+#include "scene/templates/EntityTemplate.h"
+#include "scene/templates/EntityTemplateStub.h"
+#include "scene/templates/TemplateManager.h"
+#include "tools/datakit/DataRoot.h"
+#include "tools/datakit/DatakitCommand.h"
+#include "tools/datakit/SceneWriter.h"
+#include "tools/datakit/SoundWriter.h"
+#include "tools/datakit/TemplateWriter.h"
+#include "tools/datakit/TextureFileWriter.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace
+{
+struct DemoTemplate
+{
+    const char* folder;
+    const char* name;
+    uint8_t guidByte;
+};
+
+// The index's unnamed root holds the folder "templates", so template paths name the mount as
+// the engine's own data does ("templates/Demo/Marker").
+const DemoTemplate kTemplates[] = {{"Demo", "Marker", 0xD1}, {"Demo", "Beacon", 0xD2}};
+const char* const kScenes[] = {"DemoField", "DemoOutpost"};
+
+SimpleGUID GuidOf(const DemoTemplate& demoTemplate)
+{
+    SimpleGUID guid;
+    guid.bytes[15] = demoTemplate.guidByte;
+    guid.bytes[0] = 0x42;
+    return guid;
+}
+
+std::string AsString(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+bool AddRecord(DataRoot& data, const char* folder, const char* path, RTTIPolyBaseClass& object)
+{
+    Dynarray<uint8_t> record;
+    if (!BuildObjectRecord(object, 0, record))
+        return false;
+    data.AddFile(folder, path, std::string(reinterpret_cast<const char*>(record.Data()), size_t(record.Count())));
+    return true;
+}
+
+// The templates' stubs, their index and their binary bodies.
+bool AddTemplates(DataRoot& data)
+{
+    std::vector<TemplateStubEntry> entries;
+    for (const DemoTemplate& demoTemplate : kTemplates)
+    {
+        TemplateStubEntry entry;
+        entry.folder = std::string("templates/") + demoTemplate.folder;
+        entry.name = demoTemplate.name;
+        entry.guid = GuidOf(demoTemplate);
+        entries.push_back(entry);
+        EntityTemplate body;
+        const std::string path = std::string(demoTemplate.folder) + "/" + demoTemplate.name;
+        data.AddFile("templates", path + ".BinaryTemplate",
+                     AsString(SceneWriter::BuildTemplateBody(body, entry.guid, 0)));
+        data.AddFile("templates", path + ".template", TemplateWriter::MakeStubText(entry.guid, 0));
+    }
+    data.AddFile("templates", "TemplateInfo.Bin", AsString(TemplateWriter::BuildTemplateInfo(entries)));
+    return true;
+}
+
+// A scene file of `count` entities of one template, laid out on a ring, and its resource list.
+bool AddScene(DataRoot& data, const char* sceneName, const DemoTemplate& demoTemplate, uint32_t count)
+{
+    EntityTemplateStub* stub = new EntityTemplateStub;
+    stub->SetFileName(demoTemplate.name);
+    stub->SetGUID(GuidOf(demoTemplate));
+    if (!gTemplateManager.RegisterStub(stub))
+        return false;
+    EntityTemplate* entityTemplate = new EntityTemplate;
+    stub->SetTemplate(entityTemplate);
+    SceneFileContents contents;
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        Matrix local = Matrix::ONE;
+        local.rows[3].Set(float(i % 2) * 40.0f - 20.0f, 0.0f, float(i / 2) * 40.0f - 20.0f, 1.0f);
+        Entity* entity = gEntityManager.CreateEntity(entityTemplate, nullptr, local, 0, nullptr);
+        if (entity == nullptr)
+            return false;
+        entity->SetName((std::string("Post") + std::to_string(i)).c_str());
+        contents.entities.push_back({entity, GuidOf(demoTemplate), 0xFFFFFFFFu});
+    }
+    data.AddFile("scenes", std::string(sceneName) + ".BinaryScene", AsString(SceneWriter::BuildBinaryScene(contents)));
+    gEntityManager.DestroyScene();
+    gTemplateManager.Clear();
+
+    ResourceList resources;
+    ResourceEntry texture;
+    texture.m_name = NameString("Demo/Checker.dds");
+    resources.m_textures.Add(texture);
+    return AddRecord(data, "scenes", (std::string(sceneName) + ".ResList").c_str(), resources);
+}
+
+bool AddMedia(DataRoot& data)
+{
+    TextureFileSpec checker;
+    checker.width = 64;
+    checker.height = 64;
+    checker.texel = [](uint32_t, uint32_t, uint32_t x, uint32_t y) {
+        return ((x / 8 + y / 8) % 2) != 0 ? 0xFFE0E0E0u : 0xFF303070u;
+    };
+    std::string texture;
+    if (!BuildTextureFile(checker, texture))
+        return false;
+    data.AddFile("textures", "Demo/Checker.texture", texture);
+
+    std::vector<uint8_t> tone;
+    if (!SoundWriter::EncodeOggVorbis(SoundWriter::MakeTone({440.0, 660.0}, 44100, 3.0, 0.4), 0.5f, tone))
+        return false;
+    data.AddFile("sounds", "tone.ogg", AsString(tone));
+    return true;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2)
+    {
+        std::fprintf(stderr, "usage: make-demo-data <output folder>\n");
+        return 2;
+    }
+    const std::filesystem::path root = std::filesystem::absolute(argv[1]);
+    const std::string dataPath = (root / "data").string();
+    RegisterAllClasses();
+    gEntityManager.Init(BoundingBox4(Vector(-1.0e4f, -1.0e3f, -1.0e4f, 1.0f), Vector(1.0e4f, 1.0e3f, 1.0e4f, 1.0f)),
+                        100.0f);
+
+    DataRoot data;
+    data.GetProjectConfig().m_defaultScene = kScenes[0];
+    SceneNamesTable sceneNames;
+    for (const char* scene : kScenes)
+        sceneNames.m_sceneNames.Add(NameString(scene));
+    const bool built = AddEngineStartupData(data) && AddMedia(data) && AddTemplates(data) &&
+                       AddScene(data, kScenes[0], kTemplates[1], 4) && AddScene(data, kScenes[1], kTemplates[1], 1) &&
+                       AddRecord(data, "common", SceneNamesTable::kFileName, sceneNames);
+    if (!built)
+    {
+        std::fprintf(stderr, "make-demo-data: the demo data could not be built\n");
+        return 1;
+    }
+    data.AddFile("common", "scripts/Main.lua", DemoScripts::kMain);
+    data.AddFile("scenes", "DemoField.lua", DemoScripts::kField);
+    data.AddFile("scenes", "DemoOutpost.lua", DemoScripts::kOutpost);
+    if (!data.Write(dataPath, true))
+        return 1;
+
+    // The player's configuration: a window of 1280 by 720 over the data just written.
+    GameConfig config;
+    config.m_repositoryPath = dataPath;
+    config.m_useContainerFiles = true;
+    config.m_fullScreenMode = false;
+    config.m_windowWidth = 1280;
+    config.m_windowHeight = 720;
+    const std::string userConfig = (root / "user" / "Orvalworks" / "Tessarine" / "config.bin").string();
+    if (!DataRoot::WriteConfigRecord(config, userConfig))
+        return 1;
+    std::printf("demo data written to %s (user folder %s)\n", dataPath.c_str(), (root / "user").string().c_str());
+    return 0;
+}

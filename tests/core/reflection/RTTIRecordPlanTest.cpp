@@ -11,6 +11,7 @@
 #include "core/reflection/RTTIObjectProperties.h"
 #include "core/reflection/RecordStream.h"
 #include "core/strings/NameString.h"
+#include "support/ConsoleCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -452,6 +453,40 @@ TEST(RTTIRecordPlanTest, ArraysShrinkAndGrowToTheStoredCount)
     ASSERT_EQ(read.m_values.Count(), 43);
     EXPECT_EQ(read.m_values[1], 22u);
     EXPECT_EQ(read.m_values[3], 100u);
+}
+
+// A count that the bytes after it cannot hold is refused, naming those bytes; texts read into
+// fields that held longer or shorter ones keep exactly the new text.
+TEST(RTTIRecordPlanTest, ForgedCountsAreRefusedAndTextsReplaceOldOnesWhole)
+{
+    TextSample source;
+    Fill(source);
+    std::vector<uint8_t> bytes = WriteRecord(source);
+    // The count of "Values" (3) is followed by its 12 bytes and the 1-byte "Tail".
+    const size_t countAt = bytes.size() - 17;
+    ASSERT_EQ(bytes[countAt], 3);
+    bytes[countAt] = 5;
+    TextSample read;
+    Prefill(read);
+    {
+        ConsoleCapture capture;
+        EXPECT_FALSE(read.DeserializeFromMemory(bytes.data(), bytes.size(), 0));
+        EXPECT_TRUE(capture.Contains("Array \"Values\" claims 5 elements but only 13 bytes follow", CONSOLE_ERROR));
+    }
+    EXPECT_EQ(read.m_values.Count(), 1);
+
+    TextSample shorter;
+    Fill(shorter);
+    shorter.m_title = "short";
+    const std::vector<uint8_t> shortBytes = WriteRecord(shorter);
+    const std::vector<uint8_t> longBytes = WriteRecord(source);
+    ASSERT_TRUE(read.DeserializeFromMemory(longBytes.data(), longBytes.size(), 0));
+    EXPECT_EQ(read.m_title, source.m_title);
+    ASSERT_TRUE(read.DeserializeFromMemory(shortBytes.data(), shortBytes.size(), 0));
+    EXPECT_EQ(read.m_title, "short");
+    EXPECT_EQ(std::strlen(read.m_title.c_str()), 5u);
+    ASSERT_TRUE(read.DeserializeFromMemory(longBytes.data(), longBytes.size(), 0));
+    EXPECT_EQ(read.m_title, source.m_title);
 }
 
 namespace

@@ -120,7 +120,9 @@ bool BaseThread::BeginCommand(uint32_t id, uint32_t payloadBytes)
 void BaseThread::EndCommand()
 {
     m_ring.EndWrite();
-    if (m_workerSleeping.load(std::memory_order_seq_cst))
+    // One wake per announced sleep: the producers of a batch posted while the worker is still
+    // waking would otherwise each take the event's lock that the waking worker needs.
+    if (m_workerSleeping.load(std::memory_order_seq_cst) && m_workerSleeping.exchange(false, std::memory_order_seq_cst))
         m_wakeEvent.Set();
     if (m_producerLock)
         m_producerLock->Leave();

@@ -1,7 +1,9 @@
 // Commands posted to a worker and drained by it: a BaseThread's command ring beside a
 // single-producer queue with a blocking consumer carrying the same payloads. Each batch ends when
 // the consumer has taken everything, so both sides pay for the hand-off; the two sides run in turn
-// within each iteration and the reported ratio is the median of the per-pair ratios.
+// within each iteration and the reported ratio is the median of the per-pair ratios. "loaded:1"
+// runs the same pairs while busy threads hold every core the benchmark may use; "loaded:0" is only
+// as quiet as the machine is.
 #include "PairedRatio.h"
 
 #include "core/threads/BaseThread.h"
@@ -9,10 +11,15 @@
 #include <benchmark/benchmark.h>
 #include <readerwriterqueue/readerwriterqueue.h>
 
+#include <sched.h>
+
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
+#include <vector>
 
 namespace
 {
@@ -96,27 +103,80 @@ private:
     std::thread m_thread;
 };
 
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0.0;
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+}
+
+// Threads that keep every core of the benchmark's own set busy while they live, so that the
+// load case does not depend on what else the machine happens to run.
+class BusyCores
+{
+public:
+    explicit BusyCores(unsigned threads)
+    {
+        for (unsigned i = 0; i < threads; ++i)
+            m_threads.emplace_back([this] {
+                uint64_t sum = 0;
+                while (!m_stop.load(std::memory_order_relaxed))
+                    benchmark::DoNotOptimize(sum += 1);
+            });
+    }
+    ~BusyCores()
+    {
+        m_stop.store(true, std::memory_order_relaxed);
+        for (std::thread& thread : m_threads)
+            thread.join();
+    }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::vector<std::thread> m_threads;
+};
+
+// As many busy threads as the benchmark may use cores (its affinity mask).
+unsigned CoresAvailable()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof(set), &set) != 0)
+        return std::thread::hardware_concurrency();
+    return unsigned(CPU_COUNT(&set));
+}
+
 template <size_t kBytes>
 void BM_RingVsQueue(benchmark::State& state)
 {
+    // Argument 1: the same batches while busy threads hold every core the benchmark may use.
+    std::unique_ptr<BusyCores> busy = state.range(0) != 0 ? std::make_unique<BusyCores>(CoresAvailable()) : nullptr;
     DrainThread thread(kBytes, 1u << 20);
     thread.Start();
     QueueConsumer<kBytes> queue;
     uint8_t payload[256] = {1};
     PairedRatio ratio;
+    // Our side split in two: posting the batch, then the Flush that waits for the worker to finish it.
+    std::vector<double> posting;
+    std::vector<double> flushing;
     for (auto _ : state)
     {
         ratio.Measure(
             [&] {
-                for (int i = 0; i < kBatch; ++i)
-                    thread.PostCommand(kCommand, payload, kBytes);
-                thread.Flush();
+                posting.push_back(PairedRatio::Time([&] {
+                    for (int i = 0; i < kBatch; ++i)
+                        thread.PostCommand(kCommand, payload, kBytes);
+                }));
+                flushing.push_back(PairedRatio::Time([&] { thread.Flush(); }));
             },
             [&] { queue.PostBatch(); });
     }
     benchmark::DoNotOptimize(thread.GetChecksum());
     state.SetItemsProcessed(int64_t(state.iterations()) * kBatch * 2);
     ratio.Report(state, "ring_vs_queue");
+    state.counters["post_s"] = Median(posting);
+    state.counters["flush_s"] = Median(flushing);
 }
 
 // A producer outrunning the worker on a 64 KB ring: 20,000 commands of 256 bytes, each taking the
@@ -162,8 +222,8 @@ void BM_FlushRoundTrip(benchmark::State& state)
 }
 } // namespace
 
-BENCHMARK_TEMPLATE(BM_RingVsQueue, 16)->UseRealTime()->MinTime(2.0);
-BENCHMARK_TEMPLATE(BM_RingVsQueue, 256)->UseRealTime()->MinTime(2.0);
+BENCHMARK_TEMPLATE(BM_RingVsQueue, 16)->ArgName("loaded")->Arg(0)->Arg(1)->UseRealTime()->MinTime(2.0);
+BENCHMARK_TEMPLATE(BM_RingVsQueue, 256)->ArgName("loaded")->Arg(0)->Arg(1)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_FullRing64K)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PostToExecuteLatency)->UseRealTime();
 BENCHMARK(BM_FlushRoundTrip)->UseRealTime();

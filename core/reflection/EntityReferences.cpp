@@ -73,6 +73,12 @@ bool ArePendingEntityReferencesOpen()
     return Pending().open;
 }
 
+bool AreEntityReferencesPending()
+{
+    const PendingLists& pending = Pending();
+    return pending.open || pending.lists[0].Count() != 0 || pending.lists[1].Count() != 0;
+}
+
 void ResolvePendingEntityReferences()
 {
     PendingLists& pending = Pending();

@@ -30,6 +30,8 @@ EntityReferenceResolver* GetEntityReferenceResolver();
 // False when a list is already open; else opens it with an empty active GUID replacement table.
 bool BeginPendingEntityReferences();
 bool ArePendingEntityReferencesOpen();
+// True when the list is open or holds references (queued outside a load, for the next one).
+bool AreEntityReferencesPending();
 // Closes the list and sets every queued reference whose object still lives.
 void ResolvePendingEntityReferences();
 

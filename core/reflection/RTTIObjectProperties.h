@@ -41,6 +41,19 @@ public:
     {
         const TArray& array = Array(object);
         out.WriteU32(uint32_t(array.Count()));
+        if constexpr (Fixed::kSize != 0)
+        {
+            // Elements of one size: room for all of them at once (null when only counting or when
+            // they do not fit, which the output then records as WriteBytes would).
+            uint8_t* at = out.Reserve(size_t(array.Count()) * Fixed::kSize);
+            if (at != nullptr)
+                for (const TElement& element : array)
+                {
+                    Fixed::Store(at, element, out.ByteSwaps());
+                    at += Fixed::kSize;
+                }
+            return;
+        }
         for (const TElement& element : array)
             Traits::Write(out, element);
     }
@@ -55,13 +68,7 @@ public:
             const uint8_t* at = in.Take(size_t(count) * Fixed::kSize);
             if (at == nullptr)
                 return false;
-            // Every kept slot is overwritten below: only the slots past the new count are reset.
-            TArray& array = static_cast<TClass*>(object)->*m_member;
-            if (array.Count() > int32_t(count))
-                array.RemoveRange(int32_t(count), array.Count() - 1);
-            array.Resize(int32_t(count));
-            for (uint32_t i = 0; i < count; ++i, at += Fixed::kSize)
-                Fixed::Load(at, array[int32_t(i)]);
+            RTTIDynarrayProperty::ReadFixedElements(at, count, object);
             return true;
         }
         TArray array;
@@ -92,6 +99,21 @@ public:
     {
         static_assert(Fixed::kSize == 0 || Fixed::kSize == Traits::kMinimumSize, "a fixed form is its own minimum");
         return Fixed::kSize;
+    }
+    void ReadFixedElements(const uint8_t* at, uint32_t count, RTTIPolyBaseClass* object) const override
+    {
+        if constexpr (Fixed::kSize != 0)
+        {
+            // Every kept slot is overwritten below: only the slots past the new count are reset.
+            TArray& array = static_cast<TClass*>(object)->*m_member;
+            if (array.Count() > int32_t(count))
+                array.RemoveRange(int32_t(count), array.Count() - 1);
+            array.Resize(int32_t(count));
+            for (uint32_t i = 0; i < count; ++i, at += Fixed::kSize)
+                Fixed::Load(at, array[int32_t(i)]);
+        }
+        else
+            (void)at, (void)count, (void)object;
     }
 
 private:

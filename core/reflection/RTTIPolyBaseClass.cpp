@@ -56,22 +56,7 @@ size_t RTTIPolyBaseClass::SerializeToMemory(uint8_t* buffer, size_t capacity, ui
 bool RTTIPolyBaseClass::DeserializeFromMemory(const uint8_t* buffer, size_t size, uint32_t flags, size_t* consumed)
 {
     const RTTIPropertiesBase* table = GetClassProperties();
-    if (table == nullptr)
-        return false;
-    RecordInput probe(buffer, size);
-    RecordTextLengths found;
-    if (!table->ValidateObject(probe, flags, &found))
-    {
-        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Record of class %s is truncated or malformed; nothing was read", table->GetClassName());
-        return false;
-    }
-    RecordInput in(buffer, size);
-    OnPreLoad(flags);
-    const bool read = table->ReadValidatedObject(in, this, flags, &found);
-    OnPostLoad(flags);
-    if (consumed != nullptr)
-        *consumed = in.Position();
-    return read;
+    return table != nullptr && table->ReadRecord(this, buffer, size, flags, consumed);
 }
 
 void RTTIPolyBaseClass::WriteEmbeddedPayload(RecordOutput& out, uint32_t flags)

@@ -199,19 +199,29 @@ void RTTIPropertiesBase::SerializeObject(RecordOutput& out, const RTTIPolyBaseCl
     GetRecordPlan(flags).Write(out, object, flags);
 }
 
-bool RTTIPropertiesBase::ValidateObject(RecordInput& in, uint32_t flags, RecordTextLengths* found) const
+namespace
 {
-    // Objects nested in objects recurse; a forged record must not run the stack out.
-    static thread_local int depth = 0;
-    if (depth >= kMaxNestingDepth)
+// Objects nested in objects recurse through validation; a forged record must not run the stack out.
+thread_local int gValidationDepth = 0;
+} // namespace
+
+bool RTTIPropertiesBase::ValidateWithPlan(const RTTIRecordPlan& plan, RecordInput& in, uint32_t flags,
+                                          RecordTextLengths* found) const
+{
+    if (gValidationDepth >= kMaxNestingDepth)
     {
         gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Record of class %s nests objects deeper than %d", GetClassName(), kMaxNestingDepth);
         return false;
     }
-    ++depth;
-    const bool valid = GetRecordPlan(flags).Validate(in, flags, found);
-    --depth;
+    ++gValidationDepth;
+    const bool valid = plan.Validate(in, flags, found);
+    --gValidationDepth;
     return valid;
+}
+
+bool RTTIPropertiesBase::ValidateObject(RecordInput& in, uint32_t flags, RecordTextLengths* found) const
+{
+    return ValidateWithPlan(GetRecordPlan(flags), in, flags, found);
 }
 
 size_t RTTIPropertiesBase::GetMinimumPayloadSize(uint32_t flags) const
@@ -234,13 +244,42 @@ bool RTTIPropertiesBase::DeserializeValidated(RecordInput& in, RTTIPolyBaseClass
     return GetRecordPlan(flags).Read(in, object, flags, found);
 }
 
+bool RTTIPropertiesBase::ReadWithPlan(const RTTIRecordPlan& plan, RecordInput& in, RTTIPolyBaseClass* object,
+                                      uint32_t flags, const RecordTextLengths* found) const
+{
+    // A read that runs no property code queues nothing, so opening and resolving the list would
+    // change nothing unless references already wait for a load.
+    const bool opened = !(flags & RTTI_NO_ENTITY_RESOLVE) &&
+                        (!plan.ReadCallsNothing(object) || AreEntityReferencesPending()) && BeginPendingEntityReferences();
+    const bool read = plan.Read(in, object, flags, found);
+    if (opened)
+        ResolvePendingEntityReferences();
+    return read;
+}
+
 bool RTTIPropertiesBase::ReadValidatedObject(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags,
                                              const RecordTextLengths* found) const
 {
-    const bool opened = !(flags & RTTI_NO_ENTITY_RESOLVE) && BeginPendingEntityReferences();
-    const bool read = DeserializeValidated(in, object, flags, found);
-    if (opened)
-        ResolvePendingEntityReferences();
+    return ReadWithPlan(GetRecordPlan(flags), in, object, flags, found);
+}
+
+bool RTTIPropertiesBase::ReadRecord(RTTIPolyBaseClass* object, const uint8_t* buffer, size_t size, uint32_t flags,
+                                    size_t* consumed) const
+{
+    const RTTIRecordPlan& plan = GetRecordPlan(flags);
+    RecordInput probe(buffer, size);
+    RecordTextLengths found;
+    if (!ValidateWithPlan(plan, probe, flags, &found))
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Record of class %s is truncated or malformed; nothing was read", GetClassName());
+        return false;
+    }
+    RecordInput in(buffer, size);
+    object->OnPreLoad(flags);
+    const bool read = ReadWithPlan(plan, in, object, flags, &found);
+    object->OnPostLoad(flags);
+    if (consumed != nullptr)
+        *consumed = in.Position();
     return read;
 }
 

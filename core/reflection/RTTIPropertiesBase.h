@@ -59,6 +59,11 @@ public:
     // resolves the list when it opened it. `found` is what the validation of the same bytes found.
     bool ReadValidatedObject(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags,
                              const RecordTextLengths* found = nullptr) const;
+    // A whole payload of at most `size` bytes into `object`: validates it, then reads it between the
+    // object's pre- and post-load hooks as ReadValidatedObject does. False, with the object untouched
+    // and no hook called, when the bytes do not hold a whole valid payload.
+    bool ReadRecord(RTTIPolyBaseClass* object, const uint8_t* buffer, size_t size, uint32_t flags,
+                    size_t* consumed) const;
     // Reads an already validated payload (the embedded kinds, inside a validated outer payload).
     bool DeserializeValidated(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags,
                               const RecordTextLengths* found = nullptr) const;
@@ -90,6 +95,9 @@ private:
         return MakeRecordPlan(index, flags);
     }
     const RTTIRecordPlan& MakeRecordPlan(uint32_t index, uint32_t flags) const;
+    bool ValidateWithPlan(const RTTIRecordPlan& plan, RecordInput& in, uint32_t flags, RecordTextLengths* found) const;
+    bool ReadWithPlan(const RTTIRecordPlan& plan, RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags,
+                      const RecordTextLengths* found) const;
     void DropRecordPlans();
 
     Dynarray<RTTIProperty*> m_properties;

@@ -101,6 +101,12 @@ public:
     // For a dynarray whose elements' form has one size: that size (also the fewest bytes an element
     // takes), which lets a record plan check the array without a call; else 0.
     virtual uint32_t GetFixedElementSize() const { return 0; }
+    // For such a dynarray: makes the array `count` elements long, read from `at` (already checked to
+    // hold them); elements are values, so no entity reference is queued.
+    virtual void ReadFixedElements(const uint8_t* at, uint32_t count, RTTIPolyBaseClass* object) const
+    {
+        (void)at, (void)count, (void)object;
+    }
 
     // How a record plan may reach the value without calls: RTTI_FIELD_NONE, or the form of a field at
     // `offset` bytes from `object` (the same for every object of the class) whose reading has no side

@@ -8,6 +8,7 @@
 #include "core/reflection/RecordStream.h"
 #include "core/strings/NameString.h"
 
+#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -32,6 +33,14 @@ inline void CopyBlock(char* destination, const char* source, uint32_t bytes)
     }
     for (; at < bytes; ++at)
         destination[at] = source[at];
+}
+
+// A record's text never overlaps its field, so the general replace behind assign() (overlap checks,
+// a library call per text) is not needed.
+inline void AssignText(std::string& field, const char* text, uint32_t length)
+{
+    field.resize(length);
+    CopyBlock(field.data(), text, length);
 }
 
 std::mutex& MovesLock()
@@ -108,8 +117,13 @@ const RTTIRecordPlan::Moves& RTTIRecordPlan::MakeMoves(const RTTIPolyBaseClass* 
                 made->ops.push_back(Op{Op::STRING, 0, 0, m_textSlots[s], offset, 0, property});
             else if (form == RTTI_FIELD_NAME_STRING && offset >= 0)
                 made->ops.push_back(Op{Op::NAME_STRING, 0, 0, m_textSlots[s], offset, 0, property});
+            else if (m_checks[s].kind == Check::ARRAY)
+                made->ops.push_back(Op{Op::ARRAY, m_checks[s].bytes, 0, kNoTextSlot, -1, 0, property});
             else
+            {
                 made->ops.push_back(Op{Op::CALL, 0, 0, kNoTextSlot, -1, 0, property});
+                made->readCallsNothing = false;
+            }
             continue;
         }
         const size_t runFirstOp = made->ops.size();
@@ -120,13 +134,13 @@ const RTTIRecordPlan::Moves& RTTIRecordPlan::MakeMoves(const RTTIPolyBaseClass* 
             const RTTIFieldForm form = property->GetDirectField(object, offset);
             const bool raw = form == RTTI_FIELD_RAW && offset >= 0;
             const bool plainBool = form == RTTI_FIELD_BOOL && offset >= 0 && m_sizes[i] == 1;
-            // The write side copies raw fields only (a bool's memory need not be 0 or 1).
+            // The write side copies raw fields as blocks and writes bools as 0 or 1.
             Move* const lastMove = made->moves.size() > made->stepFirstMove.back() ? &made->moves.back() : nullptr;
-            if (raw && lastMove != nullptr && lastMove->fieldOffset >= 0 &&
+            if (raw && lastMove != nullptr && lastMove->fieldOffset >= 0 && !lastMove->isBool &&
                 lastMove->fieldOffset + ptrdiff_t(lastMove->bytes) == offset)
                 lastMove->bytes += m_sizes[i];
             else
-                made->moves.push_back(Move{raw ? offset : -1, m_sizes[i], i});
+                made->moves.push_back(Move{raw || plainBool ? offset : -1, m_sizes[i], i, plainBool});
             // The read side copies bools with their neighbours and then makes them 0 or 1.
             Op* const lastOp = made->ops.size() > runFirstOp ? &made->ops.back() : nullptr;
             if ((raw || plainBool) && lastOp != nullptr && lastOp->kind == Op::COPY &&
@@ -139,7 +153,10 @@ const RTTIRecordPlan::Moves& RTTIRecordPlan::MakeMoves(const RTTIPolyBaseClass* 
             else if (raw || plainBool)
                 made->ops.push_back(Op{Op::COPY, m_sizes[i], 0, kNoTextSlot, offset, plainBool ? 1u : 0u, property});
             else
+            {
                 made->ops.push_back(Op{Op::FIXED_CALL, m_sizes[i], 0, kNoTextSlot, -1, 0, property});
+                made->readCallsNothing = false;
+            }
         }
         made->ops[runFirstOp].runBytes = step.fixedBytes;
     }
@@ -177,7 +194,9 @@ void RTTIRecordPlan::Write(RecordOutput& out, const RTTIPolyBaseClass* object, u
         for (uint32_t m = moves->stepFirstMove[s]; m < moves->stepFirstMove[s + 1]; ++m)
         {
             const Move& move = moves->moves[m];
-            if (move.fieldOffset >= 0)
+            if (move.isBool)
+                *at = *reinterpret_cast<const bool*>(base + move.fieldOffset) ? 1 : 0;
+            else if (move.fieldOffset >= 0)
                 CopyBlock(reinterpret_cast<char*>(at), base + move.fieldOffset, move.bytes);
             else
                 m_properties[move.property]->WriteFixed(at, object, false);
@@ -188,92 +207,95 @@ void RTTIRecordPlan::Write(RecordOutput& out, const RTTIPolyBaseClass* object, u
 
 bool RTTIRecordPlan::Validate(RecordInput& in, uint32_t flags, RecordTextLengths* found) const
 {
-    const char* text;
-    size_t length;
+    // The walk keeps its own cursor (a register, not the input's field) and hands the input only to
+    // the checks that are calls.
+    const uint8_t* at = in.Cursor();
+    const uint8_t* const end = at + in.Remaining();
     // A chain of tests, as in Read.
     for (const Check& check : m_checks)
     {
         if (check.kind == Check::SKIP)
         {
-            if (!in.Skip(check.bytes))
+            if (size_t(end - at) < check.bytes)
                 return false;
+            at += check.bytes;
         }
         else if (check.kind == Check::TEXT)
         {
-            if (!in.ReadCString(text, length))
+            const size_t left = size_t(end - at);
+            const size_t length = RecordInput::FindZero(at, left);
+            if (length == left)
                 return false;
+            at += length + 1;
             if (found != nullptr)
                 found->Add(length);
         }
         else if (check.kind == Check::NAME_STRING)
         {
-            uint8_t present;
-            if (!in.ReadU8(present) || (present != 0 && !in.ReadCString(text, length)))
+            if (at == end)
                 return false;
+            const uint8_t present = *at++;
+            size_t length = RecordTextLengths::kAbsentName;
+            if (present != 0)
+            {
+                const size_t left = size_t(end - at);
+                length = RecordInput::FindZero(at, left);
+                if (length == left)
+                    return false;
+                at += length + 1;
+            }
             if (found != nullptr)
-                found->Add(present != 0 ? length : RecordTextLengths::kAbsentName);
+                found->Add(length);
         }
         else if (check.kind == Check::ARRAY)
         {
-            // The same checks as the property's own, with its message.
-            uint32_t count;
-            if (!rtti::ReadElementCount(in, check.bytes, check.property->GetName().c_str(), count) ||
-                !in.Skip(size_t(count) * check.bytes))
+            // The checks of rtti::ReadElementCount, with its message.
+            if (size_t(end - at) < 4)
                 return false;
+            uint32_t count;
+            std::memcpy(&count, at, 4);
+            at += 4;
+            const size_t left = size_t(end - at);
+            if (uint64_t(count) * check.bytes > left)
+            {
+                rtti::ReportElementCountTooLarge(check.property->GetName().c_str(), count, left);
+                return false;
+            }
+            at += size_t(count) * check.bytes;
         }
-        else if (!check.property->Validate(in, flags))
-            return false;
+        else
+        {
+            in.Skip(size_t(at - in.Cursor()));
+            if (!check.property->Validate(in, flags))
+                return false;
+            at = in.Cursor();
+        }
     }
+    in.Skip(size_t(at - in.Cursor()));
     return true;
 }
 
-bool RTTIRecordPlan::ReadText(RecordInput& in, char* base, const Op& op, const RecordTextLengths* found)
+bool RTTIRecordPlan::ReadText(RecordInput& in, char* base, const Op& op)
 {
     if (op.kind == Op::STRING)
-    {
-        std::string& field = *reinterpret_cast<std::string*>(base + op.fieldOffset);
-        if (found == nullptr || op.textSlot >= found->count)
-            return RTTIValueTraits<std::string>::Read(in, field);
-        const uint32_t length = found->lengths[op.textSlot];
-        const uint8_t* const text = in.Take(size_t(length) + 1);
-        if (text == nullptr)
-            return false;
-        field.assign(reinterpret_cast<const char*>(text), length);
-        return true;
-    }
-    NameString& field = *reinterpret_cast<NameString*>(base + op.fieldOffset);
-    if (found == nullptr || op.textSlot >= found->count)
-        return RTTIValueTraits<NameString>::Read(in, field);
-    const uint32_t length = found->lengths[op.textSlot];
-    if (length == RecordTextLengths::kAbsentName)
-    {
-        if (in.Take(1) == nullptr)
-            return false;
-        field = NameString();
-        return true;
-    }
-    const uint8_t* const stored = in.Take(size_t(length) + 2);
-    if (stored == nullptr)
-        return false;
-    RTTIAssignNameText(field, reinterpret_cast<const char*>(stored + 1), length);
-    return true;
+        return RTTIValueTraits<std::string>::Read(in, *reinterpret_cast<std::string*>(base + op.fieldOffset));
+    return RTTIValueTraits<NameString>::Read(in, *reinterpret_cast<NameString*>(base + op.fieldOffset));
 }
 
 bool RTTIRecordPlan::Read(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags, const RecordTextLengths* found) const
 {
     const Moves& moves = GetMoves(object);
     char* const base = reinterpret_cast<char*>(object);
-    const uint8_t* at = nullptr;
+    // As in Validate, the walk keeps its own cursor and syncs the input around calls.
+    const uint8_t* at = in.Cursor();
+    const uint8_t* const end = at + in.Remaining();
+    const uint32_t texts = found != nullptr ? found->count : 0;
     // Tests in a chain rather than a switch: the kinds come in the same order record after record,
     // which conditional branches predict far better than one indirect jump.
     for (const Op& op : moves.ops)
     {
-        if (op.runBytes != 0)
-        {
-            at = in.Take(op.runBytes);
-            if (at == nullptr)
-                return false;
-        }
+        if (op.runBytes != 0 && size_t(end - at) < op.runBytes)
+            return false;
         if (op.kind == Op::COPY)
         {
             CopyBlock(base + op.fieldOffset, reinterpret_cast<const char*>(at), op.bytes);
@@ -290,13 +312,56 @@ bool RTTIRecordPlan::Read(RecordInput& in, RTTIPolyBaseClass* object, uint32_t f
             op.property->ReadFixed(at, object);
             at += op.bytes;
         }
-        else if (op.kind == Op::CALL)
+        else if (op.kind == Op::ARRAY)
         {
-            if (!op.property->Deserialize(in, object, flags))
+            // Validation checked the count against the bytes after it.
+            if (size_t(end - at) < 4)
                 return false;
+            uint32_t count;
+            std::memcpy(&count, at, 4);
+            if (uint64_t(count) * op.bytes > size_t(end - at) - 4)
+            {
+                rtti::ReportElementCountTooLarge(op.property->GetName().c_str(), count, size_t(end - at) - 4);
+                return false;
+            }
+            op.property->ReadFixedElements(at + 4, count, object);
+            at += 4 + size_t(count) * op.bytes;
         }
-        else if (!ReadText(in, base, op, found))
-            return false;
+        else if (op.kind == Op::STRING && op.textSlot < texts)
+        {
+            // Validation found the length: the text and its 0 are there.
+            const uint32_t length = found->lengths[op.textSlot];
+            if (size_t(end - at) <= length)
+                return false;
+            AssignText(*reinterpret_cast<std::string*>(base + op.fieldOffset), reinterpret_cast<const char*>(at), length);
+            at += size_t(length) + 1;
+        }
+        else if (op.kind == Op::NAME_STRING && op.textSlot < texts)
+        {
+            const uint32_t length = found->lengths[op.textSlot];
+            NameString& field = *reinterpret_cast<NameString*>(base + op.fieldOffset);
+            if (length == RecordTextLengths::kAbsentName)
+            {
+                if (at == end)
+                    return false;
+                ++at;
+                field = NameString();
+                continue;
+            }
+            if (size_t(end - at) < size_t(length) + 2)
+                return false;
+            RTTIAssignNameText(field, reinterpret_cast<const char*>(at + 1), length);
+            at += size_t(length) + 2;
+        }
+        else
+        {
+            in.Skip(size_t(at - in.Cursor()));
+            const bool read = op.kind == Op::CALL ? op.property->Deserialize(in, object, flags) : ReadText(in, base, op);
+            if (!read)
+                return false;
+            at = in.Cursor();
+        }
     }
+    in.Skip(size_t(at - in.Cursor()));
     return true;
 }

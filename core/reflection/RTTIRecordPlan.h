@@ -35,6 +35,9 @@ public:
     // Reads a payload that Validate accepted; `found` is what that validation found, from the same
     // position of the same bytes, or null.
     bool Read(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags, const RecordTextLengths* found = nullptr) const;
+    // True when reading into objects of this class runs no property code (no setter, no object or
+    // reference kind): such a read can queue no entity reference.
+    bool ReadCallsNothing(const RTTIPolyBaseClass* object) const { return GetMoves(object).readCallsNothing; }
 
 private:
     struct Step
@@ -44,12 +47,14 @@ private:
         uint32_t fixedBytes; // bytes of a run; 0 for a variable-size property
     };
     // A piece of a run: `bytes` copied whole between the record and the object at `fieldOffset`,
-    // or (fieldOffset < 0) one property moved by its own calls.
+    // a bool in a plain field at `fieldOffset` (`isBool`), or (fieldOffset < 0) one property moved
+    // by its own calls.
     struct Move
     {
         ptrdiff_t fieldOffset;
         uint32_t bytes;
         uint32_t property;
+        bool isBool;
     };
     // One action of the read walk. An action that begins a run first takes the run's `runBytes`
     // (checked once); the fixed-size actions after it move values out of them without a check.
@@ -62,6 +67,7 @@ private:
             FIXED_CALL,  // `bytes` from the run through the property
             STRING,      // a 0-terminated text into the std::string at `fieldOffset`
             NAME_STRING, // a name into the NameString at `fieldOffset`
+            ARRAY,       // a count, then that many elements of `bytes` each, through ReadFixedElements
             CALL,        // a variable-size value through the property
         };
         Kind kind;
@@ -79,6 +85,8 @@ private:
         std::vector<Move> moves;
         std::vector<uint32_t> stepFirstMove;
         std::vector<Op> ops;
+        // No op runs property code, so the read can queue no entity reference.
+        bool readCallsNothing = true;
     };
 
     const Moves& GetMoves(const RTTIPolyBaseClass* object) const
@@ -88,8 +96,8 @@ private:
         return MakeMoves(object);
     }
     const Moves& MakeMoves(const RTTIPolyBaseClass* object) const;
-    // A STRING or NAME_STRING action.
-    static bool ReadText(RecordInput& in, char* base, const Op& op, const RecordTextLengths* found);
+    // A STRING or NAME_STRING action whose length validation did not keep.
+    static bool ReadText(RecordInput& in, char* base, const Op& op);
 
     // One check of the validation walk, which needs no object: a run's bytes, a text, a name, an
     // array of fixed-size elements, or the property's own check.

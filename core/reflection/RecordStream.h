@@ -113,6 +113,8 @@ public:
 
     size_t Position() const { return m_position; }
     size_t Remaining() const { return m_size - m_position; }
+    // The next unread byte, for walks that keep their own cursor and then Skip what they took.
+    const uint8_t* Cursor() const { return m_data + m_position; }
 
     bool ReadBytes(void* destination, size_t count)
     {
@@ -192,7 +194,6 @@ public:
         return false;
     }
 
-private:
     // Index of the first 0 byte among `size`, or `size`. Record texts are mostly names of a few
     // letters: their first bytes are looked at a word at a time here, longer ones by memchr.
     static size_t FindZero(const uint8_t* at, size_t size)
@@ -218,6 +219,7 @@ private:
         return size;
     }
 
+private:
     const uint8_t* m_data;
     size_t m_size;
     size_t m_position = 0;

@@ -22,6 +22,10 @@ constexpr uint32_t kSlowWaitReportMs = 10000;
 template <typename Done>
 bool SpinUntil(Done&& done)
 {
+    if (done())
+        return true;
+    // The clock is read only once the first look failed: a worker chasing its producer finds the
+    // next command at once most of the time.
     const auto deadline = std::chrono::steady_clock::now() + kSpinTime;
     for (uint32_t i = 1;; ++i)
     {
@@ -116,7 +120,9 @@ bool BaseThread::BeginCommand(uint32_t id, uint32_t payloadBytes)
 void BaseThread::EndCommand()
 {
     m_ring.EndWrite();
-    if (m_workerSleeping.load(std::memory_order_seq_cst))
+    // One wake per announced sleep: the producers of a batch posted while the worker is still
+    // waking would otherwise each take the event's lock that the waking worker needs.
+    if (m_workerSleeping.load(std::memory_order_seq_cst) && m_workerSleeping.exchange(false, std::memory_order_seq_cst))
         m_wakeEvent.Set();
     if (m_producerLock)
         m_producerLock->Leave();

@@ -6,7 +6,8 @@
 // message posted to its thread) up to its wait timeout, then Tick drains the ring: ids 0-5 are run
 // here, every other id goes to the subclass's HandleCommand. After a tick that ran commands the
 // worker spins briefly before it sleeps; it announces the sleep in m_workerSleeping and looks at the
-// ring once more, and producers set the wake event only when they see that announcement. A producer
+// ring once more, and the first producer that sees that announcement takes it back and sets the
+// wake event (once per announcement). A producer
 // that meets a full ring sleeps in steps of at most 20 ms on m_spaceEvent, which the worker sets as
 // soon as half the ring is free again (a wake lost to a race costs at most one step). Threads built
 // with the producer lock accept any number of producers; the others must have exactly one. The

@@ -1,7 +1,10 @@
 #include "platform/audio/AdpcmDecoder.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 namespace audio
 {
@@ -71,31 +74,99 @@ void WriteHeaderFrames(const ChannelState* state, uint32_t channels, int16_t* fr
     }
 }
 
-// Byte i of every block in one pass: the decoders depend only on their own previous samples, so
-// the processor runs them side by side. Each byte holds two nibbles: two mono frames, or the left
-// and right of one stereo frame.
-template <uint32_t kChannels>
-bool DecodeSideBySide(const uint8_t* blocks, uint32_t bytes, int16_t* frames, uint32_t framesPerBlock)
+// Byte i of every block in one pass, one block per vector lane: the decoders depend only on their
+// own previous samples. Each byte holds two nibbles: two mono frames, or the left and right of one
+// stereo frame. Every lane does Expand's integer arithmetic exactly (the products fit 32 bits: the
+// step is capped and samples are 16-bit), so the frames are the one-block decoder's.
+// kAdaptation split into its low and high bytes, for byte-wide table lookups.
+struct AdaptationBytes
 {
-    constexpr uint32_t kBlocks = kAdpcmBlocksAtOnce;
-    ChannelState state[kBlocks][kChannels] = {};
-    for (uint32_t b = 0; b < kBlocks; ++b)
+    alignas(16) uint8_t low[16];
+    alignas(16) uint8_t high[16];
+};
+
+constexpr AdaptationBytes MakeAdaptationBytes()
+{
+    AdaptationBytes bytes{};
+    for (int i = 0; i < 16; ++i)
     {
-        if (!ReadHeader(blocks + size_t(b) * bytes, kChannels, state[b]))
-            return false;
-        WriteHeaderFrames(state[b], kChannels, frames + size_t(b) * framesPerBlock * kChannels);
+        bytes.low[i] = uint8_t(kAdaptation[i]);
+        bytes.high[i] = uint8_t(kAdaptation[i] >> 8);
     }
-    size_t written = 2 * kChannels;
-    for (uint32_t i = kHeaderBytes * kChannels; i < bytes; ++i, written += 2)
-        for (uint32_t b = 0; b < kBlocks; ++b)
-        {
-            const uint8_t byte = blocks[size_t(b) * bytes + i];
-            int16_t* out = frames + size_t(b) * framesPerBlock * kChannels + written;
-            out[0] = Expand(state[b][0], byte >> 4);
-            out[1] = Expand(state[b][kChannels - 1], byte & 0x0F);
-        }
-    return true;
+    return bytes;
 }
+
+constexpr AdaptationBytes kAdaptationBytes = MakeAdaptationBytes();
+
+#pragma GCC push_options
+#pragma GCC target("sse4.1")
+struct LaneState
+{
+    __m128i coefficient1;
+    __m128i coefficient2;
+    __m128i delta;
+    __m128i sample1;
+    __m128i sample2;
+};
+
+inline __m128i ExpandLanes(LaneState& state, __m128i nibble)
+{
+    // Low and high bytes of the adaptation table, looked up by each lane's nibble in its low byte.
+    const __m128i adaptLow = _mm_load_si128(reinterpret_cast<const __m128i*>(kAdaptationBytes.low));
+    const __m128i adaptHigh = _mm_load_si128(reinterpret_cast<const __m128i*>(kAdaptationBytes.high));
+    const __m128i signedNibble = _mm_srai_epi32(_mm_slli_epi32(nibble, 28), 28);
+    __m128i predicted = _mm_add_epi32(_mm_mullo_epi32(state.sample1, state.coefficient1),
+                                      _mm_mullo_epi32(state.sample2, state.coefficient2));
+    // Division by 256 truncating towards zero: negative sums are raised by 255 before the shift.
+    predicted = _mm_srai_epi32(_mm_add_epi32(predicted, _mm_and_si128(_mm_srai_epi32(predicted, 31), _mm_set1_epi32(255))), 8);
+    predicted = _mm_add_epi32(predicted, _mm_mullo_epi32(signedNibble, state.delta));
+    predicted = _mm_min_epi32(_mm_max_epi32(predicted, _mm_set1_epi32(-32768)), _mm_set1_epi32(32767));
+    state.sample2 = state.sample1;
+    state.sample1 = predicted;
+    const __m128i index = _mm_or_si128(nibble, _mm_set1_epi32(int32_t(0x80808000u)));
+    const __m128i adaptation = _mm_or_si128(_mm_shuffle_epi8(adaptLow, index), _mm_slli_epi32(_mm_shuffle_epi8(adaptHigh, index), 8));
+    const __m128i delta = _mm_srai_epi32(_mm_mullo_epi32(adaptation, state.delta), 8);
+    state.delta = _mm_min_epi32(_mm_max_epi32(delta, _mm_set1_epi32(16)), _mm_set1_epi32(kMaxDelta));
+    return predicted;
+}
+
+template <uint32_t kChannels>
+void DecodeSideBySide(const uint8_t* blocks, uint32_t bytes, const ChannelState (&headers)[kAdpcmBlocksAtOnce][kChannels],
+                      int16_t* frames, uint32_t framesPerBlock)
+{
+    static_assert(kAdpcmBlocksAtOnce == 4, "one block per 32-bit lane of a 128-bit register");
+    LaneState lanes[kChannels];
+    for (uint32_t c = 0; c < kChannels; ++c)
+    {
+        const auto column = [&](int32_t ChannelState::*field) {
+            return _mm_setr_epi32(headers[0][c].*field, headers[1][c].*field, headers[2][c].*field, headers[3][c].*field);
+        };
+        lanes[c] = LaneState{column(&ChannelState::coefficient1), column(&ChannelState::coefficient2),
+                             column(&ChannelState::delta), column(&ChannelState::sample1), column(&ChannelState::sample2)};
+    }
+    int16_t* out[kAdpcmBlocksAtOnce];
+    for (uint32_t b = 0; b < kAdpcmBlocksAtOnce; ++b)
+        out[b] = frames + size_t(b) * framesPerBlock * kChannels + 2 * kChannels;
+    const uint8_t* const in1 = blocks + bytes;
+    const uint8_t* const in2 = blocks + 2 * size_t(bytes);
+    const uint8_t* const in3 = blocks + 3 * size_t(bytes);
+    for (uint32_t i = kHeaderBytes * kChannels; i < bytes; ++i)
+    {
+        const __m128i byte = _mm_setr_epi32(blocks[i], in1[i], in2[i], in3[i]);
+        const __m128i first = ExpandLanes(lanes[0], _mm_srli_epi32(byte, 4));
+        const __m128i second = ExpandLanes(lanes[kChannels - 1], _mm_and_si128(byte, _mm_set1_epi32(15)));
+        // Each lane's two 16-bit samples side by side: one 32-bit store per block.
+        const __m128i pairs = _mm_blend_epi16(first, _mm_slli_epi32(second, 16), 0xAA);
+        alignas(16) uint32_t pair[kAdpcmBlocksAtOnce];
+        _mm_store_si128(reinterpret_cast<__m128i*>(pair), pairs);
+        for (uint32_t b = 0; b < kAdpcmBlocksAtOnce; ++b)
+        {
+            std::memcpy(out[b], &pair[b], 4);
+            out[b] += 2;
+        }
+    }
+}
+#pragma GCC pop_options
 } // namespace
 
 uint32_t DecodeAdpcmBlock(const uint8_t* block, uint32_t bytes, uint32_t channels, int16_t* frames,
@@ -143,8 +214,30 @@ bool DecodeAdpcmBlocks(const uint8_t* blocks, uint32_t bytes, uint32_t channels,
     if (channels == 0 || channels > 2 || bytes < kHeaderBytes * channels ||
         framesPerBlock != 2 + (bytes - kHeaderBytes * channels) * 2 / channels)
         return false;
-    return channels == 1 ? DecodeSideBySide<1>(blocks, bytes, frames, framesPerBlock)
-                         : DecodeSideBySide<2>(blocks, bytes, frames, framesPerBlock);
+    ChannelState headers[kAdpcmBlocksAtOnce][2] = {};
+    for (uint32_t b = 0; b < kAdpcmBlocksAtOnce; ++b)
+        if (!ReadHeader(blocks + size_t(b) * bytes, channels, headers[b]))
+            return false;
+    static const bool haveSse41 = __builtin_cpu_supports("sse4.1");
+    if (!haveSse41)
+    {
+        for (uint32_t b = 0; b < kAdpcmBlocksAtOnce; ++b)
+            DecodeAdpcmBlock(blocks + size_t(b) * bytes, bytes, channels, frames + size_t(b) * framesPerBlock * channels,
+                             framesPerBlock);
+        return true;
+    }
+    for (uint32_t b = 0; b < kAdpcmBlocksAtOnce; ++b)
+        WriteHeaderFrames(headers[b], channels, frames + size_t(b) * framesPerBlock * channels);
+    if (channels == 1)
+    {
+        ChannelState mono[kAdpcmBlocksAtOnce][1];
+        for (uint32_t b = 0; b < kAdpcmBlocksAtOnce; ++b)
+            mono[b][0] = headers[b][0];
+        DecodeSideBySide<1>(blocks, bytes, mono, frames, framesPerBlock);
+    }
+    else
+        DecodeSideBySide<2>(blocks, bytes, headers, frames, framesPerBlock);
+    return true;
 }
 
 bool AdpcmBlocksValid(const WaveFormat& format, const uint8_t* data, uint32_t bytes)

@@ -11,6 +11,16 @@ namespace audio
 // value[c] = a[c] + (n[c] - a[c]) * t[i] where a is frame j and n frame j + 1 (which must exist),
 // then bus[b * busStride + i] += value[c] * gains[b * channels + c] for c in order. Every vector lane
 // is the plain float arithmetic of one frame, so the sums are the same as a frame-by-frame loop's.
+// The vector lanes MixInterpolated uses for mono and stereo sources on a stereo bus: eight frames
+// at a time where the processor has AVX (checked at run time), else the SSE2 lanes every x86-64
+// processor has. Both give the same sums.
+enum class MixLanes
+{
+    Best,
+    Sse2,
+};
+
 void MixInterpolated(const float* frames, uint32_t channels, const float* t, const int32_t* advance, uint32_t count,
-                     const float* gains, float* bus, size_t busStride, uint32_t busChannels);
+                     const float* gains, float* bus, size_t busStride, uint32_t busChannels,
+                     MixLanes lanes = MixLanes::Best);
 } // namespace audio

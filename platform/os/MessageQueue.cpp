@@ -92,6 +92,9 @@ bool PostThreadMessage(uint32_t threadId, const Message& message)
 bool PeekMessage(Message& message, bool remove)
 {
     ThreadQueue& queue = OwnQueue();
+    // Worker loops look after every drain: an empty queue is told by its count, without the lock.
+    if (queue.pending.load(std::memory_order_acquire) == 0)
+        return false;
     std::lock_guard<std::mutex> lock(queue.mutex);
     if (queue.messages.empty())
         return false;

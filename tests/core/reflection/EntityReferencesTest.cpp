@@ -42,8 +42,25 @@ public:
     NestedReader m_reader;
 };
 
+// Plain values only: its reads run no property code.
+class PlainValues : public RTTIPolyBaseClass
+{
+    RTTI_DECLARE_CLASS(PlainValues, RTTIPolyBaseClass)
+
+public:
+    int32_t m_number = 0;
+    std::string m_text;
+};
+
 RTTI_DEFINE_CLASS_TABLE(NestedReader, RTTIPolyBaseClass)
 RTTI_DEFINE_CLASS_TABLE(Holder, RTTIPolyBaseClass)
+RTTI_DEFINE_CLASS_TABLE(PlainValues, RTTIPolyBaseClass)
+
+void PlainValues::BuildClassProperties(RTTIPropertiesBase& table)
+{
+    table.AddProperty(new RTTIDirectAccessTypedProperty<PlainValues, int32_t>("Number", &PlainValues::m_number));
+    table.AddProperty(new RTTIDirectAccessTypedProperty<PlainValues, std::string>("Text", &PlainValues::m_text));
+}
 
 void NestedReader::BuildClassProperties(RTTIPropertiesBase& table)
 {
@@ -202,6 +219,45 @@ TEST(EntityReferencesTest, SafeReferenceReadOutsideALoadWaitsAndSurvivesItsObjec
     ASSERT_TRUE(BeginPendingEntityReferences());
     ResolvePendingEntityReferences();
     EXPECT_EQ(survivor.m_safeEntity.Get(), &target);
+}
+
+// A load of plain values queues nothing, but it is still a load: references waiting from outside
+// one are resolved at its end, and inside an open load it resolves nothing early.
+TEST(EntityReferencesTest, LoadsOfPlainValuesStillResolveWaitingReferences)
+{
+    FakeEntityResolver resolver;
+    SampleEntity target;
+    target.m_guid = GUIDOf(6);
+    resolver.Add(&target);
+    const std::vector<uint8_t> referring = AllTypesReferring(SimpleGUID(), GUIDOf(6));
+    PlainValues plain;
+    plain.m_number = 12;
+    plain.m_text = "plain";
+    Dynarray<uint8_t> plainRecord;
+    ASSERT_TRUE(BuildObjectRecord(plain, 0, plainRecord));
+
+    AllPropertyTypes waiting;
+    ASSERT_TRUE(ReadObjectRecord(waiting, referring.data(), referring.size(), 4));
+    ASSERT_TRUE(BeginPendingEntityReferences());
+    PlainValues inner;
+    ASSERT_TRUE(ReadObjectRecord(inner, plainRecord.Data(), size_t(plainRecord.Count()), 0));
+    EXPECT_TRUE(ArePendingEntityReferencesOpen());
+    EXPECT_EQ(waiting.m_safeEntity.Get(), nullptr);
+    ResolvePendingEntityReferences();
+    EXPECT_EQ(waiting.m_safeEntity.Get(), &target);
+
+    AllPropertyTypes later;
+    ASSERT_TRUE(ReadObjectRecord(later, referring.data(), referring.size(), 4));
+    EXPECT_EQ(later.m_safeEntity.Get(), nullptr);
+    PlainValues read;
+    ASSERT_TRUE(ReadObjectRecord(read, plainRecord.Data(), size_t(plainRecord.Count()), 0));
+    EXPECT_EQ(read.m_number, 12);
+    EXPECT_EQ(read.m_text, "plain");
+    EXPECT_EQ(later.m_safeEntity.Get(), &target);
+    EXPECT_FALSE(ArePendingEntityReferencesOpen());
+    // Nothing waits any more: the next plain load opens nothing and leaves nothing open.
+    ASSERT_TRUE(ReadObjectRecord(read, plainRecord.Data(), size_t(plainRecord.Count()), 0));
+    EXPECT_FALSE(ArePendingEntityReferencesOpen());
 }
 
 TEST(EntityReferencesTest, ReplacementTableMapsReferencesAtResolution)

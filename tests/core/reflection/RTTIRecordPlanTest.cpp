@@ -11,6 +11,7 @@
 #include "core/reflection/RTTIObjectProperties.h"
 #include "core/reflection/RecordStream.h"
 #include "core/strings/NameString.h"
+#include "support/ConsoleCapture.h"
 #include "support/RecordBytes.h"
 
 #include <gtest/gtest.h>
@@ -441,6 +442,40 @@ TEST(RTTIRecordPlanTest, ArraysShrinkAndGrowToTheStoredCount)
     EXPECT_EQ(read.m_values[3], 100u);
 }
 
+// A count that the bytes after it cannot hold is refused, naming those bytes; texts read into
+// fields that held longer or shorter ones keep exactly the new text.
+TEST(RTTIRecordPlanTest, ForgedCountsAreRefusedAndTextsReplaceOldOnesWhole)
+{
+    TextSample source;
+    Fill(source);
+    std::vector<uint8_t> bytes = WriteRecord(source);
+    // The count of "Values" (3) is followed by its 12 bytes and the 1-byte "Tail".
+    const size_t countAt = bytes.size() - 17;
+    ASSERT_EQ(bytes[countAt], 3);
+    bytes[countAt] = 5;
+    TextSample read;
+    Prefill(read);
+    {
+        ConsoleCapture capture;
+        EXPECT_FALSE(read.DeserializeFromMemory(bytes.data(), bytes.size(), 0));
+        EXPECT_TRUE(capture.Contains("Array \"Values\" claims 5 elements but only 13 bytes follow", CONSOLE_ERROR));
+    }
+    EXPECT_EQ(read.m_values.Count(), 1);
+
+    TextSample shorter;
+    Fill(shorter);
+    shorter.m_title = "short";
+    const std::vector<uint8_t> shortBytes = WriteRecord(shorter);
+    const std::vector<uint8_t> longBytes = WriteRecord(source);
+    ASSERT_TRUE(read.DeserializeFromMemory(longBytes.data(), longBytes.size(), 0));
+    EXPECT_EQ(read.m_title, source.m_title);
+    ASSERT_TRUE(read.DeserializeFromMemory(shortBytes.data(), shortBytes.size(), 0));
+    EXPECT_EQ(read.m_title, "short");
+    EXPECT_EQ(std::strlen(read.m_title.c_str()), 5u);
+    ASSERT_TRUE(read.DeserializeFromMemory(longBytes.data(), longBytes.size(), 0));
+    EXPECT_EQ(read.m_title, source.m_title);
+}
+
 namespace
 {
 // More texts than the validation remembers: the ones past that are looked for again.
@@ -484,3 +519,18 @@ TEST(RTTIRecordPlanTest, TextsPastWhatValidationRemembersStillReadBack)
     EXPECT_EQ(std::string(read.m_lastName.CStr()), "last");
 }
 #undef NORVEX_MANY_TEXTS
+
+// A buffer one byte short anywhere refuses the record and is never written past, the array of
+// fixed elements (reserved as a whole) included.
+TEST(RTTIRecordPlanTest, BuffersTooSmallRefuseTheRecordWithoutWritingPastThem)
+{
+    TextSample source;
+    Fill(source);
+    const std::vector<uint8_t> whole = WriteRecord(source);
+    for (size_t capacity = 0; capacity < whole.size(); ++capacity)
+    {
+        std::vector<uint8_t> buffer(capacity + 1, 0xAB);
+        EXPECT_EQ(source.SerializeToMemory(buffer.data(), capacity, 0), 0u) << capacity;
+        EXPECT_EQ(buffer[capacity], 0xAB) << capacity;
+    }
+}

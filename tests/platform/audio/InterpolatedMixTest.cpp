@@ -1,0 +1,74 @@
+#include "platform/audio/InterpolatedMix.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace
+{
+// The frame-by-frame loop the vector lanes must match float for float.
+void MixFrameByFrame(const float* frames, uint32_t channels, const float* t, const int32_t* advance, uint32_t count,
+                     const float* gains, float* bus, size_t busStride, uint32_t busChannels)
+{
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        const float* frame = frames + size_t(advance[i]) * channels;
+        for (uint32_t b = 0; b < busChannels; ++b)
+        {
+            float sum = bus[b * busStride + i];
+            for (uint32_t c = 0; c < channels; ++c)
+            {
+                const float value = frame[c] + (frame[channels + c] - frame[c]) * t[i];
+                sum += value * gains[b * channels + c];
+            }
+            bus[b * busStride + i] = sum;
+        }
+    }
+}
+
+// Every source width with every bus width, lengths around the four- and eight-frame groups, frames
+// that stand still, step by one or skip, with the widest lanes and with SSE2 alone: the same bus
+// floats as the frame-by-frame loop, and nothing written past the rows' `count` frames.
+TEST(InterpolatedMixTest, EveryLaneKindSumsAsTheFrameByFrameLoop)
+{
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
+    std::uniform_real_distribution<float> unit(0.0f, 0.999f);
+    std::uniform_int_distribution<int32_t> skip(0, 3);
+    for (const audio::MixLanes lanes : {audio::MixLanes::Best, audio::MixLanes::Sse2})
+    for (const uint32_t channels : {1u, 2u, 3u})
+    for (const uint32_t busChannels : {1u, 2u, 6u})
+    for (const uint32_t count : {0u, 1u, 3u, 4u, 5u, 7u, 8u, 9u, 12u, 15u, 16u, 17u, 480u})
+    {
+        SCOPED_TRACE(::testing::Message() << (lanes == audio::MixLanes::Best ? "best" : "SSE2") << " lanes, "
+                                          << channels << " channels on " << busChannels << ", " << count << " frames");
+        std::vector<float> t(count);
+        std::vector<int32_t> advance(count);
+        int32_t at = 0;
+        for (uint32_t i = 0; i < count; ++i)
+        {
+            at += i % 3 == 0 ? skip(random) : int32_t(i % 2);
+            advance[i] = at;
+            t[i] = unit(random);
+        }
+        std::vector<float> frames((size_t(at) + 2) * channels);
+        for (float& value : frames)
+            value = sample(random);
+        std::vector<float> gains(channels * busChannels);
+        for (float& gain : gains)
+            gain = sample(random);
+        const size_t stride = count + 3;
+        std::vector<float> expected(stride * busChannels);
+        for (float& value : expected)
+            value = sample(random);
+        std::vector<float> bus = expected;
+        MixFrameByFrame(frames.data(), channels, t.data(), advance.data(), count, gains.data(), expected.data(), stride,
+                        busChannels);
+        audio::MixInterpolated(frames.data(), channels, t.data(), advance.data(), count, gains.data(), bus.data(),
+                               stride, busChannels, lanes);
+        for (size_t i = 0; i < bus.size(); ++i)
+            ASSERT_EQ(bus[i], expected[i]) << "bus value " << i;
+    }
+}
+} // namespace

@@ -115,6 +115,17 @@ public:
     bool HasLayerSystem() const { return m_layerSystem != nullptr; }
     Dynarray<EntitySet*>& GetEntitySets() { return m_entitySets; }
     void DeleteAllEntitySets();
+    // Set operations (EntitySetOperations.cpp): the first set whose name is equal ignoring case;
+    // a new empty set at the end of the list; purging drops dead members and deletes empty sets.
+    EntitySet* FindEntitySet(const char* name) const;
+    EntitySet* CreateEntitySet();
+    void PurgeEntitySets();
+
+    // Spatial queries (EntityManagerQueries.cpp). The nearest flag entity strictly within `range`
+    // of the point, other than `excluded` and the point itself, whose unit direction from the
+    // point makes at least `minimumDot` with `direction`.
+    Entity* GetNearestFlag(const Vector& point, float range, const Entity* excluded, const Vector& direction,
+                           float minimumDot);
     uint32_t GetCreationCounter() const { return m_creationCounter; }
 
     // The frame's render candidates.

@@ -156,4 +156,9 @@ TEST_F(LineOfSightPickTest, TheFirstHitFlagStopsAtTheFirstEntityThatIsHit)
     EXPECT_TRUE(LineOfSightPick::PickNearest(lone, 1, start, end, 0, 0, nullptr, near, none));
     EXPECT_EQ(none.hit, 0u);
     EXPECT_EQ(none.entity, nullptr);
+    // A segment of no length inside a box hits it at its start, at fraction 0.
+    const Vector inside(110, 0.5f, 100, 1);
+    EXPECT_FALSE(LineOfSightPick::PickNearest(lone, 1, inside, inside, 0, 0, nullptr, nullptr, none));
+    EXPECT_EQ(none.entity, near);
+    EXPECT_EQ(none.hitPoint.x, 110.0f);
 }

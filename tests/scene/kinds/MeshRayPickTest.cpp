@@ -113,6 +113,24 @@ TEST_F(MeshRayPickTest, TheNearestTriangleOfAllPartsWinsUnlessTheFirstHitIsEnoug
     EXPECT_EQ(gProfiler.GetCurrentValue(PROFILER_LOS_TRIANGLES), 10.0f);
 }
 
+TEST_F(MeshRayPickTest, WithinAPartTheFirstAcceptedTriangleEndsTheLoopOnlyWhenAsked)
+{
+    // One part: a far triangle, then a near one under the same point, then the near one again.
+    PickVertices v;
+    v.Float(-1, 3, -1);
+    v.Float(1, 3, -1);
+    v.Float(0, 3, 2);
+    v.Float(-1, 1, -1);
+    v.Float(1, 1, -1);
+    v.Float(0, 1, 2);
+    auto mesh = MakePickingTemplate(MakePickingData(1, 12, v, {0, 1, 2, 3, 4, 5, 3, 4, 5}, {{{0, 3}}}));
+    const Vector below(0, -5, 0, 1), above(0, 5, 0, 1);
+    ASSERT_TRUE(Pick(*mesh, below, above, PICK_TWO_SIDED));
+    ExpectHitAt(0.0f, 1.0f, 0.0f);
+    ASSERT_TRUE(Pick(*mesh, below, above, PICK_TWO_SIDED | PICK_FIRST_HIT));
+    ExpectHitAt(0.0f, 3.0f, 0.0f);
+}
+
 TEST_F(MeshRayPickTest, PartsSwitchedOffForCollisionAreSkippedOnlyByPlayerAndFlaggedQueries)
 {
     auto mesh = MakePickingTemplate(MakePickingData(1, 12, FlatSquare(0.0f), kSquare, {{{0, 2, 0x80}}}));

@@ -18,6 +18,7 @@
 #include "engine/profiler/Profiler.h"
 #include "engine/scripting/GameDelegate.h"
 #include "engine/scripting/ScriptSchedulerHelper.h"
+#include "gameplay/navigation/NavigationGrid.h"
 #include "online/MultiplayerEngine.h"
 #include "renderer/FrameClock.h"
 #include "scene/cameras/GameCameraController.h"
@@ -207,8 +208,8 @@ void Game::RunFrameSmoothing()
     PendingGameServices::UpdateEntityColorFades();
     if (m_cameraController != nullptr)
         m_cameraController->Update();
-    if (gEntityManager.GetNavigationGrid() != nullptr)
-        PendingGameServices::RebuildNavigationOccupancy();
+    if (NavigationGrid* grid = gEntityManager.GetNavigationGrid(); grid != nullptr && grid->IsDirty())
+        grid->RebuildDynamicOccupancy();
 }
 
 void Game::RunFixedTicks(uint32_t ticks, bool logicPaused, bool uiPaused, bool sceneBlocked)

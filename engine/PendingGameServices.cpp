@@ -10,7 +10,6 @@ enum PendingService
 {
     PENDING_SEQUENCES,
     PENDING_PHYSICS,
-    PENDING_NAVIGATION,
     PENDING_LIGHTMAPS,
     PENDING_SCENE_PARAMETERS,
     PENDING_BLENDERS,
@@ -53,11 +52,6 @@ void StopAllSequences()
 void StopPhysicsThread()
 {
     NotBuilt(PENDING_PHYSICS, "PhysicsThread");
-}
-
-void RebuildNavigationOccupancy()
-{
-    NotBuilt(PENDING_NAVIGATION, "NavigationGrid dynamic occupancy");
 }
 
 void LoadLightmaps(const char*, uint32_t)

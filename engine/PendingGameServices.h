@@ -1,9 +1,9 @@
 // Services the Game calls whose own subsystems are not built yet: the sequence system, the scene
 // environment's lightmaps, scene-parameter overrides, entity blenders and colour fades, trigger
-// occupancy processing, the path display, fake shadows, the UI memory guard, the physics thread,
-// the navigation grid's dynamic occupancy and the in-game console screen. The Game calls them in
-// its own order; each says once per run in the log that it is not built, and the issue that builds
-// the service replaces its call with the real one. Main thread.
+// occupancy processing, the path display, fake shadows, the UI memory guard, the physics thread and
+// the in-game console screen. The Game calls them in its own order; each says once per run in the
+// log that it is not built, and the issue that builds the service replaces its call with the real
+// one. Main thread.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +19,6 @@ void ForgetReports();
 void EnableSequenceSystem(Entity* sceneRoot);
 void StopAllSequences();
 void StopPhysicsThread();
-void RebuildNavigationOccupancy();
 
 // Renderer and resources.
 void LoadLightmaps(const char* sceneName, uint32_t variation);

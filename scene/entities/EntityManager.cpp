@@ -6,7 +6,7 @@
 #include "engine/GameEntityLists.h"
 #include "engine/scripting/GameDelegate.h"
 #include "engine/scripting/LuaWrapper.h"
-#include "gameplay/NavigationGrid.h"
+#include "gameplay/navigation/NavigationGrid.h"
 #include "online/MultiplayerEngine.h"
 #include "renderer/NorvexRenderer.h"
 #include "scene/entities/Entity.h"

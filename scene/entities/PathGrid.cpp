@@ -1,6 +1,9 @@
 #include "scene/entities/PathGrid.h"
 
+#include "core/console/GameConsole.h"
+
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace
@@ -38,6 +41,11 @@ int32_t LowerBound(const Dynarray<PathGridEntry>& list, uint32_t index)
             high = middle;
     }
     return low;
+}
+
+bool IsFinite3(const Vector& v)
+{
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 } // namespace
 
@@ -150,4 +158,99 @@ void PathGrid::RemoveEntity(Entity* entity)
 {
     MoveEntity(entity, kQueryList, Entity::CellRange());
     MoveEntity(entity, kRenderList, Entity::CellRange());
+}
+
+void PathGrid::TestCellForSegment(const Cell& cell, const Vector& start, const Vector& end, const Vector& direction,
+                                  float length, PathGridSegmentHit* hits, int32_t capacity, int32_t& count)
+{
+    for (const PathGridEntry& entry : cell.lists[kQueryList])
+    {
+        uint64_t& word = m_visited[entry.index / 64];
+        const uint64_t bit = uint64_t(1) << (entry.index % 64);
+        if ((word & bit) != 0)
+            continue;
+        // Marked even past the capacity, so that no entity is ever tested twice in one walk.
+        word |= bit;
+        if (count >= capacity)
+            continue;
+        Entity* entity = entry.entity;
+        const Matrix& inverse = entity->GetInversedGlobalLocationMatrix();
+        Vector localStart = start;
+        localStart.Transform3D(inverse);
+        Vector localEnd = end;
+        localEnd.Transform3D(inverse);
+        Vector hit;
+        if (!entity->GetLocalBoundingBox().CollidesWithSegment3D(localStart, localEnd, hit))
+            continue;
+        hit.Transform3D(entity->GetGlobalLocationMatrix());
+        Vector offset;
+        offset.Sub(hit, start);
+        // A zero-length segment can only be entered at its start.
+        const float fraction = length > 0.0f ? offset.Dot3(direction) / length : 0.0f;
+        hits[count++] = {entity, fraction};
+    }
+}
+
+int32_t PathGrid::CheckLineOfSight(const Vector& start, const Vector& end, PathGridSegmentHit* hits, int32_t capacity)
+{
+    const int32_t countX = int32_t(m_countX);
+    const int32_t countZ = int32_t(m_countZ);
+    // Cell indices are clamped one past each side of the grid: enough to tell inside from outside
+    // and to keep the direction of the walk, without converting an out-of-range float.
+    const auto cellX = [&](float x) { return ClampedFloor((x - m_bounds.min.x) / m_cellSize, -1, countX); };
+    const auto cellZ = [&](float z) { return ClampedFloor((z - m_bounds.min.z) / m_cellSize, -1, countZ); };
+    int32_t cx = m_cells.IsEmpty() ? -1 : cellX(start.x);
+    int32_t cz = m_cells.IsEmpty() ? -1 : cellZ(start.z);
+    if (!IsFinite3(start) || cx < 0 || cx >= countX || cz < 0 || cz >= countZ)
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "LOS check must begin in a point within the scene bounds");
+        return 0;
+    }
+    if (!IsFinite3(end))
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "LOS check must end in a finite point");
+        return 0;
+    }
+    std::memset(m_visited, 0, sizeof(m_visited));
+    Vector delta;
+    delta.Sub(end, start);
+    const float length = std::sqrt(delta.x * delta.x + delta.y * delta.y + delta.z * delta.z);
+    // Start == end leaves the direction zero rather than dividing by the zero length.
+    Vector direction(0.0f, 0.0f, 0.0f, 0.0f);
+    if (length > 0.0f)
+        direction.Set(delta.x / length, delta.y / length, delta.z / length, 0.0f);
+    const int32_t ex = cellX(end.x);
+    const int32_t ez = cellZ(end.z);
+    const int32_t stepX = ex > cx ? 1 : -1;
+    const int32_t stepZ = ez > cz ? 1 : -1;
+    int32_t count = 0;
+    // Each step moves one cell nearer the end cell, so the walk ends after at most |ex - sx| +
+    // |ez - sz| steps whatever rounding does at cell corners. Crossings are measured from the start
+    // point, so no error builds up along a long walk.
+    for (;;)
+    {
+        TestCellForSegment(m_cells[cz * countX + cx], start, end, direction, length, hits, capacity, count);
+        if (cx == ex && cz == ez)
+            break;
+        float alongX = std::numeric_limits<float>::infinity();
+        float alongZ = std::numeric_limits<float>::infinity();
+        if (cx != ex && direction.x != 0.0f)
+        {
+            const float edge = m_bounds.min.x + float(stepX > 0 ? cx + 1 : cx) * m_cellSize;
+            alongX = (edge - start.x) / direction.x;
+        }
+        if (cz != ez && direction.z != 0.0f)
+        {
+            const float edge = m_bounds.min.z + float(stepZ > 0 ? cz + 1 : cz) * m_cellSize;
+            alongZ = (edge - start.z) / direction.z;
+        }
+        // The x crossing wins ties; a column or row already reached leaves only the other axis.
+        if (cz == ez || (cx != ex && alongX <= alongZ))
+            cx += stepX;
+        else
+            cz += stepZ;
+        if (cx < 0 || cx >= countX || cz < 0 || cz >= countZ)
+            break;
+    }
+    return count;
 }

@@ -1,12 +1,14 @@
 // The entity manager's spatial grid: square cells over the scene's x/z extent, each with two entry
 // lists sorted by entity index: the query list (spatial queries) and the render-candidate list (the
 // culling pass). Entities keep the cell range they occupy in each list, so a move touches only the
-// cells that changed. Main thread only.
+// cells that changed. The segment walk of line-of-sight tests reads the query lists. Main thread
+// only; the segment walk is not re-entrant (its visited set is shared).
 #pragma once
 
 #include "core/containers/Dynarray.h"
 #include "core/math/BoundingBox4.h"
 #include "scene/entities/Entity.h"
+#include "scene/entities/EntityConstants.h"
 
 #include <cstdint>
 
@@ -16,6 +18,14 @@ struct PathGridEntry
     uint32_t index;
     uint32_t typeId;
     Entity* entity;
+};
+
+// One entity a segment enters, at `fraction` of the segment (0 at its start, 1 at its end). The
+// entity field is pointer-sized here (a 16-byte record).
+struct PathGridSegmentHit
+{
+    Entity* entity;
+    float fraction;
 };
 
 // Grid of cells with the two entity lists.
@@ -51,6 +61,12 @@ public:
     // Takes the entity out of every cell of both lists.
     void RemoveEntity(Entity* entity);
 
+    // Walks the cells the segment crosses on x/z, from its start cell towards its end cell (stopping
+    // at the grid's edge), and records each query-list entity whose box the segment enters, once,
+    // up to `capacity` records (in no particular order). Returns the records written; 0 (logged)
+    // when the start lies outside the grid or an end point is not finite.
+    int32_t CheckLineOfSight(const Vector& start, const Vector& end, PathGridSegmentHit* hits, int32_t capacity);
+
     uint32_t GetCountX() const { return m_countX; }
     uint32_t GetCountZ() const { return m_countZ; }
     float GetCellSize() const { return m_cellSize; }
@@ -63,6 +79,9 @@ private:
     static void Insert(Dynarray<PathGridEntry>& list, Entity* entity);
     static void Erase(Dynarray<PathGridEntry>& list, const Entity* entity);
     void Clear();
+    // Tests the not yet visited entities of one cell against the segment.
+    void TestCellForSegment(const Cell& cell, const Vector& start, const Vector& end, const Vector& direction,
+                            float length, PathGridSegmentHit* hits, int32_t capacity, int32_t& count);
 
     BoundingBox4 m_bounds;
     float m_cellSize = 0.0f;
@@ -70,4 +89,6 @@ private:
     uint32_t m_countX = 0;
     uint32_t m_countZ = 0;
     DynarraySafe<Cell> m_cells;
+    // One bit per entity index: an entity spanning many cells is tested once per walk.
+    uint64_t m_visited[kMaxEntities / 64] = {};
 };

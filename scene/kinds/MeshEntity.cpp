@@ -2,7 +2,7 @@
 
 #include "core/strings/StringUtils.h"
 #include "effects/MeshSkeleton.h"
-#include "gameplay/NavigationGrid.h"
+#include "gameplay/navigation/NavigationGrid.h"
 #include "renderer/MeshEntityRenderingContext.h"
 #include "renderer/MeshTemplateRenderingData.h"
 #include "renderer/NorvexRenderer.h"
@@ -372,7 +372,7 @@ void MeshEntity::MarkNavigationDirty()
 {
     NavigationGrid* const grid = gEntityManager.GetNavigationGrid();
     if (grid != nullptr && HasDynamicCollision())
-        grid->MarkDynamicCollisionDirty();
+        grid->SetDirty();
 }
 
 bool MeshEntity::HasDynamicCollision() const

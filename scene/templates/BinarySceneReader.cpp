@@ -5,7 +5,7 @@
 #include "core/math/Matrix.h"
 #include "core/reflection/EntityReferences.h"
 #include "core/reflection/RecordStream.h"
-#include "gameplay/NavigationGrid.h"
+#include "gameplay/navigation/NavigationGrid.h"
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityConstants.h"
 #include "scene/entities/EntityLayerSystem.h"
@@ -202,7 +202,7 @@ bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32
     if (layout.hasGrid)
     {
         auto grid = std::make_unique<NavigationGrid>();
-        const size_t used = grid->Load(data + layout.gridAt, size - layout.gridAt, false);
+        const size_t used = grid->Load(data + layout.gridAt, size - layout.gridAt, true);
         if ((loadFlags & kApplyNavigationGrid) != 0 && used != 0)
             gEntityManager.SetNavigationGrid(grid.release());
     }

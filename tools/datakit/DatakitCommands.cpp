@@ -25,8 +25,8 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
         {"binary-template", "binary-template <out.BinaryTemplate> <GUID> <type> [--lua-class X] [--passes N]",
          &RunBinaryTemplateCommand},
         {"opt", "opt <out.opt> <body file>[:variation mask]...", &RunOptimizedTemplatesCommand},
-        {"scene-write", "scene-write <out.BinaryScene> <template GUID> <entity count> [--grid WxH] [--sets N] "
-                        "[--spacing S]",
+        {"scene-write", "scene-write <out.BinaryScene> <template GUID> <entity count> [--grid WxH | --grid-map "
+                        "<map.txt>] [--sets N] [--spacing S]",
          &RunSceneWriteCommand},
         {"scene-print", "scene-print <scene.BinaryScene>", &RunScenePrintCommand},
         {"video", "video <out.ogv> [--size WxH] [--offset XxY] [--fps N] [--frames N] [--quality 0-63] [--detail] "

@@ -12,6 +12,7 @@
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
 #include "tools/datakit/DatakitCommand.h"
+#include "tools/datakit/NavigationMapText.h"
 #include "tools/datakit/SceneWriter.h"
 #include "tools/datakit/TemplateWriter.h"
 
@@ -161,7 +162,8 @@ int RunOptimizedTemplatesCommand(const std::vector<std::string>& arguments)
     return TemplateWriter::WriteFile(arguments[0], SceneWriter::BuildOptimizedTemplates(entries)) ? 0 : 1;
 }
 
-// scene-write <out.BinaryScene> <template GUID> <entity count> [--grid WxH] [--sets N] [--spacing S]
+// scene-write <out.BinaryScene> <template GUID> <entity count> [--grid WxH | --grid-map <map.txt>] [--sets N]
+// [--spacing S]; the spacing is also the navigation tile size.
 int RunSceneWriteCommand(const std::vector<std::string>& arguments)
 {
     SimpleGUID templateGUID;
@@ -215,6 +217,22 @@ int RunSceneWriteCommand(const std::vector<std::string>& arguments)
         contents.grid.cells.assign(size_t(width) * height, 0);
         for (size_t c = 0; c < contents.grid.cells.size(); ++c)
             contents.grid.cells[c] = uint8_t(c % 3 == 0);
+    }
+    else if (options.count("--grid-map") != 0)
+    {
+        std::vector<uint8_t> map;
+        std::string error;
+        if (!ReadFile(options.at("--grid-map"), map) ||
+            !NavigationMapText::Parse(std::string(map.begin(), map.end()), contents.grid, error))
+        {
+            std::fprintf(stderr, "datakit: cannot read the grid map %s %s\n", options.at("--grid-map").c_str(),
+                         error.c_str());
+            EndScene();
+            return 2;
+        }
+        contents.hasGrid = true;
+        contents.grid.cellSize = spacing;
+        contents.grid.origin[3] = 1.0f;
     }
     const bool written = TemplateWriter::WriteFile(arguments[0], SceneWriter::BuildBinaryScene(contents));
     sets.clear();

@@ -2,7 +2,7 @@
 #include "scene/templates/BinarySceneReader.h"
 
 #include "core/reflection/RTTIPropertiesBase.h"
-#include "gameplay/NavigationGrid.h"
+#include "gameplay/navigation/NavigationGrid.h"
 #include "scene/entities/EntityLayerSystem.h"
 #include "scene/entities/EntitySet.h"
 #include "scene/templates/EntityTemplateStub.h"

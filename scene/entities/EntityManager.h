@@ -13,6 +13,7 @@
 #include "core/math/BoundingBox4.h"
 #include "core/math/Matrix.h"
 #include "scene/entities/EntityConstants.h"
+#include "scene/entities/LOSResult.h"
 #include "scene/entities/PathGrid.h"
 
 #include <cstdint>
@@ -126,6 +127,11 @@ public:
     // point makes at least `minimumDot` with `direction`.
     Entity* GetNearestFlag(const Vector& point, float range, const Entity* excluded, const Vector& direction,
                            float minimumDot);
+    // The nearest ray-pick hit along the segment (PickQueryFlag bits; `mask` is compared with the
+    // templates' "LOS mask"), never asking `a` or `b`: true when nothing was hit, false with the
+    // hit in `result` (EntityManagerLOS.cpp).
+    bool LOS(const Vector& start, const Vector& end, uint32_t flags, LOSResult& result, uint32_t mask, const Entity* a,
+             const Entity* b);
     uint32_t GetCreationCounter() const { return m_creationCounter; }
 
     // The frame's render candidates.

@@ -176,3 +176,15 @@ TEST_F(EntityBindingsTest, ScriptsGatherNearEntitiesWatchCirclesAndWalkSets)
         "tostring(it:GetNext())");
     EXPECT_EQ(Global("result"), "Near nil 2 Solo Pair Near nil");
 }
+
+TEST_F(EntityBindingsTest, ScriptsAskForALineOfSight)
+{
+    Entity* wall = Create(nullptr, Translation(200, 0, 200));
+    wall->SetName("Wall");
+    Run("local s = Vector:new_local() s.x = 190 s.y = 0 s.z = 200 s.w = 1 "
+        "local e = Vector:new_local() e.x = 210 e.y = 0 e.z = 200 e.w = 1 "
+        "local r = LOSResult:new_local() "
+        "result = tostring(gEntityManager:LOS(s, e, 0, r)) .. ' ' .. r.hit .. ' ' .. tostring(r.entity)");
+    // A plain entity answers no ray pick, so the line stays clear.
+    EXPECT_EQ(Global("result"), "true 0 nil");
+}

@@ -37,6 +37,7 @@ MeshAnimator::~MeshAnimator()
 void MeshAnimator::UpdatePose(const MeshSkeleton& animationSet, float)
 {
     m_boneMatrices.assign(size_t(m_boneCount) * 12, 0.0f);
+    m_skinnedPositions = nullptr;
     for (uint32_t bone = 0; bone < m_boneCount; ++bone)
     {
         Vector rows[3];

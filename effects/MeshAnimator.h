@@ -33,6 +33,17 @@ public:
     // Computes the bone matrices (three rows of four floats per bone) of the current pose.
     void UpdatePose(const MeshSkeleton& animationSet, float blendTime);
     const std::vector<float>& GetBoneMatrices() const { return m_boneMatrices; }
+    // Positions that picking skinned from the current pose into the frame ring, valid while the
+    // ring is still in the generation they were made in; a new pose forgets them.
+    const float* GetSkinnedPositions(uint32_t generation) const
+    {
+        return m_skinnedPositions != nullptr && m_skinnedGeneration == generation ? m_skinnedPositions : nullptr;
+    }
+    void SetSkinnedPositions(const float* positions, uint32_t generation)
+    {
+        m_skinnedPositions = positions;
+        m_skinnedGeneration = generation;
+    }
     uint32_t GetBoneCount() const { return m_boneCount; }
 
     int32_t FindNodeIndex(const MeshSkeleton& animationSet, const NameString& name) const;
@@ -76,6 +87,8 @@ private:
     uint32_t m_boneCount;
     Entity* m_owner;
     std::vector<float> m_boneMatrices;
+    const float* m_skinnedPositions = nullptr;
+    uint32_t m_skinnedGeneration = 0;
     std::vector<Mount> m_mounts;
     float m_targetingAngles[2] = {};
     float m_movementSpeed = 0.0f;

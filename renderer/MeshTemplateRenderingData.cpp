@@ -213,6 +213,9 @@ void MeshTemplateRenderingData::Reset()
     m_vertices = m_indices = m_lines = m_contourVertices = m_contourIndices = MeshBufferBlock();
     m_triangleCount = m_lineCount = m_contourCountA = m_contourCountB = m_boneCount = 0;
     m_presets.clear();
+    m_positionOffset = Vector();
+    m_positionScale = Vector(1.0f, 1.0f, 1.0f, 1.0f);
+    m_pickingUsable = false;
     const uint8_t defaults[8] = {1, 0, 0, 0, 1, 0, 0, 0};
     std::copy(defaults, defaults + 8, m_renderBytes);
 }
@@ -223,7 +226,10 @@ bool MeshTemplateRenderingData::Load(RecordInput& in, uint32_t version, const ch
     if (!gNotBuiltLogged.exchange(true))
         gConsole.Printf(0, CONSOLE_CHANNEL_RENDER, "Mesh device data is not built yet: meshes keep their records only");
     if (ReadRecord(in, version, templateName))
+    {
+        RefreshPickingCopy(templateName);
         return true;
+    }
     gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Mesh data of %s is cut short or corrupt", templateName);
     Reset();
     return false;
@@ -367,6 +373,56 @@ void MeshTemplateRenderingData::SetRenderBytes(const uint8_t (&bytes)[7])
         m_renderBytes[i] = bytes[i];
 }
 
+bool MeshTemplateRenderingData::CheckPickingCopy(const char* templateName) const
+{
+    if ((m_meshFlags & 1) == 0 || m_indices.data.empty())
+        return false;
+    const uint32_t position = m_cpuLayoutFlags & (kLayoutFloat | kLayoutPacked);
+    uint32_t needed = position == kLayoutFloat ? 12 : 8;
+    if ((m_cpuLayoutFlags & kLayoutSkinned) != 0)
+        needed += 8;
+    const char* problem = nullptr;
+    if (m_cpuStride < needed)
+        problem = "a vertex stride shorter than its layout";
+    else if (uint64_t(m_vertexCount) * m_cpuStride > m_vertices.data.size())
+        problem = "fewer vertex bytes than vertices";
+    else if (m_indices.data.size() % 6 != 0)
+        problem = "index data that is not whole triangles";
+    const uint32_t triangles = GetPickingTriangleCount();
+    for (size_t i = 0; problem == nullptr && i + 1 < m_indices.data.size(); i += 2)
+        if (uint32_t(m_indices.data[i] | (m_indices.data[i + 1] << 8)) >= m_vertexCount)
+            problem = "an index past the last vertex";
+    for (const MeshShaderPreset& preset : m_presets)
+        for (const MeshMaterial& material : preset.materials)
+            if (problem == nullptr && uint64_t(material.startTriangle) + material.triangleCount > triangles)
+                problem = "a draw range past the last triangle";
+    if (problem == nullptr)
+        return true;
+    gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Mesh data of %s has %s: it cannot be picked", templateName, problem);
+    return false;
+}
+
+void MeshTemplateRenderingData::AddPreset(const MeshShaderPreset& preset)
+{
+    m_presets.push_back(preset);
+    if ((m_meshFlags & 1) != 0)
+        RefreshPickingCopy("a built mesh");
+}
+
+void MeshTemplateRenderingData::SetPickingLayout(uint32_t layoutFlags, uint32_t stride)
+{
+    m_meshFlags |= 1;
+    m_cpuLayoutFlags = layoutFlags;
+    m_cpuStride = stride;
+    RefreshPickingCopy("a built mesh");
+}
+
+void MeshTemplateRenderingData::SetPositionDecoding(const Vector& offset, const Vector& scale)
+{
+    m_positionOffset = offset;
+    m_positionScale = scale;
+}
+
 void MeshTemplateRenderingData::SetGeometry(uint32_t vertexCount, uint32_t stride, const std::vector<uint8_t>& vertices,
                                             const std::vector<uint16_t>& indices)
 {
@@ -383,4 +439,6 @@ void MeshTemplateRenderingData::SetGeometry(uint32_t vertexCount, uint32_t strid
         m_indices.data[2 * i] = uint8_t(indices[i]);
         m_indices.data[2 * i + 1] = uint8_t(indices[i] >> 8);
     }
+    if ((m_meshFlags & 1) != 0)
+        RefreshPickingCopy("a built mesh");
 }

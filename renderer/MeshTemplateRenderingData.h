@@ -104,16 +104,40 @@ public:
     uint32_t GetTriangleCount() const { return m_triangleCount; }
     const BoundingBox4& GetBounds() const { return m_bounds; }
 
+    // CPU copy layout flags: position kind (1 floats, 4 16-bit values) and skinning data (2).
+    static constexpr uint32_t kLayoutFloat = 1;
+    static constexpr uint32_t kLayoutSkinned = 2;
+    static constexpr uint32_t kLayoutPacked = 4;
+
+    // The CPU copy that picking reads: null when the mesh keeps none, or when its sizes, indices
+    // or draw ranges do not fit each other (such a copy is refused with a logged error).
+    const uint8_t* GetPickingVertices() const { return m_pickingUsable ? m_vertices.data.data() : nullptr; }
+    uint32_t GetPickingLayout() const { return m_cpuLayoutFlags; }
+    uint32_t GetPickingStride() const { return m_cpuStride; }
+    // Three 16-bit indices per triangle, in stream byte order (read them with ReadPickingIndex).
+    const uint8_t* GetPickingIndices() const { return m_pickingUsable ? m_indices.data.data() : nullptr; }
+    // Triangles the index data really holds.
+    uint32_t GetPickingTriangleCount() const { return uint32_t(m_indices.data.size() / 6); }
+    // Offset and scale of 16-bit positions (decoded * scale + offset).
+    const Vector& GetPositionOffset() const { return m_positionOffset; }
+    const Vector& GetPositionScale() const { return m_positionScale; }
+
     // Builders for tools and tests.
-    void AddPreset(const MeshShaderPreset& preset) { m_presets.push_back(preset); }
+    void AddPreset(const MeshShaderPreset& preset);
     // Render bytes in the order the object keeps them: A, B, C, D, E, F, G.
     void SetRenderBytes(const uint8_t (&bytes)[7]);
     void SetGeometry(uint32_t vertexCount, uint32_t stride, const std::vector<uint8_t>& vertices,
                      const std::vector<uint16_t>& indices);
+    // Makes the vertices a CPU copy with the given layout flags and stride (mesh flag bit 1).
+    void SetPickingLayout(uint32_t layoutFlags, uint32_t stride);
+    void SetPositionDecoding(const Vector& offset, const Vector& scale);
 
 private:
     bool ReadRecord(RecordInput& in, uint32_t version, const char* templateName);
     void Reset();
+    // Vertex data, stride, indices and draw ranges agree; refusals are logged with the name.
+    bool CheckPickingCopy(const char* templateName) const;
+    void RefreshPickingCopy(const char* templateName) { m_pickingUsable = CheckPickingCopy(templateName); }
 
     uint32_t m_meshFlags = 0;
     BoundingBox4 m_bounds;
@@ -135,6 +159,9 @@ private:
     MeshBufferBlock m_contourIndices;
     uint32_t m_boneCount = 0;
     std::vector<MeshShaderPreset> m_presets;
+    Vector m_positionOffset;
+    Vector m_positionScale = Vector(1.0f, 1.0f, 1.0f, 1.0f);
+    bool m_pickingUsable = false;
     // A, B, C, D, E, F, G, then the skip-bone-upload byte.
     uint8_t m_renderBytes[8] = {1, 0, 0, 0, 1, 0, 0, 0};
 };

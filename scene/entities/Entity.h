@@ -22,6 +22,7 @@
 #include "online/Player.h"
 #include "scene/entities/EntityGameplayDelegate.h"
 #include "scene/entities/EntityConstants.h"
+#include "scene/entities/LOSResult.h"
 
 #include <cstdint>
 #include <string>
@@ -97,7 +98,15 @@ public:
     virtual const BoundingBox4& GetLocalBoundingBox() const { return m_localBox; }
     virtual void PostCreateInit();
     virtual void RequestDelete(uint32_t code);
-    virtual bool RayPick() { return true; }
+    // Segment test (world start and end, PickQueryFlag bits, a mask the template's "LOS mask" must
+    // not meet): true when nothing was hit, false when a hit was written to `result`.
+    virtual bool RayPick(const Vector& start, const Vector& end, uint32_t flags, uint32_t mask, LOSResult& result)
+    {
+        (void)start, (void)end, (void)flags, (void)mask, (void)result;
+        return true;
+    }
+    // A constant hook of the kinds, asked by no one in the scene model: true, false for lights.
+    virtual bool ConstantHook45() const { return true; }
     virtual void DrawDebug(uint32_t flags);
     virtual uint32_t GetMarkerPoints(Vector* points, uint32_t capacity);
     virtual void SetLayerToActive();
@@ -263,6 +272,12 @@ public:
     // Set memberships, kept sorted by set name.
     void JoinSet(EntitySet* set);
     void LeaveSet(EntitySet* set);
+    // Joins the manager's set of that name; a missing set is made (after a purge) only with `create`.
+    void AddToSet(const char* setName, bool create);
+    void RemoveFromSet(const char* setName);
+    uint32_t GetSetsCount() const { return m_sets != nullptr ? uint32_t(m_sets->Count()) : 0; }
+    // Null past the last set.
+    const char* GetSetName(uint32_t index) const;
     TriggerOccupancyTracker* GetOccupancyTracker() const { return m_occupancyTracker; }
 
     // Sounds at the entity (EntitySound.cpp). The emitter is made on first need from the world

@@ -13,6 +13,7 @@
 #include "core/math/BoundingBox4.h"
 #include "core/math/Matrix.h"
 #include "scene/entities/EntityConstants.h"
+#include "scene/entities/LOSResult.h"
 #include "scene/entities/PathGrid.h"
 
 #include <cstdint>
@@ -115,6 +116,22 @@ public:
     bool HasLayerSystem() const { return m_layerSystem != nullptr; }
     Dynarray<EntitySet*>& GetEntitySets() { return m_entitySets; }
     void DeleteAllEntitySets();
+    // Set operations (EntitySetOperations.cpp): the first set whose name is equal ignoring case;
+    // a new empty set at the end of the list; purging drops dead members and deletes empty sets.
+    EntitySet* FindEntitySet(const char* name) const;
+    EntitySet* CreateEntitySet();
+    void PurgeEntitySets();
+
+    // Spatial queries (EntityManagerQueries.cpp). The nearest flag entity strictly within `range`
+    // of the point, other than `excluded` and the point itself, whose unit direction from the
+    // point makes at least `minimumDot` with `direction`.
+    Entity* GetNearestFlag(const Vector& point, float range, const Entity* excluded, const Vector& direction,
+                           float minimumDot);
+    // The nearest ray-pick hit along the segment (PickQueryFlag bits; `mask` is compared with the
+    // templates' "LOS mask"), never asking `a` or `b`: true when nothing was hit, false with the
+    // hit in `result` (EntityManagerLOS.cpp).
+    bool LOS(const Vector& start, const Vector& end, uint32_t flags, LOSResult& result, uint32_t mask, const Entity* a,
+             const Entity* b);
     uint32_t GetCreationCounter() const { return m_creationCounter; }
 
     // The frame's render candidates.

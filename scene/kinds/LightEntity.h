@@ -27,7 +27,7 @@ public:
     void OnPropertyChanged(const RTTIProperty* property) override;
     void OnPostLoad(uint32_t flags) override;
     void DrawDebug(uint32_t flags) override;
-    bool RayPick() override { return false; }
+    bool ConstantHook45() const override { return false; }
     bool RenderWithoutContext(uint32_t flags) override;
     void DebugDrawBoundingBox(const BoundingBox4& box, const Vector& color) override;
     void UpdateTransform() override;

@@ -43,6 +43,8 @@ public:
     void GetCollisionBounds(BoundingBox4& box) override;
     void OnFlag32Raised() override;
     void OnFlag32Cleared() override;
+    // Box or triangle test by the template's collision type for the query (MeshEntityRayPick.cpp).
+    bool RayPick(const Vector& start, const Vector& end, uint32_t flags, uint32_t mask, LOSResult& result) override;
     // True only for a plain MeshEntity with "Optimizable" set whose template is an optimizable mesh.
     virtual bool IsOptimizable() const;
 
@@ -122,6 +124,9 @@ private:
     void MarkNavigationDirty();
     bool HasDynamicCollision() const;
     const MeshSkeleton* GetAnimationSet() const;
+    // The animator's pose skinned into the frame ring (reused within a frame); null when the mesh
+    // is not skinned or the ring cannot hold it.
+    const float* GetSkinnedPickingPositions();
 
     HDRColor m_localColor = HDRColor(255, 255, 255, 255, 1.0f);
     float m_unknownScale = 1.0f;

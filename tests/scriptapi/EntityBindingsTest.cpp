@@ -150,3 +150,41 @@ TEST_F(EntityBindingsTest, TicksAndScriptCallsReachTheEntityScriptClass)
     gGame.Init(&m_delegate);
 }
 } // namespace
+
+TEST_F(EntityBindingsTest, ScriptsGatherNearEntitiesWatchCirclesAndWalkSets)
+{
+    Entity* near = Create(nullptr, Translation(100, 50, 100));
+    Entity* far = Create(nullptr, Translation(140, 0, 100));
+    near->SetTypeBits(2);
+    far->SetTypeBits(2);
+    near->SetName("Near");
+    far->SetName("Far");
+    Run("local g = NearEntitiesGatherer:new_local() "
+        "local p = Vector:new_local() p.x = 100 p.y = 0 p.z = 101 p.w = 1 "
+        "g:Init(2, p, 5) result = g:GetEntitiesCount() .. ' ' .. g:GetEntity(0):GetName() "
+        "g:InitWithAllEntitiesWhoesOBBIsWithinRange3D(p, 5) result = result .. ' ' .. g:GetEntitiesCount() "
+        "local m = EntitiesVicinityMonitor:new_local() m:Init(2) m:AddTestPosition(p, 50) "
+        "m:CalculateEntitiesVicinityChange() result = result .. ' ' .. m:GetEnteredEntitiesCount() .. ' ' .. "
+        "tostring(m:GetLeftEntity(0))");
+    EXPECT_EQ(Global("result"), "1 Near 0 2 nil");
+    Run("local near = gEntityManager:FindEntityByName('Near') local far = gEntityManager:FindEntityByName('Far') "
+        "near:AddToSet('Pair', true) far:AddToSet('pair', false) far:AddToSet('Solo', true) "
+        "local it = EntitySetIterator:new_local() it:InitFromNetwork(far) "
+        "result = it:GetNext():GetName() .. ' ' .. tostring(it:GetNext()) .. ' ' .. far:GetSetsCount() .. ' ' .. "
+        "far:GetSetName(1) .. ' ' .. gEntityManager:FindEntitySet('PAIR'):GetName() "
+        "far:RemoveFromSet('Pair') it:Init('Pair') result = result .. ' ' .. it:GetNext():GetName() .. ' ' .. "
+        "tostring(it:GetNext())");
+    EXPECT_EQ(Global("result"), "Near nil 2 Solo Pair Near nil");
+}
+
+TEST_F(EntityBindingsTest, ScriptsAskForALineOfSight)
+{
+    Entity* wall = Create(nullptr, Translation(200, 0, 200));
+    wall->SetName("Wall");
+    Run("local s = Vector:new_local() s.x = 190 s.y = 0 s.z = 200 s.w = 1 "
+        "local e = Vector:new_local() e.x = 210 e.y = 0 e.z = 200 e.w = 1 "
+        "local r = LOSResult:new_local() "
+        "result = tostring(gEntityManager:LOS(s, e, 0, r)) .. ' ' .. r.hit .. ' ' .. tostring(r.entity)");
+    // A plain entity answers no ray pick, so the line stays clear.
+    EXPECT_EQ(Global("result"), "true 0 nil");
+}

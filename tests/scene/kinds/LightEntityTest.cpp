@@ -278,7 +278,7 @@ TEST_F(LightEntityTest, DrawingHandsTheLightToTheFrameAndDeathDeletesItAfterward
 {
     LightEntity* light = MakeLight(LightTemplate::LIGHT_POINT);
     RendererLightWrapper* object = light->GetLightObject();
-    EXPECT_FALSE(light->RayPick());
+    EXPECT_FALSE(light->ConstantHook45());
     light->Render(0, 1);
     light->DeleteMe();
     m_capture->Take();

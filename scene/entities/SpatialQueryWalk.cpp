@@ -1,0 +1,7 @@
+#include "scene/entities/SpatialQueryWalk.h"
+
+EntityIndexMap& EntityIndexMap::Scratch()
+{
+    static EntityIndexMap map;
+    return map;
+}

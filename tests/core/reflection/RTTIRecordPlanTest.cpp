@@ -448,7 +448,7 @@ TEST(RTTIRecordPlanTest, ForgedCountsAreRefusedAndTextsReplaceOldOnesWhole)
 {
     TextSample source;
     Fill(source);
-    std::vector<uint8_t> bytes = WriteRecord(source);
+    std::vector<uint8_t> bytes = SerializeToBytes(source);
     // The count of "Values" (3) is followed by its 12 bytes and the 1-byte "Tail".
     const size_t countAt = bytes.size() - 17;
     ASSERT_EQ(bytes[countAt], 3);
@@ -465,8 +465,8 @@ TEST(RTTIRecordPlanTest, ForgedCountsAreRefusedAndTextsReplaceOldOnesWhole)
     TextSample shorter;
     Fill(shorter);
     shorter.m_title = "short";
-    const std::vector<uint8_t> shortBytes = WriteRecord(shorter);
-    const std::vector<uint8_t> longBytes = WriteRecord(source);
+    const std::vector<uint8_t> shortBytes = SerializeToBytes(shorter);
+    const std::vector<uint8_t> longBytes = SerializeToBytes(source);
     ASSERT_TRUE(read.DeserializeFromMemory(longBytes.data(), longBytes.size(), 0));
     EXPECT_EQ(read.m_title, source.m_title);
     ASSERT_TRUE(read.DeserializeFromMemory(shortBytes.data(), shortBytes.size(), 0));
@@ -526,7 +526,7 @@ TEST(RTTIRecordPlanTest, BuffersTooSmallRefuseTheRecordWithoutWritingPastThem)
 {
     TextSample source;
     Fill(source);
-    const std::vector<uint8_t> whole = WriteRecord(source);
+    const std::vector<uint8_t> whole = SerializeToBytes(source);
     for (size_t capacity = 0; capacity < whole.size(); ++capacity)
     {
         std::vector<uint8_t> buffer(capacity + 1, 0xAB);

@@ -405,3 +405,24 @@ TEST_F(CompoundEntityTest, DebugDrawingBoxesAnEmptyCompoundItselfAndOthersByThei
     // The entities' rendering contexts die while their renderer still runs.
     gEntityManager.NewScene();
 }
+
+TEST_F(CompoundEntityTest, TheTemplateDebugShapeDrawsMeshElementsWithTheirPresets)
+{
+    RenderStreamCapture capture;
+    CompoundElementSpec wall = Element("Wall", "props/Wall", Translation(0, 4, 0));
+    wall.shaderPreset = "rock";
+    CompoundTemplate* compound = Compound("kit/Shape", {wall});
+    capture.Drain();
+    EXPECT_TRUE(compound->DrawDebugShape(Translation(1, 0, 0), HDRColor(), 0, 0));
+    capture.Take();
+    ASSERT_TRUE(capture.SkipTo(RENDER_OP_DRAW_MESH));
+    EXPECT_EQ(capture.Read<uintptr_t>(), reinterpret_cast<uintptr_t>(
+                                            dynamic_cast<const MeshTemplate*>(compound->GetElements()[0].GetTemplate())
+                                                ->GetRenderingData()));
+    const Matrix world = capture.Read<Matrix>();
+    EXPECT_FLOAT_EQ(world.rows[3].x, 1.0f);
+    EXPECT_FLOAT_EQ(world.rows[3].y, 4.0f);
+    capture.Skip(sizeof(Matrix) + sizeof(BoundingBox4) + sizeof(Vector));
+    EXPECT_EQ(capture.Read<uint32_t>(), 2u);
+    capture.Read<uint8_t>();
+}

@@ -254,6 +254,7 @@ uint32_t Entity::GetMarkerPoints(Vector* points, uint32_t capacity)
 void Entity::SetLayerToActive()
 {
     SetLayer(gEntityManager.GetLayerSystem().GetActiveLayerId());
+    RefreshRendering();
 }
 
 void Entity::CopyRenderingState(Entity* other)

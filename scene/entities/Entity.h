@@ -110,6 +110,9 @@ public:
     virtual void DrawDebug(uint32_t flags);
     virtual uint32_t GetMarkerPoints(Vector* points, uint32_t capacity);
     virtual void SetLayerToActive();
+    // Re-sends what the entity shows after its layer or its compound changed (lights re-post their
+    // light; compounds pass it to their elements); nothing in the base.
+    virtual void RefreshRendering() {}
     virtual void CopyRenderingState(Entity* other);
     virtual void OnFrameHook(uint32_t flags) { (void)flags; }
     virtual bool RenderWithoutContext(uint32_t flags)

@@ -7,7 +7,6 @@
 #include "renderer/NorvexRenderer.h"
 #include "scene/entities/EntityManager.h"
 #include "scene/kinds/CompoundTemplate.h"
-#include "scene/kinds/LightEntity.h"
 #include "scene/kinds/MeshEntity.h"
 
 #include <cstdio>
@@ -223,12 +222,9 @@ void CompoundEntity::DestroyElements()
     m_elementsBuilt = false;
 }
 
-void CompoundEntity::RefreshElements()
+void CompoundEntity::RefreshRendering()
 {
-    ForEachElement([](Entity* element) {
-        if (LightEntity* const light = dynamic_cast<LightEntity*>(element))
-            light->UpdateLight(true);
-    });
+    ForEachElement([](Entity* element) { element->RefreshRendering(); });
 }
 
 void CompoundEntity::RemoveChild(Entity* child)
@@ -245,7 +241,7 @@ void CompoundEntity::OnPropertyChanged(const RTTIProperty* property)
     // A changed "Shader Preset" needs no pass of its own: the rebuild maps every mesh element anew.
     DestroyElements();
     BuildElements(0);
-    RefreshElements();
+    RefreshRendering();
     UpdateTransform();
 }
 

@@ -46,14 +46,14 @@ public:
     void DrawDebug(uint32_t flags) override;
     void DebugDrawBoundingBox(const BoundingBox4& box, const Vector& color) override;
     void RemoveChild(Entity* child) override;
+    // Every element at every depth refreshes its rendering.
+    void RefreshRendering() override;
 
     // Creates the element entities unless they exist or the compound suppresses them; a template
     // already being built further up is a cycle and creates nothing.
     void BuildElements(uint32_t creationFlags);
     // Destroys the element entities (last first); they may be built again.
     void DestroyElements();
-    // The refresh hook of every element at every depth (lights re-post themselves).
-    void RefreshElements();
 
     bool AreElementsBuilt() const { return m_elementsBuilt; }
     const HDRColor& GetLocalColor() const { return m_localColor; }

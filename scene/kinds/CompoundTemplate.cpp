@@ -238,7 +238,7 @@ void CompoundTemplate::RebuildLiveEntities()
     {
         compound->DestroyElements();
         compound->BuildElements(0);
-        compound->RefreshElements();
+        compound->RefreshRendering();
     }
 }
 

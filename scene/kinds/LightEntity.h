@@ -31,6 +31,7 @@ public:
     bool RenderWithoutContext(uint32_t flags) override;
     void DebugDrawBoundingBox(const BoundingBox4& box, const Vector& color) override;
     void UpdateTransform() override;
+    void RefreshRendering() override { UpdateLight(true); }
 
     // Re-posts the whole light by the template's "Light type", sizes the box and pushes the transform;
     // `blocking` loads the mask texture through the resource thread and waits for it.

@@ -3,6 +3,7 @@
 #include "scene/kinds/CompoundEntity.h"
 
 #include "core/reflection/RTTIPropertiesBase.h"
+#include "scene/entities/EntityLayerSystem.h"
 #include "scene/kinds/CompoundTemplate.h"
 #include "scene/kinds/MeshEntity.h"
 #include "scene/kinds/MeshTemplate.h"
@@ -20,6 +21,20 @@
 
 namespace
 {
+// An element kind that counts the refreshes it is given.
+class RefreshCountingEntity : public Entity
+{
+public:
+    void RefreshRendering() override { ++refreshes; }
+    int refreshes = 0;
+};
+
+class RefreshCountingTemplate : public EntityTemplate
+{
+public:
+    Entity* CreateEntity() override { return new RefreshCountingEntity; }
+};
+
 class CompoundEntityTest : public SceneTest
 {
 protected:
@@ -404,4 +419,43 @@ TEST_F(CompoundEntityTest, DebugDrawingBoxesAnEmptyCompoundItselfAndOthersByThei
     EXPECT_FALSE(capture.SkipTo(RENDER_OP_DEBUG_DRAW_BOX));
     // The entities' rendering contexts die while their renderer still runs.
     gEntityManager.NewScene();
+}
+
+TEST_F(CompoundEntityTest, TheTemplateDebugShapeDrawsMeshElementsWithTheirPresets)
+{
+    RenderStreamCapture capture;
+    CompoundElementSpec wall = Element("Wall", "props/Wall", Translation(0, 4, 0));
+    wall.shaderPreset = "rock";
+    CompoundTemplate* compound = Compound("kit/Shape", {wall});
+    capture.Drain();
+    EXPECT_TRUE(compound->DrawDebugShape(Translation(1, 0, 0), HDRColor(), 0, 0));
+    capture.Take();
+    ASSERT_TRUE(capture.SkipTo(RENDER_OP_DRAW_MESH));
+    EXPECT_EQ(capture.Read<uintptr_t>(), reinterpret_cast<uintptr_t>(
+                                            dynamic_cast<const MeshTemplate*>(compound->GetElements()[0].GetTemplate())
+                                                ->GetRenderingData()));
+    const Matrix world = capture.Read<Matrix>();
+    EXPECT_FLOAT_EQ(world.rows[3].x, 1.0f);
+    EXPECT_FLOAT_EQ(world.rows[3].y, 4.0f);
+    capture.Skip(sizeof(Matrix) + sizeof(BoundingBox4) + sizeof(Vector));
+    EXPECT_EQ(capture.Read<uint32_t>(), 2u);
+    capture.Read<uint8_t>();
+}
+
+TEST_F(CompoundEntityTest, RefreshesReachElementsAtEveryDepthAndFollowAnActiveLayer)
+{
+    Bind("props/Counting", new RefreshCountingTemplate);
+    CompoundElementSpec post = Element("Post", "props/Post");
+    post.children.push_back(Element("Deep", "props/Counting"));
+    CompoundEntity* compound = Make(Compound("kit/Counting", {post, Element("Top", "props/Counting")}));
+    auto* top = dynamic_cast<RefreshCountingEntity*>(Elements(compound)[1]);
+    auto* deep = dynamic_cast<RefreshCountingEntity*>(Elements(compound)[0]->GetChildren()[0]);
+    ASSERT_NE(top, nullptr);
+    ASSERT_NE(deep, nullptr);
+    compound->RefreshRendering();
+    EXPECT_EQ(top->refreshes, 1);
+    EXPECT_EQ(deep->refreshes, 1);
+    compound->SetLayerToActive();
+    EXPECT_EQ(deep->refreshes, 2);
+    EXPECT_EQ(deep->GetLayer(), gEntityManager.GetLayerSystem().GetActiveLayerId());
 }

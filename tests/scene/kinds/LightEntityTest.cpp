@@ -351,3 +351,13 @@ TEST_F(LightEntityTest, TheTablesFollowTheEntityAndTemplateTables)
     std::unique_ptr<Entity> made(t.CreateEntity());
     EXPECT_NE(dynamic_cast<LightEntity*>(made.get()), nullptr);
 }
+
+TEST_F(LightEntityTest, ALayerMadeActiveRepostsTheLight)
+{
+    LightEntity* light = MakeLight(LightTemplate::LIGHT_POINT);
+    light->SetLayerToActive();
+    m_capture->Take();
+    const LightCall call = NextLightCall();
+    EXPECT_EQ(call.sub, uint32_t(RendererLightWrapper::SUB_POINT));
+    EXPECT_EQ(call.light, light->GetLightObject());
+}

@@ -10,6 +10,7 @@
 #include "scene/entities/EntityLayerSystem.h"
 #include "scene/entities/EntityManager.h"
 #include "scene/entities/EntitySet.h"
+#include "scene/kinds/CompoundKinds.h"
 #include "scene/kinds/DataTemplateKinds.h"
 #include "scene/kinds/MeshKinds.h"
 #include "scene/kinds/RegionAndLightKindRegistration.h"
@@ -113,4 +114,5 @@ void RegisterSceneClasses()
     SetEntityReferenceResolver(&gResolver);
     RegisterDataTemplateKinds();
     RegisterMeshKinds();
+    RegisterCompoundKinds();
 }

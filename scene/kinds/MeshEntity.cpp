@@ -199,6 +199,14 @@ void MeshEntity::SetLocalColor(const HDRColor& color)
     }
 }
 
+void MeshEntity::SetLightmapMapping(const LightmapMapping& mapping)
+{
+    m_lightmapMapping.m_uvMulAdd = mapping.m_uvMulAdd;
+    m_lightmapMapping.m_lightmapId = mapping.m_lightmapId;
+    if (MeshEntityRenderingContext* const context = GetMeshRenderingContext())
+        context->SetLightmapMapping(m_lightmapMapping);
+}
+
 void MeshEntity::SetLocalColorValue(const HDRColor& color)
 {
     if (color.r != m_localColor.r || color.g != m_localColor.g || color.b != m_localColor.b ||

@@ -23,6 +23,7 @@ class MeshEntity : public Entity
 
 public:
     static constexpr uint8_t kNoCustomPreset = 255;
+    static constexpr uint32_t kQuietAnimationFlag = 0x400;
     // Render flags the mesh data's four switches set, in the order of the switches.
     static constexpr uint32_t kSwitchRenderFlags[4] = {0x40, 0x80, 0x20, 0x200};
 
@@ -65,6 +66,12 @@ public:
     static const NameString& GetGlobalShaderPreset();
     static void SetGlobalShaderPreset(const NameString& preset);
     uint8_t GetShaderPresetIndex() const { return m_presetIndex; }
+    // Stores the "Shader preset" name and selects it, as a property write does.
+    void SetShaderPreset(const NameString& name) { SetShaderPresetValue(name); }
+    const NameString& GetShaderPresetName() const { return m_shaderPresetName; }
+    // Stores the lightmap placement and hands it to the rendering context when there is one.
+    void SetLightmapMapping(const LightmapMapping& mapping);
+    const LightmapMapping& GetLightmapMapping() const { return m_lightmapMapping; }
     uint8_t GetCustomShaderPresetIndex() const { return m_customPresetIndex; }
 
     // After a template change: the hierarchy and the rendering context are rebuilt.
@@ -78,6 +85,9 @@ public:
     // without a hierarchy or a template skeleton.
     void Animate();
     void UpdateMountedObjects() { Animate(); }
+    // Starts an animation of the template's list on the node "root"; an animation the template lacks
+    // is reported unless the params' flags hold kQuietAnimationFlag.
+    bool StartAnimation(const NameString& animation, const AnimationParams& params);
     bool StartAnimationOnNode(const NameString& node, const NameString& animation, const AnimationParams& params);
     void StopAllAnimations(const NameString& node, float blendOutTime);
     void StopAnimation(const NameString& node, const NameString& animation, float blendOutTime);

@@ -18,6 +18,23 @@ void MeshEntity::Animate()
         context->SetBoneMatrices(m_animator->GetBoneCount(), m_animator->GetBoneMatrices().data());
 }
 
+bool MeshEntity::StartAnimation(const NameString& animation, const AnimationParams& params)
+{
+    const MeshTemplate* const source = GetMeshTemplate();
+    bool listed = false;
+    for (int32_t i = 0; source != nullptr && !listed && i < source->GetAnimations().Count(); ++i)
+        listed = source->GetAnimations()[i].GetName() == animation;
+    if (!listed)
+    {
+        if ((params.flags & kQuietAnimationFlag) == 0)
+            gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Animation %s not found in %s", animation.CStr(),
+                           source != nullptr ? source->GetFileName() : "");
+        return false;
+    }
+    static const NameString root("root");
+    return StartAnimationOnNode(root, animation, params);
+}
+
 bool MeshEntity::StartAnimationOnNode(const NameString& node, const NameString& animation,
                                       const AnimationParams& params)
 {

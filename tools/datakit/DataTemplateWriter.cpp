@@ -5,10 +5,12 @@
 #include "scene/SceneClassRegistration.h"
 #include "scene/kinds/BehaviourTreeTemplate.h"
 #include "scene/kinds/ColorEnvelopeTemplate.h"
+#include "scene/kinds/CompoundTemplate.h"
 #include "scene/kinds/MeshAnimationGraphTemplate.h"
 #include "scene/kinds/PhysicalEffectTemplate.h"
 #include "scene/kinds/VectorEnvelopeTemplate.h"
 #include "scene/templates/EntityTemplate.h"
+#include "tools/datakit/CompoundTemplateWriter.h"
 #include "tools/datakit/DatakitCommand.h"
 #include "tools/datakit/RecordText.h"
 #include "tools/datakit/SceneWriter.h"
@@ -49,6 +51,9 @@ bool ApplyOption(EntityTemplate& entityTemplate, const DataTemplateWriter::Optio
             trees->AddTree(tree);
             return true;
         }
+    if (name == "--element")
+        if (auto* compound = dynamic_cast<CompoundTemplate*>(&entityTemplate))
+            return CompoundTemplateWriter::AddElementOption(*compound, value, error);
     if (name == "--key")
     {
         // "seconds x y z w" for vector envelopes, "seconds r g b a multiplier" for colour ones.

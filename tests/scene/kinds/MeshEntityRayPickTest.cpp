@@ -158,6 +158,10 @@ TEST_F(MeshEntityRayPickTest, SkinnedMeshesArePickedInTheirPose)
     // Within the frame the positions are reused; a new pose skins again.
     ASSERT_TRUE(Pick(mesh, Vector(10.5f, 3, 10.25f, 1), Vector(10.5f, -3, 10.25f, 1), PICK_TWO_SIDED));
     EXPECT_EQ(mesh->GetAnimator()->GetSkinnedPositions(gFrameRingAllocator.GetGeneration()), skinned);
+    mesh->GetAnimator()->UpdatePose(*mesh->GetMeshTemplate()->GetSkeleton(), 0.0f);
+    EXPECT_EQ(mesh->GetAnimator()->GetSkinnedPositions(gFrameRingAllocator.GetGeneration()), nullptr);
+    ASSERT_TRUE(Pick(mesh, Vector(10.5f, -3, 10.25f, 1), Vector(10.5f, 3, 10.25f, 1)));
+    EXPECT_NE(mesh->GetAnimator()->GetSkinnedPositions(gFrameRingAllocator.GetGeneration()), nullptr);
     gFrameRingAllocator.NextGeneration();
     EXPECT_EQ(mesh->GetAnimator()->GetSkinnedPositions(gFrameRingAllocator.GetGeneration()), nullptr);
     ASSERT_TRUE(Pick(mesh, Vector(10.5f, -3, 10.25f, 1), Vector(10.5f, 3, 10.25f, 1)));

@@ -175,6 +175,10 @@ TEST_F(MeshRayPickTest, MeshDataThatDoesNotFitTogetherIsRefusedWithAnError)
     EXPECT_EQ(shortData->GetRenderingData()->GetPickingVertices(), nullptr);
     EXPECT_TRUE(m_log.Contains("fewer vertex bytes than vertices"));
 
+    auto partial = MakePickingTemplate(MakePickingData(1, 12, FlatSquare(0.0f), {0, 1, 2, 3}, {{{0, 1}}}));
+    EXPECT_EQ(partial->GetRenderingData()->GetPickingIndices(), nullptr);
+    EXPECT_TRUE(m_log.Contains("index data that is not whole triangles"));
+
     auto sound = MakePickingTemplate(MakePickingData(1, 12, FlatSquare(0.0f), kSquare, {{{0, 2}}}));
     EXPECT_NE(sound->GetRenderingData()->GetPickingVertices(), nullptr);
 }

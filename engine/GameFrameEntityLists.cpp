@@ -38,6 +38,17 @@ void GameFrameEntityLists::AddReplicatedStateEntity(Entity* entity)
     AddOnce(m_replicatedState, entity);
 }
 
+void GameFrameEntityLists::RemoveTickAnimatedEntity(const Entity* entity)
+{
+    if (entity == nullptr)
+        return;
+    for (SafePointer<Entity>& held : m_tickAnimated)
+        if (held.Get() == entity)
+            held.Set(nullptr);
+    if (!m_animatingTick)
+        DropNullEntries(m_tickAnimated);
+}
+
 bool GameFrameEntityLists::ReportMissing(bool present, bool& reported, const char* what)
 {
     if (!present && !reported)
@@ -53,10 +64,12 @@ void GameFrameEntityLists::AnimateTickEntities()
     if (m_tickAnimated.Count() != 0 &&
         ReportMissing(m_operations.animate != nullptr, m_animateReported, "MeshEntity::Animate"))
     {
-        // By index: an animation may add entities to the list.
+        // By index: an animation may add entities to the list or take them out.
+        m_animatingTick = true;
         for (int32_t i = 0; i < m_tickAnimated.Count(); ++i)
             if (Entity* const entity = m_tickAnimated[i].Get())
                 m_operations.animate(entity);
+        m_animatingTick = false;
     }
     DropNullEntries(m_tickAnimated);
 }

@@ -41,6 +41,8 @@ public:
     void AddTickAnimatedEntity(Entity* entity);
     void AddEndOfFrameAnimatedEntity(Entity* entity);
     void AddReplicatedStateEntity(Entity* entity);
+    // The entity is animated no more (its entry goes at once, or at the end of a running walk).
+    void RemoveTickAnimatedEntity(const Entity* entity);
 
     // The frame's walks.
     void AnimateTickEntities();
@@ -64,6 +66,8 @@ private:
     SafePointerArray<Entity> m_tickAnimated;
     SafePointerArray<Entity> m_endOfFrameAnimated;
     SafePointerArray<Entity> m_replicatedState;
+    // True while the tick walk runs: entries leaving then are only cleared, so indices stay valid.
+    bool m_animatingTick = false;
     bool m_animateReported = false;
     bool m_replicatedAnimationReported = false;
     bool m_replicatedStateReported = false;

@@ -2,6 +2,7 @@
 
 #include "core/strings/StringUtils.h"
 #include "effects/MeshSkeleton.h"
+#include "engine/GameFrameEntityLists.h"
 #include "gameplay/navigation/NavigationGrid.h"
 #include "renderer/MeshEntityRenderingContext.h"
 #include "renderer/MeshTemplateRenderingData.h"
@@ -43,6 +44,7 @@ MeshEntity::~MeshEntity()
 {
     delete m_animator;
     m_animator = nullptr;
+    gGameFrameEntityLists.RemoveTickAnimatedEntity(this);
     MarkNavigationDirty();
     if (m_animationTemplate != nullptr)
         m_animationTemplate->Release();
@@ -337,9 +339,14 @@ void MeshEntity::RebuildAnimationState()
     ClearFlag(ENTITYFLAG_ANIMATED, false);
     const MeshSkeleton* const skeleton = GetAnimationSet();
     if (skeleton == nullptr || skeleton->GetBoneCount() == 0)
+    {
+        gGameFrameEntityLists.RemoveTickAnimatedEntity(this);
         return;
+    }
     m_animator = new MeshAnimator(*skeleton, skeleton->GetBoneCount(), nullptr, this);
     RaiseFlag(ENTITYFLAG_ANIMATED, false);
+    // A mesh with a hierarchy is posed after every logic tick, so scripts read this tick's bones.
+    gGameFrameEntityLists.AddTickAnimatedEntity(this);
 }
 
 void MeshEntity::ResolveAnimationTemplate()

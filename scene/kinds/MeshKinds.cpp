@@ -1,11 +1,23 @@
 #include "scene/kinds/MeshKinds.h"
 
 #include "core/reflection/RTTIClassRegistry.h"
+#include "engine/GameFrameEntityLists.h"
 #include "renderer/LightmapMapping.h"
 #include "renderer/MeshFakeShadowDefinition.h"
 #include "renderer/MeshTemplateRenderingData.h"
+#include "scene/kinds/MeshEntity.h"
 #include "scene/kinds/MeshTemplate.h"
 #include "scene/kinds/MeshTemplateAnimation.h"
+
+namespace
+{
+// The frame's tick walk over the animated meshes; anything else listed there is left alone.
+void AnimateListedMesh(Entity* entity)
+{
+    if (MeshEntity* const mesh = dynamic_cast<MeshEntity*>(entity))
+        mesh->Animate();
+}
+} // namespace
 
 void RegisterMeshKinds()
 {
@@ -23,4 +35,8 @@ void RegisterMeshKinds()
     // Mesh entities are known by name but made only through their templates.
     if (RTTIClassRegistry::FindClassId("MeshEntity") < 0)
         RTTIClassRegistry::RegisterClass("MeshEntity", "Entity", nullptr);
+    // Replicated animation arrives through the network layer, which installs its own work.
+    GameFrameEntityLists::Operations operations = gGameFrameEntityLists.GetOperations();
+    operations.animate = &AnimateListedMesh;
+    gGameFrameEntityLists.InstallOperations(operations);
 }

@@ -122,6 +122,47 @@ TEST_F(GameFrameEntityListsTest, EntriesAreKeptOnceAndDeadOnesDropped)
     EXPECT_EQ(lists.GetEndOfFrameAnimated().Count(), 0);
 }
 
+Entity* gLeaving = nullptr;
+void AnimateAndTakeOneOut(Entity* entity)
+{
+    Animate(entity);
+    gGameFrameEntityLists.RemoveTickAnimatedEntity(gLeaving);
+}
+
+TEST_F(GameFrameEntityListsTest, AnEntityTakenOutLeavesAtOnceOrAfterTheWalk)
+{
+    GameFrameEntityLists& lists = gGameFrameEntityLists;
+    Entity* a = Named("a");
+    Entity* b = Named("b");
+    Entity* c = Named("c");
+    lists.AddTickAnimatedEntity(a);
+    lists.AddTickAnimatedEntity(b);
+    lists.AddTickAnimatedEntity(c);
+    lists.RemoveTickAnimatedEntity(b);
+    ASSERT_EQ(lists.GetTickAnimated().Count(), 2);
+    EXPECT_EQ(lists.GetTickAnimated()[0].Get(), a);
+    EXPECT_EQ(lists.GetTickAnimated()[1].Get(), c);
+
+    // Taken out during the walk: not animated, every other entry still is, and the entry is gone after.
+    lists.AddTickAnimatedEntity(b);
+    GameFrameEntityLists::Operations operations;
+    operations.animate = &AnimateAndTakeOneOut;
+    lists.InstallOperations(operations);
+    gLeaving = c;
+    lists.AnimateTickEntities();
+    EXPECT_EQ(gSteps, (std::vector<std::string>{"animate:a@0", "animate:b@0"}));
+    ASSERT_EQ(lists.GetTickAnimated().Count(), 2);
+    EXPECT_EQ(lists.GetTickAnimated()[1].Get(), b);
+
+    // An entry taking itself out does not make the walk skip the next one.
+    gSteps.clear();
+    gLeaving = a;
+    lists.AnimateTickEntities();
+    EXPECT_EQ(gSteps, (std::vector<std::string>{"animate:a@0", "animate:b@0"}));
+    EXPECT_EQ(lists.GetTickAnimated().Count(), 1);
+    gLeaving = nullptr;
+}
+
 TEST_F(GameFrameEntityListsTest, WithoutTheKindsWorkTheListsSaySoOnce)
 {
     gGameFrameEntityLists.InstallOperations(GameFrameEntityLists::Operations());

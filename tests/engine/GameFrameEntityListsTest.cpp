@@ -122,12 +122,15 @@ TEST_F(GameFrameEntityListsTest, EntriesAreKeptOnceAndDeadOnesDropped)
     EXPECT_EQ(lists.GetEndOfFrameAnimated().Count(), 0);
 }
 
+namespace
+{
 Entity* gLeaving = nullptr;
 void AnimateAndTakeOneOut(Entity* entity)
 {
     Animate(entity);
     gGameFrameEntityLists.RemoveTickAnimatedEntity(gLeaving);
 }
+} // namespace
 
 TEST_F(GameFrameEntityListsTest, AnEntityTakenOutLeavesAtOnceOrAfterTheWalk)
 {

@@ -274,15 +274,20 @@ void Matrix::LoadZRotation(float degrees)
 
 void Matrix::LoadComplexTransformation(const Vector& translation, const Vector& rotationDegrees, const Vector& scale)
 {
+    // Callers pass this matrix's own rows (an entity turned in place): copy them before the scale
+    // overwrites them, or the position would be lost.
+    const Vector position = translation;
+    const Vector degrees = rotationDegrees;
+    const Vector scaling = scale;
     Matrix rx, ry, rz;
-    rx.LoadXRotation(rotationDegrees.x);
-    ry.LoadYRotation(rotationDegrees.y);
-    rz.LoadZRotation(rotationDegrees.z);
-    LoadScale(scale);
+    rx.LoadXRotation(degrees.x);
+    ry.LoadYRotation(degrees.y);
+    rz.LoadZRotation(degrees.z);
+    LoadScale(scaling);
     Product(*this, *this, rx);
     Product(*this, *this, ry);
     Product(*this, *this, rz);
-    rows[3].Set(translation.x, translation.y, translation.z, 1.0f);
+    rows[3].Set(position.x, position.y, position.z, 1.0f);
 }
 
 void Matrix::Decompose(Vector& translation, Vector& rotationDegrees, Vector& scale) const

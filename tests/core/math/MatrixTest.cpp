@@ -174,6 +174,18 @@ TEST(MatrixTest, DecomposeEdgeCases)
     EXPECT_EQ(r.z, 0.0f);
 }
 
+TEST(MatrixTest, TheComplexTransformationMayTakeItsOwnRows)
+{
+    // An entity turned in place hands its own translation row back in.
+    Matrix m = Matrix::ONE;
+    m.rows[3].Set(7, 8, 9, 1);
+    m.LoadComplexTransformation(m.rows[3], Vector(0, 90, 0, 0), Vector(2, 2, 2, 1));
+    Matrix expected;
+    expected.LoadComplexTransformation(Vector(7, 8, 9, 1), Vector(0, 90, 0, 0), Vector(2, 2, 2, 1));
+    EXPECT_TRUE(m.Equals(expected));
+    EXPECT_EQ(m.rows[3].x, 7.0f);
+}
+
 TEST(MatrixTest, DecomposeUndoesTheComplexTransformation)
 {
     for (float ax = -170.0f; ax <= 180.0f; ax += 35.0f)

@@ -65,12 +65,14 @@ TEST_F(PathGridLineOfSightTest, RandomSegmentsFindWhatTestingEveryEntityFinds)
 {
     std::mt19937 random(77);
     std::uniform_real_distribution<float> coordinate(1.0f, 999.0f);
-    std::uniform_real_distribution<float> size(0.5f, 30.0f);
+    std::uniform_real_distribution<float> size(0.3f, 4.0f);
+    std::uniform_real_distribution<float> large(4.0f, 30.0f);
     std::uniform_real_distribution<float> angle(0.0f, 360.0f);
     std::vector<Entity*> entities;
-    for (int i = 0; i < 400; ++i)
+    // Mostly entities smaller than a cell, so that a cell the walk skips loses hits.
+    for (int i = 0; i < 3000; ++i)
     {
-        const float h = size(random);
+        const float h = i % 10 == 0 ? large(random) : size(random);
         EntityTemplate* shape = MakeTemplate(BoundingBox4(Vector(-h, -5, -h * 0.3f, 1), Vector(h * 0.5f, 5, h, 1)));
         Entity* e = gEntityManager.CreateEntity(shape, nullptr, Translation(coordinate(random), 0, coordinate(random)), 0,
                                                 nullptr);

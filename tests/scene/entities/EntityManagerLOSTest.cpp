@@ -1,74 +1,20 @@
 // The line-of-sight query over the grid: the nearest hit against a brute-force pass in randomised
 // scenes, entities beyond it never asked, the two exclusions, a start outside the scene, and a
 // query asked from inside another one.
-#include "support/SceneTestSupport.h"
+#include "support/BoxPickEntities.h"
 
 #include <random>
 
 namespace
 {
-// An entity hit where segments cross its world box (unless it is a ghost), counting the asks.
-class SightBlockerEntity : public Entity
-{
-public:
-    bool RayPick(const Vector& start, const Vector& end, uint32_t, uint32_t, LOSResult& result) override
-    {
-        ++asks;
-        if (nested)
-        {
-            LOSResult inner;
-            nestedClear = gEntityManager.LOS(start, end, 0, inner, 0, nullptr, nullptr);
-        }
-        Vector hit;
-        if (ghost || !GetWorldBoundingBox().CollidesWithSegment3D(start, end, hit))
-            return true;
-        result.hit = 1;
-        result.entity = this;
-        result.hitPoint = hit;
-        result.direction.Sub(end, start);
-        return false;
-    }
-    int asks = 0;
-    bool ghost = false;
-    bool nested = false;
-    bool nestedClear = false;
-};
-
-class SightBlockerTemplate : public EntityTemplate
-{
-public:
-    Entity* CreateEntity() override { return new SightBlockerEntity; }
-};
-
-class EntityManagerLOSTest : public SceneTest
-{
-protected:
-    SightBlockerEntity* Make(const Vector& at, float half)
-    {
-        m_blockers.push_back(std::make_unique<SightBlockerTemplate>());
-        m_blockers.back()->SetStaticBoundingBox(CenteredBox(half));
-        return static_cast<SightBlockerEntity*>(
-            gEntityManager.CreateEntity(m_blockers.back().get(), nullptr, Translation(at.x, at.y, at.z), 0, nullptr));
-    }
-    static float Entry(Entity* entity, const Vector& start, const Vector& end)
-    {
-        Vector hit;
-        if (!entity->GetWorldBoundingBox().CollidesWithSegment3D(start, end, hit))
-            return -1.0f;
-        Vector d, along;
-        d.Sub(end, start);
-        along.Sub(hit, start);
-        return along.Dot3(d) / d.Dot3(d);
-    }
-    std::vector<std::unique_ptr<SightBlockerTemplate>> m_blockers;
-};
+using EntityManagerLOSTest = BoxPickSceneTest;
 } // namespace
 
 TEST_F(EntityManagerLOSTest, TheNearestHitMatchesABruteForcePassAndFartherEntitiesAreNotAsked)
 {
     std::mt19937 random(41);
     std::uniform_real_distribution<float> place(20.0f, 980.0f), height(-20.0f, 60.0f), size(0.5f, 15.0f);
-    std::vector<SightBlockerEntity*> blockers;
+    std::vector<BoxPickEntity*> blockers;
     for (int i = 0; i < 2000; ++i)
     {
         blockers.push_back(Make(Vector(place(random), height(random), place(random), 1.0f), size(random)));
@@ -82,8 +28,8 @@ TEST_F(EntityManagerLOSTest, TheNearestHitMatchesABruteForcePassAndFartherEntiti
         const Entity* a = blockers[size_t(random() % blockers.size())];
         const Entity* b = blockers[size_t(random() % blockers.size())];
         float nearest = 2.0f;
-        SightBlockerEntity* expected = nullptr;
-        for (SightBlockerEntity* blocker : blockers)
+        BoxPickEntity* expected = nullptr;
+        for (BoxPickEntity* blocker : blockers)
         {
             blocker->asks = 0;
             const float entry = Entry(blocker, start, end);
@@ -97,7 +43,7 @@ TEST_F(EntityManagerLOSTest, TheNearestHitMatchesABruteForcePassAndFartherEntiti
         const bool clear = gEntityManager.LOS(start, end, 0, result, 0, a, b);
         ASSERT_EQ(clear, expected == nullptr) << "query " << query;
         EXPECT_EQ(result.entity, expected) << "query " << query;
-        for (SightBlockerEntity* blocker : blockers)
+        for (BoxPickEntity* blocker : blockers)
             if (blocker->asks != 0)
             {
                 EXPECT_EQ(blocker->asks, 1);
@@ -114,7 +60,7 @@ TEST_F(EntityManagerLOSTest, TheNearestHitMatchesABruteForcePassAndFartherEntiti
 
 TEST_F(EntityManagerLOSTest, ExcludedEntitiesAndAStartOutsideTheSceneLeaveTheLineClear)
 {
-    SightBlockerEntity* wall = Make(Vector(500, 0, 500, 1), 2.0f);
+    BoxPickEntity* wall = Make(Vector(500, 0, 500, 1), 2.0f);
     const Vector start(450, 0, 500, 1), end(550, 0, 500, 1);
     LOSResult result;
     ASSERT_FALSE(gEntityManager.LOS(start, end, 0, result, 0, nullptr, nullptr));
@@ -134,10 +80,10 @@ TEST_F(EntityManagerLOSTest, ExcludedEntitiesAndAStartOutsideTheSceneLeaveTheLin
 
 TEST_F(EntityManagerLOSTest, AQueryAskedDuringAnotherIsClearAndTheOuterOneStillHits)
 {
-    SightBlockerEntity* asker = Make(Vector(300, 0, 300, 1), 1.0f);
+    BoxPickEntity* asker = Make(Vector(300, 0, 300, 1), 1.0f);
     asker->ghost = true;
     asker->nested = true;
-    SightBlockerEntity* wall = Make(Vector(310, 0, 300, 1), 1.0f);
+    BoxPickEntity* wall = Make(Vector(310, 0, 300, 1), 1.0f);
     LOSResult result;
     ASSERT_FALSE(gEntityManager.LOS(Vector(290, 0, 300, 1), Vector(330, 0, 300, 1), 0, result, 0, nullptr, nullptr));
     EXPECT_EQ(result.entity, wall);

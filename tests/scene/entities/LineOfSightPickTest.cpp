@@ -3,72 +3,20 @@
 // flag and the two excluded entities.
 #include "scene/entities/LineOfSightPick.h"
 
-#include "support/SceneTestSupport.h"
+#include "support/BoxPickEntities.h"
 
 #include <algorithm>
 #include <random>
 
 namespace
 {
-// An entity hit by segments that cross its world box (unless it is a ghost), counting the asks.
-class BoxPickEntity : public Entity
-{
-public:
-    bool RayPick(const Vector& start, const Vector& end, uint32_t flags, uint32_t mask, LOSResult& result) override
-    {
-        ++asks;
-        lastFlags = flags;
-        lastMask = mask;
-        Vector hit;
-        if (ghost || !GetWorldBoundingBox().CollidesWithSegment3D(start, end, hit))
-            return true;
-        result.hit = 1;
-        result.entity = this;
-        result.hitPoint = hit;
-        result.direction.Sub(end, start);
-        return false;
-    }
-    int asks = 0;
-    bool ghost = false;
-    uint32_t lastFlags = 0;
-    uint32_t lastMask = 0;
-};
-
-class BoxPickTemplate : public EntityTemplate
-{
-public:
-    Entity* CreateEntity() override { return new BoxPickEntity; }
-};
-
 struct Candidate
 {
     Entity* entity;
     float fraction;
 };
 
-class LineOfSightPickTest : public SceneTest
-{
-protected:
-    BoxPickEntity* Make(const Vector& at, float half)
-    {
-        m_pickTemplates.push_back(std::make_unique<BoxPickTemplate>());
-        m_pickTemplates.back()->SetStaticBoundingBox(CenteredBox(half));
-        return static_cast<BoxPickEntity*>(
-            gEntityManager.CreateEntity(m_pickTemplates.back().get(), nullptr, Translation(at.x, at.y, at.z), 0, nullptr));
-    }
-    // The fraction at which the segment enters the entity's box, negative when it misses it.
-    static float Entry(Entity* entity, const Vector& start, const Vector& end)
-    {
-        Vector hit;
-        if (!entity->GetWorldBoundingBox().CollidesWithSegment3D(start, end, hit))
-            return -1.0f;
-        Vector d, along;
-        d.Sub(end, start);
-        along.Sub(hit, start);
-        return along.Dot3(d) / d.Dot3(d);
-    }
-    std::vector<std::unique_ptr<BoxPickTemplate>> m_pickTemplates;
-};
+using LineOfSightPickTest = BoxPickSceneTest;
 } // namespace
 
 TEST_F(LineOfSightPickTest, TheNearestHitWinsAndNothingBeyondItIsAsked)

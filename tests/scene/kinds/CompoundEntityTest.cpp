@@ -11,7 +11,7 @@
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
 #include "support/RenderStreamCapture.h"
-#include "support/SceneTestSupport.h"
+#include "support/CompoundTestSupport.h"
 #include "tools/datakit/CompoundTemplateWriter.h"
 #include "tools/datakit/MeshTemplateWriter.h"
 #include "tools/datakit/SceneWriter.h"
@@ -35,7 +35,7 @@ public:
     Entity* CreateEntity() override { return new RefreshCountingEntity; }
 };
 
-class CompoundEntityTest : public SceneTest
+class CompoundEntityTest : public CompoundSceneTest
 {
 protected:
     void SetUp() override
@@ -51,53 +51,19 @@ protected:
     void TearDown() override
     {
         gEntityManager.NewScene();
-        SceneTest::TearDown();
-        for (CompoundTemplate* compound : m_compounds)
-            compound->EditElements().FreeStorage();
-        gTemplateManager.Clear();
+        CompoundSceneTest::TearDown();
     }
 
-    template <class T>
-    T* Bind(const char* path, T* entityTemplate)
-    {
-        EntityTemplateStub* stub = new EntityTemplateStub;
-        stub->SetFileName(path);
-        m_guid.bytes[0] = 0xCE;
-        ++m_guid.bytes[15];
-        stub->SetGUID(m_guid);
-        EXPECT_TRUE(gTemplateManager.RegisterStub(stub));
-        stub->SetTemplate(entityTemplate);
-        return entityTemplate;
-    }
-    EntityTemplate* Boxed(const char* path, float halfSize)
-    {
-        EntityTemplate* entityTemplate = Bind(path, new EntityTemplate);
-        entityTemplate->SetStaticBoundingBox(CenteredBox(halfSize));
-        return entityTemplate;
-    }
     CompoundTemplate* Compound(const char* path, const std::vector<CompoundElementSpec>& elements)
     {
         CompoundTemplate* compound = Bind(path, new CompoundTemplate);
         CompoundTemplateWriter::AddElements(*compound, elements);
         compound->ResolveElementsAfterLoad();
-        m_compounds.push_back(compound);
         return compound;
-    }
-    static CompoundElementSpec Element(const char* name, const char* templateName, const Matrix& at = Matrix::ONE)
-    {
-        CompoundElementSpec spec;
-        spec.name = name;
-        spec.templateName = templateName;
-        spec.location = at;
-        return spec;
     }
     static CompoundEntity* Make(CompoundTemplate* compound, uint32_t flags = 0)
     {
         return dynamic_cast<CompoundEntity*>(gEntityManager.CreateEntity(compound, nullptr, Matrix::ONE, flags, nullptr));
-    }
-    static const RTTIProperty* Property(const RTTIPolyBaseClass& object, const char* name)
-    {
-        return object.GetClassProperties()->FindPropertyInClassChain(name);
     }
     static void Change(CompoundEntity& entity, const char* name)
     {
@@ -111,9 +77,6 @@ protected:
                 found.push_back(child);
         return found;
     }
-
-    std::vector<CompoundTemplate*> m_compounds;
-    SimpleGUID m_guid;
 };
 } // namespace
 

@@ -9,7 +9,7 @@
 #include "scene/kinds/CompoundEntity.h"
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
-#include "support/SceneTestSupport.h"
+#include "support/CompoundTestSupport.h"
 #include "support/TempFolder.h"
 #include "tools/datakit/CompoundTemplateWriter.h"
 #include "tools/datakit/SceneWriter.h"
@@ -47,53 +47,14 @@ public:
     int prepared = 0;
 };
 
-class CompoundTemplateTest : public SceneTest
+class CompoundTemplateTest : public CompoundSceneTest
 {
 protected:
-    void TearDown() override
-    {
-        SceneTest::TearDown();
-        // Elements let go of their templates before the stubs delete them.
-        for (CompoundTemplate* compound : m_compounds)
-            compound->EditElements().FreeStorage();
-        gTemplateManager.Clear();
-    }
-
-    // Registers `entityTemplate` under `path`; the stub owns it from then on.
-    template <class T>
-    T* Bind(const char* path, T* entityTemplate)
-    {
-        EntityTemplateStub* stub = new EntityTemplateStub;
-        stub->SetFileName(path);
-        SimpleGUID guid;
-        guid.bytes[0] = 0xC0;
-        guid.bytes[15] = ++m_nextGuid;
-        stub->SetGUID(guid);
-        EXPECT_TRUE(gTemplateManager.RegisterStub(stub));
-        stub->SetTemplate(entityTemplate);
-        if constexpr (std::is_base_of_v<CompoundTemplate, T>)
-            m_compounds.push_back(entityTemplate);
-        return entityTemplate;
-    }
-    EntityTemplate* Boxed(const char* path, float halfSize)
-    {
-        EntityTemplate* entityTemplate = Bind(path, new EntityTemplate);
-        entityTemplate->SetStaticBoundingBox(CenteredBox(halfSize));
-        return entityTemplate;
-    }
     CompoundTemplate* Compound(const char* path, const std::vector<CompoundElementSpec>& elements)
     {
         CompoundTemplate* compound = Bind(path, new CompoundTemplate);
         CompoundTemplateWriter::AddElements(*compound, elements);
         return compound;
-    }
-    static CompoundElementSpec Element(const char* name, const char* templateName, const Matrix& at = Matrix::ONE)
-    {
-        CompoundElementSpec spec;
-        spec.name = name;
-        spec.templateName = templateName;
-        spec.location = at;
-        return spec;
     }
     static void ExpectBox(const BoundingBox4& box, Vector min, Vector max)
     {
@@ -104,13 +65,6 @@ protected:
         EXPECT_FLOAT_EQ(box.max.y, max.y);
         EXPECT_FLOAT_EQ(box.max.z, max.z);
     }
-    static const RTTIProperty* Property(const RTTIPolyBaseClass& object, const char* name)
-    {
-        return object.GetClassProperties()->FindPropertyInClassChain(name);
-    }
-
-    std::vector<CompoundTemplate*> m_compounds;
-    uint8_t m_nextGuid = 0;
 };
 
 // Hand-written pieces of a record.

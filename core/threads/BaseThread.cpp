@@ -3,7 +3,9 @@
 #include "core/console/GameConsole.h"
 #include "platform/os/Clock.h"
 #include "platform/os/MessageQueue.h"
+#include "platform/os/ProcessBarrier.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -45,8 +47,8 @@ bool SpinUntil(Done&& done)
 BaseThread::BaseThread(const char* name, uint32_t ringBytes, bool producerLock, uint32_t waitTimeoutMs,
                        uintptr_t subclassWord)
     : m_ring(ringBytes, THREAD_COMMAND_NOP), m_name(name != nullptr ? name : ""), m_configuredTimeoutMs(waitTimeoutMs),
-      m_subclassWord(subclassWord), m_producerLock(producerLock ? std::make_unique<os::CriticalSection>() : nullptr),
-      m_currentTimeoutMs(waitTimeoutMs)
+      m_subclassWord(subclassWord), m_sleepBarrier(os::RegisterProcessBarrier()),
+      m_producerLock(producerLock ? std::make_unique<os::CriticalSection>() : nullptr), m_currentTimeoutMs(waitTimeoutMs)
 {
 }
 
@@ -120,6 +122,13 @@ bool BaseThread::BeginCommand(uint32_t id, uint32_t payloadBytes)
 void BaseThread::EndCommand()
 {
     m_ring.EndWrite();
+    // The commit's store must not pass the look at the announcement: the worker announces, passes
+    // its barrier, then looks at the ring. Only the compiler needs holding back when that barrier
+    // exists; a fence here would wait on every post for the lines the worker keeps reading.
+    if (m_sleepBarrier)
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+    else
+        std::atomic_thread_fence(std::memory_order_seq_cst);
     // One wake per announced sleep: the producers of a batch posted while the worker is still
     // waking would otherwise each take the event's lock that the waking worker needs.
     if (m_workerSleeping.load(std::memory_order_seq_cst) && m_workerSleeping.exchange(false, std::memory_order_seq_cst))
@@ -289,11 +298,16 @@ void BaseThread::RunLoop()
         if (m_currentTimeoutMs != 0 && !(m_lastTickHadWork && SpinForWork()))
         {
             m_workerSleeping.store(true, std::memory_order_seq_cst);
+            // Every commit made before this barrier is seen by the look below; every one after it
+            // sees the announcement. Should the barrier fail, a missed commit waits at most a step.
+            const uint32_t timeoutMs = !m_sleepBarrier || os::ProcessBarrier()
+                                           ? m_currentTimeoutMs
+                                           : std::min(m_currentTimeoutMs, kFullRingSleepMs);
             // A producer that found the ring full before this thread drained it sleeps too.
             if (m_producerWaiting.load(std::memory_order_seq_cst))
                 WakeWaitingProducer();
             if (m_ring.IsEmpty())
-                os::WaitForEventOrMessage(m_wakeEvent, m_currentTimeoutMs);
+                os::WaitForEventOrMessage(m_wakeEvent, timeoutMs);
             m_workerSleeping.store(false, std::memory_order_relaxed);
         }
         os::Message message;

@@ -5,9 +5,10 @@
 // calls, EndCommand); only the worker reads the ring. The worker sleeps on its wake event (or a
 // message posted to its thread) up to its wait timeout, then Tick drains the ring: ids 0-5 are run
 // here, every other id goes to the subclass's HandleCommand. After a tick that ran commands the
-// worker spins briefly before it sleeps; it announces the sleep in m_workerSleeping and looks at the
-// ring once more, and the first producer that sees that announcement takes it back and sets the
-// wake event (once per announcement). A producer
+// worker spins briefly before it sleeps; it announces the sleep in m_workerSleeping, passes a
+// process-wide barrier (os::ProcessBarrier) and looks at the ring once more, and the first producer
+// that sees that announcement takes it back and sets the wake event (once per announcement). The
+// barrier is what lets a commit publish with a plain release store and no fence. A producer
 // that meets a full ring sleeps in steps of at most 20 ms on m_spaceEvent, which the worker sets as
 // soon as half the ring is free again (a wake lost to a race costs at most one step). Threads built
 // with the producer lock accept any number of producers; the others must have exactly one. The
@@ -127,6 +128,9 @@ private:
     std::atomic<uint32_t> m_threadId{0};
     const uint32_t m_configuredTimeoutMs;
     const uintptr_t m_subclassWord;
+    // The worker's barrier before it sleeps orders each commit against its sleep announcement;
+    // without one (the system has none) every commit fences.
+    const bool m_sleepBarrier;
     std::unique_ptr<os::CriticalSection> m_producerLock;
     // Worker side, on lines of their own: producers read nothing here, so the worker's writes on
     // every tick never take a line a producer needs for its next post.

@@ -130,7 +130,7 @@ void CommandRingBuffer::EndWrite()
     m_writeCursor = nullptr;
     m_written = 0;
     m_reserved = 0;
-    m_writeOffset.store(next, std::memory_order_seq_cst);
+    m_writeOffset.store(next, std::memory_order_release);
 }
 
 bool CommandRingBuffer::BeginRead()

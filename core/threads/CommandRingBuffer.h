@@ -34,8 +34,7 @@ public:
     // A payload of this many bytes or more can never be reserved.
     uint32_t GetMaxPayload() const { return m_capacity > kReserveBytes ? m_capacity - kReserveBytes : 0; }
     uint32_t GetFillLevel() const;
-    // Sequentially consistent, so a worker that announced it is about to sleep and then finds the
-    // ring empty cannot miss a record whose producer then finds it awake.
+    // Sequentially consistent loads; a worker about to sleep orders this look after its announcement.
     bool IsEmpty() const;
     // Whether the fill level is below capacity - payloadBytes - 512.
     bool HasSpace(uint32_t payloadBytes) const;
@@ -51,7 +50,8 @@ public:
     uint32_t AlignWrite16();
     uint8_t* GetWriteCursor() const { return m_writeCursor; }
     uint32_t GetReservedLeft() const { return m_reserved; }
-    // Publishes the record with a sequentially consistent store (see IsEmpty).
+    // Publishes the record with a release store and no fence: a caller that must order it against a
+    // later load (a sleep handshake) fences for itself.
     void EndWrite();
 
     // Consumer side (owning thread only).

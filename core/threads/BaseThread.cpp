@@ -121,14 +121,11 @@ bool BaseThread::BeginCommand(uint32_t id, uint32_t payloadBytes)
 
 void BaseThread::EndCommand()
 {
-    m_ring.EndWrite();
     // The commit's store must not pass the look at the announcement: the worker announces, passes
     // its barrier, then looks at the ring. Only the compiler needs holding back when that barrier
-    // exists; a fence here would wait on every post for the lines the worker keeps reading.
-    if (m_sleepBarrier)
-        std::atomic_signal_fence(std::memory_order_seq_cst);
-    else
-        std::atomic_thread_fence(std::memory_order_seq_cst);
+    // exists; a fenced store here would wait on every post for the lines the worker keeps reading.
+    m_ring.EndWrite(m_sleepBarrier ? std::memory_order_release : std::memory_order_seq_cst);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     // One wake per announced sleep: the producers of a batch posted while the worker is still
     // waking would otherwise each take the event's lock that the waking worker needs.
     if (m_workerSleeping.load(std::memory_order_seq_cst) && m_workerSleeping.exchange(false, std::memory_order_seq_cst))

@@ -117,7 +117,7 @@ uint32_t CommandRingBuffer::AlignWrite16()
     return SkipWrite(pad) ? pad : 0;
 }
 
-void CommandRingBuffer::EndWrite()
+void CommandRingBuffer::EndWrite(std::memory_order order)
 {
     if (m_writeRecord == nullptr)
         return;
@@ -130,7 +130,7 @@ void CommandRingBuffer::EndWrite()
     m_writeCursor = nullptr;
     m_written = 0;
     m_reserved = 0;
-    m_writeOffset.store(next, std::memory_order_release);
+    m_writeOffset.store(next, order);
 }
 
 bool CommandRingBuffer::BeginRead()

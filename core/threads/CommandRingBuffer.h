@@ -50,9 +50,9 @@ public:
     uint32_t AlignWrite16();
     uint8_t* GetWriteCursor() const { return m_writeCursor; }
     uint32_t GetReservedLeft() const { return m_reserved; }
-    // Publishes the record with a release store and no fence: a caller that must order it against a
-    // later load (a sleep handshake) fences for itself.
-    void EndWrite();
+    // Publishes the record; seq_cst orders the publication before the caller's next load (a sleep
+    // handshake), release leaves that to the caller.
+    void EndWrite(std::memory_order order = std::memory_order_release);
 
     // Consumer side (owning thread only).
     bool BeginRead();

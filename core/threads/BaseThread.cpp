@@ -13,6 +13,13 @@
 namespace
 {
 constexpr uint32_t kFullRingSleepMs = 20;
+// A worker that reads each record as soon as it lands shares the producer's lines while they are
+// still being written: every look moves the write offset's line and the record's line between the
+// cores, the producer waits for them at its next posts, and the two settle at the pace of those
+// transfers. When a look found less than kChaseSpanBytes, the worker leaves the ring alone for
+// kChasePause so that the producer gets ahead, and the next look finds a run of whole lines.
+constexpr uint32_t kChaseSpanBytes = 1024;
+constexpr std::chrono::nanoseconds kChasePause{1000};
 // How long an idle worker keeps looking at its ring before it sleeps, and a flusher at the ring
 // before it sleeps on its event. Measured on the steady clock: tests may stop the engine's counter.
 constexpr std::chrono::microseconds kSpinTime{50};
@@ -90,7 +97,7 @@ bool BaseThread::IsCurrentThread() const
     return id != 0 && id == os::CurrentThreadId();
 }
 
-bool BaseThread::BeginCommand(uint32_t id, uint32_t payloadBytes)
+bool BaseThread::BeginCommandSlow(uint32_t id, uint32_t payloadBytes)
 {
     // Waiting would never end: no amount of draining makes room for this record.
     if (payloadBytes >= m_ring.GetMaxPayload())
@@ -101,14 +108,11 @@ bool BaseThread::BeginCommand(uint32_t id, uint32_t payloadBytes)
     }
     if (m_producerLock)
         m_producerLock->Enter();
-    bool wokeWorker = false;
-    while (!m_ring.BeginWrite(id, payloadBytes))
+    if (m_ring.BeginWrite(id, payloadBytes))
+        return true;
+    m_wakeEvent.Set();
+    for (;;)
     {
-        if (!wokeWorker)
-        {
-            m_wakeEvent.Set();
-            wokeWorker = true;
-        }
         // Announced before the last look, so room the worker frees from here on wakes this wait.
         m_producerWaiting.store(true, std::memory_order_seq_cst);
         if (m_ring.BeginWrite(id, payloadBytes))
@@ -119,30 +123,20 @@ bool BaseThread::BeginCommand(uint32_t id, uint32_t payloadBytes)
     return true;
 }
 
-void BaseThread::EndCommand()
+void BaseThread::WakeSleepingWorker()
 {
-    // The commit's store must not pass the look at the announcement: the worker announces, passes
-    // its barrier, then looks at the ring. Only the compiler needs holding back when that barrier
-    // exists; a fenced store here would wait on every post for the lines the worker keeps reading.
-    m_ring.EndWrite(m_sleepBarrier ? std::memory_order_release : std::memory_order_seq_cst);
-    std::atomic_signal_fence(std::memory_order_seq_cst);
     // One wake per announced sleep: the producers of a batch posted while the worker is still
     // waking would otherwise each take the event's lock that the waking worker needs.
-    if (m_workerSleeping.load(std::memory_order_seq_cst) && m_workerSleeping.exchange(false, std::memory_order_seq_cst))
+    if (m_workerSleeping.exchange(false, std::memory_order_seq_cst))
         m_wakeEvent.Set();
+}
+
+void BaseThread::EndCommandSlow()
+{
     if (m_producerLock)
         m_producerLock->Leave();
     if (m_wakeSemaphore != nullptr)
         m_wakeSemaphore->Release(1);
-}
-
-bool BaseThread::PostCommand(uint32_t id, const void* payload, uint32_t payloadBytes)
-{
-    if (!BeginCommand(id, payloadBytes))
-        return false;
-    m_ring.Write(payload, payloadBytes);
-    EndCommand();
-    return true;
 }
 
 // Each flush waits on an event of its own: with one shared done event two flushers could wake each
@@ -217,7 +211,18 @@ void BaseThread::ProcessCommands()
             m_ring.GetFillLevel() <= m_ring.GetCapacity() / 2)
             WakeWaitingProducer();
         OnCommandDone();
+        if (!m_ring.HasSeenUnreadRecord() && m_ring.GetLastLookSpan() < kChaseSpanBytes)
+            LetProducerGetAhead();
     }
+}
+
+void BaseThread::LetProducerGetAhead() const
+{
+    const auto until = std::chrono::steady_clock::now() + kChasePause;
+    do
+        for (int idle = 0; idle < 64; ++idle)
+            asm volatile("");
+    while (std::chrono::steady_clock::now() < until);
 }
 
 void BaseThread::WakeWaitingProducer()

@@ -15,8 +15,8 @@ foreach(package ${SCRIPTAPI_PACKAGES})
   add_custom_command(
     OUTPUT ${out}
     COMMAND ${TOLUA_GENERATOR} -n ${package} -o ${out} ${pkg}
-    COMMAND ${CMAKE_COMMAND} -DFILE=${out} -P ${PROJECT_SOURCE_DIR}/scriptapi/FastConstTypeCheck.cmake
-    DEPENDS ${pkg} ${PROJECT_SOURCE_DIR}/scriptapi/FastConstTypeCheck.cmake
+    COMMAND ${CMAKE_COMMAND} -DFILE=${out} -P ${PROJECT_SOURCE_DIR}/scriptapi/FastBindingChecks.cmake
+    DEPENDS ${pkg} ${PROJECT_SOURCE_DIR}/scriptapi/FastBindingChecks.cmake
     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
     COMMENT "tolua++ ${package}.pkg"
     VERBATIM)

@@ -6,6 +6,13 @@
 
 namespace
 {
+// Texts that start with a letter other than i or n, or with an underscore, are never numbers.
+bool IsPlainName(char first)
+{
+    const char lower = char(first | 0x20);
+    return (lower >= 'a' && lower <= 'z' && lower != 'i' && lower != 'n') || first == '_';
+}
+
 // Whether the library would take the key as a number (its lua_isnumber test), converting only keys
 // that may be numbers.
 bool IsNumericKey(lua_State* state, int keyIndex)
@@ -26,10 +33,8 @@ bool LowerIs(char c, char lower)
 
 bool LuaKeyMayBeNumber(const char* text)
 {
-    // Most keys are names: a first letter other than i and n settles it without the blank test.
-    const char first = *text;
-    if (((first >= 'a' && first <= 'z') || (first >= 'A' && first <= 'Z') || first == '_') && !LowerIs(first, 'i') &&
-        !LowerIs(first, 'n'))
+    // Most keys are names: the first letter settles it without the blank test.
+    if (IsPlainName(*text))
         return false;
     while (std::isspace(static_cast<unsigned char>(*text)))
         ++text;
@@ -42,19 +47,22 @@ bool LuaKeyMayBeNumber(const char* text)
 
 namespace
 {
-// Upvalue 1: the library's event. The common case first: no peer table and the key in the
-// object's own class; a C function's result is the top of its stack, so nothing is tidied.
+// Upvalue 1: the library's event. The common case first: no peer table, the key in the object's
+// own class, and a key that is a plain name (a string the library could never take as a number,
+// which it looks up by name). Anything else takes the whole walk. A C function's result is the top
+// of its stack, so nothing is tidied.
 int ClassIndexEvent(lua_State* state)
 {
-    if (lua_type(state, 1) == LUA_TUSERDATA && !IsNumericKey(state, 2))
+    if (lua_type(state, 1) == LUA_TUSERDATA)
     {
         lua_getfenv(state, 1);
         // object, key, environment, metatable, member
-        if (lua_rawequal(state, -1, LUA_REGISTRYINDEX) && lua_getmetatable(state, 1))
+        if (lua_rawequal(state, 3, LUA_REGISTRYINDEX) && lua_getmetatable(state, 1))
         {
             lua_pushvalue(state, 2);
-            lua_rawget(state, -2);
-            if (!lua_isnil(state, -1))
+            lua_rawget(state, 4);
+            if (lua_type(state, 5) != LUA_TNIL && lua_type(state, 2) == LUA_TSTRING &&
+                IsPlainName(*lua_tostring(state, 2)))
                 return 1;
         }
         lua_settop(state, 2);

@@ -79,7 +79,8 @@ bool LuaWrapper::Init()
     if (m_state != nullptr)
         Close();
     m_userTypes.Clear();
-    m_state = lua_newstate(&LuaEngineAlloc, nullptr);
+    m_typeTests.Clear();
+    m_state = lua_newstate(&LuaEngineAlloc, &m_typeTests);
     if (m_state == nullptr)
     {
         gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Cannot create the LUA state");

@@ -14,6 +14,7 @@
 #include "core/containers/Dynarray.h"
 #include "engine/scripting/LuaProfiler.h"
 #include "engine/scripting/LuaUserTypeCache.h"
+#include "scriptapi/LuaTypeTestCache.h"
 
 #include <cstdint>
 
@@ -118,6 +119,8 @@ private:
     LuaWrapperFileExecutionCallbackObject* m_fileCallback = nullptr;
     LuaProfiler m_profiler;
     LuaUserTypeCache m_userTypes;
+    // The state's allocator carries it as its user data, where the bindings' type tests find it.
+    LuaTypeTestCache m_typeTests;
     // Registry reference to the interned "_ERRORMESSAGE", looked up before every protected call.
     int m_errorMessageKey = -1;
     Dynarray<float> m_floatArray;

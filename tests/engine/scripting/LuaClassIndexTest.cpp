@@ -62,6 +62,26 @@ TEST_F(LuaClassIndexTest, VariablesNumbersAndMissingNamesGoTheLibrarysWay)
     EXPECT_EQ(Depth(), 0);
 }
 
+// Only keys the library looks up by name come straight from the class: never one it could read as
+// a number, whatever its case, spacing or sign; names, underscores and keys of other types do.
+TEST_F(LuaClassIndexTest, KeysTheLibraryReadsAsNumbersNeverComeFromTheClass)
+{
+    Run("Game.inf = 1 Game.INF = 2 Game.nan = 3 Game['7'] = 4 Game[' 8'] = 5 Game['-1'] = 6 Game['.5'] = 7 "
+        "Game[9] = 8");
+    Run("assert(gGame.inf == nil and gGame.INF == nil and gGame.nan == nil and gGame['7'] == nil)");
+    Run("assert(gGame[' 8'] == nil and gGame['-1'] == nil and gGame['.5'] == nil and gGame[9] == nil)");
+    Run("Game.info = 9 Game.Name = 10 Game._hidden = 11 Game.zeta = 12 Game.Zulu = 13 Game.ant = 14");
+    Run("assert(gGame.info == 9 and gGame.Name == 10 and gGame._hidden == 11)");
+    Run("assert(gGame.zeta == 12 and gGame.Zulu == 13 and gGame.ant == 14)");
+    Run("Game[true] = 'yes' local key = {} Game[key] = 'table' assert(gGame[true] == 'yes' and gGame[key] == 'table')");
+
+    // A peer table is looked at on every lookup, so changes to it count at once.
+    Run("function Game:Own() return 'class' end local peer = {} tolua.setpeer(gGame, peer) "
+        "assert(gGame:Own() == 'class') peer.Own = function() return 'peer' end assert(gGame:Own() == 'peer') "
+        "peer.Own = nil assert(gGame:Own() == 'class') tolua.setpeer(gGame, nil)");
+    EXPECT_EQ(Depth(), 0);
+}
+
 // The bound const methods accept objects pushed as the class and as its const form, and still
 // refuse anything else.
 TEST_F(LuaClassIndexTest, ConstMethodsTakeBothFormsAndRefuseOtherTypes)

@@ -18,7 +18,7 @@ constexpr uint32_t kFullRingSleepMs = 20;
 // cores, the producer waits for them at its next posts, and the two settle at the pace of those
 // transfers. When a look found less than kChaseSpanBytes, the worker leaves the ring alone for
 // kChasePause so that the producer gets ahead, and the next look finds a run of whole lines.
-constexpr uint32_t kChaseSpanBytes = 1024;
+constexpr uint32_t kChaseSpanBytes = 4096;
 constexpr std::chrono::nanoseconds kChasePause{1000};
 // How long an idle worker keeps looking at its ring before it sleeps, and a flusher at the ring
 // before it sleeps on its event. Measured on the steady clock: tests may stop the engine's counter.

@@ -3,7 +3,10 @@
 // the consumer has taken everything, so both sides pay for the hand-off; the two sides run in turn
 // within each iteration and the reported ratio is the median of the per-pair ratios. "loaded:1"
 // runs the same pairs while busy threads hold every core the benchmark may use; "loaded:0" is only
-// as quiet as the machine is.
+// as quiet as the machine is. With three or more CPUs in its affinity mask the benchmark pins the
+// producer to the first and the two consumers to the next two, "swap:1" trading the consumers'
+// CPUs: how far apart two cores are decides much of a hand-off's cost, and left to the scheduler
+// each run would measure a different placement.
 #include "PairedRatio.h"
 
 #include "core/threads/BaseThread.h"
@@ -23,6 +26,51 @@
 
 namespace
 {
+// The CPUs the benchmark may use (its affinity mask), in order.
+std::vector<int> AllowedCpus()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    std::vector<int> cpus;
+    if (sched_getaffinity(0, sizeof(set), &set) == 0)
+        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+            if (CPU_ISSET(cpu, &set))
+                cpus.push_back(cpu);
+    return cpus;
+}
+
+// Pins the calling thread; a negative cpu leaves it to the scheduler.
+void PinCurrentThread(int cpu)
+{
+    if (cpu < 0)
+        return;
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    sched_setaffinity(0, sizeof(set), &set);
+}
+
+void PinWorker(BaseThread&, uintptr_t cpu, CommandRingBuffer&)
+{
+    PinCurrentThread(int(intptr_t(cpu)));
+}
+
+// Where the producer and the two consumers run (-1: anywhere the mask allows).
+struct Placement
+{
+    int producer = -1;
+    int ringWorker = -1;
+    int queueConsumer = -1;
+};
+
+Placement PlaceThreads(bool swapConsumers)
+{
+    const std::vector<int> cpus = AllowedCpus();
+    if (cpus.size() < 3)
+        return {};
+    return swapConsumers ? Placement{cpus[0], cpus[2], cpus[1]} : Placement{cpus[0], cpus[1], cpus[2]};
+}
+
 // A batch fits the 1 MiB ring, so the producer never meets a full ring here.
 constexpr int kBatch = 1024;
 constexpr uint32_t kCommand = kFirstSubclassCommand;
@@ -62,9 +110,10 @@ class QueueConsumer
 public:
     using Payload = std::array<uint8_t, kBytes>;
 
-    QueueConsumer() : m_queue(kBatch)
+    explicit QueueConsumer(int cpu) : m_queue(kBatch)
     {
-        m_thread = std::thread([this] {
+        m_thread = std::thread([this, cpu] {
+            PinCurrentThread(cpu);
             Payload payload{};
             while (!m_stop.load(std::memory_order_acquire))
             {
@@ -152,9 +201,14 @@ void BM_RingVsQueue(benchmark::State& state)
 {
     // Argument 1: the same batches while busy threads hold every core the benchmark may use.
     std::unique_ptr<BusyCores> busy = state.range(0) != 0 ? std::make_unique<BusyCores>(CoresAvailable()) : nullptr;
+    const Placement placement = PlaceThreads(state.range(1) != 0);
     DrainThread thread(kBytes, 1u << 20);
     thread.Start();
-    QueueConsumer<kBytes> queue;
+    thread.PostCall(&PinWorker, uintptr_t(intptr_t(placement.ringWorker)));
+    QueueConsumer<kBytes> queue(placement.queueConsumer);
+    cpu_set_t ownCpus;
+    sched_getaffinity(0, sizeof(ownCpus), &ownCpus);
+    PinCurrentThread(placement.producer);
     uint8_t payload[256] = {1};
     PairedRatio ratio;
     // Our side split in two: posting the batch, then the Flush that waits for the worker to finish it.
@@ -172,6 +226,7 @@ void BM_RingVsQueue(benchmark::State& state)
             },
             [&] { queue.PostBatch(); });
     }
+    sched_setaffinity(0, sizeof(ownCpus), &ownCpus);
     benchmark::DoNotOptimize(thread.GetChecksum());
     state.SetItemsProcessed(int64_t(state.iterations()) * kBatch * 2);
     ratio.Report(state, "ring_vs_queue");
@@ -222,8 +277,20 @@ void BM_FlushRoundTrip(benchmark::State& state)
 }
 } // namespace
 
-BENCHMARK_TEMPLATE(BM_RingVsQueue, 16)->ArgName("loaded")->Arg(0)->Arg(1)->UseRealTime()->MinTime(2.0);
-BENCHMARK_TEMPLATE(BM_RingVsQueue, 256)->ArgName("loaded")->Arg(0)->Arg(1)->UseRealTime()->MinTime(2.0);
+BENCHMARK_TEMPLATE(BM_RingVsQueue, 16)
+    ->ArgNames({"loaded", "swap"})
+    ->Args({0, 0})
+    ->Args({0, 1})
+    ->Args({1, 0})
+    ->UseRealTime()
+    ->MinTime(2.0);
+BENCHMARK_TEMPLATE(BM_RingVsQueue, 256)
+    ->ArgNames({"loaded", "swap"})
+    ->Args({0, 0})
+    ->Args({0, 1})
+    ->Args({1, 0})
+    ->UseRealTime()
+    ->MinTime(2.0);
 BENCHMARK(BM_FullRing64K)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PostToExecuteLatency)->UseRealTime();
 BENCHMARK(BM_FlushRoundTrip)->UseRealTime();

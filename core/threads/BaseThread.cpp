@@ -3,7 +3,9 @@
 #include "core/console/GameConsole.h"
 #include "platform/os/Clock.h"
 #include "platform/os/MessageQueue.h"
+#include "platform/os/ProcessBarrier.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -11,6 +13,13 @@
 namespace
 {
 constexpr uint32_t kFullRingSleepMs = 20;
+// A worker that reads each record as soon as it lands shares the producer's lines while they are
+// still being written: every look moves the write offset's line and the record's line between the
+// cores, the producer waits for them at its next posts, and the two settle at the pace of those
+// transfers. When a look found less than kChaseSpanBytes, the worker leaves the ring alone for
+// kChasePause so that the producer gets ahead, and the next look finds a run of whole lines.
+constexpr uint32_t kChaseSpanBytes = 1024;
+constexpr std::chrono::nanoseconds kChasePause{1000};
 // How long an idle worker keeps looking at its ring before it sleeps, and a flusher at the ring
 // before it sleeps on its event. Measured on the steady clock: tests may stop the engine's counter.
 constexpr std::chrono::microseconds kSpinTime{50};
@@ -45,8 +54,8 @@ bool SpinUntil(Done&& done)
 BaseThread::BaseThread(const char* name, uint32_t ringBytes, bool producerLock, uint32_t waitTimeoutMs,
                        uintptr_t subclassWord)
     : m_ring(ringBytes, THREAD_COMMAND_NOP), m_name(name != nullptr ? name : ""), m_configuredTimeoutMs(waitTimeoutMs),
-      m_subclassWord(subclassWord), m_producerLock(producerLock ? std::make_unique<os::CriticalSection>() : nullptr),
-      m_currentTimeoutMs(waitTimeoutMs)
+      m_subclassWord(subclassWord), m_sleepBarrier(os::RegisterProcessBarrier()),
+      m_producerLock(producerLock ? std::make_unique<os::CriticalSection>() : nullptr), m_currentTimeoutMs(waitTimeoutMs)
 {
 }
 
@@ -88,7 +97,7 @@ bool BaseThread::IsCurrentThread() const
     return id != 0 && id == os::CurrentThreadId();
 }
 
-bool BaseThread::BeginCommand(uint32_t id, uint32_t payloadBytes)
+bool BaseThread::BeginCommandSlow(uint32_t id, uint32_t payloadBytes)
 {
     // Waiting would never end: no amount of draining makes room for this record.
     if (payloadBytes >= m_ring.GetMaxPayload())
@@ -99,14 +108,11 @@ bool BaseThread::BeginCommand(uint32_t id, uint32_t payloadBytes)
     }
     if (m_producerLock)
         m_producerLock->Enter();
-    bool wokeWorker = false;
-    while (!m_ring.BeginWrite(id, payloadBytes))
+    if (m_ring.BeginWrite(id, payloadBytes))
+        return true;
+    m_wakeEvent.Set();
+    for (;;)
     {
-        if (!wokeWorker)
-        {
-            m_wakeEvent.Set();
-            wokeWorker = true;
-        }
         // Announced before the last look, so room the worker frees from here on wakes this wait.
         m_producerWaiting.store(true, std::memory_order_seq_cst);
         if (m_ring.BeginWrite(id, payloadBytes))
@@ -117,26 +123,20 @@ bool BaseThread::BeginCommand(uint32_t id, uint32_t payloadBytes)
     return true;
 }
 
-void BaseThread::EndCommand()
+void BaseThread::WakeSleepingWorker()
 {
-    m_ring.EndWrite();
     // One wake per announced sleep: the producers of a batch posted while the worker is still
     // waking would otherwise each take the event's lock that the waking worker needs.
-    if (m_workerSleeping.load(std::memory_order_seq_cst) && m_workerSleeping.exchange(false, std::memory_order_seq_cst))
+    if (m_workerSleeping.exchange(false, std::memory_order_seq_cst))
         m_wakeEvent.Set();
+}
+
+void BaseThread::EndCommandSlow()
+{
     if (m_producerLock)
         m_producerLock->Leave();
     if (m_wakeSemaphore != nullptr)
         m_wakeSemaphore->Release(1);
-}
-
-bool BaseThread::PostCommand(uint32_t id, const void* payload, uint32_t payloadBytes)
-{
-    if (!BeginCommand(id, payloadBytes))
-        return false;
-    m_ring.Write(payload, payloadBytes);
-    EndCommand();
-    return true;
 }
 
 // Each flush waits on an event of its own: with one shared done event two flushers could wake each
@@ -211,7 +211,18 @@ void BaseThread::ProcessCommands()
             m_ring.GetFillLevel() <= m_ring.GetCapacity() / 2)
             WakeWaitingProducer();
         OnCommandDone();
+        if (!m_ring.HasSeenUnreadRecord() && m_ring.GetLastLookSpan() < kChaseSpanBytes)
+            LetProducerGetAhead();
     }
+}
+
+void BaseThread::LetProducerGetAhead() const
+{
+    const auto until = std::chrono::steady_clock::now() + kChasePause;
+    do
+        for (int idle = 0; idle < 64; ++idle)
+            asm volatile("");
+    while (std::chrono::steady_clock::now() < until);
 }
 
 void BaseThread::WakeWaitingProducer()
@@ -289,11 +300,16 @@ void BaseThread::RunLoop()
         if (m_currentTimeoutMs != 0 && !(m_lastTickHadWork && SpinForWork()))
         {
             m_workerSleeping.store(true, std::memory_order_seq_cst);
+            // Every commit made before this barrier is seen by the look below; every one after it
+            // sees the announcement. Should the barrier fail, a missed commit waits at most a step.
+            const uint32_t timeoutMs = !m_sleepBarrier || os::ProcessBarrier()
+                                           ? m_currentTimeoutMs
+                                           : std::min(m_currentTimeoutMs, kFullRingSleepMs);
             // A producer that found the ring full before this thread drained it sleeps too.
             if (m_producerWaiting.load(std::memory_order_seq_cst))
                 WakeWaitingProducer();
             if (m_ring.IsEmpty())
-                os::WaitForEventOrMessage(m_wakeEvent, m_currentTimeoutMs);
+                os::WaitForEventOrMessage(m_wakeEvent, timeoutMs);
             m_workerSleeping.store(false, std::memory_order_relaxed);
         }
         os::Message message;

@@ -4,10 +4,13 @@
 // threads hand it work by writing a command record into the ring (BeginCommand, the ring's Write
 // calls, EndCommand); only the worker reads the ring. The worker sleeps on its wake event (or a
 // message posted to its thread) up to its wait timeout, then Tick drains the ring: ids 0-5 are run
-// here, every other id goes to the subclass's HandleCommand. After a tick that ran commands the
-// worker spins briefly before it sleeps; it announces the sleep in m_workerSleeping and looks at the
-// ring once more, and the first producer that sees that announcement takes it back and sets the
-// wake event (once per announcement). A producer
+// here, every other id goes to the subclass's HandleCommand. A worker that keeps catching up with
+// a producer still posting leaves the ring alone for a microsecond before it looks again, so the two
+// do not trade the lines being written. After a tick that ran commands the worker spins briefly
+// before it sleeps; it announces the sleep in m_workerSleeping, passes a
+// process-wide barrier (os::ProcessBarrier) and looks at the ring once more, and the first producer
+// that sees that announcement takes it back and sets the wake event (once per announcement). The
+// barrier is what lets a commit publish with a plain release store and no fence. A producer
 // that meets a full ring sleeps in steps of at most 20 ms on m_spaceEvent, which the worker sets as
 // soon as half the ring is free again (a wake lost to a race costs at most one step). Threads built
 // with the producer lock accept any number of producers; the others must have exactly one. The
@@ -67,11 +70,38 @@ public:
 
     // Reserves a record of payloadBytes. Waits in 20 ms steps while the ring is full; false (logged)
     // only for a payload that can never fit. With the producer lock, the lock is held until EndCommand.
-    bool BeginCommand(uint32_t id, uint32_t payloadBytes);
+    // Posting is inline up to the ring's own fast path: everything else is out of line.
+    bool BeginCommand(uint32_t id, uint32_t payloadBytes)
+    {
+        if (m_producerLock == nullptr && payloadBytes < m_ring.GetMaxPayload() && m_ring.BeginWrite(id, payloadBytes))
+            return true;
+        return BeginCommandSlow(id, payloadBytes);
+    }
     // Commits the record and wakes the worker.
-    void EndCommand();
+    void EndCommand()
+    {
+        // The commit's store must not pass the look at the announcement: the worker announces, passes
+        // its barrier, then looks at the ring. Only the compiler needs holding back when that barrier
+        // exists; a fenced store here would wait on every post for the lines the worker keeps reading.
+        if (m_sleepBarrier)
+            m_ring.EndWrite(std::memory_order_release);
+        else
+            m_ring.EndWrite(std::memory_order_seq_cst);
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+        if (m_workerSleeping.load(std::memory_order_seq_cst))
+            WakeSleepingWorker();
+        if (m_producerLock != nullptr || m_wakeSemaphore != nullptr)
+            EndCommandSlow();
+    }
     // Reserve, write and commit a whole payload in one call.
-    bool PostCommand(uint32_t id, const void* payload, uint32_t payloadBytes);
+    bool PostCommand(uint32_t id, const void* payload, uint32_t payloadBytes)
+    {
+        if (!BeginCommand(id, payloadBytes))
+            return false;
+        m_ring.Write(payload, payloadBytes);
+        EndCommand();
+        return true;
+    }
     CommandRingBuffer& GetRing() { return m_ring; }
     bool HasSpace(uint32_t payloadBytes) const { return m_ring.HasSpace(payloadBytes); }
 
@@ -116,6 +146,10 @@ private:
     void ExecuteCommand();
     void WaitForEvent(os::Event& event, const char* what);
     bool SpinForWork() const;
+    void LetProducerGetAhead() const;
+    bool BeginCommandSlow(uint32_t id, uint32_t payloadBytes);
+    void WakeSleepingWorker();
+    void EndCommandSlow();
     void WakeWaitingProducer();
 
     CommandRingBuffer m_ring;
@@ -127,6 +161,9 @@ private:
     std::atomic<uint32_t> m_threadId{0};
     const uint32_t m_configuredTimeoutMs;
     const uintptr_t m_subclassWord;
+    // The worker's barrier before it sleeps orders each commit against its sleep announcement;
+    // without one (the system has none) every commit fences.
+    const bool m_sleepBarrier;
     std::unique_ptr<os::CriticalSection> m_producerLock;
     // Worker side, on lines of their own: producers read nothing here, so the worker's writes on
     // every tick never take a line a producer needs for its next post.

@@ -25,11 +25,6 @@ CommandRingBuffer::~CommandRingBuffer()
     ::operator delete(m_buffer, kBufferAlignment);
 }
 
-uint32_t CommandRingBuffer::FillLevel(uint32_t writeOffset, uint32_t readOffset) const
-{
-    return writeOffset >= readOffset ? writeOffset - readOffset : writeOffset + m_capacity - readOffset;
-}
-
 uint32_t CommandRingBuffer::GetFillLevel() const
 {
     return FillLevel(m_writeOffset.load(std::memory_order_acquire), m_readOffset.load(std::memory_order_acquire));
@@ -42,7 +37,8 @@ bool CommandRingBuffer::IsEmpty() const
 
 bool CommandRingBuffer::HasSpace(uint32_t payloadBytes) const
 {
-    return int64_t(GetFillLevel()) < int64_t(m_capacity) - int64_t(payloadBytes) - int64_t(kReserveBytes);
+    return HasFillRoom(m_writeOffset.load(std::memory_order_acquire), m_readOffset.load(std::memory_order_acquire),
+                       payloadBytes);
 }
 
 void CommandRingBuffer::StoreHeader(uint32_t offset, uint32_t id, uint32_t payloadBytes)
@@ -55,49 +51,32 @@ void CommandRingBuffer::StoreHeader(uint32_t offset, uint32_t id, uint32_t paylo
 // record must wrap, the reader still within the first needed + 512 bytes.
 bool CommandRingBuffer::HasRoom(uint32_t writeOffset, uint32_t readOffset, uint32_t payloadBytes) const
 {
-    const int64_t needed = int64_t(payloadBytes) + kHeaderBytes;
-    if (int64_t(FillLevel(writeOffset, readOffset)) >= int64_t(m_capacity) - int64_t(payloadBytes) - kReserveBytes)
+    if (!HasFillRoom(writeOffset, readOffset, payloadBytes))
         return false;
-    return int64_t(m_capacity - writeOffset) >= needed || needed + kReserveBytes < int64_t(readOffset);
+    return FitsBeforeEnd(writeOffset, payloadBytes) ||
+           int64_t(payloadBytes) + kHeaderBytes + kReserveBytes < int64_t(readOffset);
 }
 
-bool CommandRingBuffer::BeginWrite(uint32_t id, uint32_t payloadBytes)
+bool CommandRingBuffer::BeginWriteSlow(uint32_t id, uint32_t payloadBytes)
 {
     uint32_t writeOffset = m_writeOffset.load(std::memory_order_relaxed);
     // A stale read offset only ever understates the room, so it is refreshed only when it refuses.
     if (!HasRoom(writeOffset, m_cachedReadOffset, payloadBytes))
         m_cachedReadOffset = m_readOffset.load(std::memory_order_acquire);
     const uint32_t readOffset = m_cachedReadOffset;
-    const int64_t needed = int64_t(payloadBytes) + kHeaderBytes;
-    if (int64_t(FillLevel(writeOffset, readOffset)) >= int64_t(m_capacity) - int64_t(payloadBytes) - kReserveBytes)
+    if (!HasFillRoom(writeOffset, readOffset, payloadBytes))
         return false;
-    if (int64_t(m_capacity - writeOffset) < needed)
+    if (!FitsBeforeEnd(writeOffset, payloadBytes))
     {
         // The space check above guarantees the reader is not in the tail, so the marker is free to write.
         if (m_capacity - writeOffset >= kHeaderBytes)
             StoreHeader(writeOffset, m_wrapMarkerId, m_capacity - writeOffset - kHeaderBytes);
         writeOffset = 0;
         m_writeOffset.store(0, std::memory_order_release);
-        if (needed + kReserveBytes >= int64_t(readOffset))
+        if (int64_t(payloadBytes) + kHeaderBytes + kReserveBytes >= int64_t(readOffset))
             return false;
     }
-    m_writeRecord = m_buffer + writeOffset;
-    std::memcpy(m_writeRecord, &id, 4);
-    m_writeCursor = m_writeRecord + kHeaderBytes;
-    m_written = 0;
-    m_reserved = payloadBytes;
-    return true;
-}
-
-bool CommandRingBuffer::Write(const void* source, uint32_t bytes)
-{
-    if (bytes > m_reserved)
-        return false;
-    if (bytes != 0)
-        std::memcpy(m_writeCursor, source, bytes);
-    m_writeCursor += bytes;
-    m_written += bytes;
-    m_reserved -= bytes;
+    StartRecord(writeOffset, id, payloadBytes);
     return true;
 }
 
@@ -117,28 +96,13 @@ uint32_t CommandRingBuffer::AlignWrite16()
     return SkipWrite(pad) ? pad : 0;
 }
 
-void CommandRingBuffer::EndWrite()
-{
-    if (m_writeRecord == nullptr)
-        return;
-    std::memcpy(m_writeRecord + 4, &m_written, 4);
-    const uint32_t recordOffset = static_cast<uint32_t>(m_writeRecord - m_buffer);
-    uint32_t next = recordOffset + Stride(m_written);
-    if (next + kHeaderBytes > m_capacity)
-        next = 0;
-    m_writeRecord = nullptr;
-    m_writeCursor = nullptr;
-    m_written = 0;
-    m_reserved = 0;
-    m_writeOffset.store(next, std::memory_order_seq_cst);
-}
-
 bool CommandRingBuffer::BeginRead()
 {
     const uint32_t readOffset = m_readOffset.load(std::memory_order_relaxed);
     if (m_cachedWriteOffset == readOffset)
     {
         m_cachedWriteOffset = m_writeOffset.load(std::memory_order_acquire);
+        m_lastLookSpan = FillLevel(m_cachedWriteOffset, readOffset);
         if (m_cachedWriteOffset == readOffset)
             return false;
     }

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 // Single-producer, single-consumer ring of records {u32 id, u32 payload bytes, payload}.
 //
@@ -34,25 +35,58 @@ public:
     // A payload of this many bytes or more can never be reserved.
     uint32_t GetMaxPayload() const { return m_capacity > kReserveBytes ? m_capacity - kReserveBytes : 0; }
     uint32_t GetFillLevel() const;
-    // Sequentially consistent, so a worker that announced it is about to sleep and then finds the
-    // ring empty cannot miss a record whose producer then finds it awake.
+    // Sequentially consistent loads; a worker about to sleep orders this look after its announcement.
     bool IsEmpty() const;
     // Whether the fill level is below capacity - payloadBytes - 512.
     bool HasSpace(uint32_t payloadBytes) const;
 
     // Producer side. BeginWrite reserves a record for payloadBytes (false: no room now); the write
-    // operations fill it and EndWrite commits the bytes actually written.
-    bool BeginWrite(uint32_t id, uint32_t payloadBytes);
+    // operations fill it and EndWrite commits the bytes actually written. The common case (the
+    // record fits before the end and the last read offset seen leaves room) is inline: posting is
+    // the hottest path of every worker.
+    bool BeginWrite(uint32_t id, uint32_t payloadBytes)
+    {
+        const uint32_t writeOffset = m_writeOffset.load(std::memory_order_relaxed);
+        if (!FitsBeforeEnd(writeOffset, payloadBytes) || !HasFillRoom(writeOffset, m_cachedReadOffset, payloadBytes))
+            return BeginWriteSlow(id, payloadBytes);
+        StartRecord(writeOffset, id, payloadBytes);
+        return true;
+    }
     // Each refuses (false) to go past the reserved bytes.
-    bool Write(const void* source, uint32_t bytes);
+    bool Write(const void* source, uint32_t bytes)
+    {
+        if (bytes > m_reserved)
+            return false;
+        if (bytes != 0)
+            std::memcpy(m_writeCursor, source, bytes);
+        m_writeCursor += bytes;
+        m_written += bytes;
+        m_reserved -= bytes;
+        return true;
+    }
     bool SkipWrite(uint32_t bytes);
     // Pads the cursor to the next 16-byte address and returns the pad; the reservation must allow
     // for up to 15 pad bytes (nothing moves when it does not).
     uint32_t AlignWrite16();
     uint8_t* GetWriteCursor() const { return m_writeCursor; }
     uint32_t GetReservedLeft() const { return m_reserved; }
-    // Publishes the record with a sequentially consistent store (see IsEmpty).
-    void EndWrite();
+    // Publishes the record; seq_cst orders the publication before the caller's next load (a sleep
+    // handshake), release leaves that to the caller.
+    void EndWrite(std::memory_order order = std::memory_order_release)
+    {
+        if (m_writeRecord == nullptr)
+            return;
+        std::memcpy(m_writeRecord + 4, &m_written, 4);
+        const uint32_t recordOffset = static_cast<uint32_t>(m_writeRecord - m_buffer);
+        uint32_t next = recordOffset + Stride(m_written);
+        if (next + kHeaderBytes > m_capacity)
+            next = 0;
+        m_writeRecord = nullptr;
+        m_writeCursor = nullptr;
+        m_written = 0;
+        m_reserved = 0;
+        m_writeOffset.store(next, order);
+    }
 
     // Consumer side (owning thread only).
     bool BeginRead();
@@ -67,10 +101,35 @@ public:
     const uint8_t* GetReadCursor() const { return m_readCursor; }
     uint32_t GetReadLeft() const { return m_readLeft; }
     void EndRead();
+    // Whether a record published by the last look at the write offset is still unread, and how many
+    // bytes that look found: a worker reading each record as soon as it lands shares its lines with
+    // the producer still writing them.
+    bool HasSeenUnreadRecord() const { return m_cachedWriteOffset != m_readOffset.load(std::memory_order_relaxed); }
+    uint32_t GetLastLookSpan() const { return m_lastLookSpan; }
 
 private:
-    uint32_t FillLevel(uint32_t writeOffset, uint32_t readOffset) const;
+    uint32_t FillLevel(uint32_t writeOffset, uint32_t readOffset) const
+    {
+        return writeOffset >= readOffset ? writeOffset - readOffset : writeOffset + m_capacity - readOffset;
+    }
+    bool FitsBeforeEnd(uint32_t writeOffset, uint32_t payloadBytes) const
+    {
+        return int64_t(m_capacity - writeOffset) >= int64_t(payloadBytes) + kHeaderBytes;
+    }
+    bool HasFillRoom(uint32_t writeOffset, uint32_t readOffset, uint32_t payloadBytes) const
+    {
+        return int64_t(FillLevel(writeOffset, readOffset)) < int64_t(m_capacity) - int64_t(payloadBytes) - kReserveBytes;
+    }
     bool HasRoom(uint32_t writeOffset, uint32_t readOffset, uint32_t payloadBytes) const;
+    bool BeginWriteSlow(uint32_t id, uint32_t payloadBytes);
+    void StartRecord(uint32_t offset, uint32_t id, uint32_t payloadBytes)
+    {
+        m_writeRecord = m_buffer + offset;
+        std::memcpy(m_writeRecord, &id, 4);
+        m_writeCursor = m_writeRecord + kHeaderBytes;
+        m_written = 0;
+        m_reserved = payloadBytes;
+    }
     void StoreHeader(uint32_t offset, uint32_t id, uint32_t payloadBytes);
 
     // Shared and never changed after construction.
@@ -96,4 +155,5 @@ private:
     const uint8_t* m_readCursor = nullptr;
     uint32_t m_readSize = 0;
     uint32_t m_readLeft = 0;
+    uint32_t m_lastLookSpan = 0;
 };

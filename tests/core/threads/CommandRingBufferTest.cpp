@@ -225,3 +225,30 @@ TEST(CommandRingBufferTest, AlignedPayloadsLineUpOnBothSides)
         ring.EndRead();
     }
 }
+
+// The worker's view of how far the producer had got: what its last look at the write offset found,
+// and whether records from that look are still unread. Looks happen only once it has caught up.
+TEST(CommandRingBufferTest, TheLastLookReportsWhatItFoundAndWhetherItIsAllRead)
+{
+    CommandRingBuffer ring(kCapacity, kMarker);
+    EXPECT_FALSE(ring.HasSeenUnreadRecord());
+    Put(ring, 1, 16);
+    Put(ring, 2, 5);
+    Put(ring, 3, 0);
+    ASSERT_TRUE(ring.BeginRead());
+    EXPECT_EQ(ring.GetLastLookSpan(), CommandRingBuffer::Stride(16) + CommandRingBuffer::Stride(5) + CommandRingBuffer::Stride(0));
+    ring.EndRead();
+    EXPECT_TRUE(ring.HasSeenUnreadRecord());
+    // Published after the look: not counted until the worker looks again.
+    Put(ring, 4, 40);
+    Take(ring, 2, 5);
+    EXPECT_TRUE(ring.HasSeenUnreadRecord());
+    Take(ring, 3, 0);
+    EXPECT_FALSE(ring.HasSeenUnreadRecord());
+    EXPECT_EQ(ring.GetLastLookSpan(), CommandRingBuffer::Stride(16) + CommandRingBuffer::Stride(5) + CommandRingBuffer::Stride(0));
+    Take(ring, 4, 40);
+    EXPECT_EQ(ring.GetLastLookSpan(), CommandRingBuffer::Stride(40));
+    EXPECT_FALSE(ring.HasSeenUnreadRecord());
+    EXPECT_FALSE(ring.BeginRead());
+    EXPECT_EQ(ring.GetLastLookSpan(), 0u);
+}

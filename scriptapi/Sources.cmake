@@ -5,6 +5,9 @@ pkg_check_modules(LUA51 REQUIRED IMPORTED_TARGET lua5.1)
 find_program(TOLUA_GENERATOR NAMES tolua++5.1 REQUIRED)
 find_library(TOLUA_LIBRARY NAMES tolua++5.1 REQUIRED)
 find_path(TOLUA_INCLUDE_DIR tolua++.h REQUIRED)
+# The interpreter is linked in statically: engine code calls it a few dozen times per script call,
+# and a call into a shared library costs an extra indirect jump each time.
+find_library(LUA51_STATIC_LIBRARY NAMES liblua5.1.a HINTS ${LUA51_LIBRARY_DIRS} REQUIRED)
 
 set(SCRIPTAPI_PACKAGES engine entity sound math input camera gamedelegate video config game)
 set(SCRIPTAPI_OUTPUT ${CMAKE_BINARY_DIR}/scriptapi)
@@ -28,6 +31,7 @@ endforeach()
 if(NOT TARGET scriptapi_lua)
   add_library(scriptapi_lua INTERFACE)
   target_include_directories(scriptapi_lua INTERFACE ${TOLUA_INCLUDE_DIR})
-  target_link_libraries(scriptapi_lua INTERFACE ${TOLUA_LIBRARY} PkgConfig::LUA51)
+  target_include_directories(scriptapi_lua SYSTEM INTERFACE ${LUA51_INCLUDE_DIRS})
+  target_link_libraries(scriptapi_lua INTERFACE ${TOLUA_LIBRARY} ${LUA51_STATIC_LIBRARY} ${CMAKE_DL_LIBS} m)
 endif()
 list(APPEND NORVEX_EXTRA_LIBS scriptapi_lua)

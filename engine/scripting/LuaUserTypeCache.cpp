@@ -63,6 +63,39 @@ const LuaUserTypeCache::ClassRefs* LuaUserTypeCache::Add(lua_State* state, const
     return &m_classes.emplace(className, ClassRefs{metatable, box, address}).first->second;
 }
 
+void LuaUserTypeCache::Open(lua_State* state)
+{
+    Clear();
+    lua_createtable(state, kObjectSlots + kMethodKeys, 0);
+    lua_createtable(state, 0, 1);
+    lua_pushliteral(state, "v");
+    lua_setfield(state, -2, "__mode");
+    lua_setmetatable(state, -2);
+    m_values = luaL_ref(state, LUA_REGISTRYINDEX);
+    m_registry = lua_topointer(state, LUA_REGISTRYINDEX);
+}
+
+void LuaUserTypeCache::Clear()
+{
+    m_classes.clear();
+    m_lastName = nullptr;
+    m_lastKey = nullptr;
+    m_lastRefs = nullptr;
+    m_values = LUA_NOREF;
+    m_registry = nullptr;
+    for (ObjectSlot& slot : m_objects)
+        slot = ObjectSlot{};
+    for (MethodKey& key : m_methodKeys)
+        key = MethodKey{};
+}
+
+void LuaUserTypeCache::Forget(const void* object)
+{
+    ObjectSlot& slot = m_objects[ObjectSlotIndex(object)];
+    if (slot.object == object)
+        slot = ObjectSlot{};
+}
+
 bool LuaUserTypeCache::IsKnownClass(lua_State* state, const char* className)
 {
     return className != nullptr && Find(state, className) != nullptr;
@@ -73,15 +106,23 @@ bool LuaUserTypeCache::PushKnown(lua_State* state, void* object, const char* cla
     return PushKnownMethod(state, object, className, nullptr) != PUSHED_NOTHING;
 }
 
-const LuaUserTypeCache::MethodKey& LuaUserTypeCache::FindMethodKey(lua_State* state, const char* name)
+int LuaUserTypeCache::ObjectSlotIndex(const void* object)
 {
-    MethodKey& key = m_methodKeys[(reinterpret_cast<uintptr_t>(name) >> 3) % kMethodKeys];
+    // Objects are at least 8-byte aligned; the higher bits spread neighbours of an array apart.
+    const uintptr_t address = reinterpret_cast<uintptr_t>(object);
+    return int(((address >> 3) ^ (address >> 11)) & (kObjectSlots - 1));
+}
+
+const LuaUserTypeCache::MethodKey& LuaUserTypeCache::FindMethodKey(lua_State* state, const char* name, int valuesIndex,
+                                                                   int& keySlot)
+{
+    const int index = int((reinterpret_cast<uintptr_t>(name) >> 3) % kMethodKeys);
+    keySlot = kObjectSlots + 1 + index;
+    MethodKey& key = m_methodKeys[index];
     if (key.pointer == name && SameText(key.text, name))
         return key;
-    if (key.ref != LUA_NOREF)
-        luaL_unref(state, LUA_REGISTRYINDEX, key.ref);
     lua_pushstring(state, name);
-    key.ref = luaL_ref(state, LUA_REGISTRYINDEX);
+    lua_rawseti(state, valuesIndex - 1, keySlot);
     key.pointer = name;
     key.text = name;
     // Texts strtod might read as a number go the library's way (its operator[] road).
@@ -89,32 +130,68 @@ const LuaUserTypeCache::MethodKey& LuaUserTypeCache::FindMethodKey(lua_State* st
     return key;
 }
 
+bool LuaUserTypeCache::PushFromBox(lua_State* state, const void* object, int box, int slotIndex)
+{
+    lua_rawgeti(state, LUA_REGISTRYINDEX, box);
+    lua_pushlightuserdata(state, const_cast<void*>(object));
+    lua_rawget(state, -2);
+    lua_remove(state, -2);
+    // values, object
+    if (lua_type(state, -1) != LUA_TUSERDATA)
+    {
+        lua_pop(state, 1);
+        return false;
+    }
+    lua_pushvalue(state, -1);
+    lua_rawseti(state, -3, slotIndex + 1);
+    m_objects[slotIndex] = ObjectSlot{object, box};
+    return true;
+}
+
 LuaUserTypeCache::Pushed LuaUserTypeCache::PushKnownMethod(lua_State* state, void* object, const char* className,
                                                            const char* name)
 {
     const ClassRefs* const refs = className != nullptr ? Find(state, className) : nullptr;
-    if (refs == nullptr || refs->box == LUA_NOREF)
+    if (refs == nullptr || refs->box == LUA_NOREF || m_values == LUA_NOREF)
         return PUSHED_NOTHING;
-    lua_rawgeti(state, LUA_REGISTRYINDEX, refs->box);
-    lua_pushlightuserdata(state, object);
-    lua_rawget(state, -2);
-    // box, object, its metatable
-    const bool hasMetatable = lua_getmetatable(state, -1) != 0;
+    const int slotIndex = ObjectSlotIndex(object);
+    const ObjectSlot& slot = m_objects[slotIndex];
+    lua_rawgeti(state, LUA_REGISTRYINDEX, m_values);
+    // values, object, its metatable. A remembered slot holds nil once the collector took the
+    // userdata (the box lost it then too), and nil has no metatable.
+    bool hasMetatable = false;
+    if (slot.object == object && slot.box == refs->box)
+    {
+        lua_rawgeti(state, -1, slotIndex + 1);
+        hasMetatable = lua_getmetatable(state, -1) != 0;
+        if (!hasMetatable)
+            lua_pop(state, 1);
+    }
+    if (!hasMetatable)
+    {
+        if (!PushFromBox(state, object, refs->box, slotIndex))
+        {
+            lua_pop(state, 1);
+            return PUSHED_NOTHING;
+        }
+        hasMetatable = lua_getmetatable(state, -1) != 0;
+    }
     if (!hasMetatable || lua_topointer(state, -1) != refs->metatableAddress)
     {
         lua_pop(state, hasMetatable ? 3 : 2);
         return PUSHED_NOTHING;
     }
-    const MethodKey* const key = name != nullptr ? &FindMethodKey(state, name) : nullptr;
+    int keySlot = 0;
+    const MethodKey* const key = name != nullptr ? &FindMethodKey(state, name, -3, keySlot) : nullptr;
     if (key != nullptr && !key->mayBeNumber)
     {
         lua_getfenv(state, -2);
-        if (lua_rawequal(state, -1, LUA_REGISTRYINDEX))
+        if (lua_topointer(state, -1) == m_registry)
         {
-            lua_rawgeti(state, LUA_REGISTRYINDEX, key->ref);
+            lua_rawgeti(state, -4, keySlot);
             lua_rawget(state, -3);
-            // box, object, metatable, environment, member
-            if (!lua_isnil(state, -1))
+            // values, object, metatable, environment, member
+            if (lua_type(state, -1) == LUA_TFUNCTION)
             {
                 lua_replace(state, -5);
                 lua_pop(state, 2);

@@ -9,10 +9,14 @@
 
 struct lua_State;
 
-// Per class: its metatable and the box (light pointer -> userdata) the binding library keeps.
+// Per class: its metatable and the box (light pointer -> userdata) the binding library keeps; per
+// recently pushed object: its userdata, found without hashing the pointer in the box.
 class LuaUserTypeCache
 {
 public:
+    // Makes the table the cache keeps its Lua values in. Call it first on a new state: the registry
+    // keeps its first references in its array part, where reading them takes no hashing.
+    void Open(lua_State* state);
     // Pushes the userdata the library made earlier for `object` when it already carries the class's
     // own metatable, and returns true; otherwise pushes nothing and returns false (the library's push
     // then creates or re-types it). False too for a class the bindings do not know.
@@ -22,24 +26,19 @@ public:
     {
         PUSHED_NOTHING = 0,
         PUSHED_OBJECT = 1,           // the object only
-        PUSHED_METHOD_AND_OBJECT = 2 // its class's own member `name` (not nil), then the object
+        PUSHED_METHOD_AND_OBJECT = 2 // its class's own member `name` (a function), then the object
     };
     // PushKnown, then, when the library's lookup would find obj[name] by raw get in the object's own
-    // class (the object has no peer table and the name cannot be read as a number) and it is there,
-    // that member too, below the object.
+    // class (the object has no peer table and the name cannot be read as a number) and it is a
+    // function there, that function too, below the object.
     Pushed PushKnownMethod(lua_State* state, void* object, const char* className, const char* name);
     // Whether the class has a metatable (remembered once seen).
     bool IsKnownClass(lua_State* state, const char* className);
+    // The library's box no longer holds the object (it was unregistered): its old userdata, which
+    // scripts may still hold, must not be handed out for whatever lives at that address next.
+    void Forget(const void* object);
     // Forgets everything (the state is closing).
-    void Clear()
-    {
-        m_classes.clear();
-        m_lastName = nullptr;
-        m_lastKey = nullptr;
-        m_lastRefs = nullptr;
-        for (MethodKey& key : m_methodKeys)
-            key = MethodKey{};
-    }
+    void Clear();
 
 private:
     struct ClassRefs
@@ -53,17 +52,31 @@ private:
         using is_transparent = void;
         size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
     };
-    // A method name as an interned Lua string kept in the registry, found by the caller's pointer
+    // A method name as an interned Lua string kept in the value table, found by the caller's pointer
     // (checked against the text, since the same pointer may hold another name by now).
     struct MethodKey
     {
         const char* pointer = nullptr;
         std::string text;
-        int ref = -2; // LUA_NOREF
         bool mayBeNumber = false;
     };
-    static constexpr size_t kMethodKeys = 64;
-    const MethodKey& FindMethodKey(lua_State* state, const char* name);
+    // An object whose userdata sits in the value table: box[object] of the box with that reference
+    // was that userdata when it was put there. The value table is weak like the box, so a userdata
+    // the collector takes leaves both together; Forget covers the box's other way of dropping one.
+    struct ObjectSlot
+    {
+        const void* object = nullptr;
+        int box = -2; // LUA_NOREF
+    };
+    // The value table's array part: object userdata first, then method name strings.
+    static constexpr int kObjectSlots = 256;
+    static constexpr int kMethodKeys = 64;
+    static int ObjectSlotIndex(const void* object);
+    // The value table is at valuesIndex (a negative index, before the key's string is pushed).
+    const MethodKey& FindMethodKey(lua_State* state, const char* name, int valuesIndex, int& keySlot);
+    // Pushes box[object] (a userdata) above the value table on top, remembering it; false (nothing
+    // pushed) when the box holds none.
+    bool PushFromBox(lua_State* state, const void* object, int box, int slotIndex);
     const ClassRefs* Find(lua_State* state, const char* className);
     const ClassRefs* Add(lua_State* state, const char* className);
 
@@ -72,5 +85,9 @@ private:
     const char* m_lastName = nullptr;
     const std::string* m_lastKey = nullptr;
     const ClassRefs* m_lastRefs = nullptr;
+    int m_values = -2; // LUA_NOREF
+    // What an object's environment is when it has no peer table.
+    const void* m_registry = nullptr;
+    ObjectSlot m_objects[kObjectSlots];
     MethodKey m_methodKeys[kMethodKeys];
 };

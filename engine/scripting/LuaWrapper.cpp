@@ -87,6 +87,7 @@ bool LuaWrapper::Init()
         return false;
     }
     lua_atpanic(m_state, &LuaPanicHandler);
+    m_userTypes.Open(m_state);
     lua_pushliteral(m_state, "_ERRORMESSAGE");
     m_errorMessageKey = luaL_ref(m_state, LUA_REGISTRYINDEX);
 
@@ -201,14 +202,13 @@ bool LuaWrapper::ProtectedCall(const char* context, int argumentCount, int resul
         ++gLuaErrorCount;
         return false;
     }
-    const int functionIndex = lua_gettop(m_state) - argumentCount;
     lua_rawgeti(m_state, LUA_REGISTRYINDEX, m_errorMessageKey);
     lua_gettable(m_state, LUA_GLOBALSINDEX);
     int handlerIndex = 0;
     if (lua_isfunction(m_state, -1))
     {
-        handlerIndex = functionIndex;
-        lua_insert(m_state, handlerIndex);
+        lua_insert(m_state, -2 - argumentCount);
+        handlerIndex = lua_gettop(m_state) - argumentCount - 1;
     }
     else
         lua_pop(m_state, 1);
@@ -282,7 +282,7 @@ bool LuaWrapper::ExecuteMethod(int argumentCount, int resultCount, void* self, c
             // self, member -> member, self
             lua_insert(m_state, -2);
         }
-        if (!lua_isfunction(m_state, -2))
+        if (pushed != LuaUserTypeCache::PUSHED_METHOD_AND_OBJECT && !lua_isfunction(m_state, -2))
         {
             gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Variable \"%s\" is not function but %s in %s class", methodName,
                            luaL_typename(m_state, -2), className);
@@ -290,9 +290,12 @@ bool LuaWrapper::ExecuteMethod(int argumentCount, int resultCount, void* self, c
         }
         else
         {
-            // function, self, arguments
-            lua_insert(m_state, -2 - argumentCount);
-            lua_insert(m_state, -2 - argumentCount);
+            // function, self, arguments (without arguments they already stand so)
+            if (argumentCount != 0)
+            {
+                lua_insert(m_state, -2 - argumentCount);
+                lua_insert(m_state, -2 - argumentCount);
+            }
             result = ProtectedCall(methodName, argumentCount + 1, resultCount);
         }
     }
@@ -354,6 +357,7 @@ void LuaWrapper::UnregisterObject(LuaBaseClass* object)
 {
     if (m_state == nullptr || object == nullptr)
         return;
+    m_userTypes.Forget(object);
     luaL_getmetatable(m_state, object->GetScriptClassName());
     if (lua_istable(m_state, -1))
     {

@@ -14,25 +14,34 @@
 
 namespace
 {
-// Blocks here are a few fields long: copied inline in 16-, 8- and 4-byte pieces (every fixed form is
-// a whole number of bytes, mostly of words) rather than through a library call per block.
-inline void CopyBlock(char* destination, const char* source, uint32_t bytes)
+// Blocks here are a few fields long: copied inline (every fixed form is a whole number of bytes,
+// mostly of words) rather than through a library call per block. The last piece of each size class
+// overlaps the one before it, so a block of any length takes at most one loop and no tail loop; the
+// two ranges never overlap each other, so rewriting a byte rewrites it with the same value.
+inline void CopyBlock(char* destination, const char* source, size_t bytes)
 {
-    uint32_t at = 0;
-    for (; at + 16 <= bytes; at += 16)
-        __builtin_memcpy(destination + at, source + at, 16);
-    if (at + 8 <= bytes)
+    if (bytes >= 16)
     {
-        __builtin_memcpy(destination + at, source + at, 8);
-        at += 8;
+        for (size_t at = 0; at + 16 < bytes; at += 16)
+            __builtin_memcpy(destination + at, source + at, 16);
+        __builtin_memcpy(destination + bytes - 16, source + bytes - 16, 16);
     }
-    if (at + 4 <= bytes)
+    else if (bytes >= 8)
     {
-        __builtin_memcpy(destination + at, source + at, 4);
-        at += 4;
+        __builtin_memcpy(destination, source, 8);
+        __builtin_memcpy(destination + bytes - 8, source + bytes - 8, 8);
     }
-    for (; at < bytes; ++at)
-        destination[at] = source[at];
+    else if (bytes >= 4)
+    {
+        __builtin_memcpy(destination, source, 4);
+        __builtin_memcpy(destination + bytes - 4, source + bytes - 4, 4);
+    }
+    else if (bytes != 0)
+    {
+        destination[0] = source[0];
+        destination[bytes / 2] = source[bytes / 2];
+        destination[bytes - 1] = source[bytes - 1];
+    }
 }
 
 // A record's text never overlaps its field, so the general replace behind assign() (overlap checks,
@@ -108,15 +117,22 @@ const RTTIRecordPlan::Moves& RTTIRecordPlan::MakeMoves(const RTTIPolyBaseClass* 
     {
         const Step& step = m_steps[s];
         made->stepFirstMove.push_back(uint32_t(made->moves.size()));
+        made->stepWrites.push_back(Op{Op::CALL, 0, 0, kNoTextSlot, -1, 0, m_properties[step.first]});
         if (step.fixedBytes == 0)
         {
             const RTTIProperty* const property = m_properties[step.first];
             ptrdiff_t offset = -1;
             const RTTIFieldForm form = property->GetDirectField(object, offset);
             if (form == RTTI_FIELD_STRING && offset >= 0)
+            {
                 made->ops.push_back(Op{Op::STRING, 0, 0, m_textSlots[s], offset, 0, property});
+                made->stepWrites.back() = made->ops.back();
+            }
             else if (form == RTTI_FIELD_NAME_STRING && offset >= 0)
+            {
                 made->ops.push_back(Op{Op::NAME_STRING, 0, 0, m_textSlots[s], offset, 0, property});
+                made->stepWrites.back() = made->ops.back();
+            }
             else if (m_checks[s].kind == Check::ARRAY)
                 made->ops.push_back(Op{Op::ARRAY, m_checks[s].bytes, 0, kNoTextSlot, -1, 0, property});
             else
@@ -175,7 +191,10 @@ void RTTIRecordPlan::Write(RecordOutput& out, const RTTIPolyBaseClass* object, u
         const Step& step = m_steps[s];
         if (step.fixedBytes == 0)
         {
-            m_properties[step.first]->Serialize(out, object, flags);
+            if (moves != nullptr && moves->stepWrites[s].kind != Op::CALL)
+                WriteText(out, base, moves->stepWrites[s]);
+            else
+                m_properties[step.first]->Serialize(out, object, flags);
             continue;
         }
         uint8_t* at = out.Reserve(step.fixedBytes);
@@ -203,6 +222,28 @@ void RTTIRecordPlan::Write(RecordOutput& out, const RTTIPolyBaseClass* object, u
             at += move.bytes;
         }
     }
+}
+
+void RTTIRecordPlan::WriteText(RecordOutput& out, const char* base, const Op& write)
+{
+    // The same reservations as the property's own writes, so an output that overflows does so
+    // after the same bytes.
+    if (write.kind == Op::STRING)
+    {
+        const std::string& text = *reinterpret_cast<const std::string*>(base + write.fieldOffset);
+        if (uint8_t* const at = out.Reserve(text.size() + 1))
+            CopyBlock(reinterpret_cast<char*>(at), text.c_str(), text.size() + 1);
+        return;
+    }
+    const NameString& name = *reinterpret_cast<const NameString*>(base + write.fieldOffset);
+    uint8_t* const flag = out.Reserve(1);
+    if (flag != nullptr)
+        *flag = name.IsEmpty() ? 0 : 1;
+    if (name.IsEmpty())
+        return;
+    const uint32_t length = name.Length() + 1;
+    if (uint8_t* const at = out.Reserve(length))
+        CopyBlock(reinterpret_cast<char*>(at), name.CStr(), length);
 }
 
 bool RTTIRecordPlan::Validate(RecordInput& in, uint32_t flags, RecordTextLengths* found) const

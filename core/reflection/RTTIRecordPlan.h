@@ -85,6 +85,9 @@ private:
         std::vector<Move> moves;
         std::vector<uint32_t> stepFirstMove;
         std::vector<Op> ops;
+        // Per step: a text or name in a plain field that the write copies itself (kind STRING or
+        // NAME_STRING, at fieldOffset), or CALL for everything else.
+        std::vector<Op> stepWrites;
         // No op runs property code, so the read can queue no entity reference.
         bool readCallsNothing = true;
     };
@@ -96,6 +99,8 @@ private:
         return MakeMoves(object);
     }
     const Moves& MakeMoves(const RTTIPolyBaseClass* object) const;
+    // A text or name written from its field, as its property's Serialize would.
+    static void WriteText(RecordOutput& out, const char* base, const Op& write);
     // A STRING or NAME_STRING action whose length validation did not keep.
     static bool ReadText(RecordInput& in, char* base, const Op& op);
 

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <string>
@@ -532,5 +533,88 @@ TEST(RTTIRecordPlanTest, BuffersTooSmallRefuseTheRecordWithoutWritingPastThem)
         std::vector<uint8_t> buffer(capacity + 1, 0xAB);
         EXPECT_EQ(source.SerializeToMemory(buffer.data(), capacity, 0), 0u) << capacity;
         EXPECT_EQ(buffer[capacity], 0xAB) << capacity;
+    }
+}
+
+namespace
+{
+// The reference write: every serialized property's own Serialize, in order, into a buffer of
+// `capacity` bytes (with one guard byte after it).
+struct WrittenBuffer
+{
+    std::vector<uint8_t> bytes;
+    size_t size = 0;
+    bool overflowed = false;
+};
+
+WrittenBuffer WritePropertyByProperty(const RTTIPolyBaseClass& object, size_t capacity)
+{
+    WrittenBuffer written;
+    written.bytes.assign(capacity + 1, 0xAB);
+    RecordOutput out(written.bytes.data(), capacity, false);
+    for (const RTTIPropertiesBase* table : object.GetClassProperties()->GetClassChain())
+        for (const RTTIProperty* property : table->GetProperties())
+            if (property->IsSerialized(0))
+                property->Serialize(out, &object, 0);
+    written.size = out.Size();
+    written.overflowed = out.Overflowed();
+    return written;
+}
+
+WrittenBuffer WriteWithPlan(const RTTIPolyBaseClass& object, size_t capacity)
+{
+    WrittenBuffer written;
+    written.bytes.assign(capacity + 1, 0xAB);
+    RecordOutput out(written.bytes.data(), capacity, false);
+    object.GetClassProperties()->SerializeObject(out, &object, 0);
+    written.size = out.Size();
+    written.overflowed = out.Overflowed();
+    return written;
+}
+} // namespace
+
+// Texts and names in plain fields are written by the plan itself: for every length (each size of
+// copy piece) and every buffer too short by any number of bytes, the buffer, the size and the
+// overflow are what the properties' own writes give; the bytes read back into longer old texts.
+TEST(RTTIRecordPlanTest, TextsAndNamesWriteAsTheirPropertiesWouldAtAnyLengthAndCapacity)
+{
+    for (size_t length = 0; length <= 40; ++length)
+    {
+        TextSample source;
+        Fill(source);
+        source.m_title.clear();
+        for (size_t i = 0; i < length; ++i)
+            source.m_title.push_back(char('A' + i % 26));
+        const std::string nameText(length, char('a' + length % 26));
+        source.m_name = length == 0 ? NameString() : NameString(nameText.c_str());
+        source.m_emptyName = length % 3 == 0 ? NameString() : NameString(source.m_title.c_str());
+
+        const WrittenBuffer reference = WritePropertyByProperty(source, 1024);
+        ASSERT_FALSE(reference.overflowed);
+        const WrittenBuffer planned = WriteWithPlan(source, 1024);
+        ASSERT_EQ(planned.size, reference.size) << length;
+        ASSERT_EQ(planned.bytes, reference.bytes) << length;
+        // A run of fixed fields is reserved whole, so a short buffer may stop earlier than the
+        // properties' own writes would; what it holds is still the record's start, and nothing
+        // lands past it.
+        for (size_t capacity = 0; capacity < reference.size; ++capacity)
+        {
+            const WrittenBuffer cut = WriteWithPlan(source, capacity);
+            EXPECT_TRUE(cut.overflowed) << length << " " << capacity;
+            ASSERT_LE(cut.size, capacity) << length;
+            EXPECT_TRUE(std::equal(cut.bytes.begin(), cut.bytes.begin() + ptrdiff_t(cut.size), reference.bytes.begin()))
+                << length << " " << capacity;
+            EXPECT_EQ(cut.bytes[capacity], 0xAB) << length << " " << capacity;
+        }
+
+        TextSample read;
+        Prefill(read);
+        read.m_title = std::string(60, '#');
+        read.m_name = NameString("an old name longer than the new ones");
+        ASSERT_TRUE(read.DeserializeFromMemory(planned.bytes.data(), planned.size, 0)) << length;
+        EXPECT_EQ(read.m_title, source.m_title);
+        EXPECT_EQ(std::string(read.m_name.CStr()), length == 0 ? std::string() : nameText);
+        EXPECT_EQ(read.m_name.IsEmpty(), length == 0);
+        EXPECT_EQ(std::string(read.m_emptyName.CStr()), std::string(source.m_emptyName.CStr()));
     }
 }

@@ -1,41 +1,14 @@
 #include "engine/Game.h"
 
-#include "engine/EngineClock.h"
-#include "engine/EngineTimer.h"
-#include "platform/os/Clock.h"
+#include "support/ManualClockGameTest.h"
 #include "support/NavigationTestSupport.h"
-#include "support/RecordingGameDelegate.h"
 #include "support/SceneTestSupport.h"
 
 #include <gtest/gtest.h>
 
 namespace
 {
-class GameNavigationTest : public SceneTest
-{
-protected:
-    void SetUp() override
-    {
-        SceneTest::SetUp();
-        os::EnableManualCounter(os::QueryCounter());
-        gEngineTimer.Reset();
-        gEngineClock.Reset();
-        gGame.Init(&m_delegate);
-    }
-    void TearDown() override
-    {
-        gGame.Close();
-        os::DisableManualCounter();
-        SceneTest::TearDown();
-    }
-    void Frame()
-    {
-        os::AdvanceManualCounter(os::kCounterFrequency / 30);
-        gGame.Update(true);
-    }
-
-    RecordingGameDelegate m_delegate;
-};
+using GameNavigationTest = ManualClockGameTest<SceneTest>;
 
 TEST_F(GameNavigationTest, AFrameReentersTheDynamicMeshesOfADirtyGrid)
 {

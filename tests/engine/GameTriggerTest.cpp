@@ -2,44 +2,22 @@
 // forgets entities still waiting for their next occupancy update.
 #include "engine/Game.h"
 
-#include "engine/EngineClock.h"
-#include "engine/EngineTimer.h"
-#include "platform/os/Clock.h"
-#include "support/RecordingGameDelegate.h"
+#include "support/ManualClockGameTest.h"
 #include "support/TriggerTestSupport.h"
 
 namespace
 {
-class GameTriggerTest : public TriggerTest
+class GameTriggerTest : public ManualClockGameTest<TriggerTest>
 {
 protected:
-    void SetUp() override
-    {
-        TriggerTest::SetUp();
-        os::EnableManualCounter(os::QueryCounter());
-        gEngineTimer.Reset();
-        gEngineClock.Reset();
-        gGame.Init(&m_delegate);
-    }
-    void TearDown() override
-    {
-        gGame.Close();
-        os::DisableManualCounter();
-        TriggerTest::TearDown();
-    }
     // Frames until at least one logic tick has run.
     void RunATick()
     {
         const int before = m_delegate.ticks;
         for (int i = 0; i < 10 && m_delegate.ticks == before; ++i)
-        {
-            os::AdvanceManualCounter(os::kCounterFrequency / 30);
-            gGame.Update(true);
-        }
+            Frame();
         ASSERT_GT(m_delegate.ticks, before);
     }
-
-    RecordingGameDelegate m_delegate;
 };
 } // namespace
 

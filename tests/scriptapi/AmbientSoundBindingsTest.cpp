@@ -1,31 +1,20 @@
 // Scripts start and stop ambient sounds.
 #include "audio/sound/SoundEntriesContainer.h"
 #include "audio/sound/SoundEntryParams.h"
-#include "engine/Game.h"
-#include "engine/scripting/LuaGameDelegate.h"
-#include "engine/scripting/LuaWrapper.h"
 #include "scene/kinds/AmbientSoundEntity.h"
 #include "scene/kinds/AmbientSoundTemplate.h"
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
-#include "support/SceneTestSupport.h"
+#include "support/ScriptedSceneTest.h"
 
 namespace
 {
-class AmbientLuaDelegate : public LuaGameDelegate
-{
-public:
-    const char* GetScriptClassName() const override { return "LuaGameDelegate"; }
-};
-
-class AmbientSoundBindingsTest : public SceneTest
+class AmbientSoundBindingsTest : public ScriptedSceneTest
 {
 protected:
     void SetUp() override
     {
-        SceneTest::SetUp();
-        ASSERT_TRUE(gLua.Init());
-        gGame.Init(&m_delegate);
+        ScriptedSceneTest::SetUp();
         SoundEntryParams params;
         params.AddSound("birds.ogg");
         ASSERT_TRUE(gSoundEntriesContainer.AddSoundEntry("Birds", params));
@@ -44,13 +33,9 @@ protected:
         gEntityManager.NewScene();
         gTemplateManager.Clear();
         gSoundEntriesContainer.RemoveAllSoundEntries();
-        gGame.Close();
-        gLua.Close();
-        SceneTest::TearDown();
+        ScriptedSceneTest::TearDown();
     }
     void Run(const char* chunk) { EXPECT_TRUE(gLua.LoadAndCall(chunk, 0)) << chunk; }
-
-    AmbientLuaDelegate m_delegate;
 };
 } // namespace
 

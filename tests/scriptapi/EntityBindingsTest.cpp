@@ -1,11 +1,8 @@
 // The entity package as scripts see it: the manager global, the constants, entity methods and the
 // Lua class that a template names.
-#include "engine/Game.h"
-#include "engine/scripting/LuaGameDelegate.h"
-#include "engine/scripting/LuaWrapper.h"
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
-#include "support/SceneTestSupport.h"
+#include "support/ScriptedSceneTest.h"
 
 #include <lua.hpp>
 
@@ -13,20 +10,12 @@
 
 namespace
 {
-class TestLuaDelegate : public LuaGameDelegate
-{
-public:
-    const char* GetScriptClassName() const override { return "LuaGameDelegate"; }
-};
-
-class EntityBindingsTest : public SceneTest
+class EntityBindingsTest : public ScriptedSceneTest
 {
 protected:
     void SetUp() override
     {
-        SceneTest::SetUp();
-        ASSERT_TRUE(gLua.Init());
-        gGame.Init(&m_delegate);
+        ScriptedSceneTest::SetUp();
         EntityTemplateStub* stub = new EntityTemplateStub;
         stub->SetFileName("units/Soldier");
         SimpleGUID guid;
@@ -41,9 +30,7 @@ protected:
     {
         gEntityManager.NewScene();
         gTemplateManager.Clear();
-        gGame.Close();
-        gLua.Close();
-        SceneTest::TearDown();
+        ScriptedSceneTest::TearDown();
     }
     void Run(const std::string& chunk) { ASSERT_TRUE(gLua.LoadAndCall(chunk.c_str(), 0)) << chunk; }
     std::string Global(const char* name)
@@ -54,8 +41,6 @@ protected:
         lua_pop(gLua.GetState(), 1);
         return result;
     }
-
-    TestLuaDelegate m_delegate;
     EntityTemplate* m_soldier = nullptr;
 };
 
@@ -116,7 +101,7 @@ TEST_F(EntityBindingsTest, ReplicableEntitiesPrepareTheirPropertiesBeforeOnInit)
 
 namespace
 {
-class RunningDelegate : public TestLuaDelegate
+class RunningDelegate : public ScriptedSceneTest::ScriptDelegate
 {
 public:
     bool IsGameRunning() override { return running; }

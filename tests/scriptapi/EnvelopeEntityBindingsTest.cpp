@@ -1,12 +1,9 @@
 // Scripts advance envelope entities and read their values.
-#include "engine/Game.h"
-#include "engine/scripting/LuaGameDelegate.h"
-#include "engine/scripting/LuaWrapper.h"
 #include "scene/kinds/ColorEnvelopeTemplate.h"
 #include "scene/kinds/VectorEnvelopeTemplate.h"
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
-#include "support/SceneTestSupport.h"
+#include "support/ScriptedSceneTest.h"
 
 #include <lua.hpp>
 
@@ -14,20 +11,12 @@
 
 namespace
 {
-class EnvelopeLuaDelegate : public LuaGameDelegate
-{
-public:
-    const char* GetScriptClassName() const override { return "LuaGameDelegate"; }
-};
-
-class EnvelopeEntityBindingsTest : public SceneTest
+class EnvelopeEntityBindingsTest : public ScriptedSceneTest
 {
 protected:
     void SetUp() override
     {
-        SceneTest::SetUp();
-        ASSERT_TRUE(gLua.Init());
-        gGame.Init(&m_delegate);
+        ScriptedSceneTest::SetUp();
         m_vectors = new VectorEnvelopeTemplate;
         m_vectors->GetEnvelope().SetInterpolation(Envelope::INTERPOLATION_LINEAR);
         m_vectors->GetEnvelope().AddKey(Vector(0.0f, 0.0f, 0.0f, 0.0f), 0.0f, -1);
@@ -41,9 +30,7 @@ protected:
     {
         gEntityManager.NewScene();
         gTemplateManager.Clear();
-        gGame.Close();
-        gLua.Close();
-        SceneTest::TearDown();
+        ScriptedSceneTest::TearDown();
     }
     void Register(const char* path, uint8_t id, EntityTemplate* entityTemplate)
     {
@@ -65,8 +52,6 @@ protected:
         lua_pop(gLua.GetState(), 1);
         return result;
     }
-
-    EnvelopeLuaDelegate m_delegate;
     VectorEnvelopeTemplate* m_vectors = nullptr;
     ColorEnvelopeTemplate* m_colors = nullptr;
 };

@@ -1,9 +1,6 @@
 #include "scene/entities/EntityInitQueue.h"
 
-#include "engine/Game.h"
-#include "engine/scripting/LuaGameDelegate.h"
-#include "engine/scripting/LuaWrapper.h"
-#include "support/SceneTestSupport.h"
+#include "support/ScriptedSceneTest.h"
 
 #include <lua.hpp>
 
@@ -11,31 +8,16 @@
 
 namespace
 {
-class TestLuaDelegate : public LuaGameDelegate
-{
-public:
-    const char* GetScriptClassName() const override { return "LuaGameDelegate"; }
-};
-
-class EntityInitQueueTest : public SceneTest
+class EntityInitQueueTest : public ScriptedSceneTest
 {
 protected:
     void SetUp() override
     {
-        SceneTest::SetUp();
-        ASSERT_TRUE(gLua.Init());
-        gGame.Init(&m_delegate);
+        ScriptedSceneTest::SetUp();
         Run("log = '' "
             "function Entity:OnInit(pass) log = log .. self:GetName() .. ':' .. pass .. ' ' "
             "  if self:GetName() == doomed then self:DeleteMe() end end");
         m_log.Clear();
-    }
-    void TearDown() override
-    {
-        gEntityManager.NewScene();
-        gGame.Close();
-        gLua.Close();
-        SceneTest::TearDown();
     }
 
     void Run(const char* chunk) { ASSERT_TRUE(gLua.LoadAndCall(chunk, 0)) << chunk; }
@@ -58,8 +40,6 @@ protected:
         gEntityManager.CallOnInitHooks(entity);
         return entity;
     }
-
-    TestLuaDelegate m_delegate;
 };
 
 TEST_F(EntityInitQueueTest, OneEntityGetsEachPassInOrder)

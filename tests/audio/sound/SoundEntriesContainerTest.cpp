@@ -52,6 +52,11 @@ protected:
         gAltitude = 0.0f;
         SoundEntriesContainer::SetListenerAltitudeHook(&TestAltitude);
         ASSERT_TRUE(m_sound.Start());
+        // Only once the first cycle has run is the clock's freeze certain to keep a sound that
+        // is still loading where the tests read it.
+        for (int i = 0; i < 5000 && m_sound.Engine().GetCycleCount() == 0; ++i)
+            os::Sleep(1);
+        ASSERT_NE(m_sound.Engine().GetCycleCount(), 0u);
     }
     void TearDown() override
     {

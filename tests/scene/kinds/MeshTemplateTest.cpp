@@ -136,7 +136,8 @@ TEST_F(MeshTemplateTest, ShortBodyFailsAndKeepsNoHalfReadBlock)
     spec.bones = {"Hips"};
     SimpleGUID guid;
     std::vector<uint8_t> body = MeshTemplateWriter::BuildBody(spec, guid);
-    body.resize(body.size() - 3);
+    ASSERT_GT(body.size(), 3u);
+    body.erase(body.end() - 3, body.end());
     MeshTemplate read;
     EXPECT_FALSE(TemplateBodyReader::ReadBody(read, body.data(), body.size()));
     EXPECT_EQ(read.GetRenderingData(), nullptr);

@@ -5,11 +5,9 @@
 
 #include "GpuTestSupport.h"
 
-#include "tools/datakit/ShaderDataWriter.h"
+#include "support/ShaderSourceFolder.h"
 
-#include <fstream>
 #include <map>
-#include <sstream>
 
 // Position, packed ARGB colour and one texture-coordinate pair: 24 bytes.
 struct ProbeVertex
@@ -17,34 +15,6 @@ struct ProbeVertex
     float x, y, z, w;
     uint32_t color;
     float u, v;
-};
-
-// Reads included files from the project's shader folder.
-class ShaderFolderIncludes : public gpu::ShaderIncludeHandler
-{
-public:
-    gpu::Result Open(gpu::IncludeType, const char* fileName, const void*, const void** data, uint32_t* bytes) override
-    {
-        std::string& text = m_open[fileName];
-        text = ReadShaderSource(fileName);
-        if (text.empty())
-            return gpu::kErrNotAvailable;
-        *data = text.data();
-        *bytes = uint32_t(text.size());
-        return gpu::kOk;
-    }
-    void Close(const void*) override {}
-
-    static std::string ReadShaderSource(const std::string& name)
-    {
-        std::ifstream file(std::string(GetShaderSourceFolder()) + "/" + name, std::ios::binary);
-        std::ostringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
-
-private:
-    std::map<std::string, std::string> m_open;
 };
 
 class GpuRasterFixture : public GpuDeviceFixture
@@ -81,42 +51,13 @@ protected:
         GpuDeviceFixture::TearDown();
     }
 
-    static std::vector<uint8_t> Compile(const std::string& source, const char* entry, const char* profile,
-                                        const std::vector<std::string>& defines)
-    {
-        // "NAME" or "NAME=value".
-        std::vector<std::pair<std::string, std::string>> split;
-        for (const std::string& d : defines)
-        {
-            const size_t eq = d.find('=');
-            split.push_back({d.substr(0, eq), eq == std::string::npos ? "1" : d.substr(eq + 1)});
-        }
-        std::vector<gpu::ShaderMacro> macros;
-        for (const auto& [name, value] : split)
-            macros.push_back({name.c_str(), value.c_str()});
-        macros.push_back({nullptr, nullptr});
-        ShaderFolderIncludes includes;
-        gpu::GpuBlob* code = nullptr;
-        gpu::GpuBlob* messages = nullptr;
-        const gpu::Result r = gpu::CompileShader(source.data(), source.size(), "probe.hlsl", macros.data(), &includes,
-                                                 entry, profile, 0, &code, &messages, nullptr);
-        EXPECT_EQ(r, gpu::kOk) << (messages ? static_cast<const char*>(messages->GetBufferPointer()) : "");
-        gpu::SafeRelease(messages);
-        if (!code)
-            return {};
-        const uint8_t* bytes = static_cast<const uint8_t*>(code->GetBufferPointer());
-        std::vector<uint8_t> out(bytes, bytes + code->GetBufferSize());
-        code->Release();
-        return out;
-    }
-
     // Binds both stages of a source (a file of data/shaders or text) with the given option macros.
     void UseShaders(const std::string& source, const std::vector<std::string>& defines = {})
     {
         gpu::SafeRelease(m_vertexShader);
         gpu::SafeRelease(m_pixelShader);
-        const std::vector<uint8_t> vs = Compile(source, "vertex", "vs_3_0", defines);
-        const std::vector<uint8_t> ps = Compile(source, "pixel", "ps_3_0", defines);
+        const std::vector<uint8_t> vs = CompileShaderText(source, "vertex", "vs_3_0", defines);
+        const std::vector<uint8_t> ps = CompileShaderText(source, "pixel", "ps_3_0", defines);
         ASSERT_EQ(m_device->CreateVertexShader(vs.data(), vs.size(), &m_vertexShader), gpu::kOk);
         ASSERT_EQ(m_device->CreatePixelShader(ps.data(), ps.size(), &m_pixelShader), gpu::kOk);
         ASSERT_EQ(m_device->SetVertexShader(m_vertexShader), gpu::kOk);

@@ -190,7 +190,8 @@ void MeshAnimator::ApplyRootMotion(AnimationSampleContext& context)
 Matrix MeshAnimator::FindNodeMatrix(AnimationSampleContext& context, int32_t node, const MeshSkeleton& skeleton,
                                     float positionScale)
 {
-    if (node < 0 || uint32_t(node) >= AnimationSampleContext::kNodeMatrixCount)
+    // Past the skeleton's bones the buffer holds another mesh's pose.
+    if (node < 0 || uint32_t(node) >= std::min(skeleton.GetBoneCount(), MeshSkeleton::kMaxBones))
         return Matrix::ONE;
     auto at = std::lower_bound(m_cachedNodes.begin(), m_cachedNodes.end(), uint32_t(node),
                                [](const CachedNodeMatrix& cached, uint32_t value) { return cached.node < value; });

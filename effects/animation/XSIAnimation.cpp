@@ -137,18 +137,20 @@ void XSIAnimation::AdvanceTime(MeshAnimator& animator)
     }
     const float clampedEnd = std::max(end, 0.0f);
     m_time = std::clamp(m_time, 0.0f, clampedEnd);
+    // Times are sums of frame steps, so a point reached exactly in seconds may miss by a rounding.
+    constexpr float kTolerance = 1e-5f;
     const float finishTime = m_params.AutoFinishTime;
     bool finished;
     bool callbackPoint;
     if (!backwards)
     {
-        finished = clampedEnd - m_time <= finishTime;
-        callbackPoint = m_time >= m_cooldown * clampedEnd - finishTime;
+        finished = clampedEnd - m_time <= finishTime + kTolerance;
+        callbackPoint = m_time >= m_cooldown * clampedEnd - finishTime - kTolerance;
     }
     else
     {
-        finished = m_time <= finishTime;
-        callbackPoint = m_time <= (1.0f - m_cooldown) * clampedEnd - finishTime;
+        finished = m_time <= finishTime + kTolerance;
+        callbackPoint = m_time <= (1.0f - m_cooldown) * clampedEnd - finishTime + kTolerance;
     }
     if (callbackPoint && (m_state & ANIMSTATE_CALLBACK_SENT) == 0)
     {
@@ -244,7 +246,7 @@ void XSIAnimation::SampleKeys(const AnimationSampleContext& context)
         AnimationBoneSample& sample = m_samples[k];
         AnimationKeys::KeyPair pairs[ANIMCHANNEL_COUNT];
         for (uint32_t channel = 0; channel < ANIMCHANNEL_COUNT; ++channel)
-            pairs[channel] = AnimationKeys::FindKeys(&data.GetKeys()[0] + track.firstKeys[channel],
+            pairs[channel] = AnimationKeys::FindKeys(data.GetKeys().data() + track.firstKeys[channel],
                                                      track.keyCounts[channel], m_cursors[k * ANIMCHANNEL_COUNT + channel],
                                                      m_progress, quantised[channel],
                                                      data.GetRange(AnimationChannel(channel)), loop);

@@ -80,6 +80,11 @@ bool MeshEntity::StartAnimationByIndex(const NameString& node, int32_t index, co
     Resource* const resource = preset.GetAnimation();
     if (preset.m_name.IsEmpty() || resource == nullptr || resource->GetType() != RESOURCE_TYPE_ANIMATION)
         return false;
+    if (resource->GetState() != RESOURCE_STATE_DONE)
+        resource->WaitUntilLoaded(true);
+    // A clip whose file failed to load (the resource manager said why) would play nothing.
+    if (!resource->IsLoaded())
+        return false;
     AnimationParams wanted = params != nullptr ? *params : AnimationParams();
     if (wanted.Id == -1)
         wanted.Id = index;
@@ -103,8 +108,6 @@ bool MeshEntity::StartAnimationByIndex(const NameString& node, int32_t index, co
     }
     gConsole.Printf(0, CONSOLE_CHANNEL_ENGINE, "Starting animation %s on %s, child of %s", preset.m_name.CStr(),
                     GetName(), GetParent() != nullptr ? GetParent()->GetName() : "");
-    if (resource->GetState() != RESOURCE_STATE_DONE)
-        resource->WaitUntilLoaded(true);
     auto animation = std::make_unique<XSIAnimation>(static_cast<ResourceAnimation*>(resource), wanted, preset, source,
                                                     index);
     return m_animator->StartAnimationOnNode(*skeleton, node, std::move(animation), source->GetAnimationScale());
@@ -205,8 +208,23 @@ bool MeshEntity::MountEntity(const NameString& subobject, const NameString& bone
                              uint32_t alignment)
 {
     (void)subobject;
+    if (child == nullptr)
+        return false;
+    if (child->GetParent() != this)
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Cannot mount %s to %s in %s because only children can be mounted",
+                       child->GetName(), bone.CStr(), GetName());
+        return false;
+    }
+    const MeshSkeleton* const skeleton = GetAnimationSet();
+    if (m_animator == nullptr || skeleton == nullptr)
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Cannot mount %s to %s in %s because %s has no hierarchy",
+                       child->GetName(), bone.CStr(), GetName(), GetName());
+        return false;
+    }
     // Sub-objects are the skeleton's own bones here, so the bone is looked up the same way.
-    return MountEntity(bone, child, offset, alignment);
+    return m_animator->MountEntity(*skeleton, child, bone, offset, alignment);
 }
 
 bool MeshEntity::MountEntityToBone(int32_t bone, Entity* child, const Matrix& offset, uint32_t alignment)

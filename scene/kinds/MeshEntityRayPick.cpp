@@ -83,6 +83,8 @@ const float* MeshEntity::GetSkinnedPickingPositions()
         (data->GetPickingLayout() & MeshTemplateRenderingData::kLayoutSkinned) == 0 ||
         m_animator->GetSkinningMatrices().empty())
         return nullptr;
+    // Picking sees this tick's pose, also before the first tick walk reached the mesh.
+    Animate();
     if (const float* cached = m_animator->GetFrameSkinnedVertices(gFrameRingAllocator.GetGeneration()))
         return cached;
     void* memory = nullptr;

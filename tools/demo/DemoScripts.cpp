@@ -54,6 +54,12 @@ for i = 1, 6 do
     end
 end
 DemoPrint("Demo: " .. #gDemo.markers .. " markers spawned")
+gDemo.walker = tolua.cast(gEntityManager:CreateEntity("templates/Demo/Walker", nil, Matrix.ONE, 0), "MeshEntity")
+if gDemo.walker ~= nil then
+    local wave = AnimationParams:new_local()
+    wave.Flags = ANIMFLAG_LOOP
+    DemoPrint("Demo: the walker waves: " .. tostring(gDemo.walker:StartAnimation("root", "Wave", wave)))
+end
 gDemo.tone = gSoundEngine:PlaySystemSound("tone.ogg")
 DemoPrint("Demo: playing tone.ogg as sound " .. tostring(gDemo.tone))
 
@@ -61,6 +67,9 @@ gDemo.OnTick = function(ticks)
     for i, marker in ipairs(gDemo.markers) do
         local angle = (ticks / 15.0 + i) * 0.5
         marker:SetLocalPosition(Vector(math.cos(angle) * 10 * i, 0, math.sin(angle) * 10 * i, 1))
+    end
+    if gDemo.walker ~= nil and ticks % 5 == 0 then
+        DemoPrint(string.format("Demo: the walker's hand is at x %.2f", gDemo.walker:GetGlobalHierarchyPositionVector(2).x))
     end
 end
 gGame:ScheduleScriptCall("DemoPrint('Demo: one second of game time')", 1.0, 0)

@@ -15,7 +15,10 @@
 #include "scene/entities/EntityManager.h"
 #include "scene/templates/EntityTemplate.h"
 #include "scene/templates/EntityTemplateStub.h"
+#include "scene/kinds/MeshTemplate.h"
 #include "scene/templates/TemplateManager.h"
+#include "tools/datakit/AnimationFileWriter.h"
+#include "tools/datakit/MeshTemplateWriter.h"
 #include "tools/datakit/DataRoot.h"
 #include "tools/datakit/DatakitCommand.h"
 #include "tools/datakit/SceneWriter.h"
@@ -78,7 +81,41 @@ bool AddTemplates(DataRoot& data)
                      AsString(SceneWriter::BuildTemplateBody(body, entry.guid, 0)));
         data.AddFile("templates", path + ".template", TemplateWriter::MakeStubText(entry.guid, 0));
     }
+    // The animated walker: a skeleton of three bones that plays "Wave" from "animations/Demo/wave.bin".
+    TemplateStubEntry walker;
+    walker.folder = "templates/Demo";
+    walker.name = "Walker";
+    walker.guid = GuidOf({"Demo", "Walker", 0xD3});
+    walker.typeId = MeshTemplate::kTypeId;
+    entries.push_back(walker);
+    MeshTemplateSpec spec;
+    spec.withMeshData = false;
+    spec.bones = {"Hips", "Spine", "Hand"};
+    spec.clips = {{"Wave", "Demo/wave"}};
+    spec.clips[0].time = 2.0f;
+    data.AddFile("templates", "Demo/Walker.BinaryTemplate",
+                 AsString(SceneWriter::BuildTemplateBody(*MeshTemplateWriter::MakeTemplate(spec), walker.guid,
+                                                         MeshTemplate::kTypeId)));
+    data.AddFile("templates", "Demo/Walker.template", TemplateWriter::MakeStubText(walker.guid, MeshTemplate::kTypeId));
     data.AddFile("templates", "TemplateInfo.Bin", AsString(TemplateWriter::BuildTemplateInfo(entries)));
+    return true;
+}
+
+// The walker's clip: the hand swings out along x and back, the spine leans a little.
+bool AddAnimations(DataRoot& data)
+{
+    AnimationClipSpec wave;
+    AnimationClipSpec::Track hand;
+    hand.name = "Hand";
+    hand.position = {{0.0f, Vector(0, 0, 0, 0)}, {0.5f, Vector(2, 0, 0, 0)}, {1.0f, Vector(0, 0, 0, 0)}};
+    AnimationClipSpec::Track spine;
+    spine.name = "Spine";
+    Quaternion lean;
+    lean.LoadZRotation(20.0f);
+    spine.rotation = {{0.0f, Vector(0, 0, 0, 1)}, {0.5f, Vector(lean.x, lean.y, lean.z, lean.w)}, {1.0f, Vector(0, 0, 0, 1)}};
+    wave.tracks = {spine, hand};
+    const std::vector<uint8_t> bytes = AnimationFileWriter::Build(wave);
+    data.AddFile("animations", "Demo/wave.bin", AsString(bytes));
     return true;
 }
 
@@ -153,7 +190,7 @@ int main(int argc, char** argv)
     SceneNamesTable sceneNames;
     for (const char* scene : kScenes)
         sceneNames.m_sceneNames.Add(NameString(scene));
-    const bool built = AddEngineStartupData(data) && AddMedia(data) && AddTemplates(data) &&
+    const bool built = AddEngineStartupData(data) && AddMedia(data) && AddAnimations(data) && AddTemplates(data) &&
                        AddScene(data, kScenes[0], kTemplates[1], 4) && AddScene(data, kScenes[1], kTemplates[1], 1) &&
                        AddRecord(data, "common", SceneNamesTable::kFileName, sceneNames);
     if (!built)

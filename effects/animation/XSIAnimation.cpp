@@ -188,34 +188,28 @@ bool XSIAnimation::StartNextChild(MeshAnimator& animator)
     return mesh->StartAnimation(root, animation, &next);
 }
 
+bool AnimationSoundEventPassed(float oldProgress, float newProgress, float e, bool backwards, bool looping)
+{
+    if (!backwards)
+    {
+        if (newProgress >= oldProgress)
+            return (oldProgress <= 0.0f ? oldProgress <= e : oldProgress < e) && e <= newProgress;
+        return looping && (e > oldProgress || e <= newProgress);
+    }
+    if (newProgress <= oldProgress)
+        return (newProgress <= 0.0f ? newProgress <= e : newProgress < e) && e <= oldProgress;
+    return looping && (e < oldProgress || e >= newProgress);
+}
+
 void XSIAnimation::PlaySoundEvents(float oldProgress, float newProgress, MeshEntity* mesh) const
 {
     const bool backwards = (m_params.Flags & ANIMFLAG_BACKWARDS) != 0;
     const bool looping = (m_params.Flags & ANIMFLAG_LOOP) != 0;
     Entity* const at = (m_params.Flags & ANIMFLAG_SOUNDS2D) != 0 ? nullptr : mesh;
     for (const AnimationSoundEvent& event : m_events)
-    {
-        if (event.sound.IsEmpty())
-            continue;
-        const float e = event.timeStamp;
-        bool passed = false;
-        if (!backwards)
-        {
-            if (newProgress >= oldProgress)
-                passed = (oldProgress <= 0.0f ? oldProgress <= e : oldProgress < e) && e <= newProgress;
-            else
-                passed = looping && (e > oldProgress || e <= newProgress);
-        }
-        else
-        {
-            if (newProgress <= oldProgress)
-                passed = (newProgress <= 0.0f ? newProgress <= e : newProgress < e) && e <= oldProgress;
-            else
-                passed = looping && (e < oldProgress || e >= newProgress);
-        }
-        if (passed)
+        if (!event.sound.IsEmpty() &&
+            AnimationSoundEventPassed(oldProgress, newProgress, event.timeStamp, backwards, looping))
             gSoundEntriesContainer.PlaySoundEntry(event.sound.CStr(), at, 0);
-    }
 }
 
 void XSIAnimation::Sample(AnimationSampleContext& context, const MeshSkeleton&, MeshAnimator& animator)

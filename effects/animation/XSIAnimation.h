@@ -23,6 +23,10 @@ struct AnimationSoundEvent
     float timeStamp = 0.0f; // progress
 };
 
+// Whether a sound event at progress `event` plays when the progress moved from `oldProgress` to
+// `newProgress` (a move the other way than the play direction is a wrap, counted only when looping).
+bool AnimationSoundEventPassed(float oldProgress, float newProgress, float event, bool backwards, bool looping);
+
 // A playing keyframe clip.
 class XSIAnimation : public BaseAnimation
 {

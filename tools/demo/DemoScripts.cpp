@@ -64,12 +64,12 @@ gDemo.tone = gSoundEngine:PlaySystemSound("tone.ogg")
 DemoPrint("Demo: playing tone.ogg as sound " .. tostring(gDemo.tone))
 
 gDemo.OnTick = function(ticks)
+    if gDemo.walker ~= nil and ticks % 5 == 0 then
+        DemoPrint("Demo: the walker's hand is at x " .. tostring(gDemo.walker:GetGlobalHierarchyPositionVector(2).x))
+    end
     for i, marker in ipairs(gDemo.markers) do
         local angle = (ticks / 15.0 + i) * 0.5
         marker:SetLocalPosition(Vector(math.cos(angle) * 10 * i, 0, math.sin(angle) * 10 * i, 1))
-    end
-    if gDemo.walker ~= nil and ticks % 5 == 0 then
-        DemoPrint(string.format("Demo: the walker's hand is at x %.2f", gDemo.walker:GetGlobalHierarchyPositionVector(2).x))
     end
 end
 gGame:ScheduleScriptCall("DemoPrint('Demo: one second of game time')", 1.0, 0)

@@ -1,5 +1,6 @@
 // Keyframe animations played through an animator: poses at key times and across the loop seam,
-// held keys and progress, finishing, callback points, degenerate clips and binding by name.
+// held keys and progress, finishing, callback points both ways, degenerate clips, binding by name
+// and the sound event rule.
 #include "effects/animation/XSIAnimation.h"
 
 #include "effects/animation/AnimationClipFixture.h"
@@ -128,4 +129,104 @@ TEST_F(XSIAnimationTest, AutoFinishEndsBeforeTheEndAndFadesOut)
     Pose(animator, m_skeleton);
     EXPECT_TRUE(animator.GetSlotList(0).empty()) << "faded out and gone";
     EXPECT_EQ(callback.calls.size(), 2u) << "ended once";
+}
+
+TEST_F(XSIAnimationTest, BackwardsPlayStartsAtTheEndAndReachesItsCallbackPointFromThere)
+{
+    ResourceAnimation* slide = Clip("slide", {{"Arm", {{0.0f, 0.0f}, {1.0f, 10.0f}}}});
+    MeshAnimator animator(nullptr, 3, 1);
+    RecordingCallback callback;
+    AnimationParams params = Flags(ANIMFLAG_BACKWARDS);
+    params.Id = 4;
+    params.AutoFinishTime = 0.1f;
+    params.StartTimeOffset = 0.25f;
+    params.CallbackObject = &callback;
+    MeshTemplateAnimationPreset preset;
+    preset.m_time = 1.0f;
+    preset.m_cooldown = 0.5f;
+    params.AttackTime = 0.0f;
+    auto owned = std::make_unique<XSIAnimation>(slide, params, preset, nullptr, 0);
+    XSIAnimation* animation = owned.get();
+    ASSERT_TRUE(animator.StartAnimationOnNode(m_skeleton, NameString("root"), std::move(owned), 1.0f));
+    EXPECT_FLOAT_EQ(animation->GetTime(), 0.75f) << "the offset counts back from the end";
+    EXPECT_NEAR(ArmX(animator), 7.5f, 2e-3f);
+    Tick(0.3f);
+    EXPECT_NEAR(ArmX(animator), 4.5f, 2e-3f);
+    EXPECT_TRUE(callback.calls.empty()) << "0.45 is above (1 - 0.5) x 1 - 0.1";
+    Tick(0.1f);
+    ArmX(animator);
+    EXPECT_EQ(callback.calls, (std::vector<std::string>{"point 4"}));
+    Tick(0.3f);
+    ArmX(animator);
+    EXPECT_EQ(callback.calls, (std::vector<std::string>{"point 4", "ended 4 1"}));
+}
+
+TEST_F(XSIAnimationTest, ClipsOfNoLengthOrTrimmedToNothingStandAtTheirStart)
+{
+    ResourceAnimation* slide = Clip("slide", {{"Arm", {{0.0f, 0.0f}, {1.0f, 10.0f}}}});
+    MeshTemplateAnimationPreset trimmed;
+    trimmed.m_time = 1.0f;
+    trimmed.m_removedFrames = 45; // 1.5 s: past the end
+    for (const bool loop : {false, true})
+    {
+        SCOPED_TRACE(loop);
+        MeshAnimator animator(nullptr, 3, 1);
+        AnimationParams params = Flags(loop ? ANIMFLAG_LOOP : 0u);
+        params.AttackTime = 0.0f;
+        auto empty = std::make_unique<XSIAnimation>(slide, params, 0.0f, 0.0f);
+        XSIAnimation* zero = empty.get();
+        ASSERT_TRUE(animator.StartAnimationOnNode(m_skeleton, NameString("root"), std::move(empty), 1.0f));
+        auto cut = std::make_unique<XSIAnimation>(slide, params, trimmed, nullptr, 1);
+        XSIAnimation* trimmedAnimation = cut.get();
+        Tick(0.4f);
+        const float x = ArmX(animator);
+        EXPECT_TRUE(std::isfinite(x));
+        EXPECT_FLOAT_EQ(zero->GetProgress(), 0.0f);
+        MeshAnimator other(nullptr, 3, 1);
+        ASSERT_TRUE(other.StartAnimationOnNode(m_skeleton, NameString("root"), std::move(cut), 1.0f));
+        Tick(0.4f);
+        EXPECT_TRUE(std::isfinite(ArmX(other)));
+        EXPECT_FLOAT_EQ(trimmedAnimation->GetProgress(), 0.0f);
+    }
+}
+
+TEST_F(XSIAnimationTest, TracksBindByNameFromThePreviousMatchAndUnmatchedOnesBindNothing)
+{
+    ResourceAnimation* crossed = Clip("crossed", {{"Hand", {{0.5f, 1.0f}}}, {"Root", {{0.5f, 2.0f}}},
+                                                  {"Tail", {{0.5f, 3.0f}}}, {"Arm", {{0.5f, 4.0f}}}});
+    XSIAnimation animation(crossed, AnimationParams(), 1.0f, 0.0f);
+    animation.BindToSkeleton(m_skeleton, 0, 0);
+    ASSERT_EQ(animation.GetBoundCount(), 3u);
+    EXPECT_EQ(animation.GetBoundBone(0), 2);
+    EXPECT_EQ(animation.GetBoundBone(1), 0) << "the search wraps round to the start";
+    EXPECT_EQ(animation.GetBoundBone(2), 1);
+    EXPECT_EQ(animation.GetBoundTrack(1), 2);
+
+    ResourceAnimation* foreign = Clip("foreign", {{"Tail", {{0.5f, 3.0f}}}});
+    MeshAnimator animator(nullptr, 3, 1);
+    Start(animator, foreign, Flags(ANIMFLAG_LOOP));
+    EXPECT_NEAR(ArmX(animator), 0.0f, 1e-6f) << "nothing bound, the rest pose stays";
+}
+
+TEST(XSIAnimationSoundEventTest, EventsPlayWhenTheProgressPassesThemAlsoAcrossAWrap)
+{
+    struct Case
+    {
+        float from, to, event;
+        bool backwards, looping, plays;
+    };
+    const Case cases[] = {
+        {0.2f, 0.5f, 0.5f, false, false, true},  {0.2f, 0.5f, 0.2f, false, false, false},
+        {0.0f, 0.5f, 0.0f, false, false, true},  {0.9f, 0.1f, 0.95f, false, true, true},
+        {0.9f, 0.1f, 0.05f, false, true, true},  {0.9f, 0.1f, 0.5f, false, true, false},
+        {0.9f, 0.1f, 0.95f, false, false, false}, {0.5f, 0.2f, 0.2f, true, false, false},
+        {0.5f, 0.2f, 0.5f, true, false, true},   {0.5f, 0.0f, 0.0f, true, false, true},
+        {0.1f, 0.9f, 0.05f, true, true, true},   {0.1f, 0.9f, 0.95f, true, true, true},
+        {0.1f, 0.9f, 0.5f, true, true, false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << c.from << " to " << c.to << " event " << c.event);
+        EXPECT_EQ(AnimationSoundEventPassed(c.from, c.to, c.event, c.backwards, c.looping), c.plays);
+    }
 }

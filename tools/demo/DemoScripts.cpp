@@ -57,11 +57,11 @@ for i = 1, 6 do
     end
 end
 DemoPrint("Demo: " .. #gDemo.markers .. " markers spawned")
-gDemo.walker = tolua.cast(gEntityManager:CreateEntity("templates/Demo/Walker", nil, Matrix.ONE, 0), "MeshEntity")
-if gDemo.walker ~= nil then
+gDemo.waver = tolua.cast(gEntityManager:CreateEntity("templates/Demo/Waver", nil, Matrix.ONE, 0), "MeshEntity")
+if gDemo.waver ~= nil then
     local wave = AnimationParams:new_local()
     wave.Flags = ANIMFLAG_LOOP
-    DemoPrint("Demo: the walker waves: " .. tostring(gDemo.walker:StartAnimation("root", "Wave", wave)))
+    DemoPrint("Demo: the waver waves: " .. tostring(gDemo.waver:StartAnimation("root", "Wave", wave)))
 end
 gDemo.sentry = gEntityManager:CreateEntityInGame("templates/Demo/Sentry", nil, Matrix.ONE, 0)
 DemoPrint("Demo: a sentry " .. (gDemo.sentry ~= nil and "patrols, driven by its behaviour tree" or "is missing"))
@@ -69,8 +69,8 @@ gDemo.tone = gSoundEngine:PlaySystemSound("tone.ogg")
 DemoPrint("Demo: playing tone.ogg as sound " .. tostring(gDemo.tone))
 
 gDemo.OnTick = function(ticks)
-    if gDemo.walker ~= nil and ticks % 5 == 0 then
-        DemoPrint("Demo: the walker's hand is at x " .. tostring(gDemo.walker:GetGlobalHierarchyPositionVector(2).x))
+    if gDemo.waver ~= nil and ticks % 5 == 0 then
+        DemoPrint("Demo: the waver's hand is at x " .. tostring(gDemo.waver:GetGlobalHierarchyPositionVector(2).x))
     end
     for i, marker in ipairs(gDemo.markers) do
         local angle = (ticks / 15.0 + i) * 0.5

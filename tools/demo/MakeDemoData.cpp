@@ -112,22 +112,22 @@ bool AddTemplates(DataRoot& data)
                      AsString(SceneWriter::BuildTemplateBody(*body, entry.guid, demoTemplate.typeId)));
         data.AddFile("templates", path + ".template", TemplateWriter::MakeStubText(entry.guid, demoTemplate.typeId));
     }
-    // The animated walker: a skeleton of three bones that plays "Wave" from "animations/Demo/wave.bin".
-    TemplateStubEntry walker;
-    walker.folder = "templates/Demo";
-    walker.name = "Walker";
-    walker.guid = GuidOf({"Demo", "Walker", 0xD4});
-    walker.typeId = MeshTemplate::kTypeId;
-    entries.push_back(walker);
+    // The animated waver: a skeleton of three bones that plays "Wave" from "animations/Demo/wave.bin".
+    TemplateStubEntry waver;
+    waver.folder = "templates/Demo";
+    waver.name = "Waver";
+    waver.guid = GuidOf({"Demo", "Waver", 0xD4});
+    waver.typeId = MeshTemplate::kTypeId;
+    entries.push_back(waver);
     MeshTemplateSpec spec;
     spec.withMeshData = false;
     spec.bones = {"Hips", "Spine", "Hand"};
     spec.clips = {{"Wave", "Demo/wave"}};
     spec.clips[0].time = 2.0f;
-    data.AddFile("templates", "Demo/Walker.BinaryTemplate",
-                 AsString(SceneWriter::BuildTemplateBody(*MeshTemplateWriter::MakeTemplate(spec), walker.guid,
+    data.AddFile("templates", "Demo/Waver.BinaryTemplate",
+                 AsString(SceneWriter::BuildTemplateBody(*MeshTemplateWriter::MakeTemplate(spec), waver.guid,
                                                          MeshTemplate::kTypeId)));
-    data.AddFile("templates", "Demo/Walker.template", TemplateWriter::MakeStubText(walker.guid, MeshTemplate::kTypeId));
+    data.AddFile("templates", "Demo/Waver.template", TemplateWriter::MakeStubText(waver.guid, MeshTemplate::kTypeId));
     data.AddFile("templates", "TemplateInfo.Bin", AsString(TemplateWriter::BuildTemplateInfo(entries)));
     return true;
 }

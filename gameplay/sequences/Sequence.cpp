@@ -44,6 +44,8 @@ bool SequenceTrack::Update(const Time& now, Sequence& sequence, bool skip)
 {
     if (m_current >= m_actions.Count())
         return false;
+    if (m_current < 0 && m_startDelay > 0.0f && (now - sequence.GetStartTime()).ToSeconds() < double(m_startDelay))
+        return !sequence.IsStopRequested();
     for (;;)
     {
         if (sequence.IsStopRequested())
@@ -83,6 +85,7 @@ Sequence::~Sequence()
 
 void Sequence::Begin(bool gameplayTime)
 {
+    m_startTime = gameplayTime ? gGame.GetGameplayTimer().GetTimeValue() : gGame.GetGameTimer().GetTimeValue();
     m_active = true;
     m_localSemaphores.Clear();
     m_skippableNow = m_skippable;

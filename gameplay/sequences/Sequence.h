@@ -35,10 +35,15 @@ public:
     void SetCurrentIndex(int32_t index) { m_current = index; }
     // The current action, or null before the first and after the last.
     SequenceAction* GetCurrentAction() const;
+    // Seconds after the sequence's start before the first action starts (tracks the spawner split
+    // off wait for the actions they followed); not stored.
+    void SetStartDelay(float seconds) { m_startDelay = seconds; }
+    float GetStartDelay() const { return m_startDelay; }
 
 private:
     Dynarray<SequenceAction*> m_actions;
     int32_t m_current = -1;
+    float m_startDelay = 0.0f;
     NameString m_name;
     NameString m_groupName;
     bool m_inGroup = false;
@@ -70,6 +75,8 @@ public:
     const NameString& GetName() const { return m_name; }
     void SetName(const char* name) { m_name.Set(name); }
     bool IsActive() const { return m_active; }
+    // The clock's time at the last start.
+    const Time& GetStartTime() const { return m_startTime; }
     bool IsOnGameplayClock() const { return m_gameplayClock; }
     void RequestStop() { m_stopRequested = true; }
     bool IsStopRequested() const { return m_stopRequested; }
@@ -87,6 +94,7 @@ public:
 
 private:
     NameString m_name;
+    Time m_startTime;
     bool m_active = false;
     bool m_gameplayClock = false;
     bool m_stopRequested = false;

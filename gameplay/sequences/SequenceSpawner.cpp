@@ -128,6 +128,9 @@ void SequenceSpawner::FoldWaitsAndSplitTracks(Sequence& sequence)
                 char name[16];
                 std::snprintf(name, sizeof(name), "Track%.3d", t + 1);
                 split->SetName(name);
+                // The moved actions followed the ones left behind: they wait for their time to come
+                // rather than starting with the sequence.
+                split->SetStartDelay(action->GetMinimalStartTime());
                 for (int32_t moved = a; moved < actions.Count(); ++moved)
                     split->GetActions().Add(actions[moved]);
                 actions.RemoveRange(a, actions.Count() - 1);

@@ -1,7 +1,8 @@
 // SequenceSpawner (script global gSequenceSpawner): builds a sequence at run time, track by track
 // and action by action, and hands it to the sequence system. Pure pauses are folded into the
 // following actions' minimal start times, and an action after one of no length moves to a new
-// track with the rest, so parallel starts stay parallel. Main thread only.
+// track with the rest, so parallel starts stay parallel; such a track waits for its first action's
+// minimal start time. Main thread only.
 #pragma once
 
 #include <cstdint>

@@ -5,6 +5,7 @@
 #include "gameplay/sequences/Sequence.h"
 #include "gameplay/sequences/SequenceAction.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -146,6 +147,36 @@ void SequenceSystem::OnPreLoad(uint32_t)
     // that their current actions hear of it before they are deleted.
     StopAllSequences(true);
     m_active.FreeStorage();
+}
+
+void SequenceSystem::OnPostLoad(uint32_t)
+{
+    // Empty slots in the stored lists are passed over at run time; say where they are.
+    for (const Sequence* sequence : m_sequences)
+    {
+        if (sequence == nullptr)
+            continue;
+        for (int32_t t = 0; t < sequence->GetTracks().Count(); ++t)
+        {
+            const SequenceTrack* const track = sequence->GetTracks()[t];
+            if (track == nullptr)
+            {
+                gConsole.Warning(CONSOLE_CHANNEL_SCRIPT, "Sequence %s: track %d is empty and is skipped",
+                                 sequence->GetName().CStr(), t);
+                continue;
+            }
+            for (int32_t a = 0; a < track->GetActions().Count(); ++a)
+                if (track->GetActions()[a] == nullptr)
+                    gConsole.Warning(CONSOLE_CHANNEL_SCRIPT, "Sequence %s: action %d of track %d is empty and is skipped",
+                                     sequence->GetName().CStr(), a, t);
+        }
+    }
+    // A null sequence cannot be looked up or started: it leaves the list. Lookups are a binary search,
+    // so a list stored out of order is put in order rather than trusted.
+    m_sequences.RemoveValue(nullptr);
+    std::stable_sort(m_sequences.begin(), m_sequences.end(), [](const Sequence* a, const Sequence* b) {
+        return StrICmp(a->GetName().CStr(), b->GetName().CStr()) < 0;
+    });
 }
 
 void SequenceSystem::RaiseGlobalSemaphore(const NameString& name)

@@ -73,6 +73,7 @@ public:
     const DynarraySafe<NameString>& GetGlobalSemaphores() const { return m_globalSemaphores; }
 
     void OnPreLoad(uint32_t flags) override;
+    void OnPostLoad(uint32_t flags) override;
 
 private:
     class SequenceAction* FindAction(int32_t sequence, int32_t track, int32_t action) const;

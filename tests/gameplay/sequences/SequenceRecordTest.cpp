@@ -126,6 +126,25 @@ TEST_F(SequenceRecordTest, AHandWrittenRecordLoadsFromASceneAndStartsByNameInAny
     EXPECT_EQ(gSequenceSystem.GetSequenceCount(), 0);
 }
 
+TEST_F(SequenceRecordTest, EmptySlotsAreSkippedWithAWordAndAnUnsortedListIsPutInOrder)
+{
+    std::vector<uint8_t> bytes;
+    Bytes(bytes, {2, 0, 0, 0, 1});
+    Name(bytes, "Zed");
+    Bytes(bytes, {1, 0, 0, 0, 1});             // one track
+    Name(bytes, "T");
+    Bytes(bytes, {0, 0, 0, 1, 0, 0, 0, 0});    // no group, one action slot, empty
+    Bytes(bytes, {0, 0, 0, 0, 0, 1});          // the rest of "Zed"; then "Abe"
+    Name(bytes, "Abe");
+    Bytes(bytes, {0, 0, 0, 0, 0, 0, 0, 0, 0});
+    SequenceSystem system;
+    ASSERT_TRUE(system.DeserializeFromMemory(bytes.data(), bytes.size(), 0));
+    EXPECT_TRUE(m_log.Contains("Sequence Zed: action 0 of track 0 is empty and is skipped", CONSOLE_WARNING));
+    ASSERT_NE(system.FindSequence("abe"), nullptr);
+    ASSERT_NE(system.FindSequence("zed"), nullptr);
+    EXPECT_STREQ(system.GetSequenceName(0), "Abe");
+}
+
 TEST_F(SequenceRecordTest, TheDataKitWritesTheSystemThatTheSceneLoaderReadsBack)
 {
     SequenceSystem written;

@@ -2,6 +2,7 @@
 // length, refused classes and calls out of turn, and spawned sequences that lookups still find.
 #include "gameplay/sequences/SequenceSpawner.h"
 
+#include "engine/Game.h"
 #include "gameplay/sequences/Sequence.h"
 #include "gameplay/sequences/SequenceAction.h"
 #include "gameplay/sequences/SequenceClassRegistration.h"
@@ -77,6 +78,24 @@ TEST_F(SequenceSpawnerTest, PausesFoldIntoStartTimesAndActionsAfterAZeroLengthOn
     ASSERT_NE(spawned, nullptr);
     // The pass goes on in each new track, so a second zero-length action splits again.
     EXPECT_EQ(Describe(*spawned), "Main: 2@0 1@5;Other: 3@0 0@3;Track002: 2@3 0@5;Track003: 1@5;");
+    EXPECT_FLOAT_EQ(spawned->GetTracks()[2]->GetStartDelay(), 3.0f);
+    EXPECT_FLOAT_EQ(spawned->GetTracks()[3]->GetStartDelay(), 5.0f);
+
+    // Run: a split-off track starts its first action when the one it followed would have ended.
+    gGame.GetGameTimer().Reset();
+    gSequenceSystem.Enable(true);
+    ASSERT_NE(gSequenceSystem.StartSequence("Folded", false, true), nullptr);
+    const SequenceTrack* split = spawned->GetTracks()[2];
+    float startedAt = -1.0f;
+    for (int frame = 1; frame <= 50 && startedAt < 0.0f; ++frame)
+    {
+        gGame.GetGameTimer().Tick(0.1f);
+        gSequenceSystem.Update();
+        if (split->GetCurrentIndex() >= 0)
+            startedAt = float(frame) * 0.1f;
+    }
+    EXPECT_NEAR(startedAt, 3.0f, 0.11f);
+    gSequenceSystem.Enable(false);
 }
 
 TEST_F(SequenceSpawnerTest, SpawnedSequencesKeepLookupsWholeAndNamesUnique)

@@ -302,6 +302,18 @@ TEST_F(SequenceSystemTest, SkipsRunTracksToTheirEndExceptAtHeldWaitsAndHandOverT
     EXPECT_TRUE(cutscene->IsActive());
     EXPECT_FALSE(cutscene->IsSkipRequested());
     EXPECT_EQ(after->calls.back(), "end!");
+
+    // An after-skip sequence that is not skippable itself just starts.
+    Sequence* second = Make("Second");
+    second->SetSkippable(true);
+    second->SetAfterSkip("Credits");
+    Add<ProbeAction>(Track(second), 30.0f);
+    ProbeAction* roll = Add<ProbeAction>(Track(Make("Credits")), 30.0f);
+    gSequenceSystem.StartSequence("Second", false, true);
+    Frame();
+    second->RequestSkip();
+    Frame();
+    EXPECT_EQ(roll->calls, (std::vector<std::string>{"start", "update"}));
 }
 
 TEST_F(SequenceSystemTest, LogWritesTheDumpLineByLine)

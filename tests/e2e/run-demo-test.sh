@@ -2,6 +2,7 @@
 # The game over its demo data as a separate process: a full run ends by itself and exits 0 with
 # its frames presented, its scripts ticking and its sound mixed; a run whose game client service
 # fails exits non-zero; a second instance leaves at once and the first closes cleanly on SIGTERM.
+# Any error line or script error in a run that should be clean fails the test.
 # Usage: run-demo-test.sh <tessarine> <make-demo-data> <work folder>
 set -uo pipefail
 game=$1
@@ -9,6 +10,14 @@ maker=$2
 work=$3
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# A run that logs an error or a script error is broken, however cleanly it exits. The only errors
+# expected are those of the system font, whose resource loader is not built yet.
+expected_errors='No loader for font resources yet \(_system\.ttf|Resource loading failed \(_system\.ttf'
+no_errors() {
+    local found
+    found=$(grep -E '^error: |LUA: error|attempt to (index|call)' "$1" | grep -v -E "$expected_errors" | head -3)
+    [ -z "$found" ] || fail "$2 logged errors: $found"
+}
 
 rm -rf "$work"
 mkdir -p "$work/run"
@@ -30,6 +39,7 @@ for message in "Engine successfully initialized" "Demo: DemoField script runs" "
     [ "$line" -gt "$previous" ] || fail "\"$message\" is out of order"
     previous=$line
 done
+no_errors "$work/run.log" "the demo run"
 presents=$(sed -n 's/.*Main loop ran \([0-9]*\) frames, \([0-9]*\) presents.*/\2/p' "$work/run.log" | tail -1)
 [ -n "$presents" ] && [ "$presents" -gt 0 ] || fail "no frame was presented (${presents:-none})"
 python3 - "$work/mix.wav" <<'PY' || fail "the mix is silent or missing"
@@ -75,6 +85,7 @@ wait $first
 status=$?
 [ $status -eq 0 ] || fail "the first instance exited $status after SIGTERM"
 grep -q "NorvexEngine closed" "$work/first.log" || fail "the first instance did not close its engine"
+no_errors "$work/first.log" "the first instance"
 
 if [ $failures -ne 0 ]; then
     echo "--- demo log tail"; tail -30 "$work/run.log"; echo "--- stderr tail"; tail -10 "$work/run.err"

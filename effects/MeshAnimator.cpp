@@ -106,6 +106,36 @@ bool MeshAnimator::MountEntityToNamedBone(const MeshSkeleton& animationSet, cons
     return MountEntity(index, child, offset, flags);
 }
 
+bool MeshAnimator::MountEntityToNamedBoneIn(const MeshSkeleton& animationSet, const NameString& subobject,
+                                            const NameString& bone, Entity* child, const Matrix& offset, uint32_t flags)
+{
+    const int32_t root = GetSubobjectIndex(animationSet, subobject);
+    int32_t index = -1;
+    for (uint32_t i = 0; root >= 0 && i < animationSet.GetBoneCount() && index < 0; ++i)
+    {
+        if (!(animationSet.GetBone(i).name == bone))
+            continue;
+        // Bounded: a file's parent links may loop.
+        uint32_t at = i;
+        for (uint32_t steps = 0; at < animationSet.GetBoneCount() && steps <= MeshSkeleton::kMaxBones; ++steps)
+        {
+            if (int32_t(at) == root)
+            {
+                index = int32_t(i);
+                break;
+            }
+            at = animationSet.GetBone(at).parent;
+        }
+    }
+    if (index < 0)
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Cannot mount entity %s because %s cannot be found in %s",
+                       child != nullptr ? child->GetName() : "", bone.CStr(), subobject.CStr());
+        return false;
+    }
+    return MountEntity(index, child, offset, flags);
+}
+
 bool MeshAnimator::MountEntity(int32_t bone, Entity* child, const Matrix& offset, uint32_t flags)
 {
     if (bone < 0 || uint32_t(bone) >= m_boneCount || child == nullptr)
@@ -123,10 +153,10 @@ bool MeshAnimator::MountEntity(int32_t bone, Entity* child, const Matrix& offset
     for (Mount& mount : m_mounts)
         if (mount.child == child)
         {
-            mount = {child, bone, offset, flags};
+            mount = {child, bone, m_skeleton.GetBone(uint32_t(bone)).name, offset, flags};
             return true;
         }
-    m_mounts.push_back({child, bone, offset, flags});
+    m_mounts.push_back({child, bone, m_skeleton.GetBone(uint32_t(bone)).name, offset, flags});
     gMountOwners[child] = this;
     return true;
 }

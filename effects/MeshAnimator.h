@@ -25,6 +25,16 @@ struct AnimationParams
 class MeshAnimator
 {
 public:
+    // A child following a bone; the bone's name lets a rebuilt hierarchy mount it again.
+    struct Mount
+    {
+        Entity* child;
+        int32_t bone;
+        NameString boneName;
+        Matrix offset;
+        uint32_t flags;
+    };
+
     MeshAnimator(const MeshSkeleton& skeleton, uint32_t boneCount, const void* nodeData, Entity* owner);
     ~MeshAnimator();
     MeshAnimator(const MeshAnimator&) = delete;
@@ -62,6 +72,9 @@ public:
     // bone or a child mounted elsewhere.
     bool MountEntityToNamedBone(const MeshSkeleton& animationSet, const NameString& bone, Entity* child,
                                 const Matrix& offset, uint32_t flags);
+    // The same for a bone found among the named sub-object and its descendants only.
+    bool MountEntityToNamedBoneIn(const MeshSkeleton& animationSet, const NameString& subobject, const NameString& bone,
+                                  Entity* child, const Matrix& offset, uint32_t flags);
     bool MountEntity(int32_t bone, Entity* child, const Matrix& offset, uint32_t flags);
     bool SetMountedEntityOffset(Entity* child, const Matrix& offset);
     // Detaches one child, or every child for null.
@@ -69,20 +82,13 @@ public:
     // The bone a child is mounted on, -1 when it is not.
     int32_t GetMountedBone(const Entity* child) const;
     static bool IsMountedAnywhere(const Entity* child);
+    const std::vector<Mount>& GetMounts() const { return m_mounts; }
 
     // Sub-objects are the skeleton's bones: index by name (-1 none) and matrix in entity space.
     int32_t GetSubobjectIndex(const MeshSkeleton& animationSet, const NameString& name) const;
     Matrix GetSubobjectMatrix(const MeshSkeleton& animationSet, const NameString& name, float scale) const;
 
 private:
-    struct Mount
-    {
-        Entity* child;
-        int32_t bone;
-        Matrix offset;
-        uint32_t flags;
-    };
-
     const MeshSkeleton& m_skeleton;
     uint32_t m_boneCount;
     Entity* m_owner;

@@ -1,6 +1,7 @@
 #include "scene/kinds/MeshEntity.h"
 
 #include "core/strings/StringUtils.h"
+#include "effects/MeshAnimator.h"
 #include "effects/MeshSkeleton.h"
 #include "engine/GameFrameEntityLists.h"
 #include "gameplay/navigation/NavigationGrid.h"
@@ -378,7 +379,14 @@ void MeshEntity::ResetAnimationTags()
 
 void MeshEntity::RefreshFromTemplate()
 {
+    // The rebuilt hierarchy starts without mounts: children go back on their bones by name.
+    std::vector<MeshAnimator::Mount> mounts;
+    if (m_animator != nullptr)
+        mounts = m_animator->GetMounts();
     RebuildAnimationState();
+    for (const MeshAnimator::Mount& mount : mounts)
+        if (mount.child->GetParent() == this)
+            MountEntity(mount.boneName, mount.child, mount.offset, mount.flags);
     if (GetRenderingContext() != nullptr)
         RecreateRenderingContext(true);
 }

@@ -121,7 +121,6 @@ bool MeshEntity::MountEntity(const NameString& bone, Entity* child, const Matrix
 bool MeshEntity::MountEntity(const NameString& subobject, const NameString& bone, Entity* child, const Matrix& offset,
                              uint32_t flags)
 {
-    (void)subobject;
     if (child == nullptr)
         return false;
     if (child->GetParent() != this)
@@ -137,8 +136,7 @@ bool MeshEntity::MountEntity(const NameString& subobject, const NameString& bone
                        child->GetName(), bone.CStr(), GetName(), GetName());
         return false;
     }
-    // Sub-objects are the skeleton's own bones here, so the bone is looked up the same way.
-    return m_animator->MountEntityToNamedBone(*set, bone, child, offset, flags);
+    return m_animator->MountEntityToNamedBoneIn(*set, subobject, bone, child, offset, flags);
 }
 
 bool MeshEntity::SetMountedEntityOffset(Entity* child, const Matrix& offset)

@@ -19,6 +19,7 @@
 #include "engine/profiler/Profiler.h"
 #include "engine/scripting/GameDelegate.h"
 #include "engine/scripting/ScriptSchedulerHelper.h"
+#include "gameplay/behaviour/BehaviourTreeAgents.h"
 #include "gameplay/navigation/NavigationGrid.h"
 #include "online/MultiplayerEngine.h"
 #include "renderer/FrameClock.h"
@@ -192,6 +193,7 @@ void Game::RunTickWork(bool timed)
     {
         StageTimer timer(PROFILER_TEST_G, timed);
         gGameEntityLists.TickScriptEntities();
+        gBehaviourTreeAgents.TickAll();
     }
     {
         StageTimer timer(PROFILER_TEST_H, timed);

@@ -21,12 +21,14 @@
 #include "engine/scripting/ScriptSchedulerHelper.h"
 #include "gameplay/behaviour/BehaviourTreeAgents.h"
 #include "gameplay/navigation/NavigationGrid.h"
+#include "gameplay/physics/PhysicsThread.h"
 #include "online/MultiplayerEngine.h"
 #include "renderer/FrameClock.h"
 #include "scene/cameras/GameCameraController.h"
 #include "scene/entities/EntityManager.h"
 #include "scene/entities/Entity.h"
 #include "scene/kinds/TriggerOccupancy.h"
+#include "ui/elements/UIElement.h"
 
 #include <algorithm>
 #include <cmath>
@@ -235,8 +237,8 @@ void Game::RunFixedTicks(uint32_t ticks, bool logicPaused, bool uiPaused, bool s
     {
         if (!logicPaused && !uiPaused)
         {
-            // The physics step of the tick length does nothing in this system; only its timer runs.
             StageTimer timer(PROFILER_PHYSICS_TIME, true);
+            gPhysicsWorld.Step(kTickSeconds);
         }
         ++m_tickCount;
         m_gameTimer.Tick(kTickSeconds);
@@ -287,6 +289,7 @@ void Game::RunFrameTail(uint32_t ticks)
     const Vector cursor = m_inputManager->GetCursorPosition();
     m_screenStack.UpdateMouseOver(cursor);
     m_screenStack.UpdateNavigation(GetXControllerAnalogInput(kNavigationPad));
+    UIElement::FinishDeferredDeletion();
     gProfiler.SetValue(PROFILER_ENTITY_INST, float(gEntityManager.GetLiveEntityCount()), kMain);
     gProfiler.StopTimer(PROFILER_GAME_TICK, kMain);
     m_screenStack.UpdateMouseOver(m_inputManager->GetCursorPosition());

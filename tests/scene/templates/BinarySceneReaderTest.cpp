@@ -132,6 +132,24 @@ TEST_F(BinarySceneReaderTest, AKitSceneRoundTripsWithVariationsReferencesSetsAnd
     EXPECT_EQ(LoadedByName().size(), 0u);
 }
 
+// Written with no scene at all, a file still carries a root payload, so what follows it is read
+// where it was written.
+TEST_F(BinarySceneReaderTest, AFileWrittenWithoutASceneHasADefaultRoot)
+{
+    gEntityManager.DestroyScene();
+    SceneFileContents contents;
+    contents.hasGrid = true;
+    contents.grid.width = 2;
+    contents.grid.height = 1;
+    contents.grid.cells = {3, 4};
+    const std::vector<uint8_t> bytes = SceneWriter::BuildBinaryScene(contents);
+    gEntityManager.NewScene();
+    ASSERT_TRUE(BinarySceneReader::LoadBinaryScene(bytes.data(), bytes.size(), 7, 0, 255));
+    ASSERT_NE(gEntityManager.GetNavigationGrid(), nullptr);
+    EXPECT_EQ(gEntityManager.GetNavigationGrid()->GetCells(), (std::vector<uint8_t>{3, 4}));
+    EXPECT_EQ(gEntityManager.GetSceneRoot()->GetVisualizationMode(), SceneEntity::kVisualizationDefault);
+}
+
 TEST_F(BinarySceneReaderTest, TruncatedOrForgedFilesLoadNothing)
 {
     Make("One", 1, 1.0f);

@@ -1,7 +1,7 @@
 #include "scene/entities/Entity.h"
 
 #include "core/console/GameConsole.h"
-#include "effects/MeshSkeleton.h"
+#include "effects/animation/MeshSkeleton.h"
 #include "engine/GameEntityLists.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "online/MultiplayerEngine.h"

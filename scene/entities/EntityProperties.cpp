@@ -4,7 +4,7 @@
 
 #include "core/console/GameConsole.h"
 #include "core/reflection/EntityReferences.h"
-#include "effects/MeshAnimator.h"
+#include "effects/animation/MeshAnimator.h"
 #include "scene/kinds/MeshEntity.h"
 
 namespace

@@ -1,8 +1,8 @@
 #include "scene/kinds/MeshEntity.h"
 
 #include "core/strings/StringUtils.h"
-#include "effects/MeshAnimator.h"
-#include "effects/MeshSkeleton.h"
+#include "effects/animation/MeshAnimator.h"
+#include "effects/animation/MeshSkeleton.h"
 #include "engine/GameFrameEntityLists.h"
 #include "gameplay/navigation/NavigationGrid.h"
 #include "renderer/MeshEntityRenderingContext.h"
@@ -12,6 +12,7 @@
 #include "scene/kinds/MeshTemplate.h"
 #include "scene/templates/TemplateManager.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace
@@ -344,7 +345,9 @@ void MeshEntity::RebuildAnimationState()
         gGameFrameEntityLists.RemoveTickAnimatedEntity(this);
         return;
     }
-    m_animator = new MeshAnimator(*skeleton, skeleton->GetBoneCount(), nullptr, this);
+    m_animator = new MeshAnimator(this, skeleton->GetSkinMatrixCount(),
+                                  std::max<uint32_t>(1, uint32_t(skeleton->GetTreeNodes().size())));
+    m_replicatedIndex = 255;
     RaiseFlag(ENTITYFLAG_ANIMATED, false);
     // A mesh with a hierarchy is posed after every logic tick, so scripts read this tick's bones.
     gGameFrameEntityLists.AddTickAnimatedEntity(this);
@@ -379,14 +382,14 @@ void MeshEntity::ResetAnimationTags()
 
 void MeshEntity::RefreshFromTemplate()
 {
-    // The rebuilt hierarchy starts without mounts: children go back on their bones by name.
-    std::vector<MeshAnimator::Mount> mounts;
+    // The rebuilt hierarchy starts without mounts: children still here go back on their bones.
+    std::vector<MountedEntityRecord> mounts;
     if (m_animator != nullptr)
         mounts = m_animator->GetMounts();
     RebuildAnimationState();
-    for (const MeshAnimator::Mount& mount : mounts)
-        if (mount.child->GetParent() == this)
-            MountEntity(mount.boneName, mount.child, mount.offset, mount.flags);
+    for (const MountedEntityRecord& mount : mounts)
+        if (Entity* const child = mount.entity.Get(); child != nullptr && child->GetParent() == this)
+            MountEntityToBone(mount.bone, child, mount.offset, mount.alignment);
     if (GetRenderingContext() != nullptr)
         RecreateRenderingContext(true);
 }

@@ -3,7 +3,8 @@
 // optimizability, template refreshes, and the hierarchy operations' results and messages.
 #include "scene/kinds/MeshEntity.h"
 
-#include "effects/MeshSkeleton.h"
+#include "effects/animation/MeshAnimator.h"
+#include "effects/animation/MeshSkeleton.h"
 #include "renderer/MeshEntityRenderingContext.h"
 #include "scene/kinds/MeshTemplate.h"
 #include "support/RenderThreadCall.h"
@@ -210,10 +211,11 @@ TEST_F(MeshEntityTest, WithoutSkeletonTheHierarchyOperationsAreNeutral)
     m_log.Clear();
     EXPECT_EQ(entity->GetAnimator(), nullptr);
     EXPECT_FALSE(entity->HasFlag(ENTITYFLAG_ANIMATED));
-    EXPECT_FALSE(entity->StartAnimationOnNode(NameString("root"), NameString("Idle"), AnimationParams()));
-    EXPECT_FALSE(entity->SetAnimationSpeedMultiplier(NameString("root"), NameString("Idle"), 2.0f));
-    EXPECT_FALSE(entity->SetAnimationTimeFlags(NameString("root"), NameString("Idle"), 1));
-    EXPECT_FALSE(entity->SetAnimationProgress(NameString("root"), NameString("Idle"), 0.5f));
+    EXPECT_FALSE(entity->StartAnimationByIndex(NameString("root"), 0, nullptr));
+    EXPECT_FALSE(entity->StopAnimation(NameString("root"), -1, 0.2f));
+    EXPECT_FALSE(entity->SetAnimationSpeedMultiplier(NameString("root"), -1, 2.0f));
+    EXPECT_FALSE(entity->SetAnimationTimeFlags(NameString("root"), -1, 0x10));
+    EXPECT_FALSE(entity->SetAnimationProgress(NameString("root"), -1, 0.5f));
     EXPECT_EQ(entity->GetHierarchySubobjectIndex(NameString("Head")), -1);
     EXPECT_TRUE(entity->GetLocalHierarchyPosition(NameString("Head")).Equals(Matrix::ONE));
     EXPECT_FLOAT_EQ(entity->GetAnimationDrivenMovementSpeed(), 0.0f);
@@ -248,8 +250,10 @@ TEST_F(MeshEntityTest, WithSkeletonChildrenMountOnBonesAndBonesReachTheContext)
     child->SetParent(nullptr);
     EXPECT_EQ(entity->GetAnimator()->GetMountedBone(child), -1);
 
-    EXPECT_FALSE(entity->StartAnimationOnNode(NameString("legs"), NameString("Walk"), AnimationParams()));
-    EXPECT_TRUE(m_log.Contains("Cannot start animation because the node legs cannot be found", 3));
+    EXPECT_FALSE(entity->StartAnimation(NameString("legs"), NameString("Walk"), nullptr));
+    EXPECT_TRUE(m_log.Contains("Animation Walk not found in", 4));
+    EXPECT_FALSE(entity->SetAnimationProgress(NameString("legs"), -1, 0.5f)) << "no such tree node";
+    EXPECT_TRUE(entity->SetAnimationProgress(NameString("root"), -1, 0.5f));
     EXPECT_EQ(entity->GetHierarchySubobjectIndex(NameString("Hand")), 2);
     Matrix global;
     entity->SetGlobalPosition(Vector(10.0f, 0.0f, 0.0f, 1.0f));
@@ -292,7 +296,7 @@ TEST_F(MeshEntityTest, BoneMountsFollowTheirPropertiesSubobjectsAndTemplateEdits
 
     EXPECT_FALSE(knight->MountEntity(NameString("Hand"), NameString("Spine"), shield, Matrix::ONE, 0));
     EXPECT_TRUE(m_log.Contains("because Spine cannot be found in Hand", 4));
-    EXPECT_TRUE(knight->MountEntity(NameString("Spine"), NameString("Hand"), shield, Matrix::ONE, 7));
+    EXPECT_TRUE(knight->MountEntity(NameString("Spine"), NameString("Hand"), shield, Matrix::ONE, 1));
     EXPECT_EQ(knight->GetAnimator()->GetMountedBone(shield), 2);
 
     // The edit rebuilds the hierarchy; both children are back on their bones with offset and flags.
@@ -301,10 +305,10 @@ TEST_F(MeshEntityTest, BoneMountsFollowTheirPropertiesSubobjectsAndTemplateEdits
     ASSERT_EQ(animator->GetMounts().size(), 2u);
     EXPECT_EQ(animator->GetMountedBone(sword), 2);
     EXPECT_EQ(animator->GetMountedBone(shield), 2);
-    for (const MeshAnimator::Mount& mount : animator->GetMounts())
+    for (const MountedEntityRecord& mount : animator->GetMounts())
     {
-        EXPECT_FLOAT_EQ(mount.offset.rows[3].y, mount.child == sword ? 5.0f : 0.0f);
-        EXPECT_EQ(mount.flags, mount.child == shield ? 7u : 0u);
+        EXPECT_FLOAT_EQ(mount.offset.rows[3].y, mount.entity.Get() == sword ? 5.0f : 0.0f);
+        EXPECT_EQ(mount.alignment, mount.entity.Get() == shield ? 1u : 0u);
     }
 
     ASSERT_TRUE(Set(*sword, "Mount to bone", ""));

@@ -103,6 +103,12 @@ TEST_F(GpuDeviceRasterTest, CullingFollowsTheWindingOnScreen)
         Draw(kPrimitiveTriangleList, 1, counter);
         EXPECT_EQ(Probe(1, 1) == kRed, c.counterDrawn) << "cull " << c.cull;
     }
+    // A strip keeps its first triangle's winding: every other triangle is read the other way round.
+    m_device->SetRenderState(kRsCullMode, kCullCounterClockwise);
+    ClearTarget(kBlack);
+    Draw(kPrimitiveTriangleStrip, 2, {At(0, 0, kRed), At(8, 0, kRed), At(0, 8, kRed), At(8, 8, kRed)});
+    EXPECT_EQ(Probe(1, 1), kRed);
+    EXPECT_EQ(Probe(7, 7), kRed) << "the strip's second triangle is front-facing too";
     // A mirroring matrix (x negated) turns clockwise into counter-clockwise.
     const float mirror[16] = {-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     SetMatrix("ModelViewProjMatrix", mirror);

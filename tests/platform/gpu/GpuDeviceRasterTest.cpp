@@ -209,6 +209,12 @@ TEST_F(GpuDeviceRasterTest, NearPlaneClipsAndPerspectiveInterpolatesColour)
          {{-1, 1, -1, 1, kRed, 0, 0}, {1, 1, 1, 1, kRed, 0, 0}, {-1, -1, 1, 1, kRed, 0, 0}});
     EXPECT_EQ(Probe(1, 1), kBlack) << "the part in front of the near plane is cut";
     EXPECT_EQ(Probe(40, 4), kRed);
+    // A vertex behind the eye (negative w) is clipped away, not dropped with its triangle.
+    ClearTarget(kBlack);
+    Draw(kPrimitiveTriangleList, 1,
+         {{-0.5f, 0.5f, 0.5f, 1, kRed, 0, 0}, {0.5f, 0.5f, 0.5f, 1, kRed, 0, 0}, {0, -1, -1, -1, kRed, 0, 0}});
+    EXPECT_EQ(Probe(32, 12), kRed);
+    EXPECT_EQ(Probe(32, 20), kBlack) << "nothing below the near plane's line";
     // One far vertex (w 3) pulls the interpolation: at the screen midpoint of the edge the colour is
     // 1/4 of the way, not 1/2.
     ClearTarget(kBlack);

@@ -23,6 +23,8 @@ public:
     void FreeNodeData(BehaviourTreeContext& ctx, uint32_t base) const override;
     bool CanInterrupt(const BehaviourTreeContext& ctx, uint32_t base) const override;
     int32_t Tick(BehaviourTreeContext& ctx, uint32_t base) const override { return DecoratorTick(ctx, base); }
+    // A decorator's own work is its child's: it lets the tick go on to the child.
+    int32_t Execute(BehaviourTreeContext&, uint32_t) const override { return BT_RUNNING; }
     // Fails without an active child; else its own condition, then the child's.
     int32_t CheckCondition(BehaviourTreeContext& ctx, uint32_t base) const override;
 
@@ -34,7 +36,7 @@ protected:
     virtual int32_t TickChild(BehaviourTreeContext& ctx, uint32_t base) const;
     BehaviourNode* ActiveChild(const BehaviourTreeContext& ctx, uint32_t base) const
     {
-        return GetActiveChild(ctx, base, 0);
+        return ActiveChildOf(Slice(ctx, base), 0);
     }
 };
 

@@ -45,3 +45,11 @@ void BehaviourTreeAgents::TickAll()
     if (kept < m_agents.Count())
         m_agents.RemoveRange(kept, m_agents.Count() - 1);
 }
+
+int32_t BehaviourTreeAgents::Count() const
+{
+    int32_t live = 0;
+    for (const SafePointer<BehaviourTreeEntity>& agent : m_agents)
+        live += agent.Get() != nullptr ? 1 : 0;
+    return live;
+}

@@ -21,7 +21,8 @@ public:
     void Remove(const BehaviourTreeEntity* agent);
     // Ticks every listed agent's tree once, in the order they started.
     void TickAll();
-    int32_t Count() const { return m_agents.Count(); }
+    // Agents still alive.
+    int32_t Count() const;
 
 private:
     SafePointerArray<BehaviourTreeEntity> m_agents;

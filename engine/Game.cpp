@@ -18,6 +18,7 @@
 #include "engine/scripting/GameDelegate.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "engine/scripting/ScriptSchedulerHelper.h"
+#include "gameplay/physics/PhysicsThread.h"
 #include "online/InGameStore.h"
 #include "online/MultiplayerEngine.h"
 #include "online/NorvexAnalytics.h"
@@ -241,7 +242,7 @@ void Game::Close()
         gServerRequestThread.Stop();
     }
     m_analyticsStarted = false;
-    PendingGameServices::StopPhysicsThread();
+    PhysicsServices::StopForGameClose();
     FreeTouchHelper();
     if (EngineConfig* const config = gNorvexEngine.GetConfig(); config != nullptr && OpenRenderer() != nullptr)
         gProfiler.Init(&config->m_editorProfilers);

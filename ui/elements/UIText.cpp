@@ -9,6 +9,7 @@ bool gLayoutReported = false;
 
 UIText::UIText(const char* fontName, uint32_t fontSize) : m_fontName(fontName != nullptr ? fontName : ""), m_fontSize(fontSize)
 {
+    m_scriptClassName = "UIText";
     if (!gLayoutReported)
     {
         gLayoutReported = true;

@@ -13,6 +13,8 @@ class UIText : public UIElement
 {
 public:
     UIText(const char* fontName, uint32_t fontSize);
+    bool IsUITextBase() const override { return true; }
+    bool IsUIText() const override { return true; }
 
     void SetText(const char* text) { m_text = text != nullptr ? text : ""; }
     const std::string& GetText() const { return m_text; }

@@ -21,7 +21,7 @@ namespace TgaWriter
 {
 constexpr uint8_t kRightToLeft = 0x10;
 constexpr uint8_t kTopToBottom = 0x20;
-// The file image; empty (with a message on stderr) when the spec is inconsistent.
+// The file image; empty (with a message on stderr) when the description is inconsistent.
 std::vector<uint8_t> EncodeTga(const TgaSpec& spec);
 bool WriteTga(const std::string& path, const TgaSpec& spec);
 } // namespace TgaWriter

@@ -22,6 +22,7 @@
 #include "core/time/GameTimer.h"
 #include "core/time/Time.h"
 #include "engine/ConsoleLineQueue.h"
+#include "engine/GameEntityLists.h"
 #include "engine/TimedFloatTransition.h"
 #include "engine/input/TapTargets.h"
 #include "engine/scripting/LuaBaseClass.h"
@@ -103,6 +104,8 @@ public:
     // Created with the Game, kept for the whole run.
     InputManager& GetInputManager() const { return *m_inputManager; }
     UIScreenStack& GetScreenStack() { return m_screenStack; }
+    // The entity lists the frame walks and the deferred entity calls; emptied by Close.
+    GameEntityLists& GetEntityLists() { return m_entityLists; }
     // Made at Init with the screen size, deleted at Close.
     GameCameraController* GetCameraController() const { return m_cameraController; }
     const std::vector<std::string>& GetArguments() const { return m_arguments; }
@@ -157,7 +160,7 @@ public:
     static bool RunCommandLine(const char* line);
     void ProcessInput(bool allowRender);
 
-    // The in-game console screen (GameConsoleScreen.cpp): made by Init, released by Close.
+    // The in-game console screen (GameConsoleScreenHost.cpp): made by Init, released by Close.
     UIGameConsoleScreen* GetConsoleScreen() const { return m_consoleScreen; }
     // The console screen exists and is open.
     bool IsGameConsoleActive() const;
@@ -326,7 +329,7 @@ private:
     void RenderLateEntities(uint32_t lateKind, uint32_t passFlags);
     // The camera's view and projection again (each pass may have set another camera).
     void SubmitCamera();
-    // GameConsoleScreen.cpp.
+    // GameConsoleScreenHost.cpp.
     void CreateConsoleScreen();
     void ReleaseConsoleScreen();
     void DrawConsoleScreen(const FrameClock& clockA, const FrameClock& clockB);
@@ -338,6 +341,7 @@ private:
     void RestoreSystemCursor();
 
     std::unique_ptr<InputManager> m_inputManager;
+    GameEntityLists m_entityLists;
     GameDelegate* m_delegate = nullptr;
     void* m_window = nullptr;
     GameCameraController* m_cameraController = nullptr;

@@ -1,13 +1,12 @@
 #include "engine/GameEntityLists.h"
 
+#include "core/console/GameConsole.h"
 #include "engine/Game.h"
 #include "engine/scripting/GameDelegate.h"
 #include "online/MultiplayerEngine.h"
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityInitQueue.h"
 #include "scene/entities/EntityManager.h"
-
-GameEntityLists gGameEntityLists;
 
 namespace
 {
@@ -140,6 +139,9 @@ void GameEntityLists::Clear()
     m_scriptTick.FreeStorage();
     m_updated.FreeStorage();
     m_changed.FreeStorage();
+    m_tickAnimated.FreeStorage();
+    m_endOfFrameAnimated.FreeStorage();
+    m_replicatedState.FreeStorage();
     ClearEntityCallQueues();
 }
 
@@ -246,4 +248,102 @@ void GameEntityLists::InitSceneEntities()
     }
     if (opened)
         EntityInitQueue::Flush();
+}
+
+void GameEntityLists::AddOnce(SafePointerArray<Entity>& list, Entity* entity)
+{
+    if (entity == nullptr)
+        return;
+    for (const SafePointer<Entity>& held : list)
+        if (held.Get() == entity)
+            return;
+    list.Add(SafePointer<Entity>(entity));
+}
+
+void GameEntityLists::AddTickAnimatedEntity(Entity* entity)
+{
+    AddOnce(m_tickAnimated, entity);
+}
+
+void GameEntityLists::AddEndOfFrameAnimatedEntity(Entity* entity)
+{
+    AddOnce(m_endOfFrameAnimated, entity);
+}
+
+void GameEntityLists::AddReplicatedStateEntity(Entity* entity)
+{
+    AddOnce(m_replicatedState, entity);
+}
+
+void GameEntityLists::RemoveTickAnimatedEntity(const Entity* entity)
+{
+    if (entity == nullptr)
+        return;
+    for (SafePointer<Entity>& held : m_tickAnimated)
+        if (held.Get() == entity)
+            held.Set(nullptr);
+    if (!m_animatingTick)
+        DropNullEntries(m_tickAnimated);
+}
+
+bool GameEntityLists::ReportMissing(bool present, bool& reported, const char* what)
+{
+    if (!present && !reported)
+    {
+        reported = true;
+        gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "%s is not built yet", what);
+    }
+    return present;
+}
+
+void GameEntityLists::AnimateTickEntities()
+{
+    if (m_tickAnimated.Count() != 0 &&
+        ReportMissing(m_operations.animate != nullptr, m_animateReported, "MeshEntity::Animate"))
+    {
+        // By index: an animation may add entities to the list or take them out.
+        m_animatingTick = true;
+        for (int32_t i = 0; i < m_tickAnimated.Count(); ++i)
+            if (Entity* const entity = m_tickAnimated[i].Get())
+                m_operations.animate(entity);
+        m_animatingTick = false;
+    }
+    DropNullEntries(m_tickAnimated);
+}
+
+void GameEntityLists::ApplyEndOfFrameAnimation()
+{
+    if (m_endOfFrameAnimated.Count() != 0 &&
+        ReportMissing(m_operations.applyReplicatedAnimation != nullptr, m_replicatedAnimationReported,
+                      "MeshEntity replicated animation"))
+    {
+        for (int32_t i = 0; i < m_endOfFrameAnimated.Count(); ++i)
+            if (Entity* const entity = m_endOfFrameAnimated[i].Get())
+                m_operations.applyReplicatedAnimation(entity);
+    }
+    DropNullEntries(m_endOfFrameAnimated);
+}
+
+void GameEntityLists::ApplyReplicatedStates(uint64_t realMicroseconds)
+{
+    if (m_replicatedState.Count() != 0 &&
+        ReportMissing(m_operations.readReplicatedState != nullptr, m_replicatedStateReported,
+                      "Entity::ReadMPProperties"))
+    {
+        for (int32_t i = 0; i < m_replicatedState.Count(); ++i)
+        {
+            Entity* const entity = m_replicatedState[i].Get();
+            // A used-up queue takes the entity out; the entry is dropped below with the dead ones.
+            if (entity != nullptr && !m_operations.readReplicatedState(entity, realMicroseconds))
+                m_replicatedState[i].Set(nullptr);
+        }
+    }
+    DropNullEntries(m_replicatedState);
+}
+
+void GameEntityLists::ForgetReports()
+{
+    m_animateReported = false;
+    m_replicatedAnimationReported = false;
+    m_replicatedStateReported = false;
 }

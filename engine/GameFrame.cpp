@@ -11,8 +11,6 @@
 #include "core/console/GameConsole.h"
 #include "engine/EngineClock.h"
 #include "engine/EngineTimer.h"
-#include "engine/GameEntityLists.h"
-#include "engine/GameFrameEntityLists.h"
 #include "engine/NorvexEngine.h"
 #include "engine/PendingGameServices.h"
 #include "engine/input/InputManager.h"
@@ -150,8 +148,8 @@ void Game::Update(bool allowRender)
 
     {
         StageTimer timer(PROFILER_TEST_D, true);
-        gGameEntityLists.FireDueEntityCalls(false, gEngineClock.GetRealTime());
-        gGameFrameEntityLists.ApplyReplicatedStates(gEngineClock.GetRealTime());
+        m_entityLists.FireDueEntityCalls(false, gEngineClock.GetRealTime());
+        m_entityLists.ApplyReplicatedStates(gEngineClock.GetRealTime());
         if (m_multiplayerEngine != nullptr)
             m_multiplayerEngine->DispatchReceivedMethodCalls(0);
         ExecuteConsoleCommands();
@@ -191,7 +189,7 @@ void Game::RunTickWork(bool timed)
     }
     {
         StageTimer timer(PROFILER_TEST_G, timed);
-        gGameEntityLists.TickScriptEntities();
+        m_entityLists.TickScriptEntities();
     }
     {
         StageTimer timer(PROFILER_TEST_H, timed);
@@ -227,7 +225,7 @@ void Game::RunFixedTicks(uint32_t ticks, bool logicPaused, bool uiPaused, bool s
     }
     {
         StageTimer timer(PROFILER_TEST_C, true);
-        gGameEntityLists.SmoothTickScriptEntities();
+        m_entityLists.SmoothTickScriptEntities();
     }
     for (uint32_t i = 0; i < ticks; ++i)
     {
@@ -247,7 +245,7 @@ void Game::RunFixedTicks(uint32_t ticks, bool logicPaused, bool uiPaused, bool s
             if (m_gameplayScheduler != nullptr)
                 m_gameplayScheduler->Update(GetGameplayTimerTicks());
         }
-        gGameFrameEntityLists.AnimateTickEntities();
+        m_entityLists.AnimateTickEntities();
     }
     StageTimer timer(PROFILER_TEST_L, true);
     RunFrameSmoothing();
@@ -272,7 +270,7 @@ void Game::RunSmoothSteps(uint32_t steps, uint32_t wholeSteps, float remainder, 
         if (!m_gameplayTimer.IsPaused() && m_gameplayScheduler != nullptr)
             m_gameplayScheduler->Update(GetGameplayTimerTicks());
         RunFrameSmoothing();
-        gGameFrameEntityLists.AnimateTickEntities();
+        m_entityLists.AnimateTickEntities();
     }
 }
 
@@ -280,7 +278,7 @@ void Game::RunFrameTail(uint32_t ticks)
 {
     if (m_delegate != nullptr)
         m_delegate->OnEndOfFrame();
-    gGameFrameEntityLists.ApplyEndOfFrameAnimation();
+    m_entityLists.ApplyEndOfFrameAnimation();
     UpdateMultiplayer(ticks, 0);
     const Vector cursor = m_inputManager->GetCursorPosition();
     m_screenStack.UpdateMouseOver(cursor);
@@ -319,7 +317,7 @@ void Game::UpdateMultiplayer(uint32_t ticks, uint64_t offsetMicroseconds)
             m_multiplayerEngine->SendCompleteState(t);
         }
         if (m_multiplayerEngine == nullptr || m_multiplayerEngine->HasAuthority())
-            gGameEntityLists.SendChangedEntities();
+            m_entityLists.SendChangedEntities();
         m_previousSendTime = t;
     }
     StageTimer timer(PROFILER_NET_TICK_MAIN, true);

@@ -12,7 +12,6 @@
 #include "core/time/Time.h"
 #include "engine/EngineClock.h"
 #include "engine/EngineTimer.h"
-#include "engine/GameEntityLists.h"
 #include "engine/PendingGameServices.h"
 #include "engine/config/ProjectConfig.h"
 #include "engine/input/InputManager.h"
@@ -142,7 +141,7 @@ void Game::ProcessPendingSceneSwitch()
 
     if (m_delegate != nullptr)
         m_delegate->OnSwitchScene(name);
-    gGameEntityLists.FireDueEntityCalls(true, gEngineClock.GetRealTime());
+    m_entityLists.FireDueEntityCalls(true, gEngineClock.GetRealTime());
     gEntityManager.ClearReplicationMarks();
     if (m_delegate != nullptr)
         m_delegate->OnSwitchSceneAfterNetEntitiesDestroyed();
@@ -197,13 +196,13 @@ void Game::ProcessPendingSceneSwitch()
 
     if (m_delegate != nullptr)
         m_delegate->OnDuringSwitchScene();
-    gGameEntityLists.InitSceneEntities();
+    m_entityLists.InitSceneEntities();
     if (m_delegate != nullptr)
         m_delegate->OnAfterSwitchScene();
 
     SubmitRenderer(false);
     FlushResourceThread();
-    gGameEntityLists.FireDueEntityCalls(true, gEngineClock.GetRealTime());
+    m_entityLists.FireDueEntityCalls(true, gEngineClock.GetRealTime());
     gLua.CollectGarbage(false);
 
     bool hideLoadingScreen = (m_switchFlags & SWITCH_KEEP_LOADING_SCREEN) == 0;

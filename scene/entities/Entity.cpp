@@ -1,7 +1,7 @@
 #include "scene/entities/Entity.h"
 
 #include "core/console/GameConsole.h"
-#include "engine/GameEntityLists.h"
+#include "engine/Game.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "online/MultiplayerEngine.h"
 #include "online/Player.h"
@@ -672,7 +672,7 @@ void Entity::MarkReplicationDirty()
 {
     if (m_replicationQueued != 0 || m_replicationRole != ENTITYROLE_AUTHORITY)
         return;
-    gGameEntityLists.RegisterAnimatedEntity(this, true);
+    gGame.GetEntityLists().RegisterAnimatedEntity(this, true);
     if (gMultiplayerEngine != nullptr)
         gMultiplayerEngine->MarkChanged(this);
     m_replicationQueued = 1;

@@ -2,7 +2,7 @@
 
 #include "core/strings/StringUtils.h"
 #include "effects/MeshSkeleton.h"
-#include "engine/GameFrameEntityLists.h"
+#include "engine/Game.h"
 #include "gameplay/navigation/NavigationGrid.h"
 #include "renderer/MeshEntityRenderingContext.h"
 #include "renderer/MeshTemplateRenderingData.h"
@@ -44,7 +44,7 @@ MeshEntity::~MeshEntity()
 {
     delete m_animator;
     m_animator = nullptr;
-    gGameFrameEntityLists.RemoveTickAnimatedEntity(this);
+    gGame.GetEntityLists().RemoveTickAnimatedEntity(this);
     MarkNavigationDirty();
     if (m_animationTemplate != nullptr)
         m_animationTemplate->Release();
@@ -340,13 +340,13 @@ void MeshEntity::RebuildAnimationState()
     const MeshSkeleton* const skeleton = GetAnimationSet();
     if (skeleton == nullptr || skeleton->GetBoneCount() == 0)
     {
-        gGameFrameEntityLists.RemoveTickAnimatedEntity(this);
+        gGame.GetEntityLists().RemoveTickAnimatedEntity(this);
         return;
     }
     m_animator = new MeshAnimator(*skeleton, skeleton->GetBoneCount(), nullptr, this);
     RaiseFlag(ENTITYFLAG_ANIMATED, false);
     // A mesh with a hierarchy is posed after every logic tick, so scripts read this tick's bones.
-    gGameFrameEntityLists.AddTickAnimatedEntity(this);
+    gGame.GetEntityLists().AddTickAnimatedEntity(this);
 }
 
 void MeshEntity::ResolveAnimationTemplate()

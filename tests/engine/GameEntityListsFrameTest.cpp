@@ -1,7 +1,6 @@
 // The Game's animation and replicated-state lists: each entity once, dead entries dropped, a
 // used-up state queue leaving the list, the walks at their points of the frame (after each tick,
 // at the frame's end, before the ticks), and an honest log line while no kind installs its work.
-#include "engine/GameFrameEntityLists.h"
 
 #include "engine/EngineClock.h"
 #include "engine/EngineTimer.h"
@@ -42,7 +41,7 @@ bool ReadState(Entity* entity, uint64_t realMicroseconds)
     return --gStatesLeft[entity] > 0;
 }
 
-class GameFrameEntityListsTest : public SceneTest
+class GameEntityListsFrameTest : public SceneTest
 {
 protected:
     void SetUp() override
@@ -51,12 +50,12 @@ protected:
         gSteps.clear();
         gStatesLeft.clear();
         gDelegate = &m_delegate;
-        m_saved = gGameFrameEntityLists.GetOperations();
+        m_saved = gGame.GetEntityLists().GetOperations();
     }
     void TearDown() override
     {
-        gGameFrameEntityLists.Clear();
-        gGameFrameEntityLists.InstallOperations(m_saved);
+        gGame.GetEntityLists().Clear();
+        gGame.GetEntityLists().InstallOperations(m_saved);
         gDelegate = nullptr;
         SceneTest::TearDown();
     }
@@ -68,24 +67,24 @@ protected:
     }
     static void InstallAll()
     {
-        GameFrameEntityLists::Operations operations;
+        GameEntityLists::Operations operations;
         operations.animate = &Animate;
         operations.applyReplicatedAnimation = &ApplyAnimation;
         operations.readReplicatedState = &ReadState;
-        gGameFrameEntityLists.InstallOperations(operations);
+        gGame.GetEntityLists().InstallOperations(operations);
     }
 
     RecordingGameDelegate m_delegate;
-    GameFrameEntityLists::Operations m_saved;
+    GameEntityLists::Operations m_saved;
 };
 } // namespace
 
-TEST_F(GameFrameEntityListsTest, EntriesAreKeptOnceAndDeadOnesDropped)
+TEST_F(GameEntityListsFrameTest, EntriesAreKeptOnceAndDeadOnesDropped)
 {
     InstallAll();
     Entity* a = Named("a");
     Entity* b = Named("b");
-    GameFrameEntityLists& lists = gGameFrameEntityLists;
+    GameEntityLists& lists = gGame.GetEntityLists();
     lists.AddTickAnimatedEntity(a);
     lists.AddTickAnimatedEntity(a);
     lists.AddTickAnimatedEntity(b);
@@ -128,13 +127,13 @@ Entity* gLeaving = nullptr;
 void AnimateAndTakeOneOut(Entity* entity)
 {
     Animate(entity);
-    gGameFrameEntityLists.RemoveTickAnimatedEntity(gLeaving);
+    gGame.GetEntityLists().RemoveTickAnimatedEntity(gLeaving);
 }
 } // namespace
 
-TEST_F(GameFrameEntityListsTest, AnEntityTakenOutLeavesAtOnceOrAfterTheWalk)
+TEST_F(GameEntityListsFrameTest, AnEntityTakenOutLeavesAtOnceOrAfterTheWalk)
 {
-    GameFrameEntityLists& lists = gGameFrameEntityLists;
+    GameEntityLists& lists = gGame.GetEntityLists();
     Entity* a = Named("a");
     Entity* b = Named("b");
     Entity* c = Named("c");
@@ -148,7 +147,7 @@ TEST_F(GameFrameEntityListsTest, AnEntityTakenOutLeavesAtOnceOrAfterTheWalk)
 
     // Taken out during the walk: not animated, every other entry still is, and the entry is gone after.
     lists.AddTickAnimatedEntity(b);
-    GameFrameEntityLists::Operations operations;
+    GameEntityLists::Operations operations;
     operations.animate = &AnimateAndTakeOneOut;
     lists.InstallOperations(operations);
     gLeaving = c;
@@ -166,27 +165,27 @@ TEST_F(GameFrameEntityListsTest, AnEntityTakenOutLeavesAtOnceOrAfterTheWalk)
     gLeaving = nullptr;
 }
 
-TEST_F(GameFrameEntityListsTest, WithoutTheKindsWorkTheListsSaySoOnce)
+TEST_F(GameEntityListsFrameTest, WithoutTheKindsWorkTheListsSaySoOnce)
 {
-    gGameFrameEntityLists.InstallOperations(GameFrameEntityLists::Operations());
-    gGameFrameEntityLists.ForgetReports();
-    gGameFrameEntityLists.AnimateTickEntities();
+    gGame.GetEntityLists().InstallOperations(GameEntityLists::Operations());
+    gGame.GetEntityLists().ForgetReports();
+    gGame.GetEntityLists().AnimateTickEntities();
     EXPECT_FALSE(m_log.Contains("MeshEntity::Animate")) << "an empty list needs nothing";
     Entity* a = Named("a");
-    gGameFrameEntityLists.AddTickAnimatedEntity(a);
-    gGameFrameEntityLists.AddReplicatedStateEntity(a);
-    gGameFrameEntityLists.AnimateTickEntities();
-    gGameFrameEntityLists.AnimateTickEntities();
-    gGameFrameEntityLists.ApplyReplicatedStates(0);
+    gGame.GetEntityLists().AddTickAnimatedEntity(a);
+    gGame.GetEntityLists().AddReplicatedStateEntity(a);
+    gGame.GetEntityLists().AnimateTickEntities();
+    gGame.GetEntityLists().AnimateTickEntities();
+    gGame.GetEntityLists().ApplyReplicatedStates(0);
     size_t reports = 0;
     for (const CapturedMessage& message : m_log.Messages())
         reports += message.text == "MeshEntity::Animate is not built yet";
     EXPECT_EQ(reports, 1u);
     EXPECT_TRUE(m_log.Contains("Entity::ReadMPProperties is not built yet"));
-    EXPECT_EQ(gGameFrameEntityLists.GetReplicatedState().Count(), 1) << "kept for the reader to come";
+    EXPECT_EQ(gGame.GetEntityLists().GetReplicatedState().Count(), 1) << "kept for the reader to come";
 }
 
-TEST_F(GameFrameEntityListsTest, TheFrameWalksTheListsAtTheirPoints)
+TEST_F(GameEntityListsFrameTest, TheFrameWalksTheListsAtTheirPoints)
 {
     os::EnableManualCounter(os::QueryCounter());
     gEngineTimer.Reset();
@@ -196,9 +195,9 @@ TEST_F(GameFrameEntityListsTest, TheFrameWalksTheListsAtTheirPoints)
     Entity* mesh = Named("mesh");
     Entity* proxy = Named("proxy");
     gStatesLeft[proxy] = 100;
-    gGameFrameEntityLists.AddTickAnimatedEntity(mesh);
-    gGameFrameEntityLists.AddEndOfFrameAnimatedEntity(mesh);
-    gGameFrameEntityLists.AddReplicatedStateEntity(proxy);
+    gGame.GetEntityLists().AddTickAnimatedEntity(mesh);
+    gGame.GetEntityLists().AddEndOfFrameAnimatedEntity(mesh);
+    gGame.GetEntityLists().AddReplicatedStateEntity(proxy);
 
     // Frames of one tick's length until one runs a tick (the first ones settle the frame clock).
     int ticksBefore = 0;
@@ -218,7 +217,7 @@ TEST_F(GameFrameEntityListsTest, TheFrameWalksTheListsAtTheirPoints)
     EXPECT_EQ(gLastStateTime, gEngineClock.GetRealTime());
 
     gGame.Close();
-    EXPECT_EQ(gGameFrameEntityLists.GetTickAnimated().Count(), 0) << "the close empties the lists";
-    EXPECT_EQ(gGameFrameEntityLists.GetReplicatedState().Count(), 0);
+    EXPECT_EQ(gGame.GetEntityLists().GetTickAnimated().Count(), 0) << "the close empties the lists";
+    EXPECT_EQ(gGame.GetEntityLists().GetReplicatedState().Count(), 0);
     os::DisableManualCounter();
 }

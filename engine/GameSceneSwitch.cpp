@@ -9,6 +9,7 @@
 #include "audio/sound/SoundEngine.h"
 #include "audio/sound/SoundPauseSwitch.h"
 #include "core/console/GameConsole.h"
+#include "core/filesystem/FileSystemTimes.h"
 #include "core/time/Time.h"
 #include "engine/EngineClock.h"
 #include "engine/EngineTimer.h"
@@ -160,6 +161,9 @@ void Game::ProcessPendingSceneSwitch()
         gTemplateManager.UnloadUnusedTemplates();
 
     uint8_t* sceneBuffer = nullptr;
+    int64_t fileTimes[FILESYSTEM_TIME_KIND_COUNT];
+    for (uint32_t kind = 0; kind < FILESYSTEM_TIME_KIND_COUNT; ++kind)
+        fileTimes[kind] = GetFileSystemTime(FileSystemTimeKind(kind));
     ResourceManager* const resources = RunningResourceManager();
     if (resources != nullptr && !sceneName.empty())
     {
@@ -168,10 +172,13 @@ void Game::ProcessPendingSceneSwitch()
         resources->PostReadFile(&sceneBuffer, name, "BinaryScene", "scenes");
         FlushResourceThread();
     }
-    // The file system keeps no decompression or read-time counters yet: their growth reads 0.
+    double fileSeconds[FILESYSTEM_TIME_KIND_COUNT];
+    for (uint32_t kind = 0; kind < FILESYSTEM_TIME_KIND_COUNT; ++kind)
+        fileSeconds[kind] = FileSystemTimeSeconds(fileTimes[kind], GetFileSystemTime(FileSystemTimeKind(kind)));
     gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE,
                     "Resource preloaded in %f sec. Decompression time: %f, wait for read time: %f, read time: %f",
-                    SecondsSince(stageStart), 0.0, 0.0, 0.0);
+                    SecondsSince(stageStart), fileSeconds[FILESYSTEM_TIME_DECOMPRESSION],
+                    fileSeconds[FILESYSTEM_TIME_READ_WAIT], fileSeconds[FILESYSTEM_TIME_READ]);
 
     if (sceneBuffer != nullptr)
     {

@@ -74,6 +74,11 @@ def main():
     if len(bad) != 2:
         failures.append(f"a malformed map gave {bad}")
 
+    calls = 'gProfiler.SetValue(63, 1.0f, 0); gProfiler.StartTimer(PROFILER_LOS, 0); gProfiler->AddValue(f(1, 2), 3);'
+    channels = [channel for _, channel in check.channel_arguments(calls, check.PROFILER_CALL, lambda name: 1)]
+    if channels != ["63", "PROFILER_LOS", "f(1, 2)"]:
+        failures.append(f"profiler channel arguments read as {channels}")
+
     live = []
     check.LayerMap(check.read(check.MAP_DOC), live)
     if live:

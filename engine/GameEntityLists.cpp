@@ -1,7 +1,9 @@
 #include "engine/GameEntityLists.h"
 
 #include "core/console/GameConsole.h"
+#include "engine/EngineClock.h"
 #include "engine/Game.h"
+#include "engine/profiler/Profiler.h"
 #include "engine/scripting/GameDelegate.h"
 #include "online/MultiplayerEngine.h"
 #include "scene/entities/Entity.h"
@@ -18,6 +20,16 @@ bool HasAuthority()
 void DropNullEntries(SafePointerArray<Entity>& list)
 {
     list.RemoveValue(SafePointer<Entity>());
+}
+
+uint32_t Low(uint64_t value)
+{
+    return uint32_t(value);
+}
+
+uint32_t High(uint64_t value)
+{
+    return uint32_t(value >> 32);
 }
 } // namespace
 
@@ -190,6 +202,14 @@ void GameEntityLists::FireDueEntityCalls(bool all, uint64_t nowMicroseconds)
             continue;
         }
         entity->m_pendingNetworkCall = IsStillQueued(entity);
+        // The peer hears of the entity's changes before the call, and what it sent is applied.
+        if (HasAuthority())
+        {
+            const uint64_t engineTime = gEngineClock.GetFrameTime();
+            const uint64_t sinceUpdate = nowMicroseconds > engineTime ? nowMicroseconds - engineTime : 0;
+            entity->WriteMPProperties(Low(engineTime), High(engineTime), Low(sinceUpdate), High(sinceUpdate));
+        }
+        entity->ReadMPProperties(Low(nowMicroseconds), High(nowMicroseconds));
         if (call.mode == CALL_NET_INIT)
         {
             entity->ClearFlag(ENTITYFLAG_DISABLE_UPDATE, false);
@@ -215,7 +235,7 @@ void GameEntityLists::RemoveSubtree(Entity* entity)
     gEntityManager.DeleteEntity(entity);
 }
 
-uint32_t GameEntityLists::SendChangedEntities()
+uint32_t GameEntityLists::SendChangedEntities(uint32_t timeLow, uint32_t timeHigh, uint32_t deltaLow, uint32_t deltaHigh)
 {
     const uint32_t count = uint32_t(m_changed.Count());
     for (SafePointer<Entity>& held : m_changed)
@@ -224,11 +244,31 @@ uint32_t GameEntityLists::SendChangedEntities()
         if (entity == nullptr)
             continue;
         if (entity->GetPendingChangeMask() != 0)
+        {
+            entity->WriteMPProperties(timeLow, timeHigh, deltaLow, deltaHigh);
             RegisterAnimatedEntity(entity, false);
+        }
         entity->m_inChangedList = false;
     }
     m_changed.Clear();
+    gProfiler.SetValue(PROFILER_MP_PROPS_ENTITY_TICK_NUM, float(count), PROFILER_SOURCE_MAIN);
     return count;
+}
+
+uint32_t GameEntityLists::WriteUpdatedEntities(uint32_t timeLow, uint32_t timeHigh, uint32_t deltaLow,
+                                               uint32_t deltaHigh)
+{
+    uint32_t written = 0;
+    for (int32_t i = 0; i < m_updated.Count(); ++i)
+    {
+        Entity* const entity = m_updated[i].Get();
+        if (entity == nullptr || entity->GetPendingChangeMask() == 0)
+            continue;
+        entity->WriteMPProperties(timeLow, timeHigh, deltaLow, deltaHigh);
+        ++written;
+    }
+    DropNullEntries(m_updated);
+    return written;
 }
 
 void GameEntityLists::InitSceneEntities()
@@ -326,17 +366,12 @@ void GameEntityLists::ApplyEndOfFrameAnimation()
 
 void GameEntityLists::ApplyReplicatedStates(uint64_t realMicroseconds)
 {
-    if (m_replicatedState.Count() != 0 &&
-        ReportMissing(m_operations.readReplicatedState != nullptr, m_replicatedStateReported,
-                      "Entity::ReadMPProperties"))
+    for (int32_t i = 0; i < m_replicatedState.Count(); ++i)
     {
-        for (int32_t i = 0; i < m_replicatedState.Count(); ++i)
-        {
-            Entity* const entity = m_replicatedState[i].Get();
-            // A used-up queue takes the entity out; the entry is dropped below with the dead ones.
-            if (entity != nullptr && !m_operations.readReplicatedState(entity, realMicroseconds))
-                m_replicatedState[i].Set(nullptr);
-        }
+        Entity* const entity = m_replicatedState[i].Get();
+        // A used-up queue takes the entity out; the entry is dropped below with the dead ones.
+        if (entity != nullptr && !entity->ReadMPProperties(Low(realMicroseconds), High(realMicroseconds)))
+            m_replicatedState[i].Set(nullptr);
     }
     DropNullEntries(m_replicatedState);
 }
@@ -345,5 +380,4 @@ void GameEntityLists::ForgetReports()
 {
     m_animateReported = false;
     m_replicatedAnimationReported = false;
-    m_replicatedStateReported = false;
 }

@@ -7,9 +7,8 @@
 // of the queue before it runs any of them: a call can neither be lost nor run twice when the calls
 // it runs queue, remove or delete records.
 //
-// The per-entity work of the mesh-animation and replicated-state lists belongs to kinds built
-// outside the engine: the owning kind installs it when its classes are registered (the mesh kind
-// its animation, the network layer its state reader). Until then entries are kept and dead ones
+// The per-entity work of the mesh-animation lists belongs to kinds built outside the engine: the
+// mesh kind installs it when its classes are registered. Until then entries are kept and dead ones
 // dropped, and the first walk with entries says once in the log which operation is missing.
 #pragma once
 
@@ -30,9 +29,6 @@ public:
         void (*animate)(Entity* entity) = nullptr;
         // Applies the entity's last received replicated animation (once per frame, at its end).
         void (*applyReplicatedAnimation)(Entity* entity) = nullptr;
-        // Applies the entity's queued replicated states up to the engine clock's real time;
-        // false when its queue is used up (it then leaves the list).
-        bool (*readReplicatedState)(Entity* entity, uint64_t realMicroseconds) = nullptr;
     };
 
     enum CallMode : uint32_t
@@ -69,8 +65,13 @@ public:
     void Clear();
     // Runs the calls due at `nowMicroseconds` (the engine clock's real time of the frame), or all.
     void FireDueEntityCalls(bool all, uint64_t nowMicroseconds);
-    // Empties the changed list into the updated list; returns its former length.
-    uint32_t SendChangedEntities();
+    // Writes the changed properties of every changed entity (Entity::WriteMPProperties with the
+    // arguments) and moves them to the updated list; the former length goes to the profiler and is
+    // returned.
+    uint32_t SendChangedEntities(uint32_t timeLow, uint32_t timeHigh, uint32_t deltaLow, uint32_t deltaHigh);
+    // The replicated-property pass of the registered entities: every entity of the updated list
+    // whose properties changed again writes them; returns how many wrote.
+    uint32_t WriteUpdatedEntities(uint32_t timeLow, uint32_t timeHigh, uint32_t deltaLow, uint32_t deltaHigh);
     // Post-creation initialisation and the OnInit passes of every entity of a freshly loaded scene.
     void InitSceneEntities();
 
@@ -87,6 +88,8 @@ public:
     // The frame's walks of the kinds' lists.
     void AnimateTickEntities();
     void ApplyEndOfFrameAnimation();
+    // Applies each listed entity's received states up to the engine clock's real time
+    // (Entity::ReadMPProperties); an entity whose queue is used up leaves the list.
     void ApplyReplicatedStates(uint64_t realMicroseconds);
     // The next walk without its operation says so again (each Game start).
     void ForgetReports();
@@ -125,5 +128,4 @@ private:
     bool m_animatingTick = false;
     bool m_animateReported = false;
     bool m_replicatedAnimationReported = false;
-    bool m_replicatedStateReported = false;
 };

@@ -317,7 +317,16 @@ void Game::UpdateMultiplayer(uint32_t ticks, uint64_t offsetMicroseconds)
             m_multiplayerEngine->SendCompleteState(t);
         }
         if (m_multiplayerEngine == nullptr || m_multiplayerEngine->HasAuthority())
-            m_entityLists.SendChangedEntities();
+        {
+            const uint32_t timeLow = uint32_t(t);
+            const uint32_t timeHigh = uint32_t(t >> 32);
+            const uint32_t previousLow = uint32_t(m_previousSendTime);
+            const uint32_t previousHigh = uint32_t(m_previousSendTime >> 32);
+            m_entityLists.SendChangedEntities(timeLow, timeHigh, previousLow, previousHigh);
+            m_entityLists.WriteUpdatedEntities(timeLow, timeHigh, previousLow, previousHigh);
+            if (m_multiplayerEngine != nullptr)
+                m_multiplayerEngine->SendEntityStates();
+        }
         m_previousSendTime = t;
     }
     StageTimer timer(PROFILER_NET_TICK_MAIN, true);

@@ -61,6 +61,7 @@ Entity::~Entity()
     gLua.UnregisterObject(this);
     delete m_mount;
     m_mount = nullptr;
+    FreeMPProperties();
     ReleaseSoundEmitter();
     // A tracker left by a road that skipped Destroy still must not leave this entity in a trigger.
     delete m_occupancyTracker;
@@ -120,6 +121,7 @@ void Entity::UnlinkFromLiveList()
 
 void Entity::DropReplicationRole()
 {
+    FreeMPProperties();
     if (m_replicationRole == ENTITYROLE_LOCAL)
         return;
     CallScriptMethod("OnNetDestroy", 0);

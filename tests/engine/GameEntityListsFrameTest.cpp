@@ -18,9 +18,28 @@ namespace
 constexpr int64_t kFrame15 = os::kCounterFrequency / 15;
 
 std::vector<std::string> gSteps;
-std::map<Entity*, int> gStatesLeft;
-uint64_t gLastStateTime = 0;
 RecordingGameDelegate* gDelegate = nullptr;
+
+// A received state record, written by hand: due time, mask 1 ("PosXZ"), x and z.
+std::vector<uint8_t> PositionState(uint64_t due, float x, float z)
+{
+    std::vector<uint8_t> bytes;
+    auto put = [&bytes](const void* data, size_t size) {
+        const uint8_t* p = static_cast<const uint8_t*>(data);
+        bytes.insert(bytes.end(), p, p + size);
+    };
+    const uint64_t mask = 1;
+    put(&due, 8);
+    put(&mask, 8);
+    put(&x, 4);
+    put(&z, 4);
+    return bytes;
+}
+void Receive(Entity* entity, uint64_t due, float x, float z)
+{
+    const std::vector<uint8_t> bytes = PositionState(due, x, z);
+    entity->QueueReceivedMPState(bytes.data(), bytes.size());
+}
 
 std::string Tagged(const char* what, Entity* entity)
 {
@@ -34,12 +53,6 @@ void ApplyAnimation(Entity* entity)
 {
     gSteps.push_back(Tagged("end", entity));
 }
-bool ReadState(Entity* entity, uint64_t realMicroseconds)
-{
-    gSteps.push_back(Tagged("state", entity));
-    gLastStateTime = realMicroseconds;
-    return --gStatesLeft[entity] > 0;
-}
 
 class GameEntityListsFrameTest : public SceneTest
 {
@@ -48,7 +61,6 @@ protected:
     {
         SceneTest::SetUp();
         gSteps.clear();
-        gStatesLeft.clear();
         gDelegate = &m_delegate;
         m_saved = gGame.GetEntityLists().GetOperations();
     }
@@ -70,7 +82,6 @@ protected:
         GameEntityLists::Operations operations;
         operations.animate = &Animate;
         operations.applyReplicatedAnimation = &ApplyAnimation;
-        operations.readReplicatedState = &ReadState;
         gGame.GetEntityLists().InstallOperations(operations);
     }
 
@@ -101,19 +112,22 @@ TEST_F(GameEntityListsFrameTest, EntriesAreKeptOnceAndDeadOnesDropped)
     lists.ApplyEndOfFrameAnimation();
     EXPECT_EQ(gSteps, (std::vector<std::string>{"end:a"}));
 
-    // A state queue that is used up takes its entity out; the others stay.
+    // The states due by the walk's time are applied; a used-up queue takes its entity out, one with
+    // a later state stays.
     Entity* c = Named("c");
-    gStatesLeft[a] = 2;
-    gStatesLeft[c] = 1;
+    Receive(a, 1000, 1.0f, 2.0f);
+    Receive(a, 1300, 3.0f, 4.0f);
+    Receive(c, 1234, 5.0f, 6.0f);
     lists.AddReplicatedStateEntity(a);
     lists.AddReplicatedStateEntity(c);
-    gSteps.clear();
     lists.ApplyReplicatedStates(1234);
-    EXPECT_EQ(gSteps, (std::vector<std::string>{"state:a", "state:c"}));
-    EXPECT_EQ(gLastStateTime, 1234u);
+    EXPECT_FLOAT_EQ(a->GetGlobalPosition().x, 1.0f);
+    EXPECT_FLOAT_EQ(a->GetGlobalPosition().z, 2.0f);
+    EXPECT_FLOAT_EQ(c->GetGlobalPosition().x, 5.0f) << "due at the walk's time: applied";
     ASSERT_EQ(lists.GetReplicatedState().Count(), 1);
     EXPECT_EQ(lists.GetReplicatedState()[0].Get(), a);
     lists.ApplyReplicatedStates(1300);
+    EXPECT_FLOAT_EQ(a->GetGlobalPosition().x, 3.0f);
     EXPECT_EQ(lists.GetReplicatedState().Count(), 0);
 
     lists.Clear();
@@ -181,8 +195,8 @@ TEST_F(GameEntityListsFrameTest, WithoutTheKindsWorkTheListsSaySoOnce)
     for (const CapturedMessage& message : m_log.Messages())
         reports += message.text == "MeshEntity::Animate is not built yet";
     EXPECT_EQ(reports, 1u);
-    EXPECT_TRUE(m_log.Contains("Entity::ReadMPProperties is not built yet"));
-    EXPECT_EQ(gGame.GetEntityLists().GetReplicatedState().Count(), 1) << "kept for the reader to come";
+    EXPECT_FALSE(m_log.Contains("ReadMPProperties")) << "the entity reads its own states";
+    EXPECT_EQ(gGame.GetEntityLists().GetReplicatedState().Count(), 0) << "nothing received: it leaves";
 }
 
 TEST_F(GameEntityListsFrameTest, TheFrameWalksTheListsAtTheirPoints)
@@ -194,7 +208,8 @@ TEST_F(GameEntityListsFrameTest, TheFrameWalksTheListsAtTheirPoints)
     InstallAll();
     Entity* mesh = Named("mesh");
     Entity* proxy = Named("proxy");
-    gStatesLeft[proxy] = 100;
+    Receive(proxy, 0, 7.0f, 8.0f);
+    Receive(proxy, ~uint64_t(0), 9.0f, 9.0f);
     gGame.GetEntityLists().AddTickAnimatedEntity(mesh);
     gGame.GetEntityLists().AddEndOfFrameAnimatedEntity(mesh);
     gGame.GetEntityLists().AddReplicatedStateEntity(proxy);
@@ -211,10 +226,11 @@ TEST_F(GameEntityListsFrameTest, TheFrameWalksTheListsAtTheirPoints)
             break;
     }
     ASSERT_EQ(m_delegate.ticks, ticksBefore + 1);
-    // States before the tick, the animation after the tick's OnTick, the replicated animation last.
-    EXPECT_EQ(gSteps, (std::vector<std::string>{"state:proxy", "animate:mesh@" + std::to_string(ticksBefore + 1),
-                                                "end:mesh"}));
-    EXPECT_EQ(gLastStateTime, gEngineClock.GetRealTime());
+    // The animation after the tick's OnTick, the replicated animation last; the received state that
+    // was due is applied and the later one waits.
+    EXPECT_EQ(gSteps, (std::vector<std::string>{"animate:mesh@" + std::to_string(ticksBefore + 1), "end:mesh"}));
+    EXPECT_FLOAT_EQ(proxy->GetGlobalPosition().x, 7.0f);
+    EXPECT_EQ(gGame.GetEntityLists().GetReplicatedState().Count(), 1);
 
     gGame.Close();
     EXPECT_EQ(gGame.GetEntityLists().GetTickAnimated().Count(), 0) << "the close empties the lists";

@@ -108,7 +108,7 @@ TEST_F(EntityLifecycleTest, ReplicationMarksQueueAuthorityEntitiesOnceTheirState
     EXPECT_EQ(child->GetReplicationFlags(), 6);
     local->ClearReplicationFlag(2, true);
     EXPECT_EQ(child->GetReplicationFlags(), 4);
-    gGame.GetEntityLists().SendChangedEntities();
+    gGame.GetEntityLists().SendChangedEntities(0, 0, 0, 0);
 }
 
 TEST_F(EntityLifecycleTest, ClearingReplicationMarksDropsEveryRole)

@@ -189,10 +189,13 @@ public:
     // Cursor (GameCursor.cpp).
     void EnableHardwareCursor(bool show, bool centre);
     bool SetHardwareCursor(const char* fileName, int32_t hotX, int32_t hotY);
-    void SetSoftwareCursorTexture(void* texture) { m_softwareCursorTexture = texture; }
     void SetCursorPosition(int32_t x, int32_t y);
     // The window's activation builds the kept hardware cursor again.
     void ReapplyHardwareCursor();
+    // The physical world keeps no state between scenes and has no fade-out scaling option: the
+    // script calls these serve do nothing.
+    void ResetPhysicalWorldStub() {}
+    void EnablePhysicalEffectsFadeOutScalingMode(bool) {}
     // Only while the window is not active: a beep and a flashing task-bar entry, or a restore.
     void FlashWindow();
     void RestoreWindow();
@@ -233,6 +236,13 @@ public:
     GameTimer& GetGameplayTimer() { return m_gameplayTimer; }
     GameTimer& GetSmoothGameTimer() { return m_smoothGameTimer; }
     GameTimer& GetSmoothGameplayTimer() { return m_smoothGameplayTimer; }
+    // The clocks as scripts read them, in seconds.
+    double GetGameTime() const { return m_gameTimer.GetTimeValue().ToSeconds(); }
+    double GetGameplayTime() const { return m_gameplayTimer.GetTimeValue().ToSeconds(); }
+    double GetSmoothGameTime() const { return m_smoothGameTimer.GetTimeValue().ToSeconds(); }
+    double GetSmoothGameplayTime() const { return m_smoothGameplayTimer.GetTimeValue().ToSeconds(); }
+    // Stacks (true) or removes (false) one pause of the gameplay clock and of its scheduler.
+    void PauseGameplay(bool pause) { m_gameplayTimer.Pause(pause); }
     int64_t GetGameTimerTicks() const { return int64_t(m_gameTimer.GetTime()); }
     int64_t GetGameplayTimerTicks() const { return int64_t(m_gameplayTimer.GetTime()); }
     // One logic tick of both logic timers.
@@ -379,7 +389,6 @@ private:
     TouchCloseFunction m_touchClose = nullptr;
 
     // Cursor.
-    void* m_softwareCursorTexture = nullptr;
     void* m_cursorHandle = nullptr;
     std::string m_cursorFileName;
     int32_t m_cursorHotX = 0;

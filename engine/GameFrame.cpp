@@ -17,6 +17,7 @@
 #include "engine/profiler/Profiler.h"
 #include "engine/scripting/GameDelegate.h"
 #include "engine/scripting/ScriptSchedulerHelper.h"
+#include "gameplay/behaviour/BehaviourTreeAgents.h"
 #include "gameplay/navigation/NavigationGrid.h"
 #include "online/MultiplayerEngine.h"
 #include "renderer/FrameClock.h"
@@ -190,6 +191,7 @@ void Game::RunTickWork(bool timed)
     {
         StageTimer timer(PROFILER_TEST_G, timed);
         m_entityLists.TickScriptEntities();
+        gBehaviourTreeAgents.TickAll();
     }
     {
         StageTimer timer(PROFILER_TEST_H, timed);

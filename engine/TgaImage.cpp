@@ -3,7 +3,6 @@
 #include "core/console/GameConsole.h"
 #include "core/filesystem/FileReader.h"
 
-#include <cstring>
 #include <vector>
 
 namespace
@@ -64,21 +63,23 @@ bool TgaImage::Decode(const uint8_t* data, size_t size, const char* path, const 
 
     std::unique_ptr<uint8_t[]> pixels(new uint8_t[size_t(imageBytes)]);
     const bool topFirst = (descriptor & kTopOrigin) != 0;
+    // Files that store rows right to left exist (tools write them on request): read as left to
+    // right, every such image would come out mirrored.
+    const bool rightFirst = (descriptor & kRightOrigin) != 0;
     const uint8_t* source = data + offset;
     for (uint32_t y = 0; y < height; ++y, source += rowBytes)
     {
         const uint32_t row = topFirst ? height - 1 - y : y;
         uint8_t* target = pixels.get() + size_t(row) * width * 4u;
-        if (depth == 32)
-            std::memcpy(target, source, size_t(rowBytes));
-        else
-            for (uint32_t x = 0; x < width; ++x)
-            {
-                target[x * 4 + 0] = source[x * 3 + 0];
-                target[x * 4 + 1] = source[x * 3 + 1];
-                target[x * 4 + 2] = source[x * 3 + 2];
-                target[x * 4 + 3] = 255;
-            }
+        for (uint32_t x = 0; x < width; ++x)
+        {
+            const uint8_t* in = source + size_t(x) * bytesPerPixel;
+            uint8_t* out = target + size_t(rightFirst ? width - 1 - x : x) * 4u;
+            out[0] = in[0];
+            out[1] = in[1];
+            out[2] = in[2];
+            out[3] = depth == 32 ? in[3] : 255;
+        }
     }
     m_width = width;
     m_height = height;

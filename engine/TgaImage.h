@@ -1,5 +1,5 @@
 // TgaImage: an uncompressed true-colour TGA file read into 32-bit pixels (blue, green, red, alpha),
-// bottom row first. The Game builds the hardware cursor from one. Main thread (any one thread per
+// bottom row first, left column first, whatever order the file stores them in. The Game builds the hardware cursor from one. Main thread (any one thread per
 // image).
 #pragma once
 
@@ -15,6 +15,8 @@ public:
     static constexpr uint8_t kTypeTrueColour = 2;
     // Descriptor bit: the file stores its top row first.
     static constexpr uint8_t kTopOrigin = 0x20;
+    // Descriptor bit: each row stores its rightmost pixel first.
+    static constexpr uint8_t kRightOrigin = 0x10;
 
     TgaImage() = default;
     TgaImage(const TgaImage&) = delete;

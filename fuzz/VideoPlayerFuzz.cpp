@@ -53,17 +53,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         os::SetManualCounter(now);
         if (!player->Advance())
             continue;
-        VideoPlane planes[3];
-        uint32_t x[3], y[3];
-        if (!player->FetchPlanes(planes, x, y))
+        VideoPlaneRegion regions[3];
+        if (!player->FetchPlanes(regions))
             continue;
-        const uint32_t width = player->GetPictureWidth();
-        const uint32_t height = player->GetPictureHeight();
-        picture.resize(size_t(width) * height);
-        CopyVideoPlaneRegion(planes[0], x[0], y[0], width, height, picture.data(), int32_t(width));
-        for (uint32_t plane = 1; plane < 3; ++plane)
-            CopyVideoPlaneRegion(planes[plane], x[plane], y[plane], width / 2, height / 2, picture.data(),
-                                 int32_t(width / 2));
+        for (const VideoPlaneRegion& region : regions)
+        {
+            picture.resize(size_t(region.width) * region.height);
+            CopyVideoPlaneRegion(region.plane, region.x, region.y, region.width, region.height, picture.data(),
+                                 int32_t(region.width));
+        }
     }
     player->Destroy();
     return 0;

@@ -2,6 +2,7 @@
 
 #include "audio/sound/SoundStreamDataSource.h"
 #include "audio/sound/VorbisChannelOrder.h"
+#include "core/console/GameConsole.h"
 
 #include <algorithm>
 #include <climits>
@@ -26,6 +27,7 @@ void OGGStream::Clear()
     m_open = false;
     m_heldSize = 0;
     m_heldOffset = 0;
+    m_linkChanged = false;
 }
 
 size_t OGGStream::ReadCallback(void* buffer, size_t size, size_t count, void* stream)
@@ -80,13 +82,39 @@ void ToWaveOrder(char* data, uint32_t bytes, uint32_t channels)
 }
 } // namespace
 
+bool OGGStream::LinkKeepsFormat()
+{
+    const vorbis_info* info = ov_info(&m_file, -1);
+    if (info != nullptr && uint32_t(info->channels) == m_format.channels &&
+        uint32_t(info->rate) == m_format.samplesPerSec)
+        return true;
+    gConsole.Warning(CONSOLE_CHANNEL_SOUND,
+                     "Ogg stream changes to %d channels at %ld Hz after %u channels at %u Hz: the rest is not played",
+                     info != nullptr ? info->channels : 0, info != nullptr ? info->rate : 0L,
+                     uint32_t(m_format.channels), m_format.samplesPerSec);
+    m_linkChanged = true;
+    return false;
+}
+
 long OGGStream::Decode(char* out, uint32_t room)
 {
-    int section = 0;
-    const long got = ov_read(&m_file, out, room > INT_MAX ? INT_MAX : int(room), 0, 2, 1, &section);
-    if (got > 0)
+    for (;;)
+    {
+        if (m_linkChanged)
+            return 0;
+        int section = 0;
+        const long got = ov_read(&m_file, out, room > INT_MAX ? INT_MAX : int(room), 0, 2, 1, &section);
+        // A hole is a lost or damaged page, or the seam of a chain: what follows still decodes. The
+        // next stream of a chain plays on only in the format the voice was made for.
+        if (got != OV_HOLE && got <= 0)
+            return got;
+        if (!LinkKeepsFormat())
+            return 0;
+        if (got == OV_HOLE)
+            continue;
         ToWaveOrder(out, uint32_t(got), m_format.channels);
-    return got;
+        return got;
+    }
 }
 
 uint32_t OGGStream::Read(void* buffer, uint32_t count)

@@ -222,61 +222,52 @@ void VideoEngine::UpdatePlayer(NorvexRenderer& renderer)
         return;
     }
     gProfiler.StartTimer(kProfilerVideoDecodeChannel, PROFILER_SOURCE_RENDER);
-    if (m_player->Advance())
+    VideoPlaneRegion regions[kPlaneCount];
+    if (m_player->Advance() && m_player->FetchPlanes(regions))
     {
-        if (m_player->GetPictureWidth() != 0)
-            CreateTextures(renderer);
-        UploadPlanes();
+        CreateTextures(renderer, regions);
+        UploadPlanes(regions);
     }
     gProfiler.StopTimer(kProfilerVideoDecodeChannel, PROFILER_SOURCE_RENDER);
 }
 
-void VideoEngine::CreateTextures(NorvexRenderer& renderer)
+void VideoEngine::CreateTextures(NorvexRenderer& renderer, const VideoPlaneRegion regions[kPlaneCount])
 {
     gpu::GpuDevice* const device = renderer.GetDevice();
     if (device == nullptr)
         return;
-    const uint32_t width = m_player->GetPictureWidth();
-    const uint32_t height = m_player->GetPictureHeight();
-    const auto make = [&](uint32_t plane, uint32_t w, uint32_t h) {
-        if (m_planes[plane])
-            return;
+    // Each texture holds its plane's picture as the decoder subsamples it (4:2:0, 4:2:2 or 4:4:4):
+    // the shader samples all three over the same picture, so their sizes may differ freely.
+    for (uint32_t plane = 0; plane < kPlaneCount; ++plane)
+    {
+        const uint32_t w = regions[plane].width;
+        const uint32_t h = regions[plane].height;
+        if (m_planes[plane] || w == 0 || h == 0)
+            continue;
         auto holder = std::make_unique<TextureHolder>();
         if (holder->Create(device, w, h, 1, 0, gpu::kFormatL8, gpu::kPoolManaged))
             m_planes[plane] = std::move(holder);
         else
             gConsole.Error(CONSOLE_CHANNEL_RENDER, "Video plane texture %u of %ux%u cannot be created", plane, w, h);
-    };
-    make(0, width, height);
-    if (width > 1 && height / 2 != 0)
-    {
-        make(1, width / 2, height / 2);
-        make(2, width / 2, height / 2);
     }
 }
 
-void VideoEngine::UploadPlanes()
+void VideoEngine::UploadPlanes(const VideoPlaneRegion regions[kPlaneCount])
 {
-    VideoPlane planes[kPlaneCount];
-    uint32_t offsetX[kPlaneCount];
-    uint32_t offsetY[kPlaneCount];
-    if (!m_player->FetchPlanes(planes, offsetX, offsetY))
-        return;
-    const uint32_t width = m_player->GetPictureWidth();
-    const uint32_t height = m_player->GetPictureHeight();
     for (uint32_t plane = 0; plane < kPlaneCount; ++plane)
     {
-        // A plane whose texture was never made (odd sizes, a failed creation) is skipped.
+        // A plane whose texture was never made (a failed creation) is skipped.
         if (!m_planes[plane] || m_planes[plane]->GetTexture() == nullptr)
             continue;
         auto* const texture = static_cast<gpu::GpuTexture*>(m_planes[plane]->GetTexture());
+        gpu::SurfaceDesc desc{};
         gpu::LockedRect locked{};
-        if (texture->LockRect(0, &locked, nullptr, 0) != gpu::kOk)
+        if (texture->GetLevelDesc(0, &desc) != gpu::kOk || texture->LockRect(0, &locked, nullptr, 0) != gpu::kOk)
             continue;
-        const uint32_t w = plane == 0 ? width : width / 2;
-        const uint32_t h = plane == 0 ? height : height / 2;
-        CopyVideoPlaneRegion(planes[plane], offsetX[plane], offsetY[plane], w, h, static_cast<uint8_t*>(locked.bits),
-                             locked.pitch);
+        // The texture was sized by the first frame; a copy never writes past it.
+        const VideoPlaneRegion& region = regions[plane];
+        CopyVideoPlaneRegion(region.plane, region.x, region.y, std::min(region.width, desc.width),
+                             std::min(region.height, desc.height), static_cast<uint8_t*>(locked.bits), locked.pitch);
         texture->UnlockRect(0);
     }
     m_frameAvailable = true;

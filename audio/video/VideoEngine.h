@@ -12,6 +12,8 @@
 // accessors marked "render thread" to the render thread.
 #pragma once
 
+#include "audio/video/VideoPlane.h"
+
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -76,8 +78,8 @@ private:
     void StartPlayer(const char* name, const char* folder, bool loop, float volume);
     void DestroyPlayer();
     void UpdatePlayer(NorvexRenderer& renderer);
-    void CreateTextures(NorvexRenderer& renderer);
-    void UploadPlanes();
+    void CreateTextures(NorvexRenderer& renderer, const VideoPlaneRegion regions[kPlaneCount]);
+    void UploadPlanes(const VideoPlaneRegion regions[kPlaneCount]);
     void DrawFullScreen(NorvexRenderer& renderer);
     void ReleaseTextures();
 

@@ -4,6 +4,29 @@
 #include <cstddef>
 #include <cstring>
 
+namespace
+{
+// Luminance samples per sample of a plane along one side: 1 or 2 for the formats that exist.
+uint32_t Subsampling(uint32_t lumaSide, uint32_t planeSide)
+{
+    return planeSide != 0 ? std::max(lumaSide / planeSide, 1u) : 1u;
+}
+} // namespace
+
+VideoPlaneRegion PictureRegionOf(const VideoPlane& luma, const VideoPlane& plane, uint32_t x, uint32_t y,
+                                 uint32_t width, uint32_t height)
+{
+    const uint64_t stepX = Subsampling(luma.width, plane.width);
+    const uint64_t stepY = Subsampling(luma.height, plane.height);
+    VideoPlaneRegion region;
+    region.plane = plane;
+    region.x = uint32_t(x / stepX);
+    region.y = uint32_t(y / stepY);
+    region.width = uint32_t((uint64_t(x) + width + stepX - 1) / stepX - region.x);
+    region.height = uint32_t((uint64_t(y) + height + stepY - 1) / stepY - region.y);
+    return region;
+}
+
 uint32_t CopyVideoPlaneRegion(const VideoPlane& plane, uint32_t x, uint32_t y, uint32_t width, uint32_t height,
                               uint8_t* destination, int32_t destinationPitch)
 {

@@ -1,4 +1,5 @@
-// Copying one decoded picture plane into a texture's memory. Any thread; no shared state.
+// Finding the picture in a decoded plane and copying it into a texture's memory. Any thread; no
+// shared state.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,22 @@ struct VideoPlane
     uint32_t width = 0;
     uint32_t height = 0;
 };
+
+// The part of a plane that shows the picture.
+struct VideoPlaneRegion
+{
+    VideoPlane plane;
+    uint32_t x = 0;
+    uint32_t y = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
+};
+
+// Where the picture (x, y, width, height in luminance samples) lies in `plane`, scaled by the
+// subsampling between the luminance plane and it (whatever the file's chroma format), widened to
+// whole samples so that an odd picture keeps its last chroma column and row.
+VideoPlaneRegion PictureRegionOf(const VideoPlane& luma, const VideoPlane& plane, uint32_t x, uint32_t y,
+                                 uint32_t width, uint32_t height);
 
 // Copies the width x height region at (x, y) of the plane row by row to `destination`. Only the
 // part inside the plane is read: a decoder plane ends where it ends, whatever a file's picture

@@ -252,9 +252,18 @@ bool VideoPlayer::Open()
     return true;
 }
 
+bool VideoPlayer::IsSoundPlayedOut() const
+{
+    if (m_vorbisHeaders == 0)
+        return true;
+    return m_reader == nullptr && m_soundWantsData && GetBytesPlayed() == m_bytesProduced;
+}
+
 void VideoPlayer::UpdateClock()
 {
-    const bool voice = HasVoice();
+    // Once the sound has played out its clock stands still: following it would freeze the picture
+    // of a video whose sound is shorter, so the wall clock drives the rest.
+    const bool voice = HasVoice() && !IsSoundPlayedOut();
     const uint64_t played = GetSamplesPlayed();
     if (voice && played == 0)
     {
@@ -358,6 +367,7 @@ void VideoPlayer::DecodeSound()
             // Nobody will play it: it counts as handed over, so the end of the video is still found.
             delete[] block;
             m_bytesSubmitted.fetch_add(bytes, std::memory_order_acq_rel);
+            m_bytesPlayed.fetch_add(bytes, std::memory_order_acq_rel);
         }
         m_bytesProduced += bytes;
         m_soundWantsData = false;
@@ -452,15 +462,14 @@ bool VideoPlayer::Advance()
             return ConsumeReadyFrame();
     }
 
-    // The file has ended: the player ends once everything decoded has been shown and handed over.
-    const bool soundDone = m_vorbisHeaders == 0 || m_soundWantsData;
-    if (soundDone && m_videoWantsData && GetBytesSubmitted() == m_bytesProduced && m_videoTime > m_frameTime &&
-        !m_frameReady)
+    // The file has ended: the player ends once every frame has been shown and the voice has played
+    // all the sound (destroying it earlier would drop what it still holds).
+    if (IsSoundPlayedOut() && m_videoWantsData && m_videoTime > m_frameTime && !m_frameReady)
         m_active = false;
     return ConsumeReadyFrame();
 }
 
-bool VideoPlayer::FetchPlanes(VideoPlane planes[3], uint32_t offsetX[3], uint32_t offsetY[3])
+bool VideoPlayer::FetchPlanes(VideoPlaneRegion regions[3])
 {
     if (m_theoraHeaders == 0 || !m_decodersStarted || m_framesFetched == m_framesDecoded)
         return false;
@@ -468,16 +477,14 @@ bool VideoPlayer::FetchPlanes(VideoPlane planes[3], uint32_t offsetX[3], uint32_
     if (theora_decode_YUVout(&m_theoraState, &yuv) != 0)
         return false;
     m_framesFetched = m_framesDecoded;
-    planes[0] = {yuv.y, yuv.y_stride, uint32_t(std::max(yuv.y_width, 0)), uint32_t(std::max(yuv.y_height, 0))};
-    planes[1] = {yuv.u, yuv.uv_stride, uint32_t(std::max(yuv.uv_width, 0)), uint32_t(std::max(yuv.uv_height, 0))};
-    planes[2] = {yuv.v, yuv.uv_stride, planes[1].width, planes[1].height};
-    offsetX[0] = m_theoraInfo.offset_x;
-    offsetY[0] = m_theoraInfo.offset_y;
-    // Chroma offsets shrink by the subsampling between the luminance and chroma planes.
-    const uint32_t ratioX = planes[1].width != 0 ? std::max(planes[0].width / planes[1].width, 1u) : 1;
-    const uint32_t ratioY = planes[1].height != 0 ? std::max(planes[0].height / planes[1].height, 1u) : 1;
-    offsetX[1] = offsetX[2] = offsetX[0] / ratioX;
-    offsetY[1] = offsetY[2] = offsetY[0] / ratioY;
+    const VideoPlane planes[3] = {
+        {yuv.y, yuv.y_stride, uint32_t(std::max(yuv.y_width, 0)), uint32_t(std::max(yuv.y_height, 0))},
+        {yuv.u, yuv.uv_stride, uint32_t(std::max(yuv.uv_width, 0)), uint32_t(std::max(yuv.uv_height, 0))},
+        {yuv.v, yuv.uv_stride, uint32_t(std::max(yuv.uv_width, 0)), uint32_t(std::max(yuv.uv_height, 0))},
+    };
+    for (uint32_t plane = 0; plane < 3; ++plane)
+        regions[plane] = PictureRegionOf(planes[0], planes[plane], m_theoraInfo.offset_x, m_theoraInfo.offset_y,
+                                         m_theoraInfo.frame_width, m_theoraInfo.frame_height);
     return true;
 }
 
@@ -544,6 +551,7 @@ void VideoPlayer::AppendSound(uint8_t* block, uint32_t bytes)
     if (m_voice == nullptr)
     {
         m_bytesSubmitted.fetch_add(bytes, std::memory_order_acq_rel);
+        m_bytesPlayed.fetch_add(bytes, std::memory_order_acq_rel);
         return;
     }
     m_ring.Append(std::move(owned), bytes);
@@ -572,6 +580,9 @@ void VideoPlayer::FeedVoice()
         m_bytesSubmitted.fetch_add(bytes, std::memory_order_acq_rel);
         ++state.buffersQueued;
     }
+    // The ring holds exactly the chunks still queued in the voice.
+    m_bytesPlayed.store(m_bytesSubmitted.load(std::memory_order_acquire) - m_ring.GetHeldBytes(),
+                        std::memory_order_release);
 }
 
 void VideoPlayer::DestroyVoice()

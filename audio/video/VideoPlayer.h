@@ -68,9 +68,9 @@ public:
     // Render thread.
     // One step of the player; true when a new frame is due to be shown.
     bool Advance();
-    // The planes of the frame decoded since the last fetch, with the picture offset in each;
-    // false when there is none.
-    bool FetchPlanes(VideoPlane planes[3], uint32_t offsetX[3], uint32_t offsetY[3]);
+    // The planes of the frame decoded since the last fetch (Y, U, V), each with the part that
+    // shows the picture; false when there is none.
+    bool FetchPlanes(VideoPlaneRegion regions[3]);
     // Closes the decoders and the reader and hands the player to the sound thread, which frees
     // it (or frees it here when no sound thread runs). The caller must not touch it afterwards.
     void Destroy();
@@ -90,6 +90,12 @@ public:
     // Published by the sound thread; any thread.
     uint64_t GetSamplesPlayed() const { return m_samplesPlayed.load(std::memory_order_acquire); }
     uint32_t GetBytesSubmitted() const { return m_bytesSubmitted.load(std::memory_order_acquire); }
+    // Bytes the voice has finished with (submitted and no longer queued); without a voice, every
+    // byte handed over.
+    uint32_t GetBytesPlayed() const { return m_bytesPlayed.load(std::memory_order_acquire); }
+    // Render thread: the sound stream has ended and the voice has played all of it (always true
+    // for a video without sound).
+    bool IsSoundPlayedOut() const;
     bool HasVoice() const { return m_hasVoice.load(std::memory_order_acquire); }
 
     // The sound engine runs this for every sub-operation (sound thread).
@@ -169,5 +175,6 @@ private:
     VideoSoundRing m_ring;
     std::atomic<uint64_t> m_samplesPlayed{0};
     std::atomic<uint32_t> m_bytesSubmitted{0};
+    std::atomic<uint32_t> m_bytesPlayed{0};
     std::atomic<bool> m_hasVoice{false};
 };

@@ -3,7 +3,7 @@
 #include "core/reflection/RTTIClassRegistry.h"
 #include "effects/ParticleSystem.h"
 #include "effects/SFXDefinition.h"
-#include "gameplay/BehaviourTree.h"
+#include "gameplay/behaviour/BehaviourClassRegistration.h"
 #include "gameplay/PhysicalEffect.h"
 #include "effects/TEnvelope.h"
 #include "scene/kinds/BehaviourTreeTemplate.h"
@@ -34,8 +34,7 @@ void RegisterDataTemplateKinds()
     PhysicalEffectTemplate::RegisterRTTIClass();
     PhysicalEffect::RegisterRTTIClass();
     BehaviourTreeTemplate::RegisterRTTIClass();
-    BehaviourTree::RegisterRTTIClass();
-    BehaviourTreeNode::RegisterRTTIClass();
+    RegisterBehaviourTreeClasses();
     MeshAnimationGraphTemplate::RegisterRTTIClass();
     MeshAnimationGraphState::RegisterRTTIClass();
     MeshAnimationGraphStateTransition::RegisterRTTIClass();

@@ -30,6 +30,11 @@ for message in "Engine successfully initialized" "Demo: DemoField script runs" "
     [ "$line" -gt "$previous" ] || fail "\"$message\" is out of order"
     previous=$line
 done
+# The sentry's behaviour tree runs once it is spawned.
+sentry=$(grep -n -F -m1 "Demo: a sentry patrols, driven by its behaviour tree" "$work/run.log" | cut -d: -f1)
+scan=$(grep -n -F -m1 "Execute Behaviour Tree: Scan -> Action" "$work/run.log" | cut -d: -f1)
+[ -n "$sentry" ] || fail "the sentry was not spawned"
+[ -n "$scan" ] && [ "$scan" -gt "${sentry:-0}" ] || fail "the sentry's behaviour tree did not run"
 presents=$(sed -n 's/.*Main loop ran \([0-9]*\) frames, \([0-9]*\) presents.*/\2/p' "$work/run.log" | tail -1)
 [ -n "$presents" ] && [ "$presents" -gt 0 ] || fail "no frame was presented (${presents:-none})"
 python3 - "$work/mix.wav" <<'PY' || fail "the mix is silent or missing"

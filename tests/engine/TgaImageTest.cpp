@@ -3,6 +3,7 @@
 #include "core/filesystem/FileSystem.h"
 #include "support/ConsoleCapture.h"
 #include "support/TempFolder.h"
+#include "tools/datakit/TgaWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -65,6 +66,48 @@ TEST(TgaImageTest, RowsEndUpBottomFirstWhateverTheFileOrder)
         EXPECT_EQ(image.GetPixel(0, 1 - firstFileRow), 0x0C0B0A09u);
         EXPECT_EQ(image.GetPixel(1, 1 - firstFileRow), 0x100F0E0Du);
     }
+}
+
+// Every storage order the descriptor names, at both depths: the image always reads as seen, bottom
+// row first and left column first. A 3 x 2 picture tells rows and columns apart.
+TEST(TgaImageTest, EveryStorageOrderReadsAsTheImageIsSeen)
+{
+    const std::vector<uint32_t> seen = {0x11010203u, 0x22040506u, 0x33070809u,  // top row
+                                        0x440A0B0Cu, 0x550D0E0Fu, 0x66101112u}; // bottom row
+    for (const uint8_t depth : {uint8_t(24), uint8_t(32)})
+        for (const bool topFirst : {false, true})
+            for (const bool rightFirst : {false, true})
+            {
+                SCOPED_TRACE(testing::Message() << int(depth) << " bits, top first " << topFirst << ", right first "
+                                                << rightFirst);
+                TgaSpec spec;
+                spec.width = 3;
+                spec.height = 2;
+                spec.pixels = seen;
+                spec.depth = depth;
+                spec.topFirst = topFirst;
+                spec.rightFirst = rightFirst;
+                TgaImage image;
+                ASSERT_TRUE(Decode(image, TgaWriter::EncodeTga(spec)));
+                for (uint32_t y = 0; y < 2; ++y)
+                    for (uint32_t x = 0; x < 3; ++x)
+                    {
+                        const uint32_t expected = seen[(1 - y) * 3 + x];
+                        EXPECT_EQ(image.GetPixel(x, y), depth == 32 ? expected : (expected | 0xFF000000u))
+                            << x << "," << y;
+                    }
+            }
+}
+
+// Written by hand, not by the kit: a 2 x 1 file that stores its right pixel first.
+TEST(TgaImageTest, ARightToLeftRowIsNotMirrored)
+{
+    std::vector<uint8_t> bytes = Header(2, 2, 1, 32, 0x18);
+    Append(bytes, {0xB1, 0xB2, 0xB3, 0xB4, 0xA1, 0xA2, 0xA3, 0xA4});
+    TgaImage image;
+    ASSERT_TRUE(Decode(image, bytes));
+    EXPECT_EQ(image.GetPixel(0, 0), 0xA4A3A2A1u);
+    EXPECT_EQ(image.GetPixel(1, 0), 0xB4B3B2B1u);
 }
 
 TEST(TgaImageTest, TwentyFourBitPixelsGetFullAlpha)

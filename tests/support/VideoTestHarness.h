@@ -19,6 +19,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 class VideoTestHarness
 {
@@ -103,22 +104,39 @@ public:
         }
         return false;
     }
-    // The luminance at (x, y) of the Y plane texture; -1 when there is no texture or frame.
-    int ReadLuma(uint32_t x, uint32_t y)
+    // The sample at (x, y) of a plane texture (0 Y, 1 U, 2 V); -1 when there is no texture or
+    // frame, or (x, y) lies outside it.
+    int ReadPlane(uint32_t plane, uint32_t x, uint32_t y)
     {
-        int luma = -1;
+        int sample = -1;
         RunOnRenderThread(Renderer(), [&](NorvexRenderer&) {
-            TextureHolder* holder = m_video->GetPlaneTexture(0);
+            TextureHolder* holder = m_video->GetPlaneTexture(plane);
             if (!m_video->IsFrameAvailable() || holder == nullptr || holder->GetTexture() == nullptr)
                 return;
             auto* texture = static_cast<gpu::GpuTexture*>(holder->GetTexture());
+            gpu::SurfaceDesc desc{};
             gpu::LockedRect locked{};
-            if (texture->LockRect(0, &locked, nullptr, gpu::kLockReadOnly) != gpu::kOk)
+            if (texture->GetLevelDesc(0, &desc) != gpu::kOk || x >= desc.width || y >= desc.height ||
+                texture->LockRect(0, &locked, nullptr, gpu::kLockReadOnly) != gpu::kOk)
                 return;
-            luma = static_cast<const uint8_t*>(locked.bits)[size_t(y) * locked.pitch + x];
+            sample = static_cast<const uint8_t*>(locked.bits)[size_t(y) * locked.pitch + x];
             texture->UnlockRect(0);
         });
-        return luma;
+        return sample;
+    }
+    int ReadLuma(uint32_t x, uint32_t y) { return ReadPlane(0, x, y); }
+    // The size of a plane texture; 0 x 0 when there is none.
+    std::pair<uint32_t, uint32_t> PlaneSize(uint32_t plane)
+    {
+        std::pair<uint32_t, uint32_t> size{0, 0};
+        RunOnRenderThread(Renderer(), [&](NorvexRenderer&) {
+            TextureHolder* holder = m_video->GetPlaneTexture(plane);
+            gpu::SurfaceDesc desc{};
+            if (holder != nullptr && holder->GetTexture() != nullptr &&
+                static_cast<gpu::GpuTexture*>(holder->GetTexture())->GetLevelDesc(0, &desc) == gpu::kOk)
+                size = {desc.width, desc.height};
+        });
+        return size;
     }
     // The frame code shown (from the luminance of the picture's top-left corner), -1 for none.
     int ShownFrame()

@@ -1,7 +1,7 @@
 #include "tools/datakit/DataTemplateWriter.h"
 
 #include "core/reflection/RTTIClassRegistry.h"
-#include "gameplay/BehaviourTree.h"
+#include "gameplay/behaviour/BehaviourTree.h"
 #include "scene/SceneClassRegistration.h"
 #include "scene/kinds/BehaviourTreeTemplate.h"
 #include "scene/kinds/ColorEnvelopeTemplate.h"
@@ -10,6 +10,7 @@
 #include "scene/kinds/PhysicalEffectTemplate.h"
 #include "scene/kinds/VectorEnvelopeTemplate.h"
 #include "scene/templates/EntityTemplate.h"
+#include "tools/datakit/BehaviourTreeText.h"
 #include "tools/datakit/CompoundTemplateWriter.h"
 #include "tools/datakit/DatakitCommand.h"
 #include "tools/datakit/RecordText.h"
@@ -46,8 +47,9 @@ bool ApplyOption(EntityTemplate& entityTemplate, const DataTemplateWriter::Optio
     if (name == "--tree")
         if (auto* trees = dynamic_cast<BehaviourTreeTemplate*>(&entityTemplate))
         {
-            BehaviourTree* tree = new BehaviourTree;
-            tree->SetName(value.c_str());
+            BehaviourTree* tree = BehaviourTreeText::ParseTree(value, error);
+            if (tree == nullptr)
+                return false;
             trees->AddTree(tree);
             return true;
         }

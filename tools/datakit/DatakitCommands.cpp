@@ -30,7 +30,7 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
          &RunSceneWriteCommand},
         {"scene-print", "scene-print <scene.BinaryScene>", &RunScenePrintCommand},
         {"video", "video <out.ogv> [--size WxH] [--offset XxY] [--fps N] [--frames N] [--quality 0-63] [--detail] "
-                  "[--sound] [--rate N] [--channels N]",
+                  "[--chroma 420|422|444] [--sound] [--sound-seconds S] [--rate N] [--channels N]",
          &RunVideoCommand},
         {"data-template", "data-template <out.BinaryTemplate> <GUID> <template class> [--set \"Name = value\"]... "
                           "[--transition \"from to animation\"]... [--mesh P] [--particles P] [--tree NAME]... "

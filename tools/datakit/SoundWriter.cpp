@@ -65,7 +65,7 @@ SoundSamples MakeClicks(uint32_t sampleRate, double seconds, uint32_t interval, 
     return sound;
 }
 
-bool EncodeOggVorbis(const SoundSamples& sound, float quality, std::vector<uint8_t>& out)
+bool EncodeOggVorbis(const SoundSamples& sound, float quality, std::vector<uint8_t>& out, uint32_t serial)
 {
     out.clear();
     vorbis_info info;
@@ -82,7 +82,7 @@ bool EncodeOggVorbis(const SoundSamples& sound, float quality, std::vector<uint8
     vorbis_analysis_init(&dsp, &info);
     vorbis_block_init(&dsp, &block);
     ogg_stream_state stream;
-    ogg_stream_init(&stream, 0x50A7D5E1);
+    ogg_stream_init(&stream, int(serial));
 
     ogg_packet header, headerComment, headerCode;
     vorbis_analysis_headerout(&dsp, &comment, &header, &headerComment, &headerCode);
@@ -131,6 +131,54 @@ bool EncodeOggVorbis(const SoundSamples& sound, float quality, std::vector<uint8
     vorbis_dsp_clear(&dsp);
     vorbis_comment_clear(&comment);
     vorbis_info_clear(&info);
+    return true;
+}
+
+bool EncodeOggVorbisChain(const std::vector<SoundSamples>& sounds, float quality, std::vector<uint8_t>& out)
+{
+    out.clear();
+    std::vector<uint8_t> link;
+    for (size_t i = 0; i < sounds.size(); ++i)
+    {
+        if (!EncodeOggVorbis(sounds[i], quality, link, kDefaultOggSerial + uint32_t(i)))
+            return false;
+        out.insert(out.end(), link.begin(), link.end());
+    }
+    return true;
+}
+
+std::vector<OggPageSpan> ListOggPages(const std::vector<uint8_t>& file)
+{
+    constexpr size_t kHeaderBytes = 27;
+    std::vector<OggPageSpan> pages;
+    size_t at = 0;
+    while (at + kHeaderBytes <= file.size() && std::equal(file.begin() + long(at), file.begin() + long(at) + 4, "OggS"))
+    {
+        const size_t segments = file[at + 26];
+        if (at + kHeaderBytes + segments > file.size())
+            break;
+        size_t body = 0;
+        for (size_t i = 0; i < segments; ++i)
+            body += file[at + kHeaderBytes + i];
+        const size_t bytes = kHeaderBytes + segments + body;
+        if (at + bytes > file.size())
+            break;
+        pages.push_back({at, bytes});
+        at += bytes;
+    }
+    return pages;
+}
+
+bool DamageOggPage(std::vector<uint8_t>& file, size_t index)
+{
+    const std::vector<OggPageSpan> pages = ListOggPages(file);
+    if (index >= pages.size())
+        return false;
+    const OggPageSpan& page = pages[index];
+    const size_t headerBytes = 27 + size_t(file[page.offset + 26]);
+    if (page.bytes == headerBytes)
+        return false;
+    file[page.offset + headerBytes + (page.bytes - headerBytes) / 2] ^= 0xFF;
     return true;
 }
 

@@ -43,6 +43,15 @@ int RunVideoCommand(const std::vector<std::string>& arguments)
             spec.soundRate = uint32_t(std::strtoul(arguments[++i].c_str(), nullptr, 10));
         else if (argument == "--channels" && hasValue)
             spec.soundChannels = uint32_t(std::strtoul(arguments[++i].c_str(), nullptr, 10));
+        else if (argument == "--chroma" && hasValue)
+        {
+            const std::string& format = arguments[++i];
+            ok = format == "420" || format == "422" || format == "444";
+            spec.chroma = format == "444" ? VideoChroma::Full444
+                                          : format == "422" ? VideoChroma::Half422 : VideoChroma::Half420;
+        }
+        else if (argument == "--sound-seconds" && hasValue)
+            spec.soundSeconds = std::strtod(arguments[++i].c_str(), nullptr);
         else if (argument == "--sound")
             spec.sound = true;
         else if (argument == "--detail")

@@ -14,7 +14,6 @@
 
 namespace
 {
-constexpr uint8_t kChromaNeutral = 128;
 constexpr uint32_t kCodeRows = 16;
 constexpr uint32_t kLumaBase = 16;
 constexpr uint32_t kLumaStep = 8;
@@ -78,6 +77,47 @@ void FillFrame(const VideoSpec& spec, uint32_t frame, uint32_t frameWidth, uint3
     (void)frameHeight;
 }
 
+// Subsampling of the chroma planes (luma pixels per chroma sample across and down).
+uint32_t ChromaStepX(VideoChroma chroma)
+{
+    return chroma == VideoChroma::Full444 ? 1 : 2;
+}
+
+uint32_t ChromaStepY(VideoChroma chroma)
+{
+    return chroma == VideoChroma::Half420 ? 2 : 1;
+}
+
+th_pixel_fmt PixelFormat(VideoChroma chroma)
+{
+    switch (chroma)
+    {
+    case VideoChroma::Half422: return TH_PF_422;
+    case VideoChroma::Full444: return TH_PF_444;
+    case VideoChroma::Half420: break;
+    }
+    return TH_PF_420;
+}
+
+// One chroma plane of the coded frame: each sample takes the colour of the picture pixel at its
+// top-left luma position, neutral outside the picture.
+void FillChroma(const VideoSpec& spec, uint32_t planeWidth, uint32_t planeHeight,
+                uint8_t (*colour)(const VideoSpec&, uint32_t, uint32_t), std::vector<uint8_t>& plane)
+{
+    const uint32_t stepX = ChromaStepX(spec.chroma);
+    const uint32_t stepY = ChromaStepY(spec.chroma);
+    for (uint32_t j = 0; j < planeHeight; ++j)
+        for (uint32_t i = 0; i < planeWidth; ++i)
+        {
+            const uint32_t x = i * stepX;
+            const uint32_t y = j * stepY;
+            const bool inside = x >= spec.pictureX && x - spec.pictureX < spec.width && y >= spec.pictureY &&
+                                y - spec.pictureY < spec.height;
+            plane[size_t(j) * planeWidth + i] =
+                inside ? colour(spec, x - spec.pictureX, y - spec.pictureY) : VideoWriter::kChromaNeutral;
+        }
+}
+
 class TheoraEncoder
 {
 public:
@@ -109,7 +149,7 @@ public:
         m_info.aspect_numerator = 1;
         m_info.aspect_denominator = 1;
         m_info.colorspace = TH_CS_UNSPECIFIED;
-        m_info.pixel_fmt = TH_PF_420;
+        m_info.pixel_fmt = PixelFormat(spec.chroma);
         m_info.target_bitrate = 0;
         m_info.quality = std::clamp(spec.quality, 0, 63);
         m_encoder = th_encode_alloc(&m_info);
@@ -141,12 +181,17 @@ public:
     {
         const uint32_t width = m_info.frame_width;
         const uint32_t height = m_info.frame_height;
+        const uint32_t chromaWidth = width / ChromaStepX(spec.chroma);
+        const uint32_t chromaHeight = height / ChromaStepY(spec.chroma);
         std::vector<uint8_t> luma(size_t(width) * height);
-        std::vector<uint8_t> chroma(size_t(width / 2) * (height / 2), kChromaNeutral);
+        std::vector<uint8_t> u(size_t(chromaWidth) * chromaHeight);
+        std::vector<uint8_t> v(u.size());
+        FillChroma(spec, chromaWidth, chromaHeight, &VideoWriter::PictureU, u);
+        FillChroma(spec, chromaWidth, chromaHeight, &VideoWriter::PictureV, v);
         th_ycbcr_buffer buffer;
         buffer[0] = {int(width), int(height), int(width), luma.data()};
-        buffer[1] = {int(width / 2), int(height / 2), int(width / 2), chroma.data()};
-        buffer[2] = buffer[1];
+        buffer[1] = {int(chromaWidth), int(chromaHeight), int(chromaWidth), u.data()};
+        buffer[2] = {int(chromaWidth), int(chromaHeight), int(chromaWidth), v.data()};
         for (uint32_t frame = 0; frame < spec.frames; ++frame)
         {
             FillFrame(spec, frame, width, height, luma);
@@ -283,13 +328,24 @@ uint32_t FrameCodeOfLuma(uint8_t luma)
     return uint32_t(std::clamp(code, 0, int(kFrameCodes) - 1));
 }
 
+uint8_t PictureU(const VideoSpec& spec, uint32_t x, uint32_t /*y*/)
+{
+    return x < spec.width / 2 ? kChromaLow : kChromaHigh;
+}
+
+uint8_t PictureV(const VideoSpec& spec, uint32_t /*x*/, uint32_t y)
+{
+    return y < spec.height / 2 ? kChromaLow : kChromaHigh;
+}
+
 bool EncodeOggTheora(const VideoSpec& spec, std::vector<uint8_t>& out)
 {
     out.clear();
-    if (spec.width == 0 || spec.height == 0 || (spec.width | spec.height | spec.pictureX | spec.pictureY) & 1 ||
-        spec.fpsNumerator == 0 || spec.fpsDenominator == 0 || spec.frames == 0)
+    // Odd offsets would put the picture between chroma samples; odd sizes are fine.
+    if (spec.width == 0 || spec.height == 0 || (spec.pictureX | spec.pictureY) & 1 || spec.fpsNumerator == 0 ||
+        spec.fpsDenominator == 0 || spec.frames == 0)
     {
-        std::fprintf(stderr, "datakit: video sizes and offsets must be even and non-zero, with frames\n");
+        std::fprintf(stderr, "datakit: video sizes must be non-zero and offsets even, with frames\n");
         return false;
     }
     TheoraEncoder theora;

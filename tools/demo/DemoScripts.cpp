@@ -42,8 +42,8 @@ end
 DemoPrint("Demo main script loaded")
 )LUA";
 
-const char* const kField = R"LUA(-- DemoField: markers spawned from a template walk in a circle; a tone plays; after two seconds of
--- game time the demo moves on to the outpost.
+const char* const kField = R"LUA(-- DemoField: markers spawned from a template walk in a circle; a sentry runs its behaviour tree;
+-- a tone plays; after two seconds of game time the demo moves on to the outpost.
 DemoPrint("Demo: DemoField script runs")
 gDemo.markers = {}
 for i = 1, 6 do
@@ -54,6 +54,8 @@ for i = 1, 6 do
     end
 end
 DemoPrint("Demo: " .. #gDemo.markers .. " markers spawned")
+gDemo.sentry = gEntityManager:CreateEntityInGame("templates/Demo/Sentry", nil, Matrix.ONE, 0)
+DemoPrint("Demo: a sentry " .. (gDemo.sentry ~= nil and "patrols, driven by its behaviour tree" or "is missing"))
 gDemo.tone = gSoundEngine:PlaySystemSound("tone.ogg")
 DemoPrint("Demo: playing tone.ogg as sound " .. tostring(gDemo.tone))
 

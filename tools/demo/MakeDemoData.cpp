@@ -13,6 +13,8 @@
 #include "renderer/resources/ResourceList.h"
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityManager.h"
+#include "gameplay/behaviour/BehaviourTree.h"
+#include "scene/kinds/BehaviourTreeTemplate.h"
 #include "scene/templates/EntityTemplate.h"
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
@@ -20,11 +22,13 @@
 #include "tools/datakit/DatakitCommand.h"
 #include "tools/datakit/SceneWriter.h"
 #include "tools/datakit/SoundWriter.h"
+#include "tools/datakit/BehaviourTreeText.h"
 #include "tools/datakit/TemplateWriter.h"
 #include "tools/datakit/TextureFileWriter.h"
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,11 +39,23 @@ struct DemoTemplate
     const char* folder;
     const char* name;
     uint8_t guidByte;
+    uint32_t typeId = 0;
+    // Behaviour tree templates: their one tree in datakit's text form.
+    const char* tree = nullptr;
 };
+
+// The sentry scans each tick and now and then raises the alarm; otherwise it walks north, its walk
+// south switched off through a speaker and a listener.
+const char* const kSentryTree =
+    "Patrol = BTTaskSelector{"
+    " BTTaskSequence{BTTaskAction[Name=Scan] BTTaskRandomDecorator[Probability=20]{BTTaskAction[Name=Alarm]}}"
+    " BTTaskChangePropertyDecorator[!quiet=1]{BTTaskRotateSequence{BTTaskAction[Name=WalkNorth]"
+    " BTTaskAction[Name=WalkSouth;@Disabled=quiet]}}}";
 
 // The index's unnamed root holds the folder "templates", so template paths name the mount as
 // the engine's own data does ("templates/Demo/Marker").
-const DemoTemplate kTemplates[] = {{"Demo", "Marker", 0xD1}, {"Demo", "Beacon", 0xD2}};
+const DemoTemplate kTemplates[] = {
+    {"Demo", "Marker", 0xD1}, {"Demo", "Beacon", 0xD2}, {"Demo", "Sentry", 0xD3, BehaviourTreeTemplate::kTypeId, kSentryTree}};
 const char* const kScenes[] = {"DemoField", "DemoOutpost"};
 
 SimpleGUID GuidOf(const DemoTemplate& demoTemplate)
@@ -71,12 +87,26 @@ bool AddTemplates(DataRoot& data)
         entry.folder = std::string("templates/") + demoTemplate.folder;
         entry.name = demoTemplate.name;
         entry.guid = GuidOf(demoTemplate);
+        entry.typeId = demoTemplate.typeId;
         entries.push_back(entry);
-        EntityTemplate body;
+        std::unique_ptr<EntityTemplate> body(new EntityTemplate);
+        if (demoTemplate.tree != nullptr)
+        {
+            std::string error;
+            auto* trees = new BehaviourTreeTemplate;
+            body.reset(trees);
+            BehaviourTree* tree = BehaviourTreeText::ParseTree(demoTemplate.tree, error);
+            if (tree == nullptr)
+            {
+                std::fprintf(stderr, "make-demo-data: %s\n", error.c_str());
+                return false;
+            }
+            trees->AddTree(tree);
+        }
         const std::string path = std::string(demoTemplate.folder) + "/" + demoTemplate.name;
         data.AddFile("templates", path + ".BinaryTemplate",
-                     AsString(SceneWriter::BuildTemplateBody(body, entry.guid, 0)));
-        data.AddFile("templates", path + ".template", TemplateWriter::MakeStubText(entry.guid, 0));
+                     AsString(SceneWriter::BuildTemplateBody(*body, entry.guid, demoTemplate.typeId)));
+        data.AddFile("templates", path + ".template", TemplateWriter::MakeStubText(entry.guid, demoTemplate.typeId));
     }
     data.AddFile("templates", "TemplateInfo.Bin", AsString(TemplateWriter::BuildTemplateInfo(entries)));
     return true;

@@ -1,6 +1,7 @@
 // The Ogg decoder against vorbisfile, on clean and damaged streams.
 #include "audio/sound/OGGStream.h"
 #include "audio/sound/SoundStreamDataSource.h"
+#include "support/ConsoleCapture.h"
 #include "tools/datakit/SoundWriter.h"
 
 #include <vorbis/vorbisfile.h>
@@ -140,5 +141,130 @@ TEST(OGGStreamTest, ChannelsComeInWaveSpeakerOrderAndShortReadsAreNoFalseEnd)
                 else
                     EXPECT_LT(level, 300.0) << "channel " << c << " tone " << tone;
             }
+    }
+}
+
+namespace
+{
+// What an OGGStream gives for `file` in reads of 4096 bytes, up to the first short read, which a
+// sound instance takes for the end.
+std::vector<uint8_t> DecodeAll(const std::vector<uint8_t>& file)
+{
+    SoundStreamStaticDataSource source;
+    source.AddRange(file.data(), uint32_t(file.size()));
+    OGGStream stream(&source);
+    std::vector<uint8_t> out;
+    if (!stream.Open())
+        return out;
+    uint8_t pcm[4096];
+    uint32_t got = 0;
+    do
+    {
+        got = stream.Read(pcm, sizeof(pcm));
+        out.insert(out.end(), pcm, pcm + got);
+    } while (got == sizeof(pcm));
+    EXPECT_EQ(stream.Read(pcm, sizeof(pcm)), 0u) << "an ended stream stays ended";
+    return out;
+}
+
+// vorbisfile read front to back straight from memory, reading on past its holes, as the
+// reference decoder's tools do.
+std::vector<uint8_t> ReferenceDecode(const std::vector<uint8_t>& file, uint32_t* holes)
+{
+    FILE* memory = fmemopen(const_cast<uint8_t*>(file.data()), file.size(), "rb");
+    OggVorbis_File direct;
+    ov_callbacks callbacks{};
+    callbacks.read_func = [](void* out, size_t size, size_t count, void* from) {
+        return std::fread(out, size, count, static_cast<FILE*>(from));
+    };
+    std::vector<uint8_t> out;
+    *holes = 0;
+    if (ov_open_callbacks(memory, &direct, nullptr, 0, callbacks) == 0)
+    {
+        char pcm[4096];
+        int section = 0;
+        for (long got; (got = ov_read(&direct, pcm, sizeof(pcm), 0, 2, 1, &section)) != 0;)
+        {
+            if (got == OV_HOLE)
+                ++*holes;
+            else if (got < 0)
+                break;
+            else
+                out.insert(out.end(), pcm, pcm + got);
+        }
+        ov_clear(&direct);
+    }
+    std::fclose(memory);
+    return out;
+}
+
+std::vector<int16_t> Samples(const std::vector<uint8_t>& bytes, size_t from, size_t to)
+{
+    std::vector<int16_t> pcm((to - from) / 2);
+    std::memcpy(pcm.data(), bytes.data() + from, pcm.size() * 2);
+    return pcm;
+}
+} // namespace
+
+// A damaged page is a hole: the reference decoder goes on after it, and so do we, to the same bytes.
+TEST(OGGStreamTest, ADamagedPageLosesOnlyItsOwnSound)
+{
+    std::vector<uint8_t> file;
+    ASSERT_TRUE(SoundWriter::EncodeOggVorbis(SoundWriter::MakeClicks(22050, 3.0, 97, 3), 0.8f, file));
+    ASSERT_GE(SoundWriter::ListOggPages(file).size(), 8u);
+    ASSERT_TRUE(SoundWriter::DamageOggPage(file, 3));
+    uint32_t holes = 0;
+    const std::vector<uint8_t> reference = ReferenceDecode(file, &holes);
+    ASSERT_EQ(holes, 1u) << "the fixture has one hole";
+    const std::vector<uint8_t> ours = DecodeAll(file);
+    EXPECT_GT(ours.size(), 22050u * 2 * 2) << "more than two of the three seconds";
+    EXPECT_EQ(ours, reference);
+}
+
+// Chains: a stream in the same format plays on; one that changes channels or rate ends the sound
+// where it starts, with a message, since the voice was made for the first format.
+TEST(OGGStreamTest, AChainPlaysOnUntilAStreamChangesFormat)
+{
+    const struct
+    {
+        const char* name;
+        std::vector<SoundSamples> links;
+        size_t bytes;
+        const char* warning;
+    } cases[] = {
+        {"same format", {SoundWriter::MakeTone({440.0}, 22050, 1.0, 0.5), SoundWriter::MakeTone({660.0}, 22050, 1.0, 0.5)},
+         2 * 44100, nullptr},
+        {"three streams",
+         {SoundWriter::MakeTone({440.0}, 22050, 0.5, 0.5), SoundWriter::MakeTone({660.0}, 22050, 0.5, 0.5),
+          SoundWriter::MakeTone({660.0}, 22050, 0.5, 0.5)},
+         3 * 22050, nullptr},
+        {"mono then stereo",
+         {SoundWriter::MakeTone({440.0}, 22050, 1.0, 0.5), SoundWriter::MakeTone({660.0, 330.0}, 22050, 1.0, 0.5)},
+         44100, "Ogg stream changes to 2 channels at 22050 Hz after 1 channels at 22050 Hz: the rest is not played"},
+        {"another rate",
+         {SoundWriter::MakeTone({440.0}, 22050, 1.0, 0.5), SoundWriter::MakeTone({660.0}, 44100, 1.0, 0.5)},
+         44100, "Ogg stream changes to 1 channels at 44100 Hz after 1 channels at 22050 Hz: the rest is not played"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ConsoleCapture log;
+        std::vector<uint8_t> file;
+        ASSERT_TRUE(SoundWriter::EncodeOggVorbisChain(c.links, 0.4f, file));
+        const std::vector<uint8_t> ours = DecodeAll(file);
+        EXPECT_EQ(ours.size(), c.bytes);
+        // The first stream's tone, then (where it plays) the second's.
+        ASSERT_GE(ours.size(), 44100u);
+        EXPECT_GT(ToneLevel(Samples(ours, 2000, 20000), 1, 0, 440.0, 22050), 3000.0);
+        if (c.bytes > 44100)
+        {
+            const std::vector<int16_t> second = Samples(ours, ours.size() - 36000, ours.size() - 4000);
+            EXPECT_GT(ToneLevel(second, 1, 0, 660.0, 22050), 3000.0);
+            EXPECT_LT(ToneLevel(second, 1, 0, 440.0, 22050), 300.0);
+        }
+        if (c.warning != nullptr)
+            EXPECT_TRUE(log.Contains(c.warning, CONSOLE_WARNING));
+        else
+            EXPECT_EQ(log.CountOfKind(CONSOLE_WARNING), 0u);
     }
 }

@@ -395,6 +395,43 @@ TEST_F(SoundEnginePlaybackTest, StreamedSoundLongerThanItsBuffersPlaysWithoutGap
     EXPECT_LT(Rms(out[0], 2 * expected.size(), out[0].size()), 1e-6);
 }
 
+// A damaged page costs its own sound only: each pass of a looping file plays on after it, instead
+// of the decoder reopening in the middle of the file and failing.
+TEST_F(SoundEnginePlaybackTest, ALoopingFileWithADamagedPagePlaysEveryPassToItsEnd)
+{
+    // A tone with dense clicks encodes to many pages.
+    SoundSamples sound = SoundWriter::MakeTone({440.0}, kRate, 0.8, 0.4);
+    const SoundSamples clicks = SoundWriter::MakeClicks(kRate, 0.8, 97, 3);
+    for (size_t i = 0; i < sound.samples.size(); ++i)
+        sound.samples[i] = int16_t(sound.samples[i] + clicks.samples[i] / 4);
+    std::vector<uint8_t> file;
+    ASSERT_TRUE(SoundWriter::EncodeOggVorbis(sound, 0.8f, file));
+    ASSERT_TRUE(SoundWriter::DamageOggPage(file, 3));
+    m_sound.WriteBytes("sounds/damaged.ogg", file);
+    size_t passFrames = 0;
+    {
+        SoundStreamStaticDataSource source;
+        source.AddRange(file.data(), uint32_t(file.size()));
+        OGGStream decoder(&source);
+        ASSERT_TRUE(decoder.Open());
+        int16_t pcm[4096];
+        for (uint32_t got; (got = decoder.Read(pcm, sizeof(pcm))) > 0;)
+            passFrames += got / 2;
+    }
+    ASSERT_GT(passFrames, size_t(kRate / 2)) << "the decoder reads on past the hole";
+
+    SoundParamWrapper params;
+    params.LoopCount = 2;
+    m_sound.Engine().PlaySystemSound("damaged.ogg", &params);
+    ASSERT_TRUE(m_sound.WaitForVoices(1));
+    m_sound.Render(1900);
+    const auto out = m_sound.Take();
+    ASSERT_GE(out[0].size(), 2 * passFrames + 4800);
+    EXPECT_GT(Rms(out[0], 2 * passFrames - 9600, 2 * passFrames - 480), 0.2) << "the second pass's end";
+    EXPECT_LT(Rms(out[0], 2 * passFrames + 480, out[0].size()), 1e-6);
+    EXPECT_FALSE(m_log.Contains("Cannot read audio stream", CONSOLE_ERROR));
+}
+
 TEST_F(SoundEnginePlaybackTest, StaticWaveLoopsFromSoundMemory)
 {
     m_sound.WriteBytes("sounds/beep.wav", SoundWriter::EncodeWav(SoundWriter::MakeTone({880.0}, kRate, 0.1, 0.5)));

@@ -182,6 +182,63 @@ TEST_F(VideoEngineTest, PictureOffsetMapsThePictureIntoTheTextures)
     EXPECT_EQ(m_harness.ReadLuma(39, 0), int(VideoWriter::FrameLuma(1)));
 }
 
+// The colour planes take the decoder's subsampling, whatever the file's chroma format, and an odd
+// picture keeps its last colour column and row. The kit colours the left and right halves of the
+// picture apart in U and the top and bottom halves in V; each texture's far corner is right only
+// when the plane is sized and placed as the decoder made it.
+TEST_F(VideoEngineTest, ColourPlanesFollowTheDecodersSubsamplingAndOddSizes)
+{
+    const struct
+    {
+        const char* name;
+        VideoChroma chroma;
+        uint32_t width, height;
+        uint32_t chromaWidth, chromaHeight;
+    } cases[] = {
+        {"4:2:0", VideoChroma::Half420, 64, 48, 32, 24},
+        {"4:2:2", VideoChroma::Half422, 64, 48, 32, 48},
+        {"4:4:4", VideoChroma::Full444, 64, 48, 64, 48},
+        {"odd 4:2:0", VideoChroma::Half420, 63, 47, 32, 24},
+        {"odd 4:2:2", VideoChroma::Half422, 63, 47, 32, 47},
+    };
+    ASSERT_TRUE(m_harness.Start(false));
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        VideoSpec spec;
+        spec.chroma = c.chroma;
+        spec.width = c.width;
+        spec.height = c.height;
+        spec.frames = 4;
+        ASSERT_TRUE(m_harness.WriteVideo(c.name, spec));
+        ASSERT_TRUE(m_harness.Video().Play(c.name, nullptr, false, false, 1.0f));
+        m_now = 0.0;
+        At(0.0);
+        ASSERT_TRUE(m_harness.UpdateUntilOpen());
+        At(0.15);
+        m_harness.Update();
+        ASSERT_EQ(m_harness.ShownFrame(), 0);
+        EXPECT_EQ(m_harness.PlaneSize(0), std::make_pair(c.width, c.height));
+        const uint32_t lastX = c.chromaWidth - 1;
+        const uint32_t lastY = c.chromaHeight - 1;
+        for (uint32_t plane = 1; plane < 3; ++plane)
+        {
+            SCOPED_TRACE(plane == 1 ? "U" : "V");
+            EXPECT_EQ(m_harness.PlaneSize(plane), std::make_pair(c.chromaWidth, c.chromaHeight));
+            const bool acrossIsU = plane == 1;
+            EXPECT_NEAR(m_harness.ReadPlane(plane, 1, 1), VideoWriter::kChromaLow, 16);
+            EXPECT_NEAR(m_harness.ReadPlane(plane, lastX, lastY), VideoWriter::kChromaHigh, 16);
+            // The far end of the other direction tells U's columns and V's rows from a transposition.
+            EXPECT_NEAR(m_harness.ReadPlane(plane, acrossIsU ? lastX : 1, acrossIsU ? 1 : lastY),
+                        VideoWriter::kChromaHigh, 16);
+            EXPECT_NEAR(m_harness.ReadPlane(plane, acrossIsU ? 1 : lastX, acrossIsU ? lastY : 1),
+                        VideoWriter::kChromaLow, 16);
+        }
+        m_harness.Video().Stop();
+        m_harness.Renderer().SubmitCommands(true);
+    }
+}
+
 TEST_F(VideoEngineTest, AFailedPlaneTextureIsNeverWrittenAndIsMadeLater)
 {
     VideoSpec spec;
@@ -433,6 +490,63 @@ TEST_F(VideoEngineTest, WideVideoSoundPlaysEveryChannelWhereItsSpeakerIs)
     EXPECT_LT(ToneLevel(right, from, to, 300.0, rate), 0.05 * full);
     EXPECT_NEAR(ToneLevel(left, from, to, 500.0, rate), 0.7071 * full, 0.1 * full) << "centre on the left";
     EXPECT_NEAR(ToneLevel(right, from, to, 500.0, rate), 0.7071 * full, 0.1 * full) << "centre on the right";
+}
+
+// Sound shorter than the picture: once it has played out, the wall clock drives the rest of the
+// picture (no resynchronising to a clock that stands still) and the video ends after its last frame.
+TEST_F(VideoEngineTest, APictureThatOutlastsItsSoundPlaysOnByTheWallClockAndEnds)
+{
+    VideoSpec spec;
+    spec.frames = 15;
+    spec.sound = true;
+    spec.soundSeconds = 0.4;
+    ASSERT_TRUE(m_harness.WriteVideo("short", spec));
+    ASSERT_TRUE(m_harness.Start());
+    ASSERT_TRUE(m_harness.Video().Play("short", nullptr, true, false, 1.0f));
+    ASSERT_TRUE(m_harness.UpdateUntilOpen());
+    ASSERT_TRUE(WaitForVoice());
+    for (const double check : {0.35, 0.75, 1.05, 1.45})
+    {
+        MixAndFeed(uint32_t(std::lround((check - m_now) * 100.0)));
+        EXPECT_EQ(m_harness.ShownFrame(), ExpectedFrame(m_now, spec.frames)) << "at " << m_now << " s";
+    }
+    EXPECT_TRUE(m_harness.Video().IsPlaying());
+    MixAndFeed(15);
+    EXPECT_FALSE(m_harness.Video().IsPlaying()) << "the last frame ends at 1.5 s";
+    EXPECT_EQ(CountOf("Video synchronization error. Resyncing..."), 0u);
+}
+
+// Sound longer than the picture: the player lives until the voice has played the last of it, and
+// so the whole sound reaches the mix.
+TEST_F(VideoEngineTest, SoundThatOutlastsThePicturePlaysToItsEnd)
+{
+    VideoSpec spec;
+    spec.frames = 5;
+    spec.sound = true;
+    spec.soundSeconds = 1.2;
+    ASSERT_TRUE(m_harness.WriteVideo("long", spec));
+    ASSERT_TRUE(m_harness.Start());
+    ASSERT_TRUE(m_harness.Video().Play("long", nullptr, true, false, 1.0f));
+    ASSERT_TRUE(m_harness.UpdateUntilOpen());
+    ASSERT_TRUE(WaitForVoice());
+    m_harness.Memory()->Take();
+    MixAndFeed(110);
+    EXPECT_TRUE(m_harness.Video().IsPlaying()) << "sound is still playing at 1.1 s";
+    EXPECT_EQ(m_harness.ShownFrame(), 4) << "the last frame stays";
+    for (int i = 0; i < 40 && m_harness.Video().IsPlaying(); ++i)
+        MixAndFeed(1);
+    EXPECT_FALSE(m_harness.Video().IsPlaying());
+    EXPECT_LT(m_now, 1.3);
+
+    const std::vector<float> mix = m_harness.Memory()->Take();
+    const uint32_t channels = m_harness.Memory()->GetChannelCount();
+    const uint32_t rate = m_harness.Memory()->GetSampleRate();
+    ASSERT_GT(channels, 0u);
+    size_t lastAudible = 0;
+    for (size_t i = 0; i < mix.size(); i += channels)
+        if (std::fabs(mix[i]) > 0.05f)
+            lastAudible = i / channels;
+    EXPECT_NEAR(double(lastAudible) / rate, 1.2, 0.03) << "the tone sounds to its end";
 }
 
 TEST_F(VideoEngineTest, ASoundLagOfMoreThanAFifthOfASecondResyncsOnce)

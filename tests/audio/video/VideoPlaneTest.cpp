@@ -59,3 +59,36 @@ TEST(VideoPlaneTest, ANegativeStrideWalksTheRowsUpwards)
     EXPECT_EQ(out[2], 0x11);
 }
 } // namespace
+
+namespace
+{
+// The picture's region in a plane, from the plane sizes alone.
+TEST(VideoPlaneTest, ThePictureRegionFollowsThePlanesSubsamplingAndRoundsOutwards)
+{
+    const VideoPlane luma{nullptr, 64, 64, 48};
+    const struct
+    {
+        const char* name;
+        uint32_t planeWidth, planeHeight;
+        uint32_t x, y, width, height; // the picture in luma samples
+        uint32_t expectX, expectY, expectWidth, expectHeight;
+    } cases[] = {
+        {"luma", 64, 48, 8, 2, 40, 24, 8, 2, 40, 24},
+        {"4:2:0", 32, 24, 8, 2, 40, 24, 4, 1, 20, 12},
+        {"4:2:2", 32, 48, 8, 2, 40, 24, 4, 2, 20, 24},
+        {"4:4:4", 64, 48, 8, 2, 40, 24, 8, 2, 40, 24},
+        {"odd size", 32, 24, 0, 0, 63, 47, 0, 0, 32, 24},
+        {"odd offset", 32, 24, 3, 1, 60, 46, 1, 0, 31, 24},
+    };
+    for (const auto& c : cases)
+    {
+        const VideoPlane plane{nullptr, int32_t(c.planeWidth), c.planeWidth, c.planeHeight};
+        const VideoPlaneRegion region = PictureRegionOf(luma, plane, c.x, c.y, c.width, c.height);
+        EXPECT_EQ(region.x, c.expectX) << c.name;
+        EXPECT_EQ(region.y, c.expectY) << c.name;
+        EXPECT_EQ(region.width, c.expectWidth) << c.name;
+        EXPECT_EQ(region.height, c.expectHeight) << c.name;
+        EXPECT_EQ(region.plane.width, c.planeWidth) << c.name;
+    }
+}
+} // namespace

@@ -1,61 +1,53 @@
 #include "scene/kinds/BehaviourTreeTemplate.h"
 
 #include "core/reflection/RTTIClassRegistry.h"
-#include "gameplay/BehaviourTree.h"
-#include "gameplay/BehaviourTreeEntity.h"
+#include "gameplay/behaviour/BTTaskAction.h"
+#include "gameplay/behaviour/BTTaskRootDecorators.h"
+#include "gameplay/behaviour/BehaviourTree.h"
+#include "gameplay/behaviour/BehaviourTreeAgents.h"
+#include "gameplay/behaviour/BehaviourTreeEntity.h"
 #include "support/SceneTestSupport.h"
 
 #include <string>
 
 namespace
 {
-// A node that names another tree of its template and links the template again while linking, as
-// nodes that run other trees do.
-class TreeReferenceNode : public BehaviourTreeNode
+// A leaf that counts the life-cycle calls its template passes down.
+class CountingLeaf : public BTTaskAction
 {
-    RTTI_DECLARE_CLASS(TreeReferenceNode, BehaviourTreeNode)
+    RTTI_DECLARE_CLASS(CountingLeaf, BehaviourNode)
 
 public:
-    void Link(BehaviourTreeTemplate& owner) override
-    {
-        ++links;
-        owner.InitTrees();
-        target = owner.FindTreeByName(targetName.c_str());
-    }
     void OnUnload() override { ++unloads; }
-    void PrepareDependencies() override { ++prepares; }
+    void PreloadLinks() override { ++preloads; }
 
-    std::string targetName;
-    BehaviourTree* target = nullptr;
-    int links = 0;
     int unloads = 0;
-    int prepares = 0;
+    int preloads = 0;
 };
 
-RTTI_DEFINE_CLASS(TreeReferenceNode, BehaviourTreeNode)
+RTTI_DEFINE_CLASS(CountingLeaf, BehaviourNode)
 
-void TreeReferenceNode::BuildClassProperties(RTTIPropertiesBase& table)
-{
-    table.AddProperty(
-        new RTTIDirectAccessTypedProperty<TreeReferenceNode, std::string>("Tree", &TreeReferenceNode::targetName));
-}
+void CountingLeaf::BuildClassProperties(RTTIPropertiesBase&) {}
 
+// A tree whose root runs the tree `target` of the same template, or a counting leaf without target.
 BehaviourTree* MakeTree(const char* name, const char* target)
 {
     BehaviourTree* tree = new BehaviourTree;
     tree->SetName(name);
     if (target != nullptr)
     {
-        TreeReferenceNode* node = new TreeReferenceNode;
-        node->targetName = target;
-        tree->SetRoot(node);
+        auto* link = new BTTaskRootLinkDecorator;
+        link->SetTreeName(target);
+        tree->SetRoot(link);
     }
+    else
+        tree->SetRoot(new CountingLeaf);
     return tree;
 }
 
-TreeReferenceNode* RootOf(const BehaviourTree* tree)
+BehaviourRootDecorator* LinkOf(const BehaviourTree* tree)
 {
-    return static_cast<TreeReferenceNode*>(tree->GetRoot());
+    return dynamic_cast<BehaviourRootDecorator*>(tree->GetRoot());
 }
 
 using BehaviourTreeTemplateTest = SceneTest;
@@ -73,55 +65,78 @@ TEST_F(BehaviourTreeTemplateTest, TreesAreFoundByTheirExactNameOnly)
     EXPECT_EQ(trees.FindTreeByName("ATTACK"), nullptr);
     EXPECT_EQ(trees.FindTreeByName("Patrol "), nullptr);
     EXPECT_EQ(trees.FindTreeByName(nullptr), nullptr);
+    EXPECT_EQ(trees.FindTreeByName(""), nullptr);
 }
 
-TEST_F(BehaviourTreeTemplateTest, LinkingTreesThatReferBackToTheTemplateFinishesOnceEach)
+TEST_F(BehaviourTreeTemplateTest, LinkingTreesThatReferBackToTheTemplateFinishesAndCutsTheLoop)
 {
     BehaviourTreeTemplate trees;
     trees.AddTree(MakeTree("Patrol", "Attack"));
     trees.AddTree(MakeTree("Attack", "Patrol"));
+    trees.AddTree(MakeTree("Guard", "Idle"));
     trees.AddTree(MakeTree("Idle", nullptr));
     trees.InitTrees();
     EXPECT_FALSE(trees.IsLinking());
     const Dynarray<BehaviourTree*>& list = trees.GetTrees();
-    EXPECT_EQ(RootOf(list[0])->links, 1);
-    EXPECT_EQ(RootOf(list[1])->links, 1);
-    EXPECT_EQ(RootOf(list[0])->target, list[1]);
-    EXPECT_EQ(RootOf(list[1])->target, list[0]);
-    // A later call links again.
+    // The link met again on the walk from the first root is the one cut; the other stays.
+    EXPECT_EQ(LinkOf(list[0])->GetLinkedTree(), nullptr);
+    EXPECT_EQ(LinkOf(list[1])->GetLinkedTree(), list[0]);
+    EXPECT_EQ(LinkOf(list[2])->GetLinkedTree(), list[3]);
+    EXPECT_EQ(LinkOf(list[2])->GetTemplate(), &trees);
+    // What remains is finite: the sizes are one slice per decorator and leaf.
+    EXPECT_EQ(list[1]->GetContextDataSize(), 2u * LinkOf(list[1])->GetDataSize());
+    EXPECT_EQ(list[2]->GetContextDataSize(), LinkOf(list[2])->GetDataSize() + list[3]->GetRoot()->GetDataSize());
+    // Removing a tree renumbers the index links of the others.
+    BTTaskRootDecorator* byIndex = new BTTaskRootDecorator;
+    byIndex->SetTreeIndex(3);
+    list[2]->SetRoot(byIndex);
     trees.InitTrees();
-    EXPECT_EQ(RootOf(list[0])->links, 2);
+    EXPECT_EQ(byIndex->GetLinkedTree(), list[3]);
+    trees.RemoveTree(1);
+    EXPECT_EQ(byIndex->GetTreeIndex(), 2);
+    EXPECT_EQ(byIndex->GetLinkedTree(), trees.GetTrees()[2]);
+    trees.RemoveTree(2);
+    EXPECT_EQ(byIndex->GetTreeIndex(), -1);
+    EXPECT_EQ(byIndex->GetLinkedTree(), nullptr);
 }
 
-TEST_F(BehaviourTreeTemplateTest, LifeCycleCallsReachEveryTreeAndEntitiesAreTreeRunners)
+TEST_F(BehaviourTreeTemplateTest, LifeCycleCallsReachEveryTreeAndEntitiesRunTheFirstTree)
 {
     m_templates.push_back(std::make_unique<BehaviourTreeTemplate>());
     BehaviourTreeTemplate& trees = static_cast<BehaviourTreeTemplate&>(*m_templates.back());
-    trees.AddTree(MakeTree("A", "B"));
-    trees.AddTree(MakeTree("B", "A"));
+    trees.AddTree(MakeTree("A", nullptr));
+    trees.AddTree(MakeTree("B", nullptr));
     trees.PrepareDependencies();
     trees.OnUnload();
     for (BehaviourTree* tree : trees.GetTrees())
     {
-        EXPECT_EQ(RootOf(tree)->prepares, 1);
-        EXPECT_EQ(RootOf(tree)->unloads, 1);
+        EXPECT_EQ(static_cast<CountingLeaf*>(tree->GetRoot())->preloads, 1);
+        EXPECT_EQ(static_cast<CountingLeaf*>(tree->GetRoot())->unloads, 1);
     }
+
+    EXPECT_EQ(trees.GetTypeId(), 14u);
+    const int32_t agentsBefore = gBehaviourTreeAgents.Count();
+    Entity* entity = gEntityManager.CreateEntity(&trees, nullptr, Matrix::ONE, 0, nullptr);
+    auto* agent = dynamic_cast<BehaviourTreeEntity*>(entity);
+    ASSERT_NE(agent, nullptr);
+    entity->PostCreateInit();
+    EXPECT_EQ(agent->GetTree(), trees.GetTrees()[0]);
+    EXPECT_EQ(gBehaviourTreeAgents.Count(), agentsBefore + 1);
+    EXPECT_FALSE(m_log.Contains("not built yet"));
+
     SafePointer<BehaviourTree> watched(trees.GetTrees()[1]);
-    SafePointer<BehaviourTreeNode> node(trees.GetTrees()[0]->GetRoot());
+    SafePointer<BehaviourNode> node(trees.GetTrees()[0]->GetRoot());
     trees.InvalidateSafePointers();
     EXPECT_FALSE(watched);
     EXPECT_FALSE(node);
-
-    EXPECT_EQ(trees.GetTypeId(), 14u);
-    Entity* entity = gEntityManager.CreateEntity(&trees, nullptr, Matrix::ONE, 0, nullptr);
-    EXPECT_NE(dynamic_cast<BehaviourTreeEntity*>(entity), nullptr);
-    entity->PostCreateInit();
-    EXPECT_TRUE(m_log.Contains("not built yet", CONSOLE_WARNING));
+    // The agent's link to its tree is cleared with the rest: it runs nothing any more.
+    EXPECT_EQ(agent->GetTree(), nullptr);
+    EXPECT_EQ(agent->TickTree(), BT_FAILURE);
 }
 
 TEST_F(BehaviourTreeTemplateTest, TheTreesRecordKeepsNamesRootsAndEmptySlots)
 {
-    TreeReferenceNode::RegisterRTTIClass();
+    CountingLeaf::RegisterRTTIClass();
     BehaviourTreeTemplate source;
     source.AddTree(MakeTree("Patrol", "Attack"));
     source.AddTree(nullptr);
@@ -141,12 +156,11 @@ TEST_F(BehaviourTreeTemplateTest, TheTreesRecordKeepsNamesRootsAndEmptySlots)
     EXPECT_EQ(copy.FindTreeByName("Stale"), nullptr);
     const BehaviourTree* patrol = copy.FindTreeByName("Patrol");
     ASSERT_NE(patrol, nullptr);
-    ASSERT_NE(dynamic_cast<TreeReferenceNode*>(patrol->GetRoot()), nullptr);
-    EXPECT_EQ(RootOf(patrol)->targetName, "Attack");
-    EXPECT_EQ(copy.FindTreeByName("Attack")->GetRoot(), nullptr);
+    ASSERT_NE(LinkOf(patrol), nullptr);
+    EXPECT_NE(dynamic_cast<CountingLeaf*>(copy.FindTreeByName("Attack")->GetRoot()), nullptr);
     // The null slot is skipped while linking.
     copy.InitTrees();
-    EXPECT_EQ(RootOf(patrol)->target, copy.GetTrees()[2]);
+    EXPECT_EQ(LinkOf(patrol)->GetLinkedTree(), copy.GetTrees()[2]);
 
     // A record cut short leaves the trees as they were.
     EXPECT_FALSE(copy.DeserializeFromMemory(bytes.data(), bytes.size() - 1, RTTI_OWN_CLASS_ONLY));

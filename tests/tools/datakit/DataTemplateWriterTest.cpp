@@ -2,7 +2,7 @@
 #include "tools/datakit/DataTemplateWriter.h"
 
 #include "core/reflection/RTTIClassRegistry.h"
-#include "gameplay/BehaviourTree.h"
+#include "gameplay/behaviour/BehaviourTree.h"
 #include "scene/SceneClassRegistration.h"
 #include "scene/kinds/BehaviourTreeTemplate.h"
 #include "scene/kinds/ColorEnvelopeTemplate.h"

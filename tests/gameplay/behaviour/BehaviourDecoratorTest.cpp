@@ -1,0 +1,254 @@
+#include "core/math/RandomGenerator.h"
+#include "gameplay/behaviour/BTTaskRootDecorators.h"
+#include "gameplay/behaviour/BehaviourDecorator.h"
+#include "scene/kinds/BehaviourTreeTemplate.h"
+#include "support/BehaviourTestSupport.h"
+#include "support/ConsoleCapture.h"
+
+#include <vector>
+
+namespace
+{
+struct TickStep
+{
+    const char* script;
+    int32_t result;
+    const char* trace;
+};
+
+struct Scenario
+{
+    const char* name;
+    const char* tree;
+    std::vector<TickStep> steps;
+};
+
+// Each step ticks the root (or, for "Check ...", runs its condition check) after scripting the leaves.
+void RunScenario(BehaviourTree& tree, const Scenario& scenario)
+{
+    TestAgent agent(&tree);
+    ASSERT_TRUE(agent.IsReady()) << scenario.name;
+    for (size_t i = 0; i < scenario.steps.size(); ++i)
+    {
+        const TickStep& step = scenario.steps[i];
+        gLeafScript.trace.clear();
+        const std::string script = step.script;
+        int32_t result;
+        if (script.rfind("Check", 0) == 0)
+        {
+            agent.Script(script.substr(5));
+            result = tree.GetRoot()->CheckCondition(agent.Context(), 0);
+        }
+        else
+            result = agent.Step(script);
+        EXPECT_EQ(result, step.result) << scenario.name << ", step " << i;
+        EXPECT_EQ(gLeafScript.trace, step.trace) << scenario.name << ", step " << i;
+    }
+}
+
+const std::vector<Scenario> kDecoratorScenarios = {
+    {"a dummy decorator passes results through", "BTTaskDummyDecorator{L(A)}",
+     {{"A=2", 2, "A+ A"}, {"A=1", 1, "A A-"}, {"Check A?1", 1, "A?"}}},
+    {"a dummy decorator over a disabled child fails", "BTTaskDummyDecorator{L(A;Disabled=1)}",
+     {{"", 1, ""}, {"Check", 1, ""}}},
+    {"a decorator checks its child even while running", "BTTaskDummyDecorator{L(A)}",
+     {{"A=2", 2, "A+ A"}, {"Check", 0, "A?"}}},
+    {"invert maps a failure to success and leaves running alone",
+     "BTTaskChangeStateDecorator[Execution return state=1]{L(A)}", {{"A=2", 2, "A+ A"}, {"A=1", 0, "A A-"}}},
+    {"success and failure states replace any result",
+     "BTTaskChangeStateDecorator[Execution return state=3;Condition return state=2]{L(A)}",
+     {{"", 1, "A+ A A-"}, {"Check A?1", 0, "A?"}}},
+    {"a child's declined start is a result to map", "BTTaskChangeStateDecorator[Execution return state=1]{L(A)}",
+     {{"A<0", 1, "A+"}}},
+    {"the condition is mapped, but not an empty decorator's",
+     "BTTaskChangeStateDecorator[Condition return state=1]{L(A;Disabled=1)}", {{"Check", 1, ""}}},
+    {"always-true turns failure into success", "BTTaskAlwaysTrueActionDecorator{L(A)}",
+     {{"A=1", 0, "A+ A A-"}, {"A=2", 2, "A+ A"}, {"", 0, "A A-"}}},
+    {"always-true without a child succeeds", "BTTaskAlwaysTrueActionDecorator{L(A;Disabled=1)}", {{"", 0, ""}}},
+    {"a running action ends at an interrupt with failure", "BTTaskDummyDecorator{L(A)}",
+     {{"A=2", 2, "A+ A"}, {"!", 1, "A!"}}},
+    {"a decorator that may not be interrupted lets its action run on",
+     "BTTaskDummyDecorator[Interrupted=0]{L(A)}", {{"A=2", 2, "A+ A"}, {"! A=2", 2, "A"}, {"!", 0, "A A-"}}},
+    {"a leaf whose OnEnter declines neither executes nor exits", "BTTaskDummyDecorator{L(A)}", {{"A<0", 0, "A+"}}},
+    {"probability 100 always passes, 0 never", "BTTaskSequence{L(A) BTTaskRandomDecorator[Probability=0]{L(B)}}",
+     {{"", 1, "A+ A A-"}}},
+    {"a listener reads the probability from the scope",
+     "BTTaskChangePropertyDecorator[!chance=100]{BTTaskSequence{L(A) BTTaskRandomDecorator[Probability=0;@Probability=chance]{L(B)}}}",
+     {{"", 0, "A+ A A- B? B+ B B-"}}},
+};
+
+TEST(BehaviourDecoratorTest, EveryScenarioFollowsTheDecoratorAndActionProtocols)
+{
+    for (const Scenario& scenario : kDecoratorScenarios)
+    {
+        std::unique_ptr<BehaviourTree> tree = MakeTestTree(scenario.tree);
+        ASSERT_NE(tree, nullptr);
+        RunScenario(*tree, scenario);
+    }
+}
+
+TEST(BehaviourDecoratorTest, TheRandomDecoratorDrawsOncePerConditionCheckAndNeverInItsTick)
+{
+    // Probability against the roll (old state >> 16) / 65536 * 100, state by state.
+    struct Case
+    {
+        uint32_t state;
+        float probability;
+        int32_t result;
+    };
+    const Case cases[] = {
+        {0x00000000u, 0.0f, BT_FAILURE},   // roll 0: 0 is not above it
+        {0x00000000u, 0.01f, BT_SUCCESS},
+        {0x80000000u, 50.0f, BT_FAILURE},  // roll exactly 50
+        {0x80000000u, 50.01f, BT_SUCCESS},
+        {0xFFFF0000u, 99.99f, BT_FAILURE}, // roll 99.9985
+        {0xFFFFFFFFu, 100.0f, BT_SUCCESS},
+    };
+    for (const Case& c : cases)
+    {
+        std::unique_ptr<BehaviourTree> tree = MakeTestTree("BTTaskRandomDecorator{L(A)}");
+        static_cast<BTTaskRandomDecorator*>(tree->GetRoot())->SetProbability(c.probability);
+        TestAgent agent(tree.get());
+        const uint32_t words[5] = {c.state, 1, 2, 3, 4};
+        gRandomGenerators[0].Seed(words);
+        EXPECT_EQ(tree->GetRoot()->CheckCondition(agent.Context(), 0), c.result) << c.state << " " << c.probability;
+        EXPECT_EQ(gRandomGenerators[0].GetState()[0], c.state * 214013u + 2531011u);
+        agent.Step("A=2");
+        agent.Step("");
+        EXPECT_EQ(gRandomGenerators[0].GetState()[0], c.state * 214013u + 2531011u) << "ticks draw nothing";
+    }
+}
+
+TEST(BehaviourDecoratorTest, DecoratorsWrapTheirChildAndRefuseLoops)
+{
+    RegisterBehaviourTestClasses();
+    BTTaskDummyDecorator outer;
+    auto* leaf = new ScriptedLeaf;
+    ASSERT_TRUE(outer.AddChild(leaf));
+    // Inserting above the child wraps it.
+    auto* inner = new BTTaskDummyDecorator;
+    ASSERT_TRUE(outer.InsertChild(inner));
+    EXPECT_EQ(outer.GetChildCount(), 1u);
+    EXPECT_EQ(outer.GetChild(0), inner);
+    EXPECT_EQ(inner->GetChild(0), leaf);
+    EXPECT_EQ(leaf->GetParent(), inner);
+    // A node that would close a loop is refused and nothing moves.
+    EXPECT_FALSE(inner->InsertChild(&outer));
+    EXPECT_FALSE(outer.InsertChild(&outer));
+    EXPECT_EQ(outer.GetChild(0), inner);
+    // A node that cannot take the held child is refused, and the child stays where it was.
+    BTTaskRootDecorator root;
+    EXPECT_FALSE(inner->InsertChild(&root));
+    EXPECT_EQ(inner->GetChild(0), leaf);
+    EXPECT_EQ(root.GetParent(), nullptr);
+}
+
+TEST(BehaviourDecoratorTest, RootDecoratorsRefuseChildrenWithoutDestroyingThem)
+{
+    RegisterBehaviourTestClasses();
+    BTTaskRootDecorator byIndex;
+    BTTaskRootLinkDecorator byName;
+    ScriptedLeaf held;
+    held.SetName("Held");
+    for (BehaviourNode* decorator : {static_cast<BehaviourNode*>(&byIndex), static_cast<BehaviourNode*>(&byName)})
+    {
+        EXPECT_FALSE(decorator->InsertChild(&held));
+        EXPECT_FALSE(decorator->AddChild(&held));
+        EXPECT_EQ(decorator->GetChildCount(), 0u);
+        EXPECT_TRUE(decorator->IsLeaf());
+    }
+    // The caller still holds a live node.
+    EXPECT_STREQ(held.GetName().CStr(), "Held");
+    EXPECT_EQ(held.GetParent(), nullptr);
+}
+
+// Trees of one template linked through root decorators.
+class RootDecoratorTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { RegisterBehaviourTestClasses(); }
+
+    BehaviourTree* Add(const char* text)
+    {
+        std::string error;
+        BehaviourTree* tree = BehaviourTreeText::ParseTree(ExpandTreeText(text), error);
+        EXPECT_NE(tree, nullptr) << error;
+        m_template.AddTree(tree);
+        return tree;
+    }
+
+    BehaviourTreeTemplate m_template;
+};
+
+TEST_F(RootDecoratorTest, ALinkedTreeRunsInTheSameContextAtItsOwnBase)
+{
+    BehaviourTree* main = Add("Main = BTTaskSequence{L(A) BTTaskRootDecorator[TreeIndex=1] BTTaskRootLinkDecorator[Tree name=Sub]}");
+    BehaviourTree* sub = Add("Sub = BTTaskSequence{L(S) L(T)}");
+    m_template.InitTrees();
+    // Two links to the same tree: two copies of its slices.
+    const uint32_t own = main->GetRoot()->GetTreeDataSize();
+    EXPECT_EQ(main->GetContextDataSize(), own + 2 * sub->GetContextDataSize());
+    TestAgent agent(main);
+    ASSERT_EQ(agent.Context().GetDataSize(), main->GetContextDataSize());
+    gLeafScript.trace.clear();
+    EXPECT_EQ(agent.Step("S=2"), BT_RUNNING);
+    EXPECT_EQ(gLeafScript.trace, "A+ A A- S? S+ S");
+    // The first link's S runs while the second link's copy of S is idle.
+    const auto* s = static_cast<const ScriptedLeaf*>(sub->GetRoot()->GetChild(0));
+    const auto* first = static_cast<const BehaviourRootDecorator*>(main->GetRoot()->GetChild(1));
+    const auto* second = static_cast<const BehaviourRootDecorator*>(main->GetRoot()->GetChild(2));
+    const uint32_t firstBase = *reinterpret_cast<const uint32_t*>(agent.Context().SliceAt(uint32_t(first->GetContextDataIndex()) + 16));
+    const uint32_t secondBase = *reinterpret_cast<const uint32_t*>(agent.Context().SliceAt(uint32_t(second->GetContextDataIndex()) + 16));
+    EXPECT_EQ(firstBase, own);
+    EXPECT_EQ(secondBase, own + sub->GetRoot()->GetTreeDataSize());
+    EXPECT_EQ(s->StateIn(agent.Context(), firstBase), 1);
+    EXPECT_EQ(s->StateIn(agent.Context(), secondBase), -1);
+    gLeafScript.trace.clear();
+    EXPECT_EQ(agent.Step(""), BT_SUCCESS);
+    EXPECT_EQ(gLeafScript.trace, "S S- T? T+ T T- S? S+ S S- T? T+ T T-");
+    // An interrupt reaches a running action inside the linked tree; release aborts what runs.
+    agent.Step("S=2");
+    gLeafScript.trace.clear();
+    agent.Release();
+    EXPECT_EQ(gLeafScript.trace, "S!");
+}
+
+TEST_F(RootDecoratorTest, BrokenLinksFailEveryTickAndCheck)
+{
+    BehaviourTree* outOfRange = Add("A = BTTaskRootDecorator[TreeIndex=7]");
+    BehaviourTree* unnamed = Add("B = BTTaskRootLinkDecorator[Tree name=Nowhere]");
+    BehaviourTree* disabled = Add("C = BTTaskRootLinkDecorator[Tree name=D]");
+    Add("D = BTTaskSequence[Disabled=1]{L(X)}");
+    m_template.InitTrees();
+    for (BehaviourTree* tree : {outOfRange, unnamed, disabled})
+    {
+        TestAgent agent(tree);
+        gLeafScript.trace.clear();
+        EXPECT_EQ(agent.Step(""), BT_FAILURE) << tree->GetName().CStr();
+        EXPECT_EQ(tree->GetRoot()->CheckCondition(agent.Context(), 0), BT_FAILURE);
+        EXPECT_EQ(gLeafScript.trace, "");
+    }
+}
+
+TEST_F(RootDecoratorTest, LoopsBetweenTreesAreCutWhereTheyClose)
+{
+    // A -> B -> A through index links, B -> B through a name link, C -> A: every walk ends.
+    BehaviourTree* a = Add("A = BTTaskSequence{L(X) BTTaskRootDecorator[TreeIndex=1]}");
+    BehaviourTree* b = Add("B = BTTaskSelector{BTTaskRootDecorator[TreeIndex=0] BTTaskRootLinkDecorator[Tree name=B] L(Y)}");
+    BehaviourTree* c = Add("C = BTTaskRootDecorator[TreeIndex=0]");
+    m_template.InitTrees();
+    const auto* aToB = static_cast<const BTTaskRootDecorator*>(a->GetRoot()->GetChild(1));
+    const auto* bToA = static_cast<const BTTaskRootDecorator*>(b->GetRoot()->GetChild(0));
+    const auto* bToB = static_cast<const BehaviourRootDecorator*>(b->GetRoot()->GetChild(1));
+    EXPECT_EQ(aToB->GetTreeIndex(), -1);
+    EXPECT_EQ(bToA->GetTreeIndex(), 0);
+    EXPECT_EQ(bToB->GetLinkedTree(), nullptr);
+    for (BehaviourTree* tree : {a, b, c})
+    {
+        TestAgent agent(tree);
+        EXPECT_TRUE(agent.IsReady());
+        EXPECT_LT(tree->GetContextDataSize(), 1024u);
+        agent.Step("Y=2");
+    }
+}
+} // namespace

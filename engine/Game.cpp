@@ -16,6 +16,7 @@
 #include "engine/scripting/GameDelegate.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "engine/scripting/ScriptSchedulerHelper.h"
+#include "gameplay/physics/PhysicsThread.h"
 #include "online/InGameStore.h"
 #include "online/MultiplayerEngine.h"
 #include "online/NorvexAnalytics.h"
@@ -238,7 +239,7 @@ void Game::Close()
         gServerRequestThread.Stop();
     }
     m_analyticsStarted = false;
-    PendingGameServices::StopPhysicsThread();
+    PhysicsServices::StopForGameClose();
     FreeTouchHelper();
     if (EngineConfig* const config = gNorvexEngine.GetConfig(); config != nullptr && OpenRenderer() != nullptr)
         gProfiler.Init(&config->m_editorProfilers);

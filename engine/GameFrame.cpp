@@ -19,6 +19,7 @@
 #include "engine/scripting/ScriptSchedulerHelper.h"
 #include "gameplay/behaviour/BehaviourTreeAgents.h"
 #include "gameplay/navigation/NavigationGrid.h"
+#include "gameplay/physics/PhysicsThread.h"
 #include "online/MultiplayerEngine.h"
 #include "renderer/FrameClock.h"
 #include "scene/cameras/GameCameraController.h"
@@ -233,8 +234,8 @@ void Game::RunFixedTicks(uint32_t ticks, bool logicPaused, bool uiPaused, bool s
     {
         if (!logicPaused && !uiPaused)
         {
-            // The physics step of the tick length does nothing in this system; only its timer runs.
             StageTimer timer(PROFILER_PHYSICS_TIME, true);
+            gPhysicsWorld.Step(kTickSeconds);
         }
         ++m_tickCount;
         m_gameTimer.Tick(kTickSeconds);

@@ -19,11 +19,13 @@
 #include "engine/profiler/Profiler.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "engine/scripting/ScriptSchedulerHelper.h"
+#include "gameplay/physics/PhysicsThread.h"
 #include "platform/os/Clock.h"
 #include "platform/os/Thread.h"
 #include "platform/steam/Steam.h"
 #include "renderer/FrameClock.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/PathLineRenderer.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/ShaderManager.h"
 #include "renderer/resources/Resource.h"
@@ -88,6 +90,7 @@ bool NorvexEngine::RunStartup(void* window, const char* projectName, const char*
         return false;
     gPhysicalFileReader.EnsureStarted();
     m_fileReaderStarted = true;
+    PhysicsServices::Create();
     CreateUserFolders();
     const bool savedConfig = LoadConfig(configFileName);
     if (!MountDataFolders(kAllButTexturesMask))
@@ -223,7 +226,7 @@ void NorvexEngine::Close()
 {
     gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "NorvexEngine closing...");
     if (m_initialised)
-        PendingEngineServices::ClearPathLines();
+        gPathLineRenderer.Clear();
     PendingEngineServices::DeleteStringManager();
     PendingEngineServices::ClearDefaultReplacementContainer();
     if (m_systemFont != nullptr)
@@ -280,6 +283,7 @@ void NorvexEngine::Close()
     m_resourceManager.reset();
     m_renderer.reset();
     UnmountDataFolders();
+    PhysicsServices::Destroy();
     if (m_fileReaderStarted)
         gPhysicalFileReader.Close();
     m_fileReaderStarted = false;
@@ -319,7 +323,7 @@ void NorvexEngine::Sleep(uint32_t milliseconds)
 
 void NorvexEngine::NotifyBeforeDeviceReset()
 {
-    PendingEngineServices::ClearPathLines();
+    gPathLineRenderer.Clear();
     gGame.NotifyDelegateBeforeDeviceChange();
     for (Entity* entity = Entity::GetFirstLiveEntity(); entity != nullptr; entity = entity->GetNextLiveEntity())
         entity->DropRenderingContextIfNeeded();

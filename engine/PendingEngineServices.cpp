@@ -15,7 +15,6 @@ void NotBuilt(std::atomic<bool>& reported, const char* service)
 }
 
 std::atomic<bool> gPostProcessReported{false};
-std::atomic<bool> gPathLinesReported{false};
 std::atomic<bool> gStringManagerReported{false};
 std::atomic<bool> gFontTableReported{false};
 std::atomic<bool> gReplacementReported{false};
@@ -28,7 +27,7 @@ namespace PendingEngineServices
 void ForgetReports()
 {
     for (std::atomic<bool>* reported :
-         {&gPostProcessReported, &gPathLinesReported, &gStringManagerReported, &gFontTableReported,
+         {&gPostProcessReported, &gStringManagerReported, &gFontTableReported,
           &gReplacementReported, &gSequenceSystemReported, &gSequenceActionsReported})
         reported->store(false, std::memory_order_relaxed);
 }
@@ -41,11 +40,6 @@ void InitPostProcessChain(const ProjectConfig&)
 void ReleasePostProcessShaders()
 {
     NotBuilt(gPostProcessReported, "ShaderManager post-process chain");
-}
-
-void ClearPathLines()
-{
-    NotBuilt(gPathLinesReported, "PathLineRenderer");
 }
 
 void CreateStringManager()

@@ -1,8 +1,8 @@
 // Engine services whose own subsystems are not built yet: the string manager and font table, the
-// text replacements, the sequence system and its action factory, the path display and the
-// post-process chain. Start-up, the frame and shutdown call them here in the engine's order; each
-// says once in the log that it is not built, and the issue that builds the service replaces its
-// calls with the real ones. Main thread.
+// text replacements, the sequence system and its action factory and the post-process chain.
+// Start-up, the frame and shutdown call them here in the engine's order; each says once in the log
+// that it is not built, and the issue that builds the service replaces its calls with the real
+// ones. Main thread.
 #pragma once
 
 class ProjectConfig;
@@ -16,7 +16,6 @@ void ForgetReports();
 void InitPostProcessChain(const ProjectConfig& project);
 // Engine close: the chain's shader pairs go before the shader manager closes.
 void ReleasePostProcessShaders();
-void ClearPathLines();
 
 // User interface and text.
 void CreateStringManager();

@@ -9,7 +9,6 @@ namespace
 enum PendingService
 {
     PENDING_SEQUENCES,
-    PENDING_PHYSICS,
     PENDING_LIGHTMAPS,
     PENDING_SCENE_PARAMETERS,
     PENDING_BLENDERS,
@@ -46,11 +45,6 @@ void EnableSequenceSystem(Entity*)
 void StopAllSequences()
 {
     NotBuilt(PENDING_SEQUENCES, "SequenceSystem");
-}
-
-void StopPhysicsThread()
-{
-    NotBuilt(PENDING_PHYSICS, "PhysicsThread");
 }
 
 void LoadLightmaps(const char*, uint32_t)

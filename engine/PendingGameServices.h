@@ -1,8 +1,8 @@
 // Services the Game calls whose own subsystems are not built yet: the sequence system, the scene
 // environment's lightmaps, scene-parameter overrides, entity blenders and colour fades, trigger
-// occupancy processing, the path display, fake shadows, the UI memory guard and the physics
-// thread. The Game calls them in its own order; each says once per run in the log that it is not
-// built, and the issue that builds the service replaces its call with the real one. Main thread.
+// occupancy processing, the path display, fake shadows and the UI memory guard. The Game calls
+// them in its own order; each says once per run in the log that it is not built, and the issue
+// that builds the service replaces its call with the real one. Main thread.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,6 @@ void ForgetReports();
 // Gameplay services.
 void EnableSequenceSystem(Entity* sceneRoot);
 void StopAllSequences();
-void StopPhysicsThread();
 
 // Renderer and resources.
 void LoadLightmaps(const char* sceneName, uint32_t variation);

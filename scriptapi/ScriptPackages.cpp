@@ -27,6 +27,7 @@ int tolua_gamedelegate_open(lua_State* state);
 int tolua_game_open(lua_State* state);
 int tolua_video_open(lua_State* state);
 int tolua_config_open(lua_State* state);
+int tolua_navigation_open(lua_State* state);
 
 namespace
 {
@@ -92,6 +93,7 @@ void OpenScriptPackages(lua_State* state)
     tolua_gamedelegate_open(state);
     tolua_video_open(state);
     tolua_config_open(state);
+    tolua_navigation_open(state);
     lua_settop(state, 0);
     MendClassAssignment(state);
     LuaSpeedUpClassIndex(state);

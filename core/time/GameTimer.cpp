@@ -6,8 +6,8 @@ void GameTimer::Reset()
     m_lastStep = 0.0f;
     m_tickCount = 0;
     m_activeTickCount = 0;
-    m_pauseCounter = 0;
-    m_runWhilePaused = 0;
+    m_pauseCounter.store(0, std::memory_order_relaxed);
+    m_runWhilePaused.store(0, std::memory_order_relaxed);
 }
 
 void GameTimer::ResetTime(uint64_t time)
@@ -18,16 +18,18 @@ void GameTimer::ResetTime(uint64_t time)
 
 void GameTimer::Pause(bool pause)
 {
+    // One writer: a plain read-modify-write is enough, the atomic only makes readers elsewhere safe.
+    const uint32_t count = m_pauseCounter.load(std::memory_order_relaxed);
     if (pause)
-        ++m_pauseCounter;
-    else if (m_pauseCounter > 0)
-        --m_pauseCounter;
+        m_pauseCounter.store(count + 1, std::memory_order_relaxed);
+    else if (count > 0)
+        m_pauseCounter.store(count - 1, std::memory_order_relaxed);
 }
 
 void GameTimer::Tick(float stepSeconds)
 {
     ++m_tickCount;
-    if (m_pauseCounter != 0 && m_runWhilePaused == 0)
+    if (IsPaused())
     {
         m_lastStep = 0.0f;
         return;

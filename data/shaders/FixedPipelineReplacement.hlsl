@@ -1,6 +1,39 @@
 // Stands in for the fixed-function pipeline: coloured, textured, skinned and video quads.
 #include "Common.hlsl"
 
+// The program the graphics stand-in runs for this family, with the switches the options set.
+#pragma program VertexColor
+#ifdef DENORMALIZATION
+#pragma program ConstantColor
+#endif
+#ifdef TEXTURE
+#pragma program Texture
+#ifdef ALPHA_ONLY_TEXTURE
+#pragma program AlphaTexture
+#endif
+#endif
+#ifdef SKINNING
+#pragma program Skinning
+#endif
+#ifdef VIDEO
+#pragma program Video
+#endif
+#ifdef SATURATION
+#pragma program Saturation
+#endif
+#ifdef FADE
+#pragma program Fade
+#endif
+#ifdef CONVERT_TO_SRGB
+#pragma program Srgb
+#endif
+#ifdef SCREEN_UV
+#pragma program ScreenUv
+#endif
+#ifdef SCREEN_BLUR
+#pragma program ScreenBlur
+#endif
+
 sampler2D DiffuseTexture : register(s0);
 sampler2D VideoChromaTexture : register(s1);
 float4 FadeColor : register(c0);

@@ -1,6 +1,12 @@
 // Glyph quads from the font page texture, optionally with an outline from the second channel.
 #include "Common.hlsl"
 
+// The program the graphics stand-in runs for this family.
+#pragma program Font
+#ifdef OUTLINES
+#pragma program Outlines
+#endif
+
 sampler2D FontPage : register(s0);
 float4 OutlineColor : register(c0);
 

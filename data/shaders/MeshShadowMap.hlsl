@@ -1,6 +1,21 @@
 // Writes mesh depth into the shadow map.
 #include "Common.hlsl"
 
+// The program the graphics stand-in runs for this family, with the switches the options set.
+#pragma program ShadowDepth
+#ifdef SKINNING
+#pragma program Skinning
+#endif
+#ifdef INSTANCING
+#pragma program Instancing
+#endif
+#ifdef ALPHA_TEST
+#pragma program AlphaTest
+#endif
+#ifdef DISTORTION
+#pragma program Distortion
+#endif
+
 sampler2D AlphaTexture : register(s0);
 sampler2D DistortionTexture : register(s1);
 float4 AlphaReference : register(c0);

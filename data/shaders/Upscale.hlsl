@@ -1,6 +1,9 @@
 // Scales the semi-resolution frame up to the back buffer.
 #include "Common.hlsl"
 
+// The program the graphics stand-in runs for this family.
+#pragma program Copy
+
 sampler2D SourceTexture : register(s0);
 float4 SourceScaleOffset : register(c0);
 

@@ -1,6 +1,9 @@
 // Blob shadows under units, drawn from the dynamic shadow texture.
 #include "Common.hlsl"
 
+// The program the graphics stand-in runs for this family.
+#pragma program FakeShadow
+
 sampler2D ShadowTexture : register(s0);
 float4 ShadowStrength : register(c0);
 

@@ -1,6 +1,12 @@
 // User-interface quads of the mobile modes.
 #include "Common.hlsl"
 
+// The program the graphics stand-in runs for this family.
+#pragma program UI
+#ifdef NO_TEXTURE
+#pragma program NoTexture
+#endif
+
 sampler2D UITexture : register(s0);
 
 struct VertexOutput

@@ -36,7 +36,7 @@ protected:
     virtual int32_t TickChild(BehaviourTreeContext& ctx, uint32_t base) const;
     BehaviourNode* ActiveChild(const BehaviourTreeContext& ctx, uint32_t base) const
     {
-        return GetActiveChild(ctx, base, 0);
+        return ActiveChildOf(Slice(ctx, base), 0);
     }
 };
 

@@ -153,6 +153,12 @@ protected:
     {
         return *reinterpret_cast<TSlice*>(ctx.SliceAt(uint32_t(m_contextDataIndex) + base));
     }
+    // Active child i of a slice built by BuildActiveChildList, without the virtual accessors: the
+    // composites and decorators, whose children are their own, tick through it.
+    BehaviourNode* ActiveChildOf(const BehaviourNodeSlice& slice, uint32_t activeIndex) const
+    {
+        return m_children[int32_t(slice.activeIndices != nullptr ? slice.activeIndices[activeIndex] : activeIndex)];
+    }
     // True when this node is `node` or one of its ancestors (adding `node` would close a loop).
     bool WouldCloseLoop(const BehaviourNode* node) const;
     // Makes `node` a child at the front or the end, taking it from its former parent; no checks.

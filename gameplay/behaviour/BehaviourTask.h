@@ -33,15 +33,15 @@ protected:
     // Shorthands over the active children, with this node's context and base.
     int32_t TickChild(BehaviourTreeContext& ctx, uint32_t base, int32_t activeIndex) const
     {
-        return GetActiveChild(ctx, base, uint32_t(activeIndex))->Tick(ctx, base);
+        return ActiveChildOf(Slice(ctx, base), uint32_t(activeIndex))->Tick(ctx, base);
     }
     int32_t CheckChild(BehaviourTreeContext& ctx, uint32_t base, int32_t activeIndex) const
     {
-        return GetActiveChild(ctx, base, uint32_t(activeIndex))->CheckCondition(ctx, base);
+        return ActiveChildOf(Slice(ctx, base), uint32_t(activeIndex))->CheckCondition(ctx, base);
     }
     uint32_t ChildWeight(BehaviourTreeContext& ctx, uint32_t base, int32_t activeIndex) const
     {
-        return GetActiveChild(ctx, base, uint32_t(activeIndex))->GetWeight(ctx, base);
+        return ActiveChildOf(Slice(ctx, base), uint32_t(activeIndex))->GetWeight(ctx, base);
     }
 };
 

@@ -39,6 +39,7 @@ void PathFinder::Reset(const NavigationGrid* grid)
     m_open.clear();
     m_sourceTile = NavigationGrid::kNoTile;
     m_destinationTile = NavigationGrid::kNoTile;
+    m_reachedGoal = false;
     m_closestTile = NavigationGrid::kNoTile;
     m_sourcePoint.Set(0.0f, 0.0f, 0.0f, 1.0f);
     m_destinationPoint.Set(0.0f, 0.0f, 0.0f, 1.0f);
@@ -238,6 +239,7 @@ uint8_t PathFinder::AStarSearch(uint32_t budget)
         if ((state & kGoal) != 0 && RefineGoal(entry.tile))
         {
             m_destinationTile = entry.tile;
+            m_reachedGoal = true;
             break;
         }
         if (!(m_costLimit > entry.g))

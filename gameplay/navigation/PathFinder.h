@@ -61,6 +61,8 @@ public:
     uint32_t GetSourceTile() const { return m_sourceTile; }
     uint32_t GetDestinationTile() const { return m_destinationTile; }
     uint32_t GetClosestTile() const { return m_closestTile; }
+    // True when the finished search popped a goal tile; false when its result is the closest tile.
+    bool ReachedDestination() const { return m_reachedGoal; }
     uint32_t GetPushes() const { return m_pushes; }
     size_t GetOpenCount() const { return m_open.size(); }
     uint16_t GetTileState(uint32_t x, uint32_t y) const { return m_states[size_t(y) * m_width + x]; }
@@ -88,6 +90,7 @@ private:
     float m_costLimit = 0.0f;
     float m_closestDistance = 0.0f;
     bool m_searching = false;
+    bool m_reachedGoal = false;
     const NavigationGrid* m_grid = nullptr;
     uint32_t m_width = 0;
     std::vector<uint16_t> m_states;

@@ -8,18 +8,42 @@
 // format (compressed ones too) to floats or 8-bit ARGB. Buffers own their bytes and follow the
 // platform's lock rules. The device keeps render, sampler and texture state tables, 256 vertex and
 // 224 pixel float constant registers (writes past them are refused and counted), per-frame
-// statistics with per-state call counts and a draw log with a state snapshot per draw. Objects are
-// reference counted with live counts per kind; a reset is refused while default-pool objects live.
+// statistics with per-state call counts, a draw log with a state snapshot per draw (with the
+// registers its shaders read and the pixels it wrote) and a log of clears and copies in call
+// order. Objects are reference counted with live counts per kind; a reset is refused while
+// default-pool objects live.
 // The fault plan (Faults()) fails creation, loses the device on present or reset for k tries and
 // keeps queries not ready for k polls. A detector counts and logs two threads inside the device.
 // Numbers that callers and data files carry follow the platform's numbering (GpuTypes.h).
 //
-// What it does not model. Nothing is rasterised: draws are validated against the bound state,
-// counted and logged, but write no pixels. Shaders never run: the compiler (ShaderCompiler.h) is a
-// reflection compiler (preprocessor, declared uniforms, reachability from the entry point, registers)
-// and its "code" is our own record. No multisample storage (a multisampled surface holds one sample),
-// no fixed-function lighting, no timing (queries finish after the planned polls), no window system
-// (a windowed swap chain without a size takes the desktop size).
+// Draws are rasterised in software, synchronously inside each draw call (SetRasterising(false)
+// turns it off): point lists (squares of the point size), line lists and strips (one pixel wide),
+// triangle lists, strips and fans, from streams (offsets, strides, instancing frequencies) or the
+// caller's memory, indexed (16 or 32 bits, base vertex, start index) or not. Clipping against the
+// near plane and a guard band (Rasteriser.h), the viewport with its depth range, culling by the
+// winding on screen (clockwise is front), the top-left fill rule with 8 sub-pixel bits and pixel
+// centres on whole window coordinates as on the platform, perspective-correct values, depth bias
+// and slope-scaled bias, the scissor test, the alpha test, depth (D16, D24S8, INTZ) and stencil
+// tests with their operations and masks, blending (every factor and operation, separate alpha),
+// the colour write mask, sRGB writes, every colour render-target format, and texture sampling
+// (TextureSampler.h: point and linear, wrap, mirror, clamp and border, mip selection with point or
+// linear mip filtering from the pixel's texture-coordinate change, cube faces) from the textures'
+// own memory. Shaders run as the small C++ programs of ShaderProgram.h, picked by the program words
+// a source declares with "#pragma program"; a shader without a program draws flat magenta and is
+// counted (drawsWithoutProgram). Every Nth present can be written as a PNG file (SetFrameImages,
+// NORVEX_FRAME_PNG, NORVEX_FRAME_PNG_EVERY).
+//
+// What it does not model. The programs are not the shaders: they reproduce what each family does
+// to geometry, colour and textures, not the look of the final game, and families or options without
+// a program (lighting passes, skinning, video, screen blur) draw flat magenta. No anti-aliasing or
+// multisample storage (a multisampled surface holds one sample), no anisotropic filtering (taken as
+// the plain filter), mip levels of texture set 0 only (other sets sample with its change), cube maps
+// from level 0 only, one stencil state for both faces, no fixed-function lighting or transform (a
+// draw without shaders passes its positions through as clip space), no pre-transformed vertices,
+// no timing (queries finish after the planned polls), no window system (a windowed swap chain
+// without a size takes the desktop size). The shader compiler (ShaderCompiler.h) is a reflection
+// compiler (preprocessor, declared uniforms, reachability from the entry point, registers) and its
+// "code" is our own record.
 //
 // Threads: the render thread owns a device; creation and reset come from the thread that created it
 // while the render thread is idle. Reference counts, live counts, the display configuration and the

@@ -1,11 +1,13 @@
 #include "platform/gpu/GpuDevice.h"
 
 #include "platform/gpu/GpuLog.h"
+#include "platform/gpu/PngWriter.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -102,6 +104,9 @@ GpuDevice::GpuDevice(const DisplayConfig& config, void* window, uint32_t behavio
     for (uint32_t i = 0; i < 256; ++i)
         m_gamma.red[i] = m_gamma.green[i] = m_gamma.blue[i] = uint16_t(i * 257);
     m_drawLog.reserve(64);
+    const char* folder = std::getenv("NORVEX_FRAME_PNG");
+    const char* every = std::getenv("NORVEX_FRAME_PNG_EVERY");
+    SetFrameImages(folder ? folder : "", every ? uint32_t(std::strtoul(every, nullptr, 10)) : 60);
     CreateSwapChainObjects();
     SetDefaultState();
 }
@@ -296,6 +301,8 @@ void GpuDevice::EndFrame()
     m_frame.frame = m_presents;
     m_lastDrawLog.swap(m_drawLog);
     m_drawLog.clear();
+    m_lastSurfaceOps.swap(m_surfaceOps);
+    m_surfaceOps.clear();
 }
 
 Result GpuDevice::Present()
@@ -321,9 +328,27 @@ Result GpuDevice::PresentSwapChain(GpuSwapChain* swapChain)
         m_resetTriesLost = resetTriesLost;
         return kErrDeviceLost;
     }
+    if (!m_frameImageFolder.empty() && (m_presents + 1) % m_frameImageEvery == 0)
+    {
+        char name[32];
+        std::snprintf(name, sizeof(name), "/frame-%06llu.png", (unsigned long long)(m_presents + 1));
+        if (const GpuSurface* back = swapChain->PeekBackBuffer(0); back && WriteSurfacePng(*back, m_frameImageFolder + name))
+            ++m_frameImagesWritten;
+    }
     EndFrame();
     PacePresent();
     return kOk;
+}
+
+void GpuDevice::SetFrameImages(const std::string& folder, uint32_t every)
+{
+    m_frameImageFolder = folder;
+    if (every == 0)
+    {
+        LogWarning("frame images: every 0th frame asked; every 60th is written");
+        every = 60;
+    }
+    m_frameImageEvery = every;
 }
 
 Result GpuDevice::Reset(PresentParameters* params)

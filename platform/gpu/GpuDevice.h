@@ -15,6 +15,7 @@
 #include "platform/gpu/GpuVertexDeclaration.h"
 
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace gpu
@@ -100,7 +101,8 @@ public:
     Result SetStreamSourceFreq(uint32_t stream, uint32_t setting);
     Result SetIndices(GpuIndexBuffer* buffer);
 
-    // Draws: checked against the bound buffers and counted; nothing is rasterised.
+    // Draws: checked against the bound buffers, counted, logged and rasterised into the bound
+    // targets (Gpu.h says what the rasteriser does).
     Result DrawPrimitive(uint32_t type, uint32_t startVertex, uint32_t primitiveCount);
     Result DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uint32_t minIndex, uint32_t numVertices,
                                 uint32_t startIndex, uint32_t primitiveCount);
@@ -109,11 +111,22 @@ public:
     Result DrawIndexedPrimitiveUP(uint32_t type, uint32_t minIndex, uint32_t numVertices, uint32_t primitiveCount,
                                   const void* indices, Format indexFormat, const void* vertices, uint32_t stride);
 
+    // Off, draws are checked, counted and logged but colour no pixel (on by default).
+    void SetRasterising(bool on) { m_rasterising = on; }
+    bool IsRasterising() const { return m_rasterising; }
+    // Every `every`-th present writes the presented back buffer to <folder>/frame-<present>.png; an
+    // empty folder writes none. Devices start with NORVEX_FRAME_PNG and NORVEX_FRAME_PNG_EVERY.
+    void SetFrameImages(const std::string& folder, uint32_t every);
+    uint32_t GetFrameImagesWritten() const { return m_frameImagesWritten; }
+
     // Inspection for tests and tools (call when the owning thread is idle).
     const FrameStatistics& GetFrameStatistics() const { return m_frame; }
     const FrameStatistics& GetLastFrameStatistics() const { return m_lastFrame; }
     const std::vector<DrawRecord>& GetDrawLog() const { return m_drawLog; }
     const std::vector<DrawRecord>& GetLastFrameDrawLog() const { return m_lastDrawLog; }
+    // Clears and copies of this frame and the last, in call order.
+    const std::vector<SurfaceOpRecord>& GetSurfaceOpLog() const { return m_surfaceOps; }
+    const std::vector<SurfaceOpRecord>& GetLastFrameSurfaceOpLog() const { return m_lastSurfaceOps; }
     uint64_t GetPresentCount() const { return m_presents; }
     uint32_t GetResetCount() const { return m_resets; }
     uint32_t GetBehaviourFlags() const { return m_behaviourFlags; }
@@ -153,6 +166,18 @@ private:
         Rect scissor;
     };
 
+    // Where a draw's vertices come from besides the bound state.
+    struct DrawInput
+    {
+        const uint8_t* userVertices = nullptr; // the caller's memory instead of the streams
+        uint32_t userStride = 0;
+        const uint8_t* indices = nullptr; // first index of the draw, or null when not indexed
+        uint32_t indexSize = 2;
+        int32_t baseVertex = 0;
+        uint32_t firstVertex = 0; // lowest and highest vertex the draw reads
+        uint32_t lastVertex = 0;
+    };
+
     void Register(GpuResource* resource);
     void Unregister(GpuResource* resource);
 
@@ -171,7 +196,11 @@ private:
     Result CheckDraw(const char* call, uint32_t type, uint32_t primitiveCount, uint32_t* vertexCount);
     Result CheckStreams(const char* call, uint64_t firstVertex, uint64_t vertexCount);
     void RecordDraw(DrawCall call, uint32_t type, uint32_t primitiveCount, uint32_t startVertex, int32_t baseVertex,
-                    uint32_t minIndex, uint32_t numVertices, uint32_t startIndex);
+                    uint32_t minIndex, uint32_t numVertices, uint32_t startIndex, const DrawInput& input);
+    // Rasterises a checked draw; answers the pixels written.
+    uint64_t Rasterise(uint32_t type, uint32_t primitiveCount, const DrawInput& input);
+    void ReportMissingProgram();
+    void RecordSurfaceOp(SurfaceOpRecord record, uint32_t count, const Rect* rects);
     bool BelongsHere(const GpuSurface* surface) const;
     // References the device's own bindings hold on a resource (1 for owning it).
     uint32_t OwnReferences(const GpuResource* resource) const;
@@ -203,6 +232,14 @@ private:
     FrameStatistics m_lastFrame;
     std::vector<DrawRecord> m_drawLog;
     std::vector<DrawRecord> m_lastDrawLog;
+    std::vector<SurfaceOpRecord> m_surfaceOps;
+    std::vector<SurfaceOpRecord> m_lastSurfaceOps;
+    std::vector<ClipVertex> m_rasterVertices; // reused from draw to draw
+    std::vector<uint8_t> m_rasterVertexDone;
+    bool m_rasterising = true;
+    std::string m_frameImageFolder;
+    uint32_t m_frameImageEvery = 60;
+    uint32_t m_frameImagesWritten = 0;
     uint64_t m_presents = 0;
     // When the next paced present may return (steady clock, nanoseconds since its epoch).
     int64_t m_nextPresentNs = 0;

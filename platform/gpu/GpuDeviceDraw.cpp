@@ -69,6 +69,18 @@ Result GpuDevice::Clear(uint32_t count, const Rect* rects, uint32_t flags, uint3
         return Refuse("Clear: no render target bound");
     if (m_lost)
         return kOk;
+    {
+        SurfaceOpRecord record{};
+        record.op = SurfaceOp::Clear;
+        for (uint32_t i = 0; i < kRenderTargetCount; ++i)
+            record.targetIds[i] = m_state.renderTargets[i] ? m_state.renderTargets[i]->GetId() : 0;
+        record.depthStencilId = depth ? depth->GetId() : 0;
+        record.flags = flags;
+        record.color = color;
+        record.z = z;
+        record.stencil = stencil;
+        RecordSurfaceOp(std::move(record), count, rects);
+    }
 
     auto forEachRect = [&](const GpuSurface& surface, auto&& fill) {
         const Rect area = ClearArea(surface);
@@ -133,6 +145,16 @@ Result GpuDevice::StretchRect(GpuSurface* source, const Rect* sourceRect, GpuSur
     const Rect d = destRect ? *destRect : Rect{0, 0, int32_t(dd.width), int32_t(dd.height)};
     if (!IsRectInside(s, sd.width, sd.height) || !IsRectInside(d, dd.width, dd.height))
         return Refuse("StretchRect: rectangle outside its surface");
+    if (!m_lost)
+    {
+        SurfaceOpRecord record{};
+        record.op = SurfaceOp::StretchRect;
+        record.targetIds[0] = dest->GetId();
+        record.sourceId = source->GetId();
+        record.flags = filter;
+        const Rect both[2] = {s, d};
+        RecordSurfaceOp(std::move(record), 2, both);
+    }
     const FormatKind sk = source->Info().kind, dk = dest->Info().kind;
     if (sk == FormatKind::Depth || dk == FormatKind::Depth)
     {
@@ -240,9 +262,21 @@ Result GpuDevice::CheckStreams(const char* call, uint64_t firstVertex, uint64_t 
     return kOk;
 }
 
-void GpuDevice::RecordDraw(DrawCall call, uint32_t type, uint32_t primitiveCount, uint32_t startVertex,
-                           int32_t baseVertex, uint32_t minIndex, uint32_t numVertices, uint32_t startIndex)
+void GpuDevice::RecordSurfaceOp(SurfaceOpRecord record, uint32_t count, const Rect* rects)
 {
+    if (m_surfaceOps.size() >= kMaxDrawRecordsPerFrame)
+        return;
+    record.drawsBefore = m_frame.drawCalls;
+    record.rects.assign(rects, rects + (rects ? count : 0));
+    m_surfaceOps.push_back(std::move(record));
+}
+
+void GpuDevice::RecordDraw(DrawCall call, uint32_t type, uint32_t primitiveCount, uint32_t startVertex,
+                           int32_t baseVertex, uint32_t minIndex, uint32_t numVertices, uint32_t startIndex,
+                           const DrawInput& input)
+{
+    const uint32_t missingBefore = m_frame.drawsWithoutProgram;
+    const uint64_t pixels = Rasterise(type, primitiveCount, input);
     ++m_frame.drawCalls;
     m_frame.primitives += primitiveCount;
     if (m_drawLog.size() >= kMaxDrawRecordsPerFrame)
@@ -277,6 +311,23 @@ void GpuDevice::RecordDraw(DrawCall call, uint32_t type, uint32_t primitiveCount
     r.depthStencilId = id(m_state.depthStencil);
     r.viewport = m_state.viewport;
     r.scissor = m_state.scissor;
+    r.withoutProgram = m_frame.drawsWithoutProgram != missingBefore;
+    r.pixelsWritten = pixels;
+    auto snapshot = [](const GpuShader* shader, const float* registers, uint32_t limit,
+                       std::vector<RegisterValue>* out) {
+        if (!shader)
+            return;
+        for (const ShaderConstant& c : shader->Code().constants)
+            if (c.registerSet == RegisterSet::Float4)
+                for (uint32_t i = c.registerIndex; i < c.registerIndex + c.registerCount && i < limit; ++i)
+                {
+                    RegisterValue& v = out->emplace_back();
+                    v.index = i;
+                    memcpy(v.value, registers + size_t(i) * 4, sizeof(v.value));
+                }
+    };
+    snapshot(m_state.vertexShader, m_vertexConstants, kVertexConstantRegisters, &r.vertexConstants);
+    snapshot(m_state.pixelShader, m_pixelConstants, kPixelConstantRegisters, &r.pixelConstants);
 }
 
 Result GpuDevice::DrawPrimitive(uint32_t type, uint32_t startVertex, uint32_t primitiveCount)
@@ -288,7 +339,12 @@ Result GpuDevice::DrawPrimitive(uint32_t type, uint32_t startVertex, uint32_t pr
     if (const Result r = CheckStreams("DrawPrimitive", startVertex, vertices); r != kOk)
         return r;
     if (!m_lost)
-        RecordDraw(DrawCall::Primitive, type, primitiveCount, startVertex, 0, 0, 0, 0);
+    {
+        DrawInput input;
+        input.firstVertex = startVertex;
+        input.lastVertex = startVertex + vertices - 1;
+        RecordDraw(DrawCall::Primitive, type, primitiveCount, startVertex, 0, 0, 0, 0, input);
+    }
     return kOk;
 }
 
@@ -308,9 +364,11 @@ Result GpuDevice::DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uint32
     if (uint64_t(startIndex) + indexCount > indices->GetSize() / indexSize)
         return Refuse("DrawIndexedPrimitive: indices %u+%u pass the end of index buffer #%llu", startIndex,
                       indexCount, (unsigned long long)indices->GetId());
+    int64_t lowest = 0, highest = 0;
     if (indexCount > 0)
     {
-        int64_t lowest = INT64_MAX, highest = INT64_MIN;
+        lowest = INT64_MAX;
+        highest = INT64_MIN;
         const uint8_t* bytes = indices->Bytes() + size_t(startIndex) * indexSize;
         for (uint32_t i = 0; i < indexCount; ++i)
         {
@@ -328,8 +386,16 @@ Result GpuDevice::DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uint32
             return r;
     }
     if (!m_lost)
+    {
+        DrawInput input;
+        input.indices = indices->Bytes() + size_t(startIndex) * indexSize;
+        input.indexSize = indexSize;
+        input.baseVertex = baseVertex;
+        input.firstVertex = uint32_t(lowest);
+        input.lastVertex = uint32_t(highest);
         RecordDraw(DrawCall::IndexedPrimitive, type, primitiveCount, 0, baseVertex, minIndex, numVertices,
-                   startIndex);
+                   startIndex, input);
+    }
     return kOk;
 }
 
@@ -342,7 +408,13 @@ Result GpuDevice::DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const 
     if (!vertices || stride == 0)
         return Refuse("DrawPrimitiveUP: no vertices or stride");
     if (!m_lost)
-        RecordDraw(DrawCall::PrimitiveFromMemory, type, primitiveCount, 0, 0, 0, vertexCount, 0);
+    {
+        DrawInput input;
+        input.userVertices = static_cast<const uint8_t*>(vertices);
+        input.userStride = stride;
+        input.lastVertex = vertexCount - 1;
+        RecordDraw(DrawCall::PrimitiveFromMemory, type, primitiveCount, 0, 0, 0, vertexCount, 0, input);
+    }
     Bind(m_state.streams[0].buffer, static_cast<GpuVertexBuffer*>(nullptr));
     m_state.streams[0].offset = m_state.streams[0].stride = 0;
     Bind(m_state.indices, static_cast<GpuIndexBuffer*>(nullptr));
@@ -369,7 +441,17 @@ Result GpuDevice::DrawIndexedPrimitiveUP(uint32_t type, uint32_t minIndex, uint3
                           minIndex + numVertices - 1);
     }
     if (!m_lost)
-        RecordDraw(DrawCall::IndexedPrimitiveFromMemory, type, primitiveCount, 0, 0, minIndex, numVertices, 0);
+    {
+        DrawInput input;
+        input.userVertices = static_cast<const uint8_t*>(vertices);
+        input.userStride = stride;
+        input.indices = static_cast<const uint8_t*>(indices);
+        input.indexSize = indexSize;
+        input.firstVertex = minIndex;
+        input.lastVertex = minIndex + numVertices - 1;
+        RecordDraw(DrawCall::IndexedPrimitiveFromMemory, type, primitiveCount, 0, 0, minIndex, numVertices, 0,
+                   input);
+    }
     Bind(m_state.streams[0].buffer, static_cast<GpuVertexBuffer*>(nullptr));
     m_state.streams[0].offset = m_state.streams[0].stride = 0;
     Bind(m_state.indices, static_cast<GpuIndexBuffer*>(nullptr));

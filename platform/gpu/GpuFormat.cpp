@@ -48,9 +48,10 @@ float Unorm(uint32_t v, uint32_t bits) { return float(v) / float((1u << bits) - 
 
 uint32_t ToUnorm(float f, uint32_t bits)
 {
-    const float max = float((1u << bits) - 1u);
-    const float c = std::clamp(std::isnan(f) ? 0.0f : f, 0.0f, 1.0f);
-    return uint32_t(c * max + 0.5f);
+    // In double: with 24 bits, 1.0 * max + 0.5 rounds up to 2^24 in float and wraps the field to 0.
+    const double max = double((1u << bits) - 1u);
+    const double c = std::clamp(std::isnan(f) ? 0.0 : double(f), 0.0, 1.0);
+    return uint32_t(c * max + 0.5);
 }
 
 Color4f Rgb565(uint16_t c)

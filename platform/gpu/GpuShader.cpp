@@ -8,12 +8,12 @@ GpuShader::GpuShader(ObjectKind kind, GpuDevice* device, ShaderCode code)
 }
 
 GpuVertexShader::GpuVertexShader(GpuDevice* device, ShaderCode code)
-    : GpuShader(ObjectKind::VertexShader, device, std::move(code))
+    : GpuShader(ObjectKind::VertexShader, device, std::move(code)), m_program(MakeVertexProgram(Code(), &m_missingProgram))
 {
 }
 
 GpuPixelShader::GpuPixelShader(GpuDevice* device, ShaderCode code)
-    : GpuShader(ObjectKind::PixelShader, device, std::move(code))
+    : GpuShader(ObjectKind::PixelShader, device, std::move(code)), m_program(MakePixelProgram(Code(), &m_missingProgram))
 {
 }
 } // namespace gpu

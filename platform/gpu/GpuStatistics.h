@@ -4,6 +4,8 @@
 
 #include "platform/gpu/GpuTypes.h"
 
+#include <vector>
+
 namespace gpu
 {
 struct FrameStatistics
@@ -35,6 +37,8 @@ struct FrameStatistics
     uint32_t endScenes = 0;
     uint32_t gammaRampCalls = 0;
     uint32_t invalidCalls = 0; // calls refused as misuse
+    uint32_t drawsWithoutProgram = 0; // draws whose shaders have no stand-in program (drawn flat magenta)
+    uint64_t pixelsWritten = 0;       // pixels that passed every test
 };
 
 enum class DrawCall : uint8_t
@@ -51,6 +55,13 @@ struct StreamBinding
     uint32_t offset;
     uint32_t stride;
     uint32_t frequency;
+};
+
+// One register's value at a draw.
+struct RegisterValue
+{
+    uint32_t index;
+    float value[4];
 };
 
 // One draw with the state it ran under; objects are named by their ids (0 for none).
@@ -78,6 +89,45 @@ struct DrawRecord
     uint64_t depthStencilId;
     Viewport viewport;
     Rect scissor;
+    // The float registers the bound shaders read (from their constant tables), at the draw.
+    std::vector<RegisterValue> vertexConstants;
+    std::vector<RegisterValue> pixelConstants;
+    bool withoutProgram; // drawn flat magenta for want of a stand-in program
+    uint64_t pixelsWritten;
+
+    // The value of a register the draw's shader reads; null when it reads no such register.
+    const float* VertexConstant(uint32_t index) const { return Find(vertexConstants, index); }
+    const float* PixelConstant(uint32_t index) const { return Find(pixelConstants, index); }
+
+private:
+    static const float* Find(const std::vector<RegisterValue>& values, uint32_t index)
+    {
+        for (const RegisterValue& v : values)
+            if (v.index == index)
+                return v.value;
+        return nullptr;
+    }
+};
+
+enum class SurfaceOp : uint8_t
+{
+    Clear,
+    StretchRect,
+};
+
+// A clear or a copy between surfaces, with what it was given.
+struct SurfaceOpRecord
+{
+    SurfaceOp op;
+    uint32_t drawsBefore;   // draws of the frame before it, to place it among them
+    std::vector<Rect> rects; // Clear: the rectangles given (none: the whole area); StretchRect: source, then destination
+    uint64_t targetIds[kRenderTargetCount]; // Clear: the bound targets; StretchRect: the destination first
+    uint64_t depthStencilId; // Clear: the bound depth-stencil surface
+    uint64_t sourceId;       // StretchRect
+    uint32_t flags;          // Clear: what it clears; StretchRect: the filter
+    uint32_t color;          // packed ARGB
+    float z;
+    uint32_t stencil;
 };
 
 // A frame keeps at most this many draw records; later draws are counted but not recorded.

@@ -125,15 +125,24 @@ constexpr uint32_t kStencilIncr = 7;
 constexpr uint32_t kStencilDecr = 8;
 
 // Blend factors and operations.
+// The platform numbers source colour 3 and its inverse 4: a multiply (zero, source colour) written
+// with 4 would darken by the inverse of the source instead.
 constexpr uint32_t kBlendZero = 1;
 constexpr uint32_t kBlendOne = 2;
-constexpr uint32_t kBlendSrcColor = 4;
+constexpr uint32_t kBlendSrcColor = 3;
+constexpr uint32_t kBlendInvSrcColor = 4;
 constexpr uint32_t kBlendSrcAlpha = 5;
 constexpr uint32_t kBlendInvSrcAlpha = 6;
+constexpr uint32_t kBlendDestAlpha = 7;
+constexpr uint32_t kBlendInvDestAlpha = 8;
 constexpr uint32_t kBlendDestColor = 9;
+constexpr uint32_t kBlendInvDestColor = 10;
+constexpr uint32_t kBlendSrcAlphaSat = 11;
 constexpr uint32_t kBlendOpAdd = 1;
 constexpr uint32_t kBlendOpSubtract = 2;
+constexpr uint32_t kBlendOpRevSubtract = 3;
 constexpr uint32_t kBlendOpMin = 4;
+constexpr uint32_t kBlendOpMax = 5;
 
 // Cull modes.
 constexpr uint32_t kCullNone = 1;
@@ -142,6 +151,7 @@ constexpr uint32_t kCullCounterClockwise = 3;
 
 // Texture addressing and filtering (sampler state values).
 constexpr uint32_t kAddressWrap = 1;
+constexpr uint32_t kAddressMirror = 2;
 constexpr uint32_t kAddressClamp = 3;
 constexpr uint32_t kAddressBorder = 4;
 constexpr uint32_t kFilterNone = 0;

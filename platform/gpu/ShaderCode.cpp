@@ -7,7 +7,9 @@ namespace gpu
 namespace
 {
 constexpr uint32_t kMagic = 0x4353564Eu; // "NVSC"
-constexpr uint16_t kVersion = 1;
+constexpr uint16_t kVersion = 2;
+// Code of version 1 carries no program words; caches written before them still load.
+constexpr uint16_t kVersionWithoutProgram = 1;
 
 class Writer
 {
@@ -90,6 +92,7 @@ std::vector<uint8_t> WriteShaderCode(const ShaderCode& code)
     w.U8(0);
     w.String(code.profile);
     w.String(code.entryPoint);
+    w.String(code.program);
     w.U32(code.sourceHash);
     w.U32(uint32_t(code.constants.size()));
     for (const ShaderConstant& c : code.constants)
@@ -115,13 +118,16 @@ bool ReadShaderCode(const void* data, size_t size, ShaderCode* code)
     uint32_t magic = 0, count = 0;
     uint16_t version = 0;
     uint8_t stage = 0, reserved = 0;
-    if (!r.U32(&magic) || magic != kMagic || !r.U16(&version) || version != kVersion)
+    if (!r.U32(&magic) || magic != kMagic || !r.U16(&version) ||
+        (version != kVersion && version != kVersionWithoutProgram))
     {
         LogError("shader code: not compiled code of this system (magic 0x%08X)", magic);
         return false;
     }
+    code->program.clear();
     if (!r.U8(&stage) || !r.U8(&reserved) || (stage != 1 && stage != 2) || !r.String(&code->profile) ||
-        !r.String(&code->entryPoint) || !r.U32(&code->sourceHash) || !r.U32(&count))
+        !r.String(&code->entryPoint) || (version == kVersion && !r.String(&code->program)) ||
+        !r.U32(&code->sourceHash) || !r.U32(&count))
     {
         LogError("shader code: truncated or malformed header");
         return false;

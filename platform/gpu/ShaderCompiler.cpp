@@ -79,6 +79,7 @@ Result CompileShader(const char* source, size_t length, const char* sourceName, 
     result.stage = stage;
     result.profile = profile;
     result.entryPoint = entryPoint;
+    result.program = preprocessor.ProgramWords();
     result.sourceHash = HashTokens(tokens, entryPoint, profile);
     ShaderReflector reflector(tokens, preprocessor);
     if (!reflector.Reflect(entryPoint, stage, result.profile, &result.constants))

@@ -479,6 +479,11 @@ void ShaderPreprocessor::Directive(const std::vector<ShaderToken>& line, uint32_
             text += (k > 1 ? " " : "") + line[k].text;
         Error(&name, "#error %s", text.c_str());
     }
+    else if (d == "pragma" && line.size() > 1 && line[1].text == "program")
+    {
+        for (size_t k = 2; k < line.size(); ++k)
+            m_programWords += (m_programWords.empty() ? "" : " ") + line[k].text;
+    }
     else if (d != "pragma" && d != "line")
         Error(&name, "unknown directive #%s", d.c_str());
     (void)file;

@@ -1,7 +1,7 @@
 // The reflection compiler's preprocessor: object- and function-like macros (with # and ##),
 // #undef, #if/#ifdef/#ifndef/#elif/#else/#endif with defined() and integer expressions, #include
-// through the caller's handler in opening order, #error; #pragma and #line are accepted and
-// ignored. Output is the token stream the declarations are read from. One compile per object; any
+// through the caller's handler in opening order, #error; "#pragma program <words>" lines in active
+// blocks give the program words (ShaderProgram.h), other #pragma and #line lines are ignored. Output is the token stream the declarations are read from. One compile per object; any
 // thread.
 #pragma once
 
@@ -66,6 +66,8 @@ public:
     bool Run(const char* source, size_t length, const char* fileName, std::vector<ShaderToken>* out);
 
     const std::string& Messages() const { return m_messages; }
+    // The words of every active "#pragma program" line, in source order, joined by single spaces.
+    const std::string& ProgramWords() const { return m_programWords; }
     // File names in opening order, the main source first.
     const std::vector<std::string>& Files() const { return m_files; }
     void Error(const ShaderToken* at, const char* format, ...) __attribute__((format(printf, 3, 4)));
@@ -109,6 +111,7 @@ private:
     std::map<std::string, Macro> m_macros;
     std::vector<std::string> m_files;
     std::string m_messages;
+    std::string m_programWords;
     uint32_t m_includeCount = 0;
     size_t m_expandDepth = 0;
     bool m_failed = false;

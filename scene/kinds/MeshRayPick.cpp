@@ -176,6 +176,39 @@ bool TestTriangles(const MeshTemplate& meshTemplate, const Vector& start, const 
     return false;
 }
 
+void ReadCollisionTriangles(const MeshTemplate& meshTemplate, uint32_t presetIndex, std::vector<Vector>& corners)
+{
+    corners.clear();
+    const MeshTemplateRenderingData* const data = meshTemplate.GetRenderingData();
+    if (data == nullptr || data->GetPickingVertices() == nullptr || data->GetPickingIndices() == nullptr ||
+        presetIndex >= data->GetPresetCount())
+        return;
+    const uint8_t* const indices = data->GetPickingIndices();
+    const MeshPositionDecoding decoding{data->GetPositionOffset(), data->GetPositionScale()};
+    const uint32_t layout = data->GetPickingLayout();
+    const uint32_t position = layout & (MeshTemplateRenderingData::kLayoutFloat | MeshTemplateRenderingData::kLayoutPacked);
+    const FloatPositions floats{data->GetPickingVertices(), data->GetPickingStride()};
+    const PackedPositions packed{data->GetPickingVertices(), data->GetPickingStride(), decoding};
+    for (const MeshMaterial& part : data->GetPreset(presetIndex).materials)
+    {
+        if ((part.flags & 0x80) != 0)
+            continue;
+        for (uint32_t triangle = part.startTriangle; triangle < part.startTriangle + part.triangleCount; ++triangle)
+            for (uint32_t corner = 0; corner < 3; ++corner)
+            {
+                Vector p;
+                const uint32_t index = IndexAt(indices, 3 * triangle + corner);
+                if (position == MeshTemplateRenderingData::kLayoutFloat)
+                    floats.Read(index, p);
+                else if (position == MeshTemplateRenderingData::kLayoutPacked)
+                    packed.Read(index, p);
+                else
+                    return;
+                corners.push_back(p);
+            }
+    }
+}
+
 bool SkinPositions(uint32_t layout, const uint8_t* vertices, uint32_t stride, uint32_t vertexCount,
                    const float* bones, uint32_t boneCount, const MeshPositionDecoding& decoding, float* out)
 {

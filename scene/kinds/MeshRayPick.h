@@ -7,6 +7,7 @@
 #include "scene/entities/LOSResult.h"
 
 #include <cstdint>
+#include <vector>
 
 class MeshTemplate;
 
@@ -52,6 +53,10 @@ void PackedTwoSided(const uint8_t* vertices, uint32_t stride, const MeshPosition
 bool TestTriangles(const MeshTemplate& meshTemplate, const Vector& start, const Vector& end, uint32_t flags,
                    LOSResult& result, uint32_t layout, const uint8_t* vertices, uint32_t stride,
                    uint32_t presetIndex);
+
+// The local corners (three per triangle) of the collision parts of shader preset `presetIndex`:
+// every part whose collision switch (flag bit 0x80) is off. Empty without a usable CPU copy.
+void ReadCollisionTriangles(const MeshTemplate& meshTemplate, uint32_t presetIndex, std::vector<Vector>& corners);
 
 // Skins `vertexCount` vertices of layout 1 or 4 with skinning data (layout bit 2) into three floats
 // per vertex. `bones` holds `boneCount` matrices of three rows of four floats. False (logged) when

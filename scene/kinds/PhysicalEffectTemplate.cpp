@@ -1,6 +1,6 @@
 #include "scene/kinds/PhysicalEffectTemplate.h"
 
-#include "gameplay/PhysicalEffectEntity.h"
+#include "gameplay/physics/PhysicalEffectEntity.h"
 #include "renderer/NorvexRenderer.h"
 #include "scene/templates/TemplateManager.h"
 

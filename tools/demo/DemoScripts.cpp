@@ -23,7 +23,10 @@ function Game:OnQuit() return true end
 
 function TessarineGameDelegate:OnBigFrameTick() gDemo.frames = gDemo.frames + 1 return true end
 function TessarineGameDelegate:OnTickInput() return true end
-function TessarineGameDelegate:OnSmoothTick() return true end
+function TessarineGameDelegate:OnSmoothTick()
+    if gDemo.OnSmoothTick ~= nil then gDemo.OnSmoothTick() end
+    return true
+end
 function TessarineGameDelegate:OnAfterTick() return true end
 function TessarineGameDelegate:OnInputEvent(kind, value) return true end
 function TessarineGameDelegate:CanSleep() return true end
@@ -69,15 +72,31 @@ gGame:ScheduleScriptCall("DemoPrint('Demo: one second of game time')", 1.0, 0)
 gGame:ScheduleScriptCall("gGame:SwitchScene('DemoOutpost')", 2.0, 0)
 )LUA";
 
-const char* const kOutpost = R"LUA(-- DemoOutpost: a beacon rises out of the ground; the demo ends after two more seconds.
+const char* const kOutpost = R"LUA(-- DemoOutpost: a beacon rises out of the ground while a walker goes round the wall of blocked
+-- tiles across the middle of the scene's navigation grid; the demo ends after two more seconds.
 DemoPrint("Demo: DemoOutpost script runs")
 gDemo.markers = {}
 gDemo.beacon = gEntityManager:CreateEntity("templates/Demo/Beacon", nil, Matrix.ONE, 0)
+gDemo.walker = gEntityManager:CreateEntity("templates/Demo/Marker", nil, Matrix.ONE, 0)
+gDemo.mover = VerySimpleCharacterController:Instance(gDemo.walker, 0.5)
+gDemo.mover:SetPosition(Vector(-8, 0, 0, 1))
+gDemo.mover:InitPathfinder()
+gDemo.mover:SetPathMovementVelocity(16)
+gDemo.mover:MoveToPoint(Vector(8, 0, 0, 1), 400)
+DemoPrint("Demo: the walker sets out round the wall")
+gDemo.OnSmoothTick = function()
+    gDemo.mover:Tick()
+    if gDemo.mover:IsIdle() and not gDemo.walkerArrived then
+        gDemo.walkerArrived = true
+        local p = gDemo.walker:GetGlobalPosition()
+        DemoPrint(string.format("Demo: the walker arrived at %.1f, %.1f", p.x, p.z))
+    end
+end
 gDemo.OnTick = function(ticks)
     if gDemo.beacon ~= nil then
         gDemo.beacon:SetLocalPosition(Vector(0, (ticks % 30) * 0.5, 0, 1))
     end
 end
-gGame:ScheduleScriptCall("DemoPrint('Demo: the demo ends') gGame:Quit()", 2.0, 0)
+gGame:ScheduleScriptCall("DemoPrint('Demo: the demo ends') gDemo.OnSmoothTick = nil gGame:Quit()", 2.0, 0)
 )LUA";
 } // namespace DemoScripts

@@ -10,6 +10,7 @@
 #include "engine/ClassRegistration.h"
 #include "engine/config/GameConfig.h"
 #include "engine/config/SceneNamesTable.h"
+#include "gameplay/navigation/NavigationGrid.h"
 #include "renderer/resources/ResourceList.h"
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityManager.h"
@@ -112,8 +113,26 @@ bool AddTemplates(DataRoot& data)
     return true;
 }
 
+// A 20 x 20 grid of unit tiles centred on the origin, with a wall of blocked tiles across x = 0
+// from z = -5 to 5 that a walker must go round.
+SceneNavigationGrid WalledGrid()
+{
+    SceneNavigationGrid grid;
+    grid.width = 20;
+    grid.height = 20;
+    grid.origin[0] = -10.0f;
+    grid.origin[2] = -10.0f;
+    grid.origin[3] = 1.0f;
+    grid.cellSize = 1.0f;
+    grid.cells.assign(size_t(grid.width) * grid.height, NavigationGrid::kTileWalkable);
+    for (uint32_t y = 5; y <= 15; ++y)
+        grid.cells[size_t(y) * grid.width + 10] |= NavigationGrid::kTileBlocked;
+    return grid;
+}
+
 // A scene file of `count` entities of one template, laid out on a ring, and its resource list.
-bool AddScene(DataRoot& data, const char* sceneName, const DemoTemplate& demoTemplate, uint32_t count)
+bool AddScene(DataRoot& data, const char* sceneName, const DemoTemplate& demoTemplate, uint32_t count,
+              bool walled = false)
 {
     EntityTemplateStub* stub = new EntityTemplateStub;
     stub->SetFileName(demoTemplate.name);
@@ -133,6 +152,9 @@ bool AddScene(DataRoot& data, const char* sceneName, const DemoTemplate& demoTem
         entity->SetName((std::string("Post") + std::to_string(i)).c_str());
         contents.entities.push_back({entity, GuidOf(demoTemplate), 0xFFFFFFFFu});
     }
+    contents.hasGrid = walled;
+    if (walled)
+        contents.grid = WalledGrid();
     data.AddFile("scenes", std::string(sceneName) + ".BinaryScene", AsString(SceneWriter::BuildBinaryScene(contents)));
     gEntityManager.DestroyScene();
     gTemplateManager.Clear();
@@ -184,7 +206,7 @@ int main(int argc, char** argv)
     for (const char* scene : kScenes)
         sceneNames.m_sceneNames.Add(NameString(scene));
     const bool built = AddEngineStartupData(data) && AddMedia(data) && AddTemplates(data) &&
-                       AddScene(data, kScenes[0], kTemplates[1], 4) && AddScene(data, kScenes[1], kTemplates[1], 1) &&
+                       AddScene(data, kScenes[0], kTemplates[1], 4) && AddScene(data, kScenes[1], kTemplates[1], 1, true) &&
                        AddRecord(data, "common", SceneNamesTable::kFileName, sceneNames);
     if (!built)
     {

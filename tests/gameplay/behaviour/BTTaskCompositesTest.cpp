@@ -113,7 +113,9 @@ const std::vector<Scenario> kSelectorScenarios = {
      {{"A=2", 2, "A+ A"}, {"A=1", 0, "A A- B? B+ B B-"}}},
     {"a selector without active children fails", "BTTaskSelector{L(A;Disabled=1)}", {{"", 1, ""}, {"Check", 1, ""}}},
     {"priority: a higher child that passes takes over in the same tick", kPri,
-     {{"A=1 B=1 C=2", 2, "A+ A A- B? B+ B B- C? C+ C"}, {"", 0, "A? C! A+ A A-"}}},
+     {{"A=1 B=1 C=2", 2, "A+ A A- B? B+ B B- C? C+ C"}, {"", 0, "A? C! A+ A A-"},
+      // The request it made to stop C is gone: a running child later goes on undisturbed.
+      {"A=2", 2, "A+ A"}, {"", 0, "A A-"}}},
     {"priority: the running child keeps running while the higher ones fail", kPri,
      {{"A=1 B=1 C=2", 2, "A+ A A- B? B+ B B- C? C+ C"}, {"A?1 B?1 C=2", 2, "A? B? C"}}},
     {"priority: a running child that refuses to stop stays", "BTTaskPrioritySelector{L(A) L(B) L(C;Interrupted=0)}",

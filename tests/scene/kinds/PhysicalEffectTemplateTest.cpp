@@ -1,6 +1,6 @@
 #include "scene/kinds/PhysicalEffectTemplate.h"
 
-#include "gameplay/PhysicalEffectEntity.h"
+#include "gameplay/physics/PhysicalEffectEntity.h"
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
 #include "support/SceneTestSupport.h"

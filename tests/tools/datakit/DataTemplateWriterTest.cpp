@@ -2,6 +2,7 @@
 #include "tools/datakit/DataTemplateWriter.h"
 
 #include "core/reflection/RTTIClassRegistry.h"
+#include "gameplay/behaviour/BehaviourNode.h"
 #include "gameplay/behaviour/BehaviourTree.h"
 #include "scene/SceneClassRegistration.h"
 #include "scene/kinds/BehaviourTreeTemplate.h"
@@ -71,11 +72,27 @@ TEST(DataTemplateWriterTest, FlagAndPhysicalEffectTemplates)
 
 TEST(DataTemplateWriterTest, BehaviourTreeAndAnimationGraphTemplates)
 {
-    std::unique_ptr<EntityTemplate> trees = WriteAndRead({"--tree", "Patrol", "--tree", "Attack"}, "BehaviourTreeTemplate");
+    std::unique_ptr<EntityTemplate> trees = WriteAndRead(
+        {"--tree", "Patrol", "--tree",
+         "Attack = BTTaskSequence[Name=Go]{BTTaskAction[Name=Aim;Weight=3;@Disabled=calm] BTTaskAction[Name=Fire]}"},
+        "BehaviourTreeTemplate");
     ASSERT_NE(trees, nullptr);
     const BehaviourTreeTemplate& treeTemplate = static_cast<BehaviourTreeTemplate&>(*trees);
     ASSERT_EQ(treeTemplate.GetTrees().Count(), 2);
-    EXPECT_EQ(treeTemplate.FindTreeByName("Attack"), treeTemplate.GetTrees()[1]);
+    EXPECT_EQ(treeTemplate.GetTrees()[0]->GetRoot(), nullptr);
+    const BehaviourTree* attack = treeTemplate.FindTreeByName("Attack");
+    ASSERT_EQ(attack, treeTemplate.GetTrees()[1]);
+    const BehaviourNode* root = attack->GetRoot();
+    ASSERT_NE(root, nullptr);
+    EXPECT_STREQ(root->GetClassName(), "BTTaskSequence");
+    EXPECT_STREQ(root->GetName().CStr(), "Go");
+    ASSERT_EQ(root->GetChildCount(), 2u);
+    EXPECT_STREQ(root->GetChild(0)->GetName().CStr(), "Aim");
+    EXPECT_EQ(root->GetChild(0)->GetWeightField(), 3u);
+    ASSERT_EQ(root->GetChild(0)->GetListeners().Count(), 1);
+    EXPECT_STREQ(root->GetChild(1)->GetName().CStr(), "Fire");
+    // Read back, the offsets are laid out afresh.
+    EXPECT_EQ(root->GetChild(1)->GetContextDataIndex(), 32);
 
     std::unique_ptr<EntityTemplate> graph = WriteAndRead(
         {"--transition", "idle walk start_walk", "--transition", "walk idle stop_walk"}, "MeshAnimationGraphTemplate");
@@ -128,6 +145,14 @@ TEST(DataTemplateWriterTest, UnknownClassesAndOptionsOfAnotherKindAreRefused)
     EXPECT_EQ(DataTemplateWriter::MakeTemplate("BehaviourTree", {}, error), nullptr);
     EXPECT_EQ(DataTemplateWriter::MakeTemplate("FlagTemplate", {{"--tree", "A"}}, error), nullptr);
     EXPECT_NE(error.find("FlagTemplate"), std::string::npos);
+    // Tree texts that do not describe a tree are refused with the reason.
+    for (const char* text : {"A = NoSuchNode", "A = BTTaskSequence{BTTaskAction", "A = BTTaskAction[Weight]",
+                             "A = BTTaskAction[!k=v]", "A = BTTaskRootDecorator{BTTaskAction}", "A = BTTaskAction BTTaskAction"})
+    {
+        error.clear();
+        EXPECT_EQ(DataTemplateWriter::MakeTemplate("BehaviourTreeTemplate", {{"--tree", text}}, error), nullptr) << text;
+        EXPECT_FALSE(error.empty()) << text;
+    }
     EXPECT_EQ(DataTemplateWriter::MakeTemplate("FlagTemplate", {{"--set", "No such = 1"}}, error), nullptr);
     TempFolder folder;
     EXPECT_EQ(RunDatakit({"data-template", folder / "x", kGUID, "FlagTemplate", "--set"}), 2);

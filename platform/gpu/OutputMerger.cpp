@@ -1,0 +1,226 @@
+#include "platform/gpu/OutputMerger.h"
+
+#include "platform/gpu/TextureSampler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace gpu
+{
+namespace
+{
+float Factor(uint32_t factor, uint32_t channel, const Color4f& s, const Color4f& d)
+{
+    const float sc[4] = {s.r, s.g, s.b, s.a}, dc[4] = {d.r, d.g, d.b, d.a};
+    switch (factor)
+    {
+    case kBlendZero: return 0.0f;
+    case kBlendOne: return 1.0f;
+    case kBlendSrcColor: return sc[channel];
+    case kBlendInvSrcColor: return 1.0f - sc[channel];
+    case kBlendSrcAlpha: return s.a;
+    case kBlendInvSrcAlpha: return 1.0f - s.a;
+    case kBlendDestAlpha: return d.a;
+    case kBlendInvDestAlpha: return 1.0f - d.a;
+    case kBlendDestColor: return dc[channel];
+    case kBlendInvDestColor: return 1.0f - dc[channel];
+    case kBlendSrcAlphaSat: return channel == 3 ? 1.0f : std::min(s.a, 1.0f - d.a);
+    default: return 1.0f;
+    }
+}
+
+float Operate(uint32_t op, float s, float sf, float d, float df)
+{
+    switch (op)
+    {
+    case kBlendOpSubtract: return s * sf - d * df;
+    case kBlendOpRevSubtract: return d * df - s * sf;
+    case kBlendOpMin: return std::min(s, d);
+    case kBlendOpMax: return std::max(s, d);
+    default: return s * sf + d * df;
+    }
+}
+
+bool IsUnorm(Format format)
+{
+    return format != kFormatA16B16G16R16F && format != kFormatG16R16F && format != kFormatR32F;
+}
+
+Color4f Saturate(const Color4f& c)
+{
+    return {std::clamp(c.r, 0.0f, 1.0f), std::clamp(c.g, 0.0f, 1.0f), std::clamp(c.b, 0.0f, 1.0f),
+            std::clamp(c.a, 0.0f, 1.0f)};
+}
+
+uint32_t LoadU32(const uint8_t* p)
+{
+    uint32_t v;
+    memcpy(&v, p, 4);
+    return v;
+}
+} // namespace
+
+bool Compare(uint32_t func, uint32_t value, uint32_t reference)
+{
+    switch (func)
+    {
+    case kCmpNever: return false;
+    case kCmpLess: return value < reference;
+    case kCmpEqual: return value == reference;
+    case kCmpLessEqual: return value <= reference;
+    case kCmpGreater: return value > reference;
+    case kCmpNotEqual: return value != reference;
+    case kCmpGreaterEqual: return value >= reference;
+    default: return true;
+    }
+}
+
+uint32_t StencilOperation(uint32_t op, uint32_t value, uint32_t reference)
+{
+    switch (op)
+    {
+    case kStencilZero: return 0;
+    case kStencilReplace: return reference & 0xFF;
+    case kStencilIncrSat: return std::min(value + 1, 255u);
+    case kStencilDecrSat: return value == 0 ? 0 : value - 1;
+    case kStencilInvert: return ~value & 0xFF;
+    case kStencilIncr: return (value + 1) & 0xFF;
+    case kStencilDecr: return (value - 1) & 0xFF;
+    default: return value;
+    }
+}
+
+Color4f BlendColors(const Color4f& s, const Color4f& d, const uint32_t* rs)
+{
+    const bool separate = rs[kRsSeparateAlphaBlendEnable] != 0;
+    const uint32_t op = rs[kRsBlendOp], src = rs[kRsSrcBlend], dst = rs[kRsDestBlend];
+    const uint32_t opA = separate ? rs[kRsBlendOpAlpha] : op;
+    const uint32_t srcA = separate ? rs[kRsSrcBlendAlpha] : src, dstA = separate ? rs[kRsDestBlendAlpha] : dst;
+    const float sc[4] = {s.r, s.g, s.b, s.a}, dc[4] = {d.r, d.g, d.b, d.a};
+    float out[4];
+    for (uint32_t i = 0; i < 3; ++i)
+        out[i] = Operate(op, sc[i], Factor(src, i, s, d), dc[i], Factor(dst, i, s, d));
+    out[3] = Operate(opA, s.a, Factor(srcA, 3, s, d), d.a, Factor(dstA, 3, s, d));
+    return {out[0], out[1], out[2], out[3]};
+}
+
+OutputMerger::OutputMerger(const uint32_t* renderStates, const PixelProgram* program, const PixelContext& context,
+                           GpuSurface* const* targets, GpuSurface* depthStencil)
+    : m_rs(renderStates), m_program(program), m_context(context), m_depth(depthStencil)
+{
+    std::copy(targets, targets + kRenderTargetCount, m_targets);
+    const uint32_t* rs = renderStates;
+    m_depthTest = m_depth && rs[kRsZEnable] != 0;
+    m_depthWrite = m_depthTest && rs[kRsZWriteEnable] != 0;
+    m_stencil = m_depth && m_depth->Info().hasStencil && rs[kRsStencilEnable] != 0;
+    m_alphaTest = rs[kRsAlphaTestEnable] != 0;
+    m_blend = rs[kRsAlphaBlendEnable] != 0;
+    m_srgbWrite = rs[kRsSrgbWriteEnable] != 0;
+    m_earlyDepth = !m_alphaTest && !(program && program->CanDiscard());
+    m_depthMax = !m_depth ? 0 : m_depth->Desc().format == kFormatD16 ? 0xFFFFu : 0xFFFFFFu;
+}
+
+bool OutputMerger::DepthStencil(int32_t x, int32_t y, float depth)
+{
+    if (!m_depthTest && !m_stencil)
+        return true;
+    uint8_t* p = m_depth->Bits() + size_t(y) * m_depth->Pitch() + size_t(x) * m_depth->Info().blockBytes;
+    const bool wide = m_depthMax == 0xFFFFFFu;
+    uint32_t stored = 0;
+    if (wide)
+        stored = LoadU32(p);
+    else
+        memcpy(&stored, p, 2);
+    const uint32_t oldDepth = wide ? stored >> 8 : stored;
+    const uint32_t oldStencil = wide ? stored & 0xFF : 0;
+    const uint32_t newDepth = uint32_t(std::lround(double(std::clamp(depth, 0.0f, 1.0f)) * m_depthMax));
+
+    uint32_t stencil = oldStencil;
+    bool pass = true;
+    const uint32_t ref = m_rs[kRsStencilRef] & 0xFF;
+    if (m_stencil)
+    {
+        const uint32_t mask = m_rs[kRsStencilMask];
+        if (!Compare(m_rs[kRsStencilFunc], ref & mask, oldStencil & mask))
+        {
+            stencil = StencilOperation(m_rs[kRsStencilFail], oldStencil, ref);
+            pass = false;
+        }
+    }
+    if (pass && m_depthTest && !Compare(m_rs[kRsZFunc], newDepth, oldDepth))
+    {
+        if (m_stencil)
+            stencil = StencilOperation(m_rs[kRsStencilZFail], oldStencil, ref);
+        pass = false;
+    }
+    if (pass && m_stencil)
+        stencil = StencilOperation(m_rs[kRsStencilPass], oldStencil, ref);
+    const uint32_t writeMask = m_rs[kRsStencilWriteMask] & 0xFF;
+    stencil = (oldStencil & ~writeMask) | (stencil & writeMask);
+    const uint32_t depthOut = pass && m_depthWrite ? newDepth : oldDepth;
+    if (wide)
+    {
+        const uint32_t v = depthOut << 8 | (m_stencil ? stencil : oldStencil);
+        memcpy(p, &v, 4);
+    }
+    else if (depthOut != oldDepth)
+    {
+        const uint16_t v = uint16_t(depthOut);
+        memcpy(p, &v, 2);
+    }
+    return pass;
+}
+
+void OutputMerger::WriteColor(GpuSurface& target, int32_t x, int32_t y, Color4f color)
+{
+    const Format format = target.Desc().format;
+    const bool unorm = IsUnorm(format);
+    if (unorm)
+        color = Saturate(color);
+    const bool argb = format == kFormatA8R8G8B8 || format == kFormatX8R8G8B8;
+    uint8_t* p = target.Bits() + size_t(y) * target.Pitch() + size_t(x) * target.Info().blockBytes;
+    const uint32_t mask = m_rs[kRsColorWriteEnable] & 0xF;
+    const bool srgb = m_srgbWrite && unorm;
+    if (!m_blend && mask == 0xF && argb && !srgb)
+    {
+        const uint32_t v = PackArgb(color) | (format == kFormatX8R8G8B8 ? 0xFF000000u : 0u);
+        memcpy(p, &v, 4);
+        return;
+    }
+    const Color4f stored = argb ? UnpackArgb(LoadU32(p)) : DecodePixel(target.Info(), p);
+    Color4f dest = stored;
+    if (srgb)
+        dest = {SrgbToLinear(dest.r), SrgbToLinear(dest.g), SrgbToLinear(dest.b), dest.a};
+    Color4f out = m_blend ? BlendColors(color, dest, m_rs) : color;
+    if (unorm)
+        out = Saturate(out);
+    if (srgb)
+        out = {LinearToSrgb(out.r), LinearToSrgb(out.g), LinearToSrgb(out.b), out.a};
+    // Masked channels keep the stored value.
+    const Color4f kept = {mask & 1 ? out.r : stored.r, mask & 2 ? out.g : stored.g, mask & 4 ? out.b : stored.b,
+                          mask & 8 ? out.a : stored.a};
+    EncodePixel(target.Info(), kept, p);
+}
+
+void OutputMerger::Shade(const PixelInput& pixel)
+{
+    if (m_earlyDepth && !DepthStencil(pixel.x, pixel.y, pixel.depth))
+        return;
+    Color4f color = kMissingProgramColor;
+    if (m_program && !m_program->Run(m_context, pixel, &color))
+        return;
+    if (m_alphaTest)
+    {
+        const uint32_t alpha = uint32_t(std::lround(std::clamp(color.a, 0.0f, 1.0f) * 255.0f));
+        if (!Compare(m_rs[kRsAlphaFunc], alpha, m_rs[kRsAlphaRef] & 0xFF))
+            return;
+    }
+    if (!m_earlyDepth && !DepthStencil(pixel.x, pixel.y, pixel.depth))
+        return;
+    ++m_shaded;
+    for (GpuSurface* target : m_targets)
+        if (target)
+            WriteColor(*target, pixel.x, pixel.y, color);
+}
+} // namespace gpu

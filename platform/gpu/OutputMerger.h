@@ -1,0 +1,45 @@
+// The per-pixel end of the software rasteriser: runs the pixel program, then the alpha test, the
+// depth and stencil tests with their operations, blending (factors and operations, separate alpha)
+// and the colour write mask, into every bound render target and the depth-stencil surface. Depth
+// and stencil are tested before the program when the program cannot drop pixels and the alpha
+// test is off, which gives the same pixels. One stencil state for both faces. One draw at a time
+// on the device's thread.
+#pragma once
+
+#include "platform/gpu/GpuSurface.h"
+#include "platform/gpu/ShaderProgram.h"
+
+namespace gpu
+{
+// The comparison functions of depth, stencil and alpha tests: "value func reference".
+bool Compare(uint32_t func, uint32_t value, uint32_t reference);
+// One stencil operation on an 8-bit value.
+uint32_t StencilOperation(uint32_t op, uint32_t value, uint32_t reference);
+// The blended colour of a source over a destination with the given factors and operations.
+Color4f BlendColors(const Color4f& source, const Color4f& dest, const uint32_t* renderStates);
+
+class OutputMerger : public PixelSink
+{
+public:
+    // program null paints kMissingProgramColor. Targets may be null past the first.
+    OutputMerger(const uint32_t* renderStates, const PixelProgram* program, const PixelContext& context,
+                 GpuSurface* const* targets, GpuSurface* depthStencil);
+
+    void Shade(const PixelInput& pixel) override;
+    uint64_t GetShadedCount() const { return m_shaded; }
+
+private:
+    // Depth and stencil for one pixel; false when the pixel stops here.
+    bool DepthStencil(int32_t x, int32_t y, float depth);
+    void WriteColor(GpuSurface& target, int32_t x, int32_t y, Color4f color);
+
+    const uint32_t* m_rs;
+    const PixelProgram* m_program;
+    const PixelContext& m_context;
+    GpuSurface* m_targets[kRenderTargetCount];
+    GpuSurface* m_depth;
+    bool m_depthTest, m_depthWrite, m_stencil, m_alphaTest, m_blend, m_earlyDepth, m_srgbWrite;
+    uint32_t m_depthMax; // largest stored depth value of the format (0 without a depth surface)
+    uint64_t m_shaded = 0;
+};
+} // namespace gpu

@@ -1,0 +1,395 @@
+// The programs of the engine's shader families, and how a shader's code finds its program.
+#include "platform/gpu/ShaderProgram.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <sstream>
+#include <vector>
+
+namespace gpu
+{
+namespace
+{
+// Reads what a program needs from the shader's constant table and its tag; any miss spoils it.
+class Binder
+{
+public:
+    explicit Binder(const ShaderCode& code) : m_code(code)
+    {
+        std::istringstream words(code.program);
+        std::string word;
+        words >> m_name;
+        while (words >> word)
+            m_words.push_back(word);
+    }
+
+    const std::string& Name() const { return m_name; }
+    const std::vector<std::string>& Words() const { return m_words; }
+    bool Has(const char* word) const { return std::find(m_words.begin(), m_words.end(), word) != m_words.end(); }
+
+    // First register of a float constant the program needs.
+    uint32_t Float(const char* name) { return Find(name, RegisterSet::Float4); }
+    uint32_t Sampler(const char* name) { return Find(name, RegisterSet::Sampler); }
+    bool Failed() const { return !m_missing.empty(); }
+    const std::string& Missing() const { return m_missing; }
+
+private:
+    uint32_t Find(const char* name, RegisterSet set)
+    {
+        for (const ShaderConstant& c : m_code.constants)
+            if (c.registerSet == set && c.name == name)
+                return c.registerIndex;
+        if (m_missing.empty())
+            m_missing = name;
+        return 0;
+    }
+
+    const ShaderCode& m_code;
+    std::string m_name;
+    std::vector<std::string> m_words;
+    std::string m_missing;
+};
+
+const float* Reg(const float* constants, uint32_t index) { return constants + size_t(index) * 4; }
+
+// mul(v, M) with M stored one column per register.
+void MulColumns(const float* constants, uint32_t first, const float* v, float* out)
+{
+    for (uint32_t i = 0; i < 4; ++i)
+    {
+        const float* c = Reg(constants, first + i);
+        out[i] = v[0] * c[0] + v[1] * c[1] + v[2] * c[2] + v[3] * c[3];
+    }
+}
+
+void Copy4(float* to, const float* from) { std::copy(from, from + 4, to); }
+
+Color4f Mul(const Color4f& a, const Color4f& b) { return {a.r * b.r, a.g * b.g, a.b * b.b, a.a * b.a}; }
+Color4f FromRegister(const float* r) { return {r[0], r[1], r[2], r[3]}; }
+Color4f Varying(const PixelInput& in, uint32_t slot)
+{
+    return {in.varyings[slot], in.varyings[slot + 1], in.varyings[slot + 2], in.varyings[slot + 3]};
+}
+Color4f Sample(const PixelContext& c, uint32_t stage, const PixelInput& in, float u, float v)
+{
+    return Sample2D(c.samplers[stage], u, v, in.tex0Dx, in.tex0Dy);
+}
+Color4f SampleTex0(const PixelContext& c, uint32_t stage, const PixelInput& in)
+{
+    return Sample(c, stage, in, in.varyings[kVaryTex0], in.varyings[kVaryTex0 + 1]);
+}
+
+// Position through a matrix, an optional colour (times an optional constant colour) and texture
+// set 0 (optionally scaled and offset by a constant): what most families' vertex shaders do.
+class TransformVertex : public VertexProgram
+{
+public:
+    struct Options
+    {
+        const char* matrix = "ModelViewProjMatrix";
+        bool color = true;
+        bool constantColor = false;
+        const char* uvScaleOffset = nullptr;
+        bool depthInTex1 = false; // z / w of the projected position
+    };
+    TransformVertex(Binder& b, const Options& o)
+        : m_matrix(b.Float(o.matrix)), m_color(o.color), m_constantColor(o.constantColor),
+          m_constantColorRegister(o.constantColor ? b.Float("ConstantColor") : 0),
+          m_scaleOffset(o.uvScaleOffset != nullptr), m_scaleOffsetRegister(o.uvScaleOffset ? b.Float(o.uvScaleOffset) : 0),
+          m_depthInTex1(o.depthInTex1)
+    {
+    }
+
+    void Run(const float* constants, const VertexInput& in, ClipVertex* out) const override
+    {
+        MulColumns(constants, m_matrix, in.attributes[kAttrPosition], out->position);
+        std::fill(out->varyings, out->varyings + kVaryingCount, 0.0f);
+        if (m_color)
+        {
+            Copy4(out->varyings + kVaryColor, in.attributes[kAttrColor0]);
+            if (m_constantColor)
+                for (uint32_t i = 0; i < 4; ++i)
+                    out->varyings[kVaryColor + i] *= Reg(constants, m_constantColorRegister)[i];
+        }
+        Copy4(out->varyings + kVaryTex0, in.attributes[kAttrTex0]);
+        if (m_scaleOffset)
+        {
+            const float* so = Reg(constants, m_scaleOffsetRegister);
+            out->varyings[kVaryTex0] = in.attributes[kAttrTex0][0] * so[0] + so[2];
+            out->varyings[kVaryTex0 + 1] = in.attributes[kAttrTex0][1] * so[1] + so[3];
+        }
+        if (m_depthInTex1)
+            out->varyings[kVaryTex1] = out->position[3] != 0.0f ? out->position[2] / out->position[3] : 0.0f;
+    }
+
+private:
+    uint32_t m_matrix;
+    bool m_color, m_constantColor;
+    uint32_t m_constantColorRegister;
+    bool m_scaleOffset;
+    uint32_t m_scaleOffsetRegister;
+    bool m_depthInTex1;
+};
+
+// FixedPipelineReplacement: the vertex colour, optionally textured, faded, greyed or gamma-encoded.
+class VertexColorPixel : public PixelProgram
+{
+public:
+    explicit VertexColorPixel(Binder& b)
+        : m_texture(b.Has("Texture")), m_alphaOnly(b.Has("AlphaTexture")), m_fade(b.Has("Fade")),
+          m_saturation(b.Has("Saturation")), m_srgb(b.Has("Srgb")), m_screenUv(b.Has("ScreenUv")),
+          m_diffuse(m_texture ? b.Sampler("DiffuseTexture") : 0), m_fadeColor(m_fade ? b.Float("FadeColor") : 0),
+          m_weights(m_saturation ? b.Float("SaturationWeights") : 0),
+          m_screenToView(m_screenUv ? b.Float("ScreenToView") : 0)
+    {
+    }
+
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        Color4f color = Varying(in, kVaryColor);
+        float u = in.varyings[kVaryTex0], v = in.varyings[kVaryTex0 + 1];
+        if (m_screenUv)
+        {
+            u = float(in.x) * Reg(c.constants, m_screenToView)[0];
+            v = float(in.y) * Reg(c.constants, m_screenToView)[1];
+        }
+        if (m_texture)
+        {
+            const Color4f t = Sample(c, m_diffuse, in, u, v);
+            if (m_alphaOnly)
+                color.a *= t.a;
+            else
+                color = Mul(color, t);
+        }
+        if (m_saturation)
+        {
+            const float* w = Reg(c.constants, m_weights);
+            color.r = color.g = color.b = color.r * w[0] + color.g * w[1] + color.b * w[2];
+        }
+        if (m_fade)
+            color = Mul(color, FromRegister(Reg(c.constants, m_fadeColor)));
+        if (m_srgb)
+        {
+            color.r = std::pow(std::max(color.r, 0.0f), 1.0f / 2.2f);
+            color.g = std::pow(std::max(color.g, 0.0f), 1.0f / 2.2f);
+            color.b = std::pow(std::max(color.b, 0.0f), 1.0f / 2.2f);
+        }
+        *out = color;
+        return true;
+    }
+
+private:
+    bool m_texture, m_alphaOnly, m_fade, m_saturation, m_srgb, m_screenUv;
+    uint32_t m_diffuse, m_fadeColor, m_weights, m_screenToView;
+};
+
+// Font: glyph coverage from the page's alpha, with an optional outline from its green channel.
+class FontPixel : public PixelProgram
+{
+public:
+    explicit FontPixel(Binder& b)
+        : m_outlines(b.Has("Outlines")), m_page(b.Sampler("FontPage")),
+          m_outlineColor(m_outlines ? b.Float("OutlineColor") : 0)
+    {
+    }
+
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        const Color4f glyph = SampleTex0(c, m_page, in);
+        const Color4f color = Varying(in, kVaryColor);
+        if (!m_outlines)
+        {
+            *out = {color.r, color.g, color.b, color.a * glyph.a};
+            return true;
+        }
+        const Color4f o = FromRegister(Reg(c.constants, m_outlineColor));
+        const float k = std::max(glyph.a, glyph.g), t = glyph.a;
+        *out = {(o.r + (color.r - o.r) * t) * k, (o.g + (color.g - o.g) * t) * k, (o.b + (color.b - o.b) * t) * k,
+                (o.a + (color.a - o.a) * t) * k};
+        return true;
+    }
+
+private:
+    bool m_outlines;
+    uint32_t m_page, m_outlineColor;
+};
+
+// The vertex colour times one texture (or alone): user-interface quads.
+class TexturedPixel : public PixelProgram
+{
+public:
+    TexturedPixel(Binder& b, const char* sampler, bool colored)
+        : m_textured(!b.Has("NoTexture")), m_colored(colored), m_sampler(m_textured ? b.Sampler(sampler) : 0)
+    {
+    }
+
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        Color4f color = m_colored ? Varying(in, kVaryColor) : Color4f{1, 1, 1, 1};
+        if (m_textured)
+            color = Mul(color, SampleTex0(c, m_sampler, in));
+        *out = color;
+        return true;
+    }
+
+private:
+    bool m_textured, m_colored;
+    uint32_t m_sampler;
+};
+
+// Blob shadows: black with the shadow texture's alpha times a strength.
+class FakeShadowPixel : public PixelProgram
+{
+public:
+    explicit FakeShadowPixel(Binder& b) : m_texture(b.Sampler("ShadowTexture")), m_strength(b.Float("ShadowStrength")) {}
+
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        *out = {0, 0, 0, SampleTex0(c, m_texture, in).a * Reg(c.constants, m_strength)[0]};
+        return true;
+    }
+
+private:
+    uint32_t m_texture, m_strength;
+};
+
+// Shadow-map depth: z / w in every channel, optionally cut by an alpha texture.
+class ShadowDepthPixel : public PixelProgram
+{
+public:
+    explicit ShadowDepthPixel(Binder& b)
+        : m_alphaTest(b.Has("AlphaTest")), m_alpha(m_alphaTest ? b.Sampler("AlphaTexture") : 0),
+          m_reference(m_alphaTest ? b.Float("AlphaReference") : 0)
+    {
+    }
+
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        if (m_alphaTest && SampleTex0(c, m_alpha, in).a - Reg(c.constants, m_reference)[0] < 0.0f)
+            return false;
+        const float d = in.varyings[kVaryTex1];
+        *out = {d, d, d, d};
+        return true;
+    }
+    bool CanDiscard() const override { return m_alphaTest; }
+
+private:
+    bool m_alphaTest;
+    uint32_t m_alpha, m_reference;
+};
+
+struct ProgramEntry
+{
+    const char* name;
+    std::vector<const char*> words; // every switch the family's program knows
+    std::function<std::unique_ptr<VertexProgram>(Binder&)> vertex;
+    std::function<std::unique_ptr<PixelProgram>(Binder&)> pixel;
+};
+
+const std::vector<ProgramEntry>& Programs()
+{
+    using TV = TransformVertex;
+    static const std::vector<ProgramEntry> programs = {
+        {"VertexColor",
+         {"ConstantColor", "Texture", "AlphaTexture", "Fade", "Saturation", "Srgb", "ScreenUv"},
+         [](Binder& b) {
+             TV::Options o;
+             o.constantColor = b.Has("ConstantColor");
+             return std::make_unique<TV>(b, o);
+         },
+         [](Binder& b) { return std::make_unique<VertexColorPixel>(b); }},
+        {"Font",
+         {"Outlines"},
+         [](Binder& b) {
+             TV::Options o;
+             o.constantColor = true;
+             return std::make_unique<TV>(b, o);
+         },
+         [](Binder& b) { return std::make_unique<FontPixel>(b); }},
+        {"UI",
+         {"NoTexture"},
+         [](Binder& b) { return std::make_unique<TV>(b, TV::Options()); },
+         [](Binder& b) { return std::make_unique<TexturedPixel>(b, "UITexture", true); }},
+        {"Copy",
+         {},
+         [](Binder& b) {
+             TV::Options o;
+             o.color = false;
+             o.uvScaleOffset = "SourceScaleOffset";
+             return std::make_unique<TV>(b, o);
+         },
+         [](Binder& b) { return std::make_unique<TexturedPixel>(b, "SourceTexture", false); }},
+        {"FakeShadow",
+         {},
+         [](Binder& b) {
+             TV::Options o;
+             o.matrix = "ViewProjMatrix";
+             o.color = false;
+             return std::make_unique<TV>(b, o);
+         },
+         [](Binder& b) { return std::make_unique<FakeShadowPixel>(b); }},
+        {"ShadowDepth",
+         {"AlphaTest"},
+         [](Binder& b) {
+             TV::Options o;
+             o.color = false;
+             o.depthInTex1 = true;
+             return std::make_unique<TV>(b, o);
+         },
+         [](Binder& b) { return std::make_unique<ShadowDepthPixel>(b); }},
+    };
+    return programs;
+}
+
+// The family's entry when the tag names one and every word is known; says why not otherwise.
+const ProgramEntry* FindEntry(const Binder& b, std::string* why)
+{
+    if (b.Name().empty())
+    {
+        *why = "the source names no program";
+        return nullptr;
+    }
+    for (const ProgramEntry& entry : Programs())
+    {
+        if (b.Name() != entry.name)
+            continue;
+        for (const std::string& word : b.Words())
+            if (std::none_of(entry.words.begin(), entry.words.end(), [&](const char* w) { return word == w; }))
+            {
+                *why = std::string("program ") + entry.name + " has no switch " + word;
+                return nullptr;
+            }
+        return &entry;
+    }
+    *why = "no program " + b.Name();
+    return nullptr;
+}
+
+template <typename Program, typename Maker>
+std::unique_ptr<Program> Make(const ShaderCode& code, Maker ProgramEntry::*maker, std::string* why)
+{
+    Binder b(code);
+    const ProgramEntry* entry = FindEntry(b, why);
+    if (!entry)
+        return nullptr;
+    std::unique_ptr<Program> program = (entry->*maker)(b);
+    if (b.Failed())
+    {
+        *why = std::string("program ") + entry->name + " reads " + b.Missing() + ", which the shader does not use";
+        return nullptr;
+    }
+    return program;
+}
+} // namespace
+
+std::unique_ptr<VertexProgram> MakeVertexProgram(const ShaderCode& code, std::string* why)
+{
+    return Make<VertexProgram>(code, &ProgramEntry::vertex, why);
+}
+
+std::unique_ptr<PixelProgram> MakePixelProgram(const ShaderCode& code, std::string* why)
+{
+    return Make<PixelProgram>(code, &ProgramEntry::pixel, why);
+}
+} // namespace gpu

@@ -1,0 +1,372 @@
+#include "GpuRasterTestSupport.h"
+
+#include "support/TempFolder.h"
+
+#include <zlib.h>
+
+#include <cstring>
+#include <filesystem>
+#include <set>
+
+using namespace gpu;
+
+namespace
+{
+constexpr uint32_t kBlack = 0xFF000000u;
+constexpr uint32_t kRed = 0xFFFF0000u;
+constexpr uint32_t kGreen = 0xFF00FF00u;
+constexpr uint32_t kBlue = 0xFF0000FFu;
+constexpr uint32_t kMagenta = 0xFFFF00FFu;
+
+class GpuDeviceRasterTest : public GpuRasterFixture
+{
+protected:
+    void SetUp() override
+    {
+        GpuRasterFixture::SetUp();
+        UseFamily("FixedPipelineReplacement.hlsl");
+        SetIdentity();
+        ClearTarget(kBlack);
+        m_device->SetRenderState(kRsCullMode, kCullNone);
+    }
+
+    // The set of pixels of the back buffer that are not black.
+    std::set<std::pair<uint32_t, uint32_t>> Covered()
+    {
+        std::set<std::pair<uint32_t, uint32_t>> pixels;
+        for (uint32_t y = 0; y < 32; ++y)
+            for (uint32_t x = 0; x < 64; ++x)
+                if (Probe(x, y) != kBlack)
+                    pixels.insert({x, y});
+        return pixels;
+    }
+};
+
+// Six vertices along two rows; list, strip and fan read them differently.
+TEST_F(GpuDeviceRasterTest, ListsStripsAndFansCoverTheirOwnTriangles)
+{
+    const std::vector<ProbeVertex> v = {At(0, 0, kRed), At(8, 0, kRed), At(0, 8, kRed), At(8, 8, kRed),
+                                        At(16, 0, kRed), At(16, 8, kRed)};
+    struct Case
+    {
+        uint32_t type, primitives;
+        std::vector<std::pair<uint32_t, uint32_t>> inside, outside;
+    };
+    const Case cases[] = {
+        // One triangle (0,0)-(8,0)-(0,8) and one (8,8)-(16,0)-(16,8).
+        {kPrimitiveTriangleList, 2, {{1, 1}, {14, 6}, {13, 7}}, {{7, 6}, {9, 1}}},
+        // Strip: the square (0..8) and then (0,8)-(8,8)-(16,0) and (8,8)-(16,0)-(16,8).
+        {kPrimitiveTriangleStrip, 4, {{1, 1}, {7, 6}, {9, 6}, {13, 7}}, {{12, 1}}},
+        // Fan around vertex 0: (0,0)-(8,0)-(0,8), (0,0)-(0,8)-(8,8), (0,0)-(8,8)-(16,0), (0,0)-(16,0)-(16,8).
+        {kPrimitiveTriangleFan, 4, {{1, 1}, {7, 6}, {9, 2}, {14, 6}}, {{13, 7}}},
+    };
+    for (const Case& c : cases)
+    {
+        ClearTarget(kBlack);
+        Draw(c.type, c.primitives, v);
+        for (auto [x, y] : c.inside)
+            EXPECT_EQ(Probe(x, y), kRed) << "type " << c.type << " at " << x << "," << y;
+        for (auto [x, y] : c.outside)
+            EXPECT_EQ(Probe(x, y), kBlack) << "type " << c.type << " at " << x << "," << y;
+    }
+}
+
+TEST_F(GpuDeviceRasterTest, AxisAlignedQuadCoversExactlyItsPixelsByTheTopLeftRule)
+{
+    // Window coordinates are pixel centres: the quad from 2 to 6 covers columns 2..5 and rows 3..4.
+    Draw(kPrimitiveTriangleStrip, 2, {At(2, 3, kGreen), At(6, 3, kGreen), At(2, 5, kGreen), At(6, 5, kGreen)});
+    std::set<std::pair<uint32_t, uint32_t>> expected;
+    for (uint32_t y = 3; y < 5; ++y)
+        for (uint32_t x = 2; x < 6; ++x)
+            expected.insert({x, y});
+    EXPECT_EQ(Covered(), expected);
+    EXPECT_EQ(m_device->GetDrawLog().back().pixelsWritten, 8u) << "the shared diagonal is drawn once";
+}
+
+TEST_F(GpuDeviceRasterTest, CullingFollowsTheWindingOnScreen)
+{
+    const std::vector<ProbeVertex> clockwise = {At(0, 0, kRed), At(8, 0, kRed), At(0, 8, kRed)};
+    const std::vector<ProbeVertex> counter = {At(0, 0, kRed), At(0, 8, kRed), At(8, 0, kRed)};
+    struct Case
+    {
+        uint32_t cull;
+        bool clockwiseDrawn, counterDrawn;
+    };
+    for (const Case& c : {Case{kCullNone, true, true}, Case{kCullClockwise, false, true},
+                          Case{kCullCounterClockwise, true, false}})
+    {
+        m_device->SetRenderState(kRsCullMode, c.cull);
+        ClearTarget(kBlack);
+        Draw(kPrimitiveTriangleList, 1, clockwise);
+        EXPECT_EQ(Probe(1, 1) == kRed, c.clockwiseDrawn) << "cull " << c.cull;
+        ClearTarget(kBlack);
+        Draw(kPrimitiveTriangleList, 1, counter);
+        EXPECT_EQ(Probe(1, 1) == kRed, c.counterDrawn) << "cull " << c.cull;
+    }
+    // A mirroring matrix (x negated) turns clockwise into counter-clockwise.
+    const float mirror[16] = {-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    SetMatrix("ModelViewProjMatrix", mirror);
+    m_device->SetRenderState(kRsCullMode, kCullCounterClockwise);
+    ClearTarget(kBlack);
+    Draw(kPrimitiveTriangleList, 1, clockwise);
+    EXPECT_EQ(Probe(62, 1), kBlack);
+    m_device->SetRenderState(kRsCullMode, kCullClockwise);
+    Draw(kPrimitiveTriangleList, 1, clockwise);
+    EXPECT_EQ(Probe(62, 1), kRed);
+}
+
+TEST_F(GpuDeviceRasterTest, MatrixRegistersHoldColumnsAndTranslateGeometry)
+{
+    // Row vectors times this matrix move x by +0.5 (16 pixels); read transposed it would shear w.
+    const float translate[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0.5f, 0, 0, 1};
+    SetMatrix("ModelViewProjMatrix", translate);
+    Draw(kPrimitiveTriangleList, 1, {At(0, 0, kBlue), At(8, 0, kBlue), At(0, 8, kBlue)});
+    EXPECT_EQ(Probe(17, 1), kBlue);
+    EXPECT_EQ(Probe(1, 1), kBlack);
+    const DrawRecord& draw = m_device->GetDrawLog().back();
+    const uint32_t reg = Register(m_vertexShader, "ModelViewProjMatrix");
+    ASSERT_NE(draw.VertexConstant(reg), nullptr);
+    EXPECT_FLOAT_EQ(draw.VertexConstant(reg)[3], 0.5f) << "column 0 ends with the x translation";
+    EXPECT_EQ(draw.VertexConstant(200), nullptr) << "only the registers the shader reads are kept";
+}
+
+TEST_F(GpuDeviceRasterTest, ViewportPlacesTheFullClipSquare)
+{
+    const Viewport viewport = {40, 8, 16, 8, 0.0f, 1.0f};
+    ASSERT_EQ(m_device->SetViewport(viewport), kOk);
+    const ProbeVertex corners[] = {{-1, 1, 0.5f, 1, kGreen, 0, 0}, {1, 1, 0.5f, 1, kGreen, 0, 0},
+                                   {-1, -1, 0.5f, 1, kGreen, 0, 0}, {1, -1, 0.5f, 1, kGreen, 0, 0}};
+    Draw(kPrimitiveTriangleStrip, 2, {corners, corners + 4});
+    std::set<std::pair<uint32_t, uint32_t>> expected;
+    for (uint32_t y = 8; y < 16; ++y)
+        for (uint32_t x = 40; x < 56; ++x)
+            expected.insert({x, y});
+    EXPECT_EQ(Covered(), expected);
+}
+
+TEST_F(GpuDeviceRasterTest, ScissorCutsOnlyWhenEnabled)
+{
+    ASSERT_EQ(m_device->SetScissorRect({4, 4, 6, 6}), kOk);
+    const std::vector<ProbeVertex> quad = {At(0, 0, kRed), At(10, 0, kRed), At(0, 10, kRed), At(10, 10, kRed)};
+    Draw(kPrimitiveTriangleStrip, 2, quad);
+    EXPECT_EQ(Covered().size(), 100u);
+    ClearTarget(kBlack);
+    m_device->SetRenderState(kRsScissorTestEnable, 1);
+    Draw(kPrimitiveTriangleStrip, 2, quad);
+    EXPECT_EQ(Covered(), (std::set<std::pair<uint32_t, uint32_t>>{{4, 4}, {5, 4}, {4, 5}, {5, 5}}));
+}
+
+TEST_F(GpuDeviceRasterTest, IndexedDrawsHonourBaseVertexStartIndexOffsetAndStride)
+{
+    // 32-byte vertices after a 16-byte header: four red vertices, then the green quad that counts.
+    struct Padded
+    {
+        ProbeVertex v;
+        float pad[2];
+    };
+    std::vector<uint8_t> bytes(16 + sizeof(Padded) * 8, 0);
+    const ProbeVertex red[] = {At(0, 0, kRed), At(4, 0, kRed), At(0, 4, kRed), At(4, 4, kRed)};
+    const ProbeVertex green[] = {At(20, 10, kGreen), At(30, 10, kGreen), At(20, 20, kGreen), At(30, 20, kGreen)};
+    for (uint32_t i = 0; i < 4; ++i)
+    {
+        memcpy(bytes.data() + 16 + sizeof(Padded) * i, &red[i], sizeof(ProbeVertex));
+        memcpy(bytes.data() + 16 + sizeof(Padded) * (4 + i), &green[i], sizeof(ProbeVertex));
+    }
+    GpuVertexBuffer* vb = nullptr;
+    GpuIndexBuffer* ib = nullptr;
+    ASSERT_EQ(m_device->CreateVertexBuffer(uint32_t(bytes.size()), 0, 0, kPoolManaged, &vb), kOk);
+    ASSERT_EQ(m_device->CreateIndexBuffer(12 * 2, 0, kFormatIndex16, kPoolManaged, &ib), kOk);
+    void* p = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &p, 0), kOk);
+    memcpy(p, bytes.data(), bytes.size());
+    vb->Unlock();
+    const uint16_t indices[12] = {9, 9, 9, 9, 9, 9, 0, 1, 2, 2, 1, 3}; // the first six are never read
+    ASSERT_EQ(ib->Lock(0, 0, &p, 0), kOk);
+    memcpy(p, indices, sizeof(indices));
+    ib->Unlock();
+    ASSERT_EQ(m_device->SetStreamSource(0, vb, 16, sizeof(Padded)), kOk);
+    ASSERT_EQ(m_device->SetIndices(ib), kOk);
+    ASSERT_EQ(m_device->DrawIndexedPrimitive(kPrimitiveTriangleList, 4, 0, 4, 6, 2), kOk);
+    EXPECT_EQ(Probe(25, 15), kGreen);
+    EXPECT_EQ(Probe(2, 2), kBlack);
+    EXPECT_EQ(Covered().size(), 100u);
+    m_device->SetStreamSource(0, nullptr, 0, 0);
+    m_device->SetIndices(nullptr);
+    vb->Release();
+    ib->Release();
+}
+
+TEST_F(GpuDeviceRasterTest, NearPlaneClipsAndPerspectiveInterpolatesColour)
+{
+    // A triangle crossing the near plane is cut there, never wrapped through infinity.
+    Draw(kPrimitiveTriangleList, 1,
+         {{-1, 1, -1, 1, kRed, 0, 0}, {1, 1, 1, 1, kRed, 0, 0}, {-1, -1, 1, 1, kRed, 0, 0}});
+    EXPECT_EQ(Probe(1, 1), kBlack) << "the part in front of the near plane is cut";
+    EXPECT_EQ(Probe(40, 4), kRed);
+    // One far vertex (w 3) pulls the interpolation: at the screen midpoint of the edge the colour is
+    // 1/4 of the way, not 1/2.
+    ClearTarget(kBlack);
+    const ProbeVertex near = {-1, -1, 0.5f, 1, 0xFF000000u, 0, 0};
+    const ProbeVertex far = {3, -3, 1.5f, 3, 0xFFFF0000u, 0, 0}; // the same screen point as (1, -1)
+    const ProbeVertex top = {-1, 1, 0.5f, 1, 0xFF000000u, 0, 0};
+    Draw(kPrimitiveTriangleList, 1, {near, far, top});
+    const uint32_t red = (Probe(32, 31) >> 16) & 0xFF;
+    EXPECT_NEAR(double(red), 255.0 * 0.25, 3.0);
+}
+
+TEST_F(GpuDeviceRasterTest, LinesAndPointsCoverTheirPixels)
+{
+    Draw(kPrimitiveLineList, 1, {At(2, 5, kRed), At(7, 5, kRed)});
+    std::set<std::pair<uint32_t, uint32_t>> line;
+    for (uint32_t x = 2; x < 7; ++x)
+        line.insert({x, 5});
+    EXPECT_EQ(Covered(), line);
+    ClearTarget(kBlack);
+    const float size = 2.0f;
+    uint32_t bits;
+    memcpy(&bits, &size, 4);
+    m_device->SetRenderState(kRsPointSize, bits);
+    Draw(kPrimitivePointList, 1, {At(10.5f, 10.5f, kRed)});
+    EXPECT_EQ(Covered(), (std::set<std::pair<uint32_t, uint32_t>>{{10, 10}, {11, 10}, {10, 11}, {11, 11}}));
+}
+
+TEST_F(GpuDeviceRasterTest, DepthTestKeepsTheNearerSurfaceAndHonoursWriteOff)
+{
+    const auto quad = [&](float z, uint32_t color) {
+        Draw(kPrimitiveTriangleStrip, 2, {At(0, 0, color, z), At(8, 0, color, z), At(0, 8, color, z),
+                                          At(8, 8, color, z)});
+    };
+    m_device->SetRenderState(kRsZEnable, 1);
+    quad(0.3f, kRed);
+    quad(0.6f, kBlue);
+    EXPECT_EQ(Probe(4, 4), kRed) << "the farther quad fails less-or-equal";
+    quad(0.3f, kGreen);
+    EXPECT_EQ(Probe(4, 4), kGreen) << "equal depth passes less-or-equal";
+    m_device->SetRenderState(kRsZWriteEnable, 0);
+    quad(0.1f, kBlue);
+    quad(0.2f, kRed);
+    EXPECT_EQ(Probe(4, 4), kRed) << "a draw without depth writes leaves the old depth";
+    m_device->SetRenderState(kRsZFunc, kCmpGreater);
+    quad(0.5f, kBlue);
+    EXPECT_EQ(Probe(4, 4), kBlue);
+}
+
+TEST_F(GpuDeviceRasterTest, StencilMarksAndMasksLaterDraws)
+{
+    m_device->SetRenderState(kRsStencilEnable, 1);
+    m_device->SetRenderState(kRsStencilFunc, kCmpAlways);
+    m_device->SetRenderState(kRsStencilPass, kStencilReplace);
+    m_device->SetRenderState(kRsStencilRef, 0x5);
+    m_device->SetRenderState(kRsStencilWriteMask, 0x1);
+    m_device->SetRenderState(kRsColorWriteEnable, 0);
+    Draw(kPrimitiveTriangleStrip, 2, {At(0, 0, kRed), At(4, 0, kRed), At(0, 4, kRed), At(4, 4, kRed)});
+    EXPECT_EQ(Probe(1, 1), kBlack) << "colour writes were off";
+    GpuSurface* depth = nullptr;
+    ASSERT_EQ(m_device->GetDepthStencilSurface(&depth), kOk);
+    EXPECT_EQ(depth->ReadPixel(1, 1).g, 1.0f) << "only the write-mask bit of the reference is stored";
+    depth->Release();
+
+    m_device->SetRenderState(kRsColorWriteEnable, 0xF);
+    m_device->SetRenderState(kRsStencilFunc, kCmpEqual);
+    m_device->SetRenderState(kRsStencilRef, 1);
+    m_device->SetRenderState(kRsStencilPass, kStencilKeep);
+    Draw(kPrimitiveTriangleStrip, 2, {At(0, 0, kGreen), At(8, 0, kGreen), At(0, 8, kGreen), At(8, 8, kGreen)});
+    EXPECT_EQ(Probe(1, 1), kGreen);
+    EXPECT_EQ(Probe(6, 6), kBlack) << "outside the mark the equal test fails";
+}
+
+TEST_F(GpuDeviceRasterTest, ColourWriteMaskAndAlphaTestKeepChannelsAndPixels)
+{
+    ClearTarget(0xFF102030u);
+    m_device->SetRenderState(kRsColorWriteEnable, 0x2); // green only
+    Draw(kPrimitiveTriangleStrip, 2, {At(0, 0, kMagenta | 0xFF00u), At(4, 0, 0xFFFFFFFFu), At(0, 4, 0xFFFFFFFFu),
+                                      At(4, 4, 0xFFFFFFFFu)});
+    EXPECT_EQ(Probe(1, 1), 0xFF10FF30u);
+    m_device->SetRenderState(kRsColorWriteEnable, 0xF);
+    m_device->SetRenderState(kRsAlphaTestEnable, 1);
+    m_device->SetRenderState(kRsAlphaFunc, kCmpGreater);
+    m_device->SetRenderState(kRsAlphaRef, 0x80);
+    Draw(kPrimitiveTriangleStrip, 2, {At(8, 0, 0x80FF0000u), At(12, 0, 0x80FF0000u), At(8, 4, 0x80FF0000u),
+                                      At(12, 4, 0x80FF0000u)});
+    EXPECT_EQ(Probe(9, 1), 0xFF102030u) << "alpha 0x80 is not greater than 0x80";
+    Draw(kPrimitiveTriangleStrip, 2, {At(8, 0, 0x81FF0000u), At(12, 0, 0x81FF0000u), At(8, 4, 0x81FF0000u),
+                                      At(12, 4, 0x81FF0000u)});
+    EXPECT_EQ(Probe(9, 1), kRed);
+}
+
+TEST_F(GpuDeviceRasterTest, ShaderWithoutProgramDrawsMagentaAndIsCounted)
+{
+    UseShaders("float4x4 ModelViewProjMatrix;\n"
+               "float4 vertex(float4 p : POSITION) : POSITION { return mul(p, ModelViewProjMatrix); }\n"
+               "float4 pixel() : COLOR0 { return float4(1, 1, 1, 1); }\n");
+    SetIdentity();
+    Draw(kPrimitiveTriangleList, 1, {At(0, 0, kRed), At(8, 0, kRed), At(0, 8, kRed)});
+    EXPECT_EQ(Probe(1, 1), kMagenta);
+    EXPECT_EQ(m_device->GetFrameStatistics().drawsWithoutProgram, 1u);
+    EXPECT_TRUE(m_device->GetDrawLog().back().withoutProgram);
+    EXPECT_TRUE(m_log.Contains("the source names no program"));
+    // A known program with a switch it does not know is just as visible.
+    UseFamily("FixedPipelineReplacement.hlsl", {"SKINNING", "MAX_SHADER_SKINNING_BONES=4"});
+    EXPECT_EQ(m_vertexShader->Program(), nullptr);
+    EXPECT_NE(m_vertexShader->MissingProgramReason().find("no switch Skinning"), std::string::npos);
+}
+
+TEST_F(GpuDeviceRasterTest, ClearsAndCopiesAreLoggedInOrderAmongDraws)
+{
+    GpuSurface* target = nullptr;
+    ASSERT_EQ(m_device->CreateRenderTarget(16, 16, kFormatA8R8G8B8, 0, 0, false, &target), kOk);
+    Draw(kPrimitiveTriangleList, 1, {At(0, 0, kRed), At(8, 0, kRed), At(0, 8, kRed)});
+    const Rect part = {1, 2, 3, 4};
+    ASSERT_EQ(m_device->Clear(1, &part, kClearTarget, 0xFF112233u, 1.0f, 0), kOk);
+    const Rect from = {0, 0, 8, 8}, to = {4, 4, 12, 12};
+    ASSERT_EQ(m_device->StretchRect(BackBuffer(), &from, target, &to, kFilterPoint), kOk);
+    const std::vector<SurfaceOpRecord>& ops = m_device->GetSurfaceOpLog();
+    ASSERT_EQ(ops.size(), 3u); // the fixture's clear, then these two
+    EXPECT_EQ(ops[0].drawsBefore, 0u);
+    EXPECT_EQ(ops[1].op, SurfaceOp::Clear);
+    EXPECT_EQ(ops[1].drawsBefore, 1u);
+    ASSERT_EQ(ops[1].rects.size(), 1u);
+    EXPECT_EQ(ops[1].rects[0].top, 2);
+    EXPECT_EQ(ops[1].color, 0xFF112233u);
+    EXPECT_EQ(ops[1].targetIds[0], BackBuffer()->GetId());
+    EXPECT_EQ(ops[2].op, SurfaceOp::StretchRect);
+    EXPECT_EQ(ops[2].sourceId, BackBuffer()->GetId());
+    EXPECT_EQ(ops[2].targetIds[0], target->GetId());
+    ASSERT_EQ(ops[2].rects.size(), 2u);
+    EXPECT_EQ(ops[2].rects[1].left, 4);
+    EXPECT_EQ(target->ReadPixelArgb(5, 5), kRed);
+    target->Release();
+}
+
+// The PNG a frame is written to decodes back to the back buffer's pixels.
+TEST_F(GpuDeviceRasterTest, EveryNthPresentWritesTheBackBufferAsPng)
+{
+    TempFolder folder;
+    m_device->SetFrameImages(folder.Path(), 2);
+    Draw(kPrimitiveTriangleList, 1, {At(0, 0, kRed), At(8, 0, kRed), At(0, 8, kRed)});
+    ASSERT_EQ(m_device->EndScene(), kOk);
+    for (int i = 0; i < 4; ++i)
+        ASSERT_EQ(m_device->Present(), kOk);
+    EXPECT_EQ(m_device->GetFrameImagesWritten(), 2u);
+    EXPECT_FALSE(std::filesystem::exists(folder / "frame-000001.png"));
+    EXPECT_TRUE(std::filesystem::exists(folder / "frame-000004.png"));
+    std::ifstream file(folder / "frame-000002.png", std::ios::binary);
+    const std::vector<uint8_t> png((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_GT(png.size(), 57u);
+    EXPECT_EQ(memcmp(png.data(), "\x89PNG\r\n\x1a\n", 8), 0);
+    EXPECT_EQ(memcmp(png.data() + 12, "IHDR", 4), 0);
+    EXPECT_EQ(png[19], 64u); // width, big-endian
+    EXPECT_EQ(png[23], 32u);
+    const uint32_t idatLength = uint32_t(png[33]) << 24 | uint32_t(png[34]) << 16 | uint32_t(png[35]) << 8 | png[36];
+    ASSERT_EQ(memcmp(png.data() + 37, "IDAT", 4), 0);
+    std::vector<uint8_t> raw(32 * (64 * 3 + 1));
+    uLongf rawSize = uLongf(raw.size());
+    ASSERT_EQ(uncompress(raw.data(), &rawSize, png.data() + 41, idatLength), Z_OK);
+    ASSERT_EQ(rawSize, raw.size());
+    const uint8_t* pixel11 = raw.data() + 1 * (64 * 3 + 1) + 1 + 1 * 3;
+    EXPECT_EQ(pixel11[0], 0xFF);
+    EXPECT_EQ(pixel11[1], 0x00);
+    const uint8_t* pixel5020 = raw.data() + 20 * (64 * 3 + 1) + 1 + 50 * 3;
+    EXPECT_EQ(pixel5020[0], 0x00);
+}
+} // namespace

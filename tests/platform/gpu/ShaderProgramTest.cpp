@@ -1,0 +1,98 @@
+#include "platform/gpu/ShaderProgram.h"
+
+#include "support/ShaderSourceFolder.h"
+
+#include <gtest/gtest.h>
+
+using namespace gpu;
+
+namespace
+{
+ShaderCode Read(const std::vector<uint8_t>& bytes)
+{
+    ShaderCode code;
+    EXPECT_TRUE(ReadShaderCode(bytes.data(), bytes.size(), &code));
+    return code;
+}
+
+// Which words each stage of a family records, from the option macros the engine passes.
+TEST(ShaderProgramTest, ActiveProgramLinesGiveTheWordsInSourceOrder)
+{
+    struct Case
+    {
+        const char* file;
+        std::vector<std::string> defines;
+        const char* words;
+    };
+    const Case cases[] = {
+        {"FixedPipelineReplacement.hlsl", {}, "VertexColor"},
+        {"FixedPipelineReplacement.hlsl", {"TEXTURE", "FADE"}, "VertexColor Texture Fade"},
+        {"FixedPipelineReplacement.hlsl", {"ALPHA_ONLY_TEXTURE"}, "VertexColor"}, // only inside TEXTURE
+        {"FixedPipelineReplacement.hlsl", {"TEXTURE", "ALPHA_ONLY_TEXTURE"}, "VertexColor Texture AlphaTexture"},
+        {"Font.hlsl", {"OUTLINES"}, "Font Outlines"},
+        {"iPhoneUI.hlsl", {"NO_TEXTURE"}, "UI NoTexture"},
+        {"Upscale.hlsl", {}, "Copy"},
+        {"Light.hlsl", {}, ""},
+    };
+    for (const Case& c : cases)
+    {
+        const std::string source = ShaderFolderIncludes::ReadShaderSource(c.file);
+        for (const char* profile : {"vs_3_0", "ps_3_0"})
+        {
+            const ShaderCode code = Read(CompileShaderText(source, profile[0] == 'v' ? "vertex" : "pixel", profile,
+                                                           c.defines));
+            EXPECT_EQ(code.program, c.words) << c.file << " " << profile;
+        }
+    }
+}
+
+TEST(ShaderProgramTest, ProgramsNeedTheirNameTheirSwitchesAndTheirConstants)
+{
+    struct Case
+    {
+        const char* source;
+        const char* why; // empty when both programs are made
+    };
+    const char* const body = "float4x4 ModelViewProjMatrix;\nsampler2D UITexture : register(s0);\n"
+                             "float4 vertex(float4 p : POSITION) : POSITION { return mul(p, ModelViewProjMatrix); }\n"
+                             "float4 pixel(float2 uv : TEXCOORD0) : COLOR0 { return tex2D(UITexture, uv); }\n";
+    const Case cases[] = {
+        {"#pragma program UI\n", ""},
+        {"", "the source names no program"},
+        {"#pragma program Shiny\n", "no program Shiny"},
+        {"#pragma program UI Sparkle\n", "program UI has no switch Sparkle"},
+        {"#pragma program Font\n", "program Font reads FontPage, which the shader does not use"},
+    };
+    for (const Case& c : cases)
+    {
+        const std::string source = std::string(c.source) + body;
+        std::string vertexWhy, pixelWhy;
+        const auto vertex = MakeVertexProgram(Read(CompileShaderText(source, "vertex", "vs_3_0")), &vertexWhy);
+        const auto pixel = MakePixelProgram(Read(CompileShaderText(source, "pixel", "ps_3_0")), &pixelWhy);
+        EXPECT_EQ(pixel == nullptr, *c.why != 0) << c.source;
+        EXPECT_EQ(pixelWhy, c.why) << c.source;
+        if (std::string(c.source).find("Font") == std::string::npos)
+        {
+            EXPECT_EQ(vertex == nullptr, *c.why != 0) << c.source;
+            EXPECT_EQ(vertexWhy, c.why) << c.source;
+        }
+    }
+}
+
+// Code written before programs existed (version 1) still loads, with no program.
+TEST(ShaderProgramTest, VersionOneCodeLoadsWithoutProgramWords)
+{
+    const uint8_t bytes[] = {'N', 'V', 'S', 'C', 1, 0, 1, 0, 6, 0, 'v', 's', '_', '3', '_', '0', 1, 0, 'v',
+                             0x78, 0x56, 0x34, 0x12, 0, 0, 0, 0};
+    ShaderCode code;
+    code.program = "left over";
+    ASSERT_TRUE(ReadShaderCode(bytes, sizeof(bytes), &code));
+    EXPECT_EQ(code.entryPoint, "v");
+    EXPECT_EQ(code.sourceHash, 0x12345678u);
+    EXPECT_EQ(code.program, "");
+    code.program = "UI NoTexture";
+    ShaderCode back;
+    ASSERT_TRUE(ReadShaderCode(WriteShaderCode(code).data(), WriteShaderCode(code).size(), &back));
+    EXPECT_EQ(back.program, "UI NoTexture");
+}
+} // namespace

@@ -1,0 +1,147 @@
+#include "GpuTestSupport.h"
+
+#include "platform/gpu/TextureSampler.h"
+
+#include <cstring>
+
+using namespace gpu;
+
+namespace
+{
+class TextureSamplerTest : public GpuDeviceFixture
+{
+protected:
+    // A texture whose level L, texel (x, y) holds ARGB colour(L, x, y).
+    template <typename Color>
+    GpuTexture* MakeTexture(uint32_t size, uint32_t levels, Color color)
+    {
+        GpuTexture* texture = nullptr;
+        EXPECT_EQ(m_device->CreateTexture(size, size, levels, 0, kFormatA8R8G8B8, kPoolManaged, &texture), kOk);
+        for (uint32_t level = 0; level < levels; ++level)
+        {
+            LockedRect locked;
+            EXPECT_EQ(texture->LockRect(level, &locked, nullptr, 0), kOk);
+            const uint32_t edge = std::max(size >> level, 1u);
+            for (uint32_t y = 0; y < edge; ++y)
+                for (uint32_t x = 0; x < edge; ++x)
+                {
+                    const uint32_t argb = color(level, x, y);
+                    memcpy(static_cast<uint8_t*>(locked.bits) + y * locked.pitch + x * 4, &argb, 4);
+                }
+            texture->UnlockRect(level);
+        }
+        return texture;
+    }
+
+    void ResetStates()
+    {
+        std::fill(m_states, m_states + kSamplerStateCount, 0u);
+        m_states[kSsAddressU] = m_states[kSsAddressV] = kAddressWrap;
+        m_states[kSsMagFilter] = m_states[kSsMinFilter] = kFilterPoint;
+    }
+
+    uint32_t m_states[kSamplerStateCount] = {};
+    const float m_still[2] = {0.0f, 0.0f};
+};
+
+// 4x4 texels: red is 64 * x, green 64 * y.
+uint32_t Ramp(uint32_t, uint32_t x, uint32_t y) { return 0xFF000000u | (x * 64) << 16 | (y * 64) << 8; }
+
+TEST_F(TextureSamplerTest, AddressModesPickTheTexelOutsideTheTexture)
+{
+    GpuTexture* texture = MakeTexture(4, 1, Ramp);
+    ResetStates();
+    m_states[kSsBorderColor] = 0xFF0000FFu;
+    const SamplerView sampler = {texture, m_states};
+    struct Case
+    {
+        uint32_t mode;
+        float u;
+        uint32_t expected; // packed ARGB at v = 0.1
+    };
+    const Case cases[] = {
+        {kAddressWrap, 1.3f, 0xFF400000u},   // texel 5 wraps to 1
+        {kAddressWrap, -0.1f, 0xFFC00000u},  // texel -1 wraps to 3
+        {kAddressClamp, 1.3f, 0xFFC00000u},  // clamped to 3
+        {kAddressClamp, -0.5f, 0xFF000000u}, // clamped to 0
+        {kAddressMirror, 1.1f, 0xFFC00000u}, // texel 4 mirrors to 3
+        {kAddressMirror, 1.3f, 0xFF800000u}, // texel 5 mirrors to 2
+        {kAddressBorder, 1.3f, 0xFF0000FFu},
+        {kAddressBorder, 0.3f, 0xFF400000u}, // inside is unaffected
+    };
+    for (const Case& c : cases)
+    {
+        m_states[kSsAddressU] = c.mode;
+        EXPECT_EQ(PackArgb(Sample2D(sampler, c.u, 0.1f, m_still, m_still)), c.expected)
+            << "mode " << c.mode << " u " << c.u;
+    }
+    texture->Release();
+}
+
+TEST_F(TextureSamplerTest, LinearFilteringWeighsTheFourNearestTexels)
+{
+    GpuTexture* texture = MakeTexture(4, 1, Ramp);
+    ResetStates();
+    m_states[kSsAddressU] = m_states[kSsAddressV] = kAddressClamp;
+    const SamplerView sampler = {texture, m_states};
+    // u = 0.25 lies between texel centres 0.125 and 0.375: half of red 0 and red 64.
+    EXPECT_EQ(PackArgb(Sample2D(sampler, 0.25f, 0.125f, m_still, m_still)), 0xFF400000u) << "point takes texel 1";
+    m_states[kSsMagFilter] = kFilterLinear;
+    const Color4f c = Sample2D(sampler, 0.25f, 0.25f, m_still, m_still);
+    EXPECT_NEAR(c.r, 32.0f / 255.0f, 1e-5);
+    EXPECT_NEAR(c.g, 32.0f / 255.0f, 1e-5);
+    texture->Release();
+}
+
+TEST_F(TextureSamplerTest, MipLevelFollowsTheTextureCoordinateChangePerPixel)
+{
+    // Level colours: 0 red, 1 green, 2 blue.
+    const uint32_t colors[] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu};
+    GpuTexture* texture = MakeTexture(4, 3, [&](uint32_t level, uint32_t, uint32_t) { return colors[level]; });
+    ResetStates();
+    m_states[kSsMipFilter] = kFilterPoint;
+    const SamplerView sampler = {texture, m_states};
+    struct Case
+    {
+        float step; // u change per pixel
+        uint32_t expected;
+    };
+    // One texel per pixel is level 0, two level 1, four (or more) level 2.
+    for (const Case& c : {Case{0.25f, colors[0]}, Case{0.5f, colors[1]}, Case{1.0f, colors[2]}, Case{8.0f, colors[2]}})
+    {
+        const float dx[2] = {c.step, 0.0f};
+        EXPECT_EQ(PackArgb(Sample2D(sampler, 0.5f, 0.5f, dx, m_still)), c.expected) << "step " << c.step;
+    }
+    const float two[2] = {0.5f, 0.0f};
+    m_states[kSsMaxMipLevel] = 2;
+    EXPECT_EQ(PackArgb(Sample2D(sampler, 0.5f, 0.5f, two, m_still)), colors[2]) << "the largest level allowed";
+    m_states[kSsMaxMipLevel] = 0;
+    m_states[kSsMipFilter] = kFilterNone;
+    EXPECT_EQ(PackArgb(Sample2D(sampler, 0.5f, 0.5f, two, m_still)), colors[0]) << "without mip filtering, level 0";
+    texture->Release();
+}
+
+TEST_F(TextureSamplerTest, CubeDirectionsPickTheirFace)
+{
+    GpuCubeTexture* cube = nullptr;
+    ASSERT_EQ(m_device->CreateCubeTexture(2, 1, 0, kFormatA8R8G8B8, kPoolManaged, &cube), kOk);
+    for (uint32_t face = 0; face < 6; ++face)
+    {
+        LockedRect locked;
+        ASSERT_EQ(cube->LockRect(face, 0, &locked, nullptr, 0), kOk);
+        const uint32_t argb = 0xFF000000u | (face + 1) * 0x10;
+        for (uint32_t i = 0; i < 4; ++i)
+            memcpy(static_cast<uint8_t*>(locked.bits) + (i / 2) * locked.pitch + (i % 2) * 4, &argb, 4);
+        cube->UnlockRect(face, 0);
+    }
+    ResetStates();
+    const SamplerView sampler = {cube, m_states};
+    const float directions[6][3] = {{1, 0.2f, 0.1f}, {-1, 0.2f, 0.1f}, {0.2f, 1, 0.1f},
+                                    {0.2f, -1, 0.1f}, {0.2f, 0.1f, 1}, {0.2f, 0.1f, -1}};
+    for (uint32_t face = 0; face < 6; ++face)
+        EXPECT_EQ(PackArgb(SampleCube(sampler, directions[face][0], directions[face][1], directions[face][2])),
+                  0xFF000000u | (face + 1) * 0x10)
+            << "face " << face;
+    cube->Release();
+}
+} // namespace

@@ -1,0 +1,73 @@
+// The project's own shader sources (data/shaders) for tests that compile them, and an include
+// handler that reads their included files from there. Test thread only.
+#pragma once
+
+#include "platform/gpu/Gpu.h"
+#include "tools/datakit/ShaderDataWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+// Reads included files from the project's shader folder.
+class ShaderFolderIncludes : public gpu::ShaderIncludeHandler
+{
+public:
+    gpu::Result Open(gpu::IncludeType, const char* fileName, const void*, const void** data, uint32_t* bytes) override
+    {
+        std::string& text = m_open[fileName];
+        text = ReadShaderSource(fileName);
+        if (text.empty())
+            return gpu::kErrNotAvailable;
+        *data = text.data();
+        *bytes = uint32_t(text.size());
+        return gpu::kOk;
+    }
+    void Close(const void*) override {}
+
+    static std::string ReadShaderSource(const std::string& name)
+    {
+        std::ifstream file(std::string(GetShaderSourceFolder()) + "/" + name, std::ios::binary);
+        std::ostringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
+private:
+    std::map<std::string, std::string> m_open;
+};
+
+// Compiled code of a source with option macros ("NAME" or "NAME=value"); empty (and a test failure)
+// when it does not compile.
+inline std::vector<uint8_t> CompileShaderText(const std::string& source, const char* entry, const char* profile,
+                                              const std::vector<std::string>& defines = {})
+{
+    // "NAME" or "NAME=value".
+    std::vector<std::pair<std::string, std::string>> split;
+    for (const std::string& d : defines)
+    {
+        const size_t eq = d.find('=');
+        split.push_back({d.substr(0, eq), eq == std::string::npos ? "1" : d.substr(eq + 1)});
+    }
+    std::vector<gpu::ShaderMacro> macros;
+    for (const auto& [name, value] : split)
+        macros.push_back({name.c_str(), value.c_str()});
+    macros.push_back({nullptr, nullptr});
+    ShaderFolderIncludes includes;
+    gpu::GpuBlob* code = nullptr;
+    gpu::GpuBlob* messages = nullptr;
+    const gpu::Result r = gpu::CompileShader(source.data(), source.size(), "probe.hlsl", macros.data(), &includes,
+                                             entry, profile, 0, &code, &messages, nullptr);
+    EXPECT_EQ(r, gpu::kOk) << (messages ? static_cast<const char*>(messages->GetBufferPointer()) : "");
+    gpu::SafeRelease(messages);
+    if (!code)
+        return {};
+    const uint8_t* bytes = static_cast<const uint8_t*>(code->GetBufferPointer());
+    std::vector<uint8_t> out(bytes, bytes + code->GetBufferSize());
+    code->Release();
+    return out;
+}

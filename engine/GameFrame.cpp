@@ -26,6 +26,7 @@
 #include "scene/entities/EntityManager.h"
 #include "scene/entities/Entity.h"
 #include "scene/kinds/TriggerOccupancy.h"
+#include "ui/elements/UIElement.h"
 
 #include <algorithm>
 #include <cmath>
@@ -286,6 +287,7 @@ void Game::RunFrameTail(uint32_t ticks)
     const Vector cursor = m_inputManager->GetCursorPosition();
     m_screenStack.UpdateMouseOver(cursor);
     m_screenStack.UpdateNavigation(m_inputManager->GetXControllerAnalogInput(kNavigationPad));
+    UIElement::FinishDeferredDeletion();
     gProfiler.SetValue(PROFILER_ENTITY_INST, float(gEntityManager.GetLiveEntityCount()), kMain);
     gProfiler.StopTimer(PROFILER_GAME_TICK, kMain);
     m_screenStack.UpdateMouseOver(m_inputManager->GetCursorPosition());

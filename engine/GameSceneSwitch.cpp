@@ -294,7 +294,7 @@ void Game::HideLoadingScreen(bool fade)
     if (fades)
     {
         screen->RemoveAllActions(-1);
-        screen->ChangeColorRGBA(kFadeSeconds, 1.0f, 1.0f, 1.0f, 0.0f);
+        screen->ChangeColorRGBA(kFadeSeconds, 1.0f, 1.0f, 1.0f, 0.0f, 0, 0);
         SubmitRenderer(false);
         os::Sleep(kFadeSleepMs);
     }

@@ -28,6 +28,7 @@ int tolua_game_open(lua_State* state);
 int tolua_video_open(lua_State* state);
 int tolua_config_open(lua_State* state);
 int tolua_navigation_open(lua_State* state);
+int tolua_ui_open(lua_State* state);
 
 namespace
 {
@@ -94,6 +95,7 @@ void OpenScriptPackages(lua_State* state)
     tolua_video_open(state);
     tolua_config_open(state);
     tolua_navigation_open(state);
+    tolua_ui_open(state);
     lua_settop(state, 0);
     MendClassAssignment(state);
     LuaSpeedUpClassIndex(state);

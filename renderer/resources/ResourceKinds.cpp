@@ -1,6 +1,5 @@
 // Loaders of the resource kinds whose file formats are not read yet.
 #include "core/console/GameConsole.h"
-#include "renderer/resources/ResourceAnimation.h"
 #include "renderer/resources/ResourceFont.h"
 
 namespace
@@ -13,5 +12,4 @@ bool ReportNoLoader(const Resource& resource)
 }
 } // namespace
 
-bool ResourceAnimation::DoLoad() { return ReportNoLoader(*this); }
 bool ResourceFont::DoLoad() { return ReportNoLoader(*this); }

@@ -159,8 +159,9 @@ void CompoundEntity::SetUpMeshElement(Entity* entity, const CompoundTemplateElem
     if (!element.m_animation.IsEmpty())
     {
         AnimationParams params;
-        params.flags |= kElementAnimationFlags;
-        mesh->StartAnimation(element.m_animation, params);
+        params.Flags |= kElementAnimationFlags;
+        static const NameString root("root");
+        mesh->StartAnimation(root, element.m_animation, &params);
     }
 }
 

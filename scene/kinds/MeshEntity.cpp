@@ -1,7 +1,7 @@
 #include "scene/kinds/MeshEntity.h"
 
 #include "core/strings/StringUtils.h"
-#include "effects/MeshSkeleton.h"
+#include "effects/animation/MeshSkeleton.h"
 #include "engine/Game.h"
 #include "gameplay/navigation/NavigationGrid.h"
 #include "renderer/MeshEntityRenderingContext.h"
@@ -11,6 +11,7 @@
 #include "scene/kinds/MeshTemplate.h"
 #include "scene/templates/TemplateManager.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace
@@ -343,7 +344,9 @@ void MeshEntity::RebuildAnimationState()
         gGame.GetEntityLists().RemoveTickAnimatedEntity(this);
         return;
     }
-    m_animator = new MeshAnimator(*skeleton, skeleton->GetBoneCount(), nullptr, this);
+    m_animator = new MeshAnimator(this, skeleton->GetSkinMatrixCount(),
+                                  std::max<uint32_t>(1, uint32_t(skeleton->GetTreeNodes().size())));
+    m_replicatedIndex = 255;
     RaiseFlag(ENTITYFLAG_ANIMATED, false);
     // A mesh with a hierarchy is posed after every logic tick, so scripts read this tick's bones.
     gGame.GetEntityLists().AddTickAnimatedEntity(this);

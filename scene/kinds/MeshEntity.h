@@ -1,13 +1,13 @@
 // MeshEntity: the entity of a mesh template. It keeps the per-instance shader preset choice, colour,
-// lightmap mapping and animation tags, its hierarchy (MeshAnimator) built from the template's
-// skeleton, and the mesh rendering context; the script operations on the hierarchy are in
+// lightmap mapping and animation tags, its animator (MeshAnimator) built from the template's
+// skeleton, and the mesh rendering context; the animation operations are in
 // MeshEntityHierarchy.cpp. Main thread only.
 #pragma once
 
 #include "core/containers/Dynarray.h"
 #include "core/math/HDRColor.h"
 #include "core/strings/NameString.h"
-#include "effects/MeshAnimator.h"
+#include "effects/animation/MeshAnimator.h"
 #include "renderer/LightmapMapping.h"
 #include "scene/entities/Entity.h"
 
@@ -83,29 +83,48 @@ public:
     const EntityTemplate* GetAnimationTemplate() const { return m_animationTemplate; }
     MeshAnimator* GetAnimator() const { return m_animator; }
 
-    // Hierarchy operations (MeshEntityHierarchy.cpp): each does nothing and gives its neutral result
-    // without a hierarchy or a template skeleton.
+    // Animation operations (MeshEntityHierarchy.cpp): each does nothing and gives its neutral result
+    // without an animator or a template skeleton.
+    // Poses the hierarchy for this tick and hands the skinning matrices to the rendering context.
     void Animate();
     void UpdateMountedObjects() { Animate(); }
-    // Starts an animation of the template's list on the node "root"; an animation the template lacks
-    // is reported unless the params' flags hold kQuietAnimationFlag.
-    bool StartAnimation(const NameString& animation, const AnimationParams& params);
-    bool StartAnimationOnNode(const NameString& node, const NameString& animation, const AnimationParams& params);
-    void StopAllAnimations(const NameString& node, float blendOutTime);
-    void StopAnimation(const NameString& node, const NameString& animation, float blendOutTime);
-    bool SetAnimationSpeedMultiplier(const NameString& node, const NameString& animation, float multiplier);
-    bool SetAnimationTimeFlags(const NameString& node, const NameString& animation, uint32_t flags);
-    bool SetAnimationProgress(const NameString& node, const NameString& animation, float progress);
+    // Starts the template's animation of that name (ANIMFLAG_QUIET: no message when it is unknown) on
+    // the tree node; null params are the defaults. True when an animation started or was reused.
+    bool StartAnimation(const NameString& node, const NameString& animation, const AnimationParams* params);
+    bool StartAnimationByIndex(const NameString& node, int32_t index, const AnimationParams* params);
+    // Per tree node and Id (-1 all); false for an unknown node.
+    bool StopAnimation(const NameString& node, int32_t id, float seconds);
+    bool StopAllAnimations(const NameString& node, float seconds);
+    bool SetAnimationSpeedMultiplier(const NameString& node, int32_t id, float multiplier);
+    bool SetAnimationTimeFlags(const NameString& node, int32_t id, uint32_t timeBits);
+    bool SetAnimationProgress(const NameString& node, int32_t id, float progress);
     float GetAnimationDrivenMovementSpeed() const;
-    void SetTargetingAngles(float first, float second);
-    bool MountEntity(const NameString& bone, Entity* child, const Matrix& offset, uint32_t flags);
+    void SetTargetingAngles(float horizontal, float vertical);
+    int32_t GetTargetingModeIndex(const NameString& name) const;
+    // Tags that select animation variants: added once, removed, or reset to the template's.
+    void AddAnimationTag(const NameString& tag);
+    void RemoveAnimationTag(const NameString& tag);
+    // Mounting a child on a bone (by name or index); the child follows the bone with the offset.
+    bool MountEntity(const NameString& bone, Entity* child, const Matrix& offset, uint32_t alignment);
     bool MountEntity(const NameString& subobject, const NameString& bone, Entity* child, const Matrix& offset,
-                     uint32_t flags);
+                     uint32_t alignment);
+    bool MountEntityToBone(int32_t bone, Entity* child, const Matrix& offset, uint32_t alignment);
     bool SetMountedEntityOffset(Entity* child, const Matrix& offset);
+    // One child, or every mounted one for null.
     void UnmountEntity(Entity* child);
     int32_t GetHierarchySubobjectIndex(const NameString& name) const;
+    // A bone's matrix in entity space in the current pose (identity for an unknown bone).
     Matrix GetLocalHierarchyPosition(const NameString& name) const;
     void GetGlobalHierarchyPosition(const NameString& name, Matrix& out) const;
+    // World position of a bone's node in the current pose (the entity's position without animator).
+    Vector GetGlobalHierarchyPositionVector(int32_t node) const;
+    // The bone's rest matrix in model space (identity without skeleton).
+    Matrix GetTemplateHierarchyPosition(const NameString& bone) const;
+    // Replication: the first running animation of tree node 0 as the packed three-byte state, and
+    // the received state or progress applied.
+    uint32_t GetReplicatedEncAnimData() const;
+    void ApplyReplicatedEncAnimData(uint32_t packed);
+    void ApplyReplicatedAnimProgress(float progress);
 
 private:
     void SetShaderPresetValue(const NameString& name);
@@ -133,6 +152,9 @@ private:
     NameString m_shaderPresetName;
     NameString m_animationPresetName;
     MeshAnimator* m_animator = nullptr;
+    // The last replicated animation index applied (255 none) and progress received.
+    uint8_t m_replicatedIndex = 255;
+    float m_replicatedProgress = 0.0f;
     DynarraySafe<NameString> m_animationTags;
     EntityTemplate* m_animationTemplate = nullptr;
     bool m_optimizable = true;

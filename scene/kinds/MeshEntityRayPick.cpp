@@ -81,9 +81,11 @@ const float* MeshEntity::GetSkinnedPickingPositions()
     const MeshTemplateRenderingData* const data = meshTemplate != nullptr ? meshTemplate->GetRenderingData() : nullptr;
     if (m_animator == nullptr || data == nullptr || data->GetPickingVertices() == nullptr ||
         (data->GetPickingLayout() & MeshTemplateRenderingData::kLayoutSkinned) == 0 ||
-        m_animator->GetBoneMatrices().empty())
+        m_animator->GetSkinningMatrices().empty())
         return nullptr;
-    if (const float* cached = m_animator->GetSkinnedPositions(gFrameRingAllocator.GetGeneration()))
+    // Picking sees this tick's pose, also before the first tick walk reached the mesh.
+    Animate();
+    if (const float* cached = m_animator->GetFrameSkinnedVertices(gFrameRingAllocator.GetGeneration()))
         return cached;
     void* memory = nullptr;
     uint32_t generation = 0;
@@ -92,9 +94,9 @@ const float* MeshEntity::GetSkinnedPickingPositions()
     auto* const positions = static_cast<float*>(memory);
     const MeshPositionDecoding decoding{data->GetPositionOffset(), data->GetPositionScale()};
     if (!MeshRayPick::SkinPositions(data->GetPickingLayout(), data->GetPickingVertices(), data->GetPickingStride(),
-                                    data->GetVertexCount(), m_animator->GetBoneMatrices().data(),
-                                    m_animator->GetBoneCount(), decoding, positions))
+                                    data->GetVertexCount(), m_animator->GetSkinningMatrices().data(),
+                                    m_animator->GetSkinMatrixCount(), decoding, positions))
         return nullptr;
-    m_animator->SetSkinnedPositions(positions, generation);
+    m_animator->SetFrameSkinnedVertices(positions, generation);
     return positions;
 }

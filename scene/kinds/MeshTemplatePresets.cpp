@@ -4,7 +4,7 @@
 
 #include "core/console/GameConsole.h"
 #include "core/strings/StringUtils.h"
-#include "effects/MeshSkeleton.h"
+#include "effects/animation/MeshSkeleton.h"
 #include "renderer/resources/ResourceManager.h"
 #include "scene/templates/TemplateManager.h"
 

@@ -49,7 +49,7 @@ protected:
             gGame.OnChar(uint8_t(c));
     }
     std::string Line(int32_t index) { return Console().GetLine(index).GetText(); }
-    Vector LineColour(int32_t index) { return Console().GetLine(index).GetColorRGBA(); }
+    Vector LineColour(int32_t index) { return Console().GetLineColour(index); }
     size_t QueuedEvents() { return size_t(gGame.GetInputManager().GetInputEvents().Count()); }
 
     RecordingGameDelegate m_delegate;

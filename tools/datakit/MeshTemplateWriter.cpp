@@ -1,7 +1,8 @@
 #include "tools/datakit/MeshTemplateWriter.h"
 
 #include "core/strings/StringUtils.h"
-#include "effects/MeshSkeleton.h"
+#include "effects/animation/AnimationTreeDefinition.h"
+#include "effects/animation/MeshSkeleton.h"
 #include "renderer/MeshTemplateRenderingData.h"
 #include "scene/kinds/MeshTemplate.h"
 #include "tools/datakit/SceneWriter.h"
@@ -34,7 +35,7 @@ MeshTemplateRenderingData* MakeQuad(const MeshTemplateSpec& spec)
     return data;
 }
 
-MeshSkeleton* MakeChain(const std::vector<std::string>& names)
+MeshSkeleton* MakeChain(const std::vector<std::string>& names, int32_t rootMotionBone)
 {
     auto* skeleton = new MeshSkeleton;
     for (size_t i = 0; i < names.size(); ++i)
@@ -43,6 +44,7 @@ MeshSkeleton* MakeChain(const std::vector<std::string>& names)
         bone.name = NameString(names[i].c_str());
         bone.parent = i == 0 ? MeshSkeleton::kNoBone : uint8_t(i - 1);
         bone.skinIndex = uint8_t(i);
+        bone.flags = int32_t(i) == rootMotionBone ? 1 : 0;
         Matrix rest = Matrix::ONE;
         rest.LoadTranslation(0.0f, i == 0 ? 0.0f : 1.0f, 0.0f);
         skeleton->AddBone(bone, rest);
@@ -64,23 +66,49 @@ std::unique_ptr<MeshTemplate> MakeTemplate(const MeshTemplateSpec& spec)
     if (spec.withMeshData)
         meshTemplate->SetRenderingData(MakeQuad(spec));
     if (!spec.bones.empty())
-        meshTemplate->SetSkeleton(MakeChain(spec.bones));
+    {
+        MeshSkeleton* const skeleton = MakeChain(spec.bones, spec.rootMotionBone);
+        if (!spec.animationTree.empty())
+        {
+            const RTTIProperty* tree = meshTemplate->GetClassProperties()->FindPropertyInClassChain(
+                "Animation tree definition");
+            tree->SetFromText(meshTemplate.get(), spec.animationTree.c_str());
+            AnimationTreeDefinition::Parse(*skeleton, spec.animationTree.c_str(), "datakit");
+        }
+        meshTemplate->SetSkeleton(skeleton);
+    }
     meshTemplate->SetStoredWords(spec.storedWords);
-    auto animations = spec.animations;
-    std::stable_sort(animations.begin(), animations.end(),
-                     [](const auto& a, const auto& b) { return StrICmp(a.first.c_str(), b.first.c_str()) < 0; });
+    std::vector<MeshTemplateSpec::Clip> clips = spec.clips;
+    for (const auto& [name, presets] : spec.animations)
+    {
+        MeshTemplateSpec::Clip clip;
+        clip.name = name;
+        clips.push_back(clip);
+    }
+    std::stable_sort(clips.begin(), clips.end(),
+                     [](const auto& a, const auto& b) { return StrICmp(a.name.c_str(), b.name.c_str()) < 0; });
     DynarraySafe<MeshTemplateAnimationDefinition>& definitions = meshTemplate->EditAnimations();
-    for (const auto& [name, presets] : animations)
+    for (const MeshTemplateSpec::Clip& clip : clips)
     {
         MeshTemplateAnimationDefinition& definition = definitions[definitions.Add(MeshTemplateAnimationDefinition())];
-        definition.m_defaultPreset.m_name = NameString(name.c_str());
-        for (const std::string& presetName : presets)
-        {
-            MeshTemplateAnimationPreset& preset = definition.m_presets[definition.m_presets.Add({})];
-            preset.m_name = NameString(presetName.c_str());
-        }
+        MeshTemplateAnimationPreset& base = definition.m_defaultPreset;
+        base.m_name = NameString(clip.name.c_str());
+        base.m_fileName = NameString(clip.file.c_str());
+        base.m_time = clip.time;
+        base.m_movementSpeed = clip.movementSpeed;
+        base.m_cooldown = clip.cooldown;
+        base.m_removedFrames = clip.removedFrames;
+        for (const auto& [name, presets] : spec.animations)
+            if (name == clip.name)
+                for (const std::string& presetName : presets)
+                {
+                    MeshTemplateAnimationPreset& preset = definition.m_presets[definition.m_presets.Add({})];
+                    preset.m_name = NameString(presetName.c_str());
+                }
     }
     meshTemplate->OnPostLoad(0);
+    if (!spec.clips.empty())
+        meshTemplate->LoadPresetAnimations(false);
     return meshTemplate;
 }
 

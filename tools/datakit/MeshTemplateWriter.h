@@ -21,8 +21,24 @@ struct MeshTemplateSpec
     uint8_t renderSwitches[4] = {1, 0, 0, 0};
     // Bones in a chain, each the child of the one before and one unit above it.
     std::vector<std::string> bones;
+    // Bit 0 of this bone's flags (-1 none): the root-motion bone.
+    int32_t rootMotionBone = -1;
+    // The "Animation tree definition" text, parsed into the skeleton's tree nodes.
+    std::string animationTree;
     // Definitions by name with their preset names; sorted by name as the lookups expect.
     std::vector<std::pair<std::string, std::vector<std::string>>> animations;
+    // Definitions that play an animation file ("<file>.bin" in "Animations"), loaded when a resource
+    // manager runs.
+    struct Clip
+    {
+        std::string name;
+        std::string file;
+        float time = 1.0f;           // seconds
+        float movementSpeed = 0.0f;
+        float cooldown = 0.0f;
+        uint32_t removedFrames = 0;
+    };
+    std::vector<Clip> clips;
     uint32_t storedWords[4] = {};
 };
 

@@ -57,12 +57,21 @@ for i = 1, 6 do
     end
 end
 DemoPrint("Demo: " .. #gDemo.markers .. " markers spawned")
+gDemo.waver = tolua.cast(gEntityManager:CreateEntity("templates/Demo/Waver", nil, Matrix.ONE, 0), "MeshEntity")
+if gDemo.waver ~= nil then
+    local wave = AnimationParams:new_local()
+    wave.Flags = ANIMFLAG_LOOP
+    DemoPrint("Demo: the waver waves: " .. tostring(gDemo.waver:StartAnimation("root", "Wave", wave)))
+end
 gDemo.sentry = gEntityManager:CreateEntityInGame("templates/Demo/Sentry", nil, Matrix.ONE, 0)
 DemoPrint("Demo: a sentry " .. (gDemo.sentry ~= nil and "patrols, driven by its behaviour tree" or "is missing"))
 gDemo.tone = gSoundEngine:PlaySystemSound("tone.ogg")
 DemoPrint("Demo: playing tone.ogg as sound " .. tostring(gDemo.tone))
 
 gDemo.OnTick = function(ticks)
+    if gDemo.waver ~= nil and ticks % 5 == 0 then
+        DemoPrint("Demo: the waver's hand is at x " .. tostring(gDemo.waver:GetGlobalHierarchyPositionVector(2).x))
+    end
     for i, marker in ipairs(gDemo.markers) do
         local angle = (ticks / 15.0 + i) * 0.5
         marker:SetLocalPosition(Vector(math.cos(angle) * 10 * i, 0, math.sin(angle) * 10 * i, 1))

@@ -18,7 +18,10 @@
 #include "scene/kinds/BehaviourTreeTemplate.h"
 #include "scene/templates/EntityTemplate.h"
 #include "scene/templates/EntityTemplateStub.h"
+#include "scene/kinds/MeshTemplate.h"
 #include "scene/templates/TemplateManager.h"
+#include "tools/datakit/AnimationFileWriter.h"
+#include "tools/datakit/MeshTemplateWriter.h"
 #include "tools/datakit/DataRoot.h"
 #include "tools/datakit/DatakitCommand.h"
 #include "tools/datakit/SceneWriter.h"
@@ -109,7 +112,41 @@ bool AddTemplates(DataRoot& data)
                      AsString(SceneWriter::BuildTemplateBody(*body, entry.guid, demoTemplate.typeId)));
         data.AddFile("templates", path + ".template", TemplateWriter::MakeStubText(entry.guid, demoTemplate.typeId));
     }
+    // The animated waver: a skeleton of three bones that plays "Wave" from "animations/Demo/wave.bin".
+    TemplateStubEntry waver;
+    waver.folder = "templates/Demo";
+    waver.name = "Waver";
+    waver.guid = GuidOf({"Demo", "Waver", 0xD4});
+    waver.typeId = MeshTemplate::kTypeId;
+    entries.push_back(waver);
+    MeshTemplateSpec spec;
+    spec.withMeshData = false;
+    spec.bones = {"Hips", "Spine", "Hand"};
+    spec.clips = {{"Wave", "Demo/wave"}};
+    spec.clips[0].time = 2.0f;
+    data.AddFile("templates", "Demo/Waver.BinaryTemplate",
+                 AsString(SceneWriter::BuildTemplateBody(*MeshTemplateWriter::MakeTemplate(spec), waver.guid,
+                                                         MeshTemplate::kTypeId)));
+    data.AddFile("templates", "Demo/Waver.template", TemplateWriter::MakeStubText(waver.guid, MeshTemplate::kTypeId));
     data.AddFile("templates", "TemplateInfo.Bin", AsString(TemplateWriter::BuildTemplateInfo(entries)));
+    return true;
+}
+
+// The walker's clip: the hand swings out along x and back, the spine leans a little.
+bool AddAnimations(DataRoot& data)
+{
+    AnimationClipSpec wave;
+    AnimationClipSpec::Track hand;
+    hand.name = "Hand";
+    hand.position = {{0.0f, Vector(0, 0, 0, 0)}, {0.5f, Vector(2, 0, 0, 0)}, {1.0f, Vector(0, 0, 0, 0)}};
+    AnimationClipSpec::Track spine;
+    spine.name = "Spine";
+    Quaternion lean;
+    lean.LoadZRotation(20.0f);
+    spine.rotation = {{0.0f, Vector(0, 0, 0, 1)}, {0.5f, Vector(lean.x, lean.y, lean.z, lean.w)}, {1.0f, Vector(0, 0, 0, 1)}};
+    wave.tracks = {spine, hand};
+    const std::vector<uint8_t> bytes = AnimationFileWriter::Build(wave);
+    data.AddFile("animations", "Demo/wave.bin", AsString(bytes));
     return true;
 }
 
@@ -205,7 +242,7 @@ int main(int argc, char** argv)
     SceneNamesTable sceneNames;
     for (const char* scene : kScenes)
         sceneNames.m_sceneNames.Add(NameString(scene));
-    const bool built = AddEngineStartupData(data) && AddMedia(data) && AddTemplates(data) &&
+    const bool built = AddEngineStartupData(data) && AddMedia(data) && AddAnimations(data) && AddTemplates(data) &&
                        AddScene(data, kScenes[0], kTemplates[1], 4) && AddScene(data, kScenes[1], kTemplates[1], 1, true) &&
                        AddRecord(data, "common", SceneNamesTable::kFileName, sceneNames);
     if (!built)

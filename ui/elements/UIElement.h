@@ -1,64 +1,297 @@
-// UIElement: the base of every UI widget. Render-thread half only, and only what the elements
-// built so far use: the user flag word, the draw matrix, colour and mirroring that the draw walk
-// would set, and the direct screen-quad draw. The element tree, its command stream and the draw
-// walk are not built yet; DrawScreenQuad says so in the log. The main thread points at elements
-// through safe pointers; Release clears them all at once and hands the element to the render thread,
-// which deletes it after every command already queued.
+// UIElement: the base of every UI widget, one node of a retained 2D tree used by two threads.
 //
-// Threads: Render and DrawScreenQuad on the render thread; RaiseFlag wherever the element is made;
-// Release, safe pointers and the layout setters on the main thread. The main-thread layout
-// (position, size, colour) is not yet carried to the render side: the UI commands are not built.
+// The main thread owns the tree as scripts and input see it: parent and children, name, id, user
+// flags (main copy), state flags, listeners, default action flags. The render thread owns what
+// drawing reads: its own copy of the tree links, the transform, colour, render flags and the
+// running actions of four channels. The main thread never writes a render-side field: every setter
+// queues a UI command (UICommand.h) that the render thread carries out in stream order, and no
+// main-thread getter reads a render-side value (GetChildrenBounds asks the render thread).
+//
+// Life: made with new on the main thread; Release unlinks it on the main side, gives it OnRemoved
+// and queues command 0, on which the render thread deletes it together with its render children.
+// An element deleted by an action is handed back to the main thread (UIDeferredDeletion.h) so that
+// its Release cleanup runs before it dies.
+//
+// Threads: the main-side operations on the main thread; the Render* accessors, the executor, the
+// action channels and the draw-walk fields on the render thread (any thread while no render thread
+// runs). Elements may only be deleted directly (not through Release) while no render thread runs.
 #pragma once
 
+#include "core/containers/Dynarray.h"
 #include "core/containers/SafePointer.h"
 #include "core/math/Matrix.h"
 #include "core/math/Vector.h"
+#include "core/strings/NameString.h"
+#include "core/time/Time.h"
+#include "engine/scripting/LuaBaseClass.h"
+#include "ui/elements/UIElementFlags.h"
+#include "ui/elements/UIEvent.h"
 
 #include <cstdint>
 
 class CommandRingBuffer;
 class NorvexRenderer;
+class UIAction;
 
-// User flag: every quad batch is flushed before the element draws.
-constexpr uint32_t UIFLAG_DRAWPENDINGUIELEMENTSBEFORE = 0x200000;
-
-// One node of the UI tree (the part that exists so far).
-class UIElement : public SafePointerRoot
+// One node of the UI tree.
+class UIElement : public LuaBaseClass
 {
 public:
-    ~UIElement() override = default;
+    UIElement();
+    // Render side (or direct deletion while no render thread runs): see the file comment.
+    ~UIElement() override;
+    UIElement(const UIElement&) = delete;
+    UIElement& operator=(const UIElement&) = delete;
 
-    // The UI lets go of the element: every safe pointer to it is cleared now, so no holder keeps
-    // it, and its deletion is queued behind the render commands already written (done at once when
-    // no renderer runs). The element must not be used by the caller afterwards.
-    void Release();
+    const char* GetScriptClassName() const override { return m_scriptClassName; }
+
+    // ---- Main thread: life and tree ----
+    // Unlinks the subtree on the main side, cleans up and queues the render-side deletion. The
+    // caller must not touch the element afterwards; a second call does nothing.
+    virtual void Release();
     bool IsReleased() const { return m_released; }
-
-    void RaiseFlag(uint32_t flag) { m_userFlags |= flag; }
-
-    // Main-thread layout, in UI pixels.
-    void SetPosition(float x, float y)
-    {
-        m_position[0] = x;
-        m_position[1] = y;
-    }
-    void SetSize(float width, float height)
-    {
-        m_size[0] = width;
-        m_size[1] = height;
-    }
-    float GetX() const { return m_position[0]; }
-    float GetY() const { return m_position[1]; }
-    float GetWidth() const { return m_size[0]; }
-    float GetHeight() const { return m_size[1]; }
-    // Keeps the colour in linear form (red, green and blue to the power 2.2, alpha as given).
-    void SetColorRGBA(float r, float g, float b, float a);
-    // The colour as given to SetColorRGBA (not linear).
-    const Vector& GetColorRGBA() const { return m_givenColor; }
-    const Vector& GetLinearColor() const { return m_linearColor; }
+    void AddChild(UIElement* child);
+    void RemoveChild(UIElement* child);
+    void DeleteChildren();
+    void RemoveAllChildren();
+    UIElement* GetParent() const { return m_parent; }
+    UIElement* GetFirstChild() const { return m_firstChild; }
+    UIElement* GetLastChild() const { return m_lastChild; }
+    UIElement* GetNextSibling() const { return m_nextSibling; }
+    UIElement* GetPreviousSibling() const { return m_previousSibling; }
+    UIElement* GetTopParent();
+    bool IsDescendantOf(const UIElement* other) const;
+    UIElement* FindElementByName(const NameString& name);
+    UIElement* FindElementByName(const char* name) { return FindElementByName(NameString(name)); }
+    void CollectElementsByName(const NameString& name, Dynarray<UIElement*>& out);
+    UIElement* FindElementById(uint32_t id);
+    bool HasElementWithId(uint32_t id) { return FindElementById(id) != nullptr; }
+    UIElement* FindElementByFlag(uint32_t value, uint32_t mask);
+    uint32_t GetId() const { return m_id; }
+    const char* GetName() const { return m_name.CStr(); }
+    const NameString& GetNameString() const { return m_name; }
+    void SetName(const char* name) { m_name.Set(name); }
     uint32_t GetUserFlags() const { return m_userFlags; }
+    uint32_t GetDragFlags() const { return m_dragFlags; }
+    void SetDragFlags(uint32_t flags) { m_dragFlags = flags; }
+    uint32_t GetDefaultActionFlags() const { return m_defaultActionFlags; }
+    void SetDefaultActionFlags(uint32_t flags, bool recursive);
+    bool IsHierarchyFocusable() const;
+    // Asks the render thread (a synchronous submit) for the box of the render-side descendants
+    // whose render flags share no bit with mask; without descendants min is +max float, max -max.
+    void GetChildrenBounds(Vector& min, Vector& max, uint32_t mask);
 
-    // Draws the element (render thread); the base draws nothing yet.
+    // Kind tests and kind behaviour.
+    virtual bool IsUIPicture() const { return false; }
+    virtual bool IsUITextBase() const { return false; }
+    virtual bool IsUIText() const { return false; }
+    virtual bool IsUITextInput() const { return false; }
+    virtual bool IsUIList() const { return false; }
+    virtual bool IsUIButton() const { return false; }
+    virtual bool IsUIScreen() const { return false; }
+    virtual bool FollowsParentEnableState() const { return false; }
+    virtual bool IsPointerSelectable() const { return (m_userFlags & UIFLAG_FOCUSABLEWITHMOUSE) != 0; }
+    virtual bool WantsDrag() const { return false; }
+    // After creation: enters the id map when pointer-selectable.
+    virtual void OnCreated(bool fromRecipe);
+    // Cleanup when unlinked by Release or RemoveAllChildren.
+    virtual void OnRemoved();
+
+    // ---- Main thread: setters that queue UI commands ----
+    void RaiseFlag(uint32_t mask, bool recursive = false);
+    void ClearFlag(uint32_t mask, bool recursive = false);
+    void SetWindowAlignment(uint32_t value);
+    void SetAspectScaling(uint32_t value);
+    void SetPosition(const Vector& position);
+    void SetPositionXYZ(float x, float y, float z);
+    void SetPositionWithMask(float x, float y, float z, bool maskX, bool maskY, bool maskZ);
+    void SetAnchor(const Vector& anchor);
+    void SetAnchorXYZ(float x, float y, float z);
+    void SetRotation(const Vector& rotation);
+    void SetRotationXYZ(float x, float y, float z);
+    void SetRotationZ(float degrees);
+    void SetScale(const Vector& scale);
+    void SetScaleXYZ(float x, float y, float z);
+    void SetScaleUniform(float scale);
+    void SetSize(const Vector& size);
+    void SetSizeXY(float width, float height);
+    void SetSelectionFrame(const Vector& frame);
+    // Gamma colours: red, green and blue go out raised to 2.2; the Linear forms go out as given.
+    void SetColor(const Vector& color);
+    void SetColorRGBA(float r, float g, float b, float a);
+    void SetLinearColor(const Vector& color);
+    void SetLinearColorRGBA(float r, float g, float b, float a);
+    void SetBlendMode(uint32_t mode);
+    void SetColorMode(uint32_t mode);
+    void SetOutline(uint32_t kind);
+    void SetTag(const char* tag);
+    void SetExtraParamVector(const Vector& value);
+    void SetModalRenderFlag(uint32_t mask);
+    void ClearModalRenderFlag(uint32_t mask);
+
+    // ---- Main thread: states and events (UIElementEvents.cpp) ----
+    uint32_t GetStateFlags() const { return m_stateFlags; }
+    bool IsVisibleFlag() const { return (m_stateFlags & UISTATE_VISIBLE) != 0; }
+    bool IsEnabledFlag() const { return (m_stateFlags & UISTATE_ENABLED) != 0; }
+    bool IsHighlightedFlag() const { return (m_stateFlags & UISTATE_HIGHLIGHTED) != 0; }
+    bool IsPressedFlag() const { return (m_stateFlags & UISTATE_PRESSED) != 0; }
+    bool IsTriStateFlag() const { return (m_stateFlags & UISTATE_TRISTATE) != 0; }
+    bool IsFocusedFlag() const { return (m_stateFlags & UISTATE_FOCUSED) != 0; }
+    uint32_t IsModalFlag() const;
+    bool IsSelectedFlag() const;
+    bool IsFlag(uint32_t mask) const { return (m_stateFlags & mask) == mask; }
+    virtual bool IsVisible() const;
+    virtual uint32_t IsModal() const;
+    virtual bool IsEnabled() const;
+    virtual bool IsHighlighted() const;
+    virtual bool IsPressed() const;
+    virtual bool IsSelected() const;
+    virtual bool IsFocused() const { return IsFocusedFlag(); }
+    virtual bool IsTriState() const;
+    void SetVisible(bool visible, bool instant, bool force);
+    void Show() { SetVisible(true, true, true); }
+    void Hide() { SetVisible(false, true, true); }
+    void SetEnable(bool enable, bool instant);
+    void SetSelect(bool select, bool instant, uint32_t pointer);
+    void SetPress(bool press, bool instant, uint32_t pointer);
+    void SetHighlight(bool highlight, bool instant, uint32_t pointer);
+    void SetFocus(bool focus, bool instant);
+    void SetTriState(bool on);
+    void SetModal(uint32_t mode);
+    virtual bool ApplyShow(bool instant);
+    virtual bool ApplyHide(bool instant);
+    // Seconds a non-instant hide waits: the visible children's hide times (recipes add their own).
+    float GetHideDuration() const;
+    bool ConsumeMouseDown(uint32_t pointer);
+    bool ConsumeMouseUp(uint32_t pointer);
+    bool ConsumeMouseOverBegin();
+    bool ConsumeMouseOverEnd();
+    bool DispatchEvent(UIEventRecord& record);
+    bool SendEvent(uint32_t type, uint32_t argument, uint32_t pointer);
+    void AddEventListener(SafePointerRoot* target, UIEventCallback callback, uint32_t type, uint32_t value,
+                          uint8_t flags);
+    int32_t GetListenerCount() const { return m_listeners.Count(); }
+
+    // The 18 forwarders (event index 0 to 17) and their default handlers.
+    bool OnShow(bool instant) { return DefaultOnShow(instant); }
+    bool OnHide(bool instant) { return DefaultOnHide(instant); }
+    bool OnEnable(bool instant) { return DefaultOnEnable(instant); }
+    bool OnSelect(bool instant) { return DefaultOnSelect(instant); }
+    bool OnUnselect(bool instant) { return DefaultOnUnselect(instant); }
+    bool OnHighlight(bool instant) { return DefaultOnHighlight(instant); }
+    bool OnSHighlight(bool instant) { return DefaultOnSHighlight(instant); }
+    bool OnPress(bool instant) { return DefaultOnPress(instant); }
+    bool OnUnPress(bool instant) { return DefaultOnUnPress(instant); }
+    bool OnFocus(bool instant) { return DefaultOnFocus(instant); }
+    bool OnDisable(bool instant) { return DefaultOnDisable(instant); }
+    bool OnDSelect(bool instant) { return DefaultOnDSelect(instant); }
+    bool OnDUnselect(bool instant) { return DefaultOnDUnselect(instant); }
+    bool OnDHighlight(bool instant) { return DefaultOnDHighlight(instant); }
+    bool OnDSHighlight(bool instant) { return DefaultOnDSHighlight(instant); }
+    bool OnDPress(bool instant) { return DefaultOnDPress(instant); }
+    bool OnDUnPress(bool instant) { return DefaultOnDUnPress(instant); }
+    bool OnDFocus(bool instant) { return DefaultOnDFocus(instant); }
+    virtual bool DefaultOnShow(bool instant);
+    virtual bool DefaultOnHide(bool instant);
+    virtual bool DefaultOnEnable(bool instant);
+    virtual bool DefaultOnSelect(bool instant);
+    virtual bool DefaultOnUnselect(bool instant);
+    virtual bool DefaultOnHighlight(bool instant);
+    virtual bool DefaultOnSHighlight(bool instant);
+    virtual bool DefaultOnPress(bool instant);
+    virtual bool DefaultOnUnPress(bool instant);
+    virtual bool DefaultOnFocus(bool instant);
+    virtual bool DefaultOnDisable(bool instant);
+    virtual bool DefaultOnDSelect(bool instant);
+    virtual bool DefaultOnDUnselect(bool instant);
+    virtual bool DefaultOnDHighlight(bool instant);
+    virtual bool DefaultOnDSHighlight(bool instant);
+    virtual bool DefaultOnDPress(bool instant);
+    virtual bool DefaultOnDUnPress(bool instant);
+    virtual bool DefaultOnDFocus(bool instant);
+    virtual void PreviewEvent(UIEventRecord& record);
+    virtual void PostPreviewEvent(UIEventRecord& record);
+    // Whether the record goes on into the child's own children.
+    virtual bool FilterChildEvent(UIElement& child, UIEventRecord& record);
+    virtual void PostFilterChildEvent(UIElement& child, UIEventRecord& record);
+    virtual bool NotifyScreen(UIEventRecord& record);
+    virtual bool HandleEvent(UIEventRecord& record);
+
+    // ---- Main thread: actions (ui/widgets/UIElementActions.cpp) ----
+    void Wait(float time, uint32_t flags, uint32_t channel);
+    void Move(float time, const Vector& position, uint32_t flags, uint32_t channel);
+    void Move2(float time, float x, float y, uint32_t flags, uint32_t channel);
+    void Move3(float time, float x, float y, float z, uint32_t flags, uint32_t channel);
+    void ChangeSize(float time, const Vector& size, uint32_t flags, uint32_t channel);
+    void Rotate(float time, const Vector& rotation, uint32_t flags, uint32_t channel);
+    void RotateAngle(float time, float angle, uint32_t flags, uint32_t channel);
+    void Rotate3(float time, float x, float y, float z, uint32_t flags, uint32_t channel);
+    void Scale(float time, const Vector& scale, uint32_t flags, uint32_t channel);
+    void ScaleUniform(float time, float scale, uint32_t flags, uint32_t channel);
+    void Scale3(float time, float x, float y, float z, uint32_t flags, uint32_t channel);
+    void ChangeColor(float time, const Vector& color, uint32_t flags, uint32_t channel);
+    void ChangeColorRGBA(float time, float r, float g, float b, float a, uint32_t flags, uint32_t channel);
+    void ChangeLinearColor(float time, const Vector& color, uint32_t flags, uint32_t channel);
+    void ChangeLinearColorRGBA(float time, float r, float g, float b, float a, uint32_t flags, uint32_t channel);
+    void BlendOutAndHide(float time, uint32_t flags, uint32_t channel);
+    void ShowAndBlendIn(float time, uint32_t flags, uint32_t channel);
+    void Delete(uint32_t flags, uint32_t channel);
+    void RemoveAllActions(int32_t channel);
+    // Hands a new action (null after an allocation failure) to the render side: command 25.
+    void AddAction(UIAction* action);
+
+    // ---- Render side ----
+    // Executes the commands of the UIElement family (0 to 27).
+    static void RunCommand(uint32_t commandId, CommandRingBuffer& reader);
+    void ExecuteCommand(uint32_t commandId, CommandRingBuffer& reader);
+    const NameString& GetRenderTag() const { return m_tag; }
+    uint32_t GetRenderFlags() const { return m_renderFlags; }
+    uint32_t GetRenderState() const { return m_renderState; }
+    void SetRenderState(uint32_t state) { m_renderState = state; }
+    uint32_t GetWindowAlignment() const { return m_windowAlignment; }
+    uint32_t GetAspectScaling() const { return m_aspectScaling; }
+    uint32_t GetBlendMode() const { return m_blendMode; }
+    uint32_t GetColorMode() const { return m_colorMode; }
+    uint32_t GetOutlineMask() const { return m_outlineMask; }
+    const Matrix& GetLocalMatrix() const { return m_localMatrix; }
+    const Vector& GetRectMin() const { return m_rectMin; }
+    const Vector& GetRectMax() const { return m_rectMax; }
+    const Vector& GetRenderPosition() const { return m_position; }
+    const Vector& GetRenderAnchor() const { return m_anchor; }
+    const Vector& GetRenderRotation() const { return m_rotation; }
+    const Vector& GetRenderScale() const { return m_scale; }
+    const Vector& GetRenderSize() const { return m_size; }
+    const Vector& GetSelectionFrame() const { return m_selectionFrame; }
+    const Vector& GetRenderColor() const { return m_color; }
+    const Vector& GetExtraParamVector() const { return m_extraParam; }
+    bool IsMirrored() const { return m_mirrored; }
+    UIElement* GetRenderParent() const { return m_renderParent; }
+    UIElement* GetRenderFirstChild() const { return m_renderFirstChild; }
+    UIElement* GetRenderNextSibling() const { return m_renderNextSibling; }
+    bool IsRenderHidden() const { return (m_renderFlags & UIFLAG_HIDDEN) != 0; }
+    // Setters of the transform rebuild the local matrix.
+    void SetRenderPosition(const Vector& position);
+    void SetRenderRotation(const Vector& rotation);
+    void SetRenderScale(const Vector& scale);
+    void SetRenderColor(const Vector& color) { m_color = color; }
+    // The local rectangle from a size (0,0)-(size); kinds that lay out by size override.
+    virtual void SetRect(const Vector& size);
+    void SetRenderFlags(uint32_t bits, bool recursive);
+    void ClearRenderFlags(uint32_t bits, bool recursive);
+    void AddRenderChild(UIElement* child);
+    void DetachFromRenderParent();
+    void DeleteAllChildren();
+    void ComputeChildrenBounds(Vector& min, Vector& max, uint32_t mask) const;
+    // Action channels (ui/widgets/UIElementActions.cpp).
+    void AddActionToChannel(UIAction* action);
+    void RemoveActionsOnChannel(int32_t channel);
+    void UpdateActions();
+    UIAction* GetFirstAction(uint32_t channel) const { return m_actionHead[channel]; }
+    UIAction*& ActionHead(uint32_t channel) { return m_actionHead[channel]; }
+    UIAction*& ActionTail(uint32_t channel) { return m_actionTail[channel]; }
+    // Whether this element or a render ancestor is waiting for deletion.
+    bool IsRenderDeletedInHierarchy() const;
+    // Draws the element; the base draws nothing.
     virtual void Render(NorvexRenderer& renderer);
     // Draws the element rectangle directly with one of the UI shader pairs. The UI shaders and the
     // shared unit quad are not built yet: it logs that once and draws nothing.
@@ -69,17 +302,87 @@ public:
 
     // What the draw walk hands the element's draw.
     Matrix m_drawMatrix = Matrix::ONE;
-    Vector m_color{1.0f, 1.0f, 1.0f, 1.0f};
-    bool m_mirrored = false;
+    Vector m_drawColor{1.0f, 1.0f, 1.0f, 1.0f};
+
+    // Main thread, once per frame: releases the element an action deleted, when the render thread
+    // has published one (an element released before then gets its deletion command again).
+    static void FinishDeferredDeletion();
+
+    // ---- Globals ----
+    static uint32_t GetConstructedCount();
+    // Incremented by every render-side destruction.
+    static uint32_t GetUIChangeCounter();
+    // The next id to be given (ids start at 1 and are never reused).
+    static uint32_t PeekNextId();
+
+protected:
+    const char* m_scriptClassName = "UIElement";
 
 private:
-    static void ExecuteDeletion(NorvexRenderer& renderer, uint32_t subCommand, CommandRingBuffer& reader);
+    void LinkMainChild(UIElement* child);
+    void UnlinkFromMainParent();
+    void UpdateLocalMatrix();
+    void SendDeletion();
+    void SendVector(uint32_t commandId, const Vector& value);
+    void SendU32(uint32_t commandId, uint32_t value);
+    void FireListeners(uint32_t type, UIEventRecord& record, bool& consumed);
+    bool ChildPass(UIEventRecord& record);
+    void PostPreviewFromRoot(UIEventRecord& record);
+    bool ReactToRemainingState(bool instant);
 
-    float m_position[2] = {0.0f, 0.0f};
-    float m_size[2] = {0.0f, 0.0f};
-    Vector m_givenColor{1.0f, 1.0f, 1.0f, 1.0f};
-    Vector m_linearColor{1.0f, 1.0f, 1.0f, 1.0f};
-    uint32_t m_userFlags = 0;
-    bool m_released = false;
+    // Render side, in the order the draw walk reads them.
+    NameString m_tag;
+    uint32_t m_renderFlags = 0;
+    uint32_t m_renderState = 0;
+    uint32_t m_windowAlignment = 0;
+    uint32_t m_aspectScaling = 0;
+    uint32_t m_blendMode = BLEND_ALPHA;
+    uint32_t m_colorMode = UICOLOR_MULTIPLYBYPARENTALPHA;
+    uint32_t m_outlineMask = 0;
+    Matrix m_localMatrix = Matrix::ONE;
+    Vector m_rectMin{0.0f, 0.0f, 0.0f, 1.0f};
+    Vector m_rectMax{64.0f, 64.0f, 0.0f, 1.0f};
+    Vector m_position{0.0f, 0.0f, 0.0f, 0.0f};
+    Vector m_anchor{0.0f, 0.0f, 0.0f, 0.0f};
+    Vector m_rotation{0.0f, 0.0f, 0.0f, 0.0f};
+    Vector m_scale{1.0f, 1.0f, 1.0f, 0.0f};
+    Vector m_size{64.0f, 64.0f, 0.0f, 0.0f};
+    Vector m_selectionFrame{0.0f, 0.0f, 0.0f, 0.0f};
+    Vector m_color{1.0f, 1.0f, 1.0f, 1.0f};
+    Vector m_extraParam{0.0f, 0.0f, 0.0f, 0.0f};
+    uint32_t m_trackedKey = 0;
+    UIElement* m_renderFirstChild = nullptr;
+    UIElement* m_renderLastChild = nullptr;
+    UIElement* m_renderParent = nullptr;
+    UIElement* m_renderPreviousSibling = nullptr;
+    UIElement* m_renderNextSibling = nullptr;
+    UIAction* m_actionHead[kUIActionChannelCount] = {};
+    UIAction* m_actionTail[kUIActionChannelCount] = {};
+    bool m_mirrored = false;
     uint32_t m_screenQuadRequests = 0;
+
+    // Main side.
+    NameString m_name;
+    uint32_t m_userFlags = 0;
+    uint32_t m_dragFlags = 0;
+    uint32_t m_id;
+    uint32_t m_defaultActionFlags = 0;
+    UIElement* m_firstChild = nullptr;
+    UIElement* m_lastChild = nullptr;
+    UIElement* m_parent = nullptr;
+    UIElement* m_previousSibling = nullptr;
+    UIElement* m_nextSibling = nullptr;
+    Time m_lastClickTime = gZeroTime;
+    DynarraySafe<UIEventListener> m_listeners;
+    uint32_t m_stateFlags = UISTATE_DEFAULT;
+    bool m_visibilityGuard = false;
+    bool m_released = false;
+    bool m_mainRemoved = false; // OnRemoved has run: the main side is clean
 };
+
+// The memory guard: while on, every new element is attached to a bare guard root, so forgotten
+// elements stay reachable. Main thread.
+void EnableUIMemoryGuard();
+void UIMemoryGuardReportElement(UIElement* element);
+void DisableUIMemoryGuard();
+UIElement* GetUIMemoryGuardRoot();

@@ -12,6 +12,9 @@ class UITextInput : public UIText
 {
 public:
     UITextInput(const char* fontName, uint32_t fontSize, size_t maxLength = 1023);
+    bool IsUITextInput() const override { return true; }
+    bool IsPointerSelectable() const override { return true; }
+    bool FollowsParentEnableState() const override { return true; }
 
     // Clamped to 0..length. With `extend` the selection runs from the anchor (the caret before the
     // first extending move) to the new caret; without it the selection is cleared.

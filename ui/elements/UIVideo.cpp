@@ -21,6 +21,6 @@ void UIVideo::Render(NorvexRenderer& renderer)
     renderer.SetSRGBWriteState(false);
     const Vector uvSize(1.0f, 1.0f, 1.0f, 1.0f);
     const Vector uvOrigin(0.0f, 0.0f, 0.0f, 0.0f);
-    DrawScreenQuad(renderer, kVideoShaderIndex, m_drawMatrix, m_color, m_mirrored, &uvSize, &uvOrigin, nullptr);
+    DrawScreenQuad(renderer, kVideoShaderIndex, m_drawMatrix, m_drawColor, IsMirrored(), &uvSize, &uvOrigin, nullptr);
     renderer.SetSRGBWriteState(srgbWrite != 0);
 }

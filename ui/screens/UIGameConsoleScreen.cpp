@@ -24,18 +24,24 @@ bool IsDecimalNumber(const std::string& text)
 UIGameConsoleScreen::UIGameConsoleScreen(StringHistoryContainer& history, uint32_t width, uint32_t height)
     : UIScreen(width, height), m_history(history)
 {
-    m_background = std::make_unique<UIElement>();
-    m_panel = std::make_unique<UIElement>();
-    m_highlight = std::make_unique<UIElement>();
+    m_background = new UIElement;
+    m_panel = new UIElement;
+    m_highlight = new UIElement;
     m_highlight->SetColorRGBA(0.3f, 0.0f, 0.3f, 1.0f);
-    m_input = std::make_unique<UITextInput>(kFontName, kFontSize);
-    m_caret = std::make_unique<UIElement>();
-    m_caret->SetSize(10.0f, 2.0f);
-    m_selection = std::make_unique<UIElement>();
-    m_selection->SetSize(10.0f, 18.0f);
+    m_input = new UITextInput(kFontName, kFontSize);
+    m_caret = new UIElement;
+    m_caret->SetSizeXY(10.0f, 2.0f);
+    m_selection = new UIElement;
+    m_selection->SetSizeXY(10.0f, 18.0f);
     m_selection->SetColorRGBA(0.3f, 0.3f, 0.8f, 0.5f);
-    for (auto& line : m_lines)
-        line = std::make_unique<UIText>(kFontName, kFontSize);
+    for (UIElement* part : {m_background, m_panel, m_highlight, static_cast<UIElement*>(m_input), m_caret, m_selection})
+        AddChild(part);
+    for (int32_t i = 0; i < kLineCount; ++i)
+    {
+        m_lines[i] = new UIText(kFontName, kFontSize);
+        m_lineColours[i] = Vector(1.0f, 1.0f, 1.0f, 1.0f);
+        AddChild(m_lines[i]);
+    }
     Layout();
 }
 
@@ -43,11 +49,11 @@ UIGameConsoleScreen::~UIGameConsoleScreen() = default;
 
 void UIGameConsoleScreen::Layout()
 {
-    m_background->SetSize(float(m_width), float(m_height));
-    m_panel->SetSize(float(m_width), float(m_height));
-    m_input->SetPosition(5.0f, float(m_height) - 20.0f);
+    m_background->SetSizeXY(float(m_width), float(m_height));
+    m_panel->SetSizeXY(float(m_width), float(m_height));
+    m_input->SetPositionXYZ(5.0f, float(m_height) - 20.0f, 0.0f);
     for (int32_t i = 0; i < kLineCount; ++i)
-        m_lines[i]->SetPosition(5.0f, float(m_height) - 50.0f - float(i * kLineHeight));
+        m_lines[i]->SetPositionXYZ(5.0f, float(m_height) - 50.0f - float(i * kLineHeight), 0.0f);
 }
 
 void UIGameConsoleScreen::AddLine(const char* text, const float colour[4])
@@ -55,11 +61,12 @@ void UIGameConsoleScreen::AddLine(const char* text, const float colour[4])
     for (int32_t i = kLineCount - 1; i > 0; --i)
     {
         m_lines[i]->CopyText(*m_lines[i - 1]);
-        const Vector& below = m_lines[i - 1]->GetColorRGBA();
-        m_lines[i]->SetColorRGBA(below.x, below.y, below.z, below.w);
+        m_lineColours[i] = m_lineColours[i - 1];
+        m_lines[i]->SetColor(m_lineColours[i]);
     }
     m_lines[0]->SetText(text != nullptr ? text : "");
-    m_lines[0]->SetColorRGBA(colour[0], colour[1], colour[2], colour[3]);
+    m_lineColours[0] = Vector(colour[0], colour[1], colour[2], colour[3]);
+    m_lines[0]->SetColor(m_lineColours[0]);
 }
 
 bool UIGameConsoleScreen::TakeCommand(char* buffer, size_t size)

@@ -12,7 +12,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 class StringHistoryContainer;
@@ -66,6 +65,8 @@ public:
 
     UITextInput& GetInput() { return *m_input; }
     const UIText& GetLine(int32_t index) const { return *m_lines[index]; }
+    // The colour a line was given (the gamma colour, as AddLine took it).
+    const Vector& GetLineColour(int32_t index) const { return m_lineColours[index]; }
     int32_t GetHistoryCursor() const { return m_historyCursor; }
     const UIElement& GetCaret() const { return *m_caret; }
     const UIElement& GetSelection() const { return *m_selection; }
@@ -82,13 +83,15 @@ private:
     void BrowseHistory(int32_t index);
 
     StringHistoryContainer& m_history;
-    std::unique_ptr<UIElement> m_background;
-    std::unique_ptr<UIElement> m_panel;
-    std::unique_ptr<UIElement> m_highlight;
-    std::unique_ptr<UITextInput> m_input;
-    std::unique_ptr<UIElement> m_caret;
-    std::unique_ptr<UIElement> m_selection;
-    std::unique_ptr<UIText> m_lines[kLineCount];
+    // Children of the screen: they die with it.
+    UIElement* m_background;
+    UIElement* m_panel;
+    UIElement* m_highlight;
+    UITextInput* m_input;
+    UIElement* m_caret;
+    UIElement* m_selection;
+    UIText* m_lines[kLineCount];
+    Vector m_lineColours[kLineCount];
     int32_t m_historyCursor = -1;
     uint32_t m_messageThreshold = 0;
     std::string m_pendingCommand;

@@ -14,7 +14,13 @@ uint32_t gUIHeight = 720;
 std::atomic<bool> gTreeDrawReported{false};
 } // namespace
 
-UIScreen::UIScreen() : m_width(gUIWidth), m_height(gUIHeight) {}
+UIScreen::UIScreen() : UIScreen(gUIWidth, gUIHeight) {}
+
+UIScreen::UIScreen(uint32_t width, uint32_t height) : m_width(width), m_height(height)
+{
+    m_scriptClassName = "UIScreen";
+    SetVisible(false);
+}
 
 void UIScreen::OnResolutionChanged(uint32_t width, uint32_t height, bool, bool relayout)
 {
@@ -62,22 +68,6 @@ void UIScreen::Draw(uint32_t width, uint32_t height, const FrameClock&, const Fr
     gRenderer->SetCamera(Matrix::ONE, projection, Matrix::ONE);
     if (!gTreeDrawReported.exchange(true, std::memory_order_relaxed))
         gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "UIScreen: the element tree draw is not built yet");
-}
-
-void UIScreen::RemoveAllActions(int32_t)
-{
-    ++m_actionsRemoved;
-}
-
-void UIScreen::SetColorRGBA(float r, float g, float b, float a)
-{
-    m_color = Vector(r, g, b, a);
-}
-
-void UIScreen::ChangeColorRGBA(float, float r, float g, float b, float a)
-{
-    // No action runs a tween yet: the colour takes its target at once.
-    m_color = Vector(r, g, b, a);
 }
 
 void UIScreen::ChangeUIResolution(uint32_t width, uint32_t height, bool refresh)

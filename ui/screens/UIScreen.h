@@ -1,12 +1,13 @@
 // UIScreen: the root element of one UI screen, as the Game's screen stack, the input dispatch and
 // the frame see it. Main thread (the screen's main-thread half).
 //
-// Only what the Game and the screens built so far need exists: the screen size, the visible,
+// Only what the Game and the screens built so far need exists: the screen size, the
 // processes-input, blocks-scene-rendering, pauses-game and covers-below bytes, the key, character
-// and pointer entries the stack offers input to, the loading screen's colour fade and the camera
-// half of the draw (viewport and an orthographic camera of the screen size). The element tree, its
-// draw on the render thread, hit-test candidates, entity tracking and focus come with the UI
-// subsystem; Draw says once in the log that the tree is not drawn yet.
+// and pointer entries the stack offers input to and the camera half of the draw (viewport and an
+// orthographic camera of the screen size). Visibility is the element's visible state, off for a new
+// screen; the loading screen fades with the element's colour action. The tree's draw on the render
+// thread, hit-test candidates, entity tracking and focus come with the screens' own work; Draw says
+// once in the log that the tree is not drawn yet.
 #pragma once
 
 #include "core/math/Vector.h"
@@ -22,7 +23,7 @@ class UIScreen : public UIElement
 public:
     // A screen of the current UI size.
     UIScreen();
-    UIScreen(uint32_t width, uint32_t height) : m_width(width), m_height(height) {}
+    UIScreen(uint32_t width, uint32_t height);
     ~UIScreen() override = default;
     UIScreen(const UIScreen&) = delete;
     UIScreen& operator=(const UIScreen&) = delete;
@@ -49,8 +50,12 @@ public:
 
     uint32_t GetWidth() const { return m_width; }
     uint32_t GetHeight() const { return m_height; }
-    bool IsVisible() const { return m_visible; }
-    void SetVisible(bool visible) { m_visible = visible; }
+    bool IsUIScreen() const override { return true; }
+    bool IsPointerSelectable() const override { return false; }
+    bool FollowsParentEnableState() const override { return true; }
+    // Shows or hides the screen at once.
+    using UIElement::SetVisible;
+    void SetVisible(bool visible) { UIElement::SetVisible(visible, true, true); }
     bool ProcessesInput() const { return m_processesInput; }
     void SetProcessesInput(bool processes) { m_processesInput = processes; }
     bool BlocksSceneRendering() const { return m_blocksSceneRendering; }
@@ -63,12 +68,6 @@ public:
     bool FadesOut() const { return m_fadesOut; }
     void SetFadesOut(bool fades) { m_fadesOut = fades; }
 
-    // The loading screen's fade: the running actions stop, the colour is set or eased.
-    void RemoveAllActions(int32_t channel);
-    void SetColorRGBA(float r, float g, float b, float a);
-    void ChangeColorRGBA(float seconds, float r, float g, float b, float a);
-    uint32_t GetActionsRemoved() const { return m_actionsRemoved; }
-
     // The size every screen lays itself out for (the Game's SetSize); with refresh the font
     // resources nobody uses are evicted first.
     static void ChangeUIResolution(uint32_t width, uint32_t height, bool refresh);
@@ -80,7 +79,6 @@ protected:
 
     uint32_t m_width;
     uint32_t m_height;
-    bool m_visible = false;
     bool m_processesInput = true;
     bool m_blocksSceneRendering = false;
     bool m_pausesGame = false;
@@ -90,5 +88,4 @@ protected:
 
 private:
     uint32_t m_drawCount = 0;
-    uint32_t m_actionsRemoved = 0;
 };

@@ -175,10 +175,10 @@ TEST_F(CompoundEntityTest, MeshElementsTakeMatchedPresetsColourAndStartAnimation
     // The quiet flag keeps a missing animation out of the log.
     m_log.Clear();
     AnimationParams quiet;
-    quiet.flags = MeshEntity::kQuietAnimationFlag;
-    EXPECT_FALSE(rebuiltWall->StartAnimation(NameString("Run"), quiet));
+    quiet.Flags = MeshEntity::kQuietAnimationFlag;
+    EXPECT_FALSE(rebuiltWall->StartAnimation(NameString("root"), NameString("Run"), &quiet));
     EXPECT_FALSE(m_log.Contains("Animation Run not found", CONSOLE_ERROR));
-    EXPECT_FALSE(rebuiltWall->StartAnimation(NameString("Run"), AnimationParams()));
+    EXPECT_FALSE(rebuiltWall->StartAnimation(NameString("root"), NameString("Run"), nullptr));
     EXPECT_TRUE(m_log.Contains("Animation Run not found in props/Wall", CONSOLE_ERROR));
 }
 

@@ -3,7 +3,7 @@
 // mesh leaves at once (ASan sees any use of it afterwards).
 #include "scene/kinds/MeshEntity.h"
 
-#include "effects/MeshSkeleton.h"
+#include "effects/animation/MeshSkeleton.h"
 #include "engine/EngineClock.h"
 #include "engine/EngineTimer.h"
 #include "engine/Game.h"
@@ -30,7 +30,7 @@ public:
     bool OnTick() override
     {
         if (watched != nullptr && watched->GetAnimator() != nullptr)
-            watched->GetAnimator()->SetSkinnedPositions(kMark, kMarkGeneration);
+            watched->GetAnimator()->SetFrameSkinnedVertices(kMark, kMarkGeneration);
         return RecordingGameDelegate::OnTick();
     }
     MeshEntity* watched = nullptr;
@@ -49,7 +49,7 @@ void RecordAndAnimate(Entity* entity)
 
 bool Marked(const MeshEntity* mesh)
 {
-    return mesh->GetAnimator()->GetSkinnedPositions(kMarkGeneration) != nullptr;
+    return mesh->GetAnimator()->GetFrameSkinnedVertices(kMarkGeneration) != nullptr;
 }
 
 class MeshEntityFrameListsTest : public SceneTest
@@ -156,7 +156,7 @@ TEST_F(MeshEntityFrameListsTest, MeshesWithAHierarchyJoinOnceAndLeaveWhenItGoes)
     EXPECT_EQ(Listed(rock), 1);
 
     // The installed work poses a listed mesh and leaves other entities alone.
-    rock->GetAnimator()->SetSkinnedPositions(kMark, kMarkGeneration);
+    rock->GetAnimator()->SetFrameSkinnedVertices(kMark, kMarkGeneration);
     gMeshOperations.animate(rock);
     EXPECT_FALSE(Marked(rock));
     gMeshOperations.animate(Create());

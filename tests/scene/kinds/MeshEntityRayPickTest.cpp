@@ -152,18 +152,19 @@ TEST_F(MeshEntityRayPickTest, SkinnedMeshesArePickedInTheirPose)
 
     ASSERT_TRUE(Pick(mesh, Vector(10.5f, -3, 10.25f, 1), Vector(10.5f, 3, 10.25f, 1)));
     EXPECT_NEAR(m_result.hitPoint.y, 1.0f, 1e-5f);
-    const float* skinned = mesh->GetAnimator()->GetSkinnedPositions(gFrameRingAllocator.GetGeneration());
+    const float* skinned = mesh->GetAnimator()->GetFrameSkinnedVertices(gFrameRingAllocator.GetGeneration());
     ASSERT_NE(skinned, nullptr);
     EXPECT_EQ(skinned[1], 1.0f);
     // Within the frame the positions are reused; a new pose skins again.
     ASSERT_TRUE(Pick(mesh, Vector(10.5f, 3, 10.25f, 1), Vector(10.5f, -3, 10.25f, 1), PICK_TWO_SIDED));
-    EXPECT_EQ(mesh->GetAnimator()->GetSkinnedPositions(gFrameRingAllocator.GetGeneration()), skinned);
-    mesh->GetAnimator()->UpdatePose(*mesh->GetMeshTemplate()->GetSkeleton(), 0.0f);
-    EXPECT_EQ(mesh->GetAnimator()->GetSkinnedPositions(gFrameRingAllocator.GetGeneration()), nullptr);
+    EXPECT_EQ(mesh->GetAnimator()->GetFrameSkinnedVertices(gFrameRingAllocator.GetGeneration()), skinned);
+    mesh->GetAnimator()->InvalidatePose();
+    mesh->Animate();
+    EXPECT_EQ(mesh->GetAnimator()->GetFrameSkinnedVertices(gFrameRingAllocator.GetGeneration()), nullptr);
     ASSERT_TRUE(Pick(mesh, Vector(10.5f, -3, 10.25f, 1), Vector(10.5f, 3, 10.25f, 1)));
-    EXPECT_NE(mesh->GetAnimator()->GetSkinnedPositions(gFrameRingAllocator.GetGeneration()), nullptr);
+    EXPECT_NE(mesh->GetAnimator()->GetFrameSkinnedVertices(gFrameRingAllocator.GetGeneration()), nullptr);
     gFrameRingAllocator.NextGeneration();
-    EXPECT_EQ(mesh->GetAnimator()->GetSkinnedPositions(gFrameRingAllocator.GetGeneration()), nullptr);
+    EXPECT_EQ(mesh->GetAnimator()->GetFrameSkinnedVertices(gFrameRingAllocator.GetGeneration()), nullptr);
     ASSERT_TRUE(Pick(mesh, Vector(10.5f, -3, 10.25f, 1), Vector(10.5f, 3, 10.25f, 1)));
     EXPECT_NEAR(m_result.hitPoint.y, 1.0f, 1e-5f);
     gFrameRingAllocator.Release();

@@ -3,7 +3,7 @@
 // optimizability, template refreshes, and the hierarchy operations' results and messages.
 #include "scene/kinds/MeshEntity.h"
 
-#include "effects/MeshSkeleton.h"
+#include "effects/animation/MeshSkeleton.h"
 #include "renderer/MeshEntityRenderingContext.h"
 #include "scene/kinds/MeshTemplate.h"
 #include "support/RenderThreadCall.h"
@@ -189,10 +189,11 @@ TEST_F(MeshEntityTest, WithoutSkeletonTheHierarchyOperationsAreNeutral)
     m_log.Clear();
     EXPECT_EQ(entity->GetAnimator(), nullptr);
     EXPECT_FALSE(entity->HasFlag(ENTITYFLAG_ANIMATED));
-    EXPECT_FALSE(entity->StartAnimationOnNode(NameString("root"), NameString("Idle"), AnimationParams()));
-    EXPECT_FALSE(entity->SetAnimationSpeedMultiplier(NameString("root"), NameString("Idle"), 2.0f));
-    EXPECT_FALSE(entity->SetAnimationTimeFlags(NameString("root"), NameString("Idle"), 1));
-    EXPECT_FALSE(entity->SetAnimationProgress(NameString("root"), NameString("Idle"), 0.5f));
+    EXPECT_FALSE(entity->StartAnimationByIndex(NameString("root"), 0, nullptr));
+    EXPECT_FALSE(entity->StopAnimation(NameString("root"), -1, 0.2f));
+    EXPECT_FALSE(entity->SetAnimationSpeedMultiplier(NameString("root"), -1, 2.0f));
+    EXPECT_FALSE(entity->SetAnimationTimeFlags(NameString("root"), -1, 0x10));
+    EXPECT_FALSE(entity->SetAnimationProgress(NameString("root"), -1, 0.5f));
     EXPECT_EQ(entity->GetHierarchySubobjectIndex(NameString("Head")), -1);
     EXPECT_TRUE(entity->GetLocalHierarchyPosition(NameString("Head")).Equals(Matrix::ONE));
     EXPECT_FLOAT_EQ(entity->GetAnimationDrivenMovementSpeed(), 0.0f);
@@ -227,8 +228,10 @@ TEST_F(MeshEntityTest, WithSkeletonChildrenMountOnBonesAndBonesReachTheContext)
     child->SetParent(nullptr);
     EXPECT_EQ(entity->GetAnimator()->GetMountedBone(child), -1);
 
-    EXPECT_FALSE(entity->StartAnimationOnNode(NameString("legs"), NameString("Walk"), AnimationParams()));
-    EXPECT_TRUE(m_log.Contains("Cannot start animation because the node legs cannot be found", 3));
+    EXPECT_FALSE(entity->StartAnimation(NameString("legs"), NameString("Walk"), nullptr));
+    EXPECT_TRUE(m_log.Contains("Animation Walk not found in", 4));
+    EXPECT_FALSE(entity->SetAnimationProgress(NameString("legs"), -1, 0.5f)) << "no such tree node";
+    EXPECT_TRUE(entity->SetAnimationProgress(NameString("root"), -1, 0.5f));
     EXPECT_EQ(entity->GetHierarchySubobjectIndex(NameString("Hand")), 2);
     Matrix global;
     entity->SetGlobalPosition(Vector(10.0f, 0.0f, 0.0f, 1.0f));

@@ -4,7 +4,7 @@
 
 #include "core/reflection/RTTIPropertiesBase.h"
 #include "core/reflection/RecordStream.h"
-#include "effects/MeshSkeleton.h"
+#include "effects/animation/MeshSkeleton.h"
 #include "renderer/MeshTemplateRenderingData.h"
 #include "scene/SceneClassRegistration.h"
 #include "scene/templates/TemplateBodyReader.h"

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace
 {
 const float kRed[4] = {1.0f, 0.0f, 0.0f, 1.0f};
@@ -85,7 +87,7 @@ TEST_F(UIGameConsoleScreenTest, ThreeBangsListTheHistoryOldestFirstAndRunNothing
     EXPECT_EQ(Enter("!!!"), "");
     EXPECT_EQ(m_screen.GetLine(0).GetText(), "two()") << "the newest entry ends the list";
     EXPECT_EQ(m_screen.GetLine(1).GetText(), "one()");
-    EXPECT_FLOAT_EQ(m_screen.GetLine(0).GetColorRGBA().x, 0.5f);
+    EXPECT_FLOAT_EQ(m_screen.GetLineColour(0).x, 0.5f);
     EXPECT_EQ(m_history.GetCount(), 2) << "nothing was added";
 }
 
@@ -168,9 +170,9 @@ TEST_F(UIGameConsoleScreenTest, ATwelfthLinePushesTheOldestOut)
     for (int i = 0; i < 12; ++i)
         m_screen.AddLine(("line " + std::to_string(i)).c_str(), i == 11 ? kRed : kGrey);
     EXPECT_EQ(m_screen.GetLine(0).GetText(), "line 11");
-    EXPECT_FLOAT_EQ(m_screen.GetLine(0).GetColorRGBA().x, 1.0f);
+    EXPECT_FLOAT_EQ(m_screen.GetLineColour(0).x, 1.0f);
     EXPECT_EQ(m_screen.GetLine(1).GetText(), "line 10");
-    EXPECT_FLOAT_EQ(m_screen.GetLine(1).GetColorRGBA().x, 0.5f) << "colours move with their text";
+    EXPECT_FLOAT_EQ(m_screen.GetLineColour(1).x, 0.5f) << "colours move with their text";
     EXPECT_EQ(m_screen.GetLine(10).GetText(), "line 1") << "line 0 fell off";
     m_screen.AddLine(nullptr, kGrey);
     EXPECT_EQ(m_screen.GetLine(0).GetText(), "");
@@ -178,12 +180,12 @@ TEST_F(UIGameConsoleScreenTest, ATwelfthLinePushesTheOldestOut)
 
 TEST_F(UIGameConsoleScreenTest, LayoutFollowsTheScreenSize)
 {
-    EXPECT_FLOAT_EQ(m_screen.GetInput().GetY(), 700.0f);
-    EXPECT_FLOAT_EQ(m_screen.GetLine(0).GetY(), 670.0f);
-    EXPECT_FLOAT_EQ(m_screen.GetLine(2).GetY(), 670.0f - 2 * UIGameConsoleScreen::kLineHeight);
+    EXPECT_FLOAT_EQ(m_screen.GetInput().GetRenderPosition().y, 700.0f);
+    EXPECT_FLOAT_EQ(m_screen.GetLine(0).GetRenderPosition().y, 670.0f);
+    EXPECT_FLOAT_EQ(m_screen.GetLine(2).GetRenderPosition().y, 670.0f - 2 * UIGameConsoleScreen::kLineHeight);
     m_screen.OnResolutionChanged(800, 600, true, true);
-    EXPECT_FLOAT_EQ(m_screen.GetInput().GetY(), 580.0f);
-    EXPECT_FLOAT_EQ(m_screen.GetCaret().GetWidth(), 10.0f);
-    EXPECT_FLOAT_EQ(m_screen.GetSelection().GetColorRGBA().w, 0.5f);
-    EXPECT_FLOAT_EQ(m_screen.GetHighlight().GetColorRGBA().x, 0.3f);
+    EXPECT_FLOAT_EQ(m_screen.GetInput().GetRenderPosition().y, 580.0f);
+    EXPECT_FLOAT_EQ(m_screen.GetCaret().GetRenderSize().x, 10.0f);
+    EXPECT_FLOAT_EQ(m_screen.GetSelection().GetRenderColor().w, 0.5f);
+    EXPECT_FLOAT_EQ(m_screen.GetHighlight().GetRenderColor().x, std::pow(0.3f, 2.2f)) << "sent as a linear colour";
 }

@@ -1,13 +1,13 @@
 // MeshSkeleton: the bones and animation tree nodes of a mesh template, read from and written to the
-// template body. Built on the resource thread while the template loads, read-only on the main thread
-// afterwards. The animation tree text parser and the posing code belong to the animation runtime,
-// which is not built yet.
+// template body. Built on the resource thread while the template loads (its tree nodes rebuilt by
+// AnimationTreeDefinition when the template initialises), read-only on the main thread afterwards.
 #pragma once
 
 #include "core/math/Matrix.h"
 #include "core/strings/NameString.h"
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 class RecordInput;
@@ -40,20 +40,30 @@ public:
     // A pose keeps node matrix 255 as the identity parent, so no skeleton has more bones.
     static constexpr uint32_t kMaxBones = 255;
     static constexpr uint8_t kNoBone = 255;
+    // Writer flag: every u32 and matrix float byte-swapped.
+    static constexpr uint32_t kByteSwapFlag = 2;
 
     MeshSkeleton() = default;
 
     // Frees what the skeleton held, then reads the stream form of the given body version; false
-    // (logged) on a short or corrupt record, leaving the skeleton empty.
+    // (logged) on a short or corrupt record (a parent not before its bone, a skin index past the
+    // skin matrices, a tree node outside the bones), leaving the skeleton empty.
     bool Read(RecordInput& in, uint32_t version);
-    // The newest form: flags bytes and tree nodes always present.
-    void Write(RecordOutput& out) const;
+    // The newest form: flags bytes and tree nodes always present; kByteSwapFlag swaps the words.
+    void Write(RecordOutput& out, uint32_t flags = 0) const;
     void Clear();
 
     uint32_t GetBoneCount() const { return uint32_t(m_bones.size()); }
     uint32_t GetSkinMatrixCount() const { return uint32_t(m_inverseBind.size()); }
     const MeshSkeletonBone& GetBone(uint32_t index) const { return m_bones[index]; }
     const Matrix& GetRestMatrix(uint32_t index) const { return m_rest[index]; }
+    const Matrix& GetInverseBindMatrix(uint32_t skinIndex) const { return m_inverseBind[skinIndex]; }
+    // The first bone flagged for root motion, -1 if none.
+    int32_t GetRootMotionBone() const;
+    // Index of the bone with that name, -1 if none.
+    int32_t FindBoneIndex(const NameString& name) const;
+    // Replaces the tree nodes (the tree definition's parse).
+    void SetTreeNodes(std::vector<AnimationTreeNode> nodes) { m_treeNodes = std::move(nodes); }
     const std::vector<AnimationTreeNode>& GetTreeNodes() const { return m_treeNodes; }
     // The bone's rest matrix followed by each ancestor's: model space at rest (identity out of range).
     Matrix GetRestModelMatrix(int32_t bone) const;

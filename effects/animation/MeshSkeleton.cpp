@@ -1,8 +1,10 @@
-#include "effects/MeshSkeleton.h"
+#include "effects/animation/MeshSkeleton.h"
 
 #include "core/console/GameConsole.h"
 #include "core/reflection/RTTIValueTraits.h"
 #include "core/reflection/RecordStream.h"
+
+#include <cstring>
 
 namespace
 {
@@ -14,15 +16,22 @@ bool ReadMatrix(RecordInput& in, Matrix& matrix)
     return true;
 }
 
-void WriteMatrix(RecordOutput& out, const Matrix& matrix)
+// A word in the writer's byte order: swapped when asked and the output does not swap already.
+void WriteWord(RecordOutput& out, uint32_t value, uint32_t flags)
+{
+    const bool swap = (flags & MeshSkeleton::kByteSwapFlag) != 0 && !out.ByteSwaps();
+    out.WriteU32(swap ? __builtin_bswap32(value) : value);
+}
+
+void WriteMatrix(RecordOutput& out, const Matrix& matrix, uint32_t flags)
 {
     for (const Vector& row : matrix.rows)
-    {
-        out.WriteFloat(row.x);
-        out.WriteFloat(row.y);
-        out.WriteFloat(row.z);
-        out.WriteFloat(row.w);
-    }
+        for (const float value : {row.x, row.y, row.z, row.w})
+        {
+            uint32_t bits;
+            std::memcpy(&bits, &value, 4);
+            WriteWord(out, bits, flags);
+        }
 }
 
 bool ReadI32(RecordInput& in, int32_t& value)
@@ -59,6 +68,18 @@ bool MeshSkeleton::Read(RecordInput& in, uint32_t version)
         read = RTTIValueTraits<NameString>::Read(in, bone.name) && in.ReadU8(bone.parent) &&
                in.ReadU8(bone.skinIndex) && (version < 51 || in.ReadU8(bone.flags));
     }
+    // The pose walks parents before children and indexes the skin matrices by these bytes.
+    for (uint32_t i = 0; read && i < boneCount; ++i)
+    {
+        const MeshSkeletonBone& bone = m_bones[i];
+        if ((bone.parent != kNoBone && bone.parent >= i) || (bone.skinIndex != kNoBone && bone.skinIndex >= skinCount))
+        {
+            gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Skeleton bone %u (%s) has parent %u and skin index %u of %u", i,
+                           bone.name.CStr(), bone.parent, bone.skinIndex, skinCount);
+            Clear();
+            return false;
+        }
+    }
     m_inverseBind.resize(read ? skinCount : 0);
     for (uint32_t i = 0; read && i < skinCount; ++i)
         read = ReadMatrix(in, m_inverseBind[i]);
@@ -77,16 +98,35 @@ bool MeshSkeleton::Read(RecordInput& in, uint32_t version)
     {
         gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Skeleton record is cut short");
         Clear();
+        return false;
     }
-    return read;
+    // Tree nodes are walked by bone range and by their links, which point only forward.
+    for (size_t i = 0; i < m_treeNodes.size(); ++i)
+    {
+        const AnimationTreeNode& node = m_treeNodes[i];
+        const int64_t count = int64_t(m_treeNodes.size());
+        const bool bones = node.firstBone >= 0 && node.boneCount >= 0 &&
+                           int64_t(node.firstBone) + node.boneCount <= int64_t(boneCount);
+        const bool links = node.parent < int64_t(i) && node.parent >= -1 &&
+                           (node.firstChild == -1 || (node.firstChild > int64_t(i) && node.firstChild < count)) &&
+                           (node.nextSibling == -1 || (node.nextSibling > int64_t(i) && node.nextSibling < count));
+        if (!bones || !links)
+        {
+            gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Skeleton tree node %u (%s) lies outside the skeleton", uint32_t(i),
+                           node.name.CStr());
+            Clear();
+            return false;
+        }
+    }
+    return true;
 }
 
-void MeshSkeleton::Write(RecordOutput& out) const
+void MeshSkeleton::Write(RecordOutput& out, uint32_t flags) const
 {
-    out.WriteU32(uint32_t(m_bones.size()));
-    out.WriteU32(uint32_t(m_inverseBind.size()));
+    WriteWord(out, uint32_t(m_bones.size()), flags);
+    WriteWord(out, uint32_t(m_inverseBind.size()), flags);
     for (const Matrix& matrix : m_rest)
-        WriteMatrix(out, matrix);
+        WriteMatrix(out, matrix, flags);
     for (const MeshSkeletonBone& bone : m_bones)
     {
         RTTIValueTraits<NameString>::Write(out, bone.name);
@@ -95,16 +135,13 @@ void MeshSkeleton::Write(RecordOutput& out) const
         out.WriteU8(bone.flags);
     }
     for (const Matrix& matrix : m_inverseBind)
-        WriteMatrix(out, matrix);
-    out.WriteU32(uint32_t(m_treeNodes.size()));
+        WriteMatrix(out, matrix, flags);
+    WriteWord(out, uint32_t(m_treeNodes.size()), flags);
     for (const AnimationTreeNode& node : m_treeNodes)
     {
         RTTIValueTraits<NameString>::Write(out, node.name);
-        out.WriteU32(uint32_t(node.firstBone));
-        out.WriteU32(uint32_t(node.boneCount));
-        out.WriteU32(uint32_t(node.parent));
-        out.WriteU32(uint32_t(node.firstChild));
-        out.WriteU32(uint32_t(node.nextSibling));
+        for (const int32_t value : {node.firstBone, node.boneCount, node.parent, node.firstChild, node.nextSibling})
+            WriteWord(out, uint32_t(value), flags);
     }
 }
 
@@ -143,4 +180,20 @@ void MeshSkeleton::AddBone(const MeshSkeletonBone& bone, const Matrix& rest)
 {
     m_bones.push_back(bone);
     m_rest.push_back(rest);
+}
+
+int32_t MeshSkeleton::GetRootMotionBone() const
+{
+    for (size_t i = 0; i < m_bones.size(); ++i)
+        if ((m_bones[i].flags & 1) != 0)
+            return int32_t(i);
+    return -1;
+}
+
+int32_t MeshSkeleton::FindBoneIndex(const NameString& name) const
+{
+    for (size_t i = 0; i < m_bones.size(); ++i)
+        if (m_bones[i].name == name)
+            return int32_t(i);
+    return -1;
 }

@@ -1,0 +1,40 @@
+// Decoding and interpolation of a clip's quantised keys: the arithmetic of sampling one channel of
+// one track at a progress, kept free of any playing state so each step can be checked by hand.
+// Pure functions: any thread.
+#pragma once
+
+#include "core/math/Quaternion.h"
+#include "core/math/Vector.h"
+#include "renderer/resources/AnimationData.h"
+
+#include <cstdint>
+
+namespace AnimationKeys
+{
+// One component mapped into [minimum, maximum]: negative values scale by 32768, others by 32767.
+float Dequantise(int16_t component, float minimum, float maximum);
+// The key's x, y, z values and its time (w) in the channel's range.
+Vector DecodeKey(const AnimationKey& key, const AnimationRange& range);
+// A rotation key: x, y, z decoded, w rebuilt as sqrt(1 - x² - y² - z²) (0 when that is negative).
+Quaternion DecodeRotation(const AnimationKey& key, const AnimationRange& range);
+// The progress in the quantised time units of the channel's keys, clamped to twice the key range.
+int32_t QuantiseProgress(float progress, const AnimationRange& range);
+
+// The two keys around a progress and the share of the second; `b` is null when `a` is held.
+struct KeyPair
+{
+    const AnimationKey* a = nullptr;
+    const AnimationKey* b = nullptr;
+    float t = 0.0f;
+};
+
+// Finds the keys of one channel around the progress, moving the saved cursor forward from where it
+// was (back to key 0 only when the progress went back past the key before it). With `loop` the
+// pair across the seam interpolates last to first key; otherwise the first or last key holds there.
+KeyPair FindKeys(const AnimationKey* keys, uint32_t count, uint16_t& cursor, float progress, int32_t quantised,
+                 const AnimationRange& range, bool loop);
+
+// The channel's value at the pair: rotations slerped, positions and scales blended linearly.
+Quaternion InterpolateRotation(const KeyPair& pair, const AnimationRange& range);
+Vector InterpolateVector(const KeyPair& pair, const AnimationRange& range);
+} // namespace AnimationKeys

@@ -1,0 +1,75 @@
+// XSIAnimation: a keyframe animation playing an animation resource. It runs its clock, decides when
+// it is finished, fires its callbacks, sound events and child chain, and samples the two keys
+// around its progress for every bound bone. Main thread only; the clip data it reads is the
+// resource's read-only data, held by a reference for the animation's life.
+#pragma once
+
+#include "effects/animation/BaseAnimation.h"
+#include "core/time/Time.h"
+
+#include <cstdint>
+#include <vector>
+
+class MeshEntity;
+class MeshTemplate;
+class MeshTemplateAnimationPreset;
+class ResourceAnimation;
+
+// A sound played when the progress passes a time stamp.
+struct AnimationSoundEvent
+{
+    NameString frame;
+    NameString sound;
+    float timeStamp = 0.0f; // progress
+};
+
+// Whether a sound event at progress `event` plays when the progress moved from `oldProgress` to
+// `newProgress` (a move the other way than the play direction is a wrap, counted only when looping).
+bool AnimationSoundEventPassed(float oldProgress, float newProgress, float event, bool backwards, bool looping);
+
+// A playing keyframe clip.
+class XSIAnimation : public BaseAnimation
+{
+public:
+    // From a template's preset: its "Time", "Movement speed", "Cooldown", "RemovedFrames" and sounds.
+    XSIAnimation(ResourceAnimation* resource, const AnimationParams& params, const MeshTemplateAnimationPreset& preset,
+                 const MeshTemplate* meshTemplate, int32_t index);
+    // With a duration and movement speed of the caller's; no template, no end trim, no sounds.
+    XSIAnimation(ResourceAnimation* resource, const AnimationParams& params, float duration, float movementSpeed);
+    ~XSIAnimation() override;
+
+    void BindToSkeleton(const MeshSkeleton& skeleton, int32_t treeNode, int32_t firstBone) override;
+    void Sample(AnimationSampleContext& context, const MeshSkeleton& skeleton, MeshAnimator& animator) override;
+    void ApplyTargeting(const AnimationSampleContext& context, const MeshTargetingRecord& mode) override;
+    void GetRootEndPose(const NameString& bone, Quaternion& rotation, Vector& position, Vector& scale) const override;
+    void SetParams(const AnimationParams& params) override;
+    float GetMovementSpeed() const override { return m_movementSpeed; }
+
+    float GetTime() const { return m_time; }
+    float GetDuration() const { return m_duration; }
+    int32_t GetIndex() const { return m_index; }
+
+private:
+    void ApplySpeedAsMovement();
+    void SetStartTime();
+    // Moves the time by the clock and decides finish and callback point; false once not bound.
+    void AdvanceTime(MeshAnimator& animator);
+    void PlaySoundEvents(float oldProgress, float newProgress, MeshEntity* mesh) const;
+    // Starts the next entry of the child chain on the mesh; false when none started.
+    bool StartNextChild(MeshAnimator& animator);
+    void SampleKeys(const AnimationSampleContext& context);
+
+    ResourceAnimation* m_resource = nullptr;
+    MeshTemplate* m_template = nullptr;
+    std::vector<uint16_t> m_cursors;     // three per bound track
+    std::vector<uint32_t> m_boundTracks; // the clip's track of each bound track
+    float m_duration = 0.0f;      // seconds
+    float m_movementSpeed = 0.0f;
+    float m_time = 0.0f;          // seconds
+    float m_endTrim = 0.0f;       // seconds
+    float m_cooldown = 0.0f;      // fraction of the duration
+    int32_t m_index = -1;
+    std::vector<AnimationSoundEvent> m_events;
+    Time m_lastClockTime;
+    bool m_clockStarted = false;
+};

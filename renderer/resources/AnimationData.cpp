@@ -1,0 +1,96 @@
+#include "renderer/resources/AnimationData.h"
+
+#include "core/console/GameConsole.h"
+#include "core/reflection/RecordStream.h"
+
+namespace
+{
+bool ReadVector(RecordInput& in, Vector& value)
+{
+    return in.ReadFloat(value.x) && in.ReadFloat(value.y) && in.ReadFloat(value.z) && in.ReadFloat(value.w);
+}
+
+bool ReadName(RecordInput& in, NameString& name)
+{
+    uint32_t length = 0;
+    if (!in.ReadU32(length) || length > in.Remaining())
+        return false;
+    return name.SetFromStream(length, [&in](char* buffer, uint32_t count) { return in.ReadBytes(buffer, count); });
+}
+
+bool ReadI16(RecordInput& in, int16_t& value)
+{
+    uint16_t word = 0;
+    if (!in.ReadU16(word))
+        return false;
+    value = int16_t(word);
+    return true;
+}
+} // namespace
+
+bool AnimationData::Read(RecordInput& in, uint32_t version, const char* fileName)
+{
+    Clear();
+    uint32_t trackCount = 0;
+    bool read = in.ReadU32(trackCount);
+    // A count is believed only as far as the bytes left can hold its records.
+    if (read && size_t(trackCount) > in.Remaining() / kMinTrackBytes)
+    {
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Animation %s: %u tracks cannot fit in %u bytes", fileName, trackCount,
+                       uint32_t(in.Remaining()));
+        return false;
+    }
+    m_tracks.resize(read ? trackCount : 0);
+    uint64_t keysNeeded = 0;
+    for (AnimationTrack& track : m_tracks)
+    {
+        read = read && ReadName(in, track.name) && in.ReadU16(track.keyCounts[0]) && in.ReadU16(track.keyCounts[1]) &&
+               in.ReadU16(track.keyCounts[2]);
+        for (uint32_t channel = 0; read && channel < ANIMCHANNEL_COUNT; ++channel)
+        {
+            track.firstKeys[channel] = uint32_t(keysNeeded);
+            keysNeeded += track.keyCounts[channel];
+        }
+    }
+    uint32_t keyCount = 0;
+    read = read && in.ReadU32(keyCount);
+    if (read && (size_t(keyCount) > in.Remaining() / 8 || keyCount < keysNeeded))
+    {
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Animation %s: %u keys, the tracks need %u", fileName, keyCount,
+                       uint32_t(keysNeeded));
+        Clear();
+        return false;
+    }
+    m_keys.resize(read ? keyCount : 0);
+    for (AnimationKey& key : m_keys)
+        read = read && ReadI16(in, key.x) && ReadI16(in, key.y) && ReadI16(in, key.z) && ReadI16(in, key.t);
+    for (AnimationRange& range : m_ranges)
+        read = read && ReadVector(in, range.minimum) && ReadVector(in, range.maximum);
+    read = read && in.ReadFloat(m_values[0]);
+    if (version >= kSecondValueVersion)
+        read = read && in.ReadFloat(m_values[1]);
+    // A clip cut short would play from fields nobody wrote, so it is refused as a whole.
+    if (!read)
+    {
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Animation %s ends early", fileName);
+        Clear();
+    }
+    return read;
+}
+
+void AnimationData::Clear()
+{
+    m_tracks.clear();
+    m_keys.clear();
+    for (AnimationRange& range : m_ranges)
+        range = AnimationRange();
+    m_values[0] = m_values[1] = 0.0f;
+}
+
+int32_t AnimationData::FindTrack(const NameString& name) const
+{
+    for (size_t i = 0; i < m_tracks.size(); ++i)
+        if (m_tracks[i].name == name)
+            return int32_t(i);
+    return -1;
+}

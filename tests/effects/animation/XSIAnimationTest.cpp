@@ -1,0 +1,232 @@
+// Keyframe animations played through an animator: poses at key times and across the loop seam,
+// held keys and progress, finishing, callback points both ways, degenerate clips, binding by name
+// and the sound event rule.
+#include "effects/animation/XSIAnimation.h"
+
+#include "effects/animation/AnimationClipFixture.h"
+#include "scene/kinds/MeshTemplateAnimation.h"
+
+#include <cmath>
+#include <memory>
+
+namespace
+{
+class XSIAnimationTest : public AnimationClipFixture
+{
+protected:
+    // Starts a one-second clip on "root" with the given flags (attack 0: full weight at once).
+    XSIAnimation* Start(MeshAnimator& animator, ResourceAnimation* clip, AnimationParams params, float duration = 1.0f)
+    {
+        params.AttackTime = 0.0f;
+        auto animation = std::make_unique<XSIAnimation>(clip, params, duration, 0.0f);
+        XSIAnimation* const raw = animation.get();
+        EXPECT_TRUE(animator.StartAnimationOnNode(m_skeleton, NameString("root"), std::move(animation), 1.0f));
+        return raw;
+    }
+    float ArmX(MeshAnimator& animator, float scale = 1.0f)
+    {
+        Pose(animator, m_skeleton, scale);
+        return Node(1).rows[3].x;
+    }
+};
+
+AnimationParams Flags(uint32_t flags)
+{
+    AnimationParams params;
+    params.Flags = flags;
+    return params;
+}
+} // namespace
+
+TEST_F(XSIAnimationTest, PosesFollowTheKeysAndTheLoopSeamOrHoldTheEnds)
+{
+    // Arm moves from x 0 at progress 0.25 to x 8 at 0.75.
+    ResourceAnimation* slide = Clip("slide", {{"Arm", {{0.25f, 0.0f}, {0.75f, 8.0f}}}});
+    struct Case
+    {
+        const char* name;
+        uint32_t flags;
+        float x[5]; // at times 0, 0.5, 0.9, 1.1 (loops: 0.1) and 0.25
+    };
+    const Case cases[] = {
+        {"loop interpolates across the seam", ANIMFLAG_LOOP, {4.0f, 4.0f, 5.6f, 2.4f, 0.0f}},
+        {"repeat holds the first and last keys at the seam", ANIMFLAG_REPEAT, {0.0f, 4.0f, 8.0f, 0.0f, 0.0f}},
+        {"no loop clamps at the end", 0, {0.0f, 4.0f, 8.0f, 8.0f, 8.0f}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        MeshAnimator animator(nullptr, 3, 1);
+        Start(animator, slide, Flags(c.flags));
+        const float steps[5] = {0.0f, 0.5f, 0.4f, 0.2f, 0.15f};
+        for (int i = 0; i < 5; ++i)
+        {
+            Tick(steps[i]);
+            EXPECT_NEAR(ArmX(animator), c.x[i], 2e-3f) << "step " << i;
+        }
+        EXPECT_NEAR(Node(2).rows[3].x, c.x[4], 2e-3f) << "the child bone follows";
+        EXPECT_FLOAT_EQ(Node(2).rows[3].y, 2.0f);
+    }
+}
+
+TEST_F(XSIAnimationTest, PositionsScaleAndASingleKeyHolds)
+{
+    ResourceAnimation* still = Clip("still", {{"Arm", {{0.5f, 3.0f}}}});
+    MeshAnimator animator(nullptr, 3, 1);
+    Start(animator, still, Flags(ANIMFLAG_LOOP));
+    for (const float step : {0.0f, 0.3f, 0.9f})
+    {
+        Tick(step);
+        EXPECT_NEAR(ArmX(animator, 2.0f), 6.0f, 1e-3f);
+    }
+}
+
+TEST_F(XSIAnimationTest, OverrideProgressHoldsAndMinusOneResumesFromThere)
+{
+    ResourceAnimation* slide = Clip("slide", {{"Arm", {{0.25f, 0.0f}, {0.75f, 8.0f}}}});
+    MeshAnimator animator(nullptr, 3, 1);
+    AnimationParams params = Flags(ANIMFLAG_LOOP);
+    params.OverrideProgress = 0.5f;
+    XSIAnimation* animation = Start(animator, slide, params);
+    for (const float step : {0.0f, 0.3f, 0.3f})
+    {
+        Tick(step);
+        EXPECT_NEAR(ArmX(animator), 4.0f, 2e-3f);
+        EXPECT_FLOAT_EQ(animation->GetProgress(), 0.5f);
+    }
+    EXPECT_TRUE(animator.SetAnimationProgress(0, -1, -1.0f));
+    Tick(0.2f);
+    EXPECT_NEAR(ArmX(animator), 7.2f, 2e-3f);
+    EXPECT_NEAR(animation->GetProgress(), 0.7f, 1e-5f);
+}
+
+TEST_F(XSIAnimationTest, AutoFinishEndsBeforeTheEndAndFadesOut)
+{
+    ResourceAnimation* slide = Clip("slide", {{"Arm", {{0.0f, 0.0f}, {1.0f, 10.0f}}}});
+    MeshAnimator animator(nullptr, 3, 1);
+    RecordingCallback callback;
+    AnimationParams params = Flags(ANIMFLAG_AUTOFINISH);
+    params.Id = 7;
+    params.AutoFinishTime = 0.2f;
+    params.CallbackObject = &callback;
+    XSIAnimation* animation = Start(animator, slide, params);
+    Pose(animator, m_skeleton);
+    for (int i = 0; i < 7; ++i)
+    {
+        Tick(0.1f);
+        Pose(animator, m_skeleton);
+    }
+    EXPECT_EQ(callback.calls, (std::vector<std::string>{"point 7"})) << "time 0.7: not finished yet";
+    Tick(0.1f);
+    Pose(animator, m_skeleton);
+    EXPECT_EQ(callback.calls, (std::vector<std::string>{"point 7", "ended 7 1"}));
+    EXPECT_TRUE(animation->IsStopping());
+    EXPECT_FLOAT_EQ(animation->GetFaderWeight(), 1.0f);
+    Tick(0.1f);
+    Pose(animator, m_skeleton);
+    EXPECT_NEAR(animation->GetFaderWeight(), 0.5f, 1e-4f) << "a 0.2 s fade from 0.8";
+    Tick(0.15f);
+    Pose(animator, m_skeleton);
+    EXPECT_TRUE(animator.GetSlotList(0).empty()) << "faded out and gone";
+    EXPECT_EQ(callback.calls.size(), 2u) << "ended once";
+}
+
+TEST_F(XSIAnimationTest, BackwardsPlayStartsAtTheEndAndReachesItsCallbackPointFromThere)
+{
+    ResourceAnimation* slide = Clip("slide", {{"Arm", {{0.0f, 0.0f}, {1.0f, 10.0f}}}});
+    MeshAnimator animator(nullptr, 3, 1);
+    RecordingCallback callback;
+    AnimationParams params = Flags(ANIMFLAG_BACKWARDS);
+    params.Id = 4;
+    params.AutoFinishTime = 0.1f;
+    params.StartTimeOffset = 0.25f;
+    params.CallbackObject = &callback;
+    MeshTemplateAnimationPreset preset;
+    preset.m_time = 1.0f;
+    preset.m_cooldown = 0.5f;
+    params.AttackTime = 0.0f;
+    auto owned = std::make_unique<XSIAnimation>(slide, params, preset, nullptr, 0);
+    XSIAnimation* animation = owned.get();
+    ASSERT_TRUE(animator.StartAnimationOnNode(m_skeleton, NameString("root"), std::move(owned), 1.0f));
+    EXPECT_FLOAT_EQ(animation->GetTime(), 0.75f) << "the offset counts back from the end";
+    EXPECT_NEAR(ArmX(animator), 7.5f, 2e-3f);
+    Tick(0.3f);
+    EXPECT_NEAR(ArmX(animator), 4.5f, 2e-3f);
+    EXPECT_TRUE(callback.calls.empty()) << "0.45 is above (1 - 0.5) x 1 - 0.1";
+    Tick(0.1f);
+    ArmX(animator);
+    EXPECT_EQ(callback.calls, (std::vector<std::string>{"point 4"}));
+    Tick(0.3f);
+    ArmX(animator);
+    EXPECT_EQ(callback.calls, (std::vector<std::string>{"point 4", "ended 4 1"}));
+}
+
+TEST_F(XSIAnimationTest, ClipsOfNoLengthOrTrimmedToNothingStandAtTheirStart)
+{
+    ResourceAnimation* slide = Clip("slide", {{"Arm", {{0.0f, 0.0f}, {1.0f, 10.0f}}}});
+    MeshTemplateAnimationPreset trimmed;
+    trimmed.m_time = 1.0f;
+    trimmed.m_removedFrames = 45; // 1.5 s: past the end
+    for (const bool loop : {false, true})
+    {
+        SCOPED_TRACE(loop);
+        MeshAnimator animator(nullptr, 3, 1);
+        AnimationParams params = Flags(loop ? ANIMFLAG_LOOP : 0u);
+        params.AttackTime = 0.0f;
+        auto empty = std::make_unique<XSIAnimation>(slide, params, 0.0f, 0.0f);
+        XSIAnimation* zero = empty.get();
+        ASSERT_TRUE(animator.StartAnimationOnNode(m_skeleton, NameString("root"), std::move(empty), 1.0f));
+        auto cut = std::make_unique<XSIAnimation>(slide, params, trimmed, nullptr, 1);
+        XSIAnimation* trimmedAnimation = cut.get();
+        Tick(0.4f);
+        const float x = ArmX(animator);
+        EXPECT_TRUE(std::isfinite(x));
+        EXPECT_FLOAT_EQ(zero->GetProgress(), 0.0f);
+        MeshAnimator other(nullptr, 3, 1);
+        ASSERT_TRUE(other.StartAnimationOnNode(m_skeleton, NameString("root"), std::move(cut), 1.0f));
+        Tick(0.4f);
+        EXPECT_TRUE(std::isfinite(ArmX(other)));
+        EXPECT_FLOAT_EQ(trimmedAnimation->GetProgress(), 0.0f);
+    }
+}
+
+TEST_F(XSIAnimationTest, TracksBindByNameFromThePreviousMatchAndUnmatchedOnesBindNothing)
+{
+    ResourceAnimation* crossed = Clip("crossed", {{"Hand", {{0.5f, 1.0f}}}, {"Root", {{0.5f, 2.0f}}},
+                                                  {"Tail", {{0.5f, 3.0f}}}, {"Arm", {{0.5f, 4.0f}}}});
+    XSIAnimation animation(crossed, AnimationParams(), 1.0f, 0.0f);
+    animation.BindToSkeleton(m_skeleton, 0, 0);
+    ASSERT_EQ(animation.GetBoundCount(), 3u);
+    EXPECT_EQ(animation.GetBoundBone(0), 2);
+    EXPECT_EQ(animation.GetBoundBone(1), 0) << "the search wraps round to the start";
+    EXPECT_EQ(animation.GetBoundBone(2), 1);
+    EXPECT_EQ(animation.GetBoundTrack(1), 2);
+
+    ResourceAnimation* foreign = Clip("foreign", {{"Tail", {{0.5f, 3.0f}}}});
+    MeshAnimator animator(nullptr, 3, 1);
+    Start(animator, foreign, Flags(ANIMFLAG_LOOP));
+    EXPECT_NEAR(ArmX(animator), 0.0f, 1e-6f) << "nothing bound, the rest pose stays";
+}
+
+TEST(XSIAnimationSoundEventTest, EventsPlayWhenTheProgressPassesThemAlsoAcrossAWrap)
+{
+    struct Case
+    {
+        float from, to, event;
+        bool backwards, looping, plays;
+    };
+    const Case cases[] = {
+        {0.2f, 0.5f, 0.5f, false, false, true},  {0.2f, 0.5f, 0.2f, false, false, false},
+        {0.0f, 0.5f, 0.0f, false, false, true},  {0.9f, 0.1f, 0.95f, false, true, true},
+        {0.9f, 0.1f, 0.05f, false, true, true},  {0.9f, 0.1f, 0.5f, false, true, false},
+        {0.9f, 0.1f, 0.95f, false, false, false}, {0.5f, 0.2f, 0.2f, true, false, false},
+        {0.5f, 0.2f, 0.5f, true, false, true},   {0.5f, 0.0f, 0.0f, true, false, true},
+        {0.1f, 0.9f, 0.05f, true, true, true},   {0.1f, 0.9f, 0.95f, true, true, true},
+        {0.1f, 0.9f, 0.5f, true, true, false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << c.from << " to " << c.to << " event " << c.event);
+        EXPECT_EQ(AnimationSoundEventPassed(c.from, c.to, c.event, c.backwards, c.looping), c.plays);
+    }
+}

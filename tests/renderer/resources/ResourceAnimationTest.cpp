@@ -1,0 +1,214 @@
+// Animation files: a hand-written image of each version, empty clips and names, refusal of
+// truncated or over-counted files, and the resource loading one written by the data kit.
+#include "core/filesystem/FileSystem.h"
+#include "renderer/resources/ResourceAnimation.h"
+#include "renderer/resources/ResourceManager.h"
+#include "support/ConsoleCapture.h"
+#include "support/TempFolder.h"
+#include "tools/datakit/AnimationFileWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+namespace
+{
+struct Bytes
+{
+    std::vector<uint8_t> data;
+    Bytes& U16(uint16_t v)
+    {
+        data.push_back(uint8_t(v));
+        data.push_back(uint8_t(v >> 8));
+        return *this;
+    }
+    Bytes& U32(uint32_t v)
+    {
+        for (int i = 0; i < 4; ++i)
+            data.push_back(uint8_t(v >> (8 * i)));
+        return *this;
+    }
+    Bytes& F32(float f)
+    {
+        uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        return U32(bits);
+    }
+    Bytes& Text(const char* text)
+    {
+        U32(uint32_t(std::strlen(text)));
+        data.insert(data.end(), text, text + std::strlen(text));
+        return *this;
+    }
+};
+
+// Two tracks: "Hips" with one rotation and two position keys, an unnamed one with one scale key;
+// ranges with distinct values; a first value 1.5 and, from version 4, a second value 2.5.
+std::vector<uint8_t> HandWritten(uint32_t version)
+{
+    Bytes b;
+    b.U32(0xA3B9550F).U32(version).U32(7).U32(9).U32(2);
+    b.Text("Hips").U16(1).U16(2).U16(0);
+    b.Text("").U16(0).U16(0).U16(1);
+    b.U32(4);
+    b.U16(1).U16(2).U16(3).U16(0x8000);
+    b.U16(0x7FFF).U16(0).U16(0xFFFF).U16(4);
+    b.U16(5).U16(6).U16(7).U16(8);
+    b.U16(9).U16(10).U16(11).U16(12);
+    for (int range = 0; range < 3; ++range)
+        for (int i = 0; i < 8; ++i)
+            b.F32(float(range * 10 + i));
+    b.F32(1.5f);
+    if (version >= 4)
+        b.F32(2.5f);
+    return b.data;
+}
+
+bool ReadImage(const std::vector<uint8_t>& image, AnimationData& data, uint32_t (&words)[2])
+{
+    return ResourceAnimation::ReadImage(image.data(), image.size(), "test", data, words);
+}
+} // namespace
+
+TEST(ResourceAnimationFileTest, HandWrittenImagesOfVersionThreeAndFourRead)
+{
+    for (const uint32_t version : {3u, 4u})
+    {
+        SCOPED_TRACE(version);
+        AnimationData data;
+        uint32_t words[2] = {};
+        ASSERT_TRUE(ReadImage(HandWritten(version), data, words));
+        EXPECT_EQ(words[0], 7u);
+        EXPECT_EQ(words[1], 9u);
+        ASSERT_EQ(data.GetTracks().size(), 2u);
+        const AnimationTrack& hips = data.GetTracks()[0];
+        EXPECT_STREQ(hips.name.CStr(), "Hips");
+        EXPECT_EQ(hips.keyCounts[ANIMCHANNEL_POSITION], 2);
+        EXPECT_EQ(hips.firstKeys[ANIMCHANNEL_POSITION], 1u);
+        EXPECT_TRUE(data.GetTracks()[1].name.IsEmpty());
+        EXPECT_EQ(data.GetTracks()[1].firstKeys[ANIMCHANNEL_SCALE], 3u);
+        ASSERT_EQ(data.GetKeys().size(), 4u);
+        EXPECT_EQ(data.GetKeys()[0].t, -32768);
+        EXPECT_EQ(data.GetKeys()[1].x, 32767);
+        EXPECT_EQ(data.GetKeys()[1].z, -1);
+        EXPECT_EQ(data.GetKeys()[3].t, 12);
+        EXPECT_FLOAT_EQ(data.GetRange(ANIMCHANNEL_ROTATION).maximum.w, 7.0f);
+        EXPECT_FLOAT_EQ(data.GetRange(ANIMCHANNEL_POSITION).minimum.x, 10.0f);
+        EXPECT_FLOAT_EQ(data.GetRange(ANIMCHANNEL_SCALE).maximum.x, 24.0f);
+        EXPECT_FLOAT_EQ(data.GetValue(0), 1.5f);
+        EXPECT_FLOAT_EQ(data.GetValue(1), version >= 4 ? 2.5f : 0.0f);
+        EXPECT_EQ(data.FindTrack(NameString("Hips")), 0);
+        EXPECT_EQ(data.FindTrack(NameString("Spine")), -1);
+    }
+}
+
+TEST(ResourceAnimationFileTest, ZeroTracksAndKeysGiveAnEmptyClip)
+{
+    Bytes b;
+    b.U32(0xA3B9550F).U32(4).U32(0).U32(0).U32(0).U32(0);
+    for (int i = 0; i < 26; ++i)
+        b.F32(0.0f);
+    AnimationData data;
+    uint32_t words[2] = {};
+    ASSERT_TRUE(ReadImage(b.data, data, words));
+    EXPECT_TRUE(data.GetTracks().empty());
+    EXPECT_TRUE(data.GetKeys().empty());
+}
+
+TEST(ResourceAnimationFileTest, CutOrOverCountedFilesAreRefusedAndLeaveNoClip)
+{
+    ConsoleCapture console;
+    const std::vector<uint8_t> whole = HandWritten(4);
+    // Every cut, down to the magic: a version 4 file without its second value is cut too.
+    for (size_t size = 0; size < whole.size(); ++size)
+    {
+        AnimationData data;
+        uint32_t words[2] = {5, 5};
+        const std::vector<uint8_t> cut(whole.begin(), whole.begin() + std::ptrdiff_t(size));
+        ASSERT_FALSE(ReadImage(cut, data, words)) << size;
+        EXPECT_TRUE(data.GetTracks().empty());
+        EXPECT_EQ(words[0], 5u) << "a refused file leaves the header words alone";
+    }
+    EXPECT_TRUE(console.Contains("Animation test ends early", 4));
+
+    struct Case
+    {
+        const char* name;
+        size_t offset;
+        uint32_t value;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"wrong magic", 0, 0xA3B95510, nullptr},
+        {"track count past the file", 16, 0x10000000, "tracks cannot fit"},
+        {"key count past the file", 44, 0x01000000, "keys, the tracks need"},
+        {"fewer keys than the tracks use", 44, 3, "3 keys, the tracks need 4"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> bad = whole;
+        std::memcpy(&bad[c.offset], &c.value, 4);
+        AnimationData data;
+        uint32_t words[2] = {};
+        EXPECT_FALSE(ReadImage(bad, data, words));
+        if (c.message != nullptr)
+        {
+            EXPECT_TRUE(console.Contains(c.message, 4));
+        }
+    }
+}
+
+class ResourceAnimationTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::filesystem::create_directories(m_folder / "Animations");
+        ASSERT_TRUE(gFileSystem.MountDirectory("Animations", (m_folder / "Animations").c_str()));
+        ASSERT_TRUE(m_manager.Init());
+    }
+    void TearDown() override
+    {
+        m_manager.Close();
+        gFileSystem.UnmountAll();
+    }
+    ResourceAnimation* Load(const char* name)
+    {
+        Resource* resource = m_manager.GetResource(RESOURCE_TYPE_ANIMATION, name, 0, true, 0);
+        resource->Load(true);
+        resource->WaitUntilLoaded(false);
+        return static_cast<ResourceAnimation*>(resource);
+    }
+
+    ConsoleCapture m_log;
+    TempFolder m_folder;
+    ResourceManager m_manager;
+};
+
+TEST_F(ResourceAnimationTest, TheResourceThreadLoadsAWrittenClipAndAMissingOneFails)
+{
+    AnimationClipSpec clip;
+    clip.headerWords[1] = 3;
+    AnimationClipSpec::Track track;
+    track.name = "Spine";
+    track.position = {{0.0f, Vector(0, 0, 0, 0)}, {1.0f, Vector(0, 2, 0, 0)}};
+    clip.tracks.push_back(track);
+    ASSERT_TRUE(AnimationFileWriter::Write(m_folder / "Animations/walk.bin", clip));
+
+    ResourceAnimation* walk = Load("walk");
+    ASSERT_TRUE(walk->IsLoaded());
+    EXPECT_EQ(walk->GetHeaderWord(1), 3u);
+    ASSERT_EQ(walk->GetData().GetTracks().size(), 1u);
+    EXPECT_STREQ(walk->GetData().GetTracks()[0].name.CStr(), "Spine");
+    EXPECT_EQ(walk->GetData().GetKeys().size(), 2u);
+    EXPECT_FLOAT_EQ(walk->GetData().GetRange(ANIMCHANNEL_POSITION).maximum.y, 2.0f);
+    walk->Release();
+
+    ResourceAnimation* missing = Load("run");
+    EXPECT_TRUE(missing->HasLoadFailed());
+    EXPECT_TRUE(m_log.Contains("Resource loading failed (run)"));
+    missing->Release();
+}

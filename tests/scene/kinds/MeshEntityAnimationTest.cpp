@@ -1,0 +1,212 @@
+// Mesh entities playing their template's clips: starting by name and index, child chains, root
+// motion onto the entity, mounted entities on bones and the replicated animation state.
+#include "scene/kinds/MeshEntity.h"
+
+#include "core/filesystem/FileSystem.h"
+#include "effects/animation/MeshSkeleton.h"
+#include "engine/Game.h"
+#include "renderer/resources/ResourceManager.h"
+#include "scene/kinds/MeshTemplate.h"
+#include "support/RendererTestBase.h"
+#include "support/SceneTestSupport.h"
+#include "support/TempFolder.h"
+#include "tools/datakit/AnimationFileWriter.h"
+#include "tools/datakit/MeshTemplateWriter.h"
+#include "online/ReplicatedAnimState.h"
+
+#include <cmath>
+
+#include <filesystem>
+
+namespace
+{
+class MeshEntityAnimationTest : public RendererTestBase
+{
+protected:
+    void SetUp() override
+    {
+        RendererTestBase::SetUp();
+        RegisterSceneClasses();
+        gEntityManager.Init(BoundingBox4(Vector(0, -50, 0, 1), Vector(1000, 500, 1000, 1)), 10.0f);
+        std::filesystem::create_directories(m_folder / "Animations");
+        ASSERT_TRUE(gFileSystem.MountDirectory("Animations", (m_folder / "Animations").c_str()));
+        ASSERT_TRUE(m_resources.Init());
+        gGame.GetGameTimer().Reset();
+        // "wave" moves Arm from x 0 to 10; "turn" turns Hips a quarter round about y; "stride" moves
+        // Hips from x 0 to 10.
+        WriteClip("wave", "Arm", {{0.0f, Vector(0, 0, 0, 0)}, {1.0f, Vector(10, 0, 0, 0)}}, {});
+        Quaternion quarter;
+        quarter.LoadYRotation(90.0f);
+        WriteClip("turn", "Hips", {}, {{0.0f, Vector(0, 0, 0, 1)}, {1.0f, Vector(quarter.x, quarter.y, quarter.z, quarter.w)}});
+        WriteClip("stride", "Hips", {{0.0f, Vector(0, 0, 0, 0)}, {1.0f, Vector(10, 0, 0, 0)}}, {});
+    }
+    void TearDown() override
+    {
+        gEntityManager.DestroyScene();
+        m_renderer.SubmitCommands(true);
+        m_templates.clear();
+        m_resources.Close();
+        gFileSystem.UnmountAll();
+        RendererTestBase::TearDown();
+    }
+    void WriteClip(const char* name, const char* bone, std::vector<AnimationClipSpec::Key> position,
+                   std::vector<AnimationClipSpec::Key> rotation)
+    {
+        AnimationClipSpec clip;
+        AnimationClipSpec::Track track;
+        track.name = bone;
+        track.position = std::move(position);
+        track.rotation = std::move(rotation);
+        clip.tracks.push_back(track);
+        ASSERT_TRUE(AnimationFileWriter::Write(m_folder / ("Animations/" + std::string(name) + ".bin"), clip));
+    }
+    MeshEntity* Knight(const Vector& position = Vector(0, 0, 0, 1))
+    {
+        MeshTemplateSpec spec;
+        spec.bones = {"Hips", "Arm"};
+        spec.rootMotionBone = 0;
+        spec.clips = {{"Wave", "wave"}, {"Turn", "turn"}, {"Stride", "stride"}, {"Rest", "missing"}};
+        m_templates.push_back(MeshTemplateWriter::MakeTemplate(spec));
+        Matrix at = Matrix::ONE;
+        at.LoadTranslation(position);
+        auto* mesh = static_cast<MeshEntity*>(gEntityManager.CreateEntity(m_templates.back().get(), nullptr, at, 0, nullptr));
+        mesh->SetName("Knight");
+        return mesh;
+    }
+    MeshEntity* Plain()
+    {
+        m_templates.push_back(MeshTemplateWriter::MakeTemplate(MeshTemplateSpec()));
+        return static_cast<MeshEntity*>(gEntityManager.CreateEntity(m_templates.back().get(), nullptr, Matrix::ONE, 0, nullptr));
+    }
+    // A new frame's pose after the clock moved on.
+    static void Advance(MeshEntity* mesh, float seconds)
+    {
+        gGame.GetGameTimer().Tick(seconds);
+        mesh->GetAnimator()->InvalidatePose();
+        mesh->Animate();
+    }
+    static AnimationParams Params(uint32_t flags)
+    {
+        AnimationParams params;
+        params.Flags = flags;
+        params.AttackTime = 0.0f;
+        return params;
+    }
+
+    TempFolder m_folder;
+    ResourceManager m_resources;
+    std::vector<std::unique_ptr<MeshTemplate>> m_templates;
+    const NameString m_root{"root"};
+};
+} // namespace
+
+TEST_F(MeshEntityAnimationTest, ClipsStartByNameOrIndexAndPoseTheBones)
+{
+    MeshEntity* knight = Knight();
+    const AnimationParams loop = Params(ANIMFLAG_LOOP);
+    m_log.Clear();
+    ASSERT_TRUE(knight->StartAnimation(m_root, NameString("Wave"), &loop));
+    EXPECT_TRUE(m_log.Contains("Starting animation Wave on Knight, child of ", 0));
+    Advance(knight, 0.0f);
+    Advance(knight, 0.5f);
+    EXPECT_NEAR(knight->GetLocalHierarchyPosition(NameString("Arm")).rows[3].x, 5.0f, 1e-3f);
+    EXPECT_NEAR(knight->GetGlobalHierarchyPositionVector(1).x, 5.0f, 1e-3f);
+    EXPECT_NEAR(knight->GetAnimator()->GetSkinningMatrices()[12 + 3], 5.0f, 1e-3f);
+    const BaseAnimation* wave = knight->GetAnimator()->GetFirstRunningRootAnimation();
+    EXPECT_EQ(wave->GetParams().AnimationIndex, 3) << "definitions sort by name: Rest, Stride, Turn, Wave";
+    EXPECT_EQ(wave->GetParams().Id, 3);
+
+    EXPECT_FALSE(knight->StartAnimation(m_root, NameString("Jump"), nullptr));
+    EXPECT_TRUE(m_log.Contains("Animation Jump not found in", 4));
+    EXPECT_FALSE(knight->StartAnimationByIndex(m_root, 9, nullptr));
+    EXPECT_FALSE(knight->StartAnimation(m_root, NameString("Rest"), nullptr)) << "its file is missing";
+    EXPECT_FALSE(knight->StartAnimation(NameString("legs"), NameString("Wave"), &loop)) << "no such node";
+}
+
+TEST_F(MeshEntityAnimationTest, AChildChainStartsTheNextEntryWhenTheFirstFinishes)
+{
+    MeshEntity* knight = Knight();
+    AnimationParams chain = Params(ANIMFLAG_AUTOFINISH | ANIMFLAG_CHILDREN);
+    chain.AddChild(NameString("Wave"), Params(0));
+    chain.AddChild(NameString("Turn"), Params(ANIMFLAG_LOOP));
+    ASSERT_TRUE(knight->StartAnimation(m_root, NameString("Wave"), &chain));
+    Advance(knight, 0.0f);
+    Advance(knight, 0.9f);
+    const BaseAnimation* next = knight->GetAnimator()->GetFirstRunningRootAnimation();
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(next->GetParams().AnimationIndex, 2) << "Turn";
+    EXPECT_EQ(next->GetParams().ChildCursor, 1u);
+    EXPECT_EQ(next->GetParams().Flags & (ANIMFLAG_LOOP | ANIMFLAG_AUTOFINISH), ANIMFLAG_LOOP | ANIMFLAG_AUTOFINISH);
+}
+
+TEST_F(MeshEntityAnimationTest, RootMotionMovesOrTurnsTheEntity)
+{
+    MeshEntity* walker = Knight(Vector(5, 0, 0, 1));
+    const AnimationParams drive = Params(ANIMFLAG_POSITIONDRIVE);
+    ASSERT_TRUE(walker->StartAnimation(m_root, NameString("Stride"), &drive));
+    EXPECT_EQ(walker->GetAnimator()->GetPositionDriveCount(), 1u);
+    Advance(walker, 0.0f);
+    Advance(walker, 0.5f);
+    EXPECT_NEAR(walker->GetGlobalLocationMatrix().rows[3].x, 10.0f, 1e-3f);
+    EXPECT_NEAR(walker->GetGlobalLocationMatrix().rows[0].x, 1.0f, 1e-5f) << "the axes stay";
+
+    MeshEntity* turner = Knight(Vector(5, 0, 0, 1));
+    const AnimationParams turn = Params(ANIMFLAG_ROTATIONDRIVE);
+    ASSERT_TRUE(turner->StartAnimation(m_root, NameString("Turn"), &turn));
+    Advance(turner, 0.0f);
+    Advance(turner, 1.0f);
+    EXPECT_NEAR(turner->GetGlobalLocationMatrix().rows[3].x, 5.0f, 1e-4f) << "the position stays";
+    EXPECT_NEAR(std::fabs(turner->GetGlobalLocationMatrix().rows[0].z), 1.0f, 1e-3f) << "x turned onto z";
+    EXPECT_TRUE(turner->StopAllAnimations(m_root, 0.0f));
+    EXPECT_EQ(turner->GetAnimator()->GetRotationDriveCount(), 0u) << "a stop gives the drive back";
+}
+
+TEST_F(MeshEntityAnimationTest, MountedEntitiesFollowTheirBone)
+{
+    MeshEntity* knight = Knight(Vector(10, 0, 0, 1));
+    MeshEntity* sword = Plain();
+    sword->SetName("Sword");
+    sword->SetParent(knight);
+    Matrix offset;
+    offset.LoadTranslation(0.0f, 0.0f, 1.0f);
+    m_log.Clear();
+    EXPECT_FALSE(knight->MountEntityToBone(-1, sword, offset, 0));
+    EXPECT_TRUE(m_log.Contains("Cannot mount entity to bone with -1 index", 4));
+    ASSERT_TRUE(knight->MountEntity(NameString("Arm"), sword, offset, 0));
+    EXPECT_FALSE(knight->MountEntity(NameString("Arm"), sword, offset, 0));
+    EXPECT_TRUE(m_log.Contains("Entity Sword has already been mounted to some other entity", 4));
+    const AnimationParams loop = Params(ANIMFLAG_LOOP);
+    ASSERT_TRUE(knight->StartAnimation(m_root, NameString("Wave"), &loop));
+    Advance(knight, 0.0f);
+    Advance(knight, 0.5f);
+    const Vector at = sword->GetGlobalLocationMatrix().rows[3];
+    EXPECT_NEAR(at.x, 15.0f, 1e-3f);
+    EXPECT_NEAR(at.y, 1.0f, 1e-3f);
+    EXPECT_NEAR(at.z, 1.0f, 1e-3f);
+    knight->UnmountEntity(nullptr);
+    EXPECT_EQ(knight->GetAnimator()->GetMountedBone(sword), -1);
+    EXPECT_EQ(sword->GetExtraFlags() & ENTITYEXTRA_MOUNTED_ON_BONE, 0u);
+}
+
+TEST_F(MeshEntityAnimationTest, TheReplicatedStateStartsTheSameClipElsewhere)
+{
+    MeshEntity* source = Knight();
+    MeshEntity* copy = Knight();
+    AnimationParams loop = Params(ANIMFLAG_LOOP);
+    loop.AttackTime = 0.2f;
+    ASSERT_TRUE(source->StartAnimation(m_root, NameString("Wave"), &loop));
+    Advance(source, 0.0f);
+    Advance(source, 0.5f);
+    const uint32_t packed = source->GetReplicatedEncAnimData();
+    EXPECT_EQ(packed, 0x338083u) << "index 3 looping, progress 128/255, attack 51/255";
+    copy->ApplyReplicatedEncAnimData(packed);
+    const BaseAnimation* started = copy->GetAnimator()->GetFirstRunningRootAnimation();
+    ASSERT_NE(started, nullptr);
+    EXPECT_EQ(started->GetParams().AnimationIndex, 3);
+    EXPECT_EQ(started->GetParams().Flags, ANIMFLAG_LOOP | ANIMFLAG_SMOOTHGAMEPLAYTIME);
+    EXPECT_NEAR(started->GetParams().OverrideProgress, 128.0f / 255.0f, 1e-6f);
+    EXPECT_NEAR(started->GetParams().AttackTime, 0.2f, 0.5f / 255);
+    copy->ApplyReplicatedEncAnimData(EncodeReplicatedAnimState(3, true, 0.25f, 0.2f));
+    EXPECT_EQ(copy->GetAnimator()->GetSlotList(0).size(), 1u) << "the same index only moves the progress";
+    EXPECT_NEAR(started->GetParams().OverrideProgress, 64.0f / 255.0f, 1e-6f);
+}

@@ -1,0 +1,71 @@
+// Scripts reach a mesh's animation calls: parameters built in Lua, starts that report an unknown
+// animation, progress on a tree node, mounting on a bone and the rest pose of a bone.
+#include "scene/kinds/MeshEntity.h"
+#include "scene/kinds/MeshTemplate.h"
+#include "scene/templates/EntityTemplateStub.h"
+#include "scene/templates/TemplateManager.h"
+#include "support/ScriptedSceneTest.h"
+#include "tools/datakit/MeshTemplateWriter.h"
+
+namespace
+{
+class MeshEntityAnimationBindingsTest : public ScriptedSceneTest
+{
+protected:
+    void SetUp() override
+    {
+        ScriptedSceneTest::SetUp();
+        MeshTemplateSpec spec;
+        spec.withMeshData = false;
+        spec.bones = {"Hips", "Hand"};
+        EntityTemplateStub* stub = new EntityTemplateStub;
+        stub->SetFileName("units/Knight");
+        SimpleGUID guid;
+        guid.bytes[0] = 0xAC;
+        stub->SetGUID(guid);
+        ASSERT_TRUE(gTemplateManager.RegisterStub(stub));
+        stub->SetTemplate(MeshTemplateWriter::MakeTemplate(spec).release());
+    }
+    void TearDown() override
+    {
+        gEntityManager.NewScene();
+        gTemplateManager.Clear();
+        ScriptedSceneTest::TearDown();
+    }
+    void Run(const char* chunk) { EXPECT_TRUE(gLua.LoadAndCall(chunk, 0)) << chunk; }
+    static MeshEntity* Find(const char* name)
+    {
+        for (Entity* entity : gEntityManager.GetNameIndex())
+            if (std::string(entity->GetName()) == name)
+                return dynamic_cast<MeshEntity*>(entity);
+        return nullptr;
+    }
+};
+} // namespace
+
+TEST_F(MeshEntityAnimationBindingsTest, ScriptsStartStopAndMountThroughTheMeshEntity)
+{
+    Run("knight = tolua.cast(gEntityManager:CreateEntityInGame('units/Knight', nil, Matrix:new_local(), 0), 'MeshEntity')"
+        " knight:SetName('Knight')"
+        " sword = gEntityManager:CreateEntityInGame('units/Knight', knight, Matrix:new_local(), 0)"
+        " sword:SetName('Sword')"
+        " params = AnimationParams:new_local()"
+        " params.Flags = ANIMFLAG_LOOP + ANIMFLAG_POSITIONDRIVE"
+        " params.AttackTime = 0.5"
+        " started = knight:StartAnimation('root', 'Jump', params)"
+        " progressed = knight:SetAnimationProgress('root', -1, 0.5)"
+        " unknownNode = knight:SetAnimationProgress('legs', -1, 0.5)"
+        " mounted = knight:MountEntity('Hand', sword, Matrix:new_local(), 0)"
+        " rest = knight:GetTemplateHierarchyPosition('Hand')");
+    MeshEntity* knight = Find("Knight");
+    MeshEntity* sword = Find("Sword");
+    ASSERT_NE(knight, nullptr);
+    ASSERT_NE(sword, nullptr);
+    EXPECT_TRUE(m_log.Contains("Animation Jump not found in", 4));
+    Run("assert(started == false and progressed == true and unknownNode == false and mounted == true)"
+        " assert(params.Flags == 0x801 and params.AttackTime > 0.499 and params.AttackTime < 0.501)"
+        " assert(rest:At(3, 1) == 1)");
+    EXPECT_EQ(knight->GetAnimator()->GetMountedBone(sword), 1);
+    Run("knight:UnmountEntity(nil)");
+    EXPECT_EQ(knight->GetAnimator()->GetMountedBone(sword), -1);
+}

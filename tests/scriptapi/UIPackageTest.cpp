@@ -1,0 +1,63 @@
+// The UI package from scripts: the constants' fixed values, elements made, linked, searched and
+// changed from Lua (their render-side twin changes as no render thread runs), and script listeners
+// through UIEventLuaAgent.
+#include "engine/scripting/ScriptTestSupport.h"
+
+#include "ui/elements/UIElement.h"
+
+#include <tolua++.h>
+
+namespace
+{
+class UIPackageTest : public ScriptTest
+{
+protected:
+    UIElement* Global(const char* name)
+    {
+        lua_getglobal(L(), name);
+        UIElement* const element = static_cast<UIElement*>(tolua_tousertype(L(), -1, nullptr));
+        lua_pop(L(), 1);
+        return element;
+    }
+};
+
+TEST_F(UIPackageTest, ConstantsCarryTheirFixedValues)
+{
+    Run("values = table.concat({UIFLAG_HIDDEN, UIFLAG_FOCUSABLEWITHMOUSE, UIFLAG_AUTOLAYOUT, UIEVENT_CLICK, "
+        "UIEVENT_ONUNFOCUS, UIEVENTFLAG_NOCONSUME, UIACTIONFLAG_HALFSINESLOW, UIACTIONFLAG_DONOTWAIT, "
+        "UIACTIONFLAG_RESETIFNOPRESET, BLEND_ADDALPHA, UICOLOR_MULTIPLYBYPARENTCOLOR}, ' ')");
+    EXPECT_EQ(GlobalString("values"), "2 16 1073741824 4 23 4 4 128 256 3 2");
+}
+
+TEST_F(UIPackageTest, ScriptsBuildTreesChangeElementsAndListen)
+{
+    Run("gRoot = UIElement:new()\n"
+        "gChild = UIElement:new()\n"
+        "gRoot:AddChild(gChild)\n"
+        "gChild:SetName('kid')\n"
+        "found = tostring(gRoot:FindElementByName('kid') == gChild)\n"
+        "parent = tostring(gChild:GetParent() == gRoot)\n"
+        "gChild:SetPositionXYZ(1, 2, 3)\n"
+        "gChild:SetColor(Vector(1, 1, 1, 0.5))\n"
+        "gChild:Move2(0, 7, 8, 0, 0)\n"
+        "gRoot:Hide()\n"
+        "visible = tostring(gChild:IsVisible())\n"
+        "UIEventAgent = {}\n"
+        "function UIEventAgent:UITrigger(value) got = value end\n"
+        "gRoot:Show()\n"
+        "UIEventLuaAgent:Register(gChild, UIEVENT_CLICK, 42, UIEVENTFLAG_ONALL)\n"
+        "consumed = tostring(gChild:SendEvent(UIEVENT_CLICK, 0, 0))\n");
+    EXPECT_EQ(GlobalString("found"), "true");
+    EXPECT_EQ(GlobalString("parent"), "true");
+    EXPECT_EQ(GlobalString("visible"), "false");
+    EXPECT_EQ(GlobalString("consumed"), "true");
+    EXPECT_EQ(GlobalNumber("got"), 42.0);
+    UIElement* const child = Global("gChild");
+    ASSERT_NE(child, nullptr);
+    EXPECT_TRUE(child->GetRenderPosition().Equal(Vector(1, 2, 3, 1)));
+    EXPECT_EQ(child->GetRenderColor().w, 0.5f);
+    child->UpdateActions();
+    EXPECT_EQ(child->GetRenderPosition().x, 7.0f) << "the script's move arrived as an action";
+    Run("gRoot:Release()");
+}
+} // namespace

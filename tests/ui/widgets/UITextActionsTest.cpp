@@ -1,0 +1,95 @@
+// The text actions on a hand-set clock, with no render thread (commands run as written): the
+// per-character blend parameters, a step of 0, and the cross-fade's two halves.
+#include "ui/widgets/UITextActions.h"
+
+#include "platform/os/Clock.h"
+#include "ui/elements/UIText.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace
+{
+const int64_t kSecond = os::kCounterFrequency;
+
+class UITextActionsTest : public ::testing::Test
+{
+protected:
+    void TearDown() override { text->Release(); }
+    void Frame(int64_t ticks)
+    {
+        SetUIActionClocks({Time(ticks), Time(ticks), Time(ticks)});
+        text->UpdateActions();
+    }
+    UIText* text = new UIText("font", 12);
+};
+
+TEST_F(UITextActionsTest, PerCharacterBlendFollowsTheStepAndAStepOfZeroBlendsAllAtOnce)
+{
+    const struct
+    {
+        float step;
+        float atHalf;
+        float atEnd;
+    } cases[] = {
+        // N = 4 (the line break is no character): c = ceil(-1/s); 1 + c*s - (N + c)*s*e.
+        {0.25f, 0.0f, 0.0f},      // c = -4
+        {0.125f, 0.25f, 0.5f},    // c = -8: 0.5 e
+        {0.75f, -0.875f, -2.0f},  // c = -1: 0.25 - 2.25 e
+        {0.3f, -0.05f, -0.2f},    // c = -3: 0.1 - 0.3 e
+        {0.0f, 0.5f, 1.0f},
+    };
+    for (const auto& c : cases)
+    {
+        text->SetRenderText(u"ab\ncd");
+        text->BlendInTextPerChar(2.0f, 0, 0, c.step, nullptr);
+        Frame(0);
+        Frame(kSecond);
+        EXPECT_NEAR(text->GetPerCharBlendOffset(), c.atHalf, 1e-5f) << "step " << c.step;
+        EXPECT_FLOAT_EQ(text->GetPerCharBlendStep(), c.step);
+        EXPECT_TRUE(std::isfinite(text->GetPerCharBlendOffset()));
+        Frame(2 * kSecond);
+        EXPECT_NEAR(text->GetPerCharBlendOffset(), c.atEnd, 1e-5f) << "step " << c.step;
+        EXPECT_EQ(text->GetFirstAction(0), nullptr);
+    }
+    text->SetRenderText(nullptr);
+    text->SetPerCharBlend(7, 7);
+    text->BlendInTextPerChar(1.0f, 0, 0, 0.5f, nullptr);
+    Frame(3 * kSecond);
+    EXPECT_EQ(text->GetPerCharBlendOffset(), 0.0f) << "no characters: reset at start and left alone";
+}
+
+TEST_F(UITextActionsTest, SmoothTextFadesOutEmptiesThenSetsAndFadesIn)
+{
+    text->SetRenderText(u"old");
+    text->SetTextSmooth(1.0f, u"new", 0, 1);
+    Frame(0);
+    Frame(kSecond / 2);
+    EXPECT_FLOAT_EQ(text->GetRenderColor().w, 0.5f);
+    EXPECT_EQ(text->GetRenderText(), u"old");
+    Frame(kSecond);
+    EXPECT_EQ(text->GetRenderText(), u"new") << "the fade-in starts in the frame the fade-out ends";
+    EXPECT_FALSE(text->IsRenderHidden()) << "the fade-out leaves the element visible";
+    EXPECT_FLOAT_EQ(text->GetRenderColor().w, 0.0f);
+    Frame(kSecond + kSecond / 2);
+    EXPECT_FLOAT_EQ(text->GetRenderColor().w, 0.5f);
+    Frame(2 * kSecond);
+    EXPECT_FLOAT_EQ(text->GetRenderColor().w, 1.0f);
+    EXPECT_EQ(text->GetFirstAction(1), nullptr);
+
+    // An empty old text: the fade-out ends at once and the fade-in takes the full time.
+    text->SetRenderText(nullptr);
+    text->SetLinearColorRGBA(1, 1, 1, 0.2f);
+    text->SetTextSmooth(1.0f, u"x", 0, 1);
+    Frame(3 * kSecond);
+    EXPECT_EQ(text->GetRenderText(), u"x");
+    EXPECT_FLOAT_EQ(text->GetRenderColor().w, 0.2f);
+    Frame(3 * kSecond + kSecond / 2);
+    EXPECT_FLOAT_EQ(text->GetRenderColor().w, 0.6f);
+    text->SetTextSmooth(1.0f, nullptr, 0, 2);
+    Frame(5 * kSecond);
+    Frame(6 * kSecond);
+    EXPECT_EQ(text->GetRenderText(), u"") << "no new text: faded out to nothing";
+}
+} // namespace

@@ -3,6 +3,7 @@
 #include "audio/AudioClassRegistration.h"
 #include "core/CoreClassRegistration.h"
 #include "engine/EngineClassRegistration.h"
+#include "gameplay/sequences/SequenceClassRegistration.h"
 #include "renderer/RendererClassRegistration.h"
 #include "scene/SceneClassRegistration.h"
 #include "ui/UIClassRegistration.h"
@@ -13,6 +14,7 @@ void RegisterAllClasses()
     RegisterEngineClasses();
     RegisterRendererClasses();
     RegisterSceneClasses();
+    RegisterSequenceClasses();
     RegisterUIClasses();
     RegisterAudioClasses();
 }

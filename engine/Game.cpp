@@ -17,6 +17,7 @@
 #include "engine/scripting/LuaWrapper.h"
 #include "engine/scripting/ScriptSchedulerHelper.h"
 #include "gameplay/physics/PhysicsThread.h"
+#include "gameplay/sequences/SequenceSystem.h"
 #include "online/InGameStore.h"
 #include "online/MultiplayerEngine.h"
 #include "online/NorvexAnalytics.h"
@@ -143,7 +144,7 @@ void Game::Init(void* window, uint32_t width, uint32_t height, GameDelegate* del
     {
         delegate->RunStartupScripts();
         if (SceneEntity* const root = gEntityManager.GetSceneRoot())
-            PendingGameServices::EnableSequenceSystem(root);
+            gSequenceSystem.EnableAndReset(true);
         delegate->OnInit();
         m_entityLists.InitSceneEntities();
         delegate->OnAfterInit();
@@ -175,7 +176,7 @@ void Game::Close()
            (Time::Now() - waitStart).ToSeconds() < kCloseWaitSeconds)
         steam::RunCallbacks();
 
-    PendingGameServices::StopAllSequences();
+    gSequenceSystem.StopAllSequences(true);
     if (m_initialised)
     {
         if (m_delegate != nullptr)

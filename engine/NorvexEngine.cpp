@@ -19,6 +19,8 @@
 #include "engine/profiler/Profiler.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "engine/scripting/ScriptSchedulerHelper.h"
+#include "gameplay/sequences/SequenceActionFactory.h"
+#include "gameplay/sequences/SequenceSystem.h"
 #include "gameplay/physics/PhysicsThread.h"
 #include "platform/os/Clock.h"
 #include "platform/os/Thread.h"
@@ -245,8 +247,8 @@ void NorvexEngine::Close()
     gTemplateManager.Close();
     SubmitRendererSync();
     gGlobalScriptScheduler.Clear();
-    PendingEngineServices::ResetSequenceSystem();
-    PendingEngineServices::ClearSequenceActionFactory();
+    gSequenceSystem.Reset();
+    gSequenceActionFactory.Clear();
     gSoundEntriesContainer.RemoveAllSoundEntries();
     gFrameRingAllocator.Release();
     gLua.Close();
@@ -311,7 +313,7 @@ void NorvexEngine::Update(const FrameClock& clockC, const FrameClock& clockD, bo
     gFrameRingAllocator.NextGeneration();
     gGlobalScriptScheduler.Update(gEngineTimer.GetTicks());
     gLua.Tick();
-    PendingEngineServices::UpdateSequenceSystem();
+    gSequenceSystem.Update();
     steam::RunCallbacks();
 }
 

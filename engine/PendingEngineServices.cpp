@@ -18,8 +18,6 @@ std::atomic<bool> gPostProcessReported{false};
 std::atomic<bool> gStringManagerReported{false};
 std::atomic<bool> gFontTableReported{false};
 std::atomic<bool> gReplacementReported{false};
-std::atomic<bool> gSequenceSystemReported{false};
-std::atomic<bool> gSequenceActionsReported{false};
 } // namespace
 
 namespace PendingEngineServices
@@ -28,7 +26,7 @@ void ForgetReports()
 {
     for (std::atomic<bool>* reported :
          {&gPostProcessReported, &gStringManagerReported, &gFontTableReported,
-          &gReplacementReported, &gSequenceSystemReported, &gSequenceActionsReported})
+          &gReplacementReported})
         reported->store(false, std::memory_order_relaxed);
 }
 
@@ -75,20 +73,5 @@ void DestroyFontTable()
 void ClearDefaultReplacementContainer()
 {
     NotBuilt(gReplacementReported, "StringReplacementContainer");
-}
-
-void UpdateSequenceSystem()
-{
-    NotBuilt(gSequenceSystemReported, "SequenceSystem");
-}
-
-void ResetSequenceSystem()
-{
-    NotBuilt(gSequenceSystemReported, "SequenceSystem");
-}
-
-void ClearSequenceActionFactory()
-{
-    NotBuilt(gSequenceActionsReported, "SequenceActionFactory");
 }
 } // namespace PendingEngineServices

@@ -1,5 +1,5 @@
 // Engine services whose own subsystems are not built yet: the string manager and font table, the
-// text replacements, the sequence system and its action factory and the post-process chain.
+// text replacements and the post-process chain.
 // Start-up, the frame and shutdown call them here in the engine's order; each says once in the log
 // that it is not built, and the issue that builds the service replaces its calls with the real
 // ones. Main thread.
@@ -25,9 +25,4 @@ void LoadStrings();
 void LoadFontTable();
 void DestroyFontTable();
 void ClearDefaultReplacementContainer();
-
-// Gameplay services.
-void UpdateSequenceSystem();
-void ResetSequenceSystem();
-void ClearSequenceActionFactory();
 } // namespace PendingEngineServices

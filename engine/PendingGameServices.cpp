@@ -8,7 +8,6 @@ namespace
 {
 enum PendingService
 {
-    PENDING_SEQUENCES,
     PENDING_LIGHTMAPS,
     PENDING_SCENE_PARAMETERS,
     PENDING_BLENDERS,
@@ -35,16 +34,6 @@ void ForgetReports()
 {
     for (std::atomic<bool>& reported : gReported)
         reported.store(false, std::memory_order_relaxed);
-}
-
-void EnableSequenceSystem(Entity*)
-{
-    NotBuilt(PENDING_SEQUENCES, "SequenceSystem");
-}
-
-void StopAllSequences()
-{
-    NotBuilt(PENDING_SEQUENCES, "SequenceSystem");
 }
 
 void LoadLightmaps(const char*, uint32_t)

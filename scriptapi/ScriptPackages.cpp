@@ -10,6 +10,9 @@
 #include "engine/profiler/Profiler.h"
 #include "engine/scripting/LuaClassIndex.h"
 #include "engine/scripting/LuaWrapper.h"
+#include "gameplay/sequences/SequenceActionFactory.h"
+#include "gameplay/sequences/SequenceSpawner.h"
+#include "gameplay/sequences/SequenceSystem.h"
 #include "renderer/ShaderManager.h"
 #include "scene/entities/EntityManager.h"
 #include "scriptapi/ScriptApi.h"
@@ -29,6 +32,7 @@ int tolua_video_open(lua_State* state);
 int tolua_config_open(lua_State* state);
 int tolua_navigation_open(lua_State* state);
 int tolua_ui_open(lua_State* state);
+int tolua_sequences_open(lua_State* state);
 
 namespace
 {
@@ -96,6 +100,7 @@ void OpenScriptPackages(lua_State* state)
     tolua_config_open(state);
     tolua_navigation_open(state);
     tolua_ui_open(state);
+    tolua_sequences_open(state);
     lua_settop(state, 0);
     MendClassAssignment(state);
     LuaSpeedUpClassIndex(state);
@@ -123,6 +128,9 @@ void RegisterEngineScriptGlobals(LuaWrapper& wrapper)
     wrapper.RegisterGlobalObject(gSoundEngine, "SoundEngine", "gSoundEngine");
     wrapper.RegisterGlobalObject(&gSoundEntriesContainer, "SoundEntriesContainer", "gSoundEntriesContainer");
     wrapper.RegisterGlobalObject(&gConfigHelper, "LUAConfigHelper", "gConfigHelper");
+    wrapper.RegisterGlobalObject(&gSequenceSystem, "SequenceSystem", "gSequenceSystem");
+    wrapper.RegisterGlobalObject(&gSequenceSpawner, "SequenceSpawner", "gSequenceSpawner");
+    wrapper.RegisterGlobalObject(&gSequenceActionFactory, "SequenceActionFactory", "gSequenceActionFactory");
     // The video engine exists once engine start-up has made it.
     if (gVideoEngine != nullptr)
         wrapper.RegisterGlobalObject(gVideoEngine, "VideoEngine", "gVideoEngine");

@@ -17,19 +17,6 @@ float Share(float numerator, float denominator)
 
 namespace AnimationKeys
 {
-float Dequantise(int16_t component, float minimum, float maximum)
-{
-    const float n = component < 0 ? float(component) / 32768.0f : float(component) / 32767.0f;
-    const float f = 0.5f * n + 0.5f;
-    return (1.0f - f) * minimum + f * maximum;
-}
-
-Vector DecodeKey(const AnimationKey& key, const AnimationRange& range)
-{
-    return Vector(Dequantise(key.x, range.minimum.x, range.maximum.x), Dequantise(key.y, range.minimum.y, range.maximum.y),
-                  Dequantise(key.z, range.minimum.z, range.maximum.z), Dequantise(key.t, range.minimum.w, range.maximum.w));
-}
-
 Quaternion DecodeRotation(const AnimationKey& key, const AnimationRange& range)
 {
     const Vector v = DecodeKey(key, range);

@@ -12,9 +12,19 @@
 namespace AnimationKeys
 {
 // One component mapped into [minimum, maximum]: negative values scale by 32768, others by 32767.
-float Dequantise(int16_t component, float minimum, float maximum);
+// Inline: sampling decodes a few keys per bone and frame.
+inline float Dequantise(int16_t component, float minimum, float maximum)
+{
+    const float n = component < 0 ? float(component) * (1.0f / 32768.0f) : float(component) * (1.0f / 32767.0f);
+    const float f = 0.5f * n + 0.5f;
+    return (1.0f - f) * minimum + f * maximum;
+}
 // The key's x, y, z values and its time (w) in the channel's range.
-Vector DecodeKey(const AnimationKey& key, const AnimationRange& range);
+inline Vector DecodeKey(const AnimationKey& key, const AnimationRange& range)
+{
+    return Vector(Dequantise(key.x, range.minimum.x, range.maximum.x), Dequantise(key.y, range.minimum.y, range.maximum.y),
+                  Dequantise(key.z, range.minimum.z, range.maximum.z), Dequantise(key.t, range.minimum.w, range.maximum.w));
+}
 // A rotation key: x, y, z decoded, w rebuilt as sqrt(1 - x² - y² - z²) (0 when that is negative).
 Quaternion DecodeRotation(const AnimationKey& key, const AnimationRange& range);
 // The progress in the quantised time units of the channel's keys, clamped to twice the key range.

@@ -39,6 +39,7 @@ public:
         rootMatrix = Matrix::ONE;
         rootMotion = Matrix::ONE;
         skeleton = nullptr;
+        rootMotionBone = -1;
         meshTemplate = nullptr;
         positionScale = 1.0f;
         visitCounter = 0;
@@ -56,6 +57,8 @@ public:
     Matrix rootMatrix;
     Matrix rootMotion;
     const MeshSkeleton* skeleton = nullptr;
+    // The skeleton's root-motion bone (-1 none), looked up once per pose.
+    int32_t rootMotionBone = -1;
     const MeshTemplate* meshTemplate = nullptr;
     float positionScale = 1.0f;
     uint32_t visitCounter = 0;

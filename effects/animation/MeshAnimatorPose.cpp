@@ -27,6 +27,7 @@ void MeshAnimator::UpdatePose(AnimationSampleContext& context, const MeshSkeleto
                          : m_owner != nullptr ? m_owner->GetGlobalLocationMatrix()
                                               : Matrix::ONE;
     context.skeleton = &skeleton;
+    context.rootMotionBone = skeleton.GetRootMotionBone();
     context.positionScale = positionScale;
     context.meshTemplate = m_owner != nullptr ? m_owner->GetMeshTemplate() : nullptr;
     context.targetingModes[0] = m_targetingAngles[0] < 0.0f ? 2 : 3;
@@ -135,7 +136,7 @@ void MeshAnimator::PoseBone(AnimationSampleContext& context, uint32_t bone)
     const MeshSkeletonBone& record = skeleton.GetBone(bone);
     const Matrix& rest = skeleton.GetRestMatrix(bone);
     Matrix local = rest;
-    if (int32_t(bone) != skeleton.GetRootMotionBone())
+    if (int32_t(bone) != context.rootMotionBone)
     {
         AnimationBoneSample blended;
         if (PoseBlending::BlendBone(context.stack, bone, blended))

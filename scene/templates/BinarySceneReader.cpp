@@ -37,6 +37,8 @@ struct SceneLayout
 
 constexpr size_t kEntityRecordHeader = 16 + 4 + 4;
 
+BinarySceneReader::SequenceReader gSequenceReader = nullptr;
+
 bool Fail(const char* what)
 {
     gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Binary scene: %s; nothing loaded", what);
@@ -211,8 +213,18 @@ bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32
         gEntityManager.SetNavigationGrid(nullptr);
     }
     if (layout.hasSequences != 0 && (loadFlags & kReadSequences) != 0)
-        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Binary scene: the sequence system is not built yet; its data is skipped");
+    {
+        if (gSequenceReader == nullptr)
+            gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Binary scene: no sequence system reads its sequences; they are skipped");
+        else if (!gSequenceReader(data + layout.sequencesAt, size - layout.sequencesAt))
+            gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Binary scene: the sequence record is not valid");
+    }
     return true;
+}
+
+void BinarySceneReader::SetSequenceReader(SequenceReader reader)
+{
+    gSequenceReader = reader;
 }
 
 bool BinarySceneReader::ListTemplateGUIDs(const uint8_t* data, size_t size, std::vector<SimpleGUID>& guids)

@@ -27,6 +27,11 @@ public:
     // that fails the check loads nothing (logged). Missing templates only lose their records.
     static bool LoadBinaryScene(const uint8_t* data, size_t size, uint32_t loadFlags, uint32_t serializationFlags,
                                 uint8_t variation);
+    // Who reads a scene's sequence payload (the sequence system, which registers itself); without
+    // one the payload is skipped with a warning.
+    using SequenceReader = bool (*)(const uint8_t* data, size_t size);
+    static void SetSequenceReader(SequenceReader reader);
+
     // The template GUID of every entity record, in file order; false (logged) when the file does not
     // pass the same checks as a load.
     static bool ListTemplateGUIDs(const uint8_t* data, size_t size, std::vector<SimpleGUID>& guids);

@@ -23,7 +23,9 @@ status=$?
 echo "demo run: exit $status in $(( $(date +%s) - start )) s"
 [ $status -eq 0 ] || fail "the demo run exited $status"
 previous=0
-for message in "Engine successfully initialized" "Demo: DemoField script runs" "Scene switched in" "Demo tick 15" \
+for message in "Engine successfully initialized" "Demo: DemoField script runs" \
+               "Demo: the scene's fanfare sequence starts" "Scene switched in" "//===== Sequence: Finale Begin" \
+               "Demo tick 15" \
                "Demo: the walker sets out round the wall" "Demo: the walker arrived at 8" \
                "Demo: the demo ends" "Game closed" "NorvexEngine closed"; do
     line=$(grep -n -F -m1 "$message" "$work/run.log" | cut -d: -f1)

@@ -115,7 +115,9 @@ std::vector<uint8_t> BuildBinaryScene(const SceneFileContents& contents)
         PutFloat(out, grid.cellSize);
         Append(out, grid.cells);
     }
-    PutU32(out, 0);
+    PutU32(out, contents.sequences != nullptr ? 1 : 0);
+    if (contents.sequences != nullptr)
+        Append(out, Payload(*contents.sequences, 0));
     return out;
 }
 } // namespace SceneWriter

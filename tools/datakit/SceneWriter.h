@@ -43,6 +43,8 @@ struct SceneFileContents
     std::vector<const EntitySet*> sets;
     bool hasGrid = false;
     SceneNavigationGrid grid;
+    // The sequence system whose payload ends the file; none writes a sequence word of 0.
+    const RTTIPolyBaseClass* sequences = nullptr;
 };
 
 // One optimized template entry: its body and the variations that need it.

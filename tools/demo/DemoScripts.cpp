@@ -77,6 +77,9 @@ gDemo.OnTick = function(ticks)
         marker:SetLocalPosition(Vector(math.cos(angle) * 10 * i, 0, math.sin(angle) * 10 * i, 1))
     end
 end
+gSequenceSystem:StartSequence("fanfare")
+DemoPrint("Demo: the scene's fanfare sequence starts")
+gGame:ScheduleScriptCall("gSequenceSystem:Log(0, 2)", 0.9, 0)
 gGame:ScheduleScriptCall("DemoPrint('Demo: one second of game time')", 1.0, 0)
 gGame:ScheduleScriptCall("gGame:SwitchScene('DemoOutpost')", 2.0, 0)
 )LUA";

@@ -11,6 +11,9 @@
 #include "engine/config/GameConfig.h"
 #include "engine/config/SceneNamesTable.h"
 #include "gameplay/navigation/NavigationGrid.h"
+#include "gameplay/sequences/Sequence.h"
+#include "gameplay/sequences/SequenceActions.h"
+#include "gameplay/sequences/SequenceSystem.h"
 #include "renderer/resources/ResourceList.h"
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityManager.h"
@@ -167,9 +170,44 @@ SceneNavigationGrid WalledGrid()
     return grid;
 }
 
+// The field's sequences: "Fanfare" raises the horn's semaphore, then after half a second starts
+// "Finale", which counts the cheers on a second track while the first waits for the count.
+void BuildFieldSequences(SequenceSystem& system)
+{
+    auto action = [](SequenceTrack& track, SequenceAction* made, float time,
+                     std::initializer_list<std::pair<const char*, const char*>> values) {
+        made->SetTime(time);
+        for (const auto& [name, text] : values)
+            made->GetClassProperties()->FindPropertyInClassChain(name)->SetFromText(made, text);
+        track.GetActions().Add(made);
+    };
+    auto* fanfare = new Sequence;
+    fanfare->SetName("Fanfare");
+    auto* horn = new SequenceTrack;
+    horn->SetName("Horn");
+    action(*horn, new SequenceActionRaiseGlobalSemaphore, 0.5f, {{"Semaphore", "Horn"}});
+    action(*horn, new SequenceActionStartSequence, 0.0f, {{"Sequence", "Finale"}});
+    fanfare->GetTracks().Add(horn);
+    system.AddSequence(fanfare);
+
+    auto* finale = new Sequence;
+    finale->SetName("Finale");
+    auto* waiting = new SequenceTrack;
+    waiting->SetName("Waiting");
+    action(*waiting, new SequenceActionWaitForGlobalCountingSemaphoreToReach, 0.0f, {{"Semaphore", "Cheers"}, {"Value", "3"}});
+    action(*waiting, new SequenceActionRaiseGlobalSemaphore, 2.0f, {{"Semaphore", "Curtain"}});
+    auto* cheering = new SequenceTrack;
+    cheering->SetName("Cheering");
+    for (int i = 0; i < 3; ++i)
+        action(*cheering, new SequenceActionIncreaseGlobalCountingSemaphore, 0.2f, {{"Semaphore", "Cheers"}});
+    finale->GetTracks().Add(waiting);
+    finale->GetTracks().Add(cheering);
+    system.AddSequence(finale);
+}
+
 // A scene file of `count` entities of one template, laid out on a ring, and its resource list.
 bool AddScene(DataRoot& data, const char* sceneName, const DemoTemplate& demoTemplate, uint32_t count,
-              bool walled = false)
+              bool walled = false, const SequenceSystem* sequences = nullptr)
 {
     EntityTemplateStub* stub = new EntityTemplateStub;
     stub->SetFileName(demoTemplate.name);
@@ -189,6 +227,7 @@ bool AddScene(DataRoot& data, const char* sceneName, const DemoTemplate& demoTem
         entity->SetName((std::string("Post") + std::to_string(i)).c_str());
         contents.entities.push_back({entity, GuidOf(demoTemplate), 0xFFFFFFFFu});
     }
+    contents.sequences = sequences;
     contents.hasGrid = walled;
     if (walled)
         contents.grid = WalledGrid();
@@ -238,12 +277,15 @@ int main(int argc, char** argv)
                         100.0f);
 
     DataRoot data;
+    SequenceSystem fieldSequences;
+    BuildFieldSequences(fieldSequences);
     data.GetProjectConfig().m_defaultScene = kScenes[0];
     SceneNamesTable sceneNames;
     for (const char* scene : kScenes)
         sceneNames.m_sceneNames.Add(NameString(scene));
     const bool built = AddEngineStartupData(data) && AddMedia(data) && AddAnimations(data) && AddTemplates(data) &&
-                       AddScene(data, kScenes[0], kTemplates[1], 4) && AddScene(data, kScenes[1], kTemplates[1], 1, true) &&
+                       AddScene(data, kScenes[0], kTemplates[1], 4, false, &fieldSequences) &&
+                       AddScene(data, kScenes[1], kTemplates[1], 1, true) &&
                        AddRecord(data, "common", SceneNamesTable::kFileName, sceneNames);
     if (!built)
     {

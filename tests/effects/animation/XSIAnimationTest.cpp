@@ -4,6 +4,7 @@
 #include "effects/animation/XSIAnimation.h"
 
 #include "effects/animation/AnimationClipFixture.h"
+#include "scene/kinds/MeshTemplate.h"
 #include "scene/kinds/MeshTemplateAnimation.h"
 
 #include <cmath>
@@ -229,4 +230,88 @@ TEST(XSIAnimationSoundEventTest, EventsPlayWhenTheProgressPassesThemAlsoAcrossAW
         SCOPED_TRACE(testing::Message() << c.from << " to " << c.to << " event " << c.event);
         EXPECT_EQ(AnimationSoundEventPassed(c.from, c.to, c.event, c.backwards, c.looping), c.plays);
     }
+}
+
+namespace
+{
+class RecordingSync : public AnimationSoundSyncObject
+{
+public:
+    void Update(float progress, float weight, bool forward) override
+    {
+        calls.push_back({progress, weight, forward ? 1.0f : 0.0f});
+    }
+    std::vector<std::vector<float>> calls;
+};
+} // namespace
+
+TEST_F(XSIAnimationTest, SyncObjectsFollowTheProgressAndTheWeightedFader)
+{
+    ResourceAnimation* slide = Clip("slide", {{"Arm", {{0.0f, 0.0f}, {1.0f, 10.0f}}}});
+    MeshAnimator animator(nullptr, 3, 1);
+    RecordingSync sync;
+    AnimationParams params = Flags(ANIMFLAG_LOOP);
+    params.SyncObject = &sync;
+    params.Weight = 0.5f;
+    Start(animator, slide, params);
+    Tick(0.25f);
+    ArmX(animator);
+    animator.SetAnimationSpeedMultiplier(0, -1, -1.0f);
+    Tick(0.1f);
+    ArmX(animator);
+    ASSERT_EQ(sync.calls.size(), 2u);
+    EXPECT_EQ(sync.calls[0], (std::vector<float>{0.0f, 0.5f, 1.0f})) << "the first sample does not move";
+    EXPECT_NEAR(sync.calls[1][0], 0.9f, 1e-5f) << "a negative speed runs back across the seam";
+    EXPECT_FLOAT_EQ(sync.calls[1][2], 0.0f);
+}
+
+TEST_F(XSIAnimationTest, TheRootEndPoseIsTheLastKeyOfEachChannelAndTargetingTurnsDrivenBones)
+{
+    AnimationClipSpec spec;
+    AnimationClipSpec::Track arm;
+    arm.name = "Arm";
+    Quaternion quarter;
+    quarter.LoadYRotation(90.0f);
+    arm.rotation = {{0.0f, Vector(0, 0, 0, 1)}, {1.0f, Vector(quarter.x, quarter.y, quarter.z, quarter.w)}};
+    arm.position = {{0.0f, Vector(0, 0, 0, 0)}, {1.0f, Vector(4, 0, 0, 0)}};
+    spec.tracks.push_back(arm);
+    ResourceAnimation* turn = Write("turn", spec);
+    XSIAnimation animation(turn, AnimationParams(), 1.0f, 0.0f);
+    Quaternion rotation;
+    Vector position;
+    Vector scale;
+    animation.GetRootEndPose(NameString("Arm"), rotation, position, scale);
+    EXPECT_NEAR(rotation.y, quarter.y, 1e-4f);
+    EXPECT_NEAR(position.x, 4.0f, 1e-3f);
+    EXPECT_FLOAT_EQ(scale.x, 1.0f) << "no scale keys: unit scale";
+    animation.GetRootEndPose(NameString("Tail"), rotation, position, scale);
+    EXPECT_FLOAT_EQ(rotation.w, 1.0f);
+    EXPECT_FLOAT_EQ(position.x, 0.0f);
+
+    // A targeting mode whose "left" range (2) turns Arm a quarter round about x; at -45 degrees
+    // horizontally half of it is added to the sampled (identity) rotation.
+    MeshTargetingRecord mode;
+    Quaternion aim;
+    aim.LoadXRotation(90.0f);
+    mode.entries.push_back({aim, NameString("Arm")});
+    mode.ranges[2][0] = 0;
+    mode.ranges[2][1] = 1;
+    MeshAnimator animator(nullptr, 3, 1);
+    AnimationParams params;
+    params.AttackTime = 0.0f;
+    auto owned = std::make_unique<XSIAnimation>(turn, params, 1.0f, 0.0f);
+    XSIAnimation* played = owned.get();
+    ASSERT_TRUE(animator.StartAnimationOnNode(m_skeleton, NameString("root"), std::move(owned), 1.0f));
+    Pose(animator, m_skeleton);
+    m_context.skeleton = &m_skeleton;
+    m_context.targetingModes[0] = 2;
+    m_context.targetingWeights[0] = 0.5f;
+    m_context.targetingModes[1] = 0;
+    m_context.targetingWeights[1] = 0.0f;
+    played->ApplyTargeting(m_context, mode);
+    Quaternion half;
+    half.LoadXRotation(45.0f);
+    const Quaternion& turned = played->GetSample(played->GetBoundTrack(1)).rotation;
+    EXPECT_NEAR(turned.x, half.x, 1e-4f);
+    EXPECT_NEAR(turned.w, half.w, 1e-4f);
 }

@@ -31,7 +31,8 @@
 // own memory. Shaders run as the small C++ programs of ShaderProgram.h, picked by the program words
 // a source declares with "#pragma program"; a shader without a program draws flat magenta and is
 // counted (drawsWithoutProgram). Every Nth present can be written as a PNG file (SetFrameImages,
-// NORVEX_FRAME_PNG, NORVEX_FRAME_PNG_EVERY).
+// NORVEX_FRAME_PNG, NORVEX_FRAME_PNG_EVERY). A textured pixel costs about 0.1 microseconds in an
+// optimised build (bench/RasteriserBench.cpp): a full 1280x720 pass is some 90 ms.
 //
 // What it does not model. The programs are not the shaders: they reproduce what each family does
 // to geometry, colour and textures, not the look of the final game, and families or options without

@@ -93,6 +93,16 @@ uint64_t GpuDevice::Rasterise(uint32_t type, uint32_t primitiveCount, const Draw
     setup.cullMode = m_state.renderStates[kRsCullMode];
     setup.depthBias = FloatState(m_state.renderStates[kRsDepthBias]);
     setup.slopeScaleDepthBias = FloatState(m_state.renderStates[kRsSlopeScaleDepthBias]);
+    if (pixelProgram)
+    {
+        setup.varyingCount = pixelProgram->VaryingCount();
+        setup.texCoordChange = pixelProgram->SamplesTextures();
+    }
+    else
+    {
+        setup.varyingCount = 0; // flat colour
+        setup.texCoordChange = false;
+    }
     if (setup.clip.left >= setup.clip.right || setup.clip.top >= setup.clip.bottom)
         return 0;
 

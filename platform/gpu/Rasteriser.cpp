@@ -145,11 +145,19 @@ void FillTriangle(const RasterSetup& s, const ScreenVertex* v0, const ScreenVert
 
     PixelInput pixel;
     pixel.frontFacing = clockwise;
-    auto texAt = [&](double l0, double l1, double l2, float* uv) {
-        const double q = l0 * v0->invW + l1 * v1->invW + l2 * v2->invW;
+    pixel.tex0Dx[0] = pixel.tex0Dx[1] = pixel.tex0Dy[0] = pixel.tex0Dy[1] = 0.0f;
+    const uint32_t count = std::min(s.varyingCount, kVaryingCount);
+    const float invAreaF = float(invArea);
+    // Barycentric steps one pixel right and one pixel down.
+    const float stepX[3] = {-float(e[0].dy * kSubPixel) * invAreaF, -float(e[1].dy * kSubPixel) * invAreaF,
+                            -float(e[2].dy * kSubPixel) * invAreaF};
+    const float stepY[3] = {float(e[0].dx * kSubPixel) * invAreaF, float(e[1].dx * kSubPixel) * invAreaF,
+                            float(e[2].dx * kSubPixel) * invAreaF};
+    auto texAt = [&](float l0, float l1, float l2, float* uv) {
+        const float q = 1.0f / (l0 * v0->invW + l1 * v1->invW + l2 * v2->invW);
         for (uint32_t k = 0; k < 2; ++k)
-            uv[k] = float((l0 * v0->varyings[kVaryTex0 + k] + l1 * v1->varyings[kVaryTex0 + k] +
-                           l2 * v2->varyings[kVaryTex0 + k]) / q);
+            uv[k] = (l0 * v[0]->varyings[kVaryTex0 + k] + l1 * v[1]->varyings[kVaryTex0 + k] +
+                     l2 * v[2]->varyings[kVaryTex0 + k]) * q;
     };
     for (int32_t y = y0; y <= y1; ++y)
     {
@@ -161,22 +169,24 @@ void FillTriangle(const RasterSetup& s, const ScreenVertex* v0, const ScreenVert
         {
             if (w[0] + e[0].bias >= 0 && w[1] + e[1].bias >= 0 && w[2] + e[2].bias >= 0)
             {
-                const double l0 = double(w[0]) * invArea, l1 = double(w[1]) * invArea, l2 = double(w[2]) * invArea;
-                const float z = float(l0 * v0->z + l1 * v1->z + l2 * v2->z) + bias;
+                const float l0 = float(w[0]) * invAreaF, l1 = float(w[1]) * invAreaF, l2 = float(w[2]) * invAreaF;
+                const float z = l0 * v0->z + l1 * v1->z + l2 * v2->z + bias;
                 if (z >= 0.0f && z <= 1.0f)
                 {
-                    const double q = 1.0 / (l0 * v0->invW + l1 * v1->invW + l2 * v2->invW);
-                    for (uint32_t k = 0; k < kVaryingCount; ++k)
-                        pixel.varyings[k] = float((l0 * v[0]->varyings[k] + l1 * v[1]->varyings[k] +
-                                                   l2 * v[2]->varyings[k]) * q);
-                    const double sx = kSubPixel * invArea, sy = kSubPixel * invArea;
-                    float right[2], down[2];
-                    texAt(l0 - e[0].dy * sx, l1 - e[1].dy * sx, l2 - e[2].dy * sx, right);
-                    texAt(l0 + e[0].dx * sy, l1 + e[1].dx * sy, l2 + e[2].dx * sy, down);
-                    pixel.tex0Dx[0] = right[0] - pixel.varyings[kVaryTex0];
-                    pixel.tex0Dx[1] = right[1] - pixel.varyings[kVaryTex0 + 1];
-                    pixel.tex0Dy[0] = down[0] - pixel.varyings[kVaryTex0];
-                    pixel.tex0Dy[1] = down[1] - pixel.varyings[kVaryTex0 + 1];
+                    const float q = 1.0f / (l0 * v0->invW + l1 * v1->invW + l2 * v2->invW);
+                    const float p0 = l0 * q, p1 = l1 * q, p2 = l2 * q;
+                    for (uint32_t k = 0; k < count; ++k)
+                        pixel.varyings[k] = p0 * v[0]->varyings[k] + p1 * v[1]->varyings[k] + p2 * v[2]->varyings[k];
+                    if (s.texCoordChange)
+                    {
+                        float right[2], down[2];
+                        texAt(l0 + stepX[0], l1 + stepX[1], l2 + stepX[2], right);
+                        texAt(l0 + stepY[0], l1 + stepY[1], l2 + stepY[2], down);
+                        pixel.tex0Dx[0] = right[0] - pixel.varyings[kVaryTex0];
+                        pixel.tex0Dx[1] = right[1] - pixel.varyings[kVaryTex0 + 1];
+                        pixel.tex0Dy[0] = down[0] - pixel.varyings[kVaryTex0];
+                        pixel.tex0Dy[1] = down[1] - pixel.varyings[kVaryTex0 + 1];
+                    }
                     pixel.x = x;
                     pixel.y = y;
                     pixel.depth = z;

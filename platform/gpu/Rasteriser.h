@@ -16,6 +16,8 @@ struct RasterSetup
     uint32_t cullMode; // kCullNone, kCullClockwise or kCullCounterClockwise (winding on screen)
     float depthBias;   // added to every depth
     float slopeScaleDepthBias; // times the triangle's largest depth slope per pixel
+    uint32_t varyingCount = kVaryingCount; // leading varyings the pixel program reads
+    bool texCoordChange = true;            // whether it needs texture set 0's change per pixel
 };
 
 // Clips against the near plane (z >= 0) and a guard band, culls by winding (clockwise on screen

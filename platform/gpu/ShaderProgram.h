@@ -62,6 +62,10 @@ public:
     virtual bool Run(const PixelContext& context, const PixelInput& in, Color4f* out) const = 0;
     // Whether Run may drop pixels (the device then tests depth after the program).
     virtual bool CanDiscard() const { return false; }
+    // The leading varyings Run reads, and whether it samples with texture set 0's change per pixel;
+    // the rasteriser interpolates no more than that.
+    virtual uint32_t VaryingCount() const { return kVaryTex1; }
+    virtual bool SamplesTextures() const { return true; }
 };
 
 // Null, with the reason in why, when the code names no program that can run it.

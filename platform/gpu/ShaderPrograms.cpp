@@ -179,6 +179,8 @@ public:
         return true;
     }
 
+    bool SamplesTextures() const override { return m_texture; }
+
 private:
     bool m_texture, m_alphaOnly, m_fade, m_saturation, m_srgb, m_screenUv;
     uint32_t m_diffuse, m_fadeColor, m_weights, m_screenToView;
@@ -233,6 +235,8 @@ public:
         return true;
     }
 
+    bool SamplesTextures() const override { return m_textured; }
+
 private:
     bool m_textured, m_colored;
     uint32_t m_sampler;
@@ -273,6 +277,8 @@ public:
         return true;
     }
     bool CanDiscard() const override { return m_alphaTest; }
+    uint32_t VaryingCount() const override { return kVaryTex2; }
+    bool SamplesTextures() const override { return m_alphaTest; }
 
 private:
     bool m_alphaTest;

@@ -94,10 +94,12 @@ Color4f Sample2D(const SamplerView& sampler, float u, float v, const float dx[2]
         return {0, 0, 0, 1};
     const uint32_t* states = sampler.states;
     const float w = float(texture->GetWidth()), h = float(texture->GetHeight());
-    const float rho = std::max(std::hypot(dx[0] * w, dx[1] * h), std::hypot(dy[0] * w, dy[1] * h));
+    // The longer of the two texel steps, squared: half its base-2 logarithm is the level of detail.
+    const float ux = dx[0] * w, vx = dx[1] * h, uy = dy[0] * w, vy = dy[1] * h;
+    const float rho2 = std::max(ux * ux + vx * vx, uy * uy + vy * vy);
     float bias;
     memcpy(&bias, &states[kSsMipMapLodBias], 4);
-    const float lod = (rho > 0.0f ? std::log2(rho) : -100.0f) + (std::isfinite(bias) ? bias : 0.0f);
+    const float lod = (rho2 > 0.0f ? 0.5f * std::log2(rho2) : -100.0f) + (std::isfinite(bias) ? bias : 0.0f);
     const uint32_t last = texture->GetLevelCount() - 1;
     const float first = float(std::min(states[kSsMaxMipLevel], last));
     const uint32_t filter = lod <= 0.0f ? states[kSsMagFilter] : states[kSsMinFilter];

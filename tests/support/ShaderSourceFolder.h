@@ -13,6 +13,12 @@
 #include <string>
 #include <vector>
 
+// A file of the source tree (the shader folder is <root>/data/shaders).
+inline std::string ProjectSourcePath(const std::string& relative)
+{
+    return std::string(GetShaderSourceFolder()) + "/../../" + relative;
+}
+
 // Reads included files from the project's shader folder.
 class ShaderFolderIncludes : public gpu::ShaderIncludeHandler
 {

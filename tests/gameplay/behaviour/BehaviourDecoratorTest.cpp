@@ -4,6 +4,9 @@
 #include "scene/kinds/BehaviourTreeTemplate.h"
 #include "support/BehaviourTestSupport.h"
 #include "support/ConsoleCapture.h"
+#include "support/SceneTestSupport.h"
+#include "scene/templates/EntityTemplateStub.h"
+#include "scene/templates/TemplateManager.h"
 
 #include <vector>
 
@@ -250,5 +253,83 @@ TEST_F(RootDecoratorTest, LoopsBetweenTreesAreCutWhereTheyClose)
         EXPECT_LT(tree->GetContextDataSize(), 1024u);
         agent.Step("Y=2");
     }
+}
+
+// Templates registered with the template manager, each holding trees that link across templates.
+class RootLinkTemplatesTest : public SceneTest
+{
+protected:
+    void SetUp() override
+    {
+        SceneTest::SetUp();
+        RegisterBehaviourTestClasses();
+    }
+    void TearDown() override
+    {
+        gTemplateManager.Clear();
+        SceneTest::TearDown();
+    }
+
+    static SimpleGUID Guid(uint8_t id)
+    {
+        SimpleGUID guid;
+        guid.bytes[0] = 0x5B;
+        guid.bytes[15] = id;
+        return guid;
+    }
+    // A template registered under `id` holding one tree made from its text form.
+    BehaviourTreeTemplate* AddTemplate(uint8_t id, const char* treeText)
+    {
+        auto* stub = new EntityTemplateStub;
+        stub->SetFileName(("Trees" + std::to_string(id)).c_str());
+        stub->SetGUID(Guid(id));
+        EXPECT_TRUE(gTemplateManager.RegisterStub(stub));
+        auto* trees = new BehaviourTreeTemplate;
+        stub->SetTemplate(trees);
+        std::string error;
+        BehaviourTree* tree = BehaviourTreeText::ParseTree(ExpandTreeText(treeText), error);
+        EXPECT_NE(tree, nullptr) << error;
+        trees->AddTree(tree);
+        return trees;
+    }
+    static BTTaskRootLinkDecorator* LinkIn(BehaviourNode* node)
+    {
+        if (auto* link = dynamic_cast<BTTaskRootLinkDecorator*>(node))
+            return link;
+        for (uint32_t i = 0; i < node->GetChildCount(); ++i)
+            if (BTTaskRootLinkDecorator* link = LinkIn(node->GetChild(i)))
+                return link;
+        return nullptr;
+    }
+};
+
+TEST_F(RootLinkTemplatesTest, TwoTemplatesLinkingEachOtherLinkOnceAndTheLoopIsCut)
+{
+    BehaviourTreeTemplate* first = AddTemplate(1, "Main = BTTaskSequence{L(A) BTTaskRootLinkDecorator[Tree name=Far]}");
+    BehaviourTreeTemplate* second = AddTemplate(2, "Far = BTTaskSequence{L(B) BTTaskRootLinkDecorator[Tree name=Main]}");
+    BTTaskRootLinkDecorator* toSecond = LinkIn(first->GetTrees()[0]->GetRoot());
+    BTTaskRootLinkDecorator* toFirst = LinkIn(second->GetTrees()[0]->GetRoot());
+    toSecond->SetTemplatePath(Guid(2));
+    toFirst->SetTemplatePath(Guid(1));
+    first->InitTrees();
+    EXPECT_FALSE(first->IsLinking());
+    EXPECT_FALSE(second->IsLinking());
+    EXPECT_EQ(toSecond->GetTemplate(), second);
+    EXPECT_EQ(toFirst->GetTemplate(), first);
+    // The walk from Main meets its own link again behind Far: that link is the one cut.
+    EXPECT_EQ(toSecond->GetLinkedTree(), nullptr);
+    EXPECT_EQ(toFirst->GetLinkedTree(), first->GetTrees()[0]);
+    // Both trees set up finite contexts and run.
+    for (BehaviourTree* tree : {first->GetTrees()[0], second->GetTrees()[0]})
+    {
+        TestAgent agent(tree);
+        ASSERT_TRUE(agent.IsReady());
+        EXPECT_LT(tree->GetContextDataSize(), 256u);
+        EXPECT_EQ(agent.Step(""), BT_FAILURE) << tree->GetName().CStr();
+    }
+    // Linking the second template again, as an agent starting there would, finds the same loop.
+    second->InitTrees();
+    TestAgent agent(second->GetTrees()[0]);
+    EXPECT_TRUE(agent.IsReady());
 }
 } // namespace

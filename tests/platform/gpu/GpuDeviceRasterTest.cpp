@@ -103,6 +103,12 @@ TEST_F(GpuDeviceRasterTest, CullingFollowsTheWindingOnScreen)
         Draw(kPrimitiveTriangleList, 1, counter);
         EXPECT_EQ(Probe(1, 1) == kRed, c.counterDrawn) << "cull " << c.cull;
     }
+    // A strip keeps its first triangle's winding: every other triangle is read the other way round.
+    m_device->SetRenderState(kRsCullMode, kCullCounterClockwise);
+    ClearTarget(kBlack);
+    Draw(kPrimitiveTriangleStrip, 2, {At(0, 0, kRed), At(8, 0, kRed), At(0, 8, kRed), At(8, 8, kRed)});
+    EXPECT_EQ(Probe(1, 1), kRed);
+    EXPECT_EQ(Probe(7, 7), kRed) << "the strip's second triangle is front-facing too";
     // A mirroring matrix (x negated) turns clockwise into counter-clockwise.
     const float mirror[16] = {-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     SetMatrix("ModelViewProjMatrix", mirror);
@@ -203,6 +209,12 @@ TEST_F(GpuDeviceRasterTest, NearPlaneClipsAndPerspectiveInterpolatesColour)
          {{-1, 1, -1, 1, kRed, 0, 0}, {1, 1, 1, 1, kRed, 0, 0}, {-1, -1, 1, 1, kRed, 0, 0}});
     EXPECT_EQ(Probe(1, 1), kBlack) << "the part in front of the near plane is cut";
     EXPECT_EQ(Probe(40, 4), kRed);
+    // A vertex behind the eye (negative w) is clipped away, not dropped with its triangle.
+    ClearTarget(kBlack);
+    Draw(kPrimitiveTriangleList, 1,
+         {{-0.5f, 0.5f, 0.5f, 1, kRed, 0, 0}, {0.5f, 0.5f, 0.5f, 1, kRed, 0, 0}, {0, -1, -1, -1, kRed, 0, 0}});
+    EXPECT_EQ(Probe(32, 12), kRed);
+    EXPECT_EQ(Probe(32, 20), kBlack) << "nothing below the near plane's line";
     // One far vertex (w 3) pulls the interpolation: at the screen midpoint of the edge the colour is
     // 1/4 of the way, not 1/2.
     ClearTarget(kBlack);

@@ -107,7 +107,9 @@ TEST_F(TextureSamplerTest, MipLevelFollowsTheTextureCoordinateChangePerPixel)
         uint32_t expected;
     };
     // One texel per pixel is level 0, two level 1, four (or more) level 2.
-    for (const Case& c : {Case{0.25f, colors[0]}, Case{0.5f, colors[1]}, Case{1.0f, colors[2]}, Case{8.0f, colors[2]}})
+    // Three texels per pixel (level 1.58) rounds to the nearest level, 2.
+    for (const Case& c : {Case{0.25f, colors[0]}, Case{0.5f, colors[1]}, Case{0.75f, colors[2]}, Case{1.0f, colors[2]},
+                          Case{8.0f, colors[2]}})
     {
         const float dx[2] = {c.step, 0.0f};
         EXPECT_EQ(PackArgb(Sample2D(sampler, 0.5f, 0.5f, dx, m_still)), c.expected) << "step " << c.step;

@@ -1,7 +1,7 @@
 #include "audio/video/VideoPlayer.h"
 
 #include "audio/sound/SoundEngine.h"
-#include "audio/sound/VorbisChannelOrder.h"
+#include "audio/video/VideoPcm.h"
 #include "core/console/GameConsole.h"
 #include "core/filesystem/StreamingFileReader.h"
 #include "core/threads/CommandRingBuffer.h"
@@ -346,16 +346,7 @@ void VideoPlayer::DecodeSound()
         const uint32_t channels = m_soundChannels;
         const uint32_t bytes = uint32_t(samples) * channels * 2;
         uint8_t* const block = new uint8_t[bytes];
-        int16_t* const out = reinterpret_cast<int16_t*>(block);
-        // The voice's format declares speaker-position order, as for streamed sounds.
-        const uint8_t* const order = VorbisChannelOrder::WaveFromVorbis(channels);
-        for (int i = 0; i < samples; ++i)
-            for (uint32_t c = 0; c < channels; ++c)
-            {
-                const float sample = pcm[order != nullptr ? order[c] : c][i];
-                const int value = int(sample * 32767.0f + 0.5f);
-                out[size_t(i) * channels + c] = int16_t(std::clamp(value, -32768, 32767));
-            }
+        ConvertVideoPcm(pcm, uint32_t(samples), channels, reinterpret_cast<int16_t*>(block));
         vorbis_synthesis_read(&m_vorbisDsp, samples);
         struct
         {
@@ -449,12 +440,11 @@ bool VideoPlayer::Advance()
         PostSound(VIDEO_SOUND_FEED, nullptr, 0);
         if (m_reader == nullptr)
         {
-            // The file has been read: decoding goes on only while the decoders still hold packets.
-            // (Leaving after one step would give the last second of sound a single decode step per
-            // frame, less than it plays.)
-            const bool videoCanDecode = m_theoraHeaders != 0 && !m_frameReady && !m_videoWantsData;
-            const bool soundCanDecode = m_vorbisHeaders != 0 && !m_soundWantsData;
-            if (!(videoCanDecode || soundCanDecode) || !MoreDecodingDue(m_videoTime))
+            // The file has been read: decoding goes on while the sound decoder still holds packets
+            // (leaving after one step would give the last second of sound a single decode step per
+            // frame, less than it plays). The picture needs no more: a step either readies a frame
+            // or finds the stream empty.
+            if (m_vorbisHeaders == 0 || m_soundWantsData || !MoreDecodingDue(m_videoTime))
                 break;
             continue;
         }

@@ -39,10 +39,19 @@ public:
         audio::ResetDefaultMixerConfig();
     }
 
-    // Renderer, resources, shader definitions, the sound engine (unless asked not to) and the video
-    // engine with its shaders.
-    bool Start(bool withSound = true)
+    // Renderer, resources, shader definitions, the sound engine (unless asked not to; with a failing
+    // device when asked) and the video engine with its shaders.
+    bool Start(bool withSound = true, audio::DeviceFailure device = audio::DeviceFailure::None)
     {
+        if (device != audio::DeviceFailure::None)
+        {
+            audio::MixerConfig config;
+            config.mode = audio::EngineMode::Manual;
+            config.output = audio::OutputKind::Memory;
+            config.memory = m_memory;
+            config.failure = device;
+            audio::SetDefaultMixerConfig(config);
+        }
         DataRoot data;
         if (!m_render.WriteAndMount(data) || !m_render.Start() || !gShaderManager.LoadDefinitions())
             return false;

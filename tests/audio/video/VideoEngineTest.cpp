@@ -110,6 +110,12 @@ TEST_F(VideoEngineTest, SilentVideoShowsEachFrameWhenTheWallClockReachesItsTime)
         m_harness.Update();
         EXPECT_EQ(m_harness.ShownFrame(), ExpectedFrame(t, spec.frames)) << "at " << t << " s";
     }
+    // A frame shows once the clock reaches its time; the player ends only once the clock has passed it.
+    At(1.2);
+    for (int i = 0; i < 3; ++i)
+        m_harness.Update();
+    EXPECT_EQ(m_harness.ShownFrame(), 11);
+    EXPECT_TRUE(m_harness.Video().IsPlaying());
     // The last frame has been shown: the player ends and the next update destroys it.
     for (double t = 1.25; t < 1.5 && m_harness.Video().IsPlaying(); t += 0.05)
     {
@@ -300,8 +306,14 @@ TEST_F(VideoEngineTest, LoopingSoundIsDecodedAheadOnTheSameContinuousLine)
         At(t);
         m_harness.Update();
         float soundTime = 0.0f;
-        m_harness.OnPlayer([&](VideoPlayer* player) { soundTime = player->GetDecodedSoundTime(); });
+        uint32_t produced = 0;
+        m_harness.OnPlayer([&](VideoPlayer* player) {
+            soundTime = player->GetDecodedSoundTime();
+            produced = player->GetBytesProduced();
+        });
         EXPECT_GE(soundTime, lastSound) << "at " << t << " s";
+        // Each pass yields its own samples and no more: the decoder starts every pass afresh.
+        EXPECT_NEAR(produced / (2.0 * 22050.0), soundTime, 0.02) << "at " << t << " s";
         EXPECT_GE(soundTime, float(t) + 0.5f) << "sound is decoded ahead at " << t << " s";
         lastSound = soundTime;
         EXPECT_EQ(m_harness.ShownFrame(), ExpectedFrame(t, spec.frames)) << "at " << t << " s";
@@ -379,6 +391,14 @@ TEST_F(VideoEngineTest, FilesThatCannotPlayReportWhyAndEndThePlayer)
         ogg_page_checksum_set(&page);
         std::ofstream big(m_harness.VideoPath("huge"), std::ios::binary);
         big.write(reinterpret_cast<const char*>(huge.data()), std::streamsize(huge.size()));
+        // And 65535 macroblocks a column.
+        std::vector<uint8_t> tall = good;
+        tall[27 + 1 + 12] = 0xFF;
+        tall[27 + 1 + 13] = 0xFF;
+        ogg_page tallPage{tall.data(), 28, tall.data() + 28, tall[27]};
+        ogg_page_checksum_set(&tallPage);
+        std::ofstream high(m_harness.VideoPath("tall"), std::ios::binary);
+        high.write(reinterpret_cast<const char*>(tall.data()), std::streamsize(tall.size()));
     }
     const struct
     {
@@ -389,6 +409,7 @@ TEST_F(VideoEngineTest, FilesThatCannotPlayReportWhyAndEndThePlayer)
         {"garbage", "Video error - can't parse headers or init decoders"},
         {"cut", "Video error - incomplete file header"},
         {"huge", "Video frame of 1048560x48 is larger than 8192 pixels a side"},
+        {"tall", "Video frame of 64x1048560 is larger than 8192 pixels a side"},
     };
     uint32_t played = 0;
     for (const auto& c : cases)
@@ -418,7 +439,7 @@ TEST_F(VideoEngineTest, SoundReachesTheMixerAndDrivesThePicture)
     spec.toneHz = 441.0;
     ASSERT_TRUE(m_harness.WriteVideo("tone", spec));
     ASSERT_TRUE(m_harness.Start());
-    ASSERT_TRUE(m_harness.Video().Play("tone", nullptr, true, false, 1.0f));
+    ASSERT_TRUE(m_harness.Video().Play("tone", nullptr, true, false, 0.5f));
     ASSERT_TRUE(m_harness.UpdateUntilOpen());
     ASSERT_TRUE(WaitForVoice());
     // No sample played yet: the picture waits for the sound, whatever the wall clock says.
@@ -444,8 +465,17 @@ TEST_F(VideoEngineTest, SoundReachesTheMixerAndDrivesThePicture)
         energy += double(left[i]) * left[i];
         crossings += left[i - 1] < 0.0f && left[i] >= 0.0f;
     }
-    EXPECT_GT(energy / double(left.size()), 0.01) << "the tone is audible";
+    // A sine of amplitude 0.5 at volume 0.5.
+    EXPECT_NEAR(std::sqrt(energy / double(left.size())), 0.5 * 0.354, 0.03);
     EXPECT_NEAR(crossings / 0.15, 441.0, 30.0);
+    // About a second is decoded ahead, but the voice holds at most two chunks of it.
+    uint32_t submitted = 0, held = 0;
+    m_harness.OnPlayer([&](VideoPlayer* player) {
+        submitted = player->GetBytesSubmitted();
+        held = submitted - player->GetBytesPlayed();
+    });
+    EXPECT_GT(held, 0u);
+    EXPECT_LE(held, 2 * VideoSoundRing::kChunkBytes);
 
     // The sound clock runs (0.15 s played, wall clock 0.15 s): frame 0 (0.1 s) has been shown.
     EXPECT_EQ(m_harness.ShownFrame(), 0);
@@ -549,6 +579,48 @@ TEST_F(VideoEngineTest, SoundThatOutlastsThePicturePlaysToItsEnd)
     EXPECT_NEAR(double(lastAudible) / rate, 1.2, 0.03) << "the tone sounds to its end";
 }
 
+// Sound that nobody can play (no sound thread, or a sound thread without a device) counts as
+// played at once: the wall clock drives the picture and the video ends after its last frame.
+TEST_F(VideoEngineTest, SoundWithNothingToPlayItLeavesThePictureToTheWallClock)
+{
+    const struct
+    {
+        const char* name;
+        bool soundThread;
+    } cases[] = {{"no sound thread", false}, {"no sound device", true}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        VideoTestHarness harness;
+        VideoSpec spec;
+        spec.frames = 8;
+        spec.sound = true;
+        ASSERT_TRUE(harness.WriteVideo("tone", spec));
+        ASSERT_TRUE(harness.Start(c.soundThread, audio::DeviceFailure::EngineCreation));
+        At(0.0);
+        ASSERT_TRUE(harness.Video().Play("tone", nullptr, true, false, 1.0f));
+        ASSERT_TRUE(harness.UpdateUntilOpen());
+        for (double t = 0.025; t < 0.8; t += 0.1)
+        {
+            At(t);
+            harness.Update();
+            EXPECT_EQ(harness.ShownFrame(), ExpectedFrame(t, spec.frames)) << "at " << t << " s";
+        }
+        // The last frame shows, the player ends, the next update destroys it (the sound thread,
+        // where there is one, has taken the sound by then).
+        At(0.85);
+        for (int i = 0; i < 3; ++i)
+        {
+            if (harness.Sound() != nullptr)
+                harness.Sound()->Flush();
+            harness.Update();
+        }
+        EXPECT_EQ(harness.ShownFrame(), -1);
+        EXPECT_FALSE(harness.Video().IsPlaying());
+        harness.Stop();
+    }
+}
+
 TEST_F(VideoEngineTest, ASoundLagOfMoreThanAFifthOfASecondResyncsOnce)
 {
     VideoSpec spec;
@@ -567,8 +639,10 @@ TEST_F(VideoEngineTest, ASoundLagOfMoreThanAFifthOfASecondResyncsOnce)
     m_harness.Update();
     EXPECT_EQ(CountOf(resync), 0u);
 
+    EXPECT_EQ(m_harness.ShownFrame(), 2) << "by the wall clock";
     At(0.5); // 0.3 s behind: one resync, after which the clocks agree
     m_harness.Update();
+    EXPECT_EQ(m_harness.ShownFrame(), 2) << "the resynchronised clock (0.2 s) holds the next frame back at once";
     m_harness.Update();
     m_harness.Update();
     EXPECT_EQ(CountOf(resync), 1u);

@@ -139,6 +139,61 @@ TEST(VideoSoundRingTest, ChunksAndTheWrapFallOnWholeFrames)
     EXPECT_EQ(ring.GetReadPosition() % 6, 0u);
 }
 
+// The two previous read positions follow the last two chunks taken, oldest second.
+TEST(VideoSoundRingTest, PreviousReadPositionsFollowTheLastTwoChunks)
+{
+    VideoSoundRing ring(40000);
+    ring.Append(Block(40000, 0), 40000);
+    const uint8_t* data = nullptr;
+    uint32_t bytes = 0;
+    const int64_t expected[][2] = {{0, -1}, {16384, 0}, {32768, 16384}};
+    for (const auto& previous : expected)
+    {
+        ASSERT_TRUE(ring.PeekChunk(&data, &bytes));
+        ring.Consume(bytes);
+        EXPECT_EQ(ring.GetPreviousReadPosition(0), previous[0]);
+        EXPECT_EQ(ring.GetPreviousReadPosition(1), previous[1]);
+    }
+    EXPECT_EQ(ring.GetReadPosition(), 0u) << "the third chunk ended at the ring's end";
+    ring.Reset();
+    EXPECT_EQ(ring.GetPreviousReadPosition(0), -1);
+    EXPECT_EQ(ring.GetPreviousReadPosition(1), -1);
+}
+
+// Inputs at the edges: no block, a frame size of 0 or above a chunk, taking more than is there.
+TEST(VideoSoundRingTest, EdgeInputsLeaveTheRingConsistent)
+{
+    VideoSoundRing ring(40000);
+    ring.Append(nullptr, 10);
+    ring.Append(Block(4, 1), 0);
+    EXPECT_EQ(ring.GetFill(), 0u);
+    EXPECT_EQ(ring.GetWaitingBytes(), 0u);
+
+    const struct
+    {
+        uint32_t frameBytes;
+        uint32_t size;
+        uint32_t chunk;
+    } sizes[] = {{0, 40000, 16384}, {1, 40000, 16384}, {6, 39996, 16380}, {20000, 32768, 16384}};
+    for (const auto& c : sizes)
+    {
+        ring.SetFrameBytes(c.frameBytes);
+        EXPECT_EQ(ring.GetSize(), c.size) << c.frameBytes;
+        ring.Append(Block(20000, 0), 20000);
+        const uint8_t* data = nullptr;
+        uint32_t bytes = 0;
+        ASSERT_TRUE(ring.PeekChunk(&data, &bytes));
+        EXPECT_EQ(bytes, c.chunk) << c.frameBytes;
+    }
+
+    ring.Reset();
+    ring.Append(Block(100, 0), 100);
+    ring.Consume(500);
+    EXPECT_EQ(ring.GetFill(), 0u);
+    EXPECT_EQ(ring.GetHeldBytes(), 100u);
+    EXPECT_EQ(ring.GetReadPosition(), 100u);
+}
+
 TEST(VideoSoundRingTest, ResetForgetsEverything)
 {
     VideoSoundRing ring(40000);

@@ -124,6 +124,12 @@ public:
     bool CanSleep() const;
     void SetAllowSleep(bool allow) { m_allowSleep = allow; }
 
+    // Pads behind the project's "Enable controller" (GameInput.cpp): the analog input reads zero
+    // and vibration reaches no pad while it is off; vibration also needs the project's and the
+    // user's vibration settings.
+    Vector GetXControllerAnalogInput(uint32_t pad) const;
+    void VibrateXController(float left, float right);
+
     // Window entry points (GameInput.cpp).
     bool OnKeyDown(uint32_t key);
     void OnChar(uint32_t character);
@@ -204,6 +210,8 @@ public:
     const char* GetSoftwareCursorName() const { return m_softwareCursorName.c_str(); }
     const char* GetHardwareCursorName() const { return m_cursorFileName.c_str(); }
     bool IsHardwareCursorShown() const { return m_hardwareCursorShown; }
+    // The cursor made from the hardware cursor image, null without one.
+    void* GetCursorHandle() const { return m_cursorHandle; }
 
     // The frame (GameFrame.cpp, GameRender.cpp).
     void Update(bool allowRender);

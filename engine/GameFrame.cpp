@@ -286,7 +286,7 @@ void Game::RunFrameTail(uint32_t ticks)
     UpdateMultiplayer(ticks, 0);
     const Vector cursor = m_inputManager->GetCursorPosition();
     m_screenStack.UpdateMouseOver(cursor);
-    m_screenStack.UpdateNavigation(m_inputManager->GetXControllerAnalogInput(kNavigationPad));
+    m_screenStack.UpdateNavigation(GetXControllerAnalogInput(kNavigationPad));
     UIElement::FinishDeferredDeletion();
     gProfiler.SetValue(PROFILER_ENTITY_INST, float(gEntityManager.GetLiveEntityCount()), kMain);
     gProfiler.StopTimer(PROFILER_GAME_TICK, kMain);

@@ -7,6 +7,7 @@
 #include "ui/screens/UIGameConsoleScreen.h"
 #include "core/time/Time.h"
 #include "engine/config/GameConfig.h"
+#include "engine/config/ProjectConfig.h"
 #include "engine/input/InputCodes.h"
 #include "engine/input/InputManager.h"
 #include "engine/scripting/GameDelegate.h"
@@ -204,4 +205,16 @@ void Game::ProcessInput(bool)
         }
         m_inputManager->ClearInputEvents();
     } while (m_inputManager->HasQueuedMouseEvents());
+}
+
+Vector Game::GetXControllerAnalogInput(uint32_t pad) const
+{
+    return gProjectConfig.m_enableController ? m_inputManager->GetXControllerAnalogInput(pad) : Vector::ZERO4;
+}
+
+void Game::VibrateXController(float left, float right)
+{
+    if (gProjectConfig.m_enableController && gProjectConfig.m_enableControllerVibrations &&
+        gGameConfig.m_xControllerVibrations)
+        m_inputManager->VibrateXController(left, right, INPUT_ANY_PAD);
 }

@@ -120,9 +120,9 @@ bool NorvexEngine::RunStartup(void* window, const char* projectName, const char*
     PendingEngineServices::CreateStringManager();
     if (initLua && !gLua.Init())
         gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "The Lua state could not be created");
-    // The budget getter, not the raw "Animation buffer KB": it answers the mobile value when the
-    // project asks for mobile settings on this platform, which is what the buffer must hold.
-    gFrameRingAllocator.Init(gProjectConfig.GetAnimationBufferKB() * 1024u);
+    // The project's own "Animation buffer KB", "World range" and "World cell" size the engine (the
+    // budget getters answer fixed PC values for the other services).
+    gFrameRingAllocator.Init(gProjectConfig.m_animationBufferKB * 1024u);
     gTemplateManager.Init();
     gGlobalScriptScheduler.Clear();
     const bool standalone = m_config != nullptr && m_config->IsStandaloneBuild();
@@ -141,9 +141,9 @@ bool NorvexEngine::RunStartup(void* window, const char* projectName, const char*
     else
         gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "The sound thread could not be started");
     PublishScriptGlobals();
-    const float range = gProjectConfig.GetWorldRange();
+    const float range = gProjectConfig.m_worldRange;
     const BoundingBox4 world(Vector(-range, kWorldBottom, -range, 1.0f), Vector(range, kWorldTop, range, 1.0f));
-    gEntityManager.Init(world, gProjectConfig.GetWorldCell());
+    gEntityManager.Init(world, gProjectConfig.m_worldCell);
     gProfiler.LoadOverlayFont();
     gProfiler.Init(m_config != nullptr ? &m_config->m_inGameProfilers : nullptr);
     if (!standalone && initLua)

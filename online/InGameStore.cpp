@@ -27,3 +27,10 @@ std::unique_ptr<InGameStore> InGameStore::CreateFromProject(const ProjectConfig&
                     project.m_storeDefinitionFile.c_str());
     return store;
 }
+
+void InGameStore::RunRequest(uint32_t request, uint32_t argument) const
+{
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_MULTIPLAYER,
+                    "InGameStore: request %u (%u) over %zu bytes of store data: the store is not built yet", request,
+                    argument, m_definition.size());
+}

@@ -18,6 +18,9 @@ public:
     static std::unique_ptr<InGameStore> CreateFromProject(const ProjectConfig& project);
 
     const std::vector<uint8_t>& GetDefinitionBytes() const { return m_definition; }
+    // A store request over this definition; the items and backpack it works on are not built yet,
+    // so it is only logged.
+    void RunRequest(uint32_t request, uint32_t argument) const;
 
 private:
     std::vector<uint8_t> m_definition;

@@ -2,7 +2,7 @@
 // target, blended and override scene-parameter sets. The game thread drives it only through call
 // commands (opcode 47) with the sub-commands below; the render thread owns the sets and copies every
 // set it is handed, so the wrappers that carried them may die afterwards. Game thread: Create,
-// Close, BlendToParameters, SetOverrideParameters. Render thread: Execute and the getters.
+// Close, BlendToParameters, SetOverrideParameters, the terrain lightmap mapping. Render thread: Execute and the getters.
 #pragma once
 
 #include "renderer/SceneParametersWrapper.h"
@@ -38,6 +38,15 @@ public:
     // or neither) travels with the command.
     void BlendToParameters(const SceneParametersWrapper* wrapper, uint32_t flags, float seconds);
     void SetOverrideParameters(const SceneParametersWrapper* wrapper);
+    // The scene root's terrain lightmap placement (position box, UV box, UV multiply-add), kept for
+    // the scene's lightmaps.
+    void SetTerrainLightmapMapping(const Vector& positionBox, const Vector& uvBox, const Vector& uvMulAdd)
+    {
+        m_terrainLightmap[0] = positionBox;
+        m_terrainLightmap[1] = uvBox;
+        m_terrainLightmap[2] = uvMulAdd;
+    }
+    const Vector& GetTerrainLightmapVector(int index) const { return m_terrainLightmap[index]; }
 
     static bool GetArgumentBytes(uint32_t subCommand, uint32_t& bytes);
     // Render thread.
@@ -55,6 +64,8 @@ private:
 
     // Game side: a creation is posted and not yet released.
     bool m_posted = false;
+    Vector m_terrainLightmap[3] = {Vector(0.0f, 0.0f, 1.0f, 1.0f), Vector(0.0f, 0.0f, 1.0f, 1.0f),
+                                   Vector(0.0f, 0.0f, 1.0f, 1.0f)};
     // Render side.
     bool m_created = false;
     SceneParametersData m_current;

@@ -1,7 +1,6 @@
 #include "scriptapi/ScriptGameInput.h"
 
 #include "engine/Game.h"
-#include "engine/config/GameConfig.h"
 #include "engine/config/ProjectConfig.h"
 #include "engine/input/InputManager.h"
 #include "platform/input/MouseMessages.h"
@@ -94,7 +93,7 @@ bool ScriptGameIsXControllerPresent(Game* game, uint32_t pad)
 
 Vector ScriptGameGetXControllerAnalogInput(Game* game, uint32_t pad)
 {
-    return PadGate() ? game->GetInputManager().GetXControllerAnalogInput(pad) : Vector::ZERO4;
+    return game->GetXControllerAnalogInput(pad);
 }
 
 float ScriptGameGetXControllerLeftTriggerInput(Game* game, uint32_t pad)
@@ -124,8 +123,7 @@ bool ScriptGameIsXControllerKeyReleasedForTheFirstTime(Game* game, uint32_t pad,
 
 void ScriptGameVibrateXController(Game* game, float left, float right, float)
 {
-    if (PadGate() && gProjectConfig.m_enableControllerVibrations && gGameConfig.m_xControllerVibrations)
-        game->GetInputManager().VibrateXController(left, right, INPUT_ANY_PAD);
+    game->VibrateXController(left, right);
 }
 
 void ScriptGameEnableControllerInput(Game* game, uint32_t pad, bool on)

@@ -15,9 +15,12 @@ file(MAKE_DIRECTORY ${SCRIPTAPI_OUTPUT})
 foreach(package ${SCRIPTAPI_PACKAGES})
   set(pkg ${PROJECT_SOURCE_DIR}/scriptapi/${package}.pkg)
   set(out ${SCRIPTAPI_OUTPUT}/tolua_${package}.cpp)
+  # The generator also writes a "luaopen_<name>" opener; with a bare package name that is Lua's own
+  # library opener ("luaopen_math"), which then wins over the static library's and leaves scripts
+  # without the standard library. The prefix keeps every generated opener in a name space of ours.
   add_custom_command(
     OUTPUT ${out}
-    COMMAND ${TOLUA_GENERATOR} -n ${package} -o ${out} ${pkg}
+    COMMAND ${TOLUA_GENERATOR} -n norvex_${package} -o ${out} ${pkg}
     COMMAND ${CMAKE_COMMAND} -DFILE=${out} -P ${PROJECT_SOURCE_DIR}/scriptapi/FastBindingChecks.cmake
     DEPENDS ${pkg} ${PROJECT_SOURCE_DIR}/scriptapi/FastBindingChecks.cmake
     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}

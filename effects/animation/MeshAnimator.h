@@ -81,6 +81,7 @@ public:
     void UnmountEntity(Entity* child);
     bool SetMountedEntityOffset(Entity* child, const Matrix& offset);
     int32_t GetMountedBone(const Entity* child) const;
+    const std::vector<MountedEntityRecord>& GetMounts() const { return m_mounts; }
     void UpdateMountedEntities(AnimationSampleContext& context, const Matrix& rootMatrix);
 
     // The first animation of tree node 0 that is not stopping, or null.

@@ -130,17 +130,11 @@ bool LoadProjectConfigFile(ProjectConfig& project, EngineConfig* config)
         gConsole.Error(CONSOLE_CHANNEL_ENGINE, "%s is damaged or of another version", kProjectConfigName);
         return false;
     }
-    // A zero size field reads as success with nothing read; the project's record is never empty.
-    if (reader.GetSize() == sizeof(uint32_t))
-    {
-        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "%s holds an empty record", kProjectConfigName);
-        return false;
-    }
+    // An empty record is a project of defaults; bytes after the record are not the project's and
+    // are left unread.
     if (reader.GetRemaining() != 0)
-    {
-        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "%s has %u bytes after its record", kProjectConfigName, reader.GetRemaining());
-        return false;
-    }
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "%s has %u bytes after its record", kProjectConfigName,
+                         reader.GetRemaining());
     if (project.m_postprocessShader.IsEmpty())
         project.m_postprocessShader = NameString(kDefaultPostprocessShader);
     if (config != nullptr)

@@ -151,8 +151,7 @@ bool LUAConfigHelper::GetXControllerVibrationsEnabled() const { return gGameConf
 void LUAConfigHelper::VibrateXController(float left, float right, float durationSeconds)
 {
     (void)durationSeconds; // the pad keeps vibrating until told otherwise
-    if (gGameConfig.m_xControllerVibrations)
-        Input().VibrateXController(left, right, 0);
+    gGame.VibrateXController(left, right);
 }
 
 uint32_t LUAConfigHelper::GetFirstPressedKey() const
@@ -177,7 +176,8 @@ uint32_t LUAConfigHelper::GetFirstPressedXControllerButton(uint32_t pad) const
 uint32_t LUAConfigHelper::GetFirstPressedDIControllerButton(uint32_t pad) const
 {
     (void)pad; // one DirectInput pad is read
-    for (uint32_t button = 0; button < kDirectInputButtonCount; ++button)
+    // Numbered 1 to 32 as the stored set-3 bindings are (0 is none), so the answer binds as it is.
+    for (uint32_t button = 1; button <= kDirectInputButtonCount; ++button)
         if (Input().IsDIControllerKeyPressedForTheFirstTime(button))
             return button;
     return 0;

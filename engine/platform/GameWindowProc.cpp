@@ -45,10 +45,11 @@ intptr_t OnSetCursor(win::WindowHandle window, uint32_t message, uintptr_t wPara
     win::GetClientRect(window, client);
     const bool inside = point.x > client.left && point.y > client.top && point.x < client.right &&
                         point.y < client.bottom;
-    // The Game's hardware cursor is the one it set last; the class arrow shows only without one.
-    if (inside && gGame.GetHardwareCursorName()[0] != '\0' && win::GetCursor() != nullptr)
+    // The Game's own cursor, not whatever is current: once the pointer has crossed the frame the
+    // current one is the arrow, and the Game's would never come back.
+    if (inside && gGame.GetCursorHandle() != nullptr)
     {
-        win::SetCursor(win::GetCursor());
+        win::SetCursor(gGame.GetCursorHandle());
         return 1;
     }
     return win::DefWindowProc(window, message, wParam, lParam);

@@ -1,6 +1,8 @@
 #include "engine/scripting/GameDelegate.h"
 
+#include "engine/Game.h"
 #include "engine/scripting/GameDelegateProfilesModule.h"
+#include "online/InGameStore.h"
 
 #include <cstdlib>
 
@@ -27,4 +29,14 @@ bool GameDelegate::PassesCounterTest()
         return true;
     gDelegateCounter = uint32_t(std::rand());
     return false;
+}
+
+bool GameDelegate::OpenInGameStore(uint32_t request, uint32_t argument)
+{
+    const InGameStore* const data = gGame.GetInGameStore();
+    if (data == nullptr)
+        return false;
+    InGameStore store(*data);
+    store.RunRequest(request, argument);
+    return true;
 }

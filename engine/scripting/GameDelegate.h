@@ -162,14 +162,9 @@ public:
         (void)list;
     }
 
-    // Runs a store request over the in-game store data; without store data (none is loaded in
-    // this build) nothing runs and the answer is false.
-    virtual bool OpenInGameStore(uint32_t request, uint32_t argument)
-    {
-        (void)request;
-        (void)argument;
-        return false;
-    }
+    // Runs a store request over a store made from the data the Game read at start; false when the
+    // project has no store data.
+    virtual bool OpenInGameStore(uint32_t request, uint32_t argument);
     // Asked before a sequence action starts a sequence; non-zero means the delegate handled it.
     virtual uint32_t StartSequenceOverride(const char* sequenceName, bool gameplayTime)
     {

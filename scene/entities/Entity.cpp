@@ -1,6 +1,7 @@
 #include "scene/entities/Entity.h"
 
 #include "core/console/GameConsole.h"
+#include "effects/animation/MeshSkeleton.h"
 #include "engine/Game.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "online/MultiplayerEngine.h"
@@ -14,6 +15,7 @@
 #include "scene/entities/EntitySet.h"
 #include "scene/entities/SceneEntity.h"
 #include "scene/entities/TriggerOccupancyTracker.h"
+#include "scene/kinds/MeshTemplate.h"
 #include "scene/templates/EntityTemplate.h"
 #include "scene/templates/TemplateTypeRegistry.h"
 
@@ -321,12 +323,22 @@ void Entity::OnPropertiesChanged()
 
 void Entity::GetPropertyChoices(const char* propertyName, DynarraySafe<NameString>& choices) const
 {
-    // Bone names come from the parent mesh's hierarchy, which mesh templates provide.
-    if (propertyName != nullptr && std::strcmp(propertyName, "Mount to bone") == 0 && m_parent != nullptr &&
-        m_parent->IsKindOf(ENTITY_MESH))
-        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Bone names of mesh parents are not available yet");
-    else
+    if (propertyName == nullptr || std::strcmp(propertyName, "Mount to bone") != 0)
+    {
         LuaBaseClass::GetPropertyChoices(propertyName, choices);
+        return;
+    }
+    const MeshTemplate* const parentTemplate =
+        m_parent != nullptr && m_parent->IsKindOf(ENTITY_MESH) ? dynamic_cast<const MeshTemplate*>(m_parent->GetTemplate())
+                                                               : nullptr;
+    if (parentTemplate == nullptr)
+        return;
+    choices.Clear();
+    if (const MeshSkeleton* const skeleton = parentTemplate->GetSkeleton())
+        for (uint32_t i = 0; i < skeleton->GetBoneCount(); ++i)
+            choices.Add(skeleton->GetBone(i).name);
+    // The empty entry unmounts.
+    choices.Add(NameString());
 }
 
 void Entity::RefreshVisibilityFlags()

@@ -138,8 +138,8 @@ public:
     void OnPropertyChanged(const RTTIProperty* property) override;
     // Names offered for a property ("Mount to bone": the parent mesh's bones); others left alone.
     void GetPropertyChoices(const char* propertyName, DynarraySafe<NameString>& choices) const override;
-    void RefreshVisibilityFlags();
-    void OnPropertiesChanged();
+    virtual void RefreshVisibilityFlags();
+    virtual void OnPropertiesChanged();
 
     // Identity.
     const char* GetName() const { return m_name.c_str(); }

@@ -13,6 +13,7 @@
 #include "scene/entities/EntityLayerSystem.h"
 #include "scene/entities/EntitySet.h"
 #include "scene/entities/SceneEntity.h"
+#include "scene/kinds/MeshEntity.h"
 #include "scene/templates/EntityTemplate.h"
 #include "scene/templates/TemplateManager.h"
 #include "scene/templates/TemplateTypeRegistry.h"
@@ -97,6 +98,8 @@ void EntityManager::NewScene()
     SetNavigationGrid(nullptr);
     m_sceneName.clear();
     DestroyRoot();
+    // A preset a script chose for the old scene must not colour the next one.
+    MeshEntity::ReturnAllMeshesToDefaultShaderPreset();
     m_nameIndex.Clear();
     m_guidIndex.Clear();
     ClearVisibleLists();
@@ -125,6 +128,7 @@ void EntityManager::DestroyScene()
     m_layerSystem.reset();
     m_grid.Build(m_sceneBounds, m_cellSize);
     SetNavigationGrid(nullptr);
+    MeshEntity::TemporarySetShaderPresetForAllMeshes(NameString(), false);
 }
 
 EntityLayerSystem& EntityManager::GetLayerSystem()

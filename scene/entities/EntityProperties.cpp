@@ -4,6 +4,8 @@
 
 #include "core/console/GameConsole.h"
 #include "core/reflection/EntityReferences.h"
+#include "effects/animation/MeshAnimator.h"
+#include "scene/kinds/MeshEntity.h"
 
 namespace
 {
@@ -84,12 +86,15 @@ EntityMountRecord* Entity::MountRecordForWrite(bool isDefault)
 
 void Entity::RefreshBoneMount()
 {
-    if (m_mount == nullptr || m_parent == nullptr || !m_parent->IsKindOf(ENTITY_MESH))
+    MeshEntity* const mesh =
+        m_mount != nullptr && m_parent != nullptr && m_parent->IsKindOf(ENTITY_MESH) ? dynamic_cast<MeshEntity*>(m_parent)
+                                                                                     : nullptr;
+    if (mesh == nullptr)
         return;
-    // Mesh hierarchies come with the mesh kinds; until then the record is kept for them.
+    if (mesh->GetAnimator() != nullptr && mesh->GetAnimator()->GetMountedBone(this) >= 0)
+        mesh->UnmountEntity(this);
     if (!m_mount->boneName.IsEmpty())
-        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Mounting %s on bone %s: mesh bone mounts are not built yet", GetName(),
-                         m_mount->boneName.CStr());
+        mesh->MountEntity(m_mount->boneName, this, m_mount->location, 0);
 }
 
 void Entity::SetMountBoneValue(const NameString& bone)

@@ -1,5 +1,6 @@
 #include "scene/entities/EntitySet.h"
 
+#include "core/console/GameConsole.h"
 #include "core/reflection/GUIDReplacementTable.h"
 #include "core/reflection/RecordStream.h"
 #include "scene/entities/Entity.h"
@@ -48,13 +49,17 @@ public:
         members.Resize(int32_t(count));
         for (uint32_t i = 0; i < count; ++i)
         {
-            SimpleGUID guid;
-            if (!in.ReadBytes(guid.bytes, sizeof(guid.bytes)))
+            SimpleGUID read;
+            if (!in.ReadBytes(read.bytes, sizeof(read.bytes)))
                 return false;
-            if (replacements != nullptr)
-                guid = replacements->Lookup(guid);
-            if (!guid.IsNull())
-                members[int32_t(i)].Set(gEntityManager.FindEntityByGUID(guid));
+            const SimpleGUID guid = replacements != nullptr ? replacements->Lookup(read) : read;
+            if (guid.IsNull())
+                continue;
+            Entity* const member = gEntityManager.FindEntityByGUID(guid);
+            // The member reads as none, as a deleted one would; the lost reference is still worth a line.
+            if (member == nullptr)
+                gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to deserialize entity pointer. Guid=%s", read.ToStringUnsafe());
+            members[int32_t(i)].Set(member);
         }
         static_cast<EntitySet*>(object)->GetEntities() = std::move(members);
         return true;

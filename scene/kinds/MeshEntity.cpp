@@ -1,6 +1,7 @@
 #include "scene/kinds/MeshEntity.h"
 
 #include "core/strings/StringUtils.h"
+#include "effects/animation/MeshAnimator.h"
 #include "effects/animation/MeshSkeleton.h"
 #include "engine/Game.h"
 #include "gameplay/navigation/NavigationGrid.h"
@@ -381,7 +382,14 @@ void MeshEntity::ResetAnimationTags()
 
 void MeshEntity::RefreshFromTemplate()
 {
+    // The rebuilt hierarchy starts without mounts: children still here go back on their bones.
+    std::vector<MountedEntityRecord> mounts;
+    if (m_animator != nullptr)
+        mounts = m_animator->GetMounts();
     RebuildAnimationState();
+    for (const MountedEntityRecord& mount : mounts)
+        if (Entity* const child = mount.entity.Get(); child != nullptr && child->GetParent() == this)
+            MountEntityToBone(mount.bone, child, mount.offset, mount.alignment);
     if (GetRenderingContext() != nullptr)
         RecreateRenderingContext(true);
 }

@@ -207,7 +207,6 @@ bool MeshEntity::MountEntity(const NameString& bone, Entity* child, const Matrix
 bool MeshEntity::MountEntity(const NameString& subobject, const NameString& bone, Entity* child, const Matrix& offset,
                              uint32_t alignment)
 {
-    (void)subobject;
     if (child == nullptr)
         return false;
     if (child->GetParent() != this)
@@ -223,8 +222,24 @@ bool MeshEntity::MountEntity(const NameString& subobject, const NameString& bone
                        child->GetName(), bone.CStr(), GetName(), GetName());
         return false;
     }
-    // Sub-objects are the skeleton's own bones here, so the bone is looked up the same way.
-    return m_animator->MountEntity(*skeleton, child, bone, offset, alignment);
+    // The bone must lie in the named sub-object: the sub-object itself or one of its descendants.
+    const int32_t root = skeleton->FindBoneIndex(subobject);
+    for (uint32_t i = 0; root >= 0 && i < skeleton->GetBoneCount(); ++i)
+    {
+        if (!(skeleton->GetBone(i).name == bone))
+            continue;
+        // Bounded: a file's parent links may loop.
+        uint32_t at = i;
+        for (uint32_t steps = 0; at < skeleton->GetBoneCount() && steps <= MeshSkeleton::kMaxBones; ++steps)
+        {
+            if (int32_t(at) == root)
+                return m_animator->MountEntity(child, int32_t(i), offset, alignment);
+            at = skeleton->GetBone(at).parent;
+        }
+    }
+    gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Cannot mount entity %s because %s cannot be found in %s", child->GetName(),
+                   bone.CStr(), subobject.CStr());
+    return false;
 }
 
 bool MeshEntity::MountEntityToBone(int32_t bone, Entity* child, const Matrix& offset, uint32_t alignment)

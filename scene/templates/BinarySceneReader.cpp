@@ -195,11 +195,8 @@ bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32
         gEntityManager.GetEntitySets().Add(set.release());
     }
 
-    // Scene parameters are activated by their entity kind once it exists; until then the scene
-    // keeps the environment's defaults.
-    if (gEntityManager.GetSceneRoot() != nullptr && !gEntityManager.GetSceneRoot()->GetActiveSceneParamsGUID().IsNull() &&
-        gEntityManager.GetActiveSceneParamsEntity() != nullptr)
-        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Scene parameters cannot be activated yet: their kind is not built");
+    if (SceneEntity* root = gEntityManager.GetSceneRoot())
+        root->ApplyActiveSceneParams();
 
     if (layout.hasGrid)
     {

@@ -53,8 +53,10 @@ bool ReadBody(EntityTemplate& entityTemplate, const uint8_t* data, size_t size)
         gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Template body of %s is cut short", entityTemplate.GetDisplayName());
         return false;
     }
-    // Entity references inside templates stay pending until a scene resolves them.
-    if (!entityTemplate.DeserializeFromMemory(data + in.Position(), payloadSize, RTTI_NO_ENTITY_RESOLVE))
+    // Entity references inside templates stay pending until a scene resolves them. An empty record
+    // is valid and leaves the template's properties as they are.
+    if (payloadSize != 0 &&
+        !entityTemplate.DeserializeFromMemory(data + in.Position(), payloadSize, RTTI_NO_ENTITY_RESOLVE))
     {
         gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Template body of %s is not a valid %s record",
                        entityTemplate.GetDisplayName(), entityTemplate.GetTemplateClassName());

@@ -50,22 +50,6 @@ int32_t LowerBound(const Dynarray<EntityTemplateStub*>& index, const SimpleGUID&
     }
     return low;
 }
-
-// ASCII case folding only, both separators alike.
-bool SamePath(const char* a, const char* b)
-{
-    for (;; ++a, ++b)
-    {
-        char ca = *a == '\\' ? '/' : *a;
-        char cb = *b == '\\' ? '/' : *b;
-        ca = (ca >= 'A' && ca <= 'Z') ? char(ca + 32) : ca;
-        cb = (cb >= 'A' && cb <= 'Z') ? char(cb + 32) : cb;
-        if (ca != cb)
-            return false;
-        if (ca == 0)
-            return true;
-    }
-}
 } // namespace
 
 TemplateManager::TemplateManager() = default;
@@ -318,13 +302,9 @@ EntityTemplateStub* TemplateManager::FindStubByPath(const char* path) const
 {
     if (path == nullptr || path[0] == 0)
         return nullptr;
-    if (m_root != nullptr)
-        if (EntityTemplateStub* stub = m_root->FindStubByPath(path))
-            return stub;
-    for (EntityTemplateStub* stub : m_stubs)
-        if (SamePath(stub->GetFileName(), path))
-            return stub;
-    return nullptr;
+    // A stub in no folder (an optimized template of the scene, a registered one) has no path: it
+    // is found by its GUID only.
+    return m_root != nullptr ? m_root->FindStubByPath(path) : nullptr;
 }
 
 EntityTemplate* TemplateManager::GetTemplate(const char* path, bool load)

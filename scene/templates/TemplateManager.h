@@ -40,7 +40,8 @@ public:
     bool ReadTemplateInfo(const uint8_t* data, size_t size);
     TemplateFolder* GetRootFolder() const { return m_root.get(); }
     bool IsInitialised() const { return m_initialised; }
-    // Takes ownership of the stub and indexes it; false (stub deleted) when its GUID is taken.
+    // Takes ownership of the stub and indexes it by GUID (it joins no folder, so no path finds it);
+    // false (stub deleted) when its GUID is taken.
     bool RegisterStub(EntityTemplateStub* stub);
     bool RegisterGUID(EntityTemplateStub* stub);
     void UnregisterGUID(EntityTemplateStub* stub);

@@ -2,6 +2,7 @@
 # The game over its demo data as a separate process: a full run ends by itself and exits 0 with
 # its frames presented, its scripts ticking and its sound mixed; a run whose game client service
 # fails exits non-zero; a second instance leaves at once and the first closes cleanly on SIGTERM.
+# Any error line or script error in a run that should be clean fails the test.
 # Usage: run-demo-test.sh <tessarine> <make-demo-data> <work folder>
 set -uo pipefail
 game=$1
@@ -9,6 +10,14 @@ maker=$2
 work=$3
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# A run that logs an error or a script error is broken, however cleanly it exits. The only errors
+# expected are those of the system font, whose resource loader is not built yet.
+expected_errors='No loader for font resources yet \(_system\.ttf|Resource loading failed \(_system\.ttf'
+no_errors() {
+    local found
+    found=$(grep -E '^error: |LUA: error|attempt to (index|call)' "$1" | grep -v -E "$expected_errors" | head -3)
+    [ -z "$found" ] || fail "$2 logged errors: $found"
+}
 
 rm -rf "$work"
 mkdir -p "$work/run"
@@ -33,6 +42,7 @@ for message in "Engine successfully initialized" "Demo: DemoField script runs" \
     [ "$line" -gt "$previous" ] || fail "\"$message\" is out of order"
     previous=$line
 done
+no_errors "$work/run.log" "the demo run"
 # The sentry's behaviour tree runs once it is spawned.
 sentry=$(grep -n -F -m1 "Demo: a sentry patrols, driven by its behaviour tree" "$work/run.log" | cut -d: -f1)
 scan=$(grep -n -F -m1 "Execute Behaviour Tree: Scan -> Action" "$work/run.log" | cut -d: -f1)
@@ -83,6 +93,7 @@ wait $first
 status=$?
 [ $status -eq 0 ] || fail "the first instance exited $status after SIGTERM"
 grep -q "NorvexEngine closed" "$work/first.log" || fail "the first instance did not close its engine"
+no_errors "$work/first.log" "the first instance"
 
 if [ $failures -ne 0 ]; then
     echo "--- demo log tail"; tail -30 "$work/run.log"; echo "--- stderr tail"; tail -10 "$work/run.err"

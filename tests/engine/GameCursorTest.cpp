@@ -1,8 +1,10 @@
 #include "engine/Game.h"
 
 #include "core/filesystem/FileSystem.h"
+#include "engine/platform/GameWindow.h"
 #include "platform/window/Cursor.h"
 #include "platform/window/Window.h"
+#include "platform/window/WindowMessages.h"
 #include "support/ConsoleCapture.h"
 #include "support/TempFolder.h"
 
@@ -115,6 +117,29 @@ TEST_F(GameCursorTest, TheCursorImageIsBuiltTopDownWithTransparencyFromAlpha)
     EXPECT_FALSE(gGame.SetHardwareCursor("small.tga", 0, 0));
     EXPECT_EQ(win::GetLiveCursorCount(), 0u);
     EXPECT_EQ(win::GetCursor(), nullptr);
+}
+
+// Over the client area the window sets the Game's cursor again, even after the frame's arrow was
+// shown; outside it, or without a Game cursor, the window's default handling runs.
+TEST_F(GameCursorTest, TheWindowBringsTheGameCursorBackOverTheClientArea)
+{
+    const win::WindowHandle window = MakeWindow();
+    const intptr_t overClient = win::MakeLParam(int32_t(win::kHitClient), 0);
+    ASSERT_TRUE(win::SetCursorPos(200, 100));
+    win::SetCursor(nullptr);
+    GameWindowProc(window, win::kMsgSetCursor, 0, overClient);
+    EXPECT_EQ(win::GetLiveCursorCount(), 0u) << "no Game cursor: nothing of the Game's is set";
+
+    ASSERT_TRUE(gGame.SetHardwareCursor("arrow.tga", 0, 0));
+    const win::CursorHandle own = win::GetCursor();
+    win::SetCursor(win::LoadArrowCursor()); // the pointer crossed the frame
+    EXPECT_EQ(GameWindowProc(window, win::kMsgSetCursor, 0, overClient), 1);
+    EXPECT_EQ(win::GetCursor(), own);
+
+    win::SetCursor(win::LoadArrowCursor());
+    ASSERT_TRUE(win::SetCursorPos(90, 40)); // outside the client area
+    GameWindowProc(window, win::kMsgSetCursor, 0, win::MakeLParam(2, 0));
+    EXPECT_EQ(win::GetCursor(), win::LoadArrowCursor());
 }
 
 TEST_F(GameCursorTest, StartAndCloseHideAndShowTheSystemCursorOnce)

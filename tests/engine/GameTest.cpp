@@ -1,6 +1,9 @@
 // ctest-labels: thread
 #include "engine/Game.h"
 
+#include "core/filesystem/FileSystem.h"
+#include "engine/config/ProjectConfig.h"
+
 #include "engine/input/InputCodes.h"
 #include "engine/input/InputManager.h"
 #include "engine/scripting/ScriptSchedulerHelper.h"
@@ -12,6 +15,7 @@
 #include "platform/window/Window.h"
 #include "support/RecordingGameDelegate.h"
 #include "support/SceneTestSupport.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -105,6 +109,23 @@ TEST_F(GameTest, CloseRenewsTheSceneAndASecondCloseIsHarmless)
     m_delegate.calls.clear();
     gGame.Close();
     EXPECT_EQ(m_delegate.Joined(), "") << "the close hooks run only for an initialised game";
+}
+
+// The store data the Game read at start serves the delegate's store requests until the Game closes.
+TEST_F(GameTest, StoreRequestsRunOverTheStoreDataOfTheGame)
+{
+    TempFolder folder;
+    folder.WriteFile("common/Store.bin", std::string("\x01\x02\x03", 3));
+    ASSERT_TRUE(gFileSystem.MountDirectory("common", (folder / "common").c_str()));
+    gProjectConfig.m_storeDefinitionFile = "Store.bin";
+    gGame.Init(&m_delegate);
+    gProjectConfig.m_storeDefinitionFile.clear();
+    ASSERT_NE(gGame.GetInGameStore(), nullptr);
+    EXPECT_TRUE(m_delegate.OpenInGameStore(3, 4));
+    EXPECT_TRUE(m_log.Contains("InGameStore: request 3 (4) over 3 bytes of store data"));
+    gGame.Close();
+    EXPECT_FALSE(m_delegate.OpenInGameStore(3, 4));
+    gFileSystem.UnmountAll();
 }
 
 TEST_F(GameTest, CloseWaitsForTheDelegateAtMostTenSeconds)

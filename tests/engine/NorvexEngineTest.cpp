@@ -159,7 +159,9 @@ TEST_F(NorvexEngineTest, StartsOverFoldersInOrderAndClosesInOrder)
     EXPECT_EQ(gNorvexEngine.GetMountedContainers().Count(), 0);
     EXPECT_NE(gResourceManager, nullptr);
     EXPECT_NE(gRenderer, nullptr);
-    EXPECT_EQ(gFrameRingAllocator.GetSize(), gProjectConfig.GetAnimationBufferKB() * 1024u);
+    // The project's own "Animation buffer KB" (128 by default), not the PC budget (1024).
+    EXPECT_EQ(gFrameRingAllocator.GetSize(), gProjectConfig.m_animationBufferKB * 1024u);
+    EXPECT_NE(gProjectConfig.m_animationBufferKB, gProjectConfig.GetAnimationBufferKB());
     EXPECT_NE(gLua.GetState(), nullptr);
     EXPECT_TRUE(steam::IsRunning());
     // A first start takes the project's languages.
@@ -199,12 +201,12 @@ TEST_F(NorvexEngineTest, SceneTemplateSoundAndVideoServicesStartAndCloseInOrder)
     EXPECT_NE(gTemplateManager.FindStubByGUID(TankGUID()), nullptr);
     ASSERT_TRUE(gEntityManager.IsInitialized());
     ASSERT_NE(gEntityManager.GetSceneRoot(), nullptr);
-    const float range = gProjectConfig.GetWorldRange();
+    const float range = gProjectConfig.m_worldRange;
     EXPECT_EQ(gEntityManager.GetSceneBounds().min.x, -range);
     EXPECT_EQ(gEntityManager.GetSceneBounds().min.y, -25.0f);
     EXPECT_EQ(gEntityManager.GetSceneBounds().max.z, range);
     EXPECT_EQ(gEntityManager.GetSceneBounds().max.y, 200.0f);
-    EXPECT_EQ(gEntityManager.GetGridCellSize(), gProjectConfig.GetWorldCell());
+    EXPECT_EQ(gEntityManager.GetGridCellSize(), gProjectConfig.m_worldCell);
 
     // Video and sound exist once Lua runs; scripts see both.
     ASSERT_NE(gVideoEngine, nullptr);

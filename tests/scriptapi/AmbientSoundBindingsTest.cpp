@@ -6,6 +6,7 @@
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
 #include "support/ScriptedSceneTest.h"
+#include "support/TemplateTestSupport.h"
 
 namespace
 {
@@ -20,12 +21,10 @@ protected:
         ASSERT_TRUE(gSoundEntriesContainer.AddSoundEntry("Birds", params));
         AmbientSoundTemplate* ambient = new AmbientSoundTemplate;
         ambient->SetSoundEntry("Birds");
-        EntityTemplateStub* stub = new EntityTemplateStub;
-        stub->SetFileName("ambient/Birds");
         SimpleGUID guid;
         guid.bytes[0] = 0xAB;
-        stub->SetGUID(guid);
-        ASSERT_TRUE(gTemplateManager.RegisterStub(stub));
+        EntityTemplateStub* stub = RegisterStubAtPath("ambient/Birds", guid, nullptr);
+        ASSERT_NE(stub, nullptr);
         stub->SetTemplate(ambient);
     }
     void TearDown() override

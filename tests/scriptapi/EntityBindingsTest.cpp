@@ -3,6 +3,7 @@
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
 #include "support/ScriptedSceneTest.h"
+#include "support/TemplateTestSupport.h"
 
 #include <lua.hpp>
 
@@ -16,15 +17,11 @@ protected:
     void SetUp() override
     {
         ScriptedSceneTest::SetUp();
-        EntityTemplateStub* stub = new EntityTemplateStub;
-        stub->SetFileName("units/Soldier");
         SimpleGUID guid;
         guid.Generate();
-        stub->SetGUID(guid);
-        ASSERT_TRUE(gTemplateManager.RegisterStub(stub));
         m_soldier = new EntityTemplate;
         m_soldier->SetStaticBoundingBox(CenteredBox(1.0f));
-        stub->SetTemplate(m_soldier);
+        ASSERT_NE(RegisterStubAtPath("units/Soldier", guid, m_soldier), nullptr);
     }
     void TearDown() override
     {
@@ -75,7 +72,7 @@ TEST_F(EntityBindingsTest, TheTemplateLuaClassIsTheEntityScriptClass)
     Entity* e = gEntityManager.CreateEntityInGame("units/Soldier", nullptr, Matrix::ONE, 0, nullptr);
     ASSERT_NE(e, nullptr);
     EXPECT_STREQ(e->GetScriptClassName(), "Soldier");
-    EXPECT_EQ(Global("inits"), "units/Soldier*1:0");
+    EXPECT_EQ(Global("inits"), "Soldier*1:0");
 }
 } // namespace
 

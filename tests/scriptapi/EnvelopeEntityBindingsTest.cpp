@@ -4,6 +4,7 @@
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
 #include "support/ScriptedSceneTest.h"
+#include "support/TemplateTestSupport.h"
 
 #include <lua.hpp>
 
@@ -34,13 +35,11 @@ protected:
     }
     void Register(const char* path, uint8_t id, EntityTemplate* entityTemplate)
     {
-        EntityTemplateStub* stub = new EntityTemplateStub;
-        stub->SetFileName(path);
         SimpleGUID guid;
         guid.bytes[0] = 0x5E;
         guid.bytes[15] = id;
-        stub->SetGUID(guid);
-        ASSERT_TRUE(gTemplateManager.RegisterStub(stub));
+        EntityTemplateStub* stub = RegisterStubAtPath(path, guid, nullptr);
+        ASSERT_NE(stub, nullptr);
         stub->SetTemplate(entityTemplate);
     }
     std::string Run(const std::string& chunk)

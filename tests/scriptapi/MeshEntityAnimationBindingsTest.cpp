@@ -5,6 +5,7 @@
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
 #include "support/ScriptedSceneTest.h"
+#include "support/TemplateTestSupport.h"
 #include "tools/datakit/MeshTemplateWriter.h"
 
 namespace
@@ -18,12 +19,10 @@ protected:
         MeshTemplateSpec spec;
         spec.withMeshData = false;
         spec.bones = {"Hips", "Hand"};
-        EntityTemplateStub* stub = new EntityTemplateStub;
-        stub->SetFileName("units/Knight");
         SimpleGUID guid;
         guid.bytes[0] = 0xAC;
-        stub->SetGUID(guid);
-        ASSERT_TRUE(gTemplateManager.RegisterStub(stub));
+        EntityTemplateStub* stub = RegisterStubAtPath("units/Knight", guid, nullptr);
+        ASSERT_NE(stub, nullptr);
         stub->SetTemplate(MeshTemplateWriter::MakeTemplate(spec).release());
     }
     void TearDown() override

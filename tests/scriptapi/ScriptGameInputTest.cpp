@@ -2,6 +2,7 @@
 
 #include "engine/Game.h"
 #include "engine/config/GameConfig.h"
+#include "engine/config/LUAConfigHelper.h"
 #include "engine/config/ProjectConfig.h"
 #include "engine/input/InputManager.h"
 #include "platform/input/Accessibility.h"
@@ -141,6 +142,32 @@ TEST_F(ScriptGameInputTest, VibrationNeedsAllThreeSwitches)
     input::GetXInputVibration(0, left, right);
     EXPECT_EQ(left, 65535);
     EXPECT_EQ(right, 32767);
+}
+
+// The Game's own pad reads (the frame's UI navigation) and the options service's vibration are
+// behind the same "Enable controller" gate as the script calls.
+TEST_F(ScriptGameInputTest, TheFrameNavigationAndTheOptionsVibrationAreGatedToo)
+{
+    input::XInputGamepad state;
+    state.thumbRY = 32767;
+    input::SetXInputPadState(0, state);
+    Step();
+    LUAConfigHelper helper;
+    uint16_t left = 0;
+    uint16_t right = 0;
+    for (const bool enabled : {false, true})
+    {
+        gProjectConfig.m_enableController = enabled;
+        EXPECT_EQ(gGame.GetXControllerAnalogInput(INPUT_ANY_PAD).w, enabled ? 1.0f : 0.0f) << enabled;
+        helper.VibrateXController(0.5f, 0.25f, 1.0f);
+        input::GetXInputVibration(0, left, right);
+        EXPECT_EQ(left, enabled ? 65535 : 0) << enabled;
+        EXPECT_EQ(right, enabled ? 32767 : 0) << enabled;
+    }
+    gProjectConfig.m_enableControllerVibrations = false;
+    helper.VibrateXController(0.0f, 0.0f, 1.0f);
+    input::GetXInputVibration(0, left, right);
+    EXPECT_EQ(left, 65535) << "the project's vibration switch is honoured as well";
 }
 
 TEST_F(ScriptGameInputTest, DirectInputPadAndNames)

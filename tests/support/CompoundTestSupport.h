@@ -8,6 +8,7 @@
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
 #include "support/SceneTestSupport.h"
+#include "support/TemplateTestSupport.h"
 #include "tools/datakit/CompoundTemplateWriter.h"
 
 #include <type_traits>
@@ -27,13 +28,11 @@ protected:
     template <class T>
     T* Bind(const char* path, T* entityTemplate)
     {
-        EntityTemplateStub* stub = new EntityTemplateStub;
-        stub->SetFileName(path);
         SimpleGUID guid;
         guid.bytes[0] = 0xC0;
         guid.bytes[15] = ++m_nextGuid;
-        stub->SetGUID(guid);
-        EXPECT_TRUE(gTemplateManager.RegisterStub(stub));
+        EntityTemplateStub* stub = RegisterStubAtPath(path, guid, nullptr);
+        EXPECT_NE(stub, nullptr);
         stub->SetTemplate(entityTemplate);
         if constexpr (std::is_base_of_v<CompoundTemplate, T>)
             m_compounds.push_back(entityTemplate);

@@ -99,6 +99,8 @@ public:
         switch (m_opcode)
         {
         case RENDER_OP_INIT_SCENE_CELL_GRID: Skip(rp::kInitSceneCellGrid); return;
+        case RENDER_OP_SET_SCENE_CELL_RANGE: Skip(rp::kSetSceneCellRange); return;
+        case RENDER_OP_SET_SCENE_COLOR_MODE: Skip(rp::kU32); return;
         case RENDER_OP_ADD_LIGHT: Skip(rp::kPointer); return;
         case RENDER_OP_DELETE_OBJECT: Read<NorvexRendererObject*>()->DestroyOnRenderThread(); return;
         case RENDER_OP_DEBUG_DRAW_BOX: Skip(rp::kDebugDrawBox); return;

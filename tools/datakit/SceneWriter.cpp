@@ -82,9 +82,15 @@ std::vector<uint8_t> BuildBinaryScene(const SceneFileContents& contents)
     PutU32(out, 0);
     Append(out, Payload(contents.layers != nullptr ? *contents.layers : gEntityManager.GetLayerSystem(), 0));
     PutU32(out, 0);
+    // Every file carries a root payload: without a scene to take it from, a fresh root's defaults.
     const SceneEntity* root = contents.root != nullptr ? contents.root : gEntityManager.GetSceneRoot();
     if (root != nullptr)
         Append(out, Payload(*root, RTTI_OWN_CLASS_ONLY));
+    else
+    {
+        const SceneEntity fresh;
+        Append(out, Payload(fresh, RTTI_OWN_CLASS_ONLY));
+    }
     PutU32(out, uint32_t(contents.entities.size()));
     for (const SceneEntityRecord& record : contents.entities)
     {

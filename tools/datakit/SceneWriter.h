@@ -33,8 +33,8 @@ struct SceneNavigationGrid
     std::vector<uint8_t> cells;
 };
 
-// What a scene file holds; null layers or root stand for the current scene's, a null entity or
-// set writes an empty body.
+// What a scene file holds; null layers or root stand for the current scene's (a fresh root's
+// defaults when no scene exists), a null entity or set writes an empty body.
 struct SceneFileContents
 {
     const EntityLayerSystem* layers = nullptr;

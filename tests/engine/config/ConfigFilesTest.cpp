@@ -230,9 +230,7 @@ TEST_F(ConfigFilesTest, MissingOrDamagedProjectConfigurationFailsStartUp)
         {"crc", wrongCrc, "CRC check error"},
         {"truncated", good.substr(0, good.size() - 3), "truncated"},
         {"size beyond the file", oversized, "truncated"},
-        {"trailing bytes", good + "x", "after its record"},
         {"empty", "", "truncated"},
-        {"empty record", std::string(4, '\0'), "empty record"},
     };
     for (const auto& c : cases)
     {
@@ -253,6 +251,37 @@ TEST_F(ConfigFilesTest, MissingOrDamagedProjectConfigurationFailsStartUp)
     Start(config, &project);
     EXPECT_FALSE(project);
     EXPECT_TRUE(console.Contains("Unable to open Project.ConfigBin", CONSOLE_ERROR));
+}
+
+// Empty is not broken: an empty record is a project of defaults; bytes after a good record are
+// left with a warning and the record's values stand.
+TEST_F(ConfigFilesTest, AnEmptyProjectRecordGivesTheDefaultsAndTrailingBytesAWarning)
+{
+    const std::string good = m_root.ReadFile("data/common/Project.ConfigBin");
+    const struct
+    {
+        const char* name;
+        std::string bytes;
+        float musicVolume;
+        bool warned;
+    } cases[] = {
+        {"empty record", std::string(4, '\0'), ProjectConfig().m_defaultMusicVolume, false},
+        {"trailing bytes", good + "xyz", 0.6f, true},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ConsoleCapture console;
+        m_root.WriteFile("data/common/Project.ConfigBin", c.bytes);
+        GameConfig config;
+        bool project = false;
+        Start(config, &project);
+        EXPECT_TRUE(project);
+        EXPECT_EQ(console.CountOfKind(CONSOLE_ERROR), 0u);
+        EXPECT_FLOAT_EQ(m_project.m_defaultMusicVolume, c.musicVolume);
+        EXPECT_STREQ(m_project.m_postprocessShader.CStr(), "Postprocess");
+        EXPECT_EQ(console.Contains("Project.ConfigBin has 3 bytes after its record", CONSOLE_WARNING), c.warned);
+    }
 }
 
 TEST_F(ConfigFilesTest, RecordOfAnotherLayoutIsRefusedWholeWithAWarning)

@@ -178,6 +178,28 @@ TEST_F(LUAConfigHelperTest, ControlTestsReadTheDeviceOfTheirSet)
     EXPECT_EQ(name, "key: System/MouseButtons/Right");
 }
 
+// DirectInput buttons answer in the numbering of the stored bindings, 1 to 32, and bind as answered.
+TEST_F(LUAConfigHelperTest, FirstPressedDirectInputButtonsCountFromOneToThirtyTwo)
+{
+    StartInput();
+    input::GamePadSpec spec;
+    spec.productName = "Stick";
+    const uint32_t handle = input::PlugGamePad(spec);
+    gGame.GetInputManager().ReconnectDevices();
+    Step();
+    EXPECT_EQ(m_helper.GetFirstPressedDIControllerButton(0), 0u);
+    for (const uint32_t device : {0u, 6u, 31u})
+    {
+        input::SetGamePadButton(handle, device, true);
+        Step();
+        EXPECT_EQ(m_helper.GetFirstPressedDIControllerButton(0), device + 1) << device;
+        m_helper.SetPrimaryControl(3, 7, m_helper.GetFirstPressedDIControllerButton(0));
+        EXPECT_TRUE(m_helper.IsKeyOrButtonPressed(3, 7, 0)) << device;
+        input::SetGamePadButton(handle, device, false);
+        Step();
+    }
+}
+
 TEST_F(LUAConfigHelperTest, InputModeIsLimitedAndVibrationNeedsTheSetting)
 {
     m_helper.SetInputMode(9);

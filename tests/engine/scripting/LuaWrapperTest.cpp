@@ -425,6 +425,28 @@ TEST_F(LuaWrapperTest, BitLibraryAndMathBindings)
     EXPECT_EQ(Depth(), 0);
 }
 
+// Each standard library answers with its own functions, not with an engine package of the same name.
+TEST_F(LuaWrapperTest, StandardLibrariesAreLuas)
+{
+    struct Case
+    {
+        const char* library;
+        const char* check;
+    };
+    const Case cases[] = {
+        {"math", "math.floor(2.7) == 2 and math.max(1, 5, 3) == 5 and math.abs(-2) == 2 and math.pi > 3.14"},
+        {"string", "string.format('%03d', 7) == '007' and string.sub('abcd', 2, 3) == 'bc'"},
+        {"table", "(function() local t = {} table.insert(t, 'x') return table.concat(t, ',') == 'x' end)()"},
+        {"os", "type(os.time()) == 'number' and type(os.clock()) == 'number'"},
+        {"io", "type(io.write) == 'function' and io.type(io.stdout) == 'file'"},
+        {"debug", "type(debug.traceback()) == 'string' and debug.getinfo(1, 'S').what == 'main'"},
+    };
+    for (const Case& c : cases)
+        EXPECT_TRUE(gLua.LoadAndCall((std::string("assert(type(") + c.library + ") == 'table') assert(" + c.check + ")").c_str(), 0))
+            << c.library;
+    EXPECT_EQ(Depth(), 0);
+}
+
 TEST_F(LuaWrapperTest, ReplicatedMethodsAreCalledById)
 {
     Run("gGot = nil gId = ReplicateMethod(function(a, b, c) gGot = tostring(a) .. tostring(b) .. tostring(c) end)"

@@ -94,6 +94,13 @@ TEST_F(EntityLayerSystemTest, HidingByNameFindsLayersAndGroupsInTreeOrder)
     EXPECT_TRUE(other->m_visibleInGame);
     m_system.HideLayerGroupInGame("LAYERS", true);
     EXPECT_TRUE(other->m_visibleInGame) << "the root group itself is not compared";
+    // A group below another is found too, and only its own layers change.
+    m_system.HideLayerGroupInGame("Outdoor", false);
+    m_system.HideLayerGroupInGame("Trees", true);
+    EXPECT_FALSE(pines->m_visibleInGame);
+    EXPECT_TRUE(rocks->m_visibleInGame);
+    m_system.HideLayerInGame("Rocks", true);
+    EXPECT_FALSE(rocks->m_visibleInGame) << "a layer of a subgroup is found by name";
     EntityLayerMask visible;
     m_system.GetVisibleLayerMask(visible);
     EXPECT_FALSE(visible.Test(10));

@@ -6,6 +6,7 @@
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
 #include "support/SceneTestSupport.h"
+#include "support/TemplateTestSupport.h"
 
 #include <string>
 
@@ -277,14 +278,10 @@ TEST_F(EntityManagerTest, DestroySceneDropsTheLayersAndMakesThemAgainOnDemand)
 
 TEST_F(EntityManagerTest, ScriptRoadsFindTemplatesByNameOrReportThem)
 {
-    EntityTemplateStub* stub = new EntityTemplateStub;
-    stub->SetFileName("units/Soldier");
     SimpleGUID guid;
     guid.Generate();
-    stub->SetGUID(guid);
-    ASSERT_TRUE(gTemplateManager.RegisterStub(stub));
     EntityTemplate* bound = new EntityTemplate;
-    stub->SetTemplate(bound);
+    ASSERT_NE(RegisterStubAtPath("units/Soldier", guid, bound), nullptr);
 
     Entity* e = gEntityManager.CreateEntity("UNITS\\soldier", nullptr, Matrix::ONE, 0, nullptr);
     ASSERT_NE(e, nullptr);
@@ -292,7 +289,7 @@ TEST_F(EntityManagerTest, ScriptRoadsFindTemplatesByNameOrReportThem)
     EXPECT_STREQ(e->GetName(), "");
     Entity* inGame = gEntityManager.CreateEntityInGame("units/Soldier", nullptr, Matrix::ONE, 0, nullptr);
     ASSERT_NE(inGame, nullptr);
-    EXPECT_STREQ(inGame->GetName(), "units/Soldier*2");
+    EXPECT_STREQ(inGame->GetName(), "Soldier*2");
     EXPECT_EQ(gEntityManager.CreateEntityInGameByGUID(guid, nullptr, Matrix::ONE, 0, nullptr)->GetTemplate(), bound);
 
     m_log.Clear();

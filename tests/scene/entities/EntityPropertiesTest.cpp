@@ -3,6 +3,7 @@
 #include "core/reflection/RTTIPropertiesBase.h"
 #include "support/SceneTestSupport.h"
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,48 @@ TEST_F(EntityPropertiesTest, TheMountRecordIsMadeOnlyByANonDefaultWrite)
     EXPECT_TRUE(e->GetMountRecord()->location.Equals(Matrix::ONE));
     ASSERT_TRUE(table->FindProperty("Mount to bone position")->SetFromText(e, "1 2 3 1"));
     EXPECT_FLOAT_EQ(e->GetMountRecord()->location.rows[3].y, 2.0f);
+}
+
+// The mount vectors edit one part of the offset matrix and keep the others; a new matrix is read
+// back through its decomposition.
+TEST_F(EntityPropertiesTest, MountVectorsEditTheOffsetPartByPart)
+{
+    Entity* e = Create();
+    const RTTIPropertiesBase* table = Entity::StaticClassProperties();
+    auto set = [&](const char* name, const char* text) { return table->FindProperty(name)->SetFromText(e, text); };
+    auto vector = [&](const char* name) {
+        char text[128] = {};
+        Vector v;
+        EXPECT_TRUE(table->FindProperty(name)->ToText(e, text, sizeof(text)));
+        EXPECT_EQ(std::sscanf(text, "%f %f %f %f", &v.x, &v.y, &v.z, &v.w), 4) << text;
+        return v;
+    };
+    EXPECT_FLOAT_EQ(vector("Mount to bone scale").y, 1.0f) << "defaults without a record";
+    ASSERT_TRUE(set("Mount to bone rotation", "0 0 0 0"));
+    EXPECT_EQ(e->GetMountRecord(), nullptr) << "a default rotation makes no record";
+
+    ASSERT_TRUE(set("Mount to bone position", "4 5 6 1"));
+    ASSERT_TRUE(set("Mount to bone scale", "2 2 2 1"));
+    ASSERT_TRUE(set("Mount to bone rotation", "0 90 0 0"));
+    Matrix expected;
+    expected.LoadComplexTransformation(Vector(4, 5, 6, 1), Vector(0, 90, 0, 0), Vector(2, 2, 2, 1));
+    for (int row = 0; row < 4; ++row)
+        for (int column = 0; column < 4; ++column)
+            EXPECT_NEAR(e->GetMountRecord()->location.At(row, column), expected.At(row, column), 1e-4f) << row << column;
+    EXPECT_FLOAT_EQ(vector("Mount to bone rotation").y, 90.0f);
+    EXPECT_FLOAT_EQ(vector("Mount to bone scale").z, 2.0f);
+    EXPECT_FLOAT_EQ(vector("Mount to bone position").z, 6.0f);
+
+    // A whole matrix drops the cached parts: they come back from it.
+    Matrix scaled;
+    scaled.LoadComplexTransformation(Vector(0, 0, 0, 1), Vector(0, 0, 0, 0), Vector(3, 3, 3, 1));
+    char text[512];
+    ASSERT_TRUE(table->FindProperty("Local location matrix")->ToText(e, text, sizeof(text)));
+    e->SetLocalLocationMatrix(scaled);
+    ASSERT_TRUE(table->FindProperty("Local location matrix")->ToText(e, text, sizeof(text)));
+    ASSERT_TRUE(set("Mount to bone location", text));
+    EXPECT_NEAR(vector("Mount to bone scale").x, 3.0f, 1e-4f);
+    EXPECT_NEAR(vector("Mount to bone rotation").y, 0.0f, 1e-3f);
 }
 
 TEST_F(EntityPropertiesTest, TemplatePropertiesAreReadAndWrittenByName)

@@ -23,6 +23,7 @@
 #include "support/RecordingGameDelegate.h"
 #include "support/SceneTestSupport.h"
 #include "support/SoundTestHarness.h"
+#include "support/TemplateTestSupport.h"
 #include "tools/datakit/CompoundTemplateWriter.h"
 #include "tools/datakit/RecordText.h"
 #include "tools/datakit/SceneWriter.h"
@@ -349,10 +350,8 @@ TEST_F(AmbientSoundEntityTest, OwnPropertiesLeadTheRecordsAndSurviveASceneFile)
     EXPECT_STREQ(readBack.GetSoundEntry().CStr(), "Birds");
     EXPECT_EQ(readBack.GetTypeId(), AmbientSoundTemplate::kTypeId);
 
-    EntityTemplateStub* stub = new EntityTemplateStub;
-    stub->SetFileName("ambient/Birds");
-    stub->SetGUID(guid);
-    ASSERT_TRUE(gTemplateManager.RegisterStub(stub));
+    EntityTemplateStub* stub = RegisterStubAtPath("ambient/Birds", guid, nullptr);
+    ASSERT_NE(stub, nullptr);
     AmbientSoundTemplate* registered = new AmbientSoundTemplate;
     registered->SetSoundEntry("Birds");
     stub->SetTemplate(registered);
@@ -387,12 +386,10 @@ TEST_F(AmbientSoundEntityTest, OwnPropertiesLeadTheRecordsAndSurviveASceneFile)
 // the "HiddenInGame" ones as a compound's does before playing starts.
 TEST_F(AmbientSoundEntityTest, ElementsAreBuiltAndHiddenInGameAsACompoundsAre)
 {
-    EntityTemplateStub* stub = new EntityTemplateStub;
-    stub->SetFileName("props/Horn");
     SimpleGUID guid;
     guid.bytes[0] = 0x4E;
-    stub->SetGUID(guid);
-    ASSERT_TRUE(gTemplateManager.RegisterStub(stub));
+    EntityTemplateStub* stub = RegisterStubAtPath("props/Horn", guid, nullptr);
+    ASSERT_NE(stub, nullptr);
     EntityTemplate* horn = new EntityTemplate;
     horn->SetStaticBoundingBox(CenteredBox(0.5f));
     stub->SetTemplate(horn);

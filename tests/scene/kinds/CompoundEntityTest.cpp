@@ -136,7 +136,7 @@ TEST_F(CompoundEntityTest, MeshElementsTakeMatchedPresetsColourAndStartAnimation
     CompoundTemplate* compound = Compound("kit/Walls", {Element("Post", "props/Post"), wall, moving});
     CompoundEntity* walls = Make(compound);
     ASSERT_NE(walls, nullptr);
-    EXPECT_TRUE(m_log.Contains("Animation Walk not found in props/Wall", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Animation Walk not found in Wall", CONSOLE_ERROR));
     EXPECT_FALSE(m_log.Contains("Animation Idle not found", CONSOLE_ERROR));
     std::vector<Entity*> elements = Elements(walls);
     ASSERT_EQ(elements.size(), 3u);
@@ -179,7 +179,7 @@ TEST_F(CompoundEntityTest, MeshElementsTakeMatchedPresetsColourAndStartAnimation
     EXPECT_FALSE(rebuiltWall->StartAnimation(NameString("root"), NameString("Run"), &quiet));
     EXPECT_FALSE(m_log.Contains("Animation Run not found", CONSOLE_ERROR));
     EXPECT_FALSE(rebuiltWall->StartAnimation(NameString("root"), NameString("Run"), nullptr));
-    EXPECT_TRUE(m_log.Contains("Animation Run not found in props/Wall", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Animation Run not found in Wall", CONSOLE_ERROR));
 }
 
 TEST_F(CompoundEntityTest, AnyPropertyChangeRebuildsTheElementsUnlessSuppressed)
@@ -253,7 +253,7 @@ TEST_F(CompoundEntityTest, CyclesBetweenCompoundTemplatesAreRefused)
     const uint32_t live = gEntityManager.GetLiveEntityCount();
     CompoundEntity* entity = Make(first);
     ASSERT_NE(entity, nullptr);
-    EXPECT_TRUE(m_log.Contains("Cannot create compound kit/First because it's definition leads to a cycle",
+    EXPECT_TRUE(m_log.Contains("Cannot create compound First because it's definition leads to a cycle",
                                CONSOLE_ERROR));
     // First > Second > First (refused, empty); the post of the outer one is still built.
     EXPECT_EQ(gEntityManager.GetLiveEntityCount(), live + 4);

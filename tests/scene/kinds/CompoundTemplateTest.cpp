@@ -361,7 +361,6 @@ protected:
 
 TEST_F(CompoundTemplateFileTest, ALoadedCompoundIgnoresTheBoxesOfTemplatesNotLoadedYet)
 {
-    Boxed("props/Rock", 1.0f);
     SimpleGUID guid;
     guid.bytes[0] = 0xF1;
     std::vector<TemplateStubEntry> stubs;
@@ -378,6 +377,8 @@ TEST_F(CompoundTemplateFileTest, ALoadedCompoundIgnoresTheBoxesOfTemplatesNotLoa
     const std::vector<uint8_t> lateOnly = CompoundTemplateWriter::BuildBody({Element("Late", "props/Late")}, SimpleGUID());
     m_folder.WriteFile("templates/kit/LateOnly.BinaryTemplate", std::string(lateOnly.begin(), lateOnly.end()));
     gTemplateManager.LoadTemplateFolder();
+    // Made in memory inside the scanned tree.
+    Boxed("props/Rock", 1.0f);
 
     // Requested but not loaded: its box is not to be trusted yet.
     EntityTemplate* late = gTemplateManager.FindStubByPath("props/Late")->RequestTemplate();

@@ -9,6 +9,7 @@
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
 #include "support/SceneTestSupport.h"
+#include "support/TemplateTestSupport.h"
 #include "tools/datakit/SceneWriter.h"
 
 #include <map>
@@ -34,14 +35,10 @@ protected:
 
     SimpleGUID Register(const char* path, uint8_t id, EntityTemplate* entityTemplate)
     {
-        EntityTemplateStub* stub = new EntityTemplateStub;
-        stub->SetFileName(path);
         SimpleGUID guid;
         guid.bytes[0] = id;
         guid.bytes[15] = 0x6B;
-        stub->SetGUID(guid);
-        EXPECT_TRUE(gTemplateManager.RegisterStub(stub));
-        stub->SetTemplate(entityTemplate);
+        EXPECT_NE(RegisterStubAtPath(path, guid, entityTemplate), nullptr);
         return guid;
     }
 

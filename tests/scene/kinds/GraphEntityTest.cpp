@@ -7,6 +7,7 @@
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
 #include "support/SceneTestSupport.h"
+#include "support/TemplateTestSupport.h"
 
 #include <cmath>
 #include <vector>
@@ -314,23 +315,19 @@ TEST_F(GraphEntityTest, PlacingANewGraphMakesTwoJoinedNodesOrReportsABadNodeTemp
     EXPECT_TRUE(m_graph->GetChildren().IsEmpty());
 
     // A template that makes no flags is refused and its entities taken away again.
-    EntityTemplateStub* plain = new EntityTemplateStub;
-    plain->SetFileName("Graph/Plain");
     SimpleGUID plainGUID;
     plainGUID.bytes[0] = 0x51;
-    plain->SetGUID(plainGUID);
-    ASSERT_TRUE(gTemplateManager.RegisterStub(plain));
+    EntityTemplateStub* plain = RegisterStubAtPath("Graph/Plain", plainGUID, nullptr);
+    ASSERT_NE(plain, nullptr);
     plain->SetTemplate(new EntityTemplate);
     m_graphTemplate->SetNodeTemplate("Graph/Plain");
     EXPECT_FALSE(m_graph->CreateFirstNodes());
     EXPECT_TRUE(m_graph->GetChildren().IsEmpty());
 
-    EntityTemplateStub* stub = new EntityTemplateStub;
-    stub->SetFileName("Graph/GraphNode");
     SimpleGUID guid;
     guid.bytes[0] = 0x52;
-    stub->SetGUID(guid);
-    ASSERT_TRUE(gTemplateManager.RegisterStub(stub));
+    EntityTemplateStub* stub = RegisterStubAtPath("Graph/GraphNode", guid, nullptr);
+    ASSERT_NE(stub, nullptr);
     stub->SetTemplate(new FlagTemplate);
     m_graphTemplate->SetNodeTemplate("Graph/GraphNode");
     m_graph->CreateFirstNodes();

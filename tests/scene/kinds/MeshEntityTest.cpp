@@ -3,6 +3,7 @@
 // optimizability, template refreshes, and the hierarchy operations' results and messages.
 #include "scene/kinds/MeshEntity.h"
 
+#include "effects/animation/MeshAnimator.h"
 #include "effects/animation/MeshSkeleton.h"
 #include "renderer/MeshEntityRenderingContext.h"
 #include "scene/kinds/MeshTemplate.h"
@@ -126,6 +127,27 @@ TEST_F(MeshEntityTest, PresetForAllMeshesLeavesMeshesWithoutItAlone)
     EXPECT_EQ(late->GetShaderPresetIndex(), 1);
 }
 
+// A preset a script set for one scene does not reach the meshes of the next.
+TEST_F(MeshEntityTest, NewAndDestroyedScenesDropTheGlobalPreset)
+{
+    MeshTemplateSpec spec;
+    spec.shaderPresets = {"Default", "Snow"};
+    MeshTemplate* snowTemplate = Template(spec);
+    for (const bool destroy : {false, true})
+    {
+        Create(snowTemplate);
+        MeshEntity::TemporarySetShaderPresetForAllMeshes(NameString("Snow"), false);
+        if (destroy)
+        {
+            gEntityManager.DestroyScene();
+            EXPECT_TRUE(MeshEntity::GetGlobalShaderPreset().IsEmpty());
+        }
+        gEntityManager.NewScene();
+        EXPECT_TRUE(MeshEntity::GetGlobalShaderPreset().IsEmpty()) << destroy;
+        EXPECT_EQ(Create(snowTemplate)->GetShaderPresetIndex(), 0) << destroy;
+    }
+}
+
 TEST_F(MeshEntityTest, RenderFlagsFollowTheMeshSwitchesAndKeep0x200)
 {
     MeshTemplateSpec spec;
@@ -242,6 +264,61 @@ TEST_F(MeshEntityTest, WithSkeletonChildrenMountOnBonesAndBonesReachTheContext)
     entity->Animate();
     Sync();
     EXPECT_EQ(entity->GetMeshRenderingContext()->GetBoneCount(), 3u);
+}
+
+// "Mount to bone" mounts on the parent mesh's bone, offers its bones, and moves or drops the mount;
+// a bone of a named sub-object must lie inside it; a template edit keeps every mount.
+TEST_F(MeshEntityTest, BoneMountsFollowTheirPropertiesSubobjectsAndTemplateEdits)
+{
+    MeshTemplateSpec spec;
+    spec.bones = {"Hips", "Spine", "Hand"};
+    MeshTemplate* meshTemplate = Template(spec);
+    MeshEntity* knight = Create(meshTemplate);
+    MeshEntity* sword = Create(Template(MeshTemplateSpec()));
+    MeshEntity* shield = Create(Template(MeshTemplateSpec()));
+    sword->SetParent(knight);
+    shield->SetParent(knight);
+
+    DynarraySafe<NameString> choices;
+    choices.Add(NameString("stale"));
+    sword->GetPropertyChoices("Mount to bone", choices);
+    ASSERT_EQ(choices.Count(), 4);
+    EXPECT_STREQ(choices[0].CStr(), "Hips");
+    EXPECT_STREQ(choices[2].CStr(), "Hand");
+    EXPECT_TRUE(choices[3].IsEmpty());
+
+    ASSERT_TRUE(Set(*sword, "Mount to bone position", "0 5 0 1"));
+    ASSERT_TRUE(Set(*sword, "Mount to bone", "Spine"));
+    EXPECT_EQ(knight->GetAnimator()->GetMountedBone(sword), 1);
+    EXPECT_FLOAT_EQ(knight->GetAnimator()->GetMounts()[0].offset.rows[3].y, 5.0f);
+    ASSERT_TRUE(Set(*sword, "Mount to bone", "Hand"));
+    EXPECT_EQ(knight->GetAnimator()->GetMountedBone(sword), 2);
+
+    EXPECT_FALSE(knight->MountEntity(NameString("Hand"), NameString("Spine"), shield, Matrix::ONE, 0));
+    EXPECT_TRUE(m_log.Contains("because Spine cannot be found in Hand", 4));
+    EXPECT_TRUE(knight->MountEntity(NameString("Spine"), NameString("Hand"), shield, Matrix::ONE, 1));
+    EXPECT_EQ(knight->GetAnimator()->GetMountedBone(shield), 2);
+
+    // The edit rebuilds the hierarchy; both children are back on their bones with offset and flags.
+    meshTemplate->OnPropertyChanged(meshTemplate->GetClassProperties()->FindPropertyInClassChain("LOS mask"));
+    MeshAnimator* animator = knight->GetAnimator();
+    ASSERT_EQ(animator->GetMounts().size(), 2u);
+    EXPECT_EQ(animator->GetMountedBone(sword), 2);
+    EXPECT_EQ(animator->GetMountedBone(shield), 2);
+    for (const MountedEntityRecord& mount : animator->GetMounts())
+    {
+        EXPECT_FLOAT_EQ(mount.offset.rows[3].y, mount.entity.Get() == sword ? 5.0f : 0.0f);
+        EXPECT_EQ(mount.alignment, mount.entity.Get() == shield ? 1u : 0u);
+    }
+
+    ASSERT_TRUE(Set(*sword, "Mount to bone", ""));
+    EXPECT_EQ(animator->GetMountedBone(sword), -1);
+    // A child of something other than a mesh keeps the caller's list.
+    sword->SetParent(nullptr);
+    choices.Clear();
+    choices.Add(NameString("kept"));
+    sword->GetPropertyChoices("Mount to bone", choices);
+    EXPECT_EQ(choices.Count(), 1);
 }
 
 TEST_F(MeshEntityTest, TemplateEditsRefreshTheEntities)

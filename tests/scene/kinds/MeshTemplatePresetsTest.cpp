@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
 namespace
 {
 MeshTemplateAnimationOverlay* Overlay(std::initializer_list<const char*> tags, const char* animation, float multiplier)
@@ -69,6 +72,58 @@ TEST_F(MeshTemplatePresetsTest, IndexSpaceAndNameLookups)
     EXPECT_TRUE(console.Messages().empty());
     EXPECT_EQ(m_template->GetAnimation(NameString("Run"), NameString()), -1);
     EXPECT_TRUE(console.Contains("Couldn`t find animation Run!", 4));
+}
+
+// Every definition, preset and overlay list of a larger template is found by name, and every index
+// builds the preset it names: the bisections reach both ends and the middle.
+TEST_F(MeshTemplatePresetsTest, EveryNameAndIndexOfALargerTemplateMeetsUp)
+{
+    MeshTemplateSpec spec;
+    spec.animations = {{"Crouch", {"low"}}, {"Attack", {"left", "right"}}, {"Die", {}},
+                       {"Run", {"fast", "slow", "limp"}}, {"Jump", {}}, {"Block", {"high"}}};
+    std::unique_ptr<MeshTemplate> big = MeshTemplateWriter::MakeTemplate(spec);
+    for (const char* name : {"Zoom", "Blend", "Mix", "Aim"})
+    {
+        auto* list = new MeshTemplateAnimationOverlayList;
+        list->m_name = NameString(name);
+        list->m_overlays.Add(Overlay({}, "Die", 2.0f));
+        big->EditOverlayLists().Add(list);
+    }
+    // Overlay lists are kept sorted by name, as the definitions are.
+    std::sort(big->EditOverlayLists().begin(), big->EditOverlayLists().end(),
+              [](const MeshTemplateAnimationOverlayList* a, const MeshTemplateAnimationOverlayList* b) {
+                  return std::strcmp(a->m_name.CStr(), b->m_name.CStr()) < 0;
+              });
+    big->OnPostLoad(0);
+    ASSERT_EQ(big->GetPresetSlotCount(), 6 + 7);
+
+    int32_t expected = 0;
+    MeshTemplateAnimationPreset out;
+    for (const MeshTemplateAnimationDefinition& definition : big->GetAnimations())
+    {
+        SCOPED_TRACE(definition.GetName().CStr());
+        EXPECT_EQ(big->GetAnimation(definition.GetName(), NameString()), expected);
+        EXPECT_EQ(big->GetPreset(definition.GetName(), NameString()), &definition.m_defaultPreset);
+        big->BuildAnimationPreset(out, expected, Tags({}));
+        EXPECT_EQ(out.m_name, definition.m_defaultPreset.m_name);
+        ++expected;
+        for (const MeshTemplateAnimationPreset& preset : definition.m_presets)
+        {
+            EXPECT_EQ(big->GetAnimation(definition.GetName(), preset.m_name), expected) << preset.m_name.CStr();
+            big->BuildAnimationPreset(out, expected, Tags({}));
+            EXPECT_EQ(out.m_name, preset.m_name);
+            ++expected;
+        }
+    }
+    for (int32_t i = 0; i < big->GetOverlayLists().Count(); ++i)
+    {
+        const NameString& name = big->GetOverlayLists()[i]->m_name;
+        EXPECT_EQ(big->GetAnimation(name, NameString()), big->GetPresetSlotCount() + i) << name.CStr();
+    }
+    ConsoleCapture console;
+    EXPECT_EQ(big->GetAnimation(NameString("Aaa"), NameString()), -1);
+    EXPECT_EQ(big->GetAnimation(NameString("Zzz"), NameString()), -1);
+    EXPECT_EQ(big->GetPreset(NameString("Zzz"), NameString()), nullptr);
 }
 
 TEST_F(MeshTemplatePresetsTest, PresetTreeResolvesNamesTheDefinitionLacks)

@@ -8,7 +8,9 @@
 #include "renderer/MeshTemplateRenderingData.h"
 #include "scene/SceneClassRegistration.h"
 #include "scene/templates/TemplateBodyReader.h"
+#include "renderer/RenderCommands.h"
 #include "support/ConsoleCapture.h"
+#include "support/RenderStreamCapture.h"
 #include "tools/datakit/MeshTemplateWriter.h"
 #include "tools/datakit/SceneWriter.h"
 
@@ -208,4 +210,51 @@ TEST_F(MeshTemplateTest, ShaderPresetLookupsByNameAndByInternedName)
     EXPECT_EQ(bare.GetShaderPresetIndexByName("Default"), -1);
     EXPECT_FALSE(bare.DrawDebug(Matrix::ONE, 2));
     EXPECT_TRUE(meshTemplate->DrawDebug(Matrix::ONE, 2));
+}
+
+// The debug shape draws the template's mesh data with the world matrix, its colour (white with
+// flag 2, else the wireframe colour), the named shader preset (0 when unknown) and flag 4 as the
+// draw's flag.
+TEST_F(MeshTemplateTest, DebugShapesDrawTheMeshWithTheirColourPresetAndFlag)
+{
+    MeshTemplateSpec spec;
+    spec.shaderPresets = {"Default", "Snow"};
+    std::unique_ptr<MeshTemplate> meshTemplate = MeshTemplateWriter::MakeTemplate(spec);
+    ASSERT_TRUE(Set(*meshTemplate, "Wireframe color", "0 255 0 255 1"));
+    RenderStreamCapture capture;
+    Matrix world = Matrix::ONE;
+    world.rows[3].Set(7.0f, 8.0f, 9.0f, 1.0f);
+    struct Case
+    {
+        int call;
+        uint32_t material;
+        uint8_t flag;
+        float red;
+        float green;
+    };
+    const Case cases[] = {{0, 0, 0, 1.0f, 1.0f}, {1, 0, 1, 0.0f, 1.0f}, {2, 1, 1, 1.0f, 0.0f}, {3, 0, 0, 1.0f, 0.0f}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.call);
+        const HDRColor red(255, 0, 0, 255, 1.0f);
+        if (c.call == 0)
+            ASSERT_TRUE(meshTemplate->DrawDebug(world, 2));
+        else if (c.call == 1)
+            ASSERT_TRUE(meshTemplate->DrawDebug(world, 4));
+        else if (c.call == 2)
+            ASSERT_TRUE(meshTemplate->DrawDebugShape(world, red, 4, "snow"));
+        else
+            ASSERT_TRUE(meshTemplate->DrawDebugShape(world, red, 2, "Rain"));
+        capture.Take();
+        ASSERT_EQ(capture.NextOpcode(), uint32_t(RENDER_OP_DRAW_MESH));
+        EXPECT_EQ(capture.Read<uintptr_t>(), reinterpret_cast<uintptr_t>(meshTemplate->GetRenderingData()));
+        EXPECT_FLOAT_EQ(capture.Read<Matrix>().rows[3].y, 8.0f);
+        capture.Read<Matrix>();
+        capture.Read<BoundingBox4>();
+        const Vector colour = capture.Read<Vector>();
+        EXPECT_FLOAT_EQ(colour.x, c.red);
+        EXPECT_FLOAT_EQ(colour.y, c.green);
+        EXPECT_EQ(capture.Read<uint32_t>(), c.material);
+        EXPECT_EQ(capture.Read<uint8_t>(), c.flag);
+    }
 }

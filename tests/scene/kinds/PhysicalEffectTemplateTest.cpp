@@ -4,6 +4,7 @@
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
 #include "support/SceneTestSupport.h"
+#include "support/TemplateTestSupport.h"
 
 namespace
 {
@@ -19,13 +20,11 @@ protected:
     // A stub registered by code; with `bound`, an in-memory template is bound to it.
     EntityTemplate* AddStub(const char* path, uint8_t id, bool bound)
     {
-        EntityTemplateStub* stub = new EntityTemplateStub;
-        stub->SetFileName(path);
         SimpleGUID guid;
         guid.bytes[0] = 0x7E;
         guid.bytes[15] = id;
-        stub->SetGUID(guid);
-        EXPECT_TRUE(gTemplateManager.RegisterStub(stub));
+        EntityTemplateStub* stub = RegisterStubAtPath(path, guid, nullptr);
+        EXPECT_NE(stub, nullptr);
         if (!bound)
             return nullptr;
         EntityTemplate* entityTemplate = new EntityTemplate;
@@ -73,12 +72,10 @@ TEST_F(PhysicalEffectTemplateTest, ResourceFlagsReachTheNamedTemplatesAndAPathTo
     EXPECT_EQ(other->GetResourceFlags() & 0x200u, 0u);
 
     // An effect registered under the path it names as its mesh.
-    EntityTemplateStub* selfStub = new EntityTemplateStub;
-    selfStub->SetFileName("debris/Loop");
     SimpleGUID guid;
     guid.bytes[0] = 0x7F;
-    selfStub->SetGUID(guid);
-    ASSERT_TRUE(gTemplateManager.RegisterStub(selfStub));
+    EntityTemplateStub* selfStub = RegisterStubAtPath("debris/Loop", guid, nullptr);
+    ASSERT_NE(selfStub, nullptr);
     PhysicalEffectTemplate* loop = new PhysicalEffectTemplate;
     selfStub->SetTemplate(loop);
     loop->GetEffect().SetMeshTemplatePath("debris/Loop");

@@ -3,6 +3,7 @@
 
 #include "core/reflection/RTTIPropertiesBase.h"
 #include "gameplay/navigation/NavigationGrid.h"
+#include "renderer/SceneEnvironment.h"
 #include "scene/entities/EntityLayerSystem.h"
 #include "scene/entities/EntitySet.h"
 #include "scene/templates/EntityTemplateStub.h"
@@ -131,6 +132,24 @@ TEST_F(BinarySceneReaderTest, AKitSceneRoundTripsWithVariationsReferencesSetsAnd
     EXPECT_EQ(LoadedByName().size(), 0u);
 }
 
+// Written with no scene at all, a file still carries a root payload, so what follows it is read
+// where it was written.
+TEST_F(BinarySceneReaderTest, AFileWrittenWithoutASceneHasADefaultRoot)
+{
+    gEntityManager.DestroyScene();
+    SceneFileContents contents;
+    contents.hasGrid = true;
+    contents.grid.width = 2;
+    contents.grid.height = 1;
+    contents.grid.cells = {3, 4};
+    const std::vector<uint8_t> bytes = SceneWriter::BuildBinaryScene(contents);
+    gEntityManager.NewScene();
+    ASSERT_TRUE(BinarySceneReader::LoadBinaryScene(bytes.data(), bytes.size(), 7, 0, 255));
+    ASSERT_NE(gEntityManager.GetNavigationGrid(), nullptr);
+    EXPECT_EQ(gEntityManager.GetNavigationGrid()->GetCells(), (std::vector<uint8_t>{3, 4}));
+    EXPECT_EQ(gEntityManager.GetSceneRoot()->GetVisualizationMode(), SceneEntity::kVisualizationDefault);
+}
+
 TEST_F(BinarySceneReaderTest, TruncatedOrForgedFilesLoadNothing)
 {
     Make("One", 1, 1.0f);
@@ -161,41 +180,109 @@ TEST_F(BinarySceneReaderTest, TruncatedOrForgedFilesLoadNothing)
     EXPECT_TRUE(m_log.Contains("Unable to open file for reading (scenes/nothing)", CONSOLE_ERROR));
 }
 
-// A file laid out by hand: empty layer system and root payloads are taken from the record writer
-// (their forms belong to the record tests); the frame around them, one entity record with an empty
-// body, no sets, a 1 x 2 grid and no sequences are written byte by byte.
-TEST_F(BinarySceneReaderTest, AHandAssembledFileLoads)
+// A whole small scene written byte by byte, no part of it from the record writer: a layer tree of
+// one layer, a scene root with its twelve settings, one entity record with an empty body, one empty
+// set, a 1 x 2 grid and no sequences. It loads, reaches the manager and the environment, and the kit
+// writes the same bytes back from the loaded scene.
+TEST_F(BinarySceneReaderTest, AHandWrittenSceneLoadsAndRoundTrips)
 {
     std::vector<uint8_t> bytes;
+    auto u8 = [&bytes](uint8_t v) { bytes.push_back(v); };
     auto u32 = [&bytes](uint32_t v) {
         for (int i = 0; i < 4; ++i)
             bytes.push_back(uint8_t(v >> (8 * i)));
     };
-    u32(0xAAAAAAAA);
-    const std::vector<uint8_t> layers = SceneWriter::Payload(gEntityManager.GetLayerSystem(), 0);
-    bytes.insert(bytes.end(), layers.begin(), layers.end());
-    u32(0xBBBBBBBB);
-    const std::vector<uint8_t> root = SceneWriter::Payload(*gEntityManager.GetSceneRoot(), RTTI_OWN_CLASS_ONLY);
-    bytes.insert(bytes.end(), root.begin(), root.end());
+    auto text = [&bytes](const char* t) { bytes.insert(bytes.end(), t, t + std::strlen(t) + 1); };
+    auto colour = [&](uint8_t grey) {
+        for (int i = 0; i < 3; ++i)
+            u8(grey);
+        u8(255);
+        u32(0x3F800000); // multiplier 1.0
+    };
+    u32(0);
+    // Layer system: the root group "LAYERS" (name, colour, proprietary colour, expanded, no child
+    // groups, one layer), then the active layer id.
+    text("LAYERS");
+    colour(200);
+    u8(0);
+    u8(1);
+    u32(0);
+    u32(1);
+    u8(1);
+    text("Ground");                  // name
+    for (int i = 0; i < 16; ++i)     // GUID
+        u8(uint8_t(0x30 + i));
+    u8(1), u8(0), u8(1), u8(1);      // visible, frozen, visible in game, persistent
+    u8(0), u8(0);                    // proprietary colour, editor selected
+    colour(128);
+    u8(1);                           // id
+    u32(0x42000000);                 // optimization sector size 32
+    u32(7);                          // user data
+    u32(0xFFFFFFFF);                 // scene variation mask
+    u8(1), u8(0);                    // iPhone, iPad
+    u8(1), text("pc");               // required distro tag
+    u8(1);                           // active layer id
+    u32(0);
+    // Scene root.
+    for (int i = 0; i < 16; ++i)     // active scene param box: nothing in this file
+        u8(uint8_t(0xA0 + i));
+    u8(0), u8(1);                    // requires common resources, allow mesh optimization
+    u32(0xC1200000);                 // universe min y -10
+    u32(0x42B40000);                 // universe max y 90
+    u8(0);                           // ground plane enabled
+    u32(0x40200000);                 // ground plane level 2.5
+    u8(1), text("Dune");             // scene tag
+    u32(1);                          // visualization mode
+    for (uint32_t v : {0x3F800000u, 0x40000000u, 0x40400000u, 0x40800000u, // terrain lightmap vectors
+                       0u, 0u, 0x3F000000u, 0x3F000000u, 0x40000000u, 0x40000000u, 0u, 0u})
+        u32(v);
     u32(1);
     bytes.insert(bytes.end(), m_guid.bytes, m_guid.bytes + 16);
     u32(0xFFFFFFFF);
     u32(0);
+    u32(1); // one set with an empty body
     u32(0);
-    bytes.push_back(1);
+    u8(1);
     u32(0xD8340F9C);
     u32(1);
     u32(1);
     u32(2);
-    for (int i = 0; i < 5; ++i)
-        u32(0x3F800000); // 1.0f
-    bytes.push_back(7);
-    bytes.push_back(9);
+    for (int i = 0; i < 4; ++i)
+        u32(0);
+    u32(0x3F800000); // cell size 1.0
+    u8(7);
+    u8(9);
     u32(0);
+
     ASSERT_TRUE(BinarySceneReader::LoadBinaryScene(bytes.data(), bytes.size(), 7, 0, 255));
-    ASSERT_EQ(gEntityManager.GetSceneRoot()->GetChildren().Count(), 1);
-    ASSERT_NE(gEntityManager.GetNavigationGrid(), nullptr);
-    EXPECT_EQ(gEntityManager.GetNavigationGrid()->GetCells(), (std::vector<uint8_t>{7, 9}));
-    EXPECT_EQ(gEntityManager.GetNavigationGrid()->GetHeight(), 2u);
+    SceneEntity* root = gEntityManager.GetSceneRoot();
+    ASSERT_EQ(root->GetChildren().Count(), 1);
+    EXPECT_FALSE(root->RequiresCommonResources());
+    EXPECT_FALSE(root->IsGroundPlaneEnabled());
+    EXPECT_FLOAT_EQ(root->GetGroundPlaneLevel(), 2.5f);
+    EXPECT_STREQ(root->GetSceneTag().CStr(), "Dune");
+    EXPECT_EQ(root->GetVisualizationMode(), 1u);
+    EXPECT_EQ(root->GetActiveSceneParamsGUID().bytes[15], 0xAF);
+    EXPECT_FLOAT_EQ(gEntityManager.GetSceneBounds().min.y, -10.0f);
+    EXPECT_FLOAT_EQ(gEntityManager.GetSceneBounds().max.y, 90.0f);
+    EXPECT_FLOAT_EQ(gSceneEnvironment.GetTerrainLightmapVector(0).w, 4.0f);
+    EXPECT_FLOAT_EQ(gSceneEnvironment.GetTerrainLightmapVector(2).x, 2.0f);
+    EXPECT_EQ(gEntityManager.GetLayerSystem().GetRoot().GetLayers().Count(), 1);
+    EXPECT_STREQ(gEntityManager.GetLayerSystem().GetRoot().GetLayers()[0]->GetName(), "Ground");
+    EXPECT_EQ(gEntityManager.GetEntitySets().Count(), 1);
+    NavigationGrid* grid = gEntityManager.GetNavigationGrid();
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->GetCells(), (std::vector<uint8_t>{7, 9}));
+    EXPECT_EQ(grid->GetHeight(), 2u);
+
+    SceneFileContents again;
+    again.entities = {{nullptr, m_guid, 0xFFFFFFFFu}};
+    again.sets = {nullptr};
+    again.hasGrid = true;
+    again.grid.width = grid->GetWidth();
+    again.grid.height = grid->GetHeight();
+    again.grid.cellSize = grid->GetCellSize();
+    again.grid.cells = grid->GetCells();
+    EXPECT_EQ(SceneWriter::BuildBinaryScene(again), bytes);
 }
 } // namespace

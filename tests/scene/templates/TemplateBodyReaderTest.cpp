@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -451,6 +452,61 @@ TEST_F(TemplateBodyReaderTest, AHandMadeBinaryTemplateLoadsEveryField)
     EntityTemplate* hand = gTemplateManager.GetTemplate("Units/Hand", true);
     ASSERT_NE(hand, nullptr);
     ExpectHandMadeFields(*hand, 0x60, "HandClass", 3);
+}
+
+// A payload size of 0 is an empty record: the template loads with its defaults and its GUID. A
+// payload that passes its file, a payload that is no record and a missing body file load nothing,
+// each with its own message.
+TEST_F(TemplateBodyReaderTest, EmptyPayloadsLoadAndBrokenBodiesSayWhy)
+{
+    ConsoleCapture log;
+    auto body = [](uint8_t guidLow, uint32_t payloadSize, std::vector<uint8_t> payload) {
+        HandBytes bytes;
+        bytes.Guid(guidLow, 0x7E);
+        bytes.U32(0);
+        bytes.U32(0);
+        bytes.U32(payloadSize);
+        bytes.Append(payload);
+        return bytes.bytes;
+    };
+    const struct
+    {
+        const char* name;
+        uint8_t guidLow;
+        std::vector<uint8_t> bytes;
+        const char* message;
+    } cases[] = {
+        {"Empty", 0x63, body(0x63, 0, {}), nullptr},
+        {"Past", 0x64, body(0x64, 9, {1, 2}), "Template body of templates/Units/Past is cut short"},
+        {"Garbage", 0x65, body(0x65, 2, {'x', 'y'}), "Template body of templates/Units/Garbage is not a valid"},
+        {"Missing", 0x66, {}, "Unable to read the binary template"},
+    };
+    for (const auto& c : cases)
+    {
+        char stub[160];
+        std::snprintf(stub, sizeof(stub), "<TemplateStub GUID=\"7E000000-0000-0000-0000-0000000000%02X\" Type=\"0\"/>\n",
+                      c.guidLow);
+        m_folder.WriteFile(std::string("templates/Units/") + c.name + ".template", stub);
+        if (!c.bytes.empty())
+            WriteBody(std::string("Units/") + c.name, c.bytes);
+    }
+    gTemplateManager.LoadTemplateFolder();
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        EntityTemplate* loaded = gTemplateManager.GetTemplateByGUID(MakeGUID(c.guidLow), true);
+        if (c.message == nullptr)
+        {
+            ASSERT_NE(loaded, nullptr);
+            EXPECT_EQ(loaded->GetGUID(), MakeGUID(c.guidLow));
+            EXPECT_STREQ(loaded->GetLuaClass(), EntityTemplate().GetLuaClass());
+            EXPECT_EQ(loaded->GetInitializationPassCount(), EntityTemplate().GetInitializationPassCount());
+            continue;
+        }
+        EXPECT_EQ(loaded, nullptr);
+        EXPECT_TRUE(log.Contains(c.message, CONSOLE_ERROR));
+    }
+    EXPECT_FALSE(log.Contains("Template body of templates/Units/Empty", CONSOLE_ERROR));
 }
 
 // Version, count, one variation mask per entry, then each entry's size and body.

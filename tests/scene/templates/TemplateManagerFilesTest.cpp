@@ -97,17 +97,25 @@ TEST_F(TemplateManagerFilesTest, BadStubFilesAndADuplicatedGUIDAreDropped)
     m_folder.WriteFile("Empty.template", "");
     m_folder.WriteFile("NoType.template", "<TemplateStub GUID=\"00000000-0000-0000-0000-000000000001\"/>\n");
     m_folder.WriteFile("Other.template", "<Stub GUID=\"00000000-0000-0000-0000-000000000002\" Type=\"1\"/>\n");
+    m_folder.WriteFile("BadType.template", "<TemplateStub GUID=\"00000000-0000-0000-0000-000000000004\" Type=\"1x\"/>");
+    m_folder.WriteFile("NoDigits.template", "<TemplateStub GUID=\"00000000-0000-0000-0000-000000000005\" Type=\"\"/>");
+    m_folder.WriteFile("Huge.template",
+                       "<TemplateStub GUID=\"00000000-0000-0000-0000-000000000006\" Type=\"4294967296\"/>");
+    m_folder.WriteFile("BadGuid.template", "<TemplateStub GUID=\"0000000G-0000-0000-0000-000000000007\" Type=\"1\"/>");
     // The stub line must end within the first 128 bytes.
     m_folder.WriteFile("Long.template", "<TemplateStub GUID=\"00000000-0000-0000-0000-000000000003\" Type=\"1\" "
                                         "Padding=\"" + std::string(100, 'x') + "\"/>\n");
     TemplateManager manager;
     manager.LoadTemplateFolder();
-    EXPECT_NE(manager.FindStubByPath("a/first"), nullptr);
+    ASSERT_NE(manager.FindStubByPath("a/first"), nullptr);
+    EXPECT_EQ(manager.FindStubByPath("a/first")->GetTypeId(), 4096u);
+    EXPECT_EQ(manager.FindStubByPath("a/first")->GetGUID(), MakeGUID(3, 3));
+    EXPECT_STREQ(manager.FindStubByPath("a/first")->GetFileName(), "First");
     EXPECT_EQ(manager.FindStubByPath("b/Second"), nullptr);
     EXPECT_TRUE(log.Contains("Unable to register template due to duplicated GUID: templates/b/Second "
                              "(guid used by templates/a/First)",
                              CONSOLE_ERROR));
-    for (const char* name : {"Empty", "NoType", "Other", "Long"})
+    for (const char* name : {"Empty", "NoType", "Other", "Long", "BadType", "NoDigits", "Huge", "BadGuid"})
     {
         EXPECT_TRUE(log.Contains(std::string("Unable to load template entity from file: templates/") + name,
                                  CONSOLE_ERROR))

@@ -19,7 +19,8 @@ EntityTemplateStub* MakeStub(const char* name, uint8_t lastByte)
     return stub;
 }
 
-TEST(TemplateManagerTest, StubsAreFoundByGUIDAndByPathWhateverTheCase)
+// Registered stubs join no folder: found by GUID, never by their bare file name.
+TEST(TemplateManagerTest, StubsInNoFolderAreFoundByGUIDOnly)
 {
     ConsoleCapture log;
     TemplateManager manager;
@@ -30,7 +31,7 @@ TEST(TemplateManagerTest, StubsAreFoundByGUIDAndByPathWhateverTheCase)
     EXPECT_TRUE(a->GetFlags() & EntityTemplateStub::FLAG_GUID_INDEXED);
     EXPECT_EQ(manager.FindStubByGUID(a->GetGUID()), a);
     EXPECT_EQ(manager.FindStubByGUID(b->GetGUID()), b);
-    EXPECT_EQ(manager.FindStubByPath("UNITS\\tank"), b);
+    EXPECT_EQ(manager.FindStubByPath("units/Tank"), nullptr);
     EXPECT_EQ(manager.FindStubByPath(""), nullptr);
     // A second stub with a taken GUID is refused and dropped.
     EXPECT_FALSE(manager.RegisterStub(MakeStub("units/Copy", 3)));
@@ -41,13 +42,13 @@ TEST(TemplateManagerTest, StubsAreFoundByGUIDAndByPathWhateverTheCase)
     EXPECT_FALSE(a->GetFlags() & EntityTemplateStub::FLAG_GUID_INDEXED);
     EXPECT_TRUE(manager.RegisterGUID(a));
 
-    EXPECT_EQ(manager.GetTemplate("units/Tank", false), nullptr);
+    EXPECT_EQ(manager.GetTemplateByGUID(b->GetGUID(), false), nullptr);
     log.Clear();
-    EXPECT_EQ(manager.GetTemplate("units/Tank", true), nullptr);
+    EXPECT_EQ(manager.GetTemplateByGUID(b->GetGUID(), true), nullptr);
     EXPECT_EQ(log.CountOfKind(CONSOLE_ERROR), 1u);
     EntityTemplate* tank = new EntityTemplate;
     b->SetTemplate(tank);
-    EXPECT_EQ(manager.GetTemplate("units/tank", true), tank);
+    EXPECT_EQ(manager.GetTemplate("units/Tank", true), nullptr);
     EXPECT_EQ(manager.GetTemplateByGUID(b->GetGUID(), false), tank);
     manager.Clear();
     EXPECT_EQ(manager.FindStubByPath("units/Tank"), nullptr);

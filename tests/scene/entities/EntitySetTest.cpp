@@ -1,0 +1,34 @@
+// Entity set records: members stored as GUIDs come back as the live entities, and a member that no
+// longer exists reads as none with the lost GUID in the log.
+#include "scene/entities/EntitySet.h"
+
+#include "support/SceneTestSupport.h"
+#include "tools/datakit/SceneWriter.h"
+
+namespace
+{
+class EntitySetTest : public SceneTest
+{
+};
+} // namespace
+
+TEST_F(EntitySetTest, AMissingMemberReadsAsNoneAndIsReported)
+{
+    Entity* kept = Create();
+    Entity* gone = Create();
+    EntitySet written;
+    written.SetName("Squad");
+    written.AddEntity(gone);
+    written.AddEntity(kept);
+    const std::string goneText = gone->GetGUID().ToStringUnsafe();
+    const std::vector<uint8_t> payload = SceneWriter::Payload(written, 0);
+    gone->DeleteMe();
+    m_log.Clear();
+
+    EntitySet read;
+    ASSERT_TRUE(read.DeserializeFromMemory(payload.data(), payload.size(), 0));
+    ASSERT_EQ(read.GetEntities().Count(), 2);
+    EXPECT_EQ(read.GetEntities()[0].Get(), nullptr);
+    EXPECT_EQ(read.GetEntities()[1].Get(), kept);
+    EXPECT_TRUE(m_log.Contains("Unable to deserialize entity pointer. Guid=" + goneText, CONSOLE_ERROR));
+}

@@ -1,4 +1,5 @@
-// Ogg Vorbis bytes through the sound decoder, split into two ranges of a static data source.
+// Ogg Vorbis bytes through the sound decoder, split into two ranges of a static data source. The
+// last byte picks the split but stays in the stream, so a stored seed reaches the decoder whole.
 #include "audio/sound/OGGStream.h"
 #include "audio/sound/SoundStreamDataSource.h"
 
@@ -9,10 +10,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1 || size > (1u << 24))
         return 0;
-    const uint32_t split = uint32_t(data[0]) * uint32_t(size - 1) / 255u;
+    const uint32_t split = uint32_t(data[size - 1]) * uint32_t(size) / 255u;
     SoundStreamStaticDataSource source;
-    source.AddRange(data + 1, split);
-    source.AddRange(data + 1 + split, uint32_t(size - 1 - split));
+    source.AddRange(data, split);
+    source.AddRange(data + split, uint32_t(size - split));
     OGGStream stream(&source);
     if (!stream.Open())
         return 0;

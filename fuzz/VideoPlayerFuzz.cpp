@@ -13,11 +13,12 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace
 {
-// The streaming readers' filling thread and the mounted folder, made once.
+// The streaming readers' filling thread and the mounted folder, made once; the folder goes at exit.
 struct Setting
 {
     Setting()
@@ -27,6 +28,11 @@ struct Setting
         gFileSystem.MountDirectory("videos", folder.c_str());
         resources.Init();
         os::EnableManualCounter(1000 * os::kCounterFrequency);
+    }
+    ~Setting()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
     }
     std::string folder;
     ResourceManager resources;

@@ -98,8 +98,6 @@ constexpr AdaptationBytes MakeAdaptationBytes()
 
 constexpr AdaptationBytes kAdaptationBytes = MakeAdaptationBytes();
 
-#pragma GCC push_options
-#pragma GCC target("sse4.1")
 struct LaneState
 {
     __m128i coefficient1;
@@ -109,6 +107,7 @@ struct LaneState
     __m128i sample2;
 };
 
+__attribute__((target("sse4.1")))
 inline __m128i ExpandLanes(LaneState& state, __m128i nibble)
 {
     // Low and high bytes of the adaptation table, looked up by each lane's nibble in its low byte.
@@ -131,6 +130,7 @@ inline __m128i ExpandLanes(LaneState& state, __m128i nibble)
 }
 
 template <uint32_t kChannels>
+__attribute__((target("sse4.1")))
 void DecodeSideBySide(const uint8_t* blocks, uint32_t bytes, const ChannelState (&headers)[kAdpcmBlocksAtOnce][kChannels],
                       int16_t* frames, uint32_t framesPerBlock)
 {
@@ -166,7 +166,6 @@ void DecodeSideBySide(const uint8_t* blocks, uint32_t bytes, const ChannelState 
         }
     }
 }
-#pragma GCC pop_options
 } // namespace
 
 uint32_t DecodeAdpcmBlock(const uint8_t* block, uint32_t bytes, uint32_t channels, int16_t* frames,

@@ -67,13 +67,12 @@ inline void LoadFour(const float* frames, uint32_t channels, const int32_t* adva
     }
 }
 
-#pragma GCC push_options
-#pragma GCC target("avx")
 // Eight frames at a time of a mono or stereo source on a stereo bus: the SSE2 loop's loads and
 // turns side by side in the two halves of each register, then its arithmetic on all eight lanes.
 // No fused multiply-add (the target has none), so every lane rounds as the frame-by-frame loop does.
 // Returns the frames done, a multiple of eight.
 template <uint32_t kChannels>
+__attribute__((target("avx")))
 uint32_t MixEightStereoBus(const float* frames, const float* t, const int32_t* advance, uint32_t count,
                            const float* gains, float* bus, size_t busStride)
 {
@@ -127,7 +126,6 @@ uint32_t MixEightStereoBus(const float* frames, const float* t, const int32_t* a
     }
     return i;
 }
-#pragma GCC pop_options
 
 template <uint32_t kChannels, uint32_t kBusChannels>
 void MixChannels(const float* frames, uint32_t anyChannels, const float* t, const int32_t* advance, uint32_t count,

@@ -118,9 +118,8 @@ void TrackGroup(PhaseTrack* const* lanes, uint32_t used, uint32_t frames)
 }
 
 // The same tracking four lanes to a register, for processors that have AVX (checked at run time).
-#pragma GCC push_options
-#pragma GCC target("avx")
 template <bool kSeveralPerStep>
+__attribute__((target("avx")))
 void TrackGroupAvx(PhaseTrack* const* lanes, uint32_t used, uint32_t frames)
 {
     alignas(32) double start[kLanes] = {};
@@ -146,7 +145,7 @@ void TrackGroupAvx(PhaseTrack* const* lanes, uint32_t used, uint32_t frames)
     }
     alignas(32) double endPhase[kLanes];
     alignas(16) int32_t endAdvance[kLanes];
-    const auto keepEnd = [&]() {
+    const auto keepEnd = [&]() __attribute__((target("avx"))) {
         for (uint32_t q = 0; q < kQuads; ++q)
         {
             _mm256_store_pd(endPhase + 4 * q, position[q]);
@@ -204,7 +203,6 @@ void TrackGroupAvx(PhaseTrack* const* lanes, uint32_t used, uint32_t frames)
         lanes[lane]->endAdvance = uint32_t(endAdvance[lane]);
     }
 }
-#pragma GCC pop_options
 
 template <bool kSeveralPerStep>
 void TrackGroups(PhaseTrack* const* tracks, size_t count, uint32_t frames, bool avx)

@@ -5,12 +5,10 @@
 #include "core/console/GameConsole.h"
 #include "engine/EngineClock.h"
 #include "engine/EngineTimer.h"
-#include "engine/GameEntityLists.h"
-#include "engine/GameFrameEntityLists.h"
 #include "engine/NorvexEngine.h"
 #include "engine/PendingEngineServices.h"
 #include "engine/PendingGameServices.h"
-#include "engine/UIGameConsoleScreen.h"
+#include "ui/screens/UIGameConsoleScreen.h"
 #include "engine/config/EngineConfig.h"
 #include "engine/config/ProjectConfig.h"
 #include "engine/input/InputManager.h"
@@ -70,7 +68,7 @@ void Game::Init(void* window, uint32_t width, uint32_t height, GameDelegate* del
                 int argc)
 {
     PendingGameServices::ForgetReports();
-    gGameFrameEntityLists.ForgetReports();
+    m_entityLists.ForgetReports();
     gSceneSwitchInProgress = true;
     m_firstSceneSwitched = false;
     m_afterFirstSceneNotified = false;
@@ -148,7 +146,7 @@ void Game::Init(void* window, uint32_t width, uint32_t height, GameDelegate* del
         if (SceneEntity* const root = gEntityManager.GetSceneRoot())
             gSequenceSystem.EnableAndReset(true);
         delegate->OnInit();
-        gGameEntityLists.InitSceneEntities();
+        m_entityLists.InitSceneEntities();
         delegate->OnAfterInit();
     }
     m_cameraController->Update();
@@ -187,7 +185,7 @@ void Game::Close()
     }
 
     PendingGameServices::DeactivateOverrideSceneParameters();
-    gGameEntityLists.FireDueEntityCalls(true, gEngineClock.GetRealTime());
+    m_entityLists.FireDueEntityCalls(true, gEngineClock.GetRealTime());
     m_window = nullptr;
 
     if (gSoundEngine != nullptr && gSoundEngine->IsRunning())
@@ -215,8 +213,7 @@ void Game::Close()
         m_initialised = false;
     }
 
-    gGameEntityLists.Clear();
-    gGameFrameEntityLists.Clear();
+    m_entityLists.Clear();
     DeleteCameraController();
     gCameraClocks.Uninstall();
     m_inGameStore.reset();

@@ -22,6 +22,7 @@
 #include "core/time/GameTimer.h"
 #include "core/time/Time.h"
 #include "engine/ConsoleLineQueue.h"
+#include "engine/GameEntityLists.h"
 #include "engine/TimedFloatTransition.h"
 #include "engine/input/TapTargets.h"
 #include "engine/scripting/LuaBaseClass.h"
@@ -103,6 +104,8 @@ public:
     // Created with the Game, kept for the whole run.
     InputManager& GetInputManager() const { return *m_inputManager; }
     UIScreenStack& GetScreenStack() { return m_screenStack; }
+    // The entity lists the frame walks and the deferred entity calls; emptied by Close.
+    GameEntityLists& GetEntityLists() { return m_entityLists; }
     // Made at Init with the screen size, deleted at Close.
     GameCameraController* GetCameraController() const { return m_cameraController; }
     const std::vector<std::string>& GetArguments() const { return m_arguments; }
@@ -163,7 +166,7 @@ public:
     static bool RunCommandLine(const char* line);
     void ProcessInput(bool allowRender);
 
-    // The in-game console screen (GameConsoleScreen.cpp): made by Init, released by Close.
+    // The in-game console screen (GameConsoleScreenHost.cpp): made by Init, released by Close.
     UIGameConsoleScreen* GetConsoleScreen() const { return m_consoleScreen; }
     // The console screen exists and is open.
     bool IsGameConsoleActive() const;
@@ -192,10 +195,13 @@ public:
     // Cursor (GameCursor.cpp).
     void EnableHardwareCursor(bool show, bool centre);
     bool SetHardwareCursor(const char* fileName, int32_t hotX, int32_t hotY);
-    void SetSoftwareCursorTexture(void* texture) { m_softwareCursorTexture = texture; }
     void SetCursorPosition(int32_t x, int32_t y);
     // The window's activation builds the kept hardware cursor again.
     void ReapplyHardwareCursor();
+    // The physical world keeps no state between scenes and has no fade-out scaling option: the
+    // script calls these serve do nothing.
+    void ResetPhysicalWorldStub() {}
+    void EnablePhysicalEffectsFadeOutScalingMode(bool) {}
     // Only while the window is not active: a beep and a flashing task-bar entry, or a restore.
     void FlashWindow();
     void RestoreWindow();
@@ -238,6 +244,13 @@ public:
     GameTimer& GetGameplayTimer() { return m_gameplayTimer; }
     GameTimer& GetSmoothGameTimer() { return m_smoothGameTimer; }
     GameTimer& GetSmoothGameplayTimer() { return m_smoothGameplayTimer; }
+    // The clocks as scripts read them, in seconds.
+    double GetGameTime() const { return m_gameTimer.GetTimeValue().ToSeconds(); }
+    double GetGameplayTime() const { return m_gameplayTimer.GetTimeValue().ToSeconds(); }
+    double GetSmoothGameTime() const { return m_smoothGameTimer.GetTimeValue().ToSeconds(); }
+    double GetSmoothGameplayTime() const { return m_smoothGameplayTimer.GetTimeValue().ToSeconds(); }
+    // Stacks (true) or removes (false) one pause of the gameplay clock and of its scheduler.
+    void PauseGameplay(bool pause) { m_gameplayTimer.Pause(pause); }
     int64_t GetGameTimerTicks() const { return int64_t(m_gameTimer.GetTime()); }
     int64_t GetGameplayTimerTicks() const { return int64_t(m_gameplayTimer.GetTime()); }
     // One logic tick of both logic timers.
@@ -334,7 +347,7 @@ private:
     void RenderLateEntities(uint32_t lateKind, uint32_t passFlags);
     // The camera's view and projection again (each pass may have set another camera).
     void SubmitCamera();
-    // GameConsoleScreen.cpp.
+    // GameConsoleScreenHost.cpp.
     void CreateConsoleScreen();
     void ReleaseConsoleScreen();
     void DrawConsoleScreen(const FrameClock& clockA, const FrameClock& clockB);
@@ -346,6 +359,7 @@ private:
     void RestoreSystemCursor();
 
     std::unique_ptr<InputManager> m_inputManager;
+    GameEntityLists m_entityLists;
     GameDelegate* m_delegate = nullptr;
     void* m_window = nullptr;
     GameCameraController* m_cameraController = nullptr;
@@ -383,7 +397,6 @@ private:
     TouchCloseFunction m_touchClose = nullptr;
 
     // Cursor.
-    void* m_softwareCursorTexture = nullptr;
     void* m_cursorHandle = nullptr;
     std::string m_cursorFileName;
     int32_t m_cursorHotX = 0;

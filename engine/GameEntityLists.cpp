@@ -1,13 +1,14 @@
 #include "engine/GameEntityLists.h"
 
+#include "core/console/GameConsole.h"
+#include "engine/EngineClock.h"
 #include "engine/Game.h"
+#include "engine/profiler/Profiler.h"
 #include "engine/scripting/GameDelegate.h"
 #include "online/MultiplayerEngine.h"
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityInitQueue.h"
 #include "scene/entities/EntityManager.h"
-
-GameEntityLists gGameEntityLists;
 
 namespace
 {
@@ -19,6 +20,16 @@ bool HasAuthority()
 void DropNullEntries(SafePointerArray<Entity>& list)
 {
     list.RemoveValue(SafePointer<Entity>());
+}
+
+uint32_t Low(uint64_t value)
+{
+    return uint32_t(value);
+}
+
+uint32_t High(uint64_t value)
+{
+    return uint32_t(value >> 32);
 }
 } // namespace
 
@@ -140,6 +151,9 @@ void GameEntityLists::Clear()
     m_scriptTick.FreeStorage();
     m_updated.FreeStorage();
     m_changed.FreeStorage();
+    m_tickAnimated.FreeStorage();
+    m_endOfFrameAnimated.FreeStorage();
+    m_replicatedState.FreeStorage();
     ClearEntityCallQueues();
 }
 
@@ -188,6 +202,14 @@ void GameEntityLists::FireDueEntityCalls(bool all, uint64_t nowMicroseconds)
             continue;
         }
         entity->m_pendingNetworkCall = IsStillQueued(entity);
+        // The peer hears of the entity's changes before the call, and what it sent is applied.
+        if (HasAuthority())
+        {
+            const uint64_t engineTime = gEngineClock.GetFrameTime();
+            const uint64_t sinceUpdate = nowMicroseconds > engineTime ? nowMicroseconds - engineTime : 0;
+            entity->WriteMPProperties(Low(engineTime), High(engineTime), Low(sinceUpdate), High(sinceUpdate));
+        }
+        entity->ReadMPProperties(Low(nowMicroseconds), High(nowMicroseconds));
         if (call.mode == CALL_NET_INIT)
         {
             entity->ClearFlag(ENTITYFLAG_DISABLE_UPDATE, false);
@@ -213,7 +235,7 @@ void GameEntityLists::RemoveSubtree(Entity* entity)
     gEntityManager.DeleteEntity(entity);
 }
 
-uint32_t GameEntityLists::SendChangedEntities()
+uint32_t GameEntityLists::SendChangedEntities(uint32_t timeLow, uint32_t timeHigh, uint32_t deltaLow, uint32_t deltaHigh)
 {
     const uint32_t count = uint32_t(m_changed.Count());
     for (SafePointer<Entity>& held : m_changed)
@@ -222,11 +244,31 @@ uint32_t GameEntityLists::SendChangedEntities()
         if (entity == nullptr)
             continue;
         if (entity->GetPendingChangeMask() != 0)
+        {
+            entity->WriteMPProperties(timeLow, timeHigh, deltaLow, deltaHigh);
             RegisterAnimatedEntity(entity, false);
+        }
         entity->m_inChangedList = false;
     }
     m_changed.Clear();
+    gProfiler.SetValue(PROFILER_MP_PROPS_ENTITY_TICK_NUM, float(count), PROFILER_SOURCE_MAIN);
     return count;
+}
+
+uint32_t GameEntityLists::WriteUpdatedEntities(uint32_t timeLow, uint32_t timeHigh, uint32_t deltaLow,
+                                               uint32_t deltaHigh)
+{
+    uint32_t written = 0;
+    for (int32_t i = 0; i < m_updated.Count(); ++i)
+    {
+        Entity* const entity = m_updated[i].Get();
+        if (entity == nullptr || entity->GetPendingChangeMask() == 0)
+            continue;
+        entity->WriteMPProperties(timeLow, timeHigh, deltaLow, deltaHigh);
+        ++written;
+    }
+    DropNullEntries(m_updated);
+    return written;
 }
 
 void GameEntityLists::InitSceneEntities()
@@ -246,4 +288,96 @@ void GameEntityLists::InitSceneEntities()
     }
     if (opened)
         EntityInitQueue::Flush();
+}
+
+void GameEntityLists::AddOnce(SafePointerArray<Entity>& list, Entity* entity)
+{
+    if (entity == nullptr)
+        return;
+    for (const SafePointer<Entity>& held : list)
+        if (held.Get() == entity)
+            return;
+    list.Add(SafePointer<Entity>(entity));
+}
+
+void GameEntityLists::AddTickAnimatedEntity(Entity* entity)
+{
+    AddOnce(m_tickAnimated, entity);
+}
+
+void GameEntityLists::AddEndOfFrameAnimatedEntity(Entity* entity)
+{
+    AddOnce(m_endOfFrameAnimated, entity);
+}
+
+void GameEntityLists::AddReplicatedStateEntity(Entity* entity)
+{
+    AddOnce(m_replicatedState, entity);
+}
+
+void GameEntityLists::RemoveTickAnimatedEntity(const Entity* entity)
+{
+    if (entity == nullptr)
+        return;
+    for (SafePointer<Entity>& held : m_tickAnimated)
+        if (held.Get() == entity)
+            held.Set(nullptr);
+    if (!m_animatingTick)
+        DropNullEntries(m_tickAnimated);
+}
+
+bool GameEntityLists::ReportMissing(bool present, bool& reported, const char* what)
+{
+    if (!present && !reported)
+    {
+        reported = true;
+        gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "%s is not built yet", what);
+    }
+    return present;
+}
+
+void GameEntityLists::AnimateTickEntities()
+{
+    if (m_tickAnimated.Count() != 0 &&
+        ReportMissing(m_operations.animate != nullptr, m_animateReported, "MeshEntity::Animate"))
+    {
+        // By index: an animation may add entities to the list or take them out.
+        m_animatingTick = true;
+        for (int32_t i = 0; i < m_tickAnimated.Count(); ++i)
+            if (Entity* const entity = m_tickAnimated[i].Get())
+                m_operations.animate(entity);
+        m_animatingTick = false;
+    }
+    DropNullEntries(m_tickAnimated);
+}
+
+void GameEntityLists::ApplyEndOfFrameAnimation()
+{
+    if (m_endOfFrameAnimated.Count() != 0 &&
+        ReportMissing(m_operations.applyReplicatedAnimation != nullptr, m_replicatedAnimationReported,
+                      "MeshEntity replicated animation"))
+    {
+        for (int32_t i = 0; i < m_endOfFrameAnimated.Count(); ++i)
+            if (Entity* const entity = m_endOfFrameAnimated[i].Get())
+                m_operations.applyReplicatedAnimation(entity);
+    }
+    DropNullEntries(m_endOfFrameAnimated);
+}
+
+void GameEntityLists::ApplyReplicatedStates(uint64_t realMicroseconds)
+{
+    for (int32_t i = 0; i < m_replicatedState.Count(); ++i)
+    {
+        Entity* const entity = m_replicatedState[i].Get();
+        // A used-up queue takes the entity out; the entry is dropped below with the dead ones.
+        if (entity != nullptr && !entity->ReadMPProperties(Low(realMicroseconds), High(realMicroseconds)))
+            m_replicatedState[i].Set(nullptr);
+    }
+    DropNullEntries(m_replicatedState);
+}
+
+void GameEntityLists::ForgetReports()
+{
+    m_animateReported = false;
+    m_replicatedAnimationReported = false;
 }

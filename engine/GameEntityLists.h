@@ -1,10 +1,15 @@
-// The Game's entity lists and deferred entity calls. Main thread only.
+// The Game's entity lists and deferred entity calls, held by the Game (`Game::GetEntityLists`).
+// Main thread only.
 //
 // Every list holds safe pointers, so an entity that dies leaves a null entry that walks skip and
 // drop. The deferred calls carry the network life cycle of entities (initialisation, destruction,
 // subtree removal) to a later point of the frame or a later time. A walk takes the due records out
 // of the queue before it runs any of them: a call can neither be lost nor run twice when the calls
 // it runs queue, remove or delete records.
+//
+// The per-entity work of the mesh-animation lists belongs to kinds built outside the engine: the
+// mesh kind installs it when its classes are registered. Until then entries are kept and dead ones
+// dropped, and the first walk with entries says once in the log which operation is missing.
 #pragma once
 
 #include "core/containers/Dynarray.h"
@@ -18,6 +23,14 @@ class Entity;
 class GameEntityLists
 {
 public:
+    struct Operations
+    {
+        // Animates the entity without forcing (once per logic tick).
+        void (*animate)(Entity* entity) = nullptr;
+        // Applies the entity's last received replicated animation (once per frame, at its end).
+        void (*applyReplicatedAnimation)(Entity* entity) = nullptr;
+    };
+
     enum CallMode : uint32_t
     {
         CALL_NET_INIT = 0,
@@ -47,26 +60,56 @@ public:
     void QueueTimedEntityCall(Entity* entity, uint64_t dueMicroseconds, uint32_t mode);
     bool IsEntityCallQueued(uint16_t multiplayerId) const;
     void ClearEntityCallQueues();
-    // Empties every list and queue (the Game's close); live entities forget their list marks.
+    // Empties every list and queue (the Game's close); live entities forget their list marks. The
+    // installed operations stay.
     void Clear();
     // Runs the calls due at `nowMicroseconds` (the engine clock's real time of the frame), or all.
     void FireDueEntityCalls(bool all, uint64_t nowMicroseconds);
-    // Empties the changed list into the updated list; returns its former length.
-    uint32_t SendChangedEntities();
+    // Writes the changed properties of every changed entity (Entity::WriteMPProperties with the
+    // arguments) and moves them to the updated list; the former length goes to the profiler and is
+    // returned.
+    uint32_t SendChangedEntities(uint32_t timeLow, uint32_t timeHigh, uint32_t deltaLow, uint32_t deltaHigh);
+    // The replicated-property pass of the registered entities: every entity of the updated list
+    // whose properties changed again writes them; returns how many wrote.
+    uint32_t WriteUpdatedEntities(uint32_t timeLow, uint32_t timeHigh, uint32_t deltaLow, uint32_t deltaHigh);
     // Post-creation initialisation and the OnInit passes of every entity of a freshly loaded scene.
     void InitSceneEntities();
+
+    void InstallOperations(const Operations& operations) { m_operations = operations; }
+    const Operations& GetOperations() const { return m_operations; }
+
+    // Each entity is listed once.
+    void AddTickAnimatedEntity(Entity* entity);
+    void AddEndOfFrameAnimatedEntity(Entity* entity);
+    void AddReplicatedStateEntity(Entity* entity);
+    // The entity is animated no more (its entry goes at once, or at the end of a running walk).
+    void RemoveTickAnimatedEntity(const Entity* entity);
+
+    // The frame's walks of the kinds' lists.
+    void AnimateTickEntities();
+    void ApplyEndOfFrameAnimation();
+    // Applies each listed entity's received states up to the engine clock's real time
+    // (Entity::ReadMPProperties); an entity whose queue is used up leaves the list.
+    void ApplyReplicatedStates(uint64_t realMicroseconds);
+    // The next walk without its operation says so again (each Game start).
+    void ForgetReports();
 
     const SafePointerArray<Entity>& GetScriptTickList() const { return m_scriptTick; }
     const SafePointerArray<Entity>& GetUpdatedList() const { return m_updated; }
     const SafePointerArray<Entity>& GetChangedList() const { return m_changed; }
     const DynarraySafe<EntityCall>& GetUnsortedCalls() const { return m_unsorted; }
     const DynarraySafe<EntityCall>& GetTimedCalls() const { return m_timed; }
+    const SafePointerArray<Entity>& GetTickAnimated() const { return m_tickAnimated; }
+    const SafePointerArray<Entity>& GetEndOfFrameAnimated() const { return m_endOfFrameAnimated; }
+    const SafePointerArray<Entity>& GetReplicatedState() const { return m_replicatedState; }
 
 private:
     void TickList(const char* method);
     void InsertTimed(const EntityCall& call);
     void RemoveSubtree(Entity* entity);
     bool IsStillQueued(const Entity* entity) const;
+    static void AddOnce(SafePointerArray<Entity>& list, Entity* entity);
+    bool ReportMissing(bool present, bool& reported, const char* what);
 
     SafePointerArray<Entity> m_scriptTick;
     SafePointerArray<Entity> m_updated;
@@ -76,6 +119,13 @@ private:
     // The calls of the walk in progress (taken out of the queues).
     DynarraySafe<EntityCall> m_running;
     int32_t m_runningNext = 0;
-};
 
-extern GameEntityLists gGameEntityLists;
+    Operations m_operations;
+    SafePointerArray<Entity> m_tickAnimated;
+    SafePointerArray<Entity> m_endOfFrameAnimated;
+    SafePointerArray<Entity> m_replicatedState;
+    // True while the tick walk runs: entries leaving then are only cleared, so indices stay valid.
+    bool m_animatingTick = false;
+    bool m_animateReported = false;
+    bool m_replicatedAnimationReported = false;
+};

@@ -11,8 +11,6 @@
 #include "core/console/GameConsole.h"
 #include "engine/EngineClock.h"
 #include "engine/EngineTimer.h"
-#include "engine/GameEntityLists.h"
-#include "engine/GameFrameEntityLists.h"
 #include "engine/NorvexEngine.h"
 #include "engine/PendingGameServices.h"
 #include "engine/input/InputManager.h"
@@ -153,8 +151,8 @@ void Game::Update(bool allowRender)
 
     {
         StageTimer timer(PROFILER_TEST_D, true);
-        gGameEntityLists.FireDueEntityCalls(false, gEngineClock.GetRealTime());
-        gGameFrameEntityLists.ApplyReplicatedStates(gEngineClock.GetRealTime());
+        m_entityLists.FireDueEntityCalls(false, gEngineClock.GetRealTime());
+        m_entityLists.ApplyReplicatedStates(gEngineClock.GetRealTime());
         if (m_multiplayerEngine != nullptr)
             m_multiplayerEngine->DispatchReceivedMethodCalls(0);
         ExecuteConsoleCommands();
@@ -194,7 +192,7 @@ void Game::RunTickWork(bool timed)
     }
     {
         StageTimer timer(PROFILER_TEST_G, timed);
-        gGameEntityLists.TickScriptEntities();
+        m_entityLists.TickScriptEntities();
         gBehaviourTreeAgents.TickAll();
     }
     {
@@ -231,7 +229,7 @@ void Game::RunFixedTicks(uint32_t ticks, bool logicPaused, bool uiPaused, bool s
     }
     {
         StageTimer timer(PROFILER_TEST_C, true);
-        gGameEntityLists.SmoothTickScriptEntities();
+        m_entityLists.SmoothTickScriptEntities();
     }
     for (uint32_t i = 0; i < ticks; ++i)
     {
@@ -251,7 +249,7 @@ void Game::RunFixedTicks(uint32_t ticks, bool logicPaused, bool uiPaused, bool s
             if (m_gameplayScheduler != nullptr)
                 m_gameplayScheduler->Update(GetGameplayTimerTicks());
         }
-        gGameFrameEntityLists.AnimateTickEntities();
+        m_entityLists.AnimateTickEntities();
     }
     StageTimer timer(PROFILER_TEST_L, true);
     RunFrameSmoothing();
@@ -276,7 +274,7 @@ void Game::RunSmoothSteps(uint32_t steps, uint32_t wholeSteps, float remainder, 
         if (!m_gameplayTimer.IsPaused() && m_gameplayScheduler != nullptr)
             m_gameplayScheduler->Update(GetGameplayTimerTicks());
         RunFrameSmoothing();
-        gGameFrameEntityLists.AnimateTickEntities();
+        m_entityLists.AnimateTickEntities();
     }
 }
 
@@ -284,7 +282,7 @@ void Game::RunFrameTail(uint32_t ticks)
 {
     if (m_delegate != nullptr)
         m_delegate->OnEndOfFrame();
-    gGameFrameEntityLists.ApplyEndOfFrameAnimation();
+    m_entityLists.ApplyEndOfFrameAnimation();
     UpdateMultiplayer(ticks, 0);
     const Vector cursor = m_inputManager->GetCursorPosition();
     m_screenStack.UpdateMouseOver(cursor);
@@ -324,7 +322,16 @@ void Game::UpdateMultiplayer(uint32_t ticks, uint64_t offsetMicroseconds)
             m_multiplayerEngine->SendCompleteState(t);
         }
         if (m_multiplayerEngine == nullptr || m_multiplayerEngine->HasAuthority())
-            gGameEntityLists.SendChangedEntities();
+        {
+            const uint32_t timeLow = uint32_t(t);
+            const uint32_t timeHigh = uint32_t(t >> 32);
+            const uint32_t previousLow = uint32_t(m_previousSendTime);
+            const uint32_t previousHigh = uint32_t(m_previousSendTime >> 32);
+            m_entityLists.SendChangedEntities(timeLow, timeHigh, previousLow, previousHigh);
+            m_entityLists.WriteUpdatedEntities(timeLow, timeHigh, previousLow, previousHigh);
+            if (m_multiplayerEngine != nullptr)
+                m_multiplayerEngine->SendEntityStates();
+        }
         m_previousSendTime = t;
     }
     StageTimer timer(PROFILER_NET_TICK_MAIN, true);

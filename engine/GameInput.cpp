@@ -4,7 +4,7 @@
 #include "engine/Game.h"
 
 #include "core/console/GameConsole.h"
-#include "engine/UIGameConsoleScreen.h"
+#include "ui/screens/UIGameConsoleScreen.h"
 #include "core/time/Time.h"
 #include "engine/config/GameConfig.h"
 #include "engine/config/ProjectConfig.h"

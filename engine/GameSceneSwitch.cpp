@@ -9,10 +9,10 @@
 #include "audio/sound/SoundEngine.h"
 #include "audio/sound/SoundPauseSwitch.h"
 #include "core/console/GameConsole.h"
+#include "core/filesystem/FileSystemTimes.h"
 #include "core/time/Time.h"
 #include "engine/EngineClock.h"
 #include "engine/EngineTimer.h"
-#include "engine/GameEntityLists.h"
 #include "engine/PendingGameServices.h"
 #include "engine/config/ProjectConfig.h"
 #include "engine/input/InputManager.h"
@@ -142,7 +142,7 @@ void Game::ProcessPendingSceneSwitch()
 
     if (m_delegate != nullptr)
         m_delegate->OnSwitchScene(name);
-    gGameEntityLists.FireDueEntityCalls(true, gEngineClock.GetRealTime());
+    m_entityLists.FireDueEntityCalls(true, gEngineClock.GetRealTime());
     gEntityManager.ClearReplicationMarks();
     if (m_delegate != nullptr)
         m_delegate->OnSwitchSceneAfterNetEntitiesDestroyed();
@@ -161,6 +161,9 @@ void Game::ProcessPendingSceneSwitch()
         gTemplateManager.UnloadUnusedTemplates();
 
     uint8_t* sceneBuffer = nullptr;
+    int64_t fileTimes[FILESYSTEM_TIME_KIND_COUNT];
+    for (uint32_t kind = 0; kind < FILESYSTEM_TIME_KIND_COUNT; ++kind)
+        fileTimes[kind] = GetFileSystemTime(FileSystemTimeKind(kind));
     ResourceManager* const resources = RunningResourceManager();
     if (resources != nullptr && !sceneName.empty())
     {
@@ -169,10 +172,13 @@ void Game::ProcessPendingSceneSwitch()
         resources->PostReadFile(&sceneBuffer, name, "BinaryScene", "scenes");
         FlushResourceThread();
     }
-    // The file system keeps no decompression or read-time counters yet: their growth reads 0.
+    double fileSeconds[FILESYSTEM_TIME_KIND_COUNT];
+    for (uint32_t kind = 0; kind < FILESYSTEM_TIME_KIND_COUNT; ++kind)
+        fileSeconds[kind] = FileSystemTimeSeconds(fileTimes[kind], GetFileSystemTime(FileSystemTimeKind(kind)));
     gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE,
                     "Resource preloaded in %f sec. Decompression time: %f, wait for read time: %f, read time: %f",
-                    SecondsSince(stageStart), 0.0, 0.0, 0.0);
+                    SecondsSince(stageStart), fileSeconds[FILESYSTEM_TIME_DECOMPRESSION],
+                    fileSeconds[FILESYSTEM_TIME_READ_WAIT], fileSeconds[FILESYSTEM_TIME_READ]);
 
     if (sceneBuffer != nullptr)
     {
@@ -197,13 +203,13 @@ void Game::ProcessPendingSceneSwitch()
 
     if (m_delegate != nullptr)
         m_delegate->OnDuringSwitchScene();
-    gGameEntityLists.InitSceneEntities();
+    m_entityLists.InitSceneEntities();
     if (m_delegate != nullptr)
         m_delegate->OnAfterSwitchScene();
 
     SubmitRenderer(false);
     FlushResourceThread();
-    gGameEntityLists.FireDueEntityCalls(true, gEngineClock.GetRealTime());
+    m_entityLists.FireDueEntityCalls(true, gEngineClock.GetRealTime());
     gLua.CollectGarbage(false);
 
     bool hideLoadingScreen = (m_switchFlags & SWITCH_KEEP_LOADING_SCREEN) == 0;

@@ -80,6 +80,9 @@ public:
     void RemoveCameraController(SafePointerRoot* controller);
     int32_t GetCameraControllerCount() const { return m_cameraControllers.Count(); }
 
+    // Hands the address to the desktop's browser (script-visible); false for a null address.
+    bool ActivateExternalBrowser(const char* url);
+
     bool CreateUserFolders();
     bool LoadConfig(const char* configFileName);
     bool SaveConfig();

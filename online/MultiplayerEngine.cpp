@@ -12,8 +12,6 @@ namespace
 {
 constexpr uint32_t kRingBytes = 65536;
 constexpr uint32_t kWaitMs = 10;
-constexpr uint32_t kDynamicMIDChannel = 63;
-constexpr uint32_t kStaticMIDChannel = 64;
 constexpr const char* kConnectLobbyArgument = "+connect_lobby";
 } // namespace
 
@@ -38,8 +36,8 @@ bool MultiplayerEngine::IsIdle() const
 void MultiplayerEngine::ProcessCallbackMessages()
 {
     // The thread posts no message while no session runs.
-    gProfiler.SetValue(kDynamicMIDChannel, float(m_dynamicIdsInUse), 0);
-    gProfiler.SetValue(kStaticMIDChannel, float(m_staticIdsInUse), 0);
+    gProfiler.SetValue(PROFILER_NET_DYNAMIC_MID, float(gEntityManager.GetDynamicMIDsInUse()), PROFILER_SOURCE_MAIN);
+    gProfiler.SetValue(PROFILER_NET_STATIC_MID, float(gEntityManager.GetStaticMIDsHandedOut()), PROFILER_SOURCE_MAIN);
 }
 
 void MultiplayerEngine::SendCompleteState(uint64_t timeOffset)
@@ -116,6 +114,26 @@ void MultiplayerEngine::MarkChanged(Entity* entity)
 {
     if (GetMode() == MODE_SERVER && entity->GetMID() != NULL_ENTITY_MULTIPLAYER_ID)
         ReportReplicationNotBuilt();
+}
+
+void MultiplayerEngine::TearOff(Entity* entity)
+{
+    entity->SetTornOff(true);
+    if (GetMode() == MODE_SERVER && entity->GetMID() != NULL_ENTITY_MULTIPLAYER_ID)
+        ReportReplicationNotBuilt();
+}
+
+void MultiplayerEngine::QueueEntityState(const Dynarray<uint8_t>& state)
+{
+    for (const uint8_t byte : state)
+        m_outgoingEntityStates.Add(byte);
+}
+
+void MultiplayerEngine::SendEntityStates()
+{
+    if (!m_outgoingEntityStates.IsEmpty() && GetMode() == MODE_SERVER)
+        ReportReplicationNotBuilt();
+    m_outgoingEntityStates.Clear();
 }
 
 void MultiplayerEngine::ReportReplicationNotBuilt()

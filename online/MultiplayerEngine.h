@@ -6,6 +6,7 @@
 // Threads: Start, Stop and the queries on the main thread; commands run on the multiplayer thread.
 #pragma once
 
+#include "core/containers/Dynarray.h"
 #include "core/threads/BaseThread.h"
 
 #include <atomic>
@@ -42,8 +43,8 @@ public:
     bool HasAuthority() const;
     // No session set up and no callback message waiting for the main thread.
     bool IsIdle() const;
-    // Main thread, once per frame: handles the thread's messages, then publishes the multiplayer id
-    // counts to the profiler ("NetDynamicMID", "NetStaticMID").
+    // Main thread, once per frame: handles the thread's messages, then publishes the entity
+    // manager's multiplayer id counts to the profiler ("NetDynamicMID", "NetStaticMID").
     void ProcessCallbackMessages();
     void SendCompleteState(uint64_t timeOffset);
     // Runs the received replicated method calls that are due (none without a session).
@@ -53,8 +54,6 @@ public:
     // Joins the lobby named by "+connect_lobby <decimal id>" in the arguments, if any.
     void OnMainMenuShowForTheFirstTime();
 
-    uint32_t GetDynamicIdsInUse() const { return m_dynamicIdsInUse; }
-    uint32_t GetStaticIdsInUse() const { return m_staticIdsInUse; }
     uint32_t GetCommandsReceived() const { return m_commandsReceived.load(std::memory_order_acquire); }
 
     // A new entity's multiplayer id: static replicable entities from the static range, authority
@@ -65,6 +64,13 @@ public:
     void OnEntityDestroyed(Entity* entity);
     // An authority entity's replicated state changed.
     void MarkChanged(Entity* entity);
+    // The entity is torn off: the peer keeps it but no longer hears of it.
+    void TearOff(Entity* entity);
+    // Main thread: entity states written this tick (Entity::WriteMPProperties), and their send at
+    // the end of the tick's send pass. Without a session there is no peer and they are dropped.
+    void QueueEntityState(const Dynarray<uint8_t>& state);
+    const Dynarray<uint8_t>& GetOutgoingEntityStates() const { return m_outgoingEntityStates; }
+    void SendEntityStates();
 
 protected:
     void HandleCommand(const uint8_t* record) override;
@@ -73,11 +79,10 @@ private:
     std::atomic<uint32_t> m_mode{MODE_NONE};
     std::atomic<uint32_t> m_pendingMessages{0};
     std::atomic<uint32_t> m_commandsReceived{0};
-    uint32_t m_dynamicIdsInUse = 0;
-    uint32_t m_staticIdsInUse = 0;
     std::vector<std::string> m_arguments;
     bool m_driverReported = false; // multiplayer thread
     bool m_replicationReported = false; // main thread
+    Dynarray<uint8_t> m_outgoingEntityStates; // main thread
 
     void ReportReplicationNotBuilt();
 };

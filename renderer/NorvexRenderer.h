@@ -254,6 +254,10 @@ public:
     const DisplayModeList& GetDisplayModes() const { return m_deviceManager.GetDisplayModes(); }
     // Sets the switch that allows loading-screen frames, under the display lock.
     void EnableLoadingFrames(bool enable) { m_executor.EnableLoadingFrames(enable); }
+    // The option that orders the sorted forward tasks nearest first (scripts set it through the
+    // options service); any thread.
+    void EnableFrontToBackSorting(bool enable) { m_frontToBackSorting.store(enable, std::memory_order_release); }
+    bool IsFrontToBackSortingEnabled() const { return m_frontToBackSorting.load(std::memory_order_acquire); }
     // Once per frame: frame time and render-thread idle time since the last call.
     void UpdateFrameStatistics();
     float GetStatisticsFrameSeconds() const { return m_statisticsFrameSeconds; }
@@ -473,6 +477,7 @@ private:
     os::CriticalSection m_displayLock;
     std::atomic<uint32_t> m_gameThreadId{0};
     std::atomic<bool> m_gameHoldsDevice{false};
+    std::atomic<bool> m_frontToBackSorting{false};
     std::atomic<uint8_t> m_holdFlag{0};
     RendererJobQueue m_jobs{*this};
     NorvexRendererPresenterThread m_presenter;

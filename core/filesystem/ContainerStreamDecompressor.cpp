@@ -1,6 +1,7 @@
 #include "core/filesystem/ContainerStreamDecompressor.h"
 
 #include "core/console/GameConsole.h"
+#include "core/filesystem/FileSystemTimes.h"
 #include "core/filesystem/LzxDecoder.h"
 
 #include <zlib.h>
@@ -54,6 +55,7 @@ bool ContainerStreamDecompressor::Init(uint32_t method)
 
 bool ContainerStreamDecompressor::Decompress(const uint8_t* input, uint32_t& inputSize, uint8_t* output, uint32_t& outputSize)
 {
+    FileSystemTimer timer(FILESYSTEM_TIME_DECOMPRESSION);
     if (m_failed || m_method == 0)
     {
         inputSize = 0;

@@ -1,5 +1,6 @@
 #include "core/filesystem/FileSystemLocalFileInputStream.h"
 
+#include "core/filesystem/FileSystemTimes.h"
 #include "platform/os/Files.h"
 
 #include <sys/types.h>
@@ -53,6 +54,7 @@ bool FileSystemLocalFileInputStream::Read(void* destination, uint32_t count)
         return position >= 0 && uint64_t(position) + count <= GetSize() &&
                fseeko(m_file, off_t(count), SEEK_CUR) == 0;
     }
+    FileSystemTimer timer(FILESYSTEM_TIME_READ);
     const off_t position = ftello(m_file);
     if (std::fread(destination, count, 1, m_file) == 1)
         return true;

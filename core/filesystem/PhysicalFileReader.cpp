@@ -1,6 +1,7 @@
 #include "core/filesystem/PhysicalFileReader.h"
 
 #include "core/console/GameConsole.h"
+#include "core/filesystem/FileSystemTimes.h"
 #include "platform/os/Clock.h"
 #include "platform/os/Files.h"
 
@@ -105,6 +106,9 @@ uint32_t PhysicalFileReader::Post(const Request& request, const char* path)
 
 void PhysicalFileReader::WaitFor(uint32_t ticket) const
 {
+    if (IsComplete(ticket))
+        return;
+    FileSystemTimer timer(FILESYSTEM_TIME_READ_WAIT);
     for (uint32_t turn = 0; !IsComplete(ticket); ++turn)
         os::Sleep(turn < 4096 ? 0 : 1); // a block read from the cache takes microseconds
 }
@@ -148,6 +152,7 @@ FILE* PhysicalFileReader::KeptFile(uint32_t group, uint32_t part, const char* pa
 
 void PhysicalFileReader::ExecuteRead(const Request& request, const char* path)
 {
+    FileSystemTimer timer(FILESYSTEM_TIME_READ);
     uint32_t done = 0;
     FILE* file = nullptr;
     const bool ownFile = request.group >= kGroupCount || request.part >= kMaxParts;

@@ -43,7 +43,8 @@ public:
     void ToggleVSync();
     bool IsHDMode() const;
     void EnableFrontToBackSorting(bool enable);
-    bool IsFrontToBackSortingEnabled() const { return m_frontToBackSorting; }
+    // The renderer's option; false while no renderer runs.
+    bool IsFrontToBackSortingEnabled() const;
     void ApplySeriousGFXSettings();
     bool GetFullScreen() const;
     void SetFullScreen(bool fullScreen);
@@ -130,7 +131,6 @@ private:
     bool m_engineAnalytics = false;
     bool m_secondAnalytics = false;
     bool m_fullScreenCopy = false;
-    bool m_frontToBackSorting = false;
     char m_deviceSpec[64] = {};
     char m_screenScaleFactor[16] = {};
     char m_screenWidth[5] = {};

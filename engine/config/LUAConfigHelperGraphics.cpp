@@ -107,8 +107,14 @@ bool LUAConfigHelper::IsHDMode() const { return gGameConfig.IsHDMode(); }
 
 void LUAConfigHelper::EnableFrontToBackSorting(bool enable)
 {
-    // The renderer sorts its tasks by depth already; the option is kept for scripts that read it.
-    m_frontToBackSorting = enable;
+    if (NorvexRenderer* renderer = Renderer())
+        renderer->EnableFrontToBackSorting(enable);
+}
+
+bool LUAConfigHelper::IsFrontToBackSortingEnabled() const
+{
+    const NorvexRenderer* renderer = Renderer();
+    return renderer != nullptr && renderer->IsFrontToBackSortingEnabled();
 }
 
 bool LUAConfigHelper::GetFullScreen() const { return gGameConfig.m_fullScreenMode; }

@@ -36,7 +36,7 @@ constexpr uint32_t kProfilerChannelCount = 81;
 constexpr uint32_t kProfilerFPSChannel = 0;
 constexpr uint32_t kProfilerVideoDecodeChannel = 19;
 
-// The channels the game frame feeds, by their index in the table.
+// The channels fed from code, by their index in the table; callers name a channel, never its number.
 enum ProfilerChannelId : uint32_t
 {
     PROFILER_MAIN_FRAME_TIME = 2,
@@ -47,10 +47,25 @@ enum ProfilerChannelId : uint32_t
     PROFILER_GAME_TICK = 24,
     PROFILER_LOS = 26,
     PROFILER_LOS_TRIANGLES = 27,
+    PROFILER_PATHFINDING = 28,
     PROFILER_CPU_SKINNING = 29,
+    PROFILER_LUA_GC_TIME = 32,
+    PROFILER_LUA_GC_MEM = 33,
+    PROFILER_LUA_MEM = 34,
     PROFILER_ENTITY_INST = 35,
     PROFILER_PHYSICS_TIME = 36,
+    PROFILER_SOUND_INSTANCES = 39,
+    PROFILER_ZOMBIE_SOUND_INSTANCES = 40,
+    PROFILER_SOUND_ROUND_TIME = 41,
+    PROFILER_SOUND_TICK = 42,
+    PROFILER_SOUND_DECODE_TIME = 43,
+    PROFILER_SOUND_UPLOAD_TIME = 44,
+    PROFILER_SOUND_BYTES_DECODED = 45,
     PROFILER_NET_TICK_MAIN = 46,
+    PROFILER_NET_SENT_ENTITY = 50,
+    PROFILER_NET_DYNAMIC_MID = 63,
+    PROFILER_NET_STATIC_MID = 64,
+    PROFILER_MP_PROPS_ENTITY_TICK_NUM = 65,
     PROFILER_TEST_B = 69,
     PROFILER_TEST_C = 70,
     PROFILER_TEST_D = 71,

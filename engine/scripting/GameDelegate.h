@@ -39,7 +39,8 @@ public:
     // The frame runs whole logic ticks while this answers true.
     virtual bool UsesFixedTick() { return true; }
     virtual bool CanSleep() { return true; }
-    // Game::Init, after OnInit.
+    // Game::Init, before OnInit (and before the scene's OnInit passes): the start-up scripts define
+    // what OnInit then calls.
     virtual void RunStartupScripts() {}
 
     virtual bool OnInit();

@@ -1,6 +1,7 @@
 #include "engine/scripting/LuaWrapper.h"
 
 #include "core/console/GameConsole.h"
+#include "engine/profiler/Profiler.h"
 #include "core/filesystem/FileReader.h"
 #include "engine/scripting/LuaBaseClass.h"
 #include "engine/scripting/LuaClassIndex.h"
@@ -489,14 +490,16 @@ void LuaWrapper::CollectGarbage(bool full)
 {
     if (m_state == nullptr)
         return;
+    gProfiler.StartTimer(PROFILER_LUA_GC_TIME, PROFILER_SOURCE_MAIN);
     const int before = lua_gc(m_state, LUA_GCCOUNT, 0);
     if (full)
         lua_gc(m_state, LUA_GCCOLLECT, 0);
     else
         lua_gc(m_state, LUA_GCSTEP, m_gcStepSize);
     const int after = lua_gc(m_state, LUA_GCCOUNT, 0);
-    m_lastMemoryKB = after;
-    m_lastFreedKB = before - after;
+    gProfiler.SetValue(PROFILER_LUA_MEM, float(after), PROFILER_SOURCE_MAIN);
+    gProfiler.AddValue(PROFILER_LUA_GC_MEM, float(before - after), PROFILER_SOURCE_MAIN);
+    gProfiler.StopTimer(PROFILER_LUA_GC_TIME, PROFILER_SOURCE_MAIN);
 }
 
 void LuaWrapper::ProfilerEnter()

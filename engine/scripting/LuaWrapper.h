@@ -87,10 +87,9 @@ public:
     void DumpLuaStackToConsole();
 
     void Tick() { CollectGarbage(false); }
+    // A collection, timed on the profiler's "LuaGCTime"; the memory in use after it goes to
+    // "LuaMem" and the memory it freed (KB) adds up in "LuaGCMem".
     void CollectGarbage(bool full);
-    // Memory in use after the last collection and memory it freed (KB), for the statistics.
-    int GetLastMemoryKB() const { return m_lastMemoryKB; }
-    int GetLastFreedKB() const { return m_lastFreedKB; }
 
     void ProfilerEnter();
     void ProfilerLeave();
@@ -124,8 +123,6 @@ private:
     // Registry reference to the interned "_ERRORMESSAGE", looked up before every protected call.
     int m_errorMessageKey = -1;
     Dynarray<float> m_floatArray;
-    int m_lastMemoryKB = 0;
-    int m_lastFreedKB = 0;
 };
 
 extern LuaWrapper gLua;

@@ -215,14 +215,14 @@ uint8_t PathFinder::AStarSearch(uint32_t budget)
 {
     if (!m_searching)
         return 0;
-    gProfiler.StartTimer(kProfilerChannel, kMainThread);
+    gProfiler.StartTimer(PROFILER_PATHFINDING, kMainThread);
     const float cellSize = m_grid->GetCellSize();
     uint32_t pops = 0;
     while (!m_open.empty())
     {
         if (pops > budget)
         {
-            gProfiler.StopTimer(kProfilerChannel, kMainThread);
+            gProfiler.StopTimer(PROFILER_PATHFINDING, kMainThread);
             return 1;
         }
         ++pops;
@@ -281,7 +281,7 @@ uint8_t PathFinder::AStarSearch(uint32_t budget)
         (m_flags & kExactDestination) == 0)
         m_destinationTile = m_closestTile;
     m_searching = false;
-    gProfiler.StopTimer(kProfilerChannel, kMainThread);
+    gProfiler.StopTimer(PROFILER_PATHFINDING, kMainThread);
     return 0;
 }
 

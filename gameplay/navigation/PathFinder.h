@@ -29,8 +29,6 @@ public:
     static constexpr uint32_t kExactDestination = 1;
     // The steps a movement controller gives the search each frame.
     static constexpr uint32_t kFrameBudget = 2048;
-    // The profiler's "Pathfinding" channel, which times each slice.
-    static constexpr uint32_t kProfilerChannel = 28;
 
     // Tile state bits.
     static constexpr uint16_t kOpen = 1;

@@ -2,7 +2,7 @@
 
 #include "core/console/GameConsole.h"
 #include "effects/animation/MeshSkeleton.h"
-#include "engine/GameEntityLists.h"
+#include "engine/Game.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "online/MultiplayerEngine.h"
 #include "online/Player.h"
@@ -63,6 +63,7 @@ Entity::~Entity()
     gLua.UnregisterObject(this);
     delete m_mount;
     m_mount = nullptr;
+    FreeMPProperties();
     ReleaseSoundEmitter();
     // A tracker left by a road that skipped Destroy still must not leave this entity in a trigger.
     delete m_occupancyTracker;
@@ -122,6 +123,7 @@ void Entity::UnlinkFromLiveList()
 
 void Entity::DropReplicationRole()
 {
+    FreeMPProperties();
     if (m_replicationRole == ENTITYROLE_LOCAL)
         return;
     CallScriptMethod("OnNetDestroy", 0);
@@ -684,7 +686,7 @@ void Entity::MarkReplicationDirty()
 {
     if (m_replicationQueued != 0 || m_replicationRole != ENTITYROLE_AUTHORITY)
         return;
-    gGameEntityLists.RegisterAnimatedEntity(this, true);
+    gGame.GetEntityLists().RegisterAnimatedEntity(this, true);
     if (gMultiplayerEngine != nullptr)
         gMultiplayerEngine->MarkChanged(this);
     m_replicationQueued = 1;

@@ -28,6 +28,7 @@
 #include <string>
 
 class Entity;
+class EntityMPProperties;
 class EntityRenderingContext;
 class EntitySet;
 class EntitySoundEmitter;
@@ -245,6 +246,25 @@ public:
     uint64_t GetAccumulatedChangeMask() const { return m_accumulatedChangeMask; }
     void SetTornOff(bool tornOff) { m_tornOff = tornOff ? 1 : 0; }
     bool IsTornOff() const { return m_tornOff != 0; }
+    // Set on entities the peer created and keeps in step.
+    void SetReplicated(bool replicated) { m_replicated = replicated ? 1 : 0; }
+    bool IsReplicated() const { return m_replicated != 0; }
+    // The replicated-property record (EntityReplication.cpp): made with the start set and filled from
+    // the entity; the entity joins the Game's updated and changed lists.
+    void InitMPProperties();
+    const EntityMPProperties* GetMPProperties() const { return m_mpProperties; }
+    // Writes the properties of the pending change mask, as they are now, into the multiplayer
+    // engine's outgoing entity states, then clears the mask and lets the entity be marked changed
+    // again. Two 64-bit times in 32-bit halves: the state's time and its reference (the time since
+    // the last engine update from the deferred calls, the previous send time from the send pass).
+    void WriteMPProperties(uint32_t timeLow, uint32_t timeHigh, uint32_t referenceLow, uint32_t referenceHigh);
+    // Applies the received states due at the time (64-bit microseconds in two halves); false once
+    // none is left waiting.
+    bool ReadMPProperties(uint32_t timeLow, uint32_t timeHigh);
+    // State records for this entity from the peer (the network side's delivery: each the record
+    // part of a written state, EntityMPProperties::Write), kept until due.
+    void QueueReceivedMPState(const uint8_t* data, size_t size);
+    bool HasReceivedMPStates() const { return m_receivedMPStates != nullptr && !m_receivedMPStates->IsEmpty(); }
     void RaiseReplicationFlag(uint8_t bits, bool recursive);
     void ClearReplicationFlag(uint8_t bits, bool recursive);
     uint8_t GetReplicationFlags() const { return m_replicationFlags; }
@@ -252,7 +272,8 @@ public:
     Entity* GetMPAvatarMesh() const { return m_avatar; }
     Player* GetOwningPlayer() const { return m_owningPlayer.Get(); }
     void SetOwningPlayer(Player* player);
-    // Runs "OnNetDestroy" and drops the role (destroy, new scene, ClearReplicationMarks).
+    // Runs "OnNetDestroy" and drops the role (destroy, new scene, ClearReplicationMarks); the
+    // replicated-property record and received states go with it, and the avatar is forgotten.
     void DropReplicationRole();
 
     // Script side (EntityScript.cpp).
@@ -409,6 +430,9 @@ private:
     uint8_t m_replicationRole = ENTITYROLE_LOCAL;
     uint8_t m_tornOff = 0;
     uint8_t m_replicated = 0;
+    void FreeMPProperties();
+    EntityMPProperties* m_mpProperties = nullptr;
+    Dynarray<uint8_t>* m_receivedMPStates = nullptr;
     bool m_staticMultiplayer = false;
     Matrix m_localMatrix = Matrix::ONE;
     Matrix m_worldMatrix = Matrix::ONE;

@@ -3,7 +3,6 @@
 #include "core/console/GameConsole.h"
 #include "core/time/Time.h"
 #include "engine/Game.h"
-#include "engine/GameEntityLists.h"
 #include "engine/scripting/GameDelegate.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "gameplay/navigation/NavigationGrid.h"
@@ -221,7 +220,7 @@ Entity* EntityManager::CreateEntity(EntityTemplate* entityTemplate, Entity* pare
     if ((flags & ENTITYCREATION_MULTIPLAYER_AUTHORITY) != 0)
     {
         entity->RaiseFlag(ENTITYFLAG_DISABLE_UPDATE, true);
-        gGameEntityLists.QueueEntityCall(entity, GameEntityLists::CALL_NET_INIT);
+        gGame.GetEntityLists().QueueEntityCall(entity, GameEntityLists::CALL_NET_INIT);
     }
     return entity;
 }
@@ -293,7 +292,7 @@ void EntityManager::DestroyEntity(Entity* entity)
     {
         if (gMultiplayerEngine != nullptr)
             gMultiplayerEngine->OnEntityDestroyed(entity);
-        gGameEntityLists.QueueEntityCall(entity, GameEntityLists::CALL_DESTROY);
+        gGame.GetEntityLists().QueueEntityCall(entity, GameEntityLists::CALL_DESTROY);
         return;
     }
     entity->Destroy();

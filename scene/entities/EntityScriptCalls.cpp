@@ -4,7 +4,6 @@
 
 #include "core/console/GameConsole.h"
 #include "engine/Game.h"
-#include "engine/GameEntityLists.h"
 #include "engine/scripting/GameDelegate.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "engine/scripting/ScriptSchedulerHelper.h"
@@ -46,12 +45,12 @@ void Entity::ExecuteScript(const char* functionName)
 
 void Entity::EnableTickCallback()
 {
-    gGameEntityLists.AddScriptTickEntity(this);
+    gGame.GetEntityLists().AddScriptTickEntity(this);
 }
 
 void Entity::DisableTickCallback()
 {
-    gGameEntityLists.RemoveScriptTickEntity(this);
+    gGame.GetEntityLists().RemoveScriptTickEntity(this);
 }
 
 void Entity::ScheduleScriptCall(const char* functionName, float delaySeconds, uint32_t flags)

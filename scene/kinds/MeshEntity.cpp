@@ -3,7 +3,7 @@
 #include "core/strings/StringUtils.h"
 #include "effects/animation/MeshAnimator.h"
 #include "effects/animation/MeshSkeleton.h"
-#include "engine/GameFrameEntityLists.h"
+#include "engine/Game.h"
 #include "gameplay/navigation/NavigationGrid.h"
 #include "renderer/MeshEntityRenderingContext.h"
 #include "renderer/MeshTemplateRenderingData.h"
@@ -46,7 +46,7 @@ MeshEntity::~MeshEntity()
 {
     delete m_animator;
     m_animator = nullptr;
-    gGameFrameEntityLists.RemoveTickAnimatedEntity(this);
+    gGame.GetEntityLists().RemoveTickAnimatedEntity(this);
     MarkNavigationDirty();
     if (m_animationTemplate != nullptr)
         m_animationTemplate->Release();
@@ -342,7 +342,7 @@ void MeshEntity::RebuildAnimationState()
     const MeshSkeleton* const skeleton = GetAnimationSet();
     if (skeleton == nullptr || skeleton->GetBoneCount() == 0)
     {
-        gGameFrameEntityLists.RemoveTickAnimatedEntity(this);
+        gGame.GetEntityLists().RemoveTickAnimatedEntity(this);
         return;
     }
     m_animator = new MeshAnimator(this, skeleton->GetSkinMatrixCount(),
@@ -350,7 +350,7 @@ void MeshEntity::RebuildAnimationState()
     m_replicatedIndex = 255;
     RaiseFlag(ENTITYFLAG_ANIMATED, false);
     // A mesh with a hierarchy is posed after every logic tick, so scripts read this tick's bones.
-    gGameFrameEntityLists.AddTickAnimatedEntity(this);
+    gGame.GetEntityLists().AddTickAnimatedEntity(this);
 }
 
 void MeshEntity::ResolveAnimationTemplate()

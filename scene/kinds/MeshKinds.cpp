@@ -1,7 +1,7 @@
 #include "scene/kinds/MeshKinds.h"
 
 #include "core/reflection/RTTIClassRegistry.h"
-#include "engine/GameFrameEntityLists.h"
+#include "engine/Game.h"
 #include "renderer/LightmapMapping.h"
 #include "renderer/MeshFakeShadowDefinition.h"
 #include "renderer/MeshTemplateRenderingData.h"
@@ -36,7 +36,7 @@ void RegisterMeshKinds()
     if (RTTIClassRegistry::FindClassId("MeshEntity") < 0)
         RTTIClassRegistry::RegisterClass("MeshEntity", "Entity", nullptr);
     // Replicated animation arrives through the network layer, which installs its own work.
-    GameFrameEntityLists::Operations operations = gGameFrameEntityLists.GetOperations();
+    GameEntityLists::Operations operations = gGame.GetEntityLists().GetOperations();
     operations.animate = &AnimateListedMesh;
-    gGameFrameEntityLists.InstallOperations(operations);
+    gGame.GetEntityLists().InstallOperations(operations);
 }

@@ -334,6 +334,21 @@ EntityTemplate* TemplateManager::GetTemplateLocked(const char* path, bool wait)
         TemplateLockScope lock;
         stub = path != nullptr && path[0] != 0 ? FindStubByPath(path) : nullptr;
     }
+    return LoadStubTemplate(stub, wait);
+}
+
+EntityTemplate* TemplateManager::GetTemplateByGUIDLocked(const SimpleGUID& guid, bool wait)
+{
+    EntityTemplateStub* stub = nullptr;
+    {
+        TemplateLockScope lock;
+        stub = FindStubByGUID(guid);
+    }
+    return LoadStubTemplate(stub, wait);
+}
+
+EntityTemplate* TemplateManager::LoadStubTemplate(EntityTemplateStub* stub, bool wait)
+{
     if (stub == nullptr)
         return nullptr;
     EntityTemplate* const entityTemplate = stub->LoadTemplate(wait);

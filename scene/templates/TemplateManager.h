@@ -54,6 +54,8 @@ public:
     // resource reference for the caller to release, or null for an empty or unknown path and, with
     // `wait`, for a body that failed (its reference is then given back).
     EntityTemplate* GetTemplateLocked(const char* path, bool wait);
+    // The same for the stub of a GUID; null for an unknown GUID.
+    EntityTemplate* GetTemplateByGUIDLocked(const SimpleGUID& guid, bool wait);
     // Starts loading; false for an empty or unknown path.
     bool RequestTemplateByName(const char* path);
     EntityTemplate* GetTemplateByGUID(const SimpleGUID& guid, bool load);
@@ -71,6 +73,8 @@ public:
     void Close();
 
 private:
+    // The stub's LoadTemplate, waited for outside the lock (GetTemplateLocked's rule).
+    EntityTemplate* LoadStubTemplate(EntityTemplateStub* stub, bool wait);
     bool ReadFolderRecord(RecordInput& in, TemplateFolder* folder, const Dynarray<EntityTemplateStub*>& stubs,
                           int depth);
 

@@ -124,7 +124,7 @@ TEST_F(GameEntityListsTest, ChangedEntitiesJoinTheUpdatedListOnceAndOnlyWithAuth
     gMultiplayerEngine = nullptr;
     EXPECT_EQ(m_lists.GetChangedList().Count(), 1);
     EXPECT_EQ(m_lists.GetUpdatedList().Count(), 2);
-    EXPECT_EQ(m_lists.SendChangedEntities(), 1u);
+    EXPECT_EQ(m_lists.SendChangedEntities(0, 0, 0, 0), 1u);
     EXPECT_FALSE(a->m_inChangedList);
     EXPECT_TRUE(m_lists.GetChangedList().IsEmpty());
 }

@@ -1,7 +1,7 @@
 // ctest-labels: thread
 // Game::Render over the whole engine: the commands one frame writes, read back as the opcodes
 // the stream took, and the answer on a lost device.
-#include "engine/UIGameConsoleScreen.h"
+#include "ui/screens/UIGameConsoleScreen.h"
 #include "engine/config/GameConfig.h"
 #include "engine/input/InputManager.h"
 #include "platform/gpu/Gpu.h"

@@ -2,6 +2,7 @@
 #include "engine/Game.h"
 #include "engine/profiler/Profiler.h"
 #include "online/MultiplayerEngine.h"
+#include "scene/entities/EntityManager.h"
 #include "support/ConsoleCapture.h"
 
 #include <gtest/gtest.h>
@@ -20,11 +21,28 @@ TEST(MultiplayerEngineTest, IdleEngineHasAuthorityAndReportsDriverCommandsOnItsT
     EXPECT_EQ(engine.GetCommandsReceived(), 1u);
     EXPECT_TRUE(log.Contains("command 18 (1234) needs the network driver"));
 
-    gProfiler.SetValue(63, 99.0f, 0);
-    engine.ProcessCallbackMessages();
-    EXPECT_FLOAT_EQ(gProfiler.GetCurrentValue(63), 0.0f);
-    EXPECT_FLOAT_EQ(gProfiler.GetCurrentValue(64), 0.0f);
     engine.Stop();
+}
+
+TEST(MultiplayerEngineTest, TheProfilerShowsTheEntityManagersMultiplayerIdCounts)
+{
+    MultiplayerEngine engine;
+    gEntityManager.ClearMIDLookup();
+    const uint16_t dynamic[3] = {gEntityManager.AllocDynamicMID(), gEntityManager.AllocDynamicMID(),
+                                 gEntityManager.AllocDynamicMID()};
+    gEntityManager.AllocStaticMID();
+    gEntityManager.AllocStaticMID();
+    gEntityManager.FreeMID(dynamic[1]);
+
+    gProfiler.SetValue(PROFILER_NET_DYNAMIC_MID, 99.0f, PROFILER_SOURCE_MAIN);
+    engine.ProcessCallbackMessages();
+    EXPECT_FLOAT_EQ(gProfiler.GetCurrentValue(PROFILER_NET_DYNAMIC_MID), 2.0f) << "in use, not ever handed out";
+    EXPECT_FLOAT_EQ(gProfiler.GetCurrentValue(PROFILER_NET_STATIC_MID), 2.0f);
+
+    gEntityManager.ClearMIDLookup();
+    engine.ProcessCallbackMessages();
+    EXPECT_FLOAT_EQ(gProfiler.GetCurrentValue(PROFILER_NET_DYNAMIC_MID), 0.0f);
+    EXPECT_FLOAT_EQ(gProfiler.GetCurrentValue(PROFILER_NET_STATIC_MID), 0.0f);
 }
 
 TEST(MultiplayerEngineTest, ConnectLobbyArgumentPostsTheJoinOnlyForADecimalId)

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace
@@ -167,4 +168,59 @@ TEST(MeshTemplateRenderingDataTest, CorruptSizesAndShortRecordsFail)
     RecordInput cut(saved.data(), saved.size());
     EXPECT_FALSE(data.Load(cut, 53, "Cut"));
     EXPECT_EQ(data.GetPresetCount(), 0u);
+}
+
+// The CPU copy picking reads is handed out only when its layout, sizes, indices and draw ranges
+// agree; each disagreement is refused with its own reason.
+TEST(MeshTemplateRenderingDataTest, APickingCopyIsHandedOutOnlyWhenItsPartsAgree)
+{
+    constexpr uint32_t kFloat = MeshTemplateRenderingData::kLayoutFloat;
+    constexpr uint32_t kPacked = MeshTemplateRenderingData::kLayoutPacked;
+    constexpr uint32_t kSkinned = MeshTemplateRenderingData::kLayoutSkinned;
+    const struct
+    {
+        uint32_t layout;
+        uint32_t stride;
+        uint32_t vertexBytes; // for three vertices
+        std::vector<uint16_t> indices;
+        uint32_t drawnTriangles;
+        const char* problem; // null: usable
+    } kCases[] = {
+        {kFloat, 12, 36, {0, 1, 2}, 1, nullptr},
+        {kFloat, 11, 33, {0, 1, 2}, 1, "a vertex stride shorter than its layout"},
+        {kPacked, 8, 24, {0, 1, 2}, 1, nullptr},
+        {kPacked, 7, 21, {0, 1, 2}, 1, "a vertex stride shorter than its layout"},
+        {kPacked | kSkinned, 15, 45, {0, 1, 2}, 1, "a vertex stride shorter than its layout"},
+        {kPacked | kSkinned, 16, 48, {0, 1, 2}, 1, nullptr},
+        {kFloat | kSkinned, 19, 57, {0, 1, 2}, 1, "a vertex stride shorter than its layout"},
+        {kFloat, 12, 35, {0, 1, 2}, 1, "fewer vertex bytes than vertices"},
+        {kFloat, 12, 36, {0, 1, 3}, 1, "an index past the last vertex"},
+        {kFloat, 12, 36, {0, 1, 2}, 2, "a draw range past the last triangle"},
+    };
+    for (const auto& c : kCases)
+    {
+        ConsoleCapture log;
+        MeshTemplateRenderingData data;
+        MeshShaderPreset preset;
+        MeshMaterial material;
+        material.triangleCount = c.drawnTriangles;
+        preset.materials.push_back(material);
+        data.AddPreset(preset);
+        data.SetGeometry(3, c.stride, std::vector<uint8_t>(c.vertexBytes, 0), c.indices);
+        data.SetPickingLayout(c.layout, c.stride);
+        const std::string label = "layout " + std::to_string(c.layout) + " stride " + std::to_string(c.stride);
+        EXPECT_EQ(data.GetPickingVertices() != nullptr, c.problem == nullptr) << label;
+        EXPECT_EQ(data.GetPickingIndices() != nullptr, c.problem == nullptr) << label;
+        if (c.problem != nullptr)
+            EXPECT_TRUE(log.Contains(c.problem, CONSOLE_ERROR)) << label << ": " << c.problem;
+        else
+            EXPECT_EQ(log.CountOfKind(CONSOLE_ERROR), 0u) << label;
+    }
+
+    // A mesh that keeps no CPU copy hands out nothing and complains of nothing.
+    ConsoleCapture log;
+    MeshTemplateRenderingData none;
+    none.SetGeometry(3, 12, std::vector<uint8_t>(36, 0), {0, 1, 2});
+    EXPECT_EQ(none.GetPickingVertices(), nullptr);
+    EXPECT_EQ(log.CountOfKind(CONSOLE_ERROR), 0u);
 }

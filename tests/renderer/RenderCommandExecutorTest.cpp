@@ -9,9 +9,14 @@
 #include "renderer/jobs/TextureHolder.h"
 #include "support/RenderThreadCall.h"
 #include "support/RendererTestBase.h"
+#include "ui/screens/UIScreen.h"
+
+#include "platform/os/Clock.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -310,4 +315,36 @@ TEST_F(RenderCommandExecutorTest, LinearMipsOnlyFromQualityThree)
     m_renderer.ApplyDisplaySettings(&m_window, 320, 240, true, false);
     ASSERT_EQ(m_renderer.GetDeviceParams().qualityLevel, 2u);
     EXPECT_EQ(MipFilterAfterLinearMipRequest(), gpu::kFilterPoint);
+}
+
+// A loading frame takes the display lock without waiting and must give it back: the game thread
+// waits on that lock for display changes, so a lock kept would hang it at the next one.
+TEST_F(RenderCommandExecutorTest, ALoadingFrameGivesTheDisplayLockBack)
+{
+    UIScreen screen;
+    m_renderer.SetLoadingScreen(&screen, 0, 0);
+    for (int frame = 0; frame < 3; ++frame)
+        RunOnRenderThread(m_renderer, [](NorvexRenderer& r) { r.PumpLoadingScreen(); });
+
+    // The render thread may be inside a frame of its own idle pumping: a held lock is one that
+    // stays held.
+    bool taken = false;
+    for (int attempt = 0; attempt < 200 && !taken; ++attempt)
+    {
+        taken = m_renderer.GetDisplayLock().TryEnter();
+        if (!taken)
+            os::Sleep(10);
+    }
+    if (!taken)
+    {
+        ADD_FAILURE() << "the render thread kept the display lock after a loading frame";
+        // Whatever came next would wait on that lock for ever.
+        std::fflush(nullptr);
+        std::_Exit(1);
+    }
+    m_renderer.GetDisplayLock().Leave();
+    m_renderer.EnableLoadingFrames(false);
+    m_renderer.EnableLoadingFrames(true);
+    m_renderer.SetLoadingScreen(nullptr, 0, 0);
+    m_renderer.SubmitCommands(true);
 }

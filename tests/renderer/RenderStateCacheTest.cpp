@@ -89,6 +89,43 @@ TEST_F(RenderStateCacheTest, RedundantStateChangesNeverReachTheDevice)
     EXPECT_EQ(StateCalls(gpu::kRsAlphaBlendEnable) - afterReset.renderStateCalls[gpu::kRsAlphaBlendEnable], 0u);
 }
 
+// Each alpha-test mode's device values; a reference is only sent while a test is on; depth writes
+// follow their flag both ways.
+TEST_F(RenderStateCacheTest, AlphaTestModesAndDepthWritesSetTheirValues)
+{
+    const struct
+    {
+        uint32_t mode;
+        uint32_t reference;
+        uint32_t enable;
+        uint32_t function; // kept from the step before when the test is off
+        uint32_t deviceReference;
+    } kSteps[] = {
+        {1, 40, 1, gpu::kCmpGreater, 40},
+        {2, 40, 1, gpu::kCmpLess, 40},
+        {0, 90, 0, gpu::kCmpLess, 40},
+        {2, 90, 1, gpu::kCmpLess, 90},
+        {1, 90, 1, gpu::kCmpGreater, 90},
+    };
+    for (const auto& step : kSteps)
+    {
+        RunOnRenderThread(m_renderer, [&step](NorvexRenderer& r) { r.SetAlphaTest(step.mode, step.reference); });
+        EXPECT_EQ(RenderStateValue(gpu::kRsAlphaTestEnable), step.enable) << "mode " << step.mode;
+        EXPECT_EQ(RenderStateValue(gpu::kRsAlphaFunc), step.function) << "mode " << step.mode;
+        EXPECT_EQ(RenderStateValue(gpu::kRsAlphaRef), step.deviceReference) << "mode " << step.mode;
+    }
+    for (const bool write : {false, true, false})
+    {
+        RunOnRenderThread(m_renderer, [write](NorvexRenderer& r) { r.SetDepthState(gpu::kCmpLess, write, 0.0f); });
+        EXPECT_EQ(RenderStateValue(gpu::kRsZWriteEnable), uint32_t(write));
+        EXPECT_EQ(RenderStateValue(gpu::kRsZFunc), uint32_t(gpu::kCmpLess));
+    }
+    const gpu::FrameStatistics before = Stats();
+    RunOnRenderThread(m_renderer, [](NorvexRenderer& r) { r.SetBlendMode(CachedRenderState::kBlendModeCount); });
+    EXPECT_EQ(StateCalls(gpu::kRsAlphaBlendEnable), before.renderStateCalls[gpu::kRsAlphaBlendEnable])
+        << "no such blend mode";
+}
+
 TEST_F(RenderStateCacheTest, SamplerStatesChangeOnlyForTheFlagGroupsThatChanged)
 {
     TextureHolder* holder = nullptr;

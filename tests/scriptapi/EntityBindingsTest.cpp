@@ -90,7 +90,7 @@ TEST_F(EntityBindingsTest, ReplicableEntitiesPrepareTheirPropertiesBeforeOnInit)
                                                   ENTITYCREATION_MULTIPLAYER_AUTHORITY, nullptr);
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(Global("order"), "mp init");
-    gGameEntityLists.FireDueEntityCalls(true, 0);
+    gGame.GetEntityLists().FireDueEntityCalls(true, 0);
     EXPECT_EQ(Global("order"), "mp init net");
     EXPECT_FALSE(e->HasFlag(ENTITYFLAG_DISABLE_UPDATE));
 }
@@ -118,13 +118,13 @@ TEST_F(EntityBindingsTest, TicksAndScriptCallsReachTheEntityScriptClass)
         "function Soldier.IsLoadedClientSide() return true end");
     Entity* e = gEntityManager.CreateEntityInGame("units/Soldier", nullptr, Matrix::ONE, 0, nullptr);
     e->EnableTickCallback();
-    gGameEntityLists.TickScriptEntities();
-    gGameEntityLists.SmoothTickScriptEntities();
+    gGame.GetEntityLists().TickScriptEntities();
+    gGame.GetEntityLists().SmoothTickScriptEntities();
     e->ExecuteScript("Wave");
     delegate.running = true;
     e->ExecuteScript("Wave");
     e->DisableTickCallback();
-    gGameEntityLists.TickScriptEntities();
+    gGame.GetEntityLists().TickScriptEntities();
     EXPECT_EQ(Global("calls"), "tick smooth wave ");
     EXPECT_TRUE(m_soldier->IsLoadedClientSide());
     m_soldier->SetLuaClass("Unknown");

@@ -2,9 +2,11 @@
 #include "engine/scripting/ScriptTestSupport.h"
 
 #include "engine/Game.h"
+#include "engine/NorvexEngine.h"
 #include "engine/config/ProjectConfig.h"
 #include "engine/scripting/ScriptSchedulerHelper.h"
 #include "online/MultiplayerEngine.h"
+#include "platform/os/Shell.h"
 #include "support/RecordingGameDelegate.h"
 #include "ui/screens/UIScreen.h"
 
@@ -69,6 +71,43 @@ TEST_F(ScriptGameMethodsTest, UserPauseFromScriptsPausesTheFourClocksOnce)
     for (GameTimer* timer : {&gGame.GetGameTimer(), &gGame.GetGameplayTimer(), &gGame.GetSmoothGameTimer(),
                              &gGame.GetSmoothGameplayTimer()})
         EXPECT_FALSE(timer->IsPaused());
+}
+
+TEST_F(ScriptGameMethodsTest, ScriptsReadEachClockInSecondsAndPauseOnlyGameplay)
+{
+    gGame.GetGameTimer().Tick(1.0f);
+    gGame.GetGameplayTimer().Tick(2.0f);
+    gGame.GetSmoothGameTimer().Tick(3.0f);
+    gGame.GetSmoothGameplayTimer().Tick(4.5f);
+    Run("gA, gB, gC, gD = gGame:GetGameTime(), gGame:GetGameplayTime(), gGame:GetSmoothGameTime(), "
+        "gGame:GetSmoothGameplayTime()");
+    EXPECT_NEAR(GlobalNumber("gA"), 1.0, 1e-6);
+    EXPECT_NEAR(GlobalNumber("gB"), 2.0, 1e-6);
+    EXPECT_NEAR(GlobalNumber("gC"), 3.0, 1e-6);
+    EXPECT_NEAR(GlobalNumber("gD"), 4.5, 1e-6);
+
+    Run("gGame:PauseGameplay(true) gGame:PauseGameplay(true)");
+    EXPECT_EQ(gGame.GetGameplayTimer().GetPauseCounter(), 2u);
+    EXPECT_FALSE(gGame.GetGameTimer().IsPaused());
+    EXPECT_FALSE(gGame.GetSmoothGameplayTimer().IsPaused());
+    Run("gGame:PauseGameplay(false)");
+    EXPECT_EQ(gGame.GetGameplayTimer().GetPauseCounter(), 1u);
+
+    // The physical world's calls exist and change nothing.
+    Run("gGame:ResetPhysicalWorldStub() gGame:EnablePhysicalEffectsFadeOutScalingMode(true)");
+}
+
+TEST_F(ScriptGameMethodsTest, TheExternalBrowserGetsTheAddressAndANullIsRefused)
+{
+    os::ResetShellOpenRequests();
+    Run("gOpened = gNorvexEngine:ActivateExternalBrowser('https://example.org/news?id=7')");
+    EXPECT_TRUE(Bool("gOpened"));
+    ASSERT_EQ(os::GetShellOpenRequests().size(), 1u);
+    EXPECT_EQ(os::GetShellOpenRequests()[0], "https://example.org/news?id=7");
+    EXPECT_TRUE(m_log.Contains("\"https://example.org/news?id=7\" in the external browser"));
+    EXPECT_FALSE(gNorvexEngine.ActivateExternalBrowser(nullptr));
+    EXPECT_EQ(os::GetShellOpenRequests().size(), 1u);
+    os::ResetShellOpenRequests();
 }
 
 TEST_F(ScriptGameMethodsTest, ScheduledCallsGoToTheClockTheFlagsChooseAndCancelEverywhere)

@@ -24,10 +24,17 @@ class SoundPackageTest : public SoundTestBase
 protected:
     void SetUp() override
     {
+        // Each case leaves the engine as it found it, so the cases pass in one run as alone.
+        ASSERT_EQ(gSoundEntriesContainer.GetEntryCount(), 0) << "an earlier case left sound entries behind";
         Start(m_sound);
         ASSERT_TRUE(gLua.Init());
     }
-    void TearDown() override { gLua.Close(); }
+    void TearDown() override
+    {
+        gSoundEntriesContainer.RemoveAllSoundEntries();
+        gSoundEntriesContainer.SetSoundEntriesNameSuffix(nullptr);
+        gLua.Close();
+    }
 
     void Run(const char* chunk) { ASSERT_TRUE(gLua.LoadAndCall(chunk, 0)) << chunk; }
     double Number(const char* expression)
@@ -166,6 +173,4 @@ TEST_F(SoundPackageTest, ScriptsAddAndQuerySoundEntries)
     EXPECT_TRUE(entry.m_2D) << "a sound that does not attenuate is 2D";
     ASSERT_EQ(entry.m_lists.Count(), 1);
     EXPECT_EQ(entry.m_lists[0].m_sounds.Count(), 2);
-    gSoundEntriesContainer.RemoveAllSoundEntries();
-    gSoundEntriesContainer.SetSoundEntriesNameSuffix(nullptr);
 }

@@ -5,7 +5,7 @@
 
 #include "core/math/BoundingBox4.h"
 #include "core/math/Matrix.h"
-#include "engine/GameEntityLists.h"
+#include "engine/Game.h"
 #include "scene/SceneClassRegistration.h"
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityIndexAllocator.h"
@@ -45,7 +45,7 @@ protected:
 
     void TearDown() override
     {
-        gGameEntityLists.ClearEntityCallQueues();
+        gGame.GetEntityLists().ClearEntityCallQueues();
         gEntityManager.DestroyScene();
         EXPECT_EQ(gEntityManager.GetLiveEntityCount(), 0u);
         EXPECT_EQ(EntityIndexAllocator::GetInUseCount(), 0u);

@@ -3,6 +3,8 @@
 #include "core/reflection/ObjectRecord.h"
 #include "engine/config/LUAConfigHelper.h"
 #include "engine/config/SceneNamesTable.h"
+#include "engine/NorvexEngine.h"
+#include "renderer/NorvexRenderer.h"
 #include "support/GameEngineFixture.h"
 
 namespace
@@ -58,4 +60,16 @@ TEST_F(LUAConfigHelperSystemTest, SeriousSettingsRequestTheConfiguredModeAndTheS
     EXPECT_EQ(width, gGame.GetScreenWidth());
     EXPECT_EQ(height, gGame.GetScreenHeight());
     gGameConfig.SetDefaults();
+}
+
+TEST_F(LUAConfigHelperSystemTest, FrontToBackSortingIsTheRenderersOption)
+{
+    NorvexRenderer* const renderer = gNorvexEngine.GetRenderer();
+    ASSERT_NE(renderer, nullptr);
+    for (const bool on : {true, false})
+    {
+        gConfigHelper.EnableFrontToBackSorting(on);
+        EXPECT_EQ(renderer->IsFrontToBackSortingEnabled(), on);
+        EXPECT_EQ(gConfigHelper.IsFrontToBackSortingEnabled(), on);
+    }
 }

@@ -255,6 +255,29 @@ TEST_F(InputManagerTapsTest, TapsForAnElementUseItsLastDrawnQuad)
     EXPECT_EQ(m_manager.GetNewTap(source), 1u);
 }
 
+// A finished tap is history: its source is free for the next tap, and later moves and ends of that
+// source reach only the new one.
+TEST_F(InputManagerTapsTest, AnEndedTapNeitherMovesNorEndsAgain)
+{
+    m_manager.BeginTap(6, 0.1f, 0.1f);
+    m_manager.EndTap(6, 0.2f, 0.1f);
+    m_manager.MoveTap(6, 0.9f, 0.9f);
+    m_manager.EndTap(6, 0.8f, 0.8f);
+    EXPECT_FLOAT_EQ(TapAt(0).current.x, 0.2f);
+    EXPECT_EQ(TapAt(0).state, uint32_t(InputManager::TAP_ENDED_UNRETRIEVED));
+    EXPECT_EQ(Events(), (EventList{{2, 1}, {3, 1}}));
+
+    m_manager.BeginTap(6, 0.5f, 0.5f);
+    m_manager.MoveTap(6, 0.6f, 0.5f);
+    EXPECT_FLOAT_EQ(TapAt(0).current.x, 0.2f);
+    EXPECT_FLOAT_EQ(TapAt(1).current.x, 0.6f);
+    EXPECT_EQ(TapAt(1).id, 2u);
+    EXPECT_EQ(Events(), (EventList{{2, 1}, {3, 1}, {2, 2}, {4, 2}}));
+    EXPECT_EQ(m_manager.GetNextReleasedTap(), 1u);
+    EXPECT_EQ(m_manager.GetNextReleasedTap(), 0u) << "reported once; the live tap is not released";
+    EXPECT_FALSE(m_manager.IsTapWithinUIElement(2, nullptr, 7));
+}
+
 TEST_F(InputManagerTapsTest, EmulationOffMakesNoTaps)
 {
     m_manager.EnableMouseTapEmulation(false);

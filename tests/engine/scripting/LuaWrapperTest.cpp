@@ -1,6 +1,7 @@
 #include "ScriptTestSupport.h"
 
 #include "engine/Game.h"
+#include "engine/profiler/Profiler.h"
 #include "engine/scripting/LuaWrapperFileExecutionCallbackObject.h"
 
 #include "scriptapi/ScriptApi.h"
@@ -376,8 +377,9 @@ TEST_F(LuaWrapperTest, CollectorRunsWithItsPauseAndStepSettings)
         lua_gc(L(), LUA_GCSTOP, 0);
         Run("for i = 1, 50000 do local t = {i, i} end");
         gLua.m_gcStepSize = stepSize;
+        gProfiler.SetValue(PROFILER_LUA_GC_MEM, 0.0f, PROFILER_SOURCE_MAIN);
         gLua.CollectGarbage(false);
-        freed[stepSize == 15 ? 0 : 1] = gLua.GetLastFreedKB();
+        freed[stepSize == 15 ? 0 : 1] = int(gProfiler.GetCurrentValue(PROFILER_LUA_GC_MEM));
     }
     gLua.m_gcStepSize = 15;
     lua_gc(L(), LUA_GCRESTART, 0);
@@ -387,10 +389,22 @@ TEST_F(LuaWrapperTest, CollectorRunsWithItsPauseAndStepSettings)
 
 TEST_F(LuaWrapperTest, CollectorStepsAndReports)
 {
-    Run("for i = 1, 20000 do local t = {i} end");
+    // The statistics: memory in use after each collection, the freed memory adding up until the
+    // profiler samples it.
     gLua.CollectGarbage(true);
-    EXPECT_GT(gLua.GetLastMemoryKB(), 0);
-    EXPECT_GE(gLua.GetLastFreedKB(), 0);
+    gProfiler.SetValue(PROFILER_LUA_GC_MEM, 0.0f, PROFILER_SOURCE_MAIN);
+    lua_gc(L(), LUA_GCSTOP, 0);
+    Run("for i = 1, 20000 do local t = {i} end");
+    lua_gc(L(), LUA_GCRESTART, 0);
+    const float held = float(lua_gc(L(), LUA_GCCOUNT, 0));
+    gLua.CollectGarbage(true);
+    const float kept = float(lua_gc(L(), LUA_GCCOUNT, 0));
+    EXPECT_FLOAT_EQ(gProfiler.GetCurrentValue(PROFILER_LUA_MEM), kept);
+    const float freed = gProfiler.GetCurrentValue(PROFILER_LUA_GC_MEM);
+    EXPECT_GT(freed, 200.0f);
+    EXPECT_NEAR(freed, held - kept, 2.0f);
+    gLua.CollectGarbage(true);
+    EXPECT_GE(gProfiler.GetCurrentValue(PROFILER_LUA_GC_MEM), freed) << "added, not set";
     gLua.Tick();
     EXPECT_EQ(Depth(), 0);
 }

@@ -84,7 +84,7 @@ TEST_F(EntityInitQueueTest, SceneStartUpRunsThePassesOfEveryEntity)
     b->SetName("b");
     skipped->SetName("skipped");
     skipped->RaiseFlag(ENTITYFLAG_COMPOUND_ELEMENT, false);
-    gGameEntityLists.InitSceneEntities();
+    gGame.GetEntityLists().InitSceneEntities();
     EXPECT_EQ(Log(), "a:0 b:0 a:1 ");
 }
 

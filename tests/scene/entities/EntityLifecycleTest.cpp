@@ -86,29 +86,29 @@ TEST_F(EntityLifecycleTest, ReplicationMarksQueueAuthorityEntitiesOnceTheirState
 {
     Entity* local = Create();
     Entity* authority = Create(nullptr, Matrix::ONE, ENTITYCREATION_MULTIPLAYER_AUTHORITY);
-    const int32_t changedBefore = gGameEntityLists.GetChangedList().Count();
+    const int32_t changedBefore = gGame.GetEntityLists().GetChangedList().Count();
     // The queued mark starts set: nothing is queued before the state was first cleared.
     authority->MarkMPPropertyChanged(3);
-    EXPECT_EQ(gGameEntityLists.GetChangedList().Count(), changedBefore);
+    EXPECT_EQ(gGame.GetEntityLists().GetChangedList().Count(), changedBefore);
     EXPECT_EQ(authority->GetPendingChangeMask(), uint64_t(8));
     authority->ClearReplicationState();
     EXPECT_EQ(authority->GetPendingChangeMask(), 0u);
     EXPECT_EQ(authority->GetAccumulatedChangeMask(), uint64_t(8));
     authority->MarkMPPropertyChanged(64);
-    EXPECT_EQ(gGameEntityLists.GetChangedList().Count(), changedBefore);
+    EXPECT_EQ(gGame.GetEntityLists().GetChangedList().Count(), changedBefore);
     authority->MarkMPPropertyChanged(1);
-    EXPECT_EQ(gGameEntityLists.GetChangedList().Count(), changedBefore + 1);
+    EXPECT_EQ(gGame.GetEntityLists().GetChangedList().Count(), changedBefore + 1);
     EXPECT_EQ(authority->GetPendingChangeMask(), uint64_t(2));
     local->ClearReplicationState();
     local->MarkMPPropertyChanged(1);
-    EXPECT_EQ(gGameEntityLists.GetChangedList().Count(), changedBefore + 1);
+    EXPECT_EQ(gGame.GetEntityLists().GetChangedList().Count(), changedBefore + 1);
 
     Entity* child = Create(local);
     local->RaiseReplicationFlag(6, true);
     EXPECT_EQ(child->GetReplicationFlags(), 6);
     local->ClearReplicationFlag(2, true);
     EXPECT_EQ(child->GetReplicationFlags(), 4);
-    gGameEntityLists.SendChangedEntities();
+    gGame.GetEntityLists().SendChangedEntities(0, 0, 0, 0);
 }
 
 TEST_F(EntityLifecycleTest, ClearingReplicationMarksDropsEveryRole)

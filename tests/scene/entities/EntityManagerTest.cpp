@@ -91,7 +91,7 @@ TEST_F(EntityManagerTest, ARootMadeWhileAnOldTreeLivesGetsNoIndexPastTheMaps)
     EXPECT_TRUE(m_log.Contains("Entity index space exhausted", CONSOLE_ERROR));
     EXPECT_EQ(Root()->GetIndex(), kNoEntityIndex);
     EXPECT_EQ(Create(), nullptr);
-    gGameEntityLists.FireDueEntityCalls(true, 0);
+    gGame.GetEntityLists().FireDueEntityCalls(true, 0);
     EXPECT_EQ(gEntityManager.GetLiveEntityCount(), 1u);
     Entity* fresh = Create(nullptr, Translation(5, 0, 5));
     ASSERT_NE(fresh, nullptr);
@@ -121,7 +121,7 @@ TEST_F(EntityManagerTest, DynamicIdLimitRefusesAndAFreedIdLetsTheNextOneIn)
     EXPECT_EQ(next->GetMID(), 17);
     // Authority entities wait for their network initialisation with updates off.
     EXPECT_TRUE(next->HasFlag(ENTITYFLAG_DISABLE_UPDATE));
-    EXPECT_EQ(gGameEntityLists.GetUnsortedCalls().Count(), int32_t(kDynamicMIDCount) + 1);
+    EXPECT_EQ(gGame.GetEntityLists().GetUnsortedCalls().Count(), int32_t(kDynamicMIDCount) + 1);
 }
 
 TEST_F(EntityManagerTest, StaticIdsCountUpAndThe1024thIsRefused)
@@ -319,7 +319,7 @@ TEST_F(EntityManagerTest, DestroyEntityDefersAuthorityEntities)
     ASSERT_TRUE(watch);
     EXPECT_EQ(authority->GetMID(), NULL_ENTITY_MULTIPLAYER_ID);
     EXPECT_EQ(gEntityManager.GetDynamicMIDsInUse(), 0u) << "mid " << mid << " given back";
-    gGameEntityLists.FireDueEntityCalls(true, 0);
+    gGame.GetEntityLists().FireDueEntityCalls(true, 0);
     EXPECT_FALSE(watch);
 }
 } // namespace

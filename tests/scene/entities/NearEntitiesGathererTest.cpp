@@ -157,7 +157,7 @@ TEST_F(NearEntitiesGathererTest, EveryFormStartsFromAnEmptyResultAndDeletedEntit
     gatherer.Init(1, Vector(100, 0, 100, 1), 5.0f);
     ASSERT_EQ(gatherer.GetEntitiesCount(), 2);
     second->DeleteMe();
-    gGameEntityLists.ClearEntityCallQueues();
+    gGame.GetEntityLists().ClearEntityCallQueues();
     EXPECT_EQ(gatherer.GetEntitiesCount(), 2);
     EXPECT_TRUE(gatherer.GetEntity(0) == nullptr || gatherer.GetEntity(1) == nullptr);
     EXPECT_EQ(gatherer.GetEntity(2), nullptr);

@@ -7,7 +7,6 @@
 #include "engine/EngineClock.h"
 #include "engine/EngineTimer.h"
 #include "engine/Game.h"
-#include "engine/GameFrameEntityLists.h"
 #include "platform/os/Clock.h"
 #include "scene/kinds/MeshTemplate.h"
 #include "support/RecordingGameDelegate.h"
@@ -38,7 +37,7 @@ public:
 };
 
 MarkingDelegate* gDelegate = nullptr;
-GameFrameEntityLists::Operations gMeshOperations;
+GameEntityLists::Operations gMeshOperations;
 std::vector<std::string> gAnimated;
 
 // The mesh kind's own work, with a record of whom it was given and at which tick.
@@ -61,12 +60,12 @@ protected:
         SceneTest::SetUp();
         gAnimated.clear();
         gDelegate = &m_delegate;
-        gMeshOperations = gGameFrameEntityLists.GetOperations();
+        gMeshOperations = gGame.GetEntityLists().GetOperations();
     }
     void TearDown() override
     {
-        gGameFrameEntityLists.InstallOperations(gMeshOperations);
-        gGameFrameEntityLists.Clear();
+        gGame.GetEntityLists().InstallOperations(gMeshOperations);
+        gGame.GetEntityLists().Clear();
         gDelegate = nullptr;
         SceneTest::TearDown();
         m_meshTemplates.clear();
@@ -88,7 +87,7 @@ protected:
     static int32_t Listed(const Entity* entity)
     {
         int32_t count = 0;
-        for (const SafePointer<Entity>& held : gGameFrameEntityLists.GetTickAnimated())
+        for (const SafePointer<Entity>& held : gGame.GetEntityLists().GetTickAnimated())
             count += held.Get() == entity;
         return count;
     }
@@ -118,9 +117,9 @@ protected:
         gEngineTimer.Reset();
         gEngineClock.Reset();
         gGame.Init(&m_delegate);
-        GameFrameEntityLists::Operations recording = gMeshOperations;
+        GameEntityLists::Operations recording = gMeshOperations;
         recording.animate = &RecordAndAnimate;
-        gGameFrameEntityLists.InstallOperations(recording);
+        gGame.GetEntityLists().InstallOperations(recording);
     }
     void StopGame()
     {
@@ -146,13 +145,13 @@ TEST_F(MeshEntityFrameListsTest, MeshesWithAHierarchyJoinOnceAndLeaveWhenItGoes)
     // Rebuilding the hierarchy keeps one entry.
     knight->ChangeTemplate(boned);
     EXPECT_EQ(Listed(knight), 1);
-    EXPECT_EQ(gGameFrameEntityLists.GetTickAnimated().Count(), 1);
+    EXPECT_EQ(gGame.GetEntityLists().GetTickAnimated().Count(), 1);
 
     // A template without bones takes the hierarchy, and the entry, away; bones bring it back.
     knight->ChangeTemplate(plain);
     EXPECT_EQ(knight->GetAnimator(), nullptr);
     EXPECT_EQ(Listed(knight), 0);
-    EXPECT_EQ(gGameFrameEntityLists.GetTickAnimated().Count(), 0) << "the entry goes, not only its target";
+    EXPECT_EQ(gGame.GetEntityLists().GetTickAnimated().Count(), 0) << "the entry goes, not only its target";
     rock->ChangeTemplate(boned);
     EXPECT_EQ(Listed(rock), 1);
 
@@ -163,7 +162,7 @@ TEST_F(MeshEntityFrameListsTest, MeshesWithAHierarchyJoinOnceAndLeaveWhenItGoes)
     gMeshOperations.animate(Create());
 
     gEntityManager.DeleteEntity(rock);
-    EXPECT_EQ(gGameFrameEntityLists.GetTickAnimated().Count(), 0) << "a deleted mesh leaves at once";
+    EXPECT_EQ(gGame.GetEntityLists().GetTickAnimated().Count(), 0) << "a deleted mesh leaves at once";
 }
 
 TEST_F(MeshEntityFrameListsTest, AFramePosesAnimatedMeshesAfterEachTicksOnTick)
@@ -196,6 +195,6 @@ TEST_F(MeshEntityFrameListsTest, AFramePosesAnimatedMeshesAfterEachTicksOnTick)
     gAnimated.clear();
     RunTicks(2);
     EXPECT_TRUE(gAnimated.empty());
-    EXPECT_EQ(gGameFrameEntityLists.GetTickAnimated().Count(), 0);
+    EXPECT_EQ(gGame.GetEntityLists().GetTickAnimated().Count(), 0);
     StopGame();
 }

@@ -348,6 +348,15 @@ TEST_F(TemplateBodyReaderTest, GetTemplateLockedHandsOutAReferenceAndWaitsOnlyWh
     EXPECT_EQ(gTemplateManager.GetTemplateLocked("", true), nullptr);
     EXPECT_EQ(gTemplateManager.GetTemplateLocked(nullptr, false), nullptr);
     EXPECT_EQ(gTemplateManager.GetTemplateLocked("Units/Nothing", true), nullptr);
+
+    // By GUID, the same rule.
+    EntityTemplate* byGuid = gTemplateManager.GetTemplateByGUIDLocked(MakeGUID(0x40), true);
+    ASSERT_EQ(byGuid, bound);
+    EXPECT_EQ(byGuid->GetReferenceCount(), 2);
+    byGuid->Resource::Release();
+    EXPECT_EQ(gTemplateManager.GetTemplateByGUIDLocked(MakeGUID(0x41), true), nullptr) << "a failed body";
+    EXPECT_EQ(broken->GetReferenceCount(), 1);
+    EXPECT_EQ(gTemplateManager.GetTemplateByGUIDLocked(MakeGUID(0x4F), false), nullptr);
 }
 
 // A scene's resource list loads the templates it names under "templates/" (any case) into their

@@ -1,4 +1,4 @@
-#include "engine/UIGameConsoleScreen.h"
+#include "ui/screens/UIGameConsoleScreen.h"
 
 #include "platform/window/Window.h"
 #include "ui/StringHistoryContainer.h"

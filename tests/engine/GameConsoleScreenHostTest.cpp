@@ -5,7 +5,7 @@
 #include "engine/scripting/ScriptTestSupport.h"
 
 #include "engine/Game.h"
-#include "engine/UIGameConsoleScreen.h"
+#include "ui/screens/UIGameConsoleScreen.h"
 #include "engine/config/GameConfig.h"
 #include "engine/input/InputCodes.h"
 #include "engine/input/InputManager.h"
@@ -18,7 +18,7 @@ namespace
 {
 constexpr uint32_t kKeyA = 65;
 
-class GameConsoleScreenTest : public ScriptTest
+class GameConsoleScreenHostTest : public ScriptTest
 {
 protected:
     void SetUp() override
@@ -56,7 +56,7 @@ protected:
 };
 } // namespace
 
-TEST_F(GameConsoleScreenTest, TheConsoleLivesFromInitToCloseWithItsListener)
+TEST_F(GameConsoleScreenHostTest, TheConsoleLivesFromInitToCloseWithItsListener)
 {
     EXPECT_FALSE(gGame.IsGameConsoleActive()) << "made closed";
     EXPECT_NE(gConsole.GetListener(), nullptr);
@@ -76,7 +76,7 @@ TEST_F(GameConsoleScreenTest, TheConsoleLivesFromInitToCloseWithItsListener)
     EXPECT_EQ(Line(0), "") << "a new console starts empty; nothing of the closed one's queue";
 }
 
-TEST_F(GameConsoleScreenTest, AnOpenConsoleTakesItsKeysInsteadOfTheKeyBinds)
+TEST_F(GameConsoleScreenHostTest, AnOpenConsoleTakesItsKeysInsteadOfTheKeyBinds)
 {
     Run("function BoundEnter() end function BoundA() end");
     gGameConfig.BindKey(UIGameConsoleScreen::kKeyEnter, "BoundEnter");
@@ -118,7 +118,7 @@ TEST_F(GameConsoleScreenTest, AnOpenConsoleTakesItsKeysInsteadOfTheKeyBinds)
     EXPECT_TRUE(gGame.HasPendingKeyBindCommand()) << "closed again: the key binds";
 }
 
-TEST_F(GameConsoleScreenTest, EnteredLinesRunOncePerFrameWithTheCallRule)
+TEST_F(GameConsoleScreenHostTest, EnteredLinesRunOncePerFrameWithTheCallRule)
 {
     Run("gCalls = 0 function Mark() gCalls = gCalls + 1 end");
     Console().SetOpen(true);
@@ -159,7 +159,7 @@ TEST_F(GameConsoleScreenTest, EnteredLinesRunOncePerFrameWithTheCallRule)
     EXPECT_EQ(GlobalString("gOrder"), "ck");
 }
 
-TEST_F(GameConsoleScreenTest, ScriptAndLogLinesAppearInOrderAndColour)
+TEST_F(GameConsoleScreenHostTest, ScriptAndLogLinesAppearInOrderAndColour)
 {
     Run("gGame:AppendGameConsoleLine('first')");
     EXPECT_EQ(Line(0), "first");
@@ -195,7 +195,7 @@ TEST_F(GameConsoleScreenTest, ScriptAndLogLinesAppearInOrderAndColour)
     EXPECT_EQ(Line(0), "from a worker");
 }
 
-TEST_F(GameConsoleScreenTest, AQueueNobodyDrainsStaysBounded)
+TEST_F(GameConsoleScreenHostTest, AQueueNobodyDrainsStaysBounded)
 {
     for (size_t i = 0; i < ConsoleLineQueue::kMaxLines + 10; ++i)
         gConsole.Print(("line " + std::to_string(i)).c_str());

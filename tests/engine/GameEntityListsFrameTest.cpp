@@ -1,7 +1,6 @@
 // The Game's animation and replicated-state lists: each entity once, dead entries dropped, a
 // used-up state queue leaving the list, the walks at their points of the frame (after each tick,
 // at the frame's end, before the ticks), and an honest log line while no kind installs its work.
-#include "engine/GameFrameEntityLists.h"
 
 #include "engine/EngineClock.h"
 #include "engine/EngineTimer.h"
@@ -19,9 +18,28 @@ namespace
 constexpr int64_t kFrame15 = os::kCounterFrequency / 15;
 
 std::vector<std::string> gSteps;
-std::map<Entity*, int> gStatesLeft;
-uint64_t gLastStateTime = 0;
 RecordingGameDelegate* gDelegate = nullptr;
+
+// A received state record, written by hand: due time, mask 1 ("PosXZ"), x and z.
+std::vector<uint8_t> PositionState(uint64_t due, float x, float z)
+{
+    std::vector<uint8_t> bytes;
+    auto put = [&bytes](const void* data, size_t size) {
+        const uint8_t* p = static_cast<const uint8_t*>(data);
+        bytes.insert(bytes.end(), p, p + size);
+    };
+    const uint64_t mask = 1;
+    put(&due, 8);
+    put(&mask, 8);
+    put(&x, 4);
+    put(&z, 4);
+    return bytes;
+}
+void Receive(Entity* entity, uint64_t due, float x, float z)
+{
+    const std::vector<uint8_t> bytes = PositionState(due, x, z);
+    entity->QueueReceivedMPState(bytes.data(), bytes.size());
+}
 
 std::string Tagged(const char* what, Entity* entity)
 {
@@ -35,28 +53,21 @@ void ApplyAnimation(Entity* entity)
 {
     gSteps.push_back(Tagged("end", entity));
 }
-bool ReadState(Entity* entity, uint64_t realMicroseconds)
-{
-    gSteps.push_back(Tagged("state", entity));
-    gLastStateTime = realMicroseconds;
-    return --gStatesLeft[entity] > 0;
-}
 
-class GameFrameEntityListsTest : public SceneTest
+class GameEntityListsFrameTest : public SceneTest
 {
 protected:
     void SetUp() override
     {
         SceneTest::SetUp();
         gSteps.clear();
-        gStatesLeft.clear();
         gDelegate = &m_delegate;
-        m_saved = gGameFrameEntityLists.GetOperations();
+        m_saved = gGame.GetEntityLists().GetOperations();
     }
     void TearDown() override
     {
-        gGameFrameEntityLists.Clear();
-        gGameFrameEntityLists.InstallOperations(m_saved);
+        gGame.GetEntityLists().Clear();
+        gGame.GetEntityLists().InstallOperations(m_saved);
         gDelegate = nullptr;
         SceneTest::TearDown();
     }
@@ -68,24 +79,23 @@ protected:
     }
     static void InstallAll()
     {
-        GameFrameEntityLists::Operations operations;
+        GameEntityLists::Operations operations;
         operations.animate = &Animate;
         operations.applyReplicatedAnimation = &ApplyAnimation;
-        operations.readReplicatedState = &ReadState;
-        gGameFrameEntityLists.InstallOperations(operations);
+        gGame.GetEntityLists().InstallOperations(operations);
     }
 
     RecordingGameDelegate m_delegate;
-    GameFrameEntityLists::Operations m_saved;
+    GameEntityLists::Operations m_saved;
 };
 } // namespace
 
-TEST_F(GameFrameEntityListsTest, EntriesAreKeptOnceAndDeadOnesDropped)
+TEST_F(GameEntityListsFrameTest, EntriesAreKeptOnceAndDeadOnesDropped)
 {
     InstallAll();
     Entity* a = Named("a");
     Entity* b = Named("b");
-    GameFrameEntityLists& lists = gGameFrameEntityLists;
+    GameEntityLists& lists = gGame.GetEntityLists();
     lists.AddTickAnimatedEntity(a);
     lists.AddTickAnimatedEntity(a);
     lists.AddTickAnimatedEntity(b);
@@ -102,19 +112,22 @@ TEST_F(GameFrameEntityListsTest, EntriesAreKeptOnceAndDeadOnesDropped)
     lists.ApplyEndOfFrameAnimation();
     EXPECT_EQ(gSteps, (std::vector<std::string>{"end:a"}));
 
-    // A state queue that is used up takes its entity out; the others stay.
+    // The states due by the walk's time are applied; a used-up queue takes its entity out, one with
+    // a later state stays.
     Entity* c = Named("c");
-    gStatesLeft[a] = 2;
-    gStatesLeft[c] = 1;
+    Receive(a, 1000, 1.0f, 2.0f);
+    Receive(a, 1300, 3.0f, 4.0f);
+    Receive(c, 1234, 5.0f, 6.0f);
     lists.AddReplicatedStateEntity(a);
     lists.AddReplicatedStateEntity(c);
-    gSteps.clear();
     lists.ApplyReplicatedStates(1234);
-    EXPECT_EQ(gSteps, (std::vector<std::string>{"state:a", "state:c"}));
-    EXPECT_EQ(gLastStateTime, 1234u);
+    EXPECT_FLOAT_EQ(a->GetGlobalPosition().x, 1.0f);
+    EXPECT_FLOAT_EQ(a->GetGlobalPosition().z, 2.0f);
+    EXPECT_FLOAT_EQ(c->GetGlobalPosition().x, 5.0f) << "due at the walk's time: applied";
     ASSERT_EQ(lists.GetReplicatedState().Count(), 1);
     EXPECT_EQ(lists.GetReplicatedState()[0].Get(), a);
     lists.ApplyReplicatedStates(1300);
+    EXPECT_FLOAT_EQ(a->GetGlobalPosition().x, 3.0f);
     EXPECT_EQ(lists.GetReplicatedState().Count(), 0);
 
     lists.Clear();
@@ -128,13 +141,13 @@ Entity* gLeaving = nullptr;
 void AnimateAndTakeOneOut(Entity* entity)
 {
     Animate(entity);
-    gGameFrameEntityLists.RemoveTickAnimatedEntity(gLeaving);
+    gGame.GetEntityLists().RemoveTickAnimatedEntity(gLeaving);
 }
 } // namespace
 
-TEST_F(GameFrameEntityListsTest, AnEntityTakenOutLeavesAtOnceOrAfterTheWalk)
+TEST_F(GameEntityListsFrameTest, AnEntityTakenOutLeavesAtOnceOrAfterTheWalk)
 {
-    GameFrameEntityLists& lists = gGameFrameEntityLists;
+    GameEntityLists& lists = gGame.GetEntityLists();
     Entity* a = Named("a");
     Entity* b = Named("b");
     Entity* c = Named("c");
@@ -148,7 +161,7 @@ TEST_F(GameFrameEntityListsTest, AnEntityTakenOutLeavesAtOnceOrAfterTheWalk)
 
     // Taken out during the walk: not animated, every other entry still is, and the entry is gone after.
     lists.AddTickAnimatedEntity(b);
-    GameFrameEntityLists::Operations operations;
+    GameEntityLists::Operations operations;
     operations.animate = &AnimateAndTakeOneOut;
     lists.InstallOperations(operations);
     gLeaving = c;
@@ -166,27 +179,27 @@ TEST_F(GameFrameEntityListsTest, AnEntityTakenOutLeavesAtOnceOrAfterTheWalk)
     gLeaving = nullptr;
 }
 
-TEST_F(GameFrameEntityListsTest, WithoutTheKindsWorkTheListsSaySoOnce)
+TEST_F(GameEntityListsFrameTest, WithoutTheKindsWorkTheListsSaySoOnce)
 {
-    gGameFrameEntityLists.InstallOperations(GameFrameEntityLists::Operations());
-    gGameFrameEntityLists.ForgetReports();
-    gGameFrameEntityLists.AnimateTickEntities();
+    gGame.GetEntityLists().InstallOperations(GameEntityLists::Operations());
+    gGame.GetEntityLists().ForgetReports();
+    gGame.GetEntityLists().AnimateTickEntities();
     EXPECT_FALSE(m_log.Contains("MeshEntity::Animate")) << "an empty list needs nothing";
     Entity* a = Named("a");
-    gGameFrameEntityLists.AddTickAnimatedEntity(a);
-    gGameFrameEntityLists.AddReplicatedStateEntity(a);
-    gGameFrameEntityLists.AnimateTickEntities();
-    gGameFrameEntityLists.AnimateTickEntities();
-    gGameFrameEntityLists.ApplyReplicatedStates(0);
+    gGame.GetEntityLists().AddTickAnimatedEntity(a);
+    gGame.GetEntityLists().AddReplicatedStateEntity(a);
+    gGame.GetEntityLists().AnimateTickEntities();
+    gGame.GetEntityLists().AnimateTickEntities();
+    gGame.GetEntityLists().ApplyReplicatedStates(0);
     size_t reports = 0;
     for (const CapturedMessage& message : m_log.Messages())
         reports += message.text == "MeshEntity::Animate is not built yet";
     EXPECT_EQ(reports, 1u);
-    EXPECT_TRUE(m_log.Contains("Entity::ReadMPProperties is not built yet"));
-    EXPECT_EQ(gGameFrameEntityLists.GetReplicatedState().Count(), 1) << "kept for the reader to come";
+    EXPECT_FALSE(m_log.Contains("ReadMPProperties")) << "the entity reads its own states";
+    EXPECT_EQ(gGame.GetEntityLists().GetReplicatedState().Count(), 0) << "nothing received: it leaves";
 }
 
-TEST_F(GameFrameEntityListsTest, TheFrameWalksTheListsAtTheirPoints)
+TEST_F(GameEntityListsFrameTest, TheFrameWalksTheListsAtTheirPoints)
 {
     os::EnableManualCounter(os::QueryCounter());
     gEngineTimer.Reset();
@@ -195,10 +208,11 @@ TEST_F(GameFrameEntityListsTest, TheFrameWalksTheListsAtTheirPoints)
     InstallAll();
     Entity* mesh = Named("mesh");
     Entity* proxy = Named("proxy");
-    gStatesLeft[proxy] = 100;
-    gGameFrameEntityLists.AddTickAnimatedEntity(mesh);
-    gGameFrameEntityLists.AddEndOfFrameAnimatedEntity(mesh);
-    gGameFrameEntityLists.AddReplicatedStateEntity(proxy);
+    Receive(proxy, 0, 7.0f, 8.0f);
+    Receive(proxy, ~uint64_t(0), 9.0f, 9.0f);
+    gGame.GetEntityLists().AddTickAnimatedEntity(mesh);
+    gGame.GetEntityLists().AddEndOfFrameAnimatedEntity(mesh);
+    gGame.GetEntityLists().AddReplicatedStateEntity(proxy);
 
     // Frames of one tick's length until one runs a tick (the first ones settle the frame clock).
     int ticksBefore = 0;
@@ -212,13 +226,14 @@ TEST_F(GameFrameEntityListsTest, TheFrameWalksTheListsAtTheirPoints)
             break;
     }
     ASSERT_EQ(m_delegate.ticks, ticksBefore + 1);
-    // States before the tick, the animation after the tick's OnTick, the replicated animation last.
-    EXPECT_EQ(gSteps, (std::vector<std::string>{"state:proxy", "animate:mesh@" + std::to_string(ticksBefore + 1),
-                                                "end:mesh"}));
-    EXPECT_EQ(gLastStateTime, gEngineClock.GetRealTime());
+    // The animation after the tick's OnTick, the replicated animation last; the received state that
+    // was due is applied and the later one waits.
+    EXPECT_EQ(gSteps, (std::vector<std::string>{"animate:mesh@" + std::to_string(ticksBefore + 1), "end:mesh"}));
+    EXPECT_FLOAT_EQ(proxy->GetGlobalPosition().x, 7.0f);
+    EXPECT_EQ(gGame.GetEntityLists().GetReplicatedState().Count(), 1);
 
     gGame.Close();
-    EXPECT_EQ(gGameFrameEntityLists.GetTickAnimated().Count(), 0) << "the close empties the lists";
-    EXPECT_EQ(gGameFrameEntityLists.GetReplicatedState().Count(), 0);
+    EXPECT_EQ(gGame.GetEntityLists().GetTickAnimated().Count(), 0) << "the close empties the lists";
+    EXPECT_EQ(gGame.GetEntityLists().GetReplicatedState().Count(), 0);
     os::DisableManualCounter();
 }

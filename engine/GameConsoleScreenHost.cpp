@@ -1,10 +1,11 @@
-// The Game's side of the in-game console screen: made at start-up, released at close, fed with the
-// log lines its listener sees and with the script's own lines, and drawn over the frame. Main
-// thread only, but for the listener, which any thread that logs on the script channel may call.
+// The Game's side of the in-game console screen (the screen itself is ui/screens/UIGameConsoleScreen):
+// made at start-up, released at close, fed with the log lines its listener sees and with the
+// script's own lines, and drawn over the frame. Main thread only, but for the listener, which any
+// thread that logs on the script channel may call.
 #include "engine/Game.h"
 
 #include "core/console/GameConsole.h"
-#include "engine/UIGameConsoleScreen.h"
+#include "ui/screens/UIGameConsoleScreen.h"
 #include "engine/config/GameConfig.h"
 #include "renderer/FrameClock.h"
 

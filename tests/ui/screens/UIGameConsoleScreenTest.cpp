@@ -1,4 +1,4 @@
-#include "engine/UIGameConsoleScreen.h"
+#include "ui/screens/UIGameConsoleScreen.h"
 
 #include "platform/window/WindowTestInput.h"
 #include "ui/StringHistoryContainer.h"

@@ -125,7 +125,7 @@ void SequenceSpawner::FoldWaitsAndSplitTracks(Sequence& sequence)
                 // Everything after an action of no length starts with it: a track of its own, where
                 // the pass goes on with the following action (running is not reset).
                 auto* const split = new SequenceTrack;
-                char name[16];
+                char name[24]; // "Track" and any int
                 std::snprintf(name, sizeof(name), "Track%.3d", t + 1);
                 split->SetName(name);
                 // The moved actions followed the ones left behind: they wait for their time to come

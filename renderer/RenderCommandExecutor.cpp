@@ -10,6 +10,7 @@
 #include "renderer/NorvexRendererObject.h"
 #include "renderer/RendererThreadCheck.h"
 #include "renderer/jobs/NorvexRendererResourceAccessJob.h"
+#include "ui/render/UIRenderFrame.h"
 
 #include <cstring>
 
@@ -419,7 +420,8 @@ void RenderCommandExecutor::OpSetFrameTimes(uint32_t)
         m_clockSeconds[i] = double(counters[i]) / double(os::kCounterFrequency);
     }
     m_firstClockStep = steps[0] > 0.0f ? steps[0] : 0.0f;
-    // Particles, SFX contexts, the scene environment and the UI's render side take the clocks here.
+    UpdateUIRenderFrame(counters[0], counters[1], counters[2]);
+    // Particles, SFX contexts and the scene environment take the clocks here.
     (void)flags;
     ReportNotBuilt(RENDER_OP_SET_FRAME_TIMES);
 }
@@ -534,6 +536,7 @@ void RenderCommandExecutor::ReleaseRendererDeviceObjects()
     m_cellGrid.Reset();
     ReleaseFrameSurfaces();
     m_renderer.GetDeviceManager().GetTextRenderer().ReleaseBuffers();
+    m_renderer.GetDeviceManager().GetUIQuadGeometry().Release();
     m_renderer.GetDeviceManager().ReleaseSizeDependentObjects();
 }
 

@@ -79,6 +79,7 @@ bool RenderDeviceManager::InitDX(void* window)
         CreateSizeDependentObjects();
     m_renderer.GetExecutor().AllocateFrameLists();
     m_textRenderer.CreateBuffers(m_device);
+    m_uiGeometry.Create(m_device);
     m_deviceCreated = true;
     m_deviceCreatedTime = Time::Now();
     m_renderer.StartFrameStatistics();
@@ -281,6 +282,7 @@ void RenderDeviceManager::CloseDX()
     executor.ReleaseFrameSurfaces();
     ReleaseSizeDependentObjects();
     m_textRenderer.ReleaseBuffers();
+    m_uiGeometry.Release();
     gpu::SafeRelease(m_device);
     gpu::SafeRelease(m_factory);
     m_presentParams = {};

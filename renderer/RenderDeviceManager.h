@@ -12,6 +12,7 @@
 #include "renderer/DeviceParams.h"
 #include "renderer/DisplayModeList.h"
 #include "renderer/TextRenderer.h"
+#include "renderer/UIQuadGeometry.h"
 
 #include <atomic>
 #include <cstdint>
@@ -66,6 +67,7 @@ public:
     uint32_t GetRenderHeight() const { return m_renderHeight; }
     // The shared text geometry; it exists while the device does.
     TextRenderer& GetTextRenderer() { return m_textRenderer; }
+    UIQuadGeometry& GetUIQuadGeometry() { return m_uiGeometry; }
     bool HasDepthTextureSupport() const { return m_capsDepthTexture; }
     bool HasRawzDepthTextureSupport() const { return m_capsRawz; }
     // The render targets exist (read by the render thread's loading frames).
@@ -81,6 +83,7 @@ private:
     NorvexRenderer& m_renderer;
     RendererDeviceSettings m_settings;
     TextRenderer m_textRenderer;
+    UIQuadGeometry m_uiGeometry;
     std::atomic<bool> m_quitRequested{false};
     std::atomic<bool> m_deviceResetPending{false};
     DeviceParams m_params; // display lock

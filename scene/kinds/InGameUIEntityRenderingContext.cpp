@@ -1,16 +1,10 @@
 #include "scene/kinds/InGameUIEntityRenderingContext.h"
 
-#include "core/console/GameConsole.h"
 #include "ui/UIVirtualScreen.h"
 #include "ui/elements/UIElement.h"
+#include "ui/render/UIQuadBatch.h"
 
-#include <atomic>
 #include <immintrin.h>
-
-namespace
-{
-std::atomic<bool> gFlushReported{false};
-} // namespace
 
 InGameUIEntityRenderingContext::InGameUIEntityRenderingContext(NorvexRenderer& renderer, UIElement* element,
                                                                const Vector& size, float width, float height)
@@ -39,12 +33,8 @@ void InGameUIEntityRenderingContext::RenderAndFlush(UIElement* element, const Ma
 {
     m_lastMatrix = matrix;
     m_lastWait = wait;
+    // Alignment bits 0x4: window alignment moves by the in-game alignment matrices.
     if (element != nullptr)
-    {
-        element->m_drawMatrix = matrix;
-        element->Render(m_renderer);
-    }
-    // The UI draw walk and its quad batches come with the UI renderer.
-    if (!gFlushReported.exchange(true))
-        gConsole.Warning(CONSOLE_CHANNEL_RENDER, "InGameUIEntityRenderingContext: UI quad batches are not built yet");
+        element->RenderTree(matrix, Vector(1.0f, 1.0f, 1.0f, 1.0f), false, nullptr, 0x4);
+    FlushAllUIQuadBatches();
 }

@@ -61,9 +61,9 @@ class PointerScreen : public UIScreen
 {
 public:
     std::vector<std::string> seen;
-    bool OnPointerBegin(uint32_t id, float x, float) override { return Take("begin", id, x); }
-    bool OnPointerEnd(uint32_t id, float x, float) override { return Take("end", id, x); }
-    bool OnPointerMove(uint32_t id, float x, float) override { return Take("move", id, x); }
+    bool OnPointerBegin(const Vector& point, uint32_t id) override { return Take("begin", id, point.x); }
+    bool OnPointerEnd(const Vector& point, uint32_t id) override { return Take("end", id, point.x); }
+    bool OnPointerMove(const Vector& point, uint32_t id) override { return Take("move", id, point.x); }
 
 private:
     bool Take(const char* what, uint32_t id, float x)
@@ -130,7 +130,7 @@ TEST_F(GameInputTest, PointerOffersGoToTheScreenStackFromTheTop)
     top->SetVisible(false);
     EXPECT_TRUE(gGame.DispatchPointerEnd(3, 0.25f, 0.5f));
     EXPECT_EQ(below->seen, (std::vector<std::string>{"end:3"}));
-    below->SetCoversBelow(true);
+    below->SetBlocksSceneRendering(true);
     top->SetVisible(true);
     top->SetProcessesInput(false);
     EXPECT_TRUE(gGame.DispatchPointerBegin(4, 0.1f, 0.1f));

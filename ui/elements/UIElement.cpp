@@ -18,7 +18,6 @@ uint32_t gConstructed = 0;
 UIElement* gGuardRoot = nullptr;
 // Render thread writes, tests read.
 std::atomic<uint32_t> gUIChangeCounter{0};
-std::atomic<bool> gScreenQuadReported{false};
 
 struct BoundsRequest
 {
@@ -346,27 +345,6 @@ void UIElement::SetRect(const Vector& size)
     m_size = size;
     m_rectMin.Set(0.0f, 0.0f, 0.0f, 1.0f);
     m_rectMax.Set(size.x, size.y, 0.0f, 1.0f);
-}
-
-void UIElement::Render(NorvexRenderer& renderer)
-{
-    (void)renderer;
-}
-
-void UIElement::DrawScreenQuad(NorvexRenderer& renderer, uint32_t shaderIndex, const Matrix& matrix,
-                               const Vector& color, bool mirrored, const Vector* uvConstants,
-                               const Vector* uvOriginConstants, const Vector* pixelConstant)
-{
-    (void)renderer;
-    (void)matrix;
-    (void)color;
-    (void)mirrored;
-    (void)uvConstants;
-    (void)uvOriginConstants;
-    (void)pixelConstant;
-    ++m_screenQuadRequests;
-    if (!gScreenQuadReported.exchange(true))
-        gConsole.Warning(CONSOLE_CHANNEL_RENDER, "UIElement::DrawScreenQuad (UI shader %u) is not built yet", shaderIndex);
 }
 
 // ---- Globals ----

@@ -92,6 +92,8 @@ public:
     virtual bool FollowsParentEnableState() const { return false; }
     virtual bool IsPointerSelectable() const { return (m_userFlags & UIFLAG_FOCUSABLEWITHMOUSE) != 0; }
     virtual bool WantsDrag() const { return false; }
+    // The pointer moved while the element drags (point in 0..1 of the window).
+    virtual void OnDrag(const Vector& point) { (void)point; }
     // After creation: enters the id map when pointer-selectable.
     virtual void OnCreated(bool fromRecipe);
     // Cleanup when unlinked by Release or RemoveAllChildren.
@@ -128,6 +130,10 @@ public:
     void SetExtraParamVector(const Vector& value);
     void SetModalRenderFlag(uint32_t mask);
     void ClearModalRenderFlag(uint32_t mask);
+    // Entity tracking (sent by the screen): the clip-space point, a scale and UIENTITYTRACKING_* flags.
+    void SetTrackedPosition(const Vector& point, float value, uint32_t flags);
+    // Shapes the element as a connection bar between two elements (null ends send nothing).
+    void MorphIntoConnectionBetween(UIElement* a, UIElement* b);
 
     // ---- Main thread: states and events (UIElementEvents.cpp) ----
     uint32_t GetStateFlags() const { return m_stateFlags; }
@@ -291,18 +297,24 @@ public:
     UIAction*& ActionTail(uint32_t channel) { return m_actionTail[channel]; }
     // Whether this element or a render ancestor is waiting for deletion.
     bool IsRenderDeletedInHierarchy() const;
-    // Draws the element; the base draws nothing.
-    virtual void Render(NorvexRenderer& renderer);
-    // Draws the element rectangle directly with one of the UI shader pairs. The UI shaders and the
-    // shared unit quad are not built yet: it logs that once and draws nothing.
-    void DrawScreenQuad(NorvexRenderer& renderer, uint32_t shaderIndex, const Matrix& matrix, const Vector& color,
-                        bool mirrored, const Vector* uvConstants, const Vector* uvOriginConstants,
-                        const Vector* pixelConstant);
-    uint32_t GetScreenQuadRequests() const { return m_screenQuadRequests; }
-
-    // What the draw walk hands the element's draw.
-    Matrix m_drawMatrix = Matrix::ONE;
-    Vector m_drawColor{1.0f, 1.0f, 1.0f, 1.0f};
+    // ---- Render side: the draw walk (ui/render/UIElementRender.cpp) ----
+    // Walks the element and its subtree: runs its actions, places, colours, culls, clips and draws
+    // it, then its children.
+    void RenderTree(const Matrix& parentMatrix, const Vector& parentColor, bool mirrored, const Vector* constants,
+                    uint32_t alignmentBits);
+    // Draws the element itself under the draw matrix; the base queues one quad of its size.
+    virtual void Render(const Matrix& matrix, const Vector& color, bool mirrored, const Vector* constants);
+    // Draws the element rectangle directly (not batched) with one of the UI shader pairs.
+    void DrawScreenQuad(uint32_t shaderIndex, const Matrix& matrix, const Vector& color, bool mirrored,
+                        const Vector* uvConstants, const Vector* uvOriginConstants, const Vector* pixelConstant);
+    // The element rectangle in element space: (0,0), (w,0), (w,h), (0,h), each with w = 1.
+    virtual void GetScreenRect(Vector corners[4]) const;
+    // Hands the element's screen quad to the screen whose pass runs (when it records).
+    void RecordSelectionCandidate(const Matrix& drawMatrix);
+    // Command 26: places the element at a clip-space point (entity tracking).
+    void TrackWorldPoint(const Vector& point, float scale, uint32_t options);
+    // Command 27: shapes the element as a bar from a's position to b's.
+    void MorphIntoConnection(const UIElement* a, const UIElement* b);
 
     // Main thread, once per frame: releases the element an action deleted, when the render thread
     // has published one (an element released before then gets its deletion command again).
@@ -359,7 +371,6 @@ private:
     UIAction* m_actionHead[kUIActionChannelCount] = {};
     UIAction* m_actionTail[kUIActionChannelCount] = {};
     bool m_mirrored = false;
-    uint32_t m_screenQuadRequests = 0;
 
     // Main side.
     NameString m_name;

@@ -44,6 +44,8 @@ enum UIElementCommand : uint32_t
     CMD_SET_EXTRA_PARAM = 22,
     CMD_REMOVE_ALL_ACTIONS = 24,
     CMD_ADD_ACTION = 25,
+    CMD_SET_TRACKED_POSITION = 26,
+    CMD_MORPH_INTO_CONNECTION = 27,
 };
 
 constexpr RenderCallFunction kTrampoline = &UICommandTrampoline<&UIElement::RunCommand>;
@@ -274,6 +276,21 @@ void UIElement::AddAction(UIAction* action)
     command.Put(action);
 }
 
+void UIElement::SetTrackedPosition(const Vector& point, float value, uint32_t flags)
+{
+    UICommand command(kTrampoline, &UIElement::RunCommand, CMD_SET_TRACKED_POSITION, this,
+                      rp::kVector + rp::kFloat + rp::kU32);
+    command.Put(point).Put(value).Put(flags);
+}
+
+void UIElement::MorphIntoConnectionBetween(UIElement* a, UIElement* b)
+{
+    if (a == nullptr || b == nullptr)
+        return;
+    UICommand command(kTrampoline, &UIElement::RunCommand, CMD_MORPH_INTO_CONNECTION, this, 2 * rp::kPointer);
+    command.Put(a).Put(b);
+}
+
 // ---- Render side ----
 
 void UIElement::RunCommand(uint32_t commandId, CommandRingBuffer& reader)
@@ -362,6 +379,21 @@ void UIElement::ExecuteCommand(uint32_t commandId, CommandRingBuffer& reader)
     case CMD_SET_EXTRA_PARAM: m_extraParam = ReadValue<Vector>(reader); return;
     case CMD_REMOVE_ALL_ACTIONS: RemoveActionsOnChannel(int32_t(ReadValue<uint32_t>(reader))); return;
     case CMD_ADD_ACTION: AddActionToChannel(ReadValue<UIAction*>(reader)); return;
+    case CMD_SET_TRACKED_POSITION:
+    {
+        const Vector point = ReadValue<Vector>(reader);
+        const float value = ReadValue<float>(reader);
+        TrackWorldPoint(point, value, ReadValue<uint32_t>(reader));
+        return;
+    }
+    case CMD_MORPH_INTO_CONNECTION:
+    {
+        const UIElement* const a = ReadValue<UIElement*>(reader);
+        const UIElement* const b = ReadValue<UIElement*>(reader);
+        if (a != nullptr && b != nullptr)
+            MorphIntoConnection(a, b);
+        return;
+    }
     default: return;
     }
 }

@@ -29,6 +29,38 @@ constexpr uint32_t UIFLAG_DRAWZEROALPHA = 268435456;
 constexpr uint32_t UIFLAG_BLOCKFOCUS = 536870912;
 constexpr uint32_t UIFLAG_AUTOLAYOUT = 1073741824;
 
+// Render flags without a script constant (render side).
+constexpr uint32_t UIRENDERFLAG_CULL = 0x80;
+constexpr uint32_t UIRENDERFLAG_FOLLOWENTITY = 0x2000000;
+constexpr uint32_t UIRENDERFLAG_CLIPCHILDREN = 0x4000000;
+constexpr uint32_t UIRENDERFLAG_STENCILMASK = 0x80000000u;
+
+// Entity tracking options (the screen's tracking entries and command 26).
+constexpr uint32_t UIENTITYTRACKING_STAYONSCREEN = 1;
+constexpr uint32_t UIENTITYTRACKING_BORDERONLY = 2;
+constexpr uint32_t UIENTITYTRACKING_ROTATETOWARDSTARGET = 4;
+constexpr uint32_t UIENTITYTRACKING_PERSPECTIVESCALE = 8;
+constexpr uint32_t UIENTITYTRACKING_HEALTHBARMODE = 16;
+constexpr uint32_t UIENTITYTRACKING_SURVIVEENTITYDEATH = 32;
+constexpr uint32_t UIENTITYTRACKING_HIDEWITHENTITY = 64;
+constexpr uint32_t UIENTITYTRACKING_RELATIVETOPARENT = 128;
+constexpr uint32_t UIENTITYTRACKING_ANCHORINCENTER = 256;
+
+// Window alignment and aspect scaling values.
+constexpr uint32_t UIWINDOWALIGNMENT_NONE = 0;
+constexpr uint32_t UIWINDOWALIGNMENT_LEFT = 1;
+constexpr uint32_t UIWINDOWALIGNMENT_RIGHT = 2;
+constexpr uint32_t UIWINDOWALIGNMENT_TOP = 3;
+constexpr uint32_t UIWINDOWALIGNMENT_BOTTOM = 4;
+constexpr uint32_t UIWINDOWALIGNMENT_LEFTTOP = 5;
+constexpr uint32_t UIWINDOWALIGNMENT_LEFTBOTTOM = 6;
+constexpr uint32_t UIWINDOWALIGNMENT_RIGHTTOP = 7;
+constexpr uint32_t UIWINDOWALIGNMENT_RIGHTBOTTOM = 8;
+constexpr uint32_t UIWINDOWASPECTSCALING_NONE = 0;
+constexpr uint32_t UIWINDOWASPECTSCALING_HORIZONTAL = 1;
+constexpr uint32_t UIWINDOWASPECTSCALING_VERTICAL = 2;
+constexpr uint32_t UIWINDOWASPECTSCALING_BOTH = 3;
+
 // Render state bits (render side only).
 constexpr uint32_t UIRENDERSTATE_BEHINDCAMERA = 1;
 constexpr uint32_t UIRENDERSTATE_DELETED = 2;

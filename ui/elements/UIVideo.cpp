@@ -9,11 +9,12 @@ UIVideo::UIVideo()
     RaiseFlag(UIFLAG_DRAWPENDINGUIELEMENTSBEFORE);
 }
 
-void UIVideo::Render(NorvexRenderer& renderer)
+void UIVideo::Render(const Matrix& matrix, const Vector& color, bool mirrored, const Vector*)
 {
     const VideoEngine* const video = gVideoEngine;
-    if (video == nullptr || !video->IsFrameAvailable() || renderer.GetDevice() == nullptr)
+    if (video == nullptr || !video->IsFrameAvailable() || gRenderer == nullptr || gRenderer->GetDevice() == nullptr)
         return;
+    NorvexRenderer& renderer = *gRenderer;
     for (uint32_t plane = 0; plane < VideoEngine::kPlaneCount; ++plane)
         renderer.SetTexture(kFirstStage + plane, video->GetPlaneTexture(plane), kSamplerPreset);
     uint32_t srgbWrite = 0;
@@ -21,6 +22,6 @@ void UIVideo::Render(NorvexRenderer& renderer)
     renderer.SetSRGBWriteState(false);
     const Vector uvSize(1.0f, 1.0f, 1.0f, 1.0f);
     const Vector uvOrigin(0.0f, 0.0f, 0.0f, 0.0f);
-    DrawScreenQuad(renderer, kVideoShaderIndex, m_drawMatrix, m_drawColor, IsMirrored(), &uvSize, &uvOrigin, nullptr);
+    DrawScreenQuad(kVideoShaderIndex, matrix, color, mirrored, &uvSize, &uvOrigin, nullptr);
     renderer.SetSRGBWriteState(srgbWrite != 0);
 }

@@ -15,5 +15,5 @@ public:
     UIVideo();
     // While a frame is available: the three planes on stages 1 to 3, sRGB writing off for the
     // screen quad, then restored.
-    void Render(NorvexRenderer& renderer) override;
+    void Render(const Matrix& matrix, const Vector& color, bool mirrored, const Vector* constants) override;
 };

@@ -7,7 +7,7 @@
 #include "support/RenderThreadCall.h"
 #include "support/RendererTestBase.h"
 #include "support/SceneTestSupport.h"
-#include "ui/UIVirtualScreen.h"
+#include "ui/render/UIRenderFrame.h"
 
 #include <atomic>
 
@@ -160,11 +160,10 @@ TEST_F(InGameUIEntityTest, DrawingLaysTheElementOnThePlaneOfTheWorldMatrix)
     world.rows[3].Set(1.0f, 2.0f, 3.0f, 1.0f);
     RunOnRenderThread(m_renderer, [&](NorvexRenderer&) {
         context->Draw(world, 0, Vector(1.0f, 1.0f, 1.0f, 1.0f));
-        float width = 0.0f;
-        float height = 0.0f;
-        GetUIVirtualScreenSize(width, height);
-        EXPECT_FLOAT_EQ(width, 10.0f * scale.x);
-        EXPECT_FLOAT_EQ(height, 20.0f * scale.y);
+        // The alignment matrices shift by the plane's UI size.
+        EXPECT_FLOAT_EQ(gUIFrame.alignment[UI_ALIGN_RIGHT].rows[3].x, 10.0f * scale.x);
+        EXPECT_FLOAT_EQ(gUIFrame.alignment[UI_ALIGN_BOTTOM].rows[3].y, 20.0f * scale.y);
+        EXPECT_FLOAT_EQ(gUIFrame.alignment[UI_ALIGN_LEFT].rows[3].x, -10.0f * scale.x);
         const Matrix& m = context->GetLastElementMatrix();
         EXPECT_FLOAT_EQ(m.rows[0].z, 2.0f * scale.x);
         EXPECT_FLOAT_EQ(m.rows[1].x, 4.0f * scale.y);

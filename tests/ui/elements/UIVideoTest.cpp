@@ -3,7 +3,11 @@
 #include "ui/elements/UIVideo.h"
 
 #include "platform/os/Clock.h"
+#include "renderer/PixelShaderObject.h"
+#include "renderer/VertexShaderObject.h"
+#include "support/ShaderSourceFolder.h"
 #include "support/VideoTestHarness.h"
+#include "ui/render/UIShaderTable.h"
 
 #include <gtest/gtest.h>
 
@@ -21,8 +25,33 @@ TEST(UIVideoTest, DrawsTheVideoPlanesOnlyWhileAFrameIsAvailable)
     UIVideo element;
     EXPECT_NE(element.GetUserFlags() & UIFLAG_DRAWPENDINGUIELEMENTSBEFORE, 0u);
 
-    RunOnRenderThread(harness.Renderer(), [&](NorvexRenderer& r) { element.Render(r); });
-    EXPECT_EQ(element.GetScreenQuadRequests(), 0u) << "no video, no draw";
+    // The video pair of the UI shader table, compiled from the project's source.
+    const std::string source = ShaderFolderIncludes::ReadShaderSource("FixedPipelineReplacement.hlsl");
+    VertexShaderObject* vertex = new VertexShaderObject();
+    PixelShaderObject* pixel = new PixelShaderObject();
+    const std::vector<uint8_t> vs = CompileShaderText(source, "vertex", "vs_3_0", {"VIDEO"});
+    const std::vector<uint8_t> ps = CompileShaderText(source, "pixel", "ps_3_0", {"VIDEO"});
+    ASSERT_TRUE(vertex->ReadConstantTable(vs.data(), uint32_t(vs.size())));
+    for (auto [object, code] : {std::pair<ShaderObject*, const std::vector<uint8_t>*>{vertex, &vs}, {pixel, &ps}})
+    {
+        object->SetReady();
+        uint8_t* bytes = new uint8_t[code->size()];
+        std::copy(code->begin(), code->end(), bytes);
+        ASSERT_TRUE(object->CreateFromBytecode(&bytes, uint32_t(code->size())));
+    }
+    SetUIShader(UIVideo::kVideoShaderIndex, vertex, pixel);
+    const Vector white(1.0f, 1.0f, 1.0f, 1.0f);
+    size_t fans = 0;
+    const auto draw = [&](NorvexRenderer& r) {
+        r.GetDevice()->BeginScene();
+        const size_t start = r.GetDevice()->GetDrawLog().size();
+        element.Render(Matrix::ONE, white, false, nullptr);
+        for (size_t i = start; i < r.GetDevice()->GetDrawLog().size(); ++i)
+            fans += r.GetDevice()->GetDrawLog()[i].primitiveType == gpu::kPrimitiveTriangleFan;
+        r.GetDevice()->EndScene();
+    };
+    RunOnRenderThread(harness.Renderer(), draw);
+    EXPECT_EQ(fans, 0u) << "no video, no draw";
 
     ASSERT_TRUE(harness.Video().Play("clip", nullptr, false, false, 1.0f));
     ASSERT_TRUE(harness.UpdateUntilOpen());
@@ -32,7 +61,7 @@ TEST(UIVideoTest, DrawsTheVideoPlanesOnlyWhileAFrameIsAvailable)
     RunOnRenderThread(harness.Renderer(), [&](NorvexRenderer& r) {
         gpu::GpuDevice* device = r.GetDevice();
         device->SetRenderState(gpu::kRsSrgbWriteEnable, 1);
-        element.Render(r);
+        draw(r);
         for (uint32_t plane = 0; plane < 3; ++plane)
         {
             ASSERT_NE(harness.Video().GetPlaneTexture(plane), nullptr);
@@ -43,7 +72,15 @@ TEST(UIVideoTest, DrawsTheVideoPlanesOnlyWhileAFrameIsAvailable)
         device->GetRenderState(gpu::kRsSrgbWriteEnable, &srgb);
         EXPECT_EQ(srgb, 1u);
     });
-    EXPECT_EQ(element.GetScreenQuadRequests(), 1u);
+    EXPECT_EQ(fans, 1u) << "one screen quad of the video";
+    SetUIShader(UIVideo::kVideoShaderIndex, nullptr, nullptr);
+    RunOnRenderThread(harness.Renderer(), [&](NorvexRenderer& r) {
+        r.SetVertexShader(nullptr);
+        r.SetPixelShader(nullptr);
+    });
+    NorvexRendererObject::PostDeletion(vertex, true, false);
+    NorvexRendererObject::PostDeletion(pixel, true, false);
+    harness.Renderer().SubmitCommands(true);
     harness.Stop();
     os::DisableManualCounter();
 }

@@ -48,7 +48,7 @@ TEST(UIScreenStackTest, KeysWalkFromTheTopUntilTakenOrCovered)
     EXPECT_TRUE(stack.DispatchKey(13));
     EXPECT_EQ(gEvents, (std::vector<std::string>{"top:key13", "middle:key13", "bottom:key13"}));
     gEvents.clear();
-    middle.SetCoversBelow(true);
+    middle.SetBlocksSceneRendering(true);
     top.SetVisible(false);
     EXPECT_FALSE(stack.DispatchKey(14));
     EXPECT_EQ(gEvents, (std::vector<std::string>{"middle:key14"})) << "hidden screens are skipped";
@@ -88,7 +88,7 @@ TEST(UIScreenStackTest, DrawingStartsAtTheTopmostCoveringScreen)
     stack.Draw(320, 240, clock, clock, Vector(0, 0, 0, 0));
     EXPECT_EQ(gEvents, (std::vector<std::string>{"a:draw", "b:draw", "c:draw"}));
     gEvents.clear();
-    b.SetCoversBelow(true);
+    b.SetBlocksSceneRendering(true);
     c.SetVisible(false);
     stack.Draw(320, 240, clock, clock, Vector(0, 0, 0, 0));
     EXPECT_EQ(gEvents, (std::vector<std::string>{"b:draw"}));

@@ -7,7 +7,6 @@
 #include "ui/elements/UIElementIdMap.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cfloat>
 #include <cmath>
 
@@ -209,9 +208,9 @@ void UIScreen::Draw(uint32_t width, uint32_t height, const FrameClock&, const Fr
 
 void UIScreen::UpdateAfterDraw(const Vector& point)
 {
+    // The acquiring read of the issued count makes the render thread's table visible.
     if (m_candidateHandOver.GetIssued() != m_candidateHandOver.GetCompleted())
     {
-        std::atomic_thread_fence(std::memory_order_seq_cst);
         m_mainCandidateCount = std::min<uint32_t>(m_renderCandidateCount, kMaxSelectionCandidates);
         std::copy(m_renderCandidates, m_renderCandidates + m_mainCandidateCount, m_mainCandidates);
         m_candidateHandOver.IncrementCompleted();

@@ -1,0 +1,282 @@
+// A screen built in code and drawn without a render thread (its commands run at once): the
+// candidates its pass records and hands over, hit tests (later drawn wins, mirrored quads, the
+// 128 limit, modal and focus-blocking subtrees), pointer routing with clicks, modal and semi-modal
+// elements, drag targets, pad navigation and the letterbox point conversions.
+#include "ui/screens/UIScreenStack.h"
+
+#include "renderer/FrameClock.h"
+#include "support/ConsoleCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+std::vector<std::string> gEvents;
+
+class Listener : public SafePointerRoot
+{
+};
+
+// Records the event; a mouse down presses the element, as a button's recipe would.
+void Record(SafePointerRoot*, UIEventRecord* record)
+{
+    gEvents.push_back(std::string(record->source->GetName()) + ":" + std::to_string(record->type));
+    if (record->type == UIEVENT_MOUSEDOWN)
+        record->source->SetPress(true, true, record->pointer);
+}
+
+class DragElement : public UIElement
+{
+public:
+    bool WantsDrag() const override { return true; }
+    void OnDrag(const Vector& point) override { drags.push_back(point.x); }
+    std::vector<float> drags;
+};
+
+class UIScreenTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        gEvents.clear();
+        UIScreen::SetUISizeOverride(320.0f, 240.0f);
+        m_screen = new UIScreen;
+        m_screen->SetVisible(true);
+    }
+    void TearDown() override
+    {
+        m_screen->Release();
+        UIScreen::SetUISizeOverride(0.0f, 0.0f);
+    }
+
+    // A pointer-selectable element whose listeners take mouse down, up and click.
+    UIElement* Button(const char* name, float x, float y, float w, float h, UIElement* parent = nullptr,
+                      UIElement* element = nullptr)
+    {
+        if (element == nullptr)
+            element = new UIElement;
+        element->SetName(name);
+        element->SetPositionXYZ(x, y, 0.0f);
+        element->SetSizeXY(w, h);
+        element->RaiseFlag(UIFLAG_FOCUSABLEWITHMOUSE);
+        for (uint32_t type : {UIEVENT_MOUSEDOWN, UIEVENT_MOUSEUP, UIEVENT_CLICK})
+            element->AddEventListener(&m_listener, &Record, type, 0, UIEVENTFLAG_ONALL);
+        (parent != nullptr ? parent : m_screen)->AddChild(element);
+        return element;
+    }
+
+    void Draw()
+    {
+        const FrameClock clock;
+        m_screen->Draw(320, 240, clock, clock, Vector(0.0f, 0.0f, 0.0f, 0.0f));
+        m_screen->UpdateAfterDraw(Vector(0.0f, 0.0f, 0.0f, 0.0f));
+    }
+
+    static Vector At(float x, float y) { return Vector(x / 320.0f, y / 240.0f, 0.0f, 1.0f); }
+
+    UIScreen* m_screen = nullptr;
+    Listener m_listener;
+};
+
+TEST_F(UIScreenTest, HitTestsFindTheLaterDrawnElementAndMirroredOnes)
+{
+    UIElement* a = Button("a", 10, 10, 100, 100);
+    UIElement* b = Button("b", 50, 50, 100, 100);
+    UIElement* mirrored = Button("m", 300, 150, 50, 50);
+    mirrored->SetScaleXYZ(-1.0f, 1.0f, 1.0f);
+    Draw();
+    ASSERT_EQ(m_screen->GetSelectionCandidateCount(), 3);
+    struct Case
+    {
+        float x, y;
+        UIElement* expected;
+    };
+    const Case cases[] = {{20, 20, a}, {60, 60, b}, {140, 140, b}, {200, 200, nullptr}, {275, 175, mirrored},
+                          {310, 175, nullptr}};
+    for (const Case& c : cases)
+        EXPECT_EQ(m_screen->GetElementAtScreenPosition(At(c.x, c.y)), c.expected) << "(" << c.x << ", " << c.y << ")";
+    const int32_t index = m_screen->FindSelectionCandidate(mirrored->GetId());
+    ASSERT_GE(index, 0);
+    EXPECT_TRUE(m_screen->IsPointInSelectionCandidate(index, At(260, 160)));
+    EXPECT_FALSE(m_screen->IsPointInSelectionCandidate(index, At(240, 160)));
+}
+
+TEST_F(UIScreenTest, TheHundredAndTwentyNinthCandidateIsDroppedWithAMessage)
+{
+    std::vector<UIElement*> buttons;
+    for (int i = 0; i < 129; ++i)
+        buttons.push_back(Button("n", float(i % 16) * 20.0f, float(i / 16) * 20.0f, 10, 10));
+    ConsoleCapture log;
+    Draw();
+    EXPECT_TRUE(log.Contains("Too many UI selection candidates. Certain clicks might be ignored!", 4));
+    EXPECT_EQ(m_screen->GetSelectionCandidateCount(), 128);
+    EXPECT_GE(m_screen->FindSelectionCandidate(buttons[127]->GetId()), 0);
+    EXPECT_EQ(m_screen->FindSelectionCandidate(buttons[128]->GetId()), -1);
+    EXPECT_EQ(m_screen->GetElementAtScreenPosition(At(5, 165)), nullptr) << "the 129th is not hit-testable";
+}
+
+TEST_F(UIScreenTest, ModalAndFocusBlockingSubtreesShapeTheCandidateTable)
+{
+    Button("before", 0, 0, 10, 10);
+    UIElement* blocked = new UIElement;
+    blocked->RaiseFlag(UIFLAG_BLOCKFOCUS | UIFLAG_TRANSPARENT);
+    m_screen->AddChild(blocked);
+    Button("inside", 20, 0, 10, 10, blocked);
+    UIElement* modal = Button("modal", 40, 0, 10, 10);
+    Button("after", 60, 0, 10, 10);
+    Draw();
+    EXPECT_EQ(m_screen->GetSelectionCandidateCount(), 3) << "nothing recorded under the focus block";
+    modal->SetModal(2);
+    Draw();
+    ASSERT_EQ(m_screen->GetSelectionCandidateCount(), 2);
+    EXPECT_EQ(m_screen->GetSelectionCandidate(0).id, modal->GetId()) << "a modal element restarts the table";
+}
+
+TEST_F(UIScreenTest, OneCandidateTableIsInFlightAtATime)
+{
+    Button("a", 0, 0, 10, 10);
+    const FrameClock clock;
+    m_screen->Draw(320, 240, clock, clock, Vector(0, 0, 0, 0));
+    Button("b", 20, 0, 10, 10);
+    m_screen->Draw(320, 240, clock, clock, Vector(0, 0, 0, 0));
+    EXPECT_EQ(m_screen->GetRenderCandidateCount(), 1u) << "the untaken table is not written over";
+    m_screen->UpdateAfterDraw(Vector(0, 0, 0, 0));
+    EXPECT_EQ(m_screen->GetSelectionCandidateCount(), 1);
+    Draw();
+    EXPECT_EQ(m_screen->GetSelectionCandidateCount(), 2);
+}
+
+TEST_F(UIScreenTest, APressAndReleaseClickAndASecondPointerChangesNothing)
+{
+    UIElement* b = Button("b", 10, 10, 50, 50);
+    Draw();
+    EXPECT_TRUE(m_screen->OnPointerBegin(At(20, 20), 1));
+    EXPECT_EQ(m_screen->GetPressedElement(), b);
+    EXPECT_FALSE(m_screen->OnPointerBegin(At(30, 30), 2)) << "another pointer holds the press";
+    EXPECT_EQ(m_screen->GetPressedElement(), b);
+    EXPECT_TRUE(m_screen->OnPointerEnd(At(25, 25), 1));
+    EXPECT_EQ(m_screen->GetPressedElement(), nullptr);
+    EXPECT_EQ(gEvents, (std::vector<std::string>{"b:2", "b:4", "b:3"}));
+    EXPECT_FALSE(m_screen->OnKey(13)) << "Enter with no focused text input";
+}
+
+TEST_F(UIScreenTest, ModalElementsStopOutsidePressesAndSemiModalOnesHide)
+{
+    struct Case
+    {
+        uint32_t mode;
+        bool stillVisible;
+        bool outsideGetsPress;
+    };
+    // The shown dialog is drawn last: it alone is hit-testable, so the first press lands outside
+    // every candidate; once a semi-modal dialog has hidden, the next draw records the others again.
+    const Case cases[] = {{2, true, false}, {1, false, true}};
+    for (const Case& c : cases)
+    {
+        gEvents.clear();
+        UIElement* outside = Button("outside", 200, 10, 50, 50);
+        UIElement* dialog = Button("dialog", 10, 10, 50, 50);
+        dialog->SetModal(c.mode);
+        dialog->Hide();
+        dialog->Show();
+        ASSERT_EQ(m_screen->GetModalElement(), dialog) << "mode " << c.mode;
+        Draw();
+        m_screen->OnPointerBegin(At(210, 20), 1);
+        m_screen->OnPointerEnd(At(210, 20), 1);
+        EXPECT_EQ(dialog->IsVisibleFlag(), c.stillVisible) << "mode " << c.mode;
+        Draw();
+        m_screen->OnPointerBegin(At(210, 20), 1);
+        m_screen->OnPointerEnd(At(210, 20), 1);
+        const bool pressed = std::find(gEvents.begin(), gEvents.end(), "outside:2") != gEvents.end();
+        EXPECT_EQ(pressed, c.outsideGetsPress) << "mode " << c.mode;
+        outside->Release();
+        dialog->Release();
+    }
+}
+
+TEST_F(UIScreenTest, AMoveAfterAPressHandsThePressToTheDragTarget)
+{
+    DragElement* pane = new DragElement;
+    pane->SetSizeXY(200, 200);
+    m_screen->AddChild(pane);
+    UIElement* item = Button("item", 10, 10, 50, 50, pane);
+    Draw();
+    ASSERT_TRUE(m_screen->OnPointerBegin(At(20, 20), 5));
+    EXPECT_FALSE(m_screen->OnPointerMove(At(30, 20), 5));
+    EXPECT_EQ(m_screen->GetPressedElement(), pane) << "the nearest ancestor that wants to drag";
+    EXPECT_TRUE(m_screen->IsDragging());
+    EXPECT_TRUE(m_screen->OnPointerMove(At(40, 20), 5));
+    ASSERT_EQ(pane->drags.size(), 1u);
+    EXPECT_FLOAT_EQ(pane->drags[0], 40.0f / 320.0f);
+    (void)item;
+    m_screen->OnPointerEnd(At(40, 20), 5);
+    // Drag flag bit 0 ends the search: the press stays where it was.
+    pane->SetDragFlags(0);
+    item->SetDragFlags(1);
+    m_screen->OnPointerBegin(At(20, 20), 6);
+    m_screen->OnPointerMove(At(30, 20), 6);
+    EXPECT_FALSE(m_screen->IsDragging());
+}
+
+TEST_F(UIScreenTest, PadNavigationMovesOncePerSectorOutsideTheDeadZone)
+{
+    UIScreenStack stack;
+    stack.PushScreen(m_screen);
+    UIElement* left = Button("left", 20, 100, 40, 40);
+    UIElement* middle = Button("middle", 140, 100, 40, 40);
+    UIElement* right = Button("right", 260, 100, 40, 40);
+    for (UIElement* e : {left, middle, right})
+        e->RaiseFlag(0x400);
+    Draw();
+    struct Step
+    {
+        float x, y;
+        UIElement* highlighted;
+    };
+    const Step steps[] = {
+        {0.3f, 0.0f, nullptr}, // below 0.45 of full range
+        {1.0f, 0.0f, middle},  // no highlight yet: the element nearest the centre
+        {1.0f, 0.1f, middle},  // the same sector: nothing moves
+        {0.0f, 0.0f, middle},
+        {1.0f, 0.0f, right},
+        {-1.0f, 0.0f, middle},
+        {0.0f, 1.0f, middle}, // nothing up there
+    };
+    for (const Step& s : steps)
+    {
+        stack.UpdateNavigation(Vector(s.x, s.y, 0.0f, 0.0f));
+        EXPECT_EQ(stack.GetHighlightedElement(), s.highlighted) << "stick (" << s.x << ", " << s.y << ")";
+    }
+    EXPECT_TRUE(right->IsHighlightedFlag() == false && middle->IsHighlightedFlag());
+    stack.Clear(false);
+}
+
+TEST_F(UIScreenTest, PointConversionsFollowTheLetterbox)
+{
+    UIScreen::SetUISizeOverride(160.0f, 240.0f);
+    Draw();
+    struct Case
+    {
+        Vector ui, screen;
+    };
+    // The 160 x 240 UI is centred in a 320 x 240 window.
+    const Case cases[] = {{Vector(0, 0, 0, 1), Vector(0.25f, 0, 0, 1)}, {Vector(160, 240, 0, 1), Vector(0.75f, 1, 0, 1)},
+                          {Vector(-80, 120, 0, 1), Vector(0, 0.5f, 0, 1)}};
+    for (const Case& c : cases)
+    {
+        Vector screen, ui;
+        ASSERT_TRUE(m_screen->UIPointToScreenPoint(c.ui, screen));
+        EXPECT_NEAR(screen.x, c.screen.x, 1e-5f);
+        EXPECT_NEAR(screen.y, c.screen.y, 1e-5f);
+        ASSERT_TRUE(m_screen->ScreenPointToUIPoint(screen, ui));
+        EXPECT_NEAR(ui.x, c.ui.x, 1e-3f);
+        EXPECT_NEAR(ui.y, c.ui.y, 1e-3f);
+    }
+    UIScreen fresh;
+    Vector out;
+    EXPECT_FALSE(fresh.UIPointToScreenPoint(Vector(0, 0, 0, 1), out)) << "no layout before the first draw";
+}
+} // namespace

@@ -183,6 +183,11 @@ public:
     bool LoadScreenPointProjectedOnWorldPlane(Vector& result, const Vector& point, const Vector& plane) const;
     // (x, y, depth, 1); (0, 0, 0, 1) without a camera.
     Vector WorldPositionToScreenPoint(const Vector& position) const;
+    // Through the layout of the top UI screen (and, for the last, the camera); false with no screen,
+    // a screen not laid out yet, no camera or a position behind it.
+    bool UIPointToScreenPoint(const Vector& point, Vector& out) const;
+    bool ScreenPointToUIPoint(const Vector& point, Vector& out) const;
+    bool WorldPositionToUIPoint(const Vector& position, Vector& out) const;
     // Each mouse button that went down this frame clicks the visible entities under the cursor.
     void DispatchMouseClicks();
 

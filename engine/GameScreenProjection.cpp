@@ -81,3 +81,25 @@ void Game::DispatchMouseClicks()
         gEntityManager.DispatchClicksAlongSegment(origin, end);
     }
 }
+
+bool Game::UIPointToScreenPoint(const Vector& point, Vector& out) const
+{
+    const UIScreen* const top = m_screenStack.GetTop();
+    return top != nullptr && top->UIPointToScreenPoint(point, out);
+}
+
+bool Game::ScreenPointToUIPoint(const Vector& point, Vector& out) const
+{
+    const UIScreen* const top = m_screenStack.GetTop();
+    return top != nullptr && top->ScreenPointToUIPoint(point, out);
+}
+
+bool Game::WorldPositionToUIPoint(const Vector& position, Vector& out) const
+{
+    const UIScreen* const top = m_screenStack.GetTop();
+    if (top == nullptr || m_cameraController == nullptr)
+        return false;
+    Matrix viewProjection;
+    viewProjection.Mul(m_cameraController->GetProjection(), m_cameraController->GetView());
+    return top->WorldPositionToUIPoint(position, viewProjection, out);
+}

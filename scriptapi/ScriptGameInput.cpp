@@ -192,6 +192,17 @@ uint32_t ScriptGameGetNewTap(Game* game, uint32_t& source)
     return game->GetInputManager().GetNewTap(source);
 }
 
+uint32_t ScriptGameGetNewTapForUIElement(Game* game, UIScreen* screen, uint32_t elementId, uint32_t& source)
+{
+    source = 0;
+    return screen != nullptr ? game->GetInputManager().GetNewTapForUIElement(screen, elementId, source) : 0;
+}
+
+bool ScriptGameIsTapWithinUIElement(Game* game, uint32_t id, UIScreen* screen, uint32_t elementId)
+{
+    return game->GetInputManager().IsTapWithinUIElement(id, screen, elementId);
+}
+
 uint32_t ScriptGameGetNextReleasedTap(Game* game)
 {
     return game->GetInputManager().GetNextReleasedTap();

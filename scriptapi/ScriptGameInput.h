@@ -9,6 +9,7 @@
 
 class Game;
 class LuaUnicodeString;
+class UIScreen;
 
 bool ScriptGameIsKeyPressed(Game* game, uint32_t code);
 bool ScriptGameIsKeyPressedForTheFirstTime(Game* game, uint32_t code);
@@ -48,6 +49,9 @@ void ScriptGameSetTapMoveThreshold(Game* game, float threshold);
 void ScriptGameEnableMouseTapEmulation(Game* game, bool on);
 bool ScriptGameIsMouseTapEmulationEnabled(Game* game);
 uint32_t ScriptGameGetNewTap(Game* game, uint32_t& source);
+// Taps inside the element's hit-test quad of the screen's last draw (none for a null screen).
+uint32_t ScriptGameGetNewTapForUIElement(Game* game, UIScreen* screen, uint32_t elementId, uint32_t& source);
+bool ScriptGameIsTapWithinUIElement(Game* game, uint32_t id, UIScreen* screen, uint32_t elementId);
 uint32_t ScriptGameGetNextReleasedTap(Game* game);
 uint32_t ScriptGameGetNextTapId(Game* game, uint32_t id);
 bool ScriptGameIsTapStillActive(Game* game, uint32_t id);

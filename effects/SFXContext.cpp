@@ -22,7 +22,6 @@ void SFXContext::Init(SFXDefinition& definition, const Matrix& matrix, bool, uin
         definition.LinkContext(*this);
     m_matrix = matrix;
     m_elementContexts = definition.GetElements().Count();
-    ++m_inits;
 }
 
 void SFXContext::Destroy()

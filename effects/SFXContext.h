@@ -30,7 +30,6 @@ public:
     EntityTemplate* GetOwner() const { return m_owner; }
     SFXDefinition* GetDefinition() const { return m_definition; }
     SFXContext* GetNextOfDefinition() const { return m_definitionNext; }
-    uint32_t GetInitCount() const { return m_inits; }
     int32_t GetElementContextCount() const { return m_elementContexts; }
     const Matrix& GetMatrix() const { return m_matrix; }
     // Render thread: restarts run and the flags of the last one.
@@ -47,7 +46,6 @@ private:
     SFXDefinition* m_definition = nullptr;
     SFXContext* m_definitionPrevious = nullptr;
     SFXContext* m_definitionNext = nullptr;
-    uint32_t m_inits = 0;
     Matrix m_matrix = Matrix::ONE;
     int32_t m_elementContexts = 0;
     uint32_t m_restarts = 0;

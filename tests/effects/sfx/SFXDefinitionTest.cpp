@@ -304,26 +304,27 @@ TEST_F(SFXDefinitionTest, EditsAndDeletionsReinitialiseEveryPlayingContext)
     EXPECT_EQ(definition.GetFirstContext(), &first);
     EXPECT_EQ(first.GetNextOfDefinition(), &second);
 
-    // An element's own edit: it resolves again and every context restarts, but the definition's
-    // aggregate stays.
+    // An element's own edit: it resolves again and every context restarts (taking up an element
+    // added meanwhile), but the definition's aggregate stays.
+    auto* added = new RecordingElement;
+    definition.AddElement(added);
     b->passBits = 64;
     b->OnPropertyChanged(nullptr);
     EXPECT_EQ(b->loads, std::vector<bool>{true});
-    EXPECT_EQ(first.GetInitCount(), 2u);
-    EXPECT_EQ(second.GetInitCount(), 2u);
+    EXPECT_EQ(first.GetElementContextCount(), 4);
+    EXPECT_EQ(second.GetElementContextCount(), 4);
     EXPECT_EQ(definition.GetPassBits(), 0u);
     // The definition's edit resolves every element.
     definition.OnPropertyChanged(nullptr);
     EXPECT_EQ(definition.GetPassBits(), 2u | 64u);
-    EXPECT_EQ(first.GetInitCount(), 3u);
 
-    // [enabled A, disabled B, enabled C] leaves [A, C], and the contexts see two elements.
+    // [enabled A, disabled B, enabled C, disabled D] leaves [A, C], and the contexts see two elements.
     b->SetEnabled(false);
+    added->SetEnabled(false);
     definition.DeleteUnflaggedElements();
     ASSERT_EQ(definition.GetElements().Count(), 2);
     EXPECT_EQ(definition.GetElements()[0], a);
     EXPECT_EQ(definition.GetElements()[1], c);
-    EXPECT_EQ(second.GetInitCount(), 4u);
     EXPECT_EQ(second.GetElementContextCount(), 2);
 
     // A released context leaves the list; the other keeps playing the definition.
@@ -331,8 +332,9 @@ TEST_F(SFXDefinitionTest, EditsAndDeletionsReinitialiseEveryPlayingContext)
     m_contexts.erase(m_contexts.begin());
     EXPECT_EQ(definition.GetFirstContext(), &second);
     EXPECT_EQ(second.GetNextOfDefinition(), nullptr);
+    definition.AddElement(new RecordingElement);
     definition.ReinitContexts(true);
-    EXPECT_EQ(second.GetInitCount(), 5u);
+    EXPECT_EQ(second.GetElementContextCount(), 3);
 }
 
 TEST_F(SFXDefinitionTest, TheRegistryTracksEveryLiveDefinitionInOrder)

@@ -136,6 +136,12 @@ void NorvexRenderer::WaitForWork()
     m_workSemaphore.Release(1);
 }
 
+void NorvexRenderer::WaitForWorkFor(uint32_t milliseconds)
+{
+    if (m_workSemaphore.Wait(milliseconds))
+        m_workSemaphore.Release(1);
+}
+
 // Cannot deadlock: the render thread runs queued jobs on every tick whatever the game thread does,
 // and after the synchronous submit before this wait every job's stamp has been reached.
 void NorvexRenderer::WaitForQueuedJobs(uint32_t stepMs)

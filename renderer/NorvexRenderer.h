@@ -456,6 +456,8 @@ public:
     bool WaitForPresent(uint32_t timeoutMs) { return m_presentSemaphore.Wait(timeoutMs); }
     // Render thread: sleeps until the next block, job, flush or stop arrives.
     void WaitForWork();
+    // The same wait, ending after at most `milliseconds`.
+    void WaitForWorkFor(uint32_t milliseconds);
     // Game thread: the display-change path keeps the last full-screen flag.
     void SetFullScreen(bool fullScreen) { m_fullScreen = fullScreen; }
     // Statistics start again with the device (game thread while it holds the device).

@@ -130,9 +130,17 @@ void RenderCommandExecutor::RunIdleWork(bool hadWork)
     else
     {
         if (m_loadingScreen != nullptr && !m_renderer.IsDeviceResetPending())
+        {
+            // Idle while loading: sleep until the next loading frame is due or work arrives.
+            const double left = GetLoadingFrameTimeLeft();
+            if (!hadWork && left > 0.0)
+                m_renderer.WaitForWorkFor(uint32_t(left * 1000.0) + 1);
             PumpLoadingScreen();
-        if (m_consecutiveIdleTicks > kIdleTicksBeforeSleep)
+        }
+        else if (m_consecutiveIdleTicks > kIdleTicksBeforeSleep)
+        {
             SleepUntilWork();
+        }
     }
     m_renderer.ProcessResourceJobs(1000, 0.01f);
 }

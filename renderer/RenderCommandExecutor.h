@@ -86,7 +86,12 @@ public:
     static void BuildGammaRamp(float brightness, gpu::GammaRamp* ramp);
     // s x 0.15 + 0.85 clamped to [0.85, 1].
     static float MapScreenScale(float scale);
+    // Draws the loading screen over a cleared back buffer and hands the present to the presenter
+    // (under the display lock, while loading frames are allowed and the targets are ready).
     void RenderLoadingFrame();
+    // Seconds until the next loading frame is due (at most one per interval; negative when due).
+    double GetLoadingFrameTimeLeft() const;
+    static constexpr double kLoadingFrameInterval = 0.016;
     void RenderBlankFrame();
     void PumpLoadingScreen();
     void AddFrameLight(RendererLightWrapper* light);
@@ -212,6 +217,7 @@ private:
     UIScreen* m_loadingScreen = nullptr;
     bool m_loadingScreenAfterPostProcess = false;
     bool m_loadingFramesAllowed = true; // display lock
+    Time m_lastLoadingFrameTime;
     bool m_blankMode = false;
     GameDelegate* m_gameDelegate = nullptr;
     float m_fieldOfView = 0.0f;

@@ -5,6 +5,7 @@
 #include "platform/os/Clock.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/RenderTarget.h"
+#include "ui/screens/UIScreen.h"
 
 #include <algorithm>
 #include <atomic>
@@ -310,18 +311,58 @@ void RenderCommandExecutor::OpSetLoadingScreen(uint32_t)
 void RenderCommandExecutor::PumpLoadingScreen()
 {
     // The presenter still showing the last loading frame holds the next one back.
-    if (!m_renderer.GetDeviceManager().AreTargetsReady() || !m_renderer.GetPresenter().IsIdle() ||
-        !m_renderer.GetDisplayLock().TryEnter())
+    if (!m_renderer.GetDeviceManager().AreTargetsReady() || GetLoadingFrameTimeLeft() > 0.001 ||
+        !m_renderer.GetPresenter().IsIdle() || !m_renderer.GetDisplayLock().TryEnter())
         return;
     RenderLoadingFrame();
     m_renderer.GetDisplayLock().Leave();
 }
 
-// Drawing a loading frame needs the UI screen tree; until the UI exists a loading screen only keeps
-// its state.
+double RenderCommandExecutor::GetLoadingFrameTimeLeft() const
+{
+    return kLoadingFrameInterval - (Time::Now() - m_lastLoadingFrameTime).ToSeconds();
+}
+
 void RenderCommandExecutor::RenderLoadingFrame()
 {
-    ReportNotBuilt(RENDER_OP_SET_LOADING_SCREEN);
+    if (!m_loadingFramesAllowed || !m_renderer.GetDeviceManager().AreTargetsReady() || Device() == nullptr)
+        return;
+    m_lastLoadingFrameTime = Time::Now();
+    SelectFrameTarget(nullptr, 0, 1);
+    m_renderer.GetStateCache().SetFullViewport();
+    gpu::GpuSurface* depthStencil = nullptr;
+    Device()->GetDepthStencilSurface(&depthStencil);
+    const uint32_t clear = gpu::kClearTarget | (depthStencil != nullptr ? gpu::kClearDepth | gpu::kClearStencil : 0u);
+    gpu::SafeRelease(depthStencil);
+    m_renderer.GetStateCache().ClearTargets(clear, Vector(0.0f, 0.0f, 0.0f, 0.0f), 1.0f, 0);
+    // The post-process pass is not built: the frame goes straight on in the back buffer.
+    BeginFrameHandler(false);
+    if (m_loadingScreen != nullptr)
+    {
+        // An orthographic view of the UI reference size, letterboxed into the back buffer.
+        const float w = UIGetEffectiveScaleX(), h = UIGetEffectiveScaleY();
+        const float bufferWidth = float(m_renderer.GetBackBufferWidth());
+        const float bufferHeight = float(m_renderer.GetBackBufferHeight());
+        Matrix projection, scale, view;
+        projection.LoadOrthoOffCenterLH(-w * 0.5f, w * 0.5f, h * 0.5f, -h * 0.5f, w, 10.0f * w);
+        const float r = bufferWidth > 0.0f && h > 0.0f ? (bufferHeight * w) / (bufferWidth * h) : 1.0f;
+        scale.LoadScale(r <= 1.0f ? Vector(r, 1.0f, 1.0f, 1.0f) : Vector(1.0f, 1.0f / r, 1.0f, 1.0f));
+        projection.Mul(scale, projection);
+        view.LoadTranslation(-w * 0.5f, -h * 0.5f, w);
+        const uint32_t words0[2] = {0, 0};
+        const uint32_t words1[2] = {uint32_t(bufferWidth), uint32_t(bufferHeight)};
+        m_colorMultiplier.Set(1.0f, 1.0f, 1.0f, 1.0f);
+        UIScreen::SetRenderMatrices(view, projection, words0, words1, w, h, r <= 1.0f ? r : 1.0f,
+                                    r <= 1.0f ? 1.0f : 1.0f / r, Vector(0.5f, 0.5f, 0.0f, 0.0f));
+        m_loadingScreen->RenderPass(true);
+        m_colorMultiplier.Set(1.0f, 1.0f, 1.0f, 1.0f);
+    }
+    UpscaleFinalHandler();
+    if (m_renderer.GetPresenter().TakeDeviceLost())
+        m_renderer.GetDeviceManager().MarkResetPending();
+    m_renderer.GetPresenter().PresentAsync(float(kLoadingFrameInterval), Device(),
+                                           m_renderer.GetDeviceManager().GetCurrentQuery());
+    m_renderer.GetDeviceManager().SwitchQuery();
 }
 
 void RenderCommandExecutor::OpSetBlankMode(uint32_t)

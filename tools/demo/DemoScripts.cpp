@@ -65,6 +65,22 @@ if gDemo.waver ~= nil then
 end
 gDemo.sentry = gEntityManager:CreateEntityInGame("templates/Demo/Sentry", nil, Matrix.ONE, 0)
 DemoPrint("Demo: a sentry " .. (gDemo.sentry ~= nil and "patrols, driven by its behaviour tree" or "is missing"))
+-- A UI screen over the scene: a panel whose bar fills over two seconds.
+gDemo.screen = UIScreen:new()
+local panel = UIElement:new()
+panel:SetPositionXYZ(40, 40, 0)
+panel:SetSizeXY(420, 60)
+panel:SetColorRGBA(0.1, 0.2, 0.6, 0.8)
+gDemo.screen:AddChild(panel)
+local bar = UIElement:new()
+bar:SetPositionXYZ(10, 20, 0)
+bar:SetSizeXY(0, 20)
+bar:SetColorRGBA(1.0, 0.8, 0.1, 1.0)
+panel:AddChild(bar)
+bar:ChangeSize(2.0, Vector(400, 20, 0, 0), 0, 0)
+gDemo.screen:Show()
+gGame:SetActiveUIScreen(gDemo.screen)
+DemoPrint("Demo: a UI screen shows over the scene")
 gDemo.tone = gSoundEngine:PlaySystemSound("tone.ogg")
 DemoPrint("Demo: playing tone.ogg as sound " .. tostring(gDemo.tone))
 

@@ -24,6 +24,8 @@ bool IsDecimalNumber(const std::string& text)
 UIGameConsoleScreen::UIGameConsoleScreen(StringHistoryContainer& history, uint32_t width, uint32_t height)
     : UIScreen(width, height), m_history(history)
 {
+    // The console is laid out in window pixels, whatever the UI design size.
+    SetWindowSizeLayout(true);
     m_background = new UIElement;
     m_panel = new UIElement;
     m_highlight = new UIElement;

@@ -66,6 +66,16 @@ Vector CandidateAverage(const UISelectionCandidate& candidate)
 }
 } // namespace
 
+float UIGetEffectiveScaleX()
+{
+    return gUIWidthOverride > 0.0f ? gUIWidthOverride : gProjectConfig.m_uiScreenWidth;
+}
+
+float UIGetEffectiveScaleY()
+{
+    return gUIHeightOverride > 0.0f ? gUIHeightOverride : gProjectConfig.m_uiScreenHeight;
+}
+
 UIScreen::UIScreen() : UIScreen(gUIWidth, gUIHeight) {}
 
 UIScreen::UIScreen(uint32_t width, uint32_t height) : m_width(width), m_height(height)
@@ -103,8 +113,8 @@ void UIScreen::ComputeLayout(uint32_t windowWidth, uint32_t windowHeight)
     }
     else
     {
-        layout.width = gUIWidthOverride > 0.0f ? gUIWidthOverride : gProjectConfig.m_uiScreenWidth;
-        layout.height = gUIHeightOverride > 0.0f ? gUIHeightOverride : gProjectConfig.m_uiScreenHeight;
+        layout.width = UIGetEffectiveScaleX();
+        layout.height = UIGetEffectiveScaleY();
     }
     layout.width *= m_scaleFactorX;
     layout.height *= m_scaleFactorY;

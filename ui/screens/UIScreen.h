@@ -62,6 +62,10 @@ struct UIScreenLayout
     bool valid = false;
 };
 
+// The UI reference size: the override where positive, else the project's UI width and height.
+float UIGetEffectiveScaleX();
+float UIGetEffectiveScaleY();
+
 // One UI screen.
 class UIScreen : public UIElement, public TapHitTestScreen
 {

@@ -289,7 +289,7 @@ TEST_F(InputManagerTapsTest, AnEndedTapNeitherMovesNorEndsAgain)
     EXPECT_FALSE(m_manager.IsTapWithinUIElement(2, nullptr, 7));
 }
 
-TEST_F(InputManagerTapsTest, EmulationOffMakesNoTaps)
+TEST_F(InputManagerTapsTest, OnlyButtonsMakeTapsAndOnlyWhileEmulating)
 {
     m_manager.EnableMouseTapEmulation(false);
     EXPECT_FALSE(m_manager.IsMouseTapEmulationEnabled());
@@ -299,6 +299,7 @@ TEST_F(InputManagerTapsTest, EmulationOffMakesNoTaps)
     EXPECT_TRUE(m_manager.GetTaps().IsEmpty());
     EXPECT_EQ(m_manager.GetMouseEvents().Count(), 2);
     // A double-click while the button is held leaves its tap alive.
+    m_manager.EnableMouseTapEmulation(true);
     m_manager.OnMouseButton(0.5f, 0.5f, INPUT_MOUSE_EVENT_LEFT_DOWN);
     m_manager.OnMouseButton(0.5f, 0.5f, INPUT_MOUSE_EVENT_LEFT_DOUBLE_CLICK);
     ASSERT_EQ(m_manager.GetTaps().Count(), 1);
@@ -306,7 +307,6 @@ TEST_F(InputManagerTapsTest, EmulationOffMakesNoTaps)
     m_manager.OnMouseButton(0.5f, 0.5f, INPUT_MOUSE_EVENT_LEFT_UP);
     m_manager.EndFrame();
     // Neither do double-clicks, moves nor the cursor crossing the window's edge.
-    m_manager.EnableMouseTapEmulation(true);
     for (const uint32_t kind : {INPUT_MOUSE_EVENT_LEFT_DOUBLE_CLICK, INPUT_MOUSE_EVENT_MOVE,
                                 INPUT_MOUSE_EVENT_LEFT_WINDOW, INPUT_MOUSE_EVENT_ENTERED_WINDOW})
     {

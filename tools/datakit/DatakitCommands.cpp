@@ -36,6 +36,8 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
                           "[--transition \"from to animation\"]... [--mesh P] [--particles P] [--tree NAME]... "
                           "[--key \"seconds values\"]... [--element \"name template [x y z] [words]\"]...",
          &RunDataTemplateCommand},
+        {"strings", "strings <table.tsv> <out L01n.bin>", &RunStringsCommand},
+        {"font", "font <out.BinFont> <pixel size> [--ttf <font file>] [--synthetic]", &RunFontCommand},
     };
     return commands;
 }

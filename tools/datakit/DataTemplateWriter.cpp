@@ -1,6 +1,7 @@
 #include "tools/datakit/DataTemplateWriter.h"
 
 #include "core/reflection/RTTIClassRegistry.h"
+#include "effects/sfx/SFXDefinition.h"
 #include "gameplay/behaviour/BehaviourTree.h"
 #include "scene/SceneClassRegistration.h"
 #include "scene/kinds/BehaviourTreeTemplate.h"
@@ -8,6 +9,7 @@
 #include "scene/kinds/CompoundTemplate.h"
 #include "scene/kinds/MeshAnimationGraphTemplate.h"
 #include "scene/kinds/PhysicalEffectTemplate.h"
+#include "scene/kinds/SFXTemplate.h"
 #include "scene/kinds/VectorEnvelopeTemplate.h"
 #include "scene/templates/EntityTemplate.h"
 #include "tools/datakit/BehaviourTreeText.h"
@@ -17,11 +19,67 @@
 #include "tools/datakit/SceneWriter.h"
 #include "tools/datakit/TemplateWriter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
 namespace
 {
+Envelope* EnvelopeOf(EntityTemplate& entityTemplate)
+{
+    if (auto* vectors = dynamic_cast<VectorEnvelopeTemplate*>(&entityTemplate))
+        return &vectors->GetEnvelope();
+    if (auto* colors = dynamic_cast<ColorEnvelopeTemplate*>(&entityTemplate))
+        return &colors->GetEnvelope();
+    return nullptr;
+}
+
+// "name start end", the bounds in seconds.
+bool AddLoop(Envelope& envelope, const std::string& value, std::string& error)
+{
+    std::istringstream words(value);
+    std::string loopName;
+    float start = 0.0f;
+    float end = 0.0f;
+    words >> loopName >> start >> end;
+    if (!words || !(start >= 0.0f) || !(end > start))
+    {
+        error = "loop \"" + value + "\" is not \"name start end\" with 0 <= start < end";
+        return false;
+    }
+    EnvelopeLoop& loop = envelope.GetLoops()[envelope.GetLoops().Add(EnvelopeLoop())];
+    loop.m_name.Set(loopName.c_str());
+    loop.m_start = Envelope::ToKeyTime(start);
+    loop.m_end = Envelope::ToKeyTime(end);
+    return true;
+}
+
+bool SetInterpolation(Envelope& envelope, const std::string& value, std::string& error)
+{
+    const char* const names[] = {"None", "Linear", "CubicBezier"};
+    for (uint32_t i = 0; i < 3; ++i)
+        if (value == names[i])
+        {
+            envelope.SetInterpolation(i);
+            return true;
+        }
+    error = "interpolation \"" + value + "\" is not None, Linear or CubicBezier";
+    return false;
+}
+
+// "Name = value; Name = value" of a base element appended to the definition.
+bool AddSFXElement(SFXDefinition& definition, const std::string& value, std::string& error)
+{
+    std::string lines = value;
+    std::replace(lines.begin(), lines.end(), ';', '\n');
+    std::unique_ptr<SFXElementDefinition> element(new SFXElementDefinition);
+    if (!RecordFromText(*element, lines, error))
+        return false;
+    element->SetOwner(&definition);
+    definition.AddElement(element.release());
+    return true;
+}
+
 bool ApplyOption(EntityTemplate& entityTemplate, const DataTemplateWriter::Option& option, std::string& error)
 {
     const std::string& name = option.first;
@@ -53,9 +111,16 @@ bool ApplyOption(EntityTemplate& entityTemplate, const DataTemplateWriter::Optio
             trees->AddTree(tree);
             return true;
         }
+    if (name == "--definition" || name == "--sfx-element")
+        if (auto* effect = dynamic_cast<SFXTemplate*>(&entityTemplate))
+            return name == "--definition" ? RecordFromText(effect->GetDefinition(), value, error)
+                                          : AddSFXElement(effect->GetDefinition(), value, error);
     if (name == "--element")
         if (auto* compound = dynamic_cast<CompoundTemplate*>(&entityTemplate))
             return CompoundTemplateWriter::AddElementOption(*compound, value, error);
+    if (name == "--loop" || name == "--interpolation")
+        if (Envelope* envelope = EnvelopeOf(entityTemplate))
+            return name == "--loop" ? AddLoop(*envelope, value, error) : SetInterpolation(*envelope, value, error);
     if (name == "--key")
     {
         // "seconds x y z w" for vector envelopes, "seconds r g b a multiplier" for colour ones.

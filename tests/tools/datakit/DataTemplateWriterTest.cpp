@@ -2,6 +2,7 @@
 #include "tools/datakit/DataTemplateWriter.h"
 
 #include "core/reflection/RTTIClassRegistry.h"
+#include "effects/sfx/SFXDefinition.h"
 #include "gameplay/behaviour/BehaviourNode.h"
 #include "gameplay/behaviour/BehaviourTree.h"
 #include "scene/SceneClassRegistration.h"
@@ -106,12 +107,19 @@ TEST(DataTemplateWriterTest, BehaviourTreeAndAnimationGraphTemplates)
 TEST(DataTemplateWriterTest, EnvelopeUIAndEffectTemplates)
 {
     std::unique_ptr<EntityTemplate> vectors =
-        WriteAndRead({"--key", "0 0 0 0 0", "--key", "1.5 1 2 3 4"}, "VectorEnvelopeTemplate");
+        WriteAndRead({"--key", "0 0 0 0 0", "--key", "1.5 1 2 3 4", "--interpolation", "CubicBezier", "--loop",
+                      "Idle 0.5 1.25"},
+                     "VectorEnvelopeTemplate");
     ASSERT_NE(vectors, nullptr);
     const TEnvelope<Vector>& curve = static_cast<VectorEnvelopeTemplate&>(*vectors).GetEnvelope();
     ASSERT_EQ(curve.GetKeyCount(), 2);
     EXPECT_EQ(curve.GetKeyTime(1), 1536u);
     EXPECT_FLOAT_EQ(curve.GetKeyValue(1).w, 4.0f);
+    EXPECT_EQ(curve.GetInterpolation(), uint32_t(Envelope::INTERPOLATION_CUBIC_BEZIER));
+    ASSERT_EQ(curve.GetLoops().Count(), 1);
+    EXPECT_STREQ(curve.GetLoops()[0].m_name.CStr(), "Idle");
+    EXPECT_EQ(curve.GetLoops()[0].m_start, 512u);
+    EXPECT_EQ(curve.GetLoops()[0].m_end, 1280u);
 
     std::unique_ptr<EntityTemplate> colors = WriteAndRead({"--key", "0.25 10 20 30 40 2"}, "ColorEnvelopeTemplate");
     ASSERT_NE(colors, nullptr);
@@ -124,9 +132,21 @@ TEST(DataTemplateWriterTest, EnvelopeUIAndEffectTemplates)
     ASSERT_NE(ui, nullptr);
     EXPECT_FLOAT_EQ(static_cast<InGameUITemplate&>(*ui).GetSize().y, 2.0f);
 
-    std::unique_ptr<EntityTemplate> sfx = WriteAndRead({"--set", "Activation at start delay = 0.5"}, "SFXTemplate");
+    std::unique_ptr<EntityTemplate> sfx =
+        WriteAndRead({"--set", "Activation at start delay = 0.5", "--definition", "Delete timeout = 2.5", "--definition",
+                      "Scale for all elements = 2 3 4 1", "--sfx-element", "Description = Spark; Enabled = 0",
+                      "--sfx-element", "Description = Glow"},
+                     "SFXTemplate");
     ASSERT_NE(sfx, nullptr);
     EXPECT_FLOAT_EQ(static_cast<SFXTemplate&>(*sfx).GetActivationDelay(), 0.5f);
+    const SFXDefinition& definition = static_cast<SFXTemplate&>(*sfx).GetDefinition();
+    EXPECT_FLOAT_EQ(definition.GetDeleteTimeout(), 2.5f);
+    EXPECT_FLOAT_EQ(definition.GetScaleForAllElements().z, 4.0f);
+    ASSERT_EQ(definition.GetElements().Count(), 2);
+    EXPECT_EQ(definition.GetElements()[0]->GetDescription(), "Spark");
+    EXPECT_FALSE(definition.GetElements()[0]->IsEnabled());
+    EXPECT_TRUE(definition.GetElements()[1]->IsEnabled());
+    EXPECT_EQ(definition.GetElements()[1]->GetOwner(), &definition);
     std::unique_ptr<EntityTemplate> particles = WriteAndRead({"--set", "Offscreen processing = 1"}, "ParticleTemplate");
     ASSERT_NE(particles, nullptr);
 
@@ -135,6 +155,12 @@ TEST(DataTemplateWriterTest, EnvelopeUIAndEffectTemplates)
                                                error),
               nullptr);
     EXPECT_EQ(DataTemplateWriter::MakeTemplate("ColorEnvelopeTemplate", {{"--key", "1 0 0"}}, error), nullptr);
+    // Loops need a name and a later end; interpolations are named.
+    for (const char* loop : {"Idle", "Idle 2 1", "Idle 1 1", "Idle -1 2"})
+        EXPECT_EQ(DataTemplateWriter::MakeTemplate("ColorEnvelopeTemplate", {{"--loop", loop}}, error), nullptr) << loop;
+    EXPECT_EQ(DataTemplateWriter::MakeTemplate("ColorEnvelopeTemplate", {{"--interpolation", "Smooth"}}, error), nullptr);
+    EXPECT_EQ(DataTemplateWriter::MakeTemplate("SFXTemplate", {{"--loop", "Idle 0 1"}}, error), nullptr);
+    EXPECT_EQ(DataTemplateWriter::MakeTemplate("SFXTemplate", {{"--sfx-element", "Colour = 1"}}, error), nullptr);
 }
 
 TEST(DataTemplateWriterTest, UnknownClassesAndOptionsOfAnotherKindAreRefused)

@@ -116,6 +116,8 @@ public:
     float GetFieldOfView() const { return m_fieldOfView; }
     uint32_t GetFlagWord(uint32_t index) const { return index < kFlagWords ? m_flagWords[index] : 0; }
     const Vector& GetColorMultiplier() const { return m_colorMultiplier; }
+    // Accumulated time of clock 0 to 2 of the frame-times command, in seconds (0 past them).
+    float GetClockSeconds(uint32_t index) const { return index < 3 ? float(m_clockSeconds[index]) : 0.0f; }
 
 private:
     struct GatheredTask

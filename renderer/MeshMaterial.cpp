@@ -192,7 +192,12 @@ bool MeshMaterial::Read(RecordInput& in, uint32_t v, bool load)
     std::string dropped;
     if (v < 15 && !ReadText(in, dropped))
         return false;
-    if (v >= 5 && (!ReadText(in, shaderName) || !ReadText(in, options)))
+    if (v < 5)
+    {
+        shaderName = "MeshSolid";
+        options.clear();
+    }
+    else if (!ReadText(in, shaderName) || !ReadText(in, options))
         return false;
     if (v > 17 && (!in.ReadU32(alphaTestMode) || !in.ReadU32(alphaReference) || !in.ReadU32(blendMode)))
         return false;

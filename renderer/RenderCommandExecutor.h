@@ -195,7 +195,12 @@ private:
     void OpSetDepthStencilEnabled(uint32_t opcode);
     void OpSetDepthStencilSurface(uint32_t opcode);
     void OpEmptyDebugDraw(uint32_t opcode);
-    void OpDrawMeshSkinned(uint32_t opcode);
+    // RenderCommandExecutorMesh.cpp: mesh draws and the gathered meshes' forward pass.
+    void OpDrawMesh(uint32_t opcode);
+    void OpDrawMeshTemplate(uint32_t opcode);
+    void OpRenderGathered(uint32_t opcode);
+    // Reads a bone array into `bones`; false (the stream stops) when it does not fit the block.
+    bool ReadBoneArray(std::vector<float>& bones);
     void OpAddRenderTask(uint32_t opcode);
     // Depth of a context's origin along the current camera's view direction.
     float ViewDepth(const Matrix& world) const;

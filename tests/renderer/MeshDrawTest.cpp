@@ -265,3 +265,36 @@ TEST(MeshCpuSkinningTest, SkinnedVertexEqualsTheHandComputedOne)
     device.SetGeometry(2, 28, bytes, {0, 1, 1});
     EXPECT_FALSE(device.SkinCpuVertices(bones, 2, 0, 2, out)) << "only the CPU vertex path skins on the CPU";
 }
+
+TEST_F(MeshDrawTest, DrawMeshCommandsDrawThePresetAndTheEdgeLines)
+{
+    LoadSquare(0);
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    uint32_t before = 0, afterMesh = 0, afterLines = 0;
+    RunOnRenderThread(renderer, [&](NorvexRenderer& r) {
+        r.GetDevice()->BeginScene();
+        r.GetDevice()->Clear(0, nullptr, gpu::kClearTarget, 0xFF000000u, 1.0f, 0);
+        before = r.GetDevice()->GetFrameStatistics().drawCalls;
+    });
+    ASSERT_TRUE(renderer.DrawMesh(m_data.get(), Matrix::ONE, Matrix::ONE, m_data->GetBounds(),
+                                  Vector(0.5f, 0.25f, 1.0f, 1.0f), 0, 0, nullptr, 0));
+    RunOnRenderThread(renderer, [&](NorvexRenderer& r) { afterMesh = r.GetDevice()->GetFrameStatistics().drawCalls; });
+    ASSERT_TRUE(renderer.DrawMeshTemplate(m_data.get(), Matrix::ONE, Vector(1, 1, 1, 1), nullptr, 0));
+    uint32_t pixel = 0;
+    RunOnRenderThread(renderer, [&](NorvexRenderer& r) {
+        gpu::GpuDevice* device = r.GetDevice();
+        afterLines = device->GetFrameStatistics().drawCalls;
+        device->EndScene();
+        gpu::GpuSurface* target = nullptr;
+        device->GetRenderTarget(0, &target);
+        pixel = target->ReadPixelArgb(target->Desc().width / 4 + 8, target->Desc().height / 2) | 0xFF000000u;
+        target->Release();
+        r.SetVertexShader(nullptr);
+        r.SetPixelShader(nullptr);
+        device->SetVertexDeclaration(nullptr);
+    });
+    EXPECT_EQ(afterMesh - before, 1u);
+    EXPECT_NEAR(Channel(pixel, 16), 147, 1) << "the square's left half is lit";
+    EXPECT_EQ(afterLines - afterMesh, 1u) << "the template draw is the edge line list";
+    EXPECT_FALSE(m_log.Contains("Render command 66"));
+}

@@ -66,6 +66,7 @@ public:
         return speed > 0.0 ? 1.0 / speed : 0.0;
     }
     double MedianOurs() const { return Median(m_ours); }
+    size_t Count() const { return m_ours.size(); }
     double MedianReference() const { return Median(m_reference); }
 
     // Sets the counters `<name>` (speed ratio) and the per-side medians in seconds.
@@ -76,6 +77,8 @@ public:
         state.counters["ref_s"] = MedianReference();
         state.counters["pairs"] = double(m_ours.size());
     }
+
+    static double MedianOf(const std::vector<double>& values) { return Median(values); }
 
 private:
     static double Median(std::vector<double> values)

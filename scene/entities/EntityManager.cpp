@@ -28,34 +28,6 @@ namespace
 // Highest y of the current bounds.
 constexpr float kMaxCurrentHeight = 200.0f;
 
-int CompareNamesNoCase(const char* a, const char* b)
-{
-    for (;; ++a, ++b)
-    {
-        const int ca = (*a >= 'A' && *a <= 'Z') ? *a + 32 : static_cast<unsigned char>(*a);
-        const int cb = (*b >= 'A' && *b <= 'Z') ? *b + 32 : static_cast<unsigned char>(*b);
-        if (ca != cb || ca == 0)
-            return ca - cb;
-    }
-}
-
-// First position whose entry compares at or above (lower) or above (upper) the key.
-template <typename Compare>
-int32_t Bound(const Dynarray<Entity*>& list, Compare compare, bool upper)
-{
-    int32_t low = 0;
-    int32_t high = list.Count();
-    while (low < high)
-    {
-        const int32_t middle = low + (high - low) / 2;
-        const int order = compare(list[middle]);
-        if (order < 0 || (upper && order == 0))
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    return low;
-}
 } // namespace
 
 EntityManager::EntityManager() = default;
@@ -97,12 +69,13 @@ void EntityManager::NewScene()
     const Time start = Time::Now();
     SetNavigationGrid(nullptr);
     m_sceneName.clear();
+    // Emptied first: each dying entity would otherwise search the lists for itself.
+    ClearVisibleLists();
     DestroyRoot();
     // A preset a script chose for the old scene must not colour the next one.
     MeshEntity::ReturnAllMeshesToDefaultShaderPreset();
     m_nameIndex.Clear();
     m_guidIndex.Clear();
-    ClearVisibleLists();
     m_creationCounter = 0;
     m_sceneRoot = new SceneEntity;
     m_sceneRoot->SetName("SCENE ROOT");
@@ -314,20 +287,14 @@ Entity* EntityManager::FindEntityByName(const char* name) const
 {
     if (name == nullptr || name[0] == 0 || std::strlen(name) > kMaxLookupName)
         return nullptr;
-    const int32_t at = Bound(m_nameIndex, [name](const Entity* e) { return CompareNamesNoCase(e->GetName(), name); }, false);
-    if (at < m_nameIndex.Count() && CompareNamesNoCase(m_nameIndex[at]->GetName(), name) == 0)
-        return m_nameIndex[at];
-    return nullptr;
+    return m_nameIndex.Find(name);
 }
 
 Entity* EntityManager::FindEntityByGUID(const SimpleGUID& guid) const
 {
     if (guid.IsNull())
         return nullptr;
-    const int32_t at = Bound(m_guidIndex, [&guid](const Entity* e) { return SimpleGUID::Compare(e->GetGUID(), guid); }, false);
-    if (at < m_guidIndex.Count() && m_guidIndex[at]->GetGUID() == guid)
-        return m_guidIndex[at];
-    return nullptr;
+    return m_guidIndex.Find(guid);
 }
 
 Entity* EntityManager::GetEntityByMID(uint32_t mid) const
@@ -350,41 +317,23 @@ SceneParametersEntity* EntityManager::GetActiveSceneParamsEntity() const
 
 void EntityManager::AddToNameIndex(Entity* entity)
 {
-    const char* const name = entity->GetName();
-    const int32_t at = Bound(m_nameIndex, [name](const Entity* e) { return CompareNamesNoCase(e->GetName(), name); }, true);
-    m_nameIndex.Insert(entity, at);
+    m_nameIndex.Add(entity, entity->GetName());
 }
 
 void EntityManager::RemoveFromNameIndex(Entity* entity)
 {
-    const char* const name = entity->GetName();
-    int32_t at = Bound(m_nameIndex, [name](const Entity* e) { return CompareNamesNoCase(e->GetName(), name); }, false);
-    for (; at < m_nameIndex.Count() && CompareNamesNoCase(m_nameIndex[at]->GetName(), name) == 0; ++at)
-        if (m_nameIndex[at] == entity)
-        {
-            m_nameIndex.RemoveAt(at);
-            return;
-        }
+    m_nameIndex.Remove(entity, entity->GetName());
 }
 
 void EntityManager::AddToGUIDIndex(Entity* entity)
 {
-    const SimpleGUID& guid = entity->GetGUID();
-    const int32_t at = Bound(m_guidIndex, [&guid](const Entity* e) { return SimpleGUID::Compare(e->GetGUID(), guid); }, true);
-    m_guidIndex.Insert(entity, at);
+    m_guidIndex.Add(entity, entity->GetGUID());
 }
 
 void EntityManager::RemoveFromGUIDIndex(Entity* entity)
 {
-    // Equal GUIDs (a scene with duplicates) sit side by side: remove this entity's entry, not a twin's.
-    const SimpleGUID& guid = entity->GetGUID();
-    int32_t at = Bound(m_guidIndex, [&guid](const Entity* e) { return SimpleGUID::Compare(e->GetGUID(), guid); }, false);
-    for (; at < m_guidIndex.Count() && m_guidIndex[at]->GetGUID() == guid; ++at)
-        if (m_guidIndex[at] == entity)
-        {
-            m_guidIndex.RemoveAt(at);
-            return;
-        }
+    // Equal GUIDs (a scene with duplicates) share a run: only this entity's entry goes.
+    m_guidIndex.Remove(entity, entity->GetGUID());
 }
 
 void EntityManager::AddToMIDLookup(Entity* entity)

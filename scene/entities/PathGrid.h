@@ -79,6 +79,7 @@ private:
     static void Insert(Dynarray<PathGridEntry>& list, Entity* entity);
     static void Erase(Dynarray<PathGridEntry>& list, const Entity* entity);
     void Clear();
+    void EmptyLists();
     // Tests the not yet visited entities of one cell against the segment.
     void TestCellForSegment(const Cell& cell, const Vector& start, const Vector& end, const Vector& direction,
                             float length, PathGridSegmentHit* hits, int32_t capacity, int32_t& count);

@@ -252,3 +252,25 @@ TEST(CommandRingBufferTest, TheLastLookReportsWhatItFoundAndWhetherItIsAllRead)
     EXPECT_FALSE(ring.BeginRead());
     EXPECT_EQ(ring.GetLastLookSpan(), 0u);
 }
+
+// What a flushing producer watches: a record still being read keeps the ring undrained, and so do
+// a wrap marker and the record behind it.
+TEST(CommandRingBufferTest, DrainedOnlyOnceTheLastRecordIsReleased)
+{
+    CommandRingBuffer ring(kCapacity, kMarker);
+    EXPECT_TRUE(ring.IsDrained());
+    Put(ring, 1, 24);
+    EXPECT_FALSE(ring.IsDrained());
+    ASSERT_TRUE(ring.BeginRead());
+    EXPECT_FALSE(ring.IsDrained());
+    ring.EndRead();
+    EXPECT_TRUE(ring.IsDrained());
+
+    AdvanceTo(ring, kCapacity - 64);
+    EXPECT_TRUE(ring.IsDrained());
+    Put(ring, 2, 100);
+    TakeMarker(ring, 64 - 8);
+    EXPECT_FALSE(ring.IsDrained());
+    Take(ring, 2, 100);
+    EXPECT_TRUE(ring.IsDrained());
+}

@@ -178,7 +178,7 @@ void Entity::InitFromTemplate(EntityTemplate* entityTemplate, uint32_t creationF
     else if ((creationFlags & ENTITYCREATION_MULTIPLAYER_PROXY) != 0)
         m_replicationRole = ENTITYROLE_PROXY;
     m_staticMultiplayer = (creationFlags & ENTITYCREATION_MULTIPLAYER_STATIC) != 0;
-    m_localBox = entityTemplate->GetStaticBoundingBox();
+    SetLocalBoundingBox(entityTemplate->GetStaticBoundingBox());
     UpdateViewVisibility();
     if ((creationFlags & ENTITYCREATION_DONOTCREATERENDERINGCONTEXT) == 0)
         RecreateRenderingContext(false);
@@ -193,7 +193,7 @@ void Entity::ChangeTemplate(EntityTemplate* entityTemplate)
     if (old != nullptr)
         old->Release();
     if (entityTemplate != nullptr)
-        m_localBox = entityTemplate->GetStaticBoundingBox();
+        SetLocalBoundingBox(entityTemplate->GetStaticBoundingBox());
     UpdateViewVisibility();
     RecreateRenderingContext(true);
 }
@@ -201,7 +201,7 @@ void Entity::ChangeTemplate(EntityTemplate* entityTemplate)
 void Entity::ResetBoundsFromTemplate(const char*)
 {
     if (m_template != nullptr)
-        m_localBox = m_template->GetStaticBoundingBox();
+        SetLocalBoundingBox(m_template->GetStaticBoundingBox());
 }
 
 void Entity::SetLayer(uint8_t layer)

@@ -12,12 +12,14 @@
 #include "scene/entities/EntityInitQueue.h"
 #include "scene/entities/EntityLayerSystem.h"
 #include "scene/entities/EntitySet.h"
+#include "scene/entities/FrustumBoxClassifier.h"
 #include "scene/entities/SceneEntity.h"
 #include "scene/kinds/MeshEntity.h"
 #include "scene/templates/EntityTemplate.h"
 #include "scene/templates/TemplateManager.h"
 #include "scene/templates/TemplateTypeRegistry.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -27,6 +29,30 @@ namespace
 {
 // Highest y of the current bounds.
 constexpr float kMaxCurrentHeight = 200.0f;
+// Candidates of one cell taken at a time by the visible gather.
+constexpr int32_t kGatherChunk = 64;
+struct GatherCandidate
+{
+    Entity* entity;
+    int side;
+};
+// The rest of the gather's test once a candidate's world box meets the view: layer, flags, views,
+// quality and, for a box across a plane, the entity's own box.
+bool KeepsVisibleCandidate(const Entity* entity, int side, const VisibleEntityGatherOptions& options)
+{
+    const uint32_t layer = entity->GetLayer();
+    if (options.layerMask != nullptr && (options.layerMask[layer >> 3] & (1u << (layer & 7))) == 0)
+        return false;
+    if ((entity->GetFlags() & options.excludedFlags) != 0 || (entity->GetViewVisibility() & options.excludedViews) != 0 ||
+        entity->GetMinimumQualityLevel() > options.qualityLevel)
+        return false;
+    return side != FrustumBoxClassifier::kAcross ||
+           entity->GetLocalBoundingBox().IntersectsFrustumTransformed(options.frustumPlanes,
+                                                                     entity->GetGlobalLocationMatrix());
+}
+// Planes every point is inside, for a gather without a frustum.
+const Vector kAcceptAll[6] = {Vector(0, 0, 0, 1), Vector(0, 0, 0, 1), Vector(0, 0, 0, 1),
+                              Vector(0, 0, 0, 1), Vector(0, 0, 0, 1), Vector(0, 0, 0, 1)};
 
 } // namespace
 
@@ -452,8 +478,13 @@ void EntityManager::UpdateEntityInGrid(Entity* entity)
     const Entity::CellRange range = m_grid.ComputeRange(entity->GetWorldBoundingBox());
     const bool queryable = (flags & (ENTITYFLAG_DISABLE_UPDATE | ENTITYFLAG_NO_SPATIAL_QUERIES)) == 0;
     const bool renderable = (flags & (ENTITYFLAG_DISABLE_UPDATE | ENTITYFLAG_NO_RENDERING_CONTEXT)) == 0;
-    m_grid.MoveEntity(entity, PathGrid::kQueryList, queryable ? range : Entity::CellRange());
-    m_grid.MoveEntity(entity, PathGrid::kRenderList, renderable ? range : Entity::CellRange());
+    const Entity::CellRange query = queryable ? range : Entity::CellRange();
+    const Entity::CellRange render = renderable ? range : Entity::CellRange();
+    // Most moves stay in their cells: decided here from the ranges beside the world box.
+    if (entity->GetCellRange(PathGrid::kQueryList) == query && entity->GetCellRange(PathGrid::kRenderList) == render)
+        return;
+    m_grid.MoveEntity(entity, PathGrid::kQueryList, query);
+    m_grid.MoveEntity(entity, PathGrid::kRenderList, render);
 }
 
 void EntityManager::GatherVisibleEntities(const VisibleEntityGatherOptions& options)
@@ -464,31 +495,43 @@ void EntityManager::GatherVisibleEntities(const VisibleEntityGatherOptions& opti
     // One bit per entity index: an entity spanning several cells is tested once.
     static uint64_t visited[kMaxEntities / 64];
     std::memset(visited, 0, sizeof(visited));
+    const bool culling = options.frustumPlanes != nullptr;
+    const FrustumBoxClassifier classifier(culling ? options.frustumPlanes : kAcceptAll);
     for (int32_t z = range.z0; z < range.z1; ++z)
         for (int32_t x = range.x0; x < range.x1; ++x)
         {
             const PathGrid::Cell& cell = m_grid.GetCell(uint32_t(x), uint32_t(z));
-            if (options.frustumPlanes != nullptr && !cell.box.IntersectsFrustum(options.frustumPlanes))
+            if (culling && !cell.box.IntersectsFrustum(options.frustumPlanes))
                 continue;
-            for (const PathGridEntry& entry : cell.lists[PathGrid::kRenderList])
+            const Dynarray<PathGridEntry>& list = cell.lists[PathGrid::kRenderList];
+            // Every candidate's box is asked for before the first is tested, so that their loads
+            // overlap instead of each waiting in turn; then the same for the entities that remain.
+            for (const PathGridEntry& entry : list)
+                __builtin_prefetch(&m_grid.GetCullBox(entry.index & (kMaxEntities - 1)));
+            for (int32_t start = 0; start < list.Count(); start += kGatherChunk)
             {
-                const uint32_t index = entry.index;
-                if (index >= kMaxEntities || (visited[index >> 6] & (uint64_t(1) << (index & 63))) != 0)
-                    continue;
-                visited[index >> 6] |= uint64_t(1) << (index & 63);
-                Entity* const entity = entry.entity;
-                const uint32_t layer = entity->GetLayer();
-                if (options.layerMask != nullptr && (options.layerMask[layer >> 3] & (1u << (layer & 7))) == 0)
-                    continue;
-                if ((entity->GetFlags() & options.excludedFlags) != 0 ||
-                    (entity->GetViewVisibility() & options.excludedViews) != 0 ||
-                    entity->GetMinimumQualityLevel() > options.qualityLevel)
-                    continue;
-                if (options.frustumPlanes != nullptr &&
-                    !entity->GetLocalBoundingBox().IntersectsFrustumTransformed(options.frustumPlanes,
-                                                                              entity->GetGlobalLocationMatrix()))
-                    continue;
-                m_visibleList.Add(entity);
+                const int32_t end = std::min(list.Count(), start + kGatherChunk);
+                GatherCandidate candidates[kGatherChunk];
+                int32_t count = 0;
+                for (int32_t i = start; i < end; ++i)
+                {
+                    const uint32_t index = list[i].index;
+                    if (index >= kMaxEntities || (visited[index >> 6] & (uint64_t(1) << (index & 63))) != 0)
+                        continue;
+                    visited[index >> 6] |= uint64_t(1) << (index & 63);
+                    // The dense box array settles most candidates without reading the entity: its
+                    // world box holds the transformed local box, so wholly outside or wholly
+                    // inside the box means the same for the local box.
+                    const int side =
+                        culling ? classifier.Classify(m_grid.GetCullBox(index)) : FrustumBoxClassifier::kInside;
+                    if (side == FrustumBoxClassifier::kOutside)
+                        continue;
+                    __builtin_prefetch(&list[i].entity->m_flags);
+                    candidates[count++] = {list[i].entity, side};
+                }
+                for (int32_t i = 0; i < count; ++i)
+                    if (KeepsVisibleCandidate(candidates[i].entity, candidates[i].side, options))
+                        m_visibleList.Add(candidates[i].entity);
             }
         }
 }

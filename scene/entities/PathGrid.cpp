@@ -54,6 +54,8 @@ bool PathGrid::IsBoundedBox(const BoundingBox4& box)
     return IsBounded(box.min) && IsBounded(box.max);
 }
 
+PathGrid::PathGrid() : m_cullBoxes(std::make_unique<BoundingBox4[]>(kMaxEntities)) {}
+
 PathGrid::~PathGrid()
 {
     Clear();

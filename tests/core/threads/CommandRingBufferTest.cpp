@@ -266,11 +266,12 @@ TEST(CommandRingBufferTest, DrainedOnlyOnceTheLastRecordIsReleased)
     ring.EndRead();
     EXPECT_TRUE(ring.IsDrained());
 
-    AdvanceTo(ring, kCapacity - 64);
-    EXPECT_TRUE(ring.IsDrained());
-    Put(ring, 2, 100);
-    TakeMarker(ring, 64 - 8);
-    EXPECT_FALSE(ring.IsDrained());
-    Take(ring, 2, 100);
-    EXPECT_TRUE(ring.IsDrained());
+    CommandRingBuffer wrapping(kCapacity, kMarker);
+    AdvanceTo(wrapping, kCapacity - 64);
+    EXPECT_TRUE(wrapping.IsDrained());
+    Put(wrapping, 2, 100);
+    TakeMarker(wrapping, 64 - 8);
+    EXPECT_FALSE(wrapping.IsDrained());
+    Take(wrapping, 2, 100);
+    EXPECT_TRUE(wrapping.IsDrained());
 }

@@ -92,9 +92,13 @@ TEST(FrustumBoxClassifierTest, AgreesWithTheCornersOfEveryBox)
             outsideOne = outsideOne || in == 0;
         }
         if (side == FrustumBoxClassifier::kOutside)
+        {
             ASSERT_TRUE(outsideOne) << i;
+        }
         if (side == FrustumBoxClassifier::kInside)
+        {
             ASSERT_TRUE(allInside) << i;
+        }
     }
     EXPECT_GT(seen[0], 1000);
     EXPECT_GT(seen[1], 100);

@@ -1,7 +1,7 @@
 #include "scene/kinds/DataTemplateKinds.h"
 
 #include "core/reflection/RTTIClassRegistry.h"
-#include "effects/ParticleSystem.h"
+#include "effects/particles/ParticleSystem.h"
 #include "effects/SFXDefinition.h"
 #include "gameplay/behaviour/BehaviourClassRegistration.h"
 #include "gameplay/PhysicalEffect.h"

@@ -1,4 +1,4 @@
-#include "effects/ParticleEntity.h"
+#include "effects/particles/ParticleEntity.h"
 
 #include "core/console/GameConsole.h"
 

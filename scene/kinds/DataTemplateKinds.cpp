@@ -4,7 +4,7 @@
 #include "effects/particles/ParticleSystem.h"
 #include "effects/SFXDefinition.h"
 #include "gameplay/behaviour/BehaviourClassRegistration.h"
-#include "gameplay/PhysicalEffect.h"
+#include "effects/particles/PhysicalEffect.h"
 #include "effects/TEnvelope.h"
 #include "scene/kinds/BehaviourTreeTemplate.h"
 #include "scene/kinds/ColorEnvelopeTemplate.h"

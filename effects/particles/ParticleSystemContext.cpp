@@ -294,6 +294,14 @@ void ParticleSystemContext::Activate(const MeshTemplateRenderingData* meshData)
 
 void ParticleSystemContext::DestroyOnRenderThread()
 {
+    // An owner that dropped the context without PostDestroy still held these; the destroy command
+    // comes after its last write, so they are read here safely.
+    for (Resource** resource : {&m_vertexShaderResource, &m_pixelShaderResource, &m_textureResource})
+    {
+        if (*resource != nullptr)
+            (*resource)->Release();
+        *resource = nullptr;
+    }
     if (m_deviceTexture != nullptr)
         PostTextureDeletionJob(m_deviceTexture, false);
     m_deviceTexture = nullptr;

@@ -7,6 +7,7 @@
 #include "scene/kinds/ColorEnvelopeTemplate.h"
 #include "scene/kinds/CompoundTemplate.h"
 #include "scene/kinds/MeshAnimationGraphTemplate.h"
+#include "scene/kinds/ParticleTemplate.h"
 #include "scene/kinds/PhysicalEffectTemplate.h"
 #include "scene/kinds/VectorEnvelopeTemplate.h"
 #include "scene/templates/EntityTemplate.h"
@@ -86,6 +87,9 @@ bool ApplyOption(EntityTemplate& entityTemplate, const DataTemplateWriter::Optio
                 effect->GetEffect().SetParticleTemplatePath(value.c_str());
             return true;
         }
+    if (name == "--system")
+        if (auto* particles = dynamic_cast<ParticleTemplate*>(&entityTemplate))
+            return RecordFromText(particles->GetSystem(), value, error);
     if (name == "--tree")
         if (auto* trees = dynamic_cast<BehaviourTreeTemplate*>(&entityTemplate))
         {

@@ -36,6 +36,7 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
                           "[--transition \"from to animation\"]... [--mesh P] [--particles P] "
                           "[--system \"Name = value\"]... [--tree NAME]... "
                           "[--key \"seconds values\"]... [--loop \"name start end\"]... [--interpolation MODE] "
+                          "[--definition \"Name = value\"]... [--sfx-element \"Name = value; ...\"]... "
                           "[--element \"name template [x y z] [words]\"]...",
          &RunDataTemplateCommand},
     };

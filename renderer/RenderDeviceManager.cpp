@@ -3,6 +3,7 @@
 #include "renderer/RenderDeviceManager.h"
 
 #include "core/console/GameConsole.h"
+#include "effects/particles/ParticlePools.h"
 #include "platform/os/Clock.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/RendererThreadCheck.h"
@@ -75,6 +76,7 @@ bool RenderDeviceManager::InitDX(void* window)
     m_capsDepthTexture = m_capsRawz || m_capsIntz;
     ApplyPresentParameters(window);
     m_renderer.GetStateCache().Reset();
+    initParticlePools();
     if (!m_targetsReady)
         CreateSizeDependentObjects();
     m_renderer.GetExecutor().AllocateFrameLists();
@@ -236,6 +238,7 @@ void RenderDeviceManager::CreateSizeDependentObjects()
     for (gpu::GpuQuery*& query : m_gpuQueries)
         if (query == nullptr && m_device->CreateQuery(gpu::kQueryEvent, &query) != gpu::kOk)
             query = nullptr;
+    createParticleBuffers(m_device);
     m_targetsReady.store(true, std::memory_order_release);
 }
 
@@ -244,6 +247,7 @@ void RenderDeviceManager::ReleaseSizeDependentObjects()
     m_targetsReady.store(false, std::memory_order_release);
     for (gpu::GpuQuery*& query : m_gpuQueries)
         gpu::SafeRelease(query);
+    releaseParticleBuffers();
 }
 
 void RenderDeviceManager::ApplyDisplaySettings(void* window, uint32_t width, uint32_t height, bool applyConfiguration,
@@ -283,6 +287,7 @@ void RenderDeviceManager::CloseDX()
     ReleaseSizeDependentObjects();
     m_textRenderer.ReleaseBuffers();
     m_uiGeometry.Release();
+    destroyParticlePools();
     gpu::SafeRelease(m_device);
     gpu::SafeRelease(m_factory);
     m_presentParams = {};

@@ -62,6 +62,7 @@ DemoPrint("Demo main script loaded")
 
 const char* const kField = R"LUA(-- DemoField: marker boxes spawned from a template walk in circles in front of the camera, below
 -- eye level; a sentry runs its behaviour tree;
+-- sparks fly from a particle template;
 -- a tone plays; after two seconds of game time the demo moves on to the outpost.
 DemoPrint("Demo: DemoField script runs")
 gDemo.markers = {}
@@ -97,6 +98,8 @@ bar:ChangeSize(2.0, Vector(400, 20, 0, 0), 0, 0)
 gDemo.screen:Show()
 gGame:SetActiveUIScreen(gDemo.screen)
 DemoPrint("Demo: a UI screen shows over the scene")
+gDemo.sparks = gEntityManager:CreateEntityInGame("templates/Demo/Sparks", nil, Matrix.ONE, 0)
+DemoPrint("Demo: sparks " .. (gDemo.sparks ~= nil and "fly from their particle template" or "are missing"))
 gDemo.tone = gSoundEngine:PlaySystemSound("tone.ogg")
 DemoPrint("Demo: playing tone.ogg as sound " .. tostring(gDemo.tone))
 

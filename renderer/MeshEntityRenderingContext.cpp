@@ -16,11 +16,12 @@ constexpr uint32_t kLightmapBytes = rp::kVector + rp::kU32;
 std::atomic<bool> gDrawReported{false};
 } // namespace
 
-MeshEntityRenderingContext::MeshEntityRenderingContext(NorvexRenderer& renderer, Entity*, uint32_t,
+MeshEntityRenderingContext::MeshEntityRenderingContext(NorvexRenderer& renderer, Entity*, uint32_t flags,
                                                        const MeshTemplateRenderingData* data,
                                                        uint32_t shaderPresetIndex, const Vector& color)
-    : EntityRenderingContext(renderer), m_data(data), m_presetIndex(shaderPresetIndex)
+    : EntityRenderingContext(renderer, flags), m_data(data), m_presetIndex(shaderPresetIndex)
 {
+    SetGridWord(1);
     SetColorMultiplier(color);
 }
 

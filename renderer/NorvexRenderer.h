@@ -427,6 +427,8 @@ public:
 
     // Render-thread state for tests and render-side code.
     const SceneCellGrid& GetSceneCellGrid() const { return m_executor.GetSceneCellGrid(); }
+    // Render thread: the rendering contexts keep their cell records current.
+    SceneCellGrid& GetSceneCellGridForUpdate() { return m_executor.GetSceneCellGrid(); }
     uint32_t GetGatheredCount() const { return m_executor.GetGatheredCount(); }
     uint32_t GetOutlinedCount() const { return m_executor.GetOutlinedCount(); }
     uint32_t GetFrameLightCount() const { return m_executor.GetFrameLightCount(); }

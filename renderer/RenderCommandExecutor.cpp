@@ -464,7 +464,7 @@ void RenderCommandExecutor::OpAddRenderTask(uint32_t)
         return;
     if (!m_gathering)
     {
-        context->Draw(context->GetWorld(), passFlags, Vector(1.0f, 1.0f, 1.0f, 1.0f));
+        context->DrawMain(passFlags, Vector(1.0f, 1.0f, 1.0f, 1.0f));
         return;
     }
     if (passFlags & (kTaskGatherMesh | kTaskGatherMeshAlt))

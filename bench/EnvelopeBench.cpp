@@ -1,5 +1,5 @@
 // Envelope playback per frame: 10,000 players each advance one frame on a 32-key curve and read
-// their value (Envelope::FindKeySegment + EnvelopeTrack::Evaluate), beside a plain reference doing
+// their value (Envelope::Advance + TEnvelope::Evaluate), beside a plain reference doing
 // the same job with std::upper_bound over a float key array and a lerp. "x_reference" is reference
 // time / our time.
 #include "PairedRatio.h"
@@ -32,8 +32,8 @@ void EnvelopeFrame(benchmark::State& state)
         values.push_back(value);
     }
     curve.GetLoops().Resize(1);
-    curve.GetLoops()[0].m_lastKey = kKeys - 1;
-    std::vector<EnvelopePlayback> players(kPlayers);
+    curve.GetLoops()[0].m_end = curve.GetKeyTime(kKeys - 1);
+    std::vector<EnvelopePlayState> players(kPlayers);
     std::vector<float> referenceTimes(kPlayers);
     for (int i = 0; i < kPlayers; ++i)
         players[size_t(i)].time = referenceTimes[size_t(i)] = 0.0007f * float(i % 10000);
@@ -46,8 +46,8 @@ void EnvelopeFrame(benchmark::State& state)
             [&] {
                 for (int i = 0; i < kPlayers; ++i)
                 {
-                    Envelope::FindKeySegment(curve, players[size_t(i)], kFrame);
-                    EnvelopeTrack::Evaluate(curve, players[size_t(i)], out[size_t(i)]);
+                    curve.Advance(players[size_t(i)], kFrame);
+                    curve.Evaluate(players[size_t(i)], out[size_t(i)]);
                 }
                 benchmark::DoNotOptimize(out.data());
             },

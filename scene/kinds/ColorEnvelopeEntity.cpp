@@ -21,14 +21,14 @@ void ColorEnvelopeEntity::ResetBoundsFromTemplate(const char* propertyName)
 bool ColorEnvelopeEntity::Advance(float step)
 {
     const ColorEnvelopeTemplate* const source = GetEnvelopeTemplate();
-    return source != nullptr && Envelope::FindKeySegment(source->GetEnvelope(), m_playback, step);
+    return source == nullptr || source->GetEnvelope().Advance(m_playback, step);
 }
 
 Vector ColorEnvelopeEntity::GetLinearColor() const
 {
     HDRColor color(255, 255, 255, 255);
     if (const ColorEnvelopeTemplate* const source = GetEnvelopeTemplate())
-        EnvelopeTrack::Evaluate(source->GetEnvelope(), m_playback, color);
+        source->GetEnvelope().Evaluate(m_playback, color);
     Vector value;
     color.ToVector(value);
     return value;

@@ -16,17 +16,17 @@ class ColorEnvelopeEntity : public Entity
 public:
     // The Entity behaviour, then playback starts again.
     void ResetBoundsFromTemplate(const char* propertyName) override;
-    // Moves playback on by `step` seconds; false once it holds at the end (or without a colour
-    // envelope template).
+    // Moves playback on by `step` seconds; true once it has run past the last key with no loop
+    // holding it, and at once without keys or without a colour envelope template.
     bool Advance(float step);
     void Reset() { Envelope::ResetPlayback(m_playback); }
     // The colour at the playback state as a vector, linear while linear lighting is on; white
     // without a colour envelope template.
     Vector GetLinearColor() const;
-    const EnvelopePlayback& GetPlayback() const { return m_playback; }
+    const EnvelopePlayState& GetPlayback() const { return m_playback; }
 
 private:
     const ColorEnvelopeTemplate* GetEnvelopeTemplate() const;
 
-    EnvelopePlayback m_playback;
+    EnvelopePlayState m_playback;
 };

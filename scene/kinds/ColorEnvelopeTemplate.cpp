@@ -10,7 +10,7 @@ void ColorEnvelopeTemplate::BuildClassProperties(RTTIPropertiesBase& table)
         "Envelope", &ColorEnvelopeTemplate::m_envelope));
 }
 
-ColorEnvelopeTemplate::ColorEnvelopeTemplate() : m_envelope(Envelope::INTERPOLATION_SMOOTH, HDRColor(255, 255, 255, 255, 1.0f))
+ColorEnvelopeTemplate::ColorEnvelopeTemplate() : m_envelope(Envelope::COMBINE_KEYS, HDRColor(255, 255, 255, 255, 1.0f))
 {
     SetTypeId(kTypeId);
 }

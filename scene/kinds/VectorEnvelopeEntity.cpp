@@ -21,13 +21,13 @@ void VectorEnvelopeEntity::ResetBoundsFromTemplate(const char* propertyName)
 bool VectorEnvelopeEntity::Advance(float step)
 {
     const VectorEnvelopeTemplate* const source = GetEnvelopeTemplate();
-    return source != nullptr && Envelope::FindKeySegment(source->GetEnvelope(), m_playback, step);
+    return source == nullptr || source->GetEnvelope().Advance(m_playback, step);
 }
 
 Vector VectorEnvelopeEntity::GetValue() const
 {
     Vector value;
     if (const VectorEnvelopeTemplate* const source = GetEnvelopeTemplate())
-        EnvelopeTrack::Evaluate(source->GetEnvelope(), m_playback, value);
+        source->GetEnvelope().Evaluate(m_playback, value);
     return value;
 }

@@ -16,16 +16,16 @@ class VectorEnvelopeEntity : public Entity
 public:
     // The Entity behaviour, then playback starts again.
     void ResetBoundsFromTemplate(const char* propertyName) override;
-    // Moves playback on by `step` seconds; false once it holds at the end (or without a vector
-    // envelope template).
+    // Moves playback on by `step` seconds; true once it has run past the last key with no loop
+    // holding it, and at once without keys or without a vector envelope template.
     bool Advance(float step);
     void Reset() { Envelope::ResetPlayback(m_playback); }
     // The value at the playback state; zero without a vector envelope template.
     Vector GetValue() const;
-    const EnvelopePlayback& GetPlayback() const { return m_playback; }
+    const EnvelopePlayState& GetPlayback() const { return m_playback; }
 
 private:
     const VectorEnvelopeTemplate* GetEnvelopeTemplate() const;
 
-    EnvelopePlayback m_playback;
+    EnvelopePlayState m_playback;
 };

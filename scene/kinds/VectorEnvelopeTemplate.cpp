@@ -10,7 +10,7 @@ void VectorEnvelopeTemplate::BuildClassProperties(RTTIPropertiesBase& table)
         "Envelope", &VectorEnvelopeTemplate::m_envelope));
 }
 
-VectorEnvelopeTemplate::VectorEnvelopeTemplate() : m_envelope(Envelope::INTERPOLATION_SMOOTH, Vector(1.0f, 1.0f, 1.0f, 1.0f))
+VectorEnvelopeTemplate::VectorEnvelopeTemplate() : m_envelope(Envelope::COMBINE_KEYS, Vector(1.0f, 1.0f, 1.0f, 1.0f))
 {
     SetTypeId(kTypeId);
 }

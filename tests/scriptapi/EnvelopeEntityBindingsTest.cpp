@@ -61,15 +61,15 @@ TEST_F(EnvelopeEntityBindingsTest, ScriptsAdvanceResetAndReadEnvelopeEntities)
     // The manager hands out entities as Entity; scripts cast them to their kind.
     EXPECT_EQ(Run("curve = tolua.cast(gEntityManager:CreateEntityInGame('fx/Curve', nil, Matrix:new_local(), 0), "
                   "'VectorEnvelopeEntity') "
-                  "local playing = curve:Advance(0.5) "
-                  "result = tostring(playing) .. ' ' .. curve:GetValue().y"),
-              "true 1");
-    EXPECT_EQ(Run("local playing = curve:Advance(5) result = tostring(playing) .. ' ' .. curve:GetValue().w"), "false 8");
+                  "local ended = curve:Advance(0.5) "
+                  "result = tostring(ended) .. ' ' .. curve:GetValue().y"),
+              "false 1");
+    EXPECT_EQ(Run("local ended = curve:Advance(5) result = tostring(ended) .. ' ' .. curve:GetValue().w"), "true 8");
     EXPECT_EQ(Run("curve:Reset() result = curve:GetValue().x"), "0");
     EXPECT_EQ(Run("local glow = tolua.cast(gEntityManager:CreateEntityInGame('fx/Glow', nil, Matrix:new_local(), 0), "
                   "'ColorEnvelopeEntity') "
                   "result = glow:GetLinearColor().x .. ' ' .. tostring(glow:Advance(1))"),
-              "2 false");
+              "2 true");
     HDRColor::SetLinearLighting(true);
 }
 } // namespace

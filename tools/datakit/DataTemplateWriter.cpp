@@ -22,6 +22,48 @@
 
 namespace
 {
+Envelope* EnvelopeOf(EntityTemplate& entityTemplate)
+{
+    if (auto* vectors = dynamic_cast<VectorEnvelopeTemplate*>(&entityTemplate))
+        return &vectors->GetEnvelope();
+    if (auto* colors = dynamic_cast<ColorEnvelopeTemplate*>(&entityTemplate))
+        return &colors->GetEnvelope();
+    return nullptr;
+}
+
+// "name start end", the bounds in seconds.
+bool AddLoop(Envelope& envelope, const std::string& value, std::string& error)
+{
+    std::istringstream words(value);
+    std::string loopName;
+    float start = 0.0f;
+    float end = 0.0f;
+    words >> loopName >> start >> end;
+    if (!words || !(start >= 0.0f) || !(end > start))
+    {
+        error = "loop \"" + value + "\" is not \"name start end\" with 0 <= start < end";
+        return false;
+    }
+    EnvelopeLoop& loop = envelope.GetLoops()[envelope.GetLoops().Add(EnvelopeLoop())];
+    loop.m_name.Set(loopName.c_str());
+    loop.m_start = Envelope::ToKeyTime(start);
+    loop.m_end = Envelope::ToKeyTime(end);
+    return true;
+}
+
+bool SetInterpolation(Envelope& envelope, const std::string& value, std::string& error)
+{
+    const char* const names[] = {"None", "Linear", "CubicBezier"};
+    for (uint32_t i = 0; i < 3; ++i)
+        if (value == names[i])
+        {
+            envelope.SetInterpolation(i);
+            return true;
+        }
+    error = "interpolation \"" + value + "\" is not None, Linear or CubicBezier";
+    return false;
+}
+
 bool ApplyOption(EntityTemplate& entityTemplate, const DataTemplateWriter::Option& option, std::string& error)
 {
     const std::string& name = option.first;
@@ -56,6 +98,9 @@ bool ApplyOption(EntityTemplate& entityTemplate, const DataTemplateWriter::Optio
     if (name == "--element")
         if (auto* compound = dynamic_cast<CompoundTemplate*>(&entityTemplate))
             return CompoundTemplateWriter::AddElementOption(*compound, value, error);
+    if (name == "--loop" || name == "--interpolation")
+        if (Envelope* envelope = EnvelopeOf(entityTemplate))
+            return name == "--loop" ? AddLoop(*envelope, value, error) : SetInterpolation(*envelope, value, error);
     if (name == "--key")
     {
         // "seconds x y z w" for vector envelopes, "seconds r g b a multiplier" for colour ones.

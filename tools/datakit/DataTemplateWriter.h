@@ -17,6 +17,8 @@ namespace DataTemplateWriter
 // "--transition" ("from to animation", animation graphs), "--mesh" and "--particles" (the paths of
 // a physical effect), "--tree" (a behaviour tree: "Name" without nodes, or "Name = node" in the text form of BehaviourTreeText), "--key"
 // ("seconds x y z w" for vector envelopes, "seconds r g b a multiplier" for colour envelopes),
+// "--loop" ("name start end", seconds) and "--interpolation" ("None", "Linear", "CubicBezier") for
+// either envelope kind,
 // "--element" (compound templates and their kinds; see CompoundTemplateWriter::AddElementOption).
 using Option = std::pair<std::string, std::string>;
 

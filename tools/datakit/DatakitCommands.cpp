@@ -34,7 +34,8 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
          &RunVideoCommand},
         {"data-template", "data-template <out.BinaryTemplate> <GUID> <template class> [--set \"Name = value\"]... "
                           "[--transition \"from to animation\"]... [--mesh P] [--particles P] [--tree NAME]... "
-                          "[--key \"seconds values\"]... [--element \"name template [x y z] [words]\"]...",
+                          "[--key \"seconds values\"]... [--loop \"name start end\"]... [--interpolation MODE] "
+                          "[--element \"name template [x y z] [words]\"]...",
          &RunDataTemplateCommand},
     };
     return commands;

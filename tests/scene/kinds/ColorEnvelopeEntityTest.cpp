@@ -17,7 +17,7 @@ protected:
     }
 };
 
-TEST_F(ColorEnvelopeEntityTest, ANewTemplateIsSmoothWhiteAndWithoutKeysGivesItsConstant)
+TEST_F(ColorEnvelopeEntityTest, ANewTemplateIsLinearWhiteAndWithoutKeysGivesItsConstant)
 {
     HDRColor::SetLinearLighting(false);
     ColorEnvelopeTemplate& source = MakeColorTemplate();
@@ -36,7 +36,8 @@ TEST_F(ColorEnvelopeEntityTest, ANewTemplateIsSmoothWhiteAndWithoutKeysGivesItsC
     EXPECT_FLOAT_EQ(color.x, 2.0f);
     EXPECT_FLOAT_EQ(color.y, 0.0f);
     EXPECT_FLOAT_EQ(color.z, 0.4f);
-    EXPECT_FALSE(entity->Advance(0.5f));
+    // Without keys playback has ended at once.
+    EXPECT_TRUE(entity->Advance(0.5f));
     HDRColor::SetLinearLighting(true);
 }
 
@@ -49,20 +50,20 @@ TEST_F(ColorEnvelopeEntityTest, EntitiesAdvanceResetAndStartAgainWhenTheTemplate
     source.GetEnvelope().AddKey(HDRColor(255, 255, 255, 255), 2.0f, -1);
     auto* entity = static_cast<ColorEnvelopeEntity*>(gEntityManager.CreateEntity(&source, nullptr, Matrix::ONE, 0, nullptr));
     auto* other = static_cast<ColorEnvelopeEntity*>(gEntityManager.CreateEntity(&source, nullptr, Matrix::ONE, 0, nullptr));
-    EXPECT_TRUE(entity->Advance(1.0f));
-    EXPECT_TRUE(other->Advance(1.5f));
+    EXPECT_FALSE(entity->Advance(1.0f));
+    EXPECT_FALSE(other->Advance(1.5f));
     // Half way: channel 127 or 128, converted to linear (power 2.2).
     const Vector half = entity->GetLinearColor();
     EXPECT_NEAR(half.x, std::pow(127.5f / 255.0f, 2.2f), 3e-3f);
     EXPECT_FLOAT_EQ(half.w, 1.0f);
-    EXPECT_FALSE(entity->Advance(5.0f));
+    EXPECT_TRUE(entity->Advance(5.0f));
     EXPECT_FLOAT_EQ(entity->GetLinearColor().x, 1.0f);
     entity->Reset();
     EXPECT_FLOAT_EQ(entity->GetPlayback().time, 0.0f);
     EXPECT_FLOAT_EQ(entity->GetLinearColor().x, 0.0f);
 
     // An edit of the template resets every entity's playback.
-    EXPECT_TRUE(entity->Advance(0.5f));
+    EXPECT_FALSE(entity->Advance(0.5f));
     source.OnPropertyChanged(source.GetClassProperties()->FindProperty("Envelope"));
     EXPECT_FLOAT_EQ(entity->GetPlayback().time, 0.0f);
     EXPECT_FLOAT_EQ(other->GetPlayback().time, 0.0f);
@@ -70,7 +71,7 @@ TEST_F(ColorEnvelopeEntityTest, EntitiesAdvanceResetAndStartAgainWhenTheTemplate
 
     // Moved to a template of another kind, the entity plays nothing.
     entity->ChangeTemplate(m_template);
-    EXPECT_FALSE(entity->Advance(0.5f));
+    EXPECT_TRUE(entity->Advance(0.5f));
     EXPECT_FLOAT_EQ(entity->GetLinearColor().x, 1.0f);
 }
 
@@ -78,6 +79,9 @@ TEST_F(ColorEnvelopeEntityTest, TheTemplateRecordCarriesTheEnvelope)
 {
     ColorEnvelopeTemplate source;
     source.GetEnvelope().AddKey(HDRColor(10, 20, 30, 40, 1.5f), 0.25f, -1);
+    source.GetEnvelope().SetInterpolation(Envelope::INTERPOLATION_CUBIC_BEZIER);
+    source.GetEnvelope().GetLoops().Resize(1);
+    source.GetEnvelope().GetLoops()[0].m_end = 300;
     std::vector<uint8_t> bytes(source.SerializeToMemory(nullptr, 0, 0));
     ASSERT_EQ(source.SerializeToMemory(bytes.data(), bytes.size(), 0), bytes.size());
     ColorEnvelopeTemplate copy;
@@ -86,6 +90,8 @@ TEST_F(ColorEnvelopeEntityTest, TheTemplateRecordCarriesTheEnvelope)
     EXPECT_EQ(copy.GetEnvelope().GetKeyTime(0), 256u);
     EXPECT_EQ(copy.GetEnvelope().GetKeyValue(0).g, 20);
     EXPECT_FLOAT_EQ(copy.GetEnvelope().GetKeyValue(0).multiplier, 1.5f);
+    EXPECT_EQ(copy.GetEnvelope().GetInterpolation(), 2u);
+    EXPECT_EQ(copy.GetEnvelope().GetLoops()[0].m_end, 300u);
     EXPECT_TRUE(copy.GetClassProperties()->AreObjectsEqual(&source, &copy));
 }
 } // namespace

@@ -140,7 +140,9 @@ TEST_F(SceneParametersTemplateTest, ANewTemplateHoldsTheDefaults)
     ASSERT_EQ(tone.GetKeyCount(), 3);
     EXPECT_EQ(tone.GetKeyTime(2), 4096u);
     EXPECT_TRUE(tone.GetKeyValue(1).Equal(Vector(1, 1, 1, 1)));
-    EXPECT_EQ(tone.GetInterpolation(), 0u);
+    // Made with combine mode 0 (the keys alone) and the envelope's default linear interpolation.
+    EXPECT_EQ(tone.GetCombineMode(), Envelope::COMBINE_KEYS);
+    EXPECT_EQ(tone.GetInterpolation(), uint32_t(Envelope::INTERPOLATION_LINEAR));
     const TEnvelope<HDRColor>& lookup = t.GetColorLookupCurve();
     ASSERT_EQ(lookup.GetKeyCount(), 2);
     EXPECT_EQ(lookup.GetKeyValue(1).r, 255);

@@ -20,15 +20,17 @@ TEST_F(VectorEnvelopeEntityTest, EntitiesPlayTheTemplateCurveFromTimeZero)
 
     source.GetEnvelope().AddKey(Vector(0.0f, 0.0f, 0.0f, 0.0f), 0.0f, -1);
     source.GetEnvelope().AddKey(Vector(4.0f, 8.0f, 0.0f, 1.0f), 1.0f, -1);
-    EXPECT_TRUE(entity->Advance(0.5f));
-    // Smooth by default: half way is half the value.
+    EXPECT_FALSE(entity->Advance(0.5f));
+    // Linear by default, the keys alone.
     EXPECT_FLOAT_EQ(entity->GetValue().y, 4.0f);
-    EXPECT_TRUE(entity->Advance(0.25f));
-    EXPECT_FLOAT_EQ(entity->GetValue().x, 4.0f * 0.84375f);
+    EXPECT_FALSE(entity->Advance(0.25f));
+    EXPECT_FLOAT_EQ(entity->GetValue().x, 3.0f);
+    EXPECT_TRUE(entity->Advance(0.5f));
     entity->ResetBoundsFromTemplate("Envelope");
     EXPECT_FLOAT_EQ(entity->GetPlayback().time, 0.0f);
     EXPECT_TRUE(entity->GetValue().Equal(Vector(0.0f, 0.0f, 0.0f, 0.0f)));
-    entity->Advance(3.0f);
+    EXPECT_TRUE(entity->Advance(3.0f));
+    EXPECT_EQ(entity->GetPlayback().key, 1u);
     entity->Reset();
     EXPECT_EQ(entity->GetPlayback().key, 0u);
     EXPECT_FLOAT_EQ(entity->GetPlayback().time, 0.0f);

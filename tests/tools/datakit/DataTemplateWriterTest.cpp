@@ -106,12 +106,19 @@ TEST(DataTemplateWriterTest, BehaviourTreeAndAnimationGraphTemplates)
 TEST(DataTemplateWriterTest, EnvelopeUIAndEffectTemplates)
 {
     std::unique_ptr<EntityTemplate> vectors =
-        WriteAndRead({"--key", "0 0 0 0 0", "--key", "1.5 1 2 3 4"}, "VectorEnvelopeTemplate");
+        WriteAndRead({"--key", "0 0 0 0 0", "--key", "1.5 1 2 3 4", "--interpolation", "CubicBezier", "--loop",
+                      "Idle 0.5 1.25"},
+                     "VectorEnvelopeTemplate");
     ASSERT_NE(vectors, nullptr);
     const TEnvelope<Vector>& curve = static_cast<VectorEnvelopeTemplate&>(*vectors).GetEnvelope();
     ASSERT_EQ(curve.GetKeyCount(), 2);
     EXPECT_EQ(curve.GetKeyTime(1), 1536u);
     EXPECT_FLOAT_EQ(curve.GetKeyValue(1).w, 4.0f);
+    EXPECT_EQ(curve.GetInterpolation(), uint32_t(Envelope::INTERPOLATION_CUBIC_BEZIER));
+    ASSERT_EQ(curve.GetLoops().Count(), 1);
+    EXPECT_STREQ(curve.GetLoops()[0].m_name.CStr(), "Idle");
+    EXPECT_EQ(curve.GetLoops()[0].m_start, 512u);
+    EXPECT_EQ(curve.GetLoops()[0].m_end, 1280u);
 
     std::unique_ptr<EntityTemplate> colors = WriteAndRead({"--key", "0.25 10 20 30 40 2"}, "ColorEnvelopeTemplate");
     ASSERT_NE(colors, nullptr);
@@ -135,6 +142,11 @@ TEST(DataTemplateWriterTest, EnvelopeUIAndEffectTemplates)
                                                error),
               nullptr);
     EXPECT_EQ(DataTemplateWriter::MakeTemplate("ColorEnvelopeTemplate", {{"--key", "1 0 0"}}, error), nullptr);
+    // Loops need a name and a later end; interpolations are named.
+    for (const char* loop : {"Idle", "Idle 2 1", "Idle 1 1", "Idle -1 2"})
+        EXPECT_EQ(DataTemplateWriter::MakeTemplate("ColorEnvelopeTemplate", {{"--loop", loop}}, error), nullptr) << loop;
+    EXPECT_EQ(DataTemplateWriter::MakeTemplate("ColorEnvelopeTemplate", {{"--interpolation", "Smooth"}}, error), nullptr);
+    EXPECT_EQ(DataTemplateWriter::MakeTemplate("SFXTemplate", {{"--loop", "Idle 0 1"}}, error), nullptr);
 }
 
 TEST(DataTemplateWriterTest, UnknownClassesAndOptionsOfAnotherKindAreRefused)

@@ -424,6 +424,15 @@ public:
     uint32_t GetFrameDrawCalls() const { return m_stateCache.GetFrameDrawCalls(); }
     uint32_t GetFramePrimitives() const { return m_stateCache.GetFramePrimitives(); }
     NorvexRendererPresenterThread& GetPresenter() { return m_presenter; }
+    // A declaration for the element list with one reference for the caller (VertexDeclarationCache).
+    gpu::GpuVertexDeclaration* GetVertexDeclaration(const gpu::VertexElement* elements, uint32_t count)
+    {
+        return m_deviceManager.GetVertexDeclarations().GetOrCreate(elements, count);
+    }
+    // Buffers without an FVF, filled with `length` bytes of `data` when given; null when the device
+    // refuses them.
+    gpu::GpuVertexBuffer* CreateVertexBuffer(uint32_t length, uint32_t usage, gpu::Pool pool, const void* data);
+    gpu::GpuIndexBuffer* CreateIndexBuffer(uint32_t length, uint32_t usage, gpu::Pool pool, const void* data);
 
     // Render-thread state for tests and render-side code.
     const SceneCellGrid& GetSceneCellGrid() const { return m_executor.GetSceneCellGrid(); }

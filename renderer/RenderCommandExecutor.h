@@ -102,6 +102,8 @@ public:
     // Render-thread state for tests and render-side code.
     const SceneCellGrid& GetSceneCellGrid() const { return m_cellGrid; }
     SceneCellGrid& GetSceneCellGrid() { return m_cellGrid; }
+    // The delegate render command 9 registered, or null.
+    GameDelegate* GetGameDelegate() const { return m_gameDelegate; }
     uint32_t GetGatheredCount() const { return uint32_t(m_gathered.size()); }
     uint32_t GetOutlinedCount() const { return uint32_t(m_outlined.size()); }
     uint32_t GetFrameLightCount() const { return uint32_t(m_lights.size()); }

@@ -424,6 +424,10 @@ public:
     uint32_t GetFrameDrawCalls() const { return m_stateCache.GetFrameDrawCalls(); }
     uint32_t GetFramePrimitives() const { return m_stateCache.GetFramePrimitives(); }
     NorvexRendererPresenterThread& GetPresenter() { return m_presenter; }
+    // Render thread: the unit cube stretched over the box and placed by the matrix, in one colour;
+    // cullSide equal to the view's mirrored flag culls clockwise faces, else counter-clockwise.
+    void DrawDebugBox(const BoundingBox4& box, const Matrix& matrix, const Vector& color, uint8_t cullSide,
+                      bool depthTested);
     // A declaration for the element list with one reference for the caller (VertexDeclarationCache).
     gpu::GpuVertexDeclaration* GetVertexDeclaration(const gpu::VertexElement* elements, uint32_t count)
     {

@@ -81,7 +81,7 @@ const R::OpcodeInfo R::kOpcodes[kRenderOpcodeCount] = {
     /* 54 */ {&R::OpNothing, 0, nullptr},
     /* 55 */ {&R::OpSetDepthStencilSurface, rp::kPointer, nullptr},
     /* 56 */ {&R::OpEmptyDebugDraw, rp::kDebugDrawBox, nullptr},
-    /* 57 */ {&R::OpNotBuilt, rp::kDrawSolidBox, "NorvexRenderer::DrawSolidBox, built-in shapes"},
+    /* 57 */ {&R::OpDrawSolidBox, rp::kDrawSolidBox, nullptr},
     /* 58 */ {&R::OpEmptyDebugDraw, rp::kDebugDrawShape, nullptr},
     /* 59 */ {&R::OpEmptyDebugDraw, rp::kDebugDrawPointLight, nullptr},
     /* 60 */ {&R::OpEmptyDebugDraw, rp::kDebugDrawSpotLight, nullptr},
@@ -290,6 +290,17 @@ void RenderCommandExecutor::OpNotBuilt(uint32_t opcode)
 void RenderCommandExecutor::OpEmptyDebugDraw(uint32_t opcode)
 {
     SkipPayload(kOpcodes[opcode].payloadBytes);
+}
+
+void RenderCommandExecutor::OpDrawSolidBox(uint32_t)
+{
+    const BoundingBox4 box = Get<BoundingBox4>();
+    const Matrix transform = Get<Matrix>();
+    const Vector color = Get<Vector>();
+    const uint8_t cullSide = Get<uint8_t>();
+    const uint8_t depthTest = Get<uint8_t>();
+    if (m_readOk)
+        m_renderer.DrawDebugBox(box, transform, color, cullSide, depthTest != 0);
 }
 
 void RenderCommandExecutor::OpDrawMeshSkinned(uint32_t opcode)

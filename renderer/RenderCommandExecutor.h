@@ -153,6 +153,7 @@ private:
 
     // Handlers (RenderCommandExecutor.cpp and RenderCommandExecutorFrame.cpp).
     void OpEnd(uint32_t opcode);
+    void OpDrawSolidBox(uint32_t opcode);
     void OpInitDX(uint32_t opcode);
     void OpReleaseDeviceObjects(uint32_t opcode);
     void OpCloseDX(uint32_t opcode);

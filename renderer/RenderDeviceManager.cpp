@@ -81,6 +81,7 @@ bool RenderDeviceManager::InitDX(void* window)
     m_renderer.GetExecutor().AllocateFrameLists();
     m_textRenderer.CreateBuffers(m_device);
     m_declarations.SetDevice(m_device);
+    m_sharedGeometry.Create(m_renderer);
     m_deviceCreated = true;
     m_deviceCreatedTime = Time::Now();
     m_renderer.StartFrameStatistics();
@@ -152,6 +153,7 @@ bool RenderDeviceManager::ResetDevice(bool reset)
     executor.SyncPresenter();
     m_renderer.GetStateCache().Reset();
     ReleaseSizeDependentObjects();
+    m_sharedGeometry.Release();
     executor.ReleaseFrameSurfaces();
     m_device->SetDepthStencilSurface(nullptr);
     bool ok = true;
@@ -210,6 +212,7 @@ bool RenderDeviceManager::ResetDevice(bool reset)
     if (!abandoned)
         m_deviceResetPending.store(false, std::memory_order_release);
     CreateSizeDependentObjects();
+    m_sharedGeometry.Create(m_renderer);
     m_renderer.GetStateCache().Reset();
     return ok;
 }
@@ -304,6 +307,7 @@ void RenderDeviceManager::CloseDX()
     executor.ReleaseFrameSurfaces();
     ReleaseSizeDependentObjects();
     m_textRenderer.ReleaseBuffers();
+    m_sharedGeometry.Release();
     m_declarations.Clear();
     gpu::SafeRelease(m_device);
     gpu::SafeRelease(m_factory);

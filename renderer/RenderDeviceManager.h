@@ -12,6 +12,7 @@
 #include "renderer/DeviceParams.h"
 #include "renderer/DisplayModeList.h"
 #include "renderer/RenderTargetSet.h"
+#include "renderer/SharedGeometry.h"
 #include "renderer/TextRenderer.h"
 #include "renderer/VertexDeclarationCache.h"
 
@@ -70,6 +71,8 @@ public:
     uint32_t GetRenderHeight() const { return m_renderHeight; }
     // The shared text geometry; it exists while the device does.
     TextRenderer& GetTextRenderer() { return m_textRenderer; }
+    // The static shared geometry, made after every device creation or reset.
+    const SharedGeometry& GetSharedGeometry() const { return m_sharedGeometry; }
     // The shared vertex declarations; they exist while the device does.
     VertexDeclarationCache& GetVertexDeclarations() { return m_declarations; }
     bool HasDepthTextureSupport() const { return m_capsDepthTexture; }
@@ -90,6 +93,7 @@ private:
     RendererDeviceSettings m_settings;
     TextRenderer m_textRenderer;
     VertexDeclarationCache m_declarations;
+    SharedGeometry m_sharedGeometry;
     std::atomic<bool> m_quitRequested{false};
     std::atomic<bool> m_deviceResetPending{false};
     DeviceParams m_params; // display lock

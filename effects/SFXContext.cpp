@@ -2,7 +2,7 @@
 
 #include "core/console/GameConsole.h"
 #include "core/threads/CommandRingBuffer.h"
-#include "effects/SFXDefinition.h"
+#include "effects/sfx/SFXDefinition.h"
 #include "renderer/NorvexRenderer.h"
 
 #include <atomic>
@@ -16,10 +16,19 @@ SFXContext::SFXContext(NorvexRenderer& renderer, EntityTemplate* owner) : Entity
 {
 }
 
-void SFXContext::Init(const SFXDefinition& definition, const Matrix& matrix, uint32_t, uint32_t)
+void SFXContext::Init(SFXDefinition& definition, const Matrix& matrix, bool, uint32_t)
 {
+    if (m_definition == nullptr)
+        definition.LinkContext(*this);
     m_matrix = matrix;
     m_elementContexts = definition.GetElements().Count();
+}
+
+void SFXContext::Destroy()
+{
+    if (m_definition != nullptr)
+        m_definition->UnlinkContext(*this);
+    Release();
 }
 
 void SFXContext::PostRestart(uint8_t flagA, uint8_t flagB)

@@ -1,7 +1,8 @@
 // SFXContext: one playing instance of an effect. Made on the main thread for a template, it lives
 // on the render thread like every rendering context: Init and PostRestart post to it, and Destroy
-// posts its deletion. Playing the elements belongs to the effects work and is not built: the render
-// side keeps what it was told and says once in the log that playback is not built.
+// posts its deletion. Its first Init links it into its definition's context list and Destroy
+// unlinks it. Playing the elements is not built yet: the render side keeps what it was told and
+// says once in the log that playback is not built.
 #pragma once
 
 #include "core/math/Matrix.h"
@@ -19,13 +20,16 @@ public:
     SFXContext(NorvexRenderer& renderer, EntityTemplate* owner);
 
     // Main thread: one element context per element definition of `definition`, placed by `matrix`.
-    void Init(const SFXDefinition& definition, const Matrix& matrix, uint32_t flagA, uint32_t flagB);
+    // The first initialisation binds the context to the definition and joins its context list.
+    void Init(SFXDefinition& definition, const Matrix& matrix, bool carryOver, uint32_t initFlags);
     // Main thread: posts the restart (sub-operation 0 with two flag bytes) to the render thread.
     void PostRestart(uint8_t flagA, uint8_t flagB);
-    // Main thread: posts the deletion.
-    void Destroy() override { Release(); }
+    // Main thread: leaves its definition's context list and posts the deletion.
+    void Destroy() override;
 
     EntityTemplate* GetOwner() const { return m_owner; }
+    SFXDefinition* GetDefinition() const { return m_definition; }
+    SFXContext* GetNextOfDefinition() const { return m_definitionNext; }
     int32_t GetElementContextCount() const { return m_elementContexts; }
     const Matrix& GetMatrix() const { return m_matrix; }
     // Render thread: restarts run and the flags of the last one.
@@ -34,9 +38,14 @@ public:
     uint8_t GetLastRestartFlagB() const { return m_restartFlags[1]; }
 
 private:
+    friend class SFXDefinition;
+
     static void Execute(NorvexRenderer& renderer, uint32_t subCommand, CommandRingBuffer& reader);
 
     EntityTemplate* m_owner;
+    SFXDefinition* m_definition = nullptr;
+    SFXContext* m_definitionPrevious = nullptr;
+    SFXContext* m_definitionNext = nullptr;
     Matrix m_matrix = Matrix::ONE;
     int32_t m_elementContexts = 0;
     uint32_t m_restarts = 0;

@@ -9,7 +9,7 @@ find_path(TOLUA_INCLUDE_DIR tolua++.h REQUIRED)
 # and a call into a shared library costs an extra indirect jump each time.
 find_library(LUA51_STATIC_LIBRARY NAMES liblua5.1.a HINTS ${LUA51_LIBRARY_DIRS} REQUIRED)
 
-set(SCRIPTAPI_PACKAGES engine entity sound math input camera gamedelegate video config game navigation ui sequences)
+set(SCRIPTAPI_PACKAGES engine entity sound math input camera gamedelegate video config game navigation ui sequences text)
 set(SCRIPTAPI_OUTPUT ${CMAKE_BINARY_DIR}/scriptapi)
 file(MAKE_DIRECTORY ${SCRIPTAPI_OUTPUT})
 foreach(package ${SCRIPTAPI_PACKAGES})
@@ -20,9 +20,9 @@ foreach(package ${SCRIPTAPI_PACKAGES})
   # without the standard library. The prefix keeps every generated opener in a name space of ours.
   add_custom_command(
     OUTPUT ${out}
-    COMMAND ${TOLUA_GENERATOR} -n norvex_${package} -o ${out} ${pkg}
+    COMMAND ${TOLUA_GENERATOR} -L ${PROJECT_SOURCE_DIR}/scriptapi/ToluaHooks.lua -n norvex_${package} -o ${out} ${pkg}
     COMMAND ${CMAKE_COMMAND} -DFILE=${out} -P ${PROJECT_SOURCE_DIR}/scriptapi/FastBindingChecks.cmake
-    DEPENDS ${pkg} ${PROJECT_SOURCE_DIR}/scriptapi/FastBindingChecks.cmake
+    DEPENDS ${pkg} ${PROJECT_SOURCE_DIR}/scriptapi/FastBindingChecks.cmake ${PROJECT_SOURCE_DIR}/scriptapi/ToluaHooks.lua
     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
     COMMENT "tolua++ ${package}.pkg"
     VERBATIM)

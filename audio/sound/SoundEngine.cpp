@@ -6,6 +6,7 @@
 #include "engine/config/GameConfig.h"
 #include "engine/config/LanguageNames.h"
 #include "engine/config/ProjectConfig.h"
+#include "engine/profiler/Profiler.h"
 #include "platform/audio/AudioEngine.h"
 #include "renderer/resources/ResourceManager.h"
 
@@ -534,8 +535,11 @@ void SoundEngine::HandleCommand(const uint8_t* record)
 void SoundEngine::UpdateCycle()
 {
     const Time now = Time::Now();
-    if (m_cycles.load(std::memory_order_relaxed) != 0 && (now - m_cycleTime).ToMilliseconds() < double(kWaitMs))
+    const bool first = m_cycles.load(std::memory_order_relaxed) == 0;
+    const double sinceLast = first ? 0.0 : (now - m_cycleTime).ToMilliseconds();
+    if (!first && sinceLast < double(kWaitMs))
         return;
+    gProfiler.SetValue(PROFILER_SOUND_ROUND_TIME, float(sinceLast), kProfilerCallerOtherThread);
     m_cycleTime = now;
     m_masterTransition.Update(now);
     m_masterVolume = m_masterTransition.GetCurrent();
@@ -558,5 +562,10 @@ void SoundEngine::UpdateCycle()
             m_lastGlitchCount = glitches;
         }
     }
+    // The counter wraps; the difference of two u32 readings still gives the bytes in between.
+    const uint32_t decoded = m_instances.GetDecodedBytes();
+    gProfiler.SetValue(PROFILER_SOUND_BYTES_DECODED, float(decoded - m_decodedBytesMark), kProfilerCallerOtherThread);
+    m_decodedBytesMark = decoded;
+    gProfiler.SetValue(PROFILER_SOUND_TICK, float((Time::Now() - now).ToMilliseconds()), kProfilerCallerOtherThread);
     m_cycles.fetch_add(1, std::memory_order_release);
 }

@@ -168,6 +168,7 @@ private:
     std::atomic<audio::Engine*> m_mixerPublished{nullptr};
     audio::MasteringVoice* m_mastering = nullptr;
     uint32_t m_lastGlitchCount = 0;
+    uint32_t m_decodedBytesMark = 0; // the decoded byte counter at the last cycle
     audio::Positioner3D m_positioner;
     audio::Listener m_listener;
     Matrix m_listenerMatrix = Matrix::ONE;

@@ -4,6 +4,7 @@
 #include "audio/sound/SoundEngine.h"
 #include "audio/sound/SoundInstanceList.h"
 #include "core/console/GameConsole.h"
+#include "engine/profiler/Profiler.h"
 #include "platform/audio/AudioEngine.h"
 
 #include <algorithm>
@@ -78,6 +79,7 @@ bool SoundInstanceDecodableBase::Refill()
     // 7-channel stream early, its last few bytes read as the end of the file.
     const uint32_t frameBytes = std::max<uint32_t>(m_decoder->GetFormat().blockAlign, 1);
     const uint32_t halfBytes = kDecodeHalfBytes - kDecodeHalfBytes % frameBytes;
+    gProfiler.StartTimer(PROFILER_SOUND_DECODE_TIME, kProfilerCallerOtherThread);
     uint32_t got = m_decoder->Read(half, halfBytes);
     gSoundEngine->GetInstances().AddDecodedBytes(got);
     bool endOfStream = false;
@@ -103,6 +105,7 @@ bool SoundInstanceDecodableBase::Refill()
         gSoundEngine->GetInstances().AddDecodedBytes(more);
         got += more;
     }
+    gProfiler.StopTimer(PROFILER_SOUND_DECODE_TIME, kProfilerCallerOtherThread);
     if (endOfStream)
         m_ended = true;
     if (got == 0)
@@ -111,7 +114,10 @@ bool SoundInstanceDecodableBase::Refill()
     buffer.audioData = half;
     buffer.audioBytes = got;
     buffer.flags = endOfStream ? audio::kBufferEndOfStream : 0u;
-    if (!m_voice->SubmitBuffer(buffer))
+    gProfiler.StartTimer(PROFILER_SOUND_UPLOAD_TIME, kProfilerCallerOtherThread);
+    const bool queued = m_voice->SubmitBuffer(buffer);
+    gProfiler.StopTimer(PROFILER_SOUND_UPLOAD_TIME, kProfilerCallerOtherThread);
+    if (!queued)
         return false;
     m_nextHalf = !m_nextHalf;
     return true;

@@ -5,6 +5,7 @@
 #include "audio/sound/SoundInstanceZombie.h"
 #include "core/console/GameConsole.h"
 #include "core/memory/IndexPool.h"
+#include "engine/profiler/Profiler.h"
 
 #include <memory>
 
@@ -126,6 +127,8 @@ void SoundInstanceList::UpdateAll()
         instance = next;
     }
     m_zombieCount = zombies;
+    gProfiler.SetValue(PROFILER_SOUND_INSTANCES, float(m_count - zombies), kProfilerCallerOtherThread);
+    gProfiler.SetValue(PROFILER_ZOMBIE_SOUND_INSTANCES, float(zombies), kProfilerCallerOtherThread);
 }
 
 void SoundInstanceList::CreateDecodePool(uint32_t count)

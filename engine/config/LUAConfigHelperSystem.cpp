@@ -1,6 +1,7 @@
 #include "engine/config/LUAConfigHelper.h"
 
 #include "core/console/GameConsole.h"
+#include "effects/sfx/SFXDefinition.h"
 #include "engine/Game.h"
 #include "engine/NorvexEngine.h"
 #include "engine/config/GameConfig.h"
@@ -25,12 +26,13 @@ void LUAConfigHelper::ApplySeriousGFXSettings()
         renderer->RequestDeviceReset();
         renderer->SubmitCommands(true);
     }
+    // Effects pick up the new quality where they stand: every context restarts with carry-over.
+    SFXDefinition::WalkRegistry([](SFXDefinition& definition) { definition.ReinitContexts(true); });
     if (!gRebuildReported)
     {
         gRebuildReported = true;
         gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE,
-                        "ApplySeriousGFXSettings: mesh materials, particle shaders and effect contexts are not built "
-                        "yet");
+                        "ApplySeriousGFXSettings: mesh materials and particle shaders are not built yet");
     }
     gGame.RequestFullScreen(gGameConfig.m_fullScreenMode);
     gGame.RequestScreenResoultionChange(gGame.GetScreenWidth(), gGame.GetScreenHeight());

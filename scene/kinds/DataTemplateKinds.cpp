@@ -2,10 +2,10 @@
 
 #include "core/reflection/RTTIClassRegistry.h"
 #include "effects/ParticleSystem.h"
-#include "effects/SFXDefinition.h"
-#include "gameplay/behaviour/BehaviourClassRegistration.h"
-#include "gameplay/PhysicalEffect.h"
 #include "effects/TEnvelope.h"
+#include "effects/particles/PhysicalEffect.h"
+#include "effects/sfx/SFXDefinition.h"
+#include "gameplay/behaviour/BehaviourClassRegistration.h"
 #include "scene/kinds/BehaviourTreeTemplate.h"
 #include "scene/kinds/ColorEnvelopeTemplate.h"
 #include "scene/kinds/FlagEntityConnection.h"

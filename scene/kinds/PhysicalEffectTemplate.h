@@ -3,7 +3,7 @@
 // thread only.
 #pragma once
 
-#include "gameplay/PhysicalEffect.h"
+#include "effects/particles/PhysicalEffect.h"
 #include "scene/templates/EntityTemplate.h"
 
 // Template of physical effect entities.

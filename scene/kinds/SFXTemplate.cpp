@@ -3,7 +3,7 @@
 #include "core/console/GameConsole.h"
 #include "core/reflection/RecordStream.h"
 #include "effects/SFXContext.h"
-#include "effects/SFXDefinition.h"
+#include "effects/sfx/SFXDefinition.h"
 #include "effects/SFXEntity.h"
 #include "renderer/NorvexRenderer.h"
 
@@ -116,7 +116,7 @@ EntityTemplatePreview* SFXTemplate::CreatePreviewInstance()
     if (gRenderer == nullptr)
         return nullptr;
     SFXContext* context = new SFXContext(*gRenderer, this);
-    context->Init(*m_definition, Matrix::ONE, 0, 1);
+    context->Init(*m_definition, Matrix::ONE, false, 1);
     context->PostRestart(1, 0);
     return context;
 }

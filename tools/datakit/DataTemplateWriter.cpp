@@ -1,6 +1,7 @@
 #include "tools/datakit/DataTemplateWriter.h"
 
 #include "core/reflection/RTTIClassRegistry.h"
+#include "effects/sfx/SFXDefinition.h"
 #include "gameplay/behaviour/BehaviourTree.h"
 #include "scene/SceneClassRegistration.h"
 #include "scene/kinds/BehaviourTreeTemplate.h"
@@ -8,6 +9,7 @@
 #include "scene/kinds/CompoundTemplate.h"
 #include "scene/kinds/MeshAnimationGraphTemplate.h"
 #include "scene/kinds/PhysicalEffectTemplate.h"
+#include "scene/kinds/SFXTemplate.h"
 #include "scene/kinds/VectorEnvelopeTemplate.h"
 #include "scene/templates/EntityTemplate.h"
 #include "tools/datakit/BehaviourTreeText.h"
@@ -17,6 +19,7 @@
 #include "tools/datakit/SceneWriter.h"
 #include "tools/datakit/TemplateWriter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
@@ -64,6 +67,19 @@ bool SetInterpolation(Envelope& envelope, const std::string& value, std::string&
     return false;
 }
 
+// "Name = value; Name = value" of a base element appended to the definition.
+bool AddSFXElement(SFXDefinition& definition, const std::string& value, std::string& error)
+{
+    std::string lines = value;
+    std::replace(lines.begin(), lines.end(), ';', '\n');
+    std::unique_ptr<SFXElementDefinition> element(new SFXElementDefinition);
+    if (!RecordFromText(*element, lines, error))
+        return false;
+    element->SetOwner(&definition);
+    definition.AddElement(element.release());
+    return true;
+}
+
 bool ApplyOption(EntityTemplate& entityTemplate, const DataTemplateWriter::Option& option, std::string& error)
 {
     const std::string& name = option.first;
@@ -95,6 +111,10 @@ bool ApplyOption(EntityTemplate& entityTemplate, const DataTemplateWriter::Optio
             trees->AddTree(tree);
             return true;
         }
+    if (name == "--definition" || name == "--sfx-element")
+        if (auto* effect = dynamic_cast<SFXTemplate*>(&entityTemplate))
+            return name == "--definition" ? RecordFromText(effect->GetDefinition(), value, error)
+                                          : AddSFXElement(effect->GetDefinition(), value, error);
     if (name == "--element")
         if (auto* compound = dynamic_cast<CompoundTemplate*>(&entityTemplate))
             return CompoundTemplateWriter::AddElementOption(*compound, value, error);

@@ -18,7 +18,8 @@ namespace DataTemplateWriter
 // a physical effect), "--tree" (a behaviour tree: "Name" without nodes, or "Name = node" in the text form of BehaviourTreeText), "--key"
 // ("seconds x y z w" for vector envelopes, "seconds r g b a multiplier" for colour envelopes),
 // "--loop" ("name start end", seconds) and "--interpolation" ("None", "Linear", "CubicBezier") for
-// either envelope kind,
+// either envelope kind, "--definition" ("Name = value" of an effect's definition) and
+// "--sfx-element" ("Name = value; Name = value", a base element appended to an effect),
 // "--element" (compound templates and their kinds; see CompoundTemplateWriter::AddElementOption).
 using Option = std::pair<std::string, std::string>;
 

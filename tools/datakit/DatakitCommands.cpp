@@ -35,8 +35,11 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
         {"data-template", "data-template <out.BinaryTemplate> <GUID> <template class> [--set \"Name = value\"]... "
                           "[--transition \"from to animation\"]... [--mesh P] [--particles P] [--tree NAME]... "
                           "[--key \"seconds values\"]... [--loop \"name start end\"]... [--interpolation MODE] "
+                          "[--definition \"Name = value\"]... [--sfx-element \"Name = value; ...\"]... "
                           "[--element \"name template [x y z] [words]\"]...",
          &RunDataTemplateCommand},
+        {"strings", "strings <table.tsv> <out L01n.bin>", &RunStringsCommand},
+        {"font", "font <out.BinFont> <pixel size> [--ttf <font file>] [--synthetic]", &RunFontCommand},
     };
     return commands;
 }

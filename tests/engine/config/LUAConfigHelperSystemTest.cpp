@@ -1,6 +1,8 @@
 // The options service's passes over the whole engine: the resource usage dump walks the scenes of
 // "Scenes.Config", and the serious graphics settings hand their requests to the Game.
 #include "core/reflection/ObjectRecord.h"
+#include "effects/SFXContext.h"
+#include "effects/sfx/SFXDefinition.h"
 #include "engine/config/LUAConfigHelper.h"
 #include "engine/config/SceneNamesTable.h"
 #include "engine/NorvexEngine.h"
@@ -50,7 +52,14 @@ TEST_F(LUAConfigHelperSystemTest, EveryListedSceneIsEnteredAndItsTexturesLogged)
 TEST_F(LUAConfigHelperSystemTest, SeriousSettingsRequestTheConfiguredModeAndTheScreenSize)
 {
     gGameConfig.m_fullScreenMode = true;
+    // A playing effect is re-initialised: it takes up an element added since it started.
+    SFXDefinition definition;
+    SFXContext* effect = new SFXContext(*gNorvexEngine.GetRenderer(), nullptr);
+    effect->Init(definition, Matrix::ONE, false, 0);
+    definition.AddElement(new SFXElementDefinition);
     gConfigHelper.ApplySeriousGFXSettings();
+    EXPECT_EQ(effect->GetElementContextCount(), 1);
+    effect->Destroy();
     bool fullScreen = false;
     ASSERT_TRUE(gGame.TakeFullScreenRequest(fullScreen));
     EXPECT_TRUE(fullScreen);

@@ -2,7 +2,7 @@
 #include "scene/kinds/SFXTemplate.h"
 
 #include "effects/SFXContext.h"
-#include "effects/SFXDefinition.h"
+#include "effects/sfx/SFXDefinition.h"
 #include "effects/SFXEntity.h"
 #include "scene/templates/TemplateBodyReader.h"
 #include "support/RenderThreadCall.h"
@@ -19,10 +19,10 @@ std::vector<uint8_t> RecordOf(SFXTemplate& source, uint32_t flags = 0)
     return bytes;
 }
 
-SFXElementDefinition* Element(bool kept)
+SFXElementDefinition* Element(bool enabled)
 {
     SFXElementDefinition* element = new SFXElementDefinition;
-    element->SetKept(kept);
+    element->SetEnabled(enabled);
     return element;
 }
 
@@ -31,9 +31,11 @@ class CountingElement : public SFXElementDefinition
 {
 public:
     void ReleaseResources(uint32_t flag) override { released += 1 + flag; }
-    void RequestResources() override { ++requested; }
+    void PreloadResources() override { ++requested; }
+    void SetResourceFlags(uint32_t flags) override { resourceFlags |= flags; }
     uint32_t released = 0;
     uint32_t requested = 0;
+    uint32_t resourceFlags = 0;
 };
 
 using SFXTemplateTest = SceneTest;
@@ -47,7 +49,8 @@ TEST_F(SFXTemplateTest, ANewTemplateUsesTheColourMultiplierWithoutDelay)
     EXPECT_EQ(source.GetActivityTimer(), 0);
     EXPECT_EQ(source.GetTypeId(), 7u);
     EXPECT_TRUE(source.GetDefinition().GetElements().IsEmpty());
-    EXPECT_FLOAT_EQ(source.GetDefinition().GetScale(), 1.0f);
+    EXPECT_TRUE(source.GetDefinition().GetScaleForAllElements().Equal(Vector(1.0f, 1.0f, 1.0f, 1.0f)));
+    EXPECT_FLOAT_EQ(source.GetDefinition().GetDeleteTimeout(), 1.0f);
     const HDRColor& wire = source.GetWireframeColor();
     EXPECT_EQ(wire.r, 255);
     EXPECT_EQ(wire.g, 0);
@@ -66,7 +69,7 @@ TEST_F(SFXTemplateTest, TheRecordReadBackYieldsTheSameDefinition)
 {
     SFXTemplate source;
     ASSERT_TRUE(source.GetClassProperties()->FindProperty("Activation at start delay")->SetFromText(&source, "2.5"));
-    source.GetDefinition().SetScale(3.0f);
+    source.GetDefinition().SetScaleForAllElements(Vector(3.0f, 2.0f, 1.0f, 1.0f));
     source.GetDefinition().SetDeleteTimeout(4.0f);
     source.GetDefinition().AddElement(Element(false));
     source.GetDefinition().AddElement(nullptr);
@@ -82,7 +85,7 @@ TEST_F(SFXTemplateTest, TheRecordReadBackYieldsTheSameDefinition)
     ASSERT_TRUE(copy.DeserializeFromMemory(bytes.data(), bytes.size(), 0, &consumed));
     EXPECT_EQ(consumed, bytes.size());
     EXPECT_FLOAT_EQ(copy.GetActivationDelay(), 2.5f);
-    EXPECT_FLOAT_EQ(copy.GetDefinition().GetScale(), 3.0f);
+    EXPECT_FLOAT_EQ(copy.GetDefinition().GetScaleForAllElements().y, 2.0f);
     EXPECT_FLOAT_EQ(copy.GetDefinition().GetDeleteTimeout(), 4.0f);
     ASSERT_EQ(copy.GetDefinition().GetElements().Count(), 2);
     EXPECT_NE(copy.GetDefinition().GetElements()[0], nullptr);
@@ -94,7 +97,7 @@ TEST_F(SFXTemplateTest, TheRecordReadBackYieldsTheSameDefinition)
     SFXTemplate untouched;
     EXPECT_FALSE(untouched.DeserializeFromMemory(bytes.data(), bytes.size() - 1, 0));
     EXPECT_FLOAT_EQ(untouched.GetActivationDelay(), 0.0f);
-    EXPECT_FLOAT_EQ(untouched.GetDefinition().GetScale(), 1.0f);
+    EXPECT_FLOAT_EQ(untouched.GetDefinition().GetScaleForAllElements().x, 1.0f);
     EXPECT_FALSE(untouched.DeserializeFromMemory(bytes.data(), own.size(), 0));
     EXPECT_FLOAT_EQ(untouched.GetActivationDelay(), 0.0f);
 
@@ -108,13 +111,13 @@ TEST_F(SFXTemplateTest, TheRecordReadBackYieldsTheSameDefinition)
 TEST_F(SFXTemplateTest, ResourceCallsReachTheElements)
 {
     SFXTemplate source;
-    source.GetDefinition().AddElement(Element(true));
+    source.GetDefinition().AddElement(new CountingElement);
     source.GetDefinition().AddElement(Element(false));
-    source.GetDefinition().AddElement(Element(true));
+    source.GetDefinition().AddElement(new CountingElement);
     source.SetResourceFlags(0x40);
     EXPECT_EQ(source.GetResourceFlags() & 0x40u, 0x40u);
-    for (SFXElementDefinition* element : source.GetDefinition().GetElements())
-        EXPECT_EQ(element->GetResourceFlags(), 0x40u);
+    for (int32_t i : {0, 2})
+        EXPECT_EQ(static_cast<CountingElement*>(source.GetDefinition().GetElements()[i])->resourceFlags, 0x40u);
     SFXElementDefinition* first = source.GetDefinition().GetElements()[0];
     SFXElementDefinition* third = source.GetDefinition().GetElements()[2];
     source.DeleteUnflaggedResources();
@@ -155,6 +158,8 @@ TEST_F(SFXTemplatePreviewTest, APreviewIsARestartedEffectDrawnAndDestroyedOnTheR
     auto* context = dynamic_cast<SFXContext*>(instance);
     ASSERT_NE(context, nullptr);
     EXPECT_EQ(context->GetOwner(), &source);
+    EXPECT_EQ(context->GetDefinition(), &source.GetDefinition());
+    EXPECT_EQ(source.GetDefinition().GetFirstContext(), context);
     EXPECT_EQ(context->GetElementContextCount(), 2);
     Matrix placed = Matrix::ONE;
     placed.rows[3].Set(4.0f, 5.0f, 6.0f, 1.0f);
@@ -168,6 +173,7 @@ TEST_F(SFXTemplatePreviewTest, APreviewIsARestartedEffectDrawnAndDestroyedOnTheR
         EXPECT_TRUE(context->GetLocalBounds() == kTemplatePreviewBounds);
     });
     source.DestroyPreviewInstance(instance);
+    EXPECT_EQ(source.GetDefinition().GetFirstContext(), nullptr);
     m_renderer.SubmitCommands(true);
 }
 } // namespace

@@ -2,6 +2,7 @@
 #include "tools/datakit/DataTemplateWriter.h"
 
 #include "core/reflection/RTTIClassRegistry.h"
+#include "effects/sfx/SFXDefinition.h"
 #include "gameplay/behaviour/BehaviourNode.h"
 #include "gameplay/behaviour/BehaviourTree.h"
 #include "scene/SceneClassRegistration.h"
@@ -131,9 +132,21 @@ TEST(DataTemplateWriterTest, EnvelopeUIAndEffectTemplates)
     ASSERT_NE(ui, nullptr);
     EXPECT_FLOAT_EQ(static_cast<InGameUITemplate&>(*ui).GetSize().y, 2.0f);
 
-    std::unique_ptr<EntityTemplate> sfx = WriteAndRead({"--set", "Activation at start delay = 0.5"}, "SFXTemplate");
+    std::unique_ptr<EntityTemplate> sfx =
+        WriteAndRead({"--set", "Activation at start delay = 0.5", "--definition", "Delete timeout = 2.5", "--definition",
+                      "Scale for all elements = 2 3 4 1", "--sfx-element", "Description = Spark; Enabled = 0",
+                      "--sfx-element", "Description = Glow"},
+                     "SFXTemplate");
     ASSERT_NE(sfx, nullptr);
     EXPECT_FLOAT_EQ(static_cast<SFXTemplate&>(*sfx).GetActivationDelay(), 0.5f);
+    const SFXDefinition& definition = static_cast<SFXTemplate&>(*sfx).GetDefinition();
+    EXPECT_FLOAT_EQ(definition.GetDeleteTimeout(), 2.5f);
+    EXPECT_FLOAT_EQ(definition.GetScaleForAllElements().z, 4.0f);
+    ASSERT_EQ(definition.GetElements().Count(), 2);
+    EXPECT_EQ(definition.GetElements()[0]->GetDescription(), "Spark");
+    EXPECT_FALSE(definition.GetElements()[0]->IsEnabled());
+    EXPECT_TRUE(definition.GetElements()[1]->IsEnabled());
+    EXPECT_EQ(definition.GetElements()[1]->GetOwner(), &definition);
     std::unique_ptr<EntityTemplate> particles = WriteAndRead({"--set", "Offscreen processing = 1"}, "ParticleTemplate");
     ASSERT_NE(particles, nullptr);
 
@@ -147,6 +160,7 @@ TEST(DataTemplateWriterTest, EnvelopeUIAndEffectTemplates)
         EXPECT_EQ(DataTemplateWriter::MakeTemplate("ColorEnvelopeTemplate", {{"--loop", loop}}, error), nullptr) << loop;
     EXPECT_EQ(DataTemplateWriter::MakeTemplate("ColorEnvelopeTemplate", {{"--interpolation", "Smooth"}}, error), nullptr);
     EXPECT_EQ(DataTemplateWriter::MakeTemplate("SFXTemplate", {{"--loop", "Idle 0 1"}}, error), nullptr);
+    EXPECT_EQ(DataTemplateWriter::MakeTemplate("SFXTemplate", {{"--sfx-element", "Colour = 1"}}, error), nullptr);
 }
 
 TEST(DataTemplateWriterTest, UnknownClassesAndOptionsOfAnotherKindAreRefused)

@@ -9,7 +9,22 @@ function DemoPrint(text)
     gConsole:Printf(0, 2, text)
 end
 
-function Game:OnInit() DemoPrint("Demo: the game starts") return true end
+-- The credits text of the string table, tag by tag, and who speaks the greeting.
+function DemoReadStrings()
+    local credits = UICreditsHelper:new()
+    credits:Open("Demo/Credits")
+    local tags = {}
+    while not credits:IsEof() do
+        if credits:IsTag() then table.insert(tags, "<" .. credits:GetTag() .. ">") end
+        credits:SkipToken()
+    end
+    credits:delete()
+    DemoPrint("Demo: the credits' tags are " .. table.concat(tags, " "))
+    local greeting = gStringManager:FindStringByPath("Demo/Greeting")
+    if greeting ~= nil then DemoPrint("Demo: the greeting's speaker is " .. greeting:GetSpeaker()) end
+end
+
+function Game:OnInit() DemoPrint("Demo: the game starts") DemoReadStrings() return true end
 function Game:OnAfterInit() return true end
 function Game:OnSwitchScene(name) DemoPrint("Demo: switching to " .. tostring(name)) return true end
 function Game:OnSwitchSceneAfterNetEntitiesDestroyed() return true end
@@ -45,7 +60,8 @@ end
 DemoPrint("Demo main script loaded")
 )LUA";
 
-const char* const kField = R"LUA(-- DemoField: markers spawned from a template walk in a circle; a sentry runs its behaviour tree;
+const char* const kField = R"LUA(-- DemoField: marker boxes spawned from a template walk in circles in front of the camera, below
+-- eye level; a sentry runs its behaviour tree;
 -- a tone plays; after two seconds of game time the demo moves on to the outpost.
 DemoPrint("Demo: DemoField script runs")
 gDemo.markers = {}
@@ -74,7 +90,7 @@ gDemo.OnTick = function(ticks)
     end
     for i, marker in ipairs(gDemo.markers) do
         local angle = (ticks / 15.0 + i) * 0.5
-        marker:SetLocalPosition(Vector(math.cos(angle) * 10 * i, 0, math.sin(angle) * 10 * i, 1))
+        marker:SetLocalPosition(Vector(math.cos(angle) * 4 * i, -4, 40 + math.sin(angle) * 4 * i, 1))
     end
 end
 gSequenceSystem:StartSequence("fanfare")

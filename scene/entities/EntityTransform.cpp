@@ -138,6 +138,14 @@ void Entity::ComputeWorldBoundingBox(BoundingBox4& box) const
     box.Transform3D(m_localBox, m_worldMatrix);
 }
 
+void Entity::SetLocalBoundingBox(const BoundingBox4& box)
+{
+    m_localBox = box;
+    BoundingBox4 world;
+    ComputeWorldBoundingBox(world);
+    gEntityManager.GetPathGrid().SetCullBox(m_index, world);
+}
+
 void Entity::UpdateTransform()
 {
     if (AffineDeterminant(m_worldMatrix) < 0.0f)
@@ -147,6 +155,8 @@ void Entity::UpdateTransform()
     if (m_renderingContext != nullptr)
         m_renderingContext->SetTransformAndBounds(m_worldMatrix, m_worldMatrix, IsTransformMirrored(), m_localBox);
     ComputeWorldBoundingBox(m_worldBox);
+    PathGrid& grid = gEntityManager.GetPathGrid();
+    grid.SetCullBox(m_index, m_worldBox);
     if (m_worldBox.IsValid3())
         GetCollisionBounds(m_worldBox);
     gEntityManager.UpdateEntityInGrid(this);

@@ -3,6 +3,7 @@
 #include "renderer/RenderDeviceManager.h"
 
 #include "core/console/GameConsole.h"
+#include "effects/particles/ParticlePools.h"
 #include "engine/scripting/GameDelegate.h"
 #include "platform/os/Clock.h"
 #include "renderer/NorvexRenderer.h"
@@ -76,6 +77,7 @@ bool RenderDeviceManager::InitDX(void* window)
     m_capsDepthTexture = m_capsRawz || m_capsIntz;
     ApplyPresentParameters(window);
     m_renderer.GetStateCache().Reset();
+    initParticlePools();
     if (!m_targetsReady)
         CreateSizeDependentObjects();
     m_renderer.GetExecutor().AllocateFrameLists();
@@ -251,6 +253,7 @@ void RenderDeviceManager::CreateSizeDependentObjects()
     settings.refraction = m_params.refraction != 0;
     settings.hardwareDepth = m_capsDepthTexture;
     settings.intz = m_capsIntz;
+    createParticleBuffers(m_device);
     if (!m_targets.Create(m_device, settings))
         return;
     for (gpu::GpuQuery*& query : m_gpuQueries)
@@ -267,6 +270,7 @@ void RenderDeviceManager::ReleaseSizeDependentObjects()
     m_targets.Release();
     for (gpu::GpuQuery*& query : m_gpuQueries)
         gpu::SafeRelease(query);
+    releaseParticleBuffers();
     if (GameDelegate* const delegate = m_renderer.GetExecutor().GetGameDelegate())
         delegate->OnRenderTargetsReleased();
 }
@@ -309,6 +313,7 @@ void RenderDeviceManager::CloseDX()
     m_textRenderer.ReleaseBuffers();
     m_sharedGeometry.Release();
     m_declarations.Clear();
+    destroyParticlePools();
     gpu::SafeRelease(m_device);
     gpu::SafeRelease(m_factory);
     m_presentParams = {};

@@ -1,10 +1,11 @@
 // AnimationParams: how one animation plays (script class "AnimationParams"); every animation keeps
-// its own copy. AnimationCallbackObject and AnimationSoundSyncObject: what an animation tells about
-// its progress. Main thread only.
+// its own copy. AnimationCallbackObject: what an animation tells of its callback point and end
+// (AnimationSoundSyncObject, its other listener, has a file of its own). Main thread only.
 #pragma once
 
 #include "core/containers/SafePointer.h"
 #include "core/strings/NameString.h"
+#include "effects/animation/AnimationSoundSyncObject.h"
 
 #include <cstdint>
 #include <vector>
@@ -44,14 +45,6 @@ public:
     // ranToEnd is 1 when the animation finished by itself, 0 when it was stopped or replaced.
     virtual void AnimationEnded(int32_t id, int32_t ranToEnd);
     virtual void CallbackPointReached(int32_t id);
-};
-
-// Follows an animation's progress to play sounds at progress points.
-class AnimationSoundSyncObject : public SafePointerRoot
-{
-public:
-    ~AnimationSoundSyncObject() override = default;
-    virtual void Update(float progress, float weight, bool forward) = 0;
 };
 
 struct AnimationChildParams;

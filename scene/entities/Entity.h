@@ -287,6 +287,11 @@ public:
 
     // Script side (EntityScript.cpp).
     bool CallScriptMethod(const char* method, int argumentCount);
+    // A procedural targeting animation this entity listens to started or stopped turning: the
+    // gameplay delegate hears it, or without one the script method of the same name (while the
+    // game runs).
+    void OnProcTargetingAnimRotStart();
+    void OnProcTargetingAnimRotStop();
     void ExecuteScript(const char* functionName);
     void EnableTickCallback();
     void DisableTickCallback();

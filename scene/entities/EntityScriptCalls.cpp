@@ -36,6 +36,22 @@ bool Entity::CallScriptMethod(const char* method, int argumentCount)
     return gLua.ExecuteMethod(argumentCount, 0, this, GetScriptClassName(), method);
 }
 
+void Entity::OnProcTargetingAnimRotStart()
+{
+    if (EntityGameplayDelegate* const delegate = GetGameplayDelegate())
+        delegate->OnProcTargetingAnimRotStart(this);
+    else
+        ExecuteScript("OnProcTargetingAnimRotStart");
+}
+
+void Entity::OnProcTargetingAnimRotStop()
+{
+    if (EntityGameplayDelegate* const delegate = GetGameplayDelegate())
+        delegate->OnProcTargetingAnimRotStop(this);
+    else
+        ExecuteScript("OnProcTargetingAnimRotStop");
+}
+
 void Entity::ExecuteScript(const char* functionName)
 {
     GameDelegate* const delegate = gGame.GetDelegate();

@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+class ProceduralTargetingAnimation;
+
 class MeshTemplate;
 class MeshEntityRenderingContext;
 
@@ -92,6 +94,9 @@ public:
     // the tree node; null params are the defaults. True when an animation started or was reused.
     bool StartAnimation(const NameString& node, const NameString& animation, const AnimationParams* params);
     bool StartAnimationByIndex(const NameString& node, int32_t index, const AnimationParams* params);
+    // Starts procedural aiming of the tree node's first bone (the flags as given, no fade-in); the
+    // animator owns it. Null without an animator or for an unknown node (logged).
+    ProceduralTargetingAnimation* StartProceduralTargetingAnimation(const NameString& node, uint32_t flags);
     // Per tree node and Id (-1 all); false for an unknown node.
     bool StopAnimation(const NameString& node, int32_t id, float seconds);
     bool StopAllAnimations(const NameString& node, float seconds);

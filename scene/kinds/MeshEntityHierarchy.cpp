@@ -7,6 +7,7 @@
 #include "core/strings/StringUtils.h"
 #include "effects/animation/AnimationSampleContext.h"
 #include "effects/animation/MeshSkeleton.h"
+#include "effects/animation/ProceduralTargetingAnimation.h"
 #include "effects/animation/XSIAnimation.h"
 #include "engine/Game.h"
 #include "online/ReplicatedAnimState.h"
@@ -59,6 +60,24 @@ void MeshEntity::Animate()
         const BaseAnimation* const running = m_animator->GetFirstRunningRootAnimation();
         source->MPPropSetFloat(m_animationSourceFields[1], running != nullptr ? running->GetProgress() : 0.0f);
     }
+}
+
+ProceduralTargetingAnimation* MeshEntity::StartProceduralTargetingAnimation(const NameString& node, uint32_t flags)
+{
+    const MeshSkeleton* const skeleton = GetAnimationSet();
+    if (m_animator == nullptr || skeleton == nullptr)
+        return nullptr;
+    AnimationParams params;
+    params.Flags = flags;
+    params.AttackTime = 0.0f;
+    auto animation = std::make_unique<ProceduralTargetingAnimation>(params);
+    ProceduralTargetingAnimation* const started = animation.get();
+    if (!m_animator->StartAnimationOnNode(*skeleton, node, std::move(animation), GetMeshTemplate()->GetAnimationScale()))
+    {
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Cannot start animation because the node %s cannot be found", node.CStr());
+        return nullptr;
+    }
+    return started;
 }
 
 void MeshEntity::SetAnimationSource(Entity* source, int32_t animationField, int32_t progressField)

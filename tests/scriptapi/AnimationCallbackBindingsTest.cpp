@@ -1,5 +1,6 @@
 // Scripts hear of their animations: a callback object made in Lua rides in AnimationParams and
-// forwards AnimationEnded and CallbackPointReached to its listener entity's script methods.
+// forwards AnimationEnded and CallbackPointReached to its listener entity's script methods; sound
+// sync objects are built in Lua and ride along too.
 #include "effects/animation/EntityAnimationCallbackObject.h"
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
@@ -79,4 +80,27 @@ TEST_F(AnimationCallbackBindingsTest, TheListenersScriptMethodsHearTheCalls)
     Run("callback:delete() empty = tostring(params.CallbackObject == nil)");
     EXPECT_EQ(Global("empty"), "true");
     EXPECT_EQ(params->GetCallbackObject(), nullptr);
+}
+
+TEST_F(AnimationCallbackBindingsTest, ScriptsBuildSoundSyncObjectsForTheirParameters)
+{
+    Run("hero = gEntityManager:CreateEntityInGame('units/Listener', nil, Matrix:new_local(), 0)"
+        " sync = AnimationSoundSyncObject:new(hero)"
+        " sync:AddSoundEvent(0.5, 'step.wav', 4, 30, 2)"
+        " sync:AddSoundEvent(2, '', 0, 0, 0)"
+        " params = AnimationParams:new_local()"
+        " params.SyncObject = sync"
+        " same = tostring(params.SyncObject == sync)");
+    EXPECT_EQ(Global("same"), "true");
+    AnimationParams* params = GlobalObject<AnimationParams>("params");
+    ASSERT_NE(params, nullptr);
+    AnimationSoundSyncObject* sync = params->GetSyncObject();
+    ASSERT_NE(sync, nullptr);
+    ASSERT_EQ(sync->GetEvents().Count(), 2);
+    EXPECT_EQ(sync->GetEvents()[0].position, 32768u);
+    EXPECT_STREQ(sync->GetEvents()[0].sound.CStr(), "step.wav");
+    EXPECT_EQ(sync->GetEvents()[0].channel, 2u);
+    EXPECT_EQ(sync->GetEvents()[1].position, 65536u);
+    Run("sync:Clear() sync:delete()");
+    EXPECT_EQ(params->GetSyncObject(), nullptr);
 }

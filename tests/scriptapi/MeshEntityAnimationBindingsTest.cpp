@@ -68,3 +68,20 @@ TEST_F(MeshEntityAnimationBindingsTest, ScriptsStartStopAndMountThroughTheMeshEn
     Run("knight:UnmountEntity(nil)");
     EXPECT_EQ(knight->GetAnimator()->GetMountedBone(sword), -1);
 }
+
+TEST_F(MeshEntityAnimationBindingsTest, ScriptsAimABoneProcedurally)
+{
+    Run("knight = tolua.cast(gEntityManager:CreateEntityInGame('units/Knight', nil, Matrix:new_local(), 0), 'MeshEntity')"
+        " aim = knight:StartProceduralTargetingAnimation('root', ANIMFLAG_PROCCALLBACKS)"
+        " missing = knight:StartProceduralTargetingAnimation('tail', 0)"
+        " aim:SetRotationLimits2(-45, 45, -90, 90)"
+        " aim:SetRotationSpeed(30, 60)"
+        " aim:SetRotationVector(Vector:new_local(350, 10, 0, 0), true)"
+        " had = aim:GetTargetPoint(Vector:new_local())"
+        " aim:SetTargetPoint(Vector:new_local(1, 2, 3, 1), true)"
+        " point = Vector:new_local()"
+        " has = aim:GetTargetPoint(point)");
+    EXPECT_TRUE(m_log.Contains("Cannot start animation because the node tail cannot be found", 3));
+    Run("assert(missing == nil and had == false and has == true and point.z == 3)"
+        " assert(aim:GetRotationVector().x == 350)");
+}

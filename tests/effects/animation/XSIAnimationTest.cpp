@@ -237,6 +237,7 @@ namespace
 class RecordingSync : public AnimationSoundSyncObject
 {
 public:
+    RecordingSync() : AnimationSoundSyncObject(nullptr) {}
     void Update(float progress, float weight, bool forward) override
     {
         calls.push_back({progress, weight, forward ? 1.0f : 0.0f});

@@ -1,0 +1,190 @@
+// Procedural aiming of one bone: the angles toward a point, the limits and the [0, 360) wrap, the
+// rate-limited turn the short way round with its slow-down zone, the debounced turning callbacks and
+// a target entity that dies.
+#include "effects/animation/ProceduralTargetingAnimation.h"
+
+#include "effects/animation/AnimationSampleContext.h"
+#include "effects/animation/MeshAnimator.h"
+#include "effects/animation/MeshSkeleton.h"
+#include "engine/Game.h"
+#include "support/SceneTestSupport.h"
+
+#include <cmath>
+#include <string>
+
+namespace
+{
+constexpr float kRadians = 0.017453292f;
+
+class RecordingDelegate : public EntityGameplayDelegate
+{
+public:
+    void OnProcTargetingAnimRotStart(Entity*) override { calls += "start "; }
+    void OnProcTargetingAnimRotStop(Entity*) override { calls += "stop "; }
+    std::string calls;
+};
+
+class ProceduralTargetingAnimationTest : public SceneTest
+{
+protected:
+    void SetUp() override
+    {
+        SceneTest::SetUp();
+        gGame.GetGameTimer().Reset();
+        // One bone at the origin, the aiming node's only bone.
+        MeshSkeletonBone bone;
+        bone.name = NameString("Head");
+        m_skeleton.AddBone(bone, Matrix::ONE);
+        m_skeleton.AddSkinMatrix(Matrix::ONE);
+        AnimationTreeNode root;
+        root.name = NameString("root");
+        root.boneCount = 1;
+        m_skeleton.AddTreeNode(root);
+        auto animation = std::make_unique<ProceduralTargetingAnimation>(AnimationParams());
+        m_aim = animation.get();
+        ASSERT_TRUE(m_animator.StartAnimationOnNode(m_skeleton, NameString("root"), std::move(animation), 1.0f));
+        Step(0.0f);
+    }
+    // One pose after the clock moved on by the seconds.
+    void Step(float seconds)
+    {
+        gGame.GetGameTimer().Tick(seconds);
+        ++m_context.frameCounters[1];
+        m_animator.UpdatePose(m_context, m_skeleton, 1.0f, nullptr);
+    }
+    void Steps(int count, float seconds)
+    {
+        for (int i = 0; i < count; ++i)
+            Step(seconds);
+    }
+    // A point at the yaw (about y from +z toward +x) and height angle, 10 units away.
+    static Vector Toward(float yawDegrees, float upDegrees)
+    {
+        const float flat = 10.0f * std::cos(upDegrees * kRadians);
+        return Vector(flat * std::sin(yawDegrees * kRadians), 10.0f * std::sin(upDegrees * kRadians),
+                      flat * std::cos(yawDegrees * kRadians), 1.0f);
+    }
+
+    MeshSkeleton m_skeleton;
+    MeshAnimator m_animator{nullptr, 1, 1};
+    AnimationSampleContext m_context;
+    ProceduralTargetingAnimation* m_aim = nullptr;
+};
+} // namespace
+
+TEST_F(ProceduralTargetingAnimationTest, AnglesTowardAPointHoldTheLimitsAndWrap)
+{
+    struct Case
+    {
+        const char* name;
+        Vector point;
+        bool axisX;
+        bool axisY;
+        float limitX;
+        float pitch;
+        float yaw;
+    };
+    const Case cases[] = {
+        {"straight ahead", Toward(0.0f, 0.0f), true, true, 180.0f, 0.0f, 0.0f},
+        {"to the right", Toward(60.0f, 0.0f), true, true, 180.0f, 0.0f, 60.0f},
+        {"behind on the left", Toward(-170.0f, 0.0f), true, true, 180.0f, 0.0f, 190.0f},
+        {"ten degrees up is -10, held as 350", Toward(30.0f, 10.0f), true, true, 180.0f, 350.0f, 30.0f},
+        {"below", Toward(0.0f, -25.0f), true, true, 180.0f, 25.0f, 0.0f},
+        {"high above, limited to 45", Toward(0.0f, 80.0f), true, true, 45.0f, 315.0f, 0.0f},
+        {"far below, limited to 45", Toward(0.0f, -80.0f), true, true, 45.0f, 45.0f, 0.0f},
+        {"no X axis: no pitch", Toward(30.0f, 20.0f), false, true, 180.0f, 0.0f, 30.0f},
+        {"no Y axis: no yaw", Toward(0.0f, -20.0f), true, false, 180.0f, 20.0f, 0.0f},
+        {"on the bone itself", Vector(0, 0, 0, 1), true, true, 180.0f, 0.0f, 0.0f},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        m_aim->EnableAxis(c.axisX, c.axisY);
+        m_aim->SetRotationLimits2(-c.limitX, c.limitX, -180.0f, 180.0f);
+        const Vector angles = m_aim->AnglesToward(c.point, m_context);
+        EXPECT_NEAR(angles.x, c.pitch, 1e-3f);
+        EXPECT_NEAR(angles.y, c.yaw, 1e-3f);
+    }
+}
+
+TEST_F(ProceduralTargetingAnimationTest, TheBoneTurnsTheShortWayAtItsSpeedAndSlowsDownNearTheGoal)
+{
+    // 190 degrees away is reached by turning -170: 90 degrees a second, 9 in a tenth.
+    m_aim->SetTargetPoint(Toward(-170.0f, 0.0f), true);
+    Step(0.1f);
+    EXPECT_NEAR(m_aim->GetRotationVector().y, 351.0f, 1e-3f);
+    EXPECT_NEAR(m_aim->GetAngularVelocity().y, -90.0f, 1e-2f);
+    Steps(17, 0.1f);
+    // 170 - 18 x 9 = 8 degrees left: inside the 15-degree zone the speed is 8 / 15 of 90.
+    EXPECT_NEAR(m_aim->GetRotationVector().y, 198.0f, 1e-2f);
+    Step(0.1f);
+    EXPECT_NEAR(m_aim->GetRotationVector().y, 198.0f - 0.1f * 90.0f * 8.0f / 15.0f, 1e-2f);
+    Steps(40, 0.1f);
+    EXPECT_NEAR(m_aim->GetRotationVector().y, 190.0f, 1e-2f);
+
+    // The sampled rotation is the pitch about X times the yaw about Y.
+    Quaternion expected;
+    expected.LoadYRotation(m_aim->GetRotationVector().y);
+    EXPECT_NEAR(m_animator.GetSlotList(0)[0]->GetSample(0).rotation.y, expected.y, 1e-4f);
+
+    // Without a target the bone goes back to (0, 0).
+    m_aim->SetTargetPoint(Vector(), false);
+    Steps(80, 0.1f);
+    const Vector back = m_aim->GetRotationVector();
+    EXPECT_NEAR(std::fmod(back.y + 180.0f, 360.0f) - 180.0f, 0.0f, 1e-2f);
+    EXPECT_NEAR(back.x, 0.0f, 1e-2f);
+
+    // Frozen, nothing moves; no time passing moves nothing either.
+    m_aim->SetRotationVector(Vector(20.0f, 40.0f, 0.0f, 0.0f), true);
+    Steps(5, 0.1f);
+    EXPECT_FLOAT_EQ(m_aim->GetRotationVector().y, 40.0f);
+    m_aim->SetRotationVector(Vector(20.0f, 40.0f, 0.0f, 0.0f), false);
+    Step(0.0f);
+    EXPECT_FLOAT_EQ(m_aim->GetRotationVector().y, 40.0f);
+}
+
+TEST_F(ProceduralTargetingAnimationTest, TurningCallbacksWaitATenthOfASecondEachWay)
+{
+    Entity* listener = gEntityManager.CreateEntity(m_template, nullptr, Matrix::ONE, 0, nullptr);
+    RecordingDelegate delegate;
+    listener->SetGameplayDelegate(&delegate, false);
+    m_aim->SetRotationCallbackListener(listener);
+    m_aim->SetRotationCallbackSpeed(50.0f, 40.0f);
+
+    // 10 degrees away: 60 degrees a second for one twentieth, then below the start speed.
+    m_aim->SetTargetPoint(Toward(10.0f, 0.0f), true);
+    Steps(10, 0.05f);
+    EXPECT_EQ(delegate.calls, "") << "a turn shorter than 0.1 s is not told";
+    EXPECT_EQ(m_aim->GetCallbackState(), ProceduralTargetingAnimation::CALLBACK_STILL);
+
+    // A long turn: told after more than 0.1 s above the start speed, and its end after more than
+    // 0.1 s below the stop speed.
+    m_aim->SetTargetPoint(Toward(100.0f, 0.0f), true);
+    Steps(3, 0.05f);
+    EXPECT_EQ(delegate.calls, "");
+    Step(0.05f);
+    EXPECT_EQ(delegate.calls, "start ");
+    Steps(60, 0.05f);
+    EXPECT_EQ(delegate.calls, "start stop ");
+    listener->SetGameplayDelegate(nullptr, false);
+}
+
+TEST_F(ProceduralTargetingAnimationTest, ADeadTargetEntityClearsBothTargets)
+{
+    Entity* target = gEntityManager.CreateEntity(m_template, nullptr, Matrix::ONE, 0, nullptr);
+    target->SetGlobalPosition(Toward(40.0f, 0.0f));
+    m_aim->SetTargetEntity(target);
+    EXPECT_TRUE(m_aim->HasTargetEntity());
+    Steps(30, 0.1f);
+    Vector point;
+    ASSERT_TRUE(m_aim->GetTargetPoint(point));
+    EXPECT_NEAR(point.x, Toward(40.0f, 0.0f).x, 1e-4f);
+    EXPECT_NEAR(m_aim->GetRotationVector().y, 40.0f, 1e-2f);
+
+    target->Destroy();
+    Step(0.1f);
+    EXPECT_FALSE(m_aim->HasTargetEntity());
+    EXPECT_FALSE(m_aim->HasTargetPoint());
+    EXPECT_FALSE(m_aim->GetTargetPoint(point));
+    EXPECT_LT(m_aim->GetRotationVector().y, 40.0f) << "on its way back to 0";
+}

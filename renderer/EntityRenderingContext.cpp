@@ -1,23 +1,52 @@
 #include "renderer/EntityRenderingContext.h"
 
 #include "core/console/GameConsole.h"
+#include "core/math/HDRColor.h"
 #include "core/threads/CommandRingBuffer.h"
 #include "renderer/NorvexRenderer.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
 namespace rp = renderpayload;
 
-namespace
+EntityRenderingContext::EntityRenderingContext(NorvexRenderer& renderer, uint32_t flags)
+    : m_renderer(renderer), m_flags(flags), m_clockIndex((flags >> 1) & 2), m_randomId(uint32_t(std::rand()))
 {
-// The render lists that contexts register in belong to the renderer's culling work.
-void ReportRenderListsNotBuilt()
-{
-    static bool reported = false;
-    if (reported)
-        return;
-    reported = true;
-    gConsole.Warning(CONSOLE_CHANNEL_RENDER, "EntityRenderingContext: render-list registration is not built yet");
+    for (int i = 0; i < 6; ++i)
+        m_lighting[i] = Vector(1.0f, 1.0f, 1.0f, 0.0f);
 }
-} // namespace
+
+EntityRenderingContext::~EntityRenderingContext()
+{
+    LeaveGrid();
+}
+
+void EntityRenderingContext::ApplySource(const EntityRenderingSource& source)
+{
+    m_key = source.key;
+    if (source.hasEntity)
+    {
+        m_world = source.world;
+        m_global = source.global;
+        m_localBounds = source.localBounds;
+        m_mirrored = source.mirrored ? 1 : 0;
+        m_flagged = source.flagged ? 1 : 0;
+        m_randomId = source.randomId;
+        m_renderLayer = source.renderingPass < 4 ? kRenderLayers[source.renderingPass] : kRenderLayers[0];
+        m_sortOffset = source.sortOffsetFromTemplate && source.hasTemplate ? source.templateSortOffset
+                                                                          : source.sortOffset;
+    }
+    else
+        m_sortOffset = source.hasTemplate ? source.templateSortOffset : 0.0f;
+    if (source.hasTemplate)
+    {
+        m_faceCameraMode = source.faceCameraMode;
+        m_faceCameraOffset = source.faceCameraOffset;
+        m_wireframeColor = source.wireframeColor;
+    }
+}
 
 bool EntityRenderingContext::BeginCall(uint32_t subCommand, uint32_t argumentBytes)
 {
@@ -27,14 +56,14 @@ bool EntityRenderingContext::BeginCall(uint32_t subCommand, uint32_t argumentByt
     return true;
 }
 
-void EntityRenderingContext::Register()
+void EntityRenderingContext::PostRelink()
 {
-    BeginCall(SUB_REGISTER, 0);
+    BeginCall(SUB_RELINK, 0);
 }
 
-void EntityRenderingContext::CopyRenderingState(EntityRenderingContext* source)
+void EntityRenderingContext::CopyLayer(EntityRenderingContext* source)
 {
-    if (BeginCall(SUB_COPY_RENDERING_STATE, rp::kPointer))
+    if (BeginCall(SUB_COPY_LAYER, rp::kPointer))
         m_renderer.GetWriter().Put(source);
 }
 
@@ -45,22 +74,22 @@ void EntityRenderingContext::Release()
         gConsole.Error(CONSOLE_CHANNEL_RENDER, "EntityRenderingContext %p could not be released", static_cast<void*>(this));
 }
 
-void EntityRenderingContext::SetTransformAndBounds(const Matrix& world, const Matrix& inverseWorld, bool mirrored,
-                                                   const BoundingBox4& box)
+void EntityRenderingContext::SetTransformAndBounds(const Matrix& world, const Matrix& global, bool mirrored,
+                                                   const BoundingBox4& bounds)
 {
     if (!BeginCall(SUB_TRANSFORM_AND_BOUNDS, 2 * rp::kMatrix + rp::kU8 + rp::kBox))
         return;
     RenderCommandWriter& writer = m_renderer.GetWriter();
     writer.Put(world);
-    writer.Put(inverseWorld);
+    writer.Put(global);
     writer.Put(uint8_t(mirrored ? 1 : 0));
-    writer.Put(box);
+    writer.Put(bounds);
 }
 
-void EntityRenderingContext::SetLayer(uint8_t layer)
+void EntityRenderingContext::SetStateFlag(uint8_t state)
 {
-    if (BeginCall(SUB_LAYER, rp::kU8))
-        m_renderer.GetWriter().Put(layer);
+    if (BeginCall(SUB_STATE_FLAG, rp::kU8))
+        m_renderer.GetWriter().Put(state);
 }
 
 void EntityRenderingContext::SetWireframeColor(const Vector& color)
@@ -75,10 +104,11 @@ void EntityRenderingContext::SetColorMultiplier(const Vector& color)
         m_renderer.GetWriter().Put(color);
 }
 
-void EntityRenderingContext::SetVisible(bool visible)
+void EntityRenderingContext::SetFlagged(bool flagged)
 {
-    if (BeginCall(SUB_VISIBILITY, rp::kU8))
-        m_renderer.GetWriter().Put(uint8_t(visible ? 1 : 0));
+    // The byte carried is the negation: 0 sets the flag, 1 clears it.
+    if (BeginCall(SUB_FLAGGED, rp::kU8))
+        m_renderer.GetWriter().Put(uint8_t(flagged ? 0 : 1));
 }
 
 void EntityRenderingContext::Execute(NorvexRenderer&, uint32_t subCommand, CommandRingBuffer& reader)
@@ -88,15 +118,14 @@ void EntityRenderingContext::Execute(NorvexRenderer&, uint32_t subCommand, Comma
         return;
     switch (subCommand)
     {
-    case SUB_REGISTER:
-        ++context->m_registrations;
-        ReportRenderListsNotBuilt();
+    case SUB_RELINK:
+        context->UpdateGrid();
         return;
-    case SUB_COPY_RENDERING_STATE:
+    case SUB_COPY_LAYER:
     {
         EntityRenderingContext* source = nullptr;
         if (reader.Read(&source, sizeof(source)))
-            context->m_sharedRenderValue = source != nullptr ? source->m_sharedRenderValue : 0;
+            context->m_renderLayer = source != nullptr ? source->m_renderLayer : 0;
         return;
     }
     case SUB_DESTROY:
@@ -105,33 +134,122 @@ void EntityRenderingContext::Execute(NorvexRenderer&, uint32_t subCommand, Comma
     case SUB_TRANSFORM_AND_BOUNDS:
     {
         uint8_t mirrored = 0;
-        if (reader.Read(&context->m_world, rp::kMatrix) && reader.Read(&context->m_inverseWorld, rp::kMatrix) &&
-            reader.Read(&mirrored, rp::kU8) && reader.Read(&context->m_localBox, rp::kBox))
+        if (reader.Read(&context->m_world, rp::kMatrix) && reader.Read(&context->m_global, rp::kMatrix) &&
+            reader.Read(&mirrored, rp::kU8) && reader.Read(&context->m_localBounds, rp::kBox))
         {
-            context->m_mirrored = mirrored != 0;
-            ++context->m_registrations;
+            context->m_mirrored = mirrored;
+            context->UpdateGrid();
         }
         return;
     }
-    case SUB_LAYER:
-        reader.Read(&context->m_layer, rp::kU8);
+    case SUB_STATE_FLAG:
+        reader.Read(&context->m_state, rp::kU8);
         return;
     case SUB_WIREFRAME_COLOR:
         reader.Read(&context->m_wireframeColor, rp::kVector);
         return;
     case SUB_COLOR_MULTIPLIER:
-        reader.Read(&context->m_colorMultiplier, rp::kVector);
-        return;
-    case SUB_VISIBILITY:
     {
-        uint8_t visible = 1;
-        if (reader.Read(&visible, rp::kU8))
-            context->m_visible = visible != 0;
+        Vector color;
+        if (!reader.Read(&color, rp::kVector))
+            return;
+        context->m_colorMultiplier = color;
+        // The twin is raised to the gamma curve while lighting is not linear: the opposite sense of
+        // HDRColor::ToVector.
+        if (!HDRColor::IsLinearLighting())
+            color = Vector(std::pow(color.x, 2.2f), std::pow(color.y, 2.2f), std::pow(color.z, 2.2f), color.w);
+        context->m_linearColorMultiplier = color;
+        return;
+    }
+    case SUB_FLAGGED:
+    {
+        uint8_t value = 1;
+        if (reader.Read(&value, rp::kU8))
+            context->m_flagged = value == 0 ? 1 : 0;
         return;
     }
     default:
-        if (!context->ExecuteKindCommand(subCommand, reader))
-            gConsole.Error(CONSOLE_CHANNEL_RENDER, "EntityRenderingContext: unknown sub-command %u", subCommand);
+        // Numbers past the context's table are ignored.
+        context->ExecuteKindCommand(subCommand, reader);
         return;
     }
+}
+
+void EntityRenderingContext::SetTransform(const Matrix& world, bool mirrored)
+{
+    m_world = world;
+    m_mirrored = mirrored && m_faceCameraMode == 0 ? 1 : 0;
+    UpdateGrid();
+}
+
+Matrix EntityRenderingContext::GetDrawMatrix() const
+{
+    if (m_faceCameraMode == 0)
+        return m_world;
+    Matrix billboard;
+    billboard.LoadBillboard(m_world, m_faceCameraMode, m_renderer.GetCamera().inverseView, m_faceCameraOffset);
+    return billboard;
+}
+
+void EntityRenderingContext::DrawMain(uint32_t passFlags, const Vector& color)
+{
+    m_frameStamp = m_renderer.GetPresentsExecuted();
+    Draw(GetDrawMatrix(), passFlags, color);
+}
+
+void EntityRenderingContext::UpdateGrid()
+{
+    if ((m_flags & kFlagNoGrid) != 0)
+    {
+        TransformChanged();
+        return;
+    }
+    SceneCellGrid& grid = m_renderer.GetSceneCellGridForUpdate();
+    BoundingBox4 worldBox = BoundingBox4::INVALID;
+    worldBox.Expand3D(m_localBounds, m_global);
+    const SceneCellRange next = grid.GetCellRange(worldBox);
+    // A range stored before the grid was rebuilt names cells that no longer hold this context.
+    const SceneCellRange old = m_cellGeneration == grid.GetGeneration() ? m_cells : SceneCellRange();
+    if (next == old)
+    {
+        m_cells = next;
+        m_cellGeneration = grid.GetGeneration();
+        TransformChanged();
+        return;
+    }
+    const bool oldEmpty = old.IsEmpty();
+    const bool nextEmpty = next.IsEmpty();
+    if (!oldEmpty || !nextEmpty)
+    {
+        const int32_t x0 = oldEmpty ? next.x0 : nextEmpty ? old.x0 : std::min(old.x0, next.x0);
+        const int32_t z0 = oldEmpty ? next.z0 : nextEmpty ? old.z0 : std::min(old.z0, next.z0);
+        const int32_t x1 = oldEmpty ? next.x1 : nextEmpty ? old.x1 : std::max(old.x1, next.x1);
+        const int32_t z1 = oldEmpty ? next.z1 : nextEmpty ? old.z1 : std::max(old.z1, next.z1);
+        const SceneCellRecord record = {m_key, this, m_gridWord};
+        for (int32_t z = z0; z < z1; ++z)
+            for (int32_t x = x0; x < x1; ++x)
+            {
+                const bool inNext = !nextEmpty && next.Contains(x, z);
+                const bool inOld = !oldEmpty && old.Contains(x, z);
+                if (inNext && !inOld)
+                    grid.Insert(x, z, record);
+                else if (inOld && !inNext)
+                    grid.Remove(x, z, this);
+            }
+    }
+    m_cells = next;
+    m_cellGeneration = grid.GetGeneration();
+    TransformChanged();
+}
+
+void EntityRenderingContext::LeaveGrid()
+{
+    if ((m_flags & kFlagNoGrid) != 0 || m_cells.IsEmpty())
+        return;
+    SceneCellGrid& grid = m_renderer.GetSceneCellGridForUpdate();
+    if (m_cellGeneration == grid.GetGeneration())
+        for (int32_t z = m_cells.z0; z < m_cells.z1; ++z)
+            for (int32_t x = m_cells.x0; x < m_cells.x1; ++x)
+                grid.Remove(x, z, this);
+    m_cells = SceneCellRange();
 }

@@ -1,61 +1,101 @@
 // EntityRenderingContext: the render-side twin of an entity and base of the kinds' contexts.
 //
-// The game thread never touches a context's state: each operation below writes a call command
-// (opcode 47) with a sub-command number, and the render thread applies it in stream order. Release
-// posts the destruction, so the context dies on the render thread after every earlier command that
-// names it. Game-side calls: the posting operations. Render thread: Execute, the getters, Draw.
+// The game thread builds a context (filling it from its entity through ApplySource before anything
+// names it), then never touches its state again: each operation below writes a call command
+// (opcode 47) with a sub-command number, and the render thread applies it in stream order. The
+// render thread keeps the context in the cells of the render-side grid (SceneCellGrid) that its
+// box covers, one record per cell, and moves it with every transform. Release posts the
+// destruction, so the context dies on the render thread after every earlier command that names it,
+// leaving every cell it was in. Game-side calls: ApplySource before the first post, the posting
+// operations. Render thread: Execute, the getters, the draw entries.
 #pragma once
 
+#include "core/containers/SafePointer.h"
 #include "core/math/BoundingBox4.h"
 #include "core/math/Matrix.h"
 #include "core/math/Vector.h"
+#include "renderer/SceneCellGrid.h"
 
 #include <cstdint>
 
 class CommandRingBuffer;
 class NorvexRenderer;
 
+// What a new context copies from its entity and the entity's template (the scene fills it).
+struct EntityRenderingSource
+{
+    bool hasEntity = false;
+    uint32_t key = 0;
+    Matrix world = Matrix::ONE;
+    Matrix global = Matrix::ONE;
+    BoundingBox4 localBounds = BoundingBox4::INVALID;
+    bool mirrored = false;
+    bool flagged = false; // the entity's flag word has a bit of 0x400010
+    uint32_t randomId = 0;
+    uint8_t renderingPass = 0; // "Rendering pass"
+    float sortOffset = 0.0f;   // "Sort offset"
+    bool sortOffsetFromTemplate = false;
+    bool hasTemplate = false;
+    uint32_t faceCameraMode = 0;       // "Face camera mode"
+    float faceCameraOffset = 0.0f;     // "Face camera offset"
+    Vector wireframeColor;             // "Wireframe color" as a vector
+    float templateSortOffset = 0.0f;   // the template's "Sort offset"
+};
+
 // Render-side state of one entity, changed only through render commands.
-class EntityRenderingContext
+class EntityRenderingContext : public SafePointerRoot
 {
 public:
     enum SubCommand : uint32_t
     {
-        SUB_REGISTER = 0,
-        SUB_COPY_RENDERING_STATE = 1,
+        SUB_RELINK = 0,
+        SUB_COPY_LAYER = 1,
         SUB_DESTROY = 2,
         SUB_TRANSFORM_AND_BOUNDS = 3,
-        SUB_LAYER = 4,
+        SUB_STATE_FLAG = 4,
         SUB_WIREFRAME_COLOR = 6,
         SUB_COLOR_MULTIPLIER = 7,
-        SUB_VISIBILITY = 8,
+        SUB_FLAGGED = 8,
     };
+    // Context flags: kept out of the grid; driven by the second game clock.
+    static constexpr uint32_t kFlagNoGrid = 0x1;
+    static constexpr uint32_t kFlagSecondGameClock = 0x4;
+    // Rendering pass 0..3 to render layer; any other value, and no entity, gives the first.
+    static constexpr uint32_t kRenderLayers[4] = {3, 5, 7, 13};
 
-    // `sortOffset` biases the context's place among the sorted forward tasks (the entity's or its
-    // template's "Sort offset").
-    explicit EntityRenderingContext(NorvexRenderer& renderer, float sortOffset = 0.0f)
-        : m_renderer(renderer), m_sortOffset(sortOffset)
-    {
-    }
-    virtual ~EntityRenderingContext() = default;
+    explicit EntityRenderingContext(NorvexRenderer& renderer, uint32_t flags = 0);
+    // A sort offset comes through ApplySource; a float here would silently become flags.
+    EntityRenderingContext(NorvexRenderer& renderer, float) = delete;
+    // Leaves every cell of the stored range.
+    ~EntityRenderingContext() override;
     EntityRenderingContext(const EntityRenderingContext&) = delete;
     EntityRenderingContext& operator=(const EntityRenderingContext&) = delete;
 
+    // Game thread, before the context is first posted: the entity's and template's values.
+    void ApplySource(const EntityRenderingSource& source);
+
     // Game thread: posted operations.
-    void Register();
-    // Takes the shared render value of another context (none gives 0).
-    void CopyRenderingState(EntityRenderingContext* source);
+    void PostRelink();
+    // Takes another context's render layer (none gives 0).
+    void CopyLayer(EntityRenderingContext* source);
     // Posts the destruction; the caller forgets the pointer.
     void Release();
-    void SetTransformAndBounds(const Matrix& world, const Matrix& inverseWorld, bool mirrored, const BoundingBox4& box);
-    void SetLayer(uint8_t layer);
+    void SetTransformAndBounds(const Matrix& world, const Matrix& global, bool mirrored, const BoundingBox4& bounds);
+    void SetStateFlag(uint8_t state);
     void SetWireframeColor(const Vector& color);
     void SetColorMultiplier(const Vector& color);
-    void SetVisible(bool visible);
+    // Flagged contexts are those of hidden or update-disabled entities.
+    void SetFlagged(bool flagged);
 
     // Render thread.
     static void Execute(NorvexRenderer& renderer, uint32_t subCommand, CommandRingBuffer& reader);
-    // Draws the context at once (render tasks posted while gathering is off).
+    // Copies the world matrix (mirrored only without a face camera mode), then the grid update.
+    void SetTransform(const Matrix& world, bool mirrored);
+    // Stamps the frame and draws with the world matrix, or its billboard under a face camera mode.
+    void DrawMain(uint32_t passFlags, const Vector& color);
+    // The matrix the draws use this frame.
+    Matrix GetDrawMatrix() const;
+    // The kind's draw with the chosen matrix.
     virtual void Draw(const Matrix& world, uint32_t passFlags, const Vector& color)
     {
         (void)world;
@@ -69,41 +109,79 @@ public:
         (void)passFlags;
         return 0;
     }
-    // Sub-commands 5 and 9 to 11 belong to the kinds; the base reads none.
+    // Effects whose bounds move on the render side fill the box and answer true.
+    virtual bool GetDynamicBounds(BoundingBox4* bounds) const
+    {
+        (void)bounds;
+        return false;
+    }
+    // Called after every grid update.
+    virtual void TransformChanged() {}
+    // Sub-commands 5 and 9 onwards belong to the kinds; the base reads none.
     virtual bool ExecuteKindCommand(uint32_t subCommand, CommandRingBuffer& reader)
     {
         (void)subCommand;
         (void)reader;
         return false;
     }
+
     const Matrix& GetWorld() const { return m_world; }
-    const Matrix& GetInverseWorld() const { return m_inverseWorld; }
-    const BoundingBox4& GetLocalBox() const { return m_localBox; }
-    bool IsMirrored() const { return m_mirrored; }
-    uint8_t GetLayer() const { return m_layer; }
-    bool IsVisible() const { return m_visible; }
-    const Vector& GetWireframeColor() const { return m_wireframeColor; }
+    const Matrix& GetGlobal() const { return m_global; }
+    const BoundingBox4& GetLocalBounds() const { return m_localBounds; }
+    const Vector* GetLightingBlock() const { return m_lighting; }
+    uint32_t GetRenderLayer() const { return m_renderLayer; }
+    uint32_t GetFlags() const { return m_flags; }
+    uint32_t GetClockIndex() const { return m_clockIndex; }
+    uint8_t GetStateByte() const { return m_state; }
+    uint32_t GetFaceCameraMode() const { return m_faceCameraMode; }
+    float GetFaceCameraOffset() const { return m_faceCameraOffset; }
+    bool IsMirrored() const { return m_mirrored != 0; }
+    bool IsFlagged() const { return m_flagged != 0; }
     const Vector& GetColorMultiplier() const { return m_colorMultiplier; }
-    uint32_t GetSharedRenderValue() const { return m_sharedRenderValue; }
+    const Vector& GetLinearColorMultiplier() const { return m_linearColorMultiplier; }
+    const Vector& GetWireframeColor() const { return m_wireframeColor; }
+    float GetScaleFactor() const { return m_scaleFactor; }
+    const SceneCellRange& GetCellRange() const { return m_cells; }
+    uint32_t GetKey() const { return m_key; }
+    uint32_t GetRandomId() const { return m_randomId; }
     float GetSortOffset() const { return m_sortOffset; }
-    uint32_t GetRegistrationCount() const { return m_registrations; }
+    uint32_t GetFrameStamp() const { return m_frameStamp; }
 
 protected:
     // Opens a call for this context with `argumentBytes` after the object pointer; false when the
     // renderer refused it.
     bool BeginCall(uint32_t subCommand, uint32_t argumentBytes);
+    // Mesh contexts mark their grid records.
+    void SetGridWord(uint32_t word) { m_gridWord = word; }
+    void SetScaleFactor(float scale) { m_scaleFactor = scale; }
     NorvexRenderer& m_renderer;
 
 private:
+    // Moves the context's records to the cells its box now covers, then TransformChanged.
+    void UpdateGrid();
+    void LeaveGrid();
+
     Matrix m_world = Matrix::ONE;
-    Matrix m_inverseWorld = Matrix::ONE;
-    BoundingBox4 m_localBox = BoundingBox4::INVALID;
-    Vector m_wireframeColor;
+    Matrix m_global = Matrix::ONE;
+    BoundingBox4 m_localBounds = BoundingBox4::INVALID;
+    Vector m_lighting[10];
+    uint32_t m_renderLayer = kRenderLayers[0];
+    uint32_t m_flags;
+    uint32_t m_clockIndex;
+    uint8_t m_state = 0;
+    uint32_t m_faceCameraMode = 0;
+    float m_faceCameraOffset = 0.0f;
+    uint8_t m_mirrored = 0;
+    uint8_t m_flagged = 0;
     Vector m_colorMultiplier = Vector(1.0f, 1.0f, 1.0f, 1.0f);
+    Vector m_wireframeColor;
+    float m_scaleFactor = 1.0f;
+    SceneCellRange m_cells;
+    uint32_t m_cellGeneration = 0; // the grid generation m_cells belongs to
+    uint32_t m_key = 0;
+    uint32_t m_randomId;
+    uint32_t m_gridWord = 0;
     float m_sortOffset = 0.0f;
-    uint32_t m_sharedRenderValue = 0;
-    uint32_t m_registrations = 0;
-    uint8_t m_layer = 1;
-    bool m_mirrored = false;
-    bool m_visible = true;
+    uint32_t m_frameStamp = 0;
+    Vector m_linearColorMultiplier = Vector(1.0f, 1.0f, 1.0f, 1.0f);
 };

@@ -15,11 +15,12 @@ namespace
 constexpr uint32_t kLightmapBytes = rp::kVector + rp::kU32;
 } // namespace
 
-MeshEntityRenderingContext::MeshEntityRenderingContext(NorvexRenderer& renderer, Entity*, uint32_t,
+MeshEntityRenderingContext::MeshEntityRenderingContext(NorvexRenderer& renderer, Entity*, uint32_t flags,
                                                        const MeshTemplateRenderingData* data,
                                                        uint32_t shaderPresetIndex, const Vector& color)
-    : EntityRenderingContext(renderer), m_data(data), m_presetIndex(shaderPresetIndex)
+    : EntityRenderingContext(renderer, flags), m_data(data), m_presetIndex(shaderPresetIndex)
 {
+    SetGridWord(1);
     SetColorMultiplier(color);
 }
 
@@ -119,12 +120,12 @@ bool MeshEntityRenderingContext::ExecuteKindCommand(uint32_t subCommand, Command
 
 void MeshEntityRenderingContext::Draw(const Matrix& world, uint32_t, const Vector& color)
 {
-    if (m_data == nullptr || !IsVisible())
+    if (m_data == nullptr || IsFlagged())
         return;
     const Vector& multiplier = GetColorMultiplier();
     const Vector tinted(color.x * multiplier.x, color.y * multiplier.y, color.z * multiplier.z, color.w * multiplier.w);
     // Skinned meshes draw with their pose; a pose that does not cover the mesh's bones is not used.
     const float* const bones = m_boneCount != 0 && m_boneCount >= m_data->GetSkinningBoneCount() ? m_bones.data() : nullptr;
-    m_data->Draw(world, world, GetLocalBox(), tinted, 1.0f, IsMirrored() ? 1 : 0, m_outlineState, m_presetIndex, bones,
+    m_data->Draw(world, GetGlobal(), GetLocalBounds(), tinted, GetScaleFactor(), IsMirrored() ? 1 : 0, m_outlineState, m_presetIndex, bones,
                  &m_lightmap, nullptr, int32_t(kForwardPass), 0, 0, 0.0f);
 }

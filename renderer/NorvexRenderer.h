@@ -424,9 +424,24 @@ public:
     uint32_t GetFrameDrawCalls() const { return m_stateCache.GetFrameDrawCalls(); }
     uint32_t GetFramePrimitives() const { return m_stateCache.GetFramePrimitives(); }
     NorvexRendererPresenterThread& GetPresenter() { return m_presenter; }
+    // Render thread: the unit cube stretched over the box and placed by the matrix, in one colour;
+    // cullSide equal to the view's mirrored flag culls clockwise faces, else counter-clockwise.
+    void DrawDebugBox(const BoundingBox4& box, const Matrix& matrix, const Vector& color, uint8_t cullSide,
+                      bool depthTested);
+    // A declaration for the element list with one reference for the caller (VertexDeclarationCache).
+    gpu::GpuVertexDeclaration* GetVertexDeclaration(const gpu::VertexElement* elements, uint32_t count)
+    {
+        return m_deviceManager.GetVertexDeclarations().GetOrCreate(elements, count);
+    }
+    // Buffers without an FVF, filled with `length` bytes of `data` when given; null when the device
+    // refuses them.
+    gpu::GpuVertexBuffer* CreateVertexBuffer(uint32_t length, uint32_t usage, gpu::Pool pool, const void* data);
+    gpu::GpuIndexBuffer* CreateIndexBuffer(uint32_t length, uint32_t usage, gpu::Pool pool, const void* data);
 
     // Render-thread state for tests and render-side code.
     const SceneCellGrid& GetSceneCellGrid() const { return m_executor.GetSceneCellGrid(); }
+    // Render thread: the rendering contexts keep their cell records current.
+    SceneCellGrid& GetSceneCellGridForUpdate() { return m_executor.GetSceneCellGrid(); }
     uint32_t GetGatheredCount() const { return m_executor.GetGatheredCount(); }
     uint32_t GetOutlinedCount() const { return m_executor.GetOutlinedCount(); }
     uint32_t GetFrameLightCount() const { return m_executor.GetFrameLightCount(); }

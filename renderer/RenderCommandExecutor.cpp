@@ -84,7 +84,7 @@ const R::OpcodeInfo R::kOpcodes[kRenderOpcodeCount] = {
     /* 54 */ {&R::OpNothing, 0, nullptr},
     /* 55 */ {&R::OpSetDepthStencilSurface, rp::kPointer, nullptr},
     /* 56 */ {&R::OpEmptyDebugDraw, rp::kDebugDrawBox, nullptr},
-    /* 57 */ {&R::OpNotBuilt, rp::kDrawSolidBox, "NorvexRenderer::DrawSolidBox, built-in shapes"},
+    /* 57 */ {&R::OpDrawSolidBox, rp::kDrawSolidBox, nullptr},
     /* 58 */ {&R::OpEmptyDebugDraw, rp::kDebugDrawShape, nullptr},
     /* 59 */ {&R::OpEmptyDebugDraw, rp::kDebugDrawPointLight, nullptr},
     /* 60 */ {&R::OpEmptyDebugDraw, rp::kDebugDrawSpotLight, nullptr},
@@ -303,6 +303,17 @@ void RenderCommandExecutor::OpEmptyDebugDraw(uint32_t opcode)
     SkipPayload(kOpcodes[opcode].payloadBytes);
 }
 
+void RenderCommandExecutor::OpDrawSolidBox(uint32_t)
+{
+    const BoundingBox4 box = Get<BoundingBox4>();
+    const Matrix transform = Get<Matrix>();
+    const Vector color = Get<Vector>();
+    const uint8_t cullSide = Get<uint8_t>();
+    const uint8_t depthTest = Get<uint8_t>();
+    if (m_readOk)
+        m_renderer.DrawDebugBox(box, transform, color, cullSide, depthTest != 0);
+}
+
 void RenderCommandExecutor::OpDrawText(uint32_t opcode)
 {
     SkipPayload(rp::kDrawTextHeader - rp::kU32 - rp::kU8);
@@ -480,7 +491,7 @@ void RenderCommandExecutor::OpAddRenderTask(uint32_t)
         return;
     if (!m_gathering)
     {
-        context->Draw(context->GetWorld(), passFlags, Vector(1.0f, 1.0f, 1.0f, 1.0f));
+        context->DrawMain(passFlags, Vector(1.0f, 1.0f, 1.0f, 1.0f));
         return;
     }
     if (passFlags & (kTaskGatherMesh | kTaskGatherMeshAlt))

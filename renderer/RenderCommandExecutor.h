@@ -106,6 +106,9 @@ public:
 
     // Render-thread state for tests and render-side code.
     const SceneCellGrid& GetSceneCellGrid() const { return m_cellGrid; }
+    SceneCellGrid& GetSceneCellGrid() { return m_cellGrid; }
+    // The delegate render command 9 registered, or null.
+    GameDelegate* GetGameDelegate() const { return m_gameDelegate; }
     uint32_t GetGatheredCount() const { return uint32_t(m_gathered.size()); }
     uint32_t GetOutlinedCount() const { return uint32_t(m_outlined.size()); }
     uint32_t GetFrameLightCount() const { return uint32_t(m_lights.size()); }
@@ -157,6 +160,7 @@ private:
 
     // Handlers (RenderCommandExecutor.cpp and RenderCommandExecutorFrame.cpp).
     void OpEnd(uint32_t opcode);
+    void OpDrawSolidBox(uint32_t opcode);
     void OpInitDX(uint32_t opcode);
     void OpReleaseDeviceObjects(uint32_t opcode);
     void OpCloseDX(uint32_t opcode);

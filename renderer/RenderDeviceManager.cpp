@@ -4,6 +4,7 @@
 
 #include "core/console/GameConsole.h"
 #include "effects/particles/ParticlePools.h"
+#include "engine/scripting/GameDelegate.h"
 #include "platform/os/Clock.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/RendererThreadCheck.h"
@@ -82,6 +83,8 @@ bool RenderDeviceManager::InitDX(void* window)
     m_renderer.GetExecutor().AllocateFrameLists();
     m_textRenderer.CreateBuffers(m_device);
     m_uiGeometry.Create(m_device);
+    m_declarations.SetDevice(m_device);
+    m_sharedGeometry.Create(m_renderer);
     m_deviceCreated = true;
     m_deviceCreatedTime = Time::Now();
     m_renderer.StartFrameStatistics();
@@ -153,6 +156,7 @@ bool RenderDeviceManager::ResetDevice(bool reset)
     executor.SyncPresenter();
     m_renderer.GetStateCache().Reset();
     ReleaseSizeDependentObjects();
+    m_sharedGeometry.Release();
     executor.ReleaseFrameSurfaces();
     m_device->SetDepthStencilSurface(nullptr);
     bool ok = true;
@@ -211,6 +215,7 @@ bool RenderDeviceManager::ResetDevice(bool reset)
     if (!abandoned)
         m_deviceResetPending.store(false, std::memory_order_release);
     CreateSizeDependentObjects();
+    m_sharedGeometry.Create(m_renderer);
     m_renderer.GetStateCache().Reset();
     return ok;
 }
@@ -231,23 +236,44 @@ void RenderDeviceManager::LogResetParameters()
                    p.autoDepthStencilFormat, p.flags, p.fullScreenRefreshRate, p.presentationInterval);
 }
 
-// The device objects that must go before a reset: the two frame queries (and, once they exist, the
-// render targets sized from the back buffer).
 void RenderDeviceManager::CreateSizeDependentObjects()
 {
-    for (gpu::GpuQuery*& query : m_gpuQueries)
-        if (query == nullptr && m_device->CreateQuery(gpu::kQueryEvent, &query) != gpu::kOk)
-            query = nullptr;
+    ReleaseSizeDependentObjects();
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_RENDER, "Render target size: %dx%d", int(m_renderWidth),
+                    int(m_renderHeight));
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_RENDER, "Backbuffer size: %dx%d", int(m_backBufferWidth),
+                    int(m_backBufferHeight));
+    RenderTargetSettings settings;
+    settings.renderWidth = m_renderWidth;
+    settings.renderHeight = m_renderHeight;
+    settings.backBufferWidth = m_backBufferWidth;
+    settings.backBufferHeight = m_backBufferHeight;
+    settings.qualityLevel = m_params.qualityLevel;
+    settings.msaaMode = m_params.msaaMode;
+    settings.shadowMapSize = m_params.shadowMapSize;
+    settings.refraction = m_params.refraction != 0;
+    settings.hardwareDepth = m_capsDepthTexture;
+    settings.intz = m_capsIntz;
     createParticleBuffers(m_device);
+    if (!m_targets.Create(m_device, settings))
+        return;
+    for (gpu::GpuQuery*& query : m_gpuQueries)
+        if (m_device->CreateQuery(gpu::kQueryEvent, &query) != gpu::kOk)
+            query = nullptr;
     m_targetsReady.store(true, std::memory_order_release);
+    if (GameDelegate* const delegate = m_renderer.GetExecutor().GetGameDelegate())
+        delegate->OnRenderTargetsCreated(m_renderWidth, m_renderHeight, m_backBufferWidth, m_backBufferHeight);
 }
 
 void RenderDeviceManager::ReleaseSizeDependentObjects()
 {
     m_targetsReady.store(false, std::memory_order_release);
+    m_targets.Release();
     for (gpu::GpuQuery*& query : m_gpuQueries)
         gpu::SafeRelease(query);
     releaseParticleBuffers();
+    if (GameDelegate* const delegate = m_renderer.GetExecutor().GetGameDelegate())
+        delegate->OnRenderTargetsReleased();
 }
 
 void RenderDeviceManager::ApplyDisplaySettings(void* window, uint32_t width, uint32_t height, bool applyConfiguration,
@@ -287,6 +313,8 @@ void RenderDeviceManager::CloseDX()
     ReleaseSizeDependentObjects();
     m_textRenderer.ReleaseBuffers();
     m_uiGeometry.Release();
+    m_sharedGeometry.Release();
+    m_declarations.Clear();
     destroyParticlePools();
     gpu::SafeRelease(m_device);
     gpu::SafeRelease(m_factory);

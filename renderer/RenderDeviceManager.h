@@ -11,8 +11,11 @@
 #include "platform/gpu/GpuFactory.h"
 #include "renderer/DeviceParams.h"
 #include "renderer/DisplayModeList.h"
+#include "renderer/RenderTargetSet.h"
+#include "renderer/SharedGeometry.h"
 #include "renderer/TextRenderer.h"
 #include "renderer/UIQuadGeometry.h"
+#include "renderer/VertexDeclarationCache.h"
 
 #include <atomic>
 #include <cstdint>
@@ -51,6 +54,8 @@ public:
     void ApplyPresentParameters(void* window);
     // Releases the size-dependent objects and, with reset, resets the device; false when the reset failed.
     bool ResetDevice(bool reset);
+    // The render targets and the event queries, made after every device creation or reset
+    // (nothing while a render-target dimension is 0), and released before.
     void CreateSizeDependentObjects();
     void ReleaseSizeDependentObjects();
     bool FindDisplayMode(uint32_t* width, uint32_t* height, uint32_t* refreshRate) const;
@@ -68,8 +73,14 @@ public:
     // The shared text geometry; it exists while the device does.
     TextRenderer& GetTextRenderer() { return m_textRenderer; }
     UIQuadGeometry& GetUIQuadGeometry() { return m_uiGeometry; }
+    // The static shared geometry, made after every device creation or reset.
+    const SharedGeometry& GetSharedGeometry() const { return m_sharedGeometry; }
+    // The shared vertex declarations; they exist while the device does.
+    VertexDeclarationCache& GetVertexDeclarations() { return m_declarations; }
     bool HasDepthTextureSupport() const { return m_capsDepthTexture; }
     bool HasRawzDepthTextureSupport() const { return m_capsRawz; }
+    // The renderer's off-screen targets (empty while not ready).
+    const RenderTargetSet& GetRenderTargets() const { return m_targets; }
     // The render targets exist (read by the render thread's loading frames).
     bool AreTargetsReady() const { return m_targetsReady.load(std::memory_order_acquire); }
     // The GPU query of the current frame, and the switch to the other one after a present.
@@ -84,6 +95,8 @@ private:
     RendererDeviceSettings m_settings;
     TextRenderer m_textRenderer;
     UIQuadGeometry m_uiGeometry;
+    VertexDeclarationCache m_declarations;
+    SharedGeometry m_sharedGeometry;
     std::atomic<bool> m_quitRequested{false};
     std::atomic<bool> m_deviceResetPending{false};
     DeviceParams m_params; // display lock
@@ -100,7 +113,9 @@ private:
     bool m_capsIntz = false;
     bool m_capsDepthTexture = false;
     bool m_deviceCreated = false;
-    gpu::GpuQuery* m_gpuQueries[2] = {};
+    RenderTargetSet m_targets;
+    // Made with the targets; the first two alternate as the frames' GPU queries.
+    gpu::GpuQuery* m_gpuQueries[3] = {};
     uint32_t m_currentQuery = 0;
     std::atomic<bool> m_targetsReady{false};
     Time m_deviceCreatedTime;

@@ -3,6 +3,7 @@
 #include "core/console/GameConsole.h"
 #include "core/threads/CommandRingBuffer.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/RendererObjectHandle.h"
 
 namespace rp = renderpayload;
 
@@ -24,6 +25,11 @@ RendererLightWrapper::RendererLightWrapper()
     SetReady();
 }
 
+RendererLightWrapper::~RendererLightWrapper()
+{
+    m_data.Release();
+}
+
 bool RendererLightWrapper::GetArgumentBytes(uint32_t subOperation, uint32_t& bytes)
 {
     if (subOperation >= kSubOperationCount)
@@ -42,6 +48,14 @@ bool RendererLightWrapper::BeginCall(uint32_t subOperation)
     return true;
 }
 
+void RendererLightWrapper::PutMask(TextureHolder* mask, const Vector& maskRotation, const Vector& maskScale)
+{
+    RenderCommandWriter& writer = gRenderer->GetWriter();
+    writer.Put(RendererObjectHandle::AddReference(mask));
+    writer.Put(maskRotation);
+    writer.Put(maskScale);
+}
+
 void RendererLightWrapper::PostMatrix(const Matrix& world)
 {
     if (BeginCall(SUB_MATRIX))
@@ -58,9 +72,7 @@ void RendererLightWrapper::PostPoint(const Vector& color, float specular, float 
     writer.Put(specular);
     writer.Put(nearRange);
     writer.Put(farRange);
-    writer.Put(mask);
-    writer.Put(maskRotation);
-    writer.Put(maskScale);
+    PutMask(mask, maskRotation, maskScale);
 }
 
 void RendererLightWrapper::PostSpot(const Vector& color, float specular, float nearRange, float farRange, float width,
@@ -76,9 +88,7 @@ void RendererLightWrapper::PostSpot(const Vector& color, float specular, float n
     writer.Put(farRange);
     writer.Put(width);
     writer.Put(softness);
-    writer.Put(mask);
-    writer.Put(maskRotation);
-    writer.Put(maskScale);
+    PutMask(mask, maskRotation, maskScale);
 }
 
 void RendererLightWrapper::PostTube(const Vector& color, float specular, float nearRange, float farRange, float length,
@@ -92,15 +102,13 @@ void RendererLightWrapper::PostTube(const Vector& color, float specular, float n
     writer.Put(nearRange);
     writer.Put(farRange);
     writer.Put(length);
-    writer.Put(mask);
-    writer.Put(maskRotation);
-    writer.Put(maskScale);
+    PutMask(mask, maskRotation, maskScale);
 }
 
 void RendererLightWrapper::PostDirectionalAmbient(const Vector& color, const Vector& secondary, const Vector& side,
                                                   float specular, uint32_t twoSidedMode, float wrapAround,
                                                   TextureHolder* mask, const Vector& maskRotation,
-                                                  const Vector& maskScale, uint32_t viewVisibility)
+                                                  const Vector& maskScale, uint32_t lightMask)
 {
     if (!BeginCall(SUB_DIRECTIONAL_AMBIENT))
         return;
@@ -111,10 +119,8 @@ void RendererLightWrapper::PostDirectionalAmbient(const Vector& color, const Vec
     writer.Put(specular);
     writer.Put(twoSidedMode);
     writer.Put(wrapAround);
-    writer.Put(mask);
-    writer.Put(maskRotation);
-    writer.Put(maskScale);
-    writer.Put(viewVisibility);
+    PutMask(mask, maskRotation, maskScale);
+    writer.Put(lightMask);
 }
 
 void RendererLightWrapper::Execute(NorvexRenderer&, uint32_t subOperation, CommandRingBuffer& reader)
@@ -122,54 +128,57 @@ void RendererLightWrapper::Execute(NorvexRenderer&, uint32_t subOperation, Comma
     RendererLightWrapper* light = nullptr;
     if (!reader.Read(&light, sizeof(light)) || light == nullptr)
         return;
-    RendererLightData& d = light->m_data;
-    auto readMask = [&] {
-        reader.Read(&d.mask, sizeof(d.mask));
-        reader.Read(&d.maskRotation, rp::kVector);
-        reader.Read(&d.maskScale, rp::kVector);
-    };
-    auto readColorAndRanges = [&] {
-        reader.Read(&d.color, rp::kVector);
-        reader.Read(&d.specular, rp::kFloat);
-        reader.Read(&d.nearRange, rp::kFloat);
-        reader.Read(&d.farRange, rp::kFloat);
-    };
-    switch (subOperation)
+    LightRenderData& d = light->m_data;
+    if (subOperation == SUB_MATRIX)
     {
-    case SUB_MATRIX:
-        reader.Read(&d.world, rp::kMatrix);
+        Matrix world;
+        if (reader.Read(&world, rp::kMatrix))
+            d.SetTransform(world);
         return;
-    case SUB_POINT:
-        d.kind = RendererLightData::KIND_POINT;
-        readColorAndRanges();
-        readMask();
-        return;
-    case SUB_SPOT:
-        d.kind = RendererLightData::KIND_SPOT;
-        readColorAndRanges();
-        reader.Read(&d.spotWidth, rp::kFloat);
-        reader.Read(&d.spotSoftness, rp::kFloat);
-        readMask();
-        return;
-    case SUB_TUBE:
-        d.kind = RendererLightData::KIND_TUBE;
-        readColorAndRanges();
-        reader.Read(&d.tubeLength, rp::kFloat);
-        readMask();
-        return;
-    case SUB_DIRECTIONAL_AMBIENT:
-        d.kind = RendererLightData::KIND_DIRECTIONAL_AMBIENT;
-        reader.Read(&d.color, rp::kVector);
-        reader.Read(&d.secondaryColor, rp::kVector);
-        reader.Read(&d.sideColor, rp::kVector);
-        reader.Read(&d.specular, rp::kFloat);
-        reader.Read(&d.twoSidedMode, rp::kU32);
-        reader.Read(&d.wrapAround, rp::kFloat);
-        readMask();
-        reader.Read(&d.viewVisibility, rp::kU32);
-        return;
-    default:
+    }
+    if (subOperation >= kSubOperationCount)
+    {
         gConsole.Error(CONSOLE_CHANNEL_RENDER, "RendererLightWrapper: unknown sub-operation %u", subOperation);
         return;
     }
+    Vector color, secondary, side, maskRotation, maskScale;
+    float specular = 0.0f, start = 0.0f, end = 0.0f, width = 0.0f, softness = 0.0f, length = 0.0f, wrap = 0.0f;
+    uint32_t twoSided = 0, lightMask = 0;
+    TextureHolder* mask = nullptr;
+    bool ok = reader.Read(&color, rp::kVector);
+    if (subOperation == SUB_DIRECTIONAL_AMBIENT)
+        ok = ok && reader.Read(&secondary, rp::kVector) && reader.Read(&side, rp::kVector) &&
+             reader.Read(&specular, rp::kFloat) && reader.Read(&twoSided, rp::kU32) && reader.Read(&wrap, rp::kFloat);
+    else
+        ok = ok && reader.Read(&specular, rp::kFloat) && reader.Read(&start, rp::kFloat) &&
+             reader.Read(&end, rp::kFloat);
+    if (subOperation == SUB_SPOT)
+        ok = ok && reader.Read(&width, rp::kFloat) && reader.Read(&softness, rp::kFloat);
+    if (subOperation == SUB_TUBE)
+        ok = ok && reader.Read(&length, rp::kFloat);
+    // The mask's travelling reference is dropped whatever happens; the light keeps one of its own.
+    ok = ok && reader.Read(&mask, sizeof(mask)) && reader.Read(&maskRotation, rp::kVector) &&
+         reader.Read(&maskScale, rp::kVector);
+    if (subOperation == SUB_DIRECTIONAL_AMBIENT)
+        ok = ok && reader.Read(&lightMask, rp::kU32);
+    if (ok)
+    {
+        switch (subOperation)
+        {
+        case SUB_POINT:
+            d.SetPoint(color, specular, start, end, mask, maskRotation, maskScale);
+            break;
+        case SUB_SPOT:
+            d.SetSpot(color, specular, start, end, width, softness, mask, maskRotation, maskScale);
+            break;
+        case SUB_TUBE:
+            d.SetTube(color, specular, start, end, length, mask, maskRotation, maskScale);
+            break;
+        default:
+            d.SetDirectionalAmbient(color, secondary, side, specular, twoSided, wrap, mask, maskRotation, maskScale,
+                                    lightMask);
+            break;
+        }
+    }
+    RendererObjectHandle::Release(mask);
 }

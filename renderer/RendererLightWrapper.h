@@ -1,12 +1,15 @@
 // RendererLightWrapper: a light's render data, owned by the render side. The game thread (the
 // light entity) never writes the data: it posts light sub-operations as call commands (opcode 47)
 // that the render thread applies in stream order, and hands the object to the frame's light list
-// (opcode 46). It dies on the render thread after every command that names it (PostDeletion).
+// (opcode 46). A posted mask texture travels with a reference of its own, so the game side may
+// unload the texture before the command runs. The object dies on the render thread after every
+// command that names it (PostDeletion), leaving the directional-ambient list and its mask.
 // Game thread: the Post* operations. Render thread: Execute and the data.
 #pragma once
 
 #include "core/math/Matrix.h"
 #include "core/math/Vector.h"
+#include "renderer/LightRenderData.h"
 #include "renderer/NorvexRendererObject.h"
 
 #include <cstdint>
@@ -14,36 +17,6 @@
 class CommandRingBuffer;
 class NorvexRenderer;
 class TextureHolder;
-
-// What the renderer knows of one light.
-struct RendererLightData
-{
-    enum Kind : uint32_t
-    {
-        KIND_POINT = 0,
-        KIND_SPOT = 1,
-        KIND_TUBE = 2,
-        KIND_DIRECTIONAL_AMBIENT = 3,
-    };
-
-    Matrix world = Matrix::ONE;
-    uint32_t kind = KIND_POINT;
-    Vector color = Vector(1.0f, 1.0f, 1.0f, 1.0f);
-    Vector secondaryColor;
-    Vector sideColor;
-    float specular = 1.0f;
-    float nearRange = 0.5f;
-    float farRange = 1.0f;
-    float spotWidth = 30.0f; // degrees
-    float spotSoftness = 0.5f;
-    float tubeLength = 2.0f;
-    uint32_t twoSidedMode = 0;
-    float wrapAround = 0.0f;
-    TextureHolder* mask = nullptr;
-    Vector maskRotation;
-    Vector maskScale = Vector(1.0f, 1.0f, 1.0f, 1.0f);
-    uint32_t viewVisibility = 0;
-};
 
 // The render-side light object (id -1, ready from construction).
 class RendererLightWrapper : public NorvexRendererObject
@@ -60,12 +33,14 @@ public:
     };
 
     RendererLightWrapper();
+    ~RendererLightWrapper() override;
 
     int32_t GetId() const { return m_id; }
     // Render thread (or any thread while no render thread runs).
-    const RendererLightData& GetData() const { return m_data; }
+    const LightRenderData& GetData() const { return m_data; }
 
-    // Game thread: the sub-operations. The mask is the texture's device holder, or null.
+    // Game thread: the sub-operations. The mask is the texture's device holder, or null; the caller
+    // holds a reference to it while posting. Start falloff is the smaller of the two.
     void PostMatrix(const Matrix& world);
     void PostPoint(const Vector& color, float specular, float nearRange, float farRange, TextureHolder* mask,
                    const Vector& maskRotation, const Vector& maskScale);
@@ -75,7 +50,7 @@ public:
                   TextureHolder* mask, const Vector& maskRotation, const Vector& maskScale);
     void PostDirectionalAmbient(const Vector& color, const Vector& secondary, const Vector& side, float specular,
                                 uint32_t twoSidedMode, float wrapAround, TextureHolder* mask,
-                                const Vector& maskRotation, const Vector& maskScale, uint32_t viewVisibility);
+                                const Vector& maskRotation, const Vector& maskScale, uint32_t lightMask);
 
     // Bytes a sub-operation carries after the call header (the object pointer included); false for
     // an unknown sub-operation.
@@ -86,7 +61,9 @@ public:
 private:
     // Opens the call and writes the object pointer; false when the stream refused it.
     bool BeginCall(uint32_t subOperation);
+    // Writes the mask with the reference that travels with it, then its rotation and scale.
+    static void PutMask(TextureHolder* mask, const Vector& maskRotation, const Vector& maskScale);
 
     int32_t m_id = -1;
-    RendererLightData m_data;
+    LightRenderData m_data;
 };

@@ -115,6 +115,17 @@ public:
     virtual bool OnBackPressed() { return true; }
     virtual bool OnXBoxLiveLoginFinished() { return true; }
     virtual void OnBeforeRendererSetup() {}
+    // Render thread: the renderer's targets were made (render-target and back-buffer sizes), or
+    // released before a reset or shutdown.
+    virtual void OnRenderTargetsCreated(uint32_t renderWidth, uint32_t renderHeight, uint32_t backBufferWidth,
+                                        uint32_t backBufferHeight)
+    {
+        (void)renderWidth;
+        (void)renderHeight;
+        (void)backBufferWidth;
+        (void)backBufferHeight;
+    }
+    virtual void OnRenderTargetsReleased() {}
 
     virtual bool OnChatMessage(bool flag, int32_t value, const char16_t* text)
     {

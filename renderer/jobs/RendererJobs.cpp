@@ -5,6 +5,7 @@
 #include "platform/gpu/SurfaceLoader.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/NorvexRendererObject.h"
+#include "renderer/RendererObjectHandle.h"
 
 #include <algorithm>
 #include <cstring>
@@ -79,11 +80,8 @@ bool NorvexRendererResourceAddRefJob::Run(NorvexRenderer&)
 
 bool NorvexRendererTextureDeletionJob::Run(NorvexRenderer&)
 {
-    if (m_holder->DropReference() == 0)
-    {
-        m_holder->Release();
-        delete m_holder;
-    }
+    TextureHolder* holder = m_holder;
+    RendererObjectHandle::Release(holder);
     return true;
 }
 

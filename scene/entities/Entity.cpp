@@ -217,8 +217,6 @@ void Entity::ResetBoundsFromTemplate(const char*)
 void Entity::SetLayer(uint8_t layer)
 {
     m_layer = layer;
-    if (m_renderingContext != nullptr)
-        m_renderingContext->SetLayer(layer);
 }
 
 void Entity::PostCreateInit()
@@ -274,7 +272,7 @@ void Entity::SetLayerToActive()
 void Entity::CopyRenderingState(Entity* other)
 {
     if (m_renderingContext != nullptr)
-        m_renderingContext->CopyRenderingState(other != nullptr ? other->m_renderingContext : nullptr);
+        m_renderingContext->CopyLayer(other != nullptr ? other->m_renderingContext : nullptr);
 }
 
 void Entity::DebugDrawBoundingBox(const BoundingBox4& box, const Vector& color)
@@ -573,14 +571,14 @@ void Entity::FlagSideEffectsRaised(uint32_t bits)
     if ((bits & ENTITYFLAG_SELECTED) != 0)
         m_renderFlags |= ENTITYRENDER_SELECTED;
     if ((bits & ENTITYFLAG_HIDDEN) != 0 && m_renderingContext != nullptr)
-        m_renderingContext->SetVisible(false);
+        m_renderingContext->SetFlagged(true);
     if ((bits & ENTITYFLAG_HOOKED_32) != 0)
         OnFlag32Raised();
     const bool rebuilt = (bits & kContextRebuildFlags) != 0;
     if (rebuilt)
         RecreateRenderingContext(true);
     if ((bits & ENTITYFLAG_DISABLE_UPDATE) != 0 && m_renderingContext != nullptr)
-        m_renderingContext->SetVisible(false);
+        m_renderingContext->SetFlagged(true);
     if (rebuilt || (bits & ENTITYFLAG_DISABLE_UPDATE) != 0)
         LeaveGridAndPushTransform();
 }
@@ -603,7 +601,7 @@ void Entity::FlagSideEffectsCleared(uint32_t bits)
 void Entity::ShowIfAllowed()
 {
     if (m_renderingContext != nullptr && (m_flags & (ENTITYFLAG_HIDDEN | ENTITYFLAG_DISABLE_UPDATE)) == 0)
-        m_renderingContext->SetVisible(true);
+        m_renderingContext->SetFlagged(false);
 }
 
 void Entity::SetVisibleInCombatView(uint8_t setting)
@@ -645,20 +643,38 @@ void Entity::RecreateRenderingContext(bool applyValues)
     m_renderingContext = CreateRenderingContext();
     if (m_renderingContext == nullptr)
         return;
+    // Nothing has named the context yet: the game thread may still fill it directly.
+    EntityRenderingSource source;
+    FillRenderingSource(&source);
+    m_renderingContext->ApplySource(source);
     if (!applyValues)
     {
-        m_renderingContext->Register();
+        m_renderingContext->PostRelink();
         return;
     }
-    if (m_template != nullptr)
-    {
-        Vector color;
-        m_template->GetWireframeColor().ToVector(color);
-        m_renderingContext->SetWireframeColor(color);
-    }
-    m_renderingContext->SetTransformAndBounds(m_worldMatrix, GetInversedGlobalLocationMatrix(), IsTransformMirrored(),
-                                              m_localBox);
-    m_renderingContext->SetLayer(m_layer);
+    m_renderingContext->SetTransformAndBounds(m_worldMatrix, m_worldMatrix, IsTransformMirrored(), m_localBox);
+}
+
+void Entity::FillRenderingSource(EntityRenderingSource* source) const
+{
+    source->hasEntity = true;
+    source->key = m_index;
+    source->world = m_worldMatrix;
+    source->global = m_worldMatrix;
+    source->localBounds = m_localBox;
+    source->mirrored = (m_renderFlags & ENTITYRENDER_MIRRORED) != 0;
+    source->flagged = (m_flags & (ENTITYFLAG_HIDDEN | ENTITYFLAG_DISABLE_UPDATE)) != 0;
+    source->randomId = m_randomId;
+    source->renderingPass = m_renderingPass;
+    source->sortOffset = m_sortOffset;
+    source->sortOffsetFromTemplate = m_sortOffsetFromTemplate;
+    if (m_template == nullptr)
+        return;
+    source->hasTemplate = true;
+    source->faceCameraMode = m_template->GetFaceCameraMode();
+    source->faceCameraOffset = m_template->GetFaceCameraOffset();
+    m_template->GetWireframeColor().ToVector(source->wireframeColor);
+    source->templateSortOffset = m_template->GetSortOffset();
 }
 
 void Entity::DeleteRenderingContext()

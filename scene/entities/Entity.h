@@ -30,6 +30,7 @@
 class Entity;
 class EntityMPProperties;
 class EntityRenderingContext;
+struct EntityRenderingSource;
 class EntitySet;
 class EntitySoundEmitter;
 class EntityTemplate;
@@ -203,6 +204,8 @@ public:
     uint8_t GetLayer() const { return m_layer; }
     EntityRenderingContext* GetRenderingContext() const { return m_renderingContext; }
     void RecreateRenderingContext(bool applyValues);
+    // What a new rendering context copies from this entity and its template.
+    void FillRenderingSource(EntityRenderingSource* source) const;
     void DeleteRenderingContext();
     void Render(uint32_t extraFlags, uint32_t frameNumber);
     void RenderIfFlag8(uint32_t extraFlags);

@@ -153,8 +153,7 @@ void Entity::UpdateTransform()
     else
         m_renderFlags &= ~uint32_t(ENTITYRENDER_MIRRORED);
     if (m_renderingContext != nullptr)
-        m_renderingContext->SetTransformAndBounds(m_worldMatrix, GetInversedGlobalLocationMatrix(), IsTransformMirrored(),
-                                                  m_localBox);
+        m_renderingContext->SetTransformAndBounds(m_worldMatrix, m_worldMatrix, IsTransformMirrored(), m_localBox);
     ComputeWorldBoundingBox(m_worldBox);
     PathGrid& grid = gEntityManager.GetPathGrid();
     grid.SetCullBox(m_index, m_worldBox);

@@ -131,9 +131,7 @@ bool SFXTemplate::DrawPreview(const Matrix& matrix, const HDRColor& color, Entit
 {
     if (auto* context = dynamic_cast<SFXContext*>(instance); context != nullptr && gRenderer != nullptr)
     {
-        Matrix inverse = matrix;
-        inverse.Inverse();
-        context->SetTransformAndBounds(matrix, inverse, false, kTemplatePreviewBounds);
+        context->SetTransformAndBounds(matrix, matrix, false, kTemplatePreviewBounds);
         gRenderer->AddRenderTask(context, 224);
     }
     return DrawDebugShape(matrix, color, 0, 0);

@@ -57,8 +57,12 @@ protected:
     {
     public:
         RecordingContext(NorvexRenderer& renderer, float sortOffset, uint32_t channelMask)
-            : EntityRenderingContext(renderer, sortOffset), m_channelMask(channelMask)
+            : EntityRenderingContext(renderer), m_channelMask(channelMask)
         {
+            EntityRenderingSource source;
+            source.hasTemplate = true;
+            source.templateSortOffset = sortOffset;
+            ApplySource(source);
         }
         void Draw(const Matrix& world, uint32_t passFlags, const Vector& color) override
         {

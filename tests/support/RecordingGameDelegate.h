@@ -110,6 +110,12 @@ public:
         Record("OnAfterSceneRender:" + std::to_string(passFlags));
     }
     void OnPostRender() override { Record("OnPostRender"); }
+    void OnRenderTargetsCreated(uint32_t rw, uint32_t rh, uint32_t bw, uint32_t bh) override
+    {
+        Record("OnRenderTargetsCreated:" + std::to_string(rw) + "x" + std::to_string(rh) + "/" + std::to_string(bw) +
+               "x" + std::to_string(bh));
+    }
+    void OnRenderTargetsReleased() override { Record("OnRenderTargetsReleased"); }
     void OnOverlay() override { Record("OnOverlay"); }
     void OnMainMenuEntered() override { Record("OnMainMenuEntered"); }
 

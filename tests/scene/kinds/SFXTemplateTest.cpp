@@ -169,8 +169,8 @@ TEST_F(SFXTemplatePreviewTest, APreviewIsARestartedEffectDrawnAndDestroyedOnTheR
         EXPECT_EQ(context->GetLastRestartFlagA(), 1);
         EXPECT_EQ(context->GetLastRestartFlagB(), 0);
         EXPECT_FLOAT_EQ(context->GetWorld().rows[3].y, 5.0f);
-        EXPECT_FLOAT_EQ(context->GetInverseWorld().rows[3].y, -5.0f);
-        EXPECT_TRUE(context->GetLocalBox() == kTemplatePreviewBounds);
+        EXPECT_FLOAT_EQ(context->GetGlobal().rows[3].y, 5.0f);
+        EXPECT_TRUE(context->GetLocalBounds() == kTemplatePreviewBounds);
     });
     source.DestroyPreviewInstance(instance);
     EXPECT_EQ(source.GetDefinition().GetFirstContext(), nullptr);

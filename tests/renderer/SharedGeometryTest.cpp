@@ -1,0 +1,109 @@
+// The shared static geometry: hand-computed vertices and counts, and the device buffers read back.
+#include "renderer/SharedGeometry.h"
+
+#include "platform/gpu/GpuDevice.h"
+#include "support/RenderThreadCall.h"
+#include "support/RendererTestBase.h"
+
+#include <cmath>
+#include <cstring>
+#include <set>
+
+namespace
+{
+Vector At(const GeometryLists& g, uint32_t vertex)
+{
+    const float* v = &g.vertices[size_t(vertex) * g.stride];
+    return Vector(v[0], v[1], v[2], 0.0f);
+}
+
+TEST(SharedGeometryTest, CountsOfEveryPrimitive)
+{
+    struct Case
+    {
+        const char* name;
+        GeometryLists (*build)();
+        uint32_t vertices, triangles, lines;
+    };
+    const Case cases[] = {
+        {"cube", geometry::UnitCube, 8, 12, 12},          {"sphere", geometry::UnitSphere, 242, 480, 496},
+        {"cone", geometry::UnitCone, 130, 256, 0},        {"flag marker", geometry::FlagMarker, 101, 194, 0},
+        {"circles", geometry::AxisCircles, 384, 0, 384},  {"shafted circle", geometry::ShaftedCircle, 144, 16, 128},
+        {"cylinder", geometry::UnitCylinder, 256, 256, 256}, {"ground grid", geometry::GroundGrid, 4096, 0, 0},
+        {"unit quad", geometry::UnitQuad, 4, 2, 0},       {"full-screen quad", geometry::FullScreenQuad, 4, 0, 0},
+        {"gradient line", geometry::GradientLine, 64, 0, 0},
+    };
+    for (const Case& c : cases)
+    {
+        const GeometryLists g = c.build();
+        EXPECT_EQ(g.VertexCount(), c.vertices) << c.name;
+        EXPECT_EQ(g.triangles.size(), size_t(c.triangles) * 3) << c.name;
+        EXPECT_EQ(g.lines.size(), size_t(c.lines) * 2) << c.name;
+        for (uint16_t index : g.triangles)
+            ASSERT_LT(index, c.vertices) << c.name;
+        for (uint16_t index : g.lines)
+            ASSERT_LT(index, c.vertices) << c.name;
+    }
+}
+
+TEST(SharedGeometryTest, VerticesFollowTheirFormulas)
+{
+    const GeometryLists cube = geometry::UnitCube();
+    EXPECT_TRUE(At(cube, 6).x == 1 && At(cube, 6).y == 1 && At(cube, 6).z == 0) << "4x + 2y + z";
+    // Every edge joins corners one axis apart.
+    for (size_t i = 0; i < cube.lines.size(); i += 2)
+        EXPECT_EQ(__builtin_popcount(cube.lines[i] ^ cube.lines[i + 1]), 1);
+
+    const GeometryLists sphere = geometry::UnitSphere();
+    EXPECT_FLOAT_EQ(At(sphere, 0).y, -1.0f);
+    EXPECT_FLOAT_EQ(At(sphere, 1).y, 1.0f);
+    const uint32_t j = 5, i = 3; // ring 5, segment 3
+    const float a = std::sin((5.0f / 16.0f - 0.5f) * 3.14159265f);
+    const float t = 3.0f * 2.0f * 3.14159265f / 16.0f;
+    const Vector v = At(sphere, 2 + (j - 1) * 16 + i);
+    EXPECT_NEAR(v.x, std::cos(t) * std::sqrt(1 - a * a), 1e-5f);
+    EXPECT_NEAR(v.y, a, 1e-5f);
+    EXPECT_NEAR(v.z, std::sin(t) * std::sqrt(1 - a * a), 1e-5f);
+
+    const GeometryLists flag = geometry::FlagMarker();
+    EXPECT_NEAR(At(flag, 1 + 3 * 8).z, 1.5f, 1e-5f) << "segment 8 lies a quarter turn round";
+    EXPECT_FLOAT_EQ(At(flag, 1 + 3 * 8 + 2).y, 4.8f);
+    EXPECT_FLOAT_EQ(At(flag, 97).y, 4.8f);
+    EXPECT_FLOAT_EQ(At(flag, 100).z, 1.95f);
+
+    const GeometryLists grid = geometry::GroundGrid();
+    EXPECT_FLOAT_EQ(At(grid, 4 * 7 + 1).z, 1024.0f);
+    EXPECT_FLOAT_EQ(At(grid, 4 * 7 + 3).x, 1023.0f);
+    EXPECT_FLOAT_EQ(At(grid, 4 * 7 + 3).z, 7.0f);
+
+    const GeometryLists screen = geometry::FullScreenQuad();
+    const float expected[] = {-1, 1, 0, 0, 0, 1, 1, 0, 1, 0, 1, -1, 0, 1, 1, -1, -1, 0, 0, 1};
+    EXPECT_EQ(std::memcmp(screen.vertices.data(), expected, sizeof(expected)), 0);
+    const GeometryLists gradient = geometry::GradientLine();
+    EXPECT_FLOAT_EQ(At(gradient, 63).x, 1.0f);
+    EXPECT_NEAR(At(gradient, 21).y, 21.0f / 63.0f, 1e-6f);
+}
+
+class SharedGeometryDeviceTest : public RendererTestBase
+{
+};
+
+TEST_F(SharedGeometryDeviceTest, TheBuffersHoldTheListsAndSurviveAReset)
+{
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) {
+        const SharedGeometry& shared = r.GetDeviceManager().GetSharedGeometry();
+        const SharedGeometry::Buffers& sphere = shared.Get(SharedGeometry::MESH_SPHERE);
+        ASSERT_NE(sphere.vertices, nullptr);
+        const GeometryLists lists = geometry::UnitSphere();
+        EXPECT_EQ(std::memcmp(sphere.vertices->Bytes(), lists.vertices.data(), lists.vertices.size() * sizeof(float)),
+                  0);
+        EXPECT_EQ(std::memcmp(sphere.triangles->Bytes(), lists.triangles.data(), lists.triangles.size() * 2), 0);
+        EXPECT_EQ(sphere.triangleCount, 480u);
+        EXPECT_EQ(shared.Get(SharedGeometry::MESH_FLAG_MARKER).triangleCount, 194u);
+        EXPECT_EQ(shared.Get(SharedGeometry::MESH_UNIT_QUAD).stride, 20u);
+        EXPECT_EQ(shared.Get(SharedGeometry::MESH_GROUND_GRID).triangles, nullptr);
+        EXPECT_TRUE(r.ResetDevice(true));
+        EXPECT_NE(shared.Get(SharedGeometry::MESH_CUBE).lines, nullptr);
+    });
+}
+} // namespace

@@ -20,9 +20,9 @@ foreach(package ${SCRIPTAPI_PACKAGES})
   # without the standard library. The prefix keeps every generated opener in a name space of ours.
   add_custom_command(
     OUTPUT ${out}
-    COMMAND ${TOLUA_GENERATOR} -n norvex_${package} -o ${out} ${pkg}
+    COMMAND ${TOLUA_GENERATOR} -L ${PROJECT_SOURCE_DIR}/scriptapi/ToluaHooks.lua -n norvex_${package} -o ${out} ${pkg}
     COMMAND ${CMAKE_COMMAND} -DFILE=${out} -P ${PROJECT_SOURCE_DIR}/scriptapi/FastBindingChecks.cmake
-    DEPENDS ${pkg} ${PROJECT_SOURCE_DIR}/scriptapi/FastBindingChecks.cmake
+    DEPENDS ${pkg} ${PROJECT_SOURCE_DIR}/scriptapi/FastBindingChecks.cmake ${PROJECT_SOURCE_DIR}/scriptapi/ToluaHooks.lua
     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
     COMMENT "tolua++ ${package}.pkg"
     VERBATIM)

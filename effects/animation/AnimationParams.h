@@ -68,6 +68,11 @@ struct AnimationParams
     void LoadDefaults();
     // Appends an animation to play after this one (with ANIMFLAG_CHILDREN).
     void AddChild(const NameString& animation, const AnimationParams& params);
+    // The script fields CallbackObject and SyncObject.
+    AnimationCallbackObject* GetCallbackObject() const { return CallbackObject.Get(); }
+    void SetCallbackObject(AnimationCallbackObject* object) { CallbackObject = object; }
+    AnimationSoundSyncObject* GetSyncObject() const { return SyncObject.Get(); }
+    void SetSyncObject(AnimationSoundSyncObject* object) { SyncObject = object; }
 
     uint32_t Flags = ANIMFLAG_SOUNDS;
     int32_t Id = -1;

@@ -121,16 +121,25 @@ void MeshAnimator::PoseRun(AnimationSampleContext& context, uint32_t first, uint
     // and bones between two child ranges must not keep the weights of the child before them.
     const std::vector<AnimationTreeNode>& nodes = context.skeleton->GetTreeNodes();
     PoseBlending::ComputeEffectiveWeights(context.stack, nodes, first);
-    for (uint32_t bone = first; bone < end; ++bone)
+    // A procedural animation counts only on its node's first bone: the weights change after it.
+    const uint32_t split = proceduralBone >= 0 && uint32_t(proceduralBone) + 1 > first && uint32_t(proceduralBone) + 1 < end
+                               ? uint32_t(proceduralBone) + 1
+                               : end;
+    for (uint32_t bone = first; bone < end;)
     {
-        // A procedural animation counts only on its node's first bone.
-        if (proceduralBone >= 0 && bone == uint32_t(proceduralBone) + 1)
+        if (bone == split)
             PoseBlending::ComputeEffectiveWeights(context.stack, nodes, bone);
-        PoseBone(context, bone);
+        const uint32_t count = std::min<uint32_t>(4, (bone < split ? split : end) - bone);
+        AnimationBoneSample blended[4];
+        bool driven[4];
+        PoseBlending::BlendBones(context.stack, bone, count, blended, driven);
+        for (uint32_t i = 0; i < count; ++i)
+            PoseBone(context, bone + i, driven[i] ? &blended[i] : nullptr);
+        bone += count;
     }
 }
 
-void MeshAnimator::PoseBone(AnimationSampleContext& context, uint32_t bone)
+void MeshAnimator::PoseBone(AnimationSampleContext& context, uint32_t bone, const AnimationBoneSample* blended)
 {
     const MeshSkeleton& skeleton = *context.skeleton;
     const MeshSkeletonBone& record = skeleton.GetBone(bone);
@@ -138,9 +147,8 @@ void MeshAnimator::PoseBone(AnimationSampleContext& context, uint32_t bone)
     Matrix local = rest;
     if (int32_t(bone) != context.rootMotionBone)
     {
-        AnimationBoneSample blended;
-        if (PoseBlending::BlendBone(context.stack, bone, blended))
-            local = PoseBlending::LocalMatrix(blended, rest);
+        if (blended != nullptr)
+            local = PoseBlending::LocalMatrix(*blended, rest);
     }
     else
     {
@@ -164,7 +172,7 @@ void MeshAnimator::PoseBone(AnimationSampleContext& context, uint32_t bone)
     }
     Matrix* const matrices = context.NodeMatrices();
     const uint32_t parent = record.parent < bone ? record.parent : AnimationSampleContext::kIdentityParent;
-    matrices[bone].Mul(matrices[parent], local);
+    PoseBlending::Then(local, matrices[parent], matrices[bone]);
     if (record.skinIndex != MeshSkeleton::kNoBone && size_t(record.skinIndex) * 12 < m_skinning.size())
         PoseBlending::WriteSkinningMatrix(skeleton.GetInverseBindMatrix(record.skinIndex), matrices[bone],
                                           &m_skinning[size_t(record.skinIndex) * 12]);

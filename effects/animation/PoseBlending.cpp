@@ -1,5 +1,6 @@
 #include "effects/animation/PoseBlending.h"
 
+#include "effects/animation/AnimationSlerp.h"
 #include "effects/animation/MeshSkeleton.h"
 
 #include <algorithm>
@@ -32,59 +33,71 @@ void ComputeEffectiveWeights(std::vector<ActiveAnimationEntry>& stack, const std
 
 bool BlendBone(const std::vector<ActiveAnimationEntry>& stack, uint32_t bone, AnimationBoneSample& out)
 {
-    float sum = 0.0f;
-    bool any = false;
+    AnimationBoneSample samples[4];
+    bool driven[4];
+    BlendBones(stack, bone, 1, samples, driven);
+    if (driven[0])
+        out = samples[0];
+    return driven[0];
+}
+
+void BlendBones(const std::vector<ActiveAnimationEntry>& stack, uint32_t first, uint32_t count,
+                AnimationBoneSample (&out)[4], bool (&driven)[4])
+{
+    float sums[4] = {};
+    for (bool& d : driven)
+        d = false;
     for (const ActiveAnimationEntry& entry : stack)
     {
         if (entry.active == 0)
             continue;
-        const uint8_t bound = entry.animation->GetBoundTrack(bone);
-        if (bound == BaseAnimation::kUnbound)
-            continue;
-        const AnimationBoneSample& sample = entry.animation->GetSample(bound);
         const float w = entry.effectiveWeight;
-        if (!any)
+        alignas(16) float shares[4] = {};
+        const AnimationBoneSample* blended[4] = {};
+        bool any = false;
+        for (uint32_t lane = 0; lane < count; ++lane)
         {
-            out = sample;
-            sum = w;
+            const uint8_t bound = entry.animation->GetBoundTrack(first + lane);
+            if (bound == BaseAnimation::kUnbound)
+                continue;
+            const AnimationBoneSample& sample = entry.animation->GetSample(bound);
+            if (!driven[lane])
+            {
+                // The first one is taken whole.
+                out[lane] = sample;
+                sums[lane] = w;
+                driven[lane] = true;
+                continue;
+            }
+            sums[lane] += w;
+            const float t = w / sums[lane];
+            shares[lane] = t;
+            blended[lane] = &sample;
             any = true;
-            continue;
+            AnimationBoneSample& o = out[lane];
+            o.position = Vector((1 - t) * o.position.x + t * sample.position.x,
+                                (1 - t) * o.position.y + t * sample.position.y,
+                                (1 - t) * o.position.z + t * sample.position.z, 0.0f);
+            o.scale = Vector((1 - t) * o.scale.x + t * sample.scale.x, (1 - t) * o.scale.y + t * sample.scale.y,
+                             (1 - t) * o.scale.z + t * sample.scale.z, 0.0f);
         }
-        sum += w;
-        const float t = w / sum;
-        Quaternion rotation;
-        rotation.Slerp(out.rotation, sample.rotation, t);
-        out.rotation = rotation;
-        out.position = Vector((1 - t) * out.position.x + t * sample.position.x,
-                              (1 - t) * out.position.y + t * sample.position.y,
-                              (1 - t) * out.position.z + t * sample.position.z, 0.0f);
-        out.scale = Vector((1 - t) * out.scale.x + t * sample.scale.x, (1 - t) * out.scale.y + t * sample.scale.y,
-                           (1 - t) * out.scale.z + t * sample.scale.z, 0.0f);
-    }
-    return any;
-}
-
-Matrix LocalMatrix(const AnimationBoneSample& sample, const Matrix& rest)
-{
-    Matrix trs;
-    trs.LoadQuaternionTranslationAndScale(sample.rotation, sample.position, sample.scale);
-    Matrix local;
-    local.Mul(rest, trs);
-    return local;
-}
-
-void WriteSkinningMatrix(const Matrix& inverseBind, const Matrix& node, float* out12)
-{
-    Matrix skin;
-    skin.Mul(node, inverseBind);
-    Vector rows[3];
-    skin.ToTransposed3x4(rows);
-    for (int r = 0; r < 3; ++r)
-    {
-        out12[r * 4 + 0] = rows[r].x;
-        out12[r * 4 + 1] = rows[r].y;
-        out12[r * 4 + 2] = rows[r].z;
-        out12[r * 4 + 3] = rows[r].w;
+        if (!any)
+            continue;
+        __m128 a[4];
+        __m128 b[4];
+        for (uint32_t lane = 0; lane < 4; ++lane)
+        {
+            a[lane] = out[lane].rotation.Simd();
+            b[lane] = blended[lane] != nullptr ? blended[lane]->rotation.Simd() : a[lane];
+        }
+        _MM_TRANSPOSE4_PS(a[0], a[1], a[2], a[3]);
+        _MM_TRANSPOSE4_PS(b[0], b[1], b[2], b[3]);
+        __m128 result[4];
+        AnimationSlerp::Slerp4(a, b, _mm_load_ps(shares), result);
+        _MM_TRANSPOSE4_PS(result[0], result[1], result[2], result[3]);
+        for (uint32_t lane = 0; lane < 4; ++lane)
+            if (blended[lane] != nullptr)
+                out[lane].rotation.SetSimd(result[lane]);
     }
 }
 } // namespace PoseBlending

@@ -6,6 +6,9 @@
 #include "effects/animation/AnimationSampleContext.h"
 #include "effects/animation/BaseAnimation.h"
 
+#include <emmintrin.h>
+#include <xmmintrin.h>
+
 #include <cstdint>
 #include <vector>
 
@@ -21,9 +24,63 @@ void ComputeEffectiveWeights(std::vector<ActiveAnimationEntry>& stack, const std
 // Blends the samples of the active entries that drive the bone, from the bottom of the stack up:
 // each next one takes weight / (sum so far) of the result. False when none drives it.
 bool BlendBone(const std::vector<ActiveAnimationEntry>& stack, uint32_t bone, AnimationBoneSample& out);
-// TRS of the sample followed by the rest local matrix.
-Matrix LocalMatrix(const AnimationBoneSample& sample, const Matrix& rest);
+// BlendBone for up to four consecutive bones at once (their rotations slerped side by side);
+// driven[i] tells whether out[i] holds a blend for bone first + i.
+void BlendBones(const std::vector<ActiveAnimationEntry>& stack, uint32_t first, uint32_t count,
+                AnimationBoneSample (&out)[4], bool (&driven)[4]);
+
+// Row vector times matrix.
+inline __m128 RowTimes(__m128 v, const Matrix& m)
+{
+    const __m128 px = _mm_mul_ps(_mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 0, 0, 0)), m.rows[0].Simd());
+    const __m128 py = _mm_mul_ps(_mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 1, 1, 1)), m.rows[1].Simd());
+    const __m128 pz = _mm_mul_ps(_mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 2, 2, 2)), m.rows[2].Simd());
+    const __m128 pw = _mm_mul_ps(_mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3)), m.rows[3].Simd());
+    return _mm_add_ps(_mm_add_ps(px, py), _mm_add_ps(pz, pw));
+}
+
+// out = first followed by second (first x second); out must not alias second.
+inline void Then(const Matrix& first, const Matrix& second, Matrix& out)
+{
+    const __m128 r0 = RowTimes(first.rows[0].Simd(), second);
+    const __m128 r1 = RowTimes(first.rows[1].Simd(), second);
+    const __m128 r2 = RowTimes(first.rows[2].Simd(), second);
+    const __m128 r3 = RowTimes(first.rows[3].Simd(), second);
+    out.rows[0].SetSimd(r0);
+    out.rows[1].SetSimd(r1);
+    out.rows[2].SetSimd(r2);
+    out.rows[3].SetSimd(r3);
+}
+
+// TRS of the sample (Matrix::LoadQuaternionTranslationAndScale) followed by the rest local matrix.
+inline Matrix LocalMatrix(const AnimationBoneSample& sample, const Matrix& rest)
+{
+    const Quaternion& q = sample.rotation;
+    const float x = q.x, y = q.y, z = q.z, w = q.w;
+    Matrix trs;
+    trs.rows[0].SetSimd(_mm_mul_ps(_mm_setr_ps(1 - 2 * (y * y + z * z), 2 * (x * y + w * z), 2 * (x * z - w * y), 0),
+                                   _mm_set1_ps(sample.scale.x)));
+    trs.rows[1].SetSimd(_mm_mul_ps(_mm_setr_ps(2 * (x * y - w * z), 1 - 2 * (x * x + z * z), 2 * (y * z + w * x), 0),
+                                   _mm_set1_ps(sample.scale.y)));
+    trs.rows[2].SetSimd(_mm_mul_ps(_mm_setr_ps(2 * (x * z + w * y), 2 * (y * z - w * x), 1 - 2 * (x * x + y * y), 0),
+                                   _mm_set1_ps(sample.scale.z)));
+    trs.rows[3] = Vector(sample.position.x, sample.position.y, sample.position.z, 1.0f);
+    Matrix local;
+    Then(trs, rest, local);
+    return local;
+}
+
 // Inverse bind followed by the node matrix, as three rows of four floats (the transposed upper
 // three columns).
-void WriteSkinningMatrix(const Matrix& inverseBind, const Matrix& node, float* out12);
+inline void WriteSkinningMatrix(const Matrix& inverseBind, const Matrix& node, float* out12)
+{
+    __m128 r0 = RowTimes(inverseBind.rows[0].Simd(), node);
+    __m128 r1 = RowTimes(inverseBind.rows[1].Simd(), node);
+    __m128 r2 = RowTimes(inverseBind.rows[2].Simd(), node);
+    __m128 r3 = RowTimes(inverseBind.rows[3].Simd(), node);
+    _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+    _mm_storeu_ps(out12, r0);
+    _mm_storeu_ps(out12 + 4, r1);
+    _mm_storeu_ps(out12 + 8, r2);
+}
 } // namespace PoseBlending

@@ -82,8 +82,7 @@ void XSIAnimation::SetParams(const AnimationParams& params)
 void XSIAnimation::BindToSkeleton(const MeshSkeleton& skeleton, int32_t, int32_t)
 {
     ClearBinding();
-    m_boundTracks.clear();
-    m_cursors.clear();
+    m_channels.clear();
     if (m_resource == nullptr || !m_resource->IsLoaded())
         return;
     const std::vector<AnimationTrack>& tracks = m_resource->GetData().GetTracks();
@@ -104,11 +103,20 @@ void XSIAnimation::BindToSkeleton(const MeshSkeleton& skeleton, int32_t, int32_t
         if (match < 0)
             continue;
         m_boundToBone[bound++] = uint8_t(match);
-        m_boundTracks.push_back(track);
+        for (uint32_t channel = 0; channel < ANIMCHANNEL_COUNT; ++channel)
+            m_channels.push_back({tracks[track].firstKeys[channel], tracks[track].keyCounts[channel], 0});
         start = uint32_t(match) + 1;
     }
     FinishBinding(bound);
-    m_cursors.assign(size_t(bound) * ANIMCHANNEL_COUNT, 0);
+    // A scale channel of one key (the usual case) is the same every frame: it is written here once
+    // and sampling skips it.
+    const AnimationData& data = m_resource->GetData();
+    for (uint32_t k = 0; k < bound; ++k)
+    {
+        const BoundChannel& scale = m_channels[k * ANIMCHANNEL_COUNT + ANIMCHANNEL_SCALE];
+        if (scale.count == 1)
+            m_samples[k].scale = AnimationKeys::DecodeKey(data.GetKeys()[scale.firstKey], data.GetRange(ANIMCHANNEL_SCALE));
+    }
 }
 
 void XSIAnimation::AdvanceTime(MeshAnimator& animator)
@@ -229,30 +237,74 @@ void XSIAnimation::Sample(AnimationSampleContext& context, const MeshSkeleton&, 
 void XSIAnimation::SampleKeys(const AnimationSampleContext& context)
 {
     const AnimationData& data = m_resource->GetData();
+    const AnimationKey* const keys = data.GetKeys().data();
     const bool loop = (m_params.Flags & ANIMFLAG_LOOP) != 0;
+    const float progress = m_progress;
+    const AnimationRange* const ranges[ANIMCHANNEL_COUNT] = {&data.GetRange(ANIMCHANNEL_ROTATION),
+                                                             &data.GetRange(ANIMCHANNEL_POSITION),
+                                                             &data.GetRange(ANIMCHANNEL_SCALE)};
+    __m128 minimum[ANIMCHANNEL_COUNT];
+    __m128 maximum[ANIMCHANNEL_COUNT];
     int32_t quantised[ANIMCHANNEL_COUNT];
     for (uint32_t channel = 0; channel < ANIMCHANNEL_COUNT; ++channel)
-        quantised[channel] = AnimationKeys::QuantiseProgress(m_progress, data.GetRange(AnimationChannel(channel)));
-    const float s = context.positionScale;
-    for (uint32_t k = 0; k < m_samples.size(); ++k)
     {
-        const AnimationTrack& track = data.GetTracks()[m_boundTracks[k]];
-        AnimationBoneSample& sample = m_samples[k];
-        AnimationKeys::KeyPair pairs[ANIMCHANNEL_COUNT];
-        for (uint32_t channel = 0; channel < ANIMCHANNEL_COUNT; ++channel)
-            pairs[channel] = AnimationKeys::FindKeys(data.GetKeys().data() + track.firstKeys[channel],
-                                                     track.keyCounts[channel], m_cursors[k * ANIMCHANNEL_COUNT + channel],
-                                                     m_progress, quantised[channel],
-                                                     data.GetRange(AnimationChannel(channel)), loop);
-        if (pairs[ANIMCHANNEL_ROTATION].a != nullptr)
-            sample.rotation = AnimationKeys::InterpolateRotation(pairs[ANIMCHANNEL_ROTATION], data.GetRange(ANIMCHANNEL_ROTATION));
-        if (pairs[ANIMCHANNEL_POSITION].a != nullptr)
+        minimum[channel] = ranges[channel]->minimum.Simd();
+        maximum[channel] = ranges[channel]->maximum.Simd();
+        quantised[channel] = AnimationKeys::QuantiseProgress(progress, *ranges[channel]);
+    }
+    const __m128 positionScale = _mm_setr_ps(context.positionScale, context.positionScale, context.positionScale, 0.0f);
+    const size_t count = m_samples.size();
+    // Rotations are slerped four tracks at a time (one track per SSE lane); positions and scales,
+    // plain blends, go one track at a time. A channel without keys leaves its sample as it was.
+    for (size_t first = 0; first < count; first += 4)
+    {
+        const size_t lanes = std::min<size_t>(4, count - first);
+        __m128 a[4];
+        __m128 b[4];
+        alignas(16) float shares[4] = {};
+        bool rotated[4] = {};
+        for (size_t lane = 0; lane < 4; ++lane)
         {
-            const Vector p = AnimationKeys::InterpolateVector(pairs[ANIMCHANNEL_POSITION], data.GetRange(ANIMCHANNEL_POSITION));
-            sample.position = Vector(p.x * s, p.y * s, p.z * s, 0.0f);
+            a[lane] = b[lane] = _mm_setzero_ps();
+            if (lane >= lanes)
+                continue;
+            BoundChannel* const channel = &m_channels[(first + lane) * ANIMCHANNEL_COUNT];
+            AnimationBoneSample& sample = m_samples[first + lane];
+            const AnimationKey* const rotationKeys = keys + channel[0].firstKey;
+            const AnimationKeys::KeyIndices found =
+                AnimationKeys::FindKeyIndices(rotationKeys, channel[0].count, channel[0].cursor, quantised[0], loop);
+            if (found.a >= 0)
+            {
+                rotated[lane] = true;
+                a[lane] = AnimationKeys::DecodeKeySimd(rotationKeys[found.a], minimum[0], maximum[0]);
+                // A held key slerps to itself.
+                b[lane] = found.b >= 0 ? AnimationKeys::DecodeKeySimd(rotationKeys[found.b], minimum[0], maximum[0])
+                                       : a[lane];
+                alignas(16) float ta[4];
+                alignas(16) float tb[4];
+                _mm_store_ps(ta, a[lane]);
+                _mm_store_ps(tb, b[lane]);
+                shares[lane] = AnimationKeys::KeyShare(found, progress, ta[3], tb[3]);
+            }
+            __m128 value;
+            if (AnimationKeys::SampleVector(keys + channel[1].firstKey, channel[1].count, channel[1].cursor, progress,
+                                            quantised[1], minimum[1], maximum[1], loop, value))
+                sample.position.SetSimd(_mm_mul_ps(value, positionScale));
+            if (channel[2].count > 1 &&
+                AnimationKeys::SampleVector(keys + channel[2].firstKey, channel[2].count, channel[2].cursor, progress,
+                                            quantised[2], minimum[2], maximum[2], loop, value))
+                sample.scale.SetSimd(value);
         }
-        if (pairs[ANIMCHANNEL_SCALE].a != nullptr)
-            sample.scale = AnimationKeys::InterpolateVector(pairs[ANIMCHANNEL_SCALE], data.GetRange(ANIMCHANNEL_SCALE));
+        _MM_TRANSPOSE4_PS(a[0], a[1], a[2], a[3]);
+        _MM_TRANSPOSE4_PS(b[0], b[1], b[2], b[3]);
+        a[3] = AnimationKeys::RebuildW4(a[0], a[1], a[2]);
+        b[3] = AnimationKeys::RebuildW4(b[0], b[1], b[2]);
+        __m128 result[4];
+        AnimationSlerp::Slerp4(a, b, _mm_load_ps(shares), result);
+        _MM_TRANSPOSE4_PS(result[0], result[1], result[2], result[3]);
+        for (size_t lane = 0; lane < lanes; ++lane)
+            if (rotated[lane])
+                m_samples[first + lane].rotation.SetSimd(result[lane]);
     }
 }
 

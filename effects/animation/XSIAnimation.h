@@ -61,8 +61,14 @@ private:
 
     ResourceAnimation* m_resource = nullptr;
     MeshTemplate* m_template = nullptr;
-    std::vector<uint16_t> m_cursors;     // three per bound track
-    std::vector<uint32_t> m_boundTracks; // the clip's track of each bound track
+    // Where one channel of a bound track keeps its keys, and its key cursor.
+    struct BoundChannel
+    {
+        uint32_t firstKey = 0;
+        uint16_t count = 0;
+        uint16_t cursor = 0;
+    };
+    std::vector<BoundChannel> m_channels; // three per bound track: rotation, position, scale
     float m_duration = 0.0f;      // seconds
     float m_movementSpeed = 0.0f;
     float m_time = 0.0f;          // seconds

@@ -253,6 +253,11 @@ public:
     // the entity; the entity joins the Game's updated and changed lists.
     void InitMPProperties();
     const EntityMPProperties* GetMPProperties() const { return m_mpProperties; }
+    EntityMPProperties* EditMPProperties() { return m_mpProperties; }
+    // Set one field of the record (a packed animation state, a ranged float) and mark it changed
+    // when the value moved; false for a field the record lacks or one of another type.
+    bool MPPropSetAnim(int32_t field, uint32_t packed);
+    bool MPPropSetFloat(int32_t field, float value);
     // Writes the properties of the pending change mask, as they are now, into the multiplayer
     // engine's outgoing entity states, then clears the mask and lets the entity be marked changed
     // again. Two 64-bit times in 32-bit halves: the state's time and its reference (the time since

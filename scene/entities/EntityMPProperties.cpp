@@ -61,6 +61,8 @@ size_t EncodedSize(uint8_t type)
         return 12;
     case MPPROPERTY_VECTOR2:
         return 8;
+    case MPPROPERTY_ANIMATION:
+        return 3;
     default:
         return 0;
     }
@@ -128,6 +130,14 @@ void EntityMPProperties::Apply(Entity& entity) const
     entity.SetGlobalRotation(m_properties[kRot].value);
 }
 
+int32_t EntityMPProperties::Add(const Property& property)
+{
+    if (m_properties.size() >= 64)
+        return -1;
+    m_properties.push_back(property);
+    return int32_t(m_properties.size() - 1);
+}
+
 int32_t EntityMPProperties::Find(const char* name) const
 {
     for (size_t i = 0; i < m_properties.size(); ++i)
@@ -164,6 +174,10 @@ void EntityMPProperties::Write(uint64_t mask, uint64_t time, Dynarray<uint8_t>& 
         case MPPROPERTY_VECTOR2:
             PutF32(out, property.value.x);
             PutF32(out, property.value.z);
+            break;
+        case MPPROPERTY_ANIMATION:
+            for (int b = 0; b < 3; ++b)
+                out.Add(uint8_t(property.packed >> (8 * b)));
             break;
         default:
             break;
@@ -204,6 +218,9 @@ bool EntityMPProperties::Read(const uint8_t* data, size_t size, size_t& offset, 
             break;
         case MPPROPERTY_VECTOR2:
             property.value = Vector(GetF32(cursor), 0.0f, GetF32(cursor + 4), 0.0f);
+            break;
+        case MPPROPERTY_ANIMATION:
+            property.packed = uint32_t(cursor[0]) | uint32_t(cursor[1]) << 8 | uint32_t(cursor[2]) << 16;
             break;
         default:
             break;

@@ -22,6 +22,7 @@ enum MPPropertyType : uint8_t
     MPPROPERTY_RANGED_FLOAT = 3, // one byte: the value in steps from the minimum
     MPPROPERTY_ROTATION = 5,     // three f32 degrees
     MPPROPERTY_VECTOR2 = 10,     // two f32: x and z
+    MPPROPERTY_ANIMATION = 11,   // three bytes: a mesh's packed animation state (ReplicatedAnimState)
 };
 
 class EntityMPProperties
@@ -39,6 +40,7 @@ public:
         float maximum = 1.0f;
         float step = 0.01f;
         Vector value;
+        uint32_t packed = 0; // MPPROPERTY_ANIMATION: the low three bytes
     };
 
     // The start set, filled from the entity.
@@ -50,6 +52,11 @@ public:
 
     int32_t Count() const { return int32_t(m_properties.size()); }
     const Property& Get(int32_t index) const { return m_properties[size_t(index)]; }
+    // The property at the index, or null past the end.
+    Property* Edit(int32_t index) { return index >= 0 && index < Count() ? &m_properties[size_t(index)] : nullptr; }
+    // Appends a property after the start set; its index, or -1 once 64 are held (a state's mask
+    // has 64 bits).
+    int32_t Add(const Property& property);
     int32_t Find(const char* name) const;
 
     // Appends the properties of `mask` (bits past the last property are dropped) after the time.

@@ -32,6 +32,33 @@ void Entity::InitMPProperties()
     gGame.GetEntityLists().RegisterAnimatedEntity(this, true);
 }
 
+bool Entity::MPPropSetAnim(int32_t field, uint32_t packed)
+{
+    EntityMPProperties::Property* const property = m_mpProperties != nullptr ? m_mpProperties->Edit(field) : nullptr;
+    if (property == nullptr || property->type != MPPROPERTY_ANIMATION)
+        return false;
+    packed &= 0xFFFFFFu;
+    if (property->packed != packed)
+    {
+        property->packed = packed;
+        MarkMPPropertyChanged(uint32_t(field));
+    }
+    return true;
+}
+
+bool Entity::MPPropSetFloat(int32_t field, float value)
+{
+    EntityMPProperties::Property* const property = m_mpProperties != nullptr ? m_mpProperties->Edit(field) : nullptr;
+    if (property == nullptr || property->type != MPPROPERTY_RANGED_FLOAT)
+        return false;
+    if (property->value.x != value)
+    {
+        property->value.x = value;
+        MarkMPPropertyChanged(uint32_t(field));
+    }
+    return true;
+}
+
 void Entity::FreeMPProperties()
 {
     delete m_mpProperties;

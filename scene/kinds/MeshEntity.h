@@ -125,6 +125,10 @@ public:
     uint32_t GetReplicatedEncAnimData() const;
     void ApplyReplicatedEncAnimData(uint32_t packed);
     void ApplyReplicatedAnimProgress(float progress);
+    // Follows the mesh's animation into another entity's replicated fields: after every pose the
+    // packed state goes to the animation field and the progress to the progress field (-1: none).
+    // Null stops following.
+    void SetAnimationSource(Entity* source, int32_t animationField, int32_t progressField);
 
 private:
     void SetShaderPresetValue(const NameString& name);
@@ -155,6 +159,8 @@ private:
     // The last replicated animation index applied (255 none) and progress received.
     uint8_t m_replicatedIndex = 255;
     float m_replicatedProgress = 0.0f;
+    SafePointer<Entity> m_animationSource;
+    int32_t m_animationSourceFields[2] = {-1, -1};
     DynarraySafe<NameString> m_animationTags;
     EntityTemplate* m_animationTemplate = nullptr;
     bool m_optimizable = true;

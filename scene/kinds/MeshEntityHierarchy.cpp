@@ -53,6 +53,19 @@ void MeshEntity::Animate()
     m_animator->UpdatePose(FrameContext(), *skeleton, GetMeshTemplate()->GetAnimationScale(), nullptr);
     if (MeshEntityRenderingContext* const context = GetMeshRenderingContext())
         context->SetBoneMatrices(m_animator->GetSkinMatrixCount(), m_animator->GetSkinningMatrices().data());
+    if (Entity* const source = m_animationSource.Get())
+    {
+        source->MPPropSetAnim(m_animationSourceFields[0], GetReplicatedEncAnimData());
+        const BaseAnimation* const running = m_animator->GetFirstRunningRootAnimation();
+        source->MPPropSetFloat(m_animationSourceFields[1], running != nullptr ? running->GetProgress() : 0.0f);
+    }
+}
+
+void MeshEntity::SetAnimationSource(Entity* source, int32_t animationField, int32_t progressField)
+{
+    m_animationSource = source;
+    m_animationSourceFields[0] = animationField;
+    m_animationSourceFields[1] = progressField;
 }
 
 bool MeshEntity::StartAnimation(const NameString& node, const NameString& animation, const AnimationParams* params)

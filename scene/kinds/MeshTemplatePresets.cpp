@@ -4,7 +4,9 @@
 
 #include "core/console/GameConsole.h"
 #include "core/strings/StringUtils.h"
+#include "effects/animation/AnimationKeys.h"
 #include "effects/animation/MeshSkeleton.h"
+#include "renderer/resources/ResourceAnimation.h"
 #include "renderer/resources/ResourceManager.h"
 #include "scene/templates/TemplateManager.h"
 
@@ -238,16 +240,32 @@ void MeshTemplate::RebuildTargetingTable(bool loadSource)
     std::string groupName;
     for (const MeshTemplateAnimationDefinition& definition : m_animations)
     {
-        if (MatchTargetingDirection(definition.GetName().CStr(), groupName) < 0)
+        const int direction = MatchTargetingDirection(definition.GetName().CStr(), groupName);
+        if (direction < 0)
             continue;
         const NameString name(groupName.c_str());
-        bool known = false;
-        for (const Group& group : groups)
-            known = known || group.name == name;
-        if (!known)
+        Group* group = nullptr;
+        for (Group& known : groups)
+            if (known.name == name)
+                group = &known;
+        if (group == nullptr)
+        {
             groups.push_back({name, std::vector<Quaternion>(size_t(5) * boneCount)});
-        // Rotations come from the first key of each bone track of a loaded animation; animation
-        // resources carry no tracks until their loader is built, so every rotation stays identity.
+            group = &groups.back();
+        }
+        // The pose of a direction is the first rotation key of each of its clip's bone tracks.
+        const ResourceAnimation* const clip = static_cast<const ResourceAnimation*>(definition.m_defaultPreset.GetAnimation());
+        if (clip == nullptr || clip->GetType() != RESOURCE_TYPE_ANIMATION || !clip->IsLoaded())
+            continue;
+        const AnimationData& data = clip->GetData();
+        for (const AnimationTrack& track : data.GetTracks())
+        {
+            const int32_t bone = m_skeleton->FindBoneIndex(track.name);
+            if (bone < 0 || track.keyCounts[ANIMCHANNEL_ROTATION] == 0)
+                continue;
+            group->rotations[size_t(direction) * boneCount + uint32_t(bone)] = AnimationKeys::DecodeRotation(
+                data.GetKeys()[track.firstKeys[ANIMCHANNEL_ROTATION]], data.GetRange(ANIMCHANNEL_ROTATION));
+        }
     }
     for (const Group& group : groups)
     {

@@ -13,6 +13,7 @@
 #include "tools/datakit/AnimationFileWriter.h"
 #include "tools/datakit/MeshTemplateWriter.h"
 #include "online/ReplicatedAnimState.h"
+#include "scene/entities/EntityMPProperties.h"
 
 #include <cmath>
 
@@ -209,4 +210,59 @@ TEST_F(MeshEntityAnimationTest, TheReplicatedStateStartsTheSameClipElsewhere)
     copy->ApplyReplicatedEncAnimData(EncodeReplicatedAnimState(3, true, 0.25f, 0.2f));
     EXPECT_EQ(copy->GetAnimator()->GetSlotList(0).size(), 1u) << "the same index only moves the progress";
     EXPECT_NEAR(started->GetParams().OverrideProgress, 64.0f / 255.0f, 1e-6f);
+}
+
+TEST_F(MeshEntityAnimationTest, AFollowingMeshCopiesItsStateIntoTheSourcesFields)
+{
+    MeshEntity* avatar = Knight();
+    MeshEntity* unit = Knight();
+    unit->InitMPProperties();
+    EntityMPProperties::Property anim;
+    anim.name = "Anim";
+    anim.type = MPPROPERTY_ANIMATION;
+    EntityMPProperties::Property progress;
+    progress.name = "AnimProgress";
+    progress.type = MPPROPERTY_RANGED_FLOAT;
+    progress.step = 1.0f / 255.0f;
+    const int32_t animField = unit->EditMPProperties()->Add(anim);
+    const int32_t progressField = unit->EditMPProperties()->Add(progress);
+    ASSERT_EQ(animField, 3);
+    ASSERT_EQ(progressField, 4);
+    avatar->SetAnimationSource(unit, animField, progressField);
+    AnimationParams loop = Params(ANIMFLAG_LOOP);
+    ASSERT_TRUE(avatar->StartAnimation(m_root, NameString("Wave"), &loop));
+    Advance(avatar, 0.0f);
+    unit->ClearReplicationState();
+    Advance(avatar, 0.25f);
+    EXPECT_EQ(unit->GetMPProperties()->Get(animField).packed, avatar->GetReplicatedEncAnimData());
+    EXPECT_EQ(unit->GetMPProperties()->Get(animField).packed & 0xFFu, 0x83u) << "index 3, looping";
+    EXPECT_NEAR(unit->GetMPProperties()->Get(progressField).value.x, 0.25f, 1e-4f);
+    EXPECT_EQ(unit->GetPendingChangeMask(), (uint64_t(1) << animField) | (uint64_t(1) << progressField));
+
+    // Held still, the fields keep their values and nothing is marked again.
+    ASSERT_TRUE(avatar->SetAnimationProgress(m_root, -1, 0.25f));
+    Advance(avatar, 0.0f);
+    unit->ClearReplicationState();
+    Advance(avatar, 0.1f);
+    EXPECT_EQ(unit->GetPendingChangeMask(), 0u);
+
+    // Fields of another type are refused; without a source nothing is written.
+    EXPECT_FALSE(unit->MPPropSetAnim(progressField, 1));
+    EXPECT_FALSE(unit->MPPropSetFloat(animField, 1.0f));
+    EXPECT_FALSE(unit->MPPropSetFloat(9, 1.0f));
+    avatar->SetAnimationSource(nullptr, animField, progressField);
+    ASSERT_TRUE(avatar->SetAnimationProgress(m_root, -1, 0.75f));
+    Advance(avatar, 0.1f);
+    EXPECT_NEAR(unit->GetMPProperties()->Get(progressField).value.x, 0.25f, 1e-4f);
+
+    // The packed state travels as three bytes.
+    Dynarray<uint8_t> record;
+    unit->GetMPProperties()->Write(uint64_t(1) << animField, 7, record);
+    ASSERT_EQ(record.Count(), 16 + 3);
+    EntityMPProperties received;
+    received.InitStartSet(*avatar);
+    received.Add(anim);
+    size_t offset = 0;
+    ASSERT_TRUE(received.Read(record.Data(), size_t(record.Count()), offset, nullptr));
+    EXPECT_EQ(received.Get(animField).packed, unit->GetMPProperties()->Get(animField).packed);
 }

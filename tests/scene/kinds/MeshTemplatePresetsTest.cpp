@@ -1,7 +1,8 @@
 // The preset index space of mesh templates: name lookups, the preset tree, overlays built from tags,
-// preset copies' animation references and the targeting groups.
+// preset copies' animation references and the targeting groups with their poses.
 #include "scene/kinds/MeshTemplate.h"
 
+#include "effects/animation/AnimationClipFixture.h"
 #include "renderer/resources/ResourceAnimation.h"
 #include "scene/SceneClassRegistration.h"
 #include "support/ConsoleCapture.h"
@@ -233,4 +234,71 @@ TEST_F(MeshTemplatePresetsTest, TargetingDefinitionsFormGroupsByName)
 
     m_template->RebuildTargetingTable(false);
     EXPECT_TRUE(m_template->GetTargetingTable().empty());
+}
+
+namespace
+{
+class MeshTemplateTargetingTest : public AnimationClipFixture
+{
+protected:
+    // A clip whose tracks hold one rotation key each: about y by the given degrees.
+    void TurnClip(const std::string& name, const std::vector<std::pair<std::string, float>>& tracks)
+    {
+        AnimationClipSpec spec;
+        for (const auto& [bone, degrees] : tracks)
+        {
+            AnimationClipSpec::Track track;
+            track.name = bone;
+            Quaternion q;
+            q.LoadYRotation(degrees);
+            track.rotation.push_back({0.0f, Vector(q.x, q.y, q.z, q.w)});
+            spec.tracks.push_back(track);
+        }
+        Write(name, spec);
+    }
+};
+} // namespace
+
+TEST_F(MeshTemplateTargetingTest, DirectionsStoreTheirTurnFromTheCentreAsTheClipsFirstKeys)
+{
+    TurnClip("aimcenter", {{"Arm", 10.0f}, {"Hand", 5.0f}});
+    TurnClip("aimleft", {{"Arm", 40.0f}, {"Hand", 5.0f}, {"Tail", 90.0f}});
+    TurnClip("aimup", {{"Root", -20.0f}});
+    MeshTemplateSpec spec;
+    spec.bones = {"Root", "Arm", "Hand"};
+    spec.clips = {{"targeting-aim-center", "aimcenter"}, {"targeting-aim-left", "aimleft"}, {"targeting-aim-up", "aimup"}};
+    std::unique_ptr<MeshTemplate> meshTemplate = MeshTemplateWriter::MakeTemplate(spec);
+    for (const MeshTemplateAnimationDefinition& definition : meshTemplate->GetAnimations())
+        if (Resource* clip = definition.m_defaultPreset.GetAnimation())
+            clip->WaitUntilLoaded(false);
+    meshTemplate->RebuildTargetingTable(false);
+    const std::vector<MeshTargetingRecord>& table = meshTemplate->GetTargetingTable();
+    ASSERT_EQ(table.size(), 1u);
+    const MeshTargetingRecord& aim = table[0];
+    // Up: Root turned -20 from the centre's identity, Arm turned back by the centre's 10, Hand back
+    // by 5. Left: Arm turned 30 more than the centre; the Hand as in the centre and the Tail that
+    // the skeleton lacks give nothing. Down and right have no clip and hold the identity, so they
+    // undo the centre pose.
+    struct Expected
+    {
+        int direction;
+        const char* bone;
+        float degrees;
+    };
+    const Expected expected[] = {{0, "Root", -20.0f}, {0, "Arm", -10.0f}, {0, "Hand", -5.0f},
+                                 {1, "Arm", -10.0f},  {1, "Hand", -5.0f}, {2, "Arm", 30.0f},
+                                 {3, "Arm", -10.0f},  {3, "Hand", -5.0f}};
+    ASSERT_EQ(aim.entries.size(), std::size(expected));
+    for (size_t i = 0; i < std::size(expected); ++i)
+    {
+        SCOPED_TRACE(i);
+        const MeshTargetingRecord::Entry& entry = aim.entries[i];
+        EXPECT_STREQ(entry.bone.CStr(), expected[i].bone);
+        EXPECT_GE(i, aim.ranges[expected[i].direction][0]);
+        EXPECT_LT(i, aim.ranges[expected[i].direction][1]);
+        Quaternion turn;
+        turn.LoadYRotation(expected[i].degrees);
+        EXPECT_NEAR(entry.rotation.y, turn.y, 2e-4f);
+        EXPECT_NEAR(entry.rotation.w, turn.w, 2e-4f);
+    }
 }

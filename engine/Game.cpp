@@ -6,7 +6,6 @@
 #include "engine/EngineClock.h"
 #include "engine/EngineTimer.h"
 #include "engine/NorvexEngine.h"
-#include "engine/PendingEngineServices.h"
 #include "engine/PendingGameServices.h"
 #include "ui/screens/UIGameConsoleScreen.h"
 #include "engine/config/EngineConfig.h"
@@ -31,6 +30,7 @@
 #include "scene/entities/SceneEntity.h"
 #include "scene/entities/TriggerOccupancyTracker.h"
 #include "ui/screens/UIScreen.h"
+#include "ui/text/StringReplacementContainer.h"
 
 Game gGame;
 bool gSceneSwitchInProgress = false;
@@ -166,7 +166,7 @@ void Game::Init(void* window, uint32_t width, uint32_t height, GameDelegate* del
 void Game::Close()
 {
     gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "Game closing...");
-    PendingEngineServices::ClearDefaultReplacementContainer();
+    gDefaultReplacementContainer.Clear(false);
     TurnLoadingScreenOff();
     if (NorvexRenderer* const renderer = OpenRenderer())
         renderer->SubmitCommands(false);

@@ -13,6 +13,7 @@
 #include "engine/EngineTimer.h"
 #include "engine/Game.h"
 #include "engine/PendingEngineServices.h"
+#include "engine/config/ConfigServices.h"
 #include "engine/config/ConfigFiles.h"
 #include "engine/config/EngineConfig.h"
 #include "engine/config/ProjectConfig.h"
@@ -36,6 +37,9 @@
 #include "scene/entities/EntityManager.h"
 #include "scene/kinds/SceneParametersTemplate.h"
 #include "scene/templates/TemplateManager.h"
+#include "ui/text/StringManager.h"
+#include "ui/text/StringReplacementContainer.h"
+#include "ui/text/UIFontTable.h"
 
 #include <utility>
 
@@ -117,7 +121,7 @@ bool NorvexEngine::RunStartup(void* window, const char* projectName, const char*
     m_resourceManager = std::make_unique<ResourceManager>();
     if (!m_resourceManager->Init())
         gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "The resource thread could not be started");
-    PendingEngineServices::CreateStringManager();
+    CreateStringManager();
     if (initLua && !gLua.Init())
         gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "The Lua state could not be created");
     // The project's own "Animation buffer KB", "World range" and "World cell" size the engine (the
@@ -152,11 +156,11 @@ bool NorvexEngine::RunStartup(void* window, const char* projectName, const char*
     LoadSystemFont();
     if (standalone)
     {
-        PendingEngineServices::LoadCompiledStrings();
-        PendingEngineServices::LoadFontTable();
+        m_stringManager->LoadCompiledStrings();
+        m_fontTable->LoadConfig();
     }
     else
-        PendingEngineServices::LoadStrings();
+        m_stringManager->LoadStrings();
     m_resourceManager->MarkResources(RESOURCE_POOL_ALL, 1);
     // Crashes keep the system's default handling: there is no filter of our own to install.
     ApplyUISceneParameters();
@@ -197,6 +201,27 @@ void NorvexEngine::ApplyUISceneParameters()
     parameters->SetAsOverride();
 }
 
+// The string manager and the font table come up together, after the resource manager; the project
+// configuration's "Default language" chooses the language again through the configuration hook.
+void NorvexEngine::CreateStringManager()
+{
+    m_stringManager = std::make_unique<StringManager>(m_config);
+    gStringManager = m_stringManager.get();
+    gConfigServices.selectSteamLanguage = [] {
+        if (gStringManager != nullptr)
+            gStringManager->SelectSteamLanguage();
+    };
+    m_fontTable = std::make_unique<UIFontTable>();
+    gUIFontTable = m_fontTable.get();
+}
+
+void NorvexEngine::DeleteStringManager()
+{
+    gConfigServices.selectSteamLanguage = nullptr;
+    gStringManager = nullptr;
+    m_stringManager.reset();
+}
+
 void NorvexEngine::LoadSystemFont()
 {
     if (m_resourceManager == nullptr)
@@ -229,14 +254,15 @@ void NorvexEngine::Close()
     gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "NorvexEngine closing...");
     if (m_initialised)
         gPathLineRenderer.Clear();
-    PendingEngineServices::DeleteStringManager();
-    PendingEngineServices::ClearDefaultReplacementContainer();
+    DeleteStringManager();
+    gDefaultReplacementContainer.Clear(true);
     if (m_systemFont != nullptr)
     {
         m_systemFont->Release();
         m_systemFont = nullptr;
     }
-    PendingEngineServices::DestroyFontTable();
+    gUIFontTable = nullptr;
+    m_fontTable.reset();
     // Each controller removes itself from the list as it dies, so the list is taken first.
     Dynarray<SafePointerRoot*> controllers(std::move(m_cameraControllers));
     m_cameraControllers.FreeStorage();

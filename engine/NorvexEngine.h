@@ -28,6 +28,8 @@ class Resource;
 class ResourceManager;
 class SafePointerRoot;
 class SoundEngine;
+class StringManager;
+class UIFontTable;
 class VideoEngine;
 
 // Start-up, per-frame engine update and shutdown of the engine services.
@@ -102,6 +104,8 @@ private:
     bool RunStartup(void* window, const char* projectName, const char* configFileName, EngineConfig* config,
                     bool initLua);
     bool StartRenderer(void* window);
+    void CreateStringManager();
+    void DeleteStringManager();
     void LoadSystemFont();
     void ApplyUISceneParameters();
     void AddMountedContainer(uint32_t bit, uint32_t nameIndex, uint8_t optional, int32_t group);
@@ -125,6 +129,8 @@ private:
     std::unique_ptr<ResourceManager> m_resourceManager;
     std::unique_ptr<VideoEngine> m_videoEngine;
     std::unique_ptr<SoundEngine> m_soundEngine;
+    std::unique_ptr<StringManager> m_stringManager;
+    std::unique_ptr<UIFontTable> m_fontTable;
 };
 
 extern NorvexEngine gNorvexEngine;

@@ -15,19 +15,13 @@ void NotBuilt(std::atomic<bool>& reported, const char* service)
 }
 
 std::atomic<bool> gPostProcessReported{false};
-std::atomic<bool> gStringManagerReported{false};
-std::atomic<bool> gFontTableReported{false};
-std::atomic<bool> gReplacementReported{false};
 } // namespace
 
 namespace PendingEngineServices
 {
 void ForgetReports()
 {
-    for (std::atomic<bool>* reported :
-         {&gPostProcessReported, &gStringManagerReported, &gFontTableReported,
-          &gReplacementReported})
-        reported->store(false, std::memory_order_relaxed);
+    gPostProcessReported.store(false, std::memory_order_relaxed);
 }
 
 void InitPostProcessChain(const ProjectConfig&)
@@ -38,40 +32,5 @@ void InitPostProcessChain(const ProjectConfig&)
 void ReleasePostProcessShaders()
 {
     NotBuilt(gPostProcessReported, "ShaderManager post-process chain");
-}
-
-void CreateStringManager()
-{
-    NotBuilt(gStringManagerReported, "StringManager");
-}
-
-void DeleteStringManager()
-{
-    NotBuilt(gStringManagerReported, "StringManager");
-}
-
-void LoadCompiledStrings()
-{
-    NotBuilt(gStringManagerReported, "StringManager");
-}
-
-void LoadStrings()
-{
-    NotBuilt(gStringManagerReported, "StringManager");
-}
-
-void LoadFontTable()
-{
-    NotBuilt(gFontTableReported, "UIFontTable");
-}
-
-void DestroyFontTable()
-{
-    NotBuilt(gFontTableReported, "UIFontTable");
-}
-
-void ClearDefaultReplacementContainer()
-{
-    NotBuilt(gReplacementReported, "StringReplacementContainer");
 }
 } // namespace PendingEngineServices

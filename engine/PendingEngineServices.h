@@ -1,5 +1,4 @@
-// Engine services whose own subsystems are not built yet: the string manager and font table, the
-// text replacements and the post-process chain.
+// Engine services whose own subsystems are not built yet: the post-process chain.
 // Start-up, the frame and shutdown call them here in the engine's order; each says once in the log
 // that it is not built, and the issue that builds the service replaces its calls with the real
 // ones. Main thread.
@@ -16,13 +15,4 @@ void ForgetReports();
 void InitPostProcessChain(const ProjectConfig& project);
 // Engine close: the chain's shader pairs go before the shader manager closes.
 void ReleasePostProcessShaders();
-
-// User interface and text.
-void CreateStringManager();
-void DeleteStringManager();
-void LoadCompiledStrings();
-void LoadStrings();
-void LoadFontTable();
-void DestroyFontTable();
-void ClearDefaultReplacementContainer();
 } // namespace PendingEngineServices

@@ -16,6 +16,8 @@
 #include "renderer/ShaderManager.h"
 #include "scene/entities/EntityManager.h"
 #include "scriptapi/ScriptApi.h"
+#include "ui/text/StringManager.h"
+#include "ui/text/StringReplacementContainer.h"
 
 #include <lua.hpp>
 
@@ -33,6 +35,7 @@ int tolua_norvex_config_open(lua_State* state);
 int tolua_norvex_navigation_open(lua_State* state);
 int tolua_norvex_ui_open(lua_State* state);
 int tolua_norvex_sequences_open(lua_State* state);
+int tolua_norvex_text_open(lua_State* state);
 
 namespace
 {
@@ -101,6 +104,7 @@ void OpenScriptPackages(lua_State* state)
     tolua_norvex_navigation_open(state);
     tolua_norvex_ui_open(state);
     tolua_norvex_sequences_open(state);
+    tolua_norvex_text_open(state);
     lua_settop(state, 0);
     MendClassAssignment(state);
     LuaSpeedUpClassIndex(state);
@@ -131,6 +135,10 @@ void RegisterEngineScriptGlobals(LuaWrapper& wrapper)
     wrapper.RegisterGlobalObject(&gSequenceSystem, "SequenceSystem", "gSequenceSystem");
     wrapper.RegisterGlobalObject(&gSequenceSpawner, "SequenceSpawner", "gSequenceSpawner");
     wrapper.RegisterGlobalObject(&gSequenceActionFactory, "SequenceActionFactory", "gSequenceActionFactory");
+    wrapper.RegisterGlobalObject(&gDefaultReplacementContainer, "StringReplacementContainer",
+                                 "gDefaultReplacementContainer");
+    if (gStringManager != nullptr)
+        wrapper.RegisterGlobalObject(gStringManager, "StringManager", "gStringManager");
     // The video engine exists once engine start-up has made it.
     if (gVideoEngine != nullptr)
         wrapper.RegisterGlobalObject(gVideoEngine, "VideoEngine", "gVideoEngine");

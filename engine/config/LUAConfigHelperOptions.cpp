@@ -5,7 +5,6 @@
 #include "core/filesystem/FileSystem.h"
 #include "engine/Game.h"
 #include "engine/NorvexEngine.h"
-#include "engine/PendingEngineServices.h"
 #include "engine/config/GameConfig.h"
 #include "engine/config/LanguageNames.h"
 #include "engine/config/ProjectConfig.h"
@@ -16,6 +15,7 @@
 #include "online/NorvexAnalytics.h"
 #include "platform/os/CodePage.h"
 #include "renderer/NorvexRenderer.h"
+#include "ui/text/StringManager.h"
 
 #include <algorithm>
 #include <cctype>
@@ -87,7 +87,8 @@ uint32_t LUAConfigHelper::GetLanguage() const { return gGameConfig.m_textLanguag
 void LUAConfigHelper::SetLanguage(uint32_t language)
 {
     gGameConfig.m_textLanguage = language;
-    PendingEngineServices::LoadStrings();
+    if (gStringManager != nullptr)
+        gStringManager->ReloadStrings();
 }
 
 uint32_t LUAConfigHelper::GetSubtitles() const { return gGameConfig.m_subtitleMode; }
@@ -101,10 +102,9 @@ bool LUAConfigHelper::ShouldDisplaySubtitles() const
     case 0:
     {
         uint32_t language = gGameConfig.m_textLanguage;
-        // No language of its own: the string manager's decides. It is not built yet and would start
-        // with the project's default language.
-        if (language >= kLanguageNone)
-            language = gProjectConfig.m_defaultLanguage;
+        // No language of its own: the one the string manager chose at start decides.
+        if (language >= kLanguageNone && gStringManager != nullptr)
+            language = gStringManager->GetChosenLanguage();
         return language != kLanguageEnglish;
     }
     case 1:

@@ -17,6 +17,7 @@ struct Service
     bool running = false;
     Client client;
     Utils utils;
+    Apps apps;
     User user;
     UserStats userStats;
     RemoteStorage remoteStorage;
@@ -53,6 +54,15 @@ void Client::ReportWarning(int severity, const char* text) const
 uint32_t Utils::GetAppID() const
 {
     return GetTestSettings().appId;
+}
+
+const char* Apps::GetCurrentGameLanguage() const
+{
+    const char* language = std::getenv("NORVEX_STEAM_LANGUAGE");
+    if (language != nullptr && language[0] != 0)
+        return language;
+    language = GetTestSettings().gameLanguage;
+    return language != nullptr ? language : "";
 }
 
 uint64_t User::GetSteamID() const
@@ -130,6 +140,11 @@ RemoteStorage* GetRemoteStorage()
 Utils* GetUtils()
 {
     return Interface(GetService().utils, false);
+}
+
+Apps* GetApps()
+{
+    return Interface(GetService().apps, GetTestSettings().noApps);
 }
 
 void PostCallback(std::function<void()> callback)

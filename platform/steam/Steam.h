@@ -43,6 +43,14 @@ public:
     bool IsLoggedOn() const;
 };
 
+// The installed application: the language the user runs the game in.
+class Apps
+{
+public:
+    // The service's language name ("english", "german", ...); never null while the service runs.
+    const char* GetCurrentGameLanguage() const;
+};
+
 // Statistics and achievements of the user (no call is made of it yet).
 class UserStats
 {
@@ -61,6 +69,9 @@ struct TestSettings
     bool noUser = false;
     bool noUserStats = false;
     bool noClient = false;
+    bool noApps = false;
+    // The game language the service reports; NORVEX_STEAM_LANGUAGE overrides it for whole programs.
+    const char* gameLanguage = "english";
     uint32_t appId = 1;
     uint64_t userId = 1;
 };
@@ -78,6 +89,7 @@ User* GetUser();
 UserStats* GetUserStats();
 RemoteStorage* GetRemoteStorage();
 Utils* GetUtils();
+Apps* GetApps();
 
 // Queues a callback; it runs on the thread that next calls RunCallbacks while the service runs.
 void PostCallback(std::function<void()> callback);

@@ -42,11 +42,10 @@ const std::vector<std::string> kStartupMessages = {
     "NorvexRenderer::Init",
     "Mounting internal file system: 0x80",
     "ResourceManager::Init",
-    "StringManager is not built yet",
+    "Steam language: english (1)",
     "TemplateManager::Init",
     "ShaderManager post-process chain is not built yet",
     "NewScene in",
-    "UIFontTable is not built yet",
     "Engine successfully initialized",
 };
 

@@ -44,3 +44,6 @@ int RunScenePrintCommand(const std::vector<std::string>& arguments);
 int RunVideoCommand(const std::vector<std::string>& arguments);
 // Templates of the data-only kinds with their structured values (DataTemplateWriter.cpp).
 int RunDataTemplateCommand(const std::vector<std::string>& arguments);
+// The string table and font writers (TextCommands.cpp).
+int RunStringsCommand(const std::vector<std::string>& arguments);
+int RunFontCommand(const std::vector<std::string>& arguments);

@@ -38,6 +38,8 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
                           "[--definition \"Name = value\"]... [--sfx-element \"Name = value; ...\"]... "
                           "[--element \"name template [x y z] [words]\"]...",
          &RunDataTemplateCommand},
+        {"strings", "strings <table.tsv> <out L01n.bin>", &RunStringsCommand},
+        {"font", "font <out.BinFont> <pixel size> [--ttf <font file>] [--synthetic]", &RunFontCommand},
     };
     return commands;
 }

@@ -2,7 +2,8 @@
 // root in container mode to <folder>/data and a per-user folder to <folder>/user whose
 // configuration points at it: the project configuration with its default scene, the engine's
 // shaders and system textures, a texture, an Ogg tone, two entity templates, two scenes with their
-// resource lists and scripts, the scene names table and the main script. Main thread.
+// resource lists and scripts, the scene names table, the string table, the font table with the
+// system font's pages and the main script. Main thread.
 #include "DemoScripts.h"
 
 #include "core/math/Matrix.h"
@@ -27,8 +28,11 @@
 #include "tools/datakit/MeshTemplateWriter.h"
 #include "tools/datakit/DataRoot.h"
 #include "tools/datakit/DatakitCommand.h"
+#include "tools/datakit/FontRasterizer.h"
+#include "tools/datakit/FontWriter.h"
 #include "tools/datakit/SceneWriter.h"
 #include "tools/datakit/SoundWriter.h"
+#include "tools/datakit/StringTableWriter.h"
 #include "tools/datakit/BehaviourTreeText.h"
 #include "tools/datakit/TemplateWriter.h"
 #include "tools/datakit/TextureFileWriter.h"
@@ -261,6 +265,56 @@ bool AddMedia(DataRoot& data)
     data.AddFile("sounds", "tone.ogg", AsString(tone));
     return true;
 }
+// The demo's localized strings, in the data kit's tab-separated form.
+const char* const kDemoStrings = "Path\tSpeaker\tEnglish\tPolish\n"
+                                 "Demo/Title\tnone\tTessarine demo\tDemo Tessarine\n"
+                                 "Demo/Greeting\tgeneral\tWelcome, {ms|sir}{fs|madam}.\t\n"
+                                 "Demo/Credits\tnone\t<title>\\nTessarine\\n<name>\\nThe demo team\\n\t\n";
+
+// Sizes the system font is prepared in: the engine's 20 and the profiler overlay's 12.
+const uint8_t kSystemFontSizes[] = {12, 20};
+
+// The string table, the font table and the system font's binary files, rendered from a Debian
+// font (synthetic glyphs when that font is not installed, so the demo still starts).
+bool AddText(DataRoot& data)
+{
+    std::vector<StringTableRow> rows;
+    std::string error;
+    if (!StringTableWriter::ParseStringTableText(kDemoStrings, rows, error))
+    {
+        std::fprintf(stderr, "make-demo-data: strings: %s\n", error.c_str());
+        return false;
+    }
+    const std::vector<uint8_t> table = StringTableWriter::EncodeStringTable(rows);
+    data.AddFile("common", "L01n.bin", std::string(table.begin(), table.end()));
+    FontTableRow system{"_system.ttf", 0, std::vector<uint8_t>(std::begin(kSystemFontSizes), std::end(kSystemFontSizes))};
+    const std::vector<uint8_t> fonts = FontWriter::EncodeFontTable({system});
+    data.AddFile("common", "Fonts.Config", std::string(fonts.begin(), fonts.end()));
+    std::u16string characters;
+    for (char16_t c = 32; c < 127; ++c)
+        characters.push_back(c);
+    for (char16_t c = 160; c < 256; ++c)
+        characters.push_back(c);
+    for (uint8_t size : kSystemFontSizes)
+    {
+        BinaryFontSpec font;
+        if (!FontRasterizer::RenderFont(FontRasterizer::kDefaultFontPath, size, characters, font, error))
+        {
+            std::fprintf(stderr, "make-demo-data: %s; the system font gets synthetic glyphs\n", error.c_str());
+            SyntheticFontMetrics metrics;
+            metrics.advance = uint8_t(size / 2 + 1);
+            metrics.drawnWidth = uint16_t(size / 2);
+            metrics.height = size;
+            metrics.lineHeight = size + 2u;
+            font = FontWriter::MakeSyntheticFont(characters, metrics);
+        }
+        char name[64];
+        std::snprintf(name, sizeof(name), "Fonts/_system.ttf~%03u.BinFont", unsigned(size));
+        const std::vector<uint8_t> bytes = FontWriter::EncodeBinaryFont(font);
+        data.AddFile("common", name, std::string(bytes.begin(), bytes.end()));
+    }
+    return true;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -286,7 +340,7 @@ int main(int argc, char** argv)
     const bool built = AddEngineStartupData(data) && AddMedia(data) && AddAnimations(data) && AddTemplates(data) &&
                        AddScene(data, kScenes[0], kTemplates[1], 4, false, &fieldSequences) &&
                        AddScene(data, kScenes[1], kTemplates[1], 1, true) &&
-                       AddRecord(data, "common", SceneNamesTable::kFileName, sceneNames);
+                       AddRecord(data, "common", SceneNamesTable::kFileName, sceneNames) && AddText(data);
     if (!built)
     {
         std::fprintf(stderr, "make-demo-data: the demo data could not be built\n");

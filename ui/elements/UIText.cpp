@@ -1,6 +1,7 @@
 #include "ui/elements/UIText.h"
 
 #include "core/console/GameConsole.h"
+#include "platform/os/CodePage.h"
 #include "ui/widgets/UITextActions.h"
 
 #include <atomic>
@@ -12,7 +13,7 @@ bool gLayoutReported = false;
 std::atomic<bool> gPositionReported{false};
 } // namespace
 
-UIText::UIText(const char* fontName, uint32_t fontSize) : m_fontName(fontName != nullptr ? fontName : ""), m_fontSize(fontSize)
+UIText::UIText(const char* fontName, uint32_t fontSize) : UITextBase(fontName, fontSize)
 {
     m_scriptClassName = "UIText";
     if (!gLayoutReported)
@@ -20,6 +21,20 @@ UIText::UIText(const char* fontName, uint32_t fontSize) : m_fontName(fontName !=
         gLayoutReported = true;
         gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RESOURCE, "UIText: text layout and drawing are not built yet");
     }
+}
+
+void UIText::OnNarrowText(const char* text)
+{
+    m_text = text != nullptr ? text : "";
+    UITextBase::OnNarrowText(text);
+}
+
+void UIText::OnWideText(const char16_t* text)
+{
+    UITextBase::OnWideText(text);
+    const std::u16string& wide = GetMainText();
+    m_text.assign(wide.size() * 2 + 1, '\0');
+    m_text.resize(os::WideToNarrow(os::kCodePageSystem, wide.data(), wide.size(), m_text.data(), m_text.size()));
 }
 
 void UIText::SetTextSmooth(float time, const char16_t* text, uint32_t flags, uint32_t channel)

@@ -5,25 +5,22 @@
 // methods on the main thread; the Render* members on the render side.
 #pragma once
 
-#include "ui/elements/UIElement.h"
+#include "ui/elements/UITextBase.h"
 
 #include <cstdint>
 #include <string>
 
 // A text element.
-class UIText : public UIElement
+class UIText : public UITextBase
 {
 public:
     UIText(const char* fontName, uint32_t fontSize);
-    bool IsUITextBase() const override { return true; }
     bool IsUIText() const override { return true; }
 
-    void SetText(const char* text) { m_text = text != nullptr ? text : ""; }
+    // The narrow form of the main-thread text.
     const std::string& GetText() const { return m_text; }
     // Takes another text element's text.
-    void CopyText(const UIText& other) { m_text = other.m_text; }
-    const std::string& GetFontName() const { return m_fontName; }
-    uint32_t GetFontSize() const { return m_fontSize; }
+    void CopyText(const UIText& other) { SetText(other.m_text.c_str()); }
 
     // Cross-fades to the new text (null: fades out to no text) on the channel: a fade-out, then a
     // fade-in that sets the text, each over `time`.
@@ -49,11 +46,12 @@ public:
     float GetPerCharBlendOffset() const { return m_perCharBlend[1]; }
 
 protected:
+    void OnNarrowText(const char* text) override;
+    void OnWideText(const char16_t* text) override;
+
     std::string m_text;
 
 private:
-    std::string m_fontName;
-    uint32_t m_fontSize;
     std::u16string m_renderText;
     float m_perCharBlend[2] = {0.0f, 0.0f};
 };

@@ -10,6 +10,7 @@
 #include "online/NorvexAnalytics.h"
 #include "platform/input/XInput.h"
 #include "support/TempFolder.h"
+#include "ui/text/StringManager.h"
 
 namespace
 {
@@ -128,11 +129,15 @@ TEST_F(LUAConfigHelperTest, SubtitlesFollowTheModeTable)
     };
     for (const Case& c : cases)
     {
+        // Without a text language of the user's own, the language the string manager chose decides.
+        gProjectConfig.m_defaultLanguage = c.projectLanguage;
+        StringManager strings(nullptr);
+        gStringManager = &strings;
         m_helper.SetSubtitles(c.mode);
         m_helper.SetLanguage(c.language);
-        gProjectConfig.m_defaultLanguage = c.projectLanguage;
         EXPECT_EQ(m_helper.ShouldDisplaySubtitles(), c.shown)
             << "mode " << int(c.mode) << ", language " << c.language << ", project " << c.projectLanguage;
+        gStringManager = nullptr;
     }
     EXPECT_EQ(m_helper.GetSubtitles(), 200u);
 }

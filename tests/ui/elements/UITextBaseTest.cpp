@@ -1,0 +1,184 @@
+// ctest-labels: thread
+// Text element operations: pixel-size quantizing, atlas frame sizes, texts set directly and by
+// path, variables, the live list's refreshes, and font resolution against the font table and the
+// project's replacements, with a real font measured at the size it is drawn.
+#include "ui/elements/UITextBase.h"
+
+#include "engine/config/ProjectConfig.h"
+#include "renderer/resources/ResourceFont.h"
+#include "support/RenderDataHarness.h"
+#include "tools/datakit/FontWriter.h"
+#include "ui/elements/UIText.h"
+#include "ui/screens/UIScreen.h"
+#include "ui/text/StringManager.h"
+#include "ui/text/StringReplacementContainer.h"
+#include "ui/text/UIFontTable.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+TEST(UITextBaseTest, PixelSizesQuantizeInCoarserStepsAsTheyGrow)
+{
+    const uint32_t cases[][2] = {{300, 255}, {129, 120}, {128, 120}, {65, 60}, {33, 30}, {17, 16},
+                                 {16, 16},   {15, 14},   {9, 8},     {8, 8},   {0, 0},   {255, 240}};
+    for (const auto& c : cases)
+        EXPECT_EQ(QuantizeFontPixelSize(c[0]), c[1]) << c[0];
+    const uint32_t frames[][3] = {{0, 2, 24}, {1, 2, 16}, {2, 3, 48}, {3, 1, 16}, {5, 7, 0}};
+    for (const auto& f : frames)
+        EXPECT_EQ(PictureAtlasFrameSize(f[0], f[1]), f[2]) << f[0];
+}
+
+TEST(UITextBaseTest, TextsByPathAreLookedUpAgainOnRefreshAndDirectTextsForgetThePath)
+{
+    StringManager strings(nullptr);
+    GameString& title = strings.GetRootGroup().AddGroup("UI").AddString("Title");
+    title.SetText(kTextLanguageEnglish, u"Hello {ms|sir}{fs|madam}, ^Name^");
+    strings.MarkTreeChanged();
+    gStringManager = &strings;
+    UIText* text = new UIText("Body.TTF", 12);
+    UIText* other = new UIText("body.ttf", 12);
+    EXPECT_EQ(text->GetFontName(), "body.ttf");
+    text->SetGenders(1, 2);
+    text->SetLocalizedText("UI/Title");
+    other->SetLocalizedText("UI/Title");
+    EXPECT_EQ(text->GetMainText(), u"Hello madam, ^Name^");
+    EXPECT_EQ(other->GetMainText(), u"Hello {ms|sir}{fs|madam}, ^Name^");
+
+    gDefaultReplacementContainer.Add("Name", "Ann");
+    EXPECT_EQ(text->GetExpandedText(), u"Hello madam, Ann");
+    StringReplacementContainer own;
+    own.Add("Name", "Bo");
+    other->SetReplacementContainer(&own);
+    EXPECT_EQ(own.GetInternals()->GetReferenceCount(), 2u);
+    EXPECT_EQ(other->GetExpandedText(), u"Hello {ms|sir}{fs|madam}, Bo");
+    other->SetReplacementContainer(nullptr);
+    EXPECT_EQ(own.GetInternals()->GetReferenceCount(), 1u);
+    EXPECT_EQ(other->GetExpandedText(), u"Hello {ms|sir}{fs|madam}, ");
+
+    title.SetText(kTextLanguageEnglish, u"Changed");
+    other->SetText("direct");
+    EXPECT_TRUE(other->GetStringPath().IsEmpty());
+    UITextBase::RefreshAllLocalizedTexts();
+    EXPECT_EQ(text->GetMainText(), u"Changed");
+    EXPECT_EQ(other->GetMainText(), u"direct");
+    EXPECT_EQ(other->GetText(), "direct");
+    other->SetTextUnicharPtr(u"wide \u00e9");
+    EXPECT_EQ(other->GetText(), "wide \xe9");
+
+    // A dead element leaves the live list: refreshing afterwards touches only the living.
+    other->Release();
+    UITextBase::RefreshAllLocalizedTexts();
+    text->Release();
+    gDefaultReplacementContainer.Clear(false);
+    gStringManager = nullptr;
+    EXPECT_EQ(UIText("x", 1).GetFontHeight(), 0.0f);
+}
+
+class UITextBaseFontTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        DataRoot data;
+        SyntheticFontMetrics metrics;
+        metrics.advance = 10;
+        metrics.drawnWidth = 8;
+        metrics.lineHeight = 14;
+        const std::vector<uint8_t> font = FontWriter::EncodeBinaryFont(FontWriter::MakeSyntheticFont(u"AB", metrics));
+        data.AddFile("common", "Fonts/body.ttf~024.BinFont", std::string(font.begin(), font.end()));
+        ASSERT_TRUE(m_harness.WriteAndMount(data));
+        ASSERT_TRUE(m_harness.Start());
+        m_table.AddDefinition({NameString("body.ttf"), 0, {12, 16, 24}});
+        m_table.AddDefinition({NameString("body.ttf"), 2, {20}});
+        m_table.AddDefinition({NameString("wide.ttf"), 0, {20}});
+        gUIFontTable = &m_table;
+        m_savedReplacements = gProjectConfig.m_fontReplacements;
+        gProjectConfig.m_uiScreenWidth = 1280.0f;
+        gProjectConfig.m_uiScreenHeight = 720.0f;
+    }
+    void TearDown() override
+    {
+        gUIFontTable = nullptr;
+        gProjectConfig.m_fontReplacements = m_savedReplacements;
+        UIScreen::ChangeUIResolution(0, 0, false);
+        m_harness.Stop();
+    }
+    void AddReplacement(uint32_t language, const char* original, const char* replacement, float scale, uint32_t maxSize)
+    {
+        FontReplacement row;
+        row.m_language = language;
+        row.m_original = NameString(original);
+        row.m_replacement = NameString(replacement);
+        row.m_scale = scale;
+        row.m_maxSize = maxSize;
+        gProjectConfig.m_fontReplacements.Add(row);
+    }
+
+    RenderDataHarness m_harness;
+    UIFontTable m_table;
+    DynarraySafe<FontReplacement> m_savedReplacements;
+};
+
+TEST_F(UITextBaseFontTest, FontsResolveToPreparedSizesAndReplacements)
+{
+    AddReplacement(kTextLanguageEnglish, "title.ttf", "wide.ttf", 1.0f, 20);
+    AddReplacement(kTextLanguageEnglish, "small.ttf", "body.ttf", 0.5f, 0);
+    UIScreen::ChangeUIResolution(2560, 1440, false);
+    const struct
+    {
+        const char* font;
+        uint32_t size;
+        bool uiScaling;
+        uint32_t outline;
+        const char* resource;
+        float pixelSize;
+        uint8_t wrap;
+    } cases[] = {
+        {"body.ttf", 30, false, 0, "body.ttf~024", 28.0f / 24.0f, 0}, // 30 -> 28 -> 24 at 28/24
+        {"body.ttf", 48, false, 0, "body.ttf~024", 2.0f, 0},
+        {"body.ttf", 10, false, 0, "body.ttf~010", 1.0f, 0},          // below the smallest
+        {"body.ttf", 18, false, 0, "body.ttf~016", 1.0f, 0},
+        {"body.ttf", 12, true, 0, "body.ttf~024", 0.5f, 0},           // twice the UI size on screen
+        {"body.ttf", 22, false, 2, "body.ttf#2~020", 1.0f, 0},
+        {"other.ttf", 22, false, 0, "other.ttf~020", 1.0f, 0},        // no definition: the wanted size
+        {"title.ttf", 30, false, 3, "wide.ttf~020_English", 1.5f, 0}, // maximum 20: 30 is drawn at 1.5
+        {"small.ttf", 33, false, 0, "body.ttf~016_English", 1.0f, 0}, // 33 * 0.5 = 17 -> 16
+    };
+    for (const auto& c : cases)
+    {
+        UIText text(c.font, 0);
+        text.SetFont(c.font, c.size, c.uiScaling, c.outline);
+        EXPECT_EQ(text.GetFontResourceName(), c.resource) << c.font << " " << c.size;
+        EXPECT_FLOAT_EQ(text.GetFontPixelSize().x, c.pixelSize) << c.font << " " << c.size;
+        EXPECT_EQ(text.GetCharacterWrap(), c.wrap) << c.font << " " << c.size;
+    }
+}
+
+TEST_F(UITextBaseFontTest, MeasuredSizesAreTheDrawnSizes)
+{
+    StringManager strings(nullptr);
+    strings.GetRootGroup().AddString("AB").SetText(kTextLanguageEnglish, u"AB");
+    strings.MarkTreeChanged();
+    gStringManager = &strings;
+    UIText text("body.ttf", 24);
+    text.ResolveFont();
+    ASSERT_NE(text.GetFont(), nullptr);
+    ASSERT_TRUE(text.GetFont()->IsLoaded());
+    text.SetCharacterSpacing(1);
+    text.SetTextScale(Vector(2.0f, 2.0f, 1.0f, 1.0f));
+    // "AB": 10 + 1, then B's drawn 8 = 19 font pixels, drawn twice as large.
+    EXPECT_EQ(text.GetTextWidth(u"AB"), 38.0f);
+    EXPECT_EQ(text.GetTextHeight(u"AB"), 28.0f);
+    EXPECT_EQ(text.GetLocalizedTextWidth("AB"), 38.0f);
+    EXPECT_EQ(text.GetLocalizedTextHeight("AB"), 28.0f);
+    EXPECT_EQ(text.GetFontHeight(), 28.0f);
+    // After a change of language every element takes its font again.
+    UITextBase::ReloadAllFonts();
+    ASSERT_NE(text.GetFont(), nullptr);
+    EXPECT_EQ(text.GetTextWidth(u"A"), 16.0f);
+    text.ClearFont();
+    EXPECT_EQ(text.GetTextSize(u"AB").x, 0.0f);
+    gStringManager = nullptr;
+}
+} // namespace

@@ -1,0 +1,96 @@
+// The font table: a hand-written "Fonts.Config", a missing or damaged file, and the prepared size
+// chosen for a wanted one.
+#include "ui/text/UIFontTable.h"
+
+#include "core/filesystem/FileSystem.h"
+#include "support/ConsoleCapture.h"
+#include "support/TempFolder.h"
+#include "tools/datakit/FontWriter.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+class UIFontTableTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(gFileSystem.MountDirectory("Common", m_folder.Path().c_str())); }
+    void TearDown() override { gFileSystem.UnmountAll(); }
+
+    TempFolder m_folder;
+};
+
+TEST_F(UIFontTableTest, AHandWrittenTableIsWhatTheKitWritesAndLoads)
+{
+    const std::string bytes = {20, 0, 0, 0,                       // payload size
+                               2, 0, 0, 0,                        // definitions
+                               1, 'a', '.', 't', 't', 'f', 0,     // "a.ttf"
+                               2, 0, 0, 0,                        // outline 2
+                               2, 0, 0, 0, 12, 24,                // sizes
+                               0, 0, 0, 0, 0, 0, 0, 0, 0};        // unnamed, outline 0, no sizes
+    // The unnamed definition: a 0 byte, outline and count; the payload size covers 29 bytes.
+    std::string file = bytes;
+    file[0] = char(file.size() - 4);
+    EXPECT_EQ(FontWriter::EncodeFontTable({{"a.ttf", 2, {12, 24}}, {"", 0, {}}}),
+              std::vector<uint8_t>(file.begin(), file.end()));
+    m_folder.WriteFile("Fonts.Config", file);
+    UIFontTable table;
+    ASSERT_TRUE(table.LoadConfig());
+    ASSERT_EQ(table.GetDefinitions().size(), 2u);
+    EXPECT_STREQ(table.GetDefinitions()[0].font.CStr(), "a.ttf");
+    EXPECT_EQ(table.GetDefinitions()[0].outlineWidth, 2u);
+    EXPECT_EQ(table.GetDefinitions()[0].supportedSizes, (std::vector<uint8_t>{12, 24}));
+    EXPECT_TRUE(table.GetDefinitions()[1].font.IsEmpty());
+}
+
+TEST_F(UIFontTableTest, MissingAndDamagedTablesLeaveItEmpty)
+{
+    UIFontTable table;
+    table.AddDefinition({NameString("old.ttf"), 0, {10}});
+    EXPECT_FALSE(table.LoadConfig());
+    EXPECT_EQ(table.GetDefinitions().size(), 1u); // a missing file changes nothing
+    const std::vector<uint8_t> good = FontWriter::EncodeFontTable({{"a.ttf", 0, {12, 24}}, {"b.ttf", 1, {8}}});
+    for (size_t length = 0; length < good.size(); ++length)
+    {
+        m_folder.WriteFile("Fonts.Config", std::string(good.begin(), good.begin() + long(length)));
+        ConsoleCapture log;
+        EXPECT_FALSE(table.LoadConfig()) << "cut at " << length;
+        EXPECT_TRUE(table.GetDefinitions().empty()) << "cut at " << length;
+        EXPECT_TRUE(log.Contains("Corrupt font table \"Fonts.Config\"", CONSOLE_ERROR)) << "cut at " << length;
+    }
+}
+
+TEST_F(UIFontTableTest, TheLargestPreparedSizeNotAboveTheWantedOneIsChosen)
+{
+    UIFontTable table;
+    table.AddDefinition({NameString("a.ttf"), 0, {12, 16, 24}});
+    table.AddDefinition({NameString("a.ttf"), 2, {20}});
+    table.AddDefinition({NameString("zero.ttf"), 0, {0}});
+    const struct
+    {
+        const char* font;
+        uint32_t outline;
+        uint32_t wanted;
+        uint32_t chosen;
+        float scale;
+    } cases[] = {
+        {"a.ttf", 0, 30, 24, 1.25f}, // above the largest: enlarged by the exact ratio, not by floor(30 / 24)
+        {"a.ttf", 0, 48, 24, 2.0f},
+        {"a.ttf", 0, 47, 24, 47.0f / 24.0f}, // never drawn at nearly half size
+        {"a.ttf", 0, 24, 24, 1.0f},
+        {"a.ttf", 0, 20, 16, 1.0f},
+        {"a.ttf", 0, 12, 12, 1.0f},
+        {"a.ttf", 0, 10, 10, 1.0f}, // below the smallest
+        {"a.ttf", 2, 22, 20, 1.1f},
+        {"a.ttf", 1, 22, 22, 1.0f}, // no definition with that outline
+        {"b.ttf", 0, 22, 22, 1.0f},
+        {"zero.ttf", 0, 22, 22, 1.0f},
+    };
+    for (const auto& c : cases)
+    {
+        float scale = 1.0f;
+        EXPECT_EQ(table.ChooseSize(NameString(c.font), c.outline, c.wanted, scale), c.chosen) << c.font << " " << c.wanted;
+        EXPECT_FLOAT_EQ(scale, c.scale) << c.font << " " << c.wanted;
+    }
+}
+} // namespace

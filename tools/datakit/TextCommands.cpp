@@ -1,0 +1,92 @@
+// "datakit strings" (a string table from its tab-separated text) and "datakit font" (a binary font
+// rendered from a TrueType file, or synthetic glyphs of fixed metrics).
+#include "tools/datakit/DatakitCommand.h"
+#include "tools/datakit/FontRasterizer.h"
+#include "tools/datakit/FontWriter.h"
+#include "tools/datakit/StringTableWriter.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+namespace
+{
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    if (!out)
+        std::fprintf(stderr, "datakit: cannot write %s\n", path.c_str());
+    return bool(out);
+}
+} // namespace
+
+int RunStringsCommand(const std::vector<std::string>& arguments)
+{
+    if (arguments.size() != 2)
+    {
+        std::fprintf(stderr, "usage: datakit strings <table.tsv> <out L01n.bin>\n");
+        return 2;
+    }
+    std::ifstream in(arguments[0], std::ios::binary);
+    if (!in)
+    {
+        std::fprintf(stderr, "datakit: cannot read %s\n", arguments[0].c_str());
+        return 1;
+    }
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<StringTableRow> rows;
+    std::string error;
+    if (!StringTableWriter::ParseStringTableText(text, rows, error))
+    {
+        std::fprintf(stderr, "datakit: %s: %s\n", arguments[0].c_str(), error.c_str());
+        return 1;
+    }
+    return WriteBytes(arguments[1], StringTableWriter::EncodeStringTable(rows)) ? 0 : 1;
+}
+
+int RunFontCommand(const std::vector<std::string>& arguments)
+{
+    std::string out;
+    std::string ttf = FontRasterizer::kDefaultFontPath;
+    uint32_t size = 0;
+    bool synthetic = false;
+    for (size_t i = 0; i < arguments.size(); ++i)
+    {
+        if (arguments[i] == "--ttf" && i + 1 < arguments.size())
+            ttf = arguments[++i];
+        else if (arguments[i] == "--synthetic")
+            synthetic = true;
+        else if (out.empty())
+            out = arguments[i];
+        else if (size == 0)
+            size = uint32_t(std::strtoul(arguments[i].c_str(), nullptr, 10));
+    }
+    if (out.empty() || size == 0 || size > 255)
+    {
+        std::fprintf(stderr, "usage: datakit font <out.BinFont> <pixel size> [--ttf <font file>] [--synthetic]\n");
+        return 2;
+    }
+    std::u16string characters;
+    for (char16_t c = 32; c < 256; ++c)
+        if (c < 127 || c >= 160)
+            characters.push_back(c);
+    BinaryFontSpec font;
+    std::string error;
+    if (synthetic)
+    {
+        SyntheticFontMetrics metrics;
+        metrics.advance = uint8_t(size / 2 + 1);
+        metrics.drawnWidth = uint16_t(size / 2);
+        metrics.height = uint16_t(size);
+        metrics.lineHeight = size + 2;
+        font = FontWriter::MakeSyntheticFont(characters, metrics);
+    }
+    else if (!FontRasterizer::RenderFont(ttf, size, characters, font, error))
+    {
+        std::fprintf(stderr, "datakit: %s\n", error.c_str());
+        return 1;
+    }
+    return WriteBytes(out, FontWriter::EncodeBinaryFont(font)) ? 0 : 1;
+}

@@ -1,0 +1,52 @@
+// The project's font table ("Fonts.Config" in "Common"): per font file and outline width, the pixel
+// sizes prepared as binary fonts, which text elements consult to pick a prepared size. Loaded at
+// engine start in game mode; read on the main thread.
+#pragma once
+
+#include "core/strings/NameString.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class FileReader;
+
+// One font with its prepared sizes (ascending).
+struct UIFontDefinition
+{
+    NameString font;
+    uint32_t outlineWidth = 0;
+    std::vector<uint8_t> supportedSizes;
+};
+
+// The list of prepared fonts.
+class UIFontTable
+{
+public:
+    UIFontTable() = default;
+    ~UIFontTable();
+    UIFontTable(const UIFontTable&) = delete;
+    UIFontTable& operator=(const UIFontTable&) = delete;
+
+    // Replaces the table with "Fonts.Config" from "Common"; a missing file leaves it empty, a
+    // corrupt one is refused with a logged error (and leaves it empty). True when a table loaded.
+    bool LoadConfig();
+    bool Read(FileReader& reader);
+    bool ReadPayload(const uint8_t* data, size_t size);
+    void Clear() { m_definitions.clear(); }
+
+    // The prepared size for a wanted size `size` (already quantized) of the font and outline:
+    // the largest size not above it; above the largest, the largest, with `scale` multiplied by how
+    // many times the text must be enlarged to reach the wanted size; below the smallest or for a
+    // font without definition, the wanted size.
+    uint32_t ChooseSize(const NameString& font, uint32_t outlineWidth, uint32_t size, float& scale) const;
+
+    const std::vector<UIFontDefinition>& GetDefinitions() const { return m_definitions; }
+    void AddDefinition(const UIFontDefinition& definition) { m_definitions.push_back(definition); }
+
+private:
+    std::vector<UIFontDefinition> m_definitions;
+};
+
+// The engine's font table between start-up and shutdown; null otherwise.
+extern UIFontTable* gUIFontTable;

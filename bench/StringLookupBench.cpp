@@ -32,7 +32,7 @@ Tables& Build(int count)
     Tables& tables = built[count];
     if (!tables.queries.empty())
         return tables;
-    std::vector<StringTableRow> rows(size_t(count));
+    std::vector<StringTableRow> rows(static_cast<size_t>(count));
     char path[96];
     for (int i = 0; i < count; ++i)
     {

@@ -41,6 +41,10 @@ for message in "Engine successfully initialized" "Demo: DemoField script runs" \
     previous=$line
 done
 no_errors "$work/run.log" "the demo run"
+# The string table and the system font come from the demo data.
+grep -q -F "Demo: the credits' tags are <title> <name>" "$work/run.log" || fail "the credits were not read"
+grep -q -F "Demo: the greeting's speaker is 2" "$work/run.log" || fail "the greeting was not found"
+grep -q -F "Resource loaded successfully (_system.ttf~020)" "$work/run.log" || fail "the system font did not load"
 # The sentry's behaviour tree runs once it is spawned.
 sentry=$(grep -n -F -m1 "Demo: a sentry patrols, driven by its behaviour tree" "$work/run.log" | cut -d: -f1)
 scan=$(grep -n -F -m1 "Execute Behaviour Tree: Scan -> Action" "$work/run.log" | cut -d: -f1)

@@ -9,7 +9,22 @@ function DemoPrint(text)
     gConsole:Printf(0, 2, text)
 end
 
-function Game:OnInit() DemoPrint("Demo: the game starts") return true end
+-- The credits text of the string table, tag by tag, and who speaks the greeting.
+function DemoReadStrings()
+    local credits = UICreditsHelper:new()
+    credits:Open("Demo/Credits")
+    local tags = {}
+    while not credits:IsEof() do
+        if credits:IsTag() then table.insert(tags, "<" .. credits:GetTag() .. ">") end
+        credits:SkipToken()
+    end
+    credits:delete()
+    DemoPrint("Demo: the credits' tags are " .. table.concat(tags, " "))
+    local greeting = gStringManager:FindStringByPath("Demo/Greeting")
+    if greeting ~= nil then DemoPrint("Demo: the greeting's speaker is " .. greeting:GetSpeaker()) end
+end
+
+function Game:OnInit() DemoPrint("Demo: the game starts") DemoReadStrings() return true end
 function Game:OnAfterInit() return true end
 function Game:OnSwitchScene(name) DemoPrint("Demo: switching to " .. tostring(name)) return true end
 function Game:OnSwitchSceneAfterNetEntitiesDestroyed() return true end

@@ -4,7 +4,6 @@
 #include "core/filesystem/FileReader.h"
 #include "ui/text/PayloadCursor.h"
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -44,6 +43,7 @@ bool Refuse(const char* reason)
 
 void CompiledGameStringCollection::Clear()
 {
+    m_index.clear();
     m_paths.clear();
     m_entries.clear();
     m_strings.clear();
@@ -64,10 +64,15 @@ bool CompiledGameStringCollection::Read(FileReader& reader)
 bool CompiledGameStringCollection::ReadPayload(const uint8_t* data, size_t size)
 {
     // A table refused half way must not keep entries that were never checked.
-    if (ReadChecked(data, size))
-        return true;
-    Clear();
-    return false;
+    if (!ReadChecked(data, size))
+    {
+        Clear();
+        return false;
+    }
+    m_index.reserve(m_entries.size());
+    for (const CompiledGameStringCollectionEntry& entry : m_entries)
+        m_index.emplace(std::string_view(PathOf(entry)), entry.stringIndex);
+    return true;
 }
 
 bool CompiledGameStringCollection::ReadChecked(const uint8_t* data, size_t size)
@@ -117,14 +122,8 @@ bool CompiledGameStringCollection::ReadChecked(const uint8_t* data, size_t size)
 
 const GameString* CompiledGameStringCollection::Find(const char* path) const
 {
-    if (path == nullptr || m_paths.empty())
+    if (path == nullptr)
         return nullptr;
-    // strcmp orders as unsigned bytes, which is the order the table is written in.
-    const auto found = std::lower_bound(m_entries.begin(), m_entries.end(), path,
-                                        [this](const CompiledGameStringCollectionEntry& entry, const char* key) {
-                                            return std::strcmp(PathOf(entry), key) < 0;
-                                        });
-    if (found == m_entries.end() || std::strcmp(PathOf(*found), path) != 0)
-        return nullptr;
-    return &m_strings[size_t(found->stringIndex)];
+    const auto found = m_index.find(std::string_view(path));
+    return found != m_index.end() ? &m_strings[size_t(found->second)] : nullptr;
 }

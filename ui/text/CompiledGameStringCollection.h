@@ -7,6 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class FileReader;
@@ -46,4 +48,8 @@ private:
     std::vector<char> m_paths;
     std::vector<CompiledGameStringCollectionEntry> m_entries;
     std::vector<GameString> m_strings;
+    // Every path's string, built once at load: text lookups run every frame, and a hash of the
+    // path beats halving over long paths that share their first components. The first of equal
+    // paths wins, as the search by halving would find it.
+    std::unordered_map<std::string_view, int32_t> m_index;
 };

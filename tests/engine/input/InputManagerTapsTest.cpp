@@ -193,6 +193,8 @@ TEST_F(InputManagerTapsTest, TapLifeCycleAndQueries)
     ASSERT_EQ(m_manager.GetTaps().Count(), 2);
     EXPECT_EQ(TapAt(0).id, 3u);
     EXPECT_EQ(TapAt(1).id, 2u);
+    // The last tap has no next one.
+    EXPECT_EQ(m_manager.GetNextTapId(2), 0u);
 }
 
 TEST_F(InputManagerTapsTest, TapsTheUiTakesAreNotKept)
@@ -216,6 +218,11 @@ TEST_F(InputManagerTapsTest, TapsTheUiTakesAreNotKept)
 
 TEST_F(InputManagerTapsTest, EndAllTapsEndsEveryLiveTapAndStopsThePads)
 {
+    input::PlugXInputPad(0);
+    int window = 0;
+    ASSERT_TRUE(m_manager.InitDirectInput());
+    ASSERT_TRUE(m_manager.InitDevices(&window));
+    m_manager.VibrateXController(0.5f, 0.5f, INPUT_ANY_PAD);
     m_manager.BeginTap(1, 0.3f, 0.4f);
     m_manager.BeginTap(2, 0.5f, 0.5f);
     m_manager.BeginTap(3, 0.5f, 0.5f);
@@ -232,6 +239,10 @@ TEST_F(InputManagerTapsTest, EndAllTapsEndsEveryLiveTapAndStopsThePads)
     EXPECT_FLOAT_EQ(TapAt(0).largestDistance2, 0.25f);
     for (const InputManager::Tap& tap : m_manager.GetTaps())
         EXPECT_EQ(tap.source, InputManager::kNoTapSource);
+    uint16_t left = 1;
+    uint16_t right = 1;
+    input::GetXInputVibration(0, left, right);
+    EXPECT_EQ(left + right, 0);
     m_manager.EndFrame();
     EXPECT_TRUE(m_manager.GetTaps().IsEmpty());
 }
@@ -278,7 +289,7 @@ TEST_F(InputManagerTapsTest, AnEndedTapNeitherMovesNorEndsAgain)
     EXPECT_FALSE(m_manager.IsTapWithinUIElement(2, nullptr, 7));
 }
 
-TEST_F(InputManagerTapsTest, EmulationOffMakesNoTaps)
+TEST_F(InputManagerTapsTest, OnlyButtonsMakeTapsAndOnlyWhileEmulating)
 {
     m_manager.EnableMouseTapEmulation(false);
     EXPECT_FALSE(m_manager.IsMouseTapEmulationEnabled());
@@ -287,9 +298,20 @@ TEST_F(InputManagerTapsTest, EmulationOffMakesNoTaps)
     m_manager.OnMouseButton(0.9f, 0.5f, INPUT_MOUSE_EVENT_LEFT_UP);
     EXPECT_TRUE(m_manager.GetTaps().IsEmpty());
     EXPECT_EQ(m_manager.GetMouseEvents().Count(), 2);
-    // Double-clicks never make taps.
+    // A double-click while the button is held leaves its tap alive.
     m_manager.EnableMouseTapEmulation(true);
+    m_manager.OnMouseButton(0.5f, 0.5f, INPUT_MOUSE_EVENT_LEFT_DOWN);
     m_manager.OnMouseButton(0.5f, 0.5f, INPUT_MOUSE_EVENT_LEFT_DOUBLE_CLICK);
-    EXPECT_TRUE(m_manager.GetTaps().IsEmpty());
+    ASSERT_EQ(m_manager.GetTaps().Count(), 1);
+    EXPECT_EQ(TapAt(0).state, uint32_t(InputManager::TAP_NEW));
+    m_manager.OnMouseButton(0.5f, 0.5f, INPUT_MOUSE_EVENT_LEFT_UP);
+    m_manager.EndFrame();
+    // Neither do double-clicks, moves nor the cursor crossing the window's edge.
+    for (const uint32_t kind : {INPUT_MOUSE_EVENT_LEFT_DOUBLE_CLICK, INPUT_MOUSE_EVENT_MOVE,
+                                INPUT_MOUSE_EVENT_LEFT_WINDOW, INPUT_MOUSE_EVENT_ENTERED_WINDOW})
+    {
+        m_manager.OnMouseButton(0.5f, 0.5f, kind);
+        EXPECT_TRUE(m_manager.GetTaps().IsEmpty()) << kind;
+    }
 }
 } // namespace

@@ -218,6 +218,7 @@ TEST_F(InputManagerTest, WheelCursorAndWindowEdges)
     m_manager.OnMouseWheel(-120);
     m_manager.Update(Advance(0.016));
     EXPECT_EQ(m_manager.GetMouseWheel(), -1.0f);
+    m_manager.OnMouseWheel(0);
     m_manager.Update(Advance(0.016));
     EXPECT_EQ(m_manager.GetMouseWheel(), 0.0f);
 

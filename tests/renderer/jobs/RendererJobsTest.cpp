@@ -121,6 +121,17 @@ TEST_F(RendererJobsTest, QueuedJobWaitsForTheCommandsWrittenBeforeIt)
     EXPECT_TRUE(job.Wait());
 }
 
+TEST_F(RendererJobsTest, ClosingRunsEveryJobQueuedBeforeTheDeviceGoes)
+{
+    WritePendingCommands(20);
+    ProbeJob job;
+    PostRendererJob(&job, false);
+    EXPECT_FALSE(job.m_ran.load());
+    m_renderer.Close();
+    EXPECT_TRUE(job.m_ran.load());
+    EXPECT_GE(job.m_executedAtRun.load(), 20u);
+}
+
 TEST_F(RendererJobsTest, WaitedJobReturnsWhenItsStampIsNeverReached)
 {
     NorvexRendererResourceAccessJob::SetWaitLimitMs(100);

@@ -2,10 +2,10 @@
 
 #include "core/console/GameConsole.h"
 #include "core/threads/CommandRingBuffer.h"
+#include "renderer/MeshTemplateRenderingData.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/RenderCommands.h"
 
-#include <atomic>
 
 namespace rp = renderpayload;
 
@@ -13,7 +13,6 @@ namespace
 {
 // Lightmap mapping as posted: the UV multiply-add vector and the lightmap id.
 constexpr uint32_t kLightmapBytes = rp::kVector + rp::kU32;
-std::atomic<bool> gDrawReported{false};
 } // namespace
 
 MeshEntityRenderingContext::MeshEntityRenderingContext(NorvexRenderer& renderer, Entity*, uint32_t,
@@ -118,8 +117,14 @@ bool MeshEntityRenderingContext::ExecuteKindCommand(uint32_t subCommand, Command
     }
 }
 
-void MeshEntityRenderingContext::Draw(const Matrix&, uint32_t, const Vector&)
+void MeshEntityRenderingContext::Draw(const Matrix& world, uint32_t, const Vector& color)
 {
-    if (!gDrawReported.exchange(true))
-        gConsole.Warning(CONSOLE_CHANNEL_RENDER, "MeshEntityRenderingContext: mesh draws are not built yet");
+    if (m_data == nullptr || !IsVisible())
+        return;
+    const Vector& multiplier = GetColorMultiplier();
+    const Vector tinted(color.x * multiplier.x, color.y * multiplier.y, color.z * multiplier.z, color.w * multiplier.w);
+    // Skinned meshes draw with their pose; a pose that does not cover the mesh's bones is not used.
+    const float* const bones = m_boneCount != 0 && m_boneCount >= m_data->GetSkinningBoneCount() ? m_bones.data() : nullptr;
+    m_data->Draw(world, world, GetLocalBox(), tinted, 1.0f, IsMirrored() ? 1 : 0, m_outlineState, m_presetIndex, bones,
+                 &m_lightmap, nullptr, int32_t(kForwardPass), 0, 0, 0.0f);
 }

@@ -1,7 +1,7 @@
 // MeshEntityRenderingContext: the render-side twin of a mesh entity. Its operations are posted as
-// render commands and applied on the render thread in stream order; the mesh draws themselves come
-// with the mesh renderer, which is not built yet (Draw says so once in the log). Game thread: the
-// posting operations. Render thread: Execute (through the base), the getters, Draw.
+// render commands and applied on the render thread in stream order. Draw hands the instance to its
+// template's rendering data in the single forward pass that draws every material kind. Game thread:
+// the posting operations. Render thread: Execute (through the base), the getters, Draw.
 #pragma once
 
 #include "core/math/Vector.h"
@@ -28,6 +28,8 @@ public:
         SUB_FAKE_SHADOW_DEFINITION = 12,
         SUB_BONE_MATRICES = 13,
     };
+    // The lit pass that draws every material kind with its forward or deferred pair.
+    static constexpr uint32_t kForwardPass = 16;
     // Bone matrices are 48 bytes each (three rows of four floats).
     static constexpr uint32_t kBoneMatrixBytes = 48;
 

@@ -3,26 +3,34 @@
 #include "core/console/GameConsole.h"
 #include "core/reflection/RTTIValueTraits.h"
 #include "core/reflection/RecordStream.h"
+#include "engine/config/ProjectConfig.h"
+#include "platform/gpu/GpuBuffer.h"
+#include "platform/gpu/GpuVertexDeclaration.h"
+#include "platform/os/Sync.h"
+#include "renderer/NorvexRenderer.h"
+#include "renderer/jobs/NorvexRendererBufferSerializationJob.h"
+#include "renderer/jobs/RendererJobs.h"
 
 #include <algorithm>
-#include <atomic>
+#include <cstring>
+#include <memory>
 
 namespace
 {
 const BoundingBox4 kDefaultBounds(Vector(0.0f, 0.0f, 0.0f, 1.0f), Vector(1.0f, 1.0f, 1.0f, 1.0f));
 constexpr size_t kVertexElementBytes = 8;
+constexpr uint32_t kIndexFormat16 = 101;
+constexpr uint32_t kIndexFormat32 = 102;
+
+// The global list of every rendering data object, for the material refresh.
+os::CriticalSection gListLock;
+MeshTemplateRenderingData* gListHead = nullptr;
+MeshTemplateRenderingData* gListTail = nullptr;
+uint32_t gLiveCount = 0;
 
 bool ReadVector(RecordInput& in, Vector& v)
 {
     return in.ReadFloat(v.x) && in.ReadFloat(v.y) && in.ReadFloat(v.z) && in.ReadFloat(v.w);
-}
-
-void WriteVector(RecordOutput& out, const Vector& v)
-{
-    out.WriteFloat(v.x);
-    out.WriteFloat(v.y);
-    out.WriteFloat(v.z);
-    out.WriteFloat(v.w);
 }
 
 bool ReadBox(RecordInput& in, BoundingBox4& box)
@@ -40,11 +48,17 @@ bool ReadBytes(RecordInput& in, size_t count, std::vector<uint8_t>& bytes)
     return true;
 }
 
-bool ReadDeclaration(RecordInput& in, std::vector<uint8_t>& declaration)
+bool ReadDeclaration(RecordInput& in, std::vector<uint8_t>& declaration, const char* templateName)
 {
     uint32_t count;
-    return in.ReadU32(count) && count <= in.Remaining() / kVertexElementBytes &&
-           ReadBytes(in, size_t(count) * kVertexElementBytes, declaration);
+    if (!in.ReadU32(count))
+        return false;
+    if (count > MeshTemplateRenderingData::kMaxVertexElements)
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Mesh data of %s declares %u vertex elements", templateName, count);
+        return false;
+    }
+    return ReadBytes(in, size_t(count) * kVertexElementBytes, declaration);
 }
 
 // Description words, then the data whose size is the description's word `sizeWord`.
@@ -56,133 +70,13 @@ bool ReadBuffer(RecordInput& in, uint32_t words, uint32_t sizeWord, MeshBufferBl
     return ReadBytes(in, block.description[sizeWord], block.data);
 }
 
-void WriteBuffer(RecordOutput& out, uint32_t words, const MeshBufferBlock& block)
-{
-    for (uint32_t i = 0; i < words; ++i)
-        out.WriteU32(block.description[i]);
-    out.WriteBytes(block.data.data(), block.data.size());
-}
-
 bool SkipCounted(RecordInput& in, size_t elementBytes)
 {
     uint32_t count;
     return in.ReadU32(count) && count <= in.Remaining() / elementBytes && in.Skip(count * elementBytes);
 }
 
-bool ReadText(RecordInput& in, std::string& text)
-{
-    uint32_t length;
-    const uint8_t* at = nullptr;
-    if (!in.ReadU32(length) || (at = in.Take(length)) == nullptr)
-        return false;
-    text.assign(reinterpret_cast<const char*>(at), length);
-    return true;
-}
-
-void WriteText(RecordOutput& out, const std::string& text)
-{
-    out.WriteU32(uint32_t(text.size()));
-    out.WriteBytes(text.data(), text.size());
-}
-
-bool ReadU16(RecordInput& in, uint16_t& value)
-{
-    return in.ReadU16(value);
-}
-
-bool ReadMaterial(RecordInput& in, uint32_t v, MeshMaterial& m)
-{
-    if (v >= 14)
-    {
-        uint32_t count;
-        if (!in.ReadU32(count) || count > in.Remaining() / 8)
-            return false;
-        m.constantRanges.resize(size_t(count) * 2);
-        for (uint32_t& word : m.constantRanges)
-            if (!in.ReadU32(word))
-                return false;
-        if (!in.ReadU32(count) || count > in.Remaining() / 16)
-            return false;
-        m.constants.resize(count);
-        for (Vector& constant : m.constants)
-            if (!ReadVector(in, constant))
-                return false;
-        if (!in.ReadU32(count) || count > in.Remaining() / 12)
-            return false;
-        m.textures.resize(count);
-        for (MeshMaterialTexture& texture : m.textures)
-            if (!ReadText(in, texture.name) || !in.ReadU32(texture.stage) || !in.ReadU32(texture.flags))
-                return false;
-    }
-    if (v >= 16 && !in.ReadU32(m.vertexConstantRangeCount))
-        return false;
-    std::string dropped;
-    if (v < 15 && !ReadText(in, dropped))
-        return false;
-    if (v >= 5 && (!ReadText(in, m.shaderName) || !ReadText(in, m.options)))
-        return false;
-    if (v > 17 && (!in.ReadU32(m.alphaTestMode) || !in.ReadU32(m.alphaReference) || !in.ReadU32(m.blendMode)))
-        return false;
-    if ((v > 18 && !in.ReadU32(m.depthBias)) || (v >= 37 && !in.ReadU32(m.depthWriteOverride)) ||
-        (v >= 38 && !in.ReadU32(m.depthTest)) || (v > 16 && !in.ReadU32(m.flags)))
-        return false;
-    if (!in.ReadU32(m.startTriangle) || !in.ReadU32(m.triangleCount))
-        return false;
-    if (v >= 37 && (!ReadU16(in, m.firstVertex) || !ReadU16(in, m.lastVertex)))
-        return false;
-    if (v >= 50 && (!ReadU16(in, m.contourCount) || !ReadU16(in, m.firstContour)))
-        return false;
-    if (v >= 41 && (!in.ReadFloat(m.contourWidth) || !in.ReadFloat(m.contourSoftness)))
-        return false;
-    if ((v >= 45 && !in.ReadFloat(m.specularExponent)) || (v >= 13 && v <= 14 && !in.Skip(16)) ||
-        (v >= 22 && !in.ReadU8(m.channel)) || (v >= 30 && !in.ReadU8(m.boneIndex)))
-        return false;
-    if (v >= 29 && (!in.ReadFloat(m.scale) || (v <= 45 && !in.Skip(4))))
-        return false;
-    if (v >= 21 &&
-        (!ReadVector(in, m.textureScale) || !ReadVector(in, m.textureOffset) || !ReadVector(in, m.textureScroll)))
-        return false;
-    return v < 53 || (in.ReadU8(m.tilesAcross) && in.ReadU8(m.tilesDown) && in.ReadFloat(m.frameRate));
-}
-
-void WriteMaterial(RecordOutput& out, const MeshMaterial& m)
-{
-    out.WriteU32(uint32_t(m.constantRanges.size() / 2));
-    for (uint32_t word : m.constantRanges)
-        out.WriteU32(word);
-    out.WriteU32(uint32_t(m.constants.size()));
-    for (const Vector& constant : m.constants)
-        WriteVector(out, constant);
-    out.WriteU32(uint32_t(m.textures.size()));
-    for (const MeshMaterialTexture& texture : m.textures)
-    {
-        WriteText(out, texture.name);
-        out.WriteU32(texture.stage);
-        out.WriteU32(texture.flags);
-    }
-    out.WriteU32(m.vertexConstantRangeCount);
-    WriteText(out, m.shaderName);
-    WriteText(out, m.options);
-    for (uint32_t word : {m.alphaTestMode, m.alphaReference, m.blendMode, m.depthBias, m.depthWriteOverride,
-                          m.depthTest, m.flags, m.startTriangle, m.triangleCount})
-        out.WriteU32(word);
-    for (uint16_t half : {m.firstVertex, m.lastVertex, m.contourCount, m.firstContour})
-        out.WriteU16(half);
-    out.WriteFloat(m.contourWidth);
-    out.WriteFloat(m.contourSoftness);
-    out.WriteFloat(m.specularExponent);
-    out.WriteU8(m.channel);
-    out.WriteU8(m.boneIndex);
-    out.WriteFloat(m.scale);
-    WriteVector(out, m.textureScale);
-    WriteVector(out, m.textureOffset);
-    WriteVector(out, m.textureScroll);
-    out.WriteU8(m.tilesAcross);
-    out.WriteU8(m.tilesDown);
-    out.WriteFloat(m.frameRate);
-}
-
-bool ReadMaterials(RecordInput& in, uint32_t version, std::vector<MeshMaterial>& materials)
+bool ReadMaterials(RecordInput& in, uint32_t version, bool load, std::vector<MeshMaterial>& materials)
 {
     uint32_t count;
     // Every material record takes at least its draw range's 8 bytes.
@@ -190,17 +84,210 @@ bool ReadMaterials(RecordInput& in, uint32_t version, std::vector<MeshMaterial>&
         return false;
     materials.resize(count);
     for (MeshMaterial& material : materials)
-        if (!ReadMaterial(in, version, material))
+        if (!material.Read(in, version, load))
             return false;
     return true;
 }
 
-std::atomic<bool> gNotBuiltLogged{false};
+gpu::VertexElement ElementAt(const std::vector<uint8_t>& bytes, size_t index)
+{
+    const uint8_t* e = bytes.data() + index * kVertexElementBytes;
+    gpu::VertexElement element;
+    element.stream = uint16_t(e[0] | (e[1] << 8));
+    element.offset = uint16_t(e[2] | (e[3] << 8));
+    element.type = e[4];
+    element.method = e[5];
+    element.usage = e[6];
+    element.usageIndex = e[7];
+    return element;
+}
+
+// A declaration the device can take: elements decoded and ending with the end element.
+bool DecodeDeclaration(const std::vector<uint8_t>& bytes, std::vector<gpu::VertexElement>& elements)
+{
+    elements.clear();
+    for (size_t i = 0; i < bytes.size() / kVertexElementBytes; ++i)
+    {
+        elements.push_back(ElementAt(bytes, i));
+        if (elements.back().stream == gpu::kDeclEndStream)
+            return true;
+    }
+    return false;
+}
+
+// The 12-byte element form's type codes, by element type (an export for another platform).
+const uint32_t kWideTypeCodes[18] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 0};
+
+uint32_t ConvertVertexFormat(uint32_t format)
+{
+    switch (format)
+    {
+    case 0:
+        return 0xFFFFFFFFu;
+    case 100:
+        return 8;
+    case 101:
+        return 1;
+    case 102:
+        return 6;
+    default:
+        return 0;
+    }
+}
+
+// Vertex data in the requested byte order: each element's 32- or 16-bit components swapped.
+std::vector<uint8_t> SwapVertexData(const std::vector<uint8_t>& data, uint32_t stride,
+                                    const std::vector<uint8_t>& declaration)
+{
+    std::vector<uint8_t> out = data;
+    if (stride == 0)
+        return out;
+    for (size_t i = 0; i < declaration.size() / kVertexElementBytes; ++i)
+    {
+        const gpu::VertexElement e = ElementAt(declaration, i);
+        if (e.stream == gpu::kDeclEndStream)
+            break;
+        uint32_t words = 0, wordBytes = 0;
+        if (e.type <= gpu::kDeclFloat4)
+            words = e.type + 1u, wordBytes = 4;
+        else if (e.type == gpu::kDeclShort2N || e.type == gpu::kDeclUShort2N || e.type == gpu::kDeclFloat16x2)
+            words = 2, wordBytes = 2;
+        else if (e.type == gpu::kDeclShort4N || e.type == gpu::kDeclUShort4N || e.type == gpu::kDeclFloat16x4)
+            words = 4, wordBytes = 2;
+        if (e.offset + size_t(words) * wordBytes > stride)
+            continue;
+        for (size_t v = 0; v + stride <= out.size(); v += stride)
+            for (uint32_t w = 0; w < words; ++w)
+                std::reverse(out.begin() + long(v + e.offset + w * wordBytes),
+                             out.begin() + long(v + e.offset + (w + 1) * wordBytes));
+    }
+    return out;
+}
+
+void WriteBox(RecordOutput& out, const BoundingBox4& box)
+{
+    for (const Vector* v : {&box.min, &box.max})
+    {
+        out.WriteFloat(v->x);
+        out.WriteFloat(v->y);
+        out.WriteFloat(v->z);
+        out.WriteFloat(v->w);
+    }
+}
+
+void WriteDeclaration(RecordOutput& out, const std::vector<uint8_t>& bytes, uint32_t options)
+{
+    out.WriteU32(uint32_t(bytes.size() / kVertexElementBytes));
+    for (size_t i = 0; i < bytes.size() / kVertexElementBytes; ++i)
+    {
+        const gpu::VertexElement e = ElementAt(bytes, i);
+        if ((options & MeshTemplateRenderingData::kSaveWideElements) != 0)
+        {
+            out.WriteU16(e.stream);
+            out.WriteU16(e.offset);
+            out.WriteU32(e.type < 18 ? kWideTypeCodes[e.type] : 0);
+            const uint8_t rest[4] = {e.method, e.usage, e.usageIndex, 0};
+            out.WriteBytes(rest, 4);
+        }
+        else if ((options & MeshTemplateRenderingData::kSaveSwappedElements) != 0)
+        {
+            out.WriteU16(__builtin_bswap16(e.stream));
+            out.WriteU16(__builtin_bswap16(e.offset));
+            const uint8_t rest[4] = {e.type, e.method, e.usage, e.usageIndex};
+            out.WriteBytes(rest, 4);
+        }
+        else
+        {
+            out.WriteU16(e.stream);
+            out.WriteU16(e.offset);
+            const uint8_t rest[4] = {e.type, e.method, e.usage, e.usageIndex};
+            out.WriteBytes(rest, 4);
+        }
+    }
+}
+
+// The bytes of a device buffer (read back on the render thread), else the kept block's.
+template <typename Job, typename Buffer>
+std::vector<uint8_t> BufferBytes(Buffer* buffer, const MeshBufferBlock& kept)
+{
+    if (buffer == nullptr)
+        return kept.data;
+    Job job(buffer);
+    if (!PostRendererJob(&job, true) || job.GetData() == nullptr)
+        return kept.data;
+    return std::vector<uint8_t>(job.GetData(), job.GetData() + job.GetDataSize());
+}
+
+void WriteBlock(RecordOutput& out, uint32_t words, const MeshBufferBlock& block, const std::vector<uint8_t>& data,
+                bool vertexFormat, uint32_t options)
+{
+    for (uint32_t i = 0; i < words; ++i)
+    {
+        uint32_t word = i == 4 ? uint32_t(data.size()) : block.description[i];
+        if (i == 0 && vertexFormat && (options & MeshTemplateRenderingData::kSaveWideElements) != 0)
+            word = ConvertVertexFormat(word);
+        out.WriteU32(word);
+    }
+}
 } // namespace
 
 RTTI_DEFINE_CLASS(MeshTemplateRenderingData, NorvexRendererObject)
 
 void MeshTemplateRenderingData::BuildClassProperties(RTTIPropertiesBase&) {}
+
+MeshTemplateRenderingData::MeshTemplateRenderingData()
+{
+    Reset();
+    Link();
+}
+
+MeshTemplateRenderingData::~MeshTemplateRenderingData()
+{
+    Unlink();
+    // Device objects are released on the render thread before the object dies; a never-published
+    // object (a failed load) holds none.
+    gpu::SafeRelease(m_vertexDeclaration);
+    gpu::SafeRelease(m_instanceVertexDeclaration);
+    gpu::SafeRelease(m_vertexBuffer);
+    gpu::SafeRelease(m_indexBuffer);
+    gpu::SafeRelease(m_edgeIndexBuffer);
+    gpu::SafeRelease(m_contourVertexBuffer);
+    gpu::SafeRelease(m_contourIndexBuffer);
+}
+
+void MeshTemplateRenderingData::Link()
+{
+    os::ScopedLock lock(gListLock);
+    m_previous = gListTail;
+    m_next = nullptr;
+    (gListTail != nullptr ? gListTail->m_next : gListHead) = this;
+    gListTail = this;
+    ++gLiveCount;
+}
+
+void MeshTemplateRenderingData::Unlink()
+{
+    os::ScopedLock lock(gListLock);
+    (m_previous != nullptr ? m_previous->m_next : gListHead) = m_next;
+    (m_next != nullptr ? m_next->m_previous : gListTail) = m_previous;
+    m_previous = m_next = nullptr;
+    --gLiveCount;
+}
+
+uint32_t MeshTemplateRenderingData::GetLiveCount()
+{
+    os::ScopedLock lock(gListLock);
+    return gLiveCount;
+}
+
+void MeshTemplateRenderingData::RefreshAllMaterials()
+{
+    os::ScopedLock lock(gListLock);
+    for (MeshTemplateRenderingData* data = gListHead; data != nullptr; data = data->m_next)
+        for (MeshShaderPreset& preset : data->m_presets)
+            for (MeshMaterial& material : preset.materials)
+                material.ResolveShaders(true);
+}
 
 void MeshTemplateRenderingData::Reset()
 {
@@ -210,7 +297,9 @@ void MeshTemplateRenderingData::Reset()
     m_declaration.clear();
     m_instanceDeclaration.clear();
     m_vertexCount = m_vertexStride = m_cpuLayoutFlags = m_cpuStride = 0;
+    m_cpuVertices.clear();
     m_vertices = m_indices = m_lines = m_contourVertices = m_contourIndices = MeshBufferBlock();
+    m_indexData.clear();
     m_triangleCount = m_lineCount = m_contourCountA = m_contourCountB = m_boneCount = 0;
     m_presets.clear();
     m_positionOffset = Vector();
@@ -223,16 +312,18 @@ void MeshTemplateRenderingData::Reset()
 bool MeshTemplateRenderingData::Load(RecordInput& in, uint32_t version, const char* templateName)
 {
     Reset();
-    if (!gNotBuiltLogged.exchange(true))
-        gConsole.Printf(0, CONSOLE_CHANNEL_RENDER, "Mesh device data is not built yet: meshes keep their records only");
-    if (ReadRecord(in, version, templateName))
+    if (!ReadRecord(in, version, templateName) || !KeepIndexData(templateName))
     {
-        RefreshPickingCopy(templateName);
-        return true;
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Mesh data of %s is cut short or corrupt", templateName);
+        Reset();
+        return false;
     }
-    gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Mesh data of %s is cut short or corrupt", templateName);
-    Reset();
-    return false;
+    if (version >= 10)
+        BuildCollisionCopy();
+    RefreshPickingCopy(templateName);
+    CreateDeviceObjects(templateName);
+    SetReady();
+    return true;
 }
 
 bool MeshTemplateRenderingData::ReadRecord(RecordInput& in, uint32_t v, const char* templateName)
@@ -240,7 +331,8 @@ bool MeshTemplateRenderingData::ReadRecord(RecordInput& in, uint32_t v, const ch
     if ((v >= 36 && !in.ReadU32(m_meshFlags)) || (v >= 25 && !ReadBox(in, m_bounds)) ||
         (v >= 26 && v <= 42 && !in.Skip(64)) || (v >= 44 && !ReadBox(in, m_secondBounds)))
         return false;
-    if (!ReadDeclaration(in, m_declaration) || (v >= 23 && !ReadDeclaration(in, m_instanceDeclaration)))
+    if (!ReadDeclaration(in, m_declaration, templateName) ||
+        (v >= 23 && !ReadDeclaration(in, m_instanceDeclaration, templateName)))
         return false;
     if (!in.ReadU32(m_vertexCount) || !in.ReadU32(m_vertexStride))
         return false;
@@ -248,7 +340,7 @@ bool MeshTemplateRenderingData::ReadRecord(RecordInput& in, uint32_t v, const ch
     {
         if (!in.ReadU32(m_cpuLayoutFlags) || !in.ReadU32(m_cpuStride) ||
             (m_cpuStride != 0 && m_vertexCount > in.Remaining() / m_cpuStride) ||
-            !ReadBytes(in, size_t(m_vertexCount) * m_cpuStride, m_vertices.data))
+            !ReadBytes(in, size_t(m_vertexCount) * m_cpuStride, m_cpuVertices))
             return false;
     }
     else if (!ReadBuffer(in, 6, 4, m_vertices))
@@ -265,7 +357,7 @@ bool MeshTemplateRenderingData::ReadRecord(RecordInput& in, uint32_t v, const ch
     if ((v == 6 && !in.Skip(4)) || (v >= 6 && !in.ReadU32(m_boneCount)))
         return false;
     std::vector<MeshMaterial> dropped;
-    if (v < 11 && !ReadMaterials(in, v, dropped))
+    if (v < 11 && !ReadMaterials(in, v, false, dropped))
         return false;
     if (v >= 10 && v < 33)
     {
@@ -292,7 +384,7 @@ bool MeshTemplateRenderingData::ReadRecord(RecordInput& in, uint32_t v, const ch
         for (MeshShaderPreset& preset : m_presets)
         {
             if ((v > 11 && !RTTIValueTraits<NameString>::Read(in, preset.name)) ||
-                !ReadMaterials(in, v, preset.materials))
+                !ReadMaterials(in, v, true, preset.materials))
                 return false;
             if (v >= 34)
             {
@@ -312,48 +404,271 @@ bool MeshTemplateRenderingData::ReadRecord(RecordInput& in, uint32_t v, const ch
            (v < 24 || in.ReadU8(b[4])) && (v < 48 || in.ReadU8(b[6])) && (v < 28 || v > 34 || in.Skip(1));
 }
 
-void MeshTemplateRenderingData::Save(RecordOutput& out) const
+bool MeshTemplateRenderingData::KeepIndexData(const char* templateName)
 {
-    out.WriteU32(m_meshFlags);
-    WriteVector(out, m_bounds.min);
-    WriteVector(out, m_bounds.max);
-    WriteVector(out, m_secondBounds.min);
-    WriteVector(out, m_secondBounds.max);
-    out.WriteU32(uint32_t(m_declaration.size() / kVertexElementBytes));
-    out.WriteBytes(m_declaration.data(), m_declaration.size());
-    out.WriteU32(uint32_t(m_instanceDeclaration.size() / kVertexElementBytes));
-    out.WriteBytes(m_instanceDeclaration.data(), m_instanceDeclaration.size());
-    out.WriteU32(m_vertexCount);
-    out.WriteU32(m_vertexStride);
-    if ((m_meshFlags & 1) != 0)
+    const std::vector<uint8_t>& data = m_indices.data;
+    if (m_indices.description[0] != kIndexFormat32)
     {
-        out.WriteU32(m_cpuLayoutFlags);
-        out.WriteU32(m_cpuStride);
-        out.WriteBytes(m_vertices.data.data(), m_vertices.data.size());
+        m_indexData.assign(data.begin(), data.end() - long(data.size() % 2));
+        return true;
     }
+    // The CPU paths read 16-bit indices: 32-bit data is converted, never reinterpreted.
+    m_indexData.resize(data.size() / 4 * 2);
+    for (size_t i = 0; i + 4 <= data.size(); i += 4)
+    {
+        const uint32_t index = uint32_t(data[i]) | (uint32_t(data[i + 1]) << 8) | (uint32_t(data[i + 2]) << 16) |
+                               (uint32_t(data[i + 3]) << 24);
+        if (index > 0xFFFF)
+        {
+            gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Mesh data of %s has index %u, past what 16 bits hold",
+                           templateName, index);
+            return false;
+        }
+        m_indexData[i / 2] = uint8_t(index);
+        m_indexData[i / 2 + 1] = uint8_t(index >> 8);
+    }
+    return true;
+}
+
+void MeshTemplateRenderingData::BuildCollisionCopy()
+{
+    if ((m_meshFlags & 1) != 0 || m_vertices.data.empty() || !gProjectConfig.UseCollisionVertices())
+        return;
+    m_cpuVertices.clear();
+    m_cpuLayoutFlags = m_cpuStride = 0;
+    int position = -1, weights = -1, indices = -1;
+    size_t count = 0;
+    for (; count < m_declaration.size() / kVertexElementBytes; ++count)
+    {
+        const gpu::VertexElement e = ElementAt(m_declaration, count);
+        if (e.stream == gpu::kDeclEndStream)
+            break;
+        if (e.usage == gpu::kDeclUsagePosition && position < 0)
+            position = int(count);
+        else if (e.usage == gpu::kDeclUsageBlendWeight && weights < 0)
+            weights = int(count);
+        else if (e.usage == gpu::kDeclUsageBlendIndices && indices < 0)
+            indices = int(count);
+    }
+    if (position < 0)
+        return;
+    const gpu::VertexElement p = ElementAt(m_declaration, size_t(position));
+    uint32_t layout = 0, positionBytes = 0;
+    if (p.type == gpu::kDeclFloat3)
+        layout = kLayoutFloat, positionBytes = 12;
+    else if (p.type == gpu::kDeclShort4N)
+        layout = kLayoutPacked, positionBytes = 8;
     else
-        WriteBuffer(out, 6, m_vertices);
-    out.WriteU32(m_triangleCount);
-    WriteBuffer(out, 5, m_indices);
-    out.WriteU32(m_lineCount);
-    WriteBuffer(out, 5, m_lines);
-    out.WriteU32(m_contourCountA);
-    out.WriteU32(m_contourCountB);
-    WriteBuffer(out, 6, m_contourVertices);
-    WriteBuffer(out, 5, m_contourIndices);
-    out.WriteU32(m_boneCount);
-    out.WriteU32(uint32_t(m_presets.size()));
-    for (const MeshShaderPreset& preset : m_presets)
+        return;
+    uint32_t blendAt = 0;
+    if (weights >= 0 && indices == weights + 1 &&
+        ElementAt(m_declaration, size_t(indices)).offset == ElementAt(m_declaration, size_t(weights)).offset + 4)
     {
-        RTTIValueTraits<NameString>::Write(out, preset.name);
-        out.WriteU32(uint32_t(preset.materials.size()));
-        for (const MeshMaterial& material : preset.materials)
-            WriteMaterial(out, material);
-        out.WriteU32(preset.channelMask);
+        layout |= kLayoutSkinned;
+        blendAt = ElementAt(m_declaration, size_t(weights)).offset;
     }
-    const uint8_t* const b = m_renderBytes;
-    for (uint8_t byte : {b[0], b[2], b[1], b[5], b[7], b[3], b[4], b[6]})
-        out.WriteU8(byte);
+    const uint32_t stride = positionBytes + ((layout & kLayoutSkinned) != 0 ? 8 : 0);
+    // Every read of the copy stays inside the vertex data the stream really carried.
+    if (m_vertexStride == 0 || uint64_t(m_vertexCount) * m_vertexStride > m_vertices.data.size() ||
+        p.offset + positionBytes > m_vertexStride || ((layout & kLayoutSkinned) != 0 && blendAt + 8 > m_vertexStride))
+        return;
+    m_cpuVertices.resize(size_t(m_vertexCount) * stride);
+    for (uint32_t v = 0; v < m_vertexCount; ++v)
+    {
+        const uint8_t* from = m_vertices.data.data() + size_t(v) * m_vertexStride;
+        uint8_t* to = m_cpuVertices.data() + size_t(v) * stride;
+        std::memcpy(to, from + p.offset, positionBytes);
+        if ((layout & kLayoutSkinned) != 0)
+            std::memcpy(to + positionBytes, from + blendAt, 8);
+    }
+    m_cpuLayoutFlags = layout;
+    m_cpuStride = stride;
+}
+
+uint32_t MeshTemplateRenderingData::GetPickingLayout() const
+{
+    if ((m_meshFlags & 1) == 0)
+        return m_cpuLayoutFlags;
+    uint32_t layout = m_cpuLayoutFlags | kLayoutIndicesFirst;
+    if ((layout & (kLayoutFloat | kLayoutPacked)) == 0)
+        layout |= kLayoutFloat;
+    return layout;
+}
+
+void MeshTemplateRenderingData::CreateDeviceObjects(const char* templateName)
+{
+    if (gRenderer == nullptr)
+        return;
+    std::vector<gpu::VertexElement> elements;
+    if (DecodeDeclaration(m_declaration, elements))
+    {
+        NorvexRendererVertexDeclarationCreationJob job(elements.data(), uint32_t(elements.size()));
+        if (PostRendererJob(&job, true))
+            m_vertexDeclaration = job.TakeDeclaration();
+    }
+    if (!m_instanceDeclaration.empty() && DecodeDeclaration(m_instanceDeclaration, elements))
+    {
+        NorvexRendererVertexDeclarationCreationJob job(elements.data(), uint32_t(elements.size()));
+        if (PostRendererJob(&job, true))
+            m_instanceVertexDeclaration = job.TakeDeclaration();
+    }
+    auto vertexBuffer = [](MeshBufferBlock& block) -> gpu::GpuVertexBuffer* {
+        if (block.data.empty())
+            return nullptr;
+        NorvexRendererVertexBufferCreationJob job(uint32_t(block.data.size()), block.description[2],
+                                                  block.description[5], block.description[3], block.data.data(),
+                                                  false);
+        return PostRendererJob(&job, true) ? job.TakeBuffer() : nullptr;
+    };
+    auto indexBuffer = [](MeshBufferBlock& block) -> gpu::GpuIndexBuffer* {
+        if (block.data.empty())
+            return nullptr;
+        const gpu::Format format = block.description[0] == kIndexFormat32 ? gpu::kFormatIndex32 : gpu::kFormatIndex16;
+        NorvexRendererIndexBufferCreationJob job(uint32_t(block.data.size()), block.description[2], format,
+                                                 block.description[3], block.data.data(), false);
+        return PostRendererJob(&job, true) ? job.TakeBuffer() : nullptr;
+    };
+    if ((m_meshFlags & 1) == 0)
+        m_vertexBuffer = vertexBuffer(m_vertices);
+    m_indexBuffer = indexBuffer(m_indices);
+    m_edgeIndexBuffer = indexBuffer(m_lines);
+    m_contourVertexBuffer = vertexBuffer(m_contourVertices);
+    m_contourIndexBuffer = indexBuffer(m_contourIndices);
+    // The device holds what it took; the kept copies would only double the memory. Save reads back.
+    for (auto [buffer, block] : {std::pair<bool, MeshBufferBlock*>{m_vertexBuffer != nullptr, &m_vertices},
+                                 {m_indexBuffer != nullptr, &m_indices},
+                                 {m_edgeIndexBuffer != nullptr, &m_lines},
+                                 {m_contourVertexBuffer != nullptr, &m_contourVertices},
+                                 {m_contourIndexBuffer != nullptr, &m_contourIndices}})
+        if (buffer)
+            std::vector<uint8_t>().swap(block->data);
+    if (m_vertexDeclaration == nullptr && !m_declaration.empty())
+        gConsole.Warning(CONSOLE_CHANNEL_RENDER, "Mesh data of %s: its vertex declaration could not be created",
+                         templateName);
+}
+
+void MeshTemplateRenderingData::Save(RecordOutput& target, uint32_t options) const
+{
+    const std::vector<uint8_t> vertices =
+        BufferBytes<NorvexRendererVertexBufferSerializationJob>(m_vertexBuffer, m_vertices);
+    const std::vector<uint8_t> indices = BufferBytes<NorvexRendererIndexBufferSerializationJob>(m_indexBuffer, m_indices);
+    const std::vector<uint8_t> lines = BufferBytes<NorvexRendererIndexBufferSerializationJob>(m_edgeIndexBuffer, m_lines);
+    const std::vector<uint8_t> contourVertices =
+        BufferBytes<NorvexRendererVertexBufferSerializationJob>(m_contourVertexBuffer, m_contourVertices);
+    const std::vector<uint8_t> contourIndices =
+        BufferBytes<NorvexRendererIndexBufferSerializationJob>(m_contourIndexBuffer, m_contourIndices);
+    const bool swap = (options & kSaveByteSwap) != 0 || target.ByteSwaps();
+    auto swapIndices = [swap](const std::vector<uint8_t>& data, uint32_t format) {
+        std::vector<uint8_t> out = data;
+        const size_t width = format == kIndexFormat32 ? 4 : 2;
+        if (swap)
+            for (size_t i = 0; i + width <= out.size(); i += width)
+                std::reverse(out.begin() + long(i), out.begin() + long(i + width));
+        return out;
+    };
+
+    auto write = [&](RecordOutput& out) {
+        out.WriteU32(m_meshFlags);
+        WriteBox(out, m_bounds);
+        WriteBox(out, m_secondBounds);
+        WriteDeclaration(out, m_declaration, options);
+        WriteDeclaration(out, m_instanceDeclaration, options);
+        out.WriteU32(m_vertexCount);
+        out.WriteU32(m_vertexStride);
+        if ((m_meshFlags & 1) != 0)
+        {
+            out.WriteU32(m_cpuLayoutFlags);
+            out.WriteU32(m_cpuStride);
+            out.WriteBytes(m_cpuVertices.data(), m_cpuVertices.size());
+        }
+        else
+        {
+            WriteBlock(out, 6, m_vertices, vertices, true, options);
+            const std::vector<uint8_t> data = swap ? SwapVertexData(vertices, m_vertexStride, m_declaration) : vertices;
+            out.WriteBytes(data.data(), data.size());
+            if ((options & kSaveSwappedElements) != 0 && m_vertexStride != 0)
+            {
+                const uint32_t count = uint32_t(vertices.size() / m_vertexStride);
+                out.WriteU32(count * 6);
+                out.WriteU32(6);
+                for (uint32_t v = 0; v < count; ++v)
+                    out.WriteBytes(data.data() + size_t(v) * m_vertexStride, std::min<uint32_t>(6, m_vertexStride));
+            }
+        }
+        out.WriteU32(m_triangleCount);
+        WriteBlock(out, 5, m_indices, indices, false, options);
+        const std::vector<uint8_t> indexBytes = swapIndices(indices, m_indices.description[0]);
+        out.WriteBytes(indexBytes.data(), indexBytes.size());
+        out.WriteU32(m_lineCount);
+        WriteBlock(out, 5, m_lines, lines, false, options);
+        const std::vector<uint8_t> lineBytes = swapIndices(lines, m_lines.description[0]);
+        out.WriteBytes(lineBytes.data(), lineBytes.size());
+        out.WriteU32(m_contourCountA);
+        out.WriteU32(m_contourCountB);
+        WriteBlock(out, 6, m_contourVertices, contourVertices, true, options);
+        out.WriteBytes(contourVertices.data(), contourVertices.size());
+        WriteBlock(out, 5, m_contourIndices, contourIndices, false, options);
+        const std::vector<uint8_t> contourBytes = swapIndices(contourIndices, m_contourIndices.description[0]);
+        out.WriteBytes(contourBytes.data(), contourBytes.size());
+        out.WriteU32(m_boneCount);
+        out.WriteU32(uint32_t(m_presets.size()));
+        for (const MeshShaderPreset& preset : m_presets)
+        {
+            RTTIValueTraits<NameString>::Write(out, preset.name);
+            out.WriteU32(uint32_t(preset.materials.size()));
+            for (const MeshMaterial& material : preset.materials)
+                material.Write(out);
+            out.WriteU32(preset.channelMask);
+        }
+        const uint8_t* const b = m_renderBytes;
+        for (uint8_t byte : {b[0], b[2], b[1], b[5], b[7], b[3], b[4], b[6]})
+            out.WriteU8(byte);
+    };
+    if (swap == target.ByteSwaps())
+    {
+        write(target);
+        return;
+    }
+    RecordOutput count(nullptr, 0, swap);
+    write(count);
+    std::vector<uint8_t> bytes(count.Size());
+    RecordOutput out(bytes.data(), bytes.size(), swap);
+    write(out);
+    target.WriteBytes(bytes.data(), bytes.size());
+}
+
+void MeshTemplateRenderingData::DestroyOnRenderThread()
+{
+    ReleaseDeviceObjects();
+    NorvexRendererObject::DestroyOnRenderThread();
+}
+
+void MeshTemplateRenderingData::ReleaseDeviceObjects()
+{
+    gpu::SafeRelease(m_vertexDeclaration);
+    gpu::SafeRelease(m_instanceVertexDeclaration);
+    gpu::SafeRelease(m_vertexBuffer);
+    gpu::SafeRelease(m_indexBuffer);
+    gpu::SafeRelease(m_edgeIndexBuffer);
+    gpu::SafeRelease(m_contourVertexBuffer);
+    gpu::SafeRelease(m_contourIndexBuffer);
+    for (MeshShaderPreset& preset : m_presets)
+        for (MeshMaterial& material : preset.materials)
+            material.ClearLinks();
+}
+
+void MeshTemplateRenderingData::ReleaseMaterials()
+{
+    for (MeshShaderPreset& preset : m_presets)
+        for (MeshMaterial& material : preset.materials)
+            material.ReleaseAll();
+}
+
+void MeshTemplateRenderingData::MarkResources(uint32_t flags) const
+{
+    for (const MeshShaderPreset& preset : m_presets)
+        for (const MeshMaterial& material : preset.materials)
+            material.MarkResources(flags);
 }
 
 uint32_t MeshTemplateRenderingData::GetPresetValue(uint32_t index) const
@@ -375,22 +690,23 @@ void MeshTemplateRenderingData::SetRenderBytes(const uint8_t (&bytes)[7])
 
 bool MeshTemplateRenderingData::CheckPickingCopy(const char* templateName) const
 {
-    if ((m_meshFlags & 1) == 0 || m_indices.data.empty())
+    if (m_cpuVertices.empty() || m_indexData.empty())
         return false;
-    const uint32_t position = m_cpuLayoutFlags & (kLayoutFloat | kLayoutPacked);
+    const uint32_t layout = GetPickingLayout();
+    const uint32_t position = layout & (kLayoutFloat | kLayoutPacked);
     uint32_t needed = position == kLayoutFloat ? 12 : 8;
-    if ((m_cpuLayoutFlags & kLayoutSkinned) != 0)
+    if ((layout & kLayoutSkinned) != 0)
         needed += 8;
     const char* problem = nullptr;
     if (m_cpuStride < needed)
         problem = "a vertex stride shorter than its layout";
-    else if (uint64_t(m_vertexCount) * m_cpuStride > m_vertices.data.size())
+    else if (uint64_t(m_vertexCount) * m_cpuStride > m_cpuVertices.size())
         problem = "fewer vertex bytes than vertices";
-    else if (m_indices.data.size() % 6 != 0)
+    else if (m_indexData.size() % 6 != 0)
         problem = "index data that is not whole triangles";
     const uint32_t triangles = GetPickingTriangleCount();
-    for (size_t i = 0; problem == nullptr && i + 1 < m_indices.data.size(); i += 2)
-        if (uint32_t(m_indices.data[i] | (m_indices.data[i + 1] << 8)) >= m_vertexCount)
+    for (size_t i = 0; problem == nullptr && i + 1 < m_indexData.size(); i += 2)
+        if (uint32_t(m_indexData[i] | (m_indexData[i + 1] << 8)) >= m_vertexCount)
             problem = "an index past the last vertex";
     for (const MeshShaderPreset& preset : m_presets)
         for (const MeshMaterial& material : preset.materials)
@@ -414,6 +730,8 @@ void MeshTemplateRenderingData::SetPickingLayout(uint32_t layoutFlags, uint32_t 
     m_meshFlags |= 1;
     m_cpuLayoutFlags = layoutFlags;
     m_cpuStride = stride;
+    m_cpuVertices = m_vertices.data;
+    m_vertices = MeshBufferBlock();
     RefreshPickingCopy("a built mesh");
 }
 
@@ -428,10 +746,18 @@ void MeshTemplateRenderingData::SetGeometry(uint32_t vertexCount, uint32_t strid
 {
     m_vertexCount = vertexCount;
     m_vertexStride = stride;
-    m_vertices.data = vertices;
-    m_vertices.description[4] = uint32_t(vertices.size());
+    if ((m_meshFlags & 1) != 0)
+        m_cpuVertices = vertices;
+    else
+    {
+        m_vertices.data = vertices;
+        m_vertices.description[1] = 3; // a vertex buffer resource
+        m_vertices.description[3] = gpu::kPoolManaged;
+        m_vertices.description[4] = uint32_t(vertices.size());
+    }
     m_triangleCount = uint32_t(indices.size() / 3);
-    m_indices.description[0] = 101;
+    m_indices.description[0] = kIndexFormat16;
+    m_indices.description[3] = gpu::kPoolManaged;
     m_indices.description[4] = uint32_t(indices.size() * 2);
     m_indices.data.resize(indices.size() * 2);
     for (size_t i = 0; i < indices.size(); ++i)
@@ -439,6 +765,29 @@ void MeshTemplateRenderingData::SetGeometry(uint32_t vertexCount, uint32_t strid
         m_indices.data[2 * i] = uint8_t(indices[i]);
         m_indices.data[2 * i + 1] = uint8_t(indices[i] >> 8);
     }
+    m_indexData = m_indices.data;
     if ((m_meshFlags & 1) != 0)
         RefreshPickingCopy("a built mesh");
+}
+
+void MeshTemplateRenderingData::SetEdgeLines(const std::vector<uint16_t>& indices)
+{
+    m_lineCount = uint32_t(indices.size() / 2);
+    m_lines.description[0] = kIndexFormat16;
+    m_lines.description[3] = gpu::kPoolManaged;
+    m_lines.description[4] = uint32_t(indices.size() * 2);
+    m_lines.data.resize(indices.size() * 2);
+    for (size_t i = 0; i < indices.size(); ++i)
+    {
+        m_lines.data[2 * i] = uint8_t(indices[i]);
+        m_lines.data[2 * i + 1] = uint8_t(indices[i] >> 8);
+    }
+}
+
+void MeshTemplateRenderingData::FinishBuilding(const char* name)
+{
+    BuildCollisionCopy();
+    RefreshPickingCopy(name);
+    CreateDeviceObjects(name);
+    SetReady();
 }

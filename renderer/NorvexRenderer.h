@@ -441,6 +441,7 @@ public:
     float GetFieldOfView() const { return m_executor.GetFieldOfView(); }
     uint32_t GetFlagWord(uint32_t index) const { return m_executor.GetFlagWord(index); }
     const Vector& GetColorMultiplier() const { return m_executor.GetColorMultiplier(); }
+    float GetFrameClockSeconds(uint32_t index) const { return m_executor.GetClockSeconds(index); }
 
     // Capacities of the gathering lists.
     static constexpr uint32_t kMaxGathered = RenderCommandExecutor::kMaxGathered;

@@ -73,7 +73,7 @@ const R::OpcodeInfo R::kOpcodes[kRenderOpcodeCount] = {
     /* 46 */ {&R::OpAddLight, rp::kPointer, nullptr},
     /* 47 */ {&R::OpCall, kVariablePayload, nullptr},
     /* 48 */ {&R::OpBeginGather, 0, nullptr},
-    /* 49 */ {&R::OpNotBuilt, rp::kRenderGathered, "NorvexRenderer::RenderGathered, gathered scene rendering"},
+    /* 49 */ {&R::OpRenderGathered, rp::kRenderGathered, nullptr},
     /* 50 */ {&R::OpDeleteObject, rp::kPointer, nullptr},
     /* 51 */ {&R::OpRunJob, rp::kPointer, nullptr},
     /* 52 */ {nullptr, 0, nullptr},
@@ -90,10 +90,10 @@ const R::OpcodeInfo R::kOpcodes[kRenderOpcodeCount] = {
     /* 63 */ {&R::OpNotBuilt, rp::kDrawAxisGizmo, "NorvexRenderer::DrawAxisGizmo, built-in shapes"},
     /* 64 */ {&R::OpNotBuilt, rp::kDebugDrawShape, "wire shape, built-in shapes"},
     /* 65 */ {&R::OpNotBuilt, rp::kDebugDrawMarker, "NorvexRenderer::DebugDrawMarker, built-in shapes"},
-    /* 66 */ {&R::OpNotBuilt, rp::kDrawMesh, "NorvexRenderer::DrawMesh, mesh draws"},
-    /* 67 */ {&R::OpDrawMeshSkinned, rp::kDrawMeshSkinnedBase, "NorvexRenderer::DrawMesh, mesh draws"},
-    /* 68 */ {&R::OpNotBuilt, rp::kDrawMeshTemplate, "NorvexRenderer::DrawMeshTemplate, mesh draws"},
-    /* 69 */ {&R::OpDrawMeshSkinned, rp::kDrawMeshTemplateSkinnedBase, "NorvexRenderer::DrawMeshTemplate, mesh draws"},
+    /* 66 */ {&R::OpDrawMesh, rp::kDrawMesh, nullptr},
+    /* 67 */ {&R::OpDrawMesh, rp::kDrawMeshSkinnedBase, nullptr},
+    /* 68 */ {&R::OpDrawMeshTemplate, rp::kDrawMeshTemplate, nullptr},
+    /* 69 */ {&R::OpDrawMeshTemplate, rp::kDrawMeshTemplateSkinnedBase, nullptr},
     /* 70 */ {&R::OpNotBuilt, rp::kDrawParticleSystem, "NorvexRenderer::DrawParticleSystem, particles"},
     /* 71 */ {&R::OpAddRenderTask, rp::kAddRenderTask, nullptr},
 };
@@ -290,13 +290,6 @@ void RenderCommandExecutor::OpNotBuilt(uint32_t opcode)
 void RenderCommandExecutor::OpEmptyDebugDraw(uint32_t opcode)
 {
     SkipPayload(kOpcodes[opcode].payloadBytes);
-}
-
-void RenderCommandExecutor::OpDrawMeshSkinned(uint32_t opcode)
-{
-    SkipPayload(kOpcodes[opcode].payloadBytes);
-    SkipBoneArray();
-    ReportNotBuilt(opcode);
 }
 
 void RenderCommandExecutor::OpDrawText(uint32_t opcode)

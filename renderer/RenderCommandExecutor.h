@@ -116,6 +116,8 @@ public:
     float GetFieldOfView() const { return m_fieldOfView; }
     uint32_t GetFlagWord(uint32_t index) const { return index < kFlagWords ? m_flagWords[index] : 0; }
     const Vector& GetColorMultiplier() const { return m_colorMultiplier; }
+    // Accumulated time of clock 0 to 2 of the frame-times command, in seconds (0 past them).
+    float GetClockSeconds(uint32_t index) const { return index < 3 ? float(m_clockSeconds[index]) : 0.0f; }
 
 private:
     struct GatheredTask
@@ -193,7 +195,12 @@ private:
     void OpSetDepthStencilEnabled(uint32_t opcode);
     void OpSetDepthStencilSurface(uint32_t opcode);
     void OpEmptyDebugDraw(uint32_t opcode);
-    void OpDrawMeshSkinned(uint32_t opcode);
+    // RenderCommandExecutorMesh.cpp: mesh draws and the gathered meshes' forward pass.
+    void OpDrawMesh(uint32_t opcode);
+    void OpDrawMeshTemplate(uint32_t opcode);
+    void OpRenderGathered(uint32_t opcode);
+    // Reads a bone array into `bones`; false (the stream stops) when it does not fit the block.
+    bool ReadBoneArray(std::vector<float>& bones);
     void OpAddRenderTask(uint32_t opcode);
     // Depth of a context's origin along the current camera's view direction.
     float ViewDepth(const Matrix& world) const;

@@ -285,6 +285,105 @@ private:
     uint32_t m_alpha, m_reference;
 };
 
+// Lit meshes: position (optionally skinned by up to four bones of three registers each from
+// register 0), the world normal through the model matrix, the constant colour, and texture set 0
+// through a (scale, offset) transform.
+class MeshVertex : public VertexProgram
+{
+public:
+    explicit MeshVertex(Binder& b)
+        : m_skinning(b.Has("Skinning")), m_matrix(b.Float("ModelViewProjMatrix")), m_model(b.Float("ModelMatrix")),
+          m_color(b.Float("ConstantColor")), m_transform(b.Float("TextureTransform"))
+    {
+    }
+
+    void Run(const float* constants, const VertexInput& in, ClipVertex* out) const override
+    {
+        float position[4] = {in.attributes[kAttrPosition][0], in.attributes[kAttrPosition][1],
+                             in.attributes[kAttrPosition][2], 1.0f};
+        if (m_skinning)
+            Skin(constants, in, position);
+        MulColumns(constants, m_matrix, position, out->position);
+        std::fill(out->varyings, out->varyings + kVaryingCount, 0.0f);
+        Copy4(out->varyings + kVaryColor, Reg(constants, m_color));
+        const float* t = Reg(constants, m_transform);
+        out->varyings[kVaryTex0] = in.attributes[kAttrTex0][0] * t[0] + t[2];
+        out->varyings[kVaryTex0 + 1] = in.attributes[kAttrTex0][1] * t[1] + t[3];
+        const float normal[4] = {in.attributes[kAttrNormal][0], in.attributes[kAttrNormal][1],
+                                 in.attributes[kAttrNormal][2], 0.0f};
+        MulColumns(constants, m_model, normal, out->varyings + kVaryTex1);
+    }
+
+    // The weighted sum of the bones' rows applied to the position; weights of 0 add nothing.
+    static void Skin(const float* constants, const VertexInput& in, float* position)
+    {
+        float sum[3] = {};
+        for (int i = 0; i < 4; ++i)
+        {
+            const float w = in.attributes[kAttrBlendWeight][i];
+            const float index = in.attributes[kAttrBlendIndices][i];
+            if (w == 0.0f || !(index >= 0.0f) || index * 3.0f + 3.0f > 256.0f)
+                continue;
+            for (int r = 0; r < 3; ++r)
+            {
+                const float* row = Reg(constants, uint32_t(index) * 3 + uint32_t(r));
+                sum[r] += w * (row[0] * position[0] + row[1] * position[1] + row[2] * position[2] + row[3]);
+            }
+        }
+        std::copy(sum, sum + 3, position);
+    }
+
+private:
+    bool m_skinning;
+    uint32_t m_matrix, m_model, m_color, m_transform;
+};
+
+// Lambert: ambient + light colour x max(0, n . -direction), times the colour and an optional
+// texture; two-sided materials light back faces with the flipped normal; the deferred variant writes
+// the normal as a colour.
+class MeshLambertPixel : public PixelProgram
+{
+public:
+    explicit MeshLambertPixel(Binder& b)
+        : m_texture(b.Has("Texture")), m_twoSided(b.Has("TwoSided")), m_deferred(b.Has("Deferred")),
+          m_diffuse(m_texture ? b.Sampler("DiffuseTexture") : 0), m_direction(m_deferred ? 0 : b.Float("LightDirection")),
+          m_light(m_deferred ? 0 : b.Float("LightColor")), m_ambient(m_deferred ? 0 : b.Float("AmbientColor"))
+    {
+    }
+
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        float n[3] = {in.varyings[kVaryTex1], in.varyings[kVaryTex1 + 1], in.varyings[kVaryTex1 + 2]};
+        const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        for (float& value : n)
+            value = length > 0.0f ? value / length : 0.0f;
+        if (m_twoSided && !in.frontFacing)
+            for (float& value : n)
+                value = -value;
+        if (m_deferred)
+        {
+            *out = {n[0] * 0.5f + 0.5f, n[1] * 0.5f + 0.5f, n[2] * 0.5f + 0.5f, 1.0f};
+            return true;
+        }
+        Color4f color = Varying(in, kVaryColor);
+        if (m_texture)
+            color = Mul(color, SampleTex0(c, m_diffuse, in));
+        const float* d = Reg(c.constants, m_direction);
+        const float* l = Reg(c.constants, m_light);
+        const float* a = Reg(c.constants, m_ambient);
+        const float lambert = std::clamp(-(n[0] * d[0] + n[1] * d[1] + n[2] * d[2]), 0.0f, 1.0f);
+        *out = {color.r * (a[0] + l[0] * lambert), color.g * (a[1] + l[1] * lambert), color.b * (a[2] + l[2] * lambert),
+                color.a};
+        return true;
+    }
+    uint32_t VaryingCount() const override { return kVaryTex2; }
+    bool SamplesTextures() const override { return m_texture; }
+
+private:
+    bool m_texture, m_twoSided, m_deferred;
+    uint32_t m_diffuse, m_direction, m_light, m_ambient;
+};
+
 struct ProgramEntry
 {
     const char* name;
@@ -335,6 +434,10 @@ const std::vector<ProgramEntry>& Programs()
              return std::make_unique<TV>(b, o);
          },
          [](Binder& b) { return std::make_unique<FakeShadowPixel>(b); }},
+        {"MeshLambert",
+         {"Texture", "TwoSided", "Skinning", "Deferred"},
+         [](Binder& b) { return std::make_unique<MeshVertex>(b); },
+         [](Binder& b) { return std::make_unique<MeshLambertPixel>(b); }},
         {"ShadowDepth",
          {"AlphaTest"},
          [](Binder& b) {

@@ -227,8 +227,10 @@ bool SkinPositions(uint32_t layout, const uint8_t* vertices, uint32_t stride, ui
             FloatPositions{vertices, stride}.Read(i, p);
         else
             DecodePacked(vertex, decoding, p);
-        const uint8_t* const boneIndex = vertex + bonesAt;
-        const uint8_t* const weight = vertex + bonesAt + 4;
+        // The CPU vertex path keeps bone indices before weights, the collision copy after them.
+        const bool indicesFirst = (layout & MeshTemplateRenderingData::kLayoutIndicesFirst) != 0;
+        const uint8_t* const boneIndex = vertex + bonesAt + (indicesFirst ? 0 : 4);
+        const uint8_t* const weight = vertex + bonesAt + (indicesFirst ? 4 : 0);
         float sum[3] = {};
         for (int influence = 0; influence < 4; ++influence)
         {

@@ -2,10 +2,13 @@
 #include "renderer/MeshTemplateRenderingData.h"
 
 #include "core/reflection/RecordStream.h"
+#include "engine/config/ProjectConfig.h"
+#include "platform/gpu/GpuVertexDeclaration.h"
 #include "support/ConsoleCapture.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -223,4 +226,256 @@ TEST(MeshTemplateRenderingDataTest, APickingCopyIsHandedOutOnlyWhenItsPartsAgree
     none.SetGeometry(3, 12, std::vector<uint8_t>(36, 0), {0, 1, 2});
     EXPECT_EQ(none.GetPickingVertices(), nullptr);
     EXPECT_EQ(log.CountOfKind(CONSOLE_ERROR), 0u);
+}
+
+namespace
+{
+// 8-byte vertex elements, end element included.
+std::vector<uint8_t> Elements(const std::vector<gpu::VertexElement>& elements)
+{
+    std::vector<uint8_t> bytes;
+    for (const gpu::VertexElement& e : elements)
+        bytes.insert(bytes.end(), {uint8_t(e.stream), uint8_t(e.stream >> 8), uint8_t(e.offset),
+                                   uint8_t(e.offset >> 8), e.type, e.method, e.usage, e.usageIndex});
+    return bytes;
+}
+
+// One vertex of position (1, 2, 3) in floats, then a 16-bit pair (0x0102, 0x0304).
+MeshTemplateRenderingData& MakeSwappable(MeshTemplateRenderingData& data)
+{
+    std::vector<uint8_t> vertex(16);
+    const float p[3] = {1, 2, 3};
+    std::memcpy(vertex.data(), p, 12);
+    const uint16_t pair[2] = {0x0102, 0x0304};
+    std::memcpy(vertex.data() + 12, pair, 4);
+    data.SetGeometry(1, 16, vertex, {0, 0, 0});
+    data.SetDeclaration(Elements({{0, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsagePosition, 0},
+                                  {0, 0x0C, gpu::kDeclShort2N, 0, gpu::kDeclUsageTexCoord, 0},
+                                  gpu::kDeclEnd}));
+    return data;
+}
+
+std::vector<uint8_t> SaveWith(const MeshTemplateRenderingData& data, uint32_t options)
+{
+    RecordOutput count(nullptr, 0, false);
+    data.Save(count, options);
+    std::vector<uint8_t> bytes(count.Size());
+    RecordOutput out(bytes.data(), bytes.size(), false);
+    data.Save(out, options);
+    return bytes;
+}
+
+std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, size_t at, size_t count)
+{
+    return std::vector<uint8_t>(bytes.begin() + long(at), bytes.begin() + long(at + count));
+}
+
+// Record offsets of the swappable mesh: flags, two boxes, E1 and three elements.
+constexpr size_t kElementsAt = 4 + 64 + 4;
+constexpr size_t kDescriptionAt = kElementsAt + 24 + 4 + 8;
+constexpr size_t kVertexAt = kDescriptionAt + 24;
+} // namespace
+
+TEST(MeshTemplateRenderingDataTest, ByteSwapSaveReversesWordsAndVertexComponentsByType)
+{
+    MeshTemplateRenderingData data;
+    MakeSwappable(data);
+    const std::vector<uint8_t> plain = SaveWith(data, 0);
+    const std::vector<uint8_t> swapped = SaveWith(data, MeshTemplateRenderingData::kSaveByteSwap);
+    ASSERT_EQ(plain.size(), swapped.size());
+    // The element count word and the first element's stream and offset halves.
+    EXPECT_EQ(Slice(swapped, kElementsAt - 4, 4), (std::vector<uint8_t>{0, 0, 0, 3}));
+    EXPECT_EQ(Slice(swapped, kElementsAt + 8, 8),
+              (std::vector<uint8_t>{0, 0, 0, 0x0C, gpu::kDeclShort2N, 0, gpu::kDeclUsageTexCoord, 0}));
+    // The size word of the vertex buffer description, then the data: floats and 16-bit halves.
+    EXPECT_EQ(Slice(swapped, kDescriptionAt + 16, 4), (std::vector<uint8_t>{0, 0, 0, 16}));
+    EXPECT_EQ(Slice(swapped, kVertexAt, 4), (std::vector<uint8_t>{0x3F, 0x80, 0, 0}));
+    EXPECT_EQ(Slice(swapped, kVertexAt + 12, 4), (std::vector<uint8_t>{1, 2, 3, 4}));
+    EXPECT_EQ(Slice(plain, kVertexAt + 12, 4), (std::vector<uint8_t>{2, 1, 4, 3}));
+    // Swapping twice is where an already swapping output ends: it is not swapped again.
+    std::vector<uint8_t> viaOutput(swapped.size());
+    RecordOutput out(viaOutput.data(), viaOutput.size(), true);
+    data.Save(out, MeshTemplateRenderingData::kSaveByteSwap);
+    EXPECT_EQ(viaOutput, swapped);
+}
+
+TEST(MeshTemplateRenderingDataTest, WideAndSwappedElementOptions)
+{
+    MeshTemplateRenderingData data;
+    MakeSwappable(data);
+    const std::vector<uint8_t> plain = SaveWith(data, 0);
+
+    // 0x20: 12-byte elements with a converted type code, and the vertex format 0 written as all ones.
+    const std::vector<uint8_t> wide = SaveWith(data, MeshTemplateRenderingData::kSaveWideElements);
+    EXPECT_EQ(wide.size(), plain.size() + 3 * 4);
+    EXPECT_EQ(Slice(wide, kElementsAt + 12, 12), (std::vector<uint8_t>{0, 0, 0x0C, 0, gpu::kDeclShort2N + 1, 0, 0, 0,
+                                                                        0, gpu::kDeclUsageTexCoord, 0, 0}));
+    EXPECT_EQ(Slice(wide, kDescriptionAt + 12, 4), (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
+
+    // 0x40: stream and offset swapped, and after the vertex data the first 6 bytes of each vertex.
+    const std::vector<uint8_t> swappedElements = SaveWith(data, MeshTemplateRenderingData::kSaveSwappedElements);
+    EXPECT_EQ(swappedElements.size(), plain.size() + 8 + 6);
+    EXPECT_EQ(Slice(swappedElements, kElementsAt + 8, 4), (std::vector<uint8_t>{0, 0, 0, 0x0C}));
+    EXPECT_EQ(Slice(swappedElements, kVertexAt + 16, 14),
+              (std::vector<uint8_t>{6, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0x80, 0x3F, 0, 0}));
+}
+
+TEST(MeshTemplateRenderingDataTest, DeclarationsAndIndicesFromTheFileAreChecked)
+{
+    ConsoleCapture console;
+    // 66 elements: refused before anything is allocated.
+    std::vector<uint8_t> bytes;
+    PutU32(bytes, 66);
+    PutZeros(bytes, 66 * 8 + 64);
+    MeshTemplateRenderingData data;
+    RecordInput in(bytes.data(), bytes.size());
+    EXPECT_FALSE(data.Load(in, 7, "Many"));
+    EXPECT_TRUE(console.Contains("Mesh data of Many declares 66 vertex elements", 4));
+
+    // 32-bit indices: converted for the CPU paths while they fit 16 bits, refused when not.
+    for (uint32_t big : {2u, 70000u})
+    {
+        std::vector<uint8_t> record;
+        PutU32(record, 0); // E1
+        PutU32(record, 3); // vertices
+        PutU32(record, 0); // stride
+        PutZeros(record, 24);
+        PutU32(record, 1); // triangles
+        PutU32(record, 102);
+        PutZeros(record, 12);
+        PutU32(record, 12);
+        for (uint32_t index : {0u, 1u, big})
+            PutU32(record, index);
+        PutU32(record, 0); // lines
+        PutZeros(record, 20);
+        PutU32(record, 0); // bones
+        PutU32(record, 0); // obsolete materials
+        PutU32(record, 0);
+        PutU32(record, 0);
+        MeshTemplateRenderingData wide;
+        RecordInput wideIn(record.data(), record.size());
+        EXPECT_EQ(wide.Load(wideIn, 7, "Wide"), big == 2) << big;
+    }
+    EXPECT_TRUE(console.Contains("Mesh data of Wide has index 70000, past what 16 bits hold", 4));
+}
+
+TEST(MeshTemplateRenderingDataTest, CollisionCopyFollowsTheDeclaration)
+{
+    const uint8_t blend[8] = {255, 0, 0, 0, 3, 0, 0, 0};
+    struct Case
+    {
+        std::vector<gpu::VertexElement> elements;
+        uint32_t layout; // 0: no copy
+        uint32_t stride;
+    };
+    using E = gpu::VertexElement;
+    const E position{0, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsagePosition, 0};
+    const E weights{0, 12, gpu::kDeclUByte4N, 0, gpu::kDeclUsageBlendWeight, 0};
+    const E indices{0, 16, gpu::kDeclUByte4, 0, gpu::kDeclUsageBlendIndices, 0};
+    const E farIndices{0, 20, gpu::kDeclUByte4, 0, gpu::kDeclUsageBlendIndices, 0};
+    const E packed{0, 0, gpu::kDeclShort4N, 0, gpu::kDeclUsagePosition, 0};
+    const E normal{0, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsageNormal, 0};
+    const Case cases[] = {
+        {{position, weights, indices, gpu::kDeclEnd}, 1 | 2, 20},
+        {{position, weights, farIndices, gpu::kDeclEnd}, 1, 12},
+        {{position, indices, weights, gpu::kDeclEnd}, 1, 12},
+        {{packed, gpu::kDeclEnd}, 4, 8},
+        {{normal, gpu::kDeclEnd}, 0, 0},
+        {{{0, 0, gpu::kDeclFloat2, 0, gpu::kDeclUsagePosition, 0}, gpu::kDeclEnd}, 0, 0},
+    };
+    for (const Case& c : cases)
+    {
+        // Two vertices of 24 bytes: position (1, 2, 3) / (4, 5, 6), then the blend bytes.
+        std::vector<uint8_t> vertices(48);
+        for (int v = 0; v < 2; ++v)
+        {
+            const float p[3] = {float(1 + 3 * v), float(2 + 3 * v), float(3 + 3 * v)};
+            std::memcpy(vertices.data() + 24 * v, p, 12);
+            std::memcpy(vertices.data() + 24 * v + 12, blend, 8);
+        }
+        MeshTemplateRenderingData built;
+        built.SetGeometry(2, 24, vertices, {0, 1, 1});
+        built.SetDeclaration(Elements(c.elements));
+        MeshShaderPreset preset;
+        preset.materials.resize(1);
+        preset.materials[0].triangleCount = 1;
+        built.AddPreset(preset);
+        const std::vector<uint8_t> saved = Save(built);
+        MeshTemplateRenderingData data;
+        RecordInput in(saved.data(), saved.size());
+        ASSERT_TRUE(data.Load(in, 53, "Copy"));
+        const uint8_t* copy = data.GetPickingVertices();
+        if (c.layout == 0)
+        {
+            EXPECT_EQ(copy, nullptr);
+            continue;
+        }
+        ASSERT_NE(copy, nullptr) << c.layout;
+        EXPECT_EQ(data.GetPickingLayout(), c.layout);
+        EXPECT_EQ(data.GetPickingStride(), c.stride);
+        EXPECT_EQ(std::vector<uint8_t>(copy + c.stride, copy + c.stride + 8),
+                  std::vector<uint8_t>(vertices.data() + 24, vertices.data() + 32));
+        if ((c.layout & 2) != 0)
+        {
+            EXPECT_EQ(std::vector<uint8_t>(copy + 12, copy + 20), std::vector<uint8_t>(blend, blend + 8));
+        }
+    }
+
+    // Older records, and projects that keep no collision vertices, build none.
+    MeshTemplateRenderingData built;
+    std::vector<uint8_t> vertices(12, 0);
+    built.SetGeometry(1, 12, vertices, {0, 0, 0});
+    built.SetDeclaration(Elements({position, gpu::kDeclEnd}));
+    const std::vector<uint8_t> saved = Save(built);
+    gProjectConfig.m_pcUsesMobileSettings = true;
+    gProjectConfig.m_collisionVertices = false;
+    MeshTemplateRenderingData noCopy;
+    RecordInput in(saved.data(), saved.size());
+    ASSERT_TRUE(noCopy.Load(in, 53, "t"));
+    gProjectConfig.m_pcUsesMobileSettings = false;
+    gProjectConfig.m_collisionVertices = true;
+    EXPECT_EQ(noCopy.GetPickingVertices(), nullptr);
+}
+
+TEST(MeshTemplateRenderingDataTest, VersionFortyDropsTheObsoleteBlockAndFiftyReadsContours)
+{
+    for (uint32_t version : {40u, 50u})
+    {
+        std::vector<uint8_t> bytes;
+        PutU32(bytes, 0);         // mesh flags
+        PutZeros(bytes, 32);      // bounds
+        PutZeros(bytes, version <= 42 ? 64 : 32); // dropped blocks, or the second bounds
+        PutU32(bytes, 0);         // E1
+        PutU32(bytes, 0);         // E2
+        PutU32(bytes, 0);         // vertex count
+        PutU32(bytes, 0);         // stride
+        PutZeros(bytes, 24);
+        PutU32(bytes, 0);
+        PutZeros(bytes, 20);
+        PutU32(bytes, 0);
+        PutZeros(bytes, 20);
+        if (version == 40)
+        {
+            PutU32(bytes, 77);    // dropped word
+            PutZeros(bytes, 16);
+            PutU32(bytes, 4);     // size
+            PutZeros(bytes, 4);
+            PutZeros(bytes, 4);   // its data
+        }
+        else
+        {
+            PutU32(bytes, 5);     // contour counts
+            PutU32(bytes, 6);
+            PutZeros(bytes, 24);  // no contour vertices
+            PutZeros(bytes, 20);  // no contour indices
+        }
+        PutU32(bytes, 2);         // bones
+        PutU32(bytes, 0);         // presets
+        PutZeros(bytes, version == 40 ? 6 : 8); // render bytes A, C, B, skip, D, E (and F, G)
+        MeshTemplateRenderingData data;
+        RecordInput in(bytes.data(), bytes.size());
+        ASSERT_TRUE(data.Load(in, version, "t")) << version;
+        EXPECT_EQ(in.Remaining(), 0u) << version;
+        EXPECT_EQ(data.GetSkinningBoneCount(), 2u) << version;
+    }
 }

@@ -3,6 +3,7 @@
 #include "core/strings/StringUtils.h"
 #include "effects/animation/AnimationTreeDefinition.h"
 #include "effects/animation/MeshSkeleton.h"
+#include "platform/gpu/GpuTypes.h"
 #include "renderer/MeshTemplateRenderingData.h"
 #include "scene/kinds/MeshTemplate.h"
 #include "tools/datakit/SceneWriter.h"
@@ -12,26 +13,83 @@
 
 namespace
 {
-MeshTemplateRenderingData* MakeQuad(const MeshTemplateSpec& spec)
+struct LitVertex
+{
+    float position[3];
+    float normal[3];
+    float uv[2];
+};
+
+std::vector<uint8_t> Declaration()
+{
+    const uint8_t elements[] = {0, 0, 0,  0, gpu::kDeclFloat3, 0, gpu::kDeclUsagePosition, 0,
+                                0, 0, 12, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsageNormal,   0,
+                                0, 0, 24, 0, gpu::kDeclFloat2, 0, gpu::kDeclUsageTexCoord, 0,
+                                0xFF, 0, 0, 0, gpu::kDeclUnused, 0, 0, 0};
+    return std::vector<uint8_t>(elements, elements + sizeof(elements));
+}
+
+// Four corners of each face, clockwise seen from outside (front faces are clockwise on screen); two
+// triangles each.
+void AddFace(std::vector<LitVertex>& vertices, std::vector<uint16_t>& indices, const float (&corners)[4][3],
+             const float (&normal)[3])
+{
+    const uint16_t first = uint16_t(vertices.size());
+    const float uvs[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    for (int i = 0; i < 4; ++i)
+        vertices.push_back({{corners[i][0], corners[i][1], corners[i][2]}, {normal[0], normal[1], normal[2]},
+                            {uvs[i][0], uvs[i][1]}});
+    for (uint16_t i : {0, 1, 2, 0, 2, 3})
+        indices.push_back(uint16_t(first + i));
+}
+
+MeshTemplateRenderingData* MakeMesh(const MeshTemplateSpec& spec)
 {
     auto* data = new MeshTemplateRenderingData;
-    const float positions[4][3] = {{-1, 0, -1}, {1, 0, -1}, {1, 0, 1}, {-1, 0, 1}};
-    std::vector<uint8_t> vertices(sizeof(positions));
-    std::memcpy(vertices.data(), positions, sizeof(positions));
-    data->SetGeometry(4, 12, vertices, {0, 1, 2, 0, 2, 3});
+    std::vector<LitVertex> vertices;
+    std::vector<uint16_t> indices, lines;
+    BoundingBox4 bounds(Vector(-1, 0, -1, 1), Vector(1, 0, 1, 1));
+    if (spec.shape == MeshTemplateSpec::Shape::Quad)
+    {
+        const float corners[4][3] = {{-1, 0, -1}, {1, 0, -1}, {1, 0, 1}, {-1, 0, 1}};
+        AddFace(vertices, indices, corners, {0, 1, 0});
+        lines = {0, 1, 1, 2, 2, 3, 3, 0};
+    }
+    else
+    {
+        const float x = spec.boxSize[0] * 0.5f, y = spec.boxSize[1], z = spec.boxSize[2] * 0.5f;
+        const float faces[6][4][3] = {{{-x, y, -z}, {-x, y, z}, {x, y, z}, {x, y, -z}},    // top
+                                      {{-x, 0, -z}, {x, 0, -z}, {x, 0, z}, {-x, 0, z}},    // bottom
+                                      {{-x, 0, z}, {x, 0, z}, {x, y, z}, {-x, y, z}},      // +z
+                                      {{x, 0, -z}, {-x, 0, -z}, {-x, y, -z}, {x, y, -z}},  // -z
+                                      {{x, 0, z}, {x, 0, -z}, {x, y, -z}, {x, y, z}},      // +x
+                                      {{-x, 0, -z}, {-x, 0, z}, {-x, y, z}, {-x, y, -z}}}; // -x
+        const float normals[6][3] = {{0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}, {1, 0, 0}, {-1, 0, 0}};
+        for (int face = 0; face < 6; ++face)
+            AddFace(vertices, indices, faces[face], normals[face]);
+        // The twelve edges: the top and bottom rings, then the uprights.
+        lines = {0, 1, 1, 2, 2, 3, 3, 0, 4, 5, 5, 6, 6, 7, 7, 4, 4, 0, 5, 3, 6, 2, 7, 1};
+        bounds = BoundingBox4(Vector(-x, 0, -z, 1), Vector(x, y, z, 1));
+    }
+    std::vector<uint8_t> bytes(vertices.size() * sizeof(LitVertex));
+    std::memcpy(bytes.data(), vertices.data(), bytes.size());
+    data->SetGeometry(uint32_t(vertices.size()), sizeof(LitVertex), bytes, indices);
+    data->SetDeclaration(Declaration());
+    data->SetEdgeLines(lines);
+    data->SetBounds(bounds);
     for (const std::string& name : spec.shaderPresets)
     {
         MeshShaderPreset preset;
         preset.name = NameString(name.c_str());
         MeshMaterial material;
-        material.triangleCount = 2;
-        material.textures.push_back({"Textures/" + name + ".dds", 0, 0});
+        material.shaderName = "MeshSolid";
+        material.triangleCount = uint32_t(indices.size() / 3);
         preset.materials.push_back(material);
         data->AddPreset(preset);
     }
-    const uint8_t bytes[7] = {spec.renderSwitches[0], spec.renderSwitches[1], spec.renderSwitches[2],
-                              spec.renderSwitches[3], 1, 0, 0};
-    data->SetRenderBytes(bytes);
+    const uint8_t renderBytes[7] = {spec.renderSwitches[0], spec.renderSwitches[1], spec.renderSwitches[2],
+                                    spec.renderSwitches[3], 1, 0, 0};
+    data->SetRenderBytes(renderBytes);
     return data;
 }
 
@@ -64,7 +122,12 @@ std::unique_ptr<MeshTemplate> MakeTemplate(const MeshTemplateSpec& spec)
 {
     auto meshTemplate = std::make_unique<MeshTemplate>();
     if (spec.withMeshData)
-        meshTemplate->SetRenderingData(MakeQuad(spec));
+    {
+        MeshTemplateRenderingData* const data = MakeMesh(spec);
+        meshTemplate->SetRenderingData(data);
+        // Entities take their local box from the template: without it they are never visible.
+        meshTemplate->SetStaticBoundingBox(data->GetBounds());
+    }
     if (!spec.bones.empty())
     {
         MeshSkeleton* const skeleton = MakeChain(spec.bones, spec.rootMotionBone);

@@ -1,5 +1,6 @@
-// Mesh templates for tests and demo data: a MeshTemplate with a one-quad mesh whose shader presets
-// have the given names (or no mesh data), an optional chain of bones, and its animation
+// Mesh templates for tests and demo data: a MeshTemplate with a one-quad or box mesh (positions,
+// normals and texture coordinates with their vertex declaration, edge lines, one lit "MeshSolid"
+// material per shader preset) or no mesh data, an optional chain of bones, and its animation
 // definitions, written as a template body by the engine's own writers. Main thread.
 #pragma once
 
@@ -16,6 +17,14 @@ class MeshTemplate;
 struct MeshTemplateSpec
 {
     bool withMeshData = true;
+    // A 2 x 2 quad in the xz plane facing +y, or a box of the given size standing on y = 0.
+    enum class Shape
+    {
+        Quad,
+        Box
+    };
+    Shape shape = Shape::Quad;
+    float boxSize[3] = {1.0f, 1.0f, 1.0f};
     std::vector<std::string> shaderPresets = {"Default"};
     // The four render switches (entity render flags 0x40, 0x80, 0x20, 0x200).
     uint8_t renderSwitches[4] = {1, 0, 0, 0};

@@ -60,7 +60,8 @@ end
 DemoPrint("Demo main script loaded")
 )LUA";
 
-const char* const kField = R"LUA(-- DemoField: markers spawned from a template walk in a circle; a sentry runs its behaviour tree;
+const char* const kField = R"LUA(-- DemoField: marker boxes spawned from a template walk in circles in front of the camera, below
+-- eye level; a sentry runs its behaviour tree;
 -- a tone plays; after two seconds of game time the demo moves on to the outpost.
 DemoPrint("Demo: DemoField script runs")
 gDemo.markers = {}
@@ -89,7 +90,7 @@ gDemo.OnTick = function(ticks)
     end
     for i, marker in ipairs(gDemo.markers) do
         local angle = (ticks / 15.0 + i) * 0.5
-        marker:SetLocalPosition(Vector(math.cos(angle) * 10 * i, 0, math.sin(angle) * 10 * i, 1))
+        marker:SetLocalPosition(Vector(math.cos(angle) * 4 * i, -4, 40 + math.sin(angle) * 4 * i, 1))
     end
 end
 gSequenceSystem:StartSequence("fanfare")

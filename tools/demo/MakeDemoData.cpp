@@ -65,8 +65,10 @@ const char* const kSentryTree =
 
 // The index's unnamed root holds the folder "templates", so template paths name the mount as
 // the engine's own data does ("templates/Demo/Marker").
-const DemoTemplate kTemplates[] = {
-    {"Demo", "Marker", 0xD1}, {"Demo", "Beacon", 0xD2}, {"Demo", "Sentry", 0xD3, BehaviourTreeTemplate::kTypeId, kSentryTree}};
+// The marker is a lit box mesh.
+const DemoTemplate kTemplates[] = {{"Demo", "Marker", 0xD1, MeshTemplate::kTypeId},
+                                   {"Demo", "Beacon", 0xD2},
+                                   {"Demo", "Sentry", 0xD3, BehaviourTreeTemplate::kTypeId, kSentryTree}};
 const char* const kScenes[] = {"DemoField", "DemoOutpost"};
 
 SimpleGUID GuidOf(const DemoTemplate& demoTemplate)
@@ -101,7 +103,15 @@ bool AddTemplates(DataRoot& data)
         entry.typeId = demoTemplate.typeId;
         entries.push_back(entry);
         std::unique_ptr<EntityTemplate> body(new EntityTemplate);
-        if (demoTemplate.tree != nullptr)
+        if (demoTemplate.typeId == MeshTemplate::kTypeId)
+        {
+            MeshTemplateSpec box;
+            box.shape = MeshTemplateSpec::Shape::Box;
+            box.boxSize[0] = box.boxSize[2] = 2.0f;
+            box.boxSize[1] = 3.0f;
+            body = MeshTemplateWriter::MakeTemplate(box);
+        }
+        else if (demoTemplate.tree != nullptr)
         {
             std::string error;
             auto* trees = new BehaviourTreeTemplate;
@@ -119,7 +129,8 @@ bool AddTemplates(DataRoot& data)
                      AsString(SceneWriter::BuildTemplateBody(*body, entry.guid, demoTemplate.typeId)));
         data.AddFile("templates", path + ".template", TemplateWriter::MakeStubText(entry.guid, demoTemplate.typeId));
     }
-    // The animated waver: a skeleton of three bones that plays "Wave" from "animations/Demo/wave.bin".
+    // The animated waver: a tall box with a skeleton of three bones that plays "Wave" from
+    // "animations/Demo/wave.bin".
     TemplateStubEntry waver;
     waver.folder = "templates/Demo";
     waver.name = "Waver";
@@ -127,7 +138,8 @@ bool AddTemplates(DataRoot& data)
     waver.typeId = MeshTemplate::kTypeId;
     entries.push_back(waver);
     MeshTemplateSpec spec;
-    spec.withMeshData = false;
+    spec.shape = MeshTemplateSpec::Shape::Box;
+    spec.boxSize[1] = 4.0f;
     spec.bones = {"Hips", "Spine", "Hand"};
     spec.clips = {{"Wave", "Demo/wave"}};
     spec.clips[0].time = 2.0f;

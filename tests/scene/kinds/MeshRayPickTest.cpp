@@ -195,18 +195,28 @@ TEST_F(MeshRayPickTest, SkinningBlendsWeightedBonesUpToTheFirstZeroWeight)
     v.Float(1, 2, 3, &half);
     v.Float(1, 2, 3, &whole);
     float out[6] = {};
-    ASSERT_TRUE(MeshRayPick::SkinPositions(1 | 2, v.bytes.data(), 20, 2, bones, 3, MeshPositionDecoding(), out));
+    // The CPU vertex path: bone indices, then weights.
+    const uint32_t cpuPath = 1 | 2 | MeshTemplateRenderingData::kLayoutIndicesFirst;
+    ASSERT_TRUE(MeshRayPick::SkinPositions(cpuPath, v.bytes.data(), 20, 2, bones, 3, MeshPositionDecoding(), out));
     EXPECT_NEAR(out[0], 1.0f + 0.2f, 1e-5f);
     EXPECT_NEAR(out[1], 2.0f + 0.8f * 10.0f, 1e-5f);
     EXPECT_NEAR(out[2], 3.0f, 1e-5f);
     EXPECT_NEAR(out[5], 6.0f, 1e-5f);
+
+    // The collision copy: weights, then bone indices.
+    PickVertices copy;
+    const uint8_t weightsFirst[8] = {51, 204, 0, 255, 0, 1, 2, 0};
+    copy.Float(1, 2, 3, &weightsFirst);
+    ASSERT_TRUE(MeshRayPick::SkinPositions(1 | 2, copy.bytes.data(), 20, 1, bones, 3, MeshPositionDecoding(), out));
+    EXPECT_NEAR(out[0], 1.0f + 0.2f, 1e-5f);
+    EXPECT_NEAR(out[1], 2.0f + 0.8f * 10.0f, 1e-5f);
 
     PickVertices packed;
     packed.Packed(32767, 0, -32768);
     packed.Put(uint8_t(1)), packed.Put(uint8_t(0)), packed.Put(uint16_t(0));
     packed.Put(uint8_t(255)), packed.Put(uint8_t(0)), packed.Put(uint16_t(0));
     MeshPositionDecoding decoding{Vector(1, 1, 1, 0), Vector(2, 2, 2, 1)};
-    ASSERT_TRUE(MeshRayPick::SkinPositions(4 | 2, packed.bytes.data(), 16, 1, bones, 3, decoding, out));
+    ASSERT_TRUE(MeshRayPick::SkinPositions(4 | 2 | MeshTemplateRenderingData::kLayoutIndicesFirst, packed.bytes.data(), 16, 1, bones, 3, decoding, out));
     EXPECT_NEAR(out[0], 3.0f, 1e-5f);
     EXPECT_NEAR(out[1], 11.0f, 1e-5f);
     EXPECT_NEAR(out[2], -1.0f, 1e-5f);
@@ -219,7 +229,8 @@ TEST_F(MeshRayPickTest, SkinningRefusesBonesThePoseDoesNotHave)
     const uint8_t skin[8] = {0, 1, 0, 0, 128, 127, 0, 0};
     v.Float(1, 2, 3, &skin);
     float out[3] = {};
-    EXPECT_FALSE(MeshRayPick::SkinPositions(1 | 2, v.bytes.data(), 20, 1, bones, 1, MeshPositionDecoding(), out));
+    EXPECT_FALSE(MeshRayPick::SkinPositions(1 | 2 | MeshTemplateRenderingData::kLayoutIndicesFirst, v.bytes.data(), 20,
+                                            1, bones, 1, MeshPositionDecoding(), out));
     EXPECT_TRUE(m_log.Contains("names bone 1 of 1"));
     // A layout without skinning bytes is not skinned at all.
     EXPECT_FALSE(MeshRayPick::SkinPositions(1, v.bytes.data(), 20, 1, bones, 1, MeshPositionDecoding(), out));

@@ -1,0 +1,66 @@
+// Lit mesh materials: a Lambert key light over an ambient term, the instance colour and an optional
+// diffuse texture whose coordinates the material's texture transform scales and offsets.
+#include "Common.hlsl"
+
+// The program the graphics stand-in runs for this family, with the switches the options set.
+#pragma program MeshLambert
+#ifdef DIFFUSE_TEXTURE
+#pragma program Texture
+#endif
+#ifdef TWO_SIDED
+#pragma program TwoSided
+#endif
+#ifdef SKINNING
+#pragma program Skinning
+#endif
+#ifdef DEFERRED
+#pragma program Deferred
+#endif
+
+sampler2D DiffuseTexture : register(s0);
+// Per material: (scale u, scale v, offset u, offset v).
+float4 TextureTransform : register(c198);
+// Scene lighting: the direction the key light travels, its colour, and the ambient colour.
+float4 LightDirection : register(c200);
+float4 LightColor : register(c201);
+float4 AmbientColor : register(c202);
+
+struct VertexOutput
+{
+    float4 position : POSITION;
+    float4 color : COLOR0;
+    float2 uv : TEXCOORD0;
+    float3 normal : TEXCOORD1;
+};
+
+VertexOutput vertex(float4 position : POSITION, float3 normal : NORMAL, float2 uv : TEXCOORD0,
+                    float4 weights : BLENDWEIGHT, float4 indices : BLENDINDICES)
+{
+    VertexOutput o;
+#ifdef SKINNING
+    position = Skin(position, weights, indices);
+#endif
+    o.position = mul(position, ModelViewProjMatrix);
+    o.normal = mul(float4(normal, 0), ModelMatrix).xyz;
+    o.color = ConstantColor;
+    o.uv = uv * TextureTransform.xy + TextureTransform.zw;
+    return o;
+}
+
+float4 pixel(VertexOutput i, float face : VFACE) : COLOR0
+{
+    float3 n = normalize(i.normal);
+#ifdef TWO_SIDED
+    n *= sign(face);
+#endif
+#ifdef DEFERRED
+    return float4(n * 0.5 + 0.5, 1);
+#else
+    float4 color = i.color;
+#ifdef DIFFUSE_TEXTURE
+    color *= tex2D(DiffuseTexture, i.uv);
+#endif
+    float3 light = AmbientColor.rgb + LightColor.rgb * saturate(dot(n, -LightDirection.xyz));
+    return float4(color.rgb * light, color.a);
+#endif
+}

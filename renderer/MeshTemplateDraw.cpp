@@ -1,0 +1,492 @@
+// The draws of MeshTemplateRenderingData: gathering into sorted runs, the batch draw with its pass
+// and material-kind table, the CPU skinning path and the edge lines. Render thread only.
+#include "renderer/MeshTemplateRenderingData.h"
+
+#include "platform/gpu/GpuBuffer.h"
+#include "platform/gpu/GpuDevice.h"
+#include "renderer/LightmapMapping.h"
+#include "renderer/MeshPassTable.h"
+#include "renderer/NorvexRenderer.h"
+#include "renderer/PixelShaderObject.h"
+#include "renderer/ShaderManager.h"
+#include "renderer/VertexShaderObject.h"
+#include "renderer/jobs/TextureHolder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace
+{
+constexpr uint32_t kRegisterBounds = 220;
+constexpr uint32_t kRegisterCameraPosition = 242;
+constexpr uint32_t kRegisterTextureTransform = 198;
+constexpr uint32_t kRegisterAlphaTest = 195;
+constexpr uint32_t kRegisterScale = 241;
+constexpr uint32_t kPixelRegisterAlphaTest = 194;
+constexpr uint32_t kPixelRegisterLight = 200; // direction, colour, ambient
+constexpr uint32_t kRegisterLighting = 210;   // the instance's lighting block, ten vectors
+constexpr uint32_t kCpuVertexBonesAt = 12;
+// The system shader that draws edge lines: the vertex colour times the constant colour.
+constexpr uint32_t kEdgeLineShaderSlot = 0;
+
+// The gather list and the work arrays belong to the render thread.
+struct GatherState
+{
+    MeshGatherRecord records[MeshTemplateRenderingData::kMaxGathered];
+    uint32_t count = 0;
+    bool gathering = false;
+    int32_t passA = 0;
+    uint32_t passB = 0;
+    std::vector<uint8_t> skinned;
+    std::vector<uint16_t> sortedIndices;
+};
+
+GatherState& Gather()
+{
+    static GatherState state;
+    return state;
+}
+
+float DepthKey(const BoundingBox4& bounds, const Matrix& world)
+{
+    const CameraState& camera = gRenderer->GetCamera();
+    const Vector& position = camera.inverseView.rows[3];
+    const Vector& forward = camera.inverseView.rows[2];
+    Vector nearest;
+    bounds.GetNearestPoint(position, world, nearest);
+    return (nearest.x - position.x) * forward.x + (nearest.y - position.y) * forward.y +
+           (nearest.z - position.z) * forward.z + 10000.0f;
+}
+
+// Runs share data, preset, mirror, outline state and clock.
+bool SameRun(const MeshGatherRecord& a, const MeshGatherRecord& b)
+{
+    return a.data == b.data && a.presetIndex == b.presetIndex && a.mirrored == b.mirrored &&
+           a.outlineState == b.outlineState && a.clockIndex == b.clockIndex;
+}
+
+void DrawGathered(uint32_t count)
+{
+    GatherState& state = Gather();
+    MeshTemplateRenderingData::SortGathered(state.records, count);
+    for (uint32_t first = 0; first < count;)
+    {
+        uint32_t end = first + 1;
+        while (end < count && SameRun(state.records[first], state.records[end]))
+            ++end;
+        state.records[first].data->DrawBatch(state.records[first].presetIndex, state.records + first, end - first,
+                                             state.passA, state.passB, nullptr);
+        first = end;
+    }
+}
+
+// The model-space camera position of a world matrix whose rows are orthogonal axes and a translation.
+Vector ModelSpacePoint(const Matrix& world, const Vector& point)
+{
+    const Vector d(point.x - world.rows[3].x, point.y - world.rows[3].y, point.z - world.rows[3].z, 0.0f);
+    Vector out;
+    float* o = &out.x;
+    for (int axis = 0; axis < 3; ++axis)
+    {
+        const Vector& r = world.rows[axis];
+        const float length = r.x * r.x + r.y * r.y + r.z * r.z;
+        o[axis] = length > 0.0f ? (d.x * r.x + d.y * r.y + d.z * r.z) / length : 0.0f;
+    }
+    out.w = 1.0f;
+    return out;
+}
+
+// Triangles ordered by the smallest squared distance of their corners to the camera, nearest first.
+void SortTriangles(const uint8_t* indices, uint32_t triangles, const std::vector<uint8_t>& vertices, uint32_t stride,
+                   const Vector& camera, std::vector<uint16_t>& out)
+{
+    struct Entry
+    {
+        uint16_t corners[3];
+        float distance;
+    };
+    std::vector<Entry> entries(triangles);
+    for (uint32_t t = 0; t < triangles; ++t)
+    {
+        Entry& entry = entries[t];
+        entry.distance = INFINITY;
+        for (int c = 0; c < 3; ++c)
+        {
+            const size_t at = (size_t(t) * 3 + c) * 2;
+            entry.corners[c] = uint16_t(indices[at] | (indices[at + 1] << 8));
+            float p[3] = {};
+            if ((size_t(entry.corners[c]) + 1) * stride <= vertices.size())
+                std::memcpy(p, vertices.data() + size_t(entry.corners[c]) * stride, 12);
+            const float dx = p[0] - camera.x, dy = p[1] - camera.y, dz = p[2] - camera.z;
+            entry.distance = std::min(entry.distance, dx * dx + dy * dy + dz * dz);
+        }
+    }
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.distance < b.distance; });
+    out.resize(size_t(triangles) * 3);
+    for (uint32_t t = 0; t < triangles; ++t)
+        for (int c = 0; c < 3; ++c)
+            out[size_t(t) * 3 + c] = entries[t].corners[c];
+}
+
+void UploadLighting()
+{
+    // A fixed key light until the scene parameter sets reach the render side (render-5).
+    const float length = std::sqrt(0.4f * 0.4f + 1.0f + 0.3f * 0.3f);
+    const Vector values[3] = {Vector(-0.4f / length, -1.0f / length, -0.3f / length, 0.0f),
+                              Vector(0.85f, 0.85f, 0.8f, 1.0f), Vector(0.3f, 0.3f, 0.35f, 1.0f)};
+    gRenderer->SetPixelShaderConstants(kPixelRegisterLight, &values[0].x, 3);
+}
+} // namespace
+
+void MeshTemplateRenderingData::BeginGather(int32_t passA, uint32_t passB)
+{
+    GatherState& state = Gather();
+    state.gathering = true;
+    state.count = 0;
+    state.passA = passA;
+    state.passB = passB;
+}
+
+bool MeshTemplateRenderingData::IsGathering()
+{
+    return Gather().gathering;
+}
+
+uint32_t MeshTemplateRenderingData::GetGatheredCount()
+{
+    return Gather().count;
+}
+
+void MeshTemplateRenderingData::FlushGathered()
+{
+    GatherState& state = Gather();
+    state.gathering = false;
+    DrawGathered(state.count);
+    state.count = 0;
+}
+
+void MeshTemplateRenderingData::SortGathered(MeshGatherRecord* records, uint32_t count)
+{
+    // Two records are ordered too: their draw order must not depend on how many were gathered.
+    std::stable_sort(records, records + count, [](const MeshGatherRecord& a, const MeshGatherRecord& b) {
+        if (a.depthKey != b.depthKey)
+            return a.depthKey < b.depthKey;
+        if (a.data != b.data)
+            return std::greater<const MeshTemplateRenderingData*>()(a.data, b.data);
+        if (a.presetIndex != b.presetIndex)
+            return a.presetIndex > b.presetIndex;
+        if (a.mirrored != b.mirrored)
+            return a.mirrored > b.mirrored;
+        if (a.outlineState != b.outlineState)
+            return a.outlineState > b.outlineState;
+        return a.clockIndex > b.clockIndex;
+    });
+}
+
+void MeshTemplateRenderingData::Draw(const Matrix& world, const Matrix& global, const BoundingBox4& bounds,
+                                     const Vector& color, float scale, uint8_t mirrored, uint8_t outlineState,
+                                     uint32_t presetIndex, const float* bones, const LightmapMapping* lightmap,
+                                     const Vector* lighting, int32_t passA, uint32_t passB, uint32_t clockIndex,
+                                     float random) const
+{
+    if (gRenderer == nullptr || !IsReady())
+        return;
+    GatherState& state = Gather();
+    MeshGatherRecord record;
+    record.world = world;
+    record.global = global;
+    record.color = color;
+    record.lightmap = lightmap;
+    record.lighting = lighting;
+    record.scale = scale;
+    record.data = this;
+    record.presetIndex = presetIndex;
+    record.mirrored = mirrored;
+    record.outlineState = outlineState;
+    record.clockIndex = clockIndex;
+    record.random = random;
+    if (state.gathering && bones == nullptr && passA >= 0)
+    {
+        if (state.count == kMaxGathered)
+        {
+            DrawGathered(state.count);
+            state.count = 0;
+        }
+        record.depthKey = DepthKey(bounds, world);
+        state.records[state.count++] = record;
+        return;
+    }
+    DrawBatch(presetIndex, &record, 1, passA, passB, bones);
+}
+
+bool MeshTemplateRenderingData::SkinCpuVertices(const float* bones, uint32_t boneCount, uint32_t first, uint32_t end,
+                                                std::vector<uint8_t>& out) const
+{
+    if ((m_meshFlags & 1) == 0 || m_cpuStride < kCpuVertexBonesAt + 8 || m_vertexStride < 16)
+        return false;
+    const bool normal = (m_cpuLayoutFlags & kLayoutNormal) != 0;
+    const bool tangent = (m_cpuLayoutFlags & kLayoutTangent) != 0;
+    const uint32_t inputBytes = kCpuVertexBonesAt + 8 + (normal ? 12 : 0) + (tangent ? 16 : 0) + 4;
+    const uint32_t outputBytes = 12 + (normal ? 12 : 0) + (tangent ? 8 : 0) + 4;
+    end = std::min(end, m_vertexCount);
+    if (inputBytes > m_cpuStride || outputBytes > m_vertexStride || uint64_t(end) * m_cpuStride > m_cpuVertices.size())
+        return false;
+    out.resize(size_t(m_vertexCount) * m_vertexStride);
+    for (uint32_t v = first; v < end; ++v)
+    {
+        const uint8_t* in = m_cpuVertices.data() + size_t(v) * m_cpuStride;
+        float position[3], n[3] = {}, t[4] = {};
+        std::memcpy(position, in, 12);
+        size_t at = kCpuVertexBonesAt + 8;
+        if (normal)
+            std::memcpy(n, in + at, 12), at += 12;
+        if (tangent)
+            std::memcpy(t, in + at, 16), at += 16;
+        float p[3] = {}, rn[3] = {}, rt[3] = {};
+        for (int influence = 0; influence < 4; ++influence)
+        {
+            const uint8_t weightByte = in[kCpuVertexBonesAt + 4 + influence];
+            if (weightByte == 0)
+                break;
+            const uint8_t bone = in[kCpuVertexBonesAt + influence];
+            // A bone the pose does not carry would be read past the matrices: it is skipped.
+            if (bone >= boneCount)
+                continue;
+            const float w = float(weightByte) / 255.0f;
+            const float* m = bones + size_t(bone) * 12; // three rows of four: x' = row . (x, y, z, 1)
+            for (int r = 0; r < 3; ++r)
+            {
+                const float* row = m + r * 4;
+                p[r] += w * (row[0] * position[0] + row[1] * position[1] + row[2] * position[2] + row[3]);
+                rn[r] += w * (row[0] * n[0] + row[1] * n[1] + row[2] * n[2]);
+                rt[r] += w * (row[0] * t[0] + row[1] * t[1] + row[2] * t[2]);
+            }
+        }
+        uint8_t* o = out.data() + size_t(v) * m_vertexStride;
+        std::memcpy(o, p, 12);
+        size_t to = 12;
+        if (normal)
+            std::memcpy(o + to, rn, 12), to += 12;
+        if (tangent)
+        {
+            const float values[4] = {rt[0], rt[1], rt[2], t[3]};
+            for (float value : values)
+            {
+                const float c = std::clamp(value, -1.0f, 1.0f);
+                const int16_t s = int16_t(c >= 0.0f ? std::lround(c * 32767.0f) : std::lround(c * 32768.0f));
+                std::memcpy(o + to, &s, 2);
+                to += 2;
+            }
+        }
+        std::memcpy(o + to, in + at, 4);
+    }
+    return true;
+}
+
+void MeshTemplateRenderingData::DrawEdgeLines(const MeshGatherRecord& record, const float*) const
+{
+    if (m_edgeIndexBuffer == nullptr || m_lineCount == 0 || m_vertexBuffer == nullptr)
+        return;
+    const ShaderPair& pair = gShaderManager.GetSystemShader(kEdgeLineShaderSlot);
+    if (!pair.IsValid())
+        return;
+    NorvexRenderer& renderer = *gRenderer;
+    gpu::GpuDevice* const device = renderer.GetDevice();
+    pair.Bind();
+    device->SetStreamSource(0, m_vertexBuffer, 0, m_vertexStride);
+    device->SetVertexDeclaration(m_vertexDeclaration);
+    device->SetIndices(m_edgeIndexBuffer);
+    renderer.SetVertexShaderConstants(kRegisterBounds, &m_bounds.min.x, 2);
+    const auto* vertex = static_cast<const VertexShaderObject*>(pair.m_vertexObject);
+    vertex->SetModelMatrix(renderer, record.world, true);
+    vertex->SetConstantColor(renderer, record.color);
+    renderer.DrawIndexedPrimitive(gpu::kPrimitiveLineList, 0, 0, m_vertexCount, 0, m_lineCount);
+}
+
+void MeshTemplateRenderingData::DrawBatch(uint32_t presetIndex, const MeshGatherRecord* records, uint32_t count,
+                                          int32_t passA, uint32_t passB, const float* bones) const
+{
+    if (gRenderer == nullptr || gRenderer->GetDevice() == nullptr || count == 0)
+        return;
+    NorvexRenderer& renderer = *gRenderer;
+    gpu::GpuDevice* const device = renderer.GetDevice();
+    GatherState& state = Gather();
+    const bool instanced = (uint32_t(passA) & kPassInstanced) != 0;
+    const uint32_t pass = uint32_t(passA) & ~kPassInstanced;
+    const bool cpuPath = bones != nullptr && (m_meshFlags & 1) != 0 && !m_cpuVertices.empty();
+
+    // 1. The CPU vertex path skins the range the preset's materials use.
+    if (cpuPath && presetIndex < m_presets.size())
+    {
+        uint32_t first = UINT32_MAX, last = 0;
+        for (const MeshMaterial& material : m_presets[presetIndex].materials)
+        {
+            const bool whole = material.firstVertex == 0 && material.lastVertex == 0;
+            first = std::min<uint32_t>(first, whole ? 0 : material.firstVertex);
+            last = std::max<uint32_t>(last, whole ? m_vertexCount : uint32_t(material.lastVertex) + 1);
+        }
+        if (first == UINT32_MAX || !SkinCpuVertices(bones, m_boneCount, first, last, state.skinned))
+            return;
+    }
+    else if (m_vertexBuffer == nullptr || m_vertexDeclaration == nullptr)
+        return;
+
+    // 3. Bones for the skinned shaders (identity when none are given).
+    if (m_boneCount != 0 && !cpuPath && m_renderBytes[7] == 0)
+    {
+        std::vector<float> identity;
+        const float* upload = bones;
+        if (upload == nullptr)
+        {
+            identity.assign(size_t(m_boneCount) * 12, 0.0f);
+            for (uint32_t b = 0; b < m_boneCount; ++b)
+                identity[b * 12] = identity[b * 12 + 5] = identity[b * 12 + 10] = 1.0f;
+            upload = identity.data();
+        }
+        renderer.SetVertexShaderConstants(0, upload, m_boneCount * 3);
+    }
+
+    // 4. Buffers, culling by the mirror state, camera and bounds.
+    if (!cpuPath)
+        device->SetStreamSource(0, m_vertexBuffer, 0, m_vertexStride);
+    device->SetVertexDeclaration(instanced && m_instanceVertexDeclaration != nullptr ? m_instanceVertexDeclaration
+                                                                                    : m_vertexDeclaration);
+    renderer.SetAlphaTest(0, 0);
+    const bool swapped = (records[0].mirrored != 0) != renderer.GetCamera().mirrored;
+    const uint32_t normalCull = swapped ? gpu::kCullClockwise : gpu::kCullCounterClockwise;
+    const uint32_t reversedCull = swapped ? gpu::kCullCounterClockwise : gpu::kCullClockwise;
+    const Vector camera = renderer.GetCamera().inverseView.rows[3];
+    renderer.SetVertexShaderConstants(kRegisterCameraPosition, &camera.x, 1);
+    renderer.SetVertexShaderConstants(kRegisterBounds, &m_bounds.min.x, 2);
+
+    // 5. A preset past the last draws the edge lines.
+    if (presetIndex >= m_presets.size())
+    {
+        if (pass != 2)
+            for (uint32_t i = 0; i < count; ++i)
+                DrawEdgeLines(records[i], bones);
+        device->SetStreamSource(0, nullptr, 0, 0);
+        return;
+    }
+
+    // 6. Indices and the scene lighting.
+    if (!cpuPath)
+        device->SetIndices(m_indexBuffer);
+    if (pass == 1 || pass == 8 || pass == 16)
+        UploadLighting();
+
+    const uint32_t quality = renderer.GetDeviceParams().qualityLevel;
+    const bool refractionOn = renderer.GetDeviceParams().refraction != 0;
+    for (const MeshMaterial& material : m_presets[presetIndex].materials)
+    {
+        // 7. The material's pair and states.
+        if (material.triangleCount == 0 || (material.flags & MeshMaterial::FLAG_NO_LIT_PASSES) != 0)
+            continue;
+        const bool hasRefraction = material.GetLink(MeshMaterial::LINK_REFRACTION_PS) != nullptr;
+        const MeshPassChoice choice =
+            ChooseMeshPass(uint32_t(passA), material.GetKind(), material.blendMode, hasRefraction,
+                           hasRefraction && refractionOn && quality >= material.minimumQuality);
+        if (choice.skip)
+            continue;
+        const auto* vs = static_cast<const VertexShaderObject*>(material.GetLink(choice.vertexLink));
+        const auto* ps = static_cast<const PixelShaderObject*>(material.GetLink(choice.pixelLink));
+        if (vs == nullptr || ps == nullptr)
+            continue;
+        bool depthWrite = choice.depthWrite;
+        if (material.depthWriteOverride == 1 || material.depthWriteOverride == 2)
+            depthWrite = material.depthWriteOverride == 2;
+        const uint32_t clock = records[0].clockIndex;
+        const float clockTime = renderer.GetFrameClockSeconds(clock);
+        const Vector transform = material.ComputeTextureTransform(clockTime, records[0].random);
+        const float sign = material.alphaTestMode == 1 ? 1.0f : material.alphaTestMode == 2 ? -1.0f : 0.0f;
+        const Vector alpha(sign, -float(material.alphaReference) / 255.0f * sign, 0.0f, 0.0f);
+        const Vector scale(material.scale * records[0].scale, 0.0f, 0.0f, 0.0f);
+        renderer.SetVertexShaderConstants(kRegisterTextureTransform, &transform.x, 1);
+        renderer.SetVertexShaderConstants(kRegisterAlphaTest, &alpha.x, 1);
+        renderer.SetVertexShaderConstants(kRegisterScale, &scale.x, 1);
+        renderer.SetPixelShaderConstants(kPixelRegisterAlphaTest, &alpha.x, 1);
+        renderer.SetVertexShader(vs);
+        renderer.SetPixelShader(ps);
+        uint32_t range = 0, constant = 0;
+        for (size_t r = 0; r + 1 < material.constantRanges.size(); r += 2, ++range)
+        {
+            const uint32_t firstRegister = material.constantRanges[r], vectors = material.constantRanges[r + 1];
+            if (vectors > material.constants.size() - constant)
+                break;
+            const float* data = &material.constants[constant].x;
+            if (range < material.vertexConstantRangeCount)
+                renderer.SetVertexShaderConstants(firstRegister, data, vectors);
+            else
+                renderer.SetPixelShaderConstants(firstRegister, data, vectors);
+            constant += vectors;
+        }
+        if (passB != 0)
+        {
+            uint32_t mask = 0;
+            if ((passB & 1) != 0 && material.channel >= 1 && material.channel <= 4 && records[0].outlineState != 0)
+                mask |= 1u << material.channel;
+            if ((passB & 2) != 0)
+                mask |= 1;
+            renderer.SetStencilWriteMask(mask);
+        }
+        for (const MeshMaterialTexture& texture : material.textures)
+            if (texture.stage < gpu::kSamplerCount)
+                renderer.SetTexture(texture.stage, texture.holder, 0);
+        renderer.SetCullMode((material.flags & MeshMaterial::FLAG_TWO_SIDED) != 0        ? gpu::kCullNone
+                             : (material.flags & MeshMaterial::FLAG_REVERSED_CULL) != 0 ? reversedCull
+                                                                                        : normalCull);
+        renderer.SetBlendMode(choice.blendZero ? 0 : material.blendMode);
+        renderer.SetDepthState(material.depthTest != 0 ? gpu::kCmpLessEqual : gpu::kCmpAlways, depthWrite,
+                               float(material.depthBias));
+
+        // 8. Per instance.
+        for (uint32_t i = 0; i < count; ++i)
+        {
+            const MeshGatherRecord& record = records[i];
+            Matrix model = record.world;
+            if (bones != nullptr && material.boneIndex != 255 && material.boneIndex < m_boneCount)
+            {
+                const float* b = bones + size_t(material.boneIndex) * 12;
+                Matrix bone = Matrix::ONE;
+                for (int r = 0; r < 3; ++r)
+                    for (int c = 0; c < 3; ++c)
+                        (&bone.rows[c].x)[r] = b[r * 4 + c];
+                bone.rows[3] = Vector(b[3], b[7], b[11], 1.0f);
+                model.Mul(record.world, bone);
+            }
+            if (record.lightmap != nullptr && (material.flags & MeshMaterial::FLAG_LIGHT_PROBE) != 0)
+                vs->SetLightmapUVMulAdd(renderer, record.lightmap->m_uvMulAdd);
+            if (record.lighting != nullptr && (material.flags & MeshMaterial::FLAG_INSTANCE_AMBIENT) != 0)
+                renderer.SetVertexShaderConstants(kRegisterLighting, &record.lighting[0].x, 10);
+            vs->SetModelMatrix(renderer, model, true);
+            vs->SetConstantColor(renderer, (material.flags & MeshMaterial::FLAG_IGNORE_INSTANCE_COLOR) != 0
+                                               ? Vector(1.0f, 1.0f, 1.0f, 1.0f)
+                                               : record.color);
+            if (cpuPath)
+            {
+                const uint64_t firstIndex = uint64_t(material.startTriangle) * 3;
+                if (firstIndex + uint64_t(material.triangleCount) * 3 > m_indexData.size() / 2)
+                    continue;
+                const uint8_t* indices = m_indexData.data() + firstIndex * 2;
+                if ((m_meshFlags & 2) != 0)
+                {
+                    SortTriangles(indices, material.triangleCount, state.skinned, m_vertexStride,
+                                  ModelSpacePoint(model, camera), state.sortedIndices);
+                    indices = reinterpret_cast<const uint8_t*>(state.sortedIndices.data());
+                }
+                renderer.DrawIndexedPrimitiveUP(gpu::kPrimitiveTriangleList, 0, m_vertexCount, material.triangleCount,
+                                                indices, gpu::kFormatIndex16, state.skinned.data(), m_vertexStride);
+            }
+            else
+                renderer.DrawIndexedPrimitive(gpu::kPrimitiveTriangleList, 0, 0, m_vertexCount,
+                                              material.startTriangle * 3, material.triangleCount);
+        }
+    }
+
+    // 9, 10. Stencil mask back, buffers unbound.
+    if (passB != 0)
+        renderer.SetStencilWriteMask(0);
+    device->SetIndices(nullptr);
+    device->SetStreamSource(0, nullptr, 0, 0);
+}

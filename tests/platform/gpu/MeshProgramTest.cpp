@@ -1,0 +1,173 @@
+// Pixel probes of the lit mesh program (data/shaders/MeshSolid.hlsl): Lambert over ambient, the
+// constant colour, the texture transform, two-sided back faces, the deferred normal and skinning.
+#include "GpuRasterTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+struct MeshVertex
+{
+    float x, y, z;
+    float nx, ny, nz;
+    float u, v;
+    float weights[4];
+    uint8_t bones[4];
+};
+
+class MeshProgramTest : public GpuRasterFixture
+{
+protected:
+    static constexpr gpu::VertexElement kMeshLayout[] = {
+        {0, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsagePosition, 0},
+        {0, 12, gpu::kDeclFloat3, 0, gpu::kDeclUsageNormal, 0},
+        {0, 24, gpu::kDeclFloat2, 0, gpu::kDeclUsageTexCoord, 0},
+        {0, 32, gpu::kDeclFloat4, 0, gpu::kDeclUsageBlendWeight, 0},
+        {0, 48, gpu::kDeclUByte4, 0, gpu::kDeclUsageBlendIndices, 0},
+        gpu::kDeclEnd};
+
+    void SetUp() override
+    {
+        GpuRasterFixture::SetUp();
+        ASSERT_EQ(m_device->CreateVertexDeclaration(kMeshLayout, &m_meshDeclaration), gpu::kOk);
+        ASSERT_EQ(m_device->SetVertexDeclaration(m_meshDeclaration), gpu::kOk);
+        m_device->SetRenderState(gpu::kRsZEnable, 0);
+        m_device->SetRenderState(gpu::kRsCullMode, gpu::kCullNone);
+    }
+    void TearDown() override
+    {
+        if (m_device)
+            m_device->SetVertexDeclaration(nullptr);
+        gpu::SafeRelease(m_meshDeclaration);
+        GpuRasterFixture::TearDown();
+    }
+
+    void Use(const std::vector<std::string>& defines)
+    {
+        UseFamily("MeshSolid.hlsl", defines);
+        SetIdentity();
+        SetIdentity("ModelMatrix");
+        SetVertex("ConstantColor", {1, 1, 1, 1});
+        SetVertex("TextureTransform", {1, 1, 0, 0});
+        if (std::find(defines.begin(), defines.end(), "DEFERRED") != defines.end())
+            return;
+        // Light travelling down -z (towards a surface facing +z): colour 0.5, ambient 0.25.
+        SetPixel("LightDirection", {0, 0, -1, 0});
+        SetPixel("LightColor", {0.5f, 0.5f, 0.5f, 1});
+        SetPixel("AmbientColor", {0.25f, 0.25f, 0.25f, 1});
+    }
+    void SetVertex(const char* name, std::initializer_list<float> v)
+    {
+        ASSERT_EQ(m_device->SetVertexShaderConstantF(Register(m_vertexShader, name), v.begin(), 1), gpu::kOk);
+    }
+    void SetPixel(const char* name, std::initializer_list<float> v)
+    {
+        ASSERT_EQ(m_device->SetPixelShaderConstantF(Register(m_pixelShader, name), v.begin(), 1), gpu::kOk);
+    }
+
+    // A triangle over window pixels (8, 4) to (40, 28) with one normal, clockwise on screen (front).
+    void DrawTriangle(float nx, float ny, float nz, bool front = true, float u = 0.5f, float v = 0.5f)
+    {
+        MeshVertex a{ClipX(8), ClipY(4), 0.5f, nx, ny, nz, u, v, {1, 0, 0, 0}, {0, 0, 0, 0}};
+        MeshVertex b{ClipX(40), ClipY(4), 0.5f, nx, ny, nz, u, v, {1, 0, 0, 0}, {0, 0, 0, 0}};
+        MeshVertex c{ClipX(8), ClipY(28), 0.5f, nx, ny, nz, u, v, {1, 0, 0, 0}, {0, 0, 0, 0}};
+        const MeshVertex vertices[3] = {a, front ? b : c, front ? c : b};
+        ASSERT_EQ(m_device->DrawPrimitiveUP(gpu::kPrimitiveTriangleList, 1, vertices, sizeof(MeshVertex)), gpu::kOk);
+    }
+
+    gpu::GpuVertexDeclaration* m_meshDeclaration = nullptr;
+};
+
+TEST_F(MeshProgramTest, LambertLightsByTheAngleOverTheAmbientTerm)
+{
+    struct Case
+    {
+        float normal[3];
+        uint32_t expected; // ARGB at a covered pixel
+    };
+    // 255 x (0.25 + 0.5 x cos): facing the light 0.75, at 60 degrees 0.5, edge-on and away 0.25.
+    const Case cases[] = {
+        {{0, 0, 1}, 0xFFBFBFBF},
+        {{0, 0.8660254f, 0.5f}, 0xFF808080},
+        {{1, 0, 0}, 0xFF404040},
+        {{0, 0, -1}, 0xFF404040},
+        {{0, 0, 3}, 0xFFBFBFBF}, // normals are normalised per pixel
+    };
+    for (const Case& c : cases)
+    {
+        ClearTarget(0xFF000000);
+        Use({});
+        DrawTriangle(c.normal[0], c.normal[1], c.normal[2]);
+        EXPECT_EQ(Probe(12, 8), c.expected) << c.normal[0] << " " << c.normal[1] << " " << c.normal[2];
+        EXPECT_EQ(Probe(50, 20), 0xFF000000u) << "outside the triangle";
+    }
+}
+
+TEST_F(MeshProgramTest, ConstantColourTintsTheLitColour)
+{
+    ClearTarget(0xFF000000);
+    Use({});
+    SetVertex("ConstantColor", {1, 0, 0.5f, 1});
+    DrawTriangle(0, 0, 1);
+    EXPECT_EQ(Probe(12, 8), 0xFFBF0060u);
+}
+
+TEST_F(MeshProgramTest, TwoSidedFlipsTheNormalOfBackFacesOnly)
+{
+    for (bool twoSided : {false, true})
+    {
+        ClearTarget(0xFF000000);
+        Use(twoSided ? std::vector<std::string>{"TWO_SIDED"} : std::vector<std::string>{});
+        DrawTriangle(0, 0, -1, false);
+        EXPECT_EQ(Probe(12, 8), twoSided ? 0xFFBFBFBFu : 0xFF404040u) << twoSided;
+        DrawTriangle(0, 0, 1, true);
+        EXPECT_EQ(Probe(12, 8), 0xFFBFBFBFu) << twoSided;
+    }
+}
+
+TEST_F(MeshProgramTest, TextureIsSampledThroughTheTextureTransform)
+{
+    gpu::GpuTexture* texture = nullptr;
+    ASSERT_EQ(m_device->CreateTexture(2, 1, 1, 0, gpu::kFormatA8R8G8B8, gpu::kPoolManaged, &texture), gpu::kOk);
+    gpu::LockedRect locked{};
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), gpu::kOk);
+    static_cast<uint32_t*>(locked.bits)[0] = 0xFFFF0000; // left texel red
+    static_cast<uint32_t*>(locked.bits)[1] = 0xFF0000FF; // right texel blue
+    texture->UnlockRect(0);
+    m_device->SetTexture(0, texture);
+    m_device->SetSamplerState(0, gpu::kSsMinFilter, gpu::kFilterPoint);
+    m_device->SetSamplerState(0, gpu::kSsMagFilter, gpu::kFilterPoint);
+    for (float offset : {0.0f, 0.5f})
+    {
+        ClearTarget(0xFF000000);
+        Use({"DIFFUSE_TEXTURE"});
+        // Every vertex at u = 0.25: the offset moves it onto the right texel.
+        SetVertex("TextureTransform", {1, 1, offset, 0});
+        DrawTriangle(0, 0, 1, true, 0.25f, 0.5f);
+        EXPECT_EQ(Probe(12, 8), offset == 0.0f ? 0xFFBF0000u : 0xFF0000BFu) << offset;
+    }
+    m_device->SetTexture(0, nullptr);
+    gpu::SafeRelease(texture);
+}
+
+TEST_F(MeshProgramTest, DeferredWritesTheNormalAsAColour)
+{
+    ClearTarget(0xFF000000);
+    Use({"DEFERRED"});
+    DrawTriangle(1, 0, 0);
+    EXPECT_EQ(Probe(12, 8), 0xFFFF8080u);
+}
+
+TEST_F(MeshProgramTest, SkinningMovesThePositionByTheWeightedBone)
+{
+    ClearTarget(0xFF000000);
+    Use({"SKINNING", "MAX_SHADER_SKINNING_BONES=4"});
+    // Bone 0 moves x by +0.5 clip units (16 pixels); rows of the 3x4 bone form from register 0.
+    const float bone[12] = {1, 0, 0, 0.5f, 0, 1, 0, 0, 0, 0, 1, 0};
+    ASSERT_EQ(m_device->SetVertexShaderConstantF(0, bone, 3), gpu::kOk);
+    DrawTriangle(0, 0, 1);
+    EXPECT_EQ(Probe(12, 8), 0xFF000000u) << "the left edge moved right";
+    EXPECT_EQ(Probe(28, 8), 0xFFBFBFBFu);
+    EXPECT_EQ(Probe(48, 8), 0xFFBFBFBFu) << "the right edge moved too";
+}
+} // namespace

@@ -1,0 +1,300 @@
+// ctest-labels: thread
+// Mesh rendering data on a running renderer with the project's shaders: loading creates the device
+// objects and resolves the material's shaders; draws light the pixels the mesh covers, skip what
+// the pass table skips, and gathered draws flush at 1024. The CPU skinning path without a device.
+#include "renderer/MeshTemplateRenderingData.h"
+
+#include "core/reflection/RecordStream.h"
+#include "platform/gpu/Gpu.h"
+#include "renderer/ShaderManager.h"
+#include "support/ConsoleCapture.h"
+#include "support/RenderDataHarness.h"
+#include "support/RenderThreadCall.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+namespace
+{
+struct LitVertex
+{
+    float x, y, z;
+    float nx, ny, nz;
+    float u, v;
+};
+
+std::vector<uint8_t> Elements(const std::vector<gpu::VertexElement>& elements)
+{
+    std::vector<uint8_t> bytes;
+    for (const gpu::VertexElement& e : elements)
+        bytes.insert(bytes.end(), {uint8_t(e.stream), uint8_t(e.stream >> 8), uint8_t(e.offset),
+                                   uint8_t(e.offset >> 8), e.type, e.method, e.usage, e.usageIndex});
+    return bytes;
+}
+
+class MeshDrawTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        DataRoot data;
+        ASSERT_TRUE(m_harness.WriteAndMount(data));
+        ASSERT_TRUE(m_harness.Start());
+        ASSERT_TRUE(gShaderManager.Init(true));
+    }
+    void TearDown() override
+    {
+        if (m_data != nullptr)
+        {
+            NorvexRendererObject::PostDeletion(m_data.release(), true, false);
+            m_harness.GetRenderer().SubmitCommands(true);
+        }
+        m_harness.Stop();
+        EXPECT_EQ(MeshTemplateRenderingData::GetLiveCount(), 0u);
+    }
+
+    // A square over the middle of the clip square facing the key light, two triangles, clockwise on
+    // screen; one material of the given kind.
+    void LoadSquare(uint32_t kind, uint32_t flags = 0)
+    {
+        // The key light travels along -(0.4, 1, 0.3): a normal against it gets all of it.
+        const float length = std::sqrt(0.4f * 0.4f + 1.0f + 0.3f * 0.3f);
+        const float n[3] = {0.4f / length, 1.0f / length, 0.3f / length};
+        const LitVertex vertices[4] = {{-0.5f, 0.5f, 0.5f, n[0], n[1], n[2], 0, 0},
+                                       {0.5f, 0.5f, 0.5f, n[0], n[1], n[2], 1, 0},
+                                       {0.5f, -0.5f, 0.5f, n[0], n[1], n[2], 1, 1},
+                                       {-0.5f, -0.5f, 0.5f, n[0], n[1], n[2], 0, 1}};
+        std::vector<uint8_t> bytes(sizeof(vertices));
+        std::memcpy(bytes.data(), vertices, sizeof(vertices));
+        MeshTemplateRenderingData built;
+        built.SetGeometry(4, sizeof(LitVertex), bytes, {0, 1, 3, 1, 2, 3});
+        built.SetDeclaration(Elements({{0, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsagePosition, 0},
+                                       {0, 12, gpu::kDeclFloat3, 0, gpu::kDeclUsageNormal, 0},
+                                       {0, 24, gpu::kDeclFloat2, 0, gpu::kDeclUsageTexCoord, 0},
+                                       gpu::kDeclEnd}));
+        built.SetEdgeLines({0, 2});
+        MeshShaderPreset preset;
+        preset.name = NameString("Default");
+        preset.materials.resize(1);
+        preset.materials[0].shaderName = "MeshSolid";
+        preset.materials[0].flags = kind | flags;
+        preset.materials[0].triangleCount = 2;
+        built.AddPreset(preset);
+        std::vector<uint8_t> record(8192);
+        RecordOutput out(record.data(), record.size(), false);
+        built.Save(out);
+        record.resize(out.Size());
+        m_data = std::make_unique<MeshTemplateRenderingData>();
+        RecordInput in(record.data(), record.size());
+        ASSERT_TRUE(m_data->Load(in, 53, "Square"));
+    }
+
+    // Clears to black, runs the draws on the render thread and answers the centre pixel and the
+    // number of draw calls they made.
+    std::pair<uint32_t, uint32_t> DrawAndProbe(const std::function<void()>& draws)
+    {
+        uint32_t pixel = 0, calls = 0;
+        RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer& renderer) {
+            gpu::GpuDevice* device = renderer.GetDevice();
+            device->BeginScene();
+            device->Clear(0, nullptr, gpu::kClearTarget, 0xFF000000u, 1.0f, 0);
+            const uint32_t before = device->GetFrameStatistics().drawCalls;
+            draws();
+            calls = device->GetFrameStatistics().drawCalls - before;
+            device->EndScene();
+            gpu::GpuSurface* target = nullptr;
+            device->GetRenderTarget(0, &target);
+            pixel = target->ReadPixelArgb(target->Desc().width / 2, target->Desc().height / 2) | 0xFF000000u;
+            target->Release();
+            renderer.SetVertexShader(nullptr);
+            renderer.SetPixelShader(nullptr);
+            device->SetVertexDeclaration(nullptr);
+        });
+        return {pixel, calls};
+    }
+
+    void DrawSquare(int32_t pass, uint32_t preset = 0, const Vector& color = Vector(0.5f, 0.25f, 1.0f, 1.0f)) const
+    {
+        m_data->Draw(Matrix::ONE, Matrix::ONE, m_data->GetBounds(), color, 1.0f, 0, 1, preset, nullptr, nullptr, nullptr,
+                     pass, 0, 0, 0.0f);
+    }
+
+    static int Channel(uint32_t argb, int shift) { return int((argb >> shift) & 0xFF); }
+
+    ConsoleCapture m_log;
+    RenderDataHarness m_harness;
+    std::unique_ptr<MeshTemplateRenderingData> m_data;
+};
+} // namespace
+
+TEST_F(MeshDrawTest, LoadingCreatesDeviceObjectsAndResolvesTheForwardShaders)
+{
+    LoadSquare(0);
+    EXPECT_TRUE(m_data->IsReady());
+    EXPECT_NE(m_data->GetDeclaration(), nullptr);
+    EXPECT_EQ(m_data->GetInstanceDeclaration(), nullptr) << "no instancing elements, no declaration";
+    EXPECT_NE(m_data->GetVertexBuffer(), nullptr);
+    EXPECT_NE(m_data->GetIndexBuffer(), nullptr);
+    EXPECT_NE(m_data->GetEdgeIndexBuffer(), nullptr);
+    const MeshMaterial& material = m_data->GetPreset(0).materials[0];
+    EXPECT_NE(material.GetShaderResource(MeshMaterial::LINK_FORWARD_VS), nullptr);
+    EXPECT_NE(material.GetShaderResource(MeshMaterial::LINK_FORWARD_PS), nullptr);
+    EXPECT_NE(material.GetShaderResource(MeshMaterial::LINK_INSTANCED_FORWARD_VS), nullptr);
+    EXPECT_EQ(material.GetShaderResource(MeshMaterial::LINK_DEFERRED_VS), nullptr) << "kind 0 has no deferred pair";
+    EXPECT_EQ(material.GetShaderResource(MeshMaterial::LINK_REFRACTION_PS), nullptr);
+    EXPECT_STREQ(material.GetShaderResource(MeshMaterial::LINK_FORWARD_VS)->GetName(),
+                 "MeshSolid/00000000000000000000000000000000.vs_3_0");
+
+    // Saving reads the buffers back from the device: the same record again.
+    std::vector<uint8_t> first(8192), second(8192);
+    RecordOutput a(first.data(), first.size(), false);
+    m_data->Save(a);
+    MeshTemplateRenderingData copy;
+    RecordInput in(first.data(), a.Size());
+    ASSERT_TRUE(copy.Load(in, 53, "Copy"));
+    RecordOutput b(second.data(), second.size(), false);
+    copy.Save(b);
+    EXPECT_EQ(a.Size(), b.Size());
+    EXPECT_EQ(first, second);
+    RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer&) { copy.ReleaseDeviceObjects(); });
+}
+
+TEST_F(MeshDrawTest, TheForwardPassLightsTheSquareAndOtherPassesSkipIt)
+{
+    LoadSquare(0);
+    // Instance colour x (ambient + light colour): (0.5, 0.25, 1) x (1.15, 1.15, 1.15) clamped.
+    const auto [lit, litCalls] = DrawAndProbe([&] { DrawSquare(16); });
+    EXPECT_NEAR(Channel(lit, 16), 147, 1);
+    EXPECT_NEAR(Channel(lit, 8), 73, 1);
+    EXPECT_EQ(Channel(lit, 0), 255);
+    EXPECT_EQ(litCalls, 1u);
+    const auto [pass1, pass1Calls] = DrawAndProbe([&] { DrawSquare(1); });
+    EXPECT_EQ(pass1, lit) << "kind 0 without refraction draws its forward pair in pass 1";
+    EXPECT_EQ(pass1Calls, 1u);
+    for (int32_t pass : {2, 4, 8})
+    {
+        const auto [pixel, calls] = DrawAndProbe([&] { DrawSquare(pass); });
+        EXPECT_EQ(pixel, 0xFF000000u) << pass;
+        EXPECT_EQ(calls, 0u) << pass;
+    }
+    // A preset past the last draws only the edge line, and nothing in pass 2.
+    EXPECT_EQ(DrawAndProbe([&] { DrawSquare(16, 1); }).second, 1u);
+    EXPECT_EQ(DrawAndProbe([&] { DrawSquare(2, 1); }).second, 0u);
+}
+
+TEST_F(MeshDrawTest, IgnoredInstanceColourAndExcludedMaterials)
+{
+    LoadSquare(0, MeshMaterial::FLAG_IGNORE_INSTANCE_COLOR);
+    const uint32_t white = DrawAndProbe([&] { DrawSquare(16); }).first;
+    EXPECT_EQ(white, 0xFFFFFFFFu) << "(1, 1, 1) x 1.15 clamps to white whatever the instance colour";
+    LoadSquare(0, MeshMaterial::FLAG_NO_LIT_PASSES);
+    EXPECT_EQ(DrawAndProbe([&] { DrawSquare(16); }).second, 0u);
+}
+
+TEST_F(MeshDrawTest, GatheredDrawsFlushAt1024AndDrawInOneRun)
+{
+    LoadSquare(0);
+    uint32_t afterFirst = 0, afterOverflow = 0, afterFlush = 0;
+    // Counting draws needs no pixels.
+    RunOnRenderThread(m_harness.GetRenderer(), [](NorvexRenderer& r) { r.GetDevice()->SetRasterising(false); });
+    const uint32_t calls = DrawAndProbe([&] {
+                               MeshTemplateRenderingData::BeginGather(16, 0);
+                               for (int i = 0; i < 1024; ++i)
+                                   DrawSquare(16);
+                               afterFirst = MeshTemplateRenderingData::GetGatheredCount();
+                               DrawSquare(16);
+                               afterOverflow = MeshTemplateRenderingData::GetGatheredCount();
+                               MeshTemplateRenderingData::FlushGathered();
+                               afterFlush = MeshTemplateRenderingData::GetGatheredCount();
+                           }).second;
+    EXPECT_EQ(afterFirst, 1024u);
+    EXPECT_EQ(afterOverflow, 1u) << "the 1025th flushed the first 1024";
+    EXPECT_EQ(afterFlush, 0u);
+    EXPECT_FALSE(MeshTemplateRenderingData::IsGathering());
+    EXPECT_EQ(calls, 1025u) << "one draw per instance of each run";
+}
+
+TEST(MeshCpuSkinningTest, SkinnedVertexEqualsTheHandComputedOne)
+{
+    // A CPU vertex: position, four bone indices, four weights, a normal (layout 0x8), a 32-bit value.
+    struct CpuVertex
+    {
+        float p[3];
+        uint8_t bones[4];
+        uint8_t weights[4];
+        float n[3];
+        uint32_t value;
+    };
+    static_assert(sizeof(CpuVertex) == 36);
+    const CpuVertex vertices[2] = {{{1, 2, 3}, {0, 1, 0, 0}, {51, 204, 0, 255}, {0, 0, 1}, 0xAABBCCDD},
+                                   {{1, 1, 1}, {7, 0, 0, 0}, {128, 127, 0, 0}, {1, 0, 0}, 7}};
+    std::vector<uint8_t> bytes(sizeof(vertices));
+    std::memcpy(bytes.data(), vertices, sizeof(vertices));
+    MeshTemplateRenderingData data;
+    data.SetGeometry(2, 28, bytes, {0, 1, 1});
+    data.SetPickingLayout(MeshTemplateRenderingData::kLayoutNormal, sizeof(CpuVertex));
+    // Bone 0 moves x by 1; bone 1 turns x into y (90 degrees about z) and moves z by 10.
+    const float bones[24] = {1, 0, 0, 1, 0, 1, 0, 0, 0, 0, 1, 0, //
+                             0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 10};
+    std::vector<uint8_t> out;
+    ASSERT_TRUE(data.SkinCpuVertices(bones, 2, 0, 2, out));
+    ASSERT_EQ(out.size(), 56u);
+    float skinned[6];
+    std::memcpy(skinned, out.data(), 24);
+    // 0.2 x (2, 2, 3) + 0.8 x (-2, 1, 13): the third weight 0 ends the list.
+    EXPECT_NEAR(skinned[0], 0.2f * 2 + 0.8f * -2, 1e-5f);
+    EXPECT_NEAR(skinned[1], 0.2f * 2 + 0.8f * 1, 1e-5f);
+    EXPECT_NEAR(skinned[2], 0.2f * 3 + 0.8f * 13, 1e-5f);
+    // The normal turns without the translation.
+    EXPECT_NEAR(skinned[3], 0.0f, 1e-6f);
+    EXPECT_NEAR(skinned[4], 0.0f, 1e-6f);
+    EXPECT_NEAR(skinned[5], 1.0f, 1e-6f);
+    uint32_t value = 0;
+    std::memcpy(&value, out.data() + 24, 4);
+    EXPECT_EQ(value, 0xAABBCCDDu);
+    // Bone 7 is past the pose: its influence is skipped, bone 0 keeps its weight.
+    float second[3];
+    std::memcpy(second, out.data() + 28, 12);
+    EXPECT_NEAR(second[0], 127.0f / 255.0f * 2.0f, 1e-5f);
+    EXPECT_NEAR(second[1], 127.0f / 255.0f, 1e-5f);
+
+    MeshTemplateRenderingData device;
+    device.SetGeometry(2, 28, bytes, {0, 1, 1});
+    EXPECT_FALSE(device.SkinCpuVertices(bones, 2, 0, 2, out)) << "only the CPU vertex path skins on the CPU";
+}
+
+TEST_F(MeshDrawTest, DrawMeshCommandsDrawThePresetAndTheEdgeLines)
+{
+    LoadSquare(0);
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    uint32_t before = 0, afterMesh = 0, afterLines = 0;
+    RunOnRenderThread(renderer, [&](NorvexRenderer& r) {
+        r.GetDevice()->BeginScene();
+        r.GetDevice()->Clear(0, nullptr, gpu::kClearTarget, 0xFF000000u, 1.0f, 0);
+        before = r.GetDevice()->GetFrameStatistics().drawCalls;
+    });
+    ASSERT_TRUE(renderer.DrawMesh(m_data.get(), Matrix::ONE, Matrix::ONE, m_data->GetBounds(),
+                                  Vector(0.5f, 0.25f, 1.0f, 1.0f), 0, 0, nullptr, 0));
+    RunOnRenderThread(renderer, [&](NorvexRenderer& r) { afterMesh = r.GetDevice()->GetFrameStatistics().drawCalls; });
+    ASSERT_TRUE(renderer.DrawMeshTemplate(m_data.get(), Matrix::ONE, Vector(1, 1, 1, 1), nullptr, 0));
+    uint32_t pixel = 0;
+    RunOnRenderThread(renderer, [&](NorvexRenderer& r) {
+        gpu::GpuDevice* device = r.GetDevice();
+        afterLines = device->GetFrameStatistics().drawCalls;
+        device->EndScene();
+        gpu::GpuSurface* target = nullptr;
+        device->GetRenderTarget(0, &target);
+        pixel = target->ReadPixelArgb(target->Desc().width / 4 + 8, target->Desc().height / 2) | 0xFF000000u;
+        target->Release();
+        r.SetVertexShader(nullptr);
+        r.SetPixelShader(nullptr);
+        device->SetVertexDeclaration(nullptr);
+    });
+    EXPECT_EQ(afterMesh - before, 1u);
+    EXPECT_NEAR(Channel(pixel, 16), 147, 1) << "the square's left half is lit";
+    EXPECT_EQ(afterLines - afterMesh, 1u) << "the template draw is the edge line list";
+    EXPECT_FALSE(m_log.Contains("Render command 66"));
+}

@@ -10,7 +10,9 @@ namespace
 {
 // One side of a store-then-load handshake per round: each side stores its flag, then looks at the
 // other's. The light side only holds back the compiler; the heavy side passes the process barrier.
-// Both looks finding nothing means a store was still unseen after the barrier.
+// Both looks finding nothing means a store was still unseen after the barrier. Waiting threads
+// yield: with more threads than cores a bare spin holds the core the others need for a whole
+// time slice, every round.
 struct Handshake
 {
     std::atomic<int> light{0};
@@ -38,8 +40,7 @@ TEST(ProcessBarrierTest, RegistersOnceAndThenOrdersALightSidesStoreBeforeItsLoad
         for (int round = 0; round < kRounds; ++round)
         {
             while (h.startRound.load(std::memory_order_acquire) != round)
-            {
-            }
+                std::this_thread::yield();
             h.light.store(1, std::memory_order_relaxed);
             std::atomic_signal_fence(std::memory_order_seq_cst);
             h.lightSaw.store(h.heavy.load(std::memory_order_relaxed), std::memory_order_relaxed);
@@ -50,8 +51,7 @@ TEST(ProcessBarrierTest, RegistersOnceAndThenOrdersALightSidesStoreBeforeItsLoad
         for (int round = 0; round < kRounds; ++round)
         {
             while (h.startRound.load(std::memory_order_acquire) != round)
-            {
-            }
+                std::this_thread::yield();
             h.heavy.store(1, std::memory_order_relaxed);
             os::ProcessBarrier();
             h.heavySaw.store(h.light.load(std::memory_order_relaxed), std::memory_order_relaxed);
@@ -64,8 +64,7 @@ TEST(ProcessBarrierTest, RegistersOnceAndThenOrdersALightSidesStoreBeforeItsLoad
         h.heavy.store(0, std::memory_order_relaxed);
         h.startRound.store(round, std::memory_order_release);
         while (h.lightDone.load(std::memory_order_acquire) != round || h.heavyDone.load(std::memory_order_acquire) != round)
-        {
-        }
+            std::this_thread::yield();
         if (h.lightSaw.load(std::memory_order_relaxed) == 0 && h.heavySaw.load(std::memory_order_relaxed) == 0)
             ++bothMissed;
     }

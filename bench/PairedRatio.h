@@ -4,6 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <time.h>
+
 #include <algorithm>
 #include <chrono>
 #include <string>
@@ -15,13 +17,37 @@ class PairedRatio
 public:
     using Clock = std::chrono::steady_clock;
 
+    // Which clock a pair is timed with: the wall, or the processor time of the calling thread
+    // (for work done on that thread alone: time the thread spends descheduled on a busy machine
+    // then counts on neither side).
+    enum class Timing
+    {
+        Wall,
+        ThreadCpu,
+    };
+
+    explicit PairedRatio(Timing timing = Timing::Wall) : m_timing(timing) {}
+
     // Times one run of `work` in seconds.
     template <typename Work>
-    static double Time(Work&& work)
+    static double Time(Work&& work, Timing timing = Timing::Wall)
     {
+        if (timing == Timing::ThreadCpu)
+        {
+            const double start = ThreadSeconds();
+            work();
+            return ThreadSeconds() - start;
+        }
         const auto start = Clock::now();
         work();
         return std::chrono::duration<double>(Clock::now() - start).count();
+    }
+
+    static double ThreadSeconds()
+    {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
     }
 
     // Adds one pair of wall-clock times for the same amount of work. The order of the two sides
@@ -33,13 +59,13 @@ public:
         double referenceSeconds = 0.0;
         if ((m_ours.size() & 1u) == 0)
         {
-            oursSeconds = Time(ours);
-            referenceSeconds = Time(reference);
+            oursSeconds = Time(ours, m_timing);
+            referenceSeconds = Time(reference, m_timing);
         }
         else
         {
-            referenceSeconds = Time(reference);
-            oursSeconds = Time(ours);
+            referenceSeconds = Time(reference, m_timing);
+            oursSeconds = Time(ours, m_timing);
         }
         Add(oursSeconds, referenceSeconds);
     }
@@ -66,6 +92,7 @@ public:
         return speed > 0.0 ? 1.0 / speed : 0.0;
     }
     double MedianOurs() const { return Median(m_ours); }
+    size_t Count() const { return m_ours.size(); }
     double MedianReference() const { return Median(m_reference); }
 
     // Sets the counters `<name>` (speed ratio) and the per-side medians in seconds.
@@ -76,6 +103,8 @@ public:
         state.counters["ref_s"] = MedianReference();
         state.counters["pairs"] = double(m_ours.size());
     }
+
+    static double MedianOf(const std::vector<double>& values) { return Median(values); }
 
 private:
     static double Median(std::vector<double> values)
@@ -93,6 +122,7 @@ private:
         return result;
     }
 
+    Timing m_timing;
     std::vector<double> m_ours;
     std::vector<double> m_reference;
 };

@@ -149,8 +149,9 @@ void BaseThread::Flush()
     os::Event* const donePointer = &done;
     if (!PostCommand(THREAD_COMMAND_DONE, &donePointer, sizeof(donePointer)))
         return;
-    // An empty ring means the done command has run; a short drain is cheaper to watch than to sleep on.
-    SpinUntil([this] { return m_ring.IsEmpty(); });
+    // A drained ring means the done command has run; a short drain is cheaper to watch than to
+    // sleep on. Acquire loads suffice: the event wait after it orders everything else.
+    SpinUntil([this] { return m_ring.IsDrained(); });
     WaitForEvent(done, "flush");
 }
 

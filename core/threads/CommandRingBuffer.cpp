@@ -6,7 +6,6 @@
 namespace
 {
 constexpr std::align_val_t kBufferAlignment{64};
-constexpr uint32_t kPrefetchBytes = 512;
 
 uint32_t PadTo16(const uint8_t* cursor)
 {
@@ -96,72 +95,15 @@ uint32_t CommandRingBuffer::AlignWrite16()
     return SkipWrite(pad) ? pad : 0;
 }
 
-bool CommandRingBuffer::BeginRead()
+bool CommandRingBuffer::LookForNewRecords(uint32_t readOffset)
 {
-    const uint32_t readOffset = m_readOffset.load(std::memory_order_relaxed);
-    if (m_cachedWriteOffset == readOffset)
-    {
-        m_cachedWriteOffset = m_writeOffset.load(std::memory_order_acquire);
-        m_lastLookSpan = FillLevel(m_cachedWriteOffset, readOffset);
-        if (m_cachedWriteOffset == readOffset)
-            return false;
-    }
-    m_readRecord = m_buffer + readOffset;
-    // Records were written on another core: asking for published lines ahead overlaps their transfers.
-    if (m_cachedWriteOffset > readOffset + kPrefetchBytes)
-        __builtin_prefetch(m_readRecord + kPrefetchBytes);
-    std::memcpy(&m_readSize, m_readRecord + 4, 4);
-    m_readCursor = m_readRecord + kHeaderBytes;
-    m_readLeft = m_readSize;
-    return true;
-}
-
-uint32_t CommandRingBuffer::GetReadId() const
-{
-    uint32_t id = 0;
-    if (m_readRecord != nullptr)
-        std::memcpy(&id, m_readRecord, 4);
-    return id;
-}
-
-bool CommandRingBuffer::Read(void* destination, uint32_t bytes)
-{
-    if (bytes > m_readLeft)
-        return false;
-    if (bytes != 0)
-        std::memcpy(destination, m_readCursor, bytes);
-    m_readCursor += bytes;
-    m_readLeft -= bytes;
-    return true;
-}
-
-bool CommandRingBuffer::SkipRead(uint32_t bytes)
-{
-    if (bytes > m_readLeft)
-        return false;
-    m_readCursor += bytes;
-    m_readLeft -= bytes;
-    return true;
+    m_cachedWriteOffset = m_writeOffset.load(std::memory_order_acquire);
+    m_lastLookSpan = FillLevel(m_cachedWriteOffset, readOffset);
+    return m_cachedWriteOffset != readOffset;
 }
 
 uint32_t CommandRingBuffer::AlignRead16()
 {
     const uint32_t pad = PadTo16(m_readCursor);
     return SkipRead(pad) ? pad : 0;
-}
-
-void CommandRingBuffer::EndRead()
-{
-    if (m_readRecord == nullptr)
-        return;
-    const uint32_t readOffset = static_cast<uint32_t>(m_readRecord - m_buffer);
-    // A record never crosses the end, so its end is at most the capacity: no wrap by division.
-    uint32_t next = readOffset + Stride(m_readSize);
-    if (next + kHeaderBytes > m_capacity)
-        next = 0;
-    m_readRecord = nullptr;
-    m_readCursor = nullptr;
-    m_readSize = 0;
-    m_readLeft = 0;
-    m_readOffset.store(next, std::memory_order_release);
 }

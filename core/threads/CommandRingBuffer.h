@@ -22,6 +22,7 @@ class CommandRingBuffer
 public:
     static constexpr uint32_t kHeaderBytes = 8;
     static constexpr uint32_t kReserveBytes = 512;
+    static constexpr uint32_t kPrefetchBytes = 512;
 
     // capacity is rounded down to a multiple of 4.
     CommandRingBuffer(uint32_t capacity, uint32_t wrapMarkerId);
@@ -88,19 +89,70 @@ public:
         m_writeOffset.store(next, order);
     }
 
-    // Consumer side (owning thread only).
-    bool BeginRead();
-    uint32_t GetReadId() const;
+    // Consumer side (owning thread only). Reading a record is the hottest path of every worker
+    // after posting: the calls a command makes are inline, only a look at the write offset that
+    // finds the ring empty by the last value seen goes out of line.
+    bool BeginRead()
+    {
+        const uint32_t readOffset = m_readOffset.load(std::memory_order_relaxed);
+        if (m_cachedWriteOffset == readOffset && !LookForNewRecords(readOffset))
+            return false;
+        StartRead(readOffset);
+        return true;
+    }
+    uint32_t GetReadId() const
+    {
+        uint32_t id = 0;
+        if (m_readRecord != nullptr)
+            std::memcpy(&id, m_readRecord, 4);
+        return id;
+    }
     uint32_t GetReadPayloadSize() const { return m_readSize; }
     // The current record, header included.
     const uint8_t* GetReadRecord() const { return m_readRecord; }
     // Each refuses (false) to go past the record's payload.
-    bool Read(void* destination, uint32_t bytes);
-    bool SkipRead(uint32_t bytes);
+    bool Read(void* destination, uint32_t bytes)
+    {
+        if (bytes > m_readLeft)
+            return false;
+        if (bytes != 0)
+            std::memcpy(destination, m_readCursor, bytes);
+        m_readCursor += bytes;
+        m_readLeft -= bytes;
+        return true;
+    }
+    bool SkipRead(uint32_t bytes)
+    {
+        if (bytes > m_readLeft)
+            return false;
+        m_readCursor += bytes;
+        m_readLeft -= bytes;
+        return true;
+    }
     uint32_t AlignRead16();
     const uint8_t* GetReadCursor() const { return m_readCursor; }
     uint32_t GetReadLeft() const { return m_readLeft; }
-    void EndRead();
+    void EndRead()
+    {
+        if (m_readRecord == nullptr)
+            return;
+        const uint32_t readOffset = static_cast<uint32_t>(m_readRecord - m_buffer);
+        // A record never crosses the end, so its end is at most the capacity: no wrap by division.
+        uint32_t next = readOffset + Stride(m_readSize);
+        if (next + kHeaderBytes > m_capacity)
+            next = 0;
+        m_readRecord = nullptr;
+        m_readCursor = nullptr;
+        m_readSize = 0;
+        m_readLeft = 0;
+        m_readOffset.store(next, std::memory_order_release);
+    }
+    // Whether the reader has released everything published so far (acquire loads): a producer
+    // watching its commands drain needs no stronger order.
+    bool IsDrained() const
+    {
+        return m_readOffset.load(std::memory_order_acquire) == m_writeOffset.load(std::memory_order_acquire);
+    }
     // Whether a record published by the last look at the write offset is still unread, and how many
     // bytes that look found: a worker reading each record as soon as it lands shares its lines with
     // the producer still writing them.
@@ -131,6 +183,19 @@ private:
         m_reserved = payloadBytes;
     }
     void StoreHeader(uint32_t offset, uint32_t id, uint32_t payloadBytes);
+    // Reloads the write offset; false when the ring is still empty.
+    bool LookForNewRecords(uint32_t readOffset);
+    void StartRead(uint32_t readOffset)
+    {
+        m_readRecord = m_buffer + readOffset;
+        // Records were written on another core: asking for published lines ahead overlaps their
+        // transfers.
+        if (m_cachedWriteOffset > readOffset + kPrefetchBytes)
+            __builtin_prefetch(m_readRecord + kPrefetchBytes);
+        std::memcpy(&m_readSize, m_readRecord + 4, 4);
+        m_readCursor = m_readRecord + kHeaderBytes;
+        m_readLeft = m_readSize;
+    }
 
     // Shared and never changed after construction.
     uint8_t* const m_buffer;

@@ -96,6 +96,7 @@ public:
     virtual void ResetBoundsFromTemplate(const char* propertyName);
     virtual void OnPostSceneLoad() {}
     virtual void SetLayer(uint8_t layer);
+    // Kinds size their box through SetLocalBoundingBox: the grid's cull box is derived from it.
     virtual const BoundingBox4& GetLocalBoundingBox() const { return m_localBox; }
     virtual void PostCreateInit();
     virtual void RequestDelete(uint32_t code);
@@ -348,7 +349,7 @@ protected:
     // The world box from the local box and the world matrix (empty for an empty or non-finite box).
     void ComputeWorldBoundingBox(BoundingBox4& box) const;
     // For kinds that size their own box (triggers by their shape's scale, lights by their reach).
-    void SetLocalBoundingBox(const BoundingBox4& box) { m_localBox = box; }
+    void SetLocalBoundingBox(const BoundingBox4& box);
     void InvalidateLocalCaches();
     void InvalidateGlobalCaches();
 
@@ -404,26 +405,44 @@ private:
     EntityMountRecord* MountRecordForWrite(bool isDefault);
     void RefreshBoneMount();
 
+    // What a move and the frame's culling read, side by side, so that they touch a few adjacent
+    // lines of the entity rather than one line in each part of it.
+    Entity* m_parent = nullptr;
+    Dynarray<Entity*> m_children;
+    EntityRenderingContext* m_renderingContext = nullptr;
+    TriggerOccupancyTracker* m_occupancyTracker = nullptr;
+    EntitySoundEmitter* m_soundEmitter = nullptr;
+    uint32_t m_index = kNoEntityIndex;
+    uint32_t m_flags = 0;
+    uint32_t m_viewVisibility = 0;
+    uint32_t m_renderFlags = 0;
+    uint8_t m_layer = 1;
+    uint8_t m_minimumQualityLevel = 0;
+    uint8_t m_localRotationValid = 0;
+    uint8_t m_localScaleValid = 0;
+    uint8_t m_globalRotationValid = 0;
+    uint8_t m_globalScaleValid = 0;
+    uint8_t m_inverseWorldValid = 0;
+    Matrix m_localMatrix = Matrix::ONE;
+    Matrix m_worldMatrix = Matrix::ONE;
+    BoundingBox4 m_localBox = BoundingBox4::INVALID;
+    BoundingBox4 m_worldBox = BoundingBox4::INVALID;
+    CellRange m_cellRanges[2];
+    Matrix m_inverseWorldMatrix = Matrix::ONE;
     SimpleGUID m_guid;
     EntityTemplate* m_template = nullptr;
     uint32_t m_templateTypeId = ENTITY_UNKNOWN;
     uint32_t m_typeBits = 0;
-    Entity* m_parent = nullptr;
     std::string m_name;
-    uint32_t m_index = kNoEntityIndex;
     uint32_t m_randomId = 0;
     uint8_t m_replicationQueued = 1;
     uint64_t m_pendingChangeMask = 0;
     uint64_t m_accumulatedChangeMask = 0;
-    uint32_t m_flags = 0;
     uint32_t m_extraFlags = 0;
-    Dynarray<Entity*> m_children;
     SafePointer<EntityGameplayDelegate> m_gameplayDelegate;
     uint8_t m_ownsGameplayDelegate = 1;
     Dynarray<EntitySet*>* m_sets = nullptr;
-    TriggerOccupancyTracker* m_occupancyTracker = nullptr;
     EntityMountRecord* m_mount = nullptr;
-    EntitySoundEmitter* m_soundEmitter = nullptr;
     int32_t m_deleteGuard = 0;
     uint32_t m_lastRenderedFrame = 0;
     float m_sortOffset = 0.0f;
@@ -439,27 +458,10 @@ private:
     EntityMPProperties* m_mpProperties = nullptr;
     Dynarray<uint8_t>* m_receivedMPStates = nullptr;
     bool m_staticMultiplayer = false;
-    Matrix m_localMatrix = Matrix::ONE;
-    Matrix m_worldMatrix = Matrix::ONE;
-    Matrix m_inverseWorldMatrix = Matrix::ONE;
-    BoundingBox4 m_localBox = BoundingBox4::INVALID;
-    BoundingBox4 m_worldBox = BoundingBox4::INVALID;
-    // Beside the world box: a move reads both.
-    CellRange m_cellRanges[2];
-    uint32_t m_viewVisibility = 0;
-    uint8_t m_minimumQualityLevel = 0;
-    EntityRenderingContext* m_renderingContext = nullptr;
-    uint32_t m_renderFlags = 0;
     Vector m_localRotation;
     Vector m_localScale;
     Vector m_globalRotation;
     Vector m_globalScale;
-    uint8_t m_localRotationValid = 0;
-    uint8_t m_localScaleValid = 0;
-    uint8_t m_globalRotationValid = 0;
-    uint8_t m_globalScaleValid = 0;
-    uint8_t m_inverseWorldValid = 0;
-    uint8_t m_layer = 1;
     uint8_t m_renderingPass = 0;
     uint8_t m_visibleInCombatView = 0;
     uint8_t m_visibleInTacticalView = 0;

@@ -12,12 +12,14 @@
 #include "scene/entities/EntityInitQueue.h"
 #include "scene/entities/EntityLayerSystem.h"
 #include "scene/entities/EntitySet.h"
+#include "scene/entities/FrustumBoxClassifier.h"
 #include "scene/entities/SceneEntity.h"
 #include "scene/kinds/MeshEntity.h"
 #include "scene/templates/EntityTemplate.h"
 #include "scene/templates/TemplateManager.h"
 #include "scene/templates/TemplateTypeRegistry.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -27,35 +29,31 @@ namespace
 {
 // Highest y of the current bounds.
 constexpr float kMaxCurrentHeight = 200.0f;
-
-int CompareNamesNoCase(const char* a, const char* b)
+// Candidates of one cell taken at a time by the visible gather.
+constexpr int32_t kGatherChunk = 64;
+struct GatherCandidate
 {
-    for (;; ++a, ++b)
-    {
-        const int ca = (*a >= 'A' && *a <= 'Z') ? *a + 32 : static_cast<unsigned char>(*a);
-        const int cb = (*b >= 'A' && *b <= 'Z') ? *b + 32 : static_cast<unsigned char>(*b);
-        if (ca != cb || ca == 0)
-            return ca - cb;
-    }
-}
-
-// First position whose entry compares at or above (lower) or above (upper) the key.
-template <typename Compare>
-int32_t Bound(const Dynarray<Entity*>& list, Compare compare, bool upper)
+    Entity* entity;
+    int side;
+};
+// The rest of the gather's test once a candidate's world box meets the view: layer, flags, views,
+// quality and, for a box across a plane, the entity's own box.
+bool KeepsVisibleCandidate(const Entity* entity, int side, const VisibleEntityGatherOptions& options)
 {
-    int32_t low = 0;
-    int32_t high = list.Count();
-    while (low < high)
-    {
-        const int32_t middle = low + (high - low) / 2;
-        const int order = compare(list[middle]);
-        if (order < 0 || (upper && order == 0))
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    return low;
+    const uint32_t layer = entity->GetLayer();
+    if (options.layerMask != nullptr && (options.layerMask[layer >> 3] & (1u << (layer & 7))) == 0)
+        return false;
+    if ((entity->GetFlags() & options.excludedFlags) != 0 || (entity->GetViewVisibility() & options.excludedViews) != 0 ||
+        entity->GetMinimumQualityLevel() > options.qualityLevel)
+        return false;
+    return side != FrustumBoxClassifier::kAcross ||
+           entity->GetLocalBoundingBox().IntersectsFrustumTransformed(options.frustumPlanes,
+                                                                     entity->GetGlobalLocationMatrix());
 }
+// Planes every point is inside, for a gather without a frustum.
+const Vector kAcceptAll[6] = {Vector(0, 0, 0, 1), Vector(0, 0, 0, 1), Vector(0, 0, 0, 1),
+                              Vector(0, 0, 0, 1), Vector(0, 0, 0, 1), Vector(0, 0, 0, 1)};
+
 } // namespace
 
 EntityManager::EntityManager() = default;
@@ -97,12 +95,13 @@ void EntityManager::NewScene()
     const Time start = Time::Now();
     SetNavigationGrid(nullptr);
     m_sceneName.clear();
+    // Emptied first: each dying entity would otherwise search the lists for itself.
+    ClearVisibleLists();
     DestroyRoot();
     // A preset a script chose for the old scene must not colour the next one.
     MeshEntity::ReturnAllMeshesToDefaultShaderPreset();
     m_nameIndex.Clear();
     m_guidIndex.Clear();
-    ClearVisibleLists();
     m_creationCounter = 0;
     m_sceneRoot = new SceneEntity;
     m_sceneRoot->SetName("SCENE ROOT");
@@ -314,20 +313,14 @@ Entity* EntityManager::FindEntityByName(const char* name) const
 {
     if (name == nullptr || name[0] == 0 || std::strlen(name) > kMaxLookupName)
         return nullptr;
-    const int32_t at = Bound(m_nameIndex, [name](const Entity* e) { return CompareNamesNoCase(e->GetName(), name); }, false);
-    if (at < m_nameIndex.Count() && CompareNamesNoCase(m_nameIndex[at]->GetName(), name) == 0)
-        return m_nameIndex[at];
-    return nullptr;
+    return m_nameIndex.Find(name);
 }
 
 Entity* EntityManager::FindEntityByGUID(const SimpleGUID& guid) const
 {
     if (guid.IsNull())
         return nullptr;
-    const int32_t at = Bound(m_guidIndex, [&guid](const Entity* e) { return SimpleGUID::Compare(e->GetGUID(), guid); }, false);
-    if (at < m_guidIndex.Count() && m_guidIndex[at]->GetGUID() == guid)
-        return m_guidIndex[at];
-    return nullptr;
+    return m_guidIndex.Find(guid);
 }
 
 Entity* EntityManager::GetEntityByMID(uint32_t mid) const
@@ -350,41 +343,23 @@ SceneParametersEntity* EntityManager::GetActiveSceneParamsEntity() const
 
 void EntityManager::AddToNameIndex(Entity* entity)
 {
-    const char* const name = entity->GetName();
-    const int32_t at = Bound(m_nameIndex, [name](const Entity* e) { return CompareNamesNoCase(e->GetName(), name); }, true);
-    m_nameIndex.Insert(entity, at);
+    m_nameIndex.Add(entity, entity->GetName());
 }
 
 void EntityManager::RemoveFromNameIndex(Entity* entity)
 {
-    const char* const name = entity->GetName();
-    int32_t at = Bound(m_nameIndex, [name](const Entity* e) { return CompareNamesNoCase(e->GetName(), name); }, false);
-    for (; at < m_nameIndex.Count() && CompareNamesNoCase(m_nameIndex[at]->GetName(), name) == 0; ++at)
-        if (m_nameIndex[at] == entity)
-        {
-            m_nameIndex.RemoveAt(at);
-            return;
-        }
+    m_nameIndex.Remove(entity, entity->GetName());
 }
 
 void EntityManager::AddToGUIDIndex(Entity* entity)
 {
-    const SimpleGUID& guid = entity->GetGUID();
-    const int32_t at = Bound(m_guidIndex, [&guid](const Entity* e) { return SimpleGUID::Compare(e->GetGUID(), guid); }, true);
-    m_guidIndex.Insert(entity, at);
+    m_guidIndex.Add(entity, entity->GetGUID());
 }
 
 void EntityManager::RemoveFromGUIDIndex(Entity* entity)
 {
-    // Equal GUIDs (a scene with duplicates) sit side by side: remove this entity's entry, not a twin's.
-    const SimpleGUID& guid = entity->GetGUID();
-    int32_t at = Bound(m_guidIndex, [&guid](const Entity* e) { return SimpleGUID::Compare(e->GetGUID(), guid); }, false);
-    for (; at < m_guidIndex.Count() && m_guidIndex[at]->GetGUID() == guid; ++at)
-        if (m_guidIndex[at] == entity)
-        {
-            m_guidIndex.RemoveAt(at);
-            return;
-        }
+    // Equal GUIDs (a scene with duplicates) share a run: only this entity's entry goes.
+    m_guidIndex.Remove(entity, entity->GetGUID());
 }
 
 void EntityManager::AddToMIDLookup(Entity* entity)
@@ -503,8 +478,13 @@ void EntityManager::UpdateEntityInGrid(Entity* entity)
     const Entity::CellRange range = m_grid.ComputeRange(entity->GetWorldBoundingBox());
     const bool queryable = (flags & (ENTITYFLAG_DISABLE_UPDATE | ENTITYFLAG_NO_SPATIAL_QUERIES)) == 0;
     const bool renderable = (flags & (ENTITYFLAG_DISABLE_UPDATE | ENTITYFLAG_NO_RENDERING_CONTEXT)) == 0;
-    m_grid.MoveEntity(entity, PathGrid::kQueryList, queryable ? range : Entity::CellRange());
-    m_grid.MoveEntity(entity, PathGrid::kRenderList, renderable ? range : Entity::CellRange());
+    const Entity::CellRange query = queryable ? range : Entity::CellRange();
+    const Entity::CellRange render = renderable ? range : Entity::CellRange();
+    // Most moves stay in their cells: decided here from the ranges beside the world box.
+    if (entity->GetCellRange(PathGrid::kQueryList) == query && entity->GetCellRange(PathGrid::kRenderList) == render)
+        return;
+    m_grid.MoveEntity(entity, PathGrid::kQueryList, query);
+    m_grid.MoveEntity(entity, PathGrid::kRenderList, render);
 }
 
 void EntityManager::GatherVisibleEntities(const VisibleEntityGatherOptions& options)
@@ -515,31 +495,43 @@ void EntityManager::GatherVisibleEntities(const VisibleEntityGatherOptions& opti
     // One bit per entity index: an entity spanning several cells is tested once.
     static uint64_t visited[kMaxEntities / 64];
     std::memset(visited, 0, sizeof(visited));
+    const bool culling = options.frustumPlanes != nullptr;
+    const FrustumBoxClassifier classifier(culling ? options.frustumPlanes : kAcceptAll);
     for (int32_t z = range.z0; z < range.z1; ++z)
         for (int32_t x = range.x0; x < range.x1; ++x)
         {
             const PathGrid::Cell& cell = m_grid.GetCell(uint32_t(x), uint32_t(z));
-            if (options.frustumPlanes != nullptr && !cell.box.IntersectsFrustum(options.frustumPlanes))
+            if (culling && !cell.box.IntersectsFrustum(options.frustumPlanes))
                 continue;
-            for (const PathGridEntry& entry : cell.lists[PathGrid::kRenderList])
+            const Dynarray<PathGridEntry>& list = cell.lists[PathGrid::kRenderList];
+            // Every candidate's box is asked for before the first is tested, so that their loads
+            // overlap instead of each waiting in turn; then the same for the entities that remain.
+            for (const PathGridEntry& entry : list)
+                __builtin_prefetch(&m_grid.GetCullBox(entry.index & (kMaxEntities - 1)));
+            for (int32_t start = 0; start < list.Count(); start += kGatherChunk)
             {
-                const uint32_t index = entry.index;
-                if (index >= kMaxEntities || (visited[index >> 6] & (uint64_t(1) << (index & 63))) != 0)
-                    continue;
-                visited[index >> 6] |= uint64_t(1) << (index & 63);
-                Entity* const entity = entry.entity;
-                const uint32_t layer = entity->GetLayer();
-                if (options.layerMask != nullptr && (options.layerMask[layer >> 3] & (1u << (layer & 7))) == 0)
-                    continue;
-                if ((entity->GetFlags() & options.excludedFlags) != 0 ||
-                    (entity->GetViewVisibility() & options.excludedViews) != 0 ||
-                    entity->GetMinimumQualityLevel() > options.qualityLevel)
-                    continue;
-                if (options.frustumPlanes != nullptr &&
-                    !entity->GetLocalBoundingBox().IntersectsFrustumTransformed(options.frustumPlanes,
-                                                                              entity->GetGlobalLocationMatrix()))
-                    continue;
-                m_visibleList.Add(entity);
+                const int32_t end = std::min(list.Count(), start + kGatherChunk);
+                GatherCandidate candidates[kGatherChunk];
+                int32_t count = 0;
+                for (int32_t i = start; i < end; ++i)
+                {
+                    const uint32_t index = list[i].index;
+                    if (index >= kMaxEntities || (visited[index >> 6] & (uint64_t(1) << (index & 63))) != 0)
+                        continue;
+                    visited[index >> 6] |= uint64_t(1) << (index & 63);
+                    // The dense box array settles most candidates without reading the entity: its
+                    // world box holds the transformed local box, so wholly outside or wholly
+                    // inside the box means the same for the local box.
+                    const int side =
+                        culling ? classifier.Classify(m_grid.GetCullBox(index)) : FrustumBoxClassifier::kInside;
+                    if (side == FrustumBoxClassifier::kOutside)
+                        continue;
+                    __builtin_prefetch(&list[i].entity->m_flags);
+                    candidates[count++] = {list[i].entity, side};
+                }
+                for (int32_t i = 0; i < count; ++i)
+                    if (KeepsVisibleCandidate(candidates[i].entity, candidates[i].side, options))
+                        m_visibleList.Add(candidates[i].entity);
             }
         }
 }

@@ -13,6 +13,7 @@
 #include "core/math/BoundingBox4.h"
 #include "core/math/Matrix.h"
 #include "scene/entities/EntityConstants.h"
+#include "scene/entities/EntityLookupIndex.h"
 #include "scene/entities/LOSResult.h"
 #include "scene/entities/PathGrid.h"
 
@@ -79,8 +80,12 @@ public:
     SceneParametersEntity* GetActiveSceneParamsEntity() const;
     SceneEntity* GetSceneRoot() const { return m_sceneRoot; }
     uint32_t GetLiveEntityCount() const { return m_liveEntityCount; }
-    const Dynarray<Entity*>& GetNameIndex() const { return m_nameIndex; }
-    const Dynarray<Entity*>& GetGUIDIndex() const { return m_guidIndex; }
+    // Every named entity, names in order (ignoring case), equal names in the order they were given.
+    // Both walks are views of the index as it is when asked for, good until the next change (a new,
+    // renamed or dying entity): callers that change the scene collect first, then act.
+    const Dynarray<Entity*>& GetNameIndex() const { return m_nameIndex.Sorted(); }
+    // Every entity with a GUID, GUIDs in order, equal GUIDs in the order they were given.
+    const Dynarray<Entity*>& GetGUIDIndex() const { return m_guidIndex.Sorted(); }
 
     // Index upkeep, called by Entity.
     void AddToNameIndex(Entity* entity);
@@ -150,13 +155,12 @@ public:
 private:
     void InitInGame(Entity* entity);
     bool RefuseCreation(EntityTemplate* entityTemplate, Entity* parent, uint32_t flags) const;
-    int32_t FindNameSlot(const Entity* entity) const;
     void DestroyRoot();
 
     std::string m_sceneName;
     SceneEntity* m_sceneRoot = nullptr;
-    Dynarray<Entity*> m_nameIndex;
-    Dynarray<Entity*> m_guidIndex;
+    EntityNameIndex m_nameIndex;
+    EntityGUIDIndex m_guidIndex;
     Entity* m_midTable[kMIDTableSize] = {};
     uint8_t m_dynamicMIDBitmap[kDynamicMIDCount / 8] = {};
     uint32_t m_dynamicMIDsInUse = 0;

@@ -138,6 +138,14 @@ void Entity::ComputeWorldBoundingBox(BoundingBox4& box) const
     box.Transform3D(m_localBox, m_worldMatrix);
 }
 
+void Entity::SetLocalBoundingBox(const BoundingBox4& box)
+{
+    m_localBox = box;
+    BoundingBox4 world;
+    ComputeWorldBoundingBox(world);
+    gEntityManager.GetPathGrid().SetCullBox(m_index, world);
+}
+
 void Entity::UpdateTransform()
 {
     if (AffineDeterminant(m_worldMatrix) < 0.0f)
@@ -148,6 +156,8 @@ void Entity::UpdateTransform()
         m_renderingContext->SetTransformAndBounds(m_worldMatrix, GetInversedGlobalLocationMatrix(), IsTransformMirrored(),
                                                   m_localBox);
     ComputeWorldBoundingBox(m_worldBox);
+    PathGrid& grid = gEntityManager.GetPathGrid();
+    grid.SetCullBox(m_index, m_worldBox);
     if (m_worldBox.IsValid3())
         GetCollisionBounds(m_worldBox);
     gEntityManager.UpdateEntityInGrid(this);

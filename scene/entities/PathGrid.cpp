@@ -54,18 +54,28 @@ bool PathGrid::IsBoundedBox(const BoundingBox4& box)
     return IsBounded(box.min) && IsBounded(box.max);
 }
 
+PathGrid::PathGrid() : m_cullBoxes(std::make_unique<BoundingBox4[]>(kMaxEntities)) {}
+
 PathGrid::~PathGrid()
 {
     Clear();
 }
 
-void PathGrid::Clear()
+void PathGrid::EmptyLists()
 {
     // Entities that still sit in the cells must not keep ranges into cells that are gone.
     for (Cell& cell : m_cells)
         for (int list = 0; list < 2; ++list)
+        {
             for (const PathGridEntry& entry : cell.lists[list])
                 entry.entity->CellRangeForGrid(list) = Entity::CellRange();
+            cell.lists[list].Clear();
+        }
+}
+
+void PathGrid::Clear()
+{
+    EmptyLists();
     m_cells.FreeStorage();
     m_countX = 0;
     m_countZ = 0;
@@ -73,6 +83,13 @@ void PathGrid::Clear()
 
 void PathGrid::Build(const BoundingBox4& bounds, float cellSize)
 {
+    // A new scene over the same bounds keeps the cells and the lists' memory: each list grows
+    // again entry by entry as the next scene loads.
+    if (!m_cells.IsEmpty() && cellSize == m_cellSize && bounds == m_bounds)
+    {
+        EmptyLists();
+        return;
+    }
     Clear();
     m_bounds = bounds;
     m_cellSize = cellSize;

@@ -1,8 +1,9 @@
 // The entity manager's spatial grid: square cells over the scene's x/z extent, each with two entry
 // lists sorted by entity index: the query list (spatial queries) and the render-candidate list (the
 // culling pass). Entities keep the cell range they occupy in each list, so a move touches only the
-// cells that changed. The segment walk of line-of-sight tests reads the query lists. Main thread
-// only; the segment walk is not re-entrant (its visited set is shared).
+// cells that changed. Beside the cells, a dense array of the entities' world boxes by entity
+// index serves the culling of render candidates. The segment walk of line-of-sight tests reads the
+// query lists. Main thread only; the segment walk is not re-entrant (its visited set is shared).
 #pragma once
 
 #include "core/containers/Dynarray.h"
@@ -11,6 +12,7 @@
 #include "scene/entities/EntityConstants.h"
 
 #include <cstdint>
+#include <memory>
 
 // One entity in one cell list. The entity field is pointer-sized here (a 16-byte entry).
 struct PathGridEntry
@@ -41,7 +43,7 @@ public:
         Dynarray<PathGridEntry> lists[2];
     };
 
-    PathGrid() = default;
+    PathGrid();
     ~PathGrid();
     PathGrid(const PathGrid&) = delete;
     PathGrid& operator=(const PathGrid&) = delete;
@@ -61,6 +63,16 @@ public:
     // Takes the entity out of every cell of both lists.
     void RemoveEntity(Entity* entity);
 
+    // The world box of each entity's local box under its world matrix, by entity index, kept by
+    // the entity whenever either changes: culling the render candidates reads this dense array
+    // and reaches into an entity only when its box meets the view.
+    void SetCullBox(uint32_t index, const BoundingBox4& box)
+    {
+        if (index < kMaxEntities)
+            m_cullBoxes[index] = box;
+    }
+    const BoundingBox4& GetCullBox(uint32_t index) const { return m_cullBoxes[index]; }
+
     // Walks the cells the segment crosses on x/z, from its start cell towards its end cell (stopping
     // at the grid's edge), and records each query-list entity whose box the segment enters, once,
     // up to `capacity` records (in no particular order). Returns the records written; 0 (logged)
@@ -79,6 +91,7 @@ private:
     static void Insert(Dynarray<PathGridEntry>& list, Entity* entity);
     static void Erase(Dynarray<PathGridEntry>& list, const Entity* entity);
     void Clear();
+    void EmptyLists();
     // Tests the not yet visited entities of one cell against the segment.
     void TestCellForSegment(const Cell& cell, const Vector& start, const Vector& end, const Vector& direction,
                             float length, PathGridSegmentHit* hits, int32_t capacity, int32_t& count);
@@ -89,6 +102,7 @@ private:
     uint32_t m_countX = 0;
     uint32_t m_countZ = 0;
     DynarraySafe<Cell> m_cells;
+    std::unique_ptr<BoundingBox4[]> m_cullBoxes;
     // One bit per entity index: an entity spanning many cells is tested once per walk.
     uint64_t m_visited[kMaxEntities / 64] = {};
 };

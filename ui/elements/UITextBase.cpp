@@ -121,7 +121,7 @@ const char16_t* UITextBase::LookUp(const char* path) const
 {
     if (gStringManager == nullptr)
         return nullptr;
-    return gStringManager->GetString(path, m_speakerGender, m_receiverGender, kCurrentLanguage, nullptr, false, true);
+    return gStringManager->GetString(path, m_speakerGender, m_receiverGender, kCurrentLanguage, nullptr, true, true);
 }
 
 void UITextBase::SetLocalizedText(const char* path)

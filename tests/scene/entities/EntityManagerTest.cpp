@@ -177,13 +177,15 @@ TEST_F(EntityManagerTest, NameLookupsIgnoreCaseAndKeepEqualNamesInCreationOrder)
     EXPECT_EQ(gEntityManager.FindEntityByName("tOwEr"), a);
     // Removal takes the renamed entity's own entry out of the run of equal names.
     b->SetName("Bunker");
+    // The walk is a view of the index as it was when asked for: ask again after a change.
+    const Dynarray<Entity*>& renamed = gEntityManager.GetNameIndex();
     int32_t at = -1;
-    for (int32_t i = 0; i < index.Count(); ++i)
-        if (index[i] == a)
+    for (int32_t i = 0; i < renamed.Count(); ++i)
+        if (renamed[i] == a)
             at = i;
     ASSERT_GE(at, 0);
-    ASSERT_LT(at + 1, index.Count());
-    EXPECT_EQ(index[at + 1], c);
+    ASSERT_LT(at + 1, renamed.Count());
+    EXPECT_EQ(renamed[at + 1], c);
     EXPECT_EQ(gEntityManager.FindEntityByName("bunker"), b);
     a->DeleteMe();
     EXPECT_EQ(gEntityManager.FindEntityByName("tower"), c);

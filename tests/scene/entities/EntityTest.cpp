@@ -9,6 +9,7 @@
 #include "support/SceneTestSupport.h"
 
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -69,6 +70,33 @@ protected:
 
     ProbeTemplate m_probeTemplate;
 };
+
+// Consecutive entities draw consecutive values of the classic generator: x' = x * 214013 + 2531011,
+// the id bits 16 to 30 of x'.
+TEST_F(EntityTest, RandomIdsFollowTheClassicGenerator)
+{
+    std::vector<uint32_t> ids;
+    for (int i = 0; i < 64; ++i)
+        ids.push_back(Create()->GetRandomId());
+    for (uint32_t id : ids)
+        ASSERT_LE(id, 0x7fffu);
+    // The generator's state is 32 bits, of which an id shows 15: find the hidden low bits of the
+    // first draw, then every later id must follow from them.
+    bool explained = false;
+    for (uint32_t low = 0; low < 0x10000u && !explained; ++low)
+        for (uint32_t top = 0; top < 2 && !explained; ++top)
+        {
+            uint32_t state = (top << 31) | (ids[0] << 16) | low;
+            bool all = true;
+            for (size_t i = 1; i < ids.size() && all; ++i)
+            {
+                state = state * 214013u + 2531011u;
+                all = ((state >> 16) & 0x7fffu) == ids[i];
+            }
+            explained = all;
+        }
+    EXPECT_TRUE(explained);
+}
 
 TEST_F(EntityTest, ReparentingRefusesLoopsAndKeepsTheTree)
 {

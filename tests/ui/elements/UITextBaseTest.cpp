@@ -4,6 +4,7 @@
 // project's replacements, with a real font measured at the size it is drawn.
 #include "ui/elements/UITextBase.h"
 
+#include "engine/config/EngineConfig.h"
 #include "engine/config/ProjectConfig.h"
 #include "renderer/resources/ResourceFont.h"
 #include "support/RenderDataHarness.h"
@@ -55,6 +56,18 @@ TEST(UITextBaseTest, TextsByPathAreLookedUpAgainOnRefreshAndDirectTextsForgetThe
     other->SetReplacementContainer(nullptr);
     EXPECT_EQ(own.GetInternals()->GetReferenceCount(), 1u);
     EXPECT_EQ(other->GetExpandedText(), u"Hello {ms|sir}{fs|madam}, ");
+
+    // A language without its own text falls back to English.
+    EngineConfig user;
+    user.m_textLanguage = 3;
+    StringManager french(&user);
+    french.GetRootGroup().AddString("Only").SetText(kTextLanguageEnglish, u"English");
+    french.MarkTreeChanged();
+    gStringManager = &french;
+    UIText fallback("f", 1);
+    fallback.SetLocalizedText("Only");
+    EXPECT_EQ(fallback.GetMainText(), u"English");
+    gStringManager = &strings;
 
     title.SetText(kTextLanguageEnglish, u"Changed");
     other->SetText("direct");

@@ -3,6 +3,8 @@
 #include "renderer/RenderCommandExecutor.h"
 
 #include "core/console/GameConsole.h"
+#include "effects/particles/ParticlePools.h"
+#include "effects/particles/ParticleSystemContext.h"
 #include "platform/gpu/GpuDevice.h"
 #include "platform/os/Clock.h"
 #include "renderer/EntityRenderingContext.h"
@@ -65,7 +67,7 @@ const R::OpcodeInfo R::kOpcodes[kRenderOpcodeCount] = {
     /* 38 */ {&R::OpSetSRGBWrite, rp::kU8, nullptr},
     /* 39 */ {&R::OpPresent, rp::kPointer, nullptr},
     /* 40 */ {&R::OpSleep, rp::kU32, nullptr},
-    /* 41 */ {&R::OpSetFrameTimes, rp::kSetFrameTimes, "particle frame, SFX contexts, scene environment and UI clocks"},
+    /* 41 */ {&R::OpSetFrameTimes, rp::kSetFrameTimes, "SFX contexts, scene environment and UI clocks"},
     /* 42 */ {&R::OpIssueQuery, rp::kIssueQuery, nullptr},
     /* 43 */ {&R::OpGetQueryData, rp::kGetQueryData, nullptr},
     /* 44 */ {&R::OpSetScissor, kVariablePayload, nullptr},
@@ -94,7 +96,7 @@ const R::OpcodeInfo R::kOpcodes[kRenderOpcodeCount] = {
     /* 67 */ {&R::OpDrawMesh, rp::kDrawMeshSkinnedBase, nullptr},
     /* 68 */ {&R::OpDrawMeshTemplate, rp::kDrawMeshTemplate, nullptr},
     /* 69 */ {&R::OpDrawMeshTemplate, rp::kDrawMeshTemplateSkinnedBase, nullptr},
-    /* 70 */ {&R::OpNotBuilt, rp::kDrawParticleSystem, "NorvexRenderer::DrawParticleSystem, particles"},
+    /* 70 */ {&R::OpDrawParticleSystem, rp::kDrawParticleSystem, nullptr},
     /* 71 */ {&R::OpAddRenderTask, rp::kAddRenderTask, nullptr},
 };
 
@@ -412,9 +414,20 @@ void RenderCommandExecutor::OpSetFrameTimes(uint32_t)
         m_clockSeconds[i] = double(counters[i]) / double(os::kCounterFrequency);
     }
     m_firstClockStep = steps[0] > 0.0f ? steps[0] : 0.0f;
-    // Particles, SFX contexts, the scene environment and the UI's render side take the clocks here.
+    beginParticleFrame(counters, steps, m_renderer.GetDeviceParams().qualityLevel);
+    // SFX contexts, the scene environment and the UI's render side take the clocks here.
     (void)flags;
     ReportNotBuilt(RENDER_OP_SET_FRAME_TIMES);
+}
+
+void RenderCommandExecutor::OpDrawParticleSystem(uint32_t)
+{
+    ParticleSystemContext* const context = GetPointer<ParticleSystemContext>();
+    const Matrix world = Get<Matrix>();
+    Get<BoundingBox4>();
+    const Vector color = Get<Vector>();
+    if (m_readOk && context != nullptr)
+        context->Draw(world, color, 0);
 }
 
 void RenderCommandExecutor::OpAddLight(uint32_t)

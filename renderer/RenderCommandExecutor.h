@@ -185,6 +185,7 @@ private:
     void OpPresent(uint32_t opcode);
     void OpSleep(uint32_t opcode);
     void OpSetFrameTimes(uint32_t opcode);
+    void OpDrawParticleSystem(uint32_t opcode);
     void OpIssueQuery(uint32_t opcode);
     void OpGetQueryData(uint32_t opcode);
     void OpSetScissor(uint32_t opcode);

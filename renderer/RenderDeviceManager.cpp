@@ -3,6 +3,7 @@
 #include "renderer/RenderDeviceManager.h"
 
 #include "core/console/GameConsole.h"
+#include "effects/particles/ParticlePools.h"
 #include "platform/os/Clock.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/RendererThreadCheck.h"
@@ -75,6 +76,7 @@ bool RenderDeviceManager::InitDX(void* window)
     m_capsDepthTexture = m_capsRawz || m_capsIntz;
     ApplyPresentParameters(window);
     m_renderer.GetStateCache().Reset();
+    initParticlePools();
     if (!m_targetsReady)
         CreateSizeDependentObjects();
     m_renderer.GetExecutor().AllocateFrameLists();
@@ -235,6 +237,7 @@ void RenderDeviceManager::CreateSizeDependentObjects()
     for (gpu::GpuQuery*& query : m_gpuQueries)
         if (query == nullptr && m_device->CreateQuery(gpu::kQueryEvent, &query) != gpu::kOk)
             query = nullptr;
+    createParticleBuffers(m_device);
     m_targetsReady.store(true, std::memory_order_release);
 }
 
@@ -243,6 +246,7 @@ void RenderDeviceManager::ReleaseSizeDependentObjects()
     m_targetsReady.store(false, std::memory_order_release);
     for (gpu::GpuQuery*& query : m_gpuQueries)
         gpu::SafeRelease(query);
+    releaseParticleBuffers();
 }
 
 void RenderDeviceManager::ApplyDisplaySettings(void* window, uint32_t width, uint32_t height, bool applyConfiguration,
@@ -281,6 +285,7 @@ void RenderDeviceManager::CloseDX()
     executor.ReleaseFrameSurfaces();
     ReleaseSizeDependentObjects();
     m_textRenderer.ReleaseBuffers();
+    destroyParticlePools();
     gpu::SafeRelease(m_device);
     gpu::SafeRelease(m_factory);
     m_presentParams = {};

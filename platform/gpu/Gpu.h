@@ -36,7 +36,8 @@
 //
 // What it does not model. The programs are not the shaders: they reproduce what each family does
 // to geometry, colour and textures, not the look of the final game, and families or options without
-// a program (lighting passes, skinning, video, screen blur) draw flat magenta. No anti-aliasing or
+// a program (lighting passes, skinning, video, screen blur) draw flat magenta; particles draw
+// without their fog and soft edges. No anti-aliasing or
 // multisample storage (a multisampled surface holds one sample), no anisotropic filtering (taken as
 // the plain filter), mip levels of texture set 0 only (other sets sample with its change), cube maps
 // from level 0 only, one stencil state for both faces, no fixed-function lighting or transform (a

@@ -384,6 +384,79 @@ private:
     uint32_t m_diffuse, m_direction, m_light, m_ambient;
 };
 
+// Particle quads: the colour of the vertex's life segment (its index and blend travel as colour
+// bytes) from four node colour registers, times the constant colour; the next frame's texture
+// coordinates and blend ride in texture set 1.
+class ParticleVertex : public VertexProgram
+{
+public:
+    explicit ParticleVertex(Binder& b)
+        : m_matrix(b.Float("ModelViewProjMatrix")), m_nodes(b.Float("NodeColors")), m_color(b.Float("ConstantColor"))
+    {
+    }
+
+    void Run(const float* constants, const VertexInput& in, ClipVertex* out) const override
+    {
+        MulColumns(constants, m_matrix, in.attributes[kAttrPosition], out->position);
+        std::fill(out->varyings, out->varyings + kVaryingCount, 0.0f);
+        const float* segment = in.attributes[kAttrColor0];
+        const uint32_t node = std::min(uint32_t(segment[0] * 255.0f + 0.5f), 2u);
+        const float t = segment[1];
+        const float* from = Reg(constants, m_nodes + node);
+        const float* to = Reg(constants, m_nodes + node + 1);
+        const float* tint = Reg(constants, m_color);
+        for (uint32_t i = 0; i < 4; ++i)
+            out->varyings[kVaryColor + i] = (from[i] + (to[i] - from[i]) * t) * tint[i];
+        const float* uv = in.attributes[kAttrTex0];
+        out->varyings[kVaryTex0] = uv[0];
+        out->varyings[kVaryTex0 + 1] = uv[1];
+        out->varyings[kVaryTex1] = uv[2];
+        out->varyings[kVaryTex1 + 1] = uv[3];
+        out->varyings[kVaryTex1 + 2] = segment[2];
+    }
+
+private:
+    uint32_t m_matrix, m_nodes, m_color;
+};
+
+// The texture (blended towards the next frame when interpolating) times the colour, optionally
+// pulled towards its luminance.
+class ParticlePixel : public PixelProgram
+{
+public:
+    explicit ParticlePixel(Binder& b)
+        : m_interpolate(b.Has("FrameInterpolation")), m_desaturate(b.Has("Desaturation")),
+          m_texture(b.Sampler("ParticleTexture")), m_desaturation(m_desaturate ? b.Float("Desaturation") : 0)
+    {
+    }
+
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        Color4f texel = SampleTex0(c, m_texture, in);
+        if (m_interpolate)
+        {
+            const Color4f next = Sample(c, m_texture, in, in.varyings[kVaryTex1], in.varyings[kVaryTex1 + 1]);
+            const float t = in.varyings[kVaryTex1 + 2];
+            texel = {texel.r + (next.r - texel.r) * t, texel.g + (next.g - texel.g) * t,
+                     texel.b + (next.b - texel.b) * t, texel.a + (next.a - texel.a) * t};
+        }
+        Color4f color = Mul(texel, Varying(in, kVaryColor));
+        if (m_desaturate)
+        {
+            const float k = Reg(c.constants, m_desaturation)[0];
+            const float l = 0.2126f * color.r + 0.7152f * color.g + 0.0722f * color.b;
+            color = {color.r + (l - color.r) * k, color.g + (l - color.g) * k, color.b + (l - color.b) * k, color.a};
+        }
+        *out = color;
+        return true;
+    }
+    uint32_t VaryingCount() const override { return m_interpolate ? kVaryTex2 : kVaryTex1; }
+
+private:
+    bool m_interpolate, m_desaturate;
+    uint32_t m_texture, m_desaturation;
+};
+
 struct ProgramEntry
 {
     const char* name;
@@ -438,6 +511,10 @@ const std::vector<ProgramEntry>& Programs()
          {"Texture", "TwoSided", "Skinning", "Deferred"},
          [](Binder& b) { return std::make_unique<MeshVertex>(b); },
          [](Binder& b) { return std::make_unique<MeshLambertPixel>(b); }},
+        {"Particle",
+         {"FrameInterpolation", "Desaturation"},
+         [](Binder& b) { return std::make_unique<ParticleVertex>(b); },
+         [](Binder& b) { return std::make_unique<ParticlePixel>(b); }},
         {"ShadowDepth",
          {"AlphaTest"},
          [](Binder& b) {

@@ -1,8 +1,8 @@
 #include "scene/kinds/DataTemplateKinds.h"
 
 #include "core/reflection/RTTIClassRegistry.h"
-#include "effects/ParticleSystem.h"
 #include "effects/TEnvelope.h"
+#include "effects/particles/ParticleSystem.h"
 #include "effects/particles/PhysicalEffect.h"
 #include "effects/sfx/SFXDefinition.h"
 #include "gameplay/behaviour/BehaviourClassRegistration.h"

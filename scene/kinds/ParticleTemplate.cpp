@@ -1,8 +1,9 @@
 #include "scene/kinds/ParticleTemplate.h"
 
 #include "core/console/GameConsole.h"
-#include "effects/ParticleEntity.h"
-#include "effects/ParticleSpawner.h"
+#include "effects/particles/ParticleEntity.h"
+#include "effects/particles/ParticleSystemContext.h"
+#include "renderer/NorvexRenderer.h"
 
 RTTI_DEFINE_CLASS(ParticleTemplate, EntityTemplate)
 
@@ -24,9 +25,21 @@ Entity* ParticleTemplate::CreateEntity()
     return new ParticleEntity;
 }
 
+ParticleTemplatePreview::ParticleTemplatePreview(const ParticleSystem& system)
+    : m_context(new ParticleSystemContext(system, Matrix::ONE, 0))
+{
+    m_context->PostRestart();
+}
+
+void ParticleTemplatePreview::Destroy()
+{
+    m_context->PostDestroy();
+    delete this;
+}
+
 void ParticleTemplate::OnPropertyChanged(const RTTIProperty* property)
 {
-    m_system.BuildShader(0);
+    m_system.BuildShader(false);
     EntityTemplate::OnPropertyChanged(property);
 }
 
@@ -34,7 +47,7 @@ bool ParticleTemplate::DoLoad()
 {
     if (!EntityTemplate::DoLoad())
         return false;
-    m_system.BuildShader(1);
+    m_system.BuildShader(true);
     return true;
 }
 
@@ -45,9 +58,7 @@ void ParticleTemplate::OnUnload()
 
 EntityTemplatePreview* ParticleTemplate::CreatePreviewInstance()
 {
-    ParticleSpawner* spawner = new ParticleSpawner(m_system, Matrix::ONE);
-    spawner->PostSubOp3();
-    return spawner;
+    return new ParticleTemplatePreview(m_system);
 }
 
 void ParticleTemplate::DestroyPreviewInstance(EntityTemplatePreview* instance)
@@ -58,16 +69,14 @@ void ParticleTemplate::DestroyPreviewInstance(EntityTemplatePreview* instance)
 
 bool ParticleTemplate::DrawPreview(const Matrix& matrix, const HDRColor& color, EntityTemplatePreview* instance)
 {
-    if (auto* spawner = dynamic_cast<ParticleSpawner*>(instance))
+    if (auto* preview = dynamic_cast<ParticleTemplatePreview*>(instance); preview != nullptr && gRenderer != nullptr)
     {
-        spawner->PostSetMatrix(matrix);
-        // Drawing particle systems belongs to the renderer's particle work.
-        static bool reported = false;
-        if (!reported)
-        {
-            reported = true;
-            gConsole.Warning(CONSOLE_CHANNEL_RENDER, "ParticleTemplate: drawing particle previews is not built yet");
-        }
+        Vector colorVector;
+        color.ToVector(colorVector);
+        preview->GetContext()->PostSetMatrix(matrix);
+        gRenderer->DrawParticleSystem(preview->GetContext(), matrix,
+                                      BoundingBox4(Vector(-1.0f, -1.0f, -1.0f, 1.0f), Vector(1.0f, 1.0f, 1.0f, 1.0f)),
+                                      colorVector);
     }
     return DrawDebugShape(matrix, color, 0, 0);
 }

@@ -1,11 +1,27 @@
 // ParticleTemplate: the template (type 6) that embeds a ParticleSystem's emitter parameters. It
 // builds the particle shader variant when its body loads or a property changes and drops it when
-// the template unloads. Tools preview it through a ParticleSpawner. Main thread (the resource
-// thread loads the body).
+// the template unloads. Tools play it without an entity through a ParticleTemplatePreview, which
+// owns one particle context on the render thread. Main thread (the resource thread loads the body).
 #pragma once
 
-#include "effects/ParticleSystem.h"
+#include "effects/particles/ParticleSystem.h"
 #include "scene/templates/EntityTemplate.h"
+
+class ParticleSystemContext;
+
+// A particle system played without an entity: its context, restarted at creation, moved and drawn
+// each frame and destroyed with the preview.
+class ParticleTemplatePreview : public EntityTemplatePreview
+{
+public:
+    explicit ParticleTemplatePreview(const ParticleSystem& system);
+    // Posts the context's destruction, then deletes the preview.
+    void Destroy() override;
+    ParticleSystemContext* GetContext() const { return m_context; }
+
+private:
+    ParticleSystemContext* m_context;
+};
 
 // Template of particle entities.
 class ParticleTemplate : public EntityTemplate
@@ -30,6 +46,7 @@ public:
     void DestroyPreviewInstance(EntityTemplatePreview* instance) override;
     bool DrawPreview(const Matrix& matrix, const HDRColor& color, EntityTemplatePreview* instance) override;
 
+    bool IsOffscreenProcessing() const { return m_offscreenProcessing; }
     ParticleSystem& GetSystem() { return m_system; }
     const ParticleSystem& GetSystem() const { return m_system; }
 

@@ -31,6 +31,7 @@ echo "demo run: exit $status in $(( $(date +%s) - start )) s"
 [ $status -eq 0 ] || fail "the demo run exited $status"
 previous=0
 for message in "Engine successfully initialized" "Demo: DemoField script runs" \
+               "Demo: sparks fly from their particle template" \
                "Demo: the scene's fanfare sequence starts" "Scene switched in" "//===== Sequence: Finale Begin" \
                "Demo tick 15" \
                "Demo: the walker sets out round the wall" "Demo: the walker arrived at 8" \

@@ -8,6 +8,7 @@
 #include "scene/kinds/ColorEnvelopeTemplate.h"
 #include "scene/kinds/CompoundTemplate.h"
 #include "scene/kinds/MeshAnimationGraphTemplate.h"
+#include "scene/kinds/ParticleTemplate.h"
 #include "scene/kinds/PhysicalEffectTemplate.h"
 #include "scene/kinds/SFXTemplate.h"
 #include "scene/kinds/VectorEnvelopeTemplate.h"
@@ -102,6 +103,9 @@ bool ApplyOption(EntityTemplate& entityTemplate, const DataTemplateWriter::Optio
                 effect->GetEffect().SetParticleTemplatePath(value.c_str());
             return true;
         }
+    if (name == "--system")
+        if (auto* particles = dynamic_cast<ParticleTemplate*>(&entityTemplate))
+            return RecordFromText(particles->GetSystem(), value, error);
     if (name == "--tree")
         if (auto* trees = dynamic_cast<BehaviourTreeTemplate*>(&entityTemplate))
         {

@@ -15,7 +15,7 @@ namespace DataTemplateWriter
 {
 // One option of a kind template: "--set" ("Name = value", any property with a text form),
 // "--transition" ("from to animation", animation graphs), "--mesh" and "--particles" (the paths of
-// a physical effect), "--tree" (a behaviour tree: "Name" without nodes, or "Name = node" in the text form of BehaviourTreeText), "--key"
+// a physical effect), "--system" ("Name = value" of a particle template's system), "--tree" (a behaviour tree: "Name" without nodes, or "Name = node" in the text form of BehaviourTreeText), "--key"
 // ("seconds x y z w" for vector envelopes, "seconds r g b a multiplier" for colour envelopes),
 // "--loop" ("name start end", seconds) and "--interpolation" ("None", "Linear", "CubicBezier") for
 // either envelope kind, "--definition" ("Name = value" of an effect's definition) and

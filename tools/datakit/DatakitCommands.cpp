@@ -33,7 +33,8 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
                   "[--chroma 420|422|444] [--sound] [--sound-seconds S] [--rate N] [--channels N]",
          &RunVideoCommand},
         {"data-template", "data-template <out.BinaryTemplate> <GUID> <template class> [--set \"Name = value\"]... "
-                          "[--transition \"from to animation\"]... [--mesh P] [--particles P] [--tree NAME]... "
+                          "[--transition \"from to animation\"]... [--mesh P] [--particles P] "
+                          "[--system \"Name = value\"]... [--tree NAME]... "
                           "[--key \"seconds values\"]... [--loop \"name start end\"]... [--interpolation MODE] "
                           "[--definition \"Name = value\"]... [--sfx-element \"Name = value; ...\"]... "
                           "[--element \"name template [x y z] [words]\"]...",

@@ -62,6 +62,7 @@ DemoPrint("Demo main script loaded")
 
 const char* const kField = R"LUA(-- DemoField: marker boxes spawned from a template walk in circles in front of the camera, below
 -- eye level; a sentry runs its behaviour tree;
+-- sparks fly from a particle template;
 -- a tone plays; after two seconds of game time the demo moves on to the outpost.
 DemoPrint("Demo: DemoField script runs")
 gDemo.markers = {}
@@ -81,6 +82,8 @@ if gDemo.waver ~= nil then
 end
 gDemo.sentry = gEntityManager:CreateEntityInGame("templates/Demo/Sentry", nil, Matrix.ONE, 0)
 DemoPrint("Demo: a sentry " .. (gDemo.sentry ~= nil and "patrols, driven by its behaviour tree" or "is missing"))
+gDemo.sparks = gEntityManager:CreateEntityInGame("templates/Demo/Sparks", nil, Matrix.ONE, 0)
+DemoPrint("Demo: sparks " .. (gDemo.sparks ~= nil and "fly from their particle template" or "are missing"))
 gDemo.tone = gSoundEngine:PlaySystemSound("tone.ogg")
 DemoPrint("Demo: playing tone.ogg as sound " .. tostring(gDemo.tone))
 

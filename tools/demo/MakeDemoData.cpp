@@ -1,8 +1,8 @@
 // make-demo-data <folder>: the demo game data that the README's run command plays. Writes a data
 // root in container mode to <folder>/data and a per-user folder to <folder>/user whose
 // configuration points at it: the project configuration with its default scene, the engine's
-// shaders and system textures, a texture, an Ogg tone, two entity templates, two scenes with their
-// resource lists and scripts, the scene names table, the string table, the font table with the
+// shaders and system textures, a texture, an Ogg tone, entity templates (one of particles), two
+// scenes with their resource lists and scripts, the scene names table, the string table, the font table with the
 // system font's pages and the main script. Main thread.
 #include "DemoScripts.h"
 
@@ -23,10 +23,12 @@
 #include "scene/templates/EntityTemplate.h"
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/kinds/MeshTemplate.h"
+#include "scene/kinds/ParticleTemplate.h"
 #include "scene/templates/TemplateManager.h"
 #include "tools/datakit/AnimationFileWriter.h"
 #include "tools/datakit/MeshTemplateWriter.h"
 #include "tools/datakit/DataRoot.h"
+#include "tools/datakit/DataTemplateWriter.h"
 #include "tools/datakit/DatakitCommand.h"
 #include "tools/datakit/FontRasterizer.h"
 #include "tools/datakit/FontWriter.h"
@@ -147,6 +149,28 @@ bool AddTemplates(DataRoot& data)
                  AsString(SceneWriter::BuildTemplateBody(*MeshTemplateWriter::MakeTemplate(spec), waver.guid,
                                                          MeshTemplate::kTypeId)));
     data.AddFile("templates", "Demo/Waver.template", TemplateWriter::MakeStubText(waver.guid, MeshTemplate::kTypeId));
+    // Sparks: a particle template whose system keeps simulating when nothing draws it.
+    TemplateStubEntry sparks;
+    sparks.folder = "templates/Demo";
+    sparks.name = "Sparks";
+    sparks.guid = GuidOf({"Demo", "Sparks", 0xD5});
+    sparks.typeId = ParticleTemplate::kTypeId;
+    entries.push_back(sparks);
+    std::string error;
+    const std::unique_ptr<EntityTemplate> sparksBody = DataTemplateWriter::MakeTemplate(
+        "ParticleTemplate",
+        {{"--set", "Offscreen processing = 1"}, {"--system", "Texture file name = Demo/Checker.dds"},
+         {"--system", "Spawn rate = 40"}, {"--system", "Life time = 1.5"}, {"--system", "Emitter size = 1 0 1 0"},
+         {"--system", "Initial velocity = 0 4 0 0"}, {"--system", "Global gravity = 0 -3 0 0"}},
+        error);
+    if (sparksBody == nullptr)
+    {
+        std::fprintf(stderr, "make-demo-data: %s\n", error.c_str());
+        return false;
+    }
+    data.AddFile("templates", "Demo/Sparks.BinaryTemplate",
+                 AsString(SceneWriter::BuildTemplateBody(*sparksBody, sparks.guid, ParticleTemplate::kTypeId)));
+    data.AddFile("templates", "Demo/Sparks.template", TemplateWriter::MakeStubText(sparks.guid, ParticleTemplate::kTypeId));
     data.AddFile("templates", "TemplateInfo.Bin", AsString(TemplateWriter::BuildTemplateInfo(entries)));
     return true;
 }

@@ -1,33 +1,28 @@
 #include "scene/kinds/ParticleTemplate.h"
 
-#include "effects/ParticleEntity.h"
-#include "effects/ParticleSpawner.h"
+#include "effects/particles/ParticleEntity.h"
+#include "effects/particles/ParticleSystemContext.h"
 #include "support/SceneTestSupport.h"
 
 namespace
 {
 using ParticleTemplateTest = SceneTest;
 
-TEST_F(ParticleTemplateTest, DefaultsAndTheShaderVariantFollowEditsAndUnloads)
+TEST_F(ParticleTemplateTest, DefaultsAndTheEntityKind)
 {
     m_templates.push_back(std::make_unique<ParticleTemplate>());
     ParticleTemplate& source = static_cast<ParticleTemplate&>(*m_templates.back());
     EXPECT_EQ(source.GetTypeId(), 6u);
-    EXPECT_STREQ(source.GetSystem().GetTexture().CStr(), "SFX/glow.dds");
+    EXPECT_STREQ(source.GetSystem().GetTextureFileName().CStr(), "SFX/glow.dds");
+    EXPECT_FALSE(source.IsOffscreenProcessing());
     const HDRColor& wire = source.GetWireframeColor();
     EXPECT_EQ(wire.r, 80);
     EXPECT_EQ(wire.g, 240);
     EXPECT_EQ(wire.b, 120);
     EXPECT_EQ(wire.a, 255);
-    EXPECT_EQ(source.GetSystem().GetShaderBuilds(), 0u);
-    source.OnPropertyChanged(source.GetClassProperties()->FindProperty("Offscreen processing"));
-    EXPECT_EQ(source.GetSystem().GetShaderBuilds(), 1u);
-    const uint32_t releases = source.GetSystem().GetShaderReleases();
-    source.OnUnload();
-    EXPECT_EQ(source.GetSystem().GetShaderReleases(), releases + 1);
-    // A body that cannot be read builds no shader.
+    // A body that cannot be read builds nothing.
     EXPECT_FALSE(source.DoLoad());
-    EXPECT_EQ(source.GetSystem().GetShaderBuilds(), 1u);
+    EXPECT_EQ(source.GetSystem().GetVertexShaderResource(), nullptr);
     Entity* entity = gEntityManager.CreateEntity(&source, nullptr, Matrix::ONE, 0, nullptr);
     EXPECT_NE(dynamic_cast<ParticleEntity*>(entity), nullptr);
 }
@@ -41,15 +36,15 @@ TEST_F(ParticleTemplateTest, TheEmbeddedSystemRoundTripsAndPreviewsNeedNoRendere
     ParticleTemplate copy;
     ASSERT_TRUE(copy.DeserializeFromMemory(bytes.data(), bytes.size(), 0));
     EXPECT_TRUE(copy.GetClassProperties()->AreObjectsEqual(&source, &copy));
-    EXPECT_STREQ(copy.GetSystem().GetTexture().CStr(), "SFX/glow.dds");
+    EXPECT_TRUE(copy.IsOffscreenProcessing());
 
     EntityTemplatePreview* instance = copy.CreatePreviewInstance();
-    auto* spawner = dynamic_cast<ParticleSpawner*>(instance);
-    ASSERT_NE(spawner, nullptr);
-    EXPECT_EQ(&spawner->GetSystem(), &copy.GetSystem());
-    EXPECT_TRUE(spawner->GetMatrix().Equals(Matrix::ONE));
+    auto* preview = dynamic_cast<ParticleTemplatePreview*>(instance);
+    ASSERT_NE(preview, nullptr);
+    EXPECT_TRUE(preview->GetContext()->GetMatrix().Equals(Matrix::ONE));
+    EXPECT_EQ(preview->GetContext()->GetFlags(), 0u);
     copy.DrawPreview(Matrix::ONE, HDRColor(), instance);
-    // Without a renderer the spawner is deleted at once (ASan reports it otherwise).
+    // Without a renderer the context is destroyed at once (ASan reports it otherwise).
     copy.DestroyPreviewInstance(instance);
 }
 } // namespace

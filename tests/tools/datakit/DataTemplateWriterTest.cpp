@@ -147,8 +147,15 @@ TEST(DataTemplateWriterTest, EnvelopeUIAndEffectTemplates)
     EXPECT_FALSE(definition.GetElements()[0]->IsEnabled());
     EXPECT_TRUE(definition.GetElements()[1]->IsEnabled());
     EXPECT_EQ(definition.GetElements()[1]->GetOwner(), &definition);
-    std::unique_ptr<EntityTemplate> particles = WriteAndRead({"--set", "Offscreen processing = 1"}, "ParticleTemplate");
+    std::unique_ptr<EntityTemplate> particles =
+        WriteAndRead({"--set", "Offscreen processing = 1", "--system", "Spawn rate = 42", "--system",
+                      "Initial velocity = 0 4 0 0"},
+                     "ParticleTemplate");
     ASSERT_NE(particles, nullptr);
+    const ParticleTemplate& sparks = static_cast<ParticleTemplate&>(*particles);
+    EXPECT_TRUE(sparks.IsOffscreenProcessing());
+    EXPECT_FLOAT_EQ(sparks.GetSystem().GetSpawnRate(), 42.0f);
+    EXPECT_FLOAT_EQ(sparks.GetSystem().GetInitialVelocity().y, 4.0f);
 
     std::string error;
     EXPECT_EQ(DataTemplateWriter::MakeTemplate("VectorEnvelopeTemplate", {{"--key", "1 0 0 0 0"}, {"--key", "1 0 0 0 0"}},
@@ -180,6 +187,8 @@ TEST(DataTemplateWriterTest, UnknownClassesAndOptionsOfAnotherKindAreRefused)
         EXPECT_FALSE(error.empty()) << text;
     }
     EXPECT_EQ(DataTemplateWriter::MakeTemplate("FlagTemplate", {{"--set", "No such = 1"}}, error), nullptr);
+    EXPECT_EQ(DataTemplateWriter::MakeTemplate("FlagTemplate", {{"--system", "Spawn rate = 1"}}, error), nullptr);
+    EXPECT_EQ(DataTemplateWriter::MakeTemplate("ParticleTemplate", {{"--system", "No such = 1"}}, error), nullptr);
     TempFolder folder;
     EXPECT_EQ(RunDatakit({"data-template", folder / "x", kGUID, "FlagTemplate", "--set"}), 2);
     EXPECT_EQ(RunDatakit({"data-template", folder / "x", "not-a-guid", "FlagTemplate"}), 2);

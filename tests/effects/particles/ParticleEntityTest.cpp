@@ -1,0 +1,142 @@
+// ctest-labels: thread
+// Particle entities on a running renderer: "Spawn in game" off stays silent until StartSpawning, a
+// property edit restarts a spawning entity with a fresh system, a speed multiplier is not kept for
+// later systems, and "Offscreen processing" keeps an undrawn system from parking.
+#include "effects/particles/ParticleEntity.h"
+
+#include "effects/particles/ParticleEntityRenderingContext.h"
+#include "effects/particles/ParticleSystemContext.h"
+#include "scene/SceneClassRegistration.h"
+#include "scene/entities/EntityManager.h"
+#include "scene/kinds/ParticleTemplate.h"
+#include "support/ParticleTestSupport.h"
+#include "support/RenderThreadCall.h"
+#include "support/RendererTestBase.h"
+
+namespace
+{
+struct SystemState
+{
+    ParticleSystemContext* system = nullptr;
+    uint32_t count = 0;
+    bool emitting = false;
+    bool parked = false;
+    float speed = 0.0f;
+};
+
+class ParticleEntityTest : public RendererTestBase
+{
+protected:
+    void SetUp() override
+    {
+        RendererTestBase::SetUp();
+        RegisterSceneClasses();
+        gEntityManager.Init(BoundingBox4(Vector(0, -50, 0, 1), Vector(1000, 500, 1000, 1)), 10.0f);
+        SetParticleProperty(m_template.GetSystem(), "Spawn rate", "100");
+        SetParticleProperty(m_template.GetSystem(), "Life time", "10");
+        // Nothing draws in these tests: the systems must not park.
+        ASSERT_TRUE(m_template.GetClassProperties()->FindProperty("Offscreen processing")->SetFromText(&m_template, "1"));
+    }
+    void TearDown() override
+    {
+        gEntityManager.DestroyScene();
+        m_renderer.SubmitCommands(true);
+        RendererTestBase::TearDown();
+    }
+
+    ParticleEntity* Create()
+    {
+        auto* entity =
+            static_cast<ParticleEntity*>(gEntityManager.CreateEntity(&m_template, nullptr, Matrix::ONE, 0, nullptr));
+        EXPECT_NE(entity, nullptr);
+        return entity;
+    }
+
+    // Frames of 0.1 s on every clock, then the render-side system's state.
+    SystemState Frames(ParticleEntity* entity, int frames)
+    {
+        for (int i = 0; i < frames; ++i)
+        {
+            for (FrameClock& clock : m_clocks)
+            {
+                clock.accumulatedCounter += 1000000;
+                clock.lastStepSeconds = 0.1f;
+            }
+            m_renderer.SetFrameTimes(m_clocks[0], m_clocks[1], m_clocks[2], 0);
+        }
+        SystemState state;
+        auto* context = entity->GetParticleContext();
+        RunOnRenderThread(m_renderer, [&](NorvexRenderer&) {
+            state.system = context->GetRenderSideSystem();
+            if (state.system == nullptr)
+                return;
+            state.count = state.system->GetCount();
+            state.emitting = state.system->IsEmitting();
+            state.parked = state.system->IsInParkList();
+            state.speed = state.system->GetSpeedMultiplier();
+        });
+        return state;
+    }
+
+    ParticleTemplate m_template;
+    FrameClock m_clocks[3];
+};
+
+TEST_F(ParticleEntityTest, SpawnInGameOffStaysSilentUntilStartSpawning)
+{
+    ParticleEntity* entity = Create();
+    ASSERT_TRUE(entity->GetClassProperties()->FindProperty("Spawn in game")->SetFromText(entity, "0"));
+    entity->PostCreateInit();
+    EXPECT_EQ(entity->GetGameStartFlag(), 1u);
+    EXPECT_FALSE(entity->IsSpawning());
+    // Non-mesh systems carry mesh flags 0x11: render bit 0x20 set, 0x40 and 0x80 clear.
+    EXPECT_EQ(entity->GetRenderFlags() & 0x1E0u, 0x120u);
+    SystemState silent = Frames(entity, 5);
+    ASSERT_NE(silent.system, nullptr);
+    EXPECT_FALSE(silent.emitting);
+    EXPECT_EQ(silent.count, 0u);
+
+    entity->StartSpawning();
+    const SystemState spawning = Frames(entity, 3);
+    EXPECT_TRUE(spawning.emitting);
+    EXPECT_GT(spawning.count, 20u);
+    entity->StopSpawning();
+    const SystemState stopped = Frames(entity, 1);
+    EXPECT_FALSE(stopped.emitting);
+    EXPECT_GE(stopped.count, spawning.count) << "live particles play out";
+}
+
+TEST_F(ParticleEntityTest, APropertyEditRestartsASpawningEntityWithAFreshSystem)
+{
+    ParticleEntity* entity = Create();
+    entity->PostCreateInit();
+    ASSERT_TRUE(entity->IsSpawning());
+    const SystemState before = Frames(entity, 10);
+    EXPECT_GT(before.count, 80u);
+    entity->SetSpeedMultiplier(0.5f);
+    EXPECT_FLOAT_EQ(Frames(entity, 1).speed, 0.5f);
+
+    entity->OnPropertiesChanged();
+    const SystemState after = Frames(entity, 1);
+    ASSERT_NE(after.system, nullptr);
+    EXPECT_NE(after.system, before.system);
+    EXPECT_TRUE(after.emitting);
+    EXPECT_LT(after.count, 20u) << "particles restart from zero";
+    EXPECT_FLOAT_EQ(after.speed, 1.0f) << "the speed multiplier is not remembered";
+}
+
+TEST_F(ParticleEntityTest, OffscreenProcessingKeepsAnUndrawnSystemFromParking)
+{
+    for (const char* offscreen : {"0", "1"})
+    {
+        ASSERT_TRUE(m_template.GetClassProperties()->FindProperty("Offscreen processing")->SetFromText(&m_template, offscreen));
+        ParticleEntity* entity = Create();
+        entity->PostCreateInit();
+        EXPECT_EQ((entity->GetParticleContext()->GetFlags() & ParticleEntityRenderingContext::kFlagMayPark) != 0,
+                  offscreen[0] == '0');
+        const SystemState state = Frames(entity, 6);
+        EXPECT_EQ(state.parked, offscreen[0] == '0') << "offscreen " << offscreen;
+        EXPECT_EQ(state.count == 0, offscreen[0] == '0') << "offscreen " << offscreen;
+    }
+}
+} // namespace

@@ -1,0 +1,137 @@
+// ctest-labels: thread
+// Particle drawing through the running renderer: a definition resolves its "Particle" variant and
+// texture from a kit-made data root, its context plays on the render thread from the frame-times
+// command and draws through the stand-in's particle program (probed pixel by pixel), and the shared
+// vertex buffer discards when a fill does not fit in what is left of it.
+#include "effects/particles/ParticlePools.h"
+#include "effects/particles/ParticleSystem.h"
+#include "effects/particles/ParticleSystemContext.h"
+#include "platform/gpu/GpuDevice.h"
+#include "platform/gpu/GpuSurface.h"
+#include "renderer/ShaderManager.h"
+#include "support/ConsoleCapture.h"
+#include "support/ParticleTestSupport.h"
+#include "support/RenderDataHarness.h"
+#include "support/RenderThreadCall.h"
+#include "tools/datakit/TextureFileWriter.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+class ParticleSystemContextDrawTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        DataRoot data;
+        TextureFileSpec spec;
+        spec.width = 4;
+        spec.height = 4;
+        spec.texel = [](uint32_t, uint32_t, uint32_t, uint32_t) { return 0xFFFFFFFFu; };
+        std::string white;
+        ASSERT_TRUE(BuildTextureFile(spec, white));
+        data.AddFile("textures", "System/White_4x4$cxy.texture", white);
+        data.AddFile("textures", "System/RefractionNoise.texture", white);
+        data.AddFile("textures", "SFX/dot.texture", white);
+        ASSERT_TRUE(m_harness.WriteAndMount(data));
+        ASSERT_TRUE(m_harness.Start());
+        ASSERT_TRUE(gShaderManager.Init(true));
+    }
+    void TearDown() override { m_harness.Stop(); }
+
+    // One frame-times command advancing every clock by `seconds`.
+    void Tick(float seconds)
+    {
+        for (FrameClock* clock : {&m_clocks[0], &m_clocks[1], &m_clocks[2]})
+        {
+            clock->accumulatedCounter += uint64_t(double(seconds) * double(os::kCounterFrequency));
+            clock->lastStepSeconds = seconds;
+        }
+        m_harness.GetRenderer().SetFrameTimes(m_clocks[0], m_clocks[1], m_clocks[2], 0);
+    }
+
+    ConsoleCapture m_log;
+    RenderDataHarness m_harness;
+    FrameClock m_clocks[3];
+};
+
+TEST_F(ParticleSystemContextDrawTest, AContextDrawsItsNodeColourThroughTheParticleProgram)
+{
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    ParticleSystem system;
+    SetParticleProperty(system, "Texture file name", "SFX/dot.dds");
+    SetParticleProperty(system, "Fog", "0");
+    SetParticleProperty(system, "Blending mode", "0");
+    SetParticleProperty(system, "Alpha test mode", "0");
+    SetParticleProperty(system, "Z buffer read", "0");
+    SetParticleProperty(system, "Face camera mode", "2");
+    SetParticleProperty(system, "Initial velocity", "0 0 0 0");
+    SetParticleProperty(system, "Initial velocity var", "0 0 0 0");
+    SetParticleProperty(system, "Life time", "100");
+    for (const char* node : {"Node 0 color", "Node 1 color", "Node 2 color", "Node 3 color"})
+        SetParticleProperty(system, node, "255 0 0 255 1");
+    for (const char* node : {"Node 0 size", "Node 1 size", "Node 2 size", "Node 3 size"})
+        SetParticleProperty(system, node, "1");
+    system.BuildShader(true);
+    ASSERT_NE(system.GetVertexShaderResource(), nullptr);
+    ASSERT_NE(system.GetTextureResource(), nullptr);
+
+    renderer.SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
+    auto* context = new ParticleSystemContext(system, Matrix::ONE, 0);
+    context->PostRestart();
+    Tick(0.05f);
+    Tick(0.05f);
+    renderer.SubmitCommands(true);
+
+    uint32_t count = 0, centre = 0, corner = 0, drawsWithout = 0;
+    RunOnRenderThread(renderer, [&](NorvexRenderer& r) {
+        gpu::GpuDevice* device = r.GetDevice();
+        device->BeginScene();
+        device->Clear(0, nullptr, gpu::kClearTarget, 0xFF000000u, 1.0f, 0);
+        count = context->GetCount();
+        const uint32_t before = device->GetFrameStatistics().drawsWithoutProgram;
+        context->Draw(Matrix::ONE, Vector(1.0f, 1.0f, 1.0f, 1.0f), 0);
+        drawsWithout = device->GetFrameStatistics().drawsWithoutProgram - before;
+        device->EndScene();
+        gpu::GpuSurface* target = nullptr;
+        device->GetRenderTarget(0, &target);
+        const uint32_t width = target->Desc().width, height = target->Desc().height;
+        centre = target->ReadPixelArgb(width / 2, height / 2) | 0xFF000000u;
+        corner = target->ReadPixelArgb(2, 2) | 0xFF000000u;
+        target->Release();
+    });
+    EXPECT_GE(count, 1u);
+    EXPECT_EQ(drawsWithout, 0u) << "the particle shader has a program";
+    EXPECT_EQ(centre, 0xFFFF0000u) << "the unit quad covers the middle in the node colour";
+    EXPECT_EQ(corner, 0xFF000000u);
+
+    context->PostDestroy();
+    renderer.SubmitCommands(true);
+    system.ReleaseShader();
+}
+
+TEST_F(ParticleSystemContextDrawTest, AFillThatDoesNotFitDiscardsAndWritesAtZero)
+{
+    uint32_t firstOffset = 99, secondOffset = 99, thirdOffset = 99, generations[3] = {};
+    RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer&) {
+        const uint32_t big = ParticlePools::kVertexBufferBytes - 100;
+        generations[0] = gParticlePools.GetGeneration();
+        ASSERT_NE(gParticlePools.LockVertices(big, &firstOffset), nullptr);
+        gParticlePools.UnlockVertices(big);
+        generations[1] = gParticlePools.GetGeneration();
+        ASSERT_NE(gParticlePools.LockVertices(64, &secondOffset), nullptr);
+        gParticlePools.UnlockVertices(64);
+        ASSERT_NE(gParticlePools.LockVertices(80, &thirdOffset), nullptr);
+        gParticlePools.UnlockVertices(80);
+        generations[2] = gParticlePools.GetGeneration();
+    });
+    // The cursor starts each frame at the end, so the first lock discards too.
+    EXPECT_EQ(firstOffset, 0u);
+    EXPECT_EQ(generations[1], generations[0] + 1);
+    // 64 bytes fit after the 32-byte aligned end of the big block; 80 more do not.
+    EXPECT_EQ(secondOffset, ParticlePools::kVertexBufferBytes - 96);
+    EXPECT_EQ(thirdOffset, 0u);
+    EXPECT_EQ(generations[2], generations[1] + 1);
+}
+} // namespace

@@ -65,10 +65,11 @@ Envelope& Envelope::operator=(const Envelope& other)
 
 uint32_t Envelope::ToKeyTime(float seconds)
 {
-    const double units = double(seconds) * kTimeUnitsPerSecond;
-    if (!(units > 0.0))
+    const float units = seconds * kTimeUnitsPerSecond;
+    if (!(units > 0.0f))
         return 0;
-    return units >= 4294967295.0 ? 0xFFFFFFFFu : uint32_t(units);
+    // 2^32 - 256: the largest float below 2^32.
+    return units >= 4294967040.0f ? 0xFFFFFFFFu : uint32_t(units);
 }
 
 void Envelope::ResetPlayback(EnvelopePlayState& state)
@@ -153,7 +154,7 @@ bool Envelope::Advance(EnvelopePlayState& state, float step) const
 {
     state.time += step;
     uint32_t t = ToKeyTime(state.time);
-    const int32_t count = GetKeyCount();
+    const int32_t count = m_keyTimes.Count();
     bool ended = count == 0 || m_keyTimes[count - 1] < t;
     if (count > 0 && state.loop < uint32_t(m_loops.Count()))
     {
@@ -236,9 +237,8 @@ void Envelope::TrimKeys(int32_t count)
         m_keyFlags.Add(0);
 }
 
-int32_t Envelope::SegmentStart(const EnvelopePlayState& state, int32_t count) const
+int32_t Envelope::SegmentStart(const EnvelopePlayState& state, uint32_t t, int32_t count) const
 {
-    const uint32_t t = ToKeyTime(state.time);
     const int64_t k = state.key;
     if (k + 1 < count && m_keyTimes[int32_t(k)] <= t && t < m_keyTimes[int32_t(k) + 1])
         return int32_t(k);

@@ -81,7 +81,8 @@ public:
     // Locates `time` (1/1024 s) among the keys; see Segment for the result.
     int FindKeySegment(uint32_t time, int32_t& previous, int32_t& next) const;
     // Moves the player on by `step` seconds, wrapping inside its current loop. True once it has run
-    // past the last key with no loop holding it.
+    // past the last key with no loop holding it. Reads the key times alone (loading and AddKey keep
+    // them as many as the values; Evaluate checks the key index it is given).
     bool Advance(EnvelopePlayState& state, float step) const;
     // The curve parameter u at which the cubic through control times x0..x3 reaches `time`.
     static float SolveBezierParameter(float x0, float x1, float x2, float x3, float time);
@@ -105,8 +106,9 @@ protected:
     int32_t InsertKeyTime(float seconds, int32_t index);
     // Cuts times and flags to `count` keys and gives every key a flag byte.
     void TrimKeys(int32_t count);
-    // The key starting the segment for interpolation: the state's key, kept where a next key exists.
-    int32_t SegmentStart(const EnvelopePlayState& state, int32_t count) const;
+    // The key starting the segment that holds `t` (key units, strictly inside the keys): the
+    // state's key when it does, else the segment looked up.
+    int32_t SegmentStart(const EnvelopePlayState& state, uint32_t t, int32_t count) const;
     // The weight of key k+1 at `time` (1/1024 s) between keys k and k+1; 1 for keys at one time.
     float LinearWeight(int32_t k, float time) const;
 

@@ -122,7 +122,7 @@ void TEnvelope<T>::Evaluate(const EnvelopePlayState& state, T& out) const
         out = m_values[count - 1];
     else
     {
-        const int32_t k = SegmentStart(state, count);
+        const int32_t k = SegmentStart(state, t, count);
         if (m_interpolation == INTERPOLATION_NONE)
             out = m_values[k];
         else if (m_interpolation == INTERPOLATION_CUBIC_BEZIER)

@@ -52,12 +52,9 @@ void CompiledGameStringCollection::Clear()
 bool CompiledGameStringCollection::Read(FileReader& reader)
 {
     Clear();
-    uint32_t size = 0;
-    if (!reader.ReadU32(size) || size > reader.GetRemaining())
-        return Refuse("the payload size runs past the file");
-    std::vector<uint8_t> payload(size);
-    if (!reader.Read(payload.data(), size))
-        return Refuse("the payload could not be read");
+    std::vector<uint8_t> payload;
+    if (const char* why = ReadSizedPayload(reader, payload))
+        return Refuse(why);
     return ReadPayload(payload.data(), payload.size());
 }
 

@@ -1,13 +1,16 @@
-// Bounded little-endian reads over a record payload in memory, for the string and font tables.
+// Bounded little-endian reads over a record payload in memory, for the string and font tables,
+// and the sized read that brings such a payload in from its file.
 // Any thread; one cursor per reader.
 #pragma once
 
+#include "core/filesystem/FileReader.h"
 #include "core/strings/NameString.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 // A read that would pass the end fails and takes nothing.
 class PayloadCursor
@@ -105,3 +108,16 @@ private:
     size_t m_size;
     size_t m_position = 0;
 };
+
+// Reads a u32 size and the payload it announces; a size past the file's end is refused before
+// anything is allocated. Null on success, else why it failed.
+inline const char* ReadSizedPayload(FileReader& reader, std::vector<uint8_t>& payload)
+{
+    uint32_t size = 0;
+    if (!reader.ReadU32(size) || size > reader.GetRemaining())
+        return "the payload size runs past the file";
+    payload.resize(size);
+    if (!reader.Read(payload.data(), size))
+        return "the payload could not be read";
+    return nullptr;
+}

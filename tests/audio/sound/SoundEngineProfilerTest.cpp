@@ -6,6 +6,7 @@
 #include "support/SoundTestHarness.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace
 {
@@ -24,11 +25,14 @@ protected:
             m_mask.Set(channel, true);
         gProfiler.Init(&m_mask);
         m_renderer.SubmitCommands(true);
-        m_sound.WriteOgg("tone.ogg", SoundWriter::MakeTone({440.0}, 48000, 0.5, 0.5));
-        ASSERT_TRUE(m_sound.Start());
+        m_sound = std::make_unique<SoundTestHarness>();
+        m_sound->WriteOgg("tone.ogg", SoundWriter::MakeTone({440.0}, 48000, 0.5, 0.5));
+        ASSERT_TRUE(m_sound->Start());
     }
     void TearDown() override
     {
+        // The sound thread feeds the profiler until it stops: it goes before the renderer.
+        m_sound.reset();
         gProfiler.EnableProfiler(nullptr, false);
         m_renderer.SubmitCommands(true);
         gProfiler.Close();
@@ -44,7 +48,7 @@ protected:
     static float Newest(uint32_t channel) { return gProfiler.GetRawSample(channel, 0); }
 
     Profiler::Mask m_mask;
-    SoundTestHarness m_sound;
+    std::unique_ptr<SoundTestHarness> m_sound;
 };
 } // namespace
 
@@ -52,9 +56,9 @@ TEST_F(SoundEngineProfilerTest, DecodedBytesAreCountedPerCycleAndInstancesWhileT
 {
     // The first cycles decode both halves; with the mixer stopped nothing more is decoded, so a
     // cycle reports 0, not the total since start.
-    m_sound.Engine().PlaySystemSound("tone.ogg", nullptr);
-    ASSERT_TRUE(m_sound.WaitForVoices(1));
-    m_sound.WaitCycles(2);
+    m_sound->Engine().PlaySystemSound("tone.ogg", nullptr);
+    ASSERT_TRUE(m_sound->WaitForVoices(1));
+    m_sound->WaitCycles(2);
     Sample();
     EXPECT_EQ(Newest(PROFILER_SOUND_BYTES_DECODED), 0.0f);
     EXPECT_EQ(Newest(PROFILER_SOUND_INSTANCES), 1.0f);
@@ -68,15 +72,15 @@ TEST_F(SoundEngineProfilerTest, DecodedBytesAreCountedPerCycleAndInstancesWhileT
     float mostInACycle = 0.0f;
     for (int block = 0; block < 60; ++block)
     {
-        m_sound.Mixer()->RenderBlocks(1);
-        m_sound.WaitCycles(1);
+        m_sound->Mixer()->RenderBlocks(1);
+        m_sound->WaitCycles(1);
         Sample();
         mostInACycle = std::max(mostInACycle, Newest(PROFILER_SOUND_BYTES_DECODED));
     }
     EXPECT_EQ(mostInACycle, float(48000 - 2 * kDecodeHalfBytes));
 
-    m_sound.Render(300);
-    m_sound.WaitCycles(3);
+    m_sound->Render(300);
+    m_sound->WaitCycles(3);
     Sample();
     EXPECT_EQ(Newest(PROFILER_SOUND_INSTANCES), 0.0f);
     EXPECT_EQ(Newest(PROFILER_SOUND_BYTES_DECODED), 0.0f);
@@ -89,11 +93,11 @@ TEST_F(SoundEngineProfilerTest, AnOutOfRangeLoopCountsAsAZombie)
     params.LoopCount = 0;
     params.FullVolumeRange = 3.0f;
     params.ZeroVolumeRange = 10.0f;
-    m_sound.PlayAt(emitter, "tone.ogg", params, true);
-    ASSERT_TRUE(m_sound.WaitForVoices(1));
-    m_sound.SetListenerAt(12.5f, 0.0f, 0.0f);
-    ASSERT_TRUE(m_sound.WaitForVoices(0));
-    m_sound.WaitCycles(2);
+    m_sound->PlayAt(emitter, "tone.ogg", params, true);
+    ASSERT_TRUE(m_sound->WaitForVoices(1));
+    m_sound->SetListenerAt(12.5f, 0.0f, 0.0f);
+    ASSERT_TRUE(m_sound->WaitForVoices(0));
+    m_sound->WaitCycles(2);
     Sample();
     EXPECT_EQ(Newest(PROFILER_ZOMBIE_SOUND_INSTANCES), 1.0f);
     EXPECT_EQ(Newest(PROFILER_SOUND_INSTANCES), 0.0f);

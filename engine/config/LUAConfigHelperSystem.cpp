@@ -1,12 +1,14 @@
 #include "engine/config/LUAConfigHelper.h"
 
 #include "core/console/GameConsole.h"
+#include "effects/particles/ParticleSystem.h"
 #include "effects/sfx/SFXDefinition.h"
 #include "engine/Game.h"
 #include "engine/NorvexEngine.h"
 #include "engine/config/GameConfig.h"
 #include "engine/config/SceneNamesTable.h"
 #include "engine/platform/PlatformState.h"
+#include "renderer/MeshTemplateRenderingData.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/resources/ResourceManager.h"
 
@@ -14,7 +16,6 @@ namespace
 {
 constexpr uint8_t kNoTransition = 255;
 constexpr uint32_t kTexturePoolMask = 1;
-bool gRebuildReported = false;
 } // namespace
 
 void LUAConfigHelper::ApplySeriousGFXSettings()
@@ -26,14 +27,11 @@ void LUAConfigHelper::ApplySeriousGFXSettings()
         renderer->RequestDeviceReset();
         renderer->SubmitCommands(true);
     }
-    // Effects pick up the new quality where they stand: every context restarts with carry-over.
+    // Materials and particle systems choose their shader variants by quality level; effects pick
+    // up the new quality where they stand: every context restarts with carry-over.
+    MeshTemplateRenderingData::RefreshAllMaterials();
+    ParticleSystem::RebuildAllShaders();
     SFXDefinition::WalkRegistry([](SFXDefinition& definition) { definition.ReinitContexts(true); });
-    if (!gRebuildReported)
-    {
-        gRebuildReported = true;
-        gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE,
-                        "ApplySeriousGFXSettings: mesh materials and particle shaders are not built yet");
-    }
     gGame.RequestFullScreen(gGameConfig.m_fullScreenMode);
     gGame.RequestScreenResoultionChange(gGame.GetScreenWidth(), gGame.GetScreenHeight());
 }

@@ -1,7 +1,7 @@
 // The resource part of templates. Templates are reflected objects made by class name (the template
 // type table names the class of each type id) and loaded on demand like any other resource. The
-// template classes and their file loading belong to the scene model, which is not built yet: this
-// base loads nothing and reports so; template classes override DoLoad. Threads as Resource.
+// template classes and their file loading belong to the scene model: this base loads nothing and
+// reports so; template classes override DoLoad. Threads as Resource.
 #pragma once
 
 #include "core/reflection/RTTIClass.h"

@@ -229,6 +229,19 @@ void WriteBlock(RecordOutput& out, uint32_t words, const MeshBufferBlock& block,
         out.WriteU32(word);
     }
 }
+// A managed 16-bit index buffer holding `indices`, stored little-endian.
+void FillIndexBlock(MeshBufferBlock& block, const std::vector<uint16_t>& indices)
+{
+    block.description[0] = kIndexFormat16;
+    block.description[3] = gpu::kPoolManaged;
+    block.description[4] = uint32_t(indices.size() * 2);
+    block.data.resize(indices.size() * 2);
+    for (size_t i = 0; i < indices.size(); ++i)
+    {
+        block.data[2 * i] = uint8_t(indices[i]);
+        block.data[2 * i + 1] = uint8_t(indices[i] >> 8);
+    }
+}
 } // namespace
 
 RTTI_DEFINE_CLASS(MeshTemplateRenderingData, NorvexRendererObject)
@@ -756,15 +769,7 @@ void MeshTemplateRenderingData::SetGeometry(uint32_t vertexCount, uint32_t strid
         m_vertices.description[4] = uint32_t(vertices.size());
     }
     m_triangleCount = uint32_t(indices.size() / 3);
-    m_indices.description[0] = kIndexFormat16;
-    m_indices.description[3] = gpu::kPoolManaged;
-    m_indices.description[4] = uint32_t(indices.size() * 2);
-    m_indices.data.resize(indices.size() * 2);
-    for (size_t i = 0; i < indices.size(); ++i)
-    {
-        m_indices.data[2 * i] = uint8_t(indices[i]);
-        m_indices.data[2 * i + 1] = uint8_t(indices[i] >> 8);
-    }
+    FillIndexBlock(m_indices, indices);
     m_indexData = m_indices.data;
     if ((m_meshFlags & 1) != 0)
         RefreshPickingCopy("a built mesh");
@@ -773,15 +778,7 @@ void MeshTemplateRenderingData::SetGeometry(uint32_t vertexCount, uint32_t strid
 void MeshTemplateRenderingData::SetEdgeLines(const std::vector<uint16_t>& indices)
 {
     m_lineCount = uint32_t(indices.size() / 2);
-    m_lines.description[0] = kIndexFormat16;
-    m_lines.description[3] = gpu::kPoolManaged;
-    m_lines.description[4] = uint32_t(indices.size() * 2);
-    m_lines.data.resize(indices.size() * 2);
-    for (size_t i = 0; i < indices.size(); ++i)
-    {
-        m_lines.data[2 * i] = uint8_t(indices[i]);
-        m_lines.data[2 * i + 1] = uint8_t(indices[i] >> 8);
-    }
+    FillIndexBlock(m_lines, indices);
 }
 
 void MeshTemplateRenderingData::FinishBuilding(const char* name)

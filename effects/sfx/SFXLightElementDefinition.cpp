@@ -1,5 +1,6 @@
 #include "effects/sfx/SFXLightElementDefinition.h"
 
+#include "effects/sfx/SFXLightElementContext.h"
 #include "renderer/jobs/RendererJobs.h"
 #include "renderer/resources/Resource.h"
 #include "renderer/resources/ResourceManager.h"
@@ -71,6 +72,19 @@ void SFXLightElementBase::ResolveResources(bool load)
     m_maskHandle = static_cast<ResourceTexture*>(m_mask)->GetTextureHolder();
     if (m_maskHandle != nullptr)
         PostResourceAddRefJob(m_maskHandle, false);
+}
+
+SFXElementContext* SFXLightElementBase::CreateContext() const
+{
+    return new SFXLightElementContext;
+}
+
+void SFXLightElementBase::Draw(const Matrix& matrix, const Vector& color, SFXElementContext* context,
+                               uint32_t passMask, uint32_t extra, uint32_t passFlags) const
+{
+    (void)matrix, (void)extra, (void)passFlags;
+    if (passMask == kLightPassBits && context != nullptr)
+        static_cast<SFXLightElementContext*>(context)->SubmitLight(*this, color.w);
 }
 
 void SFXLightElementBase::ReleaseResources(uint32_t flag)

@@ -24,9 +24,15 @@ public:
     void ResolveResources(bool load) override;
     void ReleaseResources(uint32_t flag) override;
     void SetResourceFlags(uint32_t flags) override;
+    SFXElementContext* CreateContext() const override;
+    // Only in the light pass (pass mask 2): the light, its colour times the element's alpha, joins
+    // the frame's lights.
+    void Draw(const Matrix& matrix, const Vector& color, SFXElementContext* context, uint32_t passMask,
+              uint32_t extra, uint32_t passFlags) const override;
     virtual bool IsSpot() const = 0;
 
     const TEnvelope<Vector>& GetRange() const { return m_range; }
+    TEnvelope<Vector>& EditRange() { return m_range; }
     const NameString& GetMaskTexture() const { return m_maskTexture; }
     bool DrawsWireframe() const { return m_drawWireframe; }
     float GetSpotWidth() const { return m_spotWidth; }

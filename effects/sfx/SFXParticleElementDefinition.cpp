@@ -1,6 +1,8 @@
 #include "effects/sfx/SFXParticleElementDefinition.h"
 
+#include "effects/particles/ParticleSystemContext.h"
 #include "effects/sfx/SFXElementKinds.h"
+#include "effects/sfx/SFXParticleElementContext.h"
 #include "scene/kinds/MeshTemplate.h"
 #include "scene/kinds/ParticleTemplate.h"
 
@@ -53,6 +55,28 @@ void SFXParticleElementDefinition::ResolveResources(bool load)
     m_passBits = bits.passBits;
     m_depthPass = bits.depthPass;
     m_flag32 = bits.flag32;
+}
+
+SFXElementContext* SFXParticleElementDefinition::CreateContext() const
+{
+    return new SFXParticleElementContext;
+}
+
+void SFXParticleElementDefinition::Draw(const Matrix& matrix, const Vector& color, SFXElementContext* context,
+                                        uint32_t passMask, uint32_t extra, uint32_t passFlags) const
+{
+    (void)passMask, (void)extra;
+    auto* const particles = static_cast<SFXParticleElementContext*>(context);
+    if (particles != nullptr && particles->GetSystem() != nullptr)
+        particles->GetSystem()->Draw(matrix, color, passFlags);
+}
+
+void SFXParticleElementDefinition::DrawDepth(const Matrix& matrix, SFXElementContext* context) const
+{
+    (void)matrix;
+    auto* const particles = static_cast<SFXParticleElementContext*>(context);
+    if (particles != nullptr && particles->GetSystem() != nullptr)
+        particles->GetSystem()->DrawMeshDepth(0);
 }
 
 void SFXParticleElementDefinition::ReleaseResources(uint32_t flag)

@@ -23,10 +23,16 @@ public:
     void ResolveResources(bool load) override;
     void ReleaseResources(uint32_t flag) override;
     void SetResourceFlags(uint32_t flags) override;
+    SFXElementContext* CreateContext() const override;
+    // The emitter's particles (quads or mesh instances), and its mesh particles in the depth pass.
+    void Draw(const Matrix& matrix, const Vector& color, SFXElementContext* context, uint32_t passMask,
+              uint32_t extra, uint32_t passFlags) const override;
+    void DrawDepth(const Matrix& matrix, SFXElementContext* context) const override;
 
     const SimpleGUID& GetParticleTemplateGUID() const { return m_particleTemplateGUID; }
     void SetParticleTemplateGUID(const SimpleGUID& guid) { m_particleTemplateGUID = guid; }
     const TEnvelope<Vector>& GetSpawnRateMultiplier() const { return m_spawnRateMultiplier; }
+    TEnvelope<Vector>& EditSpawnRateMultiplier() { return m_spawnRateMultiplier; }
     // The resolved template, or null.
     ParticleTemplate* GetParticleTemplate() const;
 

@@ -1,6 +1,7 @@
 #include "effects/sfx/SFXQuadElementDefinition.h"
 
 #include "core/console/GameConsole.h"
+#include "effects/sfx/SFXQuadElementContext.h"
 #include "renderer/ShaderManager.h"
 #include "renderer/jobs/RendererJobs.h"
 #include "renderer/resources/Resource.h"
@@ -154,6 +155,11 @@ void SFXQuadElementDefinition::ResolveResources(bool load)
     }
     if (refractionVertexShader != nullptr)
         refractionVertexShader->Release();
+}
+
+SFXElementContext* SFXQuadElementDefinition::CreateContext() const
+{
+    return new SFXQuadElementContext;
 }
 
 void SFXQuadElementDefinition::ReleaseResources(uint32_t flag)

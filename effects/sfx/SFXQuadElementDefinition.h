@@ -27,6 +27,18 @@ public:
     void ResolveResources(bool load) override;
     void ReleaseResources(uint32_t flag) override;
     void SetResourceFlags(uint32_t flags) override;
+    SFXElementContext* CreateContext() const override;
+    void Draw(const Matrix& matrix, const Vector& color, SFXElementContext* context, uint32_t passMask,
+              uint32_t extra, uint32_t passFlags) const override;
+
+    // The lens flare's alpha factor at screen distance `distance` (the larger of |x| and |y| in
+    // clip space) from the centre, for a flare distance: fading towards the edges, and for flares
+    // mirrored through the centre also near it.
+    static float ComputeFlareFade(float distance, float flareDistance);
+    // The lens flare's model matrix (clip space) from the element's matrix; false when the screen
+    // size gives none.
+    bool PlaceLensFlare(const Matrix& matrix, const Matrix& viewProjection, uint32_t backBufferWidth,
+                        uint32_t backBufferHeight, Matrix& model, float& fade) const;
 
     // Atlas columns and rows; either setter recomputes the frame scale.
     void SetTextureFramesX(const uint32_t& frames);
@@ -41,6 +53,7 @@ public:
     const NameString& GetTextureFileName() const { return m_textureFileName; }
     float GetRandomFrameTimeout() const { return m_randomFrameTimeout; }
     const TEnvelope<Vector>& GetFrameCurve() const { return m_frameCurve; }
+    TEnvelope<Vector>& EditFrameCurve() { return m_frameCurve; }
     uint32_t GetBlendingMode() const { return m_blendingMode; }
     uint32_t GetAlphaTestMode() const { return m_alphaTestMode; }
     float GetAlphaReference() const { return m_alphaReference; }

@@ -1,6 +1,7 @@
 #include "effects/sfx/SFXSoundElementDefinition.h"
 
 #include "audio/sound/SoundEntriesContainer.h"
+#include "effects/sfx/SFXSoundElementContext.h"
 
 RTTI_DEFINE_CLASS(SFXSoundElementDefinition, SFXElementDefinition)
 
@@ -31,4 +32,9 @@ void SFXSoundElementDefinition::PreloadResources()
 {
     if (!m_soundEntryName.IsEmpty())
         gSoundEntriesContainer.LoadEntrySounds(m_soundEntryName.CStr());
+}
+
+SFXElementContext* SFXSoundElementDefinition::CreateContext() const
+{
+    return new SFXSoundElementContext;
 }

@@ -23,12 +23,15 @@ public:
     void ResolveResources(bool load) override;
     // Has the sound engine load the entry's files ahead of the first play.
     void PreloadResources() override;
+    SFXElementContext* CreateContext() const override;
 
     const NameString& GetSoundEntryName() const { return m_soundEntryName; }
     void SetSoundEntryName(const char* name) { m_soundEntryName.Set(name); }
     uint32_t GetSoundChannel() const { return m_soundChannel; }
     const TEnvelope<Vector>& GetStartEnvelope() const { return m_startEnvelope; }
     const TEnvelope<Vector>& GetVolume() const { return m_volume; }
+    TEnvelope<Vector>& EditStartEnvelope() { return m_startEnvelope; }
+    TEnvelope<Vector>& EditVolume() { return m_volume; }
 
 private:
     NameString m_soundEntryName;

@@ -1,6 +1,8 @@
 #include "effects/sfx/SFXMeshElementDefinition.h"
 
 #include "effects/sfx/SFXElementKinds.h"
+#include "effects/sfx/SFXMeshElementContext.h"
+#include "renderer/MeshTemplateRenderingData.h"
 #include "scene/kinds/MeshTemplate.h"
 
 #include <algorithm>
@@ -68,6 +70,36 @@ void SFXMeshElementDefinition::TakeMeshData()
     m_passBits = bits.passBits;
     m_depthPass = bits.depthPass;
     m_flag32 = bits.flag32;
+}
+
+SFXElementContext* SFXMeshElementDefinition::CreateContext() const
+{
+    return new SFXMeshElementContext;
+}
+
+void SFXMeshElementDefinition::Draw(const Matrix& matrix, const Vector& color, SFXElementContext* context,
+                                    uint32_t passMask, uint32_t extra, uint32_t passFlags) const
+{
+    (void)passFlags;
+    auto* const mesh = static_cast<SFXMeshElementContext*>(context);
+    const MeshTemplateRenderingData* const data = mesh != nullptr ? mesh->GetRenderingData() : nullptr;
+    if (data == nullptr)
+        return;
+    const Vector& x = matrix.rows[0];
+    const Vector& y = matrix.rows[1];
+    const Vector& z = matrix.rows[2];
+    const float determinant =
+        x.x * (y.y * z.z - y.z * z.y) - x.y * (y.x * z.z - y.z * z.x) + x.z * (y.x * z.y - y.y * z.x);
+    data->Draw(matrix, matrix, m_box, color, 1.0f, determinant < 0.0f ? 1 : 0, 0, m_presetIndex, mesh->GetBones(),
+               nullptr, nullptr, int32_t(passMask), extra, 0, mesh->GetRandomPhase());
+}
+
+uint32_t SFXMeshElementDefinition::GetChannelMask(const SFXElementContext* context) const
+{
+    (void)context;
+    const MeshTemplate* const mesh = GetMeshTemplate();
+    const MeshTemplateRenderingData* const data = mesh != nullptr ? mesh->GetRenderingData() : nullptr;
+    return data != nullptr ? data->GetPresetValue(m_presetIndex) : 0u;
 }
 
 void SFXMeshElementDefinition::ReleaseResources(uint32_t flag)

@@ -29,6 +29,12 @@ public:
     EntityTemplate* GetResource() const override;
     // The mesh's box and pass bits again, after its template changed.
     void RefreshResource() override;
+    SFXElementContext* CreateContext() const override;
+    // The mesh with the element's colour, box, preset and pose, mirrored when the matrix mirrors.
+    void Draw(const Matrix& matrix, const Vector& color, SFXElementContext* context, uint32_t passMask,
+              uint32_t extra, uint32_t passFlags) const override;
+    // The channel mask of the element's preset.
+    uint32_t GetChannelMask(const SFXElementContext* context) const override;
 
     const SimpleGUID& GetMeshTemplateGUID() const { return m_meshTemplateGUID; }
     void SetMeshTemplateGUID(const SimpleGUID& guid) { m_meshTemplateGUID = guid; }

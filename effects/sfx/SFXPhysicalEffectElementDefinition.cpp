@@ -1,5 +1,6 @@
 #include "effects/sfx/SFXPhysicalEffectElementDefinition.h"
 
+#include "effects/sfx/SFXElementContext.h"
 #include "effects/sfx/SFXElementKinds.h"
 #include "scene/kinds/MeshTemplate.h"
 #include "scene/kinds/PhysicalEffectTemplate.h"
@@ -71,6 +72,11 @@ void SFXPhysicalEffectElementDefinition::ResolveResources(bool load)
     if (mesh != nullptr)
         m_presetIndex = uint32_t(std::max(mesh->GetShaderPresetIndex(m_shaderPreset), 0));
     m_passBits = kDefaultPassBits | GetSFXMeshPassBits(mesh != nullptr ? mesh->GetRenderingData() : nullptr).passBits;
+}
+
+SFXElementContext* SFXPhysicalEffectElementDefinition::CreateContext() const
+{
+    return new SFXElementContext;
 }
 
 void SFXPhysicalEffectElementDefinition::ReleaseResources(uint32_t flag)

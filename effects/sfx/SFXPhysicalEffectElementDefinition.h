@@ -25,6 +25,9 @@ public:
     void ResolveResources(bool load) override;
     void ReleaseResources(uint32_t flag) override;
     void SetResourceFlags(uint32_t flags) override;
+    // The physics world of this game never starts, so no pieces are made: the element's context
+    // plays its envelopes only and draws nothing.
+    SFXElementContext* CreateContext() const override;
 
     const SimpleGUID& GetPhysicalEffectTemplateGUID() const { return m_templateGUID; }
     void SetPhysicalEffectTemplateGUID(const SimpleGUID& guid) { m_templateGUID = guid; }

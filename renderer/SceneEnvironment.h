@@ -52,6 +52,8 @@ public:
     // Render thread.
     static void Execute(NorvexRenderer& renderer, uint32_t subCommand, CommandRingBuffer& reader);
     bool IsCreated() const { return m_created; }
+    // The set in force: the override set while there is one, else the current set.
+    const SceneParametersData& GetActiveParameters() const { return m_hasOverride ? m_override : m_current; }
     const SceneParametersData& GetTarget() const { return m_target; }
     const SceneParametersData& GetOverride() const { return m_override; }
     bool HasOverride() const { return m_hasOverride; }

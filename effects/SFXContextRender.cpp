@@ -465,6 +465,8 @@ void SFXContext::DrawEffect(const Vector& color, uint32_t passFlags, uint32_t pa
     Matrix keep;
     Matrix unit;
     ComputeParentMatrices(GetWorld(), keep, unit);
+    // No scene set exists before the scene environment is created: colours stay as they are.
+    const SceneParametersWrapper* const scene = gSceneEnvironment.GetActiveParameters();
     const Dynarray<SFXElementDefinition*>& definitions = m_definition->GetElements();
     const int32_t count = std::min(m_elementCount, definitions.Count());
     for (int32_t i = 0; i < count; ++i)
@@ -483,8 +485,8 @@ void SFXContext::DrawEffect(const Vector& color, uint32_t passFlags, uint32_t pa
         value.ToVector(c);
         c = MulComponents(Vector(std::max(c.x, 0.0f), std::max(c.y, 0.0f), std::max(c.z, 0.0f), std::max(c.w, 0.0f)),
                           MulComponents(element->GetColor(), tint));
-        if (m_useSceneColor != 0 && definition->UsesSceneColorMultiplier())
-            c = MulComponents(c, gSceneEnvironment.GetActiveParameters().sfxColorMultiplier);
+        if (m_useSceneColor != 0 && definition->UsesSceneColorMultiplier() && scene != nullptr)
+            c = MulComponents(c, scene->GetShading().sfxColorMultiplier);
         definition->Draw(ElementDrawMatrix(*definition, *element, keep, unit), c, element, passMask, extra, passFlags);
     }
 }

@@ -454,7 +454,8 @@ TEST_F(SFXContextTest, DrawsFilterByPassViewAndAlphaAndCombineTheColours)
     ProbeElement::draws.clear();
     RunOnRenderThread(m_renderer, [&](NorvexRenderer&) { scene.DrawEffect(Vector(1, 1, 1, 1), 0, 0x2, 0); });
     ASSERT_EQ(ProbeElement::draws.size(), 1u);
-    EXPECT_FLOAT_EQ(ProbeElement::draws[0].color.y, gSceneEnvironment.GetActiveParameters().sfxColorMultiplier.y);
+    const SceneParametersWrapper* const active = gSceneEnvironment.GetActiveParameters();
+    EXPECT_FLOAT_EQ(ProbeElement::draws[0].color.y, active != nullptr ? active->GetShading().sfxColorMultiplier.y : 1.0f);
 }
 
 TEST_F(SFXContextTest, NamesTooLongForOneCommandAreRefusedAndMeshChangesReachTheirElement)

@@ -1,3 +1,4 @@
+// ctest-labels: thread
 // Embedded effects inside a playing effect: the nested effect waits for its start delay, follows
 // the element, restarts on schedule and keeps its element busy; the nested effect's lights join the
 // frame with the outer ones; a nested effect holding a nested effect of its own is refused.

@@ -151,6 +151,9 @@ TEST_F(UITrackingDrawTest, HideWithEntityFollowsTheEntitysHiddenFlag)
     DrawScreen(*m_screen);
     EXPECT_TRUE(element->IsVisible());
     EXPECT_EQ(Pixel(161, 121), kRed);
+    entity.Hide(false);
+    DrawScreen(*m_screen);
+    EXPECT_FALSE(element->IsVisible()) << "hidden again with the entity's second hide";
 }
 
 TEST_F(UITrackingDrawTest, EntriesAreOnePerElementAndHidingFollowsOnlyTheEntity)

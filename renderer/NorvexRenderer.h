@@ -457,6 +457,8 @@ public:
     uint32_t GetFlagWord(uint32_t index) const { return m_executor.GetFlagWord(index); }
     const Vector& GetColorMultiplier() const { return m_executor.GetColorMultiplier(); }
     float GetFrameClockSeconds(uint32_t index) const { return m_executor.GetClockSeconds(index); }
+    bool HasShadowMap() const { return m_executor.HasShadowMap(); }
+    const Matrix& GetShadowTextureMatrix() const { return m_executor.GetShadowTextureMatrix(); }
 
     // Capacities of the gathering lists.
     static constexpr uint32_t kMaxGathered = RenderCommandExecutor::kMaxGathered;

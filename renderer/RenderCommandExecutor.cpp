@@ -14,6 +14,7 @@
 #include "renderer/jobs/NorvexRendererResourceAccessJob.h"
 #include "ui/render/UIRenderFrame.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace
@@ -52,7 +53,7 @@ const R::OpcodeInfo R::kOpcodes[kRenderOpcodeCount] = {
     /* 22 */ {&R::OpSetOutlineParams, rp::kOutlineParams, nullptr},
     /* 23 */ {&R::OpPostProcess, rp::kU32, "PostprocessManager::Run, post-processing chain"},
     /* 24 */ {&R::OpBeginFrame, 0, nullptr},
-    /* 25 */ {&R::OpNotBuilt, rp::kSetScenePassOptions, "NorvexRenderer::SetScenePassOptions, scene passes"},
+    /* 25 */ {&R::OpSetScenePassOptions, rp::kSetScenePassOptions, nullptr},
     /* 26 */ {&R::OpNotBuilt, 0, "NorvexRenderer::BeginOutlines, entity outlines"},
     /* 27 */ {&R::OpNotBuilt, 0, "NorvexRenderer::RenderOutlines, entity outlines"},
     /* 28 */ {&R::OpNotBuilt, 0, "mesh rendering-data pass"},
@@ -505,6 +506,7 @@ void RenderCommandExecutor::OpAddRenderTask(uint32_t)
             record->passFlags = passFlags;
             record->depth = ViewDepth(context->GetWorld());
             record->sortOffset = context->GetSortOffset();
+            record->bucket = std::min(context->GetRenderLayer(), ForwardBuckets::kBucketCount - 1);
             AddSortKey(record->depth + kTaskSortKeyBase + record->sortOffset);
         }
     }
@@ -522,7 +524,8 @@ float RenderCommandExecutor::ViewDepth(const Matrix& world) const
 
 void RenderCommandExecutor::AddFrameLight(RendererLightWrapper* light)
 {
-    if (m_lights.size() < kMaxFrameLights)
+    // A null light would be read by the lighting pass: it is not taken.
+    if (light != nullptr && m_lights.size() < kMaxFrameLights)
     {
         m_lights.push_back(light);
         ++m_lightListCounter;

@@ -53,6 +53,8 @@ public:
     static void Execute(NorvexRenderer& renderer, uint32_t subCommand, CommandRingBuffer& reader);
     bool IsCreated() const { return m_created; }
     const SceneParametersData& GetTarget() const { return m_target; }
+    // The set in force: the override set while there is one, else the current set.
+    const SceneParametersData& GetActiveParameters() const { return m_hasOverride ? m_override : m_current; }
     const SceneParametersData& GetOverride() const { return m_override; }
     bool HasOverride() const { return m_hasOverride; }
     float GetBlendSeconds() const { return m_blendSeconds; }

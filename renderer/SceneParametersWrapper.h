@@ -25,7 +25,7 @@ struct SceneParametersData
     bool affectsEnvironmentMap = false;
 
     float lightYaw = 0.0f, lightPitch = 45.0f; // degrees
-    Vector sunColor, secondaryColor, sideColor;
+    Vector sunColor = Vector(1.0f, 1.0f, 1.0f, 1.0f), secondaryColor, sideColor;
     uint32_t twoSidedMode = 0;
     float wrapAround = 0.0f, shadowStrength = 0.5f, fakeShadowStrength = 0.8f;
     bool separateSpecular = false;

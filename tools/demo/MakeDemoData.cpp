@@ -111,6 +111,7 @@ bool AddTemplates(DataRoot& data)
             box.shape = MeshTemplateSpec::Shape::Box;
             box.boxSize[0] = box.boxSize[2] = 2.0f;
             box.boxSize[1] = 3.0f;
+            box.deferred = true;
             body = MeshTemplateWriter::MakeTemplate(box);
         }
         else if (demoTemplate.tree != nullptr)
@@ -142,6 +143,9 @@ bool AddTemplates(DataRoot& data)
     MeshTemplateSpec spec;
     spec.shape = MeshTemplateSpec::Shape::Box;
     spec.boxSize[1] = 4.0f;
+    // Skinned, so drawn forward: a sorted task of the forward buckets (render switch C).
+    spec.renderSwitches[0] = 0;
+    spec.renderSwitches[2] = 1;
     spec.bones = {"Hips", "Spine", "Hand"};
     spec.clips = {{"Wave", "Demo/wave"}};
     spec.clips[0].time = 2.0f;
@@ -370,6 +374,9 @@ int main(int argc, char** argv)
     SequenceSystem fieldSequences;
     BuildFieldSequences(fieldSequences);
     data.GetProjectConfig().m_defaultScene = kScenes[0];
+    // Shadow-map biases that keep the boxes' shadows on the ground at the default map size.
+    data.GetProjectConfig().m_depthBias = 0.0005f;
+    data.GetProjectConfig().m_slopeDepthBias = 0.001f;
     SceneNamesTable sceneNames;
     for (const char* scene : kScenes)
         sceneNames.m_sceneNames.Add(NameString(scene));

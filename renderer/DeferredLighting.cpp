@@ -5,7 +5,8 @@
 #include "renderer/LightRenderData.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/RendererLightWrapper.h"
-#include "renderer/SceneEnvironment.h"
+#include "renderer/SceneLighting.h"
+#include "renderer/SceneParametersWrapper.h"
 #include "renderer/ShaderManager.h"
 #include "renderer/VertexShaderObject.h"
 #include "renderer/jobs/TextureHolder.h"
@@ -52,18 +53,6 @@ Vector Normalized3(Vector v)
     return length > 0.0f ? Vector(v.x / length, v.y / length, v.z / length, 0.0f) : Vector();
 }
 
-// The direction a light of the given angles travels: (0, 0, 1) pitched about x, then turned about y.
-Vector DirectionOf(float yawDegrees, float pitchDegrees)
-{
-    Matrix pitch, yaw, both;
-    pitch.LoadXRotation(pitchDegrees);
-    yaw.LoadYRotation(yawDegrees);
-    both.Mul(yaw, pitch);
-    Vector direction(0.0f, 0.0f, 1.0f, 0.0f);
-    direction.Transform(both);
-    return direction;
-}
-
 Vector ToView(const Vector& direction, const Matrix& view)
 {
     Vector v(direction.x, direction.y, direction.z, 0.0f);
@@ -91,7 +80,7 @@ bool IsMobilePlatform()
            gProjectConfig.m_visualizationMode == ProjectConfig::VISUALIZATION_IPAD2;
 }
 
-void RenderFullScreenPass(NorvexRenderer& renderer, const SceneParametersData& scene, bool shadowsAllowed)
+void RenderFullScreenPass(NorvexRenderer& renderer, const SceneSunParameters& scene, bool shadowsAllowed)
 {
     const ShaderManager& shaders = gShaderManager;
     const DeviceParams& params = renderer.GetDeviceParams();
@@ -117,8 +106,8 @@ void RenderFullScreenPass(NorvexRenderer& renderer, const SceneParametersData& s
     const Matrix& view = renderer.GetCamera().view;
     UploadMatrix(renderer, kRegInverseProjection, renderer.GetCamera().inverseProjection);
     renderer.SetTexture(kNormalDepthSampler, targets.GetNormals().GetHolder(), kClampedPoint);
-    const Vector first = ToView(DirectionOf(scene.lightYaw, scene.lightPitch), view);
-    const Vector second = ToView(DirectionOf(scene.specularYaw, scene.specularPitch), view);
+    const Vector first = ToView(scene.lightDirection, view);
+    const Vector second = ToView(scene.specularDirection, view);
     const Vector colors[3] = {scene.sunColor, scene.secondaryColor, scene.sideColor};
     const Vector specular = WithLuminance(scene.specularColor);
     const Vector ambient(0.25f * scene.sideColor.x, 0.25f * scene.sideColor.y, 0.25f * scene.sideColor.z, 1.0f);
@@ -144,8 +133,7 @@ void RenderFullScreenPass(NorvexRenderer& renderer, const SceneParametersData& s
     device->SetStreamSource(0, nullptr, 0, 0);
 }
 
-void RenderVolumes(NorvexRenderer& renderer, const SceneParametersData& scene,
-                   const std::vector<RendererLightWrapper*>& lights)
+void RenderVolumes(NorvexRenderer& renderer, float desaturation, const std::vector<RendererLightWrapper*>& lights)
 {
     const SharedGeometry& geometry = renderer.GetDeviceManager().GetSharedGeometry();
     gpu::GpuDevice* const device = renderer.GetDevice();
@@ -161,7 +149,7 @@ void RenderVolumes(NorvexRenderer& renderer, const SceneParametersData& scene,
         if (type > LightRenderData::TYPE_TUBE)
             continue;
         const DeferredLighting::VolumeColors colors =
-            DeferredLighting::ComputeVolumeColors(light, quality, scene.battleModeDesaturation);
+            DeferredLighting::ComputeVolumeColors(light, quality, desaturation);
         const ShaderPair& pair = gShaderManager.GetLightShader(type, colors.options);
         const SharedGeometry::Buffers& mesh = geometry.Get(type == LightRenderData::TYPE_POINT ? SharedGeometry::MESH_SPHERE
                                                            : type == LightRenderData::TYPE_SPOT ? SharedGeometry::MESH_CONE
@@ -345,7 +333,7 @@ void DeferredLighting::RenderLights(NorvexRenderer& renderer, const std::vector<
     const RenderTarget& accumulation = targets.GetLightAccumulation(secondTarget);
     if (accumulation.GetSurface() == nullptr)
         return;
-    const SceneParametersData& scene = gSceneEnvironment.GetActiveParameters();
+    const SceneParametersWrapper& scene = GetActiveSceneParameters();
     // Stored with sRGB writes, read back through sRGB reads by "Compose"; cleared so that pixels the
     // quad leaves out add nothing old.
     renderer.SetRenderTargets(&accumulation, nullptr, 1);
@@ -355,8 +343,8 @@ void DeferredLighting::RenderLights(NorvexRenderer& renderer, const std::vector<
     renderer.SetAlphaTest(0, 0);
     renderer.SetBlendMode(0);
     renderer.SetDepthState(gpu::kCmpAlways, false, 0.0f);
-    RenderFullScreenPass(renderer, scene, shadowsAllowed);
-    RenderVolumes(renderer, scene, lights);
+    RenderFullScreenPass(renderer, scene.GetSun(), shadowsAllowed);
+    RenderVolumes(renderer, scene.GetShading().battleModeDesaturation, lights);
     renderer.SetTexture(kAccumulationSampler, nullptr, 0);
     renderer.SetTexture(kNormalsSampler, nullptr, kClampedPoint);
     renderer.SetTexture(kNormalDepthSampler, nullptr, kClampedPoint);

@@ -16,7 +16,6 @@
 class LightRenderData;
 class NorvexRenderer;
 class RendererLightWrapper;
-struct SceneParametersData;
 
 namespace DeferredLighting
 {

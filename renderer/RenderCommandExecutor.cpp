@@ -5,6 +5,7 @@
 #include "core/console/GameConsole.h"
 #include "effects/particles/ParticlePools.h"
 #include "effects/particles/ParticleSystemContext.h"
+#include "effects/SFXContext.h"
 #include "platform/gpu/GpuDevice.h"
 #include "platform/os/Clock.h"
 #include "renderer/EntityRenderingContext.h"
@@ -12,6 +13,7 @@
 #include "renderer/NorvexRendererObject.h"
 #include "renderer/RendererThreadCheck.h"
 #include "renderer/jobs/NorvexRendererResourceAccessJob.h"
+#include "renderer/resources/ResourceFont.h"
 #include "ui/render/UIRenderFrame.h"
 
 #include <algorithm>
@@ -69,11 +71,11 @@ const R::OpcodeInfo R::kOpcodes[kRenderOpcodeCount] = {
     /* 38 */ {&R::OpSetSRGBWrite, rp::kU8, nullptr},
     /* 39 */ {&R::OpPresent, rp::kPointer, nullptr},
     /* 40 */ {&R::OpSleep, rp::kU32, nullptr},
-    /* 41 */ {&R::OpSetFrameTimes, rp::kSetFrameTimes, "SFX contexts, scene environment and UI clocks"},
+    /* 41 */ {&R::OpSetFrameTimes, rp::kSetFrameTimes, "scene environment clocks"},
     /* 42 */ {&R::OpIssueQuery, rp::kIssueQuery, nullptr},
     /* 43 */ {&R::OpGetQueryData, rp::kGetQueryData, nullptr},
     /* 44 */ {&R::OpSetScissor, kVariablePayload, nullptr},
-    /* 45 */ {&R::OpDrawText, kVariablePayload, "ResourceFont::DrawTextA, text drawing"},
+    /* 45 */ {&R::OpDrawText, kVariablePayload, nullptr},
     /* 46 */ {&R::OpAddLight, rp::kPointer, nullptr},
     /* 47 */ {&R::OpCall, kVariablePayload, nullptr},
     /* 48 */ {&R::OpBeginGather, 0, nullptr},
@@ -315,13 +317,23 @@ void RenderCommandExecutor::OpDrawSolidBox(uint32_t)
         m_renderer.DrawDebugBox(box, transform, color, cullSide, depthTest != 0);
 }
 
-void RenderCommandExecutor::OpDrawText(uint32_t opcode)
+void RenderCommandExecutor::OpDrawText(uint32_t)
 {
-    SkipPayload(rp::kDrawTextHeader - rp::kU32 - rp::kU8);
+    const ResourceFont* const font = GetPointer<const ResourceFont>();
+    const Matrix transform = Get<Matrix>();
+    const Vector color = Get<Vector>();
+    const int32_t spacing = Get<int32_t>();
+    const uint32_t blendMode = Get<uint32_t>();
     const uint32_t bytes = Get<uint32_t>();
-    SkipPayload(rp::kU8);
-    SkipPayload(bytes);
-    ReportNotBuilt(opcode);
+    const bool cullFlag = Get<uint8_t>() != 0;
+    // The text need not end in a zero: it is copied, and what the narrow drawing would never read
+    // is stepped over.
+    char text[ResourceFont::kMaxNarrowCharacters + 1] = {};
+    const uint32_t kept = std::min(bytes, ResourceFont::kMaxNarrowCharacters);
+    m_readOk = m_readOk && m_ring.Read(text, kept);
+    SkipPayload(bytes - kept);
+    if (m_readOk && font != nullptr)
+        font->DrawTextA(text, transform, color, spacing, blendMode, cullFlag, gpu::kCmpAlways);
 }
 
 void RenderCommandExecutor::OpInitSceneCellGrid(uint32_t)
@@ -436,8 +448,9 @@ void RenderCommandExecutor::OpSetFrameTimes(uint32_t)
     }
     m_firstClockStep = steps[0] > 0.0f ? steps[0] : 0.0f;
     beginParticleFrame(counters, steps, m_renderer.GetDeviceParams().qualityLevel);
+    SFXContext::RenderAll(m_clockSeconds[0], steps[0], m_clockSeconds[1], steps[1], m_clockSeconds[2], steps[2]);
     UpdateUIRenderFrame(counters[0], counters[1], counters[2]);
-    // SFX contexts and the scene environment take the clocks here.
+    // The scene environment takes the clocks here.
     (void)flags;
     ReportNotBuilt(RENDER_OP_SET_FRAME_TIMES);
 }

@@ -13,7 +13,8 @@
 #include "renderer/GatheredDepthSort.h"
 #include "renderer/MeshTemplateRenderingData.h"
 #include "renderer/NorvexRenderer.h"
-#include "renderer/SceneEnvironment.h"
+#include "renderer/SceneLighting.h"
+#include "renderer/SceneParametersWrapper.h"
 #include "renderer/jobs/TextureHolder.h"
 
 namespace
@@ -143,7 +144,7 @@ void RenderCommandExecutor::RenderDeferredPasses(uint32_t passFlags)
         // "Lighting": the deferred pixels only (stencil bit 1 of the normals pass).
         const bool shadowing = (passFlags & kPassShadowed) != 0 &&
                                m_renderer.GetDeviceParams().qualityLevel >= kShadowQuality &&
-                               gSceneEnvironment.GetActiveParameters().shadowStrength > kShadowStrengthFloor &&
+                               GetActiveSceneParameters().GetSun().shadowStrength > kShadowStrengthFloor &&
                                state.GetSceneColorMode() == 0;
         state.SetStencilOps(gpu::kStencilKeep, gpu::kStencilKeep, gpu::kStencilKeep);
         state.SetStencilFunc(gpu::kCmpEqual, 1, 1, 1);

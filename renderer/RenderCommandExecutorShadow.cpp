@@ -7,7 +7,8 @@
 #include "platform/gpu/GpuDevice.h"
 #include "renderer/EntityRenderingContext.h"
 #include "renderer/NorvexRenderer.h"
-#include "renderer/SceneEnvironment.h"
+#include "renderer/SceneLighting.h"
+#include "renderer/SceneParametersWrapper.h"
 #include "renderer/ShadowMapProjection.h"
 
 namespace
@@ -15,17 +16,6 @@ namespace
 // The depth-bias settings are given for a map of this size.
 constexpr float kBiasReferenceSize = 2048.0f;
 constexpr uint32_t kAllChannels = 15;
-
-Vector LightDirection(const SceneParametersData& scene)
-{
-    Matrix pitch, yaw, both;
-    pitch.LoadXRotation(scene.lightPitch);
-    yaw.LoadYRotation(scene.lightYaw);
-    both.Mul(yaw, pitch);
-    Vector direction(0.0f, 0.0f, 1.0f, 0.0f);
-    direction.Transform(both);
-    return direction;
-}
 
 bool Overlaps(const BoundingBox4& a, const BoundingBox4& b)
 {
@@ -51,7 +41,7 @@ void RenderCommandExecutor::OpSetScenePassOptions(uint32_t)
 void RenderCommandExecutor::RenderShadowMap(uint32_t passFlags)
 {
     const DeviceParams& params = m_renderer.GetDeviceParams();
-    const SceneParametersData& scene = gSceneEnvironment.GetActiveParameters();
+    const SceneSunParameters& scene = GetActiveSceneParameters().GetSun();
     if (params.shadowMapEnabled == 0 || !(scene.shadowStrength > 0.0f) || params.shadowMapSize == 0)
         return;
     RenderStateCache& state = m_renderer.GetStateCache();
@@ -61,7 +51,7 @@ void RenderCommandExecutor::RenderShadowMap(uint32_t passFlags)
     // 1-4. The light's view and projection over the camera frustum cut at the scene's floor.
     const CameraState saved = state.GetCamera();
     const ShadowMapProjection::Result shadow = ShadowMapProjection::Compute(
-        saved.inverseViewProjection, LightDirection(scene), m_cellGrid.GetBox().min.y, size);
+        saved.inverseViewProjection, scene.lightDirection, m_cellGrid.GetBox().min.y, size);
     m_shadowView = shadow.view;
     m_shadowProjection = shadow.projection;
     m_shadowTextureMatrix = shadow.textureMatrix;

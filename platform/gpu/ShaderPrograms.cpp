@@ -118,13 +118,41 @@ private:
     uint32_t m_diffuse, m_fadeColor, m_weights, m_screenToView;
 };
 
+// Font: glyph corners in font pixels (plus an offset) through the matrix, texel coordinates scaled
+// into the page, the colour from texture set 1.
+class FontVertex : public VertexProgram
+{
+public:
+    explicit FontVertex(Binder& b)
+        : m_matrix(b.Float("ModelViewProjMatrix")), m_texelScale(b.Float("TexelScale")),
+          m_offset(b.Float("PositionOffset"))
+    {
+    }
+
+    void Run(const float* constants, const VertexInput& in, ClipVertex* out) const override
+    {
+        const float* offset = Reg(constants, m_offset);
+        const float position[4] = {in.attributes[kAttrPosition][0] + offset[0],
+                                   in.attributes[kAttrPosition][1] + offset[1], 0.0f, 1.0f};
+        MulColumns(constants, m_matrix, position, out->position);
+        std::fill(out->varyings, out->varyings + kVaryingCount, 0.0f);
+        Copy4(out->varyings + kVaryColor, in.attributes[kAttrTex1]);
+        const float* scale = Reg(constants, m_texelScale);
+        out->varyings[kVaryTex0] = in.attributes[kAttrTex0][0] * scale[0];
+        out->varyings[kVaryTex0 + 1] = in.attributes[kAttrTex0][1] * scale[1];
+    }
+
+private:
+    uint32_t m_matrix, m_texelScale, m_offset;
+};
+
 // Font: glyph coverage from the page's alpha, with an optional outline from its green channel.
 class FontPixel : public PixelProgram
 {
 public:
     explicit FontPixel(Binder& b)
         : m_outlines(b.Has("Outlines")), m_page(b.Sampler("FontPage")),
-          m_outlineColor(m_outlines ? b.Float("OutlineColor") : 0)
+          m_outlineColor(m_outlines ? b.Float("EffectColor") : 0)
     {
     }
 
@@ -270,16 +298,19 @@ private:
     uint32_t m_matrix, m_model, m_color, m_transform;
 };
 
-// Lambert: ambient + light colour x max(0, n . -direction), times the colour and an optional
-// texture; two-sided materials light back faces with the flipped normal; the deferred variant writes
-// the normal as a colour.
+// Lit meshes: the sun by the angle d between the normal and the direction towards the sun (widened
+// by the wrap-around factor w: d' = (d + w) / (1 + w)), blending the side colour at d' = 0 to the
+// sun colour at 1 and to the secondary colour at -1, times the constant colour and the optional
+// texture; two-sided materials light back faces with the flipped normal; the deferred switch
+// writes the normal as a colour instead.
 class MeshLambertPixel : public PixelProgram
 {
 public:
     explicit MeshLambertPixel(Binder& b)
         : m_texture(b.Has("Texture")), m_twoSided(b.Has("TwoSided")), m_deferred(b.Has("Deferred")),
-          m_diffuse(m_texture ? b.Sampler("DiffuseTexture") : 0), m_direction(m_deferred ? 0 : b.Float("LightDirection")),
-          m_light(m_deferred ? 0 : b.Float("LightColor")), m_ambient(m_deferred ? 0 : b.Float("AmbientColor"))
+          m_diffuse(m_texture ? b.Sampler("DiffuseTexture") : 0), m_direction(m_deferred ? 0 : b.Float("SunDirection")),
+          m_sun(m_deferred ? 0 : b.Float("SunColor")), m_secondary(m_deferred ? 0 : b.Float("SecondaryColor")),
+          m_side(m_deferred ? 0 : b.Float("SideColor"))
     {
     }
 
@@ -300,12 +331,16 @@ public:
         Color4f color = Varying(in, kVaryColor);
         if (m_texture)
             color = Mul(color, SampleTex0(c, m_diffuse, in));
-        const float* d = Reg(c.constants, m_direction);
-        const float* l = Reg(c.constants, m_light);
-        const float* a = Reg(c.constants, m_ambient);
-        const float lambert = std::clamp(-(n[0] * d[0] + n[1] * d[1] + n[2] * d[2]), 0.0f, 1.0f);
-        *out = {color.r * (a[0] + l[0] * lambert), color.g * (a[1] + l[1] * lambert), color.b * (a[2] + l[2] * lambert),
-                color.a};
+        const float* l = Reg(c.constants, m_direction);
+        const float wrap = std::max(l[3], 0.0f);
+        const float d = std::clamp((n[0] * l[0] + n[1] * l[1] + n[2] * l[2] + wrap) / (1.0f + wrap), -1.0f, 1.0f);
+        const float* side = Reg(c.constants, m_side);
+        const float* end = d >= 0.0f ? Reg(c.constants, m_sun) : Reg(c.constants, m_secondary);
+        const float k = std::fabs(d);
+        float light[3];
+        for (int i = 0; i < 3; ++i)
+            light[i] = side[i] + (end[i] - side[i]) * k;
+        *out = {color.r * light[0], color.g * light[1], color.b * light[2], color.a};
         return true;
     }
     uint32_t VaryingCount() const override { return kVaryTex2; }
@@ -313,7 +348,7 @@ public:
 
 private:
     bool m_texture, m_twoSided, m_deferred;
-    uint32_t m_diffuse, m_direction, m_light, m_ambient;
+    uint32_t m_diffuse, m_direction, m_sun, m_secondary, m_side;
 };
 
 // Particle quads: the colour of the vertex's life segment (its index and blend travel as colour
@@ -404,11 +439,7 @@ const std::vector<ProgramEntry>& Programs()
          [](Binder& b) { return std::make_unique<VertexColorPixel>(b); }},
         {"Font",
          {"Outlines"},
-         [](Binder& b) {
-             TV::Options o;
-             o.constantColor = true;
-             return std::make_unique<TV>(b, o);
-         },
+         [](Binder& b) { return std::make_unique<FontVertex>(b); },
          [](Binder& b) { return std::make_unique<FontPixel>(b); }},
         {"UI",
          {"NoTexture"},

@@ -16,12 +16,13 @@
 
 class ResourceTexture;
 class SceneParametersWrapper;
-struct SceneParametersData;
 
 // Template of scene-parameters entities (type id 9).
 class SceneParametersTemplate : public EntityTemplate
 {
     RTTI_DECLARE_CLASS(SceneParametersTemplate, EntityTemplate)
+    // The render-side set converts these values itself.
+    friend class SceneParametersWrapper;
 
 public:
     SceneParametersTemplate();
@@ -36,7 +37,7 @@ public:
     void OnPostLoad(uint32_t flags) override;
 
     // Blends the scene environment to this set; a negative time blends over "Attack time".
-    void Activate(uint32_t flags, float seconds);
+    void BlendTo(uint32_t flags, float seconds);
     // Copies this set into the scene environment's override set.
     void SetAsOverride();
     // Releases the textures, replaces the render-side set with a new one filled from the properties.
@@ -51,7 +52,6 @@ public:
 private:
     void ReleaseTextures();
     ResourceTexture* LoadTexture(const NameString& name, bool blocking);
-    void Fill(SceneParametersData& data) const;
     void DropWrapper(bool wait);
 
     float m_attackTime = 1.0f;

@@ -10,6 +10,7 @@
 #include "renderer/MeshEntityRenderingContext.h"
 #include "renderer/MeshTemplateRenderingData.h"
 #include "renderer/RendererLightWrapper.h"
+#include "renderer/SceneEnvironment.h"
 #include "renderer/ShaderManager.h"
 #include "scene/kinds/MeshTemplate.h"
 #include "support/ConsoleCapture.h"
@@ -43,6 +44,13 @@ protected:
         m_harness.GetRenderer().SetDeviceSettings(settings);
         ASSERT_TRUE(m_harness.Start());
         ASSERT_TRUE(gShaderManager.Init(true));
+        // The scene's set: the default sun (down at 45 degrees towards +z), shadows at half.
+        gSceneEnvironment.Create();
+        m_scene.SetDefaults();
+        m_scene.GetSun().shadowStrength = 0.5f;
+        gSceneEnvironment.SetOverrideParameters(&m_scene);
+        // Handed over before the loads below wait on their renderer jobs.
+        m_harness.GetRenderer().SubmitCommands(true);
         m_slab = Box(40.0f, 1.0f, true);
         m_cube = Box(2.0f, 2.0f, true);
         m_forward = Box(1.0f, 1.0f, false);
@@ -58,6 +66,7 @@ protected:
         for (auto* data : {&m_slab, &m_cube, &m_forward})
             if (*data)
                 NorvexRendererObject::PostDeletion(data->release(), true, false);
+        gSceneEnvironment.Close();
         renderer.SubmitCommands(true);
         m_harness.Stop();
     }
@@ -189,6 +198,7 @@ protected:
     std::unique_ptr<MeshTemplateRenderingData> m_slab, m_cube, m_forward;
     std::vector<MeshEntityRenderingContext*> m_contexts;
     RendererLightWrapper* m_light = nullptr;
+    SceneParametersWrapper m_scene; // copied by the environment when its command runs
     Matrix m_view, m_projection;
 };
 } // namespace

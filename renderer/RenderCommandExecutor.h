@@ -81,7 +81,10 @@ public:
     void EnableLoadingFrames(bool enable);
 
     // Frame handling.
-    void SelectFrameTarget(gpu::GpuSwapChain* swapChain, uint8_t multisample, uint8_t targetMode);
+    // sceneTarget false keeps the frame in the back buffer whatever the mode (loading frames, which
+    // have no post-processing to go through).
+    void SelectFrameTarget(gpu::GpuSwapChain* swapChain, uint8_t multisample, uint8_t targetMode,
+                           bool sceneTarget = true);
     void BeginFrameHandler(bool depth);
     void BeginPostProcess(uint32_t effectFlags);
     void UpscaleFinalHandler();

@@ -28,7 +28,8 @@ void RenderCommandExecutor::OpSetFrameTarget(uint32_t)
         SelectFrameTarget(swapChain, multisample, mode);
 }
 
-void RenderCommandExecutor::SelectFrameTarget(gpu::GpuSwapChain* swapChain, uint8_t multisample, uint8_t targetMode)
+void RenderCommandExecutor::SelectFrameTarget(gpu::GpuSwapChain* swapChain, uint8_t multisample, uint8_t targetMode,
+                                              bool sceneTarget)
 {
     if (Device() == nullptr)
         return;
@@ -51,7 +52,7 @@ void RenderCommandExecutor::SelectFrameTarget(gpu::GpuSwapChain* swapChain, uint
     const bool backBufferMode = targetMode == 2 || targetMode == 3;
     m_frameSRGBWrite = swapChain != nullptr || backBufferMode;
     m_shadowMapReady = false;
-    if (swapChain != nullptr || !ready || backBufferMode)
+    if (swapChain != nullptr || !ready || backBufferMode || !sceneTarget)
         m_frameColorTarget = m_frameBackBuffer;
     else if (multisample != 0 && targets.multisampledColor != nullptr)
     {
@@ -355,7 +356,7 @@ void RenderCommandExecutor::RenderLoadingFrame()
     if (!m_loadingFramesAllowed || !m_renderer.GetDeviceManager().AreTargetsReady() || Device() == nullptr)
         return;
     m_lastLoadingFrameTime = Time::Now();
-    SelectFrameTarget(nullptr, 0, 1);
+    SelectFrameTarget(nullptr, 0, 1, false);
     m_renderer.GetStateCache().SetFullViewport();
     gpu::GpuSurface* depthStencil = nullptr;
     Device()->GetDepthStencilSurface(&depthStencil);

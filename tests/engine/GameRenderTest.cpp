@@ -73,9 +73,9 @@ TEST_F(GameRenderTest, AFrameWritesTheScenePassesUIAndPresentInOrder)
     const std::vector<uint32_t> ops = RenderFrame(false, &presented);
     EXPECT_TRUE(presented);
     // Layers, target, the camera's shake value, viewport and camera; the shadow map's pass options;
-    // the camera again after the per-entity hooks; the scene pass; the camera after the scene hooks; post-processing; the
-    // camera again; the UI outlines; the console screen's camera; the profiler's camera; the camera
-    // for the present.
+    // the camera again after the per-entity hooks; the scene pass; the camera after the scene hooks;
+    // post-processing; the camera again; the UI outlines; the console screen's camera and the scene
+    // camera it gives back; the profiler's camera; the camera for the present.
     EXPECT_EQ(ops, Ops({RENDER_OP_SET_FRAME_BOX, RENDER_OP_SET_FRAME_TARGET, RENDER_OP_SET_FIELD_OF_VIEW,
                         RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_SCENE_PASS_OPTIONS,
                         RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
@@ -83,6 +83,7 @@ TEST_F(GameRenderTest, AFrameWritesTheScenePassesUIAndPresentInOrder)
                         RENDER_OP_SET_PASS_MASK, RENDER_OP_SET_OUTLINE_PARAMS, RENDER_OP_POST_PROCESS,
                         RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_BEGIN_FRAME, RENDER_OP_BEGIN_OUTLINES,
                         RENDER_OP_SET_DEPTH_STENCIL_ENABLED, RENDER_OP_RENDER_OUTLINES, RENDER_OP_SET_VIEWPORT,
+                        RENDER_OP_SET_CAMERA,
                         RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT,
                         RENDER_OP_SET_CAMERA, RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
     EXPECT_EQ(m_delegate.Count("OnBeforeSceneRender:0"), 1u);
@@ -110,7 +111,8 @@ TEST_F(GameRenderTest, LateEntitiesGetTheirOwnPassesAroundPostProcessing)
                         RENDER_OP_SET_OUTLINE_PARAMS, RENDER_OP_POST_PROCESS, RENDER_OP_SET_VIEWPORT,
                         RENDER_OP_SET_CAMERA, RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED, RENDER_OP_BEGIN_FRAME,
                         RENDER_OP_BEGIN_OUTLINES, RENDER_OP_SET_DEPTH_STENCIL_ENABLED, RENDER_OP_RENDER_OUTLINES,
-                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
+                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
+                        RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
                         RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
     EXPECT_EQ(gEntityManager.GetVisibleList().Count(), 0) << "the lists are emptied after the frame";
     // Behind the camera: not gathered, so no late pass.
@@ -136,7 +138,9 @@ TEST_F(GameRenderTest, AScreenThatBlocksTheSceneLeavesOnlyTheUI)
     EXPECT_EQ(ops, Ops({RENDER_OP_SET_FRAME_TARGET, RENDER_OP_SET_FIELD_OF_VIEW, RENDER_OP_SET_VIEWPORT,
                         RENDER_OP_SET_CAMERA, RENDER_OP_CLEAR, RENDER_OP_BEGIN_OUTLINES,
                         RENDER_OP_SET_DEPTH_STENCIL_ENABLED, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
-                        RENDER_OP_RENDER_OUTLINES, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT,
+                        RENDER_OP_SET_CAMERA,
+                        RENDER_OP_RENDER_OUTLINES, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
+                        RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT,
                         RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_UPSCALE_FINAL,
                         RENDER_OP_PRESENT}));
     EXPECT_EQ(screen->GetDrawCount(), 1u);

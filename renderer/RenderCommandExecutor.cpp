@@ -11,6 +11,7 @@
 #include "renderer/NorvexRenderer.h"
 #include "renderer/NorvexRendererObject.h"
 #include "renderer/RendererThreadCheck.h"
+#include "renderer/SceneEnvironment.h"
 #include "renderer/jobs/NorvexRendererResourceAccessJob.h"
 #include "ui/render/UIRenderFrame.h"
 
@@ -68,7 +69,7 @@ const R::OpcodeInfo R::kOpcodes[kRenderOpcodeCount] = {
     /* 38 */ {&R::OpSetSRGBWrite, rp::kU8, nullptr},
     /* 39 */ {&R::OpPresent, rp::kPointer, nullptr},
     /* 40 */ {&R::OpSleep, rp::kU32, nullptr},
-    /* 41 */ {&R::OpSetFrameTimes, rp::kSetFrameTimes, "SFX contexts, scene environment and UI clocks"},
+    /* 41 */ {&R::OpSetFrameTimes, rp::kSetFrameTimes, "SFX contexts"},
     /* 42 */ {&R::OpIssueQuery, rp::kIssueQuery, nullptr},
     /* 43 */ {&R::OpGetQueryData, rp::kGetQueryData, nullptr},
     /* 44 */ {&R::OpSetScissor, kVariablePayload, nullptr},
@@ -435,8 +436,9 @@ void RenderCommandExecutor::OpSetFrameTimes(uint32_t)
     }
     m_firstClockStep = steps[0] > 0.0f ? steps[0] : 0.0f;
     beginParticleFrame(counters, steps, m_renderer.GetDeviceParams().qualityLevel);
+    // SFX contexts take the clocks here.
+    gSceneEnvironment.Update(counters[0], steps[0], counters[1], steps[1], counters[2], steps[2]);
     UpdateUIRenderFrame(counters[0], counters[1], counters[2]);
-    // SFX contexts and the scene environment take the clocks here.
     (void)flags;
     ReportNotBuilt(RENDER_OP_SET_FRAME_TIMES);
 }

@@ -222,16 +222,21 @@ TEST_F(SceneEnvironmentTest, TheSwitchesChooseWhichGroupsChange)
 
 TEST_F(SceneEnvironmentTest, EachFrameDerivesFogTintsAndScrolls)
 {
+    // The drifts come with the projection switches; the shading of a later set without switches
+    // leaves them in place.
+    SceneParametersTemplate drifting;
+    m_environment.StartBlend(&Set(drifting, {{"Cloud drift", "0.75 -0.25 0 0"},
+                                             {"Layer cloud drift", "0.5 0 0 0"},
+                                             {"Affects projection", "1"},
+                                             {"Affects layer projection", "1"}}),
+                             0, 0, 0.0f);
     SceneParametersWrapper target;
     target.SetDefaults();
     SceneShadingParameters& shading = target.GetShading();
-    SceneSkyParameters& sky = target.GetSky();
     shading.fogStart = 100.0f;
     shading.fogEnd = 300.0f;
     shading.topColor = Vector(0.5f, 0.2f, 0.0f, 0.5f);
     shading.bottomColor = Vector(0.1f, 0.2f, 0.3f, 0.0f);
-    sky.cloudDrift = Vector(0.75f, -0.25f, 0.0f, 0.0f);
-    sky.layerDrift = Vector(0.5f, 0.0f, 0.0f, 0.0f);
     m_environment.StartBlend(&target, 0, 0, 0.0f);
     m_environment.Update(0, 0.0f, 0, 2.0f, 0, 7.0f);
     EXPECT_TRUE(m_environment.GetFogFactors().Equal(Vector(1.0f / 200.0f, -0.5f, 0.0f, 0.0f)));

@@ -473,6 +473,9 @@ void MeshTemplateRenderingData::DrawBatch(uint32_t presetIndex, const MeshGather
                 renderer.SetTexture(kSamplerLightmap, gSceneEnvironment.GetLightmapTexture(record.lightmap->m_lightmapId), 0);
                 vs->SetLightmapUVMulAdd(renderer, record.lightmap->m_uvMulAdd);
             }
+            // A refracting draw shows the screen behind the instance: refresh that region's copy first.
+            if (choice.blendZero)
+                renderer.UpdateRefraction(m_bounds, record.world);
             if (record.lighting != nullptr && (material.flags & MeshMaterial::FLAG_INSTANCE_AMBIENT) != 0)
                 renderer.SetVertexShaderConstants(kRegisterLighting, &record.lighting[0].x, 10);
             vs->SetModelMatrix(renderer, model, true);

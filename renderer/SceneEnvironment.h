@@ -130,7 +130,6 @@ public:
     bool IsOverrideInForce() const { return m_overrideInForce; }
     bool IsTemporaryInForce() const { return m_temporaryInForce; }
     bool IsDirty() const { return m_dirty; }
-    void ClearDirty() { m_dirty = false; }
     const Matrix& GetCloudTextureMatrix() const { return m_cloudTextureMatrix; }
     const Vector& GetCloudOffset() const { return m_cloudOffset; }
     const Vector& GetLayerOffset() const { return m_layerOffset; }

@@ -346,3 +346,35 @@ TEST_F(MeshDrawTest, LightmapFlagsBindTheScenesLightmaps)
     gSceneEnvironment.UnloadLightmaps();
     gSceneEnvironment.SetConfig(nullptr);
 }
+
+// In pass 1 a refracting material first copies the scene colour behind the square into the
+// refraction copy.
+TEST_F(MeshDrawTest, ARefractingDrawCopiesTheSceneBehindIt)
+{
+    RendererDeviceSettings settings;
+    settings.gfxQualityLevel = 2;
+    settings.enableRefraction = true;
+    m_harness.GetRenderer().SetDeviceSettings(settings);
+    m_harness.GetRenderer().ApplyDisplaySettings(m_harness.GetWindow(), 320, 240, true, false);
+    LoadSquare(0, MeshMaterial::FLAG_REFRACTION);
+    ASSERT_NE(m_data->GetPreset(0).materials[0].GetLink(MeshMaterial::LINK_REFRACTION_PS), nullptr);
+    uint32_t behind = 0;
+    DrawAndProbe([&] {
+        NorvexRenderer& renderer = m_harness.GetRenderer();
+        const RenderTargetSet& targets = renderer.GetDeviceManager().GetRenderTargets();
+        gpu::GpuSurface* const copy = targets.refractionCopy.GetSurface();
+        ASSERT_NE(copy, nullptr);
+        gpu::GpuDevice* const device = renderer.GetDevice();
+        gpu::GpuSurface* frame = nullptr;
+        device->GetRenderTarget(0, &frame);
+        device->SetRenderTarget(0, targets.sceneColor.GetSurface());
+        device->Clear(0, nullptr, gpu::kClearTarget, 0xFFFF0000u, 1.0f, 0);
+        device->SetRenderTarget(0, copy);
+        device->Clear(0, nullptr, gpu::kClearTarget, 0xFF0000FFu, 1.0f, 0);
+        device->SetRenderTarget(0, frame);
+        gpu::SafeRelease(frame);
+        DrawSquare(1);
+        behind = copy->ReadPixelArgb(copy->Desc().width / 2, copy->Desc().height / 2) | 0xFF000000u;
+    });
+    EXPECT_EQ(behind, 0xFFFF0000u);
+}

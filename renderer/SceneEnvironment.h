@@ -16,6 +16,7 @@
 #include "core/math/Matrix.h"
 #include "core/math/Vector.h"
 #include "renderer/LightProbeMap.h"
+#include "renderer/SceneParametersWrapper.h"
 
 #include <cstdint>
 
@@ -24,7 +25,6 @@ class EngineConfig;
 class GameTimer;
 class NorvexRenderer;
 class Resource;
-class SceneParametersWrapper;
 class TextureHolder;
 
 // The render-side scene environment and the game-side calls that drive it.

@@ -39,6 +39,8 @@ TEST(SFXQuadElementContextTest, TheFrameCurvePicksFramesWrappingBothWays)
         {-0.25f, 8, 7, 0, 0.75f},
         {-9.5f, 8, 6, 7, 0.5f},
         {-3.0e9f, 8, 0, 1, 0.0f},
+        {-1.0f, 5, 4, 0, 0.0f},
+        {-7.5f, 5, 2, 3, 0.5f},
         {3.0f, 1, 0, 0, 0.0f},
         {std::numeric_limits<float>::quiet_NaN(), 4, 0, 1, 0.0f},
     };

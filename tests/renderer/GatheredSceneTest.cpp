@@ -49,6 +49,7 @@ protected:
         m_scene.SetDefaults();
         m_scene.GetSun().shadowStrength = 0.5f;
         gSceneEnvironment.SetOverrideParameters(&m_scene);
+        gSceneEnvironment.EnableOverride();
         // Handed over before the loads below wait on their renderer jobs.
         m_harness.GetRenderer().SubmitCommands(true);
         m_slab = Box(40.0f, 1.0f, true);

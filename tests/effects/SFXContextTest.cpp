@@ -1,3 +1,4 @@
+// ctest-labels: thread
 // The playing effect: its calls, the per-frame walk on the chosen clock, finishing, bounds handed
 // to the game thread, parking, loops, carry-over, nesting limits and the element draws.
 #include "effects/SFXContext.h"

@@ -1,3 +1,4 @@
+// ctest-labels: thread
 // SFX entities over a running renderer and the Game's schedulers: start delays and restarts through
 // the numbered callbacks, skipping ahead, loop breaks that wait for the start, deletion once
 // finished, the bounds taken back from the render thread and the render flags the passes need.

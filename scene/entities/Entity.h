@@ -262,6 +262,13 @@ public:
     // when the value moved; false for a field the record lacks or one of another type.
     bool MPPropSetAnim(int32_t field, uint32_t packed);
     bool MPPropSetFloat(int32_t field, float value);
+    // Scripts add fields to the record (from "InitMPProperties"): a packed animation state, or a
+    // float from minimum to maximum sent in steps (at most 255 of them, the field is one byte).
+    // The field's index, or -1 with a warning: no record, a name already used, a bad range, or 64
+    // fields held. A new field is marked changed, so the peer hears of it once.
+    int32_t MPPropAddAnim(const char* name);
+    int32_t MPPropAddFloat(const char* name, float minimum, float maximum, float step);
+    int32_t MPPropFind(const char* name) const;
     // Writes the properties of the pending change mask, as they are now, into the multiplayer
     // engine's outgoing entity states, then clears the mask and lets the entity be marked changed
     // again. Two 64-bit times in 32-bit halves: the state's time and its reference (the time since

@@ -247,9 +247,12 @@ Entity* EntityManager::CreateEntityInGame(const char* templateName, Entity* pare
 
 void EntityManager::InitInGame(Entity* entity)
 {
-    // The replicated-property record itself belongs to the multiplayer engine.
+    // The script's "InitMPProperties" adds its fields to the record made here.
     if (entity->GetReplicationRole() != ENTITYROLE_LOCAL)
+    {
+        entity->InitMPProperties();
         entity->CallScriptMethod("InitMPProperties", 0);
+    }
     CallOnInitHooks(entity);
 }
 

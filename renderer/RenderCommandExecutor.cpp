@@ -12,8 +12,10 @@
 #include "renderer/NorvexRendererObject.h"
 #include "renderer/RendererThreadCheck.h"
 #include "renderer/jobs/NorvexRendererResourceAccessJob.h"
+#include "renderer/resources/ResourceFont.h"
 #include "ui/render/UIRenderFrame.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace
@@ -72,7 +74,7 @@ const R::OpcodeInfo R::kOpcodes[kRenderOpcodeCount] = {
     /* 42 */ {&R::OpIssueQuery, rp::kIssueQuery, nullptr},
     /* 43 */ {&R::OpGetQueryData, rp::kGetQueryData, nullptr},
     /* 44 */ {&R::OpSetScissor, kVariablePayload, nullptr},
-    /* 45 */ {&R::OpDrawText, kVariablePayload, "ResourceFont::DrawTextA, text drawing"},
+    /* 45 */ {&R::OpDrawText, kVariablePayload, nullptr},
     /* 46 */ {&R::OpAddLight, rp::kPointer, nullptr},
     /* 47 */ {&R::OpCall, kVariablePayload, nullptr},
     /* 48 */ {&R::OpBeginGather, 0, nullptr},
@@ -314,13 +316,23 @@ void RenderCommandExecutor::OpDrawSolidBox(uint32_t)
         m_renderer.DrawDebugBox(box, transform, color, cullSide, depthTest != 0);
 }
 
-void RenderCommandExecutor::OpDrawText(uint32_t opcode)
+void RenderCommandExecutor::OpDrawText(uint32_t)
 {
-    SkipPayload(rp::kDrawTextHeader - rp::kU32 - rp::kU8);
+    const ResourceFont* const font = GetPointer<const ResourceFont>();
+    const Matrix transform = Get<Matrix>();
+    const Vector color = Get<Vector>();
+    const int32_t spacing = Get<int32_t>();
+    const uint32_t blendMode = Get<uint32_t>();
     const uint32_t bytes = Get<uint32_t>();
-    SkipPayload(rp::kU8);
-    SkipPayload(bytes);
-    ReportNotBuilt(opcode);
+    const bool cullFlag = Get<uint8_t>() != 0;
+    // The text need not end in a zero: it is copied, and what the narrow drawing would never read
+    // is stepped over.
+    char text[ResourceFont::kMaxNarrowCharacters + 1] = {};
+    const uint32_t kept = std::min(bytes, ResourceFont::kMaxNarrowCharacters);
+    m_readOk = m_readOk && m_ring.Read(text, kept);
+    SkipPayload(bytes - kept);
+    if (m_readOk && font != nullptr)
+        font->DrawTextA(text, transform, color, spacing, blendMode, cullFlag, gpu::kCmpAlways);
 }
 
 void RenderCommandExecutor::OpInitSceneCellGrid(uint32_t)

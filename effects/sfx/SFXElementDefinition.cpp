@@ -1,5 +1,6 @@
 #include "effects/sfx/SFXElementDefinition.h"
 
+#include "core/console/GameConsole.h"
 #include "effects/sfx/SFXDefinition.h"
 #include "engine/NorvexEngine.h"
 #include "engine/config/EngineConfig.h"
@@ -81,6 +82,17 @@ void SFXElementDefinition::OnPostLoad(uint32_t flags)
     if (!m_pivot.IsEnabled() && constant.Equal(zero))
         m_pivot.SetConstantValue(m_legacyPivot);
     m_legacyPivot = zero;
+}
+
+void SFXElementDefinition::Bind(const Envelope& envelope, uint32_t state)
+{
+    if (state >= kMaxEnvelopeStates)
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "%s binds envelope state %u past the last (%u)", GetClassProperties()->GetClassName(), state,
+                       kMaxEnvelopeStates - 1);
+        return;
+    }
+    m_bindings.Add(SFXEnvelopeBinding{&envelope, state});
 }
 
 void SFXElementDefinition::ResolveResources(bool load)

@@ -58,6 +58,8 @@ public:
         TACTICAL_EXTENDED_FALSE = 2,
     };
     static constexpr uint32_t kDefaultPassBits = 0x11;
+    // Playback states an element context holds: the base five and at most three of a kind.
+    static constexpr uint32_t kMaxEnvelopeStates = 8;
 
     SFXElementDefinition();
     SFXElementDefinition(const SFXElementDefinition&) = delete;
@@ -127,7 +129,9 @@ public:
     bool UsesSceneColorMultiplier() const { return m_useSceneColorMultiplier; }
 
 protected:
-    void Bind(const Envelope& envelope, uint32_t state) { m_bindings.Add(SFXEnvelopeBinding{&envelope, state}); }
+    // A state past the element context's states is refused (logged), so no context is written past
+    // its end.
+    void Bind(const Envelope& envelope, uint32_t state);
 
     // Kinds set these from their data.
     uint32_t m_passBits = kDefaultPassBits;

@@ -186,13 +186,41 @@ private:
     uint32_t m_diffuse, m_fadeColor, m_weights, m_screenToView;
 };
 
+// Font: glyph corners in font pixels (plus an offset) through the matrix, texel coordinates scaled
+// into the page, the colour from texture set 1.
+class FontVertex : public VertexProgram
+{
+public:
+    explicit FontVertex(Binder& b)
+        : m_matrix(b.Float("ModelViewProjMatrix")), m_texelScale(b.Float("TexelScale")),
+          m_offset(b.Float("PositionOffset"))
+    {
+    }
+
+    void Run(const float* constants, const VertexInput& in, ClipVertex* out) const override
+    {
+        const float* offset = Reg(constants, m_offset);
+        const float position[4] = {in.attributes[kAttrPosition][0] + offset[0],
+                                   in.attributes[kAttrPosition][1] + offset[1], 0.0f, 1.0f};
+        MulColumns(constants, m_matrix, position, out->position);
+        std::fill(out->varyings, out->varyings + kVaryingCount, 0.0f);
+        Copy4(out->varyings + kVaryColor, in.attributes[kAttrTex1]);
+        const float* scale = Reg(constants, m_texelScale);
+        out->varyings[kVaryTex0] = in.attributes[kAttrTex0][0] * scale[0];
+        out->varyings[kVaryTex0 + 1] = in.attributes[kAttrTex0][1] * scale[1];
+    }
+
+private:
+    uint32_t m_matrix, m_texelScale, m_offset;
+};
+
 // Font: glyph coverage from the page's alpha, with an optional outline from its green channel.
 class FontPixel : public PixelProgram
 {
 public:
     explicit FontPixel(Binder& b)
         : m_outlines(b.Has("Outlines")), m_page(b.Sampler("FontPage")),
-          m_outlineColor(m_outlines ? b.Float("OutlineColor") : 0)
+          m_outlineColor(m_outlines ? b.Float("EffectColor") : 0)
     {
     }
 
@@ -479,11 +507,7 @@ const std::vector<ProgramEntry>& Programs()
          [](Binder& b) { return std::make_unique<VertexColorPixel>(b); }},
         {"Font",
          {"Outlines"},
-         [](Binder& b) {
-             TV::Options o;
-             o.constantColor = true;
-             return std::make_unique<TV>(b, o);
-         },
+         [](Binder& b) { return std::make_unique<FontVertex>(b); },
          [](Binder& b) { return std::make_unique<FontPixel>(b); }},
         {"UI",
          {"NoTexture"},

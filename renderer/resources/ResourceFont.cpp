@@ -2,6 +2,7 @@
 
 #include "core/console/GameConsole.h"
 #include "core/filesystem/FileReader.h"
+#include "core/filesystem/FileWriter.h"
 #include "platform/os/CodePage.h"
 #include "renderer/jobs/RendererJobs.h"
 
@@ -156,6 +157,57 @@ bool ResourceFont::ReadBinaryFont(FileReader& reader)
         return fail("the file is truncated");
     m_outlined = outlined != 0;
     return true;
+}
+
+bool ResourceFont::HoldsPageTexels() const
+{
+    // Once the pages are textures their texels live on the device only: a file written then would
+    // hold pages of no bytes and be refused by every reader.
+    if (m_pageTexels.size() == m_pageHeights.size())
+        return true;
+    gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Binary font %s: the page texels are no longer held", GetDisplayName());
+    return false;
+}
+
+bool ResourceFont::WriteBinaryFont(FileWriter& writer, uint32_t flags) const
+{
+    if (!HoldsPageTexels())
+        return false;
+    const uint32_t texelSize = m_outlined ? 2 : 1;
+    bool ok = writer.WriteU32(kMagic, flags) && writer.WriteU32(kVersion, flags) && writer.WriteU8(m_outlined ? 1 : 0) &&
+              writer.WriteU32(uint32_t(m_pageHeights.size()), flags);
+    for (uint32_t height : m_pageHeights)
+        ok = ok && writer.WriteU32(height, flags);
+    for (size_t page = 0; ok && page < m_pageTexels.size(); ++page)
+    {
+        const std::vector<uint8_t>& texels = m_pageTexels[page];
+        ok = texels.size() == size_t(m_pageHeights[page]) * kPageWidth * texelSize &&
+             writer.Write(texels.data(), uint32_t(texels.size()));
+    }
+    ok = ok && writer.WriteU32(uint32_t(m_glyphs.size()), flags);
+    for (size_t i = 0; ok && i < m_glyphs.size(); ++i)
+    {
+        const FontGlyphRecord& glyph = m_glyphs[i];
+        ok = writer.WriteU16(glyph.character, flags) && writer.WriteU8(glyph.page) &&
+             writer.WriteU8(uint8_t(glyph.xOffset)) && writer.WriteU8(uint8_t(glyph.yOffset)) &&
+             writer.WriteU8(glyph.advance) && writer.WriteU16(glyph.left, flags) && writer.WriteU16(glyph.right, flags) &&
+             writer.WriteU16(glyph.top, flags) && writer.WriteU16(glyph.bottom, flags);
+    }
+    ok = ok && writer.WriteU32(m_lineHeight, flags);
+    if (!ok)
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Binary font %s: writing failed", GetDisplayName());
+    return ok;
+}
+
+bool ResourceFont::SaveBinaryFont(uint32_t flags) const
+{
+    // Refused before the file opens: an unwritten file would still replace the last good one.
+    if (!HoldsPageTexels())
+        return false;
+    FileWriter writer(GetDisplayName(), "BinFont", "Common/Fonts", 0);
+    if (!writer.IsOpen())
+        return false;
+    return WriteBinaryFont(writer, flags) && writer.Close();
 }
 
 bool ResourceFont::CreatePageTextures()

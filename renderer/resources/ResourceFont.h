@@ -5,9 +5,11 @@
 //
 // Threads: loading (DoLoad, ReadBinaryFont, CreatePageTextures) runs on the resource thread and
 // waits for renderer jobs; measuring runs on the main thread and only reads the glyph table, which
-// is read-only once the resource is loaded.
+// is read-only once the resource is loaded; drawing runs on the render thread only and fills the
+// renderer's one shared text vertex table.
 #pragma once
 
+#include "core/math/Matrix.h"
 #include "core/math/Vector.h"
 #include "renderer/resources/Resource.h"
 
@@ -17,7 +19,10 @@
 #include <vector>
 
 class FileReader;
+class FileWriter;
+class PixelShaderObject;
 class TextureHolder;
+class VertexShaderObject;
 
 // One glyph: 14 bytes in memory order as in the file.
 struct FontGlyphRecord
@@ -43,6 +48,11 @@ public:
     // Bounds on what a file may claim before it is believed.
     static constexpr uint32_t kMaxPages = 64;
     static constexpr uint32_t kMaxPageHeight = 4096;
+    // Narrow text is converted in chunks of at most this many bytes.
+    static constexpr uint32_t kMaxNarrowCharacters = 2047;
+    // The system shader slots of the plain and the outlined font shader pairs.
+    static constexpr uint32_t kPlainShaderSlot = 15;
+    static constexpr uint32_t kOutlinedShaderSlot = 16;
 
     explicit ResourceFont(const char* name);
     ~ResourceFont() override;
@@ -59,6 +69,12 @@ public:
     // Reads a binary font; false (logged) for a foreign, old, truncated or inconsistent file, which
     // leaves the font empty.
     bool ReadBinaryFont(FileReader& reader);
+    // Writes the font in the binary form (flags: FileWriter::kByteSwapFlag for the other byte
+    // order); false (logged) when the page texels were already handed to textures or a write failed.
+    bool WriteBinaryFont(FileWriter& writer, uint32_t flags) const;
+    // Writes "<resource name>.BinFont" in "Common/Fonts"; false when the file does not open or the
+    // write fails.
+    bool SaveBinaryFont(uint32_t flags) const;
     // Frees pages, textures and glyphs.
     void FreeData();
 
@@ -70,6 +86,20 @@ public:
     Vector GetTextExtent(const char16_t* text, int32_t spacing, int32_t maxCharacters, bool wholeAdvance) const;
     // The same for narrow text in the system code page (at most 2047 bytes).
     Vector GetTextExtentA(const char* text, int32_t spacing, int32_t maxCharacters, bool wholeAdvance) const;
+
+    // Render thread: draws the text under `transform` in font pixels (y down, the pen on the top
+    // line) and gives the pen's final x. Top vertices take the top colour, bottom ones the bottom
+    // colour; the effect colour is the outline's. Character i has its alpha multiplied by
+    // clamp(i x fadeStep + fadeBase, 0, 1). At most `maxCharacters` characters (-1: all), those
+    // without a glyph counting but drawing nothing. `cullFlag` is the caller's mirror state.
+    float DrawText(const char16_t* text, const Matrix& transform, const Vector& topColor, const Vector& bottomColor,
+                   const Vector& effectColor, int32_t spacing, uint32_t blendMode, bool cullFlag,
+                   uint32_t depthCompare, int32_t maxCharacters, float fadeStep, float fadeBase) const;
+    // The same for narrow text (at most 2047 bytes, system code page), one colour, no fade.
+    float DrawTextA(const char* text, const Matrix& transform, const Vector& color, int32_t spacing,
+                    uint32_t blendMode, bool cullFlag, uint32_t depthCompare) const;
+    // Replaces the shader manager's font pair (plain or outlined); null objects give it back.
+    static void SetShaders(bool outlined, const VertexShaderObject* vertex, const PixelShaderObject* pixel);
 
     uint32_t GetLineHeight() const { return m_lineHeight; }
     const std::vector<FontGlyphRecord>& GetGlyphs() const { return m_glyphs; }
@@ -84,6 +114,8 @@ public:
 
 private:
     bool CreatePageTextures();
+    // Whether every page's texels are still held (logged when not).
+    bool HoldsPageTexels() const;
     void ReleasePageTextures();
     bool LoadFromTrueType();
 

@@ -18,6 +18,14 @@ bool Refuse(const char* reason)
 UIFontTable::~UIFontTable()
 {
     gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_GENERAL, "UIFontTable destruct");
+    Clear();
+}
+
+void UIFontTable::Clear()
+{
+    for (size_t i = 0; i < m_definitions.size(); ++i)
+        gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_GENERAL, "UIFontDefinition destruct");
+    m_definitions.clear();
 }
 
 bool UIFontTable::LoadConfig()

@@ -33,7 +33,8 @@ public:
     bool LoadConfig();
     bool Read(FileReader& reader);
     bool ReadPayload(const uint8_t* data, size_t size);
-    void Clear() { m_definitions.clear(); }
+    // Destroys every definition, each saying so in the log.
+    void Clear();
 
     // The prepared size for a wanted size `size` (already quantized) of the font and outline:
     // the largest size not above it; above the largest, the largest, with `scale` multiplied by how

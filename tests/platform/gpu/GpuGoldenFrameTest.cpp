@@ -116,14 +116,33 @@ TEST_F(GpuGoldenFrameTest, SceneFrameMatchesTheStoredImage)
             static_cast<uint8_t*>(locked.bits)[y * locked.pitch + x] = (x == 2 || y == 6) ? 0xFF : 0x00;
     page->UnlockRect(0);
     UseFamily("Font.hlsl");
-    SetIdentity();
-    const float tint[4] = {1, 1, 1, 1};
-    ASSERT_EQ(m_device->SetVertexShaderConstantF(Register(m_vertexShader, "ConstantColor"), tint, 1), kOk);
+    // Font vertices: whole pixels and texels as shorts, the colour as normalized shorts.
+    struct GlyphVertex
+    {
+        int16_t x, y, u, v, color[4];
+    };
+    static constexpr VertexElement kGlyphLayout[] = {{0, 0, kDeclShort2, 0, kDeclUsagePosition, 0},
+                                                     {0, 4, kDeclShort2, 0, kDeclUsageTexCoord, 0},
+                                                     {0, 8, kDeclShort4N, 0, kDeclUsageTexCoord, 1},
+                                                     kDeclEnd};
+    GpuVertexDeclaration* glyphLayout = nullptr;
+    ASSERT_EQ(m_device->CreateVertexDeclaration(kGlyphLayout, &glyphLayout), kOk);
+    m_device->SetVertexDeclaration(glyphLayout);
+    const float toClip[16] = {1.0f / 32, 0, 0, 0, 0, -1.0f / 16, 0, 0, 0, 0, 1, 0, -1, 1, 0, 1};
+    SetMatrix("ModelViewProjMatrix", toClip);
+    const float texelScale[4] = {1.0f / 8, 1.0f / 8, 1, 1};
+    ASSERT_EQ(m_device->SetVertexShaderConstantF(Register(m_vertexShader, "TexelScale"), texelScale, 1), kOk);
+    const float noOffset[4] = {0, 0, 0, 0};
+    ASSERT_EQ(m_device->SetVertexShaderConstantF(Register(m_vertexShader, "PositionOffset"), noOffset, 1), kOk);
     m_device->SetTexture(0, page);
-    const uint32_t ink = 0xFF202020u;
-    Draw(kPrimitiveTriangleStrip, 2,
-         {At(40, 17, ink, 0.5f, 0, 0), At(48, 17, ink, 0.5f, 1, 0), At(40, 25, ink, 0.5f, 0, 1),
-          At(48, 25, ink, 0.5f, 1, 1)});
+    const int16_t ink = int16_t(0x20 * 32767 / 255);
+    const GlyphVertex glyph[4] = {{40, 17, 0, 0, {ink, ink, ink, 32767}},
+                                  {48, 17, 8, 0, {ink, ink, ink, 32767}},
+                                  {40, 25, 0, 8, {ink, ink, ink, 32767}},
+                                  {48, 25, 8, 8, {ink, ink, ink, 32767}}};
+    ASSERT_EQ(m_device->DrawPrimitiveUP(kPrimitiveTriangleStrip, 2, glyph, sizeof(GlyphVertex)), kOk);
+    m_device->SetVertexDeclaration(m_declaration);
+    glyphLayout->Release();
     m_device->SetTexture(0, nullptr);
     EXPECT_EQ(m_device->GetFrameStatistics().drawsWithoutProgram, 0u);
 

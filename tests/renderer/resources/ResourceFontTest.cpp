@@ -4,6 +4,7 @@
 #include "renderer/resources/ResourceFont.h"
 
 #include "core/filesystem/FileReader.h"
+#include "core/filesystem/FileWriter.h"
 #include "core/filesystem/FileSystem.h"
 #include "platform/gpu/GpuTexture.h"
 #include "renderer/jobs/TextureHolder.h"
@@ -193,6 +194,25 @@ TEST_F(ResourceFontFileTest, DamagedFontsAreRefusedWithTheirReasonAndLeaveNothin
         EXPECT_TRUE(log.Contains("the file is truncated")) << "cut at " << length;
         EXPECT_TRUE(font.GetGlyphs().empty() && font.GetPageHeights().empty()) << "cut at " << length;
     }
+}
+
+TEST_F(ResourceFontFileTest, AReadFontSavesTheBytesItWasReadFromInEitherByteOrder)
+{
+    SyntheticFontMetrics metrics = Metrics();
+    metrics.glyphsPerPage = 2;
+    metrics.outlined = true;
+    BinaryFontSpec spec = FontWriter::MakeSyntheticFont(u"ABC", metrics);
+    spec.glyphs[1].xOffset = -3;
+    spec.glyphs[1].yOffset = 5;
+    const std::vector<uint8_t> bytes = FontWriter::EncodeBinaryFont(spec);
+    ResourceFont font("test~010");
+    ASSERT_TRUE(Read(font, AsString(bytes)));
+    m_folder.WriteFile("Fonts/test~010.BinFont", "old");
+    ASSERT_TRUE(font.SaveBinaryFont(0));
+    EXPECT_EQ(m_folder.ReadFile("Fonts/test~010.BinFont"), AsString(bytes));
+    ASSERT_TRUE(font.SaveBinaryFont(FileWriter::kByteSwapFlag));
+    EXPECT_EQ(m_folder.ReadFile("Fonts/test~010.BinFont"), AsString(FontWriter::EncodeBinaryFont(spec, true)));
+
 }
 
 // Full loads on the resource thread with a renderer.

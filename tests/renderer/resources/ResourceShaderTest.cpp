@@ -74,7 +74,7 @@ TEST_F(ResourceShaderTest, FirstUseCompilesWithItsOptionsAndTheSecondReadsTheCac
     // The compiler opened the shared include; the list records it.
     EXPECT_EQ(first->GetIncludeList().GetText(), "|Common.hlsl");
     EXPECT_EQ(first->GetIncludeList().GetCount(), 1u);
-    // The OUTLINES path reads the outline colour.
+    // The OUTLINES path reads the outline's colour, at the register the font drawing sets.
     PixelShaderObject* object = first->GetPixelShader();
     ASSERT_NE(object, nullptr);
     ASSERT_TRUE(RenderDataHarness::WaitUntil([&] {
@@ -83,7 +83,7 @@ TEST_F(ResourceShaderTest, FirstUseCompilesWithItsOptionsAndTheSecondReadsTheCac
     }));
     bool outline = false;
     for (const gpu::ShaderConstant& constant : object->GetDeviceShader()->Code().constants)
-        outline |= constant.name == "OutlineColor";
+        outline |= constant.name == "EffectColor" && constant.registerIndex == 200;
     EXPECT_TRUE(outline);
 
     ResourceShader* second = Load(m_pixelName);
@@ -99,7 +99,8 @@ TEST_F(ResourceShaderTest, VertexShadersKnowTheirConstantRegisters)
     EXPECT_EQ(shader->GetPixelShader(), nullptr);
     EXPECT_GE(vertex->GetConstant(VertexShaderObject::MODEL_VIEW_PROJ_MATRIX).index, 0);
     EXPECT_EQ(vertex->GetConstant(VertexShaderObject::MODEL_VIEW_PROJ_MATRIX).count, 4u);
-    EXPECT_GE(vertex->GetConstant(VertexShaderObject::CONSTANT_COLOR).index, 0);
+    // Glyph colours come with the vertices: the font reads no constant colour.
+    EXPECT_EQ(vertex->GetConstant(VertexShaderObject::CONSTANT_COLOR).index, -1);
     EXPECT_EQ(vertex->GetConstant(VertexShaderObject::MODEL_MATRIX).index, -1);
     EXPECT_EQ(vertex->GetConstant(VertexShaderObject::LIGHT_PROBE).index, -1);
     // MeshShadowMap's options sort ALPHA_TEST, DISTORTION, INSTANCING, SKINNING: bit 3 skins.

@@ -93,4 +93,19 @@ TEST_F(UIFontTableTest, TheLargestPreparedSizeNotAboveTheWantedOneIsChosen)
         EXPECT_FLOAT_EQ(scale, c.scale) << c.font << " " << c.wanted;
     }
 }
+TEST_F(UIFontTableTest, DestroyingTheTableLogsItselfThenEachDefinition)
+{
+    ConsoleCapture log;
+    {
+        UIFontTable table;
+        table.AddDefinition({NameString("a.ttf"), 0, {10}});
+        table.AddDefinition({NameString("b.ttf"), 1, {12}});
+    }
+    std::vector<std::string> lines;
+    for (const CapturedMessage& message : log.Messages())
+        if (message.kind == CONSOLE_MESSAGE && message.channel == CONSOLE_CHANNEL_GENERAL)
+            lines.push_back(message.text);
+    EXPECT_EQ(lines, (std::vector<std::string>{"UIFontTable destruct", "UIFontDefinition destruct",
+                                               "UIFontDefinition destruct"}));
+}
 } // namespace

@@ -91,6 +91,17 @@ public:
 
     // Life cycle (virtual slots of the kinds).
     virtual void Destroy();
+    // Destroys this entity and its subtree as the whole scene goes: after the replication roles are
+    // dropped (children first, as Destroy does), the manager empties its name and GUID indexes and
+    // the grid's cells at once (EntityManager::ForgetSceneEntries), and each entity of the subtree
+    // dies without taking itself out of them one by one.
+    void DestroyWithScene();
+    // For an entity that outlived the teardown of a scene: the grid's cells were emptied without it
+    // (EntityManager::ForgetSceneEntries), so it keeps no range into them, and should a script have
+    // moved it out of the dying subtree, it dies later like any other entity.
+    void LeaveEmptiedGrid();
+    bool IsGridPlacementHeld() const { return m_gridPlacementHeld != 0; }
+    void SetGridPlacementHeld(bool held) { m_gridPlacementHeld = held ? 1 : 0; }
     virtual const char* GetLuaClassName() const;
     virtual void InitFromTemplate(EntityTemplate* entityTemplate, uint32_t creationFlags);
     virtual void ChangeTemplate(EntityTemplate* entityTemplate);
@@ -382,6 +393,7 @@ private:
     bool IsDescendantOrSelf(const Entity* candidate) const;
     void LeaveIndexes();
     void UnlinkFromLiveList();
+    static void DropRolesDepthFirst(Entity* entity, bool diesWithScene);
     void ForgetSetMemberships();
 
     // Property accessors (EntityProperties.cpp).
@@ -469,6 +481,10 @@ private:
     uint8_t m_replicationRole = ENTITYROLE_LOCAL;
     uint8_t m_tornOff = 0;
     uint8_t m_replicated = 0;
+    // Set on the subtree of DestroyWithScene: its indexes and grid cells were emptied wholesale.
+    uint8_t m_diesWithScene = 0;
+    // Kept out of the grid while a scene load reads its record (EntityManager::PlaceHeldEntity).
+    uint8_t m_gridPlacementHeld = 0;
     void FreeMPProperties();
     EntityMPProperties* m_mpProperties = nullptr;
     Dynarray<uint8_t>* m_receivedMPStates = nullptr;

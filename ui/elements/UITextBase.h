@@ -57,6 +57,9 @@ public:
     // After a change of language: every element drops its font, unused fonts are evicted, then
     // every element resolves its font and looks its text up again.
     static void ReloadAllFonts();
+    // A change of UI size: every live text drops its font, or resolves it again (RefreshFont).
+    static void ClearAllFonts();
+    static void RefreshAllFonts();
 
     // Takes a reference on the container's internals (made when it has none) after dropping the
     // old one; null leaves the element without variables.
@@ -80,6 +83,8 @@ public:
     void SetNoReplacement(bool noReplacement) { m_noReplacement = noReplacement; }
     // Resolves the font from the table, the replacements and the screen, then loads it (blocking).
     void ResolveFont();
+    // Resolves the font again for the current UI size.
+    virtual void RefreshFont() { ResolveFont(); }
     // Drops the font.
     void ClearFont();
     ResourceFont* GetFont() const { return m_font; }

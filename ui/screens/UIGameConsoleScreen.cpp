@@ -22,7 +22,7 @@ bool IsDecimalNumber(const std::string& text)
 } // namespace
 
 UIGameConsoleScreen::UIGameConsoleScreen(StringHistoryContainer& history, uint32_t width, uint32_t height)
-    : UIScreen(width, height), m_history(history)
+    : m_history(history), m_width(width), m_height(height)
 {
     // The console is laid out in window pixels, whatever the UI design size.
     SetWindowSizeLayout(true);
@@ -48,6 +48,16 @@ UIGameConsoleScreen::UIGameConsoleScreen(StringHistoryContainer& history, uint32
 }
 
 UIGameConsoleScreen::~UIGameConsoleScreen() = default;
+
+void UIGameConsoleScreen::OnLayout(uint32_t windowWidth, uint32_t windowHeight, const Matrix&, const Matrix&, float,
+                                   float)
+{
+    if (windowWidth == m_width && windowHeight == m_height)
+        return;
+    m_width = windowWidth;
+    m_height = windowHeight;
+    Layout();
+}
 
 void UIGameConsoleScreen::Layout()
 {

@@ -73,9 +73,12 @@ public:
     const UIElement& GetHighlight() const { return *m_highlight; }
 
 protected:
-    void Layout() override;
+    // The console follows the window: a new window size places its parts again.
+    void OnLayout(uint32_t windowWidth, uint32_t windowHeight, const Matrix&, const Matrix&, float, float) override;
 
 private:
+    void Layout();
+
     // The command an entered line stands for; empty when nothing is to run.
     std::string Resolve(const std::string& input);
     // The first history entry, by index, that begins with the prefix; null when none.
@@ -96,4 +99,6 @@ private:
     uint32_t m_messageThreshold = 0;
     std::string m_pendingCommand;
     bool m_hasPendingCommand = false;
+    uint32_t m_width;
+    uint32_t m_height;
 };

@@ -1,6 +1,7 @@
 #include "ui/screens/UIGameConsoleScreen.h"
 
 #include "platform/window/WindowTestInput.h"
+#include "renderer/FrameClock.h"
 #include "ui/StringHistoryContainer.h"
 
 #include <gtest/gtest.h>
@@ -178,13 +179,15 @@ TEST_F(UIGameConsoleScreenTest, ATwelfthLinePushesTheOldestOut)
     EXPECT_EQ(m_screen.GetLine(0).GetText(), "");
 }
 
-TEST_F(UIGameConsoleScreenTest, LayoutFollowsTheScreenSize)
+TEST_F(UIGameConsoleScreenTest, LayoutFollowsTheWindowSize)
 {
     EXPECT_FLOAT_EQ(m_screen.GetInput().GetRenderPosition().y, 700.0f);
     EXPECT_FLOAT_EQ(m_screen.GetLine(0).GetRenderPosition().y, 670.0f);
     EXPECT_FLOAT_EQ(m_screen.GetLine(2).GetRenderPosition().y, 670.0f - 2 * UIGameConsoleScreen::kLineHeight);
-    m_screen.OnResolutionChanged(800, 600, true, true);
+    const FrameClock clock;
+    m_screen.Draw(800, 600, clock, clock, Vector(0.5f, 0.5f, 0.0f, 1.0f));
     EXPECT_FLOAT_EQ(m_screen.GetInput().GetRenderPosition().y, 580.0f);
+    EXPECT_FLOAT_EQ(m_screen.GetLine(10).GetRenderPosition().y, 550.0f - 10 * UIGameConsoleScreen::kLineHeight);
     EXPECT_FLOAT_EQ(m_screen.GetCaret().GetRenderSize().x, 10.0f);
     EXPECT_FLOAT_EQ(m_screen.GetSelection().GetRenderColor().w, 0.5f);
     EXPECT_FLOAT_EQ(m_screen.GetHighlight().GetRenderColor().x, std::pow(0.3f, 2.2f)) << "sent as a linear colour";

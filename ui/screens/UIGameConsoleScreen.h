@@ -38,6 +38,8 @@ public:
     static constexpr uint32_t kKeyRight = 39;
     static constexpr uint32_t kKeyDown = 40;
     static constexpr uint32_t kKeyDelete = 46;
+    // The caret step of End and Home: past any line the input holds.
+    static constexpr int32_t kLongCaretStep = 65535;
 
     // `history` belongs to the user configuration and outlives the screen.
     UIGameConsoleScreen(StringHistoryContainer& history, uint32_t width, uint32_t height);

@@ -207,6 +207,8 @@ private:
     void WriteRenderPass();
     UIElement* OfferUpwards(UIElement* element, bool down, uint32_t pointer);
     void MoveForTextInput(float raise);
+    // Hides the edited input's caret element and clears the focus (nothing without one).
+    void EndTextEditing();
     void UpdateEntityTracking(const GameSideCamera& sceneCamera);
 
     // Main side, in declaration order of the screen's data.
@@ -229,7 +231,7 @@ private:
     uint32_t m_mainCandidateCount = 0;
     SyncCounter m_candidateHandOver;
     uint32_t m_hoveredElementId = 0;
-    SafePointer<UIElement> m_focusedTextInput;
+    SafePointer<UIElement> m_focusedTextInput; // a UIUniTextInput while one is edited
     SafePointer<UIElement> m_modalElement;
     SafePointer<UIElement> m_pressedElement;
     SafePointer<UIElement> m_simulatedTapElement;

@@ -39,7 +39,7 @@ TEST_F(UIGameConsoleScreenTest, EnteredLinesBecomeTheCommandAndTheNewestHistoryE
     EXPECT_EQ(Enter("Foo()"), "Foo()");
     EXPECT_EQ(Enter("x = 1"), "x = 1");
     ASSERT_EQ(m_history.GetCount(), 2);
-    EXPECT_STREQ(m_history.GetAt(0), "x = 1");
+    EXPECT_STREQ(m_history.GetAt(0).CStr(), "x = 1");
     EXPECT_TRUE(m_screen.GetInput().GetText().empty()) << "the input is cleared";
 
     // Only the last of two entered lines waits; a short buffer takes what fits.
@@ -101,10 +101,10 @@ TEST_F(UIGameConsoleScreenTest, TabCompletesFromTheHistory)
     EXPECT_TRUE(m_screen.OnKey(UIGameConsoleScreen::kKeyTab));
     EXPECT_EQ(m_screen.GetInput().GetText(), "!speed(2)");
 
-    m_screen.GetInput().SetInputText("!!sp");
+    m_screen.GetInput().SetText("!!sp");
     m_screen.OnKey(UIGameConsoleScreen::kKeyTab);
     EXPECT_EQ(m_screen.GetInput().GetText(), "!!sp") << "only after exactly one bang";
-    m_screen.GetInput().SetInputText("sp");
+    m_screen.GetInput().SetText("sp");
     m_screen.OnKey(UIGameConsoleScreen::kKeyTab);
     EXPECT_EQ(m_screen.GetInput().GetText(), "sp");
 }
@@ -145,14 +145,15 @@ TEST_F(UIGameConsoleScreenTest, CaretKeysMoveAndShiftSelects)
         m_screen.OnChar(uint8_t(c));
     UITextInput& input = m_screen.GetInput();
     m_screen.OnKey(UIGameConsoleScreen::kKeyHome);
-    EXPECT_EQ(input.GetCursorPosition(), 0);
+    EXPECT_EQ(input.GetCursor(), 0u);
     m_screen.OnKey(UIGameConsoleScreen::kKeyRight);
     win::test::SetKeyHeld(UIGameConsoleScreen::kKeyShift, true);
     m_screen.OnKey(UIGameConsoleScreen::kKeyRight);
     m_screen.OnKey(UIGameConsoleScreen::kKeyRight);
     win::test::SetKeyHeld(UIGameConsoleScreen::kKeyShift, false);
-    EXPECT_EQ(input.GetSelectionStart(), 1);
-    EXPECT_EQ(input.GetSelectionEnd(), 3);
+    EXPECT_EQ(input.GetSelectionStart(), 1u);
+    EXPECT_EQ(input.GetSelectionLength(), 2u);
+    EXPECT_EQ(input.GetSelectionElement(), &m_screen.GetSelection()) << "the input places the highlight";
     m_screen.OnKey(UIGameConsoleScreen::kKeyDelete);
     EXPECT_EQ(input.GetText(), "ad");
     m_screen.OnKey(UIGameConsoleScreen::kKeyEnd);

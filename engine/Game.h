@@ -78,10 +78,6 @@ public:
     static constexpr uint8_t SWITCH_KEEP_LOADING_SCREEN = 8;
     // Longest wait of a scene switch for its semaphore before it gives up (logged).
     static constexpr uint32_t kDefaultSwitchWaitLimitMs = 30000;
-    // Entity flag bits that keep an entity out of the main scene pass.
-    static constexpr uint32_t kLateFlagMask = 0xC0;
-    static constexpr uint32_t kLatePreFSE = 0x80;
-    static constexpr uint32_t kLatePostFSE = 0x40;
 
     Game();
     ~Game() override;
@@ -348,7 +344,6 @@ private:
     // GameRender.cpp.
     void RenderScene(bool forced);
     void RenderVideoFrame();
-    void RenderLateEntities(uint32_t lateKind, uint32_t passFlags);
     // The camera's view and projection again (each pass may have set another camera).
     void SubmitCamera();
     // GameConsoleScreenHost.cpp.

@@ -4,11 +4,12 @@
 //
 // The scene pass renders every visible entity but those flagged for a late pass: entities flagged
 // ENTITYFLAG_DEFERRED_RENDER alone are drawn after the scene pass and before post-processing,
-// those flagged ENTITYFLAG_POSTFSE alone after post-processing.
+// those flagged ENTITYFLAG_POSTFSE alone after post-processing (EntityManagerRenderLists.cpp).
 #include "engine/Game.h"
 
 #include "audio/video/VideoEngine.h"
 #include "engine/PendingGameServices.h"
+#include "engine/config/GameConfig.h"
 #include "engine/input/InputManager.h"
 #include "engine/profiler/Profiler.h"
 #include "engine/scripting/GameDelegate.h"
@@ -29,10 +30,9 @@ constexpr uint32_t kFramesAhead = 1;
 constexpr uint8_t kTargetSceneBlocked = 4;
 constexpr uint8_t kTargetScene = 2;
 constexpr uint32_t kOutlineFlag = 0x80000;
-constexpr uint32_t kPassBit1Extra = 0x1000;
-constexpr uint32_t kPassBit1Scene = 0x9000;
-constexpr uint32_t kPassBit2Extra = 0x2000;
-constexpr uint32_t kPreFSELatePass = 0x38000;
+constexpr uint32_t kPassBit1Scene = EntityManager::kPassTacticalScene;
+constexpr uint32_t kPassBit2Extra = EntityManager::kPassTacticalExtended;
+const Vector kSceneBackground(0.0f, 0.0f, 0.0f, 1.0f);
 // Target, depth and stencil: the clear of a frame whose scene is not drawn.
 constexpr uint32_t kClearAllBuffers = 7;
 
@@ -132,48 +132,30 @@ void Game::RenderScene(bool)
 {
     NorvexRenderer* const renderer = gRenderer;
     const uint32_t outlineFlag = m_outlineFirst ? kOutlineFlag : 0;
-    const bool passBit1 = (m_renderPassFlags & 2) != 0;
-    const bool passBit2 = (m_renderPassFlags & 4) != 0;
+    const uint32_t viewMode = m_renderPassFlags;
+    const RendererConfigContainer& settings = gGameConfig.m_rendererConfig;
+    const uint8_t detailLevel = uint8_t(settings.m_gfxQualityLevel);
 
-    VisibleEntityGatherOptions options;
     if (m_cameraController != nullptr)
-    {
-        options.frustumPlanes = m_cameraController->GetFrustumPlanes();
-        options.frustumBox = m_cameraController->GetFrustumBox();
-    }
+        gEntityManager.CollectVisibleEntities(m_cameraController->GetFrustumPlanes(),
+                                              m_cameraController->GetFrustumBox(), viewMode, detailLevel);
     else
-        options.frustumBox = gEntityManager.GetSceneBounds();
-    EntityLayerMask mask;
-    gEntityManager.GetLayerSystem().GetVisibleLayerMask(mask);
-    options.layerMask = mask.bytes;
-    options.excludedFlags = ENTITYFLAG_HIDDEN;
-    gEntityManager.ClearVisibleLists();
-    gEntityManager.GatherVisibleEntities(options);
+        gEntityManager.CollectVisibleEntities(nullptr, gEntityManager.GetSceneBounds(), viewMode, detailLevel);
     DispatchMouseClicks();
-    const Dynarray<Entity*>& visible = gEntityManager.GetVisibleList();
-
-    const uint32_t hookFlags = outlineFlag | (passBit1 ? kPassBit1Extra : 0) | (passBit2 ? kPassBit2Extra : 0);
-    for (Entity* entity : visible)
-        entity->RenderIfFlag8(hookFlags);
-    if (!passBit1)
+    gEntityManager.RenderFlag8Entities(outlineFlag, viewMode);
+    // The tactical view draws no shadows, and neither does a configuration that turned them off.
+    if ((viewMode & EntityManager::kViewTactical) == 0 && settings.m_enableShadowMap)
+        renderer->SetScenePassOptions(outlineFlag, settings.m_displayShadowDebugInfo ? 1 : 0);
+    if ((viewMode & EntityManager::kViewTactical) == 0)
         PendingGameServices::SubmitFakeShadows();
     SubmitCamera();
 
-    const uint32_t sceneFlags = outlineFlag | (passBit1 ? kPassBit1Scene : 0) | (passBit2 ? kPassBit2Extra : 0);
+    const uint32_t sceneFlags = outlineFlag | ((viewMode & EntityManager::kViewTactical) != 0 ? kPassBit1Scene : 0) |
+                                ((viewMode & EntityManager::kViewTacticalExtended) != 0 ? kPassBit2Extra : 0);
     if (m_delegate != nullptr)
         m_delegate->OnBeforeSceneRender(sceneFlags, outlineFlag);
-    Dynarray<Entity*>& late = gEntityManager.GetDeferredRenderList();
-    late.Clear();
-    renderer->BeginGather();
-    for (Entity* entity : visible)
-    {
-        if ((entity->GetFlags() & kLateFlagMask) != 0)
-            late.Add(entity);
-        else
-            entity->Render(sceneFlags, m_updateCount);
-    }
-    renderer->RenderGathered(sceneFlags, 0, nullptr);
-    gProfiler.AddValue(PROFILER_VISIBLE_ENTITIES, float(visible.Count()), kMain);
+    // The scene pass starts from a cleared frame: nothing of the last one shows through.
+    gEntityManager.RenderCollected(outlineFlag, viewMode, 1, &kSceneBackground, m_updateCount);
     renderer->SubmitFrameSection(kFramesAhead);
     if (m_delegate != nullptr)
     {
@@ -182,7 +164,7 @@ void Game::RenderScene(bool)
     }
     SubmitCamera();
 
-    RenderLateEntities(kLatePreFSE, kPreFSELatePass);
+    gEntityManager.RenderLate(sceneFlags, EntityManager::kLateMask, EntityManager::kLateAfterScene, m_updateCount);
     if (UIScreen* const screen = m_preFSEScreen.Get())
         screen->Draw(m_screenWidth, m_screenHeight, ToFrameClock(m_smoothGameTimer),
                      ToFrameClock(m_smoothGameplayTimer), m_inputManager->GetCursorPosition());
@@ -192,7 +174,8 @@ void Game::RenderScene(bool)
     renderer->SetOutlineParams(block);
     renderer->PostProcess(m_postProcessFlags | (m_outlineSecond ? 4u : 0u) | (m_outlineFirst ? 1u : 0u));
     SubmitCamera();
-    RenderLateEntities(kLatePostFSE, kPreFSELatePass);
+    gEntityManager.RenderLate(sceneFlags, EntityManager::kLateMask, EntityManager::kLateAfterPostProcess,
+                              m_updateCount);
 
     if (m_delegate != nullptr)
         m_delegate->OnOverlay();
@@ -205,19 +188,4 @@ void Game::SubmitCamera()
 {
     if (m_cameraController != nullptr)
         m_cameraController->SubmitToRenderer(false);
-}
-
-void Game::RenderLateEntities(uint32_t lateKind, uint32_t passFlags)
-{
-    const Dynarray<Entity*>& late = gEntityManager.GetDeferredRenderList();
-    bool any = false;
-    for (const Entity* entity : late)
-        any = any || (entity->GetFlags() & kLateFlagMask) == lateKind;
-    if (!any)
-        return;
-    gRenderer->BeginGather();
-    for (Entity* entity : late)
-        if ((entity->GetFlags() & kLateFlagMask) == lateKind)
-            entity->Render(0, m_updateCount);
-    gRenderer->RenderGathered(passFlags, 0, nullptr);
 }

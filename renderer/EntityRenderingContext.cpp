@@ -197,6 +197,12 @@ void EntityRenderingContext::DrawMain(uint32_t passFlags, const Vector& color)
     Draw(GetDrawMatrix(), passFlags, color);
 }
 
+void EntityRenderingContext::DrawMainPass(uint32_t passFlags, const Vector& color, int32_t passA, uint32_t passB)
+{
+    m_frameStamp = m_renderer.GetPresentsExecuted();
+    DrawPass(GetDrawMatrix(), passFlags, color, passA, passB);
+}
+
 void EntityRenderingContext::UpdateGrid()
 {
     if ((m_flags & kFlagNoGrid) != 0)

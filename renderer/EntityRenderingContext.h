@@ -59,6 +59,8 @@ public:
     };
     // Context flags: kept out of the grid; driven by the second game clock.
     static constexpr uint32_t kFlagNoGrid = 0x1;
+    // Drawn into the directional shadow map.
+    static constexpr uint32_t kFlagCastsShadows = 0x2;
     static constexpr uint32_t kFlagSecondGameClock = 0x4;
     // Rendering pass 0..3 to render layer; any other value, and no entity, gives the first.
     static constexpr uint32_t kRenderLayers[4] = {3, 5, 7, 13};
@@ -101,6 +103,32 @@ public:
         (void)world;
         (void)passFlags;
         (void)color;
+    }
+    // The draw of one scene pass with pass argument A (the mesh pass) and B (its channel options).
+    // Kinds that draw one way whatever the pass keep this base, which is their Draw.
+    virtual void DrawPass(const Matrix& world, uint32_t passFlags, const Vector& color, int32_t passA, uint32_t passB)
+    {
+        (void)passA;
+        (void)passB;
+        Draw(world, passFlags, color);
+    }
+    // Stamps the frame and draws one pass with the draw matrix.
+    void DrawMainPass(uint32_t passFlags, const Vector& color, int32_t passA, uint32_t passB);
+    // The shadow map's depth pass; `mirrorToggle` flips the mirrored byte. The base draws nothing.
+    virtual void DrawDepth(uint8_t mirrorToggle, uint32_t passFlags)
+    {
+        (void)mirrorToggle;
+        (void)passFlags;
+    }
+    bool CastsShadows() const { return (m_flags & kFlagCastsShadows) != 0; }
+    // A walk over the grid cells meets a context once per cell it covers: true the first time a
+    // walk numbered `visit` asks.
+    bool MarkVisited(uint32_t visit)
+    {
+        if (m_visit == visit)
+            return false;
+        m_visit = visit;
+        return true;
     }
     // The passes of `passFlags` this context joins; the outlined list takes it when one of them is in
     // the renderer's pass mask. The base joins none.
@@ -151,6 +179,8 @@ protected:
     // Opens a call for this context with `argumentBytes` after the object pointer; false when the
     // renderer refused it.
     bool BeginCall(uint32_t subCommand, uint32_t argumentBytes);
+    // Kinds set the context flags their data decides (shadow casting).
+    void SetContextFlag(uint32_t flag, bool on) { m_flags = on ? (m_flags | flag) : (m_flags & ~flag); }
     // Mesh contexts mark their grid records.
     void SetGridWord(uint32_t word) { m_gridWord = word; }
     void SetScaleFactor(float scale) { m_scaleFactor = scale; }
@@ -183,5 +213,6 @@ private:
     uint32_t m_gridWord = 0;
     float m_sortOffset = 0.0f;
     uint32_t m_frameStamp = 0;
+    uint32_t m_visit = 0;
     Vector m_linearColorMultiplier = Vector(1.0f, 1.0f, 1.0f, 1.0f);
 };

@@ -21,6 +21,8 @@ MeshEntityRenderingContext::MeshEntityRenderingContext(NorvexRenderer& renderer,
     : EntityRenderingContext(renderer, flags), m_data(data), m_presetIndex(shaderPresetIndex)
 {
     SetGridWord(1);
+    // Render byte E of the mesh data makes the mesh a shadow caster.
+    SetContextFlag(kFlagCastsShadows, data != nullptr && data->GetRenderByte(4) != 0);
     SetColorMultiplier(color);
 }
 
@@ -118,14 +120,31 @@ bool MeshEntityRenderingContext::ExecuteKindCommand(uint32_t subCommand, Command
     }
 }
 
-void MeshEntityRenderingContext::Draw(const Matrix& world, uint32_t, const Vector& color)
+void MeshEntityRenderingContext::Draw(const Matrix& world, uint32_t passFlags, const Vector& color)
+{
+    DrawPass(world, passFlags, color, int32_t(kForwardPass), 0);
+}
+
+void MeshEntityRenderingContext::DrawPass(const Matrix& world, uint32_t, const Vector& color, int32_t passA,
+                                          uint32_t passB)
 {
     if (m_data == nullptr || IsFlagged())
         return;
     const Vector& multiplier = GetColorMultiplier();
     const Vector tinted(color.x * multiplier.x, color.y * multiplier.y, color.z * multiplier.z, color.w * multiplier.w);
+    m_data->Draw(world, GetGlobal(), GetLocalBounds(), tinted, GetScaleFactor(), IsMirrored() ? 1 : 0, m_outlineState,
+                 m_presetIndex, Pose(), &m_lightmap, nullptr, passA, passB, 0, 0.0f);
+}
+
+void MeshEntityRenderingContext::DrawDepth(uint8_t mirrorToggle, uint32_t)
+{
+    if (m_data == nullptr || IsFlagged())
+        return;
+    m_data->DrawDepth(GetDrawMatrix(), uint8_t((IsMirrored() ? 1 : 0) ^ mirrorToggle), m_presetIndex, Pose(), false);
+}
+
+const float* MeshEntityRenderingContext::Pose() const
+{
     // Skinned meshes draw with their pose; a pose that does not cover the mesh's bones is not used.
-    const float* const bones = m_boneCount != 0 && m_boneCount >= m_data->GetSkinningBoneCount() ? m_bones.data() : nullptr;
-    m_data->Draw(world, GetGlobal(), GetLocalBounds(), tinted, GetScaleFactor(), IsMirrored() ? 1 : 0, m_outlineState, m_presetIndex, bones,
-                 &m_lightmap, nullptr, int32_t(kForwardPass), 0, 0, 0.0f);
+    return m_boneCount != 0 && m_boneCount >= m_data->GetSkinningBoneCount() ? m_bones.data() : nullptr;
 }

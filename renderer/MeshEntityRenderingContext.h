@@ -47,7 +47,11 @@ public:
 
     // Render thread.
     bool ExecuteKindCommand(uint32_t subCommand, CommandRingBuffer& reader) override;
+    // The forward pass that draws every material kind.
     void Draw(const Matrix& world, uint32_t passFlags, const Vector& color) override;
+    void DrawPass(const Matrix& world, uint32_t passFlags, const Vector& color, int32_t passA,
+                  uint32_t passB) override;
+    void DrawDepth(uint8_t mirrorToggle, uint32_t passFlags) override;
     const MeshTemplateRenderingData* GetRenderingData() const { return m_data; }
     uint32_t GetShaderPresetIndex() const { return m_presetIndex; }
     float GetFakeShadowStrength() const { return m_fakeShadowStrength; }
@@ -58,6 +62,9 @@ public:
     const std::vector<float>& GetBoneMatrices() const { return m_bones; }
 
 private:
+    // The bone matrices the draws use, or null.
+    const float* Pose() const;
+
     const MeshTemplateRenderingData* m_data;
     LightmapMapping m_lightmap;
     uint32_t m_presetIndex;

@@ -8,6 +8,8 @@
 #include "renderer/MeshPassTable.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/PixelShaderObject.h"
+#include "renderer/RenderDeviceManager.h"
+#include "renderer/SceneEnvironment.h"
 #include "renderer/SceneLighting.h"
 #include "renderer/ShaderManager.h"
 #include "renderer/VertexShaderObject.h"
@@ -25,7 +27,10 @@ constexpr uint32_t kRegisterTextureTransform = 198;
 constexpr uint32_t kRegisterAlphaTest = 195;
 constexpr uint32_t kRegisterScale = 241;
 constexpr uint32_t kPixelRegisterAlphaTest = 194;
+constexpr uint32_t kRegisterDepthConstant = 200; // the depth pass's material constant
 constexpr uint32_t kRegisterLighting = 210;   // the instance's lighting block, ten vectors
+constexpr uint32_t kSamplerAmbientCube = 11;
+constexpr uint32_t kSamplerLightmap = 13;
 constexpr uint32_t kCpuVertexBonesAt = 12;
 // The system shader that draws edge lines: the vertex colour times the constant colour.
 constexpr uint32_t kEdgeLineShaderSlot = 0;
@@ -127,6 +132,17 @@ void SortTriangles(const uint8_t* indices, uint32_t triangles, const std::vector
     for (uint32_t t = 0; t < triangles; ++t)
         for (int c = 0; c < 3; ++c)
             out[size_t(t) * 3 + c] = entries[t].corners[c];
+}
+
+// A 3x4 bone matrix (three rows of four, x' = row . (x, y, z, 1)) as a row-vector matrix.
+Matrix BoneMatrix(const float* b)
+{
+    Matrix bone = Matrix::ONE;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            (&bone.rows[c].x)[r] = b[r * 4 + c];
+    bone.rows[3] = Vector(b[3], b[7], b[11], 1.0f);
+    return bone;
 }
 } // namespace
 
@@ -275,6 +291,73 @@ bool MeshTemplateRenderingData::SkinCpuVertices(const float* bones, uint32_t bon
     return true;
 }
 
+void MeshTemplateRenderingData::DrawDepth(const Matrix& world, uint8_t mirrored, uint32_t presetIndex,
+                                          const float* bones, bool instanced) const
+{
+    if (gRenderer == nullptr || gRenderer->GetDevice() == nullptr || presetIndex >= m_presets.size() ||
+        m_vertexBuffer == nullptr || m_vertexDeclaration == nullptr || m_indexBuffer == nullptr)
+        return;
+    NorvexRenderer& renderer = *gRenderer;
+    gpu::GpuDevice* const device = renderer.GetDevice();
+    if (m_boneCount != 0 && m_renderBytes[7] == 0 && bones != nullptr)
+        renderer.SetVertexShaderConstants(0, bones, m_boneCount * 3);
+    device->SetStreamSource(0, m_vertexBuffer, 0, m_vertexStride);
+    device->SetVertexDeclaration(instanced && m_instanceVertexDeclaration != nullptr ? m_instanceVertexDeclaration
+                                                                                    : m_vertexDeclaration);
+    device->SetIndices(m_indexBuffer);
+    renderer.SetVertexShaderConstants(kRegisterBounds, &m_bounds.min.x, 2);
+    const bool swapped = (mirrored != 0) != renderer.GetCamera().mirrored;
+    const uint32_t normalCull = swapped ? gpu::kCullClockwise : gpu::kCullCounterClockwise;
+    const uint32_t reversedCull = swapped ? gpu::kCullCounterClockwise : gpu::kCullClockwise;
+    for (const MeshMaterial& material : m_presets[presetIndex].materials)
+    {
+        if (material.triangleCount == 0 ||
+            (material.flags & (MeshMaterial::FLAG_NO_DEPTH_PASS | MeshMaterial::FLAG_INSTANCE_AMBIENT)) != 0)
+            continue;
+        const bool alphaTested = material.alphaTestMode == 1 || material.alphaTestMode == 2;
+        const bool boneless = m_boneCount != 0 && material.boneIndex == 255;
+        const bool constant = (material.flags & MeshMaterial::FLAG_DEPTH_CONSTANT) != 0;
+        const uint32_t mask = (alphaTested ? 2u : 0u) | (constant ? 8u : 0u) | (instanced ? 4u : 0u) |
+                              (boneless ? 1u : 0u);
+        const ShaderPair& pair = gShaderManager.GetShadowMapShader(mask);
+        if (!pair.IsValid())
+            continue;
+        pair.Bind();
+        if (constant)
+            for (size_t r = 0, at = 0; r + 1 < material.constantRanges.size(); r += 2)
+            {
+                const uint32_t first = material.constantRanges[r], vectors = material.constantRanges[r + 1];
+                if (vectors > material.constants.size() - at)
+                    break;
+                if (first <= kRegisterDepthConstant && kRegisterDepthConstant < first + vectors)
+                    renderer.SetPixelShaderConstants(kRegisterDepthConstant,
+                                                     &material.constants[at + kRegisterDepthConstant - first].x, 1);
+                at += vectors;
+            }
+        if (alphaTested)
+        {
+            renderer.SetAlphaTest(material.alphaTestMode, material.alphaReference);
+            for (const MeshMaterialTexture& texture : material.textures)
+                if (texture.stage == 0)
+                    renderer.SetTexture(0, texture.holder, 0);
+        }
+        else
+            renderer.SetAlphaTest(0, 0);
+        renderer.SetCullMode((material.flags & MeshMaterial::FLAG_TWO_SIDED) != 0        ? gpu::kCullNone
+                             : (material.flags & MeshMaterial::FLAG_REVERSED_CULL) != 0 ? reversedCull
+                                                                                        : normalCull);
+        Matrix model = world;
+        if (bones != nullptr && material.boneIndex != 255 && material.boneIndex < m_boneCount)
+            model.Mul(world, BoneMatrix(bones + size_t(material.boneIndex) * 12));
+        static_cast<const VertexShaderObject*>(pair.m_vertexObject)->SetModelMatrix(renderer, model, true);
+        renderer.DrawIndexedPrimitive(gpu::kPrimitiveTriangleList, 0, 0, m_vertexCount, material.startTriangle * 3,
+                                      material.triangleCount);
+    }
+    renderer.SetAlphaTest(0, 0);
+    device->SetIndices(nullptr);
+    device->SetStreamSource(0, nullptr, 0, 0);
+}
+
 void MeshTemplateRenderingData::DrawEdgeLines(const MeshGatherRecord& record, const float*) const
 {
     if (m_edgeIndexBuffer == nullptr || m_lineCount == 0 || m_vertexBuffer == nullptr)
@@ -365,7 +448,7 @@ void MeshTemplateRenderingData::DrawBatch(uint32_t presetIndex, const MeshGather
     if (!cpuPath)
         device->SetIndices(m_indexBuffer);
     if (pass == 1 || pass == 8 || pass == 16)
-        UploadSceneLighting(renderer, GetActiveSceneParameters());
+        UploadSceneLighting(renderer, GetActiveSceneParameters(), gSceneEnvironment);
 
     const uint32_t quality = renderer.GetDeviceParams().qualityLevel;
     const bool refractionOn = renderer.GetDeviceParams().refraction != 0;
@@ -431,23 +514,30 @@ void MeshTemplateRenderingData::DrawBatch(uint32_t presetIndex, const MeshGather
         renderer.SetDepthState(material.depthTest != 0 ? gpu::kCmpLessEqual : gpu::kCmpAlways, depthWrite,
                                float(material.depthBias));
 
+        // The scene's lightmap 0 with the scene's own placement, beside the ambient cube: the same
+        // for every instance.
+        if ((material.flags & MeshMaterial::FLAG_SCENE_ENVIRONMENT) != 0)
+        {
+            renderer.SetTexture(kSamplerAmbientCube, renderer.GetDeviceManager().GetRenderTargets().lightingCube, 0);
+            renderer.SetTexture(kSamplerLightmap, gSceneEnvironment.GetLightmapTexture(0), 0);
+            vs->SetLightmapUVMulAdd(renderer, gSceneEnvironment.GetSceneColor(2));
+        }
+
         // 8. Per instance.
         for (uint32_t i = 0; i < count; ++i)
         {
             const MeshGatherRecord& record = records[i];
             Matrix model = record.world;
             if (bones != nullptr && material.boneIndex != 255 && material.boneIndex < m_boneCount)
-            {
-                const float* b = bones + size_t(material.boneIndex) * 12;
-                Matrix bone = Matrix::ONE;
-                for (int r = 0; r < 3; ++r)
-                    for (int c = 0; c < 3; ++c)
-                        (&bone.rows[c].x)[r] = b[r * 4 + c];
-                bone.rows[3] = Vector(b[3], b[7], b[11], 1.0f);
-                model.Mul(record.world, bone);
-            }
+                model.Mul(record.world, BoneMatrix(bones + size_t(material.boneIndex) * 12));
             if (record.lightmap != nullptr && (material.flags & MeshMaterial::FLAG_LIGHT_PROBE) != 0)
+            {
+                renderer.SetTexture(kSamplerLightmap, gSceneEnvironment.GetLightmapTexture(record.lightmap->m_lightmapId), 0);
                 vs->SetLightmapUVMulAdd(renderer, record.lightmap->m_uvMulAdd);
+            }
+            // A refracting draw shows the screen behind the instance: refresh that region's copy first.
+            if (choice.blendZero)
+                renderer.UpdateRefraction(m_bounds, record.world);
             if (record.lighting != nullptr && (material.flags & MeshMaterial::FLAG_INSTANCE_AMBIENT) != 0)
                 renderer.SetVertexShaderConstants(kRegisterLighting, &record.lighting[0].x, 10);
             vs->SetModelMatrix(renderer, model, true);

@@ -177,6 +177,10 @@ public:
     void DrawBatch(uint32_t presetIndex, const MeshGatherRecord* records, uint32_t count, int32_t passA,
                    uint32_t passB, const float* bones) const;
     void DrawEdgeLines(const MeshGatherRecord& record, const float* bones) const;
+    // The shadow map's depth pass: each material of the preset with the fixed depth pair its alpha
+    // test, depth constant, instancing and skinning choose (materials flagged 0x8040 are left out).
+    void DrawDepth(const Matrix& world, uint8_t mirrored, uint32_t presetIndex, const float* bones,
+                   bool instanced) const;
     // Skins the CPU vertex path's vertices [first, end) into `out` (device stride); false when the
     // mesh has no CPU path. Bone indices at or past boneCount are skipped.
     bool SkinCpuVertices(const float* bones, uint32_t boneCount, uint32_t first, uint32_t end,

@@ -12,6 +12,7 @@
 #include "core/threads/CommandRingBuffer.h"
 #include "core/time/Time.h"
 #include "platform/gpu/GpuTypes.h"
+#include "renderer/ForwardBuckets.h"
 #include "renderer/RenderCommands.h"
 #include "renderer/RenderTaskRecordRing.h"
 #include "renderer/SceneCellGrid.h"
@@ -44,6 +45,13 @@ public:
     static constexpr uint32_t kMaxTaskRecords = RenderTaskRecordRing::kCapacity;
     static constexpr uint32_t kMaxFrameLights = 512;
     static constexpr uint32_t kFlagWords = 8;
+    // Flag word 0 enables the forward buckets, bit b for bucket b; all on from the start.
+    static constexpr uint32_t kForwardBucketWord = 0;
+    // Pass-flag bits of gathered rendering (opcode 49): no outline masks, no deferred passes, the
+    // alternate scene constants off, shadowed lighting asked.
+    static constexpr uint32_t kPassNoOutlineMasks = 0x20000;
+    static constexpr uint32_t kPassNoDeferred = 0x10000;
+    static constexpr uint32_t kPassShadowed = 0x80000;
     // Pass-flag bits of an added render task (opcode 71).
     static constexpr uint32_t kTaskSorted = 0x20;        // a sorted task record of the forward buckets
     static constexpr uint32_t kTaskGatherMesh = 0x40;    // the gathered mesh list
@@ -73,7 +81,10 @@ public:
     void EnableLoadingFrames(bool enable);
 
     // Frame handling.
-    void SelectFrameTarget(gpu::GpuSwapChain* swapChain, uint8_t multisample, uint8_t targetMode);
+    // sceneTarget false keeps the frame in the back buffer whatever the mode (loading frames, which
+    // have no post-processing to go through).
+    void SelectFrameTarget(gpu::GpuSwapChain* swapChain, uint8_t multisample, uint8_t targetMode,
+                           bool sceneTarget = true);
     void BeginFrameHandler(bool depth);
     void BeginPostProcess(uint32_t effectFlags);
     void UpscaleFinalHandler();
@@ -122,10 +133,19 @@ public:
     float GetScreenScaleX() const { return m_screenScaleX; }
     float GetScreenScaleY() const { return m_screenScaleY; }
     float GetFieldOfView() const { return m_fieldOfView; }
+    // The shadow map of this frame: drawn since the frame's targets were chosen, its matrices, and
+    // how many casters it drew.
+    bool HasShadowMap() const { return m_shadowMapReady; }
+    const Matrix& GetShadowView() const { return m_shadowView; }
+    const Matrix& GetShadowProjection() const { return m_shadowProjection; }
+    const Matrix& GetShadowTextureMatrix() const { return m_shadowTextureMatrix; }
+    uint32_t GetShadowCasterCount() const { return m_shadowCasters; }
     uint32_t GetFlagWord(uint32_t index) const { return index < kFlagWords ? m_flagWords[index] : 0; }
     const Vector& GetColorMultiplier() const { return m_colorMultiplier; }
     // Accumulated time of clock 0 to 2 of the frame-times command, in seconds (0 past them).
     float GetClockSeconds(uint32_t index) const { return index < 3 ? float(m_clockSeconds[index]) : 0.0f; }
+    // The frame was drawn multisampled and is not resolved yet.
+    bool IsResolvePending() const { return m_resolvePending; }
 
 private:
     struct GatheredTask
@@ -205,10 +225,26 @@ private:
     void OpSetDepthStencilEnabled(uint32_t opcode);
     void OpSetDepthStencilSurface(uint32_t opcode);
     void OpEmptyDebugDraw(uint32_t opcode);
-    // RenderCommandExecutorMesh.cpp: mesh draws and the gathered meshes' forward pass.
+    // RenderCommandExecutorMesh.cpp: mesh draws.
     void OpDrawMesh(uint32_t opcode);
     void OpDrawMeshTemplate(uint32_t opcode);
+    // RenderCommandExecutorGathered.cpp: the gathered scene pipeline of opcode 49.
     void OpRenderGathered(uint32_t opcode);
+    void RenderGatheredTasks(uint32_t passFlags, bool clear, const Vector& color);
+    void SortGatheredByDepth();
+    void RenderDeferredPasses(uint32_t passFlags);
+    void RenderForwardBuckets();
+    void SetForwardBucketState(const ForwardBucketState& state);
+    void ReportGatheredOverflows();
+    // RenderCommandExecutorShadow.cpp: opcode 25 and the directional shadow map.
+    void OpSetScenePassOptions(uint32_t opcode);
+    void RenderShadowMap(uint32_t passFlags);
+    // Draws every gathered entry with bit 0x40 through the mesh gathering of the pass arguments.
+    void DrawGatheredEntries(int32_t passA, uint32_t passB);
+    // The frame's colour target with its depth (the multisampled depth for a multisampled frame).
+    void BindSceneColorTarget();
+    // Clears what is bound: depth and stencil only with a depth surface (stencil only when it has one).
+    void ClearBoundTargets(uint32_t flags, const Vector& color, float depth, uint32_t stencil);
     // Reads a bone array into `bones`; false (the stream stops) when it does not fit the block.
     bool ReadBoneArray(std::vector<float>& bones);
     void OpAddRenderTask(uint32_t opcode);
@@ -235,7 +271,7 @@ private:
     float m_fieldOfView = 0.0f;
     uint8_t m_gatherFlag = 0;
     uint32_t m_passMask = 0;
-    uint32_t m_flagWords[kFlagWords] = {};
+    uint32_t m_flagWords[kFlagWords] = {0xFFFFFFFFu};
     uint8_t m_flagByte = 0;
     uint8_t m_frameBox[32] = {};
     uint32_t m_frameStamp = 0;
@@ -254,6 +290,16 @@ private:
     std::vector<GatheredTask> m_gathered;
     std::vector<GatheredTask> m_outlined;
     RenderTaskRecordRing m_taskRecords;
+    ForwardBuckets m_buckets;
+    std::vector<float> m_depthKeys;      // the depth sort's work arrays
+    std::vector<uint32_t> m_depthOrder;
+    std::vector<GatheredTask> m_depthSorted;
+    Matrix m_shadowView = Matrix::ONE;
+    Matrix m_shadowProjection = Matrix::ONE;
+    Matrix m_shadowTextureMatrix = Matrix::ONE;
+    bool m_shadowMapReady = false;
+    uint32_t m_shadowVisit = 0; // each shadow walk marks the contexts it met with a new number
+    uint32_t m_shadowCasters = 0;
     std::vector<RendererLightWrapper*> m_lights;
     uint32_t m_lightListCounter = 0; // grows with every light added
     uint32_t m_lastAmbientLightCounter = 0xFFFFFFFFu;
@@ -263,6 +309,8 @@ private:
     gpu::GpuSurface* m_mainDepthStencil = nullptr; // render targets' surfaces, none until they exist
     gpu::GpuSurface* m_secondDepthStencil = nullptr;
     bool m_resolvePending = false;
+    bool m_frameMultisampled = false; // the frame draws into the multisampled scene target
+    bool m_frameSRGBWrite = false;    // the frame's colour target takes sRGB writes
     bool m_postProcessBit0 = false;
     Time m_lastPresentTime;
     float m_presentIntervalMs = 0.0f;

@@ -5,6 +5,7 @@
 #include "platform/os/Clock.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/RenderTarget.h"
+#include "renderer/RenderTargetSet.h"
 #include "ui/screens/UIScreen.h"
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 namespace
 {
 constexpr uint32_t kFrameSamplers = 16;
+constexpr uint32_t kDepthSampler = 10;
 constexpr double kGpuWaitLimitSeconds = 1.0;
 } // namespace
 
@@ -26,7 +28,8 @@ void RenderCommandExecutor::OpSetFrameTarget(uint32_t)
         SelectFrameTarget(swapChain, multisample, mode);
 }
 
-void RenderCommandExecutor::SelectFrameTarget(gpu::GpuSwapChain* swapChain, uint8_t multisample, uint8_t targetMode)
+void RenderCommandExecutor::SelectFrameTarget(gpu::GpuSwapChain* swapChain, uint8_t multisample, uint8_t targetMode,
+                                              bool sceneTarget)
 {
     if (Device() == nullptr)
         return;
@@ -38,10 +41,28 @@ void RenderCommandExecutor::SelectFrameTarget(gpu::GpuSwapChain* swapChain, uint
     // The ambient cube is redrawn by the lights when those exist; remember what it was drawn for.
     m_lastAmbientLightCounter = m_lightListCounter;
     m_lastAmbientStamp = m_frameStamp;
-    // The scene targets (plain and multisampled) come with the render targets; until then the scene
-    // is drawn straight into the back buffer.
-    (void)multisample;
-    m_frameColorTarget = m_frameBackBuffer;
+    // Target mode 1 draws the scene into the scene target (the multisampled one when asked and made,
+    // resolved before post-processing); the back-buffer modes 2 and 3, a swap chain, or a device
+    // without its render targets draw it straight into the back buffer.
+    const RenderTargetSet& targets = m_renderer.GetDeviceManager().GetRenderTargets();
+    const bool ready = m_renderer.GetDeviceManager().AreTargetsReady();
+    m_mainDepthStencil = ready ? targets.sceneDepth.GetSurface() : nullptr;
+    m_secondDepthStencil = ready ? targets.backBufferDepth.GetSurface() : nullptr;
+    m_frameMultisampled = false;
+    const bool backBufferMode = targetMode == 2 || targetMode == 3;
+    m_frameSRGBWrite = swapChain != nullptr || backBufferMode;
+    m_shadowMapReady = false;
+    if (swapChain != nullptr || !ready || backBufferMode || !sceneTarget)
+        m_frameColorTarget = m_frameBackBuffer;
+    else if (multisample != 0 && targets.multisampledColor != nullptr)
+    {
+        m_frameColorTarget = targets.multisampledColor;
+        m_frameMultisampled = true;
+        m_resolvePending = true;
+    }
+    else
+        m_frameColorTarget = targets.sceneColor.GetSurface() != nullptr ? targets.sceneColor.GetSurface()
+                                                                        : m_frameBackBuffer;
     if (m_frameColorTarget != nullptr)
         m_frameColorTarget->AddRef();
     if (!Device()->IsInScene())
@@ -52,7 +73,7 @@ void RenderCommandExecutor::SelectFrameTarget(gpu::GpuSwapChain* swapChain, uint
         Device()->SetRenderTarget(0, m_frameColorTarget);
         Device()->SetRenderState(gpu::kRsSrgbWriteEnable, swapChain != nullptr);
         Device()->SetRenderState(gpu::kRsZEnable, 1);
-        Device()->SetDepthStencilSurface(m_mainDepthStencil);
+        Device()->SetDepthStencilSurface(m_frameMultisampled ? targets.multisampledDepth : m_mainDepthStencil);
         break;
     case 2:
     case 3:
@@ -109,7 +130,16 @@ void RenderCommandExecutor::BeginPostProcess(uint32_t effectFlags)
 {
     if (Device() == nullptr)
         return;
+    const RenderTargetSet& targets = m_renderer.GetDeviceManager().GetRenderTargets();
+    gpu::GpuSurface* const sceneColor = targets.sceneColor.GetSurface();
+    if (m_resolvePending && m_frameColorTarget != nullptr && sceneColor != nullptr)
+        Device()->StretchRect(m_frameColorTarget, nullptr, sceneColor, nullptr, gpu::kFilterPoint);
     m_resolvePending = false;
+    // Until the post-processing chain runs, the scene reaches the back buffer as it is, stretched
+    // when the render size differs.
+    if (m_frameBackBuffer != nullptr && m_frameColorTarget != nullptr && m_frameColorTarget != m_frameBackBuffer &&
+        sceneColor != nullptr)
+        Device()->StretchRect(sceneColor, nullptr, m_frameBackBuffer, nullptr, gpu::kFilterLinear);
     if (m_frameBackBuffer != nullptr)
         Device()->SetRenderTarget(0, m_frameBackBuffer);
     Device()->SetDepthStencilSurface(m_mainDepthStencil);
@@ -162,28 +192,15 @@ void RenderCommandExecutor::OpSetViewport(uint32_t)
 
 void RenderCommandExecutor::OpClear(uint32_t)
 {
-    uint32_t flags = Get<uint32_t>();
+    const uint32_t flags = Get<uint32_t>();
     const Vector color = Get<Vector>();
     const float depth = Get<float>();
     const uint32_t stencil = Get<uint32_t>();
     if (!m_readOk || Device() == nullptr)
         return;
-    gpu::GpuSurface* depthSurface = nullptr;
-    Device()->GetDepthStencilSurface(&depthSurface);
-    // Only what is bound is cleared: depth and stencil with no depth-stencil surface are dropped.
-    if (depthSurface == nullptr)
-        flags &= ~(gpu::kClearDepth | gpu::kClearStencil);
-    else
-    {
-        if (!depthSurface->Info().hasStencil)
-            flags &= ~gpu::kClearStencil;
-        depthSurface->Release();
-    }
-    if (flags == 0)
-        return;
     const Vector scaled(color.x * m_colorMultiplier.x, color.y * m_colorMultiplier.y, color.z * m_colorMultiplier.z,
                         color.w * m_colorMultiplier.w);
-    m_renderer.GetStateCache().ClearTargets(flags, scaled, depth, stencil);
+    ClearBoundTargets(flags, scaled, depth, stencil);
 }
 
 void RenderCommandExecutor::OpSetSRGBWrite(uint32_t)
@@ -246,16 +263,27 @@ void RenderCommandExecutor::SetFrameShaderConstants()
 {
     if (Device() == nullptr)
         return;
-    // Samplers 8 to 11 and registers 248 and 221 take the render targets' textures and depth range,
-    // which come with the render targets.
+    RenderStateCache& state = m_renderer.GetStateCache();
     const Vector clocks{float(m_clockSeconds[0]), float(m_clockSeconds[1]), 0.0f, 0.0f};
-    m_renderer.GetStateCache().SetVertexShaderConstants(247, &clocks.x, 1);
+    state.SetVertexShaderConstants(247, &clocks.x, 1);
+    // The scene's depth as the passes read it: the depth texture when the device has one, else the
+    // depth-as-colour target.
+    const float depthScale = state.GetCamera().depthScale;
+    const float softness = m_renderer.GetDeviceParams().effectSoftnessDistance * depthScale;
+    const Vector depthTerms{depthScale, 0.0f, softness != 0.0f ? 1.0f / softness : 0.0f, 0.0f};
+    state.SetVertexShaderConstants(248, &depthTerms.x, 1);
+    if (m_renderer.GetDeviceManager().AreTargetsReady())
+    {
+        const RenderTargetSet& targets = m_renderer.GetDeviceManager().GetRenderTargets();
+        const RenderTarget& depth = m_renderer.HasDepthTextureSupport() ? targets.sceneDepth : targets.linearDepth;
+        state.SetTexture(kDepthSampler, depth.GetHolder(), SAMPLER_CLAMP_U | SAMPLER_CLAMP_V | SAMPLER_POINT);
+    }
     Vector r219, r223, r218;
     ComputeScreenMapping(m_renderer.GetStateCache().GetCamera().inverseProjection, float(m_renderer.GetRenderWidth()),
                          float(m_renderer.GetRenderHeight()), &r219, &r223, &r218);
-    m_renderer.GetStateCache().SetPixelShaderConstants(219, &r219.x, 1);
-    m_renderer.GetStateCache().SetPixelShaderConstants(223, &r223.x, 1);
-    m_renderer.GetStateCache().SetPixelShaderConstants(218, &r218.x, 1);
+    state.SetPixelShaderConstants(219, &r219.x, 1);
+    state.SetPixelShaderConstants(223, &r223.x, 1);
+    state.SetPixelShaderConstants(218, &r218.x, 1);
 }
 
 void RenderCommandExecutor::ComputeScreenMapping(const Matrix& inverseProjection, float renderWidth, float renderHeight,
@@ -328,15 +356,18 @@ void RenderCommandExecutor::RenderLoadingFrame()
     if (!m_loadingFramesAllowed || !m_renderer.GetDeviceManager().AreTargetsReady() || Device() == nullptr)
         return;
     m_lastLoadingFrameTime = Time::Now();
-    SelectFrameTarget(nullptr, 0, 1);
+    SelectFrameTarget(nullptr, 0, 1, false);
     m_renderer.GetStateCache().SetFullViewport();
     gpu::GpuSurface* depthStencil = nullptr;
     Device()->GetDepthStencilSurface(&depthStencil);
     const uint32_t clear = gpu::kClearTarget | (depthStencil != nullptr ? gpu::kClearDepth | gpu::kClearStencil : 0u);
     gpu::SafeRelease(depthStencil);
     m_renderer.GetStateCache().ClearTargets(clear, Vector(0.0f, 0.0f, 0.0f, 0.0f), 1.0f, 0);
-    // The post-process pass is not built: the frame goes straight on in the back buffer.
-    BeginFrameHandler(false);
+    if (!m_loadingScreenAfterPostProcess)
+    {
+        BeginPostProcess(0);
+        BeginFrameHandler(false);
+    }
     if (m_loadingScreen != nullptr)
     {
         // An orthographic view of the UI reference size, letterboxed into the back buffer.
@@ -356,6 +387,11 @@ void RenderCommandExecutor::RenderLoadingFrame()
                                     r <= 1.0f ? 1.0f : 1.0f / r, Vector(0.5f, 0.5f, 0.0f, 0.0f));
         m_loadingScreen->RenderPass(true);
         m_colorMultiplier.Set(1.0f, 1.0f, 1.0f, 1.0f);
+    }
+    if (m_loadingScreenAfterPostProcess)
+    {
+        BeginPostProcess(1);
+        SetBackBufferTarget();
     }
     UpscaleFinalHandler();
     if (m_renderer.GetPresenter().TakeDeviceLost())

@@ -1,9 +1,7 @@
-// The executor's mesh opcodes: direct mesh draws (66 to 69) and the gathered meshes of opcode 49.
+// The executor's mesh opcodes: direct mesh draws (66 to 69).
 // Render thread only.
 #include "renderer/RenderCommandExecutor.h"
 
-#include "core/console/GameConsole.h"
-#include "renderer/EntityRenderingContext.h"
 #include "renderer/MeshTemplateRenderingData.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/RenderCommands.h"
@@ -70,32 +68,4 @@ void RenderCommandExecutor::OpDrawMeshTemplate(uint32_t opcode)
         return;
     record.data = data;
     data->DrawEdgeLines(record, bones.empty() ? nullptr : bones.data());
-}
-
-void RenderCommandExecutor::OpRenderGathered(uint32_t)
-{
-    const Vector color = Get<Vector>();
-    const uint32_t passFlags = Get<uint32_t>();
-    const uint8_t clear = Get<uint8_t>();
-    (void)color;
-    (void)clear;
-    if (!m_readOk)
-        return;
-    if (Device() != nullptr)
-    {
-        // The gathered mesh list drawn front to back in one forward pass, in gathered runs.
-        MeshTemplateRenderingData::BeginGather(kForwardPass, 0);
-        for (const GatheredTask& task : m_gathered)
-            task.context->Draw(task.context->GetWorld(), task.passFlags, Vector(1.0f, 1.0f, 1.0f, 1.0f));
-        MeshTemplateRenderingData::FlushGathered();
-    }
-    m_gathering = false;
-    if (!m_notBuiltReported[RENDER_OP_RENDER_GATHERED])
-    {
-        m_notBuiltReported[RENDER_OP_RENDER_GATHERED] = true;
-        gConsole.Warning(CONSOLE_CHANNEL_RENDER,
-                         "Gathered scene rendering draws the gathered meshes in one forward pass; its deferred "
-                         "passes, outline masks and forward buckets are not built yet (pass flags %u)",
-                         passFlags);
-    }
 }

@@ -168,6 +168,7 @@ public:
     void UpdateBiasedMatrices();
     // Scene colour modes 1 and 2 draw linear: sRGB read and write follow them.
     void SetSceneColorMode(uint32_t mode) { m_sceneColorMode = mode; }
+    uint32_t GetSceneColorMode() const { return m_sceneColorMode; }
     // The frame's draw counters start again when its targets are selected.
     void ResetFrameCounters();
 

@@ -96,7 +96,10 @@ bool RenderTargetSet::Create(gpu::GpuDevice* device, const RenderTargetSettings&
     if (s.shadowMapSize != 0)
     {
         shadowMap.Create(device, s.shadowMapSize, s.shadowMapSize, gpu::kFormatD16, gpu::kUsageDepthStencil, false);
-        shadowDummy.Create(device, 1, 1, gpu::kFormatA8R8G8B8, gpu::kUsageRenderTarget, false);
+        // The device draws only with a colour target that holds the whole viewport, so the dummy
+        // the shadow map draws beside (with colour writes off) has the map's size.
+        shadowDummy.Create(device, s.shadowMapSize, s.shadowMapSize, gpu::kFormatA8R8G8B8, gpu::kUsageRenderTarget,
+                           false);
     }
     return true;
 }

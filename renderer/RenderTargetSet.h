@@ -53,6 +53,10 @@ public:
     // The sample count of an MSAA mode: 0 for none.
     static uint32_t SampleCount(uint32_t msaaMode);
 
+    // The deferred scene passes' targets: the normals, and the light accumulation pair.
+    const RenderTarget& GetNormals() const { return pingPong[0]; }
+    const RenderTarget& GetLightAccumulation(bool second) const { return second ? auxiliary : pingPong[1]; }
+
     gpu::Format GetSceneColorFormat() const { return m_sceneColorFormat; }
     uint32_t GetSampleCount() const { return m_sampleCount; }
 

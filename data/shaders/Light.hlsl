@@ -1,56 +1,68 @@
-// Deferred point, spot and tube lights over the light volume.
+// Deferred point, spot and tube lights: one additive volume per light over the pixels the normals
+// pass marked. Each pixel's view-space position comes back from the depth texture; the light falls
+// off as a x d^2 + b (a spot also by c x cos + d across its cone), lit by the stored normal. The
+// colour arrives at a quarter, as the light accumulation target stores it.
 #include "Common.hlsl"
 
-sampler2D NormalTexture : register(s0);
-sampler2D MaskTexture : register(s1);
-sampler2D ShadowMapTexture : register(s2);
-float4 LightPosition : register(c0);
-float4 LightColor : register(c1);
-float4 LightFalloff : register(c2);
-float4 SpotDirection : register(c3);
-float4 TubeAxis : register(c4);
-float4x4 ShadowMatrix : register(c5);
+// The program the graphics stand-in runs for this family, with the switches the options set.
+#pragma program LightVolume
+#ifdef SPOT
+#pragma program Spot
+#endif
+#ifdef TUBE
+#pragma program Tube
+#endif
+#ifdef MASK
+#pragma program Mask
+#endif
+#ifdef LOWSPEC
+#pragma program LowSpec
+#endif
+
+sampler2D MaskTexture : register(s0);
+sampler2D NormalTexture : register(s6);
+float4 LightColor : register(c10);
+float4 SpecularColor : register(c11);
+float4 LightPosition : register(c12);
+float4 Attenuation : register(c13);
+// Spot: the cone's axis; tube: its axis with the half length in w (view space).
+float4 LightAxis : register(c14);
+float4x4 MaskProjection : register(c15);
 
 struct VertexOutput
 {
     float4 position : POSITION;
-    float4 screen : TEXCOORD0;
 };
 
 VertexOutput vertex(float4 position : POSITION)
 {
     VertexOutput o;
     o.position = mul(position, ModelViewProjMatrix);
-    o.screen = o.position;
     return o;
 }
 
 float4 pixel(VertexOutput i) : COLOR0
 {
-    float2 uv = i.screen.xy * ScreenToView.xy;
-    float4 normal = tex2D(NormalTexture, uv);
-    float3 toLight = LightPosition.xyz - ReadDepth(uv).xyz * InverseProjectionTerms.xyz;
+    float2 uv = i.position.xy * ScreenToView.xy;
+    float3 n = tex2D(NormalTexture, uv).xyz * 2 - 1;
+    float2 ndc = float2(uv.x * 2 - 1, 1 - uv.y * 2);
+    float w = ReadDepth(uv).x * InverseProjectionTerms.z + InverseProjectionTerms.w;
+    float3 p = float3(ndc.x * InverseProjectionTerms.x, ndc.y * InverseProjectionTerms.y, 1) / w;
+    float3 toLight = LightPosition.xyz - p;
 #ifdef TUBE
-    toLight -= TubeAxis.xyz * dot(toLight, TubeAxis.xyz);
+    toLight += LightAxis.xyz * clamp(dot(-toLight, LightAxis.xyz), -LightAxis.w, LightAxis.w);
 #endif
-    float attenuation = saturate(LightFalloff.x - length(toLight) * LightFalloff.y);
+    float attenuation = saturate(Attenuation.x * dot(toLight, toLight) + Attenuation.y);
 #ifdef SPOT
-    attenuation *= saturate(dot(normalize(toLight), SpotDirection.xyz) * SpotDirection.w);
+    attenuation *= saturate(Attenuation.z * dot(normalize(-toLight), LightAxis.xyz) + Attenuation.w);
 #endif
 #ifdef MASK
-    attenuation *= tex2D(MaskTexture, uv).r;
-#endif
-#ifdef SHADOWMAP
-    float4 shadowUV = mul(float4(toLight, 1), ShadowMatrix);
-#ifdef SHADOWMAP_FILTERING
-    attenuation *= (tex2D(ShadowMapTexture, shadowUV.xy).r + tex2D(ShadowMapTexture, shadowUV.xy + ScreenToView.xy).r) * 0.5;
-#else
-    attenuation *= tex2D(ShadowMapTexture, shadowUV.xy).r;
-#endif
+    float4 maskUV = mul(float4(p, 1), MaskProjection);
+    attenuation *= tex2D(MaskTexture, maskUV.xy / maskUV.w).r;
 #endif
 #ifdef LOWSPEC
-    return LightColor * attenuation;
+    return float4(LightColor.rgb * attenuation, 0);
 #else
-    return LightColor * attenuation * saturate(dot(normal.xyz, normalize(toLight)));
+    return float4(LightColor.rgb * attenuation * saturate(dot(n, normalize(toLight))), 0);
 #endif
 }

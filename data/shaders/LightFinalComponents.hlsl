@@ -1,11 +1,31 @@
-// Combines the accumulated light buffers with the albedo into the lit frame.
+// The full-screen pass of deferred lighting: the scene's sun on the stored normals (dimmed where the
+// shadow map says the pixel is shadowed) plus the ambient term, written at a quarter into the light
+// accumulation target.
 #include "Common.hlsl"
 
-sampler2D AlbedoTexture : register(s0);
-sampler2D LightTexture : register(s1);
-sampler2D MaskTexture : register(s2);
-sampler2D ShadowMapTexture : register(s3);
-float4 AmbientColor : register(c0);
+// The program the graphics stand-in runs for this family, with the switches the options set.
+#pragma program LightFullScreen
+#ifdef SHADOWMAP
+#pragma program Shadow
+#endif
+#ifdef SHADOWMAP_FILTERING
+#pragma program Filtered
+#endif
+#ifdef LOWSPEC
+#pragma program LowSpec
+#endif
+
+sampler2D NormalDepthTexture : register(s5);
+sampler2D ShadowMapTexture : register(s12);
+float4x4 InverseProjection : register(c10);
+float4 LightDirection : register(c14);
+float4 LightColors[3] : register(c15);
+float4 SpecularColor : register(c18);
+float4 SecondDirection : register(c19);
+float4 AmbientColor : register(c20);
+float4x4 ShadowMatrix : register(c25);
+// (1 - shadow strength, filter offset in texels, map size, 0).
+float4 ShadowParameters : register(c29);
 
 struct VertexOutput
 {
@@ -23,20 +43,16 @@ VertexOutput vertex(float4 position : POSITION, float2 uv : TEXCOORD0)
 
 float4 pixel(VertexOutput i) : COLOR0
 {
-    float4 light = tex2D(LightTexture, i.uv) + AmbientColor;
-#ifdef MASK
-    light *= tex2D(MaskTexture, i.uv).r;
-#endif
+    float3 n = tex2D(NormalDepthTexture, i.uv).xyz * 2 - 1;
+    float3 sun = LightColors[0].rgb * saturate(dot(n, -LightDirection.xyz));
 #ifdef SHADOWMAP
+    float4 p = mul(float4(i.uv.x * 2 - 1, 1 - i.uv.y * 2, ReadDepth(i.uv).x, 1), InverseProjection);
+    float4 s = mul(float4(p.xyz / p.w, 1), ShadowMatrix);
+    float lit = s.z <= tex2D(ShadowMapTexture, s.xy).r + 0.002;
 #ifdef SHADOWMAP_FILTERING
-    light *= (tex2D(ShadowMapTexture, i.uv).r + tex2D(ShadowMapTexture, i.uv + ScreenToView.xy).r) * 0.5;
-#else
-    light *= tex2D(ShadowMapTexture, i.uv).r;
+    lit = (lit + (s.z <= tex2D(ShadowMapTexture, s.xy + ShadowParameters.y).r + 0.002)) * 0.5;
 #endif
+    sun *= lerp(ShadowParameters.x, 1, lit);
 #endif
-#ifdef LOWSPEC
-    return tex2D(AlbedoTexture, i.uv) * light.r;
-#else
-    return tex2D(AlbedoTexture, i.uv) * light;
-#endif
+    return float4(sun * 0.25 + AmbientColor.rgb, 1);
 }

@@ -126,6 +126,12 @@ public:
         (void)backBufferHeight;
     }
     virtual void OnRenderTargetsReleased() {}
+    // Render thread, inside gathered scene rendering: before and after the deferred scene passes,
+    // after the "Normals" pass and after the "Compose" pass.
+    virtual void OnBeforeScenePasses() {}
+    virtual void OnAfterScenePasses() {}
+    virtual void OnAfterNormalsPass() {}
+    virtual void OnAfterComposePass() {}
 
     virtual bool OnChatMessage(bool flag, int32_t value, const char16_t* text)
     {

@@ -1,5 +1,6 @@
 // The programs of the engine's shader families, and how a shader's code finds its program.
 #include "platform/gpu/ShaderProgram.h"
+#include "platform/gpu/ShaderProgramKit.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,75 +12,6 @@ namespace gpu
 {
 namespace
 {
-// Reads what a program needs from the shader's constant table and its tag; any miss spoils it.
-class Binder
-{
-public:
-    explicit Binder(const ShaderCode& code) : m_code(code)
-    {
-        std::istringstream words(code.program);
-        std::string word;
-        words >> m_name;
-        while (words >> word)
-            m_words.push_back(word);
-    }
-
-    const std::string& Name() const { return m_name; }
-    const std::vector<std::string>& Words() const { return m_words; }
-    bool Has(const char* word) const { return std::find(m_words.begin(), m_words.end(), word) != m_words.end(); }
-
-    // First register of a float constant the program needs.
-    uint32_t Float(const char* name) { return Find(name, RegisterSet::Float4); }
-    uint32_t Sampler(const char* name) { return Find(name, RegisterSet::Sampler); }
-    bool Failed() const { return !m_missing.empty(); }
-    const std::string& Missing() const { return m_missing; }
-
-private:
-    uint32_t Find(const char* name, RegisterSet set)
-    {
-        for (const ShaderConstant& c : m_code.constants)
-            if (c.registerSet == set && c.name == name)
-                return c.registerIndex;
-        if (m_missing.empty())
-            m_missing = name;
-        return 0;
-    }
-
-    const ShaderCode& m_code;
-    std::string m_name;
-    std::vector<std::string> m_words;
-    std::string m_missing;
-};
-
-const float* Reg(const float* constants, uint32_t index) { return constants + size_t(index) * 4; }
-
-// mul(v, M) with M stored one column per register.
-void MulColumns(const float* constants, uint32_t first, const float* v, float* out)
-{
-    for (uint32_t i = 0; i < 4; ++i)
-    {
-        const float* c = Reg(constants, first + i);
-        out[i] = v[0] * c[0] + v[1] * c[1] + v[2] * c[2] + v[3] * c[3];
-    }
-}
-
-void Copy4(float* to, const float* from) { std::copy(from, from + 4, to); }
-
-Color4f Mul(const Color4f& a, const Color4f& b) { return {a.r * b.r, a.g * b.g, a.b * b.b, a.a * b.a}; }
-Color4f FromRegister(const float* r) { return {r[0], r[1], r[2], r[3]}; }
-Color4f Varying(const PixelInput& in, uint32_t slot)
-{
-    return {in.varyings[slot], in.varyings[slot + 1], in.varyings[slot + 2], in.varyings[slot + 3]};
-}
-Color4f Sample(const PixelContext& c, uint32_t stage, const PixelInput& in, float u, float v)
-{
-    return Sample2D(c.samplers[stage], u, v, in.tex0Dx, in.tex0Dy);
-}
-Color4f SampleTex0(const PixelContext& c, uint32_t stage, const PixelInput& in)
-{
-    return Sample(c, stage, in, in.varyings[kVaryTex0], in.varyings[kVaryTex0 + 1]);
-}
-
 // Position through a matrix, an optional colour (times an optional constant colour) and texture
 // set 0 (optionally scaled and offset by a constant): what most families' vertex shaders do.
 class TransformVertex : public VertexProgram
@@ -492,13 +424,6 @@ private:
     uint32_t m_texture, m_desaturation;
 };
 
-struct ProgramEntry
-{
-    const char* name;
-    std::vector<const char*> words; // every switch the family's program knows
-    std::function<std::unique_ptr<VertexProgram>(Binder&)> vertex;
-    std::function<std::unique_ptr<PixelProgram>(Binder&)> pixel;
-};
 
 const std::vector<ProgramEntry>& Programs()
 {
@@ -559,6 +484,17 @@ const std::vector<ProgramEntry>& Programs()
     return programs;
 }
 
+// Every program the device knows: the families above and the deferred lighting ones.
+const std::vector<ProgramEntry>& AllPrograms()
+{
+    static const std::vector<ProgramEntry> all = [] {
+        std::vector<ProgramEntry> entries = Programs();
+        AddDeferredPrograms(entries);
+        return entries;
+    }();
+    return all;
+}
+
 // The family's entry when the tag names one and every word is known; says why not otherwise.
 const ProgramEntry* FindEntry(const Binder& b, std::string* why)
 {
@@ -567,7 +503,7 @@ const ProgramEntry* FindEntry(const Binder& b, std::string* why)
         *why = "the source names no program";
         return nullptr;
     }
-    for (const ProgramEntry& entry : Programs())
+    for (const ProgramEntry& entry : AllPrograms())
     {
         if (b.Name() != entry.name)
             continue;

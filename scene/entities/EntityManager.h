@@ -144,13 +144,47 @@ public:
     const Dynarray<Entity*>& GetVisibleList() const { return m_visibleList; }
     Dynarray<Entity*>& GetDeferredRenderList() { return m_deferredRenderList; }
     void ClearVisibleLists();
+
+    // The scene render list of a frame (EntityManagerRenderLists.cpp). View-mode bits: 1 combat,
+    // 2 tactical, 4 extended tactical view; an entity hidden in one of them is not collected.
+    // Fills the collected list from the grid cells in the frustum: visible layers, no hidden
+    // flag, no block-rendering bit of the view mode, a detail level at most `detailLevel`.
+    void CollectVisibleEntities(const Vector* frustumPlanes, const BoundingBox4& frustumBox, uint32_t viewModeBits,
+                                uint8_t detailLevel);
+    // The per-frame hook of every collected entity flagged for it.
+    void RenderFlag8Entities(uint32_t passFlags, uint32_t viewModeBits);
+    // The main gathered pass: every collected entity but the late ones, which go to the late list.
+    void RenderCollected(uint32_t passFlags, uint32_t viewModeBits, uint8_t clear, const Vector* color,
+                         uint32_t frameNumber);
+    // One late pass over the late entities whose flag word AND mask equals value; nothing is
+    // written when none does.
+    void RenderLate(uint32_t passFlags, uint32_t mask, uint32_t value, uint32_t frameNumber);
+    // Pass-flag bits the view mode adds and the late passes carry.
+    static constexpr uint32_t kPassTacticalHooks = 0x1000;
+    static constexpr uint32_t kPassTacticalScene = 0x9000;
+    static constexpr uint32_t kPassTacticalExtended = 0x2000;
+    static constexpr uint32_t kPassLate = 0x38000;
+    static constexpr uint32_t kViewTactical = 2;
+    static constexpr uint32_t kViewTacticalExtended = 4;
+    // Flag-word bits of the late passes: drawn after the main pass, or after post-processing.
+    static constexpr uint32_t kLateMask = 0xC0;
+    static constexpr uint32_t kLateAfterScene = 0x80;
+    static constexpr uint32_t kLateAfterPostProcess = 0x40;
     // Takes a dying entity out of the frame's lists.
     void ForgetVisibleEntity(Entity* entity);
     // Calls the click handlers of visible clickable entities whose world box the segment crosses.
     void DispatchClicksAlongSegment(const Vector& start, const Vector& end);
 
-    // Moves an entity between the grid cells after its world box changed.
+    // Moves an entity between the grid cells after its world box changed (not while it is held).
     void UpdateEntityInGrid(Entity* entity);
+    // While on, each entity created is held out of the grid until PlaceHeldEntity: a scene load
+    // reads an entity's record before it has a place, and the entity then enters its cells once
+    // instead of entering the origin's cells first and moving on.
+    void HoldNewEntitiesFromGrid(bool hold) { m_holdNewEntitiesFromGrid = hold; }
+    void PlaceHeldEntity(Entity* entity);
+    // Empties the name and GUID indexes and the grid's cells without reading the entities in them:
+    // the whole scene is dying (Entity::DestroyWithScene, from NewScene).
+    void ForgetSceneEntries();
 
 private:
     void InitInGame(Entity* entity);
@@ -177,6 +211,7 @@ private:
     Dynarray<EntitySet*> m_entitySets;
     uint32_t m_creationCounter = 0;
     bool m_initialized = false;
+    bool m_holdNewEntitiesFromGrid = false;
 };
 
 extern EntityManager gEntityManager;

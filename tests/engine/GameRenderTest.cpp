@@ -10,6 +10,7 @@
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityManager.h"
 #include "scene/templates/EntityTemplate.h"
+#include "support/ConsoleCapture.h"
 #include "support/GameEngineFixture.h"
 
 #include <algorithm>
@@ -71,12 +72,13 @@ TEST_F(GameRenderTest, AFrameWritesTheScenePassesUIAndPresentInOrder)
     bool presented = false;
     const std::vector<uint32_t> ops = RenderFrame(false, &presented);
     EXPECT_TRUE(presented);
-    // Layers, target, the camera's shake value, viewport and camera; the camera again after the
-    // per-entity hooks; the scene pass; the camera after the scene hooks; post-processing; the
-    // camera again; the UI outlines; the console screen's camera and the scene camera it gives back;
-    // the profiler's camera; the camera for the present.
+    // Layers, target, the camera's shake value, viewport and camera; the shadow map's pass options;
+    // the camera again after the per-entity hooks; the scene pass; the camera after the scene hooks;
+    // post-processing; the camera again; the UI outlines; the console screen's camera and the scene
+    // camera it gives back; the profiler's camera; the camera for the present.
     EXPECT_EQ(ops, Ops({RENDER_OP_SET_FRAME_BOX, RENDER_OP_SET_FRAME_TARGET, RENDER_OP_SET_FIELD_OF_VIEW,
-                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
+                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_SCENE_PASS_OPTIONS,
+                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
                         RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
                         RENDER_OP_SET_PASS_MASK, RENDER_OP_SET_OUTLINE_PARAMS, RENDER_OP_POST_PROCESS,
                         RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_BEGIN_FRAME, RENDER_OP_BEGIN_OUTLINES,
@@ -102,7 +104,8 @@ TEST_F(GameRenderTest, LateEntitiesGetTheirOwnPassesAroundPostProcessing)
     // The pre-FSE pass right after the scene hooks' camera, the post-FSE pass after the camera
     // that follows post-processing.
     EXPECT_EQ(ops, Ops({RENDER_OP_SET_FRAME_BOX, RENDER_OP_SET_FRAME_TARGET, RENDER_OP_SET_FIELD_OF_VIEW,
-                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
+                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_SET_SCENE_PASS_OPTIONS,
+                        RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
                         RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
                         RENDER_OP_BEGIN_GATHER, RENDER_OP_RENDER_GATHERED, RENDER_OP_SET_PASS_MASK,
                         RENDER_OP_SET_OUTLINE_PARAMS, RENDER_OP_POST_PROCESS, RENDER_OP_SET_VIEWPORT,
@@ -219,4 +222,63 @@ TEST_F(GameRenderTest, TheFramesSettingsReachTheRenderThread)
     RenderFrame(false);
     EXPECT_EQ(m_delegate.Count("OnBeforeSceneRender:" + std::to_string(0x80000)), 1u) << "the outline flag";
     gGame.SetOutlineSwitches(false, false);
+}
+
+TEST_F(GameRenderTest, TheViewModeHidesEntitiesAndTheTacticalViewDrawsNoShadowMap)
+{
+    m_template.SetStaticBoundingBox(BoundingBox4(Vector(-1, -1, -1, 1), Vector(1, 1, 1, 1)));
+    Entity* tactical = CreateEntity(0);
+    Entity* notTactical = CreateEntity(0);
+    ASSERT_TRUE(tactical && notTactical);
+    tactical->SetVisibleInTacticalView(1);
+    notTactical->SetVisibleInTacticalView(2);
+    // The template is not visible in the extended tactical view: neither entity is there.
+    struct Case
+    {
+        uint32_t viewMode;
+        bool shadowSwitch;
+        bool passOptions;
+        bool tacticalDrawn;
+        bool notTacticalDrawn;
+    };
+    const Case cases[] = {{0, true, true, true, true},
+                          {2, true, false, true, false},
+                          {4, true, true, false, false},
+                          {0, false, false, true, true}};
+    for (const Case& c : cases)
+    {
+        gGame.SetRenderPassFlags(c.viewMode);
+        gGameConfig.m_rendererConfig.m_enableShadowMap = c.shadowSwitch;
+        // A frame number no pass uses, so that a drawn entity shows by taking the game's.
+        const uint32_t before = gGame.GetUpdateCounter() + 1000;
+        tactical->Render(0, before);
+        notTactical->Render(0, before);
+        const std::vector<uint32_t> ops = RenderFrame(false);
+        EXPECT_EQ(std::count(ops.begin(), ops.end(), uint32_t(RENDER_OP_SET_SCENE_PASS_OPTIONS)), c.passOptions ? 1 : 0)
+            << "view mode " << c.viewMode;
+        EXPECT_EQ(tactical->GetLastRenderedFrame() != before, c.tacticalDrawn) << "view mode " << c.viewMode;
+        EXPECT_EQ(notTactical->GetLastRenderedFrame() != before, c.notTacticalDrawn) << "view mode " << c.viewMode;
+    }
+    gGame.SetRenderPassFlags(0);
+    gGameConfig.m_rendererConfig.m_enableShadowMap = true;
+}
+
+TEST_F(GameRenderTest, AnEntityOnBothLatePassesIsSaidOnceAndDrawnByNeither)
+{
+#ifndef NORVEX_THREAD_CHECKS
+    GTEST_SKIP() << "the note belongs to builds with thread checks";
+#endif
+    ConsoleCapture console;
+    m_template.SetStaticBoundingBox(BoundingBox4(Vector(-1, -1, -1, 1), Vector(1, 1, 1, 1)));
+    Entity* both = CreateEntity(0xC0);
+    ASSERT_NE(both, nullptr);
+    for (int frame = 0; frame < 2; ++frame)
+    {
+        const std::vector<uint32_t> ops = RenderFrame(false);
+        EXPECT_EQ(std::count(ops.begin(), ops.end(), uint32_t(RENDER_OP_BEGIN_GATHER)), 1) << "no late pass draws it";
+    }
+    size_t notes = 0;
+    for (const CapturedMessage& message : console.Messages())
+        notes += message.text.find("drawn by neither late pass") != std::string::npos;
+    EXPECT_EQ(notes, 1u);
 }

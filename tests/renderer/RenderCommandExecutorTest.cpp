@@ -76,6 +76,13 @@ protected:
             askedFlags = passFlags;
             return m_channelMask;
         }
+        void DrawPass(const Matrix& world, uint32_t passFlags, const Vector& color, int32_t passA,
+                      uint32_t passB) override
+        {
+            passes.push_back({passA, passB});
+            EntityRenderingContext::DrawPass(world, passFlags, color, passA, passB);
+        }
+        std::vector<std::pair<int32_t, uint32_t>> passes;
 
         uint32_t draws = 0;
         Matrix drawnWorld;
@@ -136,18 +143,20 @@ TEST_F(RenderCommandExecutorTest, ScreenScaleIsStoredOnlyWhenItMovesMoreThanTheT
 
 TEST_F(RenderCommandExecutorTest, FlagBitsAreSetAndClearedInTheirWord)
 {
+    EXPECT_EQ(m_renderer.GetFlagWord(0), 0xFFFFFFFFu) << "every forward bucket starts enabled";
+    EXPECT_EQ(m_renderer.GetFlagWord(1), 0x0u);
     SetFlagBit(37, 1);
     SetFlagBit(38, 1);
-    SetFlagBit(0, 1);
+    SetFlagBit(0, 0);
     m_renderer.SubmitCommands(true);
-    EXPECT_EQ(m_renderer.GetFlagWord(0), 0x1u);
+    EXPECT_EQ(m_renderer.GetFlagWord(0), 0xFFFFFFFEu);
     EXPECT_EQ(m_renderer.GetFlagWord(1), 0x60u);
 
     SetFlagBit(37, 0);
-    SetFlagBit(0, 0);
+    SetFlagBit(0, 1);
     SetFlagBit(8 * 32, 1); // past the last word
     m_renderer.SubmitCommands(true);
-    EXPECT_EQ(m_renderer.GetFlagWord(0), 0x0u);
+    EXPECT_EQ(m_renderer.GetFlagWord(0), 0xFFFFFFFFu);
     EXPECT_EQ(m_renderer.GetFlagWord(1), 0x40u) << "clearing one bit keeps its neighbour";
     EXPECT_TRUE(m_log.Contains("Renderer flag bit 256 is out of range", CONSOLE_WARNING));
 }
@@ -183,6 +192,9 @@ TEST_F(RenderCommandExecutorTest, FrameLightsAreTakenOnlyWhileGatheringAndAtMost
     EXPECT_EQ(m_renderer.GetFrameLightCount(), 0u) << "no gathering, no light";
 
     m_renderer.BeginGather();
+    m_renderer.AddLight(nullptr);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(m_renderer.GetFrameLightCount(), 0u) << "a null light is not taken: the lighting would read it";
     for (uintptr_t i = 1; i <= NorvexRenderer::kMaxFrameLights + 1; ++i)
         m_renderer.AddLight(reinterpret_cast<RendererLightWrapper*>(i * 16));
     m_renderer.SubmitCommands(true);
@@ -351,4 +363,80 @@ TEST_F(RenderCommandExecutorTest, ALoadingFrameGivesTheDisplayLockBack)
     m_renderer.EnableLoadingFrames(true);
     m_renderer.SetLoadingScreen(nullptr, 0, 0);
     m_renderer.SubmitCommands(true);
+}
+
+TEST_F(RenderCommandExecutorTest, GatheredTasksDrawThroughTheDeferredPassesThenTheirBuckets)
+{
+    RecordingContext* deferred = Context();
+    RecordingContext* forward = Context();
+    using Passes = std::vector<std::pair<int32_t, uint32_t>>;
+    struct Case
+    {
+        uint32_t passFlags;
+        uint32_t bucketBit; // cleared in the enable word for the frame
+        Passes deferredPasses, forwardPasses;
+    };
+    const Case cases[] = {
+        {0, 0, {{2, 3}, {4, 0}, {8, 1}}, {{1, 3}}}, // rendering pass 0: layer 3, bucket 3's argument
+        {0x10000, 0, {}, {{1, 3}}},                 // no deferred passes, the buckets still draw
+        {0, 3, {{2, 3}, {4, 0}, {8, 1}}, {}},       // bucket 3 switched off
+    };
+    for (const Case& c : cases)
+    {
+        deferred->passes.clear();
+        forward->passes.clear();
+        if (c.bucketBit != 0)
+            SetFlagBit(c.bucketBit, 0);
+        m_renderer.SetFrameTarget(nullptr, 0, 1);
+        m_renderer.BeginGather();
+        m_renderer.AddRenderTask(deferred, 0x40);
+        m_renderer.AddRenderTask(forward, 0x20);
+        m_renderer.RenderGathered(c.passFlags, 0, nullptr);
+        m_renderer.UpscaleFinal();
+        if (c.bucketBit != 0)
+            SetFlagBit(c.bucketBit, 1);
+        m_renderer.SubmitCommands(true);
+        EXPECT_EQ(deferred->passes, c.deferredPasses) << c.passFlags;
+        EXPECT_EQ(forward->passes, c.forwardPasses) << c.passFlags;
+        EXPECT_FALSE(m_renderer.IsGathering());
+        uint32_t stencil = 1;
+        m_renderer.GetDevice()->GetRenderState(gpu::kRsStencilEnable, &stencil);
+        EXPECT_EQ(stencil, 0u) << "the passes leave stencil off";
+    }
+}
+
+TEST_F(RenderCommandExecutorTest, FullGatheringListsAreReportedOnceAtTheEndOfThePass)
+{
+    struct Case
+    {
+        uint32_t gathered, outlined, records;
+        const char* message;
+        bool reported;
+    };
+    const Case cases[] = {
+        {8191, 0, 0, "Too many deferred meshes visible at once.", false},
+        {8192, 0, 0, "Too many deferred meshes visible at once.", true},
+        {0, 1023, 0, "Too many outlined entities visible at once.", false},
+        {0, 1024, 0, "Too many outlined entities visible at once.", true},
+        {0, 0, 1280, "Too many gathered render tasks. Certain objects will not display at all.", false},
+        {0, 0, 1281, "Too many gathered render tasks. Certain objects will not display at all.", true},
+    };
+    RecordingContext* context = Context(0.0f, 0x1);
+    m_renderer.SetPassMask(0x1);
+    for (const Case& c : cases)
+    {
+        m_log.Clear();
+        m_renderer.BeginGather();
+        for (uint32_t i = 0; i < c.gathered; ++i)
+            m_renderer.AddRenderTask(context, 0x80);
+        for (uint32_t i = 0; i < c.outlined; ++i)
+            m_renderer.AddRenderTask(context, 0x200);
+        for (uint32_t i = 0; i < c.records; ++i)
+            m_renderer.AddRenderTask(context, 0x20);
+        m_renderer.RenderGathered(0x10000, 0, nullptr);
+        m_renderer.SubmitCommands(true);
+        EXPECT_EQ(m_log.Contains(c.message, CONSOLE_ERROR), c.reported) << c.gathered << " " << c.outlined << " "
+                                                                        << c.records;
+        EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), c.reported ? 1u : 0u);
+    }
 }

@@ -82,7 +82,8 @@ MeshTemplateRenderingData* MakeMesh(const MeshTemplateSpec& spec)
         MeshShaderPreset preset;
         preset.name = NameString(name.c_str());
         MeshMaterial material;
-        material.shaderName = "MeshSolid";
+        material.shaderName = spec.deferred ? "MeshDeferred" : "MeshSolid";
+        material.flags = spec.deferred ? 1u : 0u; // material kind 1: deferred
         material.triangleCount = uint32_t(indices.size() / 3);
         preset.materials.push_back(material);
         data->AddPreset(preset);

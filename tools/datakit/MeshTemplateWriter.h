@@ -1,6 +1,6 @@
 // Mesh templates for tests and demo data: a MeshTemplate with a one-quad or box mesh (positions,
 // normals and texture coordinates with their vertex declaration, edge lines, one lit "MeshSolid"
-// material per shader preset) or no mesh data, an optional chain of bones, and its animation
+// or deferred "MeshDeferred" material per shader preset) or no mesh data, an optional chain of bones, and its animation
 // definitions, written as a template body by the engine's own writers. Main thread.
 #pragma once
 
@@ -26,6 +26,8 @@ struct MeshTemplateSpec
     Shape shape = Shape::Quad;
     float boxSize[3] = {1.0f, 1.0f, 1.0f};
     std::vector<std::string> shaderPresets = {"Default"};
+    // Deferred materials ("MeshDeferred", lit by the deferred passes) instead of forward ones.
+    bool deferred = false;
     // The four render switches (entity render flags 0x40, 0x80, 0x20, 0x200).
     uint8_t renderSwitches[4] = {1, 0, 0, 0};
     // Bones in a chain, each the child of the one before and one unit above it.

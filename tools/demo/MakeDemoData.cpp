@@ -2,8 +2,9 @@
 // root in container mode to <folder>/data and a per-user folder to <folder>/user whose
 // configuration points at it: the project configuration with its default scene, the engine's
 // shaders and system textures, a texture, an Ogg tone, entity templates (one of particles), two
-// scenes with their resource lists and scripts, the scene names table, the string table, the font table with the
-// system font's pages and the main script. Main thread.
+// scenes with their resource lists, lightmaps, light probe maps and scripts, the scene names
+// table, the string table, the font table with the system font's pages and the main script.
+// Main thread.
 #include "DemoScripts.h"
 
 #include "core/math/Matrix.h"
@@ -38,6 +39,7 @@
 #include "tools/datakit/StringTableWriter.h"
 #include "tools/datakit/BehaviourTreeText.h"
 #include "tools/datakit/TemplateWriter.h"
+#include "tools/datakit/LightProbeMapWriter.h"
 #include "tools/datakit/TextureFileWriter.h"
 
 #include <cstdio>
@@ -164,6 +166,7 @@ bool AddTemplates(DataRoot& data)
             box.shape = MeshTemplateSpec::Shape::Box;
             box.boxSize[0] = box.boxSize[2] = 2.0f;
             box.boxSize[1] = 3.0f;
+            box.deferred = true;
             body = MeshTemplateWriter::MakeTemplate(box);
         }
         else if (demoTemplate.tree != nullptr)
@@ -195,6 +198,9 @@ bool AddTemplates(DataRoot& data)
     MeshTemplateSpec spec;
     spec.shape = MeshTemplateSpec::Shape::Box;
     spec.boxSize[1] = 4.0f;
+    // Skinned, so drawn forward: a sorted task of the forward buckets (render switch C).
+    spec.renderSwitches[0] = 0;
+    spec.renderSwitches[2] = 1;
     spec.bones = {"Hips", "Spine", "Hand"};
     spec.clips = {{"Wave", "Demo/wave"}};
     spec.clips[0].time = 2.0f;
@@ -327,6 +333,20 @@ bool AddScene(DataRoot& data, const char* sceneName, const DemoTemplate& demoTem
     if (walled)
         contents.grid = WalledGrid();
     data.AddFile("scenes", std::string(sceneName) + ".BinaryScene", AsString(SceneWriter::BuildBinaryScene(contents)));
+    // Two lightmaps and a light probe map with one probe per layer over the posts' square.
+    if (!AddLightmapSet(data, sceneName, {0, 1}))
+        return false;
+    LightProbeMapSpec probes;
+    probes.width = 2;
+    probes.height = 2;
+    const float square[4] = {-40.0f, -40.0f, 40.0f, 40.0f};
+    for (int i = 0; i < 4; ++i)
+    {
+        probes.rectangle[i] = square[i];
+        probes.cells[i].assign(4, 0);
+        probes.probes[i].resize(1);
+    }
+    data.AddFile("scenes", std::string(sceneName) + ".lpd", BuildLightProbeMap(probes));
     gEntityManager.DestroyScene();
     gTemplateManager.Clear();
 
@@ -425,6 +445,9 @@ int main(int argc, char** argv)
     SequenceSystem fieldSequences;
     BuildFieldSequences(fieldSequences);
     data.GetProjectConfig().m_defaultScene = kScenes[0];
+    // Shadow-map biases that keep the boxes' shadows on the ground at the default map size.
+    data.GetProjectConfig().m_depthBias = 0.0005f;
+    data.GetProjectConfig().m_slopeDepthBias = 0.001f;
     SceneNamesTable sceneNames;
     for (const char* scene : kScenes)
         sceneNames.m_sceneNames.Add(NameString(scene));

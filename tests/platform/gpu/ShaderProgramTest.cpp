@@ -32,7 +32,10 @@ TEST(ShaderProgramTest, ActiveProgramLinesGiveTheWordsInSourceOrder)
         {"Font.hlsl", {"OUTLINES"}, "Font Outlines"},
         {"iPhoneUI.hlsl", {"NO_TEXTURE"}, "UI NoTexture"},
         {"Upscale.hlsl", {}, "Copy"},
-        {"Light.hlsl", {}, ""},
+        {"Light.hlsl", {"SPOT", "MASK"}, "LightVolume Spot Mask"},
+        {"LightFinalComponents.hlsl", {"SHADOWMAP", "SHADOWMAP_FILTERING"}, "LightFullScreen Shadow Filtered"},
+        {"MeshDeferred.hlsl", {"DIFFUSE_TEXTURE"}, "DeferredMesh"}, // the texture only composes
+        {"MeshDeferred.hlsl", {"DEFERRED", "DIFFUSE_TEXTURE"}, "DeferredMesh Compose Texture"},
     };
     for (const Case& c : cases)
     {

@@ -1,0 +1,273 @@
+// The programs of the deferred scene families: deferred mesh materials (their normals and compose
+// variants), the full-screen lighting pass and the light volumes. They read the targets the passes
+// bind at the pixel's own screen position, as the sources do through ScreenToView.
+#include "platform/gpu/ShaderProgramKit.h"
+
+#include <cmath>
+
+namespace gpu
+{
+namespace
+{
+float Dot3(const float* a, const float* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+
+void Normalize3(float* v)
+{
+    const float length = std::sqrt(Dot3(v, v));
+    for (int i = 0; i < 3; ++i)
+        v[i] = length > 0.0f ? v[i] / length : 0.0f;
+}
+
+float Saturate(float value) { return std::clamp(value, 0.0f, 1.0f); }
+
+// The texture coordinate of the pixel's centre on a target of the render size.
+void ScreenUv(const PixelContext& c, uint32_t screenToView, const PixelInput& in, float* u, float* v)
+{
+    const float* s = Reg(c.constants, screenToView);
+    *u = (float(in.x) + 0.5f) * s[0];
+    *v = (float(in.y) + 0.5f) * s[1];
+}
+
+// A stored normal (0..1 per channel) back to -1..1.
+void StoredNormal(const PixelContext& c, uint32_t sampler, const PixelInput& in, float u, float v, float* n)
+{
+    const Color4f t = Sample(c, sampler, in, u, v);
+    n[0] = t.r * 2.0f - 1.0f;
+    n[1] = t.g * 2.0f - 1.0f;
+    n[2] = t.b * 2.0f - 1.0f;
+}
+
+// The view-space position of a screen point and depth through the inverse projection's (0,0),
+// (1,1), (2,3) and (3,3) entries (a perspective projection's inverse has no others).
+void ViewPosition(const float* terms, float u, float v, float depth, float* p)
+{
+    const float x = u * 2.0f - 1.0f, y = 1.0f - v * 2.0f;
+    const float w = depth * terms[2] + terms[3];
+    const float k = w != 0.0f ? 1.0f / w : 0.0f;
+    p[0] = x * terms[0] * k;
+    p[1] = y * terms[1] * k;
+    p[2] = k;
+}
+
+// Deferred mesh: position, view-space normal, constant colour and transformed texture set 0.
+class DeferredMeshVertex : public VertexProgram
+{
+public:
+    explicit DeferredMeshVertex(Binder& b)
+        : m_matrix(b.Float("ModelViewProjMatrix")), m_modelView(b.Float("ModelViewMatrix")),
+          m_color(b.Float("ConstantColor")), m_transform(b.Float("TextureTransform"))
+    {
+    }
+
+    void Run(const float* constants, const VertexInput& in, ClipVertex* out) const override
+    {
+        const float position[4] = {in.attributes[kAttrPosition][0], in.attributes[kAttrPosition][1],
+                                   in.attributes[kAttrPosition][2], 1.0f};
+        MulColumns(constants, m_matrix, position, out->position);
+        std::fill(out->varyings, out->varyings + kVaryingCount, 0.0f);
+        Copy4(out->varyings + kVaryColor, Reg(constants, m_color));
+        const float* t = Reg(constants, m_transform);
+        out->varyings[kVaryTex0] = in.attributes[kAttrTex0][0] * t[0] + t[2];
+        out->varyings[kVaryTex0 + 1] = in.attributes[kAttrTex0][1] * t[1] + t[3];
+        const float normal[4] = {in.attributes[kAttrNormal][0], in.attributes[kAttrNormal][1],
+                                 in.attributes[kAttrNormal][2], 0.0f};
+        MulColumns(constants, m_modelView, normal, out->varyings + kVaryTex1);
+    }
+
+private:
+    uint32_t m_matrix, m_modelView, m_color, m_transform;
+};
+
+// Normals: the normal as a colour. Compose: the colour (and texture) times four times the light.
+class DeferredMeshPixel : public PixelProgram
+{
+public:
+    explicit DeferredMeshPixel(Binder& b)
+        : m_compose(b.Has("Compose")), m_texture(b.Has("Texture")),
+          m_diffuse(m_texture ? b.Sampler("DiffuseTexture") : 0), m_light(m_compose ? b.Sampler("LightTexture") : 0),
+          m_screenToView(m_compose ? b.Float("ScreenToView") : 0)
+    {
+    }
+
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        if (!m_compose)
+        {
+            float n[3] = {in.varyings[kVaryTex1], in.varyings[kVaryTex1 + 1], in.varyings[kVaryTex1 + 2]};
+            Normalize3(n);
+            *out = {n[0] * 0.5f + 0.5f, n[1] * 0.5f + 0.5f, n[2] * 0.5f + 0.5f, 1.0f};
+            return true;
+        }
+        Color4f color = Varying(in, kVaryColor);
+        if (m_texture)
+            color = Mul(color, SampleTex0(c, m_diffuse, in));
+        float u = 0.0f, v = 0.0f;
+        ScreenUv(c, m_screenToView, in, &u, &v);
+        const Color4f light = Sample(c, m_light, in, u, v);
+        *out = {color.r * light.r * 4.0f, color.g * light.g * 4.0f, color.b * light.b * 4.0f, color.a};
+        return true;
+    }
+    uint32_t VaryingCount() const override { return kVaryTex2; }
+
+private:
+    bool m_compose, m_texture;
+    uint32_t m_diffuse, m_light, m_screenToView;
+};
+
+// Clip-space positions as they come, texture set 0 passed on: full-screen quads.
+class PassThroughVertex : public VertexProgram
+{
+public:
+    void Run(const float*, const VertexInput& in, ClipVertex* out) const override
+    {
+        Copy4(out->position, in.attributes[kAttrPosition]);
+        out->position[3] = 1.0f;
+        std::fill(out->varyings, out->varyings + kVaryingCount, 0.0f);
+        Copy4(out->varyings + kVaryTex0, in.attributes[kAttrTex0]);
+    }
+};
+
+// The sun on the stored normal, dimmed to the shadow factor where the map is nearer the light,
+// plus the ambient; at a quarter.
+class LightFullScreenPixel : public PixelProgram
+{
+public:
+    explicit LightFullScreenPixel(Binder& b)
+        : m_shadow(b.Has("Shadow")), m_filtered(b.Has("Filtered")), m_normals(b.Sampler("NormalDepthTexture")),
+          m_direction(b.Float("LightDirection")), m_colors(b.Float("LightColors")), m_ambient(b.Float("AmbientColor")),
+          m_depth(m_shadow ? b.Sampler("DepthTexture") : 0), m_map(m_shadow ? b.Sampler("ShadowMapTexture") : 0),
+          m_inverseProjection(m_shadow ? b.Float("InverseProjection") : 0),
+          m_shadowMatrix(m_shadow ? b.Float("ShadowMatrix") : 0),
+          m_parameters(m_shadow ? b.Float("ShadowParameters") : 0)
+    {
+    }
+
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        const float u = in.varyings[kVaryTex0], v = in.varyings[kVaryTex0 + 1];
+        float n[3];
+        StoredNormal(c, m_normals, in, u, v, n);
+        const float* d = Reg(c.constants, m_direction);
+        const float* sun = Reg(c.constants, m_colors);
+        float lambert = Saturate(-Dot3(n, d));
+        if (m_shadow)
+            lambert *= ShadowFactor(c, in, u, v);
+        const float* a = Reg(c.constants, m_ambient);
+        *out = {sun[0] * lambert * 0.25f + a[0], sun[1] * lambert * 0.25f + a[1], sun[2] * lambert * 0.25f + a[2],
+                1.0f};
+        return true;
+    }
+    uint32_t VaryingCount() const override { return kVaryTex1; }
+
+private:
+    float ShadowFactor(const PixelContext& c, const PixelInput& in, float u, float v) const
+    {
+        const float depth = Sample(c, m_depth, in, u, v).r;
+        const float ndc[4] = {u * 2.0f - 1.0f, 1.0f - v * 2.0f, depth, 1.0f};
+        float p[4];
+        MulColumns(c.constants, m_inverseProjection, ndc, p);
+        const float w = p[3] != 0.0f ? p[3] : 1.0f;
+        const float view[4] = {p[0] / w, p[1] / w, p[2] / w, 1.0f};
+        float s[4];
+        MulColumns(c.constants, m_shadowMatrix, view, s);
+        const float* k = Reg(c.constants, m_parameters);
+        float lit = s[2] <= Sample(c, m_map, in, s[0], s[1]).r + kBias ? 1.0f : 0.0f;
+        if (m_filtered)
+            lit = (lit + (s[2] <= Sample(c, m_map, in, s[0] + k[1], s[1] + k[1]).r + kBias ? 1.0f : 0.0f)) * 0.5f;
+        return k[0] + (1.0f - k[0]) * lit;
+    }
+
+    static constexpr float kBias = 0.002f;
+    bool m_shadow, m_filtered;
+    uint32_t m_normals, m_direction, m_colors, m_ambient, m_depth, m_map, m_inverseProjection, m_shadowMatrix,
+        m_parameters;
+};
+
+// The light of one volume at the pixel's position, by distance (and cone, and segment for tubes); a
+// light mask is not sampled.
+class LightVolumePixel : public PixelProgram
+{
+public:
+    explicit LightVolumePixel(Binder& b)
+        : m_spot(b.Has("Spot")), m_tube(b.Has("Tube")), m_lowSpec(b.Has("LowSpec")),
+          m_normals(b.Sampler("NormalTexture")), m_depth(b.Sampler("DepthTexture")),
+          m_screenToView(b.Float("ScreenToView")), m_terms(b.Float("InverseProjectionTerms")),
+          m_color(b.Float("LightColor")), m_position(b.Float("LightPosition")), m_attenuation(b.Float("Attenuation")),
+          m_axis(m_spot || m_tube ? b.Float("LightAxis") : 0)
+    {
+    }
+
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        float u = 0.0f, v = 0.0f;
+        ScreenUv(c, m_screenToView, in, &u, &v);
+        float p[3];
+        ViewPosition(Reg(c.constants, m_terms), u, v, Sample(c, m_depth, in, u, v).r, p);
+        const float* l = Reg(c.constants, m_position);
+        float toLight[3] = {l[0] - p[0], l[1] - p[1], l[2] - p[2]};
+        const float* axis = Reg(c.constants, m_axis);
+        if (m_tube)
+        {
+            // The nearest point of the tube's segment stands in for its centre.
+            const float along = std::clamp(-Dot3(toLight, axis), -axis[3], axis[3]);
+            for (int i = 0; i < 3; ++i)
+                toLight[i] += axis[i] * along;
+        }
+        const float* k = Reg(c.constants, m_attenuation);
+        float attenuation = Saturate(k[0] * Dot3(toLight, toLight) + k[1]);
+        float direction[3] = {toLight[0], toLight[1], toLight[2]};
+        Normalize3(direction);
+        if (m_spot)
+            attenuation *= Saturate(k[2] * -Dot3(direction, axis) + k[3]);
+        if (!m_lowSpec)
+        {
+            float n[3];
+            StoredNormal(c, m_normals, in, u, v, n);
+            attenuation *= Saturate(Dot3(n, direction));
+        }
+        const float* color = Reg(c.constants, m_color);
+        *out = {color[0] * attenuation, color[1] * attenuation, color[2] * attenuation, 0.0f};
+        return true;
+    }
+    uint32_t VaryingCount() const override { return 0; }
+
+private:
+    bool m_spot, m_tube, m_lowSpec;
+    uint32_t m_normals, m_depth, m_screenToView, m_terms, m_color, m_position, m_attenuation, m_axis;
+};
+
+// Position through the model-view-projection only: light volumes.
+class VolumeVertex : public VertexProgram
+{
+public:
+    explicit VolumeVertex(Binder& b) : m_matrix(b.Float("ModelViewProjMatrix")) {}
+
+    void Run(const float* constants, const VertexInput& in, ClipVertex* out) const override
+    {
+        const float position[4] = {in.attributes[kAttrPosition][0], in.attributes[kAttrPosition][1],
+                                   in.attributes[kAttrPosition][2], 1.0f};
+        MulColumns(constants, m_matrix, position, out->position);
+        std::fill(out->varyings, out->varyings + kVaryingCount, 0.0f);
+    }
+
+private:
+    uint32_t m_matrix;
+};
+} // namespace
+
+void AddDeferredPrograms(std::vector<ProgramEntry>& entries)
+{
+    entries.push_back({"DeferredMesh",
+                       {"Compose", "Texture"},
+                       [](Binder& b) { return std::make_unique<DeferredMeshVertex>(b); },
+                       [](Binder& b) { return std::make_unique<DeferredMeshPixel>(b); }});
+    entries.push_back({"LightFullScreen",
+                       {"Shadow", "Filtered", "LowSpec"},
+                       [](Binder&) { return std::make_unique<PassThroughVertex>(); },
+                       [](Binder& b) { return std::make_unique<LightFullScreenPixel>(b); }});
+    entries.push_back({"LightVolume",
+                       {"Spot", "Tube", "Mask", "LowSpec"},
+                       [](Binder& b) { return std::make_unique<VolumeVertex>(b); },
+                       [](Binder& b) { return std::make_unique<LightVolumePixel>(b); }});
+}
+} // namespace gpu

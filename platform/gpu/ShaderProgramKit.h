@@ -1,0 +1,95 @@
+// What the stand-in's shader programs share: the binder that finds a program's constants and
+// samplers in a shader's table, register and colour helpers, and the table entry that names a
+// program with its switches and makers. Internal to platform/gpu; immutable helpers, any thread.
+#pragma once
+
+#include "platform/gpu/ShaderProgram.h"
+
+#include <algorithm>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace gpu
+{
+// Reads what a program needs from the shader's constant table and its tag; any miss spoils it.
+class Binder
+{
+public:
+    explicit Binder(const ShaderCode& code) : m_code(code)
+    {
+        std::istringstream words(code.program);
+        std::string word;
+        words >> m_name;
+        while (words >> word)
+            m_words.push_back(word);
+    }
+
+    const std::string& Name() const { return m_name; }
+    const std::vector<std::string>& Words() const { return m_words; }
+    bool Has(const char* word) const { return std::find(m_words.begin(), m_words.end(), word) != m_words.end(); }
+
+    // First register of a float constant the program needs.
+    uint32_t Float(const char* name) { return Find(name, RegisterSet::Float4); }
+    uint32_t Sampler(const char* name) { return Find(name, RegisterSet::Sampler); }
+    bool Failed() const { return !m_missing.empty(); }
+    const std::string& Missing() const { return m_missing; }
+
+private:
+    uint32_t Find(const char* name, RegisterSet set)
+    {
+        for (const ShaderConstant& c : m_code.constants)
+            if (c.registerSet == set && c.name == name)
+                return c.registerIndex;
+        if (m_missing.empty())
+            m_missing = name;
+        return 0;
+    }
+
+    const ShaderCode& m_code;
+    std::string m_name;
+    std::vector<std::string> m_words;
+    std::string m_missing;
+};
+
+inline const float* Reg(const float* constants, uint32_t index) { return constants + size_t(index) * 4; }
+
+// mul(v, M) with M stored one column per register.
+inline void MulColumns(const float* constants, uint32_t first, const float* v, float* out)
+{
+    for (uint32_t i = 0; i < 4; ++i)
+    {
+        const float* c = Reg(constants, first + i);
+        out[i] = v[0] * c[0] + v[1] * c[1] + v[2] * c[2] + v[3] * c[3];
+    }
+}
+
+inline void Copy4(float* to, const float* from) { std::copy(from, from + 4, to); }
+
+inline Color4f Mul(const Color4f& a, const Color4f& b) { return {a.r * b.r, a.g * b.g, a.b * b.b, a.a * b.a}; }
+inline Color4f FromRegister(const float* r) { return {r[0], r[1], r[2], r[3]}; }
+inline Color4f Varying(const PixelInput& in, uint32_t slot)
+{
+    return {in.varyings[slot], in.varyings[slot + 1], in.varyings[slot + 2], in.varyings[slot + 3]};
+}
+inline Color4f Sample(const PixelContext& c, uint32_t stage, const PixelInput& in, float u, float v)
+{
+    return Sample2D(c.samplers[stage], u, v, in.tex0Dx, in.tex0Dy);
+}
+inline Color4f SampleTex0(const PixelContext& c, uint32_t stage, const PixelInput& in)
+{
+    return Sample(c, stage, in, in.varyings[kVaryTex0], in.varyings[kVaryTex0 + 1]);
+}
+
+struct ProgramEntry
+{
+    const char* name;
+    std::vector<const char*> words; // every switch the family's program knows
+    std::function<std::unique_ptr<VertexProgram>(Binder&)> vertex;
+    std::function<std::unique_ptr<PixelProgram>(Binder&)> pixel;
+};
+
+// The deferred scene programs (DeferredShaderPrograms.cpp).
+void AddDeferredPrograms(std::vector<ProgramEntry>& entries);
+} // namespace gpu

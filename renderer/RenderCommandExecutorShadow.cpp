@@ -1,0 +1,114 @@
+// Render thread: the scene pass options (opcode 25) and the directional shadow map they draw before
+// the scene: every shadow caster of the grid cells under the light's box, drawn depth-only from the
+// scene light's direction into the shadow map, with the light's texture matrix kept for the
+// lighting passes.
+#include "renderer/RenderCommandExecutor.h"
+
+#include "platform/gpu/GpuDevice.h"
+#include "renderer/EntityRenderingContext.h"
+#include "renderer/NorvexRenderer.h"
+#include "renderer/SceneLighting.h"
+#include "renderer/SceneParametersWrapper.h"
+#include "renderer/ShadowMapProjection.h"
+
+namespace
+{
+// The depth-bias settings are given for a map of this size.
+constexpr float kBiasReferenceSize = 2048.0f;
+constexpr uint32_t kAllChannels = 15;
+
+bool Overlaps(const BoundingBox4& a, const BoundingBox4& b)
+{
+    return a.min.x <= b.max.x && b.min.x <= a.max.x && a.min.y <= b.max.y && b.min.y <= a.max.y &&
+           a.min.z <= b.max.z && b.min.z <= a.max.z;
+}
+} // namespace
+
+void RenderCommandExecutor::OpSetScenePassOptions(uint32_t)
+{
+    const uint32_t passFlags = Get<uint32_t>();
+    const uint8_t shadowDebug = Get<uint8_t>();
+    // The debug view of the shadow map draws nothing.
+    (void)shadowDebug;
+    if (!m_readOk || Device() == nullptr)
+        return;
+    const RenderTargetSet& targets = m_renderer.GetDeviceManager().GetRenderTargets();
+    if (m_renderer.GetDeviceManager().AreTargetsReady() && targets.shadowMap.GetSurface() != nullptr &&
+        targets.shadowDummy.GetSurface() != nullptr)
+        RenderShadowMap(passFlags);
+}
+
+void RenderCommandExecutor::RenderShadowMap(uint32_t passFlags)
+{
+    const DeviceParams& params = m_renderer.GetDeviceParams();
+    const SceneSunParameters& scene = GetActiveSceneParameters().GetSun();
+    if (params.shadowMapEnabled == 0 || !(scene.shadowStrength > 0.0f) || params.shadowMapSize == 0)
+        return;
+    RenderStateCache& state = m_renderer.GetStateCache();
+    const RenderTargetSet& targets = m_renderer.GetDeviceManager().GetRenderTargets();
+    const uint32_t size = params.shadowMapSize;
+
+    // 1-4. The light's view and projection over the camera frustum cut at the scene's floor.
+    const CameraState saved = state.GetCamera();
+    const ShadowMapProjection::Result shadow = ShadowMapProjection::Compute(
+        saved.inverseViewProjection, scene.lightDirection, m_cellGrid.GetBox().min.y, size);
+    m_shadowView = shadow.view;
+    m_shadowProjection = shadow.projection;
+    m_shadowTextureMatrix = shadow.textureMatrix;
+
+    // 5. Depth-only into the map.
+    const float scale = kBiasReferenceSize / float(size);
+    state.SetDepthBias(params.depthBias * scale, params.slopeDepthBias * scale);
+    gpu::GpuSurface* savedTarget = nullptr;
+    gpu::GpuSurface* savedDepth = nullptr;
+    Device()->GetRenderTarget(0, &savedTarget);
+    Device()->GetDepthStencilSurface(&savedDepth);
+    const gpu::Viewport savedViewport = state.GetViewportState().viewport;
+    state.SetRenderTargets(&targets.shadowDummy, nullptr, 2);
+    Device()->SetDepthStencilSurface(targets.shadowMap.GetSurface());
+    state.ApplyViewport({0, 0, size, size, 0.0f, 1.0f});
+    state.ClearTargets(gpu::kClearDepth, Vector(), 1.0f, 0);
+    state.SetColorWriteMask(0);
+    state.SetDepthState(gpu::kCmpLessEqual, true, 0.0f);
+    state.UpdateCamera(shadow.view, shadow.projection, Matrix::ONE);
+
+    // 6. The casters of the cells under the light's box, each once.
+    Matrix lightToWorld;
+    lightToWorld.InverseOf(shadow.view);
+    BoundingBox4 worldBox = BoundingBox4::INVALID;
+    worldBox.Expand3D(shadow.box, lightToWorld);
+    const SceneCellRange range = m_cellGrid.GetCellRange(worldBox);
+    ++m_shadowVisit;
+    m_shadowCasters = 0;
+    if (!range.IsEmpty())
+        for (int32_t z = range.z0; z < range.z1; ++z)
+            for (int32_t x = range.x0; x < range.x1; ++x)
+                for (const SceneCellRecord& record : m_cellGrid.GetCell(uint32_t(x), uint32_t(z)).records)
+                {
+                    EntityRenderingContext* const context = record.context;
+                    if (!context->MarkVisited(m_shadowVisit) || !context->CastsShadows() || context->IsFlagged())
+                        continue;
+                    BoundingBox4 lightBox = BoundingBox4::INVALID;
+                    BoundingBox4 world = BoundingBox4::INVALID;
+                    world.Expand3D(context->GetLocalBounds(), context->GetGlobal());
+                    lightBox.Expand3D(world, shadow.view);
+                    if (!Overlaps(lightBox, shadow.box))
+                        continue;
+                    context->DrawDepth(0, passFlags);
+                    ++m_shadowCasters;
+                }
+    m_shadowMapReady = true;
+
+    // 7. Everything back as it was.
+    state.SetDepthBias(0.0f, 0.0f);
+    state.UpdateCamera(saved.view, saved.projection, saved.third);
+    state.SetDepthState(gpu::kCmpLessEqual, true, 0.0f);
+    state.SetAlphaTest(0, 0);
+    Device()->SetDepthStencilSurface(savedDepth);
+    Device()->SetRenderTarget(0, savedTarget);
+    gpu::SafeRelease(savedDepth);
+    gpu::SafeRelease(savedTarget);
+    if (savedViewport.width != 0 && savedViewport.height != 0)
+        state.ApplyViewport(savedViewport);
+    state.SetColorWriteMask(kAllChannels);
+}

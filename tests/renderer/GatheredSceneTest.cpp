@@ -1,0 +1,236 @@
+// ctest-labels: thread
+// Gathered scene rendering on a running renderer with the project's shaders: a ground slab and a
+// cube of deferred material, a point light and the scene's sun. The draw log holds the shadow map,
+// the three deferred passes, the light volume and the forward bucket in that order; pixel probes
+// find the sun's light where nothing hides it, half of it in the cube's shadow and the point
+// light's red near the light.
+#include "core/reflection/RecordStream.h"
+#include "engine/config/ProjectConfig.h"
+#include "platform/gpu/Gpu.h"
+#include "renderer/MeshEntityRenderingContext.h"
+#include "renderer/MeshTemplateRenderingData.h"
+#include "renderer/RendererLightWrapper.h"
+#include "renderer/SceneEnvironment.h"
+#include "renderer/ShaderManager.h"
+#include "scene/kinds/MeshTemplate.h"
+#include "support/ConsoleCapture.h"
+#include "support/RenderDataHarness.h"
+#include "support/RenderThreadCall.h"
+#include "tools/datakit/MeshTemplateWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+namespace
+{
+constexpr uint32_t kShadowMapSize = 256;
+
+class GatheredSceneTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        DataRoot data;
+        ASSERT_TRUE(m_harness.WriteAndMount(data));
+        RendererDeviceSettings settings;
+        settings.shadowMapSize = kShadowMapSize;
+        settings.enableShadowMapFiltering = false;
+        // Biases for a map of 2048 texels, scaled up eight times for this one: small enough to
+        // keep the cube's shadow on the ground.
+        settings.depthBias = 0.0001f;
+        settings.slopeDepthBias = 0.0002f;
+        m_harness.GetRenderer().SetDeviceSettings(settings);
+        ASSERT_TRUE(m_harness.Start());
+        ASSERT_TRUE(gShaderManager.Init(true));
+        // The scene's set: the default sun (down at 45 degrees towards +z), shadows at half.
+        gSceneEnvironment.Create();
+        m_scene.SetDefaults();
+        m_scene.GetSun().shadowStrength = 0.5f;
+        gSceneEnvironment.SetOverrideParameters(&m_scene);
+        gSceneEnvironment.EnableOverride();
+        // Handed over before the loads below wait on their renderer jobs.
+        m_harness.GetRenderer().SubmitCommands(true);
+        m_slab = Box(40.0f, 1.0f, true);
+        m_cube = Box(2.0f, 2.0f, true);
+        m_forward = Box(1.0f, 1.0f, false);
+        ASSERT_TRUE(m_slab && m_cube && m_forward);
+    }
+    void TearDown() override
+    {
+        NorvexRenderer& renderer = m_harness.GetRenderer();
+        for (MeshEntityRenderingContext* context : m_contexts)
+            context->Release();
+        if (m_light != nullptr)
+            NorvexRendererObject::PostDeletion(m_light, true, false);
+        for (auto* data : {&m_slab, &m_cube, &m_forward})
+            if (*data)
+                NorvexRendererObject::PostDeletion(data->release(), true, false);
+        gSceneEnvironment.Close();
+        renderer.SubmitCommands(true);
+        m_harness.Stop();
+    }
+
+    // A box standing on y = 0 (edge by height), of deferred or forward material, loaded as a
+    // template's data loads.
+    std::unique_ptr<MeshTemplateRenderingData> Box(float edge, float height, bool deferred)
+    {
+        MeshTemplateSpec spec;
+        spec.shape = MeshTemplateSpec::Shape::Box;
+        spec.boxSize[0] = spec.boxSize[2] = edge;
+        spec.boxSize[1] = height;
+        spec.deferred = deferred;
+        const std::unique_ptr<MeshTemplate> made = MeshTemplateWriter::MakeTemplate(spec);
+        std::vector<uint8_t> record(65536);
+        RecordOutput out(record.data(), record.size(), false);
+        made->GetRenderingData()->Save(out);
+        record.resize(out.Size());
+        auto data = std::make_unique<MeshTemplateRenderingData>();
+        RecordInput in(record.data(), record.size());
+        return data->Load(in, 53, deferred ? "Deferred" : "Forward") ? std::move(data) : nullptr;
+    }
+
+    MeshEntityRenderingContext* Place(const MeshTemplateRenderingData* data, const Vector& at)
+    {
+        auto* context = new MeshEntityRenderingContext(m_harness.GetRenderer(), nullptr, 0, data, 0,
+                                                       Vector(1.0f, 1.0f, 1.0f, 1.0f));
+        Matrix world = Matrix::ONE;
+        world.rows[3] = at;
+        context->SetTransformAndBounds(world, world, false, data->GetBounds());
+        m_contexts.push_back(context);
+        return context;
+    }
+
+    // The draw steps of the last frame, each once in the order they first drew.
+    std::vector<std::string> Steps()
+    {
+        const RenderTargetSet& targets = m_harness.GetRenderer().GetDeviceManager().GetRenderTargets();
+        const uint64_t shadowMap = targets.shadowMap.GetSurface()->GetId();
+        const uint64_t normals = targets.GetNormals().GetSurface()->GetId();
+        const uint64_t light = targets.GetLightAccumulation(false).GetSurface()->GetId();
+        const uint64_t scene = targets.sceneColor.GetSurface()->GetId();
+        std::vector<std::string> steps;
+        for (const gpu::DrawRecord& draw : m_harness.GetRenderer().GetDevice()->GetLastFrameDrawLog())
+        {
+            const char* step = draw.depthStencilId == shadowMap                              ? "shadow"
+                               : draw.renderTargetIds[0] == normals                          ? "normals"
+                               : draw.renderTargetIds[0] == light && draw.fvf != gpu::kFvfXyz ? "quad"
+                               : draw.renderTargetIds[0] == light                            ? "volume"
+                               : draw.renderTargetIds[0] == scene && draw.renderStates[gpu::kRsStencilEnable] == 0
+                                   ? "compose"
+                                   : "forward";
+            EXPECT_FALSE(draw.withoutProgram) << step;
+            if (steps.empty() || steps.back() != step)
+                steps.push_back(step);
+            if (std::string(step) == "volume")
+            {
+                // Outside the sphere: depth-tested, no depth writes, added to what is there.
+                EXPECT_EQ(draw.renderStates[gpu::kRsZFunc], gpu::kCmpLessEqual);
+                EXPECT_EQ(draw.renderStates[gpu::kRsZWriteEnable], 0u);
+                EXPECT_EQ(draw.renderStates[gpu::kRsDestBlend], 2u);
+                EXPECT_EQ(draw.renderStates[gpu::kRsStencilFunc], gpu::kCmpEqual) << "deferred pixels only";
+            }
+            if (std::string(step) == "normals")
+            {
+                EXPECT_EQ(draw.renderStates[gpu::kRsStencilWriteMask], 1u);
+            }
+        }
+        return steps;
+    }
+
+    // One frame: camera high behind the scene looking at the origin, the shadow map, the gathered
+    // tasks, then the scene copied to the back buffer.
+    void RenderFrame()
+    {
+        NorvexRenderer& renderer = m_harness.GetRenderer();
+        renderer.InitSceneCellGrid(BoundingBox4(Vector(-50, -10, -50, 1), Vector(50, 50, 50, 1)), 10.0f);
+        MeshEntityRenderingContext* slab = Place(m_slab.get(), Vector(0.0f, -1.0f, 0.0f, 1.0f));
+        Place(m_cube.get(), Vector(0.0f, 0.0f, 0.0f, 1.0f));
+        MeshEntityRenderingContext* forward = Place(m_forward.get(), Vector(8.0f, 0.0f, 0.0f, 1.0f));
+        m_light = new RendererLightWrapper;
+        Matrix lightAt = Matrix::ONE;
+        lightAt.rows[3] = Vector(-6.0f, 1.0f, 0.0f, 1.0f);
+        m_light->PostMatrix(lightAt);
+        m_light->PostPoint(Vector(1.0f, 0.0f, 0.0f, 1.0f), 1.0f, 0.0f, 3.0f, nullptr, Vector(), Vector(1, 1, 1, 1));
+
+        renderer.SetFrameTarget(nullptr, 0, 1);
+        renderer.SetViewport(gpu::Viewport{0, 0, 320, 240, 0.0f, 1.0f});
+        m_view.LoadLookAtLH(Vector(0.0f, 40.0f, -10.0f, 1.0f), Vector(0.0f, 0.0f, 0.0f, 1.0f),
+                            Vector(0.0f, 1.0f, 0.0f, 0.0f));
+        m_projection.LoadPerspectiveFovLH(45.0f, 320.0f / 240.0f, 1.0f, 200.0f);
+        renderer.SetCamera(m_view, m_projection, Matrix::ONE);
+        renderer.SetScenePassOptions(0x80000, 0);
+        renderer.BeginGather();
+        renderer.AddRenderTask(m_contexts[0], 0x40);
+        renderer.AddRenderTask(m_contexts[1], 0x40);
+        renderer.AddRenderTask(forward, 0x20);
+        renderer.AddLight(m_light);
+        renderer.RenderGathered(0x80000, 1, nullptr);
+        renderer.PostProcess(0);
+        renderer.UpscaleFinal();
+        renderer.Present(nullptr);
+        renderer.SubmitCommands(true);
+        (void)slab;
+    }
+
+    // The back buffer's pixel where a world point lands.
+    uint32_t Probe(const Vector& world)
+    {
+        Vector p = world;
+        Matrix viewProjection;
+        viewProjection.Mul(m_projection, m_view);
+        p.Transform(viewProjection);
+        const uint32_t x = uint32_t((p.x / p.w * 0.5f + 0.5f) * 320.0f);
+        const uint32_t y = uint32_t((0.5f - p.y / p.w * 0.5f) * 240.0f);
+        uint32_t pixel = 0;
+        RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer& renderer) {
+            gpu::GpuSurface* back = nullptr;
+            renderer.GetDevice()->GetBackBuffer(0, 0, &back);
+            pixel = back->ReadPixelArgb(x, y);
+            back->Release();
+        });
+        return pixel;
+    }
+    static int Channel(uint32_t argb, int shift) { return int((argb >> shift) & 0xFF); }
+
+    ConsoleCapture m_log;
+    RenderDataHarness m_harness;
+    std::unique_ptr<MeshTemplateRenderingData> m_slab, m_cube, m_forward;
+    std::vector<MeshEntityRenderingContext*> m_contexts;
+    RendererLightWrapper* m_light = nullptr;
+    SceneParametersWrapper m_scene; // copied by the environment when its command runs
+    Matrix m_view, m_projection;
+};
+} // namespace
+
+TEST_F(GatheredSceneTest, TheFrameDrawsShadowDeferredPassesVolumesAndBucketsInOrder)
+{
+    RenderFrame();
+    EXPECT_EQ(Steps(), (std::vector<std::string>{"shadow", "normals", "quad", "volume", "compose", "forward"}));
+    EXPECT_EQ(m_harness.GetRenderer().GetExecutor().GetShadowCasterCount(), 3u) << "each caster once";
+}
+
+TEST_F(GatheredSceneTest, TheMobileModesSkipTheLighting)
+{
+    gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_IPHONE;
+    RenderFrame();
+    gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_PC;
+    EXPECT_EQ(Steps(), (std::vector<std::string>{"shadow", "normals", "compose", "forward"}));
+}
+
+TEST_F(GatheredSceneTest, ProbesFindSunShadowAndPointLightWhereTheyFall)
+{
+    RenderFrame();
+    // The sun travels down at 45 degrees towards +z: the open ground takes cos 45 of it, the
+    // ground behind the cube keeps 1 - 0.5 of that, the ground under the point light adds red.
+    const int sun = int(std::lround(255.0 * std::sqrt(0.5)));
+    const uint32_t open = Probe(Vector(-3.0f, 0.0f, -3.0f, 1.0f));
+    const uint32_t shaded = Probe(Vector(0.0f, 0.0f, 2.0f, 1.0f));
+    const uint32_t red = Probe(Vector(-6.0f, 0.0f, 0.0f, 1.0f));
+    EXPECT_NEAR(Channel(open, 8), sun, 6);
+    EXPECT_NEAR(Channel(open, 16), sun, 6);
+    EXPECT_NEAR(Channel(shaded, 8), sun / 2, 6);
+    EXPECT_EQ(Channel(red, 16), 255) << "the point light saturates red";
+    EXPECT_NEAR(Channel(red, 8), sun, 6) << "and adds no green";
+}

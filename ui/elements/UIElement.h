@@ -280,6 +280,8 @@ public:
     void SetRenderRotation(const Vector& rotation);
     void SetRenderScale(const Vector& scale);
     void SetRenderColor(const Vector& color) { m_color = color; }
+    // The translation the element's rectangle is drawn at (the negated form SetAnchor sends).
+    void SetRenderAnchor(const Vector& anchor) { m_anchor = anchor; }
     // The local rectangle from a size (0,0)-(size); kinds that lay out by size override.
     virtual void SetRect(const Vector& size);
     void SetRenderFlags(uint32_t bits, bool recursive);

@@ -62,7 +62,7 @@ void UIGameConsoleScreen::AddLine(const char* text, const float colour[4])
 {
     for (int32_t i = kLineCount - 1; i > 0; --i)
     {
-        m_lines[i]->CopyText(*m_lines[i - 1]);
+        m_lines[i]->CopyText(m_lines[i - 1], false, false);
         m_lineColours[i] = m_lineColours[i - 1];
         m_lines[i]->SetColor(m_lineColours[i]);
     }

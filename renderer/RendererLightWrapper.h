@@ -38,6 +38,9 @@ public:
     int32_t GetId() const { return m_id; }
     // Render thread (or any thread while no render thread runs).
     const LightRenderData& GetData() const { return m_data; }
+    // Render thread: for an owner there (an effect's light element) that sets the data directly
+    // instead of posting sub-operations.
+    LightRenderData& EditData() { return m_data; }
 
     // Game thread: the sub-operations. The mask is the texture's device holder, or null; the caller
     // holds a reference to it while posting. Start falloff is the smaller of the two.

@@ -20,7 +20,37 @@ struct BlendPreset
 constexpr BlendPreset kBlendPresets[3] = {{1.0f, 0}, {1.0f, 1}, {1.0f, 2}};
 
 constexpr uint32_t kBlendBytes = rp::kPointer + rp::kU32 + rp::kFloat + rp::kFloat + rp::kU32;
+
+// Render thread: the whole set, its textures included.
+void CopySet(SceneParametersWrapper& to, const SceneParametersWrapper& from)
+{
+    to.GetSun() = from.GetSun();
+    to.GetShading() = from.GetShading();
+    to.GetSky() = from.GetSky();
+    to.SetCloudTexture(from.GetCloudTexture());
+    to.SetLayerTexture(from.GetLayerTexture());
+    to.SetEnvironmentMap(from.GetEnvironmentMap());
+}
+
+SceneParametersWrapper* NewDefaultSet()
+{
+    SceneParametersWrapper* const set = new SceneParametersWrapper;
+    set->SetDefaults();
+    set->SetReady();
+    return set;
+}
+
+void DeleteSet(SceneParametersWrapper*& set)
+{
+    delete set;
+    set = nullptr;
+}
 } // namespace
+
+const SceneParametersWrapper* SceneEnvironment::GetActiveParameters() const
+{
+    return m_hasOverride && m_override != nullptr ? m_override : m_target;
+}
 
 bool SceneEnvironment::GetArgumentBytes(uint32_t subCommand, uint32_t& bytes)
 {
@@ -83,13 +113,19 @@ void SceneEnvironment::Execute(NorvexRenderer&, uint32_t subCommand, CommandRing
     switch (subCommand)
     {
     case SUB_CREATE:
+        if (environment.m_created)
+            return;
         environment.m_created = true;
-        environment.m_current = SceneParametersData();
-        environment.m_target = SceneParametersData();
+        environment.m_current = NewDefaultSet();
+        environment.m_target = NewDefaultSet();
+        environment.m_override = NewDefaultSet();
         return;
     case SUB_RELEASE:
         environment.m_created = false;
         environment.m_hasOverride = false;
+        DeleteSet(environment.m_current);
+        DeleteSet(environment.m_target);
+        DeleteSet(environment.m_override);
         return;
     case SUB_BLEND:
     {
@@ -100,11 +136,13 @@ void SceneEnvironment::Execute(NorvexRenderer&, uint32_t subCommand, CommandRing
         reader.Read(&environment.m_blendSeconds, rp::kFloat);
         reader.Read(&weight, rp::kFloat);
         reader.Read(&environment.m_blendPreset, rp::kU32);
-        environment.m_current = environment.m_target;
+        if (!environment.m_created)
+            return;
+        CopySet(*environment.m_current, *environment.m_target);
         if (wrapper != nullptr)
-            environment.m_target = wrapper->GetData();
+            CopySet(*environment.m_target, *wrapper);
         else if (environment.m_blendFlags == 0)
-            environment.m_target = SceneParametersData();
+            environment.m_target->SetDefaults();
         else if (environment.m_blendFlags == kBlendDropOverride)
             environment.m_hasOverride = false;
         return;
@@ -113,9 +151,9 @@ void SceneEnvironment::Execute(NorvexRenderer&, uint32_t subCommand, CommandRing
     {
         const SceneParametersWrapper* wrapper = nullptr;
         reader.Read(&wrapper, sizeof(wrapper));
-        if (wrapper != nullptr)
+        if (wrapper != nullptr && environment.m_created)
         {
-            environment.m_override = wrapper->GetData();
+            CopySet(*environment.m_override, *wrapper);
             environment.m_hasOverride = true;
         }
         return;

@@ -52,8 +52,10 @@ public:
     // Render thread.
     static void Execute(NorvexRenderer& renderer, uint32_t subCommand, CommandRingBuffer& reader);
     bool IsCreated() const { return m_created; }
-    const SceneParametersData& GetTarget() const { return m_target; }
-    const SceneParametersData& GetOverride() const { return m_override; }
+    // The set in force: the override while it is on, else the set blended to; null before Create.
+    const SceneParametersWrapper* GetActiveParameters() const;
+    const SceneParametersWrapper* GetTarget() const { return m_target; }
+    const SceneParametersWrapper* GetOverride() const { return m_override; }
     bool HasOverride() const { return m_hasOverride; }
     float GetBlendSeconds() const { return m_blendSeconds; }
     uint32_t GetBlendFlags() const { return m_blendFlags; }
@@ -68,9 +70,9 @@ private:
                                    Vector(0.0f, 0.0f, 1.0f, 1.0f)};
     // Render side.
     bool m_created = false;
-    SceneParametersData m_current;
-    SceneParametersData m_target;
-    SceneParametersData m_override;
+    SceneParametersWrapper* m_current = nullptr;
+    SceneParametersWrapper* m_target = nullptr;
+    SceneParametersWrapper* m_override = nullptr;
     bool m_hasOverride = false;
     float m_blendSeconds = 0.0f;
     uint32_t m_blendFlags = 0;

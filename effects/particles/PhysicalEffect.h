@@ -26,6 +26,8 @@ public:
         SHAPE_CUSTOM_MESH = 2,
     };
 
+    uint32_t GetShape() const { return m_shape; }
+    void SetShape(uint32_t shape) { m_shape = shape; }
     const NameString& GetMeshTemplatePath() const { return m_meshTemplatePath; }
     const NameString& GetParticleTemplatePath() const { return m_particleTemplatePath; }
     void SetMeshTemplatePath(const char* path) { m_meshTemplatePath.Set(path); }

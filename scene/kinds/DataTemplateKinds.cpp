@@ -5,6 +5,7 @@
 #include "effects/particles/ParticleSystem.h"
 #include "effects/particles/PhysicalEffect.h"
 #include "effects/sfx/SFXDefinition.h"
+#include "effects/sfx/SFXElementKinds.h"
 #include "gameplay/behaviour/BehaviourClassRegistration.h"
 #include "scene/kinds/BehaviourTreeTemplate.h"
 #include "scene/kinds/ColorEnvelopeTemplate.h"
@@ -48,6 +49,7 @@ void RegisterDataTemplateKinds()
     SFXTemplate::RegisterRTTIClass();
     SFXDefinition::RegisterRTTIClass();
     SFXElementDefinition::RegisterRTTIClass();
+    RegisterSFXElementKinds();
     ParticleTemplate::RegisterRTTIClass();
     ParticleSystem::RegisterRTTIClass();
 }

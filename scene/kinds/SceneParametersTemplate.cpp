@@ -24,18 +24,6 @@ HDRColor ColorOf(float r, float g, float b, float a)
     color.FromVector(Vector(r, g, b, a));
     return color;
 }
-
-Vector VectorOf(const HDRColor& color)
-{
-    Vector v;
-    color.ToVector(v);
-    return v;
-}
-
-TextureHolder* HolderOf(const ResourceTexture* texture)
-{
-    return texture != nullptr && texture->IsLoaded() ? texture->GetTextureHolder() : nullptr;
-}
 } // namespace
 
 RTTI_DEFINE_CLASS_TABLE(SceneParametersTemplate, EntityTemplate)
@@ -267,111 +255,9 @@ void SceneParametersTemplate::RebuildWrapper(bool blocking)
     m_environmentMap = LoadTexture(m_environmentMapName, blocking);
     DropWrapper(blocking);
     SceneParametersWrapper* const wrapper = new SceneParametersWrapper;
-    Fill(wrapper->GetDataForFill());
+    wrapper->SetFromTemplate(*this);
     wrapper->SetReady();
     m_wrapper = wrapper;
-}
-
-void SceneParametersTemplate::Fill(SceneParametersData& d) const
-{
-    d.affectsSun = m_affectsSun;
-    d.affectsCloudLook = m_affectsCloudLook;
-    d.affectsCloudProjection = m_affectsCloudProjection;
-    d.affectsLayerTexture = m_affectsLayerTexture;
-    d.affectsLayerProjection = m_affectsLayerProjection;
-    d.affectsEnvironmentMap = m_affectsEnvironmentMap;
-    d.lightYaw = m_lightYaw;
-    d.lightPitch = m_lightPitch;
-    d.sunColor = VectorOf(m_color);
-    d.secondaryColor = VectorOf(m_secondaryColor);
-    d.sideColor = VectorOf(m_sideColor);
-    d.twoSidedMode = m_twoSidedMode;
-    d.wrapAround = m_wrapAround;
-    d.shadowStrength = m_shadowStrength;
-    d.fakeShadowStrength = m_fakeShadowStrength;
-    d.separateSpecular = m_separateSpecular;
-    d.specularYaw = m_specularYaw;
-    d.specularPitch = m_specularPitch;
-    d.specularColor = VectorOf(m_specularColor);
-    d.specularMultiplier = m_specularMultiplier;
-    d.cloudTexture = HolderOf(m_cloudTexture);
-    d.cloudColor = VectorOf(m_cloudColor);
-    d.cloudYaw = m_cloudYaw;
-    d.cloudPitch = m_cloudPitch;
-    d.cloudScale = m_cloudScale;
-    d.cloudRotation = m_cloudRotation;
-    d.cloudDrift = m_cloudDrift;
-    d.layerTexture = HolderOf(m_layerTexture);
-    d.layerColor = VectorOf(m_layerColor);
-    d.layerHeight = m_layerHeight;
-    d.layerScale = m_layerScale;
-    d.layerRotation = m_layerRotation;
-    d.layerDrift = m_layerDrift;
-    d.environmentMap = HolderOf(m_environmentMap);
-    d.fogColor = VectorOf(m_fogColor);
-    d.fogStart = m_fogStart;
-    d.fogEnd = m_fogEnd;
-    d.glowThreshold = m_glowThreshold;
-    d.glowSoftness = m_glowSoftness;
-    d.glowColor = VectorOf(m_glowColor);
-    d.nonGlowColor = VectorOf(m_nonGlowColor);
-    d.toneMappingCurve.CopyFrom(m_toneMappingCurve);
-    d.exposition = m_exposition;
-    d.srgb = m_srgb;
-    d.lowSpecColorCorrection = VectorOf(m_lowSpecColorCorrection);
-    d.colorLookupCurve.CopyFrom(m_colorLookupCurve);
-    d.excludeColor[0] = VectorOf(m_excludeColor0);
-    d.excludeColor[1] = VectorOf(m_excludeColor1);
-    d.excludeFalloff[0] = m_exclude0FalloffStart;
-    d.excludeFalloff[1] = m_exclude0FalloffEnd;
-    d.excludeFalloff[2] = m_exclude1FalloffStart;
-    d.excludeFalloff[3] = m_exclude1FalloffEnd;
-    d.topColor = VectorOf(m_topColor);
-    d.bottomColor = VectorOf(m_bottomColor);
-    d.vignetteStart = m_vignetteStart;
-    d.vignetteEnd = m_vignetteEnd;
-    d.vignetteAspect = m_vignetteAspect;
-    d.localContrast = m_localContrast;
-    d.localContrastVariation = m_localContrastVariation;
-    d.contrast = m_contrast;
-    d.saturation = m_saturation;
-    d.lowSpecContrast = m_lowSpecContrast;
-    d.lowSpecSaturation = m_lowSpecSaturation;
-    d.zoomBlurStrength = m_zoomBlurStrength;
-    d.zoomBlurSourceRatio = m_zoomBlurSourceRatio;
-    d.zoomBlurBlurredRatio = m_zoomBlurBlurredRatio;
-    d.macZoomBlurSourceMultiplier = m_macZoomBlurSourceMultiplier;
-    d.macZoomBlurBlurredMultiplier = m_macZoomBlurBlurredMultiplier;
-    d.noBlurColorCorrection = VectorOf(m_noBlurColorCorrection);
-    d.sharpenStrength = m_sharpenStrength;
-    d.screenCurveAmplitude = m_screenCurveAmplitude;
-    d.screenCurveCurvature = m_screenCurveCurvature;
-    d.screenCurveCoverage = m_screenCurveCoverage;
-    d.rgbShiftCurve.CopyFrom(m_rgbShiftCurve);
-    d.rgbShiftCurveLength = m_rgbShiftCurveLength;
-    d.fxaaEnabled = m_fxaaEnabled;
-    d.fxaaSubpix = m_fxaaSubpix;
-    d.fxaaEdgeThreshold = m_fxaaEdgeThreshold;
-    d.fxaaEdgeThresholdMin = m_fxaaEdgeThresholdMin;
-    d.fxaaConsoleSubpix = m_fxaaConsoleSubpix;
-    d.fxaaConsoleEdgeThreshold = m_fxaaConsoleEdgeThreshold;
-    d.fxaaConsoleEdgeThresholdMin = m_fxaaConsoleEdgeThresholdMin;
-    d.ssaoIntensity = m_ssaoIntensity;
-    d.ssaoRadius = m_ssaoRadius;
-    d.ssaoUseNormalMaps = m_ssaoUseNormalMaps;
-    d.ssaoDecreaseWithLighting = m_ssaoDecreaseWithLighting;
-    d.ssaoColor = VectorOf(m_ssaoColor);
-    d.battleModeDesaturation = m_battleModeDesaturation;
-    d.diffuseColorMultiplier = VectorOf(m_diffuseColorMultiplier);
-    d.sfxColorMultiplier = VectorOf(m_sfxColorMultiplier);
-    d.iPad2SquareContrast = m_iPad2SquareContrast;
-    d.iPad2Brightness = m_iPad2Brightness;
-    d.fakeDiffuseNormalScale = m_fakeDiffuseNormalScale;
-    d.lightProbeMultiplier = VectorOf(m_lightProbeMultiplier);
-    d.customParams[0] = m_param1;
-    d.customParams[1] = m_param2;
-    d.customParams[2] = m_param3;
-    d.customParams[3] = m_param4;
 }
 
 void SceneParametersTemplate::OnPropertyChanged(const RTTIProperty* property)

@@ -16,12 +16,13 @@
 
 class ResourceTexture;
 class SceneParametersWrapper;
-struct SceneParametersData;
 
 // Template of scene-parameters entities (type id 9).
 class SceneParametersTemplate : public EntityTemplate
 {
     RTTI_DECLARE_CLASS(SceneParametersTemplate, EntityTemplate)
+    // The render-side set converts these values itself.
+    friend class SceneParametersWrapper;
 
 public:
     SceneParametersTemplate();
@@ -51,7 +52,6 @@ public:
 private:
     void ReleaseTextures();
     ResourceTexture* LoadTexture(const NameString& name, bool blocking);
-    void Fill(SceneParametersData& data) const;
     void DropWrapper(bool wait);
 
     float m_attackTime = 1.0f;

@@ -273,8 +273,8 @@ TEST_F(NorvexEngineTest, SceneEnvironmentStartsWithTheUISceneParametersAsItsOver
     gRenderer->SubmitCommands(true);
     EXPECT_TRUE(gSceneEnvironment.IsCreated());
     ASSERT_TRUE(gSceneEnvironment.HasOverride());
-    EXPECT_FLOAT_EQ(gSceneEnvironment.GetOverride().fogStart, 123.0f);
-    EXPECT_FLOAT_EQ(gSceneEnvironment.GetOverride().saturation, 0.25f);
+    EXPECT_FLOAT_EQ(gSceneEnvironment.GetOverride()->GetShading().fogStart, 123.0f);
+    EXPECT_FLOAT_EQ(gSceneEnvironment.GetOverride()->GetShading().saturation, 0.25f);
     EXPECT_EQ(m_log.CountOfKind(CONSOLE_WARNING), 0u);
     gNorvexEngine.Close();
     EXPECT_FALSE(gSceneEnvironment.IsPosted());

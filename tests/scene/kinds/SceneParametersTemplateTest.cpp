@@ -225,13 +225,12 @@ TEST_F(SceneParametersTemplateTest, EmptyTextureNamesBuildASetWithoutTextures)
     SceneParametersTemplate t;
     ASSERT_TRUE(t.GetClassProperties()->FindPropertyInClassChain("Fog start")->SetFromText(&t, "12"));
     t.RebuildWrapper(true);
-    const SceneParametersData& data = t.GetWrapper()->GetData();
-    EXPECT_EQ(data.cloudTexture, nullptr);
-    EXPECT_EQ(data.layerTexture, nullptr);
-    EXPECT_EQ(data.environmentMap, nullptr);
-    EXPECT_FLOAT_EQ(data.fogStart, 12.0f);
-    EXPECT_EQ(data.toneMappingCurve.GetKeyCount(), 3);
-    EXPECT_FLOAT_EQ(data.ssaoColor.w, 1.0f);
+    const SceneParametersWrapper& set = *t.GetWrapper();
+    EXPECT_EQ(set.GetCloudTexture(), nullptr);
+    EXPECT_EQ(set.GetLayerTexture(), nullptr);
+    EXPECT_EQ(set.GetEnvironmentMap(), nullptr);
+    EXPECT_FLOAT_EQ(set.GetShading().fogStart, 12.0f);
+    EXPECT_FLOAT_EQ(set.GetShading().ssaoColor.w, 1.0f);
 }
 
 TEST_F(SceneParametersTemplateTest, EditingTheUITemplateUpdatesTheOverrideSetAtOnce)
@@ -258,7 +257,7 @@ TEST_F(SceneParametersTemplateTest, EditingTheUITemplateUpdatesTheOverrideSetAtO
     EXPECT_EQ(call.sub, uint32_t(SceneEnvironment::SUB_OVERRIDE));
     EXPECT_EQ(call.wrapper, ui.GetWrapper());
     ASSERT_NE(ui.GetWrapper(), nullptr);
-    EXPECT_FLOAT_EQ(ui.GetWrapper()->GetData().fogEnd, 20.0f);
+    EXPECT_FLOAT_EQ(ui.GetWrapper()->GetShading().fogEnd, 20.0f);
     EXPECT_EQ(NextCall().sub, 0xFFFFFFFFu) << "the other template's edit touches no override";
     EXPECT_EQ(listener.names, std::vector<std::string>{"UI scene param template"});
 }

@@ -1,0 +1,115 @@
+#include "effects/sfx/SFXMeshElementDefinition.h"
+
+#include "effects/sfx/SFXElementKinds.h"
+#include "effects/sfx/SFXMeshElementContext.h"
+#include "renderer/MeshTemplateRenderingData.h"
+#include "scene/kinds/MeshTemplate.h"
+
+#include <algorithm>
+
+namespace
+{
+constexpr uint32_t kTemplateReferenceFlag = 4096;
+} // namespace
+
+RTTI_DEFINE_CLASS(SFXMeshElementDefinition, SFXElementDefinition)
+
+void SFXMeshElementDefinition::BuildClassProperties(RTTIPropertiesBase& table)
+{
+    using C = SFXMeshElementDefinition;
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, SimpleGUID>("Mesh template", &C::m_meshTemplateGUID,
+                                                                       kTemplateReferenceFlag));
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, NameString>("Shader preset", &C::m_shaderPreset));
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, NameString>("Animation", &C::m_animation));
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, NameString>("Preset", &C::m_preset));
+    table.AddProperty(
+        new RTTIEmbeddedObjectProperty<C, TEnvelope<Vector>>("AnimationProgress", &C::m_animationProgress));
+}
+
+SFXMeshElementDefinition::SFXMeshElementDefinition()
+    : m_animationProgress(Envelope::COMBINE_MULTIPLY, Vector(0.0f, 0.0f, 0.0f, 0.0f)), m_box(BoundingBox4::INVALID)
+{
+}
+
+SFXMeshElementDefinition::~SFXMeshElementDefinition()
+{
+    ReleaseSFXElementTemplate(m_template);
+}
+
+EntityTemplate* SFXMeshElementDefinition::GetResource() const
+{
+    return m_template;
+}
+
+MeshTemplate* SFXMeshElementDefinition::GetMeshTemplate() const
+{
+    return static_cast<MeshTemplate*>(m_template);
+}
+
+void SFXMeshElementDefinition::ResolveResources(bool load)
+{
+    SFXElementDefinition::ResolveResources(load);
+    Bind(m_animationProgress, STATE_PROGRESS);
+    TakeSFXElementTemplate(m_template, m_meshTemplateGUID, load, MeshTemplate::kTypeId,
+                           "Template %s is not mesh while used as such in SFX definition");
+    const MeshTemplate* const mesh = GetMeshTemplate();
+    m_presetIndex = mesh != nullptr ? uint32_t(std::max(mesh->GetShaderPresetIndex(m_shaderPreset), 0)) : 0u;
+    TakeMeshData();
+}
+
+void SFXMeshElementDefinition::RefreshResource()
+{
+    TakeMeshData();
+}
+
+void SFXMeshElementDefinition::TakeMeshData()
+{
+    const MeshTemplate* const mesh = GetMeshTemplate();
+    m_box = mesh != nullptr ? mesh->GetStaticBoundingBox() : BoundingBox4::INVALID;
+    const SFXMeshPassBits bits = GetSFXMeshPassBits(mesh != nullptr ? mesh->GetRenderingData() : nullptr);
+    m_passBits = bits.passBits;
+    m_depthPass = bits.depthPass;
+    m_flag32 = bits.flag32;
+}
+
+SFXElementContext* SFXMeshElementDefinition::CreateContext() const
+{
+    return new SFXMeshElementContext;
+}
+
+void SFXMeshElementDefinition::Draw(const Matrix& matrix, const Vector& color, SFXElementContext* context,
+                                    uint32_t passMask, uint32_t extra, uint32_t passFlags) const
+{
+    (void)passFlags;
+    auto* const mesh = static_cast<SFXMeshElementContext*>(context);
+    const MeshTemplateRenderingData* const data = mesh != nullptr ? mesh->GetRenderingData() : nullptr;
+    if (data == nullptr)
+        return;
+    const Vector& x = matrix.rows[0];
+    const Vector& y = matrix.rows[1];
+    const Vector& z = matrix.rows[2];
+    const float determinant =
+        x.x * (y.y * z.z - y.z * z.y) - x.y * (y.x * z.z - y.z * z.x) + x.z * (y.x * z.y - y.y * z.x);
+    data->Draw(matrix, matrix, m_box, color, 1.0f, determinant < 0.0f ? 1 : 0, 0, m_presetIndex, mesh->GetBones(),
+               nullptr, nullptr, int32_t(passMask), extra, 0, mesh->GetRandomPhase());
+}
+
+uint32_t SFXMeshElementDefinition::GetChannelMask(const SFXElementContext* context) const
+{
+    (void)context;
+    const MeshTemplate* const mesh = GetMeshTemplate();
+    const MeshTemplateRenderingData* const data = mesh != nullptr ? mesh->GetRenderingData() : nullptr;
+    return data != nullptr ? data->GetPresetValue(m_presetIndex) : 0u;
+}
+
+void SFXMeshElementDefinition::ReleaseResources(uint32_t flag)
+{
+    (void)flag;
+    ReleaseSFXElementTemplate(m_template);
+}
+
+void SFXMeshElementDefinition::SetResourceFlags(uint32_t flags)
+{
+    if (m_template != nullptr)
+        m_template->SetResourceFlags(flags);
+}

@@ -184,7 +184,7 @@ void Game::Close()
         m_inputManager->Shutdown();
     }
 
-    PendingGameServices::DeactivateOverrideSceneParameters();
+    SceneParametersEntity::DeactivateOverrideParams();
     m_entityLists.FireDueEntityCalls(true, gEngineClock.GetRealTime());
     m_window = nullptr;
 

@@ -9,7 +9,6 @@ namespace
 enum PendingService
 {
     PENDING_LIGHTMAPS,
-    PENDING_SCENE_PARAMETERS,
     PENDING_BLENDERS,
     PENDING_COLOR_FADES,
     PENDING_FAKE_SHADOWS,
@@ -39,11 +38,6 @@ void ForgetReports()
 void LoadLightmaps(const char*, uint32_t)
 {
     NotBuilt(PENDING_LIGHTMAPS, "SceneEnvironment lightmaps");
-}
-
-void DeactivateOverrideSceneParameters()
-{
-    NotBuilt(PENDING_SCENE_PARAMETERS, "SceneParametersEntity overrides");
 }
 
 void UpdateEntityBlenders()

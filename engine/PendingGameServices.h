@@ -1,6 +1,6 @@
 // Services the Game calls whose own subsystems are not built yet: the scene environment's
-// lightmaps, scene-parameter overrides, entity blenders and colour fades, trigger
-// occupancy processing, the path display, fake shadows and the UI memory guard. The Game calls
+// lightmaps, entity blenders and colour fades, trigger occupancy processing, the path display,
+// fake shadows and the UI memory guard. The Game calls
 // them in its own order; each says once per run in the log that it is not built, and the issue
 // that builds the service replaces its call with the real one. Main thread.
 #pragma once
@@ -14,7 +14,6 @@ void ForgetReports();
 
 // Renderer and resources.
 void LoadLightmaps(const char* sceneName, uint32_t variation);
-void DeactivateOverrideSceneParameters();
 void UpdateEntityBlenders();
 void UpdateEntityColorFades();
 void SubmitFakeShadows();

@@ -78,8 +78,8 @@ public:
     void PostRelink();
     // Takes another context's render layer (none gives 0).
     void CopyLayer(EntityRenderingContext* source);
-    // Posts the destruction; the caller forgets the pointer.
-    void Release();
+    // Posts the destruction; the caller forgets the pointer. Kinds first undo their game-side links.
+    virtual void Release();
     void SetTransformAndBounds(const Matrix& world, const Matrix& global, bool mirrored, const BoundingBox4& bounds);
     void SetStateFlag(uint8_t state);
     void SetWireframeColor(const Vector& color);

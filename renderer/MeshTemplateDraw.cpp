@@ -8,6 +8,7 @@
 #include "renderer/MeshPassTable.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/PixelShaderObject.h"
+#include "renderer/SceneLighting.h"
 #include "renderer/ShaderManager.h"
 #include "renderer/VertexShaderObject.h"
 #include "renderer/jobs/TextureHolder.h"
@@ -24,7 +25,6 @@ constexpr uint32_t kRegisterTextureTransform = 198;
 constexpr uint32_t kRegisterAlphaTest = 195;
 constexpr uint32_t kRegisterScale = 241;
 constexpr uint32_t kPixelRegisterAlphaTest = 194;
-constexpr uint32_t kPixelRegisterLight = 200; // direction, colour, ambient
 constexpr uint32_t kRegisterLighting = 210;   // the instance's lighting block, ten vectors
 constexpr uint32_t kCpuVertexBonesAt = 12;
 // The system shader that draws edge lines: the vertex colour times the constant colour.
@@ -127,15 +127,6 @@ void SortTriangles(const uint8_t* indices, uint32_t triangles, const std::vector
     for (uint32_t t = 0; t < triangles; ++t)
         for (int c = 0; c < 3; ++c)
             out[size_t(t) * 3 + c] = entries[t].corners[c];
-}
-
-void UploadLighting()
-{
-    // A fixed key light until the scene parameter sets reach the render side (render-5).
-    const float length = std::sqrt(0.4f * 0.4f + 1.0f + 0.3f * 0.3f);
-    const Vector values[3] = {Vector(-0.4f / length, -1.0f / length, -0.3f / length, 0.0f),
-                              Vector(0.85f, 0.85f, 0.8f, 1.0f), Vector(0.3f, 0.3f, 0.35f, 1.0f)};
-    gRenderer->SetPixelShaderConstants(kPixelRegisterLight, &values[0].x, 3);
 }
 } // namespace
 
@@ -374,7 +365,7 @@ void MeshTemplateRenderingData::DrawBatch(uint32_t presetIndex, const MeshGather
     if (!cpuPath)
         device->SetIndices(m_indexBuffer);
     if (pass == 1 || pass == 8 || pass == 16)
-        UploadLighting();
+        UploadSceneLighting(renderer, GetActiveSceneParameters());
 
     const uint32_t quality = renderer.GetDeviceParams().qualityLevel;
     const bool refractionOn = renderer.GetDeviceParams().refraction != 0;

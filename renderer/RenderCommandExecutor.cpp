@@ -5,6 +5,7 @@
 #include "core/console/GameConsole.h"
 #include "effects/particles/ParticlePools.h"
 #include "effects/particles/ParticleSystemContext.h"
+#include "effects/SFXContext.h"
 #include "platform/gpu/GpuDevice.h"
 #include "platform/os/Clock.h"
 #include "renderer/EntityRenderingContext.h"
@@ -70,7 +71,7 @@ const R::OpcodeInfo R::kOpcodes[kRenderOpcodeCount] = {
     /* 38 */ {&R::OpSetSRGBWrite, rp::kU8, nullptr},
     /* 39 */ {&R::OpPresent, rp::kPointer, nullptr},
     /* 40 */ {&R::OpSleep, rp::kU32, nullptr},
-    /* 41 */ {&R::OpSetFrameTimes, rp::kSetFrameTimes, "SFX contexts, scene environment and UI clocks"},
+    /* 41 */ {&R::OpSetFrameTimes, rp::kSetFrameTimes, "scene environment clocks"},
     /* 42 */ {&R::OpIssueQuery, rp::kIssueQuery, nullptr},
     /* 43 */ {&R::OpGetQueryData, rp::kGetQueryData, nullptr},
     /* 44 */ {&R::OpSetScissor, kVariablePayload, nullptr},
@@ -447,8 +448,9 @@ void RenderCommandExecutor::OpSetFrameTimes(uint32_t)
     }
     m_firstClockStep = steps[0] > 0.0f ? steps[0] : 0.0f;
     beginParticleFrame(counters, steps, m_renderer.GetDeviceParams().qualityLevel);
+    SFXContext::RenderAll(m_clockSeconds[0], steps[0], m_clockSeconds[1], steps[1], m_clockSeconds[2], steps[2]);
     UpdateUIRenderFrame(counters[0], counters[1], counters[2]);
-    // SFX contexts and the scene environment take the clocks here.
+    // The scene environment takes the clocks here.
     (void)flags;
     ReportNotBuilt(RENDER_OP_SET_FRAME_TIMES);
 }

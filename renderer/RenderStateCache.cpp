@@ -8,6 +8,7 @@
 #include "platform/gpu/GpuDevice.h"
 #include "renderer/PixelShaderObject.h"
 #include "renderer/RenderTarget.h"
+#include "renderer/SceneEnvironment.h"
 #include "renderer/VertexShaderObject.h"
 #include "renderer/jobs/TextureHolder.h"
 
@@ -190,7 +191,10 @@ void RenderStateCache::SetTexture(uint32_t stage, TextureHolder* holder, uint32_
     NORVEX_CHECK_RENDER_SIDE(m_renderer);
     if (stage >= gpu::kSamplerCount || Device() == nullptr)
         return;
-    // Scene parameter sets, which could replace the holder (flag bit 12), do not exist yet.
+    if ((flags & SAMPLER_SCENE_SLOT) != 0)
+        if (const SceneParametersWrapper* const scene = gSceneEnvironment.GetActiveParameters();
+            scene != nullptr && scene->GetEnvironmentMap() != nullptr)
+            holder = scene->GetEnvironmentMap();
     Device()->SetTexture(stage, holder != nullptr ? holder->GetTexture() : nullptr);
     m_cached.holders[stage] = holder;
     if (m_sceneColorMode == 1 || m_sceneColorMode == 2)

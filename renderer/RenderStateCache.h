@@ -35,7 +35,7 @@ enum SamplerFlag : uint32_t
     SAMPLER_FORCE_SRGB = 1u << 6, // keeps sRGB read in scene colour modes 1 and 2
     SAMPLER_BORDER = 1u << 10,
     SAMPLER_LINEAR_MIP = 1u << 11,
-    SAMPLER_SCENE_SLOT = 1u << 12,
+    SAMPLER_SCENE_SLOT = 1u << 12, // the environment map of the scene parameter set in force, when it has one
 };
 
 // One row of the blend-mode table (device blend numbers).

@@ -1,5 +1,5 @@
-// Lit mesh materials: a Lambert key light over an ambient term, the instance colour and an optional
-// diffuse texture whose coordinates the material's texture transform scales and offsets.
+// Lit mesh materials: the scene's sun with its secondary and side colours, the instance colour and an
+// optional diffuse texture whose coordinates the material's texture transform scales and offsets.
 #include "Common.hlsl"
 
 // The program the graphics stand-in runs for this family, with the switches the options set.
@@ -20,10 +20,12 @@
 sampler2D DiffuseTexture : register(s0);
 // Per material: (scale u, scale v, offset u, offset v).
 float4 TextureTransform : register(c198);
-// Scene lighting: the direction the key light travels, its colour, and the ambient colour.
-float4 LightDirection : register(c200);
-float4 LightColor : register(c201);
-float4 AmbientColor : register(c202);
+// Scene lighting: the direction towards the sun (w: the wrap-around factor), the sun colour, the
+// secondary colour that lights the faces turned away and the side colour between the two.
+float4 SunDirection : register(c200);
+float4 SunColor : register(c201);
+float4 SecondaryColor : register(c202);
+float4 SideColor : register(c205);
 
 struct VertexOutput
 {
@@ -60,7 +62,9 @@ float4 pixel(VertexOutput i, float face : VFACE) : COLOR0
 #ifdef DIFFUSE_TEXTURE
     color *= tex2D(DiffuseTexture, i.uv);
 #endif
-    float3 light = AmbientColor.rgb + LightColor.rgb * saturate(dot(n, -LightDirection.xyz));
+    float wrap = max(SunDirection.w, 0);
+    float d = clamp((dot(n, SunDirection.xyz) + wrap) / (1 + wrap), -1, 1);
+    float3 light = lerp(SideColor.rgb, d >= 0 ? SunColor.rgb : SecondaryColor.rgb, abs(d));
     return float4(color.rgb * light, color.a);
 #endif
 }

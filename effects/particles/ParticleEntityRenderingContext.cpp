@@ -3,6 +3,8 @@
 #include "core/threads/CommandRingBuffer.h"
 #include "effects/particles/ParticleSystemContext.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/SceneLighting.h"
+#include "renderer/SceneParametersWrapper.h"
 
 namespace rp = renderpayload;
 
@@ -138,6 +140,8 @@ void ParticleEntityRenderingContext::Draw(const Matrix& world, uint32_t passFlag
     if (!world.Equals(m_renderSideSystem->GetMatrix()))
         m_renderSideSystem->SetMatrix(world);
     const Vector& own = GetColorMultiplier();
-    const Vector tinted(own.x * color.x, own.y * color.y, own.z * color.z, own.w * color.w);
+    const Vector& scene = GetActiveSceneParameters().GetShading().sfxColorMultiplier;
+    const Vector tinted(own.x * color.x * scene.x, own.y * color.y * scene.y, own.z * color.z * scene.z,
+                        own.w * color.w * scene.w);
     m_renderSideSystem->Draw(world, tinted, passFlags);
 }

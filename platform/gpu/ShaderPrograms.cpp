@@ -366,16 +366,19 @@ private:
     uint32_t m_matrix, m_model, m_color, m_transform;
 };
 
-// Lambert: ambient + light colour x max(0, n . -direction), times the colour and an optional
-// texture; two-sided materials light back faces with the flipped normal; the deferred variant writes
-// the normal as a colour.
+// Lit meshes: the sun by the angle d between the normal and the direction towards the sun (widened
+// by the wrap-around factor w: d' = (d + w) / (1 + w)), blending the side colour at d' = 0 to the
+// sun colour at 1 and to the secondary colour at -1, times the constant colour and the optional
+// texture; two-sided materials light back faces with the flipped normal; the deferred switch
+// writes the normal as a colour instead.
 class MeshLambertPixel : public PixelProgram
 {
 public:
     explicit MeshLambertPixel(Binder& b)
         : m_texture(b.Has("Texture")), m_twoSided(b.Has("TwoSided")), m_deferred(b.Has("Deferred")),
-          m_diffuse(m_texture ? b.Sampler("DiffuseTexture") : 0), m_direction(m_deferred ? 0 : b.Float("LightDirection")),
-          m_light(m_deferred ? 0 : b.Float("LightColor")), m_ambient(m_deferred ? 0 : b.Float("AmbientColor"))
+          m_diffuse(m_texture ? b.Sampler("DiffuseTexture") : 0), m_direction(m_deferred ? 0 : b.Float("SunDirection")),
+          m_sun(m_deferred ? 0 : b.Float("SunColor")), m_secondary(m_deferred ? 0 : b.Float("SecondaryColor")),
+          m_side(m_deferred ? 0 : b.Float("SideColor"))
     {
     }
 
@@ -396,12 +399,16 @@ public:
         Color4f color = Varying(in, kVaryColor);
         if (m_texture)
             color = Mul(color, SampleTex0(c, m_diffuse, in));
-        const float* d = Reg(c.constants, m_direction);
-        const float* l = Reg(c.constants, m_light);
-        const float* a = Reg(c.constants, m_ambient);
-        const float lambert = std::clamp(-(n[0] * d[0] + n[1] * d[1] + n[2] * d[2]), 0.0f, 1.0f);
-        *out = {color.r * (a[0] + l[0] * lambert), color.g * (a[1] + l[1] * lambert), color.b * (a[2] + l[2] * lambert),
-                color.a};
+        const float* l = Reg(c.constants, m_direction);
+        const float wrap = std::max(l[3], 0.0f);
+        const float d = std::clamp((n[0] * l[0] + n[1] * l[1] + n[2] * l[2] + wrap) / (1.0f + wrap), -1.0f, 1.0f);
+        const float* side = Reg(c.constants, m_side);
+        const float* end = d >= 0.0f ? Reg(c.constants, m_sun) : Reg(c.constants, m_secondary);
+        const float k = std::fabs(d);
+        float light[3];
+        for (int i = 0; i < 3; ++i)
+            light[i] = side[i] + (end[i] - side[i]) * k;
+        *out = {color.r * light[0], color.g * light[1], color.b * light[2], color.a};
         return true;
     }
     uint32_t VaryingCount() const override { return kVaryTex2; }
@@ -409,7 +416,7 @@ public:
 
 private:
     bool m_texture, m_twoSided, m_deferred;
-    uint32_t m_diffuse, m_direction, m_light, m_ambient;
+    uint32_t m_diffuse, m_direction, m_sun, m_secondary, m_side;
 };
 
 // Particle quads: the colour of the vertex's life segment (its index and blend travel as colour

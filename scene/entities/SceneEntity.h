@@ -66,7 +66,7 @@ public:
     // scene environment to its defaults; then the template blends the environment to its set.
     void Activate(uint32_t flags, float seconds);
     // The scene environment drops its override set.
-    void DeactivateOverrideParams();
+    static void DeactivateOverrideParams();
     // Activates the entity the scene root names (when it is of this kind); otherwise flag 64 still
     // returns the scene environment to its defaults.
     void ActivateDefaultSceneParams(uint32_t flags, float seconds);

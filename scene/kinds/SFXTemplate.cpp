@@ -115,7 +115,7 @@ EntityTemplatePreview* SFXTemplate::CreatePreviewInstance()
 {
     if (gRenderer == nullptr)
         return nullptr;
-    SFXContext* context = new SFXContext(*gRenderer, this);
+    SFXContext* context = new SFXContext(*gRenderer, this, SFXContext::kFlagNoGrid, false);
     context->Init(*m_definition, Matrix::ONE, false, 1);
     context->PostRestart(1, 0);
     return context;

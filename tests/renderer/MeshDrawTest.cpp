@@ -56,13 +56,13 @@ protected:
         EXPECT_EQ(MeshTemplateRenderingData::GetLiveCount(), 0u);
     }
 
-    // A square over the middle of the clip square facing the key light, two triangles, clockwise on
-    // screen; one material of the given kind.
+    // A square over the middle of the clip square facing the default sun, two triangles, clockwise
+    // on screen; one material of the given kind.
     void LoadSquare(uint32_t kind, uint32_t flags = 0)
     {
-        // The key light travels along -(0.4, 1, 0.3): a normal against it gets all of it.
-        const float length = std::sqrt(0.4f * 0.4f + 1.0f + 0.3f * 0.3f);
-        const float n[3] = {0.4f / length, 1.0f / length, 0.3f / length};
+        // The default sun (pitch 45, yaw 0) travels along (0, -1, 1) / sqrt(2): a normal against it
+        // gets all of it.
+        const float n[3] = {0.0f, std::sqrt(0.5f), -std::sqrt(0.5f)};
         const LitVertex vertices[4] = {{-0.5f, 0.5f, 0.5f, n[0], n[1], n[2], 0, 0},
                                        {0.5f, 0.5f, 0.5f, n[0], n[1], n[2], 1, 0},
                                        {0.5f, -0.5f, 0.5f, n[0], n[1], n[2], 1, 1},
@@ -165,10 +165,10 @@ TEST_F(MeshDrawTest, LoadingCreatesDeviceObjectsAndResolvesTheForwardShaders)
 TEST_F(MeshDrawTest, TheForwardPassLightsTheSquareAndOtherPassesSkipIt)
 {
     LoadSquare(0);
-    // Instance colour x (ambient + light colour): (0.5, 0.25, 1) x (1.15, 1.15, 1.15) clamped.
+    // Instance colour x the white default sun: (0.5, 0.25, 1).
     const auto [lit, litCalls] = DrawAndProbe([&] { DrawSquare(16); });
-    EXPECT_NEAR(Channel(lit, 16), 147, 1);
-    EXPECT_NEAR(Channel(lit, 8), 73, 1);
+    EXPECT_NEAR(Channel(lit, 16), 128, 1);
+    EXPECT_NEAR(Channel(lit, 8), 64, 1);
     EXPECT_EQ(Channel(lit, 0), 255);
     EXPECT_EQ(litCalls, 1u);
     const auto [pass1, pass1Calls] = DrawAndProbe([&] { DrawSquare(1); });
@@ -189,7 +189,7 @@ TEST_F(MeshDrawTest, IgnoredInstanceColourAndExcludedMaterials)
 {
     LoadSquare(0, MeshMaterial::FLAG_IGNORE_INSTANCE_COLOR);
     const uint32_t white = DrawAndProbe([&] { DrawSquare(16); }).first;
-    EXPECT_EQ(white, 0xFFFFFFFFu) << "(1, 1, 1) x 1.15 clamps to white whatever the instance colour";
+    EXPECT_EQ(white, 0xFFFFFFFFu) << "white under the white sun whatever the instance colour";
     LoadSquare(0, MeshMaterial::FLAG_NO_LIT_PASSES);
     EXPECT_EQ(DrawAndProbe([&] { DrawSquare(16); }).second, 0u);
 }
@@ -294,7 +294,7 @@ TEST_F(MeshDrawTest, DrawMeshCommandsDrawThePresetAndTheEdgeLines)
         device->SetVertexDeclaration(nullptr);
     });
     EXPECT_EQ(afterMesh - before, 1u);
-    EXPECT_NEAR(Channel(pixel, 16), 147, 1) << "the square's left half is lit";
+    EXPECT_NEAR(Channel(pixel, 16), 128, 1) << "the square's left half is lit";
     EXPECT_EQ(afterLines - afterMesh, 1u) << "the template draw is the edge line list";
     EXPECT_FALSE(m_log.Contains("Render command 66"));
 }

@@ -214,7 +214,7 @@ protected:
     }
     SFXContext& Play(SFXDefinition& definition)
     {
-        SFXContext* context = new SFXContext(m_renderer, nullptr);
+        SFXContext* context = new SFXContext(m_renderer, nullptr, 0, false);
         context->Init(definition, Matrix::ONE, false, 0);
         m_contexts.push_back(context);
         return *context;
@@ -311,6 +311,7 @@ TEST_F(SFXDefinitionTest, EditsAndDeletionsReinitialiseEveryPlayingContext)
     b->passBits = 64;
     b->OnPropertyChanged(nullptr);
     EXPECT_EQ(b->loads, std::vector<bool>{true});
+    m_renderer.SubmitCommands(true);
     EXPECT_EQ(first.GetElementContextCount(), 4);
     EXPECT_EQ(second.GetElementContextCount(), 4);
     EXPECT_EQ(definition.GetPassBits(), 0u);
@@ -325,6 +326,7 @@ TEST_F(SFXDefinitionTest, EditsAndDeletionsReinitialiseEveryPlayingContext)
     ASSERT_EQ(definition.GetElements().Count(), 2);
     EXPECT_EQ(definition.GetElements()[0], a);
     EXPECT_EQ(definition.GetElements()[1], c);
+    m_renderer.SubmitCommands(true);
     EXPECT_EQ(second.GetElementContextCount(), 2);
 
     // A released context leaves the list; the other keeps playing the definition.
@@ -334,6 +336,7 @@ TEST_F(SFXDefinitionTest, EditsAndDeletionsReinitialiseEveryPlayingContext)
     EXPECT_EQ(second.GetNextOfDefinition(), nullptr);
     definition.AddElement(new RecordingElement);
     definition.ReinitContexts(true);
+    m_renderer.SubmitCommands(true);
     EXPECT_EQ(second.GetElementContextCount(), 3);
 }
 

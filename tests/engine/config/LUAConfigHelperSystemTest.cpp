@@ -54,10 +54,11 @@ TEST_F(LUAConfigHelperSystemTest, SeriousSettingsRequestTheConfiguredModeAndTheS
     gGameConfig.m_fullScreenMode = true;
     // A playing effect is re-initialised: it takes up an element added since it started.
     SFXDefinition definition;
-    SFXContext* effect = new SFXContext(*gNorvexEngine.GetRenderer(), nullptr);
+    SFXContext* effect = new SFXContext(*gNorvexEngine.GetRenderer(), nullptr, 0, false);
     effect->Init(definition, Matrix::ONE, false, 0);
     definition.AddElement(new SFXElementDefinition);
     gConfigHelper.ApplySeriousGFXSettings();
+    gNorvexEngine.GetRenderer()->SubmitCommands(true);
     EXPECT_EQ(effect->GetElementContextCount(), 1);
     effect->Destroy();
     bool fullScreen = false;

@@ -1,4 +1,5 @@
-// Pixel probes of the lit mesh program (data/shaders/MeshSolid.hlsl): Lambert over ambient, the
+// Pixel probes of the lit mesh program (data/shaders/MeshSolid.hlsl): the sun between its side and
+// secondary colours, the
 // constant colour, the texture transform, two-sided back faces, the deferred normal and skinning.
 #include "GpuRasterTestSupport.h"
 
@@ -51,10 +52,11 @@ protected:
         SetVertex("TextureTransform", {1, 1, 0, 0});
         if (std::find(defines.begin(), defines.end(), "DEFERRED") != defines.end())
             return;
-        // Light travelling down -z (towards a surface facing +z): colour 0.5, ambient 0.25.
-        SetPixel("LightDirection", {0, 0, -1, 0});
-        SetPixel("LightColor", {0.5f, 0.5f, 0.5f, 1});
-        SetPixel("AmbientColor", {0.25f, 0.25f, 0.25f, 1});
+        // The sun towards +z (a surface facing +z faces it): sun 0.75, side and secondary 0.25.
+        SetPixel("SunDirection", {0, 0, 1, 0});
+        SetPixel("SunColor", {0.75f, 0.75f, 0.75f, 1});
+        SetPixel("SideColor", {0.25f, 0.25f, 0.25f, 1});
+        SetPixel("SecondaryColor", {0.25f, 0.25f, 0.25f, 1});
     }
     void SetVertex(const char* name, std::initializer_list<float> v)
     {
@@ -78,14 +80,14 @@ protected:
     gpu::GpuVertexDeclaration* m_meshDeclaration = nullptr;
 };
 
-TEST_F(MeshProgramTest, LambertLightsByTheAngleOverTheAmbientTerm)
+TEST_F(MeshProgramTest, TheSunLightsByTheAngleFromTheSideColour)
 {
     struct Case
     {
         float normal[3];
         uint32_t expected; // ARGB at a covered pixel
     };
-    // 255 x (0.25 + 0.5 x cos): facing the light 0.75, at 60 degrees 0.5, edge-on and away 0.25.
+    // 255 x (0.25 + 0.5 x cos): facing the sun 0.75, at 60 degrees 0.5, edge-on and away 0.25.
     const Case cases[] = {
         {{0, 0, 1}, 0xFFBFBFBF},
         {{0, 0.8660254f, 0.5f}, 0xFF808080},
@@ -100,6 +102,33 @@ TEST_F(MeshProgramTest, LambertLightsByTheAngleOverTheAmbientTerm)
         DrawTriangle(c.normal[0], c.normal[1], c.normal[2]);
         EXPECT_EQ(Probe(12, 8), c.expected) << c.normal[0] << " " << c.normal[1] << " " << c.normal[2];
         EXPECT_EQ(Probe(50, 20), 0xFF000000u) << "outside the triangle";
+    }
+}
+
+TEST_F(MeshProgramTest, FacesTurnedAwayBlendTowardsTheSecondaryColourAndWrapWidensTheSun)
+{
+    struct Case
+    {
+        float wrap;
+        float normal[3];
+        uint32_t expected;
+    };
+    // Side 0.25 (0x40), sun 0.75 (0xBF), secondary 1.0 (0xFF); d' = (d + wrap) / (1 + wrap).
+    const Case cases[] = {
+        {0.0f, {0, 0, -1}, 0xFFFFFFFF},            // d' = -1: the secondary colour
+        {0.0f, {0, 0.8660254f, -0.5f}, 0xFF9F9F9F}, // d' = -0.5: half way from side to secondary
+        {1.0f, {0, 0, -1}, 0xFF404040},            // wrap 1 turns the far side into the side band
+        {1.0f, {1, 0, 0}, 0xFF808080},             // edge-on with wrap 1: d' = 0.5
+        {1.0f, {0, 0, 1}, 0xFFBFBFBF},             // facing the sun stays the sun colour
+    };
+    for (const Case& c : cases)
+    {
+        ClearTarget(0xFF000000);
+        Use({});
+        SetPixel("SecondaryColor", {1, 1, 1, 1});
+        SetPixel("SunDirection", {0, 0, 1, c.wrap});
+        DrawTriangle(c.normal[0], c.normal[1], c.normal[2]);
+        EXPECT_EQ(Probe(12, 8), c.expected) << c.wrap << ": " << c.normal[0] << " " << c.normal[1] << " " << c.normal[2];
     }
 }
 

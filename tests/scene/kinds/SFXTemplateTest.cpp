@@ -157,17 +157,17 @@ TEST_F(SFXTemplatePreviewTest, APreviewIsARestartedEffectDrawnAndDestroyedOnTheR
     EntityTemplatePreview* instance = source.CreatePreviewInstance();
     auto* context = dynamic_cast<SFXContext*>(instance);
     ASSERT_NE(context, nullptr);
-    EXPECT_EQ(context->GetOwner(), &source);
+    EXPECT_EQ(context->GetEffectTemplate(), &source);
     EXPECT_EQ(context->GetDefinition(), &source.GetDefinition());
     EXPECT_EQ(source.GetDefinition().GetFirstContext(), context);
-    EXPECT_EQ(context->GetElementContextCount(), 2);
+    EXPECT_EQ(context->GetRenderingFlags(), SFXContext::kFlagNoGrid);
     Matrix placed = Matrix::ONE;
     placed.rows[3].Set(4.0f, 5.0f, 6.0f, 1.0f);
     EXPECT_FALSE(source.DrawPreview(placed, HDRColor(), instance));
     RunOnRenderThread(m_renderer, [&](NorvexRenderer&) {
-        EXPECT_EQ(context->GetRestartCount(), 1u);
-        EXPECT_EQ(context->GetLastRestartFlagA(), 1);
-        EXPECT_EQ(context->GetLastRestartFlagB(), 0);
+        EXPECT_EQ(context->GetElementContextCount(), 2);
+        EXPECT_TRUE(context->IsActive());
+        EXPECT_TRUE(context->IsRegistered());
         EXPECT_FLOAT_EQ(context->GetWorld().rows[3].y, 5.0f);
         EXPECT_FLOAT_EQ(context->GetGlobal().rows[3].y, 5.0f);
         EXPECT_TRUE(context->GetLocalBounds() == kTemplatePreviewBounds);

@@ -1,0 +1,27 @@
+#include "renderer/SceneLighting.h"
+
+#include "renderer/NorvexRenderer.h"
+#include "renderer/SceneEnvironment.h"
+#include "renderer/SceneParametersWrapper.h"
+
+const SceneParametersWrapper& GetActiveSceneParameters()
+{
+    if (const SceneParametersWrapper* const active = gSceneEnvironment.GetActiveParameters())
+        return *active;
+    static const SceneParametersWrapper* const defaults = [] {
+        auto* set = new SceneParametersWrapper;
+        set->SetDefaults();
+        return set;
+    }();
+    return *defaults;
+}
+
+void UploadSceneLighting(NorvexRenderer& renderer, const SceneParametersWrapper& parameters)
+{
+    const SceneSunParameters& sun = parameters.GetSun();
+    const Vector towardsSun(-sun.lightDirection.x, -sun.lightDirection.y, -sun.lightDirection.z, sun.wrapAround);
+    const Vector light[3] = {towardsSun, sun.sunColor, sun.secondaryColor};
+    renderer.SetPixelShaderConstants(SCENE_LIGHT_SUN_DIRECTION, &light[0].x, 3);
+    renderer.SetPixelShaderConstants(SCENE_LIGHT_SIDE_COLOR, &sun.sideColor.x, 1);
+    renderer.SetTexture(kSceneCloudSampler, parameters.GetCloudTexture(), 0);
+}

@@ -1,0 +1,23 @@
+// The scene parameter set in force as the draws read it, and the scene lighting constants that lit
+// forward draws take from it. Render thread only.
+#pragma once
+
+class NorvexRenderer;
+class SceneParametersWrapper;
+
+// Pixel registers of the scene lighting.
+enum SceneLightingRegister : unsigned
+{
+    SCENE_LIGHT_SUN_DIRECTION = 200, // towards the sun; w: the wrap-around factor
+    SCENE_LIGHT_SUN_COLOR = 201,
+    SCENE_LIGHT_SECONDARY_COLOR = 202, // lights the faces turned away from the sun
+    SCENE_LIGHT_SIDE_COLOR = 205,      // the band between the sun and the secondary colour
+};
+// The sampler that takes the set's first texture (the cloud texture, whose shadows the ground
+// shaders project).
+constexpr unsigned kSceneCloudSampler = 4;
+
+// The set in force: the scene environment's, or the defaults while no environment set exists.
+const SceneParametersWrapper& GetActiveSceneParameters();
+// Uploads the set's sun and binds its cloud texture.
+void UploadSceneLighting(NorvexRenderer& renderer, const SceneParametersWrapper& parameters);

@@ -1,0 +1,482 @@
+// The playing effect: its calls, the per-frame walk on the chosen clock, finishing, bounds handed
+// to the game thread, parking, loops, carry-over, nesting limits and the element draws.
+#include "effects/SFXContext.h"
+
+#include "effects/sfx/SFXDefinition.h"
+#include "effects/sfx/SFXElementContext.h"
+#include "renderer/SceneEnvironment.h"
+#include "support/RenderThreadCall.h"
+#include "support/RendererTestBase.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace
+{
+// Records every call an element context gets.
+class ProbeContext : public SFXElementContext
+{
+public:
+    void SetSpeedMultiplier(float f) override { speed = f; }
+    void SetLifeMultiplier(float f) override { life = f; }
+    void SetSpawnRateMultiplier(float f) override { spawnRate = f; }
+    void SetSpawner(ParticleSpawner* s) override { spawner = s; }
+    void Start(uint8_t skip) override { started = skip; }
+    void FadeOutSound(float s) override { fade = s; }
+    void SetSoundMuted(uint8_t m) override { muted = m; }
+    void Stop() override { ++stops; }
+    void TakeOver(SFXElementContext& old) override { takenFrom = &old; }
+    void OnMeshTemplateChanged(const SFXElementDefinition&) override { ++meshChanges; }
+    bool IsBusy() const override { return busy; }
+
+    float speed = 1, life = 1, spawnRate = 1, fade = -1;
+    ParticleSpawner* spawner = nullptr;
+    int started = -1, muted = -1, stops = 0, meshChanges = 0;
+    SFXElementContext* takenFrom = nullptr;
+    bool busy = false;
+};
+
+struct DrawRecord
+{
+    std::string name;
+    Matrix matrix;
+    Vector color;
+    uint32_t passMask, passFlags;
+};
+
+class ProbeElement : public SFXElementDefinition
+{
+public:
+    explicit ProbeElement(const char* name, uint32_t passBits = 17) { SetDescription(name), m_passBits = passBits; }
+    SFXElementContext* CreateContext() const override { return new ProbeContext; }
+    bool IsNestedSfx() const override { return nested; }
+    bool IsDrawnInFilteredPass() const override { return filtered; }
+    void Draw(const Matrix& m, const Vector& c, SFXElementContext*, uint32_t passMask, uint32_t, uint32_t passFlags)
+        const override
+    {
+        draws.push_back({GetDescription(), m, c, passMask, passFlags});
+    }
+    EntityTemplate* GetResource() const override { return resource; }
+    void RefreshResource() override { ++refreshes; }
+    void SetOptions(bool scaleWithParent, uint32_t faceCamera)
+    {
+        GetClassProperties()->FindProperty("Scale with parent")->SetFromText(this, scaleWithParent ? "true" : "false");
+        GetClassProperties()->FindProperty("Face camera mode")->SetFromText(this, std::to_string(faceCamera).c_str());
+    }
+    TEnvelope<Vector>& Position() { return const_cast<TEnvelope<Vector>&>(GetPosition()); }
+    TEnvelope<HDRColor>& Color() { return const_cast<TEnvelope<HDRColor>&>(GetColor()); }
+
+    bool nested = false, filtered = false;
+    EntityTemplate* resource = nullptr;
+    int refreshes = 0;
+    static std::vector<DrawRecord> draws;
+};
+std::vector<DrawRecord> ProbeElement::draws;
+
+// An element that plays for `seconds` (keyed position), optionally held in a loop.
+ProbeElement* Timed(const char* name, float seconds, bool loop = false)
+{
+    auto* element = new ProbeElement(name);
+    element->Position().AddKey(Vector(0, 0, 0, 0), 0.0f, -1);
+    element->Position().AddKey(Vector(0, 0, 0, 0), seconds, -1);
+    if (loop)
+    {
+        EnvelopeLoop l;
+        l.m_end = Envelope::ToKeyTime(seconds);
+        l.m_name = NameString("Hold");
+        element->Position().GetLoops().Add(l);
+    }
+    return element;
+}
+
+class SFXContextTest : public RendererTestBase
+{
+protected:
+    void TearDown() override
+    {
+        for (SFXContext* context : m_contexts)
+            context->Release();
+        m_renderer.SubmitCommands(true);
+        m_definitions.clear();
+        ProbeElement::draws.clear();
+        RendererTestBase::TearDown();
+    }
+    // Without the scene's SFX colour unless asked, so draws see only the effect's own colours.
+    SFXContext& Play(SFXDefinition& definition, uint32_t flags = 0, bool start = true, bool nested = false,
+                     bool sceneColor = false)
+    {
+        definition.ResolveElements(false);
+        auto* context = new SFXContext(m_renderer, nullptr, flags | SFXContext::kFlagNoGrid, nested, sceneColor);
+        context->Init(definition, Matrix::ONE, false, 0);
+        if (start)
+            context->PostRestart(1, 0);
+        m_contexts.push_back(context);
+        m_renderer.SubmitCommands(true);
+        return *context;
+    }
+    // One walk with the three clocks' steps.
+    void Walk(float engine, float game, float second)
+    {
+        RunOnRenderThread(m_renderer, [&](NorvexRenderer&) { SFXContext::RenderAll(10, engine, 20, game, 30, second); });
+    }
+    ProbeContext& Probe(SFXContext& context, int32_t i)
+    {
+        return *static_cast<ProbeContext*>(context.GetElementContext(i));
+    }
+    void Presents(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            m_renderer.Present();
+        m_renderer.SubmitCommands(true);
+    }
+    SFXDefinition& Define()
+    {
+        m_definitions.push_back(std::make_unique<SFXDefinition>());
+        return *m_definitions.back();
+    }
+    std::vector<SFXContext*> m_contexts;
+    std::vector<std::unique_ptr<SFXDefinition>> m_definitions;
+};
+
+TEST_F(SFXContextTest, CallsReachEveryElementAndNamedCallsOnlyTheirNames)
+{
+    SFXDefinition& definition = Define();
+    for (const char* name : {"A", "B", "A"})
+        definition.AddElement(new ProbeElement(name));
+    SFXContext& context = Play(definition, 0, false);
+    auto* spawner = reinterpret_cast<ParticleSpawner*>(&context);
+    context.PostRestart(1, 1);
+    context.PostSetSpeedMultiplier(2.5f);
+    context.PostSetSpawnRateMultiplier(-3.0f);
+    context.PostSetSpawner(spawner);
+    context.PostFadeOutSound(0.7f, 1);
+    context.PostSetElementLocalColor("A", Vector(0.5f, 0.25f, 1, 1));
+    context.PostSetElementSpeedMultiplier("B", 4.0f);
+    context.PostSetElementLifeMultiplier("A", 6.0f);
+    context.PostSetElementLocalColor("None", Vector(0, 0, 0, 0));
+    context.PostSetPassMasks(0xF0, 0x3);
+    m_renderer.SubmitCommands(true);
+    EXPECT_TRUE(context.IsActive());
+    EXPECT_FLOAT_EQ(context.GetSpeedMultiplier(), 2.5f);
+    EXPECT_EQ(context.GetSpawnRateMultiplier(), 0.0f) << "a negative spawn rate becomes 0";
+    EXPECT_EQ(context.GetPassAndMask(), 0xF0u);
+    EXPECT_EQ(context.GetPassOrMask(), 0x3u);
+    for (int32_t i = 0; i < 3; ++i)
+    {
+        const ProbeContext& probe = Probe(context, i);
+        const bool a = i != 1;
+        EXPECT_EQ(probe.started, 1) << i;
+        EXPECT_EQ(probe.spawnRate, 0.0f) << i;
+        EXPECT_EQ(probe.spawner, spawner) << i;
+        EXPECT_FLOAT_EQ(probe.fade, 0.7f) << i;
+        EXPECT_EQ(probe.muted, 1) << i;
+        EXPECT_FLOAT_EQ(probe.speed, a ? 2.5f : 4.0f) << i;
+        EXPECT_FLOAT_EQ(probe.life, a ? 6.0f : 1.0f) << i;
+        EXPECT_FLOAT_EQ(probe.GetColor().y, a ? 0.25f : 1.0f) << i;
+    }
+    context.PostSetColor(Vector(0.1f, 0.1f, 0.1f, 0.1f));
+    context.PostSubOp1();
+    m_renderer.SubmitCommands(true);
+    EXPECT_FALSE(context.IsActive());
+    EXPECT_EQ(Probe(context, 1).stops, 1);
+    EXPECT_FLOAT_EQ(Probe(context, 1).GetColor().x, 0.1f);
+}
+
+TEST_F(SFXContextTest, TheWalkAdvancesOnTheClockTheFlagsPickTimesTheSpeed)
+{
+    struct Case
+    {
+        uint32_t flags;
+        float expected;
+    } const cases[] = {{0, 0.2f}, {SFXContext::kFlagEngineClock, 0.1f}, {SFXContext::kFlagThirdClock, 0.3f},
+                       {SFXContext::kFlagEngineClock | SFXContext::kFlagThirdClock, 0.1f}};
+    for (const Case& c : cases)
+    {
+        SFXDefinition& definition = Define();
+        definition.AddElement(Timed("T", 10.0f));
+        SFXContext& context = Play(definition, c.flags);
+        context.PostSetSpeedMultiplier(2.0f);
+        Walk(0.1f, 0.2f, 0.3f);
+        EXPECT_FLOAT_EQ(context.GetTime(), 2 * c.expected) << c.flags;
+        EXPECT_FLOAT_EQ(Probe(context, 0).GetState(SFXElementDefinition::STATE_POSITION).time, 2 * c.expected);
+        context.Release();
+        m_contexts.clear();
+    }
+}
+
+TEST_F(SFXContextTest, AnEffectFinishesWhenNoElementRunsAndAStoppedOneDoesNotMove)
+{
+    SFXDefinition& empty = Define();
+    auto* disabled = new ProbeElement("Off");
+    disabled->SetEnabled(false);
+    empty.AddElement(disabled);
+    SFXContext& idle = Play(empty);
+    EXPECT_FALSE(idle.IsFinished());
+    Walk(0, 0.1f, 0);
+    EXPECT_TRUE(idle.IsFinished());
+    EXPECT_TRUE(idle.IsActive()) << "finished is not stopped";
+    EXPECT_EQ(idle.GetElementContext(0), nullptr);
+
+    SFXDefinition& timed = Define();
+    timed.AddElement(Timed("T", 1.0f));
+    timed.AddElement(new ProbeElement("Busy"));
+    SFXContext& context = Play(timed);
+    Probe(context, 1).busy = true;
+    Walk(0, 1.5f, 0);
+    EXPECT_FALSE(context.IsFinished()) << "a busy element keeps the effect running";
+    Probe(context, 1).busy = false;
+    Walk(0, 0.1f, 0);
+    EXPECT_TRUE(context.IsFinished());
+    context.PostSubOp1();
+    m_renderer.SubmitCommands(true);
+    const float time = context.GetTime();
+    Walk(0, 1.0f, 0);
+    EXPECT_EQ(context.GetTime(), time);
+}
+
+TEST_F(SFXContextTest, BoundsArePublishedOnceTakenAndEqualTheElementBoxes)
+{
+    SFXDefinition& definition = Define();
+    definition.SetScaleForAllElements(Vector(2, 1, 1, 1));
+    auto* moved = new ProbeElement("Moved");
+    moved->Position().SetConstantValue(Vector(3, 0, 0, 1));
+    definition.AddElement(moved);
+    auto* hidden = new ProbeElement("NoBox");
+    hidden->Position().SetConstantValue(Vector(0, 50, 0, 1));
+    hidden->GetClassProperties()->FindProperty("Expands bounding box")->SetFromText(hidden, "false");
+    definition.AddElement(hidden);
+    SFXContext& context = Play(definition);
+    BoundingBox4 box;
+    EXPECT_FALSE(context.GetDynamicBounds(&box)) << "nothing published before the first update";
+    Walk(0, 0.1f, 0);
+    // The moved unit box spans x 2..4, scaled by 2 on x, then grown by 0.01.
+    ASSERT_TRUE(context.GetDynamicBounds(&box));
+    EXPECT_FLOAT_EQ(box.min.x, 3.99f);
+    EXPECT_FLOAT_EQ(box.max.x, 8.01f);
+    EXPECT_FLOAT_EQ(box.min.y, -1.01f);
+    EXPECT_FLOAT_EQ(box.max.y, 1.01f);
+    EXPECT_EQ(box.min.w, 1.0f);
+    EXPECT_FALSE(context.GetDynamicBounds(&box)) << "each box is taken once";
+
+    // Camera-facing elements grow by the cube of their farthest coordinate; an element that does
+    // not scale with its parent adds the parent's origin.
+    moved->SetOptions(false, 1);
+    Walk(0, 0.1f, 0);
+    ASSERT_TRUE(context.GetDynamicBounds(&box));
+    EXPECT_FLOAT_EQ(box.min.x, -8.01f);
+    EXPECT_FLOAT_EQ(box.max.x, 8.01f);
+    EXPECT_FLOAT_EQ(box.min.z, -4.01f);
+    EXPECT_FLOAT_EQ(box.max.y, 4.01f);
+}
+
+TEST_F(SFXContextTest, ParkingPausesLoopsAndEndsTheRestUntilTheNextDraw)
+{
+    SFXDefinition& looping = Define();
+    looping.AddElement(Timed("L", 1.0f, true));
+    SFXDefinition& once = Define();
+    once.AddElement(Timed("O", 10.0f));
+    SFXContext& loop = Play(looping, SFXContext::kFlagMayPark);
+    SFXContext& plain = Play(once, SFXContext::kFlagMayPark);
+    SFXContext& kept = Play(once, 0);
+    Walk(0, 0.1f, 0);
+    Presents(3);
+    Walk(0, 0.1f, 0);
+    EXPECT_TRUE(loop.IsRegistered()) << "three undrawn frames are allowed";
+    Presents(1);
+    Walk(0, 0.1f, 0);
+    EXPECT_FALSE(loop.IsRegistered());
+    EXPECT_TRUE(loop.IsActive());
+    EXPECT_FALSE(loop.IsFinished());
+    EXPECT_FALSE(plain.IsRegistered());
+    EXPECT_FALSE(plain.IsActive());
+    EXPECT_TRUE(plain.IsFinished());
+    EXPECT_TRUE(kept.IsRegistered());
+    const float paused = loop.GetTime();
+    Walk(0, 0.5f, 0);
+    EXPECT_EQ(loop.GetTime(), paused);
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer&) { loop.DrawEffect(Vector(1, 1, 1, 1), 0, 0, 0); });
+    EXPECT_TRUE(loop.IsRegistered());
+    Walk(0, 0.5f, 0);
+    EXPECT_FLOAT_EQ(loop.GetTime(), paused + 0.5f);
+}
+
+TEST_F(SFXContextTest, BreakingLoopsByNameOrAllAndActivatingThemAgain)
+{
+    SFXDefinition& definition = Define();
+    definition.AddElement(Timed("A", 1.0f, true));
+    definition.AddElement(Timed("B", 1.0f, true));
+    SFXContext& context = Play(definition);
+    Walk(0, 0.5f, 0);
+    context.PostBreakLoop("Other");
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(Probe(context, 0).GetState(SFXElementDefinition::STATE_POSITION).loop, 0u);
+    context.PostBreakLoop("Hold");
+    m_renderer.SubmitCommands(true);
+    // Past the one released loop, in both elements that hold it.
+    EXPECT_EQ(Probe(context, 0).GetState(SFXElementDefinition::STATE_POSITION).loop, 1u);
+    EXPECT_EQ(Probe(context, 1).GetState(SFXElementDefinition::STATE_POSITION).loop, 1u);
+    EXPECT_TRUE(context.IsActive()) << "a context in the walk finishes through its update";
+    Walk(0, 1.0f, 0);
+    EXPECT_TRUE(context.IsFinished());
+    context.PostActivateLoop(nullptr);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(Probe(context, 1).GetState(SFXElementDefinition::STATE_POSITION).time, 0.0f);
+    EXPECT_EQ(Probe(context, 1).GetState(SFXElementDefinition::STATE_POSITION).loop, 0u);
+
+    // Outside the walk, releasing the last loop ends the effect at once.
+    SFXContext& nested = Play(definition, 0, true, true);
+    EXPECT_FALSE(nested.IsRegistered());
+    nested.PostBreakLoop(nullptr);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(Probe(nested, 1).GetState(SFXElementDefinition::STATE_POSITION).loop, Envelope::kNoLoop);
+    EXPECT_FALSE(nested.IsActive());
+    EXPECT_TRUE(nested.IsFinished());
+}
+
+TEST_F(SFXContextTest, ReinitialisingCarriesStatesOverOnlyWhenAskedAndCountsMatch)
+{
+    SFXDefinition& definition = Define();
+    definition.AddElement(Timed("A", 5.0f));
+    definition.AddElement(Timed("B", 5.0f));
+    SFXContext& context = Play(definition);
+    Walk(0, 1.5f, 0);
+    SFXElementContext* const old = context.GetElementContext(1);
+    context.Init(definition, Matrix::ONE, true, 0);
+    m_renderer.SubmitCommands(true);
+    EXPECT_FLOAT_EQ(Probe(context, 1).GetState(SFXElementDefinition::STATE_POSITION).time, 1.5f);
+    EXPECT_EQ(Probe(context, 1).takenFrom, old);
+    EXPECT_EQ(context.GetTime(), 0.0f);
+    context.Init(definition, Matrix::ONE, false, 0);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(Probe(context, 1).GetState(SFXElementDefinition::STATE_POSITION).time, 0.0f);
+    EXPECT_EQ(Probe(context, 1).takenFrom, nullptr);
+    Walk(0, 1.0f, 0);
+    definition.AddElement(Timed("C", 5.0f));
+    definition.ResolveElements(false);
+    context.Init(definition, Matrix::ONE, true, 0);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(Probe(context, 0).GetState(SFXElementDefinition::STATE_POSITION).time, 0.0f)
+        << "a changed element count carries nothing over";
+}
+
+TEST_F(SFXContextTest, ANestedContextRefusesNestedElementsOncePerInitialisation)
+{
+    SFXDefinition& definition = Define();
+    auto* first = new ProbeElement("N1");
+    first->nested = true;
+    auto* second = new ProbeElement("N2");
+    second->nested = true;
+    definition.AddElement(first);
+    definition.AddElement(new ProbeElement("Q"));
+    definition.AddElement(second);
+    SFXContext& top = Play(definition);
+    EXPECT_NE(top.GetElementContext(0), nullptr) << "a top-level effect may nest";
+    m_log.Clear();
+    SFXContext& nested = Play(definition, 0, true, true);
+    EXPECT_EQ(nested.GetElementContext(0), nullptr);
+    EXPECT_NE(nested.GetElementContext(1), nullptr);
+    EXPECT_EQ(nested.GetElementContext(2), nullptr);
+    const char* const message = "SFXes with nested SFXes with nested SFXes are not allowed! Don't be silly...";
+    size_t count = 0;
+    for (const CapturedMessage& m : m_log.Messages())
+        count += m.text.find(message) != std::string::npos && m.kind == CONSOLE_ERROR && m.channel == 2;
+    EXPECT_EQ(count, 1u);
+}
+
+TEST_F(SFXContextTest, DrawsFilterByPassViewAndAlphaAndCombineTheColours)
+{
+    SFXDefinition& definition = Define();
+    auto* quad = new ProbeElement("Quad", 0x11);
+    quad->Color().SetConstantValue(HDRColor(255, 255, 255, 51));
+    quad->Position().SetConstantValue(Vector(1, 0, 0, 1));
+    definition.AddElement(quad);
+    auto* light = new ProbeElement("Light", 0x2);
+    definition.AddElement(light);
+    auto* clear = new ProbeElement("Clear", 0x11);
+    clear->Color().SetConstantValue(HDRColor(255, 255, 255, 0));
+    definition.AddElement(clear);
+    auto* combat = new ProbeElement("Combat", 0x11);
+    combat->GetClassProperties()->FindProperty("Visible in tactical view")->SetFromText(combat, "false");
+    definition.AddElement(combat);
+    SFXContext& context = Play(definition);
+    Matrix world;
+    world.LoadUniformScale(3.0f);
+    world.rows[3] = Vector(0, 0, 10, 1);
+    context.SetTransformAndBounds(world, world, false, BoundingBox4::UNITCUBE3D);
+    context.PostSetElementLocalColor("Quad", Vector(1, 0.5f, 1, 1));
+    Walk(0, 0.1f, 0);
+    auto drawn = [&](uint32_t passFlags, uint32_t passMask) {
+        ProbeElement::draws.clear();
+        RunOnRenderThread(m_renderer, [&](NorvexRenderer&) {
+            context.DrawEffect(Vector(1, 1, 0.5f, 1), passFlags, passMask, 0);
+        });
+        std::string names;
+        for (const DrawRecord& r : ProbeElement::draws)
+            names += r.name + " ";
+        return names;
+    };
+    EXPECT_EQ(drawn(0, 0x1), "Quad Combat ");
+    ASSERT_EQ(ProbeElement::draws.size(), 2u);
+    const DrawRecord& q = ProbeElement::draws[0];
+    // The local offset is scaled by the parent: x = 1 x 3; the parent moves z to 10.
+    EXPECT_FLOAT_EQ(q.matrix.rows[3].x, 3.0f);
+    EXPECT_FLOAT_EQ(q.matrix.rows[3].z, 10.0f);
+    EXPECT_FLOAT_EQ(q.matrix.At(0, 0), 3.0f);
+    EXPECT_FLOAT_EQ(q.color.y, 0.5f) << "colour x element colour x draw colour";
+    EXPECT_FLOAT_EQ(q.color.z, 0.5f);
+    EXPECT_FLOAT_EQ(q.color.w, 0.2f);
+    EXPECT_EQ(drawn(0, 0x2), "Light ");
+    EXPECT_EQ(drawn(0x1000, 0x11), "Quad ") << "tactical view";
+    EXPECT_EQ(drawn(0x1, 0xFF), "") << "pass flag 1 draws nothing";
+    EXPECT_EQ(drawn(0x10, 0xFF), "") << "the filtered pass takes only elements that ask for it";
+    quad->filtered = true;
+    EXPECT_EQ(drawn(0x10, 0xFF), "Quad ");
+    // The masks apply before the filters: OR-ing flag 1 silences every draw.
+    context.PostSetPassMasks(0xFFFFFFFFu, 0x1);
+    EXPECT_EQ(drawn(0, 0xFF), "");
+    EXPECT_EQ(ProbeElement::draws.size(), 0u);
+    context.PostSetPassMasks(0xFFFFFFFFu, 0);
+    // Without its parent's scale an element keeps unit axes.
+    quad->SetOptions(false, 0);
+    drawn(0, 0x1);
+    EXPECT_FLOAT_EQ(ProbeElement::draws[0].matrix.At(0, 0), 1.0f);
+    EXPECT_FLOAT_EQ(ProbeElement::draws[0].matrix.rows[3].x, 1.0f);
+    context.PostSubOp1();
+    EXPECT_EQ(drawn(0, 0xFF), "") << "a stopped effect draws nothing";
+
+    // With the template's switch and the element's, the scene's SFX colour multiplies in.
+    SFXContext& scene = Play(definition, 0, true, false, true);
+    scene.SetTransformAndBounds(world, world, false, BoundingBox4::UNITCUBE3D);
+    Walk(0, 0.1f, 0);
+    ProbeElement::draws.clear();
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer&) { scene.DrawEffect(Vector(1, 1, 1, 1), 0, 0x2, 0); });
+    ASSERT_EQ(ProbeElement::draws.size(), 1u);
+    const SceneParametersWrapper* const active = gSceneEnvironment.GetActiveParameters();
+    EXPECT_FLOAT_EQ(ProbeElement::draws[0].color.y, active != nullptr ? active->GetShading().sfxColorMultiplier.y : 1.0f);
+}
+
+TEST_F(SFXContextTest, NamesTooLongForOneCommandAreRefusedAndMeshChangesReachTheirElement)
+{
+    SFXDefinition& definition = Define();
+    auto* mesh = new ProbeElement("Mesh");
+    int token = 0;
+    mesh->resource = reinterpret_cast<EntityTemplate*>(&token);
+    definition.AddElement(new ProbeElement("Other"));
+    definition.AddElement(mesh);
+    SFXContext& context = Play(definition);
+    const std::string name(5000, 'x');
+    context.PostSetElementLocalColor(name.c_str(), Vector(0, 0, 0, 0));
+    context.PostBreakLoop(name.c_str());
+    m_renderer.SubmitCommands(true);
+    EXPECT_TRUE(m_log.Contains("SFX element name of 4089 bytes does not fit a render command", CONSOLE_ERROR));
+    EXPECT_EQ(Probe(context, 0).GetColor().x, 1.0f);
+    context.PostSubOp16(mesh->resource);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(mesh->refreshes, 1);
+    EXPECT_EQ(Probe(context, 1).meshChanges, 1);
+    EXPECT_EQ(Probe(context, 0).meshChanges, 0);
+}
+} // namespace

@@ -13,8 +13,9 @@ float Mix(float from, float to, float t)
 
 Vector Mix(const Vector& from, const Vector& to, float t)
 {
-    const float k = 1.0f - t;
-    return Vector(from.x * k + to.x * t, from.y * k + to.y * t, from.z * k + to.z * t, from.w * k + to.w * t);
+    Vector out;
+    out.SetSimd(_mm_add_ps(_mm_mul_ps(from.Simd(), _mm_set1_ps(1.0f - t)), _mm_mul_ps(to.Simd(), _mm_set1_ps(t))));
+    return out;
 }
 
 // (0, 0, 1, 0) turned about X by the pitch, then about Y by the yaw.

@@ -2,6 +2,8 @@
 
 #include "core/console/GameConsole.h"
 #include "platform/gpu/GpuDevice.h"
+#include "renderer/RendererObjectHandle.h"
+#include "renderer/jobs/TextureHolder.h"
 
 #include <cstring>
 
@@ -63,7 +65,7 @@ bool UIQuadGeometry::Create(gpu::GpuDevice* device)
         device->CreateVertexDeclaration(kUnitQuadElements, &m_unitQuadDeclaration) != gpu::kOk ||
         device->CreateVertexBuffer(sizeof(kUnitQuad), gpu::kUsageWriteOnly, 0, gpu::kPoolManaged, &m_unitQuad) !=
             gpu::kOk ||
-        m_unitQuad->Lock(0, 0, &locked, 0) != gpu::kOk)
+        m_unitQuad->Lock(0, 0, &locked, 0) != gpu::kOk || !CreateUserImages(device))
     {
         gConsole.Error(CONSOLE_CHANNEL_RENDER, "UIQuadGeometry: the shared UI geometry could not be created");
         Release();
@@ -74,9 +76,27 @@ bool UIQuadGeometry::Create(gpu::GpuDevice* device)
     return true;
 }
 
+bool UIQuadGeometry::CreateUserImages(gpu::GpuDevice* device)
+{
+    const uint32_t edges[2] = {kSmallUserImageEdge, kLargeUserImageEdge};
+    for (uint32_t i = 0; i < 2; ++i)
+    {
+        m_userImages[i] = new TextureHolder();
+        if (!m_userImages[i]->Create(device, edges[i], edges[i], 1, 0, gpu::kFormatA8R8G8B8, gpu::kPoolManaged))
+            return false;
+    }
+    return true;
+}
+
 void UIQuadGeometry::Release()
 {
     gpu::SafeRelease(m_quadDeclaration);
     gpu::SafeRelease(m_unitQuadDeclaration);
     gpu::SafeRelease(m_unitQuad);
+    for (TextureHolder*& holder : m_userImages)
+    {
+        if (holder != nullptr)
+            holder->Release();
+        RendererObjectHandle::Release(holder);
+    }
 }

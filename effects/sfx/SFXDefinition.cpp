@@ -9,10 +9,12 @@ namespace
 {
 constexpr uint32_t kScaleForAllFlags = 0x40;
 
-// Nothing the render thread runs may still read data that is about to change.
+// Nothing the render thread runs may still read data that is about to change. Only the game
+// thread writes the stream: a template body loading on the resource thread has nothing to drain
+// there (the effects it is for start once it is loaded).
 void DrainRenderStream()
 {
-    if (gRenderer != nullptr)
+    if (gRenderer != nullptr && gRenderer->IsGameThread())
         gRenderer->SubmitCommands(true);
 }
 

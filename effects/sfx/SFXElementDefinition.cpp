@@ -54,7 +54,8 @@ SFXElementDefinition::SFXElementDefinition()
 
 void SFXElementDefinition::OnBeforePropertiesChanged()
 {
-    if (m_owner != nullptr && gRenderer != nullptr)
+    // Only the game thread writes the render stream (and so may drain it).
+    if (m_owner != nullptr && gRenderer != nullptr && gRenderer->IsGameThread())
         gRenderer->SubmitCommands(true);
 }
 

@@ -1,6 +1,8 @@
 #include "effects/sfx/SFXEmbeddedSfxElementDefinition.h"
 
+#include "effects/SFXContext.h"
 #include "effects/sfx/SFXDefinition.h"
+#include "effects/sfx/SFXEmbeddedSfxElementContext.h"
 #include "effects/sfx/SFXElementKinds.h"
 #include "scene/kinds/SFXTemplate.h"
 
@@ -45,6 +47,20 @@ void SFXEmbeddedSfxElementDefinition::ResolveResources(bool load)
         m_depthPass = definition.GetDepthPassByte();
         m_flag32 = definition.GetFlag32Byte();
     }
+}
+
+SFXElementContext* SFXEmbeddedSfxElementDefinition::CreateContext() const
+{
+    return new SFXEmbeddedSfxElementContext;
+}
+
+void SFXEmbeddedSfxElementDefinition::Draw(const Matrix& matrix, const Vector& color, SFXElementContext* context,
+                                           uint32_t passMask, uint32_t extra, uint32_t passFlags) const
+{
+    (void)matrix;
+    SFXContext* const nested = context != nullptr ? context->GetNestedContext() : nullptr;
+    if (nested != nullptr)
+        nested->DrawEffect(color, passFlags, passMask, extra);
 }
 
 void SFXEmbeddedSfxElementDefinition::ReleaseResources(uint32_t flag)

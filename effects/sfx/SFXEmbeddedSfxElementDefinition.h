@@ -21,6 +21,10 @@ public:
     void PreloadResources() override;
     void SetResourceFlags(uint32_t flags) override;
     bool IsNestedSfx() const override { return true; }
+    SFXElementContext* CreateContext() const override;
+    // The nested effect draws in the pass with the element's colour.
+    void Draw(const Matrix& matrix, const Vector& color, SFXElementContext* context, uint32_t passMask,
+              uint32_t extra, uint32_t passFlags) const override;
 
     const SimpleGUID& GetSFXTemplateGUID() const { return m_templateGUID; }
     void SetSFXTemplateGUID(const SimpleGUID& guid) { m_templateGUID = guid; }

@@ -75,6 +75,8 @@ void SFXMeshElementContext::Init(const SFXElementDefinition& definition, const M
         return;
     AnimationParams params;
     params.AnimationIndex = index;
+    // An effect's mesh has no entity to play the animation's sounds at.
+    params.Flags &= ~uint32_t(ANIMFLAG_SOUNDS);
     m_animator = std::make_unique<MeshAnimator>(nullptr, skeleton->GetSkinMatrixCount(),
                                                 std::max<uint32_t>(1, uint32_t(skeleton->GetTreeNodes().size())));
     auto animation = std::make_unique<XSIAnimation>(static_cast<ResourceAnimation*>(clip), params, preset, mesh, index);

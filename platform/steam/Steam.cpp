@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -10,6 +11,13 @@ namespace steam
 {
 namespace
 {
+struct Image
+{
+    uint32_t width = 0;
+    uint32_t height = 0;
+    std::vector<uint8_t> rgba;
+};
+
 struct Service
 {
     std::mutex mutex;
@@ -23,6 +31,7 @@ struct Service
     RemoteStorage remoteStorage;
     std::vector<std::function<void()>> callbacks;
     uint32_t runCount = 0;
+    std::map<int32_t, Image> images;
 };
 
 Service& GetService()
@@ -56,6 +65,31 @@ uint32_t Utils::GetAppID() const
     return GetTestSettings().appId;
 }
 
+bool Utils::GetImageSize(int32_t image, uint32_t* width, uint32_t* height) const
+{
+    Service& service = GetService();
+    std::lock_guard<std::mutex> lock(service.mutex);
+    const auto found = service.images.find(image);
+    if (found == service.images.end())
+        return false;
+    if (width != nullptr)
+        *width = found->second.width;
+    if (height != nullptr)
+        *height = found->second.height;
+    return true;
+}
+
+bool Utils::GetImageRGBA(int32_t image, uint8_t* buffer, uint32_t bufferBytes) const
+{
+    Service& service = GetService();
+    std::lock_guard<std::mutex> lock(service.mutex);
+    const auto found = service.images.find(image);
+    if (found == service.images.end() || buffer == nullptr || bufferBytes < found->second.rgba.size())
+        return false;
+    std::memcpy(buffer, found->second.rgba.data(), found->second.rgba.size());
+    return true;
+}
+
 const char* Apps::GetCurrentGameLanguage() const
 {
     const char* language = std::getenv("NORVEX_STEAM_LANGUAGE");
@@ -87,6 +121,20 @@ TestSettings GetTestSettings()
     Service& service = GetService();
     std::lock_guard<std::mutex> lock(service.mutex);
     return service.settings;
+}
+
+void SetTestImage(int32_t image, uint32_t width, uint32_t height, std::vector<uint8_t> rgba)
+{
+    Service& service = GetService();
+    std::lock_guard<std::mutex> lock(service.mutex);
+    if (rgba.empty())
+    {
+        service.images.erase(image);
+        return;
+    }
+    // Only whole images are kept: a short pixel list would make every copy read past its end.
+    rgba.resize(size_t(width) * height * 4, 0);
+    service.images[image] = Image{width, height, std::move(rgba)};
 }
 
 bool Init()

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace steam
 {
@@ -28,11 +29,16 @@ private:
     WarningHook m_hook = nullptr;
 };
 
-// Utilities: the application id.
+// Utilities: the application id and the user images (pictures of users, by image id).
 class Utils
 {
 public:
     uint32_t GetAppID() const;
+    // The size in pixels of an image; false for an unknown image id.
+    bool GetImageSize(int32_t image, uint32_t* width, uint32_t* height) const;
+    // Copies the image as RGBA bytes (4 per pixel, rows top down); false for an unknown image or a
+    // buffer smaller than width x height x 4 bytes, which is then left alone.
+    bool GetImageRGBA(int32_t image, uint8_t* buffer, uint32_t bufferBytes) const;
 };
 
 // The signed-in user.
@@ -77,6 +83,9 @@ struct TestSettings
 };
 void SetTestSettings(const TestSettings& settings);
 TestSettings GetTestSettings();
+// Makes an image known under an id above 0 (RGBA bytes, width x height x 4 of them); an empty
+// pixel list forgets the id. Images stay across Init and Shutdown.
+void SetTestImage(int32_t image, uint32_t width, uint32_t height, std::vector<uint8_t> rgba);
 
 // True when the service was reached; the interfaces exist only between Init and Shutdown.
 bool Init();

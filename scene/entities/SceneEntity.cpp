@@ -97,7 +97,7 @@ void SceneParametersEntity::Activate(uint32_t flags, float seconds)
     if ((flags & kResetEnvironmentFirst) != 0)
         gSceneEnvironment.BlendToParameters(nullptr, 0, 0.0f);
     if (SceneParametersTemplate* const parameters = ParametersTemplateOf(this))
-        parameters->Activate(flags, seconds);
+        parameters->BlendTo(flags, seconds);
 }
 
 void SceneParametersEntity::DeactivateOverrideParams()
@@ -120,5 +120,5 @@ void SceneParametersEntity::ChangeTemplate(EntityTemplate* entityTemplate)
     if (gEntityManager.GetActiveSceneParamsEntity() != this)
         return;
     if (SceneParametersTemplate* const parameters = ParametersTemplateOf(this))
-        parameters->Activate(0, 0.0f);
+        parameters->BlendTo(0, 0.0f);
 }

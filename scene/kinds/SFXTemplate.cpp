@@ -38,8 +38,10 @@ SFXTemplate::SFXTemplate() : m_definition(new SFXDefinition)
 
 SFXTemplate::~SFXTemplate()
 {
-    // Effects playing on the render thread read the definition until every posted command ran.
-    if (gRenderer != nullptr)
+    // Effects playing on the render thread read the definition until every posted command ran. Only
+    // the game thread writes (and drains) the stream; the resource thread evicts a template only
+    // once no entity uses it, after the game thread submitted the releases of its effects.
+    if (gRenderer != nullptr && gRenderer->IsGameThread())
         gRenderer->SubmitCommands(true);
     m_definition->ReleaseElementResources(0);
     delete m_definition;

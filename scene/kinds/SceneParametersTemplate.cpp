@@ -276,7 +276,7 @@ void SceneParametersTemplate::OnPostLoad(uint32_t flags)
     RebuildWrapper((flags & kPostLoadNoWait) == 0);
 }
 
-void SceneParametersTemplate::Activate(uint32_t flags, float seconds)
+void SceneParametersTemplate::BlendTo(uint32_t flags, float seconds)
 {
     if (m_wrapper != nullptr)
         gSceneEnvironment.BlendToParameters(m_wrapper, flags, seconds < 0.0f ? m_attackTime : seconds);

@@ -37,7 +37,7 @@ public:
     void OnPostLoad(uint32_t flags) override;
 
     // Blends the scene environment to this set; a negative time blends over "Attack time".
-    void Activate(uint32_t flags, float seconds);
+    void BlendTo(uint32_t flags, float seconds);
     // Copies this set into the scene environment's override set.
     void SetAsOverride();
     // Releases the textures, replaces the render-side set with a new one filled from the properties.

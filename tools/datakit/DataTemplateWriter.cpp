@@ -68,12 +68,36 @@ bool SetInterpolation(Envelope& envelope, const std::string& value, std::string&
     return false;
 }
 
-// "Name = value; Name = value" of a base element appended to the definition.
+std::string Trim(const std::string& text)
+{
+    const size_t first = text.find_first_not_of(" \t");
+    const size_t last = text.find_last_not_of(" \t");
+    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
+// "[Kind:] Name = value; Name = value": an element of the kind (a class derived from
+// "SFXElementDefinition", the base element without one) appended to the definition.
 bool AddSFXElement(SFXDefinition& definition, const std::string& value, std::string& error)
 {
     std::string lines = value;
+    std::unique_ptr<SFXElementDefinition> element;
+    const size_t colon = lines.find(':');
+    const size_t equals = lines.find('=');
+    if (colon != std::string::npos && (equals == std::string::npos || colon < equals))
+    {
+        const std::string kind = Trim(lines.substr(0, colon));
+        std::unique_ptr<RTTIPolyBaseClass> made(RTTIClassRegistry::CreateObject(kind.c_str()));
+        if (dynamic_cast<SFXElementDefinition*>(made.get()) == nullptr)
+        {
+            error = "\"" + kind + "\" is not an effect element kind";
+            return false;
+        }
+        element.reset(static_cast<SFXElementDefinition*>(made.release()));
+        lines = lines.substr(colon + 1);
+    }
+    else
+        element.reset(new SFXElementDefinition);
     std::replace(lines.begin(), lines.end(), ';', '\n');
-    std::unique_ptr<SFXElementDefinition> element(new SFXElementDefinition);
     if (!RecordFromText(*element, lines, error))
         return false;
     element->SetOwner(&definition);

@@ -19,7 +19,8 @@ namespace DataTemplateWriter
 // ("seconds x y z w" for vector envelopes, "seconds r g b a multiplier" for colour envelopes),
 // "--loop" ("name start end", seconds) and "--interpolation" ("None", "Linear", "CubicBezier") for
 // either envelope kind, "--definition" ("Name = value" of an effect's definition) and
-// "--sfx-element" ("Name = value; Name = value", a base element appended to an effect),
+// "--sfx-element" ("[Kind:] Name = value; Name = value", an element of the kind, the base element
+// without one, appended to an effect),
 // "--element" (compound templates and their kinds; see CompoundTemplateWriter::AddElementOption).
 using Option = std::pair<std::string, std::string>;
 

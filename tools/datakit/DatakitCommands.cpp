@@ -36,7 +36,7 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
                           "[--transition \"from to animation\"]... [--mesh P] [--particles P] "
                           "[--system \"Name = value\"]... [--tree NAME]... "
                           "[--key \"seconds values\"]... [--loop \"name start end\"]... [--interpolation MODE] "
-                          "[--definition \"Name = value\"]... [--sfx-element \"Name = value; ...\"]... "
+                          "[--definition \"Name = value\"]... [--sfx-element \"[Kind:] Name = value; ...\"]... "
                           "[--element \"name template [x y z] [words]\"]...",
          &RunDataTemplateCommand},
         {"strings", "strings <table.tsv> <out L01n.bin>", &RunStringsCommand},

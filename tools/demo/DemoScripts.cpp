@@ -62,7 +62,7 @@ DemoPrint("Demo main script loaded")
 
 const char* const kField = R"LUA(-- DemoField: marker boxes spawned from a template walk in circles in front of the camera, below
 -- eye level; a sentry runs its behaviour tree;
--- sparks fly from a particle template;
+-- sparks fly from a particle template; an effect of every element kind bursts;
 -- a tone plays; after two seconds of game time the demo moves on to the outpost.
 DemoPrint("Demo: DemoField script runs")
 gDemo.markers = {}
@@ -108,6 +108,8 @@ gGame:SetActiveUIScreen(gDemo.screen)
 DemoPrint("Demo: a UI screen shows over the scene")
 gDemo.sparks = gEntityManager:CreateEntityInGame("templates/Demo/Sparks", nil, Matrix.ONE, 0)
 DemoPrint("Demo: sparks " .. (gDemo.sparks ~= nil and "fly from their particle template" or "are missing"))
+gDemo.burst = gEntityManager:CreateEntityInGame("templates/Demo/Burst", nil, Matrix.ONE, 0)
+DemoPrint("Demo: an effect " .. (gDemo.burst ~= nil and "bursts with a glow, sparks, a light, a mesh and a nested glow" or "is missing"))
 gDemo.tone = gSoundEngine:PlaySystemSound("tone.ogg")
 DemoPrint("Demo: playing tone.ogg as sound " .. tostring(gDemo.tone))
 

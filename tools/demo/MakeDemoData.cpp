@@ -24,6 +24,7 @@
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/kinds/MeshTemplate.h"
 #include "scene/kinds/ParticleTemplate.h"
+#include "scene/kinds/SFXTemplate.h"
 #include "scene/templates/TemplateManager.h"
 #include "tools/datakit/AnimationFileWriter.h"
 #include "tools/datakit/MeshTemplateWriter.h"
@@ -90,6 +91,58 @@ bool AddRecord(DataRoot& data, const char* folder, const char* path, RTTIPolyBas
         return false;
     data.AddFile(folder, path, std::string(reinterpret_cast<const char*>(record.Data()), size_t(record.Count())));
     return true;
+}
+
+// An effect template of the given elements ("--sfx-element" values) with its stub; false (told)
+// when the kit refuses a value.
+bool AddEffectTemplate(DataRoot& data, std::vector<TemplateStubEntry>& entries, const char* name, uint8_t guidByte,
+                       const std::vector<std::string>& elements)
+{
+    TemplateStubEntry entry;
+    entry.folder = "templates/Demo";
+    entry.name = name;
+    entry.guid = GuidOf({"Demo", name, guidByte});
+    entry.typeId = SFXTemplate::kTypeId;
+    entries.push_back(entry);
+    std::vector<DataTemplateWriter::Option> options = {{"--definition", "Delete timeout = 2"}};
+    for (const std::string& element : elements)
+        options.push_back({"--sfx-element", element});
+    std::string error;
+    const std::unique_ptr<EntityTemplate> body = DataTemplateWriter::MakeTemplate("SFXTemplate", options, error);
+    if (body == nullptr)
+    {
+        std::fprintf(stderr, "make-demo-data: %s\n", error.c_str());
+        return false;
+    }
+    const std::string path = std::string("Demo/") + name;
+    data.AddFile("templates", path + ".BinaryTemplate",
+                 AsString(SceneWriter::BuildTemplateBody(*body, entry.guid, SFXTemplate::kTypeId)));
+    data.AddFile("templates", path + ".template", TemplateWriter::MakeStubText(entry.guid, SFXTemplate::kTypeId));
+    return true;
+}
+
+// Two effects: a glow whose atlas quad plays its four frames, and a burst that shows every kind
+// of element: a quad, the sparks, a light, the waver's mesh and the glow nested in it, restarting.
+bool AddEffects(DataRoot& data, std::vector<TemplateStubEntry>& entries)
+{
+    char sparks[SimpleGUID::kTextLength + 1];
+    char waver[SimpleGUID::kTextLength + 1];
+    char glow[SimpleGUID::kTextLength + 1];
+    GuidOf({"Demo", "Sparks", 0xD5}).ToString(sparks, sizeof(sparks));
+    GuidOf({"Demo", "Waver", 0xD4}).ToString(waver, sizeof(waver));
+    GuidOf({"Demo", "Glow", 0xD6}).ToString(glow, sizeof(glow));
+    const std::string quad = "SFXQuadElementDefinition: Description = Glow; Texture file name = Demo/Checker.dds; ";
+    return AddEffectTemplate(data, entries, "Glow", 0xD6,
+                             {quad + "Texture frames X = 2; Texture frames Y = 2; Random frame timeout = 0.25"}) &&
+           AddEffectTemplate(
+               data, entries, "Burst", 0xD7,
+               {quad + "Blending mode = 2",
+                std::string("SFXParticleElementDefinition: Description = Sparks; Particle template = ") + sparks,
+                "SFXPointLightElementDefinition: Description = Light",
+                std::string("SFXMeshElementDefinition: Description = Waver; Mesh template = ") + waver,
+                std::string("SFXEmbeddedSfxElementDefinition: Description = Nested; Start delay = 0.5; "
+                            "Restart after = 2; SFX template = ") +
+                    glow});
 }
 
 // The templates' stubs, their index and their binary bodies.
@@ -171,6 +224,8 @@ bool AddTemplates(DataRoot& data)
     data.AddFile("templates", "Demo/Sparks.BinaryTemplate",
                  AsString(SceneWriter::BuildTemplateBody(*sparksBody, sparks.guid, ParticleTemplate::kTypeId)));
     data.AddFile("templates", "Demo/Sparks.template", TemplateWriter::MakeStubText(sparks.guid, ParticleTemplate::kTypeId));
+    if (!AddEffects(data, entries))
+        return false;
     data.AddFile("templates", "TemplateInfo.Bin", AsString(TemplateWriter::BuildTemplateInfo(entries)));
     return true;
 }

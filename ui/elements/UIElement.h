@@ -86,6 +86,7 @@ public:
     virtual bool IsUITextBase() const { return false; }
     virtual bool IsUIText() const { return false; }
     virtual bool IsUITextInput() const { return false; }
+    virtual bool IsUIUniTextInput() const { return false; }
     virtual bool IsUIList() const { return false; }
     virtual bool IsUIButton() const { return false; }
     virtual bool IsUIScreen() const { return false; }

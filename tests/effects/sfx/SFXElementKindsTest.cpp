@@ -15,12 +15,14 @@
 #include "scene/kinds/ParticleTemplate.h"
 #include "scene/kinds/SFXTemplate.h"
 #include "support/ConsoleCapture.h"
+#include "support/RendererTestBase.h"
 #include "support/TemplateTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -371,5 +373,27 @@ TEST_F(SFXElementKindsTest, AnEffectRecordKeepsEachElementsKindAndValues)
     EXPECT_FLOAT_EQ(readEmbedded->GetRestartAfter(), 2.0f);
     EXPECT_EQ(readEmbedded->GetSFXTemplateGUID(), Guid(9));
     EXPECT_EQ(read.GetPassBits(), 17u);
+}
+
+class SFXElementKindsLoadingTest : public RendererTestBase
+{
+};
+
+TEST_F(SFXElementKindsLoadingTest, EffectsLoadingOnTheResourceThreadLeaveTheRenderStreamAlone)
+{
+    SFXDefinition definition;
+    auto* element = new SFXQuadElementDefinition;
+    element->SetOwner(&definition);
+    definition.AddElement(element);
+    // A template body loads on the resource thread: its load hooks must not drain the game
+    // thread's stream from there.
+    std::thread loader([&] {
+        definition.OnPreLoad(0);
+        element->OnBeforePropertiesChanged();
+        definition.OnPostLoad(4);
+    });
+    loader.join();
+    EXPECT_FALSE(m_log.Contains("outside the game thread"));
+    EXPECT_EQ(element->GetEnvelopeBindings().Count(), 6);
 }
 } // namespace

@@ -2,6 +2,7 @@
 // The sound element against a running sound engine: it plays its entry at its emitter while the
 // start envelope is up, changes and fades the volume, skips a play when started with the skip flag,
 // and a new context takes the instance over so the sound outlives a re-initialisation.
+#include "audio/sound/EntitySoundEmitter.h"
 #include "audio/sound/SoundEntriesContainer.h"
 #include "audio/sound/SoundEntryParams.h"
 #include "effects/sfx/SFXSoundElementContext.h"
@@ -104,15 +105,24 @@ TEST_F(SFXSoundElementContextTest, ASoundPlaysAtItsEmitterChangesVolumeAndFadesW
 
 TEST_F(SFXSoundElementContextTest, ASkippedStartCountsAsPlayedUntilTheStartRisesAgain)
 {
+    // Another sound plays meanwhile: fading a sound never played must not reach it.
+    auto* otherEmitter = new EntitySoundEmitter;
+    const uint32_t other = gSoundEntriesContainer.PlaySoundEntryInternal("Boom", otherEmitter, 0, 0.0f, 1.0f, nullptr,
+                                                                         0, nullptr);
     auto context = Play(1);
     Update(*context);
     EXPECT_EQ(context->GetInstance(), SFXSoundElementContext::kPlayedWithoutSound);
     Update(*context);
     EXPECT_EQ(context->GetInstance(), SFXSoundElementContext::kPlayedWithoutSound);
-    EXPECT_TRUE(m_sound.Instances().empty());
+    EXPECT_EQ(m_sound.Instances().size(), 1u);
     SetStart(0.0f);
     Update(*context);
     EXPECT_EQ(context->GetInstance(), SFXSoundElementContext::kNoInstance);
+    context->Stop();
+    ASSERT_NE(Find(other), nullptr);
+    EXPECT_GT(Find(other)->volume.GetCurrent(), 0.0f);
+    EXPECT_FALSE(Find(other)->volume.IsActive() && Find(other)->volume.GetTarget() == 0.0f);
+    otherEmitter->PostDestroy();
     SetStart(1.0f);
     Update(*context);
     EXPECT_NE(Find(context->GetInstance()), nullptr);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -106,4 +107,25 @@ TEST_F(SteamTest, TheEnvironmentSwitchFailsStartUpOfAWholeProgram)
     EXPECT_TRUE(steam::Init()) << "only 1 fails";
     steam::Shutdown();
     unsetenv("NORVEX_STEAM_FAIL");
+}
+
+TEST_F(SteamTest, UserImagesAreCopiedWholeOrNotAtAll)
+{
+    ASSERT_TRUE(steam::Init());
+    steam::Utils* utils = steam::GetUtils();
+    steam::SetTestImage(5, 2, 1, {1, 2, 3, 4, 5, 6}); // short: padded to the whole image
+    uint32_t width = 0, height = 0;
+    ASSERT_TRUE(utils->GetImageSize(5, &width, &height));
+    EXPECT_EQ(width, 2u);
+    EXPECT_EQ(height, 1u);
+    uint8_t buffer[8];
+    std::fill(std::begin(buffer), std::end(buffer), 0xAA);
+    EXPECT_FALSE(utils->GetImageRGBA(5, buffer, 7));
+    EXPECT_EQ(buffer[0], 0xAA) << "a short buffer is left alone";
+    ASSERT_TRUE(utils->GetImageRGBA(5, buffer, 8));
+    EXPECT_EQ(buffer[5], 6);
+    EXPECT_EQ(buffer[7], 0);
+    steam::SetTestImage(5, 0, 0, {});
+    EXPECT_FALSE(utils->GetImageSize(5, &width, &height));
+    EXPECT_FALSE(utils->GetImageRGBA(5, buffer, 8));
 }

@@ -195,16 +195,16 @@ TEST_F(SceneParametersTemplateTest, CurveKeysGoInOnlyWhereTheirTimeKeepsTheOrder
 TEST_F(SceneParametersTemplateTest, ActivationBlendsToTheSetAndANegativeTimeUsesTheAttackTime)
 {
     SceneParametersTemplate t;
-    t.Activate(0, 2.0f);
+    t.BlendTo(0, 2.0f);
     m_capture.Take();
     EXPECT_EQ(NextCall().sub, 0xFFFFFFFFu) << "no set yet, nothing posted";
     t.OnPostLoad(0);
     ASSERT_NE(t.GetWrapper(), nullptr);
     EXPECT_TRUE(t.GetWrapper()->IsReady());
-    t.Activate(0, -1.0f);
+    t.BlendTo(0, -1.0f);
     ASSERT_TRUE(t.GetClassProperties()->FindPropertyInClassChain("Attack time")->SetFromText(&t, "2.5"));
-    t.Activate(8, -0.1f);
-    t.Activate(4, 0.75f);
+    t.BlendTo(8, -0.1f);
+    t.BlendTo(4, 0.75f);
     m_capture.Take();
     EnvironmentCall call = NextCall();
     EXPECT_EQ(call.sub, uint32_t(SceneEnvironment::SUB_BLEND));

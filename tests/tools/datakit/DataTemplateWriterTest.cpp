@@ -3,6 +3,7 @@
 
 #include "core/reflection/RTTIClassRegistry.h"
 #include "effects/sfx/SFXDefinition.h"
+#include "effects/sfx/SFXQuadElementDefinition.h"
 #include "gameplay/behaviour/BehaviourNode.h"
 #include "gameplay/behaviour/BehaviourTree.h"
 #include "scene/SceneClassRegistration.h"
@@ -135,7 +136,7 @@ TEST(DataTemplateWriterTest, EnvelopeUIAndEffectTemplates)
     std::unique_ptr<EntityTemplate> sfx =
         WriteAndRead({"--set", "Activation at start delay = 0.5", "--definition", "Delete timeout = 2.5", "--definition",
                       "Scale for all elements = 2 3 4 1", "--sfx-element", "Description = Spark; Enabled = 0",
-                      "--sfx-element", "Description = Glow"},
+                      "--sfx-element", "SFXQuadElementDefinition: Description = Glow; Texture frames X = 4"},
                      "SFXTemplate");
     ASSERT_NE(sfx, nullptr);
     EXPECT_FLOAT_EQ(static_cast<SFXTemplate&>(*sfx).GetActivationDelay(), 0.5f);
@@ -146,6 +147,9 @@ TEST(DataTemplateWriterTest, EnvelopeUIAndEffectTemplates)
     EXPECT_EQ(definition.GetElements()[0]->GetDescription(), "Spark");
     EXPECT_FALSE(definition.GetElements()[0]->IsEnabled());
     EXPECT_TRUE(definition.GetElements()[1]->IsEnabled());
+    const auto* quad = dynamic_cast<const SFXQuadElementDefinition*>(definition.GetElements()[1]);
+    ASSERT_NE(quad, nullptr);
+    EXPECT_EQ(quad->GetTextureFramesX(), 4u);
     EXPECT_EQ(definition.GetElements()[1]->GetOwner(), &definition);
     std::unique_ptr<EntityTemplate> particles =
         WriteAndRead({"--set", "Offscreen processing = 1", "--system", "Spawn rate = 42", "--system",
@@ -168,6 +172,8 @@ TEST(DataTemplateWriterTest, EnvelopeUIAndEffectTemplates)
     EXPECT_EQ(DataTemplateWriter::MakeTemplate("ColorEnvelopeTemplate", {{"--interpolation", "Smooth"}}, error), nullptr);
     EXPECT_EQ(DataTemplateWriter::MakeTemplate("SFXTemplate", {{"--loop", "Idle 0 1"}}, error), nullptr);
     EXPECT_EQ(DataTemplateWriter::MakeTemplate("SFXTemplate", {{"--sfx-element", "Colour = 1"}}, error), nullptr);
+    for (const char* kind : {"ParticleTemplate: Enabled = 0", "Nothing: Enabled = 0"})
+        EXPECT_EQ(DataTemplateWriter::MakeTemplate("SFXTemplate", {{"--sfx-element", kind}}, error), nullptr) << kind;
 }
 
 TEST(DataTemplateWriterTest, UnknownClassesAndOptionsOfAnotherKindAreRefused)

@@ -120,7 +120,7 @@ void Game::Init(void* window, uint32_t width, uint32_t height, GameDelegate* del
 
     m_screenWidth = width;
     m_screenHeight = height;
-    TellUIResolution(width, height);
+    UIScreen::OnResolutionChanged(width, height, true, true);
     m_initialised = true;
     m_quitting = false;
 
@@ -272,21 +272,12 @@ void Game::SetSize(uint32_t width, uint32_t height, bool silent)
     m_screenHeight = height;
     if (!silent)
     {
-        TellUIResolution(width, height);
+        UIScreen::OnResolutionChanged(width, height, true, true);
         if (gResourceManager != nullptr && gResourceManager->IsInitialised())
             gResourceManager->PostCommand(RESOURCE_POOL_FONTS, 0, 0);
     }
     if (m_delegate != nullptr)
         m_delegate->OnScreenResolutionChanged();
-}
-
-void Game::TellUIResolution(uint32_t width, uint32_t height)
-{
-    UIScreen::ChangeUIResolution(width, height, true);
-    m_screenStack.OnResolutionChanged(width, height, true, true);
-    for (UIScreen* screen : {m_preFSEScreen.Get(), m_loadingScreen.Get(), static_cast<UIScreen*>(m_consoleScreen)})
-        if (screen != nullptr)
-            screen->OnResolutionChanged(width, height, true, true);
 }
 
 void Game::RequestScreenResoultionChange(uint32_t width, uint32_t height)

@@ -333,7 +333,6 @@ private:
     void LoadTouchHelper();
     void FreeTouchHelper();
     // The UI size of every screen the Game holds.
-    void TellUIResolution(uint32_t width, uint32_t height);
     // GameFrame.cpp.
     void RunFixedTicks(uint32_t ticks, bool logicPaused, bool uiPaused, bool sceneBlocked);
     void RunSmoothSteps(uint32_t steps, uint32_t wholeSteps, float remainder, bool uiPaused, bool sceneBlocked);

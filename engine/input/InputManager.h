@@ -172,6 +172,9 @@ public:
     void CancelTapAsClick(uint32_t id);
     void MarkTapRetrieved(uint32_t id);
     // Current position; distance is the largest from the start, duration in seconds.
+    // Where the pointer of that source (the pointer id the UI is given) is while it is down, whether
+    // the UI or the game took it; false when it is not down.
+    bool GetPointerPosition(uint32_t source, Vector& out) const;
     Vector GetTapPosition(uint32_t id, uint32_t& source, Vector& start, float& distance, float& duration) const;
     const Dynarray<Tap>& GetTaps() const { return m_taps; }
 
@@ -220,6 +223,15 @@ private:
     uint32_t m_updateCount = 0;
     bool m_directInputPadsEnabled = false;
     Dynarray<Tap> m_taps;
+    // Every pointer that is down, by source: taps the UI took never enter m_taps.
+    struct ActivePointer
+    {
+        uint32_t source;
+        Vector position;
+    };
+    Dynarray<ActivePointer> m_activePointers;
+    void SetActivePointer(uint32_t source, float x, float y);
+    void RemoveActivePointer(uint32_t source);
     uint32_t m_nextTapId = 1;
     Dynarray<InputEvent> m_inputEvents;
     TapPointerTarget* m_owner;

@@ -129,6 +129,38 @@ const InputManager::Tap* InputManager::FindTap(uint32_t id) const
     return nullptr;
 }
 
+bool InputManager::GetPointerPosition(uint32_t source, Vector& out) const
+{
+    for (const ActivePointer& pointer : m_activePointers)
+        if (pointer.source == source)
+        {
+            out = pointer.position;
+            return true;
+        }
+    return false;
+}
+
+void InputManager::SetActivePointer(uint32_t source, float x, float y)
+{
+    for (ActivePointer& pointer : m_activePointers)
+        if (pointer.source == source)
+        {
+            pointer.position.Set(x, y, 0.0f, 0.0f);
+            return;
+        }
+    m_activePointers.Add(ActivePointer{source, Vector(x, y, 0.0f, 0.0f)});
+}
+
+void InputManager::RemoveActivePointer(uint32_t source)
+{
+    for (int32_t i = 0; i < m_activePointers.Count(); ++i)
+        if (m_activePointers[i].source == source)
+        {
+            m_activePointers.RemoveAt(i);
+            return;
+        }
+}
+
 void InputManager::BeginTap(uint32_t source, float x, float y)
 {
     if (m_taps.Capacity() == 0)
@@ -142,6 +174,7 @@ void InputManager::BeginTap(uint32_t source, float x, float y)
     tap.largestDistance2 = 0.0f;
     tap.startTicks = Time::Now().GetTicks();
     tap.endTicks = m_frameTicks;
+    SetActivePointer(source, x, y);
     m_taps.Add(tap);
     if (m_owner != nullptr && m_owner->DispatchPointerBegin(source, x, y))
     {
@@ -153,6 +186,9 @@ void InputManager::BeginTap(uint32_t source, float x, float y)
 
 void InputManager::MoveTap(uint32_t source, float x, float y)
 {
+    for (ActivePointer& pointer : m_activePointers)
+        if (pointer.source == source)
+            pointer.position.Set(x, y, 0.0f, 0.0f);
     uint32_t matched = 0;
     for (Tap& tap : m_taps)
     {
@@ -177,6 +213,7 @@ void InputManager::EndTapRecord(Tap& tap, float x, float y, int64_t now)
 
 void InputManager::EndTap(uint32_t source, float x, float y)
 {
+    RemoveActivePointer(source);
     const int64_t now = Time::Now().GetTicks();
     uint32_t matched = 0;
     for (Tap& tap : m_taps)
@@ -332,5 +369,6 @@ void InputManager::EndAllTaps()
         }
         tap.source = kNoTapSource;
     }
+    m_activePointers.Clear();
     VibrateXController(0.0f, 0.0f, INPUT_ANY_PAD);
 }

@@ -202,6 +202,9 @@ public:
     uint32_t GetViewVisibility() const { return m_viewVisibility; }
     uint8_t GetMinimumQualityLevel() const { return m_minimumQualityLevel; }
     uint8_t GetLayer() const { return m_layer; }
+    // How far above its origin (entity units, along its up axis) a health bar tracking it stands.
+    float GetBarHeight() const { return m_barHeight; }
+    void SetBarHeight(float height) { m_barHeight = height; }
     EntityRenderingContext* GetRenderingContext() const { return m_renderingContext; }
     void RecreateRenderingContext(bool applyValues);
     // What a new rendering context copies from this entity and its template.
@@ -454,6 +457,7 @@ private:
     int32_t m_deleteGuard = 0;
     uint32_t m_lastRenderedFrame = 0;
     float m_sortOffset = 0.0f;
+    float m_barHeight = 0.0f;
     bool m_sortOffsetFromTemplate = true;
     Entity* m_avatar = nullptr;
     uint16_t m_mid = NULL_ENTITY_MULTIPLAYER_ID;

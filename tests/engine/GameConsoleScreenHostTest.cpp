@@ -129,7 +129,7 @@ TEST_F(GameConsoleScreenHostTest, EnteredLinesRunOncePerFrameWithTheCallRule)
     gGame.ExecuteConsoleCommands();
     EXPECT_EQ(GlobalNumber("gCalls"), 1.0) << "taken once";
     EXPECT_EQ(Line(0), "") << "no echo unless asked";
-    EXPECT_STREQ(gGameConfig.m_consoleHistory.GetAt(0), "Mark") << "the history keeps what was typed";
+    EXPECT_STREQ(gGameConfig.m_consoleHistory.GetAt(0).CStr(), "Mark") << "the history keeps what was typed";
 
     Type("gValue = 7");
     gGame.OnKeyDown(UIGameConsoleScreen::kKeyEnter);

@@ -316,10 +316,21 @@ void UITextBase::RefreshAllLocalizedTexts()
         text->RefreshForInputMode();
 }
 
-void UITextBase::ReloadAllFonts()
+void UITextBase::ClearAllFonts()
 {
     for (UITextBase* text = gFirstLive; text != nullptr; text = text->m_nextLive)
         text->ClearFont();
+}
+
+void UITextBase::RefreshAllFonts()
+{
+    for (UITextBase* text = gFirstLive; text != nullptr; text = text->m_nextLive)
+        text->RefreshFont();
+}
+
+void UITextBase::ReloadAllFonts()
+{
+    ClearAllFonts();
     if (gRenderer != nullptr && gRenderer->IsStreamOpen())
         gRenderer->SubmitCommands(true);
     if (gResourceManager != nullptr && gResourceManager->IsInitialised())

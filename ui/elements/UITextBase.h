@@ -104,6 +104,9 @@ public:
     // After a change of language: every element drops its font, unused fonts are evicted, then
     // every element resolves its font and looks its text up again.
     static void ReloadAllFonts();
+    // A change of UI size: every live text drops its font, or resolves it again (RefreshFont).
+    static void ClearAllFonts();
+    static void RefreshAllFonts();
 
     // Takes a reference on the container's internals (made when it has none) after dropping the
     // old one; null leaves the element without variables.

@@ -22,7 +22,7 @@ bool IsDecimalNumber(const std::string& text)
 } // namespace
 
 UIGameConsoleScreen::UIGameConsoleScreen(StringHistoryContainer& history, uint32_t width, uint32_t height)
-    : UIScreen(width, height), m_history(history)
+    : m_history(history), m_width(width), m_height(height)
 {
     // The console is laid out in window pixels, whatever the UI design size.
     SetWindowSizeLayout(true);
@@ -39,8 +39,11 @@ UIGameConsoleScreen::UIGameConsoleScreen(StringHistoryContainer& history, uint32
     m_selection = new UIElement;
     m_selection->SetSizeXY(10.0f, 18.0f);
     m_selection->SetColorRGBA(0.3f, 0.3f, 0.8f, 0.5f);
-    for (UIElement* part : {m_background, m_panel, m_highlight, static_cast<UIElement*>(m_input), m_caret, m_selection})
+    for (UIElement* part : {m_background, m_panel, m_highlight, static_cast<UIElement*>(m_input)})
         AddChild(part);
+    // The input places its caret and selection highlight where the font measures its text.
+    m_input->SetCursorElement(m_caret);
+    m_input->SetSelectionElement(m_selection);
     for (int32_t i = 0; i < kLineCount; ++i)
     {
         m_lines[i] = new UIText(kFontName, kFontSize);
@@ -51,6 +54,16 @@ UIGameConsoleScreen::UIGameConsoleScreen(StringHistoryContainer& history, uint32
 }
 
 UIGameConsoleScreen::~UIGameConsoleScreen() = default;
+
+void UIGameConsoleScreen::OnLayout(uint32_t windowWidth, uint32_t windowHeight, const Matrix&, const Matrix&, float,
+                                   float)
+{
+    if (windowWidth == m_width && windowHeight == m_height)
+        return;
+    m_width = windowWidth;
+    m_height = windowHeight;
+    Layout();
+}
 
 void UIGameConsoleScreen::Layout()
 {
@@ -90,8 +103,8 @@ const char* UIGameConsoleScreen::FindByPrefix(const std::string& prefix) const
 {
     for (int32_t i = 0; i < m_history.GetCount(); ++i)
     {
-        const char* entry = m_history.GetAt(i);
-        if (entry != nullptr && std::strncmp(entry, prefix.c_str(), prefix.size()) == 0)
+        const char* entry = m_history.GetAt(i).CStr();
+        if (std::strncmp(entry, prefix.c_str(), prefix.size()) == 0)
             return entry;
     }
     return nullptr;
@@ -112,29 +125,24 @@ std::string UIGameConsoleScreen::Resolve(const std::string& input)
         if (IsDecimalNumber(rest))
         {
             // More digits than any history holds name no entry (and must not overflow).
-            const char* entry = rest.size() <= 9 ? m_history.GetAt(int32_t(std::stol(rest))) : nullptr;
-            return entry != nullptr ? entry : std::string();
+            return rest.size() <= 9 ? m_history.GetAt(int32_t(std::stol(rest))).CStr() : std::string();
         }
         const char* entry = FindByPrefix(rest);
         return entry != nullptr ? entry : std::string();
     }
     if (bangs == 2)
-    {
-        const char* entry = m_history.GetAt(1);
-        return entry != nullptr ? entry : std::string();
-    }
+        return m_history.GetAt(1).CStr();
     for (int32_t i = m_history.GetCount() - 1; i >= 0; --i)
-        AddLine(m_history.GetAt(i), kHistoryListColour);
+        AddLine(m_history.GetAt(i).CStr(), kHistoryListColour);
     return std::string();
 }
 
 void UIGameConsoleScreen::BrowseHistory(int32_t index)
 {
     // Only an entry the history really has moves the cursor, so browsing never leaves it.
-    const char* entry = m_history.GetAt(index);
-    if (entry == nullptr)
+    if (index < 0 || index >= m_history.GetCount())
         return;
-    m_input->SetInputText(entry);
+    m_input->SetText(m_history.GetAt(index).CStr());
     m_historyCursor = index;
 }
 
@@ -157,7 +165,7 @@ bool UIGameConsoleScreen::OnKey(uint32_t key)
         {
             const char* entry = FindByPrefix(text.substr(1));
             if (entry != nullptr)
-                input.SetInputText(("!" + std::string(entry)).c_str());
+                input.SetText(("!" + std::string(entry)).c_str());
         }
         return true;
     }
@@ -171,20 +179,20 @@ bool UIGameConsoleScreen::OnKey(uint32_t key)
             m_history.Add(command.c_str());
         }
         m_historyCursor = -1;
-        input.SetInputText("");
+        input.SetText("");
         return true;
     }
     case kKeyEnd:
-        input.SetCursorPosition(int32_t(input.GetText().size()), shift);
+        input.SetCursorPosition(kLongCaretStep, shift);
         return true;
     case kKeyHome:
-        input.SetCursorPosition(0, shift);
+        input.SetCursorPosition(-kLongCaretStep, shift);
         return true;
     case kKeyLeft:
-        input.SetCursorPosition(input.GetCursorPosition() - 1, shift);
+        input.SetCursorPosition(-1, shift);
         return true;
     case kKeyRight:
-        input.SetCursorPosition(input.GetCursorPosition() + 1, shift);
+        input.SetCursorPosition(1, shift);
         return true;
     case kKeyUp:
         BrowseHistory(m_historyCursor + 1);

@@ -40,6 +40,8 @@ public:
     static constexpr uint32_t kKeyRight = 39;
     static constexpr uint32_t kKeyDown = 40;
     static constexpr uint32_t kKeyDelete = 46;
+    // The caret step of End and Home: past any line the input holds.
+    static constexpr int32_t kLongCaretStep = 65535;
 
     // `history` belongs to the user configuration and outlives the screen.
     UIGameConsoleScreen(StringHistoryContainer& history, uint32_t width, uint32_t height);
@@ -75,9 +77,12 @@ public:
     const UIElement& GetHighlight() const { return *m_highlight; }
 
 protected:
-    void Layout() override;
+    // The console follows the window: a new window size places its parts again.
+    void OnLayout(uint32_t windowWidth, uint32_t windowHeight, const Matrix&, const Matrix&, float, float) override;
 
 private:
+    void Layout();
+
     // The command an entered line stands for; empty when nothing is to run.
     std::string Resolve(const std::string& input);
     // The first history entry, by index, that begins with the prefix; null when none.
@@ -98,4 +103,6 @@ private:
     uint32_t m_messageThreshold = 0;
     std::string m_pendingCommand;
     bool m_hasPendingCommand = false;
+    uint32_t m_width;
+    uint32_t m_height;
 };

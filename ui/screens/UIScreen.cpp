@@ -5,6 +5,7 @@
 #include "renderer/NorvexRenderer.h"
 #include "renderer/resources/ResourceManager.h"
 #include "ui/elements/UIElementIdMap.h"
+#include "ui/elements/UITextBase.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -76,9 +77,7 @@ float UIGetEffectiveScaleY()
     return gUIHeightOverride > 0.0f ? gUIHeightOverride : gProjectConfig.m_uiScreenHeight;
 }
 
-UIScreen::UIScreen() : UIScreen(gUIWidth, gUIHeight) {}
-
-UIScreen::UIScreen(uint32_t width, uint32_t height) : m_width(width), m_height(height)
+UIScreen::UIScreen()
 {
     m_scriptClassName = "UIScreen";
     RaiseFlag(UIFLAG_TRANSPARENT);
@@ -200,7 +199,13 @@ void UIScreen::Draw(uint32_t width, uint32_t height, const FrameClock&, const Fr
     if (!m_layout.valid)
         return;
     NorvexRenderer* const renderer = gRenderer;
-    if (renderer != nullptr && renderer->IsStreamOpen())
+    // Tracked elements follow scene entities, so they project with the scene's camera, which the
+    // UI's own camera replaces only until this screen's draw is queued.
+    const bool switchCamera = renderer != nullptr && renderer->IsStreamOpen();
+    GameSideCamera sceneCamera;
+    if (renderer != nullptr)
+        sceneCamera = renderer->GetGameSideCamera();
+    if (switchCamera)
     {
         renderer->SetViewport(gpu::Viewport{0, 0, width, height, 0.0f, 1.0f});
         renderer->SetCamera(m_layout.view, m_layout.projection, Matrix::ONE);
@@ -210,10 +215,14 @@ void UIScreen::Draw(uint32_t width, uint32_t height, const FrameClock&, const Fr
                          0.0f, 0.0f);
     const uint32_t viewportWords0[2] = {0, 0};
     const uint32_t viewportWords1[2] = {width, height};
+    OnLayout(width, height, m_layout.view, m_layout.projection, m_layout.scaleX, m_layout.scaleY);
     WriteScreenMatrices(m_layout.view, m_layout.projection, viewportWords0, viewportWords1, m_layout.width,
                         m_layout.height, m_layout.scaleX, m_layout.scaleY, pointer);
-    UpdateEntityTracking();
+    if (renderer != nullptr)
+        UpdateEntityTracking(sceneCamera);
     WriteRenderPass();
+    if (switchCamera)
+        renderer->SetCamera(sceneCamera.view, sceneCamera.projection, Matrix::ONE);
 }
 
 void UIScreen::UpdateAfterDraw(const Vector& point)
@@ -340,18 +349,11 @@ bool UIScreen::GetCandidateCentre(uint32_t elementId, Vector& centre) const
 
 // ---- Settings ----
 
-void UIScreen::OnResolutionChanged(uint32_t width, uint32_t height, bool, bool relayout)
+void UIScreen::OnResolutionChanged(uint32_t width, uint32_t height, bool refreshFonts, bool relayoutTexts)
 {
-    m_width = width;
-    m_height = height;
-    if (relayout)
-        Layout();
-}
-
-void UIScreen::ChangeUIResolution(uint32_t width, uint32_t height, bool refresh)
-{
-    if (refresh)
+    if (refreshFonts)
     {
+        UITextBase::ClearAllFonts();
         if (gRenderer != nullptr && gRenderer->IsStreamOpen())
             gRenderer->SubmitCommands(true);
         if (gResourceManager != nullptr && gResourceManager->IsInitialised())
@@ -362,6 +364,8 @@ void UIScreen::ChangeUIResolution(uint32_t width, uint32_t height, bool refresh)
     }
     gUIWidth = width;
     gUIHeight = height;
+    if (relayoutTexts)
+        UITextBase::RefreshAllFonts();
 }
 
 uint32_t UIScreen::GetUIWidth()

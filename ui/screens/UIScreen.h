@@ -25,6 +25,7 @@
 
 class Entity;
 struct FrameClock;
+struct GameSideCamera;
 
 // One recorded screen quad: four corners in normalised device units (y up), the element's id and
 // its render flags.
@@ -74,7 +75,6 @@ public:
 
     // A screen of the current UI size.
     UIScreen();
-    UIScreen(uint32_t width, uint32_t height);
     ~UIScreen() override;
     UIScreen(const UIScreen&) = delete;
     UIScreen& operator=(const UIScreen&) = delete;
@@ -142,11 +142,13 @@ public:
     void DisableEntityTracking(UIElement* element);
     int32_t GetEntityTrackingCount() const { return m_tracking.Count(); }
 
+    // ---- Main thread: pointers ----
+    // The current position (0..1 of the window, y down) of the active pointer with that key; false
+    // when no such pointer is down.
+    bool GetPointerPosition(uint32_t key, Vector& out) const;
+    bool GetPointerPositionXY(uint32_t key, float& x, float& y) const;
+
     // ---- Main thread: settings ----
-    // The screen size every text and layout of the screen is made for (the UI size seen by scripts).
-    virtual void OnResolutionChanged(uint32_t width, uint32_t height, bool refresh, bool relayout);
-    uint32_t GetWidth() const { return m_width; }
-    uint32_t GetHeight() const { return m_height; }
     using UIElement::SetVisible;
     void SetVisible(bool visible) { UIElement::SetVisible(visible, true, true); }
     bool ProcessesInput() const { return m_processesInput; }
@@ -167,9 +169,10 @@ public:
     bool FadesOut() const { return m_fadesOut; }
     void SetFadesOut(bool fades) { m_fadesOut = fades; }
 
-    // The size every screen lays itself out for (the Game's SetSize); with refresh the font
-    // resources nobody uses are evicted first.
-    static void ChangeUIResolution(uint32_t width, uint32_t height, bool refresh);
+    // The size every screen lays itself out for (the Game's SetSize). refreshFonts drops every text's
+    // font and lets the resource thread evict the unused ones before the size changes, so texts
+    // re-resolve at the new scale; relayoutTexts has every live text resolve its font again.
+    static void OnResolutionChanged(uint32_t width, uint32_t height, bool refreshFonts, bool relayoutTexts);
     static uint32_t GetUIWidth();
     static uint32_t GetUIHeight();
     // UI sizes that replace the project's where positive (0 x 0 at start).
@@ -193,10 +196,9 @@ public:
     uint32_t GetRenderCandidateCount() const { return m_renderCandidateCount; }
 
 protected:
-    virtual void Layout() {}
-
-    uint32_t m_width;
-    uint32_t m_height;
+    // Called by Draw each frame with what it computed, before the screen's draw is queued; screens
+    // that place their children by the window size do it here.
+    virtual void OnLayout(uint32_t, uint32_t, const Matrix&, const Matrix&, float, float) {}
 
 private:
     void WriteScreenMatrices(const Matrix& view, const Matrix& projection, const uint32_t viewportWords0[2],
@@ -205,7 +207,9 @@ private:
     void WriteRenderPass();
     UIElement* OfferUpwards(UIElement* element, bool down, uint32_t pointer);
     void MoveForTextInput(float raise);
-    void UpdateEntityTracking();
+    // Hides the edited input's caret element and clears the focus (nothing without one).
+    void EndTextEditing();
+    void UpdateEntityTracking(const GameSideCamera& sceneCamera);
 
     // Main side, in declaration order of the screen's data.
     Dynarray<UIEntityTrackingEntry*> m_tracking;
@@ -227,7 +231,7 @@ private:
     uint32_t m_mainCandidateCount = 0;
     SyncCounter m_candidateHandOver;
     uint32_t m_hoveredElementId = 0;
-    SafePointer<UIElement> m_focusedTextInput;
+    SafePointer<UIElement> m_focusedTextInput; // a UIUniTextInput while one is edited
     SafePointer<UIElement> m_modalElement;
     SafePointer<UIElement> m_pressedElement;
     SafePointer<UIElement> m_simulatedTapElement;

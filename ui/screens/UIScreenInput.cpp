@@ -2,6 +2,7 @@
 #include "ui/screens/UIScreen.h"
 
 #include "ui/elements/UIElementIdMap.h"
+#include "ui/elements/UIUniTextInput.h"
 
 namespace
 {
@@ -23,20 +24,27 @@ void UIScreen::MoveForTextInput(float raise)
     Move(kTextInputMoveSeconds, Vector(0.0f, -raise, 0.0f, 1.0f), UIACTIONFLAG_SINE, 0);
 }
 
+void UIScreen::EndTextEditing()
+{
+    UIElement* const focused = m_focusedTextInput.Get();
+    if (focused == nullptr)
+        return;
+    // Only text inputs of the UTF-16 kind are made the edited input.
+    static_cast<UIUniTextInput*>(focused)->HideCursor();
+    focused->SetFocus(false, true);
+    m_focusedTextInput = nullptr;
+}
+
 bool UIScreen::OnPointerBegin(const Vector& point, uint32_t pointer)
 {
     if (m_pressedElement.Get() != nullptr)
         return false;
-    if (UIElement* const focused = m_focusedTextInput.Get())
-    {
-        focused->SetFocus(false, true);
-        m_focusedTextInput = nullptr;
-    }
+    EndTextEditing();
     m_dragging = false;
     UIElement* const hit = GetElementAtScreenPosition(point);
     m_pressedElement = hit;
     m_pressPointer = pointer;
-    if (m_shiftedForTextInput && (hit == nullptr || !hit->IsUITextInput()))
+    if (m_shiftedForTextInput && (hit == nullptr || !hit->IsUIUniTextInput()))
     {
         MoveForTextInput(0.0f);
         m_shiftedForTextInput = false;
@@ -61,10 +69,11 @@ bool UIScreen::OnPointerEnd(const Vector& point, uint32_t pointer)
     UIElement* const pressed = m_pressedElement.Get();
     if (pressed != nullptr && pressed == hit)
     {
-        if (pressed->ConsumeMouseUp(pointer) && pressed->IsUITextInput() && pressed->IsEnabled())
+        if (pressed->ConsumeMouseUp(pointer) && pressed->IsUIUniTextInput() && pressed->IsEnabled())
         {
             m_focusedTextInput = pressed;
             pressed->SetFocus(true, true);
+            static_cast<UIUniTextInput*>(pressed)->ShowCursor();
             MoveForTextInput(kTextInputRaise);
             m_shiftedForTextInput = true;
         }
@@ -130,11 +139,9 @@ bool UIScreen::OnPointerMove(const Vector& point, uint32_t pointer)
 
 bool UIScreen::OnKey(uint32_t key)
 {
-    UIElement* const focused = m_focusedTextInput.Get();
-    if (key != 13 || focused == nullptr)
+    if (key != 13 || m_focusedTextInput.Get() == nullptr)
         return false;
-    focused->SetFocus(false, true);
-    m_focusedTextInput = nullptr;
+    EndTextEditing();
     return true;
 }
 

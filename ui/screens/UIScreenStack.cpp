@@ -123,13 +123,6 @@ bool UIScreenStack::IsAnyVisibleScreenFlagged() const
     return false;
 }
 
-void UIScreenStack::OnResolutionChanged(uint32_t width, uint32_t height, bool refresh, bool relayout)
-{
-    for (SafePointer<UIScreen>& screen : m_screens)
-        if (UIScreen* const live = screen.Get())
-            live->OnResolutionChanged(width, height, refresh, relayout);
-}
-
 void UIScreenStack::UpdateMouseOver(const Vector& cursor)
 {
     UIElement* found = nullptr;

@@ -43,8 +43,6 @@ public:
     bool DispatchPointerMove(uint32_t pointer, float x, float y);
     bool IsSceneRenderingBlocked() const;
     bool IsAnyVisibleScreenFlagged() const;
-    // Every live screen takes the new size.
-    void OnResolutionChanged(uint32_t width, uint32_t height, bool refresh, bool relayout);
     // The element under the cursor gets mouse-over begin, the one before it mouse-over end.
     void UpdateMouseOver(const Vector& cursor);
     // Pad navigation: a new stick sector moves the highlight to the nearest element that way.

@@ -1,6 +1,6 @@
 // Entity tracking of a screen: elements kept on scene entities, placed once per Draw by command 26.
 // Main thread only.
-#include "renderer/NorvexRenderer.h"
+#include "renderer/RenderCommandStream.h"
 #include "scene/entities/Entity.h"
 #include "ui/screens/UIScreen.h"
 
@@ -29,14 +29,14 @@ void UIScreen::DisableEntityTracking(UIElement* element)
             entry->element = nullptr;
 }
 
-void UIScreen::UpdateEntityTracking()
+void UIScreen::UpdateEntityTracking(const GameSideCamera& sceneCamera)
 {
-    if (m_tracking.Count() == 0 || gRenderer == nullptr)
+    if (m_tracking.Count() == 0)
         return;
-    const Matrix& viewProjection = gRenderer->GetGameSideCamera().viewProjection;
+    const Matrix& viewProjection = sceneCamera.viewProjection;
     // The camera scale: how long a unit of world height is on screen.
     Vector up(0.0f, 1.0f, 0.0f, 0.0f);
-    up.Transform(gRenderer->GetGameSideCamera().inverseViewProjection);
+    up.Transform(sceneCamera.inverseViewProjection);
     const float cameraScale = up.Length();
     for (int32_t i = 0; i < m_tracking.Count();)
     {
@@ -66,8 +66,7 @@ void UIScreen::UpdateEntityTracking()
             keep = entity != nullptr;
             if (keep)
             {
-                // The entity model keeps no bar height yet: the offset alone is carried.
-                point.Set(entry->offset.x, entry->offset.y, entry->offset.z, 1.0f);
+                point.Set(entry->offset.x, entry->offset.y + entity->GetBarHeight(), entry->offset.z, 1.0f);
                 point.Transform(entity->GetGlobalLocationMatrix());
                 point.Transform(viewProjection);
             }

@@ -138,7 +138,7 @@ TEST_F(ConfigFilesTest, UserConfigurationRoundTrips)
     EXPECT_TRUE(Start(loaded));
     EXPECT_TRUE(GameConfig::StaticClassProperties()->AreObjectsEqual(&config, &loaded));
     EXPECT_STREQ(loaded.FindKeyBind(112), "ToggleConsole");
-    EXPECT_STREQ(loaded.m_consoleHistory.GetAt(0), "print(2)");
+    EXPECT_STREQ(loaded.m_consoleHistory.GetAt(0).CStr(), "print(2)");
     EXPECT_TRUE(loaded.m_inGameProfilers.Get(80));
     EXPECT_EQ(loaded.GetControlCount(4), 0);
     EXPECT_EQ(SimpleGUID::Compare(*loaded.GetUserGUID(), guid), 0);

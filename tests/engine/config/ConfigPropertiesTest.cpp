@@ -498,22 +498,4 @@ TEST(ConfigPropertiesTest, ControlSetsGrowAndScriptIndicesAreBounded)
     EXPECT_TRUE(config.SetPrimaryControl(4, 0, 7));
     EXPECT_EQ(config.GetControlCount(4), 1);
 }
-
-TEST(ConfigPropertiesTest, ConsoleHistoryKeepsNewestFirstWithinItsSize)
-{
-    StringHistoryContainer history(3);
-    history.Add("a");
-    history.Add("b");
-    history.Add("c");
-    history.Add("a");
-    EXPECT_STREQ(history.GetAt(0), "a");
-    EXPECT_STREQ(history.GetAt(1), "c");
-    EXPECT_STREQ(history.GetAt(2), "b");
-    history.Add("d");
-    history.Add(nullptr);
-    EXPECT_EQ(history.GetCount(), 3);
-    EXPECT_STREQ(history.GetAt(0), "d");
-    EXPECT_EQ(history.GetAt(3), nullptr);
-    EXPECT_EQ(history.GetAt(-1), nullptr);
-}
 } // namespace

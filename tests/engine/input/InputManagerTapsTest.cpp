@@ -315,3 +315,27 @@ TEST_F(InputManagerTapsTest, OnlyButtonsMakeTapsAndOnlyWhileEmulating)
     }
 }
 } // namespace
+
+TEST_F(InputManagerTapsTest, PointerPositionsLastWhileTheSourceIsDownWhoeverTookIt)
+{
+    Vector position;
+    m_manager.BeginTap(4, 0.1f, 0.2f);
+    m_ui.takeAll = true;
+    m_manager.BeginTap(5, 0.7f, 0.8f);
+    m_manager.MoveTap(5, 0.6f, 0.5f);
+    m_manager.MoveTap(4, 0.3f, 0.4f);
+    ASSERT_TRUE(m_manager.GetPointerPosition(5, position)) << "a pointer the UI took is still down";
+    EXPECT_FLOAT_EQ(position.x, 0.6f);
+    EXPECT_FLOAT_EQ(position.y, 0.5f);
+    ASSERT_TRUE(m_manager.GetPointerPosition(4, position));
+    EXPECT_FLOAT_EQ(position.x, 0.3f);
+    EXPECT_FLOAT_EQ(position.y, 0.4f);
+    EXPECT_FALSE(m_manager.GetPointerPosition(6, position));
+    m_manager.EndTap(5, 0.6f, 0.5f);
+    EXPECT_FALSE(m_manager.GetPointerPosition(5, position));
+    EXPECT_TRUE(m_manager.GetPointerPosition(4, position)) << "ending one source leaves the other";
+    m_manager.MoveTap(5, 0.1f, 0.1f);
+    EXPECT_FALSE(m_manager.GetPointerPosition(5, position)) << "a move after the end brings nothing back";
+    m_manager.EndAllTaps();
+    EXPECT_FALSE(m_manager.GetPointerPosition(4, position));
+}

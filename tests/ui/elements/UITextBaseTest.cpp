@@ -114,7 +114,7 @@ protected:
     {
         gUIFontTable = nullptr;
         gProjectConfig.m_fontReplacements = m_savedReplacements;
-        UIScreen::ChangeUIResolution(0, 0, false);
+        UIScreen::OnResolutionChanged(0, 0, false, false);
         m_harness.Stop();
     }
     void AddReplacement(uint32_t language, const char* original, const char* replacement, float scale, uint32_t maxSize)
@@ -137,7 +137,7 @@ TEST_F(UITextBaseFontTest, FontsResolveToPreparedSizesAndReplacements)
 {
     AddReplacement(kTextLanguageEnglish, "title.ttf", "wide.ttf", 1.0f, 20);
     AddReplacement(kTextLanguageEnglish, "small.ttf", "body.ttf", 0.5f, 0);
-    UIScreen::ChangeUIResolution(2560, 1440, false);
+    UIScreen::OnResolutionChanged(2560, 1440, false, false);
     const struct
     {
         const char* font;
@@ -198,5 +198,21 @@ TEST_F(UITextBaseFontTest, MeasuredSizesAreTheDrawnSizes)
     text->Release();
     m_harness.GetRenderer().SubmitCommands(true);
     gStringManager = nullptr;
+}
+
+TEST_F(UITextBaseFontTest, AResolutionChangeDropsFontsThenResolvesThemForTheNewSize)
+{
+    UIScreen::OnResolutionChanged(1280, 720, false, false);
+    UIText scaled("body.ttf", 0);
+    scaled.SetFont("body.ttf", 12, true, 0);
+    EXPECT_EQ(scaled.GetFontResourceName(), "body.ttf~012");
+    ASSERT_NE(scaled.GetFont(), nullptr);
+    UIScreen::OnResolutionChanged(2560, 1440, true, false);
+    EXPECT_EQ(scaled.GetFont(), nullptr) << "refreshing drops every live text's font";
+    EXPECT_EQ(UIScreen::GetUIWidth(), 2560u);
+    EXPECT_EQ(UIScreen::GetUIHeight(), 1440u);
+    UIScreen::OnResolutionChanged(2560, 1440, false, true);
+    EXPECT_EQ(scaled.GetFontResourceName(), "body.ttf~024") << "laid out again at twice the size";
+    EXPECT_NE(scaled.GetFont(), nullptr);
 }
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "platform/os/Clock.h"
 #include "platform/window/WindowTestInput.h"
+#include "renderer/FrameClock.h"
 #include "ui/StringHistoryContainer.h"
 #include "ui/widgets/UIAction.h"
 
@@ -40,7 +41,7 @@ TEST_F(UIGameConsoleScreenTest, EnteredLinesBecomeTheCommandAndTheNewestHistoryE
     EXPECT_EQ(Enter("Foo()"), "Foo()");
     EXPECT_EQ(Enter("x = 1"), "x = 1");
     ASSERT_EQ(m_history.GetCount(), 2);
-    EXPECT_STREQ(m_history.GetAt(0), "x = 1");
+    EXPECT_STREQ(m_history.GetAt(0).CStr(), "x = 1");
     EXPECT_TRUE(m_screen.GetInput().GetText().empty()) << "the input is cleared";
 
     // Only the last of two entered lines waits; a short buffer takes what fits.
@@ -102,10 +103,10 @@ TEST_F(UIGameConsoleScreenTest, TabCompletesFromTheHistory)
     EXPECT_TRUE(m_screen.OnKey(UIGameConsoleScreen::kKeyTab));
     EXPECT_EQ(m_screen.GetInput().GetText(), "!speed(2)");
 
-    m_screen.GetInput().SetInputText("!!sp");
+    m_screen.GetInput().SetText("!!sp");
     m_screen.OnKey(UIGameConsoleScreen::kKeyTab);
     EXPECT_EQ(m_screen.GetInput().GetText(), "!!sp") << "only after exactly one bang";
-    m_screen.GetInput().SetInputText("sp");
+    m_screen.GetInput().SetText("sp");
     m_screen.OnKey(UIGameConsoleScreen::kKeyTab);
     EXPECT_EQ(m_screen.GetInput().GetText(), "sp");
 }
@@ -146,14 +147,15 @@ TEST_F(UIGameConsoleScreenTest, CaretKeysMoveAndShiftSelects)
         m_screen.OnChar(uint8_t(c));
     UITextInput& input = m_screen.GetInput();
     m_screen.OnKey(UIGameConsoleScreen::kKeyHome);
-    EXPECT_EQ(input.GetCursorPosition(), 0);
+    EXPECT_EQ(input.GetCursor(), 0u);
     m_screen.OnKey(UIGameConsoleScreen::kKeyRight);
     win::test::SetKeyHeld(UIGameConsoleScreen::kKeyShift, true);
     m_screen.OnKey(UIGameConsoleScreen::kKeyRight);
     m_screen.OnKey(UIGameConsoleScreen::kKeyRight);
     win::test::SetKeyHeld(UIGameConsoleScreen::kKeyShift, false);
-    EXPECT_EQ(input.GetSelectionStart(), 1);
-    EXPECT_EQ(input.GetSelectionEnd(), 3);
+    EXPECT_EQ(input.GetSelectionStart(), 1u);
+    EXPECT_EQ(input.GetSelectionLength(), 2u);
+    EXPECT_EQ(input.GetSelectionElement(), &m_screen.GetSelection()) << "the input places the highlight";
     m_screen.OnKey(UIGameConsoleScreen::kKeyDelete);
     EXPECT_EQ(input.GetText(), "ad");
     m_screen.OnKey(UIGameConsoleScreen::kKeyEnd);
@@ -180,13 +182,15 @@ TEST_F(UIGameConsoleScreenTest, ATwelfthLinePushesTheOldestOut)
     EXPECT_EQ(m_screen.GetLine(0).GetText(), "");
 }
 
-TEST_F(UIGameConsoleScreenTest, LayoutFollowsTheScreenSize)
+TEST_F(UIGameConsoleScreenTest, LayoutFollowsTheWindowSize)
 {
     EXPECT_FLOAT_EQ(m_screen.GetInput().GetRenderPosition().y, 700.0f);
     EXPECT_FLOAT_EQ(m_screen.GetLine(0).GetRenderPosition().y, 670.0f);
     EXPECT_FLOAT_EQ(m_screen.GetLine(2).GetRenderPosition().y, 670.0f - 2 * UIGameConsoleScreen::kLineHeight);
-    m_screen.OnResolutionChanged(800, 600, true, true);
+    const FrameClock clock;
+    m_screen.Draw(800, 600, clock, clock, Vector(0.5f, 0.5f, 0.0f, 1.0f));
     EXPECT_FLOAT_EQ(m_screen.GetInput().GetRenderPosition().y, 580.0f);
+    EXPECT_FLOAT_EQ(m_screen.GetLine(10).GetRenderPosition().y, 550.0f - 10 * UIGameConsoleScreen::kLineHeight);
     EXPECT_FLOAT_EQ(m_screen.GetCaret().GetRenderSize().x, 10.0f);
     EXPECT_FLOAT_EQ(m_screen.GetSelection().GetRenderColor().w, 0.5f);
     EXPECT_FLOAT_EQ(m_screen.GetHighlight().GetRenderColor().x, std::pow(0.3f, 2.2f)) << "sent as a linear colour";

@@ -6,6 +6,8 @@
 
 #include "renderer/FrameClock.h"
 #include "support/ConsoleCapture.h"
+#include "ui/elements/UITextInput.h"
+#include "ui/elements/UIUniTextInput.h"
 
 #include <gtest/gtest.h>
 
@@ -161,6 +163,49 @@ TEST_F(UIScreenTest, APressAndReleaseClickAndASecondPointerChangesNothing)
     EXPECT_EQ(m_screen->GetPressedElement(), nullptr);
     EXPECT_EQ(gEvents, (std::vector<std::string>{"b:2", "b:4", "b:3"}));
     EXPECT_FALSE(m_screen->OnKey(13)) << "Enter with no focused text input";
+}
+
+TEST_F(UIScreenTest, AClickedUTF16InputIsEditedUntilTheNextPressOrEnter)
+{
+    auto* input = new UIUniTextInput("body.ttf", 12);
+    UIElement* caret = new UIElement;
+    input->SetCursorElement(caret);
+    caret->Hide();
+    Button("in", 10, 10, 50, 20, nullptr, input);
+    Button("narrow", 10, 100, 50, 20, nullptr, new UITextInput("body.ttf", 12));
+    Button("other", 200, 10, 50, 20);
+    Draw();
+    struct Step
+    {
+        float x, y;
+        bool enter;
+        bool edited; // the input is focused with its caret shown afterwards
+        bool handled;
+    };
+    const Step steps[] = {
+        {20, 20, false, true, true},    // a click on it starts the editing
+        {0, 0, true, false, true},      // Enter ends it
+        {0, 0, true, false, false},     // and a second Enter has nothing to end
+        {20, 20, false, true, true},
+        {210, 20, false, false, true},  // a press elsewhere ends it
+        {20, 110, false, false, true},  // a narrow input is never the edited one
+    };
+    for (const Step& step : steps)
+    {
+        bool handled;
+        if (step.enter)
+        {
+            handled = m_screen->OnKey(13);
+        }
+        else
+        {
+            handled = m_screen->OnPointerBegin(At(step.x, step.y), 1);
+            m_screen->OnPointerEnd(At(step.x, step.y), 1);
+        }
+        EXPECT_EQ(handled, step.handled) << step.x << " " << step.y;
+        EXPECT_EQ(input->IsFocusedFlag(), step.edited) << step.x << " " << step.y;
+        EXPECT_EQ(caret->IsVisibleFlag(), step.edited) << step.x << " " << step.y;
+    }
 }
 
 TEST_F(UIScreenTest, ModalElementsStopOutsidePressesAndSemiModalOnesHide)

@@ -1,0 +1,91 @@
+// The history of entered lines: newest first, an equal entry moved to the front, the oldest dropped
+// past the maximum size, and its record read in the form of names and in the older form of plain
+// texts, which is converted with a warning rather than misread.
+#include "core/reflection/ObjectRecord.h"
+#include "support/ConsoleCapture.h"
+#include "ui/StringHistoryContainer.h"
+#include "ui/UIClassRegistration.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+std::vector<std::string> Entries(const StringHistoryContainer& history)
+{
+    std::vector<std::string> entries;
+    for (int32_t i = 0; i < history.GetCount(); ++i)
+        entries.push_back(history.GetAt(i).CStr());
+    return entries;
+}
+
+TEST(StringHistoryContainerTest, AddKeepsNewestFirstMovesEqualEntriesAndDropsTheOldest)
+{
+    struct Case
+    {
+        uint32_t maximum;
+        std::vector<const char*> added;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {32, {"a", "b", "a"}, {"a", "b"}},
+        {32, {"a", "b", "b"}, {"b", "a"}},
+        {3, {"a", "b", "c", "a"}, {"a", "c", "b"}},
+        {3, {"a", "b", "c", "d"}, {"d", "c", "b"}},
+        {3, {"a", nullptr, "", "b"}, {"b", "a"}},
+        {0, {"a"}, {}},
+    };
+    for (const Case& c : cases)
+    {
+        StringHistoryContainer history(c.maximum);
+        for (const char* text : c.added)
+            history.Add(text);
+        EXPECT_EQ(Entries(history), c.expected) << "maximum " << c.maximum;
+    }
+    StringHistoryContainer full(32);
+    for (int i = 0; i < 33; ++i)
+        full.Add(("entry " + std::to_string(i)).c_str());
+    ASSERT_EQ(full.GetCount(), 32);
+    EXPECT_STREQ(full.GetAt(0).CStr(), "entry 32");
+    EXPECT_STREQ(full.GetAt(31).CStr(), "entry 1") << "the oldest went";
+    EXPECT_TRUE(full.GetAt(32).IsEmpty());
+    EXPECT_TRUE(full.GetAt(-1).IsEmpty());
+}
+
+TEST(StringHistoryContainerTest, RecordsOfNamesRoundTripAndOldTextRecordsAreConverted)
+{
+    RegisterUIClasses();
+    StringHistoryContainer written(4);
+    written.Add("x = 1");
+    written.Add("Foo()");
+    Dynarray<uint8_t> record;
+    ASSERT_TRUE(BuildObjectRecord(written, 0, record));
+    // u32 size, u32 maximum size, u32 count, then each name as a presence byte and its text.
+    const std::vector<uint8_t> names = {4, 0, 0, 0, 2, 0, 0, 0, 1, 'F', 'o', 'o', '(', ')', 0, 1, 'x', ' ', '=', ' ', '1', 0};
+    const std::vector<uint8_t> bytes(record.Data() + 4, record.Data() + record.Count());
+    EXPECT_EQ(bytes, names);
+
+    ConsoleCapture log;
+    StringHistoryContainer read(0);
+    ASSERT_TRUE(ReadObjectRecord(read, record.Data(), size_t(record.Count()), 0));
+    EXPECT_EQ(Entries(read), (std::vector<std::string>{"Foo()", "x = 1"}));
+    EXPECT_FALSE(log.Contains("old form"));
+
+    // The older form: plain zero-terminated texts.
+    std::vector<uint8_t> old = {0, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 'a', 'b', 0, 'q', 0};
+    old[0] = uint8_t(old.size() - 4);
+    StringHistoryContainer converted(0);
+    ASSERT_TRUE(ReadObjectRecord(converted, old.data(), old.size(), 0));
+    EXPECT_EQ(converted.GetMaximumSize(), 3u);
+    EXPECT_EQ(Entries(converted), (std::vector<std::string>{"ab", "q"}));
+    EXPECT_TRUE(log.Contains("The console history was saved in the old form and is converted"));
+
+    // A text that does not end inside the record is refused, not read past.
+    const std::vector<uint8_t> cut = {9, 0, 0, 0, 3, 0, 0, 0, 1, 0, 0, 0, 1};
+    StringHistoryContainer refused(7);
+    EXPECT_FALSE(ReadObjectRecord(refused, cut.data(), cut.size(), 0));
+    EXPECT_EQ(refused.GetMaximumSize(), 7u);
+}
+} // namespace

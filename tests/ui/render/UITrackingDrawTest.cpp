@@ -1,0 +1,187 @@
+// ctest-labels: thread
+// Elements placed by the scene: entity tracking under the scene's camera (offsets, health bars with
+// the entity's bar height, staying on screen, centred anchors, behind the camera, entities that die
+// or hide) and connection bars between two elements, seen as pixels of the drawn screen.
+#include "support/UIDrawHarness.h"
+
+#include "scene/entities/Entity.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+constexpr uint32_t kRed = 0xFF0000u;
+constexpr uint32_t kBlack = 0x000000u;
+
+class UITrackingDrawTest : public UIDrawHarness
+{
+protected:
+    void SetUp() override
+    {
+        UIDrawHarness::SetUp();
+        m_screen = new UIScreen;
+        m_screen->SetVisible(true);
+        // Clip space is world space: world (x, y) lands at UI (160 + 160 x, 120 - 120 y).
+        m_renderer.SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
+    }
+    void TearDown() override
+    {
+        m_screen->Release();
+        m_renderer.SubmitCommands(true);
+        UIDrawHarness::TearDown();
+    }
+
+    UIElement* Box(float w, float h)
+    {
+        UIElement* element = new UIElement;
+        element->SetSizeXY(w, h);
+        element->SetLinearColorRGBA(1.0f, 0.0f, 0.0f, 1.0f);
+        m_screen->AddChild(element);
+        return element;
+    }
+
+    UIScreen* m_screen = nullptr;
+};
+
+TEST_F(UITrackingDrawTest, TrackedElementsLandWhereTheSceneCameraProjectsTheirEntity)
+{
+    struct Case
+    {
+        const char* what;
+        uint32_t flags;
+        Vector entity, offset;
+        float barHeight;
+        uint32_t redX, redY, blackX, blackY;
+    };
+    const Case cases[] = {
+        {"plain", 0, Vector(0.5f, 0.5f, 0, 1), Vector(0, 0, 0, 0), 0.0f, 241, 61, 238, 61},
+        {"offset", 0, Vector(0, 0, 0, 1), Vector(-0.5f, 0, 0, 0), 0.0f, 81, 121, 78, 121},
+        {"bar height lifts a health bar", UIENTITYTRACKING_HEALTHBARMODE, Vector(0.5f, 0, 0, 1), Vector(0, 0.25f, 0, 0),
+         0.25f, 241, 61, 241, 121},
+        {"bar height ignored without health-bar mode", 0, Vector(0.5f, 0, 0, 1), Vector(0, 0, 0, 0), 0.5f, 241, 121,
+         241, 61},
+        {"pulled back onto the screen", UIENTITYTRACKING_STAYONSCREEN, Vector(5, 0, 0, 1), Vector(0, 0, 0, 0), 0.0f,
+         311, 121, 308, 121},
+        {"anchored in its centre", UIENTITYTRACKING_ANCHORINCENTER, Vector(0, 0, 0, 1), Vector(0, 0, 0, 0), 0.0f, 156,
+         116, 166, 124},
+    };
+    for (const Case& c : cases)
+    {
+        Entity entity;
+        entity.SetGlobalPosition(c.entity);
+        entity.SetBarHeight(c.barHeight);
+        UIElement* element = Box(10, 10);
+        m_screen->EnableEntityTracking(element, &entity, c.flags, c.offset, 0, 1.0f);
+        DrawScreen(*m_screen);
+        EXPECT_EQ(Pixel(c.redX, c.redY), kRed) << c.what;
+        EXPECT_EQ(Pixel(c.blackX, c.blackY), kBlack) << c.what;
+        element->Release();
+    }
+}
+
+TEST_F(UITrackingDrawTest, AScreenDrawnFirstDoesNotLeaveItsCameraToTheNext)
+{
+    UIScreen* second = new UIScreen;
+    second->SetVisible(true);
+    Entity entity;
+    entity.SetGlobalPosition(Vector(0.5f, 0.5f, 0, 1));
+    UIElement* element = new UIElement;
+    element->SetSizeXY(10, 10);
+    element->SetLinearColorRGBA(1.0f, 0.0f, 0.0f, 1.0f);
+    second->AddChild(element);
+    second->EnableEntityTracking(element, &entity, 0, Vector(0, 0, 0, 0), 0, 1.0f);
+    DrawScreen(*m_screen);
+    DrawScreen(*second);
+    EXPECT_EQ(Pixel(241, 61), kRed);
+    second->Release();
+}
+
+TEST_F(UITrackingDrawTest, BehindTheCameraNothingIsDrawn)
+{
+    Matrix flipW = Matrix::ONE;
+    flipW.rows[3].w = -1.0f;
+    m_renderer.SetCamera(Matrix::ONE, flipW, Matrix::ONE);
+    Entity entity;
+    UIElement* element = Box(10, 10);
+    m_screen->EnableEntityTracking(element, &entity, 0, Vector(0, 0, 0, 0), 0, 1.0f);
+    DrawScreen(*m_screen);
+    EXPECT_EQ(Pixel(161, 121), kBlack);
+    m_renderer.SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
+    DrawScreen(*m_screen);
+    EXPECT_EQ(Pixel(161, 121), kRed) << "in front again, the element shows";
+}
+
+TEST_F(UITrackingDrawTest, EntriesEndWithTheirEntityUnlessTheySurviveIt)
+{
+    struct Case
+    {
+        uint32_t flags;
+        int32_t entriesLeft;
+    };
+    const Case cases[] = {{0, 0},
+                          {UIENTITYTRACKING_SURVIVEENTITYDEATH, 1},
+                          {UIENTITYTRACKING_SURVIVEENTITYDEATH | UIENTITYTRACKING_HEALTHBARMODE, 0}};
+    for (const Case& c : cases)
+    {
+        Entity* entity = new Entity;
+        entity->SetGlobalPosition(Vector(0.5f, 0.5f, 0, 1));
+        UIElement* element = Box(10, 10);
+        m_screen->EnableEntityTracking(element, entity, c.flags, Vector(0, 0, 0, 0), 0, 1.0f);
+        DrawScreen(*m_screen);
+        delete entity;
+        DrawScreen(*m_screen);
+        EXPECT_EQ(m_screen->GetEntityTrackingCount(), c.entriesLeft) << "flags " << c.flags;
+        EXPECT_EQ(Pixel(241, 61), kRed) << "flags " << c.flags << ": the element stays where it was last placed";
+        element->Release();
+        DrawScreen(*m_screen);
+        EXPECT_EQ(m_screen->GetEntityTrackingCount(), 0) << "a released element ends its entry";
+    }
+}
+
+TEST_F(UITrackingDrawTest, HideWithEntityFollowsTheEntitysHiddenFlag)
+{
+    Entity entity;
+    UIElement* element = Box(10, 10);
+    m_screen->EnableEntityTracking(element, &entity, UIENTITYTRACKING_HIDEWITHENTITY, Vector(0, 0, 0, 0), 0, 1.0f);
+    entity.Hide(false);
+    DrawScreen(*m_screen);
+    EXPECT_FALSE(element->IsVisible());
+    EXPECT_EQ(Pixel(161, 121), kBlack);
+    entity.Show(false);
+    DrawScreen(*m_screen);
+    EXPECT_TRUE(element->IsVisible());
+    EXPECT_EQ(Pixel(161, 121), kRed);
+}
+
+TEST_F(UITrackingDrawTest, AConnectionBarSpansItsTwoElements)
+{
+    struct Case
+    {
+        const char* what;
+        float bx, by;
+        uint32_t redX, redY;
+        uint32_t blackX, blackY;
+    };
+    // a at (50, 100), bar 10 high: along x it covers 50..150 x 95..105; along y 45..55 x 100..200.
+    const Case cases[] = {{"horizontal", 150, 100, 140, 97, 100, 108}, {"vertical", 50, 200, 47, 190, 58, 150}};
+    for (const Case& c : cases)
+    {
+        UIElement* a = new UIElement;
+        a->SetPositionXYZ(50, 100, 0);
+        UIElement* b = new UIElement;
+        b->SetPositionXYZ(c.bx, c.by, 0);
+        a->RaiseFlag(UIFLAG_TRANSPARENT);
+        b->RaiseFlag(UIFLAG_TRANSPARENT);
+        m_screen->AddChild(a);
+        m_screen->AddChild(b);
+        UIElement* bar = Box(1, 10);
+        bar->MorphIntoConnectionBetween(a, b);
+        DrawScreen(*m_screen);
+        EXPECT_EQ(Pixel(c.redX, c.redY), kRed) << c.what;
+        EXPECT_EQ(Pixel(c.blackX, c.blackY), kBlack) << c.what;
+        EXPECT_EQ(Pixel(45, 90), kBlack) << c.what << ": nothing before a";
+        for (UIElement* element : {a, b, bar})
+            element->Release();
+    }
+}
+} // namespace

@@ -92,9 +92,8 @@ UITextBase::UITextBase(const char* fontName, uint32_t fontSize) : m_fontName(Low
 
 UITextBase::~UITextBase()
 {
-    // A dying element leaves the list, so refreshes never reach freed memory.
-    (m_previousLive != nullptr ? m_previousLive->m_nextLive : gFirstLive) = m_nextLive;
-    (m_nextLive != nullptr ? m_nextLive->m_previousLive : gLastLive) = m_previousLive;
+    // An element deleted without Release leaves the list here.
+    LeaveLiveList();
     SetReplacementContainer(nullptr);
     // Both references die with the element: the main one is still held when no Release ran.
     if (m_font != nullptr)
@@ -102,8 +101,21 @@ UITextBase::~UITextBase()
     SetRenderFont(nullptr);
 }
 
+void UITextBase::LeaveLiveList()
+{
+    if (!m_live)
+        return;
+    (m_previousLive != nullptr ? m_previousLive->m_nextLive : gFirstLive) = m_nextLive;
+    (m_nextLive != nullptr ? m_nextLive->m_previousLive : gLastLive) = m_previousLive;
+    m_previousLive = m_nextLive = nullptr;
+    m_live = false;
+}
+
 void UITextBase::OnRemoved()
 {
+    // A released element leaves the list at once: its deletion is already queued, so a refresh must
+    // not send it commands the render side would run on freed memory.
+    LeaveLiveList();
     if (m_font != nullptr)
         m_font->Release();
     m_font = nullptr;

@@ -234,6 +234,8 @@ private:
     const char16_t* LookUp(const char* path) const;
     void RefreshFontAndText();
     void SendFont();
+    // Main thread (or direct deletion): takes the element off the list of live text elements.
+    void LeaveLiveList();
     void ExecuteTextCommand(uint32_t commandId, UITextCommandArgs& args);
     void SetRenderFont(ResourceFont* font);
     // Upper-cases (tag names excepted) when the conversion asks for it.
@@ -258,6 +260,7 @@ private:
     // The list of live text elements, in creation order.
     UITextBase* m_previousLive = nullptr;
     UITextBase* m_nextLive = nullptr;
+    bool m_live = true;
 
     // Render side.
     ResourceFont* m_renderFont = nullptr;

@@ -203,16 +203,19 @@ TEST_F(UITextBaseFontTest, MeasuredSizesAreTheDrawnSizes)
 TEST_F(UITextBaseFontTest, AResolutionChangeDropsFontsThenResolvesThemForTheNewSize)
 {
     UIScreen::OnResolutionChanged(1280, 720, false, false);
-    UIText scaled("body.ttf", 0);
-    scaled.SetFont("body.ttf", 12, true, 0);
-    EXPECT_EQ(scaled.GetFontResourceName(), "body.ttf~012");
-    ASSERT_NE(scaled.GetFont(), nullptr);
+    // Made with new and ended by Release: its commands run on the render thread after the test's.
+    UIText* scaled = new UIText("body.ttf", 0);
+    scaled->SetFont("body.ttf", 12, true, 0);
+    EXPECT_EQ(scaled->GetFontResourceName(), "body.ttf~012");
+    ASSERT_NE(scaled->GetFont(), nullptr);
     UIScreen::OnResolutionChanged(2560, 1440, true, false);
-    EXPECT_EQ(scaled.GetFont(), nullptr) << "refreshing drops every live text's font";
+    EXPECT_EQ(scaled->GetFont(), nullptr) << "refreshing drops every live text's font";
     EXPECT_EQ(UIScreen::GetUIWidth(), 2560u);
     EXPECT_EQ(UIScreen::GetUIHeight(), 1440u);
     UIScreen::OnResolutionChanged(2560, 1440, false, true);
-    EXPECT_EQ(scaled.GetFontResourceName(), "body.ttf~024") << "laid out again at twice the size";
-    EXPECT_NE(scaled.GetFont(), nullptr);
+    EXPECT_EQ(scaled->GetFontResourceName(), "body.ttf~024") << "laid out again at twice the size";
+    EXPECT_NE(scaled->GetFont(), nullptr);
+    scaled->Release();
+    m_harness.GetRenderer().SubmitCommands(true);
 }
 } // namespace

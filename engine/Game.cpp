@@ -23,6 +23,7 @@
 #include "online/ServerRequestThread.h"
 #include "platform/steam/Steam.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/SceneEnvironment.h"
 #include "renderer/resources/ResourceManager.h"
 #include "scene/cameras/CameraClocks.h"
 #include "scene/cameras/GameCameraController.h"
@@ -131,6 +132,7 @@ void Game::Init(void* window, uint32_t width, uint32_t height, GameDelegate* del
     m_inputManager->InitDevices(window);
     // The camera reads the game's clocks from here on, and its blends the frame step.
     gCameraClocks.Install(&m_gameplayTimer, &m_smoothGameTimer, &m_smoothGameplayTimer, &m_frameStep);
+    gSceneEnvironment.InstallClocks(&m_smoothGameTimer, &m_smoothGameplayTimer);
     DeleteCameraController();
     m_cameraController = new GameCameraController(width, height);
     ResetAllTimers();
@@ -216,6 +218,7 @@ void Game::Close()
     m_entityLists.Clear();
     DeleteCameraController();
     gCameraClocks.Uninstall();
+    gSceneEnvironment.InstallClocks(nullptr, nullptr);
     m_inGameStore.reset();
     m_screenStack.Clear(true);
     if (UIScreen* const screen = m_preFSEScreen.Get())

@@ -13,7 +13,6 @@
 #include "core/time/Time.h"
 #include "engine/EngineClock.h"
 #include "engine/EngineTimer.h"
-#include "engine/PendingGameServices.h"
 #include "engine/config/ProjectConfig.h"
 #include "engine/input/InputManager.h"
 #include "engine/scripting/GameDelegate.h"
@@ -23,6 +22,7 @@
 #include "platform/os/Thread.h"
 #include "renderer/FrameClock.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/SceneEnvironment.h"
 #include "renderer/resources/ResourceManager.h"
 #include "scene/cameras/GameCameraController.h"
 #include "scene/entities/EntityManager.h"
@@ -154,7 +154,7 @@ void Game::ProcessPendingSceneSwitch()
         gEntityManager.NewScene();
     TriggerOccupancy::ClearPendingEntities();
     gLua.CollectGarbage(true);
-    PendingGameServices::LoadLightmaps(name, m_currentVariation);
+    gSceneEnvironment.LoadLightmaps(sceneName.empty() ? nullptr : name, m_currentVariation);
 
     Time stageStart = Time::Now();
     if ((m_switchFlags & SWITCH_KEEP_TEMPLATES) == 0)

@@ -138,6 +138,7 @@ bool NorvexEngine::RunStartup(void* window, const char* projectName, const char*
     PendingEngineServices::InitPostProcessChain(gProjectConfig);
     m_videoEngine = std::make_unique<VideoEngine>();
     m_videoEngine->Init();
+    gSceneEnvironment.SetConfig(m_config);
     gSceneEnvironment.Create();
     m_soundEngine = std::make_unique<SoundEngine>();
     if (m_soundEngine->Init())
@@ -284,6 +285,7 @@ void NorvexEngine::Close()
     if (m_soundEngine != nullptr)
         m_soundEngine->Close();
     gSceneEnvironment.Close();
+    gSceneEnvironment.SetConfig(nullptr);
     PendingEngineServices::ReleasePostProcessShaders();
     if (m_resourceManager != nullptr && m_resourceManager->IsInitialised())
     {

@@ -8,7 +8,6 @@ namespace
 {
 enum PendingService
 {
-    PENDING_LIGHTMAPS,
     PENDING_BLENDERS,
     PENDING_COLOR_FADES,
     PENDING_FAKE_SHADOWS,
@@ -33,11 +32,6 @@ void ForgetReports()
 {
     for (std::atomic<bool>& reported : gReported)
         reported.store(false, std::memory_order_relaxed);
-}
-
-void LoadLightmaps(const char*, uint32_t)
-{
-    NotBuilt(PENDING_LIGHTMAPS, "SceneEnvironment lightmaps");
 }
 
 void UpdateEntityBlenders()

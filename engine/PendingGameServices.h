@@ -1,6 +1,5 @@
-// Services the Game calls whose own subsystems are not built yet: the scene environment's
-// lightmaps, entity blenders and colour fades, trigger occupancy processing, the path display,
-// fake shadows and the UI memory guard. The Game calls
+// Services the Game calls whose own subsystems are not built yet: entity blenders and colour fades, trigger
+// occupancy processing, the path display, fake shadows and the UI memory guard. The Game calls
 // them in its own order; each says once per run in the log that it is not built, and the issue
 // that builds the service replaces its call with the real one. Main thread.
 #pragma once
@@ -13,7 +12,6 @@ namespace PendingGameServices
 void ForgetReports();
 
 // Renderer and resources.
-void LoadLightmaps(const char* sceneName, uint32_t variation);
 void UpdateEntityBlenders();
 void UpdateEntityColorFades();
 void SubmitFakeShadows();

@@ -8,6 +8,8 @@
 #include "renderer/MeshPassTable.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/PixelShaderObject.h"
+#include "renderer/RenderDeviceManager.h"
+#include "renderer/SceneEnvironment.h"
 #include "renderer/SceneLighting.h"
 #include "renderer/ShaderManager.h"
 #include "renderer/VertexShaderObject.h"
@@ -26,6 +28,8 @@ constexpr uint32_t kRegisterAlphaTest = 195;
 constexpr uint32_t kRegisterScale = 241;
 constexpr uint32_t kPixelRegisterAlphaTest = 194;
 constexpr uint32_t kRegisterLighting = 210;   // the instance's lighting block, ten vectors
+constexpr uint32_t kSamplerAmbientCube = 11;
+constexpr uint32_t kSamplerLightmap = 13;
 constexpr uint32_t kCpuVertexBonesAt = 12;
 // The system shader that draws edge lines: the vertex colour times the constant colour.
 constexpr uint32_t kEdgeLineShaderSlot = 0;
@@ -431,6 +435,15 @@ void MeshTemplateRenderingData::DrawBatch(uint32_t presetIndex, const MeshGather
         renderer.SetDepthState(material.depthTest != 0 ? gpu::kCmpLessEqual : gpu::kCmpAlways, depthWrite,
                                float(material.depthBias));
 
+        // The scene's lightmap 0 with the scene's own placement, beside the ambient cube: the same
+        // for every instance.
+        if ((material.flags & MeshMaterial::FLAG_SCENE_ENVIRONMENT) != 0)
+        {
+            renderer.SetTexture(kSamplerAmbientCube, renderer.GetDeviceManager().GetRenderTargets().lightingCube, 0);
+            renderer.SetTexture(kSamplerLightmap, gSceneEnvironment.GetLightmapTexture(0), 0);
+            vs->SetLightmapUVMulAdd(renderer, gSceneEnvironment.GetSceneColor(2));
+        }
+
         // 8. Per instance.
         for (uint32_t i = 0; i < count; ++i)
         {
@@ -447,7 +460,13 @@ void MeshTemplateRenderingData::DrawBatch(uint32_t presetIndex, const MeshGather
                 model.Mul(record.world, bone);
             }
             if (record.lightmap != nullptr && (material.flags & MeshMaterial::FLAG_LIGHT_PROBE) != 0)
+            {
+                renderer.SetTexture(kSamplerLightmap, gSceneEnvironment.GetLightmapTexture(record.lightmap->m_lightmapId), 0);
                 vs->SetLightmapUVMulAdd(renderer, record.lightmap->m_uvMulAdd);
+            }
+            // A refracting draw shows the screen behind the instance: refresh that region's copy first.
+            if (choice.blendZero)
+                renderer.UpdateRefraction(m_bounds, record.world);
             if (record.lighting != nullptr && (material.flags & MeshMaterial::FLAG_INSTANCE_AMBIENT) != 0)
                 renderer.SetVertexShaderConstants(kRegisterLighting, &record.lighting[0].x, 10);
             vs->SetModelMatrix(renderer, model, true);

@@ -428,6 +428,13 @@ public:
     // cullSide equal to the view's mirrored flag culls clockwise faces, else counter-clockwise.
     void DrawDebugBox(const BoundingBox4& box, const Matrix& matrix, const Vector& color, uint8_t cullSide,
                       bool depthTested);
+    // Render thread: copies the screen region behind the box (placed by the world matrix) from the
+    // scene colour into the refraction copy; nothing while either target is missing.
+    void UpdateRefraction(const BoundingBox4& box, const Matrix& world);
+    // The pixel rectangle of that region: the projected corners widened by 0.01 in clip space and
+    // clamped to the screen, the whole screen when a corner lies behind the camera; false when empty.
+    static bool ComputeRefractionRect(const BoundingBox4& box, const Matrix& world, const Matrix& viewProjection,
+                                      uint32_t width, uint32_t height, gpu::Rect& rect);
     // A declaration for the element list with one reference for the caller (VertexDeclarationCache).
     gpu::GpuVertexDeclaration* GetVertexDeclaration(const gpu::VertexElement* elements, uint32_t count)
     {

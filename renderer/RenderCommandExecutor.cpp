@@ -12,6 +12,7 @@
 #include "renderer/NorvexRenderer.h"
 #include "renderer/NorvexRendererObject.h"
 #include "renderer/RendererThreadCheck.h"
+#include "renderer/SceneEnvironment.h"
 #include "renderer/jobs/NorvexRendererResourceAccessJob.h"
 #include "renderer/resources/ResourceFont.h"
 #include "ui/render/UIRenderFrame.h"
@@ -71,7 +72,7 @@ const R::OpcodeInfo R::kOpcodes[kRenderOpcodeCount] = {
     /* 38 */ {&R::OpSetSRGBWrite, rp::kU8, nullptr},
     /* 39 */ {&R::OpPresent, rp::kPointer, nullptr},
     /* 40 */ {&R::OpSleep, rp::kU32, nullptr},
-    /* 41 */ {&R::OpSetFrameTimes, rp::kSetFrameTimes, "scene environment clocks"},
+    /* 41 */ {&R::OpSetFrameTimes, rp::kSetFrameTimes, nullptr},
     /* 42 */ {&R::OpIssueQuery, rp::kIssueQuery, nullptr},
     /* 43 */ {&R::OpGetQueryData, rp::kGetQueryData, nullptr},
     /* 44 */ {&R::OpSetScissor, kVariablePayload, nullptr},
@@ -449,10 +450,9 @@ void RenderCommandExecutor::OpSetFrameTimes(uint32_t)
     m_firstClockStep = steps[0] > 0.0f ? steps[0] : 0.0f;
     beginParticleFrame(counters, steps, m_renderer.GetDeviceParams().qualityLevel);
     SFXContext::RenderAll(m_clockSeconds[0], steps[0], m_clockSeconds[1], steps[1], m_clockSeconds[2], steps[2]);
+    gSceneEnvironment.Update(counters[0], steps[0], counters[1], steps[1], counters[2], steps[2]);
     UpdateUIRenderFrame(counters[0], counters[1], counters[2]);
-    // The scene environment takes the clocks here.
     (void)flags;
-    ReportNotBuilt(RENDER_OP_SET_FRAME_TIMES);
 }
 
 void RenderCommandExecutor::OpDrawParticleSystem(uint32_t)

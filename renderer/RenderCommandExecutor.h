@@ -126,6 +126,8 @@ public:
     const Vector& GetColorMultiplier() const { return m_colorMultiplier; }
     // Accumulated time of clock 0 to 2 of the frame-times command, in seconds (0 past them).
     float GetClockSeconds(uint32_t index) const { return index < 3 ? float(m_clockSeconds[index]) : 0.0f; }
+    // The frame was drawn multisampled and is not resolved yet.
+    bool IsResolvePending() const { return m_resolvePending; }
 
 private:
     struct GatheredTask

@@ -24,7 +24,9 @@ void SFXElementContext::Update(double clockSeconds, float delta, const SFXElemen
                                const Matrix& parent)
 {
     (void)clockSeconds, (void)parent;
-    AdvanceTime(definition, delta);
+    // The envelopes only: a kind's own AdvanceTime adds time its parts also take from the frame
+    // (an emitter would run twice as fast); it runs for explicit advances alone.
+    SFXElementContext::AdvanceTime(definition, delta);
     LoadLocalMatrix(definition);
     Vector pivot;
     definition.GetPivot().Evaluate(m_states[SFXElementDefinition::STATE_PIVOT], pivot);

@@ -210,6 +210,11 @@ public:
     // What a new rendering context copies from this entity and its template.
     void FillRenderingSource(EntityRenderingSource* source) const;
     void DeleteRenderingContext();
+    // Posts the world matrix and the local box to the rendering context, if there is one.
+    void UpdateRenderingTransform();
+    // Takes the box the rendering context published since the last take as the local box; false
+    // without a rendering context or a new box.
+    bool UpdateRenderingBounds();
     void Render(uint32_t extraFlags, uint32_t frameNumber);
     void RenderIfFlag8(uint32_t extraFlags);
     uint32_t GetLastRenderedFrame() const { return m_lastRenderedFrame; }

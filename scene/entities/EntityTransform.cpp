@@ -146,14 +146,31 @@ void Entity::SetLocalBoundingBox(const BoundingBox4& box)
     gEntityManager.GetPathGrid().SetCullBox(m_index, world);
 }
 
+void Entity::UpdateRenderingTransform()
+{
+    if (m_renderingContext != nullptr)
+        m_renderingContext->SetTransformAndBounds(m_worldMatrix, m_worldMatrix, IsTransformMirrored(), m_localBox);
+}
+
+bool Entity::UpdateRenderingBounds()
+{
+    BoundingBox4 box;
+    // Nothing taken is a failure too: callers retry until a real box has come back.
+    if (m_renderingContext == nullptr || !m_renderingContext->GetDynamicBounds(&box))
+        return false;
+    SetLocalBoundingBox(box);
+    // The render side culls the context by the new box too.
+    UpdateRenderingTransform();
+    return true;
+}
+
 void Entity::UpdateTransform()
 {
     if (AffineDeterminant(m_worldMatrix) < 0.0f)
         m_renderFlags |= ENTITYRENDER_MIRRORED;
     else
         m_renderFlags &= ~uint32_t(ENTITYRENDER_MIRRORED);
-    if (m_renderingContext != nullptr)
-        m_renderingContext->SetTransformAndBounds(m_worldMatrix, m_worldMatrix, IsTransformMirrored(), m_localBox);
+    UpdateRenderingTransform();
     ComputeWorldBoundingBox(m_worldBox);
     PathGrid& grid = gEntityManager.GetPathGrid();
     grid.SetCullBox(m_index, m_worldBox);

@@ -12,10 +12,10 @@ namespace
 {
 const char* const kVisualizationModeNames[] = {"PC", "iPhone", "iPad2", "DEFAULT", nullptr};
 constexpr uint32_t kEditorOnly = 2;
-// Rule of the active parameters: activated at once without naming a new entity, or the
-// environment blends to no set (flags 8 and 2) at once.
-constexpr uint32_t kApplyActivateFlags = 2;
-constexpr uint32_t kApplyFallbackFlags = 10;
+// Rule of the active parameters: activated at once, ending any temporary set, or the environment
+// returns to its defaults at once on the engine clock.
+constexpr uint32_t kApplyActivateFlags = SceneEnvironment::kBlendEndTemporary;
+constexpr uint32_t kApplyFallbackFlags = SceneEnvironment::kBlendClockEngine | SceneEnvironment::kBlendEndTemporary;
 } // namespace
 
 void SceneEntity::BuildClassProperties(RTTIPropertiesBase& table)
@@ -53,8 +53,7 @@ void SceneEntity::RefreshVisibilityFlags()
         gRenderer->SetSceneColorMode(m_visualizationMode == kVisualizationDefault ? gProjectConfig.m_visualizationMode
                                                                                   : m_visualizationMode);
     gEntityManager.SetSceneHeightRange(m_universeMinY, m_universeMaxY);
-    gSceneEnvironment.SetTerrainLightmapMapping(m_terrainLightmapPosBox, m_terrainLightmapUVBox,
-                                                m_terrainLightmapUVMulAdd);
+    gSceneEnvironment.SetColors(m_terrainLightmapPosBox, m_terrainLightmapUVBox, m_terrainLightmapUVMulAdd);
 }
 
 void SceneEntity::OnPropertiesChanged()
@@ -102,7 +101,7 @@ void SceneParametersEntity::Activate(uint32_t flags, float seconds)
 
 void SceneParametersEntity::DeactivateOverrideParams()
 {
-    gSceneEnvironment.BlendToParameters(nullptr, SceneEnvironment::kBlendDropOverride, 0.0f);
+    gSceneEnvironment.BlendToParameters(nullptr, SceneEnvironment::kBlendTemporary, 0.0f);
 }
 
 void SceneParametersEntity::ActivateDefaultSceneParams(uint32_t flags, float seconds)

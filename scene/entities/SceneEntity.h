@@ -65,7 +65,7 @@ public:
     // Unless flag 1, the scene root names this entity as the active one; flag 64 first returns the
     // scene environment to its defaults; then the template blends the environment to its set.
     void Activate(uint32_t flags, float seconds);
-    // The scene environment drops its override set.
+    // The scene environment ends the temporary set in force.
     static void DeactivateOverrideParams();
     // Activates the entity the scene root names (when it is of this kind); otherwise flag 64 still
     // returns the scene environment to its defaults.

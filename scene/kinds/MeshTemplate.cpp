@@ -4,6 +4,7 @@
 #include "core/reflection/RecordStream.h"
 #include "core/strings/StringUtils.h"
 #include "effects/animation/AnimationTreeDefinition.h"
+#include "effects/SFXEntity.h"
 #include "effects/animation/MeshSkeleton.h"
 #include "renderer/MeshTemplateRenderingData.h"
 #include "renderer/NorvexRenderer.h"
@@ -120,6 +121,10 @@ void MeshTemplate::OnPropertyChanged(const RTTIProperty* property)
     }
     RebuildTargetingTable(true);
     OnPostLoad(0);
+    // Effects that show this mesh re-link to its data.
+    for (Entity* entity = Entity::GetFirstLiveEntity(); entity != nullptr; entity = entity->GetNextLiveEntity())
+        if (SFXEntity* const effect = dynamic_cast<SFXEntity*>(entity))
+            effect->PostContextSubOp16(this);
 }
 
 void MeshTemplate::OnPostLoad(uint32_t flags)

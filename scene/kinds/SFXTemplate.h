@@ -44,6 +44,8 @@ public:
     const SFXDefinition& GetDefinition() const { return *m_definition; }
     uint8_t GetActivityTimer() const { return m_activityTimer; }
     float GetActivationDelay() const { return m_activationDelay; }
+    bool IsOffscreenProcessing() const { return m_offscreenProcessing; }
+    bool IsConstantBoundsUpdateEnabled() const { return m_constantBoundsUpdate; }
     bool UsesSFXColorMultiplier() const { return m_useSFXColorMultiplier; }
 
 private:

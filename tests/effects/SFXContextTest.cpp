@@ -1,3 +1,4 @@
+// ctest-labels: thread
 // The playing effect: its calls, the per-frame walk on the chosen clock, finishing, bounds handed
 // to the game thread, parking, loops, carry-over, nesting limits and the element draws.
 #include "effects/SFXContext.h"
@@ -63,7 +64,7 @@ public:
     void RefreshResource() override { ++refreshes; }
     void SetOptions(bool scaleWithParent, uint32_t faceCamera)
     {
-        GetClassProperties()->FindProperty("Scale with parent")->SetFromText(this, scaleWithParent ? "true" : "false");
+        GetClassProperties()->FindProperty("Scale with parent")->SetFromText(this, scaleWithParent ? "1" : "0");
         GetClassProperties()->FindProperty("Face camera mode")->SetFromText(this, std::to_string(faceCamera).c_str());
     }
     TEnvelope<Vector>& Position() { return const_cast<TEnvelope<Vector>&>(GetPosition()); }
@@ -246,7 +247,7 @@ TEST_F(SFXContextTest, BoundsArePublishedOnceTakenAndEqualTheElementBoxes)
     definition.AddElement(moved);
     auto* hidden = new ProbeElement("NoBox");
     hidden->Position().SetConstantValue(Vector(0, 50, 0, 1));
-    hidden->GetClassProperties()->FindProperty("Expands bounding box")->SetFromText(hidden, "false");
+    hidden->GetClassProperties()->FindProperty("Expands bounding box")->SetFromText(hidden, "0");
     definition.AddElement(hidden);
     SFXContext& context = Play(definition);
     BoundingBox4 box;
@@ -399,7 +400,7 @@ TEST_F(SFXContextTest, DrawsFilterByPassViewAndAlphaAndCombineTheColours)
     clear->Color().SetConstantValue(HDRColor(255, 255, 255, 0));
     definition.AddElement(clear);
     auto* combat = new ProbeElement("Combat", 0x11);
-    combat->GetClassProperties()->FindProperty("Visible in tactical view")->SetFromText(combat, "false");
+    combat->GetClassProperties()->FindProperty("Visible in tactical view")->SetFromText(combat, "0");
     definition.AddElement(combat);
     SFXContext& context = Play(definition);
     Matrix world;

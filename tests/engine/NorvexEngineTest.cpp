@@ -14,6 +14,7 @@
 #include "renderer/NorvexRenderer.h"
 #include "renderer/FrameClock.h"
 #include "renderer/SceneEnvironment.h"
+#include "renderer/SceneParametersWrapper.h"
 #include "renderer/resources/ResourceManager.h"
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityConstants.h"
@@ -269,24 +270,24 @@ TEST_F(NorvexEngineTest, SceneEnvironmentStartsWithTheUISceneParametersAsItsOver
     ASSERT_TRUE(nameInProject(uiGUID));
 
     ASSERT_TRUE(Init());
-    EXPECT_TRUE(gSceneEnvironment.IsPosted());
-    gRenderer->SubmitCommands(true);
     EXPECT_TRUE(gSceneEnvironment.IsCreated());
-    ASSERT_TRUE(gSceneEnvironment.HasOverride());
-    EXPECT_FLOAT_EQ(gSceneEnvironment.GetOverride()->GetShading().fogStart, 123.0f);
-    EXPECT_FLOAT_EQ(gSceneEnvironment.GetOverride()->GetShading().saturation, 0.25f);
+    gRenderer->SubmitCommands(true);
+    ASSERT_TRUE(gSceneEnvironment.HasSets());
+    // The UI screens put the override in force around their drawing; start-up only fills it.
+    EXPECT_FALSE(gSceneEnvironment.IsOverrideInForce());
+    EXPECT_FLOAT_EQ(gSceneEnvironment.GetOverrideSet()->GetShading().fogStart, 123.0f);
+    EXPECT_FLOAT_EQ(gSceneEnvironment.GetOverrideSet()->GetShading().saturation, 0.25f);
     EXPECT_EQ(m_log.CountOfKind(CONSOLE_WARNING), 0u);
     gNorvexEngine.Close();
-    EXPECT_FALSE(gSceneEnvironment.IsPosted());
     EXPECT_FALSE(gSceneEnvironment.IsCreated());
-    EXPECT_FALSE(gSceneEnvironment.HasOverride());
+    EXPECT_FALSE(gSceneEnvironment.HasSets());
 
     ASSERT_TRUE(nameInProject(TankGUID()));
     m_log.Clear();
     ASSERT_TRUE(Init());
     gRenderer->SubmitCommands(true);
-    EXPECT_TRUE(gSceneEnvironment.IsCreated());
-    EXPECT_FALSE(gSceneEnvironment.HasOverride());
+    ASSERT_TRUE(gSceneEnvironment.HasSets());
+    EXPECT_FLOAT_EQ(gSceneEnvironment.GetOverrideSet()->GetShading().fogStart, 0.0f) << "the defaults";
     EXPECT_TRUE(m_log.Contains("The UI scene param template " + std::string(kTankGUIDText), CONSOLE_WARNING));
 }
 

@@ -6,10 +6,15 @@
 
 #include "core/reflection/RecordStream.h"
 #include "platform/gpu/Gpu.h"
+#include "engine/config/GameConfig.h"
+#include "renderer/LightmapMapping.h"
+#include "renderer/SceneEnvironment.h"
 #include "renderer/ShaderManager.h"
+#include "renderer/jobs/TextureHolder.h"
 #include "support/ConsoleCapture.h"
 #include "support/RenderDataHarness.h"
 #include "support/RenderThreadCall.h"
+#include "tools/datakit/LightProbeMapWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -41,6 +46,7 @@ protected:
     void SetUp() override
     {
         DataRoot data;
+        ASSERT_TRUE(AddLightmapSet(data, "Field", {0, 1}));
         ASSERT_TRUE(m_harness.WriteAndMount(data));
         ASSERT_TRUE(m_harness.Start());
         ASSERT_TRUE(gShaderManager.Init(true));
@@ -297,4 +303,78 @@ TEST_F(MeshDrawTest, DrawMeshCommandsDrawThePresetAndTheEdgeLines)
     EXPECT_NEAR(Channel(pixel, 16), 128, 1) << "the square's left half is lit";
     EXPECT_EQ(afterLines - afterMesh, 1u) << "the template draw is the edge line list";
     EXPECT_FALSE(m_log.Contains("Render command 66"));
+}
+
+// Flag 0x2000 binds the ambient cube and the scene's lightmap 0; flag 0x1000 the lightmap the
+// instance's mapping names.
+TEST_F(MeshDrawTest, LightmapFlagsBindTheScenesLightmaps)
+{
+    GameConfig config;
+    config.m_useContainerFiles = true;
+    gSceneEnvironment.SetConfig(&config);
+    gSceneEnvironment.LoadLightmaps("Field", 255);
+    ASSERT_NE(gSceneEnvironment.GetLightmapTexture(1), nullptr);
+    LightmapMapping mapping;
+    mapping.m_lightmapId = 1;
+    TextureHolder* const cube = m_harness.GetRenderer().GetDeviceManager().GetRenderTargets().lightingCube;
+    ASSERT_NE(cube, nullptr);
+    struct Case
+    {
+        uint32_t flag;
+        TextureHolder* at11;
+        TextureHolder* at13;
+    };
+    const Case cases[] = {{MeshMaterial::FLAG_SCENE_ENVIRONMENT, cube, gSceneEnvironment.GetLightmapTexture(0)},
+                          {MeshMaterial::FLAG_LIGHT_PROBE, nullptr, gSceneEnvironment.GetLightmapTexture(1)},
+                          {0, nullptr, nullptr}};
+    for (const Case& c : cases)
+    {
+        LoadSquare(0, c.flag);
+        gpu::GpuBaseTexture *at11 = nullptr, *at13 = nullptr;
+        DrawAndProbe([&] {
+            NorvexRenderer& renderer = m_harness.GetRenderer();
+            renderer.SetTexture(11, nullptr, 0);
+            renderer.SetTexture(13, nullptr, 0);
+            m_data->Draw(Matrix::ONE, Matrix::ONE, m_data->GetBounds(), Vector(1, 1, 1, 1), 1.0f, 0, 1, 0, nullptr,
+                         &mapping, nullptr, 16, 0, 0, 0.0f);
+            at11 = renderer.GetDevice()->PeekTexture(11);
+            at13 = renderer.GetDevice()->PeekTexture(13);
+        });
+        EXPECT_EQ(at11, c.at11 != nullptr ? c.at11->GetTexture() : nullptr) << c.flag;
+        EXPECT_EQ(at13, c.at13 != nullptr ? c.at13->GetTexture() : nullptr) << c.flag;
+    }
+    gSceneEnvironment.UnloadLightmaps();
+    gSceneEnvironment.SetConfig(nullptr);
+}
+
+// In pass 1 a refracting material first copies the scene colour behind the square into the
+// refraction copy.
+TEST_F(MeshDrawTest, ARefractingDrawCopiesTheSceneBehindIt)
+{
+    RendererDeviceSettings settings;
+    settings.gfxQualityLevel = 2;
+    settings.enableRefraction = true;
+    m_harness.GetRenderer().SetDeviceSettings(settings);
+    m_harness.GetRenderer().ApplyDisplaySettings(m_harness.GetWindow(), 320, 240, true, false);
+    LoadSquare(0, MeshMaterial::FLAG_REFRACTION);
+    ASSERT_NE(m_data->GetPreset(0).materials[0].GetLink(MeshMaterial::LINK_REFRACTION_PS), nullptr);
+    uint32_t behind = 0;
+    DrawAndProbe([&] {
+        NorvexRenderer& renderer = m_harness.GetRenderer();
+        const RenderTargetSet& targets = renderer.GetDeviceManager().GetRenderTargets();
+        gpu::GpuSurface* const copy = targets.refractionCopy.GetSurface();
+        ASSERT_NE(copy, nullptr);
+        gpu::GpuDevice* const device = renderer.GetDevice();
+        gpu::GpuSurface* frame = nullptr;
+        device->GetRenderTarget(0, &frame);
+        device->SetRenderTarget(0, targets.sceneColor.GetSurface());
+        device->Clear(0, nullptr, gpu::kClearTarget, 0xFFFF0000u, 1.0f, 0);
+        device->SetRenderTarget(0, copy);
+        device->Clear(0, nullptr, gpu::kClearTarget, 0xFF0000FFu, 1.0f, 0);
+        device->SetRenderTarget(0, frame);
+        gpu::SafeRelease(frame);
+        DrawSquare(1);
+        behind = copy->ReadPixelArgb(copy->Desc().width / 2, copy->Desc().height / 2) | 0xFF000000u;
+    });
+    EXPECT_EQ(behind, 0xFFFF0000u);
 }

@@ -65,6 +65,8 @@ public:
     }
 
     NorvexRenderer& GetRenderer() { return m_renderer; }
+    // The window handle the renderer runs on, for display changes.
+    void* GetWindow() { return &m_window; }
     const NorvexRenderer& GetRendererConst() const { return m_renderer; }
     ResourceManager& GetManager() { return m_manager; }
 

@@ -2,8 +2,9 @@
 // root in container mode to <folder>/data and a per-user folder to <folder>/user whose
 // configuration points at it: the project configuration with its default scene, the engine's
 // shaders and system textures, a texture, an Ogg tone, entity templates (one of particles), two
-// scenes with their resource lists and scripts, the scene names table, the string table, the font table with the
-// system font's pages and the main script. Main thread.
+// scenes with their resource lists, lightmaps, light probe maps and scripts, the scene names
+// table, the string table, the font table with the system font's pages and the main script.
+// Main thread.
 #include "DemoScripts.h"
 
 #include "core/math/Matrix.h"
@@ -38,6 +39,7 @@
 #include "tools/datakit/StringTableWriter.h"
 #include "tools/datakit/BehaviourTreeText.h"
 #include "tools/datakit/TemplateWriter.h"
+#include "tools/datakit/LightProbeMapWriter.h"
 #include "tools/datakit/TextureFileWriter.h"
 
 #include <cstdio>
@@ -327,6 +329,20 @@ bool AddScene(DataRoot& data, const char* sceneName, const DemoTemplate& demoTem
     if (walled)
         contents.grid = WalledGrid();
     data.AddFile("scenes", std::string(sceneName) + ".BinaryScene", AsString(SceneWriter::BuildBinaryScene(contents)));
+    // Two lightmaps and a light probe map with one probe per layer over the posts' square.
+    if (!AddLightmapSet(data, sceneName, {0, 1}))
+        return false;
+    LightProbeMapSpec probes;
+    probes.width = 2;
+    probes.height = 2;
+    const float square[4] = {-40.0f, -40.0f, 40.0f, 40.0f};
+    for (int i = 0; i < 4; ++i)
+    {
+        probes.rectangle[i] = square[i];
+        probes.cells[i].assign(4, 0);
+        probes.probes[i].resize(1);
+    }
+    data.AddFile("scenes", std::string(sceneName) + ".lpd", BuildLightProbeMap(probes));
     gEntityManager.DestroyScene();
     gTemplateManager.Clear();
 

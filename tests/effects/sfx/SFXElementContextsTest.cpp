@@ -1,10 +1,16 @@
 // The element kinds' run-time state on its own: atlas frames, lens-flare placement, light ranges and
 // colours. The render-side parts run on the test thread, as no other thread touches them.
 #include "effects/sfx/SFXLightElementContext.h"
+#include "effects/sfx/SFXParticleElementContext.h"
+#include "effects/sfx/SFXParticleElementDefinition.h"
 #include "effects/sfx/SFXLightElementDefinition.h"
 #include "effects/sfx/SFXQuadElementContext.h"
 #include "effects/sfx/SFXQuadElementDefinition.h"
 #include "renderer/RendererLightWrapper.h"
+#include "scene/SceneClassRegistration.h"
+#include "scene/kinds/ParticleTemplate.h"
+#include "support/ParticleTestSupport.h"
+#include "support/TemplateTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +39,8 @@ TEST(SFXQuadElementContextTest, TheFrameCurvePicksFramesWrappingBothWays)
         {-0.25f, 8, 7, 0, 0.75f},
         {-9.5f, 8, 6, 7, 0.5f},
         {-3.0e9f, 8, 0, 1, 0.0f},
+        {-1.0f, 5, 4, 0, 0.0f},
+        {-7.5f, 5, 2, 3, 0.5f},
         {3.0f, 1, 0, 0, 0.0f},
         {std::numeric_limits<float>::quiet_NaN(), 4, 0, 1, 0.0f},
     };
@@ -202,5 +210,71 @@ TEST(SFXLightElementContextTest, LightsFollowTheirRangeColourAndPlace)
             EXPECT_FLOAT_EQ(data.GetSpotSoftness(), 1.0f);
         }
     }
+}
+
+class SFXParticleElementContextTest : public ParticlePoolsFixture
+{
+protected:
+    void TearDown() override
+    {
+        m_element.ReleaseResources(0);
+        gTemplateManager.Clear();
+        ParticlePoolsFixture::TearDown();
+    }
+    SFXParticleElementDefinition m_element;
+};
+
+TEST_F(SFXParticleElementContextTest, EmittersSpawnByEnvelopeAndRunUntilTheirLastParticleDied)
+{
+    RegisterSceneClasses();
+    auto* sparks = new ParticleTemplate;
+    SetParticleProperty(sparks->GetSystem(), "Life time", "2");
+    SimpleGUID guid;
+    guid.bytes[15] = 0x77;
+    ASSERT_NE(RegisterStubAtPath("fx/sparks", guid, sparks), nullptr);
+    m_element.SetParticleTemplateGUID(guid);
+    m_element.ResolveResources(false);
+    ASSERT_EQ(m_element.GetParticleTemplate(), sparks);
+
+    SFXParticleElementContext context;
+    Matrix parent;
+    parent.LoadTranslation(0.0f, 5.0f, 0.0f);
+    // The emitter takes the clock and parking bits of the effect's flags only.
+    context.Init(m_element, parent, 0xFF, 0);
+    ParticleSystemContext* system = context.GetSystem();
+    ASSERT_NE(system, nullptr);
+    EXPECT_EQ(system->GetFlags(), 28u);
+    system->Activate(nullptr);
+
+    context.Update(10.0, 0.1f, m_element, parent);
+    EXPECT_TRUE(context.IsSpawning());
+    EXPECT_TRUE(system->IsEmitting());
+    EXPECT_FLOAT_EQ(system->GetMatrix().rows[3].y, 5.0f);
+    context.SetSpawnRateMultiplier(-2.0f);
+    EXPECT_FLOAT_EQ(context.GetSpawnMultiplier(), 0.0f);
+
+    // The envelope falling stops emission; the element runs while emitted particles may live.
+    m_element.EditSpawnRateMultiplier().SetConstantValue(Vector(0, 0, 0, 0));
+    context.Update(11.0, 0.1f, m_element, parent);
+    EXPECT_FALSE(context.IsSpawning());
+    EXPECT_FALSE(system->IsEmitting());
+    EXPECT_DOUBLE_EQ(context.GetStopTime(), 11.0);
+    EXPECT_TRUE(context.IsRunning());
+    context.SetLifeMultiplier(2.0f);
+    context.Update(14.5, 0.1f, m_element, parent);
+    EXPECT_TRUE(context.IsRunning());
+    context.Update(15.5, 0.1f, m_element, parent);
+    EXPECT_FALSE(context.IsRunning());
+
+    // Advancing moves the emitter's own time; a reset leaves it stopped at multiplier 1.
+    context.AdvanceTime(m_element, 0.5f);
+    EXPECT_FLOAT_EQ(system->GetPendingTime(), 0.5f);
+    m_element.EditSpawnRateMultiplier().SetConstantValue(Vector(1, 0, 0, 0));
+    context.Update(16.0, 0.1f, m_element, parent);
+    EXPECT_TRUE(system->IsEmitting());
+    context.Reset(m_element);
+    EXPECT_FALSE(context.IsSpawning());
+    EXPECT_FALSE(system->IsEmitting());
+    EXPECT_FLOAT_EQ(context.GetSpawnMultiplier(), 1.0f);
 }
 } // namespace

@@ -341,40 +341,6 @@ TEST_F(SFXElementKindsTest, ReferencedTemplatesAreKeptOnlyWhenOfTheirKind)
     EXPECT_EQ(embedded.GetSFXTemplate(), nullptr);
 }
 
-TEST_F(SFXElementKindsTest, AnEffectRecordKeepsEachElementsKindAndValues)
-{
-    SFXDefinition source;
-    auto* quad = new SFXQuadElementDefinition;
-    auto* sound = new SFXSoundElementDefinition;
-    auto* embedded = new SFXEmbeddedSfxElementDefinition;
-    ASSERT_TRUE(quad->GetClassProperties()->FindProperty("Texture frames X")->SetFromText(quad, "4"));
-    ASSERT_TRUE(quad->GetClassProperties()->FindProperty("Flare distance")->SetFromText(quad, "0.5"));
-    sound->SetSoundEntryName("Boom");
-    embedded->SetRestartAfter(2.0f);
-    embedded->SetSFXTemplateGUID(Guid(9));
-    source.AddElement(quad);
-    source.AddElement(sound);
-    source.AddElement(embedded);
-    std::vector<uint8_t> bytes(source.SerializeToMemory(nullptr, 0, 0));
-    ASSERT_EQ(source.SerializeToMemory(bytes.data(), bytes.size(), 0), bytes.size());
-
-    SFXDefinition read;
-    ASSERT_TRUE(read.DeserializeFromMemory(bytes.data(), bytes.size(), 4));
-    ASSERT_EQ(read.GetElements().Count(), 3);
-    const auto* readQuad = dynamic_cast<const SFXQuadElementDefinition*>(read.GetElements()[0]);
-    const auto* readSound = dynamic_cast<const SFXSoundElementDefinition*>(read.GetElements()[1]);
-    const auto* readEmbedded = dynamic_cast<const SFXEmbeddedSfxElementDefinition*>(read.GetElements()[2]);
-    ASSERT_NE(readQuad, nullptr);
-    ASSERT_NE(readSound, nullptr);
-    ASSERT_NE(readEmbedded, nullptr);
-    EXPECT_EQ(readQuad->GetFrameCount(), 4u);
-    EXPECT_FLOAT_EQ(readQuad->GetFlareDistance(), 0.5f);
-    EXPECT_STREQ(readSound->GetSoundEntryName().CStr(), "Boom");
-    EXPECT_FLOAT_EQ(readEmbedded->GetRestartAfter(), 2.0f);
-    EXPECT_EQ(readEmbedded->GetSFXTemplateGUID(), Guid(9));
-    EXPECT_EQ(read.GetPassBits(), 17u);
-}
-
 class SFXElementKindsLoadingTest : public RendererTestBase
 {
 };

@@ -85,24 +85,31 @@ TEST_F(SFXQuadElementDrawTest, AtlasFramesAndBlendModesReachTheDevice)
                                      {"Blending mode", "2"}, {"2-sided", "0"}, {"Depth read", "0"},
                                      {"Alpha reference value", "0.5"}})
         ASSERT_TRUE(table->FindProperty(name)->SetFromText(&quad, text)) << name;
-    quad.EditFrameCurve().SetConstantValue(Vector(5.25f, 0, 0, 0));
     quad.ResolveResources(true);
     ASSERT_NE(quad.GetVertexShaderResource(), nullptr);
     ASSERT_NE(quad.GetTextureResource(), nullptr);
     SFXQuadElementContext context;
     context.Init(quad, Matrix::ONE, 0, 0);
-    context.Update(0.0, 0.0f, quad, Matrix::ONE);
 
-    // 4 x 2 frames: frame 5 is column 1, row 1; frame 6 column 2, row 1; in atlas units.
-    const DrawnState drawn = Draw(quad, context);
-    EXPECT_EQ(drawn.draws, 1u);
-    const float scale[4] = {0.25f, 0.5f, 0.25f, 0.5f};
-    const float frames[4] = {0.25f, 0.5f, 0.5f, 0.5f};
-    for (int i = 0; i < 4; ++i)
+    // 4 x 2 frames: frame 5 is column 1, row 1, frame 6 column 2, row 1; in atlas units.
+    struct Frames
     {
-        EXPECT_FLOAT_EQ(drawn.frameScale[i], scale[i]) << i;
-        EXPECT_FLOAT_EQ(drawn.frames[i], frames[i]) << i;
+        float curve;
+        float frames[4];
+    } const rows[] = {{5.25f, {0.25f, 0.5f, 0.5f, 0.5f}}, {6.25f, {0.5f, 0.5f, 0.75f, 0.5f}}};
+    DrawnState drawn;
+    for (const Frames& row : rows)
+    {
+        quad.EditFrameCurve().SetConstantValue(Vector(row.curve, 0, 0, 0));
+        context.Update(0.0, 0.0f, quad, Matrix::ONE);
+        drawn = Draw(quad, context);
+        EXPECT_EQ(drawn.draws, 1u);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_FLOAT_EQ(drawn.frames[i], row.frames[i]) << row.curve << " " << i;
     }
+    const float scale[4] = {0.25f, 0.5f, 0.25f, 0.5f};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FLOAT_EQ(drawn.frameScale[i], scale[i]) << i;
     EXPECT_FLOAT_EQ(drawn.blend[0], 0.25f);
     EXPECT_EQ(drawn.blendEnable, 1u);
     EXPECT_EQ(drawn.srcBlend, gpu::kBlendOne);

@@ -9,6 +9,7 @@
 #include "renderer/SceneEnvironment.h"
 #include "scene/kinds/SceneParametersTemplate.h"
 #include "support/RenderStreamCapture.h"
+#include "support/SceneEnvironmentCalls.h"
 #include "support/SceneTestSupport.h"
 #include "tools/datakit/SceneWriter.h"
 
@@ -25,10 +26,7 @@ protected:
     {
         SceneTest::SetUp();
         m_capture = std::make_unique<RenderStreamCapture>();
-        m_capture->SetCallSizes([](uintptr_t function, uint32_t sub, uint32_t& bytes) {
-            return function == reinterpret_cast<uintptr_t>(&SceneEnvironment::Execute) &&
-                   SceneEnvironment::GetArgumentBytes(sub, bytes);
-        });
+        AcceptSceneEnvironmentCalls(*m_capture);
         m_savedProjectMode = gProjectConfig.m_visualizationMode;
     }
     void TearDown() override
@@ -53,32 +51,14 @@ protected:
             modes.push_back(m_capture->Read<uint32_t>());
         return modes;
     }
-    // The blend commands written since the last call: (wrapper, flags).
+    // The blend commands written since the last call: (set, flags).
     using BlendList = std::vector<std::pair<const void*, uint32_t>>;
     BlendList Blends()
     {
         BlendList blends;
-        ReadBlends(blends);
+        for (const SceneEnvironmentCall& blend : TakeSceneEnvironmentBlends(*m_capture))
+            blends.emplace_back(blend.set, blend.flags);
         return blends;
-    }
-    void ReadBlends(BlendList& blends)
-    {
-        m_capture->Take();
-        while (m_capture->SkipTo(RENDER_OP_CALL))
-        {
-            m_capture->Read<uintptr_t>();
-            const uint32_t sub = m_capture->Read<uint32_t>();
-            uint32_t bytes = 0;
-            ASSERT_TRUE(SceneEnvironment::GetArgumentBytes(sub, bytes)) << sub;
-            if (sub != SceneEnvironment::SUB_BLEND)
-            {
-                m_capture->Skip(bytes);
-                continue;
-            }
-            const void* wrapper = m_capture->Read<const SceneParametersWrapper*>();
-            blends.emplace_back(wrapper, m_capture->Read<uint32_t>());
-            m_capture->Skip(bytes - uint32_t(sizeof(void*)) - 4);
-        }
     }
 
     std::unique_ptr<RenderStreamCapture> m_capture;
@@ -173,16 +153,22 @@ TEST_F(SceneEntityTest, LoadedSettingsReachTheRendererTheManagerAndTheEnvironmen
     ASSERT_TRUE(m_capture->SkipTo(RENDER_OP_SET_SCENE_CELL_RANGE)) << "the renderer's cells follow";
     EXPECT_FLOAT_EQ(m_capture->Read<float>(), -10.0f);
     EXPECT_FLOAT_EQ(m_capture->Read<float>(), 90.0f);
+    // The three terrain lightmap vectors become the environment's scene colours.
+    std::vector<SceneEnvironmentCall> colors;
+    for (const SceneEnvironmentCall& call : TakeSceneEnvironmentCalls(*m_capture))
+        if (call.sub == SceneEnvironment::SUB_SET_COLORS)
+            colors.push_back(call);
+    ASSERT_EQ(colors.size(), 1u);
+    EXPECT_EQ(colors[0].environment, &gSceneEnvironment);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(colors[0].colors[i].Equal(Vector(float(1 + 4 * i), float(2 + 4 * i), float(3 + 4 * i),
+                                                      float(4 + 4 * i))))
+            << i;
     // The current bounds stop at 200 however high the universe goes.
     ASSERT_TRUE(Set("Universe bbox max y", "500"));
     Root().OnPostLoad(0);
     EXPECT_FLOAT_EQ(gEntityManager.GetSceneBounds().max.y, 500.0f);
     EXPECT_FLOAT_EQ(gEntityManager.GetCurrentBounds().max.y, 200.0f);
-    for (int i = 0; i < 3; ++i)
-    {
-        EXPECT_FLOAT_EQ(gSceneEnvironment.GetTerrainLightmapVector(i).x, float(1 + 4 * i)) << i;
-        EXPECT_FLOAT_EQ(gSceneEnvironment.GetTerrainLightmapVector(i).w, float(4 + 4 * i)) << i;
-    }
 }
 
 // An edit re-applies the y range and the active scene parameters: the named entity when it is of

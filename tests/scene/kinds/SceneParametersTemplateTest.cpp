@@ -1,12 +1,14 @@
 // Scene parameters templates: the record's order and defaults, the typed envelopes and their key
 // rules, the render-side set rebuilt on loads and edits, activation read back from the render
 // command stream, and the UI scene parameter template's override set.
+#include "engine/EngineTimer.h"
 #include "engine/config/ProjectConfig.h"
 #include "renderer/RenderCommands.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/SceneParametersWrapper.h"
 #include "scene/kinds/SceneParametersTemplate.h"
 #include "support/RenderStreamCapture.h"
+#include "support/SceneEnvironmentCalls.h"
 #include "support/SceneTestSupport.h"
 
 #include <memory>
@@ -22,7 +24,7 @@ struct EnvironmentCall
     const SceneParametersWrapper* wrapper = nullptr;
     uint32_t flags = 0;
     float seconds = 0.0f;
-    uint32_t preset = 0;
+    uint64_t start = 0;
 };
 
 class SceneParametersTemplateTest : public ::testing::Test
@@ -31,10 +33,7 @@ protected:
     void SetUp() override
     {
         RegisterSceneClasses();
-        m_capture.SetCallSizes([](uintptr_t function, uint32_t sub, uint32_t& bytes) {
-            return function == reinterpret_cast<uintptr_t>(&SceneEnvironment::Execute) &&
-                   SceneEnvironment::GetArgumentBytes(sub, bytes);
-        });
+        AcceptSceneEnvironmentCalls(m_capture);
     }
     void TearDown() override { gProjectConfig.m_uiSceneParamTemplate = SimpleGUID(); }
 
@@ -45,15 +44,15 @@ protected:
             return call;
         EXPECT_EQ(m_capture.Read<uintptr_t>(), reinterpret_cast<uintptr_t>(&SceneEnvironment::Execute));
         call.sub = m_capture.Read<uint32_t>();
+        EXPECT_EQ(m_capture.Read<const SceneEnvironment*>(), &gSceneEnvironment);
         if (call.sub == SceneEnvironment::SUB_BLEND)
         {
+            call.start = m_capture.Read<uint64_t>();
             call.wrapper = m_capture.Read<const SceneParametersWrapper*>();
             call.flags = m_capture.Read<uint32_t>();
             call.seconds = m_capture.Read<float>();
-            m_capture.Read<float>();
-            call.preset = m_capture.Read<uint32_t>();
         }
-        else if (call.sub == SceneEnvironment::SUB_OVERRIDE)
+        else if (call.sub == SceneEnvironment::SUB_SET_OVERRIDE)
             call.wrapper = m_capture.Read<const SceneParametersWrapper*>();
         return call;
     }
@@ -210,14 +209,13 @@ TEST_F(SceneParametersTemplateTest, ActivationBlendsToTheSetAndANegativeTimeUses
     EXPECT_EQ(call.sub, uint32_t(SceneEnvironment::SUB_BLEND));
     EXPECT_EQ(call.wrapper, t.GetWrapper());
     EXPECT_FLOAT_EQ(call.seconds, 1.0f);
-    EXPECT_EQ(call.preset, 0u);
     call = NextCall();
     EXPECT_FLOAT_EQ(call.seconds, 2.5f);
     EXPECT_EQ(call.flags, 8u);
-    EXPECT_EQ(call.preset, 2u);
+    EXPECT_EQ(call.start, uint64_t(gEngineTimer.GetTicks())) << "flag 8 starts on the engine clock";
     call = NextCall();
     EXPECT_FLOAT_EQ(call.seconds, 0.75f);
-    EXPECT_EQ(call.preset, 1u);
+    EXPECT_EQ(call.flags, 4u);
 }
 
 TEST_F(SceneParametersTemplateTest, EmptyTextureNamesBuildASetWithoutTextures)
@@ -254,7 +252,7 @@ TEST_F(SceneParametersTemplateTest, EditingTheUITemplateUpdatesTheOverrideSetAtO
     gProjectConfig.RemoveChangeListener(&listener);
     m_capture.Take();
     const EnvironmentCall call = NextCall();
-    EXPECT_EQ(call.sub, uint32_t(SceneEnvironment::SUB_OVERRIDE));
+    EXPECT_EQ(call.sub, uint32_t(SceneEnvironment::SUB_SET_OVERRIDE));
     EXPECT_EQ(call.wrapper, ui.GetWrapper());
     ASSERT_NE(ui.GetWrapper(), nullptr);
     EXPECT_FLOAT_EQ(ui.GetWrapper()->GetShading().fogEnd, 20.0f);

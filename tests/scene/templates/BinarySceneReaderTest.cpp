@@ -3,7 +3,6 @@
 
 #include "core/reflection/RTTIPropertiesBase.h"
 #include "gameplay/navigation/NavigationGrid.h"
-#include "renderer/SceneEnvironment.h"
 #include "scene/entities/EntityLayerSystem.h"
 #include "scene/entities/EntitySet.h"
 #include "scene/templates/EntityTemplateStub.h"
@@ -265,8 +264,6 @@ TEST_F(BinarySceneReaderTest, AHandWrittenSceneLoadsAndRoundTrips)
     EXPECT_EQ(root->GetActiveSceneParamsGUID().bytes[15], 0xAF);
     EXPECT_FLOAT_EQ(gEntityManager.GetSceneBounds().min.y, -10.0f);
     EXPECT_FLOAT_EQ(gEntityManager.GetSceneBounds().max.y, 90.0f);
-    EXPECT_FLOAT_EQ(gSceneEnvironment.GetTerrainLightmapVector(0).w, 4.0f);
-    EXPECT_FLOAT_EQ(gSceneEnvironment.GetTerrainLightmapVector(2).x, 2.0f);
     EXPECT_EQ(gEntityManager.GetLayerSystem().GetRoot().GetLayers().Count(), 1);
     EXPECT_STREQ(gEntityManager.GetLayerSystem().GetRoot().GetLayers()[0]->GetName(), "Ground");
     EXPECT_EQ(gEntityManager.GetEntitySets().Count(), 1);

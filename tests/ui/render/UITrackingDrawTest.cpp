@@ -153,6 +153,25 @@ TEST_F(UITrackingDrawTest, HideWithEntityFollowsTheEntitysHiddenFlag)
     EXPECT_EQ(Pixel(161, 121), kRed);
 }
 
+TEST_F(UITrackingDrawTest, EntriesAreOnePerElementAndHidingFollowsOnlyTheEntity)
+{
+    Entity entity;
+    UIElement* a = Box(10, 10);
+    UIElement* b = Box(10, 10);
+    m_screen->EnableEntityTracking(a, &entity, UIENTITYTRACKING_HIDEWITHENTITY, Vector(0, 0, 0, 0), 0, 1.0f);
+    m_screen->EnableEntityTracking(a, &entity, UIENTITYTRACKING_HIDEWITHENTITY, Vector(0, 0, 0, 0), 0, 1.0f);
+    DrawScreen(*m_screen);
+    EXPECT_EQ(m_screen->GetEntityTrackingCount(), 1) << "tracking an element again replaces its entry";
+    m_screen->EnableEntityTracking(b, &entity, 0, Vector(0, 0, 0, 0), 0, 1.0f);
+    a->SetVisible(false, true, true);
+    DrawScreen(*m_screen);
+    EXPECT_FALSE(a->IsVisible()) << "a visible entity does not show what a script hid";
+    EXPECT_EQ(m_screen->GetEntityTrackingCount(), 2);
+    m_screen->DisableEntityTracking(a);
+    DrawScreen(*m_screen);
+    EXPECT_EQ(m_screen->GetEntityTrackingCount(), 1) << "b is still tracked";
+}
+
 TEST_F(UITrackingDrawTest, AConnectionBarSpansItsTwoElements)
 {
     struct Case

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -163,6 +164,70 @@ TEST_F(UIScreenTest, APressAndReleaseClickAndASecondPointerChangesNothing)
     EXPECT_EQ(m_screen->GetPressedElement(), nullptr);
     EXPECT_EQ(gEvents, (std::vector<std::string>{"b:2", "b:4", "b:3"}));
     EXPECT_FALSE(m_screen->OnKey(13)) << "Enter with no focused text input";
+}
+
+TEST_F(UIScreenTest, PressesEndOnThePressedElementWhereverThePointerLeaves)
+{
+    struct Case
+    {
+        const char* what;
+        float endX;
+        uint32_t endPointer;
+        bool taken;
+        std::vector<std::string> events;
+    };
+    // A release off b by the pressing pointer still ends b's press; another pointer's release goes
+    // to whatever lies under it. (Clicks are the element's own business and left out.)
+    const Case cases[] = {{"released on b", 20, 1, true, {"b:2", "b:3"}},
+                          {"released on nothing", 300, 1, true, {"b:2", "b:3"}},
+                          {"released on another element", 150, 1, true, {"b:2", "b:3"}},
+                          {"another pointer released", 150, 2, false, {"b:2", "other:3"}}};
+    UIElement* b = Button("b", 10, 10, 50, 50);
+    UIElement* other = Button("other", 120, 10, 50, 50);
+    Draw();
+    for (const Case& c : cases)
+    {
+        gEvents.clear();
+        ASSERT_TRUE(m_screen->OnPointerBegin(At(20, 20), 1)) << c.what;
+        EXPECT_EQ(m_screen->OnPointerEnd(At(c.endX, 20), c.endPointer), c.taken) << c.what;
+        gEvents.erase(std::remove_if(gEvents.begin(), gEvents.end(), [](const std::string& e) { return e.back() == '4'; }),
+                      gEvents.end());
+        EXPECT_EQ(gEvents, c.events) << c.what;
+        if (m_screen->GetPressedElement() != nullptr)
+            m_screen->OnPointerEnd(At(20, 20), 1);
+    }
+    (void)b;
+    (void)other;
+}
+
+TEST_F(UIScreenTest, MovesTellTheElementUnderThePointerAndDropAPressThatLeftIt)
+{
+    UIElement* b = Button("b", 10, 10, 50, 50);
+    b->AddEventListener(&m_listener, &Record, UIEVENT_POINTERMOVE, 0, UIEVENTFLAG_ONALL);
+    Draw();
+    EXPECT_FALSE(m_screen->OnPointerMove(At(20, 20), 3));
+    EXPECT_FALSE(m_screen->OnPointerMove(At(200, 20), 3));
+    EXPECT_EQ(gEvents, (std::vector<std::string>{"b:8"})) << "only the element under the pointer hears it";
+    gEvents.clear();
+    ASSERT_TRUE(m_screen->OnPointerBegin(At(20, 20), 1));
+    m_screen->OnPointerMove(At(30, 20), 1);
+    EXPECT_EQ(m_screen->GetPressedElement(), b) << "a move within the element keeps its press";
+    m_screen->OnPointerMove(At(200, 20), 1);
+    EXPECT_EQ(m_screen->GetPressedElement(), nullptr) << "a move off it drops the press";
+    EXPECT_FALSE(m_screen->OnPointerEnd(At(20, 20), 1)) << "the release is offered like any other";
+}
+
+TEST_F(UIScreenTest, SimulatedTapsPressAndReleaseTheElementOnce)
+{
+    UIElement* b = Button("b", 10, 10, 50, 50);
+    m_screen->SimulateTapBegin(b);
+    m_screen->SimulateTapBegin(b);
+    EXPECT_TRUE(m_screen->SimulateTapEnd());
+    EXPECT_FALSE(m_screen->SimulateTapEnd()) << "nothing is held any more";
+    EXPECT_EQ(gEvents, (std::vector<std::string>{"b:2", "b:4", "b:3"})) << "the second begin went to the screen";
+    gEvents.clear();
+    m_screen->SimulateClick(b);
+    EXPECT_EQ(gEvents, (std::vector<std::string>{"b:2", "b:4", "b:3"}));
 }
 
 TEST_F(UIScreenTest, AClickedUTF16InputIsEditedUntilTheNextPressOrEnter)

@@ -1,0 +1,177 @@
+// The light probe map file: a hand-written file read field by field, refused headers and damaged
+// counts leaving an empty map, and a second load emptying the first.
+#include "renderer/LightProbeMap.h"
+
+#include "core/filesystem/FileSystem.h"
+#include "support/ConsoleCapture.h"
+#include "support/TempFolder.h"
+#include "tools/datakit/LightProbeMapWriter.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+class LightProbeMapTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(gFileSystem.MountDirectory("scenes", m_folder.Path().c_str())); }
+    void TearDown() override { gFileSystem.UnmountAll(); }
+
+    void ExpectEmpty(const LightProbeMap& map)
+    {
+        EXPECT_EQ(map.GetWidth(), 0u);
+        EXPECT_EQ(map.GetHeight(), 0u);
+        EXPECT_TRUE(map.GetRectangle().Equal(Vector(0.0f, 0.0f, 1.0f, 1.0f)));
+        for (uint32_t layer = 0; layer < LightProbeMap::kLayerCount; ++layer)
+        {
+            EXPECT_TRUE(map.GetCells(layer).empty()) << layer;
+            EXPECT_TRUE(map.GetProbes(layer).empty()) << layer;
+            EXPECT_EQ(map.GetProbeCount(layer), 0u) << layer;
+        }
+    }
+
+    // A 2x1 map: layer 0 with one probe, layer 3 with two, the other layers with none.
+    static LightProbeMapSpec SmallSpec()
+    {
+        LightProbeMapSpec spec;
+        spec.width = 2;
+        spec.height = 1;
+        spec.rectangle[0] = -10.0f;
+        spec.rectangle[1] = -20.0f;
+        spec.rectangle[2] = 30.0f;
+        spec.rectangle[3] = 40.0f;
+        for (uint32_t layer = 0; layer < 4; ++layer)
+            spec.cells[layer] = {layer * 10 + 1, layer * 10 + 2};
+        std::array<uint8_t, 18> probe{};
+        for (uint8_t i = 0; i < 18; ++i)
+            probe[i] = uint8_t(i + 1);
+        spec.probes[0] = {probe};
+        probe[0] = 0xA0;
+        spec.probes[3] = {probe, probe};
+        spec.probes[3][1][17] = 0xEE;
+        return spec;
+    }
+
+    TempFolder m_folder;
+    ConsoleCapture m_log;
+};
+} // namespace
+
+// Bytes written by hand, not by the kit: 1x1, one probe in layer 2 only.
+TEST_F(LightProbeMapTest, ReadsAHandWrittenFile)
+{
+    std::string file("\x00\x44\x50\x4C"
+                     "\x04\x00\x04\x00"
+                     "\x01\x00\x01\x00"
+                     "\x00\x00\x00\x00"
+                     "\x00\x00\x00\x00"
+                     "\x01\x00\x00\x00"
+                     "\x00\x00\x00\x00"
+                     "\x00\x00\x80\x3F"
+                     "\x00\x00\x00\x40"
+                     "\x00\x00\x40\x40"
+                     "\x00\x00\x80\x40",
+                     44);
+    file += std::string("\x07\x00\x00\x00", 4);              // layer 0 cell
+    file += std::string("\x08\x00\x00\x00", 4);              // layer 1 cell
+    file += std::string("\x09\x01\x00\x00", 4);              // layer 2 cell
+    file += std::string("ABCDEFGHIJKLMNOPQR", 18);           // layer 2 probe
+    file += std::string("\xFF\xFF\xFF\xFF", 4);              // layer 3 cell
+    m_folder.WriteFile("Hand.lpd", file);
+
+    LightProbeMap map;
+    ASSERT_TRUE(map.Load("Hand"));
+    EXPECT_EQ(map.GetWidth(), 1u);
+    EXPECT_EQ(map.GetHeight(), 1u);
+    EXPECT_TRUE(map.GetRectangle().Equal(Vector(1.0f, 2.0f, 3.0f, 4.0f)));
+    EXPECT_EQ(map.GetCells(0), std::vector<uint32_t>{7});
+    EXPECT_EQ(map.GetCells(1), std::vector<uint32_t>{8});
+    EXPECT_EQ(map.GetCells(2), std::vector<uint32_t>{0x109});
+    EXPECT_EQ(map.GetCells(3), std::vector<uint32_t>{0xFFFFFFFFu});
+    EXPECT_EQ(map.GetProbeCount(2), 1u);
+    EXPECT_EQ(std::string(map.GetProbes(2).begin(), map.GetProbes(2).end()), "ABCDEFGHIJKLMNOPQR");
+    EXPECT_TRUE(map.GetProbes(0).empty());
+    EXPECT_TRUE(m_log.Contains("Loading game light probe map Hand", CONSOLE_INFO));
+    EXPECT_TRUE(m_log.Contains("Loaded game light probe map (1x1)", CONSOLE_INFO));
+}
+
+TEST_F(LightProbeMapTest, LayersWithoutProbesStillReadTheirCells)
+{
+    m_folder.WriteFile("Small.lpd", BuildLightProbeMap(SmallSpec()));
+    LightProbeMap map;
+    ASSERT_TRUE(map.Load("Small"));
+    EXPECT_EQ(map.GetWidth(), 2u);
+    EXPECT_EQ(map.GetHeight(), 1u);
+    EXPECT_TRUE(map.GetRectangle().Equal(Vector(-10.0f, -20.0f, 30.0f, 40.0f)));
+    for (uint32_t layer = 0; layer < 4; ++layer)
+        EXPECT_EQ(map.GetCells(layer), (std::vector<uint32_t>{layer * 10 + 1, layer * 10 + 2})) << layer;
+    const uint32_t counts[4] = {1, 0, 0, 2};
+    for (uint32_t layer = 0; layer < 4; ++layer)
+    {
+        EXPECT_EQ(map.GetProbeCount(layer), counts[layer]) << layer;
+        EXPECT_EQ(map.GetProbes(layer).size(), counts[layer] * 18u) << layer;
+    }
+    EXPECT_EQ(map.GetProbes(0)[17], 18);
+    EXPECT_EQ(map.GetProbes(3)[0], 0xA0);
+    EXPECT_EQ(map.GetProbes(3)[35], 0xEE);
+    EXPECT_TRUE(m_log.Contains("Loaded game light probe map (2x1)"));
+}
+
+// Each damage leaves an empty map; only short data is an error (a missing file or another format
+// is simply no map).
+TEST_F(LightProbeMapTest, RefusedFilesLeaveAnEmptyMap)
+{
+    const std::string good = BuildLightProbeMap(SmallSpec());
+    struct Case
+    {
+        const char* name;
+        std::string bytes;
+        bool error;
+    };
+    std::string magic = good, versionA = good, versionB = good, hugeCount = good;
+    magic[0] = 1;
+    versionA[4] = 5;
+    versionB[6] = 5;
+    hugeCount[12] = char(0xFF);
+    hugeCount[13] = char(0xFF);
+    const Case cases[] = {
+        {"Magic", magic, false},
+        {"FirstWord5", versionA, false},
+        {"SecondWord5", versionB, false},
+        {"ShortHeader", good.substr(0, 43), false},
+        {"ShortLastProbe", good.substr(0, good.size() - 1), true},
+        {"CountPastTheEnd", hugeCount, true},
+    };
+    for (const Case& c : cases)
+    {
+        m_folder.WriteFile(std::string(c.name) + ".lpd", c.bytes);
+        LightProbeMap map;
+        m_log.Clear();
+        EXPECT_FALSE(map.Load(c.name)) << c.name;
+        ExpectEmpty(map);
+        EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), c.error ? 1u : 0u) << c.name;
+        EXPECT_FALSE(m_log.Contains("Loaded game light probe map")) << c.name;
+    }
+}
+
+TEST_F(LightProbeMapTest, ASecondLoadEmptiesTheFirstMap)
+{
+    m_folder.WriteFile("Small.lpd", BuildLightProbeMap(SmallSpec()));
+    LightProbeMap map;
+    ASSERT_TRUE(map.Load("Small"));
+    EXPECT_FALSE(map.Load("Missing"));
+    ExpectEmpty(map);
+
+    LightProbeMapSpec one;
+    one.width = 1;
+    one.height = 1;
+    one.cells[1] = {5};
+    m_folder.WriteFile("One.lpd", BuildLightProbeMap(one));
+    ASSERT_TRUE(map.Load("Small"));
+    ASSERT_TRUE(map.Load("One"));
+    EXPECT_EQ(map.GetCells(1), std::vector<uint32_t>{5});
+    EXPECT_EQ(map.GetProbeCount(3), 0u);
+    EXPECT_TRUE(map.GetProbes(3).empty());
+    map.Clear();
+    ExpectEmpty(map);
+}

@@ -369,7 +369,7 @@ void MeshTemplateRenderingData::DrawBatch(uint32_t presetIndex, const MeshGather
     if (!cpuPath)
         device->SetIndices(m_indexBuffer);
     if (pass == 1 || pass == 8 || pass == 16)
-        UploadSceneLighting(renderer, GetActiveSceneParameters());
+        UploadSceneLighting(renderer, GetActiveSceneParameters(), gSceneEnvironment);
 
     const uint32_t quality = renderer.GetDeviceParams().qualityLevel;
     const bool refractionOn = renderer.GetDeviceParams().refraction != 0;

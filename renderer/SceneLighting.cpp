@@ -16,12 +16,16 @@ const SceneParametersWrapper& GetActiveSceneParameters()
     return *defaults;
 }
 
-void UploadSceneLighting(NorvexRenderer& renderer, const SceneParametersWrapper& parameters)
+void UploadSceneLighting(NorvexRenderer& renderer, const SceneParametersWrapper& parameters,
+                         const SceneEnvironment& environment)
 {
     const SceneSunParameters& sun = parameters.GetSun();
     const Vector towardsSun(-sun.lightDirection.x, -sun.lightDirection.y, -sun.lightDirection.z, sun.wrapAround);
     const Vector light[3] = {towardsSun, sun.sunColor, sun.secondaryColor};
     renderer.SetPixelShaderConstants(SCENE_LIGHT_SUN_DIRECTION, &light[0].x, 3);
     renderer.SetPixelShaderConstants(SCENE_LIGHT_SIDE_COLOR, &sun.sideColor.x, 1);
+    const Vector tints[2] = {environment.GetTopTint(), environment.GetBottomTint()};
+    renderer.SetPixelShaderConstants(SCENE_LIGHT_TOP_TINT, &tints[0].x, 2);
+    renderer.SetVertexShaderConstants(SCENE_LIGHT_FOG_VERTEX, &environment.GetFogFactors().x, 1);
     renderer.SetTexture(kSceneCloudSampler, parameters.GetCloudTexture(), 0);
 }

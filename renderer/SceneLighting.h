@@ -3,15 +3,19 @@
 #pragma once
 
 class NorvexRenderer;
+class SceneEnvironment;
 class SceneParametersWrapper;
 
-// Pixel registers of the scene lighting.
+// Registers of the scene lighting: pixel registers but the fog's vertex register.
 enum SceneLightingRegister : unsigned
 {
     SCENE_LIGHT_SUN_DIRECTION = 200, // towards the sun; w: the wrap-around factor
     SCENE_LIGHT_SUN_COLOR = 201,
     SCENE_LIGHT_SECONDARY_COLOR = 202, // lights the faces turned away from the sun
     SCENE_LIGHT_SIDE_COLOR = 205,      // the band between the sun and the secondary colour
+    SCENE_LIGHT_TOP_TINT = 210,
+    SCENE_LIGHT_BOTTOM_TINT = 211,
+    SCENE_LIGHT_FOG_VERTEX = 240, // (a, b, 0, 0): fog = view distance x a + b
 };
 // The sampler that takes the set's first texture (the cloud texture, whose shadows the ground
 // shaders project).
@@ -19,5 +23,7 @@ constexpr unsigned kSceneCloudSampler = 4;
 
 // The set in force: the scene environment's, or the defaults while no environment set exists.
 const SceneParametersWrapper& GetActiveSceneParameters();
-// Uploads the set's sun and binds its cloud texture.
-void UploadSceneLighting(NorvexRenderer& renderer, const SceneParametersWrapper& parameters);
+// Uploads the set's sun, the environment's sky tints and fog factors, and binds the set's cloud
+// texture.
+void UploadSceneLighting(NorvexRenderer& renderer, const SceneParametersWrapper& parameters,
+                         const SceneEnvironment& environment);

@@ -30,25 +30,14 @@ protected:
         }
     }
 
-    // A 2x1 map: layer 0 with one probe, layer 3 with two, the other layers with none.
+    // A 2x1 map with one probe in layer 0 and two in layer 3.
     static LightProbeMapSpec SmallSpec()
     {
         LightProbeMapSpec spec;
         spec.width = 2;
         spec.height = 1;
-        spec.rectangle[0] = -10.0f;
-        spec.rectangle[1] = -20.0f;
-        spec.rectangle[2] = 30.0f;
-        spec.rectangle[3] = 40.0f;
-        for (uint32_t layer = 0; layer < 4; ++layer)
-            spec.cells[layer] = {layer * 10 + 1, layer * 10 + 2};
-        std::array<uint8_t, 18> probe{};
-        for (uint8_t i = 0; i < 18; ++i)
-            probe[i] = uint8_t(i + 1);
-        spec.probes[0] = {probe};
-        probe[0] = 0xA0;
-        spec.probes[3] = {probe, probe};
-        spec.probes[3][1][17] = 0xEE;
+        spec.probes[0].resize(1);
+        spec.probes[3].resize(2);
         return spec;
     }
 
@@ -93,28 +82,6 @@ TEST_F(LightProbeMapTest, ReadsAHandWrittenFile)
     EXPECT_TRUE(map.GetProbes(0).empty());
     EXPECT_TRUE(m_log.Contains("Loading game light probe map Hand", CONSOLE_INFO));
     EXPECT_TRUE(m_log.Contains("Loaded game light probe map (1x1)", CONSOLE_INFO));
-}
-
-TEST_F(LightProbeMapTest, LayersWithoutProbesStillReadTheirCells)
-{
-    m_folder.WriteFile("Small.lpd", BuildLightProbeMap(SmallSpec()));
-    LightProbeMap map;
-    ASSERT_TRUE(map.Load("Small"));
-    EXPECT_EQ(map.GetWidth(), 2u);
-    EXPECT_EQ(map.GetHeight(), 1u);
-    EXPECT_TRUE(map.GetRectangle().Equal(Vector(-10.0f, -20.0f, 30.0f, 40.0f)));
-    for (uint32_t layer = 0; layer < 4; ++layer)
-        EXPECT_EQ(map.GetCells(layer), (std::vector<uint32_t>{layer * 10 + 1, layer * 10 + 2})) << layer;
-    const uint32_t counts[4] = {1, 0, 0, 2};
-    for (uint32_t layer = 0; layer < 4; ++layer)
-    {
-        EXPECT_EQ(map.GetProbeCount(layer), counts[layer]) << layer;
-        EXPECT_EQ(map.GetProbes(layer).size(), counts[layer] * 18u) << layer;
-    }
-    EXPECT_EQ(map.GetProbes(0)[17], 18);
-    EXPECT_EQ(map.GetProbes(3)[0], 0xA0);
-    EXPECT_EQ(map.GetProbes(3)[35], 0xEE);
-    EXPECT_TRUE(m_log.Contains("Loaded game light probe map (2x1)"));
 }
 
 // Each damage leaves an empty map; only short data is an error (a missing file or another format

@@ -9,6 +9,7 @@
 #include "engine/config/GameConfig.h"
 #include "renderer/LightmapMapping.h"
 #include "renderer/SceneEnvironment.h"
+#include "renderer/SceneEnvironment.h"
 #include "renderer/ShaderManager.h"
 #include "renderer/jobs/TextureHolder.h"
 #include "support/ConsoleCapture.h"
@@ -189,6 +190,29 @@ TEST_F(MeshDrawTest, TheForwardPassLightsTheSquareAndOtherPassesSkipIt)
     // A preset past the last draws only the edge line, and nothing in pass 2.
     EXPECT_EQ(DrawAndProbe([&] { DrawSquare(16, 1); }).second, 1u);
     EXPECT_EQ(DrawAndProbe([&] { DrawSquare(2, 1); }).second, 0u);
+}
+
+TEST_F(MeshDrawTest, TheSceneParameterSetInForceLightsTheSquare)
+{
+    LoadSquare(0);
+    // A red sun from straight behind the camera's view of the square, and a blue secondary colour.
+    SceneParametersWrapper scene;
+    scene.SetDefaults();
+    scene.GetSun().sunColor = Vector(1.0f, 0.0f, 0.0f, 1.0f);
+    scene.GetSun().secondaryColor = Vector(0.0f, 0.0f, 1.0f, 1.0f);
+    scene.GetSun().lightPitch = -45.0f;
+    scene.GetSun().lightYaw = 180.0f;
+    scene.UpdateLightDirections();
+    RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer&) {
+        gSceneEnvironment.CreateSets();
+        gSceneEnvironment.StartBlend(&scene, SceneEnvironment::kBlendTemporary, 0, 0.0f);
+    });
+    const uint32_t lit = DrawAndProbe([&] { DrawSquare(16); }).first;
+    RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer&) { gSceneEnvironment.DeleteSets(); });
+    // The square faces away from that sun: the secondary colour times the instance colour.
+    EXPECT_EQ(Channel(lit, 16), 0);
+    EXPECT_EQ(Channel(lit, 8), 0);
+    EXPECT_EQ(Channel(lit, 0), 255);
 }
 
 TEST_F(MeshDrawTest, IgnoredInstanceColourAndExcludedMaterials)

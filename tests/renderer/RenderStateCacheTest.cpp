@@ -6,6 +6,8 @@
 #include "platform/gpu/Gpu.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/RenderTarget.h"
+#include "renderer/SceneEnvironment.h"
+#include "renderer/SceneParametersWrapper.h"
 #include "renderer/jobs/TextureHolder.h"
 #include "support/ConsoleCapture.h"
 #include "support/RenderThreadCall.h"
@@ -171,6 +173,48 @@ TEST_F(RenderStateCacheTest, SamplerStatesChangeOnlyForTheFlagGroupsThatChanged)
             r.SetTexture(stage, nullptr, 0);
         holder->Release();
         delete holder;
+    });
+}
+
+TEST_F(RenderStateCacheTest, TheSceneSlotFlagBindsTheEnvironmentMapOfTheSetInForce)
+{
+    TextureHolder* own = nullptr;
+    TextureHolder* map = nullptr;
+    SceneParametersWrapper scene;
+    scene.SetDefaults();
+    TextureHolder* bound[4] = {};
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) {
+        own = new TextureHolder();
+        map = new TextureHolder();
+        ASSERT_TRUE(own->Create(r.GetDevice(), 4, 4, 1, 0, gpu::kFormatA8R8G8B8, gpu::kPoolManaged));
+        ASSERT_TRUE(map->Create(r.GetDevice(), 2, 2, 1, 0, gpu::kFormatA8R8G8B8, gpu::kPoolManaged));
+        // No set in force, then a set without an environment map: the given texture stays.
+        r.SetTexture(0, own, SAMPLER_SCENE_SLOT);
+        bound[0] = r.GetStateCache().GetCached().holders[0];
+        gSceneEnvironment.CreateSets();
+        r.SetTexture(1, own, SAMPLER_SCENE_SLOT);
+        bound[1] = r.GetStateCache().GetCached().holders[1];
+        scene.SetEnvironmentMap(map);
+        gSceneEnvironment.StartBlend(&scene, SceneEnvironment::kBlendTemporary, 0, 0.0f);
+        r.SetTexture(2, own, SAMPLER_SCENE_SLOT);
+        bound[2] = r.GetStateCache().GetCached().holders[2];
+        r.SetTexture(3, own, 0);
+        bound[3] = r.GetStateCache().GetCached().holders[3];
+    });
+    EXPECT_EQ(bound[0], own);
+    EXPECT_EQ(bound[1], own);
+    EXPECT_EQ(bound[2], map) << "the set's environment map replaces the given texture";
+    EXPECT_EQ(m_renderer.GetDevice()->PeekTexture(2), map->GetTexture());
+    EXPECT_EQ(bound[3], own) << "only with the flag";
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) {
+        for (uint32_t stage = 0; stage < 4; ++stage)
+            r.SetTexture(stage, nullptr, 0);
+        gSceneEnvironment.DeleteSets();
+        scene.SetEnvironmentMap(nullptr);
+        own->Release();
+        map->Release();
+        delete own;
+        delete map;
     });
 }
 

@@ -1,7 +1,8 @@
 // ctest-labels: thread
 // The scene lighting constants of lit forward draws: the direction towards the sun with the
-// wrap-around factor, the three sun colours on their registers and the cloud texture on its
-// sampler; the defaults stand in while no scene environment set exists.
+// wrap-around factor, the three sun colours, the environment's sky tints and fog factors on their
+// registers and the cloud texture on its sampler; the defaults stand in while no scene environment
+// set exists.
 #include "renderer/SceneLighting.h"
 
 #include "renderer/SceneEnvironment.h"
@@ -15,10 +16,13 @@ namespace
 class SceneLightingTest : public RendererTestBase
 {
 protected:
-    Vector PixelRegister(uint32_t index)
+    Vector Register(bool pixel, uint32_t index)
     {
         Vector v;
-        m_renderer.GetDevice()->GetPixelShaderConstantF(index, &v.x, 1);
+        if (pixel)
+            m_renderer.GetDevice()->GetPixelShaderConstantF(index, &v.x, 1);
+        else
+            m_renderer.GetDevice()->GetVertexShaderConstantF(index, &v.x, 1);
         return v;
     }
 };
@@ -35,26 +39,41 @@ TEST_F(SceneLightingTest, TheSunsValuesLandOnTheirRegistersAndTheCloudTextureOnI
     set.GetSun().secondaryColor = Vector(5, 6, 7, 8);
     set.GetSun().sideColor = Vector(9, 10, 11, 12);
     set.UpdateLightDirections();
+    // The environment's tints and fog come from its set in force after a frame's update.
+    SceneParametersWrapper sky;
+    sky.SetDefaults();
+    sky.GetShading().fogStart = 10.0f;
+    sky.GetShading().fogEnd = 30.0f;
+    sky.GetShading().topColor = Vector(0.0f, 0.5f, 1.0f, 0.5f);
+    SceneEnvironment environment;
     TextureHolder* const cloud = new TextureHolder;
     RunOnRenderThread(m_renderer, [&](NorvexRenderer& renderer) {
+        environment.CreateSets();
+        environment.StartBlend(&sky, SceneEnvironment::kBlendTemporary, 0, 0.0f);
+        environment.Update(0, 0.0f, 0, 0.0f, 0, 0.0f);
         set.SetCloudTexture(cloud);
-        UploadSceneLighting(renderer, set);
+        UploadSceneLighting(renderer, set, environment);
+        environment.DeleteSets();
     });
     const struct
     {
+        bool pixel;
         uint32_t index;
         Vector expected;
     } registers[] = {
         // The sun travels along +x (yaw 90): towards it is -x.
-        {SCENE_LIGHT_SUN_DIRECTION, Vector(-1, 0, 0, 0.5f)},
-        {SCENE_LIGHT_SUN_COLOR, Vector(1, 2, 3, 4)},
-        {SCENE_LIGHT_SECONDARY_COLOR, Vector(5, 6, 7, 8)},
-        {SCENE_LIGHT_SIDE_COLOR, Vector(9, 10, 11, 12)},
-        {203, Vector()},
+        {true, SCENE_LIGHT_SUN_DIRECTION, Vector(-1, 0, 0, 0.5f)},
+        {true, SCENE_LIGHT_SUN_COLOR, Vector(1, 2, 3, 4)},
+        {true, SCENE_LIGHT_SECONDARY_COLOR, Vector(5, 6, 7, 8)},
+        {true, 203, Vector()},
+        {true, SCENE_LIGHT_SIDE_COLOR, Vector(9, 10, 11, 12)},
+        {true, SCENE_LIGHT_TOP_TINT, Vector(0.5f, 0.75f, 1.0f, 1.0f)},
+        {true, SCENE_LIGHT_BOTTOM_TINT, Vector(1, 1, 1, 1)},
+        {false, SCENE_LIGHT_FOG_VERTEX, Vector(0.05f, -0.5f, 0, 0)},
     };
     for (const auto& r : registers)
     {
-        const Vector v = PixelRegister(r.index);
+        const Vector v = Register(r.pixel, r.index);
         EXPECT_NEAR(v.x, r.expected.x, 1e-6f) << r.index;
         EXPECT_NEAR(v.y, r.expected.y, 1e-6f) << r.index;
         EXPECT_NEAR(v.z, r.expected.z, 1e-6f) << r.index;

@@ -126,6 +126,7 @@ TEST_F(SceneParametersWrapperTest, TwoSidedModesAndTheSideColourOverlay)
         {"1", false, secondary, 0.0f, 0.0f},
         {"2", false, secondary, (sun + secondary) / 2, (linear(sun) + linear(secondary)) / 2},
         {"0", true, 0.0f, side, linear(side)},
+        {"3", false, 0.0f, 0.0f, 0.0f}, // an unknown mode lights like single sided
         {"2", true, secondary, side, linear(side)},
     };
     Set("Color", "200 200 200 255 1");

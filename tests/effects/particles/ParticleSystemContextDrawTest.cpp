@@ -1,13 +1,17 @@
 // ctest-labels: thread
 // Particle drawing through the running renderer: a definition resolves its "Particle" variant and
 // texture from a kit-made data root, its context plays on the render thread from the frame-times
-// command and draws through the stand-in's particle program (probed pixel by pixel), and the shared
-// vertex buffer discards when a fill does not fit in what is left of it.
+// command and draws through the stand-in's particle program (probed pixel by pixel), a particle
+// entity's context tints it by the scene's effect colour multiplier, and the shared vertex buffer
+// discards when a fill does not fit in what is left of it.
+#include "effects/particles/ParticleEntityRenderingContext.h"
 #include "effects/particles/ParticlePools.h"
 #include "effects/particles/ParticleSystem.h"
 #include "effects/particles/ParticleSystemContext.h"
 #include "platform/gpu/GpuDevice.h"
 #include "platform/gpu/GpuSurface.h"
+#include "renderer/SceneEnvironment.h"
+#include "renderer/SceneParametersWrapper.h"
 #include "renderer/ShaderManager.h"
 #include "support/ConsoleCapture.h"
 #include "support/ParticleTestSupport.h"
@@ -16,6 +20,8 @@
 #include "tools/datakit/TextureFileWriter.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace
 {
@@ -51,6 +57,43 @@ protected:
         m_harness.GetRenderer().SetFrameTimes(m_clocks[0], m_clocks[1], m_clocks[2], 0);
     }
 
+    // A long-lived red particle facing the camera as a unit quad, untextured blending off.
+    static void RedQuadSystem(ParticleSystem& system)
+    {
+        SetParticleProperty(system, "Texture file name", "SFX/dot.dds");
+        SetParticleProperty(system, "Fog", "0");
+        SetParticleProperty(system, "Blending mode", "0");
+        SetParticleProperty(system, "Alpha test mode", "0");
+        SetParticleProperty(system, "Z buffer read", "0");
+        SetParticleProperty(system, "Face camera mode", "2");
+        SetParticleProperty(system, "Initial velocity", "0 0 0 0");
+        SetParticleProperty(system, "Initial velocity var", "0 0 0 0");
+        SetParticleProperty(system, "Life time", "100");
+        for (const char* node : {"Node 0 color", "Node 1 color", "Node 2 color", "Node 3 color"})
+            SetParticleProperty(system, node, "255 0 0 255 1");
+        for (const char* node : {"Node 0 size", "Node 1 size", "Node 2 size", "Node 3 size"})
+            SetParticleProperty(system, node, "1");
+        system.BuildShader(true);
+    }
+
+    // Clears, runs the draw on the render thread and answers the centre pixel.
+    uint32_t DrawCentre(const std::function<void()>& draw)
+    {
+        uint32_t centre = 0;
+        RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer& r) {
+            gpu::GpuDevice* device = r.GetDevice();
+            device->BeginScene();
+            device->Clear(0, nullptr, gpu::kClearTarget, 0xFF000000u, 1.0f, 0);
+            draw();
+            device->EndScene();
+            gpu::GpuSurface* target = nullptr;
+            device->GetRenderTarget(0, &target);
+            centre = target->ReadPixelArgb(target->Desc().width / 2, target->Desc().height / 2) | 0xFF000000u;
+            target->Release();
+        });
+        return centre;
+    }
+
     ConsoleCapture m_log;
     RenderDataHarness m_harness;
     FrameClock m_clocks[3];
@@ -60,23 +103,7 @@ TEST_F(ParticleSystemContextDrawTest, AContextDrawsItsNodeColourThroughThePartic
 {
     NorvexRenderer& renderer = m_harness.GetRenderer();
     ParticleSystem system;
-    SetParticleProperty(system, "Texture file name", "SFX/dot.dds");
-    SetParticleProperty(system, "Fog", "0");
-    SetParticleProperty(system, "Blending mode", "0");
-    SetParticleProperty(system, "Alpha test mode", "0");
-    SetParticleProperty(system, "Z buffer read", "0");
-    SetParticleProperty(system, "Face camera mode", "2");
-    SetParticleProperty(system, "Initial velocity", "0 0 0 0");
-    SetParticleProperty(system, "Initial velocity var", "0 0 0 0");
-    SetParticleProperty(system, "Life time", "100");
-    for (const char* node : {"Node 0 color", "Node 1 color", "Node 2 color", "Node 3 color"})
-        SetParticleProperty(system, node, "255 0 0 255 1");
-    for (const char* node : {"Node 0 size", "Node 1 size", "Node 2 size", "Node 3 size"})
-        SetParticleProperty(system, node, "1");
-    system.BuildShader(true);
-    ASSERT_NE(system.GetVertexShaderResource(), nullptr);
-    ASSERT_NE(system.GetTextureResource(), nullptr);
-
+    RedQuadSystem(system);
     renderer.SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
     auto* context = new ParticleSystemContext(system, Matrix::ONE, 0);
     context->PostRestart();
@@ -107,6 +134,38 @@ TEST_F(ParticleSystemContextDrawTest, AContextDrawsItsNodeColourThroughThePartic
     EXPECT_EQ(corner, 0xFF000000u);
 
     context->PostDestroy();
+    renderer.SubmitCommands(true);
+    system.ReleaseShader();
+}
+
+TEST_F(ParticleSystemContextDrawTest, AParticleEntityIsTintedByTheScenesEffectColourMultiplier)
+{
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    ParticleSystem system;
+    RedQuadSystem(system);
+    ASSERT_NE(system.GetVertexShaderResource(), nullptr);
+    renderer.SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
+    auto* context = new ParticleEntityRenderingContext(renderer, false);
+    context->RebuildSystem(system, Matrix::ONE, 0);
+    context->PostRestart();
+    Tick(0.05f);
+    Tick(0.05f);
+    renderer.SubmitCommands(true);
+
+    const uint32_t plain = DrawCentre([&] { context->Draw(Matrix::ONE, 0, Vector(1, 1, 1, 1)); });
+    SceneParametersWrapper scene;
+    scene.SetDefaults();
+    scene.GetShading().sfxColorMultiplier = Vector(0.5f, 1.0f, 1.0f, 1.0f);
+    RunOnRenderThread(renderer, [&](NorvexRenderer&) {
+        gSceneEnvironment.CreateSets();
+        gSceneEnvironment.StartBlend(&scene, SceneEnvironment::kBlendTemporary, 0, 0.0f);
+    });
+    const uint32_t tinted = DrawCentre([&] { context->Draw(Matrix::ONE, 0, Vector(1, 1, 1, 1)); });
+    RunOnRenderThread(renderer, [&](NorvexRenderer&) { gSceneEnvironment.DeleteSets(); });
+    EXPECT_EQ(plain, 0xFFFF0000u) << "the defaults multiply by one";
+    EXPECT_EQ(tinted, 0xFF800000u) << "red times the scene's 0.5";
+
+    context->ReleaseSystem();
     renderer.SubmitCommands(true);
     system.ReleaseShader();
 }

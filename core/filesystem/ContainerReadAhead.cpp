@@ -8,7 +8,7 @@
 ContainerReadAhead::ContainerReadAhead(PhysicalFileReader& reader, uint32_t group, uint32_t part, const char* dataPath,
                                        const char* entryName, uint32_t offset, uint32_t storedSize)
     : m_reader(reader), m_group(group), m_part(part), m_dataPath(dataPath), m_entryName(entryName), m_offset(offset),
-      m_storedSize(storedSize), m_buffers(new uint8_t[size_t(kSlotCount) * kBlockSize])
+      m_storedSize(storedSize)
 {
 }
 
@@ -44,6 +44,9 @@ ContainerReadAhead::~ContainerReadAhead()
 
 void ContainerReadAhead::RequestBlocks()
 {
+    // Made at the first request: an entry read whole from the cache never needs them.
+    if (m_buffers == nullptr && m_requested < m_storedSize)
+        m_buffers.reset(new uint8_t[size_t(kSlotCount) * kBlockSize]);
     while (m_issued - m_taken < kSlotCount && m_requested < m_storedSize)
     {
         const uint32_t index = m_issued % kSlotCount;
@@ -92,7 +95,9 @@ bool ContainerReadAhead::GetAvailable(const uint8_t*& pointer, uint32_t& count)
         slot.requestedSize = 0;
     }
     Slot& current = m_slots[m_taken % kSlotCount];
-    pointer = Buffer(m_taken % kSlotCount) + current.consumedOffset;
+    // Before the first request there are no buffers, and nothing is available.
+    static const uint8_t kNothing[1] = {};
+    pointer = m_buffers != nullptr ? Buffer(m_taken % kSlotCount) + current.consumedOffset : kNothing;
     count = current.available;
     RequestBlocks();
     return true;

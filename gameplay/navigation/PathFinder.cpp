@@ -47,6 +47,7 @@ void PathFinder::Reset(const NavigationGrid* grid)
     m_closestDistance = FLT_MAX;
     m_searching = false;
     m_width = grid != nullptr ? grid->GetWidth() : 0;
+    ReadGrid();
     const size_t tiles = grid != nullptr ? size_t(grid->GetWidth()) * grid->GetHeight() : 0;
     if (m_states.size() != tiles)
     {
@@ -54,6 +55,14 @@ void PathFinder::Reset(const NavigationGrid* grid)
         m_heapPositions.resize(tiles);
     }
     std::fill(m_states.begin(), m_states.end(), uint16_t(0));
+}
+
+void PathFinder::ReadGrid()
+{
+    m_height = m_grid != nullptr ? m_grid->GetHeight() : 0;
+    m_tiles = m_grid != nullptr ? m_grid->GetCells().data() : nullptr;
+    m_origin = m_grid != nullptr ? m_grid->GetOrigin() : Vector(0.0f, 0.0f, 0.0f, 1.0f);
+    m_tileSize = m_grid != nullptr ? m_grid->GetCellSize() : 0.0f;
 }
 
 bool PathFinder::FindPath(const NavigationGrid* grid, const Vector& source, const Vector& destination, uint32_t flags,
@@ -164,7 +173,10 @@ bool PathFinder::MarkGoals(const Vector& destination)
 
 float PathFinder::Heuristic(int32_t x, int32_t y) const
 {
-    return Distance3(m_grid->TileToWorld(uint32_t(x), uint32_t(y)), m_destinationPoint);
+    // The tile's centre as NavigationGrid::TileToWorld places it.
+    const Vector centre(m_origin.x + m_tileSize * float(uint32_t(x)), m_origin.y,
+                        m_origin.z + m_tileSize * float(uint32_t(y)), m_origin.w);
+    return Distance3(centre, m_destinationPoint);
 }
 
 bool PathFinder::RefineGoal(uint32_t tile)
@@ -216,7 +228,9 @@ uint8_t PathFinder::AStarSearch(uint32_t budget)
     if (!m_searching)
         return 0;
     gProfiler.StartTimer(PROFILER_PATHFINDING, kMainThread);
-    const float cellSize = m_grid->GetCellSize();
+    // A search runs over frames: the tiles are read again in case the grid changed between them.
+    ReadGrid();
+    const float cellSize = m_tileSize;
     uint32_t pops = 0;
     while (!m_open.empty())
     {
@@ -250,7 +264,7 @@ uint8_t PathFinder::AStarSearch(uint32_t budget)
             const int32_t ny = y + kStepY[step];
             // Tiles outside the grid are impassable: a walkable border never leads the search
             // outside the tile arrays.
-            if (!m_grid->IsPassable(nx, ny))
+            if (!IsPassable(nx, ny))
                 continue;
             const size_t index = StateIndex(nx, ny);
             uint16_t& neighbour = m_states[index];

@@ -73,6 +73,13 @@ private:
     // True when the popped goal tile is the goal to stop at.
     bool RefineGoal(uint32_t tile);
     float Heuristic(int32_t x, int32_t y) const;
+    void ReadGrid();
+    bool IsPassable(int32_t x, int32_t y) const
+    {
+        return uint32_t(x) < m_width && uint32_t(y) < m_height &&
+               (m_tiles[StateIndex(x, y)] & (NavigationGrid::kTileWalkable | NavigationGrid::kTileBlocked)) ==
+                   NavigationGrid::kTileWalkable;
+    }
     size_t StateIndex(int32_t x, int32_t y) const { return size_t(y) * m_width + size_t(x); }
     void Push(uint32_t tile, float g, float h);
     OpenEntry Pop();
@@ -93,6 +100,12 @@ private:
     bool m_reachedGoal = false;
     const NavigationGrid* m_grid = nullptr;
     uint32_t m_width = 0;
+    // The grid's size, tiles, origin and tile size, read once per search: the inner loop tests
+    // eight neighbours per step without a call apiece.
+    uint32_t m_height = 0;
+    const uint8_t* m_tiles = nullptr;
+    Vector m_origin = Vector(0.0f, 0.0f, 0.0f, 1.0f);
+    float m_tileSize = 0.0f;
     std::vector<uint16_t> m_states;
     // Each open tile's position in the heap, kept beside the states so that the heap can grow
     // without bound: a capped heap would drop entries and could lose the cheapest route.

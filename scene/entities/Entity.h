@@ -91,6 +91,17 @@ public:
 
     // Life cycle (virtual slots of the kinds).
     virtual void Destroy();
+    // Destroys this entity and its subtree as the whole scene goes: after the replication roles are
+    // dropped (children first, as Destroy does), the manager empties its name and GUID indexes and
+    // the grid's cells at once (EntityManager::ForgetSceneEntries), and each entity of the subtree
+    // dies without taking itself out of them one by one.
+    void DestroyWithScene();
+    // For an entity that outlived the teardown of a scene: the grid's cells were emptied without it
+    // (EntityManager::ForgetSceneEntries), so it keeps no range into them, and should a script have
+    // moved it out of the dying subtree, it dies later like any other entity.
+    void LeaveEmptiedGrid();
+    bool IsGridPlacementHeld() const { return m_gridPlacementHeld != 0; }
+    void SetGridPlacementHeld(bool held) { m_gridPlacementHeld = held ? 1 : 0; }
     virtual const char* GetLuaClassName() const;
     virtual void InitFromTemplate(EntityTemplate* entityTemplate, uint32_t creationFlags);
     virtual void ChangeTemplate(EntityTemplate* entityTemplate);
@@ -270,6 +281,13 @@ public:
     // when the value moved; false for a field the record lacks or one of another type.
     bool MPPropSetAnim(int32_t field, uint32_t packed);
     bool MPPropSetFloat(int32_t field, float value);
+    // Scripts add fields to the record (from "InitMPProperties"): a packed animation state, or a
+    // float from minimum to maximum sent in steps (at most 255 of them, the field is one byte).
+    // The field's index, or -1 with a warning: no record, a name already used, a bad range, or 64
+    // fields held. A new field is marked changed, so the peer hears of it once.
+    int32_t MPPropAddAnim(const char* name);
+    int32_t MPPropAddFloat(const char* name, float minimum, float maximum, float step);
+    int32_t MPPropFind(const char* name) const;
     // Writes the properties of the pending change mask, as they are now, into the multiplayer
     // engine's outgoing entity states, then clears the mask and lets the entity be marked changed
     // again. Two 64-bit times in 32-bit halves: the state's time and its reference (the time since
@@ -383,6 +401,7 @@ private:
     bool IsDescendantOrSelf(const Entity* candidate) const;
     void LeaveIndexes();
     void UnlinkFromLiveList();
+    static void DropRolesDepthFirst(Entity* entity, bool diesWithScene);
     void ForgetSetMemberships();
 
     // Property accessors (EntityProperties.cpp).
@@ -471,6 +490,10 @@ private:
     uint8_t m_replicationRole = ENTITYROLE_LOCAL;
     uint8_t m_tornOff = 0;
     uint8_t m_replicated = 0;
+    // Set on the subtree of DestroyWithScene: its indexes and grid cells were emptied wholesale.
+    uint8_t m_diesWithScene = 0;
+    // Kept out of the grid while a scene load reads its record (EntityManager::PlaceHeldEntity).
+    uint8_t m_gridPlacementHeld = 0;
     void FreeMPProperties();
     EntityMPProperties* m_mpProperties = nullptr;
     Dynarray<uint8_t>* m_receivedMPStates = nullptr;

@@ -121,7 +121,9 @@ Entity* EntityRunTable::Find(uint32_t hash, const void* key) const
 
 void EntityRunTable::Clear()
 {
-    std::fill(m_slots.begin(), m_slots.end(), Slot{});
+    // An empty table has nothing to wipe: a scene load starts with a new scene on an empty one.
+    if (m_usedSlots != 0)
+        std::fill(m_slots.begin(), m_slots.end(), Slot{});
     m_usedSlots = 0;
     m_count = 0;
     m_overflow.clear();

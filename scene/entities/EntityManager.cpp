@@ -85,9 +85,21 @@ void EntityManager::DestroyRoot()
     // The root goes first, so nothing below re-parents to it while it dies.
     m_sceneRoot = nullptr;
     if (root->GetReplicationRole() == ENTITYROLE_AUTHORITY)
+    {
         DestroyEntity(root);
-    else
-        root->Destroy();
+        return;
+    }
+    root->DestroyWithScene();
+    // Whatever outlived the root had its cells emptied under it.
+    for (Entity* entity = Entity::GetFirstLiveEntity(); entity != nullptr; entity = entity->GetNextLiveEntity())
+        entity->LeaveEmptiedGrid();
+}
+
+void EntityManager::ForgetSceneEntries()
+{
+    m_nameIndex.Clear();
+    m_guidIndex.Clear();
+    m_grid.DropEntries();
 }
 
 void EntityManager::NewScene()
@@ -209,6 +221,9 @@ Entity* EntityManager::CreateEntity(EntityTemplate* entityTemplate, Entity* pare
     Entity* const entity = entityTemplate->CreateEntity();
     if (entity == nullptr)
         return nullptr;
+    // Only the entity asked for: any its creation makes in turn is placed as usual.
+    entity->SetGridPlacementHeld(m_holdNewEntitiesFromGrid);
+    m_holdNewEntitiesFromGrid = false;
     ++m_creationCounter;
     entity->InitFromTemplate(entityTemplate, flags);
     entity->SetOwningPlayer(player);
@@ -247,9 +262,12 @@ Entity* EntityManager::CreateEntityInGame(const char* templateName, Entity* pare
 
 void EntityManager::InitInGame(Entity* entity)
 {
-    // The replicated-property record itself belongs to the multiplayer engine.
+    // The script's "InitMPProperties" adds its fields to the record made here.
     if (entity->GetReplicationRole() != ENTITYROLE_LOCAL)
+    {
+        entity->InitMPProperties();
         entity->CallScriptMethod("InitMPProperties", 0);
+    }
     CallOnInitHooks(entity);
 }
 
@@ -474,6 +492,8 @@ void EntityManager::ForgetVisibleEntity(Entity* entity)
 
 void EntityManager::UpdateEntityInGrid(Entity* entity)
 {
+    if (entity->IsGridPlacementHeld())
+        return;
     const uint32_t flags = entity->GetFlags();
     const Entity::CellRange range = m_grid.ComputeRange(entity->GetWorldBoundingBox());
     const bool queryable = (flags & (ENTITYFLAG_DISABLE_UPDATE | ENTITYFLAG_NO_SPATIAL_QUERIES)) == 0;
@@ -485,6 +505,14 @@ void EntityManager::UpdateEntityInGrid(Entity* entity)
         return;
     m_grid.MoveEntity(entity, PathGrid::kQueryList, query);
     m_grid.MoveEntity(entity, PathGrid::kRenderList, render);
+}
+
+void EntityManager::PlaceHeldEntity(Entity* entity)
+{
+    if (!entity->IsGridPlacementHeld())
+        return;
+    entity->SetGridPlacementHeld(false);
+    UpdateEntityInGrid(entity);
 }
 
 void EntityManager::GatherVisibleEntities(const VisibleEntityGatherOptions& options)

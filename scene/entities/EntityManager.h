@@ -149,8 +149,16 @@ public:
     // Calls the click handlers of visible clickable entities whose world box the segment crosses.
     void DispatchClicksAlongSegment(const Vector& start, const Vector& end);
 
-    // Moves an entity between the grid cells after its world box changed.
+    // Moves an entity between the grid cells after its world box changed (not while it is held).
     void UpdateEntityInGrid(Entity* entity);
+    // While on, each entity created is held out of the grid until PlaceHeldEntity: a scene load
+    // reads an entity's record before it has a place, and the entity then enters its cells once
+    // instead of entering the origin's cells first and moving on.
+    void HoldNewEntitiesFromGrid(bool hold) { m_holdNewEntitiesFromGrid = hold; }
+    void PlaceHeldEntity(Entity* entity);
+    // Empties the name and GUID indexes and the grid's cells without reading the entities in them:
+    // the whole scene is dying (Entity::DestroyWithScene, from NewScene).
+    void ForgetSceneEntries();
 
 private:
     void InitInGame(Entity* entity);
@@ -177,6 +185,7 @@ private:
     Dynarray<EntitySet*> m_entitySets;
     uint32_t m_creationCounter = 0;
     bool m_initialized = false;
+    bool m_holdNewEntitiesFromGrid = false;
 };
 
 extern EntityManager gEntityManager;

@@ -3,8 +3,11 @@
 #include "core/console/GameConsole.h"
 #include "engine/Game.h"
 #include "online/MultiplayerEngine.h"
+#include "online/ReplicatedAnimState.h"
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityMPProperties.h"
+
+#include <cmath>
 
 namespace
 {
@@ -57,6 +60,72 @@ bool Entity::MPPropSetFloat(int32_t field, float value)
         MarkMPPropertyChanged(uint32_t(field));
     }
     return true;
+}
+
+namespace
+{
+int32_t AddMPProperty(Entity& entity, const EntityMPProperties::Property& property)
+{
+    EntityMPProperties* const properties = entity.EditMPProperties();
+    if (properties == nullptr)
+    {
+        gConsole.Warning(CONSOLE_CHANNEL_MULTIPLAYER, "Entity %s: replicated field %s needs the replicated properties",
+                         entity.GetName(), property.name.c_str());
+        return -1;
+    }
+    // A second field of one name could never be found by it.
+    if (properties->Find(property.name.c_str()) >= 0)
+    {
+        gConsole.Warning(CONSOLE_CHANNEL_MULTIPLAYER, "Entity %s: replicated field %s exists already", entity.GetName(),
+                         property.name.c_str());
+        return -1;
+    }
+    const int32_t index = properties->Add(property);
+    if (index < 0)
+    {
+        gConsole.Warning(CONSOLE_CHANNEL_MULTIPLAYER, "Entity %s: replicated field %s is one past the 64 a state carries",
+                         entity.GetName(), property.name.c_str());
+        return -1;
+    }
+    entity.MarkMPPropertyChanged(uint32_t(index));
+    return index;
+}
+} // namespace
+
+int32_t Entity::MPPropAddAnim(const char* name)
+{
+    EntityMPProperties::Property property;
+    property.name = name != nullptr ? name : "";
+    property.type = MPPROPERTY_ANIMATION;
+    // Nothing playing until the mesh says otherwise.
+    property.packed = EncodeReplicatedAnimState(255, false, 0.0f, 0.0f);
+    return AddMPProperty(*this, property);
+}
+
+int32_t Entity::MPPropAddFloat(const char* name, float minimum, float maximum, float step)
+{
+    EntityMPProperties::Property property;
+    property.name = name != nullptr ? name : "";
+    property.type = MPPROPERTY_RANGED_FLOAT;
+    // The value travels as one byte of steps: a range of more than 255 steps could not arrive.
+    const float steps = (maximum - minimum) / step;
+    if (!std::isfinite(steps) || !(step > 0.0f) || !(maximum > minimum) || std::round(steps) > 255.0f)
+    {
+        gConsole.Warning(CONSOLE_CHANNEL_MULTIPLAYER,
+                         "Entity %s: replicated field %s needs 1 to 255 steps of %g from %g to %g", GetName(),
+                         property.name.c_str(), double(step), double(minimum), double(maximum));
+        return -1;
+    }
+    property.minimum = minimum;
+    property.maximum = maximum;
+    property.step = step;
+    property.value.x = minimum;
+    return AddMPProperty(*this, property);
+}
+
+int32_t Entity::MPPropFind(const char* name) const
+{
+    return m_mpProperties != nullptr && name != nullptr ? m_mpProperties->Find(name) : -1;
 }
 
 void Entity::FreeMPProperties()

@@ -73,6 +73,13 @@ void PathGrid::EmptyLists()
         }
 }
 
+void PathGrid::DropEntries()
+{
+    for (Cell& cell : m_cells)
+        for (int list = 0; list < 2; ++list)
+            cell.lists[list].Clear();
+}
+
 void PathGrid::Clear()
 {
     EmptyLists();

@@ -62,6 +62,9 @@ public:
     void MoveEntity(Entity* entity, int list, const Entity::CellRange& range);
     // Takes the entity out of every cell of both lists.
     void RemoveEntity(Entity* entity);
+    // Empties every cell without reading the entities listed: their ranges are left as they were,
+    // for the caller to forget (the scene's teardown, EntityManager::ForgetSceneEntries).
+    void DropEntries();
 
     // The world box of each entity's local box under its world matrix, by entity index, kept by
     // the entity whenever either changes: culling the render candidates reads this dense array

@@ -132,8 +132,11 @@ public:
     void ApplyReplicatedAnimProgress(float progress);
     // Follows the mesh's animation into another entity's replicated fields: after every pose the
     // packed state goes to the animation field and the progress to the progress field (-1: none).
-    // Null stops following.
+    // Where the source is a proxy the fields flow the other way: they hold what the peer sent, and
+    // ApplyReplicatedAnimation plays it at the end of each frame. Null stops following.
     void SetAnimationSource(Entity* source, int32_t animationField, int32_t progressField);
+    // A proxy source's received fields applied: the packed state, then the finer progress.
+    void ApplyReplicatedAnimation();
 
 private:
     void SetShaderPresetValue(const NameString& name);

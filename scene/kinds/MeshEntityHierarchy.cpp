@@ -13,6 +13,7 @@
 #include "online/ReplicatedAnimState.h"
 #include "renderer/MeshEntityRenderingContext.h"
 #include "renderer/resources/ResourceAnimation.h"
+#include "scene/entities/EntityMPProperties.h"
 #include "scene/kinds/MeshTemplate.h"
 
 #include <algorithm>
@@ -54,7 +55,9 @@ void MeshEntity::Animate()
     m_animator->UpdatePose(FrameContext(), *skeleton, GetMeshTemplate()->GetAnimationScale(), nullptr);
     if (MeshEntityRenderingContext* const context = GetMeshRenderingContext())
         context->SetBoneMatrices(m_animator->GetSkinMatrixCount(), m_animator->GetSkinningMatrices().data());
-    if (Entity* const source = m_animationSource.Get())
+    Entity* const source = m_animationSource.Get();
+    // A proxy's fields hold what the peer sent; writing this mesh's own state there would lose it.
+    if (source != nullptr && source->GetReplicationRole() != ENTITYROLE_PROXY)
     {
         source->MPPropSetAnim(m_animationSourceFields[0], GetReplicatedEncAnimData());
         const BaseAnimation* const running = m_animator->GetFirstRunningRootAnimation();
@@ -85,6 +88,24 @@ void MeshEntity::SetAnimationSource(Entity* source, int32_t animationField, int3
     m_animationSource = source;
     m_animationSourceFields[0] = animationField;
     m_animationSourceFields[1] = progressField;
+    if (source != nullptr)
+        gGame.GetEntityLists().AddEndOfFrameAnimatedEntity(this);
+}
+
+void MeshEntity::ApplyReplicatedAnimation()
+{
+    const Entity* const source = m_animationSource.Get();
+    const EntityMPProperties* const properties = source != nullptr ? source->GetMPProperties() : nullptr;
+    if (properties == nullptr || source->GetReplicationRole() != ENTITYROLE_PROXY)
+        return;
+    const int32_t animationField = m_animationSourceFields[0];
+    const int32_t progressField = m_animationSourceFields[1];
+    if (animationField >= 0 && animationField < properties->Count() &&
+        properties->Get(animationField).type == MPPROPERTY_ANIMATION)
+        ApplyReplicatedEncAnimData(properties->Get(animationField).packed);
+    if (progressField >= 0 && progressField < properties->Count() &&
+        properties->Get(progressField).type == MPPROPERTY_RANGED_FLOAT)
+        ApplyReplicatedAnimProgress(properties->Get(progressField).value.x);
 }
 
 bool MeshEntity::StartAnimation(const NameString& node, const NameString& animation, const AnimationParams* params)

@@ -17,6 +17,13 @@ void AnimateListedMesh(Entity* entity)
     if (MeshEntity* const mesh = dynamic_cast<MeshEntity*>(entity))
         mesh->Animate();
 }
+
+// The frame's end-of-frame walk: meshes that follow a proxy's replicated animation.
+void ApplyListedReplicatedAnimation(Entity* entity)
+{
+    if (MeshEntity* const mesh = dynamic_cast<MeshEntity*>(entity))
+        mesh->ApplyReplicatedAnimation();
+}
 } // namespace
 
 void RegisterMeshKinds()
@@ -35,8 +42,8 @@ void RegisterMeshKinds()
     // Mesh entities are known by name but made only through their templates.
     if (RTTIClassRegistry::FindClassId("MeshEntity") < 0)
         RTTIClassRegistry::RegisterClass("MeshEntity", "Entity", nullptr);
-    // Replicated animation arrives through the network layer, which installs its own work.
     GameEntityLists::Operations operations = gGame.GetEntityLists().GetOperations();
     operations.animate = &AnimateListedMesh;
+    operations.applyReplicatedAnimation = &ApplyListedReplicatedAnimation;
     gGame.GetEntityLists().InstallOperations(operations);
 }

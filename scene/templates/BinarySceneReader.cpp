@@ -14,6 +14,7 @@
 #include "scene/entities/SceneEntity.h"
 #include "scene/templates/TemplateManager.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -117,13 +118,15 @@ bool BinarySceneReader::LoadBinarySceneFile(const char* name, const char* folder
         gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to open file for reading (%s/%s)", folder, name);
         return false;
     }
-    std::vector<uint8_t> bytes(reader.GetSize());
-    if (!bytes.empty() && !reader.Read(bytes.data(), uint32_t(bytes.size())))
+    // Every byte is read over at once: no need to clear them first.
+    const size_t size = reader.GetSize();
+    const std::unique_ptr<uint8_t[]> bytes(new uint8_t[std::max<size_t>(size, 1)]);
+    if (size != 0 && !reader.Read(bytes.get(), uint32_t(size)))
     {
         gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to read file (%s/%s)", folder, name);
         return false;
     }
-    return LoadBinaryScene(bytes.data(), bytes.size(), loadFlags, serializationFlags, variation);
+    return LoadBinaryScene(bytes.get(), size, loadFlags, serializationFlags, variation);
 }
 
 bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32_t loadFlags,
@@ -144,6 +147,10 @@ bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32
         root->DeserializeFromMemory(data + rootAt, rootSize, serializationFlags | RTTI_OWN_CLASS_ONLY);
 
     std::vector<Entity*> loaded;
+    loaded.reserve(layout.entityCount);
+    // Records of one template mostly follow each other: the last template found is asked first.
+    SimpleGUID lastTemplateGUID;
+    EntityTemplate* lastTemplate = nullptr;
     size_t at = layout.entitiesAt;
     for (uint32_t i = 0; i < layout.entityCount; ++i)
     {
@@ -158,7 +165,13 @@ bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32
         at += kEntityRecordHeader + bodySize;
         if (variation != kAllVariations && (mask & (1u << (variation % 32))) == 0)
             continue;
-        EntityTemplate* entityTemplate = gTemplateManager.GetTemplateByGUID(templateGUID, true);
+        EntityTemplate* entityTemplate = lastTemplate;
+        if (entityTemplate == nullptr || templateGUID != lastTemplateGUID)
+        {
+            entityTemplate = gTemplateManager.GetTemplateByGUID(templateGUID, true);
+            lastTemplate = entityTemplate;
+            lastTemplateGUID = templateGUID;
+        }
         if (entityTemplate == nullptr)
         {
             gConsole.Error(CONSOLE_CHANNEL_ENGINE,
@@ -166,14 +179,18 @@ bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32
                            templateGUID.ToStringUnsafe());
             continue;
         }
+        // The entity enters the grid once, where its record puts it.
+        gEntityManager.HoldNewEntitiesFromGrid(true);
         Entity* entity = gEntityManager.CreateEntity(
             entityTemplate, nullptr, Matrix::ONE,
             ENTITYCREATION_DONOTCREATERENDERINGCONTEXT | ENTITYCREATION_NOGUIDGENERATION, nullptr);
+        gEntityManager.HoldNewEntitiesFromGrid(false);
         // A creation refused by a limit loses the record like a missing template (the manager logs).
         if (entity == nullptr)
             continue;
         if (bodySize != 0 && !entity->DeserializeFromMemory(body, bodySize, serializationFlags))
             gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Binary scene: the body of entity record %u is not valid", i);
+        gEntityManager.PlaceHeldEntity(entity);
         entity->RecreateRenderingContext(false);
         loaded.push_back(entity);
     }

@@ -1,5 +1,6 @@
 // The entity package as scripts see it: the manager global, the constants, entity methods and the
 // Lua class that a template names.
+#include "scene/entities/EntityMPProperties.h"
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
 #include "support/ScriptedSceneTest.h"
@@ -83,13 +84,19 @@ TEST_F(EntityBindingsTest, ReplicableEntitiesPrepareTheirPropertiesBeforeOnInit)
     m_soldier->SetLuaClass("Soldier");
     gLua.RegisterClass("Soldier", "Entity");
     m_soldier->SetInitializationPassCount(1);
-    Run("function Soldier:InitMPProperties() order = (order or '') .. 'mp ' end "
+    // The script adds its fields to the record made for it.
+    Run("function Soldier:InitMPProperties() order = (order or '') .. 'mp ' "
+        "  fields = self:MPPropAddAnim('Anim') .. ',' .. self:MPPropAddFloat('Progress', 0, 1, 0.01) .. ',' .. "
+        "           self:MPPropFind('Anim') end "
         "function Soldier:OnInit(pass) order = (order or '') .. 'init' end "
         "function Soldier:OnNetInit() order = order .. ' net' end");
     Entity* e = gEntityManager.CreateEntityInGame("units/Soldier", nullptr, Matrix::ONE,
                                                   ENTITYCREATION_MULTIPLAYER_AUTHORITY, nullptr);
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(Global("order"), "mp init");
+    EXPECT_EQ(Global("fields"), "3,4,3");
+    ASSERT_NE(e->GetMPProperties(), nullptr);
+    EXPECT_EQ(e->GetMPProperties()->Get(4).step, 0.01f);
     gGame.GetEntityLists().FireDueEntityCalls(true, 0);
     EXPECT_EQ(Global("order"), "mp init net");
     EXPECT_FALSE(e->HasFlag(ENTITYFLAG_DISABLE_UPDATE));

@@ -265,6 +265,50 @@ TEST_F(EntityManagerTest, NewSceneStartsAFreshTree)
     EXPECT_EQ(gEntityManager.GetLiveEntityCount(), 1u);
 }
 
+TEST_F(EntityManagerTest, ANewSceneEmptiesTheIndexesAndCellsAndAnEntityOutsideTheTreeMovesIntoThemAgain)
+{
+    Entity* parent = Create(nullptr, Translation(15, 0, 15));
+    Entity* child = Create(parent, Translation(10, 0, 0));
+    parent->SetName("parent");
+    child->SetName("child");
+    const SimpleGUID childGUID = child->GetGUID();
+    ASSERT_FALSE(childGUID.IsNull());
+    // An entity no parent holds lives through the teardown in the cell at (45, 45).
+    Entity* loose = m_template->CreateEntity();
+    loose->InitFromTemplate(m_template, 0);
+    loose->SetLocalLocationMatrix(Translation(45, 0, 45));
+    ASSERT_EQ(gEntityManager.GetPathGrid().GetCell(4, 4).lists[PathGrid::kRenderList].Count(), 1);
+
+    gEntityManager.NewScene();
+    EXPECT_EQ(gEntityManager.FindEntityByName("child"), nullptr);
+    EXPECT_EQ(gEntityManager.FindEntityByGUID(childGUID), nullptr);
+    EXPECT_EQ(gEntityManager.GetNameIndex().Count(), 1) << "the new root alone";
+    EXPECT_EQ(gEntityManager.GetGUIDIndex().Count(), 0);
+    const PathGrid& grid = gEntityManager.GetPathGrid();
+    for (uint32_t z = 0; z < grid.GetCountZ(); ++z)
+        for (uint32_t x = 0; x < grid.GetCountX(); ++x)
+            for (int list = 0; list < 2; ++list)
+                ASSERT_EQ(grid.GetCell(x, z).lists[list].Count(), 0) << x << "," << z;
+    for (int list = 0; list < 2; ++list)
+        EXPECT_TRUE(loose->GetCellRange(list).IsNone());
+
+    // Back in the very cell it left: it enters each list once.
+    loose->SetLocalLocationMatrix(Translation(45, 0, 46));
+    for (int list = 0; list < 2; ++list)
+    {
+        ASSERT_EQ(grid.GetCell(4, 4).lists[list].Count(), 1);
+        EXPECT_EQ(grid.GetCell(4, 4).lists[list][0].entity, loose);
+    }
+    // A fresh entity with the dead one's GUID and name is the one found.
+    Entity* again = Create(nullptr, Translation(25, 0, 15));
+    again->SetName("child");
+    again->SetGUID(childGUID);
+    EXPECT_EQ(gEntityManager.FindEntityByName("CHILD"), again);
+    EXPECT_EQ(gEntityManager.FindEntityByGUID(childGUID), again);
+    loose->Destroy();
+    EXPECT_EQ(grid.GetCell(4, 4).lists[PathGrid::kQueryList].Count(), 0);
+}
+
 TEST_F(EntityManagerTest, DestroySceneDropsTheLayersAndMakesThemAgainOnDemand)
 {
     Create();

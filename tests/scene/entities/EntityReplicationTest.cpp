@@ -7,7 +7,10 @@
 #include "scene/entities/EntityMPProperties.h"
 #include "support/SceneTestSupport.h"
 
+#include <cmath>
 #include <cstring>
+#include <iterator>
+#include <string>
 #include <vector>
 
 namespace
@@ -197,4 +200,56 @@ TEST_F(EntityReplicationTest, TearingOffAndTheReplicatedMarkAreKept)
     entity->InitMPProperties();
     entity->DropReplicationRole();
     EXPECT_EQ(entity->GetMPProperties(), nullptr) << "the record goes with the role";
+}
+
+TEST_F(EntityReplicationTest, AddedFieldsJoinTheRecordOnceAndARangeMustFitOneByte)
+{
+    Entity* entity = Placed(0.0f, 0.0f, 0.0f, 0.0f);
+    EXPECT_EQ(entity->MPPropAddAnim("Anim"), -1) << "no record yet";
+    entity->InitMPProperties();
+    entity->ClearReplicationState();
+    const int32_t anim = entity->MPPropAddAnim("Anim");
+    ASSERT_EQ(anim, 3);
+    EXPECT_EQ(entity->GetMPProperties()->Get(anim).type, MPPROPERTY_ANIMATION);
+    EXPECT_EQ(entity->GetMPProperties()->Get(anim).packed, 0x7Fu) << "a new field plays nothing";
+    EXPECT_EQ(entity->GetPendingChangeMask(), uint64_t(1) << 3);
+    EXPECT_EQ(entity->MPPropAddAnim("Anim"), -1);
+    EXPECT_EQ(entity->MPPropFind("Anim"), 3);
+    EXPECT_EQ(entity->MPPropFind("Rot"), 2);
+    EXPECT_EQ(entity->MPPropFind("Other"), -1);
+
+    struct Case
+    {
+        float minimum, maximum, step;
+        bool added;
+    };
+    const float nan = std::nanf("");
+    const Case cases[] = {
+        {0.0f, 1.0f, 1.0f / 255.0f, true}, {-10.0f, 245.0f, 1.0f, true}, {0.0f, 256.0f, 1.0f, false},
+        {0.0f, 1.0f, 0.0f, false},         {0.0f, 1.0f, -0.1f, false},   {1.0f, 1.0f, 0.1f, false},
+        {2.0f, 1.0f, 0.1f, false},         {0.0f, nan, 0.1f, false},
+    };
+    int32_t expected = anim + 1;
+    for (size_t i = 0; i < std::size(cases); ++i)
+    {
+        const Case& c = cases[i];
+        const std::string name = "F" + std::to_string(i);
+        const int32_t field = entity->MPPropAddFloat(name.c_str(), c.minimum, c.maximum, c.step);
+        EXPECT_EQ(field, c.added ? expected : -1) << i;
+        if (!c.added)
+            continue;
+        const EntityMPProperties::Property& property = entity->GetMPProperties()->Get(field);
+        EXPECT_EQ(property.type, MPPROPERTY_RANGED_FLOAT) << i;
+        EXPECT_EQ(property.minimum, c.minimum) << i;
+        EXPECT_EQ(property.maximum, c.maximum) << i;
+        EXPECT_EQ(property.step, c.step) << i;
+        EXPECT_EQ(property.value.x, c.minimum) << i;
+        ++expected;
+    }
+    // A state's mask has 64 bits: the 65th field is refused.
+    while (entity->GetMPProperties()->Count() < 64)
+        ASSERT_GE(entity->MPPropAddAnim(("A" + std::to_string(entity->GetMPProperties()->Count())).c_str()), 0);
+    m_log.Clear();
+    EXPECT_EQ(entity->MPPropAddAnim("Last"), -1);
+    EXPECT_TRUE(m_log.Contains("one past the 64", CONSOLE_WARNING));
 }

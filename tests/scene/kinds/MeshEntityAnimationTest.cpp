@@ -266,3 +266,49 @@ TEST_F(MeshEntityAnimationTest, AFollowingMeshCopiesItsStateIntoTheSourcesFields
     ASSERT_TRUE(received.Read(record.Data(), size_t(record.Count()), offset, nullptr));
     EXPECT_EQ(received.Get(animField).packed, unit->GetMPProperties()->Get(animField).packed);
 }
+
+TEST_F(MeshEntityAnimationTest, AMeshFollowingAProxyPlaysTheFieldsThePeerSent)
+{
+    MeshEntity* avatar = Knight();
+    MeshEntity* unit = Knight();
+    unit->SetReplicationRole(ENTITYROLE_PROXY);
+    unit->InitMPProperties();
+    const int32_t animField = unit->MPPropAddAnim("Anim");
+    const int32_t progressField = unit->MPPropAddFloat("AnimProgress", 0.0f, 1.0f, 1.0f / 255.0f);
+    ASSERT_EQ(progressField, 4);
+    avatar->SetAnimationSource(unit, animField, progressField);
+    bool listed = false;
+    for (const SafePointer<Entity>& held : gGame.GetEntityLists().GetEndOfFrameAnimated())
+        listed = listed || held.Get() == avatar;
+    EXPECT_TRUE(listed) << "the end of the frame applies what arrives";
+
+    // The mesh's own clip does not overwrite what the peer will send.
+    AnimationParams loop = Params(ANIMFLAG_LOOP);
+    ASSERT_TRUE(avatar->StartAnimation(m_root, NameString("Turn"), &loop));
+    Advance(avatar, 0.0f);
+    Advance(avatar, 0.25f);
+    EXPECT_EQ(unit->GetMPProperties()->Get(animField).packed, 0x7Fu) << "nothing playing yet";
+
+    // The peer's record arrives: Wave looping at half way with a 0.2 s attack, the finer progress a
+    // quarter. The end of the frame starts Wave held at the finer progress.
+    EntityMPProperties sent = *unit->GetMPProperties();
+    sent.Edit(animField)->packed = EncodeReplicatedAnimState(3, true, 0.5f, 0.2f);
+    sent.Edit(progressField)->value.x = 64.0f / 255.0f;
+    Dynarray<uint8_t> record;
+    sent.Write((uint64_t(1) << animField) | (uint64_t(1) << progressField), 0, record);
+    unit->QueueReceivedMPState(record.Data(), size_t(record.Count()));
+    unit->ReadMPProperties(0, 0);
+    gGame.GetEntityLists().ApplyEndOfFrameAnimation();
+    const BaseAnimation* wave = avatar->GetAnimator()->GetFirstRunningRootAnimation();
+    ASSERT_NE(wave, nullptr);
+    EXPECT_EQ(wave->GetParams().AnimationIndex, 3);
+    EXPECT_EQ(wave->GetParams().Flags, ANIMFLAG_LOOP | ANIMFLAG_SMOOTHGAMEPLAYTIME);
+    EXPECT_NEAR(wave->GetParams().AttackTime, 0.2f, 0.5f / 255);
+    EXPECT_NEAR(wave->GetParams().OverrideProgress, 64.0f / 255.0f, 1e-6f);
+
+    // An authority source's fields are this mesh's own output: nothing is applied from them.
+    unit->SetReplicationRole(ENTITYROLE_AUTHORITY);
+    unit->EditMPProperties()->Edit(animField)->packed = EncodeReplicatedAnimState(2, false, 0.0f, 0.0f);
+    gGame.GetEntityLists().ApplyEndOfFrameAnimation();
+    EXPECT_EQ(avatar->GetAnimator()->GetFirstRunningRootAnimation(), wave);
+}

@@ -131,6 +131,63 @@ TEST_F(BinarySceneReaderTest, AKitSceneRoundTripsWithVariationsReferencesSetsAnd
     EXPECT_EQ(LoadedByName().size(), 0u);
 }
 
+// Each loaded entity enters the cells its record places it in, and only those; records whose
+// templates alternate each make their own template's entity.
+TEST_F(BinarySceneReaderTest, LoadedEntitiesEnterTheirCellsOnceWithTheirOwnTemplates)
+{
+    SimpleGUID guids[2];
+    EntityTemplate* templates[2] = {};
+    for (int i = 0; i < 2; ++i)
+    {
+        auto* stub = new EntityTemplateStub;
+        stub->SetFileName(i == 0 ? "units/Tank" : "units/Tree");
+        guids[i].bytes[0] = uint8_t(0x70 + i);
+        stub->SetGUID(guids[i]);
+        ASSERT_TRUE(gTemplateManager.RegisterStub(stub));
+        templates[i] = new EntityTemplate;
+        templates[i]->SetStaticBoundingBox(BoundingBox4(Vector(-1, 0, -1, 1), Vector(1, 2, 1, 1)));
+        stub->SetTemplate(templates[i]);
+    }
+    // Cells are 10 wide: x 15 is cell 1, 35 cell 3, 55 cell 5, 75 cell 7.
+    const float places[4] = {15.0f, 35.0f, 55.0f, 75.0f};
+    const int kinds[4] = {0, 0, 1, 0};
+    std::vector<Entity*> made;
+    for (int i = 0; i < 4; ++i)
+    {
+        made.push_back(gEntityManager.CreateEntity(templates[kinds[i]], nullptr, Translation(places[i], 0, 5), 0, nullptr));
+        made.back()->SetName(("E" + std::to_string(i)).c_str());
+    }
+    SceneFileContents contents;
+    contents.entities = {{made[0], guids[0], 0xFFFFFFFFu},
+                         {made[1], guids[0], 0xFFFFFFFFu},
+                         {made[1], SimpleGUID(), 0xFFFFFFFFu}, // a missing template between two of the first
+                         {made[2], guids[1], 0xFFFFFFFFu},
+                         {made[3], guids[0], 0xFFFFFFFFu}};
+    const std::vector<uint8_t> bytes = SceneWriter::BuildBinaryScene(contents);
+    gEntityManager.NewScene();
+
+    ASSERT_TRUE(BinarySceneReader::LoadBinaryScene(bytes.data(), bytes.size(), 0, 0, 255));
+    std::map<std::string, Entity*> loaded = LoadedByName();
+    ASSERT_EQ(loaded.size(), 4u);
+    const PathGrid& grid = gEntityManager.GetPathGrid();
+    for (int i = 0; i < 4; ++i)
+    {
+        Entity* entity = loaded["E" + std::to_string(i)];
+        EXPECT_EQ(entity->GetTemplate(), templates[kinds[i]]) << i;
+        EXPECT_FALSE(entity->IsGridPlacementHeld()) << i;
+        const uint32_t cell = uint32_t(places[i] / 10.0f);
+        for (int list = 0; list < 2; ++list)
+        {
+            const Entity::CellRange range = entity->GetCellRange(list);
+            EXPECT_EQ(range.x0, int32_t(cell)) << i;
+            EXPECT_EQ(range.x1, int32_t(cell) + 1) << i;
+            ASSERT_EQ(grid.GetCell(cell, 0).lists[list].Count(), 1) << i;
+            EXPECT_EQ(grid.GetCell(cell, 0).lists[list][0].entity, entity) << i;
+        }
+    }
+    EXPECT_EQ(grid.GetCell(0, 0).lists[PathGrid::kQueryList].Count(), 0) << "nothing waits at the origin";
+}
+
 // Written with no scene at all, a file still carries a root payload, so what follows it is read
 // where it was written.
 TEST_F(BinarySceneReaderTest, AFileWrittenWithoutASceneHasADefaultRoot)

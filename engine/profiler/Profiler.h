@@ -123,13 +123,14 @@ private:
     void ClearHistories();
     // The value a channel's sample takes (timers in milliseconds), leaving it as its mode asks.
     float TakeSample(Channel& channel, uint32_t mode);
+    // Render thread: the graphs and text lines of the active channels (ProfilerOverlay.cpp).
+    void DrawOverlay(uint32_t width, uint32_t height);
 
     Channel m_channels[kChannelCount];
     Mask* m_configMask = nullptr;
     std::atomic<uint32_t> m_active[kMaskWords] = {};
     os::CriticalSection m_lock;
     Resource* m_overlayFont = nullptr;
-    bool m_drawReported = false; // render thread
 };
 
 extern Profiler gProfiler;

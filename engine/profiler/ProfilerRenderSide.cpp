@@ -49,12 +49,7 @@ void Profiler::HandleRenderCommand(uint32_t subCommand, CommandRingBuffer& reade
         if (!ReadValue(reader, width) || !ReadValue(reader, height))
             break;
         SampleRenderChannels();
-        // The overlay is text and graphs in the overlay font: without the font nothing is drawn.
-        if (IsOverlayFontLoaded() && !m_drawReported)
-        {
-            m_drawReported = true;
-            gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RENDER, "Profiler overlay drawing is not built yet");
-        }
+        DrawOverlay(width, height);
         break;
     }
     case PROFILER_COMMAND_SAMPLES:

@@ -4,6 +4,8 @@
 #include "engine/scripting/ScriptTestSupport.h"
 
 #include "ui/elements/UIElement.h"
+#include "ui/elements/UIText.h"
+#include "ui/elements/UITextBox.h"
 
 #include <tolua++.h>
 
@@ -59,5 +61,36 @@ TEST_F(UIPackageTest, ScriptsBuildTreesChangeElementsAndListen)
     child->UpdateActions();
     EXPECT_EQ(child->GetRenderPosition().x, 7.0f) << "the script's move arrived as an action";
     Run("gRoot:Release()");
+}
+
+TEST_F(UIPackageTest, ScriptsMakeAndSetTextElements)
+{
+    Run("gBox = UITextBox:new('body.ttf', 12)\n"
+        "gBox:SetAlignment(TEXTALIGNMENT_CENTER, 1)\n"
+        "gBox:SetTextConversion(UITEXTCONVERSION_UPPERCASE)\n"
+        "gBox:SetLineSpacingScale(1.5)\n"
+        "gBox:SetLinearShadowColor(Vector(0, 0, 0, 1))\n"
+        "gBox:SetText('hello')\n"
+        "gText = UIText:new('body.ttf', 12)\n"
+        "gText:SetText('one')\n"
+        "gCopy = UIText:new('body.ttf', 12)\n"
+        "gCopy:CopyText(gText, false, true)\n"
+        "values = table.concat({TEXTALIGNMENT_LEFT, TEXTALIGNMENT_RIGHT, TEXTALIGNMENT_CENTER, "
+        "UITEXTCONVERSION_UPPERCASE}, ' ')");
+    EXPECT_EQ(GlobalString("values"), "0 1 2 1");
+    auto* box = static_cast<UITextBox*>(Global("gBox"));
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->GetHorizontalAlignment(), TEXTALIGNMENT_CENTER);
+    EXPECT_EQ(box->GetVerticalAlignment(), 1u);
+    EXPECT_EQ(box->GetTextConversion(), UITEXTCONVERSION_UPPERCASE);
+    EXPECT_EQ(box->GetLineSpacingScale(), 1.5f);
+    EXPECT_EQ(box->GetShadowColor().w, 1.0f);
+    EXPECT_EQ(box->GetMainText(), u"hello");
+    auto* copy = static_cast<UIText*>(Global("gCopy"));
+    auto* moved = static_cast<UIText*>(Global("gText"));
+    EXPECT_EQ(copy->GetRenderText(), u"one");
+    EXPECT_EQ(copy->GetText(), "one");
+    EXPECT_EQ(moved->GetRenderText(), u"");
+    Run("gBox:Release() gText:Release() gCopy:Release()");
 }
 } // namespace

@@ -29,12 +29,12 @@ public:
                 return false;
         return true;
     }
-    bool Start()
+    bool Start(uint32_t width = 320, uint32_t height = 240)
     {
         gpu::Faults().Clear();
         gpu::DisplayConfig config = gpu::DefaultDisplayConfig();
-        config.desktopWidth = 320;
-        config.desktopHeight = 240;
+        config.desktopWidth = width;
+        config.desktopHeight = height;
         gpu::SetDisplayConfig(config);
         return m_renderer.Init(&m_window, false) && m_manager.Init();
     }

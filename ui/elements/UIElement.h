@@ -281,8 +281,13 @@ public:
     void SetRenderRotation(const Vector& rotation);
     void SetRenderScale(const Vector& scale);
     void SetRenderColor(const Vector& color) { m_color = color; }
+    // The translation the element's rectangle is drawn at (the negated form SetAnchor sends).
+    void SetRenderAnchor(const Vector& anchor) { m_anchor = anchor; }
     // The local rectangle from a size (0,0)-(size); kinds that lay out by size override.
     virtual void SetRect(const Vector& size);
+    // The local 3D matrix of kinds that draw 3D content under it (null for the others); the local
+    // rotate-with-offset action turns it.
+    virtual Matrix* GetRenderLocal3DMatrix() { return nullptr; }
     void SetRenderFlags(uint32_t bits, bool recursive);
     void ClearRenderFlags(uint32_t bits, bool recursive);
     void AddRenderChild(UIElement* child);

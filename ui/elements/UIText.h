@@ -1,57 +1,55 @@
-// UIText: one text widget with its font name, size and text (main-thread copy), and on the render
-// side the wide text that drawing shows and the two per-character blend parameters that the text
-// actions drive. Laying the text out and drawing it need the font and text subsystem, which is not
-// built yet: the first text element made says so in the log. The main-side text and the smooth text
-// methods on the main thread; the Render* members on the render side.
+// UIText: one run of text (line feeds are ordinary characters in it). The main side keeps a narrow
+// copy of the text for scripts; the render side keeps the shown UTF-16 text, lays it out (offset
+// and extent from the alignment and the font's measure) and draws it with its shadow, tint and
+// inline tags. Main-side members on the main thread; the render-side ones on the render side.
 #pragma once
 
 #include "ui/elements/UITextBase.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
-// A text element.
+// A single-line text element.
 class UIText : public UITextBase
 {
 public:
+    // Texts set on a UIText are cut to this many characters.
+    static constexpr size_t kMaxTextLength = 3072;
+
     UIText(const char* fontName, uint32_t fontSize);
     bool IsUIText() const override { return true; }
 
     // The narrow form of the main-thread text.
     const std::string& GetText() const { return m_text; }
-    // Takes another text element's text.
-    void CopyText(const UIText& other) { SetText(other.m_text.c_str()); }
+    // Takes the source's text (leaving it without text when `move`) and, with `copyColor`, its
+    // element colour.
+    void CopyText(UIText* source, bool copyColor, bool move);
+    // Sizes the parent to the text's extent times this element's scale and anchors it at the text.
+    void ResizeParentToMySize();
+    // Sets the wide text cut to `maxLength` characters.
+    void SetWideTextLimited(const char16_t* text, size_t maxLength);
 
-    // Cross-fades to the new text (null: fades out to no text) on the channel: a fade-out, then a
-    // fade-in that sets the text, each over `time`.
-    void SetTextSmooth(float time, const char16_t* text, uint32_t flags, uint32_t channel);
-    // Blends the characters in one after another, `step` apart (in blend units), moving the follower
-    // along the text when there is one.
-    void BlendInTextPerChar(float time, uint32_t flags, uint32_t channel, float step, UIElement* follower);
-
-    // Render side.
+    // ---- Render side ----
     const std::u16string& GetRenderText() const { return m_renderText; }
-    void SetRenderText(const char16_t* text) { m_renderText = text != nullptr ? text : u""; }
-    // Characters in the laid-out lines: until text layout exists, the lines are the text's line
-    // breaks, which are not characters.
-    uint32_t GetLaidOutCharacterCount() const;
-    // Position of character k in the element; false while text layout is not built (logged once).
-    bool GetCharacterPosition(uint32_t index, Vector& position) const;
-    void SetPerCharBlend(float step, float offset)
-    {
-        m_perCharBlend[0] = step;
-        m_perCharBlend[1] = offset;
-    }
-    float GetPerCharBlendStep() const { return m_perCharBlend[0]; }
-    float GetPerCharBlendOffset() const { return m_perCharBlend[1]; }
+    // Where the text starts and how far it reaches, in UI units from the element's origin.
+    const Vector& GetTextOffset() const { return m_offset; }
+    const Vector& GetTextExtent() const { return m_extent; }
+    void ReplaceText(const char16_t* text) override;
+    void AddText(const char16_t* text) override;
+    bool IsEmpty() const override { return m_renderText.empty(); }
+    void UpdateLayout() override;
+    void Render(const Matrix& matrix, const Vector& color, bool mirrored, const Vector* constants) override;
 
 protected:
     void OnNarrowText(const char* text) override;
     void OnWideText(const char16_t* text) override;
+    void ExecuteKindCommand(uint32_t commandId, UITextCommandArgs& args) override;
 
     std::string m_text;
 
 private:
     std::u16string m_renderText;
-    float m_perCharBlend[2] = {0.0f, 0.0f};
+    Vector m_offset{0.0f, 0.0f, 0.0f, 0.0f};
+    Vector m_extent{0.0f, 0.0f, 0.0f, 0.0f};
 };

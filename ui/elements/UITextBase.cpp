@@ -1,25 +1,34 @@
 #include "ui/elements/UITextBase.h"
 
 #include "core/strings/StringUtils.h"
+#include "core/threads/CommandRingBuffer.h"
 #include "engine/config/LanguageNames.h"
 #include "engine/config/ProjectConfig.h"
 #include "platform/os/CodePage.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/resources/ResourceFont.h"
 #include "renderer/resources/ResourceManager.h"
+#include "ui/elements/UICommand.h"
 #include "ui/screens/UIScreen.h"
 #include "ui/text/StringManager.h"
 #include "ui/text/StringReplacementContainer.h"
 #include "ui/text/UIFontTable.h"
+#include "ui/widgets/UITextActions.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace
 {
+namespace rp = renderpayload;
+constexpr RenderCallFunction kTextTrampoline = &UICommandTrampoline<&UITextBase::RunTextCommand>;
+// Text per command, in bytes: a longer text goes as several commands, each well inside a block.
+constexpr size_t kTextChunkBytes = 2048;
+
 constexpr size_t kFontNameCapacity = 260;
 // Languages whose replacement fonts wrap text at any character.
 constexpr uint32_t kLanguageJapanese = 6;
@@ -83,11 +92,34 @@ UITextBase::UITextBase(const char* fontName, uint32_t fontSize) : m_fontName(Low
 
 UITextBase::~UITextBase()
 {
-    // A dying element leaves the list, so refreshes never reach freed memory.
+    // An element deleted without Release leaves the list here.
+    LeaveLiveList();
+    SetReplacementContainer(nullptr);
+    // Both references die with the element: the main one is still held when no Release ran.
+    if (m_font != nullptr)
+        m_font->Release();
+    SetRenderFont(nullptr);
+}
+
+void UITextBase::LeaveLiveList()
+{
+    if (!m_live)
+        return;
     (m_previousLive != nullptr ? m_previousLive->m_nextLive : gFirstLive) = m_nextLive;
     (m_nextLive != nullptr ? m_nextLive->m_previousLive : gLastLive) = m_previousLive;
-    SetReplacementContainer(nullptr);
-    ClearFont();
+    m_previousLive = m_nextLive = nullptr;
+    m_live = false;
+}
+
+void UITextBase::OnRemoved()
+{
+    // A released element leaves the list at once: its deletion is already queued, so a refresh must
+    // not send it commands the render side would run on freed memory.
+    LeaveLiveList();
+    if (m_font != nullptr)
+        m_font->Release();
+    m_font = nullptr;
+    UIElement::OnRemoved();
 }
 
 void UITextBase::OnNarrowText(const char* text)
@@ -128,6 +160,137 @@ void UITextBase::SetLocalizedText(const char* path)
 {
     m_stringPath.Set(path);
     OnWideText(LookUp(path));
+}
+
+std::u16string UITextBase::TextToShow(const char16_t* text) const
+{
+    if (m_stringPath.IsEmpty() || text == nullptr)
+        return text != nullptr ? text : u"";
+    return ExpandTextVariables(text, m_replacements);
+}
+
+void UITextBase::SendWideText(uint32_t setId, const char16_t* text, size_t length)
+{
+    size_t start = 0;
+    uint32_t id = setId;
+    do
+    {
+        size_t count = std::min(length - start, kTextChunkBytes / sizeof(char16_t));
+        // A part ends before a blank where it can: line breaking then sees whole words, and the
+        // blank that separates them starts the next part.
+        if (start + count < length)
+            for (size_t end = count; end > count / 2; --end)
+                if (text[start + end] == u' ' || text[start + end] == u'\n' || text[start + end] == u'\t')
+                {
+                    count = end;
+                    break;
+                }
+        const uint32_t bytes = uint32_t((count + 1) * sizeof(char16_t));
+        UICommand command(kTextTrampoline, &UITextBase::RunTextCommand, id, this, rp::kU32 + bytes);
+        command.Put(uint32_t(count));
+        command.Write(text + start, uint32_t(count * sizeof(char16_t)));
+        command.Put(char16_t(0));
+        start += count;
+        id = UITEXT_CMD_APPEND_WIDE;
+    } while (start < length);
+}
+
+void UITextBase::SendNarrowText(uint32_t setId, const char* text, size_t length)
+{
+    size_t start = 0;
+    uint32_t id = setId;
+    do
+    {
+        const size_t count = std::min(length - start, kTextChunkBytes);
+        UICommand command(kTextTrampoline, &UITextBase::RunTextCommand, id, this, rp::kU32 + uint32_t(count + 1));
+        command.Put(uint32_t(count));
+        command.Write(text + start, uint32_t(count));
+        command.Put(char(0));
+        start += count;
+        id = UITEXT_CMD_APPEND_NARROW;
+    } while (start < length);
+}
+
+void UITextBase::SetShadowPosition(const Vector& offset)
+{
+    UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_SHADOW_POSITION, this, rp::kVector)
+        .Put(offset);
+}
+
+void UITextBase::SetShadowColor(const Vector& color)
+{
+    SetLinearShadowColor(Vector(std::pow(color.x, 2.2f), std::pow(color.y, 2.2f), std::pow(color.z, 2.2f), color.w));
+}
+
+void UITextBase::SetLinearShadowColor(const Vector& color)
+{
+    UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_SHADOW_COLOR, this, rp::kVector).Put(color);
+}
+
+void UITextBase::SetSecondColor(const Vector& color)
+{
+    UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_SECOND_COLOR, this, rp::kVector).Put(color);
+}
+
+void UITextBase::SetTint(const Vector& colorAndFactor)
+{
+    UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_TINT, this, rp::kVector).Put(colorAndFactor);
+}
+
+void UITextBase::SetAlignment(uint32_t horizontal, uint32_t vertical)
+{
+    UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_ALIGNMENT, this, 2 * rp::kU32)
+        .Put(horizontal)
+        .Put(vertical);
+}
+
+void UITextBase::SetTextConversion(uint8_t mode)
+{
+    UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_TEXT_CONVERSION, this, rp::kU8).Put(mode);
+}
+
+void UITextBase::AppendText(const char* text)
+{
+    SendNarrowText(UITEXT_CMD_APPEND_NARROW, text != nullptr ? text : "", text != nullptr ? std::strlen(text) : 0);
+}
+
+void UITextBase::AppendWideText(const char16_t* text)
+{
+    SendWideText(UITEXT_CMD_APPEND_WIDE, text != nullptr ? text : u"", text != nullptr ? WideStringLength(text) : 0);
+}
+
+void UITextBase::AppendLocalizedText(const char* path)
+{
+    const std::u16string text = ExpandTextVariables(LookUp(path), m_replacements);
+    SendWideText(UITEXT_CMD_APPEND_WIDE, text.c_str(), text.size());
+}
+
+void UITextBase::SetTextSmooth(float time, const char16_t* text, uint32_t flags, uint32_t channel)
+{
+    m_stringPath.Set(nullptr);
+    AddAction(new (std::nothrow) UIActionTextXFadeHelper(time, true, nullptr, flags, channel));
+    if (text != nullptr)
+        AddAction(new (std::nothrow) UIActionTextXFadeHelper(time, false, text, flags, channel));
+}
+
+void UITextBase::BlendInTextPerChar(float time, uint32_t flags, uint32_t channel, float step, UIElement* follower)
+{
+    AddAction(new (std::nothrow) UIActionTextPerCharBlendIn(time, step, follower, flags, channel));
+}
+
+void UITextBase::SetCharacterSpacing(int32_t spacing)
+{
+    m_characterSpacing = spacing;
+    if (m_font != nullptr)
+        SendFont();
+}
+
+void UITextBase::SetLocalizedTextSmooth(float time, const char* path, uint32_t flags, uint32_t channel)
+{
+    const char16_t* text = LookUp(path);
+    const std::u16string expanded = ExpandTextVariables(text, m_replacements);
+    SetTextSmooth(time, text != nullptr ? expanded.c_str() : nullptr, flags, channel);
+    m_stringPath.Set(path);
 }
 
 float UITextBase::GetFontHeight() const
@@ -193,7 +356,7 @@ void UITextBase::ReloadAllFonts()
 
 void UITextBase::RefreshFontAndText()
 {
-    ResolveFont();
+    RefreshFont();
     RefreshForInputMode();
 }
 
@@ -227,6 +390,28 @@ void UITextBase::ClearFont()
     if (m_font != nullptr)
         m_font->Release();
     m_font = nullptr;
+    UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_RELEASE_FONT, this, 0);
+}
+
+void UITextBase::RefreshFont()
+{
+    ResolveFont();
+}
+
+void UITextBase::SendFont()
+{
+    // The render side holds a reference of its own, dropped when it takes another font.
+    if (m_font != nullptr)
+        m_font->AddRef();
+    UICommand command(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_FONT, this,
+                      rp::kPointer + rp::kVector + rp::kU8 + rp::kU32);
+    if (!command.IsOpen())
+    {
+        if (m_font != nullptr)
+            m_font->Release();
+        return;
+    }
+    command.Put(m_font).Put(m_fontPixelSize).Put(m_characterWrap).Put(m_characterSpacing);
 }
 
 void UITextBase::ResolveFont()
@@ -282,7 +467,9 @@ void UITextBase::ResolveFont()
         font = static_cast<ResourceFont*>(gResourceManager->GetResource(RESOURCE_TYPE_FONT, name, 0, true, 0));
     if (font != nullptr)
         font->Load(true);
-    ClearFont();
+    if (m_font != nullptr)
+        m_font->Release();
     m_font = font;
     m_fontPixelSize = Vector(textScale / screen, textScale / screen, 1.0f, 1.0f);
+    SendFont();
 }

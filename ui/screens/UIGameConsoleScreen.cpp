@@ -33,6 +33,9 @@ UIGameConsoleScreen::UIGameConsoleScreen(StringHistoryContainer& history, uint32
     m_input = new UITextInput(kFontName, kFontSize);
     m_caret = new UIElement;
     m_caret->SetSizeXY(10.0f, 2.0f);
+    // The caret blinks: a fade out and a fade in take turns on its channel for as long as it lives.
+    m_caret->ChangeLinearColorRGBA(kCaretBlinkSeconds, 1.0f, 1.0f, 1.0f, 0.0f, UIACTIONFLAG_REPEAT, 0);
+    m_caret->ChangeLinearColorRGBA(kCaretBlinkSeconds, 1.0f, 1.0f, 1.0f, 1.0f, UIACTIONFLAG_REPEAT, 0);
     m_selection = new UIElement;
     m_selection->SetSizeXY(10.0f, 18.0f);
     m_selection->SetColorRGBA(0.3f, 0.3f, 0.8f, 0.5f);
@@ -75,7 +78,7 @@ void UIGameConsoleScreen::AddLine(const char* text, const float colour[4])
 {
     for (int32_t i = kLineCount - 1; i > 0; --i)
     {
-        m_lines[i]->CopyText(*m_lines[i - 1]);
+        m_lines[i]->CopyText(m_lines[i - 1], false, false);
         m_lineColours[i] = m_lineColours[i - 1];
         m_lines[i]->SetColor(m_lineColours[i]);
     }

@@ -25,6 +25,8 @@ public:
     static constexpr const char* kFontName = "_system.ttf";
     // Distance between output lines in UI pixels (the system font at size 12).
     static constexpr int32_t kLineHeight = 14;
+    // Seconds of each of the caret's two fades.
+    static constexpr float kCaretBlinkSeconds = 0.2f;
 
     // Virtual-key codes the console handles.
     static constexpr uint32_t kKeyBackspace = 8;

@@ -119,3 +119,25 @@ void UIActionDelete::OnStart()
     element->DetachFromRenderParent();
     QueueUIElementForDeletion(element);
 }
+
+void UIActionLocalRotateWithOffset::OnStart()
+{
+    const Matrix* const local = m_owner->GetRenderLocal3DMatrix();
+    if (local == nullptr)
+        return;
+    m_startRotation.LoadMatrix(*local);
+    m_startOffset = local->rows[3];
+}
+
+void UIActionLocalRotateWithOffset::Apply(float eased)
+{
+    Matrix* const local = m_owner->GetRenderLocal3DMatrix();
+    if (local == nullptr)
+        return;
+    Quaternion rotation;
+    rotation.Slerp(m_startRotation, m_targetRotation, eased);
+    const float keep = 1.0f - eased;
+    const Vector offset(m_startOffset.x * keep + m_targetOffset.x * eased, m_startOffset.y * keep + m_targetOffset.y * eased,
+                        m_startOffset.z * keep + m_targetOffset.z * eased, m_startOffset.w * keep + m_targetOffset.w * eased);
+    local->LoadQuaternionAndTranslation(rotation, offset);
+}

@@ -1,7 +1,8 @@
 // The kinds of UI action: tweens of position, size, rotation, scale and colour, the alpha fades that
-// show or hide, the delayed hide and the delete. Render thread once handed over (UIAction.h).
+// show or hide, the delayed hide, the delete and the turn of a local 3D matrix. Render thread once handed over (UIAction.h).
 #pragma once
 
+#include "core/math/Quaternion.h"
 #include "ui/widgets/UIAction.h"
 
 // Base of the tweens: a start value captured at start and a target.
@@ -97,4 +98,24 @@ class UIActionDelete : public UIAction
 public:
     UIActionDelete(uint32_t flags, uint32_t channel) : UIAction(0.0f, flags, channel) {}
     void OnStart() override;
+};
+
+// Turns the element's local 3D matrix to a rotation by spherical interpolation while its translation
+// moves to an offset; nothing for kinds without such a matrix.
+class UIActionLocalRotateWithOffset : public UIAction
+{
+public:
+    UIActionLocalRotateWithOffset(float duration, const Quaternion& rotation, const Vector& offset, uint32_t flags,
+                                  uint32_t channel)
+        : UIAction(duration, flags, channel), m_targetRotation(rotation), m_targetOffset(offset)
+    {
+    }
+    void OnStart() override;
+    void Apply(float eased) override;
+
+private:
+    Quaternion m_startRotation;
+    Vector m_startOffset{0.0f, 0.0f, 0.0f, 1.0f};
+    Quaternion m_targetRotation;
+    Vector m_targetOffset;
 };

@@ -1,14 +1,15 @@
 // The text actions: the per-character blend-in and the two halves of a text cross-fade. Render
-// thread once handed over (UIAction.h); their owner must be a UIText.
+// thread once handed over (UIAction.h); their owner must be a text element (UITextBase).
 #pragma once
 
 #include "ui/widgets/UIActionKinds.h"
 
 #include <string>
 
-class UIText;
+class UITextBase;
 
-// Drives the text's per-character blend so that the characters appear one after another.
+// Drives the text's per-character blend window so that the characters appear one after another,
+// the follower riding along the laid-out text.
 class UIActionTextPerCharBlendIn : public UIAction
 {
 public:

@@ -160,12 +160,15 @@ TEST_F(UITextBaseFontTest, FontsResolveToPreparedSizesAndReplacements)
     };
     for (const auto& c : cases)
     {
-        UIText text(c.font, 0);
-        text.SetFont(c.font, c.size, c.uiScaling, c.outline);
-        EXPECT_EQ(text.GetFontResourceName(), c.resource) << c.font << " " << c.size;
-        EXPECT_FLOAT_EQ(text.GetFontPixelSize().x, c.pixelSize) << c.font << " " << c.size;
-        EXPECT_EQ(text.GetCharacterWrap(), c.wrap) << c.font << " " << c.size;
+        // Elements live until the render side has run their commands: made with new, ended by Release.
+        UIText* text = new UIText(c.font, 0);
+        text->SetFont(c.font, c.size, c.uiScaling, c.outline);
+        EXPECT_EQ(text->GetFontResourceName(), c.resource) << c.font << " " << c.size;
+        EXPECT_FLOAT_EQ(text->GetFontPixelSize().x, c.pixelSize) << c.font << " " << c.size;
+        EXPECT_EQ(text->GetCharacterWrap(), c.wrap) << c.font << " " << c.size;
+        text->Release();
     }
+    m_harness.GetRenderer().SubmitCommands(true);
 }
 
 TEST_F(UITextBaseFontTest, MeasuredSizesAreTheDrawnSizes)
@@ -174,40 +177,45 @@ TEST_F(UITextBaseFontTest, MeasuredSizesAreTheDrawnSizes)
     strings.GetRootGroup().AddString("AB").SetText(kTextLanguageEnglish, u"AB");
     strings.MarkTreeChanged();
     gStringManager = &strings;
-    UIText text("body.ttf", 24);
-    text.ResolveFont();
-    ASSERT_NE(text.GetFont(), nullptr);
-    ASSERT_TRUE(text.GetFont()->IsLoaded());
-    text.SetCharacterSpacing(1);
-    text.SetTextScale(Vector(2.0f, 2.0f, 1.0f, 1.0f));
+    UIText* text = new UIText("body.ttf", 24);
+    text->ResolveFont();
+    ASSERT_NE(text->GetFont(), nullptr);
+    ASSERT_TRUE(text->GetFont()->IsLoaded());
+    text->SetCharacterSpacing(1);
+    text->SetTextScale(Vector(2.0f, 2.0f, 1.0f, 1.0f));
     // "AB": 10 + 1, then B's drawn 8 = 19 font pixels, drawn twice as large.
-    EXPECT_EQ(text.GetTextWidth(u"AB"), 38.0f);
-    EXPECT_EQ(text.GetTextHeight(u"AB"), 28.0f);
-    EXPECT_EQ(text.GetLocalizedTextWidth("AB"), 38.0f);
-    EXPECT_EQ(text.GetLocalizedTextHeight("AB"), 28.0f);
-    EXPECT_EQ(text.GetFontHeight(), 28.0f);
+    EXPECT_EQ(text->GetTextWidth(u"AB"), 38.0f);
+    EXPECT_EQ(text->GetTextHeight(u"AB"), 28.0f);
+    EXPECT_EQ(text->GetLocalizedTextWidth("AB"), 38.0f);
+    EXPECT_EQ(text->GetLocalizedTextHeight("AB"), 28.0f);
+    EXPECT_EQ(text->GetFontHeight(), 28.0f);
     // After a change of language every element takes its font again.
     UITextBase::ReloadAllFonts();
-    ASSERT_NE(text.GetFont(), nullptr);
-    EXPECT_EQ(text.GetTextWidth(u"A"), 16.0f);
-    text.ClearFont();
-    EXPECT_EQ(text.GetTextSize(u"AB").x, 0.0f);
+    ASSERT_NE(text->GetFont(), nullptr);
+    EXPECT_EQ(text->GetTextWidth(u"A"), 16.0f);
+    text->ClearFont();
+    EXPECT_EQ(text->GetTextSize(u"AB").x, 0.0f);
+    text->Release();
+    m_harness.GetRenderer().SubmitCommands(true);
     gStringManager = nullptr;
 }
 
 TEST_F(UITextBaseFontTest, AResolutionChangeDropsFontsThenResolvesThemForTheNewSize)
 {
     UIScreen::OnResolutionChanged(1280, 720, false, false);
-    UIText scaled("body.ttf", 0);
-    scaled.SetFont("body.ttf", 12, true, 0);
-    EXPECT_EQ(scaled.GetFontResourceName(), "body.ttf~012");
-    ASSERT_NE(scaled.GetFont(), nullptr);
+    // Made with new and ended by Release: its commands run on the render thread after the test's.
+    UIText* scaled = new UIText("body.ttf", 0);
+    scaled->SetFont("body.ttf", 12, true, 0);
+    EXPECT_EQ(scaled->GetFontResourceName(), "body.ttf~012");
+    ASSERT_NE(scaled->GetFont(), nullptr);
     UIScreen::OnResolutionChanged(2560, 1440, true, false);
-    EXPECT_EQ(scaled.GetFont(), nullptr) << "refreshing drops every live text's font";
+    EXPECT_EQ(scaled->GetFont(), nullptr) << "refreshing drops every live text's font";
     EXPECT_EQ(UIScreen::GetUIWidth(), 2560u);
     EXPECT_EQ(UIScreen::GetUIHeight(), 1440u);
     UIScreen::OnResolutionChanged(2560, 1440, false, true);
-    EXPECT_EQ(scaled.GetFontResourceName(), "body.ttf~024") << "laid out again at twice the size";
-    EXPECT_NE(scaled.GetFont(), nullptr);
+    EXPECT_EQ(scaled->GetFontResourceName(), "body.ttf~024") << "laid out again at twice the size";
+    EXPECT_NE(scaled->GetFont(), nullptr);
+    scaled->Release();
+    m_harness.GetRenderer().SubmitCommands(true);
 }
 } // namespace

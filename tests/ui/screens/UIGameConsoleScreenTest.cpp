@@ -1,8 +1,10 @@
 #include "ui/screens/UIGameConsoleScreen.h"
 
+#include "platform/os/Clock.h"
 #include "platform/window/WindowTestInput.h"
 #include "renderer/FrameClock.h"
 #include "ui/StringHistoryContainer.h"
+#include "ui/widgets/UIAction.h"
 
 #include <gtest/gtest.h>
 
@@ -192,4 +194,22 @@ TEST_F(UIGameConsoleScreenTest, LayoutFollowsTheWindowSize)
     EXPECT_FLOAT_EQ(m_screen.GetCaret().GetRenderSize().x, 10.0f);
     EXPECT_FLOAT_EQ(m_screen.GetSelection().GetRenderColor().w, 0.5f);
     EXPECT_FLOAT_EQ(m_screen.GetHighlight().GetRenderColor().x, std::pow(0.3f, 2.2f)) << "sent as a linear colour";
+}
+
+TEST_F(UIGameConsoleScreenTest, TheCaretBlinksThroughTwoFadesOfAFifthOfASecond)
+{
+    // The caret's own render side: the test thread runs the commands and the actions.
+    UIElement& caret = const_cast<UIElement&>(m_screen.GetCaret());
+    const struct
+    {
+        double seconds;
+        float alpha;
+    } frames[] = {{0.0, 1.0f}, {0.1, 0.5f}, {0.2, 0.0f}, {0.3, 0.5f}, {0.4, 1.0f}, {0.5, 0.5f}, {0.6, 0.0f}};
+    for (const auto& f : frames)
+    {
+        const Time now(int64_t(f.seconds * double(os::kCounterFrequency) + 0.5));
+        SetUIActionClocks({now, now, now});
+        caret.UpdateActions();
+        EXPECT_NEAR(caret.GetRenderColor().w, f.alpha, 1e-4f) << f.seconds << " s";
+    }
 }

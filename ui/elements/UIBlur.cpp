@@ -18,14 +18,6 @@ enum UIBlurCommand : uint32_t
 };
 
 constexpr RenderCallFunction kTrampoline = &UICommandTrampoline<&UIBlur::RunCommand>;
-
-template <typename T>
-T ReadValue(CommandRingBuffer& reader)
-{
-    T value{};
-    reader.Read(&value, sizeof(T));
-    return value;
-}
 } // namespace
 
 UIBlur::UIBlur()
@@ -48,17 +40,17 @@ void UIBlur::SetSaturation(float saturation)
 
 void UIBlur::RunCommand(uint32_t commandId, CommandRingBuffer& reader)
 {
-    auto* const blur = ReadValue<UIBlur*>(reader);
+    auto* const blur = ReadCommandValue<UIBlur*>(reader);
     if (blur == nullptr)
         return;
     if (commandId == CMD_SET_BLUR_PARAMS)
     {
-        blur->m_amount = ReadValue<float>(reader);
-        blur->m_mode = ReadValue<uint32_t>(reader);
+        blur->m_amount = ReadCommandValue<float>(reader);
+        blur->m_mode = ReadCommandValue<uint32_t>(reader);
     }
     else if (commandId == CMD_SET_SATURATION)
     {
-        blur->m_saturation = ReadValue<float>(reader);
+        blur->m_saturation = ReadCommandValue<float>(reader);
     }
 }
 

@@ -7,12 +7,21 @@
 // the record is written into a small ring of its own and run at once through the same executor.
 #pragma once
 
+#include "core/threads/CommandRingBuffer.h"
 #include "renderer/RenderCommands.h"
 
 #include <cstdint>
 
-class CommandRingBuffer;
 class NorvexRenderer;
+
+// One argument of a command, read in the order the setter wrote it.
+template <typename T>
+T ReadCommandValue(CommandRingBuffer& reader)
+{
+    T value{};
+    reader.Read(&value, sizeof(T));
+    return value;
+}
 
 // A class family's executor: reads the element pointer and the command's arguments.
 using UICommandRunner = void (*)(uint32_t commandId, CommandRingBuffer& reader);

@@ -50,14 +50,6 @@ enum UIElementCommand : uint32_t
 
 constexpr RenderCallFunction kTrampoline = &UICommandTrampoline<&UIElement::RunCommand>;
 
-template <typename T>
-T ReadValue(CommandRingBuffer& reader)
-{
-    T value{};
-    reader.Read(&value, sizeof(T));
-    return value;
-}
-
 Vector GammaToLinear(const Vector& color)
 {
     return Vector(std::pow(color.x, 2.2f), std::pow(color.y, 2.2f), std::pow(color.z, 2.2f), color.w);
@@ -295,7 +287,7 @@ void UIElement::MorphIntoConnectionBetween(UIElement* a, UIElement* b)
 
 void UIElement::RunCommand(uint32_t commandId, CommandRingBuffer& reader)
 {
-    UIElement* const element = ReadValue<UIElement*>(reader);
+    UIElement* const element = ReadCommandValue<UIElement*>(reader);
     if (element == nullptr)
         return;
     element->ExecuteCommand(commandId, reader);
@@ -310,10 +302,10 @@ void UIElement::ExecuteCommand(uint32_t commandId, CommandRingBuffer& reader)
         if (!IsUIElementPublishedForDeletion(this))
             delete this;
         return;
-    case CMD_ADD_CHILD: AddRenderChild(ReadValue<UIElement*>(reader)); return;
+    case CMD_ADD_CHILD: AddRenderChild(ReadCommandValue<UIElement*>(reader)); return;
     case CMD_REMOVE_CHILD:
     {
-        UIElement* const child = ReadValue<UIElement*>(reader);
+        UIElement* const child = ReadCommandValue<UIElement*>(reader);
         if (child != nullptr && child->m_renderParent == this)
             child->DetachFromRenderParent();
         return;
@@ -322,23 +314,23 @@ void UIElement::ExecuteCommand(uint32_t commandId, CommandRingBuffer& reader)
     case CMD_RAISE_FLAG:
     case CMD_CLEAR_FLAG:
     {
-        const uint32_t mask = ReadValue<uint32_t>(reader);
-        const bool recursive = ReadValue<uint8_t>(reader) != 0;
+        const uint32_t mask = ReadCommandValue<uint32_t>(reader);
+        const bool recursive = ReadCommandValue<uint8_t>(reader) != 0;
         if (commandId == CMD_RAISE_FLAG)
             SetRenderFlags(mask, recursive);
         else
             ClearRenderFlags(mask, recursive);
         return;
     }
-    case CMD_SET_MODAL_RENDER_FLAG: m_renderState |= ReadValue<uint32_t>(reader); return;
-    case CMD_CLEAR_MODAL_RENDER_FLAG: m_renderState &= ~ReadValue<uint32_t>(reader); return;
-    case CMD_SET_WINDOW_ALIGNMENT: m_windowAlignment = ReadValue<uint32_t>(reader); return;
-    case CMD_SET_ASPECT_SCALING: m_aspectScaling = ReadValue<uint32_t>(reader); return;
-    case CMD_SET_POSITION: SetRenderPosition(ReadValue<Vector>(reader)); return;
+    case CMD_SET_MODAL_RENDER_FLAG: m_renderState |= ReadCommandValue<uint32_t>(reader); return;
+    case CMD_CLEAR_MODAL_RENDER_FLAG: m_renderState &= ~ReadCommandValue<uint32_t>(reader); return;
+    case CMD_SET_WINDOW_ALIGNMENT: m_windowAlignment = ReadCommandValue<uint32_t>(reader); return;
+    case CMD_SET_ASPECT_SCALING: m_aspectScaling = ReadCommandValue<uint32_t>(reader); return;
+    case CMD_SET_POSITION: SetRenderPosition(ReadCommandValue<Vector>(reader)); return;
     case CMD_SET_POSITION_WITH_MASK:
     {
-        const Vector value = ReadValue<Vector>(reader);
-        const Vector mask = ReadValue<Vector>(reader);
+        const Vector value = ReadCommandValue<Vector>(reader);
+        const Vector mask = ReadCommandValue<Vector>(reader);
         Vector position;
         position.Set(m_position.x + (value.x - m_position.x) * mask.x, m_position.y + (value.y - m_position.y) * mask.y,
                      m_position.z + (value.z - m_position.z) * mask.z, m_position.w + (value.w - m_position.w) * mask.w);
@@ -347,26 +339,26 @@ void UIElement::ExecuteCommand(uint32_t commandId, CommandRingBuffer& reader)
     }
     case CMD_SET_ANCHOR:
     {
-        const Vector anchor = ReadValue<Vector>(reader);
+        const Vector anchor = ReadCommandValue<Vector>(reader);
         m_anchor.Set(-anchor.x, -anchor.y, -anchor.z, anchor.w);
         return;
     }
-    case CMD_SET_ROTATION: SetRenderRotation(ReadValue<Vector>(reader)); return;
-    case CMD_SET_SCALE: SetRenderScale(ReadValue<Vector>(reader)); return;
-    case CMD_SET_SIZE: SetRect(ReadValue<Vector>(reader)); return;
-    case CMD_SET_SELECTION_FRAME: m_selectionFrame = ReadValue<Vector>(reader); return;
-    case CMD_SET_COLOR: m_color = ReadValue<Vector>(reader); return;
-    case CMD_SET_BLEND_MODE: m_blendMode = ReadValue<uint32_t>(reader); return;
-    case CMD_SET_COLOR_MODE: m_colorMode = ReadValue<uint32_t>(reader); return;
+    case CMD_SET_ROTATION: SetRenderRotation(ReadCommandValue<Vector>(reader)); return;
+    case CMD_SET_SCALE: SetRenderScale(ReadCommandValue<Vector>(reader)); return;
+    case CMD_SET_SIZE: SetRect(ReadCommandValue<Vector>(reader)); return;
+    case CMD_SET_SELECTION_FRAME: m_selectionFrame = ReadCommandValue<Vector>(reader); return;
+    case CMD_SET_COLOR: m_color = ReadCommandValue<Vector>(reader); return;
+    case CMD_SET_BLEND_MODE: m_blendMode = ReadCommandValue<uint32_t>(reader); return;
+    case CMD_SET_COLOR_MODE: m_colorMode = ReadCommandValue<uint32_t>(reader); return;
     case CMD_SET_OUTLINE:
     {
-        const uint32_t kind = ReadValue<uint32_t>(reader);
+        const uint32_t kind = ReadCommandValue<uint32_t>(reader);
         m_outlineMask = kind == 0 ? 0 : 1u << (kind & 31);
         return;
     }
     case CMD_SET_TAG:
     {
-        const uint32_t length = ReadValue<uint32_t>(reader);
+        const uint32_t length = ReadCommandValue<uint32_t>(reader);
         const char* const text = reinterpret_cast<const char*>(reader.GetReadCursor());
         // A tag that does not end inside the record is never read past it.
         if (length == 0 || length > reader.GetReadLeft() || text[length - 1] != '\0')
@@ -376,20 +368,20 @@ void UIElement::ExecuteCommand(uint32_t commandId, CommandRingBuffer& reader)
         reader.SkipRead(std::min(length, reader.GetReadLeft()));
         return;
     }
-    case CMD_SET_EXTRA_PARAM: m_extraParam = ReadValue<Vector>(reader); return;
-    case CMD_REMOVE_ALL_ACTIONS: RemoveActionsOnChannel(int32_t(ReadValue<uint32_t>(reader))); return;
-    case CMD_ADD_ACTION: AddActionToChannel(ReadValue<UIAction*>(reader)); return;
+    case CMD_SET_EXTRA_PARAM: m_extraParam = ReadCommandValue<Vector>(reader); return;
+    case CMD_REMOVE_ALL_ACTIONS: RemoveActionsOnChannel(int32_t(ReadCommandValue<uint32_t>(reader))); return;
+    case CMD_ADD_ACTION: AddActionToChannel(ReadCommandValue<UIAction*>(reader)); return;
     case CMD_SET_TRACKED_POSITION:
     {
-        const Vector point = ReadValue<Vector>(reader);
-        const float value = ReadValue<float>(reader);
-        TrackWorldPoint(point, value, ReadValue<uint32_t>(reader));
+        const Vector point = ReadCommandValue<Vector>(reader);
+        const float value = ReadCommandValue<float>(reader);
+        TrackWorldPoint(point, value, ReadCommandValue<uint32_t>(reader));
         return;
     }
     case CMD_MORPH_INTO_CONNECTION:
     {
-        const UIElement* const a = ReadValue<UIElement*>(reader);
-        const UIElement* const b = ReadValue<UIElement*>(reader);
+        const UIElement* const a = ReadCommandValue<UIElement*>(reader);
+        const UIElement* const b = ReadCommandValue<UIElement*>(reader);
         if (a != nullptr && b != nullptr)
             MorphIntoConnection(a, b);
         return;

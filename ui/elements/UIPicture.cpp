@@ -39,14 +39,6 @@ enum UIPictureCommand : uint32_t
 
 constexpr RenderCallFunction kTrampoline = &UICommandTrampoline<&UIPicture::RunCommand>;
 
-template <typename T>
-T ReadValue(CommandRingBuffer& reader)
-{
-    T value{};
-    reader.Read(&value, sizeof(T));
-    return value;
-}
-
 // Batch indices above the last batch use the last one; negative ones draw directly.
 int32_t ClampBatchIndex(int32_t index)
 {
@@ -213,7 +205,7 @@ void UIPicture::OnRemoved()
 
 void UIPicture::RunCommand(uint32_t commandId, CommandRingBuffer& reader)
 {
-    auto* const picture = ReadValue<UIPicture*>(reader);
+    auto* const picture = ReadCommandValue<UIPicture*>(reader);
     if (picture != nullptr)
         picture->ExecutePictureCommand(commandId, reader);
 }
@@ -263,19 +255,19 @@ void UIPicture::ExecutePictureCommand(uint32_t commandId, CommandRingBuffer& rea
     {
     case CMD_SET_STEAM_TEXTURE:
     {
-        const uint32_t sizeClass = ReadValue<uint32_t>(reader);
-        const uint32_t width = ReadValue<uint32_t>(reader);
-        const uint32_t height = ReadValue<uint32_t>(reader);
-        const std::unique_ptr<const uint8_t[]> pixels(ReadValue<const uint8_t*>(reader));
+        const uint32_t sizeClass = ReadCommandValue<uint32_t>(reader);
+        const uint32_t width = ReadCommandValue<uint32_t>(reader);
+        const uint32_t height = ReadCommandValue<uint32_t>(reader);
+        const std::unique_ptr<const uint8_t[]> pixels(ReadCommandValue<const uint8_t*>(reader));
         if (pixels != nullptr)
             CopyUserImage(sizeClass, width, height, pixels.get());
         return;
     }
     case CMD_SET_TEXTURE:
     {
-        const uint32_t stage = ReadValue<uint32_t>(reader);
-        TextureHolder* const holder = ReadValue<TextureHolder*>(reader);
-        const uint32_t preset = ReadValue<uint32_t>(reader);
+        const uint32_t stage = ReadCommandValue<uint32_t>(reader);
+        TextureHolder* const holder = ReadCommandValue<TextureHolder*>(reader);
+        const uint32_t preset = ReadCommandValue<uint32_t>(reader);
         if (stage > 1)
             return;
         RendererObjectHandle::Replace(m_textures[stage], holder);
@@ -283,23 +275,23 @@ void UIPicture::ExecutePictureCommand(uint32_t commandId, CommandRingBuffer& rea
         return;
     }
     case CMD_SET_TEXTURE_MAPPING:
-        m_uvSize = ReadValue<Vector>(reader);
-        m_uvOrigin = ReadValue<Vector>(reader);
+        m_uvSize = ReadCommandValue<Vector>(reader);
+        m_uvOrigin = ReadCommandValue<Vector>(reader);
         return;
     case CMD_SET_SHADER:
-        m_vertexShader = ReadValue<const VertexShaderObject*>(reader);
-        m_pixelShader = ReadValue<const PixelShaderObject*>(reader);
-        m_batchIndex = ClampBatchIndex(ReadValue<int32_t>(reader));
-        m_flushAfter = ReadValue<uint8_t>(reader);
+        m_vertexShader = ReadCommandValue<const VertexShaderObject*>(reader);
+        m_pixelShader = ReadCommandValue<const PixelShaderObject*>(reader);
+        m_batchIndex = ClampBatchIndex(ReadCommandValue<int32_t>(reader));
+        m_flushAfter = ReadCommandValue<uint8_t>(reader);
         return;
-    case CMD_SET_PIXEL_SHADER_PARAM: m_pixelShaderParam = ReadValue<Vector>(reader); return;
+    case CMD_SET_PIXEL_SHADER_PARAM: m_pixelShaderParam = ReadCommandValue<Vector>(reader); return;
     // The index picks one of four batches: it is clamped like the shader command's.
-    case CMD_SET_RENDER_GATHERING_CHANNEL: m_batchIndex = ClampBatchIndex(ReadValue<int32_t>(reader)); return;
-    case CMD_SET_UV_SIZE: m_uvSize = ReadValue<Vector>(reader); return;
-    case CMD_SET_UV_ORIGIN: m_uvOrigin = ReadValue<Vector>(reader); return;
+    case CMD_SET_RENDER_GATHERING_CHANNEL: m_batchIndex = ClampBatchIndex(ReadCommandValue<int32_t>(reader)); return;
+    case CMD_SET_UV_SIZE: m_uvSize = ReadCommandValue<Vector>(reader); return;
+    case CMD_SET_UV_ORIGIN: m_uvOrigin = ReadCommandValue<Vector>(reader); return;
     case CMD_SET_CORNER_COLORS:
         for (Vector& color : m_cornerColors)
-            color = ReadValue<Vector>(reader);
+            color = ReadCommandValue<Vector>(reader);
         return;
     default: return;
     }

@@ -10,14 +10,6 @@ namespace
 {
 constexpr uint32_t CMD_SET_CORNER_RADIUS = 70;
 constexpr RenderCallFunction kTrampoline = &UICommandTrampoline<&UIRoundedRect::RunCommand>;
-
-template <typename T>
-T ReadValue(CommandRingBuffer& reader)
-{
-    T value{};
-    reader.Read(&value, sizeof(T));
-    return value;
-}
 } // namespace
 
 UIRoundedRect::UIRoundedRect(const char* shaderOptions, bool flushAfter)
@@ -57,10 +49,10 @@ void UIRoundedRect::SetCornerTexture(const char* name)
 
 void UIRoundedRect::RunCommand(uint32_t commandId, CommandRingBuffer& reader)
 {
-    auto* const element = ReadValue<UIRoundedRect*>(reader);
+    auto* const element = ReadCommandValue<UIRoundedRect*>(reader);
     if (element == nullptr || commandId != CMD_SET_CORNER_RADIUS)
         return;
-    element->m_radius = ReadValue<float>(reader);
+    element->m_radius = ReadCommandValue<float>(reader);
     element->Layout();
 }
 

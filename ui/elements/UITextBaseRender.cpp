@@ -6,6 +6,7 @@
 #include "platform/gpu/GpuTypes.h"
 #include "platform/os/CodePage.h"
 #include "renderer/resources/ResourceFont.h"
+#include "ui/elements/UICommand.h"
 #include "ui/elements/UITextBase.h"
 #include "ui/elements/UITextCommandArgs.h"
 #include "ui/render/UIQuadBatch.h"
@@ -20,20 +21,12 @@ constexpr size_t kTagNameCapacity = 128;
 constexpr char16_t kTagMark = u'|';
 constexpr char16_t kSeparator[] = u"/";
 
-template <typename T>
-T ReadValue(CommandRingBuffer& reader)
-{
-    T value{};
-    reader.Read(&value, sizeof(T));
-    return value;
-}
-
 // A text payload: u32 count, the units and a terminator. A count the record cannot hold is read as
 // far as the record goes.
 template <typename Unit>
 std::vector<Unit> ReadUnits(CommandRingBuffer& reader)
 {
-    const uint32_t count = ReadValue<uint32_t>(reader);
+    const uint32_t count = ReadCommandValue<uint32_t>(reader);
     const uint32_t fits = reader.GetReadLeft() / sizeof(Unit);
     std::vector<Unit> units(std::min(count, fits) + 1, Unit(0));
     reader.Read(units.data(), uint32_t(std::min<size_t>(count + 1, fits) * sizeof(Unit)));
@@ -119,27 +112,27 @@ void ForEachPiece(const char16_t* text, bool tags, Plain plain, Tag tag)
 
 void UITextBase::RunTextCommand(uint32_t commandId, CommandRingBuffer& reader)
 {
-    UIElement* const element = ReadValue<UIElement*>(reader);
+    UIElement* const element = ReadCommandValue<UIElement*>(reader);
     UITextCommandArgs args;
     // The stream carries no lengths: every payload is read whole, whatever the element.
     switch (commandId)
     {
     case UITEXT_CMD_SET_FONT:
-        args.font = ReadValue<ResourceFont*>(reader);
-        args.vector = ReadValue<Vector>(reader);
-        args.byte = ReadValue<uint8_t>(reader);
-        args.integer = ReadValue<int32_t>(reader);
+        args.font = ReadCommandValue<ResourceFont*>(reader);
+        args.vector = ReadCommandValue<Vector>(reader);
+        args.byte = ReadCommandValue<uint8_t>(reader);
+        args.integer = ReadCommandValue<int32_t>(reader);
         break;
     case UITEXT_CMD_SET_SHADOW_POSITION:
     case UITEXT_CMD_SET_SHADOW_COLOR:
     case UITEXT_CMD_SET_SECOND_COLOR:
-    case UITEXT_CMD_SET_TINT: args.vector = ReadValue<Vector>(reader); break;
+    case UITEXT_CMD_SET_TINT: args.vector = ReadCommandValue<Vector>(reader); break;
     case UITEXT_CMD_SET_ALIGNMENT:
     case UITEXT_CMD_BOX_LINES_TO_RENDER:
-        args.first = ReadValue<uint32_t>(reader);
-        args.second = ReadValue<uint32_t>(reader);
+        args.first = ReadCommandValue<uint32_t>(reader);
+        args.second = ReadCommandValue<uint32_t>(reader);
         break;
-    case UITEXT_CMD_SET_TEXT_CONVERSION: args.byte = ReadValue<uint8_t>(reader); break;
+    case UITEXT_CMD_SET_TEXT_CONVERSION: args.byte = ReadCommandValue<uint8_t>(reader); break;
     case UITEXT_CMD_APPEND_NARROW:
     case UITEXT_CMD_TEXT_SET_NARROW:
     case UITEXT_CMD_BOX_SET_NARROW: args.text = ReadNarrowText(reader); break;
@@ -147,15 +140,15 @@ void UITextBase::RunTextCommand(uint32_t commandId, CommandRingBuffer& reader)
     case UITEXT_CMD_TEXT_SET_WIDE:
     case UITEXT_CMD_BOX_SET_WIDE: args.text = ReadWideText(reader); break;
     case UITEXT_CMD_TEXT_COPY:
-        args.element = ReadValue<UIElement*>(reader);
-        args.byte = ReadValue<uint8_t>(reader);
-        args.flag = ReadValue<uint8_t>(reader);
+        args.element = ReadCommandValue<UIElement*>(reader);
+        args.byte = ReadCommandValue<uint8_t>(reader);
+        args.flag = ReadCommandValue<uint8_t>(reader);
         break;
-    case UITEXT_CMD_BOX_LINE_SPACING: args.a = ReadValue<float>(reader); break;
+    case UITEXT_CMD_BOX_LINE_SPACING: args.a = ReadCommandValue<float>(reader); break;
     case UITEXT_CMD_BOX_ALIGN_TO_BOTTOM:
-        args.element = ReadValue<UIElement*>(reader);
-        args.a = ReadValue<float>(reader);
-        args.b = ReadValue<float>(reader);
+        args.element = ReadCommandValue<UIElement*>(reader);
+        args.a = ReadCommandValue<float>(reader);
+        args.b = ReadCommandValue<float>(reader);
         break;
     default: break;
     }

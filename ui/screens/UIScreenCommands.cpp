@@ -16,14 +16,6 @@ enum UIScreenCommand : uint32_t
 };
 
 constexpr RenderCallFunction kTrampoline = &UICommandTrampoline<&UIScreen::RunCommand>;
-
-template <typename T>
-T ReadValue(CommandRingBuffer& reader)
-{
-    T value{};
-    reader.Read(&value, sizeof(T));
-    return value;
-}
 } // namespace
 
 void UIScreen::WriteScreenMatrices(const Matrix& view, const Matrix& projection, const uint32_t viewportWords0[2],
@@ -44,25 +36,26 @@ void UIScreen::WriteRenderPass()
 
 void UIScreen::RunCommand(uint32_t commandId, CommandRingBuffer& reader)
 {
-    UIScreen* const screen = ReadValue<UIScreen*>(reader);
+    UIScreen* const screen = ReadCommandValue<UIScreen*>(reader);
     if (screen == nullptr)
         return;
     switch (commandId)
     {
     case CMD_SET_RENDER_MATRICES:
     {
-        const Matrix view = ReadValue<Matrix>(reader);
-        const Matrix projection = ReadValue<Matrix>(reader);
+        const Matrix view = ReadCommandValue<Matrix>(reader);
+        const Matrix projection = ReadCommandValue<Matrix>(reader);
         uint32_t words0[2], words1[2];
-        words0[0] = ReadValue<uint32_t>(reader);
-        words0[1] = ReadValue<uint32_t>(reader);
-        words1[0] = ReadValue<uint32_t>(reader);
-        words1[1] = ReadValue<uint32_t>(reader);
-        const float width = ReadValue<float>(reader);
-        const float height = ReadValue<float>(reader);
-        const float scaleX = ReadValue<float>(reader);
-        const float scaleY = ReadValue<float>(reader);
-        SetRenderMatrices(view, projection, words0, words1, width, height, scaleX, scaleY, ReadValue<Vector>(reader));
+        words0[0] = ReadCommandValue<uint32_t>(reader);
+        words0[1] = ReadCommandValue<uint32_t>(reader);
+        words1[0] = ReadCommandValue<uint32_t>(reader);
+        words1[1] = ReadCommandValue<uint32_t>(reader);
+        const float width = ReadCommandValue<float>(reader);
+        const float height = ReadCommandValue<float>(reader);
+        const float scaleX = ReadCommandValue<float>(reader);
+        const float scaleY = ReadCommandValue<float>(reader);
+        const Vector pointer = ReadCommandValue<Vector>(reader);
+        SetRenderMatrices(view, projection, words0, words1, width, height, scaleX, scaleY, pointer);
         return;
     }
     case CMD_RENDER_PASS: screen->RenderPass(true); return;

@@ -9,6 +9,7 @@
 #include "support/ConsoleCapture.h"
 #include "support/RenderDataHarness.h"
 #include "support/RenderThreadCall.h"
+#include "support/SystemTextures.h"
 #include "tools/datakit/TextureFileWriter.h"
 
 #include <gtest/gtest.h>
@@ -21,14 +22,8 @@ protected:
     void SetUp() override
     {
         DataRoot data;
-        TextureFileSpec spec;
-        spec.width = 4;
-        spec.height = 4;
-        spec.texel = [](uint32_t, uint32_t, uint32_t, uint32_t) { return 0xFFFFFFFFu; };
-        std::string white;
-        ASSERT_TRUE(BuildTextureFile(spec, white));
-        data.AddFile("textures", "System/White_4x4$cxy.texture", white);
-        data.AddFile("textures", "System/RefractionNoise.texture", white);
+        const std::string white = AddSystemTextures(data);
+        ASSERT_FALSE(white.empty());
         data.AddFile("textures", "SFX/glow.texture", white);
         ASSERT_TRUE(m_harness.WriteAndMount(data));
         ASSERT_TRUE(m_harness.Start());

@@ -8,6 +8,7 @@
 #include "renderer/ShaderManager.h"
 #include "support/RenderDataHarness.h"
 #include "support/RenderThreadCall.h"
+#include "support/SystemTextures.h"
 #include "tools/datakit/FontWriter.h"
 #include "tools/datakit/TextureFileWriter.h"
 
@@ -25,14 +26,8 @@ protected:
     void SetUp() override
     {
         DataRoot data;
-        TextureFileSpec spec;
-        spec.width = 4;
-        spec.height = 4;
-        spec.texel = [](uint32_t, uint32_t, uint32_t, uint32_t) { return 0xFFFFFFFFu; };
-        std::string white;
-        ASSERT_TRUE(BuildTextureFile(spec, white));
-        data.AddFile("textures", "System/White_4x4$cxy.texture", white);
-        data.AddFile("textures", "System/RefractionNoise.texture", white);
+        const std::string white = AddSystemTextures(data);
+        ASSERT_FALSE(white.empty());
         SyntheticFontMetrics metrics;
         const std::vector<uint8_t> font = FontWriter::EncodeBinaryFont(FontWriter::MakeSyntheticFont(
             u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789./ ", metrics));

@@ -12,7 +12,6 @@
 #include "engine/EngineRendererSettings.h"
 #include "engine/EngineTimer.h"
 #include "engine/Game.h"
-#include "engine/PendingEngineServices.h"
 #include "engine/config/ConfigServices.h"
 #include "engine/config/ConfigFiles.h"
 #include "engine/config/EngineConfig.h"
@@ -29,6 +28,7 @@
 #include "renderer/FrameClock.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/PathLineRenderer.h"
+#include "renderer/PostprocessManager.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/ShaderManager.h"
 #include "renderer/resources/Resource.h"
@@ -84,7 +84,6 @@ bool NorvexEngine::RunStartup(void* window, const char* projectName, const char*
 {
     // The x64 floating-point unit already rounds to nearest; single precision is the float type's.
     RegisterAllClasses();
-    PendingEngineServices::ForgetReports();
     m_mainThreadId = os::CurrentThreadId();
     if (!Core::Init(config))
         gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "The program folder could not be mounted as \"locals\"");
@@ -135,7 +134,7 @@ bool NorvexEngine::RunStartup(void* window, const char* projectName, const char*
         gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Start-up failed: the shader manager could not be started");
         return false;
     }
-    PendingEngineServices::InitPostProcessChain(gProjectConfig);
+    gPostprocessManager.InitPostProcessChain(gProjectConfig.m_postprocessShader.CStr());
     m_videoEngine = std::make_unique<VideoEngine>();
     m_videoEngine->Init();
     gSceneEnvironment.SetConfig(m_config);
@@ -286,7 +285,7 @@ void NorvexEngine::Close()
         m_soundEngine->Close();
     gSceneEnvironment.Close();
     gSceneEnvironment.SetConfig(nullptr);
-    PendingEngineServices::ReleasePostProcessShaders();
+    gPostprocessManager.ReleaseShaders();
     if (m_resourceManager != nullptr && m_resourceManager->IsInitialised())
     {
         m_resourceManager->PostCommand(RESOURCE_POOL_ALL_BUT_SHADERS, 0, 0);

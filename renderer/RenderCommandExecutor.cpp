@@ -10,6 +10,7 @@
 #include "platform/os/Clock.h"
 #include "renderer/EntityRenderingContext.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/PostprocessManager.h"
 #include "renderer/NorvexRendererObject.h"
 #include "renderer/RendererThreadCheck.h"
 #include "renderer/SceneEnvironment.h"
@@ -578,6 +579,7 @@ void RenderCommandExecutor::ReleaseRendererDeviceObjects()
     ReleaseFrameSurfaces();
     m_renderer.GetDeviceManager().GetTextRenderer().ReleaseBuffers();
     m_renderer.GetDeviceManager().GetUIQuadGeometry().Release();
+    gPostprocessManager.ReleaseDeviceObjects();
     m_renderer.GetDeviceManager().ReleaseSizeDependentObjects();
 }
 

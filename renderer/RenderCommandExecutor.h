@@ -81,10 +81,7 @@ public:
     void EnableLoadingFrames(bool enable);
 
     // Frame handling.
-    // sceneTarget false keeps the frame in the back buffer whatever the mode (loading frames, which
-    // have no post-processing to go through).
-    void SelectFrameTarget(gpu::GpuSwapChain* swapChain, uint8_t multisample, uint8_t targetMode,
-                           bool sceneTarget = true);
+    void SelectFrameTarget(gpu::GpuSwapChain* swapChain, uint8_t multisample, uint8_t targetMode);
     void BeginFrameHandler(bool depth);
     void BeginPostProcess(uint32_t effectFlags);
     void UpscaleFinalHandler();

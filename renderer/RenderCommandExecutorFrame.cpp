@@ -4,8 +4,11 @@
 #include "platform/gpu/GpuDevice.h"
 #include "platform/os/Clock.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/PostprocessManager.h"
 #include "renderer/RenderTarget.h"
 #include "renderer/RenderTargetSet.h"
+#include "renderer/SceneLighting.h"
+#include "renderer/SceneParametersWrapper.h"
 #include "ui/screens/UIScreen.h"
 
 #include <algorithm>
@@ -28,8 +31,7 @@ void RenderCommandExecutor::OpSetFrameTarget(uint32_t)
         SelectFrameTarget(swapChain, multisample, mode);
 }
 
-void RenderCommandExecutor::SelectFrameTarget(gpu::GpuSwapChain* swapChain, uint8_t multisample, uint8_t targetMode,
-                                              bool sceneTarget)
+void RenderCommandExecutor::SelectFrameTarget(gpu::GpuSwapChain* swapChain, uint8_t multisample, uint8_t targetMode)
 {
     if (Device() == nullptr)
         return;
@@ -41,18 +43,18 @@ void RenderCommandExecutor::SelectFrameTarget(gpu::GpuSwapChain* swapChain, uint
     // The ambient cube is redrawn by the lights when those exist; remember what it was drawn for.
     m_lastAmbientLightCounter = m_lightListCounter;
     m_lastAmbientStamp = m_frameStamp;
-    // Target mode 1 draws the scene into the scene target (the multisampled one when asked and made,
-    // resolved before post-processing); the back-buffer modes 2 and 3, a swap chain, or a device
-    // without its render targets draw it straight into the back buffer.
+    // The scene goes into the scene target (the multisampled one when asked and made, resolved before
+    // post-processing), which the post-processing chain brings to the back buffer; a swap chain, or a
+    // device without its render targets, draws it straight into the back buffer. The target mode
+    // only says what is bound until the scene passes bind the scene target.
     const RenderTargetSet& targets = m_renderer.GetDeviceManager().GetRenderTargets();
     const bool ready = m_renderer.GetDeviceManager().AreTargetsReady();
     m_mainDepthStencil = ready ? targets.sceneDepth.GetSurface() : nullptr;
     m_secondDepthStencil = ready ? targets.backBufferDepth.GetSurface() : nullptr;
     m_frameMultisampled = false;
-    const bool backBufferMode = targetMode == 2 || targetMode == 3;
-    m_frameSRGBWrite = swapChain != nullptr || backBufferMode;
+    m_frameSRGBWrite = swapChain != nullptr;
     m_shadowMapReady = false;
-    if (swapChain != nullptr || !ready || backBufferMode || !sceneTarget)
+    if (swapChain != nullptr || !ready)
         m_frameColorTarget = m_frameBackBuffer;
     else if (multisample != 0 && targets.multisampledColor != nullptr)
     {
@@ -107,8 +109,18 @@ void RenderCommandExecutor::BeginFrameHandler(bool depth)
 {
     if (Device() == nullptr)
         return;
-    // A render size below the back buffer's is stretched up from the final render target, which
-    // comes with the render targets; until then the frame is drawn at back-buffer size.
+    // A render size other than the back buffer's leaves the post-processed frame in the target the
+    // chain bound: it is stretched up into the back buffer, which then takes the frame's drawing.
+    if (m_renderer.GetRenderWidth() != m_renderer.GetBackBufferWidth() && m_frameBackBuffer != nullptr)
+    {
+        gpu::GpuSurface* result = nullptr;
+        Device()->GetRenderTarget(0, &result);
+        if (result != nullptr && result != m_frameBackBuffer)
+            Device()->StretchRect(result, nullptr, m_frameBackBuffer, nullptr, gpu::kFilterLinear);
+        gpu::SafeRelease(result);
+        SetBackBufferTarget();
+        m_renderer.GetStateCache().SetFullViewport();
+    }
     gpu::GpuSurface* const depthTarget = m_secondDepthStencil != nullptr ? m_secondDepthStencil : m_mainDepthStencil;
     if (depth && depthTarget != nullptr)
     {
@@ -135,15 +147,16 @@ void RenderCommandExecutor::BeginPostProcess(uint32_t effectFlags)
     if (m_resolvePending && m_frameColorTarget != nullptr && sceneColor != nullptr)
         Device()->StretchRect(m_frameColorTarget, nullptr, sceneColor, nullptr, gpu::kFilterPoint);
     m_resolvePending = false;
-    // Until the post-processing chain runs, the scene reaches the back buffer as it is, stretched
-    // when the render size differs.
-    if (m_frameBackBuffer != nullptr && m_frameColorTarget != nullptr && m_frameColorTarget != m_frameBackBuffer &&
-        sceneColor != nullptr)
-        Device()->StretchRect(sceneColor, nullptr, m_frameBackBuffer, nullptr, gpu::kFilterLinear);
     if (m_frameBackBuffer != nullptr)
-        Device()->SetRenderTarget(0, m_frameBackBuffer);
+    {
+        const RenderTarget backBuffer(m_frameBackBuffer, nullptr);
+        m_renderer.GetStateCache().SetRenderTargets(&backBuffer, nullptr,
+                                                    GetActiveSceneParameters().GetShading().srgb != 0 ? 1u : 0u);
+    }
     Device()->SetDepthStencilSurface(m_mainDepthStencil);
-    ReportNotBuilt(RENDER_OP_POST_PROCESS);
+    // A frame drawn straight into the back buffer (a swap chain, no render targets) is already there.
+    if (m_frameBackBuffer != nullptr && m_frameColorTarget != nullptr && m_frameColorTarget != m_frameBackBuffer)
+        gPostprocessManager.Run(m_renderer, effectFlags);
     m_postProcessBit0 = (effectFlags & 1u) != 0;
     m_colorMultiplier = Vector(1.0f, 1.0f, 1.0f, 1.0f);
 }
@@ -356,7 +369,7 @@ void RenderCommandExecutor::RenderLoadingFrame()
     if (!m_loadingFramesAllowed || !m_renderer.GetDeviceManager().AreTargetsReady() || Device() == nullptr)
         return;
     m_lastLoadingFrameTime = Time::Now();
-    SelectFrameTarget(nullptr, 0, 1, false);
+    SelectFrameTarget(nullptr, 0, 1);
     m_renderer.GetStateCache().SetFullViewport();
     gpu::GpuSurface* depthStencil = nullptr;
     Device()->GetDepthStencilSurface(&depthStencil);
@@ -391,7 +404,7 @@ void RenderCommandExecutor::RenderLoadingFrame()
     if (m_loadingScreenAfterPostProcess)
     {
         BeginPostProcess(1);
-        SetBackBufferTarget();
+        BeginFrameHandler(false);
     }
     UpscaleFinalHandler();
     if (m_renderer.GetPresenter().TakeDeviceLost())

@@ -7,6 +7,7 @@
 #include "engine/scripting/GameDelegate.h"
 #include "platform/os/Clock.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/PostprocessManager.h"
 #include "renderer/RendererThreadCheck.h"
 #include "renderer/resources/ResourceManager.h"
 
@@ -85,6 +86,7 @@ bool RenderDeviceManager::InitDX(void* window)
     m_uiGeometry.Create(m_device);
     m_declarations.SetDevice(m_device);
     m_sharedGeometry.Create(m_renderer);
+    gPostprocessManager.CreateDeviceObjects(m_renderer);
     m_deviceCreated = true;
     m_deviceCreatedTime = Time::Now();
     m_renderer.StartFrameStatistics();
@@ -157,6 +159,7 @@ bool RenderDeviceManager::ResetDevice(bool reset)
     m_renderer.GetStateCache().Reset();
     ReleaseSizeDependentObjects();
     m_sharedGeometry.Release();
+    gPostprocessManager.ReleaseDeviceObjects();
     executor.ReleaseFrameSurfaces();
     m_device->SetDepthStencilSurface(nullptr);
     bool ok = true;
@@ -216,6 +219,7 @@ bool RenderDeviceManager::ResetDevice(bool reset)
         m_deviceResetPending.store(false, std::memory_order_release);
     CreateSizeDependentObjects();
     m_sharedGeometry.Create(m_renderer);
+    gPostprocessManager.CreateDeviceObjects(m_renderer);
     m_renderer.GetStateCache().Reset();
     return ok;
 }
@@ -314,6 +318,7 @@ void RenderDeviceManager::CloseDX()
     m_textRenderer.ReleaseBuffers();
     m_uiGeometry.Release();
     m_sharedGeometry.Release();
+    gPostprocessManager.ReleaseDeviceObjects();
     m_declarations.Clear();
     destroyParticlePools();
     gpu::SafeRelease(m_device);

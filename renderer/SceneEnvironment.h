@@ -130,6 +130,8 @@ public:
     bool IsOverrideInForce() const { return m_overrideInForce; }
     bool IsTemporaryInForce() const { return m_temporaryInForce; }
     bool IsDirty() const { return m_dirty; }
+    // The post-processing chain has refilled its lookup tables from the set in force.
+    void ClearDirty() { m_dirty = false; }
     const Matrix& GetCloudTextureMatrix() const { return m_cloudTextureMatrix; }
     const Vector& GetCloudOffset() const { return m_cloudOffset; }
     const Vector& GetLayerOffset() const { return m_layerOffset; }

@@ -15,6 +15,7 @@ class Entity;
 class LuaBaseClass;
 class NameString;
 class Player;
+struct Vector;
 class GameDelegateProfilesModule;
 struct ScriptReplicatedArgument;
 template <typename T>
@@ -132,6 +133,9 @@ public:
     virtual void OnAfterScenePasses() {}
     virtual void OnAfterNormalsPass() {}
     virtual void OnAfterComposePass() {}
+    // Render thread, from the post-processing composite: the scene set's four custom colours, which
+    // the delegate may change before they are uploaded.
+    virtual void OnPostProcessColors(Vector* colors4) { (void)colors4; }
 
     virtual bool OnChatMessage(bool flag, int32_t value, const char16_t* text)
     {

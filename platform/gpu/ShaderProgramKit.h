@@ -92,4 +92,6 @@ struct ProgramEntry
 
 // The deferred scene programs (DeferredShaderPrograms.cpp).
 void AddDeferredPrograms(std::vector<ProgramEntry>& entries);
+// The post-processing programs (PostShaderPrograms.cpp).
+void AddPostPrograms(std::vector<ProgramEntry>& entries);
 } // namespace gpu

@@ -64,14 +64,17 @@ private:
     bool m_depthInTex1;
 };
 
-// FixedPipelineReplacement: the vertex colour, optionally textured, faded, greyed or gamma-encoded.
+// FixedPipelineReplacement: the vertex colour, optionally textured (or a blurred copy mixed with the
+// frame texture), faded, greyed or gamma-encoded.
 class VertexColorPixel : public PixelProgram
 {
 public:
     explicit VertexColorPixel(Binder& b)
         : m_texture(b.Has("Texture")), m_alphaOnly(b.Has("AlphaTexture")), m_fade(b.Has("Fade")),
           m_saturation(b.Has("Saturation")), m_srgb(b.Has("Srgb")), m_screenUv(b.Has("ScreenUv")),
-          m_diffuse(m_texture ? b.Sampler("DiffuseTexture") : 0), m_fadeColor(m_fade ? b.Float("FadeColor") : 0),
+          m_screenBlur(m_texture && !m_alphaOnly && b.Has("ScreenBlur")),
+          m_diffuse(m_texture ? b.Sampler("DiffuseTexture") : 0), m_frame(m_screenBlur ? b.Sampler("FrameTexture") : 0),
+          m_fadeColor(m_fade ? b.Float("FadeColor") : 0),
           m_weights(m_saturation ? b.Float("SaturationWeights") : 0),
           m_screenToView(m_screenUv ? b.Float("ScreenToView") : 0)
     {
@@ -88,7 +91,13 @@ public:
         }
         if (m_texture)
         {
-            const Color4f t = Sample(c, m_diffuse, in, u, v);
+            Color4f t = Sample(c, m_diffuse, in, u, v);
+            if (m_screenBlur)
+            {
+                // The blurred copy and the frame texture, half each.
+                const Color4f f = Sample(c, m_frame, in, u, v);
+                t = {(t.r + f.r) * 0.5f, (t.g + f.g) * 0.5f, (t.b + f.b) * 0.5f, (t.a + f.a) * 0.5f};
+            }
             if (m_alphaOnly)
                 color.a *= t.a;
             else
@@ -114,8 +123,8 @@ public:
     bool SamplesTextures() const override { return m_texture; }
 
 private:
-    bool m_texture, m_alphaOnly, m_fade, m_saturation, m_srgb, m_screenUv;
-    uint32_t m_diffuse, m_fadeColor, m_weights, m_screenToView;
+    bool m_texture, m_alphaOnly, m_fade, m_saturation, m_srgb, m_screenUv, m_screenBlur;
+    uint32_t m_diffuse, m_frame, m_fadeColor, m_weights, m_screenToView;
 };
 
 // Font: glyph corners in font pixels (plus an offset) through the matrix, texel coordinates scaled
@@ -430,7 +439,7 @@ const std::vector<ProgramEntry>& Programs()
     using TV = TransformVertex;
     static const std::vector<ProgramEntry> programs = {
         {"VertexColor",
-         {"ConstantColor", "Texture", "AlphaTexture", "Fade", "Saturation", "Srgb", "ScreenUv"},
+         {"ConstantColor", "Texture", "AlphaTexture", "Fade", "Saturation", "Srgb", "ScreenUv", "ScreenBlur"},
          [](Binder& b) {
              TV::Options o;
              o.constantColor = b.Has("ConstantColor");
@@ -484,12 +493,13 @@ const std::vector<ProgramEntry>& Programs()
     return programs;
 }
 
-// Every program the device knows: the families above and the deferred lighting ones.
+// Every program the device knows: the families above, the deferred lighting and the post-processing ones.
 const std::vector<ProgramEntry>& AllPrograms()
 {
     static const std::vector<ProgramEntry> all = [] {
         std::vector<ProgramEntry> entries = Programs();
         AddDeferredPrograms(entries);
+        AddPostPrograms(entries);
         return entries;
     }();
     return all;

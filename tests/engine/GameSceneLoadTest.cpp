@@ -96,8 +96,11 @@ TEST_F(GameSceneLoadTest, WithoutBitTwoTheLoadingScreenGoesBeforeTheWorkerSignal
 {
     SetLoadingScreen();
     os::Semaphore semaphore(0, 1);
-    std::thread worker([&semaphore] {
-        os::Sleep(150);
+    // The worker signals once the screen is hidden, or after 10 s: a game that waited for it before
+    // hiding the screen would show the hide after the signal. Loading frames may be slow to draw.
+    std::thread worker([this, &semaphore] {
+        for (int i = 0; i < 2000 && !m_log.Contains("NorvexRenderer::SetLoadingScreen NULL"); ++i)
+            os::Sleep(5);
         gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "worker signals");
         semaphore.Release(1);
     });

@@ -45,7 +45,6 @@ const std::vector<std::string> kStartupMessages = {
     "ResourceManager::Init",
     "Steam language: english (1)",
     "TemplateManager::Init",
-    "ShaderManager post-process chain is not built yet",
     "NewScene in",
     "Engine successfully initialized",
 };

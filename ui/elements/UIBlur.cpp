@@ -2,7 +2,7 @@
 
 #include "core/threads/CommandRingBuffer.h"
 #include "renderer/NorvexRenderer.h"
-#include "renderer/ScreenBlur.h"
+#include "renderer/PostprocessManager.h"
 #include "ui/elements/UICommand.h"
 
 #include <cmath>
@@ -69,7 +69,8 @@ void UIBlur::Render(const Matrix& matrix, const Vector& color, bool mirrored, co
     }
     TextureHolder* texture = nullptr;
     Vector uvSize, uvOrigin;
-    if (!BlurScreenRect(*renderer, matrix, GetRenderSize(), m_amount, m_mode, &texture, &uvSize, &uvOrigin))
+    if (!gPostprocessManager.BlurScreenRect(*renderer, matrix, GetRenderSize(), m_amount, m_mode, &texture, &uvSize,
+                                            &uvOrigin))
         return;
     renderer->SetTexture(0, texture, kSamplerPreset);
     const Vector saturation(m_saturation, 0.0f, 0.0f, 0.0f);

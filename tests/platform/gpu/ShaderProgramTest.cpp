@@ -82,6 +82,48 @@ TEST(ShaderProgramTest, ProgramsNeedTheirNameTheirSwitchesAndTheirConstants)
     }
 }
 
+// Every variant the post-processing chain and the UI blur draw with runs on a program: none reads a
+// constant or sampler its source leaves out, or names a switch its program lacks.
+TEST(ShaderProgramTest, EveryPostProcessingVariantMakesBothPrograms)
+{
+    struct Case
+    {
+        const char* file;
+        std::vector<std::string> defines;
+    };
+    const Case cases[] = {
+        {"FixedPipelineReplacement.hlsl", {"TEXTURE", "SCREEN_BLUR"}},
+        {"Postprocess.hlsl", {}},
+        {"Postprocess.hlsl", {"ENABLED", "LOCAL_CONTRAST", "LOW_SPEC_MODE"}},
+        {"Postprocess.hlsl", {"ENABLED", "OUTLINES", "LUM_IN_ALPHA"}},
+        {"FXAA.hlsl", {}},
+        {"FXAA.hlsl", {"CONSOLE"}},
+        {"GlowSource.hlsl", {}},
+        {"GaussBlur.hlsl", {}},
+        {"DownscaleLuminance.hlsl", {}},
+        {"ZoomBlur.hlsl", {}},
+        {"RGBShift.hlsl", {}},
+        {"SSAOPrepare.hlsl", {}},
+        {"SSAOPrepare.hlsl", {"USE_NORMAL_MAPS", "HARDWARE_DEPTH"}},
+        {"SSAOBlur.hlsl", {}},
+        {"SSAOBlur.hlsl", {"FINAL_PASS"}},
+        {"iPhonePostprocess.hlsl", {}},
+        {"iPhonePostprocess.hlsl", {"ENABLED"}},
+        {"iPhonePostprocess.hlsl", {"ENABLED", "ZOOM_BLUR", "IPAD2", "RGB_SHIFT"}},
+        {"iPhonePostprocess2.hlsl", {}},
+        {"iPhonePostprocess2.hlsl", {"ENABLED", "SCREEN_CURVE"}},
+    };
+    for (const Case& c : cases)
+    {
+        const std::string source = ShaderFolderIncludes::ReadShaderSource(c.file);
+        std::string vertexWhy, pixelWhy;
+        EXPECT_NE(MakeVertexProgram(Read(CompileShaderText(source, "vertex", "vs_3_0", c.defines)), &vertexWhy), nullptr)
+            << c.file << ": " << vertexWhy;
+        EXPECT_NE(MakePixelProgram(Read(CompileShaderText(source, "pixel", "ps_3_0", c.defines)), &pixelWhy), nullptr)
+            << c.file << ": " << pixelWhy;
+    }
+}
+
 // Code written before programs existed (version 1) still loads, with no program.
 TEST(ShaderProgramTest, VersionOneCodeLoadsWithoutProgramWords)
 {

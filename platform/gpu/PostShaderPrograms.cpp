@@ -1,0 +1,422 @@
+// The programs of the post-processing families: glow source, Gaussian blur, luminance, the
+// composite, FXAA, RGB shift, zoom blur, ambient occlusion and the mobile composite and screen
+// curve. Each does what its source does. The sources shift the glow and luminance quads by half a
+// texel, which lines pixels up with texels on a device whose pixel centres are whole numbers; the
+// stand-in's centres lie at half pixels already, so its quads take the corners as they come.
+#include "platform/gpu/ShaderProgramKit.h"
+
+#include <cmath>
+
+namespace gpu
+{
+namespace
+{
+float Saturate(float value) { return std::clamp(value, 0.0f, 1.0f); }
+float Luminance(const Color4f& c) { return c.r * 0.2126f + c.g * 0.7152f + c.b * 0.0722f; }
+Color4f Opaque(float r, float g, float b) { return {r, g, b, 1.0f}; }
+float Channel(const Color4f& c, int i) { return i == 0 ? c.r : i == 1 ? c.g : c.b; }
+Color4f Lerp(const Color4f& a, const Color4f& b, float t)
+{
+    return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
+}
+
+// Clip-space corners and texture set 0, optionally scaled by a register (FXAA's region).
+class PostQuadVertex : public VertexProgram
+{
+public:
+    PostQuadVertex(Binder& b, const char* scale) : m_scaled(scale != nullptr), m_scale(scale ? b.Float(scale) : 0) {}
+
+    void Run(const float* constants, const VertexInput& in, ClipVertex* out) const override
+    {
+        out->position[0] = in.attributes[kAttrPosition][0];
+        out->position[1] = in.attributes[kAttrPosition][1];
+        out->position[2] = 0.0f;
+        out->position[3] = 1.0f;
+        std::fill(out->varyings, out->varyings + kVaryingCount, 0.0f);
+        const float* s = m_scaled ? Reg(constants, m_scale) : nullptr;
+        out->varyings[kVaryTex0] = in.attributes[kAttrTex0][0] * (s ? s[0] : 1.0f);
+        out->varyings[kVaryTex0 + 1] = in.attributes[kAttrTex0][1] * (s ? s[1] : 1.0f);
+    }
+
+private:
+    bool m_scaled;
+    uint32_t m_scale;
+};
+
+// A pixel program reading one source texture at texture set 0 and a few registers.
+class SourcePixel : public PixelProgram
+{
+protected:
+    explicit SourcePixel(Binder& b) : m_source(b.Sampler("SourceTexture")) {}
+    Color4f Read(const PixelContext& c, const PixelInput& in, float du = 0.0f, float dv = 0.0f) const
+    {
+        return Sample(c, m_source, in, in.varyings[kVaryTex0] + du, in.varyings[kVaryTex0 + 1] + dv);
+    }
+    uint32_t m_source;
+};
+
+// What lies above the threshold.
+class GlowSourcePixel : public SourcePixel
+{
+public:
+    explicit GlowSourcePixel(Binder& b) : SourcePixel(b), m_factor(b.Float("GlowFactor")) {}
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        const Color4f s = Read(c, in);
+        const float* f = Reg(c.constants, m_factor);
+        *out = Opaque(std::max(s.r - f[0], 0.0f), std::max(s.g - f[1], 0.0f), std::max(s.b - f[2], 0.0f));
+        return true;
+    }
+
+private:
+    uint32_t m_factor;
+};
+
+// The tone-mapped luminance.
+class LuminancePixel : public SourcePixel
+{
+public:
+    explicit LuminancePixel(Binder& b)
+        : SourcePixel(b), m_tone(b.Sampler("ToneCurve")), m_factor(b.Float("LuminanceFactor"))
+    {
+    }
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        const float l = Luminance(Read(c, in)) * Reg(c.constants, m_factor)[0];
+        const float m = Sample(c, m_tone, in, Saturate(l * 0.25f), 0.5f).g;
+        *out = Opaque(m, m, m);
+        return true;
+    }
+
+private:
+    uint32_t m_tone, m_factor;
+};
+
+// The centre and three fetch pairs along the step.
+class GaussBlurPixel : public SourcePixel
+{
+public:
+    explicit GaussBlurPixel(Binder& b)
+        : SourcePixel(b), m_step(b.Float("BlurStep")), m_weights(b.Float("BlurWeights")),
+          m_offsets(b.Float("BlurOffsets"))
+    {
+    }
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        const float* step = Reg(c.constants, m_step);
+        const float* w = Reg(c.constants, m_weights);
+        const float* o = Reg(c.constants, m_offsets);
+        Color4f sum = Read(c, in);
+        sum = {sum.r * w[0], sum.g * w[0], sum.b * w[0], sum.a * w[0]};
+        for (int k = 0; k < 3; ++k)
+        {
+            const Color4f a = Read(c, in, step[0] * o[k], step[1] * o[k]);
+            const Color4f b = Read(c, in, -step[0] * o[k], -step[1] * o[k]);
+            sum.r += (a.r + b.r) * w[k + 1];
+            sum.g += (a.g + b.g) * w[k + 1];
+            sum.b += (a.b + b.b) * w[k + 1];
+            sum.a += (a.a + b.a) * w[k + 1];
+        }
+        *out = sum;
+        return true;
+    }
+
+private:
+    uint32_t m_step, m_weights, m_offsets;
+};
+
+// The composite: glow, exposure, saturation, contrast, outlines, vignette, the two tables, colour.
+class CompositePixel : public PixelProgram
+{
+public:
+    explicit CompositePixel(Binder& b)
+        : m_enabled(b.Has("Enabled")), m_outlines(b.Has("Outlines")), m_lumInAlpha(b.Has("LumInAlpha")),
+          m_scene(b.Sampler("SceneTexture")), m_color(b.Float("CompositeColor"))
+    {
+        if (!m_enabled)
+            return;
+        m_glow = b.Sampler("GlowAtlas");
+        m_colorTable = b.Sampler("ColorTable");
+        m_toneCurve = b.Sampler("ToneCurve");
+        m_glowColor = b.Float("GlowColor");
+        m_nonGlowColor = b.Float("NonGlowColor");
+        m_shading = b.Float("Shading");
+        m_atlas = b.Float("AtlasShare");
+        m_vignette = b.Float("Vignette");
+        m_outline = m_outlines ? b.Sampler("OutlineTexture") : 0;
+    }
+
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        const float u = in.varyings[kVaryTex0], v = in.varyings[kVaryTex0 + 1];
+        Color4f color = Sample(c, m_scene, in, u, v);
+        color.a = 1.0f;
+        if (m_enabled)
+            color = Enabled(c, in, u, v, color);
+        const float* k = Reg(c.constants, m_color);
+        color = Opaque(color.r * k[0], color.g * k[1], color.b * k[2]);
+        if (m_lumInAlpha)
+            color.a = Luminance(color);
+        *out = color;
+        return true;
+    }
+
+private:
+    Color4f Enabled(const PixelContext& c, const PixelInput& in, float u, float v, Color4f color) const
+    {
+        const float* atlas = Reg(c.constants, m_atlas);
+        const Color4f glow = Sample(c, m_glow, in, u * atlas[2], v * atlas[3]);
+        const float* g = Reg(c.constants, m_glowColor);
+        const float* n = Reg(c.constants, m_nonGlowColor);
+        const float* s = Reg(c.constants, m_shading);
+        float rgb[3] = {(color.r * n[0] + glow.r * g[0]) * s[0], (color.g * n[1] + glow.g * g[1]) * s[0],
+                        (color.b * n[2] + glow.b * g[2]) * s[0]};
+        const float grey = rgb[0] * 0.2126f + rgb[1] * 0.7152f + rgb[2] * 0.0722f;
+        for (float& x : rgb)
+            x = ((grey + (x - grey) * s[2]) - 0.5f) * s[1] + 0.5f;
+        if (m_outlines)
+        {
+            const Color4f o = Sample(c, m_outline, in, u, v);
+            for (int i = 0; i < 3; ++i)
+                rgb[i] += (Channel(o, i) - rgb[i]) * o.a;
+        }
+        const float* vg = Reg(c.constants, m_vignette);
+        const float dx = u - 0.5f, dy = (v - 0.5f) * vg[2];
+        const float t = vg[1] > 0.0f ? Saturate((std::sqrt(dx * dx + dy * dy) - vg[0]) / vg[1]) : 0.0f;
+        const float keep = 1.0f - t * t * (3.0f - 2.0f * t);
+        float mapped[3];
+        for (int i = 0; i < 3; ++i)
+        {
+            const float toned = Channel(Sample(c, m_toneCurve, in, Saturate(rgb[i] * keep * 0.25f), 0.5f), i);
+            mapped[i] = Channel(Sample(c, m_colorTable, in, toned, 0.5f), i);
+        }
+        return Opaque(mapped[0], mapped[1], mapped[2]);
+    }
+
+    bool m_enabled, m_outlines, m_lumInAlpha;
+    uint32_t m_scene, m_color;
+    uint32_t m_glow = 0, m_colorTable = 0, m_toneCurve = 0, m_glowColor = 0, m_nonGlowColor = 0, m_shading = 0,
+             m_atlas = 0, m_vignette = 0, m_outline = 0;
+};
+
+// Moves an edge pixel towards its neighbours' average.
+class FxaaPixel : public SourcePixel
+{
+public:
+    explicit FxaaPixel(Binder& b)
+        : SourcePixel(b), m_texel(b.Float("Texel")),
+          m_factors(b.Float(b.Has("Console") ? "ConsoleFactors" : "DesktopFactors"))
+    {
+    }
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        const float* t = Reg(c.constants, m_texel);
+        const float* f = Reg(c.constants, m_factors);
+        const Color4f centre = Read(c, in);
+        const Color4f n[4] = {Read(c, in, t[0], 0.0f), Read(c, in, -t[0], 0.0f), Read(c, in, 0.0f, t[1]),
+                              Read(c, in, 0.0f, -t[1])};
+        const Color4f around = Opaque((n[0].r + n[1].r + n[2].r + n[3].r) * 0.25f,
+                                      (n[0].g + n[1].g + n[2].g + n[3].g) * 0.25f,
+                                      (n[0].b + n[1].b + n[2].b + n[3].b) * 0.25f);
+        const float contrast = std::fabs(Luminance(around) - Luminance(centre));
+        const float edge = contrast > std::max(f[2], f[1] * Luminance(centre)) ? f[0] : 0.0f;
+        *out = Lerp(Opaque(centre.r, centre.g, centre.b), around, edge);
+        return true;
+    }
+
+private:
+    uint32_t m_texel, m_factors;
+};
+
+class RGBShiftPixel : public SourcePixel
+{
+public:
+    explicit RGBShiftPixel(Binder& b) : SourcePixel(b), m_shift(b.Float("Shift")) {}
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        const float* s = Reg(c.constants, m_shift);
+        *out = Opaque(Read(c, in, s[0], s[1]).r, Read(c, in).g, Read(c, in, -s[0], -s[1]).b);
+        return true;
+    }
+
+private:
+    uint32_t m_shift;
+};
+
+class ZoomBlurPixel : public SourcePixel
+{
+public:
+    explicit ZoomBlurPixel(Binder& b) : SourcePixel(b), m_zoom(b.Float("Zoom")) {}
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        const float* z = Reg(c.constants, m_zoom);
+        const float du = (in.varyings[kVaryTex0] - 0.5f) * z[0], dv = (in.varyings[kVaryTex0 + 1] - 0.5f) * z[0];
+        float blurred[3] = {};
+        for (int k = 1; k <= 4; ++k)
+        {
+            const Color4f s = Read(c, in, du * float(k), dv * float(k));
+            blurred[0] += s.r;
+            blurred[1] += s.g;
+            blurred[2] += s.b;
+        }
+        const Color4f sharp = Read(c, in);
+        *out = Opaque(sharp.r * z[1] + blurred[0] * 0.25f * z[2], sharp.g * z[1] + blurred[1] * 0.25f * z[2],
+                      sharp.b * z[1] + blurred[2] * 0.25f * z[2]);
+        return true;
+    }
+
+private:
+    uint32_t m_zoom;
+};
+
+// Occlusion from eight depth reads around the pixel (normal maps are not read here).
+class SSAOPreparePixel : public PixelProgram
+{
+public:
+    explicit SSAOPreparePixel(Binder& b)
+        : m_depth(b.Sampler("DepthTexture")), m_kernel(b.Float("Kernel")), m_terms(b.Float("Terms"))
+    {
+    }
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        const float u = in.varyings[kVaryTex0], v = in.varyings[kVaryTex0 + 1];
+        const float* t = Reg(c.constants, m_terms);
+        const float depth = Sample(c, m_depth, in, u, v).r;
+        float occlusion = 0.0f;
+        for (uint32_t k = 0; k < 8; ++k)
+        {
+            const float* o = Reg(c.constants, m_kernel + k);
+            const float nearer = std::max(depth - Sample(c, m_depth, in, u + o[0] * t[0], v + o[1] * t[1]).r, 0.0f);
+            occlusion += nearer * nearer * t[2];
+        }
+        *out = {Saturate(occlusion), depth, 0.0f, 1.0f};
+        return true;
+    }
+
+private:
+    uint32_t m_depth, m_kernel, m_terms;
+};
+
+class SSAOBlurPixel : public PixelProgram
+{
+public:
+    explicit SSAOBlurPixel(Binder& b)
+        : m_final(b.Has("Final")), m_occlusion(b.Sampler("OcclusionTexture")), m_terms(b.Float("BlurTerms")),
+          m_light(m_final ? b.Sampler("LightTexture") : 0), m_oneMinus(m_final ? b.Float("OneMinusColor") : 0)
+    {
+    }
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        const float u = in.varyings[kVaryTex0], v = in.varyings[kVaryTex0 + 1];
+        const float* t = Reg(c.constants, m_terms);
+        float occlusion = 0.0f;
+        for (int k = -2; k <= 2; ++k)
+            occlusion += Sample(c, m_occlusion, in, u + t[1] * float(k), v + t[2] * float(k)).r;
+        occlusion *= 0.2f;
+        if (!m_final)
+        {
+            *out = {occlusion, 0.0f, 0.0f, 1.0f};
+            return true;
+        }
+        occlusion *= 1.0f - Saturate(Luminance(Sample(c, m_light, in, u, v)) * t[0]);
+        const float* m = Reg(c.constants, m_oneMinus);
+        *out = Opaque(1.0f - m[0] * occlusion, 1.0f - m[1] * occlusion, 1.0f - m[2] * occlusion);
+        return true;
+    }
+
+private:
+    bool m_final;
+    uint32_t m_occlusion, m_terms, m_light, m_oneMinus;
+};
+
+class MobileCompositePixel : public PixelProgram
+{
+public:
+    explicit MobileCompositePixel(Binder& b)
+        : m_enabled(b.Has("Enabled")), m_zoom(b.Has("ZoomBlur")), m_shift(b.Has("RGBShift")), m_iPad2(b.Has("IPad2")),
+          m_scene(b.Sampler("SceneTexture")), m_glow(m_enabled ? b.Sampler("GlowAtlas") : 0),
+          m_outline(m_enabled ? b.Sampler("OutlineTexture") : 0),
+          m_effects(m_enabled && (m_zoom || m_shift) ? b.Float("Effects") : 0)
+    {
+    }
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        const float u = in.varyings[kVaryTex0], v = in.varyings[kVaryTex0 + 1];
+        Color4f color = Sample(c, m_scene, in, u, v);
+        if (m_enabled)
+        {
+            const float* e = Reg(c.constants, m_effects);
+            if (m_shift)
+            {
+                color.r = Sample(c, m_scene, in, u + e[0], v).r;
+                color.b = Sample(c, m_scene, in, u - e[0], v).b;
+            }
+            if (m_zoom)
+            {
+                const Color4f b = Sample(c, m_scene, in, u + (u - 0.5f) * e[1], v + (v - 0.5f) * e[1]);
+                color = {color.r * e[2] + b.r * e[3], color.g * e[2] + b.g * e[3], color.b * e[2] + b.b * e[3], 1.0f};
+            }
+            const Color4f g = Sample(c, m_glow, in, u * 0.25f, v * 0.25f);
+            color = {color.r + g.r, color.g + g.g, color.b + g.b, 1.0f};
+            const Color4f o = Sample(c, m_outline, in, u, v);
+            color = Lerp(color, Opaque(o.r, o.g, o.b), o.a);
+            if (m_iPad2)
+                color = {color.r * 1.1f, color.g * 1.1f, color.b * 1.1f, 1.0f};
+        }
+        *out = Opaque(color.r, color.g, color.b);
+        return true;
+    }
+
+private:
+    bool m_enabled, m_zoom, m_shift, m_iPad2;
+    uint32_t m_scene, m_glow, m_outline, m_effects;
+};
+
+class ScreenCurvePixel : public SourcePixel
+{
+public:
+    explicit ScreenCurvePixel(Binder& b) : SourcePixel(b), m_curve(b.Has("Curve")), m_factors(m_curve ? b.Float("Curve") : 0)
+    {
+    }
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        float u = in.varyings[kVaryTex0], v = in.varyings[kVaryTex0 + 1];
+        if (m_curve)
+        {
+            const float* f = Reg(c.constants, m_factors);
+            const float x = u * 2.0f - 1.0f, y = v * 2.0f - 1.0f;
+            const float bend = 1.0f + f[0] * f[2] * std::pow(x * x + y * y, f[1]) * 0.1f;
+            u = x * bend * 0.5f + 0.5f;
+            v = y * bend * 0.5f + 0.5f;
+        }
+        *out = Sample(c, m_source, in, u, v);
+        return true;
+    }
+
+private:
+    bool m_curve;
+    uint32_t m_factors;
+};
+
+template <typename Pixel> ProgramEntry Entry(const char* name, std::vector<const char*> words, const char* scale = nullptr)
+{
+    return {name, std::move(words), [scale](Binder& b) { return std::make_unique<PostQuadVertex>(b, scale); },
+            [](Binder& b) { return std::make_unique<Pixel>(b); }};
+}
+} // namespace
+
+void AddPostPrograms(std::vector<ProgramEntry>& entries)
+{
+    entries.push_back(Entry<GlowSourcePixel>("GlowSource", {}));
+    entries.push_back(Entry<LuminancePixel>("DownscaleLuminance", {}));
+    entries.push_back(Entry<GaussBlurPixel>("GaussBlur", {}));
+    entries.push_back(Entry<CompositePixel>("PostComposite", {"Enabled", "Outlines", "LumInAlpha"}));
+    entries.push_back(Entry<FxaaPixel>("Fxaa", {"Console"}, "RegionScale"));
+    entries.push_back(Entry<RGBShiftPixel>("RGBShift", {}));
+    entries.push_back(Entry<ZoomBlurPixel>("ZoomBlur", {}));
+    entries.push_back(Entry<SSAOPreparePixel>("SSAOPrepare", {"NormalMaps"}));
+    entries.push_back(Entry<SSAOBlurPixel>("SSAOBlur", {"Final"}));
+    entries.push_back(Entry<MobileCompositePixel>("MobileComposite", {"Enabled", "ZoomBlur", "IPad2", "RGBShift"}));
+    entries.push_back(Entry<ScreenCurvePixel>("ScreenCurve", {"Curve"}));
+}
+} // namespace gpu

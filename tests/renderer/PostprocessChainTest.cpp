@@ -1,0 +1,436 @@
+// ctest-labels: thread
+// The post-processing chain on a running renderer with the project's shaders: which passes a frame
+// draws into which target by quality, flags and scene; the frame's own target left alone when the
+// render size differs; the blur, composite and ambient-occlusion constants the passes upload; the
+// lookup tables as sampled curves and a table that cannot be locked; a UI blur seen in pixels.
+#include "engine/config/ProjectConfig.h"
+#include "engine/scripting/GameDelegate.h"
+#include "platform/gpu/Gpu.h"
+#include "renderer/PostprocessManager.h"
+#include "renderer/RenderTargetSet.h"
+#include "renderer/SceneEnvironment.h"
+#include "renderer/SceneParametersWrapper.h"
+#include "renderer/ShaderObject.h"
+#include "renderer/jobs/TextureHolder.h"
+#include "support/ConsoleCapture.h"
+#include "support/RenderDataHarness.h"
+#include "support/RenderThreadCall.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+
+namespace
+{
+using PM = PostprocessManager;
+
+class PostprocessChainTest : public ::testing::Test
+{
+protected:
+    // The renderer at 320 x 240 with the render size scaled by `scale`, every post shader loaded.
+    void Start(float scale)
+    {
+        DataRoot data;
+        ASSERT_TRUE(m_harness.WriteAndMount(data));
+        RendererDeviceSettings settings;
+        settings.semiResolutionScreenScale = scale;
+        settings.enableOutlines = false;
+        m_harness.GetRenderer().SetDeviceSettings(settings);
+        ASSERT_TRUE(m_harness.Start());
+        if (scale != 1.0f)
+            Renderer().ApplyDisplaySettings(m_harness.GetWindow(), 320, 240, true, false);
+        ASSERT_TRUE(gShaderManager.Init(true));
+        gPostprocessManager.InitPostProcessChain("");
+        gSceneEnvironment.Create();
+        m_scene.SetDefaults();
+        Apply();
+        gSceneEnvironment.EnableOverride();
+        Renderer().SubmitCommands(true);
+        m_started = true;
+    }
+    void TearDown() override
+    {
+        if (!m_started)
+            return;
+        gPostprocessManager.ReleaseShaders();
+        gSceneEnvironment.Close();
+        Renderer().SubmitCommands(true);
+        m_harness.Stop();
+    }
+    NorvexRenderer& Renderer() { return m_harness.GetRenderer(); }
+    SceneShadingParameters& Shading() { return m_scene.GetShading(); }
+    void Apply()
+    {
+        gSceneEnvironment.SetOverrideParameters(&m_scene);
+        Renderer().SubmitCommands(true);
+    }
+    void SetQuality(uint32_t quality)
+    {
+        DeviceParams params = Renderer().GetDeviceManager().GetDeviceParams();
+        params.qualityLevel = quality;
+        Renderer().GetDeviceManager().SetDeviceParams(params);
+    }
+    // One frame: the scene target cleared to the colour, the chain, the back-buffer switch; `inFrame`
+    // runs on the render thread before the frame ends.
+    void Frame(uint32_t flags, const Vector& color = Vector(0.5f, 0.5f, 0.5f, 1.0f),
+               const std::function<void(NorvexRenderer&)>& inFrame = nullptr)
+    {
+        NorvexRenderer& r = Renderer();
+        r.SetFrameTarget(nullptr, 0, 1);
+        r.SetViewport(gpu::Viewport{0, 0, r.GetRenderWidth(), r.GetRenderHeight(), 0.0f, 1.0f});
+        r.Clear(gpu::kClearTarget, color, 1.0f, 0);
+        r.PostProcess(flags);
+        r.BeginFrame();
+        if (inFrame)
+            RunOnRenderThread(r, inFrame);
+        r.UpscaleFinal();
+        r.Present(nullptr);
+        r.SubmitCommands(true);
+    }
+    // The last frame's draws as "<pass>><target>", marked "!" when the stand-in had no program for it.
+    std::vector<std::string> Steps()
+    {
+        gpu::GpuDevice* const device = Renderer().GetDevice();
+        std::map<uint64_t, std::string> shaders;
+        auto name = [&](const ShaderPair& pair, const std::string& text) {
+            // Variants that compile to the same pixel shader go by the first.
+            if (pair.IsValid())
+                shaders.emplace(pair.m_pixelObject->GetDeviceShader()->GetId(), text);
+        };
+        const char* passes[] = {"glow", "blur", "lum", "zoom", "fxaa", "rgb"};
+        for (uint32_t i = 0; i < PM::kPassSlots; ++i)
+            name(gPostprocessManager.GetPassSlot(PM::PassSlot(i)), passes[i]);
+        for (uint32_t v = 0; v < PM::kCompositeSlots; ++v)
+            name(gPostprocessManager.GetCompositeSlot(v), "composite" + std::to_string(v));
+        name(gPostprocessManager.GetSSAOPrepareSlot(false), "ssao");
+        name(gPostprocessManager.GetSSAOPrepareSlot(true), "ssao-normals");
+        name(gPostprocessManager.GetSSAOBlurSlot(false), "ssaoblur");
+        name(gPostprocessManager.GetSSAOBlurSlot(true), "ssaofinal");
+        for (uint32_t v = 0; v < PM::kMobileSlots; ++v)
+            name(gPostprocessManager.GetMobileSlot(v), "mobile" + std::to_string(v));
+        for (uint32_t v = 0; v < PM::kScreenCurveSlots; ++v)
+            name(gPostprocessManager.GetScreenCurveSlot(v), "curve" + std::to_string(v));
+        const std::map<uint64_t, std::string> targets = TargetNames();
+        std::vector<std::string> steps;
+        for (const gpu::DrawRecord& draw : device->GetLastFrameDrawLog())
+        {
+            const auto shader = shaders.find(draw.pixelShaderId);
+            const auto target = targets.find(draw.renderTargetIds[0]);
+            steps.push_back((shader != shaders.end() ? shader->second : "?") + ">" +
+                            (target != targets.end() ? target->second : "?") + (draw.withoutProgram ? "!" : ""));
+        }
+        return steps;
+    }
+    std::map<uint64_t, std::string> TargetNames()
+    {
+        const RenderTargetSet& t = Renderer().GetDeviceManager().GetRenderTargets();
+        gpu::GpuSurface* back = nullptr;
+        Renderer().GetDevice()->GetBackBuffer(0, 0, &back);
+        std::map<uint64_t, std::string> names = {{back->GetId(), "BB"},
+                                                 {t.pingPong[0].GetSurface()->GetId(), "A"},
+                                                 {t.pingPong[1].GetSurface()->GetId(), "B"},
+                                                 {t.sceneColor.GetSurface()->GetId(), "S"}};
+        for (uint32_t i = 0; i < 2; ++i)
+            if (t.ambientOcclusion[i].GetSurface() != nullptr)
+                names[t.ambientOcclusion[i].GetSurface()->GetId()] = "AO" + std::to_string(i);
+        back->Release();
+        return names;
+    }
+    const gpu::DrawRecord* FindDraw(const std::string& step)
+    {
+        const std::vector<std::string> steps = Steps();
+        for (size_t i = 0; i < steps.size(); ++i)
+            if (steps[i].rfind(step, 0) == 0)
+                return &Renderer().GetDevice()->GetLastFrameDrawLog()[i];
+        return nullptr;
+    }
+
+    ConsoleCapture m_log;
+    RenderDataHarness m_harness;
+    SceneParametersWrapper m_scene; // copied by the environment when its command runs
+    bool m_started = false;
+};
+
+struct RouteCase
+{
+    uint32_t quality, flags;
+    bool fxaa, rgb, zoom;
+    float localContrast;
+    std::vector<std::string> steps;
+};
+
+const std::vector<std::string> kGlow = {"glow>A", "blur>B", "blur>A", "blur>B", "blur>A"};
+
+std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+void ApplyCase(SceneShadingParameters& s, const RouteCase& c)
+{
+    s.fxaaEnabled = c.fxaa ? 1 : 0;
+    for (float& entry : s.rgbShift)
+        entry = c.rgb ? 1.0f : 0.0f;
+    s.zoomBlurStrength = c.zoom ? 1.0f : 0.0f;
+    s.localContrast = c.localContrast;
+}
+} // namespace
+
+TEST_F(PostprocessChainTest, PassesFollowQualityFlagsAndSceneAndTheLastOneWritesTheFrame)
+{
+    Start(1.0f);
+    const RouteCase cases[] = {
+        {3, 0, true, true, true, 2.0f, {"composite0>BB"}},
+        {3, 5, true, true, true, 1.0f,
+         Join(kGlow, {"composite17>B", "fxaa>A", "rgb>B", "zoom>A", "zoom>BB"})},
+        {3, 5, true, false, false, 1.0f, Join(kGlow, {"composite17>B", "fxaa>BB"})},
+        {3, 1, true, false, false, 1.0f, Join(kGlow, {"composite1>BB"})},
+        {2, 5, true, true, true, 1.0f, Join(kGlow, {"composite1>B", "rgb>A", "zoom>B", "zoom>BB"})},
+        {1, 5, true, true, true, 1.0f, Join(kGlow, {"composite9>BB"})},
+        {3, 1, false, false, false, 1.00005f, Join(kGlow, {"composite1>BB"})},
+        {3, 1, false, false, false, 1.5f, Join(kGlow, {"lum>A", "composite5>BB"})},
+    };
+    for (const RouteCase& c : cases)
+    {
+        SetQuality(c.quality);
+        ApplyCase(Shading(), c);
+        Apply();
+        Frame(c.flags);
+        EXPECT_EQ(Steps(), c.steps) << &c - cases;
+    }
+    SetQuality(3);
+    // The frame's target takes sRGB writes as the scene asks; the ping-pong targets never do.
+    for (const uint8_t srgb : {uint8_t(1), uint8_t(0)})
+    {
+        ApplyCase(Shading(), {3, 5, true, false, false, 1.0f, {}});
+        Shading().srgb = srgb;
+        Apply();
+        Frame(5);
+        EXPECT_EQ(FindDraw("fxaa>BB")->renderStates[gpu::kRsSrgbWriteEnable], srgb);
+        EXPECT_EQ(FindDraw("composite17>B")->renderStates[gpu::kRsSrgbWriteEnable], 0u);
+    }
+}
+
+TEST_F(PostprocessChainTest, TheMobileChainGlowsOnceAndBendsTheScreenThroughTheSceneTarget)
+{
+    Start(1.0f);
+    gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_IPAD2;
+    Frame(1);
+    EXPECT_EQ(Steps(), (std::vector<std::string>{"glow>A", "blur>B", "blur>A", "mobile5>BB"}));
+    Shading().screenCurveCoverage = 0.5f;
+    Shading().zoomBlurStrength = 1.0f;
+    Apply();
+    Frame(0);
+    EXPECT_EQ(Steps(), (std::vector<std::string>{"mobile0>B", "curve0>S", "curve3>BB"}));
+    gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_PC;
+}
+
+TEST_F(PostprocessChainTest, ASmallerRenderSizeNeverWritesTheFrameAndTheFrameEndStretchesTheResult)
+{
+    Start(0.5f);
+    ASSERT_EQ(Renderer().GetRenderWidth(), 160u);
+    ApplyCase(Shading(), {3, 5, true, true, true, 1.0f, {}});
+    Apply();
+    Frame(5);
+    EXPECT_EQ(Steps(), Join(kGlow, {"composite17>B", "fxaa>A", "rgb>B", "zoom>A", "zoom>B"}));
+
+    ApplyCase(Shading(), {3, 0, false, false, false, 1.0f, {}});
+    Apply();
+    Frame(0, Vector(0.5f, 0.25f, 1.0f, 1.0f));
+    EXPECT_EQ(Steps(), std::vector<std::string>{"composite0>B"});
+    uint32_t pixel = 0;
+    RunOnRenderThread(Renderer(), [&](NorvexRenderer& r) {
+        gpu::GpuSurface* back = nullptr;
+        r.GetDevice()->GetBackBuffer(0, 0, &back);
+        pixel = back->ReadPixelArgb(300, 200);
+        back->Release();
+    });
+    EXPECT_NEAR(int((pixel >> 16) & 0xFF), 128, 1);
+    EXPECT_NEAR(int((pixel >> 8) & 0xFF), 64, 1);
+    EXPECT_EQ(pixel & 0xFF, 255u);
+}
+
+TEST_F(PostprocessChainTest, BlurAndCompositeUploadTheirConstantsAndTheDelegateMayChangeColours)
+{
+    Start(1.0f);
+    struct ColourDelegate : GameDelegate
+    {
+        void OnPostProcessColors(Vector* colors) override { colors[2] = Vector(1.0f, 2.0f, 3.0f, 4.0f); }
+    } delegate;
+    Renderer().SetGameDelegate(&delegate);
+    Shading().glowSoftness = 3.0f;
+    Shading().noBlurColorCorrection = Vector(0.5f, 0.25f, 1.0f, 1.0f);
+    Shading().contrast = 2.0f;
+    Shading().lowSpecContrast = 0.5f;
+    Shading().saturation = 0.8f;
+    Shading().lowSpecSaturation = 0.5f;
+    Shading().customParams[1] = Vector(0.1f, 0.2f, 0.3f, 0.4f);
+    Apply();
+    Frame(1);
+    const PostprocessMath::GaussianKernel kernel = PostprocessMath::ComputeGaussianKernel(3.0f);
+    const std::vector<gpu::DrawRecord>& draws = Renderer().GetDevice()->GetLastFrameDrawLog();
+    ASSERT_EQ(draws.size(), 6u);
+    // Vertical then horizontal, at one texel and then two.
+    const float steps[4][2] = {{0.0f, 1.0f / 240.0f}, {1.0f / 320.0f, 0.0f}, {0.0f, 2.0f / 240.0f}, {2.0f / 320.0f, 0.0f}};
+    for (int i = 0; i < 4; ++i)
+    {
+        const gpu::DrawRecord& blur = draws[1 + i];
+        ASSERT_NE(blur.PixelConstant(PM::kRegBlurStep), nullptr);
+        EXPECT_FLOAT_EQ(blur.PixelConstant(PM::kRegBlurStep)[0], steps[i][0]) << i;
+        EXPECT_FLOAT_EQ(blur.PixelConstant(PM::kRegBlurStep)[1], steps[i][1]) << i;
+        EXPECT_FLOAT_EQ(blur.PixelConstant(PM::kRegBlurWeights)[0], kernel.centre);
+        EXPECT_FLOAT_EQ(blur.PixelConstant(PM::kRegBlurWeights)[3], kernel.weights[2]);
+        EXPECT_FLOAT_EQ(blur.PixelConstant(PM::kRegBlurOffsets)[1], kernel.offsets[1]);
+        EXPECT_EQ(blur.viewport.width, 80u) << "the glow's quarter of the viewport";
+        EXPECT_EQ(blur.viewport.height, 60u);
+    }
+    const gpu::DrawRecord& composite = draws[5];
+    EXPECT_FLOAT_EQ(composite.PixelConstant(PM::kRegCompositeColor)[1], 0.25f) << "no zoom: the scene's colour";
+    EXPECT_FLOAT_EQ(composite.PixelConstant(PM::kRegCompositeShading)[1], 2.0f);
+    float custom[16] = {};
+    RunOnRenderThread(Renderer(), [&](NorvexRenderer& r) {
+        r.GetDevice()->GetPixelShaderConstantF(PM::kRegCompositeCustom, custom, 4);
+    });
+    EXPECT_FLOAT_EQ(custom[4], 0.1f);
+    EXPECT_FLOAT_EQ(custom[10], 3.0f) << "the delegate's change reaches the registers";
+
+    // Below quality 2 contrast and saturation take their low-spec factors; zoom keeps white.
+    SetQuality(1);
+    Frame(1);
+    EXPECT_FLOAT_EQ(FindDraw("composite9")->PixelConstant(PM::kRegCompositeShading)[1], 1.0f);
+    EXPECT_FLOAT_EQ(FindDraw("composite9")->PixelConstant(PM::kRegCompositeShading)[2], 0.4f);
+    SetQuality(3);
+    Shading().zoomBlurStrength = 1.0f;
+    Apply();
+    Frame(1);
+    EXPECT_FLOAT_EQ(FindDraw("composite1")->PixelConstant(PM::kRegCompositeColor)[1], 1.0f);
+    Renderer().SetGameDelegate(nullptr);
+    Renderer().SubmitCommands(true);
+}
+
+TEST_F(PostprocessChainTest, LookupTablesHoldTheSampledCurvesAndALockedTableStaysDirty)
+{
+    Start(1.0f);
+    for (uint32_t j = 0; j < SceneShadingParameters::kToneMappingEntries; ++j)
+        Shading().toneMapping[j] = Vector(float(j) / 1023.0f, 1.0f - float(j) / 1023.0f, 0.5f, 1.0f);
+    for (uint32_t i = 0; i < SceneShadingParameters::kColorLookupEntries; ++i)
+        Shading().colorLookup[i] = Vector(float(i) / 63.0f, 0.25f, 1.0f - float(i) / 63.0f, 0.0f);
+    Apply();
+    Frame(1);
+    auto read = [&](PM::Table table) {
+        std::vector<uint32_t> texels(PM::kTableWidths[table]);
+        RunOnRenderThread(Renderer(), [&](NorvexRenderer&) {
+            auto* texture = static_cast<gpu::GpuTexture*>(gPostprocessManager.GetTableTexture(table)->GetTexture());
+            gpu::LockedRect locked = {};
+            ASSERT_EQ(texture->LockRect(0, &locked, nullptr, gpu::kLockReadOnly), gpu::kOk);
+            std::copy_n(static_cast<const uint32_t*>(locked.bits), texels.size(), texels.begin());
+            texture->UnlockRect(0);
+        });
+        return texels;
+    };
+    const std::vector<uint32_t> tone = read(PM::TABLE_TONE);
+    for (uint32_t i = 0; i < 1024; i += 31)
+    {
+        const uint32_t source = uint32_t(256.0 * std::pow(double(i) / 256.0, 0.45454544));
+        EXPECT_EQ(tone[i], Shading().toneMapping[source].GetRGBA()) << i;
+    }
+    EXPECT_EQ(tone[1023], Shading().toneMapping[480].GetRGBA());
+    const std::vector<uint32_t> colours = read(PM::TABLE_COLOR);
+    for (uint32_t i = 0; i < 64; ++i)
+        EXPECT_EQ(colours[i], Shading().colorLookup[i].GetRGBA()) << i;
+    EXPECT_FALSE(gPostprocessManager.IsTableDirty(PM::TABLE_TONE));
+
+    bool dirtyWhileLocked = false;
+    RunOnRenderThread(Renderer(), [&](NorvexRenderer&) {
+        auto* texture =
+            static_cast<gpu::GpuTexture*>(gPostprocessManager.GetTableTexture(PM::TABLE_TONE)->GetTexture());
+        gpu::LockedRect held = {};
+        ASSERT_EQ(texture->LockRect(0, &held, nullptr, 0), gpu::kOk);
+        gPostprocessManager.FillLookupTexture(PM::TABLE_TONE, Shading().toneMapping, true);
+        gPostprocessManager.FillLookupTexture(PM::TABLE_TONE, Shading().toneMapping, true);
+        dirtyWhileLocked = gPostprocessManager.IsTableDirty(PM::TABLE_TONE);
+        texture->UnlockRect(0);
+    });
+    EXPECT_TRUE(dirtyWhileLocked);
+    size_t reports = 0;
+    for (const CapturedMessage& message : m_log.Messages())
+        reports += message.text.find("lookup table 1 (1024 wide) cannot be locked") != std::string::npos;
+    EXPECT_EQ(reports, 1u) << "logged once";
+    Frame(1);
+    EXPECT_FALSE(gPostprocessManager.IsTableDirty(PM::TABLE_TONE)) << "the next enabled run refills it";
+}
+
+TEST_F(PostprocessChainTest, AScreenAreaBlursAcrossAnEdgeAndTheFrameTargetComesBack)
+{
+    Start(1.0f);
+    Renderer().SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
+    TextureHolder* texture = nullptr;
+    Vector uvSize, uvOrigin;
+    uint32_t row[160] = {};
+    bool frameBack = false;
+    Frame(0, Vector(0.0f, 0.0f, 0.0f, 1.0f), [&](NorvexRenderer& r) {
+        gpu::GpuDevice* const device = r.GetDevice();
+        const gpu::Rect left = {0, 0, 160, 240};
+        device->Clear(1, &left, gpu::kClearTarget, 0xFFFFFFFFu, 1.0f, 0);
+        Matrix corner;
+        corner.LoadTranslation(-1.0f, -1.0f, 0.0f);
+        ASSERT_TRUE(gPostprocessManager.BlurScreenRect(r, corner, Vector(2.0f, 2.0f, 0.0f, 0.0f), 2.0f, 1, &texture,
+                                                       &uvSize, &uvOrigin));
+        gpu::GpuSurface* target = nullptr;
+        device->GetRenderTarget(0, &target);
+        gpu::GpuSurface* back = nullptr;
+        device->GetBackBuffer(0, 0, &back);
+        frameBack = target == back;
+        gpu::SafeRelease(target);
+        gpu::SafeRelease(back);
+        const RenderTargetSet& t = r.GetDeviceManager().GetRenderTargets();
+        for (uint32_t x = 0; x < 160; ++x)
+            row[x] = t.pingPong[0].GetSurface()->ReadPixelArgb(x, 60) & 0xFF;
+        // A frame held in ping-pong A is copied into B and blurred through the auxiliary target.
+        r.SetRenderTargets(&t.pingPong[0], nullptr, 2);
+        TextureHolder* other = nullptr;
+        ASSERT_TRUE(gPostprocessManager.BlurScreenRect(r, corner, Vector(2.0f, 2.0f, 0.0f, 0.0f), 2.0f, 1, &other,
+                                                       &uvSize, &uvOrigin));
+        EXPECT_EQ(other, t.pingPong[1].GetHolder());
+        for (uint32_t x = 0; x < 160; x += 7)
+            EXPECT_EQ(t.pingPong[0].GetSurface()->ReadPixelArgb(x, 60) & 0xFF, row[x]) << "the frame is kept";
+    });
+    EXPECT_TRUE(frameBack);
+    EXPECT_EQ(texture, Renderer().GetDeviceManager().GetRenderTargets().pingPong[0].GetHolder());
+    EXPECT_FLOAT_EQ(uvSize.x, 0.5f) << "half size";
+    EXPECT_FLOAT_EQ(uvSize.y, 0.5f);
+    EXPECT_FLOAT_EQ(uvOrigin.x, 0.0f);
+    EXPECT_EQ(row[20], 255u);
+    EXPECT_EQ(row[140], 0u);
+    EXPECT_GT(row[78], 128u) << "white fades towards the edge";
+    EXPECT_LT(row[78], 255u);
+    EXPECT_LT(row[81], 128u);
+    EXPECT_GT(row[81], 0u);
+}
+
+TEST_F(PostprocessChainTest, AmbientOcclusionDrawsItsTwoTargetsThenPingPongA)
+{
+    Start(1.0f);
+    Shading().ssaoIntensity = 1.0f;
+    Shading().ssaoUseNormalMaps = 1;
+    Apply();
+    bool prepared = false;
+    Frame(0, Vector(0.0f, 0.0f, 0.0f, 1.0f), [&](NorvexRenderer& r) {
+        const RenderTargetSet& t = r.GetDeviceManager().GetRenderTargets();
+        prepared = gPostprocessManager.PrepareAmbientOcclusion(r, t.auxiliary.GetHolder());
+        gPostprocessManager.BlurAmbientOcclusion(r);
+    });
+    ASSERT_TRUE(prepared);
+    EXPECT_EQ(Steps(), (std::vector<std::string>{"composite0>BB", "ssao-normals>AO0", "ssaoblur>AO1", "ssaofinal>A"}));
+    const gpu::DrawRecord* prepare = FindDraw("ssao-normals");
+    const float r = 240.0f * 0.0009259259f * 15.0f;
+    EXPECT_NEAR(prepare->PixelConstant(PM::kRegOcclusionTerms)[2], 0.625f / std::pow(r, 4.0f), 1e-5f);
+    EXPECT_NEAR(prepare->PixelConstant(PM::kRegOcclusionTerms)[3], r, 1e-5f);
+    EXPECT_NEAR(prepare->PixelConstant(PM::kRegOcclusionKernel + 5)[0], -0.9581f * r, 1e-5f);
+    const gpu::DrawRecord* final = FindDraw("ssaofinal");
+    const RenderTargetSet& t = Renderer().GetDeviceManager().GetRenderTargets();
+    EXPECT_EQ(final->textureIds[1], t.pingPong[1].GetHolder()->GetTexture()->GetId());
+    EXPECT_EQ(final->textureIds[0], t.ambientOcclusion[1].GetHolder()->GetTexture()->GetId());
+}

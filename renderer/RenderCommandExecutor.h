@@ -238,6 +238,8 @@ private:
     void ReportGatheredOverflows();
     // RenderCommandExecutorShadow.cpp: opcode 25 and the directional shadow map.
     void OpSetScenePassOptions(uint32_t opcode);
+    // The frame's layer mask has the layer's bit.
+    bool IsShadowLayerVisible(uint8_t layer) const;
     void RenderShadowMap(uint32_t passFlags);
     // Draws every gathered entry with bit 0x40 through the mesh gathering of the pass arguments.
     void DrawGatheredEntries(int32_t passA, uint32_t passB);

@@ -541,10 +541,7 @@ void RenderCommandExecutor::AddFrameLight(RendererLightWrapper* light)
 {
     // A null light would be read by the lighting pass: it is not taken.
     if (light != nullptr && m_lights.size() < kMaxFrameLights)
-    {
         m_lights.push_back(light);
-        ++m_lightListCounter;
-    }
 }
 
 void RenderCommandExecutor::AddGatheredTask(EntityRenderingContext* context, uint32_t passFlags)

@@ -303,7 +303,6 @@ private:
     uint32_t m_shadowVisit = 0; // each shadow walk marks the contexts it met with a new number
     uint32_t m_shadowCasters = 0;
     std::vector<RendererLightWrapper*> m_lights;
-    uint32_t m_lightListCounter = 0; // grows with every light added
     uint32_t m_lastAmbientLightCounter = 0xFFFFFFFFu;
     uint32_t m_lastAmbientStamp = 0xFFFFFFFFu;
     gpu::GpuSurface* m_frameBackBuffer = nullptr;

@@ -90,6 +90,7 @@ public:
     virtual bool IsUIList() const { return false; }
     virtual bool IsUIRoundList() const { return false; }
     virtual bool IsUIButton() const { return false; }
+    virtual bool IsUITemplateView() const { return false; }
     virtual bool IsUIScreen() const { return false; }
     virtual bool IsUIPanel() const { return false; }
     virtual bool IsUIRadioContainer() const { return false; }

@@ -16,6 +16,7 @@
 #include "renderer/ShaderManager.h"
 #include "scene/entities/EntityManager.h"
 #include "scriptapi/ScriptApi.h"
+#include "ui/recipes/UIProperties.h"
 #include "ui/text/StringManager.h"
 #include "ui/text/StringReplacementContainer.h"
 
@@ -137,6 +138,7 @@ void RegisterEngineScriptGlobals(LuaWrapper& wrapper)
     wrapper.RegisterGlobalObject(&gSequenceActionFactory, "SequenceActionFactory", "gSequenceActionFactory");
     wrapper.RegisterGlobalObject(&gDefaultReplacementContainer, "StringReplacementContainer",
                                  "gDefaultReplacementContainer");
+    wrapper.RegisterGlobalObject(&gUIProperties, "UIProperties", "gUIProperties");
     if (gStringManager != nullptr)
         wrapper.RegisterGlobalObject(gStringManager, "StringManager", "gStringManager");
     // The video engine exists once engine start-up has made it.

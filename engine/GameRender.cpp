@@ -147,7 +147,7 @@ void Game::RenderScene(bool)
     if ((viewMode & EntityManager::kViewTactical) == 0 && settings.m_enableShadowMap)
         renderer->SetScenePassOptions(outlineFlag, settings.m_displayShadowDebugInfo ? 1 : 0);
     if ((viewMode & EntityManager::kViewTactical) == 0)
-        PendingGameServices::SubmitFakeShadows();
+        renderer->SubmitFakeShadows();
     SubmitCamera();
 
     const uint32_t sceneFlags = outlineFlag | ((viewMode & EntityManager::kViewTactical) != 0 ? kPassBit1Scene : 0) |

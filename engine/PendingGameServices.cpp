@@ -10,7 +10,6 @@ enum PendingService
 {
     PENDING_BLENDERS,
     PENDING_COLOR_FADES,
-    PENDING_FAKE_SHADOWS,
     PENDING_PATH_LINES,
     PENDING_UI_MEMORY_GUARD,
     PENDING_COUNT,
@@ -42,11 +41,6 @@ void UpdateEntityBlenders()
 void UpdateEntityColorFades()
 {
     NotBuilt(PENDING_COLOR_FADES, "Entity colour fades");
-}
-
-void SubmitFakeShadows()
-{
-    NotBuilt(PENDING_FAKE_SHADOWS, "Fake shadows");
 }
 
 void DrawPathLines()

@@ -8,7 +8,6 @@
 #include "engine/Game.h"
 
 #include "audio/video/VideoEngine.h"
-#include "engine/PendingGameServices.h"
 #include "engine/config/GameConfig.h"
 #include "engine/input/InputManager.h"
 #include "engine/profiler/Profiler.h"
@@ -16,6 +15,7 @@
 #include "platform/os/Clock.h"
 #include "renderer/FrameClock.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/PathLineRenderer.h"
 #include "scene/cameras/GameCameraController.h"
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityLayerSystem.h"
@@ -181,7 +181,7 @@ void Game::RenderScene(bool)
         m_delegate->OnOverlay();
     renderer->BeginFrame();
     gEntityManager.ClearVisibleLists();
-    PendingGameServices::DrawPathLines();
+    gPathLineRenderer.Draw();
 }
 
 void Game::SubmitCamera()

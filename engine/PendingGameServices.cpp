@@ -8,9 +8,7 @@ namespace
 {
 enum PendingService
 {
-    PENDING_BLENDERS,
     PENDING_COLOR_FADES,
-    PENDING_PATH_LINES,
     PENDING_UI_MEMORY_GUARD,
     PENDING_COUNT,
 };
@@ -33,19 +31,9 @@ void ForgetReports()
         reported.store(false, std::memory_order_relaxed);
 }
 
-void UpdateEntityBlenders()
-{
-    NotBuilt(PENDING_BLENDERS, "EntityBlender");
-}
-
 void UpdateEntityColorFades()
 {
     NotBuilt(PENDING_COLOR_FADES, "Entity colour fades");
-}
-
-void DrawPathLines()
-{
-    NotBuilt(PENDING_PATH_LINES, "PathLineRenderer");
 }
 
 void DisableUIMemoryGuard()

@@ -340,6 +340,9 @@ public:
     {
         return RenderStateCache::GetBlendModeFadeVector(mode);
     }
+    // Redraws the six faces of the lighting cube from the directional-ambient lights whose light
+    // mask shares no bit with `lightMask` (AmbientCube.cpp).
+    void RenderAmbientCube(uint32_t lightMask);
     void SetCullMode(uint32_t cullMode) { m_stateCache.SetCullMode(cullMode); }
     // Mode 0 off, 1 on with greater, 2 on with less; other modes change nothing.
     void SetAlphaTest(uint32_t mode, uint32_t reference) { m_stateCache.SetAlphaTest(mode, reference); }

@@ -103,6 +103,8 @@ public:
     void RenderBlankFrame();
     void PumpLoadingScreen();
     void AddFrameLight(RendererLightWrapper* light);
+    // The next gathered pass starts with the fake shadow pass over the contexts gathered for it.
+    void RequestFakeShadows() { m_fakeShadowsDue = true; }
     void AddGatheredTask(EntityRenderingContext* context, uint32_t passFlags);
     void AddOutlinedTask(EntityRenderingContext* context, uint32_t passFlags);
     RenderTaskRecord* AllocTaskRecord() { return m_taskRecords.AllocTaskRecord(); }
@@ -111,6 +113,9 @@ public:
     // Any thread.
     uint32_t GetCommandsExecuted() const { return m_commandsExecuted.load(std::memory_order_acquire); }
     uint32_t GetPresentsExecuted() const { return m_presentsExecuted.load(std::memory_order_acquire); }
+    // The draw calls and primitives of the last presented frame (any thread).
+    uint32_t GetPresentedDrawCalls() const { return m_presentedDrawCalls.load(std::memory_order_relaxed); }
+    uint32_t GetPresentedPrimitives() const { return m_presentedPrimitives.load(std::memory_order_relaxed); }
 
     // Render-thread state for tests and render-side code.
     const SceneCellGrid& GetSceneCellGrid() const { return m_cellGrid; }
@@ -233,6 +238,8 @@ private:
     void RenderGatheredTasks(uint32_t passFlags, bool clear, const Vector& color);
     void SortGatheredByDepth();
     void RenderDeferredPasses(uint32_t passFlags);
+    // The blob shadows of every context gathered this frame, each context once (FakeShadowPass.cpp).
+    void RenderFakeShadows();
     void RenderForwardBuckets();
     void SetForwardBucketState(const ForwardBucketState& state);
     void ReportGatheredOverflows();
@@ -260,6 +267,8 @@ private:
     CommandRingBuffer& m_ring;
     std::atomic<uint32_t> m_commandsExecuted{0};
     std::atomic<uint32_t> m_presentsExecuted{0};
+    std::atomic<uint32_t> m_presentedDrawCalls{0};
+    std::atomic<uint32_t> m_presentedPrimitives{0};
     bool m_readOk = true;
     uint32_t m_previousOpcode = 0;
     uint32_t m_consecutiveIdleTicks = 0;
@@ -301,6 +310,7 @@ private:
     Matrix m_shadowTextureMatrix = Matrix::ONE;
     bool m_shadowMapReady = false;
     uint32_t m_shadowVisit = 0; // each shadow walk marks the contexts it met with a new number
+    bool m_fakeShadowsDue = false;
     uint32_t m_shadowCasters = 0;
     std::vector<RendererLightWrapper*> m_lights;
     uint32_t m_lastAmbientLightCounter = 0xFFFFFFFFu;

@@ -4,6 +4,7 @@
 
 #include "core/console/GameConsole.h"
 #include "effects/particles/ParticlePools.h"
+#include "engine/Game.h"
 #include "engine/scripting/GameDelegate.h"
 #include "platform/os/Clock.h"
 #include "renderer/NorvexRenderer.h"
@@ -258,6 +259,7 @@ void RenderDeviceManager::CreateSizeDependentObjects()
     settings.refraction = m_params.refraction != 0;
     settings.hardwareDepth = m_capsDepthTexture;
     settings.intz = m_capsIntz;
+    settings.fakeShadows = m_params.projectFakeShadows != 0;
     createParticleBuffers(m_device);
     if (!m_targets.Create(m_device, settings))
         return;
@@ -293,6 +295,7 @@ void RenderDeviceManager::ApplyDisplaySettings(void* window, uint32_t width, uin
         gResourceManager->Flush();
     m_renderer.WaitForQueuedJobs(kJobQueueDrainStepMs);
     m_renderer.SetFullScreen(fullScreen);
+    gGame.NotifyDelegateBeforeRendererSetup();
     DeviceParams params;
     BuildDeviceParams(width, height, applyConfiguration, fullScreen, &params);
     {

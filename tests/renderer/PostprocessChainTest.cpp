@@ -434,3 +434,46 @@ TEST_F(PostprocessChainTest, AmbientOcclusionDrawsItsTwoTargetsThenPingPongA)
     EXPECT_EQ(final->textureIds[1], t.pingPong[1].GetHolder()->GetTexture()->GetId());
     EXPECT_EQ(final->textureIds[0], t.ambientOcclusion[1].GetHolder()->GetTexture()->GetId());
 }
+
+TEST_F(PostprocessChainTest, EachPassReadsItsSourcesAndTakesItsConstants)
+{
+    Start(1.0f);
+    ApplyCase(Shading(), {3, 5, true, true, true, 1.5f, {}});
+    Shading().exposition = 0.75f;
+    Shading().zoomBlurSourceRatio = 0.25f;
+    Shading().zoomBlurBlurredRatio = 0.5f;
+    Apply();
+    Frame(5);
+    const RenderTargetSet& t = Renderer().GetDeviceManager().GetRenderTargets();
+    auto id = [](TextureHolder* holder) { return holder->GetTexture()->GetId(); };
+    const gpu::DrawRecord* glow = FindDraw("glow");
+    EXPECT_FLOAT_EQ(glow->PixelConstant(PM::kRegFactor)[2], 0.8f) << "the glow threshold";
+    EXPECT_EQ(glow->textureIds[0], id(t.sceneColor.GetHolder()));
+    const gpu::DrawRecord* lum = FindDraw("lum");
+    EXPECT_EQ(lum->viewport.x, 160u);
+    EXPECT_EQ(lum->viewport.y, 0u);
+    EXPECT_EQ(lum->viewport.width, 80u);
+    EXPECT_EQ(lum->viewport.height, 60u);
+    EXPECT_FLOAT_EQ(lum->PixelConstant(PM::kRegFactor)[0], 0.75f);
+    EXPECT_EQ(lum->textureIds[1], id(gPostprocessManager.GetTableTexture(PM::TABLE_TONE)));
+    const gpu::DrawRecord* composite = FindDraw("composite");
+    EXPECT_EQ(composite->textureIds[0], id(t.sceneColor.GetHolder()));
+    EXPECT_EQ(composite->textureIds[1], id(t.pingPong[0].GetHolder()));
+    EXPECT_EQ(composite->textureIds[2], id(t.auxiliary.GetHolder()));
+    EXPECT_EQ(composite->textureIds[3], id(gPostprocessManager.GetTableTexture(PM::TABLE_COLOR)));
+    EXPECT_EQ(composite->textureIds[4], id(gPostprocessManager.GetTableTexture(PM::TABLE_TONE)));
+    const gpu::DrawRecord* fxaa = FindDraw("fxaa");
+    EXPECT_EQ(fxaa->textureIds[0], id(t.pingPong[1].GetHolder())) << "reads the composite";
+    EXPECT_FLOAT_EQ(fxaa->VertexConstant(0)[2], 0.5f / 320.0f);
+    EXPECT_FLOAT_EQ(fxaa->PixelConstant(5)[1], 0.125f) << "the edge threshold";
+    // A curve of ones shifts by 2 x H / 1080 pixels, passed over W and H.
+    const gpu::DrawRecord* rgb = FindDraw("rgb");
+    EXPECT_EQ(rgb->textureIds[0], id(t.pingPong[0].GetHolder()));
+    EXPECT_NEAR(rgb->PixelConstant(PM::kRegShift)[0], 2.0f * 240.0f / 1080.0f / 320.0f, 1e-6f);
+    EXPECT_NEAR(rgb->PixelConstant(PM::kRegShift)[1], 2.0f * 240.0f / 1080.0f / 240.0f, 1e-6f);
+    const gpu::DrawRecord* zoom = FindDraw("zoom");
+    EXPECT_EQ(zoom->textureIds[0], id(t.pingPong[1].GetHolder()));
+    EXPECT_FLOAT_EQ(zoom->PixelConstant(PM::kRegZoom)[0], -0.005f);
+    EXPECT_FLOAT_EQ(zoom->PixelConstant(PM::kRegZoom)[1], 0.25f);
+    EXPECT_FLOAT_EQ(zoom->PixelConstant(PM::kRegZoom)[2], 0.5f);
+}

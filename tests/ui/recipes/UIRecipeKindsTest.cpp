@@ -1,0 +1,351 @@
+// The recipe kinds against a running renderer with kit-made data: the widget each kind makes and the
+// values it writes into it (checked on the render side), the picture kind's held resources, the
+// text kind's font, flags, spacing and property binding, and the defaults kinds start with.
+#include "engine/ClassRegistration.h"
+#include "engine/config/ProjectConfig.h"
+#include "renderer/ShaderManager.h"
+#include "renderer/resources/Resource.h"
+#include "support/RenderDataHarness.h"
+#include "tools/datakit/FontWriter.h"
+#include "tools/datakit/TextureFileWriter.h"
+#include "ui/elements/UIBlur.h"
+#include "ui/elements/UIPicture.h"
+#include "ui/elements/UIRoundedRect.h"
+#include "ui/elements/UIText.h"
+#include "ui/elements/UITextBox.h"
+#include "ui/elements/UIUniTextInput.h"
+#include "ui/recipes/UIBlurRecipe.h"
+#include "ui/recipes/UIClipboardRecipe.h"
+#include "ui/recipes/UIPictureRecipe.h"
+#include "ui/recipes/UIProperties.h"
+#include "ui/recipes/UIRoundedRectRecipe.h"
+#include "ui/recipes/UIScreenRecipe.h"
+#include "ui/recipes/UITextRecipe.h"
+#include "ui/recipes/UIUniTextInputRecipe.h"
+#include "ui/screens/UIScreen.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace
+{
+void ExpectVector(const Vector& actual, const Vector& expected, const char* what)
+{
+    EXPECT_FLOAT_EQ(actual.x, expected.x) << what;
+    EXPECT_FLOAT_EQ(actual.y, expected.y) << what;
+    EXPECT_FLOAT_EQ(actual.z, expected.z) << what;
+    EXPECT_FLOAT_EQ(actual.w, expected.w) << what;
+}
+
+TEST(UIRecipeKindsDefaultsTest, KindsNameTheirWidgetsAndStartWithTheirDefaults)
+{
+    RegisterAllClasses();
+    const struct
+    {
+        const char* recipe;
+        const char* widget;
+        bool (*isWidget)(UIElement*);
+    } kinds[] = {
+        {"UIPictureRecipe", "UIPicture", [](UIElement* e) { return dynamic_cast<UIPicture*>(e) != nullptr; }},
+        {"UITextRecipe", "UIText", [](UIElement* e) { return e->IsUIText(); }},
+        {"UIUniTextInputRecipe", "UIUniTextInput", [](UIElement* e) { return e->IsUIUniTextInput(); }},
+        {"UIRoundedRectRecipe", "UIRoundedRect", [](UIElement* e) { return dynamic_cast<UIRoundedRect*>(e) != nullptr; }},
+        {"UIScreenRecipe", "UIScreen", [](UIElement* e) { return e->IsUIScreen(); }},
+        {"UIBlurRecipe", "UIBlur", [](UIElement* e) { return dynamic_cast<UIBlur*>(e) != nullptr; }},
+        {"UIClipboardRecipe", "Undefined", [](UIElement* e) { return e == nullptr; }},
+    };
+    for (const auto& kind : kinds)
+    {
+        std::unique_ptr<UIElementRecipe> recipe(rtti::CreateKindOf<UIElementRecipe>(kind.recipe));
+        ASSERT_NE(recipe, nullptr) << kind.recipe;
+        EXPECT_STREQ(recipe->GetWidgetClassName(), kind.widget);
+        const std::unique_ptr<UIElementRecipe> again(recipe->CreateRecipe());
+        EXPECT_STREQ(again->GetClassName(), kind.recipe);
+        UIElement* const widget = recipe->CreateWidget();
+        EXPECT_TRUE(kind.isWidget(widget)) << kind.recipe;
+        if (widget != nullptr)
+            widget->Release();
+    }
+    UIScreenRecipe screen;
+    EXPECT_EQ(screen.m_size.x, 500.0f);
+    screen.m_disabled = UIElementRecipe::DISABLED_IN_GAME;
+    screen.CycleDisabledMode();
+    EXPECT_EQ(screen.m_disabled, uint32_t(UIElementRecipe::DISABLED_NO)) << "a screen is always built";
+    UIElementRecipe plain;
+    plain.CycleDisabledMode();
+    EXPECT_EQ(plain.m_disabled, uint32_t(UIElementRecipe::DISABLED_YES));
+    UIUniTextInputRecipe input;
+    EXPECT_TRUE(input.m_clipChildren);
+    EXPECT_FALSE(UITextRecipe().m_clipChildren);
+
+    // A shader is named without its file extension: only the part from the last dot goes.
+    const char* const shaders[][2] = {{"Common/UI/Glow.fx", "Common/UI/Glow"}, {"a.b.c", "a.b"}, {"Plain", "Plain"}};
+    UIPictureRecipe picture;
+    EXPECT_STREQ(picture.GetShaderAddress()->CStr(), "iPhoneUI");
+    for (const auto& s : shaders)
+    {
+        picture.SetShader(NameString(s[0]));
+        EXPECT_STREQ(picture.GetShaderAddress()->CStr(), s[1]);
+    }
+
+    // The text kinds offer "!None" and then the project's property names for "Auto property" only.
+    gProjectConfig.m_uiPropertyNames.Add(NameString("Score"));
+    gProjectConfig.m_uiPropertyNames.Add(NameString("Lives"));
+    DynarraySafe<NameString> choices;
+    input.GetPropertyChoices("Auto property", choices);
+    ASSERT_EQ(choices.Count(), 3);
+    EXPECT_STREQ(choices[0].CStr(), "!None");
+    EXPECT_STREQ(choices[2].CStr(), "Lives");
+    DynarraySafe<NameString> none;
+    input.GetPropertyChoices("Text", none);
+    EXPECT_EQ(none.Count(), 0);
+    gProjectConfig.m_uiPropertyNames.FreeStorage();
+}
+
+TEST(UIRecipeKindsDefaultsTest, CharacterSpacingAddsTheLowResolutionOffsetAndStaysInRange)
+{
+    UITextRecipe text;
+    const struct
+    {
+        int32_t spacing, offset;
+        uint32_t width, height;
+        int32_t expected;
+    } cases[] = {
+        {5, 3, 1280, 720, 5},   {5, 3, 640, 720, 8},        {5, 3, 1280, 480, 8},       {5, 3, 641, 481, 5},
+        {900, 200, 640, 480, 1000}, {-900, -200, 320, 200, -1000}, {INT32_MAX, INT32_MAX, 1, 1, 1000},
+    };
+    for (const auto& c : cases)
+    {
+        text.m_characterSpacing = c.spacing;
+        text.m_lowResolutionSpacingOffset = c.offset;
+        EXPECT_EQ(text.CharacterSpacingFor(c.width, c.height), c.expected) << c.width << "x" << c.height;
+    }
+}
+
+class UIRecipeKindsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        RegisterAllClasses();
+        DataRoot data;
+        TextureFileSpec spec;
+        spec.width = 4;
+        spec.height = 4;
+        spec.texel = [](uint32_t, uint32_t, uint32_t, uint32_t) { return 0xFFFFFFFFu; };
+        std::string white;
+        ASSERT_TRUE(BuildTextureFile(spec, white));
+        data.AddFile("textures", "UI/white.texture", white);
+        SyntheticFontMetrics metrics;
+        metrics.lineHeight = 14;
+        const std::vector<uint8_t> font = FontWriter::EncodeBinaryFont(FontWriter::MakeSyntheticFont(u"AB", metrics));
+        data.AddFile("common", "Fonts/body.ttf~024.BinFont", std::string(font.begin(), font.end()));
+        ASSERT_TRUE(m_harness.WriteAndMount(data));
+        ASSERT_TRUE(m_harness.Start());
+        ASSERT_TRUE(gShaderManager.Init(true));
+        UIScreen::OnResolutionChanged(1280, 720, false, false);
+    }
+    void TearDown() override
+    {
+        UIScreen::OnResolutionChanged(0, 0, false, false);
+        m_harness.Stop();
+    }
+    // Builds the recipe's widget with its values and runs the render side's commands.
+    UIElement* Build(UIElementRecipe& recipe, uint32_t buildFlags = 0)
+    {
+        UIElement* const element = UIElementRecipe::CreateElement(&recipe, nullptr, buildFlags, &gUIProperties);
+        m_harness.GetRenderer().SubmitCommands(true);
+        return element;
+    }
+    void Finish(UIElement* element)
+    {
+        element->Release();
+        m_harness.GetRenderer().SubmitCommands(true);
+    }
+
+    RenderDataHarness m_harness;
+};
+
+TEST_F(UIRecipeKindsTest, PicturesTakeTexturesShaderTileAndCornerColours)
+{
+    UIPictureRecipe recipe;
+    recipe.SetTexture(NameString("UI/white.dds"));
+    recipe.SetTexture2(NameString("UI/white.dds"));
+    recipe.m_clampV = false;
+    recipe.m_tileIndexX = 1;
+    recipe.m_tileCountX = 2;
+    recipe.m_tileIndexY = 3;
+    recipe.m_tileCountY = 4;
+    recipe.m_mappingScaleX = 0.5f;
+    recipe.m_mappingOffsetY = 0.125f;
+    recipe.m_renderGatheringChannel = 2;
+    recipe.m_cornerColor0 = HDRColor(255, 0, 0, 51);
+    recipe.m_cornerColor3 = HDRColor(0, 255, 255, 255, 2.0f);
+    auto* picture = static_cast<UIPicture*>(Build(recipe));
+    ASSERT_NE(picture->GetTextureResource(0), nullptr);
+    ASSERT_NE(picture->GetTextureResource(1), nullptr);
+    EXPECT_EQ(picture->GetSamplerPreset(0), 3u) << "always 1, clamped in U, not in V";
+    EXPECT_EQ(picture->GetSamplerPreset(1), 3u);
+    EXPECT_EQ(picture->GetBatchIndex(), 2);
+    EXPECT_NE(picture->GetVertexShader(), nullptr);
+    ExpectVector(picture->GetUVSize(), Vector(0.25f, 0.25f, 0, 0), "tile size");
+    ExpectVector(picture->GetUVOrigin(), Vector(0.5f, 0.875f, 0, 0), "tile origin");
+    ExpectVector(picture->GetCornerColor(0), Vector(1, 0, 0, 0.2f), "corner 0");
+    ExpectVector(picture->GetCornerColor(1), Vector(1, 1, 1, 1), "corner 1");
+    ExpectVector(picture->GetCornerColor(3), Vector(0, 2, 2, 1), "corner 3 with its multiplier");
+    EXPECT_EQ(picture->GetUserFlags() & UIFLAG_DRAWPENDINGUIELEMENTSBEFORE, 0u) << "pictures draw in order";
+    Finish(picture);
+}
+
+TEST_F(UIRecipeKindsTest, PictureRecipesHoldTheirResourcesAfterARead)
+{
+    UIPictureRecipe source;
+    source.SetTexture(NameString("UI/white.dds"));
+    Dynarray<uint8_t> bytes;
+    bytes.AddZeroed(int32_t(source.SerializeToMemory(nullptr, 0, 0)));
+    ASSERT_EQ(source.SerializeToMemory(bytes.Data(), size_t(bytes.Count()), 0), size_t(bytes.Count()));
+
+    UIPictureRecipe read;
+    ASSERT_TRUE(read.DeserializeFromMemory(bytes.Data(), size_t(bytes.Count()), 0));
+    Resource* const texture = read.GetHeldResource(0);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_STREQ(texture->GetName(), "UI/white.dds");
+    EXPECT_EQ(read.GetHeldResource(1), nullptr) << "no second texture named";
+    ASSERT_NE(read.GetHeldResource(2), nullptr);
+    ASSERT_NE(read.GetHeldResource(3), nullptr);
+    read.LoadResources();
+    EXPECT_TRUE(texture->IsLoaded());
+    read.SetResourceFlags(RESOURCE_FLAG_KEEP_DATA);
+    EXPECT_NE(texture->GetFlags() & RESOURCE_FLAG_KEEP_DATA, 0u);
+    EXPECT_NE(read.GetHeldResource(3)->GetFlags() & RESOURCE_FLAG_KEEP_DATA, 0u);
+    const int32_t held = texture->GetReferenceCount();
+    read.SetTexture(NameString("UI/other.dds"));
+    EXPECT_EQ(read.GetHeldResource(0), nullptr);
+    EXPECT_EQ(texture->GetReferenceCount(), held - 1) << "a new name drops the old texture";
+    read.ReleaseResources();
+    EXPECT_EQ(read.GetHeldResource(2), nullptr);
+
+    // A recipe that is never built holds nothing.
+    UIPictureRecipe never;
+    never.m_disabled = UIElementRecipe::DISABLED_YES;
+    source.m_disabled = UIElementRecipe::DISABLED_YES;
+    bytes.Clear();
+    bytes.AddZeroed(int32_t(source.SerializeToMemory(nullptr, 0, 0)));
+    source.SerializeToMemory(bytes.Data(), size_t(bytes.Count()), 0);
+    ASSERT_TRUE(never.DeserializeFromMemory(bytes.Data(), size_t(bytes.Count()), 0));
+    for (uint32_t i = 0; i < 4; ++i)
+        EXPECT_EQ(never.GetHeldResource(i), nullptr) << i;
+}
+
+TEST_F(UIRecipeKindsTest, TextsTakeFontAlignmentTextFlagsAndColours)
+{
+    UITextRecipe recipe;
+    recipe.m_font = NameString("Body.TTF");
+    recipe.m_fontSize = 24;
+    recipe.m_text = NameString("ab");
+    recipe.m_horizontalAlignment = TEXTALIGNMENT_CENTER;
+    recipe.m_verticalAlignment = TEXTVERTICALALIGNMENT_BOTTOM;
+    recipe.m_upperCase = true;
+    recipe.m_debugBox = true;
+    recipe.m_doNotReplace = true;
+    recipe.m_characterSpacing = 4;
+    recipe.m_shadowPosition = Vector(2, 3, 0, 0);
+    recipe.m_shadowColor = HDRColor(255, 0, 0, 102);
+    recipe.m_outlineColor = HDRColor(0, 0, 255, 255, 2.0f);
+    recipe.m_bottomColor = HDRColor(0, 255, 0, 51);
+    auto* text = static_cast<UIText*>(Build(recipe));
+    ASSERT_TRUE(text->IsUIText());
+    EXPECT_EQ(text->GetFontName(), "body.ttf");
+    EXPECT_EQ(text->GetFontResourceName(), "body.ttf~024") << "resolved with UI scaling at the UI's own size";
+    EXPECT_EQ(text->GetText(), "ab");
+    EXPECT_EQ(text->GetHorizontalAlignment(), TEXTALIGNMENT_CENTER);
+    EXPECT_EQ(text->GetVerticalAlignment(), TEXTVERTICALALIGNMENT_BOTTOM);
+    EXPECT_EQ(text->GetTextConversion(), UITEXTCONVERSION_UPPERCASE);
+    EXPECT_EQ(text->GetCharacterSpacing(), 4);
+    ExpectVector(text->GetShadowOffset(), Vector(2, 3, 0, 0), "shadow position");
+    ExpectVector(text->GetShadowColor(), Vector(1, 0, 0, 0.4f), "shadow colour");
+    ExpectVector(text->GetSecondColor(), Vector(0, 0, 2, 1), "outline colour, raw");
+    ExpectVector(text->GetTintColor(), Vector(0, 1, 0, 0.2f), "bottom colour, raw");
+    EXPECT_EQ(text->GetUserFlags() & (UIFLAG_DRAWDEBUGBOX | UIFLAG_PIXELPERFECTFONT),
+              UIFLAG_DRAWDEBUGBOX | UIFLAG_PIXELPERFECTFONT)
+        << "debug box, and pixel snapping on both axes by default";
+    EXPECT_EQ(text->GetUserFlags() & UITextRecipe::kRecipeTextBoxFlag, 0u);
+    Finish(text);
+
+    // Each pixel-snapping value raises its own bits; a wrapping text is a box with its line spacing.
+    const uint32_t snapping[][2] = {{0, 0}, {1, 0x60}, {2, 0x40}, {3, 0x20}, {9, 0}};
+    recipe.m_debugBox = false;
+    recipe.m_wrapText = true;
+    recipe.m_lineSpacing = 1.5f;
+    for (const auto& s : snapping)
+    {
+        recipe.m_pixelPerfect = uint8_t(s[0]);
+        auto* box = dynamic_cast<UITextBox*>(Build(recipe));
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->GetUserFlags() & (UIFLAG_PIXELPERFECTFONT | UITextRecipe::kRecipeTextBoxFlag),
+                  s[1] | UITextRecipe::kRecipeTextBoxFlag)
+            << s[0];
+        EXPECT_EQ(box->GetLineSpacingScale(), 1.5f);
+        Finish(box);
+    }
+}
+
+TEST_F(UIRecipeKindsTest, TextsShowTheirUIPropertyAndInputIconsByBuild)
+{
+    UITextRecipe recipe;
+    recipe.m_font = NameString("body.ttf");
+    recipe.SetAutoProperty(NameString("RecipeKindsScore"));
+    recipe.m_inputIcons = true;
+    auto* shown = static_cast<UIText*>(Build(recipe));
+    EXPECT_EQ(shown->GetInputIconsMode(), 1u) << "icons while a pad is in use";
+    auto* always = static_cast<UIText*>(Build(recipe, UIBUILDFLAG_INGAME));
+    EXPECT_EQ(always->GetInputIconsMode(), 2u) << "in-game builds always show them";
+    recipe.SetAutoProperty(NameString(UITextRecipe::kNoAutoProperty));
+    auto* unbound = static_cast<UIText*>(Build(recipe));
+    gUIProperties.SetText("RecipeKindsScore", "42");
+    EXPECT_EQ(shown->GetText(), "42");
+    EXPECT_EQ(always->GetText(), "42");
+    EXPECT_EQ(unbound->GetText(), "");
+    for (UIElement* element : {static_cast<UIElement*>(shown), static_cast<UIElement*>(always),
+                               static_cast<UIElement*>(unbound)})
+        Finish(element);
+}
+
+TEST_F(UIRecipeKindsTest, InputsRoundedRectsAndBlursTakeTheirValues)
+{
+    UIUniTextInputRecipe input;
+    input.m_maxInputLength = 3;
+    auto* field = static_cast<UIUniTextInput*>(Build(input));
+    EXPECT_NE(field->GetUserFlags() & UIElementRecipe::kClipChildrenFlag, 0u);
+    field->PasteString(u"ABCDE");
+    EXPECT_EQ(std::u16string(field->GetInputStringUnicharPtr()), u"ABC");
+    Finish(field);
+    input.m_maxInputLength = 0xFFFFFFFFu;
+    auto* huge = static_cast<UIUniTextInput*>(Build(input));
+    EXPECT_EQ(huge->GetMaxLength(), UIUniTextInputRecipe::kMaxInputLengthLimit) << "a corrupt length is capped";
+    Finish(huge);
+
+    UIRoundedRectRecipe rounded;
+    rounded.m_cornerTexture = NameString("UI/white.dds");
+    rounded.m_cornerRadius = 7.0f;
+    rounded.m_transparent = false;
+    auto* rect = static_cast<UIRoundedRect*>(Build(rounded));
+    EXPECT_EQ(rect->GetCornerRadius(), 7.0f);
+    EXPECT_NE(rect->GetUserFlags() & UIFLAG_TRANSPARENT, 0u) << "raised after the base's flags";
+    for (uint32_t part = 0; part < UIRoundedRect::kPartCount; ++part)
+        EXPECT_NE(rect->GetPart(part)->GetTextureResource(0), nullptr) << part;
+    Finish(rect);
+
+    UIBlurRecipe blurRecipe;
+    blurRecipe.m_softness = 6.0f;
+    blurRecipe.m_passCount = 2;
+    blurRecipe.m_saturation = 0.25f;
+    auto* blur = static_cast<UIBlur*>(Build(blurRecipe));
+    EXPECT_EQ(blur->GetBlurAmount(), 6.0f);
+    EXPECT_EQ(blur->GetBlurMode(), 2u);
+    EXPECT_EQ(blur->GetSaturation(), 0.25f);
+    Finish(blur);
+}
+} // namespace

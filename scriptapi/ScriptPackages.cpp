@@ -131,15 +131,15 @@ void RegisterEngineScriptGlobals(LuaWrapper& wrapper)
     wrapper.RegisterGlobalObject(&gEngineTimer, "EngineTimer", "gEngineTimer");
     wrapper.RegisterGlobalObject(gSoundEngine, "SoundEngine", "gSoundEngine");
     wrapper.RegisterGlobalObject(&gSoundEntriesContainer, "SoundEntriesContainer", "gSoundEntriesContainer");
+    wrapper.RegisterGlobalObject(&gDefaultReplacementContainer, "StringReplacementContainer",
+                                 "gDefaultReplacementContainer");
     wrapper.RegisterGlobalObject(&gConfigHelper, "LUAConfigHelper", "gConfigHelper");
     wrapper.RegisterGlobalObject(&gSequenceSystem, "SequenceSystem", "gSequenceSystem");
     wrapper.RegisterGlobalObject(&gSequenceSpawner, "SequenceSpawner", "gSequenceSpawner");
     wrapper.RegisterGlobalObject(&gSequenceActionFactory, "SequenceActionFactory", "gSequenceActionFactory");
-    wrapper.RegisterGlobalObject(&gDefaultReplacementContainer, "StringReplacementContainer",
-                                 "gDefaultReplacementContainer");
-    if (gStringManager != nullptr)
-        wrapper.RegisterGlobalObject(gStringManager, "StringManager", "gStringManager");
-    // The video engine exists once engine start-up has made it.
+    // The video engine and the string manager exist once engine start-up has made them.
     if (gVideoEngine != nullptr)
         wrapper.RegisterGlobalObject(gVideoEngine, "VideoEngine", "gVideoEngine");
+    if (gStringManager != nullptr)
+        wrapper.RegisterGlobalObject(gStringManager, "StringManager", "gStringManager");
 }

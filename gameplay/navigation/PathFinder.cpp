@@ -4,6 +4,7 @@
 #include "engine/profiler/Profiler.h"
 
 #include <algorithm>
+#include <bit>
 #include <cfloat>
 #include <cmath>
 
@@ -52,7 +53,7 @@ void PathFinder::Reset(const NavigationGrid* grid)
     if (m_states.size() != tiles)
     {
         m_states.resize(tiles);
-        m_heapPositions.resize(tiles);
+        m_costs.resize(tiles);
     }
     std::fill(m_states.begin(), m_states.end(), uint16_t(0));
 }
@@ -223,6 +224,35 @@ bool PathFinder::RefineGoal(uint32_t tile)
     return best == tile;
 }
 
+uint32_t PathFinder::OpenNeighbourMask(int32_t x, int32_t y) const
+{
+    uint32_t mask = 0;
+    // Tiles outside the grid are impassable: a walkable border never leads the search outside the
+    // tile arrays. Inside the border no step can leave the grid, so only the tiles are read.
+    if (x > 0 && y > 0 && uint32_t(x) + 1 < m_width && uint32_t(y) + 1 < m_height)
+    {
+        const size_t centre = StateIndex(x, y);
+        for (int step = 0; step < 8; ++step)
+        {
+            const size_t index = centre + ptrdiff_t(kStepY[step]) * ptrdiff_t(m_width) + kStepX[step];
+            const bool walkable =
+                (m_tiles[index] & (NavigationGrid::kTileWalkable | NavigationGrid::kTileBlocked)) ==
+                NavigationGrid::kTileWalkable;
+            const bool closed = (m_states[index] & kClosed) != 0;
+            mask |= uint32_t(walkable & !closed) << step;
+        }
+        return mask;
+    }
+    for (int step = 0; step < 8; ++step)
+    {
+        const int32_t nx = x + kStepX[step];
+        const int32_t ny = y + kStepY[step];
+        if (IsPassable(nx, ny) && (m_states[StateIndex(nx, ny)] & kClosed) == 0)
+            mask |= 1u << step;
+    }
+    return mask;
+}
+
 uint8_t PathFinder::AStarSearch(uint32_t budget)
 {
     if (!m_searching)
@@ -241,13 +271,14 @@ uint8_t PathFinder::AStarSearch(uint32_t budget)
         }
         ++pops;
         const OpenEntry entry = Pop();
-        if (entry.h < m_closestDistance)
-        {
-            m_closestDistance = entry.h;
-            m_closestTile = entry.tile;
-        }
         const int32_t x = int32_t(NavigationGrid::TileX(entry.tile));
         const int32_t y = int32_t(NavigationGrid::TileY(entry.tile));
+        const TileCosts popped = m_costs[StateIndex(x, y)];
+        if (popped.h < m_closestDistance)
+        {
+            m_closestDistance = popped.h;
+            m_closestTile = entry.tile;
+        }
         uint16_t& state = m_states[StateIndex(x, y)];
         state |= kClosed;
         if ((state & kGoal) != 0 && RefineGoal(entry.tile))
@@ -256,30 +287,29 @@ uint8_t PathFinder::AStarSearch(uint32_t budget)
             m_reachedGoal = true;
             break;
         }
-        if (!(m_costLimit > entry.g))
+        if (!(m_costLimit > popped.g))
             continue;
-        for (int step = 0; step < 8; ++step)
+        // The neighbours worth a look, found without a branch apiece: on a grid with scattered
+        // obstacles those branches are coin flips. Steps are still taken in their fixed order.
+        uint32_t candidates = OpenNeighbourMask(x, y);
+        while (candidates != 0)
         {
+            const int step = std::countr_zero(candidates);
+            candidates &= candidates - 1;
             const int32_t nx = x + kStepX[step];
             const int32_t ny = y + kStepY[step];
-            // Tiles outside the grid are impassable: a walkable border never leads the search
-            // outside the tile arrays.
-            if (!IsPassable(nx, ny))
-                continue;
             const size_t index = StateIndex(nx, ny);
             uint16_t& neighbour = m_states[index];
-            if ((neighbour & kClosed) != 0)
-                continue;
-            const float g = entry.g + kStepCost[step] * cellSize;
+            const float g = popped.g + kStepCost[step] * cellSize;
             const uint16_t stepBits = uint16_t(step << kStepShift);
             if ((neighbour & kOpen) != 0)
             {
-                const uint32_t position = m_heapPositions[index];
-                OpenEntry& open = m_open[position];
-                if (open.g > g)
+                TileCosts& costs = m_costs[index];
+                if (costs.g > g)
                 {
-                    open.g = g;
-                    open.f = open.h + g;
+                    costs.g = g;
+                    const uint32_t position = costs.heapPosition;
+                    m_open[position].f = costs.h + g;
                     neighbour = uint16_t((neighbour & ~kStepMask) | stepBits);
                     MoveUp(position);
                 }
@@ -323,14 +353,17 @@ bool PathFinder::BuildPath(std::vector<PathPoint>& out) const
 void PathFinder::Place(uint32_t position, const OpenEntry& entry)
 {
     m_open[position] = entry;
-    m_heapPositions[size_t(NavigationGrid::TileY(entry.tile)) * m_width + NavigationGrid::TileX(entry.tile)] = position;
+    m_costs[TileIndex(entry.tile)].heapPosition = position;
 }
 
 void PathFinder::Push(uint32_t tile, float g, float h)
 {
     ++m_pushes;
-    m_states[size_t(NavigationGrid::TileY(tile)) * m_width + NavigationGrid::TileX(tile)] |= kOpen;
-    m_open.push_back({tile, g, h, g + h});
+    const size_t index = TileIndex(tile);
+    m_states[index] |= kOpen;
+    m_costs[index].g = g;
+    m_costs[index].h = h;
+    m_open.push_back({g + h, tile});
     MoveUp(uint32_t(m_open.size() - 1));
 }
 
@@ -351,7 +384,7 @@ void PathFinder::MoveUp(uint32_t position)
 PathFinder::OpenEntry PathFinder::Pop()
 {
     const OpenEntry root = m_open.front();
-    m_states[size_t(NavigationGrid::TileY(root.tile)) * m_width + NavigationGrid::TileX(root.tile)] &= uint16_t(~kOpen);
+    m_states[TileIndex(root.tile)] &= uint16_t(~kOpen);
     const OpenEntry last = m_open.back();
     m_open.pop_back();
     const uint32_t count = uint32_t(m_open.size());
@@ -363,9 +396,8 @@ PathFinder::OpenEntry PathFinder::Pop()
         const uint32_t left = position * 2 + 1;
         if (left >= count)
             break;
-        uint32_t child = left;
-        if (left + 1 < count && m_open[left].f > m_open[left + 1].f)
-            child = left + 1;
+        // The smaller child picked by arithmetic: which one wins is unpredictable.
+        const uint32_t child = left + uint32_t(left + 1 < count && m_open[left].f > m_open[left + 1].f);
         if (!(last.f > m_open[child].f))
             break;
         Place(position, m_open[child]);

@@ -37,13 +37,12 @@ public:
     static constexpr uint16_t kStepMask = 0x38;
     static constexpr int kStepShift = 3;
 
-    // One open-list entry: the heap is ordered on f = g + h.
+    // One open-list entry: the heap is ordered on f = g + h. Only the key and the packed tile move
+    // through the heap; g and h stay with the tile, so a sift touches half the bytes.
     struct OpenEntry
     {
-        uint32_t tile;
-        float g;
-        float h;
         float f;
+        uint32_t tile;
     };
 
     PathFinder();
@@ -80,11 +79,26 @@ private:
                (m_tiles[StateIndex(x, y)] & (NavigationGrid::kTileWalkable | NavigationGrid::kTileBlocked)) ==
                    NavigationGrid::kTileWalkable;
     }
+    // Bit n set when step n leads to a passable tile that is not closed.
+    uint32_t OpenNeighbourMask(int32_t x, int32_t y) const;
     size_t StateIndex(int32_t x, int32_t y) const { return size_t(y) * m_width + size_t(x); }
     void Push(uint32_t tile, float g, float h);
     OpenEntry Pop();
     void MoveUp(uint32_t position);
     void Place(uint32_t position, const OpenEntry& entry);
+    size_t TileIndex(uint32_t tile) const
+    {
+        return size_t(NavigationGrid::TileY(tile)) * m_width + NavigationGrid::TileX(tile);
+    }
+
+    // What the search knows of a tile while it is open or closed.
+    struct TileCosts
+    {
+        float g;
+        float h;
+        // The tile's position in the heap while it is open.
+        uint32_t heapPosition;
+    };
 
     uint32_t m_pushes = 0;
     uint32_t m_flags = 0;
@@ -107,8 +121,8 @@ private:
     Vector m_origin = Vector(0.0f, 0.0f, 0.0f, 1.0f);
     float m_tileSize = 0.0f;
     std::vector<uint16_t> m_states;
-    // Each open tile's position in the heap, kept beside the states so that the heap can grow
-    // without bound: a capped heap would drop entries and could lose the cheapest route.
-    std::vector<uint32_t> m_heapPositions;
+    // Valid only for tiles that are open or closed, so a new search does not clear them. The heap
+    // grows without bound: a capped heap would drop entries and could lose the cheapest route.
+    std::vector<TileCosts> m_costs;
     std::vector<uint32_t> m_stack;
 };

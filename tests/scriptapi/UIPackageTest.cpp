@@ -6,8 +6,11 @@
 #include "ui/elements/UIElement.h"
 #include "ui/elements/UIText.h"
 #include "ui/elements/UITextBox.h"
+#include "ui/elements/UIUniTextInput.h"
 
 #include <tolua++.h>
+
+#include <string_view>
 
 namespace
 {
@@ -94,3 +97,22 @@ TEST_F(UIPackageTest, ScriptsMakeAndSetTextElements)
     Run("gBox:Release() gText:Release() gCopy:Release()");
 }
 } // namespace
+
+TEST_F(UIPackageTest, ScriptsReadAUnicodeInputAsAUnicodeString)
+{
+    Run("gInput = UIUniTextInput:new('body.ttf', 12, 4)\n");
+    auto* input = static_cast<UIUniTextInput*>(Global("gInput"));
+    ASSERT_NE(input, nullptr);
+    for (const char16_t c : std::u16string_view(u"h\u00e9llo"))
+        input->ProcessKeyCharEvent(c);
+    Run("text = gInput:GetInputStringLuaUnichar()\n"
+        "length = text:GetLength()\n"
+        "gInput:ProcessKeyPressEvent(8)\n"
+        "shorter = gInput:GetInputStringLuaUnichar():GetLength()\n"
+        "gInput:ResetInput()\n"
+        "empty = gInput:GetInputStringLuaUnichar():GetLength()\n"
+        "gInput:Release()");
+    EXPECT_EQ(GlobalNumber("length"), 4.0) << "the fifth character did not fit";
+    EXPECT_EQ(GlobalNumber("shorter"), 3.0);
+    EXPECT_EQ(GlobalNumber("empty"), 0.0);
+}

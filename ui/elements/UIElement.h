@@ -90,6 +90,7 @@ public:
     virtual bool IsUIUniTextInput() const { return false; }
     virtual bool IsUIList() const { return false; }
     virtual bool IsUIButton() const { return false; }
+    virtual bool IsUITemplateView() const { return false; }
     virtual bool IsUIScreen() const { return false; }
     virtual bool FollowsParentEnableState() const { return false; }
     virtual bool IsPointerSelectable() const { return (m_userFlags & UIFLAG_FOCUSABLEWITHMOUSE) != 0; }

@@ -1,5 +1,6 @@
 #include "ui/widgets/UITextActions.h"
 
+#include "ui/elements/UITemplateView.h"
 #include "ui/elements/UITextBase.h"
 
 #include <cmath>
@@ -13,6 +14,9 @@ void UIActionTextPerCharBlendIn::OnStart()
 
 void UIActionTextPerCharBlendIn::Apply(float eased)
 {
+    // The text is complete: an effect riding along lets its loops run out.
+    if (eased >= 1.0f && m_follower != nullptr && m_follower->IsUITemplateView())
+        static_cast<UITemplateView*>(m_follower)->LeaveEffectLoops();
     if (m_characters == 0)
         return;
     UITextBase* const text = static_cast<UITextBase*>(m_owner);

@@ -32,7 +32,7 @@ UIElement* UIElementRecipe::CreateElement(UIElementRecipe* recipe, EntityTemplat
     if (widget == nullptr)
         return nullptr;
     widget->SetRecipe(recipe, recipeTemplate);
-    recipe->ApplyToElement(widget, properties, buildFlags);
+    recipe->ApplyToElement(widget, properties != nullptr ? *properties : gUIProperties, buildFlags);
     if (!widget->IsUIPicture())
         widget->RaiseFlag(UIFLAG_DRAWPENDINGUIELEMENTSBEFORE);
     if (widget->AcceptsRecipeChildren(buildFlags))

@@ -57,7 +57,8 @@ protected:
         Named<UIElementRecipe>("Gone", m_panel, UIElementRecipe::DISABLED_YES);
         Named<UIElementRecipe>("Later", m_panel, UIElementRecipe::DISABLED_IN_GAME);
         Named<UIElementRecipe>("Kept", Named<UIClipboardRecipe>("Shelf", m_panel));
-        Named<UIPictureRecipe>("Icon", m_panel);
+        // Without a shader: no shader manager runs here.
+        Named<UIPictureRecipe>("Icon", m_panel)->SetShader(NameString());
         Named<UIElementRecipe>("Panel", root);
         m_layout = new UIRecipeTemplate;
         m_layout->SetRootRecipe(root);

@@ -11,6 +11,7 @@
 #include "ui/elements/UIBlur.h"
 #include "ui/elements/UIPicture.h"
 #include "ui/elements/UIRoundedRect.h"
+#include "ui/elements/UITemplateView.h"
 #include "ui/elements/UIText.h"
 #include "ui/elements/UITextBox.h"
 #include "ui/elements/UIUniTextInput.h"
@@ -18,14 +19,17 @@
 #include "ui/recipes/UIClipboardRecipe.h"
 #include "ui/recipes/UIPictureRecipe.h"
 #include "ui/recipes/UIProperties.h"
+#include "ui/recipes/UIRecipeBuild.h"
 #include "ui/recipes/UIRoundedRectRecipe.h"
 #include "ui/recipes/UIScreenRecipe.h"
+#include "ui/recipes/UITemplateViewRecipe.h"
 #include "ui/recipes/UITextRecipe.h"
 #include "ui/recipes/UIUniTextInputRecipe.h"
 #include "ui/screens/UIScreen.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 
@@ -55,6 +59,7 @@ TEST(UIRecipeKindsDefaultsTest, KindsNameTheirWidgetsAndStartWithTheirDefaults)
         {"UIScreenRecipe", "UIScreen", [](UIElement* e) { return e->IsUIScreen(); }},
         {"UIBlurRecipe", "UIBlur", [](UIElement* e) { return dynamic_cast<UIBlur*>(e) != nullptr; }},
         {"UIClipboardRecipe", "Undefined", [](UIElement* e) { return e == nullptr; }},
+        {"UITemplateViewRecipe", "UITemplateView", [](UIElement* e) { return e->IsUITemplateView(); }},
     };
     for (const auto& kind : kinds)
     {
@@ -102,6 +107,27 @@ TEST(UIRecipeKindsDefaultsTest, KindsNameTheirWidgetsAndStartWithTheirDefaults)
     input.GetPropertyChoices("Text", none);
     EXPECT_EQ(none.Count(), 0);
     gProjectConfig.m_uiPropertyNames.FreeStorage();
+}
+
+TEST(UIRecipeKindsDefaultsTest, TemplateViewsTakeTheirLocalMatrixAndProjection)
+{
+    UITemplateViewRecipe recipe;
+    recipe.m_localPosition = Vector(1.0f, 2.0f, 3.0f, 1.0f);
+    recipe.m_localRotation = Vector(0.0f, 0.0f, 90.0f, 0.0f);
+    recipe.m_localScale = Vector(2.0f, 2.0f, 2.0f, 1.0f);
+    for (const bool ortho : {false, true})
+    {
+        recipe.m_orthoProjection = ortho;
+        auto* view = static_cast<UITemplateView*>(UIElementRecipe::CreateElement(&recipe, nullptr, 0, nullptr));
+        ASSERT_NE(view, nullptr);
+        EXPECT_EQ((view->GetUserFlags() & UITemplateView::kOrthoProjectionFlag) != 0, ortho);
+        Matrix expected;
+        expected.LoadComplexTransformation(recipe.m_localPosition, recipe.m_localRotation, recipe.m_localScale);
+        const Matrix& local = view->GetRenderLocalMatrix();
+        for (int row = 0; row < 4; ++row)
+            ExpectVector(local.rows[row], expected.rows[row], "local matrix row");
+        view->Release();
+    }
 }
 
 TEST(UIRecipeKindsDefaultsTest, CharacterSpacingAddsTheLowResolutionOffsetAndStaysInRange)
@@ -194,7 +220,8 @@ TEST_F(UIRecipeKindsTest, PicturesTakeTexturesShaderTileAndCornerColours)
     ExpectVector(picture->GetUVOrigin(), Vector(0.5f, 0.875f, 0, 0), "tile origin");
     ExpectVector(picture->GetCornerColor(0), Vector(1, 0, 0, 0.2f), "corner 0");
     ExpectVector(picture->GetCornerColor(1), Vector(1, 1, 1, 1), "corner 1");
-    ExpectVector(picture->GetCornerColor(3), Vector(0, 2, 2, 1), "corner 3 with its multiplier");
+    const float lifted = std::pow(2.0f, 2.2f);
+    ExpectVector(picture->GetCornerColor(3), Vector(0, lifted, lifted, 1), "corner 3: multiplier, then gamma");
     EXPECT_EQ(picture->GetUserFlags() & UIFLAG_DRAWPENDINGUIELEMENTSBEFORE, 0u) << "pictures draw in order";
     Finish(picture);
 }

@@ -8,6 +8,8 @@
 #include "support/RenderDataHarness.h"
 #include "tools/datakit/FontWriter.h"
 #include "tools/datakit/TextureFileWriter.h"
+#include "tools/datakit/UIRecipeTemplateWriter.h"
+#include "scene/templates/TemplateBodyReader.h"
 #include "ui/elements/UIBlur.h"
 #include "ui/elements/UIPicture.h"
 #include "ui/elements/UIRoundedRect.h"
@@ -19,6 +21,7 @@
 #include "ui/recipes/UIClipboardRecipe.h"
 #include "ui/recipes/UIPictureRecipe.h"
 #include "ui/recipes/UIProperties.h"
+#include "ui/recipes/UIRecipeTemplate.h"
 #include "ui/recipes/UIRecipeBuild.h"
 #include "ui/recipes/UIRoundedRectRecipe.h"
 #include "ui/recipes/UIScreenRecipe.h"
@@ -78,6 +81,9 @@ TEST(UIRecipeKindsDefaultsTest, KindsNameTheirWidgetsAndStartWithTheirDefaults)
     screen.m_disabled = UIElementRecipe::DISABLED_IN_GAME;
     screen.CycleDisabledMode();
     EXPECT_EQ(screen.m_disabled, uint32_t(UIElementRecipe::DISABLED_NO)) << "a screen is always built";
+    screen.m_disabled = UIElementRecipe::DISABLED_YES;
+    screen.OnPropertyChanged(nullptr);
+    EXPECT_EQ(screen.m_disabled, uint32_t(UIElementRecipe::DISABLED_NO)) << "also after an edit";
     UIElementRecipe plain;
     plain.CycleDisabledMode();
     EXPECT_EQ(plain.m_disabled, uint32_t(UIElementRecipe::DISABLED_YES));
@@ -251,8 +257,15 @@ TEST_F(UIRecipeKindsTest, PictureRecipesHoldTheirResourcesAfterARead)
     read.SetTexture(NameString("UI/other.dds"));
     EXPECT_EQ(read.GetHeldResource(0), nullptr);
     EXPECT_EQ(texture->GetReferenceCount(), held - 1) << "a new name drops the old texture";
+    read.SetTexture2(NameString("UI/white.dds"));
+    read.SetShader(NameString("iPhoneUI.fx"));
+    EXPECT_EQ(read.GetHeldResource(2), nullptr) << "a new shader drops both of the pair";
+    EXPECT_EQ(read.GetHeldResource(3), nullptr);
+    ASSERT_TRUE(read.DeserializeFromMemory(bytes.Data(), size_t(bytes.Count()), 0));
+    ASSERT_NE(read.GetHeldResource(2), nullptr);
     read.ReleaseResources();
-    EXPECT_EQ(read.GetHeldResource(2), nullptr);
+    for (uint32_t i = 0; i < 4; ++i)
+        EXPECT_EQ(read.GetHeldResource(i), nullptr) << i;
 
     // A recipe that is never built holds nothing.
     UIPictureRecipe never;
@@ -300,6 +313,13 @@ TEST_F(UIRecipeKindsTest, TextsTakeFontAlignmentTextFlagsAndColours)
         << "debug box, and pixel snapping on both axes by default";
     EXPECT_EQ(text->GetUserFlags() & UITextRecipe::kRecipeTextBoxFlag, 0u);
     Finish(text);
+
+    // A localized text is a string-table path.
+    recipe.m_localized = true;
+    recipe.m_text = NameString("UI/Title");
+    auto* localized = static_cast<UIText*>(Build(recipe));
+    EXPECT_STREQ(localized->GetStringPath().CStr(), "UI/Title");
+    Finish(localized);
 
     // Each pixel-snapping value raises its own bits; a wrapping text is a box with its line spacing.
     const uint32_t snapping[][2] = {{0, 0}, {1, 0x60}, {2, 0x40}, {3, 0x20}, {9, 0}};
@@ -374,5 +394,42 @@ TEST_F(UIRecipeKindsTest, InputsRoundedRectsAndBlursTakeTheirValues)
     EXPECT_EQ(blur->GetBlurMode(), 2u);
     EXPECT_EQ(blur->GetSaturation(), 0.25f);
     Finish(blur);
+}
+TEST_F(UIRecipeKindsTest, LayoutAssetsLoadTheirPicturesWhenReadAndPassFlagsOn)
+{
+    auto root = std::make_unique<UIScreenRecipe>();
+    auto* picture = new UIPictureRecipe;
+    picture->SetTexture(NameString("UI/white.dds"));
+    auto* nested = new UIPictureRecipe;
+    nested->SetTexture2(NameString("UI/white.dds"));
+    picture->AddChild(nested);
+    root->AddChild(picture);
+    const std::vector<uint8_t> body =
+        UIRecipeTemplateWriter::BuildBody(*UIRecipeTemplateWriter::MakeTemplate(std::move(root)), SimpleGUID());
+
+    UIRecipeTemplate layout;
+    ASSERT_TRUE(TemplateBodyReader::ReadBody(layout, body.data(), body.size()));
+    auto* read = static_cast<UIPictureRecipe*>(layout.GetRootRecipe()->GetChildren()[0]);
+    auto* readNested = static_cast<UIPictureRecipe*>(read->GetChildren()[0]);
+    ASSERT_NE(read->GetHeldResource(0), nullptr);
+    ASSERT_NE(readNested->GetHeldResource(1), nullptr);
+    EXPECT_TRUE(read->GetHeldResource(0)->IsLoaded()) << "loaded before the read returns";
+    EXPECT_TRUE(readNested->GetHeldResource(3)->IsLoaded());
+
+    layout.SetResourceFlags(RESOURCE_FLAG_KEEP_DATA);
+    EXPECT_NE(readNested->GetHeldResource(1)->GetFlags() & RESOURCE_FLAG_KEEP_DATA, 0u);
+    EXPECT_NE(layout.GetResourceFlags() & RESOURCE_FLAG_KEEP_DATA, 0u);
+
+    // The warm-up builds the whole tree once and lets it go.
+    const uint32_t constructed = UIElement::GetConstructedCount();
+    layout.PrepareDependencies();
+    m_harness.GetRenderer().SubmitCommands(true);
+    EXPECT_EQ(UIElement::GetConstructedCount(), constructed + 3) << "the plain element and two pictures";
+    EXPECT_EQ(layout.GetUserReferences(), 0u);
+
+    layout.UnloadData();
+    for (uint32_t i = 0; i < 4; ++i)
+        EXPECT_EQ(read->GetHeldResource(i), nullptr) << i;
+    EXPECT_EQ(readNested->GetHeldResource(1), nullptr);
 }
 } // namespace

@@ -215,9 +215,12 @@ TEST_F(UIRecipeTemplateTest, BodiesThatDoNotReadWholeFailAndKeepTheOldTree)
     const auto at = std::search(unknown.begin(), unknown.end(), blur, blur + std::strlen(blur));
     ASSERT_NE(at, unknown.end());
     *(at + 2) = 'X';
+    // A root marker other than 0 or 1 before a whole root.
+    std::vector<uint8_t> marker = good;
+    marker[0] = 2;
     const std::vector<std::vector<uint8_t>> bad = {
         {},
-        {2},
+        marker,
         std::vector<uint8_t>(good.begin(), good.end() - 1),
         std::vector<uint8_t>(good.begin(), good.begin() + good.size() / 2),
         unknown,

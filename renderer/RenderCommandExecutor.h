@@ -181,6 +181,9 @@ private:
     // Handlers (RenderCommandExecutor.cpp and RenderCommandExecutorFrame.cpp).
     void OpEnd(uint32_t opcode);
     void OpDrawSolidBox(uint32_t opcode);
+    void OpDrawAxisGizmo(uint32_t opcode);
+    void OpDrawWireShape(uint32_t opcode);
+    void OpDebugDrawMarker(uint32_t opcode);
     void OpInitDX(uint32_t opcode);
     void OpReleaseDeviceObjects(uint32_t opcode);
     void OpCloseDX(uint32_t opcode);

@@ -37,7 +37,7 @@ UIElement* UIElementRecipe::CreateElement(UIElementRecipe* recipe, EntityTemplat
         widget->RaiseFlag(UIFLAG_DRAWPENDINGUIELEMENTSBEFORE);
     if (widget->AcceptsRecipeChildren(buildFlags))
         CreateChildren(recipe, widget, recipeTemplate, buildFlags, properties);
-    widget->OnCreated(true);
+    widget->OnCreated(buildFlags);
     return widget;
 }
 
@@ -61,7 +61,7 @@ UIElement* BuildFromRecipe(UIElementRecipe* root, EntityTemplate* recipeTemplate
         element->RaiseFlag(UIFLAG_TRANSPARENT | UIFLAG_DRAWPENDINGUIELEMENTS);
         if (element->AcceptsRecipeChildren(0))
             UIElementRecipe::CreateChildren(root, element, recipeTemplate, 0, properties);
-        element->OnCreated(true);
+        element->OnCreated(0);
         return element;
     }
     UIElementRecipe* const found = root->FindByName(NameString(name));

@@ -269,6 +269,13 @@ public:
     // recipe; else whether any application happened.
     bool ApplyRecipePreset(const char* name, bool recursive, float time, uint32_t flags, uint32_t channel,
                            bool clearChannel, bool allProperties);
+    // The recipe's "Prefab", or null without a recipe.
+    const char* GetRecipePrefab() const;
+    // A value of the recipe (or of its preset of that name) by key, only when the key holds a bool,
+    // a Vector or an HDRColor (given as a linear colour); else false and `out` unchanged.
+    bool GetRecipeBoolProperty(const char* name, const char* preset) const;
+    bool LoadRecipeVectorProperty(Vector& out, const char* name, const char* preset) const;
+    bool LoadRecipeLinearColorProperty(Vector& out, const char* name, const char* preset) const;
 
     // ---- Main thread: actions (ui/widgets/UIElementActions.cpp) ----
     void Wait(float time, uint32_t flags, uint32_t channel);

@@ -368,3 +368,40 @@ TEST(UIElementRecipeTest, PrefabPathAndNameSplitAtTheLastSlashAndNeverOverflow)
     EXPECT_TRUE(log.Contains("is longer than 259 characters"));
 }
 } // namespace
+
+namespace
+{
+TEST(UIElementRecipeTest, ElementsReadTypedRecipeAndPresetValuesByKey)
+{
+    UIElementRecipe recipe;
+    recipe.m_hidden = true;
+    recipe.m_size = Vector(1, 2, 3, 4);
+    recipe.m_prefab = NameString("Menus/Button");
+    UIElementPreset* preset = MakePreset("BIG");
+    preset->m_size = Vector(9, 8, 7, 6);
+    preset->m_color = HDRColor(128, 0, 255, 255, 1.0f);
+    recipe.AddPreset(preset);
+    UIElement* element = new UIElement;
+    EXPECT_EQ(element->GetRecipePrefab(), nullptr);
+    EXPECT_FALSE(element->GetRecipeBoolProperty("Hidden", nullptr));
+    element->SetRecipe(&recipe, nullptr);
+    EXPECT_STREQ(element->GetRecipePrefab(), "Menus/Button");
+
+    EXPECT_TRUE(element->GetRecipeBoolProperty("Hidden", nullptr));
+    EXPECT_TRUE(element->GetRecipeBoolProperty("Hidden", "NONE"));
+    EXPECT_FALSE(element->GetRecipeBoolProperty("Hidden", "BIG"));
+    EXPECT_FALSE(element->GetRecipeBoolProperty("Size", nullptr));
+    Vector out(-1, -1, -1, -1);
+    EXPECT_TRUE(element->LoadRecipeVectorProperty(out, "Size", nullptr));
+    ExpectVector(out, Vector(1, 2, 3, 4), "recipe size");
+    EXPECT_TRUE(element->LoadRecipeVectorProperty(out, "Size", "BIG"));
+    ExpectVector(out, Vector(9, 8, 7, 6), "preset size");
+    EXPECT_FALSE(element->LoadRecipeVectorProperty(out, "Hidden", nullptr));
+    EXPECT_FALSE(element->LoadRecipeVectorProperty(out, "Missing", nullptr));
+    ExpectVector(out, Vector(9, 8, 7, 6), "unchanged");
+    EXPECT_FALSE(element->LoadRecipeLinearColorProperty(out, "Size", "BIG"));
+    EXPECT_TRUE(element->LoadRecipeLinearColorProperty(out, "Color", "BIG"));
+    ExpectVector(out, Vector(0.2195197f, 0, 1, 1), "linear colour");
+    element->Release();
+}
+} // namespace

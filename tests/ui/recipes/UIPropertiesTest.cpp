@@ -5,6 +5,7 @@
 #include "engine/config/ProjectConfig.h"
 #include "support/ConsoleCapture.h"
 #include "ui/elements/UIElement.h"
+#include "ui/elements/UIText.h"
 
 #include <gtest/gtest.h>
 
@@ -110,6 +111,23 @@ TEST_F(UIPropertiesTest, AValueSetBeforeAnyBindingIsKeptForTheElementBoundLater)
     const UIPropertyValue* value = properties.Find("Name");
     ASSERT_NE(value, nullptr);
     EXPECT_EQ(value->GetText()[3], u'\u00e9');
+}
+
+TEST_F(UIPropertiesTest, TextElementsShowTheValueAndKeepTheirOwnTextUntilThereIsOne)
+{
+    UIText* first = new UIText("body.ttf", 12);
+    UIText* second = new UIText("body.ttf", 12);
+    m_elements.push_back(first);
+    m_elements.push_back(second);
+    first->SetText("own");
+    properties.Bind(NameString("Score"), first);
+    EXPECT_TRUE(first->GetMainText() == u"own");
+    properties.SetText("Score", "42");
+    properties.Bind(NameString("Score"), second);
+    EXPECT_TRUE(first->GetMainText() == u"42");
+    EXPECT_TRUE(second->GetMainText() == u"42");
+    properties.SetTextLocalized("Score", "No/Such/Path");
+    EXPECT_TRUE(second->GetMainText() == u"42");
 }
 
 TEST_F(UIPropertiesTest, NamesAreCaseSensitiveSortedAndCheckedAgainstTheProjectList)

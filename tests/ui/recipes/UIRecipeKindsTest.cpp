@@ -76,20 +76,16 @@ TEST(UIRecipeKindsDefaultsTest, KindsNameTheirWidgetsAndStartWithTheirDefaults)
         if (widget != nullptr)
             widget->Release();
     }
+    // A screen is always built, also after an edit.
     UIScreenRecipe screen;
     EXPECT_EQ(screen.m_size.x, 500.0f);
     screen.m_disabled = UIElementRecipe::DISABLED_IN_GAME;
     screen.CycleDisabledMode();
-    EXPECT_EQ(screen.m_disabled, uint32_t(UIElementRecipe::DISABLED_NO)) << "a screen is always built";
+    EXPECT_EQ(screen.m_disabled, uint32_t(UIElementRecipe::DISABLED_NO));
     screen.m_disabled = UIElementRecipe::DISABLED_YES;
     screen.OnPropertyChanged(nullptr);
-    EXPECT_EQ(screen.m_disabled, uint32_t(UIElementRecipe::DISABLED_NO)) << "also after an edit";
-    UIElementRecipe plain;
-    plain.CycleDisabledMode();
-    EXPECT_EQ(plain.m_disabled, uint32_t(UIElementRecipe::DISABLED_YES));
+    EXPECT_EQ(screen.m_disabled, uint32_t(UIElementRecipe::DISABLED_NO));
     UIUniTextInputRecipe input;
-    EXPECT_TRUE(input.m_clipChildren);
-    EXPECT_FALSE(UITextRecipe().m_clipChildren);
 
     // A shader is named without its file extension: only the part from the last dot goes.
     const char* const shaders[][2] = {{"Common/UI/Glow.fx", "Common/UI/Glow"}, {"a.b.c", "a.b"}, {"Plain", "Plain"}};
@@ -106,12 +102,10 @@ TEST(UIRecipeKindsDefaultsTest, KindsNameTheirWidgetsAndStartWithTheirDefaults)
     gProjectConfig.m_uiPropertyNames.Add(NameString("Lives"));
     DynarraySafe<NameString> choices;
     input.GetPropertyChoices("Auto property", choices);
+    input.GetPropertyChoices("Text", choices);
     ASSERT_EQ(choices.Count(), 3);
     EXPECT_STREQ(choices[0].CStr(), "!None");
     EXPECT_STREQ(choices[2].CStr(), "Lives");
-    DynarraySafe<NameString> none;
-    input.GetPropertyChoices("Text", none);
-    EXPECT_EQ(none.Count(), 0);
     gProjectConfig.m_uiPropertyNames.FreeStorage();
 }
 
@@ -121,19 +115,15 @@ TEST(UIRecipeKindsDefaultsTest, TemplateViewsTakeTheirLocalMatrixAndProjection)
     recipe.m_localPosition = Vector(1.0f, 2.0f, 3.0f, 1.0f);
     recipe.m_localRotation = Vector(0.0f, 0.0f, 90.0f, 0.0f);
     recipe.m_localScale = Vector(2.0f, 2.0f, 2.0f, 1.0f);
-    for (const bool ortho : {false, true})
-    {
-        recipe.m_orthoProjection = ortho;
-        auto* view = static_cast<UITemplateView*>(UIElementRecipe::CreateElement(&recipe, nullptr, 0, nullptr));
-        ASSERT_NE(view, nullptr);
-        EXPECT_EQ((view->GetUserFlags() & UITemplateView::kOrthoProjectionFlag) != 0, ortho);
-        Matrix expected;
-        expected.LoadComplexTransformation(recipe.m_localPosition, recipe.m_localRotation, recipe.m_localScale);
-        const Matrix& local = view->GetRenderLocalMatrix();
-        for (int row = 0; row < 4; ++row)
-            ExpectVector(local.rows[row], expected.rows[row], "local matrix row");
-        view->Release();
-    }
+    recipe.m_orthoProjection = true;
+    auto* view = static_cast<UITemplateView*>(UIElementRecipe::CreateElement(&recipe, nullptr, 0, nullptr));
+    ASSERT_NE(view, nullptr);
+    EXPECT_NE(view->GetUserFlags() & UITemplateView::kOrthoProjectionFlag, 0u);
+    Matrix expected;
+    expected.LoadComplexTransformation(recipe.m_localPosition, recipe.m_localRotation, recipe.m_localScale);
+    for (int row = 0; row < 4; ++row)
+        ExpectVector(view->GetRenderLocalMatrix().rows[row], expected.rows[row], "local matrix row");
+    view->Release();
 }
 
 TEST(UIRecipeKindsDefaultsTest, CharacterSpacingAddsTheLowResolutionOffsetAndStaysInRange)
@@ -232,54 +222,7 @@ TEST_F(UIRecipeKindsTest, PicturesTakeTexturesShaderTileAndCornerColours)
     Finish(picture);
 }
 
-TEST_F(UIRecipeKindsTest, PictureRecipesHoldTheirResourcesAfterARead)
-{
-    UIPictureRecipe source;
-    source.SetTexture(NameString("UI/white.dds"));
-    Dynarray<uint8_t> bytes;
-    bytes.AddZeroed(int32_t(source.SerializeToMemory(nullptr, 0, 0)));
-    ASSERT_EQ(source.SerializeToMemory(bytes.Data(), size_t(bytes.Count()), 0), size_t(bytes.Count()));
-
-    UIPictureRecipe read;
-    ASSERT_TRUE(read.DeserializeFromMemory(bytes.Data(), size_t(bytes.Count()), 0));
-    Resource* const texture = read.GetHeldResource(0);
-    ASSERT_NE(texture, nullptr);
-    EXPECT_STREQ(texture->GetName(), "UI/white.dds");
-    EXPECT_EQ(read.GetHeldResource(1), nullptr) << "no second texture named";
-    ASSERT_NE(read.GetHeldResource(2), nullptr);
-    ASSERT_NE(read.GetHeldResource(3), nullptr);
-    read.LoadResources();
-    EXPECT_TRUE(texture->IsLoaded());
-    read.SetResourceFlags(RESOURCE_FLAG_KEEP_DATA);
-    EXPECT_NE(texture->GetFlags() & RESOURCE_FLAG_KEEP_DATA, 0u);
-    EXPECT_NE(read.GetHeldResource(3)->GetFlags() & RESOURCE_FLAG_KEEP_DATA, 0u);
-    const int32_t held = texture->GetReferenceCount();
-    read.SetTexture(NameString("UI/other.dds"));
-    EXPECT_EQ(read.GetHeldResource(0), nullptr);
-    EXPECT_EQ(texture->GetReferenceCount(), held - 1) << "a new name drops the old texture";
-    read.SetTexture2(NameString("UI/white.dds"));
-    read.SetShader(NameString("iPhoneUI.fx"));
-    EXPECT_EQ(read.GetHeldResource(2), nullptr) << "a new shader drops both of the pair";
-    EXPECT_EQ(read.GetHeldResource(3), nullptr);
-    ASSERT_TRUE(read.DeserializeFromMemory(bytes.Data(), size_t(bytes.Count()), 0));
-    ASSERT_NE(read.GetHeldResource(2), nullptr);
-    read.ReleaseResources();
-    for (uint32_t i = 0; i < 4; ++i)
-        EXPECT_EQ(read.GetHeldResource(i), nullptr) << i;
-
-    // A recipe that is never built holds nothing.
-    UIPictureRecipe never;
-    never.m_disabled = UIElementRecipe::DISABLED_YES;
-    source.m_disabled = UIElementRecipe::DISABLED_YES;
-    bytes.Clear();
-    bytes.AddZeroed(int32_t(source.SerializeToMemory(nullptr, 0, 0)));
-    source.SerializeToMemory(bytes.Data(), size_t(bytes.Count()), 0);
-    ASSERT_TRUE(never.DeserializeFromMemory(bytes.Data(), size_t(bytes.Count()), 0));
-    for (uint32_t i = 0; i < 4; ++i)
-        EXPECT_EQ(never.GetHeldResource(i), nullptr) << i;
-}
-
-TEST_F(UIRecipeKindsTest, TextsTakeFontAlignmentTextFlagsAndColours)
+TEST_F(UIRecipeKindsTest, TextsTakeFontAlignmentTextFlagsColoursAndTheirUIProperty)
 {
     UITextRecipe recipe;
     recipe.m_font = NameString("Body.TTF");
@@ -287,77 +230,53 @@ TEST_F(UIRecipeKindsTest, TextsTakeFontAlignmentTextFlagsAndColours)
     recipe.m_text = NameString("ab");
     recipe.m_horizontalAlignment = TEXTALIGNMENT_CENTER;
     recipe.m_verticalAlignment = TEXTVERTICALALIGNMENT_BOTTOM;
-    recipe.m_upperCase = true;
-    recipe.m_debugBox = true;
-    recipe.m_doNotReplace = true;
+    recipe.m_upperCase = recipe.m_debugBox = recipe.m_inputIcons = true;
     recipe.m_characterSpacing = 4;
     recipe.m_shadowPosition = Vector(2, 3, 0, 0);
     recipe.m_shadowColor = HDRColor(255, 0, 0, 102);
     recipe.m_outlineColor = HDRColor(0, 0, 255, 255, 2.0f);
     recipe.m_bottomColor = HDRColor(0, 255, 0, 51);
+    recipe.SetAutoProperty(NameString("RecipeKindsScore"));
     auto* text = static_cast<UIText*>(Build(recipe));
     ASSERT_TRUE(text->IsUIText());
-    EXPECT_EQ(text->GetFontName(), "body.ttf");
-    EXPECT_EQ(text->GetFontResourceName(), "body.ttf~024") << "resolved with UI scaling at the UI's own size";
-    EXPECT_EQ(text->GetText(), "ab");
+    EXPECT_EQ(text->GetFontResourceName(), "body.ttf~024") << "lower-cased, UI scaling at the UI's own size";
     EXPECT_EQ(text->GetHorizontalAlignment(), TEXTALIGNMENT_CENTER);
     EXPECT_EQ(text->GetVerticalAlignment(), TEXTVERTICALALIGNMENT_BOTTOM);
     EXPECT_EQ(text->GetTextConversion(), UITEXTCONVERSION_UPPERCASE);
     EXPECT_EQ(text->GetCharacterSpacing(), 4);
+    EXPECT_EQ(text->GetInputIconsMode(), 1u) << "icons while a pad is in use";
     ExpectVector(text->GetShadowOffset(), Vector(2, 3, 0, 0), "shadow position");
     ExpectVector(text->GetShadowColor(), Vector(1, 0, 0, 0.4f), "shadow colour");
     ExpectVector(text->GetSecondColor(), Vector(0, 0, 2, 1), "outline colour, raw");
     ExpectVector(text->GetTintColor(), Vector(0, 1, 0, 0.2f), "bottom colour, raw");
-    EXPECT_EQ(text->GetUserFlags() & (UIFLAG_DRAWDEBUGBOX | UIFLAG_PIXELPERFECTFONT),
+    EXPECT_EQ(text->GetUserFlags() & (UIFLAG_DRAWDEBUGBOX | UIFLAG_PIXELPERFECTFONT | UITextRecipe::kRecipeTextBoxFlag),
               UIFLAG_DRAWDEBUGBOX | UIFLAG_PIXELPERFECTFONT)
         << "debug box, and pixel snapping on both axes by default";
-    EXPECT_EQ(text->GetUserFlags() & UITextRecipe::kRecipeTextBoxFlag, 0u);
+    EXPECT_EQ(text->GetText(), "ab");
+    gUIProperties.SetText("RecipeKindsScore", "42");
+    EXPECT_EQ(text->GetText(), "42") << "bound to its auto property";
     Finish(text);
 
-    // A localized text is a string-table path.
-    recipe.m_localized = true;
+    // In-game builds always show icons; a localized text is a path; each pixel-snapping value raises
+    // its own bits; a wrapping text is a box with its line spacing.
+    recipe.m_localized = recipe.m_wrapText = true;
     recipe.m_text = NameString("UI/Title");
-    auto* localized = static_cast<UIText*>(Build(recipe));
-    EXPECT_STREQ(localized->GetStringPath().CStr(), "UI/Title");
-    Finish(localized);
-
-    // Each pixel-snapping value raises its own bits; a wrapping text is a box with its line spacing.
-    const uint32_t snapping[][2] = {{0, 0}, {1, 0x60}, {2, 0x40}, {3, 0x20}, {9, 0}};
-    recipe.m_debugBox = false;
-    recipe.m_wrapText = true;
+    recipe.SetAutoProperty(NameString(UITextRecipe::kNoAutoProperty));
     recipe.m_lineSpacing = 1.5f;
+    const uint32_t snapping[][2] = {{0, 0}, {1, 0x60}, {2, 0x40}, {3, 0x20}, {9, 0}};
     for (const auto& s : snapping)
     {
         recipe.m_pixelPerfect = uint8_t(s[0]);
-        auto* box = dynamic_cast<UITextBox*>(Build(recipe));
+        auto* box = dynamic_cast<UITextBox*>(Build(recipe, UIBUILDFLAG_INGAME));
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(box->GetUserFlags() & (UIFLAG_PIXELPERFECTFONT | UITextRecipe::kRecipeTextBoxFlag),
                   s[1] | UITextRecipe::kRecipeTextBoxFlag)
             << s[0];
         EXPECT_EQ(box->GetLineSpacingScale(), 1.5f);
+        EXPECT_EQ(box->GetInputIconsMode(), 2u);
+        EXPECT_STREQ(box->GetStringPath().CStr(), "UI/Title");
         Finish(box);
     }
-}
-
-TEST_F(UIRecipeKindsTest, TextsShowTheirUIPropertyAndInputIconsByBuild)
-{
-    UITextRecipe recipe;
-    recipe.m_font = NameString("body.ttf");
-    recipe.SetAutoProperty(NameString("RecipeKindsScore"));
-    recipe.m_inputIcons = true;
-    auto* shown = static_cast<UIText*>(Build(recipe));
-    EXPECT_EQ(shown->GetInputIconsMode(), 1u) << "icons while a pad is in use";
-    auto* always = static_cast<UIText*>(Build(recipe, UIBUILDFLAG_INGAME));
-    EXPECT_EQ(always->GetInputIconsMode(), 2u) << "in-game builds always show them";
-    recipe.SetAutoProperty(NameString(UITextRecipe::kNoAutoProperty));
-    auto* unbound = static_cast<UIText*>(Build(recipe));
-    gUIProperties.SetText("RecipeKindsScore", "42");
-    EXPECT_EQ(shown->GetText(), "42");
-    EXPECT_EQ(always->GetText(), "42");
-    EXPECT_EQ(unbound->GetText(), "");
-    for (UIElement* element : {static_cast<UIElement*>(shown), static_cast<UIElement*>(always),
-                               static_cast<UIElement*>(unbound)})
-        Finish(element);
 }
 
 TEST_F(UIRecipeKindsTest, InputsRoundedRectsAndBlursTakeTheirValues)
@@ -365,9 +284,8 @@ TEST_F(UIRecipeKindsTest, InputsRoundedRectsAndBlursTakeTheirValues)
     UIUniTextInputRecipe input;
     input.m_maxInputLength = 3;
     auto* field = static_cast<UIUniTextInput*>(Build(input));
-    EXPECT_NE(field->GetUserFlags() & UIElementRecipe::kClipChildrenFlag, 0u);
-    field->PasteString(u"ABCDE");
-    EXPECT_EQ(std::u16string(field->GetInputStringUnicharPtr()), u"ABC");
+    EXPECT_EQ(field->GetMaxLength(), 3u);
+    EXPECT_NE(field->GetUserFlags() & UIElementRecipe::kClipChildrenFlag, 0u) << "clipped by default";
     Finish(field);
     input.m_maxInputLength = 0xFFFFFFFFu;
     auto* huge = static_cast<UIUniTextInput*>(Build(input));
@@ -399,10 +317,11 @@ TEST_F(UIRecipeKindsTest, LayoutAssetsLoadTheirPicturesWhenReadAndPassFlagsOn)
 {
     auto root = std::make_unique<UIScreenRecipe>();
     auto* picture = new UIPictureRecipe;
-    picture->SetTexture(NameString("UI/white.dds"));
-    auto* nested = new UIPictureRecipe;
-    nested->SetTexture2(NameString("UI/white.dds"));
-    picture->AddChild(nested);
+    picture->SetTexture2(NameString("UI/white.dds"));
+    auto* never = new UIPictureRecipe;
+    never->SetTexture(NameString("UI/white.dds"));
+    never->m_disabled = UIElementRecipe::DISABLED_YES;
+    picture->AddChild(never);
     root->AddChild(picture);
     const std::vector<uint8_t> body =
         UIRecipeTemplateWriter::BuildBody(*UIRecipeTemplateWriter::MakeTemplate(std::move(root)), SimpleGUID());
@@ -410,26 +329,39 @@ TEST_F(UIRecipeKindsTest, LayoutAssetsLoadTheirPicturesWhenReadAndPassFlagsOn)
     UIRecipeTemplate layout;
     ASSERT_TRUE(TemplateBodyReader::ReadBody(layout, body.data(), body.size()));
     auto* read = static_cast<UIPictureRecipe*>(layout.GetRootRecipe()->GetChildren()[0]);
-    auto* readNested = static_cast<UIPictureRecipe*>(read->GetChildren()[0]);
-    ASSERT_NE(read->GetHeldResource(0), nullptr);
-    ASSERT_NE(readNested->GetHeldResource(1), nullptr);
-    EXPECT_TRUE(read->GetHeldResource(0)->IsLoaded()) << "loaded before the read returns";
-    EXPECT_TRUE(readNested->GetHeldResource(3)->IsLoaded());
+    Resource* const texture = read->GetHeldResource(1);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(read->GetHeldResource(0), nullptr) << "no first texture named";
+    ASSERT_NE(read->GetHeldResource(3), nullptr);
+    EXPECT_TRUE(texture->IsLoaded()) << "loaded before the read returns";
+    EXPECT_TRUE(read->GetHeldResource(3)->IsLoaded());
+    for (uint32_t i = 0; i < 4; ++i)
+        EXPECT_EQ(static_cast<UIPictureRecipe*>(read->GetChildren()[0])->GetHeldResource(i), nullptr)
+            << "a recipe that is never built holds nothing";
 
     layout.SetResourceFlags(RESOURCE_FLAG_KEEP_DATA);
-    EXPECT_NE(readNested->GetHeldResource(1)->GetFlags() & RESOURCE_FLAG_KEEP_DATA, 0u);
+    EXPECT_NE(texture->GetFlags() & RESOURCE_FLAG_KEEP_DATA, 0u);
+    EXPECT_NE(read->GetHeldResource(2)->GetFlags() & RESOURCE_FLAG_KEEP_DATA, 0u);
     EXPECT_NE(layout.GetResourceFlags() & RESOURCE_FLAG_KEEP_DATA, 0u);
 
     // The warm-up builds the whole tree once and lets it go.
     const uint32_t constructed = UIElement::GetConstructedCount();
     layout.PrepareDependencies();
     m_harness.GetRenderer().SubmitCommands(true);
-    EXPECT_EQ(UIElement::GetConstructedCount(), constructed + 3) << "the plain element and two pictures";
+    EXPECT_EQ(UIElement::GetConstructedCount(), constructed + 2) << "the plain element and the picture";
     EXPECT_EQ(layout.GetUserReferences(), 0u);
 
+    // New names drop what they replace: one texture, or both shaders of the pair.
+    const int32_t held = texture->GetReferenceCount();
+    read->SetTexture2(NameString("UI/other.dds"));
+    EXPECT_EQ(texture->GetReferenceCount(), held - 1);
+    read->SetShader(NameString("iPhoneUI.fx"));
+    EXPECT_EQ(read->GetHeldResource(2), nullptr);
+    EXPECT_EQ(read->GetHeldResource(3), nullptr);
+    ASSERT_TRUE(TemplateBodyReader::ReadBody(layout, body.data(), body.size()));
+    read = static_cast<UIPictureRecipe*>(layout.GetRootRecipe()->GetChildren()[0]);
     layout.UnloadData();
     for (uint32_t i = 0; i < 4; ++i)
         EXPECT_EQ(read->GetHeldResource(i), nullptr) << i;
-    EXPECT_EQ(readNested->GetHeldResource(1), nullptr);
 }
 } // namespace

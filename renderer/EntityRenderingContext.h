@@ -40,6 +40,8 @@ struct EntityRenderingSource
     float faceCameraOffset = 0.0f;     // "Face camera offset"
     Vector wireframeColor;             // "Wireframe color" as a vector
     float templateSortOffset = 0.0f;   // the template's "Sort offset"
+    uint8_t layer = 0;                 // the entity's layer index
+    uint8_t detailLevel = 0;           // the lowest detail level that draws the entity
 };
 
 // Render-side state of one entity, changed only through render commands.
@@ -120,7 +122,19 @@ public:
         (void)mirrorToggle;
         (void)passFlags;
     }
+    // The channel pass: writes the context's channels into the colour channels the renderer's pass
+    // mask selects; true when anything was drawn. The base draws nothing.
+    virtual bool DrawChannel(const Matrix& world, uint32_t passFlags)
+    {
+        (void)world;
+        (void)passFlags;
+        return false;
+    }
     bool CastsShadows() const { return (m_flags & kFlagCastsShadows) != 0; }
+    // The shadow map takes a caster only where its entity's layer is visible and the detail level
+    // draws it.
+    uint8_t GetLayer() const { return m_layer; }
+    uint8_t GetDetailLevel() const { return m_detailLevel; }
     // A walk over the grid cells meets a context once per cell it covers: true the first time a
     // walk numbered `visit` asks.
     bool MarkVisited(uint32_t visit)
@@ -145,14 +159,14 @@ public:
     }
     // Called after every grid update.
     virtual void TransformChanged() {}
-    // Sub-commands 5 and 9 onwards belong to the kinds; the base reads none.
-    virtual bool ExecuteKindCommand(uint32_t subCommand, CommandRingBuffer& reader)
+    // The pass after the main draws (mesh contexts add their blob shadows); the base does nothing.
+    virtual void SecondaryPass(const Matrix& world, uint32_t passFlags)
     {
-        (void)subCommand;
-        (void)reader;
-        return false;
+        (void)world;
+        (void)passFlags;
     }
-
+    // The secondary pass with the draw matrix.
+    void DrawSecondary(uint32_t passFlags) { SecondaryPass(GetDrawMatrix(), passFlags); }
     const Matrix& GetWorld() const { return m_world; }
     const Matrix& GetGlobal() const { return m_global; }
     const BoundingBox4& GetLocalBounds() const { return m_localBounds; }
@@ -214,5 +228,7 @@ private:
     float m_sortOffset = 0.0f;
     uint32_t m_frameStamp = 0;
     uint32_t m_visit = 0;
+    uint8_t m_layer = 0;
+    uint8_t m_detailLevel = 0;
     Vector m_linearColorMultiplier = Vector(1.0f, 1.0f, 1.0f, 1.0f);
 };

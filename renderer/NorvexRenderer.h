@@ -127,6 +127,9 @@ public:
     {
         m_stream.SetScenePassOptions(options, shadowDebug);
     }
+    // The next gathered pass first draws the blob shadows of its contexts into the fake shadow
+    // target (nothing when the project draws none).
+    void SubmitFakeShadows();
     void BeginOutlines() { m_stream.BeginOutlines(); }
     void RenderOutlines() { m_stream.RenderOutlines(); }
     void SetViewport(const gpu::Viewport& viewport) { m_stream.SetViewport(viewport); }
@@ -337,6 +340,9 @@ public:
     {
         return RenderStateCache::GetBlendModeFadeVector(mode);
     }
+    // Redraws the six faces of the lighting cube from the directional-ambient lights whose light
+    // mask shares no bit with `lightMask` (AmbientCube.cpp).
+    void RenderAmbientCube(uint32_t lightMask);
     void SetCullMode(uint32_t cullMode) { m_stateCache.SetCullMode(cullMode); }
     // Mode 0 off, 1 on with greater, 2 on with less; other modes change nothing.
     void SetAlphaTest(uint32_t mode, uint32_t reference) { m_stateCache.SetAlphaTest(mode, reference); }

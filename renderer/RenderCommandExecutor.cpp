@@ -109,6 +109,8 @@ const R::OpcodeInfo R::kOpcodes[kRenderOpcodeCount] = {
 RenderCommandExecutor::RenderCommandExecutor(NorvexRenderer& renderer)
     : m_renderer(renderer), m_ring(renderer.GetRing())
 {
+    // Every layer is visible until the game sends the frame's mask.
+    std::fill(std::begin(m_frameBox), std::end(m_frameBox), uint8_t(0xFF));
 }
 
 gpu::GpuDevice* RenderCommandExecutor::Device() const
@@ -575,10 +577,7 @@ void RenderCommandExecutor::AddFrameLight(RendererLightWrapper* light)
 {
     // A null light would be read by the lighting pass: it is not taken.
     if (light != nullptr && m_lights.size() < kMaxFrameLights)
-    {
         m_lights.push_back(light);
-        ++m_lightListCounter;
-    }
 }
 
 void RenderCommandExecutor::AddGatheredTask(EntityRenderingContext* context, uint32_t passFlags)

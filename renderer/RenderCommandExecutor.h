@@ -106,6 +106,8 @@ public:
     void RenderBlankFrame();
     void PumpLoadingScreen();
     void AddFrameLight(RendererLightWrapper* light);
+    // The next gathered pass starts with the fake shadow pass over the contexts gathered for it.
+    void RequestFakeShadows() { m_fakeShadowsDue = true; }
     void AddGatheredTask(EntityRenderingContext* context, uint32_t passFlags);
     void AddOutlinedTask(EntityRenderingContext* context, uint32_t passFlags);
     RenderTaskRecord* AllocTaskRecord() { return m_taskRecords.AllocTaskRecord(); }
@@ -240,11 +242,15 @@ private:
     void RenderGatheredTasks(uint32_t passFlags, bool clear, const Vector& color);
     void SortGatheredByDepth();
     void RenderDeferredPasses(uint32_t passFlags);
+    // The blob shadows of every context gathered this frame, each context once (FakeShadowPass.cpp).
+    void RenderFakeShadows();
     void RenderForwardBuckets();
     void SetForwardBucketState(const ForwardBucketState& state);
     void ReportGatheredOverflows();
     // RenderCommandExecutorShadow.cpp: opcode 25 and the directional shadow map.
     void OpSetScenePassOptions(uint32_t opcode);
+    // The frame's layer mask has the layer's bit.
+    bool IsShadowLayerVisible(uint8_t layer) const;
     void RenderShadowMap(uint32_t passFlags);
     // Draws every gathered entry with bit 0x40 through the mesh gathering of the pass arguments.
     void DrawGatheredEntries(int32_t passA, uint32_t passB);
@@ -306,9 +312,9 @@ private:
     Matrix m_shadowTextureMatrix = Matrix::ONE;
     bool m_shadowMapReady = false;
     uint32_t m_shadowVisit = 0; // each shadow walk marks the contexts it met with a new number
+    bool m_fakeShadowsDue = false;
     uint32_t m_shadowCasters = 0;
     std::vector<RendererLightWrapper*> m_lights;
-    uint32_t m_lightListCounter = 0; // grows with every light added
     uint32_t m_lastAmbientLightCounter = 0xFFFFFFFFu;
     uint32_t m_lastAmbientStamp = 0xFFFFFFFFu;
     gpu::GpuSurface* m_frameBackBuffer = nullptr;

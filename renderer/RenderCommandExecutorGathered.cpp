@@ -52,6 +52,8 @@ void RenderCommandExecutor::RenderGatheredTasks(uint32_t passFlags, bool clear, 
     if ((passFlags & kPassNoOutlineMasks) == 0)
         gOutlineRenderer.GatherOutlines(m_renderer, m_renderer.GetDeviceParams().outlinesEnabled != 0 ? m_passMask : 0,
                                         uint32_t(m_outlined.size()), m_outlined.data());
+    if (m_fakeShadowsDue)
+        RenderFakeShadows();
     if (clear)
     {
         BindSceneColorTarget();

@@ -130,6 +130,9 @@ public:
     virtual void RefreshRendering() {}
     virtual void CopyRenderingState(Entity* other);
     virtual void OnFrameHook(uint32_t flags) { (void)flags; }
+    // The second draw of a scene pass whose flags ask for one (EntityManager::kPassSecondDraw), with
+    // the entity's render bits added; kinds without one draw nothing.
+    virtual void RenderSecondDraw(uint32_t flags) { (void)flags; }
     virtual bool RenderWithoutContext(uint32_t flags)
     {
         (void)flags;

@@ -3,10 +3,16 @@
 // through UIEventLuaAgent.
 #include "engine/scripting/ScriptTestSupport.h"
 
+#include "engine/config/ProjectConfig.h"
 #include "ui/elements/UIElement.h"
 #include "ui/elements/UIText.h"
 #include "ui/elements/UITextBox.h"
 #include "ui/elements/UIUniTextInput.h"
+#include "support/TemplateTestSupport.h"
+#include "ui/recipes/UIElementRecipe.h"
+#include "ui/recipes/UIProperties.h"
+#include "ui/recipes/UIRecipeTemplate.h"
+#include "ui/recipes/UIScreenRecipe.h"
 
 #include <tolua++.h>
 
@@ -96,6 +102,35 @@ TEST_F(UIPackageTest, ScriptsMakeAndSetTextElements)
     EXPECT_EQ(moved->GetRenderText(), u"");
     Run("gBox:Release() gText:Release() gCopy:Release()");
 }
+
+TEST_F(UIPackageTest, ScriptsPublishPropertiesAndApplyRecipePresets)
+{
+    const DynarraySafe<NameString> names = gProjectConfig.m_uiPropertyNames;
+    gProjectConfig.m_uiPropertyNames.Add(NameString("Score"));
+    UIText* label = new UIText("body.ttf", 12);
+    gUIProperties.Bind(NameString("Score"), label);
+    UIElementRecipe recipe;
+    auto* preset = new UIElementPreset;
+    preset->SetId("AWAY");
+    preset->GetActiveProperties().Add(NameString("Position"));
+    preset->m_position = Vector(40, 0, 0, 1);
+    recipe.AddPreset(preset);
+    recipe.m_prefab = NameString("Menus/Main");
+    label->SetRecipe(&recipe, nullptr);
+    Run("gUIProperties:SetText('Score', '7')");
+    EXPECT_EQ(label->GetMainText(), u"7");
+    tolua_pushusertype(L(), label, "UIText");
+    lua_setglobal(L(), "gLabel");
+    Run("applied = gLabel:ApplyRecipePreset('AWAY', true, 0, 0, 0, false, false) and 'yes' or 'no'\n"
+        "prefab = gLabel:GetRecipePrefab()");
+    EXPECT_EQ(GlobalString("applied"), "yes");
+    EXPECT_EQ(GlobalString("prefab"), "Menus/Main");
+    EXPECT_EQ(label->GetRenderPosition().x, 40.0f);
+    label->Release();
+    gUIProperties.Clear();
+    gProjectConfig.m_uiPropertyNames = names;
+    EXPECT_FALSE(m_log.Contains("doesn't exist"));
+}
 } // namespace
 
 TEST_F(UIPackageTest, ScriptsReadAUnicodeInputAsAUnicodeString)
@@ -116,3 +151,27 @@ TEST_F(UIPackageTest, ScriptsReadAUnicodeInputAsAUnicodeString)
     EXPECT_EQ(GlobalNumber("shorter"), 3.0);
     EXPECT_EQ(GlobalNumber("empty"), 0.0);
 }
+
+TEST_F(UIPackageTest, ScriptsBuildElementsFromLayoutAssets)
+{
+    auto* root = new UIScreenRecipe;
+    auto* panel = new UIElementRecipe;
+    panel->m_name = NameString("Panel");
+    auto* label = new UIElementRecipe;
+    label->m_name = NameString("Label");
+    panel->AddChild(label);
+    root->AddChild(panel);
+    auto* layout = new UIRecipeTemplate;
+    layout->SetRootRecipe(root);
+    SimpleGUID guid;
+    guid.Generate();
+    ASSERT_NE(RegisterStubAtPath("ui/Scripted", guid, layout), nullptr);
+    Run("gPanel = UIElement:CreateFromRecipe('ui/Scripted', 'Panel', nil)\n"
+        "gLabel = UIElement:CreateElementFromSubRecipe(gPanel, 'Label')\n"
+        "names = gPanel:GetName() .. ' ' .. gPanel:GetFirstChild():GetName() .. ' ' .. gLabel:GetName()\n"
+        "gPanel:Release() gLabel:Release()");
+    EXPECT_EQ(GlobalString("names"), "Panel Label Label");
+    EXPECT_EQ(layout->GetUserReferences(), 0u);
+    gTemplateManager.Clear();
+}
+

@@ -3,6 +3,7 @@
 #include "engine/scripting/GameDelegate.h"
 #include "platform/gpu/GpuDevice.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/OutlineRenderer.h"
 #include "renderer/PostprocessManager.h"
 #include "renderer/RenderTargetSet.h"
 #include "renderer/SceneEnvironment.h"
@@ -345,6 +346,8 @@ void PostprocessManager::RunDesktop(NorvexRenderer& renderer, uint32_t flags)
     const SceneParametersWrapper& scene = GetActiveSceneParameters();
     const SceneShadingParameters& shading = scene.GetShading();
     const DeviceParams& params = renderer.GetDeviceParams();
+    if (enabled && params.outlinesEnabled != 0)
+        gOutlineRenderer.Reconstruct(renderer, renderer.GetExecutor().GetOutlineParams(0), false);
     if (enabled)
         RefreshTables(gSceneEnvironment.IsDirty());
     BindQuadState(renderer);
@@ -385,6 +388,9 @@ void PostprocessManager::RunMobile(NorvexRenderer& renderer, uint32_t flags, uin
     const bool enabled = (flags & 1u) != 0;
     const SceneShadingParameters& shading = GetActiveSceneParameters().GetShading();
     const RenderTargetSet& targets = Targets(renderer);
+    // The mobile modes draw the outlines whatever the renderer's switch says.
+    if (enabled)
+        gOutlineRenderer.Reconstruct(renderer, renderer.GetExecutor().GetOutlineParams(0), false);
     BindQuadState(renderer);
     if (enabled)
         DrawGlow(renderer, state, shading.glowThreshold, shading.glowSoftness, false);

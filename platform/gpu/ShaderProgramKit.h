@@ -123,6 +123,8 @@ struct ProgramEntry
 
 // The deferred scene programs (DeferredShaderPrograms.cpp).
 void AddDeferredPrograms(std::vector<ProgramEntry>& entries);
+// The outline programs (OutlineShaderPrograms.cpp).
+void AddOutlinePrograms(std::vector<ProgramEntry>& entries);
 // The post-processing programs (PostShaderPrograms.cpp).
 void AddPostPrograms(std::vector<ProgramEntry>& entries);
 } // namespace gpu

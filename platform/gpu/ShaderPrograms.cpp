@@ -485,12 +485,14 @@ const std::vector<ProgramEntry>& Programs()
     return programs;
 }
 
-// Every program the device knows: the families above, the deferred lighting and the post-processing ones.
+// Every program the device knows: the families above, the deferred lighting, outline and
+// post-processing ones.
 const std::vector<ProgramEntry>& AllPrograms()
 {
     static const std::vector<ProgramEntry> all = [] {
         std::vector<ProgramEntry> entries = Programs();
         AddDeferredPrograms(entries);
+        AddOutlinePrograms(entries);
         AddPostPrograms(entries);
         return entries;
     }();

@@ -318,8 +318,16 @@ Vector UITextBase::GetLocalizedTextSize(const char* path) const
 
 void UITextBase::RefreshForInputMode()
 {
-    if (!m_stringPath.IsEmpty())
-        OnWideText(LookUp(m_stringPath.CStr()));
+    RebuildInputIcons();
+    RefreshLocalizedText();
+}
+
+uint32_t UITextBase::RefreshLocalizedText()
+{
+    if (m_stringPath.IsEmpty())
+        return 0;
+    OnWideText(LookUp(m_stringPath.CStr()));
+    return uint32_t(GetExpandedText().size());
 }
 
 void UITextBase::RefreshAllLocalizedTexts()

@@ -49,6 +49,8 @@ void SFXContext::Init(SFXDefinition& definition, const Matrix& matrix, bool carr
                                                               : m_renderingFlags & ~kFlagDepthPass;
         m_renderingFlags = definition.GetFlag32Byte() != 0 ? m_renderingFlags | kFlagChannelPass
                                                            : m_renderingFlags & ~kFlagChannelPass;
+        // Effects with depth-pass elements are the shadow map's casters.
+        SetContextFlag(kFlagCastsShadows, (m_renderingFlags & kFlagDepthPass) != 0);
     }
     for (SFXContext* nested : m_nestedContexts)
         if (nested->m_definition != nullptr)

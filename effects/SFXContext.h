@@ -135,9 +135,11 @@ public:
     // (an embedded element forwards its own).
     void Draw(const Matrix& world, uint32_t passFlags, const Vector& color) override;
     void DrawEffect(const Vector& color, uint32_t passFlags, uint32_t passMask, uint32_t extra);
-    void DrawDepth(uint32_t flags, uint32_t passFlags);
+    // The elements with the depth-pass byte, depth only (the shadow map's casters).
+    void DrawDepth(uint8_t mirrorToggle, uint32_t passFlags) override;
     uint32_t GetChannelMask(uint32_t passFlags) const override;
-    bool DrawChannel(uint32_t flags, uint32_t passFlags);
+    // The elements with pass bit 32, placed from the context's own world matrix as in Draw.
+    bool DrawChannel(const Matrix& world, uint32_t passFlags) override;
 
     // Getters (render thread for the render-side state).
     SFXDefinition* GetDefinition() const { return m_definition; }

@@ -491,9 +491,9 @@ void SFXContext::DrawEffect(const Vector& color, uint32_t passFlags, uint32_t pa
     }
 }
 
-void SFXContext::DrawDepth(uint32_t flags, uint32_t passFlags)
+void SFXContext::DrawDepth(uint8_t mirrorToggle, uint32_t passFlags)
 {
-    (void)flags;
+    (void)mirrorToggle;
     if (m_active == 0 || m_definition == nullptr)
         return;
     passFlags = (passFlags & m_passAndMask) | m_passOrMask;
@@ -533,9 +533,9 @@ uint32_t SFXContext::GetChannelMask(uint32_t passFlags) const
     return mask;
 }
 
-bool SFXContext::DrawChannel(uint32_t flags, uint32_t passFlags)
+bool SFXContext::DrawChannel(const Matrix& world, uint32_t passFlags)
 {
-    (void)flags;
+    (void)world;
     if (m_active == 0 || m_definition == nullptr)
         return false;
     passFlags = (passFlags & m_passAndMask) | m_passOrMask;

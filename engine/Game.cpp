@@ -27,6 +27,7 @@
 #include "renderer/resources/ResourceManager.h"
 #include "scene/cameras/CameraClocks.h"
 #include "scene/cameras/GameCameraController.h"
+#include "scene/entities/EntityBlender.h"
 #include "scene/entities/EntityManager.h"
 #include "scene/entities/SceneEntity.h"
 #include "scene/entities/TriggerOccupancyTracker.h"
@@ -133,6 +134,7 @@ void Game::Init(void* window, uint32_t width, uint32_t height, GameDelegate* del
     // The camera reads the game's clocks from here on, and its blends the frame step.
     gCameraClocks.Install(&m_gameplayTimer, &m_smoothGameTimer, &m_smoothGameplayTimer, &m_frameStep);
     gSceneEnvironment.InstallClocks(&m_smoothGameTimer, &m_smoothGameplayTimer);
+    EntityBlender::InstallClock(&m_smoothGameTimer);
     DeleteCameraController();
     m_cameraController = new GameCameraController(width, height);
     ResetAllTimers();
@@ -219,6 +221,7 @@ void Game::Close()
     DeleteCameraController();
     gCameraClocks.Uninstall();
     gSceneEnvironment.InstallClocks(nullptr, nullptr);
+    EntityBlender::InstallClock(nullptr);
     m_inGameStore.reset();
     m_screenStack.Clear(true);
     if (UIScreen* const screen = m_preFSEScreen.Get())

@@ -23,6 +23,7 @@
 #include "online/MultiplayerEngine.h"
 #include "renderer/FrameClock.h"
 #include "scene/cameras/GameCameraController.h"
+#include "scene/entities/EntityBlender.h"
 #include "scene/entities/EntityManager.h"
 #include "scene/entities/Entity.h"
 #include "scene/kinds/TriggerOccupancy.h"
@@ -208,7 +209,7 @@ void Game::RunTickWork(bool timed)
 
 void Game::RunFrameSmoothing()
 {
-    PendingGameServices::UpdateEntityBlenders();
+    EntityBlender::UpdateAll();
     PendingGameServices::UpdateEntityColorFades();
     if (m_cameraController != nullptr)
         m_cameraController->Update();

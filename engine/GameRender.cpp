@@ -16,6 +16,7 @@
 #include "platform/os/Clock.h"
 #include "renderer/FrameClock.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/PathLineRenderer.h"
 #include "scene/cameras/GameCameraController.h"
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityLayerSystem.h"
@@ -181,7 +182,7 @@ void Game::RenderScene(bool)
         m_delegate->OnOverlay();
     renderer->BeginFrame();
     gEntityManager.ClearVisibleLists();
-    PendingGameServices::DrawPathLines();
+    gPathLineRenderer.Draw();
 }
 
 void Game::SubmitCamera()

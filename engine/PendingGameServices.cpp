@@ -8,10 +8,8 @@ namespace
 {
 enum PendingService
 {
-    PENDING_BLENDERS,
     PENDING_COLOR_FADES,
     PENDING_FAKE_SHADOWS,
-    PENDING_PATH_LINES,
     PENDING_UI_MEMORY_GUARD,
     PENDING_COUNT,
 };
@@ -34,11 +32,6 @@ void ForgetReports()
         reported.store(false, std::memory_order_relaxed);
 }
 
-void UpdateEntityBlenders()
-{
-    NotBuilt(PENDING_BLENDERS, "EntityBlender");
-}
-
 void UpdateEntityColorFades()
 {
     NotBuilt(PENDING_COLOR_FADES, "Entity colour fades");
@@ -47,11 +40,6 @@ void UpdateEntityColorFades()
 void SubmitFakeShadows()
 {
     NotBuilt(PENDING_FAKE_SHADOWS, "Fake shadows");
-}
-
-void DrawPathLines()
-{
-    NotBuilt(PENDING_PATH_LINES, "PathLineRenderer");
 }
 
 void DisableUIMemoryGuard()

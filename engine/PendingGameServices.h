@@ -1,7 +1,7 @@
-// Services the Game calls whose own subsystems are not built yet: entity blenders and colour fades, trigger
-// occupancy processing, the path display, fake shadows and the UI memory guard. The Game calls
-// them in its own order; each says once per run in the log that it is not built, and the issue
-// that builds the service replaces its call with the real one. Main thread.
+// Services the Game calls whose own subsystems are not built yet: entity colour fades, fake shadows
+// and the UI memory guard. The Game calls them in its own order; each says once per run in the log
+// that it is not built, and the issue that builds the service replaces its call with the real one.
+// Main thread.
 #pragma once
 
 #include <cstdint>
@@ -12,10 +12,8 @@ namespace PendingGameServices
 void ForgetReports();
 
 // Renderer and resources.
-void UpdateEntityBlenders();
 void UpdateEntityColorFades();
 void SubmitFakeShadows();
-void DrawPathLines();
 
 // User interface.
 void DisableUIMemoryGuard();

@@ -40,6 +40,8 @@ struct EntityRenderingSource
     float faceCameraOffset = 0.0f;     // "Face camera offset"
     Vector wireframeColor;             // "Wireframe color" as a vector
     float templateSortOffset = 0.0f;   // the template's "Sort offset"
+    uint8_t layer = 0;                 // the entity's layer index
+    uint8_t detailLevel = 0;           // the lowest detail level that draws the entity
 };
 
 // Render-side state of one entity, changed only through render commands.
@@ -120,7 +122,19 @@ public:
         (void)mirrorToggle;
         (void)passFlags;
     }
+    // The channel pass: writes the context's channels into the colour channels the renderer's pass
+    // mask selects; true when anything was drawn. The base draws nothing.
+    virtual bool DrawChannel(const Matrix& world, uint32_t passFlags)
+    {
+        (void)world;
+        (void)passFlags;
+        return false;
+    }
     bool CastsShadows() const { return (m_flags & kFlagCastsShadows) != 0; }
+    // The shadow map takes a caster only where its entity's layer is visible and the detail level
+    // draws it.
+    uint8_t GetLayer() const { return m_layer; }
+    uint8_t GetDetailLevel() const { return m_detailLevel; }
     // A walk over the grid cells meets a context once per cell it covers: true the first time a
     // walk numbered `visit` asks.
     bool MarkVisited(uint32_t visit)
@@ -214,5 +228,7 @@ private:
     float m_sortOffset = 0.0f;
     uint32_t m_frameStamp = 0;
     uint32_t m_visit = 0;
+    uint8_t m_layer = 0;
+    uint8_t m_detailLevel = 0;
     Vector m_linearColorMultiplier = Vector(1.0f, 1.0f, 1.0f, 1.0f);
 };

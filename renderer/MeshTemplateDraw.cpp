@@ -34,6 +34,9 @@ constexpr uint32_t kSamplerLightmap = 13;
 constexpr uint32_t kCpuVertexBonesAt = 12;
 // The system shader that draws edge lines: the vertex colour times the constant colour.
 constexpr uint32_t kEdgeLineShaderSlot = 0;
+// The channel pass writes flat white through the fixed pair, skinned for meshes posed by bones.
+constexpr uint32_t kSkinnedMaskShaderSlot = 6;
+constexpr uint32_t kAllChannels = 15;
 
 // The gather list and the work arrays belong to the render thread.
 struct GatherState
@@ -356,6 +359,59 @@ void MeshTemplateRenderingData::DrawDepth(const Matrix& world, uint8_t mirrored,
     renderer.SetAlphaTest(0, 0);
     device->SetIndices(nullptr);
     device->SetStreamSource(0, nullptr, 0, 0);
+}
+
+bool MeshTemplateRenderingData::DrawChannel(const Matrix& world, uint8_t mirrored, uint32_t presetIndex,
+                                            const float* bones) const
+{
+    if (gRenderer == nullptr || gRenderer->GetDevice() == nullptr || presetIndex >= m_presets.size() ||
+        m_vertexBuffer == nullptr || m_vertexDeclaration == nullptr || m_indexBuffer == nullptr)
+        return false;
+    NorvexRenderer& renderer = *gRenderer;
+    const uint32_t current = renderer.GetPassMask();
+    const MeshShaderPreset& preset = m_presets[presetIndex];
+    if ((preset.channelMask & current) == 0)
+        return false;
+    gpu::GpuDevice* const device = renderer.GetDevice();
+    if (m_boneCount != 0 && m_renderBytes[7] == 0 && bones != nullptr)
+        renderer.SetVertexShaderConstants(0, bones, m_boneCount * 3);
+    device->SetStreamSource(0, m_vertexBuffer, 0, m_vertexStride);
+    device->SetVertexDeclaration(m_vertexDeclaration);
+    device->SetIndices(m_indexBuffer);
+    renderer.SetVertexShaderConstants(kRegisterBounds, &m_bounds.min.x, 2);
+    const bool swapped = (mirrored != 0) != renderer.GetCamera().mirrored;
+    const uint32_t normalCull = swapped ? gpu::kCullClockwise : gpu::kCullCounterClockwise;
+    const uint32_t reversedCull = swapped ? gpu::kCullCounterClockwise : gpu::kCullClockwise;
+    bool drawn = false;
+    for (const MeshMaterial& material : preset.materials)
+    {
+        const uint32_t c = material.channel;
+        if (c < 1 || c > 4 || (current & (1u << c)) == 0 || material.triangleCount == 0)
+            continue;
+        const bool skinned = bones != nullptr && material.boneIndex == 255;
+        const ShaderPair& pair =
+            gShaderManager.GetSystemShader(skinned ? kSkinnedMaskShaderSlot : kEdgeLineShaderSlot);
+        if (!pair.IsValid())
+            continue;
+        pair.Bind();
+        const auto* vertex = static_cast<const VertexShaderObject*>(pair.m_vertexObject);
+        vertex->SetConstantColor(renderer, Vector(1.0f, 1.0f, 1.0f, 1.0f));
+        renderer.SetColorWriteMask(1u << (c - 1));
+        renderer.SetCullMode((material.flags & MeshMaterial::FLAG_TWO_SIDED) != 0        ? gpu::kCullNone
+                             : (material.flags & MeshMaterial::FLAG_REVERSED_CULL) != 0 ? reversedCull
+                                                                                        : normalCull);
+        Matrix model = world;
+        if (bones != nullptr && material.boneIndex != 255 && material.boneIndex < m_boneCount)
+            model.Mul(world, BoneMatrix(bones + size_t(material.boneIndex) * 12));
+        vertex->SetModelMatrix(renderer, model, true);
+        renderer.DrawIndexedPrimitive(gpu::kPrimitiveTriangleList, 0, 0, m_vertexCount, material.startTriangle * 3,
+                                      material.triangleCount);
+        drawn = true;
+    }
+    renderer.SetColorWriteMask(kAllChannels);
+    device->SetIndices(nullptr);
+    device->SetStreamSource(0, nullptr, 0, 0);
+    return drawn;
 }
 
 void MeshTemplateRenderingData::DrawEdgeLines(const MeshGatherRecord& record, const float*) const

@@ -182,6 +182,10 @@ public:
     // test, depth constant, instancing and skinning choose (materials flagged 0x8040 are left out).
     void DrawDepth(const Matrix& world, uint8_t mirrored, uint32_t presetIndex, const float* bones,
                    bool instanced) const;
+    // The channel pass: when the preset's channel mask meets the renderer's pass mask, each material
+    // of a channel c (1..4) in that mask writes white into colour channel c - 1 only. True when
+    // anything was drawn.
+    bool DrawChannel(const Matrix& world, uint8_t mirrored, uint32_t presetIndex, const float* bones) const;
     // Skins the CPU vertex path's vertices [first, end) into `out` (device stride); false when the
     // mesh has no CPU path. Bone indices at or past boneCount are skipped.
     bool SkinCpuVertices(const float* bones, uint32_t boneCount, uint32_t first, uint32_t end,

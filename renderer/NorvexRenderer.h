@@ -337,6 +337,9 @@ public:
     {
         return RenderStateCache::GetBlendModeFadeVector(mode);
     }
+    // Redraws the six faces of the lighting cube from the directional-ambient lights whose light
+    // mask shares no bit with `lightMask` (AmbientCube.cpp).
+    void RenderAmbientCube(uint32_t lightMask);
     void SetCullMode(uint32_t cullMode) { m_stateCache.SetCullMode(cullMode); }
     // Mode 0 off, 1 on with greater, 2 on with less; other modes change nothing.
     void SetAlphaTest(uint32_t mode, uint32_t reference) { m_stateCache.SetAlphaTest(mode, reference); }
@@ -428,6 +431,12 @@ public:
     // cullSide equal to the view's mirrored flag culls clockwise faces, else counter-clockwise.
     void DrawDebugBox(const BoundingBox4& box, const Matrix& matrix, const Vector& color, uint8_t cullSide,
                       bool depthTested);
+    // Render thread: the axis gizmo in white, depth-tested (less-or-equal) or always drawn.
+    void DrawGizmoShape(const Matrix& matrix, bool depthTested);
+    // Render thread: the 2048 lines of the ground grid in one colour.
+    void DrawWireShape(const Matrix& matrix, const Vector& color);
+    // Render thread: the flag marker in one colour; a highlighted one is drawn over the scene.
+    void DrawMarkerShape(const Matrix& matrix, const Vector& color, bool highlighted);
     // Render thread: copies the screen region behind the box (placed by the world matrix) from the
     // scene colour into the refraction copy; nothing while either target is missing.
     void UpdateRefraction(const BoundingBox4& box, const Matrix& world);
@@ -497,6 +506,11 @@ protected:
 private:
     // The first synchronous hand-over of Init, bounded by the start limit.
     bool SubmitFirstBlock();
+    // Binds a shape of positions with its indices (or none) and the system pair's matrix and colour;
+    // false when the shape or the pair is missing.
+    bool BindDebugShape(const SharedGeometry::Buffers& shape, gpu::GpuIndexBuffer* indices, uint32_t shaderSlot,
+                        const Matrix& world, const Vector& color);
+    void UnbindDebugShape();
 
     // Shared between the threads.
     os::Semaphore m_workSemaphore;

@@ -2,8 +2,12 @@
 
 #include "core/math/Vector.h"
 #include "core/threads/CommandRingBuffer.h"
+#include "platform/gpu/GpuDevice.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/ShaderManager.h"
+#include "renderer/VertexShaderObject.h"
 
+#include <cstring>
 #include <memory>
 
 namespace rp = renderpayload;
@@ -12,14 +16,29 @@ PathLineRenderer gPathLineRenderer;
 
 namespace
 {
-constexpr uint32_t kArgumentBytes = rp::kPointer + rp::kPointer + rp::kU32; // object, array, count
-} // namespace
+// Clear and set points carry the object, the array and the count; the draw the object only.
+constexpr uint32_t kPointArgumentBytes = rp::kPointer + rp::kPointer + rp::kU32;
+constexpr uint32_t kPointBytes = 3 * sizeof(float);
+const gpu::VertexElement kPositionOnly[] = {
+    {0, 0, gpu::kDeclFloat3, gpu::kDeclMethodDefault, gpu::kDeclUsagePosition, 0},
+    gpu::kDeclEnd,
+};
+constexpr uint32_t kDepthLessEqual = 4;
+// The system pair that draws its constant colour over geometry without colours.
+constexpr uint32_t kConstantColorShader = 1;
+const Vector kPathColor(1.0f, 0.0f, 0.0f, 0.0f);
 
-PathLineRenderer::~PathLineRenderer() = default;
+uint32_t FloatBits(float value)
+{
+    uint32_t bits = 0;
+    std::memcpy(&bits, &value, sizeof(bits));
+    return bits;
+}
+} // namespace
 
 bool PathLineRenderer::Post(uint32_t subCommand, float* array, uint32_t count)
 {
-    if (gRenderer == nullptr || !gRenderer->WriteCall(&PathLineRenderer::Execute, subCommand, kArgumentBytes))
+    if (gRenderer == nullptr || !gRenderer->WriteCall(&PathLineRenderer::Execute, subCommand, kPointArgumentBytes))
         return false;
     RenderCommandWriter& writer = gRenderer->GetWriter();
     writer.Put(this);
@@ -54,12 +73,32 @@ void PathLineRenderer::SetPoints(uint32_t count, const Vector* points)
         array.release();
 }
 
-void PathLineRenderer::Execute(NorvexRenderer&, uint32_t subCommand, CommandRingBuffer& reader)
+void PathLineRenderer::Draw()
+{
+    if (gRenderer != nullptr && gRenderer->WriteCall(&PathLineRenderer::Execute, SUB_DRAW, rp::kPointer))
+        gRenderer->GetWriter().Put(this);
+}
+
+void PathLineRenderer::ReleasePoints()
+{
+    gpu::SafeRelease(m_points);
+    m_count = 0;
+}
+
+void PathLineRenderer::Execute(NorvexRenderer& renderer, uint32_t subCommand, CommandRingBuffer& reader)
 {
     PathLineRenderer* self = nullptr;
+    if (!reader.Read(&self, sizeof(self)))
+        return;
+    if (subCommand == SUB_DRAW)
+    {
+        if (self != nullptr)
+            self->DrawPoints(renderer);
+        return;
+    }
     float* array = nullptr;
     uint32_t count = 0;
-    if (!reader.Read(&self, sizeof(self)) || !reader.Read(&array, sizeof(array)) || !reader.Read(&count, sizeof(count)))
+    if (!reader.Read(&array, sizeof(array)) || !reader.Read(&count, sizeof(count)))
         return;
     std::unique_ptr<float[]> owned(array);
     if (self == nullptr)
@@ -67,13 +106,42 @@ void PathLineRenderer::Execute(NorvexRenderer&, uint32_t subCommand, CommandRing
     switch (subCommand)
     {
     case SUB_CLEAR:
-        self->m_points.clear();
-        self->m_points.shrink_to_fit();
+        self->ReleasePoints();
         return;
     case SUB_SET_POINTS:
-        self->m_points.assign(owned.get(), owned.get() + size_t(owned != nullptr ? count : 0) * 3);
+        self->ReleasePoints();
+        if (count > 0 && owned != nullptr)
+        {
+            self->m_points = renderer.CreateVertexBuffer(count * kPointBytes, gpu::kUsageWriteOnly,
+                                                         gpu::kPoolManaged, owned.get());
+            self->m_count = self->m_points != nullptr ? count : 0;
+        }
         return;
     default:
         return;
     }
+}
+
+void PathLineRenderer::DrawPoints(NorvexRenderer& renderer) const
+{
+    gpu::GpuDevice* const device = renderer.GetDevice();
+    const ShaderPair& shader = gShaderManager.GetSystemShader(kConstantColorShader);
+    if (m_points == nullptr || device == nullptr || !shader.IsValid())
+        return;
+    Matrix world = Matrix::ONE;
+    world.rows[3] = Vector(0.0f, kLift, 0.0f, 1.0f);
+    gpu::GpuVertexDeclaration* declaration = renderer.GetVertexDeclaration(kPositionOnly, 2);
+    device->SetVertexDeclaration(declaration);
+    gpu::SafeRelease(declaration);
+    renderer.SetBlendMode(0);
+    renderer.SetDepthState(kDepthLessEqual, false, 0.0f);
+    shader.Bind();
+    const auto* vertexShader = static_cast<const VertexShaderObject*>(shader.m_vertexObject);
+    vertexShader->SetModelMatrix(renderer, world, true);
+    vertexShader->SetConstantColor(renderer, kPathColor);
+    device->SetStreamSource(0, m_points, 0, kPointBytes);
+    device->SetRenderState(gpu::kRsPointSize, FloatBits(kPointSize));
+    renderer.DrawPrimitive(gpu::kPrimitivePointList, 0, m_count);
+    device->SetRenderState(gpu::kRsPointSize, FloatBits(1.0f));
+    device->SetStreamSource(0, nullptr, 0, 0);
 }

@@ -94,9 +94,9 @@ const R::OpcodeInfo R::kOpcodes[kRenderOpcodeCount] = {
     /* 60 */ {&R::OpEmptyDebugDraw, rp::kDebugDrawSpotLight, nullptr},
     /* 61 */ {&R::OpEmptyDebugDraw, rp::kDebugDrawSpotLight, nullptr},
     /* 62 */ {&R::OpEmptyDebugDraw, rp::kDebugDrawShape, nullptr},
-    /* 63 */ {&R::OpNotBuilt, rp::kDrawAxisGizmo, "NorvexRenderer::DrawAxisGizmo, built-in shapes"},
-    /* 64 */ {&R::OpNotBuilt, rp::kDebugDrawShape, "wire shape, built-in shapes"},
-    /* 65 */ {&R::OpNotBuilt, rp::kDebugDrawMarker, "NorvexRenderer::DebugDrawMarker, built-in shapes"},
+    /* 63 */ {&R::OpDrawAxisGizmo, rp::kDrawAxisGizmo, nullptr},
+    /* 64 */ {&R::OpDrawWireShape, rp::kDebugDrawShape, nullptr},
+    /* 65 */ {&R::OpDebugDrawMarker, rp::kDebugDrawMarker, nullptr},
     /* 66 */ {&R::OpDrawMesh, rp::kDrawMesh, nullptr},
     /* 67 */ {&R::OpDrawMesh, rp::kDrawMeshSkinnedBase, nullptr},
     /* 68 */ {&R::OpDrawMeshTemplate, rp::kDrawMeshTemplate, nullptr},
@@ -108,6 +108,8 @@ const R::OpcodeInfo R::kOpcodes[kRenderOpcodeCount] = {
 RenderCommandExecutor::RenderCommandExecutor(NorvexRenderer& renderer)
     : m_renderer(renderer), m_ring(renderer.GetRing())
 {
+    // Every layer is visible until the game sends the frame's mask.
+    std::fill(std::begin(m_frameBox), std::end(m_frameBox), uint8_t(0xFF));
 }
 
 gpu::GpuDevice* RenderCommandExecutor::Device() const
@@ -316,6 +318,31 @@ void RenderCommandExecutor::OpDrawSolidBox(uint32_t)
     const uint8_t depthTest = Get<uint8_t>();
     if (m_readOk)
         m_renderer.DrawDebugBox(box, transform, color, cullSide, depthTest != 0);
+}
+
+void RenderCommandExecutor::OpDrawAxisGizmo(uint32_t)
+{
+    const Matrix transform = Get<Matrix>();
+    const uint8_t depthTest = Get<uint8_t>();
+    if (m_readOk)
+        m_renderer.DrawGizmoShape(transform, depthTest != 0);
+}
+
+void RenderCommandExecutor::OpDrawWireShape(uint32_t)
+{
+    const Matrix transform = Get<Matrix>();
+    const Vector color = Get<Vector>();
+    if (m_readOk)
+        m_renderer.DrawWireShape(transform, color);
+}
+
+void RenderCommandExecutor::OpDebugDrawMarker(uint32_t)
+{
+    const Matrix transform = Get<Matrix>();
+    const Vector color = Get<Vector>();
+    const uint8_t highlight = Get<uint8_t>();
+    if (m_readOk)
+        m_renderer.DrawMarkerShape(transform, color, highlight != 0);
 }
 
 void RenderCommandExecutor::OpDrawText(uint32_t)
@@ -539,10 +566,7 @@ void RenderCommandExecutor::AddFrameLight(RendererLightWrapper* light)
 {
     // A null light would be read by the lighting pass: it is not taken.
     if (light != nullptr && m_lights.size() < kMaxFrameLights)
-    {
         m_lights.push_back(light);
-        ++m_lightListCounter;
-    }
 }
 
 void RenderCommandExecutor::AddGatheredTask(EntityRenderingContext* context, uint32_t passFlags)

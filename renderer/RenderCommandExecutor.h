@@ -181,6 +181,9 @@ private:
     // Handlers (RenderCommandExecutor.cpp and RenderCommandExecutorFrame.cpp).
     void OpEnd(uint32_t opcode);
     void OpDrawSolidBox(uint32_t opcode);
+    void OpDrawAxisGizmo(uint32_t opcode);
+    void OpDrawWireShape(uint32_t opcode);
+    void OpDebugDrawMarker(uint32_t opcode);
     void OpInitDX(uint32_t opcode);
     void OpReleaseDeviceObjects(uint32_t opcode);
     void OpCloseDX(uint32_t opcode);
@@ -238,6 +241,8 @@ private:
     void ReportGatheredOverflows();
     // RenderCommandExecutorShadow.cpp: opcode 25 and the directional shadow map.
     void OpSetScenePassOptions(uint32_t opcode);
+    // The frame's layer mask has the layer's bit.
+    bool IsShadowLayerVisible(uint8_t layer) const;
     void RenderShadowMap(uint32_t passFlags);
     // Draws every gathered entry with bit 0x40 through the mesh gathering of the pass arguments.
     void DrawGatheredEntries(int32_t passA, uint32_t passB);
@@ -301,7 +306,6 @@ private:
     uint32_t m_shadowVisit = 0; // each shadow walk marks the contexts it met with a new number
     uint32_t m_shadowCasters = 0;
     std::vector<RendererLightWrapper*> m_lights;
-    uint32_t m_lightListCounter = 0; // grows with every light added
     uint32_t m_lastAmbientLightCounter = 0xFFFFFFFFu;
     uint32_t m_lastAmbientStamp = 0xFFFFFFFFu;
     gpu::GpuSurface* m_frameBackBuffer = nullptr;

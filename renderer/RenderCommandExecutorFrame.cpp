@@ -3,6 +3,7 @@
 
 #include "platform/gpu/GpuDevice.h"
 #include "platform/os/Clock.h"
+#include "renderer/LightRenderData.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/RenderTarget.h"
 #include "renderer/RenderTargetSet.h"
@@ -38,9 +39,6 @@ void RenderCommandExecutor::SelectFrameTarget(gpu::GpuSwapChain* swapChain, uint
         swapChain->GetBackBuffer(0, &m_frameBackBuffer);
     else
         Device()->GetBackBuffer(0, 0, &m_frameBackBuffer);
-    // The ambient cube is redrawn by the lights when those exist; remember what it was drawn for.
-    m_lastAmbientLightCounter = m_lightListCounter;
-    m_lastAmbientStamp = m_frameStamp;
     // Target mode 1 draws the scene into the scene target (the multisampled one when asked and made,
     // resolved before post-processing); the back-buffer modes 2 and 3, a swap chain, or a device
     // without its render targets draw it straight into the back buffer.
@@ -67,6 +65,13 @@ void RenderCommandExecutor::SelectFrameTarget(gpu::GpuSwapChain* swapChain, uint
         m_frameColorTarget->AddRef();
     if (!Device()->IsInScene())
         Device()->BeginScene();
+    // The frame stamp is the renderer's light mask: the cube follows it and the ambient lights.
+    if (gDirectionalAmbientLights.changeCounter != m_lastAmbientLightCounter || m_frameStamp != m_lastAmbientStamp)
+    {
+        m_renderer.RenderAmbientCube(m_frameStamp);
+        m_lastAmbientLightCounter = gDirectionalAmbientLights.changeCounter;
+        m_lastAmbientStamp = m_frameStamp;
+    }
     switch (targetMode)
     {
     case 1:

@@ -24,6 +24,11 @@ bool Overlaps(const BoundingBox4& a, const BoundingBox4& b)
 }
 } // namespace
 
+bool RenderCommandExecutor::IsShadowLayerVisible(uint8_t layer) const
+{
+    return (m_frameBox[layer >> 3] & (1u << (layer & 7))) != 0;
+}
+
 void RenderCommandExecutor::OpSetScenePassOptions(uint32_t)
 {
     const uint32_t passFlags = Get<uint32_t>();
@@ -72,7 +77,9 @@ void RenderCommandExecutor::RenderShadowMap(uint32_t passFlags)
     state.SetDepthState(gpu::kCmpLessEqual, true, 0.0f);
     state.UpdateCamera(shadow.view, shadow.projection, Matrix::ONE);
 
-    // 6. The casters of the cells under the light's box, each once.
+    // 6. The casters of the cells under the light's box, each once: those of visible layers that the
+    // detail level draws.
+    const uint32_t detailLevel = params.qualityLevel;
     Matrix lightToWorld;
     lightToWorld.InverseOf(shadow.view);
     BoundingBox4 worldBox = BoundingBox4::INVALID;
@@ -86,7 +93,8 @@ void RenderCommandExecutor::RenderShadowMap(uint32_t passFlags)
                 for (const SceneCellRecord& record : m_cellGrid.GetCell(uint32_t(x), uint32_t(z)).records)
                 {
                     EntityRenderingContext* const context = record.context;
-                    if (!context->MarkVisited(m_shadowVisit) || !context->CastsShadows() || context->IsFlagged())
+                    if (!context->MarkVisited(m_shadowVisit) || !context->CastsShadows() || context->IsFlagged() ||
+                        context->GetDetailLevel() > detailLevel || !IsShadowLayerVisible(context->GetLayer()))
                         continue;
                     BoundingBox4 lightBox = BoundingBox4::INVALID;
                     BoundingBox4 world = BoundingBox4::INVALID;

@@ -245,6 +245,29 @@ GeometryLists GradientLine()
     }
     return g;
 }
+GeometryLists AxisGizmo()
+{
+    GeometryLists g;
+    for (uint32_t axis = 0; axis < 3; ++axis)
+    {
+        float tip[3] = {}, head[3] = {};
+        tip[axis] = 1.0f;
+        head[axis] = 0.8f;
+        const uint32_t side = (axis + 1) % 3;
+        const uint16_t base = uint16_t(g.VertexCount());
+        Add(g, {0.0f, 0.0f, 0.0f});
+        Add(g, {tip[0], tip[1], tip[2]});
+        for (const float offset : {0.1f, -0.1f})
+        {
+            float point[3] = {head[0], head[1], head[2]};
+            point[side] = offset;
+            Add(g, {point[0], point[1], point[2]});
+        }
+        g.lines.insert(g.lines.end(), {base, uint16_t(base + 1), uint16_t(base + 1), uint16_t(base + 2),
+                                       uint16_t(base + 1), uint16_t(base + 3)});
+    }
+    return g;
+}
 } // namespace geometry
 
 void SharedGeometry::Create(NorvexRenderer& renderer)
@@ -253,7 +276,7 @@ void SharedGeometry::Create(NorvexRenderer& renderer)
     static constexpr Builder kBuilders[kMeshCount] = {
         geometry::UnitCube,    geometry::UnitSphere,   geometry::UnitCone,   geometry::FlagMarker,
         geometry::AxisCircles, geometry::ShaftedCircle, geometry::UnitCylinder, geometry::GroundGrid,
-        geometry::UnitQuad,    geometry::FullScreenQuad, geometry::GradientLine,
+        geometry::UnitQuad,    geometry::FullScreenQuad, geometry::GradientLine, geometry::AxisGizmo,
     };
     Release();
     for (uint32_t mesh = 0; mesh < kMeshCount; ++mesh)

@@ -1,5 +1,5 @@
 // The renderer's shared static geometry: unit cube, sphere and cone, the flag marker, the debug and
-// light-volume primitives, the ground grid, the two quads and the gradient line. The vertex and
+// light-volume primitives, the ground grid, the two quads, the gradient line and the axis gizmo. The vertex and
 // index lists are built by plain functions (any thread); SharedGeometry makes them device buffers
 // after every device creation or reset and releases them before (render thread).
 #pragma once
@@ -49,6 +49,9 @@ GeometryLists UnitQuad();
 GeometryLists FullScreenQuad();
 // 64 points from black to white.
 GeometryLists GradientLine();
+// The axis gizmo: per axis a unit shaft from the origin and two arrowhead strokes back from its tip
+// towards the next axis (12 vertices, 9 lines).
+GeometryLists AxisGizmo();
 } // namespace geometry
 
 // The device buffers of the shared geometry.
@@ -68,6 +71,7 @@ public:
         MESH_UNIT_QUAD,
         MESH_FULL_SCREEN_QUAD,
         MESH_GRADIENT_LINE,
+        MESH_AXIS_GIZMO,
         kMeshCount
     };
     struct Buffers

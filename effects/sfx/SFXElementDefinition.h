@@ -94,7 +94,12 @@ public:
         (void)context;
         return 0;
     }
-    virtual void DrawChannel(const Matrix& matrix, SFXElementContext* context) const { (void)matrix, (void)context; }
+    // True when the kind drew anything.
+    virtual bool DrawChannel(const Matrix& matrix, SFXElementContext* context) const
+    {
+        (void)matrix, (void)context;
+        return false;
+    }
     // A new element context of the kind; the base has none.
     virtual SFXElementContext* CreateContext() const { return nullptr; }
     // Rebuilds the envelope bindings and the view mask; kinds first call this, then bind their own

@@ -10,6 +10,23 @@
 namespace
 {
 constexpr uint32_t kTemplateReferenceFlag = 4096;
+
+// A matrix with a negative determinant turns the mesh inside out: its draws swap the cull.
+uint8_t IsMirroring(const Matrix& matrix)
+{
+    const Vector& x = matrix.rows[0];
+    const Vector& y = matrix.rows[1];
+    const Vector& z = matrix.rows[2];
+    const float determinant =
+        x.x * (y.y * z.z - y.z * z.y) - x.y * (y.x * z.z - y.z * z.x) + x.z * (y.x * z.y - y.y * z.x);
+    return determinant < 0.0f ? 1 : 0;
+}
+
+const MeshTemplateRenderingData* RenderingData(const SFXElementContext* context)
+{
+    const auto* const mesh = static_cast<const SFXMeshElementContext*>(context);
+    return mesh != nullptr ? mesh->GetRenderingData() : nullptr;
+}
 } // namespace
 
 RTTI_DEFINE_CLASS(SFXMeshElementDefinition, SFXElementDefinition)
@@ -81,17 +98,26 @@ void SFXMeshElementDefinition::Draw(const Matrix& matrix, const Vector& color, S
                                     uint32_t passMask, uint32_t extra, uint32_t passFlags) const
 {
     (void)passFlags;
-    auto* const mesh = static_cast<SFXMeshElementContext*>(context);
-    const MeshTemplateRenderingData* const data = mesh != nullptr ? mesh->GetRenderingData() : nullptr;
+    const MeshTemplateRenderingData* const data = RenderingData(context);
     if (data == nullptr)
         return;
-    const Vector& x = matrix.rows[0];
-    const Vector& y = matrix.rows[1];
-    const Vector& z = matrix.rows[2];
-    const float determinant =
-        x.x * (y.y * z.z - y.z * z.y) - x.y * (y.x * z.z - y.z * z.x) + x.z * (y.x * z.y - y.y * z.x);
-    data->Draw(matrix, matrix, m_box, color, 1.0f, determinant < 0.0f ? 1 : 0, 0, m_presetIndex, mesh->GetBones(),
-               nullptr, nullptr, int32_t(passMask), extra, 0, mesh->GetRandomPhase());
+    const auto* const mesh = static_cast<const SFXMeshElementContext*>(context);
+    data->Draw(matrix, matrix, m_box, color, 1.0f, IsMirroring(matrix), 0, m_presetIndex, mesh->GetBones(), nullptr,
+               nullptr, int32_t(passMask), extra, 0, mesh->GetRandomPhase());
+}
+
+void SFXMeshElementDefinition::DrawDepth(const Matrix& matrix, SFXElementContext* context) const
+{
+    if (const MeshTemplateRenderingData* const data = RenderingData(context))
+        data->DrawDepth(matrix, IsMirroring(matrix), m_presetIndex,
+                        static_cast<const SFXMeshElementContext*>(context)->GetBones(), false);
+}
+
+bool SFXMeshElementDefinition::DrawChannel(const Matrix& matrix, SFXElementContext* context) const
+{
+    const MeshTemplateRenderingData* const data = RenderingData(context);
+    return data != nullptr && data->DrawChannel(matrix, IsMirroring(matrix), m_presetIndex,
+                                                static_cast<const SFXMeshElementContext*>(context)->GetBones());
 }
 
 uint32_t SFXMeshElementDefinition::GetChannelMask(const SFXElementContext* context) const

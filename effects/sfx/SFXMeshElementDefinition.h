@@ -33,6 +33,9 @@ public:
     // The mesh with the element's colour, box, preset and pose, mirrored when the matrix mirrors.
     void Draw(const Matrix& matrix, const Vector& color, SFXElementContext* context, uint32_t passMask,
               uint32_t extra, uint32_t passFlags) const override;
+    // The mesh's depth pass and channel pass with the element's preset and pose.
+    void DrawDepth(const Matrix& matrix, SFXElementContext* context) const override;
+    bool DrawChannel(const Matrix& matrix, SFXElementContext* context) const override;
     // The channel mask of the element's preset.
     uint32_t GetChannelMask(const SFXElementContext* context) const override;
 

@@ -1,5 +1,5 @@
 // The programs of the deferred scene families: deferred mesh materials (their normals and compose
-// variants), the full-screen lighting pass and the light volumes. They read the targets the passes
+// variants), the full-screen lighting pass, the light volumes and the lighting cube's faces. They read the targets the passes
 // bind at the pixel's own screen position, as the sources do through ScreenToView.
 #include "platform/gpu/ShaderProgramKit.h"
 
@@ -253,6 +253,62 @@ public:
 private:
     uint32_t m_matrix;
 };
+// One lighting-cube face: the quad's corners as they are, each carrying the face direction it
+// stands for.
+class LightCubeVertex : public VertexProgram
+{
+public:
+    explicit LightCubeVertex(Binder& b)
+        : m_forward(b.Float("FaceForward")), m_up(b.Float("FaceUp")), m_right(b.Float("FaceRight"))
+    {
+    }
+
+    void Run(const float* constants, const VertexInput& in, ClipVertex* out) const override
+    {
+        const float x = in.attributes[kAttrPosition][0], y = in.attributes[kAttrPosition][1];
+        const float position[4] = {x, y, 0.5f, 1.0f};
+        Copy4(out->position, position);
+        std::fill(out->varyings, out->varyings + kVaryingCount, 0.0f);
+        const float *f = Reg(constants, m_forward), *u = Reg(constants, m_up), *r = Reg(constants, m_right);
+        for (int i = 0; i < 3; ++i)
+            out->varyings[kVaryTex0 + i] = f[i] - x * r[i] + y * u[i];
+    }
+
+private:
+    uint32_t m_forward, m_up, m_right;
+};
+
+// The light's colour where the direction faces against it, the secondary colour where it faces
+// along it, the side term across; wrap-around widens both. A light mask is not sampled.
+class LightCubePixel : public PixelProgram
+{
+public:
+    explicit LightCubePixel(Binder& b)
+        : m_direction(b.Float("LightDirection")), m_color(b.Float("LightColor")),
+          m_secondary(b.Float("SecondaryColor")), m_side(b.Float("SideTerm")), m_wrap(b.Float("WrapSpecular"))
+    {
+    }
+
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        float n[3] = {in.varyings[kVaryTex0], in.varyings[kVaryTex0 + 1], in.varyings[kVaryTex0 + 2]};
+        Normalize3(n);
+        const float* l = Reg(c.constants, m_direction);
+        const float facing = -Dot3(n, l);
+        const float wrap = Reg(c.constants, m_wrap)[0];
+        const float lit = Saturate((facing + wrap) / (1.0f + wrap));
+        const float back = Saturate((-facing + wrap) / (1.0f + wrap));
+        const float across = 1.0f - std::fabs(facing);
+        const float *a = Reg(c.constants, m_color), *s = Reg(c.constants, m_secondary), *t = Reg(c.constants, m_side);
+        *out = {a[0] * lit + s[0] * back + t[0] * across, a[1] * lit + s[1] * back + t[1] * across,
+                a[2] * lit + s[2] * back + t[2] * across, a[3] * lit + s[3] * back + t[3] * across};
+        return true;
+    }
+    bool SamplesTextures() const override { return false; }
+
+private:
+    uint32_t m_direction, m_color, m_secondary, m_side, m_wrap;
+};
 } // namespace
 
 void AddDeferredPrograms(std::vector<ProgramEntry>& entries)
@@ -265,6 +321,10 @@ void AddDeferredPrograms(std::vector<ProgramEntry>& entries)
                        {"Shadow", "Filtered", "LowSpec"},
                        [](Binder&) { return std::make_unique<PassThroughVertex>(); },
                        [](Binder& b) { return std::make_unique<LightFullScreenPixel>(b); }});
+    entries.push_back({"LightCube",
+                       {"Mask"},
+                       [](Binder& b) { return std::make_unique<LightCubeVertex>(b); },
+                       [](Binder& b) { return std::make_unique<LightCubePixel>(b); }});
     entries.push_back({"LightVolume",
                        {"Spot", "Tube", "Mask", "LowSpec"},
                        [](Binder& b) { return std::make_unique<VolumeVertex>(b); },

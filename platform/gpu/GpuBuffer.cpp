@@ -2,6 +2,7 @@
 
 #include "platform/gpu/GpuLog.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace gpu
@@ -48,6 +49,19 @@ Result GpuBuffer::Lock(uint32_t offset, uint32_t size, void** data, uint32_t fla
     {
         memset(m_bytes.data(), kDiscardPattern, m_bytes.size());
         ++m_discards;
+        m_drawn.clear();
+    }
+    else if ((flags & kLockNoOverwrite) && length > 0)
+    {
+        const uint64_t end = offset + length;
+        for (const auto& [begin, drawnEnd] : m_drawn)
+            if (begin < end && offset < drawnEnd)
+            {
+                ++m_overwriteHazards;
+                LogError("Lock: no-overwrite over bytes %u+%llu of %s #%llu, drawn since the last discard", offset,
+                         (unsigned long long)length, ObjectKindName(GetKind()), id);
+                break;
+            }
     }
     uint8_t* base = m_bytes.data();
     if (flags & kLockReadOnly)
@@ -71,6 +85,25 @@ Result GpuBuffer::Unlock()
     m_readOnlyCopy.clear();
     m_readOnlyCopy.shrink_to_fit();
     return kOk;
+}
+
+void GpuBuffer::MarkDrawn(uint64_t offset, uint64_t length)
+{
+    if (length == 0)
+        return;
+    uint64_t begin = offset, end = offset + length;
+    // Merge with every range it touches, so the list stays short for a ring written in order.
+    auto first = std::lower_bound(m_drawn.begin(), m_drawn.end(), begin,
+                                  [](const std::pair<uint64_t, uint64_t>& r, uint64_t at) { return r.second < at; });
+    auto last = first;
+    while (last != m_drawn.end() && last->first <= end)
+    {
+        begin = std::min(begin, last->first);
+        end = std::max(end, last->second);
+        ++last;
+    }
+    first = m_drawn.erase(first, last);
+    m_drawn.insert(first, {begin, end});
 }
 
 GpuVertexBuffer::GpuVertexBuffer(GpuDevice* device, uint32_t length, uint32_t usage, uint32_t fvf, Pool pool)

@@ -1,11 +1,14 @@
 // Vertex and index buffers with their bytes and the platform's lock rules: discard and no-overwrite
 // only on dynamic buffers, read-only locks hand out a copy so writes are lost, one lock at a time.
+// A real device may still be reading what a draw was given when a no-overwrite lock comes: the
+// buffers remember the bytes drawn since their last discard and report such a lock as an error.
 // One thread at a time, as for the device that made them.
 #pragma once
 
 #include "platform/gpu/GpuObject.h"
 #include "platform/gpu/GpuTypes.h"
 
+#include <utility>
 #include <vector>
 
 namespace gpu
@@ -24,6 +27,10 @@ public:
     // The buffer's bytes as the device sees them (read-back for tests and draws).
     const uint8_t* Bytes() const { return m_bytes.data(); }
     uint32_t GetDiscardCount() const { return m_discards; }
+    // Draws read [offset, offset + length); a discard forgets every range.
+    void MarkDrawn(uint64_t offset, uint64_t length);
+    // No-overwrite locks that met a range drawn since the last discard.
+    uint32_t GetOverwriteHazardCount() const { return m_overwriteHazards; }
 
 protected:
     GpuBuffer(ObjectKind kind, GpuDevice* device, uint32_t length, uint32_t usage, Pool pool);
@@ -33,6 +40,9 @@ private:
     std::vector<uint8_t> m_readOnlyCopy;
     uint32_t m_usage;
     uint32_t m_discards = 0;
+    uint32_t m_overwriteHazards = 0;
+    // Disjoint, sorted [begin, end) byte ranges drawn since the last discard.
+    std::vector<std::pair<uint64_t, uint64_t>> m_drawn;
     bool m_locked = false;
 };
 

@@ -195,6 +195,8 @@ private:
                               uint32_t count, uint32_t* calls, uint32_t* written);
     Result CheckDraw(const char* call, uint32_t type, uint32_t primitiveCount, uint32_t* vertexCount);
     Result CheckStreams(const char* call, uint64_t firstVertex, uint64_t vertexCount);
+    // Tells the bound vertex buffers which of their bytes a draw read.
+    void MarkDrawnStreams(uint64_t firstVertex, uint64_t vertexCount);
     void RecordDraw(DrawCall call, uint32_t type, uint32_t primitiveCount, uint32_t startVertex, int32_t baseVertex,
                     uint32_t minIndex, uint32_t numVertices, uint32_t startIndex, const DrawInput& input);
     // Rasterises a checked draw; answers the pixels written.

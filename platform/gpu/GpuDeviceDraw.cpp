@@ -262,6 +262,15 @@ Result GpuDevice::CheckStreams(const char* call, uint64_t firstVertex, uint64_t 
     return kOk;
 }
 
+void GpuDevice::MarkDrawnStreams(uint64_t firstVertex, uint64_t vertexCount)
+{
+    if (vertexCount == 0)
+        return;
+    for (const Stream& s : m_state.streams)
+        if (s.buffer && s.stride != 0 && !(s.frequency & kStreamInstanceData))
+            s.buffer->MarkDrawn(s.offset + firstVertex * s.stride, vertexCount * s.stride);
+}
+
 void GpuDevice::RecordSurfaceOp(SurfaceOpRecord record, uint32_t count, const Rect* rects)
 {
     if (m_surfaceOps.size() >= kMaxDrawRecordsPerFrame)
@@ -338,6 +347,7 @@ Result GpuDevice::DrawPrimitive(uint32_t type, uint32_t startVertex, uint32_t pr
         return r;
     if (const Result r = CheckStreams("DrawPrimitive", startVertex, vertices); r != kOk)
         return r;
+    MarkDrawnStreams(startVertex, vertices);
     if (!m_lost)
     {
         DrawInput input;
@@ -384,6 +394,8 @@ Result GpuDevice::DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uint32
         if (const Result r = CheckStreams("DrawIndexedPrimitive", uint64_t(lowest), uint64_t(highest - lowest + 1));
             r != kOk)
             return r;
+        MarkDrawnStreams(uint64_t(lowest), uint64_t(highest - lowest + 1));
+        m_state.indices->MarkDrawn(uint64_t(startIndex) * indexSize, uint64_t(indexCount) * indexSize);
     }
     if (!m_lost)
     {

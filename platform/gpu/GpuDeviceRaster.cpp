@@ -139,6 +139,7 @@ uint64_t GpuDevice::Rasterise(uint32_t type, uint32_t primitiveCount, const Draw
         VertexInput input;
         for (auto& attribute : input.attributes)
             attribute[0] = attribute[1] = attribute[2] = 0.0f, attribute[3] = 1.0f;
+        std::fill(input.attributes[kAttrColor0], input.attributes[kAttrColor0] + 4, 1.0f);
         for (uint32_t i = 0; i < fetchCount; ++i)
             if (const uint8_t* bytes = elementBytes(fetch[i], vertex))
                 DecodeElement(fetch[i].type, bytes, input.attributes[fetch[i].slot]);

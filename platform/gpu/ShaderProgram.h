@@ -34,7 +34,9 @@ enum VertexAttribute : uint32_t
 
 struct VertexInput
 {
-    float attributes[kAttributeCount][4]; // missing ones read (0, 0, 0, 1)
+    // Missing ones read (0, 0, 0, 1), but for the first colour: opaque white, the fixed pipeline's
+    // diffuse, so geometry of positions only takes the colour a shader multiplies in.
+    float attributes[kAttributeCount][4];
 };
 
 // The colour a pixel of a shader without a program gets.

@@ -691,6 +691,8 @@ void Entity::FillRenderingSource(EntityRenderingSource* source) const
     source->renderingPass = m_renderingPass;
     source->sortOffset = m_sortOffset;
     source->sortOffsetFromTemplate = m_sortOffsetFromTemplate;
+    source->layer = m_layer;
+    source->detailLevel = m_minimumQualityLevel;
     if (m_template == nullptr)
         return;
     source->hasTemplate = true;

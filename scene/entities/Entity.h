@@ -15,6 +15,7 @@
 #include "core/containers/Dynarray.h"
 #include "core/containers/SafePointer.h"
 #include "core/math/BoundingBox4.h"
+#include "core/math/HDRColor.h"
 #include "core/math/Matrix.h"
 #include "core/reflection/RTTIClass.h"
 #include "core/strings/NameString.h"
@@ -129,12 +130,17 @@ public:
     virtual void RefreshRendering() {}
     virtual void CopyRenderingState(Entity* other);
     virtual void OnFrameHook(uint32_t flags) { (void)flags; }
+    // The second draw of a scene pass whose flags ask for one (EntityManager::kPassSecondDraw), with
+    // the entity's render bits added; kinds without one draw nothing.
+    virtual void RenderSecondDraw(uint32_t flags) { (void)flags; }
     virtual bool RenderWithoutContext(uint32_t flags)
     {
         (void)flags;
         return true;
     }
     virtual void DebugDrawBoundingBox(const BoundingBox4& box, const Vector& color);
+    // The colour the entity is drawn in; kinds without one are white.
+    virtual HDRColor GetEntityColor() const { return HDRColor(255, 255, 255, 255, 1.0f); }
     virtual void AddChild(Entity* child);
     virtual void RemoveChild(Entity* child);
     virtual EntityRenderingContext* CreateRenderingContext() { return nullptr; }

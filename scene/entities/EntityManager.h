@@ -164,6 +164,8 @@ public:
     static constexpr uint32_t kPassTacticalScene = 0x9000;
     static constexpr uint32_t kPassTacticalExtended = 0x2000;
     static constexpr uint32_t kPassLate = 0x38000;
+    // Pass flag asking each drawn entity for its second draw as well.
+    static constexpr uint32_t kPassSecondDraw = 0x8;
     static constexpr uint32_t kViewTactical = 2;
     static constexpr uint32_t kViewTacticalExtended = 4;
     // Flag-word bits of the late passes: drawn after the main pass, or after post-processing.

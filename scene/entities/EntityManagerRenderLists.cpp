@@ -14,6 +14,13 @@ namespace
 {
 constexpr uint32_t kMainThread = 0;
 
+void RenderEntity(Entity* entity, uint32_t passFlags, uint32_t frameNumber)
+{
+    entity->Render(passFlags, frameNumber);
+    if ((passFlags & EntityManager::kPassSecondDraw) != 0)
+        entity->RenderSecondDraw(entity->GetRenderFlags() | passFlags);
+}
+
 uint32_t ViewModePassBits(uint32_t viewModeBits, uint32_t tacticalBits)
 {
     return ((viewModeBits & EntityManager::kViewTactical) != 0 ? tacticalBits : 0u) |
@@ -73,7 +80,7 @@ void EntityManager::RenderCollected(uint32_t passFlags, uint32_t viewModeBits, u
             m_deferredRenderList.Add(entity);
         }
         else
-            entity->Render(flags, frameNumber);
+            RenderEntity(entity, flags, frameNumber);
     }
     gRenderer->RenderGathered(flags, clear, color);
     gProfiler.AddValue(PROFILER_VISIBLE_ENTITIES, float(m_visibleList.Count()), kMainThread);
@@ -89,6 +96,6 @@ void EntityManager::RenderLate(uint32_t passFlags, uint32_t mask, uint32_t value
     gRenderer->BeginGather();
     for (Entity* entity : m_deferredRenderList)
         if ((entity->GetFlags() & mask) == value)
-            entity->Render(passFlags, frameNumber);
+            RenderEntity(entity, passFlags, frameNumber);
     gRenderer->RenderGathered(passFlags | kPassLate, 0, nullptr);
 }

@@ -39,6 +39,7 @@ public:
     void PostCreateInit() override;
     void OnFrameHook(uint32_t flags) override;
     void DebugDrawBoundingBox(const BoundingBox4& box, const Vector& color) override;
+    HDRColor GetEntityColor() const override { return m_localColor; }
     void RemoveChild(Entity* child) override;
     EntityRenderingContext* CreateRenderingContext() override;
     void UpdateTransform() override;

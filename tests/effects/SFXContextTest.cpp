@@ -60,6 +60,16 @@ public:
     {
         draws.push_back({GetDescription(), m, c, passMask, passFlags});
     }
+    void DrawDepth(const Matrix& m, SFXElementContext*) const override
+    {
+        draws.push_back({"depth " + GetDescription(), m, Vector(), 0, 0});
+    }
+    bool DrawChannel(const Matrix& m, SFXElementContext*) const override
+    {
+        draws.push_back({"channel " + GetDescription(), m, Vector(), 0, 0});
+        return true;
+    }
+    void SetDepthPass(uint8_t on) { m_depthPass = on; }
     EntityTemplate* GetResource() const override { return resource; }
     void RefreshResource() override { ++refreshes; }
     void SetOptions(bool scaleWithParent, uint32_t faceCamera)
@@ -481,3 +491,31 @@ TEST_F(SFXContextTest, NamesTooLongForOneCommandAreRefusedAndMeshChangesReachThe
     EXPECT_EQ(Probe(context, 0).meshChanges, 0);
 }
 } // namespace
+
+TEST_F(SFXContextTest, DepthAndChannelPassesReachTheirElementsThroughTheRenderingContext)
+{
+    SFXDefinition& plain = Define();
+    plain.AddElement(new ProbeElement("Plain", 0x11));
+    EXPECT_FALSE(Play(plain).CastsShadows()) << "no depth-pass element";
+
+    SFXDefinition& definition = Define();
+    auto* depth = new ProbeElement("Depth", 0x11);
+    depth->SetDepthPass(1);
+    definition.AddElement(depth);
+    definition.AddElement(new ProbeElement("Channel", 0x11 | 32));
+    SFXContext& context = Play(definition);
+    EXPECT_TRUE(context.CastsShadows()) << "the shadow map takes effects with depth-pass elements";
+    Walk(0, 0.1f, 0);
+    EntityRenderingContext& base = context;
+    bool channelDrawn = false;
+    ProbeElement::draws.clear();
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer&) {
+        base.DrawDepth(0, 0);
+        channelDrawn = base.DrawChannel(Matrix::ONE, 0);
+    });
+    std::string names;
+    for (const DrawRecord& r : ProbeElement::draws)
+        names += r.name + " ";
+    EXPECT_EQ(names, "depth Depth channel Channel ");
+    EXPECT_TRUE(channelDrawn);
+}

@@ -150,10 +150,10 @@ TEST_F(SFXEntityTest, AdvanceTimeUsesUpThePendingDelayFirst)
     EXPECT_TRUE(side.active);
     EXPECT_FLOAT_EQ(side.elementTime, 1.0f);
 
-    SetTemplate("Activation at start delay", "5");
+    SetTemplate("Activation at start delay", "3.5");
     SFXEntity* waiting = Create();
     waiting->AdvanceTime(3.0f);
-    EXPECT_NEAR(waiting->GetCallbackTimeLeft(SFXEntity::CALLBACK_START, 0), 2.0f, 1e-3f);
+    EXPECT_NEAR(waiting->GetCallbackTimeLeft(SFXEntity::CALLBACK_START, 0), 0.5f, 1e-3f);
     EXPECT_FALSE(Read(waiting).active);
 
     // A playing effect takes the whole step.
@@ -240,6 +240,11 @@ TEST_F(SFXEntityTest, BoundsComeBackFromTheRenderThreadAndRenderFlagsFollowThePa
     EXPECT_LT(entity->GetCallbackTimeLeft(SFXEntity::CALLBACK_BOUNDS, 8), 0.0f) << "one take without constant updates";
     entity->Restart(0, true);
     EXPECT_EQ(entity->GetRenderFlags() & SFXEntity::kRenderFlagBoundsTaken, 0u);
+    // An edited template restarts the effect and takes its bounds again.
+    Frames(3, 0.05f);
+    entity->OnPropertiesChanged();
+    EXPECT_EQ(entity->GetRenderFlags() & SFXEntity::kRenderFlagBoundsTaken, 0u);
+    EXPECT_GE(entity->GetCallbackTimeLeft(SFXEntity::CALLBACK_BOUNDS, 8), 0.0f);
 
     // The template's timer picks the context's clock; without offscreen processing it may park.
     struct Case

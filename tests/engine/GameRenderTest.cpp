@@ -18,6 +18,20 @@
 
 namespace
 {
+// An entity kind with a second draw that records the flags it was called with.
+class SecondDrawEntity : public Entity
+{
+public:
+    void RenderSecondDraw(uint32_t flags) override { secondDraws.push_back(flags); }
+    std::vector<uint32_t> secondDraws;
+};
+
+class SecondDrawTemplate : public EntityTemplate
+{
+public:
+    Entity* CreateEntity() override { return new SecondDrawEntity; }
+};
+
 class GameRenderTest : public GameEngineFixture
 {
 protected:
@@ -281,4 +295,39 @@ TEST_F(GameRenderTest, AnEntityOnBothLatePassesIsSaidOnceAndDrawnByNeither)
     for (const CapturedMessage& message : console.Messages())
         notes += message.text.find("drawn by neither late pass") != std::string::npos;
     EXPECT_EQ(notes, 1u);
+}
+
+TEST_F(GameRenderTest, PassBitEightAsksEachDrawnEntityForItsSecondDraw)
+{
+    SecondDrawTemplate secondTemplate;
+    secondTemplate.SetStaticBoundingBox(BoundingBox4(Vector(-1, -1, -1, 1), Vector(1, 1, 1, 1)));
+    Matrix local = Matrix::ONE;
+    local.rows[3].Set(0.0f, 0.0f, 100.0f, 1.0f);
+    auto* main = static_cast<SecondDrawEntity*>(gEntityManager.CreateEntity(&secondTemplate, nullptr, local, 0, nullptr));
+    auto* late = static_cast<SecondDrawEntity*>(gEntityManager.CreateEntity(&secondTemplate, nullptr, local, 0, nullptr));
+    ASSERT_TRUE(main && late);
+    late->RaiseFlag(EntityManager::kLateAfterScene, false);
+    struct Case
+    {
+        uint32_t passFlags;
+        std::vector<uint32_t> mainDraws, lateDraws;
+    };
+    const Case cases[] = {
+        {0x80000, {}, {}},
+        {0x80008, {main->GetRenderFlags() | 0x80008}, {late->GetRenderFlags() | 0x80008}},
+    };
+    for (const Case& c : cases)
+    {
+        main->secondDraws.clear();
+        late->secondDraws.clear();
+        gEntityManager.CollectVisibleEntities(nullptr, gEntityManager.GetSceneBounds(), 0, 3);
+        gEntityManager.RenderCollected(c.passFlags, 0, 0, nullptr, 1);
+        EXPECT_EQ(main->secondDraws, c.mainDraws) << c.passFlags;
+        EXPECT_TRUE(late->secondDraws.empty()) << "the late entity waits for its pass";
+        gEntityManager.RenderLate(c.passFlags, EntityManager::kLateMask, EntityManager::kLateAfterScene, 1);
+        EXPECT_EQ(late->secondDraws, c.lateDraws) << c.passFlags;
+        gEntityManager.ClearVisibleLists();
+    }
+    gRenderer->SubmitCommands(true);
+    gEntityManager.NewScene();
 }

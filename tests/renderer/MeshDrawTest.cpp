@@ -65,7 +65,7 @@ protected:
 
     // A square over the middle of the clip square facing the default sun, two triangles, clockwise
     // on screen; one material of the given kind.
-    void LoadSquare(uint32_t kind, uint32_t flags = 0)
+    void LoadSquare(uint32_t kind, uint32_t flags = 0, uint8_t channel = 0)
     {
         // The default sun (pitch 45, yaw 0) travels along (0, -1, 1) / sqrt(2): a normal against it
         // gets all of it.
@@ -89,6 +89,8 @@ protected:
         preset.materials[0].shaderName = "MeshSolid";
         preset.materials[0].flags = kind | flags;
         preset.materials[0].triangleCount = 2;
+        preset.materials[0].channel = channel;
+        preset.channelMask = channel != 0 ? 1u << channel : 0u;
         built.AddPreset(preset);
         std::vector<uint8_t> record(8192);
         RecordOutput out(record.data(), record.size(), false);
@@ -401,4 +403,50 @@ TEST_F(MeshDrawTest, ARefractingDrawCopiesTheSceneBehindIt)
         behind = copy->ReadPixelArgb(copy->Desc().width / 2, copy->Desc().height / 2) | 0xFF000000u;
     });
     EXPECT_EQ(behind, 0xFFFF0000u);
+}
+
+// The channel pass writes into the one colour channel of the material's channel, and only when the
+// renderer's pass mask has that channel.
+TEST_F(MeshDrawTest, TheChannelPassWritesOnlyTheMaterialsChannel)
+{
+    struct Case
+    {
+        uint8_t channel;
+        uint32_t passMask;
+        bool drawn;
+        uint32_t writeMask;
+    };
+    const Case cases[] = {
+        {1, 0x2, true, 0x1}, {2, 0x4, true, 0x2}, {4, 0x10, true, 0x8}, {2, 0x8 | 0x2, false, 0}, {0, 0xFF, false, 0},
+    };
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    for (const Case& c : cases)
+    {
+        if (m_data != nullptr)
+        {
+            NorvexRendererObject::PostDeletion(m_data.release(), true, false);
+            renderer.SubmitCommands(true);
+        }
+        LoadSquare(1, 0, c.channel);
+        renderer.SetPassMask(c.passMask);
+        renderer.SubmitCommands(true);
+        bool drawn = !c.drawn;
+        uint32_t writeMask = 0;
+        const uint32_t calls = DrawAndProbe([&] {
+                                   const auto& log = renderer.GetDevice()->GetDrawLog();
+                                   const size_t before = log.size();
+                                   drawn = m_data->DrawChannel(Matrix::ONE, 0, 0, nullptr);
+                                   if (log.size() > before)
+                                       writeMask = log.back().renderStates[gpu::kRsColorWriteEnable];
+                               }).second;
+        const int channel = c.channel;
+        EXPECT_EQ(drawn, c.drawn) << "channel " << channel;
+        EXPECT_EQ(calls, c.drawn ? 1u : 0u) << "channel " << channel;
+        EXPECT_EQ(writeMask, c.writeMask) << "channel " << channel;
+        uint32_t after = 0;
+        RunOnRenderThread(renderer, [&](NorvexRenderer& r) {
+            r.GetDevice()->GetRenderState(gpu::kRsColorWriteEnable, &after);
+        });
+        EXPECT_EQ(after, 15u) << "every channel is written again after the pass";
+    }
 }

@@ -86,4 +86,11 @@ TEST(ShadowMapProjectionTest, TheSnappedBoxHasWholeUnitsAndACentreOnATexel)
     corner.Transform(r.textureMatrix);
     EXPECT_NEAR(corner.x / corner.w, 0.0f, 1e-4f);
     EXPECT_NEAR(corner.y / corner.w, 1.0f, 1e-4f) << "the bottom row of the map";
+    EXPECT_NEAR(corner.z / corner.w, 0.0f, 1e-4f) << "the near side of the box has depth 0";
+    Vector far = r.box.max;
+    far.Transform(lightToWorld);
+    far.Transform(r.textureMatrix);
+    EXPECT_NEAR(far.x / far.w, 1.0f, 1e-4f);
+    EXPECT_NEAR(far.y / far.w, 0.0f, 1e-4f);
+    EXPECT_NEAR(far.z / far.w, 1.0f, 1e-4f);
 }

@@ -113,7 +113,7 @@ void UIElement::FinishDeferredDeletion()
         element->Release();
 }
 
-void UIElement::OnCreated(bool)
+void UIElement::OnCreated(uint32_t)
 {
     if (IsPointerSelectable())
         RegisterUIElementId(this);

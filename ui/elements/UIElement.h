@@ -88,16 +88,23 @@ public:
     virtual bool IsUITextInput() const { return false; }
     virtual bool IsUIUniTextInput() const { return false; }
     virtual bool IsUIList() const { return false; }
+    virtual bool IsUIRoundList() const { return false; }
     virtual bool IsUIButton() const { return false; }
     virtual bool IsUITemplateView() const { return false; }
     virtual bool IsUIScreen() const { return false; }
+    virtual bool IsUIPanel() const { return false; }
+    virtual bool IsUIRadioContainer() const { return false; }
+    virtual bool IsUIPage() const { return false; }
+    virtual bool IsUIScrollPane() const { return false; }
+    virtual bool IsUILayout() const { return false; }
     virtual bool FollowsParentEnableState() const { return false; }
     virtual bool IsPointerSelectable() const { return (m_userFlags & UIFLAG_FOCUSABLEWITHMOUSE) != 0; }
     virtual bool WantsDrag() const { return false; }
     // The pointer moved while the element drags (point in 0..1 of the window).
     virtual void OnDrag(const Vector& point) { (void)point; }
-    // After creation: enters the id map when pointer-selectable.
-    virtual void OnCreated(bool fromRecipe);
+    // After creation, with the build's flags (0 for an element made in code): enters the id map when
+    // pointer-selectable. Kinds set themselves up from their recipe here.
+    virtual void OnCreated(uint32_t creationFlags);
     // Cleanup when unlinked by Release or RemoveAllChildren.
     virtual void OnRemoved();
 

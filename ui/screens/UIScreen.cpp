@@ -3,6 +3,7 @@
 #include "core/console/GameConsole.h"
 #include "engine/config/ProjectConfig.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/SceneEnvironment.h"
 #include "renderer/resources/ResourceManager.h"
 #include "ui/elements/UIElementIdMap.h"
 #include "ui/elements/UITextBase.h"
@@ -220,7 +221,14 @@ void UIScreen::Draw(uint32_t width, uint32_t height, const FrameClock&, const Fr
                         m_layout.height, m_layout.scaleX, m_layout.scaleY, pointer);
     if (renderer != nullptr)
         UpdateEntityTracking(sceneCamera);
+    // A screen that shows its own scene in place of the game's lights it with the UI's scene
+    // parameters, and only while it draws.
+    const bool ownScene = switchCamera && m_blocksSceneRendering;
+    if (ownScene)
+        gSceneEnvironment.EnableOverride();
     WriteRenderPass();
+    if (ownScene)
+        gSceneEnvironment.DisableOverride();
     if (switchCamera)
         renderer->SetCamera(sceneCamera.view, sceneCamera.projection, Matrix::ONE);
 }

@@ -310,3 +310,57 @@ TEST_F(GpuSurfaceTest, BufferLockRules)
     ring->Release();
     fixed->Release();
 }
+
+// A ring written with no-overwrite must never touch bytes a draw was given since the last discard:
+// on a real device the draw may not have read them yet.
+TEST_F(GpuSurfaceTest, NoOverwriteLocksReportBytesDrawnSinceTheLastDiscard)
+{
+    GpuVertexBuffer* vertices = nullptr;
+    GpuIndexBuffer* ring = nullptr;
+    ASSERT_EQ(m_device->CreateVertexBuffer(16 * 12, kUsageDynamic | kUsageWriteOnly, kFvfXyz, kPoolDefault, &vertices),
+              kOk);
+    ASSERT_EQ(m_device->CreateIndexBuffer(64, kUsageDynamic | kUsageWriteOnly, kFormatIndex16, kPoolDefault, &ring), kOk);
+    void* data = nullptr;
+    ASSERT_EQ(ring->Lock(0, 0, &data, kLockDiscard), kOk);
+    for (uint16_t i = 0; i < 32; ++i)
+        static_cast<uint16_t*>(data)[i] = uint16_t(i % 6);
+    ASSERT_EQ(ring->Unlock(), kOk);
+    ASSERT_EQ(m_device->BeginScene(), kOk);
+    m_device->SetFVF(kFvfXyz);
+    m_device->SetStreamSource(0, vertices, 0, 12);
+    m_device->SetIndices(ring);
+    // Indices 4 to 9 (bytes 8 to 20) name vertices 0 to 5 (bytes 0 to 72); indices 12 to 14 take
+    // bytes 24 to 30, leaving a gap.
+    ASSERT_EQ(m_device->DrawIndexedPrimitive(kPrimitiveTriangleList, 0, 0, 6, 4, 2), kOk);
+    ASSERT_EQ(m_device->DrawIndexedPrimitive(kPrimitiveTriangleList, 0, 0, 6, 12, 1), kOk);
+    ASSERT_EQ(m_device->EndScene(), kOk);
+    m_device->SetIndices(nullptr);
+    m_device->SetStreamSource(0, nullptr, 0, 0);
+
+    struct Case
+    {
+        GpuBuffer* buffer;
+        uint32_t offset, size;
+        bool hazard;
+    };
+    const Case cases[] = {
+        {ring, 0, 8, false},  {ring, 20, 4, false}, {ring, 30, 8, false},     {ring, 4, 6, true},
+        {ring, 18, 4, true},  {ring, 10, 2, true},  {ring, 28, 8, true},      {ring, 0, 0, true},
+        {vertices, 72, 12, false}, {vertices, 60, 12, true},
+    };
+    for (const Case& c : cases)
+    {
+        const uint32_t before = c.buffer->GetOverwriteHazardCount();
+        ASSERT_EQ(c.buffer->Lock(c.offset, c.size, &data, kLockNoOverwrite), kOk);
+        ASSERT_EQ(c.buffer->Unlock(), kOk);
+        EXPECT_EQ(c.buffer->GetOverwriteHazardCount() - before, c.hazard ? 1u : 0u) << c.offset << "+" << c.size;
+    }
+    // A discard starts a fresh ring: nothing in it has been drawn.
+    ASSERT_EQ(ring->Lock(0, 0, &data, kLockDiscard), kOk);
+    ASSERT_EQ(ring->Unlock(), kOk);
+    ASSERT_EQ(ring->Lock(8, 12, &data, kLockNoOverwrite), kOk);
+    ASSERT_EQ(ring->Unlock(), kOk);
+    EXPECT_EQ(ring->GetOverwriteHazardCount(), 5u);
+    ring->Release();
+    vertices->Release();
+}

@@ -149,12 +149,12 @@ TEST(UIElementTreeTest, PointerSelectableElementsEnterAndLeaveTheIdMapWithTheirF
 {
     const int32_t before = GetUIElementIdMapCount();
     UIElement* element = new UIElement;
-    element->OnCreated(false);
+    element->OnCreated(0);
     EXPECT_EQ(FindUIElementInIdMap(element->GetId()), nullptr) << "not pointer-selectable";
     element->RaiseFlag(UIFLAG_FOCUSABLEWITHMOUSE);
     EXPECT_EQ(FindUIElementInIdMap(element->GetId()), element);
     element->RaiseFlag(UIFLAG_FOCUSABLEWITHMOUSE | UIFLAG_TEXTTAG);
-    element->OnCreated(false);
+    element->OnCreated(0);
     EXPECT_EQ(GetUIElementIdMapCount(), before + 1) << "entering twice leaves one entry";
     element->ClearFlag(UIFLAG_TEXTTAG);
     EXPECT_EQ(FindUIElementInIdMap(element->GetId()), element) << "still selectable";

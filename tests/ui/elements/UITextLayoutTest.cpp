@@ -146,6 +146,7 @@ TEST_F(UITextLayoutTest, TextBoxesBreakAtWordEndsAndLineFeeds)
         {u"dddddddd e", 50.0f, {u"dddddddd", u"e"}}, // a first word too wide stays on the first line
         {u"a\n\nb", 100.0f, {u"a", u"", u"b"}},
         {u"ab \t\ncd", 100.0f, {u"ab", u"cd"}},
+        {u"", 100.0f, {u""}}, // an empty text keeps its one empty line
     };
     for (const auto& c : cases)
     {
@@ -169,6 +170,14 @@ TEST_F(UITextLayoutTest, TextBoxesBreakAtWordEndsAndLineFeeds)
     EXPECT_EQ(LineTexts(*box), (std::vector<std::u16string>{u"aa", u"bb cc"})) << "30 + 20 does not pass 50";
     box->SetSizeXY(200.0f, 100.0f);
     EXPECT_EQ(LineTexts(*box), std::vector<std::u16string>{u"aa bb cc"});
+    box->SetWideTextLimited(u"aa bb cc", 5);
+    EXPECT_EQ(LineTexts(*box), std::vector<std::u16string>{u"aa bb"}) << "cut at the limit";
+    UIText* text = new UIText("layout", 10);
+    text->SetWideTextLimited(u"abcdef", 4);
+    EXPECT_EQ(text->GetRenderText(), u"abcd");
+    text->SetWideTextLimited(u"ab", 4);
+    EXPECT_EQ(text->GetRenderText(), u"ab");
+    text->Release();
     box->Clear();
     EXPECT_TRUE(box->IsEmpty());
     EXPECT_TRUE(box->GetFullText().empty());
@@ -189,6 +198,8 @@ TEST_F(UITextLayoutTest, CharacterWrapTakesWhatFitsAndEndsLinesAtTheFirstLineFee
         {u"a\nb\nc", 100.0f, {u"a", u"b", u"c"}},
         {u"\nab", 100.0f, {u"", u"ab"}},            // a leading line feed swallows nothing
         {u"a|x|b", 15.0f, {u"a|x|", u"b"}},         // a tag is one piece (no child: 0 wide)
+        {u"ab\n\n", 100.0f, {u"ab"}},              // trailing empty lines are dropped
+        {u"", 100.0f, {u""}},                       // but never the first
     };
     for (const auto& c : cases)
     {

@@ -1,0 +1,136 @@
+// Buttons, pages, panels and radio containers driven by the screen's pointer input: the states a
+// button takes, a panel shielding what lies behind it, a page pressed through its children showing
+// and hiding its panels, and a radio container keeping one choice.
+#include "support/UIWidgetScreen.h"
+#include "ui/widgets/UIButton.h"
+#include "ui/widgets/UIPage.h"
+#include "ui/widgets/UIPanel.h"
+#include "ui/widgets/UIRadioContainer.h"
+
+namespace
+{
+using UIButtonsPagesPanelsTest = UIWidgetScreen;
+
+TEST_F(UIButtonsPagesPanelsTest, AButtonPressesHighlightsAndTogglesOnlyWhenBiState)
+{
+    struct Case
+    {
+        bool triState;
+        bool selectedAfterTap;
+    };
+    for (const Case c : {Case{false, false}, Case{true, true}})
+    {
+        UIButton* button = Place(new UIButton, "b", 10, 10, 50, 50);
+        button->SetTriState(c.triState);
+        UIEventLog log;
+        log.Listen(*button, {UIEVENT_ONPRESS, UIEVENT_ONUNPRESS, UIEVENT_CLICK, UIEVENT_ONHIGHLIGHT, UIEVENT_ONUNHIGHLIGHT});
+        Draw();
+        EXPECT_TRUE(button->ConsumeMouseOverBegin());
+        EXPECT_TRUE(button->IsHighlightedFlag());
+        ASSERT_TRUE(m_screen->OnPointerBegin(At(20, 20), 1));
+        EXPECT_EQ(m_screen->GetPressedElement(), button);
+        EXPECT_TRUE(button->IsPressedFlag());
+        EXPECT_TRUE(m_screen->OnPointerEnd(At(20, 20), 1));
+        EXPECT_FALSE(button->IsPressedFlag());
+        EXPECT_EQ(button->IsSelected(), c.selectedAfterTap);
+        EXPECT_TRUE(button->ConsumeMouseOverEnd());
+        EXPECT_FALSE(button->IsHighlightedFlag());
+        EXPECT_EQ(log.events, (std::vector<std::string>{"b:17", "b:15", "b:4", "b:16", "b:18"}));
+        button->Release();
+    }
+}
+
+TEST_F(UIButtonsPagesPanelsTest, APanelInFrontKeepsTheButtonBehindFromTheClick)
+{
+    for (const bool withPanel : {false, true})
+    {
+        UIButton* button = Place(new UIButton, "b", 10, 10, 50, 50);
+        UIPanel* panel = withPanel ? Place(new UIPanel, "p", 0, 0, 100, 100) : nullptr;
+        UIEventLog log;
+        log.Listen(*button, {UIEVENT_CLICK});
+        Draw();
+        Tap(20, 20);
+        EXPECT_EQ(log.events.size(), withPanel ? 0u : 1u) << withPanel;
+        EXPECT_FALSE(button->IsPressedFlag());
+        button->Release();
+        if (panel != nullptr)
+        {
+            UIEventRecord anything;
+            anything.type = UIEVENT_POINTERMOVE;
+            EXPECT_TRUE(panel->HandleEvent(anything)) << "a panel consumes anything";
+            panel->Release();
+        }
+    }
+}
+
+TEST_F(UIButtonsPagesPanelsTest, PressingAPageChildSelectsThePageItsButtonsAndShowsItsPanels)
+{
+    UIPage* page = Place(new UIPage, "page", 0, 0, 200, 100, nullptr, false);
+    page->SetTriState(true);
+    UIButton* tab = Place(new UIButton, "tab", 10, 10, 50, 50, page);
+    tab->SetTriState(true);
+    UIPanel* panel = Place(new UIPanel, "panel", 100, 10, 50, 50, page, false);
+    UIElement* plain = Place(new UIElement, "plain", 160, 10, 20, 20, page, false);
+    UIEventLog log;
+    log.Listen(*tab, {UIEVENT_MOUSEDOWN, UIEVENT_MOUSEUP});
+    Draw();
+
+    Tap(20, 20);
+    EXPECT_TRUE(page->IsSelected());
+    EXPECT_TRUE(tab->IsSelectedFlag()) << "the page selects its buttons";
+    EXPECT_TRUE(panel->IsVisibleFlag());
+    EXPECT_TRUE(plain->IsVisibleFlag());
+    EXPECT_FALSE(page->IsPressedFlag());
+    EXPECT_TRUE(log.events.empty()) << "the child never hears the press the page took";
+
+    Tap(20, 20);
+    EXPECT_FALSE(page->IsSelectedFlag());
+    EXPECT_FALSE(tab->IsSelectedFlag()) << "unselecting the page unselects its buttons";
+    EXPECT_FALSE(panel->IsVisibleFlag()) << "and hides its panels";
+    EXPECT_TRUE(plain->IsVisibleFlag()) << "other children stay";
+
+    EXPECT_EQ(UIScreenWithPanels::GetPanelByName(*page, NameString("panel")), panel);
+    EXPECT_EQ(UIScreenWithPanels::GetPanelByName(*m_screen, NameString("panel")), nullptr) << "direct children only";
+}
+
+TEST_F(UIButtonsPagesPanelsTest, ARadioContainerKeepsOneChoiceAndReportsOnlyRealChanges)
+{
+    UIRadioContainer* radio = Place(new UIRadioContainer, "radio", 0, 0, 300, 100, nullptr, false);
+    radio->SetBlockEvents(true);
+    UIButton* a = Place(new UIButton, "a", 10, 10, 40, 40, radio);
+    UIButton* b = Place(new UIButton, "b", 60, 10, 40, 40, radio);
+    UIButton* plain = Place(new UIButton, "c", 110, 10, 40, 40, radio);
+    a->SetTriState(true);
+    b->SetTriState(true);
+    UIEventLog log;
+    log.Listen(*radio, {UIEVENT_ONSELECTIONCHANGED});
+    Draw();
+    struct Step
+    {
+        const char* what;
+        float x;
+        UIElement* selected;
+        bool aSelected, bSelected;
+        size_t changes;
+    };
+    const Step steps[] = {
+        {"first choice", 20, a, true, false, 1},
+        {"another choice replaces it", 70, b, false, true, 1},
+        {"pressing the choice again keeps it", 70, b, false, true, 0},
+        {"a child that cannot be selected changes nothing", 120, b, false, true, 0},
+    };
+    for (const Step& step : steps)
+    {
+        log.events.clear();
+        Tap(step.x, 20);
+        EXPECT_EQ(radio->GetSelected(), step.selected) << step.what;
+        EXPECT_EQ(a->IsSelectedFlag(), step.aSelected) << step.what;
+        EXPECT_EQ(b->IsSelectedFlag(), step.bSelected) << step.what;
+        size_t changes = 0;
+        for (const std::string& e : log.events)
+            changes += e == "radio:21";
+        EXPECT_EQ(changes, step.changes) << step.what;
+    }
+    (void)plain;
+}
+} // namespace

@@ -1,0 +1,20 @@
+#include "ui/widgets/UIPanel.h"
+
+UIPanel::UIPanel()
+{
+    m_scriptClassName = "UIPanel";
+}
+
+bool UIPanel::HandleEvent(UIEventRecord& record)
+{
+    UIElement::HandleEvent(record);
+    return true;
+}
+
+UIElement* UIScreenWithPanels::GetPanelByName(const UIElement& element, const NameString& name)
+{
+    for (UIElement* child = element.GetFirstChild(); child != nullptr; child = child->GetNextSibling())
+        if (child->GetNameString() == name)
+            return child;
+    return nullptr;
+}

@@ -1,0 +1,62 @@
+#include "ui/widgets/UIRadioContainer.h"
+
+UIRadioContainer::UIRadioContainer()
+{
+    m_scriptClassName = "UIRadioContainer";
+}
+
+void UIRadioContainer::ResolveSelection()
+{
+    UIElement* const candidate = m_candidate.Get();
+    UIElement* const selected = m_selected.Get();
+    if (candidate != selected)
+    {
+        if (selected == nullptr)
+        {
+            m_selected = candidate;
+            SendEvent(UIEVENT_ONSELECTIONCHANGED, 0, 0);
+        }
+        else if (candidate != nullptr && candidate->IsTriState())
+        {
+            selected->SetSelect(false, false, 0);
+            m_selected = candidate;
+            SendEvent(UIEVENT_ONSELECTIONCHANGED, 0, 0);
+        }
+        // A candidate that cannot be selected leaves the choice as it was, so nothing changed.
+        return;
+    }
+    if (candidate != nullptr && candidate->IsTriState())
+    {
+        // Its press toggled it off: a radio choice stays chosen.
+        candidate->SetHighlight(false, false, 0);
+        candidate->SetSelect(true, false, 0);
+    }
+}
+
+void UIRadioContainer::PreviewEvent(UIEventRecord& record)
+{
+    UIElement::PreviewEvent(record);
+    if (record.type == UIEVENT_MOUSEUP && record.source != this)
+        record.flags |= UIDISPATCH_NOTIFYSCREEN;
+}
+
+bool UIRadioContainer::NotifyScreen(UIEventRecord& record)
+{
+    UIElement::NotifyScreen(record);
+    UIElement* const source = record.source;
+    if ((record.flags & UIDISPATCH_STOPBUBBLING) == 0 && record.type == UIEVENT_MOUSEUP && source != nullptr &&
+        source->IsDescendantOf(this) && source->IsEnabled())
+        m_candidate = source;
+    return (record.flags & UIDISPATCH_STOPBUBBLING) == 0;
+}
+
+bool UIRadioContainer::HandleEvent(UIEventRecord& record)
+{
+    bool consumed = false;
+    if (record.type == UIEVENT_MOUSEUP)
+    {
+        ResolveSelection();
+        consumed = m_blockEvents;
+    }
+    return UIElement::HandleEvent(record) || consumed;
+}

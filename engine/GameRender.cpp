@@ -8,7 +8,6 @@
 #include "engine/Game.h"
 
 #include "audio/video/VideoEngine.h"
-#include "engine/PendingGameServices.h"
 #include "engine/config/GameConfig.h"
 #include "engine/input/InputManager.h"
 #include "engine/profiler/Profiler.h"
@@ -148,7 +147,7 @@ void Game::RenderScene(bool)
     if ((viewMode & EntityManager::kViewTactical) == 0 && settings.m_enableShadowMap)
         renderer->SetScenePassOptions(outlineFlag, settings.m_displayShadowDebugInfo ? 1 : 0);
     if ((viewMode & EntityManager::kViewTactical) == 0)
-        PendingGameServices::SubmitFakeShadows();
+        renderer->SubmitFakeShadows();
     SubmitCamera();
 
     const uint32_t sceneFlags = outlineFlag | ((viewMode & EntityManager::kViewTactical) != 0 ? kPassBit1Scene : 0) |

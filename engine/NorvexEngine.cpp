@@ -37,6 +37,7 @@
 #include "scene/entities/EntityManager.h"
 #include "scene/kinds/SceneParametersTemplate.h"
 #include "scene/templates/TemplateManager.h"
+#include "ui/recipes/UIProperties.h"
 #include "ui/text/StringManager.h"
 #include "ui/text/StringReplacementContainer.h"
 #include "ui/text/UIFontTable.h"
@@ -257,6 +258,7 @@ void NorvexEngine::Close()
         gPathLineRenderer.Clear();
     DeleteStringManager();
     gDefaultReplacementContainer.Clear(true);
+    gUIProperties.Clear();
     if (m_systemFont != nullptr)
     {
         m_systemFont->Release();

@@ -9,7 +9,6 @@ namespace
 enum PendingService
 {
     PENDING_COLOR_FADES,
-    PENDING_FAKE_SHADOWS,
     PENDING_UI_MEMORY_GUARD,
     PENDING_COUNT,
 };
@@ -35,11 +34,6 @@ void ForgetReports()
 void UpdateEntityColorFades()
 {
     NotBuilt(PENDING_COLOR_FADES, "Entity colour fades");
-}
-
-void SubmitFakeShadows()
-{
-    NotBuilt(PENDING_FAKE_SHADOWS, "Fake shadows");
 }
 
 void DisableUIMemoryGuard()

@@ -1,7 +1,6 @@
-// Services the Game calls whose own subsystems are not built yet: entity colour fades, fake shadows
-// and the UI memory guard. The Game calls them in its own order; each says once per run in the log
-// that it is not built, and the issue that builds the service replaces its call with the real one.
-// Main thread.
+// Services the Game calls whose own subsystems are not built yet: entity colour fades and the UI
+// memory guard. The Game calls them in its own order; each says once per run in the log that it is
+// not built, and the issue that builds the service replaces its call with the real one. Main thread.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +12,6 @@ void ForgetReports();
 
 // Renderer and resources.
 void UpdateEntityColorFades();
-void SubmitFakeShadows();
 
 // User interface.
 void DisableUIMemoryGuard();

@@ -171,8 +171,7 @@ void EntityRenderingContext::Execute(NorvexRenderer&, uint32_t subCommand, Comma
         return;
     }
     default:
-        // Numbers past the context's table are ignored.
-        context->ExecuteKindCommand(subCommand, reader);
+        // Numbers past the context's table are ignored; the kinds post calls of their own.
         return;
     }
 }

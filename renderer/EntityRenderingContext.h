@@ -159,14 +159,14 @@ public:
     }
     // Called after every grid update.
     virtual void TransformChanged() {}
-    // Sub-commands 5 and 9 onwards belong to the kinds; the base reads none.
-    virtual bool ExecuteKindCommand(uint32_t subCommand, CommandRingBuffer& reader)
+    // The pass after the main draws (mesh contexts add their blob shadows); the base does nothing.
+    virtual void SecondaryPass(const Matrix& world, uint32_t passFlags)
     {
-        (void)subCommand;
-        (void)reader;
-        return false;
+        (void)world;
+        (void)passFlags;
     }
-
+    // The secondary pass with the draw matrix.
+    void DrawSecondary(uint32_t passFlags) { SecondaryPass(GetDrawMatrix(), passFlags); }
     const Matrix& GetWorld() const { return m_world; }
     const Matrix& GetGlobal() const { return m_global; }
     const BoundingBox4& GetLocalBounds() const { return m_localBounds; }

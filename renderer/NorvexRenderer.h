@@ -127,6 +127,9 @@ public:
     {
         m_stream.SetScenePassOptions(options, shadowDebug);
     }
+    // The next gathered pass first draws the blob shadows of its contexts into the fake shadow
+    // target (nothing when the project draws none).
+    void SubmitFakeShadows();
     void BeginOutlines() { m_stream.BeginOutlines(); }
     void RenderOutlines() { m_stream.RenderOutlines(); }
     void SetViewport(const gpu::Viewport& viewport) { m_stream.SetViewport(viewport); }

@@ -106,6 +106,8 @@ public:
     void RenderBlankFrame();
     void PumpLoadingScreen();
     void AddFrameLight(RendererLightWrapper* light);
+    // The next gathered pass starts with the fake shadow pass over the contexts gathered for it.
+    void RequestFakeShadows() { m_fakeShadowsDue = true; }
     void AddGatheredTask(EntityRenderingContext* context, uint32_t passFlags);
     void AddOutlinedTask(EntityRenderingContext* context, uint32_t passFlags);
     RenderTaskRecord* AllocTaskRecord() { return m_taskRecords.AllocTaskRecord(); }
@@ -236,6 +238,8 @@ private:
     void RenderGatheredTasks(uint32_t passFlags, bool clear, const Vector& color);
     void SortGatheredByDepth();
     void RenderDeferredPasses(uint32_t passFlags);
+    // The blob shadows of every context gathered this frame, each context once (FakeShadowPass.cpp).
+    void RenderFakeShadows();
     void RenderForwardBuckets();
     void SetForwardBucketState(const ForwardBucketState& state);
     void ReportGatheredOverflows();
@@ -304,6 +308,7 @@ private:
     Matrix m_shadowTextureMatrix = Matrix::ONE;
     bool m_shadowMapReady = false;
     uint32_t m_shadowVisit = 0; // each shadow walk marks the contexts it met with a new number
+    bool m_fakeShadowsDue = false;
     uint32_t m_shadowCasters = 0;
     std::vector<RendererLightWrapper*> m_lights;
     uint32_t m_lastAmbientLightCounter = 0xFFFFFFFFu;

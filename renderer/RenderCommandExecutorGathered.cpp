@@ -46,6 +46,8 @@ void RenderCommandExecutor::OpRenderGathered(uint32_t)
 
 void RenderCommandExecutor::RenderGatheredTasks(uint32_t passFlags, bool clear, const Vector& color)
 {
+    if (m_fakeShadowsDue)
+        RenderFakeShadows();
     if (clear)
     {
         BindSceneColorTarget();

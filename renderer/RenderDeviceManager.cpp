@@ -254,6 +254,7 @@ void RenderDeviceManager::CreateSizeDependentObjects()
     settings.refraction = m_params.refraction != 0;
     settings.hardwareDepth = m_capsDepthTexture;
     settings.intz = m_capsIntz;
+    settings.fakeShadows = m_params.projectFakeShadows != 0;
     createParticleBuffers(m_device);
     if (!m_targets.Create(m_device, settings))
         return;

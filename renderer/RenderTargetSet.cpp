@@ -101,6 +101,9 @@ bool RenderTargetSet::Create(gpu::GpuDevice* device, const RenderTargetSettings&
         shadowDummy.Create(device, s.shadowMapSize, s.shadowMapSize, gpu::kFormatA8R8G8B8, gpu::kUsageRenderTarget,
                            false);
     }
+    if (s.fakeShadows)
+        fakeShadow.Create(device, FakeShadowSize(w), FakeShadowSize(h), gpu::kFormatA8R8G8B8, gpu::kUsageRenderTarget,
+                          false);
     return true;
 }
 
@@ -108,7 +111,7 @@ void RenderTargetSet::Release()
 {
     for (RenderTarget* target : {&refractionCopy, &linearDepth, &sceneDepth, &backBufferDepth, &sceneColor,
                                  &backBufferColor, &pingPong[0], &pingPong[1], &auxiliary, &shadowDummy,
-                                 &ambientOcclusion[0], &ambientOcclusion[1], &shadowMap})
+                                 &ambientOcclusion[0], &ambientOcclusion[1], &shadowMap, &fakeShadow})
         target->Release();
     gpu::SafeRelease(multisampledColor);
     gpu::SafeRelease(multisampledDepth);

@@ -30,6 +30,7 @@ struct RenderTargetSettings
     bool refraction = false; // "Enable refraction" (taken with quality level 2 or more)
     bool hardwareDepth = false;
     bool intz = false; // INTZ depth textures, preferred over RAWZ
+    bool fakeShadows = false; // the project draws blob shadows
 };
 
 // Every target the renderer draws into besides the back buffer.
@@ -52,6 +53,8 @@ public:
 
     // The sample count of an MSAA mode: 0 for none.
     static uint32_t SampleCount(uint32_t msaaMode);
+    // The blob shadow target is a quarter of the render size along each side, at least one pixel.
+    static uint32_t FakeShadowSize(uint32_t renderSize) { return renderSize >= 4 ? renderSize / 4 : 1; }
 
     // The deferred scene passes' targets: the normals, and the light accumulation pair.
     const RenderTarget& GetNormals() const { return pingPong[0]; }
@@ -71,6 +74,7 @@ public:
     RenderTarget shadowDummy;
     RenderTarget ambientOcclusion[2];
     RenderTarget shadowMap;
+    RenderTarget fakeShadow;
     gpu::GpuSurface* multisampledColor = nullptr;
     gpu::GpuSurface* multisampledDepth = nullptr;
     TextureHolder* lightingCube = nullptr;

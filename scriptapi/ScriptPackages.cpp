@@ -16,6 +16,7 @@
 #include "renderer/ShaderManager.h"
 #include "scene/entities/EntityManager.h"
 #include "scriptapi/ScriptApi.h"
+#include "ui/recipes/UIProperties.h"
 #include "ui/text/StringManager.h"
 #include "ui/text/StringReplacementContainer.h"
 
@@ -137,6 +138,7 @@ void RegisterEngineScriptGlobals(LuaWrapper& wrapper)
     wrapper.RegisterGlobalObject(&gSequenceSystem, "SequenceSystem", "gSequenceSystem");
     wrapper.RegisterGlobalObject(&gSequenceSpawner, "SequenceSpawner", "gSequenceSpawner");
     wrapper.RegisterGlobalObject(&gSequenceActionFactory, "SequenceActionFactory", "gSequenceActionFactory");
+    wrapper.RegisterGlobalObject(&gUIProperties, "UIProperties", "gUIProperties");
     // The video engine and the string manager exist once engine start-up has made them.
     if (gVideoEngine != nullptr)
         wrapper.RegisterGlobalObject(gVideoEngine, "VideoEngine", "gVideoEngine");

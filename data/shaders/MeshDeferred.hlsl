@@ -5,6 +5,9 @@
 
 // The program the graphics stand-in runs for this family, with the switches the options set.
 #pragma program DeferredMesh
+#ifdef SKINNING
+#pragma program Skinning
+#endif
 #ifdef DEFERRED
 #pragma program Compose
 #ifdef DIFFUSE_TEXTURE
@@ -25,9 +28,13 @@ struct VertexOutput
     float3 normal : TEXCOORD1;
 };
 
-VertexOutput vertex(float4 position : POSITION, float3 normal : NORMAL, float2 uv : TEXCOORD0)
+VertexOutput vertex(float4 position : POSITION, float3 normal : NORMAL, float2 uv : TEXCOORD0,
+                    float4 weights : BLENDWEIGHT, float4 indices : BLENDINDICES)
 {
     VertexOutput o;
+#ifdef SKINNING
+    position = Skin(position, weights, indices);
+#endif
     o.position = mul(position, ModelViewProjMatrix);
     o.normal = mul(float4(normal, 0), ModelViewMatrix).xyz;
     o.color = ConstantColor;

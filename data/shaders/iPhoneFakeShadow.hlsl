@@ -1,27 +1,27 @@
-// Blob shadows under units, drawn from the dynamic shadow texture.
+// Blob shadows under units: each quad darkens the shadow target by the sprite's alpha times the
+// strength its vertices carry; the target keeps the darkest value (blend mode min).
 #include "Common.hlsl"
 
 // The program the graphics stand-in runs for this family.
 #pragma program FakeShadow
 
 sampler2D ShadowTexture : register(s0);
-float4 ShadowStrength : register(c0);
 
 struct VertexOutput
 {
     float4 position : POSITION;
-    float2 uv : TEXCOORD0;
+    float3 uvs : TEXCOORD0; // u, v, strength
 };
 
-VertexOutput vertex(float4 position : POSITION, float2 uv : TEXCOORD0)
+VertexOutput vertex(float4 position : POSITION, float3 uvs : TEXCOORD0)
 {
     VertexOutput o;
-    o.position = mul(position, ViewProjMatrix);
-    o.uv = uv;
+    o.position = mul(position, ModelViewProjMatrix);
+    o.uvs = uvs;
     return o;
 }
 
 float4 pixel(VertexOutput i) : COLOR0
 {
-    return float4(0, 0, 0, tex2D(ShadowTexture, i.uv).a * ShadowStrength.x);
+    return (1 - tex2D(ShadowTexture, i.uvs.xy).a * i.uvs.z).xxxx;
 }

@@ -54,15 +54,15 @@ class DeferredMeshVertex : public VertexProgram
 {
 public:
     explicit DeferredMeshVertex(Binder& b)
-        : m_matrix(b.Float("ModelViewProjMatrix")), m_modelView(b.Float("ModelViewMatrix")),
-          m_color(b.Float("ConstantColor")), m_transform(b.Float("TextureTransform"))
+        : m_skinning(b.Has("Skinning")), m_matrix(b.Float("ModelViewProjMatrix")),
+          m_modelView(b.Float("ModelViewMatrix")), m_color(b.Float("ConstantColor")), m_transform(b.Float("TextureTransform"))
     {
     }
 
     void Run(const float* constants, const VertexInput& in, ClipVertex* out) const override
     {
-        const float position[4] = {in.attributes[kAttrPosition][0], in.attributes[kAttrPosition][1],
-                                   in.attributes[kAttrPosition][2], 1.0f};
+        float position[4];
+        ReadPosition(constants, in, m_skinning, position);
         MulColumns(constants, m_matrix, position, out->position);
         std::fill(out->varyings, out->varyings + kVaryingCount, 0.0f);
         Copy4(out->varyings + kVaryColor, Reg(constants, m_color));
@@ -75,6 +75,7 @@ public:
     }
 
 private:
+    bool m_skinning;
     uint32_t m_matrix, m_modelView, m_color, m_transform;
 };
 
@@ -314,7 +315,7 @@ private:
 void AddDeferredPrograms(std::vector<ProgramEntry>& entries)
 {
     entries.push_back({"DeferredMesh",
-                       {"Compose", "Texture"},
+                       {"Compose", "Texture", "Skinning"},
                        [](Binder& b) { return std::make_unique<DeferredMeshVertex>(b); },
                        [](Binder& b) { return std::make_unique<DeferredMeshPixel>(b); }});
     entries.push_back({"LightFullScreen",

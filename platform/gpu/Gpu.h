@@ -36,7 +36,7 @@
 //
 // What it does not model. The programs are not the shaders: they reproduce what each family does
 // to geometry, colour and textures, not the look of the final game, and families or options without
-// a program (skinning, video, screen blur) draw flat magenta; masked lights draw without their
+// a program (video, screen blur) draw flat magenta; masked lights draw without their
 // mask; particles draw
 // without their fog and soft edges. No anti-aliasing or
 // multisample storage (a multisampled surface holds one sample), no anisotropic filtering (taken as

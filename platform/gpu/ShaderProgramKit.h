@@ -82,6 +82,37 @@ inline Color4f SampleTex0(const PixelContext& c, uint32_t stage, const PixelInpu
     return Sample(c, stage, in, in.varyings[kVaryTex0], in.varyings[kVaryTex0 + 1]);
 }
 
+// Skinning ("Skinning" switch): the weighted sum of up to four bones of three registers each from
+// register 0 applied to the position; weights of 0 and indices past the register file add nothing.
+inline void SkinPosition(const float* constants, const VertexInput& in, float* position)
+{
+    float sum[3] = {};
+    for (int i = 0; i < 4; ++i)
+    {
+        const float w = in.attributes[kAttrBlendWeight][i];
+        const float index = in.attributes[kAttrBlendIndices][i];
+        if (w == 0.0f || !(index >= 0.0f) || index * 3.0f + 3.0f > 256.0f)
+            continue;
+        for (int r = 0; r < 3; ++r)
+        {
+            const float* row = Reg(constants, uint32_t(index) * 3 + uint32_t(r));
+            sum[r] += w * (row[0] * position[0] + row[1] * position[1] + row[2] * position[2] + row[3]);
+        }
+    }
+    std::copy(sum, sum + 3, position);
+}
+
+// The vertex's position as (x, y, z, 1), skinned when asked.
+inline void ReadPosition(const float* constants, const VertexInput& in, bool skinning, float* position)
+{
+    position[0] = in.attributes[kAttrPosition][0];
+    position[1] = in.attributes[kAttrPosition][1];
+    position[2] = in.attributes[kAttrPosition][2];
+    position[3] = 1.0f;
+    if (skinning)
+        SkinPosition(constants, in, position);
+}
+
 struct ProgramEntry
 {
     const char* name;

@@ -24,18 +24,26 @@ public:
         bool constantColor = false;
         const char* uvScaleOffset = nullptr;
         bool depthInTex1 = false; // z / w of the projected position
+        bool skinning = false;
     };
     TransformVertex(Binder& b, const Options& o)
         : m_matrix(b.Float(o.matrix)), m_color(o.color), m_constantColor(o.constantColor),
           m_constantColorRegister(o.constantColor ? b.Float("ConstantColor") : 0),
           m_scaleOffset(o.uvScaleOffset != nullptr), m_scaleOffsetRegister(o.uvScaleOffset ? b.Float(o.uvScaleOffset) : 0),
-          m_depthInTex1(o.depthInTex1)
+          m_depthInTex1(o.depthInTex1), m_skinning(o.skinning)
     {
     }
 
     void Run(const float* constants, const VertexInput& in, ClipVertex* out) const override
     {
-        MulColumns(constants, m_matrix, in.attributes[kAttrPosition], out->position);
+        if (m_skinning)
+        {
+            float position[4];
+            ReadPosition(constants, in, true, position);
+            MulColumns(constants, m_matrix, position, out->position);
+        }
+        else
+            MulColumns(constants, m_matrix, in.attributes[kAttrPosition], out->position);
         std::fill(out->varyings, out->varyings + kVaryingCount, 0.0f);
         if (m_color)
         {
@@ -62,6 +70,7 @@ private:
     bool m_scaleOffset;
     uint32_t m_scaleOffsetRegister;
     bool m_depthInTex1;
+    bool m_skinning;
 };
 
 // FixedPipelineReplacement: the vertex colour, optionally textured, faded, greyed or gamma-encoded.
@@ -202,20 +211,22 @@ private:
     uint32_t m_sampler;
 };
 
-// Blob shadows: black with the shadow texture's alpha times a strength.
+// Blob shadows: 1 - the shadow texture's alpha times the strength in texture coordinate 0's third
+// component, in every channel.
 class FakeShadowPixel : public PixelProgram
 {
 public:
-    explicit FakeShadowPixel(Binder& b) : m_texture(b.Sampler("ShadowTexture")), m_strength(b.Float("ShadowStrength")) {}
+    explicit FakeShadowPixel(Binder& b) : m_texture(b.Sampler("ShadowTexture")) {}
 
     bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
     {
-        *out = {0, 0, 0, SampleTex0(c, m_texture, in).a * Reg(c.constants, m_strength)[0]};
+        const float v = 1.0f - SampleTex0(c, m_texture, in).a * in.varyings[kVaryTex0 + 2];
+        *out = {v, v, v, v};
         return true;
     }
 
 private:
-    uint32_t m_texture, m_strength;
+    uint32_t m_texture;
 };
 
 // Shadow-map depth: z / w in every channel, optionally cut by an alpha texture.
@@ -261,10 +272,8 @@ public:
 
     void Run(const float* constants, const VertexInput& in, ClipVertex* out) const override
     {
-        float position[4] = {in.attributes[kAttrPosition][0], in.attributes[kAttrPosition][1],
-                             in.attributes[kAttrPosition][2], 1.0f};
-        if (m_skinning)
-            Skin(constants, in, position);
+        float position[4];
+        ReadPosition(constants, in, m_skinning, position);
         float normal[4] = {in.attributes[kAttrNormal][0], in.attributes[kAttrNormal][1], in.attributes[kAttrNormal][2],
                            0.0f};
         std::fill(out->varyings, out->varyings + kVaryingCount, 0.0f);
@@ -294,25 +303,6 @@ public:
             placed[r] = row[0] * v[0] + row[1] * v[1] + row[2] * v[2] + row[3] * v[3];
         }
         std::copy(placed, placed + 3, v);
-    }
-
-    // The weighted sum of the bones' rows applied to the position; weights of 0 add nothing.
-    static void Skin(const float* constants, const VertexInput& in, float* position)
-    {
-        float sum[3] = {};
-        for (int i = 0; i < 4; ++i)
-        {
-            const float w = in.attributes[kAttrBlendWeight][i];
-            const float index = in.attributes[kAttrBlendIndices][i];
-            if (w == 0.0f || !(index >= 0.0f) || index * 3.0f + 3.0f > 256.0f)
-                continue;
-            for (int r = 0; r < 3; ++r)
-            {
-                const float* row = Reg(constants, uint32_t(index) * 3 + uint32_t(r));
-                sum[r] += w * (row[0] * position[0] + row[1] * position[1] + row[2] * position[2] + row[3]);
-            }
-        }
-        std::copy(sum, sum + 3, position);
     }
 
 private:
@@ -453,10 +443,11 @@ const std::vector<ProgramEntry>& Programs()
     using TV = TransformVertex;
     static const std::vector<ProgramEntry> programs = {
         {"VertexColor",
-         {"ConstantColor", "Texture", "AlphaTexture", "Fade", "Saturation", "Srgb", "ScreenUv"},
+         {"ConstantColor", "Texture", "AlphaTexture", "Fade", "Saturation", "Srgb", "ScreenUv", "Skinning"},
          [](Binder& b) {
              TV::Options o;
              o.constantColor = b.Has("ConstantColor");
+             o.skinning = b.Has("Skinning");
              return std::make_unique<TV>(b, o);
          },
          [](Binder& b) { return std::make_unique<VertexColorPixel>(b); }},
@@ -481,7 +472,6 @@ const std::vector<ProgramEntry>& Programs()
          {},
          [](Binder& b) {
              TV::Options o;
-             o.matrix = "ViewProjMatrix";
              o.color = false;
              return std::make_unique<TV>(b, o);
          },
@@ -495,11 +485,12 @@ const std::vector<ProgramEntry>& Programs()
          [](Binder& b) { return std::make_unique<ParticleVertex>(b); },
          [](Binder& b) { return std::make_unique<ParticlePixel>(b); }},
         {"ShadowDepth",
-         {"AlphaTest"},
+         {"AlphaTest", "Skinning"},
          [](Binder& b) {
              TV::Options o;
              o.color = false;
              o.depthInTex1 = true;
+             o.skinning = b.Has("Skinning");
              return std::make_unique<TV>(b, o);
          },
          [](Binder& b) { return std::make_unique<ShadowDepthPixel>(b); }},

@@ -154,7 +154,7 @@ EntityRenderingContext* MeshEntity::CreateRenderingContext()
         return nullptr;
     Vector color;
     m_localColor.ToVector(color);
-    auto* context = new MeshEntityRenderingContext(*gRenderer, this, 0, data, m_presetIndex, color);
+    auto* context = new MeshEntityRenderingContext(*gRenderer, data, m_presetIndex, color, m_lightmapMapping);
     if (source != nullptr && source->GetFakeShadow().m_enabled)
         context->SetFakeShadowDefinition(&source->GetFakeShadow());
     return context;
@@ -227,7 +227,7 @@ void MeshEntity::SetFakeShadowStrength(float strength)
 void MeshEntity::SetEntityOutlineState(int32_t state)
 {
     if (MeshEntityRenderingContext* const context = GetMeshRenderingContext())
-        context->SetOutlineState(state);
+        context->SetOutlineState(uint8_t(state));
 }
 
 const BoundingBox4& MeshEntity::GetLocalCollisionBoundingBox() const

@@ -37,13 +37,7 @@ class CountingContext : public EntityRenderingContext
 public:
     using EntityRenderingContext::EntityRenderingContext;
     void TransformChanged() override { ++changes; }
-    bool ExecuteKindCommand(uint32_t subCommand, CommandRingBuffer&) override
-    {
-        lastKindCommand = subCommand;
-        return true;
-    }
     uint32_t changes = 0;
-    uint32_t lastKindCommand = 0;
 };
 
 const BoundingBox4 kScene(Vector(0, -50, 0, 1), Vector(100, 50, 100, 1)); // 10 x 10 cells of 10
@@ -210,14 +204,13 @@ TEST_F(EntityRenderingContextTest, SubCommandsSetLayerStateColoursAndFlag)
     context->SetColorMultiplier(Vector(0.5f, 1.0f, 0.25f, 0.5f));
     context->CopyLayer(nullptr);
     context->SetFlagged(false);
-    // A number past the base table goes to the kind, which may ignore it.
+    // A number past the base table is ignored.
     ASSERT_TRUE(m_renderer.WriteCall(&EntityRenderingContext::Execute, 42, sizeof(void*)));
     m_renderer.GetWriter().Put(context);
     OnRenderThread([&] {
         EXPECT_FLOAT_EQ(context->GetLinearColorMultiplier().x, 0.5f);
         EXPECT_EQ(context->GetRenderLayer(), 0u);
         EXPECT_FALSE(context->IsFlagged());
-        EXPECT_EQ(context->lastKindCommand, 42u);
     });
     HDRColor::SetLinearLighting(false);
     context->Release();

@@ -8,6 +8,8 @@
 #include "engine/config/ProjectConfig.h"
 #include "platform/gpu/Gpu.h"
 #include "renderer/MeshEntityRenderingContext.h"
+#include "renderer/MeshFakeShadowDefinition.h"
+#include "renderer/MeshRenderSharedBuffers.h"
 #include "renderer/MeshTemplateRenderingData.h"
 #include "renderer/RendererLightWrapper.h"
 #include "renderer/SceneEnvironment.h"
@@ -16,6 +18,7 @@
 #include "support/ConsoleCapture.h"
 #include "support/RenderDataHarness.h"
 #include "support/RenderThreadCall.h"
+#include "support/SystemTextures.h"
 #include "tools/datakit/MeshTemplateWriter.h"
 
 #include <gtest/gtest.h>
@@ -33,6 +36,10 @@ protected:
     void SetUp() override
     {
         DataRoot data;
+        // The blob shadow sprite: opaque white, so a quad darkens by its full strength.
+        const std::string white = AddSystemTextures(data);
+        ASSERT_FALSE(white.empty());
+        data.AddFile("textures", "iPhone/System/Shadow_Dynamic_$lxy.texture", white);
         ASSERT_TRUE(m_harness.WriteAndMount(data));
         RendererDeviceSettings settings;
         settings.shadowMapSize = kShadowMapSize;
@@ -93,8 +100,8 @@ protected:
 
     MeshEntityRenderingContext* Place(const MeshTemplateRenderingData* data, const Vector& at)
     {
-        auto* context = new MeshEntityRenderingContext(m_harness.GetRenderer(), nullptr, 0, data, 0,
-                                                       Vector(1.0f, 1.0f, 1.0f, 1.0f));
+        auto* context = new MeshEntityRenderingContext(m_harness.GetRenderer(), data, 0, Vector(1.0f, 1.0f, 1.0f, 1.0f),
+                                                       LightmapMapping());
         Matrix world = Matrix::ONE;
         world.rows[3] = at;
         context->SetTransformAndBounds(world, world, false, data->GetBounds());
@@ -141,13 +148,23 @@ protected:
 
     // One frame: camera high behind the scene looking at the origin, the shadow map, the gathered
     // tasks, then the scene copied to the back buffer.
-    void RenderFrame()
+    // With blob shadow definitions for the cube and the forward box, the frame asks for fake shadows.
+    void RenderFrame(const MeshFakeShadowDefinition* cubeShadow = nullptr,
+                     const MeshFakeShadowDefinition* forwardShadow = nullptr)
     {
         NorvexRenderer& renderer = m_harness.GetRenderer();
         renderer.InitSceneCellGrid(BoundingBox4(Vector(-50, -10, -50, 1), Vector(50, 50, 50, 1)), 10.0f);
         MeshEntityRenderingContext* slab = Place(m_slab.get(), Vector(0.0f, -1.0f, 0.0f, 1.0f));
         Place(m_cube.get(), Vector(0.0f, 0.0f, 0.0f, 1.0f));
         MeshEntityRenderingContext* forward = Place(m_forward.get(), Vector(8.0f, 0.0f, 0.0f, 1.0f));
+        const bool fakeShadows = cubeShadow != nullptr || forwardShadow != nullptr;
+        if (fakeShadows)
+        {
+            m_contexts[1]->SetFakeShadowDefinition(cubeShadow);
+            forward->SetFakeShadowDefinition(forwardShadow);
+        }
+        if (m_light != nullptr)
+            NorvexRendererObject::PostDeletion(m_light, true, false);
         m_light = new RendererLightWrapper;
         Matrix lightAt = Matrix::ONE;
         lightAt.rows[3] = Vector(-6.0f, 1.0f, 0.0f, 1.0f);
@@ -161,6 +178,8 @@ protected:
         m_projection.LoadPerspectiveFovLH(45.0f, 320.0f / 240.0f, 1.0f, 200.0f);
         renderer.SetCamera(m_view, m_projection, Matrix::ONE);
         renderer.SetScenePassOptions(0x80000, 0);
+        if (fakeShadows)
+            renderer.SubmitFakeShadows();
         renderer.BeginGather();
         renderer.AddRenderTask(m_contexts[0], 0x40);
         renderer.AddRenderTask(m_contexts[1], 0x40);
@@ -189,6 +208,21 @@ protected:
             renderer.GetDevice()->GetBackBuffer(0, 0, &back);
             pixel = back->ReadPixelArgb(x, y);
             back->Release();
+        });
+        return pixel;
+    }
+    // The fake shadow target's pixel where a world point lands (the target is a quarter of the frame).
+    uint32_t ProbeFakeShadow(const Vector& world)
+    {
+        Vector p = world;
+        Matrix viewProjection;
+        viewProjection.Mul(m_projection, m_view);
+        p.Transform(viewProjection);
+        const uint32_t x = uint32_t((p.x / p.w * 0.5f + 0.5f) * 80.0f);
+        const uint32_t y = uint32_t((0.5f - p.y / p.w * 0.5f) * 60.0f);
+        uint32_t pixel = 0;
+        RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer& renderer) {
+            pixel = renderer.GetDeviceManager().GetRenderTargets().fakeShadow.GetSurface()->ReadPixelArgb(x, y);
         });
         return pixel;
     }
@@ -233,4 +267,47 @@ TEST_F(GatheredSceneTest, ProbesFindSunShadowAndPointLightWhereTheyFall)
     EXPECT_NEAR(Channel(shaded, 8), sun / 2, 6);
     EXPECT_EQ(Channel(red, 16), 255) << "the point light saturates red";
     EXPECT_NEAR(Channel(red, 8), sun, 6) << "and adds no green";
+}
+
+TEST_F(GatheredSceneTest, BlobShadowsDarkenTheFakeShadowTargetWhereTheyFall)
+{
+    // The cube's blob (list A) is a 2 x 2 quad pushed 2 along +z by the sun from a pivot 2 high; the
+    // forward box's (list B) lies under it at x = 8 and darkens red alone. Strength 1 x 0.5 x 1.
+    m_scene.GetSun().fakeShadowStrength = 1.0f;
+    gSceneEnvironment.SetOverrideParameters(&m_scene);
+    MeshFakeShadowDefinition body, red;
+    body.m_bodyScaleOffset = Vector(2.0f, 2.0f, 0.5f, 0.5f);
+    body.m_bodyMapping = Vector(0.0f, 0.0f, 1.0f, 1.0f);
+    red = body;
+    red.m_bodyPivotY = 0.0f;
+    red.m_bufferSelect = 1;
+    RenderFrame(&body, &red);
+    const uint32_t blob = ProbeFakeShadow(Vector(0.0f, 0.0f, 2.0f, 1.0f));
+    const uint32_t behind = ProbeFakeShadow(Vector(0.0f, 0.0f, -1.5f, 1.0f));
+    const uint32_t redOnly = ProbeFakeShadow(Vector(8.0f, 0.0f, 0.0f, 1.0f));
+    EXPECT_NEAR(Channel(blob, 8), 128, 2);
+    EXPECT_NEAR(Channel(blob, 16), 128, 2);
+    EXPECT_EQ(behind & 0xFFFFFFu, 0xFFFFFFu) << "the quad moved away from the sun";
+    EXPECT_NEAR(Channel(redOnly, 16), 128, 2);
+    EXPECT_EQ(Channel(redOnly, 8), 255) << "list B writes red only";
+    // The pass drew both lists with the blend that keeps the darker value and emptied them.
+    int fakeDraws = 0;
+    const uint64_t target = m_harness.GetRenderer().GetDeviceManager().GetRenderTargets().fakeShadow.GetSurface()->GetId();
+    for (const gpu::DrawRecord& draw : m_harness.GetRenderer().GetDevice()->GetLastFrameDrawLog())
+        if (draw.renderTargetIds[0] == target)
+        {
+            ++fakeDraws;
+            EXPECT_EQ(draw.renderStates[gpu::kRsBlendOp], gpu::kBlendOpMin);
+            EXPECT_EQ(draw.renderStates[gpu::kRsZFunc], gpu::kCmpAlways);
+            EXPECT_EQ(draw.renderStates[gpu::kRsCullMode], gpu::kCullNone);
+            EXPECT_EQ(draw.primitiveCount, 2u);
+        }
+    EXPECT_EQ(fakeDraws, 2);
+    RunOnRenderThread(m_harness.GetRenderer(), [](NorvexRenderer&) {
+        EXPECT_EQ(gMeshRenderSharedBuffers.GetQuadCount(MeshRenderSharedBuffers::kBufferA), 0u);
+    });
+    // A frame that does not ask draws no blob shadows.
+    RenderFrame();
+    for (const gpu::DrawRecord& draw : m_harness.GetRenderer().GetDevice()->GetLastFrameDrawLog())
+        EXPECT_NE(draw.renderTargetIds[0], target);
 }

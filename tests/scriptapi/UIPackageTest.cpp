@@ -3,10 +3,13 @@
 // through UIEventLuaAgent.
 #include "engine/scripting/ScriptTestSupport.h"
 
+#include "engine/config/ProjectConfig.h"
 #include "ui/elements/UIElement.h"
 #include "ui/elements/UIText.h"
 #include "ui/elements/UITextBox.h"
 #include "ui/elements/UIUniTextInput.h"
+#include "ui/recipes/UIElementRecipe.h"
+#include "ui/recipes/UIProperties.h"
 
 #include <tolua++.h>
 
@@ -95,6 +98,35 @@ TEST_F(UIPackageTest, ScriptsMakeAndSetTextElements)
     EXPECT_EQ(copy->GetText(), "one");
     EXPECT_EQ(moved->GetRenderText(), u"");
     Run("gBox:Release() gText:Release() gCopy:Release()");
+}
+
+TEST_F(UIPackageTest, ScriptsPublishPropertiesAndApplyRecipePresets)
+{
+    const DynarraySafe<NameString> names = gProjectConfig.m_uiPropertyNames;
+    gProjectConfig.m_uiPropertyNames.Add(NameString("Score"));
+    UIText* label = new UIText("body.ttf", 12);
+    gUIProperties.Bind(NameString("Score"), label);
+    UIElementRecipe recipe;
+    auto* preset = new UIElementPreset;
+    preset->SetId("AWAY");
+    preset->GetActiveProperties().Add(NameString("Position"));
+    preset->m_position = Vector(40, 0, 0, 1);
+    recipe.AddPreset(preset);
+    recipe.m_prefab = NameString("Menus/Main");
+    label->SetRecipe(&recipe, nullptr);
+    Run("gUIProperties:SetText('Score', '7')");
+    EXPECT_EQ(label->GetMainText(), u"7");
+    tolua_pushusertype(L(), label, "UIText");
+    lua_setglobal(L(), "gLabel");
+    Run("applied = gLabel:ApplyRecipePreset('AWAY', true, 0, 0, 0, false, false) and 'yes' or 'no'\n"
+        "prefab = gLabel:GetRecipePrefab()");
+    EXPECT_EQ(GlobalString("applied"), "yes");
+    EXPECT_EQ(GlobalString("prefab"), "Menus/Main");
+    EXPECT_EQ(label->GetRenderPosition().x, 40.0f);
+    label->Release();
+    gUIProperties.Clear();
+    gProjectConfig.m_uiPropertyNames = names;
+    EXPECT_FALSE(m_log.Contains("doesn't exist"));
 }
 } // namespace
 

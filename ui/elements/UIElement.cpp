@@ -79,6 +79,7 @@ UIElement::~UIElement()
         while (m_firstChild != nullptr)
             m_firstChild->UnlinkFromMainParent();
         UnregisterUIElementId(this);
+        SetRecipe(nullptr, nullptr);
     }
     RemoveActionsOnChannel(-1);
     ForgetPendingUIElementDeletion(this);
@@ -123,6 +124,7 @@ void UIElement::OnRemoved()
 {
     if (IsPointerSelectable())
         UnregisterUIElementId(this);
+    SetRecipe(nullptr, nullptr);
     m_listeners.FreeStorage();
     InvalidateSafePointers();
     gLua.UnregisterObject(this);

@@ -23,19 +23,25 @@
 #include "core/math/Vector.h"
 #include "core/strings/NameString.h"
 #include "core/time/Time.h"
+#include "core/reflection/RTTIClass.h"
 #include "engine/scripting/LuaBaseClass.h"
 #include "ui/elements/UIElementFlags.h"
 #include "ui/elements/UIEvent.h"
+#include "ui/elements/UIPropertyCallbackListener.h"
 
 #include <cstdint>
 
 class CommandRingBuffer;
+class EntityTemplate;
 class NorvexRenderer;
 class UIAction;
+class UIElementRecipe;
 
 // One node of the UI tree.
-class UIElement : public LuaBaseClass
+class UIElement : public LuaBaseClass, public UIPropertyCallbackListener
 {
+    RTTI_DECLARE_CLASS(UIElement, RTTIPolyBaseClass)
+
 public:
     UIElement();
     // Render side (or direct deletion while no render thread runs): see the file comment.
@@ -175,7 +181,7 @@ public:
     void SetModal(uint32_t mode);
     virtual bool ApplyShow(bool instant);
     virtual bool ApplyHide(bool instant);
-    // Seconds a non-instant hide waits: the visible children's hide times (recipes add their own).
+    // Seconds a non-instant hide waits: the recipe's hide behaviour, then the visible children's hide times.
     float GetHideDuration() const;
     bool ConsumeMouseDown(uint32_t pointer);
     bool ConsumeMouseUp(uint32_t pointer);
@@ -187,25 +193,27 @@ public:
                           uint8_t flags);
     int32_t GetListenerCount() const { return m_listeners.Count(); }
 
-    // The 18 forwarders (event index 0 to 17) and their default handlers.
-    bool OnShow(bool instant) { return DefaultOnShow(instant); }
-    bool OnHide(bool instant) { return DefaultOnHide(instant); }
-    bool OnEnable(bool instant) { return DefaultOnEnable(instant); }
-    bool OnSelect(bool instant) { return DefaultOnSelect(instant); }
-    bool OnUnselect(bool instant) { return DefaultOnUnselect(instant); }
-    bool OnHighlight(bool instant) { return DefaultOnHighlight(instant); }
-    bool OnSHighlight(bool instant) { return DefaultOnSHighlight(instant); }
-    bool OnPress(bool instant) { return DefaultOnPress(instant); }
-    bool OnUnPress(bool instant) { return DefaultOnUnPress(instant); }
-    bool OnFocus(bool instant) { return DefaultOnFocus(instant); }
-    bool OnDisable(bool instant) { return DefaultOnDisable(instant); }
-    bool OnDSelect(bool instant) { return DefaultOnDSelect(instant); }
-    bool OnDUnselect(bool instant) { return DefaultOnDUnselect(instant); }
-    bool OnDHighlight(bool instant) { return DefaultOnDHighlight(instant); }
-    bool OnDSHighlight(bool instant) { return DefaultOnDSHighlight(instant); }
-    bool OnDPress(bool instant) { return DefaultOnDPress(instant); }
-    bool OnDUnPress(bool instant) { return DefaultOnDUnPress(instant); }
-    bool OnDFocus(bool instant) { return DefaultOnDFocus(instant); }
+    // The 18 forwarders (event index 0 to 17) and their default handlers. A forwarder of an element
+    // built from a recipe first plays the recipe's sounds for the event and runs its event recipe in
+    // place of the default handler (not for instant changes).
+    bool OnShow(bool instant) { return RunEvent(0, instant, &UIElement::DefaultOnShow); }
+    bool OnHide(bool instant) { return RunEvent(1, instant, &UIElement::DefaultOnHide); }
+    bool OnEnable(bool instant) { return RunEvent(2, instant, &UIElement::DefaultOnEnable); }
+    bool OnSelect(bool instant) { return RunEvent(3, instant, &UIElement::DefaultOnSelect); }
+    bool OnUnselect(bool instant) { return RunEvent(4, instant, &UIElement::DefaultOnUnselect); }
+    bool OnHighlight(bool instant) { return RunEvent(5, instant, &UIElement::DefaultOnHighlight); }
+    bool OnSHighlight(bool instant) { return RunEvent(6, instant, &UIElement::DefaultOnSHighlight); }
+    bool OnPress(bool instant) { return RunEvent(7, instant, &UIElement::DefaultOnPress); }
+    bool OnUnPress(bool instant) { return RunEvent(8, instant, &UIElement::DefaultOnUnPress); }
+    bool OnFocus(bool instant) { return RunEvent(9, instant, &UIElement::DefaultOnFocus); }
+    bool OnDisable(bool instant) { return RunEvent(10, instant, &UIElement::DefaultOnDisable); }
+    bool OnDSelect(bool instant) { return RunEvent(11, instant, &UIElement::DefaultOnDSelect); }
+    bool OnDUnselect(bool instant) { return RunEvent(12, instant, &UIElement::DefaultOnDUnselect); }
+    bool OnDHighlight(bool instant) { return RunEvent(13, instant, &UIElement::DefaultOnDHighlight); }
+    bool OnDSHighlight(bool instant) { return RunEvent(14, instant, &UIElement::DefaultOnDSHighlight); }
+    bool OnDPress(bool instant) { return RunEvent(15, instant, &UIElement::DefaultOnDPress); }
+    bool OnDUnPress(bool instant) { return RunEvent(16, instant, &UIElement::DefaultOnDUnPress); }
+    bool OnDFocus(bool instant) { return RunEvent(17, instant, &UIElement::DefaultOnDFocus); }
     virtual bool DefaultOnShow(bool instant);
     virtual bool DefaultOnHide(bool instant);
     virtual bool DefaultOnEnable(bool instant);
@@ -231,6 +239,28 @@ public:
     virtual void PostFilterChildEvent(UIElement& child, UIEventRecord& record);
     virtual bool NotifyScreen(UIEventRecord& record);
     virtual bool HandleEvent(UIEventRecord& record);
+
+    // Whether the element is inside a visibility change of its own (nested ones are dropped).
+    bool IsInVisibilityChange() const { return m_visibilityGuard; }
+
+    // ---- Main thread: recipes (ui/elements/UIElementRecipes.cpp) ----
+    // Stores the recipe the element was built from (not owned) and the template holding it: the
+    // element keeps one reference on the template while set and drops the old one.
+    void SetRecipe(UIElementRecipe* recipe, EntityTemplate* recipeTemplate);
+    UIElementRecipe* GetRecipe() const { return m_recipe; }
+    EntityTemplate* GetRecipeTemplate() const { return m_recipeTemplate; }
+    // The recipe's named preset (or its own state, under the recipe's rules) over `time`; with
+    // `recursive` also every child that does not follow its parent's enable state. False without a
+    // recipe; else whether any application happened.
+    bool ApplyRecipePreset(const char* name, bool recursive, float time, uint32_t flags, uint32_t channel,
+                           bool clearChannel, bool allProperties);
+    // The recipe's "Prefab", or null without a recipe.
+    const char* GetRecipePrefab() const;
+    // A value of the recipe (or of its preset of that name) by key, only when the key holds a bool,
+    // a Vector or an HDRColor (given as a linear colour); else false and `out` unchanged.
+    bool GetRecipeBoolProperty(const char* name, const char* preset) const;
+    bool LoadRecipeVectorProperty(Vector& out, const char* name, const char* preset) const;
+    bool LoadRecipeLinearColorProperty(Vector& out, const char* name, const char* preset) const;
 
     // ---- Main thread: actions (ui/widgets/UIElementActions.cpp) ----
     void Wait(float time, uint32_t flags, uint32_t channel);
@@ -355,6 +385,7 @@ private:
     bool ChildPass(UIEventRecord& record);
     void PostPreviewFromRoot(UIEventRecord& record);
     bool ReactToRemainingState(bool instant);
+    bool RunEvent(uint32_t eventId, bool instant, bool (UIElement::*defaultHandler)(bool));
 
     // Render side, in the order the draw walk reads them.
     NameString m_tag;
@@ -399,6 +430,8 @@ private:
     UIElement* m_nextSibling = nullptr;
     Time m_lastClickTime = gZeroTime;
     DynarraySafe<UIEventListener> m_listeners;
+    UIElementRecipe* m_recipe = nullptr;
+    EntityTemplate* m_recipeTemplate = nullptr;
     uint32_t m_stateFlags = UISTATE_DEFAULT;
     bool m_visibilityGuard = false;
     bool m_released = false;

@@ -1,6 +1,8 @@
 // UIElement's states and events: the hierarchical queries, the state setters with their exact order
 // of visual reactions and events, the dispatch through the tree and the listeners. Main thread.
 #include "ui/elements/UIElement.h"
+#include "ui/recipes/UIElementRecipe.h"
+#include "ui/recipes/UIEventRecipe.h"
 #include "ui/widgets/UIActionKinds.h"
 
 #include <new>
@@ -8,6 +10,8 @@
 namespace
 {
 constexpr double kDoubleClickSeconds = 0.5;
+// How long the enabled and disabled presets take to blend in.
+constexpr float kStatePresetSeconds = 0.1f;
 } // namespace
 
 // ---- Queries ----
@@ -75,13 +79,15 @@ bool UIElement::DefaultOnHide(bool)
 
 // The "ENABLED" and "DISABLED" presets come from the element's recipe; an element built in code has
 // none to apply, and the reaction still counts as handled.
-bool UIElement::DefaultOnEnable(bool)
+bool UIElement::DefaultOnEnable(bool instant)
 {
+    ApplyRecipePreset("ENABLED", true, instant ? 0.0f : kStatePresetSeconds, UIACTIONFLAG_SYSTEMTIME, 0, false, false);
     return true;
 }
 
-bool UIElement::DefaultOnDisable(bool)
+bool UIElement::DefaultOnDisable(bool instant)
 {
+    ApplyRecipePreset("DISABLED", true, instant ? 0.0f : kStatePresetSeconds, UIACTIONFLAG_SYSTEMTIME, 0, true, false);
     return true;
 }
 
@@ -284,7 +290,8 @@ bool UIElement::ApplyHide(bool instant)
 
 float UIElement::GetHideDuration() const
 {
-    float seconds = 0.0f;
+    const UIEventRecipe* onHide = m_recipe != nullptr ? m_recipe->GetEventRecipe(UIElementRecipe::EVENT_HIDE) : nullptr;
+    float seconds = onHide != nullptr ? onHide->GetDuration() : 0.0f;
     for (const UIElement* child = m_firstChild; child != nullptr; child = child->m_nextSibling)
         if (child->IsVisibleFlag())
             seconds += child->GetHideDuration();

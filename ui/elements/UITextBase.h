@@ -80,6 +80,14 @@ public:
     // Sets the text directly: the string-table path is forgotten.
     void SetText(const char* text);
     void SetTextUnicharPtr(const char16_t* text);
+    // A bound UI property's text replaces the element's; until the property has a value (null) the
+    // element keeps its own text.
+    bool TakesText() const override { return true; }
+    void ReceiveText(const char16_t* text) override
+    {
+        if (text != nullptr)
+            SetTextUnicharPtr(text);
+    }
     // Sets the text of a string-table path, looked up with the element's genders.
     void SetLocalizedText(const char* path);
     // The text as last set on the main thread (widened from narrow text through the code page).

@@ -318,9 +318,9 @@ TEST_F(GpuDeviceRasterTest, ShaderWithoutProgramDrawsMagentaAndIsCounted)
     EXPECT_TRUE(m_device->GetDrawLog().back().withoutProgram);
     EXPECT_TRUE(m_log.Contains("the source names no program"));
     // A known program with a switch it does not know is just as visible.
-    UseFamily("FixedPipelineReplacement.hlsl", {"SKINNING", "MAX_SHADER_SKINNING_BONES=4"});
+    UseFamily("FixedPipelineReplacement.hlsl", {"VIDEO"});
     EXPECT_EQ(m_vertexShader->Program(), nullptr);
-    EXPECT_NE(m_vertexShader->MissingProgramReason().find("no switch Skinning"), std::string::npos);
+    EXPECT_NE(m_vertexShader->MissingProgramReason().find("no switch Video"), std::string::npos);
 }
 
 TEST_F(GpuDeviceRasterTest, ClearsAndCopiesAreLoggedInOrderAmongDraws)

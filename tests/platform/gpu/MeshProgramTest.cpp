@@ -187,16 +187,44 @@ TEST_F(MeshProgramTest, DeferredWritesTheNormalAsAColour)
     EXPECT_EQ(Probe(12, 8), 0xFFFF8080u);
 }
 
-TEST_F(MeshProgramTest, SkinningMovesThePositionByTheWeightedBone)
+TEST_F(MeshProgramTest, SkinningMovesThePositionByTheWeightedBoneInEveryFamilyThatSkins)
 {
-    ClearTarget(0xFF000000);
-    Use({"SKINNING", "MAX_SHADER_SKINNING_BONES=4"});
-    // Bone 0 moves x by +0.5 clip units (16 pixels); rows of the 3x4 bone form from register 0.
-    const float bone[12] = {1, 0, 0, 0.5f, 0, 1, 0, 0, 0, 0, 1, 0};
-    ASSERT_EQ(m_device->SetVertexShaderConstantF(0, bone, 3), gpu::kOk);
-    DrawTriangle(0, 0, 1);
-    EXPECT_EQ(Probe(12, 8), 0xFF000000u) << "the left edge moved right";
-    EXPECT_EQ(Probe(28, 8), 0xFFBFBFBFu);
-    EXPECT_EQ(Probe(48, 8), 0xFFBFBFBFu) << "the right edge moved too";
+    // The lit, deferred, shadow-depth and fixed-function families each draw a skinned mesh posed.
+    const struct
+    {
+        const char* family;
+        std::vector<std::string> defines;
+    } cases[] = {
+        {"MeshSolid.hlsl", {"SKINNING"}},
+        {"MeshDeferred.hlsl", {"SKINNING"}},
+        {"MeshShadowMap.hlsl", {"SKINNING"}},
+        {"FixedPipelineReplacement.hlsl", {"SKINNING", "DENORMALIZATION"}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.family);
+        // Blue is no colour any of them writes here (the fixed-function one draws black).
+        ClearTarget(0xFF0000FF);
+        std::vector<std::string> defines = c.defines;
+        defines.push_back("MAX_SHADER_SKINNING_BONES=4");
+        if (std::string(c.family) == "MeshSolid.hlsl")
+            Use(defines);
+        else
+        {
+            UseFamily(c.family, defines);
+            ASSERT_NE(m_vertexShader->Program(), nullptr) << m_vertexShader->MissingProgramReason();
+            SetIdentity();
+            for (const gpu::ShaderConstant& constant : m_vertexShader->Code().constants)
+                if (constant.name == "ConstantColor" || constant.name == "TextureTransform")
+                    SetVertex(constant.name.c_str(), {1, 1, 1, 1});
+        }
+        // Bone 0 moves x by +0.5 clip units (16 pixels); rows of the 3x4 bone form from register 0.
+        const float bone[12] = {1, 0, 0, 0.5f, 0, 1, 0, 0, 0, 0, 1, 0};
+        ASSERT_EQ(m_device->SetVertexShaderConstantF(0, bone, 3), gpu::kOk);
+        DrawTriangle(0, 0, 1);
+        EXPECT_EQ(Probe(12, 8), 0xFF0000FFu) << "the left edge moved right";
+        EXPECT_NE(Probe(28, 8), 0xFF0000FFu);
+        EXPECT_NE(Probe(48, 8), 0xFF0000FFu) << "the right edge moved too";
+    }
 }
 } // namespace

@@ -5,6 +5,7 @@
 // scenes with their resource lists, lightmaps, light probe maps and scripts, the scene names
 // table, the string table, the font table with the system font's pages and the main script.
 // Main thread.
+#include "DemoScreens.h"
 #include "DemoScripts.h"
 
 #include "core/math/Matrix.h"
@@ -187,8 +188,8 @@ bool AddTemplates(DataRoot& data)
                      AsString(SceneWriter::BuildTemplateBody(*body, entry.guid, demoTemplate.typeId)));
         data.AddFile("templates", path + ".template", TemplateWriter::MakeStubText(entry.guid, demoTemplate.typeId));
     }
-    // The animated waver: a tall box with a skeleton of three bones that plays "Wave" from
-    // "animations/Demo/wave.bin".
+    // The animated waver: a tall box skinned to a skeleton of three bones that plays "Wave" from
+    // "animations/Demo/wave.bin"; its top follows the hand.
     TemplateStubEntry waver;
     waver.folder = "templates/Demo";
     waver.name = "Waver";
@@ -202,6 +203,7 @@ bool AddTemplates(DataRoot& data)
     spec.renderSwitches[0] = 0;
     spec.renderSwitches[2] = 1;
     spec.bones = {"Hips", "Spine", "Hand"};
+    spec.skinned = true;
     spec.clips = {{"Wave", "Demo/wave"}};
     spec.clips[0].time = 2.0f;
     data.AddFile("templates", "Demo/Waver.BinaryTemplate",
@@ -231,6 +233,8 @@ bool AddTemplates(DataRoot& data)
                  AsString(SceneWriter::BuildTemplateBody(*sparksBody, sparks.guid, ParticleTemplate::kTypeId)));
     data.AddFile("templates", "Demo/Sparks.template", TemplateWriter::MakeStubText(sparks.guid, ParticleTemplate::kTypeId));
     if (!AddEffects(data, entries))
+        return false;
+    if (!DemoScreens::Add(data, entries, GuidOf({"Demo", "Screen", 0xD8})))
         return false;
     data.AddFile("templates", "TemplateInfo.Bin", AsString(TemplateWriter::BuildTemplateInfo(entries)));
     return true;
@@ -448,6 +452,7 @@ int main(int argc, char** argv)
     // Shadow-map biases that keep the boxes' shadows on the ground at the default map size.
     data.GetProjectConfig().m_depthBias = 0.0005f;
     data.GetProjectConfig().m_slopeDepthBias = 0.001f;
+    data.GetProjectConfig().m_uiPropertyNames.Add(NameString(DemoScreens::kStatusProperty));
     SceneNamesTable sceneNames;
     for (const char* scene : kScenes)
         sceneNames.m_sceneNames.Add(NameString(scene));

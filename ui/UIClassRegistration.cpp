@@ -2,9 +2,18 @@
 
 #include "ui/StringHistoryContainer.h"
 #include "ui/elements/UIElement.h"
+#include "ui/recipes/UIBlurRecipe.h"
+#include "ui/recipes/UIClipboardRecipe.h"
 #include "ui/recipes/UIElementPreset.h"
 #include "ui/recipes/UIElementRecipe.h"
 #include "ui/recipes/UIEventRecipe.h"
+#include "ui/recipes/UIPictureRecipe.h"
+#include "ui/recipes/UIRecipeTemplate.h"
+#include "ui/recipes/UIRoundedRectRecipe.h"
+#include "ui/recipes/UIScreenRecipe.h"
+#include "ui/recipes/UITemplateViewRecipe.h"
+#include "ui/recipes/UITextRecipe.h"
+#include "ui/recipes/UIUniTextInputRecipe.h"
 
 void RegisterUIClasses()
 {
@@ -15,4 +24,13 @@ void RegisterUIClasses()
     UIEventRecipePreset::RegisterRTTIClass();
     UIEventRecipeAnimation::RegisterRTTIClass();
     UIElementRecipe::RegisterRTTIClass();
+    UIPictureRecipe::RegisterRTTIClass();
+    UITextRecipe::RegisterRTTIClass();
+    UIUniTextInputRecipe::RegisterRTTIClass();
+    UIRoundedRectRecipe::RegisterRTTIClass();
+    UIScreenRecipe::RegisterRTTIClass();
+    UIBlurRecipe::RegisterRTTIClass();
+    UIClipboardRecipe::RegisterRTTIClass();
+    UITemplateViewRecipe::RegisterRTTIClass();
+    UIRecipeTemplate::RegisterRTTIClass();
 }

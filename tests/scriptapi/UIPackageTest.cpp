@@ -8,8 +8,11 @@
 #include "ui/elements/UIText.h"
 #include "ui/elements/UITextBox.h"
 #include "ui/elements/UIUniTextInput.h"
+#include "support/TemplateTestSupport.h"
 #include "ui/recipes/UIElementRecipe.h"
 #include "ui/recipes/UIProperties.h"
+#include "ui/recipes/UIRecipeTemplate.h"
+#include "ui/recipes/UIScreenRecipe.h"
 
 #include <tolua++.h>
 
@@ -148,3 +151,27 @@ TEST_F(UIPackageTest, ScriptsReadAUnicodeInputAsAUnicodeString)
     EXPECT_EQ(GlobalNumber("shorter"), 3.0);
     EXPECT_EQ(GlobalNumber("empty"), 0.0);
 }
+
+TEST_F(UIPackageTest, ScriptsBuildElementsFromLayoutAssets)
+{
+    auto* root = new UIScreenRecipe;
+    auto* panel = new UIElementRecipe;
+    panel->m_name = NameString("Panel");
+    auto* label = new UIElementRecipe;
+    label->m_name = NameString("Label");
+    panel->AddChild(label);
+    root->AddChild(panel);
+    auto* layout = new UIRecipeTemplate;
+    layout->SetRootRecipe(root);
+    SimpleGUID guid;
+    guid.Generate();
+    ASSERT_NE(RegisterStubAtPath("ui/Scripted", guid, layout), nullptr);
+    Run("gPanel = UIElement:CreateFromRecipe('ui/Scripted', 'Panel', nil)\n"
+        "gLabel = UIElement:CreateElementFromSubRecipe(gPanel, 'Label')\n"
+        "names = gPanel:GetName() .. ' ' .. gPanel:GetFirstChild():GetName() .. ' ' .. gLabel:GetName()\n"
+        "gPanel:Release() gLabel:Release()");
+    EXPECT_EQ(GlobalString("names"), "Panel Label Label");
+    EXPECT_EQ(layout->GetUserReferences(), 0u);
+    gTemplateManager.Clear();
+}
+

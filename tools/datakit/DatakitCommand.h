@@ -47,3 +47,5 @@ int RunDataTemplateCommand(const std::vector<std::string>& arguments);
 // The string table and font writers (TextCommands.cpp).
 int RunStringsCommand(const std::vector<std::string>& arguments);
 int RunFontCommand(const std::vector<std::string>& arguments);
+// Layout assets from the text form of their recipe trees (UIRecipeTemplateCommand.cpp).
+int RunUIRecipeTemplateCommand(const std::vector<std::string>& arguments);

@@ -41,6 +41,7 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
          &RunDataTemplateCommand},
         {"strings", "strings <table.tsv> <out L01n.bin>", &RunStringsCommand},
         {"font", "font <out.BinFont> <pixel size> [--ttf <font file>] [--synthetic]", &RunFontCommand},
+        {"ui-recipe-template", "ui-recipe-template <out.BinaryTemplate> <GUID> <tree.txt>", &RunUIRecipeTemplateCommand},
     };
     return commands;
 }

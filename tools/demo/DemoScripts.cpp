@@ -82,27 +82,13 @@ if gDemo.waver ~= nil then
 end
 gDemo.sentry = gEntityManager:CreateEntityInGame("templates/Demo/Sentry", nil, Matrix.ONE, 0)
 DemoPrint("Demo: a sentry " .. (gDemo.sentry ~= nil and "patrols, driven by its behaviour tree" or "is missing"))
--- A UI screen over the scene: a panel whose bar fills over two seconds, above a line of text.
+-- A UI screen over the scene, built from the demo's layout asset: a panel whose bar fills over two
+-- seconds, above the title and a status line that shows a UI property.
 gDemo.screen = UIScreen:new()
-local panel = UIElement:new()
-panel:SetPositionXYZ(40, 40, 0)
-panel:SetSizeXY(420, 90)
-panel:SetColorRGBA(0.1, 0.2, 0.6, 0.8)
+local panel = UIElement:CreateFromRecipe("templates/Demo/Screen", "Panel", gUIProperties)
 gDemo.screen:AddChild(panel)
-local bar = UIElement:new()
-bar:SetPositionXYZ(10, 20, 0)
-bar:SetSizeXY(0, 20)
-bar:SetColorRGBA(1.0, 0.8, 0.1, 1.0)
-panel:AddChild(bar)
-bar:ChangeSize(2.0, Vector(400, 20, 0, 0), 0, 0)
--- A line of text under the bar, drawn with the system font.
-local label = UIText:new("_system.ttf", 20)
-label:SetFont("_system.ttf", 20, false, 0)
-label:SetPositionXYZ(10, 50, 0)
-label:SetLinearShadowColor(Vector(0, 0, 0, 1))
-label:SetShadowPosition(Vector(2, 2, 0, 0))
-label:SetText("Tessarine demo")
-panel:AddChild(label)
+panel:FindElementByName("Bar"):ChangeSize(2.0, Vector(400, 20, 0, 0), 0, 0)
+gUIProperties:SetText("DemoStatus", "Built from a recipe")
 gDemo.screen:Show()
 gGame:SetActiveUIScreen(gDemo.screen)
 DemoPrint("Demo: a UI screen shows over the scene")

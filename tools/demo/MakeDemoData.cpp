@@ -5,6 +5,7 @@
 // scenes with their resource lists, lightmaps, light probe maps and scripts, the scene names
 // table, the string table, the font table with the system font's pages and the main script.
 // Main thread.
+#include "DemoScreens.h"
 #include "DemoScripts.h"
 
 #include "core/math/Matrix.h"
@@ -232,6 +233,8 @@ bool AddTemplates(DataRoot& data)
     data.AddFile("templates", "Demo/Sparks.template", TemplateWriter::MakeStubText(sparks.guid, ParticleTemplate::kTypeId));
     if (!AddEffects(data, entries))
         return false;
+    if (!DemoScreens::Add(data, entries, GuidOf({"Demo", "Screen", 0xD8})))
+        return false;
     data.AddFile("templates", "TemplateInfo.Bin", AsString(TemplateWriter::BuildTemplateInfo(entries)));
     return true;
 }
@@ -448,6 +451,7 @@ int main(int argc, char** argv)
     // Shadow-map biases that keep the boxes' shadows on the ground at the default map size.
     data.GetProjectConfig().m_depthBias = 0.0005f;
     data.GetProjectConfig().m_slopeDepthBias = 0.001f;
+    data.GetProjectConfig().m_uiPropertyNames.Add(NameString(DemoScreens::kStatusProperty));
     SceneNamesTable sceneNames;
     for (const char* scene : kScenes)
         sceneNames.m_sceneNames.Add(NameString(scene));

@@ -36,6 +36,7 @@ class EntityTemplate;
 class NorvexRenderer;
 class UIAction;
 class UIElementRecipe;
+class UIProperties;
 
 // One node of the UI tree.
 class UIElement : public LuaBaseClass, public UIPropertyCallbackListener
@@ -113,6 +114,20 @@ public:
     virtual void OnCreated(uint32_t creationFlags);
     // Cleanup when unlinked by Release or RemoveAllChildren.
     virtual void OnRemoved();
+    // Whether a build from recipes makes the element's child recipes under it (lists decide).
+    virtual bool AcceptsRecipeChildren(uint32_t buildFlags) const
+    {
+        (void)buildFlags;
+        return true;
+    }
+
+    // ---- Main thread: building from layout assets (ui/recipes/UIRecipeBuild.cpp) ----
+    // The named sub-recipe of the layout asset (the whole layout under a plain element for an empty
+    // name), its text elements bound to `properties`; null, with the reason logged, when the asset
+    // is missing or of another kind or the sub-recipe builds nothing.
+    static UIElement* CreateFromRecipe(const char* templateName, const char* subRecipeName, UIProperties* properties);
+    // A sub-recipe of the layout asset the element was built from; null when it was built from none.
+    static UIElement* CreateElementFromSubRecipe(UIElement* element, const char* name);
 
     // ---- Main thread: setters that queue UI commands ----
     void RaiseFlag(uint32_t mask, bool recursive = false);

@@ -123,6 +123,15 @@ void UIPicture::SetTextureMapping(float sizeU, float sizeV, float originU, float
     command.Put(Vector(sizeU, sizeV, 0.0f, 0.0f)).Put(Vector(originU, originV, 0.0f, 0.0f));
 }
 
+void UIPicture::SetTextureTile(uint32_t indexX, uint32_t indexY, uint32_t countX, uint32_t countY,
+                               const Vector& scale, const Vector& offset)
+{
+    const float tileU = 1.0f / float(std::max(countX, 1u));
+    const float tileV = 1.0f / float(std::max(countY, 1u));
+    SetTextureMapping(tileU * scale.x, tileV * scale.y, float(indexX) * tileU + offset.x,
+                      float(indexY) * tileV + offset.y);
+}
+
 void UIPicture::SetUVSize(const Vector& size)
 {
     SendVector(CMD_SET_UV_SIZE, size);

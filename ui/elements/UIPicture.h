@@ -45,6 +45,11 @@ public:
     void SetSteamTexture(int32_t sizeClass, int32_t image);
     // UV size (sizeU, sizeV) and origin (originU, originV) of the texture on the quad.
     void SetTextureMapping(float sizeU, float sizeV, float originU, float originV);
+    // Shows tile (indexX, indexY) of a texture cut into countX by countY tiles: each tile's UV size
+    // scaled by `scale` (x, y), its origin moved by `offset` (x, y) in UV units. A count of 0 is
+    // taken as 1, so a recipe without tiling cannot divide by zero.
+    void SetTextureTile(uint32_t indexX, uint32_t indexY, uint32_t countX, uint32_t countY, const Vector& scale,
+                        const Vector& offset);
     void SetUVSize(const Vector& size);
     void SetUVOrigin(const Vector& origin);
     // The named shader with its space-separated options, drawn through batch 0 to 3 (a negative

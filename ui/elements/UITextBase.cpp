@@ -318,6 +318,7 @@ Vector UITextBase::GetLocalizedTextSize(const char* path) const
 
 void UITextBase::RefreshForInputMode()
 {
+    RebuildInputIcons();
     if (!m_stringPath.IsEmpty())
         OnWideText(LookUp(m_stringPath.CStr()));
 }

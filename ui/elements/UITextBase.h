@@ -106,8 +106,14 @@ public:
     float GetLocalizedTextWidth(const char* path) const { return GetLocalizedTextSize(path).x; }
     float GetLocalizedTextHeight(const char* path) const { return GetLocalizedTextSize(path).y; }
 
-    // Looks the element's path up again (after a change of input mode).
+    // Rebuilds the input icons and looks the element's path up again (after a change of input mode).
     void RefreshForInputMode();
+    // Input icon children, pictures the text places inline by their tag names: mode 0 none, 1 only
+    // while the user configuration's input mode is 0 (pads), 2 always. Setting another mode releases
+    // every text-tag child and builds the icons the mode asks for; the same mode does nothing.
+    void SetInputIcons(uint32_t mode);
+    uint32_t GetInputIconsMode() const { return m_inputIconsMode; }
+    void RebuildInputIcons();
     static void RefreshAllLocalizedTexts();
     // After a change of language: every element drops its font, unused fonts are evicted, then
     // every element resolves its font and looks its text up again.
@@ -258,6 +264,7 @@ private:
     Vector m_textScale{1.0f, 1.0f, 1.0f, 1.0f};
     Vector m_fontPixelSize{1.0f, 1.0f, 1.0f, 1.0f};
     int32_t m_characterSpacing = 0;
+    uint32_t m_inputIconsMode = 0;
     uint32_t m_speakerGender = 2;
     uint32_t m_receiverGender = 2;
     NameString m_stringPath;

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 
+class EntityTemplate;
 class UIElement;
 class UIEventRecipe;
 class UIProperties;
@@ -101,6 +102,16 @@ public:
     // A new recipe of the same kind with the kind's defaults.
     virtual UIElementRecipe* CreateRecipe() const { return new UIElementRecipe; }
     virtual UIElementPreset* CreatePreset() const { return new UIElementPreset; }
+
+    // ---- Building (ui/recipes/UIRecipeBuild.cpp) ----
+    // The recipe's element with its subtree, linked to the recipe and the layout asset; null when
+    // its presence mode excludes it from a build with these flags or its kind builds nothing.
+    // Text elements bind to `properties` (null: the global container).
+    static UIElement* CreateElement(UIElementRecipe* recipe, EntityTemplate* recipeTemplate, uint32_t buildFlags,
+                                    UIProperties* properties);
+    // Builds each child recipe in order and attaches the elements made to `parent`.
+    static void CreateChildren(UIElementRecipe* recipe, UIElement* parent, EntityTemplate* recipeTemplate,
+                               uint32_t buildFlags, UIProperties* properties);
 
     // ---- Lookups ----
     // Depth first, this recipe first; null when no recipe has the name.

@@ -98,6 +98,28 @@ TEST_F(UIPictureTest, SettersReachTheRenderSideAndBatchIndicesAreClamped)
     for (uint32_t i = 0; i < 4; ++i)
         ExpectVector(m_picture->GetCornerColor(i), corners[i], "corner colour");
 
+    // A tile is the count's share of the texture, scaled; its origin is the index's share plus the
+    // offset. A count of 0 counts as one tile.
+    struct TileCase
+    {
+        uint32_t index[2], count[2];
+        Vector scale, offset, size, origin;
+    };
+    const TileCase tiles[] = {
+        {{0, 0}, {1, 1}, Vector(1, 1, 1, 1), Vector(0, 0, 0, 0), Vector(1, 1, 0, 0), Vector(0, 0, 0, 0)},
+        {{3, 1}, {4, 2}, Vector(1, 1, 1, 1), Vector(0, 0, 0, 0), Vector(0.25f, 0.5f, 0, 0), Vector(0.75f, 0.5f, 0, 0)},
+        {{1, 2}, {2, 4}, Vector(2, 0.5f, 1, 1), Vector(0.125f, -0.5f, 0, 0), Vector(1, 0.125f, 0, 0),
+         Vector(0.625f, 0, 0, 0)},
+        {{2, 5}, {0, 0}, Vector(1, 1, 1, 1), Vector(0, 0, 0, 0), Vector(1, 1, 0, 0), Vector(2, 5, 0, 0)},
+    };
+    for (const TileCase& t : tiles)
+    {
+        m_picture->SetTextureTile(t.index[0], t.index[1], t.count[0], t.count[1], t.scale, t.offset);
+        Submit();
+        ExpectVector(m_picture->GetUVSize(), t.size, "tile size");
+        ExpectVector(m_picture->GetUVOrigin(), t.origin, "tile origin");
+    }
+
     // The gathering channel indexes four batches, so it is clamped like the shader command's index.
     const int32_t channels[][2] = {{2, 2}, {3, 3}, {4, 3}, {99, 3}, {0, 0}, {-1, -1}, {-7, -7}};
     for (const auto& c : channels)

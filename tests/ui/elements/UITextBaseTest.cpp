@@ -5,10 +5,12 @@
 #include "ui/elements/UITextBase.h"
 
 #include "engine/config/EngineConfig.h"
+#include "engine/config/GameConfig.h"
 #include "engine/config/ProjectConfig.h"
 #include "renderer/resources/ResourceFont.h"
 #include "support/RenderDataHarness.h"
 #include "tools/datakit/FontWriter.h"
+#include "ui/elements/UIPicture.h"
 #include "ui/elements/UIText.h"
 #include "ui/screens/UIScreen.h"
 #include "ui/text/StringManager.h"
@@ -216,6 +218,58 @@ TEST_F(UITextBaseFontTest, AResolutionChangeDropsFontsThenResolvesThemForTheNewS
     EXPECT_EQ(scaled->GetFontResourceName(), "body.ttf~024") << "laid out again at twice the size";
     EXPECT_NE(scaled->GetFont(), nullptr);
     scaled->Release();
+    m_harness.GetRenderer().SubmitCommands(true);
+}
+
+TEST_F(UITextBaseFontTest, InputIconsFollowTheirModeAndTheInputMode)
+{
+    const uint32_t savedInputMode = gGameConfig.m_inputMode;
+    UIText* text = new UIText("body.ttf", 0);
+    text->SetFont("body.ttf", 24, false, 0);
+    const auto children = [&] {
+        std::vector<UIElement*> list;
+        for (UIElement* child = text->GetFirstChild(); child != nullptr; child = child->GetNextSibling())
+            list.push_back(child);
+        return list;
+    };
+    // A tag child of the text's own is left alone while the text shows no icons.
+    UIElement* inlined = new UIElement;
+    inlined->RaiseFlag(UIFLAG_TEXTTAG);
+    text->AddChild(inlined);
+    text->RefreshForInputMode();
+    ASSERT_EQ(children().size(), 1u);
+
+    text->SetInputIcons(2);
+    const std::vector<UIElement*> icons = children();
+    ASSERT_EQ(icons.size(), 12u) << "the text's own tag child goes with the mode change";
+    m_harness.GetRenderer().SubmitCommands(true);
+    const char* const tags[] = {"XPadStart",      "XPadBack",        "XPadLeftBumper", "XPadRightBumper",
+                                "XPadA",          "XPadB",           "XPadX",          "XPadY",
+                                "XPadLeftTrigger", "XPadRightTrigger", "LeftStick",     "RightStick"};
+    for (size_t i = 0; i < icons.size(); ++i)
+    {
+        EXPECT_STREQ(icons[i]->GetRenderTag().CStr(), tags[i]);
+        EXPECT_EQ(icons[i]->GetUserFlags(), UIFLAG_TEXTTAG);
+        EXPECT_EQ(icons[i]->GetRenderSize().x, 14.0f) << "a square of the font height";
+        EXPECT_EQ(icons[i]->GetRenderSize().y, 14.0f);
+    }
+    const Resource* texture = static_cast<UIPicture*>(icons[4])->GetTextureResource(0);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_STREQ(texture->GetName(), "System/InputIcons/XBox/button_a.dds");
+    text->SetInputIcons(2);
+    EXPECT_EQ(children(), icons) << "the same mode rebuilds nothing";
+
+    // Mode 1 shows icons only while the input mode is 0.
+    gGameConfig.m_inputMode = 1;
+    text->SetInputIcons(1);
+    EXPECT_TRUE(children().empty());
+    gGameConfig.m_inputMode = 0;
+    text->RefreshForInputMode();
+    EXPECT_EQ(children().size(), 12u);
+    text->SetInputIcons(0);
+    EXPECT_TRUE(children().empty());
+    gGameConfig.m_inputMode = savedInputMode;
+    text->Release();
     m_harness.GetRenderer().SubmitCommands(true);
 }
 } // namespace

@@ -1,0 +1,184 @@
+// Layout assets: bodies written from trees built in code read back to the same bytes, one small tree
+// as a hand-written byte sequence, bodies without a root, and bodies that fail whole.
+#include "core/reflection/RecordStream.h"
+#include "engine/ClassRegistration.h"
+#include "scene/templates/TemplateBodyReader.h"
+#include "support/ConsoleCapture.h"
+#include "tools/datakit/UIRecipeTemplateWriter.h"
+#include "ui/recipes/UIRecipeTemplate.h"
+#include "ui/recipes/UIScreenRecipe.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace
+{
+std::vector<uint8_t> Blocks(const UIRecipeTemplate& recipeTemplate)
+{
+    RecordOutput count(nullptr, 0, false);
+    recipeTemplate.WriteBodyBlocks(count);
+    std::vector<uint8_t> bytes(count.Size());
+    RecordOutput out(bytes.data(), bytes.size(), false);
+    recipeTemplate.WriteBodyBlocks(out);
+    return bytes;
+}
+
+bool ReadBlocks(UIRecipeTemplate& recipeTemplate, const std::vector<uint8_t>& bytes)
+{
+    RecordInput in(bytes.data(), bytes.size());
+    return recipeTemplate.ReadBodyBlocks(in, EntityTemplate::kCurrentFileVersion);
+}
+
+// Every kind of this folder, values off their defaults, a preset and grandchildren.
+std::unique_ptr<UIRecipeTemplate> MakeLayout()
+{
+    std::string error;
+    std::unique_ptr<UIScreenRecipe> root = UIRecipeTemplateWriter::ParseTree(
+        "UIScreenRecipe\nName = Main\n"
+        "  UIPictureRecipe\n  Texture = UI/back.dds\n  Tile count X = 4\n  CornerColor2 = 1 2 3 4 1.5\n"
+        "    UITextRecipe\n    Text = Hello\n    Auto property = Score\n    Pixel perfect = 2\n"
+        "  UIClipboardRecipe\n"
+        "    UIUniTextInputRecipe\n    Max input length = 12\n"
+        "    UIRoundedRectRecipe\n    Corner radius = 3.5\n"
+        "    UIBlurRecipe\n    Pass count = 3\n"
+        "    UITemplateViewRecipe\n    Template name = fx/Glow\n",
+        error);
+    EXPECT_NE(root, nullptr) << error;
+    root->m_horizontalGuideLines.Add(12);
+    auto* preset = new UIElementPreset;
+    preset->SetId("ENABLED");
+    root->GetChildren()[0]->AddPreset(preset);
+    std::unique_ptr<UIRecipeTemplate> layout = UIRecipeTemplateWriter::MakeTemplate(std::move(root));
+    layout->m_layoutMarginSnapValue = -3;
+    return layout;
+}
+
+class UIRecipeTemplateTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { RegisterAllClasses(); }
+};
+
+TEST_F(UIRecipeTemplateTest, BodiesWrittenFromTreesReadBackToTheSameBytes)
+{
+    SimpleGUID guid;
+    guid.bytes[0] = 0x5A;
+    const std::vector<uint8_t> body = UIRecipeTemplateWriter::BuildBody(*MakeLayout(), guid);
+    UIRecipeTemplate read;
+    ASSERT_TRUE(TemplateBodyReader::ReadBody(read, body.data(), body.size()));
+    EXPECT_EQ(UIRecipeTemplateWriter::BuildBody(read, guid), body);
+    EXPECT_EQ(read.m_layoutMarginSnapValue, -3);
+    EXPECT_STREQ(read.GetRootRecipe()->GetClassName(), "UIScreenRecipe");
+    EXPECT_STREQ(read.GetRootRecipe()->GetChildren()[1]->GetChildren()[3]->GetClassName(), "UITemplateViewRecipe");
+}
+
+// Little-endian fields, written by hand.
+struct Bytes
+{
+    std::vector<uint8_t> data;
+    Bytes& U8(uint8_t v)
+    {
+        data.push_back(v);
+        return *this;
+    }
+    Bytes& U32(uint32_t v)
+    {
+        for (int i = 0; i < 4; ++i)
+            U8(uint8_t(v >> (8 * i)));
+        return *this;
+    }
+    Bytes& F(float f)
+    {
+        uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        return U32(bits);
+    }
+    Bytes& Vec(float x, float y, float z, float w) { return F(x).F(y).F(z).F(w); }
+    Bytes& Text(const char* text)
+    {
+        data.insert(data.end(), text, text + std::strlen(text) + 1);
+        return *this;
+    }
+    // The base recipe's rows up to "Presets": name, position, rotation, size, scale, colour, colour
+    // mode, blend mode, anchor, anchor by, aspect awareness and scaling, no presets.
+    Bytes& Head(const char* name, float x, float y, float size)
+    {
+        U8(1).Text(name).Vec(x, y, 0, 1).Vec(0, 0, 0, 0).Vec(size, size, 0, 0).Vec(1, 1, 1, 0);
+        return U32(0xFFFFFFFFu).F(1.0f).U32(1).U32(1).Vec(0, 0, 0, 0).U32(1).U32(0).U32(0).U32(0);
+    }
+    // The rows after "Children": disabled, hidden, freezed, modal, selection frame, outline, no
+    // prefab, the six flags (hierarchical anchor on), eighteen empty behaviours, no event sounds.
+    Bytes& Tail()
+    {
+        U32(0).U8(0).U8(0).U32(0).Vec(0, 0, 0, 0).U32(0).U8(0).U8(0).U8(1).U8(0).U8(0).U8(0).U8(0);
+        for (int i = 0; i < 18; ++i)
+            U8(0);
+        return U32(0);
+    }
+};
+
+TEST_F(UIRecipeTemplateTest, ASmallTreeMatchesItsHandWrittenBytes)
+{
+    // Screen "Menu" at (10, 20) with one plain child "Ok"; the screen's two guide line counts come
+    // after the base rows (records walk the class chain by name).
+    Bytes expected;
+    expected.U8(1).Head("Menu", 10.0f, 20.0f, 500.0f).U32(1).U8(1).Text("UIElementRecipe");
+    expected.Head("Ok", 0.0f, 0.0f, 64.0f).U32(0).Tail();
+    expected.Tail().U32(0).U32(0);
+
+    auto root = std::make_unique<UIScreenRecipe>();
+    root->m_name = NameString("Menu");
+    root->m_position = Vector(10.0f, 20.0f, 0.0f, 1.0f);
+    auto* child = new UIElementRecipe;
+    child->m_name = NameString("Ok");
+    root->AddChild(child);
+    EXPECT_EQ(Blocks(*UIRecipeTemplateWriter::MakeTemplate(std::move(root))), expected.data);
+
+    UIRecipeTemplate read;
+    ASSERT_TRUE(ReadBlocks(read, expected.data));
+    EXPECT_EQ(read.GetRootRecipe()->m_position.y, 20.0f);
+    ASSERT_EQ(read.GetRootRecipe()->GetChildren().Count(), 1);
+    EXPECT_STREQ(read.GetRootRecipe()->GetChildren()[0]->m_name.CStr(), "Ok");
+}
+
+TEST_F(UIRecipeTemplateTest, ABodyWithoutARootIsEmptyAndClearsAnEarlierTree)
+{
+    UIRecipeTemplate reloaded;
+    EXPECT_EQ(Blocks(reloaded), std::vector<uint8_t>{0}) << "writing makes no root";
+    ASSERT_TRUE(ReadBlocks(reloaded, Blocks(*MakeLayout())));
+    ASSERT_TRUE(ReadBlocks(reloaded, {0}));
+    EXPECT_FALSE(reloaded.HasRootRecipe()) << "the old tree went with the reload";
+    EXPECT_EQ(reloaded.GetRootRecipe()->GetChildren().Count(), 0);
+}
+
+TEST_F(UIRecipeTemplateTest, BodiesThatDoNotReadWholeFailAndKeepTheOldTree)
+{
+    const std::vector<uint8_t> good = Blocks(*MakeLayout());
+    std::vector<uint8_t> marker = good;
+    marker[0] = 2;
+    // An unknown child class: one letter of "UIBlurRecipe" changed.
+    std::vector<uint8_t> unknown = good;
+    const char* const blur = "UIBlurRecipe";
+    const auto at = std::search(unknown.begin(), unknown.end(), blur, blur + std::strlen(blur));
+    ASSERT_NE(at, unknown.end());
+    *(at + 2) = 'X';
+    const std::vector<std::vector<uint8_t>> bad = {
+        {}, marker, std::vector<uint8_t>(good.begin(), good.end() - 1), unknown};
+    UIRecipeTemplate kept;
+    ASSERT_TRUE(ReadBlocks(kept, good));
+    UIElementRecipe* const before = kept.GetRootRecipe();
+    ConsoleCapture log;
+    for (size_t i = 0; i < bad.size(); ++i)
+    {
+        log.Clear();
+        EXPECT_FALSE(ReadBlocks(kept, bad[i])) << i;
+        EXPECT_EQ(kept.GetRootRecipe(), before) << i;
+        EXPECT_TRUE(log.Contains("UI recipe template", CONSOLE_ERROR)) << i;
+    }
+    EXPECT_EQ(before->GetChildren().Count(), 2);
+    EXPECT_TRUE(log.Contains("UIXlurRecipe")) << "the unknown class is named";
+}
+} // namespace

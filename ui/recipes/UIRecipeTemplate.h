@@ -1,0 +1,65 @@
+// UIRecipeTemplate: the layout asset, a template (type 10) that holds one recipe tree whose root is
+// always a UIScreenRecipe, plus four values of the layout editor. Screens and sub-recipes are built
+// from it by name (UIRecipeBuild.h); every element built from it holds a user reference on it, so
+// its tree outlives them.
+//
+// Body: the template's record, then one byte (1: a root follows, 0: none) and the root's payload.
+// Reading is all or nothing: a root that does not read whole fails the load and the old tree stays;
+// a body without a root leaves an empty layout. The body is read where templates are read (the
+// resource thread); building and the tree walks run on the main thread.
+#pragma once
+
+#include "core/math/Vector.h"
+#include "scene/entities/Entity.h"
+#include "scene/templates/EntityTemplate.h"
+
+#include <cstdint>
+
+class UIElementRecipe;
+class UIScreenRecipe;
+
+// The entity a layout asset makes; it carries nothing of its own.
+class UIRecipeEntity : public Entity
+{
+    RTTI_DECLARE_CLASS(UIRecipeEntity, Entity)
+};
+
+// A layout asset.
+class UIRecipeTemplate : public EntityTemplate
+{
+    RTTI_DECLARE_CLASS(UIRecipeTemplate, EntityTemplate)
+
+public:
+    static constexpr uint32_t kTypeId = 10;
+
+    UIRecipeTemplate();
+    ~UIRecipeTemplate() override;
+
+    const char* GetTemplateClassName() const override { return "UIRecipeTemplate"; }
+    Entity* CreateEntity() override;
+    const char* GetEntityClassName() const override { return "UIRecipeEntity"; }
+    void InvalidateSafePointers() override;
+    bool ReadBodyBlocks(RecordInput& in, uint32_t version) override;
+    void WriteBodyBlocks(RecordOutput& out) const override;
+    // Asks for every prefab's template, then builds the whole tree once and releases it, so that
+    // every widget asks for its fonts, textures and templates ahead of the real build.
+    void PrepareDependencies() override;
+    // The template's own flags, then every resource of the tree.
+    void SetResourceFlags(uint32_t flags) override;
+    // Evicting the template's data drops the resources its recipes hold.
+    void UnloadData() override;
+
+    // The root, made as an empty screen recipe on first use.
+    UIElementRecipe* GetRootRecipe();
+    bool HasRootRecipe() const { return m_root != nullptr; }
+    // Takes ownership; the old tree is deleted (tools and tests build trees in code).
+    void SetRootRecipe(UIScreenRecipe* root);
+
+    Vector m_hierarchyViewLoc{0.0f, 0.0f, 0.0f, 0.0f};
+    Vector m_layoutViewLoc{0.0f, 0.0f, 0.0f, 0.0f};
+    int32_t m_layoutElementSnapValue = 0;
+    int32_t m_layoutMarginSnapValue = 0;
+
+private:
+    UIScreenRecipe* m_root = nullptr;
+};

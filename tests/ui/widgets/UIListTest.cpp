@@ -261,6 +261,13 @@ TEST_F(UIListTest, PressesSelectHandOnOrStopAsTheListIsSetUp)
 
 TEST_F(UIListTest, TheSelectedEntryStaysSelectedAndOnlyPressOnChildFlipsItWithBypass)
 {
+    Build(true, false);
+    AddEntries(3);
+    m_list->PressOnChild(m_list->GetEntry(2));
+    m_list->PressOnChild(m_list->GetEntry(2));
+    EXPECT_TRUE(m_list->GetEntry(2)->IsSelectedFlag()) << "without bypass nothing flips it";
+    m_list->Release();
+
     Build(true, true);
     AddEntries(3);
     UIElement* e1 = m_list->GetEntry(1);

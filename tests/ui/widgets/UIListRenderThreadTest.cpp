@@ -27,6 +27,8 @@ protected:
         UIScreen::SetUISizeOverride(0.0f, 0.0f);
         RendererTestBase::TearDown();
     }
+    // What the game thread looked at (kept, so that the looks are made).
+    volatile uint32_t m_seen = 0;
 };
 
 TEST_F(UIListRenderThreadTest, TheFixedEntryStateComesBackToTheGameThreadCleanly)
@@ -50,15 +52,20 @@ TEST_F(UIListRenderThreadTest, TheFixedEntryStateComesBackToTheGameThreadCleanly
     const float unit = 1.0f / UIGetEffectiveScaleY();
     list->OnDrag(Vector(0.5f, 0.5f, 0.0f, 1.0f));
     for (int round = 0; round < 4; ++round)
+    {
         for (int step = 0; step < 22; ++step)
         {
             const float y = 0.5f - 10.0f * unit * float(step < 11 ? step + 1 : 21 - step);
             list->OnDrag(Vector(0.5f, y, 0.0f, 1.0f));
-            m_renderer.SubmitCommands(false);
-            list->SyncFixedEntryState();
-            (void)fixed->IsVisibleFlag();
-            (void)list->GetMotionState();
         }
+        // While the render thread scrolls, the game thread only looks at the list and its entry.
+        m_renderer.SubmitCommands(false);
+        for (int look = 0; look < 2000; ++look)
+        {
+            list->SyncFixedEntryState();
+            m_seen = fixed->IsVisibleFlag() ? list->GetMotionState() : 0u;
+        }
+    }
     m_renderer.SubmitCommands(true);
     list->SyncFixedEntryState();
     bool renderShown = false;

@@ -2,6 +2,7 @@
 // and material-kind table, the CPU skinning path and the edge lines. Render thread only.
 #include "renderer/MeshTemplateRenderingData.h"
 
+#include "engine/config/ProjectConfig.h"
 #include "platform/gpu/GpuBuffer.h"
 #include "platform/gpu/GpuDevice.h"
 #include "renderer/LightmapMapping.h"
@@ -28,6 +29,8 @@ constexpr uint32_t kRegisterAlphaTest = 195;
 constexpr uint32_t kRegisterScale = 241;
 constexpr uint32_t kPixelRegisterAlphaTest = 194;
 constexpr uint32_t kRegisterDepthConstant = 200; // the depth pass's material constant
+constexpr uint32_t kRegisterMobileSpecular = 204;     // the material's specular vector, mobile shaders
+constexpr uint32_t kPixelRegisterMobileSpecular = 191;
 constexpr uint32_t kRegisterLighting = 210;   // the instance's lighting block, ten vectors
 constexpr uint32_t kSamplerAmbientCube = 11;
 constexpr uint32_t kSamplerLightmap = 13;
@@ -508,6 +511,8 @@ void MeshTemplateRenderingData::DrawBatch(uint32_t presetIndex, const MeshGather
 
     const uint32_t quality = renderer.GetDeviceParams().qualityLevel;
     const bool refractionOn = renderer.GetDeviceParams().refraction != 0;
+    const bool mobile = gProjectConfig.m_visualizationMode == ProjectConfig::VISUALIZATION_IPHONE ||
+                        gProjectConfig.m_visualizationMode == ProjectConfig::VISUALIZATION_IPAD2;
     for (const MeshMaterial& material : m_presets[presetIndex].materials)
     {
         // 7. The material's pair and states.
@@ -538,6 +543,11 @@ void MeshTemplateRenderingData::DrawBatch(uint32_t presetIndex, const MeshGather
         renderer.SetPixelShaderConstants(kPixelRegisterAlphaTest, &alpha.x, 1);
         renderer.SetVertexShader(vs);
         renderer.SetPixelShader(ps);
+        if (mobile && (pass == 1 || pass == 8 || pass == 16))
+        {
+            renderer.SetVertexShaderConstants(kRegisterMobileSpecular, &material.specular.x, 1);
+            renderer.SetPixelShaderConstants(kPixelRegisterMobileSpecular, &material.specular.x, 1);
+        }
         uint32_t range = 0, constant = 0;
         for (size_t r = 0; r + 1 < material.constantRanges.size(); r += 2, ++range)
         {

@@ -1,5 +1,8 @@
 #include "renderer/NorvexRenderer.h"
 
+#include "engine/Game.h"
+#include "engine/profiler/Profiler.h"
+
 #include "core/console/GameConsole.h"
 #include "platform/os/Clock.h"
 #include "platform/os/Thread.h"
@@ -57,6 +60,7 @@ bool NorvexRenderer::Init(void* window, bool fullScreen)
     }
     m_fullScreen = fullScreen;
     m_window = window;
+    gGame.NotifyDelegateBeforeRendererSetup();
     DeviceParams params;
     m_deviceManager.BuildDeviceParams(0, 0, true, fullScreen, &params);
     m_deviceManager.SetDeviceParams(params);
@@ -171,6 +175,15 @@ void NorvexRenderer::UpdateFrameStatistics()
     m_statisticsIdleSeconds = float((idleTotal - m_lastIdleTotal).ToSeconds());
     m_lastStatisticsTime = now;
     m_lastIdleTotal = idleTotal;
+    if (m_executor.GetPresentsExecuted() == 0)
+        return;
+    // These channels are sampled on the render thread: they are written under the profiler's lock.
+    const float frameMs = m_statisticsFrameSeconds * 1000.0f;
+    gProfiler.SetValue(PROFILER_RENDER_IDLE, m_statisticsIdleSeconds * 1000.0f, kProfilerCallerOtherThread);
+    gProfiler.SetValue(PROFILER_FRAME_TIME, frameMs, kProfilerCallerOtherThread);
+    gProfiler.SetValue(PROFILER_FPS, frameMs, kProfilerCallerOtherThread);
+    gProfiler.SetValue(PROFILER_DRAW_CALLS, float(m_executor.GetPresentedDrawCalls()), kProfilerCallerOtherThread);
+    gProfiler.SetValue(PROFILER_TRIANGLES, float(m_executor.GetPresentedPrimitives()), kProfilerCallerOtherThread);
 }
 
 #ifdef NORVEX_THREAD_CHECKS

@@ -116,6 +116,9 @@ public:
     // Any thread.
     uint32_t GetCommandsExecuted() const { return m_commandsExecuted.load(std::memory_order_acquire); }
     uint32_t GetPresentsExecuted() const { return m_presentsExecuted.load(std::memory_order_acquire); }
+    // The draw calls and primitives of the last presented frame (any thread).
+    uint32_t GetPresentedDrawCalls() const { return m_presentedDrawCalls.load(std::memory_order_relaxed); }
+    uint32_t GetPresentedPrimitives() const { return m_presentedPrimitives.load(std::memory_order_relaxed); }
 
     // Render-thread state for tests and render-side code.
     const SceneCellGrid& GetSceneCellGrid() const { return m_cellGrid; }
@@ -267,6 +270,8 @@ private:
     CommandRingBuffer& m_ring;
     std::atomic<uint32_t> m_commandsExecuted{0};
     std::atomic<uint32_t> m_presentsExecuted{0};
+    std::atomic<uint32_t> m_presentedDrawCalls{0};
+    std::atomic<uint32_t> m_presentedPrimitives{0};
     bool m_readOk = true;
     uint32_t m_previousOpcode = 0;
     uint32_t m_consecutiveIdleTicks = 0;

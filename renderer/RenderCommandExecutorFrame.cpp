@@ -1,6 +1,7 @@
 // Render thread: frame targets, clears, presents, blank and loading frames, camera constants.
 #include "renderer/RenderCommandExecutor.h"
 
+#include "engine/profiler/Profiler.h"
 #include "platform/gpu/GpuDevice.h"
 #include "platform/os/Clock.h"
 #include "renderer/LightRenderData.h"
@@ -312,13 +313,23 @@ void RenderCommandExecutor::OpPresent(uint32_t)
         return;
     const Time before = Time::Now();
     m_presentIntervalMs = float((before - m_lastPresentTime).ToMilliseconds());
+    gProfiler.SetValue(PROFILER_RENDER_ROUND, m_presentIntervalMs, kProfilerCallerOtherThread);
+    const RenderStateCache& state = m_renderer.GetStateCache();
+    m_presentedDrawCalls.store(state.GetFrameDrawCalls(), std::memory_order_relaxed);
+    m_presentedPrimitives.store(state.GetFramePrimitives(), std::memory_order_relaxed);
+    gProfiler.StartTimer(PROFILER_PRESENT, kProfilerCallerOtherThread);
     m_renderer.GetStateCache().PresentFrame(swapChain);
+    gProfiler.StopTimer(PROFILER_PRESENT, kProfilerCallerOtherThread);
     m_lastPresentTime = Time::Now();
     m_renderer.GetDeviceManager().SwitchQuery();
     if (gpu::GpuQuery* const query = m_renderer.GetDeviceManager().GetCurrentQuery())
+    {
+        gProfiler.StartTimer(PROFILER_GPU_SYNC, kProfilerCallerOtherThread);
         while (query->GetData(nullptr, 0, gpu::kGetDataFlush) == gpu::kNotReady &&
                (Time::Now() - m_lastPresentTime).ToSeconds() < kGpuWaitLimitSeconds)
             os::Sleep(1);
+        gProfiler.StopTimer(PROFILER_GPU_SYNC, kProfilerCallerOtherThread);
+    }
     m_presentsExecuted.fetch_add(1, std::memory_order_acq_rel);
     m_renderer.SignalPresent();
     m_renderer.ProcessResourceJobs(1000, 0.005f);

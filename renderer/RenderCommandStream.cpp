@@ -5,6 +5,7 @@
 #include "core/console/GameConsole.h"
 #include "core/math/HDRColor.h"
 #include "core/threads/BaseThread.h"
+#include "engine/profiler/Profiler.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/RendererThreadCheck.h"
 
@@ -47,6 +48,7 @@ void RenderCommandStream::SubmitCommands(bool sync)
 void RenderCommandStream::SubmitFrameSection(uint32_t framesAhead)
 {
     SubmitCommands(false);
+    gProfiler.StartTimer(PROFILER_MAIN_IDLE, 0);
     while (m_framesWaited + framesAhead < m_presentsWritten)
     {
         ++m_framesWaited;
@@ -59,6 +61,7 @@ void RenderCommandStream::SubmitFrameSection(uint32_t framesAhead)
             break;
         }
     }
+    gProfiler.StopTimer(PROFILER_MAIN_IDLE, 0);
 }
 
 void RenderCommandStream::WaitForThread(BaseThread& thread)

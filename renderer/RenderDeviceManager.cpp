@@ -4,6 +4,7 @@
 
 #include "core/console/GameConsole.h"
 #include "effects/particles/ParticlePools.h"
+#include "engine/Game.h"
 #include "engine/scripting/GameDelegate.h"
 #include "platform/os/Clock.h"
 #include "renderer/NorvexRenderer.h"
@@ -290,6 +291,7 @@ void RenderDeviceManager::ApplyDisplaySettings(void* window, uint32_t width, uin
         gResourceManager->Flush();
     m_renderer.WaitForQueuedJobs(kJobQueueDrainStepMs);
     m_renderer.SetFullScreen(fullScreen);
+    gGame.NotifyDelegateBeforeRendererSetup();
     DeviceParams params;
     BuildDeviceParams(width, height, applyConfiguration, fullScreen, &params);
     {

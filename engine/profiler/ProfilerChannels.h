@@ -39,8 +39,17 @@ constexpr uint32_t kProfilerVideoDecodeChannel = 19;
 // The channels fed from code, by their index in the table; callers name a channel, never its number.
 enum ProfilerChannelId : uint32_t
 {
+    PROFILER_FPS = 0,
+    PROFILER_FRAME_TIME = 1,
     PROFILER_MAIN_FRAME_TIME = 2,
+    PROFILER_MAIN_IDLE = 3,
+    PROFILER_RENDER_IDLE = 4,
     PROFILER_RENDER_FRAME = 5,
+    PROFILER_PRESENT = 6,
+    PROFILER_RENDER_ROUND = 7,
+    PROFILER_GPU_SYNC = 8,
+    PROFILER_DRAW_CALLS = 9,
+    PROFILER_TRIANGLES = 10,
     PROFILER_PARTICLE_RENDER_TIME = 12,
     PROFILER_PARTICLE_MULTIPLIER = 13,
     PROFILER_PARTICLES_ON_SCREEN = 14,

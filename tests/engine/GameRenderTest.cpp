@@ -215,7 +215,9 @@ TEST_F(GameRenderTest, ALostDeviceMakesRenderAnswerFalse)
         gRenderer->SubmitCommands(true);
     }
     EXPECT_FALSE(presented);
+    m_delegate.calls.clear();
     gRenderer->ApplyDisplaySettings(&m_window, 0, 0, false, false);
+    EXPECT_EQ(m_delegate.Count("OnBeforeRendererSetup"), 1u) << "the delegate hears of the new settings first";
     EXPECT_FALSE(gRenderer->IsDeviceResetPending());
     RenderFrame(false, &presented);
     EXPECT_TRUE(presented);

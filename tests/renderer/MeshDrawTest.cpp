@@ -7,6 +7,7 @@
 #include "core/reflection/RecordStream.h"
 #include "platform/gpu/Gpu.h"
 #include "engine/config/GameConfig.h"
+#include "engine/config/ProjectConfig.h"
 #include "renderer/LightmapMapping.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/SceneEnvironment.h"
@@ -449,4 +450,42 @@ TEST_F(MeshDrawTest, TheChannelPassWritesOnlyTheMaterialsChannel)
         });
         EXPECT_EQ(after, 15u) << "every channel is written again after the pass";
     }
+}
+
+// The mobile shaders read the material's specular vector from vertex register 204 and pixel register
+// 191 in the lit passes; the desktop ones from the material's constants.
+TEST_F(MeshDrawTest, MobileLitPassesUploadTheMaterialsSpecularVector)
+{
+    LoadSquare(0);
+    struct Case
+    {
+        uint32_t mode;
+        int32_t pass;
+        bool uploaded;
+    };
+    const Case cases[] = {
+        {ProjectConfig::VISUALIZATION_IPHONE, 16, true}, {ProjectConfig::VISUALIZATION_IPAD2, 1, true},
+        {ProjectConfig::VISUALIZATION_PC, 16, false},
+    };
+    const float marker[4] = {-7.0f, -7.0f, -7.0f, -7.0f};
+    for (const Case& c : cases)
+    {
+        gProjectConfig.m_visualizationMode = c.mode;
+        float vertex[4] = {}, pixel[4] = {};
+        DrawAndProbe([&] {
+            gpu::GpuDevice* device = m_harness.GetRenderer().GetDevice();
+            device->SetVertexShaderConstantF(204, marker, 1);
+            device->SetPixelShaderConstantF(191, marker, 1);
+            DrawSquare(c.pass);
+            device->GetVertexShaderConstantF(204, vertex, 1);
+            device->GetPixelShaderConstantF(191, pixel, 1);
+        });
+        const Vector expected = c.uploaded ? Vector(93.45057f, -93.45057f, 64.0f, 0.0f) : Vector(-7, -7, -7, -7);
+        for (int i = 0; i < 4; ++i)
+        {
+            EXPECT_FLOAT_EQ(vertex[i], (&expected.x)[i]) << "mode " << c.mode << " pass " << c.pass;
+            EXPECT_FLOAT_EQ(pixel[i], (&expected.x)[i]) << "mode " << c.mode << " pass " << c.pass;
+        }
+    }
+    gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_PC;
 }

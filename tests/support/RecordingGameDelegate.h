@@ -57,6 +57,7 @@ public:
         return GameDelegate::OnInit();
     }
     bool OnAfterInit() override { return Record("OnAfterInit"); }
+    void OnBeforeRendererSetup() override { Record("OnBeforeRendererSetup"); }
     bool OnQuit() override { return Record("OnQuit"); }
     bool OnClose() override { return Record("OnClose"); }
     bool OnAfterClose() override { return Record("OnAfterClose"); }

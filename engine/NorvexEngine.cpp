@@ -28,6 +28,7 @@
 #include "platform/steam/Steam.h"
 #include "renderer/FrameClock.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/OutlineRenderer.h"
 #include "renderer/PathLineRenderer.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/ShaderManager.h"
@@ -141,6 +142,7 @@ bool NorvexEngine::RunStartup(void* window, const char* projectName, const char*
     m_videoEngine->Init();
     gSceneEnvironment.SetConfig(m_config);
     gSceneEnvironment.Create();
+    gOutlineRenderer.LoadShaders();
     m_soundEngine = std::make_unique<SoundEngine>();
     if (m_soundEngine->Init())
         m_soundEngine->Flush();
@@ -288,6 +290,7 @@ void NorvexEngine::Close()
         m_soundEngine->Close();
     gSceneEnvironment.Close();
     gSceneEnvironment.SetConfig(nullptr);
+    gOutlineRenderer.ReleaseShaders();
     PendingEngineServices::ReleasePostProcessShaders();
     if (m_resourceManager != nullptr && m_resourceManager->IsInitialised())
     {

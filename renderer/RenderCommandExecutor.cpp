@@ -11,6 +11,7 @@
 #include "renderer/EntityRenderingContext.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/NorvexRendererObject.h"
+#include "renderer/OutlineRenderer.h"
 #include "renderer/RendererThreadCheck.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/jobs/NorvexRendererResourceAccessJob.h"
@@ -57,8 +58,8 @@ const R::OpcodeInfo R::kOpcodes[kRenderOpcodeCount] = {
     /* 23 */ {&R::OpPostProcess, rp::kU32, "PostprocessManager::Run, post-processing chain"},
     /* 24 */ {&R::OpBeginFrame, 0, nullptr},
     /* 25 */ {&R::OpSetScenePassOptions, rp::kSetScenePassOptions, nullptr},
-    /* 26 */ {&R::OpNotBuilt, 0, "NorvexRenderer::BeginOutlines, entity outlines"},
-    /* 27 */ {&R::OpNotBuilt, 0, "NorvexRenderer::RenderOutlines, entity outlines"},
+    /* 26 */ {&R::OpBeginOutlines, 0, nullptr},
+    /* 27 */ {&R::OpRenderOutlines, 0, nullptr},
     /* 28 */ {&R::OpNotBuilt, 0, "mesh rendering-data pass"},
     /* 29 */ {&R::OpSetViewport, rp::kSetViewport, nullptr},
     /* 30 */ {&R::OpSetBrightness, rp::kFloat, nullptr},
@@ -318,6 +319,16 @@ void RenderCommandExecutor::OpDrawSolidBox(uint32_t)
     const uint8_t depthTest = Get<uint8_t>();
     if (m_readOk)
         m_renderer.DrawDebugBox(box, transform, color, cullSide, depthTest != 0);
+}
+
+void RenderCommandExecutor::OpBeginOutlines(uint32_t)
+{
+    gOutlineRenderer.Reset();
+}
+
+void RenderCommandExecutor::OpRenderOutlines(uint32_t)
+{
+    gOutlineRenderer.Render(m_renderer, m_outlineParams[0]);
 }
 
 void RenderCommandExecutor::OpDrawAxisGizmo(uint32_t)

@@ -147,6 +147,8 @@ public:
     uint32_t GetShadowCasterCount() const { return m_shadowCasters; }
     uint32_t GetFlagWord(uint32_t index) const { return index < kFlagWords ? m_flagWords[index] : 0; }
     const Vector& GetColorMultiplier() const { return m_colorMultiplier; }
+    // The 40-byte outline parameter sets of opcodes 21 (set 0) and 22 (set 1).
+    const uint8_t* GetOutlineParams(uint32_t set) const { return m_outlineParams[set < 2 ? set : 0]; }
     // Accumulated time of clock 0 to 2 of the frame-times command, in seconds (0 past them).
     float GetClockSeconds(uint32_t index) const { return index < 3 ? float(m_clockSeconds[index]) : 0.0f; }
     // The frame was drawn multisampled and is not resolved yet.
@@ -186,6 +188,8 @@ private:
     // Handlers (RenderCommandExecutor.cpp and RenderCommandExecutorFrame.cpp).
     void OpEnd(uint32_t opcode);
     void OpDrawSolidBox(uint32_t opcode);
+    void OpBeginOutlines(uint32_t opcode);
+    void OpRenderOutlines(uint32_t opcode);
     void OpDrawAxisGizmo(uint32_t opcode);
     void OpDrawWireShape(uint32_t opcode);
     void OpDebugDrawMarker(uint32_t opcode);

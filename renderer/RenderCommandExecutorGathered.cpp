@@ -1,8 +1,9 @@
 // Render thread: gathered scene rendering (opcode 49). The contexts gathered since opcode 48 are
-// drawn in a fixed pipeline: an optional clear, the deferred passes over the gathered mesh list
-// ("Normals" into the normals target, "Lighting" into the light accumulation target, "Compose"
-// into the scene colour target, then the stencil-free pass) and the forward buckets of the task
-// records with their stencil set-up. Full lists are reported once at the end of the frame's pass.
+// drawn in a fixed pipeline: the screen tiles of the outlined entities, an optional clear, the
+// deferred passes over the gathered mesh list ("Normals" into the normals target, "Lighting" into
+// the light accumulation target, "Compose" into the scene colour target, then the stencil-free
+// pass) and the forward buckets of the task records with their stencil set-up. Full lists are
+// reported once at the end of the frame's pass.
 #include "renderer/RenderCommandExecutor.h"
 
 #include "core/console/GameConsole.h"
@@ -13,6 +14,7 @@
 #include "renderer/GatheredDepthSort.h"
 #include "renderer/MeshTemplateRenderingData.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/OutlineRenderer.h"
 #include "renderer/SceneLighting.h"
 #include "renderer/SceneParametersWrapper.h"
 #include "renderer/jobs/TextureHolder.h"
@@ -46,6 +48,10 @@ void RenderCommandExecutor::OpRenderGathered(uint32_t)
 
 void RenderCommandExecutor::RenderGatheredTasks(uint32_t passFlags, bool clear, const Vector& color)
 {
+    // The outlined entities' tiles; with outlines switched off no tile is marked.
+    if ((passFlags & kPassNoOutlineMasks) == 0)
+        gOutlineRenderer.GatherOutlines(m_renderer, m_renderer.GetDeviceParams().outlinesEnabled != 0 ? m_passMask : 0,
+                                        uint32_t(m_outlined.size()), m_outlined.data());
     if (m_fakeShadowsDue)
         RenderFakeShadows();
     if (clear)

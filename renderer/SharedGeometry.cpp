@@ -268,7 +268,22 @@ GeometryLists AxisGizmo()
     }
     return g;
 }
+GeometryLists ScreenGrid()
+{
+    GeometryLists g;
+    g.stride = 2;
+    for (uint32_t j = 0; j <= 24; ++j)
+        for (uint32_t i = 0; i <= 40; ++i)
+            Add(g, {float(i) * 0.025f * 2.0f - 1.0f, float(j) * 0.041666668f * 2.0f - 1.0f});
+    return g;
+}
 } // namespace geometry
+
+namespace
+{
+// Generations count across every renderer, so a ring never shares one with an older ring.
+uint32_t gLastGeneration = 0;
+} // namespace
 
 void SharedGeometry::Create(NorvexRenderer& renderer)
 {
@@ -277,8 +292,12 @@ void SharedGeometry::Create(NorvexRenderer& renderer)
         geometry::UnitCube,    geometry::UnitSphere,   geometry::UnitCone,   geometry::FlagMarker,
         geometry::AxisCircles, geometry::ShaftedCircle, geometry::UnitCylinder, geometry::GroundGrid,
         geometry::UnitQuad,    geometry::FullScreenQuad, geometry::GradientLine, geometry::AxisGizmo,
+        geometry::ScreenGrid,
     };
     Release();
+    m_generation = ++gLastGeneration;
+    m_screenGridRing = renderer.CreateIndexBuffer(kScreenGridRingBytes, gpu::kUsageDynamic | gpu::kUsageWriteOnly,
+                                                  gpu::kPoolDefault, nullptr);
     for (uint32_t mesh = 0; mesh < kMeshCount; ++mesh)
     {
         const GeometryLists g = kBuilders[mesh]();
@@ -304,6 +323,7 @@ void SharedGeometry::Create(NorvexRenderer& renderer)
 
 void SharedGeometry::Release()
 {
+    gpu::SafeRelease(m_screenGridRing);
     for (Buffers& b : m_buffers)
     {
         gpu::SafeRelease(b.vertices);

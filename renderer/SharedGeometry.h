@@ -1,5 +1,6 @@
 // The renderer's shared static geometry: unit cube, sphere and cone, the flag marker, the debug and
-// light-volume primitives, the ground grid, the two quads, the gradient line and the axis gizmo. The vertex and
+// light-volume primitives, the ground grid, the two quads, the gradient line, the axis gizmo and the
+// screen grid with its index ring. The vertex and
 // index lists are built by plain functions (any thread); SharedGeometry makes them device buffers
 // after every device creation or reset and releases them before (render thread).
 #pragma once
@@ -52,6 +53,9 @@ GeometryLists GradientLine();
 // The axis gizmo: per axis a unit shaft from the origin and two arrowhead strokes back from its tip
 // towards the next axis (12 vertices, 9 lines).
 GeometryLists AxisGizmo();
+// 41 x 25 screen tile corners in clip space (two floats each), row by row from the bottom:
+// x = i x 0.05 - 1, y = j x 2/24 - 1.
+GeometryLists ScreenGrid();
 } // namespace geometry
 
 // The device buffers of the shared geometry.
@@ -72,6 +76,7 @@ public:
         MESH_FULL_SCREEN_QUAD,
         MESH_GRADIENT_LINE,
         MESH_AXIS_GIZMO,
+        MESH_SCREEN_GRID,
         kMeshCount
     };
     struct Buffers
@@ -90,11 +95,20 @@ public:
     SharedGeometry(const SharedGeometry&) = delete;
     SharedGeometry& operator=(const SharedGeometry&) = delete;
 
-    // Releases, then makes every buffer (write-only, managed); a buffer the device refuses stays null.
+    // Bytes of the dynamic index ring drawn over the screen grid (the outline passes).
+    static constexpr uint32_t kScreenGridRingBytes = 115200;
+
+    // Releases, then makes every buffer (write-only, managed; the ring dynamic in the default
+    // pool); a buffer the device refuses stays null.
     void Create(NorvexRenderer& renderer);
     void Release();
     const Buffers& Get(Mesh mesh) const { return m_buffers[mesh]; }
+    gpu::GpuIndexBuffer* GetScreenGridRing() const { return m_screenGridRing; }
+    // Grows with every Create: a ring of a new generation holds nothing written before.
+    uint32_t GetGeneration() const { return m_generation; }
 
 private:
     Buffers m_buffers[kMeshCount];
+    gpu::GpuIndexBuffer* m_screenGridRing = nullptr;
+    uint32_t m_generation = 0;
 };

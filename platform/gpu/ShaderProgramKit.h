@@ -123,4 +123,6 @@ struct ProgramEntry
 
 // The deferred scene programs (DeferredShaderPrograms.cpp).
 void AddDeferredPrograms(std::vector<ProgramEntry>& entries);
+// The outline programs (OutlineShaderPrograms.cpp).
+void AddOutlinePrograms(std::vector<ProgramEntry>& entries);
 } // namespace gpu

@@ -475,12 +475,13 @@ const std::vector<ProgramEntry>& Programs()
     return programs;
 }
 
-// Every program the device knows: the families above and the deferred lighting ones.
+// Every program the device knows: the families above, the deferred lighting and the outline ones.
 const std::vector<ProgramEntry>& AllPrograms()
 {
     static const std::vector<ProgramEntry> all = [] {
         std::vector<ProgramEntry> entries = Programs();
         AddDeferredPrograms(entries);
+        AddOutlinePrograms(entries);
         return entries;
     }();
     return all;

@@ -20,13 +20,25 @@ struct LitVertex
     float uv[2];
 };
 
-std::vector<uint8_t> Declaration()
+// A skinned vertex: the lit vertex, four weights and four bone indices.
+struct SkinnedVertex
 {
-    const uint8_t elements[] = {0, 0, 0,  0, gpu::kDeclFloat3, 0, gpu::kDeclUsagePosition, 0,
-                                0, 0, 12, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsageNormal,   0,
-                                0, 0, 24, 0, gpu::kDeclFloat2, 0, gpu::kDeclUsageTexCoord, 0,
-                                0xFF, 0, 0, 0, gpu::kDeclUnused, 0, 0, 0};
-    return std::vector<uint8_t>(elements, elements + sizeof(elements));
+    LitVertex lit;
+    float weights[4];
+    uint8_t bones[4];
+};
+static_assert(sizeof(SkinnedVertex) == 52);
+
+std::vector<uint8_t> Declaration(bool skinned)
+{
+    std::vector<uint8_t> elements = {0, 0, 0,  0, gpu::kDeclFloat3, 0, gpu::kDeclUsagePosition, 0,
+                                     0, 0, 12, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsageNormal,   0,
+                                     0, 0, 24, 0, gpu::kDeclFloat2, 0, gpu::kDeclUsageTexCoord, 0};
+    if (skinned)
+        elements.insert(elements.end(), {0, 0, 32, 0, gpu::kDeclFloat4, 0, gpu::kDeclUsageBlendWeight, 0,
+                                         0, 0, 48, 0, gpu::kDeclUByte4, 0, gpu::kDeclUsageBlendIndices, 0});
+    elements.insert(elements.end(), {0xFF, 0, 0, 0, gpu::kDeclUnused, 0, 0, 0});
+    return elements;
 }
 
 // Four corners of each face, clockwise seen from outside (front faces are clockwise on screen); two
@@ -71,10 +83,27 @@ MeshTemplateRenderingData* MakeMesh(const MeshTemplateSpec& spec)
         lines = {0, 1, 1, 2, 2, 3, 3, 0, 4, 5, 5, 6, 6, 7, 7, 4, 4, 0, 5, 3, 6, 2, 7, 1};
         bounds = BoundingBox4(Vector(-x, 0, -z, 1), Vector(x, y, z, 1));
     }
+    const bool skinned = spec.skinned && !spec.bones.empty();
     std::vector<uint8_t> bytes(vertices.size() * sizeof(LitVertex));
     std::memcpy(bytes.data(), vertices.data(), bytes.size());
-    data->SetGeometry(uint32_t(vertices.size()), sizeof(LitVertex), bytes, indices);
-    data->SetDeclaration(Declaration());
+    uint32_t stride = sizeof(LitVertex);
+    if (skinned)
+    {
+        const uint32_t last = uint32_t(spec.bones.size() - 1);
+        std::vector<SkinnedVertex> skinnedVertices;
+        for (const LitVertex& vertex : vertices)
+        {
+            const float height = vertex.position[1];
+            const uint8_t bone = uint8_t(height <= 0.0f ? 0 : std::min(uint32_t(height), last));
+            skinnedVertices.push_back({vertex, {1, 0, 0, 0}, {bone, 0, 0, 0}});
+        }
+        stride = sizeof(SkinnedVertex);
+        bytes.resize(skinnedVertices.size() * stride);
+        std::memcpy(bytes.data(), skinnedVertices.data(), bytes.size());
+        data->SetSkinningBoneCount(last + 1);
+    }
+    data->SetGeometry(uint32_t(vertices.size()), stride, bytes, indices);
+    data->SetDeclaration(Declaration(skinned));
     data->SetEdgeLines(lines);
     data->SetBounds(bounds);
     for (const std::string& name : spec.shaderPresets)
@@ -84,6 +113,8 @@ MeshTemplateRenderingData* MakeMesh(const MeshTemplateSpec& spec)
         MeshMaterial material;
         material.shaderName = spec.deferred ? "MeshDeferred" : "MeshSolid";
         material.flags = spec.deferred ? 1u : 0u; // material kind 1: deferred
+        if (skinned)
+            material.options = "SKINNING";
         material.triangleCount = uint32_t(indices.size() / 3);
         preset.materials.push_back(material);
         data->AddPreset(preset);
@@ -94,7 +125,7 @@ MeshTemplateRenderingData* MakeMesh(const MeshTemplateSpec& spec)
     return data;
 }
 
-MeshSkeleton* MakeChain(const std::vector<std::string>& names, int32_t rootMotionBone)
+MeshSkeleton* MakeChain(const std::vector<std::string>& names, int32_t rootMotionBone, bool skinned)
 {
     auto* skeleton = new MeshSkeleton;
     for (size_t i = 0; i < names.size(); ++i)
@@ -107,7 +138,12 @@ MeshSkeleton* MakeChain(const std::vector<std::string>& names, int32_t rootMotio
         Matrix rest = Matrix::ONE;
         rest.LoadTranslation(0.0f, i == 0 ? 0.0f : 1.0f, 0.0f);
         skeleton->AddBone(bone, rest);
-        skeleton->AddSkinMatrix(Matrix::ONE);
+        // Skinned vertices are stored in the rest pose, so each bone first undoes its rest place
+        // (i units up the chain); unskinned chains keep the identity.
+        Matrix inverseBind = Matrix::ONE;
+        if (skinned)
+            inverseBind.LoadTranslation(0.0f, -float(i), 0.0f);
+        skeleton->AddSkinMatrix(inverseBind);
     }
     AnimationTreeNode root;
     root.name = NameString("root");
@@ -131,7 +167,7 @@ std::unique_ptr<MeshTemplate> MakeTemplate(const MeshTemplateSpec& spec)
     }
     if (!spec.bones.empty())
     {
-        MeshSkeleton* const skeleton = MakeChain(spec.bones, spec.rootMotionBone);
+        MeshSkeleton* const skeleton = MakeChain(spec.bones, spec.rootMotionBone, spec.skinned);
         if (!spec.animationTree.empty())
         {
             const RTTIProperty* tree = meshTemplate->GetClassProperties()->FindPropertyInClassChain(

@@ -32,6 +32,9 @@ struct MeshTemplateSpec
     uint8_t renderSwitches[4] = {1, 0, 0, 0};
     // Bones in a chain, each the child of the one before and one unit above it.
     std::vector<std::string> bones;
+    // With bones: vertices skinned to the bone at their height (bone i spans y from i to i + 1, the
+    // last one everything above), SKINNING materials and inverse bind matrices of the rest pose.
+    bool skinned = false;
     // Bit 0 of this bone's flags (-1 none): the root-motion bone.
     int32_t rootMotionBone = -1;
     // The "Animation tree definition" text, parsed into the skeleton's tree nodes.

@@ -188,8 +188,8 @@ bool AddTemplates(DataRoot& data)
                      AsString(SceneWriter::BuildTemplateBody(*body, entry.guid, demoTemplate.typeId)));
         data.AddFile("templates", path + ".template", TemplateWriter::MakeStubText(entry.guid, demoTemplate.typeId));
     }
-    // The animated waver: a tall box with a skeleton of three bones that plays "Wave" from
-    // "animations/Demo/wave.bin".
+    // The animated waver: a tall box skinned to a skeleton of three bones that plays "Wave" from
+    // "animations/Demo/wave.bin"; its top follows the hand.
     TemplateStubEntry waver;
     waver.folder = "templates/Demo";
     waver.name = "Waver";
@@ -203,6 +203,7 @@ bool AddTemplates(DataRoot& data)
     spec.renderSwitches[0] = 0;
     spec.renderSwitches[2] = 1;
     spec.bones = {"Hips", "Spine", "Hand"};
+    spec.skinned = true;
     spec.clips = {{"Wave", "Demo/wave"}};
     spec.clips[0].time = 2.0f;
     data.AddFile("templates", "Demo/Waver.BinaryTemplate",
@@ -233,7 +234,8 @@ bool AddTemplates(DataRoot& data)
     data.AddFile("templates", "Demo/Sparks.template", TemplateWriter::MakeStubText(sparks.guid, ParticleTemplate::kTypeId));
     if (!AddEffects(data, entries))
         return false;
-    if (!DemoScreens::Add(data, entries, GuidOf({"Demo", "Screen", 0xD8})))
+    if (!DemoScreens::Add(data, entries, GuidOf({"Demo", "Screen", 0xD8})) ||
+        !DemoScreens::AddMenu(data, entries, GuidOf({"Demo", "Menu", 0xD9})))
         return false;
     data.AddFile("templates", "TemplateInfo.Bin", AsString(TemplateWriter::BuildTemplateInfo(entries)));
     return true;

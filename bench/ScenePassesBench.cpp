@@ -10,6 +10,7 @@
 #include "core/filesystem/FileSystem.h"
 #include "core/reflection/RecordStream.h"
 #include "platform/gpu/Gpu.h"
+#include "renderer/LightmapMapping.h"
 #include "renderer/MeshEntityRenderingContext.h"
 #include "renderer/MeshTemplateRenderingData.h"
 #include "renderer/NorvexRenderer.h"
@@ -57,7 +58,7 @@ public:
     EntityRenderingContext* CreateRenderingContext() override
     {
         SetRenderFlags(kGatherDeferred);
-        return new MeshEntityRenderingContext(*gRenderer, this, 0, gBox, 0, Vector(1.0f, 1.0f, 1.0f, 1.0f));
+        return new MeshEntityRenderingContext(*gRenderer, gBox, 0, Vector(1.0f, 1.0f, 1.0f, 1.0f), LightmapMapping());
     }
 };
 

@@ -210,6 +210,12 @@ void MeshEntityRenderingContext::DrawDepth(uint8_t mirrorToggle, uint32_t)
     data->DrawDepth(GetDrawMatrix(), uint8_t((IsMirrored() ? 1 : 0) ^ mirrorToggle), m_presetIndex, Pose(), false);
 }
 
+bool MeshEntityRenderingContext::DrawChannel(const Matrix& world, uint32_t)
+{
+    const MeshTemplateRenderingData* const data = m_data.Get();
+    return data != nullptr && data->DrawChannel(world, IsMirrored() ? 1 : 0, m_presetIndex, Pose());
+}
+
 const MeshTemplateRenderingData* MeshEntityRenderingContext::GetRenderingData() const
 {
     return m_data.Get();

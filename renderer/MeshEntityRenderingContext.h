@@ -67,6 +67,9 @@ public:
     void DrawDepth(uint8_t mirrorToggle, uint32_t passFlags) override;
     // The chosen preset's channel mask; 0 without rendering data.
     uint32_t GetChannelMask(uint32_t passFlags) const override;
+    // The rendering data's channel pass with the mirrored byte, the preset and the pose; false
+    // without rendering data.
+    bool DrawChannel(const Matrix& world, uint32_t passFlags) override;
     // The blob shadow quads, when a fake shadow definition is set.
     void SecondaryPass(const Matrix& world, uint32_t passFlags) override;
     // The fake shadow pass: every context's secondary draw fills the shared quad lists, which are

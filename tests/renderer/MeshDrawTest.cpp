@@ -9,6 +9,7 @@
 #include "engine/config/GameConfig.h"
 #include "engine/config/ProjectConfig.h"
 #include "renderer/LightmapMapping.h"
+#include "renderer/MeshEntityRenderingContext.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/ShaderManager.h"
@@ -488,4 +489,26 @@ TEST_F(MeshDrawTest, MobileLitPassesUploadTheMaterialsSpecularVector)
         }
     }
     gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_PC;
+}
+
+// A mesh context's channel pass is its rendering data's; without data it draws nothing.
+TEST_F(MeshDrawTest, AMeshContextsChannelPassDrawsItsData)
+{
+    LoadSquare(1, 0, 2);
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    auto* withData = new MeshEntityRenderingContext(renderer, m_data.get(), 0, Vector(1, 1, 1, 1), LightmapMapping());
+    auto* without = new MeshEntityRenderingContext(renderer, nullptr, 0, Vector(1, 1, 1, 1), LightmapMapping());
+    renderer.SetPassMask(0x4);
+    renderer.SubmitCommands(true);
+    bool drawn = false, drawnWithout = true;
+    const uint32_t calls = DrawAndProbe([&] {
+                               drawn = withData->DrawChannel(Matrix::ONE, 0);
+                               drawnWithout = without->DrawChannel(Matrix::ONE, 0);
+                           }).second;
+    EXPECT_TRUE(drawn);
+    EXPECT_FALSE(drawnWithout);
+    EXPECT_EQ(calls, 1u);
+    withData->Release();
+    without->Release();
+    renderer.SubmitCommands(true);
 }

@@ -319,8 +319,15 @@ Vector UITextBase::GetLocalizedTextSize(const char* path) const
 void UITextBase::RefreshForInputMode()
 {
     RebuildInputIcons();
-    if (!m_stringPath.IsEmpty())
-        OnWideText(LookUp(m_stringPath.CStr()));
+    RefreshLocalizedText();
+}
+
+uint32_t UITextBase::RefreshLocalizedText()
+{
+    if (m_stringPath.IsEmpty())
+        return 0;
+    OnWideText(LookUp(m_stringPath.CStr()));
+    return uint32_t(GetExpandedText().size());
 }
 
 void UITextBase::RefreshAllLocalizedTexts()

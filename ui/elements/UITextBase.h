@@ -108,6 +108,9 @@ public:
 
     // Rebuilds the input icons and looks the element's path up again (after a change of input mode).
     void RefreshForInputMode();
+    // Looks the element's string path up again (its genders kept) and shows the result: the length
+    // of the text shown with its variables expanded, 0 when the element has no path.
+    uint32_t RefreshLocalizedText();
     // Input icon children, pictures the text places inline by their tag names: mode 0 none, 1 only
     // while the user configuration's input mode is 0 (pads), 2 always. Setting another mode releases
     // every text-tag child and builds the icons the mode asks for; the same mode does nothing.

@@ -76,6 +76,10 @@ TEST(UITextBaseTest, TextsByPathAreLookedUpAgainOnRefreshAndDirectTextsForgetThe
     EXPECT_TRUE(other->GetStringPath().IsEmpty());
     UITextBase::RefreshAllLocalizedTexts();
     EXPECT_EQ(text->GetMainText(), u"Changed");
+    title.SetText(kTextLanguageEnglish, u"Hi ^Name^");
+    EXPECT_EQ(text->RefreshLocalizedText(), 6u) << "the length shown, variables expanded";
+    EXPECT_EQ(text->GetMainText(), u"Hi ^Name^");
+    EXPECT_EQ(other->RefreshLocalizedText(), 0u) << "a direct text has no path";
     EXPECT_EQ(other->GetMainText(), u"direct");
     EXPECT_EQ(other->GetText(), "direct");
     other->SetTextUnicharPtr(u"wide \u00e9");

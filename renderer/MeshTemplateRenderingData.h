@@ -154,6 +154,7 @@ public:
     void SetGeometry(uint32_t vertexCount, uint32_t stride, const std::vector<uint8_t>& vertices,
                      const std::vector<uint16_t>& indices);
     void SetDeclaration(const std::vector<uint8_t>& elements) { m_declaration = elements; }
+    void SetInstanceDeclaration(const std::vector<uint8_t>& elements) { m_instanceDeclaration = elements; }
     void SetEdgeLines(const std::vector<uint16_t>& indices);
     void SetBounds(const BoundingBox4& bounds) { m_bounds = bounds; }
     void SetSkinningBoneCount(uint32_t count) { m_boneCount = count; }

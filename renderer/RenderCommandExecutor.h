@@ -319,6 +319,7 @@ private:
     std::vector<RendererLightWrapper*> m_lights;
     uint32_t m_lastAmbientLightCounter = 0xFFFFFFFFu;
     uint32_t m_lastAmbientStamp = 0xFFFFFFFFu;
+    uint32_t m_lastAmbientTargets = 0;
     gpu::GpuSurface* m_frameBackBuffer = nullptr;
     gpu::GpuSurface* m_frameColorTarget = nullptr;
     gpu::GpuSurface* m_mainDepthStencil = nullptr; // render targets' surfaces, none until they exist

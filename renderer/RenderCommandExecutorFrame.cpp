@@ -68,12 +68,16 @@ void RenderCommandExecutor::SelectFrameTarget(gpu::GpuSwapChain* swapChain, uint
         m_frameColorTarget->AddRef();
     if (!Device()->IsInScene())
         Device()->BeginScene();
-    // The frame stamp is the renderer's light mask: the cube follows it and the ambient lights.
-    if (gDirectionalAmbientLights.changeCounter != m_lastAmbientLightCounter || m_frameStamp != m_lastAmbientStamp)
+    // The frame stamp is the renderer's light mask: the cube follows it and the ambient lights, and
+    // a cube made anew (a device reset) starts empty.
+    const uint32_t targetGeneration = m_renderer.GetDeviceManager().GetTargetGeneration();
+    if (gDirectionalAmbientLights.changeCounter != m_lastAmbientLightCounter || m_frameStamp != m_lastAmbientStamp ||
+        targetGeneration != m_lastAmbientTargets)
     {
         m_renderer.RenderAmbientCube(m_frameStamp);
         m_lastAmbientLightCounter = gDirectionalAmbientLights.changeCounter;
         m_lastAmbientStamp = m_frameStamp;
+        m_lastAmbientTargets = targetGeneration;
     }
     switch (targetMode)
     {

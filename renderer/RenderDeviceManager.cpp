@@ -266,6 +266,7 @@ void RenderDeviceManager::CreateSizeDependentObjects()
     for (gpu::GpuQuery*& query : m_gpuQueries)
         if (m_device->CreateQuery(gpu::kQueryEvent, &query) != gpu::kOk)
             query = nullptr;
+    m_targetGeneration.fetch_add(1, std::memory_order_acq_rel);
     m_targetsReady.store(true, std::memory_order_release);
     if (GameDelegate* const delegate = m_renderer.GetExecutor().GetGameDelegate())
         delegate->OnRenderTargetsCreated(m_renderWidth, m_renderHeight, m_backBufferWidth, m_backBufferHeight);

@@ -83,6 +83,8 @@ public:
     const RenderTargetSet& GetRenderTargets() const { return m_targets; }
     // The render targets exist (read by the render thread's loading frames).
     bool AreTargetsReady() const { return m_targetsReady.load(std::memory_order_acquire); }
+    // Counts the times the render targets were made: a new set starts with empty contents.
+    uint32_t GetTargetGeneration() const { return m_targetGeneration.load(std::memory_order_acquire); }
     // The GPU query of the current frame, and the switch to the other one after a present.
     gpu::GpuQuery* GetCurrentQuery() const { return m_gpuQueries[m_currentQuery]; }
     void SwitchQuery() { m_currentQuery ^= 1u; }
@@ -118,5 +120,6 @@ private:
     gpu::GpuQuery* m_gpuQueries[3] = {};
     uint32_t m_currentQuery = 0;
     std::atomic<bool> m_targetsReady{false};
+    std::atomic<uint32_t> m_targetGeneration{0};
     Time m_deviceCreatedTime;
 };

@@ -177,6 +177,8 @@ public:
     const CameraState& GetCamera() const { return m_camera; }
     uint32_t GetFrameDrawCalls() const { return m_frameDrawCalls; }
     uint32_t GetFramePrimitives() const { return m_framePrimitives; }
+    // Primitives an instanced draw drew beyond the ones its draw call counted.
+    void CountPrimitives(uint32_t count) { m_framePrimitives += count; }
 
 private:
     gpu::GpuDevice* Device() const;

@@ -38,12 +38,26 @@ sampler2D DiffuseTexture : register(s0);
 sampler2D VideoChromaTexture : register(s1);
 float4 FadeColor : register(c0);
 float4 SaturationWeights : register(c1);
+#ifdef TEXTURE_ANIMATION
+// Effect quads' texture sheets: the frame size (1/X, 1/Y, 1/X, 1/Y), the origins of the frame and
+// of the next one, and the blend between the two.
+float4 FrameScale : register(c195);
+float4 FrameOrigins : register(c196);
+float4 FrameBlend : register(c0);
+#endif
+#ifdef REFRACTION
+// (power, granularity, 0, 0) and the blend-mode row of the quad's own blending.
+float4 RefractionParams : register(c1);
+float4 RefractionBlend : register(c2);
+#endif
 
 struct VertexOutput
 {
     float4 position : POSITION;
     float4 color : COLOR0;
     float2 uv : TEXCOORD0;
+    float2 nextUv : TEXCOORD1;
+    float depth : TEXCOORD2;
 };
 
 VertexOutput vertex(float4 position : POSITION, float4 color : COLOR0, float2 uv : TEXCOORD0,
@@ -60,6 +74,12 @@ VertexOutput vertex(float4 position : POSITION, float4 color : COLOR0, float2 uv
     o.color = color;
 #endif
     o.uv = uv;
+    o.nextUv = uv;
+#ifdef TEXTURE_ANIMATION
+    o.uv = uv * FrameScale.xy + FrameOrigins.xy;
+    o.nextUv = uv * FrameScale.zw + FrameOrigins.zw;
+#endif
+    o.depth = o.position.w;
     return o;
 }
 
@@ -76,9 +96,24 @@ float4 pixel(VertexOutput i) : COLOR0
     color.a *= tex2D(DiffuseTexture, uv).a;
 #elif defined(SCREEN_BLUR)
     color *= (tex2D(DiffuseTexture, uv) + tex2D(FrameTexture, uv)) * 0.5;
+#elif defined(TEXTURE_ANIMATION)
+    color *= lerp(tex2D(DiffuseTexture, uv), tex2D(DiffuseTexture, i.nextUv), FrameBlend.x);
 #else
     color *= tex2D(DiffuseTexture, uv);
 #endif
+#endif
+#ifdef REFRACTION
+    // The texture's red and green, repeated by the granularity, bend the screen behind the quad by
+    // the power; its alpha blends as the quad's own blending would have.
+    float4 bend = tex2D(DiffuseTexture, i.uv * RefractionParams.y);
+    float2 screen = i.position.xy * ScreenToView.xy + (bend.rg * 2 - 1) * RefractionParams.x * 0.05;
+    float4 behind = tex2D(FrameTexture, screen);
+    color = lerp(behind, behind * RefractionBlend + color, color.a);
+#endif
+#ifdef SOFTNESS
+    // Fades where the quad comes close to what the scene drew behind it.
+    float sceneDepth = ReadDepth(i.position.xy * ScreenToView.xy).x * DepthSoftness.x;
+    color.a *= saturate((sceneDepth - i.depth) * DepthSoftness.z);
 #endif
 #ifdef VIDEO
     color = tex2D(DiffuseTexture, uv) + tex2D(VideoChromaTexture, uv);

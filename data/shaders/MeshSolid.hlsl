@@ -16,6 +16,9 @@
 #ifdef DEFERRED
 #pragma program Deferred
 #endif
+#ifdef INSTANCING
+#pragma program Instancing
+#endif
 
 sampler2D DiffuseTexture : register(s0);
 // Per material: (scale u, scale v, offset u, offset v).
@@ -36,15 +39,27 @@ struct VertexOutput
 };
 
 VertexOutput vertex(float4 position : POSITION, float3 normal : NORMAL, float2 uv : TEXCOORD0,
-                    float4 weights : BLENDWEIGHT, float4 indices : BLENDINDICES)
+                    float4 weights : BLENDWEIGHT, float4 indices : BLENDINDICES
+#ifdef INSTANCING
+                    , float4 instanceX : TEXCOORD1, float4 instanceY : TEXCOORD2, float4 instanceZ : TEXCOORD3,
+                    float4 instanceColor : COLOR1
+#endif
+                    )
 {
     VertexOutput o;
 #ifdef SKINNING
     position = Skin(position, weights, indices);
 #endif
+    o.color = ConstantColor;
+#ifdef INSTANCING
+    // The instance's transform (its first three columns as rows) places the vertex before the
+    // model matrix; its colour tints the instance.
+    position = float4(dot(position, instanceX), dot(position, instanceY), dot(position, instanceZ), 1);
+    normal = float3(dot(normal, instanceX.xyz), dot(normal, instanceY.xyz), dot(normal, instanceZ.xyz));
+    o.color *= instanceColor;
+#endif
     o.position = mul(position, ModelViewProjMatrix);
     o.normal = mul(float4(normal, 0), ModelMatrix).xyz;
-    o.color = ConstantColor;
     o.uv = uv * TextureTransform.xy + TextureTransform.zw;
     return o;
 }

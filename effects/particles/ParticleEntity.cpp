@@ -119,6 +119,41 @@ void ParticleEntity::PostCreateInit()
     }
 }
 
+void ParticleEntity::RebuildAndRestart()
+{
+    ParticleEntityRenderingContext* const context = GetParticleContext();
+    if (context == nullptr)
+        return;
+    ApplySystem(context, 0);
+    if (m_spawning)
+        context->PostRestart();
+}
+
+void ParticleEntity::OnPropertiesChanged()
+{
+    Entity::OnPropertiesChanged();
+    RebuildAndRestart();
+}
+
+void ParticleEntity::ResetBoundsFromTemplate(const char* propertyName)
+{
+    Entity::ResetBoundsFromTemplate(propertyName);
+    RebuildAndRestart();
+}
+
+void ParticleEntity::RefreshRendering()
+{
+    ParticleEntityRenderingContext* const context = GetParticleContext();
+    if (context == nullptr)
+        return;
+    ApplySystem(context, 0);
+    if (m_spawnInEditor)
+    {
+        m_spawning = true;
+        context->PostRestart();
+    }
+}
+
 void ParticleEntity::DrawDebug(uint32_t flags)
 {
     Entity::DrawDebug(flags);

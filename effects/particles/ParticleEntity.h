@@ -35,6 +35,11 @@ public:
 
     EntityRenderingContext* CreateRenderingContext() override;
     void PostCreateInit() override;
+    // An edit of the entity or of its template's bounds rebuilds the system, restarted when spawning.
+    void OnPropertiesChanged() override;
+    void ResetBoundsFromTemplate(const char* propertyName) override;
+    // Placed in the editor: rebuilds the system and spawns when "Spawn in editor" is set.
+    void RefreshRendering() override;
     const BoundingBox4& GetLocalBoundingBox() const override { return kUnitBox; }
     void DrawDebug(uint32_t flags) override;
 
@@ -45,6 +50,8 @@ public:
 
 private:
     static const BoundingBox4 kUnitBox;
+
+    void RebuildAndRestart();
 
     bool m_spawnInEditor = true;
     bool m_spawnInGame = true;

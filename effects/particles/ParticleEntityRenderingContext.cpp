@@ -40,12 +40,12 @@ void ParticleEntityRenderingContext::RebuildSystem(const ParticleSystem& system,
         m_renderer.GetWriter().Put(m_gameSideSystem);
 }
 
-void ParticleEntityRenderingContext::ReleaseSystem()
+void ParticleEntityRenderingContext::Release()
 {
     if (m_gameSideSystem != nullptr)
         m_gameSideSystem->ReleaseResourceReferences();
     m_gameSideSystem = nullptr;
-    Release();
+    EntityRenderingContext::Release();
 }
 
 void ParticleEntityRenderingContext::PostRestart()
@@ -81,6 +81,11 @@ bool ParticleEntityRenderingContext::ReadBounds(BoundingBox4& bounds)
     return m_gameSideSystem != nullptr && m_gameSideSystem->ReadBounds(bounds);
 }
 
+bool ParticleEntityRenderingContext::GetDynamicBounds(BoundingBox4* bounds) const
+{
+    return bounds != nullptr && m_gameSideSystem != nullptr && m_gameSideSystem->ReadBounds(*bounds);
+}
+
 void ParticleEntityRenderingContext::Execute(NorvexRenderer&, uint32_t subCommand, CommandRingBuffer& reader)
 {
     ParticleEntityRenderingContext* context = nullptr;
@@ -96,6 +101,8 @@ void ParticleEntityRenderingContext::Execute(NorvexRenderer&, uint32_t subComman
         if (context->m_renderSideSystem != nullptr && context->m_renderSideSystem != system)
             context->m_renderSideSystem->DestroyOnRenderThread();
         context->m_renderSideSystem = system;
+        // Set where the shadow walk reads it, so that a rebuild never races the walk.
+        context->SetContextFlag(kFlagCastsShadows, system != nullptr && system->CastsMeshShadow());
         return;
     }
     case SUB_SPEED:
@@ -134,14 +141,29 @@ void ParticleEntityRenderingContext::Execute(NorvexRenderer&, uint32_t subComman
 
 void ParticleEntityRenderingContext::Draw(const Matrix& world, uint32_t passFlags, const Vector& color)
 {
+    DrawPass(world, passFlags, color, ParticleSystemContext::kForwardMeshPass, 0);
+}
+
+void ParticleEntityRenderingContext::DrawPass(const Matrix&, uint32_t passFlags, const Vector& color, int32_t passA,
+                                              uint32_t passB)
+{
     if (m_renderSideSystem == nullptr || (passFlags & kSkippedPasses) != 0)
         return;
-    // The context learns its world matrix through the base's transform command.
-    if (!world.Equals(m_renderSideSystem->GetMatrix()))
-        m_renderSideSystem->SetMatrix(world);
     const Vector& own = GetColorMultiplier();
     const Vector& scene = GetActiveSceneParameters().GetShading().sfxColorMultiplier;
     const Vector tinted(own.x * color.x * scene.x, own.y * color.y * scene.y, own.z * color.z * scene.z,
                         own.w * color.w * scene.w);
-    m_renderSideSystem->Draw(world, tinted, passFlags);
+    m_renderSideSystem->Draw(GetWorld(), tinted, passFlags, passA, passB);
+}
+
+void ParticleEntityRenderingContext::DrawDepth(uint8_t, uint32_t passFlags)
+{
+    if (m_renderSideSystem != nullptr)
+        m_renderSideSystem->DrawMeshDepth(passFlags);
+}
+
+void ParticleEntityRenderingContext::TransformChanged()
+{
+    if (m_renderSideSystem != nullptr)
+        m_renderSideSystem->SetMatrix(GetWorld());
 }

@@ -4,8 +4,8 @@
 // sub-commands; it keeps the newest context it built only to give back its resource references and
 // to read its bounds.
 //
-// Threads: the constructor, the Post* calls, RebuildSystem, ReleaseSystem and ReadBounds belong to
-// the game thread; Execute, Draw, the destructor and the render-side getters to the render thread.
+// Threads: the constructor, the Post* calls, RebuildSystem, Release and the bounds belong to the
+// game thread; Execute, Draw, the destructor and the render-side getters to the render thread.
 #pragma once
 
 #include "renderer/EntityRenderingContext.h"
@@ -45,7 +45,7 @@ public:
     // Gives back the last system's references and posts a new system built from `system` at `world`.
     void RebuildSystem(const ParticleSystem& system, const Matrix& world, uint8_t gameStartFlag);
     // Gives back the game-side system's resource references, then posts the context's destruction.
-    void ReleaseSystem();
+    void Release() override;
     void PostRestart();
     void PostStop();
     void PostSetSpeedMultiplier(float multiplier);
@@ -54,6 +54,7 @@ public:
     void PostSetSpawner(ParticleSpawner* spawner);
     // False without a system, else the system's newest published bounds.
     bool ReadBounds(BoundingBox4& bounds);
+    bool GetDynamicBounds(BoundingBox4* bounds) const override;
     uint32_t GetFlags() const { return m_flags; }
     uint32_t GetMeshFlags() const { return m_meshFlags; }
     bool CastsShadow() const { return m_castsShadow; }
@@ -61,7 +62,14 @@ public:
 
     // Render thread.
     static void Execute(NorvexRenderer& renderer, uint32_t subCommand, CommandRingBuffer& reader);
+    // The system at the context's world matrix, tinted by the context's and the scene's effect
+    // colour multipliers; mesh particles draw in the pass the pass list names (the forward pass
+    // for a plain draw).
     void Draw(const Matrix& world, uint32_t passFlags, const Vector& color) override;
+    void DrawPass(const Matrix& world, uint32_t passFlags, const Vector& color, int32_t passA, uint32_t passB) override;
+    void DrawDepth(uint8_t mirrorToggle, uint32_t passFlags) override;
+    // The system follows the context's world matrix.
+    void TransformChanged() override;
     ParticleSystemContext* GetRenderSideSystem() const { return m_renderSideSystem; }
 
 private:

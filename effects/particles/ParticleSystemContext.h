@@ -47,6 +47,8 @@ public:
     static constexpr uint32_t kFlagThirdClock = 4;
     static constexpr uint32_t kFlagEngineClock = 8;
     static constexpr uint32_t kFlagMayPark = 16;
+    // The mesh pass argument of a draw that no pass list gives one: the forward pass.
+    static constexpr int32_t kForwardMeshPass = 16;
     // Frames without a draw after which a context that may park is parked.
     static constexpr uint32_t kParkAfterFrames = 3;
 
@@ -87,8 +89,10 @@ public:
     // Render thread: the frame update of this context (ParticlePools::BeginFrame calls it). Returns
     // the particles it holds in the ring from `writeSlot` on.
     uint32_t Update(uint32_t writeSlot, uint32_t spawnLimit, const float clockSteps[3]);
-    // Render thread: draws with `world`, the colour and the pass flags.
-    void Draw(const Matrix& world, const Vector& color, uint32_t passFlags);
+    // Render thread: draws with `world`, the colour and the pass flags; mesh particles draw their
+    // mesh in the pass the two pass arguments name (the forward pass unless a pass list says).
+    void Draw(const Matrix& world, const Vector& color, uint32_t passFlags, int32_t passA = kForwardMeshPass,
+              uint32_t passB = 0);
     // Render thread: mesh particles in the depth pass (nothing for quads).
     void DrawMeshDepth(uint32_t passFlags);
     // Render thread: writes this frame's quads (4 vertices per particle, oldest first or newest first
@@ -154,7 +158,9 @@ private:
     void MoveParticles(uint32_t writeSlot, float dt);
     void UpdateBounds(const BoundingBox4& box, bool hasParticles);
     void DrawQuads(const Matrix& world, const Vector& color);
-    void DrawMeshInstances(const Matrix& world, const Vector& color, bool depthPass);
+    // The mesh once for all particles: the instances on stream 1, the mesh's vertices repeated per
+    // instance, in the depth pass or in the pass the arguments name.
+    void DrawMeshInstances(const Matrix& world, const Vector& color, bool depthPass, int32_t passA, uint32_t passB);
     bool WriteToVertexBuffer(uint32_t bytes, const Matrix& world);
 
     Matrix m_previousMatrix;

@@ -1,11 +1,11 @@
 // ParticleSystemContext's drawing: the vertex and instance fills and the draw calls. Render thread.
-#include "core/console/GameConsole.h"
 #include "effects/particles/ParticlePools.h"
 #include "effects/particles/ParticleRecord.h"
 #include "effects/particles/ParticleSystemContext.h"
 #include "effects/particles/ParticleVertexKernels.h"
 #include "engine/profiler/Profiler.h"
 #include "platform/gpu/GpuDevice.h"
+#include "renderer/MeshTemplateRenderingData.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/PixelShaderObject.h"
 #include "renderer/VertexShaderObject.h"
@@ -169,7 +169,8 @@ bool ParticleSystemContext::WriteToVertexBuffer(uint32_t bytes, const Matrix& wo
     return true;
 }
 
-void ParticleSystemContext::Draw(const Matrix& world, const Vector& color, uint32_t passFlags)
+void ParticleSystemContext::Draw(const Matrix& world, const Vector& color, uint32_t passFlags, int32_t passA,
+                                 uint32_t passB)
 {
     (void)passFlags;
     m_lastDrawnFrame = gParticlePools.GetFrame();
@@ -182,7 +183,7 @@ void ParticleSystemContext::Draw(const Matrix& world, const Vector& color, uint3
     if (m_count == 0)
         return;
     if (IsMeshParticles())
-        DrawMeshInstances(world, color, false);
+        DrawMeshInstances(world, color, false, passA, passB);
     else
         DrawQuads(world, color);
 }
@@ -231,25 +232,36 @@ void ParticleSystemContext::DrawQuads(const Matrix& world, const Vector& color)
     gProfiler.StopTimer(PROFILER_PARTICLE_RENDER_TIME, PROFILER_SOURCE_RENDER);
 }
 
-void ParticleSystemContext::DrawMeshInstances(const Matrix& world, const Vector& color, bool depthPass)
+void ParticleSystemContext::DrawMeshInstances(const Matrix& world, const Vector& color, bool depthPass, int32_t passA,
+                                              uint32_t passB)
 {
-    (void)color;
-    (void)depthPass;
-    if (m_meshData == nullptr || !WriteToVertexBuffer(m_count * kParticleInstanceBytes, world))
+    NorvexRenderer* const renderer = gRenderer;
+    gpu::GpuDevice* const device = renderer != nullptr ? renderer->GetDevice() : nullptr;
+    if (device == nullptr || m_meshData == nullptr || !m_meshData->IsReady() ||
+        !WriteToVertexBuffer(m_count * kParticleInstanceBytes, world))
         return;
-    // Instanced mesh draws belong to the mesh rendering work, which does not draw meshes yet: the
-    // instances are written, the draw is not made.
-    static bool reported = false;
-    if (!reported)
-    {
-        reported = true;
-        gConsole.Warning(CONSOLE_CHANNEL_RENDER, "ParticleSystemContext: mesh particle draws are not built yet");
-    }
+    const uint32_t primitivesBefore = renderer->GetFramePrimitives();
+    device->SetStreamSource(1, gParticlePools.GetVertexBuffer(), uint32_t(m_vertexBufferOffset), kParticleInstanceBytes);
+    device->SetStreamSourceFreq(0, gpu::kStreamIndexedData | m_count);
+    device->SetStreamSourceFreq(1, gpu::kStreamInstanceData | 1u);
+    // The instances hold world positions, or emitter-local ones under the normalized matrix.
+    const Matrix& model = m_localSpace ? m_normalizedMatrix : Matrix::ONE;
+    if (depthPass)
+        m_meshData->DrawDepth(model, 0, uint32_t(m_meshShaderPreset), nullptr, true);
+    else
+        m_meshData->Draw(model, Matrix::ONE, m_meshData->GetBounds(), color, 1.0f, 0, 0, uint32_t(m_meshShaderPreset),
+                         nullptr, nullptr, nullptr, int32_t(uint32_t(passA) | MeshTemplateRenderingData::kPassInstanced),
+                         passB, GetClockIndex(), m_randomPhase);
+    // The statistics count each draw's triangles once; every instance drew them.
+    renderer->GetStateCache().CountPrimitives((renderer->GetFramePrimitives() - primitivesBefore) * (m_count - 1));
+    device->SetStreamSourceFreq(0, 1);
+    device->SetStreamSourceFreq(1, 1);
+    device->SetStreamSource(1, nullptr, 0, 0);
 }
 
 void ParticleSystemContext::DrawMeshDepth(uint32_t passFlags)
 {
     (void)passFlags;
     if (IsMeshParticles() && m_count > 0)
-        DrawMeshInstances(m_matrix, Vector(1.0f, 1.0f, 1.0f, 1.0f), true);
+        DrawMeshInstances(m_matrix, Vector(1.0f, 1.0f, 1.0f, 1.0f), true, kForwardMeshPass, 0);
 }

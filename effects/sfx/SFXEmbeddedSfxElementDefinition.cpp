@@ -35,7 +35,9 @@ SFXTemplate* SFXEmbeddedSfxElementDefinition::GetSFXTemplate() const
 void SFXEmbeddedSfxElementDefinition::ResolveResources(bool load)
 {
     SFXElementDefinition::ResolveResources(load);
-    TakeSFXElementTemplate(m_template, m_templateGUID, load, SFXTemplate::kTypeId,
+    // The nested effect's template file is loaded whatever `load` says: the pass bits below and
+    // every context started from this definition need its elements.
+    TakeSFXElementTemplate(m_template, m_templateGUID, true, SFXTemplate::kTypeId,
                            "Template %s is not a SFX while used as such in SFX definition!");
     m_passBits = kDefaultPassBits;
     m_depthPass = 0;

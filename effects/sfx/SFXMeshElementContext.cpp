@@ -13,6 +13,7 @@
 #include "renderer/resources/ResourceAnimation.h"
 #include "platform/os/Clock.h"
 #include "scene/kinds/MeshTemplate.h"
+#include "scene/kinds/MeshTemplateAnimation.h"
 
 #include <algorithm>
 
@@ -53,8 +54,12 @@ void SFXMeshElementContext::Init(const SFXElementDefinition& definition, const M
     const auto& element = static_cast<const SFXMeshElementDefinition&>(definition);
     m_localBounds = element.GetBox();
     m_randomPhase = float(gRandomGenerators[0].NextLinear()) / 65536.0f;
+    PrepareAnimation(element);
     PostLink(element);
+}
 
+void SFXMeshElementContext::PrepareAnimation(const SFXMeshElementDefinition& element)
+{
     const MeshTemplate* const mesh = element.GetMeshTemplate();
     const MeshSkeleton* const skeleton = mesh != nullptr ? mesh->GetSkeleton() : nullptr;
     if (element.GetAnimation().IsEmpty() || skeleton == nullptr || skeleton->GetBoneCount() == 0)
@@ -62,10 +67,10 @@ void SFXMeshElementContext::Init(const SFXElementDefinition& definition, const M
     const int32_t index = mesh->GetAnimation(element.GetAnimation(), element.GetPreset());
     if (index < 0)
         return;
-    MeshTemplateAnimationPreset preset;
+    auto preset = std::make_unique<MeshTemplateAnimationPreset>();
     DynarraySafe<NameString> noTags;
-    mesh->BuildAnimationPreset(preset, index, noTags);
-    Resource* const clip = preset.GetAnimation();
+    mesh->BuildAnimationPreset(*preset, index, noTags);
+    Resource* const clip = preset->GetAnimation();
     if (clip == nullptr || clip->GetType() != RESOURCE_TYPE_ANIMATION)
         return;
     // Still on the game thread: the clip may be waited for here, never on the render thread.
@@ -73,13 +78,25 @@ void SFXMeshElementContext::Init(const SFXElementDefinition& definition, const M
         clip->WaitUntilLoaded(true);
     if (!clip->IsLoaded())
         return;
+    m_animationIndex = index;
+    m_pendingPreset = std::move(preset);
+}
+
+void SFXMeshElementContext::StartAnimation(const SFXMeshElementDefinition& element)
+{
+    const MeshTemplate* const mesh = element.GetMeshTemplate();
+    const MeshSkeleton* const skeleton = mesh != nullptr ? mesh->GetSkeleton() : nullptr;
+    const std::unique_ptr<MeshTemplateAnimationPreset> preset = std::move(m_pendingPreset);
+    if (preset == nullptr || skeleton == nullptr)
+        return;
     AnimationParams params;
-    params.AnimationIndex = index;
+    params.AnimationIndex = m_animationIndex;
     // An effect's mesh has no entity to play the animation's sounds at.
     params.Flags &= ~uint32_t(ANIMFLAG_SOUNDS);
     m_animator = std::make_unique<MeshAnimator>(nullptr, skeleton->GetSkinMatrixCount(),
                                                 std::max<uint32_t>(1, uint32_t(skeleton->GetTreeNodes().size())));
-    auto animation = std::make_unique<XSIAnimation>(static_cast<ResourceAnimation*>(clip), params, preset, mesh, index);
+    auto animation = std::make_unique<XSIAnimation>(static_cast<ResourceAnimation*>(preset->GetAnimation()), params,
+                                                    *preset, mesh, m_animationIndex);
     animation->SetTimer(&m_clock);
     if (!m_animator->StartAnimationOnNode(*skeleton, RootNode(), std::move(animation), mesh->GetAnimationScale()))
     {
@@ -128,6 +145,7 @@ void SFXMeshElementContext::PostLink(const SFXMeshElementDefinition& definition)
     if (renderer == nullptr || !renderer->IsStreamOpen())
     {
         Link(definition);
+        StartAnimation(definition);
         return;
     }
     if (!renderer->WriteCall(&SFXMeshElementContext::ExecuteCall, SUB_LINK, 2 * sizeof(void*)))
@@ -144,6 +162,8 @@ void SFXMeshElementContext::ExecuteCall(NorvexRenderer&, uint32_t subOperation, 
     const SFXMeshElementDefinition* definition = nullptr;
     if (!reader.Read(&context, sizeof(context)) || !reader.Read(&definition, sizeof(definition)))
         return;
-    if (subOperation == SUB_LINK && context != nullptr && definition != nullptr)
-        context->Link(*definition);
+    if (subOperation != SUB_LINK || context == nullptr || definition == nullptr)
+        return;
+    context->Link(*definition);
+    context->StartAnimation(*definition);
 }

@@ -118,6 +118,10 @@ void SFXQuadElementDefinition::Draw(const Matrix& matrix, const Vector& color, S
     if (device == nullptr || unitQuad.vertices == nullptr)
         return;
 
+    // The screen behind the quad is copied first: the refracting quad draws it displaced.
+    if (refraction)
+        renderer->UpdateRefraction(quad->GetLocalBounds(), matrix);
+
     Matrix model;
     Vector drawColor = color;
     if (m_lensFlare)

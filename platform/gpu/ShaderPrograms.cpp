@@ -266,13 +266,15 @@ private:
 };
 
 // Lit meshes: position (optionally skinned by up to four bones of three registers each from
-// register 0), the world normal through the model matrix, the constant colour, and texture set 0
-// through a (scale, offset) transform.
+// register 0, optionally placed by the instance's transform and tinted by its colour 1), the world
+// normal through the model matrix, the constant colour, and texture set 0 through a (scale, offset)
+// transform.
 class MeshVertex : public VertexProgram
 {
 public:
     explicit MeshVertex(Binder& b)
-        : m_skinning(b.Has("Skinning")), m_matrix(b.Float("ModelViewProjMatrix")), m_model(b.Float("ModelMatrix")),
+        : m_skinning(b.Has("Skinning")), m_instancing(b.Has("Instancing")), m_matrix(b.Float("ModelViewProjMatrix")),
+          m_model(b.Float("ModelMatrix")),
           m_color(b.Float("ConstantColor")), m_transform(b.Float("TextureTransform"))
     {
     }
@@ -281,19 +283,40 @@ public:
     {
         float position[4];
         ReadPosition(constants, in, m_skinning, position);
-        MulColumns(constants, m_matrix, position, out->position);
+        float normal[4] = {in.attributes[kAttrNormal][0], in.attributes[kAttrNormal][1], in.attributes[kAttrNormal][2],
+                           0.0f};
         std::fill(out->varyings, out->varyings + kVaryingCount, 0.0f);
         Copy4(out->varyings + kVaryColor, Reg(constants, m_color));
+        if (m_instancing)
+        {
+            PlaceByInstance(in, position);
+            PlaceByInstance(in, normal);
+            for (int i = 0; i < 4; ++i)
+                out->varyings[kVaryColor + i] *= in.attributes[kAttrColor1][i];
+        }
+        MulColumns(constants, m_matrix, position, out->position);
         const float* t = Reg(constants, m_transform);
         out->varyings[kVaryTex0] = in.attributes[kAttrTex0][0] * t[0] + t[2];
         out->varyings[kVaryTex0 + 1] = in.attributes[kAttrTex0][1] * t[1] + t[3];
-        const float normal[4] = {in.attributes[kAttrNormal][0], in.attributes[kAttrNormal][1],
-                                 in.attributes[kAttrNormal][2], 0.0f};
         MulColumns(constants, m_model, normal, out->varyings + kVaryTex1);
+    }
+
+    // An instance's transform, its first three columns as rows in texture sets 1 to 3, applied to a
+    // point (w 1) or a direction (w 0); the w stays.
+    static void PlaceByInstance(const VertexInput& in, float* v)
+    {
+        float placed[3];
+        for (int r = 0; r < 3; ++r)
+        {
+            const float* row = in.attributes[kAttrTex1 + r];
+            placed[r] = row[0] * v[0] + row[1] * v[1] + row[2] * v[2] + row[3] * v[3];
+        }
+        std::copy(placed, placed + 3, v);
     }
 
 private:
     bool m_skinning;
+    bool m_instancing;
     uint32_t m_matrix, m_model, m_color, m_transform;
 };
 
@@ -464,7 +487,7 @@ const std::vector<ProgramEntry>& Programs()
          },
          [](Binder& b) { return std::make_unique<FakeShadowPixel>(b); }},
         {"MeshLambert",
-         {"Texture", "TwoSided", "Skinning", "Deferred"},
+         {"Texture", "TwoSided", "Skinning", "Deferred", "Instancing"},
          [](Binder& b) { return std::make_unique<MeshVertex>(b); },
          [](Binder& b) { return std::make_unique<MeshLambertPixel>(b); }},
         {"Particle",

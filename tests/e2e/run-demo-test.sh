@@ -46,6 +46,9 @@ no_errors "$work/run.log" "the demo run"
 grep -q -F "Demo: the credits' tags are <title> <name>" "$work/run.log" || fail "the credits were not read"
 grep -q -F "Demo: the greeting's speaker is 2" "$work/run.log" || fail "the greeting was not found"
 grep -q -F "Resource loaded successfully (_system.ttf~020)" "$work/run.log" || fail "the system font did not load"
+# The menu page answers the pointer events the script posts to its screen.
+grep -q -F "Demo: the menu tab opens the options panel" "$work/run.log" || fail "the menu tab did not open its panel"
+grep -q -F "Demo: the second menu entry is selected" "$work/run.log" || fail "the menu list did not select the pressed entry"
 # The sentry's behaviour tree runs once it is spawned.
 sentry=$(grep -n -F -m1 "Demo: a sentry patrols, driven by its behaviour tree" "$work/run.log" | cut -d: -f1)
 scan=$(grep -n -F -m1 "Execute Behaviour Tree: Scan -> Action" "$work/run.log" | cut -d: -f1)

@@ -154,4 +154,15 @@ TEST_F(AmbientCubeFrameTest, ALightPointingDownLightsTheFacesItReachesUnlessTheM
                                     Vector(), Vector(1, 1, 1, 1), 0x2);
     Frame(0x4, &draws);
     EXPECT_EQ(draws, 6u) << "a changed light redraws the six faces";
+
+    // A device reset makes the cube anew, empty: the next frame draws it again.
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    const uint32_t resets = renderer.GetDevice()->GetResetCount();
+    renderer.RequestDeviceReset();
+    renderer.SubmitCommands(true);
+    renderer.ApplyDisplaySettings(m_harness.GetWindow(), 0, 0, false, false);
+    ASSERT_EQ(renderer.GetDevice()->GetResetCount(), resets + 1);
+    const std::vector<uint32_t> afterReset = Frame(0x4, &draws);
+    EXPECT_EQ(draws, 6u) << "the new cube is drawn";
+    EXPECT_EQ(afterReset[2], 0x404040u) << "white light from above, at a quarter";
 }

@@ -75,6 +75,7 @@ TEST(OutlineTilesTest, ScreenBoxesMarkTheirTilesWithTheirBits)
         {"right edge", BoundingBox4(Vector(0.9f, 0.9f, 0.5f, 1), Vector(1.5f, 1.5f, 0.5f, 1)), false, Range(37, 40, 22, 24)},
         // A corner behind the camera takes the whole screen.
         {"behind", BoundingBox4(Vector(0.1f, 0.1f, -1.0f, 1), Vector(0.2f, 0.2f, 1.0f, 1)), true, Range(0, 40, 0, 24)},
+        {"on the camera plane", BoundingBox4(Vector(0.1f, 0.1f, 0.0f, 1), Vector(0.2f, 0.2f, 1.0f, 1)), true, Range(0, 40, 0, 24)},
         {"in front", BoundingBox4(Vector(0.1f, 0.1f, 1.0f, 1), Vector(0.2f, 0.2f, 2.0f, 1)), true, Range(20, 25, 12, 15)},
     };
     for (const Case& c : cases)

@@ -44,21 +44,70 @@ Name = Screen
     Auto property = DemoStatus
     Pixel perfect = 0
 )";
+
+// "Menu": a page of a tab button and an options panel holding a list of selectable entries. The
+// demo's script presses the tab, picks an entry and drags the list through the screen's pointer
+// input.
+const char* const kMenu = R"(UIScreenRecipe
+Name = Menu
+  UIPageRecipe
+  Name = Page
+  Position = 860 40 0 1
+  Size = 380 300 0 0
+  Transparent = 1
+    UIButtonRecipe
+    Name = Tab
+    Position = 0 0 0 1
+    Size = 160 36 0 0
+    Anchor by = 1
+    Shader =
+    Bi-state = 1
+    Color = 230 180 40 255 1
+    UIPanelRecipe
+    Name = Options
+    Position = 0 48 0 1
+    Size = 380 240 0 0
+    Color = 20 30 60 200 1
+      UIListRecipe
+      Name = List
+      Position = 10 10 0 1
+      Size = 360 220 0 0
+      Selectable children = 1
+      Clip children = 0
+      Color = 0 0 0 0 1
+        UIButtonRecipe
+        Name = Entry
+        Size = 360 40 0 0
+        Anchor by = 1
+        Shader =
+        Bi-state = 1
+        Color = 90 120 200 255 1
+)";
+
+bool AddTree(DataRoot& data, std::vector<TemplateStubEntry>& entries, const char* text, const char* path,
+             const SimpleGUID& guid)
+{
+    std::string error;
+    std::unique_ptr<UIScreenRecipe> root = UIRecipeTemplateWriter::ParseTree(text, error);
+    if (root == nullptr)
+    {
+        std::fprintf(stderr, "make-demo-data: %s: %s\n", path, error.c_str());
+        return false;
+    }
+    UIRecipeTemplateWriter::AddTemplate(data, entries, path, guid, *UIRecipeTemplateWriter::MakeTemplate(std::move(root)));
+    return true;
+}
 } // namespace
 
 namespace DemoScreens
 {
 bool Add(DataRoot& data, std::vector<TemplateStubEntry>& entries, const SimpleGUID& guid)
 {
-    std::string error;
-    std::unique_ptr<UIScreenRecipe> root = UIRecipeTemplateWriter::ParseTree(kScreen, error);
-    if (root == nullptr)
-    {
-        std::fprintf(stderr, "make-demo-data: the demo screen: %s\n", error.c_str());
-        return false;
-    }
-    UIRecipeTemplateWriter::AddTemplate(data, entries, "Demo/Screen", guid,
-                                        *UIRecipeTemplateWriter::MakeTemplate(std::move(root)));
-    return true;
+    return AddTree(data, entries, kScreen, "Demo/Screen", guid);
+}
+
+bool AddMenu(DataRoot& data, std::vector<TemplateStubEntry>& entries, const SimpleGUID& guid)
+{
+    return AddTree(data, entries, kMenu, "Demo/Menu", guid);
 }
 } // namespace DemoScreens

@@ -15,4 +15,6 @@ namespace DemoScreens
 constexpr const char* kStatusProperty = "DemoStatus";
 // Adds "templates/Demo/Screen" with its stub entry; false (told) when the tree does not parse.
 bool Add(DataRoot& data, std::vector<TemplateStubEntry>& entries, const SimpleGUID& guid);
+// Adds "templates/Demo/Menu": a page with a tab button and a panel holding a list.
+bool AddMenu(DataRoot& data, std::vector<TemplateStubEntry>& entries, const SimpleGUID& guid);
 } // namespace DemoScreens

@@ -92,6 +92,45 @@ gUIProperties:SetText("DemoStatus", "Built from a recipe")
 gDemo.screen:Show()
 gGame:SetActiveUIScreen(gDemo.screen)
 DemoPrint("Demo: a UI screen shows over the scene")
+-- A menu page from its own layout asset, worked through the screen's pointer input once it has
+-- been drawn: the tab opens the options panel, a press picks a list entry, a drag scrolls the list.
+gDemo.menu = UIElement:CreateFromRecipe("templates/Demo/Menu", "Page", gUIProperties)
+gDemo.screen:AddChild(gDemo.menu)
+gDemo.list = tolua.cast(gDemo.menu:FindElementByName("List"), "UIList")
+for i = 1, 6 do
+    gDemo.list:AddListElement("Entry", false, true)
+end
+DemoPrint("Demo: the menu list holds " .. gDemo.list:GetEntryCount() .. " entries")
+gDemo.Pointer = function(x, y)
+    local point = Vector(0, 0, 0, 0)
+    gDemo.screen:UIPointToScreenPoint(Vector(x, y, 0, 1), point)
+    return point
+end
+gDemo.Tap = function(x, y)
+    local point = gDemo.Pointer(x, y)
+    gDemo.screen:OnPointerBegin(point, 1)
+    gDemo.screen:OnPointerEnd(point, 1)
+end
+gDemo.OpenMenu = function()
+    gDemo.Tap(940, 58)
+    local options = gDemo.menu:FindElementByName("Options")
+    DemoPrint("Demo: the menu tab " .. (options:IsVisible() and "opens the options panel" or "left the panel shut"))
+end
+gDemo.PickEntry = function()
+    gDemo.Tap(1050, 158)
+    DemoPrint("Demo: the second menu entry is " .. (gDemo.list:GetCurrent() == gDemo.list:GetEntry(1) and "selected" or "not selected"))
+end
+gDemo.DragList = function()
+    gDemo.screen:OnPointerBegin(gDemo.Pointer(1050, 260), 1)
+    for step = 1, 4 do
+        gDemo.screen:OnPointerMove(gDemo.Pointer(1050, 260 - 20 * step), 1)
+    end
+    gDemo.screen:OnPointerEnd(gDemo.Pointer(1050, 180), 1)
+    DemoPrint("Demo: the menu list was dragged and thrown")
+end
+gGame:ScheduleScriptCall("gDemo.OpenMenu()", 0.3, 0)
+gGame:ScheduleScriptCall("gDemo.PickEntry()", 0.5, 0)
+gGame:ScheduleScriptCall("gDemo.DragList()", 0.7, 0)
 gDemo.sparks = gEntityManager:CreateEntityInGame("templates/Demo/Sparks", nil, Matrix.ONE, 0)
 DemoPrint("Demo: sparks " .. (gDemo.sparks ~= nil and "fly from their particle template" or "are missing"))
 gDemo.burst = gEntityManager:CreateEntityInGame("templates/Demo/Burst", nil, Matrix.ONE, 0)

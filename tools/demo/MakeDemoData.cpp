@@ -234,7 +234,8 @@ bool AddTemplates(DataRoot& data)
     data.AddFile("templates", "Demo/Sparks.template", TemplateWriter::MakeStubText(sparks.guid, ParticleTemplate::kTypeId));
     if (!AddEffects(data, entries))
         return false;
-    if (!DemoScreens::Add(data, entries, GuidOf({"Demo", "Screen", 0xD8})))
+    if (!DemoScreens::Add(data, entries, GuidOf({"Demo", "Screen", 0xD8})) ||
+        !DemoScreens::AddMenu(data, entries, GuidOf({"Demo", "Menu", 0xD9})))
         return false;
     data.AddFile("templates", "TemplateInfo.Bin", AsString(TemplateWriter::BuildTemplateInfo(entries)));
     return true;

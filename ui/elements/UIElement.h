@@ -194,6 +194,9 @@ public:
     void SetFocus(bool focus, bool instant);
     void SetTriState(bool on);
     void SetModal(uint32_t mode);
+    // Records a visibility the render side has already put on screen (an action it started on its
+    // own): only the visible bit changes; no command, reaction or event follows.
+    void SyncVisibleFlag(bool visible);
     virtual bool ApplyShow(bool instant);
     virtual bool ApplyHide(bool instant);
     // Seconds a non-instant hide waits: the recipe's hide behaviour, then the visible children's hide times.

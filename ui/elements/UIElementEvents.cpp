@@ -258,6 +258,14 @@ void UIElement::SetTriState(bool on)
         m_stateFlags &= ~UISTATE_TRISTATE;
 }
 
+void UIElement::SyncVisibleFlag(bool visible)
+{
+    if (visible)
+        m_stateFlags |= UISTATE_VISIBLE;
+    else
+        m_stateFlags &= ~UISTATE_VISIBLE;
+}
+
 void UIElement::SetModal(uint32_t mode)
 {
     if (IsModalFlag() == 0 && IsModal() != 0)

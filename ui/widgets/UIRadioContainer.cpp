@@ -33,6 +33,13 @@ void UIRadioContainer::ResolveSelection()
     }
 }
 
+void UIRadioContainer::OnRemoved()
+{
+    m_candidate = nullptr;
+    m_selected = nullptr;
+    UIElement::OnRemoved();
+}
+
 void UIRadioContainer::PreviewEvent(UIEventRecord& record)
 {
     UIElement::PreviewEvent(record);

@@ -24,6 +24,8 @@ public:
     UIElement* GetCandidate() const { return m_candidate.Get(); }
 
     void ResolveSelection();
+    // Lets go of the candidate and the choice here, on the main thread that links them.
+    void OnRemoved() override;
     void PreviewEvent(UIEventRecord& record) override;
     bool NotifyScreen(UIEventRecord& record) override;
     bool HandleEvent(UIEventRecord& record) override;

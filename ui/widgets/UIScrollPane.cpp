@@ -120,6 +120,12 @@ void UIScrollPane::OnDrag(const Vector& point)
     command.Put(point);
 }
 
+void UIScrollPane::OnRemoved()
+{
+    m_pendingElement = nullptr;
+    UIElement::OnRemoved();
+}
+
 void UIScrollPane::PreviewEvent(UIEventRecord& record)
 {
     UIElement::PreviewEvent(record);

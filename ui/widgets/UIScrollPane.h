@@ -46,6 +46,8 @@ public:
     bool WantsDrag() const override { return true; }
     void OnCreated(uint32_t creationFlags) override;
     void OnDrag(const Vector& point) override;
+    // Lets go of a held press here, on the main thread that links it.
+    void OnRemoved() override;
     void PreviewEvent(UIEventRecord& record) override;
     bool NotifyScreen(UIEventRecord& record) override;
     bool HandleEvent(UIEventRecord& record) override;

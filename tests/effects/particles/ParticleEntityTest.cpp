@@ -1,7 +1,8 @@
 // ctest-labels: thread
 // Particle entities on a running renderer: "Spawn in game" off stays silent until StartSpawning, a
 // property edit restarts a spawning entity with a fresh system, a speed multiplier is not kept for
-// later systems, and "Offscreen processing" keeps an undrawn system from parking.
+// later systems, the editor and template-bounds hooks rebuild the system, and "Offscreen
+// processing" keeps an undrawn system from parking.
 #include "effects/particles/ParticleEntity.h"
 
 #include "effects/particles/ParticleEntityRenderingContext.h"
@@ -137,6 +138,33 @@ TEST_F(ParticleEntityTest, OffscreenProcessingKeepsAnUndrawnSystemFromParking)
         const SystemState state = Frames(entity, 6);
         EXPECT_EQ(state.parked, offscreen[0] == '0') << "offscreen " << offscreen;
         EXPECT_EQ(state.count == 0, offscreen[0] == '0') << "offscreen " << offscreen;
+    }
+}
+
+TEST_F(ParticleEntityTest, EditorPlacementAndTemplateBoundsRebuildTheSystemForTheEditor)
+{
+    const struct
+    {
+        const char* spawnInEditor;
+        bool bounds; // the template's bounds changed instead of the entity being placed
+        bool spawning;
+    } rows[] = {{"1", false, true}, {"0", false, false}, {"0", true, false}};
+    for (const auto& row : rows)
+    {
+        ParticleEntity* entity = Create();
+        ASSERT_TRUE(entity->GetClassProperties()->FindProperty("Spawn in game")->SetFromText(entity, "0"));
+        ASSERT_TRUE(entity->GetClassProperties()->FindProperty("Spawn in editor")->SetFromText(entity, row.spawnInEditor));
+        entity->PostCreateInit();
+        const SystemState before = Frames(entity, 1);
+        if (row.bounds)
+            entity->ResetBoundsFromTemplate("Static bounding box");
+        else
+            entity->RefreshRendering();
+        EXPECT_EQ(entity->GetGameStartFlag(), 0u) << "built for the editor";
+        EXPECT_EQ(entity->IsSpawning(), row.spawning) << row.spawnInEditor;
+        const SystemState after = Frames(entity, 2);
+        EXPECT_NE(after.system, before.system) << "a fresh system";
+        EXPECT_EQ(after.emitting, row.spawning) << row.spawnInEditor;
     }
 }
 } // namespace

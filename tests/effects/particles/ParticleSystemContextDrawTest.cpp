@@ -160,7 +160,7 @@ TEST_F(ParticleSystemContextDrawTest, AParticleEntityIsTintedByTheScenesEffectCo
     EXPECT_EQ(plain, 0xFFFF0000u) << "the defaults multiply by one";
     EXPECT_EQ(tinted, 0xFF800000u) << "red times the scene's 0.5";
 
-    context->ReleaseSystem();
+    context->Release();
     renderer.SubmitCommands(true);
     system.ReleaseShader();
 }

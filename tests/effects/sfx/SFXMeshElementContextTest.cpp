@@ -82,10 +82,11 @@ TEST_F(SFXMeshElementContextTest, TheElementPosesOnTheRenderThreadBesideTheGameT
 
     auto* context = new SFXMeshElementContext;
     context->Init(element, Matrix::ONE, 0, 0);
-    ASSERT_NE(context->GetAnimator(), nullptr);
+    EXPECT_EQ(context->GetAnimator(), nullptr) << "the render thread builds the animator it poses";
     EXPECT_TRUE(context->GetLocalBounds().min.Equal(m_mesh->GetStaticBoundingBox().min));
-    // The link to the rendering data is made in stream order on the render thread.
+    // The link to the rendering data and the animator are made in stream order on the render thread.
     m_renderer.SubmitCommands(true);
+    ASSERT_NE(context->GetAnimator(), nullptr);
     EXPECT_EQ(context->GetRenderingData(), m_mesh->GetRenderingData());
     EXPECT_NE(context->GetRenderingData(), nullptr);
 

@@ -5,6 +5,7 @@
 #include "effects/sfx/SFXQuadElementContext.h"
 #include "effects/sfx/SFXQuadElementDefinition.h"
 #include "platform/gpu/GpuDevice.h"
+#include "renderer/NorvexRenderer.h"
 #include "renderer/ShaderManager.h"
 #include "support/ConsoleCapture.h"
 #include "support/RenderDataHarness.h"
@@ -132,5 +133,59 @@ TEST_F(SFXQuadElementDrawTest, AtlasFramesAndBlendModesReachTheDevice)
     // Without its shaders a quad draws nothing.
     quad.ReleaseResources(0);
     EXPECT_EQ(Draw(quad, context).draws, 0u);
+}
+
+TEST_F(SFXQuadElementDrawTest, ARefractingQuadCopiesTheSceneBehindItAndDrawsWithItsOwnShader)
+{
+    RendererDeviceSettings settings;
+    settings.gfxQualityLevel = 2;
+    settings.enableRefraction = true;
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    renderer.SetDeviceSettings(settings);
+    renderer.ApplyDisplaySettings(m_harness.GetWindow(), 320, 240, true, false);
+    SFXQuadElementDefinition quad;
+    for (const auto& [name, text] : {std::pair{"Refraction power", "0.5"}, {"Refraction granularity", "3"},
+                                     {"Refraction level", "2"}, {"Blending mode", "2"}})
+        ASSERT_TRUE(quad.GetClassProperties()->FindProperty(name)->SetFromText(&quad, text)) << name;
+    quad.ResolveResources(true);
+    ASSERT_NE(quad.GetRefractionPixelShaderResource(), nullptr);
+    EXPECT_NE(quad.GetRefractionPixelShaderResource(), quad.GetPixelShaderResource()) << "a shader of its own";
+    SFXQuadElementContext context;
+    context.Init(quad, Matrix::ONE, 0, 0);
+
+    uint32_t behind = 0, blendEnable = 1;
+    float power[4] = {};
+    size_t draws = 0;
+    RunOnRenderThread(renderer, [&](NorvexRenderer& r) {
+        const RenderTargetSet& targets = r.GetDeviceManager().GetRenderTargets();
+        gpu::GpuSurface* const copy = targets.refractionCopy.GetSurface();
+        ASSERT_NE(copy, nullptr);
+        gpu::GpuDevice* const device = r.GetDevice();
+        r.GetStateCache().UpdateCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
+        gpu::GpuSurface* frame = nullptr;
+        device->GetRenderTarget(0, &frame);
+        device->SetRenderTarget(0, targets.sceneColor.GetSurface());
+        device->Clear(0, nullptr, gpu::kClearTarget, 0xFFFF0000u, 1.0f, 0);
+        device->SetRenderTarget(0, copy);
+        device->Clear(0, nullptr, gpu::kClearTarget, 0xFF0000FFu, 1.0f, 0);
+        device->SetRenderTarget(0, frame);
+        gpu::SafeRelease(frame);
+        const size_t before = device->GetDrawLog().size();
+        device->BeginScene();
+        quad.Draw(Matrix::ONE, Vector(1, 1, 1, 1), &context, 1, 0, 0);
+        device->EndScene();
+        draws = device->GetDrawLog().size() - before;
+        // The quad's box (0.5 by 0.5 from the centre up and right) is copied; the far corner is not.
+        behind = copy->ReadPixelArgb(copy->Desc().width * 3 / 4 - 4, copy->Desc().height / 4 + 4) | 0xFF000000u;
+        const uint32_t away = copy->ReadPixelArgb(4, copy->Desc().height - 4) | 0xFF000000u;
+        EXPECT_EQ(away, 0xFF0000FFu);
+        device->GetPixelShaderConstantF(1, power, 1);
+        device->GetRenderState(gpu::kRsAlphaBlendEnable, &blendEnable);
+    });
+    EXPECT_EQ(draws, 1u);
+    EXPECT_EQ(behind, 0xFFFF0000u);
+    EXPECT_FLOAT_EQ(power[0], 0.5f);
+    EXPECT_FLOAT_EQ(power[1], 3.0f);
+    EXPECT_EQ(blendEnable, 0u) << "the refraction shader blends by itself";
 }
 } // namespace

@@ -267,6 +267,19 @@ TEST(UIElementRecipeTest, ApplyPresetFallsBackToTheRecipesOwnStateOnlyUnderItsRu
         {nullptr, true, true, 0, true, 7.0f},
         {"MISSING", false, false, UIElementRecipe::kResetIfNoPresetFlag, true, 7.0f},
     };
+    // An empty first preset slot (a record may hold one) counts as no presets.
+    {
+        const bool saved = gProjectConfig.m_oldUIBehaviour;
+        gProjectConfig.m_oldUIBehaviour = true;
+        UIElementRecipe recipe;
+        recipe.AddPreset(nullptr);
+        recipe.AddPreset(MakePreset("OTHER"));
+        UIElement* element = new UIElement;
+        EXPECT_FALSE(recipe.ApplyPreset("MISSING", element, 0.0f, 0, 0, false, false));
+        EXPECT_TRUE(recipe.ApplyPreset("OTHER", element, 0.0f, 0, 0, false, false));
+        element->Release();
+        gProjectConfig.m_oldUIBehaviour = saved;
+    }
     const bool oldBehaviour = gProjectConfig.m_oldUIBehaviour;
     for (const auto& c : cases)
     {
@@ -403,5 +416,42 @@ TEST(UIElementRecipeTest, ElementsReadTypedRecipeAndPresetValuesByKey)
     EXPECT_TRUE(element->LoadRecipeLinearColorProperty(out, "Color", "BIG"));
     ExpectVector(out, Vector(0.2195197f, 0, 1, 1), "linear colour");
     element->Release();
+}
+} // namespace
+
+namespace
+{
+std::vector<std::string> gWalk;
+
+// Records which tree walk reached which recipe.
+class WalkedRecipe : public UIElementRecipe
+{
+public:
+    explicit WalkedRecipe(const char* name) { m_name = NameString(name); }
+    void LoadResources() override { gWalk.push_back(std::string("load ") + m_name.CStr()); }
+    void ReleaseResources() override { gWalk.push_back(std::string("release ") + m_name.CStr()); }
+    void SetResourceFlags(uint32_t flags) override
+    {
+        gWalk.push_back(std::string("flags ") + m_name.CStr() + " " + std::to_string(flags));
+    }
+};
+
+TEST(UIElementRecipeTest, TreeWalksVisitTheRecipeThenEachChildsSubtreeInOrder)
+{
+    WalkedRecipe root("root");
+    auto* a = new WalkedRecipe("a");
+    a->AddChild(new WalkedRecipe("a1"));
+    root.AddChild(a);
+    root.AddChild(nullptr);
+    root.AddChild(new WalkedRecipe("b"));
+    root.LoadResourcesRecursive();
+    root.ReleaseResourcesRecursive();
+    root.SetResourceFlagsRecursive(768);
+    const std::vector<std::string> expected = {"load root",     "load a",       "load a1",      "load b",
+                                               "release root",  "release a",    "release a1",   "release b",
+                                               "flags root 768", "flags a 768", "flags a1 768", "flags b 768"};
+    EXPECT_EQ(gWalk, expected);
+    // Nothing to ask for without a prefab.
+    EXPECT_FALSE(root.RequestPrefab());
 }
 } // namespace

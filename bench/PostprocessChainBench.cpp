@@ -14,6 +14,8 @@
 #include "renderer/SceneEnvironment.h"
 #include "renderer/SceneParametersWrapper.h"
 #include "renderer/ShaderManager.h"
+#include "renderer/ShaderObject.h"
+#include "renderer/jobs/TextureHolder.h"
 #include "renderer/resources/ResourceManager.h"
 #include "tools/datakit/DataRoot.h"
 #include "tools/datakit/ShaderDataWriter.h"

@@ -1,6 +1,6 @@
 // Particle quads: the colour over life from the four node colours (the vertex carries the segment
 // and the blend within it as bytes), times the texture, with optional texture-sheet frames blended
-// into the next one and desaturation.
+// into the next one and desaturation; blends that ignore alpha get it multiplied into the colour.
 #include "Common.hlsl"
 
 // The program the graphics stand-in runs for this family.
@@ -10,6 +10,9 @@
 #endif
 #ifdef TEXTURE_DESATURATION
 #pragma program Desaturation
+#endif
+#ifdef BLEND_ALPHA
+#pragma program BlendAlpha
 #endif
 
 float4 NodeColors[4] : register(c0);
@@ -46,6 +49,10 @@ float4 pixel(VertexOutput i) : COLOR0
 #ifdef TEXTURE_DESATURATION
     float luminance = dot(color.rgb, float3(0.2126, 0.7152, 0.0722));
     color.rgb = lerp(color.rgb, luminance.xxx, Desaturation.x);
+#endif
+#ifndef BLEND_ALPHA
+    // Adding, subtracting and modulating blends ignore alpha: the colour carries it.
+    color.rgb *= color.a;
 #endif
     return color;
 }

@@ -409,12 +409,13 @@ private:
 };
 
 // The texture (blended towards the next frame when interpolating) times the colour, optionally
-// pulled towards its luminance.
+// pulled towards its luminance; without alpha blending the alpha is multiplied into the colour.
 class ParticlePixel : public PixelProgram
 {
 public:
     explicit ParticlePixel(Binder& b)
         : m_interpolate(b.Has("FrameInterpolation")), m_desaturate(b.Has("Desaturation")),
+          m_blendAlpha(b.Has("BlendAlpha")),
           m_texture(b.Sampler("ParticleTexture")), m_desaturation(m_desaturate ? b.Float("Desaturation") : 0)
     {
     }
@@ -436,13 +437,15 @@ public:
             const float l = 0.2126f * color.r + 0.7152f * color.g + 0.0722f * color.b;
             color = {color.r + (l - color.r) * k, color.g + (l - color.g) * k, color.b + (l - color.b) * k, color.a};
         }
+        if (!m_blendAlpha)
+            color = {color.r * color.a, color.g * color.a, color.b * color.a, color.a};
         *out = color;
         return true;
     }
     uint32_t VaryingCount() const override { return m_interpolate ? kVaryTex2 : kVaryTex1; }
 
 private:
-    bool m_interpolate, m_desaturate;
+    bool m_interpolate, m_desaturate, m_blendAlpha;
     uint32_t m_texture, m_desaturation;
 };
 
@@ -491,7 +494,7 @@ const std::vector<ProgramEntry>& Programs()
          [](Binder& b) { return std::make_unique<MeshVertex>(b); },
          [](Binder& b) { return std::make_unique<MeshLambertPixel>(b); }},
         {"Particle",
-         {"FrameInterpolation", "Desaturation"},
+         {"FrameInterpolation", "Desaturation", "BlendAlpha"},
          [](Binder& b) { return std::make_unique<ParticleVertex>(b); },
          [](Binder& b) { return std::make_unique<ParticlePixel>(b); }},
         {"ShadowDepth",

@@ -188,4 +188,36 @@ TEST_F(ParticleSystemContextDrawTest, AFillThatDoesNotFitDiscardsAndWritesAtZero
     EXPECT_EQ(thirdOffset, 0u);
     EXPECT_EQ(generations[2], generations[1] + 1);
 }
+
+TEST_F(ParticleSystemContextDrawTest, BlendsThatIgnoreAlphaGetItInTheColour)
+{
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    // Half-transparent red over black: "Add" shows it at half, "Alpha" blends it to half too,
+    // "None" writes the colour as it is.
+    const struct
+    {
+        const char* mode;
+        uint32_t red;
+    } rows[] = {{"2", 0x80}, {"1", 0x80}, {"0", 0xFF}};
+    for (const auto& row : rows)
+    {
+        ParticleSystem system;
+        RedQuadSystem(system);
+        for (const char* node : {"Node 0 color", "Node 1 color", "Node 2 color", "Node 3 color"})
+            SetParticleProperty(system, node, "255 0 0 128 1");
+        SetParticleProperty(system, "Blending mode", row.mode);
+        SetParticleProperty(system, "Emitter size", "0 0 0 0");
+        system.BuildShader(true);
+        renderer.SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
+        auto* context = new ParticleSystemContext(system, Matrix::ONE, 0);
+        context->PostRestart();
+        Tick(0.05f);
+        Tick(0.05f);
+        const uint32_t centre = DrawCentre([&] { context->Draw(Matrix::ONE, Vector(1, 1, 1, 1), 0); });
+        EXPECT_NEAR(int((centre >> 16) & 0xFF), int(row.red), 1) << "blending mode " << row.mode;
+        context->PostDestroy();
+        renderer.SubmitCommands(true);
+        system.ReleaseShader();
+    }
+}
 } // namespace

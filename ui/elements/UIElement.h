@@ -274,6 +274,14 @@ public:
                            bool clearChannel, bool allProperties);
     // The recipe's "Prefab", or null without a recipe.
     const char* GetRecipePrefab() const;
+    // ORs resource flags into what the element itself holds (its textures, font or template);
+    // nothing in the base.
+    virtual void SetResourceFlags(uint32_t flags) { (void)flags; }
+    // The flags to the recipe template's resources, to the element's own and to every child's.
+    void SetResourceFlagsRecursive(uint32_t flags);
+    // Marks every resource of the subtree for release.
+    void ReleaseResourcesRecursive() { SetResourceFlagsRecursive(kReleaseResourceFlags); }
+    static constexpr uint32_t kReleaseResourceFlags = 768;
     // A value of the recipe (or of its preset of that name) by key, only when the key holds a bool,
     // a Vector or an HDRColor (given as a linear colour); else false and `out` unchanged.
     bool GetRecipeBoolProperty(const char* name, const char* preset) const;

@@ -59,6 +59,15 @@ bool UIElement::ApplyRecipePreset(const char* name, bool recursive, float time, 
     return applied;
 }
 
+void UIElement::SetResourceFlagsRecursive(uint32_t flags)
+{
+    if (m_recipeTemplate != nullptr)
+        m_recipeTemplate->SetResourceFlags(flags);
+    SetResourceFlags(flags);
+    for (UIElement* child = m_firstChild; child != nullptr; child = child->m_nextSibling)
+        child->SetResourceFlagsRecursive(flags);
+}
+
 const char* UIElement::GetRecipePrefab() const
 {
     return m_recipe != nullptr ? m_recipe->m_prefab.CStr() : nullptr;

@@ -204,6 +204,15 @@ void UIPicture::ReleaseMainResources()
     m_steamImage = 0;
 }
 
+void UIPicture::SetResourceFlags(uint32_t flags)
+{
+    if (gResourceManager == nullptr)
+        return;
+    for (Resource* resource : m_textureResources)
+        if (resource != nullptr)
+            gResourceManager->SetResourceFlags(resource, flags);
+}
+
 void UIPicture::OnRemoved()
 {
     ReleaseMainResources();

@@ -65,6 +65,8 @@ public:
     int32_t GetSteamImage() const { return m_steamImage; }
     Resource* GetTextureResource(uint32_t stage) const { return stage < 2 ? m_textureResources[stage] : nullptr; }
     void OnRemoved() override;
+    // Into the resources of both texture stages.
+    void SetResourceFlags(uint32_t flags) override;
 
     // ---- Render side ----
     static void RunCommand(uint32_t commandId, CommandRingBuffer& reader);

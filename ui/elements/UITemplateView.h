@@ -46,7 +46,7 @@ public:
     void LocalRotateWithOffset(float time, const Quaternion& rotation, const Vector& offset, uint32_t flags,
                                uint32_t channel);
     // ORs resource flags into the held template.
-    void SetResourceFlags(uint32_t flags);
+    void SetResourceFlags(uint32_t flags) override;
     EntityTemplate* GetTemplate() const { return m_template; }
     SFXContext* GetMainContext() const { return m_context; }
     void OnRemoved() override;

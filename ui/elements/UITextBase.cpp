@@ -111,6 +111,12 @@ void UITextBase::LeaveLiveList()
     m_live = false;
 }
 
+void UITextBase::SetResourceFlags(uint32_t flags)
+{
+    if (m_font != nullptr && gResourceManager != nullptr)
+        gResourceManager->SetResourceFlags(m_font, flags);
+}
+
 void UITextBase::OnRemoved()
 {
     // A released element leaves the list at once: its deletion is already queued, so a refresh must

@@ -76,6 +76,8 @@ public:
     bool IsUITextBase() const override { return true; }
     // Releases the main side's font.
     void OnRemoved() override;
+    // Into the font resource.
+    void SetResourceFlags(uint32_t flags) override;
 
     // Sets the text directly: the string-table path is forgotten.
     void SetText(const char* text);

@@ -305,7 +305,13 @@ TEST_F(UIPictureResourceTest, TexturesAndShadersByNameReachTheRenderSideOnlyWhen
         r.SetTexture(1, nullptr, 0);
     });
     EXPECT_EQ(draws, 1u);
-    picture->Release();
+    // Resource flags reach the textures of every picture below the element they are given to.
+    UIElement* const parent = new UIElement;
+    parent->AddChild(picture);
+    EXPECT_EQ(resource->GetFlags() & UIElement::kReleaseResourceFlags, 0u);
+    parent->ReleaseResourcesRecursive();
+    EXPECT_EQ(resource->GetFlags() & UIElement::kReleaseResourceFlags, UIElement::kReleaseResourceFlags);
+    parent->Release();
     renderer.SubmitCommands(true);
     EXPECT_EQ(resource->GetReferenceCount(), 0) << "removal releases the texture resource";
     EXPECT_EQ(resource->GetTextureHolder()->GetReferenceCount(), 1u) << "deletion drops the render side's reference";

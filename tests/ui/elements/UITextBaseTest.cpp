@@ -187,6 +187,9 @@ TEST_F(UITextBaseFontTest, MeasuredSizesAreTheDrawnSizes)
     text->ResolveFont();
     ASSERT_NE(text->GetFont(), nullptr);
     ASSERT_TRUE(text->GetFont()->IsLoaded());
+    ASSERT_EQ(text->GetFont()->GetFlags() & RESOURCE_FLAG_KEEP_DATA, 0u);
+    text->SetResourceFlagsRecursive(RESOURCE_FLAG_KEEP_DATA);
+    EXPECT_NE(text->GetFont()->GetFlags() & RESOURCE_FLAG_KEEP_DATA, 0u) << "the flags reach the font";
     text->SetCharacterSpacing(1);
     text->SetTextScale(Vector(2.0f, 2.0f, 1.0f, 1.0f));
     // "AB": 10 + 1, then B's drawn 8 = 19 font pixels, drawn twice as large.

@@ -15,10 +15,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace
@@ -342,23 +344,25 @@ TEST_F(RenderCommandExecutorTest, ALoadingFrameGivesTheDisplayLockBack)
     for (int frame = 0; frame < 3; ++frame)
         RunOnRenderThread(m_renderer, [](NorvexRenderer& r) { r.PumpLoadingScreen(); });
 
-    // The render thread may be inside a frame of its own idle pumping: a held lock is one that
-    // stays held.
-    bool taken = false;
-    for (int attempt = 0; attempt < 200 && !taken; ++attempt)
-    {
-        taken = m_renderer.GetDisplayLock().TryEnter();
-        if (!taken)
-            os::Sleep(10);
-    }
+    // The render thread keeps pumping loading frames on its own, back to back when they are slow (as
+    // under the thread sanitizer), so only a blocking wait like the game thread's own can tell a
+    // lock that is given back from one that is kept.
+    std::atomic<bool> taken{false};
+    std::thread waiter([&] {
+        m_renderer.GetDisplayLock().Enter();
+        taken = true;
+        m_renderer.GetDisplayLock().Leave();
+    });
+    for (int attempt = 0; attempt < 3000 && !taken; ++attempt)
+        os::Sleep(10);
     if (!taken)
     {
         ADD_FAILURE() << "the render thread kept the display lock after a loading frame";
-        // Whatever came next would wait on that lock for ever.
+        // The waiter and whatever came next would wait on that lock for ever.
         std::fflush(nullptr);
         std::_Exit(1);
     }
-    m_renderer.GetDisplayLock().Leave();
+    waiter.join();
     m_renderer.EnableLoadingFrames(false);
     m_renderer.EnableLoadingFrames(true);
     m_renderer.SetLoadingScreen(nullptr, 0, 0);

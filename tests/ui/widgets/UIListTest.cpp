@@ -284,6 +284,32 @@ TEST_F(UIListTest, TheSelectedEntryStaysSelectedAndOnlyPressOnChildFlipsItWithBy
     EXPECT_FALSE(m_list->GetEntry(2)->IsSelectedFlag()) << "flipped off: not the entry last delivered";
 }
 
+TEST_F(UIListTest, APressOnAnEntryStopsAGlide)
+{
+    Build(true, false);
+    AddEntries(8);
+    Drag(50, {-20});
+    Release();
+    ASSERT_EQ(m_list->GetMotionState(), UIList::MOTION_THROWN);
+    m_list->PressOnChild(m_list->GetEntry(3));
+    Frame();
+    const float stopped = Offset();
+    Frame();
+    EXPECT_EQ(m_list->GetMotionState(), UIList::MOTION_IDLE);
+    EXPECT_EQ(Offset(), stopped);
+}
+
+// An editor preview (both creation flags) fills the list with copies of its first sub-recipe.
+TEST_F(UIListTest, APreviewHasTwentyCopiesOfTheFirstEntryInATransparentContainer)
+{
+    Build(false, false);
+    auto* preview = static_cast<UIList*>(UIElementRecipe::CreateElement(m_recipe.get(), nullptr, 3, nullptr));
+    EXPECT_EQ(preview->GetEntryCount(), 20);
+    EXPECT_FLOAT_EQ(preview->GetContentLength(), 800.0f);
+    EXPECT_NE(preview->GetContainer()->GetUserFlags() & UIFLAG_TRANSPARENT, 0u);
+    preview->Release();
+}
+
 TEST_F(UIListTest, TheFixedEntryShowsAtTheBottomAndHidesWhenItsEntryComesIntoView)
 {
     Build(false, false);

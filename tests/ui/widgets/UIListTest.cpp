@@ -199,8 +199,28 @@ TEST_F(UIListTest, AThrowSlowsToAStopInsideTheListWithoutSpringingBack)
         Frame();
     EXPECT_EQ(m_list->GetMotionState(), UIList::MOTION_IDLE);
     EXPECT_NEAR(Offset() - start, -135, 1e-2);
+    EXPECT_EQ(m_list->GetVelocity(), 0.0f);
     Frame();
     EXPECT_NEAR(Offset() - start, -135, 1e-2) << "no spring back inside the list";
+}
+
+TEST_F(UIListTest, PulledPastItsMarginTheListSpringsBackUntilItsLastEntryMeetsTheBottom)
+{
+    Build(false, false);
+    AddEntries(5); // 200 long in a 100 high view
+    Drag(50, {-40, -40, -40, -40, 0}); // the last step is refused and releases without a throw
+    Release();
+    Frame();
+    ASSERT_EQ(m_list->GetMotionState(), UIList::MOTION_SPRINGING);
+    const float first = Offset();
+    ASSERT_LT(first, -100.0f);
+    Frame();
+    EXPECT_NEAR(Offset(), first - (first + 100.0f) * 0.05f, 1e-3);
+    for (int i = 0; i < 100 && m_list->GetMotionState() != UIList::MOTION_IDLE; ++i)
+        Frame();
+    EXPECT_EQ(m_list->GetMotionState(), UIList::MOTION_IDLE);
+    EXPECT_GT(Offset(), -101.0f);
+    EXPECT_LT(Offset(), -100.0f);
 }
 
 TEST_F(UIListTest, PressesSelectHandOnOrStopAsTheListIsSetUp)

@@ -308,6 +308,11 @@ public:
         RenderCommandExecutor::ComputeScreenMapping(inverseProjection, renderWidth, renderHeight, register219,
                                                     register223, register218);
     }
+    // Pixel registers 221 and 222: the view-space corner rays at depth 1.
+    static void ComputeCornerRays(const Matrix& inverseProjection, Vector rays[2])
+    {
+        RenderCommandExecutor::ComputeCornerRays(inverseProjection, rays);
+    }
     void RenderLoadingFrame() { m_executor.RenderLoadingFrame(); }
     void RenderBlankFrame() { m_executor.RenderBlankFrame(); }
     void PumpLoadingScreen() { m_executor.PumpLoadingScreen(); }

@@ -80,6 +80,14 @@ float4 pixel(VertexOutput i, float face : VFACE) : COLOR0
     float wrap = max(SunDirection.w, 0);
     float d = clamp((dot(n, SunDirection.xyz) + wrap) / (1 + wrap), -1, 1);
     float3 light = lerp(SideColor.rgb, d >= 0 ? SunColor.rgb : SecondaryColor.rgb, abs(d));
+#ifdef REFRACTION
+    // The shared noise bends the copy of the screen behind the surface; the lit surface colour
+    // covers it by its alpha (the draw itself does not blend).
+    float2 bend = (tex2D(GlobalTexture, i.uv).rg * 2 - 1) * 0.02;
+    float3 behind = tex2D(FrameTexture, i.position.xy * ScreenToView.xy + bend).rgb;
+    return float4(lerp(behind, color.rgb * light, color.a), 1);
+#else
     return float4(color.rgb * light, color.a);
+#endif
 #endif
 }

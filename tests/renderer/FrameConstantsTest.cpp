@@ -1,6 +1,7 @@
 // ctest-labels: thread
 // The textures and registers a camera change leaves for every shader: the shared noise, the
 // refraction copy, the depth and, on the mobile platform modes, the lighting cube; the corner rays.
+// The lit mesh shader's options read the registers the renderer fills.
 #include "platform/gpu/Gpu.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/RenderTargetSet.h"
@@ -8,12 +9,15 @@
 #include "renderer/jobs/TextureHolder.h"
 #include "renderer/resources/ResourceTexture.h"
 #include "support/RenderDataHarness.h"
+#include "support/ShaderSourceFolder.h"
 #include "support/SystemTextures.h"
 #include "tools/datakit/DataRoot.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -125,4 +129,46 @@ TEST(FrameCornerRaysTest, OffCentreProjectionAndADegenerateOne)
     NorvexRenderer::ComputeCornerRays(flat, rays);
     EXPECT_EQ(rays[0].x, 0.0f);
     EXPECT_EQ(rays[0].z, 1.0f);
+}
+
+// The lit mesh shader reads what the renderer fills: the mobile options the per-vertex sun and the
+// specular light, the refraction option the noise and the screen copy.
+TEST(MeshShaderRegistersTest, OptionsReadTheRegistersAndSamplersTheRendererFills)
+{
+    const std::string source = ShaderFolderIncludes::ReadShaderSource("MeshSolid.hlsl");
+    ASSERT_FALSE(source.empty());
+    struct Expected
+    {
+        const char* entry;
+        const char* profile;
+        std::vector<std::string> options;
+        const char* name;
+        uint32_t registerIndex; // ~0u: not read
+    };
+    const Expected rows[] = {
+        {"vertex", "vs_3_0", {"VERTEX_LIGHTING"}, "VertexSunDirection", 201},
+        {"vertex", "vs_3_0", {"VERTEX_LIGHTING"}, "VertexSecondaryColor", 203},
+        {"pixel", "ps_3_0", {"VERTEX_LIGHTING"}, "SunDirection", ~0u},
+        {"pixel", "ps_3_0", {}, "SunDirection", 200},
+        {"vertex", "vs_3_0", {"SPECULAR"}, "CameraPosition", 242},
+        {"pixel", "ps_3_0", {"SPECULAR"}, "SpecularDirection", 190},
+        {"pixel", "ps_3_0", {"SPECULAR"}, "SpecularVector", 191},
+        {"pixel", "ps_3_0", {"SPECULAR"}, "SpecularColor", 192},
+        {"pixel", "ps_3_0", {}, "SpecularColor", ~0u},
+        {"pixel", "ps_3_0", {"REFRACTION"}, "GlobalTexture", 8},
+        {"pixel", "ps_3_0", {"REFRACTION"}, "FrameTexture", 9},
+        {"pixel", "ps_3_0", {"REFRACTION"}, "ScreenToView", 223},
+        {"pixel", "ps_3_0", {}, "FrameTexture", ~0u},
+    };
+    for (const Expected& row : rows)
+    {
+        const std::vector<uint8_t> code = CompileShaderText(source, row.entry, row.profile, row.options);
+        ASSERT_FALSE(code.empty()) << row.name;
+        gpu::ShaderConstantTable* table = nullptr;
+        ASSERT_EQ(gpu::GetShaderConstantTable(code.data(), code.size(), &table), gpu::kOk);
+        const gpu::ShaderConstant* constant = table->FindConstant(row.name);
+        const uint32_t found = constant != nullptr ? constant->registerIndex : ~0u;
+        EXPECT_EQ(found, row.registerIndex) << row.name << " " << row.entry;
+        table->Release();
+    }
 }

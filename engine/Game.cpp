@@ -6,7 +6,6 @@
 #include "engine/EngineClock.h"
 #include "engine/EngineTimer.h"
 #include "engine/NorvexEngine.h"
-#include "engine/PendingGameServices.h"
 #include "ui/screens/UIGameConsoleScreen.h"
 #include "engine/config/EngineConfig.h"
 #include "engine/config/ProjectConfig.h"
@@ -31,6 +30,7 @@
 #include "scene/entities/EntityManager.h"
 #include "scene/entities/SceneEntity.h"
 #include "scene/entities/TriggerOccupancyTracker.h"
+#include "ui/elements/UIElement.h"
 #include "ui/screens/UIScreen.h"
 #include "ui/text/StringReplacementContainer.h"
 
@@ -69,7 +69,6 @@ Game::~Game()
 void Game::Init(void* window, uint32_t width, uint32_t height, GameDelegate* delegate, const char* const* argv,
                 int argc)
 {
-    PendingGameServices::ForgetReports();
     m_entityLists.ForgetReports();
     gSceneSwitchInProgress = true;
     m_firstSceneSwitched = false;
@@ -208,7 +207,7 @@ void Game::Close()
     if (gEntityManager.IsInitialized())
         gEntityManager.NewScene();
     TriggerOccupancyTracker::ClearPendingList();
-    PendingGameServices::DisableUIMemoryGuard();
+    DisableUIMemoryGuard();
 
     if (m_initialised)
     {

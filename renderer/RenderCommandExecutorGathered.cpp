@@ -1,8 +1,8 @@
 // Render thread: gathered scene rendering (opcode 49). The contexts gathered since opcode 48 are
 // drawn in a fixed pipeline: the screen tiles of the outlined entities, an optional clear, the
 // deferred passes over the gathered mesh list ("Normals" into the normals target, "Lighting" into
-// the light accumulation target, "Compose" into the scene colour target, then the stencil-free
-// pass) and the forward buckets of the task records with their stencil set-up. Full lists are
+// the light accumulation target, the ambient occlusion when the scene has it, "Compose" into the
+// scene colour target, then the stencil-free pass) and the forward buckets of the task records with their stencil set-up. Full lists are
 // reported once at the end of the frame's pass.
 #include "renderer/RenderCommandExecutor.h"
 
@@ -158,10 +158,11 @@ void RenderCommandExecutor::RenderDeferredPasses(uint32_t passFlags)
         state.SetStencilFunc(gpu::kCmpEqual, 1, 1, 1);
         DeferredLighting::RenderLights(m_renderer, m_lights, shadowing, false);
         state.DisableStencil();
+        const bool occluded = DeferredLighting::RenderAmbientOcclusion(m_renderer);
 
         // "Compose".
         state.SetTexture(kNormalsSampler, normals.GetHolder(), kDeferredSamplerFlags);
-        state.SetTexture(kLightSampler, targets.GetLightAccumulation(false).GetHolder(),
+        state.SetTexture(kLightSampler, targets.GetLightAccumulation(occluded).GetHolder(),
                          kDeferredSamplerFlags | SAMPLER_SRGB);
         BindSceneColorTarget();
         state.SetFullViewport();

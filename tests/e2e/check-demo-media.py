@@ -18,11 +18,12 @@ import zlib
 PANEL_PIXEL = (45, 45)                 # the menu screen's panel: blue in the field, green at the outpost
 BAR = (50, 60, 450, 80)                # the panel's bar, filling over two seconds
 MENU_LIST = (870, 90, 1230, 340)       # the menu's list, picked and dragged
-MARKERS = (400, 415, 880, 540)         # the markers circling on the ground
+MARKERS = (400, 466, 880, 545)         # the markers circling on the ground (below the herald)
 WAVER = (60, 440, 320, 665)            # the skinned waver bending
 HERALD = (420, 362, 860, 410)          # the beacon the parade sequence moves (tops only)
 LAMP = (100, 470, 480, 570)            # the red lamp's pool on the ground
-WALKER = (220, 420, 1060, 610)         # the walker going round the wall
+GROUND = ((1000, 650), (1200, 600), (640, 700))  # bare ground, lit by the sun alone
+WALKER = (220, 485, 1060, 610)         # the walker going round the wall (below the beacon)
 BEACON = (700, 230, 740, 355)          # the outpost's beacon rising above the horizon
 
 
@@ -94,6 +95,9 @@ def check_frames(folder):
         expect(moves(field, MARKERS), "the markers do not move")
         expect(moves(field, WAVER), "the waver does not move")
         expect(moves(field, HERALD), "the parade does not move the herald")
+        # The daylight's warm sun; the ground is neutral grey without it.
+        cold = [p for p in GROUND if pixel(field[-1], *p)[0] < pixel(field[-1], *p)[2] + 15]
+        expect(not cold, "the sun does not light the ground at %s" % cold)
         lamp = max(count(rows, LAMP, lambda p: p[0] > p[1] + 60 and p[0] > p[2] + 60) for rows in field)
         expect(lamp >= 50, "the lamp lights no ground red (%d pixels)" % lamp)
     if len(outpost) >= 2:

@@ -52,6 +52,7 @@ Demo: a sentry patrols, driven by its behaviour tree
 Demo: the parade moves Herald
 Demo: the parade sounds horn.ogg as sound 2
 Execute Behaviour Tree: Scan -> Action
+//===== Sequence: Parade Begin
 //===== Sequence: Finale Begin
 Demo: switching to DemoOutpost
 Demo: DemoOutpost script runs

@@ -52,6 +52,7 @@ Entity::Entity()
 {
     m_randomId = NextEntityRandomId();
     m_index = EntityIndexAllocator::Allocate();
+    m_spatial = EntitySpatialTable::Acquire(m_index, this);
     m_previousLive = sLastLive;
     if (sLastLive != nullptr)
         sLastLive->m_nextLive = this;
@@ -100,10 +101,13 @@ Entity::~Entity()
     if (m_diesWithScene == 0)
         gEntityManager.GetPathGrid().RemoveEntity(this);
     gEntityManager.OnEntityDestructed();
-    EntityIndexAllocator::Release(m_index);
-    m_index = kNoEntityIndex;
     LeaveIndexes();
     UnlinkFromLiveList();
+    // Last: nothing of the entity is read once its index, and with it its record, can be reused.
+    EntitySpatialTable::Release(m_spatial, m_index);
+    m_spatial = nullptr;
+    EntityIndexAllocator::Release(m_index);
+    m_index = kNoEntityIndex;
 }
 
 void Entity::LeaveIndexes()
@@ -180,8 +184,8 @@ void Entity::DestroyWithScene()
 void Entity::LeaveEmptiedGrid()
 {
     m_diesWithScene = 0;
-    m_cellRanges[PathGrid::kQueryList] = CellRange();
-    m_cellRanges[PathGrid::kRenderList] = CellRange();
+    m_spatial->cellRanges[PathGrid::kQueryList] = CellRange();
+    m_spatial->cellRanges[PathGrid::kRenderList] = CellRange();
 }
 
 const char* Entity::GetLuaClassName() const
@@ -281,8 +285,8 @@ uint32_t Entity::GetMarkerPoints(Vector* points, uint32_t capacity)
 {
     if (capacity == 0)
         return 0;
-    points[0].Set((m_worldBox.min.x + m_worldBox.max.x) * 0.5f, m_worldBox.max.y,
-                  (m_worldBox.min.z + m_worldBox.max.z) * 0.5f, 1.0f);
+    points[0].Set((m_spatial->worldBox.min.x + m_spatial->worldBox.max.x) * 0.5f, m_spatial->worldBox.max.y,
+                  (m_spatial->worldBox.min.z + m_spatial->worldBox.max.z) * 0.5f, 1.0f);
     return 1;
 }
 
@@ -305,9 +309,9 @@ void Entity::DebugDrawBoundingBox(const BoundingBox4& box, const Vector& color)
     BoundingBox4 grown = box;
     grown.min.Sub(Vector(0.01f, 0.01f, 0.01f, 0.0f));
     grown.max.Add(Vector(0.01f, 0.01f, 0.01f, 0.0f));
-    Matrix placed = m_worldMatrix;
+    Matrix placed = m_spatial->world;
     if (m_template != nullptr && m_template->GetFaceCameraMode() != 0)
-        placed.LoadBillboard(m_worldMatrix, m_template->GetFaceCameraMode(), gRenderer->GetCamera().inverseView,
+        placed.LoadBillboard(m_spatial->world, m_template->GetFaceCameraMode(), gRenderer->GetCamera().inverseView,
                              m_template->GetFaceCameraOffset());
     gRenderer->DebugDrawBox(grown, placed, color);
 }
@@ -488,7 +492,7 @@ void Entity::SetParent(Entity* parent, bool keepWorld, bool forced)
     }
     if (parent == m_parent)
         return;
-    const Matrix oldWorld = m_worldMatrix;
+    const Matrix oldWorld = m_spatial->world;
     if (m_parent != nullptr)
         m_parent->RemoveChild(this);
     m_parent = parent;
@@ -499,11 +503,11 @@ void Entity::SetParent(Entity* parent, bool keepWorld, bool forced)
         if (parent != nullptr)
         {
             Matrix inverseParent;
-            inverseParent.InverseOf(parent->m_worldMatrix);
-            m_localMatrix.Mul(inverseParent, oldWorld);
+            inverseParent.InverseOf(parent->m_spatial->world);
+            m_spatial->local.Mul(inverseParent, oldWorld);
         }
         else
-            m_localMatrix = oldWorld;
+            m_spatial->local = oldWorld;
         InvalidateLocalCaches();
     }
     PropagateTransform(false);
@@ -675,16 +679,16 @@ void Entity::RecreateRenderingContext(bool applyValues)
         m_renderingContext->PostRelink();
         return;
     }
-    m_renderingContext->SetTransformAndBounds(m_worldMatrix, m_worldMatrix, IsTransformMirrored(), m_localBox);
+    m_renderingContext->SetTransformAndBounds(m_spatial->world, m_spatial->world, IsTransformMirrored(), m_spatial->localBox);
 }
 
 void Entity::FillRenderingSource(EntityRenderingSource* source) const
 {
     source->hasEntity = true;
     source->key = m_index;
-    source->world = m_worldMatrix;
-    source->global = m_worldMatrix;
-    source->localBounds = m_localBox;
+    source->world = m_spatial->world;
+    source->global = m_spatial->world;
+    source->localBounds = m_spatial->localBox;
     source->mirrored = (m_renderFlags & ENTITYRENDER_MIRRORED) != 0;
     source->flagged = (m_flags & (ENTITYFLAG_HIDDEN | ENTITYFLAG_DISABLE_UPDATE)) != 0;
     source->randomId = m_randomId;

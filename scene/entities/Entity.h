@@ -23,6 +23,7 @@
 #include "online/Player.h"
 #include "scene/entities/EntityGameplayDelegate.h"
 #include "scene/entities/EntityConstants.h"
+#include "scene/entities/EntitySpatialTable.h"
 #include "scene/entities/LOSResult.h"
 
 #include <cstdint>
@@ -70,16 +71,7 @@ class Entity : public LuaBaseClass
     RTTI_DECLARE_CLASS(Entity, RTTIPolyBaseClass)
 
 public:
-    // Cell range of one grid list: x0, z0 (inclusive), x1, z1 (exclusive); -1 everywhere when none.
-    struct CellRange
-    {
-        int32_t x0 = -1;
-        int32_t z0 = -1;
-        int32_t x1 = -1;
-        int32_t z1 = -1;
-        bool IsNone() const { return x0 < 0; }
-        bool operator==(const CellRange& o) const { return x0 == o.x0 && z0 == o.z0 && x1 == o.x1 && z1 == o.z1; }
-    };
+    using CellRange = EntityCellRange;
 
     Entity();
     ~Entity() override;
@@ -110,7 +102,7 @@ public:
     virtual void OnPostSceneLoad() {}
     virtual void SetLayer(uint8_t layer);
     // Kinds size their box through SetLocalBoundingBox: the grid's cull box is derived from it.
-    virtual const BoundingBox4& GetLocalBoundingBox() const { return m_localBox; }
+    virtual const BoundingBox4& GetLocalBoundingBox() const { return m_spatial->localBox; }
     virtual void PostCreateInit();
     virtual void RequestDelete(uint32_t code);
     // Segment test (world start and end, PickQueryFlag bits, a mask the template's "LOS mask" must
@@ -237,8 +229,8 @@ public:
     uint32_t GetLastRenderedFrame() const { return m_lastRenderedFrame; }
 
     // Transform (EntityTransform.cpp).
-    const Matrix& GetLocalLocationMatrix() const { return m_localMatrix; }
-    const Matrix& GetGlobalLocationMatrix() const { return m_worldMatrix; }
+    const Matrix& GetLocalLocationMatrix() const { return m_spatial->local; }
+    const Matrix& GetGlobalLocationMatrix() const { return m_spatial->world; }
     const Matrix& GetInversedGlobalLocationMatrix();
     void SetLocalLocationMatrix(const Matrix& matrix);
     void SetLocalPosition(const Vector& position);
@@ -250,17 +242,17 @@ public:
     void SetGlobalScale(const Vector& scale);
     void CopyLocalLocation(const Entity* other);
     void CopyGlobalLocation(const Entity* other);
-    const Vector& GetLocalPosition() const { return m_localMatrix.rows[3]; }
-    const Vector& GetGlobalPosition() const { return m_worldMatrix.rows[3]; }
+    const Vector& GetLocalPosition() const { return m_spatial->local.rows[3]; }
+    const Vector& GetGlobalPosition() const { return m_spatial->world.rows[3]; }
     const Vector& GetLocalRotation();
     const Vector& GetLocalScale();
     const Vector& GetGlobalRotation();
     const Vector& GetGlobalScale();
     bool IsTransformMirrored() const { return (m_renderFlags & ENTITYRENDER_MIRRORED) != 0; }
     float GetDistanceToBoundingBox(const Vector& point);
-    const BoundingBox4& GetWorldBoundingBox() const { return m_worldBox; }
-    const CellRange& GetCellRange(int list) const { return m_cellRanges[list]; }
-    CellRange& CellRangeForGrid(int list) { return m_cellRanges[list]; }
+    const BoundingBox4& GetWorldBoundingBox() const { return m_spatial->worldBox; }
+    const CellRange& GetCellRange(int list) const { return m_spatial->cellRanges[list]; }
+    CellRange& CellRangeForGrid(int list) { return m_spatial->cellRanges[list]; }
 
     // Replication.
     uint16_t GetMID() const { return m_mid; }
@@ -418,15 +410,15 @@ private:
     void SetParentValue(Entity* parent) { SetParent(parent, false, false); }
     Entity* GetParentValue() const { return m_parent; }
     void SetLocalMatrixValue(const Matrix& m) { SetLocalLocationMatrix(m); }
-    const Matrix* GetLocalMatrixValue() const { return &m_localMatrix; }
+    const Matrix* GetLocalMatrixValue() const { return &m_spatial->local; }
     void SetLocalPositionValue(const Vector& v) { SetLocalPosition(v); }
-    const Vector* GetLocalPositionValue() const { return &m_localMatrix.rows[3]; }
+    const Vector* GetLocalPositionValue() const { return &m_spatial->local.rows[3]; }
     void SetLocalRotationValue(const Vector& v) { SetLocalRotation(v); }
     const Vector* GetLocalRotationValue() const { return &const_cast<Entity*>(this)->GetLocalRotation(); }
     void SetLocalScaleValue(const Vector& v) { SetLocalScale(v); }
     const Vector* GetLocalScaleValue() const { return &const_cast<Entity*>(this)->GetLocalScale(); }
     void SetGlobalPositionValue(const Vector& v) { SetGlobalPosition(v); }
-    const Vector* GetGlobalPositionValue() const { return &m_worldMatrix.rows[3]; }
+    const Vector* GetGlobalPositionValue() const { return &m_spatial->world.rows[3]; }
     void SetGlobalRotationValue(const Vector& v) { SetGlobalRotation(v); }
     const Vector* GetGlobalRotationValue() const { return &const_cast<Entity*>(this)->GetGlobalRotation(); }
     void SetGlobalScaleValue(const Vector& v) { SetGlobalScale(v); }
@@ -446,8 +438,10 @@ private:
     EntityMountRecord* MountRecordForWrite(bool isDefault);
     void RefreshBoneMount();
 
-    // What a move and the frame's culling read, side by side, so that they touch a few adjacent
-    // lines of the entity rather than one line in each part of it.
+    // What a move and the frame's culling read, side by side in the first two lines of the object,
+    // so that a move touches those and the entity's record in the dense spatial table (matrices,
+    // boxes, cell ranges: EntitySpatialTable.h) and nothing else of the entity.
+    EntitySpatialRecord* m_spatial = nullptr;
     Entity* m_parent = nullptr;
     Dynarray<Entity*> m_children;
     EntityRenderingContext* m_renderingContext = nullptr;
@@ -464,11 +458,8 @@ private:
     uint8_t m_globalRotationValid = 0;
     uint8_t m_globalScaleValid = 0;
     uint8_t m_inverseWorldValid = 0;
-    Matrix m_localMatrix = Matrix::ONE;
-    Matrix m_worldMatrix = Matrix::ONE;
-    BoundingBox4 m_localBox = BoundingBox4::INVALID;
-    BoundingBox4 m_worldBox = BoundingBox4::INVALID;
-    CellRange m_cellRanges[2];
+    // Kept out of the grid while a scene load reads its record (EntityManager::PlaceHeldEntity).
+    uint8_t m_gridPlacementHeld = 0;
     Matrix m_inverseWorldMatrix = Matrix::ONE;
     SimpleGUID m_guid;
     EntityTemplate* m_template = nullptr;
@@ -498,8 +489,6 @@ private:
     uint8_t m_replicated = 0;
     // Set on the subtree of DestroyWithScene: its indexes and grid cells were emptied wholesale.
     uint8_t m_diesWithScene = 0;
-    // Kept out of the grid while a scene load reads its record (EntityManager::PlaceHeldEntity).
-    uint8_t m_gridPlacementHeld = 0;
     void FreeMPProperties();
     EntityMPProperties* m_mpProperties = nullptr;
     Dynarray<uint8_t>* m_receivedMPStates = nullptr;

@@ -58,14 +58,14 @@ void Entity::SetSoundAltitudeOverride(float altitude)
 EntitySoundEmitter* Entity::GetSoundEmitter()
 {
     if (m_soundEmitter == nullptr)
-        m_soundEmitter = new EntitySoundEmitter(m_worldMatrix);
+        m_soundEmitter = new EntitySoundEmitter(m_spatial->world);
     return m_soundEmitter;
 }
 
 void Entity::UpdateSoundEmitterTransform()
 {
     if (m_soundEmitter != nullptr)
-        m_soundEmitter->PostSetMatrix(m_worldMatrix);
+        m_soundEmitter->PostSetMatrix(m_spatial->world);
 }
 
 void Entity::ReleaseSoundEmitter()

@@ -11,7 +11,10 @@
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityConstants.h"
 
+#include <emmintrin.h>
+
 #include <cstdint>
+#include <limits>
 #include <memory>
 
 // One entity in one cell list. The entity field is pointer-sized here (a 16-byte entry).
@@ -56,6 +59,18 @@ public:
 
     // False for a box with a non-finite corner or one at the edge of the float range (unbounded).
     static bool IsBoundedBox(const BoundingBox4& box);
+    // A box that places its owner in the world: not empty (max at or above min on x, y and z) and
+    // bounded, as IsBoundedBox says; false for any NaN.
+    static bool IsValidBoundedBox(const BoundingBox4& box)
+    {
+        const __m128 low = box.min.Simd();
+        const __m128 high = box.max.Simd();
+        const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+        const __m128 limit = _mm_set1_ps(std::numeric_limits<float>::max());
+        const __m128 bounded = _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(low, magnitude), limit),
+                                          _mm_cmplt_ps(_mm_and_ps(high, magnitude), limit));
+        return (_mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(high, low), bounded)) & 7) == 7;
+    }
     // The cell range under a world box; none for an empty or non-finite box or an empty grid.
     Entity::CellRange ComputeRange(const BoundingBox4& worldBox) const;
     // Moves the entity's entries in one list from its stored range to `range`.

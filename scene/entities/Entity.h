@@ -393,7 +393,10 @@ private:
     void ShowIfAllowed();
     void LeaveGridAndPushTransform();
     void PropagateTransform(bool childrenOnly);
+    void PropagateToDescendants(bool childrenOnly);
     void ComputeWorldFromParent();
+    // The rare case of ComputeWorldFromParent (ENTITYFLAG_PARENTNOSCALE), kept out of the common one.
+    void ComputeWorldFromUnscaledParent();
     void DecomposeLocal();
     void DecomposeGlobal();
     bool IsDescendantOrSelf(const Entity* candidate) const;

@@ -490,21 +490,14 @@ void EntityManager::ForgetVisibleEntity(Entity* entity)
         m_deferredRenderList.RemoveValue(entity);
 }
 
-void EntityManager::UpdateEntityInGrid(Entity* entity)
+void EntityManager::MoveEntityInGrid(Entity* entity, __m128i query, __m128i render)
 {
-    if (entity->IsGridPlacementHeld())
-        return;
-    const uint32_t flags = entity->GetFlags();
-    const Entity::CellRange range = m_grid.ComputeRange(entity->GetWorldBoundingBox());
-    const bool queryable = (flags & (ENTITYFLAG_DISABLE_UPDATE | ENTITYFLAG_NO_SPATIAL_QUERIES)) == 0;
-    const bool renderable = (flags & (ENTITYFLAG_DISABLE_UPDATE | ENTITYFLAG_NO_RENDERING_CONTEXT)) == 0;
-    const Entity::CellRange query = queryable ? range : Entity::CellRange();
-    const Entity::CellRange render = renderable ? range : Entity::CellRange();
-    // Most moves stay in their cells: decided here from the ranges beside the world box.
-    if (entity->GetCellRange(PathGrid::kQueryList) == query && entity->GetCellRange(PathGrid::kRenderList) == render)
-        return;
-    m_grid.MoveEntity(entity, PathGrid::kQueryList, query);
-    m_grid.MoveEntity(entity, PathGrid::kRenderList, render);
+    Entity::CellRange queryRange;
+    Entity::CellRange renderRange;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&queryRange), query);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&renderRange), render);
+    m_grid.MoveEntity(entity, PathGrid::kQueryList, queryRange);
+    m_grid.MoveEntity(entity, PathGrid::kRenderList, renderRange);
 }
 
 void EntityManager::PlaceHeldEntity(Entity* entity)

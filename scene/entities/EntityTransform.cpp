@@ -79,12 +79,16 @@ void Entity::InvalidateLocalCaches()
 
 void Entity::InvalidateGlobalCaches()
 {
+    // Written only when set: a move that leaves the entity's own lines unwritten spares their
+    // write-back to memory.
+    if ((m_globalRotationValid | m_globalScaleValid | m_inverseWorldValid) == 0)
+        return;
     m_globalRotationValid = 0;
     m_globalScaleValid = 0;
     m_inverseWorldValid = 0;
 }
 
-void Entity::ComputeWorldFromParent()
+inline void Entity::ComputeWorldFromParent()
 {
     if (m_parent == nullptr)
     {
@@ -96,6 +100,11 @@ void Entity::ComputeWorldFromParent()
         m_spatial->world.Mul(m_parent->m_spatial->world, m_spatial->local);
         return;
     }
+    ComputeWorldFromUnscaledParent();
+}
+
+void Entity::ComputeWorldFromUnscaledParent()
+{
     Matrix parent = m_parent->m_spatial->world;
     for (int row = 0; row < 3; ++row)
         parent.rows[row].Normalize();
@@ -115,6 +124,11 @@ void Entity::PropagateTransform(bool childrenOnly)
         }
         return;
     }
+    PropagateToDescendants(childrenOnly);
+}
+
+void Entity::PropagateToDescendants(bool childrenOnly)
+{
     PropagationScratch scratch;
     EntityListEntry* const list = scratch.Buffer();
     const uint32_t count = ListMeAndChildren(list, kMaxEntities);
@@ -167,10 +181,11 @@ bool Entity::UpdateRenderingBounds()
 void Entity::UpdateTransform()
 {
     EntitySpatialTable::PrefetchAhead(m_index);
-    if (AffineDeterminant(m_spatial->world) < 0.0f)
-        m_renderFlags |= ENTITYRENDER_MIRRORED;
-    else
-        m_renderFlags &= ~uint32_t(ENTITYRENDER_MIRRORED);
+    const uint32_t renderFlags = AffineDeterminant(m_spatial->world) < 0.0f
+                                     ? m_renderFlags | ENTITYRENDER_MIRRORED
+                                     : m_renderFlags & ~uint32_t(ENTITYRENDER_MIRRORED);
+    if (renderFlags != m_renderFlags)
+        m_renderFlags = renderFlags;
     UpdateRenderingTransform();
     ComputeWorldBoundingBox(m_spatial->worldBox);
     PathGrid& grid = gEntityManager.GetPathGrid();
@@ -180,7 +195,8 @@ void Entity::UpdateTransform()
     gEntityManager.UpdateEntityInGrid(this);
     if (m_occupancyTracker != nullptr)
         TriggerOccupancyTracker::QueueEntity(this);
-    UpdateSoundEmitterTransform();
+    if (m_soundEmitter != nullptr)
+        UpdateSoundEmitterTransform();
 }
 
 const Matrix& Entity::GetInversedGlobalLocationMatrix()

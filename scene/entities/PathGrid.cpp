@@ -110,6 +110,8 @@ void PathGrid::Build(const BoundingBox4& bounds, float cellSize)
         return;
     m_countX = uint32_t(countX);
     m_countZ = uint32_t(countZ);
+    m_rangeOrigin.Set(bounds.min.x, bounds.min.z, bounds.min.x, bounds.min.z);
+    m_rangeLast.Set(float(m_countX - 1), float(m_countZ - 1), float(m_countX - 1), float(m_countZ - 1));
     m_cells.Resize(int32_t(m_countX * m_countZ));
     for (uint32_t z = 0; z < m_countZ; ++z)
         for (uint32_t x = 0; x < m_countX; ++x)
@@ -133,24 +135,9 @@ void PathGrid::SetHeightRange(float minY, float maxY)
 
 Entity::CellRange PathGrid::ComputeRange(const BoundingBox4& box) const
 {
+    static_assert(sizeof(Entity::CellRange) == sizeof(__m128i), "a range is the four lanes");
     Entity::CellRange range;
-    if (m_cells.IsEmpty() || !IsValidBoundedBox(box))
-        return range;
-    // The four cuts at once, x and z of both corners: (min.x, min.z, max.x, max.z).
-    const __m128 corners = _mm_shuffle_ps(box.min.Simd(), box.max.Simd(), _MM_SHUFFLE(2, 0, 2, 0));
-    const __m128 origin = _mm_set_ps(m_bounds.min.z, m_bounds.min.x, m_bounds.min.z, m_bounds.min.x);
-    const __m128 cells = _mm_mul_ps(_mm_sub_ps(corners, origin), _mm_set1_ps(m_inverseCellSize));
-    const float lastX = float(m_countX - 1);
-    const float lastZ = float(m_countZ - 1);
-    // Clamped to the grid before the cut, which within [0, last] is the floor; a NaN goes to 0
-    // (the maximum gives its second operand then), as a floor below the grid would.
-    const __m128 clamped = _mm_min_ps(_mm_max_ps(cells, _mm_setzero_ps()), _mm_set_ps(lastZ, lastX, lastZ, lastX));
-    alignas(16) int32_t cut[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(cut), _mm_cvttps_epi32(clamped));
-    range.x0 = cut[0];
-    range.z0 = cut[1];
-    range.x1 = cut[2] + 1;
-    range.z1 = cut[3] + 1;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&range), ComputeRangeLanes(box));
     return range;
 }
 

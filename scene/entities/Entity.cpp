@@ -77,8 +77,8 @@ Entity::~Entity()
     FreeMPProperties();
     ReleaseSoundEmitter();
     // A tracker left by a road that skipped Destroy still must not leave this entity in a trigger.
-    delete m_occupancyTracker;
-    m_occupancyTracker = nullptr;
+    delete m_spatial->occupancyTracker;
+    m_spatial->occupancyTracker = nullptr;
     DeleteRenderingContext();
     ForgetSetMemberships();
     while (!m_children.IsEmpty())
@@ -163,8 +163,8 @@ void Entity::DropRolesDepthFirst(Entity* entity, bool diesWithScene)
 void Entity::Destroy()
 {
     DropRolesDepthFirst(this, false);
-    delete m_occupancyTracker;
-    m_occupancyTracker = nullptr;
+    delete m_spatial->occupancyTracker;
+    m_spatial->occupancyTracker = nullptr;
     InvalidateSafePointers();
     delete this;
 }
@@ -175,8 +175,8 @@ void Entity::DestroyWithScene()
     // Taking each of thousands of entities out of hash tables and cells costs a cache miss apiece;
     // emptied here, lookups during the teardown find nothing rather than a dying entity.
     gEntityManager.ForgetSceneEntries();
-    delete m_occupancyTracker;
-    m_occupancyTracker = nullptr;
+    delete m_spatial->occupancyTracker;
+    m_spatial->occupancyTracker = nullptr;
     InvalidateSafePointers();
     delete this;
 }
@@ -248,8 +248,8 @@ void Entity::SetLayer(uint8_t layer)
 
 void Entity::PostCreateInit()
 {
-    if (m_template != nullptr && m_template->ActivatesTriggers() && m_occupancyTracker == nullptr)
-        m_occupancyTracker = new TriggerOccupancyTracker(this);
+    if (m_template != nullptr && m_template->ActivatesTriggers() && m_spatial->occupancyTracker == nullptr)
+        m_spatial->occupancyTracker = new TriggerOccupancyTracker(this);
 }
 
 void Entity::RequestDelete(uint32_t code)
@@ -298,8 +298,8 @@ void Entity::SetLayerToActive()
 
 void Entity::CopyRenderingState(Entity* other)
 {
-    if (m_renderingContext != nullptr)
-        m_renderingContext->CopyLayer(other != nullptr ? other->m_renderingContext : nullptr);
+    if (m_spatial->renderingContext != nullptr)
+        m_spatial->renderingContext->CopyLayer(other != nullptr ? other->m_spatial->renderingContext : nullptr);
 }
 
 void Entity::DebugDrawBoundingBox(const BoundingBox4& box, const Vector& color)
@@ -597,15 +597,15 @@ void Entity::FlagSideEffectsRaised(uint32_t bits)
 {
     if ((bits & ENTITYFLAG_SELECTED) != 0)
         m_renderFlags |= ENTITYRENDER_SELECTED;
-    if ((bits & ENTITYFLAG_HIDDEN) != 0 && m_renderingContext != nullptr)
-        m_renderingContext->SetFlagged(true);
+    if ((bits & ENTITYFLAG_HIDDEN) != 0 && m_spatial->renderingContext != nullptr)
+        m_spatial->renderingContext->SetFlagged(true);
     if ((bits & ENTITYFLAG_HOOKED_32) != 0)
         OnFlag32Raised();
     const bool rebuilt = (bits & kContextRebuildFlags) != 0;
     if (rebuilt)
         RecreateRenderingContext(true);
-    if ((bits & ENTITYFLAG_DISABLE_UPDATE) != 0 && m_renderingContext != nullptr)
-        m_renderingContext->SetFlagged(true);
+    if ((bits & ENTITYFLAG_DISABLE_UPDATE) != 0 && m_spatial->renderingContext != nullptr)
+        m_spatial->renderingContext->SetFlagged(true);
     if (rebuilt || (bits & ENTITYFLAG_DISABLE_UPDATE) != 0)
         LeaveGridAndPushTransform();
 }
@@ -627,8 +627,8 @@ void Entity::FlagSideEffectsCleared(uint32_t bits)
 
 void Entity::ShowIfAllowed()
 {
-    if (m_renderingContext != nullptr && (m_flags & (ENTITYFLAG_HIDDEN | ENTITYFLAG_DISABLE_UPDATE)) == 0)
-        m_renderingContext->SetFlagged(false);
+    if (m_spatial->renderingContext != nullptr && (m_flags & (ENTITYFLAG_HIDDEN | ENTITYFLAG_DISABLE_UPDATE)) == 0)
+        m_spatial->renderingContext->SetFlagged(false);
 }
 
 void Entity::SetVisibleInCombatView(uint8_t setting)
@@ -667,19 +667,19 @@ void Entity::RecreateRenderingContext(bool applyValues)
     DeleteRenderingContext();
     if ((m_flags & ENTITYFLAG_NO_RENDERING_CONTEXT) != 0)
         return;
-    m_renderingContext = CreateRenderingContext();
-    if (m_renderingContext == nullptr)
+    m_spatial->renderingContext = CreateRenderingContext();
+    if (m_spatial->renderingContext == nullptr)
         return;
     // Nothing has named the context yet: the game thread may still fill it directly.
     EntityRenderingSource source;
     FillRenderingSource(&source);
-    m_renderingContext->ApplySource(source);
+    m_spatial->renderingContext->ApplySource(source);
     if (!applyValues)
     {
-        m_renderingContext->PostRelink();
+        m_spatial->renderingContext->PostRelink();
         return;
     }
-    m_renderingContext->SetTransformAndBounds(m_spatial->world, m_spatial->world, IsTransformMirrored(), m_spatial->localBox);
+    m_spatial->renderingContext->SetTransformAndBounds(m_spatial->world, m_spatial->world, IsTransformMirrored(), m_spatial->localBox);
 }
 
 void Entity::FillRenderingSource(EntityRenderingSource* source) const
@@ -708,18 +708,18 @@ void Entity::FillRenderingSource(EntityRenderingSource* source) const
 
 void Entity::DeleteRenderingContext()
 {
-    if (m_renderingContext == nullptr)
+    if (m_spatial->renderingContext == nullptr)
         return;
-    m_renderingContext->Release();
-    m_renderingContext = nullptr;
+    m_spatial->renderingContext->Release();
+    m_spatial->renderingContext = nullptr;
 }
 
 void Entity::Render(uint32_t extraFlags, uint32_t frameNumber)
 {
     m_lastRenderedFrame = frameNumber;
-    if (m_renderingContext != nullptr && gRenderer != nullptr)
-        gRenderer->AddRenderTask(m_renderingContext, m_renderFlags | extraFlags);
-    else if (m_renderingContext == nullptr)
+    if (m_spatial->renderingContext != nullptr && gRenderer != nullptr)
+        gRenderer->AddRenderTask(m_spatial->renderingContext, m_renderFlags | extraFlags);
+    else if (m_spatial->renderingContext == nullptr)
         RenderWithoutContext(m_renderFlags | extraFlags);
 }
 

@@ -66,7 +66,8 @@ struct EntityMountRecord
 };
 
 // A scene object: identity, flags, template, place in the tree, transform, layer and script hooks.
-class Entity : public LuaBaseClass
+// Aligned to a cache line, so that what a move reads of the object is one line.
+class alignas(64) Entity : public LuaBaseClass
 {
     RTTI_DECLARE_CLASS(Entity, RTTIPolyBaseClass)
 
@@ -93,8 +94,7 @@ public:
     // (EntityManager::ForgetSceneEntries), so it keeps no range into them, and should a script have
     // moved it out of the dying subtree, it dies later like any other entity.
     void LeaveEmptiedGrid();
-    bool IsGridPlacementHeld() const { return m_gridPlacementHeld != 0; }
-    void SetGridPlacementHeld(bool held) { m_gridPlacementHeld = held ? 1 : 0; }
+    bool IsGridPlacementHeld() const { return (m_gridPlacementHeld & kGridHeld) != 0; }
     virtual const char* GetLuaClassName() const;
     virtual void InitFromTemplate(EntityTemplate* entityTemplate, uint32_t creationFlags);
     virtual void ChangeTemplate(EntityTemplate* entityTemplate);
@@ -214,7 +214,7 @@ public:
     // How far above its origin (entity units, along its up axis) a health bar tracking it stands.
     float GetBarHeight() const { return m_barHeight; }
     void SetBarHeight(float height) { m_barHeight = height; }
-    EntityRenderingContext* GetRenderingContext() const { return m_renderingContext; }
+    EntityRenderingContext* GetRenderingContext() const { return m_spatial->renderingContext; }
     void RecreateRenderingContext(bool applyValues);
     // What a new rendering context copies from this entity and its template.
     void FillRenderingSource(EntityRenderingSource* source) const;
@@ -340,7 +340,7 @@ public:
     uint32_t GetSetsCount() const { return m_sets != nullptr ? uint32_t(m_sets->Count()) : 0; }
     // Null past the last set.
     const char* GetSetName(uint32_t index) const;
-    TriggerOccupancyTracker* GetOccupancyTracker() const { return m_occupancyTracker; }
+    TriggerOccupancyTracker* GetOccupancyTracker() const { return m_spatial->occupancyTracker; }
 
     // Sounds at the entity (EntitySound.cpp). The emitter is made on first need from the world
     // matrix; stop, exit-loop, pause, resume and volume do nothing while there is none, since a
@@ -357,17 +357,12 @@ public:
     // Made on first use.
     EntitySoundEmitter* GetSoundEmitter();
     // Null until a sound needed one.
-    EntitySoundEmitter* FindSoundEmitter() const { return m_soundEmitter; }
+    EntitySoundEmitter* FindSoundEmitter() const { return m_spatial->soundEmitter; }
     // After the world matrix changed.
     void UpdateSoundEmitterTransform();
     // Entity death: the emitter's destroy is posted behind everything posted for it before.
     void ReleaseSoundEmitter();
     const EntityMountRecord* GetMountRecord() const { return m_mount; }
-
-    // Marks of the game's entity lists and deferred calls (GameEntityLists).
-    bool m_inUpdatedList = false;
-    bool m_inChangedList = false;
-    bool m_pendingNetworkCall = false;
 
     // The global list of live entities, oldest first.
     static Entity* GetFirstLiveEntity() { return sFirstLive; }
@@ -441,28 +436,40 @@ private:
     EntityMountRecord* MountRecordForWrite(bool isDefault);
     void RefreshBoneMount();
 
-    // What a move and the frame's culling read, side by side in the first two lines of the object,
-    // so that a move touches those and the entity's record in the dense spatial table (matrices,
-    // boxes, cell ranges: EntitySpatialTable.h) and nothing else of the entity.
+    // What a move reads of the object, in its first line (the object starts on one): a move
+    // touches that line and the entity's record in the dense spatial table (matrices, boxes, cell
+    // ranges and the listeners of a move: EntitySpatialTable.h), and nothing else of the entity.
     EntitySpatialRecord* m_spatial = nullptr;
     Entity* m_parent = nullptr;
     Dynarray<Entity*> m_children;
-    EntityRenderingContext* m_renderingContext = nullptr;
-    TriggerOccupancyTracker* m_occupancyTracker = nullptr;
-    EntitySoundEmitter* m_soundEmitter = nullptr;
     uint32_t m_index = kNoEntityIndex;
     uint32_t m_flags = 0;
-    uint32_t m_viewVisibility = 0;
     uint32_t m_renderFlags = 0;
+    uint8_t m_globalRotationValid = 0;
+    uint8_t m_globalScaleValid = 0;
+    uint8_t m_inverseWorldValid = 0;
+    // While a scene load reads its record (EntityManager::CreateEntity, PlaceHeldEntity): the
+    // entity is kept out of the grid (kGridHeld); while it is being made, the transform pushes of
+    // its making are left to the record's matrix (kTransformDeferred), and whether one was left
+    // and not yet made up (kTransformPending).
+    static constexpr uint8_t kGridHeld = 1;
+    static constexpr uint8_t kTransformDeferred = 2;
+    static constexpr uint8_t kTransformPending = 4;
+    uint8_t m_gridPlacementHeld = 0;
+    // What the frame's culling reads besides the flags, in the second line.
+    uint32_t m_viewVisibility = 0;
     uint8_t m_layer = 1;
     uint8_t m_minimumQualityLevel = 0;
     uint8_t m_localRotationValid = 0;
     uint8_t m_localScaleValid = 0;
-    uint8_t m_globalRotationValid = 0;
-    uint8_t m_globalScaleValid = 0;
-    uint8_t m_inverseWorldValid = 0;
-    // Kept out of the grid while a scene load reads its record (EntityManager::PlaceHeldEntity).
-    uint8_t m_gridPlacementHeld = 0;
+
+public:
+    // Marks of the game's entity lists and deferred calls (GameEntityLists).
+    bool m_inUpdatedList = false;
+    bool m_inChangedList = false;
+    bool m_pendingNetworkCall = false;
+
+private:
     Matrix m_inverseWorldMatrix = Matrix::ONE;
     SimpleGUID m_guid;
     EntityTemplate* m_template = nullptr;

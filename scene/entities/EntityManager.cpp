@@ -221,14 +221,17 @@ Entity* EntityManager::CreateEntity(EntityTemplate* entityTemplate, Entity* pare
     Entity* const entity = entityTemplate->CreateEntity();
     if (entity == nullptr)
         return nullptr;
-    // Only the entity asked for: any its creation makes in turn is placed as usual.
-    entity->SetGridPlacementHeld(m_holdNewEntitiesFromGrid);
+    // Only the entity asked for: any its creation makes in turn is placed as usual. A held entity
+    // takes its place from its record, so the pushes of its making, at the identity under the
+    // root, are left out; the record's matrix, or PlaceHeldEntity, makes the one that counts.
+    entity->m_gridPlacementHeld = m_holdNewEntitiesFromGrid ? Entity::kGridHeld | Entity::kTransformDeferred : 0;
     m_holdNewEntitiesFromGrid = false;
     ++m_creationCounter;
     entity->InitFromTemplate(entityTemplate, flags);
     entity->SetOwningPlayer(player);
     entity->SetLocalLocationMatrix(local);
     entity->SetParent(parent, false, true);
+    entity->m_gridPlacementHeld &= uint8_t(~Entity::kTransformDeferred);
     if (gMultiplayerEngine != nullptr)
         gMultiplayerEngine->AssignEntityMultiplayerId(entity);
     if ((flags & ENTITYCREATION_MULTIPLAYER_AUTHORITY) != 0)
@@ -504,8 +507,13 @@ void EntityManager::PlaceHeldEntity(Entity* entity)
 {
     if (!entity->IsGridPlacementHeld())
         return;
-    entity->SetGridPlacementHeld(false);
-    UpdateEntityInGrid(entity);
+    const bool pushPending = (entity->m_gridPlacementHeld & Entity::kTransformPending) != 0;
+    entity->m_gridPlacementHeld = 0;
+    // A record without a matrix leaves the push its making skipped: made now, it places the entity.
+    if (pushPending)
+        entity->PropagateTransform(false);
+    else
+        UpdateEntityInGrid(entity);
 }
 
 void EntityManager::GatherVisibleEntities(const VisibleEntityGatherOptions& options)

@@ -10,6 +10,9 @@
 #include <cstdint>
 
 class Entity;
+class EntityRenderingContext;
+class EntitySoundEmitter;
+class TriggerOccupancyTracker;
 
 // Cell range of one grid list: x0, z0 (inclusive), x1, z1 (exclusive); -1 everywhere when none.
 struct EntityCellRange
@@ -22,7 +25,8 @@ struct EntityCellRange
     bool operator==(const EntityCellRange& o) const { return x0 == o.x0 && z0 == o.z0 && x1 == o.x1 && z1 == o.z1; }
 };
 
-// What a move reads and writes, in the order it does: matrices, then boxes, then the grid ranges.
+// What a move reads and writes, in the order it does: matrices, then boxes, then the grid ranges
+// and the move's listeners.
 struct alignas(64) EntitySpatialRecord
 {
     Matrix local = Matrix::ONE;
@@ -30,6 +34,11 @@ struct alignas(64) EntitySpatialRecord
     BoundingBox4 localBox = BoundingBox4::INVALID;
     BoundingBox4 worldBox = BoundingBox4::INVALID;
     EntityCellRange cellRanges[2];
+    // Who hears of a move, asked on every one and mostly none: kept here rather than in the
+    // entity object, whose first line then holds all else a move reads of it.
+    EntityRenderingContext* renderingContext = nullptr;
+    TriggerOccupancyTracker* occupancyTracker = nullptr;
+    EntitySoundEmitter* soundEmitter = nullptr;
 };
 
 class EntitySpatialTable
@@ -48,13 +57,8 @@ public:
     {
         const uint32_t ahead = index + kPrefetchDistance;
         if (ahead < kTableSize)
-            if (const char* const entity = reinterpret_cast<const char*>(sOwners[ahead]))
-            {
-                // What a move reads of the object: its first 104 bytes, wherever the line breaks fall.
-                __builtin_prefetch(entity);
-                __builtin_prefetch(entity + 64);
-                __builtin_prefetch(entity + 103);
-            }
+            if (const Entity* const entity = sOwners[ahead])
+                __builtin_prefetch(entity); // What a move reads of the object: its first line.
     }
 
 private:

@@ -113,6 +113,16 @@ void Entity::ComputeWorldFromUnscaledParent()
 
 void Entity::PropagateTransform(bool childrenOnly)
 {
+    if (m_gridPlacementHeld > kGridHeld)
+    {
+        // A loading entity in the making: its record places it.
+        if ((m_gridPlacementHeld & kTransformDeferred) != 0)
+        {
+            m_gridPlacementHeld |= kTransformPending;
+            return;
+        }
+        m_gridPlacementHeld &= uint8_t(~kTransformPending);
+    }
     // Most moves are of leaves: no list to build.
     if (m_children.IsEmpty())
     {
@@ -162,15 +172,15 @@ void Entity::SetLocalBoundingBox(const BoundingBox4& box)
 
 void Entity::UpdateRenderingTransform()
 {
-    if (m_renderingContext != nullptr)
-        m_renderingContext->SetTransformAndBounds(m_spatial->world, m_spatial->world, IsTransformMirrored(), m_spatial->localBox);
+    if (m_spatial->renderingContext != nullptr)
+        m_spatial->renderingContext->SetTransformAndBounds(m_spatial->world, m_spatial->world, IsTransformMirrored(), m_spatial->localBox);
 }
 
 bool Entity::UpdateRenderingBounds()
 {
     BoundingBox4 box;
     // Nothing taken is a failure too: callers retry until a real box has come back.
-    if (m_renderingContext == nullptr || !m_renderingContext->GetDynamicBounds(&box))
+    if (m_spatial->renderingContext == nullptr || !m_spatial->renderingContext->GetDynamicBounds(&box))
         return false;
     SetLocalBoundingBox(box);
     // The render side culls the context by the new box too.
@@ -193,9 +203,9 @@ void Entity::UpdateTransform()
     if (m_spatial->worldBox.IsValid3())
         GetCollisionBounds(m_spatial->worldBox);
     gEntityManager.UpdateEntityInGrid(this);
-    if (m_occupancyTracker != nullptr)
+    if (m_spatial->occupancyTracker != nullptr)
         TriggerOccupancyTracker::QueueEntity(this);
-    if (m_soundEmitter != nullptr)
+    if (m_spatial->soundEmitter != nullptr)
         UpdateSoundEmitterTransform();
 }
 

@@ -29,16 +29,7 @@ inline float Dequantise(int16_t component, float minimum, float maximum)
 // The four components of a key decoded at once, with the arithmetic of Dequantise per lane.
 inline __m128 DecodeKeySimd(const AnimationKey& key, __m128 minimum, __m128 maximum)
 {
-    int64_t bits;
-    std::memcpy(&bits, &key, sizeof(bits));
-    const __m128i raw = _mm_cvtsi64_si128(bits);
-    const __m128 c = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(raw, raw), 16));
-    const __m128 negative = _mm_cmplt_ps(c, _mm_setzero_ps());
-    const __m128 scale = _mm_or_ps(_mm_and_ps(negative, _mm_set1_ps(1.0f / 32768.0f)),
-                                   _mm_andnot_ps(negative, _mm_set1_ps(1.0f / 32767.0f)));
-    const __m128 half = _mm_set1_ps(0.5f);
-    const __m128 f = _mm_add_ps(_mm_mul_ps(half, _mm_mul_ps(c, scale)), half);
-    return _mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_set1_ps(1.0f), f), minimum), _mm_mul_ps(f, maximum));
+    return DecodeAnimationKey(key, minimum, maximum);
 }
 
 // The key's x, y, z values and its time (w) in the channel's range.
@@ -143,6 +134,45 @@ inline float KeyShare(const KeyIndices& found, float progress, float ta, float t
     const float elapsed = found.seam == KeyIndices::BEFORE_FIRST ? progress + 1.0f - ta : progress - ta;
     return Share(elapsed, (1.0f - ta) + tb);
 }
+
+// KeyShare of four lanes at once with the same arithmetic per lane: ta and tb hold the lanes' key
+// times, and the masks (all bits set or clear per lane) whether key b exists, whether the pair
+// crosses the seam and whether it does so before the first key.
+inline __m128 KeyShare4(__m128 progress, __m128 ta, __m128 tb, __m128 hasB, __m128 seam, __m128 beforeFirst)
+{
+    const __m128 one = _mm_set1_ps(1.0f);
+    const __m128 elapsed = _mm_or_ps(_mm_and_ps(beforeFirst, _mm_sub_ps(_mm_add_ps(progress, one), ta)),
+                                     _mm_andnot_ps(beforeFirst, _mm_sub_ps(progress, ta)));
+    const __m128 span = _mm_or_ps(_mm_and_ps(seam, _mm_add_ps(_mm_sub_ps(one, ta), tb)),
+                                  _mm_andnot_ps(seam, _mm_sub_ps(tb, ta)));
+    // max(0, q) and min(1, q) in this operand order keep a -0 and a NaN as std::clamp does; a lane
+    // whose span is too small has divided by it harmlessly and is masked to 0 here.
+    const __m128 share = _mm_min_ps(one, _mm_max_ps(_mm_setzero_ps(), _mm_div_ps(elapsed, span)));
+    return _mm_and_ps(_mm_and_ps(hasB, _mm_cmpgt_ps(span, _mm_set1_ps(1e-9f))), share);
+}
+
+// The lane masks of KeyShare4 for one lane's key indices.
+struct KeyLaneMasks
+{
+    alignas(16) int32_t hasB[4] = {};
+    alignas(16) int32_t seam[4] = {};
+    alignas(16) int32_t beforeFirst[4] = {};
+
+    void Set(size_t lane, const KeyIndices& found)
+    {
+        hasB[lane] = found.b >= 0 ? -1 : 0;
+        seam[lane] = found.seam != KeyIndices::NONE ? -1 : 0;
+        beforeFirst[lane] = found.seam == KeyIndices::BEFORE_FIRST ? -1 : 0;
+    }
+    static __m128 Load(const int32_t (&mask)[4])
+    {
+        return _mm_castsi128_ps(_mm_load_si128(reinterpret_cast<const __m128i*>(mask)));
+    }
+    __m128 Share(__m128 progress, __m128 ta, __m128 tb) const
+    {
+        return KeyShare4(progress, ta, tb, Load(hasB), Load(seam), Load(beforeFirst));
+    }
+};
 
 // The two keys around a progress and the share of the second; `b` is null when `a` is held.
 struct KeyPair

@@ -135,12 +135,35 @@ inline float KeyShare(const KeyIndices& found, float progress, float ta, float t
     return Share(elapsed, (1.0f - ta) + tb);
 }
 
+// A lane's KeyIndices as bits for KeyShare4: key b exists, the pair crosses the seam, it does so
+// before the first key.
+enum KeyLaneBits : int32_t
+{
+    KEYLANE_PAIRED = 1,
+    KEYLANE_SEAM = 2,
+    KEYLANE_BEFORE_FIRST = 4,
+};
+
+inline int32_t LaneBits(const KeyIndices& found)
+{
+    return (found.b >= 0 ? KEYLANE_PAIRED : 0) | (found.seam != KeyIndices::NONE ? KEYLANE_SEAM : 0) |
+           (found.seam == KeyIndices::BEFORE_FIRST ? KEYLANE_BEFORE_FIRST : 0);
+}
+
+// All bits of a lane set where its bits include `bit`.
+inline __m128 LaneMask(__m128i bits, int32_t bit)
+{
+    const __m128i wanted = _mm_set1_epi32(bit);
+    return _mm_castsi128_ps(_mm_cmpeq_epi32(_mm_and_si128(bits, wanted), wanted));
+}
+
 // KeyShare of four lanes at once with the same arithmetic per lane: ta and tb hold the lanes' key
-// times, and the masks (all bits set or clear per lane) whether key b exists, whether the pair
-// crosses the seam and whether it does so before the first key.
-inline __m128 KeyShare4(__m128 progress, __m128 ta, __m128 tb, __m128 hasB, __m128 seam, __m128 beforeFirst)
+// times, `bits` each lane's LaneBits.
+inline __m128 KeyShare4(__m128 progress, __m128 ta, __m128 tb, __m128i bits)
 {
     const __m128 one = _mm_set1_ps(1.0f);
+    const __m128 seam = LaneMask(bits, KEYLANE_SEAM);
+    const __m128 beforeFirst = LaneMask(bits, KEYLANE_BEFORE_FIRST);
     const __m128 elapsed = _mm_or_ps(_mm_and_ps(beforeFirst, _mm_sub_ps(_mm_add_ps(progress, one), ta)),
                                      _mm_andnot_ps(beforeFirst, _mm_sub_ps(progress, ta)));
     const __m128 span = _mm_or_ps(_mm_and_ps(seam, _mm_add_ps(_mm_sub_ps(one, ta), tb)),
@@ -148,31 +171,8 @@ inline __m128 KeyShare4(__m128 progress, __m128 ta, __m128 tb, __m128 hasB, __m1
     // max(0, q) and min(1, q) in this operand order keep a -0 and a NaN as std::clamp does; a lane
     // whose span is too small has divided by it harmlessly and is masked to 0 here.
     const __m128 share = _mm_min_ps(one, _mm_max_ps(_mm_setzero_ps(), _mm_div_ps(elapsed, span)));
-    return _mm_and_ps(_mm_and_ps(hasB, _mm_cmpgt_ps(span, _mm_set1_ps(1e-9f))), share);
+    return _mm_and_ps(_mm_and_ps(LaneMask(bits, KEYLANE_PAIRED), _mm_cmpgt_ps(span, _mm_set1_ps(1e-9f))), share);
 }
-
-// The lane masks of KeyShare4 for one lane's key indices.
-struct KeyLaneMasks
-{
-    alignas(16) int32_t hasB[4] = {};
-    alignas(16) int32_t seam[4] = {};
-    alignas(16) int32_t beforeFirst[4] = {};
-
-    void Set(size_t lane, const KeyIndices& found)
-    {
-        hasB[lane] = found.b >= 0 ? -1 : 0;
-        seam[lane] = found.seam != KeyIndices::NONE ? -1 : 0;
-        beforeFirst[lane] = found.seam == KeyIndices::BEFORE_FIRST ? -1 : 0;
-    }
-    static __m128 Load(const int32_t (&mask)[4])
-    {
-        return _mm_castsi128_ps(_mm_load_si128(reinterpret_cast<const __m128i*>(mask)));
-    }
-    __m128 Share(__m128 progress, __m128 ta, __m128 tb) const
-    {
-        return KeyShare4(progress, ta, tb, Load(hasB), Load(seam), Load(beforeFirst));
-    }
-};
 
 // The two keys around a progress and the share of the second; `b` is null when `a` is held.
 struct KeyPair

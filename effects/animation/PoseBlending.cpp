@@ -74,12 +74,15 @@ void BlendBones(const std::vector<ActiveAnimationEntry>& stack, uint32_t first, 
             shares[lane] = t;
             blended[lane] = &sample;
             any = true;
+            // (1 - t) o + t sample on x, y and z, w cleared to 0.
             AnimationBoneSample& o = out[lane];
-            o.position = Vector((1 - t) * o.position.x + t * sample.position.x,
-                                (1 - t) * o.position.y + t * sample.position.y,
-                                (1 - t) * o.position.z + t * sample.position.z, 0.0f);
-            o.scale = Vector((1 - t) * o.scale.x + t * sample.scale.x, (1 - t) * o.scale.y + t * sample.scale.y,
-                             (1 - t) * o.scale.z + t * sample.scale.z, 0.0f);
+            const __m128 keep = _mm_set1_ps(1 - t);
+            const __m128 take = _mm_set1_ps(t);
+            const __m128 xyz = _mm_castsi128_ps(_mm_setr_epi32(-1, -1, -1, 0));
+            o.position.SetSimd(_mm_and_ps(
+                xyz, _mm_add_ps(_mm_mul_ps(keep, o.position.Simd()), _mm_mul_ps(take, sample.position.Simd()))));
+            o.scale.SetSimd(
+                _mm_and_ps(xyz, _mm_add_ps(_mm_mul_ps(keep, o.scale.Simd()), _mm_mul_ps(take, sample.scale.Simd()))));
         }
         if (!any)
             continue;

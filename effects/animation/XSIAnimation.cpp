@@ -288,41 +288,38 @@ void XSIAnimation::SampleKeys(const AnimationSampleContext& context)
         __m128 b[4];
         __m128 pa[4];
         __m128 pb[4];
-        AnimationKeys::KeyLaneMasks rotationMasks;
-        AnimationKeys::KeyLaneMasks positionMasks;
+        alignas(16) int32_t rotationBits[4] = {};
+        alignas(16) int32_t positionBits[4] = {};
         bool rotated[4] = {};
         bool positioned[4] = {};
-        for (size_t lane = 0; lane < 4; ++lane)
+        for (size_t lane = 0; lane < lanes; ++lane)
         {
-            a[lane] = b[lane] = pa[lane] = pb[lane] = _mm_setzero_ps();
-            if (lane >= lanes)
-                continue;
             BoundChannel* const channel = &m_channels[(first + lane) * ANIMCHANNEL_COUNT];
-            const AnimationKey* const rotationKeys = keys + channel[0].firstKey;
-            const Vector* const rotationValues = decoded + channel[0].firstKey;
-            const AnimationKeys::KeyIndices rotation =
-                AnimationKeys::FindKeyIndices(rotationKeys, channel[0].count, channel[0].cursor, quantised[0], loop);
+            const AnimationKeys::KeyIndices rotation = AnimationKeys::FindKeyIndices(
+                keys + channel[0].firstKey, channel[0].count, channel[0].cursor, quantised[0], loop);
+            a[lane] = b[lane] = _mm_setzero_ps();
             if (rotation.a >= 0)
             {
                 rotated[lane] = true;
-                rotationMasks.Set(lane, rotation);
-                a[lane] = rotationValues[rotation.a].Simd();
+                rotationBits[lane] = AnimationKeys::LaneBits(rotation);
+                const Vector* const values = decoded + channel[0].firstKey;
+                a[lane] = values[rotation.a].Simd();
                 // A held key slerps to itself.
-                b[lane] = rotation.b >= 0 ? rotationValues[rotation.b].Simd() : a[lane];
+                b[lane] = values[rotation.b >= 0 ? rotation.b : rotation.a].Simd();
             }
-            const AnimationKey* const positionKeys = keys + channel[1].firstKey;
-            const Vector* const positionValues = decoded + channel[1].firstKey;
             const AnimationKeys::KeyIndices position =
                 m_sharedTimes[first + lane] != 0
                     ? rotation
-                    : AnimationKeys::FindKeyIndices(positionKeys, channel[1].count, channel[1].cursor, quantised[1],
-                                                    loop);
+                    : AnimationKeys::FindKeyIndices(keys + channel[1].firstKey, channel[1].count, channel[1].cursor,
+                                                    quantised[1], loop);
+            pa[lane] = pb[lane] = _mm_setzero_ps();
             if (position.a >= 0)
             {
                 positioned[lane] = true;
-                positionMasks.Set(lane, position);
-                pa[lane] = positionValues[position.a].Simd();
-                pb[lane] = position.b >= 0 ? positionValues[position.b].Simd() : pa[lane];
+                positionBits[lane] = AnimationKeys::LaneBits(position);
+                const Vector* const values = decoded + channel[1].firstKey;
+                pa[lane] = values[position.a].Simd();
+                pb[lane] = values[position.b >= 0 ? position.b : position.a].Simd();
             }
             __m128 value;
             if (channel[2].count > 1 &&
@@ -330,10 +327,13 @@ void XSIAnimation::SampleKeys(const AnimationSampleContext& context)
                                             quantised[2], minimum[2], maximum[2], loop, value))
                 m_samples[first + lane].scale.SetSimd(value);
         }
+        for (size_t lane = lanes; lane < 4; ++lane)
+            a[lane] = b[lane] = pa[lane] = pb[lane] = _mm_setzero_ps();
         // Rotations: the key times are the fourth row once transposed, before w is rebuilt there.
         _MM_TRANSPOSE4_PS(a[0], a[1], a[2], a[3]);
         _MM_TRANSPOSE4_PS(b[0], b[1], b[2], b[3]);
-        const __m128 shares = rotationMasks.Share(progress4, a[3], b[3]);
+        const __m128 shares = AnimationKeys::KeyShare4(progress4, a[3], b[3],
+                                                       _mm_load_si128(reinterpret_cast<const __m128i*>(rotationBits)));
         a[3] = AnimationKeys::RebuildW4(a[0], a[1], a[2]);
         b[3] = AnimationKeys::RebuildW4(b[0], b[1], b[2]);
         __m128 result[4];
@@ -342,9 +342,10 @@ void XSIAnimation::SampleKeys(const AnimationSampleContext& context)
         // Positions: (1 - t) a + t b per component (the time row too), a held key taken as it is.
         _MM_TRANSPOSE4_PS(pa[0], pa[1], pa[2], pa[3]);
         _MM_TRANSPOSE4_PS(pb[0], pb[1], pb[2], pb[3]);
-        const __m128 t = positionMasks.Share(progress4, pa[3], pb[3]);
+        const __m128i bits = _mm_load_si128(reinterpret_cast<const __m128i*>(positionBits));
+        const __m128 t = AnimationKeys::KeyShare4(progress4, pa[3], pb[3], bits);
         const __m128 rest = _mm_sub_ps(_mm_set1_ps(1.0f), t);
-        const __m128 paired = AnimationKeys::KeyLaneMasks::Load(positionMasks.hasB);
+        const __m128 paired = AnimationKeys::LaneMask(bits, AnimationKeys::KEYLANE_PAIRED);
         __m128 blended[4];
         for (int row = 0; row < 4; ++row)
             blended[row] = _mm_or_ps(_mm_and_ps(paired, _mm_add_ps(_mm_mul_ps(rest, pa[row]), _mm_mul_ps(t, pb[row]))),

@@ -91,4 +91,19 @@ inline void WriteSkinningMatrix(const Matrix& inverseBind, const Matrix& node, f
     _mm_storeu_ps(out12 + 4, r1);
     _mm_storeu_ps(out12 + 8, r2);
 }
+// Row r of four matrices, one per lane, as four vectors of columns 0 to 3 across the lanes.
+inline void ColumnsAcross(const Matrix* const (&m)[4], int row, __m128 (&out)[4])
+{
+    out[0] = m[0]->rows[row].Simd();
+    out[1] = m[1]->rows[row].Simd();
+    out[2] = m[2]->rows[row].Simd();
+    out[3] = m[3]->rows[row].Simd();
+    _MM_TRANSPOSE4_PS(out[0], out[1], out[2], out[3]);
+}
+
+// The local matrices of four consecutive bones, one bone per SSE lane: BlendBones followed by
+// LocalMatrix for a driven bone and the rest matrix for one that nothing drives, with the same
+// arithmetic per lane, so the results are those of the one-bone steps bit for bit.
+void LocalMatrices4(const std::vector<ActiveAnimationEntry>& stack, uint32_t first, const Matrix* const (&rests)[4],
+                    Matrix (&out)[4]);
 } // namespace PoseBlending

@@ -53,7 +53,6 @@ void MeshAnimator::BlendTreeNode(AnimationSampleContext& context, int32_t node)
     const AnimationTreeNode& treeNode = nodes[size_t(node)];
     const size_t stackBase = context.stack.size();
     int32_t proceduralBone = -1;
-    ++context.visitCounter;
     if (uint32_t(node) < m_slots.size())
     {
         std::vector<std::unique_ptr<BaseAnimation>>& list = m_slots[size_t(node)];

@@ -85,6 +85,7 @@ void XSIAnimation::BindToSkeleton(const MeshSkeleton& skeleton, int32_t, int32_t
     ClearBinding();
     m_channels.clear();
     m_sharedTimes.clear();
+    m_uniformTimes = false;
     if (m_resource == nullptr || !m_resource->IsLoaded())
         return;
     const std::vector<AnimationTrack>& tracks = m_resource->GetData().GetTracks();
@@ -116,19 +117,22 @@ void XSIAnimation::BindToSkeleton(const MeshSkeleton& skeleton, int32_t, int32_t
     const AnimationRange& positionRange = data.GetRange(ANIMCHANNEL_POSITION);
     const bool sameRange = std::memcmp(&rotationRange.minimum.w, &positionRange.minimum.w, sizeof(float)) == 0 &&
                            std::memcmp(&rotationRange.maximum.w, &positionRange.maximum.w, sizeof(float)) == 0;
+    const auto sameTimes = [&data](const BoundChannel& a, const BoundChannel& b) {
+        if (a.count != b.count)
+            return false;
+        for (uint32_t key = 0; key < a.count; ++key)
+            if (data.GetKeys()[a.firstKey + key].t != data.GetKeys()[b.firstKey + key].t)
+                return false;
+        return true;
+    };
     m_sharedTimes.assign(bound, 0);
+    m_uniformTimes = sameRange && bound > 0;
     for (uint32_t k = 0; k < bound && sameRange; ++k)
     {
-        const BoundChannel& rotation = m_channels[k * ANIMCHANNEL_COUNT + ANIMCHANNEL_ROTATION];
-        const BoundChannel& position = m_channels[k * ANIMCHANNEL_COUNT + ANIMCHANNEL_POSITION];
-        if (rotation.count != position.count)
-            continue;
-        const AnimationKey* const rotationKeys = &data.GetKeys()[rotation.firstKey];
-        const AnimationKey* const positionKeys = &data.GetKeys()[position.firstKey];
-        bool same = true;
-        for (uint32_t key = 0; key < rotation.count && same; ++key)
-            same = rotationKeys[key].t == positionKeys[key].t;
-        m_sharedTimes[k] = same ? 1 : 0;
+        const BoundChannel* const channels = &m_channels[k * ANIMCHANNEL_COUNT];
+        m_sharedTimes[k] = sameTimes(channels[ANIMCHANNEL_ROTATION], channels[ANIMCHANNEL_POSITION]) ? 1 : 0;
+        m_uniformTimes = m_uniformTimes && m_sharedTimes[k] != 0 &&
+                         sameTimes(channels[ANIMCHANNEL_ROTATION], m_channels[ANIMCHANNEL_ROTATION]);
     }
     // A scale channel of one key (the usual case) is the same every frame: it is written here once
     // and sampling skips it.
@@ -281,13 +285,18 @@ void XSIAnimation::SampleKeys(const AnimationSampleContext& context)
     // four are turned into structures of arrays so that shares, slerps and position blends run
     // side by side. Scales with more than one key (rare) go one track at a time. A channel without
     // keys leaves its sample as it was.
+    // Identical key arrays searched from identical cursors give identical pairs, so with uniform
+    // times the first track's search (and cursor) stands for all of them.
+    AnimationKeys::KeyIndices uniform;
+    if (m_uniformTimes)
+        uniform = AnimationKeys::FindKeyIndices(keys + m_channels[0].firstKey, m_channels[0].count, m_channels[0].cursor,
+                                                quantised[0], loop);
+    static const Vector kNoKey(0.0f, 0.0f, 0.0f, 0.0f);
     for (size_t first = 0; first < count; first += 4)
     {
         const size_t lanes = std::min<size_t>(4, count - first);
-        __m128 a[4];
-        __m128 b[4];
-        __m128 pa[4];
-        __m128 pb[4];
+        const Vector* rotationKeys[2][4] = {{&kNoKey, &kNoKey, &kNoKey, &kNoKey}, {&kNoKey, &kNoKey, &kNoKey, &kNoKey}};
+        const Vector* positionKeys[2][4] = {{&kNoKey, &kNoKey, &kNoKey, &kNoKey}, {&kNoKey, &kNoKey, &kNoKey, &kNoKey}};
         alignas(16) int32_t rotationBits[4] = {};
         alignas(16) int32_t positionBits[4] = {};
         bool rotated[4] = {};
@@ -295,31 +304,31 @@ void XSIAnimation::SampleKeys(const AnimationSampleContext& context)
         for (size_t lane = 0; lane < lanes; ++lane)
         {
             BoundChannel* const channel = &m_channels[(first + lane) * ANIMCHANNEL_COUNT];
-            const AnimationKeys::KeyIndices rotation = AnimationKeys::FindKeyIndices(
-                keys + channel[0].firstKey, channel[0].count, channel[0].cursor, quantised[0], loop);
-            a[lane] = b[lane] = _mm_setzero_ps();
+            const AnimationKeys::KeyIndices rotation =
+                m_uniformTimes ? uniform
+                               : AnimationKeys::FindKeyIndices(keys + channel[0].firstKey, channel[0].count,
+                                                               channel[0].cursor, quantised[0], loop);
             if (rotation.a >= 0)
             {
                 rotated[lane] = true;
                 rotationBits[lane] = AnimationKeys::LaneBits(rotation);
                 const Vector* const values = decoded + channel[0].firstKey;
-                a[lane] = values[rotation.a].Simd();
+                rotationKeys[0][lane] = values + rotation.a;
                 // A held key slerps to itself.
-                b[lane] = values[rotation.b >= 0 ? rotation.b : rotation.a].Simd();
+                rotationKeys[1][lane] = values + (rotation.b >= 0 ? rotation.b : rotation.a);
             }
             const AnimationKeys::KeyIndices position =
                 m_sharedTimes[first + lane] != 0
                     ? rotation
                     : AnimationKeys::FindKeyIndices(keys + channel[1].firstKey, channel[1].count, channel[1].cursor,
                                                     quantised[1], loop);
-            pa[lane] = pb[lane] = _mm_setzero_ps();
             if (position.a >= 0)
             {
                 positioned[lane] = true;
                 positionBits[lane] = AnimationKeys::LaneBits(position);
                 const Vector* const values = decoded + channel[1].firstKey;
-                pa[lane] = values[position.a].Simd();
-                pb[lane] = values[position.b >= 0 ? position.b : position.a].Simd();
+                positionKeys[0][lane] = values + position.a;
+                positionKeys[1][lane] = values + (position.b >= 0 ? position.b : position.a);
             }
             __m128 value;
             if (channel[2].count > 1 &&
@@ -327,8 +336,14 @@ void XSIAnimation::SampleKeys(const AnimationSampleContext& context)
                                             quantised[2], minimum[2], maximum[2], loop, value))
                 m_samples[first + lane].scale.SetSimd(value);
         }
-        for (size_t lane = lanes; lane < 4; ++lane)
-            a[lane] = b[lane] = pa[lane] = pb[lane] = _mm_setzero_ps();
+        __m128 a[4], b[4], pa[4], pb[4];
+        for (size_t lane = 0; lane < 4; ++lane)
+        {
+            a[lane] = rotationKeys[0][lane]->Simd();
+            b[lane] = rotationKeys[1][lane]->Simd();
+            pa[lane] = positionKeys[0][lane]->Simd();
+            pb[lane] = positionKeys[1][lane]->Simd();
+        }
         // Rotations: the key times are the fourth row once transposed, before w is rebuilt there.
         _MM_TRANSPOSE4_PS(a[0], a[1], a[2], a[3]);
         _MM_TRANSPOSE4_PS(b[0], b[1], b[2], b[3]);

@@ -49,8 +49,9 @@ protected:
         ASSERT_TRUE(AnimationTreeDefinition::Parse(m_tree, "<Node Name='upper' Bone='B7'/>", "unit"));
     }
 
-    // Keys at uneven times; `shift` makes clips differ; `scaled` adds a moving scale channel.
-    ResourceAnimation* Make(const std::string& name, int shift, int keys, bool scaled, int skipBone)
+    // Keys at uneven times; `shift` makes clips differ; `scaled` adds a moving scale channel;
+    // `baked` puts every track's keys at the same times (a clip sampled at a fixed rate).
+    ResourceAnimation* Make(const std::string& name, int shift, int keys, bool scaled, int skipBone, bool baked = false)
     {
         AnimationClipSpec spec;
         for (int bone = 0; bone < kBones; ++bone)
@@ -59,11 +60,13 @@ protected:
                 continue;
             AnimationClipSpec::Track track;
             track.name = "B" + std::to_string(bone);
-            const int count = bone == 3 ? 1 : keys + bone % 3;
+            const int count = baked ? keys : bone == 3 ? 1 : keys + bone % 3;
             for (int key = 0; key < count; ++key)
             {
                 const float u = float(key) / float(std::max(count - 1, 1));
-                const float time = count == 1 ? 0.3f : u * u * 0.9f + 0.05f * float((bone + shift) % 2);
+                const float time = baked ? 0.1f + 0.8f * u
+                                   : count == 1 ? 0.3f
+                                                : u * u * 0.9f + 0.05f * float((bone + shift) % 2);
                 Quaternion q;
                 q.SetAxisAlpha(Vector(float(bone % 3) - 1.0f, 1.0f, float(shift) * 0.5f, 0.0f),
                                70.0f * std::sin(float(key + shift) * 0.9f + float(bone)));
@@ -141,4 +144,14 @@ TEST_F(PoseFingerprintTest, AChildNodeFadesInOverTheRootAndAClipFinishes)
     Play(animator, wave, "upper", ANIMFLAG_AUTOFINISH, 0.9f, 0.4f, 1.5f, 1.0f, 0.0f);
     EXPECT_EQ(Run(animator, 120, 1.5f), 2770654949655584517ull);
     EXPECT_TRUE(animator.GetSlotList(1).empty()) << "the finished clip has faded out and left";
+}
+
+TEST_F(PoseFingerprintTest, BakedClipsWithOneSetOfKeyTimes)
+{
+    ResourceAnimation* walk = Make("walk", 5, 8, false, -1, true);
+    ResourceAnimation* run = Make("run", 6, 11, false, -1, true);
+    MeshAnimator animator(nullptr, kBones, 2);
+    Play(animator, walk, "root", ANIMFLAG_LOOP, 0.5f, 0.0f, 1.0f, 1.0f, 0.3f);
+    Play(animator, run, "root", ANIMFLAG_LOOP | ANIMFLAG_BACKWARDS, 0.5f, 0.0f, 0.7f, 1.2f, 0.1f);
+    EXPECT_EQ(Run(animator, 90, 1.0f), 8247675795384649461ull);
 }

@@ -4,6 +4,7 @@
 #include "platform/gpu/GpuDevice.h"
 #include "renderer/LightRenderData.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/PostprocessManager.h"
 #include "renderer/RendererLightWrapper.h"
 #include "renderer/SceneLighting.h"
 #include "renderer/SceneParametersWrapper.h"
@@ -40,6 +41,7 @@ constexpr uint32_t kAccumulationSampler = 2;
 constexpr uint32_t kNormalDepthSampler = 5;
 constexpr uint32_t kNormalsSampler = 6;
 constexpr uint32_t kShadowSampler = 12;
+constexpr uint32_t kDepthSampler = 10;
 constexpr uint32_t kClampedPoint = SAMPLER_CLAMP_U | SAMPLER_CLAMP_V | SAMPLER_POINT;
 // The unit sphere's 16 segments lie inside the sphere: scaled out so its faces cover it.
 constexpr float kSphereCover = 1.05f;
@@ -348,4 +350,24 @@ void DeferredLighting::RenderLights(NorvexRenderer& renderer, const std::vector<
     renderer.SetTexture(kAccumulationSampler, nullptr, 0);
     renderer.SetTexture(kNormalsSampler, nullptr, kClampedPoint);
     renderer.SetTexture(kNormalDepthSampler, nullptr, kClampedPoint);
+}
+
+bool DeferredLighting::RenderAmbientOcclusion(NorvexRenderer& renderer)
+{
+    if (IsMobilePlatform() || renderer.GetDevice() == nullptr ||
+        renderer.GetDeviceParams().qualityLevel < kOcclusionQuality ||
+        !(GetActiveSceneParameters().GetShading().ssaoIntensity > 0.0f))
+        return false;
+    renderer.SetCullMode(gpu::kCullNone);
+    renderer.SetAlphaTest(0, 0);
+    renderer.SetBlendMode(0);
+    renderer.SetDepthState(gpu::kCmpAlways, false, 0.0f);
+    // The passes read the scene depth: it must not stay bound for writing while they do.
+    renderer.GetDevice()->SetDepthStencilSurface(nullptr);
+    const RenderTargetSet& targets = renderer.GetDeviceManager().GetRenderTargets();
+    const bool occluded = gPostprocessManager.PrepareAmbientOcclusion(renderer, targets.GetNormals().GetHolder()) &&
+                          gPostprocessManager.BlurAmbientOcclusion(renderer);
+    renderer.SetTexture(0, nullptr, 0);
+    renderer.SetTexture(kDepthSampler, nullptr, kClampedPoint);
+    return occluded;
 }

@@ -76,4 +76,11 @@ bool IsCameraInside(const Volume& volume, const Vector& camera);
 // asked), then the volumes of `lights`. Nothing on the mobile platform modes.
 void RenderLights(NorvexRenderer& renderer, const std::vector<RendererLightWrapper*>& lights, bool shadowsAllowed,
                   bool secondTarget);
+
+// The ambient-occlusion step between "Lighting" and "Compose" (it reads the depth, the normals and
+// the light): at the quality level that has the occlusion targets, with a scene occlusion intensity
+// above 0, off the mobile modes. True when it left the occluded light in the second accumulation
+// target, which "Compose" then reads in place of the first.
+constexpr uint32_t kOcclusionQuality = 3;
+bool RenderAmbientOcclusion(NorvexRenderer& renderer);
 } // namespace DeferredLighting

@@ -17,7 +17,7 @@ const SceneParametersWrapper& GetActiveSceneParameters()
 }
 
 void UploadSceneLighting(NorvexRenderer& renderer, const SceneParametersWrapper& parameters,
-                         const SceneEnvironment& environment)
+                         const SceneEnvironment& environment, bool mobile)
 {
     const SceneSunParameters& sun = parameters.GetSun();
     const Vector towardsSun(-sun.lightDirection.x, -sun.lightDirection.y, -sun.lightDirection.z, sun.wrapAround);
@@ -28,4 +28,10 @@ void UploadSceneLighting(NorvexRenderer& renderer, const SceneParametersWrapper&
     renderer.SetPixelShaderConstants(SCENE_LIGHT_TOP_TINT, &tints[0].x, 2);
     renderer.SetVertexShaderConstants(SCENE_LIGHT_FOG_VERTEX, &environment.GetFogFactors().x, 1);
     renderer.SetTexture(kSceneCloudSampler, parameters.GetCloudTexture(), 0);
+    if (!mobile)
+        return;
+    renderer.SetVertexShaderConstants(SCENE_LIGHT_MOBILE_SUN_DIRECTION_VERTEX, &light[0].x, 3);
+    const Vector towardsSpecular(-sun.specularDirection.x, -sun.specularDirection.y, -sun.specularDirection.z, 0.0f);
+    renderer.SetPixelShaderConstants(SCENE_LIGHT_MOBILE_SPECULAR_DIRECTION, &towardsSpecular.x, 1);
+    renderer.SetPixelShaderConstants(SCENE_LIGHT_MOBILE_SPECULAR_COLOR, &sun.specularColor.x, 1);
 }

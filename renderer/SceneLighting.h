@@ -16,6 +16,12 @@ enum SceneLightingRegister : unsigned
     SCENE_LIGHT_TOP_TINT = 210,
     SCENE_LIGHT_BOTTOM_TINT = 211,
     SCENE_LIGHT_FOG_VERTEX = 240, // (a, b, 0, 0): fog = view distance x a + b
+    // Mobile platform modes: the sun lights each vertex (vertex registers 201-203: towards the sun
+    // with the wrap-around factor, the sun colour, the secondary colour) and the specular light each
+    // pixel (pixel registers 190 towards it and 192 its colour; 191 takes the material's vector).
+    SCENE_LIGHT_MOBILE_SUN_DIRECTION_VERTEX = 201,
+    SCENE_LIGHT_MOBILE_SPECULAR_DIRECTION = 190,
+    SCENE_LIGHT_MOBILE_SPECULAR_COLOR = 192,
 };
 // The sampler that takes the set's first texture (the cloud texture, whose shadows the ground
 // shaders project).
@@ -24,6 +30,6 @@ constexpr unsigned kSceneCloudSampler = 4;
 // The set in force: the scene environment's, or the defaults while no environment set exists.
 const SceneParametersWrapper& GetActiveSceneParameters();
 // Uploads the set's sun, the environment's sky tints and fog factors, and binds the set's cloud
-// texture.
+// texture; on the mobile platform modes also the per-vertex sun and the specular light.
 void UploadSceneLighting(NorvexRenderer& renderer, const SceneParametersWrapper& parameters,
-                         const SceneEnvironment& environment);
+                         const SceneEnvironment& environment, bool mobile);

@@ -26,17 +26,60 @@ int32_t Address(int32_t i, int32_t size, uint32_t mode)
     }
 }
 
-Color4f Texel(const GpuSurface& level, int32_t x, int32_t y, const uint32_t* states)
+// One level's pixel memory, read once per sample instead of once per texel.
+struct LevelView
 {
-    if (x < 0 || y < 0)
-        return UnpackArgb(states[kSsBorderColor]);
-    if (level.Desc().format == kFormatA8R8G8B8)
+    const GpuSurface* surface;
+    const uint8_t* bits;
+    size_t pitch;
+    int32_t width, height;
+    Format format;
+};
+
+LevelView ViewOf(const GpuSurface& level)
+{
+    return {&level, level.Bits(), level.Pitch(), int32_t(level.Desc().width), int32_t(level.Desc().height),
+            level.Desc().format};
+}
+
+// A texel inside the level; the formats render targets and the demo's textures use are read with one
+// load, the rest through the surface.
+Color4f Fetch(const LevelView& level, int32_t x, int32_t y)
+{
+    const uint8_t* row = level.bits + size_t(y) * level.pitch;
+    switch (level.format)
+    {
+    case kFormatA8R8G8B8:
+    case kFormatX8R8G8B8:
     {
         uint32_t argb;
-        memcpy(&argb, level.Bits() + size_t(y) * level.Pitch() + size_t(x) * 4, 4);
-        return UnpackArgb(argb);
+        memcpy(&argb, row + size_t(x) * 4, 4);
+        return UnpackArgb(level.format == kFormatX8R8G8B8 ? argb | 0xFF000000u : argb);
     }
-    return level.ReadPixel(uint32_t(x), uint32_t(y));
+    case kFormatA16B16G16R16F:
+    {
+        uint64_t halves;
+        memcpy(&halves, row + size_t(x) * 8, 8);
+        return {HalfToFloat(uint16_t(halves)), HalfToFloat(uint16_t(halves >> 16)), HalfToFloat(uint16_t(halves >> 32)),
+                HalfToFloat(uint16_t(halves >> 48))};
+    }
+    default: return level.surface->ReadPixel(uint32_t(x), uint32_t(y));
+    }
+}
+
+// The sampler states one sample reads.
+struct SampleStates
+{
+    uint32_t addressU, addressV, border;
+};
+
+// A texel under the address modes: the border colour when either axis leaves the texture.
+Color4f AddressedTexel(const LevelView& level, int32_t x, int32_t y, const SampleStates& states)
+{
+    const int32_t ax = Address(x, level.width, states.addressU), ay = Address(y, level.height, states.addressV);
+    if (ax < 0 || ay < 0)
+        return UnpackArgb(states.border);
+    return Fetch(level, ax, ay);
 }
 
 Color4f Mix(const Color4f& a, const Color4f& b, float t)
@@ -44,29 +87,37 @@ Color4f Mix(const Color4f& a, const Color4f& b, float t)
     return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
 }
 
-Color4f SampleLevel(const GpuSurface& level, float u, float v, uint32_t filter, const uint32_t* states)
+Color4f SampleLevel(const GpuSurface& surface, float u, float v, uint32_t filter, const SampleStates& states)
 {
-    const int32_t w = int32_t(level.Desc().width), h = int32_t(level.Desc().height);
-    const uint32_t au = states[kSsAddressU], av = states[kSsAddressV];
-    const float fu = u * float(w), fv = v * float(h);
+    const LevelView level = ViewOf(surface);
+    const float fu = u * float(level.width), fv = v * float(level.height);
     if (filter != kFilterLinear)
-    {
-        const int32_t x = Address(int32_t(std::floor(fu)), w, au), y = Address(int32_t(std::floor(fv)), h, av);
-        return Texel(level, x < 0 || y < 0 ? -1 : x, x < 0 || y < 0 ? -1 : y, states);
-    }
+        return AddressedTexel(level, int32_t(std::floor(fu)), int32_t(std::floor(fv)), states);
     const float su = fu - 0.5f, sv = fv - 0.5f;
     const int32_t iu = int32_t(std::floor(su)), iv = int32_t(std::floor(sv));
     const float tu = su - float(iu), tv = sv - float(iv);
-    auto at = [&](int32_t x, int32_t y) {
-        const int32_t ax = Address(x, w, au), ay = Address(y, h, av);
-        return Texel(level, ax < 0 || ay < 0 ? -1 : ax, ax < 0 || ay < 0 ? -1 : ay, states);
-    };
-    return Mix(Mix(at(iu, iv), at(iu + 1, iv), tu), Mix(at(iu, iv + 1), at(iu + 1, iv + 1), tu), tv);
+    Color4f t00, t10, t01, t11;
+    if (iu >= 0 && iv >= 0 && iu + 1 < level.width && iv + 1 < level.height)
+    {
+        // All four inside: no address mode applies.
+        t00 = Fetch(level, iu, iv);
+        t10 = Fetch(level, iu + 1, iv);
+        t01 = Fetch(level, iu, iv + 1);
+        t11 = Fetch(level, iu + 1, iv + 1);
+    }
+    else
+    {
+        t00 = AddressedTexel(level, iu, iv, states);
+        t10 = AddressedTexel(level, iu + 1, iv, states);
+        t01 = AddressedTexel(level, iu, iv + 1, states);
+        t11 = AddressedTexel(level, iu + 1, iv + 1, states);
+    }
+    return Mix(Mix(t00, t10, tu), Mix(t01, t11, tu), tv);
 }
 
-Color4f Decode(Color4f c, const uint32_t* states)
+Color4f Decode(Color4f c, bool srgb)
 {
-    if (states[kSsSrgbTexture])
+    if (srgb)
     {
         c.r = SrgbToLinear(c.r);
         c.g = SrgbToLinear(c.g);
@@ -93,6 +144,15 @@ Color4f Sample2D(const SamplerView& sampler, float u, float v, const float dx[2]
     if (!texture || texture->GetFaceCount() != 1 || !(std::isfinite(u) && std::isfinite(v)))
         return {0, 0, 0, 1};
     const uint32_t* states = sampler.states;
+    const SampleStates addressing = {states[kSsAddressU], states[kSsAddressV], states[kSsBorderColor]};
+    const uint32_t magFilter = states[kSsMagFilter], minFilter = states[kSsMinFilter];
+    const uint32_t mipFilter = states[kSsMipFilter];
+    const uint32_t last = texture->GetLevelCount() - 1;
+    const uint32_t first = std::min(states[kSsMaxMipLevel], last);
+    const bool srgb = states[kSsSrgbTexture] != 0;
+    // The level of detail only picks the filter and the level: without a choice it is not worked out.
+    if (magFilter == minFilter && (mipFilter == kFilterNone || last == 0))
+        return Decode(SampleLevel(*texture->PeekSurface(0, first), u, v, magFilter, addressing), srgb);
     const float w = float(texture->GetWidth()), h = float(texture->GetHeight());
     // The longer of the two texel steps, squared: half its base-2 logarithm is the level of detail.
     const float ux = dx[0] * w, vx = dx[1] * h, uy = dy[0] * w, vy = dy[1] * h;
@@ -100,22 +160,19 @@ Color4f Sample2D(const SamplerView& sampler, float u, float v, const float dx[2]
     float bias;
     memcpy(&bias, &states[kSsMipMapLodBias], 4);
     const float lod = (rho2 > 0.0f ? 0.5f * std::log2(rho2) : -100.0f) + (std::isfinite(bias) ? bias : 0.0f);
-    const uint32_t last = texture->GetLevelCount() - 1;
-    const float first = float(std::min(states[kSsMaxMipLevel], last));
-    const uint32_t filter = lod <= 0.0f ? states[kSsMagFilter] : states[kSsMinFilter];
-    const uint32_t mipFilter = states[kSsMipFilter];
+    const uint32_t filter = lod <= 0.0f ? magFilter : minFilter;
     if (mipFilter == kFilterNone || last == 0 || lod <= 0.0f)
-        return Decode(SampleLevel(*texture->PeekSurface(0, uint32_t(first)), u, v, filter, states), states);
-    const float level = std::clamp(lod, first, float(last));
+        return Decode(SampleLevel(*texture->PeekSurface(0, first), u, v, filter, addressing), srgb);
+    const float level = std::clamp(lod, float(first), float(last));
     if (mipFilter != kFilterLinear)
     {
         const uint32_t nearest = uint32_t(std::lround(level));
-        return Decode(SampleLevel(*texture->PeekSurface(0, nearest), u, v, filter, states), states);
+        return Decode(SampleLevel(*texture->PeekSurface(0, nearest), u, v, filter, addressing), srgb);
     }
     const uint32_t lower = uint32_t(level), upper = std::min(lower + 1, last);
-    const Color4f a = SampleLevel(*texture->PeekSurface(0, lower), u, v, filter, states);
-    const Color4f b = SampleLevel(*texture->PeekSurface(0, upper), u, v, filter, states);
-    return Decode(Mix(a, b, level - float(lower)), states);
+    const Color4f a = SampleLevel(*texture->PeekSurface(0, lower), u, v, filter, addressing);
+    const Color4f b = SampleLevel(*texture->PeekSurface(0, upper), u, v, filter, addressing);
+    return Decode(Mix(a, b, level - float(lower)), srgb);
 }
 
 Color4f SampleCube(const SamplerView& sampler, float x, float y, float z)
@@ -149,10 +206,10 @@ Color4f SampleCube(const SamplerView& sampler, float x, float y, float z)
     }
     if (!(ma > 0.0f))
         return {0, 0, 0, 1};
-    uint32_t states[kSamplerStateCount];
-    memcpy(states, sampler.states, sizeof(states));
-    states[kSsAddressU] = states[kSsAddressV] = kAddressClamp;
+    const uint32_t* states = sampler.states;
+    const SampleStates clamped = {kAddressClamp, kAddressClamp, states[kSsBorderColor]};
     const float u = (sc / ma + 1.0f) * 0.5f, v = (tc / ma + 1.0f) * 0.5f;
-    return Decode(SampleLevel(*texture->PeekSurface(face, 0), u, v, states[kSsMagFilter], states), states);
+    return Decode(SampleLevel(*texture->PeekSurface(face, 0), u, v, states[kSsMagFilter], clamped),
+                  states[kSsSrgbTexture] != 0);
 }
 } // namespace gpu

@@ -52,4 +52,26 @@ float4 ReadDepth(float2 uv)
 #endif
 }
 
+// The texture coordinate of a pixel's centre on a target of the render size.
+float2 ScreenUvOf(float2 pixel)
+{
+    return (pixel + 0.5) * ScreenToView.xy;
+}
+
+// The view distance of what the scene drew at a screen point, back through the inverse projection.
+float SceneViewDepth(float2 uv)
+{
+    return 1 / (ReadDepth(uv).x * InverseProjectionTerms.z + InverseProjectionTerms.w);
+}
+
+// A video sample's colour from its luminance and chroma samples, in the studio range the decoder
+// writes.
+float3 VideoYuvToRgb(float y, float u, float v)
+{
+    y = 1.164 * (y - 0.0625);
+    u -= 0.5;
+    v -= 0.5;
+    return float3(y + 1.596 * v, y - 0.392 * u - 0.813 * v, y + 2.017 * u);
+}
+
 #endif

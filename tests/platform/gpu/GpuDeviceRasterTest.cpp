@@ -351,9 +351,11 @@ TEST_F(GpuDeviceRasterTest, ShaderWithoutProgramDrawsMagentaAndIsCounted)
     EXPECT_TRUE(m_device->GetDrawLog().back().withoutProgram);
     EXPECT_TRUE(m_log.Contains("the source names no program"));
     // A known program with a switch it does not know is just as visible.
-    UseFamily("FixedPipelineReplacement.hlsl", {"VIDEO"});
+    UseShaders("#pragma program UI Sparkle\nfloat4x4 ModelViewProjMatrix;\n"
+               "float4 vertex(float4 p : POSITION) : POSITION { return mul(p, ModelViewProjMatrix); }\n"
+               "float4 pixel() : COLOR0 { return float4(1, 1, 1, 1); }\n");
     EXPECT_EQ(m_vertexShader->Program(), nullptr);
-    EXPECT_NE(m_vertexShader->MissingProgramReason().find("no switch Video"), std::string::npos);
+    EXPECT_NE(m_vertexShader->MissingProgramReason().find("no switch Sparkle"), std::string::npos);
 }
 
 TEST_F(GpuDeviceRasterTest, ClearsAndCopiesAreLoggedInOrderAmongDraws)

@@ -6,7 +6,6 @@
 #include "engine/EngineClock.h"
 #include "engine/EngineTimer.h"
 #include "engine/NorvexEngine.h"
-#include "engine/PendingGameServices.h"
 #include "ui/screens/UIGameConsoleScreen.h"
 #include "engine/config/EngineConfig.h"
 #include "engine/config/ProjectConfig.h"
@@ -31,6 +30,7 @@
 #include "scene/entities/EntityManager.h"
 #include "scene/entities/SceneEntity.h"
 #include "scene/entities/TriggerOccupancyTracker.h"
+#include "ui/elements/UIElement.h"
 #include "ui/screens/UIScreen.h"
 #include "ui/text/StringReplacementContainer.h"
 
@@ -69,8 +69,6 @@ Game::~Game()
 void Game::Init(void* window, uint32_t width, uint32_t height, GameDelegate* delegate, const char* const* argv,
                 int argc)
 {
-    PendingGameServices::ForgetReports();
-    m_entityLists.ForgetReports();
     gSceneSwitchInProgress = true;
     m_firstSceneSwitched = false;
     m_afterFirstSceneNotified = false;
@@ -145,14 +143,14 @@ void Game::Init(void* window, uint32_t width, uint32_t height, GameDelegate* del
     m_inGameStore = InGameStore::CreateFromProject(gProjectConfig);
 
     if (delegate != nullptr)
-    {
         delegate->RunStartupScripts();
-        if (SceneEntity* const root = gEntityManager.GetSceneRoot())
-            gSequenceSystem.EnableAndReset(true);
+    if (gEntityManager.GetSceneRoot() != nullptr)
+        gSequenceSystem.EnableAndReset(true);
+    if (delegate != nullptr)
         delegate->OnInit();
-        m_entityLists.InitSceneEntities();
+    m_entityLists.InitSceneEntities();
+    if (delegate != nullptr)
         delegate->OnAfterInit();
-    }
     m_cameraController->Update();
 
     ShowLoadingScreen();
@@ -208,7 +206,7 @@ void Game::Close()
     if (gEntityManager.IsInitialized())
         gEntityManager.NewScene();
     TriggerOccupancyTracker::ClearPendingList();
-    PendingGameServices::DisableUIMemoryGuard();
+    DisableUIMemoryGuard();
 
     if (m_initialised)
     {

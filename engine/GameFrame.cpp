@@ -12,7 +12,6 @@
 #include "engine/EngineClock.h"
 #include "engine/EngineTimer.h"
 #include "engine/NorvexEngine.h"
-#include "engine/PendingGameServices.h"
 #include "engine/input/InputManager.h"
 #include "engine/profiler/Profiler.h"
 #include "engine/scripting/GameDelegate.h"
@@ -210,7 +209,6 @@ void Game::RunTickWork(bool timed)
 void Game::RunFrameSmoothing()
 {
     EntityBlender::UpdateAll();
-    PendingGameServices::UpdateEntityColorFades();
     if (m_cameraController != nullptr)
         m_cameraController->Update();
     if (NavigationGrid* grid = gEntityManager.GetNavigationGrid(); grid != nullptr && grid->IsDirty())

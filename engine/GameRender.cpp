@@ -20,6 +20,7 @@
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityLayerSystem.h"
 #include "scene/entities/EntityManager.h"
+#include "ui/elements/UIElement.h"
 
 namespace
 {
@@ -104,6 +105,7 @@ bool Game::Render(bool forced)
             renderer->RenderOutlines();
         }
         DrawConsoleScreen(ToFrameClock(m_smoothGameTimer), ToFrameClock(m_smoothGameplayTimer));
+        renderer->UpdateFrameStatistics(UIElement::GetLiveCount());
         gProfiler.Render(m_screenWidth, m_screenHeight);
     }
 

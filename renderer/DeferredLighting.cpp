@@ -4,7 +4,9 @@
 #include "platform/gpu/GpuDevice.h"
 #include "renderer/LightRenderData.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/PostprocessManager.h"
 #include "renderer/RendererLightWrapper.h"
+#include "renderer/SceneEnvironment.h"
 #include "renderer/SceneLighting.h"
 #include "renderer/SceneParametersWrapper.h"
 #include "renderer/ShaderManager.h"
@@ -26,6 +28,7 @@ constexpr uint32_t kRegLightColors = 15;
 constexpr uint32_t kRegSpecularColor = 18;
 constexpr uint32_t kRegSecondDirection = 19;
 constexpr uint32_t kRegAmbient = 20;
+constexpr uint32_t kRegProjection = 21; // two registers: the texture's u and v rows
 constexpr uint32_t kRegShadowMatrix = 25;
 constexpr uint32_t kRegShadowParameters = 29;
 constexpr uint32_t kRegVolumeColor = 10;
@@ -40,6 +43,7 @@ constexpr uint32_t kAccumulationSampler = 2;
 constexpr uint32_t kNormalDepthSampler = 5;
 constexpr uint32_t kNormalsSampler = 6;
 constexpr uint32_t kShadowSampler = 12;
+constexpr uint32_t kDepthSampler = 10;
 constexpr uint32_t kClampedPoint = SAMPLER_CLAMP_U | SAMPLER_CLAMP_V | SAMPLER_POINT;
 // The unit sphere's 16 segments lie inside the sphere: scaled out so its faces cover it.
 constexpr float kSphereCover = 1.05f;
@@ -80,8 +84,9 @@ bool IsMobilePlatform()
            gProjectConfig.m_visualizationMode == ProjectConfig::VISUALIZATION_IPAD2;
 }
 
-void RenderFullScreenPass(NorvexRenderer& renderer, const SceneSunParameters& scene, bool shadowsAllowed)
+void RenderFullScreenPass(NorvexRenderer& renderer, const SceneParametersWrapper& set, bool shadowsAllowed)
 {
+    const SceneSunParameters& scene = set.GetSun();
     const ShaderManager& shaders = gShaderManager;
     const DeviceParams& params = renderer.GetDeviceParams();
     const RenderTargetSet& targets = renderer.GetDeviceManager().GetRenderTargets();
@@ -92,6 +97,8 @@ void RenderFullScreenPass(NorvexRenderer& renderer, const SceneSunParameters& sc
     inputs.shadowValue = scene.shadowStrength;
     inputs.quality = params.qualityLevel;
     inputs.shadowFiltering = params.shadowMapFiltering != 0;
+    // The scene's cloud texture is the texture its projection throws over the sun's light.
+    inputs.projectedTexture = set.GetCloudTexture() != nullptr;
     const uint32_t options = DeferredLighting::FullScreenOptions(inputs);
     const ShaderPair& pair = shaders.GetLightShader(kFullScreenRow, options);
     const SharedGeometry::Buffers& quad =
@@ -127,9 +134,21 @@ void RenderFullScreenPass(NorvexRenderer& renderer, const SceneSunParameters& sc
         fromView.Mul(renderer.GetShadowTextureMatrix(), renderer.GetCamera().inverseView);
         UploadMatrix(renderer, kRegShadowMatrix, fromView);
     }
+    if ((options & DeferredLighting::kOptionProjected) != 0)
+    {
+        // View-space positions through the inverse view into the world, then through the scene's
+        // cloud texture matrix (its projection and drift); the texture repeats.
+        renderer.SetTexture(kMaskSampler, set.GetCloudTexture(), 0);
+        Matrix fromView, columns;
+        fromView.Mul(gSceneEnvironment.GetCloudTextureMatrix(), renderer.GetCamera().inverseView);
+        columns.TransposeOf(fromView);
+        renderer.SetPixelShaderConstants(kRegProjection, &columns.rows[0].x, 2);
+    }
     renderer.DrawPrimitive(gpu::kPrimitiveTriangleFan, 0, 2);
     if ((options & DeferredLighting::kOptionShadowed) != 0)
         renderer.SetTexture(kShadowSampler, nullptr, kClampedPoint);
+    if ((options & DeferredLighting::kOptionProjected) != 0)
+        renderer.SetTexture(kMaskSampler, nullptr, 0);
     device->SetStreamSource(0, nullptr, 0, 0);
 }
 
@@ -343,9 +362,29 @@ void DeferredLighting::RenderLights(NorvexRenderer& renderer, const std::vector<
     renderer.SetAlphaTest(0, 0);
     renderer.SetBlendMode(0);
     renderer.SetDepthState(gpu::kCmpAlways, false, 0.0f);
-    RenderFullScreenPass(renderer, scene.GetSun(), shadowsAllowed);
+    RenderFullScreenPass(renderer, scene, shadowsAllowed);
     RenderVolumes(renderer, scene.GetShading().battleModeDesaturation, lights);
     renderer.SetTexture(kAccumulationSampler, nullptr, 0);
     renderer.SetTexture(kNormalsSampler, nullptr, kClampedPoint);
     renderer.SetTexture(kNormalDepthSampler, nullptr, kClampedPoint);
+}
+
+bool DeferredLighting::RenderAmbientOcclusion(NorvexRenderer& renderer)
+{
+    if (IsMobilePlatform() || renderer.GetDevice() == nullptr ||
+        renderer.GetDeviceParams().qualityLevel < kOcclusionQuality ||
+        !(GetActiveSceneParameters().GetShading().ssaoIntensity > 0.0f))
+        return false;
+    renderer.SetCullMode(gpu::kCullNone);
+    renderer.SetAlphaTest(0, 0);
+    renderer.SetBlendMode(0);
+    renderer.SetDepthState(gpu::kCmpAlways, false, 0.0f);
+    // The passes read the scene depth: it must not stay bound for writing while they do.
+    renderer.GetDevice()->SetDepthStencilSurface(nullptr);
+    const RenderTargetSet& targets = renderer.GetDeviceManager().GetRenderTargets();
+    const bool occluded = gPostprocessManager.PrepareAmbientOcclusion(renderer, targets.GetNormals().GetHolder()) &&
+                          gPostprocessManager.BlurAmbientOcclusion(renderer);
+    renderer.SetTexture(0, nullptr, 0);
+    renderer.SetTexture(kDepthSampler, nullptr, kClampedPoint);
+    return occluded;
 }

@@ -1,5 +1,6 @@
 // The deferred lighting of the "Lighting" scene pass: a full-screen pass that lights the deferred
-// pixels with the scene's two light directions, its ambient and the shadow map into the light
+// pixels with the scene's two light directions (the sun through the scene's projected cloud
+// texture when it has one), its ambient and the shadow map into the light
 // accumulation target, then one additive volume per point, spot and tube light of the frame (the
 // camera inside a volume draws its back faces). The values are stored at a quarter of their size so
 // that light above white survives an 8-bit target; "Compose" scales them back.
@@ -76,4 +77,11 @@ bool IsCameraInside(const Volume& volume, const Vector& camera);
 // asked), then the volumes of `lights`. Nothing on the mobile platform modes.
 void RenderLights(NorvexRenderer& renderer, const std::vector<RendererLightWrapper*>& lights, bool shadowsAllowed,
                   bool secondTarget);
+
+// The ambient-occlusion step between "Lighting" and "Compose" (it reads the depth, the normals and
+// the light): at the quality level that has the occlusion targets, with a scene occlusion intensity
+// above 0, off the mobile modes. True when it left the occluded light in the second accumulation
+// target, which "Compose" then reads in place of the first.
+constexpr uint32_t kOcclusionQuality = 3;
+bool RenderAmbientOcclusion(NorvexRenderer& renderer);
 } // namespace DeferredLighting

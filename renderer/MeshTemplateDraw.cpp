@@ -28,7 +28,18 @@ constexpr uint32_t kRegisterTextureTransform = 198;
 constexpr uint32_t kRegisterAlphaTest = 195;
 constexpr uint32_t kRegisterScale = 241;
 constexpr uint32_t kPixelRegisterAlphaTest = 194;
-constexpr uint32_t kRegisterDepthConstant = 200; // the depth pass's material constant
+constexpr uint32_t kRegisterDepthConstant = 200; // the depth pass's material constant, zero for contours
+constexpr uint32_t kPixelRegisterContourWidth = 0;
+constexpr uint32_t kIndexFormat32 = 102;
+// Contour vertices carry what the lit mesh shaders read of a mesh vertex, so the material's own
+// forward pair draws them: position, normal, one texture coordinate (32 bytes).
+constexpr uint32_t kContourStride = 32;
+const gpu::VertexElement kContourElements[] = {
+    {0, 0, gpu::kDeclFloat3, gpu::kDeclMethodDefault, gpu::kDeclUsagePosition, 0},
+    {0, 12, gpu::kDeclFloat3, gpu::kDeclMethodDefault, gpu::kDeclUsageNormal, 0},
+    {0, 24, gpu::kDeclFloat2, gpu::kDeclMethodDefault, gpu::kDeclUsageTexCoord, 0},
+    gpu::kDeclEnd,
+};
 constexpr uint32_t kRegisterMobileSpecular = 204;     // the material's specular vector, mobile shaders
 constexpr uint32_t kPixelRegisterMobileSpecular = 191;
 constexpr uint32_t kRegisterLighting = 210;   // the instance's lighting block, ten vectors
@@ -45,6 +56,7 @@ constexpr uint32_t kAllChannels = 15;
 struct GatherState
 {
     MeshGatherRecord records[MeshTemplateRenderingData::kMaxGathered];
+    MeshGatherRecord sorted[MeshTemplateRenderingData::kMaxGathered]; // the flush's drawing order
     uint32_t count = 0;
     bool gathering = false;
     int32_t passA = 0;
@@ -77,17 +89,53 @@ bool SameRun(const MeshGatherRecord& a, const MeshGatherRecord& b)
            a.outlineState == b.outlineState && a.clockIndex == b.clockIndex;
 }
 
+// Records are large: their keys are sorted, then each record moves once, into `sorted`. Equal
+// records keep their gathered order, and two records are ordered too: their draw order must not
+// depend on how many were gathered.
+void SortInto(const MeshGatherRecord* records, uint32_t count, MeshGatherRecord* sorted)
+{
+    struct Key
+    {
+        float depth;
+        uint32_t index;
+    };
+    static thread_local std::vector<Key> keys;
+    keys.resize(count);
+    for (uint32_t i = 0; i < count; ++i)
+        keys[i] = {records[i].depthKey, i};
+    std::sort(keys.begin(), keys.end(), [records](const Key& ka, const Key& kb) {
+        if (ka.depth != kb.depth)
+            return ka.depth < kb.depth;
+        const MeshGatherRecord& a = records[ka.index];
+        const MeshGatherRecord& b = records[kb.index];
+        if (a.data != b.data)
+            return std::greater<const MeshTemplateRenderingData*>()(a.data, b.data);
+        if (a.presetIndex != b.presetIndex)
+            return a.presetIndex > b.presetIndex;
+        if (a.mirrored != b.mirrored)
+            return a.mirrored > b.mirrored;
+        if (a.outlineState != b.outlineState)
+            return a.outlineState > b.outlineState;
+        if (a.clockIndex != b.clockIndex)
+            return a.clockIndex > b.clockIndex;
+        return ka.index < kb.index;
+    });
+    for (uint32_t i = 0; i < count; ++i)
+        sorted[i] = records[keys[i].index];
+}
+
 void DrawGathered(uint32_t count)
 {
     GatherState& state = Gather();
-    MeshTemplateRenderingData::SortGathered(state.records, count);
+    MeshGatherRecord* const sorted = state.sorted;
+    SortInto(state.records, count, sorted);
     for (uint32_t first = 0; first < count;)
     {
         uint32_t end = first + 1;
-        while (end < count && SameRun(state.records[first], state.records[end]))
+        while (end < count && SameRun(sorted[first], sorted[end]))
             ++end;
-        state.records[first].data->DrawBatch(state.records[first].presetIndex, state.records + first, end - first,
-                                             state.passA, state.passB, nullptr);
+        sorted[first].data->DrawBatch(sorted[first].presetIndex, sorted + first, end - first, state.passA, state.passB,
+                                      nullptr);
         first = end;
     }
 }
@@ -150,6 +198,24 @@ Matrix BoneMatrix(const float* b)
     bone.rows[3] = Vector(b[3], b[7], b[11], 1.0f);
     return bone;
 }
+
+// The material's constant ranges: the first ones to the vertex shader, the rest to the pixel shader.
+void UploadMaterialConstants(NorvexRenderer& renderer, const MeshMaterial& material)
+{
+    uint32_t range = 0, constant = 0;
+    for (size_t r = 0; r + 1 < material.constantRanges.size(); r += 2, ++range)
+    {
+        const uint32_t firstRegister = material.constantRanges[r], vectors = material.constantRanges[r + 1];
+        if (vectors > material.constants.size() - constant)
+            break;
+        const float* data = &material.constants[constant].x;
+        if (range < material.vertexConstantRangeCount)
+            renderer.SetVertexShaderConstants(firstRegister, data, vectors);
+        else
+            renderer.SetPixelShaderConstants(firstRegister, data, vectors);
+        constant += vectors;
+    }
+}
 } // namespace
 
 void MeshTemplateRenderingData::BeginGather(int32_t passA, uint32_t passB)
@@ -181,20 +247,28 @@ void MeshTemplateRenderingData::FlushGathered()
 
 void MeshTemplateRenderingData::SortGathered(MeshGatherRecord* records, uint32_t count)
 {
-    // Two records are ordered too: their draw order must not depend on how many were gathered.
-    std::stable_sort(records, records + count, [](const MeshGatherRecord& a, const MeshGatherRecord& b) {
-        if (a.depthKey != b.depthKey)
-            return a.depthKey < b.depthKey;
-        if (a.data != b.data)
-            return std::greater<const MeshTemplateRenderingData*>()(a.data, b.data);
-        if (a.presetIndex != b.presetIndex)
-            return a.presetIndex > b.presetIndex;
-        if (a.mirrored != b.mirrored)
-            return a.mirrored > b.mirrored;
-        if (a.outlineState != b.outlineState)
-            return a.outlineState > b.outlineState;
-        return a.clockIndex > b.clockIndex;
-    });
+    std::vector<MeshGatherRecord> sorted(count);
+    SortInto(records, count, sorted.data());
+    std::copy(sorted.begin(), sorted.end(), records);
+}
+
+bool MeshTemplateRenderingData::DrawsInPass(uint32_t presetIndex, int32_t passA) const
+{
+    // A preset past the last draws edge lines instead.
+    if (presetIndex >= m_presets.size())
+        return true;
+    const DeviceParams& params = gRenderer->GetDeviceParams();
+    for (const MeshMaterial& material : m_presets[presetIndex].materials)
+    {
+        if (material.triangleCount == 0 || (material.flags & MeshMaterial::FLAG_NO_LIT_PASSES) != 0)
+            continue;
+        const bool hasRefraction = material.GetLink(MeshMaterial::LINK_REFRACTION_PS) != nullptr;
+        if (!ChooseMeshPass(uint32_t(passA), material.GetKind(), material.blendMode, hasRefraction,
+                            hasRefraction && params.refraction != 0 && params.qualityLevel >= material.minimumQuality)
+                 .skip)
+            return true;
+    }
+    return false;
 }
 
 void MeshTemplateRenderingData::Draw(const Matrix& world, const Matrix& global, const BoundingBox4& bounds,
@@ -203,10 +277,18 @@ void MeshTemplateRenderingData::Draw(const Matrix& world, const Matrix& global, 
                                      const Vector* lighting, int32_t passA, uint32_t passB, uint32_t clockIndex,
                                      float random) const
 {
-    if (gRenderer == nullptr || !IsReady())
+    // A pass that draws none of the preset's materials would only set states for nothing.
+    if (gRenderer == nullptr || !IsReady() || (bones == nullptr && !DrawsInPass(presetIndex, passA)))
         return;
     GatherState& state = Gather();
-    MeshGatherRecord record;
+    const bool gathered = state.gathering && bones == nullptr && passA >= 0;
+    if (gathered && state.count == kMaxGathered)
+    {
+        DrawGathered(state.count);
+        state.count = 0;
+    }
+    MeshGatherRecord single;
+    MeshGatherRecord& record = gathered ? state.records[state.count] : single;
     record.world = world;
     record.global = global;
     record.color = color;
@@ -219,15 +301,10 @@ void MeshTemplateRenderingData::Draw(const Matrix& world, const Matrix& global, 
     record.outlineState = outlineState;
     record.clockIndex = clockIndex;
     record.random = random;
-    if (state.gathering && bones == nullptr && passA >= 0)
+    if (gathered)
     {
-        if (state.count == kMaxGathered)
-        {
-            DrawGathered(state.count);
-            state.count = 0;
-        }
         record.depthKey = DepthKey(bounds, world);
-        state.records[state.count++] = record;
+        ++state.count;
         return;
     }
     DrawBatch(presetIndex, &record, 1, passA, passB, bones);
@@ -506,13 +583,13 @@ void MeshTemplateRenderingData::DrawBatch(uint32_t presetIndex, const MeshGather
     // 6. Indices and the scene lighting.
     if (!cpuPath)
         device->SetIndices(m_indexBuffer);
+    const bool mobile = gProjectConfig.m_visualizationMode == ProjectConfig::VISUALIZATION_IPHONE ||
+                        gProjectConfig.m_visualizationMode == ProjectConfig::VISUALIZATION_IPAD2;
     if (pass == 1 || pass == 8 || pass == 16)
-        UploadSceneLighting(renderer, GetActiveSceneParameters(), gSceneEnvironment);
+        UploadSceneLighting(renderer, GetActiveSceneParameters(), gSceneEnvironment, mobile);
 
     const uint32_t quality = renderer.GetDeviceParams().qualityLevel;
     const bool refractionOn = renderer.GetDeviceParams().refraction != 0;
-    const bool mobile = gProjectConfig.m_visualizationMode == ProjectConfig::VISUALIZATION_IPHONE ||
-                        gProjectConfig.m_visualizationMode == ProjectConfig::VISUALIZATION_IPAD2;
     for (const MeshMaterial& material : m_presets[presetIndex].materials)
     {
         // 7. The material's pair and states.
@@ -548,19 +625,7 @@ void MeshTemplateRenderingData::DrawBatch(uint32_t presetIndex, const MeshGather
             renderer.SetVertexShaderConstants(kRegisterMobileSpecular, &material.specular.x, 1);
             renderer.SetPixelShaderConstants(kPixelRegisterMobileSpecular, &material.specular.x, 1);
         }
-        uint32_t range = 0, constant = 0;
-        for (size_t r = 0; r + 1 < material.constantRanges.size(); r += 2, ++range)
-        {
-            const uint32_t firstRegister = material.constantRanges[r], vectors = material.constantRanges[r + 1];
-            if (vectors > material.constants.size() - constant)
-                break;
-            const float* data = &material.constants[constant].x;
-            if (range < material.vertexConstantRangeCount)
-                renderer.SetVertexShaderConstants(firstRegister, data, vectors);
-            else
-                renderer.SetPixelShaderConstants(firstRegister, data, vectors);
-            constant += vectors;
-        }
+        UploadMaterialConstants(renderer, material);
         if (passB != 0)
         {
             uint32_t mask = 0;
@@ -631,9 +696,56 @@ void MeshTemplateRenderingData::DrawBatch(uint32_t presetIndex, const MeshGather
         }
     }
 
-    // 9, 10. Stencil mask back, buffers unbound.
+    // 9, 10. Stencil mask back, contours, buffers unbound.
     if (passB != 0)
         renderer.SetStencilWriteMask(0);
+    if ((pass == 1 || pass == 16) && m_contourVertexBuffer != nullptr && m_contourIndexBuffer != nullptr)
+        for (const MeshMaterial& material : m_presets[presetIndex].materials)
+            if (material.contourCount != 0)
+                DrawContours(material, records, count);
     device->SetIndices(nullptr);
     device->SetStreamSource(0, nullptr, 0, 0);
+}
+
+void MeshTemplateRenderingData::DrawContours(const MeshMaterial& material, const MeshGatherRecord* records,
+                                             uint32_t count) const
+{
+    NorvexRenderer& renderer = *gRenderer;
+    gpu::GpuDevice* const device = renderer.GetDevice();
+    const auto* vs = static_cast<const VertexShaderObject*>(material.GetLink(MeshMaterial::LINK_FORWARD_VS));
+    const auto* ps = static_cast<const PixelShaderObject*>(material.GetLink(MeshMaterial::LINK_FORWARD_PS));
+    // Two vertices and three indices per contour from its first; a range past either buffer is
+    // data that does not fit the mesh and draws nothing.
+    const uint32_t vertexTotal = m_contourVertices.description[4] / kContourStride;
+    const uint32_t indexBytes = m_contourIndices.description[0] == kIndexFormat32 ? 4 : 2;
+    const uint64_t indexTotal = m_contourIndices.description[4] / indexBytes;
+    const uint64_t firstVertex = uint64_t(material.firstContour) * 2;
+    const uint64_t firstIndex = uint64_t(material.firstContour) * 3;
+    if (vs == nullptr || ps == nullptr || firstVertex >= vertexTotal ||
+        firstIndex + uint64_t(material.contourCount) * 3 > indexTotal)
+        return;
+    gpu::GpuVertexDeclaration* declaration = renderer.GetVertexDeclaration(kContourElements, 4);
+    device->SetVertexDeclaration(declaration);
+    gpu::SafeRelease(declaration);
+    device->SetStreamSource(0, m_contourVertexBuffer, 0, kContourStride);
+    device->SetIndices(m_contourIndexBuffer);
+    renderer.SetVertexShader(vs);
+    renderer.SetPixelShader(ps);
+    UploadMaterialConstants(renderer, material);
+    renderer.SetBlendMode(material.blendMode);
+    renderer.SetCullMode(gpu::kCullNone);
+    // The width in screen units; only a blended contour fades its edge by the softness.
+    const float softness = material.blendMode != 0 ? std::clamp(material.contourSoftness, 0.0f, 1.0f) : 0.0f;
+    const Vector width(material.contourWidth / float(std::max(renderer.GetRenderWidth(), 1u)),
+                       material.contourWidth / float(std::max(renderer.GetRenderHeight(), 1u)), 0.0f, 2.0f - softness);
+    const Vector zero(0.0f, 0.0f, 0.0f, 0.0f);
+    renderer.SetPixelShaderConstants(kPixelRegisterContourWidth, &width.x, 1);
+    renderer.SetVertexShaderConstants(kRegisterDepthConstant, &zero.x, 1);
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        vs->SetModelMatrix(renderer, records[i].world, true);
+        vs->SetConstantColor(renderer, records[i].color);
+        renderer.DrawIndexedPrimitive(gpu::kPrimitiveTriangleList, 0, uint32_t(firstVertex),
+                                      uint32_t(vertexTotal - firstVertex), uint32_t(firstIndex), material.contourCount);
+    }
 }

@@ -781,6 +781,18 @@ void MeshTemplateRenderingData::SetEdgeLines(const std::vector<uint16_t>& indice
     FillIndexBlock(m_lines, indices);
 }
 
+void MeshTemplateRenderingData::SetContours(uint32_t countA, uint32_t countB, const std::vector<uint8_t>& vertices,
+                                            const std::vector<uint16_t>& indices)
+{
+    m_contourCountA = countA;
+    m_contourCountB = countB;
+    m_contourVertices.data = vertices;
+    m_contourVertices.description[1] = 3; // a vertex buffer resource
+    m_contourVertices.description[3] = gpu::kPoolManaged;
+    m_contourVertices.description[4] = uint32_t(vertices.size());
+    FillIndexBlock(m_contourIndices, indices);
+}
+
 void MeshTemplateRenderingData::FinishBuilding(const char* name)
 {
     BuildCollisionCopy();

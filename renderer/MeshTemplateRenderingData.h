@@ -156,6 +156,9 @@ public:
     void SetDeclaration(const std::vector<uint8_t>& elements) { m_declaration = elements; }
     void SetInstanceDeclaration(const std::vector<uint8_t>& elements) { m_instanceDeclaration = elements; }
     void SetEdgeLines(const std::vector<uint16_t>& indices);
+    // Contour geometry: vertices of 32 bytes (position, normal, texture coordinate), 16-bit indices.
+    void SetContours(uint32_t countA, uint32_t countB, const std::vector<uint8_t>& vertices,
+                     const std::vector<uint16_t>& indices);
     void SetBounds(const BoundingBox4& bounds) { m_bounds = bounds; }
     void SetSkinningBoneCount(uint32_t count) { m_boneCount = count; }
     // Makes the vertices a CPU vertex path copy with the given layout flags and stride.
@@ -175,9 +178,13 @@ public:
     static uint32_t GetGatheredCount();
     // Orders gathered records as the flush does (exposed for tests).
     static void SortGathered(MeshGatherRecord* records, uint32_t count);
+    // Whether a draw of the preset in pass `passA` reaches any material (or the edge lines).
+    bool DrawsInPass(uint32_t presetIndex, int32_t passA) const;
     void DrawBatch(uint32_t presetIndex, const MeshGatherRecord* records, uint32_t count, int32_t passA,
                    uint32_t passB, const float* bones) const;
     void DrawEdgeLines(const MeshGatherRecord& record, const float* bones) const;
+    // One material's contours with its forward pair, once per instance (passes 1 and 16).
+    void DrawContours(const MeshMaterial& material, const MeshGatherRecord* records, uint32_t count) const;
     // The shadow map's depth pass: each material of the preset with the fixed depth pair its alpha
     // test, depth constant, instancing and skinning choose (materials flagged 0x8040 are left out).
     void DrawDepth(const Matrix& world, uint8_t mirrored, uint32_t presetIndex, const float* bones,

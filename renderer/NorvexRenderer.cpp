@@ -167,7 +167,7 @@ void NorvexRenderer::DrainResourceJobs()
     }
 }
 
-void NorvexRenderer::UpdateFrameStatistics()
+void NorvexRenderer::UpdateFrameStatistics(uint32_t uiInstances)
 {
     const Time now = Time::Now();
     const Time idleTotal = GetIdleTime();
@@ -184,6 +184,7 @@ void NorvexRenderer::UpdateFrameStatistics()
     gProfiler.SetValue(PROFILER_FPS, frameMs, kProfilerCallerOtherThread);
     gProfiler.SetValue(PROFILER_DRAW_CALLS, float(m_executor.GetPresentedDrawCalls()), kProfilerCallerOtherThread);
     gProfiler.SetValue(PROFILER_TRIANGLES, float(m_executor.GetPresentedPrimitives()), kProfilerCallerOtherThread);
+    gProfiler.SetValue(PROFILER_UI_INSTANCES, float(uiInstances), kProfilerCallerOtherThread);
 }
 
 #ifdef NORVEX_THREAD_CHECKS

@@ -261,8 +261,9 @@ public:
     // options service); any thread.
     void EnableFrontToBackSorting(bool enable) { m_frontToBackSorting.store(enable, std::memory_order_release); }
     bool IsFrontToBackSortingEnabled() const { return m_frontToBackSorting.load(std::memory_order_acquire); }
-    // Once per frame: frame time and render-thread idle time since the last call.
-    void UpdateFrameStatistics();
+    // Once per frame: frame time and render-thread idle time since the last call, the presented
+    // frame's draw calls and primitives, and the engine's count of live UI elements.
+    void UpdateFrameStatistics(uint32_t uiInstances);
     float GetStatisticsFrameSeconds() const { return m_statisticsFrameSeconds; }
     float GetStatisticsIdleSeconds() const { return m_statisticsIdleSeconds; }
 
@@ -307,6 +308,11 @@ public:
     {
         RenderCommandExecutor::ComputeScreenMapping(inverseProjection, renderWidth, renderHeight, register219,
                                                     register223, register218);
+    }
+    // Pixel registers 221 and 222: the view-space corner rays at depth 1.
+    static void ComputeCornerRays(const Matrix& inverseProjection, Vector rays[2])
+    {
+        RenderCommandExecutor::ComputeCornerRays(inverseProjection, rays);
     }
     void RenderLoadingFrame() { m_executor.RenderLoadingFrame(); }
     void RenderBlankFrame() { m_executor.RenderBlankFrame(); }

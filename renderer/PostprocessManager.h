@@ -97,9 +97,16 @@ public:
     // stays dirty, so the next enabled run tries again; the failure is logged once.
     void FillLookupTexture(Table table, const Vector* source, bool remapGamma);
 
-    // Render thread, for the scene passes: see the ambient-occlusion notes in PostprocessAmbient.cpp.
+    // Render thread, for the scene passes' ambient-occlusion step (cull none, alpha test off, blend
+    // mode 0, depth always, set by the caller). Prepare draws the occlusion of the scene depth into
+    // ambient-occlusion target 0, `source` (the normals) turning the kernel when the scene asks for
+    // normal maps; false (nothing drawn) without its slots or targets (quality below 3 has none).
     bool PrepareAmbientOcclusion(NorvexRenderer& renderer, TextureHolder* source);
-    void BlurAmbientOcclusion(NorvexRenderer& renderer);
+    // Blurs target 0 across into target 1, then down into the second light-accumulation target: the
+    // first one's light (sRGB, as "Lighting" stored it) times the occlusion colour, so "Compose" reads
+    // the occluded light there and the normals stay untouched. False (nothing drawn) without its
+    // slots or targets.
+    bool BlurAmbientOcclusion(NorvexRenderer& renderer);
     // Render thread, for UI blur panels: copies the screen area under `drawMatrix` x `size` (through
     // the current view-projection) from the bound target at half size into a ping-pong target,
     // blurs it `passes` times with `sigma`, and answers the texture with the UV size and origin that

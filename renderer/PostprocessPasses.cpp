@@ -191,12 +191,15 @@ bool PostprocessManager::PrepareAmbientOcclusion(NorvexRenderer& renderer, Textu
     return true;
 }
 
-void PostprocessManager::BlurAmbientOcclusion(NorvexRenderer& renderer)
+bool PostprocessManager::BlurAmbientOcclusion(NorvexRenderer& renderer)
 {
     const RenderTargetSet& targets = renderer.GetDeviceManager().GetRenderTargets();
+    const RenderTarget& light = targets.GetLightAccumulation(false);
+    const RenderTarget& occluded = targets.GetLightAccumulation(true);
     if (!m_ssaoBlur[0].IsValid() || !m_ssaoBlur[1].IsValid() || renderer.GetDevice() == nullptr ||
-        targets.ambientOcclusion[0].GetSurface() == nullptr || targets.ambientOcclusion[1].GetSurface() == nullptr)
-        return;
+        targets.ambientOcclusion[0].GetSurface() == nullptr || targets.ambientOcclusion[1].GetSurface() == nullptr ||
+        light.GetSurface() == nullptr || occluded.GetSurface() == nullptr)
+        return false;
     const SceneShadingParameters& shading = GetActiveSceneParameters().GetShading();
     const uint32_t width = std::max(renderer.GetRenderWidth(), 1u), height = std::max(renderer.GetRenderHeight(), 1u);
     const Vector& c = shading.ssaoColor;
@@ -204,10 +207,16 @@ void PostprocessManager::BlurAmbientOcclusion(NorvexRenderer& renderer)
     for (uint32_t pass = 0; pass < 2; ++pass)
     {
         const bool last = pass == 1;
-        BindTarget(renderer, last ? targets.pingPong[0] : targets.ambientOcclusion[1], width, height);
-        renderer.SetTexture(0, targets.ambientOcclusion[pass].GetHolder(), SAMPLER_POINT);
         if (last)
-            renderer.SetTexture(1, targets.pingPong[1].GetHolder(), SAMPLER_POINT);
+        {
+            // Light in and out through sRGB, the way "Lighting" wrote it and "Compose" reads it.
+            renderer.SetRenderTargets(&occluded, nullptr, 3);
+            renderer.SetViewportRect(0, 0, width, height);
+            renderer.SetTexture(1, light.GetHolder(), SAMPLER_POINT | SAMPLER_SRGB);
+        }
+        else
+            BindTarget(renderer, targets.ambientOcclusion[1], width, height);
+        renderer.SetTexture(0, targets.ambientOcclusion[pass].GetHolder(), SAMPLER_POINT);
         m_ssaoBlur[pass].Bind();
         const Vector constants[3] = {
             Vector(1.0f - c.x, 1.0f - c.y, 1.0f - c.z, 1.0f - c.w), c,
@@ -217,4 +226,5 @@ void PostprocessManager::BlurAmbientOcclusion(NorvexRenderer& renderer)
         renderer.DrawPrimitive(gpu::kPrimitiveTriangleFan, 0, 2);
     }
     renderer.SetTexture(1, nullptr, SAMPLER_POINT);
+    return true;
 }

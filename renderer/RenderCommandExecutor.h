@@ -90,6 +90,9 @@ public:
     // Pixel registers 219, 223 and 218 from the inverse projection and the render size.
     static void ComputeScreenMapping(const Matrix& inverseProjection, float renderWidth, float renderHeight,
                                      Vector* register219, Vector* register223, Vector* register218);
+    // Pixel registers 221 and 222: the view-space rays (z = 1) through the top-left and the
+    // bottom-right corner of the screen, from the inverse projection.
+    static void ComputeCornerRays(const Matrix& inverseProjection, Vector rays[2]);
     // The 256-entry gamma ramp of a brightness in [0, 1] (0.5 is the identity).
     static void BuildGammaRamp(float brightness, gpu::GammaRamp* ramp);
     // s x 0.15 + 0.85 clamped to [0.85, 1].

@@ -11,16 +11,26 @@
 #include "renderer/RenderTargetSet.h"
 #include "renderer/SceneLighting.h"
 #include "renderer/SceneParametersWrapper.h"
+#include "renderer/ShaderManager.h"
+#include "renderer/resources/ResourceTexture.h"
 #include "ui/screens/UIScreen.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cfloat>
 #include <cmath>
 
 namespace
 {
 constexpr uint32_t kFrameSamplers = 16;
+// The frame's samplers: a noise texture shaders share, the screen behind refracting objects, the
+// scene depth, and on the mobile platform modes the lighting cube that stands in for deferred lights.
+constexpr uint32_t kNoiseSampler = 8;
+constexpr uint32_t kFrameSampler = 9;
 constexpr uint32_t kDepthSampler = 10;
+constexpr uint32_t kMobileCubeSampler = 11;
+constexpr uint32_t kNoiseTextureSlot = 0;
+constexpr uint32_t kCornerRaysRegister = 221;
 constexpr double kGpuWaitLimitSeconds = 1.0;
 } // namespace
 
@@ -295,18 +305,46 @@ void RenderCommandExecutor::SetFrameShaderConstants()
     const float softness = m_renderer.GetDeviceParams().effectSoftnessDistance * depthScale;
     const Vector depthTerms{depthScale, 0.0f, softness != 0.0f ? 1.0f / softness : 0.0f, 0.0f};
     state.SetVertexShaderConstants(248, &depthTerms.x, 1);
+    if (gShaderManager.IsInitialised())
+    {
+        const auto* noise =
+            static_cast<const ResourceTexture*>(gShaderManager.GetSystemTexture(kNoiseTextureSlot).resource);
+        state.SetTexture(kNoiseSampler, noise != nullptr ? noise->GetTextureHolder() : nullptr, 0);
+    }
     if (m_renderer.GetDeviceManager().AreTargetsReady())
     {
         const RenderTargetSet& targets = m_renderer.GetDeviceManager().GetRenderTargets();
+        state.SetTexture(kFrameSampler, targets.refractionCopy.GetHolder(), SAMPLER_CLAMP_U | SAMPLER_CLAMP_V);
         const RenderTarget& depth = m_renderer.HasDepthTextureSupport() ? targets.sceneDepth : targets.linearDepth;
         state.SetTexture(kDepthSampler, depth.GetHolder(), SAMPLER_CLAMP_U | SAMPLER_CLAMP_V | SAMPLER_POINT);
+        const uint32_t colorMode = state.GetSceneColorMode();
+        if (colorMode == 1 || colorMode == 2)
+            state.SetTexture(kMobileCubeSampler, targets.lightingCube, 0);
     }
+    const Matrix& inverseProjection = m_renderer.GetStateCache().GetCamera().inverseProjection;
     Vector r219, r223, r218;
-    ComputeScreenMapping(m_renderer.GetStateCache().GetCamera().inverseProjection, float(m_renderer.GetRenderWidth()),
-                         float(m_renderer.GetRenderHeight()), &r219, &r223, &r218);
+    ComputeScreenMapping(inverseProjection, float(m_renderer.GetRenderWidth()), float(m_renderer.GetRenderHeight()),
+                         &r219, &r223, &r218);
     state.SetPixelShaderConstants(219, &r219.x, 1);
     state.SetPixelShaderConstants(223, &r223.x, 1);
     state.SetPixelShaderConstants(218, &r218.x, 1);
+    Vector rays[2];
+    ComputeCornerRays(inverseProjection, rays);
+    state.SetPixelShaderConstants(kCornerRaysRegister, &rays[0].x, 2);
+}
+
+void RenderCommandExecutor::ComputeCornerRays(const Matrix& inverseProjection, Vector rays[2])
+{
+    const Vector corners[2] = {Vector(-1.0f, 1.0f, 1.0f, 1.0f), Vector(1.0f, -1.0f, 1.0f, 1.0f)};
+    for (int i = 0; i < 2; ++i)
+    {
+        Vector point = corners[i];
+        point.Transform(inverseProjection);
+        // Divided by depth, not by w: the ray is then the view-space point at depth 1, and a
+        // projection that maps the corner to depth 0 leaves the ray straight ahead instead of infinite.
+        rays[i] = std::fabs(point.z) > FLT_MIN ? Vector(point.x / point.z, point.y / point.z, 1.0f, 0.0f)
+                                               : Vector(0.0f, 0.0f, 1.0f, 0.0f);
+    }
 }
 
 void RenderCommandExecutor::ComputeScreenMapping(const Matrix& inverseProjection, float renderWidth, float renderHeight,

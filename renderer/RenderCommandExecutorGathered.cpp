@@ -1,8 +1,8 @@
 // Render thread: gathered scene rendering (opcode 49). The contexts gathered since opcode 48 are
 // drawn in a fixed pipeline: the screen tiles of the outlined entities, an optional clear, the
 // deferred passes over the gathered mesh list ("Normals" into the normals target, "Lighting" into
-// the light accumulation target, "Compose" into the scene colour target, then the stencil-free
-// pass) and the forward buckets of the task records with their stencil set-up. Full lists are
+// the light accumulation target, the ambient occlusion when the scene has it, "Compose" into the
+// scene colour target, then the stencil-free pass) and the forward buckets of the task records with their stencil set-up. Full lists are
 // reported once at the end of the frame's pass.
 #include "renderer/RenderCommandExecutor.h"
 
@@ -31,6 +31,8 @@ constexpr uint32_t kAllChannels = 15;
 // Shadowed lighting needs this quality level and more than this shadow strength.
 constexpr uint32_t kShadowQuality = 3;
 constexpr float kShadowStrengthFloor = 0.001f;
+// Contexts asked for ahead of the one a pass draws: enough to cover a trip to memory.
+constexpr size_t kPrefetchAhead = 8;
 } // namespace
 
 void RenderCommandExecutor::OpRenderGathered(uint32_t)
@@ -83,9 +85,10 @@ void RenderCommandExecutor::SortGatheredByDepth()
     m_depthOrder.resize(count);
     for (uint32_t i = 0; i < count; ++i)
     {
+        if (i + kPrefetchAhead < count)
+            m_gathered[i + kPrefetchAhead].context->PrefetchForPasses();
         const EntityRenderingContext& context = *m_gathered[i].context;
-        BoundingBox4 box = BoundingBox4::INVALID;
-        box.Expand3D(context.GetLocalBounds(), context.GetGlobal());
+        const BoundingBox4& box = context.GetWorldBox();
         float key = kTaskSortKeyBase;
         if (box.IsValid3())
         {
@@ -106,9 +109,15 @@ void RenderCommandExecutor::SortGatheredByDepth()
 void RenderCommandExecutor::DrawGatheredEntries(int32_t passA, uint32_t passB)
 {
     MeshTemplateRenderingData::BeginGather(passA, passB);
-    for (const GatheredTask& task : m_gathered)
+    const size_t count = m_gathered.size();
+    for (size_t i = 0; i < count; ++i)
+    {
+        if (i + kPrefetchAhead < count)
+            m_gathered[i + kPrefetchAhead].context->PrefetchForPasses();
+        const GatheredTask& task = m_gathered[i];
         if ((task.passFlags & kTaskGatherMesh) != 0)
             task.context->DrawMainPass(task.passFlags, kWhite, passA, passB);
+    }
     MeshTemplateRenderingData::FlushGathered();
 }
 
@@ -158,10 +167,11 @@ void RenderCommandExecutor::RenderDeferredPasses(uint32_t passFlags)
         state.SetStencilFunc(gpu::kCmpEqual, 1, 1, 1);
         DeferredLighting::RenderLights(m_renderer, m_lights, shadowing, false);
         state.DisableStencil();
+        const bool occluded = DeferredLighting::RenderAmbientOcclusion(m_renderer);
 
         // "Compose".
         state.SetTexture(kNormalsSampler, normals.GetHolder(), kDeferredSamplerFlags);
-        state.SetTexture(kLightSampler, targets.GetLightAccumulation(false).GetHolder(),
+        state.SetTexture(kLightSampler, targets.GetLightAccumulation(occluded).GetHolder(),
                          kDeferredSamplerFlags | SAMPLER_SRGB);
         BindSceneColorTarget();
         state.SetFullViewport();

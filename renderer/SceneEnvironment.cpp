@@ -440,8 +440,9 @@ void SceneEnvironment::Update(uint64_t engineTicks, float, uint64_t firstGameTic
 
     const SceneShadingParameters& shading = GetActiveParameters()->GetShading();
     const float range = shading.fogEnd - shading.fogStart;
+    // Without a fog range there is no fog: a pair of (0, 1) would fog everything fully.
     m_fogFactors = std::fabs(range) > 0.001f ? Vector(1.0f / range, -shading.fogStart / range, 0.0f, 0.0f)
-                                            : Vector(0.0f, 1.0f, 0.0f, 0.0f);
+                                            : Vector(0.0f, 0.0f, 0.0f, 0.0f);
     m_topTint = Tint(shading.topColor);
     m_bottomTint = Tint(shading.bottomColor);
 }

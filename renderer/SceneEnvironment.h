@@ -171,7 +171,7 @@ private:
     Matrix m_cloudTextureMatrix = Matrix::ONE;
     Vector m_cloudOffset;
     Vector m_layerOffset;
-    Vector m_fogFactors = Vector(0.0f, 1.0f, 0.0f, 0.0f);
+    Vector m_fogFactors; // no fog until a set with a fog range is in force
     bool m_dirty = true;
     Vector m_sceneColors[3];
     LightProbeMap m_lightProbeMap;

@@ -20,9 +20,12 @@ int luaopen_bitlib(lua_State* state);
 void RegisterScriptReplicationGlobals(lua_State* state);
 // The engine's binding packages, in their fixed order.
 void OpenScriptPackages(lua_State* state);
+// The UI's hand-written globals ("gUIProperties"); one of the packages above.
+void OpenUIScriptGlobals(lua_State* state);
 // Lets scripts add methods to bound classes (see ScriptPackages.cpp); run after classes are added.
 void MendClassAssignment(lua_State* state);
-// Publishes the engine singletons that exist as script globals ("gLua", "gConsole", ...).
+// Publishes the seventeen engine singletons as script globals, in their fixed order ("gNorvexEngine",
+// "gLua", "gConsole", ... "gStringManager"); one not made yet is nil until the engine publishes it.
 void RegisterEngineScriptGlobals(LuaWrapper& wrapper);
 // The game layer's own package (its delegate classes).
 void OpenGameScriptPackages(lua_State* state);

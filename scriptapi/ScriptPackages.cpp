@@ -16,7 +16,6 @@
 #include "renderer/ShaderManager.h"
 #include "scene/entities/EntityManager.h"
 #include "scriptapi/ScriptApi.h"
-#include "ui/recipes/UIProperties.h"
 #include "ui/text/StringManager.h"
 #include "ui/text/StringReplacementContainer.h"
 
@@ -26,6 +25,7 @@
 int tolua_norvex_engine_open(lua_State* state);
 int tolua_norvex_entity_open(lua_State* state);
 int tolua_norvex_sound_open(lua_State* state);
+int tolua_norvex_multiplayer_open(lua_State* state);
 int tolua_norvex_math_open(lua_State* state);
 int tolua_norvex_input_open(lua_State* state);
 int tolua_norvex_camera_open(lua_State* state);
@@ -92,18 +92,21 @@ void MendClassAssignment(lua_State* state)
 
 void OpenScriptPackages(lua_State* state)
 {
-    // The fixed order of the engine's packages; the areas not built yet add theirs in place.
+    // The fixed order of the engine's packages; the character controller's is "navigation".
     tolua_norvex_engine_open(state);
     tolua_norvex_entity_open(state);
     tolua_norvex_sound_open(state);
+    tolua_norvex_multiplayer_open(state);
     tolua_norvex_math_open(state);
     tolua_norvex_input_open(state);
     tolua_norvex_camera_open(state);
-    tolua_norvex_gamedelegate_open(state);
-    tolua_norvex_video_open(state);
-    tolua_norvex_config_open(state);
     tolua_norvex_navigation_open(state);
     tolua_norvex_ui_open(state);
+    OpenUIScriptGlobals(state);
+    tolua_norvex_gamedelegate_open(state);
+    tolua_norvex_video_open(state);
+    // Our own areas' packages follow the engine's.
+    tolua_norvex_config_open(state);
     tolua_norvex_sequences_open(state);
     tolua_norvex_text_open(state);
     lua_settop(state, 0);
@@ -122,6 +125,8 @@ void OpenGameScriptPackages(lua_State* state)
 
 void RegisterEngineScriptGlobals(LuaWrapper& wrapper)
 {
+    // A singleton that engine start-up has not made yet (the sound and video engines come after
+    // Lua) is published as nil here and again by the engine once it exists.
     wrapper.RegisterGlobalObject(&gNorvexEngine, "NorvexEngine", "gNorvexEngine");
     wrapper.RegisterGlobalObject(&wrapper, "LuaWrapper", "gLua");
     wrapper.RegisterGlobalObject(&gConsole, "GameConsole", "gConsole");
@@ -138,10 +143,6 @@ void RegisterEngineScriptGlobals(LuaWrapper& wrapper)
     wrapper.RegisterGlobalObject(&gSequenceSystem, "SequenceSystem", "gSequenceSystem");
     wrapper.RegisterGlobalObject(&gSequenceSpawner, "SequenceSpawner", "gSequenceSpawner");
     wrapper.RegisterGlobalObject(&gSequenceActionFactory, "SequenceActionFactory", "gSequenceActionFactory");
-    wrapper.RegisterGlobalObject(&gUIProperties, "UIProperties", "gUIProperties");
-    // The video engine and the string manager exist once engine start-up has made them.
-    if (gVideoEngine != nullptr)
-        wrapper.RegisterGlobalObject(gVideoEngine, "VideoEngine", "gVideoEngine");
-    if (gStringManager != nullptr)
-        wrapper.RegisterGlobalObject(gStringManager, "StringManager", "gStringManager");
+    wrapper.RegisterGlobalObject(gVideoEngine, "VideoEngine", "gVideoEngine");
+    wrapper.RegisterGlobalObject(gStringManager, "StringManager", "gStringManager");
 }

@@ -9,7 +9,7 @@ find_path(TOLUA_INCLUDE_DIR tolua++.h REQUIRED)
 # and a call into a shared library costs an extra indirect jump each time.
 find_library(LUA51_STATIC_LIBRARY NAMES liblua5.1.a HINTS ${LUA51_LIBRARY_DIRS} REQUIRED)
 
-set(SCRIPTAPI_PACKAGES engine entity sound math input camera gamedelegate video config game navigation ui sequences text)
+set(SCRIPTAPI_PACKAGES engine entity sound multiplayer math input camera navigation ui gamedelegate video config sequences text game)
 set(SCRIPTAPI_OUTPUT ${CMAKE_BINARY_DIR}/scriptapi)
 file(MAKE_DIRECTORY ${SCRIPTAPI_OUTPUT})
 foreach(package ${SCRIPTAPI_PACKAGES})

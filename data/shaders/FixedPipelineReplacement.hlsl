@@ -33,9 +33,23 @@
 #ifdef SCREEN_BLUR
 #pragma program ScreenBlur
 #endif
+#ifdef TEXTURE_ANIMATION
+#pragma program FrameSheet
+#endif
+#ifdef REFRACTION
+#pragma program Refraction
+#endif
+#ifdef SOFTNESS
+#pragma program Softness
+#endif
 
 sampler2D DiffuseTexture : register(s0);
-sampler2D VideoChromaTexture : register(s1);
+#ifdef VIDEO
+// The video element's planes: luminance and the two chroma planes.
+sampler2D VideoPlaneY : register(s1);
+sampler2D VideoPlaneU : register(s2);
+sampler2D VideoPlaneV : register(s3);
+#endif
 float4 FadeColor : register(c0);
 float4 SaturationWeights : register(c1);
 #ifdef TEXTURE_ANIMATION
@@ -57,7 +71,8 @@ struct VertexOutput
     float4 color : COLOR0;
     float2 uv : TEXCOORD0;
     float2 nextUv : TEXCOORD1;
-    float depth : TEXCOORD2;
+    // View distance, and the fade per unit of distance to the scene behind (softness).
+    float2 depth : TEXCOORD2;
 };
 
 VertexOutput vertex(float4 position : POSITION, float4 color : COLOR0, float2 uv : TEXCOORD0,
@@ -79,7 +94,7 @@ VertexOutput vertex(float4 position : POSITION, float4 color : COLOR0, float2 uv
     o.uv = uv * FrameScale.xy + FrameOrigins.xy;
     o.nextUv = uv * FrameScale.zw + FrameOrigins.zw;
 #endif
-    o.depth = o.position.w;
+    o.depth = float2(o.position.w, DepthSoftness.z * DepthSoftness.x);
     return o;
 }
 
@@ -104,19 +119,20 @@ float4 pixel(VertexOutput i) : COLOR0
 #endif
 #ifdef REFRACTION
     // The texture's red and green, repeated by the granularity, bend the screen behind the quad by
-    // the power; its alpha blends as the quad's own blending would have.
+    // the power; the quad's colour lies over it as its own blending would have put it there:
+    // colour x (f.x a + f.y) + behind x (f.z a + f.w), f the blend mode's row.
     float4 bend = tex2D(DiffuseTexture, i.uv * RefractionParams.y);
-    float2 screen = i.position.xy * ScreenToView.xy + (bend.rg * 2 - 1) * RefractionParams.x * 0.05;
-    float4 behind = tex2D(FrameTexture, screen);
-    color = lerp(behind, behind * RefractionBlend + color, color.a);
+    float2 screen = ScreenUvOf(i.position.xy) + (bend.rg * 2 - 1) * RefractionParams.x * 0.05;
+    float3 behind = tex2D(FrameTexture, screen).rgb;
+    color = float4(color.rgb * (RefractionBlend.x * color.a + RefractionBlend.y) +
+                   behind * (RefractionBlend.z * color.a + RefractionBlend.w), 1);
 #endif
 #ifdef SOFTNESS
     // Fades where the quad comes close to what the scene drew behind it.
-    float sceneDepth = ReadDepth(i.position.xy * ScreenToView.xy).x * DepthSoftness.x;
-    color.a *= saturate((sceneDepth - i.depth) * DepthSoftness.z);
+    color.a *= saturate((SceneViewDepth(ScreenUvOf(i.position.xy)) - i.depth.x) * i.depth.y);
 #endif
 #ifdef VIDEO
-    color = tex2D(DiffuseTexture, uv) + tex2D(VideoChromaTexture, uv);
+    color.rgb *= VideoYuvToRgb(tex2D(VideoPlaneY, uv).r, tex2D(VideoPlaneU, uv).r, tex2D(VideoPlaneV, uv).r);
 #endif
 #ifdef SATURATION
     color.rgb = dot(color.rgb, SaturationWeights.rgb).xxx;

@@ -45,9 +45,8 @@ float4 pixel(VertexOutput i) : COLOR0
 {
     float2 uv = i.position.xy * ScreenToView.xy;
     float3 n = tex2D(NormalTexture, uv).xyz * 2 - 1;
-    float2 ndc = float2(uv.x * 2 - 1, 1 - uv.y * 2);
     float w = ReadDepth(uv).x * InverseProjectionTerms.z + InverseProjectionTerms.w;
-    float3 p = float3(ndc.x * InverseProjectionTerms.x, ndc.y * InverseProjectionTerms.y, 1) / w;
+    float3 p = ViewRay(uv) / w;
     float3 toLight = LightPosition.xyz - p;
 #ifdef TUBE
     toLight += LightAxis.xyz * clamp(dot(-toLight, LightAxis.xyz), -LightAxis.w, LightAxis.w);

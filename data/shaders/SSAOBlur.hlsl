@@ -1,5 +1,5 @@
-// Blurs the occlusion along one direction over five taps; FINAL_PASS turns it into a colour, the
-// occlusion colour where occluded and white elsewhere, scaled down where ping-pong B is lit.
+// Blurs the occlusion along one direction over five taps; FINAL_PASS applies it to the accumulated
+// light: towards the occlusion colour where occluded, less so where the light (at a quarter) is bright.
 #include "PostCommon.hlsl"
 
 // The program the graphics stand-in runs for this family.
@@ -25,9 +25,9 @@ float4 pixel(PostVertexOutput i) : COLOR0
         occlusion += tex2D(OcclusionTexture, i.uv + BlurTerms.yz * k).r;
     occlusion *= 0.2;
 #ifdef FINAL_PASS
-    float light = Luminance(tex2D(LightTexture, i.uv).rgb);
-    occlusion *= 1 - saturate(light * BlurTerms.x);
-    return float4(1 - OneMinusColor.rgb * occlusion, 1);
+    float4 light = tex2D(LightTexture, i.uv);
+    occlusion *= 1 - saturate(Luminance(light.rgb * 4) * BlurTerms.x);
+    return float4(light.rgb * (1 - OneMinusColor.rgb * occlusion), light.a);
 #else
     return float4(occlusion, 0, 0, 1);
 #endif

@@ -1,5 +1,6 @@
 // Screen-space ambient occlusion: eight depth reads around the pixel at the sample radius; the
-// nearer they are than the pixel, the more it is occluded. Stores the occlusion and the depth.
+// nearer they are than the pixel (in view-space units), the more it is occluded. Stores the
+// occlusion and the view depth.
 // USE_NORMAL_MAPS: the auxiliary target's normals turn the kernel towards the surface.
 #include "PostCommon.hlsl"
 
@@ -18,9 +19,14 @@ PostVertexOutput vertex(float4 position : POSITION, float2 uv : TEXCOORD0)
     return PostQuad(position, uv);
 }
 
+float ViewDepth(float2 uv)
+{
+    return 1 / (ReadDepth(uv).x * InverseProjectionTerms.z + InverseProjectionTerms.w);
+}
+
 float4 pixel(PostVertexOutput i) : COLOR0
 {
-    float depth = ReadDepth(i.uv).x;
+    float depth = ViewDepth(i.uv);
     float occlusion = 0;
     for (int k = 0; k < 8; ++k)
     {
@@ -28,7 +34,7 @@ float4 pixel(PostVertexOutput i) : COLOR0
 #ifdef USE_NORMAL_MAPS
         offset *= sign(dot(tex2D(NormalSource, i.uv).xy * 2 - 1, Kernel[k].xy) + 0.001);
 #endif
-        float nearer = max(depth - ReadDepth(i.uv + offset).x, 0);
+        float nearer = max(depth - ViewDepth(i.uv + offset), 0);
         occlusion += nearer * nearer * Terms.z;
     }
     return float4(saturate(occlusion), depth, 0, 1);

@@ -2,6 +2,9 @@
 // screen with bars.
 #include "Common.hlsl"
 
+// The program the graphics stand-in runs for this family.
+#pragma program Video
+
 sampler2D PlaneY : register(s0);
 sampler2D PlaneU : register(s1);
 sampler2D PlaneV : register(s2);
@@ -26,8 +29,5 @@ VertexOutput vertex(float4 position : POSITION, float2 uv : TEXCOORD0)
 
 float4 pixel(VertexOutput i) : COLOR0
 {
-    float y = 1.164 * (tex2D(PlaneY, i.uv).r - 0.0625);
-    float u = tex2D(PlaneU, i.uv).r - 0.5;
-    float v = tex2D(PlaneV, i.uv).r - 0.5;
-    return float4(y + 1.596 * v, y - 0.392 * u - 0.813 * v, y + 2.017 * u, 1.0);
+    return float4(VideoYuvToRgb(tex2D(PlaneY, i.uv).r, tex2D(PlaneU, i.uv).r, tex2D(PlaneV, i.uv).r), 1.0);
 }

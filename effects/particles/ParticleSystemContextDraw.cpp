@@ -8,6 +8,8 @@
 #include "renderer/MeshTemplateRenderingData.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/PixelShaderObject.h"
+#include "renderer/SceneEnvironment.h"
+#include "renderer/SceneLighting.h"
 #include "renderer/VertexShaderObject.h"
 #include "renderer/jobs/TextureHolder.h"
 
@@ -226,6 +228,8 @@ void ParticleSystemContext::DrawQuads(const Matrix& world, const Vector& color)
     renderer->SetVertexShaderConstants(0, &nodes[0].x, 4);
     const Vector desaturation(m_desaturation, 0.0f, 0.0f, 0.0f);
     renderer->SetPixelShaderConstants(0, &desaturation.x, 1);
+    // The lit mesh passes leave the scene's fog there only when they drew this frame.
+    renderer->SetVertexShaderConstants(SCENE_LIGHT_FOG_VERTEX, &gSceneEnvironment.GetFogFactors().x, 1);
     renderer->DrawIndexedPrimitive(gpu::kPrimitiveTriangleList, 0, 0, drawn * 4, 0, drawn * 2);
     device->SetIndices(nullptr);
     device->SetStreamSource(0, nullptr, 0, 0);

@@ -84,10 +84,20 @@ void Profiler::EnableProfiler(const char* pattern, bool enable)
     PostMask(selection, enable ? PROFILER_MASK_OR : PROFILER_MASK_AND_NOT);
 }
 
-void Profiler::StartTimer(uint32_t channel, uint32_t)
+void Profiler::StartTimer(uint32_t channel, uint32_t callerMode)
 {
     if (channel >= kChannelCount)
         return;
+    if (callerMode == kProfilerCallerOtherThread)
+    {
+        ThreadSection& section = ThreadSections()[channel];
+        if (section.nesting++ == 0 && IsActive(channel))
+        {
+            section.running = true;
+            section.start = Time::Now();
+        }
+        return;
+    }
     Channel& record = m_channels[channel];
     if (record.nesting++ == 0 && IsActive(channel))
     {
@@ -100,20 +110,32 @@ void Profiler::StopTimer(uint32_t channel, uint32_t callerMode)
 {
     if (channel >= kChannelCount)
         return;
+    if (callerMode == kProfilerCallerOtherThread)
+    {
+        ThreadSection& section = ThreadSections()[channel];
+        if (section.nesting == 0 || --section.nesting != 0 || !section.running)
+            return;
+        section.running = false;
+        const Time elapsed = Time::Now() - section.start;
+        os::ScopedLock lock(m_lock);
+        m_channels[channel].accumulator += elapsed;
+        return;
+    }
     Channel& record = m_channels[channel];
     if (record.nesting == 0)
         return;
     if (--record.nesting != 0 || record.running == 0)
         return;
     record.running = 0;
-    const Time elapsed = Time::Now() - record.timerStart;
-    if (callerMode == kProfilerCallerOtherThread)
-    {
-        os::ScopedLock lock(m_lock);
-        record.accumulator += elapsed;
-    }
-    else
-        record.accumulator += elapsed;
+    record.accumulator += Time::Now() - record.timerStart;
+}
+
+Profiler::ThreadSection* Profiler::ThreadSections()
+{
+    // Each thread opens and closes its own sections: loads on two threads at once are both timed
+    // and summed, where one shared nesting count would time neither correctly.
+    thread_local ThreadSection sections[kChannelCount];
+    return sections;
 }
 
 void Profiler::AddValue(uint32_t channel, float value, uint32_t callerMode)

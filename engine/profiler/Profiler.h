@@ -11,7 +11,7 @@
 //
 // Threads: Init, LoadOverlayFont, Close, EnableProfiler and Render on the main thread;
 // StartTimer, StopTimer, AddValue and SetValue on the thread that feeds the channel (mode 2 from
-// any thread); HandleRenderCommand and the history getters on the render thread (tests read them
+// any thread, also several at once); HandleRenderCommand and the history getters on the render thread (tests read them
 // after a synchronous submit).
 #pragma once
 
@@ -77,7 +77,9 @@ public:
     void EnableProfiler(const char* pattern, bool enable);
     void DisableProfiler(const char* pattern) { EnableProfiler(pattern, false); }
 
-    // Sections nest: only the outermost pair of a channel is timed.
+    // Sections nest: only the outermost pair of a channel is timed. With kProfilerCallerOtherThread
+    // the nesting is counted per thread, so several threads may time one channel at once; their
+    // times add up.
     void StartTimer(uint32_t channel, uint32_t callerMode);
     void StopTimer(uint32_t channel, uint32_t callerMode);
     void AddValue(uint32_t channel, float value, uint32_t callerMode);
@@ -113,6 +115,15 @@ private:
         uint32_t writeIndex = 0;
         uint32_t sampleCount = 0;
     };
+
+    // One thread's open section of a channel timed with kProfilerCallerOtherThread.
+    struct ThreadSection
+    {
+        uint32_t nesting = 0;
+        bool running = false;
+        Time start;
+    };
+    static ThreadSection* ThreadSections();
 
     static void RenderCall(NorvexRenderer& renderer, uint32_t subCommand, CommandRingBuffer& reader);
     void PostMask(const Mask& mask, uint32_t operation);

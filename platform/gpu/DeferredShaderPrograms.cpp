@@ -20,14 +20,6 @@ void Normalize3(float* v)
 
 float Saturate(float value) { return std::clamp(value, 0.0f, 1.0f); }
 
-// The texture coordinate of the pixel's centre on a target of the render size.
-void ScreenUv(const PixelContext& c, uint32_t screenToView, const PixelInput& in, float* u, float* v)
-{
-    const float* s = Reg(c.constants, screenToView);
-    *u = (float(in.x) + 0.5f) * s[0];
-    *v = (float(in.y) + 0.5f) * s[1];
-}
-
 // A stored normal (0..1 per channel) back to -1..1.
 void StoredNormal(const PixelContext& c, uint32_t sampler, const PixelInput& in, float u, float v, float* n)
 {
@@ -103,7 +95,7 @@ public:
         if (m_texture)
             color = Mul(color, SampleTex0(c, m_diffuse, in));
         float u = 0.0f, v = 0.0f;
-        ScreenUv(c, m_screenToView, in, &u, &v);
+        ScreenCentreUv(c, m_screenToView, in, &u, &v);
         const Color4f light = Sample(c, m_light, in, u, v);
         *out = {color.r * light.r * 4.0f, color.g * light.g * 4.0f, color.b * light.b * 4.0f, color.a};
         return true;
@@ -128,18 +120,21 @@ public:
     }
 };
 
-// The sun on the stored normal, dimmed to the shadow factor where the map is nearer the light,
-// plus the ambient; at a quarter.
+// The sun on the stored normal, through the projected texture, dimmed to the shadow factor where the
+// map is nearer the light, plus the ambient; at a quarter.
 class LightFullScreenPixel : public PixelProgram
 {
 public:
     explicit LightFullScreenPixel(Binder& b)
-        : m_shadow(b.Has("Shadow")), m_filtered(b.Has("Filtered")), m_normals(b.Sampler("NormalDepthTexture")),
-          m_direction(b.Float("LightDirection")), m_colors(b.Float("LightColors")), m_ambient(b.Float("AmbientColor")),
-          m_depth(m_shadow ? b.Sampler("DepthTexture") : 0), m_map(m_shadow ? b.Sampler("ShadowMapTexture") : 0),
-          m_inverseProjection(m_shadow ? b.Float("InverseProjection") : 0),
+        : m_shadow(b.Has("Shadow")), m_filtered(b.Has("Filtered")), m_projected(b.Has("Projected")),
+          m_normals(b.Sampler("NormalDepthTexture")), m_direction(b.Float("LightDirection")),
+          m_colors(b.Float("LightColors")), m_ambient(b.Float("AmbientColor")),
+          m_depth(m_shadow || m_projected ? b.Sampler("DepthTexture") : 0),
+          m_map(m_shadow ? b.Sampler("ShadowMapTexture") : 0),
+          m_inverseProjection(m_shadow || m_projected ? b.Float("InverseProjection") : 0),
           m_shadowMatrix(m_shadow ? b.Float("ShadowMatrix") : 0),
-          m_parameters(m_shadow ? b.Float("ShadowParameters") : 0)
+          m_parameters(m_shadow ? b.Float("ShadowParameters") : 0),
+          m_texture(m_projected ? b.Sampler("ProjectedTexture") : 0), m_rows(m_projected ? b.Float("ProjectedRows") : 0)
     {
     }
 
@@ -151,24 +146,39 @@ public:
         const float* d = Reg(c.constants, m_direction);
         const float* sun = Reg(c.constants, m_colors);
         float lambert = Saturate(-Dot3(n, d));
+        float view[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+        if (m_shadow || m_projected)
+            ViewPoint(c, in, u, v, view);
         if (m_shadow)
-            lambert *= ShadowFactor(c, in, u, v);
+            lambert *= ShadowFactor(c, in, view);
+        Color4f through = {1.0f, 1.0f, 1.0f, 1.0f};
+        if (m_projected)
+            through = Sample(c, m_texture, in, Dot4(view, Reg(c.constants, m_rows)),
+                             Dot4(view, Reg(c.constants, m_rows + 1)));
         const float* a = Reg(c.constants, m_ambient);
-        *out = {sun[0] * lambert * 0.25f + a[0], sun[1] * lambert * 0.25f + a[1], sun[2] * lambert * 0.25f + a[2],
-                1.0f};
+        *out = {sun[0] * through.r * lambert * 0.25f + a[0], sun[1] * through.g * lambert * 0.25f + a[1],
+                sun[2] * through.b * lambert * 0.25f + a[2], 1.0f};
         return true;
     }
     uint32_t VaryingCount() const override { return kVaryTex1; }
 
 private:
-    float ShadowFactor(const PixelContext& c, const PixelInput& in, float u, float v) const
+    static float Dot4(const float* a, const float* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2] + a[3] * b[3]; }
+    // The pixel's view-space position from the depth through the inverse projection.
+    void ViewPoint(const PixelContext& c, const PixelInput& in, float u, float v, float* view) const
     {
         const float depth = Sample(c, m_depth, in, u, v).r;
         const float ndc[4] = {u * 2.0f - 1.0f, 1.0f - v * 2.0f, depth, 1.0f};
         float p[4];
         MulColumns(c.constants, m_inverseProjection, ndc, p);
         const float w = p[3] != 0.0f ? p[3] : 1.0f;
-        const float view[4] = {p[0] / w, p[1] / w, p[2] / w, 1.0f};
+        view[0] = p[0] / w;
+        view[1] = p[1] / w;
+        view[2] = p[2] / w;
+        view[3] = 1.0f;
+    }
+    float ShadowFactor(const PixelContext& c, const PixelInput& in, const float* view) const
+    {
         float s[4];
         MulColumns(c.constants, m_shadowMatrix, view, s);
         const float* k = Reg(c.constants, m_parameters);
@@ -179,13 +189,13 @@ private:
     }
 
     static constexpr float kBias = 0.002f;
-    bool m_shadow, m_filtered;
+    bool m_shadow, m_filtered, m_projected;
     uint32_t m_normals, m_direction, m_colors, m_ambient, m_depth, m_map, m_inverseProjection, m_shadowMatrix,
-        m_parameters;
+        m_parameters, m_texture, m_rows;
 };
 
-// The light of one volume at the pixel's position, by distance (and cone, and segment for tubes); a
-// light mask is not sampled.
+// The light of one volume at the pixel's position, by distance (and cone, and segment for tubes),
+// times the red of its mask where the mask projection puts the position.
 class LightVolumePixel : public PixelProgram
 {
 public:
@@ -194,14 +204,15 @@ public:
           m_normals(b.Sampler("NormalTexture")), m_depth(b.Sampler("DepthTexture")),
           m_screenToView(b.Float("ScreenToView")), m_terms(b.Float("InverseProjectionTerms")),
           m_color(b.Float("LightColor")), m_position(b.Float("LightPosition")), m_attenuation(b.Float("Attenuation")),
-          m_axis(m_spot || m_tube ? b.Float("LightAxis") : 0)
+          m_axis(m_spot || m_tube ? b.Float("LightAxis") : 0), m_mask(b.Has("Mask")),
+          m_maskTexture(m_mask ? b.Sampler("MaskTexture") : 0), m_maskProjection(m_mask ? b.Float("MaskProjection") : 0)
     {
     }
 
     bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
     {
         float u = 0.0f, v = 0.0f;
-        ScreenUv(c, m_screenToView, in, &u, &v);
+        ScreenCentreUv(c, m_screenToView, in, &u, &v);
         float p[3];
         ViewPosition(Reg(c.constants, m_terms), u, v, Sample(c, m_depth, in, u, v).r, p);
         const float* l = Reg(c.constants, m_position);
@@ -220,6 +231,14 @@ public:
         Normalize3(direction);
         if (m_spot)
             attenuation *= Saturate(k[2] * -Dot3(direction, axis) + k[3]);
+        if (m_mask)
+        {
+            const float position[4] = {p[0], p[1], p[2], 1.0f};
+            float m[4];
+            MulColumns(c.constants, m_maskProjection, position, m);
+            const float w = m[3] != 0.0f ? m[3] : 1.0f;
+            attenuation *= Sample(c, m_maskTexture, in, m[0] / w, m[1] / w).r;
+        }
         if (!m_lowSpec)
         {
             float n[3];
@@ -235,6 +254,8 @@ public:
 private:
     bool m_spot, m_tube, m_lowSpec;
     uint32_t m_normals, m_depth, m_screenToView, m_terms, m_color, m_position, m_attenuation, m_axis;
+    bool m_mask;
+    uint32_t m_maskTexture, m_maskProjection;
 };
 
 // Position through the model-view-projection only: light volumes.
@@ -280,13 +301,16 @@ private:
 };
 
 // The light's colour where the direction faces against it, the secondary colour where it faces
-// along it, the side term across; wrap-around widens both. A light mask is not sampled.
+// along it, the side term across; wrap-around widens both; all times the red of the light's mask at
+// the direction turned by the mask matrix.
 class LightCubePixel : public PixelProgram
 {
 public:
     explicit LightCubePixel(Binder& b)
         : m_direction(b.Float("LightDirection")), m_color(b.Float("LightColor")),
-          m_secondary(b.Float("SecondaryColor")), m_side(b.Float("SideTerm")), m_wrap(b.Float("WrapSpecular"))
+          m_secondary(b.Float("SecondaryColor")), m_side(b.Float("SideTerm")), m_wrap(b.Float("WrapSpecular")),
+          m_mask(b.Has("Mask")), m_maskTexture(m_mask ? b.Sampler("MaskTexture") : 0),
+          m_maskMatrix(m_mask ? b.Float("MaskMatrix") : 0)
     {
     }
 
@@ -301,14 +325,24 @@ public:
         const float back = Saturate((-facing + wrap) / (1.0f + wrap));
         const float across = 1.0f - std::fabs(facing);
         const float *a = Reg(c.constants, m_color), *s = Reg(c.constants, m_secondary), *t = Reg(c.constants, m_side);
-        *out = {a[0] * lit + s[0] * back + t[0] * across, a[1] * lit + s[1] * back + t[1] * across,
-                a[2] * lit + s[2] * back + t[2] * across, a[3] * lit + s[3] * back + t[3] * across};
+        float k = 1.0f;
+        if (m_mask)
+        {
+            const float direction[4] = {n[0], n[1], n[2], 1.0f};
+            float m[4];
+            MulColumns(c.constants, m_maskMatrix, direction, m);
+            k = Sample(c, m_maskTexture, in, m[0] * 0.5f + 0.5f, m[1] * 0.5f + 0.5f).r;
+        }
+        *out = {(a[0] * lit + s[0] * back + t[0] * across) * k, (a[1] * lit + s[1] * back + t[1] * across) * k,
+                (a[2] * lit + s[2] * back + t[2] * across) * k, (a[3] * lit + s[3] * back + t[3] * across) * k};
         return true;
     }
-    bool SamplesTextures() const override { return false; }
+    bool SamplesTextures() const override { return m_mask; }
 
 private:
     uint32_t m_direction, m_color, m_secondary, m_side, m_wrap;
+    bool m_mask;
+    uint32_t m_maskTexture, m_maskMatrix;
 };
 } // namespace
 
@@ -319,7 +353,7 @@ void AddDeferredPrograms(std::vector<ProgramEntry>& entries)
                        [](Binder& b) { return std::make_unique<DeferredMeshVertex>(b); },
                        [](Binder& b) { return std::make_unique<DeferredMeshPixel>(b); }});
     entries.push_back({"LightFullScreen",
-                       {"Shadow", "Filtered", "LowSpec"},
+                       {"Shadow", "Filtered", "LowSpec", "Projected"},
                        [](Binder&) { return std::make_unique<PassThroughVertex>(); },
                        [](Binder& b) { return std::make_unique<LightFullScreenPixel>(b); }});
     entries.push_back({"LightCube",

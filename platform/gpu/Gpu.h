@@ -35,10 +35,7 @@
 // optimised build (bench/RasteriserBench.cpp): a full 1280x720 pass is some 90 ms.
 //
 // What it does not model. The programs are not the shaders: they reproduce what each family does
-// to geometry, colour and textures, not the look of the final game, and families or options without
-// a program (video, screen blur) draw flat magenta; masked lights draw without their
-// mask; particles draw
-// without their fog and soft edges. No anti-aliasing or
+// to geometry, colour and textures, not the look of the final game. No anti-aliasing or
 // multisample storage (a multisampled surface holds one sample), no anisotropic filtering (taken as
 // the plain filter), mip levels of texture set 0 only (other sets sample with its change), cube maps
 // from level 0 only, one stencil state for both faces, no fixed-function lighting or transform (a

@@ -30,29 +30,15 @@ const FormatInfo kFormats[] = {
     {kFormatRAWZ, "RAWZ", FormatKind::Depth, 4, false, true},
 };
 
+// Pixel memory is little-endian, as on the platform (and this host): one load or store per pixel.
 uint32_t Load(const uint8_t* p, int bytes)
 {
     uint32_t v = 0;
-    for (int i = 0; i < bytes; ++i)
-        v |= uint32_t(p[i]) << (8 * i);
+    memcpy(&v, p, size_t(bytes));
     return v;
 }
 
-void Store(uint8_t* p, uint32_t v, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        p[i] = uint8_t(v >> (8 * i));
-}
-
-float Unorm(uint32_t v, uint32_t bits) { return float(v) / float((1u << bits) - 1u); }
-
-uint32_t ToUnorm(float f, uint32_t bits)
-{
-    // In double: with 24 bits, 1.0 * max + 0.5 rounds up to 2^24 in float and wraps the field to 0.
-    const double max = double((1u << bits) - 1u);
-    const double c = std::clamp(std::isnan(f) ? 0.0 : double(f), 0.0, 1.0);
-    return uint32_t(c * max + 0.5);
-}
+void Store(uint8_t* p, uint32_t v, int bytes) { memcpy(p, &v, size_t(bytes)); }
 
 Color4f Rgb565(uint16_t c)
 {
@@ -110,37 +96,23 @@ uint32_t RowCount(const FormatInfo& info, uint32_t height)
     return info.kind == FormatKind::Compressed ? std::max(1u, (height + 3) / 4) : height;
 }
 
-float HalfToFloat(uint16_t half)
-{
-    const uint32_t sign = uint32_t(half >> 15) << 31;
-    const uint32_t exponent = (half >> 10) & 31;
-    const uint32_t mantissa = half & 1023;
-    float value;
-    if (exponent == 0)
-        value = std::ldexp(float(mantissa), -24);
-    else if (exponent == 31)
-        value = mantissa ? NAN : INFINITY;
-    else
-        value = std::ldexp(float(mantissa | 1024), int(exponent) - 25);
-    return sign ? -value : value;
-}
-
 uint16_t FloatToHalf(float value)
 {
     uint32_t bits;
     memcpy(&bits, &value, 4);
     const uint16_t sign = uint16_t((bits >> 16) & 0x8000);
-    if (std::isnan(value))
+    const uint32_t magnitudeBits = bits & 0x7FFFFFFFu;
+    if (magnitudeBits > 0x7F800000u)
         return uint16_t(sign | 0x7E00);
-    const float magnitude = std::fabs(value);
+    float magnitude;
+    memcpy(&magnitude, &magnitudeBits, 4);
     if (magnitude >= 65520.0f)
         return uint16_t(sign | 0x7C00);
-    if (magnitude < std::ldexp(1.0f, -14))
-        return uint16_t(sign | uint16_t(std::lround(magnitude * std::ldexp(1.0f, 24))));
-    int exponent;
-    const float fraction = std::frexp(magnitude, &exponent); // magnitude = fraction * 2^exponent
-    uint32_t mantissa = uint32_t(std::lround((fraction * 2.0f - 1.0f) * 1024.0f));
-    int biased = exponent - 1 + 15;
+    if (magnitude < 0x1p-14f)
+        return uint16_t(sign | uint16_t(std::lround(magnitude * 0x1p24f)));
+    // Round the 23-bit mantissa to 10 bits, halves away from zero; a carry moves to the exponent.
+    uint32_t mantissa = ((magnitudeBits & 0x7FFFFFu) + 0x1000u) >> 13;
+    uint32_t biased = (magnitudeBits >> 23) - 112;
     if (mantissa == 1024)
     {
         mantissa = 0;
@@ -149,16 +121,6 @@ uint16_t FloatToHalf(float value)
     if (biased >= 31)
         return uint16_t(sign | 0x7C00);
     return uint16_t(sign | uint16_t(biased << 10) | uint16_t(mantissa));
-}
-
-Color4f UnpackArgb(uint32_t argb)
-{
-    return {Unorm((argb >> 16) & 255, 8), Unorm((argb >> 8) & 255, 8), Unorm(argb & 255, 8), Unorm(argb >> 24, 8)};
-}
-
-uint32_t PackArgb(const Color4f& c)
-{
-    return ToUnorm(c.a, 8) << 24 | ToUnorm(c.r, 8) << 16 | ToUnorm(c.g, 8) << 8 | ToUnorm(c.b, 8);
 }
 
 Color4f DecodePixel(const FormatInfo& info, const uint8_t* p)

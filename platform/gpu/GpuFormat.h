@@ -4,7 +4,9 @@
 
 #include "platform/gpu/GpuTypes.h"
 
+#include <cmath>
 #include <cstddef>
+#include <cstring>
 
 namespace gpu
 {
@@ -41,10 +43,44 @@ void EncodePixel(const FormatInfo& info, const Color4f& color, uint8_t* pixel);
 // One 4x4 block of a compressed format into 16 colours, row by row.
 void DecodeBlock(Format format, const uint8_t* block, Color4f out[16]);
 
-// Packed 32-bit colour (alpha in the top byte, then red, green, blue) to floats.
-Color4f UnpackArgb(uint32_t argb);
-uint32_t PackArgb(const Color4f& color);
+// The conversions below run for every texel and pixel the rasteriser touches, so they live here to
+// be inlined, and use no library call.
 
-float HalfToFloat(uint16_t half);
+// An n-bit unsigned normalised field as a float, and a float (NaN as 0) back to the nearest step.
+inline float Unorm(uint32_t v, uint32_t bits) { return float(v) / float((1u << bits) - 1u); }
+inline uint32_t ToUnorm(float f, uint32_t bits)
+{
+    // In double: with 24 bits, 1.0 * max + 0.5 rounds up to 2^24 in float and wraps the field to 0.
+    const double max = double((1u << bits) - 1u);
+    const double c = f != f ? 0.0 : f < 0.0f ? 0.0 : f > 1.0f ? 1.0 : double(f);
+    return uint32_t(c * max + 0.5);
+}
+
+// Packed 32-bit colour (alpha in the top byte, then red, green, blue) to floats.
+inline Color4f UnpackArgb(uint32_t argb)
+{
+    return {Unorm((argb >> 16) & 255, 8), Unorm((argb >> 8) & 255, 8), Unorm(argb & 255, 8), Unorm(argb >> 24, 8)};
+}
+inline uint32_t PackArgb(const Color4f& c)
+{
+    return ToUnorm(c.a, 8) << 24 | ToUnorm(c.r, 8) << 16 | ToUnorm(c.g, 8) << 8 | ToUnorm(c.b, 8);
+}
+
+// Exact both ways; out-of-range values become infinities, NaN stays NaN.
+inline float HalfToFloat(uint16_t half)
+{
+    const uint32_t exponent = (half >> 10) & 31, mantissa = half & 1023;
+    float value;
+    if (exponent == 0)
+        value = float(mantissa) * 0x1p-24f;
+    else if (exponent == 31)
+        value = mantissa ? NAN : INFINITY;
+    else
+    {
+        const uint32_t bits = (exponent + 112) << 23 | mantissa << 13;
+        std::memcpy(&value, &bits, 4);
+    }
+    return (half & 0x8000) ? -value : value;
+}
 uint16_t FloatToHalf(float value);
 } // namespace gpu

@@ -109,7 +109,6 @@ OutputMerger::OutputMerger(const uint32_t* renderStates, const PixelProgram* pro
                            GpuSurface* const* targets, GpuSurface* depthStencil)
     : m_rs(renderStates), m_program(program), m_context(context), m_depth(depthStencil)
 {
-    std::copy(targets, targets + kRenderTargetCount, m_targets);
     const uint32_t* rs = renderStates;
     m_depthTest = m_depth && rs[kRsZEnable] != 0;
     m_depthWrite = m_depthTest && rs[kRsZWriteEnable] != 0;
@@ -119,13 +118,44 @@ OutputMerger::OutputMerger(const uint32_t* renderStates, const PixelProgram* pro
     m_srgbWrite = rs[kRsSrgbWriteEnable] != 0;
     m_earlyDepth = !m_alphaTest && !(program && program->CanDiscard());
     m_depthMax = !m_depth ? 0 : m_depth->Desc().format == kFormatD16 ? 0xFFFFu : 0xFFFFFFu;
+    if (m_depth)
+    {
+        m_depthBits = m_depth->Bits();
+        m_depthPitch = m_depth->Pitch();
+        m_depthBytes = m_depth->Info().blockBytes;
+    }
+    m_zFunc = rs[kRsZFunc];
+    m_stencilFunc = rs[kRsStencilFunc];
+    m_stencilRef = rs[kRsStencilRef] & 0xFF;
+    m_stencilMask = rs[kRsStencilMask];
+    m_stencilWriteMask = rs[kRsStencilWriteMask] & 0xFF;
+    m_stencilFail = rs[kRsStencilFail];
+    m_stencilZFail = rs[kRsStencilZFail];
+    m_stencilPass = rs[kRsStencilPass];
+    m_writeMask = rs[kRsColorWriteEnable] & 0xF;
+    for (uint32_t i = 0; i < kRenderTargetCount; ++i)
+    {
+        GpuSurface* surface = targets[i];
+        if (!surface)
+            continue;
+        Target& t = m_targets[m_targetCount++];
+        const Format format = surface->Desc().format;
+        t.surface = surface;
+        t.bits = surface->Bits();
+        t.pitch = surface->Pitch();
+        t.blockBytes = surface->Info().blockBytes;
+        t.unorm = IsUnorm(format);
+        t.argb = format == kFormatA8R8G8B8 || format == kFormatX8R8G8B8;
+        t.opaque = format == kFormatX8R8G8B8;
+        t.packDirect = !m_blend && m_writeMask == 0xF && t.argb && !(m_srgbWrite && t.unorm);
+    }
 }
 
 bool OutputMerger::DepthStencil(int32_t x, int32_t y, float depth)
 {
     if (!m_depthTest && !m_stencil)
         return true;
-    uint8_t* p = m_depth->Bits() + size_t(y) * m_depth->Pitch() + size_t(x) * m_depth->Info().blockBytes;
+    uint8_t* p = m_depthBits + size_t(y) * m_depthPitch + size_t(x) * m_depthBytes;
     const bool wide = m_depthMax == 0xFFFFFFu;
     uint32_t stored = 0;
     if (wide)
@@ -134,35 +164,34 @@ bool OutputMerger::DepthStencil(int32_t x, int32_t y, float depth)
         memcpy(&stored, p, 2);
     const uint32_t oldDepth = wide ? stored >> 8 : stored;
     const uint32_t oldStencil = wide ? stored & 0xFF : 0;
-    const uint32_t newDepth = uint32_t(std::lround(double(std::clamp(depth, 0.0f, 1.0f)) * m_depthMax));
+    // Rounds half away from zero like lround: the product of a float and a 24-bit maximum, plus a
+    // half, is exact in double.
+    const double scaled = double(std::clamp(depth, 0.0f, 1.0f)) * m_depthMax;
+    const uint32_t newDepth = uint32_t(scaled + 0.5);
 
     uint32_t stencil = oldStencil;
     bool pass = true;
-    const uint32_t ref = m_rs[kRsStencilRef] & 0xFF;
-    if (m_stencil)
+    const uint32_t ref = m_stencilRef;
+    if (m_stencil && !Compare(m_stencilFunc, ref & m_stencilMask, oldStencil & m_stencilMask))
     {
-        const uint32_t mask = m_rs[kRsStencilMask];
-        if (!Compare(m_rs[kRsStencilFunc], ref & mask, oldStencil & mask))
-        {
-            stencil = StencilOperation(m_rs[kRsStencilFail], oldStencil, ref);
-            pass = false;
-        }
+        stencil = StencilOperation(m_stencilFail, oldStencil, ref);
+        pass = false;
     }
-    if (pass && m_depthTest && !Compare(m_rs[kRsZFunc], newDepth, oldDepth))
+    if (pass && m_depthTest && !Compare(m_zFunc, newDepth, oldDepth))
     {
         if (m_stencil)
-            stencil = StencilOperation(m_rs[kRsStencilZFail], oldStencil, ref);
+            stencil = StencilOperation(m_stencilZFail, oldStencil, ref);
         pass = false;
     }
     if (pass && m_stencil)
-        stencil = StencilOperation(m_rs[kRsStencilPass], oldStencil, ref);
-    const uint32_t writeMask = m_rs[kRsStencilWriteMask] & 0xFF;
-    stencil = (oldStencil & ~writeMask) | (stencil & writeMask);
+        stencil = StencilOperation(m_stencilPass, oldStencil, ref);
+    stencil = (oldStencil & ~m_stencilWriteMask) | (stencil & m_stencilWriteMask);
     const uint32_t depthOut = pass && m_depthWrite ? newDepth : oldDepth;
     if (wide)
     {
         const uint32_t v = depthOut << 8 | (m_stencil ? stencil : oldStencil);
-        memcpy(p, &v, 4);
+        if (v != stored)
+            memcpy(p, &v, 4);
     }
     else if (depthOut != oldDepth)
     {
@@ -172,27 +201,33 @@ bool OutputMerger::DepthStencil(int32_t x, int32_t y, float depth)
     return pass;
 }
 
-void OutputMerger::WriteColor(GpuSurface& target, int32_t x, int32_t y, Color4f color)
+void OutputMerger::WriteColor(const Target& target, int32_t x, int32_t y, Color4f color)
 {
-    const Format format = target.Desc().format;
-    const bool unorm = IsUnorm(format);
-    if (unorm)
-        color = Saturate(color);
-    const bool argb = format == kFormatA8R8G8B8 || format == kFormatX8R8G8B8;
-    uint8_t* p = target.Bits() + size_t(y) * target.Pitch() + size_t(x) * target.Info().blockBytes;
-    const uint32_t mask = m_rs[kRsColorWriteEnable] & 0xF;
-    const bool srgb = m_srgbWrite && unorm;
-    if (!m_blend && mask == 0xF && argb && !srgb)
+    uint8_t* p = target.bits + size_t(y) * target.pitch + size_t(x) * target.blockBytes;
+    if (target.packDirect)
     {
-        const uint32_t v = PackArgb(color) | (format == kFormatX8R8G8B8 ? 0xFF000000u : 0u);
+        // PackArgb saturates as it packs.
+        const uint32_t v = PackArgb(color) | (target.opaque ? 0xFF000000u : 0u);
         memcpy(p, &v, 4);
         return;
     }
-    const Color4f stored = argb ? UnpackArgb(LoadU32(p)) : DecodePixel(target.Info(), p);
-    Color4f dest = stored;
-    if (srgb)
-        dest = {SrgbToLinear(dest.r), SrgbToLinear(dest.g), SrgbToLinear(dest.b), dest.a};
-    Color4f out = m_blend ? BlendColors(color, dest, m_rs) : color;
+    const bool unorm = target.unorm;
+    if (unorm)
+        color = Saturate(color);
+    const bool srgb = m_srgbWrite && unorm;
+    const FormatInfo& info = target.surface->Info();
+    const uint32_t mask = m_writeMask;
+    // The stored value matters to blending and to masked channels only.
+    const bool readBack = m_blend || mask != 0xF;
+    const Color4f stored = !readBack ? Color4f{} : target.argb ? UnpackArgb(LoadU32(p)) : DecodePixel(info, p);
+    Color4f out = color;
+    if (m_blend)
+    {
+        Color4f dest = stored;
+        if (srgb)
+            dest = {SrgbToLinear(dest.r), SrgbToLinear(dest.g), SrgbToLinear(dest.b), dest.a};
+        out = BlendColors(color, dest, m_rs);
+    }
     if (unorm)
         out = Saturate(out);
     if (srgb)
@@ -200,27 +235,45 @@ void OutputMerger::WriteColor(GpuSurface& target, int32_t x, int32_t y, Color4f 
     // Masked channels keep the stored value.
     const Color4f kept = {mask & 1 ? out.r : stored.r, mask & 2 ? out.g : stored.g, mask & 4 ? out.b : stored.b,
                           mask & 8 ? out.a : stored.a};
-    EncodePixel(target.Info(), kept, p);
+    EncodePixel(info, kept, p);
 }
 
-void OutputMerger::Shade(const PixelInput& pixel)
+void OutputMerger::ShadeSpan(const TriangleSetup& t, const Span& span)
 {
-    if (m_earlyDepth && !DepthStencil(pixel.x, pixel.y, pixel.depth))
-        return;
-    Color4f color = kMissingProgramColor;
-    if (m_program && !m_program->Run(m_context, pixel, &color))
-        return;
-    if (m_alphaTest)
+    PixelInput pixel;
+    pixel.y = span.y;
+    pixel.frontFacing = t.frontFacing;
+    pixel.tex0Dx[0] = pixel.tex0Dx[1] = pixel.tex0Dy[0] = pixel.tex0Dy[1] = 0.0f;
+    const int32_t y = span.y;
+    int64_t w0 = span.edge[0], w1 = span.edge[1], w2 = span.edge[2];
+    for (int32_t x = span.first; x <= span.last; ++x, w0 -= t.edgeStep[0], w1 -= t.edgeStep[1], w2 -= t.edgeStep[2])
     {
-        const uint32_t alpha = uint32_t(std::lround(std::clamp(color.a, 0.0f, 1.0f) * 255.0f));
-        if (!Compare(m_rs[kRsAlphaFunc], alpha, m_rs[kRsAlphaRef] & 0xFF))
-            return;
+        const float l0 = float(w0) * t.invArea, l1 = float(w1) * t.invArea, l2 = float(w2) * t.invArea;
+        const float z = l0 * t.z[0] + l1 * t.z[1] + l2 * t.z[2] + t.depthBias;
+        if (!(z >= 0.0f && z <= 1.0f))
+            continue;
+        if (m_earlyDepth && !DepthStencil(x, y, z))
+            continue;
+        Color4f color = kMissingProgramColor;
+        if (m_program)
+        {
+            InterpolatePixel(t, l0, l1, l2, &pixel);
+            pixel.x = x;
+            pixel.depth = z;
+            if (!m_program->Run(m_context, pixel, &color))
+                continue;
+        }
+        if (m_alphaTest)
+        {
+            const uint32_t alpha = uint32_t(std::lround(std::clamp(color.a, 0.0f, 1.0f) * 255.0f));
+            if (!Compare(m_rs[kRsAlphaFunc], alpha, m_rs[kRsAlphaRef] & 0xFF))
+                continue;
+        }
+        if (!m_earlyDepth && !DepthStencil(x, y, z))
+            continue;
+        ++m_shaded;
+        for (uint32_t i = 0; i < m_targetCount; ++i)
+            WriteColor(m_targets[i], x, y, color);
     }
-    if (!m_earlyDepth && !DepthStencil(pixel.x, pixel.y, pixel.depth))
-        return;
-    ++m_shaded;
-    for (GpuSurface* target : m_targets)
-        if (target)
-            WriteColor(*target, pixel.x, pixel.y, color);
 }
 } // namespace gpu

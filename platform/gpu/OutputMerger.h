@@ -25,21 +25,40 @@ public:
     OutputMerger(const uint32_t* renderStates, const PixelProgram* program, const PixelContext& context,
                  GpuSurface* const* targets, GpuSurface* depthStencil);
 
-    void Shade(const PixelInput& pixel) override;
+    // Per pixel: depth range, depth and stencil first where that gives the same pixels, then the
+    // interpolated values and the program, alpha test, late depth and stencil, and the writes.
+    void ShadeSpan(const TriangleSetup& triangle, const Span& span) override;
     uint64_t GetShadedCount() const { return m_shaded; }
 
 private:
+    // A bound target as the pixel loop reads it.
+    struct Target
+    {
+        GpuSurface* surface;
+        uint8_t* bits;
+        size_t pitch;
+        uint32_t blockBytes;
+        bool unorm, argb, opaque; // opaque: X8R8G8B8, whose alpha byte is always 255
+        bool packDirect;          // the colour is stored packed as it comes, with no read-back
+    };
+
     // Depth and stencil for one pixel; false when the pixel stops here.
     bool DepthStencil(int32_t x, int32_t y, float depth);
-    void WriteColor(GpuSurface& target, int32_t x, int32_t y, Color4f color);
+    void WriteColor(const Target& target, int32_t x, int32_t y, Color4f color);
 
     const uint32_t* m_rs;
     const PixelProgram* m_program;
     const PixelContext& m_context;
-    GpuSurface* m_targets[kRenderTargetCount];
+    Target m_targets[kRenderTargetCount];
+    uint32_t m_targetCount = 0;
     GpuSurface* m_depth;
+    uint8_t* m_depthBits = nullptr;
+    size_t m_depthPitch = 0;
+    uint32_t m_depthBytes = 0;
     bool m_depthTest, m_depthWrite, m_stencil, m_alphaTest, m_blend, m_earlyDepth, m_srgbWrite;
     uint32_t m_depthMax; // largest stored depth value of the format (0 without a depth surface)
+    uint32_t m_zFunc, m_stencilFunc, m_stencilRef, m_stencilMask, m_stencilWriteMask;
+    uint32_t m_stencilFail, m_stencilZFail, m_stencilPass, m_writeMask;
     uint64_t m_shaded = 0;
 };
 } // namespace gpu

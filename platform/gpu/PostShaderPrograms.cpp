@@ -269,24 +269,25 @@ private:
     uint32_t m_zoom;
 };
 
-// Occlusion from eight depth reads around the pixel (normal maps are not read here).
+// Occlusion from eight view-depth reads around the pixel (normal maps are not read here).
 class SSAOPreparePixel : public PixelProgram
 {
 public:
     explicit SSAOPreparePixel(Binder& b)
-        : m_depth(b.Sampler("DepthTexture")), m_kernel(b.Float("Kernel")), m_terms(b.Float("Terms"))
+        : m_depth(b.Sampler("DepthTexture")), m_kernel(b.Float("Kernel")), m_terms(b.Float("Terms")),
+          m_inverseProjection(b.Float("InverseProjectionTerms"))
     {
     }
     bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
     {
         const float u = in.varyings[kVaryTex0], v = in.varyings[kVaryTex0 + 1];
         const float* t = Reg(c.constants, m_terms);
-        const float depth = Sample(c, m_depth, in, u, v).r;
+        const float depth = ViewDepth(c, in, u, v);
         float occlusion = 0.0f;
         for (uint32_t k = 0; k < 8; ++k)
         {
             const float* o = Reg(c.constants, m_kernel + k);
-            const float nearer = std::max(depth - Sample(c, m_depth, in, u + o[0] * t[0], v + o[1] * t[1]).r, 0.0f);
+            const float nearer = std::max(depth - ViewDepth(c, in, u + o[0] * t[0], v + o[1] * t[1]), 0.0f);
             occlusion += nearer * nearer * t[2];
         }
         *out = {Saturate(occlusion), depth, 0.0f, 1.0f};
@@ -294,7 +295,14 @@ public:
     }
 
 private:
-    uint32_t m_depth, m_kernel, m_terms;
+    float ViewDepth(const PixelContext& c, const PixelInput& in, float u, float v) const
+    {
+        const float* p = Reg(c.constants, m_inverseProjection);
+        const float w = Sample(c, m_depth, in, u, v).r * p[2] + p[3];
+        return w != 0.0f ? 1.0f / w : 0.0f;
+    }
+
+    uint32_t m_depth, m_kernel, m_terms, m_inverseProjection;
 };
 
 class SSAOBlurPixel : public PixelProgram
@@ -318,9 +326,11 @@ public:
             *out = {occlusion, 0.0f, 0.0f, 1.0f};
             return true;
         }
-        occlusion *= 1.0f - Saturate(Luminance(Sample(c, m_light, in, u, v)) * t[0]);
+        const Color4f light = Sample(c, m_light, in, u, v);
+        occlusion *= 1.0f - Saturate(Luminance({light.r * 4.0f, light.g * 4.0f, light.b * 4.0f, 0.0f}) * t[0]);
         const float* m = Reg(c.constants, m_oneMinus);
-        *out = Opaque(1.0f - m[0] * occlusion, 1.0f - m[1] * occlusion, 1.0f - m[2] * occlusion);
+        *out = {light.r * (1.0f - m[0] * occlusion), light.g * (1.0f - m[1] * occlusion),
+                light.b * (1.0f - m[2] * occlusion), light.a};
         return true;
     }
 

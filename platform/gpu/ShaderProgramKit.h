@@ -82,6 +82,59 @@ inline Color4f SampleTex0(const PixelContext& c, uint32_t stage, const PixelInpu
     return Sample(c, stage, in, in.varyings[kVaryTex0], in.varyings[kVaryTex0 + 1]);
 }
 
+// The texture coordinate of the pixel's centre on a target of the render size.
+inline void ScreenCentreUv(const PixelContext& c, uint32_t screenToView, const PixelInput& in, float* u, float* v)
+{
+    const float* s = Reg(c.constants, screenToView);
+    *u = (float(in.x) + 0.5f) * s[0];
+    *v = (float(in.y) + 0.5f) * s[1];
+}
+
+// A video sample's colour from its luminance and chroma samples (0..1, studio range).
+inline Color4f VideoYuvToRgb(float y, float u, float v)
+{
+    y = 1.164f * (y - 0.0625f);
+    u -= 0.5f;
+    v -= 0.5f;
+    return {y + 1.596f * v, y - 0.392f * u - 0.813f * v, y + 2.017f * u, 1.0f};
+}
+
+// Softness: what the scene drew behind the pixel, as a view distance back from the depth texture
+// through the inverse projection's terms, fades the pixel as it comes near: the distance between
+// the two times the fade per unit, within 0..1. The vertex program hands on the pixel's own view
+// distance and the fade per unit.
+class SoftDepth
+{
+public:
+    explicit SoftDepth(Binder& b)
+        : m_depth(b.Sampler("DepthTexture")), m_terms(b.Float("InverseProjectionTerms")),
+          m_screenToView(b.Float("ScreenToView"))
+    {
+    }
+    float Fade(const PixelContext& c, const PixelInput& in, float ownDistance, float perUnit) const
+    {
+        float u = 0.0f, v = 0.0f;
+        ScreenCentreUv(c, m_screenToView, in, &u, &v);
+        const float* t = Reg(c.constants, m_terms);
+        const float w = Sample(c, m_depth, in, u, v).r * t[2] + t[3];
+        const float scene = w != 0.0f ? 1.0f / w : 0.0f;
+        return std::clamp((scene - ownDistance) * perUnit, 0.0f, 1.0f);
+    }
+
+private:
+    uint32_t m_depth, m_terms, m_screenToView;
+};
+
+// The vertex side of softness: the projected position's w (the view distance) and the fade per
+// unit of distance, 1 / the effect softness distance, from the depth terms (scale, 0,
+// 1 / (softness x scale), 0).
+inline void SoftDepthVaryings(const float* constants, uint32_t depthTerms, const float* position, float* out)
+{
+    const float* d = Reg(constants, depthTerms);
+    out[0] = position[3];
+    out[1] = d[2] * d[0];
+}
+
 // Skinning ("Skinning" switch): the weighted sum of up to four bones of three registers each from
 // register 0 applied to the position; weights of 0 and indices past the register file add nothing.
 inline void SkinPosition(const float* constants, const VertexInput& in, float* position)
@@ -123,6 +176,8 @@ struct ProgramEntry
 
 // The deferred scene programs (DeferredShaderPrograms.cpp).
 void AddDeferredPrograms(std::vector<ProgramEntry>& entries);
+// The particle and video programs (EffectShaderPrograms.cpp).
+void AddEffectPrograms(std::vector<ProgramEntry>& entries);
 // The outline programs (OutlineShaderPrograms.cpp).
 void AddOutlinePrograms(std::vector<ProgramEntry>& entries);
 // The post-processing programs (PostShaderPrograms.cpp).

@@ -25,12 +25,18 @@ public:
         const char* uvScaleOffset = nullptr;
         bool depthInTex1 = false; // z / w of the projected position
         bool skinning = false;
+        // Texture-sheet frames: set 0 and the next frame's coordinates (in set 1) through the
+        // frame size and the two frames' origins.
+        bool frameSheet = false;
+        bool softDepth = false; // the view distance and fade per unit in set 2
     };
     TransformVertex(Binder& b, const Options& o)
         : m_matrix(b.Float(o.matrix)), m_color(o.color), m_constantColor(o.constantColor),
           m_constantColorRegister(o.constantColor ? b.Float("ConstantColor") : 0),
           m_scaleOffset(o.uvScaleOffset != nullptr), m_scaleOffsetRegister(o.uvScaleOffset ? b.Float(o.uvScaleOffset) : 0),
-          m_depthInTex1(o.depthInTex1), m_skinning(o.skinning)
+          m_depthInTex1(o.depthInTex1), m_skinning(o.skinning), m_frameSheet(o.frameSheet), m_softDepth(o.softDepth),
+          m_frameScale(o.frameSheet ? b.Float("FrameScale") : 0), m_frameOrigins(o.frameSheet ? b.Float("FrameOrigins") : 0),
+          m_depthTerms(o.softDepth ? b.Float("DepthSoftness") : 0)
     {
     }
 
@@ -61,6 +67,18 @@ public:
         }
         if (m_depthInTex1)
             out->varyings[kVaryTex1] = out->position[3] != 0.0f ? out->position[2] / out->position[3] : 0.0f;
+        if (m_frameSheet)
+        {
+            const float* scale = Reg(constants, m_frameScale);
+            const float* origins = Reg(constants, m_frameOrigins);
+            const float* uv = in.attributes[kAttrTex0];
+            out->varyings[kVaryTex0] = uv[0] * scale[0] + origins[0];
+            out->varyings[kVaryTex0 + 1] = uv[1] * scale[1] + origins[1];
+            out->varyings[kVaryTex1] = uv[0] * scale[2] + origins[2];
+            out->varyings[kVaryTex1 + 1] = uv[1] * scale[3] + origins[3];
+        }
+        if (m_softDepth)
+            SoftDepthVaryings(constants, m_depthTerms, out->position, out->varyings + kVaryTex2);
     }
 
 private:
@@ -70,11 +88,13 @@ private:
     bool m_scaleOffset;
     uint32_t m_scaleOffsetRegister;
     bool m_depthInTex1;
-    bool m_skinning;
+    bool m_skinning, m_frameSheet, m_softDepth;
+    uint32_t m_frameScale, m_frameOrigins, m_depthTerms;
 };
 
 // FixedPipelineReplacement: the vertex colour, optionally textured (or a blurred copy mixed with the
-// frame texture), faded, greyed or gamma-encoded.
+// frame texture, or a texture sheet's frame blended into the next), refracting the screen behind,
+// softened near the scene, times a video frame, then greyed, faded or gamma-encoded.
 class VertexColorPixel : public PixelProgram
 {
 public:
@@ -82,11 +102,21 @@ public:
         : m_texture(b.Has("Texture")), m_alphaOnly(b.Has("AlphaTexture")), m_fade(b.Has("Fade")),
           m_saturation(b.Has("Saturation")), m_srgb(b.Has("Srgb")), m_screenUv(b.Has("ScreenUv")),
           m_screenBlur(m_texture && !m_alphaOnly && b.Has("ScreenBlur")),
-          m_diffuse(m_texture ? b.Sampler("DiffuseTexture") : 0), m_frame(m_screenBlur ? b.Sampler("FrameTexture") : 0),
+          m_frameSheet(m_texture && !m_alphaOnly && !m_screenBlur && b.Has("FrameSheet")),
+          m_refraction(b.Has("Refraction")), m_softness(b.Has("Softness")), m_video(b.Has("Video")),
+          m_diffuse(m_texture || m_refraction ? b.Sampler("DiffuseTexture") : 0),
+          m_frame(m_screenBlur || m_refraction ? b.Sampler("FrameTexture") : 0),
           m_fadeColor(m_fade ? b.Float("FadeColor") : 0),
           m_weights(m_saturation ? b.Float("SaturationWeights") : 0),
-          m_screenToView(m_screenUv ? b.Float("ScreenToView") : 0)
+          m_screenToView(m_screenUv || m_refraction ? b.Float("ScreenToView") : 0),
+          m_frameBlend(m_frameSheet ? b.Float("FrameBlend") : 0),
+          m_refractionParams(m_refraction ? b.Float("RefractionParams") : 0),
+          m_refractionBlend(m_refraction ? b.Float("RefractionBlend") : 0),
+          m_planes{m_video ? b.Sampler("VideoPlaneY") : 0, m_video ? b.Sampler("VideoPlaneU") : 0,
+                   m_video ? b.Sampler("VideoPlaneV") : 0}
     {
+        if (m_softness)
+            m_soft = std::make_unique<SoftDepth>(b);
     }
 
     bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
@@ -99,18 +129,16 @@ public:
             v = float(in.y) * Reg(c.constants, m_screenToView)[1];
         }
         if (m_texture)
+            color = Textured(c, in, color, u, v);
+        if (m_refraction)
+            color = Refract(c, in, color);
+        if (m_soft)
+            color.a *= m_soft->Fade(c, in, in.varyings[kVaryTex2], in.varyings[kVaryTex2 + 1]);
+        if (m_video)
         {
-            Color4f t = Sample(c, m_diffuse, in, u, v);
-            if (m_screenBlur)
-            {
-                // The blurred copy and the frame texture, half each.
-                const Color4f f = Sample(c, m_frame, in, u, v);
-                t = {(t.r + f.r) * 0.5f, (t.g + f.g) * 0.5f, (t.b + f.b) * 0.5f, (t.a + f.a) * 0.5f};
-            }
-            if (m_alphaOnly)
-                color.a *= t.a;
-            else
-                color = Mul(color, t);
+            const Color4f rgb = VideoYuvToRgb(Sample(c, m_planes[0], in, u, v).r, Sample(c, m_planes[1], in, u, v).r,
+                                              Sample(c, m_planes[2], in, u, v).r);
+            color = {color.r * rgb.r, color.g * rgb.g, color.b * rgb.b, color.a};
         }
         if (m_saturation)
         {
@@ -129,11 +157,60 @@ public:
         return true;
     }
 
-    bool SamplesTextures() const override { return m_texture; }
+    uint32_t VaryingCount() const override
+    {
+        return m_soft ? kVaryingCount : m_frameSheet ? kVaryTex2 : kVaryTex1;
+    }
+    bool SamplesTextures() const override { return m_texture || m_refraction || m_video; }
 
 private:
-    bool m_texture, m_alphaOnly, m_fade, m_saturation, m_srgb, m_screenUv, m_screenBlur;
-    uint32_t m_diffuse, m_frame, m_fadeColor, m_weights, m_screenToView;
+    Color4f Textured(const PixelContext& c, const PixelInput& in, Color4f color, float u, float v) const
+    {
+        Color4f t = Sample(c, m_diffuse, in, u, v);
+        if (m_screenBlur)
+        {
+            // The blurred copy and the frame texture, half each.
+            const Color4f f = Sample(c, m_frame, in, u, v);
+            t = {(t.r + f.r) * 0.5f, (t.g + f.g) * 0.5f, (t.b + f.b) * 0.5f, (t.a + f.a) * 0.5f};
+        }
+        if (m_frameSheet)
+        {
+            const Color4f next = Sample(c, m_diffuse, in, in.varyings[kVaryTex1], in.varyings[kVaryTex1 + 1]);
+            const float k = Reg(c.constants, m_frameBlend)[0];
+            t = {t.r + (next.r - t.r) * k, t.g + (next.g - t.g) * k, t.b + (next.b - t.b) * k, t.a + (next.a - t.a) * k};
+        }
+        if (m_alphaOnly)
+        {
+            color.a *= t.a;
+            return color;
+        }
+        return Mul(color, t);
+    }
+
+    // The screen behind, displaced by the texture's red and green (repeated by the granularity,
+    // scaled by the power), under the colour as the blend mode's row f weighs them:
+    // colour x (f.x a + f.y) + behind x (f.z a + f.w); opaque.
+    Color4f Refract(const PixelContext& c, const PixelInput& in, const Color4f& color) const
+    {
+        const float* p = Reg(c.constants, m_refractionParams);
+        const float* f = Reg(c.constants, m_refractionBlend);
+        const Color4f bend =
+            Sample(c, m_diffuse, in, in.varyings[kVaryTex0] * p[1], in.varyings[kVaryTex0 + 1] * p[1]);
+        float u = 0.0f, v = 0.0f;
+        ScreenCentreUv(c, m_screenToView, in, &u, &v);
+        const float shift = p[0] * 0.05f;
+        const Color4f behind = Sample(c, m_frame, in, u + (bend.r * 2.0f - 1.0f) * shift, v + (bend.g * 2.0f - 1.0f) * shift);
+        const float own = f[0] * color.a + f[1], under = f[2] * color.a + f[3];
+        return {color.r * own + behind.r * under, color.g * own + behind.g * under, color.b * own + behind.b * under,
+                1.0f};
+    }
+
+    bool m_texture, m_alphaOnly, m_fade, m_saturation, m_srgb, m_screenUv, m_screenBlur, m_frameSheet, m_refraction,
+        m_softness, m_video;
+    uint32_t m_diffuse, m_frame, m_fadeColor, m_weights, m_screenToView, m_frameBlend, m_refractionParams,
+        m_refractionBlend;
+    uint32_t m_planes[3];
+    std::unique_ptr<SoftDepth> m_soft;
 };
 
 // Font: glyph corners in font pixels (plus an offset) through the matrix, texel coordinates scaled
@@ -373,94 +450,19 @@ private:
     uint32_t m_diffuse, m_direction, m_sun, m_secondary, m_side;
 };
 
-// Particle quads: the colour of the vertex's life segment (its index and blend travel as colour
-// bytes) from four node colour registers, times the constant colour; the next frame's texture
-// coordinates and blend ride in texture set 1.
-class ParticleVertex : public VertexProgram
-{
-public:
-    explicit ParticleVertex(Binder& b)
-        : m_matrix(b.Float("ModelViewProjMatrix")), m_nodes(b.Float("NodeColors")), m_color(b.Float("ConstantColor"))
-    {
-    }
-
-    void Run(const float* constants, const VertexInput& in, ClipVertex* out) const override
-    {
-        MulColumns(constants, m_matrix, in.attributes[kAttrPosition], out->position);
-        std::fill(out->varyings, out->varyings + kVaryingCount, 0.0f);
-        const float* segment = in.attributes[kAttrColor0];
-        const uint32_t node = std::min(uint32_t(segment[0] * 255.0f + 0.5f), 2u);
-        const float t = segment[1];
-        const float* from = Reg(constants, m_nodes + node);
-        const float* to = Reg(constants, m_nodes + node + 1);
-        const float* tint = Reg(constants, m_color);
-        for (uint32_t i = 0; i < 4; ++i)
-            out->varyings[kVaryColor + i] = (from[i] + (to[i] - from[i]) * t) * tint[i];
-        const float* uv = in.attributes[kAttrTex0];
-        out->varyings[kVaryTex0] = uv[0];
-        out->varyings[kVaryTex0 + 1] = uv[1];
-        out->varyings[kVaryTex1] = uv[2];
-        out->varyings[kVaryTex1 + 1] = uv[3];
-        out->varyings[kVaryTex1 + 2] = segment[2];
-    }
-
-private:
-    uint32_t m_matrix, m_nodes, m_color;
-};
-
-// The texture (blended towards the next frame when interpolating) times the colour, optionally
-// pulled towards its luminance; without alpha blending the alpha is multiplied into the colour.
-class ParticlePixel : public PixelProgram
-{
-public:
-    explicit ParticlePixel(Binder& b)
-        : m_interpolate(b.Has("FrameInterpolation")), m_desaturate(b.Has("Desaturation")),
-          m_blendAlpha(b.Has("BlendAlpha")),
-          m_texture(b.Sampler("ParticleTexture")), m_desaturation(m_desaturate ? b.Float("Desaturation") : 0)
-    {
-    }
-
-    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
-    {
-        Color4f texel = SampleTex0(c, m_texture, in);
-        if (m_interpolate)
-        {
-            const Color4f next = Sample(c, m_texture, in, in.varyings[kVaryTex1], in.varyings[kVaryTex1 + 1]);
-            const float t = in.varyings[kVaryTex1 + 2];
-            texel = {texel.r + (next.r - texel.r) * t, texel.g + (next.g - texel.g) * t,
-                     texel.b + (next.b - texel.b) * t, texel.a + (next.a - texel.a) * t};
-        }
-        Color4f color = Mul(texel, Varying(in, kVaryColor));
-        if (m_desaturate)
-        {
-            const float k = Reg(c.constants, m_desaturation)[0];
-            const float l = 0.2126f * color.r + 0.7152f * color.g + 0.0722f * color.b;
-            color = {color.r + (l - color.r) * k, color.g + (l - color.g) * k, color.b + (l - color.b) * k, color.a};
-        }
-        if (!m_blendAlpha)
-            color = {color.r * color.a, color.g * color.a, color.b * color.a, color.a};
-        *out = color;
-        return true;
-    }
-    uint32_t VaryingCount() const override { return m_interpolate ? kVaryTex2 : kVaryTex1; }
-
-private:
-    bool m_interpolate, m_desaturate, m_blendAlpha;
-    uint32_t m_texture, m_desaturation;
-};
-
-
 const std::vector<ProgramEntry>& Programs()
 {
     using TV = TransformVertex;
     static const std::vector<ProgramEntry> programs = {
         {"VertexColor",
          {"ConstantColor", "Texture", "AlphaTexture", "Fade", "Saturation", "Srgb", "ScreenUv", "Skinning",
-          "ScreenBlur"},
+          "ScreenBlur", "FrameSheet", "Refraction", "Softness", "Video"},
          [](Binder& b) {
              TV::Options o;
              o.constantColor = b.Has("ConstantColor");
              o.skinning = b.Has("Skinning");
+             o.frameSheet = b.Has("FrameSheet");
+             o.softDepth = true;
              return std::make_unique<TV>(b, o);
          },
          [](Binder& b) { return std::make_unique<VertexColorPixel>(b); }},
@@ -493,10 +495,6 @@ const std::vector<ProgramEntry>& Programs()
          {"Texture", "TwoSided", "Skinning", "Deferred", "Instancing"},
          [](Binder& b) { return std::make_unique<MeshVertex>(b); },
          [](Binder& b) { return std::make_unique<MeshLambertPixel>(b); }},
-        {"Particle",
-         {"FrameInterpolation", "Desaturation", "BlendAlpha"},
-         [](Binder& b) { return std::make_unique<ParticleVertex>(b); },
-         [](Binder& b) { return std::make_unique<ParticlePixel>(b); }},
         {"ShadowDepth",
          {"AlphaTest", "Skinning"},
          [](Binder& b) {
@@ -511,13 +509,14 @@ const std::vector<ProgramEntry>& Programs()
     return programs;
 }
 
-// Every program the device knows: the families above, the deferred lighting, outline and
-// post-processing ones.
+// Every program the device knows: the families above, the deferred lighting, particle and video,
+// outline and post-processing ones.
 const std::vector<ProgramEntry>& AllPrograms()
 {
     static const std::vector<ProgramEntry> all = [] {
         std::vector<ProgramEntry> entries = Programs();
         AddDeferredPrograms(entries);
+        AddEffectPrograms(entries);
         AddOutlinePrograms(entries);
         AddPostPrograms(entries);
         return entries;

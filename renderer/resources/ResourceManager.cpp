@@ -5,6 +5,7 @@
 #include "core/filesystem/FileSystem.h"
 #include "core/filesystem/StreamingFileReader.h"
 #include "core/strings/StringUtils.h"
+#include "engine/profiler/Profiler.h"
 #include "platform/os/Clock.h"
 #include "renderer/ShaderManager.h"
 #include "renderer/resources/ResourceList.h"
@@ -192,6 +193,8 @@ void ResourceManager::QueueLoadBatch(Resource* const* resources, uint32_t count)
 
 void ResourceManager::LoadResource(Resource* resource)
 {
+    // Loads run on the resource thread and on any thread that loads blocking: timed per thread.
+    gProfiler.StartTimer(PROFILER_RESOURCE_LOADING, kProfilerCallerOtherThread);
     const int64_t start = os::QueryCounter();
     gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RESOURCE, "Loading %s resource: %s", Resource::GetTypeName(resource->GetType()),
                     resource->GetDisplayName());
@@ -202,10 +205,13 @@ void ResourceManager::LoadResource(Resource* resource)
     else
         gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Resource loading failed (%s)", resource->GetDisplayName());
 
-    os::ScopedLock lock(GetLock());
-    resource->m_loadClaimed = true;
-    resource->m_failed.store(!loaded, std::memory_order_release);
-    resource->m_state.store(RESOURCE_STATE_DONE, std::memory_order_release);
+    {
+        os::ScopedLock lock(GetLock());
+        resource->m_loadClaimed = true;
+        resource->m_failed.store(!loaded, std::memory_order_release);
+        resource->m_state.store(RESOURCE_STATE_DONE, std::memory_order_release);
+    }
+    gProfiler.StopTimer(PROFILER_RESOURCE_LOADING, kProfilerCallerOtherThread);
 }
 
 void ResourceManager::PostCommandPayload(uint32_t command, const void* payload, uint32_t bytes)

@@ -22,6 +22,13 @@ namespace
 class GameInputTest : public SceneTest
 {
 protected:
+    // The Game is one global whose input manager outlives every test: events an earlier test
+    // queued and never handed out would be read here first.
+    void SetUp() override
+    {
+        SceneTest::SetUp();
+        gGame.GetInputManager().ClearInputEvents();
+    }
     void TearDown() override
     {
         gGame.Close();

@@ -102,6 +102,7 @@ TEST_F(GameRenderTest, AFrameWritesTheScenePassesUIAndPresentInOrder)
                         RENDER_OP_SET_CAMERA, RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
     EXPECT_EQ(m_delegate.Count("OnBeforeSceneRender:0"), 1u);
     EXPECT_EQ(m_delegate.Count("OnAfterSceneRender:0"), 1u);
+    EXPECT_GT(gRenderer->GetStatisticsFrameSeconds(), 0.0f) << "the frame statistics are taken every frame";
     ASSERT_NE(gGame.GetConsoleScreen(), nullptr);
     EXPECT_EQ(gGame.GetConsoleScreen()->GetDrawCount(), 1u) << "the console screen is drawn over the frame";
     EXPECT_EQ(gGame.GetConsoleScreen()->GetLine(0).GetText(), "logged before the frame") << "with the log's lines";

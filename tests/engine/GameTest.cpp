@@ -16,6 +16,7 @@
 #include "support/RecordingGameDelegate.h"
 #include "support/SceneTestSupport.h"
 #include "support/TempFolder.h"
+#include "ui/elements/UIElement.h"
 
 #include <gtest/gtest.h>
 
@@ -98,14 +99,16 @@ TEST_F(GameTest, InitAndCloseRunTheirStepsInOrderAndNothingTouchesTheDeletedMult
     EXPECT_GT(Index("Game closed"), closing);
 }
 
-TEST_F(GameTest, CloseRenewsTheSceneAndASecondCloseIsHarmless)
+TEST_F(GameTest, CloseRenewsTheSceneEndsTheUIMemoryGuardAndASecondCloseIsHarmless)
 {
     gGame.Init(&m_delegate);
     Entity* const entity = Create();
     ASSERT_NE(entity, nullptr);
     SafePointer<Entity> held(entity);
+    EnableUIMemoryGuard();
     gGame.Close();
     EXPECT_FALSE(held) << "Close destroys the scene's entities";
+    EXPECT_EQ(GetUIMemoryGuardRoot(), nullptr) << "and turns the UI memory guard off";
     m_delegate.calls.clear();
     gGame.Close();
     EXPECT_EQ(m_delegate.Joined(), "") << "the close hooks run only for an initialised game";

@@ -2,12 +2,14 @@
 // The lighting cube drawn from the directional-ambient lights: each light's constants for the
 // two-sided modes, and on a running renderer with the project's shaders the faces a light
 // pointing down lights (its colour above, its secondary colour below, its side term around), the
-// renderer's light mask leaving a light out, and redraws only when the list or the mask changed.
+// renderer's light mask leaving a light out, redraws only when the list or the mask changed, and a
+// light's mask texture darkening the directions it covers.
 #include "renderer/AmbientCube.h"
 
 #include "renderer/LightRenderData.h"
 #include "renderer/RendererLightWrapper.h"
 #include "renderer/jobs/TextureHolder.h"
+#include "support/MaskTexture.h"
 #include "support/RenderDataHarness.h"
 #include "support/RenderThreadCall.h"
 
@@ -165,4 +167,30 @@ TEST_F(AmbientCubeFrameTest, ALightPointingDownLightsTheFacesItReachesUnlessTheM
     const std::vector<uint32_t> afterReset = Frame(0x4, &draws);
     EXPECT_EQ(draws, 6u) << "the new cube is drawn";
     EXPECT_EQ(afterReset[2], 0x404040u) << "white light from above, at a quarter";
+}
+
+TEST_F(AmbientCubeFrameTest, ALightsMaskTextureDarkensTheDirectionsItCovers)
+{
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    TextureHolder* const mask = MakeLeftHalfMask(renderer);
+    ASSERT_NE(mask, nullptr);
+    // Blue all around; the mask (unturned, y flipped) takes x of the direction: lit towards -x only.
+    m_light->PostDirectionalAmbient(Vector(), Vector(), Vector(0.0f, 0.0f, 1.0f, 1.0f), 1.0f, 0, 0.0f, mask, Vector(),
+                                    Vector(1, 1, 1, 1), 0x2);
+    Frame(0x1);
+    uint32_t towardsMinusX = 0, towardsPlusX = 0;
+    RunOnRenderThread(renderer, [&](NorvexRenderer& r) {
+        auto* cube = static_cast<gpu::GpuCubeTexture*>(r.GetDeviceManager().GetRenderTargets().lightingCube->GetTexture());
+        gpu::GpuSurface* face = nullptr;
+        ASSERT_EQ(cube->GetCubeMapSurface(4, 0, &face), gpu::kOk); // +Z: its left columns lean towards -x
+        towardsMinusX = face->ReadPixelArgb(8, 32) & 0xFFFFFFu;
+        towardsPlusX = face->ReadPixelArgb(56, 32) & 0xFFFFFFu;
+        face->Release();
+    });
+    EXPECT_NEAR(int(towardsMinusX & 0xFF), 0x40, 2) << "the white half of the mask keeps the side term";
+    EXPECT_EQ(towardsPlusX, 0u) << "the black half takes it away";
+    m_light->PostDirectionalAmbient(Vector(), Vector(), Vector(), 1.0f, 0, 0.0f, nullptr, Vector(), Vector(1, 1, 1, 1),
+                                    0x2);
+    renderer.SubmitCommands(true);
+    DropMask(renderer, mask);
 }

@@ -3,7 +3,7 @@
 // cube of deferred material, a point light and the scene's sun. The draw log holds the shadow map,
 // the three deferred passes, the light volume and the forward bucket in that order; pixel probes
 // find the sun's light where nothing hides it, half of it in the cube's shadow and the point
-// light's red near the light.
+// light's red near the light, cut where its mask texture is black.
 #include "core/reflection/RecordStream.h"
 #include "engine/config/ProjectConfig.h"
 #include "platform/gpu/Gpu.h"
@@ -11,11 +11,15 @@
 #include "renderer/MeshFakeShadowDefinition.h"
 #include "renderer/MeshRenderSharedBuffers.h"
 #include "renderer/MeshTemplateRenderingData.h"
+#include "renderer/PostprocessManager.h"
+#include "renderer/RendererObjectHandle.h"
 #include "renderer/RendererLightWrapper.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/ShaderManager.h"
+#include "renderer/jobs/TextureHolder.h"
 #include "scene/kinds/MeshTemplate.h"
 #include "support/ConsoleCapture.h"
+#include "support/MaskTexture.h"
 #include "support/RenderDataHarness.h"
 #include "support/RenderThreadCall.h"
 #include "support/SystemTextures.h"
@@ -169,7 +173,7 @@ protected:
         Matrix lightAt = Matrix::ONE;
         lightAt.rows[3] = Vector(-6.0f, 1.0f, 0.0f, 1.0f);
         m_light->PostMatrix(lightAt);
-        m_light->PostPoint(Vector(1.0f, 0.0f, 0.0f, 1.0f), 1.0f, 0.0f, 3.0f, nullptr, Vector(), Vector(1, 1, 1, 1));
+        m_light->PostPoint(Vector(1.0f, 0.0f, 0.0f, 1.0f), 1.0f, 0.0f, 3.0f, m_pointMask, Vector(), Vector(1, 1, 1, 1));
 
         renderer.SetFrameTarget(nullptr, 0, 1);
         renderer.SetViewport(gpu::Viewport{0, 0, 320, 240, 0.0f, 1.0f});
@@ -228,11 +232,49 @@ protected:
     }
     static int Channel(uint32_t argb, int shift) { return int((argb >> shift) & 0xFF); }
 
+    // The last frame's draws into the occlusion targets and the second light target, in order,
+    // then whatever drew after them up to "Compose".
+    std::vector<std::string> OcclusionSteps()
+    {
+        const RenderTargetSet& t = m_harness.GetRenderer().GetDeviceManager().GetRenderTargets();
+        std::vector<std::string> steps;
+        for (const gpu::DrawRecord& draw : m_harness.GetRenderer().GetDevice()->GetLastFrameDrawLog())
+        {
+            const uint64_t id = draw.renderTargetIds[0];
+            const char* step = id == t.ambientOcclusion[0].GetSurface()->GetId()   ? "prepare"
+                               : id == t.ambientOcclusion[1].GetSurface()->GetId() ? "blur"
+                               : id == t.auxiliary.GetSurface()->GetId()           ? "occluded"
+                               : id == t.GetNormals().GetSurface()->GetId()        ? "normals"
+                               : id == t.GetLightAccumulation(false).GetSurface()->GetId() ? "light"
+                               : id == t.sceneColor.GetSurface()->GetId()          ? "scene"
+                                                                                   : nullptr;
+            if (step != nullptr && (steps.empty() || steps.back() != step))
+                steps.push_back(step);
+        }
+        return steps;
+    }
+    // The normals target's pixel where a world point lands.
+    uint32_t ProbeNormals(const Vector& world)
+    {
+        Vector p = world;
+        Matrix viewProjection;
+        viewProjection.Mul(m_projection, m_view);
+        p.Transform(viewProjection);
+        const uint32_t x = uint32_t((p.x / p.w * 0.5f + 0.5f) * 320.0f);
+        const uint32_t y = uint32_t((0.5f - p.y / p.w * 0.5f) * 240.0f);
+        uint32_t pixel = 0;
+        RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer& renderer) {
+            pixel = renderer.GetDeviceManager().GetRenderTargets().GetNormals().GetSurface()->ReadPixelArgb(x, y);
+        });
+        return pixel;
+    }
+
     ConsoleCapture m_log;
     RenderDataHarness m_harness;
     std::unique_ptr<MeshTemplateRenderingData> m_slab, m_cube, m_forward;
     std::vector<MeshEntityRenderingContext*> m_contexts;
     RendererLightWrapper* m_light = nullptr;
+    TextureHolder* m_pointMask = nullptr;
     SceneParametersWrapper m_scene; // copied by the environment when its command runs
     Matrix m_view, m_projection;
 };
@@ -267,6 +309,25 @@ TEST_F(GatheredSceneTest, ProbesFindSunShadowAndPointLightWhereTheyFall)
     EXPECT_NEAR(Channel(shaded, 8), sun / 2, 6);
     EXPECT_EQ(Channel(red, 16), 255) << "the point light saturates red";
     EXPECT_NEAR(Channel(red, 8), sun, 6) << "and adds no green";
+}
+
+TEST_F(GatheredSceneTest, APointLightsMaskCutsItsLightWhereTheMaskIsBlack)
+{
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    m_pointMask = MakeLeftHalfMask(renderer);
+    ASSERT_NE(m_pointMask, nullptr);
+    RenderFrame();
+    // The mask takes the light-space x of the ground point (repeating each unit): a quarter unit
+    // along +x from the light is in its white half, a quarter unit along -x in its black half.
+    const int sun = int(std::lround(255.0 * std::sqrt(0.5)));
+    const uint32_t white = Probe(Vector(-5.75f, 0.0f, 0.0f, 1.0f));
+    const uint32_t black = Probe(Vector(-6.25f, 0.0f, 0.0f, 1.0f));
+    EXPECT_EQ(Channel(white, 16), 255) << "the light where the mask is white";
+    EXPECT_NEAR(Channel(black, 16), sun, 6) << "only the sun where it is black";
+    NorvexRendererObject::PostDeletion(m_light, true, false);
+    m_light = nullptr;
+    renderer.SubmitCommands(true);
+    DropMask(renderer, m_pointMask);
 }
 
 TEST_F(GatheredSceneTest, BlobShadowsDarkenTheFakeShadowTargetWhereTheyFall)
@@ -310,4 +371,85 @@ TEST_F(GatheredSceneTest, BlobShadowsDarkenTheFakeShadowTargetWhereTheyFall)
     RenderFrame();
     for (const gpu::DrawRecord& draw : m_harness.GetRenderer().GetDevice()->GetLastFrameDrawLog())
         EXPECT_NE(draw.renderTargetIds[0], target);
+}
+
+TEST_F(GatheredSceneTest, AmbientOcclusionRunsBetweenLightingAndComposeWhenTheSceneHasIt)
+{
+    gPostprocessManager.InitPostProcessChain("");
+    const Vector ground(-3.0f, 0.0f, -3.0f, 1.0f), cubeTop(0.0f, 2.0f, 0.0f, 1.0f);
+    const Vector foot(-1.2f, 0.0f, 0.0f, 1.0f); // the ground beside the cube's wall
+    RenderFrame();
+    EXPECT_EQ(OcclusionSteps(), (std::vector<std::string>{"normals", "light", "scene"})) << "intensity 0: no step";
+    const uint32_t plainFoot = Probe(foot), plainGround = Probe(ground);
+    const uint32_t normalsGround = ProbeNormals(ground), normalsTop = ProbeNormals(cubeTop);
+
+    m_scene.GetShading().ssaoIntensity = 40.0f;
+    gSceneEnvironment.SetOverrideParameters(&m_scene);
+    RenderFrame();
+    EXPECT_EQ(OcclusionSteps(),
+              (std::vector<std::string>{"normals", "light", "prepare", "blur", "occluded", "scene"}));
+    const RenderTargetSet& t = m_harness.GetRenderer().GetDeviceManager().GetRenderTargets();
+    auto texture = [](const RenderTarget& target) { return target.GetHolder()->GetTexture()->GetId(); };
+    for (const gpu::DrawRecord& draw : m_harness.GetRenderer().GetDevice()->GetLastFrameDrawLog())
+        if (draw.renderTargetIds[0] == t.sceneColor.GetSurface()->GetId() && draw.renderStates[gpu::kRsStencilEnable] == 0)
+        {
+            EXPECT_EQ(draw.textureIds[6], texture(t.GetNormals())) << "Compose still reads the normals";
+            EXPECT_EQ(draw.textureIds[7], texture(t.auxiliary)) << "and the occluded light";
+            break;
+        }
+    // The normals are what the plain frame left; the open ground keeps its light, the foot of the
+    // wall loses some.
+    EXPECT_EQ(ProbeNormals(ground), normalsGround);
+    EXPECT_EQ(ProbeNormals(cubeTop), normalsTop);
+    EXPECT_NEAR(Channel(Probe(ground), 8), Channel(plainGround, 8), 2);
+    EXPECT_LT(Channel(Probe(foot), 8), Channel(plainFoot, 8) - 8);
+
+    // Below the quality that has the occlusion targets, or on the mobile modes: no step.
+    DeviceParams params = m_harness.GetRenderer().GetDeviceManager().GetDeviceParams();
+    params.qualityLevel = 2;
+    m_harness.GetRenderer().GetDeviceManager().SetDeviceParams(params);
+    RenderFrame();
+    EXPECT_EQ(OcclusionSteps(), (std::vector<std::string>{"normals", "light", "scene"}));
+    params.qualityLevel = 3;
+    m_harness.GetRenderer().GetDeviceManager().SetDeviceParams(params);
+    gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_IPHONE;
+    RenderFrame();
+    gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_PC;
+    EXPECT_EQ(OcclusionSteps(), (std::vector<std::string>{"normals", "scene"}));
+    gPostprocessManager.ReleaseShaders();
+}
+
+TEST_F(GatheredSceneTest, TheScenesCloudTextureIsThrownOverTheSunsLight)
+{
+    // Two texels, black then white, repeated. Without scene updates the cloud texture matrix is the
+    // identity: the ground's world x is u, so the texels alternate every half unit along x.
+    auto* clouds = new TextureHolder; // this test's reference
+    RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer& renderer) {
+        gpu::GpuTexture* texture = nullptr;
+        ASSERT_EQ(renderer.GetDevice()->CreateTexture(2, 1, 1, 0, gpu::kFormatA8R8G8B8, gpu::kPoolManaged, &texture),
+                  gpu::kOk);
+        gpu::LockedRect locked = {};
+        ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), gpu::kOk);
+        const uint32_t texels[2] = {0xFF000000u, 0xFFFFFFFFu};
+        std::memcpy(locked.bits, texels, sizeof(texels));
+        texture->UnlockRect(0);
+        clouds->SetTexture(texture);
+        m_scene.SetCloudTexture(clouds);
+    });
+    gSceneEnvironment.SetOverrideParameters(&m_scene);
+    RenderFrame();
+    const int sun = int(std::lround(255.0 * std::sqrt(0.5)));
+    // u = 0.25 and 0.75: the middles of the black and the white texel; the scene has no ambient.
+    EXPECT_LE(Channel(Probe(Vector(-2.75f, 0.0f, -3.0f, 1.0f)), 8), sun / 3);
+    EXPECT_GE(Channel(Probe(Vector(-2.25f, 0.0f, -3.0f, 1.0f)), 8), sun * 2 / 3) << "the texels blend across the probe";
+    const RenderTargetSet& t = m_harness.GetRenderer().GetDeviceManager().GetRenderTargets();
+    bool quad = false;
+    for (const gpu::DrawRecord& draw : m_harness.GetRenderer().GetDevice()->GetLastFrameDrawLog())
+        if (draw.renderTargetIds[0] == t.GetLightAccumulation(false).GetSurface()->GetId() && draw.fvf != gpu::kFvfXyz)
+        {
+            quad = true;
+            EXPECT_EQ(draw.textureIds[0], clouds->GetTexture()->GetId());
+        }
+    EXPECT_TRUE(quad);
+    RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer&) { RendererObjectHandle::Release(clouds); });
 }

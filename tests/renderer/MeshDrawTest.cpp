@@ -23,6 +23,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 namespace
@@ -67,7 +68,8 @@ protected:
 
     // A square over the middle of the clip square facing the default sun, two triangles, clockwise
     // on screen; one material of the given kind.
-    void LoadSquare(uint32_t kind, uint32_t flags = 0, uint8_t channel = 0)
+    void LoadSquare(uint32_t kind, uint32_t flags = 0, uint8_t channel = 0,
+                    const std::function<void(MeshTemplateRenderingData&, MeshShaderPreset&)>& edit = nullptr)
     {
         // The default sun (pitch 45, yaw 0) travels along (0, -1, 1) / sqrt(2): a normal against it
         // gets all of it.
@@ -93,6 +95,8 @@ protected:
         preset.materials[0].triangleCount = 2;
         preset.materials[0].channel = channel;
         preset.channelMask = channel != 0 ? 1u << channel : 0u;
+        if (edit)
+            edit(built, preset);
         built.AddPreset(preset);
         std::vector<uint8_t> record(8192);
         RecordOutput out(record.data(), record.size(), false);
@@ -249,6 +253,33 @@ TEST_F(MeshDrawTest, GatheredDrawsFlushAt1024AndDrawInOneRun)
     EXPECT_EQ(afterFlush, 0u);
     EXPECT_FALSE(MeshTemplateRenderingData::IsGathering());
     EXPECT_EQ(calls, 1025u) << "one draw per instance of each run";
+}
+
+// A gathered draw in a pass that draws none of the preset's materials adds no record (the flush
+// would only set states for it); a preset past the last still gathers for its edge lines.
+TEST_F(MeshDrawTest, GatheringSkipsPassesThatDrawNoMaterial)
+{
+    struct Case
+    {
+        uint32_t kind;
+        int32_t pass;
+        uint32_t preset;
+        uint32_t gathered;
+    };
+    const Case cases[] = {{1, 2, 0, 1}, {1, 4, 0, 1}, {1, 8, 0, 0}, {1, 1, 0, 0}, {2, 8, 0, 1},
+                          {2, 4, 0, 0}, {0, 16, 0, 1}, {0, 4, 0, 0}, {0, 4, 1, 1}};
+    for (const Case& c : cases)
+    {
+        LoadSquare(c.kind);
+        uint32_t gathered = 0;
+        RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer&) {
+            MeshTemplateRenderingData::BeginGather(c.pass, 0);
+            DrawSquare(c.pass, c.preset);
+            gathered = MeshTemplateRenderingData::GetGatheredCount();
+            MeshTemplateRenderingData::FlushGathered();
+        });
+        EXPECT_EQ(gathered, c.gathered) << "kind " << c.kind << " pass " << c.pass << " preset " << c.preset;
+    }
 }
 
 TEST(MeshCpuSkinningTest, SkinnedVertexEqualsTheHandComputedOne)
@@ -454,7 +485,8 @@ TEST_F(MeshDrawTest, TheChannelPassWritesOnlyTheMaterialsChannel)
 }
 
 // The mobile shaders read the material's specular vector from vertex register 204 and pixel register
-// 191 in the lit passes; the desktop ones from the material's constants.
+// 191 in the lit passes, the per-vertex sun from vertex register 201 and the specular colour from pixel
+// register 192; the desktop ones from the material's constants and the per-pixel sun.
 TEST_F(MeshDrawTest, MobileLitPassesUploadTheMaterialsSpecularVector)
 {
     LoadSquare(0);
@@ -472,15 +504,21 @@ TEST_F(MeshDrawTest, MobileLitPassesUploadTheMaterialsSpecularVector)
     for (const Case& c : cases)
     {
         gProjectConfig.m_visualizationMode = c.mode;
-        float vertex[4] = {}, pixel[4] = {};
+        float vertex[4] = {}, pixel[4] = {}, sun[4] = {}, specularColor[4] = {};
         DrawAndProbe([&] {
             gpu::GpuDevice* device = m_harness.GetRenderer().GetDevice();
             device->SetVertexShaderConstantF(204, marker, 1);
             device->SetPixelShaderConstantF(191, marker, 1);
+            device->SetVertexShaderConstantF(201, marker, 1);
+            device->SetPixelShaderConstantF(192, marker, 1);
             DrawSquare(c.pass);
             device->GetVertexShaderConstantF(204, vertex, 1);
             device->GetPixelShaderConstantF(191, pixel, 1);
+            device->GetVertexShaderConstantF(201, sun, 1);
+            device->GetPixelShaderConstantF(192, specularColor, 1);
         });
+        EXPECT_EQ(sun[0] != marker[0], c.uploaded) << "mode " << c.mode;
+        EXPECT_EQ(specularColor[0] != marker[0], c.uploaded) << "mode " << c.mode;
         const Vector expected = c.uploaded ? Vector(93.45057f, -93.45057f, 64.0f, 0.0f) : Vector(-7, -7, -7, -7);
         for (int i = 0; i < 4; ++i)
         {
@@ -511,4 +549,66 @@ TEST_F(MeshDrawTest, AMeshContextsChannelPassDrawsItsData)
     withData->Release();
     without->Release();
     renderer.SubmitCommands(true);
+}
+
+// Contours: passes 1 and 16 draw each material's contour range (two vertices and three indices per
+// contour from its first) with the material's forward pair and blending, no culling, the contour
+// width over the render size in pixel register 0 (w: 2 - softness, softness for blended materials
+// only) and vertex register 200 zeroed; the other passes draw none.
+TEST_F(MeshDrawTest, ContoursDrawTheirRangeInTheForwardPasses)
+{
+    for (const uint32_t blend : {0u, 1u})
+    {
+        if (m_data != nullptr)
+        {
+            NorvexRendererObject::PostDeletion(m_data.release(), true, false);
+            m_harness.GetRenderer().SubmitCommands(true);
+        }
+        LoadSquare(0, 0, 0, [blend](MeshTemplateRenderingData& data, MeshShaderPreset& preset) {
+            // Contour 1 is a triangle in the top-left corner, outside the square.
+            const LitVertex vertices[6] = {{0, 0, 0.5f, 0, 0, -1, 0, 0},       {0, 0, 0.5f, 0, 0, -1, 0, 0},
+                                           {-1, 1, 0.5f, 0, 0, -1, 0, 0},      {-0.6f, 1, 0.5f, 0, 0, -1, 1, 0},
+                                           {-1, 0.6f, 0.5f, 0, 0, -1, 0, 1}, {0, 0, 0.5f, 0, 0, -1, 0, 0}};
+            std::vector<uint8_t> bytes(sizeof(vertices));
+            std::memcpy(bytes.data(), vertices, sizeof(vertices));
+            data.SetContours(3, 0, bytes, {0, 1, 5, 2, 3, 4, 0, 1, 5});
+            MeshMaterial& material = preset.materials[0];
+            material.contourCount = 1;
+            material.firstContour = 1;
+            material.contourWidth = 8.0f;
+            material.contourSoftness = 0.5f;
+            material.blendMode = blend;
+        });
+        NorvexRenderer& renderer = m_harness.GetRenderer();
+        for (const int32_t pass : {1, 16, 2, 8})
+        {
+            gpu::DrawRecord contour{};
+            float width[4] = {}, zero[4] = {-1, -1, -1, -1};
+            const uint32_t calls = DrawAndProbe([&] {
+                                       gpu::GpuDevice* device = renderer.GetDevice();
+                                       const float marker[4] = {-1, -1, -1, -1};
+                                       device->SetVertexShaderConstantF(200, marker, 1);
+                                       DrawSquare(pass);
+                                       if (!device->GetDrawLog().empty())
+                                           contour = device->GetDrawLog().back();
+                                       device->GetPixelShaderConstantF(0, width, 1);
+                                       device->GetVertexShaderConstantF(200, zero, 1);
+                                   }).second;
+            const bool drawn = pass == 1 || pass == 16;
+            ASSERT_EQ(calls, drawn ? 2u : 0u) << "pass " << pass;
+            if (!drawn)
+                continue;
+            EXPECT_EQ(contour.primitiveCount, 1u);
+            EXPECT_EQ(contour.minIndex, 2u);
+            EXPECT_EQ(contour.numVertices, 4u);
+            EXPECT_EQ(contour.startIndex, 3u);
+            EXPECT_EQ(contour.streams[0].stride, 32u);
+            EXPECT_EQ(contour.renderStates[gpu::kRsCullMode], gpu::kCullNone);
+            EXPECT_GT(contour.pixelsWritten, 0u) << "the forward pair draws the contour";
+            EXPECT_FLOAT_EQ(width[0], 8.0f / 320.0f);
+            EXPECT_FLOAT_EQ(width[1], 8.0f / 240.0f);
+            EXPECT_FLOAT_EQ(width[3], blend != 0 ? 1.5f : 2.0f) << "blend " << blend;
+            EXPECT_EQ(zero[0], 0.0f);
+        }
+    }
 }

@@ -130,7 +130,8 @@ protected:
         std::map<uint64_t, std::string> names = {{back->GetId(), "BB"},
                                                  {t.pingPong[0].GetSurface()->GetId(), "A"},
                                                  {t.pingPong[1].GetSurface()->GetId(), "B"},
-                                                 {t.sceneColor.GetSurface()->GetId(), "S"}};
+                                                 {t.sceneColor.GetSurface()->GetId(), "S"},
+                                                 {t.auxiliary.GetSurface()->GetId(), "X"}};
         for (uint32_t i = 0; i < 2; ++i)
             if (t.ambientOcclusion[i].GetSurface() != nullptr)
                 names[t.ambientOcclusion[i].GetSurface()->GetId()] = "AO" + std::to_string(i);
@@ -410,7 +411,7 @@ TEST_F(PostprocessChainTest, AScreenAreaBlursAcrossAnEdgeAndTheFrameTargetComesB
     EXPECT_GT(row[81], 0u);
 }
 
-TEST_F(PostprocessChainTest, AmbientOcclusionDrawsItsTwoTargetsThenPingPongA)
+TEST_F(PostprocessChainTest, AmbientOcclusionDrawsItsTwoTargetsThenTheOccludedLight)
 {
     Start(1.0f);
     Shading().ssaoIntensity = 1.0f;
@@ -419,11 +420,11 @@ TEST_F(PostprocessChainTest, AmbientOcclusionDrawsItsTwoTargetsThenPingPongA)
     bool prepared = false;
     Frame(0, Vector(0.0f, 0.0f, 0.0f, 1.0f), [&](NorvexRenderer& r) {
         const RenderTargetSet& t = r.GetDeviceManager().GetRenderTargets();
-        prepared = gPostprocessManager.PrepareAmbientOcclusion(r, t.auxiliary.GetHolder());
-        gPostprocessManager.BlurAmbientOcclusion(r);
+        prepared = gPostprocessManager.PrepareAmbientOcclusion(r, t.GetNormals().GetHolder()) &&
+                   gPostprocessManager.BlurAmbientOcclusion(r);
     });
     ASSERT_TRUE(prepared);
-    EXPECT_EQ(Steps(), (std::vector<std::string>{"composite0>BB", "ssao-normals>AO0", "ssaoblur>AO1", "ssaofinal>A"}));
+    EXPECT_EQ(Steps(), (std::vector<std::string>{"composite0>BB", "ssao-normals>AO0", "ssaoblur>AO1", "ssaofinal>X"}));
     const gpu::DrawRecord* prepare = FindDraw("ssao-normals");
     const float r = 240.0f * 0.0009259259f * 15.0f;
     EXPECT_NEAR(prepare->PixelConstant(PM::kRegOcclusionTerms)[2], 0.625f / std::pow(r, 4.0f), 1e-5f);
@@ -431,8 +432,10 @@ TEST_F(PostprocessChainTest, AmbientOcclusionDrawsItsTwoTargetsThenPingPongA)
     EXPECT_NEAR(prepare->PixelConstant(PM::kRegOcclusionKernel + 5)[0], -0.9581f * r, 1e-5f);
     const gpu::DrawRecord* final = FindDraw("ssaofinal");
     const RenderTargetSet& t = Renderer().GetDeviceManager().GetRenderTargets();
-    EXPECT_EQ(final->textureIds[1], t.pingPong[1].GetHolder()->GetTexture()->GetId());
+    EXPECT_EQ(prepare->textureIds[0], t.GetNormals().GetHolder()->GetTexture()->GetId());
+    EXPECT_EQ(final->textureIds[1], t.GetLightAccumulation(false).GetHolder()->GetTexture()->GetId());
     EXPECT_EQ(final->textureIds[0], t.ambientOcclusion[1].GetHolder()->GetTexture()->GetId());
+    EXPECT_EQ(final->renderStates[gpu::kRsSrgbWriteEnable], 1u) << "the light goes back as it was stored";
 }
 
 TEST_F(PostprocessChainTest, EachPassReadsItsSourcesAndTakesItsConstants)

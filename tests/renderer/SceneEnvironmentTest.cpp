@@ -251,9 +251,9 @@ TEST_F(SceneEnvironmentTest, EachFrameDerivesFogTintsAndScrolls)
     for (int r = 0; r < 4; ++r)
         EXPECT_TRUE(m_environment.GetCloudTextureMatrix().rows[r].Equal(expected.rows[r])) << r;
 
-    // A fog range within 0.001 has no factor.
+    // A fog range within 0.001 is no fog at all (not everything fully fogged).
     target.GetShading().fogEnd = 100.0005f;
     m_environment.StartBlend(&target, 0, 0, 0.0f);
     m_environment.Update(0, 0.0f, 0, 0.0f, 0, 0.0f);
-    EXPECT_TRUE(m_environment.GetFogFactors().Equal(Vector(0.0f, 1.0f, 0.0f, 0.0f)));
+    EXPECT_TRUE(m_environment.GetFogFactors().Equal(Vector(0.0f, 0.0f, 0.0f, 0.0f)));
 }

@@ -1,10 +1,11 @@
 // ctest-labels: thread
 // The scene lighting constants of lit forward draws: the direction towards the sun with the
 // wrap-around factor, the three sun colours, the environment's sky tints and fog factors on their
-// registers and the cloud texture on its sampler; the defaults stand in while no scene environment
-// set exists.
+// registers and the cloud texture on its sampler, and on the mobile platform modes the per-vertex sun
+// and the specular light; the defaults stand in while no scene environment set exists.
 #include "renderer/SceneLighting.h"
 
+#include "renderer/RenderTargetSet.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/SceneParametersWrapper.h"
 #include "renderer/jobs/TextureHolder.h"
@@ -38,6 +39,8 @@ TEST_F(SceneLightingTest, TheSunsValuesLandOnTheirRegistersAndTheCloudTextureOnI
     set.GetSun().sunColor = Vector(1, 2, 3, 4);
     set.GetSun().secondaryColor = Vector(5, 6, 7, 8);
     set.GetSun().sideColor = Vector(9, 10, 11, 12);
+    set.GetSun().specularColor = Vector(13, 14, 15, 16);
+    set.GetSun().specularPitch = 90.0f; // the specular light travels straight down
     set.UpdateLightDirections();
     // The environment's tints and fog come from its set in force after a frame's update.
     SceneParametersWrapper sky;
@@ -52,15 +55,29 @@ TEST_F(SceneLightingTest, TheSunsValuesLandOnTheirRegistersAndTheCloudTextureOnI
         environment.StartBlend(&sky, SceneEnvironment::kBlendTemporary, 0, 0.0f);
         environment.Update(0, 0.0f, 0, 0.0f, 0, 0.0f);
         set.SetCloudTexture(cloud);
-        UploadSceneLighting(renderer, set, environment);
-        environment.DeleteSets();
+        UploadSceneLighting(renderer, set, environment, false);
     });
-    const struct
+    struct Row
     {
         bool pixel;
         uint32_t index;
         Vector expected;
-    } registers[] = {
+    };
+    auto check = [this](const Row& r) {
+        const Vector v = Register(r.pixel, r.index);
+        EXPECT_NEAR(v.x, r.expected.x, 1e-6f) << r.pixel << " " << r.index;
+        EXPECT_NEAR(v.y, r.expected.y, 1e-6f) << r.pixel << " " << r.index;
+        EXPECT_NEAR(v.z, r.expected.z, 1e-6f) << r.pixel << " " << r.index;
+        EXPECT_NEAR(v.w, r.expected.w, 1e-6f) << r.pixel << " " << r.index;
+    };
+    // The mobile registers stay untouched on the ordinary platform mode.
+    const Row mobileRows[] = {
+        {false, 201, Vector(-1, 0, 0, 0.5f)}, {false, 202, Vector(1, 2, 3, 4)}, {false, 203, Vector(5, 6, 7, 8)},
+        {true, 190, Vector(0, 1, 0, 0)},      {true, 192, Vector(13, 14, 15, 16)},
+    };
+    for (const Row& r : mobileRows)
+        check({r.pixel, r.index, Vector()});
+    const Row registers[] = {
         // The sun travels along +x (yaw 90): towards it is -x.
         {true, SCENE_LIGHT_SUN_DIRECTION, Vector(-1, 0, 0, 0.5f)},
         {true, SCENE_LIGHT_SUN_COLOR, Vector(1, 2, 3, 4)},
@@ -71,15 +88,25 @@ TEST_F(SceneLightingTest, TheSunsValuesLandOnTheirRegistersAndTheCloudTextureOnI
         {true, SCENE_LIGHT_BOTTOM_TINT, Vector(1, 1, 1, 1)},
         {false, SCENE_LIGHT_FOG_VERTEX, Vector(0.05f, -0.5f, 0, 0)},
     };
-    for (const auto& r : registers)
-    {
-        const Vector v = Register(r.pixel, r.index);
-        EXPECT_NEAR(v.x, r.expected.x, 1e-6f) << r.index;
-        EXPECT_NEAR(v.y, r.expected.y, 1e-6f) << r.index;
-        EXPECT_NEAR(v.z, r.expected.z, 1e-6f) << r.index;
-        EXPECT_NEAR(v.w, r.expected.w, 1e-6f) << r.index;
-    }
+    for (const Row& r : registers)
+        check(r);
     EXPECT_EQ(m_renderer.GetStateCache().GetCached().holders[kSceneCloudSampler], cloud);
+    // The shadow map and its matrix as columns.
+    EXPECT_EQ(m_renderer.GetStateCache().GetCached().holders[kSceneShadowSampler],
+              m_renderer.GetDeviceManager().GetRenderTargets().shadowMap.GetHolder());
+    EXPECT_NE(m_renderer.GetDeviceManager().GetRenderTargets().shadowMap.GetHolder(), nullptr);
+    const Matrix& shadow = m_renderer.GetShadowTextureMatrix();
+    for (uint32_t column = 0; column < 4; ++column)
+        check({false, SCENE_LIGHT_SHADOW_MATRIX_VERTEX + column,
+               Vector(shadow.At(0, column), shadow.At(1, column), shadow.At(2, column), shadow.At(3, column))});
+
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer& renderer) {
+        UploadSceneLighting(renderer, set, environment, true);
+        environment.DeleteSets();
+    });
+    for (const Row& r : mobileRows)
+        check(r);
+    check({false, 200, Vector()}); // the contours' register is not the sun's
     RunOnRenderThread(m_renderer, [&](NorvexRenderer& renderer) {
         renderer.SetTexture(kSceneCloudSampler, nullptr, 0);
         set.SetCloudTexture(nullptr);

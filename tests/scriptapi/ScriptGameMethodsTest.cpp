@@ -125,6 +125,14 @@ TEST_F(ScriptGameMethodsTest, TheMultiplayerEngineIsPublishedUntilClose)
 {
     EXPECT_TRUE(Bool("gMultiplayerEngine ~= nil and gMultiplayerEngine:HasAuthority()"));
     EXPECT_TRUE(Bool("gMultiplayerEngine:IsIdle()"));
+    EXPECT_TRUE(Bool("gMultiplayerEngine:GetMode() == MultiplayerEngine.MODE_NONE"));
+    EXPECT_TRUE(Bool("MultiplayerEngine.MODE_SERVER == 1 and MultiplayerEngine.MODE_CLIENT == 2"));
+    // The main menu's first showing, from scripts, joins the lobby the command line names.
+    MultiplayerEngine* const engine = gGame.GetMultiplayerEngine();
+    engine->SetCommandLine({"tessarine", "+connect_lobby", "42"});
+    Run("gMultiplayerEngine:OnMainMenuShowForTheFirstTime()");
+    engine->Flush();
+    EXPECT_EQ(engine->GetCommandsReceived(), 1u);
     gGame.Close();
     EXPECT_TRUE(Bool("gMultiplayerEngine == nil"));
 }

@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <utility>
@@ -152,6 +154,23 @@ public:
     {
         const int luma = ReadLuma(2, 2);
         return luma < 0 ? -1 : int(VideoWriter::FrameCodeOfLuma(uint8_t(luma)));
+    }
+    // The colour (0x00RRGGBB) the planes' samples nearest to texture coordinate (u, v) give by the
+    // studio-range conversion, computed here independently of any shader.
+    uint32_t PictureRgb(float u, float v)
+    {
+        float yuv[3];
+        for (uint32_t plane = 0; plane < 3; ++plane)
+        {
+            const std::pair<uint32_t, uint32_t> size = PlaneSize(plane);
+            yuv[plane] = float(ReadPlane(plane, uint32_t(u * float(size.first)), uint32_t(v * float(size.second)))) / 255.0f;
+        }
+        const float y = 1.164f * (yuv[0] - 16.0f / 255.0f), cb = yuv[1] - 0.5f, cr = yuv[2] - 0.5f;
+        const float rgb[3] = {y + 1.596f * cr, y - 0.392f * cb - 0.813f * cr, y + 2.017f * cb};
+        uint32_t packed = 0;
+        for (float c : rgb)
+            packed = packed << 8 | uint32_t(std::lround(std::clamp(c, 0.0f, 1.0f) * 255.0f));
+        return packed;
     }
     // Mixes `blocks` of 10 ms; the sound thread then sees the voice's new position on its next feed.
     void Mix(uint32_t blocks)

@@ -18,6 +18,8 @@ uint32_t gConstructed = 0;
 UIElement* gGuardRoot = nullptr;
 // Render thread writes, tests read.
 std::atomic<uint32_t> gUIChangeCounter{0};
+// Elements are made on the main thread and destroyed on the render thread.
+std::atomic<uint32_t> gLiveElements{0};
 
 struct BoundsRequest
 {
@@ -66,6 +68,7 @@ void GrowBounds(const UIElement& element, const Matrix& parentMatrix, uint32_t m
 UIElement::UIElement() : m_id(gNextId++)
 {
     ++gConstructed;
+    gLiveElements.fetch_add(1, std::memory_order_relaxed);
     if (gGuardRoot != nullptr)
         gGuardRoot->AddChild(this);
 }
@@ -86,6 +89,7 @@ UIElement::~UIElement()
     DetachFromRenderParent();
     DeleteAllChildren();
     gUIChangeCounter.fetch_add(1, std::memory_order_relaxed);
+    gLiveElements.fetch_sub(1, std::memory_order_relaxed);
 }
 
 // ---- Main side ----
@@ -354,6 +358,11 @@ void UIElement::SetRect(const Vector& size)
 uint32_t UIElement::GetConstructedCount()
 {
     return gConstructed;
+}
+
+uint32_t UIElement::GetLiveCount()
+{
+    return gLiveElements.load(std::memory_order_relaxed);
 }
 
 uint32_t UIElement::GetUIChangeCounter()

@@ -392,6 +392,8 @@ public:
 
     // ---- Globals ----
     static uint32_t GetConstructedCount();
+    // Elements made and not yet destroyed; any thread.
+    static uint32_t GetLiveCount();
     // Incremented by every render-side destruction.
     static uint32_t GetUIChangeCounter();
     // The next id to be given (ids start at 1 and are never reused).

@@ -679,12 +679,26 @@ TEST_F(VideoEngineTest, FullScreenDrawFitsThePictureWithTheVideoShaders)
         drawsBefore = r.GetDevice()->GetDrawLog().size();
         r.GetDevice()->SetRenderState(gpu::kRsSrgbWriteEnable, 1);
     });
-    RunOnRenderThread(m_harness.Renderer(), [&](NorvexRenderer& r) { r.GetDevice()->BeginScene(); });
+    RunOnRenderThread(m_harness.Renderer(), [&](NorvexRenderer& r) {
+        r.GetDevice()->BeginScene();
+        r.GetDevice()->Clear(0, nullptr, gpu::kClearTarget, 0xFF000000u, 1.0f, 0);
+    });
     m_harness.Video().Draw();
     m_harness.Renderer().SubmitCommands(true);
+    uint32_t width = 0, height = 0, bar = 0, quarters[2] = {};
     RunOnRenderThread(m_harness.Renderer(), [&](NorvexRenderer& r) {
         gpu::GpuDevice* device = r.GetDevice();
         device->EndScene();
+        gpu::GpuSurface* target = nullptr;
+        ASSERT_EQ(device->GetRenderTarget(0, &target), gpu::kOk);
+        width = target->Desc().width;
+        height = target->Desc().height;
+        // The picture fills the middle two thirds of the height: a bar above it, then its upper
+        // quarters (left and right).
+        bar = target->ReadPixelArgb(width / 2, height / 12);
+        quarters[0] = target->ReadPixelArgb(width / 4, height / 3);
+        quarters[1] = target->ReadPixelArgb(3 * width / 4, height / 3);
+        target->Release();
         ASSERT_EQ(device->GetDrawLog().size(), drawsBefore + 1);
         const gpu::DrawRecord& draw = device->GetDrawLog().back();
         EXPECT_EQ(draw.primitiveType, gpu::kPrimitiveTriangleFan);
@@ -711,5 +725,16 @@ TEST_F(VideoEngineTest, FullScreenDrawFitsThePictureWithTheVideoShaders)
         device->GetRenderState(gpu::kRsSrgbWriteEnable, &srgb);
         EXPECT_EQ(srgb, 1u) << "sRGB writing is restored after the draw";
     });
+    EXPECT_EQ(bar, 0xFF000000u) << "the bar keeps what was there";
+    // The picture's upper rows from 1/6 to 1/2 of the height map to v 0 to 0.5.
+    const float v = (float(height / 3) + 0.5f - float(height) / 6.0f) / (float(height) * 2.0f / 3.0f);
+    for (uint32_t side = 0; side < 2; ++side)
+    {
+        const uint32_t expected = m_harness.PictureRgb(side == 0 ? 0.25f : 0.75f, v);
+        for (int shift : {16, 8, 0})
+            EXPECT_NEAR(int(quarters[side] >> shift & 0xFF), int(expected >> shift & 0xFF), 2)
+                << "side " << side << ", channel at bit " << shift;
+    }
+    EXPECT_NE(quarters[0] & 0xFFFFFFu, quarters[1] & 0xFFFFFFu) << "the left and right chroma differ";
 }
 } // namespace

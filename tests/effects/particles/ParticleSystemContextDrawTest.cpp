@@ -2,8 +2,9 @@
 // Particle drawing through the running renderer: a definition resolves its "Particle" variant and
 // texture from a kit-made data root, its context plays on the render thread from the frame-times
 // command and draws through the stand-in's particle program (probed pixel by pixel), a particle
-// entity's context tints it by the scene's effect colour multiplier, and the shared vertex buffer
-// discards when a fill does not fit in what is left of it.
+// entity's context tints it by the scene's effect colour multiplier, fogged particles fade by the
+// scene's fog (and not at all without one), and the shared vertex buffer discards when a fill does
+// not fit in what is left of it.
 #include "effects/particles/ParticleEntityRenderingContext.h"
 #include "effects/particles/ParticlePools.h"
 #include "effects/particles/ParticleSystem.h"
@@ -161,6 +162,46 @@ TEST_F(ParticleSystemContextDrawTest, AParticleEntityIsTintedByTheScenesEffectCo
     EXPECT_EQ(tinted, 0xFF800000u) << "red times the scene's 0.5";
 
     context->Release();
+    renderer.SubmitCommands(true);
+    system.ReleaseShader();
+}
+
+TEST_F(ParticleSystemContextDrawTest, FoggedParticlesFadeByTheScenesFogAndNotWithoutOne)
+{
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    ParticleSystem system;
+    RedQuadSystem(system);
+    SetParticleProperty(system, "Fog", "1");
+    SetParticleProperty(system, "Blending mode", "2"); // adding: the colour carries the fade
+    system.BuildShader(true);
+    renderer.SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
+    auto* context = new ParticleSystemContext(system, Matrix::ONE, 0);
+    context->PostRestart();
+    Tick(0.05f);
+    Tick(0.05f);
+    RunOnRenderThread(renderer, [&](NorvexRenderer&) { gSceneEnvironment.CreateSets(); });
+    // The identity camera puts the particle at view distance 1.
+    const struct
+    {
+        float start, end;
+        int red;
+    } rows[] = {{0.0f, 0.0f, 255}, {0.0f, 2.0f, 128}, {-2.0f, -1.0f, 0}};
+    for (const auto& row : rows)
+    {
+        SceneParametersWrapper scene;
+        scene.SetDefaults();
+        scene.GetShading().fogStart = row.start;
+        scene.GetShading().fogEnd = row.end;
+        RunOnRenderThread(renderer, [&](NorvexRenderer&) {
+            gSceneEnvironment.StartBlend(&scene, SceneEnvironment::kBlendTemporary, 0, 0.0f);
+        });
+        Tick(0.0f);
+        renderer.SubmitCommands(true);
+        const uint32_t centre = DrawCentre([&] { context->Draw(Matrix::ONE, Vector(1, 1, 1, 1), 0); });
+        EXPECT_NEAR(int((centre >> 16) & 0xFF), row.red, 1) << "fog from " << row.start << " to " << row.end;
+    }
+    RunOnRenderThread(renderer, [&](NorvexRenderer&) { gSceneEnvironment.DeleteSets(); });
+    context->PostDestroy();
     renderer.SubmitCommands(true);
     system.ReleaseShader();
 }

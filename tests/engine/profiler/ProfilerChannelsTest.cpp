@@ -40,6 +40,8 @@ TEST(ProfilerChannelsTest, EveryNamedIdIsTheRowOfItsName)
         {PROFILER_NET_DYNAMIC_MID, "NetDynamicMID"},
         {PROFILER_NET_STATIC_MID, "NetStaticMID"},
         {PROFILER_MP_PROPS_ENTITY_TICK_NUM, "MPPropsEntityTickNum"},
+        {PROFILER_RESOURCE_LOADING, "ResourceLoading"},
+        {PROFILER_UI_INSTANCES, "UIInst"},
         {PROFILER_TEST_B, "TestB"},
         {PROFILER_TEST_C, "TestC"},
         {PROFILER_TEST_D, "TestD"},

@@ -3,8 +3,10 @@
 #include "platform/os/Clock.h"
 #include "support/RendererTestBase.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace
 {
@@ -187,4 +189,45 @@ TEST_F(ProfilerTest, MaskChangesDuringRenderNeverBreakTheStream)
     // Which renders saw the channel active depends on the render thread's timing.
     EXPECT_LE(m_profiler->GetSampleCount(68), 200u);
     EXPECT_EQ(m_profiler->GetSampleCount(kFPS), 200u);
+}
+
+// Two threads time the loading channel over overlapping sections (A 0-20 ms, B 10-30 ms, B nested
+// twice): each counts its own section, 40 ms in all; one shared nesting count would give 30.
+TEST_F(ProfilerTest, OverlappingSectionsOnTwoThreadsAddUp)
+{
+    m_mask.Set(PROFILER_RESOURCE_LOADING, true);
+    Start();
+    const int64_t tenMs = os::kCounterFrequency / 100;
+    os::EnableManualCounter(0);
+    std::atomic<int> step{0};
+    auto waitFor = [&step](int value) {
+        while (step.load() < value)
+            std::this_thread::yield();
+    };
+    m_profiler->StartTimer(PROFILER_RESOURCE_LOADING, kProfilerCallerOtherThread);
+    os::AdvanceManualCounter(tenMs);
+    std::thread other([&] {
+        m_profiler->StartTimer(PROFILER_RESOURCE_LOADING, kProfilerCallerOtherThread);
+        m_profiler->StartTimer(PROFILER_RESOURCE_LOADING, kProfilerCallerOtherThread);
+        step = 1;
+        waitFor(2);
+        m_profiler->StopTimer(PROFILER_RESOURCE_LOADING, kProfilerCallerOtherThread);
+        m_profiler->StopTimer(PROFILER_RESOURCE_LOADING, kProfilerCallerOtherThread);
+        m_profiler->StopTimer(PROFILER_RESOURCE_LOADING, kProfilerCallerOtherThread); // unmatched: ignored
+    });
+    waitFor(1);
+    os::AdvanceManualCounter(tenMs);
+    m_profiler->StopTimer(PROFILER_RESOURCE_LOADING, kProfilerCallerOtherThread);
+    os::AdvanceManualCounter(tenMs);
+    step = 2;
+    other.join();
+    os::DisableManualCounter();
+
+    m_profiler->Render(320, 240);
+    Sync();
+    ASSERT_EQ(m_profiler->GetSampleCount(PROFILER_RESOURCE_LOADING), 1u);
+    EXPECT_NEAR(m_profiler->GetRawSample(PROFILER_RESOURCE_LOADING, 0), 40.0f, 1e-3f);
+    m_profiler->Render(320, 240);
+    Sync();
+    EXPECT_EQ(m_profiler->GetRawSample(PROFILER_RESOURCE_LOADING, 0), 0.0f) << "a timer restarts at 0 after its sample";
 }

@@ -124,6 +124,31 @@ TEST(ShaderProgramTest, EveryPostProcessingVariantMakesBothPrograms)
     }
 }
 
+// The effect, video and masked-light variants run on programs too.
+TEST(ShaderProgramTest, EveryEffectVideoAndMaskedLightVariantMakesBothPrograms)
+{
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"FixedPipelineReplacement.hlsl", {"VIDEO"}},
+        {"FixedPipelineReplacement.hlsl", {"TEXTURE", "TEXTURE_ANIMATION", "SOFTNESS"}},
+        {"FixedPipelineReplacement.hlsl", {"TEXTURE", "TEXTURE_ANIMATION", "SOFTNESS", "REFRACTION"}},
+        {"Particle.hlsl", {"SOFTNESS", "FOG"}},
+        {"Particle.hlsl", {"TEXTURE_FRAME_INTERPOLATION", "BLEND_ALPHA", "FOG"}},
+        {"Video.hlsl", {}},
+        {"Light.hlsl", {"MASK"}},
+        {"Light.hlsl", {"SPOT", "MASK", "LOWSPEC"}},
+        {"LightCubeGeneration.hlsl", {"MASK"}},
+    };
+    for (const auto& [file, defines] : cases)
+    {
+        const std::string source = ShaderFolderIncludes::ReadShaderSource(file);
+        std::string vertexWhy, pixelWhy;
+        EXPECT_NE(MakeVertexProgram(Read(CompileShaderText(source, "vertex", "vs_3_0", defines)), &vertexWhy), nullptr)
+            << file << ": " << vertexWhy;
+        EXPECT_NE(MakePixelProgram(Read(CompileShaderText(source, "pixel", "ps_3_0", defines)), &pixelWhy), nullptr)
+            << file << ": " << pixelWhy;
+    }
+}
+
 // Code written before programs existed (version 1) still loads, with no program.
 TEST(ShaderProgramTest, VersionOneCodeLoadsWithoutProgramWords)
 {

@@ -63,16 +63,20 @@ TEST(UIElementTreeTest, IdsGrowByOnePerConstructionAndAreNeverReused)
 {
     const uint32_t next = UIElement::PeekNextId();
     const uint32_t constructed = UIElement::GetConstructedCount();
+    const uint32_t live = UIElement::GetLiveCount();
     UIElement* first = new UIElement;
     UIElement* second = new UIElement;
     EXPECT_EQ(first->GetId(), next);
     EXPECT_EQ(second->GetId(), next + 1) << "also for elements that never enter the id map";
     EXPECT_EQ(UIElement::GetConstructedCount(), constructed + 2);
+    EXPECT_EQ(UIElement::GetLiveCount(), live + 2);
     first->Release();
+    EXPECT_EQ(UIElement::GetLiveCount(), live + 1);
     UIElement* third = new UIElement;
     EXPECT_EQ(third->GetId(), next + 2);
     second->Release();
     third->Release();
+    EXPECT_EQ(UIElement::GetLiveCount(), live);
 }
 
 TEST(UIElementTreeTest, ChildrenLinkOnBothSidesInOrderAndMoveBetweenParents)

@@ -1,5 +1,5 @@
 // The video UI element: it draws only while the video engine has a frame, with the three planes on
-// stages 1 to 3 and sRGB writing off for the draw and restored after it.
+// stages 1 to 3 and sRGB writing off for the draw and restored after it, showing the frame's colours.
 #include "ui/elements/UIVideo.h"
 
 #include "platform/os/Clock.h"
@@ -41,11 +41,17 @@ TEST(UIVideoTest, DrawsTheVideoPlanesOnlyWhileAFrameIsAvailable)
     }
     SetUIShader(UIVideo::kVideoShaderIndex, vertex, pixel);
     const Vector white(1.0f, 1.0f, 1.0f, 1.0f);
+    // A 2 x 2 element flipped onto clip space from (-1, 1): the whole target, upright.
+    element.SetSizeXY(2.0f, 2.0f);
+    Matrix toClip = Matrix::ONE;
+    toClip.rows[1] = Vector(0.0f, -1.0f, 0.0f, 0.0f);
+    toClip.rows[3] = Vector(-1.0f, 1.0f, 0.0f, 1.0f);
+    harness.Renderer().SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
     size_t fans = 0;
     const auto draw = [&](NorvexRenderer& r) {
         r.GetDevice()->BeginScene();
         const size_t start = r.GetDevice()->GetDrawLog().size();
-        element.Render(Matrix::ONE, white, false, nullptr);
+        element.Render(toClip, white, false, nullptr);
         for (size_t i = start; i < r.GetDevice()->GetDrawLog().size(); ++i)
             fans += r.GetDevice()->GetDrawLog()[i].primitiveType == gpu::kPrimitiveTriangleFan;
         r.GetDevice()->EndScene();
@@ -58,10 +64,18 @@ TEST(UIVideoTest, DrawsTheVideoPlanesOnlyWhileAFrameIsAvailable)
     os::SetManualCounter(base + os::kCounterFrequency / 8);
     harness.Update();
     ASSERT_EQ(harness.ShownFrame(), 0);
+    uint32_t width = 0, height = 0, quadrants[4] = {};
     RunOnRenderThread(harness.Renderer(), [&](NorvexRenderer& r) {
         gpu::GpuDevice* device = r.GetDevice();
         device->SetRenderState(gpu::kRsSrgbWriteEnable, 1);
         draw(r);
+        gpu::GpuSurface* target = nullptr;
+        ASSERT_EQ(device->GetRenderTarget(0, &target), gpu::kOk);
+        width = target->Desc().width;
+        height = target->Desc().height;
+        for (uint32_t q = 0; q < 4; ++q)
+            quadrants[q] = target->ReadPixelArgb((q % 2 * 2 + 1) * width / 4, (q / 2 * 2 + 1) * height / 4);
+        target->Release();
         for (uint32_t plane = 0; plane < 3; ++plane)
         {
             ASSERT_NE(harness.Video().GetPlaneTexture(plane), nullptr);
@@ -73,6 +87,18 @@ TEST(UIVideoTest, DrawsTheVideoPlanesOnlyWhileAFrameIsAvailable)
         EXPECT_EQ(srgb, 1u);
     });
     EXPECT_EQ(fans, 1u) << "one screen quad of the video";
+    // Each quarter of the picture has its own chroma pair: the colours show the planes were read
+    // at the right place, in the right order, and converted.
+    for (uint32_t q = 0; q < 4; ++q)
+    {
+        const float u = (float((q % 2 * 2 + 1) * width / 4) + 0.5f) / float(width);
+        const float v = (float((q / 2 * 2 + 1) * height / 4) + 0.5f) / float(height);
+        const uint32_t expected = harness.PictureRgb(u, v);
+        for (int shift : {16, 8, 0})
+            EXPECT_NEAR(int(quadrants[q] >> shift & 0xFF), int(expected >> shift & 0xFF), 2)
+                << "quarter " << q << ", channel at bit " << shift;
+    }
+    EXPECT_NE(quadrants[1] & 0xFFFFFFu, quadrants[2] & 0xFFFFFFu) << "the two chroma planes differ across and down";
     SetUIShader(UIVideo::kVideoShaderIndex, nullptr, nullptr);
     RunOnRenderThread(harness.Renderer(), [&](NorvexRenderer& r) {
         r.SetVertexShader(nullptr);

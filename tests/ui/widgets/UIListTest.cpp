@@ -199,8 +199,28 @@ TEST_F(UIListTest, AThrowSlowsToAStopInsideTheListWithoutSpringingBack)
         Frame();
     EXPECT_EQ(m_list->GetMotionState(), UIList::MOTION_IDLE);
     EXPECT_NEAR(Offset() - start, -135, 1e-2);
+    EXPECT_EQ(m_list->GetVelocity(), 0.0f);
     Frame();
     EXPECT_NEAR(Offset() - start, -135, 1e-2) << "no spring back inside the list";
+}
+
+TEST_F(UIListTest, PulledPastItsMarginTheListSpringsBackUntilItsLastEntryMeetsTheBottom)
+{
+    Build(false, false);
+    AddEntries(5); // 200 long in a 100 high view
+    Drag(50, {-40, -40, -40, -40, 0}); // the last step is refused and releases without a throw
+    Release();
+    Frame();
+    ASSERT_EQ(m_list->GetMotionState(), UIList::MOTION_SPRINGING);
+    const float first = Offset();
+    ASSERT_LT(first, -100.0f);
+    Frame();
+    EXPECT_NEAR(Offset(), first - (first + 100.0f) * 0.05f, 1e-3);
+    for (int i = 0; i < 100 && m_list->GetMotionState() != UIList::MOTION_IDLE; ++i)
+        Frame();
+    EXPECT_EQ(m_list->GetMotionState(), UIList::MOTION_IDLE);
+    EXPECT_GT(Offset(), -101.0f);
+    EXPECT_LT(Offset(), -100.0f);
 }
 
 TEST_F(UIListTest, PressesSelectHandOnOrStopAsTheListIsSetUp)
@@ -282,6 +302,32 @@ TEST_F(UIListTest, TheSelectedEntryStaysSelectedAndOnlyPressOnChildFlipsItWithBy
     EXPECT_FALSE(e1->IsSelectedFlag());
     m_list->PressOnChild(m_list->GetEntry(2));
     EXPECT_FALSE(m_list->GetEntry(2)->IsSelectedFlag()) << "flipped off: not the entry last delivered";
+}
+
+TEST_F(UIListTest, APressOnAnEntryStopsAGlide)
+{
+    Build(true, false);
+    AddEntries(8);
+    Drag(50, {-20});
+    Release();
+    ASSERT_EQ(m_list->GetMotionState(), UIList::MOTION_THROWN);
+    m_list->PressOnChild(m_list->GetEntry(3));
+    Frame();
+    const float stopped = Offset();
+    Frame();
+    EXPECT_EQ(m_list->GetMotionState(), UIList::MOTION_IDLE);
+    EXPECT_EQ(Offset(), stopped);
+}
+
+// An editor preview (both creation flags) fills the list with copies of its first sub-recipe.
+TEST_F(UIListTest, APreviewHasTwentyCopiesOfTheFirstEntryInATransparentContainer)
+{
+    Build(false, false);
+    auto* preview = static_cast<UIList*>(UIElementRecipe::CreateElement(m_recipe.get(), nullptr, 3, nullptr));
+    EXPECT_EQ(preview->GetEntryCount(), 20);
+    EXPECT_FLOAT_EQ(preview->GetContentLength(), 800.0f);
+    EXPECT_NE(preview->GetContainer()->GetUserFlags() & UIFLAG_TRANSPARENT, 0u);
+    preview->Release();
 }
 
 TEST_F(UIListTest, TheFixedEntryShowsAtTheBottomAndHidesWhenItsEntryComesIntoView)

@@ -101,6 +101,23 @@ TEST_F(UIScrollPaneTest, ARefusedDragSpringsBackAtThreePerSecondUntilLessThanOne
     EXPECT_FALSE(m_pane->GetSpringFlag(0));
 }
 
+TEST_F(UIScrollPaneTest, APressWhileSpringingStopsWhereTheContentIs)
+{
+    Build(UIScrollPane::SCROLL_HORIZONTAL, 60, 0, 300, 100);
+    Drag(100, 50, {Vector(20, 0, 0, 0)});
+    Release();
+    Frame();
+    ASSERT_EQ(m_pane->GetMotionState(), UIScrollPane::MOTION_SPRINGING);
+    m_screen->OnPointerBegin(At(100, 50), 1);
+    Frame();
+    const float held = X();
+    Frame();
+    EXPECT_FLOAT_EQ(X(), held) << "held while pressed";
+    EXPECT_FALSE(m_pane->GetSpringFlag(0));
+    EXPECT_TRUE(m_pane->IsSettled());
+    m_screen->OnPointerEnd(At(100, 50), 1);
+}
+
 TEST_F(UIScrollPaneTest, ALongFramePastTheEndStillSettles)
 {
     // The content's right end sits 25 inside the pane: dragging left is refused; one 0.4 s spring
@@ -215,6 +232,8 @@ TEST_F(UIScrollPaneTest, ZoomScalesChildrenAboutThePivotAndRefusesNonPositiveZoo
     EXPECT_FLOAT_EQ(X(), 140) << "twice as far from the centre (100, 50)";
     EXPECT_FLOAT_EQ(Y(), 10);
     EXPECT_FLOAT_EQ(m_pane->GetAppliedZoom(), 2.0f);
+    EXPECT_FLOAT_EQ(m_pane->GetContentMin().x, 140 - 25) << "the bounds follow the zoom";
+    EXPECT_FLOAT_EQ(m_pane->GetContentMax().x, 180 + 25);
     m_pane->Zoom(Vector(0, 0, 0, 1), 1.0f, 0.0f);
     Frame();
     EXPECT_FLOAT_EQ(X(), 70) << "halved towards the screen point (0, 0)";

@@ -125,13 +125,13 @@ OutputMerger::OutputMerger(const uint32_t* renderStates, const PixelProgram* pro
         m_depthBytes = m_depth->Info().blockBytes;
     }
     m_zFunc = rs[kRsZFunc];
-    m_stencilFunc = rs[kRsStencilFunc];
     m_stencilRef = rs[kRsStencilRef] & 0xFF;
     m_stencilMask = rs[kRsStencilMask];
     m_stencilWriteMask = rs[kRsStencilWriteMask] & 0xFF;
-    m_stencilFail = rs[kRsStencilFail];
-    m_stencilZFail = rs[kRsStencilZFail];
-    m_stencilPass = rs[kRsStencilPass];
+    m_front = {rs[kRsStencilFunc], rs[kRsStencilFail], rs[kRsStencilZFail], rs[kRsStencilPass]};
+    m_back = rs[kRsTwoSidedStencilMode] != 0
+                 ? StencilFace{rs[kRsCcwStencilFunc], rs[kRsCcwStencilFail], rs[kRsCcwStencilZFail], rs[kRsCcwStencilPass]}
+                 : m_front;
     m_writeMask = rs[kRsColorWriteEnable] & 0xF;
     for (uint32_t i = 0; i < kRenderTargetCount; ++i)
     {
@@ -151,7 +151,7 @@ OutputMerger::OutputMerger(const uint32_t* renderStates, const PixelProgram* pro
     }
 }
 
-bool OutputMerger::DepthStencil(int32_t x, int32_t y, float depth)
+bool OutputMerger::DepthStencil(int32_t x, int32_t y, float depth, const StencilFace& face)
 {
     if (!m_depthTest && !m_stencil)
         return true;
@@ -172,19 +172,19 @@ bool OutputMerger::DepthStencil(int32_t x, int32_t y, float depth)
     uint32_t stencil = oldStencil;
     bool pass = true;
     const uint32_t ref = m_stencilRef;
-    if (m_stencil && !Compare(m_stencilFunc, ref & m_stencilMask, oldStencil & m_stencilMask))
+    if (m_stencil && !Compare(face.func, ref & m_stencilMask, oldStencil & m_stencilMask))
     {
-        stencil = StencilOperation(m_stencilFail, oldStencil, ref);
+        stencil = StencilOperation(face.fail, oldStencil, ref);
         pass = false;
     }
     if (pass && m_depthTest && !Compare(m_zFunc, newDepth, oldDepth))
     {
         if (m_stencil)
-            stencil = StencilOperation(m_stencilZFail, oldStencil, ref);
+            stencil = StencilOperation(face.zFail, oldStencil, ref);
         pass = false;
     }
     if (pass && m_stencil)
-        stencil = StencilOperation(m_stencilPass, oldStencil, ref);
+        stencil = StencilOperation(face.pass, oldStencil, ref);
     stencil = (oldStencil & ~m_stencilWriteMask) | (stencil & m_stencilWriteMask);
     const uint32_t depthOut = pass && m_depthWrite ? newDepth : oldDepth;
     if (wide)
@@ -234,7 +234,8 @@ void OutputMerger::WriteColor(const Target& target, int32_t x, int32_t y, Color4
 
 void OutputMerger::Shade(const PixelInput& pixel)
 {
-    if (m_earlyDepth && !DepthStencil(pixel.x, pixel.y, pixel.depth))
+    const StencilFace& face = pixel.frontFacing ? m_front : m_back;
+    if (m_earlyDepth && !DepthStencil(pixel.x, pixel.y, pixel.depth, face))
         return;
     Color4f color = kMissingProgramColor;
     if (m_program && !m_program->Run(m_context, pixel, &color))
@@ -245,7 +246,7 @@ void OutputMerger::Shade(const PixelInput& pixel)
         if (!Compare(m_rs[kRsAlphaFunc], alpha, m_rs[kRsAlphaRef] & 0xFF))
             return;
     }
-    if (!m_earlyDepth && !DepthStencil(pixel.x, pixel.y, pixel.depth))
+    if (!m_earlyDepth && !DepthStencil(pixel.x, pixel.y, pixel.depth, face))
         return;
     ++m_shaded;
     for (uint32_t i = 0; i < m_targetCount; ++i)

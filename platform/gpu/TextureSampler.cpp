@@ -91,7 +91,8 @@ Color4f SampleLevel(const GpuSurface& surface, float u, float v, uint32_t filter
 {
     const LevelView level = ViewOf(surface);
     const float fu = u * float(level.width), fv = v * float(level.height);
-    if (filter != kFilterLinear)
+    // One anisotropic tap filters linearly.
+    if (filter != kFilterLinear && filter != kFilterAnisotropic)
         return AddressedTexel(level, int32_t(std::floor(fu)), int32_t(std::floor(fv)), states);
     const float su = fu - 0.5f, sv = fv - 0.5f;
     const int32_t iu = int32_t(std::floor(su)), iv = int32_t(std::floor(sv));
@@ -138,6 +139,29 @@ float LinearToSrgb(float value)
     return value <= 0.0031308f ? value * 12.92f : 1.055f * std::pow(value, 1.0f / 2.4f) - 0.055f;
 }
 
+namespace
+{
+// The sample at a level of detail: the magnification filter up close, else the minification filter
+// on the nearest level or between the two nearest (mip filter).
+Color4f SampleAtLod(const GpuBaseTexture& texture, float u, float v, float lod, const uint32_t* states,
+                    const SampleStates& addressing)
+{
+    const uint32_t last = texture.GetLevelCount() - 1;
+    const uint32_t first = std::min(states[kSsMaxMipLevel], last);
+    const uint32_t filter = lod <= 0.0f ? states[kSsMagFilter] : states[kSsMinFilter];
+    const uint32_t mipFilter = states[kSsMipFilter];
+    if (mipFilter == kFilterNone || last == 0 || lod <= 0.0f)
+        return SampleLevel(*texture.PeekSurface(0, first), u, v, filter, addressing);
+    const float level = std::clamp(lod, float(first), float(last));
+    if (mipFilter != kFilterLinear)
+        return SampleLevel(*texture.PeekSurface(0, uint32_t(std::lround(level))), u, v, filter, addressing);
+    const uint32_t lower = uint32_t(level), upper = std::min(lower + 1, last);
+    const Color4f a = SampleLevel(*texture.PeekSurface(0, lower), u, v, filter, addressing);
+    const Color4f b = SampleLevel(*texture.PeekSurface(0, upper), u, v, filter, addressing);
+    return Mix(a, b, level - float(lower));
+}
+} // namespace
+
 Color4f Sample2D(const SamplerView& sampler, float u, float v, const float dx[2], const float dy[2])
 {
     const GpuBaseTexture* texture = sampler.texture;
@@ -146,33 +170,46 @@ Color4f Sample2D(const SamplerView& sampler, float u, float v, const float dx[2]
     const uint32_t* states = sampler.states;
     const SampleStates addressing = {states[kSsAddressU], states[kSsAddressV], states[kSsBorderColor]};
     const uint32_t magFilter = states[kSsMagFilter], minFilter = states[kSsMinFilter];
-    const uint32_t mipFilter = states[kSsMipFilter];
     const uint32_t last = texture->GetLevelCount() - 1;
-    const uint32_t first = std::min(states[kSsMaxMipLevel], last);
     const bool srgb = states[kSsSrgbTexture] != 0;
-    // The level of detail only picks the filter and the level: without a choice it is not worked out.
-    if (magFilter == minFilter && (mipFilter == kFilterNone || last == 0))
-        return Decode(SampleLevel(*texture->PeekSurface(0, first), u, v, magFilter, addressing), srgb);
+    const uint32_t maxTaps = minFilter == kFilterAnisotropic ? std::clamp(states[kSsMaxAnisotropy], 1u, 16u) : 1u;
+    // The level of detail only picks the filter, the level and the taps: without a choice it is not
+    // worked out.
+    if (magFilter == minFilter && (states[kSsMipFilter] == kFilterNone || last == 0) && maxTaps == 1)
+        return Decode(SampleLevel(*texture->PeekSurface(0, std::min(states[kSsMaxMipLevel], last)), u, v, magFilter,
+                                  addressing),
+                      srgb);
     const float w = float(texture->GetWidth()), h = float(texture->GetHeight());
-    // The longer of the two texel steps, squared: half its base-2 logarithm is the level of detail.
+    // The pixel's footprint in texels along the screen's x and y; the longer step, squared, gives
+    // the level of detail (half its base-2 logarithm).
     const float ux = dx[0] * w, vx = dx[1] * h, uy = dy[0] * w, vy = dy[1] * h;
-    const float rho2 = std::max(ux * ux + vx * vx, uy * uy + vy * vy);
+    const float alongX = ux * ux + vx * vx, alongY = uy * uy + vy * vy;
+    float rho2 = std::max(alongX, alongY);
+    // Anisotropic minification: taps spread over the longer axis, each as wide as the shorter one
+    // (at most the max anisotropy of them), so the level follows the footprint's width.
+    uint32_t taps = 1;
+    if (maxTaps > 1 && rho2 > 1.0f)
+    {
+        const float minor2 = std::min(alongX, alongY);
+        const float ratio = minor2 > 0.0f ? std::sqrt(rho2 / minor2) : float(maxTaps);
+        taps = std::min(uint32_t(std::ceil(ratio - 1e-4f)), maxTaps);
+        rho2 /= float(taps * taps);
+    }
     float bias;
     memcpy(&bias, &states[kSsMipMapLodBias], 4);
     const float lod = (rho2 > 0.0f ? 0.5f * std::log2(rho2) : -100.0f) + (std::isfinite(bias) ? bias : 0.0f);
-    const uint32_t filter = lod <= 0.0f ? magFilter : minFilter;
-    if (mipFilter == kFilterNone || last == 0 || lod <= 0.0f)
-        return Decode(SampleLevel(*texture->PeekSurface(0, first), u, v, filter, addressing), srgb);
-    const float level = std::clamp(lod, float(first), float(last));
-    if (mipFilter != kFilterLinear)
+    if (taps == 1)
+        return Decode(SampleAtLod(*texture, u, v, lod, states, addressing), srgb);
+    const float* major = alongX >= alongY ? dx : dy;
+    Color4f sum = {0.0f, 0.0f, 0.0f, 0.0f};
+    for (uint32_t i = 0; i < taps; ++i)
     {
-        const uint32_t nearest = uint32_t(std::lround(level));
-        return Decode(SampleLevel(*texture->PeekSurface(0, nearest), u, v, filter, addressing), srgb);
+        const float t = (float(i) + 0.5f) / float(taps) - 0.5f;
+        const Color4f c = SampleAtLod(*texture, u + major[0] * t, v + major[1] * t, lod, states, addressing);
+        sum = {sum.r + c.r, sum.g + c.g, sum.b + c.b, sum.a + c.a};
     }
-    const uint32_t lower = uint32_t(level), upper = std::min(lower + 1, last);
-    const Color4f a = SampleLevel(*texture->PeekSurface(0, lower), u, v, filter, addressing);
-    const Color4f b = SampleLevel(*texture->PeekSurface(0, upper), u, v, filter, addressing);
-    return Decode(Mix(a, b, level - float(lower)), srgb);
+    const float k = 1.0f / float(taps);
+    return Decode({sum.r * k, sum.g * k, sum.b * k, sum.a * k}, srgb);
 }
 
 Color4f SampleCube(const SamplerView& sampler, float x, float y, float z)

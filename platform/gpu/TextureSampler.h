@@ -1,7 +1,8 @@
 // Texture sampling for the software rasteriser: point and linear filtering, wrap, mirror, clamp and
 // border addressing, mip selection from the pixel's texture-coordinate change, and cube faces
-// picked by the major axis. Reads the textures' own pixel memory. Anisotropy is taken as plain
-// trilinear or bilinear filtering. One thread at a time, as for the device.
+// picked by the major axis; anisotropic minification takes up to the stage's max anisotropy taps
+// along the footprint's longer axis. Reads the textures' own pixel memory. One thread at a time, as
+// for the device.
 #pragma once
 
 #include "platform/gpu/GpuTexture.h"

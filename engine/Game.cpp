@@ -69,7 +69,6 @@ Game::~Game()
 void Game::Init(void* window, uint32_t width, uint32_t height, GameDelegate* delegate, const char* const* argv,
                 int argc)
 {
-    m_entityLists.ForgetReports();
     gSceneSwitchInProgress = true;
     m_firstSceneSwitched = false;
     m_afterFirstSceneNotified = false;
@@ -144,14 +143,14 @@ void Game::Init(void* window, uint32_t width, uint32_t height, GameDelegate* del
     m_inGameStore = InGameStore::CreateFromProject(gProjectConfig);
 
     if (delegate != nullptr)
-    {
         delegate->RunStartupScripts();
-        if (SceneEntity* const root = gEntityManager.GetSceneRoot())
-            gSequenceSystem.EnableAndReset(true);
+    if (gEntityManager.GetSceneRoot() != nullptr)
+        gSequenceSystem.EnableAndReset(true);
+    if (delegate != nullptr)
         delegate->OnInit();
-        m_entityLists.InitSceneEntities();
+    m_entityLists.InitSceneEntities();
+    if (delegate != nullptr)
         delegate->OnAfterInit();
-    }
     m_cameraController->Update();
 
     ShowLoadingScreen();

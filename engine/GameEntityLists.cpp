@@ -9,6 +9,7 @@
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityInitQueue.h"
 #include "scene/entities/EntityManager.h"
+#include "scene/kinds/MeshEntity.h"
 
 namespace
 {
@@ -31,7 +32,27 @@ uint32_t High(uint64_t value)
 {
     return uint32_t(value >> 32);
 }
+
+// The tick walk poses the animated meshes; anything else listed there is left alone.
+void AnimateListedMesh(Entity* entity)
+{
+    if (MeshEntity* const mesh = dynamic_cast<MeshEntity*>(entity))
+        mesh->Animate();
+}
+
+// The end-of-frame walk: meshes that follow a proxy's replicated animation.
+void ApplyListedReplicatedAnimation(Entity* entity)
+{
+    if (MeshEntity* const mesh = dynamic_cast<MeshEntity*>(entity))
+        mesh->ApplyReplicatedAnimation();
+}
 } // namespace
+
+GameEntityLists::GameEntityLists()
+{
+    m_operations.animate = &AnimateListedMesh;
+    m_operations.applyReplicatedAnimation = &ApplyListedReplicatedAnimation;
+}
 
 GameEntityLists::~GameEntityLists()
 {
@@ -326,20 +347,9 @@ void GameEntityLists::RemoveTickAnimatedEntity(const Entity* entity)
         DropNullEntries(m_tickAnimated);
 }
 
-bool GameEntityLists::ReportMissing(bool present, bool& reported, const char* what)
-{
-    if (!present && !reported)
-    {
-        reported = true;
-        gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "%s is not built yet", what);
-    }
-    return present;
-}
-
 void GameEntityLists::AnimateTickEntities()
 {
-    if (m_tickAnimated.Count() != 0 &&
-        ReportMissing(m_operations.animate != nullptr, m_animateReported, "MeshEntity::Animate"))
+    if (m_tickAnimated.Count() != 0)
     {
         // By index: an animation may add entities to the list or take them out.
         m_animatingTick = true;
@@ -353,9 +363,7 @@ void GameEntityLists::AnimateTickEntities()
 
 void GameEntityLists::ApplyEndOfFrameAnimation()
 {
-    if (m_endOfFrameAnimated.Count() != 0 &&
-        ReportMissing(m_operations.applyReplicatedAnimation != nullptr, m_replicatedAnimationReported,
-                      "MeshEntity replicated animation"))
+    if (m_endOfFrameAnimated.Count() != 0)
     {
         for (int32_t i = 0; i < m_endOfFrameAnimated.Count(); ++i)
             if (Entity* const entity = m_endOfFrameAnimated[i].Get())
@@ -374,10 +382,4 @@ void GameEntityLists::ApplyReplicatedStates(uint64_t realMicroseconds)
             m_replicatedState[i].Set(nullptr);
     }
     DropNullEntries(m_replicatedState);
-}
-
-void GameEntityLists::ForgetReports()
-{
-    m_animateReported = false;
-    m_replicatedAnimationReported = false;
 }

@@ -7,9 +7,8 @@
 // of the queue before it runs any of them: a call can neither be lost nor run twice when the calls
 // it runs queue, remove or delete records.
 //
-// The per-entity work of the mesh-animation lists belongs to kinds built outside the engine: the
-// mesh kind installs it when its classes are registered. Until then entries are kept and dead ones
-// dropped, and the first walk with entries says once in the log which operation is missing.
+// The per-entity work of the mesh-animation lists is the mesh kind's (MeshEntity::Animate and its
+// replicated animation); tests may install operations of their own in its place.
 #pragma once
 
 #include "core/containers/Dynarray.h"
@@ -45,7 +44,7 @@ public:
         SafePointer<Entity> entity;
     };
 
-    GameEntityLists() = default;
+    GameEntityLists();
     ~GameEntityLists();
     GameEntityLists(const GameEntityLists&) = delete;
     GameEntityLists& operator=(const GameEntityLists&) = delete;
@@ -75,6 +74,7 @@ public:
     // Post-creation initialisation and the OnInit passes of every entity of a freshly loaded scene.
     void InitSceneEntities();
 
+    // The mesh kind's work by default; tests put recorders in its place.
     void InstallOperations(const Operations& operations) { m_operations = operations; }
     const Operations& GetOperations() const { return m_operations; }
 
@@ -91,8 +91,6 @@ public:
     // Applies each listed entity's received states up to the engine clock's real time
     // (Entity::ReadMPProperties); an entity whose queue is used up leaves the list.
     void ApplyReplicatedStates(uint64_t realMicroseconds);
-    // The next walk without its operation says so again (each Game start).
-    void ForgetReports();
 
     const SafePointerArray<Entity>& GetScriptTickList() const { return m_scriptTick; }
     const SafePointerArray<Entity>& GetUpdatedList() const { return m_updated; }
@@ -109,7 +107,6 @@ private:
     void RemoveSubtree(Entity* entity);
     bool IsStillQueued(const Entity* entity) const;
     static void AddOnce(SafePointerArray<Entity>& list, Entity* entity);
-    bool ReportMissing(bool present, bool& reported, const char* what);
 
     SafePointerArray<Entity> m_scriptTick;
     SafePointerArray<Entity> m_updated;
@@ -126,6 +123,4 @@ private:
     SafePointerArray<Entity> m_replicatedState;
     // True while the tick walk runs: entries leaving then are only cleared, so indices stay valid.
     bool m_animatingTick = false;
-    bool m_animateReported = false;
-    bool m_replicatedAnimationReported = false;
 };

@@ -1,47 +1,20 @@
 // Binary font files over arbitrary bytes, read the way the font resource reads them: a font that
 // loads has sorted glyphs on pages it holds, and measures any text built from its own characters.
 #include "core/filesystem/FileReader.h"
-#include "core/filesystem/FileSystem.h"
+#include "fuzz/support/MountedFuzzFolder.h"
 #include "renderer/resources/ResourceFont.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
-namespace
-{
-// The "Common" folder for the whole run.
-struct FuzzFolder
-{
-    FuzzFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "norvex-fontfuzz-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr || !gFileSystem.MountDirectory("Common", pattern.c_str()))
-            std::abort();
-        folder = pattern;
-        std::filesystem::create_directories(folder + "/Fonts");
-    }
-    ~FuzzFolder()
-    {
-        gFileSystem.UnmountAll();
-        std::error_code error;
-        std::filesystem::remove_all(folder, error);
-    }
-    std::string folder;
-};
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static FuzzFolder world;
-    FILE* file = std::fopen((world.folder + "/Fonts/fuzz~010.BinFont").c_str(), "wb");
-    if (file == nullptr)
-        std::abort();
-    if (size != 0)
-        std::fwrite(data, 1, size, file);
-    std::fclose(file);
+    static const MountedFuzzFolder common("Common", "fontfuzz");
+    static const bool fontsFolder = std::filesystem::create_directories(common.GetPath() + "/Fonts");
+    (void)fontsFolder;
+    common.Write("Fonts/fuzz~010.BinFont", data, size);
     ResourceFont font("fuzz~010");
     FileReader reader("fuzz~010", "BinFont", "Common/Fonts", 0);
     if (!font.ReadBinaryFont(reader))

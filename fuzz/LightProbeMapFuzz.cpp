@@ -1,45 +1,15 @@
 // Light probe map files over arbitrary bytes: a map that loads holds exactly the cells and probes
 // its header counts, and a refused one is empty.
-#include "core/filesystem/FileSystem.h"
+#include "fuzz/support/MountedFuzzFolder.h"
 #include "renderer/LightProbeMap.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <string>
 
-namespace
-{
-// The "scenes" folder for the whole run.
-struct FuzzFolder
-{
-    FuzzFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "norvex-lpdfuzz-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr || !gFileSystem.MountDirectory("scenes", pattern.c_str()))
-            std::abort();
-        folder = pattern;
-    }
-    ~FuzzFolder()
-    {
-        gFileSystem.UnmountAll();
-        std::error_code error;
-        std::filesystem::remove_all(folder, error);
-    }
-    std::string folder;
-};
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static FuzzFolder world;
-    FILE* file = std::fopen((world.folder + "/fuzz.lpd").c_str(), "wb");
-    if (file == nullptr)
-        std::abort();
-    if (size != 0)
-        std::fwrite(data, 1, size, file);
-    std::fclose(file);
+    static const MountedFuzzFolder scenes("scenes", "lpdfuzz");
+    scenes.Write("fuzz.lpd", data, size);
     LightProbeMap map;
     const bool loaded = map.Load("fuzz");
     uint64_t bytes = LightProbeMap::kHeaderBytes;

@@ -1,6 +1,6 @@
 // Optimized templates files ("<scene>.opt") over arbitrary bytes, loaded through the real resource
 // thread: every stub that joins the registry has a loaded template, and the next sweep drops them all.
-#include "core/filesystem/FileSystem.h"
+#include "fuzz/support/MountedFuzzFolder.h"
 #include "renderer/resources/ResourceManager.h"
 #include "scene/SceneClassRegistration.h"
 #include "scene/templates/EntityTemplate.h"
@@ -8,10 +8,7 @@
 #include "scene/templates/TemplateManager.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <string>
 
 namespace
 {
@@ -21,34 +18,24 @@ struct FuzzWorld
     FuzzWorld()
     {
         RegisterSceneClasses();
-        std::string pattern = (std::filesystem::temp_directory_path() / "norvex-optfuzz-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr || !gFileSystem.MountDirectory("scenes", pattern.c_str()) ||
-            !manager.Init())
+        if (!manager.Init())
             std::abort();
-        folder = pattern;
     }
     ~FuzzWorld()
     {
         gTemplateManager.Clear();
         manager.Close();
-        gFileSystem.UnmountAll();
-        std::error_code error;
-        std::filesystem::remove_all(folder, error);
     }
+    // Declared first: unmounted only after the resource thread has stopped.
+    MountedFuzzFolder scenes{"scenes", "optfuzz"};
     ResourceManager manager;
-    std::string folder;
 };
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static FuzzWorld world;
-    FILE* file = std::fopen((world.folder + "/fuzz.opt").c_str(), "wb");
-    if (file == nullptr)
-        std::abort();
-    if (size != 0)
-        std::fwrite(data, 1, size, file);
-    std::fclose(file);
+    world.scenes.Write("fuzz.opt", data, size);
     for (uint8_t variation : {uint8_t(255), uint8_t(size % 32)})
     {
         gTemplateManager.LoadOptimizedTemplates("fuzz", "scenes", variation);

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace
 {
@@ -26,6 +27,11 @@ bool MultiplayerEngine::HasAuthority() const
 {
     const uint32_t mode = GetMode();
     return mode == MODE_NONE || mode == MODE_SERVER;
+}
+
+bool MultiplayerEngine::IsConnectedServer() const
+{
+    return GetMode() == MODE_SERVER && m_peerConnected.load(std::memory_order_acquire);
 }
 
 bool MultiplayerEngine::IsIdle() const
@@ -78,13 +84,20 @@ void MultiplayerEngine::HandleCommand(const uint8_t*)
     uint64_t value = 0;
     GetRing().Read(&value, sizeof(value));
     m_commandsReceived.fetch_add(1, std::memory_order_release);
-    if (!m_driverReported)
-    {
-        m_driverReported = true;
-        gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_MULTIPLAYER,
-                        "MultiplayerEngine: command %u (%llu) needs the network driver, which is not built yet", id,
-                        static_cast<unsigned long long>(value));
-    }
+    // Without a session there is no peer to send the state to.
+    if (id == MULTIPLAYER_COMMAND_SEND_COMPLETE_STATE && GetMode() == MODE_NONE)
+        return;
+    ReportDriverNotBuilt(id, value);
+}
+
+void MultiplayerEngine::ReportDriverNotBuilt(uint32_t command, uint64_t value)
+{
+    if (m_driverReported)
+        return;
+    m_driverReported = true;
+    gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_MULTIPLAYER,
+                    "MultiplayerEngine: command %u (%llu) needs the network driver, which is not built yet", command,
+                    static_cast<unsigned long long>(value));
 }
 
 MultiplayerEngine* gMultiplayerEngine = nullptr;
@@ -100,27 +113,57 @@ void MultiplayerEngine::AssignEntityMultiplayerId(Entity* entity)
 
 void MultiplayerEngine::RegisterReplicatedEntity(Entity* entity)
 {
-    if (GetMode() == MODE_SERVER && entity->GetMID() != NULL_ENTITY_MULTIPLAYER_ID)
-        ReportReplicationNotBuilt();
+    const uint16_t mid = entity->GetMID();
+    if (!IsConnectedServer() || mid >= kMIDSlots)
+        return;
+    if (m_midSlots == nullptr)
+        m_midSlots.reset(new SafePointer<Entity>[kMIDSlots]);
+    m_midSlots[mid].Set(entity);
+    m_entitiesToSend.Add(SafePointer<Entity>(entity));
 }
 
 void MultiplayerEngine::OnEntityDestroyed(Entity* entity)
 {
-    if (entity->GetMID() < kDynamicMIDCount)
-        gEntityManager.FreeMID(entity->GetMID());
+    const uint16_t mid = entity->GetMID();
+    if (mid >= kMIDSlots)
+        return;
+    if (m_midSlots != nullptr && m_midSlots[mid].Get() == entity)
+        m_midSlots[mid].Set(nullptr);
+    m_midStates[mid] = 0;
+    if (IsConnectedServer())
+    {
+        bool unsent = false;
+        for (const SafePointer<Entity>& listed : m_entitiesToSend)
+            unsent = unsent || listed.Get() == entity;
+        if (unsent)
+        {
+            // The peer never heard of it: there is nothing to destroy on its side.
+            m_entitiesToSend.RemoveValue(SafePointer<Entity>(entity));
+            gConsole.Warning(CONSOLE_CHANNEL_MULTIPLAYER,
+                             "Created and destroyed authoritative entity mid:%d in same frame before flushing update. "
+                             "Entity won't be replicated.",
+                             int(mid));
+        }
+        else
+            m_destroyedMIDs.Add(mid);
+    }
+    if (mid < kDynamicMIDCount)
+        gEntityManager.FreeMID(mid);
 }
 
 void MultiplayerEngine::MarkChanged(Entity* entity)
 {
-    if (GetMode() == MODE_SERVER && entity->GetMID() != NULL_ENTITY_MULTIPLAYER_ID)
-        ReportReplicationNotBuilt();
+    const uint16_t mid = entity->GetMID();
+    if (entity->GetReplicationRole() == ENTITYROLE_AUTHORITY && mid < kMIDSlots)
+        m_midStates[mid] = 1;
 }
 
 void MultiplayerEngine::TearOff(Entity* entity)
 {
     entity->SetTornOff(true);
-    if (GetMode() == MODE_SERVER && entity->GetMID() != NULL_ENTITY_MULTIPLAYER_ID)
-        ReportReplicationNotBuilt();
+    const uint16_t mid = entity->GetMID();
+    if (IsConnectedServer() && mid < kMIDSlots)
+        m_tornOffMIDs.Add(mid);
 }
 
 void MultiplayerEngine::QueueEntityState(const Dynarray<uint8_t>& state)
@@ -131,15 +174,28 @@ void MultiplayerEngine::QueueEntityState(const Dynarray<uint8_t>& state)
 
 void MultiplayerEngine::SendEntityStates()
 {
-    if (!m_outgoingEntityStates.IsEmpty() && GetMode() == MODE_SERVER)
-        ReportReplicationNotBuilt();
+    const bool gathered = !m_outgoingEntityStates.IsEmpty() || !m_entitiesToSend.IsEmpty() ||
+                          !m_destroyedMIDs.IsEmpty() || !m_tornOffMIDs.IsEmpty();
+    if (gathered && IsConnectedServer() && !m_sendReported)
+    {
+        m_sendReported = true;
+        gConsole.Warning(CONSOLE_CHANNEL_MULTIPLAYER,
+                         "MultiplayerEngine: sending to the peer needs the network driver, which is not built yet");
+    }
+    // Handed over, or without a peer nobody to hand it to: the next pass gathers afresh.
     m_outgoingEntityStates.Clear();
+    m_entitiesToSend.Clear();
+    m_destroyedMIDs.Clear();
+    m_tornOffMIDs.Clear();
+    std::memset(m_midStates, 0, sizeof(m_midStates));
 }
 
-void MultiplayerEngine::ReportReplicationNotBuilt()
+Entity* MultiplayerEngine::GetSlotEntity(uint16_t mid) const
 {
-    if (m_replicationReported)
-        return;
-    m_replicationReported = true;
-    gConsole.Warning(CONSOLE_CHANNEL_MULTIPLAYER, "MultiplayerEngine: entity replication is not built yet");
+    return m_midSlots != nullptr && mid < kMIDSlots ? m_midSlots[mid].Get() : nullptr;
+}
+
+uint8_t MultiplayerEngine::GetMIDState(uint16_t mid) const
+{
+    return mid < kMIDSlots ? m_midStates[mid] : 0;
 }

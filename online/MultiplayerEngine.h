@@ -1,16 +1,21 @@
-// The multiplayer engine (script global gMultiplayerEngine): the thread that will drive the
-// network driver, replication and time sync. Only the idle engine exists so far: mode 0 (no
-// session), no peer and no callback messages; network commands that need the driver are received
-// on its thread and reported as not built.
+// The multiplayer engine (script global gMultiplayerEngine): the thread that drives the network
+// driver, and the main thread's replication bookkeeping. Sessions come from the network driver
+// (lobbies, automatch, the peer-to-peer link), which is not built yet: without it the engine stays
+// in mode 0 with no peer, commands that need the driver are reported on its thread, and what a
+// connected server would send to its peer (new entities in their id slots, changed states,
+// destructions, tear-offs) is gathered and handed over at the end of each send pass.
 //
-// Threads: Start, Stop and the queries on the main thread; commands run on the multiplayer thread.
+// Threads: Start, Stop, the queries and the replication bookkeeping on the main thread; commands
+// run on the multiplayer thread.
 #pragma once
 
 #include "core/containers/Dynarray.h"
+#include "core/containers/SafePointer.h"
 #include "core/threads/BaseThread.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,6 +44,10 @@ public:
 
     uint32_t GetMode() const { return m_mode.load(std::memory_order_acquire); }
     void SetMode(uint32_t mode) { m_mode.store(mode, std::memory_order_release); }
+    // The network driver tells the engine when a peer joins or leaves the session.
+    void SetPeerConnected(bool connected) { m_peerConnected.store(connected, std::memory_order_release); }
+    // This side serves a session with a peer: the replication bookkeeping is kept for the peer.
+    bool IsConnectedServer() const;
     // No session, or this side serves it.
     bool HasAuthority() const;
     // No session set up and no callback message waiting for the main thread.
@@ -59,32 +68,50 @@ public:
     // A new entity's multiplayer id: static replicable entities from the static range, authority
     // entities (mode 0 or 1) from the dynamic range; then RegisterReplicatedEntity.
     void AssignEntityMultiplayerId(Entity* entity);
+    // On a connected server an entity with an id takes its id slot and joins the entities to send.
     void RegisterReplicatedEntity(Entity* entity);
-    // A replicated authority entity goes away: its dynamic id is given back.
+    // A replicated authority entity goes away: its dynamic id is given back and, on a connected
+    // server, its destruction is queued for the peer (unless the peer never heard of it).
     void OnEntityDestroyed(Entity* entity);
-    // An authority entity's replicated state changed.
+    // An authority entity's replicated state changed: its id's state becomes 1.
     void MarkChanged(Entity* entity);
     // The entity is torn off: the peer keeps it but no longer hears of it.
     void TearOff(Entity* entity);
-    // Main thread: entity states written this tick (Entity::WriteMPProperties), and their send at
-    // the end of the tick's send pass. Without a session there is no peer and they are dropped.
+    // Main thread: entity states written this tick (Entity::WriteMPProperties), and the hand-over
+    // of everything gathered for the peer at the end of the tick's send pass.
     void QueueEntityState(const Dynarray<uint8_t>& state);
     const Dynarray<uint8_t>& GetOutgoingEntityStates() const { return m_outgoingEntityStates; }
     void SendEntityStates();
+
+    // The replication bookkeeping (main thread).
+    Entity* GetSlotEntity(uint16_t mid) const;
+    uint8_t GetMIDState(uint16_t mid) const;
+    const SafePointerArray<Entity>& GetEntitiesToSend() const { return m_entitiesToSend; }
+    const Dynarray<uint16_t>& GetDestroyedMIDs() const { return m_destroyedMIDs; }
+    const Dynarray<uint16_t>& GetTornOffMIDs() const { return m_tornOffMIDs; }
 
 protected:
     void HandleCommand(const uint8_t* record) override;
 
 private:
+    static constexpr uint16_t kMIDSlots = 4095;
+
     std::atomic<uint32_t> m_mode{MODE_NONE};
+    std::atomic<bool> m_peerConnected{false};
     std::atomic<uint32_t> m_pendingMessages{0};
     std::atomic<uint32_t> m_commandsReceived{0};
     std::vector<std::string> m_arguments;
     bool m_driverReported = false; // multiplayer thread
-    bool m_replicationReported = false; // main thread
-    Dynarray<uint8_t> m_outgoingEntityStates; // main thread
+    bool m_sendReported = false;   // main thread
+    // Main thread: what the peer is to hear of at the next hand-over.
+    Dynarray<uint8_t> m_outgoingEntityStates;
+    std::unique_ptr<SafePointer<Entity>[]> m_midSlots; // made with the first registration
+    uint8_t m_midStates[kMIDSlots] = {};
+    SafePointerArray<Entity> m_entitiesToSend;
+    Dynarray<uint16_t> m_destroyedMIDs;
+    Dynarray<uint16_t> m_tornOffMIDs;
 
-    void ReportReplicationNotBuilt();
+    void ReportDriverNotBuilt(uint32_t command, uint64_t value);
 };
 
 // Null until the game creates the engine.

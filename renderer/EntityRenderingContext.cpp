@@ -12,7 +12,7 @@
 namespace rp = renderpayload;
 
 EntityRenderingContext::EntityRenderingContext(NorvexRenderer& renderer, uint32_t flags)
-    : m_renderer(renderer), m_flags(flags), m_clockIndex((flags >> 1) & 2), m_randomId(uint32_t(std::rand()))
+    : m_renderer(renderer), m_clockIndex((flags >> 1) & 2), m_flags(flags), m_randomId(uint32_t(std::rand()))
 {
     for (int i = 0; i < 6; ++i)
         m_lighting[i] = Vector(1.0f, 1.0f, 1.0f, 0.0f);
@@ -31,6 +31,8 @@ void EntityRenderingContext::ApplySource(const EntityRenderingSource& source)
         m_world = source.world;
         m_global = source.global;
         m_localBounds = source.localBounds;
+        m_worldBox = BoundingBox4::INVALID;
+        m_worldBox.Expand3D(m_localBounds, m_global);
         m_mirrored = source.mirrored ? 1 : 0;
         m_flagged = source.flagged ? 1 : 0;
         m_randomId = source.randomId;
@@ -206,15 +208,15 @@ void EntityRenderingContext::DrawMainPass(uint32_t passFlags, const Vector& colo
 
 void EntityRenderingContext::UpdateGrid()
 {
+    m_worldBox = BoundingBox4::INVALID;
+    m_worldBox.Expand3D(m_localBounds, m_global);
     if ((m_flags & kFlagNoGrid) != 0)
     {
         TransformChanged();
         return;
     }
     SceneCellGrid& grid = m_renderer.GetSceneCellGridForUpdate();
-    BoundingBox4 worldBox = BoundingBox4::INVALID;
-    worldBox.Expand3D(m_localBounds, m_global);
-    const SceneCellRange next = grid.GetCellRange(worldBox);
+    const SceneCellRange next = grid.GetCellRange(m_worldBox);
     // A range stored before the grid was rebuilt names cells that no longer hold this context.
     const SceneCellRange old = m_cellGeneration == grid.GetGeneration() ? m_cells : SceneCellRange();
     if (next == old)

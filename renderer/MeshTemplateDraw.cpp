@@ -56,6 +56,7 @@ constexpr uint32_t kAllChannels = 15;
 struct GatherState
 {
     MeshGatherRecord records[MeshTemplateRenderingData::kMaxGathered];
+    MeshGatherRecord sorted[MeshTemplateRenderingData::kMaxGathered]; // the flush's drawing order
     uint32_t count = 0;
     bool gathering = false;
     int32_t passA = 0;
@@ -88,17 +89,53 @@ bool SameRun(const MeshGatherRecord& a, const MeshGatherRecord& b)
            a.outlineState == b.outlineState && a.clockIndex == b.clockIndex;
 }
 
+// Records are large: their keys are sorted, then each record moves once, into `sorted`. Equal
+// records keep their gathered order, and two records are ordered too: their draw order must not
+// depend on how many were gathered.
+void SortInto(const MeshGatherRecord* records, uint32_t count, MeshGatherRecord* sorted)
+{
+    struct Key
+    {
+        float depth;
+        uint32_t index;
+    };
+    static thread_local std::vector<Key> keys;
+    keys.resize(count);
+    for (uint32_t i = 0; i < count; ++i)
+        keys[i] = {records[i].depthKey, i};
+    std::sort(keys.begin(), keys.end(), [records](const Key& ka, const Key& kb) {
+        if (ka.depth != kb.depth)
+            return ka.depth < kb.depth;
+        const MeshGatherRecord& a = records[ka.index];
+        const MeshGatherRecord& b = records[kb.index];
+        if (a.data != b.data)
+            return std::greater<const MeshTemplateRenderingData*>()(a.data, b.data);
+        if (a.presetIndex != b.presetIndex)
+            return a.presetIndex > b.presetIndex;
+        if (a.mirrored != b.mirrored)
+            return a.mirrored > b.mirrored;
+        if (a.outlineState != b.outlineState)
+            return a.outlineState > b.outlineState;
+        if (a.clockIndex != b.clockIndex)
+            return a.clockIndex > b.clockIndex;
+        return ka.index < kb.index;
+    });
+    for (uint32_t i = 0; i < count; ++i)
+        sorted[i] = records[keys[i].index];
+}
+
 void DrawGathered(uint32_t count)
 {
     GatherState& state = Gather();
-    MeshTemplateRenderingData::SortGathered(state.records, count);
+    MeshGatherRecord* const sorted = state.sorted;
+    SortInto(state.records, count, sorted);
     for (uint32_t first = 0; first < count;)
     {
         uint32_t end = first + 1;
-        while (end < count && SameRun(state.records[first], state.records[end]))
+        while (end < count && SameRun(sorted[first], sorted[end]))
             ++end;
-        state.records[first].data->DrawBatch(state.records[first].presetIndex, state.records + first, end - first,
-                                             state.passA, state.passB, nullptr);
+        sorted[first].data->DrawBatch(sorted[first].presetIndex, sorted + first, end - first, state.passA, state.passB,
+                                      nullptr);
         first = end;
     }
 }
@@ -210,20 +247,28 @@ void MeshTemplateRenderingData::FlushGathered()
 
 void MeshTemplateRenderingData::SortGathered(MeshGatherRecord* records, uint32_t count)
 {
-    // Two records are ordered too: their draw order must not depend on how many were gathered.
-    std::stable_sort(records, records + count, [](const MeshGatherRecord& a, const MeshGatherRecord& b) {
-        if (a.depthKey != b.depthKey)
-            return a.depthKey < b.depthKey;
-        if (a.data != b.data)
-            return std::greater<const MeshTemplateRenderingData*>()(a.data, b.data);
-        if (a.presetIndex != b.presetIndex)
-            return a.presetIndex > b.presetIndex;
-        if (a.mirrored != b.mirrored)
-            return a.mirrored > b.mirrored;
-        if (a.outlineState != b.outlineState)
-            return a.outlineState > b.outlineState;
-        return a.clockIndex > b.clockIndex;
-    });
+    std::vector<MeshGatherRecord> sorted(count);
+    SortInto(records, count, sorted.data());
+    std::copy(sorted.begin(), sorted.end(), records);
+}
+
+bool MeshTemplateRenderingData::DrawsInPass(uint32_t presetIndex, int32_t passA) const
+{
+    // A preset past the last draws edge lines instead.
+    if (presetIndex >= m_presets.size())
+        return true;
+    const DeviceParams& params = gRenderer->GetDeviceParams();
+    for (const MeshMaterial& material : m_presets[presetIndex].materials)
+    {
+        if (material.triangleCount == 0 || (material.flags & MeshMaterial::FLAG_NO_LIT_PASSES) != 0)
+            continue;
+        const bool hasRefraction = material.GetLink(MeshMaterial::LINK_REFRACTION_PS) != nullptr;
+        if (!ChooseMeshPass(uint32_t(passA), material.GetKind(), material.blendMode, hasRefraction,
+                            hasRefraction && params.refraction != 0 && params.qualityLevel >= material.minimumQuality)
+                 .skip)
+            return true;
+    }
+    return false;
 }
 
 void MeshTemplateRenderingData::Draw(const Matrix& world, const Matrix& global, const BoundingBox4& bounds,
@@ -232,10 +277,18 @@ void MeshTemplateRenderingData::Draw(const Matrix& world, const Matrix& global, 
                                      const Vector* lighting, int32_t passA, uint32_t passB, uint32_t clockIndex,
                                      float random) const
 {
-    if (gRenderer == nullptr || !IsReady())
+    // A pass that draws none of the preset's materials would only set states for nothing.
+    if (gRenderer == nullptr || !IsReady() || (bones == nullptr && !DrawsInPass(presetIndex, passA)))
         return;
     GatherState& state = Gather();
-    MeshGatherRecord record;
+    const bool gathered = state.gathering && bones == nullptr && passA >= 0;
+    if (gathered && state.count == kMaxGathered)
+    {
+        DrawGathered(state.count);
+        state.count = 0;
+    }
+    MeshGatherRecord single;
+    MeshGatherRecord& record = gathered ? state.records[state.count] : single;
     record.world = world;
     record.global = global;
     record.color = color;
@@ -248,15 +301,10 @@ void MeshTemplateRenderingData::Draw(const Matrix& world, const Matrix& global, 
     record.outlineState = outlineState;
     record.clockIndex = clockIndex;
     record.random = random;
-    if (state.gathering && bones == nullptr && passA >= 0)
+    if (gathered)
     {
-        if (state.count == kMaxGathered)
-        {
-            DrawGathered(state.count);
-            state.count = 0;
-        }
         record.depthKey = DepthKey(bounds, world);
-        state.records[state.count++] = record;
+        ++state.count;
         return;
     }
     DrawBatch(presetIndex, &record, 1, passA, passB, bones);

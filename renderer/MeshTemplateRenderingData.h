@@ -178,6 +178,8 @@ public:
     static uint32_t GetGatheredCount();
     // Orders gathered records as the flush does (exposed for tests).
     static void SortGathered(MeshGatherRecord* records, uint32_t count);
+    // Whether a draw of the preset in pass `passA` reaches any material (or the edge lines).
+    bool DrawsInPass(uint32_t presetIndex, int32_t passA) const;
     void DrawBatch(uint32_t presetIndex, const MeshGatherRecord* records, uint32_t count, int32_t passA,
                    uint32_t passB, const float* bones) const;
     void DrawEdgeLines(const MeshGatherRecord& record, const float* bones) const;

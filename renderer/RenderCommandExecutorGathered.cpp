@@ -31,6 +31,8 @@ constexpr uint32_t kAllChannels = 15;
 // Shadowed lighting needs this quality level and more than this shadow strength.
 constexpr uint32_t kShadowQuality = 3;
 constexpr float kShadowStrengthFloor = 0.001f;
+// Contexts asked for ahead of the one a pass draws: enough to cover a trip to memory.
+constexpr size_t kPrefetchAhead = 8;
 } // namespace
 
 void RenderCommandExecutor::OpRenderGathered(uint32_t)
@@ -83,9 +85,10 @@ void RenderCommandExecutor::SortGatheredByDepth()
     m_depthOrder.resize(count);
     for (uint32_t i = 0; i < count; ++i)
     {
+        if (i + kPrefetchAhead < count)
+            m_gathered[i + kPrefetchAhead].context->PrefetchForPasses();
         const EntityRenderingContext& context = *m_gathered[i].context;
-        BoundingBox4 box = BoundingBox4::INVALID;
-        box.Expand3D(context.GetLocalBounds(), context.GetGlobal());
+        const BoundingBox4& box = context.GetWorldBox();
         float key = kTaskSortKeyBase;
         if (box.IsValid3())
         {
@@ -106,9 +109,15 @@ void RenderCommandExecutor::SortGatheredByDepth()
 void RenderCommandExecutor::DrawGatheredEntries(int32_t passA, uint32_t passB)
 {
     MeshTemplateRenderingData::BeginGather(passA, passB);
-    for (const GatheredTask& task : m_gathered)
+    const size_t count = m_gathered.size();
+    for (size_t i = 0; i < count; ++i)
+    {
+        if (i + kPrefetchAhead < count)
+            m_gathered[i + kPrefetchAhead].context->PrefetchForPasses();
+        const GatheredTask& task = m_gathered[i];
         if ((task.passFlags & kTaskGatherMesh) != 0)
             task.context->DrawMainPass(task.passFlags, kWhite, passA, passB);
+    }
     MeshTemplateRenderingData::FlushGathered();
 }
 

@@ -16,6 +16,8 @@ namespace
 // The depth-bias settings are given for a map of this size.
 constexpr float kBiasReferenceSize = 2048.0f;
 constexpr uint32_t kAllChannels = 15;
+// Contexts asked for ahead of the one the walk tests: enough to cover a trip to memory.
+constexpr size_t kPrefetchAhead = 8;
 
 bool Overlaps(const BoundingBox4& a, const BoundingBox4& b)
 {
@@ -90,21 +92,27 @@ void RenderCommandExecutor::RenderShadowMap(uint32_t passFlags)
     if (!range.IsEmpty())
         for (int32_t z = range.z0; z < range.z1; ++z)
             for (int32_t x = range.x0; x < range.x1; ++x)
-                for (const SceneCellRecord& record : m_cellGrid.GetCell(uint32_t(x), uint32_t(z)).records)
+            {
+                const std::vector<SceneCellRecord>& records = m_cellGrid.GetCell(uint32_t(x), uint32_t(z)).records;
+                const size_t count = records.size();
+                for (size_t i = 0; i < count; ++i)
                 {
-                    EntityRenderingContext* const context = record.context;
+                    if (i + kPrefetchAhead < count)
+                        records[i + kPrefetchAhead].context->PrefetchForPasses();
+                    EntityRenderingContext* const context = records[i].context;
                     if (!context->MarkVisited(m_shadowVisit) || !context->CastsShadows() || context->IsFlagged() ||
                         context->GetDetailLevel() > detailLevel || !IsShadowLayerVisible(context->GetLayer()))
                         continue;
-                    BoundingBox4 lightBox = BoundingBox4::INVALID;
-                    BoundingBox4 world = BoundingBox4::INVALID;
-                    world.Expand3D(context->GetLocalBounds(), context->GetGlobal());
-                    lightBox.Expand3D(world, shadow.view);
-                    if (!Overlaps(lightBox, shadow.box))
+                    // The world box's box in light space: its centre moved, its half sizes through the
+                    // absolute rotation, the same box as that of its eight corners.
+                    BoundingBox4 lightBox;
+                    lightBox.Transform3D(context->GetWorldBox(), shadow.view);
+                    if (!context->GetWorldBox().IsValid3() || !Overlaps(lightBox, shadow.box))
                         continue;
                     context->DrawDepth(0, passFlags);
                     ++m_shadowCasters;
                 }
+            }
     m_shadowMapReady = true;
 
     // 7. Everything back as it was.

@@ -1,6 +1,6 @@
 // The Game's animation and replicated-state lists: each entity once, dead entries dropped, a
 // used-up state queue leaving the list, the walks at their points of the frame (after each tick,
-// at the frame's end, before the ticks), and an honest log line while no kind installs its work.
+// at the frame's end, before the ticks).
 
 #include "engine/EngineClock.h"
 #include "engine/EngineTimer.h"
@@ -177,26 +177,6 @@ TEST_F(GameEntityListsFrameTest, AnEntityTakenOutLeavesAtOnceOrAfterTheWalk)
     EXPECT_EQ(gSteps, (std::vector<std::string>{"animate:a@0", "animate:b@0"}));
     EXPECT_EQ(lists.GetTickAnimated().Count(), 1);
     gLeaving = nullptr;
-}
-
-TEST_F(GameEntityListsFrameTest, WithoutTheKindsWorkTheListsSaySoOnce)
-{
-    gGame.GetEntityLists().InstallOperations(GameEntityLists::Operations());
-    gGame.GetEntityLists().ForgetReports();
-    gGame.GetEntityLists().AnimateTickEntities();
-    EXPECT_FALSE(m_log.Contains("MeshEntity::Animate")) << "an empty list needs nothing";
-    Entity* a = Named("a");
-    gGame.GetEntityLists().AddTickAnimatedEntity(a);
-    gGame.GetEntityLists().AddReplicatedStateEntity(a);
-    gGame.GetEntityLists().AnimateTickEntities();
-    gGame.GetEntityLists().AnimateTickEntities();
-    gGame.GetEntityLists().ApplyReplicatedStates(0);
-    size_t reports = 0;
-    for (const CapturedMessage& message : m_log.Messages())
-        reports += message.text == "MeshEntity::Animate is not built yet";
-    EXPECT_EQ(reports, 1u);
-    EXPECT_FALSE(m_log.Contains("ReadMPProperties")) << "the entity reads its own states";
-    EXPECT_EQ(gGame.GetEntityLists().GetReplicatedState().Count(), 0) << "nothing received: it leaves";
 }
 
 TEST_F(GameEntityListsFrameTest, TheFrameWalksTheListsAtTheirPoints)

@@ -4,8 +4,11 @@
 #include "online/MultiplayerEngine.h"
 #include "scene/entities/EntityManager.h"
 #include "support/ConsoleCapture.h"
+#include "support/SceneTestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
 
 TEST(MultiplayerEngineTest, IdleEngineHasAuthorityAndReportsDriverCommandsOnItsThread)
 {
@@ -16,12 +19,114 @@ TEST(MultiplayerEngineTest, IdleEngineHasAuthorityAndReportsDriverCommandsOnItsT
     EXPECT_TRUE(engine.HasAuthority());
     EXPECT_TRUE(engine.IsIdle());
 
+    // Without a session the complete state has no peer to go to.
     engine.SendCompleteState(1234);
     engine.Flush();
     EXPECT_EQ(engine.GetCommandsReceived(), 1u);
-    EXPECT_TRUE(log.Contains("command 18 (1234) needs the network driver"));
+    EXPECT_FALSE(log.Contains("needs the network driver"));
+    engine.SetMode(MultiplayerEngine::MODE_SERVER);
+    engine.SendCompleteState(99);
+    engine.Flush();
+    EXPECT_EQ(engine.GetCommandsReceived(), 2u);
+    EXPECT_TRUE(log.Contains("command 18 (99) needs the network driver"));
 
     engine.Stop();
+}
+
+namespace
+{
+// A server whose peer has joined, as the network driver would set it up.
+class MultiplayerReplicationTest : public SceneTest
+{
+protected:
+    void SetUp() override
+    {
+        SceneTest::SetUp();
+        m_engine.SetMode(MultiplayerEngine::MODE_SERVER);
+        m_engine.SetPeerConnected(true);
+        gMultiplayerEngine = &m_engine;
+    }
+    void TearDown() override
+    {
+        gMultiplayerEngine = nullptr;
+        gGame.GetEntityLists().Clear();
+        SceneTest::TearDown();
+    }
+    Entity* Authority() { return Create(nullptr, Matrix::ONE, ENTITYCREATION_MULTIPLAYER_AUTHORITY); }
+
+    MultiplayerEngine m_engine;
+};
+} // namespace
+
+TEST_F(MultiplayerReplicationTest, AConnectedServerGathersWhatThePeerIsToHearUntilTheSendPass)
+{
+    Entity* a = Authority();
+    Entity* b = Authority();
+    const uint16_t midA = a->GetMID();
+    const uint16_t midB = b->GetMID();
+    ASSERT_LT(midA, kDynamicMIDCount);
+    ASSERT_LT(midB, kDynamicMIDCount);
+    EXPECT_EQ(m_engine.GetSlotEntity(midA), a);
+    EXPECT_EQ(m_engine.GetSlotEntity(midB), b);
+    ASSERT_EQ(m_engine.GetEntitiesToSend().Count(), 2);
+    EXPECT_EQ(m_engine.GetEntitiesToSend()[0].Get(), a);
+    EXPECT_EQ(m_engine.GetEntitiesToSend()[1].Get(), b);
+    m_engine.MarkChanged(a);
+    EXPECT_EQ(m_engine.GetMIDState(midA), 1);
+    EXPECT_EQ(m_engine.GetMIDState(midB), 0);
+
+    // Destroyed before the send pass: the peer never hears of it, and its id is free again.
+    const uint32_t inUse = gEntityManager.GetDynamicMIDsInUse();
+    gEntityManager.DestroyEntity(b);
+    EXPECT_TRUE(m_log.Contains("Created and destroyed authoritative entity mid:" + std::to_string(midB) +
+                                   " in same frame before flushing update. Entity won't be replicated.",
+                               CONSOLE_WARNING));
+    ASSERT_EQ(m_engine.GetEntitiesToSend().Count(), 1);
+    EXPECT_EQ(m_engine.GetEntitiesToSend()[0].Get(), a);
+    EXPECT_TRUE(m_engine.GetDestroyedMIDs().IsEmpty());
+    EXPECT_EQ(m_engine.GetSlotEntity(midB), nullptr);
+    EXPECT_EQ(gEntityManager.GetDynamicMIDsInUse(), inUse - 1);
+
+    // The send pass hands everything over (the missing driver is said once) and starts afresh.
+    m_engine.SendEntityStates();
+    EXPECT_TRUE(m_log.Contains("sending to the peer needs the network driver, which is not built yet"));
+    EXPECT_TRUE(m_engine.GetEntitiesToSend().IsEmpty());
+    EXPECT_EQ(m_engine.GetMIDState(midA), 0);
+    EXPECT_EQ(m_engine.GetSlotEntity(midA), a) << "the slot is kept while the entity lives";
+
+    // Sent already: tearing off and destroying are queued for the peer.
+    m_engine.TearOff(a);
+    EXPECT_TRUE(a->IsTornOff());
+    ASSERT_EQ(m_engine.GetTornOffMIDs().Count(), 1);
+    EXPECT_EQ(m_engine.GetTornOffMIDs()[0], midA);
+    m_log.Clear();
+    gEntityManager.DestroyEntity(a);
+    ASSERT_EQ(m_engine.GetDestroyedMIDs().Count(), 1);
+    EXPECT_EQ(m_engine.GetDestroyedMIDs()[0], midA);
+    EXPECT_EQ(m_engine.GetSlotEntity(midA), nullptr);
+    EXPECT_FALSE(m_log.Contains("Created and destroyed"));
+    m_engine.SendEntityStates();
+    EXPECT_TRUE(m_engine.GetDestroyedMIDs().IsEmpty());
+    EXPECT_TRUE(m_engine.GetTornOffMIDs().IsEmpty());
+}
+
+TEST_F(MultiplayerReplicationTest, WithoutAPeerOnlyTheChangeStatesAreKept)
+{
+    m_engine.SetPeerConnected(false);
+    Entity* a = Authority();
+    const uint16_t mid = a->GetMID();
+    ASSERT_LT(mid, kDynamicMIDCount) << "the id is handed out all the same";
+    EXPECT_EQ(m_engine.GetSlotEntity(mid), nullptr);
+    EXPECT_TRUE(m_engine.GetEntitiesToSend().IsEmpty());
+    m_engine.MarkChanged(a);
+    EXPECT_EQ(m_engine.GetMIDState(mid), 1);
+    m_engine.TearOff(a);
+    EXPECT_TRUE(m_engine.GetTornOffMIDs().IsEmpty());
+    gEntityManager.DestroyEntity(a);
+    EXPECT_TRUE(m_engine.GetDestroyedMIDs().IsEmpty());
+    EXPECT_EQ(m_engine.GetMIDState(mid), 0) << "a destroyed entity's id has no state";
+    m_engine.SendEntityStates();
+    EXPECT_FALSE(m_log.Contains("not built yet"));
 }
 
 TEST(MultiplayerEngineTest, TheProfilerShowsTheEntityManagersMultiplayerIdCounts)

@@ -131,6 +131,12 @@ TEST_F(EntityRenderingContextTest, ContextsMovedAcrossCellsHoldExactlyTheirCells
     // The bounds go through the global matrix, not the world one.
     a->SetTransformAndBounds(Translation(90, 0, 90), Translation(15, 0, 0), false, Box(0, 0, 1, 1));
     EXPECT_EQ(CellsHolding(a), (std::set<std::pair<int, int>>{{1, 0}}));
+    OnRenderThread([&] {
+        // The passes read the world box the update kept.
+        EXPECT_EQ(a->GetWorldBox().min.x, 15.0f);
+        EXPECT_EQ(a->GetWorldBox().max.x, 16.0f);
+        EXPECT_EQ(a->GetWorldBox().max.z, 1.0f);
+    });
     a->Release();
     EXPECT_TRUE(CellsHolding(a).empty());
     b->Release();
@@ -170,6 +176,7 @@ TEST_F(EntityRenderingContextTest, ContextsOutOfTheGridEnterNoCell)
     OnRenderThread([&] {
         EXPECT_EQ(context->changes, 1u);
         EXPECT_TRUE(context->GetCellRange().IsEmpty());
+        EXPECT_EQ(context->GetWorldBox().max.z, 95.0f) << "kept outside the grid too, for the depth sort";
     });
     context->Release();
     m_renderer.SubmitCommands(true);

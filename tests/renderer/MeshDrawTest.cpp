@@ -255,6 +255,33 @@ TEST_F(MeshDrawTest, GatheredDrawsFlushAt1024AndDrawInOneRun)
     EXPECT_EQ(calls, 1025u) << "one draw per instance of each run";
 }
 
+// A gathered draw in a pass that draws none of the preset's materials adds no record (the flush
+// would only set states for it); a preset past the last still gathers for its edge lines.
+TEST_F(MeshDrawTest, GatheringSkipsPassesThatDrawNoMaterial)
+{
+    struct Case
+    {
+        uint32_t kind;
+        int32_t pass;
+        uint32_t preset;
+        uint32_t gathered;
+    };
+    const Case cases[] = {{1, 2, 0, 1}, {1, 4, 0, 1}, {1, 8, 0, 0}, {1, 1, 0, 0}, {2, 8, 0, 1},
+                          {2, 4, 0, 0}, {0, 16, 0, 1}, {0, 4, 0, 0}, {0, 4, 1, 1}};
+    for (const Case& c : cases)
+    {
+        LoadSquare(c.kind);
+        uint32_t gathered = 0;
+        RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer&) {
+            MeshTemplateRenderingData::BeginGather(c.pass, 0);
+            DrawSquare(c.pass, c.preset);
+            gathered = MeshTemplateRenderingData::GetGatheredCount();
+            MeshTemplateRenderingData::FlushGathered();
+        });
+        EXPECT_EQ(gathered, c.gathered) << "kind " << c.kind << " pass " << c.pass << " preset " << c.preset;
+    }
+}
+
 TEST(MeshCpuSkinningTest, SkinnedVertexEqualsTheHandComputedOne)
 {
     // A CPU vertex: position, four bone indices, four weights, a normal (layout 0x8), a 32-bit value.

@@ -134,7 +134,7 @@ protected:
 
 TEST_F(MeshEntityFrameListsTest, MeshesWithAHierarchyJoinOnceAndLeaveWhenItGoes)
 {
-    ASSERT_NE(gMeshOperations.animate, nullptr) << "the mesh kind installs its animation";
+    ASSERT_NE(gMeshOperations.animate, nullptr) << "the lists animate meshes by default";
     MeshTemplate* boned = MeshTemplateWith({"Hips", "Spine"});
     MeshTemplate* plain = MeshTemplateWith({});
     MeshEntity* knight = Mesh(boned, "Knight");

@@ -210,4 +210,41 @@ TEST(UIWidgetRecipeKindsTest, AButtonShowsItsStatesThroughPresetsAndHighlightsCl
     EXPECT_NE(dynamic_cast<UIActionMove*>(button->GetFirstAction(0)), nullptr) << "a highlight clears the channel";
     button->Release();
 }
+
+// Only the highlight states clear the channel before their tween; the others queue behind it.
+TEST(UIWidgetRecipeKindsTest, EachButtonStateClearsItsChannelOnlyWhenItIsAHighlight)
+{
+    struct State
+    {
+        bool (UIElement::*forward)(bool);
+        const char* preset;
+        bool clears;
+    };
+    const State states[] = {
+        {&UIElement::OnSelect, "SELECTED", false},        {&UIElement::OnUnselect, "UNSELECTED", false},
+        {&UIElement::OnHighlight, "HIGHLIGHTED", true},   {&UIElement::OnSHighlight, "SHIGHLIGHTED", true},
+        {&UIElement::OnPress, "PRESSED", false},          {&UIElement::OnUnPress, "UNPRESSED", false},
+        {&UIElement::OnDSelect, "DSELECTED", false},      {&UIElement::OnDUnselect, "DUNSELECTED", false},
+        {&UIElement::OnDHighlight, "DHIGHLIGHTED", true}, {&UIElement::OnDSHighlight, "DSHIGHLIGHTED", true},
+        {&UIElement::OnDPress, "DPRESSED", false},        {&UIElement::OnDUnPress, "DUNPRESSED", false},
+    };
+    UIButtonRecipe recipe;
+    recipe.SetShader(NameString(""));
+    for (const State& state : states)
+    {
+        auto* preset = new UIElementPreset;
+        preset->SetId(state.preset);
+        preset->m_position.Set(7.0f, 1.0f, 0.0f, 1.0f);
+        preset->GetActiveProperties().Add(NameString("Position"));
+        recipe.AddPreset(preset);
+    }
+    for (const State& state : states)
+    {
+        UIButton* button = Build<UIButton>(recipe);
+        button->Wait(5.0f, 0, 0);
+        EXPECT_TRUE((button->*state.forward)(false)) << state.preset;
+        EXPECT_EQ(dynamic_cast<UIActionMove*>(button->GetFirstAction(0)) != nullptr, state.clears) << state.preset;
+        button->Release();
+    }
+}
 } // namespace

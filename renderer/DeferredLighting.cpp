@@ -6,6 +6,7 @@
 #include "renderer/NorvexRenderer.h"
 #include "renderer/PostprocessManager.h"
 #include "renderer/RendererLightWrapper.h"
+#include "renderer/SceneEnvironment.h"
 #include "renderer/SceneLighting.h"
 #include "renderer/SceneParametersWrapper.h"
 #include "renderer/ShaderManager.h"
@@ -27,6 +28,7 @@ constexpr uint32_t kRegLightColors = 15;
 constexpr uint32_t kRegSpecularColor = 18;
 constexpr uint32_t kRegSecondDirection = 19;
 constexpr uint32_t kRegAmbient = 20;
+constexpr uint32_t kRegProjection = 21; // two registers: the texture's u and v rows
 constexpr uint32_t kRegShadowMatrix = 25;
 constexpr uint32_t kRegShadowParameters = 29;
 constexpr uint32_t kRegVolumeColor = 10;
@@ -82,8 +84,9 @@ bool IsMobilePlatform()
            gProjectConfig.m_visualizationMode == ProjectConfig::VISUALIZATION_IPAD2;
 }
 
-void RenderFullScreenPass(NorvexRenderer& renderer, const SceneSunParameters& scene, bool shadowsAllowed)
+void RenderFullScreenPass(NorvexRenderer& renderer, const SceneParametersWrapper& set, bool shadowsAllowed)
 {
+    const SceneSunParameters& scene = set.GetSun();
     const ShaderManager& shaders = gShaderManager;
     const DeviceParams& params = renderer.GetDeviceParams();
     const RenderTargetSet& targets = renderer.GetDeviceManager().GetRenderTargets();
@@ -94,6 +97,8 @@ void RenderFullScreenPass(NorvexRenderer& renderer, const SceneSunParameters& sc
     inputs.shadowValue = scene.shadowStrength;
     inputs.quality = params.qualityLevel;
     inputs.shadowFiltering = params.shadowMapFiltering != 0;
+    // The scene's cloud texture is the texture its projection throws over the sun's light.
+    inputs.projectedTexture = set.GetCloudTexture() != nullptr;
     const uint32_t options = DeferredLighting::FullScreenOptions(inputs);
     const ShaderPair& pair = shaders.GetLightShader(kFullScreenRow, options);
     const SharedGeometry::Buffers& quad =
@@ -129,9 +134,21 @@ void RenderFullScreenPass(NorvexRenderer& renderer, const SceneSunParameters& sc
         fromView.Mul(renderer.GetShadowTextureMatrix(), renderer.GetCamera().inverseView);
         UploadMatrix(renderer, kRegShadowMatrix, fromView);
     }
+    if ((options & DeferredLighting::kOptionProjected) != 0)
+    {
+        // View-space positions through the inverse view into the world, then through the scene's
+        // cloud texture matrix (its projection and drift); the texture repeats.
+        renderer.SetTexture(kMaskSampler, set.GetCloudTexture(), 0);
+        Matrix fromView, columns;
+        fromView.Mul(gSceneEnvironment.GetCloudTextureMatrix(), renderer.GetCamera().inverseView);
+        columns.TransposeOf(fromView);
+        renderer.SetPixelShaderConstants(kRegProjection, &columns.rows[0].x, 2);
+    }
     renderer.DrawPrimitive(gpu::kPrimitiveTriangleFan, 0, 2);
     if ((options & DeferredLighting::kOptionShadowed) != 0)
         renderer.SetTexture(kShadowSampler, nullptr, kClampedPoint);
+    if ((options & DeferredLighting::kOptionProjected) != 0)
+        renderer.SetTexture(kMaskSampler, nullptr, 0);
     device->SetStreamSource(0, nullptr, 0, 0);
 }
 
@@ -345,7 +362,7 @@ void DeferredLighting::RenderLights(NorvexRenderer& renderer, const std::vector<
     renderer.SetAlphaTest(0, 0);
     renderer.SetBlendMode(0);
     renderer.SetDepthState(gpu::kCmpAlways, false, 0.0f);
-    RenderFullScreenPass(renderer, scene.GetSun(), shadowsAllowed);
+    RenderFullScreenPass(renderer, scene, shadowsAllowed);
     RenderVolumes(renderer, scene.GetShading().battleModeDesaturation, lights);
     renderer.SetTexture(kAccumulationSampler, nullptr, 0);
     renderer.SetTexture(kNormalsSampler, nullptr, kClampedPoint);

@@ -1,5 +1,6 @@
 // The deferred lighting of the "Lighting" scene pass: a full-screen pass that lights the deferred
-// pixels with the scene's two light directions, its ambient and the shadow map into the light
+// pixels with the scene's two light directions (the sun through the scene's projected cloud
+// texture when it has one), its ambient and the shadow map into the light
 // accumulation target, then one additive volume per point, spot and tube light of the frame (the
 // camera inside a volume draws its back faces). The values are stored at a quarter of their size so
 // that light above white survives an 8-bit target; "Compose" scales them back.

@@ -120,18 +120,21 @@ public:
     }
 };
 
-// The sun on the stored normal, dimmed to the shadow factor where the map is nearer the light,
-// plus the ambient; at a quarter.
+// The sun on the stored normal, through the projected texture, dimmed to the shadow factor where the
+// map is nearer the light, plus the ambient; at a quarter.
 class LightFullScreenPixel : public PixelProgram
 {
 public:
     explicit LightFullScreenPixel(Binder& b)
-        : m_shadow(b.Has("Shadow")), m_filtered(b.Has("Filtered")), m_normals(b.Sampler("NormalDepthTexture")),
-          m_direction(b.Float("LightDirection")), m_colors(b.Float("LightColors")), m_ambient(b.Float("AmbientColor")),
-          m_depth(m_shadow ? b.Sampler("DepthTexture") : 0), m_map(m_shadow ? b.Sampler("ShadowMapTexture") : 0),
-          m_inverseProjection(m_shadow ? b.Float("InverseProjection") : 0),
+        : m_shadow(b.Has("Shadow")), m_filtered(b.Has("Filtered")), m_projected(b.Has("Projected")),
+          m_normals(b.Sampler("NormalDepthTexture")), m_direction(b.Float("LightDirection")),
+          m_colors(b.Float("LightColors")), m_ambient(b.Float("AmbientColor")),
+          m_depth(m_shadow || m_projected ? b.Sampler("DepthTexture") : 0),
+          m_map(m_shadow ? b.Sampler("ShadowMapTexture") : 0),
+          m_inverseProjection(m_shadow || m_projected ? b.Float("InverseProjection") : 0),
           m_shadowMatrix(m_shadow ? b.Float("ShadowMatrix") : 0),
-          m_parameters(m_shadow ? b.Float("ShadowParameters") : 0)
+          m_parameters(m_shadow ? b.Float("ShadowParameters") : 0),
+          m_texture(m_projected ? b.Sampler("ProjectedTexture") : 0), m_rows(m_projected ? b.Float("ProjectedRows") : 0)
     {
     }
 
@@ -143,24 +146,39 @@ public:
         const float* d = Reg(c.constants, m_direction);
         const float* sun = Reg(c.constants, m_colors);
         float lambert = Saturate(-Dot3(n, d));
+        float view[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+        if (m_shadow || m_projected)
+            ViewPoint(c, in, u, v, view);
         if (m_shadow)
-            lambert *= ShadowFactor(c, in, u, v);
+            lambert *= ShadowFactor(c, in, view);
+        Color4f through = {1.0f, 1.0f, 1.0f, 1.0f};
+        if (m_projected)
+            through = Sample(c, m_texture, in, Dot4(view, Reg(c.constants, m_rows)),
+                             Dot4(view, Reg(c.constants, m_rows + 1)));
         const float* a = Reg(c.constants, m_ambient);
-        *out = {sun[0] * lambert * 0.25f + a[0], sun[1] * lambert * 0.25f + a[1], sun[2] * lambert * 0.25f + a[2],
-                1.0f};
+        *out = {sun[0] * through.r * lambert * 0.25f + a[0], sun[1] * through.g * lambert * 0.25f + a[1],
+                sun[2] * through.b * lambert * 0.25f + a[2], 1.0f};
         return true;
     }
     uint32_t VaryingCount() const override { return kVaryTex1; }
 
 private:
-    float ShadowFactor(const PixelContext& c, const PixelInput& in, float u, float v) const
+    static float Dot4(const float* a, const float* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2] + a[3] * b[3]; }
+    // The pixel's view-space position from the depth through the inverse projection.
+    void ViewPoint(const PixelContext& c, const PixelInput& in, float u, float v, float* view) const
     {
         const float depth = Sample(c, m_depth, in, u, v).r;
         const float ndc[4] = {u * 2.0f - 1.0f, 1.0f - v * 2.0f, depth, 1.0f};
         float p[4];
         MulColumns(c.constants, m_inverseProjection, ndc, p);
         const float w = p[3] != 0.0f ? p[3] : 1.0f;
-        const float view[4] = {p[0] / w, p[1] / w, p[2] / w, 1.0f};
+        view[0] = p[0] / w;
+        view[1] = p[1] / w;
+        view[2] = p[2] / w;
+        view[3] = 1.0f;
+    }
+    float ShadowFactor(const PixelContext& c, const PixelInput& in, const float* view) const
+    {
         float s[4];
         MulColumns(c.constants, m_shadowMatrix, view, s);
         const float* k = Reg(c.constants, m_parameters);
@@ -171,9 +189,9 @@ private:
     }
 
     static constexpr float kBias = 0.002f;
-    bool m_shadow, m_filtered;
+    bool m_shadow, m_filtered, m_projected;
     uint32_t m_normals, m_direction, m_colors, m_ambient, m_depth, m_map, m_inverseProjection, m_shadowMatrix,
-        m_parameters;
+        m_parameters, m_texture, m_rows;
 };
 
 // The light of one volume at the pixel's position, by distance (and cone, and segment for tubes),
@@ -335,7 +353,7 @@ void AddDeferredPrograms(std::vector<ProgramEntry>& entries)
                        [](Binder& b) { return std::make_unique<DeferredMeshVertex>(b); },
                        [](Binder& b) { return std::make_unique<DeferredMeshPixel>(b); }});
     entries.push_back({"LightFullScreen",
-                       {"Shadow", "Filtered", "LowSpec"},
+                       {"Shadow", "Filtered", "LowSpec", "Projected"},
                        [](Binder&) { return std::make_unique<PassThroughVertex>(); },
                        [](Binder& b) { return std::make_unique<LightFullScreenPixel>(b); }});
     entries.push_back({"LightCube",

@@ -109,7 +109,7 @@ uint64_t GpuDevice::Rasterise(uint32_t type, uint32_t primitiveCount, const Draw
     PixelContext context;
     context.constants = m_pixelConstants;
     for (uint32_t i = 0; i < kSamplerCount; ++i)
-        context.samplers[i] = {m_state.textures[i], m_state.samplerStates[i]};
+        PrepareSampler({m_state.textures[i], m_state.samplerStates[i]}, &context.samplers[i]);
     OutputMerger merger(m_state.renderStates, pixelProgram, context, m_state.renderTargets, depth);
 
     // Vertices are run once per draw (and instance), in the range the indices reach.

@@ -216,40 +216,65 @@ void OutputMerger::WriteColor(const Target& target, int32_t x, int32_t y, Color4
         color = Saturate(color);
     const bool srgb = m_srgbWrite && unorm;
     const FormatInfo& info = target.surface->Info();
-    const Color4f stored = target.argb ? UnpackArgb(LoadU32(p)) : DecodePixel(info, p);
-    Color4f dest = stored;
-    if (srgb)
-        dest = {SrgbToLinear(dest.r), SrgbToLinear(dest.g), SrgbToLinear(dest.b), dest.a};
-    Color4f out = m_blend ? BlendColors(color, dest, m_rs) : color;
+    const uint32_t mask = m_writeMask;
+    // The stored value matters to blending and to masked channels only.
+    const bool readBack = m_blend || mask != 0xF;
+    const Color4f stored = !readBack ? Color4f{} : target.argb ? UnpackArgb(LoadU32(p)) : DecodePixel(info, p);
+    Color4f out = color;
+    if (m_blend)
+    {
+        Color4f dest = stored;
+        if (srgb)
+            dest = {SrgbToLinear(dest.r), SrgbToLinear(dest.g), SrgbToLinear(dest.b), dest.a};
+        out = BlendColors(color, dest, m_rs);
+    }
     if (unorm)
         out = Saturate(out);
     if (srgb)
         out = {LinearToSrgb(out.r), LinearToSrgb(out.g), LinearToSrgb(out.b), out.a};
     // Masked channels keep the stored value.
-    const uint32_t mask = m_writeMask;
     const Color4f kept = {mask & 1 ? out.r : stored.r, mask & 2 ? out.g : stored.g, mask & 4 ? out.b : stored.b,
                           mask & 8 ? out.a : stored.a};
     EncodePixel(info, kept, p);
 }
 
-void OutputMerger::Shade(const PixelInput& pixel)
+void OutputMerger::ShadeSpan(const TriangleSetup& t, const Span& span)
 {
-    const StencilFace& face = pixel.frontFacing ? m_front : m_back;
-    if (m_earlyDepth && !DepthStencil(pixel.x, pixel.y, pixel.depth, face))
-        return;
-    Color4f color = kMissingProgramColor;
-    if (m_program && !m_program->Run(m_context, pixel, &color))
-        return;
-    if (m_alphaTest)
+    PixelInput pixel;
+    pixel.y = span.y;
+    pixel.frontFacing = t.frontFacing;
+    const StencilFace& face = t.frontFacing ? m_front : m_back;
+    pixel.tex0Dx[0] = pixel.tex0Dx[1] = pixel.tex0Dy[0] = pixel.tex0Dy[1] = 0.0f;
+    const int32_t y = span.y;
+    int64_t w0 = span.edge[0], w1 = span.edge[1], w2 = span.edge[2];
+    for (int32_t x = span.first; x <= span.last; ++x, w0 -= t.edgeStep[0], w1 -= t.edgeStep[1], w2 -= t.edgeStep[2])
     {
-        const uint32_t alpha = uint32_t(std::lround(std::clamp(color.a, 0.0f, 1.0f) * 255.0f));
-        if (!Compare(m_rs[kRsAlphaFunc], alpha, m_rs[kRsAlphaRef] & 0xFF))
-            return;
+        const float l0 = float(w0) * t.invArea, l1 = float(w1) * t.invArea, l2 = float(w2) * t.invArea;
+        const float z = l0 * t.z[0] + l1 * t.z[1] + l2 * t.z[2] + t.depthBias;
+        if (!(z >= 0.0f && z <= 1.0f))
+            continue;
+        if (m_earlyDepth && !DepthStencil(x, y, z, face))
+            continue;
+        Color4f color = kMissingProgramColor;
+        if (m_program)
+        {
+            InterpolatePixel(t, l0, l1, l2, &pixel);
+            pixel.x = x;
+            pixel.depth = z;
+            if (!m_program->Run(m_context, pixel, &color))
+                continue;
+        }
+        if (m_alphaTest)
+        {
+            const uint32_t alpha = uint32_t(std::lround(std::clamp(color.a, 0.0f, 1.0f) * 255.0f));
+            if (!Compare(m_rs[kRsAlphaFunc], alpha, m_rs[kRsAlphaRef] & 0xFF))
+                continue;
+        }
+        if (!m_earlyDepth && !DepthStencil(x, y, z, face))
+            continue;
+        ++m_shaded;
+        for (uint32_t i = 0; i < m_targetCount; ++i)
+            WriteColor(m_targets[i], x, y, color);
     }
-    if (!m_earlyDepth && !DepthStencil(pixel.x, pixel.y, pixel.depth, face))
-        return;
-    ++m_shaded;
-    for (uint32_t i = 0; i < m_targetCount; ++i)
-        WriteColor(m_targets[i], pixel.x, pixel.y, color);
 }
 } // namespace gpu

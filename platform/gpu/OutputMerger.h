@@ -25,7 +25,9 @@ public:
     OutputMerger(const uint32_t* renderStates, const PixelProgram* program, const PixelContext& context,
                  GpuSurface* const* targets, GpuSurface* depthStencil);
 
-    void Shade(const PixelInput& pixel) override;
+    // Per pixel: depth range, depth and stencil first where that gives the same pixels, then the
+    // interpolated values and the program, alpha test, late depth and stencil, and the writes.
+    void ShadeSpan(const TriangleSetup& triangle, const Span& span) override;
     uint64_t GetShadedCount() const { return m_shaded; }
 
 private:

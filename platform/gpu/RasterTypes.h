@@ -33,11 +33,61 @@ struct PixelInput
     float tex0Dx[2], tex0Dy[2];
 };
 
-// Receives every pixel a primitive covers, in no promised order.
+// A triangle as its pixels are shaded, worked out once by the rasteriser: edge functions step by
+// whole pixels, barycentrics are edge values times invArea, and the vertices' varyings are divided
+// by w (perspective-correct sums divide by the interpolated 1/w).
+struct TriangleSetup
+{
+    int64_t edgeStep[3];   // change of each edge value one pixel to the right (subtracted)
+    float invArea;
+    float z[3], invW[3];   // per vertex: depth after the viewport's range, 1/w
+    float depthBias;       // constant plus slope-scaled
+    float stepX[3], stepY[3]; // barycentric change one pixel right and one pixel down
+    uint32_t varyingCount; // leading varyings the pixel program reads
+    bool texCoordChange;   // whether it needs texture set 0's change per pixel
+    bool frontFacing;
+    float varyings[3][kVaryingCount];
+};
+
+// The covered pixels of one row of a triangle, left to right: x in [first, last], with the edge
+// values at first.
+struct Span
+{
+    int32_t y, first, last;
+    int64_t edge[3];
+};
+
+// The interpolated values of a covered pixel at barycentrics l0, l1, l2 (x, y and depth are the
+// caller's).
+inline void InterpolatePixel(const TriangleSetup& t, float l0, float l1, float l2, PixelInput* pixel)
+{
+    const float q = 1.0f / (l0 * t.invW[0] + l1 * t.invW[1] + l2 * t.invW[2]);
+    const float p0 = l0 * q, p1 = l1 * q, p2 = l2 * q;
+    for (uint32_t k = 0; k < t.varyingCount; ++k)
+        pixel->varyings[k] = p0 * t.varyings[0][k] + p1 * t.varyings[1][k] + p2 * t.varyings[2][k];
+    if (!t.texCoordChange)
+        return;
+    // Texture set 0 one pixel to the right and one pixel down, for mip selection.
+    auto texAt = [&t](float a0, float a1, float a2, float* uv) {
+        const float qa = 1.0f / (a0 * t.invW[0] + a1 * t.invW[1] + a2 * t.invW[2]);
+        for (uint32_t k = 0; k < 2; ++k)
+            uv[k] = (a0 * t.varyings[0][kVaryTex0 + k] + a1 * t.varyings[1][kVaryTex0 + k] +
+                     a2 * t.varyings[2][kVaryTex0 + k]) * qa;
+    };
+    float right[2], down[2];
+    texAt(l0 + t.stepX[0], l1 + t.stepX[1], l2 + t.stepX[2], right);
+    texAt(l0 + t.stepY[0], l1 + t.stepY[1], l2 + t.stepY[2], down);
+    pixel->tex0Dx[0] = right[0] - pixel->varyings[kVaryTex0];
+    pixel->tex0Dx[1] = right[1] - pixel->varyings[kVaryTex0 + 1];
+    pixel->tex0Dy[0] = down[0] - pixel->varyings[kVaryTex0];
+    pixel->tex0Dy[1] = down[1] - pixel->varyings[kVaryTex0 + 1];
+}
+
+// Receives the covered pixels of each primitive row by row, in order.
 class PixelSink
 {
 public:
     virtual ~PixelSink() = default;
-    virtual void Shade(const PixelInput& pixel) = 0;
+    virtual void ShadeSpan(const TriangleSetup& triangle, const Span& span) = 0;
 };
 } // namespace gpu

@@ -91,6 +91,12 @@ bool ToScreen(const RasterSetup& s, const ClipVertex& v, ScreenVertex* out)
     return true;
 }
 
+// Division rounding towards minus infinity, for a positive divisor.
+int64_t FloorDiv(int64_t value, int64_t divisor)
+{
+    return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
+}
+
 struct Edge
 {
     int64_t dx, dy; // vb - va
@@ -141,61 +147,50 @@ void FillTriangle(const RasterSetup& s, const ScreenVertex* v0, const ScreenVert
                         double(v2->z) * -double(e[2].dy)) * kSubPixel * invArea;
     const double zdy = (double(v0->z) * double(e[0].dx) + double(v1->z) * double(e[1].dx) +
                         double(v2->z) * double(e[2].dx)) * kSubPixel * invArea;
-    const float bias = s.depthBias + s.slopeScaleDepthBias * float(std::max(std::fabs(zdx), std::fabs(zdy)));
 
-    PixelInput pixel;
-    pixel.frontFacing = clockwise;
-    pixel.tex0Dx[0] = pixel.tex0Dx[1] = pixel.tex0Dy[0] = pixel.tex0Dy[1] = 0.0f;
-    const uint32_t count = std::min(s.varyingCount, kVaryingCount);
-    const float invAreaF = float(invArea);
-    // Barycentric steps one pixel right and one pixel down.
-    const float stepX[3] = {-float(e[0].dy * kSubPixel) * invAreaF, -float(e[1].dy * kSubPixel) * invAreaF,
-                            -float(e[2].dy * kSubPixel) * invAreaF};
-    const float stepY[3] = {float(e[0].dx * kSubPixel) * invAreaF, float(e[1].dx * kSubPixel) * invAreaF,
-                            float(e[2].dx * kSubPixel) * invAreaF};
-    auto texAt = [&](float l0, float l1, float l2, float* uv) {
-        const float q = 1.0f / (l0 * v0->invW + l1 * v1->invW + l2 * v2->invW);
-        for (uint32_t k = 0; k < 2; ++k)
-            uv[k] = (l0 * v[0]->varyings[kVaryTex0 + k] + l1 * v[1]->varyings[kVaryTex0 + k] +
-                     l2 * v[2]->varyings[kVaryTex0 + k]) * q;
-    };
+    TriangleSetup t;
+    t.depthBias = s.depthBias + s.slopeScaleDepthBias * float(std::max(std::fabs(zdx), std::fabs(zdy)));
+    t.frontFacing = clockwise;
+    t.varyingCount = std::min(s.varyingCount, kVaryingCount);
+    t.texCoordChange = s.texCoordChange;
+    t.invArea = float(invArea);
+    for (uint32_t i = 0; i < 3; ++i)
+    {
+        t.edgeStep[i] = e[i].dy * kSubPixel;
+        // Barycentric steps one pixel right and one pixel down.
+        t.stepX[i] = -float(e[i].dy * kSubPixel) * t.invArea;
+        t.stepY[i] = float(e[i].dx * kSubPixel) * t.invArea;
+        t.z[i] = v[i]->z;
+        t.invW[i] = v[i]->invW;
+        std::copy(v[i]->varyings, v[i]->varyings + t.varyingCount, t.varyings[i]);
+    }
     for (int32_t y = y0; y <= y1; ++y)
     {
         const int64_t py = int64_t(y) * kSubPixel;
+        // The row's covered run, from each edge's value at x0 and its step: a centre is inside an
+        // edge while value - (x - x0) * step + bias >= 0.
+        int64_t first = x0, last = x1;
         int64_t w[3];
         for (uint32_t i = 0; i < 3; ++i)
-            w[i] = e[i].At(*origin[i], int64_t(x0) * kSubPixel, py);
-        for (int32_t x = x0; x <= x1; ++x)
         {
-            if (w[0] + e[0].bias >= 0 && w[1] + e[1].bias >= 0 && w[2] + e[2].bias >= 0)
-            {
-                const float l0 = float(w[0]) * invAreaF, l1 = float(w[1]) * invAreaF, l2 = float(w[2]) * invAreaF;
-                const float z = l0 * v0->z + l1 * v1->z + l2 * v2->z + bias;
-                if (z >= 0.0f && z <= 1.0f)
-                {
-                    const float q = 1.0f / (l0 * v0->invW + l1 * v1->invW + l2 * v2->invW);
-                    const float p0 = l0 * q, p1 = l1 * q, p2 = l2 * q;
-                    for (uint32_t k = 0; k < count; ++k)
-                        pixel.varyings[k] = p0 * v[0]->varyings[k] + p1 * v[1]->varyings[k] + p2 * v[2]->varyings[k];
-                    if (s.texCoordChange)
-                    {
-                        float right[2], down[2];
-                        texAt(l0 + stepX[0], l1 + stepX[1], l2 + stepX[2], right);
-                        texAt(l0 + stepY[0], l1 + stepY[1], l2 + stepY[2], down);
-                        pixel.tex0Dx[0] = right[0] - pixel.varyings[kVaryTex0];
-                        pixel.tex0Dx[1] = right[1] - pixel.varyings[kVaryTex0 + 1];
-                        pixel.tex0Dy[0] = down[0] - pixel.varyings[kVaryTex0];
-                        pixel.tex0Dy[1] = down[1] - pixel.varyings[kVaryTex0 + 1];
-                    }
-                    pixel.x = x;
-                    pixel.y = y;
-                    pixel.depth = z;
-                    sink.Shade(pixel);
-                }
-            }
-            for (uint32_t i = 0; i < 3; ++i)
-                w[i] -= e[i].dy * kSubPixel;
+            w[i] = e[i].At(*origin[i], int64_t(x0) * kSubPixel, py);
+            const int64_t room = w[i] + e[i].bias, step = t.edgeStep[i];
+            if (step > 0)
+                last = std::min(last, int64_t(x0) + FloorDiv(room, step));
+            else if (step < 0)
+                first = std::max(first, int64_t(x0) - FloorDiv(room, -step));
+            else if (room < 0)
+                last = first - 1;
         }
+        if (first > last)
+            continue;
+        Span span;
+        span.y = y;
+        span.first = int32_t(first);
+        span.last = int32_t(last);
+        for (uint32_t i = 0; i < 3; ++i)
+            span.edge[i] = w[i] - (first - x0) * t.edgeStep[i];
+        sink.ShadeSpan(t, span);
     }
 }
 

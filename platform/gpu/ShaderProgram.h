@@ -53,7 +53,7 @@ public:
 struct PixelContext
 {
     const float* constants; // the pixel registers
-    SamplerView samplers[kSamplerCount];
+    PreparedSampler samplers[kSamplerCount]; // prepared once per draw
 };
 
 class PixelProgram

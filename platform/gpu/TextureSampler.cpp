@@ -26,25 +26,9 @@ int32_t Address(int32_t i, int32_t size, uint32_t mode)
     }
 }
 
-// One level's pixel memory, read once per sample instead of once per texel.
-struct LevelView
-{
-    const GpuSurface* surface;
-    const uint8_t* bits;
-    size_t pitch;
-    int32_t width, height;
-    Format format;
-};
-
-LevelView ViewOf(const GpuSurface& level)
-{
-    return {&level, level.Bits(), level.Pitch(), int32_t(level.Desc().width), int32_t(level.Desc().height),
-            level.Desc().format};
-}
-
 // A texel inside the level; the formats render targets and the demo's textures use are read with one
 // load, the rest through the surface.
-Color4f Fetch(const LevelView& level, int32_t x, int32_t y)
+[[gnu::always_inline]] inline Color4f Fetch(const SampledLevel& level, int32_t x, int32_t y)
 {
     const uint8_t* row = level.bits + size_t(y) * level.pitch;
     switch (level.format)
@@ -67,53 +51,59 @@ Color4f Fetch(const LevelView& level, int32_t x, int32_t y)
     }
 }
 
-// The sampler states one sample reads.
-struct SampleStates
+// The texel at addressed coordinates: the border colour when either is -1.
+[[gnu::always_inline]] inline Color4f Texel(const SampledLevel& level, int32_t x, int32_t y, uint32_t border)
 {
-    uint32_t addressU, addressV, border;
-};
-
-// A texel under the address modes: the border colour when either axis leaves the texture.
-Color4f AddressedTexel(const LevelView& level, int32_t x, int32_t y, const SampleStates& states)
-{
-    const int32_t ax = Address(x, level.width, states.addressU), ay = Address(y, level.height, states.addressV);
-    if (ax < 0 || ay < 0)
-        return UnpackArgb(states.border);
-    return Fetch(level, ax, ay);
+    if (x < 0 || y < 0)
+        return UnpackArgb(border);
+    return Fetch(level, x, y);
 }
 
-Color4f Mix(const Color4f& a, const Color4f& b, float t)
+[[gnu::always_inline]] inline Color4f Mix(const Color4f& a, const Color4f& b, float t)
 {
     return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
 }
 
-Color4f SampleLevel(const GpuSurface& surface, float u, float v, uint32_t filter, const SampleStates& states)
+Color4f SampleLevel(const SampledLevel& level, float u, float v, uint32_t filter, const PreparedSampler& s)
 {
-    const LevelView level = ViewOf(surface);
     const float fu = u * float(level.width), fv = v * float(level.height);
     // One anisotropic tap filters linearly.
     if (filter != kFilterLinear && filter != kFilterAnisotropic)
-        return AddressedTexel(level, int32_t(std::floor(fu)), int32_t(std::floor(fv)), states);
+    {
+        const int32_t x = Address(int32_t(std::floor(fu)), level.width, s.addressU);
+        const int32_t y = Address(int32_t(std::floor(fv)), level.height, s.addressV);
+        return Texel(level, x < 0 || y < 0 ? -1 : x, x < 0 || y < 0 ? -1 : y, s.border);
+    }
     const float su = fu - 0.5f, sv = fv - 0.5f;
     const int32_t iu = int32_t(std::floor(su)), iv = int32_t(std::floor(sv));
     const float tu = su - float(iu), tv = sv - float(iv);
-    Color4f t00, t10, t01, t11;
-    if (iu >= 0 && iv >= 0 && iu + 1 < level.width && iv + 1 < level.height)
-    {
-        // All four inside: no address mode applies.
-        t00 = Fetch(level, iu, iv);
-        t10 = Fetch(level, iu + 1, iv);
-        t01 = Fetch(level, iu, iv + 1);
-        t11 = Fetch(level, iu + 1, iv + 1);
-    }
-    else
-    {
-        t00 = AddressedTexel(level, iu, iv, states);
-        t10 = AddressedTexel(level, iu + 1, iv, states);
-        t01 = AddressedTexel(level, iu, iv + 1, states);
-        t11 = AddressedTexel(level, iu + 1, iv + 1, states);
-    }
-    return Mix(Mix(t00, t10, tu), Mix(t01, t11, tu), tv);
+    const int32_t x0 = Address(iu, level.width, s.addressU), x1 = Address(iu + 1, level.width, s.addressU);
+    const int32_t y0 = Address(iv, level.height, s.addressV), y1 = Address(iv + 1, level.height, s.addressV);
+    // Taps that address the same texel (a one-texel-high table, clamped edges) are read once.
+    const Color4f t00 = Texel(level, x0, y0, s.border);
+    const Color4f t10 = x1 == x0 ? t00 : Texel(level, x1, y0, s.border);
+    const Color4f top = Mix(t00, t10, tu);
+    if (y1 == y0 || (y0 < 0 && y1 < 0))
+        return Mix(top, top, tv);
+    const Color4f t01 = Texel(level, x0, y1, s.border);
+    const Color4f t11 = x1 == x0 ? t01 : Texel(level, x1, y1, s.border);
+    return Mix(top, Mix(t01, t11, tu), tv);
+}
+
+// The sample at a level of detail: the magnification filter up close, else the minification filter
+// on the level the mip filter picks or between the two nearest.
+Color4f SampleAtLod(const PreparedSampler& s, float u, float v, float lod)
+{
+    const uint32_t filter = lod <= 0.0f ? s.magFilter : s.minFilter;
+    if (s.mipFilter == kFilterNone || s.last == 0 || lod <= 0.0f)
+        return SampleLevel(s.levels[s.first], u, v, filter, s);
+    const float level = std::clamp(lod, float(s.first), float(s.last));
+    if (s.mipFilter != kFilterLinear)
+        return SampleLevel(s.levels[uint32_t(std::lround(level))], u, v, filter, s);
+    const uint32_t lower = uint32_t(level), upper = std::min(lower + 1, s.last);
+    const Color4f a = SampleLevel(s.levels[lower], u, v, filter, s);
+    const Color4f b = SampleLevel(s.levels[upper], u, v, filter, s);
+    return Mix(a, b, level - float(lower));
 }
 
 Color4f Decode(Color4f c, bool srgb)
@@ -139,77 +129,84 @@ float LinearToSrgb(float value)
     return value <= 0.0031308f ? value * 12.92f : 1.055f * std::pow(value, 1.0f / 2.4f) - 0.055f;
 }
 
-namespace
+void PrepareSampler(const SamplerView& view, PreparedSampler* out)
 {
-// The sample at a level of detail: the magnification filter up close, else the minification filter
-// on the nearest level or between the two nearest (mip filter).
-Color4f SampleAtLod(const GpuBaseTexture& texture, float u, float v, float lod, const uint32_t* states,
-                    const SampleStates& addressing)
-{
-    const uint32_t last = texture.GetLevelCount() - 1;
-    const uint32_t first = std::min(states[kSsMaxMipLevel], last);
-    const uint32_t filter = lod <= 0.0f ? states[kSsMagFilter] : states[kSsMinFilter];
-    const uint32_t mipFilter = states[kSsMipFilter];
-    if (mipFilter == kFilterNone || last == 0 || lod <= 0.0f)
-        return SampleLevel(*texture.PeekSurface(0, first), u, v, filter, addressing);
-    const float level = std::clamp(lod, float(first), float(last));
-    if (mipFilter != kFilterLinear)
-        return SampleLevel(*texture.PeekSurface(0, uint32_t(std::lround(level))), u, v, filter, addressing);
-    const uint32_t lower = uint32_t(level), upper = std::min(lower + 1, last);
-    const Color4f a = SampleLevel(*texture.PeekSurface(0, lower), u, v, filter, addressing);
-    const Color4f b = SampleLevel(*texture.PeekSurface(0, upper), u, v, filter, addressing);
-    return Mix(a, b, level - float(lower));
-}
-} // namespace
-
-Color4f Sample2D(const SamplerView& sampler, float u, float v, const float dx[2], const float dy[2])
-{
-    const GpuBaseTexture* texture = sampler.texture;
-    if (!texture || texture->GetFaceCount() != 1 || !(std::isfinite(u) && std::isfinite(v)))
-        return {0, 0, 0, 1};
-    const uint32_t* states = sampler.states;
-    const SampleStates addressing = {states[kSsAddressU], states[kSsAddressV], states[kSsBorderColor]};
-    const uint32_t magFilter = states[kSsMagFilter], minFilter = states[kSsMinFilter];
-    const uint32_t last = texture->GetLevelCount() - 1;
-    const bool srgb = states[kSsSrgbTexture] != 0;
-    const uint32_t maxTaps = minFilter == kFilterAnisotropic ? std::clamp(states[kSsMaxAnisotropy], 1u, 16u) : 1u;
+    *out = PreparedSampler();
+    out->texture = view.texture;
+    out->states = view.states;
+    const GpuBaseTexture* texture = view.texture;
+    if (!texture || texture->GetFaceCount() != 1 || !view.states)
+        return;
+    const uint32_t* states = view.states;
+    out->usable = true;
+    out->srgb = states[kSsSrgbTexture] != 0;
+    out->addressU = states[kSsAddressU];
+    out->addressV = states[kSsAddressV];
+    out->border = states[kSsBorderColor];
+    out->magFilter = states[kSsMagFilter];
+    out->minFilter = states[kSsMinFilter];
+    out->mipFilter = states[kSsMipFilter];
+    out->last = std::min(texture->GetLevelCount(), kMaxSampledLevels) - 1;
+    out->first = std::min(states[kSsMaxMipLevel], out->last);
+    out->width = float(texture->GetWidth());
+    out->height = float(texture->GetHeight());
+    float bias;
+    memcpy(&bias, &states[kSsMipMapLodBias], 4);
+    out->bias = std::isfinite(bias) ? bias : 0.0f;
+    out->maxTaps = out->minFilter == kFilterAnisotropic ? std::clamp(states[kSsMaxAnisotropy], 1u, 16u) : 1u;
     // The level of detail only picks the filter, the level and the taps: without a choice it is not
     // worked out.
-    if (magFilter == minFilter && (states[kSsMipFilter] == kFilterNone || last == 0) && maxTaps == 1)
-        return Decode(SampleLevel(*texture->PeekSurface(0, std::min(states[kSsMaxMipLevel], last)), u, v, magFilter,
-                                  addressing),
-                      srgb);
-    const float w = float(texture->GetWidth()), h = float(texture->GetHeight());
+    out->needsLod = out->magFilter != out->minFilter || (out->mipFilter != kFilterNone && out->last != 0) ||
+                    out->maxTaps > 1;
+    for (uint32_t i = 0; i <= out->last; ++i)
+    {
+        const GpuSurface& level = *texture->PeekSurface(0, i);
+        out->levels[i] = {&level, level.Bits(), level.Pitch(), int32_t(level.Desc().width),
+                          int32_t(level.Desc().height), level.Desc().format};
+    }
+}
+
+Color4f Sample2D(const PreparedSampler& s, float u, float v, const float dx[2], const float dy[2])
+{
+    if (!s.usable || !(std::isfinite(u) && std::isfinite(v)))
+        return {0, 0, 0, 1};
+    if (!s.needsLod)
+        return Decode(SampleLevel(s.levels[s.first], u, v, s.magFilter, s), s.srgb);
     // The pixel's footprint in texels along the screen's x and y; the longer step, squared, gives
     // the level of detail (half its base-2 logarithm).
-    const float ux = dx[0] * w, vx = dx[1] * h, uy = dy[0] * w, vy = dy[1] * h;
+    const float ux = dx[0] * s.width, vx = dx[1] * s.height, uy = dy[0] * s.width, vy = dy[1] * s.height;
     const float alongX = ux * ux + vx * vx, alongY = uy * uy + vy * vy;
     float rho2 = std::max(alongX, alongY);
     // Anisotropic minification: taps spread over the longer axis, each as wide as the shorter one
     // (at most the max anisotropy of them), so the level follows the footprint's width.
     uint32_t taps = 1;
-    if (maxTaps > 1 && rho2 > 1.0f)
+    if (s.maxTaps > 1 && rho2 > 1.0f)
     {
         const float minor2 = std::min(alongX, alongY);
-        const float ratio = minor2 > 0.0f ? std::sqrt(rho2 / minor2) : float(maxTaps);
-        taps = std::min(uint32_t(std::ceil(ratio - 1e-4f)), maxTaps);
+        const float ratio = minor2 > 0.0f ? std::sqrt(rho2 / minor2) : float(s.maxTaps);
+        taps = std::min(uint32_t(std::ceil(ratio - 1e-4f)), s.maxTaps);
         rho2 /= float(taps * taps);
     }
-    float bias;
-    memcpy(&bias, &states[kSsMipMapLodBias], 4);
-    const float lod = (rho2 > 0.0f ? 0.5f * std::log2(rho2) : -100.0f) + (std::isfinite(bias) ? bias : 0.0f);
+    const float lod = (rho2 > 0.0f ? 0.5f * std::log2(rho2) : -100.0f) + s.bias;
     if (taps == 1)
-        return Decode(SampleAtLod(*texture, u, v, lod, states, addressing), srgb);
+        return Decode(SampleAtLod(s, u, v, lod), s.srgb);
     const float* major = alongX >= alongY ? dx : dy;
     Color4f sum = {0.0f, 0.0f, 0.0f, 0.0f};
     for (uint32_t i = 0; i < taps; ++i)
     {
         const float t = (float(i) + 0.5f) / float(taps) - 0.5f;
-        const Color4f c = SampleAtLod(*texture, u + major[0] * t, v + major[1] * t, lod, states, addressing);
+        const Color4f c = SampleAtLod(s, u + major[0] * t, v + major[1] * t, lod);
         sum = {sum.r + c.r, sum.g + c.g, sum.b + c.b, sum.a + c.a};
     }
     const float k = 1.0f / float(taps);
-    return Decode({sum.r * k, sum.g * k, sum.b * k, sum.a * k}, srgb);
+    return Decode({sum.r * k, sum.g * k, sum.b * k, sum.a * k}, s.srgb);
+}
+
+Color4f Sample2D(const SamplerView& sampler, float u, float v, const float dx[2], const float dy[2])
+{
+    PreparedSampler prepared;
+    PrepareSampler(sampler, &prepared);
+    return Sample2D(prepared, u, v, dx, dy);
 }
 
 Color4f SampleCube(const SamplerView& sampler, float x, float y, float z)
@@ -243,10 +240,13 @@ Color4f SampleCube(const SamplerView& sampler, float x, float y, float z)
     }
     if (!(ma > 0.0f))
         return {0, 0, 0, 1};
-    const uint32_t* states = sampler.states;
-    const SampleStates clamped = {kAddressClamp, kAddressClamp, states[kSsBorderColor]};
+    PreparedSampler clamped;
+    clamped.addressU = clamped.addressV = kAddressClamp;
+    clamped.border = sampler.states[kSsBorderColor];
+    const GpuSurface& surface = *texture->PeekSurface(face, 0);
+    const SampledLevel level = {&surface, surface.Bits(), surface.Pitch(), int32_t(surface.Desc().width),
+                                int32_t(surface.Desc().height), surface.Desc().format};
     const float u = (sc / ma + 1.0f) * 0.5f, v = (tc / ma + 1.0f) * 0.5f;
-    return Decode(SampleLevel(*texture->PeekSurface(face, 0), u, v, states[kSsMagFilter], clamped),
-                  states[kSsSrgbTexture] != 0);
+    return Decode(SampleLevel(level, u, v, sampler.states[kSsMagFilter], clamped), sampler.states[kSsSrgbTexture] != 0);
 }
 } // namespace gpu

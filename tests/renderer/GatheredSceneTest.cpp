@@ -12,6 +12,7 @@
 #include "renderer/MeshRenderSharedBuffers.h"
 #include "renderer/MeshTemplateRenderingData.h"
 #include "renderer/PostprocessManager.h"
+#include "renderer/RendererObjectHandle.h"
 #include "renderer/RendererLightWrapper.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/ShaderManager.h"
@@ -416,4 +417,39 @@ TEST_F(GatheredSceneTest, AmbientOcclusionRunsBetweenLightingAndComposeWhenTheSc
     gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_PC;
     EXPECT_EQ(OcclusionSteps(), (std::vector<std::string>{"normals", "scene"}));
     gPostprocessManager.ReleaseShaders();
+}
+
+TEST_F(GatheredSceneTest, TheScenesCloudTextureIsThrownOverTheSunsLight)
+{
+    // Two texels, black then white, repeated. Without scene updates the cloud texture matrix is the
+    // identity: the ground's world x is u, so the texels alternate every half unit along x.
+    auto* clouds = new TextureHolder; // this test's reference
+    RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer& renderer) {
+        gpu::GpuTexture* texture = nullptr;
+        ASSERT_EQ(renderer.GetDevice()->CreateTexture(2, 1, 1, 0, gpu::kFormatA8R8G8B8, gpu::kPoolManaged, &texture),
+                  gpu::kOk);
+        gpu::LockedRect locked = {};
+        ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), gpu::kOk);
+        const uint32_t texels[2] = {0xFF000000u, 0xFFFFFFFFu};
+        std::memcpy(locked.bits, texels, sizeof(texels));
+        texture->UnlockRect(0);
+        clouds->SetTexture(texture);
+        m_scene.SetCloudTexture(clouds);
+    });
+    gSceneEnvironment.SetOverrideParameters(&m_scene);
+    RenderFrame();
+    const int sun = int(std::lround(255.0 * std::sqrt(0.5)));
+    // u = 0.25 and 0.75: the middles of the black and the white texel; the scene has no ambient.
+    EXPECT_LE(Channel(Probe(Vector(-2.75f, 0.0f, -3.0f, 1.0f)), 8), sun / 3);
+    EXPECT_GE(Channel(Probe(Vector(-2.25f, 0.0f, -3.0f, 1.0f)), 8), sun * 2 / 3) << "the texels blend across the probe";
+    const RenderTargetSet& t = m_harness.GetRenderer().GetDeviceManager().GetRenderTargets();
+    bool quad = false;
+    for (const gpu::DrawRecord& draw : m_harness.GetRenderer().GetDevice()->GetLastFrameDrawLog())
+        if (draw.renderTargetIds[0] == t.GetLightAccumulation(false).GetSurface()->GetId() && draw.fvf != gpu::kFvfXyz)
+        {
+            quad = true;
+            EXPECT_EQ(draw.textureIds[0], clouds->GetTexture()->GetId());
+        }
+    EXPECT_TRUE(quad);
+    RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer&) { RendererObjectHandle::Release(clouds); });
 }

@@ -83,6 +83,39 @@ TEST_F(GpuDeviceRasterTest, AxisAlignedQuadCoversExactlyItsPixelsByTheTopLeftRul
     EXPECT_EQ(m_device->GetDrawLog().back().pixelsWritten, 8u) << "the shared diagonal is drawn once";
 }
 
+// A fan around a point off the pixel grid, its rim at fractional positions and every edge slope sign:
+// pixels add up, so a pixel drawn twice or a hole between triangles shows.
+TEST_F(GpuDeviceRasterTest, TrianglesSharingEdgesCoverEveryPixelOnce)
+{
+    m_device->SetRenderState(kRsZEnable, 0);
+    m_device->SetRenderState(kRsAlphaBlendEnable, 1);
+    m_device->SetRenderState(kRsSrcBlend, kBlendOne);
+    m_device->SetRenderState(kRsDestBlend, kBlendOne);
+    const uint32_t step = 0xFF101010u;
+    const float cx = 31.3f, cy = 15.6f;
+    std::vector<ProbeVertex> fan = {At(cx, cy, step)};
+    const uint32_t sides = 11;
+    for (uint32_t i = 0; i <= sides; ++i)
+    {
+        const float angle = 6.2831853f * float(i % sides) / float(sides) + 0.1f;
+        fan.push_back(At(cx + 27.7f * std::cos(angle), cy + 14.3f * std::sin(angle), step));
+    }
+    Draw(kPrimitiveTriangleFan, sides, fan);
+    uint32_t covered = 0;
+    for (uint32_t y = 0; y < 32; ++y)
+        for (uint32_t x = 0; x < 64; ++x)
+        {
+            const uint32_t value = Probe(x, y) & 0xFF;
+            EXPECT_TRUE(value == 0 || value == 0x10) << x << "," << y << " drawn " << value / 16 << " times";
+            covered += value != 0;
+        }
+    // The polygon's pixels: no hole inside it, none outside its box.
+    for (uint32_t y = 8; y < 24; ++y)
+        for (uint32_t x = 18; x < 46; ++x)
+            EXPECT_EQ(Probe(x, y) & 0xFF, 0x10u) << "hole at " << x << "," << y;
+    EXPECT_EQ(m_device->GetDrawLog().back().pixelsWritten, covered);
+}
+
 TEST_F(GpuDeviceRasterTest, CullingFollowsTheWindingOnScreen)
 {
     const std::vector<ProbeVertex> clockwise = {At(0, 0, kRed), At(8, 0, kRed), At(0, 8, kRed)};

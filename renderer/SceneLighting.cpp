@@ -1,6 +1,7 @@
 #include "renderer/SceneLighting.h"
 
 #include "renderer/NorvexRenderer.h"
+#include "renderer/RenderTargetSet.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/SceneParametersWrapper.h"
 
@@ -28,6 +29,12 @@ void UploadSceneLighting(NorvexRenderer& renderer, const SceneParametersWrapper&
     renderer.SetPixelShaderConstants(SCENE_LIGHT_TOP_TINT, &tints[0].x, 2);
     renderer.SetVertexShaderConstants(SCENE_LIGHT_FOG_VERTEX, &environment.GetFogFactors().x, 1);
     renderer.SetTexture(kSceneCloudSampler, parameters.GetCloudTexture(), 0);
+    // The frame's directional shadow map; the shaders read the matrix as columns.
+    Matrix shadowColumns;
+    shadowColumns.TransposeOf(renderer.GetShadowTextureMatrix());
+    renderer.SetVertexShaderConstants(SCENE_LIGHT_SHADOW_MATRIX_VERTEX, &shadowColumns.rows[0].x, 4);
+    renderer.SetTexture(kSceneShadowSampler, renderer.GetDeviceManager().GetRenderTargets().shadowMap.GetHolder(),
+                        SAMPLER_CLAMP_U | SAMPLER_CLAMP_V | SAMPLER_POINT);
     if (!mobile)
         return;
     renderer.SetVertexShaderConstants(SCENE_LIGHT_MOBILE_SUN_DIRECTION_VERTEX, &light[0].x, 3);

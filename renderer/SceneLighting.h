@@ -16,6 +16,7 @@ enum SceneLightingRegister : unsigned
     SCENE_LIGHT_TOP_TINT = 210,
     SCENE_LIGHT_BOTTOM_TINT = 211,
     SCENE_LIGHT_FOG_VERTEX = 240, // (a, b, 0, 0): fog = view distance x a + b
+    SCENE_LIGHT_SHADOW_MATRIX_VERTEX = 222, // four vectors: world position to the shadow map (columns)
     // Mobile platform modes: the sun lights each vertex (vertex registers 201-203: towards the sun
     // with the wrap-around factor, the sun colour, the secondary colour) and the specular light each
     // pixel (pixel registers 190 towards it and 192 its colour; 191 takes the material's vector).
@@ -26,10 +27,13 @@ enum SceneLightingRegister : unsigned
 // The sampler that takes the set's first texture (the cloud texture, whose shadows the ground
 // shaders project).
 constexpr unsigned kSceneCloudSampler = 4;
+// The sampler of the directional shadow map in the lit forward passes.
+constexpr unsigned kSceneShadowSampler = 5;
 
 // The set in force: the scene environment's, or the defaults while no environment set exists.
 const SceneParametersWrapper& GetActiveSceneParameters();
-// Uploads the set's sun, the environment's sky tints and fog factors, and binds the set's cloud
-// texture; on the mobile platform modes also the per-vertex sun and the specular light.
+// Uploads the set's sun, the environment's sky tints and fog factors and the shadow map's matrix,
+// binds the set's cloud texture and the shadow map; on the mobile platform modes also the per-vertex
+// sun and the specular light.
 void UploadSceneLighting(NorvexRenderer& renderer, const SceneParametersWrapper& parameters,
                          const SceneEnvironment& environment, bool mobile);

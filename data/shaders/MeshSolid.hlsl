@@ -1,7 +1,8 @@
 // Lit mesh materials: the scene's sun with its secondary and side colours, the instance colour and an
 // optional diffuse texture whose coordinates the material's texture transform scales and offsets.
-// VERTEX_LIGHTING (mobile) lights each vertex instead; SPECULAR (mobile) adds the specular light's
-// highlight; REFRACTION shows the bent screen behind the surface.
+// SHADOWMAP keeps the sun off what the directional shadow map hides; VERTEX_LIGHTING (mobile) lights
+// each vertex instead; SPECULAR (mobile) adds the specular light's highlight; REFRACTION shows the
+// bent screen behind the surface.
 #include "Common.hlsl"
 
 // The program the graphics stand-in runs for this family, with the switches the options set.
@@ -31,6 +32,12 @@ float4 SunDirection : register(c200);
 float4 SunColor : register(c201);
 float4 SecondaryColor : register(c202);
 float4 SideColor : register(c205);
+#ifdef SHADOWMAP
+// The directional shadow map: world positions to map coordinates and depth; where the map holds a
+// nearer depth, the sun gives way to the side colour.
+float4x4 ShadowMatrix : register(c222);
+sampler2D ShadowMap : register(s5);
+#endif
 #ifdef VERTEX_LIGHTING
 // Mobile platform modes: the sun lights each vertex instead of each pixel.
 float4 VertexSunDirection : register(c201); // towards the sun; w: the wrap-around factor
@@ -57,6 +64,9 @@ struct VertexOutput
 #endif
 #ifdef SPECULAR
     float3 toEye : TEXCOORD3;
+#endif
+#ifdef SHADOWMAP
+    float4 shadow : TEXCOORD4;
 #endif
 };
 
@@ -91,6 +101,9 @@ VertexOutput vertex(float4 position : POSITION, float3 normal : NORMAL, float2 u
 #ifdef SPECULAR
     o.toEye = CameraPosition.xyz - mul(position, ModelMatrix).xyz;
 #endif
+#ifdef SHADOWMAP
+    o.shadow = mul(mul(position, ModelMatrix), ShadowMatrix);
+#endif
     return o;
 }
 
@@ -112,6 +125,11 @@ float4 pixel(VertexOutput i, float face : VFACE) : COLOR0
 #else
     float wrap = max(SunDirection.w, 0);
     float d = clamp((dot(n, SunDirection.xyz) + wrap) / (1 + wrap), -1, 1);
+#ifdef SHADOWMAP
+    float2 mapUv = i.shadow.xy / i.shadow.w;
+    if (d > 0 && tex2D(ShadowMap, mapUv).r < i.shadow.z / i.shadow.w)
+        d = 0;
+#endif
     float3 light = lerp(SideColor.rgb, d >= 0 ? SunColor.rgb : SecondaryColor.rgb, abs(d));
 #endif
     float3 lit = color.rgb * light;

@@ -132,7 +132,7 @@ TEST(FrameCornerRaysTest, OffCentreProjectionAndADegenerateOne)
 }
 
 // The lit mesh shader reads what the renderer fills: the mobile options the per-vertex sun and the
-// specular light, the refraction option the noise and the screen copy.
+// specular light, the refraction option the noise and the screen copy, the shadow option the map.
 TEST(MeshShaderRegistersTest, OptionsReadTheRegistersAndSamplersTheRendererFills)
 {
     const std::string source = ShaderFolderIncludes::ReadShaderSource("MeshSolid.hlsl");
@@ -159,6 +159,9 @@ TEST(MeshShaderRegistersTest, OptionsReadTheRegistersAndSamplersTheRendererFills
         {"pixel", "ps_3_0", {"REFRACTION"}, "FrameTexture", 9},
         {"pixel", "ps_3_0", {"REFRACTION"}, "ScreenToView", 223},
         {"pixel", "ps_3_0", {}, "FrameTexture", ~0u},
+        {"vertex", "vs_3_0", {"SHADOWMAP"}, "ShadowMatrix", 222},
+        {"pixel", "ps_3_0", {"SHADOWMAP"}, "ShadowMap", 5},
+        {"pixel", "ps_3_0", {}, "ShadowMap", ~0u},
     };
     for (const Expected& row : rows)
     {

@@ -5,6 +5,7 @@
 // and the specular light; the defaults stand in while no scene environment set exists.
 #include "renderer/SceneLighting.h"
 
+#include "renderer/RenderTargetSet.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/SceneParametersWrapper.h"
 #include "renderer/jobs/TextureHolder.h"
@@ -90,6 +91,14 @@ TEST_F(SceneLightingTest, TheSunsValuesLandOnTheirRegistersAndTheCloudTextureOnI
     for (const Row& r : registers)
         check(r);
     EXPECT_EQ(m_renderer.GetStateCache().GetCached().holders[kSceneCloudSampler], cloud);
+    // The shadow map and its matrix as columns.
+    EXPECT_EQ(m_renderer.GetStateCache().GetCached().holders[kSceneShadowSampler],
+              m_renderer.GetDeviceManager().GetRenderTargets().shadowMap.GetHolder());
+    EXPECT_NE(m_renderer.GetDeviceManager().GetRenderTargets().shadowMap.GetHolder(), nullptr);
+    const Matrix& shadow = m_renderer.GetShadowTextureMatrix();
+    for (uint32_t column = 0; column < 4; ++column)
+        check({false, SCENE_LIGHT_SHADOW_MATRIX_VERTEX + column,
+               Vector(shadow.At(0, column), shadow.At(1, column), shadow.At(2, column), shadow.At(3, column))});
 
     RunOnRenderThread(m_renderer, [&](NorvexRenderer& renderer) {
         UploadSceneLighting(renderer, set, environment, true);

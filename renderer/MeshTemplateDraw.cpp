@@ -89,37 +89,68 @@ bool SameRun(const MeshGatherRecord& a, const MeshGatherRecord& b)
            a.outlineState == b.outlineState && a.clockIndex == b.clockIndex;
 }
 
-// Records are large: their keys are sorted, then each record moves once, into `sorted`. Equal
-// records keep their gathered order, and two records are ordered too: their draw order must not
-// depend on how many were gathered.
+// Whether `a` draws before `b` among records of equal depth: data, preset, mirror, outline state
+// and clock, each descending.
+bool DrawsBeforeAtEqualDepth(const MeshGatherRecord& a, const MeshGatherRecord& b)
+{
+    if (a.data != b.data)
+        return std::greater<const MeshTemplateRenderingData*>()(a.data, b.data);
+    if (a.presetIndex != b.presetIndex)
+        return a.presetIndex > b.presetIndex;
+    if (a.mirrored != b.mirrored)
+        return a.mirrored > b.mirrored;
+    if (a.outlineState != b.outlineState)
+        return a.outlineState > b.outlineState;
+    return a.clockIndex > b.clockIndex;
+}
+
+// The bits of a depth key as an unsigned number in the order of the floats (-0 taken as +0).
+uint32_t OrderedBits(float key)
+{
+    uint32_t bits = 0;
+    const float value = key == 0.0f ? 0.0f : key;
+    std::memcpy(&bits, &value, sizeof(bits));
+    return (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
+}
+
+// Records are large: their order is worked out on indices, then each record moves once, into
+// `sorted`. Depth keys go through a stable radix sort (four byte passes), so equal records keep
+// their gathered order; the few records of exactly equal depth are then ordered by the rest of the
+// key. Two records are ordered too: their draw order must not depend on how many were gathered.
 void SortInto(const MeshGatherRecord* records, uint32_t count, MeshGatherRecord* sorted)
 {
     struct Key
     {
-        float depth;
+        uint32_t bits;
         uint32_t index;
     };
-    static thread_local std::vector<Key> keys;
+    static thread_local std::vector<Key> keys, scratch;
     keys.resize(count);
+    scratch.resize(count);
     for (uint32_t i = 0; i < count; ++i)
-        keys[i] = {records[i].depthKey, i};
-    std::sort(keys.begin(), keys.end(), [records](const Key& ka, const Key& kb) {
-        if (ka.depth != kb.depth)
-            return ka.depth < kb.depth;
-        const MeshGatherRecord& a = records[ka.index];
-        const MeshGatherRecord& b = records[kb.index];
-        if (a.data != b.data)
-            return std::greater<const MeshTemplateRenderingData*>()(a.data, b.data);
-        if (a.presetIndex != b.presetIndex)
-            return a.presetIndex > b.presetIndex;
-        if (a.mirrored != b.mirrored)
-            return a.mirrored > b.mirrored;
-        if (a.outlineState != b.outlineState)
-            return a.outlineState > b.outlineState;
-        if (a.clockIndex != b.clockIndex)
-            return a.clockIndex > b.clockIndex;
-        return ka.index < kb.index;
-    });
+        keys[i] = {OrderedBits(records[i].depthKey), i};
+    for (uint32_t shift = 0; shift < 32; shift += 8)
+    {
+        uint32_t starts[257] = {};
+        for (uint32_t i = 0; i < count; ++i)
+            ++starts[((keys[i].bits >> shift) & 0xFF) + 1];
+        for (uint32_t b = 1; b <= 256; ++b)
+            starts[b] += starts[b - 1];
+        for (uint32_t i = 0; i < count; ++i)
+            scratch[starts[(keys[i].bits >> shift) & 0xFF]++] = keys[i];
+        keys.swap(scratch);
+    }
+    for (uint32_t first = 0; first < count;)
+    {
+        uint32_t end = first + 1;
+        while (end < count && keys[end].bits == keys[first].bits)
+            ++end;
+        if (end - first > 1)
+            std::stable_sort(keys.begin() + first, keys.begin() + end, [records](const Key& a, const Key& b) {
+                return DrawsBeforeAtEqualDepth(records[a.index], records[b.index]);
+            });
+        first = end;
+    }
     for (uint32_t i = 0; i < count; ++i)
         sorted[i] = records[keys[i].index];
 }

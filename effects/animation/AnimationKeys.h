@@ -29,16 +29,7 @@ inline float Dequantise(int16_t component, float minimum, float maximum)
 // The four components of a key decoded at once, with the arithmetic of Dequantise per lane.
 inline __m128 DecodeKeySimd(const AnimationKey& key, __m128 minimum, __m128 maximum)
 {
-    int64_t bits;
-    std::memcpy(&bits, &key, sizeof(bits));
-    const __m128i raw = _mm_cvtsi64_si128(bits);
-    const __m128 c = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(raw, raw), 16));
-    const __m128 negative = _mm_cmplt_ps(c, _mm_setzero_ps());
-    const __m128 scale = _mm_or_ps(_mm_and_ps(negative, _mm_set1_ps(1.0f / 32768.0f)),
-                                   _mm_andnot_ps(negative, _mm_set1_ps(1.0f / 32767.0f)));
-    const __m128 half = _mm_set1_ps(0.5f);
-    const __m128 f = _mm_add_ps(_mm_mul_ps(half, _mm_mul_ps(c, scale)), half);
-    return _mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_set1_ps(1.0f), f), minimum), _mm_mul_ps(f, maximum));
+    return DecodeAnimationKey(key, minimum, maximum);
 }
 
 // The key's x, y, z values and its time (w) in the channel's range.
@@ -142,6 +133,45 @@ inline float KeyShare(const KeyIndices& found, float progress, float ta, float t
         return Share(progress - ta, tb - ta);
     const float elapsed = found.seam == KeyIndices::BEFORE_FIRST ? progress + 1.0f - ta : progress - ta;
     return Share(elapsed, (1.0f - ta) + tb);
+}
+
+// A lane's KeyIndices as bits for KeyShare4: key b exists, the pair crosses the seam, it does so
+// before the first key.
+enum KeyLaneBits : int32_t
+{
+    KEYLANE_PAIRED = 1,
+    KEYLANE_SEAM = 2,
+    KEYLANE_BEFORE_FIRST = 4,
+};
+
+inline int32_t LaneBits(const KeyIndices& found)
+{
+    return (found.b >= 0 ? KEYLANE_PAIRED : 0) | (found.seam != KeyIndices::NONE ? KEYLANE_SEAM : 0) |
+           (found.seam == KeyIndices::BEFORE_FIRST ? KEYLANE_BEFORE_FIRST : 0);
+}
+
+// All bits of a lane set where its bits include `bit`.
+inline __m128 LaneMask(__m128i bits, int32_t bit)
+{
+    const __m128i wanted = _mm_set1_epi32(bit);
+    return _mm_castsi128_ps(_mm_cmpeq_epi32(_mm_and_si128(bits, wanted), wanted));
+}
+
+// KeyShare of four lanes at once with the same arithmetic per lane: ta and tb hold the lanes' key
+// times, `bits` each lane's LaneBits.
+inline __m128 KeyShare4(__m128 progress, __m128 ta, __m128 tb, __m128i bits)
+{
+    const __m128 one = _mm_set1_ps(1.0f);
+    const __m128 seam = LaneMask(bits, KEYLANE_SEAM);
+    const __m128 beforeFirst = LaneMask(bits, KEYLANE_BEFORE_FIRST);
+    const __m128 elapsed = _mm_or_ps(_mm_and_ps(beforeFirst, _mm_sub_ps(_mm_add_ps(progress, one), ta)),
+                                     _mm_andnot_ps(beforeFirst, _mm_sub_ps(progress, ta)));
+    const __m128 span = _mm_or_ps(_mm_and_ps(seam, _mm_add_ps(_mm_sub_ps(one, ta), tb)),
+                                  _mm_andnot_ps(seam, _mm_sub_ps(tb, ta)));
+    // max(0, q) and min(1, q) in this operand order keep a -0 and a NaN as std::clamp does; a lane
+    // whose span is too small has divided by it harmlessly and is masked to 0 here.
+    const __m128 share = _mm_min_ps(one, _mm_max_ps(_mm_setzero_ps(), _mm_div_ps(elapsed, span)));
+    return _mm_and_ps(_mm_and_ps(LaneMask(bits, KEYLANE_PAIRED), _mm_cmpgt_ps(span, _mm_set1_ps(1e-9f))), share);
 }
 
 // The two keys around a progress and the share of the second; `b` is null when `a` is held.

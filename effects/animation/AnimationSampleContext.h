@@ -42,7 +42,6 @@ public:
         rootMotionBone = -1;
         meshTemplate = nullptr;
         positionScale = 1.0f;
-        visitCounter = 0;
         targetingModes[0] = targetingModes[1] = -1;
         targetingWeights[0] = targetingWeights[1] = 0.0f;
         m_nodeMatrices[kIdentityParent] = Matrix::ONE;
@@ -61,7 +60,6 @@ public:
     int32_t rootMotionBone = -1;
     const MeshTemplate* meshTemplate = nullptr;
     float positionScale = 1.0f;
-    uint32_t visitCounter = 0;
     // Horizontal mode (2 or 3) and vertical mode (1 or 0), each with |angle| / 90.
     int32_t targetingModes[2] = {-1, -1};
     float targetingWeights[2] = {};

@@ -53,7 +53,6 @@ void MeshAnimator::BlendTreeNode(AnimationSampleContext& context, int32_t node)
     const AnimationTreeNode& treeNode = nodes[size_t(node)];
     const size_t stackBase = context.stack.size();
     int32_t proceduralBone = -1;
-    ++context.visitCounter;
     if (uint32_t(node) < m_slots.size())
     {
         std::vector<std::unique_ptr<BaseAnimation>>& list = m_slots[size_t(node)];
@@ -125,33 +124,44 @@ void MeshAnimator::PoseRun(AnimationSampleContext& context, uint32_t first, uint
     const uint32_t split = proceduralBone >= 0 && uint32_t(proceduralBone) + 1 > first && uint32_t(proceduralBone) + 1 < end
                                ? uint32_t(proceduralBone) + 1
                                : end;
+    const MeshSkeleton& skeleton = *context.skeleton;
     for (uint32_t bone = first; bone < end;)
     {
         if (bone == split)
             PoseBlending::ComputeEffectiveWeights(context.stack, nodes, bone);
         const uint32_t count = std::min<uint32_t>(4, (bone < split ? split : end) - bone);
-        AnimationBoneSample blended[4];
-        bool driven[4];
-        PoseBlending::BlendBones(context.stack, bone, count, blended, driven);
+        Matrix locals[4];
+        if (count == 4)
+        {
+            const Matrix* const rests[4] = {&skeleton.GetRestMatrix(bone), &skeleton.GetRestMatrix(bone + 1),
+                                            &skeleton.GetRestMatrix(bone + 2), &skeleton.GetRestMatrix(bone + 3)};
+            PoseBlending::LocalMatrices4(context.stack, bone, rests, locals);
+        }
+        else
+        {
+            AnimationBoneSample blended[4];
+            bool driven[4];
+            PoseBlending::BlendBones(context.stack, bone, count, blended, driven);
+            for (uint32_t i = 0; i < count; ++i)
+                locals[i] = driven[i] ? PoseBlending::LocalMatrix(blended[i], skeleton.GetRestMatrix(bone + i))
+                                      : skeleton.GetRestMatrix(bone + i);
+        }
         for (uint32_t i = 0; i < count; ++i)
-            PoseBone(context, bone + i, driven[i] ? &blended[i] : nullptr);
+            PoseBone(context, bone + i, locals[i]);
         bone += count;
     }
 }
 
-void MeshAnimator::PoseBone(AnimationSampleContext& context, uint32_t bone, const AnimationBoneSample* blended)
+void MeshAnimator::PoseBone(AnimationSampleContext& context, uint32_t bone, const Matrix& blendedLocal)
 {
     const MeshSkeleton& skeleton = *context.skeleton;
     const MeshSkeletonBone& record = skeleton.GetBone(bone);
     const Matrix& rest = skeleton.GetRestMatrix(bone);
-    Matrix local = rest;
-    if (int32_t(bone) != context.rootMotionBone)
+    const Matrix* local = &blendedLocal;
+    if (int32_t(bone) == context.rootMotionBone)
     {
-        if (blended != nullptr)
-            local = PoseBlending::LocalMatrix(*blended, rest);
-    }
-    else
-    {
+        // The root-motion bone stays at rest: its motion moves the entity instead.
+        local = &rest;
         bool started = false;
         for (const ActiveAnimationEntry& entry : context.stack)
         {
@@ -172,7 +182,7 @@ void MeshAnimator::PoseBone(AnimationSampleContext& context, uint32_t bone, cons
     }
     Matrix* const matrices = context.NodeMatrices();
     const uint32_t parent = record.parent < bone ? record.parent : AnimationSampleContext::kIdentityParent;
-    PoseBlending::Then(local, matrices[parent], matrices[bone]);
+    PoseBlending::Then(*local, matrices[parent], matrices[bone]);
     if (record.skinIndex != MeshSkeleton::kNoBone && size_t(record.skinIndex) * 12 < m_skinning.size())
         PoseBlending::WriteSkinningMatrix(skeleton.GetInverseBindMatrix(record.skinIndex), matrices[bone],
                                           &m_skinning[size_t(record.skinIndex) * 12]);

@@ -7,6 +7,151 @@
 
 namespace PoseBlending
 {
+namespace
+{
+__m128 Select(__m128 mask, __m128 whenSet, __m128 otherwise)
+{
+    return _mm_or_ps(_mm_and_ps(mask, whenSet), _mm_andnot_ps(mask, otherwise));
+}
+
+// 2 v, as the one-bone steps double it.
+__m128 Twice(__m128 v)
+{
+    return _mm_add_ps(v, v);
+}
+
+const AnimationBoneSample gNoSample;
+} // namespace
+
+void LocalMatrices4(const std::vector<ActiveAnimationEntry>& stack, uint32_t first, const Matrix* const (&rests)[4],
+                    Matrix (&out)[4])
+{
+    const __m128 zero = _mm_setzero_ps();
+    const __m128 one = _mm_set1_ps(1.0f);
+    // The blend so far across the lanes: rotation x, y, z, w; position and scale x, y, z.
+    __m128 rotation[4] = {zero, zero, zero, zero};
+    __m128 position[3] = {zero, zero, zero};
+    __m128 scale[3] = {zero, zero, zero};
+    __m128 sums = zero;
+    __m128 driven = zero;
+    for (const ActiveAnimationEntry& entry : stack)
+    {
+        if (entry.active == 0)
+            continue;
+        const AnimationBoneSample* samples[4];
+        alignas(16) int32_t bound[4];
+        for (uint32_t lane = 0; lane < 4; ++lane)
+        {
+            const uint8_t track = entry.animation->GetBoundTrack(first + lane);
+            bound[lane] = track != BaseAnimation::kUnbound ? -1 : 0;
+            samples[lane] = track != BaseAnimation::kUnbound ? &entry.animation->GetSample(track) : &gNoSample;
+        }
+        const __m128 has = _mm_castsi128_ps(_mm_load_si128(reinterpret_cast<const __m128i*>(bound)));
+        if (_mm_movemask_ps(has) == 0)
+            continue;
+        __m128 r[4] = {samples[0]->rotation.Simd(), samples[1]->rotation.Simd(), samples[2]->rotation.Simd(),
+                       samples[3]->rotation.Simd()};
+        __m128 p[4] = {samples[0]->position.Simd(), samples[1]->position.Simd(), samples[2]->position.Simd(),
+                       samples[3]->position.Simd()};
+        __m128 s[4] = {samples[0]->scale.Simd(), samples[1]->scale.Simd(), samples[2]->scale.Simd(),
+                       samples[3]->scale.Simd()};
+        _MM_TRANSPOSE4_PS(r[0], r[1], r[2], r[3]);
+        _MM_TRANSPOSE4_PS(p[0], p[1], p[2], p[3]);
+        _MM_TRANSPOSE4_PS(s[0], s[1], s[2], s[3]);
+        // The first entry to drive a lane is taken whole; each later one takes weight / (sum so far).
+        const __m128 w = _mm_set1_ps(entry.effectiveWeight);
+        const int hasLanes = _mm_movemask_ps(has);
+        const int drivenLanes = _mm_movemask_ps(driven);
+        if (hasLanes == 0xF && drivenLanes == 0)
+        {
+            // The usual first entry: it drives all four bones.
+            for (int c = 0; c < 3; ++c)
+            {
+                position[c] = p[c];
+                scale[c] = s[c];
+            }
+            for (int c = 0; c < 4; ++c)
+                rotation[c] = r[c];
+            sums = w;
+            driven = has;
+            continue;
+        }
+        if (hasLanes == 0xF && drivenLanes == 0xF)
+        {
+            // The usual later entry: it blends into all four.
+            sums = _mm_add_ps(sums, w);
+            const __m128 t = _mm_div_ps(w, sums);
+            const __m128 keep = _mm_sub_ps(one, t);
+            for (int c = 0; c < 3; ++c)
+            {
+                position[c] = _mm_add_ps(_mm_mul_ps(keep, position[c]), _mm_mul_ps(t, p[c]));
+                scale[c] = _mm_add_ps(_mm_mul_ps(keep, scale[c]), _mm_mul_ps(t, s[c]));
+            }
+            __m128 slerped[4];
+            AnimationSlerp::Slerp4(rotation, r, t, slerped);
+            for (int c = 0; c < 4; ++c)
+                rotation[c] = slerped[c];
+            continue;
+        }
+        const __m128 taken = _mm_andnot_ps(driven, has);
+        const __m128 blended = _mm_and_ps(driven, has);
+        sums = Select(taken, w, Select(blended, _mm_add_ps(sums, w), sums));
+        const __m128 t = _mm_and_ps(blended, _mm_div_ps(w, sums));
+        const __m128 keep = _mm_sub_ps(one, t);
+        for (int c = 0; c < 3; ++c)
+        {
+            position[c] = Select(taken, p[c],
+                                 Select(blended, _mm_add_ps(_mm_mul_ps(keep, position[c]), _mm_mul_ps(t, p[c])),
+                                        position[c]));
+            scale[c] = Select(taken, s[c],
+                              Select(blended, _mm_add_ps(_mm_mul_ps(keep, scale[c]), _mm_mul_ps(t, s[c])), scale[c]));
+        }
+        if (_mm_movemask_ps(blended) != 0)
+        {
+            __m128 slerped[4];
+            AnimationSlerp::Slerp4(rotation, r, t, slerped);
+            for (int c = 0; c < 4; ++c)
+                rotation[c] = Select(blended, slerped[c], rotation[c]);
+        }
+        for (int c = 0; c < 4; ++c)
+            rotation[c] = Select(taken, r[c], rotation[c]);
+        driven = _mm_or_ps(driven, has);
+    }
+    // The sample's TRS (LocalMatrix's rows), element [row][column] across the lanes.
+    const __m128 x = rotation[0], y = rotation[1], z = rotation[2], w = rotation[3];
+    const __m128 trs[4][4] = {
+        {_mm_mul_ps(_mm_sub_ps(one, Twice(_mm_add_ps(_mm_mul_ps(y, y), _mm_mul_ps(z, z)))), scale[0]),
+         _mm_mul_ps(Twice(_mm_add_ps(_mm_mul_ps(x, y), _mm_mul_ps(w, z))), scale[0]),
+         _mm_mul_ps(Twice(_mm_sub_ps(_mm_mul_ps(x, z), _mm_mul_ps(w, y))), scale[0]), _mm_mul_ps(zero, scale[0])},
+        {_mm_mul_ps(Twice(_mm_sub_ps(_mm_mul_ps(x, y), _mm_mul_ps(w, z))), scale[1]),
+         _mm_mul_ps(_mm_sub_ps(one, Twice(_mm_add_ps(_mm_mul_ps(x, x), _mm_mul_ps(z, z)))), scale[1]),
+         _mm_mul_ps(Twice(_mm_add_ps(_mm_mul_ps(y, z), _mm_mul_ps(w, x))), scale[1]), _mm_mul_ps(zero, scale[1])},
+        {_mm_mul_ps(Twice(_mm_add_ps(_mm_mul_ps(x, z), _mm_mul_ps(w, y))), scale[2]),
+         _mm_mul_ps(Twice(_mm_sub_ps(_mm_mul_ps(y, z), _mm_mul_ps(w, x))), scale[2]),
+         _mm_mul_ps(_mm_sub_ps(one, Twice(_mm_add_ps(_mm_mul_ps(x, x), _mm_mul_ps(y, y)))), scale[2]),
+         _mm_mul_ps(zero, scale[2])},
+        {position[0], position[1], position[2], one},
+    };
+    __m128 rest[4][4];
+    for (int k = 0; k < 4; ++k)
+        ColumnsAcross(rests, k, rest[k]);
+    // TRS followed by the rest matrix, summed as RowTimes sums; a lane nothing drives keeps its rest.
+    const bool allDriven = _mm_movemask_ps(driven) == 0xF;
+    for (int row = 0; row < 4; ++row)
+    {
+        __m128 local[4];
+        for (int c = 0; c < 4; ++c)
+            local[c] = _mm_add_ps(_mm_add_ps(_mm_mul_ps(trs[row][0], rest[0][c]), _mm_mul_ps(trs[row][1], rest[1][c])),
+                                  _mm_add_ps(_mm_mul_ps(trs[row][2], rest[2][c]), _mm_mul_ps(trs[row][3], rest[3][c])));
+        if (!allDriven)
+            for (int c = 0; c < 4; ++c)
+                local[c] = Select(driven, local[c], rest[row][c]);
+        _MM_TRANSPOSE4_PS(local[0], local[1], local[2], local[3]);
+        for (int lane = 0; lane < 4; ++lane)
+            out[lane].rows[row].SetSimd(local[lane]);
+    }
+}
+
 void ComputeEffectiveWeights(std::vector<ActiveAnimationEntry>& stack, const std::vector<AnimationTreeNode>& nodes,
                              uint32_t bone)
 {
@@ -74,12 +219,15 @@ void BlendBones(const std::vector<ActiveAnimationEntry>& stack, uint32_t first, 
             shares[lane] = t;
             blended[lane] = &sample;
             any = true;
+            // (1 - t) o + t sample on x, y and z, w cleared to 0.
             AnimationBoneSample& o = out[lane];
-            o.position = Vector((1 - t) * o.position.x + t * sample.position.x,
-                                (1 - t) * o.position.y + t * sample.position.y,
-                                (1 - t) * o.position.z + t * sample.position.z, 0.0f);
-            o.scale = Vector((1 - t) * o.scale.x + t * sample.scale.x, (1 - t) * o.scale.y + t * sample.scale.y,
-                             (1 - t) * o.scale.z + t * sample.scale.z, 0.0f);
+            const __m128 keep = _mm_set1_ps(1 - t);
+            const __m128 take = _mm_set1_ps(t);
+            const __m128 xyz = _mm_castsi128_ps(_mm_setr_epi32(-1, -1, -1, 0));
+            o.position.SetSimd(_mm_and_ps(
+                xyz, _mm_add_ps(_mm_mul_ps(keep, o.position.Simd()), _mm_mul_ps(take, sample.position.Simd()))));
+            o.scale.SetSimd(
+                _mm_and_ps(xyz, _mm_add_ps(_mm_mul_ps(keep, o.scale.Simd()), _mm_mul_ps(take, sample.scale.Simd()))));
         }
         if (!any)
             continue;

@@ -29,13 +29,21 @@ bool BlendBone(const std::vector<ActiveAnimationEntry>& stack, uint32_t bone, An
 void BlendBones(const std::vector<ActiveAnimationEntry>& stack, uint32_t first, uint32_t count,
                 AnimationBoneSample (&out)[4], bool (&driven)[4]);
 
+// Lane i of v in all four lanes. pshufd copies from one register to another in one instruction,
+// where shufps would first need a copy of v (the bits are the same either way).
+template <int i>
+inline __m128 Broadcast(__m128 v)
+{
+    return _mm_castsi128_ps(_mm_shuffle_epi32(_mm_castps_si128(v), _MM_SHUFFLE(i, i, i, i)));
+}
+
 // Row vector times matrix.
 inline __m128 RowTimes(__m128 v, const Matrix& m)
 {
-    const __m128 px = _mm_mul_ps(_mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 0, 0, 0)), m.rows[0].Simd());
-    const __m128 py = _mm_mul_ps(_mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 1, 1, 1)), m.rows[1].Simd());
-    const __m128 pz = _mm_mul_ps(_mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 2, 2, 2)), m.rows[2].Simd());
-    const __m128 pw = _mm_mul_ps(_mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3)), m.rows[3].Simd());
+    const __m128 px = _mm_mul_ps(Broadcast<0>(v), m.rows[0].Simd());
+    const __m128 py = _mm_mul_ps(Broadcast<1>(v), m.rows[1].Simd());
+    const __m128 pz = _mm_mul_ps(Broadcast<2>(v), m.rows[2].Simd());
+    const __m128 pw = _mm_mul_ps(Broadcast<3>(v), m.rows[3].Simd());
     return _mm_add_ps(_mm_add_ps(px, py), _mm_add_ps(pz, pw));
 }
 
@@ -83,4 +91,19 @@ inline void WriteSkinningMatrix(const Matrix& inverseBind, const Matrix& node, f
     _mm_storeu_ps(out12 + 4, r1);
     _mm_storeu_ps(out12 + 8, r2);
 }
+// Row r of four matrices, one per lane, as four vectors of columns 0 to 3 across the lanes.
+inline void ColumnsAcross(const Matrix* const (&m)[4], int row, __m128 (&out)[4])
+{
+    out[0] = m[0]->rows[row].Simd();
+    out[1] = m[1]->rows[row].Simd();
+    out[2] = m[2]->rows[row].Simd();
+    out[3] = m[3]->rows[row].Simd();
+    _MM_TRANSPOSE4_PS(out[0], out[1], out[2], out[3]);
+}
+
+// The local matrices of four consecutive bones, one bone per SSE lane: BlendBones followed by
+// LocalMatrix for a driven bone and the rest matrix for one that nothing drives, with the same
+// arithmetic per lane, so the results are those of the one-bone steps bit for bit.
+void LocalMatrices4(const std::vector<ActiveAnimationEntry>& stack, uint32_t first, const Matrix* const (&rests)[4],
+                    Matrix (&out)[4]);
 } // namespace PoseBlending

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -83,6 +84,8 @@ void XSIAnimation::BindToSkeleton(const MeshSkeleton& skeleton, int32_t, int32_t
 {
     ClearBinding();
     m_channels.clear();
+    m_sharedTimes.clear();
+    m_uniformTimes = false;
     if (m_resource == nullptr || !m_resource->IsLoaded())
         return;
     const std::vector<AnimationTrack>& tracks = m_resource->GetData().GetTracks();
@@ -108,9 +111,31 @@ void XSIAnimation::BindToSkeleton(const MeshSkeleton& skeleton, int32_t, int32_t
         start = uint32_t(match) + 1;
     }
     FinishBinding(bound);
+    // Equal key times decode to equal times only under equal time ranges (compared bit for bit).
+    const AnimationData& data = m_resource->GetData();
+    const AnimationRange& rotationRange = data.GetRange(ANIMCHANNEL_ROTATION);
+    const AnimationRange& positionRange = data.GetRange(ANIMCHANNEL_POSITION);
+    const bool sameRange = std::memcmp(&rotationRange.minimum.w, &positionRange.minimum.w, sizeof(float)) == 0 &&
+                           std::memcmp(&rotationRange.maximum.w, &positionRange.maximum.w, sizeof(float)) == 0;
+    const auto sameTimes = [&data](const BoundChannel& a, const BoundChannel& b) {
+        if (a.count != b.count)
+            return false;
+        for (uint32_t key = 0; key < a.count; ++key)
+            if (data.GetKeys()[a.firstKey + key].t != data.GetKeys()[b.firstKey + key].t)
+                return false;
+        return true;
+    };
+    m_sharedTimes.assign(bound, 0);
+    m_uniformTimes = sameRange && bound > 0;
+    for (uint32_t k = 0; k < bound && sameRange; ++k)
+    {
+        const BoundChannel* const channels = &m_channels[k * ANIMCHANNEL_COUNT];
+        m_sharedTimes[k] = sameTimes(channels[ANIMCHANNEL_ROTATION], channels[ANIMCHANNEL_POSITION]) ? 1 : 0;
+        m_uniformTimes = m_uniformTimes && m_sharedTimes[k] != 0 &&
+                         sameTimes(channels[ANIMCHANNEL_ROTATION], m_channels[ANIMCHANNEL_ROTATION]);
+    }
     // A scale channel of one key (the usual case) is the same every frame: it is written here once
     // and sampling skips it.
-    const AnimationData& data = m_resource->GetData();
     for (uint32_t k = 0; k < bound; ++k)
     {
         const BoundChannel& scale = m_channels[k * ANIMCHANNEL_COUNT + ANIMCHANNEL_SCALE];
@@ -238,6 +263,7 @@ void XSIAnimation::SampleKeys(const AnimationSampleContext& context)
 {
     const AnimationData& data = m_resource->GetData();
     const AnimationKey* const keys = data.GetKeys().data();
+    const Vector* const decoded = data.GetDecodedKeys().data();
     const bool loop = (m_params.Flags & ANIMFLAG_LOOP) != 0;
     const float progress = m_progress;
     const AnimationRange* const ranges[ANIMCHANNEL_COUNT] = {&data.GetRange(ANIMCHANNEL_ROTATION),
@@ -253,58 +279,101 @@ void XSIAnimation::SampleKeys(const AnimationSampleContext& context)
         quantised[channel] = AnimationKeys::QuantiseProgress(progress, *ranges[channel]);
     }
     const __m128 positionScale = _mm_setr_ps(context.positionScale, context.positionScale, context.positionScale, 0.0f);
+    const __m128 progress4 = _mm_set1_ps(progress);
     const size_t count = m_samples.size();
-    // Rotations are slerped four tracks at a time (one track per SSE lane); positions and scales,
-    // plain blends, go one track at a time. A channel without keys leaves its sample as it was.
+    // Four tracks at a time, one per SSE lane: the key search is per track, then the keys of the
+    // four are turned into structures of arrays so that shares, slerps and position blends run
+    // side by side. Scales with more than one key (rare) go one track at a time. A channel without
+    // keys leaves its sample as it was.
+    // Identical key arrays searched from identical cursors give identical pairs, so with uniform
+    // times the first track's search (and cursor) stands for all of them.
+    AnimationKeys::KeyIndices uniform;
+    if (m_uniformTimes)
+        uniform = AnimationKeys::FindKeyIndices(keys + m_channels[0].firstKey, m_channels[0].count, m_channels[0].cursor,
+                                                quantised[0], loop);
+    static const Vector kNoKey(0.0f, 0.0f, 0.0f, 0.0f);
     for (size_t first = 0; first < count; first += 4)
     {
         const size_t lanes = std::min<size_t>(4, count - first);
-        __m128 a[4];
-        __m128 b[4];
-        alignas(16) float shares[4] = {};
+        const Vector* rotationKeys[2][4] = {{&kNoKey, &kNoKey, &kNoKey, &kNoKey}, {&kNoKey, &kNoKey, &kNoKey, &kNoKey}};
+        const Vector* positionKeys[2][4] = {{&kNoKey, &kNoKey, &kNoKey, &kNoKey}, {&kNoKey, &kNoKey, &kNoKey, &kNoKey}};
+        alignas(16) int32_t rotationBits[4] = {};
+        alignas(16) int32_t positionBits[4] = {};
         bool rotated[4] = {};
-        for (size_t lane = 0; lane < 4; ++lane)
+        bool positioned[4] = {};
+        for (size_t lane = 0; lane < lanes; ++lane)
         {
-            a[lane] = b[lane] = _mm_setzero_ps();
-            if (lane >= lanes)
-                continue;
             BoundChannel* const channel = &m_channels[(first + lane) * ANIMCHANNEL_COUNT];
-            AnimationBoneSample& sample = m_samples[first + lane];
-            const AnimationKey* const rotationKeys = keys + channel[0].firstKey;
-            const AnimationKeys::KeyIndices found =
-                AnimationKeys::FindKeyIndices(rotationKeys, channel[0].count, channel[0].cursor, quantised[0], loop);
-            if (found.a >= 0)
+            const AnimationKeys::KeyIndices rotation =
+                m_uniformTimes ? uniform
+                               : AnimationKeys::FindKeyIndices(keys + channel[0].firstKey, channel[0].count,
+                                                               channel[0].cursor, quantised[0], loop);
+            if (rotation.a >= 0)
             {
                 rotated[lane] = true;
-                a[lane] = AnimationKeys::DecodeKeySimd(rotationKeys[found.a], minimum[0], maximum[0]);
+                rotationBits[lane] = AnimationKeys::LaneBits(rotation);
+                const Vector* const values = decoded + channel[0].firstKey;
+                rotationKeys[0][lane] = values + rotation.a;
                 // A held key slerps to itself.
-                b[lane] = found.b >= 0 ? AnimationKeys::DecodeKeySimd(rotationKeys[found.b], minimum[0], maximum[0])
-                                       : a[lane];
-                alignas(16) float ta[4];
-                alignas(16) float tb[4];
-                _mm_store_ps(ta, a[lane]);
-                _mm_store_ps(tb, b[lane]);
-                shares[lane] = AnimationKeys::KeyShare(found, progress, ta[3], tb[3]);
+                rotationKeys[1][lane] = values + (rotation.b >= 0 ? rotation.b : rotation.a);
+            }
+            const AnimationKeys::KeyIndices position =
+                m_sharedTimes[first + lane] != 0
+                    ? rotation
+                    : AnimationKeys::FindKeyIndices(keys + channel[1].firstKey, channel[1].count, channel[1].cursor,
+                                                    quantised[1], loop);
+            if (position.a >= 0)
+            {
+                positioned[lane] = true;
+                positionBits[lane] = AnimationKeys::LaneBits(position);
+                const Vector* const values = decoded + channel[1].firstKey;
+                positionKeys[0][lane] = values + position.a;
+                positionKeys[1][lane] = values + (position.b >= 0 ? position.b : position.a);
             }
             __m128 value;
-            if (AnimationKeys::SampleVector(keys + channel[1].firstKey, channel[1].count, channel[1].cursor, progress,
-                                            quantised[1], minimum[1], maximum[1], loop, value))
-                sample.position.SetSimd(_mm_mul_ps(value, positionScale));
             if (channel[2].count > 1 &&
                 AnimationKeys::SampleVector(keys + channel[2].firstKey, channel[2].count, channel[2].cursor, progress,
                                             quantised[2], minimum[2], maximum[2], loop, value))
-                sample.scale.SetSimd(value);
+                m_samples[first + lane].scale.SetSimd(value);
         }
+        __m128 a[4], b[4], pa[4], pb[4];
+        for (size_t lane = 0; lane < 4; ++lane)
+        {
+            a[lane] = rotationKeys[0][lane]->Simd();
+            b[lane] = rotationKeys[1][lane]->Simd();
+            pa[lane] = positionKeys[0][lane]->Simd();
+            pb[lane] = positionKeys[1][lane]->Simd();
+        }
+        // Rotations: the key times are the fourth row once transposed, before w is rebuilt there.
         _MM_TRANSPOSE4_PS(a[0], a[1], a[2], a[3]);
         _MM_TRANSPOSE4_PS(b[0], b[1], b[2], b[3]);
+        const __m128 shares = AnimationKeys::KeyShare4(progress4, a[3], b[3],
+                                                       _mm_load_si128(reinterpret_cast<const __m128i*>(rotationBits)));
         a[3] = AnimationKeys::RebuildW4(a[0], a[1], a[2]);
         b[3] = AnimationKeys::RebuildW4(b[0], b[1], b[2]);
         __m128 result[4];
-        AnimationSlerp::Slerp4(a, b, _mm_load_ps(shares), result);
+        AnimationSlerp::Slerp4(a, b, shares, result);
         _MM_TRANSPOSE4_PS(result[0], result[1], result[2], result[3]);
+        // Positions: (1 - t) a + t b per component (the time row too), a held key taken as it is.
+        _MM_TRANSPOSE4_PS(pa[0], pa[1], pa[2], pa[3]);
+        _MM_TRANSPOSE4_PS(pb[0], pb[1], pb[2], pb[3]);
+        const __m128i bits = _mm_load_si128(reinterpret_cast<const __m128i*>(positionBits));
+        const __m128 t = AnimationKeys::KeyShare4(progress4, pa[3], pb[3], bits);
+        const __m128 rest = _mm_sub_ps(_mm_set1_ps(1.0f), t);
+        const __m128 paired = AnimationKeys::LaneMask(bits, AnimationKeys::KEYLANE_PAIRED);
+        __m128 blended[4];
+        for (int row = 0; row < 4; ++row)
+            blended[row] = _mm_or_ps(_mm_and_ps(paired, _mm_add_ps(_mm_mul_ps(rest, pa[row]), _mm_mul_ps(t, pb[row]))),
+                                     _mm_andnot_ps(paired, pa[row]));
+        _MM_TRANSPOSE4_PS(blended[0], blended[1], blended[2], blended[3]);
         for (size_t lane = 0; lane < lanes; ++lane)
+        {
+            AnimationBoneSample& sample = m_samples[first + lane];
             if (rotated[lane])
-                m_samples[first + lane].rotation.SetSimd(result[lane]);
+                sample.rotation.SetSimd(result[lane]);
+            if (positioned[lane])
+                sample.position.SetSimd(_mm_mul_ps(blended[lane], positionScale));
+        }
     }
 }
 

@@ -69,6 +69,12 @@ private:
         uint16_t cursor = 0;
     };
     std::vector<BoundChannel> m_channels; // three per bound track: rotation, position, scale
+    // Per bound track: its position keys stand at the same times as its rotation keys (the usual
+    // export), so one key search serves both.
+    std::vector<uint8_t> m_sharedTimes;
+    // Every bound track has the same key times in both channels (a clip baked at a fixed rate):
+    // one key search per pose serves every track.
+    bool m_uniformTimes = false;
     float m_duration = 0.0f;      // seconds
     float m_movementSpeed = 0.0f;
     float m_time = 0.0f;          // seconds

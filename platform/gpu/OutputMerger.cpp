@@ -238,8 +238,11 @@ void OutputMerger::WriteColor(const Target& target, int32_t x, int32_t y, Color4
     EncodePixel(info, kept, p);
 }
 
-void OutputMerger::ShadeSpan(const TriangleSetup& t, const Span& span)
+void OutputMerger::ShadeSpan(const TriangleSetup& triangle, const Span& span)
 {
+    // A local copy: the loop reads it from the stack, not through a reference that every program
+    // call could in principle change (and every read of which a sanitizer build would check).
+    const TriangleSetup t = triangle;
     PixelInput pixel;
     pixel.y = span.y;
     pixel.frontFacing = t.frontFacing;

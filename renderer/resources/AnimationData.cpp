@@ -74,14 +74,30 @@ bool AnimationData::Read(RecordInput& in, uint32_t version, const char* fileName
     {
         gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Animation %s ends early", fileName);
         Clear();
+        return false;
     }
-    return read;
+    DecodeKeys();
+    return true;
+}
+
+void AnimationData::DecodeKeys()
+{
+    m_decoded.assign(m_keys.size(), Vector(0.0f, 0.0f, 0.0f, 0.0f));
+    for (const AnimationTrack& track : m_tracks)
+        for (uint32_t channel = 0; channel < ANIMCHANNEL_COUNT; ++channel)
+        {
+            const __m128 minimum = m_ranges[channel].minimum.Simd();
+            const __m128 maximum = m_ranges[channel].maximum.Simd();
+            for (uint32_t key = track.firstKeys[channel]; key < track.firstKeys[channel] + track.keyCounts[channel]; ++key)
+                m_decoded[key].SetSimd(DecodeAnimationKey(m_keys[key], minimum, maximum));
+        }
 }
 
 void AnimationData::Clear()
 {
     m_tracks.clear();
     m_keys.clear();
+    m_decoded.clear();
     for (AnimationRange& range : m_ranges)
         range = AnimationRange();
     m_values[0] = m_values[1] = 0.0f;

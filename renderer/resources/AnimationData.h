@@ -6,7 +6,10 @@
 #include "core/math/Vector.h"
 #include "core/strings/NameString.h"
 
+#include <emmintrin.h>
+
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 class RecordInput;
@@ -45,6 +48,22 @@ struct AnimationRange
     Vector maximum;
 };
 
+// The four components of a key in the channel's range: negative values scale by 32768, others by
+// 32767, then [-1, 1] maps onto [minimum, maximum] (x, y, z values and the time in w).
+inline __m128 DecodeAnimationKey(const AnimationKey& key, __m128 minimum, __m128 maximum)
+{
+    int64_t bits;
+    std::memcpy(&bits, &key, sizeof(bits));
+    const __m128i raw = _mm_cvtsi64_si128(bits);
+    const __m128 c = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(raw, raw), 16));
+    const __m128 negative = _mm_cmplt_ps(c, _mm_setzero_ps());
+    const __m128 scale = _mm_or_ps(_mm_and_ps(negative, _mm_set1_ps(1.0f / 32768.0f)),
+                                   _mm_andnot_ps(negative, _mm_set1_ps(1.0f / 32767.0f)));
+    const __m128 half = _mm_set1_ps(0.5f);
+    const __m128 f = _mm_add_ps(_mm_mul_ps(half, _mm_mul_ps(c, scale)), half);
+    return _mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_set1_ps(1.0f), f), minimum), _mm_mul_ps(f, maximum));
+}
+
 // A clip as stored in its file, from the track count on.
 class AnimationData
 {
@@ -62,14 +81,20 @@ public:
 
     const std::vector<AnimationTrack>& GetTracks() const { return m_tracks; }
     const std::vector<AnimationKey>& GetKeys() const { return m_keys; }
+    // Every key of every track decoded in its channel's range (the time in w), parallel to GetKeys:
+    // poses read values instead of decoding the same keys each frame. Keys no track uses stay 0.
+    const std::vector<Vector>& GetDecodedKeys() const { return m_decoded; }
     const AnimationRange& GetRange(AnimationChannel channel) const { return m_ranges[channel]; }
     float GetValue(int index) const { return m_values[index]; }
     // Index of the track with that name, -1 if none.
     int32_t FindTrack(const NameString& name) const;
 
 private:
+    void DecodeKeys();
+
     std::vector<AnimationTrack> m_tracks;
     std::vector<AnimationKey> m_keys;
+    std::vector<Vector> m_decoded;
     AnimationRange m_ranges[ANIMCHANNEL_COUNT];
     float m_values[2] = {};
 };

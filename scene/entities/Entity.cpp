@@ -52,6 +52,7 @@ Entity::Entity()
 {
     m_randomId = NextEntityRandomId();
     m_index = EntityIndexAllocator::Allocate();
+    m_spatial = EntitySpatialTable::Acquire(m_index, this);
     m_previousLive = sLastLive;
     if (sLastLive != nullptr)
         sLastLive->m_nextLive = this;
@@ -76,8 +77,8 @@ Entity::~Entity()
     FreeMPProperties();
     ReleaseSoundEmitter();
     // A tracker left by a road that skipped Destroy still must not leave this entity in a trigger.
-    delete m_occupancyTracker;
-    m_occupancyTracker = nullptr;
+    delete m_spatial->occupancyTracker;
+    m_spatial->occupancyTracker = nullptr;
     DeleteRenderingContext();
     ForgetSetMemberships();
     while (!m_children.IsEmpty())
@@ -100,10 +101,13 @@ Entity::~Entity()
     if (m_diesWithScene == 0)
         gEntityManager.GetPathGrid().RemoveEntity(this);
     gEntityManager.OnEntityDestructed();
-    EntityIndexAllocator::Release(m_index);
-    m_index = kNoEntityIndex;
     LeaveIndexes();
     UnlinkFromLiveList();
+    // Last: nothing of the entity is read once its index, and with it its record, can be reused.
+    EntitySpatialTable::Release(m_spatial, m_index);
+    m_spatial = nullptr;
+    EntityIndexAllocator::Release(m_index);
+    m_index = kNoEntityIndex;
 }
 
 void Entity::LeaveIndexes()
@@ -159,8 +163,8 @@ void Entity::DropRolesDepthFirst(Entity* entity, bool diesWithScene)
 void Entity::Destroy()
 {
     DropRolesDepthFirst(this, false);
-    delete m_occupancyTracker;
-    m_occupancyTracker = nullptr;
+    delete m_spatial->occupancyTracker;
+    m_spatial->occupancyTracker = nullptr;
     InvalidateSafePointers();
     delete this;
 }
@@ -171,8 +175,8 @@ void Entity::DestroyWithScene()
     // Taking each of thousands of entities out of hash tables and cells costs a cache miss apiece;
     // emptied here, lookups during the teardown find nothing rather than a dying entity.
     gEntityManager.ForgetSceneEntries();
-    delete m_occupancyTracker;
-    m_occupancyTracker = nullptr;
+    delete m_spatial->occupancyTracker;
+    m_spatial->occupancyTracker = nullptr;
     InvalidateSafePointers();
     delete this;
 }
@@ -180,8 +184,8 @@ void Entity::DestroyWithScene()
 void Entity::LeaveEmptiedGrid()
 {
     m_diesWithScene = 0;
-    m_cellRanges[PathGrid::kQueryList] = CellRange();
-    m_cellRanges[PathGrid::kRenderList] = CellRange();
+    m_spatial->cellRanges[PathGrid::kQueryList] = CellRange();
+    m_spatial->cellRanges[PathGrid::kRenderList] = CellRange();
 }
 
 const char* Entity::GetLuaClassName() const
@@ -244,8 +248,8 @@ void Entity::SetLayer(uint8_t layer)
 
 void Entity::PostCreateInit()
 {
-    if (m_template != nullptr && m_template->ActivatesTriggers() && m_occupancyTracker == nullptr)
-        m_occupancyTracker = new TriggerOccupancyTracker(this);
+    if (m_template != nullptr && m_template->ActivatesTriggers() && m_spatial->occupancyTracker == nullptr)
+        m_spatial->occupancyTracker = new TriggerOccupancyTracker(this);
 }
 
 void Entity::RequestDelete(uint32_t code)
@@ -281,8 +285,8 @@ uint32_t Entity::GetMarkerPoints(Vector* points, uint32_t capacity)
 {
     if (capacity == 0)
         return 0;
-    points[0].Set((m_worldBox.min.x + m_worldBox.max.x) * 0.5f, m_worldBox.max.y,
-                  (m_worldBox.min.z + m_worldBox.max.z) * 0.5f, 1.0f);
+    points[0].Set((m_spatial->worldBox.min.x + m_spatial->worldBox.max.x) * 0.5f, m_spatial->worldBox.max.y,
+                  (m_spatial->worldBox.min.z + m_spatial->worldBox.max.z) * 0.5f, 1.0f);
     return 1;
 }
 
@@ -294,8 +298,8 @@ void Entity::SetLayerToActive()
 
 void Entity::CopyRenderingState(Entity* other)
 {
-    if (m_renderingContext != nullptr)
-        m_renderingContext->CopyLayer(other != nullptr ? other->m_renderingContext : nullptr);
+    if (m_spatial->renderingContext != nullptr)
+        m_spatial->renderingContext->CopyLayer(other != nullptr ? other->m_spatial->renderingContext : nullptr);
 }
 
 void Entity::DebugDrawBoundingBox(const BoundingBox4& box, const Vector& color)
@@ -305,9 +309,9 @@ void Entity::DebugDrawBoundingBox(const BoundingBox4& box, const Vector& color)
     BoundingBox4 grown = box;
     grown.min.Sub(Vector(0.01f, 0.01f, 0.01f, 0.0f));
     grown.max.Add(Vector(0.01f, 0.01f, 0.01f, 0.0f));
-    Matrix placed = m_worldMatrix;
+    Matrix placed = m_spatial->world;
     if (m_template != nullptr && m_template->GetFaceCameraMode() != 0)
-        placed.LoadBillboard(m_worldMatrix, m_template->GetFaceCameraMode(), gRenderer->GetCamera().inverseView,
+        placed.LoadBillboard(m_spatial->world, m_template->GetFaceCameraMode(), gRenderer->GetCamera().inverseView,
                              m_template->GetFaceCameraOffset());
     gRenderer->DebugDrawBox(grown, placed, color);
 }
@@ -488,7 +492,7 @@ void Entity::SetParent(Entity* parent, bool keepWorld, bool forced)
     }
     if (parent == m_parent)
         return;
-    const Matrix oldWorld = m_worldMatrix;
+    const Matrix oldWorld = m_spatial->world;
     if (m_parent != nullptr)
         m_parent->RemoveChild(this);
     m_parent = parent;
@@ -499,11 +503,11 @@ void Entity::SetParent(Entity* parent, bool keepWorld, bool forced)
         if (parent != nullptr)
         {
             Matrix inverseParent;
-            inverseParent.InverseOf(parent->m_worldMatrix);
-            m_localMatrix.Mul(inverseParent, oldWorld);
+            inverseParent.InverseOf(parent->m_spatial->world);
+            m_spatial->local.Mul(inverseParent, oldWorld);
         }
         else
-            m_localMatrix = oldWorld;
+            m_spatial->local = oldWorld;
         InvalidateLocalCaches();
     }
     PropagateTransform(false);
@@ -593,15 +597,15 @@ void Entity::FlagSideEffectsRaised(uint32_t bits)
 {
     if ((bits & ENTITYFLAG_SELECTED) != 0)
         m_renderFlags |= ENTITYRENDER_SELECTED;
-    if ((bits & ENTITYFLAG_HIDDEN) != 0 && m_renderingContext != nullptr)
-        m_renderingContext->SetFlagged(true);
+    if ((bits & ENTITYFLAG_HIDDEN) != 0 && m_spatial->renderingContext != nullptr)
+        m_spatial->renderingContext->SetFlagged(true);
     if ((bits & ENTITYFLAG_HOOKED_32) != 0)
         OnFlag32Raised();
     const bool rebuilt = (bits & kContextRebuildFlags) != 0;
     if (rebuilt)
         RecreateRenderingContext(true);
-    if ((bits & ENTITYFLAG_DISABLE_UPDATE) != 0 && m_renderingContext != nullptr)
-        m_renderingContext->SetFlagged(true);
+    if ((bits & ENTITYFLAG_DISABLE_UPDATE) != 0 && m_spatial->renderingContext != nullptr)
+        m_spatial->renderingContext->SetFlagged(true);
     if (rebuilt || (bits & ENTITYFLAG_DISABLE_UPDATE) != 0)
         LeaveGridAndPushTransform();
 }
@@ -623,8 +627,8 @@ void Entity::FlagSideEffectsCleared(uint32_t bits)
 
 void Entity::ShowIfAllowed()
 {
-    if (m_renderingContext != nullptr && (m_flags & (ENTITYFLAG_HIDDEN | ENTITYFLAG_DISABLE_UPDATE)) == 0)
-        m_renderingContext->SetFlagged(false);
+    if (m_spatial->renderingContext != nullptr && (m_flags & (ENTITYFLAG_HIDDEN | ENTITYFLAG_DISABLE_UPDATE)) == 0)
+        m_spatial->renderingContext->SetFlagged(false);
 }
 
 void Entity::SetVisibleInCombatView(uint8_t setting)
@@ -663,28 +667,28 @@ void Entity::RecreateRenderingContext(bool applyValues)
     DeleteRenderingContext();
     if ((m_flags & ENTITYFLAG_NO_RENDERING_CONTEXT) != 0)
         return;
-    m_renderingContext = CreateRenderingContext();
-    if (m_renderingContext == nullptr)
+    m_spatial->renderingContext = CreateRenderingContext();
+    if (m_spatial->renderingContext == nullptr)
         return;
     // Nothing has named the context yet: the game thread may still fill it directly.
     EntityRenderingSource source;
     FillRenderingSource(&source);
-    m_renderingContext->ApplySource(source);
+    m_spatial->renderingContext->ApplySource(source);
     if (!applyValues)
     {
-        m_renderingContext->PostRelink();
+        m_spatial->renderingContext->PostRelink();
         return;
     }
-    m_renderingContext->SetTransformAndBounds(m_worldMatrix, m_worldMatrix, IsTransformMirrored(), m_localBox);
+    m_spatial->renderingContext->SetTransformAndBounds(m_spatial->world, m_spatial->world, IsTransformMirrored(), m_spatial->localBox);
 }
 
 void Entity::FillRenderingSource(EntityRenderingSource* source) const
 {
     source->hasEntity = true;
     source->key = m_index;
-    source->world = m_worldMatrix;
-    source->global = m_worldMatrix;
-    source->localBounds = m_localBox;
+    source->world = m_spatial->world;
+    source->global = m_spatial->world;
+    source->localBounds = m_spatial->localBox;
     source->mirrored = (m_renderFlags & ENTITYRENDER_MIRRORED) != 0;
     source->flagged = (m_flags & (ENTITYFLAG_HIDDEN | ENTITYFLAG_DISABLE_UPDATE)) != 0;
     source->randomId = m_randomId;
@@ -704,18 +708,18 @@ void Entity::FillRenderingSource(EntityRenderingSource* source) const
 
 void Entity::DeleteRenderingContext()
 {
-    if (m_renderingContext == nullptr)
+    if (m_spatial->renderingContext == nullptr)
         return;
-    m_renderingContext->Release();
-    m_renderingContext = nullptr;
+    m_spatial->renderingContext->Release();
+    m_spatial->renderingContext = nullptr;
 }
 
 void Entity::Render(uint32_t extraFlags, uint32_t frameNumber)
 {
     m_lastRenderedFrame = frameNumber;
-    if (m_renderingContext != nullptr && gRenderer != nullptr)
-        gRenderer->AddRenderTask(m_renderingContext, m_renderFlags | extraFlags);
-    else if (m_renderingContext == nullptr)
+    if (m_spatial->renderingContext != nullptr && gRenderer != nullptr)
+        gRenderer->AddRenderTask(m_spatial->renderingContext, m_renderFlags | extraFlags);
+    else if (m_spatial->renderingContext == nullptr)
         RenderWithoutContext(m_renderFlags | extraFlags);
 }
 

@@ -23,6 +23,7 @@
 #include "online/Player.h"
 #include "scene/entities/EntityGameplayDelegate.h"
 #include "scene/entities/EntityConstants.h"
+#include "scene/entities/EntitySpatialTable.h"
 #include "scene/entities/LOSResult.h"
 
 #include <cstdint>
@@ -65,21 +66,13 @@ struct EntityMountRecord
 };
 
 // A scene object: identity, flags, template, place in the tree, transform, layer and script hooks.
-class Entity : public LuaBaseClass
+// Aligned to a cache line, so that what a move reads of the object is one line.
+class alignas(64) Entity : public LuaBaseClass
 {
     RTTI_DECLARE_CLASS(Entity, RTTIPolyBaseClass)
 
 public:
-    // Cell range of one grid list: x0, z0 (inclusive), x1, z1 (exclusive); -1 everywhere when none.
-    struct CellRange
-    {
-        int32_t x0 = -1;
-        int32_t z0 = -1;
-        int32_t x1 = -1;
-        int32_t z1 = -1;
-        bool IsNone() const { return x0 < 0; }
-        bool operator==(const CellRange& o) const { return x0 == o.x0 && z0 == o.z0 && x1 == o.x1 && z1 == o.z1; }
-    };
+    using CellRange = EntityCellRange;
 
     Entity();
     ~Entity() override;
@@ -101,8 +94,7 @@ public:
     // (EntityManager::ForgetSceneEntries), so it keeps no range into them, and should a script have
     // moved it out of the dying subtree, it dies later like any other entity.
     void LeaveEmptiedGrid();
-    bool IsGridPlacementHeld() const { return m_gridPlacementHeld != 0; }
-    void SetGridPlacementHeld(bool held) { m_gridPlacementHeld = held ? 1 : 0; }
+    bool IsGridPlacementHeld() const { return (m_gridPlacementHeld & kGridHeld) != 0; }
     virtual const char* GetLuaClassName() const;
     virtual void InitFromTemplate(EntityTemplate* entityTemplate, uint32_t creationFlags);
     virtual void ChangeTemplate(EntityTemplate* entityTemplate);
@@ -110,7 +102,7 @@ public:
     virtual void OnPostSceneLoad() {}
     virtual void SetLayer(uint8_t layer);
     // Kinds size their box through SetLocalBoundingBox: the grid's cull box is derived from it.
-    virtual const BoundingBox4& GetLocalBoundingBox() const { return m_localBox; }
+    virtual const BoundingBox4& GetLocalBoundingBox() const { return m_spatial->localBox; }
     virtual void PostCreateInit();
     virtual void RequestDelete(uint32_t code);
     // Segment test (world start and end, PickQueryFlag bits, a mask the template's "LOS mask" must
@@ -222,7 +214,7 @@ public:
     // How far above its origin (entity units, along its up axis) a health bar tracking it stands.
     float GetBarHeight() const { return m_barHeight; }
     void SetBarHeight(float height) { m_barHeight = height; }
-    EntityRenderingContext* GetRenderingContext() const { return m_renderingContext; }
+    EntityRenderingContext* GetRenderingContext() const { return m_spatial->renderingContext; }
     void RecreateRenderingContext(bool applyValues);
     // What a new rendering context copies from this entity and its template.
     void FillRenderingSource(EntityRenderingSource* source) const;
@@ -237,8 +229,8 @@ public:
     uint32_t GetLastRenderedFrame() const { return m_lastRenderedFrame; }
 
     // Transform (EntityTransform.cpp).
-    const Matrix& GetLocalLocationMatrix() const { return m_localMatrix; }
-    const Matrix& GetGlobalLocationMatrix() const { return m_worldMatrix; }
+    const Matrix& GetLocalLocationMatrix() const { return m_spatial->local; }
+    const Matrix& GetGlobalLocationMatrix() const { return m_spatial->world; }
     const Matrix& GetInversedGlobalLocationMatrix();
     void SetLocalLocationMatrix(const Matrix& matrix);
     void SetLocalPosition(const Vector& position);
@@ -250,17 +242,17 @@ public:
     void SetGlobalScale(const Vector& scale);
     void CopyLocalLocation(const Entity* other);
     void CopyGlobalLocation(const Entity* other);
-    const Vector& GetLocalPosition() const { return m_localMatrix.rows[3]; }
-    const Vector& GetGlobalPosition() const { return m_worldMatrix.rows[3]; }
+    const Vector& GetLocalPosition() const { return m_spatial->local.rows[3]; }
+    const Vector& GetGlobalPosition() const { return m_spatial->world.rows[3]; }
     const Vector& GetLocalRotation();
     const Vector& GetLocalScale();
     const Vector& GetGlobalRotation();
     const Vector& GetGlobalScale();
     bool IsTransformMirrored() const { return (m_renderFlags & ENTITYRENDER_MIRRORED) != 0; }
     float GetDistanceToBoundingBox(const Vector& point);
-    const BoundingBox4& GetWorldBoundingBox() const { return m_worldBox; }
-    const CellRange& GetCellRange(int list) const { return m_cellRanges[list]; }
-    CellRange& CellRangeForGrid(int list) { return m_cellRanges[list]; }
+    const BoundingBox4& GetWorldBoundingBox() const { return m_spatial->worldBox; }
+    const CellRange& GetCellRange(int list) const { return m_spatial->cellRanges[list]; }
+    CellRange& CellRangeForGrid(int list) { return m_spatial->cellRanges[list]; }
 
     // Replication.
     uint16_t GetMID() const { return m_mid; }
@@ -348,7 +340,7 @@ public:
     uint32_t GetSetsCount() const { return m_sets != nullptr ? uint32_t(m_sets->Count()) : 0; }
     // Null past the last set.
     const char* GetSetName(uint32_t index) const;
-    TriggerOccupancyTracker* GetOccupancyTracker() const { return m_occupancyTracker; }
+    TriggerOccupancyTracker* GetOccupancyTracker() const { return m_spatial->occupancyTracker; }
 
     // Sounds at the entity (EntitySound.cpp). The emitter is made on first need from the world
     // matrix; stop, exit-loop, pause, resume and volume do nothing while there is none, since a
@@ -365,17 +357,12 @@ public:
     // Made on first use.
     EntitySoundEmitter* GetSoundEmitter();
     // Null until a sound needed one.
-    EntitySoundEmitter* FindSoundEmitter() const { return m_soundEmitter; }
+    EntitySoundEmitter* FindSoundEmitter() const { return m_spatial->soundEmitter; }
     // After the world matrix changed.
     void UpdateSoundEmitterTransform();
     // Entity death: the emitter's destroy is posted behind everything posted for it before.
     void ReleaseSoundEmitter();
     const EntityMountRecord* GetMountRecord() const { return m_mount; }
-
-    // Marks of the game's entity lists and deferred calls (GameEntityLists).
-    bool m_inUpdatedList = false;
-    bool m_inChangedList = false;
-    bool m_pendingNetworkCall = false;
 
     // The global list of live entities, oldest first.
     static Entity* GetFirstLiveEntity() { return sFirstLive; }
@@ -401,7 +388,10 @@ private:
     void ShowIfAllowed();
     void LeaveGridAndPushTransform();
     void PropagateTransform(bool childrenOnly);
+    void PropagateToDescendants(bool childrenOnly);
     void ComputeWorldFromParent();
+    // The rare case of ComputeWorldFromParent (ENTITYFLAG_PARENTNOSCALE), kept out of the common one.
+    void ComputeWorldFromUnscaledParent();
     void DecomposeLocal();
     void DecomposeGlobal();
     bool IsDescendantOrSelf(const Entity* candidate) const;
@@ -418,15 +408,15 @@ private:
     void SetParentValue(Entity* parent) { SetParent(parent, false, false); }
     Entity* GetParentValue() const { return m_parent; }
     void SetLocalMatrixValue(const Matrix& m) { SetLocalLocationMatrix(m); }
-    const Matrix* GetLocalMatrixValue() const { return &m_localMatrix; }
+    const Matrix* GetLocalMatrixValue() const { return &m_spatial->local; }
     void SetLocalPositionValue(const Vector& v) { SetLocalPosition(v); }
-    const Vector* GetLocalPositionValue() const { return &m_localMatrix.rows[3]; }
+    const Vector* GetLocalPositionValue() const { return &m_spatial->local.rows[3]; }
     void SetLocalRotationValue(const Vector& v) { SetLocalRotation(v); }
     const Vector* GetLocalRotationValue() const { return &const_cast<Entity*>(this)->GetLocalRotation(); }
     void SetLocalScaleValue(const Vector& v) { SetLocalScale(v); }
     const Vector* GetLocalScaleValue() const { return &const_cast<Entity*>(this)->GetLocalScale(); }
     void SetGlobalPositionValue(const Vector& v) { SetGlobalPosition(v); }
-    const Vector* GetGlobalPositionValue() const { return &m_worldMatrix.rows[3]; }
+    const Vector* GetGlobalPositionValue() const { return &m_spatial->world.rows[3]; }
     void SetGlobalRotationValue(const Vector& v) { SetGlobalRotation(v); }
     const Vector* GetGlobalRotationValue() const { return &const_cast<Entity*>(this)->GetGlobalRotation(); }
     void SetGlobalScaleValue(const Vector& v) { SetGlobalScale(v); }
@@ -446,29 +436,40 @@ private:
     EntityMountRecord* MountRecordForWrite(bool isDefault);
     void RefreshBoneMount();
 
-    // What a move and the frame's culling read, side by side, so that they touch a few adjacent
-    // lines of the entity rather than one line in each part of it.
+    // What a move reads of the object, in its first line (the object starts on one): a move
+    // touches that line and the entity's record in the dense spatial table (matrices, boxes, cell
+    // ranges and the listeners of a move: EntitySpatialTable.h), and nothing else of the entity.
+    EntitySpatialRecord* m_spatial = nullptr;
     Entity* m_parent = nullptr;
     Dynarray<Entity*> m_children;
-    EntityRenderingContext* m_renderingContext = nullptr;
-    TriggerOccupancyTracker* m_occupancyTracker = nullptr;
-    EntitySoundEmitter* m_soundEmitter = nullptr;
     uint32_t m_index = kNoEntityIndex;
     uint32_t m_flags = 0;
-    uint32_t m_viewVisibility = 0;
     uint32_t m_renderFlags = 0;
+    uint8_t m_globalRotationValid = 0;
+    uint8_t m_globalScaleValid = 0;
+    uint8_t m_inverseWorldValid = 0;
+    // While a scene load reads its record (EntityManager::CreateEntity, PlaceHeldEntity): the
+    // entity is kept out of the grid (kGridHeld); while it is being made, the transform pushes of
+    // its making are left to the record's matrix (kTransformDeferred), and whether one was left
+    // and not yet made up (kTransformPending).
+    static constexpr uint8_t kGridHeld = 1;
+    static constexpr uint8_t kTransformDeferred = 2;
+    static constexpr uint8_t kTransformPending = 4;
+    uint8_t m_gridPlacementHeld = 0;
+    // What the frame's culling reads besides the flags, in the second line.
+    uint32_t m_viewVisibility = 0;
     uint8_t m_layer = 1;
     uint8_t m_minimumQualityLevel = 0;
     uint8_t m_localRotationValid = 0;
     uint8_t m_localScaleValid = 0;
-    uint8_t m_globalRotationValid = 0;
-    uint8_t m_globalScaleValid = 0;
-    uint8_t m_inverseWorldValid = 0;
-    Matrix m_localMatrix = Matrix::ONE;
-    Matrix m_worldMatrix = Matrix::ONE;
-    BoundingBox4 m_localBox = BoundingBox4::INVALID;
-    BoundingBox4 m_worldBox = BoundingBox4::INVALID;
-    CellRange m_cellRanges[2];
+
+public:
+    // Marks of the game's entity lists and deferred calls (GameEntityLists).
+    bool m_inUpdatedList = false;
+    bool m_inChangedList = false;
+    bool m_pendingNetworkCall = false;
+
+private:
     Matrix m_inverseWorldMatrix = Matrix::ONE;
     SimpleGUID m_guid;
     EntityTemplate* m_template = nullptr;
@@ -498,8 +499,6 @@ private:
     uint8_t m_replicated = 0;
     // Set on the subtree of DestroyWithScene: its indexes and grid cells were emptied wholesale.
     uint8_t m_diesWithScene = 0;
-    // Kept out of the grid while a scene load reads its record (EntityManager::PlaceHeldEntity).
-    uint8_t m_gridPlacementHeld = 0;
     void FreeMPProperties();
     EntityMPProperties* m_mpProperties = nullptr;
     Dynarray<uint8_t>* m_receivedMPStates = nullptr;

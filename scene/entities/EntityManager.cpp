@@ -221,14 +221,17 @@ Entity* EntityManager::CreateEntity(EntityTemplate* entityTemplate, Entity* pare
     Entity* const entity = entityTemplate->CreateEntity();
     if (entity == nullptr)
         return nullptr;
-    // Only the entity asked for: any its creation makes in turn is placed as usual.
-    entity->SetGridPlacementHeld(m_holdNewEntitiesFromGrid);
+    // Only the entity asked for: any its creation makes in turn is placed as usual. A held entity
+    // takes its place from its record, so the pushes of its making, at the identity under the
+    // root, are left out; the record's matrix, or PlaceHeldEntity, makes the one that counts.
+    entity->m_gridPlacementHeld = m_holdNewEntitiesFromGrid ? Entity::kGridHeld | Entity::kTransformDeferred : 0;
     m_holdNewEntitiesFromGrid = false;
     ++m_creationCounter;
     entity->InitFromTemplate(entityTemplate, flags);
     entity->SetOwningPlayer(player);
     entity->SetLocalLocationMatrix(local);
     entity->SetParent(parent, false, true);
+    entity->m_gridPlacementHeld &= uint8_t(~Entity::kTransformDeferred);
     if (gMultiplayerEngine != nullptr)
         gMultiplayerEngine->AssignEntityMultiplayerId(entity);
     if ((flags & ENTITYCREATION_MULTIPLAYER_AUTHORITY) != 0)
@@ -490,29 +493,27 @@ void EntityManager::ForgetVisibleEntity(Entity* entity)
         m_deferredRenderList.RemoveValue(entity);
 }
 
-void EntityManager::UpdateEntityInGrid(Entity* entity)
+void EntityManager::MoveEntityInGrid(Entity* entity, __m128i query, __m128i render)
 {
-    if (entity->IsGridPlacementHeld())
-        return;
-    const uint32_t flags = entity->GetFlags();
-    const Entity::CellRange range = m_grid.ComputeRange(entity->GetWorldBoundingBox());
-    const bool queryable = (flags & (ENTITYFLAG_DISABLE_UPDATE | ENTITYFLAG_NO_SPATIAL_QUERIES)) == 0;
-    const bool renderable = (flags & (ENTITYFLAG_DISABLE_UPDATE | ENTITYFLAG_NO_RENDERING_CONTEXT)) == 0;
-    const Entity::CellRange query = queryable ? range : Entity::CellRange();
-    const Entity::CellRange render = renderable ? range : Entity::CellRange();
-    // Most moves stay in their cells: decided here from the ranges beside the world box.
-    if (entity->GetCellRange(PathGrid::kQueryList) == query && entity->GetCellRange(PathGrid::kRenderList) == render)
-        return;
-    m_grid.MoveEntity(entity, PathGrid::kQueryList, query);
-    m_grid.MoveEntity(entity, PathGrid::kRenderList, render);
+    Entity::CellRange queryRange;
+    Entity::CellRange renderRange;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&queryRange), query);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&renderRange), render);
+    m_grid.MoveEntity(entity, PathGrid::kQueryList, queryRange);
+    m_grid.MoveEntity(entity, PathGrid::kRenderList, renderRange);
 }
 
 void EntityManager::PlaceHeldEntity(Entity* entity)
 {
     if (!entity->IsGridPlacementHeld())
         return;
-    entity->SetGridPlacementHeld(false);
-    UpdateEntityInGrid(entity);
+    const bool pushPending = (entity->m_gridPlacementHeld & Entity::kTransformPending) != 0;
+    entity->m_gridPlacementHeld = 0;
+    // A record without a matrix leaves the push its making skipped: made now, it places the entity.
+    if (pushPending)
+        entity->PropagateTransform(false);
+    else
+        UpdateEntityInGrid(entity);
 }
 
 void EntityManager::GatherVisibleEntities(const VisibleEntityGatherOptions& options)

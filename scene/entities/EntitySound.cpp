@@ -12,8 +12,8 @@ uint32_t Entity::PlaySound(const char* name, const SoundParamWrapper* params)
 
 void Entity::StopSound(uint32_t id, float fadeSeconds)
 {
-    if (m_soundEmitter != nullptr && gSoundEngine != nullptr)
-        gSoundEngine->StopSound(id, fadeSeconds, m_soundEmitter);
+    if (m_spatial->soundEmitter != nullptr && gSoundEngine != nullptr)
+        gSoundEngine->StopSound(id, fadeSeconds, m_spatial->soundEmitter);
 }
 
 void Entity::StopAllSounds(float fadeSeconds)
@@ -23,26 +23,26 @@ void Entity::StopAllSounds(float fadeSeconds)
 
 void Entity::ExitLoop(uint32_t id)
 {
-    if (m_soundEmitter != nullptr && gSoundEngine != nullptr)
-        gSoundEngine->ExitLoop(id, m_soundEmitter);
+    if (m_spatial->soundEmitter != nullptr && gSoundEngine != nullptr)
+        gSoundEngine->ExitLoop(id, m_spatial->soundEmitter);
 }
 
 void Entity::PauseSound(uint32_t id, float fadeSeconds, int32_t channel)
 {
-    if (m_soundEmitter != nullptr && gSoundEngine != nullptr)
-        gSoundEngine->PauseSound(id, fadeSeconds, m_soundEmitter, channel);
+    if (m_spatial->soundEmitter != nullptr && gSoundEngine != nullptr)
+        gSoundEngine->PauseSound(id, fadeSeconds, m_spatial->soundEmitter, channel);
 }
 
 void Entity::ResumeSound(uint32_t id, float fadeSeconds, int32_t channel)
 {
-    if (m_soundEmitter != nullptr && gSoundEngine != nullptr)
-        gSoundEngine->ResumeSound(id, fadeSeconds, m_soundEmitter, channel);
+    if (m_spatial->soundEmitter != nullptr && gSoundEngine != nullptr)
+        gSoundEngine->ResumeSound(id, fadeSeconds, m_spatial->soundEmitter, channel);
 }
 
 void Entity::SetVolume(float volume, float fadeSeconds, uint32_t easing, uint32_t id)
 {
-    if (m_soundEmitter != nullptr && gSoundEngine != nullptr)
-        gSoundEngine->SetVolume(id, volume, fadeSeconds, easing, m_soundEmitter);
+    if (m_spatial->soundEmitter != nullptr && gSoundEngine != nullptr)
+        gSoundEngine->SetVolume(id, volume, fadeSeconds, easing, m_spatial->soundEmitter);
 }
 
 void Entity::SetVelocityForDopplerEffect(const Vector& velocity)
@@ -57,21 +57,21 @@ void Entity::SetSoundAltitudeOverride(float altitude)
 
 EntitySoundEmitter* Entity::GetSoundEmitter()
 {
-    if (m_soundEmitter == nullptr)
-        m_soundEmitter = new EntitySoundEmitter(m_worldMatrix);
-    return m_soundEmitter;
+    if (m_spatial->soundEmitter == nullptr)
+        m_spatial->soundEmitter = new EntitySoundEmitter(m_spatial->world);
+    return m_spatial->soundEmitter;
 }
 
 void Entity::UpdateSoundEmitterTransform()
 {
-    if (m_soundEmitter != nullptr)
-        m_soundEmitter->PostSetMatrix(m_worldMatrix);
+    if (m_spatial->soundEmitter != nullptr)
+        m_spatial->soundEmitter->PostSetMatrix(m_spatial->world);
 }
 
 void Entity::ReleaseSoundEmitter()
 {
-    if (m_soundEmitter == nullptr)
+    if (m_spatial->soundEmitter == nullptr)
         return;
-    m_soundEmitter->PostDestroy();
-    m_soundEmitter = nullptr;
+    m_spatial->soundEmitter->PostDestroy();
+    m_spatial->soundEmitter = nullptr;
 }

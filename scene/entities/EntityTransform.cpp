@@ -79,31 +79,50 @@ void Entity::InvalidateLocalCaches()
 
 void Entity::InvalidateGlobalCaches()
 {
+    // Written only when set: a move that leaves the entity's own lines unwritten spares their
+    // write-back to memory.
+    if ((m_globalRotationValid | m_globalScaleValid | m_inverseWorldValid) == 0)
+        return;
     m_globalRotationValid = 0;
     m_globalScaleValid = 0;
     m_inverseWorldValid = 0;
 }
 
-void Entity::ComputeWorldFromParent()
+inline void Entity::ComputeWorldFromParent()
 {
     if (m_parent == nullptr)
     {
-        m_worldMatrix = m_localMatrix;
+        m_spatial->world = m_spatial->local;
         return;
     }
     if ((m_flags & ENTITYFLAG_PARENTNOSCALE) == 0)
     {
-        m_worldMatrix.Mul(m_parent->m_worldMatrix, m_localMatrix);
+        m_spatial->world.Mul(m_parent->m_spatial->world, m_spatial->local);
         return;
     }
-    Matrix parent = m_parent->m_worldMatrix;
+    ComputeWorldFromUnscaledParent();
+}
+
+void Entity::ComputeWorldFromUnscaledParent()
+{
+    Matrix parent = m_parent->m_spatial->world;
     for (int row = 0; row < 3; ++row)
         parent.rows[row].Normalize();
-    m_worldMatrix.Mul(parent, m_localMatrix);
+    m_spatial->world.Mul(parent, m_spatial->local);
 }
 
 void Entity::PropagateTransform(bool childrenOnly)
 {
+    if (m_gridPlacementHeld > kGridHeld)
+    {
+        // A loading entity in the making: its record places it.
+        if ((m_gridPlacementHeld & kTransformDeferred) != 0)
+        {
+            m_gridPlacementHeld |= kTransformPending;
+            return;
+        }
+        m_gridPlacementHeld &= uint8_t(~kTransformPending);
+    }
     // Most moves are of leaves: no list to build.
     if (m_children.IsEmpty())
     {
@@ -115,6 +134,11 @@ void Entity::PropagateTransform(bool childrenOnly)
         }
         return;
     }
+    PropagateToDescendants(childrenOnly);
+}
+
+void Entity::PropagateToDescendants(bool childrenOnly)
+{
     PropagationScratch scratch;
     EntityListEntry* const list = scratch.Buffer();
     const uint32_t count = ListMeAndChildren(list, kMaxEntities);
@@ -130,17 +154,17 @@ void Entity::PropagateTransform(bool childrenOnly)
 void Entity::ComputeWorldBoundingBox(BoundingBox4& box) const
 {
     // An empty or unbounded local box (the default template box) places nothing in the world.
-    if (!m_localBox.IsValid3() || !PathGrid::IsBoundedBox(m_localBox))
+    if (!PathGrid::IsValidBoundedBox(m_spatial->localBox))
     {
         box = BoundingBox4::INVALID;
         return;
     }
-    box.Transform3D(m_localBox, m_worldMatrix);
+    box.Transform3D(m_spatial->localBox, m_spatial->world);
 }
 
 void Entity::SetLocalBoundingBox(const BoundingBox4& box)
 {
-    m_localBox = box;
+    m_spatial->localBox = box;
     BoundingBox4 world;
     ComputeWorldBoundingBox(world);
     gEntityManager.GetPathGrid().SetCullBox(m_index, world);
@@ -148,15 +172,15 @@ void Entity::SetLocalBoundingBox(const BoundingBox4& box)
 
 void Entity::UpdateRenderingTransform()
 {
-    if (m_renderingContext != nullptr)
-        m_renderingContext->SetTransformAndBounds(m_worldMatrix, m_worldMatrix, IsTransformMirrored(), m_localBox);
+    if (m_spatial->renderingContext != nullptr)
+        m_spatial->renderingContext->SetTransformAndBounds(m_spatial->world, m_spatial->world, IsTransformMirrored(), m_spatial->localBox);
 }
 
 bool Entity::UpdateRenderingBounds()
 {
     BoundingBox4 box;
     // Nothing taken is a failure too: callers retry until a real box has come back.
-    if (m_renderingContext == nullptr || !m_renderingContext->GetDynamicBounds(&box))
+    if (m_spatial->renderingContext == nullptr || !m_spatial->renderingContext->GetDynamicBounds(&box))
         return false;
     SetLocalBoundingBox(box);
     // The render side culls the context by the new box too.
@@ -166,52 +190,61 @@ bool Entity::UpdateRenderingBounds()
 
 void Entity::UpdateTransform()
 {
-    if (AffineDeterminant(m_worldMatrix) < 0.0f)
-        m_renderFlags |= ENTITYRENDER_MIRRORED;
-    else
-        m_renderFlags &= ~uint32_t(ENTITYRENDER_MIRRORED);
+    EntitySpatialTable::PrefetchAhead(m_index);
+    const uint32_t renderFlags = AffineDeterminant(m_spatial->world) < 0.0f
+                                     ? m_renderFlags | ENTITYRENDER_MIRRORED
+                                     : m_renderFlags & ~uint32_t(ENTITYRENDER_MIRRORED);
+    if (renderFlags != m_renderFlags)
+        m_renderFlags = renderFlags;
     UpdateRenderingTransform();
-    ComputeWorldBoundingBox(m_worldBox);
+    ComputeWorldBoundingBox(m_spatial->worldBox);
     PathGrid& grid = gEntityManager.GetPathGrid();
-    grid.SetCullBox(m_index, m_worldBox);
-    if (m_worldBox.IsValid3())
-        GetCollisionBounds(m_worldBox);
+    grid.SetCullBox(m_index, m_spatial->worldBox);
+    if (m_spatial->worldBox.IsValid3())
+        GetCollisionBounds(m_spatial->worldBox);
     gEntityManager.UpdateEntityInGrid(this);
-    if (m_occupancyTracker != nullptr)
+    if (m_spatial->occupancyTracker != nullptr)
         TriggerOccupancyTracker::QueueEntity(this);
-    UpdateSoundEmitterTransform();
+    if (m_spatial->soundEmitter != nullptr)
+        UpdateSoundEmitterTransform();
 }
 
 const Matrix& Entity::GetInversedGlobalLocationMatrix()
 {
     if (m_inverseWorldValid)
         return m_inverseWorldMatrix;
-    if (AxisLength2(m_worldMatrix.rows[0]) == 0.0f || AxisLength2(m_worldMatrix.rows[1]) == 0.0f ||
-        AxisLength2(m_worldMatrix.rows[2]) == 0.0f)
+    if (AxisLength2(m_spatial->world.rows[0]) == 0.0f || AxisLength2(m_spatial->world.rows[1]) == 0.0f ||
+        AxisLength2(m_spatial->world.rows[2]) == 0.0f)
         m_inverseWorldMatrix = Matrix::ONE;
     else
-        m_inverseWorldMatrix.InverseOf(m_worldMatrix);
+        m_inverseWorldMatrix.InverseOf(m_spatial->world);
     m_inverseWorldValid = 1;
     return m_inverseWorldMatrix;
 }
 
 void Entity::SetLocalLocationMatrix(const Matrix& matrix)
 {
-    m_localMatrix = matrix;
+    m_spatial->local = matrix;
     InvalidateLocalCaches();
     PropagateTransform(false);
 }
 
 void Entity::SetLocalPosition(const Vector& position)
 {
-    m_localMatrix.rows[3].Set(position.x, position.y, position.z, 1.0f);
+    // Read one component at a time and written as one row: a caller mostly has just written one
+    // component of `position` over a copy of the row, and the product below reads the row whole,
+    // loads the processor serves from those pending writes only when each falls within one of them.
+    const __m128 x = _mm_load_ss(&position.x);
+    const __m128 y = _mm_load_ss(&position.y);
+    const __m128 z = _mm_load_ss(&position.z);
+    m_spatial->local.rows[3].SetSimd(_mm_movelh_ps(_mm_unpacklo_ps(x, y), _mm_unpacklo_ps(z, _mm_set_ss(1.0f))));
     PropagateTransform(false);
 }
 
 void Entity::DecomposeLocal()
 {
     Vector translation;
-    m_localMatrix.Decompose(translation, m_localRotation, m_localScale);
+    m_spatial->local.Decompose(translation, m_localRotation, m_localScale);
     m_localRotationValid = 1;
     m_localScaleValid = 1;
 }
@@ -219,7 +252,7 @@ void Entity::DecomposeLocal()
 void Entity::DecomposeGlobal()
 {
     Vector translation;
-    m_worldMatrix.Decompose(translation, m_globalRotation, m_globalScale);
+    m_spatial->world.Decompose(translation, m_globalRotation, m_globalScale);
     m_globalRotationValid = 1;
     m_globalScaleValid = 1;
 }
@@ -255,7 +288,7 @@ const Vector& Entity::GetGlobalScale()
 void Entity::SetLocalRotation(const Vector& degrees)
 {
     const Vector scale = GetLocalScale();
-    m_localMatrix.LoadComplexTransformation(m_localMatrix.rows[3], degrees, scale);
+    m_spatial->local.LoadComplexTransformation(m_spatial->local.rows[3], degrees, scale);
     m_localRotation = degrees;
     m_localRotationValid = 1;
     m_globalRotationValid = 0;
@@ -265,7 +298,7 @@ void Entity::SetLocalRotation(const Vector& degrees)
 void Entity::SetLocalScale(const Vector& scale)
 {
     const Vector rotation = GetLocalRotation();
-    m_localMatrix.LoadComplexTransformation(m_localMatrix.rows[3], rotation, scale);
+    m_spatial->local.LoadComplexTransformation(m_spatial->local.rows[3], rotation, scale);
     m_localScale = scale;
     m_localScaleValid = 1;
     m_globalScaleValid = 0;
@@ -279,10 +312,10 @@ void Entity::SetGlobalLocationMatrix(const Matrix& matrix)
         SetLocalLocationMatrix(matrix);
         return;
     }
-    m_worldMatrix = matrix;
+    m_spatial->world = matrix;
     Matrix inverseParent;
-    inverseParent.InverseOf(m_parent->m_worldMatrix);
-    m_localMatrix.Mul(inverseParent, matrix);
+    inverseParent.InverseOf(m_parent->m_spatial->world);
+    m_spatial->local.Mul(inverseParent, matrix);
     InvalidateLocalCaches();
     InvalidateGlobalCaches();
     UpdateTransform();
@@ -291,7 +324,7 @@ void Entity::SetGlobalLocationMatrix(const Matrix& matrix)
 
 void Entity::SetGlobalPosition(const Vector& position)
 {
-    Matrix world = m_worldMatrix;
+    Matrix world = m_spatial->world;
     world.rows[3].Set(position.x, position.y, position.z, 1.0f);
     SetGlobalLocationMatrix(world);
 }
@@ -300,7 +333,7 @@ void Entity::SetGlobalRotation(const Vector& degrees)
 {
     const Vector scale = GetGlobalScale();
     Matrix world;
-    world.LoadComplexTransformation(m_worldMatrix.rows[3], degrees, scale);
+    world.LoadComplexTransformation(m_spatial->world.rows[3], degrees, scale);
     SetGlobalLocationMatrix(world);
     m_globalRotation = degrees;
     m_globalRotationValid = 1;
@@ -310,7 +343,7 @@ void Entity::SetGlobalScale(const Vector& scale)
 {
     const Vector rotation = GetGlobalRotation();
     Matrix world;
-    world.LoadComplexTransformation(m_worldMatrix.rows[3], rotation, scale);
+    world.LoadComplexTransformation(m_spatial->world.rows[3], rotation, scale);
     SetGlobalLocationMatrix(world);
     m_globalScale = scale;
     m_globalScaleValid = 1;
@@ -319,22 +352,22 @@ void Entity::SetGlobalScale(const Vector& scale)
 void Entity::CopyLocalLocation(const Entity* other)
 {
     if (other != nullptr)
-        SetLocalLocationMatrix(other->m_localMatrix);
+        SetLocalLocationMatrix(other->m_spatial->local);
 }
 
 void Entity::CopyGlobalLocation(const Entity* other)
 {
     if (other != nullptr)
-        SetGlobalLocationMatrix(other->m_worldMatrix);
+        SetGlobalLocationMatrix(other->m_spatial->world);
 }
 
 float Entity::GetDistanceToBoundingBox(const Vector& point)
 {
     Vector local = point;
     local.Transform3D(GetInversedGlobalLocationMatrix());
-    if (m_localBox.Inside3D(local))
+    if (m_spatial->localBox.Inside3D(local))
         return 0.0f;
     Vector nearest;
-    m_localBox.GetNearestPoint(point, m_worldMatrix, nearest);
+    m_spatial->localBox.GetNearestPoint(point, m_spatial->world, nearest);
     return nearest.Distance(point);
 }

@@ -110,6 +110,8 @@ void PathGrid::Build(const BoundingBox4& bounds, float cellSize)
         return;
     m_countX = uint32_t(countX);
     m_countZ = uint32_t(countZ);
+    m_rangeOrigin.Set(bounds.min.x, bounds.min.z, bounds.min.x, bounds.min.z);
+    m_rangeLast.Set(float(m_countX - 1), float(m_countZ - 1), float(m_countX - 1), float(m_countZ - 1));
     m_cells.Resize(int32_t(m_countX * m_countZ));
     for (uint32_t z = 0; z < m_countZ; ++z)
         for (uint32_t x = 0; x < m_countX; ++x)
@@ -133,15 +135,9 @@ void PathGrid::SetHeightRange(float minY, float maxY)
 
 Entity::CellRange PathGrid::ComputeRange(const BoundingBox4& box) const
 {
+    static_assert(sizeof(Entity::CellRange) == sizeof(__m128i), "a range is the four lanes");
     Entity::CellRange range;
-    if (m_cells.IsEmpty() || !box.IsValid3() || !IsBoundedBox(box))
-        return range;
-    const int32_t lastX = int32_t(m_countX) - 1;
-    const int32_t lastZ = int32_t(m_countZ) - 1;
-    range.x0 = ClampedFloor((box.min.x - m_bounds.min.x) * m_inverseCellSize, 0, lastX);
-    range.z0 = ClampedFloor((box.min.z - m_bounds.min.z) * m_inverseCellSize, 0, lastZ);
-    range.x1 = ClampedFloor((box.max.x - m_bounds.min.x) * m_inverseCellSize, 0, lastX) + 1;
-    range.z1 = ClampedFloor((box.max.z - m_bounds.min.z) * m_inverseCellSize, 0, lastZ) + 1;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&range), ComputeRangeLanes(box));
     return range;
 }
 

@@ -11,7 +11,10 @@
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityConstants.h"
 
+#include <emmintrin.h>
+
 #include <cstdint>
+#include <limits>
 #include <memory>
 
 // One entity in one cell list. The entity field is pointer-sized here (a 16-byte entry).
@@ -56,8 +59,34 @@ public:
 
     // False for a box with a non-finite corner or one at the edge of the float range (unbounded).
     static bool IsBoundedBox(const BoundingBox4& box);
+    // A box that places its owner in the world: not empty (max at or above min on x, y and z) and
+    // bounded, as IsBoundedBox says; false for any NaN.
+    static bool IsValidBoundedBox(const BoundingBox4& box)
+    {
+        const __m128 low = box.min.Simd();
+        const __m128 high = box.max.Simd();
+        const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+        const __m128 limit = _mm_set1_ps(std::numeric_limits<float>::max());
+        const __m128 bounded = _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(low, magnitude), limit),
+                                          _mm_cmplt_ps(_mm_and_ps(high, magnitude), limit));
+        return (_mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(high, low), bounded)) & 7) == 7;
+    }
     // The cell range under a world box; none for an empty or non-finite box or an empty grid.
     Entity::CellRange ComputeRange(const BoundingBox4& worldBox) const;
+    // The same as four lanes in the range's order (x0, z0, x1, z1), -1 in each for none.
+    __m128i ComputeRangeLanes(const BoundingBox4& worldBox) const
+    {
+        if (m_cells.IsEmpty() || !IsValidBoundedBox(worldBox))
+            return _mm_set1_epi32(-1);
+        // The four cuts at once, x and z of both corners: (min.x, min.z, max.x, max.z).
+        const __m128 corners = _mm_shuffle_ps(worldBox.min.Simd(), worldBox.max.Simd(), _MM_SHUFFLE(2, 0, 2, 0));
+        const __m128 cells = _mm_mul_ps(_mm_sub_ps(corners, m_rangeOrigin.Simd()), _mm_set1_ps(m_inverseCellSize));
+        // Clamped to the grid before the cut, which within [0, last] is the floor; a NaN goes to
+        // 0 (the maximum gives its second operand then), as a floor below the grid would.
+        const __m128 clamped = _mm_min_ps(_mm_max_ps(cells, _mm_setzero_ps()), m_rangeLast.Simd());
+        // The ends are exclusive: one past the last cell cut.
+        return _mm_add_epi32(_mm_cvttps_epi32(clamped), _mm_set_epi32(1, 1, 0, 0));
+    }
     // Moves the entity's entries in one list from its stored range to `range`.
     void MoveEntity(Entity* entity, int list, const Entity::CellRange& range);
     // Takes the entity out of every cell of both lists.
@@ -102,6 +131,10 @@ private:
     BoundingBox4 m_bounds;
     float m_cellSize = 0.0f;
     float m_inverseCellSize = 0.0f;
+    // What ComputeRange takes from the grid, laid out as its four lanes (min x, min z, max x, max z
+    // of a box): the grid's corner, and the last cell on each axis.
+    Vector m_rangeOrigin;
+    Vector m_rangeLast;
     uint32_t m_countX = 0;
     uint32_t m_countZ = 0;
     DynarraySafe<Cell> m_cells;

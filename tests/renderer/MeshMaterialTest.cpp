@@ -300,4 +300,15 @@ TEST(MeshMaterialTest, GatheredRecordsSortByDepthThenDescendingKeys)
     // Depth 1 first; at depth 2 data b before a, preset 1 before 0, mirrored before not; equal keys
     // keep their gathering order.
     EXPECT_EQ(order, (std::vector<int>{2, 4, 3, 1, 0, 5}));
+
+    // Keys below zero (a camera far behind the records) and keys apart by one part in a million
+    // keep the float order; -0 and +0 are one depth, ordered by the rest of the key.
+    MeshGatherRecord signs[] = {make(-0.0f, a, 0, 0, 0), make(-3, a, 0, 0, 1), make(2.000002f, a, 0, 0, 2),
+                                make(0.0f, b, 0, 0, 3),  make(-1, a, 0, 0, 4), make(2.0f, a, 0, 0, 5),
+                                make(-1e6f, a, 0, 0, 6)};
+    MeshTemplateRenderingData::SortGathered(signs, 7);
+    order.clear();
+    for (const MeshGatherRecord& r : signs)
+        order.push_back(int(r.random));
+    EXPECT_EQ(order, (std::vector<int>{6, 1, 4, 3, 0, 5, 2}));
 }

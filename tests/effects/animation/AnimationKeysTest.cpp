@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace
@@ -139,4 +140,53 @@ TEST(AnimationKeysTest, OneKeyHoldsAndCollapsedIntervalsNeverGiveNaN)
                 EXPECT_TRUE(std::isfinite(AnimationKeys::InterpolateVector(pair, r).x));
                 EXPECT_TRUE(std::isfinite(AnimationKeys::InterpolateRotation(pair, r).w));
             }
+}
+
+TEST(AnimationKeysTest, FourLaneSharesEqualTheScalarShareBitForBit)
+{
+    using Seam = AnimationKeys::KeyIndices::Seam;
+    struct Case
+    {
+        int32_t b;
+        Seam seam;
+        float progress, ta, tb;
+    };
+    const std::vector<Case> cases = {
+        {1, Seam::NONE, 0.3f, 0.2f, 0.7f},          {1, Seam::NONE, 0.1f, 0.2f, 0.7f}, // before a: 0
+        {1, Seam::NONE, 0.9f, 0.2f, 0.7f},          {1, Seam::NONE, 0.2f, 0.2f, 0.7f}, // at a: +0
+        {1, Seam::NONE, 0.4f, 0.4f, 0.4f},          {1, Seam::NONE, 0.4f, 0.4f, 0.4f + 1e-10f},
+        {0, Seam::BEFORE_FIRST, 0.05f, 0.9f, 0.1f}, {0, Seam::AFTER_LAST, 0.95f, 0.9f, 0.1f},
+        {0, Seam::AFTER_LAST, 0.95f, 1.0f, 0.0f},   {-1, Seam::NONE, 0.5f, 0.2f, 0.7f},
+        {1, Seam::NONE, 0.6f, -0.5f, 1.5f},         {0, Seam::BEFORE_FIRST, 0.0f, 0.5f, 0.0f},
+    };
+    for (size_t first = 0; first < cases.size(); first += 4)
+    {
+        alignas(16) float progress[4], ta[4], tb[4], shares[4];
+        alignas(16) int32_t bits[4];
+        for (size_t lane = 0; lane < 4; ++lane)
+        {
+            const Case& c = cases[first + lane];
+            AnimationKeys::KeyIndices found;
+            found.a = 0;
+            found.b = c.b;
+            found.seam = c.seam;
+            progress[lane] = c.progress;
+            ta[lane] = c.ta;
+            tb[lane] = c.tb;
+            bits[lane] = AnimationKeys::LaneBits(found);
+        }
+        _mm_store_ps(shares, AnimationKeys::KeyShare4(_mm_load_ps(progress), _mm_load_ps(ta), _mm_load_ps(tb),
+                                                      _mm_load_si128(reinterpret_cast<const __m128i*>(bits))));
+        for (size_t lane = 0; lane < 4; ++lane)
+        {
+            const Case& c = cases[first + lane];
+            AnimationKeys::KeyIndices found;
+            found.a = 0;
+            found.b = c.b;
+            found.seam = c.seam;
+            const float expected = AnimationKeys::KeyShare(found, c.progress, c.ta, c.tb);
+            EXPECT_EQ(std::memcmp(&shares[lane], &expected, sizeof(float)), 0)
+                << "case " << first + lane << ": " << shares[lane] << " against " << expected;
+        }
+    }
 }

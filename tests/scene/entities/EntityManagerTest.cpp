@@ -85,11 +85,17 @@ TEST_F(EntityManagerTest, ARootMadeWhileAnOldTreeLivesGetsNoIndexPastTheMaps)
     while (gEntityManager.GetLiveEntityCount() < kMaxEntities)
         Create(nullptr, Matrix::ONE, ENTITYCREATION_NOGUIDGENERATION);
     // An authority root waits for its deferred destruction, so the new root is one too many.
-    Root()->SetReplicationRole(ENTITYROLE_AUTHORITY);
+    Entity* const oldRoot = Root();
+    oldRoot->SetReplicationRole(ENTITYROLE_AUTHORITY);
     m_log.Clear();
     gEntityManager.NewScene();
     EXPECT_TRUE(m_log.Contains("Entity index space exhausted", CONSOLE_ERROR));
     EXPECT_EQ(Root()->GetIndex(), kNoEntityIndex);
+    // Without an index, its transform is its own.
+    Root()->SetLocalPosition(Vector(7, 0, 7, 1));
+    EXPECT_FLOAT_EQ(Root()->GetGlobalPosition().x, 7.0f);
+    EXPECT_FLOAT_EQ(oldRoot->GetGlobalPosition().x, 0.0f);
+    Root()->SetLocalPosition(Vector(0, 0, 0, 1));
     EXPECT_EQ(Create(), nullptr);
     gGame.GetEntityLists().FireDueEntityCalls(true, 0);
     EXPECT_EQ(gEntityManager.GetLiveEntityCount(), 1u);

@@ -28,6 +28,25 @@ TEST_F(EntityTransformTest, ALocalMoveReachesEveryDescendantInOneCall)
     EXPECT_EQ(grandchild->GetCellRange(PathGrid::kQueryList).x0, 2);
 }
 
+TEST_F(EntityTransformTest, AnEntityTakingAFreedIndexStartsAtTheIdentityWithNoBoxAndNoCells)
+{
+    Entity* moved = Create(nullptr, Translation(30, 0, 30));
+    moved->SetLocalPosition(Vector(40, 0, 40, 1));
+    const uint32_t index = moved->GetIndex();
+    ASSERT_FALSE(moved->GetCellRange(PathGrid::kRenderList).IsNone());
+    moved->DeleteMe();
+    // Made but not yet placed: all it has is what the index's record starts with.
+    Entity* fresh = m_template->CreateEntity();
+    ASSERT_EQ(fresh->GetIndex(), index);
+    EXPECT_TRUE(fresh->GetLocalLocationMatrix().Equals(Matrix::ONE));
+    EXPECT_TRUE(fresh->GetGlobalLocationMatrix().Equals(Matrix::ONE));
+    EXPECT_EQ(fresh->GetLocalBoundingBox(), BoundingBox4::INVALID);
+    EXPECT_EQ(fresh->GetWorldBoundingBox(), BoundingBox4::INVALID);
+    EXPECT_TRUE(fresh->GetCellRange(PathGrid::kQueryList) == Entity::CellRange());
+    EXPECT_TRUE(fresh->GetCellRange(PathGrid::kRenderList) == Entity::CellRange());
+    fresh->DeleteMe();
+}
+
 TEST_F(EntityTransformTest, RotationOfTheParentTurnsTheChildOffset)
 {
     Entity* parent = Create();

@@ -188,6 +188,55 @@ TEST_F(BinarySceneReaderTest, LoadedEntitiesEnterTheirCellsOnceWithTheirOwnTempl
     EXPECT_EQ(grid.GetCell(0, 0).lists[PathGrid::kQueryList].Count(), 0) << "nothing waits at the origin";
 }
 
+// A loaded entity's making skips the pushes at the identity: what its record then places must be
+// what the same entity made by code has, mirrored, scaled and under a parent alike.
+TEST_F(BinarySceneReaderTest, LoadedEntitiesArePlacedAsTheSameMadeByCode)
+{
+    m_stub->GetTemplate()->SetStaticBoundingBox(BoundingBox4(Vector(-1, 0, -2, 1), Vector(3, 2, 1, 1)));
+    Entity* parent = Make("Parent", 2, 40.0f);
+    Entity* child = Make("Child", 1, 0.0f);
+    child->SetParent(parent);
+    Matrix turned;
+    turned.LoadComplexTransformation(Vector(5, 1, 12, 1), Vector(0, 30, 0, 0), Vector(-1.5f, 1, 2, 1));
+    child->SetLocalLocationMatrix(turned);
+    Entity* mirrored = Make("Mirrored", 3, 0.0f);
+    turned.rows[3].Set(61, 0, 33, 1);
+    mirrored->SetLocalLocationMatrix(turned);
+    struct Placed
+    {
+        Matrix world;
+        BoundingBox4 box;
+        BoundingBox4 cullBox;
+        uint32_t renderFlags;
+        Entity::CellRange cells;
+    };
+    std::map<std::string, Placed> byCode;
+    for (Entity* entity : {parent, child, mirrored})
+        byCode[entity->GetName()] = {entity->GetGlobalLocationMatrix(), entity->GetWorldBoundingBox(),
+                                     gEntityManager.GetPathGrid().GetCullBox(entity->GetIndex()),
+                                     entity->GetRenderFlags(), entity->GetCellRange(PathGrid::kQueryList)};
+    ASSERT_TRUE(mirrored->IsTransformMirrored());
+    SceneFileContents contents;
+    contents.entities = {{child, m_guid, 0xFFFFFFFFu}, {parent, m_guid, 0xFFFFFFFFu}, {mirrored, m_guid, 0xFFFFFFFFu}};
+    const std::vector<uint8_t> bytes = SceneWriter::BuildBinaryScene(contents);
+    gEntityManager.NewScene();
+
+    ASSERT_TRUE(BinarySceneReader::LoadBinaryScene(bytes.data(), bytes.size(), 0, 0, 255));
+    std::map<std::string, Entity*> loaded = LoadedByName();
+    ASSERT_EQ(loaded.size(), 3u);
+    for (const auto& [name, placed] : byCode)
+    {
+        const Entity* entity = loaded[name];
+        EXPECT_TRUE(entity->GetGlobalLocationMatrix().Equals(placed.world)) << name;
+        EXPECT_EQ(entity->GetWorldBoundingBox(), placed.box) << name;
+        EXPECT_EQ(gEntityManager.GetPathGrid().GetCullBox(entity->GetIndex()), placed.cullBox) << name;
+        EXPECT_EQ(entity->GetRenderFlags(), placed.renderFlags) << name;
+        EXPECT_TRUE(entity->GetCellRange(PathGrid::kQueryList) == placed.cells) << name;
+        EXPECT_TRUE(entity->GetCellRange(PathGrid::kRenderList) == placed.cells) << name;
+    }
+    EXPECT_EQ(loaded["Child"]->GetParent(), loaded["Parent"]);
+}
+
 // Written with no scene at all, a file still carries a root payload, so what follows it is read
 // where it was written.
 TEST_F(BinarySceneReaderTest, AFileWrittenWithoutASceneHasADefaultRoot)
@@ -310,9 +359,15 @@ TEST_F(BinarySceneReaderTest, AHandWrittenSceneLoadsAndRoundTrips)
     u8(9);
     u32(0);
 
+    // The entity's record has no body: nothing but its making places it, at the origin.
+    m_stub->GetTemplate()->SetStaticBoundingBox(BoundingBox4(Vector(-1, 0, -1, 1), Vector(1, 2, 1, 1)));
     ASSERT_TRUE(BinarySceneReader::LoadBinaryScene(bytes.data(), bytes.size(), 7, 0, 255));
     SceneEntity* root = gEntityManager.GetSceneRoot();
     ASSERT_EQ(root->GetChildren().Count(), 1);
+    const Entity* bodiless = root->GetChildren()[0];
+    EXPECT_FLOAT_EQ(bodiless->GetWorldBoundingBox().max.y, 2.0f);
+    EXPECT_FLOAT_EQ(gEntityManager.GetPathGrid().GetCullBox(bodiless->GetIndex()).min.x, -1.0f);
+    EXPECT_EQ(bodiless->GetCellRange(PathGrid::kRenderList).x1, 1);
     EXPECT_FALSE(root->RequiresCommonResources());
     EXPECT_FALSE(root->IsGroundPlaneEnabled());
     EXPECT_FLOAT_EQ(root->GetGroundPlaneLevel(), 2.5f);

@@ -112,17 +112,21 @@ Result GpuDevice::Clear(uint32_t count, const Rect* rects, uint32_t flags, uint3
                 depth->FillRect(r, pixel);
                 return;
             }
-            // One of depth or stencil: keep the other.
+            // One of depth or stencil: keep the other's bits (24-bit depth in the high bits, the
+            // stencil byte low, as every depth format with stencil stores them).
+            const uint32_t keep = (flags & kClearDepth) ? 0xFFu : 0xFFFFFF00u;
+            const uint32_t set = (flags & kClearDepth) ? ToUnorm(z, 24) << 8 : stencil & 0xFFu;
             for (int32_t y = r.top; y < r.bottom; ++y)
+            {
+                uint8_t* row = depth->Bits() + size_t(y) * depth->Pitch();
                 for (int32_t x = r.left; x < r.right; ++x)
                 {
-                    Color4f value = depth->ReadPixel(uint32_t(x), uint32_t(y));
-                    if (flags & kClearDepth)
-                        value.r = z;
-                    else
-                        value.g = float(stencil & 0xFF);
-                    depth->WritePixel(uint32_t(x), uint32_t(y), value);
+                    uint32_t value;
+                    memcpy(&value, row + size_t(x) * 4, 4);
+                    value = (value & keep) | set;
+                    memcpy(row + size_t(x) * 4, &value, 4);
                 }
+            }
         });
     }
     return kOk;

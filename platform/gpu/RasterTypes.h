@@ -57,9 +57,19 @@ struct Span
     int64_t edge[3];
 };
 
+// Texture set 0 at barycentrics a0, a1, a2.
+[[gnu::always_inline]] inline void TexCoordAt(const TriangleSetup& t, float a0, float a1, float a2, float* uv)
+{
+    const float q = 1.0f / (a0 * t.invW[0] + a1 * t.invW[1] + a2 * t.invW[2]);
+    for (uint32_t k = 0; k < 2; ++k)
+        uv[k] = (a0 * t.varyings[0][kVaryTex0 + k] + a1 * t.varyings[1][kVaryTex0 + k] +
+                 a2 * t.varyings[2][kVaryTex0 + k]) * q;
+}
+
 // The interpolated values of a covered pixel at barycentrics l0, l1, l2 (x, y and depth are the
-// caller's).
-inline void InterpolatePixel(const TriangleSetup& t, float l0, float l1, float l2, PixelInput* pixel)
+// caller's). Inlined into the pixel loop, which keeps its own copy of the set-up.
+[[gnu::always_inline]] inline void InterpolatePixel(const TriangleSetup& t, float l0, float l1, float l2,
+                                                    PixelInput* pixel)
 {
     const float q = 1.0f / (l0 * t.invW[0] + l1 * t.invW[1] + l2 * t.invW[2]);
     const float p0 = l0 * q, p1 = l1 * q, p2 = l2 * q;
@@ -68,15 +78,9 @@ inline void InterpolatePixel(const TriangleSetup& t, float l0, float l1, float l
     if (!t.texCoordChange)
         return;
     // Texture set 0 one pixel to the right and one pixel down, for mip selection.
-    auto texAt = [&t](float a0, float a1, float a2, float* uv) {
-        const float qa = 1.0f / (a0 * t.invW[0] + a1 * t.invW[1] + a2 * t.invW[2]);
-        for (uint32_t k = 0; k < 2; ++k)
-            uv[k] = (a0 * t.varyings[0][kVaryTex0 + k] + a1 * t.varyings[1][kVaryTex0 + k] +
-                     a2 * t.varyings[2][kVaryTex0 + k]) * qa;
-    };
     float right[2], down[2];
-    texAt(l0 + t.stepX[0], l1 + t.stepX[1], l2 + t.stepX[2], right);
-    texAt(l0 + t.stepY[0], l1 + t.stepY[1], l2 + t.stepY[2], down);
+    TexCoordAt(t, l0 + t.stepX[0], l1 + t.stepX[1], l2 + t.stepX[2], right);
+    TexCoordAt(t, l0 + t.stepY[0], l1 + t.stepY[1], l2 + t.stepY[2], down);
     pixel->tex0Dx[0] = right[0] - pixel->varyings[kVaryTex0];
     pixel->tex0Dx[1] = right[1] - pixel->varyings[kVaryTex0 + 1];
     pixel->tex0Dy[0] = down[0] - pixel->varyings[kVaryTex0];

@@ -172,6 +172,22 @@ TEST_F(GpuSurfaceTest, ClearFillsTheViewportOfTargetsAndDepth)
     ASSERT_EQ(m_device->Clear(0, nullptr, kClearStencil, 0, 1.0f, 3), kOk);
     EXPECT_NEAR(depth->ReadPixel(10, 10).r, 0.25f, 1e-6f);
     EXPECT_EQ(depth->ReadPixel(10, 10).g, 3.0f);
+    // Exactly: depth alone keeps every stencil bit, stencil alone every depth bit, inside the viewport.
+    const auto stored = [depth](uint32_t x, uint32_t y) {
+        uint32_t v;
+        memcpy(&v, depth->Bits() + y * depth->Pitch() + x * 4, 4);
+        return v;
+    };
+    const uint32_t quarter = 0x400000u; // 0.25 of the 24-bit range, rounded
+    EXPECT_EQ(stored(10, 10), quarter << 8 | 3u);
+    ASSERT_EQ(m_device->SetViewport({8, 4, 16, 8, 0, 1}), kOk);
+    ASSERT_EQ(m_device->Clear(0, nullptr, kClearDepth, 0, 0.5f, 200), kOk);
+    EXPECT_EQ(stored(10, 10), 0x800000u << 8 | 3u);
+    EXPECT_EQ(stored(7, 10), quarter << 8 | 3u) << "outside the viewport";
+    ASSERT_EQ(m_device->Clear(0, nullptr, kClearStencil, 0, 0.0f, 0x1FE), kOk);
+    EXPECT_EQ(stored(23, 11), 0x800000u << 8 | 0xFEu);
+    EXPECT_EQ(stored(24, 11), quarter << 8 | 3u) << "outside the viewport";
+    ASSERT_EQ(m_device->SetViewport({0, 0, 64, 32, 0, 1}), kOk);
     depth->Release();
 
     // A smaller viewport and a rectangle limit the cleared area.

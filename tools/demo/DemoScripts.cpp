@@ -141,7 +141,7 @@ if gDemo.waver ~= nil then
 end
 local sun = gEntityManager:FindEntityByName("Daylight")
 local lamp = gEntityManager:FindEntityByName("Lamp")
-DemoPrint("Demo: the sun casts the markers' shadows " .. (sun ~= nil and lamp ~= nil and "beside a red lamp" or "is missing"))
+DemoPrint("Demo: the sun lights the field " .. (sun ~= nil and lamp ~= nil and "beside a red lamp" or "is missing"))
 gDemo.sparks = DemoSpawn("templates/Demo/Sparks", 9, 24, true)
 DemoPrint("Demo: sparks " .. (gDemo.sparks ~= nil and "fly from their particle template" or "are missing"))
 gDemo.burst = DemoSpawn("templates/Demo/Burst", 0, 20, true)

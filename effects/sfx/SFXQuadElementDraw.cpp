@@ -15,9 +15,6 @@
 namespace
 {
 constexpr uint32_t kQuadSamplerFlags = 7;
-// The refraction shader reads the screen behind from the frame texture's stage, clamped.
-constexpr uint32_t kFrameTextureStage = 9;
-constexpr uint32_t kFrameTextureFlags = SAMPLER_CLAMP_U | SAMPLER_CLAMP_V;
 constexpr uint32_t kFrameScaleRegister = 195;
 constexpr uint32_t kFrameRegister = 196;
 constexpr uint32_t kQuadStride = 20; // position and one texture coordinate
@@ -173,8 +170,6 @@ void SFXQuadElementDefinition::Draw(const Matrix& matrix, const Vector& color, S
     renderer->SetTexture(0, texture, kQuadSamplerFlags);
     if (refraction)
     {
-        renderer->SetTexture(kFrameTextureStage, renderer->GetDeviceManager().GetRenderTargets().refractionCopy.GetHolder(),
-                             kFrameTextureFlags);
         const Vector power(m_refractionPower, m_refractionGranularity, 0.0f, 0.0f);
         renderer->SetPixelShaderConstants(1, &power.x, 1);
         const Vector& row = NorvexRenderer::GetBlendModeFadeVector(m_blendingMode);

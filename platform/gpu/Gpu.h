@@ -24,11 +24,11 @@
 // winding on screen (clockwise is front), the top-left fill rule with 8 sub-pixel bits and pixel
 // centres on whole window coordinates as on the platform, perspective-correct values, depth bias
 // and slope-scaled bias, the scissor test, the alpha test, depth (D16, D24S8, INTZ) and stencil
-// tests with their operations and masks, blending (every factor and operation, separate alpha),
+// tests with their operations and masks (two-sided stencil too), blending (every factor and operation, separate alpha),
 // the colour write mask, sRGB writes, every colour render-target format, and texture sampling
-// (TextureSampler.h: point and linear, wrap, mirror, clamp and border, mip selection with point or
-// linear mip filtering from the pixel's texture-coordinate change, cube faces) from the textures'
-// own memory. Shaders run as the small C++ programs of ShaderProgram.h, picked by the program words
+// (TextureSampler.h: point, linear and anisotropic, wrap, mirror, clamp and border, mip selection
+// with point or linear mip filtering from the pixel's texture-coordinate change, cube faces) from
+// the textures' own memory. Shaders run as the small C++ programs of ShaderProgram.h, picked by the program words
 // a source declares with "#pragma program"; a shader without a program draws flat magenta and is
 // counted (drawsWithoutProgram). Every Nth present can be written as a PNG file (SetFrameImages,
 // NORVEX_FRAME_PNG, NORVEX_FRAME_PNG_EVERY). A textured pixel costs about 0.1 microseconds in an
@@ -36,9 +36,8 @@
 //
 // What it does not model. The programs are not the shaders: they reproduce what each family does
 // to geometry, colour and textures, not the look of the final game. No anti-aliasing or
-// multisample storage (a multisampled surface holds one sample), no anisotropic filtering (taken as
-// the plain filter), mip levels of texture set 0 only (other sets sample with its change), cube maps
-// from level 0 only, one stencil state for both faces, no fixed-function lighting or transform (a
+// multisample storage (a multisampled surface holds one sample), mip levels of texture set 0 only
+// (other sets sample with its change), cube maps from level 0 only, no fixed-function lighting or transform (a
 // draw without shaders passes its positions through as clip space), no pre-transformed vertices,
 // no timing (queries finish after the planned polls), no window system (a windowed swap chain
 // without a size takes the desktop size). The shader compiler (ShaderCompiler.h) is a reflection

@@ -240,6 +240,8 @@ void GpuDevice::SetDefaultState()
     rs[kRsStencilFunc] = kCmpAlways;
     rs[kRsStencilMask] = rs[kRsStencilWriteMask] = 0xFFFFFFFFu;
     rs[kRsStencilFail] = rs[kRsStencilZFail] = rs[kRsStencilPass] = kStencilKeep;
+    rs[kRsCcwStencilFunc] = kCmpAlways;
+    rs[kRsCcwStencilFail] = rs[kRsCcwStencilZFail] = rs[kRsCcwStencilPass] = kStencilKeep;
     rs[kRsColorWriteEnable] = 0xF;
     rs[kRsLighting] = rs[kRsColorVertex] = 1;
     memcpy(&rs[kRsPointSize], &one, 4);

@@ -157,6 +157,9 @@ constexpr uint32_t kAddressBorder = 4;
 constexpr uint32_t kFilterNone = 0;
 constexpr uint32_t kFilterPoint = 1;
 constexpr uint32_t kFilterLinear = 2;
+// Minification: taps along the footprint's longer axis, at most the stage's max anisotropy; as a
+// magnification filter or with a max anisotropy of 1 it filters linearly.
+constexpr uint32_t kFilterAnisotropic = 3;
 
 // Query types and their flags.
 constexpr uint32_t kQueryEvent = 8;
@@ -264,9 +267,15 @@ enum RenderState : uint32_t
     kRsLighting,
     kRsColorVertex,
     kRsPointSize, // float bits
+    // Two-sided stencil: with the mode on, counter-clockwise (back-facing) triangles take these four
+    // instead of the stencil function and operations above; reference and masks are shared.
+    kRsTwoSidedStencilMode,
+    kRsCcwStencilFail,
+    kRsCcwStencilZFail,
+    kRsCcwStencilPass,
+    kRsCcwStencilFunc,
     kRenderStateCount
 };
-const char* RenderStateName(uint32_t state);
 
 // Sampler states (our own dense numbering).
 enum SamplerState : uint32_t

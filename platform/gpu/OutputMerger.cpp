@@ -120,13 +120,13 @@ OutputMerger::OutputMerger(const uint32_t* renderStates, const PixelProgram* pro
         m_depthBytes = m_depth->Info().blockBytes;
     }
     m_zFunc = rs[kRsZFunc];
-    m_stencilFunc = rs[kRsStencilFunc];
     m_stencilRef = rs[kRsStencilRef] & 0xFF;
     m_stencilMask = rs[kRsStencilMask];
     m_stencilWriteMask = rs[kRsStencilWriteMask] & 0xFF;
-    m_stencilFail = rs[kRsStencilFail];
-    m_stencilZFail = rs[kRsStencilZFail];
-    m_stencilPass = rs[kRsStencilPass];
+    m_front = {rs[kRsStencilFunc], rs[kRsStencilFail], rs[kRsStencilZFail], rs[kRsStencilPass]};
+    m_back = rs[kRsTwoSidedStencilMode] != 0
+                 ? StencilFace{rs[kRsCcwStencilFunc], rs[kRsCcwStencilFail], rs[kRsCcwStencilZFail], rs[kRsCcwStencilPass]}
+                 : m_front;
     m_writeMask = rs[kRsColorWriteEnable] & 0xF;
     for (uint32_t i = 0; i < kRenderTargetCount; ++i)
     {
@@ -146,7 +146,7 @@ OutputMerger::OutputMerger(const uint32_t* renderStates, const PixelProgram* pro
     }
 }
 
-bool OutputMerger::DepthStencil(int32_t x, int32_t y, float depth)
+bool OutputMerger::DepthStencil(int32_t x, int32_t y, float depth, const StencilFace& face)
 {
     if (!m_depthTest && !m_stencil)
         return true;
@@ -167,19 +167,19 @@ bool OutputMerger::DepthStencil(int32_t x, int32_t y, float depth)
     uint32_t stencil = oldStencil;
     bool pass = true;
     const uint32_t ref = m_stencilRef;
-    if (m_stencil && !Compare(m_stencilFunc, ref & m_stencilMask, oldStencil & m_stencilMask))
+    if (m_stencil && !Compare(face.func, ref & m_stencilMask, oldStencil & m_stencilMask))
     {
-        stencil = StencilOperation(m_stencilFail, oldStencil, ref);
+        stencil = StencilOperation(face.fail, oldStencil, ref);
         pass = false;
     }
     if (pass && m_depthTest && !Compare(m_zFunc, newDepth, oldDepth))
     {
         if (m_stencil)
-            stencil = StencilOperation(m_stencilZFail, oldStencil, ref);
+            stencil = StencilOperation(face.zFail, oldStencil, ref);
         pass = false;
     }
     if (pass && m_stencil)
-        stencil = StencilOperation(m_stencilPass, oldStencil, ref);
+        stencil = StencilOperation(face.pass, oldStencil, ref);
     stencil = (oldStencil & ~m_stencilWriteMask) | (stencil & m_stencilWriteMask);
     const uint32_t depthOut = pass && m_depthWrite ? newDepth : oldDepth;
     if (wide)
@@ -237,6 +237,7 @@ void OutputMerger::ShadeSpan(const TriangleSetup& triangle, const Span& span)
     PixelInput pixel;
     pixel.y = span.y;
     pixel.frontFacing = t.frontFacing;
+    const StencilFace& face = t.frontFacing ? m_front : m_back;
     pixel.tex0Dx[0] = pixel.tex0Dx[1] = pixel.tex0Dy[0] = pixel.tex0Dy[1] = 0.0f;
     const int32_t y = span.y;
     int64_t w0 = span.edge[0], w1 = span.edge[1], w2 = span.edge[2];
@@ -246,7 +247,7 @@ void OutputMerger::ShadeSpan(const TriangleSetup& triangle, const Span& span)
         const float z = l0 * t.z[0] + l1 * t.z[1] + l2 * t.z[2] + t.depthBias;
         if (!(z >= 0.0f && z <= 1.0f))
             continue;
-        if (m_earlyDepth && !DepthStencil(x, y, z))
+        if (m_earlyDepth && !DepthStencil(x, y, z, face))
             continue;
         Color4f color = kMissingProgramColor;
         if (m_program)
@@ -263,7 +264,7 @@ void OutputMerger::ShadeSpan(const TriangleSetup& triangle, const Span& span)
             if (!Compare(m_rs[kRsAlphaFunc], alpha, m_rs[kRsAlphaRef] & 0xFF))
                 continue;
         }
-        if (!m_earlyDepth && !DepthStencil(x, y, z))
+        if (!m_earlyDepth && !DepthStencil(x, y, z, face))
             continue;
         ++m_shaded;
         for (uint32_t i = 0; i < m_targetCount; ++i)

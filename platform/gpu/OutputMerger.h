@@ -2,8 +2,8 @@
 // depth and stencil tests with their operations, blending (factors and operations, separate alpha)
 // and the colour write mask, into every bound render target and the depth-stencil surface. Depth
 // and stencil are tested before the program when the program cannot drop pixels and the alpha
-// test is off, which gives the same pixels. One stencil state for both faces. One draw at a time
-// on the device's thread.
+// test is off, which gives the same pixels. Two-sided stencil gives back faces their own function
+// and operations. One draw at a time on the device's thread.
 #pragma once
 
 #include "platform/gpu/GpuSurface.h"
@@ -42,8 +42,14 @@ private:
         bool packDirect;          // the colour is stored packed as it comes, with no read-back
     };
 
+    // The stencil function and operations of one face.
+    struct StencilFace
+    {
+        uint32_t func, fail, zFail, pass;
+    };
+
     // Depth and stencil for one pixel; false when the pixel stops here.
-    bool DepthStencil(int32_t x, int32_t y, float depth);
+    bool DepthStencil(int32_t x, int32_t y, float depth, const StencilFace& face);
     void WriteColor(const Target& target, int32_t x, int32_t y, Color4f color);
 
     const uint32_t* m_rs;
@@ -57,8 +63,8 @@ private:
     uint32_t m_depthBytes = 0;
     bool m_depthTest, m_depthWrite, m_stencil, m_alphaTest, m_blend, m_earlyDepth, m_srgbWrite;
     uint32_t m_depthMax; // largest stored depth value of the format (0 without a depth surface)
-    uint32_t m_zFunc, m_stencilFunc, m_stencilRef, m_stencilMask, m_stencilWriteMask;
-    uint32_t m_stencilFail, m_stencilZFail, m_stencilPass, m_writeMask;
+    uint32_t m_zFunc, m_stencilRef, m_stencilMask, m_stencilWriteMask, m_writeMask;
+    StencilFace m_front, m_back; // the back face is the front one unless two-sided stencil is on
     uint64_t m_shaded = 0;
 };
 } // namespace gpu

@@ -65,7 +65,8 @@ int32_t Address(int32_t i, int32_t size, uint32_t mode)
 Color4f SampleLevel(const SampledLevel& level, float u, float v, uint32_t filter, const PreparedSampler& s)
 {
     const float fu = u * float(level.width), fv = v * float(level.height);
-    if (filter != kFilterLinear)
+    // One anisotropic tap filters linearly.
+    if (filter != kFilterLinear && filter != kFilterAnisotropic)
     {
         const int32_t x = Address(int32_t(std::floor(fu)), level.width, s.addressU);
         const int32_t y = Address(int32_t(std::floor(fv)), level.height, s.addressV);
@@ -85,6 +86,22 @@ Color4f SampleLevel(const SampledLevel& level, float u, float v, uint32_t filter
     const Color4f t01 = Texel(level, x0, y1, s.border);
     const Color4f t11 = x1 == x0 ? t01 : Texel(level, x1, y1, s.border);
     return Mix(top, Mix(t01, t11, tu), tv);
+}
+
+// The sample at a level of detail: the magnification filter up close, else the minification filter
+// on the level the mip filter picks or between the two nearest.
+Color4f SampleAtLod(const PreparedSampler& s, float u, float v, float lod)
+{
+    const uint32_t filter = lod <= 0.0f ? s.magFilter : s.minFilter;
+    if (s.mipFilter == kFilterNone || s.last == 0 || lod <= 0.0f)
+        return SampleLevel(s.levels[s.first], u, v, filter, s);
+    const float level = std::clamp(lod, float(s.first), float(s.last));
+    if (s.mipFilter != kFilterLinear)
+        return SampleLevel(s.levels[uint32_t(std::lround(level))], u, v, filter, s);
+    const uint32_t lower = uint32_t(level), upper = std::min(lower + 1, s.last);
+    const Color4f a = SampleLevel(s.levels[lower], u, v, filter, s);
+    const Color4f b = SampleLevel(s.levels[upper], u, v, filter, s);
+    return Mix(a, b, level - float(lower));
 }
 
 Color4f Decode(Color4f c, bool srgb)
@@ -134,8 +151,11 @@ void PrepareSampler(const SamplerView& view, PreparedSampler* out)
     float bias;
     memcpy(&bias, &states[kSsMipMapLodBias], 4);
     out->bias = std::isfinite(bias) ? bias : 0.0f;
-    // The level of detail only picks the filter and the level: without a choice it is not worked out.
-    out->needsLod = out->magFilter != out->minFilter || (out->mipFilter != kFilterNone && out->last != 0);
+    out->maxTaps = out->minFilter == kFilterAnisotropic ? std::clamp(states[kSsMaxAnisotropy], 1u, 16u) : 1u;
+    // The level of detail only picks the filter, the level and the taps: without a choice it is not
+    // worked out.
+    out->needsLod = out->magFilter != out->minFilter || (out->mipFilter != kFilterNone && out->last != 0) ||
+                    out->maxTaps > 1;
     for (uint32_t i = 0; i <= out->last; ++i)
     {
         const GpuSurface& level = *texture->PeekSurface(0, i);
@@ -150,20 +170,34 @@ Color4f Sample2D(const PreparedSampler& s, float u, float v, const float dx[2], 
         return {0, 0, 0, 1};
     if (!s.needsLod)
         return Decode(SampleLevel(s.levels[s.first], u, v, s.magFilter, s), s.srgb);
-    // The longer of the two texel steps, squared: half its base-2 logarithm is the level of detail.
+    // The pixel's footprint in texels along the screen's x and y; the longer step, squared, gives
+    // the level of detail (half its base-2 logarithm).
     const float ux = dx[0] * s.width, vx = dx[1] * s.height, uy = dy[0] * s.width, vy = dy[1] * s.height;
-    const float rho2 = std::max(ux * ux + vx * vx, uy * uy + vy * vy);
+    const float alongX = ux * ux + vx * vx, alongY = uy * uy + vy * vy;
+    float rho2 = std::max(alongX, alongY);
+    // Anisotropic minification: taps spread over the longer axis, each as wide as the shorter one
+    // (at most the max anisotropy of them), so the level follows the footprint's width.
+    uint32_t taps = 1;
+    if (s.maxTaps > 1 && rho2 > 1.0f)
+    {
+        const float minor2 = std::min(alongX, alongY);
+        const float ratio = minor2 > 0.0f ? std::sqrt(rho2 / minor2) : float(s.maxTaps);
+        taps = std::min(uint32_t(std::ceil(ratio - 1e-4f)), s.maxTaps);
+        rho2 /= float(taps * taps);
+    }
     const float lod = (rho2 > 0.0f ? 0.5f * std::log2(rho2) : -100.0f) + s.bias;
-    const uint32_t filter = lod <= 0.0f ? s.magFilter : s.minFilter;
-    if (s.mipFilter == kFilterNone || s.last == 0 || lod <= 0.0f)
-        return Decode(SampleLevel(s.levels[s.first], u, v, filter, s), s.srgb);
-    const float level = std::clamp(lod, float(s.first), float(s.last));
-    if (s.mipFilter != kFilterLinear)
-        return Decode(SampleLevel(s.levels[uint32_t(std::lround(level))], u, v, filter, s), s.srgb);
-    const uint32_t lower = uint32_t(level), upper = std::min(lower + 1, s.last);
-    const Color4f a = SampleLevel(s.levels[lower], u, v, filter, s);
-    const Color4f b = SampleLevel(s.levels[upper], u, v, filter, s);
-    return Decode(Mix(a, b, level - float(lower)), s.srgb);
+    if (taps == 1)
+        return Decode(SampleAtLod(s, u, v, lod), s.srgb);
+    const float* major = alongX >= alongY ? dx : dy;
+    Color4f sum = {0.0f, 0.0f, 0.0f, 0.0f};
+    for (uint32_t i = 0; i < taps; ++i)
+    {
+        const float t = (float(i) + 0.5f) / float(taps) - 0.5f;
+        const Color4f c = SampleAtLod(s, u + major[0] * t, v + major[1] * t, lod);
+        sum = {sum.r + c.r, sum.g + c.g, sum.b + c.b, sum.a + c.a};
+    }
+    const float k = 1.0f / float(taps);
+    return Decode({sum.r * k, sum.g * k, sum.b * k, sum.a * k}, s.srgb);
 }
 
 Color4f Sample2D(const SamplerView& sampler, float u, float v, const float dx[2], const float dy[2])

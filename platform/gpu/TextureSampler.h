@@ -1,7 +1,8 @@
 // Texture sampling for the software rasteriser: point and linear filtering, wrap, mirror, clamp and
 // border addressing, mip selection from the pixel's texture-coordinate change, and cube faces
-// picked by the major axis. Reads the textures' own pixel memory. Anisotropy is taken as plain
-// trilinear or bilinear filtering. One thread at a time, as for the device.
+// picked by the major axis; anisotropic minification takes up to the stage's max anisotropy taps
+// along the footprint's longer axis. Reads the textures' own pixel memory. One thread at a time, as
+// for the device.
 #pragma once
 
 #include "platform/gpu/GpuTexture.h"
@@ -34,7 +35,8 @@ struct PreparedSampler : SamplerView
 {
     bool usable = false; // a bound 2D texture
     bool srgb = false;
-    bool needsLod = false; // the level of detail picks the filter or the level
+    bool needsLod = false; // the level of detail picks the filter, the level or the taps
+    uint32_t maxTaps = 1;  // anisotropic minification: the stage's max anisotropy (1 to 16)
     uint32_t addressU = 0, addressV = 0, border = 0;
     uint32_t magFilter = 0, minFilter = 0, mipFilter = 0;
     uint32_t first = 0, last = 0; // levels: the largest one allowed, and the smallest

@@ -125,7 +125,7 @@ bool RendererJobQueue::Process(uint32_t costLimit, float budgetSeconds)
                     m_current = job;
                 }
             }
-            else
+            else if (m_ring.GetReadId() == RECORD_CALL)
             {
                 RendererQueuedCall function = nullptr;
                 uint32_t subCommand = 0;
@@ -137,6 +137,8 @@ bool RendererJobQueue::Process(uint32_t costLimit, float budgetSeconds)
                     function(m_renderer, subCommand, object, m_ring);
                 CountDone();
             }
+            // Any other record is the ring's wrap marker: no work, and not one of the queued, so not
+            // counted (a count past the queued ones would keep the close waiting for ever).
             m_ring.EndRead();
             if (overBudget())
                 return false;

@@ -1,9 +1,11 @@
 // make-demo-data <folder>: the demo game data that the README's run command plays. Writes a data
 // root in container mode to <folder>/data and a per-user folder to <folder>/user whose
 // configuration points at it: the project configuration with its default scene, the engine's
-// shaders and system textures, a texture, an Ogg tone, entity templates (one of particles), two
-// scenes with their resource lists, lightmaps, light probe maps and scripts, the scene names
-// table, the string table, the font table with the system font's pages and the main script.
+// shaders and system textures, a texture, three Ogg sounds, an Ogg Theora video, entity templates
+// (meshes, a skinned mesh, particles, effects, a behaviour tree, a light, the scene parameters and
+// two layout assets), two scenes with their ground, sun, lamp, resource lists, lightmaps, light
+// probe maps and scripts, the scene names table, the string table, the font table with the system
+// font's pages and the main script.
 // Main thread.
 #include "DemoScreens.h"
 #include "DemoScripts.h"
@@ -19,6 +21,8 @@
 #include "gameplay/sequences/SequenceSystem.h"
 #include "renderer/resources/ResourceList.h"
 #include "scene/entities/Entity.h"
+#include "scene/entities/EntityConstants.h"
+#include "scene/entities/SceneEntity.h"
 #include "scene/entities/EntityManager.h"
 #include "gameplay/behaviour/BehaviourTree.h"
 #include "scene/kinds/BehaviourTreeTemplate.h"
@@ -32,7 +36,6 @@
 #include "tools/datakit/MeshTemplateWriter.h"
 #include "tools/datakit/DataRoot.h"
 #include "tools/datakit/DataTemplateWriter.h"
-#include "tools/datakit/DatakitCommand.h"
 #include "tools/datakit/FontRasterizer.h"
 #include "tools/datakit/FontWriter.h"
 #include "tools/datakit/SceneWriter.h"
@@ -42,6 +45,7 @@
 #include "tools/datakit/TemplateWriter.h"
 #include "tools/datakit/LightProbeMapWriter.h"
 #include "tools/datakit/TextureFileWriter.h"
+#include "tools/datakit/VideoWriter.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -51,16 +55,6 @@
 
 namespace
 {
-struct DemoTemplate
-{
-    const char* folder;
-    const char* name;
-    uint8_t guidByte;
-    uint32_t typeId = 0;
-    // Behaviour tree templates: their one tree in datakit's text form.
-    const char* tree = nullptr;
-};
-
 // The sentry scans each tick and now and then raises the alarm; otherwise it walks north, its walk
 // south switched off through a speaker and a listener.
 const char* const kSentryTree =
@@ -69,20 +63,43 @@ const char* const kSentryTree =
     " BTTaskChangePropertyDecorator[!quiet=1]{BTTaskRotateSequence{BTTaskAction[Name=WalkNorth]"
     " BTTaskAction[Name=WalkSouth;@Disabled=quiet]}}}";
 
-// The index's unnamed root holds the folder "templates", so template paths name the mount as
-// the engine's own data does ("templates/Demo/Marker").
-// The marker is a lit box mesh.
-const DemoTemplate kTemplates[] = {{"Demo", "Marker", 0xD1, MeshTemplate::kTypeId},
-                                   {"Demo", "Beacon", 0xD2},
-                                   {"Demo", "Sentry", 0xD3, BehaviourTreeTemplate::kTypeId, kSentryTree}};
 const char* const kScenes[] = {"DemoField", "DemoOutpost"};
+// The top of the ground box: everything in the scenes stands on it, in front of the camera, which
+// looks along +z from the origin.
+constexpr float kGroundLevel = -6.0f;
 
-SimpleGUID GuidOf(const DemoTemplate& demoTemplate)
+// The demo's templates, all under "templates/Demo" (the index's unnamed root holds the folder
+// "templates", so template paths name the mount as the engine's own data does).
+struct DemoTemplate
+{
+    const char* name;
+    uint8_t guidByte;
+    uint32_t typeId;
+};
+const DemoTemplate kMarker{"Marker", 0xD1, MeshTemplate::kTypeId};
+const DemoTemplate kBeacon{"Beacon", 0xD2, MeshTemplate::kTypeId};
+const DemoTemplate kSentry{"Sentry", 0xD3, BehaviourTreeTemplate::kTypeId};
+const DemoTemplate kWaver{"Waver", 0xD4, MeshTemplate::kTypeId};
+const DemoTemplate kSparks{"Sparks", 0xD5, ParticleTemplate::kTypeId};
+const DemoTemplate kGlow{"Glow", 0xD6, SFXTemplate::kTypeId};
+const DemoTemplate kBurst{"Burst", 0xD7, SFXTemplate::kTypeId};
+const DemoTemplate kGround{"Ground", 0xDA, MeshTemplate::kTypeId};
+const DemoTemplate kDaylight{"Daylight", 0xDB, ENTITY_SCENEPARAMBOX};
+const DemoTemplate kLamp{"Lamp", 0xDC, ENTITY_LIGHT};
+
+SimpleGUID GuidOf(uint8_t guidByte)
 {
     SimpleGUID guid;
-    guid.bytes[15] = demoTemplate.guidByte;
+    guid.bytes[15] = guidByte;
     guid.bytes[0] = 0x42;
     return guid;
+}
+
+std::string GuidText(const DemoTemplate& demoTemplate)
+{
+    char text[SimpleGUID::kTextLength + 1];
+    GuidOf(demoTemplate.guidByte).ToString(text, sizeof(text));
+    return text;
 }
 
 std::string AsString(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
@@ -96,146 +113,140 @@ bool AddRecord(DataRoot& data, const char* folder, const char* path, RTTIPolyBas
     return true;
 }
 
-// An effect template of the given elements ("--sfx-element" values) with its stub; false (told)
-// when the kit refuses a value.
-bool AddEffectTemplate(DataRoot& data, std::vector<TemplateStubEntry>& entries, const char* name, uint8_t guidByte,
-                       const std::vector<std::string>& elements)
+// A template of a data kit class with its options; null (told) when the kit refuses one.
+std::unique_ptr<EntityTemplate> KitTemplate(const char* className, const std::vector<DataTemplateWriter::Option>& options)
 {
-    TemplateStubEntry entry;
-    entry.folder = "templates/Demo";
-    entry.name = name;
-    entry.guid = GuidOf({"Demo", name, guidByte});
-    entry.typeId = SFXTemplate::kTypeId;
-    entries.push_back(entry);
+    std::string error;
+    std::unique_ptr<EntityTemplate> body = DataTemplateWriter::MakeTemplate(className, options, error);
+    if (body == nullptr)
+        std::fprintf(stderr, "make-demo-data: %s\n", error.c_str());
+    return body;
+}
+
+std::unique_ptr<EntityTemplate> BoxTemplate(float width, float height, float depth)
+{
+    MeshTemplateSpec box;
+    box.shape = MeshTemplateSpec::Shape::Box;
+    box.boxSize[0] = width;
+    box.boxSize[1] = height;
+    box.boxSize[2] = depth;
+    box.deferred = true;
+    return MeshTemplateWriter::MakeTemplate(box);
+}
+
+// An effect template of the given elements ("--sfx-element" values).
+std::unique_ptr<EntityTemplate> EffectTemplate(const std::vector<std::string>& elements)
+{
     std::vector<DataTemplateWriter::Option> options = {{"--definition", "Delete timeout = 2"}};
     for (const std::string& element : elements)
         options.push_back({"--sfx-element", element});
-    std::string error;
-    const std::unique_ptr<EntityTemplate> body = DataTemplateWriter::MakeTemplate("SFXTemplate", options, error);
-    if (body == nullptr)
-    {
-        std::fprintf(stderr, "make-demo-data: %s\n", error.c_str());
-        return false;
-    }
-    const std::string path = std::string("Demo/") + name;
-    data.AddFile("templates", path + ".BinaryTemplate",
-                 AsString(SceneWriter::BuildTemplateBody(*body, entry.guid, SFXTemplate::kTypeId)));
-    data.AddFile("templates", path + ".template", TemplateWriter::MakeStubText(entry.guid, SFXTemplate::kTypeId));
-    return true;
+    return KitTemplate("SFXTemplate", options);
 }
 
-// Two effects: a glow whose atlas quad plays its four frames, and a burst that shows every kind
-// of element: a quad, the sparks, a light, the waver's mesh and the glow nested in it, restarting.
-bool AddEffects(DataRoot& data, std::vector<TemplateStubEntry>& entries)
+// The body of each template; null (told) when it cannot be made.
+std::unique_ptr<EntityTemplate> MakeBody(const DemoTemplate& demoTemplate)
 {
-    char sparks[SimpleGUID::kTextLength + 1];
-    char waver[SimpleGUID::kTextLength + 1];
-    char glow[SimpleGUID::kTextLength + 1];
-    GuidOf({"Demo", "Sparks", 0xD5}).ToString(sparks, sizeof(sparks));
-    GuidOf({"Demo", "Waver", 0xD4}).ToString(waver, sizeof(waver));
-    GuidOf({"Demo", "Glow", 0xD6}).ToString(glow, sizeof(glow));
-    const std::string quad = "SFXQuadElementDefinition: Description = Glow; Texture file name = Demo/Checker.dds; ";
-    return AddEffectTemplate(data, entries, "Glow", 0xD6,
-                             {quad + "Texture frames X = 2; Texture frames Y = 2; Random frame timeout = 0.25"}) &&
-           AddEffectTemplate(
-               data, entries, "Burst", 0xD7,
-               {quad + "Blending mode = 2",
-                std::string("SFXParticleElementDefinition: Description = Sparks; Particle template = ") + sparks,
-                "SFXPointLightElementDefinition: Description = Light",
-                std::string("SFXMeshElementDefinition: Description = Waver; Mesh template = ") + waver,
-                std::string("SFXEmbeddedSfxElementDefinition: Description = Nested; Start delay = 0.5; "
-                            "Restart after = 2; SFX template = ") +
-                    glow});
-}
-
-// The templates' stubs, their index and their binary bodies.
-bool AddTemplates(DataRoot& data)
-{
-    std::vector<TemplateStubEntry> entries;
-    for (const DemoTemplate& demoTemplate : kTemplates)
+    const std::string name = demoTemplate.name;
+    if (name == kMarker.name)
+        return BoxTemplate(2.0f, 3.0f, 2.0f);
+    if (name == kBeacon.name)
+        return BoxTemplate(1.0f, 6.0f, 1.0f);
+    // A slab under the whole field of view, lit by the sun and taking the shadows.
+    if (name == kGround.name)
+        return BoxTemplate(70.0f, 1.0f, 80.0f);
+    if (name == kSentry.name)
     {
-        TemplateStubEntry entry;
-        entry.folder = std::string("templates/") + demoTemplate.folder;
-        entry.name = demoTemplate.name;
-        entry.guid = GuidOf(demoTemplate);
-        entry.typeId = demoTemplate.typeId;
-        entries.push_back(entry);
-        std::unique_ptr<EntityTemplate> body(new EntityTemplate);
-        if (demoTemplate.typeId == MeshTemplate::kTypeId)
+        std::string error;
+        BehaviourTree* tree = BehaviourTreeText::ParseTree(kSentryTree, error);
+        if (tree == nullptr)
         {
-            MeshTemplateSpec box;
-            box.shape = MeshTemplateSpec::Shape::Box;
-            box.boxSize[0] = box.boxSize[2] = 2.0f;
-            box.boxSize[1] = 3.0f;
-            box.deferred = true;
-            body = MeshTemplateWriter::MakeTemplate(box);
+            std::fprintf(stderr, "make-demo-data: %s\n", error.c_str());
+            return nullptr;
         }
-        else if (demoTemplate.tree != nullptr)
-        {
-            std::string error;
-            auto* trees = new BehaviourTreeTemplate;
-            body.reset(trees);
-            BehaviourTree* tree = BehaviourTreeText::ParseTree(demoTemplate.tree, error);
-            if (tree == nullptr)
-            {
-                std::fprintf(stderr, "make-demo-data: %s\n", error.c_str());
-                return false;
-            }
-            trees->AddTree(tree);
-        }
-        const std::string path = std::string(demoTemplate.folder) + "/" + demoTemplate.name;
-        data.AddFile("templates", path + ".BinaryTemplate",
-                     AsString(SceneWriter::BuildTemplateBody(*body, entry.guid, demoTemplate.typeId)));
-        data.AddFile("templates", path + ".template", TemplateWriter::MakeStubText(entry.guid, demoTemplate.typeId));
+        auto trees = std::make_unique<BehaviourTreeTemplate>();
+        trees->AddTree(tree);
+        return trees;
     }
     // The animated waver: a tall box skinned to a skeleton of three bones that plays "Wave" from
     // "animations/Demo/wave.bin"; its top follows the hand.
-    TemplateStubEntry waver;
-    waver.folder = "templates/Demo";
-    waver.name = "Waver";
-    waver.guid = GuidOf({"Demo", "Waver", 0xD4});
-    waver.typeId = MeshTemplate::kTypeId;
-    entries.push_back(waver);
-    MeshTemplateSpec spec;
-    spec.shape = MeshTemplateSpec::Shape::Box;
-    spec.boxSize[1] = 4.0f;
-    // Skinned, so drawn forward: a sorted task of the forward buckets (render switch C).
-    spec.renderSwitches[0] = 0;
-    spec.renderSwitches[2] = 1;
-    spec.bones = {"Hips", "Spine", "Hand"};
-    spec.skinned = true;
-    spec.clips = {{"Wave", "Demo/wave"}};
-    spec.clips[0].time = 2.0f;
-    data.AddFile("templates", "Demo/Waver.BinaryTemplate",
-                 AsString(SceneWriter::BuildTemplateBody(*MeshTemplateWriter::MakeTemplate(spec), waver.guid,
-                                                         MeshTemplate::kTypeId)));
-    data.AddFile("templates", "Demo/Waver.template", TemplateWriter::MakeStubText(waver.guid, MeshTemplate::kTypeId));
-    // Sparks: a particle template whose system keeps simulating when nothing draws it.
-    TemplateStubEntry sparks;
-    sparks.folder = "templates/Demo";
-    sparks.name = "Sparks";
-    sparks.guid = GuidOf({"Demo", "Sparks", 0xD5});
-    sparks.typeId = ParticleTemplate::kTypeId;
-    entries.push_back(sparks);
-    std::string error;
-    const std::unique_ptr<EntityTemplate> sparksBody = DataTemplateWriter::MakeTemplate(
-        "ParticleTemplate",
-        {{"--set", "Offscreen processing = 1"}, {"--system", "Texture file name = Demo/Checker.dds"},
-         {"--system", "Spawn rate = 40"}, {"--system", "Life time = 1.5"}, {"--system", "Emitter size = 1 0 1 0"},
-         {"--system", "Initial velocity = 0 4 0 0"}, {"--system", "Global gravity = 0 -3 0 0"}},
-        error);
-    if (sparksBody == nullptr)
+    if (name == kWaver.name)
     {
-        std::fprintf(stderr, "make-demo-data: %s\n", error.c_str());
-        return false;
+        MeshTemplateSpec spec;
+        spec.shape = MeshTemplateSpec::Shape::Box;
+        spec.boxSize[1] = 4.0f;
+        // Skinned, so drawn forward: a sorted task of the forward buckets (render switch C).
+        spec.renderSwitches[0] = 0;
+        spec.renderSwitches[2] = 1;
+        spec.bones = {"Hips", "Spine", "Hand"};
+        spec.skinned = true;
+        spec.clips = {{"Wave", "Demo/wave"}};
+        spec.clips[0].time = 2.0f;
+        return MeshTemplateWriter::MakeTemplate(spec);
     }
-    data.AddFile("templates", "Demo/Sparks.BinaryTemplate",
-                 AsString(SceneWriter::BuildTemplateBody(*sparksBody, sparks.guid, ParticleTemplate::kTypeId)));
-    data.AddFile("templates", "Demo/Sparks.template", TemplateWriter::MakeStubText(sparks.guid, ParticleTemplate::kTypeId));
-    if (!AddEffects(data, entries))
-        return false;
-    if (!DemoScreens::Add(data, entries, GuidOf({"Demo", "Screen", 0xD8})) ||
-        !DemoScreens::AddMenu(data, entries, GuidOf({"Demo", "Menu", 0xD9})))
+    // Sparks: orange flecks half a unit across, from a particle template whose system keeps
+    // simulating when nothing draws it.
+    if (name == kSparks.name)
+        return KitTemplate("ParticleTemplate",
+                           {{"--set", "Offscreen processing = 1"}, {"--system", "Texture file name = Demo/Checker.dds"},
+                            {"--system", "Spawn rate = 40"}, {"--system", "Life time = 1.5"},
+                            {"--system", "Emitter size = 1 0 1 0"}, {"--system", "Initial velocity = 0 4 0 0"},
+                            {"--system", "Global gravity = 0 -3 0 0"}, {"--system", "Node 0 size = 0.3"},
+                            {"--system", "Node 1 size = 0.5"}, {"--system", "Node 2 size = 0.4"},
+                            {"--system", "Node 3 size = 0.2"}, {"--system", "Node 1 color = 255 200 60 255 1"},
+                            {"--system", "Node 2 color = 255 110 30 255 1"}});
+    // Two effects: a glow whose atlas quad plays its four frames, and a burst that shows every kind
+    // of element: a quad, the sparks, a light, the waver's mesh and the glow nested in it, restarting.
+    const std::string quad = "SFXQuadElementDefinition: Description = Glow; Texture file name = Demo/Checker.dds; ";
+    if (name == kGlow.name)
+        return EffectTemplate({quad + "Texture frames X = 2; Texture frames Y = 2; Random frame timeout = 0.25"});
+    if (name == kBurst.name)
+        return EffectTemplate(
+            {quad + "Blending mode = 2",
+             "SFXParticleElementDefinition: Description = Sparks; Particle template = " + GuidText(kSparks),
+             "SFXPointLightElementDefinition: Description = Light",
+             "SFXMeshElementDefinition: Description = Waver; Mesh template = " + GuidText(kWaver),
+             "SFXEmbeddedSfxElementDefinition: Description = Nested; Start delay = 0.5; Restart after = 2; "
+             "SFX template = " + GuidText(kGlow)});
+    // The scenes' look: a warm sun from the left and behind the camera, casting the boxes' shadows.
+    if (name == kDaylight.name)
+        return KitTemplate("SceneParametersTemplate",
+                           {{"--set", "Affects sun = 1"}, {"--set", "Light yaw = 40"}, {"--set", "Light pitch = 50"},
+                            {"--set", "Color = 170 160 140 255 1"}, {"--set", "Secondary color = 60 70 110 255 1"},
+                            {"--set", "Shadow strength = 0.8"}});
+    if (name == kLamp.name)
+        return KitTemplate("LightTemplate", {{"--set", "Light type = 0"}});
+    std::fprintf(stderr, "make-demo-data: no body for template %s\n", demoTemplate.name);
+    return nullptr;
+}
+
+void AddTemplateFiles(DataRoot& data, std::vector<TemplateStubEntry>& entries, const DemoTemplate& demoTemplate,
+                      const EntityTemplate& body)
+{
+    TemplateStubEntry entry;
+    entry.folder = "templates/Demo";
+    entry.name = demoTemplate.name;
+    entry.guid = GuidOf(demoTemplate.guidByte);
+    entry.typeId = demoTemplate.typeId;
+    entries.push_back(entry);
+    const std::string path = std::string("Demo/") + demoTemplate.name;
+    data.AddFile("templates", path + ".BinaryTemplate",
+                 AsString(SceneWriter::BuildTemplateBody(body, entry.guid, demoTemplate.typeId)));
+    data.AddFile("templates", path + ".template", TemplateWriter::MakeStubText(entry.guid, demoTemplate.typeId));
+}
+
+// The templates' stubs, their index and their binary bodies, the layout assets among them.
+bool AddTemplates(DataRoot& data)
+{
+    std::vector<TemplateStubEntry> entries;
+    for (const DemoTemplate* demoTemplate :
+         {&kMarker, &kBeacon, &kSentry, &kWaver, &kSparks, &kGlow, &kBurst, &kGround, &kDaylight, &kLamp})
+    {
+        const std::unique_ptr<EntityTemplate> body = MakeBody(*demoTemplate);
+        if (body == nullptr)
+            return false;
+        AddTemplateFiles(data, entries, *demoTemplate, *body);
+    }
+    if (!DemoScreens::Add(data, entries, GuidOf(0xD8)) || !DemoScreens::AddMenu(data, entries, GuidOf(0xD9)))
         return false;
     data.AddFile("templates", "TemplateInfo.Bin", AsString(TemplateWriter::BuildTemplateInfo(entries)));
     return true;
@@ -259,15 +270,16 @@ bool AddAnimations(DataRoot& data)
     return true;
 }
 
-// A 20 x 20 grid of unit tiles centred on the origin, with a wall of blocked tiles across x = 0
-// from z = -5 to 5 that a walker must go round.
+// A 20 x 20 grid of unit tiles on the ground in front of the camera (x from -10 to 10, z from 30
+// to 50), with a wall of blocked tiles across x = 0 from z = 35 to 45 that a walker must go round.
 SceneNavigationGrid WalledGrid()
 {
     SceneNavigationGrid grid;
     grid.width = 20;
     grid.height = 20;
     grid.origin[0] = -10.0f;
-    grid.origin[2] = -10.0f;
+    grid.origin[1] = kGroundLevel;
+    grid.origin[2] = 30.0f;
     grid.origin[3] = 1.0f;
     grid.cellSize = 1.0f;
     grid.cells.assign(size_t(grid.width) * grid.height, NavigationGrid::kTileWalkable);
@@ -311,40 +323,84 @@ void BuildFieldSequences(SequenceSystem& system)
     system.AddSequence(finale);
 }
 
-// A scene file of `count` entities of one template, laid out on a ring, and its resource list.
-bool AddScene(DataRoot& data, const char* sceneName, const DemoTemplate& demoTemplate, uint32_t count,
-              bool walled = false, const SequenceSystem* sequences = nullptr)
+// One entity of a scene file: its template, its name, where it stands and the property values it
+// keeps.
+struct Placement
 {
-    EntityTemplateStub* stub = new EntityTemplateStub;
-    stub->SetFileName(demoTemplate.name);
-    stub->SetGUID(GuidOf(demoTemplate));
-    if (!gTemplateManager.RegisterStub(stub))
-        return false;
-    EntityTemplate* entityTemplate = new EntityTemplate;
-    stub->SetTemplate(entityTemplate);
+    const DemoTemplate& demoTemplate;
+    const char* name;
+    Vector position;
+    std::vector<std::pair<const char*, const char*>> values;
+};
+
+// Every scene has the ground, the daylight that the scene root makes active, and a red lamp whose
+// light pools on the ground left of the markers' ring.
+std::vector<Placement> SceneBasics()
+{
+    return {{kGround, "Ground", Vector(0.0f, kGroundLevel - 1.0f, 50.0f, 1.0f), {}},
+            {kDaylight, "Daylight", Vector(0.0f, 0.0f, 0.0f, 1.0f), {}},
+            {kLamp, "Lamp", Vector(-14.0f, kGroundLevel + 1.5f, 48.0f, 1.0f),
+             {{"Color", "255 40 20 255 2"}, {"Start falloff", "2"}, {"End falloff", "7"}}}};
+}
+
+// A scene file of the placed entities, with its resource list, lightmaps and light probe map.
+bool AddScene(DataRoot& data, const char* sceneName, const std::vector<Placement>& placements, bool walled = false,
+              const SequenceSystem* sequences = nullptr)
+{
+    // The entities hang under a fresh scene root, whose destruction takes them with it.
+    gEntityManager.NewScene();
+    SceneEntity& root = *gEntityManager.GetSceneRoot();
+    // The scene's height range is the floor the sun's shadow map is fitted down to: kept close to
+    // the ground, the map's texels stay small enough for the boxes' shadows to show.
+    for (const auto& [name, text] : {std::pair{"Universe bbox min y", "-8"}, std::pair{"Universe bbox max y", "10"}})
+        root.GetClassProperties()->FindPropertyInClassChain(name)->SetFromText(&root, text);
     SceneFileContents contents;
-    for (uint32_t i = 0; i < count; ++i)
+    for (const Placement& placement : placements)
     {
+        const SimpleGUID guid = GuidOf(placement.demoTemplate.guidByte);
+        EntityTemplate* entityTemplate = gTemplateManager.GetTemplateByGUID(guid, false);
+        if (entityTemplate == nullptr)
+        {
+            auto* stub = new EntityTemplateStub;
+            stub->SetFileName(placement.demoTemplate.name);
+            stub->SetGUID(guid);
+            std::unique_ptr<EntityTemplate> body = MakeBody(placement.demoTemplate);
+            if (body == nullptr || !gTemplateManager.RegisterStub(stub))
+                return false;
+            entityTemplate = body.release();
+            stub->SetTemplate(entityTemplate);
+        }
         Matrix local = Matrix::ONE;
-        local.rows[3].Set(float(i % 2) * 40.0f - 20.0f, 0.0f, float(i / 2) * 40.0f - 20.0f, 1.0f);
+        local.rows[3] = placement.position;
         Entity* entity = gEntityManager.CreateEntity(entityTemplate, nullptr, local, 0, nullptr);
         if (entity == nullptr)
             return false;
-        entity->SetName((std::string("Post") + std::to_string(i)).c_str());
-        contents.entities.push_back({entity, GuidOf(demoTemplate), 0xFFFFFFFFu});
+        entity->SetName(placement.name);
+        for (const auto& [name, text] : placement.values)
+        {
+            const RTTIProperty* property = entity->GetClassProperties()->FindPropertyInClassChain(name);
+            if (property == nullptr || !property->SetFromText(entity, text))
+            {
+                std::fprintf(stderr, "make-demo-data: %s: no value \"%s\" = %s\n", placement.name, name, text);
+                return false;
+            }
+        }
+        if (&placement.demoTemplate == &kDaylight)
+            root.SetActiveSceneParamsGUID(entity->GetGUID());
+        contents.entities.push_back({entity, guid, 0xFFFFFFFFu});
     }
     contents.sequences = sequences;
     contents.hasGrid = walled;
     if (walled)
         contents.grid = WalledGrid();
     data.AddFile("scenes", std::string(sceneName) + ".BinaryScene", AsString(SceneWriter::BuildBinaryScene(contents)));
-    // Two lightmaps and a light probe map with one probe per layer over the posts' square.
+    // Two lightmaps and a light probe map with one probe per layer over the ground.
     if (!AddLightmapSet(data, sceneName, {0, 1}))
         return false;
     LightProbeMapSpec probes;
     probes.width = 2;
     probes.height = 2;
-    const float square[4] = {-40.0f, -40.0f, 40.0f, 40.0f};
+    const float square[4] = {-40.0f, 10.0f, 40.0f, 90.0f};
     for (int i = 0; i < 4; ++i)
     {
         probes.rectangle[i] = square[i];
@@ -375,15 +431,35 @@ bool AddMedia(DataRoot& data)
         return false;
     data.AddFile("textures", "Demo/Checker.texture", texture);
 
+    // Each sound of the demo has its own pitch, so that the mix shows which of them played: the
+    // field's tone (440 and 660 Hz), the parade's horn (880 Hz) and the video's hum (330 Hz).
     std::vector<uint8_t> tone;
-    if (!SoundWriter::EncodeOggVorbis(SoundWriter::MakeTone({440.0, 660.0}, 44100, 3.0, 0.4), 0.5f, tone))
+    std::vector<uint8_t> horn;
+    if (!SoundWriter::EncodeOggVorbis(SoundWriter::MakeTone({440.0, 660.0}, 44100, 3.0, 0.4), 0.5f, tone) ||
+        !SoundWriter::EncodeOggVorbis(SoundWriter::MakeTone({880.0}, 44100, 0.6, 0.5), 0.5f, horn))
         return false;
     data.AddFile("sounds", "tone.ogg", AsString(tone));
+    data.AddFile("sounds", "horn.ogg", AsString(horn));
+
+    // The outpost's video: two seconds of frames whose brightness counts up, with its hum.
+    VideoSpec video;
+    video.width = 128;
+    video.height = 96;
+    video.fpsNumerator = 15;
+    video.frames = 30;
+    video.sound = true;
+    video.toneHz = 330.0;
+    std::vector<uint8_t> film;
+    if (!VideoWriter::EncodeOggTheora(video, film))
+        return false;
+    data.AddFile("videos", "Demo.ogv", AsString(film));
     return true;
 }
 // The demo's localized strings, in the data kit's tab-separated form.
 const char* const kDemoStrings = "Path\tSpeaker\tEnglish\tPolish\n"
                                  "Demo/Title\tnone\tTessarine demo\tDemo Tessarine\n"
+                                 "Demo/Options\tnone\tOptions\tOpcje\n"
+                                 "Demo/Entry\tnone\tA list entry\tPozycja listy\n"
                                  "Demo/Greeting\tgeneral\tWelcome, {ms|sir}{fs|madam}.\t\n"
                                  "Demo/Credits\tnone\t<title>\\nTessarine\\n<name>\\nThe demo team\\n\t\n";
 
@@ -457,9 +533,13 @@ int main(int argc, char** argv)
     SceneNamesTable sceneNames;
     for (const char* scene : kScenes)
         sceneNames.m_sceneNames.Add(NameString(scene));
+    std::vector<Placement> field = SceneBasics();
+    field.push_back({kBeacon, "Post0", Vector(-14.0f, kGroundLevel, 62.0f, 1.0f), {}});
+    field.push_back({kBeacon, "Post1", Vector(14.0f, kGroundLevel, 62.0f, 1.0f), {}});
+    std::vector<Placement> outpost = SceneBasics();
+    outpost.push_back({kBeacon, "Post0", Vector(0.0f, kGroundLevel, 62.0f, 1.0f), {}});
     const bool built = AddEngineStartupData(data) && AddMedia(data) && AddAnimations(data) && AddTemplates(data) &&
-                       AddScene(data, kScenes[0], kTemplates[1], 4, false, &fieldSequences) &&
-                       AddScene(data, kScenes[1], kTemplates[1], 1, true) &&
+                       AddScene(data, kScenes[0], field, false, &fieldSequences) && AddScene(data, kScenes[1], outpost, true) &&
                        AddRecord(data, "common", SceneNamesTable::kFileName, sceneNames) && AddText(data);
     if (!built)
     {

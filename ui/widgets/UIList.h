@@ -74,7 +74,11 @@ public:
     void SetScrollOffset(float offset);
 
     int32_t GetEntryCount() const { return m_entries.Count(); }
-    UIElement* GetEntry(int32_t index) const { return m_entries[index].element.Get(); }
+    // Scripts ask with any index: one outside the list finds none instead of reading past it.
+    UIElement* GetEntry(int32_t index) const
+    {
+        return index >= 0 && index < m_entries.Count() ? m_entries[index].element.Get() : nullptr;
+    }
     UIElement* GetContainer() const { return m_container; }
     UIElement* GetFixedEntry() const { return m_fixedEntry; }
     float GetContentLength() const { return m_contentLength; }

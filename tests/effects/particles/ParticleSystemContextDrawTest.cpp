@@ -3,8 +3,8 @@
 // texture from a kit-made data root, its context plays on the render thread from the frame-times
 // command and draws through the stand-in's particle program (probed pixel by pixel), a particle
 // entity's context tints it by the scene's effect colour multiplier, fogged particles fade by the
-// scene's fog (and not at all without one), and the shared vertex buffer discards when a fill does
-// not fit in what is left of it.
+// scene's fog (and not at all without one), soft ones near the scene's depth, and the shared vertex
+// buffer discards when a fill does not fit in what is left of it.
 #include "effects/particles/ParticleEntityRenderingContext.h"
 #include "effects/particles/ParticlePools.h"
 #include "effects/particles/ParticleSystem.h"
@@ -201,6 +201,47 @@ TEST_F(ParticleSystemContextDrawTest, FoggedParticlesFadeByTheScenesFogAndNotWit
         EXPECT_NEAR(int((centre >> 16) & 0xFF), row.red, 1) << "fog from " << row.start << " to " << row.end;
     }
     RunOnRenderThread(renderer, [&](NorvexRenderer&) { gSceneEnvironment.DeleteSets(); });
+    context->PostDestroy();
+    renderer.SubmitCommands(true);
+    system.ReleaseShader();
+}
+
+// A particle 10 ahead over a scene 1.25 behind it keeps half its colour (softness distance 2.5).
+TEST_F(ParticleSystemContextDrawTest, SoftParticlesFadeNearTheScenesDepth)
+{
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    ParticleSystem system;
+    RedQuadSystem(system);
+    SetParticleProperty(system, "Softness", "1");
+    SetParticleProperty(system, "Blending mode", "2");
+    SetParticleProperty(system, "Emitter size", "0 0 0 0");
+    system.BuildShader(true);
+    Matrix projection;
+    ASSERT_TRUE(projection.LoadPerspectiveFovLH(90.0f, 4.0f / 3.0f, 1.0f, 100.0f));
+    renderer.SetCamera(Matrix::ONE, projection, Matrix::ONE);
+    Matrix ahead = Matrix::ONE;
+    ahead.rows[3] = Vector(0.0f, 0.0f, 10.0f, 1.0f);
+    auto* context = new ParticleSystemContext(system, ahead, 0);
+    context->PostRestart();
+    Tick(0.05f);
+    Tick(0.05f);
+    renderer.SubmitCommands(true);
+    for (const auto& [scene, red] : {std::pair{11.25f, 128}, {20.0f, 255}})
+    {
+        Vector behind(0.0f, 0.0f, scene, 1.0f);
+        behind.Transform(projection);
+        const uint32_t centre = DrawCentre([&] {
+            gpu::GpuDevice* const device = renderer.GetDevice();
+            gpu::GpuSurface* depth = nullptr;
+            device->GetDepthStencilSurface(&depth);
+            device->SetDepthStencilSurface(renderer.GetDeviceManager().GetRenderTargets().sceneDepth.GetSurface());
+            device->Clear(0, nullptr, gpu::kClearDepth, 0, behind.z / behind.w, 0);
+            device->SetDepthStencilSurface(depth);
+            gpu::SafeRelease(depth);
+            context->Draw(ahead, Vector(1, 1, 1, 1), 0);
+        });
+        EXPECT_NEAR(int((centre >> 16) & 0xFF), red, 1) << "scene at " << scene;
+    }
     context->PostDestroy();
     renderer.SubmitCommands(true);
     system.ReleaseShader();

@@ -1,7 +1,8 @@
 // ctest-labels: thread
 // The quad element's draw through the running renderer: it resolves its texture and shaders from a
 // kit-made data root, and a draw on the render thread leaves the atlas constants, blend mode, cull
-// and depth states of its values on the device.
+// and depth states of its values on the device; pixel probes find a refracting quad showing the
+// screen behind it bent by its texture, and a soft quad fading as it nears the scene's depth.
 #include "effects/sfx/SFXQuadElementContext.h"
 #include "effects/sfx/SFXQuadElementDefinition.h"
 #include "platform/gpu/GpuDevice.h"
@@ -15,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace
 {
 class SFXQuadElementDrawTest : public ::testing::Test
@@ -26,6 +29,14 @@ protected:
         const std::string white = AddSystemTextures(data);
         ASSERT_FALSE(white.empty());
         data.AddFile("textures", "SFX/glow.texture", white);
+        // Opaque-half red: its red bends the screen behind a refracting quad fully along +u, its
+        // green of 0 fully along -v.
+        TextureFileSpec bend;
+        bend.width = bend.height = 4;
+        bend.texel = [](uint32_t, uint32_t, uint32_t, uint32_t) { return 0x80FF0000u; };
+        std::string bendFile;
+        ASSERT_TRUE(BuildTextureFile(bend, bendFile));
+        data.AddFile("textures", "SFX/bend.texture", bendFile);
         ASSERT_TRUE(m_harness.WriteAndMount(data));
         ASSERT_TRUE(m_harness.Start());
         ASSERT_TRUE(gShaderManager.Init(true));
@@ -67,6 +78,31 @@ protected:
             device->GetRenderState(gpu::kRsAlphaRef, &state.alphaRef);
         });
         return state;
+    }
+
+    // The frame target's pixel at (x, y) after `draw` ran on the render thread between clears of
+    // the frame target to black.
+    uint32_t DrawAndProbe(const std::function<void(NorvexRenderer&)>& draw, uint32_t x, uint32_t y)
+    {
+        uint32_t pixel = 0;
+        RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer& r) {
+            gpu::GpuDevice* const device = r.GetDevice();
+            device->SetRenderState(gpu::kRsSrgbWriteEnable, 0);
+            device->BeginScene();
+            device->Clear(0, nullptr, gpu::kClearTarget, 0xFF000000u, 1.0f, 0);
+            draw(r);
+            device->EndScene();
+            gpu::GpuSurface* frame = nullptr;
+            device->GetRenderTarget(0, &frame);
+            pixel = frame->ReadPixelArgb(x, y) & 0xFFFFFFu;
+            gpu::SafeRelease(frame);
+        });
+        return pixel;
+    }
+    void Set(SFXQuadElementDefinition& quad, std::initializer_list<std::pair<const char*, const char*>> values)
+    {
+        for (const auto& [name, text] : values)
+            ASSERT_TRUE(quad.GetClassProperties()->FindProperty(name)->SetFromText(&quad, text)) << name;
     }
 
     ConsoleCapture m_log;
@@ -187,5 +223,106 @@ TEST_F(SFXQuadElementDrawTest, ARefractingQuadCopiesTheSceneBehindItAndDrawsWith
     EXPECT_FLOAT_EQ(power[0], 0.5f);
     EXPECT_FLOAT_EQ(power[1], 3.0f);
     EXPECT_EQ(blendEnable, 0u) << "the refraction shader blends by itself";
+}
+
+// The quad covers the middle half of the 320 x 240 frame (x 80 to 240, y 60 to 180); the scene behind
+// it is red left of x 160 and blue from there. Power 1 bends by 0.05 of the width: 16 pixels to the
+// right, so x 150 shows the blue of x 166 and x 130 the red of x 146.
+TEST_F(SFXQuadElementDrawTest, ARefractingQuadShowsTheScreenBehindItBentByItsTexture)
+{
+    RendererDeviceSettings settings;
+    settings.gfxQualityLevel = 2;
+    settings.enableRefraction = true;
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    renderer.SetDeviceSettings(settings);
+    renderer.ApplyDisplaySettings(m_harness.GetWindow(), 320, 240, true, false);
+    const struct
+    {
+        const char* blending;
+        uint32_t at150, at130;
+    } rows[] = {
+        {"0", 0x0000FFu, 0xFF0000u},  // "None": only the screen behind
+        {"1", 0x80007Fu, 0xFF0000u},  // "Alpha": half the quad's red over it
+        {"2", 0xFF00FFu, 0xFF0000u},  // "Add": all the red added
+    };
+    // The camera change binds the refraction copy as the frame texture.
+    renderer.SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
+    renderer.SubmitCommands(true);
+    for (const auto& row : rows)
+    {
+        SFXQuadElementDefinition quad;
+        Set(quad, {{"Texture file name", "SFX/bend.dds"}, {"Refraction power", "1"}, {"Refraction granularity", "1"},
+                   {"Refraction level", "2"}, {"Blending mode", row.blending}, {"2-sided", "1"}, {"Depth read", "0"}});
+        quad.ResolveResources(true);
+        SFXQuadElementContext context;
+        context.Init(quad, Matrix::ONE, 0, 0);
+        uint32_t at130 = 0;
+        const uint32_t at150 = DrawAndProbe(
+            [&](NorvexRenderer& r) {
+                gpu::GpuDevice* const device = r.GetDevice();
+                gpu::GpuSurface* frame = nullptr;
+                device->GetRenderTarget(0, &frame);
+                device->SetRenderTarget(0, r.GetDeviceManager().GetRenderTargets().sceneColor.GetSurface());
+                const gpu::Rect left = {0, 0, 160, 240}, right = {160, 0, 320, 240};
+                device->Clear(1, &left, gpu::kClearTarget, 0xFFFF0000u, 1.0f, 0);
+                device->Clear(1, &right, gpu::kClearTarget, 0xFF0000FFu, 1.0f, 0);
+                device->SetRenderTarget(0, frame);
+                quad.Draw(Matrix::ONE, Vector(1, 1, 1, 1), &context, 1, 0, 0);
+                at130 = frame->ReadPixelArgb(130, 120) & 0xFFFFFFu;
+                gpu::SafeRelease(frame);
+            },
+            150, 120);
+        EXPECT_EQ(at150, row.at150) << "blending " << row.blending;
+        EXPECT_EQ(at130, row.at130) << "blending " << row.blending;
+        quad.ReleaseResources(0);
+    }
+}
+
+// A soft quad 10 in front of the camera over a scene whose depth lies 1.25 behind it keeps half
+// its alpha (the softness distance is 2.5), all of it 10 behind, none when the scene is in front.
+TEST_F(SFXQuadElementDrawTest, ASoftQuadFadesAsItNearsTheScenesDepth)
+{
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    renderer.ApplyDisplaySettings(m_harness.GetWindow(), 320, 240, true, false);
+    Matrix projection;
+    ASSERT_TRUE(projection.LoadPerspectiveFovLH(90.0f, 320.0f / 240.0f, 1.0f, 100.0f));
+    renderer.SetCamera(Matrix::ONE, projection, Matrix::ONE);
+    renderer.SubmitCommands(true);
+    SFXQuadElementDefinition quad;
+    Set(quad, {{"Texture file name", "SFX/glow.dds"}, {"Softness", "1"}, {"Blending mode", "3"}, {"2-sided", "1"},
+               {"Depth read", "0"}});
+    quad.ResolveResources(true);
+    SFXQuadElementContext context;
+    context.Init(quad, Matrix::ONE, 0, 0);
+    // Eight units across, centred 10 ahead.
+    Matrix placed = Matrix::ONE;
+    placed.rows[0] = Vector(8.0f, 0.0f, 0.0f, 0.0f);
+    placed.rows[1] = Vector(0.0f, 8.0f, 0.0f, 0.0f);
+    placed.rows[3] = Vector(0.0f, 0.0f, 10.0f, 1.0f);
+    const struct
+    {
+        float scene;
+        int grey;
+    } rows[] = {{11.25f, 128}, {20.0f, 255}, {9.0f, 0}};
+    for (const auto& row : rows)
+    {
+        Vector behind(0.0f, 0.0f, row.scene, 1.0f);
+        behind.Transform(projection);
+        const uint32_t centre = DrawAndProbe(
+            [&](NorvexRenderer& r) {
+                ASSERT_TRUE(r.HasDepthTextureSupport());
+                gpu::GpuDevice* const device = r.GetDevice();
+                gpu::GpuSurface* depth = nullptr;
+                device->GetDepthStencilSurface(&depth);
+                device->SetDepthStencilSurface(r.GetDeviceManager().GetRenderTargets().sceneDepth.GetSurface());
+                device->Clear(0, nullptr, gpu::kClearDepth, 0, behind.z / behind.w, 0);
+                device->SetDepthStencilSurface(depth);
+                gpu::SafeRelease(depth);
+                quad.Draw(placed, Vector(1, 1, 1, 1), &context, 1, 0, 0);
+            },
+            160, 120);
+        EXPECT_NEAR(int(centre >> 8 & 0xFF), row.grey, 1) << "scene at " << row.scene;
+    }
+    quad.ReleaseResources(0);
 }
 } // namespace

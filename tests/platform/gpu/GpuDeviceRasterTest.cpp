@@ -320,6 +320,36 @@ TEST_F(GpuDeviceRasterTest, StencilMarksAndMasksLaterDraws)
     EXPECT_EQ(Probe(6, 6), kBlack) << "outside the mark the equal test fails";
 }
 
+TEST_F(GpuDeviceRasterTest, TwoSidedStencilGivesBackFacesTheirOwnFunctionAndOperations)
+{
+    m_device->SetRenderState(kRsCullMode, kCullNone);
+    m_device->SetRenderState(kRsColorWriteEnable, 0);
+    m_device->SetRenderState(kRsStencilEnable, 1);
+    m_device->SetRenderState(kRsStencilRef, 5);
+    m_device->SetRenderState(kRsStencilFunc, kCmpAlways);
+    m_device->SetRenderState(kRsStencilPass, kStencilReplace);
+    m_device->SetRenderState(kRsTwoSidedStencilMode, 1);
+    m_device->SetRenderState(kRsCcwStencilFunc, kCmpAlways);
+    m_device->SetRenderState(kRsCcwStencilPass, kStencilIncr);
+    const auto front = [&] { Draw(kPrimitiveTriangleList, 1, {At(0, 0, kRed), At(8, 0, kRed), At(0, 8, kRed)}); };
+    const auto back = [&] { Draw(kPrimitiveTriangleList, 1, {At(10, 0, kRed), At(10, 8, kRed), At(18, 0, kRed)}); };
+    GpuSurface* depth = nullptr;
+    ASSERT_EQ(m_device->GetDepthStencilSurface(&depth), kOk);
+    const auto stencilAt = [&](uint32_t x) { return int(depth->ReadPixel(x, 1).g); };
+    front();
+    back();
+    EXPECT_EQ(stencilAt(1), 5) << "clockwise: the front's replace";
+    EXPECT_EQ(stencilAt(11), 1) << "counter-clockwise: the back's increment";
+    m_device->SetRenderState(kRsCcwStencilFunc, kCmpNever);
+    m_device->SetRenderState(kRsCcwStencilFail, kStencilInvert);
+    back();
+    EXPECT_EQ(stencilAt(11), 254) << "the back's own function fails and its fail operation inverts";
+    m_device->SetRenderState(kRsTwoSidedStencilMode, 0);
+    back();
+    EXPECT_EQ(stencilAt(11), 5) << "one-sided: back faces take the front's state";
+    depth->Release();
+}
+
 TEST_F(GpuDeviceRasterTest, ColourWriteMaskAndAlphaTestKeepChannelsAndPixels)
 {
     ClearTarget(0xFF102030u);

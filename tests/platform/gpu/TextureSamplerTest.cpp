@@ -146,4 +146,43 @@ TEST_F(TextureSamplerTest, CubeDirectionsPickTheirFace)
             << "face " << face;
     cube->Release();
 }
+
+// Rows of level 0 alternate black and white; the smaller levels are their grey average. A pixel
+// whose footprint is 4 texels along u and 1 along v blurs to grey at level 2 under plain filtering;
+// anisotropic filtering with 4 taps stays at level 0 on the white row, with 2 taps it is at level 1.
+TEST_F(TextureSamplerTest, AnisotropicFilteringTakesTapsAlongTheLongerAxisUpToItsMaximum)
+{
+    GpuTexture* texture = MakeTexture(8, 4, [](uint32_t level, uint32_t, uint32_t y) {
+        return level == 0 ? (y % 2 ? 0xFFFFFFFFu : 0xFF000000u) : 0xFF808080u;
+    });
+    ResetStates();
+    m_states[kSsMagFilter] = kFilterLinear;
+    m_states[kSsMipFilter] = kFilterPoint;
+    const SamplerView sampler = {texture, m_states};
+    const float dx[2] = {0.5f, 0.0f}, dy[2] = {0.0f, 0.125f};
+    const float whiteRow = 1.5f / 8.0f;
+    struct Case
+    {
+        uint32_t minFilter, maxAnisotropy;
+        uint32_t expected;
+    };
+    const Case cases[] = {
+        {kFilterLinear, 4, 0xFF808080u},
+        {kFilterAnisotropic, 1, 0xFF808080u},
+        {kFilterAnisotropic, 2, 0xFF808080u},
+        {kFilterAnisotropic, 4, 0xFFFFFFFFu},
+        {kFilterAnisotropic, 16, 0xFFFFFFFFu},
+    };
+    for (const Case& c : cases)
+    {
+        m_states[kSsMinFilter] = c.minFilter;
+        m_states[kSsMaxAnisotropy] = c.maxAnisotropy;
+        EXPECT_EQ(PackArgb(Sample2D(sampler, 0.5f, whiteRow, dx, dy)), c.expected)
+            << "filter " << c.minFilter << ", max anisotropy " << c.maxAnisotropy;
+    }
+    // As the magnification filter it filters linearly: half way between a black and a white row.
+    m_states[kSsMagFilter] = kFilterAnisotropic;
+    EXPECT_EQ(PackArgb(Sample2D(sampler, 0.5f, 1.0f / 8.0f, m_still, m_still)), 0xFF808080u);
+    texture->Release();
+}
 } // namespace

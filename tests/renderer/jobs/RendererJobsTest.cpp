@@ -242,4 +242,30 @@ TEST_F(RendererJobsTest, ManyPostersAgainstAFullQueue)
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(m_renderer.GetJobQueue().GetJobsDone(), uint32_t(kThreads * kJobs * 3));
 }
+
+// Calls of a size that does not divide the ring wrap it with a marker record, which is no call:
+// every call runs once and the done count meets the queued one, so a close does not wait for ever.
+TEST_F(RendererJobsTest, QueuedCallsThatWrapTheRingAreCountedOnce)
+{
+    static std::atomic<int> calls{0};
+    calls = 0;
+    const RendererQueuedCall count = [](NorvexRenderer&, uint32_t, void*, CommandRingBuffer&) { ++calls; };
+    constexpr int kCalls = 600; // some 40 kilobytes of records through an 8-kilobyte ring
+    RendererJobQueue& queue = m_renderer.GetJobQueue();
+    m_renderer.SubmitCommands(true);
+    const uint32_t before = queue.GetJobsQueued();
+    for (int i = 0; i < kCalls; ++i)
+    {
+        CommandRingBuffer* const ring = queue.BeginQueuedCall(count, nullptr, 0, 44);
+        ASSERT_NE(ring, nullptr);
+        ring->SkipWrite(44);
+        queue.ReleaseLock();
+        if (i % 50 == 0)
+            m_renderer.SubmitCommands(true);
+    }
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(calls.load(), kCalls);
+    EXPECT_EQ(queue.GetJobsQueued() - before, uint32_t(kCalls));
+    EXPECT_EQ(queue.GetJobsDone(), queue.GetJobsQueued());
+}
 } // namespace

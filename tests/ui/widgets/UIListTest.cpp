@@ -111,7 +111,7 @@ TEST(UIListGeometryTest, AveragesNeverDivideByZeroAndTheFixedEntryCasesFollowThe
         EXPECT_EQ(ChooseFixedEntryCase(c.visible, c.offset, 200, 5, 2, 1), c.expected) << c.visible << " " << c.offset;
 }
 
-TEST_F(UIListTest, EntriesStackFromTheirRecipesAndAnUnknownSubRecipeAddsNothing)
+TEST_F(UIListTest, EntriesStackFromTheirRecipesAndAnUnknownSubRecipeOrIndexFindsNothing)
 {
     Build(true, false);
     AddEntries(3);
@@ -125,8 +125,11 @@ TEST_F(UIListTest, EntriesStackFromTheirRecipesAndAnUnknownSubRecipeAddsNothing)
         EXPECT_FLOAT_EQ(entry->GetRenderPosition().y, 40.0f * float(i));
         EXPECT_EQ(entry->GetUserFlags() & 128u, 128u);
     }
+    EXPECT_EQ(m_list->GetEntry(3), nullptr);
+    EXPECT_EQ(m_list->GetEntry(-1), nullptr);
     m_list->Clear(false);
     EXPECT_EQ(m_list->GetEntryCount(), 0);
+    EXPECT_EQ(m_list->GetEntry(0), nullptr);
     EXPECT_EQ(m_list->GetContainer()->GetFirstChild(), nullptr);
     EXPECT_EQ(m_list->GetContentLength(), 0.0f);
 }

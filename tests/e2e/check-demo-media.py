@@ -1,0 +1,162 @@
+#!/usr/bin/env python3
+"""What the demo run shows and sounds: checks its frames and its mix (python3 and zlib only).
+
+check-demo-media.py frames <folder>   the PNG frames the graphics stand-in wrote
+check-demo-media.py sound <file.wav>  the mix the audio stand-in wrote
+
+Each check that fails prints a line starting with FAIL; the exit status is the number of failures.
+The regions are where the demo's scripts put things: the camera stands at the origin looking along
++z (about 1200 pixels per unit at one unit away), the ground is six units below it, and the menu
+screen is laid out in window pixels."""
+import math
+import struct
+import sys
+import wave
+import zlib
+
+# Pixel rectangles (x0, y0, x1, y1), end exclusive.
+PANEL_PIXEL = (45, 45)                 # the menu screen's panel: blue in the field, green at the outpost
+BAR = (50, 60, 450, 80)                # the panel's bar, filling over two seconds
+MENU_LIST = (870, 90, 1230, 340)       # the menu's list, picked and dragged
+MARKERS = (380, 485, 900, 565)         # the markers circling on the ground (below the herald)
+WAVER = (60, 440, 320, 665)            # the skinned waver bending
+HERALD = (420, 362, 860, 410)          # the beacon the parade sequence moves (tops only)
+LAMP = (100, 470, 480, 570)            # the red lamp's pool on the ground
+GROUND = ((1000, 650), (1200, 600), (640, 700))  # bare ground, lit by the sun alone
+WALKER = (220, 505, 1060, 645)         # the walker going round the wall (below the beacon)
+BEACON = (700, 230, 740, 355)          # the outpost's beacon rising above the horizon
+
+
+def read_png(path):
+    data = open(path, "rb").read()
+    pos, idat, width, height = 8, b"", 0, 0
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        pos += 12 + length
+        if kind == b"IHDR":
+            width, height, depth, colour = struct.unpack(">IIBB", body[:10])
+            if depth != 8 or colour != 2:
+                raise ValueError("%s: not 8-bit RGB" % path)
+        elif kind == b"IDAT":
+            idat += body
+    raw = zlib.decompress(idat)
+    stride = width * 3 + 1
+    rows = []
+    for y in range(height):
+        if raw[y * stride] != 0:
+            raise ValueError("%s: row %d is filtered" % (path, y))
+        rows.append(raw[y * stride + 1:(y + 1) * stride])
+    return rows
+
+
+def pixel(rows, x, y):
+    return tuple(rows[y][x * 3:x * 3 + 3])
+
+
+def changed_rows(a, b, box):
+    x0, y0, x1, y1 = box
+    return sum(1 for y in range(y0, y1) if a[y][x0 * 3:x1 * 3] != b[y][x0 * 3:x1 * 3])
+
+
+def moves(frames, box):
+    """Whether the region differs between two of the frames (not only in a row or two). A scene's
+    first frame may come before its scripts have placed everything: it is left out."""
+    return any(changed_rows(frames[1], other, box) >= 3 for other in frames[2:])
+
+
+def count(rows, box, test, step=2):
+    x0, y0, x1, y1 = box
+    return sum(1 for y in range(y0, y1, step) for x in range(x0, x1, step) if test(pixel(rows, x, y)))
+
+
+def check_frames(folder):
+    import os
+    names = sorted(n for n in os.listdir(folder) if n.startswith("frame-") and n.endswith(".png"))
+    field, outpost = [], []
+    for name in names:
+        rows = read_png(os.path.join(folder, name))
+        r, g, b = pixel(rows, *PANEL_PIXEL)
+        if b > r + 40 and b > g + 40:
+            field.append(rows)
+        elif g > r + 40 and g > b + 20:
+            outpost.append(rows)
+    print("frames: %d written, %d of the field, %d of the outpost" % (len(names), len(field), len(outpost)))
+    failures = []
+
+    def expect(ok, what):
+        if not ok:
+            failures.append(what)
+
+    expect(len(field) >= 3, "fewer than three frames of the field")
+    expect(len(outpost) >= 3, "fewer than three frames of the outpost")
+    if len(field) >= 3:
+        expect(moves(field, BAR), "the menu panel's bar does not fill")
+        expect(moves(field, MENU_LIST), "the menu list does not change")
+        expect(moves(field, MARKERS), "the markers do not move")
+        expect(moves(field, WAVER), "the waver does not move")
+        expect(moves(field, HERALD), "the parade does not move the herald")
+        # The daylight's warm sun; the ground is neutral grey without it.
+        cold = [p for p in GROUND if pixel(field[-1], *p)[0] < pixel(field[-1], *p)[2] + 15]
+        expect(not cold, "the sun does not light the ground at %s" % cold)
+        lamp = max(count(rows, LAMP, lambda p: p[0] > p[1] + 60 and p[0] > p[2] + 60) for rows in field)
+        expect(lamp >= 50, "the lamp lights no ground red (%d pixels)" % lamp)
+    if len(outpost) >= 3:
+        expect(moves(outpost, WALKER), "the walker does not move")
+        expect(moves(outpost, BEACON), "the beacon does not rise")
+    for what in failures:
+        print("FAIL: frames: " + what)
+    return len(failures)
+
+
+def tone_level(samples, rate, hz):
+    """Goertzel: the amplitude of one frequency in a window of samples."""
+    k = 2.0 * math.cos(2.0 * math.pi * hz / rate)
+    s1 = s2 = 0.0
+    for x in samples:
+        s1, s2 = x + k * s1 - s2, s1
+    power = s1 * s1 + s2 * s2 - k * s1 * s2
+    return 2.0 * math.sqrt(max(power, 0.0)) / len(samples)
+
+
+def check_sound(path):
+    with wave.open(path) as w:
+        rate, channels, width = w.getframerate(), w.getnchannels(), w.getsampwidth()
+        data = w.readframes(w.getnframes())
+    if width == 2:
+        scale, code = 32768.0, "h"
+    elif width == 4:
+        scale, code = 1.0, "f"
+    else:
+        print("FAIL: sound: %d-byte samples" % width)
+        return 1
+    count_ = len(data) // width
+    samples = struct.unpack("<%d%s" % (count_, code), data[:count_ * width])
+    left = [s / scale for s in samples[::channels]]
+    # One window of 2048 samples every quarter second: where each of the demo's pitches sounds.
+    sounds = {"the tone": 440.0, "the parade's horn": 880.0, "the video's hum": 330.0}
+    first = {}
+    window = 2048
+    for start in range(0, len(left) - window, rate // 4):
+        chunk = left[start:start + window]
+        if max(abs(x) for x in chunk) < 0.01:
+            continue
+        for name, hz in sounds.items():
+            if name not in first and tone_level(chunk, rate, hz) > 0.05:
+                first[name] = start / rate
+    print("sound: %.1f s of mix; first heard at %s" % (len(left) / rate, ", ".join(
+        "%s %.2f s" % (name, first[name]) for name in sounds if name in first)))
+    failures = ["%s is never heard" % name for name in sounds if name not in first]
+    order = [first[name] for name in sounds if name in first]
+    if not failures and order != sorted(order):
+        failures.append("the sounds play out of order")
+    for what in failures:
+        print("FAIL: sound: " + what)
+    return len(failures)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 3 or sys.argv[1] not in ("frames", "sound"):
+        print(__doc__)
+        sys.exit(2)
+    sys.exit(check_frames(sys.argv[2]) if sys.argv[1] == "frames" else check_sound(sys.argv[2]))

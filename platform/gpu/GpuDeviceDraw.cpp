@@ -120,12 +120,7 @@ Result GpuDevice::Clear(uint32_t count, const Rect* rects, uint32_t flags, uint3
             {
                 uint8_t* row = depth->Bits() + size_t(y) * depth->Pitch();
                 for (int32_t x = r.left; x < r.right; ++x)
-                {
-                    uint32_t value;
-                    memcpy(&value, row + size_t(x) * 4, 4);
-                    value = (value & keep) | set;
-                    memcpy(row + size_t(x) * 4, &value, 4);
-                }
+                    StoreWord<uint32_t>(row + size_t(x) * 4, (LoadWord<uint32_t>(row + size_t(x) * 4) & keep) | set);
             }
         });
     }

@@ -30,30 +30,14 @@ const FormatInfo kFormats[] = {
     {kFormatRAWZ, "RAWZ", FormatKind::Depth, 4, false, true},
 };
 
-// Pixel memory is little-endian, as on the platform (and this host): one load or store per pixel,
-// of a size known where it is used (a variable-size copy would be a library call).
-uint32_t Load(const uint8_t* p, int bytes)
-{
-    if (bytes == 4)
-    {
-        uint32_t v;
-        memcpy(&v, p, 4);
-        return v;
-    }
-    uint16_t v;
-    memcpy(&v, p, 2);
-    return v;
-}
+uint32_t Load(const uint8_t* p, int bytes) { return bytes == 4 ? LoadWord<uint32_t>(p) : LoadWord<uint16_t>(p); }
 
 void Store(uint8_t* p, uint32_t v, int bytes)
 {
     if (bytes == 4)
-    {
-        memcpy(p, &v, 4);
-        return;
-    }
-    const uint16_t low = uint16_t(v);
-    memcpy(p, &low, 2);
+        StoreWord<uint32_t>(p, v);
+    else
+        StoreWord<uint16_t>(p, uint16_t(v));
 }
 
 Color4f Rgb565(uint16_t c)

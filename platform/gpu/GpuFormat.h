@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 namespace gpu
@@ -54,6 +55,26 @@ inline uint32_t ToUnorm(float f, uint32_t bits)
     const double max = double((1u << bits) - 1u);
     const double c = f != f ? 0.0 : f < 0.0f ? 0.0 : f > 1.0f ? 1.0 : double(f);
     return uint32_t(c * max + 0.5);
+}
+
+// One little-endian word of pixel memory. Surfaces keep every pixel at a multiple of its size from
+// an aligned start, so their words are aligned, which lets a sanitizer build check each as one
+// access; memory of unknown alignment (a caller's) is copied as it comes.
+template <typename Word> inline Word LoadWord(const uint8_t* p)
+{
+    Word v;
+    if (reinterpret_cast<uintptr_t>(p) % sizeof(Word) == 0)
+        std::memcpy(&v, __builtin_assume_aligned(p, sizeof(Word)), sizeof(Word));
+    else
+        std::memcpy(&v, p, sizeof(Word));
+    return v;
+}
+template <typename Word> inline void StoreWord(uint8_t* p, Word v)
+{
+    if (reinterpret_cast<uintptr_t>(p) % sizeof(Word) == 0)
+        std::memcpy(__builtin_assume_aligned(p, sizeof(Word)), &v, sizeof(Word));
+    else
+        std::memcpy(p, &v, sizeof(Word));
 }
 
 // Packed 32-bit colour (alpha in the top byte, then red, green, blue) to floats.

@@ -53,12 +53,7 @@ Color4f Saturate(const Color4f& c)
             std::clamp(c.a, 0.0f, 1.0f)};
 }
 
-uint32_t LoadU32(const uint8_t* p)
-{
-    uint32_t v;
-    memcpy(&v, p, 4);
-    return v;
-}
+uint32_t LoadU32(const uint8_t* p) { return LoadWord<uint32_t>(p); }
 } // namespace
 
 bool Compare(uint32_t func, uint32_t value, uint32_t reference)
@@ -161,7 +156,7 @@ bool OutputMerger::DepthStencil(int32_t x, int32_t y, float depth, const Stencil
     if (wide)
         stored = LoadU32(p);
     else
-        memcpy(&stored, p, 2);
+        stored = LoadWord<uint16_t>(p);
     const uint32_t oldDepth = wide ? stored >> 8 : stored;
     const uint32_t oldStencil = wide ? stored & 0xFF : 0;
     // Rounds half away from zero like lround: the product of a float and a 24-bit maximum, plus a
@@ -191,13 +186,10 @@ bool OutputMerger::DepthStencil(int32_t x, int32_t y, float depth, const Stencil
     {
         const uint32_t v = depthOut << 8 | (m_stencil ? stencil : oldStencil);
         if (v != stored)
-            memcpy(p, &v, 4);
+            StoreWord<uint32_t>(p, v);
     }
     else if (depthOut != oldDepth)
-    {
-        const uint16_t v = uint16_t(depthOut);
-        memcpy(p, &v, 2);
-    }
+        StoreWord<uint16_t>(p, uint16_t(depthOut));
     return pass;
 }
 
@@ -207,8 +199,7 @@ void OutputMerger::WriteColor(const Target& target, int32_t x, int32_t y, Color4
     if (target.packDirect)
     {
         // PackArgb saturates as it packs.
-        const uint32_t v = PackArgb(color) | (target.opaque ? 0xFF000000u : 0u);
-        memcpy(p, &v, 4);
+        StoreWord<uint32_t>(p, PackArgb(color) | (target.opaque ? 0xFF000000u : 0u));
         return;
     }
     const bool unorm = target.unorm;

@@ -36,14 +36,12 @@ int32_t Address(int32_t i, int32_t size, uint32_t mode)
     case kFormatA8R8G8B8:
     case kFormatX8R8G8B8:
     {
-        uint32_t argb;
-        memcpy(&argb, row + size_t(x) * 4, 4);
+        const uint32_t argb = LoadWord<uint32_t>(row + size_t(x) * 4);
         return UnpackArgb(level.format == kFormatX8R8G8B8 ? argb | 0xFF000000u : argb);
     }
     case kFormatA16B16G16R16F:
     {
-        uint64_t halves;
-        memcpy(&halves, row + size_t(x) * 8, 8);
+        const uint64_t halves = LoadWord<uint64_t>(row + size_t(x) * 8);
         return {HalfToFloat(uint16_t(halves)), HalfToFloat(uint16_t(halves >> 16)), HalfToFloat(uint16_t(halves >> 32)),
                 HalfToFloat(uint16_t(halves >> 48))};
     }

@@ -12,8 +12,8 @@
 #include "renderer/MeshRenderSharedBuffers.h"
 #include "renderer/MeshTemplateRenderingData.h"
 #include "renderer/PostprocessManager.h"
-#include "renderer/RendererObjectHandle.h"
 #include "renderer/RendererLightWrapper.h"
+#include "renderer/RendererObjectHandle.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/ShaderManager.h"
 #include "renderer/jobs/TextureHolder.h"
@@ -23,6 +23,7 @@
 #include "support/RenderDataHarness.h"
 #include "support/RenderThreadCall.h"
 #include "support/SystemTextures.h"
+#include "support/WorldPointPixel.h"
 #include "tools/datakit/MeshTemplateWriter.h"
 
 #include <gtest/gtest.h>
@@ -200,12 +201,7 @@ protected:
     // The back buffer's pixel where a world point lands.
     uint32_t Probe(const Vector& world)
     {
-        Vector p = world;
-        Matrix viewProjection;
-        viewProjection.Mul(m_projection, m_view);
-        p.Transform(viewProjection);
-        const uint32_t x = uint32_t((p.x / p.w * 0.5f + 0.5f) * 320.0f);
-        const uint32_t y = uint32_t((0.5f - p.y / p.w * 0.5f) * 240.0f);
+        const auto [x, y] = WorldPointPixel(m_projection, m_view, world, 320.0f, 240.0f);
         uint32_t pixel = 0;
         RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer& renderer) {
             gpu::GpuSurface* back = nullptr;
@@ -218,12 +214,7 @@ protected:
     // The fake shadow target's pixel where a world point lands (the target is a quarter of the frame).
     uint32_t ProbeFakeShadow(const Vector& world)
     {
-        Vector p = world;
-        Matrix viewProjection;
-        viewProjection.Mul(m_projection, m_view);
-        p.Transform(viewProjection);
-        const uint32_t x = uint32_t((p.x / p.w * 0.5f + 0.5f) * 80.0f);
-        const uint32_t y = uint32_t((0.5f - p.y / p.w * 0.5f) * 60.0f);
+        const auto [x, y] = WorldPointPixel(m_projection, m_view, world, 80.0f, 60.0f);
         uint32_t pixel = 0;
         RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer& renderer) {
             pixel = renderer.GetDeviceManager().GetRenderTargets().fakeShadow.GetSurface()->ReadPixelArgb(x, y);
@@ -256,12 +247,7 @@ protected:
     // The normals target's pixel where a world point lands.
     uint32_t ProbeNormals(const Vector& world)
     {
-        Vector p = world;
-        Matrix viewProjection;
-        viewProjection.Mul(m_projection, m_view);
-        p.Transform(viewProjection);
-        const uint32_t x = uint32_t((p.x / p.w * 0.5f + 0.5f) * 320.0f);
-        const uint32_t y = uint32_t((0.5f - p.y / p.w * 0.5f) * 240.0f);
+        const auto [x, y] = WorldPointPixel(m_projection, m_view, world, 320.0f, 240.0f);
         uint32_t pixel = 0;
         RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer& renderer) {
             pixel = renderer.GetDeviceManager().GetRenderTargets().GetNormals().GetSurface()->ReadPixelArgb(x, y);

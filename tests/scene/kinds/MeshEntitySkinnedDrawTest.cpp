@@ -18,6 +18,7 @@
 #include "support/RenderThreadCall.h"
 #include "support/SystemTextures.h"
 #include "support/TempFolder.h"
+#include "support/WorldPointPixel.h"
 #include "tools/datakit/AnimationFileWriter.h"
 #include "tools/datakit/MeshTemplateWriter.h"
 
@@ -115,12 +116,7 @@ protected:
     }
     uint32_t Probe(const Vector& world)
     {
-        Vector p = world;
-        Matrix viewProjection;
-        viewProjection.Mul(m_projection, m_view);
-        p.Transform(viewProjection);
-        const uint32_t x = uint32_t((p.x / p.w * 0.5f + 0.5f) * 320.0f);
-        const uint32_t y = uint32_t((0.5f - p.y / p.w * 0.5f) * 240.0f);
+        const auto [x, y] = WorldPointPixel(m_projection, m_view, world, 320.0f, 240.0f);
         uint32_t pixel = 0;
         RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer& renderer) {
             gpu::GpuSurface* back = nullptr;

@@ -92,6 +92,8 @@ void XSIAnimation::BindToSkeleton(const MeshSkeleton& skeleton, int32_t, int32_t
     m_firstKeys = nullptr;
     m_firstKeysStride = 0;
     m_uniformKeys.clear();
+    m_keyBlocks = nullptr;
+    m_blockKeyCount = 0;
     if (m_resource == nullptr || !m_resource->IsLoaded())
         return;
     const std::vector<AnimationTrack>& tracks = m_resource->GetData().GetTracks();
@@ -167,6 +169,11 @@ void XSIAnimation::BindToSkeleton(const MeshSkeleton& skeleton, int32_t, int32_t
         m_uniformKeys.clear();
         m_firstKeys = &tracks[0].firstKeys[ANIMCHANNEL_ROTATION];
         m_firstKeysStride = sizeof(AnimationTrack) / sizeof(uint32_t);
+        if (!data.GetKeyBlocks().empty())
+        {
+            m_keyBlocks = data.GetKeyBlocks().data();
+            m_blockKeyCount = data.GetBlockKeyCount();
+        }
     }
     else if (m_deferrable)
     {
@@ -446,10 +453,23 @@ void XSIAnimation::SampleUniform4(const int32_t (&tracks)[4], __m128 (&rotation)
     _MM_TRANSPOSE4_PS(b[0], b[1], b[2], b[3]);
     a[3] = AnimationKeys::RebuildW4(a[0], a[1], a[2]);
     b[3] = AnimationKeys::RebuildW4(b[0], b[1], b[2]);
-    const __m128 t = _mm_set1_ps(m_pose.share);
-    AnimationSlerp::Slerp4(a, b, t, rotation);
     _MM_TRANSPOSE4_PS(pa[0], pa[1], pa[2], pa[3]);
     _MM_TRANSPOSE4_PS(pb[0], pb[1], pb[2], pb[3]);
+    BlendUniform4(a, b, pa, pb, rotation, position);
+}
+
+void XSIAnimation::SampleBlock(uint32_t group, __m128 (&rotation)[4], __m128 (&position)[4]) const
+{
+    const AnimationKeyBlock& a = m_keyBlocks[size_t(group) * m_blockKeyCount + size_t(m_pose.a)];
+    const AnimationKeyBlock& b = m_keyBlocks[size_t(group) * m_blockKeyCount + size_t(m_pose.b)];
+    BlendUniform4(a.rotation, b.rotation, a.position, b.position, rotation, position);
+}
+
+void XSIAnimation::BlendUniform4(const __m128 (&a)[4], const __m128 (&b)[4], const __m128 (&pa)[4],
+                                 const __m128 (&pb)[4], __m128 (&rotation)[4], __m128 (&position)[4]) const
+{
+    const __m128 t = _mm_set1_ps(m_pose.share);
+    AnimationSlerp::Slerp4(a, b, t, rotation);
     const __m128 scale = _mm_set1_ps(m_pose.positionScale);
     const __m128 rest = _mm_sub_ps(_mm_set1_ps(1.0f), t);
     for (int row = 0; row < 4; ++row)
@@ -471,7 +491,10 @@ void XSIAnimation::WriteDeferredSamples()
         for (size_t lane = 0; lane < 4; ++lane)
             tracks[lane] = lane < lanes ? int32_t(first + lane) : -1;
         __m128 rotation[4], position[4];
-        SampleUniform4(tracks, rotation, position);
+        if (m_keyBlocks != nullptr)
+            SampleBlock(uint32_t(first / 4), rotation, position);
+        else
+            SampleUniform4(tracks, rotation, position);
         _MM_TRANSPOSE4_PS(rotation[0], rotation[1], rotation[2], rotation[3]);
         _MM_TRANSPOSE4_PS(position[0], position[1], position[2], position[3]);
         for (size_t lane = 0; lane < lanes; ++lane)
@@ -485,6 +508,22 @@ void XSIAnimation::WriteDeferredSamples()
 void XSIAnimation::SampleBones4(uint32_t first, __m128 (&rotation)[4], __m128 (&position)[3], __m128 (&scale)[3],
                                 __m128& driven)
 {
+    for (int c = 0; c < 3; ++c)
+        scale[c] = _mm_set1_ps((&m_commonScale.x)[c]);
+    __m128 positions[4];
+    // Four bones bound to one block of tracks in order (the usual case) read the block.
+    uint32_t map = 0;
+    if (m_keyBlocks != nullptr && first + 4 <= sizeof(m_boneToBound))
+        std::memcpy(&map, &m_boneToBound[first], sizeof(map));
+    const uint32_t track = map & 0xFFu;
+    if (m_keyBlocks != nullptr && (track & 3u) == 0 && map == track * 0x01010101u + 0x03020100u)
+    {
+        SampleBlock(track / 4, rotation, positions);
+        for (int c = 0; c < 3; ++c)
+            position[c] = positions[c];
+        driven = _mm_castsi128_ps(_mm_set1_epi32(-1));
+        return;
+    }
     int32_t tracks[4];
     alignas(16) int32_t lanes[4];
     for (uint32_t lane = 0; lane < 4; ++lane)
@@ -494,13 +533,9 @@ void XSIAnimation::SampleBones4(uint32_t first, __m128 (&rotation)[4], __m128 (&
         lanes[lane] = track != kUnbound ? -1 : 0;
     }
     driven = _mm_castsi128_ps(_mm_load_si128(reinterpret_cast<const __m128i*>(lanes)));
-    __m128 positions[4];
     SampleUniform4(tracks, rotation, positions);
     for (int c = 0; c < 3; ++c)
-    {
         position[c] = positions[c];
-        scale[c] = _mm_set1_ps((&m_commonScale.x)[c]);
-    }
 }
 
 void XSIAnimation::ApplyTargeting(const AnimationSampleContext& context, const MeshTargetingRecord& mode)

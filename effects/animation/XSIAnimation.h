@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+struct AnimationKeyBlock;
 class MeshEntity;
 class MeshTemplate;
 class MeshTemplateAnimationPreset;
@@ -64,6 +65,11 @@ private:
     // The rotations (x, y, z, w rows) and scaled positions (x, y, z rows; the time row times 0) of
     // up to four bound tracks (-1: none, a lane of no meaning) at this pose's uniform key pair.
     void SampleUniform4(const int32_t (&tracks)[4], __m128 (&rotation)[4], __m128 (&position)[4]) const;
+    // SampleUniform4 of bound tracks 4g..4g + 3 from the clip's key blocks.
+    void SampleBlock(uint32_t group, __m128 (&rotation)[4], __m128 (&position)[4]) const;
+    // The slerp and scaled position blend of SampleUniform4 from the keys' structures of arrays.
+    void BlendUniform4(const __m128 (&a)[4], const __m128 (&b)[4], const __m128 (&pa)[4], const __m128 (&pb)[4],
+                       __m128 (&rotation)[4], __m128 (&position)[4]) const;
 
     ResourceAnimation* m_resource = nullptr;
     MeshTemplate* m_template = nullptr;
@@ -92,6 +98,9 @@ private:
     const uint32_t* m_firstKeys = nullptr;
     size_t m_firstKeysStride = 0;
     std::vector<uint32_t> m_uniformKeys;
+    // The clip's key blocks when every track bound in order (bound track k is the clip's track k).
+    const AnimationKeyBlock* m_keyBlocks = nullptr;
+    uint32_t m_blockKeyCount = 0;
     // The pose's key pair (b: a when the key holds) and share, the same for every track.
     struct UniformPose
     {

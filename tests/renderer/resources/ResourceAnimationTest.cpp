@@ -237,7 +237,9 @@ TEST(ResourceAnimationFileTest, ClipsKeyedAtOneSetOfTimesGetKeyBlocksOfFourTrack
                 EXPECT_EQ(rows[0][3], track < 4 ? data.GetDecodedKeys()[data.GetTracks()[3].firstKeys[0] + uint32_t(key)].x
                                                 : 0.0f);
                 if (track == 4)
+                {
                     EXPECT_EQ(rows[3][1], 1.0f);
+                }
             }
     }
 }

@@ -245,4 +245,33 @@ TEST_F(ParticleMeshDrawTest, AnEntityInTheGatheredFrameDrawsItsInstancesInAForwa
     context->Release();
     renderer.SubmitCommands(true);
 }
+// A particle entity deleted (or a scene switched) while the render thread draws its mesh particles
+// into the shadow map: the release changes nothing the draw reads, so the draw after it still draws
+// the instances, and the mesh goes back once the context is gone.
+TEST_F(ParticleMeshDrawTest, AReleaseDuringTheDepthPassLeavesTheDrawItsMeshUntilTheDeletionRuns)
+{
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    renderer.SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
+    const uint32_t references = m_mesh->GetUserReferences();
+    auto* context = new ParticleEntityRenderingContext(renderer, false);
+    context->RebuildSystem(m_system, Matrix::ONE, 0);
+    context->PostRestart();
+    Tick(0.05f);
+    Tick(0.05f);
+    size_t lastDraws = 0;
+    OverlapWithRenderThread(
+        renderer,
+        [&](bool last) {
+            gpu::GpuDevice* device = renderer.GetDevice();
+            device->BeginScene();
+            const size_t first = device->GetDrawLog().size();
+            static_cast<EntityRenderingContext*>(context)->DrawDepth(0, 0);
+            if (last)
+                lastDraws = device->GetDrawLog().size() - first;
+            device->EndScene();
+        },
+        [&] { context->Release(); });
+    EXPECT_EQ(lastDraws, 1u) << "the draw after the release still draws the instances";
+    EXPECT_EQ(m_mesh->GetUserReferences(), references);
+}
 } // namespace

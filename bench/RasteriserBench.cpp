@@ -1,7 +1,9 @@
 // The graphics stand-in's software rasteriser: pixels per second filling a 1280x720 back buffer
 // with textured triangles (the engine's vertex-colour family with its texture switch, a 256x256
-// texture, linear filtering), and one frame of the game over a scene on the real renderer with
-// rasterising on and off, as the demo runs it. No library does this job, so there is no reference.
+// texture, linear filtering); a full-screen textured pass at 1280x720 (a 640x360 texture stretched
+// over the target with bilinear filtering, as the post-processing passes draw) beside pixman doing
+// the same composite; and one frame of the game over a scene on the real renderer with rasterising
+// on and off, as the demo runs it.
 #include "engine/Game.h"
 #include "engine/EngineTimer.h"
 #include "engine/scripting/GameDelegate.h"
@@ -12,7 +14,10 @@
 #include "scene/templates/EntityTemplate.h"
 #include "tools/datakit/ShaderDataWriter.h"
 
+#include "PairedRatio.h"
+
 #include <benchmark/benchmark.h>
+#include <pixman.h>
 
 #include <cstring>
 #include <fstream>
@@ -161,6 +166,109 @@ void BM_FillTexturedTriangles(benchmark::State& state)
     factory->Release();
 }
 BENCHMARK(BM_FillTexturedTriangles)->Unit(benchmark::kMillisecond);
+
+// A 640x360 texture over the whole 1280x720 target, bilinear, no blending: through the stand-in's
+// device (a fan of two triangles, the texture family) and through pixman (a scaled source composite).
+// "speed" is pixman's time over ours per pass, from paired runs.
+void BM_FullScreenTexturedPass(benchmark::State& state)
+{
+    gpu::SetPresentPacing(false);
+    gpu::GpuFactory* factory = gpu::CreateFactory(gpu::kSdkVersion);
+    gpu::PresentParameters params = {};
+    params.backBufferWidth = 1280;
+    params.backBufferHeight = 720;
+    params.windowed = 1;
+    params.swapEffect = gpu::kSwapEffectDiscard;
+    gpu::GpuDevice* device = nullptr;
+    factory->CreateDevice(0, gpu::kDeviceTypeHal, nullptr, 0x54, &params, &device);
+    const gpu::VertexElement layout[] = {{0, 0, gpu::kDeclFloat4, 0, gpu::kDeclUsagePosition, 0},
+                                         {0, 16, gpu::kDeclColor, 0, gpu::kDeclUsageColor, 0},
+                                         {0, 20, gpu::kDeclFloat2, 0, gpu::kDeclUsageTexCoord, 0},
+                                         gpu::kDeclEnd};
+    gpu::GpuVertexDeclaration* declaration = nullptr;
+    device->CreateVertexDeclaration(layout, &declaration);
+    auto* vs = CompileFamily<gpu::GpuVertexShader>("vertex", "vs_3_0", [&](const void* c, size_t n, auto** s) {
+        device->CreateVertexShader(c, n, s);
+    });
+    auto* ps = CompileFamily<gpu::GpuPixelShader>("pixel", "ps_3_0", [&](const void* c, size_t n, auto** s) {
+        device->CreatePixelShader(c, n, s);
+    });
+    if (!vs || !vs->Program() || !ps || !ps->Program())
+    {
+        state.SkipWithError("the vertex-colour family has no program");
+        return;
+    }
+    constexpr uint32_t kWidth = 640, kHeight = 360;
+    std::vector<uint32_t> source(kWidth * kHeight);
+    for (uint32_t y = 0; y < kHeight; ++y)
+        for (uint32_t x = 0; x < kWidth; ++x)
+            source[y * kWidth + x] = 0xFF000000u | (x & 0xFF) << 16 | (y & 0xFF) << 8 | ((x ^ y) & 0xFF);
+    gpu::GpuTexture* texture = nullptr;
+    device->CreateTexture(kWidth, kHeight, 1, 0, gpu::kFormatA8R8G8B8, gpu::kPoolManaged, &texture);
+    gpu::LockedRect locked;
+    texture->LockRect(0, &locked, nullptr, 0);
+    for (uint32_t y = 0; y < kHeight; ++y)
+        memcpy(static_cast<uint8_t*>(locked.bits) + y * locked.pitch, &source[y * kWidth], kWidth * 4);
+    texture->UnlockRect(0);
+    device->SetVertexDeclaration(declaration);
+    device->SetVertexShader(vs);
+    device->SetPixelShader(ps);
+    device->SetTexture(0, texture);
+    device->SetSamplerState(0, gpu::kSsMagFilter, gpu::kFilterLinear);
+    device->SetSamplerState(0, gpu::kSsMinFilter, gpu::kFilterLinear);
+    device->SetSamplerState(0, gpu::kSsAddressU, gpu::kAddressClamp);
+    device->SetSamplerState(0, gpu::kSsAddressV, gpu::kAddressClamp);
+    device->SetRenderState(gpu::kRsCullMode, gpu::kCullNone);
+    device->SetRenderState(gpu::kRsZEnable, 0);
+    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    for (const gpu::ShaderConstant& c : vs->Code().constants)
+        if (c.name == "ModelViewProjMatrix")
+            device->SetVertexShaderConstantF(c.registerIndex, identity, 4);
+    const Vertex quad[4] = {{-1, 1, 0.5f, 1, 0xFFFFFFFFu, 0, 0},
+                            {1, 1, 0.5f, 1, 0xFFFFFFFFu, 1, 0},
+                            {1, -1, 0.5f, 1, 0xFFFFFFFFu, 1, 1},
+                            {-1, -1, 0.5f, 1, 0xFFFFFFFFu, 0, 1}};
+
+    // pixman: the same texels scaled by two into an opaque 1280x720 image.
+    std::vector<uint32_t> target(1280 * 720);
+    pixman_image_t* from = pixman_image_create_bits(PIXMAN_a8r8g8b8, kWidth, kHeight, source.data(), kWidth * 4);
+    pixman_image_t* to = pixman_image_create_bits(PIXMAN_x8r8g8b8, 1280, 720, target.data(), 1280 * 4);
+    pixman_transform_t scale;
+    pixman_transform_init_scale(&scale, pixman_double_to_fixed(0.5), pixman_double_to_fixed(0.5));
+    pixman_image_set_transform(from, &scale);
+    pixman_image_set_filter(from, PIXMAN_FILTER_BILINEAR, nullptr, 0);
+    pixman_image_set_repeat(from, PIXMAN_REPEAT_PAD);
+
+    PairedRatio ratio(PairedRatio::Timing::ThreadCpu);
+    uint64_t pixels = 0;
+    device->BeginScene();
+    for (auto _ : state)
+        ratio.Measure(
+            [&] {
+                device->DrawPrimitiveUP(gpu::kPrimitiveTriangleFan, 2, quad, sizeof(Vertex));
+                pixels += device->GetDrawLog().back().pixelsWritten;
+            },
+            [&] {
+                pixman_image_composite32(PIXMAN_OP_SRC, from, nullptr, to, 0, 0, 0, 0, 0, 0, 1280, 720);
+                benchmark::DoNotOptimize(target.data());
+            });
+    device->EndScene();
+    ratio.Report(state, "speed");
+    state.counters["pixels"] = double(pixels) / double(state.iterations());
+    pixman_image_unref(from);
+    pixman_image_unref(to);
+    device->SetTexture(0, nullptr);
+    device->SetVertexShader(nullptr);
+    device->SetPixelShader(nullptr);
+    device->SetVertexDeclaration(nullptr);
+    texture->Release();
+    vs->Release();
+    ps->Release();
+    declaration->Release();
+    device->Release();
+    factory->Release();
+}
+BENCHMARK(BM_FullScreenTexturedPass)->Unit(benchmark::kMillisecond);
 
 // The delegate of a running game.
 class BenchDelegate : public GameDelegate

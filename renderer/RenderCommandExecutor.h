@@ -153,6 +153,8 @@ public:
     float GetClockSeconds(uint32_t index) const { return index < 3 ? float(m_clockSeconds[index]) : 0.0f; }
     // The frame was drawn multisampled and is not resolved yet.
     bool IsResolvePending() const { return m_resolvePending; }
+    // The frame's scene is drawn into the multisampled targets (resolved or not).
+    bool IsFrameMultisampled() const { return m_frameMultisampled; }
 
 private:
     struct GatheredTask

@@ -291,7 +291,29 @@ void OutlineRenderer::Dilate(NorvexRenderer& renderer, const uint8_t* params, co
     renderer.GetStateCache().SetTexture(0, nullptr, kMaskSamplerFlags);
 }
 
-void OutlineRenderer::Reconstruct(NorvexRenderer& renderer, const uint8_t* params, bool useAlternate)
+void OutlineRenderer::GenerateResolvedMask(NorvexRenderer& renderer, const RenderTarget& mask)
+{
+    // A multisampled scene leaves its side bits in the multisampled depth-stencil surface, which the
+    // main one bound for post-processing does not hold and which only a target of its sample count
+    // may be drawn with: the mask is drawn into the multisampled colour surface (free once the scene
+    // is resolved) and resolved into the mask target.
+    gpu::GpuDevice* const device = renderer.GetDevice();
+    const RenderTargetSet& targets = renderer.GetDeviceManager().GetRenderTargets();
+    RenderStateCache& state = renderer.GetStateCache();
+    gpu::GpuSurface* previousDepth = nullptr;
+    device->GetDepthStencilSurface(&previousDepth);
+    const RenderTarget samples(targets.multisampledColor, nullptr);
+    state.SetRenderTargets(&samples, nullptr, 0);
+    device->SetDepthStencilSurface(targets.multisampledDepth);
+    state.ClearTargets(gpu::kClearTarget, Vector(0.0f, 0.0f, 0.0f, 0.0f), 1.0f, 0);
+    GenerateMask(renderer);
+    device->StretchRect(targets.multisampledColor, nullptr, mask.GetSurface(), nullptr, gpu::kFilterPoint);
+    device->SetDepthStencilSurface(previousDepth);
+    gpu::SafeRelease(previousDepth);
+}
+
+void OutlineRenderer::Reconstruct(NorvexRenderer& renderer, const uint8_t* params, bool useAlternate,
+                                  bool sceneMultisampled)
 {
     gpu::GpuDevice* const device = renderer.GetDevice();
     const RenderTargetSet& targets = renderer.GetDeviceManager().GetRenderTargets();
@@ -307,9 +329,14 @@ void OutlineRenderer::Reconstruct(NorvexRenderer& renderer, const uint8_t* param
     device->GetViewport(&viewport);
 
     state.SetColorWriteMask(kAllChannels);
-    state.SetRenderTargets(&mask, nullptr, 0);
-    state.ClearTargets(gpu::kClearTarget, Vector(0.0f, 0.0f, 0.0f, 0.0f), 1.0f, 0);
-    GenerateMask(renderer);
+    if (sceneMultisampled && targets.multisampledColor != nullptr && targets.multisampledDepth != nullptr)
+        GenerateResolvedMask(renderer, mask);
+    else
+    {
+        state.SetRenderTargets(&mask, nullptr, 0);
+        state.ClearTargets(gpu::kClearTarget, Vector(0.0f, 0.0f, 0.0f, 0.0f), 1.0f, 0);
+        GenerateMask(renderer);
+    }
     state.SetRenderTargets(&targets.auxiliary, nullptr, 0);
     state.ClearTargets(gpu::kClearTarget, Vector(0.0f, 0.0f, 0.0f, 0.0f), 1.0f, 0);
     Dilate(renderer, params, mask);
@@ -353,6 +380,6 @@ void OutlineRenderer::Render(NorvexRenderer& renderer, const uint8_t* params)
         return;
     if (!BuildIndexLists(renderer))
         return;
-    Reconstruct(renderer, params, true);
+    Reconstruct(renderer, params, true, false);
     Composite(renderer, params);
 }

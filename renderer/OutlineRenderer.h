@@ -73,7 +73,9 @@ public:
     void ListQuads();
     // "Reconstruct outlines": the mask from the stencil into ping-pong A (B when `useAlternate`),
     // dilated into the auxiliary target; the render target, stencil and depth states come back.
-    void Reconstruct(NorvexRenderer& renderer, const uint8_t* params, bool useAlternate);
+    // With `sceneMultisampled` the stencil is the multisampled depth surface's, read through the
+    // multisampled colour surface and resolved into the mask.
+    void Reconstruct(NorvexRenderer& renderer, const uint8_t* params, bool useAlternate, bool sceneMultisampled);
     // Command 27: with the renderer's outline switch on and a tile marked, lists the groups again,
     // reconstructs into the alternate mask and adds the outlines over the bound target.
     void Render(NorvexRenderer& renderer, const uint8_t* params);
@@ -94,6 +96,7 @@ private:
     bool BindGrid(NorvexRenderer& renderer, const ShaderPair& pair);
     void DrawGroup(NorvexRenderer& renderer, uint32_t group);
     void GenerateMask(NorvexRenderer& renderer);
+    void GenerateResolvedMask(NorvexRenderer& renderer, const RenderTarget& mask);
     void Dilate(NorvexRenderer& renderer, const uint8_t* params, const RenderTarget& mask);
     void Composite(NorvexRenderer& renderer, const uint8_t* params);
 

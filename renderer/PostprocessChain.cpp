@@ -347,7 +347,8 @@ void PostprocessManager::RunDesktop(NorvexRenderer& renderer, uint32_t flags)
     const SceneShadingParameters& shading = scene.GetShading();
     const DeviceParams& params = renderer.GetDeviceParams();
     if (enabled && params.outlinesEnabled != 0)
-        gOutlineRenderer.Reconstruct(renderer, renderer.GetExecutor().GetOutlineParams(0), false);
+        gOutlineRenderer.Reconstruct(renderer, renderer.GetExecutor().GetOutlineParams(0), false,
+                                     renderer.GetExecutor().IsFrameMultisampled());
     if (enabled)
         RefreshTables(gSceneEnvironment.IsDirty());
     BindQuadState(renderer);
@@ -390,7 +391,8 @@ void PostprocessManager::RunMobile(NorvexRenderer& renderer, uint32_t flags, uin
     const RenderTargetSet& targets = Targets(renderer);
     // The mobile modes draw the outlines whatever the renderer's switch says.
     if (enabled)
-        gOutlineRenderer.Reconstruct(renderer, renderer.GetExecutor().GetOutlineParams(0), false);
+        gOutlineRenderer.Reconstruct(renderer, renderer.GetExecutor().GetOutlineParams(0), false,
+                                     renderer.GetExecutor().IsFrameMultisampled());
     BindQuadState(renderer);
     if (enabled)
         DrawGlow(renderer, state, shading.glowThreshold, shading.glowSoftness, false);

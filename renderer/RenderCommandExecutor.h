@@ -153,6 +153,8 @@ public:
     float GetClockSeconds(uint32_t index) const { return index < 3 ? float(m_clockSeconds[index]) : 0.0f; }
     // The frame was drawn multisampled and is not resolved yet.
     bool IsResolvePending() const { return m_resolvePending; }
+    // The frame's scene is drawn into the multisampled targets (resolved or not).
+    bool IsFrameMultisampled() const { return m_frameMultisampled; }
 
 private:
     struct GatheredTask
@@ -317,6 +319,7 @@ private:
     Matrix m_shadowTextureMatrix = Matrix::ONE;
     bool m_shadowMapReady = false;
     uint32_t m_shadowVisit = 0; // each shadow walk marks the contexts it met with a new number
+    std::vector<EntityRenderingContext*> m_shadowWalk; // the records of the walk's cells, in cell order
     bool m_fakeShadowsDue = false;
     uint32_t m_shadowCasters = 0;
     std::vector<RendererLightWrapper*> m_lights;

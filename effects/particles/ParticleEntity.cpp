@@ -93,6 +93,18 @@ void ParticleEntity::ApplySystem(ParticleEntityRenderingContext* context, uint8_
     context->SetColorMultiplier(m_colorMultiplier);
 }
 
+void ParticleEntity::InitFromTemplate(EntityTemplate* entityTemplate, uint32_t creationFlags)
+{
+    Entity::InitFromTemplate(entityTemplate, creationFlags);
+    SetLocalBoundingBox(kUnitBox);
+}
+
+void ParticleEntity::ChangeTemplate(EntityTemplate* entityTemplate)
+{
+    Entity::ChangeTemplate(entityTemplate);
+    SetLocalBoundingBox(kUnitBox);
+}
+
 EntityRenderingContext* ParticleEntity::CreateRenderingContext()
 {
     auto* const particleTemplate = dynamic_cast<ParticleTemplate*>(GetTemplate());
@@ -138,6 +150,7 @@ void ParticleEntity::OnPropertiesChanged()
 void ParticleEntity::ResetBoundsFromTemplate(const char* propertyName)
 {
     Entity::ResetBoundsFromTemplate(propertyName);
+    SetLocalBoundingBox(kUnitBox);
     RebuildAndRestart();
 }
 

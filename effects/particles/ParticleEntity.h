@@ -33,6 +33,10 @@ public:
     // Takes ownership of a custom spawner (deleted on the render thread with the entity).
     void SetCustomSpawner(ParticleSpawner* spawner);
 
+    // A particle entity's box is the unit box whatever its template says (particle templates carry
+    // none), so that it is placed in the grid and found by the view before any particle flew.
+    void InitFromTemplate(EntityTemplate* entityTemplate, uint32_t creationFlags) override;
+    void ChangeTemplate(EntityTemplate* entityTemplate) override;
     EntityRenderingContext* CreateRenderingContext() override;
     void PostCreateInit() override;
     // An edit of the entity or of its template's bounds rebuilds the system, restarted when spawning.

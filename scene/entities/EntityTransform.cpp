@@ -165,9 +165,12 @@ void Entity::ComputeWorldBoundingBox(BoundingBox4& box) const
 void Entity::SetLocalBoundingBox(const BoundingBox4& box)
 {
     m_spatial->localBox = box;
-    BoundingBox4 world;
-    ComputeWorldBoundingBox(world);
-    gEntityManager.GetPathGrid().SetCullBox(m_index, world);
+    ComputeWorldBoundingBox(m_spatial->worldBox);
+    gEntityManager.GetPathGrid().SetCullBox(m_index, m_spatial->worldBox);
+    // A box that arrives after the last move (an effect's bounds taken from the render thread) must
+    // move the entity's cells too: left where the old box put them, or in none for an empty box,
+    // the entity would never be a render candidate until it moved.
+    gEntityManager.UpdateEntityInGrid(this);
 }
 
 void Entity::UpdateRenderingTransform()

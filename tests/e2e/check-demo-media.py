@@ -25,6 +25,13 @@ LAMP = (100, 470, 480, 570)            # the red lamp's pool on the ground
 GROUND = ((1000, 650), (1200, 600), (640, 700))  # bare ground, lit by the sun alone
 WALKER = (220, 505, 1060, 645)         # the walker going round the wall (below the beacon)
 BEACON = (700, 230, 740, 355)          # the outpost's beacon rising above the horizon
+SPARKS = (1040, 500, 1250, 710)        # the sparks flying from their particle template
+BURST = (540, 540, 740, 720)           # the effect's burst of sparks in front of the markers
+
+
+def glowing(p):
+    """The sparks' orange and yellow: neither the grey ground, the red lamp's pool nor the menu."""
+    return p[0] > 180 and p[0] > p[2] + 90 and p[1] > p[2] + 50
 
 
 def read_png(path):
@@ -101,6 +108,11 @@ def check_frames(folder):
         expect(not cold, "the sun does not light the ground at %s" % cold)
         lamp = max(count(rows, LAMP, lambda p: p[0] > p[1] + 60 and p[0] > p[2] + 60) for rows in field)
         expect(lamp >= 50, "the lamp lights no ground red (%d pixels)" % lamp)
+        # The particle entity and the effect's particle element each draw glowing flecks that fly.
+        for name, box in (("the sparks", SPARKS), ("the effect's burst", BURST)):
+            flecks = max(count(rows, box, glowing) for rows in field)
+            expect(flecks >= 100, "%s show no flecks (%d pixels)" % (name, flecks))
+            expect(moves(field, box), "%s do not move" % name)
     if len(outpost) >= 3:
         expect(moves(outpost, WALKER), "the walker does not move")
         expect(moves(outpost, BEACON), "the beacon does not rise")

@@ -2,15 +2,21 @@
 // Entity outlines: the tiles an entity's screen box marks, the quads each group's row runs become,
 // the index ring the passes stream through (the graphics stand-in reports any no-overwrite write
 // over indices drawn since the last discard), and pixel probes of whole frames: the side's colour
-// in a band around the stencil area of an outlined context and nowhere else.
+// in a band around the stencil area of an outlined context and nowhere else, also when the
+// post-processing chain draws them over a multisampled scene.
 #include "renderer/OutlineRenderer.h"
 
 #include "engine/config/ProjectConfig.h"
 #include "platform/gpu/GpuBuffer.h"
 #include "platform/gpu/GpuDevice.h"
 #include "renderer/OutlineParams.h"
+#include "renderer/PostprocessManager.h"
+#include "renderer/RenderTargetSet.h"
+#include "renderer/SceneEnvironment.h"
+#include "renderer/SceneParametersWrapper.h"
 #include "renderer/ShaderManager.h"
 #include "support/RenderDataHarness.h"
+#include "support/RenderProbes.h"
 #include "support/RenderThreadCall.h"
 
 #include <gtest/gtest.h>
@@ -178,9 +184,7 @@ protected:
     void SetUp() override
     {
         DataRoot data;
-        ASSERT_TRUE(m_harness.WriteAndMount(data));
-        ASSERT_TRUE(m_harness.Start());
-        ASSERT_TRUE(gShaderManager.Init(true));
+        ASSERT_TRUE(m_harness.StartWithShaders(data));
         gOutlineRenderer.LoadShaders();
         OutlineParams params;
         params.m_dilatationKernelSize = 2.0f; // taps one pixel away
@@ -193,6 +197,8 @@ protected:
         for (EntityRenderingContext* context : m_contexts)
             context->Release();
         gOutlineRenderer.ReleaseShaders();
+        gPostprocessManager.ReleaseShaders();
+        gSceneEnvironment.Close();
         Renderer().SubmitCommands(true);
         m_harness.Stop();
     }
@@ -209,11 +215,13 @@ protected:
         context->SetTransformAndBounds(Matrix::ONE, Matrix::ONE, false, box);
         m_rects.push_back({rect, stencil});
     }
-    // A frame: black, no stencil but the outlined rectangles', then gathering with the contexts.
-    void Gather()
+    // A frame (multisampled when asked and the targets exist): black, no stencil but the outlined
+    // rectangles', then gathering with the contexts.
+    void Gather(uint8_t multisample = 0)
     {
         NorvexRenderer& renderer = Renderer();
-        renderer.SetFrameTarget(nullptr, 0, 1);
+        renderer.SetFrameTarget(nullptr, multisample, 1);
+        renderer.SetViewport(gpu::Viewport{0, 0, 320, 240, 0.0f, 1.0f});
         renderer.Clear(gpu::kClearTarget | gpu::kClearDepth | gpu::kClearStencil, Vector(0, 0, 0, 1), 1.0f, 0);
         RunOnRenderThread(renderer, [&](NorvexRenderer& r) {
             for (const auto& [rect, stencil] : m_rects)
@@ -224,24 +232,6 @@ protected:
             renderer.AddRenderTask(context, kOutlinedTask);
         renderer.RenderGathered(kSceneOnly, 0, nullptr);
     }
-    size_t DrawCount()
-    {
-        size_t count = 0;
-        RunOnRenderThread(Renderer(), [&](NorvexRenderer& r) { count = r.GetDevice()->GetDrawLog().size(); });
-        return count;
-    }
-    uint32_t Probe(uint32_t x, uint32_t y)
-    {
-        uint32_t pixel = 0;
-        RunOnRenderThread(Renderer(), [&](NorvexRenderer& r) {
-            gpu::GpuSurface* target = nullptr;
-            r.GetDevice()->GetRenderTarget(0, &target);
-            pixel = target->ReadPixelArgb(x, y) | 0xFF000000u;
-            target->Release();
-        });
-        return pixel;
-    }
-
     RenderDataHarness m_harness;
     uint8_t m_params[OutlineParams::kRenderBlockBytes] = {};
     std::vector<EntityRenderingContext*> m_contexts;
@@ -284,13 +274,9 @@ TEST_F(OutlineRendererTest, ProbesFindEachSideColourInABandAroundItsStencilAreaO
         EXPECT_EQ(gOutlineRenderer.GetTile(27, 10), 8u); // pixel (216, 120)
         EXPECT_EQ(gOutlineRenderer.GetTile(20, 10), 0u);
     });
-    const size_t before = DrawCount();
+    const size_t before = DrawLogSize(Renderer());
     Renderer().RenderOutlines();
-    std::vector<gpu::DrawRecord> draws;
-    RunOnRenderThread(Renderer(), [&](NorvexRenderer& r) {
-        const auto& log = r.GetDevice()->GetDrawLog();
-        draws.assign(log.begin() + long(before), log.end());
-    });
+    const std::vector<gpu::DrawRecord> draws = DrawsSince(Renderer(), before);
     // The mask of each side with tiles (stencil bit, colour channel), the dilation, the composite.
     ASSERT_EQ(draws.size(), 4u);
     const uint32_t masks[2][2] = {{2, 2}, {8, 4}};
@@ -333,7 +319,78 @@ TEST_F(OutlineRendererTest, ProbesFindEachSideColourInABandAroundItsStencilAreaO
         {220, 120, 0},          {150, 120, 0},         {10, 10, 0},
     };
     for (const Point& p : points)
-        ExpectPixel(Probe(p.x, p.y), p.color, p.x, p.y);
+        ExpectPixel(ProbeRenderTarget(Renderer(), p.x, p.y), p.color, p.x, p.y);
+}
+
+TEST_F(OutlineRendererTest, TheChainDrawsTheSameOutlinesOverAMultisampledScene)
+{
+    gPostprocessManager.InitPostProcessChain("");
+    // No vignette: the band keeps its colour wherever it is on screen.
+    SceneParametersWrapper scene;
+    scene.SetDefaults();
+    scene.GetShading().vignetteEnd = 0.0f;
+    gSceneEnvironment.Create();
+    gSceneEnvironment.SetOverrideParameters(&scene);
+    gSceneEnvironment.EnableOverride();
+    Renderer().SubmitCommands(true);
+    AddOutlined(2, gpu::Rect{60, 100, 100, 140}, 2);
+    // The frame's row and column through the outlined rectangle, each multisample mode after a reset.
+    std::vector<uint32_t> lines[3];
+    for (const uint32_t msaa : {0u, 1u, 2u})
+    {
+        SCOPED_TRACE(msaa);
+        RendererDeviceSettings settings;
+        settings.msaaMode = msaa;
+        Renderer().SetDeviceSettings(settings);
+        Renderer().ApplyDisplaySettings(m_harness.GetWindow(), 320, 240, true, false);
+        Gather(1);
+        RunOnRenderThread(Renderer(), [&](NorvexRenderer& r) {
+            EXPECT_EQ(r.GetExecutor().IsResolvePending(), msaa != 0) << "the scene is drawn multisampled";
+        });
+        Renderer().PostProcess(1);
+        RunOnRenderThread(Renderer(), [&](NorvexRenderer& r) {
+            gpu::GpuSurface* back = nullptr;
+            r.GetDevice()->GetBackBuffer(0, 0, &back);
+            for (uint32_t x = 40; x < 120; ++x)
+                lines[msaa].push_back(back->ReadPixelArgb(x, 120) | 0xFF000000u);
+            for (uint32_t y = 80; y < 160; ++y)
+                lines[msaa].push_back(back->ReadPixelArgb(80, y) | 0xFF000000u);
+            back->Release();
+            // The mask reads the stencil the scene wrote, with a colour target of the same sample
+            // count; the chain goes on with the main depth-stencil surface.
+            const RenderTargetSet& t = r.GetDeviceManager().GetRenderTargets();
+            const gpu::GpuSurface* color = msaa != 0 ? t.multisampledColor : t.pingPong[0].GetSurface();
+            const gpu::GpuSurface* depth = msaa != 0 ? t.multisampledDepth : t.sceneDepth.GetSurface();
+            size_t masks = 0;
+            for (const gpu::DrawRecord& draw : r.GetDevice()->GetDrawLog())
+                if (draw.renderStates[gpu::kRsStencilEnable] != 0)
+                {
+                    ++masks;
+                    EXPECT_EQ(draw.renderTargetIds[0], color->GetId());
+                    EXPECT_EQ(draw.depthStencilId, depth->GetId());
+                }
+            EXPECT_EQ(masks, 1u);
+            gpu::GpuSurface* bound = nullptr;
+            r.GetDevice()->GetDepthStencilSurface(&bound);
+            EXPECT_EQ(bound, t.sceneDepth.GetSurface());
+            gpu::SafeRelease(bound);
+        });
+        Renderer().UpscaleFinal();
+        Renderer().Present(nullptr);
+    }
+    // Red over three pixels at each edge, the black scene elsewhere (x 40 is entry 0, y 80 entry 80).
+    const uint32_t background = lines[0][0];
+    EXPECT_EQ(background, kBlack);
+    std::set<size_t> band;
+    for (size_t i = 0; i < lines[0].size(); ++i)
+        if (lines[0][i] != background)
+        {
+            band.insert(i);
+            EXPECT_EQ(lines[0][i] & 0xFFFFu, 0u) << std::hex << lines[0][i] << std::dec << " at " << i;
+        }
+    EXPECT_EQ(band, (std::set<size_t>{19, 20, 21, 59, 60, 61, 99, 100, 101, 139, 140, 141}));
+    EXPECT_EQ(lines[1], lines[0]) << "two samples";
+    EXPECT_EQ(lines[2], lines[0]) << "four samples";
 }
 
 TEST_F(OutlineRendererTest, WithoutOutlinesCommand27DrawsNothing)
@@ -361,9 +418,9 @@ TEST_F(OutlineRendererTest, WithoutOutlinesCommand27DrawsNothing)
         Renderer().RenderGathered(c.gatherFlags, 0, nullptr);
         if (c.reset)
             Renderer().BeginOutlines();
-        const size_t before = DrawCount();
+        const size_t before = DrawLogSize(Renderer());
         Renderer().RenderOutlines();
-        EXPECT_EQ(DrawCount(), before);
+        EXPECT_EQ(DrawLogSize(Renderer()), before);
         RunOnRenderThread(Renderer(), [&](NorvexRenderer&) { EXPECT_EQ(gOutlineRenderer.GetSummary(), 0u); });
     }
 }

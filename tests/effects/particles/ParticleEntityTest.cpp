@@ -9,6 +9,7 @@
 #include "effects/particles/ParticleSystemContext.h"
 #include "scene/SceneClassRegistration.h"
 #include "scene/entities/EntityManager.h"
+#include "scene/entities/PathGrid.h"
 #include "scene/kinds/ParticleTemplate.h"
 #include "support/ParticleTestSupport.h"
 #include "support/RenderThreadCall.h"
@@ -166,5 +167,21 @@ TEST_F(ParticleEntityTest, EditorPlacementAndTemplateBoundsRebuildTheSystemForTh
         EXPECT_NE(after.system, before.system) << "a fresh system";
         EXPECT_EQ(after.emitting, row.spawning) << row.spawnInEditor;
     }
+}
+// Particle templates carry no box: the entity stands in the grid by the unit box round its place,
+// from its making and after its template's box changed, so that the view finds it.
+TEST_F(ParticleEntityTest, TheEntityIsPlacedByTheUnitBoxWhateverItsTemplateSays)
+{
+    Matrix place;
+    place.LoadTranslation(35, 0, 45);
+    auto* entity = static_cast<ParticleEntity*>(gEntityManager.CreateEntity(&m_template, nullptr, place, 0, nullptr));
+    const BoundingBox4 around(Vector(34, -1, 44, 1), Vector(36, 1, 46, 1));
+    EXPECT_EQ(entity->GetWorldBoundingBox(), around);
+    EXPECT_EQ(entity->GetCellRange(PathGrid::kRenderList).x0, 3);
+    m_template.SetStaticBoundingBox(BoundingBox4(Vector(-20, -20, -20, 1), Vector(20, 20, 20, 1)));
+    entity->ResetBoundsFromTemplate("Static bounding box");
+    EXPECT_EQ(entity->GetWorldBoundingBox(), around);
+    entity->ChangeTemplate(&m_template);
+    EXPECT_EQ(entity->GetWorldBoundingBox(), around);
 }
 } // namespace

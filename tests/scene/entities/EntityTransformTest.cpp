@@ -47,6 +47,34 @@ TEST_F(EntityTransformTest, AnEntityTakingAFreedIndexStartsAtTheIdentityWithNoBo
     fresh->DeleteMe();
 }
 
+// A box given after the entity's last move (here a template edit; an effect's bounds measured on
+// the render thread take the same path) moves its cells and world box at once: none for an empty
+// box, then the 10-unit cells it covers.
+TEST_F(EntityTransformTest, ABoxSetAfterTheLastMoveMovesTheEntitysCells)
+{
+    m_template = MakeTemplate(BoundingBox4::INVALID);
+    Entity* entity = Create(nullptr, Translation(35, 0, 45));
+    ASSERT_TRUE(entity->GetCellRange(PathGrid::kRenderList).IsNone());
+    const struct
+    {
+        float half;
+        EntityCellRange cells;
+    } rows[] = {{1.0f, {3, 4, 4, 5}}, {10.0f, {2, 3, 5, 6}}, {-1.0f, {}}};
+    for (const auto& row : rows)
+    {
+        const BoundingBox4 box = row.half > 0.0f ? CenteredBox(row.half) : BoundingBox4::INVALID;
+        m_template->SetStaticBoundingBox(box);
+        entity->ResetBoundsFromTemplate("Static bounding box");
+        for (int list : {PathGrid::kQueryList, PathGrid::kRenderList})
+            EXPECT_TRUE(entity->GetCellRange(list) == row.cells) << "half size " << row.half << ", list " << list;
+        if (row.half > 0.0f)
+            EXPECT_EQ(entity->GetWorldBoundingBox(), BoundingBox4(Vector(35 - row.half, -row.half, 45 - row.half, 1),
+                                                                  Vector(35 + row.half, row.half, 45 + row.half, 1)));
+        else
+            EXPECT_EQ(entity->GetWorldBoundingBox(), BoundingBox4::INVALID);
+    }
+}
+
 TEST_F(EntityTransformTest, RotationOfTheParentTurnsTheChildOffset)
 {
     Entity* parent = Create();

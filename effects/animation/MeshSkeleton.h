@@ -6,6 +6,8 @@
 #include "core/math/Matrix.h"
 #include "core/strings/NameString.h"
 
+#include <xmmintrin.h>
+
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -33,6 +35,12 @@ struct AnimationTreeNode
     int32_t nextSibling = -1;
 };
 
+// The rest matrices of four consecutive bones, one bone per lane: element [row][column] of each.
+struct MeshRestBlock
+{
+    __m128 elements[4][4];
+};
+
 // Bones in depth-first order with rest and inverse bind matrices, and the animation tree.
 class MeshSkeleton
 {
@@ -57,9 +65,18 @@ public:
     uint32_t GetSkinMatrixCount() const { return uint32_t(m_inverseBind.size()); }
     const MeshSkeletonBone& GetBone(uint32_t index) const { return m_bones[index]; }
     const Matrix& GetRestMatrix(uint32_t index) const { return m_rest[index]; }
+    // The rest matrices of bones first..first + 3 as one block when first is a multiple of four
+    // (poses work on such groups), else null.
+    const MeshRestBlock* GetRestBlock(uint32_t first) const
+    {
+        return first % 4 == 0 && first / 4 < m_restBlocks.size() ? &m_restBlocks[first / 4] : nullptr;
+    }
     const Matrix& GetInverseBindMatrix(uint32_t skinIndex) const { return m_inverseBind[skinIndex]; }
+    // The transpose of the inverse bind matrix: its columns as rows, which is the form a pose
+    // writes the transposed skinning matrices from.
+    const Matrix& GetInverseBindColumns(uint32_t skinIndex) const { return m_inverseBindColumns[skinIndex]; }
     // The first bone flagged for root motion, -1 if none.
-    int32_t GetRootMotionBone() const;
+    int32_t GetRootMotionBone() const { return m_rootMotionBone; }
     // Index of the bone with that name, -1 if none.
     int32_t FindBoneIndex(const NameString& name) const;
     // Replaces the tree nodes (the tree definition's parse).
@@ -72,12 +89,19 @@ public:
 
     // Builders for tools and tests.
     void AddBone(const MeshSkeletonBone& bone, const Matrix& rest);
-    void AddSkinMatrix(const Matrix& inverseBind) { m_inverseBind.push_back(inverseBind); }
+    void AddSkinMatrix(const Matrix& inverseBind);
     void AddTreeNode(const AnimationTreeNode& node) { m_treeNodes.push_back(node); }
 
 private:
+    void FindRootMotionBone();
+    // Blocks for every whole group of four bones.
+    void BuildRestBlocks();
+
     std::vector<Matrix> m_rest;
+    std::vector<MeshRestBlock> m_restBlocks;
     std::vector<Matrix> m_inverseBind;
+    std::vector<Matrix> m_inverseBindColumns;
     std::vector<MeshSkeletonBone> m_bones;
     std::vector<AnimationTreeNode> m_treeNodes;
+    int32_t m_rootMotionBone = -1; // asked once per pose
 };

@@ -21,10 +21,39 @@ __m128 Twice(__m128 v)
 }
 
 const AnimationBoneSample gNoSample;
+
+// The written samples of bones first..first + 3 in the form SampleBones4 gives them.
+void GatherSamples4(BaseAnimation& animation, uint32_t first, __m128 (&r)[4], __m128 (&p)[3], __m128 (&s)[3],
+                    __m128& has)
+{
+    const AnimationBoneSample* samples[4];
+    alignas(16) int32_t bound[4];
+    for (uint32_t lane = 0; lane < 4; ++lane)
+    {
+        const uint8_t track = animation.GetBoundTrack(first + lane);
+        bound[lane] = track != BaseAnimation::kUnbound ? -1 : 0;
+        samples[lane] = track != BaseAnimation::kUnbound ? &animation.GetSample(track) : &gNoSample;
+    }
+    has = _mm_castsi128_ps(_mm_load_si128(reinterpret_cast<const __m128i*>(bound)));
+    for (int lane = 0; lane < 4; ++lane)
+        r[lane] = samples[lane]->rotation.Simd();
+    __m128 p4[4] = {samples[0]->position.Simd(), samples[1]->position.Simd(), samples[2]->position.Simd(),
+                    samples[3]->position.Simd()};
+    __m128 s4[4] = {samples[0]->scale.Simd(), samples[1]->scale.Simd(), samples[2]->scale.Simd(),
+                    samples[3]->scale.Simd()};
+    _MM_TRANSPOSE4_PS(r[0], r[1], r[2], r[3]);
+    _MM_TRANSPOSE4_PS(p4[0], p4[1], p4[2], p4[3]);
+    _MM_TRANSPOSE4_PS(s4[0], s4[1], s4[2], s4[3]);
+    for (int c = 0; c < 3; ++c)
+    {
+        p[c] = p4[c];
+        s[c] = s4[c];
+    }
+}
 } // namespace
 
-void LocalMatrices4(const std::vector<ActiveAnimationEntry>& stack, uint32_t first, const Matrix* const (&rests)[4],
-                    Matrix (&out)[4])
+void LocalMatrices4(const std::vector<ActiveAnimationEntry>& stack, uint32_t first, const __m128 (&rest)[4][4],
+                    __m128 (&local)[4][4])
 {
     const __m128 zero = _mm_setzero_ps();
     const __m128 one = _mm_set1_ps(1.0f);
@@ -38,26 +67,13 @@ void LocalMatrices4(const std::vector<ActiveAnimationEntry>& stack, uint32_t fir
     {
         if (entry.active == 0)
             continue;
-        const AnimationBoneSample* samples[4];
-        alignas(16) int32_t bound[4];
-        for (uint32_t lane = 0; lane < 4; ++lane)
-        {
-            const uint8_t track = entry.animation->GetBoundTrack(first + lane);
-            bound[lane] = track != BaseAnimation::kUnbound ? -1 : 0;
-            samples[lane] = track != BaseAnimation::kUnbound ? &entry.animation->GetSample(track) : &gNoSample;
-        }
-        const __m128 has = _mm_castsi128_ps(_mm_load_si128(reinterpret_cast<const __m128i*>(bound)));
+        __m128 r[4], p[3], s[3], has;
+        if (entry.animation->HasDeferredSamples())
+            entry.animation->SampleBones4(first, r, p, s, has);
+        else
+            GatherSamples4(*entry.animation, first, r, p, s, has);
         if (_mm_movemask_ps(has) == 0)
             continue;
-        __m128 r[4] = {samples[0]->rotation.Simd(), samples[1]->rotation.Simd(), samples[2]->rotation.Simd(),
-                       samples[3]->rotation.Simd()};
-        __m128 p[4] = {samples[0]->position.Simd(), samples[1]->position.Simd(), samples[2]->position.Simd(),
-                       samples[3]->position.Simd()};
-        __m128 s[4] = {samples[0]->scale.Simd(), samples[1]->scale.Simd(), samples[2]->scale.Simd(),
-                       samples[3]->scale.Simd()};
-        _MM_TRANSPOSE4_PS(r[0], r[1], r[2], r[3]);
-        _MM_TRANSPOSE4_PS(p[0], p[1], p[2], p[3]);
-        _MM_TRANSPOSE4_PS(s[0], s[1], s[2], s[3]);
         // The first entry to drive a lane is taken whole; each later one takes weight / (sum so far).
         const __m128 w = _mm_set1_ps(entry.effectiveWeight);
         const int hasLanes = _mm_movemask_ps(has);
@@ -132,24 +148,16 @@ void LocalMatrices4(const std::vector<ActiveAnimationEntry>& stack, uint32_t fir
          _mm_mul_ps(zero, scale[2])},
         {position[0], position[1], position[2], one},
     };
-    __m128 rest[4][4];
-    for (int k = 0; k < 4; ++k)
-        ColumnsAcross(rests, k, rest[k]);
     // TRS followed by the rest matrix, summed as RowTimes sums; a lane nothing drives keeps its rest.
     const bool allDriven = _mm_movemask_ps(driven) == 0xF;
     for (int row = 0; row < 4; ++row)
-    {
-        __m128 local[4];
         for (int c = 0; c < 4; ++c)
-            local[c] = _mm_add_ps(_mm_add_ps(_mm_mul_ps(trs[row][0], rest[0][c]), _mm_mul_ps(trs[row][1], rest[1][c])),
-                                  _mm_add_ps(_mm_mul_ps(trs[row][2], rest[2][c]), _mm_mul_ps(trs[row][3], rest[3][c])));
-        if (!allDriven)
-            for (int c = 0; c < 4; ++c)
-                local[c] = Select(driven, local[c], rest[row][c]);
-        _MM_TRANSPOSE4_PS(local[0], local[1], local[2], local[3]);
-        for (int lane = 0; lane < 4; ++lane)
-            out[lane].rows[row].SetSimd(local[lane]);
-    }
+        {
+            const __m128 product =
+                _mm_add_ps(_mm_add_ps(_mm_mul_ps(trs[row][0], rest[0][c]), _mm_mul_ps(trs[row][1], rest[1][c])),
+                           _mm_add_ps(_mm_mul_ps(trs[row][2], rest[2][c]), _mm_mul_ps(trs[row][3], rest[3][c])));
+            local[row][c] = allDriven ? product : Select(driven, product, rest[row][c]);
+        }
 }
 
 void ComputeEffectiveWeights(std::vector<ActiveAnimationEntry>& stack, const std::vector<AnimationTreeNode>& nodes,

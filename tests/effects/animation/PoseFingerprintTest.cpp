@@ -50,8 +50,10 @@ protected:
     }
 
     // Keys at uneven times; `shift` makes clips differ; `scaled` adds a moving scale channel;
-    // `baked` puts every track's keys at the same times (a clip sampled at a fixed rate).
-    ResourceAnimation* Make(const std::string& name, int shift, int keys, bool scaled, int skipBone, bool baked = false)
+    // `baked` puts every track's keys at the same times (a clip sampled at a fixed rate); `stray`
+    // adds a track, second in the clip, that matches no bone.
+    ResourceAnimation* Make(const std::string& name, int shift, int keys, bool scaled, int skipBone, bool baked = false,
+                            bool stray = false)
     {
         AnimationClipSpec spec;
         for (int bone = 0; bone < kBones; ++bone)
@@ -84,6 +86,11 @@ protected:
             else
                 track.scale.push_back({0.0f, Vector(1.0f, 1.0f, 1.0f, 0.0f)});
             spec.tracks.push_back(track);
+            if (stray && bone == 0)
+            {
+                track.name = "Stray";
+                spec.tracks.push_back(track);
+            }
         }
         return Write(name, spec);
     }
@@ -154,4 +161,47 @@ TEST_F(PoseFingerprintTest, BakedClipsWithOneSetOfKeyTimes)
     Play(animator, walk, "root", ANIMFLAG_LOOP, 0.5f, 0.0f, 1.0f, 1.0f, 0.3f);
     Play(animator, run, "root", ANIMFLAG_LOOP | ANIMFLAG_BACKWARDS, 0.5f, 0.0f, 0.7f, 1.2f, 0.1f);
     EXPECT_EQ(Run(animator, 90, 1.0f), 8247675795384649461ull);
+}
+
+TEST_F(PoseFingerprintTest, BakedClipsWithGapsAStrayTrackAndAChildNode)
+{
+    // Bones whose tracks do not line up in fours (a bone without a track, a track without a bone,
+    // a node starting at B7), a second scale for positions and a child clip fading in.
+    ResourceAnimation* walk = Make("walk", 7, 6, false, 2, true);
+    ResourceAnimation* run = Make("run", 8, 9, false, -1, true, true);
+    ResourceAnimation* wave = Make("wave", 9, 5, false, -1, true);
+    MeshAnimator animator(nullptr, kBones, 2);
+    Play(animator, walk, "root", ANIMFLAG_LOOP, 0.6f, 0.0f, 1.1f, 1.0f, 0.4f);
+    Play(animator, run, "root", ANIMFLAG_LOOP, 0.5f, 0.0f, 0.9f, 1.3f, 0.7f);
+    Play(animator, wave, "upper", ANIMFLAG_LOOP | ANIMFLAG_BACKWARDS, 0.8f, 0.5f, 1.2f, 1.0f, 0.2f);
+    EXPECT_EQ(Run(animator, 100, 1.5f), 14423819062109956309ull);
+}
+
+TEST_F(PoseFingerprintTest, DistinctRestAndBindMatricesAndARootMotionBoneInAGroupOfFour)
+{
+    // Every bone's rest and inverse bind turn and move it differently; B2 (in the group B0..B3)
+    // carries root motion, so it stays at rest.
+    MeshSkeleton varied;
+    for (uint32_t bone = 0; bone < kBones; ++bone)
+    {
+        MeshSkeletonBone record = m_tree.GetBone(bone);
+        record.flags = bone == 2 ? 1 : 0;
+        Quaternion turn;
+        turn.SetAxisAlpha(Vector(1.0f, float(bone % 3), 0.5f, 0.0f), 10.0f + 7.0f * float(bone));
+        Matrix rest;
+        rest.LoadQuaternionTranslationAndScale(turn, Vector(0.1f * float(bone), 1.0f, -0.05f * float(bone), 0.0f),
+                                               Vector(1.0f, 1.0f + 0.01f * float(bone), 1.0f, 0.0f));
+        varied.AddBone(record, rest);
+        Matrix inverseBind;
+        inverseBind.LoadQuaternionTranslationAndScale(turn, Vector(0.0f, -float(bone), 0.2f, 0.0f), Vector(1, 1, 1, 0));
+        varied.AddSkinMatrix(inverseBind);
+    }
+    varied.SetTreeNodes(m_tree.GetTreeNodes());
+    m_tree = varied;
+    ResourceAnimation* walk = Make("walk", 10, 7, true, -1);
+    ResourceAnimation* run = Make("run", 11, 8, false, -1, true);
+    MeshAnimator animator(nullptr, kBones, 2);
+    Play(animator, walk, "root", ANIMFLAG_LOOP, 0.7f, 0.0f, 1.0f, 1.0f, 0.1f);
+    Play(animator, run, "root", ANIMFLAG_LOOP, 0.4f, 0.0f, 0.8f, 1.1f, 0.6f);
+    EXPECT_EQ(Run(animator, 80, 1.2f), 11312863555478109954ull);
 }

@@ -21,6 +21,7 @@
 #include "support/RenderThreadCall.h"
 #include "support/SystemTextures.h"
 #include "support/TemplateTestSupport.h"
+#include "support/VertexElementBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -30,15 +31,6 @@
 
 namespace
 {
-std::vector<uint8_t> Elements(const std::vector<gpu::VertexElement>& elements)
-{
-    std::vector<uint8_t> bytes;
-    for (const gpu::VertexElement& e : elements)
-        bytes.insert(bytes.end(), {uint8_t(e.stream), uint8_t(e.stream >> 8), uint8_t(e.offset),
-                                   uint8_t(e.offset >> 8), e.type, e.method, e.usage, e.usageIndex});
-    return bytes;
-}
-
 class ParticleMeshDrawTest : public ::testing::Test
 {
 protected:
@@ -46,9 +38,7 @@ protected:
     {
         DataRoot data;
         ASSERT_FALSE(AddSystemTextures(data).empty());
-        ASSERT_TRUE(m_harness.WriteAndMount(data));
-        ASSERT_TRUE(m_harness.Start());
-        ASSERT_TRUE(gShaderManager.Init(true));
+        ASSERT_TRUE(m_harness.StartWithShaders(data));
         RegisterSceneClasses();
         m_mesh = new MeshTemplate;
         m_mesh->SetRenderingData(LoadSquare().release());
@@ -92,18 +82,18 @@ protected:
         std::memcpy(bytes.data(), vertices, sizeof(vertices));
         MeshTemplateRenderingData built;
         built.SetGeometry(4, 32, bytes, {0, 1, 3, 1, 2, 3});
-        built.SetDeclaration(Elements({{0, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsagePosition, 0},
-                                       {0, 12, gpu::kDeclFloat3, 0, gpu::kDeclUsageNormal, 0},
-                                       {0, 24, gpu::kDeclFloat2, 0, gpu::kDeclUsageTexCoord, 0},
-                                       gpu::kDeclEnd}));
-        built.SetInstanceDeclaration(Elements({{0, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsagePosition, 0},
-                                               {0, 12, gpu::kDeclFloat3, 0, gpu::kDeclUsageNormal, 0},
-                                               {0, 24, gpu::kDeclFloat2, 0, gpu::kDeclUsageTexCoord, 0},
-                                               {1, 0, gpu::kDeclFloat4, 0, gpu::kDeclUsageTexCoord, 1},
-                                               {1, 16, gpu::kDeclFloat4, 0, gpu::kDeclUsageTexCoord, 2},
-                                               {1, 32, gpu::kDeclFloat4, 0, gpu::kDeclUsageTexCoord, 3},
-                                               {1, 48, gpu::kDeclColor, 0, gpu::kDeclUsageColor, 1},
-                                               gpu::kDeclEnd}));
+        built.SetDeclaration(VertexElementBytes({{0, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsagePosition, 0},
+                                                 {0, 12, gpu::kDeclFloat3, 0, gpu::kDeclUsageNormal, 0},
+                                                 {0, 24, gpu::kDeclFloat2, 0, gpu::kDeclUsageTexCoord, 0},
+                                                 gpu::kDeclEnd}));
+        built.SetInstanceDeclaration(VertexElementBytes({{0, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsagePosition, 0},
+                                                         {0, 12, gpu::kDeclFloat3, 0, gpu::kDeclUsageNormal, 0},
+                                                         {0, 24, gpu::kDeclFloat2, 0, gpu::kDeclUsageTexCoord, 0},
+                                                         {1, 0, gpu::kDeclFloat4, 0, gpu::kDeclUsageTexCoord, 1},
+                                                         {1, 16, gpu::kDeclFloat4, 0, gpu::kDeclUsageTexCoord, 2},
+                                                         {1, 32, gpu::kDeclFloat4, 0, gpu::kDeclUsageTexCoord, 3},
+                                                         {1, 48, gpu::kDeclColor, 0, gpu::kDeclUsageColor, 1},
+                                                         gpu::kDeclEnd}));
         const uint8_t renderBytes[7] = {1, 0, 0, 1, 0, 0, 0}; // drawn in the main pass, casting shadows
         built.SetRenderBytes(renderBytes);
         MeshShaderPreset preset;

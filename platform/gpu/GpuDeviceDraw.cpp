@@ -392,10 +392,19 @@ Result GpuDevice::DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uint32
         lowest = INT64_MAX;
         highest = INT64_MIN;
         const uint8_t* bytes = indices->Bytes() + size_t(startIndex) * indexSize;
+        // One load of the index's own width each: a copy of a run-time size byte by byte, read
+        // back as a word, stalls on every index of every draw.
         for (uint32_t i = 0; i < indexCount; ++i)
         {
-            uint32_t index = 0;
-            memcpy(&index, bytes + size_t(i) * indexSize, indexSize);
+            uint32_t index;
+            if (indexSize == 2)
+            {
+                uint16_t narrow;
+                memcpy(&narrow, bytes + size_t(i) * 2, 2);
+                index = narrow;
+            }
+            else
+                memcpy(&index, bytes + size_t(i) * 4, 4);
             const int64_t vertex = int64_t(baseVertex) + index;
             lowest = std::min(lowest, vertex);
             highest = std::max(highest, vertex);

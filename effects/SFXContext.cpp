@@ -21,9 +21,10 @@ SFXContext::SFXContext(NorvexRenderer& renderer, EntityTemplate* effectTemplate,
 {
 }
 
-void SFXContext::ComputeParentMatrices(const Matrix& world, Matrix& keep, Matrix& unit) const
+void SFXContext::ComputeParentMatrices(const SFXDefinition& definition, const Matrix& world, Matrix& keep,
+                                       Matrix& unit)
 {
-    const Vector& scale = m_definition->GetScaleForAllElements();
+    const Vector& scale = definition.GetScaleForAllElements();
     const float factors[3] = {scale.x, scale.y, scale.z};
     keep = world;
     unit = world;
@@ -52,15 +53,12 @@ void SFXContext::Init(SFXDefinition& definition, const Matrix& matrix, bool carr
         // Effects with depth-pass elements are the shadow map's casters.
         SetContextFlag(kFlagCastsShadows, (m_renderingFlags & kFlagDepthPass) != 0);
     }
-    for (SFXContext* nested : m_nestedContexts)
-        if (nested->m_definition != nullptr)
-            nested->m_definition->UnlinkContext(*nested);
-    m_nestedContexts.Clear();
+    UnlinkNestedContexts();
     m_finished.store(0, std::memory_order_release);
 
     Matrix keep;
     Matrix unit;
-    ComputeParentMatrices(matrix, keep, unit);
+    ComputeParentMatrices(*m_definition, matrix, keep, unit);
     const Dynarray<SFXElementDefinition*>& definitions = m_definition->GetElements();
     const int32_t count = definitions.Count();
     SFXElementContext** const elements = count > 0 ? new SFXElementContext*[size_t(count)] : nullptr;
@@ -109,12 +107,15 @@ void SFXContext::Init(SFXDefinition& definition, const Matrix& matrix, bool carr
                 fresh->TakeOver(*old);
             }
     }
-    if (BeginSfxCall(SUB_INSTALL, rp::kU32 + rp::kPointer + rp::kU8))
+    // The definition travels with its element contexts: the render side draws them with it.
+    if (BeginSfxCall(SUB_INSTALL, rp::kU32 + rp::kPointer + rp::kU8 + rp::kPointer))
     {
         RenderCommandWriter& writer = m_renderer.GetWriter();
         writer.Put(uint32_t(count));
         writer.Put(elements);
         writer.Put(uint8_t(first ? 1 : 0));
+        const SFXDefinition* const definition = m_definition;
+        writer.Put(definition);
         return;
     }
     // The render thread never sees these element contexts: they die here.
@@ -283,15 +284,32 @@ void SFXContext::PostSubOp16(const EntityTemplate* meshTemplate)
     }
 }
 
+void SFXContext::PostDetachDefinition()
+{
+    // The nested contexts die with the element contexts that the detach deletes.
+    UnlinkNestedContexts();
+    // Only the game thread writes the stream; elsewhere the definition's owner must have released
+    // its effects first (an evicted template has no effect left).
+    if (m_renderer.IsGameThread())
+        BeginSfxCall(SUB_DETACH_DEFINITION, 0);
+}
+
+// Only the game-side links change here: the render thread may be drawing this context (or a nested
+// one) at this moment and keeps its own definition until the posted deletion runs.
 void SFXContext::Release()
 {
     if (m_definition != nullptr)
         m_definition->UnlinkContext(*this);
+    UnlinkNestedContexts();
+    EntityRenderingContext::Release();
+}
+
+void SFXContext::UnlinkNestedContexts()
+{
     for (SFXContext* nested : m_nestedContexts)
         if (nested->m_definition != nullptr)
             nested->m_definition->UnlinkContext(*nested);
     m_nestedContexts.Clear();
-    EntityRenderingContext::Release();
 }
 
 bool SFXContext::GetDynamicBounds(BoundingBox4* bounds) const

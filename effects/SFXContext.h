@@ -9,6 +9,14 @@
 // the active list once per frame (RenderAll, from the frame-times command), draws it in the passes
 // that ask for it and deletes it after every command that names it.
 //
+// Definition. The context knows its definition twice. The game thread's link (GetDefinition, the
+// definition's list of contexts) is made at the first Init and undone at Release or when the
+// definition dies; the render thread never reads it. The render thread draws with the definition
+// that each install hands it (GetRenderDefinition), which it alone clears, so a release on the game
+// thread cannot pull the definition from under a draw: the context keeps drawing the definition it
+// was installed with until its deletion runs, after every frame that can still see it. A definition
+// that dies under a playing context detaches it through the stream (sub-operation 17) and drains.
+//
 // Bounds. After each update that has elements which expand the box, the render thread publishes
 // the box once the game thread has taken the previous one (issued = completed of a SyncCounter);
 // the game thread takes it through GetDynamicBounds.
@@ -61,7 +69,8 @@ public:
         SUB_SPAWNER = 14,
         SUB_COLOR = 15,
         SUB_MESH_TEMPLATE_CHANGED = 16,
-        SUB_LAST = SUB_MESH_TEMPLATE_CHANGED,
+        SUB_DETACH_DEFINITION = 17,
+        SUB_LAST = SUB_DETACH_DEFINITION,
     };
     // Rendering flag values (not bit indices).
     static constexpr uint32_t kFlagNoGrid = EntityRenderingContext::kFlagNoGrid;
@@ -108,7 +117,8 @@ public:
     // For every element whose mesh template is `meshTemplate`: refreshes the element definition,
     // then tells its element context.
     void PostSubOp16(const EntityTemplate* meshTemplate);
-    // Leaves the definition's list (and so do the nested contexts), then posts the deletion.
+    // Leaves the definition's list (and so do the nested contexts), then posts the deletion; the
+    // render side keeps its definition until the deletion runs.
     void Release() override;
     void Destroy() override { Release(); }
     // Takes the newest published bounds once: false when none is new since the last take.
@@ -141,9 +151,12 @@ public:
     // The elements with pass bit 32, placed from the context's own world matrix as in Draw.
     bool DrawChannel(const Matrix& world, uint32_t passFlags) override;
 
-    // Getters (render thread for the render-side state).
+    // Getters (render thread for the render-side state). The definition link and the next context
+    // of the definition belong to the game thread.
     SFXDefinition* GetDefinition() const { return m_definition; }
     SFXContext* GetNextOfDefinition() const { return m_definitionNext; }
+    // Render thread: the definition of the installed element contexts.
+    const SFXDefinition* GetRenderDefinition() const { return m_renderDefinition; }
     EntityTemplate* GetEffectTemplate() const { return m_template; }
     uint32_t GetRenderingFlags() const { return m_renderingFlags; }
     bool IsNested() const { return m_nested != 0; }
@@ -169,13 +182,19 @@ private:
     // Posts a call whose arguments are `fixedBytes` then a u32 length and `nameBytes` of name;
     // false (logged) when the name does not fit one command.
     bool BeginNamedCall(uint32_t subOperation, uint32_t fixedBytes, uint32_t nameBytes);
-    void Install(SFXElementContext** elements, int32_t count, bool first);
+    void Install(SFXElementContext** elements, int32_t count, bool first, const SFXDefinition* definition);
+    // Game thread, for a dying definition: the render side drops its element contexts and the
+    // definition (sub-operation 17).
+    void PostDetachDefinition();
+    // Game thread: the nested contexts leave their definitions' lists and the nested list.
+    void UnlinkNestedContexts();
     void JoinActiveList();
     void LeaveActiveList();
     void UpdateFrame(double clock, float delta);
     // The two parent matrices of the elements: the world matrix scaled by the definition's scale
     // (`keep`, the parent's own scale kept) and the same with unit axes (`unit`).
-    void ComputeParentMatrices(const Matrix& world, Matrix& keep, Matrix& unit) const;
+    static void ComputeParentMatrices(const SFXDefinition& definition, const Matrix& world, Matrix& keep,
+                                      Matrix& unit);
     // Each element whose "Description" equals `name`.
     template <typename Visit>
     void ForEachNamed(const char* name, Visit visit);
@@ -196,7 +215,7 @@ private:
     SFXContext* m_activePrevious = nullptr;
     SFXContext* m_activeNext = nullptr;
     uint8_t m_registered = 0;
-    SFXDefinition* m_definition = nullptr;
+    const SFXDefinition* m_renderDefinition = nullptr;
     uint8_t m_active = 0;
     float m_time = 0.0f; // seconds since the element contexts were installed
     float m_speedMultiplier = 1.0f;
@@ -208,6 +227,8 @@ private:
     BoundingBox4 m_publishedBounds =
         BoundingBox4(Vector(-1.0f, -1.0f, -1.0f, 1.0f), Vector(1.0f, 1.0f, 1.0f, 1.0f));
     mutable SyncCounter m_publishedCounter;
+    // Game thread: the link into the definition's list.
+    SFXDefinition* m_definition = nullptr;
     SFXContext* m_definitionPrevious = nullptr;
     SFXContext* m_definitionNext = nullptr;
     uint8_t m_nested;

@@ -68,9 +68,9 @@ void SFXContext::CommandThunk(NorvexRenderer&, uint32_t subOperation, CommandRin
 template <typename Visit>
 void SFXContext::ForEachNamed(const char* name, Visit visit)
 {
-    if (m_definition == nullptr)
+    if (m_renderDefinition == nullptr)
         return;
-    const Dynarray<SFXElementDefinition*>& definitions = m_definition->GetElements();
+    const Dynarray<SFXElementDefinition*>& definitions = m_renderDefinition->GetElements();
     const int32_t count = std::min(m_elementCount, definitions.Count());
     for (int32_t i = 0; i < count; ++i)
         if (m_elements[i] != nullptr && definitions[i] != nullptr &&
@@ -97,10 +97,19 @@ void SFXContext::ExecuteCommand(uint32_t subOperation, CommandRingBuffer& reader
         uint32_t count = 0;
         SFXElementContext** elements = nullptr;
         uint8_t first = 0;
-        if (reader.Read(&count, rp::kU32) && reader.Read(&elements, rp::kPointer) && reader.Read(&first, rp::kU8))
-            Install(elements, int32_t(count), first != 0);
+        const SFXDefinition* definition = nullptr;
+        if (reader.Read(&count, rp::kU32) && reader.Read(&elements, rp::kPointer) && reader.Read(&first, rp::kU8) &&
+            reader.Read(&definition, rp::kPointer))
+            Install(elements, int32_t(count), first != 0, definition);
         return;
     }
+    case SUB_DETACH_DEFINITION:
+        // The element contexts were built from the dying definition's elements: they go with it,
+        // and the effect finishes.
+        Install(nullptr, 0, false, nullptr);
+        m_active = 0;
+        m_finished.store(1, std::memory_order_release);
+        return;
     case SUB_SPEED:
     case SUB_SPAWN_RATE:
     case SUB_ADVANCE_TIME:
@@ -113,7 +122,7 @@ void SFXContext::ExecuteCommand(uint32_t subOperation, CommandRingBuffer& reader
         else if (subOperation == SUB_SPAWN_RATE)
             m_spawnRateMultiplier = std::max(value, 0.0f);
         const Dynarray<SFXElementDefinition*>* const definitions =
-            m_definition != nullptr ? &m_definition->GetElements() : nullptr;
+            m_renderDefinition != nullptr ? &m_renderDefinition->GetElements() : nullptr;
         for (int32_t i = 0; i < m_elementCount; ++i)
         {
             SFXElementContext* const element = m_elements[i];
@@ -163,9 +172,9 @@ void SFXContext::ExecuteCommand(uint32_t subOperation, CommandRingBuffer& reader
             LeaveLoops(loop);
             return;
         }
-        if (m_definition == nullptr)
+        if (m_renderDefinition == nullptr)
             return;
-        const Dynarray<SFXElementDefinition*>& definitions = m_definition->GetElements();
+        const Dynarray<SFXElementDefinition*>& definitions = m_renderDefinition->GetElements();
         const int32_t count = std::min(m_elementCount, definitions.Count());
         for (int32_t i = 0; i < count; ++i)
             if (m_elements[i] != nullptr && definitions[i] != nullptr)
@@ -233,8 +242,9 @@ void SFXContext::ExecuteCommand(uint32_t subOperation, CommandRingBuffer& reader
     }
 }
 
-void SFXContext::Install(SFXElementContext** elements, int32_t count, bool first)
+void SFXContext::Install(SFXElementContext** elements, int32_t count, bool first, const SFXDefinition* definition)
 {
+    m_renderDefinition = definition;
     m_time = 0.0f;
     for (int32_t i = 0; i < m_elementCount; ++i)
         delete m_elements[i];
@@ -286,9 +296,9 @@ void SFXContext::Stop()
 
 void SFXContext::LeaveLoops(const char* name)
 {
-    if (m_definition == nullptr)
+    if (m_renderDefinition == nullptr)
         return;
-    const Dynarray<SFXElementDefinition*>& definitions = m_definition->GetElements();
+    const Dynarray<SFXElementDefinition*>& definitions = m_renderDefinition->GetElements();
     const int32_t count = std::min(m_elementCount, definitions.Count());
     bool looping = false;
     for (int32_t i = 0; i < count; ++i)
@@ -312,9 +322,9 @@ void SFXContext::LeaveLoops(const char* name)
 
 void SFXContext::ResetPlayback()
 {
-    if (m_definition != nullptr)
+    if (m_renderDefinition != nullptr)
     {
-        const Dynarray<SFXElementDefinition*>& definitions = m_definition->GetElements();
+        const Dynarray<SFXElementDefinition*>& definitions = m_renderDefinition->GetElements();
         const int32_t count = std::min(m_elementCount, definitions.Count());
         for (int32_t i = 0; i < count; ++i)
             if (m_elements[i] != nullptr && definitions[i] != nullptr)
@@ -349,7 +359,7 @@ void SFXContext::UpdateNested(double clock1, float delta1, double clock2, float 
 
 void SFXContext::UpdateFrame(double clock, float delta)
 {
-    if (m_active != 0 && m_definition != nullptr)
+    if (m_active != 0 && m_renderDefinition != nullptr)
     {
         const float step = m_speedMultiplier * delta;
         m_time += step;
@@ -358,9 +368,9 @@ void SFXContext::UpdateFrame(double clock, float delta)
         {
             Matrix keep;
             Matrix unit;
-            ComputeParentMatrices(GetWorld(), keep, unit);
+            ComputeParentMatrices(*m_renderDefinition, GetWorld(), keep, unit);
             m_frameBounds = BoundingBox4::INVALID;
-            const Dynarray<SFXElementDefinition*>& definitions = m_definition->GetElements();
+            const Dynarray<SFXElementDefinition*>& definitions = m_renderDefinition->GetElements();
             const int32_t count = std::min(m_elementCount, definitions.Count());
             bool someUnscaled = false;
             bool someExpands = false;
@@ -392,7 +402,7 @@ void SFXContext::UpdateFrame(double clock, float delta)
                 m_frameBounds.Expand(keep.rows[3]);
             if (someExpands)
             {
-                const Vector& scale = m_definition->GetScaleForAllElements();
+                const Vector& scale = m_renderDefinition->GetScaleForAllElements();
                 m_frameBounds.min = MulComponents(m_frameBounds.min, scale);
                 m_frameBounds.max = MulComponents(m_frameBounds.max, scale);
                 if (m_publishedCounter.IsAllCompleted())
@@ -451,7 +461,7 @@ void SFXContext::Draw(const Matrix& world, uint32_t passFlags, const Vector& col
 
 void SFXContext::DrawEffect(const Vector& color, uint32_t passFlags, uint32_t passMask, uint32_t extra)
 {
-    if (m_active == 0 || m_definition == nullptr)
+    if (m_active == 0 || m_renderDefinition == nullptr)
         return;
     m_lastDrawnFrame = m_renderer.GetPresentsExecuted();
     // A nested context is updated by its element: it must never join the walk as well.
@@ -464,10 +474,10 @@ void SFXContext::DrawEffect(const Vector& color, uint32_t passFlags, uint32_t pa
         return;
     Matrix keep;
     Matrix unit;
-    ComputeParentMatrices(GetWorld(), keep, unit);
+    ComputeParentMatrices(*m_renderDefinition, GetWorld(), keep, unit);
     // No scene set exists before the scene environment is created: colours stay as they are.
     const SceneParametersWrapper* const scene = gSceneEnvironment.GetActiveParameters();
-    const Dynarray<SFXElementDefinition*>& definitions = m_definition->GetElements();
+    const Dynarray<SFXElementDefinition*>& definitions = m_renderDefinition->GetElements();
     const int32_t count = std::min(m_elementCount, definitions.Count());
     for (int32_t i = 0; i < count; ++i)
     {
@@ -494,14 +504,14 @@ void SFXContext::DrawEffect(const Vector& color, uint32_t passFlags, uint32_t pa
 void SFXContext::DrawDepth(uint8_t mirrorToggle, uint32_t passFlags)
 {
     (void)mirrorToggle;
-    if (m_active == 0 || m_definition == nullptr)
+    if (m_active == 0 || m_renderDefinition == nullptr)
         return;
     passFlags = (passFlags & m_passAndMask) | m_passOrMask;
     const uint32_t view = ViewBit(passFlags);
     Matrix keep;
     Matrix unit;
-    ComputeParentMatrices(GetWorld(), keep, unit);
-    const Dynarray<SFXElementDefinition*>& definitions = m_definition->GetElements();
+    ComputeParentMatrices(*m_renderDefinition, GetWorld(), keep, unit);
+    const Dynarray<SFXElementDefinition*>& definitions = m_renderDefinition->GetElements();
     const int32_t count = std::min(m_elementCount, definitions.Count());
     for (int32_t i = 0; i < count; ++i)
     {
@@ -519,11 +529,11 @@ void SFXContext::DrawDepth(uint8_t mirrorToggle, uint32_t passFlags)
 
 uint32_t SFXContext::GetChannelMask(uint32_t passFlags) const
 {
-    if (m_active == 0 || m_definition == nullptr)
+    if (m_active == 0 || m_renderDefinition == nullptr)
         return 0;
     passFlags = (passFlags & m_passAndMask) | m_passOrMask;
     const uint32_t view = ViewBit(passFlags);
-    const Dynarray<SFXElementDefinition*>& definitions = m_definition->GetElements();
+    const Dynarray<SFXElementDefinition*>& definitions = m_renderDefinition->GetElements();
     const int32_t count = std::min(m_elementCount, definitions.Count());
     uint32_t mask = 0;
     for (int32_t i = 0; i < count; ++i)
@@ -536,14 +546,14 @@ uint32_t SFXContext::GetChannelMask(uint32_t passFlags) const
 bool SFXContext::DrawChannel(const Matrix& world, uint32_t passFlags)
 {
     (void)world;
-    if (m_active == 0 || m_definition == nullptr)
+    if (m_active == 0 || m_renderDefinition == nullptr)
         return false;
     passFlags = (passFlags & m_passAndMask) | m_passOrMask;
     const uint32_t view = ViewBit(passFlags);
     Matrix keep;
     Matrix unit;
-    ComputeParentMatrices(GetWorld(), keep, unit);
-    const Dynarray<SFXElementDefinition*>& definitions = m_definition->GetElements();
+    ComputeParentMatrices(*m_renderDefinition, GetWorld(), keep, unit);
+    const Dynarray<SFXElementDefinition*>& definitions = m_renderDefinition->GetElements();
     const int32_t count = std::min(m_elementCount, definitions.Count());
     bool drawn = false;
     for (int32_t i = 0; i < count; ++i)

@@ -38,6 +38,8 @@ public:
         MODE_SERVER = 1,
         MODE_CLIENT = 2,
     };
+    // Ids below this have a replication slot and a change state.
+    static constexpr uint16_t kMIDSlots = 4095;
 
     MultiplayerEngine();
     ~MultiplayerEngine() override;
@@ -94,8 +96,6 @@ protected:
     void HandleCommand(const uint8_t* record) override;
 
 private:
-    static constexpr uint16_t kMIDSlots = 4095;
-
     std::atomic<uint32_t> m_mode{MODE_NONE};
     std::atomic<bool> m_peerConnected{false};
     std::atomic<uint32_t> m_pendingMessages{0};

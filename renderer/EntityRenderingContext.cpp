@@ -4,6 +4,7 @@
 #include "core/math/HDRColor.h"
 #include "core/threads/CommandRingBuffer.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/RenderingContextPool.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,6 +22,34 @@ EntityRenderingContext::EntityRenderingContext(NorvexRenderer& renderer, uint32_
 EntityRenderingContext::~EntityRenderingContext()
 {
     LeaveGrid();
+}
+
+// The base's walk line makes every kind 64-byte aligned, the pool's slot alignment.
+static_assert(alignof(EntityRenderingContext) == RenderingContextPool::kSlotAlignment);
+
+void* EntityRenderingContext::operator new(size_t bytes, std::align_val_t alignment)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer's heap holds freed memory back, so a context used after its destruction is
+    // caught; a pool would hand the slot straight to the next context.
+    return ::operator new(bytes, alignment);
+#else
+    if (size_t(alignment) > RenderingContextPool::kSlotAlignment)
+        return ::operator new(bytes, alignment);
+    return RenderingContextPool::Allocate(bytes);
+#endif
+}
+
+void EntityRenderingContext::operator delete(void* context, size_t bytes, std::align_val_t alignment)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    ::operator delete(context, bytes, alignment);
+#else
+    if (size_t(alignment) > RenderingContextPool::kSlotAlignment)
+        ::operator delete(context, bytes, alignment);
+    else
+        RenderingContextPool::Free(context, bytes);
+#endif
 }
 
 void EntityRenderingContext::ApplySource(const EntityRenderingSource& source)

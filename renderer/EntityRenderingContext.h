@@ -16,7 +16,9 @@
 #include "core/math/Vector.h"
 #include "renderer/SceneCellGrid.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 
 class CommandRingBuffer;
 class NorvexRenderer;
@@ -74,6 +76,9 @@ public:
     ~EntityRenderingContext() override;
     EntityRenderingContext(const EntityRenderingContext&) = delete;
     EntityRenderingContext& operator=(const EntityRenderingContext&) = delete;
+    // Contexts of every kind live in the rendering context pool (RenderingContextPool.h).
+    static void* operator new(size_t bytes, std::align_val_t alignment);
+    static void operator delete(void* context, size_t bytes, std::align_val_t alignment);
 
     // Game thread, before the context is first posted: the entity's and template's values.
     void ApplySource(const EntityRenderingSource& source);
@@ -173,18 +178,17 @@ public:
     // The local bounds through the global matrix, kept from the last transform (the passes read it
     // every frame; the transform changes far less often).
     const BoundingBox4& GetWorldBox() const { return m_worldBox; }
-    // Asks the memory system for the fields the scene passes read first, ahead of a walk that will
-    // reach this context: walks over thousands of contexts wait on memory, not on arithmetic.
+    // Asks the memory system for the lines the scene passes read, ahead of a walk that will reach
+    // this context: walks over thousands of contexts wait on memory, not on arithmetic. The base's
+    // draw and walk lines, then the kind's first line, where a kind keeps what its draw reads (a
+    // prefetch past the end of a smaller kind reads nothing and cannot fault).
     void PrefetchForPasses() const
     {
         const char* const first = reinterpret_cast<const char*>(this);
         const char* const last = reinterpret_cast<const char*>(&m_detailLevel);
         for (const char* line = first; line <= last; line += 64)
             __builtin_prefetch(line);
-        // The kind's own fields (a mesh context's data and preset) follow the base's. A prefetch
-        // past the end of a smaller kind reads nothing and cannot fault.
         __builtin_prefetch(first + sizeof(EntityRenderingContext));
-        __builtin_prefetch(first + sizeof(EntityRenderingContext) + 64);
     }
     const Vector* GetLightingBlock() const { return m_lighting; }
     uint32_t GetRenderLayer() const { return m_renderLayer; }
@@ -221,23 +225,23 @@ private:
     void UpdateGrid();
     void LeaveGrid();
 
-    // Fields in the order the passes read them, so that a draw or a shadow test touches few cache
-    // lines of a context it has not seen this frame. What a draw reads:
-    Matrix m_world = Matrix::ONE;
-    Matrix m_global = Matrix::ONE;
-    BoundingBox4 m_localBounds = BoundingBox4::INVALID;
-    Vector m_colorMultiplier = Vector(1.0f, 1.0f, 1.0f, 1.0f);
+    // Fields in the order the passes read them, so that a context the frame has not touched yet costs
+    // few cache lines. What a draw reads comes first, on the object's first four lines.
     float m_scaleFactor = 1.0f;
     uint32_t m_faceCameraMode = 0;
     float m_faceCameraOffset = 0.0f;
     uint32_t m_clockIndex;
     uint8_t m_mirrored = 0;
-    float m_sortOffset = 0.0f;
-    // What the shadow walk and the depth sort read, on one cache line.
-    alignas(64) BoundingBox4 m_worldBox = BoundingBox4::INVALID;
-    uint32_t m_flags;
     uint8_t m_flagged = 0;
     uint32_t m_frameStamp = 0;
+    Vector m_colorMultiplier = Vector(1.0f, 1.0f, 1.0f, 1.0f);
+    Matrix m_world = Matrix::ONE;
+    Matrix m_global = Matrix::ONE;
+    BoundingBox4 m_localBounds = BoundingBox4::INVALID;
+    // What the shadow walk and the depth sort read, on one line.
+    alignas(64) BoundingBox4 m_worldBox = BoundingBox4::INVALID;
+    float m_sortOffset = 0.0f;
+    uint32_t m_flags;
     uint32_t m_visit = 0;
     uint8_t m_layer = 0;
     uint8_t m_detailLevel = 0;

@@ -22,8 +22,8 @@ constexpr uint32_t kRenderByteG = 6;
 MeshEntityRenderingContext::MeshEntityRenderingContext(NorvexRenderer& renderer, const MeshTemplateRenderingData* data,
                                                        uint32_t shaderPresetIndex, const Vector& color,
                                                        const LightmapMapping& lightmap)
-    : EntityRenderingContext(renderer, 0u),
-      m_random(float(gRandomGenerators[0].NextLinear()) * (1.0f / 65536.0f)), m_presetIndex(shaderPresetIndex)
+    : EntityRenderingContext(renderer, 0u), m_presetIndex(shaderPresetIndex),
+      m_random(float(gRandomGenerators[0].NextLinear()) * (1.0f / 65536.0f))
 {
     m_lightmap.m_uvMulAdd = lightmap.m_uvMulAdd;
     m_lightmap.m_lightmapId = lightmap.m_lightmapId;

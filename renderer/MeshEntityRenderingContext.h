@@ -102,13 +102,15 @@ private:
     // The bone matrices the draws use, or null.
     const float* Pose() const;
 
-    float m_random;
-    SafePointer<MeshTemplateRenderingData> m_data;
-    LightmapMapping m_lightmap;
+    // What a draw reads, on the first line after the base's.
+    alignas(64) SafePointer<MeshTemplateRenderingData> m_data;
     uint32_t m_presetIndex;
     uint32_t m_boneCount = 0;
+    float m_random;
+    uint8_t m_outlineState = 1;
+    // The rest.
+    LightmapMapping m_lightmap;
     std::vector<float> m_bones;
     const MeshFakeShadowDefinition* m_fakeShadow = nullptr;
     float m_fakeShadowStrength = 1.0f;
-    uint8_t m_outlineState = 1;
 };

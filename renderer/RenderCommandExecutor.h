@@ -319,6 +319,7 @@ private:
     Matrix m_shadowTextureMatrix = Matrix::ONE;
     bool m_shadowMapReady = false;
     uint32_t m_shadowVisit = 0; // each shadow walk marks the contexts it met with a new number
+    std::vector<EntityRenderingContext*> m_shadowWalk; // the records of the walk's cells, in cell order
     bool m_fakeShadowsDue = false;
     uint32_t m_shadowCasters = 0;
     std::vector<RendererLightWrapper*> m_lights;

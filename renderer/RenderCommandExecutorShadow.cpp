@@ -89,30 +89,32 @@ void RenderCommandExecutor::RenderShadowMap(uint32_t passFlags)
     const SceneCellRange range = m_cellGrid.GetCellRange(worldBox);
     ++m_shadowVisit;
     m_shadowCasters = 0;
+    // The cells' records in one list first, so that the contexts are asked for ahead across cell
+    // ends too (a cell holds few records).
+    m_shadowWalk.clear();
     if (!range.IsEmpty())
         for (int32_t z = range.z0; z < range.z1; ++z)
             for (int32_t x = range.x0; x < range.x1; ++x)
-            {
-                const std::vector<SceneCellRecord>& records = m_cellGrid.GetCell(uint32_t(x), uint32_t(z)).records;
-                const size_t count = records.size();
-                for (size_t i = 0; i < count; ++i)
-                {
-                    if (i + kPrefetchAhead < count)
-                        records[i + kPrefetchAhead].context->PrefetchForPasses();
-                    EntityRenderingContext* const context = records[i].context;
-                    if (!context->MarkVisited(m_shadowVisit) || !context->CastsShadows() || context->IsFlagged() ||
-                        context->GetDetailLevel() > detailLevel || !IsShadowLayerVisible(context->GetLayer()))
-                        continue;
-                    // The world box's box in light space: its centre moved, its half sizes through the
-                    // absolute rotation, the same box as that of its eight corners.
-                    BoundingBox4 lightBox;
-                    lightBox.Transform3D(context->GetWorldBox(), shadow.view);
-                    if (!context->GetWorldBox().IsValid3() || !Overlaps(lightBox, shadow.box))
-                        continue;
-                    context->DrawDepth(0, passFlags);
-                    ++m_shadowCasters;
-                }
-            }
+                for (const SceneCellRecord& record : m_cellGrid.GetCell(uint32_t(x), uint32_t(z)).records)
+                    m_shadowWalk.push_back(record.context);
+    const size_t count = m_shadowWalk.size();
+    for (size_t i = 0; i < count; ++i)
+    {
+        if (i + kPrefetchAhead < count)
+            m_shadowWalk[i + kPrefetchAhead]->PrefetchForPasses();
+        EntityRenderingContext* const context = m_shadowWalk[i];
+        if (!context->MarkVisited(m_shadowVisit) || !context->CastsShadows() || context->IsFlagged() ||
+            context->GetDetailLevel() > detailLevel || !IsShadowLayerVisible(context->GetLayer()))
+            continue;
+        // The world box's box in light space: its centre moved, its half sizes through the absolute
+        // rotation, the same box as that of its eight corners.
+        BoundingBox4 lightBox;
+        lightBox.Transform3D(context->GetWorldBox(), shadow.view);
+        if (!context->GetWorldBox().IsValid3() || !Overlaps(lightBox, shadow.box))
+            continue;
+        context->DrawDepth(0, passFlags);
+        ++m_shadowCasters;
+    }
     m_shadowMapReady = true;
 
     // 7. Everything back as it was.

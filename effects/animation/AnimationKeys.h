@@ -52,9 +52,7 @@ inline Quaternion RebuildRotation(__m128 decoded)
 // The rebuilt w of four rotation keys at once, from their x, y and z lanes.
 inline __m128 RebuildW4(__m128 x, __m128 y, __m128 z)
 {
-    const __m128 square =
-        _mm_sub_ps(_mm_sub_ps(_mm_sub_ps(_mm_set1_ps(1.0f), _mm_mul_ps(x, x)), _mm_mul_ps(y, y)), _mm_mul_ps(z, z));
-    return _mm_sqrt_ps(_mm_max_ps(square, _mm_setzero_ps()));
+    return RebuildAnimationRotationW4(x, y, z);
 }
 
 inline Quaternion DecodeRotation(const AnimationKey& key, const AnimationRange& range)

@@ -15,6 +15,22 @@ void BaseAnimation::ClearBinding()
     std::memset(m_boundToBone, kUnbound, sizeof(m_boundToBone));
     std::memset(m_boneToBound, kUnbound, sizeof(m_boneToBound));
     m_samples.clear();
+    m_samplesDeferred = false;
+}
+
+void BaseAnimation::WriteDeferredSamples()
+{
+    m_samplesDeferred = false;
+}
+
+void BaseAnimation::SampleBones4(uint32_t, __m128 (&rotation)[4], __m128 (&position)[3], __m128 (&scale)[3],
+                                 __m128& driven)
+{
+    for (__m128& v : rotation)
+        v = _mm_setzero_ps();
+    for (int c = 0; c < 3; ++c)
+        position[c] = scale[c] = _mm_setzero_ps();
+    driven = _mm_setzero_ps();
 }
 
 void BaseAnimation::FinishBinding(uint32_t boundCount)

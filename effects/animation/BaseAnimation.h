@@ -10,6 +10,8 @@
 #include "effects/animation/AnimationParams.h"
 #include "engine/TimedFloatTransition.h"
 
+#include <xmmintrin.h>
+
 #include <cstdint>
 #include <vector>
 
@@ -88,9 +90,23 @@ public:
     const Matrix& GetRootCorrection() const { return m_rootCorrection; }
     void SetRootCorrection(const Matrix& correction) { m_rootCorrection = correction; }
 
-    // The bound track of a bone (kUnbound when the animation does not drive it) and its sample.
+    // The bound track of a bone (kUnbound when the animation does not drive it) and its sample
+    // (samples a kind deferred this pose are written first).
     uint8_t GetBoundTrack(uint32_t bone) const { return bone < 255 ? m_boneToBound[bone] : kUnbound; }
-    const AnimationBoneSample& GetSample(uint8_t bound) const { return m_samples[bound]; }
+    const AnimationBoneSample& GetSample(uint8_t bound)
+    {
+        if (m_samplesDeferred)
+            WriteDeferredSamples();
+        return m_samples[bound];
+    }
+    // Whether this pose's samples are still unwritten: the pose then asks for them four bones at a
+    // time with SampleBones4, straight from the animation's data.
+    bool HasDeferredSamples() const { return m_samplesDeferred; }
+    // The samples of bones first..first + 3 as structures of arrays (rotation x, y, z, w; position
+    // and scale x, y, z; one bone per lane) and a mask of the lanes the animation drives, with the
+    // arithmetic that writing them would use. Only while HasDeferredSamples(); the base has none.
+    virtual void SampleBones4(uint32_t first, __m128 (&rotation)[4], __m128 (&position)[3], __m128 (&scale)[3],
+                              __m128& driven);
     uint32_t GetBoundCount() const { return uint32_t(m_samples.size()); }
     // The bone of bound track k.
     uint8_t GetBoundBone(uint32_t k) const { return m_boundToBone[k]; }
@@ -100,6 +116,8 @@ protected:
     void FinishBinding(uint32_t boundCount);
     void ClearBinding();
     void UpdateFader();
+    // Writes the samples the kind left unwritten this pose and clears m_samplesDeferred.
+    virtual void WriteDeferredSamples();
 
     Matrix m_rootCorrection = Matrix::ONE;
     AnimationParams m_params;
@@ -107,6 +125,8 @@ protected:
     uint32_t m_state = 0;
     float m_progress = 0.0f;
     std::vector<AnimationBoneSample> m_samples;
+    // Set by a kind whose samples this pose are a function of the bone alone (see SampleBones4).
+    bool m_samplesDeferred = false;
     const AnimationClock* m_customClock = nullptr;
     uint8_t m_boundToBone[255];
     uint8_t m_boneToBound[255];

@@ -184,7 +184,7 @@ void MeshAnimator::PoseBone(AnimationSampleContext& context, uint32_t bone, cons
     const uint32_t parent = record.parent < bone ? record.parent : AnimationSampleContext::kIdentityParent;
     PoseBlending::Then(*local, matrices[parent], matrices[bone]);
     if (record.skinIndex != MeshSkeleton::kNoBone && size_t(record.skinIndex) * 12 < m_skinning.size())
-        PoseBlending::WriteSkinningMatrix(skeleton.GetInverseBindMatrix(record.skinIndex), matrices[bone],
+        PoseBlending::WriteSkinningMatrix(skeleton.GetInverseBindColumns(record.skinIndex), matrices[bone],
                                           &m_skinning[size_t(record.skinIndex) * 12]);
 }
 

@@ -83,6 +83,9 @@ bool MeshSkeleton::Read(RecordInput& in, uint32_t version)
     m_inverseBind.resize(read ? skinCount : 0);
     for (uint32_t i = 0; read && i < skinCount; ++i)
         read = ReadMatrix(in, m_inverseBind[i]);
+    m_inverseBindColumns.resize(m_inverseBind.size());
+    for (size_t i = 0; i < m_inverseBind.size(); ++i)
+        m_inverseBindColumns[i].TransposeOf(m_inverseBind[i]);
     uint32_t nodeCount = 0;
     if (read && version >= 9)
         read = in.ReadU32(nodeCount) && size_t(nodeCount) * (1 + 5 * 4) <= in.Remaining();
@@ -118,6 +121,7 @@ bool MeshSkeleton::Read(RecordInput& in, uint32_t version)
             return false;
         }
     }
+    FindRootMotionBone();
     return true;
 }
 
@@ -149,8 +153,10 @@ void MeshSkeleton::Clear()
 {
     m_rest.clear();
     m_inverseBind.clear();
+    m_inverseBindColumns.clear();
     m_bones.clear();
     m_treeNodes.clear();
+    m_rootMotionBone = -1;
 }
 
 Matrix MeshSkeleton::GetRestModelMatrix(int32_t bone) const
@@ -180,14 +186,21 @@ void MeshSkeleton::AddBone(const MeshSkeletonBone& bone, const Matrix& rest)
 {
     m_bones.push_back(bone);
     m_rest.push_back(rest);
+    FindRootMotionBone();
 }
 
-int32_t MeshSkeleton::GetRootMotionBone() const
+void MeshSkeleton::AddSkinMatrix(const Matrix& inverseBind)
 {
-    for (size_t i = 0; i < m_bones.size(); ++i)
+    m_inverseBind.push_back(inverseBind);
+    m_inverseBindColumns.emplace_back().TransposeOf(inverseBind);
+}
+
+void MeshSkeleton::FindRootMotionBone()
+{
+    m_rootMotionBone = -1;
+    for (size_t i = 0; i < m_bones.size() && m_rootMotionBone < 0; ++i)
         if ((m_bones[i].flags & 1) != 0)
-            return int32_t(i);
-    return -1;
+            m_rootMotionBone = int32_t(i);
 }
 
 int32_t MeshSkeleton::FindBoneIndex(const NameString& name) const

@@ -58,8 +58,11 @@ public:
     const MeshSkeletonBone& GetBone(uint32_t index) const { return m_bones[index]; }
     const Matrix& GetRestMatrix(uint32_t index) const { return m_rest[index]; }
     const Matrix& GetInverseBindMatrix(uint32_t skinIndex) const { return m_inverseBind[skinIndex]; }
+    // The transpose of the inverse bind matrix: its columns as rows, which is the form a pose
+    // writes the transposed skinning matrices from.
+    const Matrix& GetInverseBindColumns(uint32_t skinIndex) const { return m_inverseBindColumns[skinIndex]; }
     // The first bone flagged for root motion, -1 if none.
-    int32_t GetRootMotionBone() const;
+    int32_t GetRootMotionBone() const { return m_rootMotionBone; }
     // Index of the bone with that name, -1 if none.
     int32_t FindBoneIndex(const NameString& name) const;
     // Replaces the tree nodes (the tree definition's parse).
@@ -72,12 +75,16 @@ public:
 
     // Builders for tools and tests.
     void AddBone(const MeshSkeletonBone& bone, const Matrix& rest);
-    void AddSkinMatrix(const Matrix& inverseBind) { m_inverseBind.push_back(inverseBind); }
+    void AddSkinMatrix(const Matrix& inverseBind);
     void AddTreeNode(const AnimationTreeNode& node) { m_treeNodes.push_back(node); }
 
 private:
+    void FindRootMotionBone();
+
     std::vector<Matrix> m_rest;
     std::vector<Matrix> m_inverseBind;
+    std::vector<Matrix> m_inverseBindColumns;
     std::vector<MeshSkeletonBone> m_bones;
     std::vector<AnimationTreeNode> m_treeNodes;
+    int32_t m_rootMotionBone = -1; // asked once per pose
 };

@@ -21,6 +21,35 @@ __m128 Twice(__m128 v)
 }
 
 const AnimationBoneSample gNoSample;
+
+// The written samples of bones first..first + 3 in the form SampleBones4 gives them.
+void GatherSamples4(BaseAnimation& animation, uint32_t first, __m128 (&r)[4], __m128 (&p)[3], __m128 (&s)[3],
+                    __m128& has)
+{
+    const AnimationBoneSample* samples[4];
+    alignas(16) int32_t bound[4];
+    for (uint32_t lane = 0; lane < 4; ++lane)
+    {
+        const uint8_t track = animation.GetBoundTrack(first + lane);
+        bound[lane] = track != BaseAnimation::kUnbound ? -1 : 0;
+        samples[lane] = track != BaseAnimation::kUnbound ? &animation.GetSample(track) : &gNoSample;
+    }
+    has = _mm_castsi128_ps(_mm_load_si128(reinterpret_cast<const __m128i*>(bound)));
+    for (int lane = 0; lane < 4; ++lane)
+        r[lane] = samples[lane]->rotation.Simd();
+    __m128 p4[4] = {samples[0]->position.Simd(), samples[1]->position.Simd(), samples[2]->position.Simd(),
+                    samples[3]->position.Simd()};
+    __m128 s4[4] = {samples[0]->scale.Simd(), samples[1]->scale.Simd(), samples[2]->scale.Simd(),
+                    samples[3]->scale.Simd()};
+    _MM_TRANSPOSE4_PS(r[0], r[1], r[2], r[3]);
+    _MM_TRANSPOSE4_PS(p4[0], p4[1], p4[2], p4[3]);
+    _MM_TRANSPOSE4_PS(s4[0], s4[1], s4[2], s4[3]);
+    for (int c = 0; c < 3; ++c)
+    {
+        p[c] = p4[c];
+        s[c] = s4[c];
+    }
+}
 } // namespace
 
 void LocalMatrices4(const std::vector<ActiveAnimationEntry>& stack, uint32_t first, const Matrix* const (&rests)[4],
@@ -38,26 +67,13 @@ void LocalMatrices4(const std::vector<ActiveAnimationEntry>& stack, uint32_t fir
     {
         if (entry.active == 0)
             continue;
-        const AnimationBoneSample* samples[4];
-        alignas(16) int32_t bound[4];
-        for (uint32_t lane = 0; lane < 4; ++lane)
-        {
-            const uint8_t track = entry.animation->GetBoundTrack(first + lane);
-            bound[lane] = track != BaseAnimation::kUnbound ? -1 : 0;
-            samples[lane] = track != BaseAnimation::kUnbound ? &entry.animation->GetSample(track) : &gNoSample;
-        }
-        const __m128 has = _mm_castsi128_ps(_mm_load_si128(reinterpret_cast<const __m128i*>(bound)));
+        __m128 r[4], p[3], s[3], has;
+        if (entry.animation->HasDeferredSamples())
+            entry.animation->SampleBones4(first, r, p, s, has);
+        else
+            GatherSamples4(*entry.animation, first, r, p, s, has);
         if (_mm_movemask_ps(has) == 0)
             continue;
-        __m128 r[4] = {samples[0]->rotation.Simd(), samples[1]->rotation.Simd(), samples[2]->rotation.Simd(),
-                       samples[3]->rotation.Simd()};
-        __m128 p[4] = {samples[0]->position.Simd(), samples[1]->position.Simd(), samples[2]->position.Simd(),
-                       samples[3]->position.Simd()};
-        __m128 s[4] = {samples[0]->scale.Simd(), samples[1]->scale.Simd(), samples[2]->scale.Simd(),
-                       samples[3]->scale.Simd()};
-        _MM_TRANSPOSE4_PS(r[0], r[1], r[2], r[3]);
-        _MM_TRANSPOSE4_PS(p[0], p[1], p[2], p[3]);
-        _MM_TRANSPOSE4_PS(s[0], s[1], s[2], s[3]);
         // The first entry to drive a lane is taken whole; each later one takes weight / (sum so far).
         const __m128 w = _mm_set1_ps(entry.effectiveWeight);
         const int hasLanes = _mm_movemask_ps(has);

@@ -79,17 +79,26 @@ inline Matrix LocalMatrix(const AnimationBoneSample& sample, const Matrix& rest)
 }
 
 // Inverse bind followed by the node matrix, as three rows of four floats (the transposed upper
-// three columns).
-inline void WriteSkinningMatrix(const Matrix& inverseBind, const Matrix& node, float* out12)
+// three columns), from the inverse bind's columns: row j is column j of the product, the columns
+// weighted by column j of the node matrix and summed as RowTimes sums.
+inline void WriteSkinningMatrix(const Matrix& inverseBindColumns, const Matrix& node, float* out12)
 {
-    __m128 r0 = RowTimes(inverseBind.rows[0].Simd(), node);
-    __m128 r1 = RowTimes(inverseBind.rows[1].Simd(), node);
-    __m128 r2 = RowTimes(inverseBind.rows[2].Simd(), node);
-    __m128 r3 = RowTimes(inverseBind.rows[3].Simd(), node);
-    _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-    _mm_storeu_ps(out12, r0);
-    _mm_storeu_ps(out12 + 4, r1);
-    _mm_storeu_ps(out12 + 8, r2);
+    const __m128 c0 = inverseBindColumns.rows[0].Simd();
+    const __m128 c1 = inverseBindColumns.rows[1].Simd();
+    const __m128 c2 = inverseBindColumns.rows[2].Simd();
+    const __m128 c3 = inverseBindColumns.rows[3].Simd();
+    const __m128 n0 = node.rows[0].Simd();
+    const __m128 n1 = node.rows[1].Simd();
+    const __m128 n2 = node.rows[2].Simd();
+    const __m128 n3 = node.rows[3].Simd();
+    _mm_storeu_ps(out12, _mm_add_ps(_mm_add_ps(_mm_mul_ps(c0, Broadcast<0>(n0)), _mm_mul_ps(c1, Broadcast<0>(n1))),
+                                    _mm_add_ps(_mm_mul_ps(c2, Broadcast<0>(n2)), _mm_mul_ps(c3, Broadcast<0>(n3)))));
+    _mm_storeu_ps(out12 + 4,
+                  _mm_add_ps(_mm_add_ps(_mm_mul_ps(c0, Broadcast<1>(n0)), _mm_mul_ps(c1, Broadcast<1>(n1))),
+                             _mm_add_ps(_mm_mul_ps(c2, Broadcast<1>(n2)), _mm_mul_ps(c3, Broadcast<1>(n3)))));
+    _mm_storeu_ps(out12 + 8,
+                  _mm_add_ps(_mm_add_ps(_mm_mul_ps(c0, Broadcast<2>(n0)), _mm_mul_ps(c1, Broadcast<2>(n1))),
+                             _mm_add_ps(_mm_mul_ps(c2, Broadcast<2>(n2)), _mm_mul_ps(c3, Broadcast<2>(n3)))));
 }
 // Row r of four matrices, one per lane, as four vectors of columns 0 to 3 across the lanes.
 inline void ColumnsAcross(const Matrix* const (&m)[4], int row, __m128 (&out)[4])

@@ -22,6 +22,8 @@ bool Loops(uint32_t flags)
 {
     return (flags & (ANIMFLAG_LOOP | ANIMFLAG_REPEAT)) != 0;
 }
+
+const Vector kNoKey(0.0f, 0.0f, 0.0f, 0.0f);
 } // namespace
 
 XSIAnimation::XSIAnimation(ResourceAnimation* resource, const AnimationParams& params,
@@ -86,6 +88,12 @@ void XSIAnimation::BindToSkeleton(const MeshSkeleton& skeleton, int32_t, int32_t
     m_channels.clear();
     m_sharedTimes.clear();
     m_uniformTimes = false;
+    m_deferrable = false;
+    m_firstKeys = nullptr;
+    m_firstKeysStride = 0;
+    m_uniformKeys.clear();
+    m_keyBlocks = nullptr;
+    m_blockKeyCount = 0;
     if (m_resource == nullptr || !m_resource->IsLoaded())
         return;
     const std::vector<AnimationTrack>& tracks = m_resource->GetData().GetTracks();
@@ -141,6 +149,36 @@ void XSIAnimation::BindToSkeleton(const MeshSkeleton& skeleton, int32_t, int32_t
         const BoundChannel& scale = m_channels[k * ANIMCHANNEL_COUNT + ANIMCHANNEL_SCALE];
         if (scale.count == 1)
             m_samples[k].scale = AnimationKeys::DecodeKey(data.GetKeys()[scale.firstKey], data.GetRange(ANIMCHANNEL_SCALE));
+    }
+    // Deferred samples need every track keyed alike (uniform times imply the same key counts) and
+    // scales that never change and are equal in x, y and z, bit for bit.
+    m_deferrable = m_uniformTimes && m_channels[ANIMCHANNEL_ROTATION].count > 0;
+    m_commonScale = bound > 0 ? m_samples[0].scale : Vector();
+    for (uint32_t k = 0; k < bound && m_deferrable; ++k)
+        m_deferrable = m_channels[k * ANIMCHANNEL_COUNT + ANIMCHANNEL_SCALE].count <= 1 &&
+                       std::memcmp(&m_samples[k].scale, &m_commonScale, 3 * sizeof(float)) == 0;
+    for (uint32_t k = 0; k < bound && m_deferrable; ++k)
+    {
+        m_uniformKeys.push_back(m_channels[k * ANIMCHANNEL_COUNT + ANIMCHANNEL_ROTATION].firstKey);
+        m_uniformKeys.push_back(m_channels[k * ANIMCHANNEL_COUNT + ANIMCHANNEL_POSITION].firstKey);
+    }
+    static_assert(ANIMCHANNEL_POSITION == ANIMCHANNEL_ROTATION + 1, "position keys follow rotation keys");
+    static_assert(sizeof(AnimationTrack) % sizeof(uint32_t) == 0, "track records are whole words");
+    if (m_deferrable && bound == tracks.size())
+    {
+        m_uniformKeys.clear();
+        m_firstKeys = &tracks[0].firstKeys[ANIMCHANNEL_ROTATION];
+        m_firstKeysStride = sizeof(AnimationTrack) / sizeof(uint32_t);
+        if (!data.GetKeyBlocks().empty())
+        {
+            m_keyBlocks = data.GetKeyBlocks().data();
+            m_blockKeyCount = data.GetBlockKeyCount();
+        }
+    }
+    else if (m_deferrable)
+    {
+        m_firstKeys = m_uniformKeys.data();
+        m_firstKeysStride = 2;
     }
 }
 
@@ -278,8 +316,25 @@ void XSIAnimation::SampleKeys(const AnimationSampleContext& context)
         maximum[channel] = ranges[channel]->maximum.Simd();
         quantised[channel] = AnimationKeys::QuantiseProgress(progress, *ranges[channel]);
     }
-    const __m128 positionScale = _mm_setr_ps(context.positionScale, context.positionScale, context.positionScale, 0.0f);
     const __m128 progress4 = _mm_set1_ps(progress);
+    if (m_deferrable)
+    {
+        // One search and one share for every track (the key times of all tracks and both channels
+        // decode alike); the samples wait for SampleBones4 or WriteDeferredSamples.
+        const AnimationKeys::KeyIndices found = AnimationKeys::FindKeyIndices(
+            keys + m_channels[0].firstKey, m_channels[0].count, m_channels[0].cursor, quantised[0], loop);
+        m_pose.a = found.a;
+        m_pose.b = found.b >= 0 ? found.b : found.a;
+        m_pose.paired = found.b >= 0;
+        const Vector* const times = decoded + m_channels[0].firstKey;
+        m_pose.share = _mm_cvtss_f32(AnimationKeys::KeyShare4(progress4, _mm_set1_ps(times[m_pose.a].w),
+                                                              _mm_set1_ps(times[m_pose.b].w),
+                                                              _mm_set1_epi32(AnimationKeys::LaneBits(found))));
+        m_pose.positionScale = context.positionScale;
+        m_samplesDeferred = true;
+        return;
+    }
+    const __m128 positionScale = _mm_setr_ps(context.positionScale, context.positionScale, context.positionScale, 0.0f);
     const size_t count = m_samples.size();
     // Four tracks at a time, one per SSE lane: the key search is per track, then the keys of the
     // four are turned into structures of arrays so that shares, slerps and position blends run
@@ -291,7 +346,6 @@ void XSIAnimation::SampleKeys(const AnimationSampleContext& context)
     if (m_uniformTimes)
         uniform = AnimationKeys::FindKeyIndices(keys + m_channels[0].firstKey, m_channels[0].count, m_channels[0].cursor,
                                                 quantised[0], loop);
-    static const Vector kNoKey(0.0f, 0.0f, 0.0f, 0.0f);
     for (size_t first = 0; first < count; first += 4)
     {
         const size_t lanes = std::min<size_t>(4, count - first);
@@ -377,10 +431,120 @@ void XSIAnimation::SampleKeys(const AnimationSampleContext& context)
     }
 }
 
+void XSIAnimation::SampleUniform4(const int32_t (&tracks)[4], __m128 (&rotation)[4], __m128 (&position)[4]) const
+{
+    const Vector* const decoded = m_resource->GetData().GetDecodedKeys().data();
+    __m128 a[4], b[4], pa[4], pb[4];
+    for (int lane = 0; lane < 4; ++lane)
+    {
+        const bool bound = tracks[lane] >= 0;
+        const uint32_t* const first = m_firstKeys + (bound ? size_t(tracks[lane]) * m_firstKeysStride : 0);
+        const Vector* const rotations = bound ? decoded + first[0] : &kNoKey;
+        const Vector* const positions = bound ? decoded + first[1] : &kNoKey;
+        const int32_t ka = bound ? m_pose.a : 0;
+        const int32_t kb = bound ? m_pose.b : 0;
+        a[lane] = rotations[ka].Simd();
+        b[lane] = rotations[kb].Simd();
+        pa[lane] = positions[ka].Simd();
+        pb[lane] = positions[kb].Simd();
+    }
+    // As SampleKeys's lanes: w rebuilt over the time row, slerped, positions blended and scaled.
+    _MM_TRANSPOSE4_PS(a[0], a[1], a[2], a[3]);
+    _MM_TRANSPOSE4_PS(b[0], b[1], b[2], b[3]);
+    a[3] = AnimationKeys::RebuildW4(a[0], a[1], a[2]);
+    b[3] = AnimationKeys::RebuildW4(b[0], b[1], b[2]);
+    _MM_TRANSPOSE4_PS(pa[0], pa[1], pa[2], pa[3]);
+    _MM_TRANSPOSE4_PS(pb[0], pb[1], pb[2], pb[3]);
+    BlendUniform4(a, b, pa, pb, rotation, position);
+}
+
+void XSIAnimation::SampleBlock(uint32_t group, __m128 (&rotation)[4], __m128 (&position)[4]) const
+{
+    const AnimationKeyBlock& a = m_keyBlocks[size_t(group) * m_blockKeyCount + size_t(m_pose.a)];
+    const AnimationKeyBlock& b = m_keyBlocks[size_t(group) * m_blockKeyCount + size_t(m_pose.b)];
+    BlendUniform4(a.rotation, b.rotation, a.position, b.position, rotation, position);
+}
+
+void XSIAnimation::BlendUniform4(const __m128 (&a)[4], const __m128 (&b)[4], const __m128 (&pa)[4],
+                                 const __m128 (&pb)[4], __m128 (&rotation)[4], __m128 (&position)[4]) const
+{
+    const __m128 t = _mm_set1_ps(m_pose.share);
+    AnimationSlerp::Slerp4(a, b, t, rotation);
+    const __m128 scale = _mm_set1_ps(m_pose.positionScale);
+    const __m128 rest = _mm_sub_ps(_mm_set1_ps(1.0f), t);
+    for (int row = 0; row < 4; ++row)
+    {
+        const __m128 blended =
+            m_pose.paired ? _mm_add_ps(_mm_mul_ps(rest, pa[row]), _mm_mul_ps(t, pb[row])) : pa[row];
+        position[row] = _mm_mul_ps(blended, row < 3 ? scale : _mm_setzero_ps());
+    }
+}
+
+void XSIAnimation::WriteDeferredSamples()
+{
+    m_samplesDeferred = false;
+    const size_t count = m_samples.size();
+    for (size_t first = 0; first < count; first += 4)
+    {
+        const size_t lanes = std::min<size_t>(4, count - first);
+        int32_t tracks[4];
+        for (size_t lane = 0; lane < 4; ++lane)
+            tracks[lane] = lane < lanes ? int32_t(first + lane) : -1;
+        __m128 rotation[4], position[4];
+        if (m_keyBlocks != nullptr)
+            SampleBlock(uint32_t(first / 4), rotation, position);
+        else
+            SampleUniform4(tracks, rotation, position);
+        _MM_TRANSPOSE4_PS(rotation[0], rotation[1], rotation[2], rotation[3]);
+        _MM_TRANSPOSE4_PS(position[0], position[1], position[2], position[3]);
+        for (size_t lane = 0; lane < lanes; ++lane)
+        {
+            m_samples[first + lane].rotation.SetSimd(rotation[lane]);
+            m_samples[first + lane].position.SetSimd(position[lane]);
+        }
+    }
+}
+
+void XSIAnimation::SampleBones4(uint32_t first, __m128 (&rotation)[4], __m128 (&position)[3], __m128 (&scale)[3],
+                                __m128& driven)
+{
+    for (int c = 0; c < 3; ++c)
+        scale[c] = _mm_set1_ps((&m_commonScale.x)[c]);
+    __m128 positions[4];
+    // Four bones bound to one block of tracks in order (the usual case) read the block.
+    uint32_t map = 0;
+    if (m_keyBlocks != nullptr && first + 4 <= sizeof(m_boneToBound))
+        std::memcpy(&map, &m_boneToBound[first], sizeof(map));
+    const uint32_t track = map & 0xFFu;
+    if (m_keyBlocks != nullptr && (track & 3u) == 0 && map == track * 0x01010101u + 0x03020100u)
+    {
+        SampleBlock(track / 4, rotation, positions);
+        for (int c = 0; c < 3; ++c)
+            position[c] = positions[c];
+        driven = _mm_castsi128_ps(_mm_set1_epi32(-1));
+        return;
+    }
+    int32_t tracks[4];
+    alignas(16) int32_t lanes[4];
+    for (uint32_t lane = 0; lane < 4; ++lane)
+    {
+        const uint8_t track = GetBoundTrack(first + lane);
+        tracks[lane] = track != kUnbound ? int32_t(track) : -1;
+        lanes[lane] = track != kUnbound ? -1 : 0;
+    }
+    driven = _mm_castsi128_ps(_mm_load_si128(reinterpret_cast<const __m128i*>(lanes)));
+    SampleUniform4(tracks, rotation, positions);
+    for (int c = 0; c < 3; ++c)
+        position[c] = positions[c];
+}
+
 void XSIAnimation::ApplyTargeting(const AnimationSampleContext& context, const MeshTargetingRecord& mode)
 {
     if (context.targetingModes[0] < 0 || context.targetingModes[1] < 0 || context.skeleton == nullptr)
         return;
+    // Targeting turns the written samples.
+    if (m_samplesDeferred)
+        WriteDeferredSamples();
     const MeshSkeleton& skeleton = *context.skeleton;
     // The horizontal direction first, then the vertical one.
     for (int which = 0; which < 2; ++which)

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+struct AnimationKeyBlock;
 class MeshEntity;
 class MeshTemplate;
 class MeshTemplateAnimationPreset;
@@ -43,6 +44,8 @@ public:
     void ApplyTargeting(const AnimationSampleContext& context, const MeshTargetingRecord& mode) override;
     void GetRootEndPose(const NameString& bone, Quaternion& rotation, Vector& position, Vector& scale) const override;
     void SetParams(const AnimationParams& params) override;
+    void SampleBones4(uint32_t first, __m128 (&rotation)[4], __m128 (&position)[3], __m128 (&scale)[3],
+                      __m128& driven) override;
     float GetMovementSpeed() const override { return m_movementSpeed; }
 
     float GetTime() const { return m_time; }
@@ -58,6 +61,15 @@ private:
     // Starts the next entry of the child chain on the mesh; false when none started.
     bool StartNextChild(MeshAnimator& animator);
     void SampleKeys(const AnimationSampleContext& context);
+    void WriteDeferredSamples() override;
+    // The rotations (x, y, z, w rows) and scaled positions (x, y, z rows; the time row times 0) of
+    // up to four bound tracks (-1: none, a lane of no meaning) at this pose's uniform key pair.
+    void SampleUniform4(const int32_t (&tracks)[4], __m128 (&rotation)[4], __m128 (&position)[4]) const;
+    // SampleUniform4 of bound tracks 4g..4g + 3 from the clip's key blocks.
+    void SampleBlock(uint32_t group, __m128 (&rotation)[4], __m128 (&position)[4]) const;
+    // The slerp and scaled position blend of SampleUniform4 from the keys' structures of arrays.
+    void BlendUniform4(const __m128 (&a)[4], const __m128 (&b)[4], const __m128 (&pa)[4], const __m128 (&pb)[4],
+                       __m128 (&rotation)[4], __m128 (&position)[4]) const;
 
     ResourceAnimation* m_resource = nullptr;
     MeshTemplate* m_template = nullptr;
@@ -75,6 +87,30 @@ private:
     // Every bound track has the same key times in both channels (a clip baked at a fixed rate):
     // one key search per pose serves every track.
     bool m_uniformTimes = false;
+    // Uniform times, rotation keys, and one constant scale shared by every track: a pose's samples
+    // then depend on the track alone, so they are worked out where the pose blends them
+    // (SampleBones4) and written only when something reads them.
+    bool m_deferrable = false;
+    Vector m_commonScale;
+    // Per bound track k: its first rotation key at m_firstKeys[k * m_firstKeysStride], its first
+    // position key next to it. The clip's own track records when every track bound in order (they
+    // are shared by every animation of the clip), else m_uniformKeys.
+    const uint32_t* m_firstKeys = nullptr;
+    size_t m_firstKeysStride = 0;
+    std::vector<uint32_t> m_uniformKeys;
+    // The clip's key blocks when every track bound in order (bound track k is the clip's track k).
+    const AnimationKeyBlock* m_keyBlocks = nullptr;
+    uint32_t m_blockKeyCount = 0;
+    // The pose's key pair (b: a when the key holds) and share, the same for every track.
+    struct UniformPose
+    {
+        int32_t a = 0;
+        int32_t b = 0;
+        bool paired = false;
+        float share = 0.0f;
+        float positionScale = 1.0f;
+    };
+    UniformPose m_pose;
     float m_duration = 0.0f;      // seconds
     float m_movementSpeed = 0.0f;
     float m_time = 0.0f;          // seconds

@@ -5,6 +5,7 @@
 #include "renderer/NorvexRenderer.h"
 #include "renderer/SceneLighting.h"
 #include "renderer/SceneParametersWrapper.h"
+#include "scene/templates/EntityTemplate.h"
 
 namespace rp = renderpayload;
 
@@ -30,22 +31,32 @@ bool ParticleEntityRenderingContext::BeginParticleCall(uint32_t subCommand, uint
 void ParticleEntityRenderingContext::RebuildSystem(const ParticleSystem& system, const Matrix& world,
                                                    uint8_t gameStartFlag)
 {
-    if (m_gameSideSystem != nullptr)
-        m_gameSideSystem->ReleaseResourceReferences();
+    // The old system may be drawing at this moment: its shader and texture references go back on
+    // the render thread when the adoption below destroys it, its mesh template only after that
+    // destruction is posted.
+    EntityTemplate* const oldMesh =
+        m_gameSideSystem != nullptr ? m_gameSideSystem->TakeMeshTemplateReference() : nullptr;
     m_gameSideSystem = new ParticleSystemContext(system, world, (m_flags & kFlagMayPark) | gameStartFlag);
     m_meshFlags = m_gameSideSystem->GetMeshFlags();
     m_castsShadow = m_gameSideSystem->CastsMeshShadow();
     // The render thread destroys the old system when it adopts the new one.
     if (BeginParticleCall(SUB_ADOPT_SYSTEM, rp::kPointer))
         m_renderer.GetWriter().Put(m_gameSideSystem);
+    if (oldMesh != nullptr)
+        oldMesh->Release();
 }
 
 void ParticleEntityRenderingContext::Release()
 {
-    if (m_gameSideSystem != nullptr)
-        m_gameSideSystem->ReleaseResourceReferences();
+    // Nothing the render thread reads changes here: the system dies with this context on the render
+    // thread, giving back its shader and texture references there; the mesh template reference is
+    // taken first (the posted deletion may run at once) and given back after it.
+    EntityTemplate* const mesh =
+        m_gameSideSystem != nullptr ? m_gameSideSystem->TakeMeshTemplateReference() : nullptr;
     m_gameSideSystem = nullptr;
     EntityRenderingContext::Release();
+    if (mesh != nullptr)
+        mesh->Release();
 }
 
 void ParticleEntityRenderingContext::PostRestart()

@@ -125,6 +125,7 @@ ParticleSystemContext::ParticleSystemContext(const ParticleSystem& definition, c
     {
         mesh->AddRef();
         m_meshTemplate = mesh;
+        m_meshParticles = true;
         meshData = mesh->GetRenderingData();
         m_meshFlags = 0;
         if (meshData != nullptr)
@@ -169,30 +170,25 @@ bool ParticleSystemContext::BeginCall(uint32_t subCommand, uint32_t argumentByte
     return true;
 }
 
-void ParticleSystemContext::ReleaseResourceReferences()
+EntityTemplate* ParticleSystemContext::TakeMeshTemplateReference()
 {
-    for (Resource** resource : {&m_vertexShaderResource, &m_pixelShaderResource, &m_textureResource})
-    {
-        if (*resource != nullptr)
-            (*resource)->Release();
-        *resource = nullptr;
-    }
-    if (m_meshTemplate != nullptr)
-        m_meshTemplate->Release();
+    EntityTemplate* const mesh = m_meshTemplate;
     m_meshTemplate = nullptr;
+    return mesh;
 }
 
 void ParticleSystemContext::PostDestroy()
 {
-    ReleaseResourceReferences();
+    // Taken first: once the deletion is posted the context may be gone.
+    EntityTemplate* const mesh = TakeMeshTemplateReference();
     // Without a renderer nothing else can own the context.
     if (gRenderer == nullptr)
-    {
         DestroyOnRenderThread();
-        return;
-    }
-    if (!BeginCall(SUB_DESTROY, 0))
+    else if (!BeginCall(SUB_DESTROY, 0))
         gConsole.Error(CONSOLE_CHANNEL_RENDER, "ParticleSystemContext %p could not be destroyed", static_cast<void*>(this));
+    // After the deletion in the stream, so whatever the template's unloading posts comes later.
+    if (mesh != nullptr)
+        mesh->Release();
 }
 
 void ParticleSystemContext::PostSetMatrix(const Matrix& world)
@@ -294,8 +290,8 @@ void ParticleSystemContext::Activate(const MeshTemplateRenderingData* meshData)
 
 void ParticleSystemContext::DestroyOnRenderThread()
 {
-    // An owner that dropped the context without PostDestroy still held these; the destroy command
-    // comes after its last write, so they are read here safely.
+    // The references the draws needed, given back after the last of them; the destroy command comes
+    // after the owner's last write, so they are read here safely.
     for (Resource** resource : {&m_vertexShaderResource, &m_pixelShaderResource, &m_textureResource})
     {
         if (*resource != nullptr)

@@ -59,8 +59,8 @@ public:
     ParticleSystemContext(const ParticleSystemContext&) = delete;
     ParticleSystemContext& operator=(const ParticleSystemContext&) = delete;
 
-    // Owner's thread: posted sub-commands. PostDestroy releases the held resource references first;
-    // the caller forgets the pointer.
+    // Owner's thread: posted sub-commands. PostDestroy posts the deletion, then gives back the mesh
+    // template reference; the caller forgets the pointer.
     void PostDestroy();
     void PostSetMatrix(const Matrix& world);
     void PostRestart();
@@ -69,8 +69,12 @@ public:
     // Owner's thread: true with the newest bounds (emitter-local) when the render thread published a
     // box since the last read.
     bool ReadBounds(BoundingBox4& bounds);
-    // Owner's thread: gives back the shader, texture and mesh resource references (once).
-    void ReleaseResourceReferences();
+    // Owner's thread: hands the mesh template reference to the caller (null when none or taken
+    // already), which releases it once it has posted the context's deletion or replacement. The
+    // shader and texture references stay with the context and go back on the render thread when it
+    // dies, after its last draw: a release on the owner's thread could otherwise change what a draw
+    // in progress reads.
+    EntityTemplate* TakeMeshTemplateReference();
 
     // Render thread: the sub-commands' work.
     static void ExecuteSubCommand(NorvexRenderer& renderer, uint32_t subCommand, CommandRingBuffer& reader);
@@ -122,7 +126,7 @@ public:
     uint32_t GetFlags() const { return m_flags; }
     uint32_t GetMeshFlags() const { return m_meshFlags; }
     bool CastsMeshShadow() const { return m_meshCastsShadow; }
-    bool IsMeshParticles() const { return m_meshTemplate != nullptr; }
+    bool IsMeshParticles() const { return m_meshParticles; }
     float GetSpawnRate() const { return m_spawnRate; }
     float GetMinimumLife() const { return m_minimumLife; }
     float GetLifeRange() const { return m_lifeRange; }
@@ -231,7 +235,10 @@ private:
     Resource* m_vertexShaderResource = nullptr;
     Resource* m_pixelShaderResource = nullptr;
     Resource* m_textureResource = nullptr;
+    // Owner's thread: the reference held on the mesh template. The render side reads only
+    // m_meshParticles, fixed at construction.
     EntityTemplate* m_meshTemplate = nullptr;
+    bool m_meshParticles = false;
     Vector m_boundsExtent;
     BoundingBox4 m_smoothedBounds;
     BoundingBox4 m_publishedBounds;

@@ -70,12 +70,19 @@ SFXDefinition::~SFXDefinition()
         --registry.count;
     }
     // Contexts should be released before their definition; one that is not must not keep a
-    // pointer to freed memory.
+    // pointer to freed memory on either side. The render thread may be drawing it with this
+    // definition right now, so it is told in stream order to drop its elements and the definition,
+    // and the drain waits until it has, before the elements go.
     if (m_contextHead != nullptr)
     {
         gConsole.Error(CONSOLE_CHANNEL_ENGINE, "SFXDefinition destroyed while effects still play it");
         while (m_contextHead != nullptr)
-            UnlinkContext(*m_contextHead);
+        {
+            SFXContext& context = *m_contextHead;
+            UnlinkContext(context);
+            context.PostDetachDefinition();
+        }
+        DrainRenderStream();
     }
     m_elements.DeleteAllPointers();
 }

@@ -16,8 +16,7 @@
 // keeps queries not ready for k polls. A detector counts and logs two threads inside the device.
 // Numbers that callers and data files carry follow the platform's numbering (GpuTypes.h).
 //
-// Draws are rasterised in software, synchronously inside each draw call (SetRasterising(false)
-// turns it off): point lists (squares of the point size), line lists and strips (one pixel wide),
+// Draws are rasterised in software, synchronously inside each draw call: point lists (squares of the point size), line lists and strips (one pixel wide),
 // triangle lists, strips and fans, from streams (offsets, strides, instancing frequencies) or the
 // caller's memory, indexed (16 or 32 bits, base vertex, start index) or not. Clipping against the
 // near plane and a guard band (Rasteriser.h), the viewport with its depth range, culling by the
@@ -33,6 +32,13 @@
 // counted (drawsWithoutProgram). Every Nth present can be written as a PNG file (SetFrameImages,
 // NORVEX_FRAME_PNG, NORVEX_FRAME_PNG_EVERY). A textured pixel costs about 0.1 microseconds in an
 // optimised build (bench/RasteriserBench.cpp): a full 1280x720 pass is some 90 ms.
+// Which draws, clears and copies colour pixels is the device's RasterMode (GpuEnvironment.h):
+// Always (the default: tests and tools read pixels), Never, or WrittenFrames, which the game uses:
+// only the frames that a present will write as images are rasterised, plus every write to a target
+// in the first frame that draws it and to targets a frame reads before drawing them (their pixels
+// outlive the frame, like a lighting cube drawn when its lights change); with no image folder
+// nothing is. A read of pixels a skipped operation should have written is counted
+// (staleContentReads) and logged. Skipped operations are still checked, counted and logged.
 //
 // What it does not model. The programs are not the shaders: they reproduce what each family does
 // to geometry, colour and textures, not the look of the final game. No anti-aliasing or

@@ -330,7 +330,7 @@ Result GpuDevice::PresentSwapChain(GpuSwapChain* swapChain)
         m_resetTriesLost = resetTriesLost;
         return kErrDeviceLost;
     }
-    if (!m_frameImageFolder.empty() && (m_presents + 1) % m_frameImageEvery == 0)
+    if (WritesThisFrame())
     {
         char name[32];
         std::snprintf(name, sizeof(name), "/frame-%06llu.png", (unsigned long long)(m_presents + 1));
@@ -340,6 +340,11 @@ Result GpuDevice::PresentSwapChain(GpuSwapChain* swapChain)
     EndFrame();
     PacePresent();
     return kOk;
+}
+
+bool GpuDevice::WritesThisFrame() const
+{
+    return !m_frameImageFolder.empty() && (m_presents + 1) % m_frameImageEvery == 0;
 }
 
 void GpuDevice::SetFrameImages(const std::string& folder, uint32_t every)

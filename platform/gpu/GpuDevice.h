@@ -111,12 +111,17 @@ public:
     Result DrawIndexedPrimitiveUP(uint32_t type, uint32_t minIndex, uint32_t numVertices, uint32_t primitiveCount,
                                   const void* indices, Format indexFormat, const void* vertices, uint32_t stride);
 
-    // Off, draws are checked, counted and logged but colour no pixel (on by default).
-    void SetRasterising(bool on) { m_rasterising = on; }
-    bool IsRasterising() const { return m_rasterising; }
+    // Which draws colour pixels (GpuEnvironment.h); a device starts in GetDefaultRasterMode(). Draws
+    // that are not rasterised are still checked, counted and logged. SetRasterising(on) is Always
+    // or Never.
+    void SetRasterMode(RasterMode mode) { m_rasterMode = mode; }
+    RasterMode GetRasterMode() const { return m_rasterMode; }
+    void SetRasterising(bool on) { SetRasterMode(on ? RasterMode::Always : RasterMode::Never); }
     // Every `every`-th present writes the presented back buffer to <folder>/frame-<present>.png; an
     // empty folder writes none. Devices start with NORVEX_FRAME_PNG and NORVEX_FRAME_PNG_EVERY.
     void SetFrameImages(const std::string& folder, uint32_t every);
+    // Whether the present that ends the frame being drawn will write it as an image.
+    bool WritesThisFrame() const;
     uint32_t GetFrameImagesWritten() const { return m_frameImagesWritten; }
 
     // Inspection for tests and tools (call when the owning thread is idle).
@@ -199,6 +204,14 @@ private:
     void MarkDrawnStreams(uint64_t firstVertex, uint64_t vertexCount);
     void RecordDraw(DrawCall call, uint32_t type, uint32_t primitiveCount, uint32_t startVertex, int32_t baseVertex,
                     uint32_t minIndex, uint32_t numVertices, uint32_t startIndex, const DrawInput& input);
+    // Whether a pixel operation (draw, clear or copy) reading and writing these resources is done in
+    // this frame (RasterMode), keeping count of which resources hold pixels that later frames read.
+    bool TakePixelWork(GpuResource* const* reads, uint32_t readCount, GpuResource* const* writes,
+                       uint32_t writeCount);
+    // The same for a draw with the bound state: it reads the textures its pixel shader samples, the
+    // depth-stencil surface it tests and the targets it blends into; it writes what it may change.
+    bool TakeDrawWork();
+    bool TakeCopyWork(GpuSurface* source, GpuSurface* dest);
     // Rasterises a checked draw; answers the pixels written.
     uint64_t Rasterise(uint32_t type, uint32_t primitiveCount, const DrawInput& input);
     void ReportMissingProgram();
@@ -208,6 +221,8 @@ private:
     uint32_t OwnReferences(const GpuResource* resource) const;
     bool BlocksReset(const GpuResource* resource) const;
     Rect ClearArea(const GpuSurface& surface) const;
+    // The resource whose pixel bookkeeping a surface shares: its texture, or itself.
+    static GpuResource* ContentOwner(GpuSurface* surface);
 
     template <typename T>
     static void Bind(T*& slot, T* object)
@@ -238,7 +253,7 @@ private:
     std::vector<SurfaceOpRecord> m_lastSurfaceOps;
     std::vector<ClipVertex> m_rasterVertices; // reused from draw to draw
     std::vector<uint8_t> m_rasterVertexDone;
-    bool m_rasterising = true;
+    RasterMode m_rasterMode = GetDefaultRasterMode();
     std::string m_frameImageFolder;
     uint32_t m_frameImageEvery = 60;
     uint32_t m_frameImagesWritten = 0;

@@ -82,6 +82,19 @@ Result GpuDevice::Clear(uint32_t count, const Rect* rects, uint32_t flags, uint3
         RecordSurfaceOp(std::move(record), count, rects);
     }
 
+    {
+        GpuResource* cleared[kRenderTargetCount + 1];
+        uint32_t count = 0;
+        if (flags & kClearTarget)
+            for (GpuSurface* target : m_state.renderTargets)
+                if (target)
+                    cleared[count++] = ContentOwner(target);
+        if (flags & (kClearDepth | kClearStencil))
+            cleared[count++] = ContentOwner(depth);
+        if (!TakePixelWork(nullptr, 0, cleared, count))
+            return kOk;
+    }
+
     auto forEachRect = [&](const GpuSurface& surface, auto&& fill) {
         const Rect area = ClearArea(surface);
         if (count == 0)
@@ -159,7 +172,7 @@ Result GpuDevice::StretchRect(GpuSurface* source, const Rect* sourceRect, GpuSur
     {
         if (sd.format != dd.format || sd.width != dd.width || sd.height != dd.height || sourceRect || destRect)
             return Refuse("StretchRect: depth surfaces copy whole, between equal sizes and formats");
-        if (!m_lost)
+        if (!m_lost && TakeCopyWork(source, dest))
             memcpy(dest->Bits(), source->Bits(), size_t(dest->Pitch()) * dd.height);
         return kOk;
     }
@@ -167,7 +180,7 @@ Result GpuDevice::StretchRect(GpuSurface* source, const Rect* sourceRect, GpuSur
         return Refuse("StretchRect: compressed surfaces cannot be stretched");
     if (!(dd.usage & kUsageRenderTarget))
         return Refuse("StretchRect: destination #%llu is not a render target", (unsigned long long)dest->GetId());
-    if (m_lost)
+    if (m_lost || !TakeCopyWork(source, dest))
         return kOk;
 
     const int32_t sw = s.right - s.left, sh = s.bottom - s.top, dw = d.right - d.left, dh = d.bottom - d.top;
@@ -379,10 +392,19 @@ Result GpuDevice::DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uint32
         lowest = INT64_MAX;
         highest = INT64_MIN;
         const uint8_t* bytes = indices->Bytes() + size_t(startIndex) * indexSize;
+        // One load of the index's own width each: a copy of a run-time size byte by byte, read
+        // back as a word, stalls on every index of every draw.
         for (uint32_t i = 0; i < indexCount; ++i)
         {
-            uint32_t index = 0;
-            memcpy(&index, bytes + size_t(i) * indexSize, indexSize);
+            uint32_t index;
+            if (indexSize == 2)
+            {
+                uint16_t narrow;
+                memcpy(&narrow, bytes + size_t(i) * 2, 2);
+                index = narrow;
+            }
+            else
+                memcpy(&index, bytes + size_t(i) * 4, 4);
             const int64_t vertex = int64_t(baseVertex) + index;
             lowest = std::min(lowest, vertex);
             highest = std::max(highest, vertex);

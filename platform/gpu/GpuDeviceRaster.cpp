@@ -51,7 +51,7 @@ void GpuDevice::ReportMissingProgram()
 
 uint64_t GpuDevice::Rasterise(uint32_t type, uint32_t primitiveCount, const DrawInput& in)
 {
-    if (!m_rasterising || primitiveCount == 0)
+    if (primitiveCount == 0 || !TakeDrawWork())
         return 0;
     std::vector<VertexElement> fvfElements;
     const std::vector<VertexElement>* elements = &fvfElements;

@@ -1,5 +1,7 @@
 #include "platform/gpu/GpuEnvironment.h"
 
+#include "platform/gpu/GpuLog.h"
+
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +18,7 @@ bool PacingFromEnvironment()
 }
 
 std::atomic<bool> gPresentPacing{PacingFromEnvironment()};
+std::atomic<RasterMode> gRasterMode{RasterMode::Always};
 std::mutex gConfigMutex;
 bool gConfigSet = false;
 DisplayConfig gConfig;
@@ -32,6 +35,23 @@ bool Take(uint32_t& counter)
 void SetPresentPacing(bool on) { gPresentPacing.store(on, std::memory_order_relaxed); }
 
 bool IsPresentPacing() { return gPresentPacing.load(std::memory_order_relaxed); }
+
+void SetDefaultRasterMode(RasterMode mode) { gRasterMode.store(mode, std::memory_order_relaxed); }
+
+RasterMode GetDefaultRasterMode()
+{
+    const char* value = std::getenv("NORVEX_RASTERISE");
+    if (value == nullptr || *value == 0)
+        return gRasterMode.load(std::memory_order_relaxed);
+    if (std::strcmp(value, "always") == 0)
+        return RasterMode::Always;
+    if (std::strcmp(value, "written") == 0)
+        return RasterMode::WrittenFrames;
+    if (std::strcmp(value, "never") == 0)
+        return RasterMode::Never;
+    LogWarning("NORVEX_RASTERISE=%s is not always, written or never; it is ignored", value);
+    return gRasterMode.load(std::memory_order_relaxed);
+}
 
 DisplayConfig DefaultDisplayConfig()
 {

@@ -36,6 +36,19 @@ DisplayConfig GetDisplayConfig();
 void SetPresentPacing(bool on);
 bool IsPresentPacing();
 
+// Which draws a device rasterises (GpuDevice::SetRasterMode).
+enum class RasterMode : uint8_t
+{
+    Always,        // every draw
+    WrittenFrames, // the draws of frames written as images, and draws into targets later frames read
+    Never,         // none: draws are still checked, counted and logged
+};
+// The mode devices made from now on start in: Always, unless the program asks for another (the game
+// asks for WrittenFrames). NORVEX_RASTERISE=always|written|never in the environment overrides what
+// the program asks, to measure a run in another mode.
+void SetDefaultRasterMode(RasterMode mode);
+RasterMode GetDefaultRasterMode();
+
 // Injected failures. Counts are consumed as the stand-in meets them.
 class FaultPlan
 {

@@ -79,6 +79,18 @@ protected:
 
 private:
     friend class GpuDevice;
+    // What the device knows of the resource's pixels when it rasterises only some frames
+    // (RasterMode::WrittenFrames). Frames are numbered by the presents before them.
+    struct FrameContent
+    {
+        static constexpr uint64_t kNoFrame = ~0ull;
+        uint64_t firstWriteFrame = kNoFrame;
+        uint64_t accessFrame = kNoFrame; // the last frame that read or wrote it
+        bool crossFrame = false;         // a frame read it before writing it: its pixels outlive frames
+        bool stale = false;              // its last write was skipped
+        bool staleReported = false;
+    };
+    FrameContent m_frameContent;
     GpuDevice* m_device;
     GpuResource* m_prev = nullptr;
     GpuResource* m_next = nullptr;

@@ -47,8 +47,11 @@ class GpuPixelShader : public GpuShader
 public:
     GpuPixelShader(GpuDevice* device, ShaderCode code);
     const PixelProgram* Program() const { return m_program.get(); }
+    // Bit i set when the code reads sampler register i.
+    uint32_t SamplerMask() const { return m_samplerMask; }
 
 private:
     std::unique_ptr<PixelProgram> m_program;
+    uint32_t m_samplerMask = 0;
 };
 } // namespace gpu

@@ -39,6 +39,10 @@ struct FrameStatistics
     uint32_t invalidCalls = 0; // calls refused as misuse
     uint32_t drawsWithoutProgram = 0; // draws whose shaders have no stand-in program (drawn flat magenta)
     uint64_t pixelsWritten = 0;       // pixels that passed every test
+    // Draws, clears and copies left undone by a device that rasterises only some frames, and pixel
+    // work of it that read pixels such a skipped operation should have written.
+    uint32_t skippedPixelWork = 0;
+    uint32_t staleContentReads = 0;
 };
 
 enum class DrawCall : uint8_t

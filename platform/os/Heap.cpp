@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdlib>
 
+#include <sys/mman.h>
+
 namespace os
 {
 namespace
@@ -24,6 +26,11 @@ void* HeapAllocate(size_t size)
 void HeapFree(void* block)
 {
     std::free(block);
+}
+
+void AdviseLargePages(void* block, size_t size)
+{
+    madvise(block, size, MADV_HUGEPAGE);
 }
 
 void FailNextHeapAllocations(uint32_t count)

@@ -91,6 +91,64 @@ void AnimationData::DecodeKeys()
             for (uint32_t key = track.firstKeys[channel]; key < track.firstKeys[channel] + track.keyCounts[channel]; ++key)
                 m_decoded[key].SetSimd(DecodeAnimationKey(m_keys[key], minimum, maximum));
         }
+    BuildKeyBlocks();
+}
+
+void AnimationData::BuildKeyBlocks()
+{
+    m_blocks.clear();
+    m_blockKeyCount = 0;
+    if (m_tracks.empty())
+        return;
+    // One set of times: every channel's quantised times equal the first track's rotation times,
+    // under time ranges equal bit for bit (so they also decode alike).
+    const Vector& rotationMinimum = m_ranges[ANIMCHANNEL_ROTATION].minimum;
+    const Vector& rotationMaximum = m_ranges[ANIMCHANNEL_ROTATION].maximum;
+    const Vector& positionMinimum = m_ranges[ANIMCHANNEL_POSITION].minimum;
+    const Vector& positionMaximum = m_ranges[ANIMCHANNEL_POSITION].maximum;
+    if (std::memcmp(&rotationMinimum.w, &positionMinimum.w, sizeof(float)) != 0 ||
+        std::memcmp(&rotationMaximum.w, &positionMaximum.w, sizeof(float)) != 0)
+        return;
+    const uint32_t count = m_tracks[0].keyCounts[ANIMCHANNEL_ROTATION];
+    const AnimationKey* const times = &m_keys[m_tracks[0].firstKeys[ANIMCHANNEL_ROTATION]];
+    if (count == 0)
+        return;
+    for (const AnimationTrack& track : m_tracks)
+        for (const AnimationChannel channel : {ANIMCHANNEL_ROTATION, ANIMCHANNEL_POSITION})
+        {
+            if (track.keyCounts[channel] != count)
+                return;
+            for (uint32_t key = 0; key < count; ++key)
+                if (m_keys[track.firstKeys[channel] + key].t != times[key].t)
+                    return;
+        }
+    const size_t groups = (m_tracks.size() + 3) / 4;
+    m_blocks.resize(groups * count);
+    m_blockKeyCount = count;
+    const Vector none(0.0f, 0.0f, 0.0f, 0.0f);
+    for (size_t group = 0; group < groups; ++group)
+        for (uint32_t key = 0; key < count; ++key)
+        {
+            __m128 rotation[4];
+            __m128 position[4];
+            for (size_t lane = 0; lane < 4; ++lane)
+            {
+                const size_t track = group * 4 + lane;
+                const bool present = track < m_tracks.size();
+                const AnimationTrack* const t = present ? &m_tracks[track] : nullptr;
+                rotation[lane] = (present ? m_decoded[t->firstKeys[ANIMCHANNEL_ROTATION] + key] : none).Simd();
+                position[lane] = (present ? m_decoded[t->firstKeys[ANIMCHANNEL_POSITION] + key] : none).Simd();
+            }
+            _MM_TRANSPOSE4_PS(rotation[0], rotation[1], rotation[2], rotation[3]);
+            _MM_TRANSPOSE4_PS(position[0], position[1], position[2], position[3]);
+            rotation[3] = RebuildAnimationRotationW4(rotation[0], rotation[1], rotation[2]);
+            AnimationKeyBlock& block = m_blocks[group * count + key];
+            for (int row = 0; row < 4; ++row)
+            {
+                block.rotation[row] = rotation[row];
+                block.position[row] = position[row];
+            }
+        }
 }
 
 void AnimationData::Clear()
@@ -98,6 +156,8 @@ void AnimationData::Clear()
     m_tracks.clear();
     m_keys.clear();
     m_decoded.clear();
+    m_blocks.clear();
+    m_blockKeyCount = 0;
     for (AnimationRange& range : m_ranges)
         range = AnimationRange();
     m_values[0] = m_values[1] = 0.0f;

@@ -64,6 +64,23 @@ inline __m128 DecodeAnimationKey(const AnimationKey& key, __m128 minimum, __m128
     return _mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_set1_ps(1.0f), f), minimum), _mm_mul_ps(f, maximum));
 }
 
+// The rebuilt w of four rotation keys from their x, y and z lanes: sqrt(1 - x² - y² - z²), 0 where
+// that is negative.
+inline __m128 RebuildAnimationRotationW4(__m128 x, __m128 y, __m128 z)
+{
+    const __m128 square =
+        _mm_sub_ps(_mm_sub_ps(_mm_sub_ps(_mm_set1_ps(1.0f), _mm_mul_ps(x, x)), _mm_mul_ps(y, y)), _mm_mul_ps(z, z));
+    return _mm_sqrt_ps(_mm_max_ps(square, _mm_setzero_ps()));
+}
+
+// The decoded keys of four consecutive tracks at one key time, one track per lane: rotation x, y, z
+// and rebuilt w, position x, y, z and the key time. Lanes past the last track hold zeros (w 1).
+struct alignas(64) AnimationKeyBlock
+{
+    __m128 rotation[4];
+    __m128 position[4];
+};
+
 // A clip as stored in its file, from the track count on.
 class AnimationData
 {
@@ -84,6 +101,12 @@ public:
     // Every key of every track decoded in its channel's range (the time in w), parallel to GetKeys:
     // poses read values instead of decoding the same keys each frame. Keys no track uses stay 0.
     const std::vector<Vector>& GetDecodedKeys() const { return m_decoded; }
+    // For a clip whose tracks all keep their rotation and position keys at one set of times (a clip
+    // baked at a fixed rate): the keys of tracks 4g..4g + 3 at key j in block
+    // [g * GetBlockKeyCount() + j], so that a pose reads four tracks' keys from two cache lines,
+    // ready for four-lane arithmetic. Empty for other clips.
+    const std::vector<AnimationKeyBlock>& GetKeyBlocks() const { return m_blocks; }
+    uint32_t GetBlockKeyCount() const { return m_blockKeyCount; }
     const AnimationRange& GetRange(AnimationChannel channel) const { return m_ranges[channel]; }
     float GetValue(int index) const { return m_values[index]; }
     // Index of the track with that name, -1 if none.
@@ -91,10 +114,13 @@ public:
 
 private:
     void DecodeKeys();
+    void BuildKeyBlocks();
 
     std::vector<AnimationTrack> m_tracks;
     std::vector<AnimationKey> m_keys;
     std::vector<Vector> m_decoded;
+    std::vector<AnimationKeyBlock> m_blocks;
+    uint32_t m_blockKeyCount = 0;
     AnimationRange m_ranges[ANIMCHANNEL_COUNT];
     float m_values[2] = {};
 };

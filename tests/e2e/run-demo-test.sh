@@ -27,7 +27,7 @@ export NORVEX_APPDATA="$work/user" NORVEX_RUNTIME_DIR="$work/run"
 # demo tells its story; the frames show what moves and the mix holds each sound.
 start=$(date +%s)
 mkdir -p "$work/frames"
-NORVEX_MAX_FRAMES=600 NORVEX_FRAME_PNG="$work/frames" NORVEX_FRAME_PNG_EVERY=4 NORVEX_AUDIO_WAV="$work/mix.wav" \
+NORVEX_MAX_FRAMES=600 NORVEX_FRAME_PNG="$work/frames" NORVEX_FRAME_PNG_EVERY=8 NORVEX_AUDIO_WAV="$work/mix.wav" \
     NORVEX_LOG="$work/run.log" "$game" 2>"$work/run.err"
 status=$?
 echo "demo run: exit $status in $(( $(date +%s) - start )) s"

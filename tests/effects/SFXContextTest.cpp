@@ -519,3 +519,71 @@ TEST_F(SFXContextTest, DepthAndChannelPassesReachTheirElementsThroughTheRenderin
     EXPECT_EQ(names, "depth Depth channel Channel ");
     EXPECT_TRUE(channelDrawn);
 }
+
+// An entity deleted or a scene switched while the render thread draws the effect into the shadow
+// map: the release leaves the definition's list at once but changes nothing the draw reads, and the
+// effect keeps drawing what it was installed with until its posted deletion runs.
+TEST_F(SFXContextTest, AReleaseDuringADrawLeavesTheDrawItsDefinitionUntilTheDeletionRuns)
+{
+    SFXDefinition& definition = Define();
+    auto* depth = new ProbeElement("Depth", 0x11);
+    depth->SetDepthPass(1);
+    definition.AddElement(depth);
+    SFXContext& context = Play(definition);
+    ProbeElement::draws.clear();
+    const SFXDefinition* drawnWith = nullptr;
+    size_t drawsBeforeLast = 0;
+    OverlapWithRenderThread(
+        m_renderer,
+        [&](bool last) {
+            drawsBeforeLast = ProbeElement::draws.size();
+            static_cast<EntityRenderingContext&>(context).DrawDepth(0, 0);
+            if (last)
+                drawnWith = context.GetRenderDefinition();
+        },
+        [&] {
+            context.Release();
+            m_contexts.clear();
+            EXPECT_EQ(definition.GetFirstContext(), nullptr) << "the game side forgets the context at once";
+        });
+    EXPECT_EQ(drawnWith, &definition);
+    ASSERT_EQ(ProbeElement::draws.size(), drawsBeforeLast + 1) << "the draw after the release still draws";
+    EXPECT_EQ(ProbeElement::draws.back().name, "depth Depth");
+}
+
+// A definition that dies under a playing effect (its owner did not release the effect first): the
+// render side drops its element contexts and the definition, in stream order, before the elements
+// are deleted, and the effect counts as finished.
+TEST_F(SFXContextTest, ADefinitionDyingUnderAPlayingEffectDetachesTheRenderSideBeforeItsElementsGo)
+{
+    // What the render side held when the element was deleted.
+    struct Seen
+    {
+        const SFXDefinition* definition = nullptr;
+        int32_t elements = -1;
+    };
+    struct Watched : ProbeElement
+    {
+        Watched(SFXContext*& context, Seen& seen) : ProbeElement("Watched"), context(context), seen(seen) {}
+        ~Watched() override
+        {
+            if (context != nullptr)
+                seen = {context->GetRenderDefinition(), context->GetElementContextCount()};
+        }
+        SFXContext*& context;
+        Seen& seen;
+    };
+    SFXContext* watched = nullptr;
+    Seen seen{reinterpret_cast<const SFXDefinition*>(&seen), -1};
+    auto* doomed = new SFXDefinition;
+    doomed->AddElement(new Watched(watched, seen));
+    SFXContext& context = Play(*doomed);
+    ASSERT_EQ(context.GetRenderDefinition(), doomed);
+    watched = &context;
+    delete doomed;
+    EXPECT_EQ(seen.definition, nullptr);
+    EXPECT_EQ(seen.elements, 0);
+    EXPECT_EQ(context.GetDefinition(), nullptr);
+    EXPECT_TRUE(context.IsFinished());
+    EXPECT_TRUE(m_log.Contains("SFXDefinition destroyed while effects still play it", CONSOLE_ERROR));
+}

@@ -88,7 +88,13 @@ TEST_F(MultiplayerReplicationTest, AConnectedServerGathersWhatThePeerIsToHearUnt
     EXPECT_EQ(gEntityManager.GetDynamicMIDsInUse(), inUse - 1);
 
     // The send pass hands everything over (the missing driver is said once) and starts afresh.
+    Dynarray<uint8_t> state;
+    state.Add(7);
+    state.Add(9);
+    m_engine.QueueEntityState(state);
+    ASSERT_EQ(m_engine.GetOutgoingEntityStates().Count(), 2);
     m_engine.SendEntityStates();
+    EXPECT_TRUE(m_engine.GetOutgoingEntityStates().IsEmpty());
     EXPECT_TRUE(m_log.Contains("sending to the peer needs the network driver, which is not built yet"));
     EXPECT_TRUE(m_engine.GetEntitiesToSend().IsEmpty());
     EXPECT_EQ(m_engine.GetMIDState(midA), 0);
@@ -108,6 +114,21 @@ TEST_F(MultiplayerReplicationTest, AConnectedServerGathersWhatThePeerIsToHearUnt
     m_engine.SendEntityStates();
     EXPECT_TRUE(m_engine.GetDestroyedMIDs().IsEmpty());
     EXPECT_TRUE(m_engine.GetTornOffMIDs().IsEmpty());
+}
+
+// The last id has no slot: nothing about it is kept or queued.
+TEST_F(MultiplayerReplicationTest, AnIdPastTheSlotsIsNeverTracked)
+{
+    Entity* a = Authority();
+    m_engine.SendEntityStates();
+    a->SetMID(MultiplayerEngine::kMIDSlots);
+    m_engine.RegisterReplicatedEntity(a);
+    m_engine.MarkChanged(a);
+    m_engine.TearOff(a);
+    EXPECT_TRUE(m_engine.GetEntitiesToSend().IsEmpty());
+    EXPECT_TRUE(m_engine.GetTornOffMIDs().IsEmpty());
+    EXPECT_EQ(m_engine.GetMIDState(MultiplayerEngine::kMIDSlots), 0);
+    EXPECT_EQ(m_engine.GetSlotEntity(MultiplayerEngine::kMIDSlots), nullptr);
 }
 
 TEST_F(MultiplayerReplicationTest, WithoutAPeerOnlyTheChangeStatesAreKept)

@@ -90,9 +90,7 @@ protected:
     void SetUp() override
     {
         DataRoot data;
-        ASSERT_TRUE(m_harness.WriteAndMount(data));
-        ASSERT_TRUE(m_harness.Start());
-        ASSERT_TRUE(gShaderManager.Init(true));
+        ASSERT_TRUE(m_harness.StartWithShaders(data));
         m_light = new RendererLightWrapper;
         Matrix down = Matrix::ONE;
         down.rows[2] = Vector(0.0f, -1.0f, 0.0f, 0.0f);

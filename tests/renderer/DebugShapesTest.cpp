@@ -8,6 +8,7 @@
 #include "renderer/PathLineRenderer.h"
 #include "renderer/ShaderManager.h"
 #include "support/RenderDataHarness.h"
+#include "support/RenderProbes.h"
 #include "support/RenderThreadCall.h"
 
 #include <gtest/gtest.h>
@@ -26,9 +27,7 @@ protected:
     void SetUp() override
     {
         DataRoot data;
-        ASSERT_TRUE(m_harness.WriteAndMount(data));
-        ASSERT_TRUE(m_harness.Start());
-        ASSERT_TRUE(gShaderManager.Init(true));
+        ASSERT_TRUE(m_harness.StartWithShaders(data));
         Renderer().SetFrameTarget(nullptr, 0, 1); // opens the scene
     }
     void TearDown() override
@@ -42,28 +41,11 @@ protected:
     std::vector<gpu::DrawRecord> Draw(const std::function<void()>& emit)
     {
         Renderer().Clear(gpu::kClearTarget | gpu::kClearDepth, Vector(0, 0, 0, 1), 1.0f, 0);
-        size_t before = 0;
-        RunOnRenderThread(Renderer(), [&](NorvexRenderer& r) { before = r.GetDevice()->GetDrawLog().size(); });
+        const size_t before = DrawLogSize(Renderer());
         emit();
-        std::vector<gpu::DrawRecord> draws;
-        RunOnRenderThread(Renderer(), [&](NorvexRenderer& r) {
-            const auto& log = r.GetDevice()->GetDrawLog();
-            draws.assign(log.begin() + long(before), log.end());
-        });
-        return draws;
+        return DrawsSince(Renderer(), before);
     }
-    // The pixel of the frame's target at (x, y), alpha forced to opaque.
-    uint32_t Probe(uint32_t x, uint32_t y)
-    {
-        uint32_t pixel = 0;
-        RunOnRenderThread(Renderer(), [&](NorvexRenderer& r) {
-            gpu::GpuSurface* target = nullptr;
-            r.GetDevice()->GetRenderTarget(0, &target);
-            pixel = target->ReadPixelArgb(x, y) | 0xFF000000u;
-            target->Release();
-        });
-        return pixel;
-    }
+    uint32_t Probe(uint32_t x, uint32_t y) { return ProbeRenderTarget(Renderer(), x, y); }
 
     RenderDataHarness m_harness;
 };

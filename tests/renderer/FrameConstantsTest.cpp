@@ -33,9 +33,7 @@ protected:
     {
         DataRoot data;
         ASSERT_FALSE(AddSystemTextures(data).empty());
-        ASSERT_TRUE(m_harness.WriteAndMount(data));
-        ASSERT_TRUE(m_harness.Start());
-        ASSERT_TRUE(gShaderManager.Init(true));
+        ASSERT_TRUE(m_harness.StartWithShaders(data));
     }
     void TearDown() override { m_harness.Stop(); }
 

@@ -21,9 +21,9 @@
 #include "support/ConsoleCapture.h"
 #include "support/MaskTexture.h"
 #include "support/RenderDataHarness.h"
+#include "support/RenderProbes.h"
 #include "support/RenderThreadCall.h"
 #include "support/SystemTextures.h"
-#include "support/WorldPointPixel.h"
 #include "tools/datakit/MeshTemplateWriter.h"
 
 #include <gtest/gtest.h>
@@ -201,15 +201,8 @@ protected:
     // The back buffer's pixel where a world point lands.
     uint32_t Probe(const Vector& world)
     {
-        const auto [x, y] = WorldPointPixel(m_projection, m_view, world, 320.0f, 240.0f);
-        uint32_t pixel = 0;
-        RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer& renderer) {
-            gpu::GpuSurface* back = nullptr;
-            renderer.GetDevice()->GetBackBuffer(0, 0, &back);
-            pixel = back->ReadPixelArgb(x, y);
-            back->Release();
-        });
-        return pixel;
+        return ProbeBackBuffer(m_harness.GetRenderer(),
+                               WorldPointPixel(m_projection, m_view, world, 320.0f, 240.0f));
     }
     // The fake shadow target's pixel where a world point lands (the target is a quarter of the frame).
     uint32_t ProbeFakeShadow(const Vector& world)

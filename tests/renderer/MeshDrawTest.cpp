@@ -17,6 +17,7 @@
 #include "support/ConsoleCapture.h"
 #include "support/RenderDataHarness.h"
 #include "support/RenderThreadCall.h"
+#include "support/VertexElementBytes.h"
 #include "tools/datakit/LightProbeMapWriter.h"
 
 #include <gtest/gtest.h>
@@ -35,15 +36,6 @@ struct LitVertex
     float u, v;
 };
 
-std::vector<uint8_t> Elements(const std::vector<gpu::VertexElement>& elements)
-{
-    std::vector<uint8_t> bytes;
-    for (const gpu::VertexElement& e : elements)
-        bytes.insert(bytes.end(), {uint8_t(e.stream), uint8_t(e.stream >> 8), uint8_t(e.offset),
-                                   uint8_t(e.offset >> 8), e.type, e.method, e.usage, e.usageIndex});
-    return bytes;
-}
-
 class MeshDrawTest : public ::testing::Test
 {
 protected:
@@ -51,9 +43,7 @@ protected:
     {
         DataRoot data;
         ASSERT_TRUE(AddLightmapSet(data, "Field", {0, 1}));
-        ASSERT_TRUE(m_harness.WriteAndMount(data));
-        ASSERT_TRUE(m_harness.Start());
-        ASSERT_TRUE(gShaderManager.Init(true));
+        ASSERT_TRUE(m_harness.StartWithShaders(data));
     }
     void TearDown() override
     {
@@ -82,10 +72,10 @@ protected:
         std::memcpy(bytes.data(), vertices, sizeof(vertices));
         MeshTemplateRenderingData built;
         built.SetGeometry(4, sizeof(LitVertex), bytes, {0, 1, 3, 1, 2, 3});
-        built.SetDeclaration(Elements({{0, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsagePosition, 0},
-                                       {0, 12, gpu::kDeclFloat3, 0, gpu::kDeclUsageNormal, 0},
-                                       {0, 24, gpu::kDeclFloat2, 0, gpu::kDeclUsageTexCoord, 0},
-                                       gpu::kDeclEnd}));
+        built.SetDeclaration(VertexElementBytes({{0, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsagePosition, 0},
+                                                 {0, 12, gpu::kDeclFloat3, 0, gpu::kDeclUsageNormal, 0},
+                                                 {0, 24, gpu::kDeclFloat2, 0, gpu::kDeclUsageTexCoord, 0},
+                                                 gpu::kDeclEnd}));
         built.SetEdgeLines({0, 2});
         MeshShaderPreset preset;
         preset.name = NameString("Default");

@@ -5,6 +5,7 @@
 #include "engine/config/ProjectConfig.h"
 #include "platform/gpu/GpuVertexDeclaration.h"
 #include "support/ConsoleCapture.h"
+#include "support/VertexElementBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -230,16 +231,6 @@ TEST(MeshTemplateRenderingDataTest, APickingCopyIsHandedOutOnlyWhenItsPartsAgree
 
 namespace
 {
-// 8-byte vertex elements, end element included.
-std::vector<uint8_t> Elements(const std::vector<gpu::VertexElement>& elements)
-{
-    std::vector<uint8_t> bytes;
-    for (const gpu::VertexElement& e : elements)
-        bytes.insert(bytes.end(), {uint8_t(e.stream), uint8_t(e.stream >> 8), uint8_t(e.offset),
-                                   uint8_t(e.offset >> 8), e.type, e.method, e.usage, e.usageIndex});
-    return bytes;
-}
-
 // One vertex of position (1, 2, 3) in floats, then a 16-bit pair (0x0102, 0x0304).
 MeshTemplateRenderingData& MakeSwappable(MeshTemplateRenderingData& data)
 {
@@ -249,9 +240,9 @@ MeshTemplateRenderingData& MakeSwappable(MeshTemplateRenderingData& data)
     const uint16_t pair[2] = {0x0102, 0x0304};
     std::memcpy(vertex.data() + 12, pair, 4);
     data.SetGeometry(1, 16, vertex, {0, 0, 0});
-    data.SetDeclaration(Elements({{0, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsagePosition, 0},
-                                  {0, 0x0C, gpu::kDeclShort2N, 0, gpu::kDeclUsageTexCoord, 0},
-                                  gpu::kDeclEnd}));
+    data.SetDeclaration(VertexElementBytes({{0, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsagePosition, 0},
+                                            {0, 0x0C, gpu::kDeclShort2N, 0, gpu::kDeclUsageTexCoord, 0},
+                                            gpu::kDeclEnd}));
     return data;
 }
 
@@ -395,7 +386,7 @@ TEST(MeshTemplateRenderingDataTest, CollisionCopyFollowsTheDeclaration)
         }
         MeshTemplateRenderingData built;
         built.SetGeometry(2, 24, vertices, {0, 1, 1});
-        built.SetDeclaration(Elements(c.elements));
+        built.SetDeclaration(VertexElementBytes(c.elements));
         MeshShaderPreset preset;
         preset.materials.resize(1);
         preset.materials[0].triangleCount = 1;
@@ -425,7 +416,7 @@ TEST(MeshTemplateRenderingDataTest, CollisionCopyFollowsTheDeclaration)
     MeshTemplateRenderingData built;
     std::vector<uint8_t> vertices(12, 0);
     built.SetGeometry(1, 12, vertices, {0, 0, 0});
-    built.SetDeclaration(Elements({position, gpu::kDeclEnd}));
+    built.SetDeclaration(VertexElementBytes({position, gpu::kDeclEnd}));
     const std::vector<uint8_t> saved = Save(built);
     gProjectConfig.m_pcUsesMobileSettings = true;
     gProjectConfig.m_collisionVertices = false;

@@ -16,6 +16,7 @@
 #include "renderer/SceneParametersWrapper.h"
 #include "renderer/ShaderManager.h"
 #include "support/RenderDataHarness.h"
+#include "support/RenderProbes.h"
 #include "support/RenderThreadCall.h"
 
 #include <gtest/gtest.h>
@@ -183,9 +184,7 @@ protected:
     void SetUp() override
     {
         DataRoot data;
-        ASSERT_TRUE(m_harness.WriteAndMount(data));
-        ASSERT_TRUE(m_harness.Start());
-        ASSERT_TRUE(gShaderManager.Init(true));
+        ASSERT_TRUE(m_harness.StartWithShaders(data));
         gOutlineRenderer.LoadShaders();
         OutlineParams params;
         params.m_dilatationKernelSize = 2.0f; // taps one pixel away
@@ -233,24 +232,6 @@ protected:
             renderer.AddRenderTask(context, kOutlinedTask);
         renderer.RenderGathered(kSceneOnly, 0, nullptr);
     }
-    size_t DrawCount()
-    {
-        size_t count = 0;
-        RunOnRenderThread(Renderer(), [&](NorvexRenderer& r) { count = r.GetDevice()->GetDrawLog().size(); });
-        return count;
-    }
-    uint32_t Probe(uint32_t x, uint32_t y)
-    {
-        uint32_t pixel = 0;
-        RunOnRenderThread(Renderer(), [&](NorvexRenderer& r) {
-            gpu::GpuSurface* target = nullptr;
-            r.GetDevice()->GetRenderTarget(0, &target);
-            pixel = target->ReadPixelArgb(x, y) | 0xFF000000u;
-            target->Release();
-        });
-        return pixel;
-    }
-
     RenderDataHarness m_harness;
     uint8_t m_params[OutlineParams::kRenderBlockBytes] = {};
     std::vector<EntityRenderingContext*> m_contexts;
@@ -293,13 +274,9 @@ TEST_F(OutlineRendererTest, ProbesFindEachSideColourInABandAroundItsStencilAreaO
         EXPECT_EQ(gOutlineRenderer.GetTile(27, 10), 8u); // pixel (216, 120)
         EXPECT_EQ(gOutlineRenderer.GetTile(20, 10), 0u);
     });
-    const size_t before = DrawCount();
+    const size_t before = DrawLogSize(Renderer());
     Renderer().RenderOutlines();
-    std::vector<gpu::DrawRecord> draws;
-    RunOnRenderThread(Renderer(), [&](NorvexRenderer& r) {
-        const auto& log = r.GetDevice()->GetDrawLog();
-        draws.assign(log.begin() + long(before), log.end());
-    });
+    const std::vector<gpu::DrawRecord> draws = DrawsSince(Renderer(), before);
     // The mask of each side with tiles (stencil bit, colour channel), the dilation, the composite.
     ASSERT_EQ(draws.size(), 4u);
     const uint32_t masks[2][2] = {{2, 2}, {8, 4}};
@@ -342,7 +319,7 @@ TEST_F(OutlineRendererTest, ProbesFindEachSideColourInABandAroundItsStencilAreaO
         {220, 120, 0},          {150, 120, 0},         {10, 10, 0},
     };
     for (const Point& p : points)
-        ExpectPixel(Probe(p.x, p.y), p.color, p.x, p.y);
+        ExpectPixel(ProbeRenderTarget(Renderer(), p.x, p.y), p.color, p.x, p.y);
 }
 
 TEST_F(OutlineRendererTest, TheChainDrawsTheSameOutlinesOverAMultisampledScene)
@@ -441,9 +418,9 @@ TEST_F(OutlineRendererTest, WithoutOutlinesCommand27DrawsNothing)
         Renderer().RenderGathered(c.gatherFlags, 0, nullptr);
         if (c.reset)
             Renderer().BeginOutlines();
-        const size_t before = DrawCount();
+        const size_t before = DrawLogSize(Renderer());
         Renderer().RenderOutlines();
-        EXPECT_EQ(DrawCount(), before);
+        EXPECT_EQ(DrawLogSize(Renderer()), before);
         RunOnRenderThread(Renderer(), [&](NorvexRenderer&) { EXPECT_EQ(gOutlineRenderer.GetSummary(), 0u); });
     }
 }

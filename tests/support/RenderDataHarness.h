@@ -38,6 +38,11 @@ public:
         gpu::SetDisplayConfig(config);
         return m_renderer.Init(&m_window, false) && m_manager.Init();
     }
+    // WriteAndMount, Start and the shader manager over the root's shaders; false on any failure.
+    bool StartWithShaders(DataRoot& data, uint32_t width = 320, uint32_t height = 240)
+    {
+        return WriteAndMount(data) && Start(width, height) && gShaderManager.Init(true);
+    }
     void Stop()
     {
         gShaderManager.Close();

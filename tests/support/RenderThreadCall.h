@@ -1,12 +1,16 @@
 // Runs test code on a running renderer's render thread, in stream order, through the call command,
-// and returns once it has run (a synchronous submit).
+// and returns once it has run (a synchronous submit); or posts it to run while the test goes on.
 #pragma once
 
 #include "renderer/NorvexRenderer.h"
 
+#include <atomic>
 #include <functional>
+#include <thread>
 
-inline void RunOnRenderThread(NorvexRenderer& renderer, const std::function<void(NorvexRenderer&)>& body)
+// Posts test code to run on the render thread in stream order once the stream is submitted; `body`
+// must outlive that run.
+inline void PostToRenderThread(NorvexRenderer& renderer, const std::function<void(NorvexRenderer&)>& body)
 {
     const std::function<void(NorvexRenderer&)>* const pointer = &body;
     const RenderCallFunction call = [](NorvexRenderer& r, uint32_t, CommandRingBuffer& reader) {
@@ -16,5 +20,35 @@ inline void RunOnRenderThread(NorvexRenderer& renderer, const std::function<void
     };
     if (renderer.WriteCall(call, 0, sizeof(pointer)))
         renderer.GetWriter().Put(pointer);
+}
+
+inline void RunOnRenderThread(NorvexRenderer& renderer, const std::function<void(NorvexRenderer&)>& body)
+{
+    PostToRenderThread(renderer, body);
+    renderer.SubmitCommands(true);
+}
+
+// Runs `gameSide` on the test's thread while the render thread runs `renderSide` over and over: the
+// render thread has started before `gameSide` runs and runs once more, with `last` true, after it
+// returned. Nothing orders the earlier runs with `gameSide`, so a thread-sanitizer build reports a
+// datum that both touch. `gameSide` must not wait on the render thread.
+inline void OverlapWithRenderThread(NorvexRenderer& renderer, const std::function<void(bool last)>& renderSide,
+                                    const std::function<void()>& gameSide)
+{
+    std::atomic<int> phase{0};
+    const std::function<void(NorvexRenderer&)> loop = [&](NorvexRenderer&) {
+        phase.store(1, std::memory_order_release);
+        for (bool last = false; !last;)
+        {
+            last = phase.load(std::memory_order_acquire) == 2;
+            renderSide(last);
+        }
+    };
+    PostToRenderThread(renderer, loop);
+    renderer.SubmitCommands(false);
+    while (phase.load(std::memory_order_acquire) != 1)
+        std::this_thread::yield();
+    gameSide();
+    phase.store(2, std::memory_order_release);
     renderer.SubmitCommands(true);
 }

@@ -134,6 +134,7 @@ TEST(MeshSkeletonTest, HandWrittenStreamsOfEveryVersionReadAndWriteBack)
         EXPECT_EQ(skeleton.GetRootMotionBone(), version >= 51 ? 0 : -1);
         EXPECT_FLOAT_EQ(skeleton.GetRestMatrix(0).rows[3].y, 3.0f);
         EXPECT_FLOAT_EQ(skeleton.GetInverseBindMatrix(0).rows[3].y, -2.0f);
+        EXPECT_FLOAT_EQ(skeleton.GetInverseBindColumns(0).rows[1].w, -2.0f) << "the pose's transposed copy";
         EXPECT_EQ(skeleton.GetTreeNodes().size(), version >= 9 ? 1u : 0u);
         // The writer always writes the newest form, which is the version 51 stream once the tree
         // node is there.

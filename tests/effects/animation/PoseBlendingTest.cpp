@@ -119,8 +119,10 @@ TEST(PoseBlendingTest, LocalAndSkinningMatricesComposeInTheirOrder)
     inverseBind.LoadTranslation(0.0f, -1.0f, 0.0f);
     Matrix node;
     node.LoadTranslation(5.0f, 1.0f, 0.0f);
+    Matrix columns;
+    columns.TransposeOf(inverseBind);
     float out[12];
-    PoseBlending::WriteSkinningMatrix(inverseBind, node, out);
+    PoseBlending::WriteSkinningMatrix(columns, node, out);
     const float expected[12] = {1, 0, 0, 5, 0, 1, 0, 0, 0, 0, 1, 0};
     for (int i = 0; i < 12; ++i)
         EXPECT_NEAR(out[i], expected[i], 1e-6f) << i;

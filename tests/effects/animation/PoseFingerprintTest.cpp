@@ -50,8 +50,10 @@ protected:
     }
 
     // Keys at uneven times; `shift` makes clips differ; `scaled` adds a moving scale channel;
-    // `baked` puts every track's keys at the same times (a clip sampled at a fixed rate).
-    ResourceAnimation* Make(const std::string& name, int shift, int keys, bool scaled, int skipBone, bool baked = false)
+    // `baked` puts every track's keys at the same times (a clip sampled at a fixed rate); `stray`
+    // adds a track, second in the clip, that matches no bone.
+    ResourceAnimation* Make(const std::string& name, int shift, int keys, bool scaled, int skipBone, bool baked = false,
+                            bool stray = false)
     {
         AnimationClipSpec spec;
         for (int bone = 0; bone < kBones; ++bone)
@@ -84,6 +86,11 @@ protected:
             else
                 track.scale.push_back({0.0f, Vector(1.0f, 1.0f, 1.0f, 0.0f)});
             spec.tracks.push_back(track);
+            if (stray && bone == 0)
+            {
+                track.name = "Stray";
+                spec.tracks.push_back(track);
+            }
         }
         return Write(name, spec);
     }
@@ -154,4 +161,18 @@ TEST_F(PoseFingerprintTest, BakedClipsWithOneSetOfKeyTimes)
     Play(animator, walk, "root", ANIMFLAG_LOOP, 0.5f, 0.0f, 1.0f, 1.0f, 0.3f);
     Play(animator, run, "root", ANIMFLAG_LOOP | ANIMFLAG_BACKWARDS, 0.5f, 0.0f, 0.7f, 1.2f, 0.1f);
     EXPECT_EQ(Run(animator, 90, 1.0f), 8247675795384649461ull);
+}
+
+TEST_F(PoseFingerprintTest, BakedClipsWithGapsAStrayTrackAndAChildNode)
+{
+    // Bones whose tracks do not line up in fours (a bone without a track, a track without a bone,
+    // a node starting at B7), a second scale for positions and a child clip fading in.
+    ResourceAnimation* walk = Make("walk", 7, 6, false, 2, true);
+    ResourceAnimation* run = Make("run", 8, 9, false, -1, true, true);
+    ResourceAnimation* wave = Make("wave", 9, 5, false, -1, true);
+    MeshAnimator animator(nullptr, kBones, 2);
+    Play(animator, walk, "root", ANIMFLAG_LOOP, 0.6f, 0.0f, 1.1f, 1.0f, 0.4f);
+    Play(animator, run, "root", ANIMFLAG_LOOP, 0.5f, 0.0f, 0.9f, 1.3f, 0.7f);
+    Play(animator, wave, "upper", ANIMFLAG_LOOP | ANIMFLAG_BACKWARDS, 0.8f, 0.5f, 1.2f, 1.0f, 0.2f);
+    EXPECT_EQ(Run(animator, 100, 1.5f), 14423819062109956309ull);
 }

@@ -309,6 +309,8 @@ TEST_F(XSIAnimationTest, TheRootEndPoseIsTheLastKeyOfEachChannelAndTargetingTurn
     m_context.targetingWeights[0] = 0.5f;
     m_context.targetingModes[1] = 0;
     m_context.targetingWeights[1] = 0.0f;
+    // As a pose does: a fresh sample (this clip's may wait until read), then the turn on top of it.
+    played->Sample(m_context, m_skeleton, animator);
     played->ApplyTargeting(m_context, mode);
     Quaternion half;
     half.LoadXRotation(45.0f);

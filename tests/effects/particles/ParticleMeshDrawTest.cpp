@@ -21,6 +21,7 @@
 #include "support/RenderThreadCall.h"
 #include "support/SystemTextures.h"
 #include "support/TemplateTestSupport.h"
+#include "support/VertexElementBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -30,15 +31,6 @@
 
 namespace
 {
-std::vector<uint8_t> Elements(const std::vector<gpu::VertexElement>& elements)
-{
-    std::vector<uint8_t> bytes;
-    for (const gpu::VertexElement& e : elements)
-        bytes.insert(bytes.end(), {uint8_t(e.stream), uint8_t(e.stream >> 8), uint8_t(e.offset),
-                                   uint8_t(e.offset >> 8), e.type, e.method, e.usage, e.usageIndex});
-    return bytes;
-}
-
 class ParticleMeshDrawTest : public ::testing::Test
 {
 protected:
@@ -46,9 +38,7 @@ protected:
     {
         DataRoot data;
         ASSERT_FALSE(AddSystemTextures(data).empty());
-        ASSERT_TRUE(m_harness.WriteAndMount(data));
-        ASSERT_TRUE(m_harness.Start());
-        ASSERT_TRUE(gShaderManager.Init(true));
+        ASSERT_TRUE(m_harness.StartWithShaders(data));
         RegisterSceneClasses();
         m_mesh = new MeshTemplate;
         m_mesh->SetRenderingData(LoadSquare().release());
@@ -92,18 +82,18 @@ protected:
         std::memcpy(bytes.data(), vertices, sizeof(vertices));
         MeshTemplateRenderingData built;
         built.SetGeometry(4, 32, bytes, {0, 1, 3, 1, 2, 3});
-        built.SetDeclaration(Elements({{0, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsagePosition, 0},
-                                       {0, 12, gpu::kDeclFloat3, 0, gpu::kDeclUsageNormal, 0},
-                                       {0, 24, gpu::kDeclFloat2, 0, gpu::kDeclUsageTexCoord, 0},
-                                       gpu::kDeclEnd}));
-        built.SetInstanceDeclaration(Elements({{0, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsagePosition, 0},
-                                               {0, 12, gpu::kDeclFloat3, 0, gpu::kDeclUsageNormal, 0},
-                                               {0, 24, gpu::kDeclFloat2, 0, gpu::kDeclUsageTexCoord, 0},
-                                               {1, 0, gpu::kDeclFloat4, 0, gpu::kDeclUsageTexCoord, 1},
-                                               {1, 16, gpu::kDeclFloat4, 0, gpu::kDeclUsageTexCoord, 2},
-                                               {1, 32, gpu::kDeclFloat4, 0, gpu::kDeclUsageTexCoord, 3},
-                                               {1, 48, gpu::kDeclColor, 0, gpu::kDeclUsageColor, 1},
-                                               gpu::kDeclEnd}));
+        built.SetDeclaration(VertexElementBytes({{0, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsagePosition, 0},
+                                                 {0, 12, gpu::kDeclFloat3, 0, gpu::kDeclUsageNormal, 0},
+                                                 {0, 24, gpu::kDeclFloat2, 0, gpu::kDeclUsageTexCoord, 0},
+                                                 gpu::kDeclEnd}));
+        built.SetInstanceDeclaration(VertexElementBytes({{0, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsagePosition, 0},
+                                                         {0, 12, gpu::kDeclFloat3, 0, gpu::kDeclUsageNormal, 0},
+                                                         {0, 24, gpu::kDeclFloat2, 0, gpu::kDeclUsageTexCoord, 0},
+                                                         {1, 0, gpu::kDeclFloat4, 0, gpu::kDeclUsageTexCoord, 1},
+                                                         {1, 16, gpu::kDeclFloat4, 0, gpu::kDeclUsageTexCoord, 2},
+                                                         {1, 32, gpu::kDeclFloat4, 0, gpu::kDeclUsageTexCoord, 3},
+                                                         {1, 48, gpu::kDeclColor, 0, gpu::kDeclUsageColor, 1},
+                                                         gpu::kDeclEnd}));
         const uint8_t renderBytes[7] = {1, 0, 0, 1, 0, 0, 0}; // drawn in the main pass, casting shadows
         built.SetRenderBytes(renderBytes);
         MeshShaderPreset preset;
@@ -254,5 +244,34 @@ TEST_F(ParticleMeshDrawTest, AnEntityInTheGatheredFrameDrawsItsInstancesInAForwa
     EXPECT_EQ(instanced, 1u);
     context->Release();
     renderer.SubmitCommands(true);
+}
+// A particle entity deleted (or a scene switched) while the render thread draws its mesh particles
+// into the shadow map: the release changes nothing the draw reads, so the draw after it still draws
+// the instances, and the mesh goes back once the context is gone.
+TEST_F(ParticleMeshDrawTest, AReleaseDuringTheDepthPassLeavesTheDrawItsMeshUntilTheDeletionRuns)
+{
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    renderer.SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
+    const uint32_t references = m_mesh->GetUserReferences();
+    auto* context = new ParticleEntityRenderingContext(renderer, false);
+    context->RebuildSystem(m_system, Matrix::ONE, 0);
+    context->PostRestart();
+    Tick(0.05f);
+    Tick(0.05f);
+    size_t lastDraws = 0;
+    OverlapWithRenderThread(
+        renderer,
+        [&](bool last) {
+            gpu::GpuDevice* device = renderer.GetDevice();
+            device->BeginScene();
+            const size_t first = device->GetDrawLog().size();
+            static_cast<EntityRenderingContext*>(context)->DrawDepth(0, 0);
+            if (last)
+                lastDraws = device->GetDrawLog().size() - first;
+            device->EndScene();
+        },
+        [&] { context->Release(); });
+    EXPECT_EQ(lastDraws, 1u) << "the draw after the release still draws the instances";
+    EXPECT_EQ(m_mesh->GetUserReferences(), references);
 }
 } // namespace

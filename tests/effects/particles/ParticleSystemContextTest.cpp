@@ -245,7 +245,6 @@ TEST_F(ParticleSystemContextTest, NodeTimesAtTheEndsGiveNoInfiniteSegments)
         ParticleSystemContext context(system, Matrix::ONE, 0);
         for (uint32_t s = 0; s < 4; ++s)
             EXPECT_TRUE(std::isfinite(context.GetInverseSegmentLength(s))) << c.t1 << " " << c.t2 << " " << s;
-        context.ReleaseResourceReferences();
     }
 }
 

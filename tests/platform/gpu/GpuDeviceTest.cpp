@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <vector>
 
 using namespace gpu;
 
@@ -211,6 +212,50 @@ TEST_F(GpuDeviceTest, DrawsNeedAScene)
     ASSERT_EQ(m_device->EndScene(), kOk);
     EXPECT_EQ(m_device->EndScene(), kErrInvalidCall);
     EXPECT_EQ(m_device->Present(), kOk);
+}
+
+// The vertices an indexed draw reaches come from indices read at the buffer's width: a 16-bit pair
+// read as one 32-bit index, or the low half of a 32-bit index alone, would judge other vertices.
+TEST_F(GpuDeviceTest, IndexedDrawsReadTheirIndicesAtTheBuffersWidth)
+{
+    const struct
+    {
+        uint32_t format;
+        std::vector<uint8_t> bytes; // three indices, little-endian
+        Result expected;
+    } cases[] = {
+        {kFormatIndex16, {0, 0, 1, 0, 3, 0}, kOk},
+        {kFormatIndex16, {0, 0, 1, 0, 4, 0}, kErrInvalidCall},
+        {kFormatIndex32, {0, 0, 0, 0, 1, 0, 0, 0, 3, 0, 0, 0}, kOk},
+        {kFormatIndex32, {0, 0, 0, 0, 1, 0, 0, 0, 3, 0, 1, 0}, kErrInvalidCall},
+    };
+    GpuVertexBuffer* vertices = nullptr;
+    GpuVertexDeclaration* declaration = nullptr;
+    ASSERT_EQ(m_device->CreateVertexBuffer(4 * 20, kUsageWriteOnly, 0, kPoolManaged, &vertices), kOk);
+    ASSERT_EQ(m_device->CreateVertexDeclaration(kPositionUv, &declaration), kOk);
+    ASSERT_EQ(m_device->BeginScene(), kOk);
+    m_device->SetVertexDeclaration(declaration);
+    m_device->SetStreamSource(0, vertices, 0, 20);
+    for (const auto& c : cases)
+    {
+        GpuIndexBuffer* indices = nullptr;
+        ASSERT_EQ(m_device->CreateIndexBuffer(uint32_t(c.bytes.size()), kUsageWriteOnly, c.format, kPoolManaged, &indices),
+                  kOk);
+        void* data = nullptr;
+        ASSERT_EQ(indices->Lock(0, 0, &data, 0), kOk);
+        memcpy(data, c.bytes.data(), c.bytes.size());
+        ASSERT_EQ(indices->Unlock(), kOk);
+        m_device->SetIndices(indices);
+        EXPECT_EQ(m_device->DrawIndexedPrimitive(kPrimitiveTriangleList, 0, 0, 4, 0, 1), c.expected)
+            << c.format << " " << c.bytes.size();
+        m_device->SetIndices(nullptr);
+        indices->Release();
+    }
+    ASSERT_EQ(m_device->EndScene(), kOk);
+    m_device->SetStreamSource(0, nullptr, 0, 0);
+    m_device->SetVertexDeclaration(nullptr);
+    declaration->Release();
+    vertices->Release();
 }
 
 TEST_F(GpuDeviceTest, ResetIsRefusedWhileDefaultPoolObjectsLive)

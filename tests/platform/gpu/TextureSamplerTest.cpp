@@ -123,27 +123,41 @@ TEST_F(TextureSamplerTest, MipLevelFollowsTheTextureCoordinateChangePerPixel)
     texture->Release();
 }
 
-TEST_F(TextureSamplerTest, CubeDirectionsPickTheirFace)
+// Each face is 2x2 texels coloured by face and texel; a direction whose major axis is shorter than 1
+// and whose other two components point into one quadrant of the face must land on that texel.
+TEST_F(TextureSamplerTest, CubeDirectionsPickTheirFaceAndTexel)
 {
     GpuCubeTexture* cube = nullptr;
     ASSERT_EQ(m_device->CreateCubeTexture(2, 1, 0, kFormatA8R8G8B8, kPoolManaged, &cube), kOk);
+    auto texel = [](uint32_t face, uint32_t x, uint32_t y) { return 0xFF000000u | (face + 1) << 4 | (y * 2 + x); };
     for (uint32_t face = 0; face < 6; ++face)
     {
         LockedRect locked;
         ASSERT_EQ(cube->LockRect(face, 0, &locked, nullptr, 0), kOk);
-        const uint32_t argb = 0xFF000000u | (face + 1) * 0x10;
         for (uint32_t i = 0; i < 4; ++i)
+        {
+            const uint32_t argb = texel(face, i % 2, i / 2);
             memcpy(static_cast<uint8_t*>(locked.bits) + (i / 2) * locked.pitch + (i % 2) * 4, &argb, 4);
+        }
         cube->UnlockRect(face, 0);
     }
     ResetStates();
     const SamplerView sampler = {cube, m_states};
-    const float directions[6][3] = {{1, 0.2f, 0.1f}, {-1, 0.2f, 0.1f}, {0.2f, 1, 0.1f},
-                                    {0.2f, -1, 0.1f}, {0.2f, 0.1f, 1}, {0.2f, 0.1f, -1}};
+    // The direction that reaches face coordinates (s, t), each in [-1, 1] scaled by the major axis.
+    const float m = 0.8f;
+    auto direction = [m](uint32_t face, float s, float t, float out[3]) {
+        const float table[6][3] = {{m, -t, -s}, {-m, -t, s}, {s, m, t}, {s, -m, -t}, {s, -t, m}, {-s, -t, -m}};
+        std::copy(table[face], table[face] + 3, out);
+    };
     for (uint32_t face = 0; face < 6; ++face)
-        EXPECT_EQ(PackArgb(SampleCube(sampler, directions[face][0], directions[face][1], directions[face][2])),
-                  0xFF000000u | (face + 1) * 0x10)
-            << "face " << face;
+        for (uint32_t quadrant = 0; quadrant < 4; ++quadrant)
+        {
+            const uint32_t x = quadrant % 2, y = quadrant / 2;
+            float d[3];
+            direction(face, x ? 0.4f : -0.4f, y ? 0.4f : -0.4f, d);
+            EXPECT_EQ(PackArgb(SampleCube(sampler, d[0], d[1], d[2])), texel(face, x, y))
+                << "face " << face << ", texel " << x << "," << y;
+        }
     cube->Release();
 }
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -158,6 +159,88 @@ TEST(ResourceAnimationFileTest, CutOrOverCountedFilesAreRefusedAndLeaveNoClip)
         {
             EXPECT_TRUE(console.Contains(c.message, 4));
         }
+    }
+}
+
+TEST(ResourceAnimationFileTest, ClipsKeyedAtOneSetOfTimesGetKeyBlocksOfFourTracks)
+{
+    // Five tracks, three rotation and position keys each at the same times, one scale key.
+    AnimationClipSpec baked;
+    for (int track = 0; track < 5; ++track)
+    {
+        AnimationClipSpec::Track t;
+        t.name = "T" + std::to_string(track);
+        for (int key = 0; key < 3; ++key)
+        {
+            const float time = 0.1f + 0.4f * float(key);
+            t.rotation.push_back({time, Vector(0.1f * float(track), -0.2f * float(key), 0.3f, 0.0f)});
+            t.position.push_back({time, Vector(float(track), float(key), -1.0f, 0.0f)});
+        }
+        t.scale.push_back({0.0f, Vector(2.0f, 2.0f, 2.0f, 0.0f)});
+        baked.tracks.push_back(t);
+    }
+    struct Case
+    {
+        const char* name;
+        void (*change)(AnimationClipSpec&);
+        bool blocks;
+    };
+    const Case cases[] = {
+        {"one set of times", [](AnimationClipSpec&) {}, true},
+        {"a position key at another time", [](AnimationClipSpec& c) { c.tracks[3].position[1].time = 0.6f; }, false},
+        {"a rotation key at another time", [](AnimationClipSpec& c) { c.tracks[4].rotation[2].time = 0.8f; }, false},
+        {"a track with a key less", [](AnimationClipSpec& c) {
+             c.tracks[2].rotation.pop_back();
+             c.tracks[2].position.pop_back();
+         }, false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        AnimationClipSpec spec = baked;
+        c.change(spec);
+        AnimationData data;
+        uint32_t words[2] = {};
+        ASSERT_TRUE(ReadImage(AnimationFileWriter::Build(spec), data, words));
+        if (!c.blocks)
+        {
+            EXPECT_TRUE(data.GetKeyBlocks().empty());
+            EXPECT_EQ(data.GetBlockKeyCount(), 0u);
+            continue;
+        }
+        ASSERT_EQ(data.GetBlockKeyCount(), 3u);
+        ASSERT_EQ(data.GetKeyBlocks().size(), 2u * 3u) << "two groups of four tracks";
+        // Block [group * 3 + key], lane = track % 4: the decoded keys with w rebuilt from x, y, z.
+        for (const int track : {1, 4})
+            for (const int key : {0, 2})
+            {
+                const AnimationTrack& t = data.GetTracks()[size_t(track)];
+                const Vector& rotation = data.GetDecodedKeys()[t.firstKeys[ANIMCHANNEL_ROTATION] + uint32_t(key)];
+                const Vector& position = data.GetDecodedKeys()[t.firstKeys[ANIMCHANNEL_POSITION] + uint32_t(key)];
+                const AnimationKeyBlock& block = data.GetKeyBlocks()[size_t(track / 4 * 3 + key)];
+                alignas(16) float rows[8][4];
+                for (int row = 0; row < 4; ++row)
+                {
+                    _mm_store_ps(rows[row], block.rotation[row]);
+                    _mm_store_ps(rows[4 + row], block.position[row]);
+                }
+                const int lane = track % 4;
+                EXPECT_EQ(rows[0][lane], rotation.x);
+                EXPECT_EQ(rows[2][lane], rotation.z);
+                EXPECT_EQ(rows[3][lane],
+                          std::sqrt(1.0f - rotation.x * rotation.x - rotation.y * rotation.y - rotation.z * rotation.z));
+                EXPECT_EQ(rows[4][lane], position.x);
+                EXPECT_EQ(rows[6][lane], position.z);
+                EXPECT_EQ(rows[7][lane], position.w) << "the key time";
+                EXPECT_EQ(rows[7][lane], rotation.w);
+                // Lanes past the fifth track: no keys, w rebuilt as 1.
+                EXPECT_EQ(rows[0][3], track < 4 ? data.GetDecodedKeys()[data.GetTracks()[3].firstKeys[0] + uint32_t(key)].x
+                                                : 0.0f);
+                if (track == 4)
+                {
+                    EXPECT_EQ(rows[3][1], 1.0f);
+                }
+            }
     }
 }
 

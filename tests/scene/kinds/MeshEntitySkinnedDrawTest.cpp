@@ -15,10 +15,10 @@
 #include "scene/kinds/MeshEntity.h"
 #include "scene/kinds/MeshTemplate.h"
 #include "support/RenderDataHarness.h"
+#include "support/RenderProbes.h"
 #include "support/RenderThreadCall.h"
 #include "support/SystemTextures.h"
 #include "support/TempFolder.h"
-#include "support/WorldPointPixel.h"
 #include "tools/datakit/AnimationFileWriter.h"
 #include "tools/datakit/MeshTemplateWriter.h"
 
@@ -116,15 +116,8 @@ protected:
     }
     uint32_t Probe(const Vector& world)
     {
-        const auto [x, y] = WorldPointPixel(m_projection, m_view, world, 320.0f, 240.0f);
-        uint32_t pixel = 0;
-        RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer& renderer) {
-            gpu::GpuSurface* back = nullptr;
-            renderer.GetDevice()->GetBackBuffer(0, 0, &back);
-            pixel = back->ReadPixelArgb(x, y);
-            back->Release();
-        });
-        return pixel;
+        return ProbeBackBuffer(m_harness.GetRenderer(),
+                               WorldPointPixel(m_projection, m_view, world, 320.0f, 240.0f));
     }
 
     RenderDataHarness m_harness;

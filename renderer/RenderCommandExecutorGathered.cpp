@@ -146,7 +146,15 @@ void RenderCommandExecutor::RenderDeferredPasses(uint32_t passFlags)
         }
         else
         {
-            Device()->SetDepthStencilSurface(targets.multisampledDepth);
+            // The deferred targets hold one sample: drawn with the multisampled depth, the lights
+            // would read a depth texture nothing wrote and test a stencil their targets cannot use,
+            // losing every light volume and shadow. They take the main depth-stencil surface (the
+            // depth texture the lights read), cleared as the multisampled one is, which "Compose"
+            // fills again.
+            BindSceneColorTarget();
+            ClearBoundTargets(gpu::kClearDepth | gpu::kClearStencil, Vector(), 1.0f, 0);
+            state.SetRenderTargets(&normals, nullptr, 0);
+            Device()->SetDepthStencilSurface(m_mainDepthStencil);
             ClearBoundTargets(kClearAll, Vector(), 1.0f, 0);
         }
         state.SetRenderTargets(&normals, depthAsColor, 0);

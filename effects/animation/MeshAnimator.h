@@ -112,6 +112,8 @@ private:
     void SetUpRootMotion(BaseAnimation& animation, const MeshSkeleton& skeleton, float scale);
     void BlendTreeNode(AnimationSampleContext& context, int32_t node);
     void PoseRun(AnimationSampleContext& context, uint32_t first, uint32_t end, int32_t proceduralBone);
+    // Four consecutive bones blended side by side and posed.
+    void PoseGroup(AnimationSampleContext& context, uint32_t first);
     // local: the bone's blend of the active animations as a local matrix (its rest when none drives it).
     void PoseBone(AnimationSampleContext& context, uint32_t bone, const Matrix& local);
     void ApplyRootMotion(AnimationSampleContext& context);

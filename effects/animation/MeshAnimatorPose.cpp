@@ -130,26 +130,80 @@ void MeshAnimator::PoseRun(AnimationSampleContext& context, uint32_t first, uint
         if (bone == split)
             PoseBlending::ComputeEffectiveWeights(context.stack, nodes, bone);
         const uint32_t count = std::min<uint32_t>(4, (bone < split ? split : end) - bone);
-        Matrix locals[4];
         if (count == 4)
         {
-            const Matrix* const rests[4] = {&skeleton.GetRestMatrix(bone), &skeleton.GetRestMatrix(bone + 1),
-                                            &skeleton.GetRestMatrix(bone + 2), &skeleton.GetRestMatrix(bone + 3)};
-            PoseBlending::LocalMatrices4(context.stack, bone, rests, locals);
+            PoseGroup(context, bone);
+            bone += 4;
+            continue;
         }
-        else
-        {
-            AnimationBoneSample blended[4];
-            bool driven[4];
-            PoseBlending::BlendBones(context.stack, bone, count, blended, driven);
-            for (uint32_t i = 0; i < count; ++i)
-                locals[i] = driven[i] ? PoseBlending::LocalMatrix(blended[i], skeleton.GetRestMatrix(bone + i))
-                                      : skeleton.GetRestMatrix(bone + i);
-        }
+        AnimationBoneSample blended[4];
+        bool driven[4];
+        PoseBlending::BlendBones(context.stack, bone, count, blended, driven);
         for (uint32_t i = 0; i < count; ++i)
-            PoseBone(context, bone + i, locals[i]);
+            PoseBone(context, bone + i,
+                     driven[i] ? PoseBlending::LocalMatrix(blended[i], skeleton.GetRestMatrix(bone + i))
+                               : skeleton.GetRestMatrix(bone + i));
         bone += count;
     }
+}
+
+namespace
+{
+void WriteSkinning(const MeshSkeleton& skeleton, const MeshSkeletonBone& record, const Matrix& node,
+                   std::vector<float>& skinning)
+{
+    if (record.skinIndex != MeshSkeleton::kNoBone && size_t(record.skinIndex) * 12 < skinning.size())
+        PoseBlending::WriteSkinningMatrix(skeleton.GetInverseBindColumns(record.skinIndex), node,
+                                          &skinning[size_t(record.skinIndex) * 12]);
+}
+
+// PoseBone for lane L of a group's local matrices, a bone without root motion.
+template <int L>
+void PoseLane(const MeshSkeleton& skeleton, uint32_t bone, const __m128 (&local)[4][4], Matrix* matrices,
+              std::vector<float>& skinning)
+{
+    const MeshSkeletonBone& record = skeleton.GetBone(bone);
+    const uint32_t parent = record.parent < bone ? record.parent : AnimationSampleContext::kIdentityParent;
+    PoseBlending::ThenLane<L>(local, matrices[parent], matrices[bone]);
+    WriteSkinning(skeleton, record, matrices[bone], skinning);
+}
+} // namespace
+
+void MeshAnimator::PoseGroup(AnimationSampleContext& context, uint32_t first)
+{
+    const MeshSkeleton& skeleton = *context.skeleton;
+    __m128 local[4][4];
+    if (const MeshRestBlock* const block = skeleton.GetRestBlock(first))
+        PoseBlending::LocalMatrices4(context.stack, first, block->elements, local);
+    else
+    {
+        const Matrix* const rests[4] = {&skeleton.GetRestMatrix(first), &skeleton.GetRestMatrix(first + 1),
+                                        &skeleton.GetRestMatrix(first + 2), &skeleton.GetRestMatrix(first + 3)};
+        __m128 rest[4][4];
+        for (int row = 0; row < 4; ++row)
+            PoseBlending::ColumnsAcross(rests, row, rest[row]);
+        PoseBlending::LocalMatrices4(context.stack, first, rest, local);
+    }
+    if (uint32_t(context.rootMotionBone) - first >= 4)
+    {
+        // The usual group: each bone composes straight from its lane, parents first.
+        Matrix* const matrices = context.NodeMatrices();
+        PoseLane<0>(skeleton, first, local, matrices, m_skinning);
+        PoseLane<1>(skeleton, first + 1, local, matrices, m_skinning);
+        PoseLane<2>(skeleton, first + 2, local, matrices, m_skinning);
+        PoseLane<3>(skeleton, first + 3, local, matrices, m_skinning);
+        return;
+    }
+    Matrix locals[4];
+    for (int row = 0; row < 4; ++row)
+    {
+        __m128 lanes[4] = {local[row][0], local[row][1], local[row][2], local[row][3]};
+        _MM_TRANSPOSE4_PS(lanes[0], lanes[1], lanes[2], lanes[3]);
+        for (int lane = 0; lane < 4; ++lane)
+            locals[lane].rows[row].SetSimd(lanes[lane]);
+    }
+    for (uint32_t i = 0; i < 4; ++i)
+        PoseBone(context, first + i, locals[i]);
 }
 
 void MeshAnimator::PoseBone(AnimationSampleContext& context, uint32_t bone, const Matrix& blendedLocal)
@@ -183,9 +237,7 @@ void MeshAnimator::PoseBone(AnimationSampleContext& context, uint32_t bone, cons
     Matrix* const matrices = context.NodeMatrices();
     const uint32_t parent = record.parent < bone ? record.parent : AnimationSampleContext::kIdentityParent;
     PoseBlending::Then(*local, matrices[parent], matrices[bone]);
-    if (record.skinIndex != MeshSkeleton::kNoBone && size_t(record.skinIndex) * 12 < m_skinning.size())
-        PoseBlending::WriteSkinningMatrix(skeleton.GetInverseBindColumns(record.skinIndex), matrices[bone],
-                                          &m_skinning[size_t(record.skinIndex) * 12]);
+    WriteSkinning(skeleton, record, matrices[bone], m_skinning);
 }
 
 void MeshAnimator::ApplyRootMotion(AnimationSampleContext& context)

@@ -122,6 +122,7 @@ bool MeshSkeleton::Read(RecordInput& in, uint32_t version)
         }
     }
     FindRootMotionBone();
+    BuildRestBlocks();
     return true;
 }
 
@@ -152,6 +153,7 @@ void MeshSkeleton::Write(RecordOutput& out, uint32_t flags) const
 void MeshSkeleton::Clear()
 {
     m_rest.clear();
+    m_restBlocks.clear();
     m_inverseBind.clear();
     m_inverseBindColumns.clear();
     m_bones.clear();
@@ -187,6 +189,22 @@ void MeshSkeleton::AddBone(const MeshSkeletonBone& bone, const Matrix& rest)
     m_bones.push_back(bone);
     m_rest.push_back(rest);
     FindRootMotionBone();
+    BuildRestBlocks();
+}
+
+void MeshSkeleton::BuildRestBlocks()
+{
+    m_restBlocks.resize(m_rest.size() / 4);
+    for (size_t block = 0; block < m_restBlocks.size(); ++block)
+        for (int row = 0; row < 4; ++row)
+        {
+            __m128 columns[4];
+            for (int lane = 0; lane < 4; ++lane)
+                columns[lane] = m_rest[block * 4 + size_t(lane)].rows[row].Simd();
+            _MM_TRANSPOSE4_PS(columns[0], columns[1], columns[2], columns[3]);
+            for (int column = 0; column < 4; ++column)
+                m_restBlocks[block].elements[row][column] = columns[column];
+        }
 }
 
 void MeshSkeleton::AddSkinMatrix(const Matrix& inverseBind)

@@ -6,6 +6,8 @@
 #include "core/math/Matrix.h"
 #include "core/strings/NameString.h"
 
+#include <xmmintrin.h>
+
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -33,6 +35,12 @@ struct AnimationTreeNode
     int32_t nextSibling = -1;
 };
 
+// The rest matrices of four consecutive bones, one bone per lane: element [row][column] of each.
+struct MeshRestBlock
+{
+    __m128 elements[4][4];
+};
+
 // Bones in depth-first order with rest and inverse bind matrices, and the animation tree.
 class MeshSkeleton
 {
@@ -57,6 +65,12 @@ public:
     uint32_t GetSkinMatrixCount() const { return uint32_t(m_inverseBind.size()); }
     const MeshSkeletonBone& GetBone(uint32_t index) const { return m_bones[index]; }
     const Matrix& GetRestMatrix(uint32_t index) const { return m_rest[index]; }
+    // The rest matrices of bones first..first + 3 as one block when first is a multiple of four
+    // (poses work on such groups), else null.
+    const MeshRestBlock* GetRestBlock(uint32_t first) const
+    {
+        return first % 4 == 0 && first / 4 < m_restBlocks.size() ? &m_restBlocks[first / 4] : nullptr;
+    }
     const Matrix& GetInverseBindMatrix(uint32_t skinIndex) const { return m_inverseBind[skinIndex]; }
     // The transpose of the inverse bind matrix: its columns as rows, which is the form a pose
     // writes the transposed skinning matrices from.
@@ -80,8 +94,11 @@ public:
 
 private:
     void FindRootMotionBone();
+    // Blocks for every whole group of four bones.
+    void BuildRestBlocks();
 
     std::vector<Matrix> m_rest;
+    std::vector<MeshRestBlock> m_restBlocks;
     std::vector<Matrix> m_inverseBind;
     std::vector<Matrix> m_inverseBindColumns;
     std::vector<MeshSkeletonBone> m_bones;

@@ -52,8 +52,8 @@ void GatherSamples4(BaseAnimation& animation, uint32_t first, __m128 (&r)[4], __
 }
 } // namespace
 
-void LocalMatrices4(const std::vector<ActiveAnimationEntry>& stack, uint32_t first, const Matrix* const (&rests)[4],
-                    Matrix (&out)[4])
+void LocalMatrices4(const std::vector<ActiveAnimationEntry>& stack, uint32_t first, const __m128 (&rest)[4][4],
+                    __m128 (&local)[4][4])
 {
     const __m128 zero = _mm_setzero_ps();
     const __m128 one = _mm_set1_ps(1.0f);
@@ -148,24 +148,16 @@ void LocalMatrices4(const std::vector<ActiveAnimationEntry>& stack, uint32_t fir
          _mm_mul_ps(zero, scale[2])},
         {position[0], position[1], position[2], one},
     };
-    __m128 rest[4][4];
-    for (int k = 0; k < 4; ++k)
-        ColumnsAcross(rests, k, rest[k]);
     // TRS followed by the rest matrix, summed as RowTimes sums; a lane nothing drives keeps its rest.
     const bool allDriven = _mm_movemask_ps(driven) == 0xF;
     for (int row = 0; row < 4; ++row)
-    {
-        __m128 local[4];
         for (int c = 0; c < 4; ++c)
-            local[c] = _mm_add_ps(_mm_add_ps(_mm_mul_ps(trs[row][0], rest[0][c]), _mm_mul_ps(trs[row][1], rest[1][c])),
-                                  _mm_add_ps(_mm_mul_ps(trs[row][2], rest[2][c]), _mm_mul_ps(trs[row][3], rest[3][c])));
-        if (!allDriven)
-            for (int c = 0; c < 4; ++c)
-                local[c] = Select(driven, local[c], rest[row][c]);
-        _MM_TRANSPOSE4_PS(local[0], local[1], local[2], local[3]);
-        for (int lane = 0; lane < 4; ++lane)
-            out[lane].rows[row].SetSimd(local[lane]);
-    }
+        {
+            const __m128 product =
+                _mm_add_ps(_mm_add_ps(_mm_mul_ps(trs[row][0], rest[0][c]), _mm_mul_ps(trs[row][1], rest[1][c])),
+                           _mm_add_ps(_mm_mul_ps(trs[row][2], rest[2][c]), _mm_mul_ps(trs[row][3], rest[3][c])));
+            local[row][c] = allDriven ? product : Select(driven, product, rest[row][c]);
+        }
 }
 
 void ComputeEffectiveWeights(std::vector<ActiveAnimationEntry>& stack, const std::vector<AnimationTreeNode>& nodes,

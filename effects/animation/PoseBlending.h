@@ -112,7 +112,22 @@ inline void ColumnsAcross(const Matrix* const (&m)[4], int row, __m128 (&out)[4]
 
 // The local matrices of four consecutive bones, one bone per SSE lane: BlendBones followed by
 // LocalMatrix for a driven bone and the rest matrix for one that nothing drives, with the same
-// arithmetic per lane, so the results are those of the one-bone steps bit for bit.
-void LocalMatrices4(const std::vector<ActiveAnimationEntry>& stack, uint32_t first, const Matrix* const (&rests)[4],
-                    Matrix (&out)[4]);
+// arithmetic per lane, so the results are those of the one-bone steps bit for bit. `rest` and
+// `local` hold element [row][column] of the four matrices.
+void LocalMatrices4(const std::vector<ActiveAnimationEntry>& stack, uint32_t first, const __m128 (&rest)[4][4],
+                    __m128 (&local)[4][4]);
+
+// Then(local, parent, out) for the matrix in lane L of four held as LocalMatrices4 gives them.
+template <int L>
+inline void ThenLane(const __m128 (&local)[4][4], const Matrix& parent, Matrix& out)
+{
+    const __m128 p0 = parent.rows[0].Simd();
+    const __m128 p1 = parent.rows[1].Simd();
+    const __m128 p2 = parent.rows[2].Simd();
+    const __m128 p3 = parent.rows[3].Simd();
+    for (int row = 0; row < 4; ++row)
+        out.rows[row].SetSimd(
+            _mm_add_ps(_mm_add_ps(_mm_mul_ps(Broadcast<L>(local[row][0]), p0), _mm_mul_ps(Broadcast<L>(local[row][1]), p1)),
+                       _mm_add_ps(_mm_mul_ps(Broadcast<L>(local[row][2]), p2), _mm_mul_ps(Broadcast<L>(local[row][3]), p3))));
+}
 } // namespace PoseBlending

@@ -499,8 +499,7 @@ void EntityManager::MoveEntityInGrid(Entity* entity, __m128i query, __m128i rend
     Entity::CellRange renderRange;
     _mm_storeu_si128(reinterpret_cast<__m128i*>(&queryRange), query);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(&renderRange), render);
-    m_grid.MoveEntity(entity, PathGrid::kQueryList, queryRange);
-    m_grid.MoveEntity(entity, PathGrid::kRenderList, renderRange);
+    m_grid.MoveEntityInBothLists(entity, queryRange, renderRange);
 }
 
 void EntityManager::PlaceHeldEntity(Entity* entity)

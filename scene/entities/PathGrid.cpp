@@ -63,6 +63,10 @@ PathGrid::~PathGrid()
 
 void PathGrid::EmptyLists()
 {
+    // An empty grid (a new scene made over one just emptied) has no cell to walk.
+    if (m_entryCount == 0)
+        return;
+    m_entryCount = 0;
     // Entities that still sit in the cells must not keep ranges into cells that are gone.
     for (Cell& cell : m_cells)
         for (int list = 0; list < 2; ++list)
@@ -75,6 +79,9 @@ void PathGrid::EmptyLists()
 
 void PathGrid::DropEntries()
 {
+    if (m_entryCount == 0)
+        return;
+    m_entryCount = 0;
     for (Cell& cell : m_cells)
         for (int list = 0; list < 2; ++list)
             cell.lists[list].Clear();
@@ -145,33 +152,68 @@ void PathGrid::Insert(Dynarray<PathGridEntry>& list, Entity* entity)
 {
     const int32_t at = LowerBound(list, entity->GetIndex());
     list.Insert({entity->GetIndex(), entity->GetTemplateTypeId(), entity}, at);
+    ++m_entryCount;
 }
 
 void PathGrid::Erase(Dynarray<PathGridEntry>& list, const Entity* entity)
 {
     const int32_t at = LowerBound(list, entity->GetIndex());
     if (at < list.Count() && list[at].entity == entity)
+    {
         list.RemoveAt(at);
+        --m_entryCount;
+    }
+}
+
+Entity::CellRange PathGrid::TargetRange(const Entity* entity, const Entity::CellRange& range)
+{
+    return entity->GetIndex() < kMaxEntities ? range : Entity::CellRange();
+}
+
+template <typename Edit>
+void PathGrid::ForEachEditedCell(const Entity::CellRange& from, const Entity::CellRange& to, Edit&& edit)
+{
+    if (!from.IsNone())
+        for (int32_t z = from.z0; z < from.z1; ++z)
+            for (int32_t x = from.x0; x < from.x1; ++x)
+                if (to.IsNone() || x < to.x0 || x >= to.x1 || z < to.z0 || z >= to.z1)
+                    edit(CellAt(x, z), false);
+    if (!to.IsNone())
+        for (int32_t z = to.z0; z < to.z1; ++z)
+            for (int32_t x = to.x0; x < to.x1; ++x)
+                if (from.IsNone() || x < from.x0 || x >= from.x1 || z < from.z0 || z >= from.z1)
+                    edit(CellAt(x, z), true);
 }
 
 void PathGrid::MoveEntity(Entity* entity, int list, const Entity::CellRange& range)
 {
     Entity::CellRange& old = entity->CellRangeForGrid(list);
-    // An entity without an index has no place in index-sorted lists or index-keyed visited maps.
-    const Entity::CellRange target = entity->GetIndex() < kMaxEntities ? range : Entity::CellRange();
+    const Entity::CellRange target = TargetRange(entity, range);
     if (old == target)
         return;
-    if (!old.IsNone())
-        for (int32_t z = old.z0; z < old.z1; ++z)
-            for (int32_t x = old.x0; x < old.x1; ++x)
-                if (target.IsNone() || x < target.x0 || x >= target.x1 || z < target.z0 || z >= target.z1)
-                    Erase(CellAt(x, z).lists[list], entity);
-    if (!target.IsNone())
-        for (int32_t z = target.z0; z < target.z1; ++z)
-            for (int32_t x = target.x0; x < target.x1; ++x)
-                if (old.IsNone() || x < old.x0 || x >= old.x1 || z < old.z0 || z >= old.z1)
-                    Insert(CellAt(x, z).lists[list], entity);
+    ForEachEditedCell(old, target, [this, entity, list](Cell& cell, bool entering) {
+        if (entering)
+            Insert(cell.lists[list], entity);
+        else
+            Erase(cell.lists[list], entity);
+    });
     old = target;
+}
+
+void PathGrid::MoveEntityInBothLists(Entity* entity, const Entity::CellRange& query, const Entity::CellRange& render)
+{
+    // Each edit of a list reads the cell's list, then the list's entries: two misses in turn, and
+    // four for the two lists. Asked for ahead, the cells' lists of both come in together, then
+    // the entries of both do.
+    const Entity::CellRange targets[2] = {TargetRange(entity, query), TargetRange(entity, render)};
+    for (int list = 0; list < 2; ++list)
+        ForEachEditedCell(entity->GetCellRange(list), targets[list],
+                          [list](Cell& cell, bool) { __builtin_prefetch(&cell.lists[list]); });
+    for (int list = 0; list < 2; ++list)
+        ForEachEditedCell(entity->GetCellRange(list), targets[list],
+                          [list](Cell& cell, bool) { __builtin_prefetch(cell.lists[list].Data()); });
+    MoveEntity(entity, kQueryList, query);
+    MoveEntity(entity, kRenderList, render);
 }
 
 void PathGrid::RemoveEntity(Entity* entity)

@@ -89,6 +89,8 @@ public:
     }
     // Moves the entity's entries in one list from its stored range to `range`.
     void MoveEntity(Entity* entity, int list, const Entity::CellRange& range);
+    // The same for both lists at once: the query list to `query`, the render list to `render`.
+    void MoveEntityInBothLists(Entity* entity, const Entity::CellRange& query, const Entity::CellRange& render);
     // Takes the entity out of every cell of both lists.
     void RemoveEntity(Entity* entity);
     // Empties every cell without reading the entities listed: their ranges are left as they were,
@@ -120,8 +122,15 @@ public:
 
 private:
     Cell& CellAt(int32_t x, int32_t z) { return m_cells[int32_t(z) * int32_t(m_countX) + x]; }
-    static void Insert(Dynarray<PathGridEntry>& list, Entity* entity);
-    static void Erase(Dynarray<PathGridEntry>& list, const Entity* entity);
+    // The range an entity's entries of `list` move to for `range`: none for an entity without an
+    // index, which has no place in index-sorted lists or index-keyed visited maps.
+    static Entity::CellRange TargetRange(const Entity* entity, const Entity::CellRange& range);
+    // Calls edit(cell, entering) for each cell that a move from `from` to `to` changes: first the
+    // cells left (entering false), then the cells entered, each row by row.
+    template <typename Edit>
+    void ForEachEditedCell(const Entity::CellRange& from, const Entity::CellRange& to, Edit&& edit);
+    void Insert(Dynarray<PathGridEntry>& list, Entity* entity);
+    void Erase(Dynarray<PathGridEntry>& list, const Entity* entity);
     void Clear();
     void EmptyLists();
     // Tests the not yet visited entities of one cell against the segment.
@@ -139,6 +148,8 @@ private:
     uint32_t m_countZ = 0;
     DynarraySafe<Cell> m_cells;
     std::unique_ptr<BoundingBox4[]> m_cullBoxes;
+    // Entries in all the cells' lists together: a grid with none needs no walk to be emptied.
+    uint32_t m_entryCount = 0;
     // One bit per entity index: an entity spanning many cells is tested once per walk.
     uint64_t m_visited[kMaxEntities / 64] = {};
 };

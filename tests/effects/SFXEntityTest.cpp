@@ -44,8 +44,12 @@ public:
     SFXElementContext* CreateContext() const override { return new SFXElementContext; }
     EntityTemplate* GetResource() const override { return mesh; }
     void RefreshResource() override { ++refreshes; }
+    void SetDepthPass(uint8_t on) { m_depthPass = on; }
+    // Render thread.
+    void DrawDepth(const Matrix&, SFXElementContext*) const override { ++depthDraws; }
     EntityTemplate* mesh = nullptr;
     int refreshes = 0;
+    mutable int depthDraws = 0;
 };
 
 class SFXEntityTest : public RendererTestBase
@@ -276,5 +280,30 @@ TEST_F(SFXEntityTest, AnEditedMeshTemplateReachesTheEffectsThatShowIt)
     EXPECT_EQ(element->refreshes, 0);
     shown.OnPropertyChanged(nullptr);
     EXPECT_EQ(element->refreshes, 1);
+}
+
+// The scene switch deletes every effect while the render thread draws them into the shadow map:
+// each draw, the one after the switch too, still sees the whole effect.
+TEST_F(SFXEntityTest, ASceneSwitchDuringTheShadowPassLeavesEachDrawTheWholeEffect)
+{
+    auto* element = new PlainElement(10.0f, true);
+    element->SetDepthPass(1);
+    m_template.GetDefinition().AddElement(element);
+    SFXEntity* entity = Create();
+    ASSERT_TRUE(Read(entity).active);
+    EntityRenderingContext* const context = entity->GetSFXContext();
+    int before = -1;
+    int after = -1;
+    OverlapWithRenderThread(
+        m_renderer,
+        // Each run overwrites the counts: the last, after the switch, is what stays.
+        [&](bool) {
+            before = element->depthDraws;
+            context->DrawDepth(0, 0);
+            after = element->depthDraws;
+        },
+        [] { gEntityManager.NewScene(); });
+    EXPECT_EQ(after, before + 1);
+    EXPECT_EQ(m_template.GetDefinition().GetFirstContext(), nullptr);
 }
 } // namespace

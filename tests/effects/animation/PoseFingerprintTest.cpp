@@ -176,3 +176,32 @@ TEST_F(PoseFingerprintTest, BakedClipsWithGapsAStrayTrackAndAChildNode)
     Play(animator, wave, "upper", ANIMFLAG_LOOP | ANIMFLAG_BACKWARDS, 0.8f, 0.5f, 1.2f, 1.0f, 0.2f);
     EXPECT_EQ(Run(animator, 100, 1.5f), 14423819062109956309ull);
 }
+
+TEST_F(PoseFingerprintTest, DistinctRestAndBindMatricesAndARootMotionBoneInAGroupOfFour)
+{
+    // Every bone's rest and inverse bind turn and move it differently; B2 (in the group B0..B3)
+    // carries root motion, so it stays at rest.
+    MeshSkeleton varied;
+    for (uint32_t bone = 0; bone < kBones; ++bone)
+    {
+        MeshSkeletonBone record = m_tree.GetBone(bone);
+        record.flags = bone == 2 ? 1 : 0;
+        Quaternion turn;
+        turn.SetAxisAlpha(Vector(1.0f, float(bone % 3), 0.5f, 0.0f), 10.0f + 7.0f * float(bone));
+        Matrix rest;
+        rest.LoadQuaternionTranslationAndScale(turn, Vector(0.1f * float(bone), 1.0f, -0.05f * float(bone), 0.0f),
+                                               Vector(1.0f, 1.0f + 0.01f * float(bone), 1.0f, 0.0f));
+        varied.AddBone(record, rest);
+        Matrix inverseBind;
+        inverseBind.LoadQuaternionTranslationAndScale(turn, Vector(0.0f, -float(bone), 0.2f, 0.0f), Vector(1, 1, 1, 0));
+        varied.AddSkinMatrix(inverseBind);
+    }
+    varied.SetTreeNodes(m_tree.GetTreeNodes());
+    m_tree = varied;
+    ResourceAnimation* walk = Make("walk", 10, 7, true, -1);
+    ResourceAnimation* run = Make("run", 11, 8, false, -1, true);
+    MeshAnimator animator(nullptr, kBones, 2);
+    Play(animator, walk, "root", ANIMFLAG_LOOP, 0.7f, 0.0f, 1.0f, 1.0f, 0.1f);
+    Play(animator, run, "root", ANIMFLAG_LOOP, 0.4f, 0.0f, 0.8f, 1.1f, 0.6f);
+    EXPECT_EQ(Run(animator, 80, 1.2f), 11312863555478109954ull);
+}

@@ -180,6 +180,24 @@ TEST_F(PathGridTest, RandomMovesReparentsRescalesAndDeletesKeepTheGridExact)
     ASSERT_NO_FATAL_FAILURE(CheckGrid(entities));
 }
 
+TEST_F(PathGridTest, ANewSceneEmptiesEveryCellAndTheNextSceneFillsThemAgain)
+{
+    // Entities that only entered cells, never left one: the emptying must still find them.
+    std::vector<SafePointer<Entity>> entities;
+    for (int i = 0; i < 20; ++i)
+        entities.emplace_back(Create(nullptr, Translation(float(i) * 37.0f, 0.0f, float(i) * 23.0f)));
+    ASSERT_NO_FATAL_FAILURE(CheckGrid(entities));
+    gEntityManager.NewScene();
+    ASSERT_NO_FATAL_FAILURE(CheckGrid(entities));
+    gEntityManager.NewScene();
+    entities.clear();
+    for (int i = 0; i < 20; ++i)
+        entities.emplace_back(Create(nullptr, Translation(float(i) * 23.0f, 0.0f, float(i) * 37.0f)));
+    ASSERT_NO_FATAL_FAILURE(CheckGrid(entities));
+    gEntityManager.NewScene();
+    ASSERT_NO_FATAL_FAILURE(CheckGrid(entities));
+}
+
 TEST_F(PathGridTest, EmptyAndUnboundedBoxesEnterNoCell)
 {
     EntityTemplate* empty = MakeTemplate(BoundingBox4::INVALID);

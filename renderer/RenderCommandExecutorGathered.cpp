@@ -86,7 +86,7 @@ void RenderCommandExecutor::SortGatheredByDepth()
     for (uint32_t i = 0; i < count; ++i)
     {
         if (i + kPrefetchAhead < count)
-            m_gathered[i + kPrefetchAhead].context->PrefetchForPasses();
+            m_gathered[i + kPrefetchAhead].context->PrefetchForTests();
         const EntityRenderingContext& context = *m_gathered[i].context;
         const BoundingBox4& box = context.GetWorldBox();
         float key = kTaskSortKeyBase;
@@ -113,7 +113,7 @@ void RenderCommandExecutor::DrawGatheredEntries(int32_t passA, uint32_t passB)
     for (size_t i = 0; i < count; ++i)
     {
         if (i + kPrefetchAhead < count)
-            m_gathered[i + kPrefetchAhead].context->PrefetchForPasses();
+            m_gathered[i + kPrefetchAhead].context->PrefetchForDraw();
         const GatheredTask& task = m_gathered[i];
         if ((task.passFlags & kTaskGatherMesh) != 0)
             task.context->DrawMainPass(task.passFlags, kWhite, passA, passB);
@@ -146,7 +146,15 @@ void RenderCommandExecutor::RenderDeferredPasses(uint32_t passFlags)
         }
         else
         {
-            Device()->SetDepthStencilSurface(targets.multisampledDepth);
+            // The deferred targets hold one sample: drawn with the multisampled depth, the lights
+            // would read a depth texture nothing wrote and test a stencil their targets cannot use,
+            // losing every light volume and shadow. They take the main depth-stencil surface (the
+            // depth texture the lights read), cleared as the multisampled one is, which "Compose"
+            // fills again.
+            BindSceneColorTarget();
+            ClearBoundTargets(gpu::kClearDepth | gpu::kClearStencil, Vector(), 1.0f, 0);
+            state.SetRenderTargets(&normals, nullptr, 0);
+            Device()->SetDepthStencilSurface(m_mainDepthStencil);
             ClearBoundTargets(kClearAll, Vector(), 1.0f, 0);
         }
         state.SetRenderTargets(&normals, depthAsColor, 0);

@@ -22,6 +22,18 @@
 #ifdef INSTANCING
 #pragma program Instancing
 #endif
+#ifdef SHADOWMAP
+#pragma program Shadow
+#endif
+#ifdef VERTEX_LIGHTING
+#pragma program VertexLighting
+#endif
+#ifdef SPECULAR
+#pragma program Specular
+#endif
+#ifdef REFRACTION
+#pragma program Refraction
+#endif
 
 sampler2D DiffuseTexture : register(s0);
 // Per material: (scale u, scale v, offset u, offset v).
@@ -141,7 +153,7 @@ float4 pixel(VertexOutput i, float face : VFACE) : COLOR0
     // The shared noise bends the copy of the screen behind the surface; the lit surface colour
     // covers it by its alpha (the draw itself does not blend).
     float2 bend = (tex2D(GlobalTexture, i.uv).rg * 2 - 1) * 0.02;
-    float3 behind = tex2D(FrameTexture, i.position.xy * ScreenToView.xy + bend).rgb;
+    float3 behind = tex2D(FrameTexture, ScreenUvOf(i.position.xy) + bend).rgb;
     return float4(lerp(behind, lit, color.a), 1);
 #else
     return float4(lit, color.a);

@@ -96,7 +96,7 @@ public:
     }
     uint32_t VaryingCount() const override
     {
-        return m_soft || m_fog ? kVaryingCount : m_interpolate ? kVaryTex2 : kVaryTex1;
+        return m_soft || m_fog ? kVaryTex3 : m_interpolate ? kVaryTex2 : kVaryTex1;
     }
 
 private:

@@ -6,13 +6,15 @@
 
 namespace gpu
 {
-// Values interpolated from the vertices to the pixels (perspective-correct): a colour and three
+// Values interpolated from the vertices to the pixels (perspective-correct): a colour and five
 // sets of four texture coordinates.
-constexpr uint32_t kVaryingCount = 16;
+constexpr uint32_t kVaryingCount = 24;
 constexpr uint32_t kVaryColor = 0;
 constexpr uint32_t kVaryTex0 = 4;
 constexpr uint32_t kVaryTex1 = 8;
 constexpr uint32_t kVaryTex2 = 12;
+constexpr uint32_t kVaryTex3 = 16;
+constexpr uint32_t kVaryTex4 = 20;
 
 // A vertex after its program: clip-space position (x, y, z, w) and its varyings.
 struct ClipVertex

@@ -342,17 +342,39 @@ private:
     uint32_t m_alpha, m_reference;
 };
 
+// v / |v| for three values (zero stays zero).
+void Normalise(const float* v, float* out)
+{
+    const float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    for (int i = 0; i < 3; ++i)
+        out[i] = length > 0.0f ? v[i] / length : 0.0f;
+}
+
+// The sun's d' = clamp((n . l + w) / (1 + w), -1, 1), with the wrap-around factor w (at least 0) in
+// the direction's fourth value.
+float SunAngle(const float* n, const float* l)
+{
+    const float wrap = std::max(l[3], 0.0f);
+    return std::clamp((n[0] * l[0] + n[1] * l[1] + n[2] * l[2] + wrap) / (1.0f + wrap), -1.0f, 1.0f);
+}
+
 // Lit meshes: position (optionally skinned by up to four bones of three registers each from
 // register 0, optionally placed by the instance's transform and tinted by its colour 1), the world
 // normal through the model matrix, the constant colour, and texture set 0 through a (scale, offset)
-// transform.
+// transform. Shadow hands on the world position through the shadow matrix (set 2), VertexLighting
+// the sun's light at the vertex (set 3), Specular the way from the surface to the camera (set 4).
 class MeshVertex : public VertexProgram
 {
 public:
     explicit MeshVertex(Binder& b)
-        : m_skinning(b.Has("Skinning")), m_instancing(b.Has("Instancing")), m_matrix(b.Float("ModelViewProjMatrix")),
-          m_model(b.Float("ModelMatrix")),
-          m_color(b.Float("ConstantColor")), m_transform(b.Float("TextureTransform"))
+        : m_skinning(b.Has("Skinning")), m_instancing(b.Has("Instancing")), m_shadow(b.Has("Shadow")),
+          m_vertexLighting(b.Has("VertexLighting")), m_specular(b.Has("Specular")),
+          m_matrix(b.Float("ModelViewProjMatrix")), m_model(b.Float("ModelMatrix")), m_color(b.Float("ConstantColor")),
+          m_transform(b.Float("TextureTransform")), m_shadowMatrix(m_shadow ? b.Float("ShadowMatrix") : 0),
+          m_sunDirection(m_vertexLighting ? b.Float("VertexSunDirection") : 0),
+          m_sun(m_vertexLighting ? b.Float("VertexSunColor") : 0),
+          m_secondary(m_vertexLighting ? b.Float("VertexSecondaryColor") : 0),
+          m_camera(m_specular ? b.Float("CameraPosition") : 0)
     {
     }
 
@@ -376,6 +398,26 @@ public:
         out->varyings[kVaryTex0] = in.attributes[kAttrTex0][0] * t[0] + t[2];
         out->varyings[kVaryTex0 + 1] = in.attributes[kAttrTex0][1] * t[1] + t[3];
         MulColumns(constants, m_model, normal, out->varyings + kVaryTex1);
+        if (m_shadow || m_specular)
+        {
+            float world[4];
+            MulColumns(constants, m_model, position, world);
+            if (m_shadow)
+                MulColumns(constants, m_shadowMatrix, world, out->varyings + kVaryTex2);
+            const float* eye = Reg(constants, m_camera);
+            for (int i = 0; i < 3 && m_specular; ++i)
+                out->varyings[kVaryTex4 + i] = eye[i] - world[i];
+        }
+        if (m_vertexLighting)
+        {
+            float n[3];
+            Normalise(out->varyings + kVaryTex1, n);
+            const float* l = Reg(constants, m_sunDirection);
+            const float d = SunAngle(n, l);
+            const float* end = d >= 0.0f ? Reg(constants, m_sun) : Reg(constants, m_secondary);
+            for (int i = 0; i < 3; ++i)
+                out->varyings[kVaryTex3 + i] = end[i] * std::fabs(d);
+        }
     }
 
     // An instance's transform, its first three columns as rows in texture sets 1 to 3, applied to a
@@ -392,33 +434,56 @@ public:
     }
 
 private:
-    bool m_skinning;
-    bool m_instancing;
-    uint32_t m_matrix, m_model, m_color, m_transform;
+    bool m_skinning, m_instancing, m_shadow, m_vertexLighting, m_specular;
+    uint32_t m_matrix, m_model, m_color, m_transform, m_shadowMatrix, m_sunDirection, m_sun, m_secondary, m_camera;
 };
 
 // Lit meshes: the sun by the angle d between the normal and the direction towards the sun (widened
 // by the wrap-around factor w: d' = (d + w) / (1 + w)), blending the side colour at d' = 0 to the
 // sun colour at 1 and to the secondary colour at -1, times the constant colour and the optional
 // texture; two-sided materials light back faces with the flipped normal; the deferred switch
-// writes the normal as a colour instead.
+// writes the normal as a colour instead. Shadow: where the shadow map holds a nearer depth than the
+// surface's, the sun (d' > 0) gives way to the side colour. VertexLighting takes the vertex's light
+// instead of the sun. Specular adds the specular colour times exp2(x k1 + k2), x the cosine between
+// the normal and the half way of the camera and the light. Refraction: the noise of texture set 0
+// bends the screen copy behind the pixel's centre by up to 0.02, under the lit colour by its alpha.
 class MeshLambertPixel : public PixelProgram
 {
 public:
     explicit MeshLambertPixel(Binder& b)
         : m_texture(b.Has("Texture")), m_twoSided(b.Has("TwoSided")), m_deferred(b.Has("Deferred")),
-          m_diffuse(m_texture ? b.Sampler("DiffuseTexture") : 0), m_direction(m_deferred ? 0 : b.Float("SunDirection")),
-          m_sun(m_deferred ? 0 : b.Float("SunColor")), m_secondary(m_deferred ? 0 : b.Float("SecondaryColor")),
-          m_side(m_deferred ? 0 : b.Float("SideColor"))
+          m_vertexLighting(!m_deferred && b.Has("VertexLighting")),
+          m_shadow(!m_deferred && !m_vertexLighting && b.Has("Shadow")), m_specular(!m_deferred && b.Has("Specular")),
+          m_refraction(!m_deferred && b.Has("Refraction")),
+          m_diffuse(m_texture && !m_deferred ? b.Sampler("DiffuseTexture") : 0)
     {
+        if (!m_deferred && !m_vertexLighting)
+        {
+            m_direction = b.Float("SunDirection");
+            m_sun = b.Float("SunColor");
+            m_secondary = b.Float("SecondaryColor");
+            m_side = b.Float("SideColor");
+        }
+        if (m_shadow)
+            m_shadowMap = b.Sampler("ShadowMap");
+        if (m_specular)
+        {
+            m_specularDirection = b.Float("SpecularDirection");
+            m_specularVector = b.Float("SpecularVector");
+            m_specularColor = b.Float("SpecularColor");
+        }
+        if (m_refraction)
+        {
+            m_noise = b.Sampler("GlobalTexture");
+            m_frame = b.Sampler("FrameTexture");
+            m_screenToView = b.Float("ScreenToView");
+        }
     }
 
     bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
     {
-        float n[3] = {in.varyings[kVaryTex1], in.varyings[kVaryTex1 + 1], in.varyings[kVaryTex1 + 2]};
-        const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-        for (float& value : n)
-            value = length > 0.0f ? value / length : 0.0f;
+        float n[3];
+        Normalise(in.varyings + kVaryTex1, n);
         if (m_twoSided && !in.frontFacing)
             for (float& value : n)
                 value = -value;
@@ -430,24 +495,71 @@ public:
         Color4f color = Varying(in, kVaryColor);
         if (m_texture)
             color = Mul(color, SampleTex0(c, m_diffuse, in));
-        const float* l = Reg(c.constants, m_direction);
-        const float wrap = std::max(l[3], 0.0f);
-        const float d = std::clamp((n[0] * l[0] + n[1] * l[1] + n[2] * l[2] + wrap) / (1.0f + wrap), -1.0f, 1.0f);
+        float light[3];
+        if (m_vertexLighting)
+            std::copy(in.varyings + kVaryTex3, in.varyings + kVaryTex3 + 3, light);
+        else
+            SunLight(c, in, n, light);
+        float lit[3] = {color.r * light[0], color.g * light[1], color.b * light[2]};
+        if (m_specular)
+            AddSpecular(c, in, n, lit);
+        if (!m_refraction)
+        {
+            *out = {lit[0], lit[1], lit[2], color.a};
+            return true;
+        }
+        const Color4f noise = SampleTex0(c, m_noise, in);
+        float u, v;
+        ScreenCentreUv(c, m_screenToView, in, &u, &v);
+        const Color4f behind = Sample(c, m_frame, in, u + (noise.r * 2.0f - 1.0f) * 0.02f,
+                                      v + (noise.g * 2.0f - 1.0f) * 0.02f);
+        const float a = color.a;
+        *out = {behind.r + (lit[0] - behind.r) * a, behind.g + (lit[1] - behind.g) * a,
+                behind.b + (lit[2] - behind.b) * a, 1.0f};
+        return true;
+    }
+    uint32_t VaryingCount() const override
+    {
+        return m_specular ? kVaryingCount : m_vertexLighting ? kVaryTex4 : m_shadow ? kVaryTex3 : kVaryTex2;
+    }
+    bool SamplesTextures() const override { return m_texture || m_shadow || m_refraction; }
+
+private:
+    void SunLight(const PixelContext& c, const PixelInput& in, const float* n, float* light) const
+    {
+        float d = SunAngle(n, Reg(c.constants, m_direction));
+        if (m_shadow)
+        {
+            const float* s = in.varyings + kVaryTex2;
+            if (d > 0.0f && Sample(c, m_shadowMap, in, s[0] / s[3], s[1] / s[3]).r < s[2] / s[3])
+                d = 0.0f;
+        }
         const float* side = Reg(c.constants, m_side);
         const float* end = d >= 0.0f ? Reg(c.constants, m_sun) : Reg(c.constants, m_secondary);
         const float k = std::fabs(d);
-        float light[3];
         for (int i = 0; i < 3; ++i)
             light[i] = side[i] + (end[i] - side[i]) * k;
-        *out = {color.r * light[0], color.g * light[1], color.b * light[2], color.a};
-        return true;
     }
-    uint32_t VaryingCount() const override { return kVaryTex2; }
-    bool SamplesTextures() const override { return m_texture; }
+    void AddSpecular(const PixelContext& c, const PixelInput& in, const float* n, float* lit) const
+    {
+        float toEye[3], h[3];
+        Normalise(in.varyings + kVaryTex4, toEye);
+        const float* l = Reg(c.constants, m_specularDirection);
+        const float halfWay[3] = {toEye[0] + l[0], toEye[1] + l[1], toEye[2] + l[2]};
+        Normalise(halfWay, h);
+        const float x = std::clamp(n[0] * h[0] + n[1] * h[1] + n[2] * h[2], 0.0f, 1.0f);
+        const float* k = Reg(c.constants, m_specularVector);
+        const float* color = Reg(c.constants, m_specularColor);
+        const float s = std::exp2(x * k[0] + k[1]);
+        for (int i = 0; i < 3; ++i)
+            lit[i] += color[i] * s;
+    }
 
-private:
-    bool m_texture, m_twoSided, m_deferred;
-    uint32_t m_diffuse, m_direction, m_sun, m_secondary, m_side;
+    bool m_texture, m_twoSided, m_deferred, m_vertexLighting, m_shadow, m_specular, m_refraction;
+    uint32_t m_diffuse;
+    uint32_t m_direction = 0, m_sun = 0, m_secondary = 0, m_side = 0, m_shadowMap = 0;
+    uint32_t m_specularDirection = 0, m_specularVector = 0, m_specularColor = 0;
+    uint32_t m_noise = 0, m_frame = 0, m_screenToView = 0;
 };
 
 const std::vector<ProgramEntry>& Programs()
@@ -492,7 +604,8 @@ const std::vector<ProgramEntry>& Programs()
          },
          [](Binder& b) { return std::make_unique<FakeShadowPixel>(b); }},
         {"MeshLambert",
-         {"Texture", "TwoSided", "Skinning", "Deferred", "Instancing"},
+         {"Texture", "TwoSided", "Skinning", "Deferred", "Instancing", "Shadow", "VertexLighting", "Specular",
+          "Refraction"},
          [](Binder& b) { return std::make_unique<MeshVertex>(b); },
          [](Binder& b) { return std::make_unique<MeshLambertPixel>(b); }},
         {"ShadowDepth",

@@ -3,7 +3,8 @@
 // cube of deferred material, a point light and the scene's sun. The draw log holds the shadow map,
 // the three deferred passes, the light volume and the forward bucket in that order; pixel probes
 // find the sun's light where nothing hides it, half of it in the cube's shadow and the point
-// light's red near the light, cut where its mask texture is black.
+// light's red near the light, cut where its mask texture is black, and the same pixels when the
+// scene is drawn with two or four samples.
 #include "core/reflection/RecordStream.h"
 #include "engine/config/ProjectConfig.h"
 #include "platform/gpu/Gpu.h"
@@ -46,14 +47,7 @@ protected:
         ASSERT_FALSE(white.empty());
         data.AddFile("textures", "iPhone/System/Shadow_Dynamic_$lxy.texture", white);
         ASSERT_TRUE(m_harness.WriteAndMount(data));
-        RendererDeviceSettings settings;
-        settings.shadowMapSize = kShadowMapSize;
-        settings.enableShadowMapFiltering = false;
-        // Biases for a map of 2048 texels, scaled up eight times for this one: small enough to
-        // keep the cube's shadow on the ground.
-        settings.depthBias = 0.0001f;
-        settings.slopeDepthBias = 0.0002f;
-        m_harness.GetRenderer().SetDeviceSettings(settings);
+        m_harness.GetRenderer().SetDeviceSettings(Settings(0));
         ASSERT_TRUE(m_harness.Start());
         ASSERT_TRUE(gShaderManager.Init(true));
         // The scene's set: the default sun (down at 45 degrees towards +z), shadows at half.
@@ -82,6 +76,19 @@ protected:
         gSceneEnvironment.Close();
         renderer.SubmitCommands(true);
         m_harness.Stop();
+    }
+
+    static RendererDeviceSettings Settings(uint32_t msaaMode)
+    {
+        RendererDeviceSettings settings;
+        settings.shadowMapSize = kShadowMapSize;
+        settings.enableShadowMapFiltering = false;
+        // Biases for a map of 2048 texels, scaled up eight times for this one: small enough to
+        // keep the cube's shadow on the ground.
+        settings.depthBias = 0.0001f;
+        settings.slopeDepthBias = 0.0002f;
+        settings.msaaMode = msaaMode;
+        return settings;
     }
 
     // A box standing on y = 0 (edge by height), of deferred or forward material, loaded as a
@@ -176,7 +183,7 @@ protected:
         m_light->PostMatrix(lightAt);
         m_light->PostPoint(Vector(1.0f, 0.0f, 0.0f, 1.0f), 1.0f, 0.0f, 3.0f, m_pointMask, Vector(), Vector(1, 1, 1, 1));
 
-        renderer.SetFrameTarget(nullptr, 0, 1);
+        renderer.SetFrameTarget(nullptr, 1, 1); // multisampled, as the game asks, when the targets exist
         renderer.SetViewport(gpu::Viewport{0, 0, 320, 240, 0.0f, 1.0f});
         m_view.LoadLookAtLH(Vector(0.0f, 40.0f, -10.0f, 1.0f), Vector(0.0f, 0.0f, 0.0f, 1.0f),
                             Vector(0.0f, 1.0f, 0.0f, 0.0f));
@@ -288,6 +295,30 @@ TEST_F(GatheredSceneTest, ProbesFindSunShadowAndPointLightWhereTheyFall)
     EXPECT_NEAR(Channel(shaded, 8), sun / 2, 6);
     EXPECT_EQ(Channel(red, 16), 255) << "the point light saturates red";
     EXPECT_NEAR(Channel(red, 8), sun, 6) << "and adds no green";
+}
+
+TEST_F(GatheredSceneTest, AMultisampledSceneKeepsItsShadowAndLights)
+{
+    // Open ground, the cube's shadow, the point light's red, the cube's top, the forward box.
+    const Vector points[] = {Vector(-3.0f, 0.0f, -3.0f, 1.0f), Vector(0.0f, 0.0f, 2.0f, 1.0f),
+                             Vector(-6.0f, 0.0f, 0.0f, 1.0f), Vector(0.0f, 2.0f, 0.0f, 1.0f),
+                             Vector(8.0f, 1.0f, 0.0f, 1.0f)};
+    std::vector<uint32_t> pixels[3];
+    for (const uint32_t msaa : {0u, 1u, 2u})
+    {
+        m_harness.GetRenderer().SetDeviceSettings(Settings(msaa));
+        m_harness.GetRenderer().ApplyDisplaySettings(m_harness.GetWindow(), 320, 240, true, false);
+        RenderFrame();
+        RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer& r) {
+            EXPECT_EQ(r.GetDeviceManager().GetRenderTargets().multisampledColor != nullptr, msaa != 0);
+        });
+        for (const Vector& point : points)
+            pixels[msaa].push_back(Probe(point));
+    }
+    EXPECT_LT(Channel(pixels[0][1], 8), Channel(pixels[0][0], 8) - 40) << "the shadow";
+    EXPECT_GT(Channel(pixels[0][2], 16), Channel(pixels[0][2], 8) + 40) << "the red light";
+    EXPECT_EQ(pixels[1], pixels[0]) << "two samples";
+    EXPECT_EQ(pixels[2], pixels[0]) << "four samples";
 }
 
 TEST_F(GatheredSceneTest, APointLightsMaskCutsItsLightWhereTheMaskIsBlack)

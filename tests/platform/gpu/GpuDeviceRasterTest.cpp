@@ -287,6 +287,26 @@ TEST_F(GpuDeviceRasterTest, DepthTestKeepsTheNearerSurfaceAndHonoursWriteOff)
     EXPECT_EQ(Probe(4, 4), kRed) << "the farther quad fails less-or-equal";
     quad(0.3f, kGreen);
     EXPECT_EQ(Probe(4, 4), kGreen) << "equal depth passes less-or-equal";
+    // A bias moves the drawn depth away from the viewer by its own amount, a slope-scaled one by
+    // the depth's change per pixel.
+    const auto bias = [&](float constant, float slope) {
+        uint32_t bits[2];
+        memcpy(&bits[0], &constant, 4);
+        memcpy(&bits[1], &slope, 4);
+        m_device->SetRenderState(kRsDepthBias, bits[0]);
+        m_device->SetRenderState(kRsSlopeScaleDepthBias, bits[1]);
+    };
+    bias(0.01f, 0.0f);
+    quad(0.3f, kBlue);
+    EXPECT_EQ(Probe(4, 4), kGreen) << "pushed behind the equal surface";
+    bias(-0.01f, 0.0f);
+    quad(0.305f, kBlue);
+    EXPECT_EQ(Probe(4, 4), kBlue) << "pulled in front of a slightly nearer surface";
+    bias(0.0f, 1.0f);
+    Draw(kPrimitiveTriangleStrip, 2, {At(0, 0, kRed, 0.29f), At(8, 0, kRed, 0.37f), At(0, 8, kRed, 0.29f),
+                                      At(8, 8, kRed, 0.37f)});
+    EXPECT_EQ(Probe(0, 4), kBlue) << "a slope of 0.01 per pixel pushes 0.291 past 0.295";
+    bias(0.0f, 0.0f);
     m_device->SetRenderState(kRsZWriteEnable, 0);
     quad(0.1f, kBlue);
     quad(0.2f, kRed);
@@ -357,6 +377,16 @@ TEST_F(GpuDeviceRasterTest, ColourWriteMaskAndAlphaTestKeepChannelsAndPixels)
     Draw(kPrimitiveTriangleStrip, 2, {At(0, 0, kMagenta | 0xFF00u), At(4, 0, 0xFFFFFFFFu), At(0, 4, 0xFFFFFFFFu),
                                       At(4, 4, 0xFFFFFFFFu)});
     EXPECT_EQ(Probe(1, 1), 0xFF10FF30u);
+    const std::pair<uint32_t, uint32_t> masks[] = {{0x1, 0xFFFF2030u}, {0x4, 0xFF1020FFu}};
+    for (const auto& [mask, expected] : masks)
+    {
+        ClearTarget(0xFF102030u);
+        m_device->SetRenderState(kRsColorWriteEnable, mask);
+        Draw(kPrimitiveTriangleStrip, 2, {At(0, 0, 0xFFFFFFFFu), At(4, 0, 0xFFFFFFFFu), At(0, 4, 0xFFFFFFFFu),
+                                          At(4, 4, 0xFFFFFFFFu)});
+        EXPECT_EQ(Probe(1, 1), expected) << "mask " << mask;
+    }
+    ClearTarget(0xFF102030u);
     m_device->SetRenderState(kRsColorWriteEnable, 0xF);
     m_device->SetRenderState(kRsAlphaTestEnable, 1);
     m_device->SetRenderState(kRsAlphaFunc, kCmpGreater);

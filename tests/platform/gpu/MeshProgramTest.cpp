@@ -1,6 +1,6 @@
 // Pixel probes of the lit mesh program (data/shaders/MeshSolid.hlsl): the sun between its side and
-// secondary colours, the
-// constant colour, the texture transform, two-sided back faces, the deferred normal and skinning.
+// secondary colours, the constant colour, the texture transform, two-sided back faces, the deferred
+// normal, skinning, and the shadow map, vertex lighting, specular and refraction options.
 #include "GpuRasterTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -38,7 +38,10 @@ protected:
     void TearDown() override
     {
         if (m_device)
+        {
+            TearDownTextures();
             m_device->SetVertexDeclaration(nullptr);
+        }
         gpu::SafeRelease(m_meshDeclaration);
         GpuRasterFixture::TearDown();
     }
@@ -50,8 +53,9 @@ protected:
         SetIdentity("ModelMatrix");
         SetVertex("ConstantColor", {1, 1, 1, 1});
         SetVertex("TextureTransform", {1, 1, 0, 0});
-        if (std::find(defines.begin(), defines.end(), "DEFERRED") != defines.end())
-            return;
+        for (const char* unlit : {"DEFERRED", "VERTEX_LIGHTING"})
+            if (std::find(defines.begin(), defines.end(), unlit) != defines.end())
+                return;
         // The sun towards +z (a surface facing +z faces it): sun 0.75, side and secondary 0.25.
         SetPixel("SunDirection", {0, 0, 1, 0});
         SetPixel("SunColor", {0.75f, 0.75f, 0.75f, 1});
@@ -77,7 +81,38 @@ protected:
         ASSERT_EQ(m_device->DrawPrimitiveUP(gpu::kPrimitiveTriangleList, 1, vertices, sizeof(MeshVertex)), gpu::kOk);
     }
 
+    // A managed texture of ARGB texels, row by row, bound to a stage with one filter and clamped.
+    gpu::GpuTexture* BindTexture(uint32_t stage, uint32_t width, uint32_t height, const std::vector<uint32_t>& texels,
+                                 uint32_t filter)
+    {
+        gpu::GpuTexture* texture = nullptr;
+        EXPECT_EQ(m_device->CreateTexture(width, height, 1, 0, gpu::kFormatA8R8G8B8, gpu::kPoolManaged, &texture),
+                  gpu::kOk);
+        gpu::LockedRect locked{};
+        EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), gpu::kOk);
+        for (uint32_t y = 0; y < height; ++y)
+            std::copy_n(texels.begin() + y * width, width,
+                        reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.bits) + y * locked.pitch));
+        texture->UnlockRect(0);
+        m_device->SetTexture(stage, texture);
+        for (uint32_t state : {gpu::kSsMinFilter, gpu::kSsMagFilter})
+            m_device->SetSamplerState(stage, state, filter);
+        for (uint32_t state : {gpu::kSsAddressU, gpu::kSsAddressV})
+            m_device->SetSamplerState(stage, state, gpu::kAddressClamp);
+        m_textures.push_back(texture);
+        return texture;
+    }
+    void TearDownTextures()
+    {
+        for (uint32_t i = 0; i < gpu::kSamplerCount; ++i)
+            m_device->SetTexture(i, nullptr);
+        for (gpu::GpuTexture*& texture : m_textures)
+            gpu::SafeRelease(texture);
+        m_textures.clear();
+    }
+
     gpu::GpuVertexDeclaration* m_meshDeclaration = nullptr;
+    std::vector<gpu::GpuTexture*> m_textures;
 };
 
 TEST_F(MeshProgramTest, TheSunLightsByTheAngleFromTheSideColour)
@@ -225,6 +260,116 @@ TEST_F(MeshProgramTest, SkinningMovesThePositionByTheWeightedBoneInEveryFamilyTh
         EXPECT_EQ(Probe(12, 8), 0xFF0000FFu) << "the left edge moved right";
         EXPECT_NE(Probe(28, 8), 0xFF0000FFu);
         EXPECT_NE(Probe(48, 8), 0xFF0000FFu) << "the right edge moved too";
+    }
+}
+// SHADOWMAP: the world position through the shadow matrix (map u = x / 2 + 0.5, v 0.5, depth the
+// position's z, 0.5) picks a map texel; where the map holds a nearer depth (0.25) the sun gives way
+// to the side colour, where it holds a farther one (1) the sun stays; faces turned from the sun
+// keep the secondary colour either way.
+TEST_F(MeshProgramTest, TheShadowMapTakesTheSunWhereItHoldsANearerDepth)
+{
+    BindTexture(5, 2, 1, {0xFF400000u, 0xFFFF0000u}, gpu::kFilterPoint);
+    for (float nz : {1.0f, -1.0f})
+    {
+        ClearTarget(0xFF000000);
+        Use({"SHADOWMAP"});
+        SetPixel("SecondaryColor", {1, 1, 1, 1});
+        const float rows[16] = {0.5f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0.5f, 0.5f, 0, 1};
+        SetMatrix("ShadowMatrix", rows);
+        DrawTriangle(0, 0, nz);
+        EXPECT_EQ(Probe(12, 8), nz > 0 ? 0xFF404040u : 0xFFFFFFFFu) << "over the nearer depth, " << nz;
+        EXPECT_EQ(Probe(34, 6), nz > 0 ? 0xFFBFBFBFu : 0xFFFFFFFFu) << "over the farther depth, " << nz;
+    }
+}
+
+// VERTEX_LIGHTING: the sun of the vertex registers lights each vertex (sun (0.5, 0.25, 1), secondary
+// red), and the pixel takes that light; the pixel's own sun registers are not read.
+TEST_F(MeshProgramTest, VertexLightingLightsEachVertexFromTheVertexSun)
+{
+    struct Case
+    {
+        float normal[3];
+        uint32_t expected;
+    };
+    const Case cases[] = {
+        {{0, 0, 1}, 0xFF8040FF},          // facing the sun: its colour
+        {{0, 0.8660254f, 0.5f}, 0xFF402080}, // at 60 degrees: half of it
+        {{0, 0, -1}, 0xFFFF0000},         // turned away: the secondary colour
+    };
+    for (const Case& c : cases)
+    {
+        ClearTarget(0xFF000000);
+        Use({"VERTEX_LIGHTING"});
+        SetVertex("VertexSunDirection", {0, 0, 1, 0});
+        SetVertex("VertexSunColor", {0.5f, 0.25f, 1, 1});
+        SetVertex("VertexSecondaryColor", {1, 0, 0, 1});
+        DrawTriangle(c.normal[0], c.normal[1], c.normal[2]);
+        EXPECT_EQ(Probe(12, 8), c.expected) << c.normal[1] << " " << c.normal[2];
+    }
+}
+
+// SPECULAR: exp2(x k1 + k2) of the cosine x between the normal and the half way of the camera's
+// direction and the specular light's, in the specular colour (0.25 red), added to the lit colour;
+// with k1 = 2, k2 = -2 the highlight is whole at x = 1, 0.666 at 45 degrees and 0.25 at x <= 0.
+TEST_F(MeshProgramTest, SpecularAddsAHighlightAtTheHalfWayOfCameraAndLight)
+{
+    struct Case
+    {
+        float camera[3], light[3], nz;
+        uint32_t expected;
+    };
+    const Case cases[] = {
+        {{0, 0, 100}, {0, 0, 1}, 1, 0xFFFFBFBF},   // camera and light both along the normal
+        {{0, 100, 0.5f}, {0, 0, 1}, 1, 0xFFEABFBF}, // the camera above: half way at 45 degrees
+        {{0, 0, 100}, {0, 1, 0}, 1, 0xFFEABFBF},    // the light above
+        {{0, 0, 100}, {0, 0, 1}, -1, 0xFF504040},   // the normal turned away: x clamps to 0
+    };
+    for (const Case& c : cases)
+    {
+        ClearTarget(0xFF000000);
+        Use({"SPECULAR"});
+        SetVertex("CameraPosition", {c.camera[0], c.camera[1], c.camera[2], 1});
+        SetPixel("SpecularDirection", {c.light[0], c.light[1], c.light[2], 0});
+        SetPixel("SpecularVector", {2, -2, 0, 0});
+        SetPixel("SpecularColor", {0.25f, 0, 0, 1});
+        DrawTriangle(0, 0, c.nz);
+        EXPECT_EQ(Probe(12, 8), c.expected) << c.camera[1] << " " << c.light[1] << " " << c.nz;
+    }
+}
+
+// REFRACTION: the screen copy (s9) at the pixel's centre, moved by the noise (s8: red bends u, green
+// v, by (n x 2 - 1) x 0.02), under the lit colour (0.75 grey) by its alpha. The copy is 50 texels
+// wide and one high with ScreenToView 1/50, so a pixel's centre is its texel's and 0.02 is one
+// texel; columns below 20 are red, from 20 blue, filtered linearly (a corner between two texels
+// would mix them).
+TEST_F(MeshProgramTest, RefractionShowsTheBentScreenCopyUnderTheLitColour)
+{
+    std::vector<uint32_t> copy(50, 0xFF0000FFu);
+    std::fill_n(copy.begin(), 20, 0xFFFF0000u);
+    BindTexture(9, 50, 1, copy, gpu::kFilterLinear);
+    struct Case
+    {
+        uint32_t noise;
+        float alpha;
+        uint32_t x, expected;
+    };
+    const Case cases[] = {
+        {0xFF00FF00, 0, 20, 0xFFFF0000},   // red 0 bends one texel left (green bends v: one row only)
+        {0xFF00FF00, 0, 21, 0xFF0000FF},   // a texel's centre, not a corner between two
+        {0xFFFF0000, 0, 18, 0xFFFF0000},   // red 1 bends one texel right
+        {0xFFFF0000, 0, 19, 0xFF0000FF},
+        {0xFF00FF00, 0.25f, 21, 0xFF3030EF}, // a quarter of the lit grey over the blue
+        {0xFF00FF00, 1, 21, 0xFFBFBFBF},   // opaque: only the lit colour
+    };
+    for (const Case& c : cases)
+    {
+        BindTexture(8, 1, 1, {c.noise}, gpu::kFilterPoint);
+        ClearTarget(0xFF000000);
+        Use({"REFRACTION"});
+        SetVertex("ConstantColor", {1, 1, 1, c.alpha});
+        SetPixel("ScreenToView", {1.0f / 50, 1.0f / 32, 0, 0});
+        DrawTriangle(0, 0, 1);
+        EXPECT_EQ(Probe(c.x, 6), c.expected) << std::hex << c.noise << " alpha " << c.alpha << " at " << std::dec << c.x;
     }
 }
 } // namespace

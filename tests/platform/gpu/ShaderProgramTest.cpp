@@ -125,7 +125,7 @@ TEST(ShaderProgramTest, EveryPostProcessingVariantMakesBothPrograms)
 }
 
 // The effect, video and masked-light variants run on programs too.
-TEST(ShaderProgramTest, EveryEffectVideoAndMaskedLightVariantMakesBothPrograms)
+TEST(ShaderProgramTest, EveryEffectVideoMaskedLightAndMeshOptionVariantMakesBothPrograms)
 {
     const std::pair<const char*, std::vector<std::string>> cases[] = {
         {"FixedPipelineReplacement.hlsl", {"VIDEO"}},
@@ -137,6 +137,9 @@ TEST(ShaderProgramTest, EveryEffectVideoAndMaskedLightVariantMakesBothPrograms)
         {"Light.hlsl", {"MASK"}},
         {"Light.hlsl", {"SPOT", "MASK", "LOWSPEC"}},
         {"LightCubeGeneration.hlsl", {"MASK"}},
+        {"MeshSolid.hlsl", {"DIFFUSE_TEXTURE", "SHADOWMAP", "SPECULAR", "REFRACTION", "TWO_SIDED"}},
+        {"MeshSolid.hlsl", {"VERTEX_LIGHTING", "SHADOWMAP", "SPECULAR", "INSTANCING"}},
+        {"MeshSolid.hlsl", {"DEFERRED", "SHADOWMAP", "VERTEX_LIGHTING", "SPECULAR", "REFRACTION"}},
     };
     for (const auto& [file, defines] : cases)
     {

@@ -8,8 +8,19 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace rp = renderpayload;
+
+namespace
+{
+// Game thread, after the post that deletes the element contexts that held the references.
+void ReleaseTemplates(const Dynarray<EntityTemplate*>& references)
+{
+    for (EntityTemplate* reference : references)
+        reference->Release();
+}
+} // namespace
 
 SFXContext* SFXContext::sActiveHead = nullptr;
 SFXContext* SFXContext::sActiveTail = nullptr;
@@ -53,7 +64,9 @@ void SFXContext::Init(SFXDefinition& definition, const Matrix& matrix, bool carr
         // Effects with depth-pass elements are the shadow map's casters.
         SetContextFlag(kFlagCastsShadows, (m_renderingFlags & kFlagDepthPass) != 0);
     }
-    UnlinkNestedContexts();
+    // The references of the element contexts this install replaces.
+    Dynarray<EntityTemplate*> replaced;
+    UnlinkNestedContexts(replaced);
     m_finished.store(0, std::memory_order_release);
 
     Matrix keep;
@@ -84,6 +97,8 @@ void SFXContext::Init(SFXDefinition& definition, const Matrix& matrix, bool carr
             continue;
         elements[i] = context;
         context->Init(*element, element->ScalesWithParent() ? keep : unit, m_renderingFlags, initFlags);
+        if (EntityTemplate* const reference = context->TakeTemplateReference())
+            m_templateReferences.Add(reference);
         if (SFXContext* nested = context->GetNestedContext())
         {
             m_renderer.SubmitCommands(true);
@@ -116,12 +131,16 @@ void SFXContext::Init(SFXDefinition& definition, const Matrix& matrix, bool carr
         writer.Put(uint8_t(first ? 1 : 0));
         const SFXDefinition* const definition = m_definition;
         writer.Put(definition);
+        ReleaseTemplates(replaced);
         return;
     }
-    // The render thread never sees these element contexts: they die here.
+    // The render thread never sees these element contexts: they die here, and the installed ones
+    // keep their references until they go.
     for (int32_t i = 0; i < count; ++i)
         delete elements[i];
     delete[] elements;
+    ReleaseTemplates(m_templateReferences);
+    m_templateReferences = std::move(replaced);
 }
 
 bool SFXContext::BeginSfxCall(uint32_t subOperation, uint32_t argumentBytes)
@@ -287,11 +306,18 @@ void SFXContext::PostSubOp16(const EntityTemplate* meshTemplate)
 void SFXContext::PostDetachDefinition()
 {
     // The nested contexts die with the element contexts that the detach deletes.
-    UnlinkNestedContexts();
-    // Only the game thread writes the stream; elsewhere the definition's owner must have released
-    // its effects first (an evicted template has no effect left).
-    if (m_renderer.IsGameThread())
-        BeginSfxCall(SUB_DETACH_DEFINITION, 0);
+    Dynarray<EntityTemplate*> references;
+    UnlinkNestedContexts(references);
+    // Only the game thread writes the stream and counts template users; elsewhere the definition's
+    // owner must have released its effects first (an evicted template has no effect left), and the
+    // references stay until the release.
+    if (!m_renderer.IsGameThread())
+    {
+        m_templateReferences = std::move(references);
+        return;
+    }
+    BeginSfxCall(SUB_DETACH_DEFINITION, 0);
+    ReleaseTemplates(references);
 }
 
 // Only the game-side links change here: the render thread may be drawing this context (or a nested
@@ -300,15 +326,24 @@ void SFXContext::Release()
 {
     if (m_definition != nullptr)
         m_definition->UnlinkContext(*this);
-    UnlinkNestedContexts();
+    Dynarray<EntityTemplate*> references;
+    UnlinkNestedContexts(references);
+    // Once the deletion is posted this context may be gone: only the local list is read after it.
     EntityRenderingContext::Release();
+    ReleaseTemplates(references);
 }
 
-void SFXContext::UnlinkNestedContexts()
+void SFXContext::UnlinkNestedContexts(Dynarray<EntityTemplate*>& references)
 {
+    references = std::move(m_templateReferences);
     for (SFXContext* nested : m_nestedContexts)
+    {
         if (nested->m_definition != nullptr)
             nested->m_definition->UnlinkContext(*nested);
+        for (EntityTemplate* reference : nested->m_templateReferences)
+            references.Add(reference);
+        nested->m_templateReferences.Clear();
+    }
     m_nestedContexts.Clear();
 }
 

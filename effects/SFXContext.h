@@ -117,8 +117,9 @@ public:
     // For every element whose mesh template is `meshTemplate`: refreshes the element definition,
     // then tells its element context.
     void PostSubOp16(const EntityTemplate* meshTemplate);
-    // Leaves the definition's list (and so do the nested contexts), then posts the deletion; the
-    // render side keeps its definition until the deletion runs.
+    // Leaves the definition's list (and so do the nested contexts), then posts the deletion and gives
+    // back the element contexts' template references; the render side keeps its definition until
+    // the deletion runs.
     void Release() override;
     void Destroy() override { Release(); }
     // Takes the newest published bounds once: false when none is new since the last take.
@@ -186,8 +187,11 @@ private:
     // Game thread, for a dying definition: the render side drops its element contexts and the
     // definition (sub-operation 17).
     void PostDetachDefinition();
-    // Game thread: the nested contexts leave their definitions' lists and the nested list.
-    void UnlinkNestedContexts();
+    // Game thread, before a post that deletes the installed element contexts (a new install, the
+    // release, a detach): the nested contexts leave their definitions' lists and the nested list,
+    // and the template references of those element contexts (the nested ones' included) move to
+    // `references`, which the caller gives back after the post.
+    void UnlinkNestedContexts(Dynarray<EntityTemplate*>& references);
     void JoinActiveList();
     void LeaveActiveList();
     void UpdateFrame(double clock, float delta);
@@ -233,5 +237,9 @@ private:
     SFXContext* m_definitionNext = nullptr;
     uint8_t m_nested;
     Dynarray<SFXContext*> m_nestedContexts;
+    // Game thread: the template references the installed element contexts handed over
+    // (SFXElementContext::TakeTemplateReference). Given back only after the deletion of those
+    // contexts is in the stream, so that whatever an unloading template posts comes after it.
+    Dynarray<EntityTemplate*> m_templateReferences;
     uint32_t m_lastDrawnFrame = 0;
 };

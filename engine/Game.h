@@ -51,6 +51,13 @@ namespace os
 class Semaphore;
 }
 
+// Post-process flags scripts add with Game::SetExtraFSEFlags: the outlines drawn over the whole
+// picture.
+enum NRFSEFlag : uint32_t
+{
+    NRFSEFLAG_MASSIVEOUTLINEMODE = 2,
+};
+
 // The application object; see the design comment above.
 class Game : public LuaBaseClass, public TapPointerTarget
 {
@@ -308,11 +315,18 @@ public:
     void SetOutlineMaskStr(const char* text);
     uint32_t GetOutlineMask() const { return m_outlineMask; }
     const OutlineParams& GetOutlineParams() const { return m_outlineParams; }
-    void SetOutlineSwitches(bool first, bool second);
+    // The game's two full-screen effect switches, flipped by scripts: post-processing (which also
+    // asks the scene pass for lighting through the shadow map) and FXAA. Both start off.
+    void ToggleFSE() { m_fseSwitch = !m_fseSwitch; }
+    void ToggleFXAA() { m_fxaaSwitch = !m_fxaaSwitch; }
+    bool IsFSEOn() const { return m_fseSwitch; }
+    bool IsFXAAOn() const { return m_fxaaSwitch; }
     void EnableAppDeactivationOnBackPressed(bool flag);
     bool IsStandaloneBuild() const;
     void SetRenderPassFlags(uint32_t flags) { m_renderPassFlags = flags; }
-    void SetPostProcessFlags(uint32_t flags) { m_postProcessFlags = flags; }
+    // Extra post-process flags (NRFSEFlag) sent with the switches' bits.
+    void SetExtraFSEFlags(uint32_t flags) { m_extraFSEFlags = flags; }
+    uint32_t GetExtraFSEFlags() const { return m_extraFSEFlags; }
     void SetDrawUI(bool draw) { m_drawUI = draw; }
     void SetCameraMode(uint32_t mode) { m_cameraMode = mode; }
 
@@ -406,13 +420,13 @@ private:
 
     // Options.
     bool m_allowSleep = true;
-    bool m_outlineFirst = false;
-    bool m_outlineSecond = false;
+    bool m_fseSwitch = false;
+    bool m_fxaaSwitch = false;
     bool m_drawUI = true;
     bool m_unloadOnDeactivation = false;
     bool m_windowActive = true;
     uint32_t m_renderPassFlags = 0;
-    uint32_t m_postProcessFlags = 0;
+    uint32_t m_extraFSEFlags = 0;
     uint32_t m_cameraMode = 0;
     OutlineParams m_outlineParams;
     uint32_t m_outlineMask = 0xFFFFFFFFu;

@@ -30,6 +30,7 @@ constexpr uint32_t kLoadingSleepMs = 12;
 constexpr uint32_t kFramesAhead = 1;
 constexpr uint8_t kTargetSceneBlocked = 4;
 constexpr uint8_t kTargetScene = 2;
+// The scene pass's bit that asks for lighting through the shadow map, set while post-processing is on.
 constexpr uint32_t kOutlineFlag = 0x80000;
 constexpr uint32_t kPassBit1Scene = EntityManager::kPassTacticalScene;
 constexpr uint32_t kPassBit2Extra = EntityManager::kPassTacticalExtended;
@@ -133,7 +134,7 @@ void Game::RenderVideoFrame()
 void Game::RenderScene(bool)
 {
     NorvexRenderer* const renderer = gRenderer;
-    const uint32_t outlineFlag = m_outlineFirst ? kOutlineFlag : 0;
+    const uint32_t outlineFlag = m_fseSwitch ? kOutlineFlag : 0;
     const uint32_t viewMode = m_renderPassFlags;
     const RendererConfigContainer& settings = gGameConfig.m_rendererConfig;
     const uint8_t detailLevel = uint8_t(settings.m_gfxQualityLevel);
@@ -174,7 +175,7 @@ void Game::RenderScene(bool)
     uint8_t block[OutlineParams::kRenderBlockBytes];
     m_outlineParams.WriteRenderBlock(block);
     renderer->SetOutlineParams(block);
-    renderer->PostProcess(m_postProcessFlags | (m_outlineSecond ? 4u : 0u) | (m_outlineFirst ? 1u : 0u));
+    renderer->PostProcess(m_extraFSEFlags | (m_fxaaSwitch ? 4u : 0u) | (m_fseSwitch ? 1u : 0u));
     SubmitCamera();
     gEntityManager.RenderLate(sceneFlags, EntityManager::kLateMask, EntityManager::kLateAfterPostProcess,
                               m_updateCount);

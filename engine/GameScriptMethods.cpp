@@ -148,12 +148,6 @@ void Game::SetOutlineMaskStr(const char* text)
     m_outlineMask = uint32_t(value);
 }
 
-void Game::SetOutlineSwitches(bool first, bool second)
-{
-    m_outlineFirst = first;
-    m_outlineSecond = second;
-}
-
 void Game::EnableAppDeactivationOnBackPressed(bool flag)
 {
     gBackKeyDeactivatesApp = flag;

@@ -178,18 +178,19 @@ public:
     // The local bounds through the global matrix, kept from the last transform (the passes read it
     // every frame; the transform changes far less often).
     const BoundingBox4& GetWorldBox() const { return m_worldBox; }
-    // Asks the memory system for the lines the scene passes read, ahead of a walk that will reach
-    // this context: walks over thousands of contexts wait on memory, not on arithmetic. The base's
-    // draw and walk lines, then the kind's first line, where a kind keeps what its draw reads (a
-    // prefetch past the end of a smaller kind reads nothing and cannot fault).
-    void PrefetchForPasses() const
+    // Ask the memory system for a context's lines ahead of a walk that will reach it: walks over
+    // thousands of contexts wait on memory, not on arithmetic, and each asks only for what it reads.
+    // The lines a draw reads: the base's first four, then the kind's first line, where a kind keeps
+    // what its draw reads (a prefetch past the end of a smaller kind reads nothing and cannot fault).
+    void PrefetchForDraw() const
     {
         const char* const first = reinterpret_cast<const char*>(this);
-        const char* const last = reinterpret_cast<const char*>(&m_detailLevel);
-        for (const char* line = first; line <= last; line += 64)
+        for (const char* line = first; line < reinterpret_cast<const char*>(&m_worldBox); line += 64)
             __builtin_prefetch(line);
         __builtin_prefetch(first + sizeof(EntityRenderingContext));
     }
+    // The line the shadow walk's and the depth sort's tests read.
+    void PrefetchForTests() const { __builtin_prefetch(&m_worldBox); }
     const Vector* GetLightingBlock() const { return m_lighting; }
     uint32_t GetRenderLayer() const { return m_renderLayer; }
     uint32_t GetFlags() const { return m_flags; }

@@ -114,9 +114,10 @@ uint32_t OrderedBits(float key)
 }
 
 // Records are large: their order is worked out on indices, then each record moves once, into
-// `sorted`. Depth keys go through a stable radix sort (four byte passes), so equal records keep
-// their gathered order; the few records of exactly equal depth are then ordered by the rest of the
-// key. Two records are ordered too: their draw order must not depend on how many were gathered.
+// `sorted`. Depth keys go through a stable radix sort (four byte passes, counted together; a byte
+// that all keys share needs no pass), so equal records keep their gathered order; the few records
+// of exactly equal depth are then ordered by the rest of the key. Two records are ordered too: their
+// draw order must not depend on how many were gathered.
 void SortInto(const MeshGatherRecord* records, uint32_t count, MeshGatherRecord* sorted)
 {
     struct Key
@@ -127,13 +128,19 @@ void SortInto(const MeshGatherRecord* records, uint32_t count, MeshGatherRecord*
     static thread_local std::vector<Key> keys, scratch;
     keys.resize(count);
     scratch.resize(count);
+    uint32_t counts[4][257] = {};
     for (uint32_t i = 0; i < count; ++i)
-        keys[i] = {OrderedBits(records[i].depthKey), i};
-    for (uint32_t shift = 0; shift < 32; shift += 8)
     {
-        uint32_t starts[257] = {};
-        for (uint32_t i = 0; i < count; ++i)
-            ++starts[((keys[i].bits >> shift) & 0xFF) + 1];
+        const uint32_t bits = OrderedBits(records[i].depthKey);
+        keys[i] = {bits, i};
+        for (uint32_t b = 0; b < 4; ++b)
+            ++counts[b][((bits >> (b * 8)) & 0xFF) + 1];
+    }
+    for (uint32_t shift = 0; count != 0 && shift < 32; shift += 8)
+    {
+        uint32_t* const starts = counts[shift / 8];
+        if (starts[((keys[0].bits >> shift) & 0xFF) + 1] == count)
+            continue;
         for (uint32_t b = 1; b <= 256; ++b)
             starts[b] += starts[b - 1];
         for (uint32_t i = 0; i < count; ++i)

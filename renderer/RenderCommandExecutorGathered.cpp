@@ -86,7 +86,7 @@ void RenderCommandExecutor::SortGatheredByDepth()
     for (uint32_t i = 0; i < count; ++i)
     {
         if (i + kPrefetchAhead < count)
-            m_gathered[i + kPrefetchAhead].context->PrefetchForPasses();
+            m_gathered[i + kPrefetchAhead].context->PrefetchForTests();
         const EntityRenderingContext& context = *m_gathered[i].context;
         const BoundingBox4& box = context.GetWorldBox();
         float key = kTaskSortKeyBase;
@@ -113,7 +113,7 @@ void RenderCommandExecutor::DrawGatheredEntries(int32_t passA, uint32_t passB)
     for (size_t i = 0; i < count; ++i)
     {
         if (i + kPrefetchAhead < count)
-            m_gathered[i + kPrefetchAhead].context->PrefetchForPasses();
+            m_gathered[i + kPrefetchAhead].context->PrefetchForDraw();
         const GatheredTask& task = m_gathered[i];
         if ((task.passFlags & kTaskGatherMesh) != 0)
             task.context->DrawMainPass(task.passFlags, kWhite, passA, passB);

@@ -100,8 +100,12 @@ void RenderCommandExecutor::RenderShadowMap(uint32_t passFlags)
     const size_t count = m_shadowWalk.size();
     for (size_t i = 0; i < count; ++i)
     {
+        // Most contexts under the light's box cast: their draw lines are wanted too.
         if (i + kPrefetchAhead < count)
-            m_shadowWalk[i + kPrefetchAhead]->PrefetchForPasses();
+        {
+            m_shadowWalk[i + kPrefetchAhead]->PrefetchForTests();
+            m_shadowWalk[i + kPrefetchAhead]->PrefetchForDraw();
+        }
         EntityRenderingContext* const context = m_shadowWalk[i];
         if (!context->MarkVisited(m_shadowVisit) || !context->CastsShadows() || context->IsFlagged() ||
             context->GetDetailLevel() > detailLevel || !IsShadowLayerVisible(context->GetLayer()))

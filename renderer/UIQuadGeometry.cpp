@@ -53,12 +53,14 @@ bool UIQuadGeometry::Create(gpu::GpuDevice* device)
         {0, 12, gpu::kDeclFloat2, gpu::kDeclMethodDefault, gpu::kDeclUsageTexCoord, 0},
         gpu::kDeclEnd,
     };
-    // The corners of the unit square in fan order, each with its own texture coordinate.
+    // The corners of the unit square in fan order, each with its own texture coordinate. The order
+    // runs down the first edge: the UI's camera turns y over (it mirrors), and the direct draws cull
+    // clockwise under a mirroring camera, so the other order would be culled away on screen.
     static const float kUnitQuad[4][5] = {
         {0.0f, 0.0f, 0.0f, 0.0f, 0.0f},
-        {1.0f, 0.0f, 0.0f, 1.0f, 0.0f},
-        {1.0f, 1.0f, 0.0f, 1.0f, 1.0f},
         {0.0f, 1.0f, 0.0f, 0.0f, 1.0f},
+        {1.0f, 1.0f, 0.0f, 1.0f, 1.0f},
+        {1.0f, 0.0f, 0.0f, 1.0f, 0.0f},
     };
     void* locked = nullptr;
     if (device->CreateVertexDeclaration(kQuadElements, &m_quadDeclaration) != gpu::kOk ||

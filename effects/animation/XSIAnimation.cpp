@@ -32,6 +32,7 @@ XSIAnimation::XSIAnimation(ResourceAnimation* resource, const AnimationParams& p
       m_duration(preset.m_time), m_movementSpeed(preset.m_movementSpeed),
       m_endTrim(float(preset.m_removedFrames) / kFramesPerSecond), m_cooldown(preset.m_cooldown), m_index(index)
 {
+    m_stateBytes = sizeof(XSIAnimation);
     if (m_resource != nullptr)
         m_resource->AddRef();
     if (m_template != nullptr)
@@ -46,6 +47,7 @@ XSIAnimation::XSIAnimation(ResourceAnimation* resource, const AnimationParams& p
                            float movementSpeed)
     : BaseAnimation(params), m_resource(resource), m_duration(duration), m_movementSpeed(movementSpeed)
 {
+    m_stateBytes = sizeof(XSIAnimation);
     if (m_resource != nullptr)
         m_resource->AddRef();
     ApplySpeedAsMovement();
@@ -157,6 +159,8 @@ void XSIAnimation::BindToSkeleton(const MeshSkeleton& skeleton, int32_t, int32_t
     for (uint32_t k = 0; k < bound && m_deferrable; ++k)
         m_deferrable = m_channels[k * ANIMCHANNEL_COUNT + ANIMCHANNEL_SCALE].count <= 1 &&
                        std::memcmp(&m_samples[k].scale, &m_commonScale, 3 * sizeof(float)) == 0;
+    if (m_deferrable)
+        m_uniformChannel = m_channels[ANIMCHANNEL_ROTATION];
     for (uint32_t k = 0; k < bound && m_deferrable; ++k)
     {
         m_uniformKeys.push_back(m_channels[k * ANIMCHANNEL_COUNT + ANIMCHANNEL_ROTATION].firstKey);
@@ -321,12 +325,13 @@ void XSIAnimation::SampleKeys(const AnimationSampleContext& context)
     {
         // One search and one share for every track (the key times of all tracks and both channels
         // decode alike); the samples wait for SampleBones4 or WriteDeferredSamples.
-        const AnimationKeys::KeyIndices found = AnimationKeys::FindKeyIndices(
-            keys + m_channels[0].firstKey, m_channels[0].count, m_channels[0].cursor, quantised[0], loop);
+        BoundChannel& first = m_uniformChannel;
+        const AnimationKeys::KeyIndices found =
+            AnimationKeys::FindKeyIndices(keys + first.firstKey, first.count, first.cursor, quantised[0], loop);
         m_pose.a = found.a;
         m_pose.b = found.b >= 0 ? found.b : found.a;
         m_pose.paired = found.b >= 0;
-        const Vector* const times = decoded + m_channels[0].firstKey;
+        const Vector* const times = decoded + first.firstKey;
         m_pose.share = _mm_cvtss_f32(AnimationKeys::KeyShare4(progress4, _mm_set1_ps(times[m_pose.a].w),
                                                               _mm_set1_ps(times[m_pose.b].w),
                                                               _mm_set1_epi32(AnimationKeys::LaneBits(found))));

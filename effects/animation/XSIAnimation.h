@@ -91,6 +91,9 @@ private:
     // then depend on the track alone, so they are worked out where the pose blends them
     // (SampleBones4) and written only when something reads them.
     bool m_deferrable = false;
+    // The first bound track's rotation channel, whose key search serves every track (kept here:
+    // the pose then reads no channel records).
+    BoundChannel m_uniformChannel;
     Vector m_commonScale;
     // Per bound track k: its first rotation key at m_firstKeys[k * m_firstKeysStride], its first
     // position key next to it. The clip's own track records when every track bound in order (they

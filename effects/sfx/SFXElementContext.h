@@ -15,6 +15,7 @@
 
 #include <cstdint>
 
+class EntityTemplate;
 class ParticleSpawner;
 class SFXContext;
 
@@ -31,6 +32,11 @@ public:
     // position, rotation and scale. `parent` is the matrix the element is placed in.
     virtual void Init(const SFXElementDefinition& definition, const Matrix& parent, uint32_t renderingFlags,
                       uint32_t initFlags);
+    // Game thread, right after Init: hands the owning effect the game-side template reference the
+    // kind holds (a mesh particle system's mesh), null when none. The effect gives it back once it
+    // has posted the deletion of this context: the reference count belongs to the game thread, the
+    // deletion runs on the render thread.
+    virtual EntityTemplate* TakeTemplateReference() { return nullptr; }
     // Render thread from here on.
     virtual void SetSpeedMultiplier(float multiplier) { (void)multiplier; }
     virtual void SetLifeMultiplier(float multiplier) { (void)multiplier; }

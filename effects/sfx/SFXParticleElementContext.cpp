@@ -32,6 +32,11 @@ void SFXParticleElementContext::Init(const SFXElementDefinition& definition, con
                                              renderingFlags & kEmitterFlagMask);
 }
 
+EntityTemplate* SFXParticleElementContext::TakeTemplateReference()
+{
+    return m_system != nullptr ? m_system->TakeMeshTemplateReference() : nullptr;
+}
+
 void SFXParticleElementContext::SetSpeedMultiplier(float multiplier)
 {
     if (m_system != nullptr)

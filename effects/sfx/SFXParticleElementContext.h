@@ -19,6 +19,8 @@ public:
     // Base, then a new emitter from the template at the element's world matrix (flags AND 28).
     void Init(const SFXElementDefinition& definition, const Matrix& parent, uint32_t renderingFlags,
               uint32_t initFlags) override;
+    // The emitter's mesh template reference (mesh particles only).
+    EntityTemplate* TakeTemplateReference() override;
     void SetSpeedMultiplier(float multiplier) override;
     void SetLifeMultiplier(float multiplier) override;
     void SetSpawnRateMultiplier(float multiplier) override;

@@ -58,11 +58,14 @@ const Vector kAcceptAll[6] = {Vector(0, 0, 0, 1), Vector(0, 0, 0, 1), Vector(0, 
 
 EntityManager::EntityManager() = default;
 
+// The global manager dies among the other globals, in no set order, and destroying a scene calls
+// into them (the shared shader preset name, templates, the renderer): the engine's close destroys
+// the scene, so this frees only what the manager owns outright. A scene an early exit left behind
+// stays for the process's end to reclaim.
 EntityManager::~EntityManager()
 {
-    if (m_initialized)
-        DestroyScene();
-    m_layerSystem.reset();
+    DeleteAllEntitySets();
+    delete m_navigationGrid;
 }
 
 void EntityManager::Init(const BoundingBox4& sceneBounds, float cellSize)

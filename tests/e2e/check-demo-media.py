@@ -25,6 +25,10 @@ LAMP = (100, 470, 480, 570)            # the red lamp's pool on the ground
 GROUND = ((1000, 650), (1200, 600), (640, 700))  # bare ground, lit by the sun alone
 WALKER = (220, 505, 1060, 645)         # the walker going round the wall (below the beacon)
 BEACON = (700, 230, 740, 355)          # the outpost's beacon rising above the horizon
+POST_SHADOWS = ((345, 478, 440, 493), (955, 478, 1010, 493))  # the field's two posts' shadows
+LIT_GROUND = ((1030, 480), (1100, 475), (1150, 470))        # sunlit ground beside them
+VIDEO = (40, 170, 296, 362)            # the video element on the menu screen at the outpost
+VIDEO_QUARTERS = ((104, 218), (232, 218), (104, 314), (232, 314))  # the test picture's four chroma pairs
 SPARKS = (1040, 500, 1250, 710)        # the sparks flying from their particle template
 BURST = (540, 540, 740, 720)           # the effect's burst of sparks in front of the markers
 
@@ -106,6 +110,11 @@ def check_frames(folder):
         # The daylight's warm sun; the ground is neutral grey without it.
         cold = [p for p in GROUND if pixel(field[-1], *p)[0] < pixel(field[-1], *p)[2] + 15]
         expect(not cold, "the sun does not light the ground at %s" % cold)
+        # The sun's shadow map: the ground right of each post lies darker than the sunlit ground.
+        lit = max(sum(pixel(field[-1], *p)) for p in LIT_GROUND)
+        for box in POST_SHADOWS:
+            shaded = max(count(rows, box, lambda p: sum(p) < lit * 0.85) for rows in field[1:])
+            expect(shaded >= 40, "no shadow beside the post at %s (%d darker pixels)" % (box[:2], shaded))
         lamp = max(count(rows, LAMP, lambda p: p[0] > p[1] + 60 and p[0] > p[2] + 60) for rows in field)
         expect(lamp >= 50, "the lamp lights no ground red (%d pixels)" % lamp)
         # The particle entity and the effect's particle element each draw glowing flecks that fly.
@@ -116,6 +125,15 @@ def check_frames(folder):
     if len(outpost) >= 3:
         expect(moves(outpost, WALKER), "the walker does not move")
         expect(moves(outpost, BEACON), "the beacon does not rise")
+        # The video's picture: four quarters of different colours (a flat fill is no picture, flat
+        # magenta a draw without a program), brightening from frame to frame.
+        def picture(rows):
+            quarters = [pixel(rows, *p) for p in VIDEO_QUARTERS]
+            return len(set(quarters)) == 4 and max(sum(q) for q in quarters) > 150 and \
+                any(q != (255, 0, 255) for q in quarters)
+        shown = sum(1 for rows in outpost[1:] if picture(rows))
+        expect(shown >= 2, "the video shows its picture in %d frames" % shown)
+        expect(moves(outpost, VIDEO), "the video's picture does not change")
     for what in failures:
         print("FAIL: frames: " + what)
     return len(failures)

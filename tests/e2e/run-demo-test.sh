@@ -43,7 +43,7 @@ Engine successfully initialized
 Demo: DemoField script runs
 Demo: the menu screen shows a list of 6 entries
 Demo: the waver waves: true
-Demo: the sun lights the field beside a red lamp
+Demo: the sun casts shadows on the field beside a red lamp
 Demo: sparks fly from their particle template
 Demo: an effect bursts with a glow, sparks, a light, a mesh and a nested glow
 Demo: playing tone.ogg as sound 1

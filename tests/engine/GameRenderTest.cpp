@@ -234,11 +234,17 @@ TEST_F(GameRenderTest, TheFramesSettingsReachTheRenderThread)
     EXPECT_EQ(gRenderer->GetFrameStamp(), 6u);
     // Pass bits 1 and 2: the scene pass adds 0x9000 and 0x2000.
     EXPECT_EQ(m_delegate.Count("OnBeforeSceneRender:" + std::to_string(0xB000)), 1u);
-    gGame.SetOutlineSwitches(true, false);
+    // Post-processing on asks the scene pass for shadowed lighting; FXAA alone does not.
     gGame.SetRenderPassFlags(0);
+    gGame.ToggleFXAA();
     RenderFrame(false);
-    EXPECT_EQ(m_delegate.Count("OnBeforeSceneRender:" + std::to_string(0x80000)), 1u) << "the outline flag";
-    gGame.SetOutlineSwitches(false, false);
+    gGame.ToggleFSE();
+    RenderFrame(false);
+    EXPECT_EQ(m_delegate.Count("OnBeforeSceneRender:" + std::to_string(0x80000)), 1u) << "the shadowed scene pass";
+    gGame.ToggleFSE();
+    gGame.ToggleFXAA();
+    RenderFrame(false);
+    EXPECT_EQ(m_delegate.Count("OnBeforeSceneRender:" + std::to_string(0x80000)), 1u) << "switched off again";
 }
 
 TEST_F(GameRenderTest, TheViewModeHidesEntitiesAndTheTacticalViewDrawsNoShadowMap)

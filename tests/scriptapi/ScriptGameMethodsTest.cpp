@@ -61,6 +61,21 @@ TEST_F(ScriptGameMethodsTest, ScriptsSwitchScenesWithDefaultsAndClampedVariation
     EXPECT_TRUE(Bool("gGame:GetTickCounter() == 0 and gGame:GetFrameCounter() == 0"));
 }
 
+TEST_F(ScriptGameMethodsTest, ScriptsFlipTheFullScreenEffectSwitchesAndSetTheExtraFlags)
+{
+    Run("gGame:ToggleFSE()");
+    EXPECT_TRUE(gGame.IsFSEOn());
+    EXPECT_FALSE(gGame.IsFXAAOn());
+    Run("gGame:ToggleFXAA() gGame:ToggleFSE()");
+    EXPECT_FALSE(gGame.IsFSEOn());
+    EXPECT_TRUE(gGame.IsFXAAOn());
+    Run("gGame:SetExtraFSEFlags(NRFSEFLAG_MASSIVEOUTLINEMODE)");
+    EXPECT_EQ(gGame.GetExtraFSEFlags(), 2u);
+    Run("gGame:ToggleFXAA() gGame:SetExtraFSEFlags(0)");
+    EXPECT_FALSE(gGame.IsFXAAOn());
+    EXPECT_EQ(gGame.GetExtraFSEFlags(), 0u);
+}
+
 TEST_F(ScriptGameMethodsTest, UserPauseFromScriptsPausesTheFourClocksOnce)
 {
     Run("gGame:SetUserPause(true) gGame:SetUserPause(true)");

@@ -32,7 +32,13 @@ function DemoReadStrings()
     if greeting ~= nil then DemoPrint("Demo: the greeting's speaker is " .. greeting:GetSpeaker()) end
 end
 
-function Game:OnInit() DemoPrint("Demo: the game starts") DemoReadStrings() return true end
+-- Post-processing on, and with it the lighting through the sun's shadow map.
+function Game:OnInit()
+    DemoPrint("Demo: the game starts")
+    DemoReadStrings()
+    gGame:ToggleFSE()
+    return true
+end
 function Game:OnAfterInit() return true end
 function Game:OnSwitchScene(name) DemoPrint("Demo: switching to " .. tostring(name)) return true end
 function Game:OnSwitchSceneAfterNetEntitiesDestroyed() return true end
@@ -141,7 +147,7 @@ if gDemo.waver ~= nil then
 end
 local sun = gEntityManager:FindEntityByName("Daylight")
 local lamp = gEntityManager:FindEntityByName("Lamp")
-DemoPrint("Demo: the sun lights the field " .. (sun ~= nil and lamp ~= nil and "beside a red lamp" or "is missing"))
+DemoPrint("Demo: the sun casts shadows on the field " .. (sun ~= nil and lamp ~= nil and "beside a red lamp" or "is missing"))
 gDemo.sparks = DemoSpawn("templates/Demo/Sparks", 9, 24, true)
 DemoPrint("Demo: sparks " .. (gDemo.sparks ~= nil and "fly from their particle template" or "are missing"))
 gDemo.burst = DemoSpawn("templates/Demo/Burst", 0, 20, true)

@@ -207,12 +207,13 @@ std::unique_ptr<EntityTemplate> MakeBody(const DemoTemplate& demoTemplate)
              "SFXMeshElementDefinition: Description = Waver; Mesh template = " + GuidText(kWaver),
              "SFXEmbeddedSfxElementDefinition: Description = Nested; Start delay = 0.5; Restart after = 2; "
              "SFX template = " + GuidText(kGlow)});
-    // The scenes' look: a warm sun from the left and behind the camera, casting the boxes' shadows.
+    // The scenes' look: a warm sun from the left and behind the camera, casting the boxes' shadows;
+    // the post-processing's vignette starts beyond the screen's corners, so that it darkens nothing.
     if (name == kDaylight.name)
         return KitTemplate("SceneParametersTemplate",
                            {{"--set", "Affects sun = 1"}, {"--set", "Light yaw = 40"}, {"--set", "Light pitch = 50"},
                             {"--set", "Color = 170 160 140 255 1"}, {"--set", "Secondary color = 60 70 110 255 1"},
-                            {"--set", "Shadow strength = 0.8"}});
+                            {"--set", "Shadow strength = 0.8"}, {"--set", "Vignette start = 1"}});
     if (name == kLamp.name)
         return KitTemplate("LightTemplate", {{"--set", "Light type = 0"}});
     std::fprintf(stderr, "make-demo-data: no body for template %s\n", demoTemplate.name);

@@ -3,6 +3,7 @@
 #include "online/MultiplayerEngine.h"
 #include "scene/entities/EntityLayerSystem.h"
 #include "scene/entities/EntitySet.h"
+#include "scene/kinds/MeshEntity.h"
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
 #include "support/SceneTestSupport.h"
@@ -403,5 +404,20 @@ TEST_F(EntityManagerTest, ClicksReachOnlyVisibleClickableEntitiesOnTheSegment)
     ASSERT_EQ(handler.clicked.size(), 1u);
     EXPECT_EQ(handler.clicked[0], hit);
     gEntityManager.ClearVisibleLists();
+}
+
+// The global manager is destroyed among the other globals, after the engine's close destroyed the
+// scene: its destructor must not reach the shared preset name, which may already be gone.
+TEST(EntityManagerDestructionTest, DestructionLeavesTheGlobalShaderPresetAlone)
+{
+    const NameString before = MeshEntity::GetGlobalShaderPreset();
+    {
+        EntityManager manager;
+        manager.Init(BoundingBox4(Vector(0.0f, -50.0f, 0.0f, 1.0f), Vector(100.0f, 50.0f, 100.0f, 1.0f)), 10.0f);
+        manager.DestroyScene();
+        MeshEntity::SetGlobalShaderPreset(NameString("Night"));
+    }
+    EXPECT_STREQ(MeshEntity::GetGlobalShaderPreset().CStr(), "Night");
+    MeshEntity::SetGlobalShaderPreset(before);
 }
 } // namespace

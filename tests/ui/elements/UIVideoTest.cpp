@@ -41,17 +41,18 @@ TEST(UIVideoTest, DrawsTheVideoPlanesOnlyWhileAFrameIsAvailable)
     }
     SetUIShader(UIVideo::kVideoShaderIndex, vertex, pixel);
     const Vector white(1.0f, 1.0f, 1.0f, 1.0f);
-    // A 2 x 2 element flipped onto clip space from (-1, 1): the whole target, upright.
+    // A 2 x 2 element under a camera that flips the UI's y downwards onto clip space from (-1, 1),
+    // as the UI's own camera does: the whole target, upright, and not culled by the mirroring.
     element.SetSizeXY(2.0f, 2.0f);
     Matrix toClip = Matrix::ONE;
     toClip.rows[1] = Vector(0.0f, -1.0f, 0.0f, 0.0f);
     toClip.rows[3] = Vector(-1.0f, 1.0f, 0.0f, 1.0f);
-    harness.Renderer().SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
+    harness.Renderer().SetCamera(Matrix::ONE, toClip, Matrix::ONE);
     size_t fans = 0;
     const auto draw = [&](NorvexRenderer& r) {
         r.GetDevice()->BeginScene();
         const size_t start = r.GetDevice()->GetDrawLog().size();
-        element.Render(toClip, white, false, nullptr);
+        element.Render(Matrix::ONE, white, false, nullptr);
         for (size_t i = start; i < r.GetDevice()->GetDrawLog().size(); ++i)
             fans += r.GetDevice()->GetDrawLog()[i].primitiveType == gpu::kPrimitiveTriangleFan;
         r.GetDevice()->EndScene();

@@ -316,6 +316,35 @@ TEST(MeshCpuSkinningTest, SkinnedVertexEqualsTheHandComputedOne)
     EXPECT_NEAR(second[0], 127.0f / 255.0f * 2.0f, 1e-5f);
     EXPECT_NEAR(second[1], 127.0f / 255.0f, 1e-5f);
 
+    // With a tangent too: it turns like the normal and is packed as four signed 16-bit values
+    // (its handedness kept) before the 32-bit value.
+    struct TangentVertex
+    {
+        float p[3];
+        uint8_t bones[4];
+        uint8_t weights[4];
+        float n[3];
+        float t[4];
+        uint32_t value;
+    };
+    static_assert(sizeof(TangentVertex) == 52);
+    const TangentVertex tangentVertex = {{1, 2, 3}, {1, 0, 0, 0}, {255, 0, 0, 0}, {0, 0, 1}, {1, 0, 0, -1}, 0x11223344};
+    std::vector<uint8_t> tangentBytes(sizeof(tangentVertex));
+    std::memcpy(tangentBytes.data(), &tangentVertex, sizeof(tangentVertex));
+    MeshTemplateRenderingData withTangent;
+    withTangent.SetGeometry(1, 36, tangentBytes, {0, 0, 0});
+    withTangent.SetPickingLayout(MeshTemplateRenderingData::kLayoutNormal | MeshTemplateRenderingData::kLayoutTangent,
+                                 sizeof(TangentVertex));
+    ASSERT_TRUE(withTangent.SkinCpuVertices(bones, 2, 0, 1, out));
+    int16_t packed[4];
+    std::memcpy(packed, out.data() + 24, 8);
+    EXPECT_EQ(packed[0], 0);
+    EXPECT_EQ(packed[1], 32767);
+    EXPECT_EQ(packed[2], 0);
+    EXPECT_EQ(packed[3], -32768);
+    std::memcpy(&value, out.data() + 32, 4);
+    EXPECT_EQ(value, 0x11223344u);
+
     MeshTemplateRenderingData device;
     device.SetGeometry(2, 28, bytes, {0, 1, 1});
     EXPECT_FALSE(device.SkinCpuVertices(bones, 2, 0, 2, out)) << "only the CPU vertex path skins on the CPU";
@@ -572,15 +601,18 @@ TEST_F(MeshDrawTest, ContoursDrawTheirRangeInTheForwardPasses)
         NorvexRenderer& renderer = m_harness.GetRenderer();
         for (const int32_t pass : {1, 16, 2, 8})
         {
-            gpu::DrawRecord contour{};
+            gpu::DrawRecord contour{}, square{};
             float width[4] = {}, zero[4] = {-1, -1, -1, -1};
             const uint32_t calls = DrawAndProbe([&] {
                                        gpu::GpuDevice* device = renderer.GetDevice();
                                        const float marker[4] = {-1, -1, -1, -1};
                                        device->SetVertexShaderConstantF(200, marker, 1);
                                        DrawSquare(pass);
-                                       if (!device->GetDrawLog().empty())
+                                       if (device->GetDrawLog().size() >= 2)
+                                       {
                                            contour = device->GetDrawLog().back();
+                                           square = device->GetDrawLog()[device->GetDrawLog().size() - 2];
+                                       }
                                        device->GetPixelShaderConstantF(0, width, 1);
                                        device->GetVertexShaderConstantF(200, zero, 1);
                                    }).second;
@@ -593,6 +625,7 @@ TEST_F(MeshDrawTest, ContoursDrawTheirRangeInTheForwardPasses)
             EXPECT_EQ(contour.numVertices, 4u);
             EXPECT_EQ(contour.startIndex, 3u);
             EXPECT_EQ(contour.streams[0].stride, 32u);
+            EXPECT_NE(contour.indexBufferId, square.indexBufferId) << "the contours' own indices";
             EXPECT_EQ(contour.renderStates[gpu::kRsCullMode], gpu::kCullNone);
             EXPECT_GT(contour.pixelsWritten, 0u) << "the forward pair draws the contour";
             EXPECT_FLOAT_EQ(width[0], 8.0f / 320.0f);

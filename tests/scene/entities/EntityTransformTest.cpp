@@ -1,4 +1,5 @@
 #include "scene/entities/Entity.h"
+#include "scene/entities/EntitySpatialTable.h"
 
 #include "support/SceneTestSupport.h"
 
@@ -201,5 +202,17 @@ TEST_F(EntityTransformTest, ANestedPropagationLeavesTheOuterWalkIntact)
     EXPECT_FLOAT_EQ(followerChild->GetGlobalPosition().y, 1.0f);
     dragger->dragged = nullptr;
     dragger->DeleteMe();
+}
+// The last index has a table record; an entity past the table gets one of its own.
+TEST(EntitySpatialTableTest, IndicesPastTheTableGetRecordsOfTheirOwn)
+{
+    EntitySpatialRecord* last = EntitySpatialTable::Acquire(kMaxEntities - 1, nullptr);
+    EntitySpatialRecord* first = EntitySpatialTable::Acquire(0, nullptr);
+    EXPECT_EQ(last - first, std::ptrdiff_t(kMaxEntities - 1)) << "both in the one table";
+    EntitySpatialRecord* own = EntitySpatialTable::Acquire(kMaxEntities, nullptr);
+    EXPECT_TRUE(own < first || own > last);
+    EntitySpatialTable::Release(own, kMaxEntities);
+    EntitySpatialTable::Release(last, kMaxEntities - 1);
+    EntitySpatialTable::Release(first, 0);
 }
 } // namespace

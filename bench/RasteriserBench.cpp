@@ -76,31 +76,75 @@ Shader* CompileFamily(const char* entry, const char* profile, Create create)
     return shader;
 }
 
+// A 1280x720 device drawing with the texture family, and its declaration and shaders.
+struct TexturedFamilyDevice
+{
+    explicit TexturedFamilyDevice(bool depth)
+    {
+        gpu::SetPresentPacing(false);
+        factory = gpu::CreateFactory(gpu::kSdkVersion);
+        gpu::PresentParameters params = {};
+        params.backBufferWidth = 1280;
+        params.backBufferHeight = 720;
+        params.windowed = 1;
+        params.swapEffect = gpu::kSwapEffectDiscard;
+        params.enableAutoDepthStencil = depth ? 1 : 0;
+        params.autoDepthStencilFormat = gpu::kFormatD24S8;
+        factory->CreateDevice(0, gpu::kDeviceTypeHal, nullptr, 0x54, &params, &device);
+        const gpu::VertexElement layout[] = {{0, 0, gpu::kDeclFloat4, 0, gpu::kDeclUsagePosition, 0},
+                                             {0, 16, gpu::kDeclColor, 0, gpu::kDeclUsageColor, 0},
+                                             {0, 20, gpu::kDeclFloat2, 0, gpu::kDeclUsageTexCoord, 0},
+                                             gpu::kDeclEnd};
+        device->CreateVertexDeclaration(layout, &declaration);
+        vs = CompileFamily<gpu::GpuVertexShader>("vertex", "vs_3_0", [&](const void* c, size_t n, auto** s) {
+            device->CreateVertexShader(c, n, s);
+        });
+        ps = CompileFamily<gpu::GpuPixelShader>("pixel", "ps_3_0", [&](const void* c, size_t n, auto** s) {
+            device->CreatePixelShader(c, n, s);
+        });
+    }
+    ~TexturedFamilyDevice()
+    {
+        device->SetTexture(0, nullptr);
+        device->SetVertexShader(nullptr);
+        device->SetPixelShader(nullptr);
+        device->SetVertexDeclaration(nullptr);
+        if (vs)
+            vs->Release();
+        if (ps)
+            ps->Release();
+        declaration->Release();
+        device->Release();
+        factory->Release();
+    }
+    bool HasPrograms() const { return vs && vs->Program() && ps && ps->Program(); }
+    // Binds the family with the texture, linear filtering, no culling and an identity transform.
+    void Bind(gpu::GpuTexture* texture)
+    {
+        device->SetVertexDeclaration(declaration);
+        device->SetVertexShader(vs);
+        device->SetPixelShader(ps);
+        device->SetTexture(0, texture);
+        device->SetSamplerState(0, gpu::kSsMagFilter, gpu::kFilterLinear);
+        device->SetSamplerState(0, gpu::kSsMinFilter, gpu::kFilterLinear);
+        device->SetRenderState(gpu::kRsCullMode, gpu::kCullNone);
+        const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        for (const gpu::ShaderConstant& c : vs->Code().constants)
+            if (c.name == "ModelViewProjMatrix")
+                device->SetVertexShaderConstantF(c.registerIndex, identity, 4);
+    }
+
+    gpu::GpuFactory* factory = nullptr;
+    gpu::GpuDevice* device = nullptr;
+    gpu::GpuVertexDeclaration* declaration = nullptr;
+    gpu::GpuVertexShader* vs = nullptr;
+    gpu::GpuPixelShader* ps = nullptr;
+};
+
 void BM_FillTexturedTriangles(benchmark::State& state)
 {
-    gpu::SetPresentPacing(false);
-    gpu::GpuFactory* factory = gpu::CreateFactory(gpu::kSdkVersion);
-    gpu::PresentParameters params = {};
-    params.backBufferWidth = 1280;
-    params.backBufferHeight = 720;
-    params.windowed = 1;
-    params.swapEffect = gpu::kSwapEffectDiscard;
-    params.enableAutoDepthStencil = 1;
-    params.autoDepthStencilFormat = gpu::kFormatD24S8;
-    gpu::GpuDevice* device = nullptr;
-    factory->CreateDevice(0, gpu::kDeviceTypeHal, nullptr, 0x54, &params, &device);
-    const gpu::VertexElement layout[] = {{0, 0, gpu::kDeclFloat4, 0, gpu::kDeclUsagePosition, 0},
-                                         {0, 16, gpu::kDeclColor, 0, gpu::kDeclUsageColor, 0},
-                                         {0, 20, gpu::kDeclFloat2, 0, gpu::kDeclUsageTexCoord, 0},
-                                         gpu::kDeclEnd};
-    gpu::GpuVertexDeclaration* declaration = nullptr;
-    device->CreateVertexDeclaration(layout, &declaration);
-    auto* vs = CompileFamily<gpu::GpuVertexShader>("vertex", "vs_3_0", [&](const void* c, size_t n, auto** s) {
-        device->CreateVertexShader(c, n, s);
-    });
-    auto* ps = CompileFamily<gpu::GpuPixelShader>("pixel", "ps_3_0", [&](const void* c, size_t n, auto** s) {
-        device->CreatePixelShader(c, n, s);
-    });
+    TexturedFamilyDevice family(true);
+    gpu::GpuDevice* device = family.device;
     gpu::GpuTexture* texture = nullptr;
     device->CreateTexture(256, 256, 1, 0, gpu::kFormatA8R8G8B8, gpu::kPoolManaged, &texture);
     gpu::LockedRect locked;
@@ -112,22 +156,13 @@ void BM_FillTexturedTriangles(benchmark::State& state)
             memcpy(static_cast<uint8_t*>(locked.bits) + y * locked.pitch + x * 4, &argb, 4);
         }
     texture->UnlockRect(0);
-    if (!vs || !vs->Program() || !ps || !ps->Program())
+    if (!family.HasPrograms())
     {
-        state.SkipWithError("the vertex-colour family has no program");
+        texture->Release();
+        state.SkipWithError("the texture family has no program");
         return;
     }
-    device->SetVertexDeclaration(declaration);
-    device->SetVertexShader(vs);
-    device->SetPixelShader(ps);
-    device->SetTexture(0, texture);
-    device->SetSamplerState(0, gpu::kSsMagFilter, gpu::kFilterLinear);
-    device->SetSamplerState(0, gpu::kSsMinFilter, gpu::kFilterLinear);
-    device->SetRenderState(gpu::kRsCullMode, gpu::kCullNone);
-    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    for (const gpu::ShaderConstant& c : vs->Code().constants)
-        if (c.name == "ModelViewProjMatrix")
-            device->SetVertexShaderConstantF(c.registerIndex, identity, 4);
+    family.Bind(texture);
     // A grid of 16x9 cells, two triangles each, covering the target once.
     std::vector<Vertex> vertices;
     for (uint32_t cy = 0; cy < 9; ++cy)
@@ -155,15 +190,7 @@ void BM_FillTexturedTriangles(benchmark::State& state)
     state.SetItemsProcessed(int64_t(pixels));
     state.counters["pixels"] = double(pixels) / double(state.iterations());
     device->SetTexture(0, nullptr);
-    device->SetVertexShader(nullptr);
-    device->SetPixelShader(nullptr);
-    device->SetVertexDeclaration(nullptr);
     texture->Release();
-    vs->Release();
-    ps->Release();
-    declaration->Release();
-    device->Release();
-    factory->Release();
 }
 BENCHMARK(BM_FillTexturedTriangles)->Unit(benchmark::kMillisecond);
 
@@ -172,30 +199,11 @@ BENCHMARK(BM_FillTexturedTriangles)->Unit(benchmark::kMillisecond);
 // "speed" is pixman's time over ours per pass, from paired runs.
 void BM_FullScreenTexturedPass(benchmark::State& state)
 {
-    gpu::SetPresentPacing(false);
-    gpu::GpuFactory* factory = gpu::CreateFactory(gpu::kSdkVersion);
-    gpu::PresentParameters params = {};
-    params.backBufferWidth = 1280;
-    params.backBufferHeight = 720;
-    params.windowed = 1;
-    params.swapEffect = gpu::kSwapEffectDiscard;
-    gpu::GpuDevice* device = nullptr;
-    factory->CreateDevice(0, gpu::kDeviceTypeHal, nullptr, 0x54, &params, &device);
-    const gpu::VertexElement layout[] = {{0, 0, gpu::kDeclFloat4, 0, gpu::kDeclUsagePosition, 0},
-                                         {0, 16, gpu::kDeclColor, 0, gpu::kDeclUsageColor, 0},
-                                         {0, 20, gpu::kDeclFloat2, 0, gpu::kDeclUsageTexCoord, 0},
-                                         gpu::kDeclEnd};
-    gpu::GpuVertexDeclaration* declaration = nullptr;
-    device->CreateVertexDeclaration(layout, &declaration);
-    auto* vs = CompileFamily<gpu::GpuVertexShader>("vertex", "vs_3_0", [&](const void* c, size_t n, auto** s) {
-        device->CreateVertexShader(c, n, s);
-    });
-    auto* ps = CompileFamily<gpu::GpuPixelShader>("pixel", "ps_3_0", [&](const void* c, size_t n, auto** s) {
-        device->CreatePixelShader(c, n, s);
-    });
-    if (!vs || !vs->Program() || !ps || !ps->Program())
+    TexturedFamilyDevice family(false);
+    gpu::GpuDevice* device = family.device;
+    if (!family.HasPrograms())
     {
-        state.SkipWithError("the vertex-colour family has no program");
+        state.SkipWithError("the texture family has no program");
         return;
     }
     constexpr uint32_t kWidth = 640, kHeight = 360;
@@ -210,20 +218,10 @@ void BM_FullScreenTexturedPass(benchmark::State& state)
     for (uint32_t y = 0; y < kHeight; ++y)
         memcpy(static_cast<uint8_t*>(locked.bits) + y * locked.pitch, &source[y * kWidth], kWidth * 4);
     texture->UnlockRect(0);
-    device->SetVertexDeclaration(declaration);
-    device->SetVertexShader(vs);
-    device->SetPixelShader(ps);
-    device->SetTexture(0, texture);
-    device->SetSamplerState(0, gpu::kSsMagFilter, gpu::kFilterLinear);
-    device->SetSamplerState(0, gpu::kSsMinFilter, gpu::kFilterLinear);
+    family.Bind(texture);
     device->SetSamplerState(0, gpu::kSsAddressU, gpu::kAddressClamp);
     device->SetSamplerState(0, gpu::kSsAddressV, gpu::kAddressClamp);
-    device->SetRenderState(gpu::kRsCullMode, gpu::kCullNone);
     device->SetRenderState(gpu::kRsZEnable, 0);
-    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    for (const gpu::ShaderConstant& c : vs->Code().constants)
-        if (c.name == "ModelViewProjMatrix")
-            device->SetVertexShaderConstantF(c.registerIndex, identity, 4);
     const Vertex quad[4] = {{-1, 1, 0.5f, 1, 0xFFFFFFFFu, 0, 0},
                             {1, 1, 0.5f, 1, 0xFFFFFFFFu, 1, 0},
                             {1, -1, 0.5f, 1, 0xFFFFFFFFu, 1, 1},
@@ -258,15 +256,7 @@ void BM_FullScreenTexturedPass(benchmark::State& state)
     pixman_image_unref(from);
     pixman_image_unref(to);
     device->SetTexture(0, nullptr);
-    device->SetVertexShader(nullptr);
-    device->SetPixelShader(nullptr);
-    device->SetVertexDeclaration(nullptr);
     texture->Release();
-    vs->Release();
-    ps->Release();
-    declaration->Release();
-    device->Release();
-    factory->Release();
 }
 BENCHMARK(BM_FullScreenTexturedPass)->Unit(benchmark::kMillisecond);
 

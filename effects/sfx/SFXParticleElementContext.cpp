@@ -26,7 +26,7 @@ void SFXParticleElementContext::Init(const SFXElementDefinition& definition, con
         m_system->PostDestroy();
     m_system = nullptr;
     const ParticleTemplate* const particles =
-        static_cast<const SFXParticleElementDefinition&>(definition).GetParticleTemplate();
+        static_cast<const SFXParticleElementDefinition&>(definition).WaitForParticleTemplate();
     if (particles != nullptr)
         m_system = new ParticleSystemContext(particles->GetSystem(), GetWorldMatrix(parent),
                                              renderingFlags & kEmitterFlagMask);

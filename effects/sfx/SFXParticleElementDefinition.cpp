@@ -37,6 +37,16 @@ ParticleTemplate* SFXParticleElementDefinition::GetParticleTemplate() const
     return static_cast<ParticleTemplate*>(m_template);
 }
 
+const ParticleTemplate* SFXParticleElementDefinition::WaitForParticleTemplate() const
+{
+    ParticleTemplate* const particles = GetParticleTemplate();
+    // A template made in memory has no pool and nothing to load.
+    if (particles == nullptr || particles->GetPool() == nullptr)
+        return particles;
+    particles->Load(true);
+    return particles->IsLoaded() ? particles : nullptr;
+}
+
 void SFXParticleElementDefinition::ResolveResources(bool load)
 {
     SFXElementDefinition::ResolveResources(load);

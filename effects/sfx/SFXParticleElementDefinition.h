@@ -35,6 +35,11 @@ public:
     TEnvelope<Vector>& EditSpawnRateMultiplier() { return m_spawnRateMultiplier; }
     // The resolved template, or null.
     ParticleTemplate* GetParticleTemplate() const;
+    // Game thread: the resolved template with its body in, for an effect about to play it. An
+    // effect read from its file takes its particle template without waiting (the resource thread
+    // must not wait on its own queue), so nothing may have loaded it yet: it is loaded here. Null
+    // when there is none or its body failed.
+    const ParticleTemplate* WaitForParticleTemplate() const;
 
 private:
     SimpleGUID m_particleTemplateGUID;

@@ -28,7 +28,19 @@ float4 GlowColor : register(c1);
 float4 NonGlowColor : register(c2);
 float4 Shading : register(c3);      // exposition, contrast, saturation, local contrast
 float4 AtlasShare : register(c12);  // 1/W, 1/H, the glow quarter's share of the atlas
-float4 Vignette : register(c14);    // start, end, aspect
+float4 Vignette : register(c14);    // start, end, aspect: see VignetteKeep
+
+// The share of the colour the vignette keeps. It darkens from the distance "start" from the centre
+// (y scaled by "aspect") out to the screen's corners, where it takes away the share "end" of the
+// colour: the defaults (0, 0.1) give a light vignette, an "end" of 0 or a "start" beyond the corners
+// none at all.
+float VignetteKeep(float2 uv)
+{
+    float reach = length(float2(0.5, 0.5 * Vignette.z));
+    float2 fromCentre = (uv - 0.5) * float2(1, Vignette.z);
+    float t = saturate((length(fromCentre) - Vignette.x) / max(reach - Vignette.x, 1e-5));
+    return 1 - saturate(Vignette.y) * t * t * (3 - 2 * t);
+}
 
 float3 Table(sampler2D table, float3 color)
 {
@@ -53,8 +65,7 @@ float4 pixel(PostVertexOutput i) : COLOR0
     float4 outline = tex2D(OutlineTexture, i.uv);
     color = lerp(color, outline.rgb, outline.a);
 #endif
-    float2 fromCentre = (i.uv - 0.5) * float2(1, Vignette.z);
-    color *= 1 - smoothstep(Vignette.x, Vignette.x + Vignette.y, length(fromCentre));
+    color *= VignetteKeep(i.uv);
     color = Table(ColorTable, Table(ToneCurve, saturate(color * 0.25)));
 #endif
     color *= CompositeColor.rgb;

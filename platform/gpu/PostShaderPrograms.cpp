@@ -180,10 +180,7 @@ private:
             for (int i = 0; i < 3; ++i)
                 rgb[i] += (Channel(o, i) - rgb[i]) * o.a;
         }
-        const float* vg = Reg(c.constants, m_vignette);
-        const float dx = u - 0.5f, dy = (v - 0.5f) * vg[2];
-        const float t = vg[1] > 0.0f ? Saturate((std::sqrt(dx * dx + dy * dy) - vg[0]) / vg[1]) : 0.0f;
-        const float keep = 1.0f - t * t * (3.0f - 2.0f * t);
+        const float keep = VignetteKeep(Reg(c.constants, m_vignette), u, v);
         float mapped[3];
         for (int i = 0; i < 3; ++i)
         {
@@ -191,6 +188,17 @@ private:
             mapped[i] = Channel(Sample(c, m_colorTable, in, toned, 0.5f), i);
         }
         return Opaque(mapped[0], mapped[1], mapped[2]);
+    }
+
+    // The vignette (start, end, aspect) darkens from the distance "start" from the centre out to the
+    // corners, where it takes away the share "end" of the colour; a start beyond the corners keeps all.
+    static float VignetteKeep(const float* vignette, float u, float v)
+    {
+        const float dx = u - 0.5f, dy = (v - 0.5f) * vignette[2];
+        const float reach = std::sqrt(0.25f + 0.25f * vignette[2] * vignette[2]);
+        const float t =
+            Saturate((std::sqrt(dx * dx + dy * dy) - vignette[0]) / std::max(reach - vignette[0], 1e-5f));
+        return 1.0f - Saturate(vignette[1]) * t * t * (3.0f - 2.0f * t);
     }
 
     bool m_enabled, m_outlines, m_lumInAlpha;

@@ -55,13 +55,20 @@ TEST(GameConsoleShutdownTest, MessagesQueuedAtExitReachTheLogFile)
     EXPECT_EQ(written, expected);
 }
 
+// Closing is for good, so the check runs in a child of its own and later tests keep a running console.
 TEST(GameConsoleShutdownTest, AfterCloseMessagesAreWrittenAtOnce)
 {
-    ConsoleCapture capture;
-    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "while running");
-    gConsole.Close();
-    EXPECT_TRUE(capture.Contains("while running"));
-    gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "after close");
-    EXPECT_TRUE(capture.Contains("after close", CONSOLE_WARNING));
-    gConsole.Close();
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ConsoleCapture capture;
+            gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "while running");
+            gConsole.Close();
+            bool heard = capture.Contains("while running");
+            gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "after close");
+            heard = heard && capture.Contains("after close", CONSOLE_WARNING);
+            gConsole.Close();
+            std::_Exit(heard ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }

@@ -131,7 +131,57 @@ TEST_F(RasterPassPixelsTest, TheCompositeOfAHalfFloatSceneKeepsItsBytes)
     SetPixelConstant("AtlasShare", 1.0f / 32, 1.0f / 16, 0.5f, 0.5f);
     SetPixelConstant("Vignette", 0.3f, 0.4f, 0.5625f, 0.0f);
     DrawFullScreen(0.5f / 64, 0.5f / 32, 1.0f + 0.5f / 64, 1.0f + 0.5f / 32);
-    ExpectHash(*BackBuffer(), 0x1c182ddc1eaa1603ull);
+    ExpectHash(*BackBuffer(), 0x99b588eea32e8614ull);
+}
+
+// The vignette's share of a flat scene, through identity tables: none inside "start", falling to
+// 1 - "end" at the corners. The defaults (0, 0.1, 0.8) darken the corners by a tenth, not to black.
+TEST_F(RasterPassPixelsTest, TheVignetteDarkensTowardsTheCornersByItsEndShare)
+{
+    m_device->SetRenderState(kRsZEnable, 0);
+    m_device->SetRenderState(kRsCullMode, kCullNone);
+    m_device->SetTexture(0, MakeTexture(64, 32, 1, kFormatA16B16G16R16F, 2.0f, 2.0f));
+    m_device->SetTexture(1, MakeTexture(32, 16, 1, kFormatA8R8G8B8, 0.0f, 0.0f));
+    GpuTexture* identity = MakeTexture(256, 1, 1, kFormatA8R8G8B8);
+    LockedRect locked;
+    ASSERT_EQ(identity->LockRect(0, &locked, nullptr, 0), kOk);
+    for (uint32_t i = 0; i < 256 * 4; ++i)
+        static_cast<uint8_t*>(locked.bits)[i] = uint8_t(i / 4);
+    identity->UnlockRect(0);
+    m_device->SetTexture(3, identity);
+    m_device->SetTexture(4, identity);
+    for (uint32_t stage = 0; stage < 5; ++stage)
+        SetLinear(stage, kAddressClamp);
+    UseFamily("Postprocess.hlsl", {"ENABLED"});
+    SetPixelConstant("CompositeColor", 1.0f, 1.0f, 1.0f, 1.0f);
+    SetPixelConstant("GlowColor", 0.0f, 0.0f, 0.0f, 0.0f);
+    SetPixelConstant("NonGlowColor", 1.0f, 1.0f, 1.0f, 0.0f);
+    SetPixelConstant("Shading", 1.0f, 1.0f, 1.0f, 0.0f);
+    SetPixelConstant("AtlasShare", 1.0f / 32, 1.0f / 16, 0.5f, 0.5f);
+    const auto draw = [&](float start, float end, float aspect) {
+        SetPixelConstant("Vignette", start, end, aspect, 0.0f);
+        DrawFullScreen(0.5f / 64, 0.5f / 32, 1.0f + 0.5f / 64, 1.0f + 0.5f / 32);
+    };
+    draw(0.0f, 0.0f, 0.8f);
+    const float plain = float(Probe(0, 0) & 0xFFu);
+    ASSERT_GT(plain, 120.0f);
+    struct Case
+    {
+        float start, end, aspect;
+        uint32_t x, y;
+        float keep;
+    };
+    const Case cases[] = {
+        {0.0f, 0.1f, 0.8f, 0, 0, 0.900f},   {0.0f, 0.1f, 0.8f, 16, 16, 0.968f}, {0.0f, 0.1f, 0.8f, 32, 16, 1.0f},
+        {1.0f, 0.1f, 0.8f, 0, 0, 1.0f},     {0.2f, 1.0f, 1.0f, 0, 0, 0.003f},   {0.2f, 1.0f, 1.0f, 32, 16, 1.0f},
+        {0.2f, 1.0f, 1.0f, 48, 16, 0.963f}, {0.2f, 2.0f, 1.0f, 48, 16, 0.963f}, {0.2f, 1.0f, 0.0f, 32, 0, 1.0f},
+    };
+    for (const Case& c : cases)
+    {
+        draw(c.start, c.end, c.aspect);
+        EXPECT_NEAR(float(Probe(c.x, c.y) & 0xFFu), plain * c.keep, 2.0f)
+            << c.start << ", " << c.end << ", " << c.aspect << " at " << c.x << ", " << c.y;
+    }
 }
 
 TEST_F(RasterPassPixelsTest, ABlurIntoHalfFloatsKeepsItsBytes)

@@ -83,3 +83,11 @@ void ReleaseSFXElementTemplate(EntityTemplate*& held)
         held->Resource::Release();
     held = nullptr;
 }
+
+EntityTemplate* WaitForSFXElementTemplate(EntityTemplate* held)
+{
+    if (held == nullptr || held->GetPool() == nullptr)
+        return held;
+    held->Load(true);
+    return held->IsLoaded() ? held : nullptr;
+}

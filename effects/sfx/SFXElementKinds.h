@@ -34,3 +34,8 @@ void TakeSFXElementTemplate(EntityTemplate*& held, const SimpleGUID& guid, bool 
                             const char* wrongKindFormat);
 // Gives back the resource reference of `held` and clears it.
 void ReleaseSFXElementTemplate(EntityTemplate*& held);
+// Game thread: `held` with its body in, for an effect about to play it. An effect read from its
+// file takes its templates without waiting (the resource thread must not wait on its own queue), so
+// nothing may have loaded them yet: it is loaded here. A template made in memory (no pool) is given
+// back as it is; null when there is none or its body failed.
+EntityTemplate* WaitForSFXElementTemplate(EntityTemplate* held);

@@ -52,7 +52,9 @@ void SFXMeshElementContext::Init(const SFXElementDefinition& definition, const M
 {
     SFXElementContext::Init(definition, parent, renderingFlags, initFlags);
     const auto& element = static_cast<const SFXMeshElementDefinition&>(definition);
-    m_localBounds = element.GetBox();
+    // The definition's box was copied when it resolved, maybe before the mesh's body was in.
+    const MeshTemplate* const mesh = element.WaitForMeshTemplate();
+    m_localBounds = mesh != nullptr ? mesh->GetStaticBoundingBox() : BoundingBox4::INVALID;
     m_randomPhase = float(gRandomGenerators[0].NextLinear()) / 65536.0f;
     PrepareAnimation(element);
     PostLink(element);

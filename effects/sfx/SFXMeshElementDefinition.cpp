@@ -63,6 +63,11 @@ MeshTemplate* SFXMeshElementDefinition::GetMeshTemplate() const
     return static_cast<MeshTemplate*>(m_template);
 }
 
+const MeshTemplate* SFXMeshElementDefinition::WaitForMeshTemplate() const
+{
+    return static_cast<const MeshTemplate*>(WaitForSFXElementTemplate(m_template));
+}
+
 void SFXMeshElementDefinition::ResolveResources(bool load)
 {
     SFXElementDefinition::ResolveResources(load);

@@ -47,6 +47,8 @@ public:
     const TEnvelope<Vector>& GetAnimationProgress() const { return m_animationProgress; }
     // Resolved data.
     MeshTemplate* GetMeshTemplate() const;
+    // Game thread: the resolved template with its body in (`WaitForSFXElementTemplate`), or null.
+    const MeshTemplate* WaitForMeshTemplate() const;
     const BoundingBox4& GetBox() const { return m_box; }
     uint32_t GetPresetIndex() const { return m_presetIndex; }
 

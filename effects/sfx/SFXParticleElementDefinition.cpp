@@ -39,12 +39,7 @@ ParticleTemplate* SFXParticleElementDefinition::GetParticleTemplate() const
 
 const ParticleTemplate* SFXParticleElementDefinition::WaitForParticleTemplate() const
 {
-    ParticleTemplate* const particles = GetParticleTemplate();
-    // A template made in memory has no pool and nothing to load.
-    if (particles == nullptr || particles->GetPool() == nullptr)
-        return particles;
-    particles->Load(true);
-    return particles->IsLoaded() ? particles : nullptr;
+    return static_cast<const ParticleTemplate*>(WaitForSFXElementTemplate(m_template));
 }
 
 void SFXParticleElementDefinition::ResolveResources(bool load)

@@ -35,10 +35,7 @@ public:
     TEnvelope<Vector>& EditSpawnRateMultiplier() { return m_spawnRateMultiplier; }
     // The resolved template, or null.
     ParticleTemplate* GetParticleTemplate() const;
-    // Game thread: the resolved template with its body in, for an effect about to play it. An
-    // effect read from its file takes its particle template without waiting (the resource thread
-    // must not wait on its own queue), so nothing may have loaded it yet: it is loaded here. Null
-    // when there is none or its body failed.
+    // Game thread: the resolved template with its body in (`WaitForSFXElementTemplate`), or null.
     const ParticleTemplate* WaitForParticleTemplate() const;
 
 private:

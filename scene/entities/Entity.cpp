@@ -717,10 +717,15 @@ void Entity::DeleteRenderingContext()
 void Entity::Render(uint32_t extraFlags, uint32_t frameNumber)
 {
     m_lastRenderedFrame = frameNumber;
+    const uint32_t flags = m_renderFlags | extraFlags;
+    // Bounds the render side measures (effects) reach the world box and the grid here, before the
+    // submission, so the frame draws and culls the context by them.
+    if ((flags & ENTITYRENDER_REFRESH_BOUNDS) != 0)
+        UpdateRenderingBounds();
     if (m_spatial->renderingContext != nullptr && gRenderer != nullptr)
-        gRenderer->AddRenderTask(m_spatial->renderingContext, m_renderFlags | extraFlags);
+        gRenderer->AddRenderTask(m_spatial->renderingContext, flags);
     else if (m_spatial->renderingContext == nullptr)
-        RenderWithoutContext(m_renderFlags | extraFlags);
+        RenderWithoutContext(flags);
 }
 
 void Entity::RenderIfFlag8(uint32_t extraFlags)

@@ -222,8 +222,10 @@ public:
     // Posts the world matrix and the local box to the rendering context, if there is one.
     void UpdateRenderingTransform();
     // Takes the box the rendering context published since the last take as the local box; false
-    // without a rendering context or a new box.
+    // without a rendering context or a new valid box (an empty or unbounded one keeps the last box).
     bool UpdateRenderingBounds();
+    // Once per frame: stamps the frame and submits the context with the render flags and
+    // `extraFlags`; with ENTITYRENDER_REFRESH_BOUNDS among them the context's bounds are taken first.
     void Render(uint32_t extraFlags, uint32_t frameNumber);
     void RenderIfFlag8(uint32_t extraFlags);
     uint32_t GetLastRenderedFrame() const { return m_lastRenderedFrame; }

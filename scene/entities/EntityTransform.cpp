@@ -182,8 +182,11 @@ void Entity::UpdateRenderingTransform()
 bool Entity::UpdateRenderingBounds()
 {
     BoundingBox4 box;
-    // Nothing taken is a failure too: callers retry until a real box has come back.
-    if (m_spatial->renderingContext == nullptr || !m_spatial->renderingContext->GetDynamicBounds(&box))
+    // Nothing taken is a failure too: callers retry until a real box has come back. An empty or
+    // unbounded box (an effect with nothing alive yet) is not one: taken, it would put the entity in
+    // no cell, so it would never be drawn again to measure a better one; the last valid box stays.
+    if (m_spatial->renderingContext == nullptr || !m_spatial->renderingContext->GetDynamicBounds(&box) ||
+        !PathGrid::IsValidBoundedBox(box))
         return false;
     SetLocalBoundingBox(box);
     // The render side culls the context by the new box too.

@@ -1,4 +1,7 @@
 #include "scene/entities/Entity.h"
+#include "platform/gpu/Gpu.h"
+#include "renderer/EntityRenderingContext.h"
+#include "renderer/NorvexRenderer.h"
 #include "scene/entities/EntitySpatialTable.h"
 
 #include "support/SceneTestSupport.h"
@@ -164,6 +167,100 @@ TEST_F(EntityTransformTest, DistanceToTheBoxIsZeroInsideAndEuclideanOutside)
     Entity* e = Create(nullptr, Translation(10, 0, 0));
     EXPECT_FLOAT_EQ(e->GetDistanceToBoundingBox(Vector(10.5f, 0, 0, 1)), 0.0f);
     EXPECT_NEAR(e->GetDistanceToBoundingBox(Vector(14, 0, 0, 1)), 3.0f, 1e-5f);
+}
+
+// A context that offers the bounds a test gives it, once, as an effect's published box is taken.
+class MeasuringContext : public EntityRenderingContext
+{
+public:
+    using EntityRenderingContext::EntityRenderingContext;
+    bool GetDynamicBounds(BoundingBox4* bounds) const override
+    {
+        if (!offered)
+            return false;
+        *bounds = box;
+        offered = false;
+        return true;
+    }
+    BoundingBox4 box;
+    mutable bool offered = false;
+};
+
+class MeasuredEntity : public Entity
+{
+public:
+    EntityRenderingContext* CreateRenderingContext() override { return new MeasuringContext(*gRenderer); }
+};
+
+class MeasuredTemplate : public EntityTemplate
+{
+public:
+    Entity* CreateEntity() override { return new MeasuredEntity; }
+};
+
+class EntityRenderBoundsTest : public SceneTest
+{
+protected:
+    void SetUp() override
+    {
+        SceneTest::SetUp();
+        gpu::Faults().Clear();
+        gpu::DisplayConfig config = gpu::DefaultDisplayConfig();
+        config.desktopWidth = 320;
+        config.desktopHeight = 240;
+        gpu::SetDisplayConfig(config);
+        ASSERT_TRUE(m_renderer.Init(&m_window, false));
+    }
+    void TearDown() override
+    {
+        SceneTest::TearDown();
+        m_renderer.Close();
+        gpu::SetDisplayConfig(gpu::DefaultDisplayConfig());
+    }
+
+    int m_window = 0;
+    NorvexRenderer m_renderer;
+    MeasuredTemplate m_measuredTemplate;
+};
+
+// Rendering with the refresh flag, from the entity's own flags or the pass's, takes the box the
+// context measured into the world box and the cells; without it, or when the context offers an
+// empty box, the entity keeps the box it had (an empty one would leave it in no cell, never drawn).
+TEST_F(EntityRenderBoundsTest, TheRefreshFlagMovesTheWorldBoxAndCellsToTheContextsValidBounds)
+{
+    m_measuredTemplate.SetStaticBoundingBox(CenteredBox(1.0f));
+    Entity* entity = gEntityManager.CreateEntity(&m_measuredTemplate, nullptr, Translation(35, 0, 45), 0, nullptr);
+    auto* context = static_cast<MeasuringContext*>(entity->GetRenderingContext());
+    ASSERT_NE(context, nullptr);
+    const struct
+    {
+        uint32_t renderFlags;
+        uint32_t extraFlags;
+        float offeredHalf; // negative: an empty box
+        float expectedHalf;
+        EntityCellRange cells;
+    } rows[] = {
+        {0, 0x10, 10.0f, 1.0f, {3, 4, 4, 5}},
+        {ENTITYRENDER_REFRESH_BOUNDS, 0, 10.0f, 10.0f, {2, 3, 5, 6}},
+        {ENTITYRENDER_REFRESH_BOUNDS, 0, -1.0f, 10.0f, {2, 3, 5, 6}},
+        {0, ENTITYRENDER_REFRESH_BOUNDS, 2.0f, 2.0f, {3, 4, 4, 5}},
+    };
+    uint32_t frame = 1;
+    for (const auto& row : rows)
+    {
+        context->box = row.offeredHalf > 0.0f ? CenteredBox(row.offeredHalf) : BoundingBox4::INVALID;
+        context->offered = true;
+        entity->SetRenderFlags(row.renderFlags);
+        entity->Render(row.extraFlags, frame);
+        EXPECT_EQ(entity->GetLastRenderedFrame(), frame++);
+        const float h = row.expectedHalf;
+        EXPECT_EQ(entity->GetWorldBoundingBox(), BoundingBox4(Vector(35 - h, -h, 45 - h, 1), Vector(35 + h, h, 45 + h, 1)))
+            << "offered " << row.offeredHalf << ", flags " << row.renderFlags << "/" << row.extraFlags;
+        for (int list : {PathGrid::kQueryList, PathGrid::kRenderList})
+            EXPECT_TRUE(entity->GetCellRange(list) == row.cells) << "offered " << row.offeredHalf << ", list " << list;
+        // Only a refreshing render takes what the context offers.
+        EXPECT_EQ(context->offered, ((row.renderFlags | row.extraFlags) & ENTITYRENDER_REFRESH_BOUNDS) == 0);
+    }
 }
 
 // An entity whose transform push moves another entity: a propagation inside a propagation.

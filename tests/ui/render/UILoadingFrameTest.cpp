@@ -34,8 +34,12 @@ TEST_F(UILoadingFrameTest, TheLoadingScreenIsDrawnIntoPresentedFramesAtMostOnceP
     for (int i = 0; i < 500 && presents < 2; ++i)
     {
         os::Sleep(20);
-        RunOnRenderThread(m_renderer,
-                          [&](NorvexRenderer& r) { presents = r.GetDevice()->GetPresentCount() - presentsBefore; });
+        // Presents run on the presenter thread: the render thread, which alone hands them over,
+        // waits for the handed ones before it reads the count.
+        RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) {
+            r.GetPresenter().Flush();
+            presents = r.GetDevice()->GetPresentCount() - presentsBefore;
+        });
     }
     bool uiDrawn = false;
     m_renderer.SetLoadingScreen(nullptr, 0, 0);

@@ -39,6 +39,44 @@ struct VertexOutput
     float2 uv : TEXCOORD0;
 };
 
+#ifdef SHADOWMAP_FILTERING
+// The depth change of the receiver's plane (normal n, view space) per map unit along u and along v,
+// from the shadow matrix's u, v and depth columns. A plane edge-on to the light has none (its slopes
+// come out infinite or undefined), but the sun does not light it either.
+float2 ReceiverSlope(float3 n)
+{
+    float3 u = ShadowMatrix._m00_m10_m20;
+    float3 v = ShadowMatrix._m01_m11_m21;
+    float3 z = ShadowMatrix._m02_m12_m22;
+    return float2(dot(z, cross(v, n)), dot(z, cross(n, u))) / dot(n, cross(u, v));
+}
+#endif
+
+#ifdef SHADOWMAP
+// The receiver (view position p, normal n) is moved one map texel along its normal, towards the
+// light on the side it faces, before it is looked up: a point of a lit plane then lies in front of
+// the plane's own depths wherever the lookup lands within a texel, and in front of a surface it meets
+// in a corner (a box on the ground). The map is read at texel centres (half a texel on: its pixel
+// centres lay on whole coordinates when it was drawn). The filter's second tap is compared with the
+// depth the receiver's plane has there when that is nearer the light.
+float ShadowLit(float3 p, float3 n)
+{
+    float texel =
+        max(1 / length(ShadowMatrix._m00_m10_m20), 1 / length(ShadowMatrix._m01_m11_m21)) / ShadowParameters.z;
+    float4 s = mul(float4(p + n * texel, 1), ShadowMatrix);
+    float halfTexel = 0.5 / ShadowParameters.z;
+    float lit = s.z <= tex2D(ShadowMapTexture, s.xy + halfTexel).r + 0.002;
+#ifdef SHADOWMAP_FILTERING
+    float2 slope = ReceiverSlope(n);
+    // Only a plane that comes nearer the light there is followed: where it goes away, the tap may lie
+    // on a surface meeting it in a corner, nearer than the plane's continuation.
+    float there = s.z + min(ShadowParameters.y * (slope.x + slope.y), 0);
+    lit = (lit + (there <= tex2D(ShadowMapTexture, s.xy + ShadowParameters.y + halfTexel).r + 0.002)) * 0.5;
+#endif
+    return lit;
+}
+#endif
+
 VertexOutput vertex(float4 position : POSITION, float2 uv : TEXCOORD0)
 {
     VertexOutput o;
@@ -57,12 +95,7 @@ float4 pixel(VertexOutput i) : COLOR0
     sun *= tex2D(ProjectedTexture, float2(dot(view, ProjectedRows[0]), dot(view, ProjectedRows[1]))).rgb;
 #endif
 #ifdef SHADOWMAP
-    float4 s = mul(view, ShadowMatrix);
-    float lit = s.z <= tex2D(ShadowMapTexture, s.xy).r + 0.002;
-#ifdef SHADOWMAP_FILTERING
-    lit = (lit + (s.z <= tex2D(ShadowMapTexture, s.xy + ShadowParameters.y).r + 0.002)) * 0.5;
-#endif
-    sun *= lerp(ShadowParameters.x, 1, lit);
+    sun *= lerp(ShadowParameters.x, 1, ShadowLit(view.xyz, n));
 #endif
     return float4(sun * 0.25 + AmbientColor.rgb, 1);
 }

@@ -150,7 +150,7 @@ public:
         if (m_shadow || m_projected)
             ViewPoint(c, in, u, v, view);
         if (m_shadow)
-            lambert *= ShadowFactor(c, in, view);
+            lambert *= ShadowFactor(c, in, view, n);
         Color4f through = {1.0f, 1.0f, 1.0f, 1.0f};
         if (m_projected)
             through = Sample(c, m_texture, in, Dot4(view, Reg(c.constants, m_rows)),
@@ -177,15 +177,54 @@ private:
         view[2] = p[2] / w;
         view[3] = 1.0f;
     }
-    float ShadowFactor(const PixelContext& c, const PixelInput& in, const float* view) const
+    // The receiver is moved one map texel along its normal, towards the light on the side it faces,
+    // before it is looked up: a point of a lit plane then lies in front of the plane's own depths
+    // wherever the lookup lands within a texel, and in front of a surface it meets in a corner (a box
+    // on the ground). The map is read at texel centres (half a texel on: its pixel centres lay on
+    // whole coordinates when it was drawn). The filter's second tap is compared with the depth the
+    // receiver's plane has there when that is nearer the light.
+    float ShadowFactor(const PixelContext& c, const PixelInput& in, const float* view, const float* n) const
     {
-        float s[4];
-        MulColumns(c.constants, m_shadowMatrix, view, s);
+        const float* m = Reg(c.constants, m_shadowMatrix);
         const float* k = Reg(c.constants, m_parameters);
-        float lit = s[2] <= Sample(c, m_map, in, s[0], s[1]).r + kBias ? 1.0f : 0.0f;
+        const float texel = std::max(InverseLength3(m), InverseLength3(m + 4)) / k[2];
+        const float moved[4] = {view[0] + n[0] * texel, view[1] + n[1] * texel, view[2] + n[2] * texel, 1.0f};
+        float s[4];
+        MulColumns(c.constants, m_shadowMatrix, moved, s);
+        const float halfTexel = 0.5f / k[2];
+        float lit = s[2] <= Sample(c, m_map, in, s[0] + halfTexel, s[1] + halfTexel).r + kBias ? 1.0f : 0.0f;
         if (m_filtered)
-            lit = (lit + (s[2] <= Sample(c, m_map, in, s[0] + k[1], s[1] + k[1]).r + kBias ? 1.0f : 0.0f)) * 0.5f;
+        {
+            float slope[2];
+            ReceiverSlope(m, m + 4, m + 8, n, slope);
+            // Only a plane that comes nearer the light there is followed: where it goes away, the tap
+            // may lie on a surface meeting it in a corner, nearer than the plane's continuation.
+            const float there = s[2] + std::min(k[1] * (slope[0] + slope[1]), 0.0f);
+            const float tap = Sample(c, m_map, in, s[0] + k[1] + halfTexel, s[1] + k[1] + halfTexel).r;
+            lit = (lit + (there <= tap + kBias ? 1.0f : 0.0f)) * 0.5f;
+        }
         return k[0] + (1.0f - k[0]) * lit;
+    }
+    // View units per map unit along one of the map's axes, from that axis's column.
+    static float InverseLength3(const float* axis) { return 1.0f / std::sqrt(Dot3(axis, axis)); }
+    // The depth change of the plane through the receiver with normal n per map unit along u and v,
+    // from the shadow matrix's u, v and depth columns over view space. A plane edge-on to the light
+    // has none (its slopes come out infinite or undefined), but the sun does not light it either.
+    static void ReceiverSlope(const float* u, const float* v, const float* z, const float* n, float* slope)
+    {
+        float uv[3], vn[3], nu[3];
+        Cross3(u, v, uv);
+        Cross3(v, n, vn);
+        Cross3(n, u, nu);
+        const float det = Dot3(n, uv);
+        slope[0] = Dot3(z, vn) / det;
+        slope[1] = Dot3(z, nu) / det;
+    }
+    static void Cross3(const float* a, const float* b, float* out)
+    {
+        out[0] = a[1] * b[2] - a[2] * b[1];
+        out[1] = a[2] * b[0] - a[0] * b[2];
+        out[2] = a[0] * b[1] - a[1] * b[0];
     }
 
     static constexpr float kBias = 0.002f;

@@ -4,7 +4,8 @@
 // the three deferred passes, the light volume and the forward bucket in that order; pixel probes
 // find the sun's light where nothing hides it, half of it in the cube's shadow and the point
 // light's red near the light, cut where its mask texture is black, and the same pixels when the
-// scene is drawn with two or four samples.
+// scene is drawn with two or four samples; a face towards the sun keeps all of its light however
+// small the map's biases, and no device object outlives the renderer.
 #include "core/reflection/RecordStream.h"
 #include "engine/config/ProjectConfig.h"
 #include "platform/gpu/Gpu.h"
@@ -161,8 +162,8 @@ protected:
         return steps;
     }
 
-    // One frame: camera high behind the scene looking at the origin, the shadow map, the gathered
-    // tasks, then the scene copied to the back buffer.
+    // One frame: the camera at m_eye (high behind the scene unless moved) looking at the origin, the
+    // shadow map, the gathered tasks, then the scene copied to the back buffer.
     // With blob shadow definitions for the cube and the forward box, the frame asks for fake shadows.
     void RenderFrame(const MeshFakeShadowDefinition* cubeShadow = nullptr,
                      const MeshFakeShadowDefinition* forwardShadow = nullptr)
@@ -188,8 +189,7 @@ protected:
 
         renderer.SetFrameTarget(nullptr, 1, 1); // multisampled, as the game asks, when the targets exist
         renderer.SetViewport(gpu::Viewport{0, 0, 320, 240, 0.0f, 1.0f});
-        m_view.LoadLookAtLH(Vector(0.0f, 40.0f, -10.0f, 1.0f), Vector(0.0f, 0.0f, 0.0f, 1.0f),
-                            Vector(0.0f, 1.0f, 0.0f, 0.0f));
+        m_view.LoadLookAtLH(m_eye, Vector(0.0f, 0.0f, 0.0f, 1.0f), Vector(0.0f, 1.0f, 0.0f, 0.0f));
         m_projection.LoadPerspectiveFovLH(45.0f, 320.0f / 240.0f, 1.0f, 200.0f);
         renderer.SetCamera(m_view, m_projection, Matrix::ONE);
         renderer.SetScenePassOptions(0x80000, 0);
@@ -266,6 +266,7 @@ protected:
     TextureHolder* m_pointMask = nullptr;
     SceneParametersWrapper m_scene; // copied by the environment when its command runs
     Matrix m_view, m_projection;
+    Vector m_eye = Vector(0.0f, 40.0f, -10.0f, 1.0f);
 };
 } // namespace
 
@@ -298,6 +299,35 @@ TEST_F(GatheredSceneTest, ProbesFindSunShadowAndPointLightWhereTheyFall)
     EXPECT_NEAR(Channel(shaded, 8), sun / 2, 6);
     EXPECT_EQ(Channel(red, 16), 255) << "the point light saturates red";
     EXPECT_NEAR(Channel(red, 8), sun, 6) << "and adds no green";
+}
+
+// A surface facing the sun keeps all of its light however small the map's own biases are, and the
+// ground behind the cube keeps the cube's shadow. The cube's face towards the sun (down at 45
+// degrees towards +z), seen from low in front, takes cos 45 of it everywhere, like the open ground;
+// seen from above, the ground the cube hides from the sun keeps half of that.
+TEST_F(GatheredSceneTest, FacesTowardsTheSunAreFullyLitWhileTheCubesShadowStays)
+{
+    const int sun = int(std::lround(255.0 * std::sqrt(0.5)));
+    for (const float bias : {0.0001f, 0.0f})
+    {
+        SCOPED_TRACE(bias);
+        RendererDeviceSettings settings = Settings(0);
+        settings.depthBias = bias;
+        settings.slopeDepthBias = bias * 2.0f;
+        m_harness.GetRenderer().SetDeviceSettings(settings);
+        m_harness.GetRenderer().ApplyDisplaySettings(m_harness.GetWindow(), 320, 240, true, false);
+        m_eye = Vector(3.0f, 4.0f, -14.0f, 1.0f);
+        RenderFrame();
+        for (float y = 0.1f; y < 2.0f; y += 0.2f)
+            for (float x = -0.9f; x < 1.0f; x += 0.2f)
+                EXPECT_NEAR(Channel(Probe(Vector(x, y, -1.0f, 1.0f)), 8), sun, 6) << "face at " << x << ", " << y;
+        m_eye = Vector(0.0f, 40.0f, -10.0f, 1.0f);
+        RenderFrame();
+        // The spots stay inside the shadow by more than the texel its lookup may move.
+        for (float z = 1.5f; z < 2.3f; z += 0.25f)
+            for (float x = -0.5f; x < 0.6f; x += 0.25f)
+                EXPECT_NEAR(Channel(Probe(Vector(x, 0.0f, z, 1.0f)), 8), sun / 2, 6) << "ground at " << x << ", " << z;
+    }
 }
 
 TEST_F(GatheredSceneTest, AMultisampledSceneKeepsItsShadowAndLights)

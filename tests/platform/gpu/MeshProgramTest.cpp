@@ -81,38 +81,7 @@ protected:
         ASSERT_EQ(m_device->DrawPrimitiveUP(gpu::kPrimitiveTriangleList, 1, vertices, sizeof(MeshVertex)), gpu::kOk);
     }
 
-    // A managed texture of ARGB texels, row by row, bound to a stage with one filter and clamped.
-    gpu::GpuTexture* BindTexture(uint32_t stage, uint32_t width, uint32_t height, const std::vector<uint32_t>& texels,
-                                 uint32_t filter)
-    {
-        gpu::GpuTexture* texture = nullptr;
-        EXPECT_EQ(m_device->CreateTexture(width, height, 1, 0, gpu::kFormatA8R8G8B8, gpu::kPoolManaged, &texture),
-                  gpu::kOk);
-        gpu::LockedRect locked{};
-        EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), gpu::kOk);
-        for (uint32_t y = 0; y < height; ++y)
-            std::copy_n(texels.begin() + y * width, width,
-                        reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.bits) + y * locked.pitch));
-        texture->UnlockRect(0);
-        m_device->SetTexture(stage, texture);
-        for (uint32_t state : {gpu::kSsMinFilter, gpu::kSsMagFilter})
-            m_device->SetSamplerState(stage, state, filter);
-        for (uint32_t state : {gpu::kSsAddressU, gpu::kSsAddressV})
-            m_device->SetSamplerState(stage, state, gpu::kAddressClamp);
-        m_textures.push_back(texture);
-        return texture;
-    }
-    void TearDownTextures()
-    {
-        for (uint32_t i = 0; i < gpu::kSamplerCount; ++i)
-            m_device->SetTexture(i, nullptr);
-        for (gpu::GpuTexture*& texture : m_textures)
-            gpu::SafeRelease(texture);
-        m_textures.clear();
-    }
-
     gpu::GpuVertexDeclaration* m_meshDeclaration = nullptr;
-    std::vector<gpu::GpuTexture*> m_textures;
 };
 
 TEST_F(MeshProgramTest, TheSunLightsByTheAngleFromTheSideColour)

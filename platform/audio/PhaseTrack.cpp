@@ -211,11 +211,11 @@ void TrackGroupAvx(PhaseTrack* const* lanes, uint32_t used, uint32_t frames)
             __m256d counts[kPhaseGroupFrames];
             for (uint32_t f = 0; f < kPhaseGroupFrames; ++f)
             {
-                if (i + f == frames)
-                    _mm256_store_pd(endPassed + 4 * q, passed[q]);
                 counts[f] = passed[q];
                 passed[q] = _mm256_add_pd(passed[q], whole[q][f]);
             }
+            if (frames - i < kPhaseGroupFrames)
+                _mm256_store_pd(endPassed + 4 * q, counts[frames - i]);
             StoreEightFrames(t[q], counts, tOut + 4 * q, advanceOut + 4 * q, i);
         }
     }

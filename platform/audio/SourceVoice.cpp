@@ -264,10 +264,11 @@ void SourceVoice::MixTracked(float* bus, uint32_t frames, uint32_t busChannels, 
     const uint32_t endAdvance = m_track.endAdvance;
     // The block reads the current frame, every frame it passes and the one after the last.
     const uint32_t wanted = endAdvance + 2;
-    // The scratch only grows: shrinking and growing again would clear memory every block.
+    // The scratch only grows: shrinking and growing again would clear memory every block. The mix
+    // may read a few floats past the frame after the last.
     std::vector<float>& raw = scratch.frames;
-    if (raw.size() < (size_t(wanted) + 1) * channels)
-        raw.resize((size_t(wanted) + 1) * channels);
+    if (raw.size() < (size_t(wanted) + 1) * channels + kPickReadsPast)
+        raw.resize((size_t(wanted) + 1) * channels + kPickReadsPast);
     std::copy(m_current, m_current + channels, raw.begin());
     uint32_t have = 1;
     if (m_haveNext)
@@ -298,8 +299,9 @@ void SourceVoice::MixTracked(float* bus, uint32_t frames, uint32_t busChannels, 
         m_phase = 0.0;
         m_samplesPlayed += have;
     }
+    // Below one source frame per output frame no step passes more than one frame.
     MixInterpolated(raw.data(), channels, m_trackT.data(), m_trackAdvance.data(), playing, gains, bus, frames,
-                    busChannels);
+                    busChannels, m_blockStep < 1.0 ? AdvanceSteps::OneAtMost : AdvanceSteps::Any);
 }
 
 void SourceVoice::MixFrameByFrame(float* bus, uint32_t frames, uint32_t busChannels, const float* gains)

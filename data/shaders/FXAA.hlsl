@@ -23,7 +23,7 @@ PostVertexOutput vertex(float4 position : POSITION, float2 uv : TEXCOORD0)
 {
     PostVertexOutput o;
     o.position = float4(position.xy, 0, 1);
-    o.uv = uv * RegionScale.xy;
+    o.uv = uv * RegionScale.xy + RegionScale.zw;
     return o;
 }
 

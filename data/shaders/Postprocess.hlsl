@@ -23,6 +23,7 @@ sampler2D OutlineTexture : register(s2);
 sampler2D ColorTable : register(s3);
 sampler2D ToneCurve : register(s4);
 
+float4 TexelShift : register(c0);  // vertex: 1/W, 1/H, then half a texel
 float4 CompositeColor : register(c0);
 float4 GlowColor : register(c1);
 float4 NonGlowColor : register(c2);
@@ -48,9 +49,10 @@ float3 Table(sampler2D table, float3 color)
                   tex2D(table, float2(color.b, 0.5)).b);
 }
 
+// Pixel centres lie on whole window coordinates: half a texel more puts each on its texel's centre.
 PostVertexOutput vertex(float4 position : POSITION, float2 uv : TEXCOORD0)
 {
-    return PostQuad(position, uv);
+    return PostQuad(position, uv + TexelShift.zw);
 }
 
 float4 pixel(PostVertexOutput i) : COLOR0

@@ -1,8 +1,9 @@
 // The programs of the post-processing families: glow source, Gaussian blur, luminance, the
 // composite, FXAA, RGB shift, zoom blur, ambient occlusion and the mobile composite and screen
-// curve. Each does what its source does. The sources shift the glow and luminance quads by half a
-// texel, which lines pixels up with texels on a device whose pixel centres are whole numbers; the
-// stand-in's centres lie at half pixels already, so its quads take the corners as they come.
+// curve. Each does what its source does. Pixel centres lie on whole window coordinates, so a quad
+// over the target reads texel x at pixel x only when its texture coordinates move by half a texel:
+// the composite and FXAA add the half texel of their vertex constant to them, the glow and
+// luminance quads move their corners by it instead.
 #include "platform/gpu/ShaderProgramKit.h"
 
 #include <cmath>
@@ -20,27 +21,70 @@ Color4f Lerp(const Color4f& a, const Color4f& b, float t)
     return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
 }
 
-// Clip-space corners and texture set 0, optionally scaled by a register (FXAA's region).
+// How a family's vertex entry moves the quad: corners and texture set 0 as they come; texture set 0
+// times the register's xy plus its zw (FXAA's region and half texel); plus the register's zw (the
+// composite's half texel); corners times the first register's xy plus the second's zw (glow and
+// luminance).
+enum class QuadMapping
+{
+    Corners,
+    Region,
+    HalfTexel,
+    ShiftedCorners,
+};
+
+struct QuadRegisters
+{
+    QuadMapping mapping = QuadMapping::Corners;
+    const char* first = nullptr;
+    const char* second = nullptr;
+};
+
 class PostQuadVertex : public VertexProgram
 {
 public:
-    PostQuadVertex(Binder& b, const char* scale) : m_scaled(scale != nullptr), m_scale(scale ? b.Float(scale) : 0) {}
+    PostQuadVertex(Binder& b, const QuadRegisters& r)
+        : m_mapping(r.mapping), m_first(r.first ? b.Float(r.first) : 0), m_second(r.second ? b.Float(r.second) : 0)
+    {
+    }
 
     void Run(const float* constants, const VertexInput& in, ClipVertex* out) const override
     {
-        out->position[0] = in.attributes[kAttrPosition][0];
-        out->position[1] = in.attributes[kAttrPosition][1];
+        const float* p = in.attributes[kAttrPosition];
+        const float* t = in.attributes[kAttrTex0];
+        float x = p[0], y = p[1], u = t[0], v = t[1];
+        const float* a = m_mapping == QuadMapping::Corners ? nullptr : Reg(constants, m_first);
+        switch (m_mapping)
+        {
+        case QuadMapping::Corners: break;
+        case QuadMapping::Region:
+            u = u * a[0] + a[2];
+            v = v * a[1] + a[3];
+            break;
+        case QuadMapping::HalfTexel:
+            u += a[2];
+            v += a[3];
+            break;
+        case QuadMapping::ShiftedCorners:
+        {
+            const float* shift = Reg(constants, m_second);
+            x = x * a[0] + shift[2];
+            y = y * a[1] + shift[3];
+            break;
+        }
+        }
+        out->position[0] = x;
+        out->position[1] = y;
         out->position[2] = 0.0f;
         out->position[3] = 1.0f;
         std::fill(out->varyings, out->varyings + kVaryingCount, 0.0f);
-        const float* s = m_scaled ? Reg(constants, m_scale) : nullptr;
-        out->varyings[kVaryTex0] = in.attributes[kAttrTex0][0] * (s ? s[0] : 1.0f);
-        out->varyings[kVaryTex0 + 1] = in.attributes[kAttrTex0][1] * (s ? s[1] : 1.0f);
+        out->varyings[kVaryTex0] = u;
+        out->varyings[kVaryTex0 + 1] = v;
     }
 
 private:
-    bool m_scaled;
-    uint32_t m_scale;
+    QuadMapping m_mapping;
+    uint32_t m_first, m_second;
 };
 
 // A pixel program reading one source texture at texture set 0 and a few registers.
@@ -416,20 +460,23 @@ private:
     uint32_t m_factors;
 };
 
-template <typename Pixel> ProgramEntry Entry(const char* name, std::vector<const char*> words, const char* scale = nullptr)
+template <typename Pixel>
+ProgramEntry Entry(const char* name, std::vector<const char*> words, QuadRegisters quad = QuadRegisters())
 {
-    return {name, std::move(words), [scale](Binder& b) { return std::make_unique<PostQuadVertex>(b, scale); },
+    return {name, std::move(words), [quad](Binder& b) { return std::make_unique<PostQuadVertex>(b, quad); },
             [](Binder& b) { return std::make_unique<Pixel>(b); }};
 }
 } // namespace
 
 void AddPostPrograms(std::vector<ProgramEntry>& entries)
 {
-    entries.push_back(Entry<GlowSourcePixel>("GlowSource", {}));
-    entries.push_back(Entry<LuminancePixel>("DownscaleLuminance", {}));
+    const QuadRegisters shifted = {QuadMapping::ShiftedCorners, "QuadScale", "QuadShift"};
+    entries.push_back(Entry<GlowSourcePixel>("GlowSource", {}, shifted));
+    entries.push_back(Entry<LuminancePixel>("DownscaleLuminance", {}, shifted));
     entries.push_back(Entry<GaussBlurPixel>("GaussBlur", {}));
-    entries.push_back(Entry<CompositePixel>("PostComposite", {"Enabled", "Outlines", "LumInAlpha"}));
-    entries.push_back(Entry<FxaaPixel>("Fxaa", {"Console"}, "RegionScale"));
+    entries.push_back(Entry<CompositePixel>("PostComposite", {"Enabled", "Outlines", "LumInAlpha"},
+                                            {QuadMapping::HalfTexel, "TexelShift", nullptr}));
+    entries.push_back(Entry<FxaaPixel>("Fxaa", {"Console"}, {QuadMapping::Region, "RegionScale", nullptr}));
     entries.push_back(Entry<RGBShiftPixel>("RGBShift", {}));
     entries.push_back(Entry<ZoomBlurPixel>("ZoomBlur", {}));
     entries.push_back(Entry<SSAOPreparePixel>("SSAOPrepare", {"NormalMaps"}));

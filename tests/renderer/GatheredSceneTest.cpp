@@ -73,9 +73,12 @@ protected:
         for (auto* data : {&m_slab, &m_cube, &m_forward})
             if (*data)
                 NorvexRendererObject::PostDeletion(data->release(), true, false);
+        // The set's texture references go back on the render thread, before the device closes.
+        RunOnRenderThread(renderer, [&](NorvexRenderer&) { m_scene.SetCloudTexture(nullptr); });
         gSceneEnvironment.Close();
         renderer.SubmitCommands(true);
         m_harness.Stop();
+        EXPECT_EQ(gpu::LiveObjectTotal(), 0u) << "closing must leave no device object alive";
     }
 
     static RendererDeviceSettings Settings(uint32_t msaaMode)

@@ -3,7 +3,8 @@
 // the index ring the passes stream through (the graphics stand-in reports any no-overwrite write
 // over indices drawn since the last discard), and pixel probes of whole frames: the side's colour
 // in a band around the stencil area of an outlined context and nowhere else, also when the
-// post-processing chain draws them over a multisampled scene.
+// post-processing chain draws them, on the pixels either side of the stencil edge, over a sharp
+// scene, multisampled or not.
 #include "renderer/OutlineRenderer.h"
 
 #include "engine/config/ProjectConfig.h"
@@ -177,6 +178,7 @@ private:
 constexpr uint32_t kOutlinedTask = 0x200;
 constexpr uint32_t kSceneOnly = 0x10000; // no deferred passes: the test writes the stencil itself
 constexpr uint32_t kBlack = 0xFF000000u;
+constexpr uint32_t kGrey = 0xFF808080u; // below the glow threshold: no glow blurs its edges
 
 class OutlineRendererTest : public ::testing::Test
 {
@@ -226,6 +228,8 @@ protected:
         RunOnRenderThread(renderer, [&](NorvexRenderer& r) {
             for (const auto& [rect, stencil] : m_rects)
                 ASSERT_EQ(r.GetDevice()->Clear(1, &rect, gpu::kClearStencil, 0, 1.0f, stencil), gpu::kOk);
+            for (const gpu::Rect& rect : m_grey)
+                ASSERT_EQ(r.GetDevice()->Clear(1, &rect, gpu::kClearTarget, kGrey, 1.0f, 0), gpu::kOk);
         });
         renderer.BeginGather();
         for (EntityRenderingContext* context : m_contexts)
@@ -236,6 +240,7 @@ protected:
     uint8_t m_params[OutlineParams::kRenderBlockBytes] = {};
     std::vector<EntityRenderingContext*> m_contexts;
     std::vector<std::pair<gpu::Rect, uint32_t>> m_rects;
+    std::vector<gpu::Rect> m_grey; // scene areas cleared to grey
 };
 
 // Red, green and blue of a pixel, each within one step of the expected ones.
@@ -322,7 +327,7 @@ TEST_F(OutlineRendererTest, ProbesFindEachSideColourInABandAroundItsStencilAreaO
         ExpectPixel(ProbeRenderTarget(Renderer(), p.x, p.y), p.color, p.x, p.y);
 }
 
-TEST_F(OutlineRendererTest, TheChainDrawsTheSameOutlinesOverAMultisampledScene)
+TEST_F(OutlineRendererTest, TheChainPutsTheBandOnTheStencilEdgeAndKeepsTheSceneSharpAlsoMultisampled)
 {
     gPostprocessManager.InitPostProcessChain("");
     // No vignette: the band keeps its colour wherever it is on screen.
@@ -334,7 +339,10 @@ TEST_F(OutlineRendererTest, TheChainDrawsTheSameOutlinesOverAMultisampledScene)
     gSceneEnvironment.EnableOverride();
     Renderer().SubmitCommands(true);
     AddOutlined(2, gpu::Rect{60, 100, 100, 140}, 2);
-    // The frame's row and column through the outlined rectangle, each multisample mode after a reset.
+    m_grey.push_back(gpu::Rect{160, 0, 320, 240});
+    // The frame's row through the outlined rectangle and the grey area (x 40 to 199, entries 0 to
+    // 159) and its column through the rectangle (y 80 to 159, entries 160 to 239), each multisample
+    // mode after a reset.
     std::vector<uint32_t> lines[3];
     for (const uint32_t msaa : {0u, 1u, 2u})
     {
@@ -351,7 +359,7 @@ TEST_F(OutlineRendererTest, TheChainDrawsTheSameOutlinesOverAMultisampledScene)
         RunOnRenderThread(Renderer(), [&](NorvexRenderer& r) {
             gpu::GpuSurface* back = nullptr;
             r.GetDevice()->GetBackBuffer(0, 0, &back);
-            for (uint32_t x = 40; x < 120; ++x)
+            for (uint32_t x = 40; x < 200; ++x)
                 lines[msaa].push_back(back->ReadPixelArgb(x, 120) | 0xFF000000u);
             for (uint32_t y = 80; y < 160; ++y)
                 lines[msaa].push_back(back->ReadPixelArgb(80, y) | 0xFF000000u);
@@ -378,17 +386,29 @@ TEST_F(OutlineRendererTest, TheChainDrawsTheSameOutlinesOverAMultisampledScene)
         Renderer().UpscaleFinal();
         Renderer().Present(nullptr);
     }
-    // Red over three pixels at each edge, the black scene elsewhere (x 40 is entry 0, y 80 entry 80).
-    const uint32_t background = lines[0][0];
-    EXPECT_EQ(background, kBlack);
-    std::set<size_t> band;
+    // The band takes the pixel on each side of every stencil edge, as the dilation left it: x 59
+    // and 60, 99 and 100, y 99 and 100, 139 and 140. Inside, more taps fall on the side: brighter.
+    // The scene's grey from x 160 on comes through with its edge where it was, not spread over two
+    // pixels (a composite reading between texels does both: shifts and widens).
+    const std::set<size_t> outer = {19, 60, 179, 220}, inner = {20, 59, 180, 219};
+    const uint32_t grey = lines[0][120];
+    EXPECT_NE(grey, kBlack);
     for (size_t i = 0; i < lines[0].size(); ++i)
-        if (lines[0][i] != background)
-        {
-            band.insert(i);
-            EXPECT_EQ(lines[0][i] & 0xFFFFu, 0u) << std::hex << lines[0][i] << std::dec << " at " << i;
-        }
-    EXPECT_EQ(band, (std::set<size_t>{19, 20, 21, 59, 60, 61, 99, 100, 101, 139, 140, 141}));
+    {
+        const uint32_t pixel = lines[0][i];
+        if (i >= 120 && i < 160)
+            EXPECT_EQ(pixel, grey) << std::hex << pixel << std::dec << " at " << i;
+        else if (outer.count(i) != 0)
+            EXPECT_EQ(pixel, lines[0][19]) << std::hex << pixel << std::dec << " at " << i;
+        else if (inner.count(i) != 0)
+            EXPECT_EQ(pixel, lines[0][20]) << std::hex << pixel << std::dec << " at " << i;
+        else
+            EXPECT_EQ(pixel, kBlack) << std::hex << pixel << std::dec << " at " << i;
+    }
+    EXPECT_EQ(lines[0][19] & 0xFFFFu, 0u) << "red";
+    EXPECT_EQ(lines[0][20] & 0xFFFFu, 0u) << "red";
+    EXPECT_GT(lines[0][19] & 0xFF0000u, 0u);
+    EXPECT_GT(lines[0][20] & 0xFF0000u, lines[0][19] & 0xFF0000u);
     EXPECT_EQ(lines[1], lines[0]) << "two samples";
     EXPECT_EQ(lines[2], lines[0]) << "four samples";
 }

@@ -2,7 +2,8 @@
 // The post-processing chain on a running renderer with the project's shaders: which passes a frame
 // draws into which target by quality, flags and scene; the frame's own target left alone when the
 // render size differs; the blur, composite and ambient-occlusion constants the passes upload; the
-// lookup tables as sampled curves and a table that cannot be locked; a UI blur seen in pixels.
+// lookup tables as sampled curves and a table that cannot be locked; a UI blur seen in pixels; a
+// one-pixel column that the composite and FXAA keep on its pixel.
 #include "engine/config/ProjectConfig.h"
 #include "engine/scripting/GameDelegate.h"
 #include "platform/gpu/Gpu.h"
@@ -71,15 +72,18 @@ protected:
         params.qualityLevel = quality;
         Renderer().GetDeviceManager().SetDeviceParams(params);
     }
-    // One frame: the scene target cleared to the colour, the chain, the back-buffer switch; `inFrame`
-    // runs on the render thread before the frame ends.
+    // One frame: the scene target cleared to the colour (then `inScene` on the render thread), the
+    // chain, the back-buffer switch; `inFrame` runs on the render thread before the frame ends.
     void Frame(uint32_t flags, const Vector& color = Vector(0.5f, 0.5f, 0.5f, 1.0f),
-               const std::function<void(NorvexRenderer&)>& inFrame = nullptr)
+               const std::function<void(NorvexRenderer&)>& inFrame = nullptr,
+               const std::function<void(NorvexRenderer&)>& inScene = nullptr)
     {
         NorvexRenderer& r = Renderer();
         r.SetFrameTarget(nullptr, 0, 1);
         r.SetViewport(gpu::Viewport{0, 0, r.GetRenderWidth(), r.GetRenderHeight(), 0.0f, 1.0f});
         r.Clear(gpu::kClearTarget, color, 1.0f, 0);
+        if (inScene)
+            RunOnRenderThread(r, inScene);
         r.PostProcess(flags);
         r.BeginFrame();
         if (inFrame)
@@ -211,6 +215,39 @@ TEST_F(PostprocessChainTest, PassesFollowQualityFlagsAndSceneAndTheLastOneWrites
         Frame(5);
         EXPECT_EQ(FindDraw("fxaa>BB")->renderStates[gpu::kRsSrgbWriteEnable], srgb);
         EXPECT_EQ(FindDraw("composite17>B")->renderStates[gpu::kRsSrgbWriteEnable], 0u);
+    }
+}
+
+// Pixel centres lie on whole window coordinates: a pass that read between texels would shift the
+// frame by half a pixel and spread every edge over two. A one-pixel white column of the scene stays
+// on its pixel through the composite, and through FXAA after it (no smoothing: subpixel share 0).
+TEST_F(PostprocessChainTest, FullSizePassesKeepAOnePixelColumnOnItsPixel)
+{
+    Start(1.0f);
+    SetQuality(3);
+    Shading().vignetteEnd = 0.0f;
+    Shading().fxaaEnabled = 1;
+    Shading().fxaaSubpix = 0.0f;
+    Shading().glowThreshold = 1.0f; // no glow
+    Apply();
+    for (const uint32_t flags : {1u, 5u})
+    {
+        SCOPED_TRACE(flags);
+        Frame(flags, Vector(0.0f, 0.0f, 0.0f, 1.0f), nullptr, [&](NorvexRenderer& r) {
+            const gpu::Rect column = {100, 0, 101, 240};
+            r.GetDevice()->Clear(1, &column, gpu::kClearTarget, 0xFFFFFFFFu, 1.0f, 0);
+        });
+        EXPECT_EQ(FindDraw("fxaa>BB") != nullptr, flags == 5u);
+        std::vector<uint32_t> lit;
+        RunOnRenderThread(Renderer(), [&](NorvexRenderer& r) {
+            gpu::GpuSurface* back = nullptr;
+            r.GetDevice()->GetBackBuffer(0, 0, &back);
+            for (uint32_t x = 0; x < 320; ++x)
+                if ((back->ReadPixelArgb(x, 120) & 0xFFFFFFu) != 0)
+                    lit.push_back(x);
+            back->Release();
+        });
+        EXPECT_EQ(lit, std::vector<uint32_t>{100});
     }
 }
 

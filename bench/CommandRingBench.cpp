@@ -1,12 +1,17 @@
 // Commands posted to a worker and drained by it: a BaseThread's command ring beside a
-// single-producer queue with a blocking consumer carrying the same payloads. Each batch ends when
-// the consumer has taken everything, so both sides pay for the hand-off; the two sides run in turn
-// within each iteration and the reported ratio is the median of the per-pair ratios. "loaded:1"
-// runs the same pairs while busy threads hold every core the benchmark may use; "loaded:0" is only
-// as quiet as the machine is. With three or more CPUs in its affinity mask the benchmark pins the
-// producer to the first and the two consumers to the next two, "swap:1" trading the consumers'
-// CPUs: how far apart two cores are decides much of a hand-off's cost, and left to the scheduler
-// each run would measure a different placement.
+// single-producer queue with a blocking consumer carrying the same payloads. Each batch ends with a
+// marker that the consumer answers (our Flush's command; the queue's marker item and a semaphore of
+// the queue's library), and the producer waits for that answer the way each side's library waits,
+// so both sides do the same work and pay the same wake-ups. The two sides run in turn within each
+// iteration, each after a pause long enough for both consumers to have gone to sleep, so neither
+// side's consumer is still spinning when the other's batch starts and every batch wakes its
+// consumer; the reported ratio is the median of the per-pair ratios. "loaded:1" runs the same pairs
+// while busy threads hold every core the benchmark may use; "loaded:0" is only as quiet as the
+// machine is. With three or more CPUs in its affinity mask the benchmark pins the producer to the
+// first CPU and both consumers to the second ("swap:1": the third). Both consumers share one CPU
+// because how far apart two cores are decides much of a hand-off's cost: on a virtual machine that
+// distance changes from run to run, and consumers on different CPUs would measure the placement
+// rather than the hand-off.
 #include "PairedRatio.h"
 
 #include "core/threads/BaseThread.h"
@@ -59,16 +64,22 @@ void PinWorker(BaseThread&, uintptr_t cpu, CommandRingBuffer&)
 struct Placement
 {
     int producer = -1;
-    int ringWorker = -1;
-    int queueConsumer = -1;
+    int consumers = -1;
 };
 
-Placement PlaceThreads(bool swapConsumers)
+Placement PlaceThreads(bool otherConsumerCpu)
 {
     const std::vector<int> cpus = AllowedCpus();
     if (cpus.size() < 3)
         return {};
-    return swapConsumers ? Placement{cpus[0], cpus[2], cpus[1]} : Placement{cpus[0], cpus[1], cpus[2]};
+    return Placement{cpus[0], otherConsumerCpu ? cpus[2] : cpus[1]};
+}
+
+// Longer than either consumer looks for work before it sleeps (our worker: 50 us; the queue's:
+// 1024 looks), so each timed batch starts with its consumer asleep.
+void LetConsumersSleep()
+{
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
 }
 
 // A batch fits the 1 MiB ring, so the producer never meets a full ring here.
@@ -103,14 +114,15 @@ private:
     std::atomic<uint64_t> m_checksum{0};
 };
 
-// The reference: a blocking single-producer queue whose consumer counts what it took.
+// The reference: a blocking single-producer queue. Its consumer answers each batch's marker item
+// through the library's own semaphore, which the producer waits on as our Flush waits on its event.
 template <size_t kBytes>
 class QueueConsumer
 {
 public:
     using Payload = std::array<uint8_t, kBytes>;
 
-    explicit QueueConsumer(int cpu) : m_queue(kBatch)
+    explicit QueueConsumer(int cpu) : m_queue(kBatch + 1)
     {
         m_thread = std::thread([this, cpu] {
             PinCurrentThread(cpu);
@@ -120,8 +132,9 @@ public:
                 if (m_queue.wait_dequeue_timed(payload, std::chrono::milliseconds(10)))
                 {
                     m_checksum.store(m_checksum.load(std::memory_order_relaxed) + payload[0],
-                                     std::memory_order_relaxed);
-                    m_taken.fetch_add(1, std::memory_order_release);
+                                     std::memory_order_release);
+                    if (payload[kMarkerByte] != 0)
+                        m_batchDone.signal();
                 }
             }
         });
@@ -138,17 +151,19 @@ public:
         payload[0] = 1;
         for (int i = 0; i < kBatch; ++i)
             m_queue.enqueue(payload);
-        m_posted += kBatch;
-        while (m_taken.load(std::memory_order_acquire) != m_posted)
-            std::this_thread::yield();
+        Payload marker{};
+        marker[kMarkerByte] = 1;
+        m_queue.enqueue(marker);
+        m_batchDone.wait();
     }
 
 private:
+    static constexpr size_t kMarkerByte = kBytes - 1;
+
     moodycamel::BlockingReaderWriterQueue<Payload> m_queue;
-    std::atomic<uint64_t> m_taken{0};
+    moodycamel::spsc_sema::LightweightSemaphore m_batchDone;
     std::atomic<bool> m_stop{false};
     std::atomic<uint64_t> m_checksum{0};
-    uint64_t m_posted = 0;
     std::thread m_thread;
 };
 
@@ -204,8 +219,8 @@ void BM_RingVsQueue(benchmark::State& state)
     const Placement placement = PlaceThreads(state.range(1) != 0);
     DrainThread thread(kBytes, 1u << 20);
     thread.Start();
-    thread.PostCall(&PinWorker, uintptr_t(intptr_t(placement.ringWorker)));
-    QueueConsumer<kBytes> queue(placement.queueConsumer);
+    thread.PostCall(&PinWorker, uintptr_t(intptr_t(placement.consumers)));
+    QueueConsumer<kBytes> queue(placement.consumers);
     cpu_set_t ownCpus;
     sched_getaffinity(0, sizeof(ownCpus), &ownCpus);
     PinCurrentThread(placement.producer);
@@ -214,17 +229,34 @@ void BM_RingVsQueue(benchmark::State& state)
     // Our side split in two: posting the batch, then the Flush that waits for the worker to finish it.
     std::vector<double> posting;
     std::vector<double> flushing;
+    const auto ours = [&] {
+        LetConsumersSleep();
+        const double post = PairedRatio::Time([&] {
+            for (int i = 0; i < kBatch; ++i)
+                thread.PostCommand(kCommand, payload, kBytes);
+        });
+        const double flush = PairedRatio::Time([&] { thread.Flush(); });
+        posting.push_back(post);
+        flushing.push_back(flush);
+        return post + flush;
+    };
+    const auto reference = [&] {
+        LetConsumersSleep();
+        return PairedRatio::Time([&] { queue.PostBatch(); });
+    };
     for (auto _ : state)
     {
-        ratio.Measure(
-            [&] {
-                posting.push_back(PairedRatio::Time([&] {
-                    for (int i = 0; i < kBatch; ++i)
-                        thread.PostCommand(kCommand, payload, kBytes);
-                }));
-                flushing.push_back(PairedRatio::Time([&] { thread.Flush(); }));
-            },
-            [&] { queue.PostBatch(); });
+        // The order alternates so that neither side always runs first.
+        if ((ratio.Count() & 1u) == 0)
+        {
+            const double oursSeconds = ours();
+            ratio.Add(oursSeconds, reference());
+        }
+        else
+        {
+            const double referenceSeconds = reference();
+            ratio.Add(ours(), referenceSeconds);
+        }
     }
     sched_setaffinity(0, sizeof(ownCpus), &ownCpus);
     benchmark::DoNotOptimize(thread.GetChecksum());

@@ -54,6 +54,9 @@ void SFXContext::ComputeParentMatrices(const SFXDefinition& definition, const Ma
 void SFXContext::Init(SFXDefinition& definition, const Matrix& matrix, bool carryOver, uint32_t initFlags)
 {
     const bool first = m_definition == nullptr;
+    // The passes and boxes read below and drawn from are those of the templates' bodies, even for an
+    // effect read from its file before its templates came in.
+    (first ? definition : *m_definition).TakeLoadedTemplates(m_nested != 0);
     if (first)
     {
         definition.LinkContext(*this);

@@ -6,6 +6,7 @@
 #include "core/reflection/RTTIPolyBaseClass.h"
 #include "core/reflection/RecordStream.h"
 
+#include <cstring>
 #include <memory>
 
 namespace
@@ -172,6 +173,19 @@ bool RTTIEntityReferenceProperty::Deserialize(RecordInput& in, RTTIPolyBaseClass
         return false;
     ApplyGUID(object, guid);
     return true;
+}
+
+void RTTIEntityReferenceProperty::WriteFixed(uint8_t* at, const RTTIPolyBaseClass* object, bool) const
+{
+    const SimpleGUID guid = GetReferencedGUID(object);
+    std::memcpy(at, guid.bytes, 16);
+}
+
+void RTTIEntityReferenceProperty::ReadFixed(const uint8_t* at, RTTIPolyBaseClass* object) const
+{
+    SimpleGUID guid;
+    std::memcpy(guid.bytes, at, 16);
+    ApplyGUID(object, guid);
 }
 
 bool RTTIEntityReferenceProperty::Validate(RecordInput& in, uint32_t) const

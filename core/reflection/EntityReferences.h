@@ -56,6 +56,10 @@ public:
     bool Deserialize(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags) const override;
     bool Validate(RecordInput& in, uint32_t flags) const override;
     size_t GetMinimumSize(uint32_t) const override { return 16; }
+    // Always a GUID's 16 bytes (never swapped), so record plans read and write it inside runs.
+    uint32_t GetFixedSize() const override { return 16; }
+    void WriteFixed(uint8_t* at, const RTTIPolyBaseClass* object, bool byteSwap) const override;
+    void ReadFixed(const uint8_t* at, RTTIPolyBaseClass* object) const override;
 
     // Looks the GUID up (mapped through `replacements` when given) and sets the reference when the
     // entity exists and has the required type; logs and returns false otherwise.

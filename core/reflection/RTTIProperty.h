@@ -108,6 +108,11 @@ public:
         (void)at, (void)count, (void)object;
     }
 
+    // For a text kind set through a setter that takes the record's own 0-terminated text: sets it
+    // from `text` (already checked to end in a 0), which spares the copy into a temporary string.
+    virtual bool HasRecordTextSetter() const { return false; }
+    virtual void SetFromRecordText(RTTIPolyBaseClass* object, const char* text) const { (void)object, (void)text; }
+
     // How a record plan may reach the value without calls: RTTI_FIELD_NONE, or the form of a field at
     // `offset` bytes from `object` (the same for every object of the class) whose reading has no side
     // effects: RAW when its memory holds exactly its stored bytes, or a bool, a string or a NameString.

@@ -67,7 +67,8 @@ RTTIRecordPlan::RTTIRecordPlan(const RTTIPropertiesBase& table, uint32_t flags)
             continue;
         for (const RTTIProperty* property : chained->GetProperties())
         {
-            if (!property->IsSerialized(flags))
+            // Group headers and separators have no bytes: left out, they split no run.
+            if (!property->IsSerialized(flags) || dynamic_cast<const RTTIPropertyGroup*>(property) != nullptr)
                 continue;
             const uint32_t size = property->GetFixedSize();
             const uint32_t index = uint32_t(m_properties.size());
@@ -132,6 +133,11 @@ const RTTIRecordPlan::Moves& RTTIRecordPlan::MakeMoves(const RTTIPolyBaseClass* 
             {
                 made->ops.push_back(Op{Op::NAME_STRING, 0, 0, m_textSlots[s], offset, 0, property});
                 made->stepWrites.back() = made->ops.back();
+            }
+            else if (m_checks[s].kind == Check::TEXT && property->HasRecordTextSetter())
+            {
+                made->ops.push_back(Op{Op::TEXT_SETTER, 0, 0, m_textSlots[s], -1, 0, property});
+                made->readCallsNothing = false;
             }
             else if (m_checks[s].kind == Check::ARRAY)
                 made->ops.push_back(Op{Op::ARRAY, m_checks[s].bytes, 0, kNoTextSlot, -1, 0, property});
@@ -394,10 +400,19 @@ bool RTTIRecordPlan::Read(RecordInput& in, RTTIPolyBaseClass* object, uint32_t f
             RTTIAssignNameText(field, reinterpret_cast<const char*>(at + 1), length);
             at += size_t(length) + 2;
         }
+        else if (op.kind == Op::TEXT_SETTER && op.textSlot < texts)
+        {
+            const uint32_t length = found->lengths[op.textSlot];
+            if (size_t(end - at) <= length)
+                return false;
+            op.property->SetFromRecordText(object, reinterpret_cast<const char*>(at));
+            at += size_t(length) + 1;
+        }
         else
         {
             in.Skip(size_t(at - in.Cursor()));
-            const bool read = op.kind == Op::CALL ? op.property->Deserialize(in, object, flags) : ReadText(in, base, op);
+            const bool read = op.kind == Op::STRING || op.kind == Op::NAME_STRING ? ReadText(in, base, op)
+                                                                                  : op.property->Deserialize(in, object, flags);
             if (!read)
                 return false;
             at = in.Cursor();

@@ -2,7 +2,8 @@
 // table: its serialized properties in order, with consecutive fixed-size ones grouped into runs that
 // are bounds-checked once and moved without a check per value. Within a run, neighbouring plain
 // fields whose memory holds their stored bytes are copied as one block; bools, strings and names held
-// in plain fields are read straight into them; only the rest calls its property. Where the fields lie
+// in plain fields are read straight into them; texts behind a text setter are handed to it in place;
+// only the rest calls its property. Group headers, which have no bytes, are left out. Where the fields lie
 // is learnt from the first object the plan meets (it is the same for every object of the class).
 // Built under a lock on first use; read-only afterwards, so any thread may walk it.
 #pragma once
@@ -67,13 +68,14 @@ private:
             FIXED_CALL,  // `bytes` from the run through the property
             STRING,      // a 0-terminated text into the std::string at `fieldOffset`
             NAME_STRING, // a name into the NameString at `fieldOffset`
+            TEXT_SETTER, // a 0-terminated text handed in place to the property's text setter
             ARRAY,       // a count, then that many elements of `bytes` each, through ReadFixedElements
             CALL,        // a variable-size value through the property
         };
         Kind kind;
         uint32_t bytes;
         uint32_t runBytes;
-        uint32_t textSlot; // STRING, NAME_STRING: index of the text among RecordTextLengths
+        uint32_t textSlot; // STRING, NAME_STRING, TEXT_SETTER: index of the text among RecordTextLengths
         ptrdiff_t fieldOffset;
         uint64_t boolBytes;
         const RTTIProperty* property;

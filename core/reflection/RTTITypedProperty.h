@@ -162,3 +162,36 @@ private:
     Setter m_setter;
     Getter m_getter;
 };
+
+// Text read through the class's getter and written through a setter taking a 0-terminated text (the
+// record's own bytes when read from a record).
+template <class TClass>
+class RTTISGTextProperty : public RTTITypedProperty<std::string>
+{
+public:
+    using Setter = void (TClass::*)(const char* text);
+    using Getter = const std::string* (TClass::*)() const;
+
+    RTTISGTextProperty(const char* name, Setter setter, Getter getter, uint32_t flags = 0,
+                       const char* description = nullptr, uint32_t data = 0)
+        : RTTITypedProperty<std::string>(name, description, flags, data), m_setter(setter), m_getter(getter)
+    {
+    }
+    const std::string* GetValueAddress(const RTTIPolyBaseClass* object) const override
+    {
+        return (static_cast<const TClass*>(object)->*m_getter)();
+    }
+    void SetValue(RTTIPolyBaseClass* object, const std::string& value) const override
+    {
+        (static_cast<TClass*>(object)->*m_setter)(value.c_str());
+    }
+    bool HasRecordTextSetter() const override { return true; }
+    void SetFromRecordText(RTTIPolyBaseClass* object, const char* text) const override
+    {
+        (static_cast<TClass*>(object)->*m_setter)(text);
+    }
+
+private:
+    Setter m_setter;
+    Getter m_getter;
+};

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <thread>
 
 namespace
 {
@@ -25,9 +24,22 @@ constexpr std::chrono::nanoseconds kChasePause{1000};
 constexpr std::chrono::microseconds kSpinTime{50};
 // Flush and Stop wait without a limit, but say so when the worker takes this long.
 constexpr uint32_t kSlowWaitReportMs = 10000;
-// True as soon as done() holds; false once kSpinTime has passed. Looks are spaced by a short idle
-// loop, so a waiter does not keep pulling the line the other side is writing; the later looks yield
-// the core (a pause instruction could hand a virtual machine's core back to its host).
+// Pauses between two looks: a waiter that looks without a break keeps pulling the line the other
+// side is writing.
+constexpr int kPausesPerLook = 4;
+
+void Pause()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#else
+    asm volatile("" ::: "memory");
+#endif
+}
+
+// True as soon as done() holds; false once kSpinTime has passed. The spin never yields the core: on
+// a busy machine a yield hands it to another runnable thread for a whole time slice, milliseconds
+// for a wait that was worth microseconds; a waiter that runs out of spin sleeps on an event instead.
 template <typename Done>
 bool SpinUntil(Done&& done)
 {
@@ -38,13 +50,10 @@ bool SpinUntil(Done&& done)
     const auto deadline = std::chrono::steady_clock::now() + kSpinTime;
     for (uint32_t i = 1;; ++i)
     {
+        for (int pause = 0; pause < kPausesPerLook; ++pause)
+            Pause();
         if (done())
             return true;
-        if (i >= 1024)
-            std::this_thread::yield();
-        else
-            for (int idle = 0; idle < 64; ++idle)
-                asm volatile("");
         if ((i & 15u) == 0 && std::chrono::steady_clock::now() >= deadline)
             return false;
     }

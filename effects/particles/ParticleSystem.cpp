@@ -231,13 +231,7 @@ void ParticleSystem::BuildShader(bool immediate)
     ReleaseShader();
     if (!m_meshTemplate.IsNull())
     {
-        EntityTemplate* const found = gTemplateManager.GetTemplateByGUID(m_meshTemplate, !immediate);
-        // A template of another kind leaves the system without handles: its particles are not drawn.
-        if (found != nullptr && found->GetTypeId() == ENTITY_MESH)
-        {
-            found->AddRef();
-            m_meshTemplateObject = found;
-        }
+        TakeMeshTemplate(!immediate);
         return;
     }
     const std::string options = BuildShaderOptions(CurrentQualityLevel());
@@ -256,6 +250,24 @@ void ParticleSystem::BuildShader(bool immediate)
         m_texture->Load(false);
     else
         m_texture->RequestLoad();
+}
+
+void ParticleSystem::TakeMeshTemplate(bool load)
+{
+    EntityTemplate* const found = gTemplateManager.GetTemplateByGUID(m_meshTemplate, load);
+    // A template of another kind leaves the system without handles: its particles are not drawn.
+    if (found != nullptr && found->GetTypeId() == ENTITY_MESH)
+    {
+        found->AddRef();
+        m_meshTemplateObject = found;
+    }
+}
+
+EntityTemplate* ParticleSystem::WaitForMeshTemplate()
+{
+    if (!m_meshTemplate.IsNull() && m_meshTemplateObject == nullptr)
+        TakeMeshTemplate(true);
+    return m_meshTemplateObject;
 }
 
 void ParticleSystem::RebuildAllShaders()

@@ -52,6 +52,10 @@ public:
     // Releases the handles and resolves them again from the current values; immediate loads on
     // this thread (the template's loader), otherwise the loads are queued.
     void BuildShader(bool immediate);
+    // Main thread: the mesh template of mesh particles with its body in, or null. Inside its own
+    // template's loader the mesh is only looked up, not waited for, and one that had not come in by
+    // then was not kept: it is taken here, waiting for its body.
+    EntityTemplate* WaitForMeshTemplate();
     // BuildShader(false) for every system alive; called when the graphics quality level changes.
     static void RebuildAllShaders();
     // The option words for `qualityLevel` (0 to 4), each followed by a space.
@@ -114,6 +118,9 @@ public:
     EntityTemplate* GetMeshTemplate() const { return m_meshTemplateObject; }
 
 private:
+    // Keeps the template of "Mesh template" (waited for with `load`) when it is a mesh.
+    void TakeMeshTemplate(bool load);
+
     HDRColor m_nodeColor0;
     HDRColor m_nodeColor1;
     HDRColor m_nodeColor2;

@@ -123,18 +123,45 @@ void SFXDefinition::OnPostLoad(uint32_t flags)
 
 void SFXDefinition::ResolveElements(bool load)
 {
+    for (SFXElementDefinition* element : m_elements)
+        if (element != nullptr)
+            element->ResolveResources(load);
+    AggregateElementPasses();
+}
+
+void SFXDefinition::AggregateElementPasses()
+{
     m_passBits = 0;
     m_depthPass = 0;
     m_flag32 = 0;
-    for (SFXElementDefinition* element : m_elements)
+    for (const SFXElementDefinition* element : m_elements)
     {
         if (element == nullptr)
             continue;
-        element->ResolveResources(load);
         m_passBits |= element->GetPassBits();
         m_depthPass |= element->GetDepthPassByte();
         m_flag32 |= element->GetFlag32Byte();
     }
+}
+
+bool SFXDefinition::HasPendingTemplates(bool nested) const
+{
+    for (const SFXElementDefinition* element : m_elements)
+        if (element != nullptr && !(nested && element->IsNestedSfx()) && element->IsTemplatePending())
+            return true;
+    return false;
+}
+
+void SFXDefinition::TakeLoadedTemplates(bool nested)
+{
+    if (!HasPendingTemplates(nested))
+        return;
+    if (m_contextHead != nullptr)
+        DrainRenderStream();
+    for (SFXElementDefinition* element : m_elements)
+        if (element != nullptr && !(nested && element->IsNestedSfx()) && element->IsTemplatePending())
+            element->TakeLoadedTemplate();
+    AggregateElementPasses();
 }
 
 void SFXDefinition::ReleaseElementResources(uint32_t flag)

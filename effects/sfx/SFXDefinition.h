@@ -41,6 +41,15 @@ public:
 
     // Resolves every element and recomputes the aggregated pass bits and bytes.
     void ResolveElements(bool load);
+    // True when an element was resolved before its template's body was in. A definition played
+    // `nested` skips its embedded effects, which nested contexts never play (and which may name an
+    // effect that embeds this one).
+    bool HasPendingTemplates(bool nested) const;
+    // Before a context plays this definition: such elements wait for their templates and take their
+    // passes and boxes again, and the aggregates follow. The render thread draws from these values,
+    // so when contexts play the definition already the render stream is drained first; otherwise no
+    // context can read them before its install is handed over.
+    void TakeLoadedTemplates(bool nested);
     void ReleaseElementResources(uint32_t flag);
     // Drains the render stream, then each element preloads its resources.
     void PreloadElementResources();
@@ -73,6 +82,9 @@ public:
     uint8_t GetFlag32Byte() const { return m_flag32; }
 
 private:
+    // The aggregated pass bits and bytes from the elements' own.
+    void AggregateElementPasses();
+
     Dynarray<SFXElementDefinition*> m_elements;
     float m_deleteTimeout = 1.0f; // seconds
     Vector m_scaleForAll;

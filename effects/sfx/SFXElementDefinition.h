@@ -105,6 +105,12 @@ public:
     // Rebuilds the envelope bindings and the view mask; kinds first call this, then bind their own
     // envelopes and load their resources (now when `load`).
     virtual void ResolveResources(bool load);
+    // Game thread. An element resolved while its template's body was not in yet (an effect read from
+    // its file takes its templates without waiting) took its pass bits, bytes and box from the
+    // template's defaults; before the element plays, TakeLoadedTemplate waits for the body and takes
+    // them again. Callers drain the render stream first when effects already draw the element.
+    virtual bool IsTemplatePending() const { return m_templatePending; }
+    virtual void TakeLoadedTemplate() {}
     virtual bool IsNestedSfx() const { return false; }
 
     SFXDefinition* GetOwner() const { return m_owner; }
@@ -142,6 +148,8 @@ protected:
     uint32_t m_passBits = kDefaultPassBits;
     uint8_t m_depthPass = 0;
     uint8_t m_flag32 = 0;
+    // Set by kinds whose data came from a template whose body was not in yet.
+    bool m_templatePending = false;
 
 private:
     TEnvelope<Vector> m_position;

@@ -91,3 +91,8 @@ EntityTemplate* WaitForSFXElementTemplate(EntityTemplate* held)
     held->Load(true);
     return held->IsLoaded() ? held : nullptr;
 }
+
+bool IsSFXElementTemplatePending(const EntityTemplate* held)
+{
+    return held != nullptr && held->GetPool() != nullptr && held->GetState() != RESOURCE_STATE_DONE;
+}

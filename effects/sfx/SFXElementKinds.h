@@ -39,3 +39,6 @@ void ReleaseSFXElementTemplate(EntityTemplate*& held);
 // nothing may have loaded them yet: it is loaded here. A template made in memory (no pool) is given
 // back as it is; null when there is none or its body failed.
 EntityTemplate* WaitForSFXElementTemplate(EntityTemplate* held);
+// True when `held` has a pool and its body has neither come in nor failed yet: what an element took
+// from it are the template's defaults.
+bool IsSFXElementTemplatePending(const EntityTemplate* held);

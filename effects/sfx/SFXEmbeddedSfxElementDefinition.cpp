@@ -39,6 +39,24 @@ void SFXEmbeddedSfxElementDefinition::ResolveResources(bool load)
     // every context started from this definition need its elements.
     TakeSFXElementTemplate(m_template, m_templateGUID, true, SFXTemplate::kTypeId,
                            "Template %s is not a SFX while used as such in SFX definition!");
+    TakeNestedPasses();
+}
+
+bool SFXEmbeddedSfxElementDefinition::IsTemplatePending() const
+{
+    const SFXTemplate* const nested = GetSFXTemplate();
+    return nested != nullptr && nested->GetDefinition().HasPendingTemplates(true);
+}
+
+void SFXEmbeddedSfxElementDefinition::TakeLoadedTemplate()
+{
+    if (SFXTemplate* const nested = GetSFXTemplate(); nested != nullptr)
+        nested->GetDefinition().TakeLoadedTemplates(true);
+    TakeNestedPasses();
+}
+
+void SFXEmbeddedSfxElementDefinition::TakeNestedPasses()
+{
     m_passBits = kDefaultPassBits;
     m_depthPass = 0;
     m_flag32 = 0;

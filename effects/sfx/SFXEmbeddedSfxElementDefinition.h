@@ -17,6 +17,9 @@ public:
     ~SFXEmbeddedSfxElementDefinition() override;
 
     void ResolveResources(bool load) override;
+    // The nested effect's elements are what may wait for their templates: its passes follow theirs.
+    bool IsTemplatePending() const override;
+    void TakeLoadedTemplate() override;
     void ReleaseResources(uint32_t flag) override;
     void PreloadResources() override;
     void SetResourceFlags(uint32_t flags) override;
@@ -36,6 +39,9 @@ public:
     SFXTemplate* GetSFXTemplate() const;
 
 private:
+    // Pass bits and bytes: the base's and the nested definition's aggregates.
+    void TakeNestedPasses();
+
     SimpleGUID m_templateGUID;
     float m_startDelay = 0.0f;   // seconds
     float m_restartAfter = 0.0f; // seconds

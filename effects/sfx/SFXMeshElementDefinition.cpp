@@ -74,13 +74,26 @@ void SFXMeshElementDefinition::ResolveResources(bool load)
     Bind(m_animationProgress, STATE_PROGRESS);
     TakeSFXElementTemplate(m_template, m_meshTemplateGUID, load, MeshTemplate::kTypeId,
                            "Template %s is not mesh while used as such in SFX definition");
-    const MeshTemplate* const mesh = GetMeshTemplate();
-    m_presetIndex = mesh != nullptr ? uint32_t(std::max(mesh->GetShaderPresetIndex(m_shaderPreset), 0)) : 0u;
-    TakeMeshData();
+    TakeMesh();
+    m_templatePending = IsSFXElementTemplatePending(m_template);
+}
+
+void SFXMeshElementDefinition::TakeLoadedTemplate()
+{
+    WaitForSFXElementTemplate(m_template);
+    TakeMesh();
+    m_templatePending = false;
 }
 
 void SFXMeshElementDefinition::RefreshResource()
 {
+    TakeMeshData();
+}
+
+void SFXMeshElementDefinition::TakeMesh()
+{
+    const MeshTemplate* const mesh = GetMeshTemplate();
+    m_presetIndex = mesh != nullptr ? uint32_t(std::max(mesh->GetShaderPresetIndex(m_shaderPreset), 0)) : 0u;
     TakeMeshData();
 }
 

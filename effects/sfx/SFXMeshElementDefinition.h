@@ -29,6 +29,8 @@ public:
     EntityTemplate* GetResource() const override;
     // The mesh's box and pass bits again, after its template changed.
     void RefreshResource() override;
+    // Waits for the mesh template's body, then takes its preset, box and pass bits.
+    void TakeLoadedTemplate() override;
     SFXElementContext* CreateContext() const override;
     // The mesh with the element's colour, box, preset and pose, mirrored when the matrix mirrors.
     void Draw(const Matrix& matrix, const Vector& color, SFXElementContext* context, uint32_t passMask,
@@ -53,6 +55,8 @@ public:
     uint32_t GetPresetIndex() const { return m_presetIndex; }
 
 private:
+    // The preset index, then TakeMeshData, from the template held.
+    void TakeMesh();
     void TakeMeshData();
 
     SimpleGUID m_meshTemplateGUID;

@@ -48,6 +48,25 @@ void SFXParticleElementDefinition::ResolveResources(bool load)
     Bind(m_spawnRateMultiplier, STATE_SPAWN);
     TakeSFXElementTemplate(m_template, m_particleTemplateGUID, load, ParticleTemplate::kTypeId,
                            "Template %s is not particle while used as such in SFX definition");
+    TakeParticleData();
+    // A particle template read on the resource thread keeps its particles' mesh only when that had
+    // come in already.
+    const ParticleTemplate* const particles = GetParticleTemplate();
+    m_templatePending = IsSFXElementTemplatePending(m_template) ||
+                        (particles != nullptr && !particles->GetSystem().GetMeshTemplateGUID().IsNull() &&
+                         particles->GetSystem().GetMeshTemplate() == nullptr);
+}
+
+void SFXParticleElementDefinition::TakeLoadedTemplate()
+{
+    if (WaitForSFXElementTemplate(m_template) != nullptr)
+        GetParticleTemplate()->GetSystem().WaitForMeshTemplate();
+    TakeParticleData();
+    m_templatePending = false;
+}
+
+void SFXParticleElementDefinition::TakeParticleData()
+{
     m_passBits = kDefaultPassBits;
     m_depthPass = 0;
     m_flag32 = 0;

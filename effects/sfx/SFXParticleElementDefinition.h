@@ -21,6 +21,8 @@ public:
     ~SFXParticleElementDefinition() override;
 
     void ResolveResources(bool load) override;
+    // Waits for the particle template's body and for its particles' mesh, then takes the passes.
+    void TakeLoadedTemplate() override;
     void ReleaseResources(uint32_t flag) override;
     void SetResourceFlags(uint32_t flags) override;
     SFXElementContext* CreateContext() const override;
@@ -39,6 +41,9 @@ public:
     const ParticleTemplate* WaitForParticleTemplate() const;
 
 private:
+    // Pass bits and bytes from the template held and its particles' mesh.
+    void TakeParticleData();
+
     SimpleGUID m_particleTemplateGUID;
     TEnvelope<Vector> m_spawnRateMultiplier;
     EntityTemplate* m_template = nullptr;

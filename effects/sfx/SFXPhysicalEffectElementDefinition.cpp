@@ -58,16 +58,33 @@ void SFXPhysicalEffectElementDefinition::ResolveResources(bool load)
     Bind(m_spawnRateMultiplier, STATE_SPAWN);
     TakeSFXElementTemplate(m_template, m_templateGUID, load, PhysicalEffectTemplate::kTypeId,
                            "Template %s is not a physical effect while used as such in SFX definition!");
-    ReleaseSFXElementTemplate(m_mesh);
-    m_presetIndex = 0;
+    TakeMesh(load);
+    m_templatePending = IsSFXElementTemplatePending(m_template) || IsSFXElementTemplatePending(m_mesh);
+}
+
+void SFXPhysicalEffectElementDefinition::TakeLoadedTemplate()
+{
+    WaitForSFXElementTemplate(m_template);
+    TakeMesh(true);
+    m_templatePending = false;
+}
+
+void SFXPhysicalEffectElementDefinition::TakeMesh(bool load)
+{
+    // The new mesh is taken before the old one is given back, so that taking the same again does not
+    // drop its last reference in between.
+    EntityTemplate* taken = nullptr;
     const PhysicalEffectTemplate* const effect = GetPhysicalEffectTemplate();
     if (effect != nullptr && effect->GetEffect().GetShape() == PhysicalEffect::SHAPE_CUSTOM_MESH)
     {
-        m_mesh = gTemplateManager.GetTemplateLocked(effect->GetEffect().GetMeshTemplatePath().CStr(), load);
+        taken = gTemplateManager.GetTemplateLocked(effect->GetEffect().GetMeshTemplatePath().CStr(), load);
         // A custom mesh that names no mesh template gives no pieces to draw.
-        if (m_mesh != nullptr && !TemplateTypeRegistry::GetInstance().IsKindOf(m_mesh->GetTypeId(), MeshTemplate::kTypeId))
-            ReleaseSFXElementTemplate(m_mesh);
+        if (taken != nullptr && !TemplateTypeRegistry::GetInstance().IsKindOf(taken->GetTypeId(), MeshTemplate::kTypeId))
+            ReleaseSFXElementTemplate(taken);
     }
+    ReleaseSFXElementTemplate(m_mesh);
+    m_mesh = taken;
+    m_presetIndex = 0;
     const MeshTemplate* const mesh = GetMeshTemplate();
     if (mesh != nullptr)
         m_presetIndex = uint32_t(std::max(mesh->GetShaderPresetIndex(m_shaderPreset), 0));

@@ -23,6 +23,9 @@ public:
     ~SFXPhysicalEffectElementDefinition() override;
 
     void ResolveResources(bool load) override;
+    // Waits for the effect template's body, then takes its custom mesh (waited for), preset and
+    // passes.
+    void TakeLoadedTemplate() override;
     void ReleaseResources(uint32_t flag) override;
     void SetResourceFlags(uint32_t flags) override;
     // The physics world of this game never starts, so no pieces are made: the element's context
@@ -40,6 +43,8 @@ public:
 
 private:
     void ReleaseTemplates();
+    // The custom mesh of the effect template held (taken with `load`), its preset and the passes.
+    void TakeMesh(bool load);
 
     SimpleGUID m_templateGUID;
     NameString m_shaderPreset;

@@ -2,6 +2,8 @@
 
 #include "platform/audio/MemoryOutput.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -232,9 +234,30 @@ void Engine::MixBlockLocked()
     // Voices add into the bus in creation order, as the sums have always been taken.
     for (SourceVoice* voice : m_voices)
         voice->MixBlock(m_rows.data(), frames, channels, m_scratch);
-    for (uint32_t d = 0; d < channels; ++d)
-        for (uint32_t i = 0; i < frames; ++i)
-            m_bus[size_t(i) * channels + d] = m_rows[size_t(d) * frames + i];
+    if (channels == 2)
+    {
+        // The usual stereo bus, four frames at a time.
+        const float* left = m_rows.data();
+        const float* right = left + frames;
+        float* out = m_bus.data();
+        uint32_t i = 0;
+        for (; i + 4 <= frames; i += 4)
+        {
+            const __m128 l = _mm_loadu_ps(left + i);
+            const __m128 r = _mm_loadu_ps(right + i);
+            _mm_storeu_ps(out + 2 * i, _mm_unpacklo_ps(l, r));
+            _mm_storeu_ps(out + 2 * i + 4, _mm_unpackhi_ps(l, r));
+        }
+        for (; i < frames; ++i)
+        {
+            out[2 * i] = left[i];
+            out[2 * i + 1] = right[i];
+        }
+    }
+    else
+        for (uint32_t d = 0; d < channels; ++d)
+            for (uint32_t i = 0; i < frames; ++i)
+                m_bus[size_t(i) * channels + d] = m_rows[size_t(d) * frames + i];
     if (m_memory)
         m_memory->Append(m_bus.data(), frames, channels, rate);
     if (m_wav.IsOpen() && !m_wav.Append(m_bus.data(), frames))

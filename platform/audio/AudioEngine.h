@@ -137,7 +137,7 @@ private:
     std::vector<PendingChange> m_pending;
     std::vector<float> m_bus;
     // The block as the voices mix it: one row of frames per bus channel.
-    std::vector<float> m_rows;
+    CacheLineVector<float> m_rows;
     std::vector<PhaseTrack*> m_tracks;
     MixScratch m_scratch;
     WavWriter m_wav;

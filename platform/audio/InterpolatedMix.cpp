@@ -71,7 +71,26 @@ inline void LoadFour(const float* frames, uint32_t channels, const int32_t* adva
 // turns side by side in the two halves of each register, then its arithmetic on all eight lanes.
 // No fused multiply-add (the target has none), so every lane rounds as the frame-by-frame loop does.
 // Returns the frames done, a multiple of eight.
-template <uint32_t kChannels>
+// Mono frames of eight output frames where advance moves by at most one per frame: each half's four
+// frames lie within four source frames from its first, so one load per half and a pick within it
+// give a (and one frame further on, n) without a load per frame.
+__attribute__((target("avx")))
+inline void PickEightMono(const float* frames, const int32_t* at, __m256& a, __m256& n)
+{
+    const int32_t first = at[0];
+    const int32_t middle = at[4];
+    const __m128i low = _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), _mm_set1_epi32(first));
+    const __m128i high = _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 4)), _mm_set1_epi32(middle));
+    const __m256i pick = _mm256_insertf128_si256(_mm256_castsi128_si256(low), high, 1);
+    const __m256 from = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(frames + first)),
+                                             _mm_loadu_ps(frames + middle), 1);
+    const __m256 next = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(frames + first + 1)),
+                                             _mm_loadu_ps(frames + middle + 1), 1);
+    a = _mm256_permutevar_ps(from, pick);
+    n = _mm256_permutevar_ps(next, pick);
+}
+
+template <uint32_t kChannels, bool kPick = false>
 __attribute__((target("avx")))
 uint32_t MixEightStereoBus(const float* frames, const float* t, const int32_t* advance, uint32_t count,
                            const float* gains, float* bus, size_t busStride)
@@ -86,7 +105,16 @@ uint32_t MixEightStereoBus(const float* frames, const float* t, const int32_t* a
     {
         const int32_t* at = advance + i;
         const __m256 tt = _mm256_loadu_ps(t + i);
-        if constexpr (kChannels == 1)
+        if constexpr (kChannels == 1 && kPick)
+        {
+            __m256 a;
+            __m256 n;
+            PickEightMono(frames, at, a, n);
+            const __m256 value = _mm256_add_ps(a, _mm256_mul_ps(_mm256_sub_ps(n, a), tt));
+            _mm256_storeu_ps(left + i, _mm256_add_ps(_mm256_loadu_ps(left + i), _mm256_mul_ps(value, gainVectors[0])));
+            _mm256_storeu_ps(right + i, _mm256_add_ps(_mm256_loadu_ps(right + i), _mm256_mul_ps(value, gainVectors[1])));
+        }
+        else if constexpr (kChannels == 1)
         {
             __m128 f[8];
             for (uint32_t q = 0; q < 8; ++q)
@@ -129,13 +157,21 @@ uint32_t MixEightStereoBus(const float* frames, const float* t, const int32_t* a
 
 template <uint32_t kChannels, uint32_t kBusChannels>
 void MixChannels(const float* frames, uint32_t anyChannels, const float* t, const int32_t* advance, uint32_t count,
-                 const float* gains, float* bus, size_t busStride, uint32_t busChannels, bool avx = false)
+                 const float* gains, float* bus, size_t busStride, uint32_t busChannels, bool avx = false,
+                 bool pick = false)
 {
     const uint32_t channels = kChannels != 0 ? kChannels : anyChannels;
     uint32_t i = 0;
-    if constexpr (kBusChannels == 2 && (kChannels == 1 || kChannels == 2))
+    if constexpr (kBusChannels == 2 && kChannels == 1)
+    {
+        if (avx && pick)
+            i = MixEightStereoBus<1, true>(frames, t, advance, count, gains, bus, busStride);
+        else if (avx)
+            i = MixEightStereoBus<1>(frames, t, advance, count, gains, bus, busStride);
+    }
+    if constexpr (kBusChannels == 2 && kChannels == 2)
         if (avx)
-            i = MixEightStereoBus<kChannels>(frames, t, advance, count, gains, bus, busStride);
+            i = MixEightStereoBus<2>(frames, t, advance, count, gains, bus, busStride);
     __m128 gainVectors[kMaxChannels * kMaxOutputChannels];
     for (uint32_t g = 0; g < channels * busChannels; ++g)
         gainVectors[g] = _mm_set1_ps(gains[g]);
@@ -164,13 +200,14 @@ void MixChannels(const float* frames, uint32_t anyChannels, const float* t, cons
 } // namespace
 
 void MixInterpolated(const float* frames, uint32_t channels, const float* t, const int32_t* advance, uint32_t count,
-                     const float* gains, float* bus, size_t busStride, uint32_t busChannels, MixLanes lanes)
+                     const float* gains, float* bus, size_t busStride, uint32_t busChannels, AdvanceSteps steps,
+                     MixLanes lanes)
 {
     static const bool haveAvx = __builtin_cpu_supports("avx");
     const bool avx = haveAvx && lanes == MixLanes::Best;
     // Mono and stereo sources on a stereo bus are the usual case and get loops of their own.
     if (busChannels == 2 && channels == 1)
-        MixChannels<1, 2>(frames, 1, t, advance, count, gains, bus, busStride, 2, avx);
+        MixChannels<1, 2>(frames, 1, t, advance, count, gains, bus, busStride, 2, avx, steps == AdvanceSteps::OneAtMost);
     else if (busChannels == 2 && channels == 2)
         MixChannels<2, 2>(frames, 2, t, advance, count, gains, bus, busStride, 2, avx);
     else if (channels == 1)

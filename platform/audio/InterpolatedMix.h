@@ -20,7 +20,18 @@ enum class MixLanes
     Sse2,
 };
 
+// How far `advance` moves from one frame to the next. At most one (a step below one source frame per
+// output frame) lets mono sources on a stereo bus load four neighbouring frames at once and pick
+// each output frame's pair from them: `frames` must then be readable for kPickReadsPast floats
+// past frame advance[count - 1] + 1 (their values are never used).
+enum class AdvanceSteps
+{
+    Any,
+    OneAtMost,
+};
+constexpr uint32_t kPickReadsPast = 3;
+
 void MixInterpolated(const float* frames, uint32_t channels, const float* t, const int32_t* advance, uint32_t count,
                      const float* gains, float* bus, size_t busStride, uint32_t busChannels,
-                     MixLanes lanes = MixLanes::Best);
+                     AdvanceSteps steps = AdvanceSteps::Any, MixLanes lanes = MixLanes::Best);
 } // namespace audio

@@ -9,7 +9,7 @@ namespace audio
 {
 // Output frames are tracked in groups of this many; t and advance arrays hold a whole number of
 // groups past the frame count.
-constexpr uint32_t kPhaseGroupFrames = 4;
+constexpr uint32_t kPhaseGroupFrames = 8;
 
 // Steps at or above this take the frame-by-frame loop, which reads only the frames it skips over.
 constexpr double kMaxTrackedStep = 4.0;

@@ -3,11 +3,11 @@
 #include "platform/audio/AdpcmDecoder.h"
 #include "platform/audio/AudioEngine.h"
 #include "platform/audio/InterpolatedMix.h"
+#include "platform/audio/PcmConversion.h"
 #include "platform/audio/SpeakerLayout.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace audio
 {
@@ -264,10 +264,11 @@ void SourceVoice::MixTracked(float* bus, uint32_t frames, uint32_t busChannels, 
     const uint32_t endAdvance = m_track.endAdvance;
     // The block reads the current frame, every frame it passes and the one after the last.
     const uint32_t wanted = endAdvance + 2;
-    // The scratch only grows: shrinking and growing again would clear memory every block.
+    // The scratch only grows: shrinking and growing again would clear memory every block. The mix
+    // may read a few floats past the frame after the last.
     std::vector<float>& raw = scratch.frames;
-    if (raw.size() < (size_t(wanted) + 1) * channels)
-        raw.resize((size_t(wanted) + 1) * channels);
+    if (raw.size() < (size_t(wanted) + 1) * channels + kPickReadsPast)
+        raw.resize((size_t(wanted) + 1) * channels + kPickReadsPast);
     std::copy(m_current, m_current + channels, raw.begin());
     uint32_t have = 1;
     if (m_haveNext)
@@ -298,8 +299,9 @@ void SourceVoice::MixTracked(float* bus, uint32_t frames, uint32_t busChannels, 
         m_phase = 0.0;
         m_samplesPlayed += have;
     }
+    // Below one source frame per output frame no step passes more than one frame.
     MixInterpolated(raw.data(), channels, m_trackT.data(), m_trackAdvance.data(), playing, gains, bus, frames,
-                    busChannels);
+                    busChannels, m_blockStep < 1.0 ? AdvanceSteps::OneAtMost : AdvanceSteps::Any);
 }
 
 void SourceVoice::MixFrameByFrame(float* bus, uint32_t frames, uint32_t busChannels, const float* gains)
@@ -400,15 +402,7 @@ void SourceVoice::ReadFrames(const QueuedBuffer& queued, uint32_t first, uint32_
                 frames[s] = (float(p[s]) - 128.0f) / 128.0f;
         }
         else
-        {
-            // Little-endian samples read as they lie: this stand-in runs on x86-64 only.
-            for (size_t s = 0; s < samples; ++s)
-            {
-                int16_t sample;
-                std::memcpy(&sample, p + 2 * s, 2);
-                frames[s] = float(sample) / 32768.0f;
-            }
-        }
+            Pcm16ToFloat(p, samples, frames);
         return;
     }
     while (count > 0)
@@ -423,9 +417,8 @@ void SourceVoice::ReadFrames(const QueuedBuffer& queued, uint32_t first, uint32_
         const uint32_t run = std::min(count, m_cachedSpan - within);
         // A block that decoded short reads as silence past its end.
         const uint32_t decoded = within < m_cachedFrames ? std::min(run, m_cachedFrames - within) : 0;
-        const int16_t* cached = m_blockCache.data() + size_t(within) * channels;
-        for (size_t s = 0; s < size_t(decoded) * channels; ++s)
-            frames[s] = float(cached[s]) / 32768.0f;
+        Pcm16ToFloat(reinterpret_cast<const uint8_t*>(m_blockCache.data() + size_t(within) * channels),
+                     size_t(decoded) * channels, frames);
         std::fill(frames + size_t(decoded) * channels, frames + size_t(run) * channels, 0.0f);
         frames += size_t(run) * channels;
         first += run;

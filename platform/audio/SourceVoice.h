@@ -3,6 +3,7 @@
 // normally the one thread that drives the engine.
 #pragma once
 
+#include "platform/audio/CacheLineVector.h"
 #include "platform/audio/PhaseTrack.h"
 #include "platform/audio/WaveFormat.h"
 
@@ -162,8 +163,8 @@ private:
     bool m_blockPlays = false;
     double m_blockStep = 0.0;
     PhaseTrack m_track;
-    std::vector<float> m_trackT;
-    std::vector<int32_t> m_trackAdvance;
+    CacheLineVector<float> m_trackT;
+    CacheLineVector<int32_t> m_trackAdvance;
 
     // The last decoded ADPCM blocks, keyed by buffer sequence and their first frame: they stand for
     // `span` frames, of which the first `frames` decoded (a short or damaged block reads as silence).

@@ -403,7 +403,6 @@ private:
     void ForgetSetMemberships();
 
     // Property accessors (EntityProperties.cpp).
-    void SetNameValue(const std::string& name) { SetName(name.c_str()); }
     const std::string* GetNameValue() const { return &m_name; }
     void SetGUIDValue(const SimpleGUID& guid) { SetGUID(guid); }
     const SimpleGUID* GetGUIDValue() const { return &m_guid; }

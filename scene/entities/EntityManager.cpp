@@ -534,7 +534,7 @@ void EntityManager::GatherVisibleEntities(const VisibleEntityGatherOptions& opti
             const PathGrid::Cell& cell = m_grid.GetCell(uint32_t(x), uint32_t(z));
             if (culling && !cell.box.IntersectsFrustum(options.frustumPlanes))
                 continue;
-            const Dynarray<PathGridEntry>& list = cell.lists[PathGrid::kRenderList];
+            const PathGridCellList& list = cell.lists[PathGrid::kRenderList];
             // Every candidate's box is asked for before the first is tested, so that their loads
             // overlap instead of each waiting in turn; then the same for the entities that remain.
             for (const PathGridEntry& entry : list)

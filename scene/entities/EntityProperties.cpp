@@ -29,7 +29,7 @@ void Entity::BuildClassProperties(RTTIPropertiesBase& table)
 {
     using C = Entity;
     table.AddProperty(new RTTIDirectAccessTypedProperty<C, uint32_t>("Flags", &C::m_flags, kFlagsEditorHidden));
-    table.AddProperty(new RTTISGProperty<C, std::string>("Name", &C::SetNameValue, &C::GetNameValue));
+    table.AddProperty(new RTTISGTextProperty<C>("Name", &C::SetName, &C::GetNameValue));
     table.AddProperty(new RTTISGProperty<C, SimpleGUID>("GUID", &C::SetGUIDValue, &C::GetGUIDValue, RTTI_PROPERTY_SKIPPABLE));
     table.AddProperty(new RTTIEntityPointerProperty<C, Entity>("Parent entity", &C::SetParentValue, &C::GetParentValue));
     table.AddProperty(new RTTIDirectAccessTypedProperty<C, uint8_t>("Rendering pass", &C::m_renderingPass,

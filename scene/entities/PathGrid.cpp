@@ -28,7 +28,7 @@ bool IsBounded(const Vector& v)
 }
 
 // Position of the first entry whose index is not below `index`.
-int32_t LowerBound(const Dynarray<PathGridEntry>& list, uint32_t index)
+int32_t LowerBound(const PathGridCellList& list, uint32_t index)
 {
     int32_t low = 0;
     int32_t high = list.Count();
@@ -68,7 +68,7 @@ void PathGrid::EmptyLists()
         return;
     m_entryCount = 0;
     // Entities that still sit in the cells must not keep ranges into cells that are gone.
-    for (Cell& cell : m_cells)
+    for (Cell& cell : Cells())
         for (int list = 0; list < 2; ++list)
         {
             for (const PathGridEntry& entry : cell.lists[list])
@@ -82,7 +82,7 @@ void PathGrid::DropEntries()
     if (m_entryCount == 0)
         return;
     m_entryCount = 0;
-    for (Cell& cell : m_cells)
+    for (Cell& cell : Cells())
         for (int list = 0; list < 2; ++list)
             cell.lists[list].Clear();
 }
@@ -90,7 +90,8 @@ void PathGrid::DropEntries()
 void PathGrid::Clear()
 {
     EmptyLists();
-    m_cells.FreeStorage();
+    m_cells.reset();
+    m_cellCount = 0;
     m_countX = 0;
     m_countZ = 0;
 }
@@ -99,7 +100,7 @@ void PathGrid::Build(const BoundingBox4& bounds, float cellSize)
 {
     // A new scene over the same bounds keeps the cells and the lists' memory: each list grows
     // again entry by entry as the next scene loads.
-    if (!m_cells.IsEmpty() && cellSize == m_cellSize && bounds == m_bounds)
+    if (m_cells != nullptr && cellSize == m_cellSize && bounds == m_bounds)
     {
         EmptyLists();
         return;
@@ -119,11 +120,12 @@ void PathGrid::Build(const BoundingBox4& bounds, float cellSize)
     m_countZ = uint32_t(countZ);
     m_rangeOrigin.Set(bounds.min.x, bounds.min.z, bounds.min.x, bounds.min.z);
     m_rangeLast.Set(float(m_countX - 1), float(m_countZ - 1), float(m_countX - 1), float(m_countZ - 1));
-    m_cells.Resize(int32_t(m_countX * m_countZ));
+    m_cellCount = m_countX * m_countZ;
+    m_cells = std::make_unique<Cell[]>(m_cellCount);
     for (uint32_t z = 0; z < m_countZ; ++z)
         for (uint32_t x = 0; x < m_countX; ++x)
         {
-            Cell& cell = m_cells[int32_t(z * m_countX + x)];
+            Cell& cell = m_cells[z * m_countX + x];
             cell.box.min.Set(bounds.min.x + float(x) * cellSize, bounds.min.y, bounds.min.z + float(z) * cellSize, 1.0f);
             cell.box.max.Set(cell.box.min.x + cellSize, bounds.max.y, cell.box.min.z + cellSize, 1.0f);
         }
@@ -133,7 +135,7 @@ void PathGrid::SetHeightRange(float minY, float maxY)
 {
     m_bounds.min.y = minY;
     m_bounds.max.y = maxY;
-    for (Cell& cell : m_cells)
+    for (Cell& cell : Cells())
     {
         cell.box.min.y = minY;
         cell.box.max.y = maxY;
@@ -148,14 +150,13 @@ Entity::CellRange PathGrid::ComputeRange(const BoundingBox4& box) const
     return range;
 }
 
-void PathGrid::Insert(Dynarray<PathGridEntry>& list, Entity* entity)
+void PathGrid::Insert(PathGridCellList& list, Entity* entity, uint32_t typeId)
 {
-    const int32_t at = LowerBound(list, entity->GetIndex());
-    list.Insert({entity->GetIndex(), entity->GetTemplateTypeId(), entity}, at);
+    list.InsertAt(LowerBound(list, entity->GetIndex()), {entity->GetIndex(), typeId, entity});
     ++m_entryCount;
 }
 
-void PathGrid::Erase(Dynarray<PathGridEntry>& list, const Entity* entity)
+void PathGrid::Erase(PathGridCellList& list, const Entity* entity)
 {
     const int32_t at = LowerBound(list, entity->GetIndex());
     if (at < list.Count() && list[at].entity == entity)
@@ -185,35 +186,48 @@ void PathGrid::ForEachEditedCell(const Entity::CellRange& from, const Entity::Ce
                     edit(CellAt(x, z), true);
 }
 
+void PathGrid::EditCells(Entity* entity, uint32_t typeId, int list, const Entity::CellRange& from,
+                         const Entity::CellRange& to)
+{
+    ForEachEditedCell(from, to, [this, entity, typeId, list](Cell& cell, bool entering) {
+        if (entering)
+            Insert(cell.lists[list], entity, typeId);
+        else
+            Erase(cell.lists[list], entity);
+    });
+}
+
 void PathGrid::MoveEntity(Entity* entity, int list, const Entity::CellRange& range)
 {
     Entity::CellRange& old = entity->CellRangeForGrid(list);
     const Entity::CellRange target = TargetRange(entity, range);
     if (old == target)
         return;
-    ForEachEditedCell(old, target, [this, entity, list](Cell& cell, bool entering) {
-        if (entering)
-            Insert(cell.lists[list], entity);
-        else
-            Erase(cell.lists[list], entity);
-    });
+    EditCells(entity, entity->GetTemplateTypeId(), list, old, target);
     old = target;
 }
 
 void PathGrid::MoveEntityInBothLists(Entity* entity, const Entity::CellRange& query, const Entity::CellRange& render)
 {
-    // Each edit of a list reads the cell's list, then the list's entries: two misses in turn, and
-    // four for the two lists. Asked for ahead, the cells' lists of both come in together, then
-    // the entries of both do.
+    // Every line an edit reads lies in the edited cells, whose addresses the ranges give: all are
+    // asked for at once, with the entity's type the entries carry, so their misses overlap.
     const Entity::CellRange targets[2] = {TargetRange(entity, query), TargetRange(entity, render)};
     for (int list = 0; list < 2; ++list)
-        ForEachEditedCell(entity->GetCellRange(list), targets[list],
-                          [list](Cell& cell, bool) { __builtin_prefetch(&cell.lists[list]); });
+        ForEachEditedCell(entity->GetCellRange(list), targets[list], [list](Cell& cell, bool) {
+            const char* const head = reinterpret_cast<const char*>(&cell.lists[list]);
+            for (size_t offset = 0; offset < sizeof(PathGridCellList); offset += 64)
+                __builtin_prefetch(head + offset);
+            __builtin_prefetch(head + sizeof(PathGridCellList) - 1);
+        });
+    const uint32_t typeId = entity->GetTemplateTypeId();
     for (int list = 0; list < 2; ++list)
-        ForEachEditedCell(entity->GetCellRange(list), targets[list],
-                          [list](Cell& cell, bool) { __builtin_prefetch(cell.lists[list].Data()); });
-    MoveEntity(entity, kQueryList, query);
-    MoveEntity(entity, kRenderList, render);
+    {
+        Entity::CellRange& old = entity->CellRangeForGrid(list);
+        if (old == targets[list])
+            continue;
+        EditCells(entity, typeId, list, old, targets[list]);
+        old = targets[list];
+    }
 }
 
 void PathGrid::RemoveEntity(Entity* entity)
@@ -261,8 +275,8 @@ int32_t PathGrid::CheckLineOfSight(const Vector& start, const Vector& end, PathG
     // and to keep the direction of the walk, without converting an out-of-range float.
     const auto cellX = [&](float x) { return ClampedFloor((x - m_bounds.min.x) / m_cellSize, -1, countX); };
     const auto cellZ = [&](float z) { return ClampedFloor((z - m_bounds.min.z) / m_cellSize, -1, countZ); };
-    int32_t cx = m_cells.IsEmpty() ? -1 : cellX(start.x);
-    int32_t cz = m_cells.IsEmpty() ? -1 : cellZ(start.z);
+    int32_t cx = m_cells == nullptr ? -1 : cellX(start.x);
+    int32_t cz = m_cells == nullptr ? -1 : cellZ(start.z);
     if (!IsFinite3(start) || cx < 0 || cx >= countX || cz < 0 || cz >= countZ)
     {
         gConsole.Error(CONSOLE_CHANNEL_ENGINE, "LOS check must begin in a point within the scene bounds");

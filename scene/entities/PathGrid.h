@@ -1,29 +1,23 @@
 // The entity manager's spatial grid: square cells over the scene's x/z extent, each with two entry
 // lists sorted by entity index: the query list (spatial queries) and the render-candidate list (the
-// culling pass). Entities keep the cell range they occupy in each list, so a move touches only the
-// cells that changed. Beside the cells, a dense array of the entities' world boxes by entity
-// index serves the culling of render candidates. The segment walk of line-of-sight tests reads the
-// query lists. Main thread only; the segment walk is not re-entrant (its visited set is shared).
+// culling pass), each holding its first entries inside the cell (PathGridCellList.h). Entities keep
+// the cell range they occupy in each list, so a move touches only the cells that changed. Beside
+// the cells, a dense array of the entities' world boxes by entity index serves the culling of
+// render candidates. The segment walk of line-of-sight tests reads the query lists. Main thread
+// only; the segment walk is not re-entrant (its visited set is shared).
 #pragma once
 
-#include "core/containers/Dynarray.h"
 #include "core/math/BoundingBox4.h"
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityConstants.h"
+#include "scene/entities/PathGridCellList.h"
 
 #include <emmintrin.h>
 
 #include <cstdint>
 #include <limits>
 #include <memory>
-
-// One entity in one cell list. The entity field is pointer-sized here (a 16-byte entry).
-struct PathGridEntry
-{
-    uint32_t index;
-    uint32_t typeId;
-    Entity* entity;
-};
+#include <span>
 
 // One entity a segment enters, at `fraction` of the segment (0 at its start, 1 at its end). The
 // entity field is pointer-sized here (a 16-byte record).
@@ -40,11 +34,14 @@ public:
     static constexpr int kQueryList = 0;
     static constexpr int kRenderList = 1;
 
-    struct Cell
+    // Four cache lines: the box and the query list's head in the first, the render list's head in
+    // the third, the inline entries around them.
+    struct alignas(64) Cell
     {
         BoundingBox4 box;
-        Dynarray<PathGridEntry> lists[2];
+        PathGridCellList lists[2];
     };
+    static_assert(sizeof(Cell) == 256, "a cell is four cache lines");
 
     PathGrid();
     ~PathGrid();
@@ -76,7 +73,7 @@ public:
     // The same as four lanes in the range's order (x0, z0, x1, z1), -1 in each for none.
     __m128i ComputeRangeLanes(const BoundingBox4& worldBox) const
     {
-        if (m_cells.IsEmpty() || !IsValidBoundedBox(worldBox))
+        if (m_cells == nullptr || !IsValidBoundedBox(worldBox))
             return _mm_set1_epi32(-1);
         // The four cuts at once, x and z of both corners: (min.x, min.z, max.x, max.z).
         const __m128 corners = _mm_shuffle_ps(worldBox.min.Simd(), worldBox.max.Simd(), _MM_SHUFFLE(2, 0, 2, 0));
@@ -118,10 +115,11 @@ public:
     float GetCellSize() const { return m_cellSize; }
     const BoundingBox4& GetBounds() const { return m_bounds; }
     const Cell& GetCell(uint32_t x, uint32_t z) const { return m_cells[size_t(z) * m_countX + x]; }
-    bool IsEmpty() const { return m_cells.IsEmpty(); }
+    bool IsEmpty() const { return m_cells == nullptr; }
 
 private:
     Cell& CellAt(int32_t x, int32_t z) { return m_cells[int32_t(z) * int32_t(m_countX) + x]; }
+    std::span<Cell> Cells() { return {m_cells.get(), m_cellCount}; }
     // The range an entity's entries of `list` move to for `range`: none for an entity without an
     // index, which has no place in index-sorted lists or index-keyed visited maps.
     static Entity::CellRange TargetRange(const Entity* entity, const Entity::CellRange& range);
@@ -129,8 +127,10 @@ private:
     // cells left (entering false), then the cells entered, each row by row.
     template <typename Edit>
     void ForEachEditedCell(const Entity::CellRange& from, const Entity::CellRange& to, Edit&& edit);
-    void Insert(Dynarray<PathGridEntry>& list, Entity* entity);
-    void Erase(Dynarray<PathGridEntry>& list, const Entity* entity);
+    // The list edits of a move from `from` to `to`, the entity's entries typed `typeId`.
+    void EditCells(Entity* entity, uint32_t typeId, int list, const Entity::CellRange& from, const Entity::CellRange& to);
+    void Insert(PathGridCellList& list, Entity* entity, uint32_t typeId);
+    void Erase(PathGridCellList& list, const Entity* entity);
     void Clear();
     void EmptyLists();
     // Tests the not yet visited entities of one cell against the segment.
@@ -146,7 +146,8 @@ private:
     Vector m_rangeLast;
     uint32_t m_countX = 0;
     uint32_t m_countZ = 0;
-    DynarraySafe<Cell> m_cells;
+    std::unique_ptr<Cell[]> m_cells;
+    uint32_t m_cellCount = 0;
     std::unique_ptr<BoundingBox4[]> m_cullBoxes;
     // Entries in all the cells' lists together: a grid with none needs no walk to be emptied.
     uint32_t m_entryCount = 0;

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -586,4 +588,35 @@ TEST_F(SFXContextTest, ADefinitionDyingUnderAPlayingEffectDetachesTheRenderSideB
     EXPECT_EQ(context.GetDefinition(), nullptr);
     EXPECT_TRUE(context.IsFinished());
     EXPECT_TRUE(m_log.Contains("SFXDefinition destroyed while effects still play it", CONSOLE_ERROR));
+}
+
+// An element resolved before its template came in takes the template's passes before a context
+// plays its effect, and the definition's passes follow. Contexts already playing the effect draw
+// from those values on the render thread, so the stream is drained first: what was posted before
+// has run when the element changes.
+TEST_F(SFXContextTest, AnElementTakesItsLoadedTemplateOnlyOnceTheRenderSideIsIdle)
+{
+    struct Pending : ProbeElement
+    {
+        Pending() : ProbeElement("Pending") { SetPending(); }
+        void SetPending() { m_templatePending = true; }
+        void TakeLoadedTemplate() override
+        {
+            postedRan.push_back(ran.load());
+            m_passBits = 2;
+            m_templatePending = false;
+        }
+        std::atomic<bool> ran{false};
+        std::vector<bool> postedRan;
+    };
+    SFXDefinition definition;
+    auto* element = new Pending;
+    definition.AddElement(element);
+    Play(definition);
+    EXPECT_EQ(definition.GetPassBits(), 2u);
+    element->SetPending();
+    const std::function<void(NorvexRenderer&)> mark = [&](NorvexRenderer&) { element->ran = true; };
+    PostToRenderThread(m_renderer, mark);
+    Play(definition);
+    EXPECT_EQ(element->postedRan, (std::vector<bool>{false, true}));
 }

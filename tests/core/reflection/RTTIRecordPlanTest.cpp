@@ -248,7 +248,8 @@ namespace
 {
 // Texts, names and arrays beside fixed values: the kinds the read plan moves without their
 // property's calls (bools copied with their neighbours, strings and names in plain fields, arrays
-// of fixed elements checked in one go) and the same kinds behind setters, which it leaves to them.
+// of fixed elements checked in one go), the same kinds behind setters, which it leaves to them, a
+// text handed in place to its text setter, and a group header (no bytes) between two fixed values.
 class TextSample : public RTTIPolyBaseClass
 {
     RTTI_DECLARE_CLASS(TextSample, RTTIPolyBaseClass)
@@ -273,9 +274,17 @@ public:
     const std::string* GetNote() const { return &m_note; }
     void SetLabel(const NameString& value) { m_label = value; }
     const NameString* GetLabel() const { return &m_label; }
+    void SetCaption(const char* text)
+    {
+        m_caption = text;
+        ++m_captionSets;
+    }
+    const std::string* GetCaption() const { return &m_caption; }
     std::string m_note;
     int m_noteSets = 0;
     NameString m_label;
+    std::string m_caption;
+    int m_captionSets = 0;
 };
 
 RTTI_DEFINE_CLASS_TABLE(TextSample, RTTIPolyBaseClass)
@@ -286,9 +295,11 @@ void TextSample::BuildClassProperties(RTTIPropertiesBase& table)
     table.AddProperty(new RTTIDirectAccessTypedProperty<C, uint32_t>("Count", &C::m_count));
     table.AddProperty(new RTTIDirectAccessTypedProperty<C, bool>("On", &C::m_on));
     table.AddProperty(new RTTIDirectAccessTypedProperty<C, bool>("Off", &C::m_off));
+    table.AddProperty(new RTTIPropertyGroup("Levels"));
     table.AddProperty(new RTTIDirectAccessTypedProperty<C, uint8_t>("Level", &C::m_level));
     table.AddProperty(new RTTIDirectAccessTypedProperty<C, std::string>("Title", &C::m_title));
     table.AddProperty(new RTTISGProperty<C, std::string>("Note", &C::SetNote, &C::GetNote));
+    table.AddProperty(new RTTISGTextProperty<C>("Caption", &C::SetCaption, &C::GetCaption));
     table.AddProperty(new RTTIDirectAccessTypedProperty<C, NameString>("Name", &C::m_name));
     table.AddProperty(new RTTIDirectAccessTypedProperty<C, NameString>("EmptyName", &C::m_emptyName));
     table.AddProperty(new RTTISGProperty<C, NameString>("Label", &C::SetLabel, &C::GetLabel));
@@ -304,6 +315,7 @@ void Fill(TextSample& sample)
     sample.m_level = 9;
     sample.m_title = "a title longer than one machine word";
     sample.SetNote("note");
+    sample.SetCaption("caption text");
     sample.m_name = NameString("plan name");
     sample.SetLabel(NameString("label"));
     sample.m_weight = 0.5f;
@@ -319,6 +331,7 @@ void Prefill(TextSample& sample)
     sample.m_off = true;
     sample.m_title = "old";
     sample.m_note = "old note";
+    sample.m_caption = "old caption";
     sample.m_name = NameString("old name");
     sample.m_emptyName = NameString("old empty");
     sample.m_values.Add(5);
@@ -372,6 +385,7 @@ void ExpectSameRead(const std::vector<uint8_t>& bytes, size_t size, const std::s
     EXPECT_TRUE(TextSample::StaticClassProperties()->AreObjectsEqual(&planned, &reference)) << what;
     EXPECT_EQ(SerializeToBytes(planned), SerializeToBytes(reference)) << what;
     EXPECT_EQ(planned.m_noteSets, reference.m_noteSets) << what;
+    EXPECT_EQ(planned.m_captionSets, reference.m_captionSets) << what;
     EXPECT_TRUE(BoolsAreCanonical(planned)) << what;
 }
 } // namespace
@@ -391,6 +405,8 @@ TEST(RTTIRecordPlanTest, TextsNamesAndArraysReadAsTheirPropertiesWouldOnAnyInput
         ASSERT_TRUE(read.DeserializeFromMemory(bytes.data(), bytes.size(), 0));
         EXPECT_TRUE(TextSample::StaticClassProperties()->AreObjectsEqual(&read, &source));
         EXPECT_EQ(read.m_noteSets, 1);
+        EXPECT_EQ(read.m_captionSets, 1);
+        EXPECT_EQ(read.m_caption, "caption text");
         EXPECT_TRUE(read.m_emptyName.IsEmpty());
         EXPECT_EQ(SerializeToBytes(read), bytes);
     }
@@ -404,6 +420,8 @@ TEST(RTTIRecordPlanTest, TextsNamesAndArraysReadAsTheirPropertiesWouldOnAnyInput
         EXPECT_EQ(std::string(read.m_emptyName.CStr()), "old empty");
         EXPECT_EQ(read.m_values.Count(), 1);
         EXPECT_EQ(read.m_noteSets, 0);
+        EXPECT_EQ(read.m_captionSets, 0);
+        EXPECT_EQ(read.m_caption, "old caption");
     }
     for (size_t at = 0; at < bytes.size(); ++at)
     {

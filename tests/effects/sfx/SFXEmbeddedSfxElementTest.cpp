@@ -2,21 +2,15 @@
 // Embedded effects inside a playing effect: the nested effect waits for its start delay, follows
 // the element, restarts on schedule and keeps its element busy; the nested effect's lights join the
 // frame with the outer ones; a nested effect holding a nested effect of its own is refused.
-#include "effects/SFXContext.h"
-#include "effects/sfx/SFXDefinition.h"
+#include "SFXTemplateLoadFixture.h"
+
 #include "effects/sfx/SFXEmbeddedSfxElementContext.h"
 #include "effects/sfx/SFXEmbeddedSfxElementDefinition.h"
-#include "core/filesystem/FileSystem.h"
 #include "effects/sfx/SFXLightElementDefinition.h"
-#include "renderer/resources/ResourceManager.h"
-#include "scene/SceneClassRegistration.h"
 #include "scene/kinds/SFXTemplate.h"
 #include "support/RenderThreadCall.h"
-#include "support/RendererTestBase.h"
-#include "support/TempFolder.h"
 #include "support/TemplateTestSupport.h"
 #include "tools/datakit/SceneWriter.h"
-#include "tools/datakit/TemplateWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -160,36 +154,23 @@ TEST_F(SFXEmbeddedSfxElementTest, ANestedEffectMayNotNestAnotherOne)
     EXPECT_TRUE(m_log.Contains("SFXes with nested SFXes with nested SFXes are not allowed! Don't be silly...", 4));
 }
 
-class SFXEmbeddedTemplateFileTest : public RendererTestBase
+class SFXEmbeddedTemplateFileTest : public SFXTemplateLoadFixture
 {
 };
 
 TEST_F(SFXEmbeddedTemplateFileTest, ANestedTemplateOnDiskIsLoadedEvenWhenTheDefinitionResolvesWithoutLoading)
 {
-    RegisterSceneClasses();
-    TempFolder folder;
-    folder.WriteFile("templates/.keep", "");
-    ASSERT_TRUE(gFileSystem.MountDirectory("templates", (folder / "templates").c_str()));
-    ResourceManager manager;
-    ASSERT_TRUE(manager.Init());
-    SimpleGUID guid;
-    guid.bytes[15] = 0x62;
-    ASSERT_TRUE(TemplateWriter::WriteStubFiles(folder / "templates", {{"fx", "OnDisk", guid, SFXTemplate::kTypeId}}));
     SFXTemplate source;
     source.GetDefinition().AddElement(new SFXPointLightElementDefinition);
-    const std::vector<uint8_t> body = SceneWriter::BuildTemplateBody(source, SimpleGUID(), SFXTemplate::kTypeId);
-    folder.WriteFile("templates/fx/OnDisk.BinaryTemplate", std::string(body.begin(), body.end()));
-    gTemplateManager.LoadTemplateFolder();
+    WriteTemplates({{"OnDisk", 1, SFXTemplate::kTypeId,
+                     SceneWriter::BuildTemplateBody(source, SimpleGUID(), SFXTemplate::kTypeId)}});
 
     SFXEmbeddedSfxElementDefinition embedded;
-    embedded.SetSFXTemplateGUID(guid);
+    embedded.SetSFXTemplateGUID(MakeGUID(1));
     embedded.ResolveResources(false);
     ASSERT_NE(embedded.GetSFXTemplate(), nullptr);
     EXPECT_TRUE(embedded.GetSFXTemplate()->IsLoaded());
     EXPECT_EQ(embedded.GetPassBits(), 17u | 2u) << "the nested light's pass is known at once";
     embedded.ReleaseResources(0);
-    gTemplateManager.Clear();
-    manager.Close();
-    gFileSystem.UnmountAll();
 }
 } // namespace

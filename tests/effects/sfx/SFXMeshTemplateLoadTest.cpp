@@ -1,71 +1,57 @@
 // ctest-labels: thread
 // An effect read from its file takes its mesh template without loading it; when nothing else loaded
 // that template, the effect's mesh element still links to the body's rendering data and takes the
-// body's box, and a template whose body fails gives no data and no box.
-#include "core/filesystem/FileSystem.h"
-#include "effects/SFXContext.h"
-#include "effects/sfx/SFXDefinition.h"
+// body's box, and its definition takes the body's preset, box and passes before the effect plays;
+// a template whose body fails gives no data, no box and only pass 16.
+#include "SFXTemplateLoadFixture.h"
+
+#include "effects/sfx/SFXEmbeddedSfxElementDefinition.h"
 #include "effects/sfx/SFXMeshElementContext.h"
 #include "effects/sfx/SFXMeshElementDefinition.h"
+#include "effects/sfx/SFXPhysicalEffectElementDefinition.h"
 #include "renderer/MeshTemplateRenderingData.h"
-#include "renderer/resources/ResourceManager.h"
-#include "scene/SceneClassRegistration.h"
 #include "scene/kinds/MeshTemplate.h"
-#include "scene/templates/TemplateManager.h"
-#include "support/RendererTestBase.h"
-#include "support/TempFolder.h"
+#include "scene/kinds/PhysicalEffectTemplate.h"
+#include "scene/kinds/SFXTemplate.h"
 #include "tools/datakit/MeshTemplateWriter.h"
-#include "tools/datakit/TemplateWriter.h"
+#include "tools/datakit/SceneWriter.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
+#include <functional>
 
 namespace
 {
-SimpleGUID MakeGUID(uint8_t value)
-{
-    SimpleGUID guid;
-    guid.bytes[15] = 0x4E;
-    guid.bytes[0] = value;
-    return guid;
-}
-
-class SFXMeshTemplateLoadTest : public RendererTestBase
+class SFXMeshTemplateLoadTest : public SFXTemplateLoadFixture
 {
 protected:
     void SetUp() override
     {
-        RendererTestBase::SetUp();
-        RegisterSceneClasses();
-        m_folder.WriteFile("templates/.keep", "");
-        ASSERT_TRUE(gFileSystem.MountDirectory("templates", (m_folder / "templates").c_str()));
-        ASSERT_TRUE(m_manager.Init());
-        const uint32_t type = MeshTemplate::kTypeId;
-        TemplateWriter::WriteStubFiles(m_folder / "templates",
-                                       {{"fx", "crate", MakeGUID(1), type}, {"fx", "broken", MakeGUID(2), type}});
+        SFXTemplateLoadFixture::SetUp();
         MeshTemplateSpec spec;
         spec.shape = MeshTemplateSpec::Shape::Box;
         spec.boxSize[0] = 2.0f;
         spec.boxSize[1] = 3.0f;
         spec.boxSize[2] = 4.0f;
-        const std::vector<uint8_t> body = MeshTemplateWriter::BuildBody(spec, MakeGUID(1));
-        m_folder.WriteFile("templates/fx/crate.BinaryTemplate", std::string(body.begin(), body.end()));
-        m_folder.WriteFile("templates/fx/broken.BinaryTemplate", "short");
-        gTemplateManager.LoadTemplateFolder();
+        spec.shaderPresets = {"Default", "Glow"};
+        // Render lists 0x40 and 0x80: passes 16 | 6 | 8; the writer sets the depth-pass byte.
+        spec.renderSwitches[1] = 1;
+        const uint32_t type = MeshTemplate::kTypeId;
+        // An effect whose mesh element shows the crate, and a physical effect of pallet pieces (the
+        // same body under another name, so that neither finds the other's mesh loaded).
+        SFXTemplate nested;
+        auto* crate = new SFXMeshElementDefinition;
+        crate->SetMeshTemplateGUID(MakeGUID(1));
+        nested.GetDefinition().AddElement(crate);
+        PhysicalEffectTemplate pieces;
+        pieces.GetEffect().SetShape(PhysicalEffect::SHAPE_CUSTOM_MESH);
+        pieces.GetEffect().SetMeshTemplatePath("fx/pallet");
+        WriteTemplates(
+            {{"crate", 1, type, MeshTemplateWriter::BuildBody(spec, MakeGUID(1))},
+             {"broken", 2, type, {}},
+             {"crates", 3, SFXTemplate::kTypeId, SceneWriter::BuildTemplateBody(nested, MakeGUID(3), SFXTemplate::kTypeId)},
+             {"pieces", 4, PhysicalEffectTemplate::kTypeId,
+              SceneWriter::BuildTemplateBody(pieces, MakeGUID(4), PhysicalEffectTemplate::kTypeId)},
+             {"pallet", 5, type, MeshTemplateWriter::BuildBody(spec, MakeGUID(5))}});
     }
-    void TearDown() override
-    {
-        m_renderer.SubmitCommands(true);
-        gTemplateManager.Clear();
-        m_manager.Close();
-        gFileSystem.UnmountAll();
-        RendererTestBase::TearDown();
-    }
-
-    TempFolder m_folder;
-    ResourceManager m_manager;
 };
 
 TEST_F(SFXMeshTemplateLoadTest, TheElementShowsItsMeshEvenWhenNothingElseLoadedIt)
@@ -75,28 +61,33 @@ TEST_F(SFXMeshTemplateLoadTest, TheElementShowsItsMeshEvenWhenNothingElseLoadedI
         const char* name;
         uint8_t guid;
         bool shows;
+        uint32_t passBits;
+        uint32_t presetIndex;
     };
-    const Row rows[] = {{"a template nothing loaded", 1, true}, {"a template whose body fails", 2, false}};
+    const Row rows[] = {{"a template nothing loaded", 1, true, 30, 1}, {"a template whose body fails", 2, false, 16, 0}};
     for (const Row& row : rows)
     {
         SCOPED_TRACE(row.name);
         SFXDefinition definition;
         auto* element = new SFXMeshElementDefinition;
         element->SetMeshTemplateGUID(MakeGUID(row.guid));
+        ASSERT_TRUE(element->GetClassProperties()->FindProperty("Shader preset")->SetFromText(element, "Glow"));
         definition.AddElement(element);
         // As when the effect's own body is read on the resource thread: no waiting for the template.
         definition.ResolveElements(false);
         ASSERT_NE(element->GetMeshTemplate(), nullptr);
         EXPECT_FALSE(element->GetMeshTemplate()->IsLoaded());
 
-        auto* context = new SFXContext(m_renderer, nullptr, SFXContext::kFlagNoGrid, false, false);
-        context->Init(definition, Matrix::ONE, false, 0);
-        context->PostRestart(1, 0);
-        m_renderer.SubmitCommands(true);
-        ASSERT_EQ(context->GetElementContextCount(), 1);
-        const auto* mesh = static_cast<SFXMeshElementContext*>(context->GetElementContext(0));
+        SFXContext& context = Play(definition);
+        ASSERT_EQ(context.GetElementContextCount(), 1);
+        const auto* mesh = static_cast<SFXMeshElementContext*>(context.GetElementContext(0));
         ASSERT_NE(mesh, nullptr);
         EXPECT_EQ(element->GetMeshTemplate()->IsLoaded(), row.shows);
+        EXPECT_EQ(element->GetPassBits(), row.passBits);
+        EXPECT_EQ(definition.GetPassBits(), row.passBits);
+        EXPECT_EQ(element->GetPresetIndex(), row.presetIndex);
+        EXPECT_EQ((context.GetRenderingFlags() & SFXContext::kFlagDepthPass) != 0, row.shows)
+            << "the body's depth-pass byte makes the effect a shadow caster";
         if (row.shows)
         {
             EXPECT_EQ(mesh->GetRenderingData(), element->GetMeshTemplate()->GetRenderingData());
@@ -104,15 +95,57 @@ TEST_F(SFXMeshTemplateLoadTest, TheElementShowsItsMeshEvenWhenNothingElseLoadedI
             const BoundingBox4& bounds = mesh->GetLocalBounds();
             EXPECT_EQ(bounds, element->GetMeshTemplate()->GetStaticBoundingBox());
             EXPECT_FLOAT_EQ(bounds.max.y - bounds.min.y, 3.0f) << "the box of the template's body";
+            EXPECT_EQ(element->GetBox(), bounds) << "the box the mesh is drawn with";
         }
         else
         {
             EXPECT_EQ(mesh->GetRenderingData(), nullptr);
             EXPECT_EQ(mesh->GetLocalBounds(), BoundingBox4::INVALID);
+            EXPECT_EQ(element->GetBox(), BoundingBox4::INVALID);
         }
-        context->Release();
-        m_renderer.SubmitCommands(true);
-        definition.ReleaseElementResources(0);
+        Stop(context, definition);
+    }
+}
+
+// Elements that reach the mesh through another template read from its file: an embedded effect whose
+// mesh element took the mesh without waiting, and a physical effect whose custom mesh was never
+// taken while its template was not in. Both take the mesh's passes (17 with 16 | 6 | 8) before the
+// effect plays.
+TEST_F(SFXMeshTemplateLoadTest, ElementsReachingTheMeshThroughAnotherTemplateTakeItsPasses)
+{
+    struct Row
+    {
+        const char* name;
+        std::function<SFXElementDefinition*()> make;
+        uint8_t depthPass;
+    };
+    const Row rows[] = {{"an embedded effect",
+                         [] {
+                             auto* element = new SFXEmbeddedSfxElementDefinition;
+                             element->SetSFXTemplateGUID(MakeGUID(3));
+                             return element;
+                         },
+                         1},
+                        {"a physical effect",
+                         [] {
+                             auto* element = new SFXPhysicalEffectElementDefinition;
+                             element->SetPhysicalEffectTemplateGUID(MakeGUID(4));
+                             return element;
+                         },
+                         0}};
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(row.name);
+        SFXDefinition definition;
+        SFXElementDefinition* const element = row.make();
+        definition.AddElement(element);
+        definition.ResolveElements(false);
+        EXPECT_EQ(element->GetPassBits(), 17u) << "nothing of the mesh is known yet";
+        SFXContext& context = Play(definition);
+        EXPECT_EQ(element->GetPassBits(), 31u);
+        EXPECT_EQ(definition.GetPassBits(), 31u);
+        EXPECT_EQ(element->GetDepthPassByte(), row.depthPass);
+        Stop(context, definition);
     }
 }
 } // namespace

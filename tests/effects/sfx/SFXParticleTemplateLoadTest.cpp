@@ -1,70 +1,52 @@
 // ctest-labels: thread
 // An effect read from its file takes its particle template without loading it; when nothing else
 // (a particle entity of the same template) loaded that template, the effect's element still plays
-// the template's emitter, and a template whose body fails gives no emitter.
-#include "core/filesystem/FileSystem.h"
-#include "effects/SFXContext.h"
+// the template's emitter, with the passes of its particles' mesh (itself taken without waiting when
+// the particle template's body was read), and a template whose body fails gives no emitter.
+#include "SFXTemplateLoadFixture.h"
+
 #include "effects/particles/ParticleSystemContext.h"
-#include "effects/sfx/SFXDefinition.h"
 #include "effects/sfx/SFXParticleElementContext.h"
 #include "effects/sfx/SFXParticleElementDefinition.h"
-#include "renderer/resources/ResourceManager.h"
-#include "scene/SceneClassRegistration.h"
+#include "scene/kinds/MeshTemplate.h"
 #include "scene/kinds/ParticleTemplate.h"
-#include "scene/templates/TemplateManager.h"
 #include "support/ParticleTestSupport.h"
-#include "support/RendererTestBase.h"
-#include "support/TempFolder.h"
+#include "tools/datakit/MeshTemplateWriter.h"
 #include "tools/datakit/SceneWriter.h"
-#include "tools/datakit/TemplateWriter.h"
-
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
 
 namespace
 {
-SimpleGUID MakeGUID(uint8_t value)
-{
-    SimpleGUID guid;
-    guid.bytes[15] = 0x6D;
-    guid.bytes[0] = value;
-    return guid;
-}
-
-class SFXParticleTemplateLoadTest : public RendererTestBase
+class SFXParticleTemplateLoadTest : public SFXTemplateLoadFixture
 {
 protected:
     void SetUp() override
     {
-        RendererTestBase::SetUp();
-        RegisterSceneClasses();
-        m_folder.WriteFile("templates/.keep", "");
-        ASSERT_TRUE(gFileSystem.MountDirectory("templates", (m_folder / "templates").c_str()));
-        ASSERT_TRUE(m_manager.Init());
+        SFXTemplateLoadFixture::SetUp();
         const uint32_t type = ParticleTemplate::kTypeId;
-        TemplateWriter::WriteStubFiles(m_folder / "templates",
-                                       {{"fx", "sparks", MakeGUID(1), type}, {"fx", "broken", MakeGUID(2), type}});
-        ParticleTemplate source;
-        SetParticleProperty(source.GetSystem(), "Life time", "2.5");
-        SetParticleProperty(source.GetSystem(), "Life time variable", "0.5");
-        const std::vector<uint8_t> body = SceneWriter::BuildTemplateBody(source, MakeGUID(1), type);
-        m_folder.WriteFile("templates/fx/sparks.BinaryTemplate", std::string(body.begin(), body.end()));
-        m_folder.WriteFile("templates/fx/broken.BinaryTemplate", "short");
-        gTemplateManager.LoadTemplateFolder();
+        ParticleTemplate sparks;
+        SetParticleProperty(sparks.GetSystem(), "Life time", "2.5");
+        SetParticleProperty(sparks.GetSystem(), "Life time variable", "0.5");
+        // Two particle templates of mesh particles, each with its own mesh.
+        ParticleTemplate shards;
+        std::vector<uint8_t> shardsBodies[2];
+        for (uint8_t i = 0; i < 2; ++i)
+        {
+            char text[SimpleGUID::kTextLength + 1];
+            MakeGUID(uint8_t(4 + 2 * i)).ToString(text, sizeof(text));
+            SetParticleProperty(shards.GetSystem(), "Mesh template", text);
+            shardsBodies[i] = SceneWriter::BuildTemplateBody(shards, MakeGUID(uint8_t(3 + 2 * i)), type);
+        }
+        // The shard's render list 0x80: passes 16 | 6 | 8; the writer sets the depth-pass byte.
+        MeshTemplateSpec shard;
+        shard.renderSwitches[1] = 1;
+        const uint32_t mesh = MeshTemplate::kTypeId;
+        WriteTemplates({{"sparks", 1, type, SceneWriter::BuildTemplateBody(sparks, MakeGUID(1), type)},
+                        {"broken", 2, type, {}},
+                        {"shards", 3, type, shardsBodies[0]},
+                        {"shard", 4, mesh, MeshTemplateWriter::BuildBody(shard, MakeGUID(4))},
+                        {"splinters", 5, type, shardsBodies[1]},
+                        {"splinter", 6, mesh, MeshTemplateWriter::BuildBody(shard, MakeGUID(6))}});
     }
-    void TearDown() override
-    {
-        m_renderer.SubmitCommands(true);
-        gTemplateManager.Clear();
-        m_manager.Close();
-        gFileSystem.UnmountAll();
-        RendererTestBase::TearDown();
-    }
-
-    TempFolder m_folder;
-    ResourceManager m_manager;
 };
 
 TEST_F(SFXParticleTemplateLoadTest, TheElementPlaysItsTemplateEvenWhenNothingElseLoadedIt)
@@ -74,11 +56,20 @@ TEST_F(SFXParticleTemplateLoadTest, TheElementPlaysItsTemplateEvenWhenNothingEls
         const char* name;
         uint8_t guid;
         bool plays;
+        float minimumLife;
+        uint32_t passBits;
+        // Loaded before the effect (by a particle entity): its body found no mesh loaded to keep.
+        bool loadedBefore;
     };
-    const Row rows[] = {{"a template nothing loaded", 1, true}, {"a template whose body fails", 2, false}};
+    const Row rows[] = {{"a template nothing loaded", 1, true, 2.0f, 17, false},
+                        {"a template whose body fails", 2, false, 0.0f, 17, false},
+                        {"mesh particles", 3, true, 1.0f, 30, false},
+                        {"mesh particles loaded before their mesh", 5, true, 1.0f, 30, true}};
     for (const Row& row : rows)
     {
         SCOPED_TRACE(row.name);
+        EntityTemplate* const before = row.loadedBefore ? gTemplateManager.GetTemplateByGUIDLocked(MakeGUID(row.guid), true)
+                                                        : nullptr;
         SFXDefinition definition;
         auto* element = new SFXParticleElementDefinition;
         element->SetParticleTemplateGUID(MakeGUID(row.guid));
@@ -86,26 +77,28 @@ TEST_F(SFXParticleTemplateLoadTest, TheElementPlaysItsTemplateEvenWhenNothingEls
         // As when the effect's own body is read on the resource thread: no waiting for the template.
         definition.ResolveElements(false);
         ASSERT_NE(element->GetParticleTemplate(), nullptr);
-        EXPECT_FALSE(element->GetParticleTemplate()->IsLoaded());
+        EXPECT_EQ(element->GetParticleTemplate()->IsLoaded(), row.loadedBefore);
 
-        auto* context = new SFXContext(m_renderer, nullptr, SFXContext::kFlagNoGrid, false, false);
-        context->Init(definition, Matrix::ONE, false, 0);
-        context->PostRestart(1, 0);
-        m_renderer.SubmitCommands(true);
-        ASSERT_EQ(context->GetElementContextCount(), 1);
-        const auto* particles = static_cast<SFXParticleElementContext*>(context->GetElementContext(0));
+        SFXContext& context = Play(definition);
+        ASSERT_EQ(context.GetElementContextCount(), 1);
+        const auto* particles = static_cast<SFXParticleElementContext*>(context.GetElementContext(0));
         ASSERT_NE(particles, nullptr);
         EXPECT_EQ(element->GetParticleTemplate()->IsLoaded(), row.plays);
+        EXPECT_EQ(element->GetPassBits(), row.passBits);
+        EXPECT_EQ(definition.GetPassBits(), row.passBits);
+        EXPECT_EQ(element->GetDepthPassByte(), row.passBits == 30 ? 1 : 0);
         if (row.plays)
         {
             ASSERT_NE(particles->GetSystem(), nullptr);
-            EXPECT_FLOAT_EQ(particles->GetSystem()->GetMinimumLife(), 2.0f) << "the emitter of the template's body";
+            EXPECT_FLOAT_EQ(particles->GetSystem()->GetMinimumLife(), row.minimumLife)
+                << "the emitter of the template's body";
+            EXPECT_EQ(particles->GetSystem()->IsMeshParticles(), row.passBits == 30);
         }
         else
             EXPECT_EQ(particles->GetSystem(), nullptr);
-        context->Release();
-        m_renderer.SubmitCommands(true);
-        definition.ReleaseElementResources(0);
+        Stop(context, definition);
+        if (before != nullptr)
+            before->Resource::Release();
     }
 }
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -28,33 +29,39 @@ void MixFrameByFrame(const float* frames, uint32_t channels, const float* t, con
 }
 
 // Every source width with every bus width, lengths around the four- and eight-frame groups, frames
-// that stand still, step by one or skip, with the widest lanes and with SSE2 alone: the same bus
-// floats as the frame-by-frame loop, and nothing written past the rows' `count` frames.
+// that stand still, step by one or skip (or, promised, never skip), with the widest lanes and with
+// SSE2 alone: the same bus floats as the frame-by-frame loop, and nothing written past the rows'
+// `count` frames. The floats a promised mix may read past the last frame are NaN, so a sum that
+// took one would show.
 TEST(InterpolatedMixTest, EveryLaneKindSumsAsTheFrameByFrameLoop)
 {
     std::mt19937 random(11);
     std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
     std::uniform_real_distribution<float> unit(0.0f, 0.999f);
     std::uniform_int_distribution<int32_t> skip(0, 3);
+    for (const audio::AdvanceSteps steps : {audio::AdvanceSteps::Any, audio::AdvanceSteps::OneAtMost})
     for (const audio::MixLanes lanes : {audio::MixLanes::Best, audio::MixLanes::Sse2})
     for (const uint32_t channels : {1u, 2u, 3u})
     for (const uint32_t busChannels : {1u, 2u, 6u})
     for (const uint32_t count : {0u, 1u, 3u, 4u, 5u, 7u, 8u, 9u, 12u, 15u, 16u, 17u, 480u})
     {
+        const bool oneAtMost = steps == audio::AdvanceSteps::OneAtMost;
         SCOPED_TRACE(::testing::Message() << (lanes == audio::MixLanes::Best ? "best" : "SSE2") << " lanes, "
-                                          << channels << " channels on " << busChannels << ", " << count << " frames");
+                                          << channels << " channels on " << busChannels << ", " << count << " frames"
+                                          << (oneAtMost ? ", one step at most" : ""));
         std::vector<float> t(count);
         std::vector<int32_t> advance(count);
         int32_t at = 0;
         for (uint32_t i = 0; i < count; ++i)
         {
-            at += i % 3 == 0 ? skip(random) : int32_t(i % 2);
+            at += oneAtMost ? skip(random) % 2 : i % 3 == 0 ? skip(random) : int32_t(i % 2);
             advance[i] = at;
             t[i] = unit(random);
         }
-        std::vector<float> frames((size_t(at) + 2) * channels);
-        for (float& value : frames)
-            value = sample(random);
+        std::vector<float> frames((size_t(at) + 2) * channels + (oneAtMost ? audio::kPickReadsPast : 0),
+                                  std::numeric_limits<float>::quiet_NaN());
+        for (size_t i = 0; i < (size_t(at) + 2) * channels; ++i)
+            frames[i] = sample(random);
         std::vector<float> gains(channels * busChannels);
         for (float& gain : gains)
             gain = sample(random);
@@ -66,7 +73,7 @@ TEST(InterpolatedMixTest, EveryLaneKindSumsAsTheFrameByFrameLoop)
         MixFrameByFrame(frames.data(), channels, t.data(), advance.data(), count, gains.data(), expected.data(), stride,
                         busChannels);
         audio::MixInterpolated(frames.data(), channels, t.data(), advance.data(), count, gains.data(), bus.data(),
-                               stride, busChannels, lanes);
+                               stride, busChannels, steps, lanes);
         for (size_t i = 0; i < bus.size(); ++i)
             ASSERT_EQ(bus[i], expected[i]) << "bus value " << i;
     }

@@ -7,9 +7,10 @@
 
 namespace
 {
-// Tracks in several groups of lanes, both kinds of step and a partly filled last group, against the
-// frame-by-frame double, with the widest lanes and with SSE2 alone: the same t floats, the same whole
-// frames passed, the same end, and nothing written past the rounded-up length.
+// Tracks in several groups of lanes, both kinds of step and a partly filled last group (41, 6 and 3
+// tracks take every width of group), against the frame-by-frame double, with the widest lanes and
+// with SSE2 alone: the same t floats, the same whole frames passed, the same end, and nothing
+// written past the rounded-up length.
 TEST(PhaseTrackTest, EveryLaneFollowsTheFrameByFrameDouble)
 {
     std::mt19937 random(7);
@@ -17,18 +18,20 @@ TEST(PhaseTrackTest, EveryLaneFollowsTheFrameByFrameDouble)
     std::vector<double> steps = {5.08e-6, 0.5, 1.0 - 1e-12, 0.6875 * 44100 / 48000, 1.0, 1.5, 3.999999, 2.0 / 3.0};
     while (steps.size() < 41)
         steps.push_back(steps.size() % 3 ? unit(random) : 1.0 + 3.0 * unit(random));
+    for (const size_t count : {41u, 6u, 3u})
     for (const audio::PhaseTrackLanes lanes : {audio::PhaseTrackLanes::Best, audio::PhaseTrackLanes::Sse2})
-    for (const uint32_t frames : {1u, 3u, 4u, 441u, 480u})
+    for (const uint32_t frames : {1u, 3u, 4u, 7u, 441u, 480u})
     {
-        SCOPED_TRACE(lanes == audio::PhaseTrackLanes::Best ? "best lanes" : "SSE2 lanes");
+        SCOPED_TRACE(testing::Message() << count << " tracks, " << (lanes == audio::PhaseTrackLanes::Best ? "best" : "SSE2")
+                                        << " lanes");
         const uint32_t length = audio::PhaseTrackLength(frames);
         ASSERT_EQ(length % audio::kPhaseGroupFrames, 0u);
         ASSERT_GE(length, frames);
-        std::vector<std::vector<float>> t(steps.size(), std::vector<float>(length + 4, -1.0f));
-        std::vector<std::vector<int32_t>> advance(steps.size(), std::vector<int32_t>(length + 4, -1));
-        std::vector<audio::PhaseTrack> tracks(steps.size());
+        std::vector<std::vector<float>> t(count, std::vector<float>(length + 4, -1.0f));
+        std::vector<std::vector<int32_t>> advance(count, std::vector<int32_t>(length + 4, -1));
+        std::vector<audio::PhaseTrack> tracks(count);
         std::vector<audio::PhaseTrack*> pointers;
-        for (size_t i = 0; i < steps.size(); ++i)
+        for (size_t i = 0; i < count; ++i)
         {
             tracks[i].phase = i % 5 ? unit(random) : 0.0;
             tracks[i].step = steps[i];
@@ -37,7 +40,7 @@ TEST(PhaseTrackTest, EveryLaneFollowsTheFrameByFrameDouble)
             pointers.push_back(&tracks[i]);
         }
         audio::TrackPhases(pointers.data(), pointers.size(), frames, lanes);
-        for (size_t i = 0; i < steps.size(); ++i)
+        for (size_t i = 0; i < count; ++i)
         {
             double phase = tracks[i].phase;
             int32_t passed = 0;

@@ -89,12 +89,13 @@ void CheckGrid(const std::vector<SafePointer<Entity>>& entities)
         for (uint32_t x = 0; x < grid.GetCountX(); ++x)
             for (int list = 0; list < 2; ++list)
             {
-                const Dynarray<PathGridEntry>& cell = grid.GetCell(x, z).lists[list];
+                const PathGridCellList& cell = grid.GetCell(x, z).lists[list];
                 for (int32_t i = 0; i < cell.Count(); ++i)
                 {
                     const PathGridEntry& entry = cell[i];
                     ASSERT_TRUE(live.count(entry.entity)) << "stale entry in cell " << x << "," << z;
                     ASSERT_EQ(entry.index, entry.entity->GetIndex());
+                    ASSERT_EQ(entry.typeId, entry.entity->GetTemplateTypeId());
                     ASSERT_TRUE(InRange(entry.entity->GetCellRange(list), x, z));
                     if (i > 0)
                     {
@@ -178,6 +179,36 @@ TEST_F(PathGridTest, RandomMovesReparentsRescalesAndDeletesKeepTheGridExact)
     for (const SafePointer<Entity>& pointer : entities)
         EXPECT_FALSE(pointer);
     ASSERT_NO_FATAL_FAILURE(CheckGrid(entities));
+}
+
+TEST_F(PathGridTest, CrowdedCellsSpillOutOfTheCellAndStayExact)
+{
+    // Thirty entities milling over four cells: most cells hold more entries than fit inside them.
+    EntityTemplate* typed = MakeTemplate(CenteredBox(1.0f), 7);
+    std::mt19937 random(99);
+    std::uniform_real_distribution<float> position(38.0f, 62.0f);
+    std::vector<SafePointer<Entity>> entities;
+    const auto create = [&] {
+        return gEntityManager.CreateEntity(typed, nullptr, Translation(position(random), 0.0f, position(random)), 0,
+                                           nullptr);
+    };
+    for (int i = 0; i < 30; ++i)
+        entities.emplace_back(create());
+    ASSERT_NO_FATAL_FAILURE(CheckGrid(entities));
+    const PathGrid& grid = gEntityManager.GetPathGrid();
+    EXPECT_TRUE(grid.GetCell(4, 4).lists[PathGrid::kQueryList].IsSpilled());
+    EXPECT_TRUE(grid.GetCell(5, 5).lists[PathGrid::kRenderList].IsSpilled());
+    for (int step = 0; step < 600; ++step)
+    {
+        SafePointer<Entity>& slot = entities[random() % entities.size()];
+        if (slot.Get() == nullptr)
+            slot.Set(create());
+        else if (random() % 8 == 0)
+            slot->DeleteMe();
+        else
+            slot->SetLocalPosition(Vector(position(random), 0.0f, position(random), 1.0f));
+        ASSERT_NO_FATAL_FAILURE(CheckGrid(entities)) << "after step " << step;
+    }
 }
 
 TEST_F(PathGridTest, ANewSceneEmptiesEveryCellAndTheNextSceneFillsThemAgain)

@@ -1,5 +1,5 @@
-// Where each voice's resampler stands at every output frame of a mix block. Pure computation on
-// the caller's arrays: any thread (the mixer calls it with the engine lock held).
+// Where a voice's resampler stands at every output frame of a mix block. Pure computation on the
+// caller's arrays: any thread (the mixer calls it with the engine lock held).
 #pragma once
 
 #include <cstddef>
@@ -14,10 +14,10 @@ constexpr uint32_t kPhaseGroupFrames = 8;
 // Steps at or above this take the frame-by-frame loop, which reads only the frames it skips over.
 constexpr double kMaxTrackedStep = 4.0;
 
-// One voice's resampler over a block. Before output frame i the voice stands `advance[i]` source
-// frames past its first frame, `t[i]` of the way to the next one; after each frame the position
-// moves on by `step` source frames. The position is a double that drops whole frames as it passes
-// them, exactly as the frame-by-frame loop does, so every t is the same float.
+// One voice's resampler over a block. Output frame i stands at position p = phase + i x step
+// source frames past the voice's first frame (the product and the sum each rounded to double, no
+// fused multiply-add), so no frame's position waits on the one before it and no rounding error
+// builds up over the block: `advance[i]` is p's whole frames and `t[i]` the float of what is left.
 struct PhaseTrack
 {
     // In: position between the first frame and the next (0 <= phase < 1) and the step (< kMaxTrackedStep).
@@ -26,7 +26,7 @@ struct PhaseTrack
     // Out, for frames rounded up to kPhaseGroupFrames.
     float* t = nullptr;
     int32_t* advance = nullptr;
-    // Out: the position after the block.
+    // Out: the position after the block, output frame `frames`'s.
     double endPhase = 0.0;
     uint32_t endAdvance = 0;
 };
@@ -37,16 +37,25 @@ inline uint32_t PhaseTrackLength(uint32_t frames)
     return (frames + kPhaseGroupFrames - 1) / kPhaseGroupFrames * kPhaseGroupFrames;
 }
 
-// The vector lanes TrackPhases uses: the widest the processor has (AVX, checked at run time), or the
-// SSE2 lanes every x86-64 processor has. Both give the same results.
+// The vector lanes TrackPhase uses: the widest the processor has (eight doubles with AVX-512, four
+// with AVX, checked at run time), at most AVX, or the SSE2 lanes every x86-64 processor has. All
+// give the same results.
 enum class PhaseTrackLanes
 {
     Best,
+    Avx,
     Sse2,
 };
 
-// Tracks every voice over `frames` output frames. Each position depends on the one before it, so
-// voices are tracked side by side in vector lanes to keep the processor busy.
-void TrackPhases(PhaseTrack* const* tracks, size_t count, uint32_t frames,
-                 PhaseTrackLanes lanes = PhaseTrackLanes::Best);
+// Output frame `frame`'s position: the product and the sum each rounded to double. The empty
+// statement keeps a compiler from fusing them into one multiply-add, which would round once.
+inline double TrackedPosition(double phase, double step, uint32_t frame)
+{
+    double product = double(frame) * step;
+    __asm__("" : "+x"(product));
+    return phase + product;
+}
+
+// Fills the track over `frames` output frames.
+void TrackPhase(PhaseTrack& track, uint32_t frames, PhaseTrackLanes lanes = PhaseTrackLanes::Best);
 } // namespace audio

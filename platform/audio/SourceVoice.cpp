@@ -4,6 +4,7 @@
 #include "platform/audio/AudioEngine.h"
 #include "platform/audio/InterpolatedMix.h"
 #include "platform/audio/PcmConversion.h"
+#include "platform/audio/PhaseTrack.h"
 #include "platform/audio/SpeakerLayout.h"
 
 #include <algorithm>
@@ -216,52 +217,44 @@ void SourceVoice::ApplyOutputMatrix(const float* levels)
     std::copy(levels, levels + m_matrix.size(), m_matrix.begin());
 }
 
-PhaseTrack* SourceVoice::PrepareBlock(uint32_t frames, uint32_t busRate)
+void SourceVoice::MixBlock(float* bus, uint32_t frames, uint32_t busChannels, uint32_t busRate, MixScratch& scratch)
 {
-    m_blockPlays = false;
     if (!m_running)
-        return nullptr;
+        return;
     if (!m_haveCurrent)
     {
         // Starved (or not begun): silence until a buffer brings a frame. Nothing is queued while a
         // block mixes, so a voice that finds nothing now stays silent for the whole block.
         m_phase = 0.0;
         if (FetchFrames(m_current, 1) == 0)
-            return nullptr;
+            return;
         m_haveCurrent = true;
     }
-    m_blockPlays = true;
-    m_blockStep = double(m_frequencyRatio) * m_format.samplesPerSec / busRate;
-    if (m_blockStep >= kMaxTrackedStep)
-        return nullptr;
-    const size_t length = PhaseTrackLength(frames);
-    m_trackT.resize(length);
-    m_trackAdvance.resize(length);
-    m_track.phase = m_phase;
-    m_track.step = m_blockStep;
-    m_track.t = m_trackT.data();
-    m_track.advance = m_trackAdvance.data();
-    return &m_track;
-}
-
-void SourceVoice::MixBlock(float* bus, uint32_t frames, uint32_t busChannels, MixScratch& scratch)
-{
-    if (!m_blockPlays)
-        return;
     float gains[kMaxChannels * kMaxOutputChannels];
     for (uint32_t i = 0; i < m_matrix.size(); ++i)
         gains[i] = m_matrix[i] * m_volume;
-    if (m_blockStep >= kMaxTrackedStep)
-        MixFrameByFrame(bus, frames, busChannels, gains);
+    const double step = double(m_frequencyRatio) * m_format.samplesPerSec / busRate;
+    if (step >= kMaxTrackedStep)
+        MixFrameByFrame(bus, frames, busChannels, step, gains);
     else
-        MixTracked(bus, frames, busChannels, gains, scratch);
+        MixTracked(bus, frames, busChannels, step, gains, scratch);
 }
 
-void SourceVoice::MixTracked(float* bus, uint32_t frames, uint32_t busChannels, const float* gains,
+void SourceVoice::MixTracked(float* bus, uint32_t frames, uint32_t busChannels, double step, const float* gains,
                              MixScratch& scratch)
 {
+    const size_t length = PhaseTrackLength(frames);
+    m_trackT.resize(length);
+    m_trackAdvance.resize(length);
+    PhaseTrack track;
+    track.phase = m_phase;
+    track.step = step;
+    track.t = m_trackT.data();
+    track.advance = m_trackAdvance.data();
+    TrackPhase(track, frames);
+
     const uint32_t channels = m_format.channels;
-    const uint32_t endAdvance = m_track.endAdvance;
+    const uint32_t endAdvance = track.endAdvance;
     // The block reads the current frame, every frame it passes and the one after the last.
     const uint32_t wanted = endAdvance + 2;
     // The scratch only grows: shrinking and growing again would clear memory every block. The mix
@@ -286,7 +279,7 @@ void SourceVoice::MixTracked(float* bus, uint32_t frames, uint32_t busChannels, 
         m_haveNext = have == wanted;
         if (m_haveNext)
             std::copy(reached + channels, reached + 2 * channels, m_next);
-        m_phase = m_track.endPhase;
+        m_phase = track.endPhase;
         m_samplesPlayed += endAdvance;
     }
     else
@@ -301,14 +294,16 @@ void SourceVoice::MixTracked(float* bus, uint32_t frames, uint32_t busChannels, 
     }
     // Below one source frame per output frame no step passes more than one frame.
     MixInterpolated(raw.data(), channels, m_trackT.data(), m_trackAdvance.data(), playing, gains, bus, frames,
-                    busChannels, m_blockStep < 1.0 ? AdvanceSteps::OneAtMost : AdvanceSteps::Any);
+                    busChannels, step < 1.0 ? AdvanceSteps::OneAtMost : AdvanceSteps::Any);
 }
 
-void SourceVoice::MixFrameByFrame(float* bus, uint32_t frames, uint32_t busChannels, const float* gains)
+void SourceVoice::MixFrameByFrame(float* bus, uint32_t frames, uint32_t busChannels, double step, const float* gains)
 {
     const uint32_t channels = m_format.channels;
     float sample[kMaxChannels];
-    double phase = m_phase;
+    const double start = m_phase;
+    double phase = start;
+    uint32_t passed = 0;
     bool haveCurrent = m_haveCurrent;
     bool haveNext = m_haveNext;
     for (uint32_t i = 0; i < frames && haveCurrent; ++i)
@@ -326,10 +321,12 @@ void SourceVoice::MixFrameByFrame(float* bus, uint32_t frames, uint32_t busChann
             bus[size_t(d) * frames + i] = sum;
         }
 
-        phase += m_blockStep;
-        while (phase >= 1.0 && haveCurrent)
+        // The next frame's position is reckoned from the block's start, as tracked voices do.
+        const double position = TrackedPosition(start, step, i + 1);
+        const uint32_t whole = uint32_t(position);
+        phase = position - double(whole);
+        for (; passed < whole && haveCurrent; ++passed)
         {
-            phase -= 1.0;
             ++m_samplesPlayed;
             if (!haveNext)
                 haveNext = FetchFrames(m_next, 1) == 1;

@@ -3,63 +3,64 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace
 {
-// Tracks in several groups of lanes, both kinds of step and a partly filled last group (41, 6 and 3
-// tracks take every width of group), against the frame-by-frame double, with the widest lanes and
-// with SSE2 alone: the same t floats, the same whole frames passed, the same end, and nothing
-// written past the rounded-up length.
-TEST(PhaseTrackTest, EveryLaneFollowsTheFrameByFrameDouble)
+// Steps below, at and above one frame, starting phases, lengths around the groups and a long block,
+// with every kind of lanes: each t and whole count is the plain double formula's, the end is output
+// frame `frames`'s position, nothing is written past the rounded-up length, and the positions stay
+// within a hair of a resampler that adds the step frame after frame.
+TEST(PhaseTrackTest, EveryLaneIsThePositionReckonedFromTheBlockStart)
 {
     std::mt19937 random(7);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
-    std::vector<double> steps = {5.08e-6, 0.5, 1.0 - 1e-12, 0.6875 * 44100 / 48000, 1.0, 1.5, 3.999999, 2.0 / 3.0};
-    while (steps.size() < 41)
-        steps.push_back(steps.size() % 3 ? unit(random) : 1.0 + 3.0 * unit(random));
-    for (const size_t count : {41u, 6u, 3u})
-    for (const audio::PhaseTrackLanes lanes : {audio::PhaseTrackLanes::Best, audio::PhaseTrackLanes::Sse2})
-    for (const uint32_t frames : {1u, 3u, 4u, 7u, 441u, 480u})
+    // Steps and starting phases; the first three give, by frame 480, a t that one fused multiply-add
+    // would round differently from the product and the sum rounded apart.
+    std::vector<std::pair<double, double>> starts = {
+        {1.9970340988817785, 0.81694938978969556}, {3.3078371243355038, 0.97674149646272024},
+        {3.8399472509929669, 0.5929930739072119}, {5.08e-6, 0.0}, {0.5, 0.25}, {1.0 - 1e-12, 0.0},
+        {0.6875 * 44100 / 48000, 0.0}, {1.0, 0.5}, {1.5, 0.0}, {3.999999, 0.75}, {2.0 / 3.0, 0.0}};
+    while (starts.size() < 24)
+        starts.emplace_back(starts.size() % 3 ? unit(random) : 1.0 + 3.0 * unit(random), unit(random));
+    for (const audio::PhaseTrackLanes lanes :
+         {audio::PhaseTrackLanes::Best, audio::PhaseTrackLanes::Avx, audio::PhaseTrackLanes::Sse2})
+    for (const uint32_t frames : {1u, 3u, 4u, 7u, 8u, 9u, 441u, 480u, 1920u})
+    for (const auto& [step, phase] : starts)
     {
-        SCOPED_TRACE(testing::Message() << count << " tracks, " << (lanes == audio::PhaseTrackLanes::Best ? "best" : "SSE2")
-                                        << " lanes");
+        SCOPED_TRACE(testing::Message() << "lanes " << int(lanes) << ", " << frames << " frames, step " << step
+                                        << ", phase " << phase);
         const uint32_t length = audio::PhaseTrackLength(frames);
         ASSERT_EQ(length % audio::kPhaseGroupFrames, 0u);
         ASSERT_GE(length, frames);
-        std::vector<std::vector<float>> t(count, std::vector<float>(length + 4, -1.0f));
-        std::vector<std::vector<int32_t>> advance(count, std::vector<int32_t>(length + 4, -1));
-        std::vector<audio::PhaseTrack> tracks(count);
-        std::vector<audio::PhaseTrack*> pointers;
-        for (size_t i = 0; i < count; ++i)
+        std::vector<float> t(length + 4, -1.0f);
+        std::vector<int32_t> advance(length + 4, -1);
+        audio::PhaseTrack track;
+        track.phase = phase;
+        track.step = step;
+        track.t = t.data();
+        track.advance = advance.data();
+        audio::TrackPhase(track, frames, lanes);
+
+        double chained = phase;
+        for (uint32_t f = 0; f <= frames; ++f)
         {
-            tracks[i].phase = i % 5 ? unit(random) : 0.0;
-            tracks[i].step = steps[i];
-            tracks[i].t = t[i].data();
-            tracks[i].advance = advance[i].data();
-            pointers.push_back(&tracks[i]);
-        }
-        audio::TrackPhases(pointers.data(), pointers.size(), frames, lanes);
-        for (size_t i = 0; i < count; ++i)
-        {
-            double phase = tracks[i].phase;
-            int32_t passed = 0;
-            for (uint32_t f = 0; f < frames; ++f)
+            const double position = phase + double(f) * step;
+            const int32_t whole = int32_t(position);
+            if (f == frames)
             {
-                ASSERT_EQ(t[i][f], float(phase)) << "track " << i << ", frame " << f << " of " << frames;
-                ASSERT_EQ(advance[i][f], passed) << "track " << i << ", frame " << f << " of " << frames;
-                phase += steps[i];
-                while (phase >= 1.0)
-                {
-                    phase -= 1.0;
-                    ++passed;
-                }
+                EXPECT_EQ(track.endAdvance, uint32_t(whole));
+                EXPECT_EQ(track.endPhase, position - whole);
+                break;
             }
-            EXPECT_EQ(tracks[i].endPhase, phase) << "track " << i;
-            EXPECT_EQ(tracks[i].endAdvance, uint32_t(passed)) << "track " << i;
-            EXPECT_EQ(t[i][length], -1.0f);
-            EXPECT_EQ(advance[i][length], -1);
+            ASSERT_EQ(t[f], float(position - whole)) << "frame " << f;
+            ASSERT_EQ(advance[f], whole) << "frame " << f;
+            ASSERT_NEAR(advance[f] + double(t[f]), chained, 1e-6) << "frame " << f;
+            chained += step;
         }
+        EXPECT_EQ(t[length], -1.0f);
+        EXPECT_EQ(advance[length], -1);
     }
 }
 } // namespace

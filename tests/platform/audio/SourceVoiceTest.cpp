@@ -10,8 +10,9 @@
 namespace
 {
 // The mixer written out frame by frame over already decoded frames: fetch one frame at a time,
-// interpolate linearly, add each source channel times its gain in order, move the position on by
-// the step and drop whole frames as it passes them.
+// interpolate linearly, add each source channel times its gain in order, and move to the next
+// frame's position, reckoned from the block's start (start + index x step in double), passing the
+// whole frames it has gone beyond.
 struct ReferenceVoice
 {
     uint32_t channels = 0;
@@ -34,6 +35,9 @@ struct ReferenceVoice
 
     void Mix(std::vector<float>& bus, uint32_t count, uint32_t busChannels, double step, const std::vector<float>& gains)
     {
+        double start = phase;
+        uint32_t first = 0;
+        uint64_t passed = 0;
         for (uint32_t i = 0; i < count; ++i)
         {
             if (!haveCurrent)
@@ -42,6 +46,9 @@ struct ReferenceVoice
                 phase = 0.0;
                 if (!haveCurrent)
                     continue;
+                start = 0.0;
+                first = i;
+                passed = 0;
             }
             if (!haveNext)
                 haveNext = Fetch(next);
@@ -56,10 +63,11 @@ struct ReferenceVoice
                     sum += sample[c] * gains[d * channels + c];
                 bus[size_t(i) * busChannels + d] = sum;
             }
-            phase += step;
-            while (phase >= 1.0 && haveCurrent)
+            const double position = start + double(i + 1 - first) * step;
+            const uint64_t whole = uint64_t(position);
+            phase = position - double(whole);
+            for (; passed < whole && haveCurrent; ++passed)
             {
-                phase -= 1.0;
                 ++played;
                 if (!haveNext)
                     haveNext = Fetch(next);

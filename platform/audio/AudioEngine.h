@@ -13,8 +13,8 @@
 // the bus, and hands the block to the output: a MemoryOutput (tests), a WAV file (the default
 // engine writes one when NORVEX_AUDIO_WAV names it) or nowhere. A block is mixed voice by voice, in
 // creation order, into one row per bus channel: each voice finds where its resampler stands at
-// every output frame of the block (PhaseTrack: the position at the block's start plus the frame's
-// index times the step, in double), reads the source frames it passes in runs and adds them with
+// every output frame of the block (PhaseTrack: exact fixed-point positions, the block's start plus
+// the frame's index times the step), reads the source frames it passes in runs and adds them with
 // vector arithmetic (InterpolatedMix). Every value is the one a frame-by-frame loop using those
 // positions gives: the same float operations in the same order. In RealTime mode the engine's own
 // "AudioMixer" thread does this at wall-clock pace and counts a glitch whenever it falls more

@@ -6,79 +6,107 @@ namespace audio
 {
 namespace
 {
-// Compilers may fuse a product and the sum after it into one multiply-add (AVX-512 brings one),
-// which rounds once where TrackedPosition rounds twice; passing the product through this keeps both.
-template <typename Vector>
-inline void KeepRounded(Vector& product)
+// Each lane keeps a position's whole frames and its fraction. The fraction is held with its top
+// bit flipped so that a signed compare tells when adding the step carried into the whole frames;
+// shifted down it is then (fraction >> 8) - 2^23, so FractionT is that times 2^-24 plus one half,
+// both exact.
+template <uint32_t kLanes>
+struct LaneStart
 {
-    __asm__("" : "+v"(product));
-}
+    alignas(64) int32_t whole[kLanes];
+    alignas(64) int32_t flipped[kLanes];
+    int32_t stepWhole;
+    int32_t stepFlipped;
 
-// Each fills `length` frames, a multiple of eight.
+    explicit LaneStart(const PhaseTrack& track)
+    {
+        for (uint32_t lane = 0; lane < kLanes; ++lane)
+        {
+            const uint64_t position = track.fraction + lane * track.step;
+            whole[lane] = int32_t(position >> 32);
+            flipped[lane] = int32_t(uint32_t(position) ^ 0x80000000u);
+        }
+        const uint64_t step = kLanes * track.step;
+        stepWhole = int32_t(step >> 32);
+        stepFlipped = int32_t(uint32_t(step));
+    }
+};
+
+// Each fills `length` frames, a multiple of kPhaseGroupFrames.
 __attribute__((target("avx512f")))
-void TrackEight(const PhaseTrack& track, uint32_t length)
+void TrackSixteen(const PhaseTrack& track, uint32_t length)
 {
+    const LaneStart<16> start(track);
     float* const t = track.t;
     int32_t* const advance = track.advance;
-    const __m512d phase = _mm512_set1_pd(track.phase);
-    const __m512d step = _mm512_set1_pd(track.step);
-    const __m512d eight = _mm512_set1_pd(8.0);
-    __m512d index = _mm512_setr_pd(0.0, 1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0);
+    __m512i whole = _mm512_load_si512(start.whole);
+    __m512i flipped = _mm512_load_si512(start.flipped);
+    const __m512i stepWhole = _mm512_set1_epi32(start.stepWhole);
+    const __m512i stepFlipped = _mm512_set1_epi32(start.stepFlipped);
+    const __m512i one = _mm512_set1_epi32(1);
+    const __m512 scale = _mm512_set1_ps(1.0f / 16777216.0f);
+    const __m512 half = _mm512_set1_ps(0.5f);
     // The zero-masking forms with every lane set: the plain ones start from an undefined register,
     // which this compiler's headers warn about.
-    constexpr __mmask8 kAll = 0xFF;
+    constexpr __mmask16 kAll = 0xFFFF;
+    for (uint32_t i = 0; i < length; i += 16)
+    {
+        const __m512 below = _mm512_maskz_cvtepi32_ps(kAll, _mm512_maskz_srai_epi32(kAll, flipped, 8));
+        _mm512_storeu_ps(t + i, _mm512_add_ps(_mm512_mul_ps(below, scale), half));
+        _mm512_storeu_si512(advance + i, whole);
+        const __m512i next = _mm512_add_epi32(flipped, stepFlipped);
+        const __mmask16 carried = _mm512_cmplt_epi32_mask(next, flipped);
+        flipped = next;
+        whole = _mm512_add_epi32(whole, stepWhole);
+        whole = _mm512_mask_add_epi32(whole, carried, whole, one);
+    }
+}
+
+__attribute__((target("avx2")))
+void TrackEight(const PhaseTrack& track, uint32_t length)
+{
+    const LaneStart<8> start(track);
+    float* const t = track.t;
+    int32_t* const advance = track.advance;
+    __m256i whole = _mm256_load_si256(reinterpret_cast<const __m256i*>(start.whole));
+    __m256i flipped = _mm256_load_si256(reinterpret_cast<const __m256i*>(start.flipped));
+    const __m256i stepWhole = _mm256_set1_epi32(start.stepWhole);
+    const __m256i stepFlipped = _mm256_set1_epi32(start.stepFlipped);
+    const __m256 scale = _mm256_set1_ps(1.0f / 16777216.0f);
+    const __m256 half = _mm256_set1_ps(0.5f);
     for (uint32_t i = 0; i < length; i += 8)
     {
-        __m512d product = _mm512_mul_pd(index, step);
-        KeepRounded(product);
-        const __m512d position = _mm512_add_pd(phase, product);
-        const __m512d whole = _mm512_maskz_roundscale_pd(kAll, position, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
-        _mm256_storeu_ps(t + i, _mm512_maskz_cvtpd_ps(kAll, _mm512_sub_pd(position, whole)));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(advance + i), _mm512_maskz_cvttpd_epi32(kAll, whole));
-        index = _mm512_add_pd(index, eight);
+        const __m256 below = _mm256_cvtepi32_ps(_mm256_srai_epi32(flipped, 8));
+        _mm256_storeu_ps(t + i, _mm256_add_ps(_mm256_mul_ps(below, scale), half));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(advance + i), whole);
+        const __m256i next = _mm256_add_epi32(flipped, stepFlipped);
+        // All ones (minus one) where the fraction carried.
+        const __m256i carried = _mm256_cmpgt_epi32(flipped, next);
+        flipped = next;
+        whole = _mm256_sub_epi32(_mm256_add_epi32(whole, stepWhole), carried);
     }
 }
 
-__attribute__((target("avx")))
 void TrackFour(const PhaseTrack& track, uint32_t length)
 {
+    const LaneStart<4> start(track);
     float* const t = track.t;
     int32_t* const advance = track.advance;
-    const __m256d phase = _mm256_set1_pd(track.phase);
-    const __m256d step = _mm256_set1_pd(track.step);
-    const __m256d four = _mm256_set1_pd(4.0);
-    __m256d index = _mm256_setr_pd(0.0, 1.0, 2.0, 3.0);
+    __m128i whole = _mm_load_si128(reinterpret_cast<const __m128i*>(start.whole));
+    __m128i flipped = _mm_load_si128(reinterpret_cast<const __m128i*>(start.flipped));
+    const __m128i stepWhole = _mm_set1_epi32(start.stepWhole);
+    const __m128i stepFlipped = _mm_set1_epi32(start.stepFlipped);
+    const __m128 scale = _mm_set1_ps(1.0f / 16777216.0f);
+    const __m128 half = _mm_set1_ps(0.5f);
     for (uint32_t i = 0; i < length; i += 4)
     {
-        __m256d product = _mm256_mul_pd(index, step);
-        KeepRounded(product);
-        const __m256d position = _mm256_add_pd(phase, product);
-        const __m256d whole = _mm256_round_pd(position, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
-        _mm_storeu_ps(t + i, _mm256_cvtpd_ps(_mm256_sub_pd(position, whole)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(advance + i), _mm256_cvttpd_epi32(whole));
-        index = _mm256_add_pd(index, four);
-    }
-}
-
-// SSE2 has no rounding to whole numbers: positions stay below 2^31, so truncating to an integer
-// and back gives the same double.
-void TrackTwo(const PhaseTrack& track, uint32_t length)
-{
-    float* const t = track.t;
-    int32_t* const advance = track.advance;
-    const __m128d phase = _mm_set1_pd(track.phase);
-    const __m128d step = _mm_set1_pd(track.step);
-    const __m128d two = _mm_set1_pd(2.0);
-    __m128d index = _mm_setr_pd(0.0, 1.0);
-    for (uint32_t i = 0; i < length; i += 2)
-    {
-        __m128d product = _mm_mul_pd(index, step);
-        KeepRounded(product);
-        const __m128d position = _mm_add_pd(phase, product);
-        const __m128i passed = _mm_cvttpd_epi32(position);
-        _mm_storel_pi(reinterpret_cast<__m64*>(t + i), _mm_cvtpd_ps(_mm_sub_pd(position, _mm_cvtepi32_pd(passed))));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(advance + i), passed);
-        index = _mm_add_pd(index, two);
+        const __m128 below = _mm_cvtepi32_ps(_mm_srai_epi32(flipped, 8));
+        _mm_storeu_ps(t + i, _mm_add_ps(_mm_mul_ps(below, scale), half));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(advance + i), whole);
+        const __m128i next = _mm_add_epi32(flipped, stepFlipped);
+        const __m128i carried = _mm_cmpgt_epi32(flipped, next);
+        flipped = next;
+        whole = _mm_sub_epi32(_mm_add_epi32(whole, stepWhole), carried);
     }
 }
 } // namespace
@@ -86,16 +114,16 @@ void TrackTwo(const PhaseTrack& track, uint32_t length)
 void TrackPhase(PhaseTrack& track, uint32_t frames, PhaseTrackLanes lanes)
 {
     static const bool haveAvx512 = __builtin_cpu_supports("avx512f");
-    static const bool haveAvx = __builtin_cpu_supports("avx");
+    static const bool haveAvx2 = __builtin_cpu_supports("avx2");
     const uint32_t length = PhaseTrackLength(frames);
     if (haveAvx512 && lanes == PhaseTrackLanes::Best)
+        TrackSixteen(track, length);
+    else if (haveAvx2 && lanes != PhaseTrackLanes::Sse2)
         TrackEight(track, length);
-    else if (haveAvx && lanes != PhaseTrackLanes::Sse2)
-        TrackFour(track, length);
     else
-        TrackTwo(track, length);
-    const double end = TrackedPosition(track.phase, track.step, frames);
-    track.endAdvance = uint32_t(end);
-    track.endPhase = end - double(track.endAdvance);
+        TrackFour(track, length);
+    const uint64_t end = track.fraction + frames * track.step;
+    track.endAdvance = uint32_t(end >> 32);
+    track.endFraction = uint32_t(end);
 }
 } // namespace audio

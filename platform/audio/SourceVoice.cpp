@@ -225,7 +225,7 @@ void SourceVoice::MixBlock(float* bus, uint32_t frames, uint32_t busChannels, ui
     {
         // Starved (or not begun): silence until a buffer brings a frame. Nothing is queued while a
         // block mixes, so a voice that finds nothing now stays silent for the whole block.
-        m_phase = 0.0;
+        m_fraction = 0;
         if (FetchFrames(m_current, 1) == 0)
             return;
         m_haveCurrent = true;
@@ -235,19 +235,19 @@ void SourceVoice::MixBlock(float* bus, uint32_t frames, uint32_t busChannels, ui
         gains[i] = m_matrix[i] * m_volume;
     const double step = double(m_frequencyRatio) * m_format.samplesPerSec / busRate;
     if (step >= kMaxTrackedStep)
-        MixFrameByFrame(bus, frames, busChannels, step, gains);
+        MixFrameByFrame(bus, frames, busChannels, FixedStep(step), gains);
     else
-        MixTracked(bus, frames, busChannels, step, gains, scratch);
+        MixTracked(bus, frames, busChannels, FixedStep(step), gains, scratch);
 }
 
-void SourceVoice::MixTracked(float* bus, uint32_t frames, uint32_t busChannels, double step, const float* gains,
+void SourceVoice::MixTracked(float* bus, uint32_t frames, uint32_t busChannels, uint64_t step, const float* gains,
                              MixScratch& scratch)
 {
     const size_t length = PhaseTrackLength(frames);
     m_trackT.resize(length);
     m_trackAdvance.resize(length);
     PhaseTrack track;
-    track.phase = m_phase;
+    track.fraction = m_fraction;
     track.step = step;
     track.t = m_trackT.data();
     track.advance = m_trackAdvance.data();
@@ -279,7 +279,7 @@ void SourceVoice::MixTracked(float* bus, uint32_t frames, uint32_t busChannels, 
         m_haveNext = have == wanted;
         if (m_haveNext)
             std::copy(reached + channels, reached + 2 * channels, m_next);
-        m_phase = track.endPhase;
+        m_fraction = track.endFraction;
         m_samplesPlayed += endAdvance;
     }
     else
@@ -289,28 +289,28 @@ void SourceVoice::MixTracked(float* bus, uint32_t frames, uint32_t busChannels, 
                            m_trackAdvance.begin());
         m_haveCurrent = false;
         m_haveNext = false;
-        m_phase = 0.0;
+        m_fraction = 0;
         m_samplesPlayed += have;
     }
-    // Below one source frame per output frame no step passes more than one frame.
+    // At most one source frame per output frame no step passes more than one frame.
     MixInterpolated(raw.data(), channels, m_trackT.data(), m_trackAdvance.data(), playing, gains, bus, frames,
-                    busChannels, step < 1.0 ? AdvanceSteps::OneAtMost : AdvanceSteps::Any);
+                    busChannels, step <= uint64_t(1) << 32 ? AdvanceSteps::OneAtMost : AdvanceSteps::Any);
 }
 
-void SourceVoice::MixFrameByFrame(float* bus, uint32_t frames, uint32_t busChannels, double step, const float* gains)
+void SourceVoice::MixFrameByFrame(float* bus, uint32_t frames, uint32_t busChannels, uint64_t step, const float* gains)
 {
     const uint32_t channels = m_format.channels;
     float sample[kMaxChannels];
-    const double start = m_phase;
-    double phase = start;
-    uint32_t passed = 0;
+    const uint32_t start = m_fraction;
+    uint32_t fraction = start;
+    uint64_t passed = 0;
     bool haveCurrent = m_haveCurrent;
     bool haveNext = m_haveNext;
     for (uint32_t i = 0; i < frames && haveCurrent; ++i)
     {
         if (!haveNext)
             haveNext = FetchFrames(m_next, 1) == 1;
-        const float t = float(phase);
+        const float t = FractionT(fraction);
         for (uint32_t c = 0; c < channels; ++c)
             sample[c] = haveNext ? m_current[c] + (m_next[c] - m_current[c]) * t : m_current[c];
         for (uint32_t d = 0; d < busChannels; ++d)
@@ -321,11 +321,9 @@ void SourceVoice::MixFrameByFrame(float* bus, uint32_t frames, uint32_t busChann
             bus[size_t(d) * frames + i] = sum;
         }
 
-        // The next frame's position is reckoned from the block's start, as tracked voices do.
-        const double position = TrackedPosition(start, step, i + 1);
-        const uint32_t whole = uint32_t(position);
-        phase = position - double(whole);
-        for (; passed < whole && haveCurrent; ++passed)
+        const uint64_t position = start + (i + 1) * step;
+        fraction = uint32_t(position);
+        for (; passed < position >> 32 && haveCurrent; ++passed)
         {
             ++m_samplesPlayed;
             if (!haveNext)
@@ -338,11 +336,11 @@ void SourceVoice::MixFrameByFrame(float* bus, uint32_t frames, uint32_t busChann
             else
             {
                 haveCurrent = false;
-                phase = 0.0;
+                fraction = 0;
             }
         }
     }
-    m_phase = phase;
+    m_fraction = fraction;
     m_haveCurrent = haveCurrent;
     m_haveNext = haveNext;
 }

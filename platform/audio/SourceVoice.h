@@ -123,10 +123,11 @@ private:
     // Adds the voice into the bus (one row of `frames` floats per bus channel); a voice that starts
     // or resumes takes its first frame here.
     void MixBlock(float* bus, uint32_t frames, uint32_t busChannels, uint32_t busRate, MixScratch& scratch);
-    void MixTracked(float* bus, uint32_t frames, uint32_t busChannels, double step, const float* gains,
+    // `step` in fixed point (PhaseTrack.h).
+    void MixTracked(float* bus, uint32_t frames, uint32_t busChannels, uint64_t step, const float* gains,
                     MixScratch& scratch);
     // For steps of kMaxTrackedStep source frames or more, which would stage too many frames.
-    void MixFrameByFrame(float* bus, uint32_t frames, uint32_t busChannels, double step, const float* gains);
+    void MixFrameByFrame(float* bus, uint32_t frames, uint32_t busChannels, uint64_t step, const float* gains);
     // Takes up to `count` frames off the queue (as many as it holds), retiring finished buffers.
     uint32_t FetchFrames(float* frames, uint32_t count);
     void ReadFrames(const QueuedBuffer& queued, uint32_t first, uint32_t count, float* frames);
@@ -154,7 +155,8 @@ private:
     float m_next[kMaxChannels] = {};
     bool m_haveCurrent = false;
     bool m_haveNext = false;
-    double m_phase = 0.0;
+    // Fixed point (PhaseTrack.h): 2^-32 frames.
+    uint32_t m_fraction = 0;
 
     // Where the resampler stands at each output frame of the block being mixed.
     CacheLineVector<float> m_trackT;

@@ -417,8 +417,8 @@ std::vector<float> ReferenceResample(const std::vector<int16_t>& samples, uint32
 
 // Mono and stereo sources on a stereo bus take loops of their own, steps below one frame another,
 // and steps of four frames or more the frame-by-frame loop. Each must mix what a plain resampler
-// adding the step frame after frame gives, within float rounding (positions are reckoned from each
-// block's start instead, which moves t by an ulp now and then), over source rates and pitches that
+// adding the step in double frame after frame gives, within a millionth (positions are fixed point
+// with the step rounded to 2^-32 frames, and t holds 24 bits), over source rates and pitches that
 // take every path, and the general loop on a wider bus must give the stereo loops' values.
 TEST_F(AudioEngineTest, EveryMixLoopMatchesAFrameByFrameResampler)
 {

@@ -158,9 +158,10 @@ void BaseThread::Flush()
     os::Event* const donePointer = &done;
     if (!PostCommand(THREAD_COMMAND_DONE, &donePointer, sizeof(donePointer)))
         return;
-    // A drained ring means the done command has run; a short drain is cheaper to watch than to
-    // sleep on. Acquire loads suffice: the event wait after it orders everything else.
-    SpinUntil([this] { return m_ring.IsDrained(); });
+    // A short drain is cheaper to watch than to sleep on. The watch is on the done event alone: the
+    // ring's read offset changes with every command, and each look at it would take that line from
+    // the worker in the middle of its drain.
+    SpinUntil([&done] { return done.IsSet(); });
     WaitForEvent(done, "flush");
 }
 

@@ -147,12 +147,6 @@ public:
         m_readLeft = 0;
         m_readOffset.store(next, std::memory_order_release);
     }
-    // Whether the reader has released everything published so far (acquire loads): a producer
-    // watching its commands drain needs no stronger order.
-    bool IsDrained() const
-    {
-        return m_readOffset.load(std::memory_order_acquire) == m_writeOffset.load(std::memory_order_acquire);
-    }
     // Whether a record published by the last look at the write offset is still unread, and how many
     // bytes that look found: a worker reading each record as soon as it lands shares its lines with
     // the producer still writing them.

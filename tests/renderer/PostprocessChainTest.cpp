@@ -3,10 +3,12 @@
 // draws into which target by quality, flags and scene; the frame's own target left alone when the
 // render size differs; the blur, composite and ambient-occlusion constants the passes upload; the
 // lookup tables as sampled curves and a table that cannot be locked; a UI blur seen in pixels; a
-// one-pixel column that the composite and FXAA keep on its pixel.
+// one-pixel column that the composite and FXAA keep on its pixel; the glow of a white square, as
+// bright as the threshold leaves it and centred on the square.
 #include "engine/config/ProjectConfig.h"
 #include "engine/scripting/GameDelegate.h"
 #include "platform/gpu/Gpu.h"
+#include "platform/gpu/TextureSampler.h"
 #include "renderer/PostprocessManager.h"
 #include "renderer/RenderTargetSet.h"
 #include "renderer/SceneEnvironment.h"
@@ -149,6 +151,52 @@ protected:
             if (steps[i].rfind(step, 0) == 0)
                 return &Renderer().GetDevice()->GetLastFrameDrawLog()[i];
         return nullptr;
+    }
+
+    // What one frame of a black scene with a white square (left, top, edge) shows of the glow: the
+    // atlas's glow quarter as linear light (it holds sRGB-encoded colour), summed and weighed by
+    // texel position (its centre in atlas texels), and the blue of the frame's row from x 40 and
+    // column from y 0 through the square's centre.
+    struct GlowSeen
+    {
+        double total = 0.0, x = 0.0, y = 0.0;
+        std::vector<uint32_t> row, column;
+    };
+    GlowSeen GlowFrame(uint32_t flags, int32_t left, int32_t top, int32_t edge)
+    {
+        GlowSeen seen;
+        const uint32_t centreX = uint32_t(left + edge / 2), centreY = uint32_t(top + edge / 2);
+        Frame(
+            flags, Vector(0.0f, 0.0f, 0.0f, 1.0f),
+            [&](NorvexRenderer& r) {
+                gpu::GpuSurface* back = nullptr;
+                r.GetDevice()->GetBackBuffer(0, 0, &back);
+                for (uint32_t i = 0; i < 240; ++i)
+                {
+                    seen.row.push_back(back->ReadPixelArgb(40 + i, centreY) & 0xFF);
+                    seen.column.push_back(back->ReadPixelArgb(centreX, i) & 0xFF);
+                }
+                back->Release();
+                const gpu::GpuSurface* atlas = r.GetDeviceManager().GetRenderTargets().pingPong[0].GetSurface();
+                for (uint32_t y = 0; y < 60; ++y)
+                    for (uint32_t x = 0; x < 80; ++x)
+                    {
+                        const double light = gpu::SrgbToLinear(atlas->ReadPixel(x, y).b);
+                        seen.total += light;
+                        seen.x += light * x;
+                        seen.y += light * y;
+                    }
+                if (seen.total > 0.0)
+                {
+                    seen.x /= seen.total;
+                    seen.y /= seen.total;
+                }
+            },
+            [&](NorvexRenderer& r) {
+                const gpu::Rect square = {left, top, left + edge, top + edge};
+                r.GetDevice()->Clear(1, &square, gpu::kClearTarget, 0xFFFFFFFFu, 1.0f, 0);
+            });
+        return seen;
     }
 
     ConsoleCapture m_log;
@@ -496,6 +544,7 @@ TEST_F(PostprocessChainTest, EachPassReadsItsSourcesAndTakesItsConstants)
     EXPECT_EQ(lum->viewport.height, 60u);
     EXPECT_FLOAT_EQ(lum->PixelConstant(PM::kRegFactor)[0], 0.75f);
     EXPECT_EQ(lum->textureIds[1], id(gPostprocessManager.GetTableTexture(PM::TABLE_TONE)));
+    EXPECT_EQ(lum->renderStates[gpu::kRsSrgbWriteEnable], 1u) << "the composite reads the atlas through sRGB";
     const gpu::DrawRecord* composite = FindDraw("composite");
     EXPECT_EQ(composite->textureIds[0], id(t.sceneColor.GetHolder()));
     EXPECT_EQ(composite->textureIds[1], id(t.pingPong[0].GetHolder()));
@@ -516,4 +565,66 @@ TEST_F(PostprocessChainTest, EachPassReadsItsSourcesAndTakesItsConstants)
     EXPECT_FLOAT_EQ(zoom->PixelConstant(PM::kRegZoom)[0], -0.005f);
     EXPECT_FLOAT_EQ(zoom->PixelConstant(PM::kRegZoom)[1], 0.25f);
     EXPECT_FLOAT_EQ(zoom->PixelConstant(PM::kRegZoom)[2], 0.5f);
+}
+
+// A white square (16 pixels, four atlas texels a side) glows by what lies above the threshold: the
+// atlas keeps (1 - threshold) of it through the two blurs, centred where the square is; the frame
+// shows the glow evenly around the square and none when the square is not above the threshold or
+// the chain is off.
+TEST_F(PostprocessChainTest, AWhiteSquareGlowsAroundItselfByWhatLiesAboveTheThreshold)
+{
+    Start(1.0f);
+    SetQuality(3);
+    Shading().vignetteEnd = 0.0f;
+    Shading().glowColor = Vector(4.0f, 4.0f, 4.0f, 1.0f);
+    struct Case
+    {
+        float threshold;
+        uint32_t flags;
+        double share; // of the glow at threshold 0
+    };
+    const Case cases[] = {{0.0f, 1, 1.0}, {0.5f, 1, 0.5}, {0.8f, 1, 0.2}, {1.0f, 1, 0.0}, {0.0f, 0, 0.0}};
+    double full = 0.0;
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << "threshold " << c.threshold << ", flags " << c.flags);
+        Shading().glowThreshold = c.threshold;
+        Apply();
+        const GlowSeen seen = GlowFrame(c.flags, 152, 112, 16);
+        if (c.flags == 0)
+        {
+            EXPECT_EQ(Steps(), std::vector<std::string>{"composite0>BB"});
+        }
+        else if (c.threshold == 0.0f)
+        {
+            full = seen.total;
+            // Sixteen texels of white, spread by the blurs, which lose a little where they filter
+            // between texels before the sRGB decode.
+            EXPECT_GT(full, 16.0 * 0.6);
+            EXPECT_LT(full, 16.0 * 1.01);
+        }
+        else
+            EXPECT_NEAR(seen.total / full, c.share, 0.02);
+        if (c.share > 0.0)
+        {
+            // Texels 38 to 41 across and 28 to 31 down hold the square.
+            EXPECT_NEAR(seen.x, 39.5, 0.05);
+            EXPECT_NEAR(seen.y, 29.5, 0.05);
+        }
+        // The square (entries 112 to 127 of both lines) stays white; the glow shows four and twelve
+        // pixels off each of its edges, and nowhere far from it.
+        const bool glows = c.share > 0.0;
+        for (const std::vector<uint32_t>* line : {&seen.row, &seen.column})
+        {
+            const char* name = line == &seen.row ? "row" : "column";
+            EXPECT_EQ((*line)[120], 255u) << name;
+            EXPECT_EQ((*line)[0], 0u) << name;
+            for (const uint32_t off : {4u, 12u})
+            {
+                const uint32_t before = (*line)[111 - off], after = (*line)[128 + off];
+                EXPECT_EQ(before > 2u, glows) << name << " " << off << " before: " << before;
+                EXPECT_NEAR(double(after), double(before), 1.0) << name << " " << off << " after";
+            }
+        }
+    }
 }

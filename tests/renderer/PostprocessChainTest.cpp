@@ -4,7 +4,8 @@
 // render size differs; the blur, composite and ambient-occlusion constants the passes upload; the
 // lookup tables as sampled curves and a table that cannot be locked; a UI blur seen in pixels; a
 // one-pixel column that the composite and FXAA keep on its pixel; the glow of a white square, as
-// bright as the threshold leaves it and centred on the square.
+// bright as the threshold leaves it and centred on the square; one bright pixel glowing as its
+// whole block wherever it lies in it.
 #include "engine/config/ProjectConfig.h"
 #include "engine/scripting/GameDelegate.h"
 #include "platform/gpu/Gpu.h"
@@ -153,19 +154,20 @@ protected:
         return nullptr;
     }
 
-    // What one frame of a black scene with a white square (left, top, edge) shows of the glow: the
-    // atlas's glow quarter as linear light (it holds sRGB-encoded colour), summed and weighed by
-    // texel position (its centre in atlas texels), and the blue of the frame's row from x 40 and
-    // column from y 0 through the square's centre.
+    // What one frame of a black scene with a square (left, top, edge) of one grey level shows of the
+    // glow: the atlas's glow quarter as linear light (it holds sRGB-encoded colour), summed by
+    // channel and as their mean, whose weighing by texel position gives its centre in atlas
+    // texels, and the blue of the frame's row from x 40 and column from y 0 through the square's
+    // centre.
     struct GlowSeen
     {
-        double total = 0.0, x = 0.0, y = 0.0;
+        double channels[3] = {}, total = 0.0, x = 0.0, y = 0.0;
         std::vector<uint32_t> row, column;
     };
-    GlowSeen GlowFrame(uint32_t flags, int32_t left, int32_t top, int32_t edge)
+    GlowSeen GlowFrame(uint32_t flags, uint32_t left, uint32_t top, uint32_t edge, float level = 1.0f)
     {
         GlowSeen seen;
-        const uint32_t centreX = uint32_t(left + edge / 2), centreY = uint32_t(top + edge / 2);
+        const uint32_t centreX = left + edge / 2, centreY = top + edge / 2;
         Frame(
             flags, Vector(0.0f, 0.0f, 0.0f, 1.0f),
             [&](NorvexRenderer& r) {
@@ -181,10 +183,15 @@ protected:
                 for (uint32_t y = 0; y < 60; ++y)
                     for (uint32_t x = 0; x < 80; ++x)
                     {
-                        const double light = gpu::SrgbToLinear(atlas->ReadPixel(x, y).b);
-                        seen.total += light;
-                        seen.x += light * x;
-                        seen.y += light * y;
+                        const gpu::Color4f texel = atlas->ReadPixel(x, y);
+                        const double light[3] = {gpu::SrgbToLinear(texel.r), gpu::SrgbToLinear(texel.g),
+                                                 gpu::SrgbToLinear(texel.b)};
+                        for (uint32_t i = 0; i < 3; ++i)
+                            seen.channels[i] += light[i];
+                        const double mean = (light[0] + light[1] + light[2]) / 3.0;
+                        seen.total += mean;
+                        seen.x += mean * x;
+                        seen.y += mean * y;
                     }
                 if (seen.total > 0.0)
                 {
@@ -193,8 +200,11 @@ protected:
                 }
             },
             [&](NorvexRenderer& r) {
-                const gpu::Rect square = {left, top, left + edge, top + edge};
-                r.GetDevice()->Clear(1, &square, gpu::kClearTarget, 0xFFFFFFFFu, 1.0f, 0);
+                // The scene target holds half floats: a level above 1 is kept.
+                gpu::GpuSurface* scene = r.GetDeviceManager().GetRenderTargets().sceneColor.GetSurface();
+                for (uint32_t y = top; y < top + edge; ++y)
+                    for (uint32_t x = left; x < left + edge; ++x)
+                        scene->WritePixel(x, y, {level, level, level, 1.0f});
             });
         return seen;
     }
@@ -627,4 +637,30 @@ TEST_F(PostprocessChainTest, AWhiteSquareGlowsAroundItselfByWhatLiesAboveTheThre
             }
         }
     }
+}
+
+// Every pixel of the scene feeds the glow wherever it lies in its 4 x 4 block: one pixel of 4.0
+// anywhere in the block of atlas texel (40, 30) glows as that whole block at 1.0 does, 0.2 above
+// the threshold of 0.8 over the block, centred on the texel.
+TEST_F(PostprocessChainTest, OneBrightPixelGlowsAsItsBlockWhereverItLiesInIt)
+{
+    Start(1.0f);
+    SetQuality(3);
+    Apply();
+    // The stand-in filters before it decodes sRGB: a lone texel's glow loses more in the blurs than a
+    // square's.
+    const double block = GlowFrame(1, 160, 120, 4).total;
+    EXPECT_GT(block, 0.2 * 0.3);
+    EXPECT_LT(block, 0.2 * 1.01);
+    for (uint32_t y = 120; y < 124; ++y)
+        for (uint32_t x = 160; x < 164; ++x)
+        {
+            SCOPED_TRACE(testing::Message() << "pixel " << x << ", " << y);
+            const GlowSeen seen = GlowFrame(1, x, y, 1, 4.0f);
+            EXPECT_NEAR(seen.total, block, block * 0.01);
+            for (const double channel : seen.channels)
+                EXPECT_NEAR(channel, seen.total, block * 0.01) << "white glows white";
+            EXPECT_NEAR(seen.x, 40.0, 0.05);
+            EXPECT_NEAR(seen.y, 30.0, 0.05);
+        }
 }

@@ -90,10 +90,13 @@ Event::Event(bool manualReset, bool initiallySet)
 
 void Event::Set()
 {
+    // Read before the set: from then on the event may be gone.
+    const int32_t wakeCount = m_manualReset ? INT_MAX : 1;
+    const uint32_t* const word = ValueWord(m_state);
     const uint64_t before = m_state.fetch_or(kSignalled, std::memory_order_acq_rel);
     // Setting a set event changes nothing: whoever its first Set woke has yet to take it.
     if ((before & kSignalled) == 0 && SleepersOf(before) != 0)
-        FutexWake(ValueWord(m_state), m_manualReset ? INT_MAX : 1);
+        FutexWake(word, wakeCount);
 }
 
 void Event::Reset()
@@ -140,9 +143,10 @@ Event::WaitResult Event::WaitFor(uint32_t timeoutMs, const std::atomic<uint32_t>
 
 void Event::Wake()
 {
+    const uint32_t* const word = ValueWord(m_state);
     const uint64_t before = m_state.fetch_add(kWakeStep, std::memory_order_acq_rel);
     if (SleepersOf(before) != 0)
-        FutexWake(ValueWord(m_state), INT_MAX);
+        FutexWake(word, INT_MAX);
 }
 
 Semaphore::Semaphore(int32_t initialCount, int32_t maximumCount)
@@ -154,6 +158,7 @@ bool Semaphore::Release(int32_t count)
 {
     if (count <= 0)
         return false;
+    const uint32_t* const word = ValueWord(m_state);
     uint64_t state = m_state.load(std::memory_order_relaxed);
     do
     {
@@ -162,7 +167,7 @@ bool Semaphore::Release(int32_t count)
     } while (!m_state.compare_exchange_weak(state, state + static_cast<uint64_t>(count) * kOneCount,
                                             std::memory_order_acq_rel, std::memory_order_relaxed));
     if (SleepersOf(state) != 0)
-        FutexWake(ValueWord(m_state), count);
+        FutexWake(word, count);
     return true;
 }
 

@@ -206,6 +206,22 @@ TEST(SyncTest, AReleaseWakesOneSleeperOrEverySleeperItStandsFor)
     }
 }
 
+// Flush and Stop wait on an event of their own and destroy it once their wait returns, while the
+// setter may still be inside Set: nothing of the object may be read once it is set.
+TEST(SyncTest, AWaiterMayDestroyTheObjectAsSoonAsItsWaitReturns)
+{
+    for (int round = 0; round < 20; ++round)
+        for (Waitable& waitable : EveryKind())
+        {
+            SCOPED_TRACE(waitable.name);
+            std::thread releaser([&waitable] { waitable.Release(1); });
+            EXPECT_TRUE(waitable.Wait(20000));
+            waitable.event.reset();
+            waitable.semaphore.reset();
+            releaser.join();
+        }
+}
+
 // The set bit wins over the wake count, and a wake leaves the event as it was.
 TEST(SyncTest, WaitOrWakeTellsASetFromAWake)
 {

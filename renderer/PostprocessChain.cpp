@@ -73,6 +73,14 @@ void BindFullScreenQuad(NorvexRenderer& renderer)
 }
 
 void DrawQuad(NorvexRenderer& renderer) { renderer.DrawPrimitive(gpu::kPrimitiveTriangleFan, 0, 2); }
+
+// Vertex register 0 of the passes that read the previous result at full size: the texel, then the
+// half texel their quads move by so that each pixel reads its own texel.
+void SetTexelShift(NorvexRenderer& renderer, float width, float height)
+{
+    const Vector texel(1.0f / width, 1.0f / height, 0.5f / width, 0.5f / height);
+    renderer.SetVertexShaderConstants(0, &texel.x, 1);
+}
 } // namespace
 
 void PostprocessManager::BeginChain(NorvexRenderer& renderer, ChainState& state)
@@ -290,6 +298,7 @@ void PostprocessManager::DrawRGBShift(NorvexRenderer& renderer, ChainState& stat
     pair.Bind();
     const float pixels = shift * 2.0f * state.height * PostprocessMath::kPixelsPer1080;
     const Vector constant(pixels / state.width, pixels / state.height, 0.0f, 0.0f);
+    SetTexelShift(renderer, state.width, state.height);
     renderer.SetPixelShaderConstants(kRegShift, &constant.x, 1);
     DrawQuad(renderer);
 }
@@ -308,6 +317,7 @@ void PostprocessManager::DrawZoomBlur(NorvexRenderer& renderer, ChainState& stat
         BindOutput(renderer, state, NextOutput(state, last && pass == 1));
         renderer.SetTexture(0, previous, kClamped);
         pair.Bind();
+        SetTexelShift(renderer, state.width, state.height);
         renderer.SetPixelShaderConstants(kRegZoom, &constant.x, 1);
         DrawQuad(renderer);
     }

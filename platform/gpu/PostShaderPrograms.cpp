@@ -2,8 +2,8 @@
 // composite, FXAA, RGB shift, zoom blur, ambient occlusion and the mobile composite and screen
 // curve. Each does what its source does. Pixel centres lie on whole window coordinates, so a quad
 // over the target reads texel x at pixel x only when its texture coordinates move by half a texel:
-// the composite and FXAA add the half texel of their vertex constant to them, the glow source adds
-// half of its scene texel, the luminance quad moves its corners instead.
+// the composite, FXAA, RGB shift and zoom blur add the half texel of their vertex constant to them,
+// the glow source adds half of its scene texel, the luminance quad moves its corners instead.
 #include "platform/gpu/ShaderProgramKit.h"
 
 #include <cmath>
@@ -23,8 +23,9 @@ Color4f Lerp(const Color4f& a, const Color4f& b, float t)
 
 // How a family's vertex entry moves the quad: corners and texture set 0 as they come; texture set 0
 // times the register's xy plus its zw (FXAA's region and half texel); plus the register's zw (the
-// composite's half texel); plus half the register's xy, which texture set 1 takes whole (the glow
-// source's scene texel); corners times the first register's xy plus the second's zw (luminance).
+// half texel of the composite, RGB shift and zoom blur); plus half the register's xy, which texture
+// set 1 takes whole (the glow source's scene texel); corners times the first register's xy plus the
+// second's zw (luminance).
 enum class QuadMapping
 {
     Corners,
@@ -495,11 +496,12 @@ void AddPostPrograms(std::vector<ProgramEntry>& entries)
     entries.push_back(Entry<LuminancePixel>("DownscaleLuminance", {},
                                             {QuadMapping::ShiftedCorners, "QuadScale", "QuadShift"}));
     entries.push_back(Entry<GaussBlurPixel>("GaussBlur", {}));
-    entries.push_back(Entry<CompositePixel>("PostComposite", {"Enabled", "Outlines", "LumInAlpha"},
-                                            {QuadMapping::HalfTexel, "TexelShift", nullptr}));
+    const QuadRegisters halfTexel = {QuadMapping::HalfTexel, "TexelShift", nullptr};
+    entries.push_back(
+        Entry<CompositePixel>("PostComposite", {"Enabled", "Outlines", "LumInAlpha"}, halfTexel));
     entries.push_back(Entry<FxaaPixel>("Fxaa", {"Console"}, {QuadMapping::Region, "RegionScale", nullptr}));
-    entries.push_back(Entry<RGBShiftPixel>("RGBShift", {}));
-    entries.push_back(Entry<ZoomBlurPixel>("ZoomBlur", {}));
+    entries.push_back(Entry<RGBShiftPixel>("RGBShift", {}, halfTexel));
+    entries.push_back(Entry<ZoomBlurPixel>("ZoomBlur", {}, halfTexel));
     entries.push_back(Entry<SSAOPreparePixel>("SSAOPrepare", {"NormalMaps"}));
     entries.push_back(Entry<SSAOBlurPixel>("SSAOBlur", {"Final"}));
     entries.push_back(Entry<MobileCompositePixel>("MobileComposite", {"Enabled", "ZoomBlur", "IPad2", "RGBShift"}));

@@ -3,9 +3,9 @@
 // draws into which target by quality, flags and scene; the frame's own target left alone when the
 // render size differs; the blur, composite and ambient-occlusion constants the passes upload; the
 // lookup tables as sampled curves and a table that cannot be locked; a UI blur seen in pixels; a
-// one-pixel column that the composite and FXAA keep on its pixel; the glow of a white square, as
-// bright as the threshold leaves it and centred on the square; one bright pixel glowing as its
-// whole block wherever it lies in it.
+// white pixel that the composite, FXAA, RGB shift and zoom blur keep on its pixel; the glow of a
+// white square, as bright as the threshold leaves it and centred on the square; one bright pixel
+// glowing as its whole block wherever it lies in it.
 #include "engine/config/ProjectConfig.h"
 #include "engine/scripting/GameDelegate.h"
 #include "platform/gpu/Gpu.h"
@@ -277,9 +277,10 @@ TEST_F(PostprocessChainTest, PassesFollowQualityFlagsAndSceneAndTheLastOneWrites
 }
 
 // Pixel centres lie on whole window coordinates: a pass that read between texels would shift the
-// frame by half a pixel and spread every edge over two. A one-pixel white column of the scene stays
-// on its pixel through the composite, and through FXAA after it (no smoothing: subpixel share 0).
-TEST_F(PostprocessChainTest, FullSizePassesKeepAOnePixelColumnOnItsPixel)
+// frame by half a pixel and spread every edge over two. A white pixel of the scene stays on its
+// pixel through the composite, through FXAA after it (no smoothing: subpixel share 0), and through
+// RGB shift and zoom blur after that (red and blue moved one pixel apart along both axes, no blur).
+TEST_F(PostprocessChainTest, FullSizePassesKeepAWhitePixelOnItsPixel)
 {
     Start(1.0f);
     SetQuality(3);
@@ -287,25 +288,46 @@ TEST_F(PostprocessChainTest, FullSizePassesKeepAOnePixelColumnOnItsPixel)
     Shading().fxaaEnabled = 1;
     Shading().fxaaSubpix = 0.0f;
     Shading().glowThreshold = 1.0f; // no glow
-    Apply();
-    for (const uint32_t flags : {1u, 5u})
+    Shading().zoomBlurSourceRatio = 1.0f;
+    Shading().zoomBlurBlurredRatio = 0.0f;
+    using Pixels = std::vector<std::pair<uint32_t, uint32_t>>;
+    struct Case
     {
-        SCOPED_TRACE(flags);
-        Frame(flags, Vector(0.0f, 0.0f, 0.0f, 1.0f), nullptr, [&](NorvexRenderer& r) {
-            const gpu::Rect column = {100, 0, 101, 240};
-            r.GetDevice()->Clear(1, &column, gpu::kClearTarget, 0xFFFFFFFFu, 1.0f, 0);
+        uint32_t flags;
+        bool shifted;
+        const char* last;
+        Pixels red, green, blue; // the lit pixels
+    };
+    const Case cases[] = {{1, false, "composite1>BB", {{100, 120}}, {{100, 120}}, {{100, 120}}},
+                          {5, false, "fxaa>BB", {{100, 120}}, {{100, 120}}, {{100, 120}}},
+                          {5, true, "zoom>BB", {{99, 119}}, {{100, 120}}, {{101, 121}}}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.last);
+        // The curve's 2.25 moves red and blue by 2.25 x 2 x 240 / 1080 pixels: one.
+        for (float& entry : Shading().rgbShift)
+            entry = c.shifted ? 2.25f : 0.0f;
+        Shading().zoomBlurStrength = c.shifted ? 0.001f : 0.0f;
+        Apply();
+        Frame(c.flags, Vector(0.0f, 0.0f, 0.0f, 1.0f), nullptr, [&](NorvexRenderer& r) {
+            const gpu::Rect pixel = {100, 120, 101, 121};
+            r.GetDevice()->Clear(1, &pixel, gpu::kClearTarget, 0xFFFFFFFFu, 1.0f, 0);
         });
-        EXPECT_EQ(FindDraw("fxaa>BB") != nullptr, flags == 5u);
-        std::vector<uint32_t> lit;
+        EXPECT_EQ(Steps().back(), c.last);
+        Pixels lit[3];
         RunOnRenderThread(Renderer(), [&](NorvexRenderer& r) {
             gpu::GpuSurface* back = nullptr;
             r.GetDevice()->GetBackBuffer(0, 0, &back);
-            for (uint32_t x = 0; x < 320; ++x)
-                if ((back->ReadPixelArgb(x, 120) & 0xFFFFFFu) != 0)
-                    lit.push_back(x);
+            for (uint32_t y = 0; y < 240; ++y)
+                for (uint32_t x = 0; x < 320; ++x)
+                    for (uint32_t i = 0; i < 3; ++i)
+                        if (((back->ReadPixelArgb(x, y) >> (16 - 8 * i)) & 0xFFu) != 0)
+                            lit[i].emplace_back(x, y);
             back->Release();
         });
-        EXPECT_EQ(lit, std::vector<uint32_t>{100});
+        EXPECT_EQ(lit[0], c.red);
+        EXPECT_EQ(lit[1], c.green);
+        EXPECT_EQ(lit[2], c.blue);
     }
 }
 

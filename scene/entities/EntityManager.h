@@ -207,6 +207,9 @@ public:
     void ForgetSceneEntries();
 
 private:
+    // Up to this many live entities, ForgetSceneEntries takes each out of the indexes.
+    static constexpr uint32_t kFewEntitiesToForget = 64;
+
     // The rest of UpdateEntityInGrid once the entity's cells changed: the two ranges as lanes.
     void MoveEntityInGrid(Entity* entity, __m128i query, __m128i render);
     void InitInGame(Entity* entity);

@@ -293,11 +293,17 @@ void SFXContext::PostSubOp16(const EntityTemplate* meshTemplate)
     if (m_definition == nullptr || meshTemplate == nullptr)
         return;
     const Dynarray<SFXElementDefinition*>& elements = m_definition->GetElements();
+    bool prepared = false;
     for (int32_t i = 0; i < elements.Count(); ++i)
     {
         SFXElementDefinition* const element = elements[i];
         if (element == nullptr || element->GetResource() != meshTemplate)
             continue;
+        if (!prepared)
+        {
+            m_definition->PrepareElementRefresh(m_nested != 0);
+            prepared = true;
+        }
         element->RefreshResource();
         if (!BeginSfxCall(SUB_MESH_TEMPLATE_CHANGED, rp::kU32 + rp::kPointer))
             return;

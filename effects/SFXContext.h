@@ -114,8 +114,9 @@ public:
     void PostSetPassMasks(uint32_t andMask, uint32_t orMask);
     void PostSetSpawner(ParticleSpawner* spawner);
     void PostSetColor(const Vector& color);
-    // For every element whose mesh template is `meshTemplate`: refreshes the element definition,
-    // then tells its element context.
+    // Game thread. For every element whose mesh template is `meshTemplate`: refreshes the element
+    // definition, then tells its element context. The first such element waits for the render
+    // thread and for the definition's templates still loading.
     void PostSubOp16(const EntityTemplate* meshTemplate);
     // Leaves the definition's list (and so do the nested contexts), then posts the deletion and gives
     // back the element contexts' template references; the render side keeps its definition until

@@ -81,6 +81,9 @@ void ParticleEntity::ApplySystem(ParticleEntityRenderingContext* context, uint8_
     auto* const particleTemplate = dynamic_cast<ParticleTemplate*>(GetTemplate());
     if (context == nullptr || particleTemplate == nullptr)
         return;
+    // A template read on the resource thread keeps its particles' mesh only when that had come in
+    // already; the system built here would otherwise draw no mesh for its whole life.
+    particleTemplate->GetSystem().WaitForMeshTemplate();
     context->RebuildSystem(particleTemplate->GetSystem(), GetGlobalLocationMatrix(), gameStartFlag);
     uint32_t renderFlags = GetRenderFlags();
     for (const MeshFlagMirror& mirror : kMirrors)

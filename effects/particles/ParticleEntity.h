@@ -28,7 +28,8 @@ public:
     void StopSpawning();
     // Reaches the playing system only; not remembered for later systems.
     void SetSpeedMultiplier(float multiplier);
-    // Rebuilds the context's particle system from the template and mirrors its mesh flags.
+    // Rebuilds the context's particle system from the template and mirrors its mesh flags; a mesh
+    // that the template's body found not yet in is waited for first.
     void ApplySystem(ParticleEntityRenderingContext* context, uint8_t gameStartFlag);
     // Takes ownership of a custom spawner (deleted on the render thread with the entity).
     void SetCustomSpawner(ParticleSpawner* spawner);

@@ -164,6 +164,12 @@ void SFXDefinition::TakeLoadedTemplates(bool nested)
     AggregateElementPasses();
 }
 
+void SFXDefinition::PrepareElementRefresh(bool nested)
+{
+    TakeLoadedTemplates(nested);
+    DrainRenderStream();
+}
+
 void SFXDefinition::ReleaseElementResources(uint32_t flag)
 {
     for (SFXElementDefinition* element : m_elements)

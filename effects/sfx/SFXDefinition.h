@@ -50,6 +50,11 @@ public:
     // so when contexts play the definition already the render stream is drained first; otherwise no
     // context can read them before its install is handed over.
     void TakeLoadedTemplates(bool nested);
+    // Before elements that contexts play re-read their templates in place (a mesh template was
+    // edited): elements still waiting for their templates take them, so that nothing is read while
+    // the resource thread writes a body, and the render stream is drained, since the render thread
+    // draws from what the elements rewrite.
+    void PrepareElementRefresh(bool nested);
     void ReleaseElementResources(uint32_t flag);
     // Drains the render stream, then each element preloads its resources.
     void PreloadElementResources();

@@ -13,10 +13,14 @@
 #include "scene/kinds/MeshTemplate.h"
 #include "scene/kinds/PhysicalEffectTemplate.h"
 #include "scene/kinds/SFXTemplate.h"
+#include "support/RenderThreadCall.h"
 #include "tools/datakit/MeshTemplateWriter.h"
 #include "tools/datakit/SceneWriter.h"
 
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <thread>
 
 namespace
 {
@@ -147,5 +151,57 @@ TEST_F(SFXMeshTemplateLoadTest, ElementsReachingTheMeshThroughAnotherTemplateTak
         EXPECT_EQ(element->GetDepthPassByte(), row.depthPass);
         Stop(context, definition);
     }
+}
+
+// A mesh template edited in place reaches every effect that shows it: the effect's mesh elements
+// take its box and passes again, which the render thread draws from, and which the resource thread
+// writes while the template's body loads (here the effect's body was read again on the resource
+// thread, naming a mesh that another user is loading). The elements take them only once what was
+// posted before has run and the bodies are in; the definition's passes follow.
+TEST_F(SFXMeshTemplateLoadTest, AMeshChangeReachesItsElementsOnceTheRenderSideIsIdleAndTheBodyIsIn)
+{
+    SFXDefinition definition;
+    auto* element = new SFXMeshElementDefinition;
+    element->SetMeshTemplateGUID(MakeGUID(1));
+    definition.AddElement(element);
+    definition.ResolveElements(false);
+    SFXContext& context = Play(definition);
+    const auto* mesh = static_cast<SFXMeshElementContext*>(context.GetElementContext(0));
+    ASSERT_NE(mesh, nullptr);
+    // The render thread draws the effect over and over (in a pass the mesh takes no part in: each
+    // draw reads the element's passes and draws nothing), from before the change until the change
+    // returned, or for 100 ms when the change waits for it; nothing orders these draws with the
+    // change unless the change waits.
+    std::atomic<int> phase{0};
+    const std::function<void(NorvexRenderer&)> draws = [&](NorvexRenderer&) {
+        phase.store(1, std::memory_order_release);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+        do
+            context.DrawEffect(Vector(1, 1, 1, 1), 0, 0x1, 0);
+        while (phase.load(std::memory_order_acquire) == 1 && std::chrono::steady_clock::now() < until);
+    };
+    PostToRenderThread(m_renderer, draws);
+    m_renderer.SubmitCommands(false);
+    while (phase.load(std::memory_order_acquire) != 1)
+        std::this_thread::yield();
+    context.PostSubOp16(element->GetMeshTemplate());
+    phase.store(2, std::memory_order_release);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(element->GetPassBits(), 30u);
+
+    // The effect's body read again names the pallet, whose body another user is loading.
+    element->SetMeshTemplateGUID(MakeGUID(5));
+    definition.ResolveElements(false);
+    ASSERT_TRUE(element->IsTemplatePending());
+    ASSERT_TRUE(gTemplateManager.RequestTemplateByName("fx/pallet"));
+    context.PostSubOp16(element->GetMeshTemplate());
+    ASSERT_TRUE(element->GetMeshTemplate()->IsLoaded());
+    EXPECT_FLOAT_EQ(element->GetBox().max.y - element->GetBox().min.y, 3.0f) << "the box of the body";
+    EXPECT_EQ(element->GetPassBits(), 30u);
+    EXPECT_EQ(definition.GetPassBits(), 30u);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(mesh->GetRenderingData(), element->GetMeshTemplate()->GetRenderingData());
+    EXPECT_NE(mesh->GetRenderingData(), nullptr);
+    Stop(context, definition);
 }
 } // namespace

@@ -202,6 +202,14 @@ public:
     // instead of entering the origin's cells first and moving on.
     void HoldNewEntitiesFromGrid(bool hold) { m_holdNewEntitiesFromGrid = hold; }
     void PlaceHeldEntity(Entity* entity);
+    // While on, names and GUIDs that entities take wait to enter the indexes together (each lookup
+    // or removal lets them in first, so no caller sees them wait): a scene load's thousands of
+    // inserts then overlap their cache misses. Turning it off lets them in.
+    void HoldIndexEntries(bool hold)
+    {
+        m_nameIndex.Hold(hold);
+        m_guidIndex.Hold(hold);
+    }
     // Empties the name and GUID indexes and the grid's cells without reading the entities in them:
     // the whole scene is dying (Entity::DestroyWithScene, from NewScene).
     void ForgetSceneEntries();

@@ -46,6 +46,9 @@ constexpr size_t kPrefetchDistance = 1024;
 // few records ahead, each line would still be on its way from memory when the walk reaches it.
 constexpr size_t kWalkPrefetchDistance = 4096;
 
+// How many entities ahead of the post-load hooks their objects are asked for.
+constexpr size_t kHookPrefetchDistance = 8;
+
 // Asks for the four lines that lie TDistance past `at`, when they are inside the data.
 template <size_t TDistance>
 inline void PrefetchAhead(const uint8_t* at, const uint8_t* end)
@@ -170,6 +173,7 @@ bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32
     // Records of one template mostly follow each other: the last template found is asked first.
     SimpleGUID lastTemplateGUID;
     EntityTemplate* lastTemplate = nullptr;
+    gEntityManager.HoldIndexEntries(true);
     size_t at = layout.entitiesAt;
     for (uint32_t i = 0; i < layout.entityCount; ++i)
     {
@@ -214,10 +218,17 @@ bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32
         entity->RecreateRenderingContext(false);
         loaded.push_back(entity);
     }
+    gEntityManager.HoldIndexEntries(false);
     if (opened)
         ResolvePendingEntityReferences();
-    for (Entity* entity : loaded)
-        entity->OnPostSceneLoad();
+    // Each hook starts with a miss on its entity (the scene has outgrown the caches by now): the
+    // entities a few places on are asked for meanwhile.
+    for (size_t i = 0; i < loaded.size(); ++i)
+    {
+        if (i + kHookPrefetchDistance < loaded.size())
+            __builtin_prefetch(loaded[i + kHookPrefetchDistance]);
+        loaded[i]->OnPostSceneLoad();
+    }
 
     at = layout.setsAt;
     for (uint32_t i = 0; i < layout.setCount; ++i)

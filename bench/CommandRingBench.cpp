@@ -1,17 +1,18 @@
 // Commands posted to a worker and drained by it: a BaseThread's command ring beside a
-// single-producer queue with a blocking consumer carrying the same payloads. Each batch ends with a
-// marker that the consumer answers (our Flush's command; the queue's marker item and a semaphore of
-// the queue's library), and the producer waits for that answer the way each side's library waits,
-// so both sides do the same work and pay the same wake-ups. The two sides run in turn within each
-// iteration, each after a pause long enough for both consumers to have gone to sleep, so neither
-// side's consumer is still spinning when the other's batch starts and every batch wakes its
-// consumer; the reported ratio is the median of the per-pair ratios. "loaded:1" runs the same pairs
-// while busy threads hold every core the benchmark may use; "loaded:0" is only as quiet as the
-// machine is. With three or more CPUs in its affinity mask the benchmark pins the producer to the
-// first CPU and both consumers to the second ("swap:1": the third). Both consumers share one CPU
-// because how far apart two cores are decides much of a hand-off's cost: on a virtual machine that
-// distance changes from run to run, and consumers on different CPUs would measure the placement
-// rather than the hand-off.
+// single-producer queue with a blocking consumer carrying the same payloads, holding as many
+// commands as the ring. Each batch ends with a marker that the consumer answers (our Flush's
+// command; the queue's marker item and a semaphore of the queue's library), and the producer waits
+// for that answer the same way on both sides: it watches for it as long as Flush does, then sleeps
+// on its event or the semaphore. Both consumers read their payload with its size known, as a
+// handler of one command would. The two sides run in turn within each iteration, each after a
+// pause long enough for both consumers to have gone to sleep, so neither side's consumer is still
+// spinning when the other's batch starts and every batch wakes its consumer; the reported ratio is
+// the median of the per-pair ratios. "loaded:1" runs the same pairs while busy threads hold every
+// core the benchmark may use; "loaded:0" is only as quiet as the machine is. With three or more
+// CPUs in its affinity mask the benchmark pins the producer to the first CPU and both consumers to
+// the second ("swap:1": the third). Both consumers share one CPU because how far apart two cores
+// are decides much of a hand-off's cost: on a virtual machine that distance changes from run to
+// run, and consumers on different CPUs would measure the placement rather than the hand-off.
 #include "PairedRatio.h"
 
 #include "core/threads/BaseThread.h"
@@ -86,12 +87,12 @@ void LetConsumersSleep()
 constexpr int kBatch = 1024;
 constexpr uint32_t kCommand = kFirstSubclassCommand;
 
+template <uint32_t kPayloadBytes>
 class DrainThread : public BaseThread
 {
 public:
-    DrainThread(uint32_t payloadBytes, uint32_t ringBytes, uint32_t spinPerCommand = 0)
-        : BaseThread("BenchDrain", ringBytes, false, os::kInfinite, 0), m_payloadBytes(payloadBytes),
-          m_spinPerCommand(spinPerCommand)
+    explicit DrainThread(uint32_t ringBytes, uint32_t spinPerCommand = 0)
+        : BaseThread("BenchDrain", ringBytes, false, os::kInfinite, 0), m_spinPerCommand(spinPerCommand)
     {
     }
     ~DrainThread() override { Stop(); }
@@ -100,8 +101,9 @@ public:
 protected:
     void HandleCommand(const uint8_t*) override
     {
-        uint8_t payload[256];
-        GetRing().Read(payload, m_payloadBytes);
+        uint8_t payload[kPayloadBytes];
+        if (!GetRing().Read(payload, kPayloadBytes))
+            return;
         uint64_t sum = m_checksum.load(std::memory_order_relaxed) + payload[0];
         for (uint32_t i = 0; i < m_spinPerCommand; ++i)
             benchmark::DoNotOptimize(sum += i);
@@ -109,20 +111,48 @@ protected:
     }
 
 private:
-    const uint32_t m_payloadBytes;
     const uint32_t m_spinPerCommand;
     std::atomic<uint64_t> m_checksum{0};
 };
 
+// How long our Flush watches for its answer before it sleeps on its event, and how it spaces its
+// looks.
+constexpr std::chrono::microseconds kFlushSpin{50};
+constexpr int kPausesPerLook = 4;
+
+// Looks at done() until it holds or kFlushSpin has passed, as our Flush does before its event wait.
+template <typename Done>
+void SpinLikeFlush(Done&& done)
+{
+    if (done())
+        return;
+    const auto deadline = std::chrono::steady_clock::now() + kFlushSpin;
+    for (uint32_t i = 1;; ++i)
+    {
+        for (int pause = 0; pause < kPausesPerLook; ++pause)
+        {
+#if defined(__x86_64__) || defined(__i386__)
+            __builtin_ia32_pause();
+#else
+            asm volatile("" ::: "memory");
+#endif
+        }
+        if (done() || ((i & 15u) == 0 && std::chrono::steady_clock::now() >= deadline))
+            return;
+    }
+}
+
 // The reference: a blocking single-producer queue. Its consumer answers each batch's marker item
-// through the library's own semaphore, which the producer waits on as our Flush waits on its event.
+// through the library's own semaphore, which the producer watches and then waits on as our Flush
+// watches and waits on its event. The semaphore and the consumer's checksum have lines of their
+// own, so the producer's looks do not take a line the consumer writes for every item.
 template <size_t kBytes>
 class QueueConsumer
 {
 public:
     using Payload = std::array<uint8_t, kBytes>;
 
-    explicit QueueConsumer(int cpu) : m_queue(kBatch + 1)
+    QueueConsumer(int cpu, size_t capacity) : m_queue(capacity)
     {
         m_thread = std::thread([this, cpu] {
             PinCurrentThread(cpu);
@@ -154,6 +184,7 @@ public:
         Payload marker{};
         marker[kMarkerByte] = 1;
         m_queue.enqueue(marker);
+        SpinLikeFlush([this] { return m_batchDone.availableApprox() != 0; });
         m_batchDone.wait();
     }
 
@@ -161,8 +192,8 @@ private:
     static constexpr size_t kMarkerByte = kBytes - 1;
 
     moodycamel::BlockingReaderWriterQueue<Payload> m_queue;
-    moodycamel::spsc_sema::LightweightSemaphore m_batchDone;
-    std::atomic<bool> m_stop{false};
+    alignas(64) moodycamel::spsc_sema::LightweightSemaphore m_batchDone;
+    alignas(64) std::atomic<bool> m_stop{false};
     std::atomic<uint64_t> m_checksum{0};
     std::thread m_thread;
 };
@@ -217,10 +248,11 @@ void BM_RingVsQueue(benchmark::State& state)
     // Argument 1: the same batches while busy threads hold every core the benchmark may use.
     std::unique_ptr<BusyCores> busy = state.range(0) != 0 ? std::make_unique<BusyCores>(CoresAvailable()) : nullptr;
     const Placement placement = PlaceThreads(state.range(1) != 0);
-    DrainThread thread(kBytes, 1u << 20);
+    constexpr uint32_t kRingBytes = 1u << 20;
+    DrainThread<kBytes> thread(kRingBytes);
     thread.Start();
     thread.PostCall(&PinWorker, uintptr_t(intptr_t(placement.consumers)));
-    QueueConsumer<kBytes> queue(placement.consumers);
+    QueueConsumer<kBytes> queue(placement.consumers, kRingBytes / CommandRingBuffer::Stride(kBytes));
     cpu_set_t ownCpus;
     sched_getaffinity(0, sizeof(ownCpus), &ownCpus);
     PinCurrentThread(placement.producer);
@@ -271,7 +303,7 @@ void BM_RingVsQueue(benchmark::State& state)
 void BM_FullRing64K(benchmark::State& state)
 {
     constexpr int kCommands = 20000;
-    DrainThread thread(256, 64u << 10, 200);
+    DrainThread<256> thread(64u << 10, 200);
     thread.Start();
     uint8_t payload[256] = {1};
     for (auto _ : state)
@@ -287,7 +319,7 @@ void BM_FullRing64K(benchmark::State& state)
 // One command from post to execution on an idle worker, and the Flush round trip.
 void BM_PostToExecuteLatency(benchmark::State& state)
 {
-    DrainThread thread(16, 1u << 16);
+    DrainThread<16> thread(1u << 16);
     thread.Start();
     uint8_t payload[16] = {1};
     uint64_t expected = thread.GetChecksum();
@@ -302,7 +334,7 @@ void BM_PostToExecuteLatency(benchmark::State& state)
 
 void BM_FlushRoundTrip(benchmark::State& state)
 {
-    DrainThread thread(16, 1u << 16);
+    DrainThread<16> thread(1u << 16);
     thread.Start();
     for (auto _ : state)
         thread.Flush();

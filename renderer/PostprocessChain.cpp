@@ -24,6 +24,8 @@ constexpr uint32_t kClampedSrgb = SAMPLER_SRGB | kClamped;
 constexpr uint32_t kSrgbOnly = SAMPLER_SRGB;
 // Where a pass writes: a ping-pong target by index, or the frame's own target.
 constexpr uint32_t kSavedTarget = 2;
+// Render-target flags of the glow and luminance atlas: sRGB writes, the viewport set by the pass.
+constexpr uint32_t kAtlasFlags = 3;
 
 Vector Splat(float value) { return Vector(value, value, value, value); }
 
@@ -47,13 +49,19 @@ namespace
 {
 const RenderTargetSet& Targets(NorvexRenderer& renderer) { return renderer.GetDeviceManager().GetRenderTargets(); }
 
-void BindPingPong(NorvexRenderer& renderer, uint32_t index, const gpu::Viewport* viewport = nullptr)
+// A ping-pong target whole, as the full-size passes write it.
+void BindPingPong(NorvexRenderer& renderer, uint32_t index)
 {
     renderer.SetRenderTargets(&Targets(renderer).pingPong[index], nullptr, 2);
-    if (viewport != nullptr)
-        renderer.ApplyViewport(*viewport);
-    else
-        renderer.SetViewportRect(0, 0, renderer.GetRenderWidth(), renderer.GetRenderHeight());
+    renderer.SetViewportRect(0, 0, renderer.GetRenderWidth(), renderer.GetRenderHeight());
+}
+
+// Ping-pong A as the atlas, one region of it as the viewport. The blur and the composite read the
+// atlas through sRGB, so its passes write through sRGB: the glow arrives as bright as it was cut.
+void BindAtlas(NorvexRenderer& renderer, const gpu::Viewport& region)
+{
+    renderer.SetRenderTargets(&Targets(renderer).pingPong[0], nullptr, kAtlasFlags);
+    renderer.ApplyViewport(region);
 }
 
 void BindFullScreenQuad(NorvexRenderer& renderer)
@@ -65,6 +73,14 @@ void BindFullScreenQuad(NorvexRenderer& renderer)
 }
 
 void DrawQuad(NorvexRenderer& renderer) { renderer.DrawPrimitive(gpu::kPrimitiveTriangleFan, 0, 2); }
+
+// Vertex register 0 of the passes that read the previous result at full size: the texel, then the
+// half texel their quads move by so that each pixel reads its own texel.
+void SetTexelShift(NorvexRenderer& renderer, float width, float height)
+{
+    const Vector texel(1.0f / width, 1.0f / height, 0.5f / width, 0.5f / height);
+    renderer.SetVertexShaderConstants(0, &texel.x, 1);
+}
 } // namespace
 
 void PostprocessManager::BeginChain(NorvexRenderer& renderer, ChainState& state)
@@ -112,7 +128,7 @@ void PostprocessManager::DrawGlow(NorvexRenderer& renderer, const ChainState& st
     if (pair.IsValid())
     {
         const gpu::Viewport quarter = {0, 0, state.quarterWidth, state.quarterHeight, 0.0f, 1.0f};
-        BindPingPong(renderer, 0, &quarter);
+        BindAtlas(renderer, quarter);
         renderer.SetTexture(0, targets.sceneColor.GetHolder(), kClamped);
         pair.Bind();
         const Vector vertex[2] = {Vector(1.0f, 1.0f, 2.0f / state.width, 2.0f / state.height),
@@ -138,7 +154,7 @@ void PostprocessManager::DrawLuminance(NorvexRenderer& renderer, const ChainStat
         return;
     const uint32_t w = uint32_t(state.width), h = uint32_t(state.height);
     const gpu::Viewport atlas = {w / 2, 0, (w + 3) / 4, (h + 3) / 4, 0.0f, 1.0f};
-    BindPingPong(renderer, 0, &atlas);
+    BindAtlas(renderer, atlas);
     renderer.SetTexture(0, Targets(renderer).sceneColor.GetHolder(), kClamped);
     renderer.SetTexture(1, m_tables[TABLE_TONE].texture, kClampedSrgb);
     pair.Bind();
@@ -282,6 +298,7 @@ void PostprocessManager::DrawRGBShift(NorvexRenderer& renderer, ChainState& stat
     pair.Bind();
     const float pixels = shift * 2.0f * state.height * PostprocessMath::kPixelsPer1080;
     const Vector constant(pixels / state.width, pixels / state.height, 0.0f, 0.0f);
+    SetTexelShift(renderer, state.width, state.height);
     renderer.SetPixelShaderConstants(kRegShift, &constant.x, 1);
     DrawQuad(renderer);
 }
@@ -300,6 +317,7 @@ void PostprocessManager::DrawZoomBlur(NorvexRenderer& renderer, ChainState& stat
         BindOutput(renderer, state, NextOutput(state, last && pass == 1));
         renderer.SetTexture(0, previous, kClamped);
         pair.Bind();
+        SetTexelShift(renderer, state.width, state.height);
         renderer.SetPixelShaderConstants(kRegZoom, &constant.x, 1);
         DrawQuad(renderer);
     }

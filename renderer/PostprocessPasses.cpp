@@ -20,18 +20,27 @@ constexpr uint32_t kClampedPoint = kClamped | SAMPLER_POINT;
 constexpr uint32_t kDepthSampler = 10;
 constexpr uint32_t kQuadStride = 20;
 
-// A quad over the viewport whose texture coordinates cover the region's share of the source.
-void DrawRegionQuad(NorvexRenderer& renderer, float u, float v)
+// A quad over the viewport whose texture coordinates cover the region's share (u, v) of the source,
+// moved by half a texel (du, dv): pixel centres lie on whole window coordinates, so each pixel then
+// reads its own texel's centre and the blur leaves what it blurs where it was.
+void DrawRegionQuad(NorvexRenderer& renderer, float u, float v, float du, float dv)
 {
-    const float vertices[4][5] = {
-        {-1.0f, 1.0f, 0.0f, 0.0f, 0.0f}, {1.0f, 1.0f, 0.0f, u, 0.0f}, {1.0f, -1.0f, 0.0f, u, v}, {-1.0f, -1.0f, 0.0f, 0.0f, v}};
+    const float vertices[4][5] = {{-1.0f, 1.0f, 0.0f, du, dv},
+                                  {1.0f, 1.0f, 0.0f, u + du, dv},
+                                  {1.0f, -1.0f, 0.0f, u + du, v + dv},
+                                  {-1.0f, -1.0f, 0.0f, du, v + dv}};
     renderer.GetDevice()->SetFVF(gpu::kFvfXyz | gpu::kFvfTex1);
     renderer.DrawPrimitiveUP(gpu::kPrimitiveTriangleFan, 2, vertices, kQuadStride);
 }
 
-void BindTarget(NorvexRenderer& renderer, const RenderTarget& target, uint32_t width, uint32_t height)
+// Render-target flags: sRGB writes (bit 0); the viewport is set by the caller (bit 1).
+constexpr uint32_t kOwnViewport = 2;
+constexpr uint32_t kSrgbWrite = 1;
+
+void BindTarget(NorvexRenderer& renderer, const RenderTarget& target, uint32_t width, uint32_t height,
+                uint32_t flags = kOwnViewport)
 {
-    renderer.SetRenderTargets(&target, nullptr, 2);
+    renderer.SetRenderTargets(&target, nullptr, flags);
     renderer.SetViewportRect(0, 0, width, height);
 }
 
@@ -67,13 +76,15 @@ void PostprocessManager::GaussianBlur(NorvexRenderer& renderer, float sigma, flo
                    {intermediate.GetHolder(), destination, Vector(stepScale / w, 0.0f, 0.0f, 0.0f)}};
     for (const auto& pass : passes)
     {
-        BindTarget(renderer, pass.to, regionWidth, regionHeight);
+        // The blur reads through sRGB, so it writes through sRGB: what it keeps stays encoded as it came
+        // and repeated passes neither darken nor brighten it.
+        BindTarget(renderer, pass.to, regionWidth, regionHeight, kOwnViewport | kSrgbWrite);
         renderer.SetTexture(0, pass.from, kClampedSrgb);
         pair.Bind();
         renderer.SetPixelShaderConstants(kRegBlurStep, &pass.step.x, 1);
         renderer.SetPixelShaderConstants(kRegBlurWeights, &weights.x, 1);
         renderer.SetPixelShaderConstants(kRegBlurOffsets, &offsets.x, 1);
-        DrawRegionQuad(renderer, u, v);
+        DrawRegionQuad(renderer, u, v, 0.5f / w, 0.5f / h);
     }
     renderer.SetTexture(0, nullptr, kClampedSrgb);
 }

@@ -158,9 +158,10 @@ void BaseThread::Flush()
     os::Event* const donePointer = &done;
     if (!PostCommand(THREAD_COMMAND_DONE, &donePointer, sizeof(donePointer)))
         return;
-    // A drained ring means the done command has run; a short drain is cheaper to watch than to
-    // sleep on. Acquire loads suffice: the event wait after it orders everything else.
-    SpinUntil([this] { return m_ring.IsDrained(); });
+    // A short drain is cheaper to watch than to sleep on. The watch is on the done event alone: the
+    // ring's read offset changes with every command, and each look at it would take that line from
+    // the worker in the middle of its drain.
+    SpinUntil([&done] { return done.IsSet(); });
     WaitForEvent(done, "flush");
 }
 
@@ -215,7 +216,16 @@ void BaseThread::ProcessCommands()
     }
     while (m_ring.BeginRead())
     {
-        ExecuteCommand();
+        // Nearly every record is the subclass's: it goes straight to HandleCommand, without a call
+        // through the built-in dispatch.
+        const uint32_t id = m_ring.GetReadId();
+        bool ran = true;
+        if (id >= kFirstSubclassCommand)
+            HandleCommand(m_ring.GetReadRecord());
+        else
+            ran = ExecuteBuiltInCommand(id);
+        if (ran && m_wakeSemaphore != nullptr)
+            m_wakeSemaphore->Wait(os::kInfinite);
         m_ring.EndRead();
         if (m_producerWaiting.load(std::memory_order_relaxed) &&
             m_ring.GetFillLevel() <= m_ring.GetCapacity() / 2)
@@ -246,16 +256,15 @@ bool BaseThread::SpinForWork() const
     return SpinUntil([this] { return !m_ring.IsEmpty(); });
 }
 
-void BaseThread::ExecuteCommand()
+// Runs a record with an id below kFirstSubclassCommand; false for the ids that are not followed by
+// the wake semaphore's wait.
+bool BaseThread::ExecuteBuiltInCommand(uint32_t id)
 {
-    const uint32_t id = m_ring.GetReadId();
     switch (id)
     {
-    case THREAD_COMMAND_NOP:
-        return;
     case THREAD_COMMAND_INIT:
         ThreadInit();
-        break;
+        return true;
     case THREAD_COMMAND_EXIT:
     {
         os::Event* exited = nullptr;
@@ -263,14 +272,14 @@ void BaseThread::ExecuteCommand()
         ThreadExit();
         m_exitEvent = exited;
         m_exitRequested = true;
-        return;
+        return false;
     }
     case THREAD_COMMAND_IDLE:
     {
         uint8_t idle = 0;
         m_ring.Read(&idle, sizeof(idle));
         m_currentTimeoutMs = idle != 0 ? os::kInfinite : m_configuredTimeoutMs;
-        return;
+        return false;
     }
     case THREAD_COMMAND_DONE:
     {
@@ -278,7 +287,7 @@ void BaseThread::ExecuteCommand()
         m_ring.Read(&done, sizeof(done));
         if (done != nullptr)
             done->Set();
-        break;
+        return true;
     }
     case THREAD_COMMAND_CALL:
     {
@@ -286,14 +295,11 @@ void BaseThread::ExecuteCommand()
         uintptr_t argument = 0;
         if (m_ring.Read(&call, sizeof(call)) && m_ring.Read(&argument, sizeof(argument)) && call != nullptr)
             call(*this, argument, m_ring);
-        break;
+        return true;
     }
-    default:
-        HandleCommand(m_ring.GetReadRecord());
-        break;
+    default: // THREAD_COMMAND_NOP and the wrap marker
+        return false;
     }
-    if (m_wakeSemaphore != nullptr)
-        m_wakeSemaphore->Wait(os::kInfinite);
 }
 
 void BaseThread::ThreadEntry(void* argument)

@@ -143,7 +143,7 @@ protected:
 private:
     static void ThreadEntry(void* argument);
     void RunLoop();
-    void ExecuteCommand();
+    bool ExecuteBuiltInCommand(uint32_t id);
     void WaitForEvent(os::Event& event, const char* what);
     bool SpinForWork() const;
     void LetProducerGetAhead() const;

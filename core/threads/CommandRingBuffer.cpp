@@ -5,7 +5,7 @@
 
 namespace
 {
-constexpr std::align_val_t kBufferAlignment{64};
+constexpr std::align_val_t kBufferAlignment{CommandRingBuffer::kLineBytes};
 
 uint32_t PadTo16(const uint8_t* cursor)
 {

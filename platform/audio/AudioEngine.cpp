@@ -226,14 +226,9 @@ void Engine::MixBlockLocked()
     const uint32_t rate = m_mastering->GetSampleRate();
     const uint32_t frames = uint32_t(m_bus.size() / channels);
     m_rows.assign(m_bus.size(), 0.0f);
-    m_tracks.clear();
-    for (SourceVoice* voice : m_voices)
-        if (PhaseTrack* track = voice->PrepareBlock(frames, rate))
-            m_tracks.push_back(track);
-    TrackPhases(m_tracks.data(), m_tracks.size(), frames);
     // Voices add into the bus in creation order, as the sums have always been taken.
     for (SourceVoice* voice : m_voices)
-        voice->MixBlock(m_rows.data(), frames, channels, m_scratch);
+        voice->MixBlock(m_rows.data(), frames, channels, rate, m_scratch);
     if (channels == 2)
     {
         // The usual stereo bus, four frames at a time.

@@ -11,12 +11,12 @@
 // Every 10 ms of audio the mixer reads each running voice's buffers, resamples them linearly to the
 // bus rate (frequency ratio x source rate / bus rate), multiplies by volume and matrix, sums into
 // the bus, and hands the block to the output: a MemoryOutput (tests), a WAV file (the default
-// engine writes one when NORVEX_AUDIO_WAV names it) or nowhere. A block is mixed voice by voice into
-// one row per bus channel: first every voice's resampler position is tracked for the whole block
-// (PhaseTrack, many voices side by side), then each voice reads the source frames it passes in
-// runs and adds them with vector arithmetic (InterpolatedMix) in creation order. Every value is the
-// one a frame-by-frame loop gives: the same double position, the same float operations in the same
-// order. In RealTime mode the engine's own
+// engine writes one when NORVEX_AUDIO_WAV names it) or nowhere. A block is mixed voice by voice, in
+// creation order, into one row per bus channel: each voice finds where its resampler stands at
+// every output frame of the block (PhaseTrack: exact fixed-point positions, the block's start plus
+// the frame's index times the step), reads the source frames it passes in runs and adds them with
+// vector arithmetic (InterpolatedMix). Every value is the one a frame-by-frame loop using those
+// positions gives: the same float operations in the same order. In RealTime mode the engine's own
 // "AudioMixer" thread does this at wall-clock pace and counts a glitch whenever it falls more
 // than one block behind; in Manual mode there is no thread and RenderBlocks steps the mix.
 //
@@ -138,7 +138,6 @@ private:
     std::vector<float> m_bus;
     // The block as the voices mix it: one row of frames per bus channel.
     CacheLineVector<float> m_rows;
-    std::vector<PhaseTrack*> m_tracks;
     MixScratch m_scratch;
     WavWriter m_wav;
     std::string m_lastError;

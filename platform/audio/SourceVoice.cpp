@@ -4,6 +4,7 @@
 #include "platform/audio/AudioEngine.h"
 #include "platform/audio/InterpolatedMix.h"
 #include "platform/audio/PcmConversion.h"
+#include "platform/audio/PhaseTrack.h"
 #include "platform/audio/SpeakerLayout.h"
 
 #include <algorithm>
@@ -216,52 +217,44 @@ void SourceVoice::ApplyOutputMatrix(const float* levels)
     std::copy(levels, levels + m_matrix.size(), m_matrix.begin());
 }
 
-PhaseTrack* SourceVoice::PrepareBlock(uint32_t frames, uint32_t busRate)
+void SourceVoice::MixBlock(float* bus, uint32_t frames, uint32_t busChannels, uint32_t busRate, MixScratch& scratch)
 {
-    m_blockPlays = false;
     if (!m_running)
-        return nullptr;
+        return;
     if (!m_haveCurrent)
     {
         // Starved (or not begun): silence until a buffer brings a frame. Nothing is queued while a
         // block mixes, so a voice that finds nothing now stays silent for the whole block.
-        m_phase = 0.0;
+        m_fraction = 0;
         if (FetchFrames(m_current, 1) == 0)
-            return nullptr;
+            return;
         m_haveCurrent = true;
     }
-    m_blockPlays = true;
-    m_blockStep = double(m_frequencyRatio) * m_format.samplesPerSec / busRate;
-    if (m_blockStep >= kMaxTrackedStep)
-        return nullptr;
-    const size_t length = PhaseTrackLength(frames);
-    m_trackT.resize(length);
-    m_trackAdvance.resize(length);
-    m_track.phase = m_phase;
-    m_track.step = m_blockStep;
-    m_track.t = m_trackT.data();
-    m_track.advance = m_trackAdvance.data();
-    return &m_track;
-}
-
-void SourceVoice::MixBlock(float* bus, uint32_t frames, uint32_t busChannels, MixScratch& scratch)
-{
-    if (!m_blockPlays)
-        return;
     float gains[kMaxChannels * kMaxOutputChannels];
     for (uint32_t i = 0; i < m_matrix.size(); ++i)
         gains[i] = m_matrix[i] * m_volume;
-    if (m_blockStep >= kMaxTrackedStep)
-        MixFrameByFrame(bus, frames, busChannels, gains);
+    const double step = double(m_frequencyRatio) * m_format.samplesPerSec / busRate;
+    if (step >= kMaxTrackedStep)
+        MixFrameByFrame(bus, frames, busChannels, FixedStep(step), gains);
     else
-        MixTracked(bus, frames, busChannels, gains, scratch);
+        MixTracked(bus, frames, busChannels, FixedStep(step), gains, scratch);
 }
 
-void SourceVoice::MixTracked(float* bus, uint32_t frames, uint32_t busChannels, const float* gains,
+void SourceVoice::MixTracked(float* bus, uint32_t frames, uint32_t busChannels, uint64_t step, const float* gains,
                              MixScratch& scratch)
 {
+    const size_t length = PhaseTrackLength(frames);
+    m_trackT.resize(length);
+    m_trackAdvance.resize(length);
+    PhaseTrack track;
+    track.fraction = m_fraction;
+    track.step = step;
+    track.t = m_trackT.data();
+    track.advance = m_trackAdvance.data();
+    TrackPhase(track, frames);
+
     const uint32_t channels = m_format.channels;
-    const uint32_t endAdvance = m_track.endAdvance;
+    const uint32_t endAdvance = track.endAdvance;
     // The block reads the current frame, every frame it passes and the one after the last.
     const uint32_t wanted = endAdvance + 2;
     // The scratch only grows: shrinking and growing again would clear memory every block. The mix
@@ -286,7 +279,7 @@ void SourceVoice::MixTracked(float* bus, uint32_t frames, uint32_t busChannels, 
         m_haveNext = have == wanted;
         if (m_haveNext)
             std::copy(reached + channels, reached + 2 * channels, m_next);
-        m_phase = m_track.endPhase;
+        m_fraction = track.endFraction;
         m_samplesPlayed += endAdvance;
     }
     else
@@ -296,26 +289,28 @@ void SourceVoice::MixTracked(float* bus, uint32_t frames, uint32_t busChannels, 
                            m_trackAdvance.begin());
         m_haveCurrent = false;
         m_haveNext = false;
-        m_phase = 0.0;
+        m_fraction = 0;
         m_samplesPlayed += have;
     }
-    // Below one source frame per output frame no step passes more than one frame.
+    // At most one source frame per output frame no step passes more than one frame.
     MixInterpolated(raw.data(), channels, m_trackT.data(), m_trackAdvance.data(), playing, gains, bus, frames,
-                    busChannels, m_blockStep < 1.0 ? AdvanceSteps::OneAtMost : AdvanceSteps::Any);
+                    busChannels, step <= uint64_t(1) << 32 ? AdvanceSteps::OneAtMost : AdvanceSteps::Any);
 }
 
-void SourceVoice::MixFrameByFrame(float* bus, uint32_t frames, uint32_t busChannels, const float* gains)
+void SourceVoice::MixFrameByFrame(float* bus, uint32_t frames, uint32_t busChannels, uint64_t step, const float* gains)
 {
     const uint32_t channels = m_format.channels;
     float sample[kMaxChannels];
-    double phase = m_phase;
+    const uint32_t start = m_fraction;
+    uint32_t fraction = start;
+    uint64_t passed = 0;
     bool haveCurrent = m_haveCurrent;
     bool haveNext = m_haveNext;
     for (uint32_t i = 0; i < frames && haveCurrent; ++i)
     {
         if (!haveNext)
             haveNext = FetchFrames(m_next, 1) == 1;
-        const float t = float(phase);
+        const float t = FractionT(fraction);
         for (uint32_t c = 0; c < channels; ++c)
             sample[c] = haveNext ? m_current[c] + (m_next[c] - m_current[c]) * t : m_current[c];
         for (uint32_t d = 0; d < busChannels; ++d)
@@ -326,10 +321,10 @@ void SourceVoice::MixFrameByFrame(float* bus, uint32_t frames, uint32_t busChann
             bus[size_t(d) * frames + i] = sum;
         }
 
-        phase += m_blockStep;
-        while (phase >= 1.0 && haveCurrent)
+        const uint64_t position = start + (i + 1) * step;
+        fraction = uint32_t(position);
+        for (; passed < position >> 32 && haveCurrent; ++passed)
         {
-            phase -= 1.0;
             ++m_samplesPlayed;
             if (!haveNext)
                 haveNext = FetchFrames(m_next, 1) == 1;
@@ -341,11 +336,11 @@ void SourceVoice::MixFrameByFrame(float* bus, uint32_t frames, uint32_t busChann
             else
             {
                 haveCurrent = false;
-                phase = 0.0;
+                fraction = 0;
             }
         }
     }
-    m_phase = phase;
+    m_fraction = fraction;
     m_haveCurrent = haveCurrent;
     m_haveNext = haveNext;
 }

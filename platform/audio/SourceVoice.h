@@ -4,7 +4,6 @@
 #pragma once
 
 #include "platform/audio/CacheLineVector.h"
-#include "platform/audio/PhaseTrack.h"
 #include "platform/audio/WaveFormat.h"
 
 #include <cstdint>
@@ -121,15 +120,14 @@ private:
     void ApplyVolume(float volume) { m_volume = volume; }
     void ApplyFrequencyRatio(float ratio) { m_frequencyRatio = ratio; }
     void ApplyOutputMatrix(const float* levels);
-    // A block is mixed in two steps so the engine can track every voice's resampler at once in
-    // between: PrepareBlock takes the first frame of a voice that starts or resumes and returns
-    // the track to fill, or null when the voice is silent or mixes frame by frame; MixBlock adds
-    // the voice into the bus (one row of `frames` floats per bus channel).
-    PhaseTrack* PrepareBlock(uint32_t frames, uint32_t busRate);
-    void MixBlock(float* bus, uint32_t frames, uint32_t busChannels, MixScratch& scratch);
-    void MixTracked(float* bus, uint32_t frames, uint32_t busChannels, const float* gains, MixScratch& scratch);
+    // Adds the voice into the bus (one row of `frames` floats per bus channel); a voice that starts
+    // or resumes takes its first frame here.
+    void MixBlock(float* bus, uint32_t frames, uint32_t busChannels, uint32_t busRate, MixScratch& scratch);
+    // `step` in fixed point (PhaseTrack.h).
+    void MixTracked(float* bus, uint32_t frames, uint32_t busChannels, uint64_t step, const float* gains,
+                    MixScratch& scratch);
     // For steps of kMaxTrackedStep source frames or more, which would stage too many frames.
-    void MixFrameByFrame(float* bus, uint32_t frames, uint32_t busChannels, const float* gains);
+    void MixFrameByFrame(float* bus, uint32_t frames, uint32_t busChannels, uint64_t step, const float* gains);
     // Takes up to `count` frames off the queue (as many as it holds), retiring finished buffers.
     uint32_t FetchFrames(float* frames, uint32_t count);
     void ReadFrames(const QueuedBuffer& queued, uint32_t first, uint32_t count, float* frames);
@@ -157,12 +155,10 @@ private:
     float m_next[kMaxChannels] = {};
     bool m_haveCurrent = false;
     bool m_haveNext = false;
-    double m_phase = 0.0;
+    // Fixed point (PhaseTrack.h): 2^-32 frames.
+    uint32_t m_fraction = 0;
 
-    // This block: whether the voice plays, its step in source frames per output frame, its track.
-    bool m_blockPlays = false;
-    double m_blockStep = 0.0;
-    PhaseTrack m_track;
+    // Where the resampler stands at each output frame of the block being mixed.
     CacheLineVector<float> m_trackT;
     CacheLineVector<int32_t> m_trackAdvance;
 

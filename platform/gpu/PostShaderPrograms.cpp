@@ -2,8 +2,8 @@
 // composite, FXAA, RGB shift, zoom blur, ambient occlusion and the mobile composite and screen
 // curve. Each does what its source does. Pixel centres lie on whole window coordinates, so a quad
 // over the target reads texel x at pixel x only when its texture coordinates move by half a texel:
-// the composite and FXAA add the half texel of their vertex constant to them, the glow and
-// luminance quads move their corners by it instead.
+// the composite, FXAA, RGB shift and zoom blur add the half texel of their vertex constant to them,
+// the glow source adds half of its scene texel, the luminance quad moves its corners instead.
 #include "platform/gpu/ShaderProgramKit.h"
 
 #include <cmath>
@@ -23,13 +23,15 @@ Color4f Lerp(const Color4f& a, const Color4f& b, float t)
 
 // How a family's vertex entry moves the quad: corners and texture set 0 as they come; texture set 0
 // times the register's xy plus its zw (FXAA's region and half texel); plus the register's zw (the
-// composite's half texel); corners times the first register's xy plus the second's zw (glow and
-// luminance).
+// half texel of the composite, RGB shift and zoom blur); plus half the register's xy, which texture
+// set 1 takes whole (the glow source's scene texel); corners times the first register's xy plus the
+// second's zw (luminance).
 enum class QuadMapping
 {
     Corners,
     Region,
     HalfTexel,
+    Texel,
     ShiftedCorners,
 };
 
@@ -65,6 +67,10 @@ public:
             u += a[2];
             v += a[3];
             break;
+        case QuadMapping::Texel:
+            u += a[0] * 0.5f;
+            v += a[1] * 0.5f;
+            break;
         case QuadMapping::ShiftedCorners:
         {
             const float* shift = Reg(constants, m_second);
@@ -80,6 +86,11 @@ public:
         std::fill(out->varyings, out->varyings + kVaryingCount, 0.0f);
         out->varyings[kVaryTex0] = u;
         out->varyings[kVaryTex0 + 1] = v;
+        if (m_mapping == QuadMapping::Texel)
+        {
+            out->varyings[kVaryTex1] = a[0];
+            out->varyings[kVaryTex1 + 1] = a[1];
+        }
     }
 
 private:
@@ -99,18 +110,29 @@ protected:
     uint32_t m_source;
 };
 
-// What lies above the threshold.
+// The mean of what lies above the threshold over the pixel's 4 x 4 block of the source, read at
+// texel centres from the block's first (texture set 0) one texel (texture set 1) apart.
 class GlowSourcePixel : public SourcePixel
 {
 public:
     explicit GlowSourcePixel(Binder& b) : SourcePixel(b), m_factor(b.Float("GlowFactor")) {}
     bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
     {
-        const Color4f s = Read(c, in);
         const float* f = Reg(c.constants, m_factor);
-        *out = Opaque(std::max(s.r - f[0], 0.0f), std::max(s.g - f[1], 0.0f), std::max(s.b - f[2], 0.0f));
+        const float du = in.varyings[kVaryTex1], dv = in.varyings[kVaryTex1 + 1];
+        float sum[3] = {};
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x)
+            {
+                const Color4f s = Read(c, in, du * float(x), dv * float(y));
+                sum[0] += std::max(s.r - f[0], 0.0f);
+                sum[1] += std::max(s.g - f[1], 0.0f);
+                sum[2] += std::max(s.b - f[2], 0.0f);
+            }
+        *out = Opaque(sum[0] / 16.0f, sum[1] / 16.0f, sum[2] / 16.0f);
         return true;
     }
+    uint32_t VaryingCount() const override { return kVaryTex1 + 2; }
 
 private:
     uint32_t m_factor;
@@ -470,15 +492,16 @@ ProgramEntry Entry(const char* name, std::vector<const char*> words, QuadRegiste
 
 void AddPostPrograms(std::vector<ProgramEntry>& entries)
 {
-    const QuadRegisters shifted = {QuadMapping::ShiftedCorners, "QuadScale", "QuadShift"};
-    entries.push_back(Entry<GlowSourcePixel>("GlowSource", {}, shifted));
-    entries.push_back(Entry<LuminancePixel>("DownscaleLuminance", {}, shifted));
+    entries.push_back(Entry<GlowSourcePixel>("GlowSource", {}, {QuadMapping::Texel, "QuadShift", nullptr}));
+    entries.push_back(Entry<LuminancePixel>("DownscaleLuminance", {},
+                                            {QuadMapping::ShiftedCorners, "QuadScale", "QuadShift"}));
     entries.push_back(Entry<GaussBlurPixel>("GaussBlur", {}));
-    entries.push_back(Entry<CompositePixel>("PostComposite", {"Enabled", "Outlines", "LumInAlpha"},
-                                            {QuadMapping::HalfTexel, "TexelShift", nullptr}));
+    const QuadRegisters halfTexel = {QuadMapping::HalfTexel, "TexelShift", nullptr};
+    entries.push_back(
+        Entry<CompositePixel>("PostComposite", {"Enabled", "Outlines", "LumInAlpha"}, halfTexel));
     entries.push_back(Entry<FxaaPixel>("Fxaa", {"Console"}, {QuadMapping::Region, "RegionScale", nullptr}));
-    entries.push_back(Entry<RGBShiftPixel>("RGBShift", {}));
-    entries.push_back(Entry<ZoomBlurPixel>("ZoomBlur", {}));
+    entries.push_back(Entry<RGBShiftPixel>("RGBShift", {}, halfTexel));
+    entries.push_back(Entry<ZoomBlurPixel>("ZoomBlur", {}, halfTexel));
     entries.push_back(Entry<SSAOPreparePixel>("SSAOPrepare", {"NormalMaps"}));
     entries.push_back(Entry<SSAOBlurPixel>("SSAOBlur", {"Final"}));
     entries.push_back(Entry<MobileCompositePixel>("MobileComposite", {"Enabled", "ZoomBlur", "IPad2", "RGBShift"}));

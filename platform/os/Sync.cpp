@@ -27,7 +27,7 @@ Event::Event(bool manualReset, bool initiallySet) : m_signalled(initiallySet), m
 void Event::Set()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_signalled = true;
+    m_signalled.store(true, std::memory_order_release);
     if (m_manualReset)
         m_condition.notify_all();
     else
@@ -37,29 +37,31 @@ void Event::Set()
 void Event::Reset()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_signalled = false;
+    m_signalled.store(false, std::memory_order_relaxed);
 }
 
 bool Event::Wait(uint32_t timeoutMs)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (!WaitFor(m_condition, lock, timeoutMs, [this] { return m_signalled; }))
+    if (!WaitFor(m_condition, lock, timeoutMs, [this] { return m_signalled.load(std::memory_order_relaxed); }))
         return false;
     if (!m_manualReset)
-        m_signalled = false;
+        m_signalled.store(false, std::memory_order_relaxed);
     return true;
 }
 
 Event::WaitResult Event::WaitOrWake(uint32_t timeoutMs, const std::atomic<uint32_t>& wakeCount)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    const auto ready = [&] { return m_signalled || wakeCount.load(std::memory_order_acquire) != 0; };
+    const auto ready = [&] {
+        return m_signalled.load(std::memory_order_relaxed) || wakeCount.load(std::memory_order_acquire) != 0;
+    };
     if (!WaitFor(m_condition, lock, timeoutMs, ready))
         return WaitResult::TimedOut;
-    if (!m_signalled)
+    if (!m_signalled.load(std::memory_order_relaxed))
         return WaitResult::Woken;
     if (!m_manualReset)
-        m_signalled = false;
+        m_signalled.store(false, std::memory_order_relaxed);
     return WaitResult::Signalled;
 }
 

@@ -24,6 +24,9 @@ public:
     void Reset();
     // True when the event was signalled within timeoutMs (kInfinite waits for ever, 0 only polls).
     bool Wait(uint32_t timeoutMs);
+    // Whether the event is set, without taking its lock or resetting it: a waiter can watch for the
+    // Set it expects without touching the lock the setter takes, then Wait to take the event.
+    bool IsSet() const { return m_signalled.load(std::memory_order_acquire); }
     bool IsManualReset() const { return m_manualReset; }
 
     enum class WaitResult
@@ -40,7 +43,7 @@ public:
 private:
     std::mutex m_mutex;
     std::condition_variable m_condition;
-    bool m_signalled;
+    std::atomic<bool> m_signalled;
     const bool m_manualReset;
 };
 

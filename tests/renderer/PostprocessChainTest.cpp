@@ -3,10 +3,13 @@
 // draws into which target by quality, flags and scene; the frame's own target left alone when the
 // render size differs; the blur, composite and ambient-occlusion constants the passes upload; the
 // lookup tables as sampled curves and a table that cannot be locked; a UI blur seen in pixels; a
-// one-pixel column that the composite and FXAA keep on its pixel.
+// white pixel that the composite, FXAA, RGB shift and zoom blur keep on its pixel; the glow of a
+// white square, as bright as the threshold leaves it and centred on the square; one bright pixel
+// glowing as its whole block wherever it lies in it.
 #include "engine/config/ProjectConfig.h"
 #include "engine/scripting/GameDelegate.h"
 #include "platform/gpu/Gpu.h"
+#include "platform/gpu/TextureSampler.h"
 #include "renderer/PostprocessManager.h"
 #include "renderer/RenderTargetSet.h"
 #include "renderer/SceneEnvironment.h"
@@ -151,6 +154,61 @@ protected:
         return nullptr;
     }
 
+    // What one frame of a black scene with a square (left, top, edge) of one grey level shows of the
+    // glow: the atlas's glow quarter as linear light (it holds sRGB-encoded colour), summed by
+    // channel and as their mean, whose weighing by texel position gives its centre in atlas
+    // texels, and the blue of the frame's row from x 40 and column from y 0 through the square's
+    // centre.
+    struct GlowSeen
+    {
+        double channels[3] = {}, total = 0.0, x = 0.0, y = 0.0;
+        std::vector<uint32_t> row, column;
+    };
+    GlowSeen GlowFrame(uint32_t flags, uint32_t left, uint32_t top, uint32_t edge, float level = 1.0f)
+    {
+        GlowSeen seen;
+        const uint32_t centreX = left + edge / 2, centreY = top + edge / 2;
+        Frame(
+            flags, Vector(0.0f, 0.0f, 0.0f, 1.0f),
+            [&](NorvexRenderer& r) {
+                gpu::GpuSurface* back = nullptr;
+                r.GetDevice()->GetBackBuffer(0, 0, &back);
+                for (uint32_t i = 0; i < 240; ++i)
+                {
+                    seen.row.push_back(back->ReadPixelArgb(40 + i, centreY) & 0xFF);
+                    seen.column.push_back(back->ReadPixelArgb(centreX, i) & 0xFF);
+                }
+                back->Release();
+                const gpu::GpuSurface* atlas = r.GetDeviceManager().GetRenderTargets().pingPong[0].GetSurface();
+                for (uint32_t y = 0; y < 60; ++y)
+                    for (uint32_t x = 0; x < 80; ++x)
+                    {
+                        const gpu::Color4f texel = atlas->ReadPixel(x, y);
+                        const double light[3] = {gpu::SrgbToLinear(texel.r), gpu::SrgbToLinear(texel.g),
+                                                 gpu::SrgbToLinear(texel.b)};
+                        for (uint32_t i = 0; i < 3; ++i)
+                            seen.channels[i] += light[i];
+                        const double mean = (light[0] + light[1] + light[2]) / 3.0;
+                        seen.total += mean;
+                        seen.x += mean * x;
+                        seen.y += mean * y;
+                    }
+                if (seen.total > 0.0)
+                {
+                    seen.x /= seen.total;
+                    seen.y /= seen.total;
+                }
+            },
+            [&](NorvexRenderer& r) {
+                // The scene target holds half floats: a level above 1 is kept.
+                gpu::GpuSurface* scene = r.GetDeviceManager().GetRenderTargets().sceneColor.GetSurface();
+                for (uint32_t y = top; y < top + edge; ++y)
+                    for (uint32_t x = left; x < left + edge; ++x)
+                        scene->WritePixel(x, y, {level, level, level, 1.0f});
+            });
+        return seen;
+    }
+
     ConsoleCapture m_log;
     RenderDataHarness m_harness;
     SceneParametersWrapper m_scene; // copied by the environment when its command runs
@@ -219,9 +277,10 @@ TEST_F(PostprocessChainTest, PassesFollowQualityFlagsAndSceneAndTheLastOneWrites
 }
 
 // Pixel centres lie on whole window coordinates: a pass that read between texels would shift the
-// frame by half a pixel and spread every edge over two. A one-pixel white column of the scene stays
-// on its pixel through the composite, and through FXAA after it (no smoothing: subpixel share 0).
-TEST_F(PostprocessChainTest, FullSizePassesKeepAOnePixelColumnOnItsPixel)
+// frame by half a pixel and spread every edge over two. A white pixel of the scene stays on its
+// pixel through the composite, through FXAA after it (no smoothing: subpixel share 0), and through
+// RGB shift and zoom blur after that (red and blue moved one pixel apart along both axes, no blur).
+TEST_F(PostprocessChainTest, FullSizePassesKeepAWhitePixelOnItsPixel)
 {
     Start(1.0f);
     SetQuality(3);
@@ -229,25 +288,46 @@ TEST_F(PostprocessChainTest, FullSizePassesKeepAOnePixelColumnOnItsPixel)
     Shading().fxaaEnabled = 1;
     Shading().fxaaSubpix = 0.0f;
     Shading().glowThreshold = 1.0f; // no glow
-    Apply();
-    for (const uint32_t flags : {1u, 5u})
+    Shading().zoomBlurSourceRatio = 1.0f;
+    Shading().zoomBlurBlurredRatio = 0.0f;
+    using Pixels = std::vector<std::pair<uint32_t, uint32_t>>;
+    struct Case
     {
-        SCOPED_TRACE(flags);
-        Frame(flags, Vector(0.0f, 0.0f, 0.0f, 1.0f), nullptr, [&](NorvexRenderer& r) {
-            const gpu::Rect column = {100, 0, 101, 240};
-            r.GetDevice()->Clear(1, &column, gpu::kClearTarget, 0xFFFFFFFFu, 1.0f, 0);
+        uint32_t flags;
+        bool shifted;
+        const char* last;
+        Pixels red, green, blue; // the lit pixels
+    };
+    const Case cases[] = {{1, false, "composite1>BB", {{100, 120}}, {{100, 120}}, {{100, 120}}},
+                          {5, false, "fxaa>BB", {{100, 120}}, {{100, 120}}, {{100, 120}}},
+                          {5, true, "zoom>BB", {{99, 119}}, {{100, 120}}, {{101, 121}}}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.last);
+        // The curve's 2.25 moves red and blue by 2.25 x 2 x 240 / 1080 pixels: one.
+        for (float& entry : Shading().rgbShift)
+            entry = c.shifted ? 2.25f : 0.0f;
+        Shading().zoomBlurStrength = c.shifted ? 0.001f : 0.0f;
+        Apply();
+        Frame(c.flags, Vector(0.0f, 0.0f, 0.0f, 1.0f), nullptr, [&](NorvexRenderer& r) {
+            const gpu::Rect pixel = {100, 120, 101, 121};
+            r.GetDevice()->Clear(1, &pixel, gpu::kClearTarget, 0xFFFFFFFFu, 1.0f, 0);
         });
-        EXPECT_EQ(FindDraw("fxaa>BB") != nullptr, flags == 5u);
-        std::vector<uint32_t> lit;
+        EXPECT_EQ(Steps().back(), c.last);
+        Pixels lit[3];
         RunOnRenderThread(Renderer(), [&](NorvexRenderer& r) {
             gpu::GpuSurface* back = nullptr;
             r.GetDevice()->GetBackBuffer(0, 0, &back);
-            for (uint32_t x = 0; x < 320; ++x)
-                if ((back->ReadPixelArgb(x, 120) & 0xFFFFFFu) != 0)
-                    lit.push_back(x);
+            for (uint32_t y = 0; y < 240; ++y)
+                for (uint32_t x = 0; x < 320; ++x)
+                    for (uint32_t i = 0; i < 3; ++i)
+                        if (((back->ReadPixelArgb(x, y) >> (16 - 8 * i)) & 0xFFu) != 0)
+                            lit[i].emplace_back(x, y);
             back->Release();
         });
-        EXPECT_EQ(lit, std::vector<uint32_t>{100});
+        EXPECT_EQ(lit[0], c.red);
+        EXPECT_EQ(lit[1], c.green);
+        EXPECT_EQ(lit[2], c.blue);
     }
 }
 
@@ -496,6 +576,7 @@ TEST_F(PostprocessChainTest, EachPassReadsItsSourcesAndTakesItsConstants)
     EXPECT_EQ(lum->viewport.height, 60u);
     EXPECT_FLOAT_EQ(lum->PixelConstant(PM::kRegFactor)[0], 0.75f);
     EXPECT_EQ(lum->textureIds[1], id(gPostprocessManager.GetTableTexture(PM::TABLE_TONE)));
+    EXPECT_EQ(lum->renderStates[gpu::kRsSrgbWriteEnable], 1u) << "the composite reads the atlas through sRGB";
     const gpu::DrawRecord* composite = FindDraw("composite");
     EXPECT_EQ(composite->textureIds[0], id(t.sceneColor.GetHolder()));
     EXPECT_EQ(composite->textureIds[1], id(t.pingPong[0].GetHolder()));
@@ -516,4 +597,92 @@ TEST_F(PostprocessChainTest, EachPassReadsItsSourcesAndTakesItsConstants)
     EXPECT_FLOAT_EQ(zoom->PixelConstant(PM::kRegZoom)[0], -0.005f);
     EXPECT_FLOAT_EQ(zoom->PixelConstant(PM::kRegZoom)[1], 0.25f);
     EXPECT_FLOAT_EQ(zoom->PixelConstant(PM::kRegZoom)[2], 0.5f);
+}
+
+// A white square (16 pixels, four atlas texels a side) glows by what lies above the threshold: the
+// atlas keeps (1 - threshold) of it through the two blurs, centred where the square is; the frame
+// shows the glow evenly around the square and none when the square is not above the threshold or
+// the chain is off.
+TEST_F(PostprocessChainTest, AWhiteSquareGlowsAroundItselfByWhatLiesAboveTheThreshold)
+{
+    Start(1.0f);
+    SetQuality(3);
+    Shading().vignetteEnd = 0.0f;
+    Shading().glowColor = Vector(4.0f, 4.0f, 4.0f, 1.0f);
+    struct Case
+    {
+        float threshold;
+        uint32_t flags;
+        double share; // of the glow at threshold 0
+    };
+    const Case cases[] = {{0.0f, 1, 1.0}, {0.5f, 1, 0.5}, {0.8f, 1, 0.2}, {1.0f, 1, 0.0}, {0.0f, 0, 0.0}};
+    double full = 0.0;
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << "threshold " << c.threshold << ", flags " << c.flags);
+        Shading().glowThreshold = c.threshold;
+        Apply();
+        const GlowSeen seen = GlowFrame(c.flags, 152, 112, 16);
+        if (c.flags == 0)
+        {
+            EXPECT_EQ(Steps(), std::vector<std::string>{"composite0>BB"});
+        }
+        else if (c.threshold == 0.0f)
+        {
+            full = seen.total;
+            // Sixteen texels of white, spread by the blurs, which lose a little where they filter
+            // between texels before the sRGB decode.
+            EXPECT_GT(full, 16.0 * 0.6);
+            EXPECT_LT(full, 16.0 * 1.01);
+        }
+        else
+            EXPECT_NEAR(seen.total / full, c.share, 0.02);
+        if (c.share > 0.0)
+        {
+            // Texels 38 to 41 across and 28 to 31 down hold the square.
+            EXPECT_NEAR(seen.x, 39.5, 0.05);
+            EXPECT_NEAR(seen.y, 29.5, 0.05);
+        }
+        // The square (entries 112 to 127 of both lines) stays white; the glow shows four and twelve
+        // pixels off each of its edges, and nowhere far from it.
+        const bool glows = c.share > 0.0;
+        for (const std::vector<uint32_t>* line : {&seen.row, &seen.column})
+        {
+            const char* name = line == &seen.row ? "row" : "column";
+            EXPECT_EQ((*line)[120], 255u) << name;
+            EXPECT_EQ((*line)[0], 0u) << name;
+            for (const uint32_t off : {4u, 12u})
+            {
+                const uint32_t before = (*line)[111 - off], after = (*line)[128 + off];
+                EXPECT_EQ(before > 2u, glows) << name << " " << off << " before: " << before;
+                EXPECT_NEAR(double(after), double(before), 1.0) << name << " " << off << " after";
+            }
+        }
+    }
+}
+
+// Every pixel of the scene feeds the glow wherever it lies in its 4 x 4 block: one pixel of 4.0
+// anywhere in the block of atlas texel (40, 30) glows as that whole block at 1.0 does, 0.2 above
+// the threshold of 0.8 over the block, centred on the texel.
+TEST_F(PostprocessChainTest, OneBrightPixelGlowsAsItsBlockWhereverItLiesInIt)
+{
+    Start(1.0f);
+    SetQuality(3);
+    Apply();
+    // The stand-in filters before it decodes sRGB: a lone texel's glow loses more in the blurs than a
+    // square's.
+    const double block = GlowFrame(1, 160, 120, 4).total;
+    EXPECT_GT(block, 0.2 * 0.3);
+    EXPECT_LT(block, 0.2 * 1.01);
+    for (uint32_t y = 120; y < 124; ++y)
+        for (uint32_t x = 160; x < 164; ++x)
+        {
+            SCOPED_TRACE(testing::Message() << "pixel " << x << ", " << y);
+            const GlowSeen seen = GlowFrame(1, x, y, 1, 4.0f);
+            EXPECT_NEAR(seen.total, block, block * 0.01);
+            for (const double channel : seen.channels)
+                EXPECT_NEAR(channel, seen.total, block * 0.01) << "white glows white";
+            EXPECT_NEAR(seen.x, 40.0, 0.05);
+            EXPECT_NEAR(seen.y, 30.0, 0.05);
+        }
 }

@@ -242,6 +242,35 @@ TEST(BaseThreadTest, CallCommandCarriesAPointerSizedArgument)
     EXPECT_EQ(self.load(), &thread);
 }
 
+// Every commit releases the wake semaphore once; the worker takes it back after each command that
+// ran something (init, done, call, the subclass's) and never after a nop, the exit or an idle
+// switch, so what is left once the worker has stopped is one count per command of those three.
+TEST(BaseThreadTest, WakeSemaphoreIsTakenAfterEveryCommandButNopExitAndIdle)
+{
+    class SemaphoreThread : public RecordingThread
+    {
+    public:
+        explicit SemaphoreThread(os::Semaphore& wake) : RecordingThread(false, os::kInfinite)
+        {
+            SetWakeSemaphore(&wake);
+        }
+    };
+    os::Semaphore wake(0, 0x7FFFFFFF);
+    SemaphoreThread thread(wake);
+    ASSERT_TRUE(thread.Start());
+    thread.SetIdle(false);
+    ASSERT_TRUE(Record(thread, 0, 0));
+    ASSERT_TRUE(thread.PostCall([](BaseThread&, uintptr_t, CommandRingBuffer&) {}, 0));
+    ASSERT_TRUE(thread.PostCommand(THREAD_COMMAND_NOP, nullptr, 0));
+    thread.Flush();
+    thread.Stop();
+    EXPECT_EQ(thread.handled.load(), 1u);
+    int left = 0;
+    while (wake.Wait(0))
+        ++left;
+    EXPECT_EQ(left, 3); // idle, nop, exit
+}
+
 TEST(BaseThreadTest, PayloadThatCanNeverFitIsRefusedAndLogged)
 {
     RecordingThread thread(true, os::kInfinite, 4096);

@@ -252,26 +252,3 @@ TEST(CommandRingBufferTest, TheLastLookReportsWhatItFoundAndWhetherItIsAllRead)
     EXPECT_FALSE(ring.BeginRead());
     EXPECT_EQ(ring.GetLastLookSpan(), 0u);
 }
-
-// What a flushing producer watches: a record still being read keeps the ring undrained, and so do
-// a wrap marker and the record behind it.
-TEST(CommandRingBufferTest, DrainedOnlyOnceTheLastRecordIsReleased)
-{
-    CommandRingBuffer ring(kCapacity, kMarker);
-    EXPECT_TRUE(ring.IsDrained());
-    Put(ring, 1, 24);
-    EXPECT_FALSE(ring.IsDrained());
-    ASSERT_TRUE(ring.BeginRead());
-    EXPECT_FALSE(ring.IsDrained());
-    ring.EndRead();
-    EXPECT_TRUE(ring.IsDrained());
-
-    CommandRingBuffer wrapping(kCapacity, kMarker);
-    AdvanceTo(wrapping, kCapacity - 64);
-    EXPECT_TRUE(wrapping.IsDrained());
-    Put(wrapping, 2, 100);
-    TakeMarker(wrapping, 64 - 8);
-    EXPECT_FALSE(wrapping.IsDrained());
-    Take(wrapping, 2, 100);
-    EXPECT_TRUE(wrapping.IsDrained());
-}

@@ -415,14 +415,23 @@ std::vector<float> ReferenceResample(const std::vector<int16_t>& samples, uint32
 }
 } // namespace
 
-// Mono and stereo sources on a stereo bus take loops of their own; they must mix what a plain
-// frame-by-frame resampler gives, and what the general loop gives on a wider bus.
+// Mono and stereo sources on a stereo bus take loops of their own, steps below one frame another,
+// and steps of four frames or more the frame-by-frame loop. Each must mix what a plain resampler
+// adding the step in double frame after frame gives, within a millionth (positions are fixed point
+// with the step rounded to 2^-32 frames, and t holds 24 bits), over source rates and pitches that
+// take every path, and the general loop on a wider bus must give the stereo loops' values.
 TEST_F(AudioEngineTest, EveryMixLoopMatchesAFrameByFrameResampler)
 {
     std::vector<int16_t> ramp(2 * 3000);
     for (size_t i = 0; i < ramp.size(); ++i)
         ramp[i] = int16_t((int(i * 7919) % 60000) - 30000);
     const std::vector<uint8_t> bytes = Pcm16(ramp);
+    const struct
+    {
+        uint32_t rate;
+        float ratio;
+    } pitches[] = {{44100, 0.7f}, {22050, 0.93f}, {48000, 1.0f}, {44100, 1.37f}, {96000, 2.0f}};
+    for (const auto& pitch : pitches)
     for (const uint32_t channels : {1u, 2u})
     {
         const std::vector<int16_t> source(ramp.begin(), ramp.begin() + 2000 * channels);
@@ -430,32 +439,34 @@ TEST_F(AudioEngineTest, EveryMixLoopMatchesAFrameByFrameResampler)
         std::vector<float> wide;
         for (const uint32_t busChannels : {2u, 3u})
         {
+            SCOPED_TRACE(testing::Message() << channels << " channels at " << pitch.rate << " Hz x " << pitch.ratio
+                                            << " on " << busChannels);
             MakeEngine(busChannels);
-            audio::SourceVoice* voice = MakeVoice(channels, 44100);
+            audio::SourceVoice* voice = MakeVoice(channels, pitch.rate);
             std::vector<float> levels(size_t(busChannels) * channels, 0.0f);
             for (uint32_t d = 0; d < busChannels; ++d)
                 for (uint32_t c = 0; c < channels; ++c)
                     levels[d * channels + c] = d < 2 ? 0.25f + 0.5f * float(d == c) : 0.0f;
             ASSERT_TRUE(voice->SetOutputMatrix(channels, busChannels, levels.data()));
             voice->SetVolume(0.8f);
-            voice->SetFrequencyRatio(0.7f);
+            voice->SetFrequencyRatio(pitch.ratio);
             ASSERT_TRUE(voice->SubmitBuffer(BufferOf(sourceBytes)));
             voice->Start();
             const std::vector<float> out = Render(6);
             std::vector<float> gains = levels;
             for (float& gain : gains)
                 gain *= 0.8f;
-            const double step = double(0.7f) * 44100.0 / kRate;
+            const double step = double(pitch.ratio) * pitch.rate / kRate;
             const std::vector<float> expected =
                 ReferenceResample(source, channels, step, out.size() / busChannels, gains, busChannels);
             ASSERT_EQ(out.size(), expected.size());
             for (size_t i = 0; i < out.size(); ++i)
-                ASSERT_NEAR(out[i], expected[i], 1e-5f) << channels << " channels, bus " << busChannels << ", " << i;
+                ASSERT_NEAR(out[i], expected[i], 1e-6f) << i;
             if (busChannels == 3)
             {
                 for (size_t i = 0; i < out.size() / 3; ++i)
                     for (size_t d = 0; d < 2; ++d)
-                        ASSERT_EQ(out[i * 3 + d], wide[i * 2 + d]) << channels << " channels, frame " << i;
+                        ASSERT_EQ(out[i * 3 + d], wide[i * 2 + d]) << "frame " << i;
             }
             wide = out;
         }

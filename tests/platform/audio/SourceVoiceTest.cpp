@@ -10,8 +10,9 @@
 namespace
 {
 // The mixer written out frame by frame over already decoded frames: fetch one frame at a time,
-// interpolate linearly, add each source channel times its gain in order, move the position on by
-// the step and drop whole frames as it passes them.
+// interpolate linearly, add each source channel times its gain in order, and move to the next
+// frame's position, reckoned from the block's start in fixed point (2^-32 frames; the step rounded
+// to the nearest), passing the whole frames it has gone beyond. t is the fraction's top 24 bits.
 struct ReferenceVoice
 {
     uint32_t channels = 0;
@@ -20,7 +21,7 @@ struct ReferenceVoice
     std::vector<float> next;
     bool haveCurrent = false;
     bool haveNext = false;
-    double phase = 0.0;
+    uint32_t fraction = 0;
     uint64_t played = 0;
 
     bool Fetch(std::vector<float>& frame)
@@ -34,18 +35,25 @@ struct ReferenceVoice
 
     void Mix(std::vector<float>& bus, uint32_t count, uint32_t busChannels, double step, const std::vector<float>& gains)
     {
+        const uint64_t fixedStep = uint64_t(step * 4294967296.0 + 0.5);
+        uint32_t start = fraction;
+        uint32_t first = 0;
+        uint64_t passed = 0;
         for (uint32_t i = 0; i < count; ++i)
         {
             if (!haveCurrent)
             {
                 haveCurrent = Fetch(current);
-                phase = 0.0;
+                fraction = 0;
                 if (!haveCurrent)
                     continue;
+                start = 0;
+                first = i;
+                passed = 0;
             }
             if (!haveNext)
                 haveNext = Fetch(next);
-            const float t = float(phase);
+            const float t = float(fraction >> 8) / 16777216.0f;
             std::vector<float> sample(channels);
             for (uint32_t c = 0; c < channels; ++c)
                 sample[c] = haveNext ? current[c] + (next[c] - current[c]) * t : current[c];
@@ -56,10 +64,10 @@ struct ReferenceVoice
                     sum += sample[c] * gains[d * channels + c];
                 bus[size_t(i) * busChannels + d] = sum;
             }
-            phase += step;
-            while (phase >= 1.0 && haveCurrent)
+            const uint64_t position = start + uint64_t(i + 1 - first) * fixedStep;
+            fraction = uint32_t(position);
+            for (; passed < position >> 32 && haveCurrent; ++passed)
             {
-                phase -= 1.0;
                 ++played;
                 if (!haveNext)
                     haveNext = Fetch(next);
@@ -71,7 +79,7 @@ struct ReferenceVoice
                 else
                 {
                     haveCurrent = false;
-                    phase = 0.0;
+                    fraction = 0;
                 }
             }
         }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,6 +31,35 @@ TEST(SyncTest, ManualResetEventStaysSetUntilReset)
     EXPECT_TRUE(event.Wait(0));
     event.Reset();
     EXPECT_FALSE(event.Wait(1));
+}
+
+// A waiter watches IsSet before it waits: the look must neither miss a Set nor take the event.
+TEST(SyncTest, IsSetSeesASetWithoutTakingIt)
+{
+    for (const bool manualReset : {false, true})
+    {
+        SCOPED_TRACE(manualReset ? "manual reset" : "auto reset");
+        os::Event event(manualReset);
+        EXPECT_FALSE(event.IsSet());
+        event.Set();
+        EXPECT_TRUE(event.IsSet());
+        EXPECT_TRUE(event.IsSet());
+        EXPECT_TRUE(event.Wait(0));
+        EXPECT_EQ(event.IsSet(), manualReset);
+        event.Reset();
+        EXPECT_FALSE(event.IsSet());
+    }
+    std::atomic<bool> started{false};
+    os::Event crossThread(false);
+    std::thread setter([&] {
+        started.store(true);
+        crossThread.Set();
+    });
+    while (!crossThread.IsSet())
+        std::this_thread::yield();
+    EXPECT_TRUE(started.load());
+    EXPECT_TRUE(crossThread.Wait(0));
+    setter.join();
 }
 
 TEST(SyncTest, SemaphoreRefusesToPassItsMaximum)

@@ -170,15 +170,17 @@ TEST(AdpcmDecoderTest, FrameLimitsCutTheFullDecodeShort)
     }
 }
 
-// Blocks decoded side by side give exactly the frames of one call per block, for predictors that
-// clamp and steps that grow large; a bad header anywhere or a frame count that is not a whole
-// block's is refused.
+// Blocks decoded side by side, with every kind of lanes, give exactly the frames of one call per
+// block, for every predictor, predictions that clamp and steps that grow large; a bad header
+// anywhere or a frame count that is not a whole block's is refused.
 TEST(AdpcmDecoderTest, BlocksSideBySideMatchOneBlockAtATime)
 {
     uint32_t seed = 99;
     const auto next = [&seed]() { return seed = seed * 1664525u + 1013904223u, uint8_t(seed >> 24); };
+    for (const audio::AdpcmLanes lanes : {audio::AdpcmLanes::Best, audio::AdpcmLanes::Sse41, audio::AdpcmLanes::OneByOne})
     for (const uint32_t channels : {1u, 2u})
     {
+        SCOPED_TRACE(testing::Message() << "lanes " << int(lanes));
         const uint32_t bytes = 7 * channels + 61 * channels;
         const uint32_t perBlock = 2 + (bytes - 7 * channels) * 2 / channels;
         std::vector<uint8_t> blocks(size_t(bytes) * audio::kAdpcmBlocksAtOnce);
@@ -188,7 +190,7 @@ TEST(AdpcmDecoderTest, BlocksSideBySideMatchOneBlockAtATime)
             for (uint32_t c = 0; c < channels; ++c)
                 blocks[size_t(b) * bytes + c] = uint8_t((b + c * 3) % 7);
         std::vector<int16_t> together(blocks.size() * 4, 0);
-        ASSERT_TRUE(audio::DecodeAdpcmBlocks(blocks.data(), bytes, channels, together.data(), perBlock));
+        ASSERT_TRUE(audio::DecodeAdpcmBlocks(blocks.data(), bytes, channels, together.data(), perBlock, lanes));
         std::vector<int16_t> single(size_t(perBlock) * channels);
         for (uint32_t b = 0; b < audio::kAdpcmBlocksAtOnce; ++b)
         {
@@ -198,8 +200,8 @@ TEST(AdpcmDecoderTest, BlocksSideBySideMatchOneBlockAtATime)
                 ASSERT_EQ(together[size_t(b) * perBlock * channels + i], single[i])
                     << channels << " channels, block " << b << ", sample " << i;
         }
-        EXPECT_FALSE(audio::DecodeAdpcmBlocks(blocks.data(), bytes, channels, together.data(), perBlock - 1));
+        EXPECT_FALSE(audio::DecodeAdpcmBlocks(blocks.data(), bytes, channels, together.data(), perBlock - 1, lanes));
         blocks[size_t(audio::kAdpcmBlocksAtOnce - 1) * bytes + channels - 1] = 7;
-        EXPECT_FALSE(audio::DecodeAdpcmBlocks(blocks.data(), bytes, channels, together.data(), perBlock));
+        EXPECT_FALSE(audio::DecodeAdpcmBlocks(blocks.data(), bytes, channels, together.data(), perBlock, lanes));
     }
 }

@@ -100,6 +100,16 @@ void EntityManager::DestroyRoot()
 
 void EntityManager::ForgetSceneEntries()
 {
+    // A scene of a few entities (a new scene made over one just emptied) leaves the indexes entry by
+    // entry: wiping tables sized for the last large scene would touch every slot of them.
+    if (m_liveEntityCount <= kFewEntitiesToForget)
+        for (Entity* entity = Entity::GetFirstLiveEntity(); entity != nullptr; entity = entity->GetNextLiveEntity())
+        {
+            if (entity->GetName()[0] != 0)
+                m_nameIndex.Remove(entity, entity->GetName());
+            if (!entity->GetGUID().IsNull())
+                m_guidIndex.Remove(entity, entity->GetGUID());
+        }
     m_nameIndex.Clear();
     m_guidIndex.Clear();
     m_grid.DropEntries();

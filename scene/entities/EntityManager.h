@@ -209,11 +209,22 @@ public:
     // instead of entering the origin's cells first and moving on.
     void HoldNewEntitiesFromGrid(bool hold) { m_holdNewEntitiesFromGrid = hold; }
     void PlaceHeldEntity(Entity* entity);
+    // While on, names and GUIDs that entities take wait to enter the indexes together (each lookup
+    // or removal lets them in first, so no caller sees them wait): a scene load's thousands of
+    // inserts then overlap their cache misses. Turning it off lets them in.
+    void HoldIndexEntries(bool hold)
+    {
+        m_nameIndex.Hold(hold);
+        m_guidIndex.Hold(hold);
+    }
     // Empties the name and GUID indexes and the grid's cells without reading the entities in them:
     // the whole scene is dying (Entity::DestroyWithScene, from NewScene).
     void ForgetSceneEntries();
 
 private:
+    // Up to this many live entities, ForgetSceneEntries takes each out of the indexes.
+    static constexpr uint32_t kFewEntitiesToForget = 64;
+
     // The rest of UpdateEntityInGrid once the entity's cells changed: the range as lanes.
     void MoveEntityInGrid(Entity* entity, __m128i cells, uint8_t lists);
     void InitInGame(Entity* entity);

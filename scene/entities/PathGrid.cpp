@@ -137,6 +137,10 @@ void PathGrid::Build(const BoundingBox4& bounds, float cellSize)
 
 void PathGrid::SetHeightRange(float minY, float maxY)
 {
+    // Every scene load sets the range its root stores, mostly the one the cells already have:
+    // touching each cell again would cost a cache miss apiece.
+    if (m_bounds.min.y == minY && m_bounds.max.y == maxY)
+        return;
     m_bounds.min.y = minY;
     m_bounds.max.y = maxY;
     for (Cell& cell : Cells())

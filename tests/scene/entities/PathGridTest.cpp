@@ -322,6 +322,12 @@ TEST_F(PathGridTest, TheGridIsBuiltFromRoundedCountsAndItsHeightCanChange)
     EXPECT_FLOAT_EQ(grid.GetCell(3, 2).box.max.z, 30.0f);
     grid.SetHeightRange(-5.0f, 7.0f);
     EXPECT_FLOAT_EQ(grid.GetCell(9, 9).box.max.y, 7.0f);
+    // Either end alone changes too.
+    grid.SetHeightRange(-5.0f, 8.0f);
+    EXPECT_FLOAT_EQ(grid.GetCell(9, 9).box.max.y, 8.0f);
+    grid.SetHeightRange(-6.0f, 8.0f);
+    EXPECT_FLOAT_EQ(grid.GetCell(0, 9).box.min.y, -6.0f);
+    EXPECT_FLOAT_EQ(grid.GetCell(0, 9).box.max.y, 8.0f);
     grid.Build(BoundingBox4(Vector(0, 0, 0, 1), Vector(4, 10, 100, 1)), 10.0f);
     EXPECT_TRUE(grid.IsEmpty());
 }

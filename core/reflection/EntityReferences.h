@@ -8,6 +8,8 @@
 #include "core/containers/SafePointer.h"
 #include "core/reflection/RTTIProperty.h"
 
+#include <cstring>
+
 class GUIDReplacementTable;
 class RTTIPolyBaseClass;
 
@@ -77,9 +79,10 @@ protected:
 void QueueEntityReference(int list, const SimpleGUID& guid, const RTTIEntityReferenceProperty* property,
                           RTTIPolyBaseClass* object);
 
-// Kind 31: an entity pointer set through the owning class's setter.
+// Kind 31: an entity pointer set through the owning class's setter. Final: its compiled record read
+// applies the GUID without asking for an override.
 template <class TClass, class TEntity>
-class RTTIEntityPointerProperty : public RTTIEntityReferenceProperty
+class RTTIEntityPointerProperty final : public RTTIEntityReferenceProperty
 {
 public:
     using Setter = void (TClass::*)(TEntity*);
@@ -98,6 +101,16 @@ public:
     void SetReference(RTTIPolyBaseClass* object, RTTIPolyBaseClass* entity) const override
     {
         (static_cast<TClass*>(object)->*m_setter)(static_cast<TEntity*>(entity));
+    }
+    RTTIRecordReaders GetRecordReaders() const override
+    {
+        RTTIRecordReaders readers = RTTIEntityReferenceProperty::GetRecordReaders();
+        readers.fixed = [](const RTTIProperty& property, const uint8_t* at, RTTIPolyBaseClass* object) {
+            SimpleGUID guid;
+            std::memcpy(guid.bytes, at, 16);
+            static_cast<const RTTIEntityPointerProperty&>(property).ApplyGUID(object, guid);
+        };
+        return readers;
     }
 
 protected:
@@ -118,9 +131,9 @@ private:
     Getter m_getter;
 };
 
-// Kind 32: a safe pointer to an entity in a field of the object.
+// Kind 32: a safe pointer to an entity in a field of the object. Final, as kind 31.
 template <class TClass, class TEntity>
-class RTTIEntitySafePointerProperty : public RTTIEntityReferenceProperty
+class RTTIEntitySafePointerProperty final : public RTTIEntityReferenceProperty
 {
 public:
     RTTIEntitySafePointerProperty(const char* name, SafePointer<TEntity> TClass::*member, uint32_t requiredType = 0,
@@ -136,6 +149,16 @@ public:
     void SetReference(RTTIPolyBaseClass* object, RTTIPolyBaseClass* entity) const override
     {
         (static_cast<TClass*>(object)->*m_member).Set(static_cast<TEntity*>(entity));
+    }
+    RTTIRecordReaders GetRecordReaders() const override
+    {
+        RTTIRecordReaders readers = RTTIEntityReferenceProperty::GetRecordReaders();
+        readers.fixed = [](const RTTIProperty& property, const uint8_t* at, RTTIPolyBaseClass* object) {
+            SimpleGUID guid;
+            std::memcpy(guid.bytes, at, 16);
+            static_cast<const RTTIEntitySafePointerProperty&>(property).ApplyGUID(object, guid);
+        };
+        return readers;
     }
 
 protected:

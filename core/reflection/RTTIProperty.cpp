@@ -23,6 +23,15 @@ bool RTTIProperty::ToText(const RTTIPolyBaseClass* object, char* buffer, size_t 
     return false;
 }
 
+RTTIRecordReaders RTTIProperty::GetRecordReaders() const
+{
+    return {[](const RTTIProperty& property, const uint8_t* at, RTTIPolyBaseClass* object) { property.ReadFixed(at, object); },
+            [](const RTTIProperty& property, RTTIPolyBaseClass* object, const char* text) {
+                property.SetFromRecordText(object, text);
+            },
+            nullptr};
+}
+
 RTTIProperty* RTTIProperty::SetEnumerationNames(const char* const* names)
 {
     m_enumerationNames = names;

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <string>
 
+class NameString;
 class RTTIPolyBaseClass;
+class RTTIProperty;
 class RecordInput;
 class RecordOutput;
 
@@ -62,6 +64,21 @@ enum RTTIFieldForm : uint8_t
     RTTI_FIELD_NAME_STRING,
 };
 
+// The calls a record plan makes in place of a property's virtual ones, each compiled for the
+// property's concrete kind: a plan reading thousands of objects then pays one call per value
+// instead of a chain of virtual calls. `fixed` does what ReadFixed does; `text`, for kinds with a
+// record text setter, what SetFromRecordText does; `name`, for NameString kinds, sets the value as
+// the property's Deserialize would once it has read it (null for other kinds).
+struct RTTIRecordReaders
+{
+    using Fixed = void (*)(const RTTIProperty& property, const uint8_t* at, RTTIPolyBaseClass* object);
+    using Text = void (*)(const RTTIProperty& property, RTTIPolyBaseClass* object, const char* text);
+    using Name = void (*)(const RTTIProperty& property, RTTIPolyBaseClass* object, const NameString& value);
+    Fixed fixed;
+    Text text;
+    Name name;
+};
+
 // Base of all property descriptors: display name (also the serialized key and script name),
 // description, flags and a kind-specific data word.
 class RTTIProperty
@@ -112,6 +129,9 @@ public:
     // from `text` (already checked to end in a 0), which spares the copy into a temporary string.
     virtual bool HasRecordTextSetter() const { return false; }
     virtual void SetFromRecordText(RTTIPolyBaseClass* object, const char* text) const { (void)object, (void)text; }
+
+    // The compiled forms of the reads above; by default calls of the virtual ones.
+    virtual RTTIRecordReaders GetRecordReaders() const;
 
     // How a record plan may reach the value without calls: RTTI_FIELD_NONE, or the form of a field at
     // `offset` bytes from `object` (the same for every object of the class) whose reading has no side

@@ -101,6 +101,7 @@ RTTIRecordPlan::RTTIRecordPlan(const RTTIPropertiesBase& table, uint32_t flags)
         const Check::Kind kind = m_checks.back().kind;
         m_textSlots.push_back(kind == Check::TEXT || kind == Check::NAME_STRING ? texts++ : kNoTextSlot);
     }
+    m_textCount = texts;
 }
 
 RTTIRecordPlan::~RTTIRecordPlan()
@@ -137,6 +138,13 @@ const RTTIRecordPlan::Moves& RTTIRecordPlan::MakeMoves(const RTTIPolyBaseClass* 
             else if (m_checks[s].kind == Check::TEXT && property->HasRecordTextSetter())
             {
                 made->ops.push_back(Op{Op::TEXT_SETTER, 0, 0, m_textSlots[s], -1, 0, property});
+                made->ops.back().read.text = property->GetRecordReaders().text;
+                made->readCallsNothing = false;
+            }
+            else if (m_checks[s].kind == Check::NAME_STRING && property->GetRecordReaders().name != nullptr)
+            {
+                made->ops.push_back(Op{Op::NAME_SETTER, 0, 0, m_textSlots[s], -1, 0, property});
+                made->ops.back().read.name = property->GetRecordReaders().name;
                 made->readCallsNothing = false;
             }
             else if (m_checks[s].kind == Check::ARRAY)
@@ -145,6 +153,7 @@ const RTTIRecordPlan::Moves& RTTIRecordPlan::MakeMoves(const RTTIPolyBaseClass* 
             {
                 made->ops.push_back(Op{Op::CALL, 0, 0, kNoTextSlot, -1, 0, property});
                 made->readCallsNothing = false;
+                made->readsMeasuredBytesOnly = false;
             }
             continue;
         }
@@ -177,6 +186,7 @@ const RTTIRecordPlan::Moves& RTTIRecordPlan::MakeMoves(const RTTIPolyBaseClass* 
             else
             {
                 made->ops.push_back(Op{Op::FIXED_CALL, m_sizes[i], 0, kNoTextSlot, -1, 0, property});
+                made->ops.back().read.fixed = property->GetRecordReaders().fixed;
                 made->readCallsNothing = false;
             }
         }
@@ -256,7 +266,8 @@ bool RTTIRecordPlan::Validate(RecordInput& in, uint32_t flags, RecordTextLengths
 {
     // The walk keeps its own cursor (a register, not the input's field) and hands the input only to
     // the checks that are calls.
-    const uint8_t* at = in.Cursor();
+    const uint8_t* const start = in.Cursor();
+    const uint8_t* at = start;
     const uint8_t* const end = at + in.Remaining();
     // A chain of tests, as in Read.
     for (const Check& check : m_checks)
@@ -319,19 +330,40 @@ bool RTTIRecordPlan::Validate(RecordInput& in, uint32_t flags, RecordTextLengths
         }
     }
     in.Skip(size_t(at - in.Cursor()));
+    if (found != nullptr)
+        found->payloadSize = size_t(at - start);
     return true;
 }
 
-bool RTTIRecordPlan::ReadText(RecordInput& in, char* base, const Op& op)
+bool RTTIRecordPlan::ReadText(RecordInput& in, RTTIPolyBaseClass* object, const Op& op)
 {
+    char* const base = reinterpret_cast<char*>(object);
     if (op.kind == Op::STRING)
         return RTTIValueTraits<std::string>::Read(in, *reinterpret_cast<std::string*>(base + op.fieldOffset));
-    return RTTIValueTraits<NameString>::Read(in, *reinterpret_cast<NameString*>(base + op.fieldOffset));
+    if (op.kind == Op::NAME_STRING)
+        return RTTIValueTraits<NameString>::Read(in, *reinterpret_cast<NameString*>(base + op.fieldOffset));
+    NameString name;
+    if (!RTTIValueTraits<NameString>::Read(in, name))
+        return false;
+    op.read.name(*op.property, object, name);
+    return true;
 }
 
 bool RTTIRecordPlan::Read(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags, const RecordTextLengths* found) const
 {
     const Moves& moves = GetMoves(object);
+    // Validation of these very bytes found every text's length and the payload's size: with that
+    // size there, no value of a walk that makes no reads of its own can pass the end.
+    if (moves.readsMeasuredBytesOnly && found != nullptr && found->count == m_textCount &&
+        found->payloadSize <= in.Remaining())
+        return ReadOps<false>(moves, in, object, flags, found);
+    return ReadOps<true>(moves, in, object, flags, found);
+}
+
+template <bool TChecked>
+bool RTTIRecordPlan::ReadOps(const Moves& moves, RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags,
+                             const RecordTextLengths* found)
+{
     char* const base = reinterpret_cast<char*>(object);
     // As in Validate, the walk keeps its own cursor and syncs the input around calls.
     const uint8_t* at = in.Cursor();
@@ -341,7 +373,7 @@ bool RTTIRecordPlan::Read(RecordInput& in, RTTIPolyBaseClass* object, uint32_t f
     // which conditional branches predict far better than one indirect jump.
     for (const Op& op : moves.ops)
     {
-        if (op.runBytes != 0 && size_t(end - at) < op.runBytes)
+        if (TChecked && op.runBytes != 0 && size_t(end - at) < op.runBytes)
             return false;
         if (op.kind == Op::COPY)
         {
@@ -356,17 +388,17 @@ bool RTTIRecordPlan::Read(RecordInput& in, RTTIPolyBaseClass* object, uint32_t f
         }
         else if (op.kind == Op::FIXED_CALL)
         {
-            op.property->ReadFixed(at, object);
+            op.read.fixed(*op.property, at, object);
             at += op.bytes;
         }
         else if (op.kind == Op::ARRAY)
         {
             // Validation checked the count against the bytes after it.
-            if (size_t(end - at) < 4)
+            if (TChecked && size_t(end - at) < 4)
                 return false;
             uint32_t count;
             std::memcpy(&count, at, 4);
-            if (uint64_t(count) * op.bytes > size_t(end - at) - 4)
+            if (TChecked && uint64_t(count) * op.bytes > size_t(end - at) - 4)
             {
                 rtti::ReportElementCountTooLarge(op.property->GetName().c_str(), count, size_t(end - at) - 4);
                 return false;
@@ -378,7 +410,7 @@ bool RTTIRecordPlan::Read(RecordInput& in, RTTIPolyBaseClass* object, uint32_t f
         {
             // Validation found the length: the text and its 0 are there.
             const uint32_t length = found->lengths[op.textSlot];
-            if (size_t(end - at) <= length)
+            if (TChecked && size_t(end - at) <= length)
                 return false;
             AssignText(*reinterpret_cast<std::string*>(base + op.fieldOffset), reinterpret_cast<const char*>(at), length);
             at += size_t(length) + 1;
@@ -389,13 +421,13 @@ bool RTTIRecordPlan::Read(RecordInput& in, RTTIPolyBaseClass* object, uint32_t f
             NameString& field = *reinterpret_cast<NameString*>(base + op.fieldOffset);
             if (length == RecordTextLengths::kAbsentName)
             {
-                if (at == end)
+                if (TChecked && at == end)
                     return false;
                 ++at;
                 field = NameString();
                 continue;
             }
-            if (size_t(end - at) < size_t(length) + 2)
+            if (TChecked && size_t(end - at) < size_t(length) + 2)
                 return false;
             RTTIAssignNameText(field, reinterpret_cast<const char*>(at + 1), length);
             at += size_t(length) + 2;
@@ -403,16 +435,37 @@ bool RTTIRecordPlan::Read(RecordInput& in, RTTIPolyBaseClass* object, uint32_t f
         else if (op.kind == Op::TEXT_SETTER && op.textSlot < texts)
         {
             const uint32_t length = found->lengths[op.textSlot];
-            if (size_t(end - at) <= length)
+            if (TChecked && size_t(end - at) <= length)
                 return false;
-            op.property->SetFromRecordText(object, reinterpret_cast<const char*>(at));
+            op.read.text(*op.property, object, reinterpret_cast<const char*>(at));
             at += size_t(length) + 1;
+        }
+        else if (op.kind == Op::NAME_SETTER && op.textSlot < texts)
+        {
+            // As its Deserialize: the name read whole, then set.
+            const uint32_t length = found->lengths[op.textSlot];
+            NameString name;
+            if (length == RecordTextLengths::kAbsentName)
+            {
+                if (TChecked && at == end)
+                    return false;
+                ++at;
+            }
+            else
+            {
+                if (TChecked && size_t(end - at) < size_t(length) + 2)
+                    return false;
+                RTTIAssignNameText(name, reinterpret_cast<const char*>(at + 1), length);
+                at += size_t(length) + 2;
+            }
+            op.read.name(*op.property, object, name);
         }
         else
         {
             in.Skip(size_t(at - in.Cursor()));
-            const bool read = op.kind == Op::STRING || op.kind == Op::NAME_STRING ? ReadText(in, base, op)
-                                                                                  : op.property->Deserialize(in, object, flags);
+            const bool read = op.kind == Op::STRING || op.kind == Op::NAME_STRING || op.kind == Op::NAME_SETTER
+                                  ? ReadText(in, object, op)
+                                  : op.property->Deserialize(in, object, flags);
             if (!read)
                 return false;
             at = in.Cursor();

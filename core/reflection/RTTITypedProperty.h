@@ -84,6 +84,15 @@ public:
         else
             (void)at, (void)object;
     }
+    RTTIRecordReaders GetRecordReaders() const override
+    {
+        RTTIRecordReaders readers = RTTIProperty::GetRecordReaders();
+        if constexpr (std::is_same_v<TValue, NameString>)
+            readers.name = [](const RTTIProperty& property, RTTIPolyBaseClass* object, const NameString& value) {
+                static_cast<const RTTITypedProperty&>(property).SetValue(object, value);
+            };
+        return readers;
+    }
 };
 
 // Value stored in a field of the object.
@@ -137,8 +146,9 @@ private:
 };
 
 // Value read through the class's getter (returning its address) and written through its setter.
+// Final: its compiled record reads call the setter without asking for an override.
 template <class TClass, typename TValue>
-class RTTISGProperty : public RTTITypedProperty<TValue>
+class RTTISGProperty final : public RTTITypedProperty<TValue>
 {
 public:
     using Setter = void (TClass::*)(const TValue&);
@@ -157,6 +167,21 @@ public:
     {
         (static_cast<TClass*>(object)->*m_setter)(value);
     }
+    RTTIRecordReaders GetRecordReaders() const override
+    {
+        RTTIRecordReaders readers = RTTITypedProperty<TValue>::GetRecordReaders();
+        if constexpr (RTTIFixedForm<TValue>::kSize != 0)
+            readers.fixed = [](const RTTIProperty& property, const uint8_t* at, RTTIPolyBaseClass* object) {
+                TValue value{};
+                RTTIFixedForm<TValue>::Load(at, value);
+                static_cast<const RTTISGProperty&>(property).SetValue(object, value);
+            };
+        if constexpr (std::is_same_v<TValue, NameString>)
+            readers.name = [](const RTTIProperty& property, RTTIPolyBaseClass* object, const NameString& value) {
+                static_cast<const RTTISGProperty&>(property).SetValue(object, value);
+            };
+        return readers;
+    }
 
 private:
     Setter m_setter;
@@ -166,7 +191,7 @@ private:
 // Text read through the class's getter and written through a setter taking a 0-terminated text (the
 // record's own bytes when read from a record).
 template <class TClass>
-class RTTISGTextProperty : public RTTITypedProperty<std::string>
+class RTTISGTextProperty final : public RTTITypedProperty<std::string>
 {
 public:
     using Setter = void (TClass::*)(const char* text);
@@ -189,6 +214,14 @@ public:
     void SetFromRecordText(RTTIPolyBaseClass* object, const char* text) const override
     {
         (static_cast<TClass*>(object)->*m_setter)(text);
+    }
+    RTTIRecordReaders GetRecordReaders() const override
+    {
+        RTTIRecordReaders readers = RTTITypedProperty<std::string>::GetRecordReaders();
+        readers.text = [](const RTTIProperty& property, RTTIPolyBaseClass* object, const char* text) {
+            static_cast<const RTTISGTextProperty&>(property).SetFromRecordText(object, text);
+        };
+        return readers;
     }
 
 private:

@@ -95,8 +95,11 @@ struct RecordTextLengths
 {
     static constexpr uint32_t kCapacity = 16;
     static constexpr uint32_t kAbsentName = 0xFFFFFFFFu;
+    static constexpr size_t kUnknownSize = ~size_t(0);
     uint32_t count = 0;
     uint32_t lengths[kCapacity];
+    // Bytes of the whole payload the validation accepted; kUnknownSize until one has.
+    size_t payloadSize = kUnknownSize;
 
     void Add(size_t length)
     {

@@ -155,22 +155,67 @@ uint32_t MixEightStereoBus(const float* frames, const float* t, const int32_t* a
     return i;
 }
 
+// A product that the sum after it must not swallow: with AVX-512 compilers may fuse the two into one
+// multiply-add, which rounds once where the frame-by-frame loop rounds twice.
+inline void KeepRounded(__m512& product)
+{
+    __asm__("" : "+v"(product));
+}
+
+// Sixteen frames at a time of a mono source on a stereo bus where advance moves by at most two per
+// frame: the sixteen frames' pairs lie within 32 source frames from the first one's, so two loads
+// and a pick from both registers give a (and, picking one further on, n) for all of them.
+// Returns the frames done, a multiple of sixteen.
+__attribute__((target("avx512f")))
+uint32_t MixSixteenMono(const float* frames, const float* t, const int32_t* advance, uint32_t count,
+                        const float* gains, float* bus, size_t busStride)
+{
+    const __m512 gainLeft = _mm512_set1_ps(gains[0]);
+    const __m512 gainRight = _mm512_set1_ps(gains[1]);
+    const __m512i one = _mm512_set1_epi32(1);
+    float* const left = bus;
+    float* const right = bus + busStride;
+    uint32_t i = 0;
+    for (; i + 16 <= count; i += 16)
+    {
+        const int32_t first = advance[i];
+        const __m512i pick = _mm512_sub_epi32(_mm512_loadu_si512(advance + i), _mm512_set1_epi32(first));
+        const __m512 low = _mm512_loadu_ps(frames + first);
+        const __m512 high = _mm512_loadu_ps(frames + first + 16);
+        const __m512 a = _mm512_permutex2var_ps(low, pick, high);
+        const __m512 n = _mm512_permutex2var_ps(low, _mm512_add_epi32(pick, one), high);
+        __m512 slope = _mm512_mul_ps(_mm512_sub_ps(n, a), _mm512_loadu_ps(t + i));
+        KeepRounded(slope);
+        const __m512 value = _mm512_add_ps(a, slope);
+        __m512 toLeft = _mm512_mul_ps(value, gainLeft);
+        __m512 toRight = _mm512_mul_ps(value, gainRight);
+        KeepRounded(toLeft);
+        KeepRounded(toRight);
+        _mm512_storeu_ps(left + i, _mm512_add_ps(_mm512_loadu_ps(left + i), toLeft));
+        _mm512_storeu_ps(right + i, _mm512_add_ps(_mm512_loadu_ps(right + i), toRight));
+    }
+    return i;
+}
+
+// `width` is the widest lanes to use: 4, 8 or 16 floats.
 template <uint32_t kChannels, uint32_t kBusChannels>
 void MixChannels(const float* frames, uint32_t anyChannels, const float* t, const int32_t* advance, uint32_t count,
-                 const float* gains, float* bus, size_t busStride, uint32_t busChannels, bool avx = false,
-                 bool pick = false)
+                 const float* gains, float* bus, size_t busStride, uint32_t busChannels, uint32_t width = 4,
+                 AdvanceSteps steps = AdvanceSteps::Any)
 {
     const uint32_t channels = kChannels != 0 ? kChannels : anyChannels;
     uint32_t i = 0;
     if constexpr (kBusChannels == 2 && kChannels == 1)
     {
-        if (avx && pick)
-            i = MixEightStereoBus<1, true>(frames, t, advance, count, gains, bus, busStride);
-        else if (avx)
-            i = MixEightStereoBus<1>(frames, t, advance, count, gains, bus, busStride);
+        if (width == 16 && steps != AdvanceSteps::Any)
+            i = MixSixteenMono(frames, t, advance, count, gains, bus, busStride);
+        if (width >= 8 && steps == AdvanceSteps::OneAtMost)
+            i += MixEightStereoBus<1, true>(frames, t + i, advance + i, count - i, gains, bus + i, busStride);
+        else if (width >= 8)
+            i += MixEightStereoBus<1>(frames, t + i, advance + i, count - i, gains, bus + i, busStride);
     }
     if constexpr (kBusChannels == 2 && kChannels == 2)
-        if (avx)
+        if (width >= 8)
             i = MixEightStereoBus<2>(frames, t, advance, count, gains, bus, busStride);
     __m128 gainVectors[kMaxChannels * kMaxOutputChannels];
     for (uint32_t g = 0; g < channels * busChannels; ++g)
@@ -203,13 +248,14 @@ void MixInterpolated(const float* frames, uint32_t channels, const float* t, con
                      const float* gains, float* bus, size_t busStride, uint32_t busChannels, AdvanceSteps steps,
                      MixLanes lanes)
 {
+    static const bool haveAvx512 = __builtin_cpu_supports("avx512f");
     static const bool haveAvx = __builtin_cpu_supports("avx");
-    const bool avx = haveAvx && lanes == MixLanes::Best;
+    const uint32_t width = !haveAvx || lanes == MixLanes::Sse2 ? 4 : haveAvx512 && lanes == MixLanes::Best ? 16 : 8;
     // Mono and stereo sources on a stereo bus are the usual case and get loops of their own.
     if (busChannels == 2 && channels == 1)
-        MixChannels<1, 2>(frames, 1, t, advance, count, gains, bus, busStride, 2, avx, steps == AdvanceSteps::OneAtMost);
+        MixChannels<1, 2>(frames, 1, t, advance, count, gains, bus, busStride, 2, width, steps);
     else if (busChannels == 2 && channels == 2)
-        MixChannels<2, 2>(frames, 2, t, advance, count, gains, bus, busStride, 2, avx);
+        MixChannels<2, 2>(frames, 2, t, advance, count, gains, bus, busStride, 2, width);
     else if (channels == 1)
         MixChannels<1, 0>(frames, 1, t, advance, count, gains, bus, busStride, busChannels);
     else if (channels == 2)

@@ -11,25 +11,28 @@ namespace audio
 // value[c] = a[c] + (n[c] - a[c]) * t[i] where a is frame j and n frame j + 1 (which must exist),
 // then bus[b * busStride + i] += value[c] * gains[b * channels + c] for c in order. Every vector lane
 // is the plain float arithmetic of one frame, so the sums are the same as a frame-by-frame loop's.
-// The vector lanes MixInterpolated uses for mono and stereo sources on a stereo bus: eight frames
-// at a time where the processor has AVX (checked at run time), else the SSE2 lanes every x86-64
-// processor has. Both give the same sums.
+// The vector lanes MixInterpolated uses for mono and stereo sources on a stereo bus: sixteen frames
+// at a time where the processor has AVX-512 (mono sources whose steps pass at most two frames),
+// eight where it has AVX (both checked at run time), at most AVX, or the SSE2 lanes every x86-64
+// processor has. All give the same sums.
 enum class MixLanes
 {
     Best,
+    Avx,
     Sse2,
 };
 
-// How far `advance` moves from one frame to the next. At most one (a step below one source frame per
-// output frame) lets mono sources on a stereo bus load four neighbouring frames at once and pick
-// each output frame's pair from them: `frames` must then be readable for kPickReadsPast floats
-// past frame advance[count - 1] + 1 (their values are never used).
+// How far `advance` moves from one frame to the next. With at most one (a step of at most one
+// source frame per output frame) or two, mono sources on a stereo bus load a few neighbouring
+// frames at once and pick each output frame's pair from them: `frames` must then be readable for
+// kPickReadsPast floats past frame advance[count - 1] + 1 (their values are never used).
 enum class AdvanceSteps
 {
     Any,
+    TwoAtMost,
     OneAtMost,
 };
-constexpr uint32_t kPickReadsPast = 3;
+constexpr uint32_t kPickReadsPast = 30;
 
 void MixInterpolated(const float* frames, uint32_t channels, const float* t, const int32_t* advance, uint32_t count,
                      const float* gains, float* bus, size_t busStride, uint32_t busChannels,

@@ -7,11 +7,13 @@
 
 namespace audio
 {
-// The vector lanes Pcm16ToFloat uses: eight samples at a time where the processor has AVX (checked
-// at run time), else the SSE2 lanes every x86-64 processor has. Both give the same floats.
+// The vector lanes Pcm16ToFloat uses: sixteen samples at a time where the processor has AVX-512,
+// eight where it has AVX (both checked at run time), at most AVX, or the SSE2 lanes every x86-64
+// processor has. All give the same floats.
 enum class ConversionLanes
 {
     Best,
+    Avx,
     Sse2,
 };
 

@@ -292,9 +292,12 @@ void SourceVoice::MixTracked(float* bus, uint32_t frames, uint32_t busChannels, 
         m_fraction = 0;
         m_samplesPlayed += have;
     }
-    // At most one source frame per output frame no step passes more than one frame.
+    // At most one (two) source frames per output frame no step passes more than one (two) frames.
+    const AdvanceSteps steps = step <= uint64_t(1) << 32   ? AdvanceSteps::OneAtMost
+                               : step <= uint64_t(2) << 32 ? AdvanceSteps::TwoAtMost
+                                                           : AdvanceSteps::Any;
     MixInterpolated(raw.data(), channels, m_trackT.data(), m_trackAdvance.data(), playing, gains, bus, frames,
-                    busChannels, step <= uint64_t(1) << 32 ? AdvanceSteps::OneAtMost : AdvanceSteps::Any);
+                    busChannels, steps);
 }
 
 void SourceVoice::MixFrameByFrame(float* bus, uint32_t frames, uint32_t busChannels, uint64_t step, const float* gains)

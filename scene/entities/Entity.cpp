@@ -52,7 +52,7 @@ Entity::Entity()
 {
     m_randomId = NextEntityRandomId();
     m_index = EntityIndexAllocator::Allocate();
-    m_spatial = EntitySpatialTable::Acquire(m_index, this);
+    m_spatial = EntitySpatialTable::Acquire(m_index);
     m_previousLive = sLastLive;
     if (sLastLive != nullptr)
         sLastLive->m_nextLive = this;
@@ -77,8 +77,8 @@ Entity::~Entity()
     FreeMPProperties();
     ReleaseSoundEmitter();
     // A tracker left by a road that skipped Destroy still must not leave this entity in a trigger.
-    delete m_spatial->occupancyTracker;
-    m_spatial->occupancyTracker = nullptr;
+    delete m_occupancyTracker;
+    SetOccupancyTracker(nullptr);
     DeleteRenderingContext();
     ForgetSetMemberships();
     while (!m_children.IsEmpty())
@@ -163,8 +163,8 @@ void Entity::DropRolesDepthFirst(Entity* entity, bool diesWithScene)
 void Entity::Destroy()
 {
     DropRolesDepthFirst(this, false);
-    delete m_spatial->occupancyTracker;
-    m_spatial->occupancyTracker = nullptr;
+    delete m_occupancyTracker;
+    SetOccupancyTracker(nullptr);
     InvalidateSafePointers();
     delete this;
 }
@@ -175,8 +175,8 @@ void Entity::DestroyWithScene()
     // Taking each of thousands of entities out of hash tables and cells costs a cache miss apiece;
     // emptied here, lookups during the teardown find nothing rather than a dying entity.
     gEntityManager.ForgetSceneEntries();
-    delete m_spatial->occupancyTracker;
-    m_spatial->occupancyTracker = nullptr;
+    delete m_occupancyTracker;
+    SetOccupancyTracker(nullptr);
     InvalidateSafePointers();
     delete this;
 }
@@ -184,8 +184,7 @@ void Entity::DestroyWithScene()
 void Entity::LeaveEmptiedGrid()
 {
     m_diesWithScene = 0;
-    m_spatial->cellRanges[PathGrid::kQueryList] = CellRange();
-    m_spatial->cellRanges[PathGrid::kRenderList] = CellRange();
+    SetEnteredCells(CellRange(), 0);
 }
 
 const char* Entity::GetLuaClassName() const
@@ -198,7 +197,7 @@ const char* Entity::GetLuaClassName() const
 
 bool Entity::IsKindOf(uint32_t type) const
 {
-    return TemplateTypeRegistry::GetInstance().IsKindOf(m_templateTypeId, type);
+    return TemplateTypeRegistry::GetInstance().IsKindOf(m_spatial->templateTypeId, type);
 }
 
 void Entity::InitFromTemplate(EntityTemplate* entityTemplate, uint32_t creationFlags)
@@ -207,7 +206,7 @@ void Entity::InitFromTemplate(EntityTemplate* entityTemplate, uint32_t creationF
         return;
     m_template = entityTemplate;
     entityTemplate->AddRef();
-    m_templateTypeId = entityTemplate->GetTypeId();
+    m_spatial->templateTypeId = entityTemplate->GetTypeId();
     if ((creationFlags & ENTITYCREATION_NOGUIDGENERATION) == 0)
         GenerateGUID();
     if ((creationFlags & ENTITYCREATION_MULTIPLAYER_AUTHORITY) != 0)
@@ -248,8 +247,17 @@ void Entity::SetLayer(uint8_t layer)
 
 void Entity::PostCreateInit()
 {
-    if (m_template != nullptr && m_template->ActivatesTriggers() && m_spatial->occupancyTracker == nullptr)
-        m_spatial->occupancyTracker = new TriggerOccupancyTracker(this);
+    if (m_template != nullptr && m_template->ActivatesTriggers() && m_occupancyTracker == nullptr)
+        SetOccupancyTracker(new TriggerOccupancyTracker(this));
+}
+
+void Entity::SetOccupancyTracker(TriggerOccupancyTracker* tracker)
+{
+    m_occupancyTracker = tracker;
+    if (tracker != nullptr)
+        m_spatial->moveListeners |= EntitySpatialRecord::kOccupancyListener;
+    else
+        m_spatial->moveListeners &= uint8_t(~EntitySpatialRecord::kOccupancyListener);
 }
 
 void Entity::RequestDelete(uint32_t code)
@@ -285,8 +293,8 @@ uint32_t Entity::GetMarkerPoints(Vector* points, uint32_t capacity)
 {
     if (capacity == 0)
         return 0;
-    points[0].Set((m_spatial->worldBox.min.x + m_spatial->worldBox.max.x) * 0.5f, m_spatial->worldBox.max.y,
-                  (m_spatial->worldBox.min.z + m_spatial->worldBox.max.z) * 0.5f, 1.0f);
+    const BoundingBox4& box = GetWorldBoundingBox();
+    points[0].Set((box.min.x + box.max.x) * 0.5f, box.max.y, (box.min.z + box.max.z) * 0.5f, 1.0f);
     return 1;
 }
 

@@ -101,7 +101,7 @@ public:
     virtual void ResetBoundsFromTemplate(const char* propertyName);
     virtual void OnPostSceneLoad() {}
     virtual void SetLayer(uint8_t layer);
-    // Kinds size their box through SetLocalBoundingBox: the grid's cull box is derived from it.
+    // Kinds size their box through SetLocalBoundingBox: the world box is derived from it.
     virtual const BoundingBox4& GetLocalBoundingBox() const { return m_spatial->localBox; }
     virtual void PostCreateInit();
     virtual void RequestDelete(uint32_t code);
@@ -163,7 +163,7 @@ public:
     void SetUniqueName();
     uint32_t GetIndex() const { return m_index; }
     uint32_t GetRandomId() const { return m_randomId; }
-    uint32_t GetTemplateTypeId() const { return m_templateTypeId; }
+    uint32_t GetTemplateTypeId() const { return m_spatial->templateTypeId; }
     bool IsKindOf(uint32_t type) const;
     uint32_t GetTypeBits() const { return m_typeBits; }
     void SetTypeBits(uint32_t bits) { m_typeBits = bits; }
@@ -252,9 +252,21 @@ public:
     const Vector& GetGlobalScale();
     bool IsTransformMirrored() const { return (m_renderFlags & ENTITYRENDER_MIRRORED) != 0; }
     float GetDistanceToBoundingBox(const Vector& point);
-    const BoundingBox4& GetWorldBoundingBox() const { return m_spatial->worldBox; }
-    const CellRange& GetCellRange(int list) const { return m_spatial->cellRanges[list]; }
-    CellRange& CellRangeForGrid(int list) { return m_spatial->cellRanges[list]; }
+    const BoundingBox4& GetWorldBoundingBox() const { return EntitySpatialTable::WorldBox(m_index, m_spatial); }
+    // The cells the entity is entered in, in one grid list (PathGrid::kQueryList or kRenderList).
+    CellRange GetCellRange(int list) const
+    {
+        return (m_spatial->cellLists & (1u << list)) != 0 ? m_spatial->cells : CellRange();
+    }
+    // Kept by the grid: the one range of both lists, and a bit (1 << list) for each list the
+    // entity is entered in there; the range is none exactly when no bit is set.
+    const CellRange& GetEnteredCells() const { return m_spatial->cells; }
+    uint8_t GetEnteredLists() const { return m_spatial->cellLists; }
+    void SetEnteredCells(const CellRange& cells, uint8_t lists)
+    {
+        m_spatial->cells = cells;
+        m_spatial->cellLists = lists;
+    }
 
     // Replication.
     uint16_t GetMID() const { return m_mid; }
@@ -342,7 +354,7 @@ public:
     uint32_t GetSetsCount() const { return m_sets != nullptr ? uint32_t(m_sets->Count()) : 0; }
     // Null past the last set.
     const char* GetSetName(uint32_t index) const;
-    TriggerOccupancyTracker* GetOccupancyTracker() const { return m_spatial->occupancyTracker; }
+    TriggerOccupancyTracker* GetOccupancyTracker() const { return m_occupancyTracker; }
 
     // Sounds at the entity (EntitySound.cpp). The emitter is made on first need from the world
     // matrix; stop, exit-loop, pause, resume and volume do nothing while there is none, since a
@@ -359,7 +371,7 @@ public:
     // Made on first use.
     EntitySoundEmitter* GetSoundEmitter();
     // Null until a sound needed one.
-    EntitySoundEmitter* FindSoundEmitter() const { return m_spatial->soundEmitter; }
+    EntitySoundEmitter* FindSoundEmitter() const { return m_soundEmitter; }
     // After the world matrix changed.
     void UpdateSoundEmitterTransform();
     // Entity death: the emitter's destroy is posted behind everything posted for it before.
@@ -377,6 +389,7 @@ public:
 protected:
     // The world box from the local box and the world matrix (empty for an empty or non-finite box).
     void ComputeWorldBoundingBox(BoundingBox4& box) const;
+    BoundingBox4& WorldBoxForWrite() { return EntitySpatialTable::WorldBox(m_index, m_spatial); }
     // For kinds that size their own box (triggers by their shape's scale, lights by their reach).
     void SetLocalBoundingBox(const BoundingBox4& box);
     void InvalidateLocalCaches();
@@ -400,6 +413,9 @@ private:
     void LeaveIndexes();
     void UnlinkFromLiveList();
     static void DropRolesDepthFirst(Entity* entity, bool diesWithScene);
+    // The move's listeners kept in the object, each marked in the record for the move to ask.
+    void SetOccupancyTracker(TriggerOccupancyTracker* tracker);
+    void SetSoundEmitter(EntitySoundEmitter* emitter);
     void ForgetSetMemberships();
 
     // Property accessors (EntityProperties.cpp).
@@ -438,8 +454,9 @@ private:
     void RefreshBoneMount();
 
     // What a move reads of the object, in its first line (the object starts on one): a move
-    // touches that line and the entity's record in the dense spatial table (matrices, boxes, cell
-    // ranges and the listeners of a move: EntitySpatialTable.h), and nothing else of the entity.
+    // touches that line, the entity's record in the dense spatial table (matrices, local box, grid
+    // cells and the listeners of a move: EntitySpatialTable.h) and its world box in the table's
+    // dense box array, and nothing else of the entity.
     EntitySpatialRecord* m_spatial = nullptr;
     Entity* m_parent = nullptr;
     Dynarray<Entity*> m_children;
@@ -474,7 +491,6 @@ private:
     Matrix m_inverseWorldMatrix = Matrix::ONE;
     SimpleGUID m_guid;
     EntityTemplate* m_template = nullptr;
-    uint32_t m_templateTypeId = ENTITY_UNKNOWN;
     uint32_t m_typeBits = 0;
     std::string m_name;
     uint32_t m_randomId = 0;
@@ -516,6 +532,8 @@ private:
     bool m_tickCallback = false;
     Entity* m_previousLive = nullptr;
     Entity* m_nextLive = nullptr;
+    TriggerOccupancyTracker* m_occupancyTracker = nullptr;
+    EntitySoundEmitter* m_soundEmitter = nullptr;
 
     static Entity* sFirstLive;
     static Entity* sLastLive;

@@ -48,6 +48,17 @@ int CompareEntityNamesNoCase(const char* a, const char* b)
 
 void EntityRunTable::Add(Entity* entity, uint32_t hash, const void* key)
 {
+    if (m_holding)
+    {
+        m_held.push_back(Held{entity, hash});
+        return;
+    }
+    Place(entity, hash, [&](const Entity* first) { return m_functions.equals(first, key); });
+}
+
+template <typename TMatches>
+void EntityRunTable::Place(Entity* entity, uint32_t hash, TMatches matches)
+{
     if ((m_usedSlots + 1) * 2 > m_slots.size())
         Grow();
     m_sortedValid = false;
@@ -56,7 +67,7 @@ void EntityRunTable::Add(Entity* entity, uint32_t hash, const void* key)
     for (; m_slots[at].first != nullptr; at = (at + 1) & Mask())
     {
         Slot& slot = m_slots[at];
-        if (slot.hash != hash || !m_functions.equals(slot.first, key))
+        if (slot.hash != hash || !matches(slot.first))
             continue;
         if (slot.overflow == 0)
             slot.overflow = TakeOverflowList();
@@ -67,8 +78,37 @@ void EntityRunTable::Add(Entity* entity, uint32_t hash, const void* key)
     ++m_usedSlots;
 }
 
+void EntityRunTable::Hold(bool hold)
+{
+    m_holding = hold;
+    if (!hold)
+        LetHeldIn();
+}
+
+void EntityRunTable::LetHeldIn() const
+{
+    if (m_held.empty())
+        return;
+    // The table is never made const: only this call's callers are.
+    EntityRunTable& self = const_cast<EntityRunTable&>(*this);
+    const std::vector<Held>& held = m_held;
+    for (size_t i = 0; i < held.size(); ++i)
+    {
+        if (i + kHeldPrefetchDistance < held.size() && !m_slots.empty())
+            __builtin_prefetch(&m_slots[held[i + kHeldPrefetchDistance].hash & Mask()]);
+        // Keys are compared only where the hashes agree: through the order, which the key of an
+        // entity never has to be fetched for otherwise.
+        const Entity* const entity = held[i].entity;
+        self.Place(held[i].entity, held[i].hash, [&](const Entity* first) {
+            return !m_functions.less(first, entity) && !m_functions.less(entity, first);
+        });
+    }
+    self.m_held.clear();
+}
+
 void EntityRunTable::Remove(const Entity* entity, uint32_t hash)
 {
+    LetHeldIn();
     if (m_slots.empty())
         return;
     for (uint32_t at = hash & Mask(); m_slots[at].first != nullptr; at = (at + 1) & Mask())
@@ -111,6 +151,7 @@ void EntityRunTable::Remove(const Entity* entity, uint32_t hash)
 
 Entity* EntityRunTable::Find(uint32_t hash, const void* key) const
 {
+    LetHeldIn();
     if (m_slots.empty())
         return nullptr;
     for (uint32_t at = hash & Mask(); m_slots[at].first != nullptr; at = (at + 1) & Mask())
@@ -126,6 +167,7 @@ void EntityRunTable::Clear()
         std::fill(m_slots.begin(), m_slots.end(), Slot{});
     m_usedSlots = 0;
     m_count = 0;
+    m_held.clear();
     m_overflow.clear();
     m_freeOverflow.clear();
     m_sorted.Clear();
@@ -179,6 +221,7 @@ uint32_t EntityRunTable::TakeOverflowList()
 
 const Dynarray<Entity*>& EntityRunTable::Sorted() const
 {
+    LetHeldIn();
     if (m_sortedValid)
         return m_sorted;
     std::vector<const Slot*> runs;

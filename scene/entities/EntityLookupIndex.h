@@ -7,6 +7,11 @@
 // scene quadratic), and a probe reads one 16-byte slot: keys are compared only when the hashes
 // agree, through the run's first entity. The sorted view that some callers walk (keys in order,
 // equal keys in the order they entered) is built only when asked for after a change.
+//
+// A scene load holds its entries back (Hold): each waits with its hash, and all enter together with
+// the slot of each one a few entries on asked for meanwhile, so that the cache misses of thousands of
+// inserts overlap instead of following one another. Whatever reads or changes the table first lets
+// the held entries in, in the order they came, so nothing can see the difference.
 #pragma once
 
 #include "core/SimpleGUID.h"
@@ -39,9 +44,11 @@ public:
     void Remove(const Entity* entity, uint32_t hash);
     // The oldest entity with an equal key.
     Entity* Find(uint32_t hash, const void* key) const;
-    int32_t Count() const { return m_count; }
+    int32_t Count() const { return m_count + int32_t(m_held.size()); }
     void Clear();
     const Dynarray<Entity*>& Sorted() const;
+    // While on, added entries wait; turning it off lets them in.
+    void Hold(bool hold);
 
 private:
     struct Slot
@@ -51,7 +58,21 @@ private:
         uint32_t overflow = 0; // 1-based index into m_overflow; 0 when the run has one entity
     };
 
+    struct Held
+    {
+        Entity* entity;
+        uint32_t hash;
+    };
+    // How many held entries ahead of the one entering its slot is asked for.
+    static constexpr size_t kHeldPrefetchDistance = 24;
+
     uint32_t Mask() const { return uint32_t(m_slots.size()) - 1; }
+    // Puts the entity in its run: `matches` tells whether a run's first entity has its key.
+    template <typename TMatches>
+    void Place(Entity* entity, uint32_t hash, TMatches matches);
+    // Held entries enter the table. Const for the reading calls: the entries the table holds stay
+    // the same, only where they wait changes.
+    void LetHeldIn() const;
     void Grow();
     void EraseSlot(uint32_t at);
     uint32_t TakeOverflowList();
@@ -64,6 +85,8 @@ private:
     std::vector<uint32_t> m_freeOverflow;
     mutable Dynarray<Entity*> m_sorted;
     mutable bool m_sortedValid = true;
+    std::vector<Held> m_held;
+    bool m_holding = false;
 };
 
 // Names, compared ignoring ASCII case.
@@ -79,6 +102,7 @@ public:
     void Clear() { m_table.Clear(); }
     // Every entry, names in order and equal names oldest first.
     const Dynarray<Entity*>& Sorted() const { return m_table.Sorted(); }
+    void Hold(bool hold) { m_table.Hold(hold); }
 
     static uint32_t Hash(const char* name);
 
@@ -98,6 +122,7 @@ public:
     void Clear() { m_table.Clear(); }
     // Every entry, GUIDs in order and equal GUIDs oldest first.
     const Dynarray<Entity*>& Sorted() const { return m_table.Sorted(); }
+    void Hold(bool hold) { m_table.Hold(hold); }
 
     static uint32_t Hash(const SimpleGUID& guid);
 

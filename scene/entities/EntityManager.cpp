@@ -100,6 +100,16 @@ void EntityManager::DestroyRoot()
 
 void EntityManager::ForgetSceneEntries()
 {
+    // A scene of a few entities (a new scene made over one just emptied) leaves the indexes entry by
+    // entry: wiping tables sized for the last large scene would touch every slot of them.
+    if (m_liveEntityCount <= kFewEntitiesToForget)
+        for (Entity* entity = Entity::GetFirstLiveEntity(); entity != nullptr; entity = entity->GetNextLiveEntity())
+        {
+            if (entity->GetName()[0] != 0)
+                m_nameIndex.Remove(entity, entity->GetName());
+            if (!entity->GetGUID().IsNull())
+                m_guidIndex.Remove(entity, entity->GetGUID());
+        }
     m_nameIndex.Clear();
     m_guidIndex.Clear();
     m_grid.DropEntries();
@@ -496,13 +506,11 @@ void EntityManager::ForgetVisibleEntity(Entity* entity)
         m_deferredRenderList.RemoveValue(entity);
 }
 
-void EntityManager::MoveEntityInGrid(Entity* entity, __m128i query, __m128i render)
+void EntityManager::MoveEntityInGrid(Entity* entity, __m128i cells, uint8_t lists)
 {
-    Entity::CellRange queryRange;
-    Entity::CellRange renderRange;
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(&queryRange), query);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(&renderRange), render);
-    m_grid.MoveEntityInBothLists(entity, queryRange, renderRange);
+    Entity::CellRange range;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&range), cells);
+    m_grid.PlaceEntity(entity, range, lists);
 }
 
 void EntityManager::PlaceHeldEntity(Entity* entity)
@@ -538,7 +546,7 @@ void EntityManager::GatherVisibleEntities(const VisibleEntityGatherOptions& opti
             // Every candidate's box is asked for before the first is tested, so that their loads
             // overlap instead of each waiting in turn; then the same for the entities that remain.
             for (const PathGridEntry& entry : list)
-                __builtin_prefetch(&m_grid.GetCullBox(entry.index & (kMaxEntities - 1)));
+                __builtin_prefetch(&EntitySpatialTable::WorldBoxOfIndex(entry.index & (kMaxEntities - 1)));
             for (int32_t start = 0; start < list.Count(); start += kGatherChunk)
             {
                 const int32_t end = std::min(list.Count(), start + kGatherChunk);
@@ -551,10 +559,11 @@ void EntityManager::GatherVisibleEntities(const VisibleEntityGatherOptions& opti
                         continue;
                     visited[index >> 6] |= uint64_t(1) << (index & 63);
                     // The dense box array settles most candidates without reading the entity: its
-                    // world box holds the transformed local box, so wholly outside or wholly
-                    // inside the box means the same for the local box.
-                    const int side =
-                        culling ? classifier.Classify(m_grid.GetCullBox(index)) : FrustumBoxClassifier::kInside;
+                    // world box holds the transformed local box (grown by a kind's collision
+                    // bounds), so wholly outside or wholly inside the box means the same for the
+                    // local box.
+                    const BoundingBox4& box = EntitySpatialTable::WorldBoxOfIndex(index);
+                    const int side = culling ? classifier.Classify(box) : FrustumBoxClassifier::kInside;
                     if (side == FrustumBoxClassifier::kOutside)
                         continue;
                     __builtin_prefetch(&list[i].entity->m_flags);

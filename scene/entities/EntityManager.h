@@ -178,37 +178,55 @@ public:
     void DispatchClicksAlongSegment(const Vector& start, const Vector& end);
 
     // Moves an entity between the grid cells after its world box changed (not while it is held).
-    // Inline, as every move asks: most stay in their cells, decided here from the ranges in the
-    // entity's record, four lanes at a time.
+    // Inline, as every move asks: most stay in their cells, decided here from the cells and lists
+    // in the entity's record, four lanes at a time.
     void UpdateEntityInGrid(Entity* entity)
     {
         if (entity->IsGridPlacementHeld())
             return;
+        // The lists the flags allow, for a box in some cell.
         const uint32_t flags = entity->GetFlags();
-        const __m128i range = m_grid.ComputeRangeLanes(entity->GetWorldBoundingBox());
-        const __m128i none = _mm_set1_epi32(-1);
-        const bool queryable = (flags & (ENTITYFLAG_DISABLE_UPDATE | ENTITYFLAG_NO_SPATIAL_QUERIES)) == 0;
-        const bool renderable = (flags & (ENTITYFLAG_DISABLE_UPDATE | ENTITYFLAG_NO_RENDERING_CONTEXT)) == 0;
-        const __m128i query = queryable ? range : none;
-        const __m128i render = renderable ? range : none;
-        const __m128i heldQuery = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&entity->GetCellRange(PathGrid::kQueryList)));
-        const __m128i heldRender =
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(&entity->GetCellRange(PathGrid::kRenderList)));
-        if (_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi32(query, heldQuery), _mm_cmpeq_epi32(render, heldRender))) != 0xFFFF)
-            MoveEntityInGrid(entity, query, render);
+        uint8_t lists = 0;
+        if ((flags & (ENTITYFLAG_DISABLE_UPDATE | ENTITYFLAG_NO_SPATIAL_QUERIES)) == 0)
+            lists |= 1u << PathGrid::kQueryList;
+        if ((flags & (ENTITYFLAG_DISABLE_UPDATE | ENTITYFLAG_NO_RENDERING_CONTEXT)) == 0)
+            lists |= 1u << PathGrid::kRenderList;
+        const BoundingBox4& box = entity->GetWorldBoundingBox();
+        const __m128i held = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&entity->GetEnteredCells()));
+        if (lists != 0 && lists == entity->GetEnteredLists() && PathGrid::IsValidBoundedBox(box) &&
+            m_grid.KeepsRange(box, held))
+            return;
+        const __m128i range = m_grid.ComputeRangeLanes(box);
+        // A box in no cell is in no list.
+        if (_mm_cvtsi128_si32(range) < 0)
+            lists = 0;
+        const __m128i cells = lists != 0 ? range : _mm_set1_epi32(-1);
+        if (lists != entity->GetEnteredLists() || _mm_movemask_epi8(_mm_cmpeq_epi32(cells, held)) != 0xFFFF)
+            MoveEntityInGrid(entity, cells, lists);
     }
     // While on, each entity created is held out of the grid until PlaceHeldEntity: a scene load
     // reads an entity's record before it has a place, and the entity then enters its cells once
     // instead of entering the origin's cells first and moving on.
     void HoldNewEntitiesFromGrid(bool hold) { m_holdNewEntitiesFromGrid = hold; }
     void PlaceHeldEntity(Entity* entity);
+    // While on, names and GUIDs that entities take wait to enter the indexes together (each lookup
+    // or removal lets them in first, so no caller sees them wait): a scene load's thousands of
+    // inserts then overlap their cache misses. Turning it off lets them in.
+    void HoldIndexEntries(bool hold)
+    {
+        m_nameIndex.Hold(hold);
+        m_guidIndex.Hold(hold);
+    }
     // Empties the name and GUID indexes and the grid's cells without reading the entities in them:
     // the whole scene is dying (Entity::DestroyWithScene, from NewScene).
     void ForgetSceneEntries();
 
 private:
-    // The rest of UpdateEntityInGrid once the entity's cells changed: the two ranges as lanes.
-    void MoveEntityInGrid(Entity* entity, __m128i query, __m128i render);
+    // Up to this many live entities, ForgetSceneEntries takes each out of the indexes.
+    static constexpr uint32_t kFewEntitiesToForget = 64;
+
+    // The rest of UpdateEntityInGrid once the entity's cells changed: the range as lanes.
+    void MoveEntityInGrid(Entity* entity, __m128i cells, uint8_t lists);
     void InitInGame(Entity* entity);
     bool RefuseCreation(EntityTemplate* entityTemplate, Entity* parent, uint32_t flags) const;
     void DestroyRoot();

@@ -12,8 +12,8 @@ uint32_t Entity::PlaySound(const char* name, const SoundParamWrapper* params)
 
 void Entity::StopSound(uint32_t id, float fadeSeconds)
 {
-    if (m_spatial->soundEmitter != nullptr && gSoundEngine != nullptr)
-        gSoundEngine->StopSound(id, fadeSeconds, m_spatial->soundEmitter);
+    if (m_soundEmitter != nullptr && gSoundEngine != nullptr)
+        gSoundEngine->StopSound(id, fadeSeconds, m_soundEmitter);
 }
 
 void Entity::StopAllSounds(float fadeSeconds)
@@ -23,26 +23,26 @@ void Entity::StopAllSounds(float fadeSeconds)
 
 void Entity::ExitLoop(uint32_t id)
 {
-    if (m_spatial->soundEmitter != nullptr && gSoundEngine != nullptr)
-        gSoundEngine->ExitLoop(id, m_spatial->soundEmitter);
+    if (m_soundEmitter != nullptr && gSoundEngine != nullptr)
+        gSoundEngine->ExitLoop(id, m_soundEmitter);
 }
 
 void Entity::PauseSound(uint32_t id, float fadeSeconds, int32_t channel)
 {
-    if (m_spatial->soundEmitter != nullptr && gSoundEngine != nullptr)
-        gSoundEngine->PauseSound(id, fadeSeconds, m_spatial->soundEmitter, channel);
+    if (m_soundEmitter != nullptr && gSoundEngine != nullptr)
+        gSoundEngine->PauseSound(id, fadeSeconds, m_soundEmitter, channel);
 }
 
 void Entity::ResumeSound(uint32_t id, float fadeSeconds, int32_t channel)
 {
-    if (m_spatial->soundEmitter != nullptr && gSoundEngine != nullptr)
-        gSoundEngine->ResumeSound(id, fadeSeconds, m_spatial->soundEmitter, channel);
+    if (m_soundEmitter != nullptr && gSoundEngine != nullptr)
+        gSoundEngine->ResumeSound(id, fadeSeconds, m_soundEmitter, channel);
 }
 
 void Entity::SetVolume(float volume, float fadeSeconds, uint32_t easing, uint32_t id)
 {
-    if (m_spatial->soundEmitter != nullptr && gSoundEngine != nullptr)
-        gSoundEngine->SetVolume(id, volume, fadeSeconds, easing, m_spatial->soundEmitter);
+    if (m_soundEmitter != nullptr && gSoundEngine != nullptr)
+        gSoundEngine->SetVolume(id, volume, fadeSeconds, easing, m_soundEmitter);
 }
 
 void Entity::SetVelocityForDopplerEffect(const Vector& velocity)
@@ -57,21 +57,30 @@ void Entity::SetSoundAltitudeOverride(float altitude)
 
 EntitySoundEmitter* Entity::GetSoundEmitter()
 {
-    if (m_spatial->soundEmitter == nullptr)
-        m_spatial->soundEmitter = new EntitySoundEmitter(m_spatial->world);
-    return m_spatial->soundEmitter;
+    if (m_soundEmitter == nullptr)
+        SetSoundEmitter(new EntitySoundEmitter(m_spatial->world));
+    return m_soundEmitter;
 }
 
 void Entity::UpdateSoundEmitterTransform()
 {
-    if (m_spatial->soundEmitter != nullptr)
-        m_spatial->soundEmitter->PostSetMatrix(m_spatial->world);
+    if (m_soundEmitter != nullptr)
+        m_soundEmitter->PostSetMatrix(m_spatial->world);
 }
 
 void Entity::ReleaseSoundEmitter()
 {
-    if (m_spatial->soundEmitter == nullptr)
+    if (m_soundEmitter == nullptr)
         return;
-    m_spatial->soundEmitter->PostDestroy();
-    m_spatial->soundEmitter = nullptr;
+    m_soundEmitter->PostDestroy();
+    SetSoundEmitter(nullptr);
+}
+
+void Entity::SetSoundEmitter(EntitySoundEmitter* emitter)
+{
+    m_soundEmitter = emitter;
+    if (emitter != nullptr)
+        m_spatial->moveListeners |= EntitySpatialRecord::kSoundListener;
+    else
+        m_spatial->moveListeners &= uint8_t(~EntitySpatialRecord::kSoundListener);
 }

@@ -2,12 +2,17 @@
 
 #include "scene/entities/EntityConstants.h"
 
-static_assert(sizeof(EntitySpatialRecord) == 256, "a record is four cache lines");
-
-Entity* EntitySpatialTable::sOwners[kTableSize] = {};
+static_assert(sizeof(EntitySpatialRecord) == 192, "a record is three cache lines");
 
 namespace
 {
+// The record of an entity without an index carries its world box along.
+struct OwnSpatialRecord
+{
+    EntitySpatialRecord record;
+    BoundingBox4 worldBox = BoundingBox4::INVALID;
+};
+
 // Made at the first entity and never freed: entities may outlive every other static.
 EntitySpatialRecord* Records()
 {
@@ -16,21 +21,27 @@ EntitySpatialRecord* Records()
 }
 } // namespace
 
-EntitySpatialRecord* EntitySpatialTable::Acquire(uint32_t index, Entity* owner)
+alignas(64) BoundingBox4 EntitySpatialTable::sWorldBoxes[kTableSize];
+
+EntitySpatialRecord* EntitySpatialTable::Acquire(uint32_t index)
 {
-    static_assert(kTableSize == kMaxEntities, "one owner per entity index");
+    static_assert(kTableSize == kMaxEntities, "one record per entity index");
     if (index >= kMaxEntities)
-        return new EntitySpatialRecord;
-    sOwners[index] = owner;
+        return &(new OwnSpatialRecord)->record;
     EntitySpatialRecord* const record = &Records()[index];
     *record = EntitySpatialRecord();
+    sWorldBoxes[index] = BoundingBox4::INVALID;
     return record;
 }
 
 void EntitySpatialTable::Release(EntitySpatialRecord* record, uint32_t index)
 {
+    // A table record stays for the index's next entity, which Acquire resets.
     if (index >= kMaxEntities)
-        delete record;
-    else
-        sOwners[index] = nullptr;
+        delete reinterpret_cast<OwnSpatialRecord*>(record);
+}
+
+BoundingBox4& EntitySpatialTable::OwnWorldBox(EntitySpatialRecord* record)
+{
+    return reinterpret_cast<OwnSpatialRecord*>(record)->worldBox;
 }

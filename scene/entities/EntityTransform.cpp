@@ -165,8 +165,7 @@ void Entity::ComputeWorldBoundingBox(BoundingBox4& box) const
 void Entity::SetLocalBoundingBox(const BoundingBox4& box)
 {
     m_spatial->localBox = box;
-    ComputeWorldBoundingBox(m_spatial->worldBox);
-    gEntityManager.GetPathGrid().SetCullBox(m_index, m_spatial->worldBox);
+    ComputeWorldBoundingBox(WorldBoxForWrite());
     // A box that arrives after the last move (an effect's bounds taken from the render thread) must
     // move the entity's cells too: left where the old box put them, or in none for an empty box,
     // the entity would never be a render candidate until it moved.
@@ -196,22 +195,21 @@ bool Entity::UpdateRenderingBounds()
 
 void Entity::UpdateTransform()
 {
-    EntitySpatialTable::PrefetchAhead(m_index);
     const uint32_t renderFlags = AffineDeterminant(m_spatial->world) < 0.0f
                                      ? m_renderFlags | ENTITYRENDER_MIRRORED
                                      : m_renderFlags & ~uint32_t(ENTITYRENDER_MIRRORED);
     if (renderFlags != m_renderFlags)
         m_renderFlags = renderFlags;
     UpdateRenderingTransform();
-    ComputeWorldBoundingBox(m_spatial->worldBox);
-    PathGrid& grid = gEntityManager.GetPathGrid();
-    grid.SetCullBox(m_index, m_spatial->worldBox);
-    if (m_spatial->worldBox.IsValid3())
-        GetCollisionBounds(m_spatial->worldBox);
+    BoundingBox4& worldBox = WorldBoxForWrite();
+    ComputeWorldBoundingBox(worldBox);
+    if (worldBox.IsValid3())
+        GetCollisionBounds(worldBox);
     gEntityManager.UpdateEntityInGrid(this);
-    if (m_spatial->occupancyTracker != nullptr)
+    const uint8_t listeners = m_spatial->moveListeners;
+    if ((listeners & EntitySpatialRecord::kOccupancyListener) != 0)
         TriggerOccupancyTracker::QueueEntity(this);
-    if (m_spatial->soundEmitter != nullptr)
+    if ((listeners & EntitySpatialRecord::kSoundListener) != 0)
         UpdateSoundEmitterTransform();
 }
 

@@ -54,7 +54,7 @@ bool PathGrid::IsBoundedBox(const BoundingBox4& box)
     return IsBounded(box.min) && IsBounded(box.max);
 }
 
-PathGrid::PathGrid() : m_cullBoxes(std::make_unique<BoundingBox4[]>(kMaxEntities)) {}
+PathGrid::PathGrid() = default;
 
 PathGrid::~PathGrid()
 {
@@ -63,6 +63,7 @@ PathGrid::~PathGrid()
 
 void PathGrid::EmptyLists()
 {
+    SettleMoves();
     // An empty grid (a new scene made over one just emptied) has no cell to walk.
     if (m_entryCount == 0)
         return;
@@ -72,13 +73,16 @@ void PathGrid::EmptyLists()
         for (int list = 0; list < 2; ++list)
         {
             for (const PathGridEntry& entry : cell.lists[list])
-                entry.entity->CellRangeForGrid(list) = Entity::CellRange();
+                entry.entity->SetEnteredCells(Entity::CellRange(), 0);
             cell.lists[list].Clear();
         }
 }
 
 void PathGrid::DropEntries()
 {
+    // The queued edits go with the entries: their entities are forgotten as well.
+    m_pendingHead = 0;
+    m_pendingCount = 0;
     if (m_entryCount == 0)
         return;
     m_entryCount = 0;
@@ -133,6 +137,10 @@ void PathGrid::Build(const BoundingBox4& bounds, float cellSize)
 
 void PathGrid::SetHeightRange(float minY, float maxY)
 {
+    // Every scene load sets the range its root stores, mostly the one the cells already have:
+    // touching each cell again would cost a cache miss apiece.
+    if (m_bounds.min.y == minY && m_bounds.max.y == maxY)
+        return;
     m_bounds.min.y = minY;
     m_bounds.max.y = maxY;
     for (Cell& cell : Cells())
@@ -140,6 +148,11 @@ void PathGrid::SetHeightRange(float minY, float maxY)
         cell.box.min.y = minY;
         cell.box.max.y = maxY;
     }
+}
+
+Entity::CellRange PathGrid::ListRange(const Entity::CellRange& cells, uint8_t lists, int list)
+{
+    return (lists & (1u << list)) != 0 ? cells : Entity::CellRange();
 }
 
 Entity::CellRange PathGrid::ComputeRange(const BoundingBox4& box) const
@@ -164,11 +177,6 @@ void PathGrid::Erase(PathGridCellList& list, const Entity* entity)
         list.RemoveAt(at);
         --m_entryCount;
     }
-}
-
-Entity::CellRange PathGrid::TargetRange(const Entity* entity, const Entity::CellRange& range)
-{
-    return entity->GetIndex() < kMaxEntities ? range : Entity::CellRange();
 }
 
 template <typename Edit>
@@ -197,43 +205,57 @@ void PathGrid::EditCells(Entity* entity, uint32_t typeId, int list, const Entity
     });
 }
 
-void PathGrid::MoveEntity(Entity* entity, int list, const Entity::CellRange& range)
+void PathGrid::PlaceEntity(Entity* entity, const Entity::CellRange& range, uint8_t lists)
 {
-    Entity::CellRange& old = entity->CellRangeForGrid(list);
-    const Entity::CellRange target = TargetRange(entity, range);
-    if (old == target)
+    // An entity without an index has no place in index-sorted lists or index-keyed visited maps.
+    const bool placed = entity->GetIndex() < kMaxEntities && !range.IsNone() && lists != 0;
+    const PendingMove move = {entity, entity->GetEnteredCells(), placed ? range : Entity::CellRange(),
+                              entity->GetEnteredLists(), placed ? lists : uint8_t(0)};
+    if (move.toLists == move.fromLists && move.to == move.from)
         return;
-    EditCells(entity, entity->GetTemplateTypeId(), list, old, target);
-    old = target;
+    // Every line the edits read lies in the edited cells, whose addresses the ranges give: all are
+    // asked for now, and the edits are made once the lines have had time to come.
+    for (int list = 0; list < 2; ++list)
+        ForEachEditedCell(ListRange(move.from, move.fromLists, list), ListRange(move.to, move.toLists, list),
+                          [list](Cell& cell, bool) {
+                              const char* const head = reinterpret_cast<const char*>(&cell.lists[list]);
+                              for (size_t offset = 0; offset < sizeof(PathGridCellList); offset += 64)
+                                  __builtin_prefetch(head + offset);
+                              __builtin_prefetch(head + sizeof(PathGridCellList) - 1);
+                          });
+    if (m_pendingCount == kPendingDepth)
+    {
+        ApplyMove(m_pending[m_pendingHead]);
+        m_pendingHead = (m_pendingHead + 1) % kPendingDepth;
+        --m_pendingCount;
+    }
+    m_pending[(m_pendingHead + m_pendingCount) % kPendingDepth] = move;
+    ++m_pendingCount;
+    entity->SetEnteredCells(move.to, move.toLists);
 }
 
-void PathGrid::MoveEntityInBothLists(Entity* entity, const Entity::CellRange& query, const Entity::CellRange& render)
+void PathGrid::ApplyPendingMoves()
 {
-    // Every line an edit reads lies in the edited cells, whose addresses the ranges give: all are
-    // asked for at once, with the entity's type the entries carry, so their misses overlap.
-    const Entity::CellRange targets[2] = {TargetRange(entity, query), TargetRange(entity, render)};
-    for (int list = 0; list < 2; ++list)
-        ForEachEditedCell(entity->GetCellRange(list), targets[list], [list](Cell& cell, bool) {
-            const char* const head = reinterpret_cast<const char*>(&cell.lists[list]);
-            for (size_t offset = 0; offset < sizeof(PathGridCellList); offset += 64)
-                __builtin_prefetch(head + offset);
-            __builtin_prefetch(head + sizeof(PathGridCellList) - 1);
-        });
-    const uint32_t typeId = entity->GetTemplateTypeId();
-    for (int list = 0; list < 2; ++list)
+    // In the order queued: an entity moved twice leaves the cells of the first move in the second.
+    while (m_pendingCount != 0)
     {
-        Entity::CellRange& old = entity->CellRangeForGrid(list);
-        if (old == targets[list])
-            continue;
-        EditCells(entity, typeId, list, old, targets[list]);
-        old = targets[list];
+        const PendingMove move = m_pending[m_pendingHead];
+        m_pendingHead = (m_pendingHead + 1) % kPendingDepth;
+        --m_pendingCount;
+        ApplyMove(move);
     }
 }
 
-void PathGrid::RemoveEntity(Entity* entity)
+void PathGrid::ApplyMove(const PendingMove& move)
 {
-    MoveEntity(entity, kQueryList, Entity::CellRange());
-    MoveEntity(entity, kRenderList, Entity::CellRange());
+    const uint32_t typeId = move.entity->GetTemplateTypeId();
+    for (int list = 0; list < 2; ++list)
+    {
+        const Entity::CellRange from = ListRange(move.from, move.fromLists, list);
+        const Entity::CellRange to = ListRange(move.to, move.toLists, list);
+        if (!(from == to))
+            EditCells(move.entity, typeId, list, from, to);
+    }
 }
 
 void PathGrid::TestCellForSegment(const Cell& cell, const Vector& start, const Vector& end, const Vector& direction,
@@ -287,6 +309,7 @@ int32_t PathGrid::CheckLineOfSight(const Vector& start, const Vector& end, PathG
         gConsole.Error(CONSOLE_CHANNEL_ENGINE, "LOS check must end in a finite point");
         return 0;
     }
+    SettleMoves();
     std::memset(m_visited, 0, sizeof(m_visited));
     Vector delta;
     delta.Sub(end, start);

@@ -1,10 +1,12 @@
 // The entity manager's spatial grid: square cells over the scene's x/z extent, each with two entry
 // lists sorted by entity index: the query list (spatial queries) and the render-candidate list (the
-// culling pass), each holding its first entries inside the cell (PathGridCellList.h). Entities keep
-// the cell range they occupy in each list, so a move touches only the cells that changed. Beside
-// the cells, a dense array of the entities' world boxes by entity index serves the culling of
-// render candidates. The segment walk of line-of-sight tests reads the query lists. Main thread
-// only; the segment walk is not re-entrant (its visited set is shared).
+// culling pass), each holding its first entries inside the cell (PathGridCellList.h). Both lists
+// take an entity's world box to the same cells: the entity keeps that one range and the lists it is
+// entered in, so a move touches only the cells that changed. A move into other cells asks for the
+// cells' lines and leaves its edits queued for a few crossings more, while the lines come: every
+// read of the cells (GetCell, the segment walk) and every removal makes the queued edits first, so
+// no reader sees a list without them. The segment walk of line-of-sight tests reads the query
+// lists. Main thread only; the segment walk is not re-entrant (its visited set is shared).
 #pragma once
 
 #include "core/math/BoundingBox4.h"
@@ -75,34 +77,51 @@ public:
     {
         if (m_cells == nullptr || !IsValidBoundedBox(worldBox))
             return _mm_set1_epi32(-1);
-        // The four cuts at once, x and z of both corners: (min.x, min.z, max.x, max.z).
-        const __m128 corners = _mm_shuffle_ps(worldBox.min.Simd(), worldBox.max.Simd(), _MM_SHUFFLE(2, 0, 2, 0));
-        const __m128 cells = _mm_mul_ps(_mm_sub_ps(corners, m_rangeOrigin.Simd()), _mm_set1_ps(m_inverseCellSize));
         // Clamped to the grid before the cut, which within [0, last] is the floor; a NaN goes to
         // 0 (the maximum gives its second operand then), as a floor below the grid would.
-        const __m128 clamped = _mm_min_ps(_mm_max_ps(cells, _mm_setzero_ps()), m_rangeLast.Simd());
+        const __m128 clamped = _mm_min_ps(_mm_max_ps(CellCoordinates(worldBox), _mm_setzero_ps()), m_rangeLast.Simd());
         // The ends are exclusive: one past the last cell cut.
         return _mm_add_epi32(_mm_cvttps_epi32(clamped), _mm_set_epi32(1, 1, 0, 0));
     }
-    // Moves the entity's entries in one list from its stored range to `range`.
-    void MoveEntity(Entity* entity, int list, const Entity::CellRange& range);
-    // The same for both lists at once: the query list to `query`, the render list to `render`.
-    void MoveEntityInBothLists(Entity* entity, const Entity::CellRange& query, const Entity::CellRange& render);
-    // Takes the entity out of every cell of both lists.
-    void RemoveEntity(Entity* entity);
+    // Whether ComputeRangeLanes would give `range` (lanes of a range that is not none) for a box
+    // that IsValidBoundedBox accepts: the box's coordinates in cells are compared with the edges of
+    // the range's cells, without the clamp and the cut, which a move mostly need not wait for.
+    bool KeepsRange(const BoundingBox4& worldBox, __m128i range) const
+    {
+        // The cell each lane was cut to: the ends are one past theirs.
+        const __m128i cut = _mm_sub_epi32(range, _mm_set_epi32(1, 1, 0, 0));
+        const __m128 low = _mm_cvtepi32_ps(cut);
+        const __m128 high = _mm_add_ps(low, _mm_set1_ps(1.0f));
+        // The first cell takes every coordinate below it as well, the last every one above it.
+        const __m128 first = _mm_castsi128_ps(_mm_cmpeq_epi32(cut, _mm_setzero_si128()));
+        const __m128 last = _mm_cmpeq_ps(low, m_rangeLast.Simd());
+        const __m128 infinity = _mm_set1_ps(std::numeric_limits<float>::infinity());
+        const __m128 lowEdge = _mm_or_ps(_mm_andnot_ps(first, low), _mm_and_ps(first, _mm_sub_ps(_mm_setzero_ps(), infinity)));
+        const __m128 highEdge = _mm_or_ps(_mm_andnot_ps(last, high), _mm_and_ps(last, infinity));
+        const __m128 coordinates = CellCoordinates(worldBox);
+        const __m128 inside = _mm_and_ps(_mm_cmpge_ps(coordinates, lowEdge), _mm_cmplt_ps(coordinates, highEdge));
+        return m_cells != nullptr && _mm_movemask_ps(inside) == 0xF;
+    }
+    // Moves the entity's entries from the cells and lists it is entered in to the cells of `range`
+    // in each list whose bit (1 << list) `lists` holds, and out of the other list. An entity
+    // without an index, an empty range or no list leaves the grid. The entity's cells change at
+    // once, the lists' entries by the next read of a cell.
+    void PlaceEntity(Entity* entity, const Entity::CellRange& range, uint8_t lists);
+    // Takes the entity out of every cell of both lists, entries included: it may die next.
+    void RemoveEntity(Entity* entity)
+    {
+        PlaceEntity(entity, Entity::CellRange(), 0);
+        SettleMoves();
+    }
+    // Makes every queued list edit.
+    void SettleMoves() const
+    {
+        if (m_pendingCount != 0)
+            const_cast<PathGrid*>(this)->ApplyPendingMoves();
+    }
     // Empties every cell without reading the entities listed: their ranges are left as they were,
     // for the caller to forget (the scene's teardown, EntityManager::ForgetSceneEntries).
     void DropEntries();
-
-    // The world box of each entity's local box under its world matrix, by entity index, kept by
-    // the entity whenever either changes: culling the render candidates reads this dense array
-    // and reaches into an entity only when its box meets the view.
-    void SetCullBox(uint32_t index, const BoundingBox4& box)
-    {
-        if (index < kMaxEntities)
-            m_cullBoxes[index] = box;
-    }
-    const BoundingBox4& GetCullBox(uint32_t index) const { return m_cullBoxes[index]; }
 
     // Walks the cells the segment crosses on x/z, from its start cell towards its end cell (stopping
     // at the grid's edge), and records each query-list entity whose box the segment enters, once,
@@ -114,21 +133,45 @@ public:
     uint32_t GetCountZ() const { return m_countZ; }
     float GetCellSize() const { return m_cellSize; }
     const BoundingBox4& GetBounds() const { return m_bounds; }
-    const Cell& GetCell(uint32_t x, uint32_t z) const { return m_cells[size_t(z) * m_countX + x]; }
+    const Cell& GetCell(uint32_t x, uint32_t z) const
+    {
+        SettleMoves();
+        return m_cells[size_t(z) * m_countX + x];
+    }
     bool IsEmpty() const { return m_cells == nullptr; }
 
 private:
     Cell& CellAt(int32_t x, int32_t z) { return m_cells[int32_t(z) * int32_t(m_countX) + x]; }
     std::span<Cell> Cells() { return {m_cells.get(), m_cellCount}; }
-    // The range an entity's entries of `list` move to for `range`: none for an entity without an
-    // index, which has no place in index-sorted lists or index-keyed visited maps.
-    static Entity::CellRange TargetRange(const Entity* entity, const Entity::CellRange& range);
     // Calls edit(cell, entering) for each cell that a move from `from` to `to` changes: first the
     // cells left (entering false), then the cells entered, each row by row.
     template <typename Edit>
     void ForEachEditedCell(const Entity::CellRange& from, const Entity::CellRange& to, Edit&& edit);
     // The list edits of a move from `from` to `to`, the entity's entries typed `typeId`.
     void EditCells(Entity* entity, uint32_t typeId, int list, const Entity::CellRange& from, const Entity::CellRange& to);
+    // One move whose list edits wait in the queue: the entity's cells and lists before and after.
+    struct PendingMove
+    {
+        Entity* entity;
+        Entity::CellRange from;
+        Entity::CellRange to;
+        uint8_t fromLists;
+        uint8_t toLists;
+    };
+    // Deep enough that the lines of a crossing have come by the time its edits are made, even when
+    // crossings follow each other; a queue deeper still would keep them waiting out of the cache.
+    static constexpr uint32_t kPendingDepth = 8;
+    // The box's x and z of both corners (min.x, min.z, max.x, max.z) in cells from the grid's
+    // corner: what the range cuts, and what KeepsRange compares, computed alike for both.
+    __m128 CellCoordinates(const BoundingBox4& worldBox) const
+    {
+        const __m128 corners = _mm_shuffle_ps(worldBox.min.Simd(), worldBox.max.Simd(), _MM_SHUFFLE(2, 0, 2, 0));
+        return _mm_mul_ps(_mm_sub_ps(corners, m_rangeOrigin.Simd()), _mm_set1_ps(m_inverseCellSize));
+    }
+    // `cells` for a list whose bit `lists` holds, none for the other.
+    static Entity::CellRange ListRange(const Entity::CellRange& cells, uint8_t lists, int list);
+    void ApplyPendingMoves();
+    void ApplyMove(const PendingMove& move);
     void Insert(PathGridCellList& list, Entity* entity, uint32_t typeId);
     void Erase(PathGridCellList& list, const Entity* entity);
     void Clear();
@@ -148,9 +191,12 @@ private:
     uint32_t m_countZ = 0;
     std::unique_ptr<Cell[]> m_cells;
     uint32_t m_cellCount = 0;
-    std::unique_ptr<BoundingBox4[]> m_cullBoxes;
     // Entries in all the cells' lists together: a grid with none needs no walk to be emptied.
     uint32_t m_entryCount = 0;
+    // A ring of the moves whose list edits are still to be made, oldest at m_pendingHead.
+    PendingMove m_pending[kPendingDepth] = {};
+    uint32_t m_pendingHead = 0;
+    uint32_t m_pendingCount = 0;
     // One bit per entity index: an entity spanning many cells is tested once per walk.
     uint64_t m_visited[kMaxEntities / 64] = {};
 };

@@ -40,16 +40,23 @@ constexpr size_t kEntityRecordHeader = 16 + 4 + 4;
 
 BinarySceneReader::SequenceReader gSequenceReader = nullptr;
 
-// How far ahead of a walk over the entity records their bytes are asked for: a few records.
+// How far ahead of the load over the entity records their bytes are asked for: a few records.
 constexpr size_t kPrefetchDistance = 1024;
+// The layout walk spends a few cycles on a record where the load spends hundreds: asked for only a
+// few records ahead, each line would still be on its way from memory when the walk reaches it.
+constexpr size_t kWalkPrefetchDistance = 4096;
 
-// Asks for the four lines that lie kPrefetchDistance past `at`, when they are inside the data.
+// How many entities ahead of the post-load hooks their objects are asked for.
+constexpr size_t kHookPrefetchDistance = 8;
+
+// Asks for the four lines that lie TDistance past `at`, when they are inside the data.
+template <size_t TDistance>
 inline void PrefetchAhead(const uint8_t* at, const uint8_t* end)
 {
-    if (size_t(end - at) <= kPrefetchDistance + 256)
+    if (size_t(end - at) <= TDistance + 256)
         return;
     for (size_t line = 0; line < 256; line += 64)
-        __builtin_prefetch(at + kPrefetchDistance + line);
+        __builtin_prefetch(at + TDistance + line);
 }
 
 bool Fail(const char* what)
@@ -68,7 +75,7 @@ bool WalkLayout(RecordInput& in, SceneLayout& layout)
     {
         // Each header's place depends on the size read from the one before, so a cache miss per
         // record would stall the walk: the bytes ahead are asked for in advance.
-        PrefetchAhead(in.Cursor(), in.Cursor() + in.Remaining());
+        PrefetchAhead<kWalkPrefetchDistance>(in.Cursor(), in.Cursor() + in.Remaining());
         uint32_t bodySize = 0;
         if (!in.Skip(20) || !in.ReadU32(bodySize) || !in.Skip(bodySize))
             return Fail("an entity record passes the end of the file");
@@ -166,10 +173,11 @@ bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32
     // Records of one template mostly follow each other: the last template found is asked first.
     SimpleGUID lastTemplateGUID;
     EntityTemplate* lastTemplate = nullptr;
+    gEntityManager.HoldIndexEntries(true);
     size_t at = layout.entitiesAt;
     for (uint32_t i = 0; i < layout.entityCount; ++i)
     {
-        PrefetchAhead(data + at, data + size);
+        PrefetchAhead<kPrefetchDistance>(data + at, data + size);
         SimpleGUID templateGUID;
         RecordInput record(data + at, size - at);
         uint32_t mask = 0;
@@ -210,10 +218,17 @@ bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32
         entity->RecreateRenderingContext(false);
         loaded.push_back(entity);
     }
+    gEntityManager.HoldIndexEntries(false);
     if (opened)
         ResolvePendingEntityReferences();
-    for (Entity* entity : loaded)
-        entity->OnPostSceneLoad();
+    // Each hook starts with a miss on its entity (the scene has outgrown the caches by now): the
+    // entities a few places on are asked for meanwhile.
+    for (size_t i = 0; i < loaded.size(); ++i)
+    {
+        if (i + kHookPrefetchDistance < loaded.size())
+            __builtin_prefetch(loaded[i + kHookPrefetchDistance]);
+        loaded[i]->OnPostSceneLoad();
+    }
 
     at = layout.setsAt;
     for (uint32_t i = 0; i < layout.setCount; ++i)

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -222,6 +223,29 @@ TEST(RTTIRecordPlanTest, ReadsEveryFixedKindBackThroughFieldsAndSetters)
         EXPECT_EQ(read.m_list[0], 7);
         EXPECT_EQ(read.m_list[1], 0x0102);
         EXPECT_EQ(SerializeToBytes(read, 0), Expected(false));
+    }
+}
+
+// A read trusts a validation's lengths only as far as its own bytes reach: handed the findings of a
+// whole record over a cut of it (each cut its own allocation, so any read past it is caught), it
+// stops at the cut.
+TEST(RTTIRecordPlanTest, AReadGivenALongerRecordsValidationStopsAtItsOwnEnd)
+{
+    PlanSample source;
+    Fill(source);
+    const std::vector<uint8_t> bytes = SerializeToBytes(source);
+    const RTTIPropertiesBase* const table = PlanSample::StaticClassProperties();
+    RecordInput probe(bytes.data(), bytes.size());
+    RecordTextLengths found;
+    ASSERT_TRUE(table->ValidateObject(probe, 0, &found));
+    EXPECT_EQ(found.payloadSize, bytes.size());
+    for (size_t size = 0; size < bytes.size(); ++size)
+    {
+        const std::unique_ptr<uint8_t[]> cut(new uint8_t[std::max<size_t>(size, 1)]);
+        std::memcpy(cut.get(), bytes.data(), size);
+        PlanSample read;
+        RecordInput in(cut.get(), size);
+        EXPECT_FALSE(table->ReadValidatedObject(in, &read, 0, &found)) << size;
     }
 }
 

@@ -28,37 +28,37 @@ void MixFrameByFrame(const float* frames, uint32_t channels, const float* t, con
     }
 }
 
-// Every source width with every bus width, lengths around the four- and eight-frame groups, frames
-// that stand still, step by one or skip (or, promised, never skip), with the widest lanes and with
-// SSE2 alone: the same bus floats as the frame-by-frame loop, and nothing written past the rows'
-// `count` frames. The floats a promised mix may read past the last frame are NaN, so a sum that
-// took one would show.
+// Every source width with every bus width, lengths around the four-, eight- and sixteen-frame
+// groups, frames that stand still, step by one or two or skip (or, promised, never pass more than
+// one or two), with every kind of lanes: the same bus floats as the frame-by-frame loop, and nothing
+// written past the rows' `count` frames. The floats a promised mix may read past the last frame are
+// NaN, so a sum that took one would show.
 TEST(InterpolatedMixTest, EveryLaneKindSumsAsTheFrameByFrameLoop)
 {
     std::mt19937 random(11);
     std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
     std::uniform_real_distribution<float> unit(0.0f, 0.999f);
     std::uniform_int_distribution<int32_t> skip(0, 3);
-    for (const audio::AdvanceSteps steps : {audio::AdvanceSteps::Any, audio::AdvanceSteps::OneAtMost})
-    for (const audio::MixLanes lanes : {audio::MixLanes::Best, audio::MixLanes::Sse2})
+    for (const audio::AdvanceSteps steps :
+         {audio::AdvanceSteps::Any, audio::AdvanceSteps::TwoAtMost, audio::AdvanceSteps::OneAtMost})
+    for (const audio::MixLanes lanes : {audio::MixLanes::Best, audio::MixLanes::Avx, audio::MixLanes::Sse2})
     for (const uint32_t channels : {1u, 2u, 3u})
     for (const uint32_t busChannels : {1u, 2u, 6u})
-    for (const uint32_t count : {0u, 1u, 3u, 4u, 5u, 7u, 8u, 9u, 12u, 15u, 16u, 17u, 480u})
+    for (const uint32_t count : {0u, 1u, 3u, 4u, 5u, 7u, 8u, 9u, 12u, 15u, 16u, 17u, 31u, 32u, 33u, 40u, 480u})
     {
-        const bool oneAtMost = steps == audio::AdvanceSteps::OneAtMost;
-        SCOPED_TRACE(::testing::Message() << (lanes == audio::MixLanes::Best ? "best" : "SSE2") << " lanes, "
-                                          << channels << " channels on " << busChannels << ", " << count << " frames"
-                                          << (oneAtMost ? ", one step at most" : ""));
+        const uint32_t most = steps == audio::AdvanceSteps::OneAtMost ? 1 : steps == audio::AdvanceSteps::TwoAtMost ? 2 : 0;
+        SCOPED_TRACE(::testing::Message() << "lanes " << int(lanes) << ", " << channels << " channels on " << busChannels
+                                          << ", " << count << " frames, steps of at most " << most);
         std::vector<float> t(count);
         std::vector<int32_t> advance(count);
         int32_t at = 0;
         for (uint32_t i = 0; i < count; ++i)
         {
-            at += oneAtMost ? skip(random) % 2 : i % 3 == 0 ? skip(random) : int32_t(i % 2);
+            at += most ? skip(random) % int32_t(most + 1) : i % 3 == 0 ? skip(random) : int32_t(i % 2);
             advance[i] = at;
             t[i] = unit(random);
         }
-        std::vector<float> frames((size_t(at) + 2) * channels + (oneAtMost ? audio::kPickReadsPast : 0),
+        std::vector<float> frames((size_t(at) + 2) * channels + (most ? audio::kPickReadsPast : 0),
                                   std::numeric_limits<float>::quiet_NaN());
         for (size_t i = 0; i < (size_t(at) + 2) * channels; ++i)
             frames[i] = sample(random);

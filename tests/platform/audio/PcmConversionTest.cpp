@@ -20,16 +20,17 @@ TEST(PcmConversionTest, SamplesBecomeTheirQuotientBy32768)
     EXPECT_EQ(out[3], 1.0f / 32768.0f);
     EXPECT_EQ(out[4], 0.0f);
 
-    std::vector<uint8_t> bytes(2 * 40 + 1);
+    std::vector<uint8_t> bytes(2 * 72 + 1);
     for (size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = uint8_t(i * 97 + 13);
-    for (const audio::ConversionLanes lanes : {audio::ConversionLanes::Best, audio::ConversionLanes::Sse2})
-    for (const size_t count : {0u, 1u, 7u, 8u, 9u, 16u, 23u, 40u})
-    for (const size_t skew : {0u, 1u, 3u, 5u, 8u})
+    for (const audio::ConversionLanes lanes :
+         {audio::ConversionLanes::Best, audio::ConversionLanes::Avx, audio::ConversionLanes::Sse2})
+    for (const size_t count : {0u, 1u, 7u, 8u, 9u, 16u, 23u, 40u, 47u, 72u})
+    for (const size_t skew : {0u, 1u, 3u, 5u, 8u, 13u})
     for (const size_t odd : {0u, 1u})
     {
         SCOPED_TRACE(testing::Message() << count << " samples, output skewed by " << skew << ", input by " << odd);
-        std::vector<float> floats(count + 2 * 8 + 16, 9.0f);
+        std::vector<float> floats(count + 2 * 16 + 16, 9.0f);
         float* const at = floats.data() + 8 + skew;
         audio::Pcm16ToFloat(bytes.data() + odd, count, at, lanes);
         for (size_t s = 0; s < count; ++s)

@@ -45,11 +45,16 @@ TEST_F(EntityLookupIndexTest, ProbeChainsSurviveRemovalsWhateverTheHashes)
         {"neighbouring homes interleave", [](int i) { return uint32_t(i / 2); }},
         {"spread", [](int i) { return uint32_t(i) * 2654435761u; }},
     };
-    for (const Case& c : cases)
+    // Each also held (as a scene load holds them): the entries enter when the first removal comes,
+    // their keys compared as they would have been at once.
+    for (int run = 0; run < 8; ++run)
     {
-        SCOPED_TRACE(c.what);
+        const Case& c = cases[run / 2];
+        const bool held = run % 2 == 1;
+        SCOPED_TRACE(std::string(c.what) + (held ? ", held" : ""));
         EntityRunTable table({NameEquals, NameLess});
         const std::vector<Entity*> entities = Named(40);
+        table.Hold(held);
         for (int i = 0; i < 40; ++i)
             table.Add(entities[i], c.hash(i), entities[i]->GetName());
         EXPECT_EQ(table.Count(), 40);
@@ -108,7 +113,9 @@ TEST_F(EntityLookupIndexTest, EqualKeysFormRunsOldestFirst)
 }
 
 // The manager's indexes against a model: entries in the order they were made, a lookup giving the
-// oldest equal key, the walk sorted by key with equal keys oldest first.
+// oldest equal key, the walk sorted by key with equal keys oldest first. Also with the entries held
+// back as a scene load holds them, looked at only every few steps so that several wait at once
+// (equal names among them) while renames and deaths let them in.
 TEST_F(EntityLookupIndexTest, RenamesAndDeathsMatchAModelOfTheIndexes)
 {
     const char* const pool[] = {"Tower", "tower", "TOWER", "bunker", "Gate", "gate2", "a", "B", "b", "zeta"};
@@ -124,58 +131,73 @@ TEST_F(EntityLookupIndexTest, RenamesAndDeathsMatchAModelOfTheIndexes)
         Entity* entity;
         std::string folded;
     };
-    std::vector<Entry> model; // in the order the names were given
-    std::vector<Entity*> live;
-    std::mt19937 random(3);
-    auto rename = [&](Entity* entity, const char* name) {
-        model.erase(std::remove_if(model.begin(), model.end(), [&](const Entry& e) { return e.entity == entity; }),
-                    model.end());
-        entity->SetName(name);
-        if (name[0] != 0)
-            model.push_back({entity, fold(name)});
-    };
-    for (int step = 0; step < 3000; ++step)
+    for (const bool held : {false, true})
     {
-        const int action = int(random() % 10);
-        if (live.size() < 3 || action == 0)
-        {
-            live.push_back(Create());
-            rename(live.back(), pool[random() % kPool]);
-        }
-        else if (action == 1)
-        {
-            const size_t at = random() % live.size();
-            model.erase(std::remove_if(model.begin(), model.end(), [&](const Entry& e) { return e.entity == live[at]; }),
+        SCOPED_TRACE(held ? "held" : "at once");
+        std::vector<Entry> model; // in the order the names were given
+        std::vector<Entity*> live;
+        std::mt19937 random(3);
+        auto rename = [&](Entity* entity, const char* name) {
+            model.erase(std::remove_if(model.begin(), model.end(), [&](const Entry& e) { return e.entity == entity; }),
                         model.end());
-            live[at]->DeleteMe();
-            live.erase(live.begin() + long(at));
-        }
-        else
-            rename(live[random() % live.size()], action == 2 ? "" : pool[random() % kPool]);
-
-        for (const char* name : pool)
+            entity->SetName(name);
+            if (name[0] != 0)
+                model.push_back({entity, fold(name)});
+        };
+        gEntityManager.HoldIndexEntries(held);
+        for (int step = 0; step < 3000; ++step)
         {
-            const auto oldest = std::find_if(model.begin(), model.end(),
-                                             [&](const Entry& e) { return e.folded == fold(name); });
-            ASSERT_EQ(gEntityManager.FindEntityByName(name), oldest != model.end() ? oldest->entity : nullptr)
-                << "step " << step << " name " << name;
-        }
-        if (step % 100 == 0)
-        {
-            std::vector<Entry> sorted = model;
-            std::stable_sort(sorted.begin(), sorted.end(),
-                             [](const Entry& a, const Entry& b) { return a.folded < b.folded; });
-            const Dynarray<Entity*>& index = gEntityManager.GetNameIndex();
-            // The scene root is named too.
-            ASSERT_EQ(index.Count(), int32_t(sorted.size()) + 1);
-            int32_t at = 0;
-            for (const Entry& entry : sorted)
+            const int action = int(random() % 10);
+            if (live.size() < 3 || action == 0 || (held && action == 3))
             {
-                if (index[at] == Root())
-                    ++at;
-                ASSERT_EQ(index[at++], entry.entity) << "step " << step;
+                live.push_back(Create());
+                rename(live.back(), pool[random() % kPool]);
+            }
+            else if (action == 1)
+            {
+                const size_t at = random() % live.size();
+                model.erase(std::remove_if(model.begin(), model.end(), [&](const Entry& e) { return e.entity == live[at]; }),
+                            model.end());
+                live[at]->DeleteMe();
+                live.erase(live.begin() + long(at));
+            }
+            else
+                rename(live[random() % live.size()], action == 2 ? "" : pool[random() % kPool]);
+            if (held && step % 50 == 25)
+            {
+                gEntityManager.HoldIndexEntries(false);
+                gEntityManager.HoldIndexEntries(true);
+            }
+            if (held && step % 7 != 6)
+                continue;
+
+            for (const char* name : pool)
+            {
+                const auto oldest = std::find_if(model.begin(), model.end(),
+                                                 [&](const Entry& e) { return e.folded == fold(name); });
+                ASSERT_EQ(gEntityManager.FindEntityByName(name), oldest != model.end() ? oldest->entity : nullptr)
+                    << "step " << step << " name " << name;
+            }
+            if (step % 100 == 6)
+            {
+                std::vector<Entry> sorted = model;
+                std::stable_sort(sorted.begin(), sorted.end(),
+                                 [](const Entry& a, const Entry& b) { return a.folded < b.folded; });
+                const Dynarray<Entity*>& index = gEntityManager.GetNameIndex();
+                // The scene root is named too.
+                ASSERT_EQ(index.Count(), int32_t(sorted.size()) + 1);
+                int32_t at = 0;
+                for (const Entry& entry : sorted)
+                {
+                    if (index[at] == Root())
+                        ++at;
+                    ASSERT_EQ(index[at++], entry.entity) << "step " << step;
+                }
             }
         }
+        gEntityManager.HoldIndexEntries(false);
+        for (Entity* entity : live)
+            entity->DeleteMe();
     }
 }
 

@@ -316,6 +316,36 @@ TEST_F(EntityManagerTest, ANewSceneEmptiesTheIndexesAndCellsAndAnEntityOutsideTh
     EXPECT_EQ(grid.GetCell(4, 4).lists[PathGrid::kQueryList].Count(), 0);
 }
 
+TEST_F(EntityManagerTest, ANewSceneForgetsEveryNameAndGUIDOfSmallAndLargeScenes)
+{
+    // A few entities leave the indexes one by one, many by a wipe: both forget them all, equal
+    // names included.
+    for (const int count : {3, 100})
+    {
+        SCOPED_TRACE(count);
+        std::vector<SimpleGUID> guids;
+        for (int i = 0; i < count; ++i)
+        {
+            Entity* entity = Create(nullptr, Translation(float(i % 50), 0, 5));
+            entity->SetName(i % 2 == 0 ? "twin" : ("single" + std::to_string(i)).c_str());
+            guids.push_back(entity->GetGUID());
+        }
+        gEntityManager.NewScene();
+        EXPECT_EQ(gEntityManager.GetNameIndex().Count(), 1) << "the new root alone";
+        EXPECT_EQ(gEntityManager.GetGUIDIndex().Count(), 0);
+        EXPECT_EQ(gEntityManager.FindEntityByName("twin"), nullptr);
+        EXPECT_EQ(gEntityManager.FindEntityByName("single1"), nullptr);
+        for (const SimpleGUID& guid : guids)
+            ASSERT_EQ(gEntityManager.FindEntityByGUID(guid), nullptr);
+        Entity* again = Create();
+        again->SetName("twin");
+        again->SetGUID(guids[0]);
+        EXPECT_EQ(gEntityManager.FindEntityByName("twin"), again);
+        EXPECT_EQ(gEntityManager.FindEntityByGUID(guids[0]), again);
+        gEntityManager.NewScene();
+    }
+}
+
 TEST_F(EntityManagerTest, DestroySceneDropsTheLayersAndMakesThemAgainOnDemand)
 {
     Create();

@@ -181,6 +181,66 @@ TEST_F(PathGridTest, RandomMovesReparentsRescalesAndDeletesKeepTheGridExact)
     ASSERT_NO_FATAL_FAILURE(CheckGrid(entities));
 }
 
+// A box two units wide moved along x over 10-unit cells: its edges on a cell edge, a float short
+// of one, below and above the grid. Each move is seen at once by the segment walk and the cells,
+// whether it stayed in its cells or crossed, and an entity deleted right after crossing leaves
+// no entry behind.
+TEST_F(PathGridTest, MovesAcrossCellEdgesAreSeenAtOnceByEveryReader)
+{
+    struct Row
+    {
+        float x;
+        int32_t x0;
+        int32_t x1;
+    };
+    const Row rows[] = {
+        {15.0f, 1, 2},
+        {16.0f, 1, 2},
+        {11.0f, 1, 2},
+        {std::nextafter(11.0f, 0.0f), 0, 2},
+        {9.0f, 0, 2},
+        {std::nextafter(9.0f, 0.0f), 0, 1},
+        {9.0f, 0, 2},
+        {0.5f, 0, 1},
+        {-50.0f, 0, 1},
+        {505.0f, 50, 51},
+        {999.0f, 99, 100},
+        {990.0f, 98, 100},
+        {2000.0f, 99, 100},
+        {995.0f, 99, 100},
+        {15.0f, 1, 2},
+    };
+    Entity* moved = Create(nullptr, Translation(500.0f, 0.0f, 505.0f));
+    std::vector<SafePointer<Entity>> entities = {SafePointer<Entity>(moved),
+                                                 SafePointer<Entity>(Create(nullptr, Translation(15.0f, 0.0f, 505.0f)))};
+    PathGridSegmentHit hits[4];
+    for (const Row& row : rows)
+    {
+        moved->SetLocalPosition(Vector(row.x, 0.0f, 505.0f, 1.0f));
+        if (row.x > 0.0f && row.x < 1000.0f)
+        {
+            const int32_t count =
+                gEntityManager.GetPathGrid().CheckLineOfSight(Vector(row.x, 0.0f, 495.0f, 1.0f), Vector(row.x, 0.0f, 515.0f, 1.0f), hits, 4);
+            bool found = false;
+            for (int32_t i = 0; i < count; ++i)
+                found = found || hits[i].entity == moved;
+            EXPECT_TRUE(found) << "x " << row.x;
+        }
+        for (int list = 0; list < 2; ++list)
+        {
+            const Entity::CellRange range = moved->GetCellRange(list);
+            EXPECT_EQ(range.x0, row.x0) << "x " << row.x << ", list " << list;
+            EXPECT_EQ(range.x1, row.x1) << "x " << row.x << ", list " << list;
+            EXPECT_EQ(range.z0, 50);
+            EXPECT_EQ(range.z1, 51);
+        }
+        ASSERT_NO_FATAL_FAILURE(CheckGrid(entities)) << "x " << row.x;
+    }
+    moved->SetLocalPosition(Vector(995.0f, 0.0f, 505.0f, 1.0f));
+    moved->DeleteMe();
+    ASSERT_NO_FATAL_FAILURE(CheckGrid(entities));
+}
+
 TEST_F(PathGridTest, CrowdedCellsSpillOutOfTheCellAndStayExact)
 {
     // Thirty entities milling over four cells: most cells hold more entries than fit inside them.
@@ -262,6 +322,12 @@ TEST_F(PathGridTest, TheGridIsBuiltFromRoundedCountsAndItsHeightCanChange)
     EXPECT_FLOAT_EQ(grid.GetCell(3, 2).box.max.z, 30.0f);
     grid.SetHeightRange(-5.0f, 7.0f);
     EXPECT_FLOAT_EQ(grid.GetCell(9, 9).box.max.y, 7.0f);
+    // Either end alone changes too.
+    grid.SetHeightRange(-5.0f, 8.0f);
+    EXPECT_FLOAT_EQ(grid.GetCell(9, 9).box.max.y, 8.0f);
+    grid.SetHeightRange(-6.0f, 8.0f);
+    EXPECT_FLOAT_EQ(grid.GetCell(0, 9).box.min.y, -6.0f);
+    EXPECT_FLOAT_EQ(grid.GetCell(0, 9).box.max.y, 8.0f);
     grid.Build(BoundingBox4(Vector(0, 0, 0, 1), Vector(4, 10, 100, 1)), 10.0f);
     EXPECT_TRUE(grid.IsEmpty());
 }

@@ -213,7 +213,7 @@ TEST_F(BinarySceneReaderTest, LoadedEntitiesArePlacedAsTheSameMadeByCode)
     std::map<std::string, Placed> byCode;
     for (Entity* entity : {parent, child, mirrored})
         byCode[entity->GetName()] = {entity->GetGlobalLocationMatrix(), entity->GetWorldBoundingBox(),
-                                     gEntityManager.GetPathGrid().GetCullBox(entity->GetIndex()),
+                                     EntitySpatialTable::WorldBoxOfIndex(entity->GetIndex()),
                                      entity->GetRenderFlags(), entity->GetCellRange(PathGrid::kQueryList)};
     ASSERT_TRUE(mirrored->IsTransformMirrored());
     SceneFileContents contents;
@@ -229,7 +229,7 @@ TEST_F(BinarySceneReaderTest, LoadedEntitiesArePlacedAsTheSameMadeByCode)
         const Entity* entity = loaded[name];
         EXPECT_TRUE(entity->GetGlobalLocationMatrix().Equals(placed.world)) << name;
         EXPECT_EQ(entity->GetWorldBoundingBox(), placed.box) << name;
-        EXPECT_EQ(gEntityManager.GetPathGrid().GetCullBox(entity->GetIndex()), placed.cullBox) << name;
+        EXPECT_EQ(EntitySpatialTable::WorldBoxOfIndex(entity->GetIndex()), placed.cullBox) << name;
         EXPECT_EQ(entity->GetRenderFlags(), placed.renderFlags) << name;
         EXPECT_TRUE(entity->GetCellRange(PathGrid::kQueryList) == placed.cells) << name;
         EXPECT_TRUE(entity->GetCellRange(PathGrid::kRenderList) == placed.cells) << name;
@@ -366,7 +366,7 @@ TEST_F(BinarySceneReaderTest, AHandWrittenSceneLoadsAndRoundTrips)
     ASSERT_EQ(root->GetChildren().Count(), 1);
     const Entity* bodiless = root->GetChildren()[0];
     EXPECT_FLOAT_EQ(bodiless->GetWorldBoundingBox().max.y, 2.0f);
-    EXPECT_FLOAT_EQ(gEntityManager.GetPathGrid().GetCullBox(bodiless->GetIndex()).min.x, -1.0f);
+    EXPECT_FLOAT_EQ(EntitySpatialTable::WorldBoxOfIndex(bodiless->GetIndex()).min.x, -1.0f);
     EXPECT_EQ(bodiless->GetCellRange(PathGrid::kRenderList).x1, 1);
     EXPECT_FALSE(root->RequiresCommonResources());
     EXPECT_FALSE(root->IsGroundPlaneEnabled());

@@ -52,7 +52,7 @@ Entity::Entity()
 {
     m_randomId = NextEntityRandomId();
     m_index = EntityIndexAllocator::Allocate();
-    m_spatial = EntitySpatialTable::Acquire(m_index, this);
+    m_spatial = EntitySpatialTable::Acquire(m_index);
     m_previousLive = sLastLive;
     if (sLastLive != nullptr)
         sLastLive->m_nextLive = this;

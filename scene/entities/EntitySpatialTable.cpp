@@ -21,15 +21,13 @@ EntitySpatialRecord* Records()
 }
 } // namespace
 
-Entity* EntitySpatialTable::sOwners[kTableSize] = {};
 alignas(64) BoundingBox4 EntitySpatialTable::sWorldBoxes[kTableSize];
 
-EntitySpatialRecord* EntitySpatialTable::Acquire(uint32_t index, Entity* owner)
+EntitySpatialRecord* EntitySpatialTable::Acquire(uint32_t index)
 {
-    static_assert(kTableSize == kMaxEntities, "one owner per entity index");
+    static_assert(kTableSize == kMaxEntities, "one record per entity index");
     if (index >= kMaxEntities)
         return &(new OwnSpatialRecord)->record;
-    sOwners[index] = owner;
     EntitySpatialRecord* const record = &Records()[index];
     *record = EntitySpatialRecord();
     sWorldBoxes[index] = BoundingBox4::INVALID;
@@ -38,10 +36,9 @@ EntitySpatialRecord* EntitySpatialTable::Acquire(uint32_t index, Entity* owner)
 
 void EntitySpatialTable::Release(EntitySpatialRecord* record, uint32_t index)
 {
+    // A table record stays for the index's next entity, which Acquire resets.
     if (index >= kMaxEntities)
         delete reinterpret_cast<OwnSpatialRecord*>(record);
-    else
-        sOwners[index] = nullptr;
 }
 
 BoundingBox4& EntitySpatialTable::OwnWorldBox(EntitySpatialRecord* record)

@@ -11,7 +11,6 @@
 
 #include <cstdint>
 
-class Entity;
 class EntityRenderingContext;
 
 // Cell range of one grid list: x0, z0 (inclusive), x1, z1 (exclusive); -1 everywhere when none.
@@ -56,7 +55,7 @@ class EntitySpatialTable
 public:
     // The record of an entity index, reset to the identity, invalid boxes and no cells. An entity
     // without an index (every index taken) gets a record of its own, freed by Release.
-    static EntitySpatialRecord* Acquire(uint32_t index, Entity* owner);
+    static EntitySpatialRecord* Acquire(uint32_t index);
     static void Release(EntitySpatialRecord* record, uint32_t index);
 
     // The world box of the entity holding `index` and `record` (as Acquire gave them): its local
@@ -73,25 +72,10 @@ public:
     // dense array and reaches into an entity only when its box meets the view.
     static const BoundingBox4& WorldBoxOfIndex(uint32_t index) { return sWorldBoxes[index]; }
 
-    // Asks for the first lines of the entity a few indices after `index`. Bulk moves mostly walk
-    // entities in index order (lists built as the scene was made), and an entity's own lines are
-    // the one part of a move the processor cannot foresee: the records stream in order by
-    // themselves, entity objects lie wherever the heap put them.
-    static void PrefetchAhead(uint32_t index)
-    {
-        const uint32_t ahead = index + kPrefetchDistance;
-        if (ahead < kTableSize)
-            if (const Entity* const entity = sOwners[ahead])
-                __builtin_prefetch(entity); // What a move reads of the object: its first line.
-    }
-
 private:
-    static constexpr uint32_t kPrefetchDistance = 8;
     static constexpr uint32_t kTableSize = 32768;
     static BoundingBox4& OwnWorldBox(EntitySpatialRecord* record);
 
-    // The entity holding each index, null for a free one.
-    static Entity* sOwners[kTableSize];
     // Constant-initialised, so that it is there for entities made before any dynamic initialiser.
     alignas(64) static BoundingBox4 sWorldBoxes[kTableSize];
 };

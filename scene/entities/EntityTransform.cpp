@@ -195,7 +195,6 @@ bool Entity::UpdateRenderingBounds()
 
 void Entity::UpdateTransform()
 {
-    EntitySpatialTable::PrefetchAhead(m_index);
     const uint32_t renderFlags = AffineDeterminant(m_spatial->world) < 0.0f
                                      ? m_renderFlags | ENTITYRENDER_MIRRORED
                                      : m_renderFlags & ~uint32_t(ENTITYRENDER_MIRRORED);

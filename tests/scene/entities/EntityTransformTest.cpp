@@ -303,10 +303,10 @@ TEST_F(EntityTransformTest, ANestedPropagationLeavesTheOuterWalkIntact)
 // The last index has a table record; an entity past the table gets one of its own.
 TEST(EntitySpatialTableTest, IndicesPastTheTableGetRecordsOfTheirOwn)
 {
-    EntitySpatialRecord* last = EntitySpatialTable::Acquire(kMaxEntities - 1, nullptr);
-    EntitySpatialRecord* first = EntitySpatialTable::Acquire(0, nullptr);
+    EntitySpatialRecord* last = EntitySpatialTable::Acquire(kMaxEntities - 1);
+    EntitySpatialRecord* first = EntitySpatialTable::Acquire(0);
     EXPECT_EQ(last - first, std::ptrdiff_t(kMaxEntities - 1)) << "both in the one table";
-    EntitySpatialRecord* own = EntitySpatialTable::Acquire(kMaxEntities, nullptr);
+    EntitySpatialRecord* own = EntitySpatialTable::Acquire(kMaxEntities);
     EXPECT_TRUE(own < first || own > last);
     EntitySpatialTable::Release(own, kMaxEntities);
     EntitySpatialTable::Release(last, kMaxEntities - 1);

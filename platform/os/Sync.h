@@ -1,9 +1,14 @@
-// Synchronisation stand-ins over the C++ standard library: events, semaphores and recursive
-// critical sections. Any thread may use them.
+// Synchronisation stand-ins: events and semaphores over futexes, recursive critical sections over
+// the C++ standard library. Any thread may use them.
+//
+// An event or a semaphore is one 64-bit atomic word: the high half is its value (the event's set
+// bit and wake sequence, or the semaphore's count), the low half counts the threads asleep on it.
+// Waiters sleep on the high half. A setter changes the value and learns whether anyone sleeps in a
+// single atomic step, skips the system call when nobody does, and reads nothing of the object
+// afterwards: a waiter that sees the change on its own may return and destroy the object at once.
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
@@ -26,7 +31,7 @@ public:
     bool Wait(uint32_t timeoutMs);
     // Whether the event is set, without taking its lock or resetting it: a waiter can watch for the
     // Set it expects without touching the lock the setter takes, then Wait to take the event.
-    bool IsSet() const { return m_signalled.load(std::memory_order_acquire); }
+    bool IsSet() const { return (m_state.load(std::memory_order_acquire) & kSignalled) != 0; }
     bool IsManualReset() const { return m_manualReset; }
 
     enum class WaitResult
@@ -41,9 +46,13 @@ public:
     void Wake();
 
 private:
-    std::mutex m_mutex;
-    std::condition_variable m_condition;
-    std::atomic<bool> m_signalled;
+    static constexpr uint64_t kSignalled = uint64_t(1) << 32;
+    // Wake changes the value, so a waiter that looked at wakeCount just before cannot sleep through it.
+    static constexpr uint64_t kWakeStep = uint64_t(2) << 32;
+
+    WaitResult WaitFor(uint32_t timeoutMs, const std::atomic<uint32_t>* wakeCount);
+
+    std::atomic<uint64_t> m_state;
     const bool m_manualReset;
 };
 
@@ -60,9 +69,7 @@ public:
     bool Wait(uint32_t timeoutMs);
 
 private:
-    std::mutex m_mutex;
-    std::condition_variable m_condition;
-    int32_t m_count;
+    std::atomic<uint64_t> m_state;
     const int32_t m_maximum;
 };
 

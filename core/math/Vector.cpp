@@ -53,6 +53,15 @@ inline __m128 Homogen(__m128 product)
         return product;
     return _mm_div_ps(product, w);
 }
+
+// The point or direction is assembled in a register: built in memory from its parts, it was read
+// back as one load before its part stores could be forwarded, and every transform waited for them.
+inline __m128 WithW(__m128 v, float w)
+{
+    const __m128 xyz = _mm_castsi128_ps(_mm_set_epi32(0, -1, -1, -1));
+    return _mm_or_ps(_mm_and_ps(v, xyz), _mm_set_ps(w, 0.0f, 0.0f, 0.0f));
+}
+
 } // namespace
 
 float Vector::Dot3(const Vector& a) const
@@ -164,14 +173,12 @@ void Vector::TransformHomogen(const Matrix& m, const Vector& v)
 
 void Vector::Transform3D(const Matrix& m)
 {
-    const Vector point(x, y, z, 1.0f);
-    SetSimd(RowProduct(point.Simd(), m));
+    SetSimd(RowProduct(WithW(Simd(), 1.0f), m));
 }
 
 void Vector::TransformNormal3D(const Matrix& m)
 {
-    const Vector direction(x, y, z, 0.0f);
-    SetSimd(RowProduct(direction.Simd(), m));
+    SetSimd(RowProduct(WithW(Simd(), 0.0f), m));
 }
 
 bool Vector::BuildPlaneFromPoints(const Vector& p0, const Vector& p1, const Vector& p2)

@@ -67,10 +67,6 @@ inline void LoadFour(const float* frames, uint32_t channels, const int32_t* adva
     }
 }
 
-// Eight frames at a time of a mono or stereo source on a stereo bus: the SSE2 loop's loads and
-// turns side by side in the two halves of each register, then its arithmetic on all eight lanes.
-// No fused multiply-add (the target has none), so every lane rounds as the frame-by-frame loop does.
-// Returns the frames done, a multiple of eight.
 // Mono frames of eight output frames where advance moves by at most one per frame: each half's four
 // frames lie within four source frames from its first, so one load per half and a pick within it
 // give a (and one frame further on, n) without a load per frame.
@@ -90,6 +86,10 @@ inline void PickEightMono(const float* frames, const int32_t* at, __m256& a, __m
     n = _mm256_permutevar_ps(next, pick);
 }
 
+// Eight frames at a time of a mono or stereo source on a stereo bus: the SSE2 loop's loads and
+// turns side by side in the two halves of each register, then its arithmetic on all eight lanes.
+// No fused multiply-add (the target has none), so every lane rounds as the frame-by-frame loop does.
+// Returns the frames done, a multiple of eight.
 template <uint32_t kChannels, bool kPick = false>
 __attribute__((target("avx")))
 uint32_t MixEightStereoBus(const float* frames, const float* t, const int32_t* advance, uint32_t count,

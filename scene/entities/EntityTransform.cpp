@@ -56,13 +56,20 @@ private:
 
 bool PropagationScratch::sInUse = false;
 
-// World matrices are affine (last column 0, 0, 0, 1): the 3x3 part decides the sign.
+// World matrices are affine (last column 0, 0, 0, 1): the 3x3 part decides the sign. Row a
+// against the cross product of rows b and c, summed x, then y, then z: the same products and
+// sums, in the same order, as the cofactor expansion along a.
 float AffineDeterminant(const Matrix& m)
 {
-    const Vector& a = m.rows[0];
-    const Vector& b = m.rows[1];
-    const Vector& c = m.rows[2];
-    return a.x * (b.y * c.z - b.z * c.y) - a.y * (b.x * c.z - b.z * c.x) + a.z * (b.x * c.y - b.y * c.x);
+    const __m128 a = m.rows[0].Simd();
+    const __m128 b = m.rows[1].Simd();
+    const __m128 c = m.rows[2].Simd();
+    const __m128 cross = _mm_sub_ps(
+        _mm_mul_ps(_mm_shuffle_ps(b, b, _MM_SHUFFLE(3, 0, 2, 1)), _mm_shuffle_ps(c, c, _MM_SHUFFLE(3, 1, 0, 2))),
+        _mm_mul_ps(_mm_shuffle_ps(b, b, _MM_SHUFFLE(3, 1, 0, 2)), _mm_shuffle_ps(c, c, _MM_SHUFFLE(3, 0, 2, 1))));
+    const __m128 terms = _mm_mul_ps(a, cross);
+    const __m128 xy = _mm_add_ss(terms, _mm_shuffle_ps(terms, terms, _MM_SHUFFLE(1, 1, 1, 1)));
+    return _mm_cvtss_f32(_mm_add_ss(xy, _mm_shuffle_ps(terms, terms, _MM_SHUFFLE(2, 2, 2, 2))));
 }
 
 float AxisLength2(const Vector& row)

@@ -29,13 +29,7 @@ protected:
         const uint32_t type = ParticleTemplate::kTypeId;
         std::vector<uint8_t> bodies[3];
         for (uint8_t i = 0; i < 3; ++i)
-        {
-            ParticleTemplate shards;
-            char text[SimpleGUID::kTextLength + 1];
-            MakeGUID(uint8_t(2 + 2 * i)).ToString(text, sizeof(text));
-            SetParticleProperty(shards.GetSystem(), "Mesh template", text);
-            bodies[i] = SceneWriter::BuildTemplateBody(shards, MakeGUID(uint8_t(1 + 2 * i)), type);
-        }
+            bodies[i] = MeshParticleBody(uint8_t(1 + 2 * i), uint8_t(2 + 2 * i));
         // Mesh flags 6 | 8 with the shadow switch: render lists 0x40 and 0x80, not 0x20.
         MeshTemplateSpec shard;
         shard.renderSwitches[0] = 0;

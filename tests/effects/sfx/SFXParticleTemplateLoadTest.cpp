@@ -27,15 +27,9 @@ protected:
         SetParticleProperty(sparks.GetSystem(), "Life time", "2.5");
         SetParticleProperty(sparks.GetSystem(), "Life time variable", "0.5");
         // Two particle templates of mesh particles, each with its own mesh.
-        ParticleTemplate shards;
         std::vector<uint8_t> shardsBodies[2];
         for (uint8_t i = 0; i < 2; ++i)
-        {
-            char text[SimpleGUID::kTextLength + 1];
-            MakeGUID(uint8_t(4 + 2 * i)).ToString(text, sizeof(text));
-            SetParticleProperty(shards.GetSystem(), "Mesh template", text);
-            shardsBodies[i] = SceneWriter::BuildTemplateBody(shards, MakeGUID(uint8_t(3 + 2 * i)), type);
-        }
+            shardsBodies[i] = MeshParticleBody(uint8_t(3 + 2 * i), uint8_t(4 + 2 * i));
         // The shard's render list 0x80: passes 16 | 6 | 8; the writer sets the depth-pass byte.
         MeshTemplateSpec shard;
         shard.renderSwitches[1] = 1;

@@ -8,9 +8,12 @@
 #include "effects/sfx/SFXDefinition.h"
 #include "renderer/resources/ResourceManager.h"
 #include "scene/SceneClassRegistration.h"
+#include "scene/kinds/ParticleTemplate.h"
 #include "scene/templates/TemplateManager.h"
+#include "support/ParticleTestSupport.h"
 #include "support/RendererTestBase.h"
 #include "support/TempFolder.h"
+#include "tools/datakit/SceneWriter.h"
 #include "tools/datakit/TemplateWriter.h"
 
 #include <gtest/gtest.h>
@@ -55,6 +58,15 @@ protected:
         guid.bytes[15] = 0x4E;
         guid.bytes[0] = value;
         return guid;
+    }
+    // The stored body of a particle template `templateId` whose mesh particles draw mesh `meshId`.
+    static std::vector<uint8_t> MeshParticleBody(uint8_t templateId, uint8_t meshId)
+    {
+        ParticleTemplate particles;
+        char text[SimpleGUID::kTextLength + 1];
+        MakeGUID(meshId).ToString(text, sizeof(text));
+        SetParticleProperty(particles.GetSystem(), "Mesh template", text);
+        return SceneWriter::BuildTemplateBody(particles, MakeGUID(templateId), ParticleTemplate::kTypeId);
     }
     void WriteTemplates(const std::vector<TemplateFile>& files)
     {

@@ -33,7 +33,8 @@ struct ViewCase
 } // namespace
 
 // Views inside the file are its bytes; any that reach past its end, however the sum would wrap,
-// are refused. After a cut, only what the file still holds is lent; growth is not mapped.
+// are refused. After a cut, only what the file still holds is lent; growth is not mapped. Missing,
+// empty and non-regular files do not open.
 TEST(MappedFileTest, ViewsLendOnlyWhatTheFileHolds)
 {
     TempFolder folder;
@@ -43,6 +44,9 @@ TEST(MappedFileTest, ViewsLendOnlyWhatTheFileHolds)
     ASSERT_TRUE(file.Open((folder / "data.bin").c_str()));
     EXPECT_EQ(file.GetSize(), kSize);
     EXPECT_FALSE(file.Open((folder / "data.bin").c_str()));
+    folder.WriteFile("empty.bin", "");
+    for (const std::string& path : {folder / "none.bin", folder / "empty.bin", folder.Path()})
+        EXPECT_FALSE(os::MappedFile().Open(path.c_str())) << path;
 
     auto check = [&](const ViewCase& view, const char* when) {
         const uint8_t* bytes = file.View(view.offset, view.size);
@@ -66,18 +70,6 @@ TEST(MappedFileTest, ViewsLendOnlyWhatTheFileHolds)
     folder.WriteFile("data.bin", text + text);
     for (const ViewCase& view : {ViewCase{0, kSize, true}, ViewCase{kSize, 10, false}, ViewCase{0, kSize + 1, false}})
         check(view, "grown");
-}
-
-TEST(MappedFileTest, MissingEmptyAndNonRegularFilesDoNotOpen)
-{
-    TempFolder folder;
-    folder.WriteFile("empty.bin", "");
-    for (const std::string& path : {folder / "none.bin", folder / "empty.bin", folder.Path()})
-    {
-        os::MappedFile file;
-        EXPECT_FALSE(file.Open(path.c_str())) << path;
-        EXPECT_EQ(file.View(0, 0), nullptr) << path;
-    }
 }
 
 // Bytes the system keeps only on disk are not lent (touching them would wait for the disk). The

@@ -421,6 +421,8 @@ void PostprocessManager::RunMobile(NorvexRenderer& renderer, uint32_t flags, uin
     BindOutput(renderer, state, kSavedTarget);
     if (curve || !state.sizesEqual)
         BindOutput(renderer, state, 1);
+    // The composite and the screen curve's copy and bend read at full size: each pixel its own texel.
+    SetTexelShift(renderer, state.width, state.height);
     const ShaderPair& composite = m_mobile[variant];
     if (composite.IsValid())
     {

@@ -20,11 +20,13 @@
 sampler2D SceneTexture : register(s0);
 sampler2D GlowAtlas : register(s1);
 sampler2D OutlineTexture : register(s2);
+float4 TexelShift : register(c0); // vertex: 1/W, 1/H, then half a texel
 float4 Effects : register(c0); // shift, zoom strength x -0.005, source ratio, blurred ratio
 
+// Pixel centres lie on whole window coordinates: half a texel more puts each on its texel's centre.
 PostVertexOutput vertex(float4 position : POSITION, float2 uv : TEXCOORD0)
 {
-    return PostQuad(position, uv);
+    return PostQuad(position, uv + TexelShift.zw);
 }
 
 float4 pixel(PostVertexOutput i) : COLOR0

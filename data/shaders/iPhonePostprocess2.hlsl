@@ -9,11 +9,13 @@
 #endif
 
 sampler2D SourceTexture : register(s0);
+float4 TexelShift : register(c0); // vertex: 1/W, 1/H, then half a texel
 float4 Curve : register(c0); // amplitude, curvature, coverage
 
+// Pixel centres lie on whole window coordinates: half a texel more puts each on its texel's centre.
 PostVertexOutput vertex(float4 position : POSITION, float2 uv : TEXCOORD0)
 {
-    return PostQuad(position, uv);
+    return PostQuad(position, uv + TexelShift.zw);
 }
 
 float4 pixel(PostVertexOutput i) : COLOR0

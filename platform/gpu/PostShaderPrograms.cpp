@@ -2,8 +2,9 @@
 // composite, FXAA, RGB shift, zoom blur, ambient occlusion and the mobile composite and screen
 // curve. Each does what its source does. Pixel centres lie on whole window coordinates, so a quad
 // over the target reads texel x at pixel x only when its texture coordinates move by half a texel:
-// the composite, FXAA, RGB shift and zoom blur add the half texel of their vertex constant to them,
-// the glow source adds half of its scene texel, the luminance quad moves its corners instead.
+// the composite, FXAA, RGB shift, zoom blur, mobile composite and screen curve add the half texel
+// of their vertex constant to them, the glow source adds half of its scene texel, the luminance
+// quad moves its corners instead.
 #include "platform/gpu/ShaderProgramKit.h"
 
 #include <cmath>
@@ -23,9 +24,9 @@ Color4f Lerp(const Color4f& a, const Color4f& b, float t)
 
 // How a family's vertex entry moves the quad: corners and texture set 0 as they come; texture set 0
 // times the register's xy plus its zw (FXAA's region and half texel); plus the register's zw (the
-// half texel of the composite, RGB shift and zoom blur); plus half the register's xy, which texture
-// set 1 takes whole (the glow source's scene texel); corners times the first register's xy plus the
-// second's zw (luminance).
+// half texel of the other full-size passes); plus half the register's xy, which texture set 1 takes
+// whole (the glow source's scene texel); corners times the first register's xy plus the second's zw
+// (luminance).
 enum class QuadMapping
 {
     Corners,
@@ -504,7 +505,8 @@ void AddPostPrograms(std::vector<ProgramEntry>& entries)
     entries.push_back(Entry<ZoomBlurPixel>("ZoomBlur", {}, halfTexel));
     entries.push_back(Entry<SSAOPreparePixel>("SSAOPrepare", {"NormalMaps"}));
     entries.push_back(Entry<SSAOBlurPixel>("SSAOBlur", {"Final"}));
-    entries.push_back(Entry<MobileCompositePixel>("MobileComposite", {"Enabled", "ZoomBlur", "IPad2", "RGBShift"}));
-    entries.push_back(Entry<ScreenCurvePixel>("ScreenCurve", {"Curve"}));
+    entries.push_back(
+        Entry<MobileCompositePixel>("MobileComposite", {"Enabled", "ZoomBlur", "IPad2", "RGBShift"}, halfTexel));
+    entries.push_back(Entry<ScreenCurvePixel>("ScreenCurve", {"Curve"}, halfTexel));
 }
 } // namespace gpu

@@ -58,6 +58,9 @@ void ParticleTemplate::OnUnload()
 
 EntityTemplatePreview* ParticleTemplate::CreatePreviewInstance()
 {
+    // A body read on the resource thread keeps its particles' mesh only when that had come in
+    // already; the preview's context would otherwise play without the mesh for its whole life.
+    m_system.WaitForMeshTemplate();
     return new ParticleTemplatePreview(m_system);
 }
 

@@ -42,6 +42,7 @@ public:
     bool DoLoad() override;
     void OnUnload() override;
     bool ReadsBody() const override { return false; }
+    // A mesh that the body found not yet in is waited for first.
     EntityTemplatePreview* CreatePreviewInstance() override;
     void DestroyPreviewInstance(EntityTemplatePreview* instance) override;
     bool DrawPreview(const Matrix& matrix, const HDRColor& color, EntityTemplatePreview* instance) override;

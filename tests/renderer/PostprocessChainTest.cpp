@@ -3,9 +3,9 @@
 // draws into which target by quality, flags and scene; the frame's own target left alone when the
 // render size differs; the blur, composite and ambient-occlusion constants the passes upload; the
 // lookup tables as sampled curves and a table that cannot be locked; a UI blur seen in pixels; a
-// white pixel that the composite, FXAA, RGB shift and zoom blur keep on its pixel; the glow of a
-// white square, as bright as the threshold leaves it and centred on the square; one bright pixel
-// glowing as its whole block wherever it lies in it.
+// white pixel that the composite, FXAA, RGB shift, zoom blur and the mobile passes keep on its
+// pixel; the glow of a white square, as bright as the threshold leaves it and centred on the
+// square; one bright pixel glowing as its whole block wherever it lies in it.
 #include "engine/config/ProjectConfig.h"
 #include "engine/scripting/GameDelegate.h"
 #include "platform/gpu/Gpu.h"
@@ -22,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <map>
 
@@ -154,6 +155,29 @@ protected:
         return nullptr;
     }
 
+    // One frame of a black scene with one white pixel at (100, 120), then the frame's lit pixels by
+    // channel: red, green, blue.
+    using Pixels = std::vector<std::pair<uint32_t, uint32_t>>;
+    std::array<Pixels, 3> WhitePixelFrame(uint32_t flags)
+    {
+        Frame(flags, Vector(0.0f, 0.0f, 0.0f, 1.0f), nullptr, [&](NorvexRenderer& r) {
+            const gpu::Rect pixel = {100, 120, 101, 121};
+            r.GetDevice()->Clear(1, &pixel, gpu::kClearTarget, 0xFFFFFFFFu, 1.0f, 0);
+        });
+        std::array<Pixels, 3> lit;
+        RunOnRenderThread(Renderer(), [&](NorvexRenderer& r) {
+            gpu::GpuSurface* back = nullptr;
+            r.GetDevice()->GetBackBuffer(0, 0, &back);
+            for (uint32_t y = 0; y < 240; ++y)
+                for (uint32_t x = 0; x < 320; ++x)
+                    for (uint32_t i = 0; i < 3; ++i)
+                        if (((back->ReadPixelArgb(x, y) >> (16 - 8 * i)) & 0xFFu) != 0)
+                            lit[i].emplace_back(x, y);
+            back->Release();
+        });
+        return lit;
+    }
+
     // One frame of a black scene with a square (left, top, edge) at one level (the scene target holds
     // half floats, so levels above 1 are kept): the atlas's glow quarter as linear light (it holds
     // sRGB-encoded colour) summed by channel, the channels' mean summed and its centre in atlas
@@ -283,7 +307,6 @@ TEST_F(PostprocessChainTest, FullSizePassesKeepAWhitePixelOnItsPixel)
     Shading().glowThreshold = 1.0f; // no glow
     Shading().zoomBlurSourceRatio = 1.0f;
     Shading().zoomBlurBlurredRatio = 0.0f;
-    using Pixels = std::vector<std::pair<uint32_t, uint32_t>>;
     struct Case
     {
         uint32_t flags;
@@ -302,26 +325,55 @@ TEST_F(PostprocessChainTest, FullSizePassesKeepAWhitePixelOnItsPixel)
             entry = c.shifted ? 2.25f : 0.0f;
         Shading().zoomBlurStrength = c.shifted ? 0.001f : 0.0f;
         Apply();
-        Frame(c.flags, Vector(0.0f, 0.0f, 0.0f, 1.0f), nullptr, [&](NorvexRenderer& r) {
-            const gpu::Rect pixel = {100, 120, 101, 121};
-            r.GetDevice()->Clear(1, &pixel, gpu::kClearTarget, 0xFFFFFFFFu, 1.0f, 0);
-        });
+        const std::array<Pixels, 3> lit = WhitePixelFrame(c.flags);
         EXPECT_EQ(Steps().back(), c.last);
-        Pixels lit[3];
-        RunOnRenderThread(Renderer(), [&](NorvexRenderer& r) {
-            gpu::GpuSurface* back = nullptr;
-            r.GetDevice()->GetBackBuffer(0, 0, &back);
-            for (uint32_t y = 0; y < 240; ++y)
-                for (uint32_t x = 0; x < 320; ++x)
-                    for (uint32_t i = 0; i < 3; ++i)
-                        if (((back->ReadPixelArgb(x, y) >> (16 - 8 * i)) & 0xFFu) != 0)
-                            lit[i].emplace_back(x, y);
-            back->Release();
-        });
         EXPECT_EQ(lit[0], c.red);
         EXPECT_EQ(lit[1], c.green);
         EXPECT_EQ(lit[2], c.blue);
     }
+}
+
+// The mobile passes keep a white pixel on its pixel as well: through the composite (with the
+// camera's shift moving red and blue one pixel apart, and a zoom blur without blur) and through the
+// screen curve's copy and bend (bent by nothing).
+TEST_F(PostprocessChainTest, TheMobilePassesKeepAWhitePixelOnItsPixel)
+{
+    Start(1.0f);
+    Shading().glowThreshold = 1.0f; // no glow
+    Shading().zoomBlurSourceRatio = 1.0f;
+    Shading().zoomBlurBlurredRatio = 0.0f;
+    Shading().screenCurveAmplitude = 0.0f;
+    const Pixels on = {{100, 120}};
+    struct Case
+    {
+        uint32_t mode, flags;
+        float shake, curve;
+        std::vector<std::string> steps;
+        Pixels red, blue; // green stays on the pixel
+    };
+    const Case cases[] = {
+        // A shake of 3.375 moves red and blue by 3.375 / 1080 of the width: one pixel.
+        {ProjectConfig::VISUALIZATION_IPHONE, 1, 3.375f, 0.0f,
+         {"glow>A", "blur>B", "blur>A", "mobile11>BB"}, {{99, 120}}, {{101, 120}}},
+        {ProjectConfig::VISUALIZATION_IPAD2, 1, 0.0f, 0.5f,
+         {"glow>A", "blur>B", "blur>A", "mobile5>B", "curve0>S", "curve3>BB"}, on, on},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.steps.back());
+        gProjectConfig.m_visualizationMode = c.mode;
+        Renderer().SetShakeValue(c.shake);
+        Shading().zoomBlurStrength = c.shake != 0.0f ? 0.001f : 0.0f;
+        Shading().screenCurveCoverage = c.curve;
+        Apply();
+        const std::array<Pixels, 3> lit = WhitePixelFrame(c.flags);
+        EXPECT_EQ(Steps(), c.steps);
+        EXPECT_EQ(lit[0], c.red);
+        EXPECT_EQ(lit[1], on);
+        EXPECT_EQ(lit[2], c.blue);
+    }
+    Renderer().SetShakeValue(0.0f);
+    gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_PC;
 }
 
 TEST_F(PostprocessChainTest, TheMobileChainGlowsOnceAndBendsTheScreenThroughTheSceneTarget)

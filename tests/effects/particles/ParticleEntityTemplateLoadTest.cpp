@@ -3,6 +3,7 @@
 // its mesh's (that read looks the mesh up without waiting and keeps nothing) still plays the mesh:
 // the entity takes it before it builds its system, so the first system it posts draws the mesh and
 // the entity sits in the mesh's render lists. A mesh whose body fails leaves the particles undrawn.
+// A tool's preview of such a template takes the mesh before it builds its context as well.
 #include "effects/sfx/SFXTemplateLoadFixture.h"
 
 #include "effects/particles/ParticleEntity.h"
@@ -97,6 +98,29 @@ TEST_F(ParticleEntityTemplateLoadTest, AnEntityWhoseTemplateCameInBeforeItsMeshS
         particles->Resource::Release();
         if (mesh != nullptr)
             mesh->Resource::Release();
+    }
+}
+
+TEST_F(ParticleEntityTemplateLoadTest, APreviewOfATemplateWhoseMeshCameInAfterItStillPlaysTheMesh)
+{
+    const struct
+    {
+        const char* name;
+        uint8_t particles;
+        bool meshParticles;
+    } rows[] = {{"a mesh that came in after the particle template", 3, true}, {"a mesh whose body fails", 5, false}};
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE(row.name);
+        auto* const particles =
+            static_cast<ParticleTemplate*>(gTemplateManager.GetTemplateByGUIDLocked(MakeGUID(row.particles), true));
+        ASSERT_NE(particles, nullptr);
+        ASSERT_EQ(particles->GetSystem().GetMeshTemplate(), nullptr);
+        EntityTemplatePreview* const preview = particles->CreatePreviewInstance();
+        ASSERT_NE(preview, nullptr);
+        EXPECT_EQ(static_cast<ParticleTemplatePreview*>(preview)->GetContext()->IsMeshParticles(), row.meshParticles);
+        particles->DestroyPreviewInstance(preview);
+        particles->Resource::Release();
     }
 }
 } // namespace

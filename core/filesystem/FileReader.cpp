@@ -41,6 +41,16 @@ bool FileReader::Read(void* destination, uint32_t count)
     return true;
 }
 
+const uint8_t* FileReader::ReadWholeInPlace()
+{
+    if (m_stream == nullptr)
+        return nullptr;
+    const uint8_t* bytes = m_stream->ReadWholeInPlace();
+    if (bytes != nullptr)
+        m_position = m_stream->GetSize();
+    return bytes;
+}
+
 bool FileReader::ReadU8(uint8_t& value)
 {
     return Read(&value, 1);

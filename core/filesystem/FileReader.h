@@ -28,6 +28,10 @@ public:
     // stream always succeed); a failure sets the failure state, which stays until the next Open.
     bool Read(void* destination, uint32_t count);
     bool Skip(uint32_t count) { return Read(nullptr, count); }
+    // Before anything was read: the whole file in place instead of a copy (see
+    // FileSystemInputStream::ReadWholeInPlace), valid while the reader stays open; the position is
+    // then the end. Null when the stream cannot lend it: nothing changed, Read works as ever.
+    const uint8_t* ReadWholeInPlace();
     bool ReadU8(uint8_t& value);
     bool ReadU16(uint16_t& value);
     bool ReadU32(uint32_t& value);

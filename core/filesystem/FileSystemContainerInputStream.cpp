@@ -14,8 +14,10 @@ constexpr uint32_t kSkipBufferSize = 1024;
 
 FileSystemContainerInputStream::FileSystemContainerInputStream(const ContainerIndexRecord& record, uint8_t partMethod,
                                                                uint32_t readerGroup, uint32_t part, const char* dataPath,
-                                                               const char* entryName)
-    : m_record(record), m_entryName(entryName), m_dataPath(dataPath != nullptr ? dataPath : "")
+                                                               const char* entryName,
+                                                               std::shared_ptr<const os::MappedFile> mapping)
+    : m_record(record), m_entryName(entryName), m_dataPath(dataPath != nullptr ? dataPath : ""),
+      m_mapping(std::move(mapping))
 {
     m_method = record.compressed ? partMethod : 0;
     if (m_method != 0 && !m_decompressor.Init(m_method))
@@ -55,6 +57,22 @@ bool FileSystemContainerInputStream::Read(void* destination, uint32_t count)
     if (m_method == 1 && m_position == m_record.size && !CheckCompressedEnd())
         return false;
     return wanted == count;
+}
+
+// The whole stored entry from the mapping, when no byte of it was taken yet and all of it is in
+// memory: what a cached read would copy out, without the copy.
+const uint8_t* FileSystemContainerInputStream::ReadWholeInPlace()
+{
+    if (!m_open || m_failed || m_method != 0 || m_position != 0 || m_record.size == 0 || m_mapping == nullptr ||
+        !m_readAhead->IsIdle())
+        return nullptr;
+    const uint8_t* bytes = m_mapping->View(m_record.offset, m_record.size);
+    if (bytes == nullptr)
+        return nullptr;
+    m_readAhead->SkipIdle(m_record.size);
+    m_position = m_record.size;
+    PreheatNextWhenLastBlockRequested();
+    return bytes;
 }
 
 bool FileSystemContainerInputStream::ReadByte(uint8_t& byte)

@@ -1,7 +1,8 @@
 // Input stream over one entry of a data container, stored or compressed, fed by a read-ahead on the
 // PhysicalFileReader thread. A stored entry's bytes that are already in memory (the page cache) are
 // read straight into the caller's buffer instead; the read-ahead takes over from the first bytes
-// that are not, and keeps the entry from then on. Belongs to the thread that opened it.
+// that are not, and keeps the entry from then on. A stored entry wholly in memory can also be lent
+// in place from the container's mapping. Belongs to the thread that opened it.
 #pragma once
 
 #include "core/filesystem/ContainerIndex.h"
@@ -9,6 +10,7 @@
 #include "core/filesystem/ContainerStreamDecompressor.h"
 #include "core/filesystem/FileSystemInputStream.h"
 #include "platform/os/CachedFileReader.h"
+#include "platform/os/MappedFile.h"
 
 #include <cstdint>
 #include <memory>
@@ -18,9 +20,11 @@
 class FileSystemContainerInputStream : public FileSystemInputStream
 {
 public:
-    // partMethod: the part's compression method, used when the record's flag is set.
+    // partMethod: the part's compression method, used when the record's flag is set. `mapping`, when
+    // given, is the part's data file mapped whole.
     FileSystemContainerInputStream(const ContainerIndexRecord& record, uint8_t partMethod, uint32_t readerGroup,
-                                   uint32_t part, const char* dataPath, const char* entryName);
+                                   uint32_t part, const char* dataPath, const char* entryName,
+                                   std::shared_ptr<const os::MappedFile> mapping);
     ~FileSystemContainerInputStream() override;
 
     bool IsOpen() const override { return m_open; }
@@ -29,6 +33,7 @@ public:
     bool Read(void* destination, uint32_t count) override;
     bool ReadByte(uint8_t& byte) override;
     FILE* DetachFile(bool) override { return nullptr; }
+    const uint8_t* ReadWholeInPlace() override;
 
 private:
     bool ReadStored(uint8_t* destination, uint32_t count);
@@ -44,6 +49,7 @@ private:
     ContainerStreamDecompressor m_decompressor;
     std::unique_ptr<ContainerReadAhead> m_readAhead;
     const std::string m_dataPath;
+    const std::shared_ptr<const os::MappedFile> m_mapping;
     os::CachedFileReader m_cached;
     bool m_cachedOpened = false;
     bool m_cachedUsable = true; // false once the read-ahead took over

@@ -98,6 +98,8 @@ bool FileSystemContainerMountPoint::OpenParts(const char* dataFilePath, uint32_t
         if (!part.index.Load(part.indexPath.c_str()))
             break;
         part.dataSize = FileSize(part.dataPath);
+        auto mapping = std::make_shared<os::MappedFile>();
+        part.mapping = mapping->Open(part.dataPath.c_str()) ? std::move(mapping) : nullptr;
         part.readerGroup = readerGroup;
         if (readerGroup < PhysicalFileReader::kGroupCount)
             gPhysicalFileReader.PostOpenFile(readerGroup, first + k, part.dataPath.c_str());
@@ -137,5 +139,5 @@ std::unique_ptr<FileSystemInputStream> FileSystemContainerMountPoint::OpenInputS
     std::string entryName = std::string(GetName()) + rest;
     return std::make_unique<FileSystemContainerInputStream>(record, part.index.GetCompressionMethod(), part.readerGroup,
                                                             static_cast<uint32_t>(index), part.dataPath.c_str(),
-                                                            entryName.c_str());
+                                                            entryName.c_str(), part.mapping);
 }

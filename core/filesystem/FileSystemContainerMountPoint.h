@@ -12,8 +12,10 @@
 
 #include "core/filesystem/ContainerIndex.h"
 #include "core/filesystem/FileSystemMountPoint.h"
+#include "platform/os/MappedFile.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // A mount point whose files are the entries of a packed data container.
@@ -45,6 +47,9 @@ private:
         std::string dataPath;
         std::string indexPath;
         uint64_t dataSize = 0;
+        // The data file mapped whole for the mount's life (null when it could not be), so that
+        // whole stored entries in memory can be read in place; streams keep it while they are open.
+        std::shared_ptr<const os::MappedFile> mapping;
     };
 
     bool OpenParts(const char* dataFilePath, uint32_t readerGroup, uint32_t hashMultiplier, uint32_t extraParts);

@@ -24,6 +24,10 @@ public:
     virtual bool ReadByte(uint8_t& byte) = 0;
     // The underlying stdio handle, or null; with `take` the stream no longer closes it.
     virtual FILE* DetachFile(bool take) = 0;
+    // Before anything was read: every byte of the stream in place, as Read(GetSize()) would give
+    // them, and the stream is then at its end. The bytes stay valid while the stream is open. Null
+    // when the stream cannot lend them; it is then left as it was.
+    virtual const uint8_t* ReadWholeInPlace() { return nullptr; }
 
     // Reads one line ending in "\n", "\r\n" or the end of the stream into `buffer` (terminated,
     // without the line end). An empty line is a line; false at the end of the stream with nothing

@@ -1,4 +1,5 @@
 #include "core/filesystem/ContainerReadAhead.h"
+#include "core/filesystem/FileReader.h"
 #include "core/filesystem/FileSystem.h"
 #include "core/filesystem/FileSystemContainerMountPoint.h"
 #include "core/filesystem/PhysicalFileReader.h"
@@ -481,4 +482,68 @@ TEST_F(FileSystemContainerMountPointTest, CachedReadsAndTheReadAheadGiveTheSameB
         EXPECT_EQ(afterDirect - before, 1u);
     }
     EXPECT_GE(afterMixed - afterDirect, 1u + (data.size() - 45000) / ContainerReadAhead::kBlockSize);
+}
+
+// A whole stored entry in memory is lent in place and leaves the reader at its end. Compressed,
+// empty and partly read entries, loose files and entries the data file no longer holds are not
+// lent, and read (or fail) as ever.
+TEST_F(FileSystemContainerMountPointTest, WholeStoredEntriesInMemoryAreLentInPlace)
+{
+    ConsoleCapture console;
+    const Bytes data = Sample(100001, 10);
+    ContainerWriter writer(1);
+    ASSERT_TRUE(writer.Add("pad.bin", Sample(333, 11)));
+    ASSERT_TRUE(writer.Add("stored.bin", data, false));
+    ASSERT_TRUE(writer.Add("packed.bin", data));
+    ASSERT_TRUE(writer.Add("empty.bin", {}, false));
+    ASSERT_TRUE(writer.Add("last.bin", data, false));
+    const std::string path = m_folder / "lend.dat";
+    ASSERT_TRUE(writer.Write(path));
+    m_folder.WriteFile("loose/stored.bin", std::string(data.begin(), data.end()));
+    ASSERT_TRUE(gFileSystem.MountContainer("lend", path.c_str(), kNoGroup, kMultiplier, 0));
+    ASSERT_TRUE(gFileSystem.MountDirectory("loose", (m_folder / "loose").c_str()));
+
+    struct Case
+    {
+        const char* path;
+        uint32_t readFirst;
+        bool lent;
+        size_t size;
+    };
+    for (const Case& entry : {Case{"lend/stored.bin", 0, true, data.size()}, Case{"lend/stored.bin", 1, false, data.size()},
+                              Case{"lend/packed.bin", 0, false, data.size()}, Case{"lend/empty.bin", 0, false, 0},
+                              Case{"loose/stored.bin", 0, false, data.size()}})
+    {
+        FileReader reader(entry.path, nullptr, nullptr, 0);
+        ASSERT_TRUE(reader.IsOpen()) << entry.path;
+        Bytes out(entry.size);
+        ASSERT_TRUE(reader.Read(out.data(), entry.readFirst));
+        const uint8_t* lent = reader.ReadWholeInPlace();
+        EXPECT_EQ(lent != nullptr, entry.lent) << entry.path << " after " << entry.readFirst;
+        if (lent != nullptr)
+            std::copy(lent, lent + entry.size, out.begin());
+        else
+            EXPECT_TRUE(reader.Read(out.data() + entry.readFirst, uint32_t(entry.size - entry.readFirst))) << entry.path;
+        EXPECT_TRUE(std::equal(out.begin(), out.end(), data.begin())) << entry.path;
+        EXPECT_EQ(reader.GetPosition(), entry.size) << entry.path;
+        EXPECT_EQ(reader.ReadWholeInPlace(), nullptr) << entry.path;
+        uint8_t byte = 0;
+        EXPECT_FALSE(reader.Read(&byte, 1)) << entry.path;
+    }
+
+    // Lending the whole entry is asking for its last block: it opens the stream asked to be ready next.
+    gFileSystem.PreheatInputStream("lend/missing.bin", nullptr, nullptr, 0);
+    FileReader preheating("lend/stored.bin", nullptr, nullptr, 0);
+    ASSERT_NE(preheating.ReadWholeInPlace(), nullptr);
+    EXPECT_TRUE(console.Contains("Cannot preheat input stream: lend/missing.bin", CONSOLE_WARNING));
+
+    // The last entry's last byte cut off: the mapping would fault there, so the reader reads, and fails.
+    std::filesystem::resize_file(path, std::filesystem::file_size(path) - 1);
+    FileReader cut("lend/last.bin", nullptr, nullptr, 0);
+    ASSERT_TRUE(cut.IsOpen());
+    EXPECT_EQ(cut.ReadWholeInPlace(), nullptr);
+    Bytes out(data.size());
+    EXPECT_FALSE(cut.Read(out.data(), uint32_t(out.size())));
+    FileReader whole("lend/stored.bin", nullptr, nullptr, 0);
+    ASSERT_NE(whole.ReadWholeInPlace(), nullptr);
 }

@@ -1,6 +1,8 @@
 // Binary scene files written by the kit and by hand, loaded into the live scene.
 #include "scene/templates/BinarySceneReader.h"
 
+#include "core/filesystem/FileReader.h"
+#include "core/filesystem/FileSystem.h"
 #include "core/reflection/RTTIPropertiesBase.h"
 #include "gameplay/navigation/NavigationGrid.h"
 #include "scene/entities/EntityLayerSystem.h"
@@ -8,9 +10,12 @@
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
 #include "support/SceneTestSupport.h"
+#include "support/TempFolder.h"
+#include "tools/datakit/ContainerWriter.h"
 #include "tools/datakit/SceneWriter.h"
 
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <string>
 
@@ -253,6 +258,51 @@ TEST_F(BinarySceneReaderTest, AFileWrittenWithoutASceneHasADefaultRoot)
     ASSERT_NE(gEntityManager.GetNavigationGrid(), nullptr);
     EXPECT_EQ(gEntityManager.GetNavigationGrid()->GetCells(), (std::vector<uint8_t>{3, 4}));
     EXPECT_EQ(gEntityManager.GetSceneRoot()->GetVisualizationMode(), SceneEntity::kVisualizationDefault);
+}
+
+// A scene file loads alike, with the variation asked for, read in place from a stored container
+// entry or copied out of a compressed one. A stored entry its container was cut short of loads
+// nothing.
+TEST_F(BinarySceneReaderTest, SceneFilesLoadAlikeFromContainersAndFolders)
+{
+    Entity* parent = Make("Parent", 2, 10.0f);
+    Entity* child = Make("Child", 1, 3.0f);
+    child->SetParent(parent);
+    SceneFileContents contents;
+    Entity* elsewhere = Make("Elsewhere", 3, 5.0f);
+    contents.entities = {{child, m_guid, 0xFFFFFFFFu}, {parent, m_guid, 0xFFFFFFFFu}, {elsewhere, m_guid, 1u << 4}};
+    std::map<std::string, std::vector<uint8_t>> written;
+    for (Entity* entity : {parent, child})
+        written[entity->GetName()] = SceneWriter::Payload(*entity, 0);
+    const std::vector<uint8_t> bytes = SceneWriter::BuildBinaryScene(contents);
+    gEntityManager.NewScene();
+
+    TempFolder folder;
+    for (const uint8_t method : {uint8_t(0), uint8_t(1)})
+    {
+        ContainerWriter writer(method);
+        ASSERT_TRUE(writer.Add("Town.BinaryScene", bytes));
+        ASSERT_TRUE(writer.Write(folder / ("scenes" + std::to_string(method) + ".dat")));
+    }
+    ASSERT_TRUE(gFileSystem.MountContainer("stored", (folder / "scenes0.dat").c_str(), 0, 0x5BD1E995u, 0));
+    ASSERT_TRUE(gFileSystem.MountContainer("packed", (folder / "scenes1.dat").c_str(), 0, 0x5BD1E995u, 0));
+    FileReader probe("Town", "BinaryScene", "stored", 0);
+    ASSERT_NE(probe.ReadWholeInPlace(), nullptr);
+    probe.Close();
+    for (const char* root : {"stored", "packed"})
+    {
+        ASSERT_TRUE(BinarySceneReader::LoadBinarySceneFile("Town", root, 0, 0, 3)) << root;
+        std::map<std::string, Entity*> loaded = LoadedByName();
+        ASSERT_EQ(loaded.size(), 2u) << root;
+        EXPECT_EQ(loaded["Child"]->GetParent(), loaded["Parent"]) << root;
+        for (auto& [name, entity] : loaded)
+            EXPECT_EQ(SceneWriter::Payload(*entity, 0), written[name]) << root << " " << name;
+    }
+
+    std::filesystem::resize_file(folder / "scenes0.dat", std::filesystem::file_size(folder / "scenes0.dat") - 1);
+    EXPECT_FALSE(BinarySceneReader::LoadBinarySceneFile("Town", "stored", 0, 0, 255));
+    EXPECT_TRUE(m_log.Contains("Unable to read file (stored/Town)", CONSOLE_ERROR));
+    gFileSystem.UnmountAll();
 }
 
 TEST_F(BinarySceneReaderTest, TruncatedOrForgedFilesLoadNothing)

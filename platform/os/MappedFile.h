@@ -1,0 +1,36 @@
+// A file mapped read-only into memory whole, so that its bytes can be read in place instead of
+// being copied out. Opened once; after that any thread may take views.
+#pragma once
+
+#include <cstdint>
+
+namespace os
+{
+// The file as it was when opened. Its length is fixed then: bytes a later growth adds are not in
+// the mapping, and bytes a later cut removes must no longer be touched (the system would fault),
+// which View checks.
+class MappedFile
+{
+public:
+    MappedFile() = default;
+    ~MappedFile();
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    // False, with nothing mapped, when the file cannot be opened or mapped or is empty.
+    bool Open(const char* path);
+    uint64_t GetSize() const { return m_size; }
+
+    // The `size` bytes at `offset` in place, valid until this object goes. Null when they lie
+    // outside the mapping, when the file no longer holds them all, or when some are not in memory
+    // (touching those would make the calling thread wait for the disk).
+    const uint8_t* View(uint64_t offset, uint64_t size) const;
+
+private:
+    bool IsResident(uint64_t offset, uint64_t size) const;
+
+    int m_descriptor = -1;
+    uint8_t* m_data = nullptr;
+    uint64_t m_size = 0;
+};
+} // namespace os

@@ -4,7 +4,7 @@
 #include "core/math/HDRColor.h"
 #include "core/threads/CommandRingBuffer.h"
 #include "renderer/NorvexRenderer.h"
-#include "renderer/RenderingContextPool.h"
+#include "core/memory/SlotPool.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,7 +25,7 @@ EntityRenderingContext::~EntityRenderingContext()
 }
 
 // The base's walk line makes every kind 64-byte aligned, the pool's slot alignment.
-static_assert(alignof(EntityRenderingContext) == RenderingContextPool::kSlotAlignment);
+static_assert(alignof(EntityRenderingContext) == SlotPool::kSlotAlignment);
 
 void* EntityRenderingContext::operator new(size_t bytes, std::align_val_t alignment)
 {
@@ -34,9 +34,9 @@ void* EntityRenderingContext::operator new(size_t bytes, std::align_val_t alignm
     // caught; a pool would hand the slot straight to the next context.
     return ::operator new(bytes, alignment);
 #else
-    if (size_t(alignment) > RenderingContextPool::kSlotAlignment)
+    if (size_t(alignment) > SlotPool::kSlotAlignment)
         return ::operator new(bytes, alignment);
-    return RenderingContextPool::Allocate(bytes);
+    return SlotPool::Allocate(bytes);
 #endif
 }
 
@@ -45,10 +45,10 @@ void EntityRenderingContext::operator delete(void* context, size_t bytes, std::a
 #if defined(__SANITIZE_ADDRESS__)
     ::operator delete(context, bytes, alignment);
 #else
-    if (size_t(alignment) > RenderingContextPool::kSlotAlignment)
+    if (size_t(alignment) > SlotPool::kSlotAlignment)
         ::operator delete(context, bytes, alignment);
     else
-        RenderingContextPool::Free(context, bytes);
+        SlotPool::Free(context, bytes);
 #endif
 }
 

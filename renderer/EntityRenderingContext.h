@@ -76,7 +76,7 @@ public:
     ~EntityRenderingContext() override;
     EntityRenderingContext(const EntityRenderingContext&) = delete;
     EntityRenderingContext& operator=(const EntityRenderingContext&) = delete;
-    // Contexts of every kind live in the rendering context pool (RenderingContextPool.h).
+    // Contexts of every kind live in the slot pool (SlotPool.h).
     static void* operator new(size_t bytes, std::align_val_t alignment);
     static void operator delete(void* context, size_t bytes, std::align_val_t alignment);
 

@@ -1,6 +1,7 @@
 #include "scene/entities/Entity.h"
 
 #include "core/console/GameConsole.h"
+#include "core/memory/SlotPool.h"
 #include "effects/animation/MeshSkeleton.h"
 #include "engine/Game.h"
 #include "engine/scripting/LuaWrapper.h"
@@ -60,6 +61,31 @@ Entity::Entity()
         sFirstLive = this;
     sLastLive = this;
     gEntityManager.OnEntityConstructed();
+}
+
+void* Entity::operator new(size_t bytes, std::align_val_t alignment)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer's heap holds freed memory back, so an entity used after its destruction is
+    // caught; a pool would hand the slot straight to the next entity.
+    return ::operator new(bytes, alignment);
+#else
+    if (size_t(alignment) > SlotPool::kSlotAlignment)
+        return ::operator new(bytes, alignment);
+    return SlotPool::Allocate(bytes);
+#endif
+}
+
+void Entity::operator delete(void* entity, size_t bytes, std::align_val_t alignment)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    ::operator delete(entity, bytes, alignment);
+#else
+    if (size_t(alignment) > SlotPool::kSlotAlignment)
+        ::operator delete(entity, bytes, alignment);
+    else
+        SlotPool::Free(entity, bytes);
+#endif
 }
 
 Entity::~Entity()

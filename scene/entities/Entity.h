@@ -26,7 +26,9 @@
 #include "scene/entities/EntitySpatialTable.h"
 #include "scene/entities/LOSResult.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string>
 
 class Entity;
@@ -76,6 +78,10 @@ public:
 
     Entity();
     ~Entity() override;
+    // Entities of every kind live in the slot pool (SlotPool.h): a sweep over many entities, in
+    // whatever order, then finds them packed on few large pages instead of spread over the heap.
+    static void* operator new(size_t bytes, std::align_val_t alignment);
+    static void operator delete(void* entity, size_t bytes, std::align_val_t alignment);
     Entity(const Entity&) = delete;
     Entity& operator=(const Entity&) = delete;
 

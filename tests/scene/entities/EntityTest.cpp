@@ -8,6 +8,9 @@
 #include "scene/kinds/TriggerEntity.h"
 #include "support/SceneTestSupport.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -148,6 +151,44 @@ TEST_F(EntityTest, ChildLookupIsExactWhileManagerLookupIgnoresCase)
     EXPECT_EQ(parent->GetChildByName("Turret"), child);
     EXPECT_EQ(parent->GetChildByName("turret"), nullptr);
     EXPECT_EQ(gEntityManager.FindEntityByName("turret"), child);
+}
+
+// Entities live in the slot pool, on 64-byte boundaries, and the slots of those destroyed are handed
+// back to the next made of their size, the last destroyed first, where the heap would merge and
+// split them.
+TEST_F(EntityTest, DestroyedEntitiesSlotsGoBackLastFirst)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "under the address sanitizer entities come from its heap";
+#else
+    TriggerTestTemplate triggerTemplate;
+    const struct
+    {
+        const char* kind;
+        std::function<Entity*()> create;
+    } kinds[] = {
+        {"Entity", [this] { return Create(); }},
+        {"TriggerEntity",
+         [&triggerTemplate] { return gEntityManager.CreateEntity(&triggerTemplate, nullptr, Matrix::ONE, 0, nullptr); }},
+    };
+    for (const auto& kind : kinds)
+    {
+        std::vector<Entity*> made;
+        for (int i = 0; i < 64; ++i)
+        {
+            made.push_back(kind.create());
+            EXPECT_EQ(reinterpret_cast<uintptr_t>(made.back()) % 64, 0u) << kind.kind;
+        }
+        for (Entity* entity : made)
+            entity->DeleteMe();
+        std::vector<Entity*> again;
+        for (size_t i = 0; i < made.size(); ++i)
+            again.push_back(kind.create());
+        EXPECT_TRUE(std::equal(again.begin(), again.end(), made.rbegin())) << kind.kind;
+        for (Entity* entity : again)
+            entity->DeleteMe();
+    }
+#endif
 }
 
 TEST_F(EntityTest, DestroyingAParentDestroysChildrenFirstAndClearsSafePointers)

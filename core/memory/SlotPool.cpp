@@ -1,4 +1,4 @@
-#include "renderer/RenderingContextPool.h"
+#include "core/memory/SlotPool.h"
 
 #include "core/memory/AlignedMemory.h"
 #include "platform/os/Heap.h"
@@ -8,7 +8,7 @@
 
 namespace
 {
-using Pool = RenderingContextPool;
+using Pool = SlotPool;
 
 constexpr size_t kSizeClasses = Pool::kLargestSlot / Pool::kSlotAlignment;
 
@@ -42,7 +42,7 @@ size_t SlotBytes(size_t bytes)
 }
 } // namespace
 
-void* RenderingContextPool::Allocate(size_t bytes)
+void* SlotPool::Allocate(size_t bytes)
 {
     if (bytes > kLargestSlot)
         return memory::AllocateAligned(bytes, kSlotAlignment);
@@ -70,7 +70,7 @@ void* RenderingContextPool::Allocate(size_t bytes)
     return slot;
 }
 
-void RenderingContextPool::Free(void* slot, size_t bytes)
+void SlotPool::Free(void* slot, size_t bytes)
 {
     if (slot == nullptr)
         return;

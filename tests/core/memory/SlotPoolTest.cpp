@@ -1,8 +1,8 @@
 // ctest-labels: thread
-// The rendering context pool: slots of one size follow each other on 64-byte boundaries, a freed
+// The slot pool: slots of one size follow each other on 64-byte boundaries, a freed
 // slot is the next one its size hands out, blocks never hand out more than they hold, and two
 // threads never get the same slot.
-#include "renderer/RenderingContextPool.h"
+#include "core/memory/SlotPool.h"
 
 #include <gtest/gtest.h>
 
@@ -14,15 +14,15 @@
 
 namespace
 {
-using Pool = RenderingContextPool;
+using Pool = SlotPool;
 
 uintptr_t Address(const void* slot)
 {
     return reinterpret_cast<uintptr_t>(slot);
 }
 
-// Sizes no context of the suite has, so that other tests' frees do not reorder these.
-TEST(RenderingContextPoolTest, SlotsOfOneSizeFollowEachOtherOnTheRoundedSize)
+// Sizes no context or entity of the suite has, so that other tests' frees do not reorder these.
+TEST(SlotPoolTest, SlotsOfOneSizeFollowEachOtherOnTheRoundedSize)
 {
     const struct
     {
@@ -46,7 +46,7 @@ TEST(RenderingContextPoolTest, SlotsOfOneSizeFollowEachOtherOnTheRoundedSize)
     }
 }
 
-TEST(RenderingContextPoolTest, AFreedSlotIsTheNextOneOfItsSizeOnly)
+TEST(SlotPoolTest, AFreedSlotIsTheNextOneOfItsSizeOnly)
 {
     void* const first = Pool::Allocate(1984);
     Pool::Free(first, 1984);
@@ -58,7 +58,7 @@ TEST(RenderingContextPoolTest, AFreedSlotIsTheNextOneOfItsSizeOnly)
     Pool::Free(other, 2048);
 }
 
-TEST(RenderingContextPoolTest, BlocksHandOutOnlyWhatTheyHoldAndLargeObjectsUseTheHeap)
+TEST(SlotPoolTest, BlocksHandOutOnlyWhatTheyHoldAndLargeObjectsUseTheHeap)
 {
     // Over two blocks' worth of the largest slot: every slot whole, aligned and apart from the others
     // (filling each one makes an overrun past a block's end a sanitizer error).
@@ -89,7 +89,7 @@ TEST(RenderingContextPoolTest, BlocksHandOutOnlyWhatTheyHoldAndLargeObjectsUseTh
     Pool::Free(large, Pool::kLargestSlot + 1);
 }
 
-TEST(RenderingContextPoolTest, ThreadsMakingAndFreeingAtOnceNeverShareASlot)
+TEST(SlotPoolTest, ThreadsMakingAndFreeingAtOnceNeverShareASlot)
 {
     constexpr size_t kBytes = 960;
     constexpr uint32_t kRounds = 200, kSlots = 50;

@@ -42,6 +42,8 @@ bool MappedFile::Open(const char* path)
     m_descriptor = descriptor;
     m_data = static_cast<uint8_t*>(data);
     m_size = uint64_t(status.st_size);
+    m_writeSeconds = status.st_mtim.tv_sec;
+    m_writeNanoseconds = status.st_mtim.tv_nsec;
     return true;
 }
 
@@ -49,10 +51,12 @@ const uint8_t* MappedFile::View(uint64_t offset, uint64_t size) const
 {
     if (m_data == nullptr || offset > m_size || size > m_size - offset)
         return nullptr;
-    // A file cut since it was mapped faults on the pages it lost; where a read would come back
-    // short, the caller gets no view and reads (and fails) the ordinary way.
+    // A file cut since it was mapped faults on the pages it lost, and one written since may be in
+    // the middle of being rewritten: the caller gets no view and reads the ordinary way (where a read
+    // comes back short, it fails as ever).
     struct stat status = {};
-    if (fstat(m_descriptor, &status) != 0 || uint64_t(status.st_size) < offset + size)
+    if (fstat(m_descriptor, &status) != 0 || uint64_t(status.st_size) != m_size ||
+        status.st_mtim.tv_sec != m_writeSeconds || status.st_mtim.tv_nsec != m_writeNanoseconds)
         return nullptr;
     if (!IsResident(offset, size))
         return nullptr;

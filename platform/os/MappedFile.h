@@ -6,9 +6,9 @@
 
 namespace os
 {
-// The file as it was when opened. Its length is fixed then: bytes a later growth adds are not in
-// the mapping, and bytes a later cut removes must no longer be touched (the system would fault),
-// which View checks.
+// The file as it was when opened. Views are lent only while the file is still as it was then (its
+// length and last write time): bytes a later cut removes must no longer be touched (the system would
+// fault), and a file written since may no longer hold what the caller looked it up for.
 class MappedFile
 {
 public:
@@ -22,8 +22,8 @@ public:
     uint64_t GetSize() const { return m_size; }
 
     // The `size` bytes at `offset` in place, valid until this object goes. Null when they lie
-    // outside the mapping, when the file no longer holds them all, or when some are not in memory
-    // (touching those would make the calling thread wait for the disk).
+    // outside the mapping, when the file changed since it was opened, or when some are not in
+    // memory (touching those would make the calling thread wait for the disk).
     const uint8_t* View(uint64_t offset, uint64_t size) const;
 
 private:
@@ -32,5 +32,7 @@ private:
     int m_descriptor = -1;
     uint8_t* m_data = nullptr;
     uint64_t m_size = 0;
+    int64_t m_writeSeconds = 0;
+    int64_t m_writeNanoseconds = 0;
 };
 } // namespace os

@@ -19,10 +19,15 @@ class AnimationSoundSyncObjectTest : public SceneTest
 protected:
     void SetUp() override
     {
-        // Frozen clock: instances stay in the engine's list once played.
+        // Frozen clock: after its first cycle the sound thread never updates (or ends) an instance.
+        // That cycle follows the drain that ran Start's flush, so it may still be to come: a sound
+        // played before it would be updated, and one whose file is missing dropped.
         os::EnableManualCounter(1000 * os::kCounterFrequency);
         SceneTest::SetUp();
         ASSERT_TRUE(m_sound.Start());
+        for (int i = 0; i < 5000 && m_sound.Engine().GetCycleCount() == 0; ++i)
+            os::Sleep(1);
+        ASSERT_NE(m_sound.Engine().GetCycleCount(), 0u);
         m_entity = gEntityManager.CreateEntity(m_template, nullptr, Matrix::ONE,
                                                ENTITYCREATION_DONOTCREATERENDERINGCONTEXT, nullptr);
     }

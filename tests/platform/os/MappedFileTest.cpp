@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
@@ -33,8 +34,7 @@ struct ViewCase
 } // namespace
 
 // Views inside the file are its bytes; any that reach past its end, however the sum would wrap,
-// are refused. After a cut, only what the file still holds is lent; growth is not mapped. Missing,
-// empty and non-regular files do not open.
+// are refused. Missing, empty and non-regular files do not open.
 TEST(MappedFileTest, ViewsLendOnlyWhatTheFileHolds)
 {
     TempFolder folder;
@@ -48,28 +48,50 @@ TEST(MappedFileTest, ViewsLendOnlyWhatTheFileHolds)
     for (const std::string& path : {folder / "none.bin", folder / "empty.bin", folder.Path()})
         EXPECT_FALSE(os::MappedFile().Open(path.c_str())) << path;
 
-    auto check = [&](const ViewCase& view, const char* when) {
-        const uint8_t* bytes = file.View(view.offset, view.size);
-        EXPECT_EQ(bytes != nullptr, view.lent) << when << " " << view.offset << "+" << view.size;
-        if (bytes != nullptr)
-        {
-            EXPECT_EQ(std::memcmp(bytes, text.data() + view.offset, view.size), 0) << when << " " << view.offset;
-        }
-    };
     for (const ViewCase& view : {ViewCase{0, kSize, true}, ViewCase{4095, 4098, true}, ViewCase{kSize - 1, 1, true},
                                  ViewCase{kSize, 0, true}, ViewCase{0, kSize + 1, false}, ViewCase{kSize, 1, false},
                                  ViewCase{kSize + 1, 0, false}, ViewCase{1, UINT64_MAX, false},
                                  ViewCase{UINT64_MAX, 2, false}})
-        check(view, "whole");
+    {
+        const uint8_t* bytes = file.View(view.offset, view.size);
+        EXPECT_EQ(bytes != nullptr, view.lent) << view.offset << "+" << view.size;
+        if (bytes != nullptr)
+        {
+            EXPECT_EQ(std::memcmp(bytes, text.data() + view.offset, view.size), 0) << view.offset;
+        }
+    }
+}
 
-    std::filesystem::resize_file(folder / "data.bin", 6000);
-    for (const ViewCase& view : {ViewCase{0, 6000, true}, ViewCase{5999, 1, true}, ViewCase{0, 6001, false},
-                                 ViewCase{5000, 2000, false}, ViewCase{8000, 10, false}})
-        check(view, "cut");
-
-    folder.WriteFile("data.bin", text + text);
-    for (const ViewCase& view : {ViewCase{0, kSize, true}, ViewCase{kSize, 10, false}, ViewCase{0, kSize + 1, false}})
-        check(view, "grown");
+// Once the file was cut, grown or written over (even with the same length, or in the same
+// second), nothing is lent, not even the bytes it still holds. The cut and growth keep the file's
+// write time, as a coarse clock would.
+TEST(MappedFileTest, AFileChangedSinceItWasMappedLendsNothing)
+{
+    using Time = std::filesystem::file_time_type;
+    struct ChangeCase
+    {
+        const char* what;
+        uint64_t size;
+        Time::duration later;
+        bool lent;
+    };
+    for (const ChangeCase& change : {ChangeCase{"unchanged", kSize, {}, true}, ChangeCase{"cut", kSize - 1, {}, false},
+                                     ChangeCase{"grown", kSize + 1, {}, false},
+                                     ChangeCase{"written a second later", kSize, std::chrono::seconds(1), false},
+                                     ChangeCase{"written a nanosecond later", kSize, std::chrono::nanoseconds(1), false}})
+    {
+        TempFolder folder;
+        folder.WriteFile("data.bin", Pattern(kSize));
+        const std::string path = folder / "data.bin";
+        const Time written = std::chrono::floor<std::chrono::seconds>(std::filesystem::last_write_time(path)) +
+                             std::chrono::nanoseconds(500);
+        std::filesystem::last_write_time(path, written);
+        os::MappedFile file;
+        ASSERT_TRUE(file.Open(path.c_str()));
+        std::filesystem::resize_file(path, change.size);
+        std::filesystem::last_write_time(path, written + change.later);
+        EXPECT_EQ(file.View(0, 100) != nullptr, change.lent) << change.what;
+    }
 }
 
 // Bytes the system keeps only on disk are not lent (touching them would wait for the disk). The

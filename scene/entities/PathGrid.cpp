@@ -1,10 +1,13 @@
 #include "scene/entities/PathGrid.h"
 
 #include "core/console/GameConsole.h"
+#include "core/memory/AlignedMemory.h"
+#include "platform/os/Heap.h"
 
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 namespace
 {
@@ -27,27 +30,36 @@ bool IsBounded(const Vector& v)
     return std::fabs(v.x) < kLimit && std::fabs(v.y) < kLimit && std::fabs(v.z) < kLimit;
 }
 
-// Position of the first entry whose index is not below `index`.
-int32_t LowerBound(const PathGridCellList& list, uint32_t index)
-{
-    int32_t low = 0;
-    int32_t high = list.Count();
-    while (low < high)
-    {
-        const int32_t middle = low + (high - low) / 2;
-        if (list[middle].index < index)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    return low;
-}
-
 bool IsFinite3(const Vector& v)
 {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 } // namespace
+
+void PathGrid::CellsDeleter::operator()(Cell* cells) const
+{
+    std::destroy_n(cells, count);
+    memory::FreeAligned(cells);
+}
+
+std::unique_ptr<PathGrid::Cell[], PathGrid::CellsDeleter> PathGrid::AllocateCells(uint32_t count)
+{
+    // From a large page's worth on, the block is whole large pages; smaller grids (tests, small
+    // scenes) would spend more memory than the few pages they span cost.
+    constexpr size_t kLargePage = size_t(2) << 20;
+    size_t bytes = size_t(count) * sizeof(Cell);
+    size_t alignment = alignof(Cell);
+    if (bytes >= kLargePage)
+    {
+        bytes = (bytes + kLargePage - 1) / kLargePage * kLargePage;
+        alignment = kLargePage;
+    }
+    Cell* const cells = static_cast<Cell*>(memory::AllocateAligned(bytes, alignment));
+    if (alignment == kLargePage)
+        os::AdviseLargePages(cells, bytes);
+    std::uninitialized_default_construct_n(cells, count);
+    return std::unique_ptr<Cell[], CellsDeleter>(cells, CellsDeleter{count});
+}
 
 bool PathGrid::IsBoundedBox(const BoundingBox4& box)
 {
@@ -63,7 +75,6 @@ PathGrid::~PathGrid()
 
 void PathGrid::EmptyLists()
 {
-    SettleMoves();
     // An empty grid (a new scene made over one just emptied) has no cell to walk.
     if (m_entryCount == 0)
         return;
@@ -80,9 +91,6 @@ void PathGrid::EmptyLists()
 
 void PathGrid::DropEntries()
 {
-    // The queued edits go with the entries: their entities are forgotten as well.
-    m_pendingHead = 0;
-    m_pendingCount = 0;
     if (m_entryCount == 0)
         return;
     m_entryCount = 0;
@@ -125,7 +133,7 @@ void PathGrid::Build(const BoundingBox4& bounds, float cellSize)
     m_rangeOrigin.Set(bounds.min.x, bounds.min.z, bounds.min.x, bounds.min.z);
     m_rangeLast.Set(float(m_countX - 1), float(m_countZ - 1), float(m_countX - 1), float(m_countZ - 1));
     m_cellCount = m_countX * m_countZ;
-    m_cells = std::make_unique<Cell[]>(m_cellCount);
+    m_cells = AllocateCells(m_cellCount);
     for (uint32_t z = 0; z < m_countZ; ++z)
         for (uint32_t x = 0; x < m_countX; ++x)
         {
@@ -165,13 +173,13 @@ Entity::CellRange PathGrid::ComputeRange(const BoundingBox4& box) const
 
 void PathGrid::Insert(PathGridCellList& list, Entity* entity, uint32_t typeId)
 {
-    list.InsertAt(LowerBound(list, entity->GetIndex()), {entity->GetIndex(), typeId, entity});
+    list.InsertAt(list.LowerBound(entity->GetIndex()), {entity->GetIndex(), typeId, entity});
     ++m_entryCount;
 }
 
 void PathGrid::Erase(PathGridCellList& list, const Entity* entity)
 {
-    const int32_t at = LowerBound(list, entity->GetIndex());
+    const int32_t at = list.LowerBound(entity->GetIndex());
     if (at < list.Count() && list[at].entity == entity)
     {
         list.RemoveAt(at);
@@ -194,14 +202,19 @@ void PathGrid::ForEachEditedCell(const Entity::CellRange& from, const Entity::Ce
                     edit(CellAt(x, z), true);
 }
 
-void PathGrid::EditCells(Entity* entity, uint32_t typeId, int list, const Entity::CellRange& from,
+void PathGrid::EditCells(Entity* entity, uint32_t typeId, uint8_t lists, const Entity::CellRange& from,
                          const Entity::CellRange& to)
 {
-    ForEachEditedCell(from, to, [this, entity, typeId, list](Cell& cell, bool entering) {
-        if (entering)
-            Insert(cell.lists[list], entity, typeId);
-        else
-            Erase(cell.lists[list], entity);
+    ForEachEditedCell(from, to, [this, entity, typeId, lists](Cell& cell, bool entering) {
+        for (int list = 0; list < 2; ++list)
+        {
+            if ((lists & (1u << list)) == 0)
+                continue;
+            if (entering)
+                Insert(cell.lists[list], entity, typeId);
+            else
+                Erase(cell.lists[list], entity);
+        }
     });
 }
 
@@ -209,53 +222,30 @@ void PathGrid::PlaceEntity(Entity* entity, const Entity::CellRange& range, uint8
 {
     // An entity without an index has no place in index-sorted lists or index-keyed visited maps.
     const bool placed = entity->GetIndex() < kMaxEntities && !range.IsNone() && lists != 0;
-    const PendingMove move = {entity, entity->GetEnteredCells(), placed ? range : Entity::CellRange(),
-                              entity->GetEnteredLists(), placed ? lists : uint8_t(0)};
-    if (move.toLists == move.fromLists && move.to == move.from)
+    const Entity::CellRange to = placed ? range : Entity::CellRange();
+    const uint8_t toLists = placed ? lists : uint8_t(0);
+    const Entity::CellRange from = entity->GetEnteredCells();
+    const uint8_t fromLists = entity->GetEnteredLists();
+    if (toLists == fromLists && to == from)
         return;
-    // Every line the edits read lies in the edited cells, whose addresses the ranges give: all are
-    // asked for now, and the edits are made once the lines have had time to come.
-    for (int list = 0; list < 2; ++list)
-        ForEachEditedCell(ListRange(move.from, move.fromLists, list), ListRange(move.to, move.toLists, list),
-                          [list](Cell& cell, bool) {
-                              const char* const head = reinterpret_cast<const char*>(&cell.lists[list]);
-                              for (size_t offset = 0; offset < sizeof(PathGridCellList); offset += 64)
-                                  __builtin_prefetch(head + offset);
-                              __builtin_prefetch(head + sizeof(PathGridCellList) - 1);
-                          });
-    if (m_pendingCount == kPendingDepth)
+    const uint32_t typeId = entity->GetTemplateTypeId();
+    if (toLists == fromLists)
     {
-        ApplyMove(m_pending[m_pendingHead]);
-        m_pendingHead = (m_pendingHead + 1) % kPendingDepth;
-        --m_pendingCount;
+        // Mostly so: the entity keeps its lists and moves its cells, both lists' alike.
+        EditCells(entity, typeId, toLists, from, to);
     }
-    m_pending[(m_pendingHead + m_pendingCount) % kPendingDepth] = move;
-    ++m_pendingCount;
-    entity->SetEnteredCells(move.to, move.toLists);
-}
-
-void PathGrid::ApplyPendingMoves()
-{
-    // In the order queued: an entity moved twice leaves the cells of the first move in the second.
-    while (m_pendingCount != 0)
+    else
     {
-        const PendingMove move = m_pending[m_pendingHead];
-        m_pendingHead = (m_pendingHead + 1) % kPendingDepth;
-        --m_pendingCount;
-        ApplyMove(move);
+        for (int list = 0; list < 2; ++list)
+        {
+            const uint8_t bit = uint8_t(1u << list);
+            const Entity::CellRange listFrom = ListRange(from, fromLists, list);
+            const Entity::CellRange listTo = ListRange(to, toLists, list);
+            if (!(listFrom == listTo))
+                EditCells(entity, typeId, bit, listFrom, listTo);
+        }
     }
-}
-
-void PathGrid::ApplyMove(const PendingMove& move)
-{
-    const uint32_t typeId = move.entity->GetTemplateTypeId();
-    for (int list = 0; list < 2; ++list)
-    {
-        const Entity::CellRange from = ListRange(move.from, move.fromLists, list);
-        const Entity::CellRange to = ListRange(move.to, move.toLists, list);
-        if (!(from == to))
-            EditCells(move.entity, typeId, list, from, to);
-    }
+    entity->SetEnteredCells(to, toLists);
 }
 
 void PathGrid::TestCellForSegment(const Cell& cell, const Vector& start, const Vector& end, const Vector& direction,
@@ -309,7 +299,6 @@ int32_t PathGrid::CheckLineOfSight(const Vector& start, const Vector& end, PathG
         gConsole.Error(CONSOLE_CHANNEL_ENGINE, "LOS check must end in a finite point");
         return 0;
     }
-    SettleMoves();
     std::memset(m_visited, 0, sizeof(m_visited));
     Vector delta;
     delta.Sub(end, start);

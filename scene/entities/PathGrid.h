@@ -2,11 +2,9 @@
 // lists sorted by entity index: the query list (spatial queries) and the render-candidate list (the
 // culling pass), each holding its first entries inside the cell (PathGridCellList.h). Both lists
 // take an entity's world box to the same cells: the entity keeps that one range and the lists it is
-// entered in, so a move touches only the cells that changed. A move into other cells asks for the
-// cells' lines and leaves its edits queued for a few crossings more, while the lines come: every
-// read of the cells (GetCell, the segment walk) and every removal makes the queued edits first, so
-// no reader sees a list without them. The segment walk of line-of-sight tests reads the query
-// lists. Main thread only; the segment walk is not re-entrant (its visited set is shared).
+// entered in, so a move touches only the cells that changed, and edits both lists of a cell in one
+// visit. The segment walk of line-of-sight tests reads the query lists. Main thread only; the
+// segment walk is not re-entrant (its visited set is shared).
 #pragma once
 
 #include "core/math/BoundingBox4.h"
@@ -104,21 +102,10 @@ public:
     }
     // Moves the entity's entries from the cells and lists it is entered in to the cells of `range`
     // in each list whose bit (1 << list) `lists` holds, and out of the other list. An entity
-    // without an index, an empty range or no list leaves the grid. The entity's cells change at
-    // once, the lists' entries by the next read of a cell.
+    // without an index, an empty range or no list leaves the grid.
     void PlaceEntity(Entity* entity, const Entity::CellRange& range, uint8_t lists);
-    // Takes the entity out of every cell of both lists, entries included: it may die next.
-    void RemoveEntity(Entity* entity)
-    {
-        PlaceEntity(entity, Entity::CellRange(), 0);
-        SettleMoves();
-    }
-    // Makes every queued list edit.
-    void SettleMoves() const
-    {
-        if (m_pendingCount != 0)
-            const_cast<PathGrid*>(this)->ApplyPendingMoves();
-    }
+    // Takes the entity out of every cell of both lists: it may die next.
+    void RemoveEntity(Entity* entity) { PlaceEntity(entity, Entity::CellRange(), 0); }
     // Empties every cell without reading the entities listed: their ranges are left as they were,
     // for the caller to forget (the scene's teardown, EntityManager::ForgetSceneEntries).
     void DropEntries();
@@ -133,34 +120,28 @@ public:
     uint32_t GetCountZ() const { return m_countZ; }
     float GetCellSize() const { return m_cellSize; }
     const BoundingBox4& GetBounds() const { return m_bounds; }
-    const Cell& GetCell(uint32_t x, uint32_t z) const
-    {
-        SettleMoves();
-        return m_cells[size_t(z) * m_countX + x];
-    }
+    const Cell& GetCell(uint32_t x, uint32_t z) const { return m_cells[size_t(z) * m_countX + x]; }
     bool IsEmpty() const { return m_cells == nullptr; }
 
 private:
+    // The cells' block: on large pages when it is large, since a move across cells lands on cells
+    // far apart, each otherwise on a page the address translation cache has long forgotten.
+    struct CellsDeleter
+    {
+        uint32_t count;
+        void operator()(Cell* cells) const;
+    };
+    static std::unique_ptr<Cell[], CellsDeleter> AllocateCells(uint32_t count);
     Cell& CellAt(int32_t x, int32_t z) { return m_cells[int32_t(z) * int32_t(m_countX) + x]; }
     std::span<Cell> Cells() { return {m_cells.get(), m_cellCount}; }
     // Calls edit(cell, entering) for each cell that a move from `from` to `to` changes: first the
     // cells left (entering false), then the cells entered, each row by row.
     template <typename Edit>
     void ForEachEditedCell(const Entity::CellRange& from, const Entity::CellRange& to, Edit&& edit);
-    // The list edits of a move from `from` to `to`, the entity's entries typed `typeId`.
-    void EditCells(Entity* entity, uint32_t typeId, int list, const Entity::CellRange& from, const Entity::CellRange& to);
-    // One move whose list edits wait in the queue: the entity's cells and lists before and after.
-    struct PendingMove
-    {
-        Entity* entity;
-        Entity::CellRange from;
-        Entity::CellRange to;
-        uint8_t fromLists;
-        uint8_t toLists;
-    };
-    // Deep enough that the lines of a crossing have come by the time its edits are made, even when
-    // crossings follow each other; a queue deeper still would keep them waiting out of the cache.
-    static constexpr uint32_t kPendingDepth = 8;
+    // The list edits of a move from `from` to `to` in the lists whose bits `lists` holds, the
+    // entity's entries typed `typeId`.
+    void EditCells(Entity* entity, uint32_t typeId, uint8_t lists, const Entity::CellRange& from,
+                   const Entity::CellRange& to);
     // The box's x and z of both corners (min.x, min.z, max.x, max.z) in cells from the grid's
     // corner: what the range cuts, and what KeepsRange compares, computed alike for both.
     __m128 CellCoordinates(const BoundingBox4& worldBox) const
@@ -170,8 +151,6 @@ private:
     }
     // `cells` for a list whose bit `lists` holds, none for the other.
     static Entity::CellRange ListRange(const Entity::CellRange& cells, uint8_t lists, int list);
-    void ApplyPendingMoves();
-    void ApplyMove(const PendingMove& move);
     void Insert(PathGridCellList& list, Entity* entity, uint32_t typeId);
     void Erase(PathGridCellList& list, const Entity* entity);
     void Clear();
@@ -189,14 +168,10 @@ private:
     Vector m_rangeLast;
     uint32_t m_countX = 0;
     uint32_t m_countZ = 0;
-    std::unique_ptr<Cell[]> m_cells;
+    std::unique_ptr<Cell[], CellsDeleter> m_cells{nullptr, CellsDeleter{0}};
     uint32_t m_cellCount = 0;
     // Entries in all the cells' lists together: a grid with none needs no walk to be emptied.
     uint32_t m_entryCount = 0;
-    // A ring of the moves whose list edits are still to be made, oldest at m_pendingHead.
-    PendingMove m_pending[kPendingDepth] = {};
-    uint32_t m_pendingHead = 0;
-    uint32_t m_pendingCount = 0;
     // One bit per entity index: an entity spanning many cells is tested once per walk.
     uint64_t m_visited[kMaxEntities / 64] = {};
 };

@@ -44,6 +44,8 @@ public:
     // Whether the entries have moved to a block of their own.
     bool IsSpilled() const { return m_block != nullptr; }
 
+    // Position of the first entry whose index is not below `index` (Count() when none is).
+    int32_t LowerBound(uint32_t index) const;
     // Inserts before position `at` (0 to Count()).
     void InsertAt(int32_t at, const PathGridEntry& entry);
     void RemoveAt(int32_t at);
@@ -55,7 +57,9 @@ private:
     int32_t m_count = 0;
     // Entries m_block holds room for (0 while the list is inline).
     int32_t m_blockCapacity = 0;
-    PathGridEntry m_inline[kInline];
+    // Set from the start: the edits of an inline list read every slot, in use or not, rather than
+    // branch on where the entries end.
+    PathGridEntry m_inline[kInline] = {};
 };
 
 static_assert(sizeof(PathGridCellList) == 16 + PathGridCellList::kInline * sizeof(PathGridEntry),

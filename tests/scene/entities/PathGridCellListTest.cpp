@@ -67,4 +67,34 @@ TEST(PathGridCellListTest, AListFilledToItsInlineRoomStaysInTheCell)
     EXPECT_TRUE(list.IsSpilled());
     EXPECT_EQ(Indices(list), expected);
 }
+// The position an entity's index takes, in a list held in the cell whose slots past its entries
+// still hold entries removed before (they must not count), and in a list spilled to a block.
+TEST(PathGridCellListTest, LowerBoundCountsOnlyTheEntriesHeld)
+{
+    PathGridCellList inlineList;
+    std::vector<uint32_t> expected;
+    for (uint32_t index : {10u, 20u, 30u, 40u, 50u, 60u})
+        InsertSorted(inlineList, expected, index);
+    // Left behind in the slots past the count: 50 and 60.
+    inlineList.RemoveAt(4);
+    inlineList.RemoveAt(4);
+    PathGridCellList spilled;
+    expected.clear();
+    for (uint32_t index = 1; index <= 13; ++index)
+        InsertSorted(spilled, expected, index * 10);
+    ASSERT_TRUE(spilled.IsSpilled());
+    const struct
+    {
+        const PathGridCellList* list;
+        uint32_t index;
+        int32_t at;
+    } cases[] = {
+        {&inlineList, 0, 0},   {&inlineList, 10, 0},  {&inlineList, 11, 1},  {&inlineList, 40, 3},
+        {&inlineList, 41, 4},  {&inlineList, 55, 4},  {&inlineList, 99, 4},  {&spilled, 5, 0},
+        {&spilled, 10, 0},     {&spilled, 65, 6},     {&spilled, 130, 12},   {&spilled, 131, 13},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.list->LowerBound(c.index), c.at) << (c.list == &spilled ? "spilled " : "inline ") << c.index;
+}
+
 } // namespace

@@ -332,6 +332,28 @@ TEST_F(PathGridTest, TheGridIsBuiltFromRoundedCountsAndItsHeightCanChange)
     EXPECT_TRUE(grid.IsEmpty());
 }
 
+// A grid whose cells take a large page's worth or more starts on a large page boundary; smaller
+// ones on a cell's own alignment.
+TEST_F(PathGridTest, LargeGridsStartOnALargePage)
+{
+    const struct
+    {
+        float extent;
+        uintptr_t alignment;
+    } cases[] = {{40.0f, alignof(PathGrid::Cell)}, {1000.0f, uintptr_t(2) << 20}};
+    for (const auto& c : cases)
+    {
+        PathGrid grid;
+        grid.Build(BoundingBox4(Vector(0, 0, 0, 1), Vector(c.extent, 10, c.extent, 1)), 10.0f);
+        const uintptr_t first = reinterpret_cast<uintptr_t>(&grid.GetCell(0, 0));
+        EXPECT_EQ(first % c.alignment, 0u) << c.extent;
+        // The last cell is there to be written, as every one between.
+        const uint32_t last = grid.GetCountX() - 1;
+        EXPECT_FLOAT_EQ(grid.GetCell(last, last).box.max.x, c.extent) << c.extent;
+        EXPECT_TRUE(grid.GetCell(last, last).lists[PathGrid::kQueryList].IsEmpty()) << c.extent;
+    }
+}
+
 TEST_F(PathGridTest, GatheringTestsEachEntityOnceAgainstLayerFlagsAndFrustum)
 {
     Entity* big = gEntityManager.CreateEntity(MakeTemplate(CenteredBox(25.0f)), nullptr, Translation(50, 0, 50), 0, nullptr);

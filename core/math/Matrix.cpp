@@ -149,14 +149,6 @@ void Matrix::Set(const Vector& r0, const Vector& r1, const Vector& r2, const Vec
     rows[3] = r3;
 }
 
-bool Matrix::Equals(const Matrix& m) const
-{
-    for (int i = 0; i < 4; ++i)
-        if (!rows[i].Equal(m.rows[i]))
-            return false;
-    return true;
-}
-
 void Matrix::Mul(const Matrix& a, const Matrix& b)
 {
     Product(*this, b, a);

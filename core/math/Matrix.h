@@ -18,8 +18,14 @@ struct alignas(16) Matrix
 
     void Set(const Vector& r0, const Vector& r1, const Vector& r2, const Vector& r3);
     void Set(const Matrix& m) { *this = m; }
-    // All sixteen elements equal (a NaN never equals).
-    bool Equals(const Matrix& m) const;
+    // All sixteen elements equal (a NaN never equals; 0 and -0 do). One compare per row, not a
+    // branch per element: a scene load asks this of every entity's mount location.
+    bool Equals(const Matrix& m) const
+    {
+        const __m128 top = _mm_and_ps(_mm_cmpeq_ps(rows[0].Simd(), m.rows[0].Simd()), _mm_cmpeq_ps(rows[1].Simd(), m.rows[1].Simd()));
+        const __m128 bottom = _mm_and_ps(_mm_cmpeq_ps(rows[2].Simd(), m.rows[2].Simd()), _mm_cmpeq_ps(rows[3].Simd(), m.rows[3].Simd()));
+        return _mm_movemask_ps(_mm_and_ps(top, bottom)) == 0xF;
+    }
 
     // this = b × a: transforming by the result applies b, then a. this may alias a or b.
     void Mul(const Matrix& a, const Matrix& b);

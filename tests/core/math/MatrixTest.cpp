@@ -88,6 +88,16 @@ TEST(MatrixTest, EqualsComparesAllElements)
 {
     Matrix m = Matrix::ONE;
     EXPECT_TRUE(m.Equals(Matrix::ONE));
+    for (int element = 0; element < 16; ++element)
+    {
+        Matrix changed = Matrix::ONE;
+        float& value = (&changed.rows[element / 4].x)[element % 4];
+        value += 0.5f;
+        EXPECT_FALSE(changed.Equals(Matrix::ONE)) << element;
+        EXPECT_FALSE(Matrix::ONE.Equals(changed)) << element;
+        value = value == 1.5f ? 1.0f : -0.0f;
+        EXPECT_TRUE(changed.Equals(Matrix::ONE)) << element;
+    }
     m.rows[3].w = std::nanf("");
     EXPECT_FALSE(m.Equals(m));
 }

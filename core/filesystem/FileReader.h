@@ -32,6 +32,8 @@ public:
     // FileSystemInputStream::ReadWholeInPlace), valid while the reader stays open; the position is
     // then the end. Null when the stream cannot lend it: nothing changed, Read works as ever.
     const uint8_t* ReadWholeInPlace();
+    // After ReadWholeInPlace: false when the file changed while its lent bytes were read.
+    bool KeptLentBytes() const { return m_stream == nullptr || m_stream->KeptLentBytes(); }
     bool ReadU8(uint8_t& value);
     bool ReadU16(uint16_t& value);
     bool ReadU32(uint32_t& value);

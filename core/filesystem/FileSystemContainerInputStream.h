@@ -34,6 +34,7 @@ public:
     bool ReadByte(uint8_t& byte) override;
     FILE* DetachFile(bool) override { return nullptr; }
     const uint8_t* ReadWholeInPlace() override;
+    bool KeptLentBytes() const override { return m_mapping == nullptr || m_mapping->IsUnchanged(); }
 
 private:
     bool ReadStored(uint8_t* destination, uint32_t count);

@@ -28,6 +28,9 @@ public:
     // them, and the stream is then at its end. The bytes stay valid while the stream is open. Null
     // when the stream cannot lend them; it is then left as it was.
     virtual const uint8_t* ReadWholeInPlace() { return nullptr; }
+    // After bytes were lent: false when they may have changed while they were read (their file
+    // was cut or written since), so what was read from them cannot be trusted.
+    virtual bool KeptLentBytes() const { return true; }
 
     // Reads one line ending in "\n", "\r\n" or the end of the stream into `buffer` (terminated,
     // without the line end). An empty line is a line; false at the end of the stream with nothing

@@ -143,7 +143,14 @@ bool BinarySceneReader::LoadBinarySceneFile(const char* name, const char* folder
     const size_t size = reader.GetSize();
     // A stored container entry in memory is read where it lies; anything else is copied out.
     if (const uint8_t* inPlace = reader.ReadWholeInPlace())
-        return LoadBinaryScene(inPlace, size, loadFlags, serializationFlags, variation);
+    {
+        const bool loaded = LoadBinaryScene(inPlace, size, loadFlags, serializationFlags, variation);
+        if (reader.KeptLentBytes())
+            return loaded;
+        // Cut or written over while it was read: what was loaded is not what the file held.
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "File changed while it was read (%s/%s)", folder, name);
+        return false;
+    }
     // Every byte is read over at once: no need to clear them first.
     const std::unique_ptr<uint8_t[]> bytes(new uint8_t[std::max<size_t>(size, 1)]);
     if (size != 0 && !reader.Read(bytes.get(), uint32_t(size)))

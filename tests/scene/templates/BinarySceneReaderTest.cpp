@@ -305,6 +305,60 @@ TEST_F(BinarySceneReaderTest, SceneFilesLoadAlikeFromContainersAndFolders)
     gFileSystem.UnmountAll();
 }
 
+namespace
+{
+// Cuts a file the first time a given message is logged; errors are written before the call that
+// logs them returns, so the cut lands at that point of the logging thread's work.
+class CutOnMessage : public ConsoleSink
+{
+public:
+    CutOnMessage(std::string path, uintmax_t size, std::string message)
+        : m_path(std::move(path)), m_size(size), m_message(std::move(message))
+    {
+        gConsole.AddSink(this);
+    }
+    ~CutOnMessage() override { gConsole.RemoveSink(this); }
+    void Write(uint32_t, uint8_t, const char* text, size_t length) override
+    {
+        if (!m_cut && std::string(text, length).find(m_message) != std::string::npos)
+            m_cut = true, std::filesystem::resize_file(m_path, m_size);
+    }
+
+private:
+    const std::string m_path;
+    const uintmax_t m_size;
+    const std::string m_message;
+    bool m_cut = false;
+};
+} // namespace
+
+// A container cut while a scene is read in place from it: the records on the pages it lost read as
+// zeros, and the load reports that the file changed under it.
+TEST_F(BinarySceneReaderTest, AContainerCutWhileASceneIsReadInPlaceFailsTheLoad)
+{
+    SceneFileContents contents;
+    // The first record's template is missing: its error is where the cut lands.
+    contents.entities.push_back({Make("Lost", 200, 0.0f), SimpleGUID(), 0xFFFFFFFFu});
+    for (uint8_t i = 0; i < 60; ++i)
+        contents.entities.push_back({Make(("Unit" + std::to_string(i)).c_str(), i, float(i)), m_guid, 0xFFFFFFFFu});
+    const std::vector<uint8_t> bytes = SceneWriter::BuildBinaryScene(contents);
+    ASSERT_GT(bytes.size(), 3u * 4096u);
+    gEntityManager.NewScene();
+    TempFolder folder;
+    ContainerWriter writer(0);
+    ASSERT_TRUE(writer.Add("Town.BinaryScene", bytes));
+    ASSERT_TRUE(writer.Write(folder / "scenes.dat"));
+    ASSERT_TRUE(gFileSystem.MountContainer("stored", (folder / "scenes.dat").c_str(), 0, 0x5BD1E995u, 0));
+
+    {
+        CutOnMessage cut(folder / "scenes.dat", 4096, "Unable to find template!");
+        EXPECT_FALSE(BinarySceneReader::LoadBinarySceneFile("Town", "stored", 0, 0, 255));
+    }
+    EXPECT_TRUE(m_log.Contains("File changed while it was read (stored/Town)", CONSOLE_ERROR));
+    EXPECT_LT(LoadedByName().size(), 60u);
+    gFileSystem.UnmountAll();
+}
+
 TEST_F(BinarySceneReaderTest, TruncatedOrForgedFilesLoadNothing)
 {
     Make("One", 1, 1.0f);

@@ -178,8 +178,8 @@ public:
     void DispatchClicksAlongSegment(const Vector& start, const Vector& end);
 
     // Moves an entity between the grid cells after its world box changed (not while it is held).
-    // Inline, as every move asks: most stay in their cells, decided here from the cells and lists
-    // in the entity's record, four lanes at a time.
+    // Inline, as every move asks: most stay in their cells, decided here by cutting the box's range
+    // and comparing it with the cells and lists in the entity's record, four lanes at a time.
     void UpdateEntityInGrid(Entity* entity)
     {
         if (entity->IsGridPlacementHeld())
@@ -191,16 +191,12 @@ public:
             lists |= 1u << PathGrid::kQueryList;
         if ((flags & (ENTITYFLAG_DISABLE_UPDATE | ENTITYFLAG_NO_RENDERING_CONTEXT)) == 0)
             lists |= 1u << PathGrid::kRenderList;
-        const BoundingBox4& box = entity->GetWorldBoundingBox();
-        const __m128i held = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&entity->GetEnteredCells()));
-        if (lists != 0 && lists == entity->GetEnteredLists() && PathGrid::IsValidBoundedBox(box) &&
-            m_grid.KeepsRange(box, held))
-            return;
-        const __m128i range = m_grid.ComputeRangeLanes(box);
+        const __m128i range = m_grid.ComputeRangeLanes(entity->GetWorldBoundingBox());
         // A box in no cell is in no list.
         if (_mm_cvtsi128_si32(range) < 0)
             lists = 0;
         const __m128i cells = lists != 0 ? range : _mm_set1_epi32(-1);
+        const __m128i held = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&entity->GetEnteredCells()));
         if (lists != entity->GetEnteredLists() || _mm_movemask_epi8(_mm_cmpeq_epi32(cells, held)) != 0xFFFF)
             MoveEntityInGrid(entity, cells, lists);
     }

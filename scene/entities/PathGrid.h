@@ -81,25 +81,6 @@ public:
         // The ends are exclusive: one past the last cell cut.
         return _mm_add_epi32(_mm_cvttps_epi32(clamped), _mm_set_epi32(1, 1, 0, 0));
     }
-    // Whether ComputeRangeLanes would give `range` (lanes of a range that is not none) for a box
-    // that IsValidBoundedBox accepts: the box's coordinates in cells are compared with the edges of
-    // the range's cells, without the clamp and the cut, which a move mostly need not wait for.
-    bool KeepsRange(const BoundingBox4& worldBox, __m128i range) const
-    {
-        // The cell each lane was cut to: the ends are one past theirs.
-        const __m128i cut = _mm_sub_epi32(range, _mm_set_epi32(1, 1, 0, 0));
-        const __m128 low = _mm_cvtepi32_ps(cut);
-        const __m128 high = _mm_add_ps(low, _mm_set1_ps(1.0f));
-        // The first cell takes every coordinate below it as well, the last every one above it.
-        const __m128 first = _mm_castsi128_ps(_mm_cmpeq_epi32(cut, _mm_setzero_si128()));
-        const __m128 last = _mm_cmpeq_ps(low, m_rangeLast.Simd());
-        const __m128 infinity = _mm_set1_ps(std::numeric_limits<float>::infinity());
-        const __m128 lowEdge = _mm_or_ps(_mm_andnot_ps(first, low), _mm_and_ps(first, _mm_sub_ps(_mm_setzero_ps(), infinity)));
-        const __m128 highEdge = _mm_or_ps(_mm_andnot_ps(last, high), _mm_and_ps(last, infinity));
-        const __m128 coordinates = CellCoordinates(worldBox);
-        const __m128 inside = _mm_and_ps(_mm_cmpge_ps(coordinates, lowEdge), _mm_cmplt_ps(coordinates, highEdge));
-        return m_cells != nullptr && _mm_movemask_ps(inside) == 0xF;
-    }
     // Moves the entity's entries from the cells and lists it is entered in to the cells of `range`
     // in each list whose bit (1 << list) `lists` holds, and out of the other list. An entity
     // without an index, an empty range or no list leaves the grid.
@@ -143,7 +124,7 @@ private:
     void EditCells(Entity* entity, uint32_t typeId, uint8_t lists, const Entity::CellRange& from,
                    const Entity::CellRange& to);
     // The box's x and z of both corners (min.x, min.z, max.x, max.z) in cells from the grid's
-    // corner: what the range cuts, and what KeepsRange compares, computed alike for both.
+    // corner: what the range cuts.
     __m128 CellCoordinates(const BoundingBox4& worldBox) const
     {
         const __m128 corners = _mm_shuffle_ps(worldBox.min.Simd(), worldBox.max.Simd(), _MM_SHUFFLE(2, 0, 2, 0));

@@ -300,12 +300,14 @@ TEST_F(EntityTransformTest, ANestedPropagationLeavesTheOuterWalkIntact)
     dragger->dragged = nullptr;
     dragger->DeleteMe();
 }
-// The last index has a table record; an entity past the table gets one of its own.
+// The last index has a table record; an entity past the table gets one of its own. The table
+// starts on a large page.
 TEST(EntitySpatialTableTest, IndicesPastTheTableGetRecordsOfTheirOwn)
 {
     EntitySpatialRecord* last = EntitySpatialTable::Acquire(kMaxEntities - 1);
     EntitySpatialRecord* first = EntitySpatialTable::Acquire(0);
     EXPECT_EQ(last - first, std::ptrdiff_t(kMaxEntities - 1)) << "both in the one table";
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(first) % (uintptr_t(2) << 20), 0u);
     EntitySpatialRecord* own = EntitySpatialTable::Acquire(kMaxEntities);
     EXPECT_TRUE(own < first || own > last);
     EntitySpatialTable::Release(own, kMaxEntities);

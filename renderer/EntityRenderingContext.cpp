@@ -29,27 +29,12 @@ static_assert(alignof(EntityRenderingContext) == SlotPool::kSlotAlignment);
 
 void* EntityRenderingContext::operator new(size_t bytes, std::align_val_t alignment)
 {
-#if defined(__SANITIZE_ADDRESS__)
-    // The sanitizer's heap holds freed memory back, so a context used after its destruction is
-    // caught; a pool would hand the slot straight to the next context.
-    return ::operator new(bytes, alignment);
-#else
-    if (size_t(alignment) > SlotPool::kSlotAlignment)
-        return ::operator new(bytes, alignment);
-    return SlotPool::Allocate(bytes);
-#endif
+    return SlotPool::AllocateObject(bytes, alignment);
 }
 
 void EntityRenderingContext::operator delete(void* context, size_t bytes, std::align_val_t alignment)
 {
-#if defined(__SANITIZE_ADDRESS__)
-    ::operator delete(context, bytes, alignment);
-#else
-    if (size_t(alignment) > SlotPool::kSlotAlignment)
-        ::operator delete(context, bytes, alignment);
-    else
-        SlotPool::Free(context, bytes);
-#endif
+    SlotPool::FreeObject(context, bytes, alignment);
 }
 
 void EntityRenderingContext::ApplySource(const EntityRenderingSource& source)

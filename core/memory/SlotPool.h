@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <new>
 
 class SlotPool
 {
@@ -24,4 +25,11 @@ public:
     static void* Allocate(size_t bytes);
     // Takes back a slot; `bytes` is the size it was allocated with.
     static void Free(void* slot, size_t bytes);
+
+    // What a pooled kind's class operator new and delete call: a slot, or the ordinary heap where
+    // the alignment asked for is larger than a slot's. Under the address sanitizer every object
+    // comes from its heap, which holds freed memory back so that a use after destruction is caught;
+    // a pool would hand the slot straight to the next object.
+    static void* AllocateObject(size_t bytes, std::align_val_t alignment);
+    static void FreeObject(void* object, size_t bytes, std::align_val_t alignment);
 };

@@ -65,27 +65,12 @@ Entity::Entity()
 
 void* Entity::operator new(size_t bytes, std::align_val_t alignment)
 {
-#if defined(__SANITIZE_ADDRESS__)
-    // The sanitizer's heap holds freed memory back, so an entity used after its destruction is
-    // caught; a pool would hand the slot straight to the next entity.
-    return ::operator new(bytes, alignment);
-#else
-    if (size_t(alignment) > SlotPool::kSlotAlignment)
-        return ::operator new(bytes, alignment);
-    return SlotPool::Allocate(bytes);
-#endif
+    return SlotPool::AllocateObject(bytes, alignment);
 }
 
 void Entity::operator delete(void* entity, size_t bytes, std::align_val_t alignment)
 {
-#if defined(__SANITIZE_ADDRESS__)
-    ::operator delete(entity, bytes, alignment);
-#else
-    if (size_t(alignment) > SlotPool::kSlotAlignment)
-        ::operator delete(entity, bytes, alignment);
-    else
-        SlotPool::Free(entity, bytes);
-#endif
+    SlotPool::FreeObject(entity, bytes, alignment);
 }
 
 Entity::~Entity()

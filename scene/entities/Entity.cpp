@@ -265,10 +265,15 @@ void Entity::PostCreateInit()
 void Entity::SetOccupancyTracker(TriggerOccupancyTracker* tracker)
 {
     m_occupancyTracker = tracker;
-    if (tracker != nullptr)
-        m_spatial->moveListeners |= EntitySpatialRecord::kOccupancyListener;
+    SetMoveListener(EntitySpatialRecord::kOccupancyListener, tracker != nullptr);
+}
+
+void Entity::SetMoveListener(uint8_t listener, bool listens)
+{
+    if (listens)
+        m_spatial->moveListeners |= listener;
     else
-        m_spatial->moveListeners &= uint8_t(~EntitySpatialRecord::kOccupancyListener);
+        m_spatial->moveListeners &= uint8_t(~listener);
 }
 
 void Entity::RequestDelete(uint32_t code)

@@ -422,6 +422,7 @@ private:
     // The move's listeners kept in the object, each marked in the record for the move to ask.
     void SetOccupancyTracker(TriggerOccupancyTracker* tracker);
     void SetSoundEmitter(EntitySoundEmitter* emitter);
+    void SetMoveListener(uint8_t listener, bool listens);
     void ForgetSetMemberships();
 
     // Property accessors (EntityProperties.cpp).

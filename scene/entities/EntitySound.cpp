@@ -79,8 +79,5 @@ void Entity::ReleaseSoundEmitter()
 void Entity::SetSoundEmitter(EntitySoundEmitter* emitter)
 {
     m_soundEmitter = emitter;
-    if (emitter != nullptr)
-        m_spatial->moveListeners |= EntitySpatialRecord::kSoundListener;
-    else
-        m_spatial->moveListeners &= uint8_t(~EntitySpatialRecord::kSoundListener);
+    SetMoveListener(EntitySpatialRecord::kSoundListener, emitter != nullptr);
 }

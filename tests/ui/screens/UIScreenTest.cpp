@@ -8,6 +8,7 @@
 #include "support/ConsoleCapture.h"
 #include "ui/elements/UITextInput.h"
 #include "ui/elements/UIUniTextInput.h"
+#include "ui/widgets/UIActionKinds.h"
 
 #include <gtest/gtest.h>
 
@@ -246,14 +247,15 @@ TEST_F(UIScreenTest, AClickedUTF16InputIsEditedUntilTheNextPressOrEnter)
         bool enter;
         bool edited; // the input is focused with its caret shown afterwards
         bool handled;
+        float raise; // where the screen's latest move takes it: up while editing, back on a press elsewhere
     };
     const Step steps[] = {
-        {20, 20, false, true, true},    // a click on it starts the editing
-        {0, 0, true, false, true},      // Enter ends it
-        {0, 0, true, false, false},     // and a second Enter has nothing to end
-        {20, 20, false, true, true},
-        {210, 20, false, false, true},  // a press elsewhere ends it
-        {20, 110, false, false, true},  // a narrow input is never the edited one
+        {20, 20, false, true, true, -200},   // a click on it starts the editing
+        {0, 0, true, false, true, -200},     // Enter ends it
+        {0, 0, true, false, false, -200},    // and a second Enter has nothing to end
+        {20, 20, false, true, true, -200},
+        {210, 20, false, false, true, 0},    // a press elsewhere ends it
+        {20, 110, false, false, true, 0},    // a narrow input is never the edited one
     };
     for (const Step& step : steps)
     {
@@ -270,7 +272,14 @@ TEST_F(UIScreenTest, AClickedUTF16InputIsEditedUntilTheNextPressOrEnter)
         EXPECT_EQ(handled, step.handled) << step.x << " " << step.y;
         EXPECT_EQ(input->IsFocusedFlag(), step.edited) << step.x << " " << step.y;
         EXPECT_EQ(caret->IsVisibleFlag(), step.edited) << step.x << " " << step.y;
+        const auto* move = dynamic_cast<const UIActionMove*>(m_screen->ActionTail(0));
+        ASSERT_NE(move, nullptr);
+        EXPECT_EQ(move->GetTarget().y, step.raise) << step.x << " " << step.y;
     }
+    input->SetEnable(false, true);
+    m_screen->OnPointerBegin(At(20, 20), 1);
+    m_screen->OnPointerEnd(At(20, 20), 1);
+    EXPECT_FALSE(input->IsFocusedFlag()) << "a disabled input is not edited";
 }
 
 TEST_F(UIScreenTest, ModalElementsStopOutsidePressesAndSemiModalOnesHide)

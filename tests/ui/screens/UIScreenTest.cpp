@@ -91,8 +91,9 @@ TEST_F(UIScreenTest, HitTestsFindTheLaterDrawnElementAndMirroredOnes)
     UIElement* b = Button("b", 50, 50, 100, 100);
     UIElement* mirrored = Button("m", 300, 150, 50, 50);
     mirrored->SetScaleXYZ(-1.0f, 1.0f, 1.0f);
+    Button("empty", 200, 200, 0, 0); // drawn last, and never hit: it covers no area
     Draw();
-    ASSERT_EQ(m_screen->GetSelectionCandidateCount(), 3);
+    ASSERT_EQ(m_screen->GetSelectionCandidateCount(), 4);
     struct Case
     {
         float x, y;
@@ -316,6 +317,30 @@ TEST_F(UIScreenTest, ModalElementsStopOutsidePressesAndSemiModalOnesHide)
     }
 }
 
+TEST_F(UIScreenTest, ModalsHoldBackTapsOnOtherElementsAndGiveWayToTheNextModal)
+{
+    UIElement* outside = Button("outside", 200, 10, 50, 50);
+    UIElement* dialog = Button("dialog", 10, 10, 50, 50);
+    UIElement* next = Button("next", 100, 10, 50, 50);
+    dialog->SetModal(2);
+    next->SetModal(2);
+    next->Hide();
+    dialog->Hide();
+    dialog->Show();
+    m_screen->SimulateClick(outside);
+    EXPECT_TRUE(dialog->IsVisibleFlag()) << "a modal only flashes";
+    EXPECT_EQ(gEvents, std::vector<std::string>{}) << "the press and the release stop at the screen";
+    dialog->SetModal(1);
+    m_screen->SimulateClick(outside);
+    EXPECT_FALSE(dialog->IsVisibleFlag()) << "a semi-modal hides";
+    EXPECT_EQ(m_screen->GetModalElement(), nullptr);
+    EXPECT_EQ(gEvents, (std::vector<std::string>{"outside:2", "outside:4", "outside:3"}));
+    dialog->Show();
+    next->Show();
+    EXPECT_FALSE(dialog->IsVisibleFlag()) << "a newly shown modal hides the one before";
+    EXPECT_EQ(m_screen->GetModalElement(), next);
+}
+
 TEST_F(UIScreenTest, AMoveAfterAPressHandsThePressToTheDragTarget)
 {
     DragElement* pane = new DragElement;
@@ -338,6 +363,9 @@ TEST_F(UIScreenTest, AMoveAfterAPressHandsThePressToTheDragTarget)
     m_screen->OnPointerBegin(At(20, 20), 6);
     m_screen->OnPointerMove(At(30, 20), 6);
     EXPECT_FALSE(m_screen->IsDragging());
+    item->SetDragFlags(0);
+    m_screen->OnPointerMove(At(40, 20), 6);
+    EXPECT_FALSE(m_screen->IsDragging()) << "only the first move of a press looks for a drag target";
 }
 
 TEST_F(UIScreenTest, PadNavigationMovesOncePerSectorOutsideTheDeadZone)

@@ -107,6 +107,18 @@ TEST_F(UIScreenTest, HitTestsFindTheLaterDrawnElementAndMirroredOnes)
     ASSERT_GE(index, 0);
     EXPECT_TRUE(m_screen->IsPointInSelectionCandidate(index, At(260, 160)));
     EXPECT_FALSE(m_screen->IsPointInSelectionCandidate(index, At(240, 160)));
+    float distance = 0.0f;
+    EXPECT_EQ(m_screen->GetNearestElement(At(60, 90), &distance, 0, 0), a);
+    EXPECT_NEAR(distance, 0.125f, 1e-5) << "half the device distance: a share of the screen";
+    Vector centre;
+    ASSERT_TRUE(m_screen->GetCandidateCentre(a->GetId(), centre));
+    EXPECT_NEAR(centre.x, 60.0f / 320.0f, 1e-5);
+    EXPECT_NEAR(centre.y, 0.25f, 1e-5) << "y down, as the window's points";
+    a->Hide();
+    b->Hide();
+    Draw();
+    ASSERT_EQ(m_screen->GetSelectionCandidateCount(), 2);
+    EXPECT_FALSE(m_screen->IsPointInSelectionCandidate(2, At(260, 160))) << "past the table, where an old entry lies";
 }
 
 TEST_F(UIScreenTest, TheHundredAndTwentyNinthCandidateIsDroppedWithAMessage)

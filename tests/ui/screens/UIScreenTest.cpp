@@ -387,7 +387,8 @@ TEST_F(UIScreenTest, PadNavigationMovesOncePerSectorOutsideTheDeadZone)
     UIElement* left = Button("left", 20, 100, 40, 40);
     UIElement* middle = Button("middle", 140, 100, 40, 40);
     UIElement* right = Button("right", 260, 100, 40, 40);
-    for (UIElement* e : {left, middle, right})
+    UIElement* above = Button("above", 196, 40, 40, 40); // 35 degrees right of straight up from the middle
+    for (UIElement* e : {left, middle, right, above})
         e->RaiseFlag(0x400);
     Draw();
     struct Step
@@ -402,15 +403,24 @@ TEST_F(UIScreenTest, PadNavigationMovesOncePerSectorOutsideTheDeadZone)
         {0.0f, 0.0f, middle},
         {1.0f, 0.0f, right},
         {-1.0f, 0.0f, middle},
-        {0.0f, 1.0f, middle}, // nothing up there
+        {0.0f, 1.0f, above}, // only the wider second search reaches it
     };
     for (const Step& s : steps)
     {
         stack.UpdateNavigation(Vector(s.x, s.y, 0.0f, 0.0f));
         EXPECT_EQ(stack.GetHighlightedElement(), s.highlighted) << "stick (" << s.x << ", " << s.y << ")";
     }
-    EXPECT_TRUE(right->IsHighlightedFlag() == false && middle->IsHighlightedFlag());
+    EXPECT_TRUE(!right->IsHighlightedFlag() && !middle->IsHighlightedFlag() && above->IsHighlightedFlag());
+    UIScreen* cover = new UIScreen;
+    cover->SetVisible(true);
+    stack.PushScreen(cover);
+    stack.UpdateMouseOver(At(40, 120));
+    EXPECT_EQ(stack.GetMouseOverElement(), left) << "an empty screen above lets the pointer through";
+    cover->SetBlocksSceneRendering(true);
+    stack.UpdateMouseOver(At(40, 120));
+    EXPECT_EQ(stack.GetMouseOverElement(), nullptr) << "unless it covers the scene";
     stack.Clear(false);
+    cover->Release();
 }
 
 TEST_F(UIScreenTest, PointConversionsFollowTheLetterbox)

@@ -50,10 +50,11 @@ bool TgaImage::Decode(const uint8_t* data, size_t size, const char* path, const 
         return Refuse(path, base);
 
     // The image-ID field and any colour map sit between the header and the pixels: skipping them
-    // keeps their bytes from being read as pixels.
+    // keeps their bytes from being read as pixels. Each map entry takes whole bytes (a 15-bit entry
+    // two), so the map is not packed to the bit.
     uint64_t offset = kHeaderBytes + uint64_t(idLength);
     if (colourMapType != 0)
-        offset += (uint64_t(colourMapLength) * colourMapBits + 7) / 8;
+        offset += uint64_t(colourMapLength) * ((colourMapBits + 7u) / 8u);
     const uint64_t bytesPerPixel = depth / 8u;
     const uint64_t rowBytes = uint64_t(width) * bytesPerPixel;
     const uint64_t imageBytes = uint64_t(width) * height * 4u;

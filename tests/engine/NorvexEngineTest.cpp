@@ -339,7 +339,7 @@ class NorvexEngineFailureTest : public EngineStartupFixture, public ::testing::W
 TEST_P(NorvexEngineFailureTest, FailedStepClosesEverythingOnce)
 {
     const std::string name = GetParam().name;
-    ASSERT_TRUE(MakeDataRoot(false));
+    ASSERT_TRUE(MakeDataRoot(name == "container"));
     if (name == "steam")
     {
         steam::TestSettings settings;
@@ -354,6 +354,8 @@ TEST_P(NorvexEngineFailureTest, FailedStepClosesEverythingOnce)
     }
     else if (name == "mount")
         std::filesystem::remove_all(DataPath() + "/sounds");
+    else if (name == "container")
+        std::filesystem::remove(DataPath() + "/sounds.dat");
     else if (name == "project")
         std::filesystem::remove(DataPath() + "/common/Project.ConfigBin");
     else if (name == "renderer")
@@ -384,6 +386,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(StartupFailure{"steam", "SteamAPI_Init failed. Check if Steam client is running."},
                       StartupFailure{"user-stats", "SteamUserStats failed"},
                       StartupFailure{"mount", "Mounted (ok:0)"},
+                      StartupFailure{"container", "Mounted (ok:0)"},
                       StartupFailure{"project", "Unable to open Project.ConfigBin"},
                       StartupFailure{"renderer", "Start-up failed: the renderer could not be started"},
                       StartupFailure{"shaders", "Start-up failed: the shader manager could not be started"}),

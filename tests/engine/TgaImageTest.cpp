@@ -119,17 +119,29 @@ TEST(TgaImageTest, TwentyFourBitPixelsGetFullAlpha)
     EXPECT_EQ(image.GetPixel(0, 0), 0xFF1E140Au);
     EXPECT_EQ(image.GetPixel(1, 0), 0xFF3C3228u);
     EXPECT_EQ(image.GetPixel(2, 0), 0xFF5A5046u);
+    EXPECT_EQ(image.GetPixel(3, 0), 0u);
+    EXPECT_EQ(image.GetPixel(0, 1), 0u);
 }
 
+// Each map entry takes whole bytes: eight 15-bit entries fill 16 bytes, not 15.
 TEST(TgaImageTest, TheImageIdAndColourMapAreSkippedNotReadAsPixels)
 {
-    std::vector<uint8_t> bytes = Header(2, 1, 1, 32, 0, 3, 1, 2, 24);
-    Append(bytes, {0xEE, 0xEE, 0xEE});                         // image id
-    Append(bytes, {0xDD, 0xDD, 0xDD, 0xDD, 0xDD, 0xDD});       // two 24-bit map entries
-    Append(bytes, {0x11, 0x22, 0x33, 0x44});
-    TgaImage image;
-    ASSERT_TRUE(Decode(image, bytes));
-    EXPECT_EQ(image.GetPixel(0, 0), 0x44332211u);
+    struct Map
+    {
+        uint16_t entries;
+        uint8_t bits;
+        size_t bytes;
+    };
+    for (const Map map : {Map{2, 24, 6}, Map{8, 15, 16}})
+    {
+        std::vector<uint8_t> bytes = Header(2, 1, 1, 32, 0, 3, 1, map.entries, map.bits);
+        Append(bytes, {0xEE, 0xEE, 0xEE}); // image id
+        bytes.insert(bytes.end(), map.bytes, 0xDD);
+        Append(bytes, {0x11, 0x22, 0x33, 0x44});
+        TgaImage image;
+        ASSERT_TRUE(Decode(image, bytes)) << int(map.bits);
+        EXPECT_EQ(image.GetPixel(0, 0), 0x44332211u) << int(map.bits);
+    }
 }
 
 TEST(TgaImageTest, UnsupportedShortAndOversizedFilesAreRefusedAndLeaveNothing)

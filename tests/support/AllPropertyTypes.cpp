@@ -106,7 +106,7 @@ void AllPropertyTypes::Fill()
     m_unsigned = 4000000000u;
     m_short = 65535;
     m_string = "hello";
-    m_wide = u"wide \u00e9";
+    m_wide = u"wide \u00e9\u20ac";
     m_vector = Vector(1, 2, 3, 4);
     m_vector3.x = 5;
     m_vector3.y = 6;

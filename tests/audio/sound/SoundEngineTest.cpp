@@ -136,11 +136,12 @@ TEST_F(SoundEngineTest, FiniteStaticSoundTooFarAwayNeverPlays)
 {
     SoundTestHarness sound;
     Start(sound);
+    // Twice the full-volume range (12) reaches past the zero-volume range; 1.8 times that is 21.6.
     EntitySoundEmitter far, near;
-    far.m_worldMatrix.rows[3].Set(19.0f, 0.0f, 0.0f, 1.0f);
-    near.m_worldMatrix.rows[3].Set(0.0f, 0.0f, 17.0f, 1.0f);
+    far.m_worldMatrix.rows[3].Set(22.0f, 0.0f, 0.0f, 1.0f);
+    near.m_worldMatrix.rows[3].Set(0.0f, 0.0f, 21.0f, 1.0f);
     SoundParamWrapper params;
-    params.FullVolumeRange = 3.0f;
+    params.FullVolumeRange = 6.0f;
     params.ZeroVolumeRange = 10.0f;
     sound.PlayAt(far, "tone.ogg", params, false);
     sound.WaitCycles(10);
@@ -163,6 +164,9 @@ TEST_F(SoundEngineTest, LocalizedVoiceStreamsFromTheLanguageFolderInTheVoiceClas
     ASSERT_TRUE(sound.WaitForVoices(1));
     sound.Render(200);
     EXPECT_NEAR(Rms(sound.Take()[0], 0, 9600), 0.354 * 0.5, 0.01);
+    // "Voices/English/" and ".ogg" around 241 letters make 260 characters: no room for the terminator.
+    EXPECT_EQ(sound.Engine().PlayLocalizedVoice(std::string(241, 'x').c_str(), nullptr), 0u);
+    EXPECT_TRUE(m_log.Contains("Voice path too long", CONSOLE_ERROR));
 }
 
 TEST_F(SoundEngineTest, GlitchesAreReportedAndDrainPointsWait)

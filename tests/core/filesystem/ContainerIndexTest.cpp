@@ -96,7 +96,9 @@ TEST(ContainerIndexTest, RefusesDamagedIndexes)
     EXPECT_FALSE(index.LoadFromMemory(kLittleEndianIndex.data(), 10, "short header"));
 
     Bytes platform = kLittleEndianIndex;
-    platform[1] = 12;
+    platform[1] = ContainerIndex::kHighestPlatform;
+    EXPECT_TRUE(index.LoadFromMemory(platform.data(), platform.size(), "highest platform"));
+    platform[1] = ContainerIndex::kHighestPlatform + 1;
     EXPECT_FALSE(index.LoadFromMemory(platform.data(), platform.size(), "p"));
 
     Bytes unsorted = kLittleEndianIndex;
@@ -116,6 +118,10 @@ TEST(ContainerIndexTest, HashesFoldCaseAndRefuseOverlongPaths)
     ASSERT_TRUE(ContainerIndex::HashPath("scenes/level01.scene", 0x1234, ContainerIndex::kDefaultHashMultiplier, lower));
     ASSERT_TRUE(ContainerIndex::HashPath("Scenes/LEVEL01.Scene", 0x1234, ContainerIndex::kDefaultHashMultiplier, mixed));
     EXPECT_EQ(lower, 0x7900ED5Eu);
+    EXPECT_EQ(mixed, lower);
+    // Both ends of the letter range fold.
+    ASSERT_TRUE(ContainerIndex::HashPath("az", 0, ContainerIndex::kDefaultHashMultiplier, lower));
+    ASSERT_TRUE(ContainerIndex::HashPath("AZ", 0, ContainerIndex::kDefaultHashMultiplier, mixed));
     EXPECT_EQ(mixed, lower);
     const std::string longPath(ContainerIndex::kMaxKeyLength + 1, 'a');
     EXPECT_FALSE(ContainerIndex::HashPath(longPath.c_str(), 0, ContainerIndex::kDefaultHashMultiplier, lower));

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -119,6 +120,11 @@ TEST_F(FileSystemContainerMountPointTest, StoredEntriesAtBlockBoundaries)
     ASSERT_TRUE(stream->ReadByte(byte));
     EXPECT_EQ(byte, over.back());
     EXPECT_FALSE(stream->Read(&byte, 1));
+    // So does a read that starts inside the entry and would end past it.
+    stream = Open("stored/sub/over.bin");
+    ASSERT_TRUE(stream->Read(nullptr, 65536));
+    uint8_t tail[2] = {};
+    EXPECT_FALSE(stream->Read(tail, 2));
 
     EXPECT_TRUE(gFileSystem.FileExists("stored/Sub/over.bin", nullptr, nullptr));
     EXPECT_FALSE(gFileSystem.FileExists("stored/sub/other.bin", nullptr, nullptr));
@@ -188,15 +194,16 @@ TEST_F(FileSystemContainerMountPointTest, CompressedEntriesReadIdenticallyForEve
 TEST_F(FileSystemContainerMountPointTest, ExtraPartsOverrideAndAreLimitedToFour)
 {
     ConsoleCapture console;
-    // Parts 2 and 3 come from a second container whose own part numbers continue the first's.
+    // Parts 2 and 3 come from a second container whose own part numbers continue the first's; a
+    // fifth part beside them is never read.
     const std::string main = m_folder / "scenes.dat";
     const std::string more = m_folder / "more.dat";
-    for (uint32_t part = 0; part < 4; ++part)
+    for (uint32_t part = 0; part < 5; ++part)
     {
         ContainerWriter writer(part % 2 ? 1 : 0, part == 2 ? 3 : 1);
         ASSERT_TRUE(writer.Add("shared.txt", ToBytes("part " + std::to_string(part))));
         ASSERT_TRUE(writer.Add("only" + std::to_string(part) + ".txt", ToBytes("x")));
-        ASSERT_TRUE(writer.Write(part < 2 ? ContainerWriter::PartPath(main, part) : part == 2 ? more : ContainerWriter::PartPath(more, 3)));
+        ASSERT_TRUE(writer.Write(part < 2 ? ContainerWriter::PartPath(main, part) : part == 2 ? more : ContainerWriter::PartPath(more, part)));
     }
     ContainerWriter other;
     ASSERT_TRUE(other.Add("other.txt", ToBytes("o")));
@@ -213,9 +220,9 @@ TEST_F(FileSystemContainerMountPointTest, ExtraPartsOverrideAndAreLimitedToFour)
     EXPECT_FALSE(gFileSystem.MountContainer("scenes", (m_folder / "missing.dat").c_str(), 1, kMultiplier, 0));
     EXPECT_TRUE(console.Contains("Mount point scenes already mounted", CONSOLE_ERROR));
 
-    // Asking for five more parts gets only up to the fourth part.
+    // Asking for two more parts, one past the fourth part, gets only up to the fourth.
     console.Clear();
-    ASSERT_TRUE(gFileSystem.MountContainer("scenes", more.c_str(), kNoGroup, kMultiplier, 5));
+    ASSERT_TRUE(gFileSystem.MountContainer("scenes", more.c_str(), kNoGroup, kMultiplier, 2));
     EXPECT_TRUE(console.Contains("More than MAX_CONTAINER_FILE_NUM container files required", CONSOLE_WARNING));
     auto* mount = static_cast<FileSystemContainerMountPoint*>(gFileSystem.FindMountPoint("scenes"));
     ASSERT_NE(mount, nullptr);
@@ -244,6 +251,20 @@ TEST_F(FileSystemContainerMountPointTest, BadIndexesRefuseTheMount)
     EXPECT_TRUE(console.Contains("Unable to mount container: " + (m_folder / "v.dat"), CONSOLE_ERROR));
 
     EXPECT_FALSE(gFileSystem.MountContainer("none", (m_folder / "none.dat").c_str(), kNoGroup, kMultiplier, 1));
+
+    // A stored entry whose index gives it more or fewer bytes than it stores does not open.
+    for (const char size : {'\0', '\2'})
+    {
+        std::string sizes = m_folder.ReadFile("v.idx");
+        sizes[0] = 0;
+        sizes[11 + 8] = size;
+        m_folder.WriteFile("v.idx", sizes);
+        ASSERT_TRUE(gFileSystem.MountContainer("v", (m_folder / "v.dat").c_str(), kNoGroup, kMultiplier, 0));
+        EXPECT_EQ(Open("v/a.txt"), nullptr) << int(size);
+        EXPECT_TRUE(console.Contains("Stored container entry v/a.txt has 1 stored bytes for " + std::to_string(size),
+                                     CONSOLE_ERROR));
+        gFileSystem.UnmountAll();
+    }
 }
 
 TEST_F(FileSystemContainerMountPointTest, DamagedDataFailsTheRead)
@@ -360,6 +381,16 @@ TEST_F(FileSystemContainerMountPointTest, GzipTrailerMismatchFailsTheLastRead)
     Bytes out;
     ASSERT_TRUE(ReadAll("trailer/entry.bin", 4096, out));
     EXPECT_EQ(out, data);
+
+    // An index that gives the entry one byte fewer than its stream holds fails it the same way.
+    gFileSystem.UnmountAll();
+    std::string index = m_folder.ReadFile("trailer.idx");
+    const uint32_t shorter = uint32_t(data.size() - 1);
+    std::memcpy(&index[11 + 8], &shorter, 4);
+    m_folder.WriteFile("trailer.idx", index);
+    ASSERT_TRUE(gFileSystem.MountContainer("trailer", path.c_str(), kNoGroup, kMultiplier, 0));
+    EXPECT_FALSE(ReadAll("trailer/entry.bin", 4096, out));
+    EXPECT_TRUE(console.Contains("Corrupt compressed container entry trailer/entry.bin", CONSOLE_ERROR));
 }
 
 TEST_F(FileSystemContainerMountPointTest, FailedOpenFailsTheReadsBehindIt)

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -120,6 +121,13 @@ TEST_F(FileSystemTest, DiskPathsBypassTheMounts)
     char physical[260];
     ASSERT_TRUE(gFileSystem.ResolvePhysicalPath("//server/x", "bin", nullptr, physical, sizeof(physical)));
     EXPECT_STREQ(physical, "//server/x.bin");
+    // A buffer one byte short holds as much as fits, terminated, and nothing lands past it.
+    std::memset(physical, '#', sizeof(physical));
+    ASSERT_TRUE(gFileSystem.ResolvePhysicalPath("//server/x", "bin", nullptr, physical, 14));
+    EXPECT_EQ(std::string(physical, 15), std::string("//server/x.bi\0#", 15));
+
+    // A base of separators alone is the disk's root: what the path names under it is on the disk.
+    EXPECT_EQ(ReadAll(("." + absolute).c_str(), nullptr, "/"), "print(1)\n");
 }
 
 TEST_F(FileSystemTest, DotsNeverLeaveTheMountsForTheDisk)
@@ -178,6 +186,18 @@ TEST_F(FileSystemTest, LocalStreamsReportSizeTimeAndKeepPosition)
     ASSERT_NE(file, nullptr);
     std::fclose(file);
     EXPECT_FALSE(reader.Read(nullptr, 1));
+    // Reading nothing succeeds only on an open reader.
+    EXPECT_FALSE(FileReader().Read(nullptr, 0));
+
+    FileWriter written("common/lines.txt", nullptr, nullptr, 0);
+    ASSERT_TRUE(written.WriteU64(0x0807060504030201ull) && written.Write("\n9", 2) && written.Close());
+    FileReader lines("common/lines.txt", nullptr, nullptr, 0);
+    uint64_t wide = 0;
+    ASSERT_TRUE(lines.ReadU64(wide));
+    EXPECT_EQ(wide, 0x0807060504030201ull);
+    char line[8];
+    ASSERT_TRUE(lines.ReadLine(line, sizeof(line)));
+    EXPECT_EQ(lines.GetRemaining(), 1u);
 }
 
 TEST_F(FileSystemTest, CreateDirectoryMakesEveryMissingLevel)

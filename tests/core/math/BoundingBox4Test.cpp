@@ -118,6 +118,7 @@ TEST(BoundingBox4Test, InsideIsInclusiveAndOnlyFourDLooksAtW)
     EXPECT_FALSE(box.Inside4D(Vector(1, 1, 1, 5)));
     EXPECT_TRUE(box.Inside4D(Vector(1, 1, 1, 1)));
     EXPECT_FALSE(box.Inside3D(Vector(1.0001f, 0.5f, 0.5f, 0)));
+    EXPECT_FALSE(box.Inside3D(Vector(0.5f, 0.5f, -0.0001f, 0)));
     EXPECT_TRUE(box.Inside3D(BoundingBox4(Vector(0, 0, 0, 9), Vector(1, 1, 1, 9))));
     EXPECT_FALSE(box.Inside4D(BoundingBox4(Vector(0, 0, 0, 9), Vector(1, 1, 1, 9))));
 }
@@ -131,6 +132,7 @@ TEST(BoundingBox4Test, TouchingBoxesOverlapAndCollide)
     EXPECT_TRUE(a.CollidesWithTransformedBox3D(Matrix::ONE, b));
     const BoundingBox4 c(Vector(1.01f, 0, 0, 1), Vector(2, 1, 1, 1));
     EXPECT_FALSE(a.Overlaps3D(c));
+    EXPECT_FALSE(a.Overlaps3D(BoundingBox4(Vector(0, 0, 1.01f, 1), Vector(1, 1, 2, 1))));
     EXPECT_FALSE(a.CollidesWithOtherBox3D(Matrix::ONE, c, Matrix::ONE));
 }
 

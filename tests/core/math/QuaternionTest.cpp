@@ -66,14 +66,19 @@ TEST(QuaternionTest, SlerpEnds)
 
 TEST(QuaternionTest, SlerpFollowsTheArcAtConstantSpeed)
 {
-    Quaternion a, b, r, expected;
-    a.LoadYRotation(10);
-    b.LoadYRotation(130);
-    for (float t = 0.0f; t <= 1.0f; t += 0.125f)
+    // Half a turn apart, the two ends are perpendicular as quaternions.
+    for (const float from : {10.0f, -90.0f})
     {
-        r.Slerp(a, b, t);
-        expected.LoadYRotation(10 + 120 * t);
-        EXPECT_TRUE(Near(r, expected, 1e-5f)) << t;
+        const float turn = from < 0.0f ? 180.0f : 120.0f;
+        Quaternion a, b, r, expected;
+        a.LoadYRotation(from);
+        b.LoadYRotation(from + turn);
+        for (float t = 0.0f; t <= 1.0f; t += 0.125f)
+        {
+            r.Slerp(a, b, t);
+            expected.LoadYRotation(from + turn * t);
+            EXPECT_TRUE(Near(r, expected, 1e-5f)) << from << " " << t;
+        }
     }
 }
 

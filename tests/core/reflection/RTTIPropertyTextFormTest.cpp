@@ -62,13 +62,15 @@ TEST(RTTIPropertyTextFormTest, WrittenForms)
     EXPECT_EQ(TextOf(object, "Bits"), "100000000000000000001000");
     EXPECT_EQ(TextOf(object, "Block"), "00F1E3D5C7B9AB9D");
     EXPECT_EQ(TextOf(object, "Bool"), "1");
-    EXPECT_EQ(TextOf(object, "Wide"), "wide \xE9");
+    EXPECT_EQ(TextOf(object, "Wide"), "wide \xE9\x80");
     EXPECT_EQ(TextOf(object, "Entity"), "00000000-0000-0000-0000-000000000000");
 
     // Text cut to a small buffer stays terminated.
     char small[4];
     object.GetClassProperties()->FindProperty("String")->ToText(&object, small, sizeof(small));
     EXPECT_STREQ(small, "hel");
+    object.GetClassProperties()->FindProperty("Wide")->ToText(&object, small, sizeof(small));
+    EXPECT_STREQ(small, "wid");
 }
 
 TEST(RTTIPropertyTextFormTest, EveryCharValueRoundTrips)

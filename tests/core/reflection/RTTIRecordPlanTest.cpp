@@ -226,29 +226,6 @@ TEST(RTTIRecordPlanTest, ReadsEveryFixedKindBackThroughFieldsAndSetters)
     }
 }
 
-// A read trusts a validation's lengths only as far as its own bytes reach: handed the findings of a
-// whole record over a cut of it (each cut its own allocation, so any read past it is caught), it
-// stops at the cut.
-TEST(RTTIRecordPlanTest, AReadGivenALongerRecordsValidationStopsAtItsOwnEnd)
-{
-    PlanSample source;
-    Fill(source);
-    const std::vector<uint8_t> bytes = SerializeToBytes(source);
-    const RTTIPropertiesBase* const table = PlanSample::StaticClassProperties();
-    RecordInput probe(bytes.data(), bytes.size());
-    RecordTextLengths found;
-    ASSERT_TRUE(table->ValidateObject(probe, 0, &found));
-    EXPECT_EQ(found.payloadSize, bytes.size());
-    for (size_t size = 0; size < bytes.size(); ++size)
-    {
-        const std::unique_ptr<uint8_t[]> cut(new uint8_t[std::max<size_t>(size, 1)]);
-        std::memcpy(cut.get(), bytes.data(), size);
-        PlanSample read;
-        RecordInput in(cut.get(), size);
-        EXPECT_FALSE(table->ReadValidatedObject(in, &read, 0, &found)) << size;
-    }
-}
-
 // A run is checked as a whole before anything is stored: cut anywhere, nothing changes.
 TEST(RTTIRecordPlanTest, TruncatedRunsLeaveTheObjectUntouched)
 {
@@ -412,7 +389,36 @@ void ExpectSameRead(const std::vector<uint8_t>& bytes, size_t size, const std::s
     EXPECT_EQ(planned.m_captionSets, reference.m_captionSets) << what;
     EXPECT_TRUE(BoolsAreCanonical(planned)) << what;
 }
+// A read trusts a validation's lengths only as far as its own bytes reach: handed the findings of a
+// whole record over a cut of it (each cut its own allocation, so any read past it is caught), it
+// stops at the cut, whether the cut falls in fixed values, a text or a name.
+template <typename TSample>
+void ExpectCutsRefusedWithALongerRecordsFindings()
+{
+    TSample source;
+    Fill(source);
+    const std::vector<uint8_t> bytes = SerializeToBytes(source);
+    const RTTIPropertiesBase* const table = TSample::StaticClassProperties();
+    RecordInput probe(bytes.data(), bytes.size());
+    RecordTextLengths found;
+    ASSERT_TRUE(table->ValidateObject(probe, 0, &found));
+    EXPECT_EQ(found.payloadSize, bytes.size());
+    for (size_t size = 0; size < bytes.size(); ++size)
+    {
+        const std::unique_ptr<uint8_t[]> cut(new uint8_t[std::max<size_t>(size, 1)]);
+        std::memcpy(cut.get(), bytes.data(), size);
+        TSample read;
+        RecordInput in(cut.get(), size);
+        EXPECT_FALSE(table->ReadValidatedObject(in, &read, 0, &found)) << size;
+    }
+}
 } // namespace
+
+TEST(RTTIRecordPlanTest, AReadGivenALongerRecordsValidationStopsAtItsOwnEnd)
+{
+    ExpectCutsRefusedWithALongerRecordsFindings<PlanSample>();
+    ExpectCutsRefusedWithALongerRecordsFindings<TextSample>();
+}
 
 // The plan reads what property-by-property reading reads, on whole, cut and damaged records:
 // damage to a length, a terminator, a count or a bool byte must never make them differ, and a

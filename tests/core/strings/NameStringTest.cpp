@@ -95,6 +95,8 @@ TEST(NameStringTest, CaseRulesFoldAsciiOnly)
     EXPECT_TRUE(NameString().EqualsNoCase(NameString()));
     EXPECT_FALSE(NameString().EqualsNoCase(lower));
     EXPECT_FALSE(lower.EqualsNoCase(NameString("towers")));
+    EXPECT_FALSE(upper.EqualsNoCase(NameString("tOWEX")));
+    EXPECT_TRUE(NameString("AZ").EqualsNoCase(NameString("az")));
     // Windows-1252 letters are not folded: \xC4 and \xE4 are the two cases of one letter there.
     EXPECT_FALSE(NameString("\xC4").EqualsNoCase(NameString("\xE4")));
     // Bytes above 127 sort after ASCII, as unsigned bytes.

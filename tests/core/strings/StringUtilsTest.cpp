@@ -83,6 +83,10 @@ TEST(StringUtilsTest, CaseInsensitiveCompareFoldsAsciiOnly)
     EXPECT_LT(StrICmp("abc", "ABD"), 0);
     EXPECT_GT(StrICmp("b", "A"), 0);
     EXPECT_NE(StrICmp("\xC9", "\xE9"), 0);
+    // No text sorts before any text.
+    EXPECT_LT(StrICmp(nullptr, ""), 0);
+    EXPECT_GT(StrICmp("", nullptr), 0);
+    EXPECT_EQ(StrICmp(nullptr, nullptr), 0);
     char text[] = "a\\b\\c";
     StrReplaceChar(text, '\\', '/');
     EXPECT_STREQ(text, "a/b/c");

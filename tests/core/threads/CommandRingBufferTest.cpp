@@ -169,6 +169,25 @@ TEST(CommandRingBufferTest, WrapKeepsTheReserveBeforeTheReaderToTheByte)
     }
 }
 
+// The producer's copy of the read offset may be stale: a wrap it would refuse is checked again
+// against where the reader really stands.
+TEST(CommandRingBufferTest, AWrapRefusedOnlyByAStaleReaderPositionLooksAgain)
+{
+    CommandRingBuffer ring(kCapacity, kMarker);
+    Put(ring, 1, 1000);
+    Put(ring, 2, 1000);
+    Put(ring, 3, 1000);
+    Take(ring, 1, 1000);
+    Take(ring, 2, 1000);
+    // Too full for 600 bytes by the old copy (0): the producer looks and finds the reader at 2016.
+    Put(ring, 4, 600);
+    Take(ring, 3, 1000);
+    Take(ring, 4, 600);
+    // 1496 bytes must wrap and would reach the reserve before 2016; the reader has left it.
+    ASSERT_EQ(1496u + 8 + 512, 2016u);
+    Put(ring, 5, 1496, 6);
+}
+
 TEST(CommandRingBufferTest, CommitsOnlyTheBytesWritten)
 {
     CommandRingBuffer ring(kCapacity, kMarker);
@@ -206,15 +225,15 @@ TEST(CommandRingBufferTest, RefusesWritesPastTheReservation)
 TEST(CommandRingBufferTest, AlignedPayloadsLineUpOnBothSides)
 {
     CommandRingBuffer ring(kCapacity, kMarker);
-    for (uint32_t lead = 0; lead < 8; ++lead)
+    for (uint32_t lead = 0; lead < 16; ++lead)
     {
         ASSERT_TRUE(ring.BeginWrite(3, lead + 15 + 16));
-        const uint8_t pad[8] = {};
+        const uint8_t pad[16] = {};
         ring.Write(pad, lead);
         const uint32_t writePad = ring.AlignWrite16();
         ASSERT_EQ(reinterpret_cast<uintptr_t>(ring.GetWriteCursor()) % 16, 0u);
         const float vector[4] = {1.0f, 2.0f, 3.0f, float(lead)};
-        ring.Write(vector, sizeof(vector));
+        ASSERT_TRUE(ring.Write(vector, sizeof(vector)));
         ring.EndWrite();
 
         ASSERT_TRUE(ring.BeginRead());

@@ -120,6 +120,13 @@ TEST_F(InputManagerTapsTest, MoveThresholdHoldsTheTapThenMovesWithoutAJump)
     m_manager.OnMouseButton(0.22f, 0.2f, INPUT_MOUSE_EVENT_MIDDLE_UP);
     EXPECT_EQ(TapAt(1).source, InputManager::kNoTapSource);
     EXPECT_FLOAT_EQ(TapAt(1).current.x, 0.2f);
+
+    // A move of exactly the threshold still holds the tap.
+    gTapMoveThreshold = 0.25f;
+    m_manager.OnMouseButton(0.5f, 0.5f, INPUT_MOUSE_EVENT_RIGHT_DOWN);
+    const size_t queued = Events().size();
+    m_manager.OnMouseMove(0.75f, 0.5f);
+    EXPECT_EQ(Events().size(), queued);
 }
 
 TEST_F(InputManagerTapsTest, TapWithinOneFrameIsReturnedOnceAndDroppedAtFrameEnd)

@@ -211,13 +211,13 @@ TEST(UIElementCommandsTest, ChildrenBoundsComeFromTheRenderSideTree)
     child->SetSizeXY(10, 10);
     grandchild->SetPositionXYZ(-20, 0, 0);
     grandchild->SetSizeXY(5, 40);
-    grandchild->SetAnchorXYZ(0, 10, 0);
+    grandchild->SetAnchorXYZ(3, 10, 0);
     skipped->SetPositionXYZ(-1000, -1000, 0);
     skipped->RaiseFlag(UIFLAG_TEXTTAG);
     Vector min, max;
     root->GetChildrenBounds(min, max, UIFLAG_TEXTTAG);
-    // child: (100,50)-(110,60); grandchild in child space (-20,-10)-(-15,30), so (80,40)-(85,80).
-    EXPECT_TRUE(min.Equal(Vector(80, 40, 0, 1))) << min.x << " " << min.y;
+    // child: (100,50)-(110,60); grandchild in child space (-23,-10)-(-18,30), so (77,40)-(82,80).
+    EXPECT_TRUE(min.Equal(Vector(77, 40, 0, 1))) << min.x << " " << min.y;
     EXPECT_TRUE(max.Equal(Vector(110, 80, 0, 1))) << max.x << " " << max.y;
     root->GetChildrenBounds(min, max, 0);
     EXPECT_EQ(min.x, -1000.0f) << "without the mask the flagged child counts";

@@ -155,6 +155,11 @@ TEST_F(UIElementEventsTest, VisibilityReachesTheSubtreeAndIsNotReentrant)
     EXPECT_TRUE(child->IsVisibleFlag());
     EXPECT_FALSE(child->IsVisible()) << "showing inside a hidden parent";
     EXPECT_EQ(Take(), (Log{"c.OnEnable", "c.OnShow", "event 11 c v11 p0"}));
+    child->AddChild(new RecordingElement("g"));
+    button->SetVisible(false, true, false);
+    Take();
+    button->Show();
+    EXPECT_EQ(Take(), (Log{"b.OnEnable", "b.OnShow", "c.OnShow"})) << "the show stops below a child still out of sight";
 }
 
 TEST_F(UIElementEventsTest, EnableStatePassesDownToFollowersAndListenersFireByState)
@@ -181,6 +186,10 @@ TEST_F(UIElementEventsTest, EnableStatePassesDownToFollowersAndListenersFireBySt
     EXPECT_EQ(Take(), Log{}) << "enabling under a disabled parent sends nothing";
     root->SetEnable(true, false);
     EXPECT_EQ(Take(), (Log{"root.OnEnable", "f.OnEnable"})) << "a non-follower passes the event on without reacting";
+    button->SetEnable(false, false);
+    Take();
+    button->SetEnable(true, false);
+    EXPECT_EQ(Take(), (Log{"b.OnEnable", "f.OnEnable"})) << "an enable goes down, never up to the parent";
 }
 
 TEST_F(UIElementEventsTest, AConsumedEventBubblesUpAndAnUnconsumedOneEndsWhereItIs)
@@ -189,7 +198,8 @@ TEST_F(UIElementEventsTest, AConsumedEventBubblesUpAndAnUnconsumedOneEndsWhereIt
     button->AddEventListener(&listener, &LogEvent, UIEVENT_ACTION, 1, UIEVENTFLAG_ONALL | UIEVENTFLAG_NOCONSUME);
     button->AddEventListener(dying, &LogEvent, UIEVENT_CLICK, 2, UIEVENTFLAG_ONALL);
     button->AddEventListener(dying, &LogEvent, UIEVENT_CLICK, 2, UIEVENTFLAG_ONALL);
-    EXPECT_EQ(button->GetListenerCount(), 2) << "an equal listener is not added twice";
+    button->AddEventListener(dying, &LogEvent, UIEVENT_CLICK, 2, UIEVENTFLAG_ONDISABLE);
+    EXPECT_EQ(button->GetListenerCount(), 3) << "an equal listener is not added twice; other flags make another";
     root->AddEventListener(&listener, &LogEvent, UIEVENT_CLICK, 3, UIEVENTFLAG_ONALL);
     EXPECT_TRUE(button->SendEvent(UIEVENT_CLICK, 0, 4));
     EXPECT_EQ(Take(), (Log{"event 4 b v2 p4", "event 4 b v1 p4", "event 4 b v3 p4"}))

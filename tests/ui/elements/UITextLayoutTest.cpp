@@ -146,6 +146,7 @@ TEST_F(UITextLayoutTest, TextBoxesBreakAtWordEndsAndLineFeeds)
         {u"dddddddd e", 50.0f, {u"dddddddd", u"e"}}, // a first word too wide stays on the first line
         {u"a\n\nb", 100.0f, {u"a", u"", u"b"}},
         {u"ab \t\ncd", 100.0f, {u"ab", u"cd"}},
+        {u"aa\tbb cc", 40.0f, {u"aa", u"bb", u"cc"}}, // a tab ends a word as a blank does
         {u"", 100.0f, {u""}}, // an empty text keeps its one empty line
     };
     for (const auto& c : cases)

@@ -24,6 +24,11 @@ public:
         gEvents.push_back(m_name + ":key" + std::to_string(key));
         return m_takesKeys;
     }
+    bool OnPointerBegin(const Vector&, uint32_t) override
+    {
+        gEvents.push_back(m_name + ":begin");
+        return m_takesKeys;
+    }
     void Draw(uint32_t, uint32_t, const FrameClock&, const FrameClock&, const Vector&) override
     {
         gEvents.push_back(m_name + ":draw");
@@ -35,7 +40,7 @@ private:
 };
 } // namespace
 
-TEST(UIScreenStackTest, KeysWalkFromTheTopUntilTakenOrCovered)
+TEST(UIScreenStackTest, KeysAndPointersWalkFromTheTopUntilTakenOrCovered)
 {
     gEvents.clear();
     UIScreenStack stack;
@@ -46,12 +51,15 @@ TEST(UIScreenStackTest, KeysWalkFromTheTopUntilTakenOrCovered)
     stack.PushScreen(&middle);
     stack.PushScreen(&top);
     EXPECT_TRUE(stack.DispatchKey(13));
-    EXPECT_EQ(gEvents, (std::vector<std::string>{"top:key13", "middle:key13", "bottom:key13"}));
+    EXPECT_TRUE(stack.DispatchPointerBegin(1, 0.5f, 0.5f));
+    EXPECT_EQ(gEvents, (std::vector<std::string>{"top:key13", "middle:key13", "bottom:key13", "top:begin",
+                                                 "middle:begin", "bottom:begin"}));
     gEvents.clear();
     middle.SetBlocksSceneRendering(true);
     top.SetVisible(false);
     EXPECT_FALSE(stack.DispatchKey(14));
-    EXPECT_EQ(gEvents, (std::vector<std::string>{"middle:key14"})) << "hidden screens are skipped";
+    EXPECT_FALSE(stack.DispatchPointerBegin(1, 0.5f, 0.5f));
+    EXPECT_EQ(gEvents, (std::vector<std::string>{"middle:key14", "middle:begin"})) << "hidden screens are skipped";
     stack.Clear(false);
 }
 

@@ -8,6 +8,7 @@
 #include "support/ConsoleCapture.h"
 #include "ui/elements/UITextInput.h"
 #include "ui/elements/UIUniTextInput.h"
+#include "ui/widgets/UIActionKinds.h"
 
 #include <gtest/gtest.h>
 
@@ -90,8 +91,9 @@ TEST_F(UIScreenTest, HitTestsFindTheLaterDrawnElementAndMirroredOnes)
     UIElement* b = Button("b", 50, 50, 100, 100);
     UIElement* mirrored = Button("m", 300, 150, 50, 50);
     mirrored->SetScaleXYZ(-1.0f, 1.0f, 1.0f);
+    Button("empty", 200, 200, 0, 0); // drawn last, and never hit: it covers no area
     Draw();
-    ASSERT_EQ(m_screen->GetSelectionCandidateCount(), 3);
+    ASSERT_EQ(m_screen->GetSelectionCandidateCount(), 4);
     struct Case
     {
         float x, y;
@@ -105,6 +107,18 @@ TEST_F(UIScreenTest, HitTestsFindTheLaterDrawnElementAndMirroredOnes)
     ASSERT_GE(index, 0);
     EXPECT_TRUE(m_screen->IsPointInSelectionCandidate(index, At(260, 160)));
     EXPECT_FALSE(m_screen->IsPointInSelectionCandidate(index, At(240, 160)));
+    float distance = 0.0f;
+    EXPECT_EQ(m_screen->GetNearestElement(At(60, 90), &distance, 0, 0), a);
+    EXPECT_NEAR(distance, 0.125f, 1e-5) << "half the device distance: a share of the screen";
+    Vector centre;
+    ASSERT_TRUE(m_screen->GetCandidateCentre(a->GetId(), centre));
+    EXPECT_NEAR(centre.x, 60.0f / 320.0f, 1e-5);
+    EXPECT_NEAR(centre.y, 0.25f, 1e-5) << "y down, as the window's points";
+    a->Hide();
+    b->Hide();
+    Draw();
+    ASSERT_EQ(m_screen->GetSelectionCandidateCount(), 2);
+    EXPECT_FALSE(m_screen->IsPointInSelectionCandidate(2, At(260, 160))) << "past the table, where an old entry lies";
 }
 
 TEST_F(UIScreenTest, TheHundredAndTwentyNinthCandidateIsDroppedWithAMessage)
@@ -246,14 +260,15 @@ TEST_F(UIScreenTest, AClickedUTF16InputIsEditedUntilTheNextPressOrEnter)
         bool enter;
         bool edited; // the input is focused with its caret shown afterwards
         bool handled;
+        float raise; // where the screen's latest move takes it: up while editing, back on a press elsewhere
     };
     const Step steps[] = {
-        {20, 20, false, true, true},    // a click on it starts the editing
-        {0, 0, true, false, true},      // Enter ends it
-        {0, 0, true, false, false},     // and a second Enter has nothing to end
-        {20, 20, false, true, true},
-        {210, 20, false, false, true},  // a press elsewhere ends it
-        {20, 110, false, false, true},  // a narrow input is never the edited one
+        {20, 20, false, true, true, -200},   // a click on it starts the editing
+        {0, 0, true, false, true, -200},     // Enter ends it
+        {0, 0, true, false, false, -200},    // and a second Enter has nothing to end
+        {20, 20, false, true, true, -200},
+        {210, 20, false, false, true, 0},    // a press elsewhere ends it
+        {20, 110, false, false, true, 0},    // a narrow input is never the edited one
     };
     for (const Step& step : steps)
     {
@@ -270,7 +285,14 @@ TEST_F(UIScreenTest, AClickedUTF16InputIsEditedUntilTheNextPressOrEnter)
         EXPECT_EQ(handled, step.handled) << step.x << " " << step.y;
         EXPECT_EQ(input->IsFocusedFlag(), step.edited) << step.x << " " << step.y;
         EXPECT_EQ(caret->IsVisibleFlag(), step.edited) << step.x << " " << step.y;
+        const auto* move = dynamic_cast<const UIActionMove*>(m_screen->ActionTail(0));
+        ASSERT_NE(move, nullptr);
+        EXPECT_EQ(move->GetTarget().y, step.raise) << step.x << " " << step.y;
     }
+    input->SetEnable(false, true);
+    m_screen->OnPointerBegin(At(20, 20), 1);
+    m_screen->OnPointerEnd(At(20, 20), 1);
+    EXPECT_FALSE(input->IsFocusedFlag()) << "a disabled input is not edited";
 }
 
 TEST_F(UIScreenTest, ModalElementsStopOutsidePressesAndSemiModalOnesHide)
@@ -307,6 +329,30 @@ TEST_F(UIScreenTest, ModalElementsStopOutsidePressesAndSemiModalOnesHide)
     }
 }
 
+TEST_F(UIScreenTest, ModalsHoldBackTapsOnOtherElementsAndGiveWayToTheNextModal)
+{
+    UIElement* outside = Button("outside", 200, 10, 50, 50);
+    UIElement* dialog = Button("dialog", 10, 10, 50, 50);
+    UIElement* next = Button("next", 100, 10, 50, 50);
+    dialog->SetModal(2);
+    next->SetModal(2);
+    next->Hide();
+    dialog->Hide();
+    dialog->Show();
+    m_screen->SimulateClick(outside);
+    EXPECT_TRUE(dialog->IsVisibleFlag()) << "a modal only flashes";
+    EXPECT_EQ(gEvents, std::vector<std::string>{}) << "the press and the release stop at the screen";
+    dialog->SetModal(1);
+    m_screen->SimulateClick(outside);
+    EXPECT_FALSE(dialog->IsVisibleFlag()) << "a semi-modal hides";
+    EXPECT_EQ(m_screen->GetModalElement(), nullptr);
+    EXPECT_EQ(gEvents, (std::vector<std::string>{"outside:2", "outside:4", "outside:3"}));
+    dialog->Show();
+    next->Show();
+    EXPECT_FALSE(dialog->IsVisibleFlag()) << "a newly shown modal hides the one before";
+    EXPECT_EQ(m_screen->GetModalElement(), next);
+}
+
 TEST_F(UIScreenTest, AMoveAfterAPressHandsThePressToTheDragTarget)
 {
     DragElement* pane = new DragElement;
@@ -329,6 +375,9 @@ TEST_F(UIScreenTest, AMoveAfterAPressHandsThePressToTheDragTarget)
     m_screen->OnPointerBegin(At(20, 20), 6);
     m_screen->OnPointerMove(At(30, 20), 6);
     EXPECT_FALSE(m_screen->IsDragging());
+    item->SetDragFlags(0);
+    m_screen->OnPointerMove(At(40, 20), 6);
+    EXPECT_FALSE(m_screen->IsDragging()) << "only the first move of a press looks for a drag target";
 }
 
 TEST_F(UIScreenTest, PadNavigationMovesOncePerSectorOutsideTheDeadZone)
@@ -338,7 +387,8 @@ TEST_F(UIScreenTest, PadNavigationMovesOncePerSectorOutsideTheDeadZone)
     UIElement* left = Button("left", 20, 100, 40, 40);
     UIElement* middle = Button("middle", 140, 100, 40, 40);
     UIElement* right = Button("right", 260, 100, 40, 40);
-    for (UIElement* e : {left, middle, right})
+    UIElement* above = Button("above", 196, 40, 40, 40); // 35 degrees right of straight up from the middle
+    for (UIElement* e : {left, middle, right, above})
         e->RaiseFlag(0x400);
     Draw();
     struct Step
@@ -353,15 +403,24 @@ TEST_F(UIScreenTest, PadNavigationMovesOncePerSectorOutsideTheDeadZone)
         {0.0f, 0.0f, middle},
         {1.0f, 0.0f, right},
         {-1.0f, 0.0f, middle},
-        {0.0f, 1.0f, middle}, // nothing up there
+        {0.0f, 1.0f, above}, // only the wider second search reaches it
     };
     for (const Step& s : steps)
     {
         stack.UpdateNavigation(Vector(s.x, s.y, 0.0f, 0.0f));
         EXPECT_EQ(stack.GetHighlightedElement(), s.highlighted) << "stick (" << s.x << ", " << s.y << ")";
     }
-    EXPECT_TRUE(right->IsHighlightedFlag() == false && middle->IsHighlightedFlag());
+    EXPECT_TRUE(!right->IsHighlightedFlag() && !middle->IsHighlightedFlag() && above->IsHighlightedFlag());
+    UIScreen* cover = new UIScreen;
+    cover->SetVisible(true);
+    stack.PushScreen(cover);
+    stack.UpdateMouseOver(At(40, 120));
+    EXPECT_EQ(stack.GetMouseOverElement(), left) << "an empty screen above lets the pointer through";
+    cover->SetBlocksSceneRendering(true);
+    stack.UpdateMouseOver(At(40, 120));
+    EXPECT_EQ(stack.GetMouseOverElement(), nullptr) << "unless it covers the scene";
     stack.Clear(false);
+    cover->Release();
 }
 
 TEST_F(UIScreenTest, PointConversionsFollowTheLetterbox)

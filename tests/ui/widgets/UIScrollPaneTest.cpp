@@ -120,15 +120,16 @@ TEST_F(UIScrollPaneTest, APressWhileSpringingStopsWhereTheContentIs)
 
 TEST_F(UIScrollPaneTest, ALongFramePastTheEndStillSettles)
 {
-    // The content's right end sits 25 inside the pane: dragging left is refused; one 0.4 s spring
-    // step carries the end past the edge before its flag would clear.
+    // The content's right end sits 25 inside the pane: dragging left is refused; one 0.34 s spring
+    // step carries the end half a unit past the edge before its flag would clear.
     Build(UIScrollPane::SCROLL_HORIZONTAL, -150, 0, 300, 100);
     Drag(100, 50, {Vector(-10, 0, 0, 0)});
     EXPECT_TRUE(m_pane->GetSpringFlag(0));
     Release();
+    Frame(0.34);
+    EXPECT_NEAR(X(), -124.5, 1e-3);
     Frame(0.4);
-    EXPECT_NEAR(X(), -120, 1e-3);
-    Frame(0.4);
+    EXPECT_NEAR(X(), -124.5, 1e-3) << "an end past the edge is not pulled back";
     EXPECT_EQ(m_pane->GetMotionState(), UIScrollPane::MOTION_IDLE);
     EXPECT_TRUE(m_pane->IsSettled());
 }
@@ -145,6 +146,32 @@ TEST_F(UIScrollPaneTest, WithoutTheBorderContentStopsAtItsLimitAndAThrowEndsWith
         Frame();
     EXPECT_EQ(m_pane->GetMotionState(), UIScrollPane::MOTION_IDLE) << "the glide decays and stops, no spring";
     EXPECT_NEAR(Y(), 25, 1e-3) << "the glide pushes against the limit without passing it";
+    // Content wholly above the view comes back by the step, not at once; content already down from
+    // the top goes no further down.
+    const struct
+    {
+        float y, step, expected;
+    } limits[] = {{-400, 20, -380}, {50, 20, 50}, {50, -20, 30}};
+    for (const auto& c : limits)
+    {
+        Release();
+        m_pane->Release();
+        Build(UIScrollPane::SCROLL_VERTICAL, 0, c.y, 200, 300, true);
+        Drag(100, 50, {Vector(0, c.step, 0, 0)});
+        EXPECT_NEAR(Y(), c.expected, 1e-3) << c.y << " " << c.step;
+    }
+}
+
+TEST_F(UIScrollPaneTest, AThrowStoppedByTheBorderSpringsBack)
+{
+    Build(UIScrollPane::SCROLL_VERTICAL, 0, 0, 200, 1000);
+    Drag(100, 20, {Vector(0, 30, 0, 0), Vector(0, 30, 0, 0)}); // the top ends 35 down, past the border
+    Release();
+    ASSERT_EQ(m_pane->GetMotionState(), UIScrollPane::MOTION_THROWN);
+    for (int i = 0; i < 40 && m_pane->GetMotionState() != UIScrollPane::MOTION_IDLE; ++i)
+        Frame();
+    EXPECT_EQ(m_pane->GetMotionState(), UIScrollPane::MOTION_IDLE);
+    EXPECT_LT(m_pane->GetContentMin().y, 1.0f);
 }
 
 TEST_F(UIScrollPaneTest, AThrowCarriesTheTrackedSpeedAndAStillReleaseStopsAtOnce)

@@ -199,9 +199,15 @@ TEST_F(SoundEnginePlaybackTest, PositionedLevelsAreDoubledUpToOne)
     m_sound.PlayAt(emitter, "tone.ogg", params, false);
     ASSERT_TRUE(m_sound.WaitForVoices(1));
     m_sound.Render(200);
-    const auto out = m_sound.Take();
+    auto out = m_sound.Take();
     EXPECT_NEAR(Rms(out[0], 0, out[0].size()), 0.354, 0.02);
     EXPECT_NEAR(Rms(out[1], 0, out[1].size()), 0.354, 0.02);
+    // Halfway along the 3..20 volume curve the source plays at half its level.
+    m_sound.MoveEmitter(emitter, 0.0f, 0.0f, 11.5f);
+    m_sound.WaitCycles(3);
+    m_sound.Render(200);
+    out = m_sound.Take();
+    EXPECT_NEAR(Rms(out[0], 0, out[0].size()), 0.354 * 0.707, 0.02);
 }
 
 float AspectOfTwo()

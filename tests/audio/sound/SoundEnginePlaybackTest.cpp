@@ -260,6 +260,11 @@ TEST_F(SoundEnginePlaybackTest, FirstFileFirstPlaysTheFirstFileThenOnlyOthers)
             EXPECT_NEAR(Frequency(out[0], play * 4800 + 400, play * 4800 + 4400, kRate), 880.0, 5.0) << "play " << play;
         ASSERT_TRUE(m_sound.WaitForVoices(0));
     }
+    // A single file is the first file on every pass.
+    m_sound.Engine().PlaySystemSound("low.ogg", &params);
+    ASSERT_TRUE(m_sound.WaitForVoices(1));
+    m_sound.Render(520);
+    EXPECT_NEAR(Frequency(m_sound.Take()[0], 14400, 18400, kRate), 440.0, 5.0);
 }
 
 TEST_F(SoundEnginePlaybackTest, LoopCountPlaysTheFileThatOftenAndLoopsForeverAtZero)
@@ -448,6 +453,11 @@ TEST_F(SoundEnginePlaybackTest, StaticWaveLoopsFromSoundMemory)
     m_sound.WriteBytes("sounds/beep.wav", SoundWriter::EncodeWav(SoundWriter::MakeTone({880.0}, kRate, 0.1, 0.5)));
     SoundParamWrapper params;
     params.LoopCount = 4;
+    params.Flags = SOUNDSTARTFLAG_JUSTLOAD; // into sound memory, and nothing plays
+    m_sound.Engine().PlaySystemSound("beep.wav", &params);
+    m_sound.WaitCycles(50);
+    EXPECT_EQ(m_sound.InstanceCount(), 0u);
+    params.Flags = 0;
     m_sound.Engine().PlaySystemSound("beep.wav", &params);
     ASSERT_TRUE(m_sound.WaitForVoices(1));
     m_sound.Render(600);
@@ -455,6 +465,11 @@ TEST_F(SoundEnginePlaybackTest, StaticWaveLoopsFromSoundMemory)
     EXPECT_NEAR(Frequency(out[0], 0, 19200, kRate), 880.0, 2.0);
     EXPECT_GT(Rms(out[0], 18000, 19000), 0.3);
     EXPECT_LT(Rms(out[0], 19400, out[0].size()), 1e-6);
+    params.LoopCount = 0;
+    m_sound.Engine().PlaySystemSound("beep.wav", &params);
+    ASSERT_TRUE(m_sound.WaitForVoices(1));
+    m_sound.Render(600);
+    EXPECT_GT(Rms(m_sound.Take()[0], 27000, 28000), 0.3) << "a count of 0 loops on";
     EXPECT_TRUE(m_log.Contains("Playing WAV sound file", CONSOLE_WARNING));
 }
 } // namespace

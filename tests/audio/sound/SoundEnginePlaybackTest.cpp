@@ -199,9 +199,15 @@ TEST_F(SoundEnginePlaybackTest, PositionedLevelsAreDoubledUpToOne)
     m_sound.PlayAt(emitter, "tone.ogg", params, false);
     ASSERT_TRUE(m_sound.WaitForVoices(1));
     m_sound.Render(200);
-    const auto out = m_sound.Take();
+    auto out = m_sound.Take();
     EXPECT_NEAR(Rms(out[0], 0, out[0].size()), 0.354, 0.02);
     EXPECT_NEAR(Rms(out[1], 0, out[1].size()), 0.354, 0.02);
+    // Halfway along the 3..20 volume curve the source plays at half its level.
+    m_sound.MoveEmitter(emitter, 0.0f, 0.0f, 11.5f);
+    m_sound.WaitCycles(3);
+    m_sound.Render(200);
+    out = m_sound.Take();
+    EXPECT_NEAR(Rms(out[0], 0, out[0].size()), 0.354 * 0.707, 0.02);
 }
 
 float AspectOfTwo()
@@ -278,9 +284,12 @@ TEST_F(SoundEnginePlaybackTest, LoopCountPlaysTheFileThatOftenAndLoopsForeverAtZ
     m_sound.Render(2000);
     m_sound.Take();
     EXPECT_EQ(m_sound.VoiceCount(), 1u);
-    m_sound.Engine().StopSound(id, 0.0f, nullptr);
+    // Leaving the loop plays the pass under way to its end.
+    m_sound.Engine().ExitLoop(id, nullptr);
     m_sound.Engine().Flush();
-    EXPECT_EQ(m_sound.InstanceCount(), 0u);
+    m_sound.Render(1000);
+    m_sound.Take();
+    EXPECT_EQ(m_sound.VoiceCount(), 0u);
 }
 
 TEST_F(SoundEnginePlaybackTest, VolumeIsCappedAtOneAndTheRatioReachesTheVoiceMaximum)
@@ -318,12 +327,14 @@ TEST_F(SoundEnginePlaybackTest, ChannelVolumeAndPauseResume)
     EXPECT_FALSE(m_sound.Engine().SetChannelVolume(16, 0.0f, 0.0f, 0));
     EXPECT_TRUE(m_log.Contains("SetChannelVolume - channel 16 out of range", CONSOLE_ERROR));
     EXPECT_TRUE(m_sound.Engine().SetChannelVolume(3, 0.5f, 0.0f, 0));
+    EXPECT_TRUE(m_sound.Engine().SetChannelFrequencyRatio(kAllSoundChannels, 0.5f, 0.0f, 0));
     m_sound.WaitCycles(3);
     m_sound.Render(200);
     auto out = m_sound.Take();
     EXPECT_NEAR(Rms(out[0], 0, out[0].size()), 0.177, 0.01);
+    EXPECT_NEAR(Frequency(out[0], 0, out[0].size(), kRate), 220.0, 1.0);
 
-    m_sound.Engine().PauseSound(id, 0.0f, nullptr, 2); // another channel: no match
+    m_sound.Engine().PauseSound(id, 0.0f, nullptr, 0); // another channel: no match
     m_sound.WaitCycles(3);
     m_sound.Render(100);
     EXPECT_GT(Rms(m_sound.Take()[0], 0, 4800), 0.1);

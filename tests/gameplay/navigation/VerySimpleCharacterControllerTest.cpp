@@ -374,6 +374,10 @@ TEST(PathSmoothingTest, PointsBecomeTheWeightedMeanOfNeighboursThatDoNotTurnBack
     std::vector<PathPoint> back = {{0, 0, 0, 0}, {1, 0, 0, 0}, {0, 0, 0.1f, 0}};
     PathSmoothing::Smooth(back);
     EXPECT_FLOAT_EQ(back[1].x, 1.0f);
+    // Three points are smoothed too: the middle one takes its pair.
+    std::vector<PathPoint> three = {{0, 0, 0, 0}, {1, 0, 1, 0}, {2, 0, 0, 0}};
+    PathSmoothing::Smooth(three);
+    EXPECT_NEAR(three[1].z, w(0) / (w(0) + 2 * w(1)), 1e-5f);
     std::vector<PathPoint> two = {{0, 0, 0, 0}, {1, 0, 5, 0}};
     PathSmoothing::Smooth(two);
     EXPECT_EQ(two[1].z, 5.0f);

@@ -91,6 +91,7 @@ TEST_F(UITextLayoutTest, InlineTagsMeasureTheirChildrenAndSeparators)
         {"ab|c", -1, 10.0f + 10.0f + 10.0f + 8.0f}, // an unclosed mark shows the rest as typed
         {"abc", 2, 18.0f},
         {"a|icon|bc", 2, 8.0f + 20.0f + 8.0f},  // the tag takes none of the two characters
+        {"ab|icon|c", 1, 8.0f},                 // a budget spent inside a run ends the measure
     };
     for (const auto& c : cases)
     {

@@ -208,7 +208,7 @@ TEST(UIElementRecipeTest, ApplyToElementWritesTheBaseValuesFlagsColorAndAnchor)
     recipe.m_clipChildren = true;
     recipe.m_stencilClipChildren = true;
     recipe.m_autoLayout = true;
-    recipe.m_modal = 2;
+    recipe.m_modal = 1;
     recipe.m_anchorBy = UIElementRecipe::ANCHOR_BY_CENTER;
     recipe.m_anchor = Vector(9, 9, 9, 9);
 
@@ -234,7 +234,7 @@ TEST(UIElementRecipeTest, ApplyToElementWritesTheBaseValuesFlagsColorAndAnchor)
     ExpectVector(element->GetRenderColor(), linear, "linear colour");
     EXPECT_EQ(element->GetUserFlags(), UIFLAG_TRANSPARENT | UIFLAG_FOCUSABLEWITHMOUSE | UIElementRecipe::kClipChildrenFlag |
                                            UIElementRecipe::kStencilClipChildrenFlag | UIFLAG_AUTOLAYOUT);
-    EXPECT_EQ(element->IsModalFlag(), 2u);
+    EXPECT_EQ(element->IsModalFlag(), 1u) << "semi modal";
     EXPECT_TRUE(element->IsVisibleFlag());
 
     recipe.m_hidden = true;
@@ -344,7 +344,7 @@ TEST(UIElementRecipeTest, LookupsFindDepthFirstAndCaseSensitively)
 
 TEST(UIElementRecipeTest, PrefabPathAndNameSplitAtTheLastSlashAndNeverOverflow)
 {
-    const std::string longText(300, 'x');
+    const std::string longText(260, 'x');
     const struct
     {
         const char* prefix;
@@ -358,7 +358,7 @@ TEST(UIElementRecipeTest, PrefabPathAndNameSplitAtTheLastSlashAndNeverOverflow)
         {"UI", "Button", true, "UI/Button", "Button"},
         {"", "Menus/Button", true, "Menus", "Button"},
         {"UI", "", false, "", ""},
-        // Longer than the 260-character buffers: refused, nothing written past them.
+        // As long as the 260-character buffers, no room for the terminator: refused, nothing written past them.
         {"UI", longText, false, "", ""},
         {"UI", longText + "/B", false, "", "B"},
     };

@@ -132,6 +132,7 @@ TEST(UIElementRecipeTest, ARecordKeepsChildrenPresetsBehavioursAndSoundsAndBothP
     press->m_presetName = NameString("PRESSED");
     press->m_time = 0.25f;
     recipe.SetEventRecipe(UIElementRecipe::EVENT_PRESS, press);
+    recipe.SetEventRecipe(UIElementRecipe::EVENT_PRESS, press); // the same again: kept, not freed
     auto* unpress = new UIEventRecipeAnimation;
     unpress->m_loop = true;
     unpress->m_presets.Add(UIApplyPreset("A", 0.5f));
@@ -158,7 +159,7 @@ TEST(UIElementRecipeTest, ARecordKeepsChildrenPresetsBehavioursAndSoundsAndBothP
     ASSERT_EQ(read.GetEventSounds().Count(), 1);
     EXPECT_EQ(read.GetEventSounds()[0].m_eventId, 7u);
     EXPECT_STREQ(read.GetEventSounds()[0].m_sound.CStr(), "Click");
-    for (uint32_t event = 0; event < UIElementRecipe::EVENT_COUNT; ++event)
+    for (uint32_t event = 0; event <= UIElementRecipe::EVENT_COUNT; ++event) // one past the events: none
         EXPECT_EQ(read.GetEventRecipe(event) != nullptr,
                   event == UIElementRecipe::EVENT_PRESS || event == UIElementRecipe::EVENT_UNPRESS)
             << event;

@@ -270,6 +270,8 @@ TEST_F(UITextLayoutTest, BottomAlignmentAndTheLineWindow)
     box->SetText("abcdefghijkl");
     EXPECT_EQ(box->GetFirstLine(), 1u) << "a window set explicitly stays";
     EXPECT_EQ(box->GetLineCount(), 5u);
+    box->AppendText("mn");
+    EXPECT_EQ(box->GetLines().size(), 4u) << "\"ijkl\" has room for one more: \"ijklm\", then \"n\"";
     below->Release();
     box->Release();
 }

@@ -237,13 +237,19 @@ TEST_F(NorvexRendererTest, TextCommandIsSteppedOverByItsByteCount)
 TEST_F(NorvexRendererTest, TooManyBonesAreRefused)
 {
     ConsoleCapture console;
-    std::vector<float> bones(85 * 12, 0.0f);
+    // 80 bones fill 4049 of a command's 4088 bytes: 81 are one too many.
+    std::vector<float> bones(81 * 12, 0.0f);
     const uint32_t written = m_renderer.GetCommandsWritten();
-    EXPECT_FALSE(m_renderer.DrawMesh(nullptr, Matrix::ONE, Matrix::ONE, BoundingBox4(), Vector(), 0, 0, bones.data(), 85));
+    EXPECT_FALSE(m_renderer.DrawMesh(nullptr, Matrix::ONE, Matrix::ONE, BoundingBox4(), Vector(), 0, 0, bones.data(), 81));
     EXPECT_FALSE(m_renderer.DrawMeshTemplate(nullptr, Matrix::ONE, Vector(), bones.data(), 0xFFFFFFFFu));
     EXPECT_FALSE(m_renderer.WriteCall(&AddFromCall, 0, 5000));
     EXPECT_EQ(m_renderer.GetCommandsWritten(), written);
-    EXPECT_TRUE(console.Contains("DrawMesh with 85 bones does not fit", CONSOLE_ERROR));
+    EXPECT_TRUE(console.Contains("DrawMesh with 81 bones does not fit", CONSOLE_ERROR));
+    const uint32_t largest = kMaxRenderPayloadBytes - renderpayload::kCallHeader;
+    // The largest call that fits, whose sub-command is the count of argument bytes it steps over.
+    ASSERT_TRUE(m_renderer.WriteCall(
+        +[](NorvexRenderer&, uint32_t bytes, CommandRingBuffer& reader) { reader.SkipRead(bytes); }, largest, largest));
+    m_renderer.GetWriter().Skip(largest);
     m_renderer.SetPassMask(9);
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(m_renderer.GetPassMask(), 9u);
@@ -412,4 +418,21 @@ TEST(NorvexRendererLifecycleTest, StartGivesUpOnARenderThreadThatDoesNotAnswer)
     release.Set();
     renderer.Close();
     EXPECT_EQ(gpu::LiveObjectTotal(), 0u);
+}
+
+TEST_F(NorvexRendererTest, APresentThatNeverComesIsWaitedForOnce)
+{
+    // The render thread is held: none of the four presents comes, and pacing gives up on all of them.
+    os::Event release(true);
+    ASSERT_TRUE(m_renderer.PostCall(&BlockRenderThread, reinterpret_cast<uintptr_t>(&release)));
+    for (int i = 0; i < 4; ++i)
+        m_renderer.Present();
+    m_renderer.SubmitFrameSection(2);
+    m_renderer.SubmitFrameSection(2);
+    release.Set();
+    m_renderer.SubmitCommands(true);
+    size_t waits = 0;
+    for (const CapturedMessage& message : m_log.Messages())
+        waits += message.text.find("has not presented") != std::string::npos;
+    EXPECT_EQ(waits, 1u);
 }

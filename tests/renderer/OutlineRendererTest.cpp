@@ -270,6 +270,8 @@ TEST_F(OutlineRendererTest, ProbesFindEachSideColourInABandAroundItsStencilAreaO
     params.m_softness = 1.5f;             // k = 1/7: weights 5/7 and 15/14
     params.WriteRenderBlock(m_params);
     Renderer().SetOutlineParams(m_params);
+    const uint8_t second[OutlineParams::kRenderBlockBytes] = {};
+    Renderer().SetOutlineParamsB(second); // the second block leaves the first alone
     AddOutlined(2, gpu::Rect{60, 100, 100, 140}, 2);  // hostile: red
     AddOutlined(8, gpu::Rect{200, 100, 240, 140}, 8); // neutral: blue
     Gather();

@@ -1,7 +1,8 @@
 // ctest-labels: thread
 // What the render thread's state-keeping commands store: the frame's layer mask and stamp, the
 // screen scale's change threshold, the flag words' bits, the sRGB write of the frame targets, the
-// light and task-record lists of gathering, and the mip filter the quality level allows.
+// light and task-record lists of gathering, the depth order of gathered meshes, and the mip filter
+// the quality level allows.
 #include "platform/gpu/Gpu.h"
 #include "renderer/EntityRenderingContext.h"
 #include "renderer/NorvexRenderer.h"
@@ -82,9 +83,12 @@ protected:
                       uint32_t passB) override
         {
             passes.push_back({passA, passB});
+            if (normalsOrder != nullptr && passA == 2)
+                normalsOrder->push_back(this);
             EntityRenderingContext::DrawPass(world, passFlags, color, passA, passB);
         }
         std::vector<std::pair<int32_t, uint32_t>> passes;
+        std::vector<const RecordingContext*>* normalsOrder = nullptr;
 
         uint32_t draws = 0;
         Matrix drawnWorld;
@@ -407,6 +411,39 @@ TEST_F(RenderCommandExecutorTest, GatheredTasksDrawThroughTheDeferredPassesThenT
         m_renderer.GetDevice()->GetRenderState(gpu::kRsStencilEnable, &stencil);
         EXPECT_EQ(stencil, 0u) << "the passes leave stencil off";
     }
+    // Layer 0 is a mask-only bucket: it draws no colour, and colour writes come back after it.
+    forward->CopyLayer(nullptr);
+    m_renderer.BeginGather();
+    m_renderer.AddRenderTask(forward, 0x20);
+    m_renderer.RenderGathered(0x10000, 0, nullptr);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(RenderStateValue(gpu::kRsColorWriteEnable), 15u);
+}
+
+TEST_F(RenderCommandExecutorTest, TheGatherFlagDrawsDeferredMeshesNearestFirst)
+{
+    // Box centres at view depths 30, 10 and 40, the last one brought to 5 by its sort offset: drawn
+    // in the reverse of the order they were gathered in.
+    const std::pair<float, float> depthAndOffset[3] = {{30.0f, 0.0f}, {10.0f, 0.0f}, {40.0f, -35.0f}};
+    std::vector<const RecordingContext*> order, expected;
+    m_renderer.SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
+    m_renderer.SetFrameTarget(nullptr, 0, 1);
+    m_renderer.SetGatherFlag(1);
+    m_renderer.BeginGather();
+    for (const auto& [depth, offset] : depthAndOffset)
+    {
+        RecordingContext* context = Context(offset);
+        context->normalsOrder = &order;
+        Matrix world = Matrix::ONE;
+        world.rows[3] = Vector(5.0f, 0.0f, depth, 1.0f);
+        context->SetTransformAndBounds(world, world, false, BoundingBox4(Vector(-1, -1, -1, 1), Vector(1, 1, 1, 1)));
+        m_renderer.AddRenderTask(context, 0x40);
+        expected.insert(expected.begin(), context);
+    }
+    m_renderer.RenderGathered(0, 0, nullptr);
+    m_renderer.UpscaleFinal();
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(order, expected);
 }
 
 TEST_F(RenderCommandExecutorTest, FullGatheringListsAreReportedOnceAtTheEndOfThePass)

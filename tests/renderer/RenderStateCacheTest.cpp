@@ -159,14 +159,17 @@ TEST_F(RenderStateCacheTest, SamplerStatesChangeOnlyForTheFlagGroupsThatChanged)
     EXPECT_EQ(SamplerState(1, gpu::kSsMipFilter), gpu::kFilterPoint) << "point filtering keeps point mips";
     EXPECT_EQ(SamplerState(1, gpu::kSsAddressU), gpu::kAddressBorder);
 
-    // Scene colour mode 1 drops sRGB read unless the texture forces it.
-    m_renderer.SetSceneColorMode(1);
-    RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) {
-        r.SetTexture(2, holder, SAMPLER_SRGB | SAMPLER_FORCE_SRGB);
-        r.SetTexture(3, holder, SAMPLER_SRGB);
-    });
-    EXPECT_EQ(SamplerState(2, gpu::kSsSrgbTexture), 1u);
-    EXPECT_EQ(SamplerState(3, gpu::kSsSrgbTexture), 0u);
+    // Scene colour modes 1 and 2 drop sRGB read unless the texture forces it.
+    for (const uint32_t mode : {1u, 2u})
+    {
+        m_renderer.SetSceneColorMode(mode);
+        RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) {
+            r.SetTexture(2, holder, SAMPLER_SRGB | SAMPLER_FORCE_SRGB);
+            r.SetTexture(3, holder, SAMPLER_SRGB);
+        });
+        EXPECT_EQ(SamplerState(2, gpu::kSsSrgbTexture), 1u) << "mode " << mode;
+        EXPECT_EQ(SamplerState(3, gpu::kSsSrgbTexture), 0u) << "mode " << mode;
+    }
 
     RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) {
         for (uint32_t stage = 0; stage < 4; ++stage)
@@ -231,7 +234,7 @@ TEST_F(RenderStateCacheTest, DrawWrappersCountTheFrameAndTargetsBindAndRelease)
         r.SetViewportRect(0, 0, 32, 16);
         r.SetRenderTargets(&color, nullptr, 1);
         r.GetDevice()->SetDepthStencilSurface(depth.GetSurface());
-        r.ClearTargets(gpu::kClearTarget | gpu::kClearDepth, Vector(1.0f, 0.0f, 0.0f, 1.0f), 1.0f, 0);
+        r.ClearTargets(gpu::kClearTarget | gpu::kClearDepth, Vector(1.0f, 0.5f, 0.0f, 1.0f), 1.0f, 0);
         r.GetDevice()->SetFVF(gpu::kFvfXyz);
         r.DrawPrimitiveUP(gpu::kPrimitiveTriangleList, 1, triangle, sizeof(triangle[0]));
         r.DrawIndexedPrimitiveUP(gpu::kPrimitiveTriangleList, 0, 3, 2, indices, gpu::kFormatIndex16, triangle,
@@ -244,7 +247,10 @@ TEST_F(RenderStateCacheTest, DrawWrappersCountTheFrameAndTargetsBindAndRelease)
     EXPECT_EQ(log.back().renderTargetIds[0], color.GetSurface()->GetId());
     EXPECT_EQ(log.back().viewport.width, 32u) << "the kept viewport is set again after the target";
     EXPECT_EQ(RenderStateValue(gpu::kRsSrgbWriteEnable), 1u);
-    EXPECT_EQ(color.GetSurface()->ReadPixelArgb(3, 3), 0xFFFF0000u);
+    EXPECT_EQ(color.GetSurface()->ReadPixelArgb(3, 3), 0xFFFF8000u) << "127.5 rounds up";
+    m_renderer.SetSceneColorMode(1);
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) { r.SetRenderTargets(&color, nullptr, 1); });
+    EXPECT_EQ(RenderStateValue(gpu::kRsSrgbWriteEnable), 0u) << "a linear scene writes no sRGB";
 
     RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) {
         r.SetBackBufferTarget();
@@ -280,5 +286,16 @@ TEST_F(RenderStateCacheTest, CameraKeepsBiasedAndMirroredMatrices)
     EXPECT_TRUE(m_renderer.GetCamera().mirrored);
     EXPECT_FLOAT_EQ(m_renderer.GetViewProjection().At(2, 2), projection.At(2, 2) + 0.35f) << "the bias stays";
     EXPECT_EQ(NorvexRenderer::GetBlendModeFadeVector(4).x, -1.0f);
+
+    // A device reset forgets the bias: asking for none again takes it out of the matrices.
+    m_renderer.ApplyDisplaySettings(&m_window, 256, 192, false, false);
+    RunOnRenderThread(m_renderer, [](NorvexRenderer& r) { r.SetDepthState(gpu::kCmpLessEqual, true, 0.0f); });
+    EXPECT_FLOAT_EQ(m_renderer.GetViewProjection().At(2, 2), projection.At(2, 2));
+    // The third matrix comes after the projection: its x shift grows with w, the view depth.
+    Matrix shift = Matrix::ONE;
+    shift.rows[3] = Vector(0.5f, 0.0f, 0.0f, 1.0f);
+    m_renderer.SetCamera(Matrix::ONE, projection, shift);
+    m_renderer.SubmitCommands(true);
+    EXPECT_FLOAT_EQ(m_renderer.GetViewProjection().At(2, 0), 0.5f);
 }
 } // namespace

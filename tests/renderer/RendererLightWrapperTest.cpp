@@ -8,6 +8,7 @@
 #include "support/RendererTestBase.h"
 
 #include <cmath>
+#include <utility>
 
 namespace
 {
@@ -35,14 +36,14 @@ TEST(LightRenderDataTest, AttenuationMeetsOneInsideAndZeroOutside)
         float c, d;
     };
     const float co60 = std::cos(60.0f * 3.14159265f / 180.0f);
-    const float co30 = std::cos(30.0f * 3.14159265f / 180.0f);
+    const float co45 = std::cos(45.0f * 3.14159265f / 180.0f);
     const Case cases[] = {
         {"point scaled by row 2", LightRenderData::TYPE_POINT, Scaled(1, 2), 1, 5, 0, 0, 2, 10, 0, 0},
         {"equal falloffs", LightRenderData::TYPE_POINT, Matrix::ONE, 3, 3, 0, 0, 2.99f, 3, 0, 0},
         {"start past end", LightRenderData::TYPE_POINT, Matrix::ONE, 4, 3, 0, 0, 2.99f, 3, 0, 0},
         {"tube scaled by row 0", LightRenderData::TYPE_TUBE, Scaled(3, 2), 1, 2, 0, 0, 3, 6, 0, 0},
-        {"spot", LightRenderData::TYPE_SPOT, Matrix::ONE, 1, 4, 60, 0.5f, 1, 4, 1 / (co30 - co60),
-         -co60 / (co30 - co60)},
+        {"spot", LightRenderData::TYPE_SPOT, Matrix::ONE, 1, 4, 60, 0.25f, 1, 4, 1 / (co45 - co60),
+         -co60 / (co45 - co60)},
         {"spot without width", LightRenderData::TYPE_SPOT, Matrix::ONE, 1, 4, 0, 0.5f, 1, 4, 0, 0},
     };
     for (const Case& c : cases)
@@ -101,6 +102,10 @@ TEST(LightRenderDataTest, MirroredSpotsAndTubesAndTheMaskScaleReciprocal)
     point.SetTransform(Scaled(-1, 1));
     EXPECT_TRUE(spot.IsMirrored());
     EXPECT_FALSE(point.IsMirrored());
+    Matrix swapped = Matrix::ONE;
+    std::swap(swapped.rows[0], swapped.rows[1]);
+    spot.SetTransform(swapped);
+    EXPECT_TRUE(spot.IsMirrored()) << "x and y swapped";
     spot.SetTransform(Matrix::ONE);
     EXPECT_FALSE(spot.IsMirrored());
 }

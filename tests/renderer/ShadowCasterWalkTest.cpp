@@ -1,12 +1,14 @@
 // ctest-labels: thread
 // The shadow map's caster walk on a running renderer: which contexts of the grid cells under the
 // light are asked for their depth pass (shadow casters of a visible layer, not flagged, whose detail
-// level the quality level draws), and that nothing is asked for without shadow strength.
+// level the quality level draws) with the depth bias scaled to the map's size, and that nothing is
+// asked for without shadow strength.
 #include "renderer/EntityRenderingContext.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/SceneParametersWrapper.h"
 #include "support/RendererTestBase.h"
 
+#include <bit>
 #include <memory>
 #include <vector>
 
@@ -31,8 +33,12 @@ public:
         ++depthDraws;
         toggle = mirrorToggle;
         flags = passFlags;
+        uint32_t bits = 0;
+        m_renderer.GetDevice()->GetRenderState(gpu::kRsDepthBias, &bits);
+        bias = std::bit_cast<float>(bits);
     }
     uint32_t depthDraws = 0;
+    float bias = 0.0f;
     uint8_t toggle = 0xFF;
     uint32_t flags = 0;
 };
@@ -42,6 +48,10 @@ class ShadowCasterWalkTest : public RendererTestBase
 protected:
     void SetUp() override
     {
+        // Half the size the bias settings are given for: the bias doubles.
+        RendererDeviceSettings settings;
+        settings.shadowMapSize = 1024;
+        m_renderer.SetDeviceSettings(settings);
         RendererTestBase::SetUp();
         gSceneEnvironment.Create();
         m_scene.SetDefaults();
@@ -97,6 +107,7 @@ TEST_F(ShadowCasterWalkTest, TheWalkTakesVisibleCastersTheDetailLevelDrawsOnce)
         {"detail level above the quality level", true, 0, 4, false, 0},
         {"layer 8, visible", true, 8, 0, false, 1},
         {"layer 9, hidden", true, 9, 0, false, 0},
+        {"layer 13, visible", true, 13, 0, false, 1},
         {"flagged", true, 0, 0, true, 0},
     };
     std::vector<CasterContext*> placed;
@@ -122,6 +133,7 @@ TEST_F(ShadowCasterWalkTest, TheWalkTakesVisibleCastersTheDetailLevelDrawsOnce)
         {
             EXPECT_EQ(placed[i]->flags, 0x80004u) << cases[i].what;
             EXPECT_EQ(placed[i]->toggle, 0u) << cases[i].what;
+            EXPECT_FLOAT_EQ(placed[i]->bias, 0.02f) << cases[i].what;
         }
         total += cases[i].expected;
     }

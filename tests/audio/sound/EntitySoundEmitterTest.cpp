@@ -74,10 +74,10 @@ TEST_F(EntitySoundEmitterTest, AnAltitudeOverrideHoldsTheHeightUntilItIsLifted)
     EntitySoundEmitter* emitter = new EntitySoundEmitter(At(1.0f, 7.0f, 3.0f));
     EXPECT_FLOAT_EQ(emitter->m_baseHeight, 7.0f);
     EXPECT_FLOAT_EQ(emitter->m_altitudeOverride, -1.0f);
-    emitter->PostSetAltitudeOverride(5.0f);
+    emitter->PostSetAltitudeOverride(0.0f); // ground level is an override too
     emitter->PostSetMatrix(At(4.0f, 2.0f, 6.0f));
     EmitterState state = Read(emitter);
-    EXPECT_FLOAT_EQ(state.matrix.rows[3].y, 5.0f);
+    EXPECT_FLOAT_EQ(state.matrix.rows[3].y, 0.0f);
     EXPECT_FLOAT_EQ(state.matrix.rows[3].x, 4.0f);
     EXPECT_FLOAT_EQ(state.matrix.rows[3].z, 6.0f);
     EXPECT_FLOAT_EQ(state.baseHeight, 2.0f);
@@ -105,6 +105,8 @@ TEST_F(EntitySoundEmitterTest, PlayMakesAnInstanceAtTheEmitterWithTheGivenParame
     params.Flags = SOUNDSTARTFLAG_STREAMED;
     params.Volume = 0.5f;
     params.LoopCount = 0;
+    params.Channel = kSoundChannelCount; // one past the last: mended to channel 0
+    params.Class = SOUNDCLASS_MAX;       // unknown: mended to a sound effect
     const uint32_t streamed = emitter->PostPlay("music.ogg", &params);
     const uint32_t plain = emitter->PostPlay("hit.wav", nullptr);
     EXPECT_NE(streamed, 0u);
@@ -117,6 +119,9 @@ TEST_F(EntitySoundEmitterTest, PlayMakesAnInstanceAtTheEmitterWithTheGivenParame
     EXPECT_EQ(instances[0].emitter, emitter);
     EXPECT_FLOAT_EQ(instances[0].params.Volume, 0.5f);
     EXPECT_EQ(instances[0].params.LoopCount, 0u);
+    EXPECT_EQ(instances[0].params.Channel, 0u);
+    EXPECT_EQ(instances[0].params.Class, uint32_t(SOUNDCLASS_SFX));
+    EXPECT_TRUE(m_log.Contains("Audio channel out of range - 16", CONSOLE_ERROR));
     EXPECT_EQ(instances[1].name, "hit.wav");
     EXPECT_FALSE(instances[1].streamed);
     EXPECT_EQ(instances[1].params.LoopCount, SoundParamWrapper::DEFAULT.LoopCount);

@@ -105,6 +105,7 @@ TEST(OGGStreamTest, ChannelsComeInWaveSpeakerOrderAndShortReadsAreNoFalseEnd)
         {{300, 500, 700}, {300, 700, 500}},                                     // L C R -> FL FR FC
         {{300, 500, 700, 900}, {300, 500, 700, 900}},                           // quad is the same
         {{300, 500, 700, 900, 1100, 1300}, {300, 700, 500, 1300, 900, 1100}},   // 5.1 -> FL FR FC LFE BL BR
+        {{300, 500, 700, 900, 1100, 1300, 1500, 1700}, {300, 700, 500, 1700, 1300, 1500, 900, 1100}}, // 7.1
     };
     const uint32_t rate = 16000;
     for (const Layout& layout : layouts)

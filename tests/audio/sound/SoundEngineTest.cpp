@@ -113,7 +113,7 @@ TEST_F(SoundEngineTest, LoopingSoundTurnsZombieOutOfRangeAndComesBack)
     EXPECT_TRUE(m_log.Contains("000 l:1 tone.ogg"));
 }
 
-TEST_F(SoundEngineTest, ExitLoopEndsAZombieAtOnce)
+TEST_F(SoundEngineTest, ExitLoopOrAFadingStopEndsAZombieAtOnce)
 {
     SoundTestHarness sound;
     Start(sound);
@@ -130,22 +130,31 @@ TEST_F(SoundEngineTest, ExitLoopEndsAZombieAtOnce)
     sound.Engine().ExitLoop(id, nullptr);
     sound.Engine().Flush();
     EXPECT_EQ(sound.InstanceCount(), 0u);
+    const uint32_t second = sound.PlayAt(emitter, "tone.ogg", params, true);
+    sound.WaitCycles(3);
+    sound.Engine().StopSound(second, 1.0f, nullptr); // a zombie has nothing to fade
+    sound.Engine().Flush();
+    EXPECT_EQ(sound.InstanceCount(), 0u);
 }
 
-TEST_F(SoundEngineTest, FiniteStaticSoundTooFarAwayNeverPlays)
+TEST_F(SoundEngineTest, FiniteStaticSoundTooFarAwayNeverPlaysAndANearOneWaitsItsDelay)
 {
     SoundTestHarness sound;
     Start(sound);
+    // Twice the full-volume range (12) reaches past the zero-volume range; 1.8 times that is 21.6.
     EntitySoundEmitter far, near;
-    far.m_worldMatrix.rows[3].Set(19.0f, 0.0f, 0.0f, 1.0f);
-    near.m_worldMatrix.rows[3].Set(0.0f, 0.0f, 17.0f, 1.0f);
+    far.m_worldMatrix.rows[3].Set(22.0f, 0.0f, 0.0f, 1.0f);
+    near.m_worldMatrix.rows[3].Set(0.0f, 0.0f, 21.0f, 1.0f);
     SoundParamWrapper params;
-    params.FullVolumeRange = 3.0f;
+    params.FullVolumeRange = 6.0f;
     params.ZeroVolumeRange = 10.0f;
     sound.PlayAt(far, "tone.ogg", params, false);
     sound.WaitCycles(10);
     EXPECT_EQ(sound.InstanceCount(), 0u);
+    params.StartDelay = 0.5f;
     sound.PlayAt(near, "tone.ogg", params, false);
+    sound.WaitCycles(3);
+    EXPECT_EQ(sound.VoiceCount(), 0u);
     EXPECT_TRUE(sound.WaitForVoices(1));
 }
 
@@ -163,6 +172,9 @@ TEST_F(SoundEngineTest, LocalizedVoiceStreamsFromTheLanguageFolderInTheVoiceClas
     ASSERT_TRUE(sound.WaitForVoices(1));
     sound.Render(200);
     EXPECT_NEAR(Rms(sound.Take()[0], 0, 9600), 0.354 * 0.5, 0.01);
+    // "Voices/English/" and ".ogg" around 241 letters make 260 characters: no room for the terminator.
+    EXPECT_EQ(sound.Engine().PlayLocalizedVoice(std::string(241, 'x').c_str(), nullptr), 0u);
+    EXPECT_TRUE(m_log.Contains("Voice path too long", CONSOLE_ERROR));
 }
 
 TEST_F(SoundEngineTest, GlitchesAreReportedAndDrainPointsWait)

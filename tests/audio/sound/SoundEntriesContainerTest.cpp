@@ -197,7 +197,7 @@ TEST_F(SoundEntriesContainerTest, PlayingAtAnEntityAsksItsDelegateAndPlaysAtItsE
 TEST_F(SoundEntriesContainerTest, RangesComeFromTheEntryOrTheDefaultsAndWidenWithTheListenerAltitude)
 {
     SoundEntryParams ranged = Params({"r.wav"}, true);
-    ranged.RangeMin = 10.0f;
+    ranged.RangeMin = 0.0f; // a range of 0 is the entry's own, not the default
     ranged.RangeMax = 40.0f;
     ASSERT_TRUE(m_entries.AddSoundEntry("ranged", ranged));
     SoundEntryParams defaults = Params({"d.wav"}, true);
@@ -210,11 +210,11 @@ TEST_F(SoundEntriesContainerTest, RangesComeFromTheEntryOrTheDefaultsAndWidenWit
 
     gAltitude = 30.0f;
     auto played = PlayAndRead("ranged", m_emitter);
-    EXPECT_NEAR(played.params.FullVolumeRange, 31.62f, 0.01f);
+    EXPECT_FLOAT_EQ(played.params.FullVolumeRange, 30.0f);
     EXPECT_NEAR(played.params.ZeroVolumeRange, 50.0f, 0.01f);
 
     played = PlayAndRead("screen", m_emitter);
-    EXPECT_FLOAT_EQ(played.params.FullVolumeRange, 10.0f);
+    EXPECT_FLOAT_EQ(played.params.FullVolumeRange, 0.0f);
     EXPECT_FLOAT_EQ(played.params.ZeroVolumeRange, 40.0f);
     EXPECT_NE(played.params.Flags & SOUNDSTARTFLAG_TRUE3D, 0u);
 

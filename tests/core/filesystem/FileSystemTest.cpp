@@ -189,7 +189,8 @@ TEST_F(FileSystemTest, LocalStreamsReportSizeTimeAndKeepPosition)
     // Reading nothing succeeds only on an open reader.
     EXPECT_FALSE(FileReader().Read(nullptr, 0));
 
-    m_folder.WriteFile("common/lines.txt", std::string("\x01\x02\x03\x04\x05\x06\x07\x08\n9", 10));
+    FileWriter written("common/lines.txt", nullptr, nullptr, 0);
+    ASSERT_TRUE(written.WriteU64(0x0807060504030201ull) && written.Write("\n9", 2) && written.Close());
     FileReader lines("common/lines.txt", nullptr, nullptr, 0);
     uint64_t wide = 0;
     ASSERT_TRUE(lines.ReadU64(wide));

@@ -545,20 +545,21 @@ TEST_F(ObjectRecordTest, TableReadsSizedPayloadsFromAFileReader)
     FileReader cut((folder / "cut.bin").c_str(), nullptr, nullptr, 0);
     ASSERT_TRUE(table->DeserializeFromFileReader(cut, &a, scratch, 0));
     EXPECT_FALSE(table->DeserializeFromFileReader(cut, &b, scratch, 0));
+    EXPECT_TRUE(capture.Contains("Record of class AlphaDerived claims 10 bytes but the file is shorter", CONSOLE_ERROR));
     EXPECT_EQ(b.m_text, "two");
 }
 
 TEST_F(ObjectRecordTest, NestingIsBoundedSoForgedRecordsCannotExhaustTheStack)
 {
     ChainNode root;
-    const std::vector<uint8_t> shallow = ChainPayload(10);
+    const std::vector<uint8_t> shallow = ChainPayload(RTTIPropertiesBase::kMaxNestingDepth - 1);
     ASSERT_TRUE(root.DeserializeFromMemory(shallow.data(), shallow.size(), 0));
     int depth = 0;
     for (ChainNode* node = root.m_child; node != nullptr; node = node->m_child)
         ++depth;
-    EXPECT_EQ(depth, 10);
+    EXPECT_EQ(depth, RTTIPropertiesBase::kMaxNestingDepth - 1);
 
-    const std::vector<uint8_t> deep = ChainPayload(100000);
+    const std::vector<uint8_t> deep = ChainPayload(RTTIPropertiesBase::kMaxNestingDepth);
     ChainNode other;
     ConsoleCapture capture;
     EXPECT_FALSE(other.DeserializeFromMemory(deep.data(), deep.size(), 0));

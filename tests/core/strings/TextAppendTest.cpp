@@ -15,11 +15,11 @@ TextReplacementTable MakeTable()
 {
     TextReplacementTable table;
     TextReplacement narrow;
-    narrow.key = NameString("name");
+    narrow.key = NameString("nam\xE9");
     narrow.narrowText = "Ren\xE9";
     table.Add(narrow);
     TextReplacement wide;
-    wide.key = NameString("key");
+    wide.key = NameString(std::string(63, 'k').c_str());
     wide.isWide = true;
     wide.wideText = u"\u0416X";
     table.Add(wide);
@@ -52,11 +52,11 @@ TEST(TextAppendTest, ExpandsKnownKeysAndDropsTheRest)
         const char16_t* expected;
     };
     const Case cases[] = {
-        {u"Hello ^name^!", u"Hello Ren\u00e9!"},
-        {u"^key^^name^", u"\u0416XRen\u00e9"},
+        {u"Hello ^nam\u00e9^!", u"Hello Ren\u00e9!"},
+        {u"^key^^nam\u00e9^", u"Ren\u00e9"},
         {u"a ^unknown^ b", u"a  b"},
         {u"a^^b", u"ab"},
-        {u"open ^name", u"open "},
+        {u"open ^nam\u00e9", u"open "},
         {u"no tokens", u"no tokens"},
         {u"", u""},
     };
@@ -66,8 +66,8 @@ TEST(TextAppendTest, ExpandsKnownKeysAndDropsTheRest)
         AppendWithReplacements(out, c.text, table);
         EXPECT_EQ(Text(out), std::u16string(c.expected));
     }
-    const std::u16string longKey = u"^" + std::u16string(64, u'n') + u"^end";
+    const std::u16string longKeys = u"^" + std::u16string(63, u'k') + u"^^" + std::u16string(64, u'k') + u"^end";
     Dynarray<char16_t> out;
-    AppendWithReplacements(out, longKey.c_str(), table);
-    EXPECT_EQ(Text(out), u"end");
+    AppendWithReplacements(out, longKeys.c_str(), table);
+    EXPECT_EQ(Text(out), u"\u0416Xend");
 }

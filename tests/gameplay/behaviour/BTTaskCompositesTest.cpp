@@ -74,7 +74,10 @@ const std::vector<Scenario> kSequenceScenarios = {
     {"condition: the first child, later ones only with full check", kSeq,
      {{"Check B?1", 0, "A?"}, {"Check A?1", 1, "A?"}}},
     {"condition: full check skips children of weight 0",
-     "BTTaskSequence[Full condition check=1]{L(A) L(B;Weight=0) L(C)}", {{"Check B?1", 0, "A? C?"}, {"Check C?1", 1, "A? C?"}}},
+     "BTTaskSequence[Full condition check=1]{L(A) L(B) L(C;Weight=0) L(D)}",
+     {{"Check C?1", 0, "A? B? D?"}, {"Check D?1", 1, "A? B? D?"}}},
+    {"condition: force completion passes without asking a child", "BTTaskSequence[Force completion=1]{L(A) L(B)}",
+     {{"Check A?1", 0, ""}}},
     {"condition: a running sequence passes", kSeq, {{"B=2", 2, "A+ A A- B? B+ B"}, {"Check A?1", 0, ""}}},
     {"disabled children are left out", "BTTaskSequence{L(A) L(B;Disabled=1) L(C)}", {{"", 0, "A+ A A- C? C+ C C-"}}},
     {"rotation: a full pass from the first child", kRot, {{"", 0, "A+ A A- B? B+ B B- C? C+ C C-"}}},
@@ -112,6 +115,9 @@ const std::vector<Scenario> kSelectorScenarios = {
     {"a running child that fails without an interrupt hands on", kSel,
      {{"A=2", 2, "A+ A"}, {"A=1", 0, "A A- B? B+ B B-"}}},
     {"a selector without active children fails", "BTTaskSelector{L(A;Disabled=1)}", {{"", 1, ""}, {"Check", 1, ""}}},
+    {"an interrupt reaching an idle selector still hands on", kSel, {{"! A=1", 0, "A+ A A- B? B+ B B-"}}},
+    {"random: the check starts at the first child of some weight",
+     "BTTaskRandomSelector{L(A;Weight=0) L(B) L(C;Weight=0)}", {{"Check B?1", 0, "B? C?"}}},
     {"priority: a higher child that passes takes over in the same tick", kPri,
      {{"A=1 B=1 C=2", 2, "A+ A A- B? B+ B B- C? C+ C"}, {"", 0, "A? C! A+ A A-"},
       // The request it made to stop C is gone: a running child later goes on undisturbed.
@@ -144,7 +150,9 @@ TEST(BTTaskSelectorsTest, EveryScenarioFollowsTheTickProtocol)
 
 TEST(BTTaskSequencesTest, AParkedSequenceCanBeInterruptedWithoutAskingAChild)
 {
-    std::unique_ptr<BehaviourTree> tree = MakeTestTree("BTTaskSequence[Force completion=1]{L(A) L(B;Interrupted=0)}");
+    // A disabled first child: the running child is found through the active list.
+    std::unique_ptr<BehaviourTree> tree =
+        MakeTestTree("BTTaskSequence[Force completion=1]{L(X;Disabled=1) L(A) L(B;Interrupted=0)}");
     TestAgent agent(tree.get());
     EXPECT_EQ(agent.Step("B=1"), BT_RUNNING);
     // The state holds the child count, which names no child.
@@ -220,6 +228,13 @@ TEST(BTTaskRandomSelectorTest, FailuresAreTriedOncePerSelection)
     gLeafScript.trace.clear();
     EXPECT_EQ(agent.Step(""), BT_SUCCESS);
     EXPECT_EQ(gLeafScript.trace, triedA ? "B? B+ B B-" : "A? A+ A A-");
+    // An interrupt between such ticks ends the selection without asking a child.
+    gRandomGenerators[0].Seed(words);
+    TestAgent interrupted(tree.get());
+    ASSERT_EQ(interrupted.Step("A=1 B=1"), BT_RUNNING);
+    gLeafScript.trace.clear();
+    EXPECT_EQ(interrupted.Step("!"), BT_FAILURE);
+    EXPECT_EQ(gLeafScript.trace, "");
     // A weight of 0 is never picked; the generator does not move when nothing can be picked.
     std::unique_ptr<BehaviourTree> zero = MakeTestTree("BTTaskRandomSelector{L(A;Weight=0) L(B;Weight=0)}");
     TestAgent idle(zero.get());

@@ -88,6 +88,11 @@ TEST(BehaviourDecoratorTest, EveryScenarioFollowsTheDecoratorAndActionProtocols)
         ASSERT_NE(tree, nullptr);
         RunScenario(*tree, scenario);
     }
+    // A running child that may not be interrupted keeps its decorator from being interrupted.
+    std::unique_ptr<BehaviourTree> tree = MakeTestTree("BTTaskDummyDecorator{L(A;Interrupted=0)}");
+    TestAgent agent(tree.get());
+    EXPECT_EQ(agent.Step("A=2"), BT_RUNNING);
+    EXPECT_FALSE(tree->GetRoot()->CanInterrupt(agent.Context(), 0));
 }
 
 TEST(BehaviourDecoratorTest, TheRandomDecoratorDrawsOncePerConditionCheckAndNeverInItsTick)
@@ -135,6 +140,9 @@ TEST(BehaviourDecoratorTest, DecoratorsWrapTheirChildAndRefuseLoops)
     EXPECT_EQ(outer.GetChild(0), inner);
     EXPECT_EQ(inner->GetChild(0), leaf);
     EXPECT_EQ(leaf->GetParent(), inner);
+    // Inserting the node it already holds changes nothing.
+    EXPECT_TRUE(outer.InsertChild(inner));
+    EXPECT_EQ(inner->GetChild(0), leaf);
     // A node that would close a loop is refused and nothing moves.
     EXPECT_FALSE(inner->InsertChild(&outer));
     EXPECT_FALSE(outer.InsertChild(&outer));
@@ -218,7 +226,7 @@ TEST_F(RootDecoratorTest, ALinkedTreeRunsInTheSameContextAtItsOwnBase)
 
 TEST_F(RootDecoratorTest, BrokenLinksFailEveryTickAndCheck)
 {
-    BehaviourTree* outOfRange = Add("A = BTTaskRootDecorator[TreeIndex=7]");
+    BehaviourTree* outOfRange = Add("A = BTTaskRootDecorator[TreeIndex=4]"); // one past the last tree
     BehaviourTree* unnamed = Add("B = BTTaskRootLinkDecorator[Tree name=Nowhere]");
     BehaviourTree* disabled = Add("C = BTTaskRootLinkDecorator[Tree name=D]");
     Add("D = BTTaskSequence[Disabled=1]{L(X)}");

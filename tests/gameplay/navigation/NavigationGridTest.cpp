@@ -76,6 +76,10 @@ TEST_F(NavigationGridTest, BadBlocksAreRefusedAndLeaveTheGridAsItWas)
     EXPECT_EQ(grid.Load(wide.data(), wide.size(), true), 0u);
     EXPECT_TRUE(m_log.Contains("Navigation grid of 65536 x 1 tiles is too large", CONSOLE_ERROR));
     unchanged();
+    // One tile narrower is the widest grid there is.
+    const std::vector<uint8_t> widest = NavigationGridBlock(0xFFFF, 1, Vector(0, 0, 0, 1), 1.0f,
+                                                            std::vector<uint8_t>(0xFFFF, 1));
+    EXPECT_EQ(grid.Load(widest.data(), widest.size(), true), widest.size());
 }
 
 TEST_F(NavigationGridTest, ASceneFileWithAForgedGridHeaderLoadsWithoutTheGrid)

@@ -123,8 +123,8 @@ TEST_F(PathFinderTest, PathsOnRandomGridsAreAsShortAsDijkstraFinds)
     int reached = 0;
     for (int round = 0; round < 200; ++round)
     {
-        const uint32_t width = 2 + uint32_t(random() % 14);
-        const uint32_t height = 2 + uint32_t(random() % 14);
+        const uint32_t width = 2 + uint32_t(random() % 40);
+        const uint32_t height = 2 + uint32_t(random() % 40);
         const float tileSize = round % 3 == 0 ? 2.5f : 1.0f;
         const Vector origin(float(round % 7) - 3.0f, 0.5f, -float(round % 5), 1.0f);
         ASSERT_NO_FATAL_FAILURE(RandomGrid(m_grid, random, width, height, 0.35, tileSize, origin));
@@ -280,6 +280,10 @@ TEST_F(PathFinderTest, AnOpenBorderNeverLeadsTheSearchOutsideTheGrid)
     RunSearch(m_finder, 100);
     EXPECT_EQ(m_finder.GetDestinationTile(), NavigationGrid::PackTile(1, 1));
     EXPECT_EQ(m_finder.GetPushes(), 4u);
+    // Of two tiles equally near, the one taken first stays the closest.
+    ASSERT_TRUE(m_finder.FindPath(&m_grid, Vector(0, 0, 0, 1), Vector(3, 0, 0.5f, 1), 0, FLT_MAX));
+    RunSearch(m_finder, 100);
+    EXPECT_EQ(m_finder.GetDestinationTile(), NavigationGrid::PackTile(1, 0));
 }
 
 TEST_F(PathFinderTest, TheSourceSnapsToTheNearestPassableTileWithinFiveTiles)
@@ -361,11 +365,11 @@ TEST_F(PathFinderTest, ABlockedDestinationEndsAtTheNearestTileAroundItsArea)
 
 TEST_F(PathFinderTest, TheGoalFloodNeverTouchesTheBorderRowsAndColumns)
 {
-    // The blocked area reaches the bottom row; the passable border tiles beside it are no goals,
-    // and a destination on the border itself finds only inner tiles.
+    // The blocked area reaches the bottom row and the second column; the passable border tiles
+    // beside it are no goals, and a destination on the border itself finds only inner tiles.
     ASSERT_NO_FATAL_FAILURE(LoadMap(m_grid, "........\n"
                                             "........\n"
-                                            "...##...\n"
+                                            ".####...\n"
                                             "...##...\n"
                                             "..####..\n"));
     ASSERT_TRUE(m_finder.FindPath(&m_grid, Vector(0, 0, 0, 1), Vector(3.5f, 0, 4, 1), 0, FLT_MAX));
@@ -374,6 +378,8 @@ TEST_F(PathFinderTest, TheGoalFloodNeverTouchesTheBorderRowsAndColumns)
         EXPECT_EQ(m_finder.GetTileState(x, 4) & PathFinder::kGoal, 0) << x;
         EXPECT_EQ(m_finder.GetTileState(x, 0) & PathFinder::kGoal, 0) << x;
     }
+    for (uint32_t y = 0; y < 5; ++y)
+        EXPECT_EQ(m_finder.GetTileState(0, y) & PathFinder::kGoal, 0) << y;
     EXPECT_NE(m_finder.GetTileState(2, 3) & PathFinder::kGoal, 0);
     EXPECT_NE(m_finder.GetTileState(5, 1) & PathFinder::kGoal, 0);
     RunSearch(m_finder, 2048);
@@ -406,6 +412,17 @@ TEST_F(PathFinderTest, ACostLimitOfZeroNeverExpandsTheSource)
     ASSERT_TRUE(m_finder.FindPath(&m_grid, Vector(0, 0, 1, 1), Vector(4, 0, 1, 1), 0, 3.0f));
     RunSearch(m_finder, 2048);
     EXPECT_EQ(m_finder.GetDestinationTile(), NavigationGrid::PackTile(3, 1));
+    // A diagonal step costs less than the limit just above it: from the centre, each diagonal
+    // neighbour is expanded and the tile two diagonal steps away is reached.
+    ASSERT_NO_FATAL_FAILURE(LoadMap(m_grid, ".....\n.....\n.....\n.....\n.....\n"));
+    for (const auto& [dx, dy] : {std::pair{-2, -2}, {2, -2}, {-2, 2}, {2, 2}})
+    {
+        ASSERT_TRUE(m_finder.FindPath(&m_grid, Vector(2, 0, 2, 1), Vector(float(2 + dx), 0, float(2 + dy), 1),
+                                      PathFinder::kExactDestination, 1.42f));
+        RunSearch(m_finder, 2048);
+        EXPECT_EQ(m_finder.GetDestinationTile(), NavigationGrid::PackTile(uint32_t(2 + dx), uint32_t(2 + dy)))
+            << dx << dy;
+    }
 }
 
 TEST_F(PathFinderTest, SlightlyNegativeCoordinatesAndANullGrid)

@@ -1,8 +1,9 @@
 // Sequences stored in a binary scene: a hand-written record (one sequence, one track, one action)
 // read through the scene loader, started by name in any case, also after run-time spawns, and the
-// data kit's writer round-tripping a system built in code.
+// data kit's writer round-tripping a system built in code, and an action's stored progress.
 #include "gameplay/sequences/Sequence.h"
 
+#include "core/reflection/RecordStream.h"
 #include "gameplay/sequences/SequenceActions.h"
 #include "gameplay/sequences/SequenceClassRegistration.h"
 #include "gameplay/sequences/SequenceSpawner.h"
@@ -129,7 +130,7 @@ TEST_F(SequenceRecordTest, AHandWrittenRecordLoadsFromASceneAndStartsByNameInAny
 TEST_F(SequenceRecordTest, EmptySlotsAreSkippedWithAWordAndAnUnsortedListIsPutInOrder)
 {
     std::vector<uint8_t> bytes;
-    Bytes(bytes, {2, 0, 0, 0, 1});
+    Bytes(bytes, {3, 0, 0, 0, 0, 1});          // three slots, the first empty
     Name(bytes, "Zed");
     Bytes(bytes, {1, 0, 0, 0, 1});             // one track
     Name(bytes, "T");
@@ -142,7 +143,24 @@ TEST_F(SequenceRecordTest, EmptySlotsAreSkippedWithAWordAndAnUnsortedListIsPutIn
     EXPECT_TRUE(m_log.Contains("Sequence Zed: action 0 of track 0 is empty and is skipped", CONSOLE_WARNING));
     ASSERT_NE(system.FindSequence("abe"), nullptr);
     ASSERT_NE(system.FindSequence("zed"), nullptr);
+    EXPECT_EQ(system.GetSequenceCount(), 2);
     EXPECT_STREQ(system.GetSequenceName(0), "Abe");
+}
+
+TEST_F(SequenceRecordTest, AnActionsProgressIsTheSecondsItHasRunAndRestoresItsStart)
+{
+    SequenceActionStopSequence action;
+    action.SetStartTime(Time(20000000)); // 2 s at 10 MHz
+    uint8_t bytes[4] = {};
+    RecordOutput out(bytes, sizeof(bytes), false);
+    action.SaveProgress(out, Time(45000000));
+    float seconds = 0.0f;
+    std::memcpy(&seconds, bytes, 4);
+    EXPECT_FLOAT_EQ(seconds, 2.5f);
+    RecordInput in(bytes, sizeof(bytes));
+    ASSERT_TRUE(action.LoadProgress(in, Time(100000000)));
+    EXPECT_EQ(action.GetStartTime().GetTicks(), 75000000);
+    EXPECT_FALSE(action.LoadProgress(in, Time(0)));
 }
 
 TEST_F(SequenceRecordTest, TheDataKitWritesTheSystemThatTheSceneLoaderReadsBack)

@@ -239,8 +239,10 @@ TEST_F(SequenceSystemTest, ActionsStartStopAndBranchToSequencesInTheSameFrame)
     auto* branch = Add<SequenceActionCheckGlobalSemaphore>(Track(director), "Semaphore", "Lit", 0.2f);
     ASSERT_TRUE(SetProperty(*branch, "IfYes", "Yes"));
     ASSERT_TRUE(SetProperty(*branch, "IfNo", "No"));
+    ASSERT_TRUE(SetProperty(*branch, "GameplayTime", "1"));
     Add<SequenceActionStopSequence>(Track(director), "Sequence", "Boss");
     Add<SequenceActionStartSequence>(Track(director), "Sequence", "Missing");
+    Add<SequenceActionStopSequence>(Track(director), "Sequence", "Yes");
 
     gSequenceSystem.StartSequence("Director", false, true);
     Frame();
@@ -255,6 +257,12 @@ TEST_F(SequenceSystemTest, ActionsStartStopAndBranchToSequencesInTheSameFrame)
     EXPECT_EQ(bossAction->calls.back(), "stop");
     EXPECT_FALSE(boss->IsActive());
     EXPECT_TRUE(m_log.Contains("Sequence Missing cannot be found!", CONSOLE_ERROR));
+    // A stopped sequence starts afresh, and a stop for one that was not running leaves no trace.
+    ASSERT_NE(gSequenceSystem.StartSequence("Boss", false, true), nullptr);
+    ASSERT_NE(gSequenceSystem.StartSequence("Yes", false, true), nullptr);
+    Frame();
+    EXPECT_EQ(bossAction->calls.back(), "update");
+    EXPECT_EQ(yesAction->calls, (std::vector<std::string>{"start", "update"}));
 
     // The parameters as the queries list them: own class first, then each base.
     const int32_t index = gSequenceSystem.GetSequenceIndex("Director");
@@ -268,11 +276,12 @@ TEST_F(SequenceSystemTest, ActionsStartStopAndBranchToSequencesInTheSameFrame)
     EXPECT_STREQ(gSequenceSystem.GetStringParamValue(index, 0, 1, 1), "Yes");
     EXPECT_FLOAT_EQ(gSequenceSystem.GetFloatParamValue(index, 0, 1, 4), 0.2f);
     EXPECT_EQ(gSequenceSystem.GetParamType(index, 0, 1, 4), 9);
-    EXPECT_FALSE(gSequenceSystem.GetBoolParamValue(index, 0, 1, 3));
+    EXPECT_TRUE(gSequenceSystem.GetBoolParamValue(index, 0, 1, 3));
+    EXPECT_FALSE(gSequenceSystem.GetBoolParamValue(index, 0, 0, 1));
     // Indices from scripts are checked.
     m_log.Clear();
-    EXPECT_STREQ(gSequenceSystem.GetActionName(index, 0, 9), "");
-    EXPECT_EQ(gSequenceSystem.GetParamCount(index, 5, 0), 0);
+    EXPECT_STREQ(gSequenceSystem.GetActionName(index, 0, 5), "");
+    EXPECT_EQ(gSequenceSystem.GetParamCount(index, 1, 0), 0);
     EXPECT_STREQ(gSequenceSystem.GetSequenceName(-1), "");
     EXPECT_EQ(m_log.CountOfKind(CONSOLE_WARNING), 3u);
 }

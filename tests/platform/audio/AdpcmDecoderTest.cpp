@@ -67,6 +67,10 @@ TEST(AdpcmDecoderTest, RefusesBadPredictorsAndShortHeaders)
     std::vector<uint8_t> twoBlocks = kMonoBlock;
     twoBlocks.insert(twoBlocks.end(), {0x01, 0, 0});
     EXPECT_FALSE(audio::AdpcmBlocksValid(format, twoBlocks.data(), uint32_t(twoBlocks.size())));
+    const audio::WaveFormat stereo{audio::kFormatAdpcm, 2, 48000, 0, 16, 4, 0};
+    const std::vector<uint8_t> cutHeader(16 + 10, 0); // the second block's 14-byte header is cut
+    EXPECT_FALSE(audio::AdpcmBlocksValid(stereo, cutHeader.data(), uint32_t(cutHeader.size())));
+    EXPECT_EQ(audio::DecodeAdpcmBlock(cutHeader.data() + 16, 10, 2, frames, 4), 0u);
 }
 
 TEST(AdpcmDecoderTest, VoicePlaysDecodedBlocksIncludingAShortLastBlock)

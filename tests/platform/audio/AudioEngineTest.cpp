@@ -123,6 +123,8 @@ TEST_F(AudioEngineTest, RefusesFormatsItCannotDecode)
     }
     EXPECT_EQ(m_engine->CreateSourceVoice(audio::MakePcmFormat(1, kRate), 0x1), nullptr);
     EXPECT_EQ(m_engine->GetPerformanceData().totalSourceVoiceCount, 0u);
+    EXPECT_EQ(m_engine->CreateSourceVoice(audio::MakePcmFormat(1, audio::kMaxSampleRate + 1)), nullptr);
+    EXPECT_NE(m_engine->CreateSourceVoice(audio::MakePcmFormat(1, audio::kMaxSampleRate)), nullptr);
 }
 
 TEST_F(AudioEngineTest, MalformedBuffersAreRefusedAndNothingIsQueued)
@@ -133,16 +135,24 @@ TEST_F(AudioEngineTest, MalformedBuffersAreRefusedAndNothingIsQueued)
     EXPECT_FALSE(voice->SubmitBuffer(BufferOf(partial)));
     EXPECT_FALSE(voice->SubmitBuffer(audio::AudioBuffer{}));
     const std::vector<uint8_t> frames = Pcm16(std::vector<int16_t>(20));
-    audio::AudioBuffer loop = BufferOf(frames);
-    loop.loopCount = 1;
-    loop.loopBegin = 8;
-    loop.loopLength = 4;
-    EXPECT_FALSE(voice->SubmitBuffer(loop));
-    loop.loopBegin = 2;
-    loop.loopCount = 256;
-    EXPECT_FALSE(voice->SubmitBuffer(loop));
+    // Loops past the end or empty at it, too many turns, and a flag no buffer carries.
+    const struct
+    {
+        uint32_t begin, length, count, flags;
+    } bad[] = {{8, 4, 1, 0}, {10, 0, 1, 0}, {2, 4, 256, 0}, {0, 0, 0, audio::kBufferEndOfStream << 1}};
+    for (const auto& b : bad)
+    {
+        audio::AudioBuffer loop = BufferOf(frames, b.flags);
+        loop.loopBegin = b.begin;
+        loop.loopLength = b.length;
+        loop.loopCount = b.count;
+        EXPECT_FALSE(voice->SubmitBuffer(loop)) << b.begin << "+" << b.length << " x" << b.count;
+    }
     EXPECT_EQ(voice->GetState().buffersQueued, 0u);
-    for (uint32_t i = 0; i < audio::kMaxQueuedBuffers; ++i)
+    audio::AudioBuffer most = BufferOf(frames);
+    most.loopCount = audio::kMaxLoopCount;
+    ASSERT_TRUE(voice->SubmitBuffer(most));
+    for (uint32_t i = 1; i < audio::kMaxQueuedBuffers; ++i)
         ASSERT_TRUE(voice->SubmitBuffer(BufferOf(frames)));
     EXPECT_FALSE(voice->SubmitBuffer(BufferOf(frames)));
     EXPECT_EQ(voice->GetState().buffersQueued, audio::kMaxQueuedBuffers);
@@ -229,7 +239,7 @@ TEST_F(AudioEngineTest, VolumeAndMatrixMixVoicesIntoTheBus)
     audio::SourceVoice* a = MakeVoice(2);
     const float levels[4] = {0.5f, 0.25f, 0.0f, 1.0f}; // left = .5 L + .25 R, right = R
     ASSERT_TRUE(a->SetOutputMatrix(2, 2, levels));
-    a->SetVolume(0.5f);
+    a->SetVolume(-0.5f); // inverts
     a->SubmitBuffer(BufferOf(stereo));
     a->Start();
     audio::SourceVoice* b = MakeVoice(1);
@@ -237,8 +247,8 @@ TEST_F(AudioEngineTest, VolumeAndMatrixMixVoicesIntoTheBus)
     b->SubmitBuffer(BufferOf(mono));
     b->Start();
     const std::vector<float> out = Render(1);
-    EXPECT_FLOAT_EQ(out[0], 0.5f * (0.5f * 0.25f + 0.25f * 0.5f) + 2.0f * 0.125f);
-    EXPECT_FLOAT_EQ(out[1], 0.5f * 0.5f + 2.0f * 0.125f);
+    EXPECT_FLOAT_EQ(out[0], -0.5f * (0.5f * 0.25f + 0.25f * 0.5f) + 2.0f * 0.125f);
+    EXPECT_FLOAT_EQ(out[1], -0.5f * 0.5f + 2.0f * 0.125f);
     EXPECT_FALSE(a->SetOutputMatrix(1, 2, levels));
     EXPECT_FALSE(a->SetOutputMatrix(2, 6, levels));
     EXPECT_FALSE(a->SetVolume(INFINITY));
@@ -323,6 +333,13 @@ TEST_F(AudioEngineTest, LoopsRepeatAndExitLoopPlaysToTheEnd)
     EXPECT_EQ(forever->GetState().samplesPlayed, 5 * kBlockFrames + 100);
     EXPECT_EQ(out[99], 100 / 32768.0f);
     EXPECT_EQ(out[100], 0.0f);
+    // An endless loop of one frame outlasts any counted one.
+    audio::SourceVoice* oneFrame = MakeVoice(1);
+    loop.loopBegin = 99;
+    oneFrame->SubmitBuffer(loop);
+    oneFrame->Start();
+    Render(1);
+    EXPECT_EQ(oneFrame->GetState().buffersQueued, 1u);
 }
 
 TEST_F(AudioEngineTest, DeferredChangesApplyTogetherOnlyOnCommit)

@@ -36,7 +36,13 @@ TEST(WavFileTest, ParsesAHandMadeFile)
     EXPECT_EQ(wav.format.avgBytesPerSec, 176400u);
     EXPECT_EQ(wav.format.blockAlign, 4);
     EXPECT_EQ(wav.format.bitsPerSample, 16);
+    EXPECT_EQ(wav.format.extraSize, 0) << "a 16-byte format chunk has no extra size";
     EXPECT_EQ(wav.samples, (std::vector<uint8_t>{1, 0, 2, 0, 3, 0, 0xFF, 0xFF}));
+    // An empty data chunk at the very end is still a data chunk.
+    std::vector<uint8_t> empty(image.begin(), image.begin() + 50);
+    empty.insert(empty.end(), 4, 0);
+    ASSERT_TRUE(audio::ParseWav(empty.data(), empty.size(), wav, &error)) << error;
+    EXPECT_TRUE(wav.samples.empty());
 }
 
 TEST(WavFileTest, RefusesTruncatedAndIncompleteImages)
@@ -51,6 +57,7 @@ TEST(WavFileTest, RefusesTruncatedAndIncompleteImages)
     std::vector<uint8_t> shortFormat = image;
     shortFormat[16] = 14;
     EXPECT_FALSE(audio::ParseWav(shortFormat.data(), shortFormat.size(), wav, &error));
+    EXPECT_EQ(error, "format chunk too short");
     EXPECT_FALSE(audio::ParseWav(image.data(), 11, wav, &error));
     std::vector<uint8_t> huge = image;
     huge[50] = 0xFF;
@@ -86,16 +93,25 @@ TEST(WavFileTest, EngineWritesItsMixToTheNamedFile)
     EXPECT_EQ(wav.format.channels, 2);
     EXPECT_EQ(wav.format.samplesPerSec, 44100u);
     EXPECT_EQ(wav.format.bitsPerSample, 16);
+    EXPECT_EQ(wav.format.avgBytesPerSec, 44100u * 4);
     ASSERT_EQ(wav.samples.size(), 2u * 441 * 2 * 2);
     auto sampleAt = [&](size_t i) { return int16_t(uint16_t(wav.samples[2 * i] | (wav.samples[2 * i + 1] << 8))); };
+    const int16_t written[4] = {1000, -1000, 32766, -32767}; // full scale is 32767
     for (size_t i = 0; i < 4; ++i)
-        EXPECT_NEAR(sampleAt(i), samples[i], 1) << i;
+        EXPECT_EQ(sampleAt(i), written[i]) << i;
     EXPECT_EQ(sampleAt(4), 0);
 
     ASSERT_TRUE(engine->RenderBlocks(1));
     engine.reset();
     ASSERT_TRUE(audio::ReadWavFile(path, wav, &error)) << error;
     EXPECT_EQ(wav.samples.size(), 3u * 441 * 2 * 2);
+    uint8_t riffSize[4] = {};
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    ASSERT_TRUE(file != nullptr && std::fseek(file, 4, SEEK_SET) == 0 && std::fread(riffSize, 1, 4, file) == 4);
+    std::fclose(file);
+    EXPECT_EQ(riffSize[0] | riffSize[1] << 8 | riffSize[2] << 16, 36 + 3 * 441 * 2 * 2);
+    EXPECT_FALSE(audio::WavWriter().Open(path, audio::kMaxChannels + 1, 44100));
+    EXPECT_TRUE(audio::WavWriter().Open(path, audio::kMaxChannels, 44100));
     std::filesystem::remove(path);
 
     config.wavPath = TempPath("no/such/folder/mix.wav");

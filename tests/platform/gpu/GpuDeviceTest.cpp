@@ -126,20 +126,32 @@ TEST_F(GpuDeviceTest, StateTablesAndStatisticsFollowAScriptedFrame)
     m_device->SetTexture(3, texture);
     m_device->SetVertexShader(vs);
     m_device->SetPixelShader(ps);
-    m_device->SetVertexShaderConstantF(247, constants, 2);
+    m_device->SetVertexShaderConstantF(254, constants, 2);
     m_device->SetPixelShaderConstantF(223, constants, 1);
     EXPECT_EQ(m_device->SetPixelShaderConstantF(223, constants, 2), kErrInvalidCall) << "224 pixel registers";
     EXPECT_EQ(m_device->SetVertexShaderConstantF(256, constants, 1), kErrInvalidCall) << "256 vertex registers";
-    m_device->SetVertexDeclaration(declaration);
-    m_device->SetStreamSource(0, vertices, 0, 20);
+    m_device->SetFVF(kFvfXyz);
+    m_device->SetVertexDeclaration(declaration); // replaces the fixed format
+    EXPECT_EQ(m_device->SetStreamSource(1, vertices, 80, 20), kOk) << "offset at the end";
+    EXPECT_EQ(m_device->SetStreamSource(1, vertices, 81, 20), kErrInvalidCall);
+    EXPECT_EQ(m_device->SetStreamSourceFreq(1, kStreamIndexedData), kErrInvalidCall) << "no count";
+    m_device->SetStreamSource(1, nullptr, 0, 0);
+    m_device->SetStreamSource(0, vertices, 0, 0);
     m_device->SetIndices(indices);
+    EXPECT_EQ(m_device->DrawIndexedPrimitive(kPrimitiveTriangleList, 0, 0, 4, 0, 2), kErrInvalidCall) << "stride 0";
+    m_device->SetStreamSource(0, vertices, 0, 20);
     ASSERT_EQ(m_device->DrawIndexedPrimitive(kPrimitiveTriangleList, 0, 0, 4, 0, 2), kOk);
     EXPECT_EQ(m_device->DrawIndexedPrimitive(kPrimitiveTriangleList, 1, 0, 4, 0, 2), kErrInvalidCall)
         << "base vertex 1 reads vertex 4 past the buffer";
     EXPECT_EQ(m_device->DrawPrimitive(kPrimitiveTriangleList, 0, 2), kErrInvalidCall) << "6 vertices of 4";
     ASSERT_EQ(m_device->DrawPrimitive(kPrimitiveTriangleFan, 0, 2), kOk);
+    EXPECT_EQ(m_device->DrawPrimitive(kPrimitiveLineStrip, 0, 3), kOk) << "4 vertices of 4";
+    m_device->SetFVF(kFvfXyz); // and a fixed format the declaration
     const float lines[4 * 5] = {};
     ASSERT_EQ(m_device->DrawPrimitiveUP(kPrimitiveLineStrip, 3, lines, 20), kOk);
+    const uint16_t triangle[3] = {1, 2, 3};
+    EXPECT_EQ(m_device->DrawIndexedPrimitiveUP(kPrimitiveTriangleList, 1, 2, 1, triangle, kFormatIndex16, lines, 20),
+              kErrInvalidCall) << "index 3 past vertices 1 and 2";
     ASSERT_EQ(m_device->EndScene(), kOk);
 
     uint32_t value = 0;
@@ -150,7 +162,7 @@ TEST_F(GpuDeviceTest, StateTablesAndStatisticsFollowAScriptedFrame)
     ASSERT_EQ(m_device->GetSamplerState(2, kSsAddressU, &value), kOk);
     EXPECT_EQ(value, kAddressWrap);
     float readBack[8] = {};
-    ASSERT_EQ(m_device->GetVertexShaderConstantF(247, readBack, 2), kOk);
+    ASSERT_EQ(m_device->GetVertexShaderConstantF(254, readBack, 2), kOk);
     EXPECT_EQ(memcmp(readBack, constants, sizeof(constants)), 0);
     ASSERT_EQ(m_device->GetPixelShaderConstantF(223, readBack, 1), kOk);
     EXPECT_EQ(readBack[3], 4.0f);
@@ -165,31 +177,33 @@ TEST_F(GpuDeviceTest, StateTablesAndStatisticsFollowAScriptedFrame)
     EXPECT_EQ(stats.vertexConstantRegisters, 2u);
     EXPECT_EQ(stats.pixelConstantRegisters, 1u);
     EXPECT_EQ(stats.refusedConstantWrites, 2u);
-    EXPECT_EQ(stats.drawCalls, 3u);
-    EXPECT_EQ(stats.primitives, 2u + 2u + 3u);
-    EXPECT_EQ(stats.invalidCalls, 5u);
+    EXPECT_EQ(stats.drawCalls, 4u);
+    EXPECT_EQ(stats.primitives, 2u + 2u + 3u + 3u);
+    EXPECT_EQ(stats.invalidCalls, 9u);
 
     const std::vector<DrawRecord>& log = m_device->GetDrawLog();
-    ASSERT_EQ(log.size(), 3u);
+    ASSERT_EQ(log.size(), 4u);
     EXPECT_EQ(log[0].call, DrawCall::IndexedPrimitive);
     EXPECT_EQ(log[0].renderStates[kRsZFunc], kCmpAlways);
     EXPECT_EQ(log[0].samplerStates[3][kSsMagFilter], kFilterLinear);
     EXPECT_EQ(log[0].textureIds[3], texture->GetId());
     EXPECT_EQ(log[0].vertexShaderId, vs->GetId());
     EXPECT_EQ(log[0].indexBufferId, indices->GetId());
+    EXPECT_EQ(log[0].fvf, 0u);
+    EXPECT_EQ(log[3].declarationId, 0u);
     EXPECT_EQ(log[0].streams[0].bufferId, vertices->GetId());
     EXPECT_EQ(log[0].renderTargetIds[0], BackBuffer()->GetId());
-    EXPECT_EQ(log[2].call, DrawCall::PrimitiveFromMemory);
-    EXPECT_EQ(log[2].streams[0].bufferId, vertices->GetId());
+    EXPECT_EQ(log[3].call, DrawCall::PrimitiveFromMemory);
+    EXPECT_EQ(log[3].streams[0].bufferId, vertices->GetId());
     // Drawing from memory unbinds stream 0 and the indices afterwards.
     EXPECT_EQ(m_device->DrawPrimitive(kPrimitiveTriangleFan, 0, 1), kErrInvalidCall);
 
     // Present ends the frame: statistics and the draw log move to the last frame.
     ASSERT_EQ(m_device->Present(), kOk);
     EXPECT_EQ(m_device->GetPresentCount(), 1u);
-    EXPECT_EQ(m_device->GetLastFrameStatistics().drawCalls, 3u);
+    EXPECT_EQ(m_device->GetLastFrameStatistics().drawCalls, 4u);
     EXPECT_EQ(m_device->GetFrameStatistics().drawCalls, 0u);
-    EXPECT_EQ(m_device->GetLastFrameDrawLog().size(), 3u);
+    EXPECT_EQ(m_device->GetLastFrameDrawLog().size(), 4u);
     EXPECT_TRUE(m_device->GetDrawLog().empty());
 
     for (GpuObject* o : std::initializer_list<GpuObject*>{vertices, indices, declaration, texture, vs, ps})
@@ -373,6 +387,8 @@ TEST_F(GpuDeviceTest, TargetsAndViewportRules)
     GpuSurface* depth = nullptr;
     ASSERT_EQ(m_device->GetDepthStencilSurface(&depth), kOk);
     EXPECT_EQ(m_device->SetRenderTarget(1, depth), kErrInvalidCall);
+    EXPECT_EQ(m_device->SetRenderTarget(kRenderTargetCount, target), kErrInvalidCall);
+    EXPECT_EQ(m_device->SetScissorRect({4, 4, 4, 4}), kOk) << "empty, not inverted";
     EXPECT_EQ(m_device->SetDepthStencilSurface(target), kErrInvalidCall);
     depth->Release();
     ASSERT_EQ(m_device->SetRenderTarget(0, BackBuffer()), kOk);

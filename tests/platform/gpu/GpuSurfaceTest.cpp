@@ -62,14 +62,14 @@ TEST(GpuFormatTest, HandWrittenBytesDecode)
     ExpectColor(block[0], {1, 0, 0, 1}, 0, "DXT1 texel 0");
     ExpectColor(block[1], {0, 0, 1, 1}, 0, "DXT1 texel 1");
     ExpectColor(block[3], {1.0f / 3, 0, 2.0f / 3, 1}, 1e-6f, "DXT1 texel 3");
-    // With c0 <= c1 index 3 is transparent black.
-    const uint8_t dxt1Punch[] = {0x1F, 0x00, 0x00, 0xF8, 0b11, 0, 0, 0};
+    // With c0 <= c1 (here equal) index 3 is transparent black.
+    const uint8_t dxt1Punch[] = {0x1F, 0x00, 0x1F, 0x00, 0b11, 0, 0, 0};
     DecodeBlock(kFormatDXT1, dxt1Punch, block);
     ExpectColor(block[0], {0, 0, 0, 0}, 0, "DXT1 punch-through");
-    // DXT5 alpha: a0 255, a1 0, texel 0 index 1 (a1), texel 1 index 0 (a0).
-    uint8_t dxt5[16] = {255, 0, 0b00000001, 0, 0, 0, 0, 0, 0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
+    // DXT5 alpha: a0 255, a1 0, texel 0 index 5 (three sevenths of a0), texel 1 index 0 (a0).
+    uint8_t dxt5[16] = {255, 0, 0b00000101, 0, 0, 0, 0, 0, 0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
     DecodeBlock(kFormatDXT5, dxt5, block);
-    EXPECT_EQ(block[0].a, 0.0f);
+    EXPECT_FLOAT_EQ(block[0].a, 3.0f / 7);
     EXPECT_EQ(block[1].a, 1.0f);
     EXPECT_EQ(block[1].r, 1.0f);
 }
@@ -104,16 +104,18 @@ TEST_F(GpuSurfaceTest, EveryColourFormatCreatesLocksLoadsAndReadsBack)
             for (size_t b = 0; b < 4; ++b)
             {
                 uint8_t* colour = blocks.data() + b * info.blockBytes + (info.blockBytes == 16 ? 8 : 0);
-                colour[1] = 0xF8; // c0 red, c1 black, indices 0
+                colour[1] = 0xF8; // c0 red, c1 black, indices 0 but pixel (1,0)'s
+                colour[4] = 0x04;
                 if (info.format == kFormatDXT5)
                     blocks[b * 16] = blocks[b * 16 + 1] = 255;
                 if (info.format == kFormatDXT3)
-                    memset(blocks.data() + b * 16, 0xFF, 8);
+                    memset(blocks.data() + b * 16, 0xF0, 8); // odd texels opaque
             }
             EXPECT_EQ(LoadSurfaceFromMemory(level, nullptr, blocks.data(), info.format, 2 * info.blockBytes,
                                             {0, 0, 8, 8}, kLoadFilterNone, 0),
                       kOk);
             ExpectColor(level->ReadPixel(7, 7), {1, 0, 0, 1}, 0, "loaded block");
+            ExpectColor(level->ReadPixel(5, 4), {0, 0, 0, 1}, 0, "index 1 of a block's first row");
             uint32_t argb[64] = {};
             EXPECT_EQ(LoadSurfaceFromMemory(level, nullptr, argb, kFormatA8R8G8B8, 32, {0, 0, 8, 8},
                                             kLoadFilterNone, 0),
@@ -200,10 +202,25 @@ TEST_F(GpuSurfaceTest, ClearFillsTheViewportOfTargetsAndDepth)
     EXPECT_EQ(back->ReadPixelArgb(7, 4), 0xFF102030u);
     EXPECT_EQ(back->ReadPixelArgb(8, 12), 0xFF102030u);
 
-    // Depth asked with no depth surface bound is refused.
+    // Refused: depth with no depth surface bound, stencil of a format without one, a part of a depth copy.
     ASSERT_EQ(m_device->SetDepthStencilSurface(nullptr), kOk);
     EXPECT_EQ(m_device->Clear(0, nullptr, kClearDepth, 0, 1.0f, 0), kErrInvalidCall);
-    EXPECT_EQ(m_device->GetFrameStatistics().invalidCalls, 1u);
+    GpuSurface* d16[2] = {};
+    for (GpuSurface*& surface : d16)
+        ASSERT_EQ(m_device->CreateDepthStencilSurface(8, 8, kFormatD16, 0, 0, false, &surface), kOk);
+    ASSERT_EQ(m_device->SetDepthStencilSurface(d16[0]), kOk);
+    EXPECT_EQ(m_device->Clear(0, nullptr, kClearStencil, 0, 1.0f, 0), kErrInvalidCall);
+    const Rect part = {0, 0, 4, 4};
+    EXPECT_EQ(m_device->StretchRect(d16[0], &part, d16[1], nullptr, kFilterNone), kErrInvalidCall);
+    EXPECT_EQ(m_device->StretchRect(d16[0], nullptr, d16[1], nullptr, kFilterNone), kOk);
+    EXPECT_EQ(m_device->GetFrameStatistics().invalidCalls, 3u);
+    ASSERT_EQ(m_device->SetDepthStencilSurface(nullptr), kOk);
+    for (GpuSurface* surface : d16)
+        surface->Release();
+    // The frame's log of clears and copies keeps its first records only.
+    for (uint32_t i = 0; i < kMaxDrawRecordsPerFrame; ++i)
+        ASSERT_EQ(m_device->Clear(0, nullptr, kClearTarget, 0, 1.0f, 0), kOk);
+    EXPECT_EQ(m_device->GetSurfaceOpLog().size(), kMaxDrawRecordsPerFrame);
 }
 
 TEST_F(GpuSurfaceTest, StretchRectCopiesAndScalesPixels)
@@ -220,10 +237,11 @@ TEST_F(GpuSurfaceTest, StretchRectCopiesAndScalesPixels)
     ASSERT_EQ(m_device->StretchRect(back, nullptr, surface, nullptr, kFilterPoint), kOk);
     ExpectColor(surface->ReadPixel(0, 0), {1, 0, 0, 1}, 1e-3f, "left");
     ExpectColor(surface->ReadPixel(31, 15), {0, 0, 0, 1}, 1e-3f, "right");
-    // Linear filtering blends across the edge.
-    ASSERT_EQ(m_device->StretchRect(back, nullptr, surface, nullptr, kFilterLinear), kOk);
-    EXPECT_GT(surface->ReadPixel(15, 0).r, 0.2f);
-    EXPECT_LT(surface->ReadPixel(16, 0).r, 0.8f);
+    // Linear filtering blends neighbours: red, red, black, black widen to eight pixels.
+    const Rect edge = {30, 0, 34, 1}, wide = {0, 0, 8, 1};
+    ASSERT_EQ(m_device->StretchRect(back, &edge, surface, &wide, kFilterLinear), kOk);
+    EXPECT_EQ(surface->ReadPixel(3, 0).r, 0.75f);
+    EXPECT_EQ(surface->ReadPixel(4, 0).r, 0.25f);
     // A plain texture is no copy destination.
     GpuTexture* plain = nullptr;
     ASSERT_EQ(m_device->CreateTexture(4, 4, 1, 0, kFormatA8R8G8B8, kPoolManaged, &plain), kOk);
@@ -249,8 +267,9 @@ TEST_F(GpuSurfaceTest, SurfaceLockRules)
     EXPECT_EQ(managed->UnlockRect(0), kOk);
     EXPECT_EQ(managed->PeekSurface(0, 0)->ReadPixelArgb(0, 0), 0u) << "a read-only lock loses its writes";
     EXPECT_EQ(managed->UnlockRect(0), kErrInvalidCall);
-    const Rect outside = {2, 2, 5, 3};
-    EXPECT_EQ(managed->LockRect(0, &locked, &outside, 0), kErrInvalidCall);
+    for (const Rect& outside : {Rect{2, 2, 5, 3}, Rect{1, 1, 1, 3}})
+        EXPECT_EQ(managed->LockRect(0, &locked, &outside, 0), kErrInvalidCall);
+    EXPECT_EQ(managed->LockRect(1, &locked, nullptr, 0), kErrInvalidCall) << "one level";
 
     GpuTexture* target = nullptr;
     ASSERT_EQ(m_device->CreateTexture(4, 4, 1, kUsageRenderTarget, kFormatA8R8G8B8, kPoolDefault, &target), kOk);
@@ -261,14 +280,16 @@ TEST_F(GpuSurfaceTest, SurfaceLockRules)
     ASSERT_EQ(dynamic->LockRect(0, &locked, nullptr, 0), kOk);
     static_cast<uint32_t*>(locked.bits)[0] = 0x11223344u;
     ASSERT_EQ(dynamic->UnlockRect(0), kOk);
+    EXPECT_EQ(dynamic->LockRect(0, &locked, nullptr, kLockDiscard | kLockReadOnly), kErrInvalidCall);
     ASSERT_EQ(dynamic->LockRect(0, &locked, nullptr, kLockDiscard), kOk);
     EXPECT_NE(static_cast<uint32_t*>(locked.bits)[0], 0x11223344u) << "discarded contents are not kept";
     ASSERT_EQ(dynamic->UnlockRect(0), kOk);
+    EXPECT_EQ(dynamic->PeekSurface(0, 0)->ReadPixelArgb(4, 0), 0u) << "outside the surface";
 
     GpuTexture* dxt = nullptr;
     ASSERT_EQ(m_device->CreateTexture(8, 8, 1, 0, kFormatDXT5, kPoolManaged, &dxt), kOk);
-    const Rect unaligned = {2, 0, 6, 4};
-    EXPECT_EQ(dxt->LockRect(0, &locked, &unaligned, 0), kErrInvalidCall);
+    for (const Rect& unaligned : {Rect{2, 0, 6, 4}, Rect{4, 2, 8, 6}})
+        EXPECT_EQ(dxt->LockRect(0, &locked, &unaligned, 0), kErrInvalidCall);
     const Rect block = {4, 4, 8, 8};
     ASSERT_EQ(dxt->LockRect(0, &locked, &block, 0), kOk);
     EXPECT_EQ(static_cast<uint8_t*>(locked.bits) - dxt->PeekSurface(0, 0)->Bits(), 32 + 16);

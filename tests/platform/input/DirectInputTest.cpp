@@ -57,6 +57,12 @@ TEST_F(DirectInputTest, KeyboardFollowsFocusAndDataFormat)
     EXPECT_EQ(keys[16], 0x80);
     EXPECT_EQ(keys[17], 0);
 
+    // Losing focus unacquires a foreground device, found by a poll or a read.
+    input::SetWindowFocus(false);
+    EXPECT_EQ(keyboard->Poll(), input::kInputLost);
+    EXPECT_FALSE(keyboard->IsAcquired());
+    input::SetWindowFocus(true);
+    ASSERT_EQ(keyboard->Acquire(), input::kOk);
     input::SetWindowFocus(false);
     EXPECT_EQ(keyboard->GetDeviceState(sizeof(keys), keys), input::kInputLost);
     EXPECT_FALSE(keyboard->IsAcquired());
@@ -92,6 +98,7 @@ TEST_F(DirectInputTest, PadsEnumerateInOrderWithTheirProductIds)
     EXPECT_EQ(m_directInput->ReadJoystickConfig(2, configured), input::kFail);
 
     input::UnplugGamePad(firstHandle);
+    EXPECT_EQ(m_directInput->CreateDevice(pads[0].instance), nullptr) << "unplugged";
     pads = m_directInput->EnumGameControllers();
     ASSERT_EQ(pads.size(), 1u);
     EXPECT_EQ(pads[0].productName, "Second");
@@ -112,9 +119,12 @@ TEST_F(DirectInputTest, PadStateIsReportedInTheGivenRange)
     ASSERT_EQ(pad->Acquire(), input::kOk);
     input::SetGamePadAxes(handle, -1.0f, 0.5f, 0.0f, 2.0f);
     input::SetGamePadButton(handle, 127, true);
+    input::SetGamePadButton(handle, input::kGamePadButtonCount, true); // no such button
+    EXPECT_EQ(pad->GetDeviceState(sizeof(state) + 1, &state), input::kInvalidArgument);
     ASSERT_EQ(pad->GetDeviceState(sizeof(state), &state), input::kOk);
     EXPECT_EQ(state.x, 0); // default range 0..65535
     EXPECT_EQ(state.rotationZ, 65535);
+    EXPECT_EQ(state.sliders[1], 32768) << "unused axes rest at the centre";
     ASSERT_EQ(pad->SetAxisRange(-1000, 1000), input::kOk);
     ASSERT_EQ(pad->GetDeviceState(sizeof(state), &state), input::kOk);
     EXPECT_EQ(state.x, -1000);

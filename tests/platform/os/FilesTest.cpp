@@ -1,3 +1,4 @@
+#include "platform/os/DirectoryFind.h"
 #include "platform/os/Files.h"
 #include "support/TempFolder.h"
 
@@ -6,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
+#include <tuple>
 
 TEST(FilesTest, ReplacingFileTakesTheUmaskAndReplacesOnlyOnCommit)
 {
@@ -22,6 +24,7 @@ TEST(FilesTest, ReplacingFileTakesTheUmaskAndReplacesOnlyOnCommit)
     EXPECT_EQ(folder.ReadFile("config.bin"), "old");
     os::ReplacingFile file;
     ASSERT_TRUE(file.Open(target.c_str()));
+    ASSERT_TRUE(file.Open(target.c_str())); // drops the first temporary file
     std::fputs("new", file.GetFile());
     ASSERT_TRUE(file.Commit());
     umask(previous);
@@ -33,4 +36,36 @@ TEST(FilesTest, ReplacingFileTakesTheUmaskAndReplacesOnlyOnCommit)
     for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
         entries += entry.is_regular_file();
     EXPECT_EQ(entries, 1);
+}
+
+// Each level resolves without case into a buffer with room for the end; file calls keep to their kind.
+TEST(FilesTest, PathsResolveWithoutCaseAndFileCallsKeepToTheirKind)
+{
+    TempFolder folder;
+    folder.WriteFile("Sub/Zed.txt", "z");
+    const std::string expected = folder / "Sub/Zed.txt";
+    char out[256];
+    ASSERT_TRUE(os::ResolvePathNoCase(folder.Path().c_str(), "SUB/zED.TXT", out, expected.size() + 1));
+    EXPECT_EQ(out, expected);
+    EXPECT_FALSE(os::ResolvePathNoCase(folder.Path().c_str(), "SUB/zED.TXT", out, expected.size()));
+    EXPECT_FALSE(os::DeleteFile((folder / "Sub").c_str()));
+    ASSERT_EQ(chmod(expected.c_str(), 0444), 0);
+    ASSERT_TRUE(os::ClearReadOnly(expected.c_str()));
+    EXPECT_EQ(std::filesystem::status(expected).permissions(), std::filesystem::perms(0644));
+    EXPECT_TRUE(os::DeleteFile(expected.c_str()));
+    EXPECT_EQ(os::UnixToFileTime(0, 100), 116444736000000001u);
+    os::DirectoryFind find;
+    ASSERT_TRUE(find.Open(folder.Path().c_str(), "s*"));
+    bool isDirectory = false;
+    EXPECT_STREQ(find.Next(isDirectory), "Sub");
+    EXPECT_TRUE(isDirectory);
+}
+
+TEST(FilesTest, WildcardsMatchWholeNamesWithoutCase)
+{
+    using Case = std::tuple<const char*, const char*, bool>;
+    for (const auto& [pattern, name, matches] : {Case{"*.PAK", "data.pak", true}, Case{"a**", "a", true},
+                                                  Case{"*b*c", "abxbc", true}, Case{"?.txt", "ab.txt", false},
+                                                  Case{"*.pak", "data.pak2", false}})
+        EXPECT_EQ(os::MatchWildcard(pattern, name), matches) << pattern << " " << name;
 }

@@ -59,16 +59,17 @@ TEST_F(WindowMessagesTest, MessagesOfDestroyedWindowsAndOtherThreadsAreNotDelive
 TEST_F(WindowMessagesTest, MouseMessagesCarryExtraInfoPositionAndASetCursorFirst)
 {
     const WindowHandle window = MakeWindow();
-    test::PostMouse(window, kMsgLeftButtonDown, 40, 30, kPenOrTouchSignature | 0x12);
+    test::PostMouse(window, kMsgMiddleButtonDoubleClick, 40, 30, kPenOrTouchSignature | 0x12);
     PumpMessages();
-    ASSERT_EQ(RecordedIds(), (std::vector<uint32_t>{kMsgSetCursor, kMsgLeftButtonDown}));
+    ASSERT_EQ(RecordedIds(), (std::vector<uint32_t>{kMsgSetCursor, kMsgMiddleButtonDoubleClick}));
     EXPECT_EQ(LowWord(Recorded()[0].lParam), kHitClient);
-    EXPECT_EQ(HighWord(Recorded()[0].lParam), int32_t(kMsgLeftButtonDown));
+    EXPECT_EQ(HighWord(Recorded()[0].lParam), int32_t(kMsgMiddleButtonDoubleClick));
     const RecordedMessage& press = Recorded()[1];
     EXPECT_EQ(press.extraInfo, kPenOrTouchSignature | 0x12);
     EXPECT_EQ(press.lParam, MakeLParam(40, 30));
     EXPECT_EQ(press.position, (Point{140, 130})) << "where the cursor was, on the desktop";
     EXPECT_EQ(GetMessageExtraInfo(), 0u) << "outside a dispatch";
+    EXPECT_EQ(GetMessagePos(), (Point{140, 130})) << "the cursor, outside a dispatch";
 
     Recorded().clear();
     test::PostMouseWheel(window, -120);

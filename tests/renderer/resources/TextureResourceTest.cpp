@@ -49,10 +49,12 @@ protected:
         std::string beyond(20, '\x77');
         data.AddFile("textures", "ui/patched.tga.07.patch",
                      BuildTexturePatch({{TextureFileHeader::kSize + 4, overwrite}, {2, beyond}, {0, "\x55"}}));
-        // A zero-length run (as patches past 64 KB need) does not end the patch.
+        // A zero-length run (as patches past 64 KB need) does not end the patch; a skip past the
+        // image's end does.
         data.AddFile("textures", "ui/patched.tga.09.patch",
-                     BuildTexturePatch({{TextureFileHeader::kSize + 4, ""}, {0, overwrite}}));
-        data.AddFile("scenes", "lightmaps/lm.texture", Texture(2, 2, false, 2));
+                     BuildTexturePatch({{TextureFileHeader::kSize + 4, ""}, {0, overwrite}, {9, "\x66"}}));
+        // Taller than wide: the width stays 1 down the levels.
+        data.AddFile("scenes", "lightmaps/lm.texture", Texture(1, 2, false, 2));
         data.AddFile("textures", "noext", Texture(1, 1, false, 1));
         ASSERT_TRUE(m_harness.WriteAndMount(data));
         ASSERT_TRUE(m_harness.Start());
@@ -190,10 +192,13 @@ TEST_F(TextureResourceTest, DamagedFilesFailWithTheirReason)
     WriteTexture("bad/header.texture", good.substr(0, TextureFileHeader::kSize));
     EXPECT_FALSE(Load("bad/header.tga")->IsLoaded());
     EXPECT_FALSE(m_log.Contains("Texture bad/header.texture"));
-    // Short by one byte.
+    // Short or long by one byte.
     WriteTexture("bad/short.texture", good.substr(0, good.size() - 1));
     EXPECT_FALSE(Load("bad/short.tga")->IsLoaded());
     EXPECT_TRUE(m_log.Contains("Texture bad/short.texture: levels need 188 bytes but the file holds 187", CONSOLE_ERROR));
+    WriteTexture("bad/long.texture", good + '\0');
+    EXPECT_FALSE(Load("bad/long.tga")->IsLoaded());
+    EXPECT_TRUE(m_log.Contains("levels need 188 bytes but the file holds 189", CONSOLE_ERROR));
     // A mip count the table cannot hold.
     std::string levels = good;
     levels[12] = 17;

@@ -25,6 +25,7 @@ TEST(MultiplayerEngineTest, IdleEngineHasAuthorityAndReportsDriverCommandsOnItsT
     EXPECT_EQ(engine.GetCommandsReceived(), 1u);
     EXPECT_FALSE(log.Contains("needs the network driver"));
     engine.SetMode(MultiplayerEngine::MODE_SERVER);
+    EXPECT_TRUE(engine.HasAuthority());
     engine.SendCompleteState(99);
     engine.Flush();
     EXPECT_EQ(engine.GetCommandsReceived(), 2u);
@@ -60,8 +61,8 @@ protected:
 
 TEST_F(MultiplayerReplicationTest, AConnectedServerGathersWhatThePeerIsToHearUntilTheSendPass)
 {
-    Entity* a = Authority();
     Entity* b = Authority();
+    Entity* a = Authority();
     const uint16_t midA = a->GetMID();
     const uint16_t midB = b->GetMID();
     ASSERT_LT(midA, kDynamicMIDCount);
@@ -69,8 +70,8 @@ TEST_F(MultiplayerReplicationTest, AConnectedServerGathersWhatThePeerIsToHearUnt
     EXPECT_EQ(m_engine.GetSlotEntity(midA), a);
     EXPECT_EQ(m_engine.GetSlotEntity(midB), b);
     ASSERT_EQ(m_engine.GetEntitiesToSend().Count(), 2);
-    EXPECT_EQ(m_engine.GetEntitiesToSend()[0].Get(), a);
-    EXPECT_EQ(m_engine.GetEntitiesToSend()[1].Get(), b);
+    EXPECT_EQ(m_engine.GetEntitiesToSend()[0].Get(), b);
+    EXPECT_EQ(m_engine.GetEntitiesToSend()[1].Get(), a);
     m_engine.MarkChanged(a);
     EXPECT_EQ(m_engine.GetMIDState(midA), 1);
     EXPECT_EQ(m_engine.GetMIDState(midB), 0);
@@ -176,9 +177,9 @@ TEST(MultiplayerEngineTest, ConnectLobbyArgumentPostsTheJoinOnlyForADecimalId)
     ConsoleCapture log;
     MultiplayerEngine engine;
     ASSERT_TRUE(engine.Start());
-    engine.SetCommandLine({"game", "+connect_lobby", "12x"});
-    engine.OnMainMenuShowForTheFirstTime();
     engine.SetCommandLine({"game", "+connect_lobby"});
+    engine.OnMainMenuShowForTheFirstTime();
+    engine.SetCommandLine({"game", "+connect_lobby", "12x"});
     engine.OnMainMenuShowForTheFirstTime();
     engine.Flush();
     EXPECT_EQ(engine.GetCommandsReceived(), 0u);

@@ -110,6 +110,7 @@ TEST_F(LuaTypeTestCacheTest, ANameTakingTheSlotReleasesTheMetatableBefore)
     }
     ASSERT_NE(taker, nullptr);
     EXPECT_TRUE(cached.cache.Knows(taker, other));
+    EXPECT_FALSE(cached.cache.Knows(kName, other));
     lua_settop(cached.state, 0);
     EXPECT_FALSE(cached.IsHeld("first"));
     EXPECT_TRUE(cached.IsHeld("other"));

@@ -222,6 +222,8 @@ TEST_F(ScriptGameInputTest, TapsReachScripts)
     Run("gId, gSource = gGame:GetNewTap(0)");
     EXPECT_EQ(GlobalNumber("gId"), id);
     EXPECT_EQ(GlobalNumber("gSource"), double(INPUT_MOUSE_LEFT));
+    Run("gNone, gSource = gGame:GetNewTapForUIElement(nil, 1, 7)");
+    EXPECT_EQ(GlobalNumber("gSource"), 0.0);
     EXPECT_TRUE(Bool("gGame:IsTapStillActive(gId)"));
     Run("local start = Vector:new_local() local p, source, distance, duration = gGame:GetTapPosition(gId, start, 0, 0, 0) "
         "gX, gStartX, gDistance = p.x, start.x, distance");

@@ -74,10 +74,10 @@ TEST_F(EntitySoundEmitterTest, AnAltitudeOverrideHoldsTheHeightUntilItIsLifted)
     EntitySoundEmitter* emitter = new EntitySoundEmitter(At(1.0f, 7.0f, 3.0f));
     EXPECT_FLOAT_EQ(emitter->m_baseHeight, 7.0f);
     EXPECT_FLOAT_EQ(emitter->m_altitudeOverride, -1.0f);
-    emitter->PostSetAltitudeOverride(5.0f);
+    emitter->PostSetAltitudeOverride(0.0f); // ground level is an override too
     emitter->PostSetMatrix(At(4.0f, 2.0f, 6.0f));
     EmitterState state = Read(emitter);
-    EXPECT_FLOAT_EQ(state.matrix.rows[3].y, 5.0f);
+    EXPECT_FLOAT_EQ(state.matrix.rows[3].y, 0.0f);
     EXPECT_FLOAT_EQ(state.matrix.rows[3].x, 4.0f);
     EXPECT_FLOAT_EQ(state.matrix.rows[3].z, 6.0f);
     EXPECT_FLOAT_EQ(state.baseHeight, 2.0f);

@@ -199,9 +199,15 @@ TEST_F(SoundEnginePlaybackTest, PositionedLevelsAreDoubledUpToOne)
     m_sound.PlayAt(emitter, "tone.ogg", params, false);
     ASSERT_TRUE(m_sound.WaitForVoices(1));
     m_sound.Render(200);
-    const auto out = m_sound.Take();
+    auto out = m_sound.Take();
     EXPECT_NEAR(Rms(out[0], 0, out[0].size()), 0.354, 0.02);
     EXPECT_NEAR(Rms(out[1], 0, out[1].size()), 0.354, 0.02);
+    // Halfway along the 3..20 volume curve the source plays at half its level.
+    m_sound.MoveEmitter(emitter, 0.0f, 0.0f, 11.5f);
+    m_sound.WaitCycles(3);
+    m_sound.Render(200);
+    out = m_sound.Take();
+    EXPECT_NEAR(Rms(out[0], 0, out[0].size()), 0.354 * 0.707, 0.02);
 }
 
 float AspectOfTwo()
@@ -254,6 +260,11 @@ TEST_F(SoundEnginePlaybackTest, FirstFileFirstPlaysTheFirstFileThenOnlyOthers)
             EXPECT_NEAR(Frequency(out[0], play * 4800 + 400, play * 4800 + 4400, kRate), 880.0, 5.0) << "play " << play;
         ASSERT_TRUE(m_sound.WaitForVoices(0));
     }
+    // A single file is the first file on every pass.
+    m_sound.Engine().PlaySystemSound("low.ogg", &params);
+    ASSERT_TRUE(m_sound.WaitForVoices(1));
+    m_sound.Render(520);
+    EXPECT_NEAR(Frequency(m_sound.Take()[0], 14400, 18400, kRate), 440.0, 5.0);
 }
 
 TEST_F(SoundEnginePlaybackTest, LoopCountPlaysTheFileThatOftenAndLoopsForeverAtZero)
@@ -442,6 +453,12 @@ TEST_F(SoundEnginePlaybackTest, StaticWaveLoopsFromSoundMemory)
     m_sound.WriteBytes("sounds/beep.wav", SoundWriter::EncodeWav(SoundWriter::MakeTone({880.0}, kRate, 0.1, 0.5)));
     SoundParamWrapper params;
     params.LoopCount = 4;
+    params.Flags = SOUNDSTARTFLAG_JUSTLOAD; // into sound memory, and nothing plays
+    m_sound.Engine().PlaySystemSound("beep.wav", &params);
+    for (int cycle = 0; cycle < 500 && m_sound.InstanceCount() != 0; ++cycle)
+        m_sound.WaitCycles(1);
+    EXPECT_EQ(m_sound.InstanceCount(), 0u);
+    params.Flags = 0;
     m_sound.Engine().PlaySystemSound("beep.wav", &params);
     ASSERT_TRUE(m_sound.WaitForVoices(1));
     m_sound.Render(600);
@@ -449,6 +466,11 @@ TEST_F(SoundEnginePlaybackTest, StaticWaveLoopsFromSoundMemory)
     EXPECT_NEAR(Frequency(out[0], 0, 19200, kRate), 880.0, 2.0);
     EXPECT_GT(Rms(out[0], 18000, 19000), 0.3);
     EXPECT_LT(Rms(out[0], 19400, out[0].size()), 1e-6);
+    params.LoopCount = 0;
+    m_sound.Engine().PlaySystemSound("beep.wav", &params);
+    ASSERT_TRUE(m_sound.WaitForVoices(1));
+    m_sound.Render(600);
+    EXPECT_GT(Rms(m_sound.Take()[0], 27000, 28000), 0.3) << "a count of 0 loops on";
     EXPECT_TRUE(m_log.Contains("Playing WAV sound file", CONSOLE_WARNING));
 }
 } // namespace

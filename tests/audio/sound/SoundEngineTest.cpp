@@ -113,7 +113,7 @@ TEST_F(SoundEngineTest, LoopingSoundTurnsZombieOutOfRangeAndComesBack)
     EXPECT_TRUE(m_log.Contains("000 l:1 tone.ogg"));
 }
 
-TEST_F(SoundEngineTest, ExitLoopEndsAZombieAtOnce)
+TEST_F(SoundEngineTest, ExitLoopOrAFadingStopEndsAZombieAtOnce)
 {
     SoundTestHarness sound;
     Start(sound);
@@ -130,9 +130,14 @@ TEST_F(SoundEngineTest, ExitLoopEndsAZombieAtOnce)
     sound.Engine().ExitLoop(id, nullptr);
     sound.Engine().Flush();
     EXPECT_EQ(sound.InstanceCount(), 0u);
+    const uint32_t second = sound.PlayAt(emitter, "tone.ogg", params, true);
+    sound.WaitCycles(3);
+    sound.Engine().StopSound(second, 1.0f, nullptr); // a zombie has nothing to fade
+    sound.Engine().Flush();
+    EXPECT_EQ(sound.InstanceCount(), 0u);
 }
 
-TEST_F(SoundEngineTest, FiniteStaticSoundTooFarAwayNeverPlays)
+TEST_F(SoundEngineTest, FiniteStaticSoundTooFarAwayNeverPlaysAndANearOneWaitsItsDelay)
 {
     SoundTestHarness sound;
     Start(sound);
@@ -146,7 +151,10 @@ TEST_F(SoundEngineTest, FiniteStaticSoundTooFarAwayNeverPlays)
     sound.PlayAt(far, "tone.ogg", params, false);
     sound.WaitCycles(10);
     EXPECT_EQ(sound.InstanceCount(), 0u);
+    params.StartDelay = 0.5f;
     sound.PlayAt(near, "tone.ogg", params, false);
+    sound.WaitCycles(3);
+    EXPECT_EQ(sound.VoiceCount(), 0u);
     EXPECT_TRUE(sound.WaitForVoices(1));
 }
 

@@ -414,13 +414,14 @@ TEST_F(LuaWrapperTest, BitLibraryAndMathBindings)
     Run("assert(bitlib.band(12, 10) == 8) assert(bitlib.bor(12, 3, 16) == 31) assert(bitlib.bxor(5, 1) == 4)"
         "assert(bitlib.bnot(0) == -1) assert(bitlib.lshift(1, 4) == 16) assert(bitlib.lshift(1, 40) == 0)"
         "assert(bitlib.rshift(-1, 28) == 15) assert(bitlib.arshift(-16, 2) == -4) assert(bitlib.imod(7, 3) == 1)"
-        "assert(bitlib.bchg(5, 1) == 7) assert(bitlib.bchg(7, 1) == 5)");
+        "assert(bitlib.bchg(5, 1) == 7) assert(bitlib.bchg(7, 1) == 5) assert(bitlib.lshift(1, 32) == 0)"
+        "assert(bitlib.arshift(-16, 40) == -1) assert(bitlib.imod(7, -2) == 1) assert(bitlib.imod(-2147483648, -1) == 0)");
     EXPECT_FALSE(gLua.LoadAndCall("bitlib.imod(1, 0)", 0));
 
     Run("local v = Vector:new_local(3, 4, 0, 0) assert(v:Length() == 5)"
         "local w = Vector:new_local() w:Add(v, Vector.UNITX) assert(w.x == 4)"
         "local m = Matrix:new_local() m:LoadQuaternion(Quaternion.ZERO) assert(m:At(0, 0) == 1 and m:At(3, 3) == 1)"
-        "local o = OBBox4:new_local() o:SetExtent(7, v) assert(o:GetExtent(7).x == 0)"
+        "local o = OBBox4:new_local() o:SetExtent(3, v) assert(o:GetExtent(3).x == 0)"
         "local b = BoundingBox4:new_local(Vector.ZERO4, Vector.ONE) assert(b:Inside3D(Vector.HALF))");
     EXPECT_EQ(Depth(), 0);
 }
@@ -450,8 +451,10 @@ TEST_F(LuaWrapperTest, StandardLibrariesAreLuas)
 TEST_F(LuaWrapperTest, ReplicatedMethodsAreCalledById)
 {
     Run("gGot = nil gId = ReplicateMethod(function(a, b, c) gGot = tostring(a) .. tostring(b) .. tostring(c) end)"
-        "assert(toServer and toClient and reliable and unreliable)");
+        "assert(toServer == 1 and toClient == 2 and reliable == 4 and unreliable == 0)"
+        "gSecondId = ReplicateMethod(print)");
     const uint32_t id = uint32_t(GlobalNumber("gId"));
+    EXPECT_EQ(GlobalNumber("gSecondId"), id + 1);
     ScriptReplicatedArgument arguments[3];
     arguments[0].kind = ScriptReplicatedArgument::NUMBER;
     arguments[0].number = 3;

@@ -62,14 +62,14 @@ TEST(GpuFormatTest, HandWrittenBytesDecode)
     ExpectColor(block[0], {1, 0, 0, 1}, 0, "DXT1 texel 0");
     ExpectColor(block[1], {0, 0, 1, 1}, 0, "DXT1 texel 1");
     ExpectColor(block[3], {1.0f / 3, 0, 2.0f / 3, 1}, 1e-6f, "DXT1 texel 3");
-    // With c0 <= c1 index 3 is transparent black.
-    const uint8_t dxt1Punch[] = {0x1F, 0x00, 0x00, 0xF8, 0b11, 0, 0, 0};
+    // With c0 <= c1 (here equal) index 3 is transparent black.
+    const uint8_t dxt1Punch[] = {0x1F, 0x00, 0x1F, 0x00, 0b11, 0, 0, 0};
     DecodeBlock(kFormatDXT1, dxt1Punch, block);
     ExpectColor(block[0], {0, 0, 0, 0}, 0, "DXT1 punch-through");
-    // DXT5 alpha: a0 255, a1 0, texel 0 index 1 (a1), texel 1 index 0 (a0).
-    uint8_t dxt5[16] = {255, 0, 0b00000001, 0, 0, 0, 0, 0, 0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
+    // DXT5 alpha: a0 255, a1 0, texel 0 index 5 (three sevenths of a0), texel 1 index 0 (a0).
+    uint8_t dxt5[16] = {255, 0, 0b00000101, 0, 0, 0, 0, 0, 0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
     DecodeBlock(kFormatDXT5, dxt5, block);
-    EXPECT_EQ(block[0].a, 0.0f);
+    EXPECT_FLOAT_EQ(block[0].a, 3.0f / 7);
     EXPECT_EQ(block[1].a, 1.0f);
     EXPECT_EQ(block[1].r, 1.0f);
 }
@@ -109,7 +109,7 @@ TEST_F(GpuSurfaceTest, EveryColourFormatCreatesLocksLoadsAndReadsBack)
                 if (info.format == kFormatDXT5)
                     blocks[b * 16] = blocks[b * 16 + 1] = 255;
                 if (info.format == kFormatDXT3)
-                    memset(blocks.data() + b * 16, 0xFF, 8);
+                    memset(blocks.data() + b * 16, 0xF0, 8); // odd texels opaque
             }
             EXPECT_EQ(LoadSurfaceFromMemory(level, nullptr, blocks.data(), info.format, 2 * info.blockBytes,
                                             {0, 0, 8, 8}, kLoadFilterNone, 0),

@@ -110,6 +110,8 @@ TEST_F(EntityLookupIndexTest, EqualKeysFormRunsOldestFirst)
     table.Remove(twins[3], 5);
     EXPECT_EQ(table.Find(5, "twin"), nullptr);
     EXPECT_EQ(table.Find(5, "alpha"), other);
+    table.Clear();
+    EXPECT_EQ(table.Find(5, "alpha"), nullptr);
 }
 
 // The manager's indexes against a model: entries in the order they were made, a lookup giving the
@@ -118,7 +120,7 @@ TEST_F(EntityLookupIndexTest, EqualKeysFormRunsOldestFirst)
 // (equal names among them) while renames and deaths let them in.
 TEST_F(EntityLookupIndexTest, RenamesAndDeathsMatchAModelOfTheIndexes)
 {
-    const char* const pool[] = {"Tower", "tower", "TOWER", "bunker", "Gate", "gate2", "a", "B", "b", "zeta"};
+    const char* const pool[] = {"Tower", "tower", "TOWER", "bunker", "Gate", "gate2", "a", "B", "b", "zeta", "Zeta"};
     constexpr int kPool = int(sizeof(pool) / sizeof(pool[0]));
     auto fold = [](std::string text) {
         for (char& c : text)

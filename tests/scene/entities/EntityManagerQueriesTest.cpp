@@ -67,7 +67,7 @@ TEST_F(EntityManagerQueriesTest, NearestFlagSkipsThePointTheExcludedAndTheRangeE
 {
     const Vector point(500, 0, 500, 1);
     const Vector anyWay(1, 0, 0, 0);
-    Entity* atPoint = Flag(point);
+    Entity* atPoint = Flag(Vector(500.005f, 0, 500, 1)); // within the tolerance of the point
     Entity* onEdge = Flag(Vector(510, 0, 500, 1));
     EXPECT_EQ(gEntityManager.GetNearestFlag(point, 10.0f, nullptr, anyWay, -1.0f), nullptr);
     EXPECT_EQ(gEntityManager.GetNearestFlag(point, 10.01f, nullptr, anyWay, -1.0f), onEdge);

@@ -147,6 +147,7 @@ TEST_F(EntityManagerTest, StaticIdsCountUpAndThe1024thIsRefused)
         "CreateEntity MULTIPLAYER_AUTHORITY - too many static multiplayer entities! Current limit: 1023", CONSOLE_ERROR));
     EXPECT_EQ(Snapshot(), before);
     EXPECT_EQ(gEntityManager.AllocStaticMID(), NULL_ENTITY_MULTIPLAYER_ID);
+    EXPECT_EQ(gEntityManager.GetStaticMIDsHandedOut(), kStaticMIDCount);
 }
 
 TEST_F(EntityManagerTest, AuthorityChildOfPlainParentIsRefusedBeforeAnyLimit)
@@ -196,7 +197,12 @@ TEST_F(EntityManagerTest, NameLookupsIgnoreCaseAndKeepEqualNamesInCreationOrder)
     EXPECT_EQ(gEntityManager.FindEntityByName("bunker"), b);
     a->DeleteMe();
     EXPECT_EQ(gEntityManager.FindEntityByName("tower"), c);
-    EXPECT_EQ(gEntityManager.FindEntityByName(std::string(300, 'a').c_str()), nullptr);
+    // The longest name a lookup takes is found; one letter more is never looked up.
+    const std::string longest(EntityManager::kMaxLookupName, 'a');
+    b->SetName(longest.c_str());
+    EXPECT_EQ(gEntityManager.FindEntityByName(longest.c_str()), b);
+    b->SetName((longest + "a").c_str());
+    EXPECT_EQ(gEntityManager.FindEntityByName((longest + "a").c_str()), nullptr);
     EXPECT_EQ(gEntityManager.FindEntityByName(""), nullptr);
 }
 

@@ -43,6 +43,7 @@ TEST_F(EntitySetIteratorTest, ANamedSetGivesItsLiveMembersInOrder)
     EXPECT_EQ(iterator.GetNext(), nullptr);
     iterator.Init(nullptr);
     EXPECT_EQ(iterator.GetNext(), nullptr);
+    EXPECT_EQ(EntitySetIterator().GetNext(), nullptr);
 }
 
 TEST_F(EntitySetIteratorTest, TheNetworkOfAnEntityMatchesTheUnionOfItsSets)

@@ -2,6 +2,9 @@
 // longer exists reads as none with the lost GUID in the log.
 #include "scene/entities/EntitySet.h"
 
+#include "core/reflection/GUIDReplacementTable.h"
+#include "core/reflection/RecordStream.h"
+
 #include "support/SceneTestSupport.h"
 #include "tools/datakit/SceneWriter.h"
 
@@ -20,7 +23,8 @@ TEST_F(EntitySetTest, AMissingMemberReadsAsNoneAndIsReported)
     written.SetName("Squad");
     written.AddEntity(gone);
     written.AddEntity(kept);
-    const std::string goneText = gone->GetGUID().ToStringUnsafe();
+    const SimpleGUID goneGUID = gone->GetGUID();
+    const std::string goneText = goneGUID.ToStringUnsafe();
     const std::vector<uint8_t> payload = SceneWriter::Payload(written, 0);
     gone->DeleteMe();
     m_log.Clear();
@@ -31,4 +35,19 @@ TEST_F(EntitySetTest, AMissingMemberReadsAsNoneAndIsReported)
     EXPECT_EQ(read.GetEntities()[0].Get(), nullptr);
     EXPECT_EQ(read.GetEntities()[1].Get(), kept);
     EXPECT_TRUE(m_log.Contains("Unable to deserialize entity pointer. Guid=" + goneText, CONSOLE_ERROR));
+    RecordInput in(payload.data(), payload.size());
+    EXPECT_TRUE(EntitySet::StaticClassProperties()->ValidateObject(in, 0));
+    EXPECT_EQ(in.Position(), payload.size());
+
+    // A load's replacement table maps a member's GUID before it is looked up.
+    GUIDReplacementTable::OpenActive();
+    GUIDReplacementTable::GetActive()->AddReplacement(goneGUID, kept->GetGUID());
+    EntitySet mapped;
+    const bool mappedRead = mapped.DeserializeFromMemory(payload.data(), payload.size(), 0);
+    delete GUIDReplacementTable::CloseActive();
+    ASSERT_TRUE(mappedRead);
+    EXPECT_EQ(mapped.GetEntities()[0].Get(), kept);
+    const RTTIProperty* members = EntitySet::StaticClassProperties()->FindProperty("Entities");
+    EXPECT_TRUE(members->Equals(&written, &read));
+    EXPECT_FALSE(members->Equals(&read, &mapped));
 }

@@ -88,6 +88,10 @@ TEST_F(EntityTransformTest, RotationOfTheParentTurnsTheChildOffset)
     EXPECT_NEAR(child->GetGlobalPosition().x, 0.0f, 1e-5f);
     EXPECT_NEAR(std::fabs(child->GetGlobalPosition().z), 1.0f, 1e-5f);
     EXPECT_NEAR(child->GetGlobalRotation().y, 90.0f, 1e-3f);
+    // Placed where it stands under a turned and moved parent, the child keeps its offset.
+    parent->SetLocalPosition(Vector(5, 0, 0, 1));
+    child->SetGlobalPosition(child->GetGlobalPosition());
+    EXPECT_NEAR(child->GetLocalPosition().x, 1.0f, 1e-5f);
 }
 
 TEST_F(EntityTransformTest, NoScaleFromParentKeepsSizeButFollowsPlaceAndTurn)
@@ -101,6 +105,7 @@ TEST_F(EntityTransformTest, NoScaleFromParentKeepsSizeButFollowsPlaceAndTurn)
     unscaled->SetLocalPosition(Vector(1, 0, 0, 1));
     EXPECT_NEAR(scaled->GetGlobalScale().x, 2.0f, 1e-5f);
     EXPECT_NEAR(unscaled->GetGlobalScale().x, 1.0f, 1e-5f);
+    EXPECT_NEAR(unscaled->GetGlobalScale().z, 1.0f, 1e-5f);
     EXPECT_FLOAT_EQ(scaled->GetGlobalPosition().x, 7.0f);
     EXPECT_FLOAT_EQ(unscaled->GetGlobalPosition().x, 6.0f);
     EXPECT_NEAR(unscaled->GetWorldBoundingBox().max.x - unscaled->GetWorldBoundingBox().min.x, 2.0f, 1e-5f);
@@ -167,6 +172,7 @@ TEST_F(EntityTransformTest, DistanceToTheBoxIsZeroInsideAndEuclideanOutside)
     Entity* e = Create(nullptr, Translation(10, 0, 0));
     EXPECT_FLOAT_EQ(e->GetDistanceToBoundingBox(Vector(10.5f, 0, 0, 1)), 0.0f);
     EXPECT_NEAR(e->GetDistanceToBoundingBox(Vector(14, 0, 0, 1)), 3.0f, 1e-5f);
+    EXPECT_NEAR(e->GetDistanceToBoundingBox(Vector(0.5f, 0, 0, 1)), 8.5f, 1e-5f);
 }
 
 // A context that offers the bounds a test gives it, once, as an effect's published box is taken.

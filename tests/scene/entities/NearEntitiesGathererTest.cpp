@@ -143,7 +143,7 @@ TEST_F(NearEntitiesGathererTest, OnlyTheGroundCountsAndWideEntitiesAppearOnce)
     // Strictly beyond the radius is out, exactly on it is in.
     gatherer.Init(3, Vector(500, 0, 500, 1), 5.0f);
     EXPECT_EQ(gatherer.GetEntitiesCount(), 0);
-    gatherer.Init(3, Vector(500, 0, 500, 1), std::sqrt(50.0f) + 1e-4f);
+    gatherer.Init(3, Vector(502, 0, 501, 1), 5.0f);
     EXPECT_EQ(Held(gatherer), std::set<Entity*>{high});
 }
 

@@ -361,10 +361,11 @@ TEST_F(PathGridTest, GatheringTestsEachEntityOnceAgainstLayerFlagsAndFrustum)
     Entity* hidden = Create(nullptr, Translation(54, 0, 54));
     hidden->RaiseFlag(ENTITYFLAG_HIDDEN, false);
     Entity* otherLayer = Create(nullptr, Translation(56, 0, 56));
-    otherLayer->SetLayer(9);
+    otherLayer->SetLayer(13);
     Create(nullptr, Translation(500, 0, 500));
     uint8_t layers[32] = {};
     layers[0] = 0x02;
+    layers[1] = 0x02; // layer 9
     VisibleEntityGatherOptions options;
     options.frustumBox = BoundingBox4(Vector(0, -50, 0, 1), Vector(100, 50, 100, 1));
     options.layerMask = layers;

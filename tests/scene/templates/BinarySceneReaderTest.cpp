@@ -78,6 +78,9 @@ TEST_F(BinarySceneReaderTest, AKitSceneRoundTripsWithVariationsReferencesSetsAnd
     set.SetName("Squad");
     set.AddEntity(parent);
     set.AddEntity(child);
+    EntitySet scouts;
+    scouts.SetName("Scouts");
+    scouts.AddEntity(onlyVariation3);
 
     SceneFileContents contents;
     contents.entities = {{child, m_guid, 1u << 3 | 1u << 0},
@@ -85,7 +88,8 @@ TEST_F(BinarySceneReaderTest, AKitSceneRoundTripsWithVariationsReferencesSetsAnd
                          {onlyVariation3, m_guid, 1u << 3},
                          {never, m_guid, 0},
                          {parent, SimpleGUID(), 0xFFFFFFFFu}}; // a record whose template is missing
-    contents.sets = {&set};
+    contents.sets = {&set, &scouts};
+    contents.sequences = &scouts; // any record stands for the sequence payload
     contents.hasGrid = true;
     contents.grid.width = 3;
     contents.grid.height = 2;
@@ -96,8 +100,18 @@ TEST_F(BinarySceneReaderTest, AKitSceneRoundTripsWithVariationsReferencesSetsAnd
         written[entity->GetName()] = SceneWriter::Payload(*entity, 0);
     const std::vector<uint8_t> bytes = SceneWriter::BuildBinaryScene(contents);
     gEntityManager.NewScene();
+    std::vector<SimpleGUID> guids;
+    ASSERT_TRUE(BinarySceneReader::ListTemplateGUIDs(bytes.data(), bytes.size(), guids));
+    EXPECT_EQ(guids, (std::vector<SimpleGUID>{m_guid, m_guid, m_guid, m_guid, SimpleGUID()}));
+    static size_t sequenceBytes = 0;
+    BinarySceneReader::SetSequenceReader([](const uint8_t*, size_t size) {
+        sequenceBytes = size;
+        return true;
+    });
 
-    ASSERT_TRUE(BinarySceneReader::LoadBinaryScene(bytes.data(), bytes.size(), 1, 0, 3));
+    ASSERT_TRUE(BinarySceneReader::LoadBinaryScene(bytes.data(), bytes.size(), 1 | 2, 0, 3));
+    BinarySceneReader::SetSequenceReader(nullptr);
+    EXPECT_EQ(sequenceBytes, SceneWriter::Payload(scouts, 0).size());
     EXPECT_TRUE(m_log.Contains("Unable to find template! Certain objects will be lost! Template GUID: "
                                "00000000-0000-0000-0000-000000000000",
                                CONSOLE_ERROR));
@@ -108,10 +122,12 @@ TEST_F(BinarySceneReaderTest, AKitSceneRoundTripsWithVariationsReferencesSetsAnd
     EXPECT_FLOAT_EQ(loaded["Third"]->GetLocalPosition().x, 30.0f);
     for (auto& [name, entity] : loaded)
         EXPECT_EQ(SceneWriter::Payload(*entity, 0), written[name]) << name;
-    ASSERT_EQ(gEntityManager.GetEntitySets().Count(), 1);
+    ASSERT_EQ(gEntityManager.GetEntitySets().Count(), 2);
     EntitySet* loadedSet = gEntityManager.GetEntitySets()[0];
     EXPECT_STREQ(loadedSet->GetName(), "Squad");
     ASSERT_EQ(loadedSet->GetEntities().Count(), 2);
+    ASSERT_EQ(gEntityManager.GetEntitySets()[1]->GetEntities().Count(), 1);
+    EXPECT_EQ(gEntityManager.GetEntitySets()[1]->GetEntities()[0].Get(), loaded["Third"]);
     NavigationGrid* grid = gEntityManager.GetNavigationGrid();
     ASSERT_NE(grid, nullptr);
     EXPECT_EQ(grid->GetWidth(), 3u);
@@ -134,6 +150,11 @@ TEST_F(BinarySceneReaderTest, AKitSceneRoundTripsWithVariationsReferencesSetsAnd
     EXPECT_EQ(gEntityManager.GetNavigationGrid(), nullptr);
     EXPECT_NE(gEntityManager.GetSceneRoot(), nullptr);
     EXPECT_EQ(LoadedByName().size(), 0u);
+    // Into a started scene too.
+    ASSERT_TRUE(BinarySceneReader::LoadBinaryScene(bytes.data(), bytes.size(), 1 | 4, 0, 255));
+    ASSERT_NE(gEntityManager.GetNavigationGrid(), nullptr);
+    ASSERT_TRUE(BinarySceneReader::LoadBinaryScene(emptyBytes.data(), emptyBytes.size(), 1 | 4, 0, 255));
+    EXPECT_EQ(gEntityManager.GetNavigationGrid(), nullptr);
 }
 
 // Each loaded entity enters the cells its record places it in, and only those; records whose
@@ -167,7 +188,8 @@ TEST_F(BinarySceneReaderTest, LoadedEntitiesEnterTheirCellsOnceWithTheirOwnTempl
                          {made[1], guids[0], 0xFFFFFFFFu},
                          {made[1], SimpleGUID(), 0xFFFFFFFFu}, // a missing template between two of the first
                          {made[2], guids[1], 0xFFFFFFFFu},
-                         {made[3], guids[0], 0xFFFFFFFFu}};
+                         {made[3], guids[0], 0xFFFFFFFFu},
+                         {nullptr, guids[1], 0xFFFFFFFFu}}; // no body: made where its making puts it
     const std::vector<uint8_t> bytes = SceneWriter::BuildBinaryScene(contents);
     gEntityManager.NewScene();
 
@@ -190,7 +212,9 @@ TEST_F(BinarySceneReaderTest, LoadedEntitiesEnterTheirCellsOnceWithTheirOwnTempl
             EXPECT_EQ(grid.GetCell(cell, 0).lists[list][0].entity, entity) << i;
         }
     }
-    EXPECT_EQ(grid.GetCell(0, 0).lists[PathGrid::kQueryList].Count(), 0) << "nothing waits at the origin";
+    // Only the entity without a body stands at the origin: no other waits there.
+    ASSERT_EQ(grid.GetCell(0, 0).lists[PathGrid::kQueryList].Count(), 1);
+    EXPECT_EQ(grid.GetCell(0, 0).lists[PathGrid::kQueryList][0].entity->GetName()[0], 0);
 }
 
 // A loaded entity's making skips the pushes at the identity: what its record then places must be

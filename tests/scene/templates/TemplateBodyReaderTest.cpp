@@ -248,6 +248,7 @@ TEST_F(TemplateBodyReaderTest, TheClassComesFromTheTypeIdPeekedInTheEntry)
     ASSERT_NE(dependent, nullptr);
     auto* kind = dynamic_cast<DependentTestTemplate*>(dependent);
     ASSERT_NE(kind, nullptr);
+    EXPECT_EQ(kind->GetTypeId(), kDependentType);
     // Its body loaded the other template inline on the resource thread without a deadlock.
     ASSERT_NE(kind->m_dependency, nullptr);
     EXPECT_STREQ(kind->m_dependency->GetLuaClass(), "BaseFile");
@@ -477,7 +478,7 @@ TEST_F(TemplateBodyReaderTest, EmptyPayloadsLoadAndBrokenBodiesSayWhy)
         const char* message;
     } cases[] = {
         {"Empty", 0x63, body(0x63, 0, {}), nullptr},
-        {"Past", 0x64, body(0x64, 9, {1, 2}), "Template body of templates/Units/Past is cut short"},
+        {"Past", 0x64, body(0x64, 3, {1, 2}), "Template body of templates/Units/Past is cut short"},
         {"Garbage", 0x65, body(0x65, 2, {'x', 'y'}), "Template body of templates/Units/Garbage is not a valid"},
         {"Missing", 0x66, {}, "Unable to read the binary template"},
     };

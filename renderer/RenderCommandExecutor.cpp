@@ -211,20 +211,6 @@ void RenderCommandExecutor::SkipPayload(uint32_t bytes)
     m_readOk = m_readOk && m_ring.SkipRead(bytes);
 }
 
-void RenderCommandExecutor::SkipBoneArray()
-{
-    const uint32_t count = Get<uint32_t>();
-    if (!m_readOk)
-        return;
-    if (uint64_t(count) * renderpayload::kBoneMatrix + 16 > m_ring.GetReadLeft())
-    {
-        m_readOk = false;
-        return;
-    }
-    const uint32_t pad = m_ring.AlignRead16();
-    SkipPayload(count * renderpayload::kBoneMatrix + 16 - pad);
-}
-
 void RenderCommandExecutor::ReportNotBuilt(uint32_t opcode)
 {
     if (m_notBuiltReported[opcode])

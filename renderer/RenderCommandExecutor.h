@@ -183,7 +183,6 @@ private:
     gpu::GpuDevice* Device() const;
     void SleepUntilWork();
     void SkipPayload(uint32_t bytes);
-    void SkipBoneArray();
     void ReportNotBuilt(uint32_t opcode);
     void ReleaseRendererDeviceObjects();
 

@@ -84,8 +84,8 @@ TEST_F(LightProbeMapTest, ReadsAHandWrittenFile)
     EXPECT_TRUE(m_log.Contains("Loaded game light probe map (1x1)", CONSOLE_INFO));
 }
 
-// Each damage leaves an empty map; only short data is an error (a missing file or another format
-// is simply no map).
+// Each damage leaves an empty map; only short data is an error, found from the counts before any
+// layer is read (a missing file or another format is simply no map).
 TEST_F(LightProbeMapTest, RefusedFilesLeaveAnEmptyMap)
 {
     const std::string good = BuildLightProbeMap(SmallSpec());
@@ -93,7 +93,7 @@ TEST_F(LightProbeMapTest, RefusedFilesLeaveAnEmptyMap)
     {
         const char* name;
         std::string bytes;
-        bool error;
+        const char* error;
     };
     std::string magic = good, versionA = good, versionB = good, hugeCount = good;
     magic[0] = 1;
@@ -102,12 +102,12 @@ TEST_F(LightProbeMapTest, RefusedFilesLeaveAnEmptyMap)
     hugeCount[12] = char(0xFF);
     hugeCount[13] = char(0xFF);
     const Case cases[] = {
-        {"Magic", magic, false},
-        {"FirstWord5", versionA, false},
-        {"SecondWord5", versionB, false},
-        {"ShortHeader", good.substr(0, 43), false},
-        {"ShortLastProbe", good.substr(0, good.size() - 1), true},
-        {"CountPastTheEnd", hugeCount, true},
+        {"Magic", magic, nullptr},
+        {"FirstWord5", versionA, nullptr},
+        {"SecondWord5", versionB, nullptr},
+        {"ShortHeader", good.substr(0, 43), nullptr},
+        {"ShortLastProbe", good.substr(0, good.size() - 1), "its counts need"},
+        {"CountPastTheEnd", hugeCount, "its counts need"},
     };
     for (const Case& c : cases)
     {
@@ -117,6 +117,7 @@ TEST_F(LightProbeMapTest, RefusedFilesLeaveAnEmptyMap)
         EXPECT_FALSE(map.Load(c.name)) << c.name;
         ExpectEmpty(map);
         EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), c.error ? 1u : 0u) << c.name;
+        EXPECT_TRUE(c.error == nullptr || m_log.Contains(c.error, CONSOLE_ERROR)) << c.name;
         EXPECT_FALSE(m_log.Contains("Loaded game light probe map")) << c.name;
     }
 }

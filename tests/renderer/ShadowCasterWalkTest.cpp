@@ -1,8 +1,8 @@
 // ctest-labels: thread
 // The shadow map's caster walk on a running renderer: which contexts of the grid cells under the
-// light are asked for their depth pass (shadow casters of a visible layer, not flagged, whose detail
-// level the quality level draws) with the depth bias scaled to the map's size, and that nothing is
-// asked for without shadow strength.
+// light are asked for their depth pass (shadow casters inside the light's box, of a visible layer,
+// not flagged, whose detail level the quality level draws) with the depth bias scaled to the map's
+// size, and that nothing is asked for without shadow strength.
 #include "renderer/EntityRenderingContext.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/SceneParametersWrapper.h"
@@ -118,6 +118,9 @@ TEST_F(ShadowCasterWalkTest, TheWalkTakesVisibleCastersTheDetailLevelDrawsOnce)
         if (c.flagged)
             placed.back()->SetFlagged(true);
     }
+    // Both in cells under the light's box; only the first lies in the box itself.
+    CasterContext* inBox = Place(true, 0, 0, Vector(0.0f, 0.0f, -30.0f, 1.0f));
+    CasterContext* outOfBox = Place(true, 0, 0, Vector(0.0f, -9.0f, -30.0f, 1.0f));
     uint8_t layers[32];
     std::fill(std::begin(layers), std::end(layers), uint8_t(0xFF));
     layers[1] = uint8_t(~0x02u); // layer 9 hidden
@@ -137,7 +140,9 @@ TEST_F(ShadowCasterWalkTest, TheWalkTakesVisibleCastersTheDetailLevelDrawsOnce)
         }
         total += cases[i].expected;
     }
-    EXPECT_EQ(m_renderer.GetExecutor().GetShadowCasterCount(), total);
+    EXPECT_EQ(inBox->depthDraws, 1u);
+    EXPECT_EQ(outOfBox->depthDraws, 0u);
+    EXPECT_EQ(m_renderer.GetExecutor().GetShadowCasterCount(), total + 1);
 }
 
 TEST_F(ShadowCasterWalkTest, NoShadowStrengthAsksNoCaster)

@@ -455,7 +455,8 @@ TEST_F(SoundEnginePlaybackTest, StaticWaveLoopsFromSoundMemory)
     params.LoopCount = 4;
     params.Flags = SOUNDSTARTFLAG_JUSTLOAD; // into sound memory, and nothing plays
     m_sound.Engine().PlaySystemSound("beep.wav", &params);
-    m_sound.WaitCycles(50);
+    for (int cycle = 0; cycle < 500 && m_sound.InstanceCount() != 0; ++cycle)
+        m_sound.WaitCycles(1);
     EXPECT_EQ(m_sound.InstanceCount(), 0u);
     params.Flags = 0;
     m_sound.Engine().PlaySystemSound("beep.wav", &params);

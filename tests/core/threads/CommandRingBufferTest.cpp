@@ -57,6 +57,15 @@ void AdvanceTo(CommandRingBuffer& ring, uint32_t offset)
     Take(ring, 9, rest - 8);
     ASSERT_TRUE(ring.IsEmpty());
 }
+// Puts records 1 to 3 of 1000 bytes and reads back the first `taken` of them: the tail then holds
+// too little for a long record, which must wrap towards the reader.
+void PutThreeAndTake(CommandRingBuffer& ring, uint32_t taken)
+{
+    for (uint32_t id = 1; id <= 3; ++id)
+        Put(ring, id, 1000);
+    for (uint32_t id = 1; id <= taken; ++id)
+        Take(ring, id, 1000);
+}
 } // namespace
 
 TEST(CommandRingBufferTest, StrideIsHeaderPlusPayloadPaddedToFour)
@@ -128,10 +137,7 @@ TEST(CommandRingBufferTest, KeepsFiveHundredTwelveBytesFree)
 TEST(CommandRingBufferTest, WrapWaitsUntilTheReaderLeavesRoomAtTheStart)
 {
     CommandRingBuffer ring(kCapacity, kMarker);
-    Put(ring, 1, 1000);
-    Put(ring, 2, 1000);
-    Put(ring, 3, 1000);
-    Take(ring, 1, 1000);
+    PutThreeAndTake(ring, 1);
     // 1072 bytes remain at the tail but the record needs 1208: the producer wraps, yet only
     // 1008 bytes lie before the reader, fewer than the record plus the reserve.
     EXPECT_FALSE(ring.BeginWrite(4, 1200));
@@ -155,11 +161,7 @@ TEST(CommandRingBufferTest, WrapKeepsTheReserveBeforeTheReaderToTheByte)
     for (const uint32_t payload : {1495u, 1496u})
     {
         CommandRingBuffer ring(kCapacity, kMarker);
-        Put(ring, 1, 1000);
-        Put(ring, 2, 1000);
-        Put(ring, 3, 1000);
-        Take(ring, 1, 1000);
-        Take(ring, 2, 1000);
+        PutThreeAndTake(ring, 2);
         ASSERT_EQ(2 * CommandRingBuffer::Stride(1000), 2016u);
         ASSERT_LT(kCapacity - 3 * CommandRingBuffer::Stride(1000), payload + 8);
         const bool reserved = ring.BeginWrite(4, payload);
@@ -174,11 +176,7 @@ TEST(CommandRingBufferTest, WrapKeepsTheReserveBeforeTheReaderToTheByte)
 TEST(CommandRingBufferTest, AWrapRefusedOnlyByAStaleReaderPositionLooksAgain)
 {
     CommandRingBuffer ring(kCapacity, kMarker);
-    Put(ring, 1, 1000);
-    Put(ring, 2, 1000);
-    Put(ring, 3, 1000);
-    Take(ring, 1, 1000);
-    Take(ring, 2, 1000);
+    PutThreeAndTake(ring, 2);
     // Too full for 600 bytes by the old copy (0): the producer looks and finds the reader at 2016.
     Put(ring, 4, 600);
     Take(ring, 3, 1000);

@@ -202,9 +202,10 @@ TEST_F(ResourceManagerTest, EvictionCascadesAndFilters)
     EXPECT_TRUE(m_log.Contains("Removing unused resource: tex/scene"));
     EXPECT_TRUE(m_log.Contains("Evicted 1 resources"));
 
-    // The template's texture loses its last reference when the template dies: same command.
+    // The template's texture loses its last reference when the template dies: same command. A
+    // filter value outside its empty mask filters nothing.
     m_log.Clear();
-    m_manager.PostCommand(RESOURCE_POOL_ALL, 0, 0);
+    m_manager.PostCommand(RESOURCE_POOL_ALL, 0, RESOURCE_FLAG_SCENE_TEXTURE);
     m_manager.Flush();
     EXPECT_TRUE(m_log.Contains("Removing unused resource: holder/Tower"));
     EXPECT_TRUE(m_log.Contains("Removing unused resource: tex/Tower"));

@@ -1,5 +1,5 @@
 // The include list a compiled shader file stores, and the compiler's include handler, with empty
-// lists and empty include files.
+// lists, empty include files and a damaged text.
 #include "core/filesystem/FileReader.h"
 #include "core/filesystem/FileSystem.h"
 #include "core/filesystem/FileWriter.h"
@@ -67,4 +67,13 @@ TEST_F(ShaderIncludeListTest, EmptyIncludeFileOpensAndIsRecorded)
     EXPECT_EQ(loaded.GetText(), "|Empty.hlsl|Light.hlsl");
     EXPECT_EQ(loaded.GetCount(), 2u);
     EXPECT_TRUE(loaded.IsUpToDate());
+
+    // Every name follows a separator: a text that does not start with one is out of date.
+    std::string file = m_folder.ReadFile("list.bin");
+    file[4] = 'x';
+    m_folder.WriteFile("list.bin", file);
+    FileReader reader((m_folder / "list.bin").c_str(), nullptr, nullptr, 0);
+    ShaderIncludeList damaged;
+    ASSERT_TRUE(damaged.Read(reader));
+    EXPECT_FALSE(damaged.IsUpToDate());
 }

@@ -24,7 +24,7 @@ namespace
 TEST(UITextBaseTest, PixelSizesQuantizeInCoarserStepsAsTheyGrow)
 {
     const uint32_t cases[][2] = {{300, 255}, {129, 120}, {128, 120}, {65, 60}, {33, 30}, {17, 16},
-                                 {16, 16},   {15, 14},   {9, 8},     {8, 8},   {0, 0},   {255, 240}};
+                                 {32, 32},   {15, 14},   {9, 8},     {8, 8},   {0, 0},   {255, 240}};
     for (const auto& c : cases)
         EXPECT_EQ(QuantizeFontPixelSize(c[0]), c[1]) << c[0];
     const uint32_t frames[][3] = {{0, 2, 24}, {1, 2, 16}, {2, 3, 48}, {3, 1, 16}, {5, 7, 0}};
@@ -82,8 +82,9 @@ TEST(UITextBaseTest, TextsByPathAreLookedUpAgainOnRefreshAndDirectTextsForgetThe
     EXPECT_EQ(other->RefreshLocalizedText(), 0u) << "a direct text has no path";
     EXPECT_EQ(other->GetMainText(), u"direct");
     EXPECT_EQ(other->GetText(), "direct");
-    other->SetTextUnicharPtr(u"wide \u00e9");
-    EXPECT_EQ(other->GetText(), "wide \xe9");
+    other->SetTextUnicharPtr(u"wide ^Name^ \u00e9");
+    EXPECT_EQ(other->GetText(), "wide ^Name^ \xe9");
+    EXPECT_EQ(other->GetRenderText(), u"wide ^Name^ \u00e9") << "a direct text shows its variables as typed";
 
     // A dead element leaves the live list: refreshing afterwards touches only the living.
     other->Release();
@@ -143,7 +144,7 @@ TEST_F(UITextBaseFontTest, FontsResolveToPreparedSizesAndReplacements)
 {
     AddReplacement(kTextLanguageEnglish, "title.ttf", "wide.ttf", 1.0f, 20);
     AddReplacement(kTextLanguageEnglish, "small.ttf", "body.ttf", 0.5f, 0);
-    UIScreen::OnResolutionChanged(2560, 1440, false, false);
+    UIScreen::OnResolutionChanged(2560, 1600, false, false);
     const struct
     {
         const char* font;
@@ -158,11 +159,11 @@ TEST_F(UITextBaseFontTest, FontsResolveToPreparedSizesAndReplacements)
         {"body.ttf", 48, false, 0, "body.ttf~024", 2.0f, 0},
         {"body.ttf", 10, false, 0, "body.ttf~010", 1.0f, 0},          // below the smallest
         {"body.ttf", 18, false, 0, "body.ttf~016", 1.0f, 0},
-        {"body.ttf", 12, true, 0, "body.ttf~024", 0.5f, 0},           // twice the UI size on screen
+        {"body.ttf", 12, true, 0, "body.ttf~024", 0.5f, 0},           // the smaller of 2 and 2.2 times
         {"body.ttf", 22, false, 2, "body.ttf#2~020", 1.0f, 0},
         {"other.ttf", 22, false, 0, "other.ttf~020", 1.0f, 0},        // no definition: the wanted size
         {"title.ttf", 30, false, 3, "wide.ttf~020_English", 1.5f, 0}, // maximum 20: 30 is drawn at 1.5
-        {"small.ttf", 33, false, 0, "body.ttf~016_English", 1.0f, 0}, // 33 * 0.5 = 17 -> 16
+        {"small.ttf", 15, false, 0, "body.ttf~008_English", 1.0f, 0}, // 15 * 0.5 = 7.5, rounded to 8
     };
     for (const auto& c : cases)
     {

@@ -69,13 +69,21 @@ TEST_F(UITextLayoutTest, SingleTextsAlignTheirOffsetByTheirExtent)
     frozen->SetText("abc");
     EXPECT_EQ(frozen->GetTextExtent().x, 0.0f);
     EXPECT_EQ(frozen->GetTextOffset().x, 0.0f);
+    UIText* copy = new UIText("layout", 10);
+    frozen->AddChild(copy);
+    GiveFont(*copy, 0.5f);
+    copy->SetScaleUniform(2.0f);
+    copy->CopyText(frozen, false, true);
+    copy->ResizeParentToMySize();
+    EXPECT_EQ(frozen->GetRenderText() + u"|" + copy->GetRenderText(), u"|abc") << "moved, not copied";
+    EXPECT_FLOAT_EQ(frozen->GetRenderSize().x, 28.0f) << "the parent takes the scaled extent";
     frozen->Release();
 }
 
 TEST_F(UITextLayoutTest, InlineTagsMeasureTheirChildrenAndSeparators)
 {
     UIText* text = new UIText("layout", 10);
-    GiveFont(*text, 1.0f);
+    GiveFont(*text, 0.5f); // children are measured in font pixels: twice their size in UI units
     UIElement* icon = new UIElement;
     icon->SetName("icon");
     icon->SetSizeXY(20.0f, 10.0f);
@@ -86,11 +94,12 @@ TEST_F(UITextLayoutTest, InlineTagsMeasureTheirChildrenAndSeparators)
         int32_t maximum;
         float width;
     } cases[] = {
-        {"a|icon|b", -1, 8.0f + 20.0f + 8.0f},
+        {"a|icon|b", -1, 8.0f + 40.0f + 8.0f},
         {"a|none|b", -1, 16.0f},            // no child of that name adds nothing
         {"ab|c", -1, 10.0f + 10.0f + 10.0f + 8.0f}, // an unclosed mark shows the rest as typed
         {"abc", 2, 18.0f},
-        {"a|icon|bc", 2, 8.0f + 20.0f + 8.0f},  // the tag takes none of the two characters
+        {"a|icon|bc", 2, 8.0f + 40.0f + 8.0f},  // the tag takes none of the two characters
+        {"ab|icon|c", 1, 8.0f},                 // a budget spent inside a run ends the measure
     };
     for (const auto& c : cases)
     {
@@ -102,8 +111,8 @@ TEST_F(UITextLayoutTest, InlineTagsMeasureTheirChildrenAndSeparators)
     second->SetSizeXY(30.0f, 10.0f);
     second->SetScaleUniform(0.5f);
     text->AddChild(second);
-    // The second child follows a separator "/": 8 + 20 + 8 + 15 + 8.
-    EXPECT_FLOAT_EQ(text->MeasureText(u"a|icon|b", -1, false).x, 59.0f);
+    // The second child follows a separator "/": 8 + 40 + 8 + 30 + 8.
+    EXPECT_FLOAT_EQ(text->MeasureText(u"a|icon|b", -1, false).x, 94.0f);
     text->RaiseFlag(UIFLAG_NOSPECIALTAGSUBSTITUTION);
     EXPECT_FLOAT_EQ(text->MeasureText(u"a|icon|b", -1, false).x, 78.0f);
     text->Release();
@@ -269,6 +278,8 @@ TEST_F(UITextLayoutTest, BottomAlignmentAndTheLineWindow)
     box->SetText("abcdefghijkl");
     EXPECT_EQ(box->GetFirstLine(), 1u) << "a window set explicitly stays";
     EXPECT_EQ(box->GetLineCount(), 5u);
+    box->AppendText("mn");
+    EXPECT_EQ(box->GetLines().size(), 4u) << "\"ijkl\" has room for one more: \"ijklm\", then \"n\"";
     below->Release();
     box->Release();
 }

@@ -132,6 +132,7 @@ TEST(UIElementRecipeTest, ARecordKeepsChildrenPresetsBehavioursAndSoundsAndBothP
     press->m_presetName = NameString("PRESSED");
     press->m_time = 0.25f;
     recipe.SetEventRecipe(UIElementRecipe::EVENT_PRESS, press);
+    recipe.SetEventRecipe(UIElementRecipe::EVENT_PRESS, press); // the same again: kept, not freed
     auto* unpress = new UIEventRecipeAnimation;
     unpress->m_loop = true;
     unpress->m_presets.Add(UIApplyPreset("A", 0.5f));
@@ -158,7 +159,7 @@ TEST(UIElementRecipeTest, ARecordKeepsChildrenPresetsBehavioursAndSoundsAndBothP
     ASSERT_EQ(read.GetEventSounds().Count(), 1);
     EXPECT_EQ(read.GetEventSounds()[0].m_eventId, 7u);
     EXPECT_STREQ(read.GetEventSounds()[0].m_sound.CStr(), "Click");
-    for (uint32_t event = 0; event < UIElementRecipe::EVENT_COUNT; ++event)
+    for (uint32_t event = 0; event <= UIElementRecipe::EVENT_COUNT; ++event) // one past the events: none
         EXPECT_EQ(read.GetEventRecipe(event) != nullptr,
                   event == UIElementRecipe::EVENT_PRESS || event == UIElementRecipe::EVENT_UNPRESS)
             << event;
@@ -208,7 +209,7 @@ TEST(UIElementRecipeTest, ApplyToElementWritesTheBaseValuesFlagsColorAndAnchor)
     recipe.m_clipChildren = true;
     recipe.m_stencilClipChildren = true;
     recipe.m_autoLayout = true;
-    recipe.m_modal = 2;
+    recipe.m_modal = 1;
     recipe.m_anchorBy = UIElementRecipe::ANCHOR_BY_CENTER;
     recipe.m_anchor = Vector(9, 9, 9, 9);
 
@@ -234,7 +235,7 @@ TEST(UIElementRecipeTest, ApplyToElementWritesTheBaseValuesFlagsColorAndAnchor)
     ExpectVector(element->GetRenderColor(), linear, "linear colour");
     EXPECT_EQ(element->GetUserFlags(), UIFLAG_TRANSPARENT | UIFLAG_FOCUSABLEWITHMOUSE | UIElementRecipe::kClipChildrenFlag |
                                            UIElementRecipe::kStencilClipChildrenFlag | UIFLAG_AUTOLAYOUT);
-    EXPECT_EQ(element->IsModalFlag(), 2u);
+    EXPECT_EQ(element->IsModalFlag(), 1u) << "semi modal";
     EXPECT_TRUE(element->IsVisibleFlag());
 
     recipe.m_hidden = true;
@@ -344,7 +345,7 @@ TEST(UIElementRecipeTest, LookupsFindDepthFirstAndCaseSensitively)
 
 TEST(UIElementRecipeTest, PrefabPathAndNameSplitAtTheLastSlashAndNeverOverflow)
 {
-    const std::string longText(300, 'x');
+    const std::string longText(260, 'x');
     const struct
     {
         const char* prefix;
@@ -358,7 +359,7 @@ TEST(UIElementRecipeTest, PrefabPathAndNameSplitAtTheLastSlashAndNeverOverflow)
         {"UI", "Button", true, "UI/Button", "Button"},
         {"", "Menus/Button", true, "Menus", "Button"},
         {"UI", "", false, "", ""},
-        // Longer than the 260-character buffers: refused, nothing written past them.
+        // As long as the 260-character buffers, no room for the terminator: refused, nothing written past them.
         {"UI", longText, false, "", ""},
         {"UI", longText + "/B", false, "", "B"},
     };

@@ -108,6 +108,8 @@ TEST_F(UIPropertiesTest, AValueSetBeforeAnyBindingIsKeptForTheElementBoundLater)
     EXPECT_TRUE(Take().empty());
     properties.Bind(NameString("Name"), Make("late", true, true));
     EXPECT_EQ(Take(), (Strings{"late text Ana\xe9", "late int 0"}));
+    properties.SetText("Name", "7");
+    EXPECT_EQ(Take(), (Strings{"late text 7", "late int 7"})) << "integers are read again without a float listener";
     const UIPropertyValue* value = properties.Find("Name");
     ASSERT_NE(value, nullptr);
     EXPECT_EQ(value->GetText()[3], u'\u00e9');
@@ -133,9 +135,9 @@ TEST_F(UIPropertiesTest, TextElementsShowTheValueAndKeepTheirOwnTextUntilThereIs
 TEST_F(UIPropertiesTest, NamesAreCaseSensitiveSortedAndCheckedAgainstTheProjectList)
 {
     ConsoleCapture log;
+    properties.Bind(NameString("Name"), Make("name", true)); // bound out of order: the table sorts them
     properties.Bind(NameString("score"), Make("lower", true));
     properties.Bind(NameString("Score"), Make("upper", true));
-    properties.Bind(NameString("Name"), Make("name", true));
     EXPECT_FALSE(log.Contains("doesn't exist"));
     properties.Bind(NameString("Lives"), Make("lives", true));
     EXPECT_TRUE(log.Contains("Lives doesn't exist in project config uipropertynames", 4));

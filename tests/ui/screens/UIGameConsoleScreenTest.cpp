@@ -62,16 +62,16 @@ TEST_F(UIGameConsoleScreenTest, BangsReplayTheHistory)
 {
     Enter("alpha()");
     Enter("beta()");
-    Enter("gamma()");
-    // History, newest first: gamma, beta, alpha.
-    EXPECT_EQ(Enter("!0"), "gamma()");
-    EXPECT_EQ(Enter("!2"), "alpha()") << "by index";
-    // History now: alpha, gamma, beta.
+    Enter("99()");
+    // History, newest first: 99, beta, alpha.
+    EXPECT_EQ(Enter("!0"), "99()");
+    EXPECT_EQ(Enter("!02"), "alpha()") << "by index";
+    // History now: alpha, 99, beta.
     EXPECT_EQ(Enter("!be"), "beta()") << "the first entry that begins with the rest";
     EXPECT_EQ(Enter("!zzz"), "") << "no entry begins with it";
-    EXPECT_EQ(Enter("!99"), "") << "an index past the history runs nothing";
+    EXPECT_EQ(Enter("!99"), "") << "an index past the history runs nothing, even where an entry begins so";
     EXPECT_EQ(Enter("!123456789012345678901"), "") << "a huge index runs nothing";
-    // History: beta, alpha, gamma.
+    // History: beta, alpha, 99.
     EXPECT_EQ(Enter("!!"), "alpha()") << "two bangs run entry 1";
     EXPECT_EQ(Enter("!"), "");
 
@@ -166,7 +166,7 @@ TEST_F(UIGameConsoleScreenTest, CaretKeysMoveAndShiftSelects)
     EXPECT_FALSE(m_screen.OnKey(7)) << "below Backspace";
     EXPECT_FALSE(m_screen.OnKey(47)) << "above Delete";
     EXPECT_FALSE(m_screen.OnKey(20)) << "in the range but not a console key";
-    EXPECT_FALSE(m_screen.OnChar(13)) << "control characters are not text";
+    EXPECT_FALSE(m_screen.OnChar(31)) << "control characters are not text";
 }
 
 TEST_F(UIGameConsoleScreenTest, ATwelfthLinePushesTheOldestOut)
@@ -188,7 +188,7 @@ TEST_F(UIGameConsoleScreenTest, LayoutFollowsTheWindowSize)
     EXPECT_FLOAT_EQ(m_screen.GetLine(0).GetRenderPosition().y, 670.0f);
     EXPECT_FLOAT_EQ(m_screen.GetLine(2).GetRenderPosition().y, 670.0f - 2 * UIGameConsoleScreen::kLineHeight);
     const FrameClock clock;
-    m_screen.Draw(800, 600, clock, clock, Vector(0.5f, 0.5f, 0.0f, 1.0f));
+    m_screen.Draw(1280, 600, clock, clock, Vector(0.5f, 0.5f, 0.0f, 1.0f)); // the height alone changes
     EXPECT_FLOAT_EQ(m_screen.GetInput().GetRenderPosition().y, 580.0f);
     EXPECT_FLOAT_EQ(m_screen.GetLine(10).GetRenderPosition().y, 550.0f - 10 * UIGameConsoleScreen::kLineHeight);
     EXPECT_FLOAT_EQ(m_screen.GetCaret().GetRenderSize().x, 10.0f);

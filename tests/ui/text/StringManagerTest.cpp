@@ -136,7 +136,7 @@ TEST_F(StringManagerTest, MissingLanguagesFallBackToEnglishThenPolishOnlyWhenAsk
     EXPECT_EQ(strings.GetStringNeutral("KX/UI/Menu/Start", 12, &speaker, true, true), nullptr);
     EXPECT_STREQ(speaker, "untouched");
     // "Default" in the user configuration falls back to the language chosen at start.
-    user.m_textLanguage = 12;
+    user.m_textLanguage = 11;
     EXPECT_EQ(strings.GetCurrentLanguage(), 1u);
 }
 
@@ -295,7 +295,7 @@ TEST_F(StringManagerTest, TheLanguageIsChosenFromTheProjectTheMaskAndTheGameClie
     } cases[] = {
         {2, 0xFFFFFFFFu, "french", 2, false},
         {0xFFFFFFFFu, 0xFFFFFFFFu, "german", 2, true}, // "choose", never language -1
-        {12, 0xFFFFFFFFu, "GERMAN", 2, true},
+        {11, 0xFFFFFFFFu, "GERMAN", 2, true},           // the first number past the languages
         {12, 0x3u, "german", 1, true},                  // masked out
         {12, 0x28u, "klingon", 3, true},                // no English: the lowest allowed
         {12, 0x800u, "english", 1, true},               // no language of 0 to 10 allowed

@@ -39,7 +39,7 @@ TEST(UICreditsHelperTest, TagsAndTextRunsComeOneAtATime)
         int errorLine; // -1: none
     } cases[] = {
         {u"<title>\nThe demo team\n", {"<title>", "The demo team"}, -1},
-        {u"  \t<a><b>x y \t<c>\n\n  z", {"<a>", "<b>", "x y \t", "<c>", "z"}, -1},
+        {u"  \t<a><\u00e9>x y \t<c>\n\n  z", {"<a>", "<\xe9>", "x y \t", "<c>", "z"}, -1},
         {u"", {}, -1},
         {u"ok\n<open\n<b>", {"ok"}, 1},  // no ">" before the line feed
         {u"a > b", {"a "}, 0},           // a text run ends at ">", which is an error

@@ -121,6 +121,12 @@ TEST_F(EntityReplicationTest, AWrittenStateCarriesTheChangedPropertiesAsTheyAreN
 
     m_engine.SendEntityStates();
     EXPECT_TRUE(m_engine.GetOutgoingEntityStates().IsEmpty()) << "no session: no peer, nothing kept";
+
+    // A field of 255 steps at its top sends the 255th step.
+    const int32_t power = entity->MPPropAddFloat("Power", -10.0f, 245.0f, 1.0f);
+    ASSERT_TRUE(entity->MPPropSetFloat(power, 245.0f));
+    entity->WriteMPProperties(3, 0, 0, 0);
+    EXPECT_EQ(Outgoing().back(), 255);
 }
 
 TEST_F(EntityReplicationTest, ReceivedStatesApplyWhenDueAndAStateThatDoesNotFitIsDropped)

@@ -323,7 +323,9 @@ TEST_F(SFXContextTest, BreakingLoopsByNameOrAllAndActivatingThemAgain)
     definition.AddElement(Timed("B", 1.0f, true));
     SFXContext& context = Play(definition);
     Walk(0, 0.5f, 0);
+    // An unknown or empty name breaks nothing.
     context.PostBreakLoop("Other");
+    context.PostBreakLoop("");
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(Probe(context, 0).GetState(SFXElementDefinition::STATE_POSITION).loop, 0u);
     context.PostBreakLoop("Hold");
@@ -451,12 +453,19 @@ TEST_F(SFXContextTest, DrawsFilterByPassViewAndAlphaAndCombineTheColours)
     context.PostSetPassMasks(0xFFFFFFFFu, 0x1);
     EXPECT_EQ(drawn(0, 0xFF), "");
     EXPECT_EQ(ProbeElement::draws.size(), 0u);
+    context.PostSetPassMasks(~0x1000u, 0);
+    EXPECT_EQ(drawn(0x1000, 0x11), "Quad Combat ") << "the AND mask clears the tactical flag";
     context.PostSetPassMasks(0xFFFFFFFFu, 0);
     // Without its parent's scale an element keeps unit axes.
     quad->SetOptions(false, 0);
     drawn(0, 0x1);
     EXPECT_FLOAT_EQ(ProbeElement::draws[0].matrix.At(0, 0), 1.0f);
     EXPECT_FLOAT_EQ(ProbeElement::draws[0].matrix.rows[3].x, 1.0f);
+    // Of the parent's scale it keeps only the definition's scale for all elements.
+    const RTTIProperty* const scaleForAll = definition.GetClassProperties()->FindProperty("Scale for all elements");
+    ASSERT_TRUE(scaleForAll->SetFromText(&definition, "2 1 1 1"));
+    drawn(0, 0x1);
+    EXPECT_FLOAT_EQ(ProbeElement::draws[0].matrix.At(0, 0), 2.0f);
     context.PostSubOp1();
     EXPECT_EQ(drawn(0, 0xFF), "") << "a stopped effect draws nothing";
 

@@ -91,6 +91,9 @@ TEST_F(ScriptGameInputTest, KeysAndMouseButtonsReachScripts)
     Step();
     EXPECT_TRUE(Bool("gGame:IsKeyReleasedForTheFirstTime(57)"));
     EXPECT_TRUE(Bool("gGame:IsMouseButtonReleasedForTheFirstTime(INPUT_MOUSE_RIGHT)"));
+    Input().OnMouseButton(0.25f, 0.75f, INPUT_MOUSE_EVENT_MIDDLE_DOUBLE_CLICK);
+    Step();
+    EXPECT_TRUE(Bool("gGame:IsMouseButtonPressed(INPUT_MOUSE_MIDDLE_DOUBLE_CLICK)"));
     EXPECT_EQ(Depth(), 0);
 }
 
@@ -178,7 +181,9 @@ TEST_F(ScriptGameInputTest, DirectInputPadAndNames)
     const uint32_t handle = input::PlugGamePad(spec);
     Input().ReconnectDevices();
     input::SetGamePadButton(handle, 0, true);
+    input::SetGamePadAxes(handle, 1.0f, 0.0f, 0.0f, 0.0f);
     Step();
+    EXPECT_TRUE(Bool("gGame:GetDIControllerAnalogInput(0).x > 0.9"));
     EXPECT_TRUE(Bool("gGame:IsDIControllerPresent(0)"));
     EXPECT_TRUE(Bool("gGame:IsDIControllerKeyPressed(0, 1) and gGame:IsDIControllerKeyPressedForTheFirstTime(0, 1)"));
     EXPECT_FALSE(Bool("gGame:IsDIControllerKeyPressed(0, 0) or gGame:IsDIControllerKeyPressed(0, 33)"));
@@ -190,6 +195,7 @@ TEST_F(ScriptGameInputTest, DirectInputPadAndNames)
     gProjectConfig.m_enableController = false;
     EXPECT_FALSE(Bool("gGame:IsDIControllerPresent(0)"));
     EXPECT_FALSE(Bool("gGame:IsDIControllerKeyPressed(0, 1)"));
+    EXPECT_TRUE(Bool("gGame:GetDIControllerAnalogInput(0).x == 0"));
 }
 
 TEST_F(ScriptGameInputTest, GameCloseShutsTheDevicesDown)

@@ -44,6 +44,7 @@ TEST_F(ParticleSpawnerTest, ASpawnAcrossTheRingEndContinuesBirthsAndAges)
     SetParticleProperty(m_system, "Life time", "2");
     SetParticleProperty(m_system, "Initial velocity", "0 0 0 0");
     SetParticleProperty(m_system, "Initial velocity var", "0 0 0 0");
+    SetParticleProperty(m_system, "Global gravity", "2 0 0 0");
     ParticleSystemContext* context = Play(m_system, 0, false);
     ParticleRecord ring[8] = {};
     ParticleSpawnBatch batch = Batch(5, 1.0f, 0.1f, 0.0f);
@@ -56,6 +57,10 @@ TEST_F(ParticleSpawnerTest, ASpawnAcrossTheRingEndContinuesBirthsAndAges)
         EXPECT_NEAR(record.birth, 1.0f + 0.1f * float(k + 1), 1e-5f) << k;
         EXPECT_NEAR(record.death - record.birth, 2.0f, 1e-5f) << k;
         EXPECT_NEAR(record.inverseLife, 0.5f, 1e-6f) << k;
+        // Each has flown its age under gravity 2 at the end of the period: x = age^2, v = 2 age.
+        const float age = 0.1f * float(4 - k);
+        EXPECT_NEAR(record.position[0], age * age, 1e-5f) << k;
+        EXPECT_NEAR(record.velocity[0], 2.0f * age, 1e-5f) << k;
         // Without random rotation byte 1 of the word is 0.
         EXPECT_EQ(record.word & 0xFF00u, 0u) << k;
     }

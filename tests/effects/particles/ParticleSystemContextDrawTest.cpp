@@ -249,7 +249,7 @@ TEST_F(ParticleSystemContextDrawTest, SoftParticlesFadeNearTheScenesDepth)
 
 TEST_F(ParticleSystemContextDrawTest, AFillThatDoesNotFitDiscardsAndWritesAtZero)
 {
-    uint32_t firstOffset = 99, secondOffset = 99, thirdOffset = 99, generations[3] = {};
+    uint32_t firstOffset = 99, secondOffset = 99, thirdOffset = 99, fourthOffset = 99, generations[3] = {};
     RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer&) {
         const uint32_t big = ParticlePools::kVertexBufferBytes - 100;
         generations[0] = gParticlePools.GetGeneration();
@@ -258,16 +258,20 @@ TEST_F(ParticleSystemContextDrawTest, AFillThatDoesNotFitDiscardsAndWritesAtZero
         generations[1] = gParticlePools.GetGeneration();
         ASSERT_NE(gParticlePools.LockVertices(64, &secondOffset), nullptr);
         gParticlePools.UnlockVertices(64);
-        ASSERT_NE(gParticlePools.LockVertices(80, &thirdOffset), nullptr);
+        ASSERT_NE(gParticlePools.LockVertices(32, &thirdOffset), nullptr);
+        gParticlePools.UnlockVertices(32);
+        ASSERT_NE(gParticlePools.LockVertices(80, &fourthOffset), nullptr);
         gParticlePools.UnlockVertices(80);
         generations[2] = gParticlePools.GetGeneration();
     });
     // The cursor starts each frame at the end, so the first lock discards too.
     EXPECT_EQ(firstOffset, 0u);
     EXPECT_EQ(generations[1], generations[0] + 1);
-    // 64 bytes fit after the 32-byte aligned end of the big block; 80 more do not.
+    // 64 bytes fit after the 32-byte aligned end of the big block, 32 more end the buffer exactly,
+    // and 80 more do not fit.
     EXPECT_EQ(secondOffset, ParticlePools::kVertexBufferBytes - 96);
-    EXPECT_EQ(thirdOffset, 0u);
+    EXPECT_EQ(thirdOffset, ParticlePools::kVertexBufferBytes - 32);
+    EXPECT_EQ(fourthOffset, 0u);
     EXPECT_EQ(generations[2], generations[1] + 1);
 }
 

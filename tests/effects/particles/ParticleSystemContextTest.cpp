@@ -118,6 +118,17 @@ TEST_F(ParticleSystemContextTest, AFullPoolLimitsSpawningAndNeverOverwritesOther
     EXPECT_FLOAT_EQ(ParticlePools::ComputeSpawnFactor(1, 16, 3), 5.0f / 16.0f);
     EXPECT_FLOAT_EQ(ParticlePools::ComputeSpawnFactor(0, 16, 3), 0.0f);
     EXPECT_FLOAT_EQ(ParticlePools::ComputeSpawnFactor(16, 16, 1), 0.55f);
+
+    // A context that parks keeps its particles' room: the ones updated after it still find no space.
+    TearDown();
+    Init(16, 1000, true);
+    ParticleSystemContext* parked = Play(system, ParticleSystemContext::kFlagMayPark);
+    ParticleSystemContext* waiting = Play(system);
+    for (int frame = 0; frame < 5; ++frame)
+        Frame(0.1f);
+    EXPECT_TRUE(parked->IsInParkList());
+    EXPECT_EQ(gParticlePools.GetParkCount(), 15u);
+    EXPECT_EQ(waiting->GetCount(), 0u);
 }
 
 TEST_F(ParticleSystemContextTest, TheRingHoldsOneContiguousBlockPerFrameAcrossWraps)
@@ -160,12 +171,15 @@ TEST_F(ParticleSystemContextTest, ParkedContextsComeBackIntactAndTheParkPoolStay
     SetParticleProperty(system, "Life time", "100");
     ParticleSystemContext* first = Play(system, ParticleSystemContext::kFlagMayPark);
     ParticleSystemContext* second = Play(system, ParticleSystemContext::kFlagMayPark);
+    ParticleSystemContext* third = Play(system, ParticleSystemContext::kFlagMayPark);
     ParticleSystemContext* kept = Play(system, 0);
     Frame(0.5f);
     const std::vector<ParticleRecord> secondRecords = Records(*second);
+    const std::vector<ParticleRecord> thirdRecords = Records(*third);
     const uint32_t n = uint32_t(secondRecords.size());
     ASSERT_GT(n, 5u);
     ASSERT_EQ(first->GetCount(), n);
+    ASSERT_EQ(thirdRecords.size(), n);
     // Activation counts as a draw in frame 0; frames 1 to 3 are the three undrawn frames allowed.
     for (int i = 0; i < 2; ++i)
         Frame(0.0f);
@@ -175,25 +189,27 @@ TEST_F(ParticleSystemContextTest, ParkedContextsComeBackIntactAndTheParkPoolStay
     EXPECT_TRUE(second->IsInParkList());
     EXPECT_EQ(second->GetCount(), 0u);
     EXPECT_EQ(second->GetParkStart(), n);
-    EXPECT_EQ(gParticlePools.GetParkCount(), 2 * n);
+    EXPECT_EQ(gParticlePools.GetParkCount(), 3 * n);
     EXPECT_TRUE(kept->IsInUpdateList());
 
     // Dropping the first parked context moves the second's records down.
     first->DestroyOnRenderThread();
     m_contexts.erase(m_contexts.begin());
     EXPECT_EQ(second->GetParkStart(), 0u);
-    EXPECT_EQ(gParticlePools.GetParkCount(), n);
+    EXPECT_EQ(third->GetParkStart(), n);
+    EXPECT_EQ(gParticlePools.GetParkCount(), 2 * n);
     EXPECT_EQ(std::memcmp(gParticlePools.GetPark(), secondRecords.data(), n * sizeof(ParticleRecord)), 0);
 
-    second->Draw(Matrix::ONE, Vector(1.0f, 1.0f, 1.0f, 1.0f), 0);
-    EXPECT_TRUE(second->IsUnparkPending());
+    // The last one comes back from its own place in the park pool.
+    third->Draw(Matrix::ONE, Vector(1.0f, 1.0f, 1.0f, 1.0f), 0);
+    EXPECT_TRUE(third->IsUnparkPending());
     Frame(0.0f);
-    EXPECT_FALSE(second->IsInParkList());
-    EXPECT_EQ(gParticlePools.GetParkCount(), 0u);
-    const std::vector<ParticleRecord> back = Records(*second);
-    ASSERT_EQ(back.size(), secondRecords.size());
-    EXPECT_EQ(std::memcmp(back.data(), secondRecords.data(), back.size() * sizeof(ParticleRecord)), 0);
-    EXPECT_EQ(gParticlePools.GetRingCount(), kept->GetCount() + second->GetCount());
+    EXPECT_FALSE(third->IsInParkList());
+    EXPECT_EQ(gParticlePools.GetParkCount(), n);
+    const std::vector<ParticleRecord> back = Records(*third);
+    ASSERT_EQ(back.size(), thirdRecords.size());
+    EXPECT_EQ(std::memcmp(back.data(), thirdRecords.data(), back.size() * sizeof(ParticleRecord)), 0);
+    EXPECT_EQ(gParticlePools.GetRingCount(), kept->GetCount() + third->GetCount());
 }
 
 TEST_F(ParticleSystemContextTest, RebasingKeepsLifetimesAndAges)
@@ -236,15 +252,20 @@ TEST_F(ParticleSystemContextTest, NodeTimesAtTheEndsGiveNoInfiniteSegments)
     {
         const char* t1;
         const char* t2;
+        float inverse[4];
     };
-    for (const Case& c : {Case{"0", "1"}, Case{"0.5", "0.5"}, Case{"0.1", "0.9"}})
+    // A segment of no length gets 0; the last entry is always 1.
+    const Case cases[] = {{"0", "1", {0.0f, 1.0f, 0.0f, 1.0f}},
+                          {"0.5", "0.5", {2.0f, 0.0f, 2.0f, 1.0f}},
+                          {"0.1", "0.6", {10.0f, 2.0f, 2.5f, 1.0f}}};
+    for (const Case& c : cases)
     {
         ParticleSystem system;
         SetParticleProperty(system, "Node 1 time", c.t1);
         SetParticleProperty(system, "Node 2 time", c.t2);
         ParticleSystemContext context(system, Matrix::ONE, 0);
         for (uint32_t s = 0; s < 4; ++s)
-            EXPECT_TRUE(std::isfinite(context.GetInverseSegmentLength(s))) << c.t1 << " " << c.t2 << " " << s;
+            EXPECT_FLOAT_EQ(context.GetInverseSegmentLength(s), c.inverse[s]) << c.t1 << " " << c.t2 << " " << s;
     }
 }
 
@@ -270,5 +291,59 @@ TEST_F(ParticleSystemContextTest, BoundsArePublishedOnlyAfterTheLastWereRead)
     Frame(0.1f);
     BoundingBox4 next;
     EXPECT_TRUE(context->ReadBounds(next));
+}
+
+TEST_F(ParticleSystemContextTest, TheEmitterRunsOnTheClockItsFlagsPickTimesItsSpeed)
+{
+    struct Case
+    {
+        uint32_t flags;
+        float seconds;
+    };
+    const Case cases[] = {{0, 0.2f}, {ParticleSystemContext::kFlagEngineClock, 0.1f},
+                          {ParticleSystemContext::kFlagThirdClock, 0.4f}};
+    ParticleSystem system;
+    for (const Case& c : cases)
+    {
+        ParticleSystemContext* context = Play(system, c.flags);
+        context->SetSpeedMultiplier(2.0f);
+        const int64_t before = context->GetEmitterTime();
+        const float steps[3] = {0.1f, 0.2f, 0.4f};
+        gParticlePools.BeginFrame(m_ticks, steps, 3);
+        const double ran = double(context->GetEmitterTime() - before) / double(os::kCounterFrequency);
+        EXPECT_NEAR(ran, 2.0 * c.seconds, 1e-6) << c.flags;
+    }
+}
+
+TEST_F(ParticleSystemContextTest, NewParticlesHaveFlownTheirAgeAndBounceOffTheGround)
+{
+    ParticleSystem system;
+    SetParticleProperty(system, "Spawn rate", "10");
+    SetParticleProperty(system, "Life time", "100");
+    SetParticleProperty(system, "Initial velocity", "0 -1 0 0");
+    SetParticleProperty(system, "Initial velocity var", "0 0 0 0");
+    SetParticleProperty(system, "Fake terrain collision", "1");
+    SetParticleProperty(system, "Bounce strength", "0.5");
+    ParticleSystemContext* context = Play(system);
+    Frame(0.35f);
+    // 0.45 s due: four particles 0.1125 s apart, the last one born at the end of the frame.
+    const std::vector<ParticleRecord> born = Records(*context);
+    ASSERT_EQ(born.size(), 4u);
+    uint32_t words = 0;
+    for (uint32_t k = 0; k < 4; ++k)
+    {
+        EXPECT_NEAR(born[k].position[1], -0.1125f * float(3 - k), 1e-4f) << k;
+        words |= born[k].word;
+    }
+    EXPECT_EQ(words & 0xFF00u, 0u) << "without a random start rotation byte 1 stays 0";
+    // Below the ground they bounce: up at half their speed, from just above it.
+    Frame(0.1f);
+    const std::vector<ParticleRecord> moved = Records(*context);
+    ASSERT_GE(moved.size(), 4u);
+    for (uint32_t k = 0; k < 4; ++k)
+    {
+        EXPECT_FLOAT_EQ(moved[k].velocity[1], 0.5f) << k;
+        EXPECT_GT(moved[k].position[1], 0.0f) << k;
+    }
 }
 } // namespace

@@ -63,6 +63,7 @@ TEST_F(EntityLayerSystemTest, MasksFollowTheLayerSwitches)
     props->m_frozen = true;
     EntityLayer* fx = AddLayer(m_system.GetRoot(), "Effects", 6);
     fx->m_visibleInGame = false;
+    AddLayer(m_system.GetRoot(), "Ground", 0)->m_frozen = true;
     EntityLayerMask scene, visible, frozen;
     m_system.GetSceneLayerMask(scene);
     m_system.GetVisibleLayerMask(visible);
@@ -74,6 +75,7 @@ TEST_F(EntityLayerSystemTest, MasksFollowTheLayerSwitches)
     EXPECT_FALSE(visible.Test(6));
     EXPECT_FALSE(frozen.Test(6));
     EXPECT_TRUE(scene.Test(0));
+    EXPECT_TRUE(frozen.Test(0));
 }
 
 TEST_F(EntityLayerSystemTest, HidingByNameFindsLayersAndGroupsInTreeOrder)

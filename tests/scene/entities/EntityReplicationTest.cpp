@@ -84,6 +84,10 @@ TEST_F(EntityReplicationTest, TheStartSetDescribesWhereTheEntityStandsAndIsSentO
     EXPECT_EQ(entity->GetPendingChangeMask(), uint64_t(7));
     EXPECT_EQ(gGame.GetEntityLists().GetUpdatedList().Count(), updatedBefore + 1);
     EXPECT_TRUE(entity->m_inChangedList);
+    // Above the scene's heights the height field stays at its top.
+    Entity* above = Placed(0.0f, 900.0f, 0.0f, 0.0f);
+    above->InitMPProperties();
+    EXPECT_FLOAT_EQ(above->GetMPProperties()->Get(1).value.x, 1.0f);
 }
 
 TEST_F(EntityReplicationTest, AWrittenStateCarriesTheChangedPropertiesAsTheyAreNow)
@@ -117,6 +121,12 @@ TEST_F(EntityReplicationTest, AWrittenStateCarriesTheChangedPropertiesAsTheyAreN
 
     m_engine.SendEntityStates();
     EXPECT_TRUE(m_engine.GetOutgoingEntityStates().IsEmpty()) << "no session: no peer, nothing kept";
+
+    // A field of 255 steps at its top sends the 255th step.
+    const int32_t power = entity->MPPropAddFloat("Power", -10.0f, 245.0f, 1.0f);
+    ASSERT_TRUE(entity->MPPropSetFloat(power, 245.0f));
+    entity->WriteMPProperties(3, 0, 0, 0);
+    EXPECT_EQ(Outgoing().back(), 255);
 }
 
 TEST_F(EntityReplicationTest, ReceivedStatesApplyWhenDueAndAStateThatDoesNotFitIsDropped)
@@ -137,12 +147,18 @@ TEST_F(EntityReplicationTest, ReceivedStatesApplyWhenDueAndAStateThatDoesNotFitI
     EXPECT_FLOAT_EQ(proxy->GetGlobalPosition().z, 30.0f);
     EXPECT_NEAR(proxy->GetGlobalRotation().y, 90.0f, 1e-3f);
     EXPECT_EQ(proxy->GetPendingChangeMask(), 0u) << "a receiver sends nothing back";
+    // A height byte past the field's steps reads as the top of the range.
+    std::vector<uint8_t> high = record;
+    high[24] = 255;
+    proxy->QueueReceivedMPState(high.data(), high.size());
+    EXPECT_FALSE(proxy->ReadMPProperties(5000, 0));
+    EXPECT_FLOAT_EQ(proxy->GetGlobalPosition().y, 500.0f);
 
     // A record cut short, or one naming a property the record lacks, moves nothing.
     for (const std::vector<uint8_t>& bad :
          {std::vector<uint8_t>(record.begin(), record.end() - 1), [&record] {
               std::vector<uint8_t> more = record;
-              more[8 + 3] = 0x01; // mask bit 24
+              more[8] = uint8_t(more[8] | 0x08); // mask bit 3, one past the last property
               return more;
           }()})
     {
@@ -217,6 +233,8 @@ TEST_F(EntityReplicationTest, AddedFieldsJoinTheRecordOnceAndARangeMustFitOneByt
     EXPECT_EQ(entity->MPPropFind("Anim"), 3);
     EXPECT_EQ(entity->MPPropFind("Rot"), 2);
     EXPECT_EQ(entity->MPPropFind("Other"), -1);
+    EXPECT_TRUE(entity->MPPropSetAnim(anim, 0xAB123456u));
+    EXPECT_EQ(entity->GetMPProperties()->Get(anim).packed, 0x123456u) << "three bytes travel";
 
     struct Case
     {

@@ -356,6 +356,7 @@ TEST_F(PathGridTest, LargeGridsStartOnALargePage)
 
 TEST_F(PathGridTest, GatheringTestsEachEntityOnceAgainstLayerFlagsAndFrustum)
 {
+    ASSERT_TRUE(m_template->GetClassProperties()->FindProperty("Minimum quality level")->SetFromText(m_template, "2"));
     Entity* big = gEntityManager.CreateEntity(MakeTemplate(CenteredBox(25.0f)), nullptr, Translation(50, 0, 50), 0, nullptr);
     Entity* small = Create(nullptr, Translation(52, 0, 52));
     Entity* hidden = Create(nullptr, Translation(54, 0, 54));
@@ -370,6 +371,7 @@ TEST_F(PathGridTest, GatheringTestsEachEntityOnceAgainstLayerFlagsAndFrustum)
     options.frustumBox = BoundingBox4(Vector(0, -50, 0, 1), Vector(100, 50, 100, 1));
     options.layerMask = layers;
     options.excludedFlags = ENTITYFLAG_HIDDEN;
+    options.qualityLevel = 2; // exactly the level the small ones ask for
     gEntityManager.ClearVisibleLists();
     gEntityManager.GatherVisibleEntities(options);
     const Dynarray<Entity*>& visible = gEntityManager.GetVisibleList();

@@ -26,7 +26,8 @@ std::vector<TemplateStubEntry> SampleEntries()
 {
     return {
         {"Units", "Tank", MakeGUID(9, 1), 4096},
-        {"Units", "soldier", MakeGUID(2, 7), 4097},
+        {"Units", "Tanker", MakeGUID(9, 2), 4096},
+        {"Units", "zealot", MakeGUID(2, 7), 4097},
         {"Units/Heavy", "Mech", MakeGUID(5, 0), 4098},
         {"", "Root", MakeGUID(0x40, 3), 4096},
         {"props", "Barrel", MakeGUID(1, 1), 4099},

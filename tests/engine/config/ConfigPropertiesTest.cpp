@@ -282,9 +282,9 @@ TEST(ConfigPropertiesTest, ProjectConfigTableAndDefaults)
                  {"Softness", F, 0, "0.500000"}});
 }
 
-// Enumerations read from a project file index name lists: values past them fall back, the last
-// ones in range stay.
-TEST(ConfigPropertiesTest, ProjectEnumerationsFromAFileAreBounded)
+// Enumerations read from a project or configuration file index name lists: values past them fall
+// back, the last ones in range stay.
+TEST(ConfigPropertiesTest, EnumerationsFromAFileAreBounded)
 {
     ProjectConfig project;
     for (uint32_t past : {0u, 1u})
@@ -298,6 +298,11 @@ TEST(ConfigPropertiesTest, ProjectEnumerationsFromAFileAreBounded)
         EXPECT_EQ(project.m_voiceLanguage, past ? kLanguageEnglish : kLanguageDefault);
         EXPECT_EQ(project.m_subtitleMode, past ? 0u : 2u);
         EXPECT_EQ(project.m_visualizationMode, past ? uint32_t(ProjectConfig::VISUALIZATION_PC) : 2u);
+        GameConfig config;
+        config.m_textLanguage = config.m_voiceLanguage = kLanguageCount - 1 + past;
+        config.OnPostLoad(0);
+        EXPECT_EQ(config.m_textLanguage, kLanguageDefault);
+        EXPECT_EQ(config.m_voiceLanguage, past ? kLanguageEnglish : kLanguageDefault);
     }
 }
 
@@ -453,7 +458,7 @@ TEST(ConfigPropertiesTest, QualityLevelTextForms)
     EXPECT_EQ(device.m_quality, 4u);
     quality->SetFromText(&device, "Ultra");
     EXPECT_EQ(device.m_quality, 4u);
-    device.m_quality = 9;
+    device.m_quality = 5; // one past the names
     char text[32];
     quality->ToText(&device, text, sizeof(text));
     EXPECT_STREQ(text, "Ultra low");

@@ -156,8 +156,8 @@ TEST_F(ScriptGameMethodsTest, OutlineMasksAreHexadecimalAndOnlyWholeNumbersCount
 {
     Run("gGame:SetOutlineMaskStr('ff00')");
     EXPECT_EQ(gGame.GetOutlineMask(), 0xFF00u);
-    Run("gGame:SetOutlineMaskStr('12zz')");
-    EXPECT_EQ(gGame.GetOutlineMask(), 0xFF00u);
+    Run("gGame:SetOutlineMaskStr('12zz') gGame:SetOutlineMaskStr('100000000') gGame:SetOutlineMaskStr('-0')");
+    EXPECT_EQ(gGame.GetOutlineMask(), 0xFF00u) << "past 32 bits or signed: kept";
     EXPECT_TRUE(m_log.Contains("is not a hexadecimal mask", CONSOLE_WARNING));
     Run("gGame:RevertToDefaultOutlineParams() gGame:OnMainMenuEntered()");
     EXPECT_EQ(m_delegate.Count("OnMainMenuEntered"), 1u);

@@ -1,6 +1,7 @@
 // The window procedure and the main loop over the whole engine: the window's modes, the
 // full-screen toggle, input filtering, focus loss and return, device re-creation, the Game's
 // pending requests and the start-up's answers.
+#include "engine/config/LUAConfigHelper.h"
 #include "engine/platform/GameWindow.h"
 #include "engine/platform/PlatformMain.h"
 #include "engine/platform/PlatformState.h"
@@ -124,6 +125,20 @@ TEST_F(PlatformMainTest, AFullScreenStartChangesTheDisplayModeAndCoversIt)
     win::Rect clip;
     ASSERT_TRUE(win::GetClipCursor(clip)) << "the cursor stays in a changed display mode";
     EXPECT_EQ(clip, (win::Rect{0, 0, 1280, 720}));
+}
+
+// In full screen the scripts' screen modes are the display modes, bounded by the list and the desktop.
+TEST_F(PlatformMainTest, FullScreenScriptModesAreTheDisplayModesUpToTheDesktop)
+{
+    Start(true);
+    LUAConfigHelper helper;
+    helper.AdjustScreenModeTableToDisplayMode();
+    const uint32_t count = uint32_t(gNorvexEngine.GetRenderer()->GetDisplayModes().Modes().size());
+    ASSERT_EQ(helper.GetScreenModeCount(), count);
+    ASSERT_GT(gNorvexEngine.GetRenderer()->GetDisplayModes().Modes().back().width, 1280u);
+    EXPECT_EQ(helper.GetScreenModeDesc(count), "");
+    helper.SetScreenMode(count - 1);
+    EXPECT_FLOAT_EQ(gGameConfig.m_rendererConfig.m_semiResolutionScreenScale, 1.0f);
 }
 
 TEST_F(PlatformMainTest, CtrlEnterTogglesFullScreenBothWays)

@@ -51,6 +51,10 @@ TEST_F(EngineClockTest, TicksAdvanceTheScheduledTimeWhileRealTimeKeepsUp)
     EXPECT_EQ(m_clock.GetFrameTime(), 266666u + 33333u);
     EXPECT_EQ(Corrections(), 0u);
     EXPECT_EQ(EngineClock::GetCurrentTime(), 320000u);
+    // A frame without a tick keeps the scheduled time while real time is within a tick of it.
+    SetRealMicroseconds(130000);
+    m_clock.Update(0, 1.0f);
+    EXPECT_EQ(m_clock.GetFrameTime(), 266666u + 33333u);
 }
 
 TEST_F(EngineClockTest, DriftBeyondOneTickSnapsToRealTimeAndLogsOnce)

@@ -157,6 +157,8 @@ TEST_F(GameCursorTest, StartAndCloseHideAndShowTheSystemCursorOnce)
 
     gGame.SetCursorPosition(-40, 5000);
     EXPECT_EQ(CursorPos(), (win::Point{100, 249})) << "kept inside the client area";
+    gGame.SetCursorPosition(5000, -40);
+    EXPECT_EQ(CursorPos(), (win::Point{419, 50}));
     gGame.SetCursorPosition(10, 20);
     EXPECT_EQ(CursorPos(), (win::Point{110, 70}));
 

@@ -47,15 +47,18 @@ TEST_F(GameEntityListsTest, TimedCallsRunWhenDueInTimeOrder)
     SafePointer<Entity> earlyWatch(early), lateWatch(late);
     m_lists.QueueTimedEntityCall(late, 2000, GameEntityLists::CALL_DESTROY);
     m_lists.QueueTimedEntityCall(early, 1000, GameEntityLists::CALL_DESTROY);
-    ASSERT_EQ(m_lists.GetTimedCalls().Count(), 2);
+    Entity* tie = CreateCounting();
+    m_lists.QueueTimedEntityCall(tie, 1000, GameEntityLists::CALL_DESTROY);
+    ASSERT_EQ(m_lists.GetTimedCalls().Count(), 3);
     EXPECT_EQ(m_lists.GetTimedCalls()[0].entity.Get(), early);
+    EXPECT_EQ(m_lists.GetTimedCalls()[1].entity.Get(), tie) << "calls due together keep the order queued";
     m_lists.FireDueEntityCalls(false, 1500);
     EXPECT_FALSE(earlyWatch);
     EXPECT_TRUE(lateWatch);
     EXPECT_EQ(m_lists.GetTimedCalls().Count(), 1);
     m_lists.FireDueEntityCalls(false, 2000);
     EXPECT_FALSE(lateWatch);
-    EXPECT_EQ(CountingEntity::destroyed, 2);
+    EXPECT_EQ(CountingEntity::destroyed, 3);
 }
 
 TEST_F(GameEntityListsTest, AllRunsEveryCallWhateverItsTimeAndDeadEntitiesAreDropped)

@@ -218,6 +218,12 @@ TEST_F(GameScreenProjectionTest, AFrameClicksTheClickableVisibleEntitiesUnderThe
     PressLeftButton(asideOnScreen.x, asideOnScreen.y);
     ASSERT_TRUE(gGame.Render(false));
     EXPECT_EQ(handler.clicked, std::vector<Entity*>{aside});
+    // The last of the buttons, a middle double click, clicks too.
+    handler.clicked.clear();
+    gGame.GetInputManager().OnMouseButton(asideOnScreen.x, asideOnScreen.y, INPUT_MOUSE_EVENT_MIDDLE_DOUBLE_CLICK);
+    gGame.GetInputManager().Update(Time::Now());
+    ASSERT_TRUE(gGame.Render(false));
+    EXPECT_EQ(handler.clicked, std::vector<Entity*>{aside});
 
     // A handler that deletes what it clicked leaves a frame that still renders.
     handler.clicked.clear();

@@ -31,6 +31,8 @@ TEST(TimedFloatTransitionTest, EasedValueBlendsFromAndToAndEndsPastTheDuration)
     transition.Update(Time(-second));
     EXPECT_FLOAT_EQ(transition.GetCurrent(), 1.0f);
     EXPECT_TRUE(transition.IsActive());
+    transition.Update(Time(2 * second));
+    EXPECT_TRUE(transition.IsActive());
     transition.Update(Time(3 * second));
     EXPECT_FLOAT_EQ(transition.GetCurrent(), 3.0f);
     EXPECT_FALSE(transition.IsActive());
@@ -46,4 +48,7 @@ TEST(TimedFloatTransitionTest, ANewTransitionHalfWayStartsFromTheHalfWayValue)
     EXPECT_FLOAT_EQ(transition.GetCurrent(), 1.0f);
     transition.Update(Time(second));
     EXPECT_FLOAT_EQ(transition.GetCurrent(), 0.5f);
+    // Setting a value outright finishes the transition where it stands.
+    transition.Set(4.0f);
+    EXPECT_FLOAT_EQ(transition.GetProgress(), 1.0f);
 }

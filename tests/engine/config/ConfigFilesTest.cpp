@@ -208,6 +208,12 @@ TEST_F(ConfigFilesTest, NegativeSavedVolumeTakesTheProjectDefaultAtEveryStartAnd
         EXPECT_FLOAT_EQ(started.m_sfxVolume, 0.25f);
         EXPECT_EQ(started.m_voiceVolume, 0.0f) << "a muted volume is the user's choice";
     }
+    config.m_musicVolume = config.m_sfxVolume = 0.0f;
+    ASSERT_TRUE(ConfigFiles::SaveConfig(&config));
+    GameConfig muted;
+    EXPECT_TRUE(Start(muted));
+    EXPECT_EQ(muted.m_musicVolume, 0.0f);
+    EXPECT_EQ(muted.m_sfxVolume, 0.0f);
 }
 
 TEST_F(ConfigFilesTest, MissingOrDamagedProjectConfigurationFailsStartUp)

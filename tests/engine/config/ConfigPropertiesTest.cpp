@@ -282,6 +282,25 @@ TEST(ConfigPropertiesTest, ProjectConfigTableAndDefaults)
                  {"Softness", F, 0, "0.500000"}});
 }
 
+// Enumerations read from a project file index name lists: values past them fall back, the last
+// ones in range stay.
+TEST(ConfigPropertiesTest, ProjectEnumerationsFromAFileAreBounded)
+{
+    ProjectConfig project;
+    for (uint32_t past : {0u, 1u})
+    {
+        project.m_defaultLanguage = project.m_textLanguage = project.m_voiceLanguage = kLanguageCount - 1 + past;
+        project.m_subtitleMode = 2 + past;
+        project.m_visualizationMode = ProjectConfig::VISUALIZATION_IPAD2 + past;
+        project.OnPostLoad(0);
+        EXPECT_EQ(project.m_defaultLanguage, kLanguageDefault);
+        EXPECT_EQ(project.m_textLanguage, kLanguageDefault);
+        EXPECT_EQ(project.m_voiceLanguage, past ? kLanguageEnglish : kLanguageDefault);
+        EXPECT_EQ(project.m_subtitleMode, past ? 0u : 2u);
+        EXPECT_EQ(project.m_visualizationMode, past ? uint32_t(ProjectConfig::VISUALIZATION_PC) : 2u);
+    }
+}
+
 TEST(ConfigPropertiesTest, LanguageNamesShowAsTheListSays)
 {
     const EngineConfig config;

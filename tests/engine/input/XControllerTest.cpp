@@ -86,6 +86,8 @@ TEST_F(XControllerTest, ButtonsCompareThisFrameWithTheLast)
     input::XInputGamepad state;
     state.buttons = INPUT_PAD_A | INPUT_PAD_START;
     SetPad(0, state);
+    EXPECT_FALSE(pad.Update(Advance(0.0)));
+    EXPECT_FALSE(pad.HasInput()) << "not asked again at the time it was made";
     pad.Update(Advance(0.1));
     EXPECT_TRUE(pad.HasInput());
     EXPECT_TRUE(pad.IsButtonDown(INPUT_PAD_A));

@@ -204,6 +204,7 @@ TEST_F(ProfilerTest, OverlappingSectionsOnTwoThreadsAddUp)
         while (step.load() < value)
             std::this_thread::yield();
     };
+    m_profiler->StopTimer(PROFILER_RESOURCE_LOADING, kProfilerCallerOtherThread); // unmatched: ignored
     m_profiler->StartTimer(PROFILER_RESOURCE_LOADING, kProfilerCallerOtherThread);
     os::AdvanceManualCounter(tenMs);
     std::thread other([&] {

@@ -228,13 +228,14 @@ TEST_F(SFXEntityTest, ALoopingEffectStaysUntilItsLoopsBreakAndDeleteAtStopCanCom
 
 TEST_F(SFXEntityTest, BoundsComeBackFromTheRenderThreadAndRenderFlagsFollowThePassBits)
 {
-    auto* element = new PlainElement(10.0f, false, 0x2 | 0x8);
+    auto* element = new PlainElement(10.0f, false, 0x2 | 0x8 | 0x10);
     const_cast<TEnvelope<Vector>&>(element->GetPosition()).SetConstantValue(Vector(5, 0, 0, 1));
     m_template.GetDefinition().AddElement(element);
     SFXEntity* entity = Create();
     const uint32_t passFlags = SFXEntity::kRenderFlagMain | SFXEntity::kRenderFlagLights | SFXEntity::kRenderFlagPass8 |
                                SFXEntity::kRenderFlagChannel;
-    EXPECT_EQ(entity->GetRenderFlags() & passFlags, SFXEntity::kRenderFlagLights | SFXEntity::kRenderFlagPass8);
+    EXPECT_EQ(entity->GetRenderFlags() & passFlags,
+              SFXEntity::kRenderFlagMain | SFXEntity::kRenderFlagLights | SFXEntity::kRenderFlagPass8);
     EXPECT_EQ(entity->GetRenderFlags() & SFXEntity::kRenderFlagBoundsTaken, 0u);
     Frames(3, 0.05f);
     EXPECT_NE(entity->GetRenderFlags() & SFXEntity::kRenderFlagBoundsTaken, 0u);

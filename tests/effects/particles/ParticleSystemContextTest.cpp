@@ -43,6 +43,16 @@ TEST_F(ParticleSystemContextTest, CountsFollowRateCapAndSpawnFactor)
         TearDown();
         SetUp();
     }
+    // A later frame fills only up to the per-system cap.
+    TearDown();
+    Init(256, 20, false);
+    ParticleSystem capped;
+    SetParticleProperty(capped, "Spawn rate", "100");
+    SetParticleProperty(capped, "Life time", "100");
+    ParticleSystemContext* context = Play(capped);
+    Frame(0.1f);
+    Frame(0.2f);
+    EXPECT_EQ(context->GetCount(), 20u);
 }
 
 TEST_F(ParticleSystemContextTest, AShortFrameCarriesItsTimeOverAndALongPauseSpawnsOneLifeAtMost)
@@ -269,6 +279,17 @@ TEST_F(ParticleSystemContextTest, NodeTimesAtTheEndsGiveNoInfiniteSegments)
     }
 }
 
+TEST_F(ParticleSystemContextTest, AScaledEmitterScalesGravityAndKeepsUnitAxesForItsDraws)
+{
+    ParticleSystem system;
+    SetParticleProperty(system, "Global gravity", "0 -10 0 0");
+    Matrix world;
+    world.LoadUniformScale(2.0f);
+    ParticleSystemContext context(system, world, 0);
+    EXPECT_FLOAT_EQ(context.GetAcceleration().y, -20.0f);
+    EXPECT_FLOAT_EQ(context.GetNormalizedMatrix().At(1, 1), 1.0f);
+}
+
 TEST_F(ParticleSystemContextTest, BoundsArePublishedOnlyAfterTheLastWereRead)
 {
     ParticleSystem system;
@@ -321,7 +342,7 @@ TEST_F(ParticleSystemContextTest, NewParticlesHaveFlownTheirAgeAndBounceOffTheGr
     SetParticleProperty(system, "Spawn rate", "10");
     SetParticleProperty(system, "Life time", "100");
     SetParticleProperty(system, "Initial velocity", "0 -1 0 0");
-    SetParticleProperty(system, "Initial velocity var", "0 0 0 0");
+    SetParticleProperty(system, "Initial velocity var", "0.5 0 0 0");
     SetParticleProperty(system, "Fake terrain collision", "1");
     SetParticleProperty(system, "Bounce strength", "0.5");
     ParticleSystemContext* context = Play(system);
@@ -333,6 +354,7 @@ TEST_F(ParticleSystemContextTest, NewParticlesHaveFlownTheirAgeAndBounceOffTheGr
     for (uint32_t k = 0; k < 4; ++k)
     {
         EXPECT_NEAR(born[k].position[1], -0.1125f * float(3 - k), 1e-4f) << k;
+        EXPECT_LE(std::fabs(born[k].velocity[0]), 0.5f) << k;
         words |= born[k].word;
     }
     EXPECT_EQ(words & 0xFF00u, 0u) << "without a random start rotation byte 1 stays 0";

@@ -180,10 +180,11 @@ TEST_F(GameFrameTest, TheStateIsSentOncePerTickAndALaggingSenderCatchesUp)
     os::AdvanceManualCounter(interval);
     gGame.UpdateMultiplayer(1, 0);
     EXPECT_EQ(gGame.GetMultiplayerSendTime(), start + Game::kSendIntervalMicroseconds);
-    os::AdvanceManualCounter(2 * interval);
-    gGame.UpdateMultiplayer(1, 0);
-    EXPECT_EQ(gGame.GetMultiplayerSendTime(), start + 2 * Game::kSendIntervalMicroseconds) << "one step a tick";
     os::AdvanceManualCounter(3 * interval);
+    gGame.UpdateMultiplayer(1, 0);
+    EXPECT_EQ(gGame.GetMultiplayerSendTime(), start + 2 * Game::kSendIntervalMicroseconds)
+        << "one step a tick: two intervals behind is not yet caught up";
+    os::AdvanceManualCounter(2 * interval);
     gGame.UpdateMultiplayer(1, 0);
     EXPECT_EQ(gGame.GetMultiplayerSendTime(), start + 6 * Game::kSendIntervalMicroseconds)
         << "four intervals behind: all are taken at once";

@@ -137,8 +137,7 @@ TEST_F(MeshEntityAnimationTest, AChildChainStartsTheNextEntryWhenTheFirstFinishe
     ASSERT_NE(next, nullptr);
     EXPECT_EQ(next->GetParams().AnimationIndex, 2) << "Turn";
     EXPECT_EQ(next->GetParams().ChildCursor, 1u);
-    EXPECT_EQ(next->GetParams().Flags & (ANIMFLAG_SOUNDS2D | ANIMFLAG_AUTOFINISH),
-              ANIMFLAG_SOUNDS2D | ANIMFLAG_AUTOFINISH);
+    EXPECT_EQ(next->GetParams().Flags, ANIMFLAG_CHILDREN | ANIMFLAG_SOUNDS2D | ANIMFLAG_AUTOFINISH);
     Advance(knight, 0.0f);
     Advance(knight, 1.0f);
     EXPECT_EQ(knight->GetAnimator()->GetFirstRunningRootAnimation(), nullptr) << "the last entry ends the chain";

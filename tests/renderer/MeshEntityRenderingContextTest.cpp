@@ -90,7 +90,7 @@ TEST_F(MeshEntityRenderingContextTest, EachSubCommandByNumberSetsItsField)
     Post(context, 4, &outline, 1);
     Post(context, 5, &definitionPointer, sizeof(definitionPointer));
     Post(context, 6, &strength, 4);
-    Post(context, 8, &preset, 4); // past the table: ignored
+    Post(context, 8, &preset, 0); // past the table (it carries nothing): ignored
     OnRenderThread([&] {
         EXPECT_EQ(context->GetShaderPresetIndex(), 7u);
         EXPECT_TRUE(context->GetLightmapMapping().m_uvMulAdd.Equal(mulAdd));

@@ -164,16 +164,18 @@ TEST_F(MeshEntityRenderingContextTest, WithoutRenderingDataNothingIsDrawn)
 {
     MeshEntityRenderingContext* context = Make(nullptr);
     MeshFakeShadowDefinition definition;
+    definition.m_headBone[0] = 0;
     context->SetFakeShadowDefinition(&definition);
+    context->SetBoneMatrices(1, Pose(1, 1.0f).data());
     OnRenderThread([&] {
         const size_t before = m_renderer.GetDevice()->GetDrawLog().size();
         context->DrawMainPass(0x40, Vector(1, 1, 1, 1), 2, 3);
         context->DrawDepth(1, 0);
         EXPECT_EQ(m_renderer.GetDevice()->GetDrawLog().size(), before);
         EXPECT_EQ(context->GetChannelMask(0xFFFFFFFFu), 0u);
-        // The blob shadow depends on the definition alone.
+        // The blob shadow depends on the definition and the pose alone: the body, and a head on bone 0.
         context->DrawSecondary(0);
-        EXPECT_EQ(gMeshRenderSharedBuffers.GetQuadCount(MeshRenderSharedBuffers::kBufferA), 1u);
+        EXPECT_EQ(gMeshRenderSharedBuffers.GetQuadCount(MeshRenderSharedBuffers::kBufferA), 2u);
         gMeshRenderSharedBuffers.Clear();
     });
 }

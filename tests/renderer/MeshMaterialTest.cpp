@@ -185,9 +185,8 @@ TEST(MeshMaterialTest, OldRecordsTakeTheDefaults)
     }
 }
 
-// An empty record (no ranges, constants, textures or letters; zero numbers) is this long at each
-// version: 15 drops the obsolete name, 16 adds the vertex range count, 37 the depth-write override
-// and the vertex range, 45 the exponent (the scale's dropped word still follows), 46 loses that word.
+// An empty record's length by version: 15 drops the old name, 16 adds the vertex range count, 37 the
+// depth-write override and vertex range, 45 the exponent (the scale's dropped word follows till 45).
 TEST(MeshMaterialTest, EachVersionReadsExactlyItsFields)
 {
     const std::pair<uint32_t, size_t> kSizes[] = {{15, 28}, {16, 32}, {37, 118}, {45, 134}, {46, 130}};

@@ -149,9 +149,8 @@ TEST(MeshTemplateRenderingDataTest, VersionSixDropsAWordBeforeTheBoneCount)
     }
 }
 
-// An empty record (no elements, vertices, indices, bones or presets) is this long at each version:
-// 34 still drops a byte after the render bytes, 43 no longer drops two blocks, 44 adds the second
-// bounds, 48 render byte G and 49 render byte F.
+// An empty record's length by version: 34 still drops a byte after the render bytes, 43 no longer
+// two blocks, 44 adds the second bounds, 48 render byte G and 49 render byte F.
 TEST(MeshTemplateRenderingDataTest, EachVersionReadsExactlyItsRows)
 {
     const std::pair<uint32_t, size_t> kSizes[] = {{34, 199}, {43, 166}, {44, 198}, {48, 199}, {49, 200}};

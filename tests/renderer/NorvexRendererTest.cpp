@@ -338,7 +338,6 @@ TEST_F(NorvexRendererTest, DisplayChangeResizesTheBackBufferAndBrightnessSetsThe
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(BackBufferPixel(), 0xFFFFFFFFu);
     EXPECT_FALSE(m_log.Contains("called outside")) << "the game thread holds the device during the change";
-
     m_renderer.SetBrightness(0.25f);
     m_renderer.SubmitCommands(true);
     gpu::GammaRamp ramp, expected;

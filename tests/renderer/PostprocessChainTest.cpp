@@ -413,7 +413,6 @@ TEST_F(PostprocessChainTest, ASmallerRenderSizeNeverWritesTheFrameAndTheFrameEnd
     EXPECT_NEAR(int((pixel >> 16) & 0xFF), 128, 1);
     EXPECT_NEAR(int((pixel >> 8) & 0xFF), 64, 1);
     EXPECT_EQ(pixel & 0xFF, 255u);
-
     // The mobile chain, too, leaves the smaller frame in a ping-pong target.
     gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_IPAD2;
     Frame(0);
@@ -599,6 +598,7 @@ TEST_F(PostprocessChainTest, AmbientOcclusionDrawsItsTwoTargetsThenTheOccludedLi
     EXPECT_NEAR(prepare->PixelConstant(PM::kRegOcclusionTerms)[3], r, 1e-5f);
     EXPECT_NEAR(prepare->PixelConstant(PM::kRegOcclusionKernel + 5)[0], -0.9581f * r, 1e-5f);
     const gpu::DrawRecord* final = FindDraw("ssaofinal");
+    EXPECT_FLOAT_EQ(final->PixelConstant(PM::kRegOcclusionColor)[0], 1.0f) << "one minus the black colour";
     const RenderTargetSet& t = Renderer().GetDeviceManager().GetRenderTargets();
     EXPECT_EQ(prepare->textureIds[0], t.GetNormals().GetHolder()->GetTexture()->GetId());
     EXPECT_EQ(final->textureIds[1], t.GetLightAccumulation(false).GetHolder()->GetTexture()->GetId());

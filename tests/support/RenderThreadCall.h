@@ -24,15 +24,11 @@ inline void PostToRenderThread(NorvexRenderer& renderer, const std::function<voi
         renderer.GetWriter().Put(pointer);
 }
 
-// A call that never ran (a stream that lost its place drops the rest of its block) fails the test:
-// the checks it carried would otherwise pass unseen.
+// A call that never ran (its block was dropped) fails the test: its checks would pass unseen.
 inline void RunOnRenderThread(NorvexRenderer& renderer, const std::function<void(NorvexRenderer&)>& body)
 {
     bool ran = false;
-    const std::function<void(NorvexRenderer&)> marked = [&](NorvexRenderer& r) {
-        body(r);
-        ran = true;
-    };
+    const std::function<void(NorvexRenderer&)> marked = [&](NorvexRenderer& r) { body(r); ran = true; };
     PostToRenderThread(renderer, marked);
     renderer.SubmitCommands(true);
     EXPECT_TRUE(ran) << "the render thread never ran the call";

@@ -200,8 +200,9 @@ TEST(UIWidgetRecipeKindsTest, AButtonShowsItsStatesThroughPresetsAndHighlightsCl
         recipe.AddPreset(preset);
     }
     UIButton* button = Build<UIButton>(recipe);
+    button->Wait(5.0f, 0, 0);
     button->SetSelect(true, true, 0);
-    EXPECT_FLOAT_EQ(button->GetRenderPosition().x, float('S')) << "instant: the preset at once";
+    EXPECT_FLOAT_EQ(button->GetRenderPosition().x, float('S')) << "instant: the preset at once, past a waiting action";
     button->Wait(5.0f, 0, 0);
     button->SetPress(true, false, 0);
     EXPECT_FLOAT_EQ(button->GetRenderPosition().x, float('S')) << "not instant: a tween";

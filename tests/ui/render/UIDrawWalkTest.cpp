@@ -150,14 +150,16 @@ TEST_F(UIDrawWalkTest, EdgeFadeDimsNearTheParentBorder)
         float x;
         uint32_t red;
     };
-    // Fade distance 10 inside a 100-wide parent: 5 units from the left edge halves alpha.
-    const Case cases[] = {{0, 5, 255}, {UIFLAG_FADEATPARENTBORDERLEFTRIGHT, 5, 128},
-                          {UIFLAG_FADEATPARENTBORDERLEFTRIGHT, 20, 255}, {UIFLAG_FADEATPARENTBORDERUPDOWN, 5, 128}};
+    // Fade distance 10 inside a 100-wide parent, children anchored 5 back: 5 units from an edge halves alpha.
+    const Case cases[] = {{0, 10, 255}, {UIFLAG_FADEATPARENTBORDERLEFTRIGHT, 10, 128},
+                          {UIFLAG_FADEATPARENTBORDERLEFTRIGHT, 25, 255}, {UIFLAG_FADEATPARENTBORDERUPDOWN, 10, 128},
+                          {UIFLAG_FADEATPARENTBORDERLEFTRIGHT, 60, 128}};
     for (const Case& c : cases)
     {
         UIElement* parent = Box(m_screen, 0, 0, 100, 100, UIFLAG_TRANSPARENT);
         UIElement* child = Box(parent, c.x, c.x, 40, 40, c.flags);
         child->SetExtraParamVector(Vector(10.0f, 0.0f, 0.0f, 0.0f));
+        child->SetAnchorXYZ(5.0f, 5.0f, 0.0f);
         DrawScreen(*m_screen);
         EXPECT_NEAR(double(Red(uint32_t(c.x) + 20, uint32_t(c.x) + 20)), c.red, 2.0) << "flags " << c.flags << " x " << c.x;
         parent->Release();

@@ -261,10 +261,10 @@ TEST_F(GpuDeviceRasterTest, NearPlaneClipsAndPerspectiveInterpolatesColour)
 
 TEST_F(GpuDeviceRasterTest, LinesAndPointsCoverTheirPixels)
 {
-    Draw(kPrimitiveLineList, 1, {At(2, 5, kRed), At(7, 5, kRed)});
+    Draw(kPrimitiveLineList, 2, {At(2, 5, kRed), At(7, 5, kRed), At(20, 2, kRed), At(20, 7, kRed)});
     std::set<std::pair<uint32_t, uint32_t>> line;
     for (uint32_t x = 2; x < 7; ++x)
-        line.insert({x, 5});
+        line.insert({x, 5}), line.insert({20, x}); // one pixel wide, level or upright
     EXPECT_EQ(Covered(), line);
     ClearTarget(kBlack);
     const float size = 2.0f;

@@ -1,9 +1,12 @@
+#include "core/strings/CaseTable.h"
 #include "core/strings/StringUtils.h"
 #include "platform/os/CodePage.h"
 
 #include <gtest/gtest.h>
 
+#include <locale.h>
 #include <string>
+#include <wctype.h>
 
 namespace
 {
@@ -125,6 +128,16 @@ TEST(StringUtilsTest, WideUpperCasing)
     char16_t lower = u'z';
     WideCharToUpper(&lower);
     EXPECT_EQ(lower, u'Z');
+    // Every pair of the table is found and agrees with the C library's own Unicode data.
+    const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
+    ASSERT_NE(utf8, locale_t(0));
+    for (size_t i = 0; i < kCaseTableSize; ++i)
+    {
+        char16_t c = kCaseTable[i].lower;
+        WideCharToUpper(&c);
+        EXPECT_EQ(wint_t(c), towupper_l(kCaseTable[i].lower, utf8)) << std::hex << int(kCaseTable[i].lower);
+    }
+    freelocale(utf8);
 }
 
 TEST(StringUtilsTest, CodePageRoundTripsEveryByte)

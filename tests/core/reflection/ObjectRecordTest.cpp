@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace
@@ -341,6 +342,13 @@ TEST_F(ObjectRecordTest, ChangedLayoutAndCorruptPayloadAreRefusedLeavingTheObjec
 
     AlphaDerived reader;
     reader.m_text = "kept";
+    for (const uint32_t delta : {1u, ~0u}) // a magic one above or one below the reader's own
+    {
+        std::vector<uint8_t> shifted = record;
+        const uint32_t magic = AlphaDerived::StaticClassProperties()->GetLayoutMagic() + delta;
+        std::memcpy(&shifted[4], &magic, 4);
+        EXPECT_FALSE(ReadObjectRecord(reader, shifted.data(), shifted.size(), 16)) << delta;
+    }
     record.back() ^= 0x40;
     {
         ConsoleCapture capture;
@@ -567,7 +575,7 @@ TEST_F(ObjectRecordTest, NestingIsBoundedSoForgedRecordsCannotExhaustTheStack)
     EXPECT_EQ(other.m_child, nullptr);
 }
 
-TEST_F(ObjectRecordTest, ByteSwapReversesEachWordOfEveryValueKind)
+TEST_F(ObjectRecordTest, EveryValueKindReadsBackAndSwapsEachWord)
 {
     AllPropertyTypes object;
     FillWithEntities(object);
@@ -583,6 +591,13 @@ TEST_F(ObjectRecordTest, ByteSwapReversesEachWordOfEveryValueKind)
         property->Serialize(plainOut, &object, 0);
         property->Serialize(swappedOut, &object, 2);
         ASSERT_EQ(plainOut.Size(), swappedOut.Size()) << property->GetName();
+        if (type < RTTI_TYPE_ENTITY_POINTER)
+        {
+            AllPropertyTypes copy; // reads back as the same value, and one byte short is refused
+            RecordInput in(plain, plainOut.Size()), cut(plain, plainOut.Size() - 1);
+            EXPECT_TRUE(property->Deserialize(in, &copy, 0) && property->Equals(&object, &copy)) << property->GetName();
+            EXPECT_FALSE(property->Deserialize(cut, &copy, 0)) << property->GetName();
+        }
         size_t word = 1;
         if (type == RTTI_TYPE_UNSIGNED_SHORT || type == RTTI_TYPE_WIDE_STRING)
             word = 2;

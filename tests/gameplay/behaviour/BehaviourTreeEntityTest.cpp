@@ -78,7 +78,8 @@ TEST_F(BehaviourTreeEntityTest, AgentsTickOncePerWalkAndReleaseTheirContextWhenT
     const int32_t before = gBehaviourTreeAgents.Count();
     BehaviourTreeEntity* first = MakeAgent();
     BehaviourTreeEntity* second = MakeAgent();
-    EXPECT_EQ(gBehaviourTreeAgents.Count(), before + 2);
+    gBehaviourTreeAgents.Add(first);
+    EXPECT_EQ(gBehaviourTreeAgents.Count(), before + 2) << "an agent is listed once";
     gLeafScript.execute = {{"A", BT_RUNNING}};
     gLeafScript.trace.clear();
     gBehaviourTreeAgents.TickAll();

@@ -96,6 +96,20 @@ TEST_F(BehaviourTreeEntityTest, AgentsTickOncePerWalkAndReleaseTheirContextWhenT
     EXPECT_EQ(gBehaviourTreeAgents.Count(), before);
 }
 
+TEST_F(BehaviourTreeEntityTest, AnAgentStoppedDuringTheWalkLeavesTheOthersTheirTicks)
+{
+    BehaviourTreeEntity* first = MakeAgent();
+    MakeAgent();
+    MakeAgent();
+    int executes = 0;
+    gLeafScript.onExecute = [&] { if (++executes == 2) first->StopTree(); };
+    gLeafScript.execute = {{"A", BT_RUNNING}};
+    gLeafScript.trace.clear();
+    gBehaviourTreeAgents.TickAll();
+    gLeafScript.onExecute = nullptr;
+    EXPECT_EQ(gLeafScript.trace, "A+ A A+ A A! A+ A") << "the second stops the first; the third still ticks";
+}
+
 TEST_F(BehaviourTreeEntityTest, AnAgentRunsTheTreeItNamesAndNothingWithoutOne)
 {
     BehaviourTreeEntity* agent = MakeAgent();

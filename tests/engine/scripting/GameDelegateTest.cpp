@@ -167,8 +167,7 @@ TEST_F(GameDelegateTest, ChatTextBelongsToTheScript)
     EXPECT_EQ(GlobalNumber("gLength"), 5);
     Run("gKept = nil collectgarbage()");
     // Without the text's class the call is refused with the stack as it was.
-    lua_pushnil(L());
-    lua_setfield(L(), LUA_REGISTRYINDEX, "LuaUnicodeString");
+    Run("debug.getregistry().LuaUnicodeString = nil");
     EXPECT_FALSE(m_delegate.OnChatMessage(false, 0, chat.c_str()));
     EXPECT_EQ(Depth(), 0);
 }

@@ -223,6 +223,7 @@ TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
          "#endif\n#endif\n#define QUOTED \"a\\\"b\"\nfloat4 vertex() : POSITION { return 0; }\n",
          ""},
         {"float4 big[300];\nfloat4 vertex() : POSITION { return big[0]; }\n", "out of registers for 'big'"},
+        {"float4 a[2] : register(c255);\nfloat4 vertex() : POSITION { return a[0]; }\n", "past the 256 of"},
     };
     for (const Case& test : cases)
     {

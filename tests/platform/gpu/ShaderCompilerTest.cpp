@@ -102,11 +102,11 @@ Output vertex(float4 p : POSITION, uniform float4 Tint)
 }
 )");
     ASSERT_EQ(c.result, kOk) << c.messages;
-    EXPECT_EQ(c.constants.size(), 8u);
+    ASSERT_EQ(c.constants.size(), 8u);
     EXPECT_EQ(Find(c, "Unused"), nullptr) << "only reached from an unused function";
     EXPECT_EQ(Find(c, "NeverRead"), nullptr);
-    const ShaderConstant* mvp = Find(c, "ModelViewProjMatrix");
-    ASSERT_NE(mvp, nullptr);
+    const ShaderConstant* mvp = &c.constants[2]; // by register set (bool, int, float, sampler), then register
+    ASSERT_EQ(mvp->name, "ModelViewProjMatrix");
     EXPECT_EQ(mvp->constantClass, ConstantClass::MatrixColumns);
     EXPECT_EQ(mvp->registerIndex, 0u);
     EXPECT_EQ(mvp->registerCount, 4u);

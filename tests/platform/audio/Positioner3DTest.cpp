@@ -115,9 +115,8 @@ TEST_F(Positioner3DTest, DopplerRisesOnApproachAndFallsWhenReceding)
     EXPECT_LT(Doppler(ahead, {0.0f, 0.0f, 30.0f}), 1.0f);
     EXPECT_FLOAT_EQ(Doppler(ahead, {0.0f, 0.0f, -30.0f}), kSpeedOfSound / (kSpeedOfSound - 30.0f));
     EXPECT_FLOAT_EQ(Doppler(ahead, {10.0f, 0.0f, 0.0f}), 1.0f) << "crossing motion";
-    audio::Listener approaching;
-    approaching.velocity = {0.0f, 0.0f, 30.0f};
-    EXPECT_FLOAT_EQ(Doppler(ahead, {}, audio::kCalculateDoppler, approaching), (kSpeedOfSound + 30.0f) / kSpeedOfSound);
+    EXPECT_FLOAT_EQ(Doppler(ahead, {}, audio::kCalculateDoppler, {.position = {}, .velocity = {0.0f, 0.0f, 30.0f}}),
+                    (kSpeedOfSound + 30.0f) / kSpeedOfSound) << "the listener approaching";
     EXPECT_EQ(Doppler(ahead, {0.0f, 0.0f, -30.0f}, 0u), 1.0f) << "Doppler not asked for";
     // A source faster than sound stays finite.
     const float supersonic = Doppler(ahead, {0.0f, 0.0f, -1000.0f});

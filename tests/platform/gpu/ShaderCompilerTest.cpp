@@ -102,11 +102,11 @@ Output vertex(float4 p : POSITION, uniform float4 Tint)
 }
 )");
     ASSERT_EQ(c.result, kOk) << c.messages;
-    EXPECT_EQ(c.constants.size(), 8u);
+    ASSERT_EQ(c.constants.size(), 8u);
     EXPECT_EQ(Find(c, "Unused"), nullptr) << "only reached from an unused function";
     EXPECT_EQ(Find(c, "NeverRead"), nullptr);
-    const ShaderConstant* mvp = Find(c, "ModelViewProjMatrix");
-    ASSERT_NE(mvp, nullptr);
+    const ShaderConstant* mvp = &c.constants[2]; // by register set (bool, int, float, sampler), then register
+    ASSERT_EQ(mvp->name, "ModelViewProjMatrix");
     EXPECT_EQ(mvp->constantClass, ConstantClass::MatrixColumns);
     EXPECT_EQ(mvp->registerIndex, 0u);
     EXPECT_EQ(mvp->registerCount, 4u);
@@ -223,6 +223,7 @@ TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
          "#endif\n#endif\n#define QUOTED \"a\\\"b\"\nfloat4 vertex() : POSITION { return 0; }\n",
          ""},
         {"float4 big[300];\nfloat4 vertex() : POSITION { return big[0]; }\n", "out of registers for 'big'"},
+        {"float4 a[2] : register(c255);\nfloat4 vertex() : POSITION { return a[0]; }\n", "past the 256 of"},
     };
     for (const Case& test : cases)
     {

@@ -303,12 +303,8 @@ TEST_F(XSIAnimationTest, TheRootEndPoseIsTheLastKeyOfEachChannelAndTargetingTurn
     auto owned = std::make_unique<XSIAnimation>(turn, params, 1.0f, 0.0f);
     XSIAnimation* played = owned.get();
     ASSERT_TRUE(animator.StartAnimationOnNode(m_skeleton, NameString("root"), std::move(owned), 1.0f));
+    animator.SetTargetingAngles(-45.0f, 0.0f);
     Pose(animator, m_skeleton);
-    m_context.skeleton = &m_skeleton;
-    m_context.targetingModes[0] = 2;
-    m_context.targetingWeights[0] = 0.5f;
-    m_context.targetingModes[1] = 0;
-    m_context.targetingWeights[1] = 0.0f;
     // As a pose does: a fresh sample (this clip's may wait until read), then the turn on top of it.
     played->Sample(m_context, m_skeleton, animator);
     played->ApplyTargeting(m_context, mode);

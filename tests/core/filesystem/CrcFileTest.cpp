@@ -62,8 +62,7 @@ TEST_F(CrcFileTest, HandWrittenFileReads)
     EXPECT_EQ(reader.GetPosition(), 4u);
     EXPECT_EQ(reader.GetRemaining(), 5u);
     EXPECT_TRUE(reader.Read(nullptr, 5));
-    // Read a byte at a time, the payload ends where its last byte does.
-    FileReader lines("hand.bin", nullptr, "save", kFileSystemOpenCrc);
+    FileReader lines("hand.bin", nullptr, "save", kFileSystemOpenCrc); // byte by byte, it ends with its payload
     char line[16];
     ASSERT_TRUE(lines.ReadLine(line, sizeof(line)));
     EXPECT_STREQ(line, "123456789");

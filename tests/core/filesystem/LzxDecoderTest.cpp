@@ -11,7 +11,6 @@
 #include <cstring>
 #include <random>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace
@@ -122,8 +121,9 @@ TEST(LzxDecoderTest, E8TranslationIsUndone)
         std::memcpy(&data[i + 1], &target, 4);
     }
     // The ends of the translated range: exactly the translation size, and the size less the position.
-    for (const auto& [at, target] : {std::pair<size_t, int32_t>{30001, 1000000}, {30050, 1000000 - 30050}})
+    for (const size_t at : {size_t(30001), size_t(30050)})
     {
+        const int32_t target = at == 30001 ? 1000000 : int32_t(1000000 - at);
         data[at] = 0xE8;
         std::memcpy(&data[at + 1], &target, 4);
     }

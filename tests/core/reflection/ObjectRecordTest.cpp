@@ -368,7 +368,8 @@ TEST_F(ObjectRecordTest, EveryTruncationIsRefusedLeavingTheObject)
     {
         AllPropertyTypes target;
         target.m_string = "untouched";
-        EXPECT_FALSE(ReadObjectRecord(target, record.data(), length, 0)) << length;
+        const std::vector<uint8_t> head(record.begin(), record.begin() + long(length)); // nothing read past it
+        EXPECT_FALSE(ReadObjectRecord(target, head.data(), length, 0)) << length;
         // The same cut with the size field claiming only the bytes there: the payload walk refuses.
         std::vector<uint8_t> cut(record.begin(), record.begin() + long(std::max<size_t>(length, 4)));
         const uint32_t claimed = uint32_t(cut.size() - 4);
@@ -437,6 +438,7 @@ TEST_F(ObjectRecordTest, ClassOutsideThePropertysBaseIsRefused)
     AllPropertyTypes target;
     ConsoleCapture capture;
     EXPECT_FALSE(ReadObjectRecord(target, record.data(), record.size(), 0));
+    EXPECT_TRUE(capture.Contains("Class SampleEmbedded cannot be stored in property \"Poly\"", CONSOLE_ERROR));
     EXPECT_EQ(target.m_poly, nullptr);
 }
 

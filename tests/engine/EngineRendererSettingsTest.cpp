@@ -90,4 +90,6 @@ TEST(EngineRendererSettingsTest, EveryValueComesFromItsProperty)
     expected.fakeShadows = false;
     expected.postUpscaleDepthStencil = true;
     ExpectSameSettings(copied, expected);
+    r.m_vSync = true;
+    EXPECT_TRUE(BuildRendererDeviceSettings(config, project).vsync) << "apart from GPU sync";
 }

@@ -72,3 +72,18 @@ TEST_F(GameActivationTest, SuspensionIsASecondFlagThatLeavesTheSoundAlone)
     EXPECT_EQ(m_delegate.Joined(), "OnAppDeactivate:1;OnAppActivate:1;");
     EXPECT_FALSE(m_log.Contains("Activating the app"));
 }
+
+TEST_F(GameActivationTest, ResourcesUnloadOnceASuspensionAndReloadOnTheReturn)
+{
+    m_delegate.unloadsResources = true;
+    gGame.SetUnloadOnDeactivation(true);
+    gGame.Deactivate(true);
+    gGame.Deactivate(true);
+    EXPECT_EQ(Count(m_log.Messages(), "Unloading resources on deactivation"), 1u);
+    gGame.Activate(true);
+    EXPECT_EQ(Count(m_log.Messages(), "Loading unloaded resources"), 1u);
+    gGame.Deactivate(true);
+    EXPECT_EQ(Count(m_log.Messages(), "Unloading resources on deactivation"), 2u) << "reloaded, so unloaded again";
+    gGame.Activate(true);
+    gGame.SetUnloadOnDeactivation(false);
+}

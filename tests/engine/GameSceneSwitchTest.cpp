@@ -76,6 +76,7 @@ TEST_F(GameSceneSwitchTest, AMissingSceneGivesAnEmptySceneThroughEveryHook)
     EXPECT_EQ(gGame.GetPendingVariation(), Game::kNoVariation);
     EXPECT_TRUE(gGame.IsLastSwitchedSceneEqual("Nowhere"));
     EXPECT_FALSE(gGame.IsLastSwitchedSceneEqual("nowhere"));
+    EXPECT_FALSE(gGame.IsLastSwitchedSceneEqual(nullptr));
     EXPECT_FALSE(gSceneSwitchInProgress);
     EXPECT_TRUE(m_log.Contains("Scene data loaded in"));
     EXPECT_TRUE(m_log.Contains("Scene switched in"));
@@ -86,6 +87,7 @@ TEST_F(GameSceneSwitchTest, AMissingSceneGivesAnEmptySceneThroughEveryHook)
     gGame.ProcessPendingSceneSwitch();
     EXPECT_EQ(m_delegate.Count("OnAfterFirstScene"), 0u) << "only after the first switch";
     EXPECT_EQ(m_delegate.Count("OnAfterSwitchComplete"), 1u);
+    EXPECT_EQ(gGame.GetSceneVariantIndex(), -1) << "no variation";
 }
 
 TEST_F(GameSceneSwitchTest, TheTimersAndCountersReadZeroAfterASwitch)

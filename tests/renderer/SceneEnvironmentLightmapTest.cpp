@@ -25,6 +25,7 @@ protected:
     {
         DataRoot data;
         ASSERT_TRUE(AddLightmapSet(data, "Field", {0, 1, 3}));
+        ASSERT_TRUE(AddLightmapSet(data, "Full", {0, 1, 2, 3, 4, 5, 6, 7, 8}));
         for (uint16_t width : {2, 3})
         {
             LightProbeMapSpec probes;
@@ -93,6 +94,11 @@ TEST_F(SceneEnvironmentLightmapTest, LightmapsStopAtTheFirstMissingIndex)
     EXPECT_EQ(ProbeMapWidth(), 0u);
     EXPECT_EQ(m_harness.GetManager().GetResource(RESOURCE_TYPE_TEXTURE, "Field_lm0.texture", 0, false, 0), nullptr)
         << "unloading evicts the scene's textures";
+
+    m_log.Clear();
+    m_environment.LoadLightmaps("Full", 255); // every slot filled, and no name tried past the last
+    EXPECT_EQ(Tried().size(), size_t(SceneEnvironment::kLightmapCount));
+    EXPECT_NE(m_environment.GetLightmapResource(SceneEnvironment::kLightmapCount - 1), nullptr);
 }
 
 // A variant is a texture patch in container mode and part of the file name otherwise; the probe

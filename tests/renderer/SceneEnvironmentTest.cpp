@@ -121,8 +121,8 @@ TEST_F(SceneEnvironmentTest, ABlendCarriesTheStartOfTheClockItsFlagsSelect)
     EXPECT_TRUE(calls[3].colors[2].Equal(Vector(9, 10, 11, 12)));
 }
 
-// Halfway through a 2 s blend on the selected clock (the others far past its end), the target's
-// fog end of 1000 is reached by the eased factor; at 2 s the blend ends on the target.
+// Halfway through a half-second blend on the selected clock (the others far past its end), the
+// target's fog end of 1000 is reached by the eased factor; at half a second the blend ends on it.
 TEST_F(SceneEnvironmentTest, BlendsFollowTheClockAndEasingOfTheirFlags)
 {
     SceneParametersWrapper target;
@@ -136,12 +136,12 @@ TEST_F(SceneEnvironmentTest, BlendsFollowTheClockAndEasingOfTheirFlags)
     for (const auto& [flags, halfway] : cases)
     {
         m_environment.StartBlend(nullptr, 0, 0, 0.0f);
-        m_environment.StartBlend(&target, flags, kStart, 2.0f);
+        m_environment.StartBlend(&target, flags, kStart, 0.5f);
         EXPECT_TRUE(m_environment.IsBlending());
-        UpdateAt(flags, kStart + kSecond, kStart + 100 * kSecond);
+        UpdateAt(flags, kStart + kSecond / 4, kStart + 100 * kSecond);
         EXPECT_NEAR(CurrentFogEnd(), halfway, 0.05f) << flags;
         EXPECT_TRUE(m_environment.IsBlending());
-        UpdateAt(flags, kStart + 2 * kSecond, kStart);
+        UpdateAt(flags, kStart + kSecond / 2, kStart);
         EXPECT_FLOAT_EQ(CurrentFogEnd(), 1000.0f) << flags;
         EXPECT_FALSE(m_environment.IsBlending());
     }

@@ -102,9 +102,11 @@ TEST_F(ShaderManagerTest, SecondInitKeepsTheWorkingManager)
     ASSERT_TRUE(gShaderManager.Init(true));
     const ShaderPair& font = gShaderManager.GetSystemShader(15);
     Resource* vertex = font.m_vertexResource;
+    const int32_t references = vertex->GetReferenceCount();
     EXPECT_TRUE(gShaderManager.Init(true));
     EXPECT_TRUE(gShaderManager.IsInitialised());
     EXPECT_EQ(font.m_vertexResource, vertex);
+    EXPECT_EQ(vertex->GetReferenceCount(), references) << "the tables take no second reference";
     EXPECT_TRUE(font.IsValid());
     EXPECT_GT(gShaderManager.GetFamilyCount(), 0);
     EXPECT_FALSE(m_log.Contains("ShaderManager closing..."));

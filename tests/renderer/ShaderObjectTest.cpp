@@ -28,10 +28,12 @@ float4x4 ModelViewProjMatrix : register(c10);
 float4x4 ModelMatrix : register(c14);
 float4 ConstantColor : register(c18);
 float4 LightProbe[3] : register(c19);
-float4 Other : register(c22);
+float4 Other[2] : register(c22);
+float4x4 InvTModelMatrix : register(c24);
 float4 vertex(float4 p : POSITION) : POSITION
 {
-    return mul(p, ModelViewProjMatrix) + mul(p, ModelMatrix) + BoneMatrices[0] + ConstantColor + LightProbe[0] + Other;
+    return mul(p, ModelViewProjMatrix) + mul(p, ModelMatrix) + BoneMatrices[0] + ConstantColor + LightProbe[0] +
+           Other[1] + mul(p, InvTModelMatrix);
 }
 )";
 
@@ -158,10 +160,12 @@ TEST_F(ShaderObjectTest, UploadsReachOnlyTheRegistersTheTableDeclares)
     EXPECT_FLOAT_EQ(reg(18, 1), 0.25f);
     EXPECT_FLOAT_EQ(reg(21, 0), 3.0f) << "the third probe vector is the last the table has";
     EXPECT_FLOAT_EQ(reg(22, 0), kUntouched) << "probes past the array stay out of the next constant";
+    EXPECT_FLOAT_EQ(reg(23, 0), kUntouched) << "nothing writes the unknown array";
     EXPECT_FLOAT_EQ(reg(5, 0), 9.0f) << "two bones of three registers fit";
     EXPECT_FLOAT_EQ(reg(6, 0), kUntouched) << "the third bone does not fit the bone array";
     EXPECT_TRUE(m_log.Contains("do not fit the shader's 6 bone registers"));
-    for (uint32_t index = 23; index < gpu::kVertexConstantRegisters; ++index)
+    EXPECT_FLOAT_EQ(reg(24 + 3, 0), -1.0f) << "the inverse transpose holds -x in its last column";
+    for (uint32_t index = 28; index < gpu::kVertexConstantRegisters; ++index)
         ASSERT_FLOAT_EQ(reg(index, 0), kUntouched) << "register " << index;
 
     RunOnRenderThread(m_renderer, [&](NorvexRenderer& renderer) {

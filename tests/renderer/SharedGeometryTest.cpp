@@ -70,6 +70,7 @@ TEST(SharedGeometryTest, VerticesFollowTheirFormulas)
     EXPECT_FLOAT_EQ(At(flag, 1 + 3 * 8 + 2).y, 4.8f);
     EXPECT_FLOAT_EQ(At(flag, 97).y, 4.8f);
     EXPECT_FLOAT_EQ(At(flag, 100).z, 1.95f);
+    EXPECT_EQ(flag.triangles[31 * 18 + 1], 1u) << "the last segment's ground triangle closes on the first";
 
     const GeometryLists grid = geometry::GroundGrid();
     EXPECT_FLOAT_EQ(At(grid, 4 * 7 + 1).z, 1024.0f);

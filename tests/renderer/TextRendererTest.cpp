@@ -1,9 +1,10 @@
 // ctest-labels: thread
 // The shared text geometry made with the device: its vertex declaration, the cleared table and the
-// quad index list, released with the device objects.
+// quad index list (the UI's own list alike), released with the device objects; and the UI's unit quad.
 #include "platform/gpu/Gpu.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/TextRenderer.h"
+#include "renderer/UIQuadGeometry.h"
 #include "support/RendererTestBase.h"
 
 #include <gtest/gtest.h>
@@ -51,6 +52,12 @@ TEST_F(TextRendererTest, DeviceCreationMakesTheSharedTextGeometry)
         EXPECT_EQ(quad[4], base + 2);
         EXPECT_EQ(quad[5], base + 3);
     }
+    EXPECT_EQ(std::memcmp(UIQuadGeometry::GetIndices(), list, sizeof(list)), 0);
+    // Position and texture coordinate of each corner, down the first edge first.
+    const float unitQuad[20] = {0, 0, 0, 0, 0, 0, 1, 0, 0, 1, 1, 1, 0, 1, 1, 1, 0, 0, 1, 0};
+    gpu::GpuVertexBuffer* const corners = m_renderer.GetDeviceManager().GetUIQuadGeometry().GetUnitQuad();
+    ASSERT_NE(corners, nullptr);
+    EXPECT_EQ(std::memcmp(corners->Bytes(), unitQuad, sizeof(unitQuad)), 0);
 }
 
 TEST_F(TextRendererTest, ReleasingTheDeviceObjectsDropsTheTextGeometry)

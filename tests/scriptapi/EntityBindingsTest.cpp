@@ -58,9 +58,10 @@ TEST_F(EntityBindingsTest, ScriptsCreateFindAndChangeEntities)
         "result = found:GetName() .. ' ' .. found:GetGlobalPosition().z .. ' ' .. found:GetFlags() .. ' ' .. "
         "tostring(found:GetParent() == gEntityManager:GetSceneRoot())");
     EXPECT_EQ(Global("result"), "Hero 4 16 true");
-    // Positions come back as copies: they outlive the entity.
-    Run("local hero = gEntityManager:FindEntityByName('Hero') local p = hero:GetGlobalPosition() hero:DeleteMe() "
-        "result = tostring(gEntityManager:FindEntityByName('Hero')) .. ' ' .. p.x");
+    // Positions come back as copies that outlive the entity; a script method added to Vector reads them.
+    Run("function Vector:X() return self.x end "
+        "local hero = gEntityManager:FindEntityByName('Hero') local p = hero:GetGlobalPosition() hero:DeleteMe() "
+        "result = tostring(gEntityManager:FindEntityByName('Hero')) .. ' ' .. p:X()");
     EXPECT_EQ(Global("result"), "nil 3");
 }
 

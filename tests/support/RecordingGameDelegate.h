@@ -14,6 +14,7 @@ public:
     bool analytics = false;
     bool fixedTick = true;
     bool canSleep = true;
+    bool unloadsResources = false;
     bool allowSwitch = true;
     bool bigFrameTick = true;
     bool readyToClose = true;
@@ -50,6 +51,7 @@ public:
     bool IsAnalyticsEnabled() override { return analytics; }
     bool UsesFixedTick() override { return fixedTick; }
     bool CanSleep() override { return canSleep; }
+    bool UnloadsResourcesOnDeactivate() override { return unloadsResources; }
     void RunStartupScripts() override { Record("RunStartupScripts"); }
     bool OnInit() override
     {

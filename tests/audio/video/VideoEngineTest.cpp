@@ -7,6 +7,7 @@
 #include "support/VideoTestHarness.h"
 
 #include "engine/profiler/Profiler.h"
+#include "renderer/RenderCommands.h"
 #include "platform/os/Clock.h"
 #include "platform/os/Thread.h"
 
@@ -361,6 +362,13 @@ TEST_F(VideoEngineTest, ASecondPlayReplacesTheFirstAndStopBalancesTheCounters)
     EXPECT_TRUE(m_harness.Video().IsPlaying());
     EXPECT_FALSE(m_harness.Video().IsFullScreen());
     EXPECT_EQ(m_harness.ReadLuma(0, 0), -1) << "the new player starts without a frame";
+    RunOnRenderThread(m_harness.Renderer(), [](NorvexRenderer& r) { r.GetDevice()->BeginScene(); });
+    m_harness.Video().Draw();
+    m_harness.Renderer().SubmitCommands(true);
+    RunOnRenderThread(m_harness.Renderer(), [](NorvexRenderer& r) {
+        EXPECT_TRUE(r.GetDevice()->GetDrawLog().empty()) << "nothing to draw before its first frame";
+        r.GetDevice()->EndScene();
+    });
 
     m_harness.Video().Stop();
     m_harness.Renderer().SubmitCommands(true);
@@ -368,6 +376,10 @@ TEST_F(VideoEngineTest, ASecondPlayReplacesTheFirstAndStopBalancesTheCounters)
     EXPECT_FALSE(m_harness.Video().IsPlaying());
     // Both players were handed to the sound thread, which frees them (the leak checker watches).
     m_harness.Sound()->Flush();
+    // A play one byte too long for a render call is refused.
+    const uint32_t longest = kMaxRenderPayloadBytes - renderpayload::kCallHeader - uint32_t(sizeof(void*)) - 16 - 3;
+    EXPECT_FALSE(m_harness.Video().Play(std::string(longest + 1, 'n').c_str(), "v", false, false, 1.0f));
+    EXPECT_TRUE(m_harness.Video().Play(std::string(longest, 'n').c_str(), "v", false, false, 1.0f));
 }
 
 TEST_F(VideoEngineTest, FilesThatCannotPlayReportWhyAndEndThePlayer)

@@ -45,6 +45,8 @@ TEST_F(CrcFileTest, RoundTripMatchesTheHandWrittenLayout)
     ASSERT_TRUE(reader.Read(text, 9));
     EXPECT_STREQ(text, "123456789");
     EXPECT_FALSE(reader.Read(text, 1));
+    ASSERT_TRUE(Save("large.bin", std::string(70000, 'x')));
+    EXPECT_EQ(FileReader("large.bin", nullptr, "save", kFileSystemOpenCrc).GetSize(), 70000u) << "past 64 KiB";
 }
 
 TEST_F(CrcFileTest, HandWrittenFileReads)
@@ -60,6 +62,11 @@ TEST_F(CrcFileTest, HandWrittenFileReads)
     EXPECT_EQ(reader.GetPosition(), 4u);
     EXPECT_EQ(reader.GetRemaining(), 5u);
     EXPECT_TRUE(reader.Read(nullptr, 5));
+    FileReader lines("hand.bin", nullptr, "save", kFileSystemOpenCrc); // byte by byte, it ends with its payload
+    char line[16];
+    ASSERT_TRUE(lines.ReadLine(line, sizeof(line)));
+    EXPECT_STREQ(line, "123456789");
+    EXPECT_FALSE(lines.ReadLine(line, sizeof(line)));
 }
 
 TEST_F(CrcFileTest, OneFlippedBitIsRefused)
@@ -159,5 +166,8 @@ TEST_F(CrcFileTest, WriterWithoutCloseStillSavesAndFailedWritesAbandon)
     EXPECT_FALSE(writer.Write(nullptr, 4));
     EXPECT_TRUE(writer.HasFailed());
     EXPECT_FALSE(writer.Close());
+    EXPECT_TRUE(FileReader("auto.bin", nullptr, "save", kFileSystemOpenCrc).IsOpen());
+    FileWriter unchecked("auto.bin", nullptr, "save", 0);
+    EXPECT_FALSE(unchecked.Write(nullptr, 4) || unchecked.Close());
     EXPECT_TRUE(FileReader("auto.bin", nullptr, "save", kFileSystemOpenCrc).IsOpen());
 }

@@ -88,6 +88,9 @@ TEST_F(FileSystemTest, LookupInsideDirectoryMountsIgnoresCase)
     char physical[260];
     ASSERT_TRUE(gFileSystem.ResolvePhysicalPath("common/scripts/MAIN.lua", nullptr, nullptr, physical, 260));
     EXPECT_EQ(std::string(physical), m_folder.Path() + "/common/Scripts/Main.lua");
+    // A buffer without room for the terminator is refused.
+    const size_t length = std::strlen(physical);
+    EXPECT_FALSE(gFileSystem.ResolvePhysicalPath("common/scripts/MAIN.lua", nullptr, nullptr, physical, length));
 }
 
 TEST_F(FileSystemTest, UnmountedPathsFailQuietly)
@@ -154,6 +157,8 @@ TEST_F(FileSystemTest, DotsNeverLeaveTheMountsForTheDisk)
 
     // Inside a directory mount ".." may move around but never above the root.
     EXPECT_EQ(ReadAll("common/Scripts/../Scripts/./Main.lua"), "print(1)\n");
+    m_folder.WriteFile("common/Scripts/..x.lua", "dots");
+    EXPECT_EQ(ReadAll("common/Scripts/./..x.lua"), "dots") << "a name that starts with two dots is a name";
     ConsoleCapture capture;
     EXPECT_FALSE(gFileSystem.FileExists("common/../secret.txt", nullptr, nullptr));
     EXPECT_EQ(gFileSystem.OpenInputStream("common/../secret.txt", nullptr, nullptr, 0), nullptr);

@@ -63,6 +63,8 @@ TEST(FileSystemTimesTest, ReadingAndDecompressingAreCounted)
     const int64_t readAfter = GetFileSystemTime(FILESYSTEM_TIME_READ);
     ContainerStreamDecompressor decompressor;
     ASSERT_TRUE(decompressor.Init(1));
+    uint32_t none = 0, space = uint32_t(bytes.size());
+    ASSERT_TRUE(decompressor.Decompress(nullptr, none, bytes.data(), space)) << "no input yet is waiting, not damage";
     uint32_t inputSize = uint32_t(packed.size());
     uint32_t outputSize = uint32_t(bytes.size());
     ASSERT_TRUE(decompressor.Decompress(packed.data(), inputSize, bytes.data(), outputSize));

@@ -66,6 +66,12 @@ TEST(LzxDecoderTest, HandWrittenUncompressedFrame)
     Bytes out;
     ASSERT_TRUE(Decode(stream, 3, stream.size(), 3, out));
     EXPECT_EQ(std::string(out.begin(), out.end()), "Hi!");
+    // The five-byte header split after its first two bytes, the rest arriving in one piece.
+    const LZXDecompressionContextPtr context = CreateContext(65536);
+    Bytes split(3);
+    uint32_t in = 2, space = 3, rest = uint32_t(stream.size() - 2), room = 3;
+    ASSERT_TRUE(LZXDecompressStream(context.get(), stream.data(), in, split.data(), space));
+    EXPECT_TRUE(LZXDecompressStream(context.get(), stream.data() + 2, rest, split.data(), room) && split == out);
 }
 
 TEST(LzxDecoderTest, RoundTripsEveryBlockKindAndReadSize)
@@ -113,6 +119,13 @@ TEST(LzxDecoderTest, E8TranslationIsUndone)
         const int32_t target = static_cast<int32_t>(i % 3 == 0 ? -int64_t(i) / 2 : int64_t(i) * 3);
         data[i] = 0xE8;
         std::memcpy(&data[i + 1], &target, 4);
+    }
+    // The ends of the translated range: exactly the translation size, and the size less the position.
+    for (const size_t at : {size_t(30001), size_t(30050)})
+    {
+        const int32_t target = at == 30001 ? 1000000 : int32_t(1000000 - at);
+        data[at] = 0xE8;
+        std::memcpy(&data[at + 1], &target, 4);
     }
     const Bytes stream = Encode(data, {LzxBlockKind::Verbatim, 32768, 1000000});
     Bytes out;

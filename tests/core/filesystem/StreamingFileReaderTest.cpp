@@ -92,9 +92,10 @@ TEST_F(StreamingFileReaderTest, MissingEmptyAndSmallFiles)
     EXPECT_EQ(ReadString(*small, 5000), m_small);
     EXPECT_EQ(small->Read(nullptr, 10), 0u);
 
-    missing->PostDestroy();
-    empty->PostDestroy();
+    // Newest first: each unlink must leave the readers behind it linked correctly.
     small->PostDestroy();
+    empty->PostDestroy();
+    missing->PostDestroy();
 }
 
 TEST_F(StreamingFileReaderTest, LoopingReaderStartsEachPassAfresh)

@@ -73,9 +73,9 @@ TEST_F(HDRColorTest, LerpIsExactAtBothEnds)
 TEST_F(HDRColorTest, FromVectorPicksTheMultiplier)
 {
     HDRColor c;
-    c.FromVector(Vector(2, 1, 0.5f, 1));
+    c.FromVector(Vector(1.5f, 0.75f, 0.375f, 1));
     EXPECT_TRUE(Channels(c, 255, 127, 63, 255));
-    EXPECT_FLOAT_EQ(c.multiplier, 2.0f);
+    EXPECT_FLOAT_EQ(c.multiplier, 1.5f);
     c.FromVector(Vector(0.5f, 0.25f, 0, 0.5f));
     EXPECT_TRUE(Channels(c, 127, 63, 0, 127));
     EXPECT_FLOAT_EQ(c.multiplier, 1.0f);

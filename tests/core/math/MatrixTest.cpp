@@ -322,6 +322,8 @@ TEST(MatrixTest, LookAtAndItsInverseAgree)
 TEST(MatrixTest, ProjectionsMapTheViewVolumeToClipSpace)
 {
     Matrix p;
+    ASSERT_TRUE(p.LoadPerspectiveFovLH(60.0f, 2.0f, 1.0f, 101.0f));
+    EXPECT_NEAR(p.rows[1].y, std::sqrt(3.0f), 1e-5f) << "one over tan(30 degrees)";
     ASSERT_TRUE(p.LoadPerspectiveFovLH(90.0f, 2.0f, 1.0f, 101.0f));
     Vector v(0, 0, 1, 1);
     v.TransformHomogen(p);
@@ -331,17 +333,17 @@ TEST(MatrixTest, ProjectionsMapTheViewVolumeToClipSpace)
     EXPECT_TRUE(Near(v, Vector(1, 1, 1, 1), 1e-5f));
 
     ASSERT_TRUE(p.LoadPerspectiveLH(4, 2, 1, 11));
-    v.Set(-2, 1, 1, 1);
+    v.Set(-22, 11, 11, 1);
     v.TransformHomogen(p);
-    EXPECT_TRUE(Near(v, Vector(-1, 1, 0, 1), 1e-6f));
+    EXPECT_TRUE(Near(v, Vector(-1, 1, 1, 1), 1e-6f)) << "the far corner";
 
     ASSERT_TRUE(p.LoadPerspectiveOffCenterLH(0, 4, -1, 1, 1, 11));
-    v.Set(4, -1, 1, 1);
+    v.Set(44, -11, 11, 1);
     v.TransformHomogen(p);
-    EXPECT_TRUE(Near(v, Vector(1, -1, 0, 1), 1e-6f));
+    EXPECT_TRUE(Near(v, Vector(1, -1, 1, 1), 1e-6f));
 
-    ASSERT_TRUE(p.LoadOrthoOffCenterLH(0, 800, 600, 0, 0, 1));
-    v.Set(800, 600, 1, 1);
+    ASSERT_TRUE(p.LoadOrthoOffCenterLH(0, 800, 600, 0, 1, 3));
+    v.Set(800, 600, 3, 1);
     v.Transform3D(p);
     EXPECT_TRUE(Near(v, Vector(1, -1, 1, 1), 1e-6f));
 

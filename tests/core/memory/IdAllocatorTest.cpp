@@ -30,6 +30,7 @@ TEST(IdAllocatorTest, ReusesReleasedIdsMostRecentFirst)
 
     ConsoleCapture capture;
     ids.Release(40);
+    ids.Release(ids.GetNextId());
     EXPECT_TRUE(capture.Contains("never allocated", CONSOLE_ERROR));
     EXPECT_EQ(ids.GetFreeCount(), 0);
     EXPECT_EQ(ids.GetNextId(), 7u);

@@ -125,6 +125,7 @@ TEST(EntityReferencesTest, ForwardReferencesResolveAtTheEndOfTheOutermostLoad)
 
     // A scene load: the references are read before their entities exist.
     ASSERT_TRUE(BeginPendingEntityReferences());
+    EXPECT_TRUE(AreEntityReferencesPending()) << "an open load counts before anything is queued";
     EXPECT_FALSE(BeginPendingEntityReferences());
     ASSERT_TRUE(ReadObjectRecord(object, record.data(), record.size(), 0));
     EXPECT_EQ(object.m_entity, nullptr);

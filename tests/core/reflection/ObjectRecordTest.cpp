@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace
@@ -341,6 +342,13 @@ TEST_F(ObjectRecordTest, ChangedLayoutAndCorruptPayloadAreRefusedLeavingTheObjec
 
     AlphaDerived reader;
     reader.m_text = "kept";
+    for (const uint32_t delta : {1u, ~0u}) // a magic one above or one below the reader's own
+    {
+        std::vector<uint8_t> shifted = record;
+        const uint32_t magic = AlphaDerived::StaticClassProperties()->GetLayoutMagic() + delta;
+        std::memcpy(&shifted[4], &magic, 4);
+        EXPECT_FALSE(ReadObjectRecord(reader, shifted.data(), shifted.size(), 16)) << delta;
+    }
     record.back() ^= 0x40;
     {
         ConsoleCapture capture;
@@ -360,7 +368,8 @@ TEST_F(ObjectRecordTest, EveryTruncationIsRefusedLeavingTheObject)
     {
         AllPropertyTypes target;
         target.m_string = "untouched";
-        EXPECT_FALSE(ReadObjectRecord(target, record.data(), length, 0)) << length;
+        const std::vector<uint8_t> head(record.begin(), record.begin() + long(length)); // nothing read past it
+        EXPECT_FALSE(ReadObjectRecord(target, head.data(), length, 0)) << length;
         // The same cut with the size field claiming only the bytes there: the payload walk refuses.
         std::vector<uint8_t> cut(record.begin(), record.begin() + long(std::max<size_t>(length, 4)));
         const uint32_t claimed = uint32_t(cut.size() - 4);
@@ -429,6 +438,7 @@ TEST_F(ObjectRecordTest, ClassOutsideThePropertysBaseIsRefused)
     AllPropertyTypes target;
     ConsoleCapture capture;
     EXPECT_FALSE(ReadObjectRecord(target, record.data(), record.size(), 0));
+    EXPECT_TRUE(capture.Contains("Class SampleEmbedded cannot be stored in property \"Poly\"", CONSOLE_ERROR));
     EXPECT_EQ(target.m_poly, nullptr);
 }
 
@@ -567,7 +577,7 @@ TEST_F(ObjectRecordTest, NestingIsBoundedSoForgedRecordsCannotExhaustTheStack)
     EXPECT_EQ(other.m_child, nullptr);
 }
 
-TEST_F(ObjectRecordTest, ByteSwapReversesEachWordOfEveryValueKind)
+TEST_F(ObjectRecordTest, EveryValueKindReadsBackAndSwapsEachWord)
 {
     AllPropertyTypes object;
     FillWithEntities(object);
@@ -583,6 +593,13 @@ TEST_F(ObjectRecordTest, ByteSwapReversesEachWordOfEveryValueKind)
         property->Serialize(plainOut, &object, 0);
         property->Serialize(swappedOut, &object, 2);
         ASSERT_EQ(plainOut.Size(), swappedOut.Size()) << property->GetName();
+        if (type < RTTI_TYPE_ENTITY_POINTER)
+        {
+            AllPropertyTypes copy; // reads back as the same value, and one byte short is refused
+            RecordInput in(plain, plainOut.Size()), cut(plain, plainOut.Size() - 1);
+            EXPECT_TRUE(property->Deserialize(in, &copy, 0) && property->Equals(&object, &copy)) << property->GetName();
+            EXPECT_FALSE(property->Deserialize(cut, &copy, 0)) << property->GetName();
+        }
         size_t word = 1;
         if (type == RTTI_TYPE_UNSIGNED_SHORT || type == RTTI_TYPE_WIDE_STRING)
             word = 2;

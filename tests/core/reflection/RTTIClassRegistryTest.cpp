@@ -58,7 +58,9 @@ TEST(RTTIClassRegistryTest, EnsuringARegisteredClassKeepsItsOneRow)
     const int id = RTTIClassRegistry::EnsureClassRegistered("RegistryTestEnsured", "RTTIPolyBaseClass", MakeOne);
     const int count = RTTIClassRegistry::GetClassCount();
     EXPECT_EQ(RTTIClassRegistry::EnsureClassRegistered("RegistryTestEnsured", "RTTIPolyBaseClass", MakeOne), id);
+    EXPECT_EQ(RTTIClassRegistry::EnsureClassRegistered(RTTIClassRegistry::GetClassName(0), nullptr, MakeOne), 0);
     EXPECT_EQ(RTTIClassRegistry::GetClassCount(), count);
+    EXPECT_EQ(RTTIClassRegistry::GetBaseClassName(count), nullptr);
     EXPECT_STREQ(RTTIClassRegistry::GetClassName(id), "RegistryTestEnsured");
     delete RTTIClassRegistry::CreateObject("RegistryTestEnsured");
     EXPECT_EQ(gLastCreatedId, id);

@@ -97,6 +97,11 @@ TEST(RTTIPropertyTextFormTest, ReadingRules)
     // Four floats are a float colour.
     ASSERT_TRUE(SetText(object, "Color", "2 1 0.5 1"));
     EXPECT_EQ(TextOf(object, "Color"), "255 127 63 255 2.000000");
+    ASSERT_TRUE(SetText(object, "Color", "2 1 0 1"));
+    EXPECT_EQ(TextOf(object, "Color"), "255 127 0 255 2.000000") << "four integers are a float colour too";
+    AllPropertyTypes brighter;
+    ASSERT_TRUE(SetText(brighter, "Color", "255 127 0 255 4"));
+    EXPECT_FALSE(brighter.GetClassProperties()->FindProperty("Color")->Equals(&object, &brighter));
 
     ASSERT_TRUE(SetText(object, "Short", "70000"));
     EXPECT_EQ(object.m_short, 70000 & 0xFFFF);

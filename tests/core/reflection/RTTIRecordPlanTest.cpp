@@ -658,7 +658,7 @@ TEST(RTTIRecordPlanTest, TextsAndNamesWriteAsTheirPropertiesWouldAtAnyLengthAndC
         TextSample read;
         Prefill(read);
         read.m_title = std::string(60, '#');
-        read.m_name = NameString("an old name longer than the new ones");
+        read.m_name = NameString(std::string(60, char('a' + length % 26)).c_str()); // the new name is its prefix
         ASSERT_TRUE(read.DeserializeFromMemory(planned.bytes.data(), planned.size, 0)) << length;
         EXPECT_EQ(read.m_title, source.m_title);
         EXPECT_EQ(std::string(read.m_name.CStr()), length == 0 ? std::string() : nameText);

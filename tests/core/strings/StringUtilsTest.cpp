@@ -1,9 +1,12 @@
+#include "core/strings/CaseTable.h"
 #include "core/strings/StringUtils.h"
 #include "platform/os/CodePage.h"
 
 #include <gtest/gtest.h>
 
+#include <locale.h>
 #include <string>
+#include <wctype.h>
 
 namespace
 {
@@ -125,6 +128,16 @@ TEST(StringUtilsTest, WideUpperCasing)
     char16_t lower = u'z';
     WideCharToUpper(&lower);
     EXPECT_EQ(lower, u'Z');
+    // Every pair of the table is found and agrees with the C library's own Unicode data.
+    const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
+    ASSERT_NE(utf8, locale_t(0));
+    for (size_t i = 0; i < kCaseTableSize; ++i)
+    {
+        char16_t c = kCaseTable[i].lower;
+        WideCharToUpper(&c);
+        EXPECT_EQ(wint_t(c), towupper_l(kCaseTable[i].lower, utf8)) << std::hex << int(kCaseTable[i].lower);
+    }
+    freelocale(utf8);
 }
 
 TEST(StringUtilsTest, CodePageRoundTripsEveryByte)
@@ -155,6 +168,7 @@ TEST(StringUtilsTest, CodePageConventions)
     // Characters Windows-1252 cannot hold become '?'; a surrogate pair is one character.
     EXPECT_TRUE(WideStringToMultiByte(out, sizeof(out), u"a\u4e2d\U0001F600b", 0));
     EXPECT_STREQ(out, "a??b");
+    EXPECT_TRUE(WideToMultiByte(out, sizeof(out), std::vector<char16_t>{u'a', 0xD800}.data(), 2, 0)); // no read past
     // Output that does not fit is refused rather than cut.
     EXPECT_FALSE(WideStringToMultiByte(out, 3, u"abc", 0));
     EXPECT_STREQ(out, "");

@@ -174,3 +174,22 @@ TEST_F(MeshAnimatorTest, ASecondQueryInTheSameFrameDoesNoWork)
     EXPECT_NEAR(animator.GetSkinningMatrices()[12 + 3], 5.0f, 1e-3f) << "skin matrix 1, row 0, column 3";
     EXPECT_TRUE(animator.FindNodeMatrix(m_context, -1, m_skeleton, 1.0f).Equals(Matrix::ONE));
 }
+
+TEST_F(MeshAnimatorTest, TheRootNodesMovementSpeedIsTheWeightedMeanOfItsAnimations)
+{
+    MeshAnimator animator(nullptr, 3, 1);
+    AnimationParams params;
+    params.GroupMask = 1;
+    params.AttackTime = 0.0f;
+    params.Weight = 0.5f;
+    ASSERT_TRUE(animator.StartAnimationOnNode(m_skeleton, NameString("root"),
+                                              std::make_unique<XSIAnimation>(m_still2, params, 1.0f, 2.0f), 1.0f));
+    params.Weight = 0.25f;
+    params.Flags |= ANIMFLAG_SPEED_IS_MOVEMENT;
+    params.SpeedMultiplier = 8.0f;
+    auto walk = std::make_unique<XSIAnimation>(m_still6, params, 1.0f, 4.0f);
+    EXPECT_FLOAT_EQ(walk->GetParams().SpeedMultiplier, 2.0f) << "8 units a second from a clip that moves 4";
+    ASSERT_TRUE(animator.StartAnimationOnNode(m_skeleton, NameString("root"), std::move(walk), 1.0f));
+    Pose(animator, m_skeleton);
+    EXPECT_FLOAT_EQ(animator.GetMovementSpeed(), 4.0f) << "(0.5 x 2 + 0.25 x 4 x 2) / 0.75";
+}

@@ -175,6 +175,12 @@ TEST(MeshSkeletonTest, CorruptOrShortRecordsAreRefusedAndLeaveItEmpty)
     RecordInput tooMany(bytes.data(), bytes.size());
     EXPECT_FALSE(skeleton.Read(tooMany, 53));
     EXPECT_EQ(skeleton.GetBoneCount(), 0u);
+    MeshSkeleton widest;
+    for (int i = 0; i < 255; ++i)
+        widest.AddBone(MeshSkeletonBone(), Matrix::ONE);
+    const std::vector<uint8_t> most = Write(widest);
+    RecordInput fits(most.data(), most.size());
+    EXPECT_TRUE(skeleton.Read(fits, 53)) << "255 bones are the most there may be";
 
     std::vector<uint8_t> whole = Write(Chain());
     whole.pop_back();

@@ -105,6 +105,8 @@ TEST_F(ProceduralTargetingAnimationTest, AnglesTowardAPointHoldTheLimitsAndWrap)
         EXPECT_NEAR(angles.x, c.pitch, 1e-3f);
         EXPECT_NEAR(angles.y, c.yaw, 1e-3f);
     }
+    m_aim->BindToSkeleton(m_skeleton, 0, 1);
+    EXPECT_EQ(m_aim->GetBoundCount(), 0u) << "a first bone past the skeleton binds nothing";
 }
 
 TEST_F(ProceduralTargetingAnimationTest, TheBoneTurnsTheShortWayAtItsSpeedAndSlowsDownNearTheGoal)

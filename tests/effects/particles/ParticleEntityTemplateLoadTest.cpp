@@ -31,11 +31,10 @@ protected:
         std::vector<uint8_t> bodies[3];
         for (uint8_t i = 0; i < 3; ++i)
             bodies[i] = MeshParticleBody(uint8_t(1 + 2 * i), uint8_t(2 + 2 * i));
-        // Mesh flags 6 | 8 with the shadow switch: render lists 0x40 and 0x80, not 0x20.
+        // Mesh flags 6 with the shadow switch: render list 0x40, not 0x20 or 0x80.
         MeshTemplateSpec shard;
         shard.renderSwitches[0] = 0;
         shard.renderSwitches[1] = 1;
-        shard.renderSwitches[2] = 1;
         shard.renderSwitches[3] = 1;
         const uint32_t mesh = MeshTemplate::kTypeId;
         WriteTemplates({{"shards", 1, type, bodies[0]},
@@ -62,8 +61,8 @@ TEST_F(ParticleEntityTemplateLoadTest, AnEntityWhoseTemplateCameInBeforeItsMeshS
         bool meshParticles;
         uint32_t renderLists; // the entity's render flags 0x20, 0x40 and 0x80
     };
-    const Row rows[] = {{"a mesh that came in first", 1, true, true, 0xC0},
-                        {"a mesh that came in after the particle template", 3, false, true, 0xC0},
+    const Row rows[] = {{"a mesh that came in first", 1, true, true, 0x40},
+                        {"a mesh that came in after the particle template", 3, false, true, 0x40},
                         {"a mesh whose body fails", 5, false, false, 0x20}};
     for (const Row& row : rows)
     {

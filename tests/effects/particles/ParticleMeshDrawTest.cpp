@@ -162,8 +162,14 @@ TEST_F(ParticleMeshDrawTest, OneInstancedDrawPlacesScalesAndTintsEveryParticle)
     const uint32_t count = context->GetCount();
     ASSERT_GE(count, 2u);
 
-    DrawAndProbe([&] { context->Draw(Matrix::ONE, Vector(1, 1, 1, 1), 0); });
+    uint32_t primitives = 0;
+    DrawAndProbe([&] {
+        const uint32_t before = renderer.GetFramePrimitives();
+        context->Draw(Matrix::ONE, Vector(1, 1, 1, 1), 0);
+        primitives = renderer.GetFramePrimitives() - before;
+    });
     ASSERT_EQ(m_log.size(), 1u) << "one draw for every particle";
+    EXPECT_EQ(primitives, 2u * count) << "the statistics count every instance's triangles";
     const gpu::DrawRecord& draw = m_log[0];
     EXPECT_EQ(draw.streams[0].frequency, gpu::kStreamIndexedData | count);
     EXPECT_EQ(draw.streams[1].frequency, gpu::kStreamInstanceData | 1u);

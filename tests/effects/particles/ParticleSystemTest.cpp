@@ -89,7 +89,7 @@ TEST(ParticleSystemTest, ShaderOptionsFollowTheValuesAndTheQualityLevel)
     const Case cases[] = {
         {{}, 3, "FOG "},
         {{{"Texture frames Y", "2"}}, 3, "TEXTURE_ANIMATION TEXTURE_FRAME_INTERPOLATION FOG "},
-        {{{"Texture frames X", "4"}, {"Animation mode", "1"}}, 3, "TEXTURE_ANIMATION FOG "},
+        {{{"Texture frames X", "2"}, {"Animation mode", "1"}}, 3, "TEXTURE_ANIMATION FOG "},
         {{{"Animation mode", "2"}, {"Fog", "0"}}, 3, ""},
         {{{"Desaturation factor", "0.5"}, {"Softness", "1"}}, 0, "FOG "},
         {{{"Desaturation factor", "0.5"}, {"Softness", "1"}}, 1, "TEXTURE_DESATURATION FOG "},

@@ -22,6 +22,8 @@ constexpr float kSizes[4] = {0.5f, 1.0f, 2.0f, 1.5f};
 constexpr float kShapeX = 2.0f, kShapeY = 1.0f, kShapeZ = 0.5f, kShapeW = 0.25f;
 constexpr float kAnchorX = 0.25f, kAnchorY = 0.75f;
 constexpr float kRotation = 90.0f, kRotationVariation = 30.0f; // degrees per life
+// The emitter's z scale: velocity-aligned quads take their height from it, the others from y (1).
+constexpr float kStretchZ = 2.0f;
 
 uint32_t Byte(float value)
 {
@@ -39,7 +41,7 @@ void Reference(const Setting& s, const ParticleRecord& p, float now, const Vecto
     const float size = kSizes[i] + (kSizes[i + 1] - kSizes[i]) * t;
     const float b0 = float(p.word & 255) / 255.0f;
     const float w = (kShapeX - kShapeZ + 2.0f * kShapeZ * b0) * size;
-    const float h = (kShapeY - kShapeW + 2.0f * kShapeW * b0) * size;
+    const float h = (kShapeY - kShapeW + 2.0f * kShapeW * b0) * size * (s.faceMode == 4 ? kStretchZ : 1.0f);
     const Vector v(p.velocity[0], p.velocity[1], p.velocity[2], 0.0f);
     Vector side = side0, up = up0;
     if (s.faceMode == 4)
@@ -117,6 +119,8 @@ TEST_F(ParticleVertexKernelsTest, EveryKernelMatchesTheIndependentComputation)
     const float now = 2.9f; // fractions 0.29, 0.475, 0.2
     const ParticleKernelAxes axes = {Vector(1.0f, 0.0f, 0.0f, 0.0f), Vector(0.0f, -1.0f, 0.0f, 0.0f),
                                      Vector(5.0f, 6.0f, -20.0f, 1.0f)};
+    Matrix stretched = Matrix::ONE;
+    stretched.rows[2].z = kStretchZ;
     for (size_t c = 0; c < std::size(settings); ++c)
     {
         const Setting& s = settings[c];
@@ -141,7 +145,7 @@ TEST_F(ParticleVertexKernelsTest, EveryKernelMatchesTheIndependentComputation)
             SetParticleProperty(system, "Texture frames Y", "2");
             SetParticleProperty(system, "Animation mode", "1");
         }
-        ParticleSystemContext* context = Play(system, 0, false);
+        ParticleSystemContext* context = Play(system, 0, false, stretched);
         ASSERT_EQ(context->GetKernelIndex(), kernels[c]) << c;
         for (const ParticleRecord& particle : particles)
         {
@@ -183,5 +187,19 @@ TEST_F(ParticleVertexKernelsTest, ReverseSortWritesTheNewestFirst)
         particleVertexKernel[context->GetKernelIndex()](*context, expected, firstWritten, context->GetNow(), axes);
         EXPECT_EQ(std::memcmp(vertices.data(), expected, sizeof(expected)), 0) << "sort " << sort;
     }
+}
+
+TEST_F(ParticleVertexKernelsTest, VelocityNormalInstancesTurnTheirZAxisAlongTheVelocity)
+{
+    ParticleSystem system;
+    for (const auto& [name, text] : {std::pair{"Face camera mode", "5"}, {"Initial velocity", "0 0 2 0"},
+                                     {"Initial velocity var", "0 0 0 0"}, {"Random rotation at start", "1"}})
+        SetParticleProperty(system, name, text);
+    ParticleSystemContext* context = Play(system);
+    Frame(0.5f);
+    std::vector<float> rows(context->GetCount() * kParticleInstanceBytes / 4);
+    ASSERT_EQ(context->FillInstances(reinterpret_cast<uint8_t*>(rows.data())), 6u);
+    for (size_t i = 8; i < rows.size(); i += 16)
+        EXPECT_TRUE(rows[i] == 0.0f && rows[i + 1] == 0.0f) << "no z in side or up, whatever the start angle";
 }
 } // namespace

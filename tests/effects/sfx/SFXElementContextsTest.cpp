@@ -102,9 +102,12 @@ TEST(SFXQuadElementContextTest, ContextsPlaceTheirBoxAndPlayCurveOrRandomFrames)
     EXPECT_NE(random.GetNextFrame(), first);
     EXPECT_FLOAT_EQ(random.GetBlend(), 0.0f);
     EXPECT_FLOAT_EQ(random.GetFrameTimer(), 0.5f);
-    random.Update(0.0, 0.2f, quad, Matrix::ONE);
+    random.Update(0.0, 0.25f, quad, Matrix::ONE);
     EXPECT_EQ(random.GetFrame(), first);
-    EXPECT_NEAR(random.GetBlend(), 0.4f, 1e-6f);
+    EXPECT_FLOAT_EQ(random.GetBlend(), 0.5f);
+    random.Update(0.0, 0.25f, quad, Matrix::ONE);
+    EXPECT_EQ(random.GetFrame(), first) << "a timer run down to exactly 0 still blends";
+    EXPECT_FLOAT_EQ(random.GetBlend(), 1.0f);
     for (int i = 0; i < 50; ++i)
     {
         const uint32_t before = random.GetFrame();

@@ -188,6 +188,7 @@ TEST_F(SFXElementKindsTest, TheQuadAtlasCountsFramesAndScalesThemFromEitherSette
         {"4", "2", 8, Vector(0.25f, 0.5f, 0.25f, 0.5f)},
         {"1", "1", 1, Vector(1, 1, 1, 1)},
         {"3", "1", 3, Vector(1.0f / 3.0f, 1, 1.0f / 3.0f, 1)},
+        {"1", "2", 2, Vector(1, 0.5f, 1, 0.5f)},
         {"0", "5", 1, Vector(1, 0.2f, 1, 0.2f)},
     };
     for (const Row& row : rows)

@@ -314,7 +314,7 @@ TEST_F(ConfigFilesTest, EnumerationsAndKeyBindOrderFromAFileAreBounded)
     GameConfig written;
     written.m_textLanguage = 40;
     written.m_rendererConfig.m_gfxQualityLevel = 77;
-    written.m_rendererConfig.m_msaaMode = 9;
+    written.m_rendererConfig.m_msaaMode = 3;
     KeyBindDef bind;
     bind.m_keyCode = 90;
     written.m_keyBinds.Add(bind);

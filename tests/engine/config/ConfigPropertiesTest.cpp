@@ -477,8 +477,8 @@ TEST(ConfigPropertiesTest, KeyBindsStaySortedAndNullRemoves)
     EXPECT_STREQ(config.FindKeyBind(70), "Pause");
     config.BindKey(70, "Menu");
     EXPECT_STREQ(config.FindKeyBind(70), "Menu");
-    config.BindKey(65, nullptr);
-    EXPECT_EQ(config.FindKeyBind(65), nullptr);
+    config.BindKey(80, nullptr);
+    EXPECT_EQ(config.FindKeyBind(80), nullptr);
     config.BindKey(66, nullptr);
     EXPECT_EQ(config.GetKeyBinds().Count(), 2);
     config.BindKey(66, "");
@@ -509,6 +509,7 @@ TEST(ConfigPropertiesTest, ControlSetsGrowAndScriptIndicesAreBounded)
     EXPECT_FALSE(config.SetPrimaryControl(5, 0, 1));
     EXPECT_FALSE(config.SetPrimaryControl(-1, 0, 1));
     EXPECT_FALSE(config.SetPrimaryControl(0, -1, 1));
+    EXPECT_FALSE(config.SetPrimaryControl(0, EngineConfig::kMaxControlActions, 1));
     EXPECT_FALSE(config.SetPrimaryControl(0, 0x7FFFFFFF, 1));
     EXPECT_TRUE(console.Contains("out of range", CONSOLE_ERROR));
     EXPECT_EQ(config.GetControlCount(0), 0);

@@ -58,6 +58,7 @@ TEST_F(SceneNamesTableTest, AMissingOrBrokenFileGivesAnEmptyList)
     std::vector<uint8_t> bytes = Record(written);
     bytes.resize(bytes.size() - 3);
     WriteFile(bytes);
+    table.m_sceneNames.Add(NameString("Stale"));
     EXPECT_FALSE(table.Load());
     EXPECT_EQ(table.m_sceneNames.Count(), 0) << "a truncated record leaves nothing behind";
 }

@@ -60,4 +60,5 @@ TEST(ProfilerChannelsTest, EveryNamedIdIsTheRowOfItsName)
     }
     EXPECT_STREQ(GetProfilerChannelInfo(kProfilerFPSChannel).name, "FPS");
     EXPECT_STREQ(GetProfilerChannelInfo(kProfilerVideoDecodeChannel).name, "VideoDecode");
+    EXPECT_STREQ(GetProfilerChannelInfo(kProfilerChannelCount).name, "FPS") << "past the table: the first row";
 }

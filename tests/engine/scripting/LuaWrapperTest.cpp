@@ -466,6 +466,8 @@ TEST_F(LuaWrapperTest, ReplicatedMethodsAreCalledById)
     EXPECT_EQ(GlobalString("gGot"), "3trues");
     EXPECT_FALSE(gLua.CallReplicatedMethod(id + 10, arguments, 3));
     EXPECT_TRUE(m_log.Contains("Unknown replicated method id", CONSOLE_ERROR));
+    arguments[2].kind = ScriptReplicatedArgument::Kind(9);
+    EXPECT_FALSE(gLua.CallReplicatedMethod(id, arguments, 3)) << "the pushed arguments and the function go";
     EXPECT_EQ(Depth(), 0);
 }
 TEST_F(LuaWrapperTest, ResultAndArgumentCountsBeyondTheStackAreRefused)

@@ -27,13 +27,14 @@ protected:
         return {matrix[0], matrix[1]};
     }
 
-    float Doppler(audio::Vec3 position, audio::Vec3 velocity, uint32_t flags = audio::kCalculateDoppler)
+    float Doppler(audio::Vec3 position, audio::Vec3 velocity, uint32_t flags = audio::kCalculateDoppler,
+                  const audio::Listener& listener = {})
     {
         m_emitter.position = position;
         m_emitter.velocity = velocity;
         m_emitter.dopplerScaler = 1.0f;
         audio::DspSettings dsp;
-        EXPECT_TRUE(m_positioner.Calculate({}, m_emitter, flags, dsp));
+        EXPECT_TRUE(m_positioner.Calculate(listener, m_emitter, flags, dsp));
         return dsp.dopplerFactor;
     }
 
@@ -48,6 +49,7 @@ TEST_F(Positioner3DTest, DistanceAttenuationFallsMonotonically)
     auto [fullLeft, fullRight] = Levels({0.0f, 0.0f, 3.0f});
     EXPECT_FLOAT_EQ(nearLeft, fullLeft);
     EXPECT_FLOAT_EQ(nearLeft, nearRight);
+    EXPECT_FLOAT_EQ(Levels({0.0f, 0.0f, 6.0f}).first, nearLeft * 0.5f) << "twice the scaled distance";
     float previous = nearLeft + nearRight;
     for (float distance = 4.0f; distance < 200.0f; distance *= 1.5f)
     {
@@ -113,6 +115,8 @@ TEST_F(Positioner3DTest, DopplerRisesOnApproachAndFallsWhenReceding)
     EXPECT_LT(Doppler(ahead, {0.0f, 0.0f, 30.0f}), 1.0f);
     EXPECT_FLOAT_EQ(Doppler(ahead, {0.0f, 0.0f, -30.0f}), kSpeedOfSound / (kSpeedOfSound - 30.0f));
     EXPECT_FLOAT_EQ(Doppler(ahead, {10.0f, 0.0f, 0.0f}), 1.0f) << "crossing motion";
+    EXPECT_FLOAT_EQ(Doppler(ahead, {}, audio::kCalculateDoppler, {.position = {}, .velocity = {0.0f, 0.0f, 30.0f}}),
+                    (kSpeedOfSound + 30.0f) / kSpeedOfSound) << "the listener approaching";
     EXPECT_EQ(Doppler(ahead, {0.0f, 0.0f, -30.0f}, 0u), 1.0f) << "Doppler not asked for";
     // A source faster than sound stays finite.
     const float supersonic = Doppler(ahead, {0.0f, 0.0f, -1000.0f});

@@ -122,8 +122,8 @@ TEST(WavFileTest, EngineWritesItsMixToTheNamedFile)
 
 TEST(WavFileTest, DefaultConfigurationFollowsTheEnvironment)
 {
-    ::unsetenv(audio::kWavOutputVariable);
-    EXPECT_EQ(audio::GetDefaultMixerConfig().output, audio::OutputKind::None);
+    ::setenv(audio::kWavOutputVariable, "", 1);
+    EXPECT_EQ(audio::GetDefaultMixerConfig().output, audio::OutputKind::None) << "set but empty";
     ::setenv(audio::kWavOutputVariable, "/tmp/out.wav", 1);
     audio::MixerConfig config = audio::GetDefaultMixerConfig();
     EXPECT_EQ(config.output, audio::OutputKind::WavFile);

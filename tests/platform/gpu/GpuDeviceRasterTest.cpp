@@ -261,18 +261,34 @@ TEST_F(GpuDeviceRasterTest, NearPlaneClipsAndPerspectiveInterpolatesColour)
 
 TEST_F(GpuDeviceRasterTest, LinesAndPointsCoverTheirPixels)
 {
-    Draw(kPrimitiveLineList, 1, {At(2, 5, kRed), At(7, 5, kRed)});
+    Draw(kPrimitiveLineList, 2, {At(2, 5, kRed), At(7, 5, kRed), At(20, 2, kRed), At(20, 7, kRed)});
     std::set<std::pair<uint32_t, uint32_t>> line;
     for (uint32_t x = 2; x < 7; ++x)
-        line.insert({x, 5});
+        line.insert({x, 5}), line.insert({20, x}); // one pixel wide, level or upright
     EXPECT_EQ(Covered(), line);
     ClearTarget(kBlack);
     const float size = 2.0f;
     uint32_t bits;
     memcpy(&bits, &size, 4);
     m_device->SetRenderState(kRsPointSize, bits);
-    Draw(kPrimitivePointList, 1, {At(10.5f, 10.5f, kRed)});
+    Draw(kPrimitivePointList, 1, {At(10.5f, 10.5f, kRed, 1.0f)}); // on the far plane
     EXPECT_EQ(Covered(), (std::set<std::pair<uint32_t, uint32_t>>{{10, 10}, {11, 10}, {10, 11}, {11, 11}}));
+}
+
+// Depth is interpolated with weights that sum to one only within rounding: a triangle lying on
+// either end of the depth range still draws every pixel it covers, one reaching past it is cut.
+TEST_F(GpuDeviceRasterTest, SurfacesOnTheEndsOfTheDepthRangeDrawWhole)
+{
+    const auto triangle = [&](float z0, float z1) {
+        ClearTarget(kBlack);
+        Draw(kPrimitiveTriangleList, 1, {At(0, 0, kRed, z0), At(60, 0, kRed, z1), At(0, 30, kRed, z0)});
+        return Covered();
+    };
+    const std::set<std::pair<uint32_t, uint32_t>> whole = triangle(0.5f, 0.5f);
+    ASSERT_GT(whole.size(), 800u);
+    EXPECT_EQ(triangle(1.0f, 1.0f), whole);
+    EXPECT_EQ(triangle(0.0f, 0.0f), whole);
+    EXPECT_LT(triangle(0.0f, 2.0f).size(), whole.size()) << "past the far plane is cut";
 }
 
 TEST_F(GpuDeviceRasterTest, DepthTestKeepsTheNearerSurfaceAndHonoursWriteOff)
@@ -464,12 +480,15 @@ TEST_F(GpuDeviceRasterTest, EveryNthPresentWritesTheBackBufferAsPng)
     EXPECT_EQ(memcmp(png.data() + 12, "IHDR", 4), 0);
     EXPECT_EQ(png[19], 64u); // width, big-endian
     EXPECT_EQ(png[23], 32u);
-    const uint32_t idatLength = uint32_t(png[33]) << 24 | uint32_t(png[34]) << 16 | uint32_t(png[35]) << 8 | png[36];
+    const auto be32 = [&](size_t i) { return uint32_t(png[i]) << 24 | png[i + 1] << 16 | png[i + 2] << 8 | png[i + 3]; };
+    EXPECT_EQ(be32(29), crc32(0L, png.data() + 12, 17)) << "the header chunk's CRC covers its type and data";
+    const uint32_t idatLength = be32(33);
     ASSERT_EQ(memcmp(png.data() + 37, "IDAT", 4), 0);
     std::vector<uint8_t> raw(32 * (64 * 3 + 1));
     uLongf rawSize = uLongf(raw.size());
     ASSERT_EQ(uncompress(raw.data(), &rawSize, png.data() + 41, idatLength), Z_OK);
     ASSERT_EQ(rawSize, raw.size());
+    EXPECT_EQ(raw[0] + raw[31 * (64 * 3 + 1)], 0) << "rows are stored unfiltered";
     const uint8_t* pixel11 = raw.data() + 1 * (64 * 3 + 1) + 1 + 1 * 3;
     EXPECT_EQ(pixel11[0], 0xFF);
     EXPECT_EQ(pixel11[1], 0x00);

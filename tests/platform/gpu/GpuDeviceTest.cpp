@@ -87,6 +87,11 @@ TEST_F(GpuDeviceTest, FullScreenNeedsAListedMode)
     params.fullScreenRefreshRate = 60;
     ASSERT_EQ(m_factory->CreateDevice(0, kDeviceTypeHal, nullptr, 0x54, &params, &device), kOk);
     device->Release();
+    params.backBufferCount = 3;
+    params.multiSampleType = 4;
+    EXPECT_EQ(CheckPresentParameters(DefaultDisplayConfig(), &params), kErrInvalidCall) << "multisampling discards";
+    params.swapEffect = kSwapEffectDiscard;
+    EXPECT_EQ(CheckPresentParameters(DefaultDisplayConfig(), &params), kOk) << "three back buffers";
 }
 
 TEST_F(GpuDeviceTest, StateTablesAndStatisticsFollowAScriptedFrame)

@@ -120,9 +120,10 @@ TEST_F(GpuSurfaceTest, EveryColourFormatCreatesLocksLoadsAndReadsBack)
             EXPECT_EQ(LoadSurfaceFromMemory(level, nullptr, argb, kFormatA8R8G8B8, 32, {0, 0, 8, 8},
                                             kLoadFilterNone, 0),
                       kErrInvalidCall);
-            // Two blocks a row do not fit a pitch of one and a half.
-            EXPECT_EQ(LoadSurfaceFromMemory(level, nullptr, blocks.data(), info.format, 3 * info.blockBytes / 2,
-                                            {0, 0, 8, 8}, kLoadFilterNone, 0),
+            // Two blocks a row (six pixels wide) do not fit a pitch of one and a half.
+            const Rect six = {0, 0, 6, 6};
+            EXPECT_EQ(LoadSurfaceFromMemory(level, &six, blocks.data(), info.format, 3 * info.blockBytes / 2,
+                                            six, kLoadFilterNone, 0),
                       kErrInvalidCall);
             LockedRect locked;
             ASSERT_EQ(level->LockRect(&locked, nullptr, 0), kOk);
@@ -147,6 +148,8 @@ TEST_F(GpuSurfaceTest, EveryColourFormatCreatesLocksLoadsAndReadsBack)
             EXPECT_EQ(LoadSurfaceFromMemory(level, &dest, source, kFormatA8R8G8B8, 4, {0, 0, 2, 2}, kLoadFilterNone,
                                             0),
                       kErrInvalidCall);
+            EXPECT_EQ(LoadSurfaceFromMemory(level, &dest, source, kFormatA8R8G8B8, 8, {1, 0, 1, 2}, kLoadFilterNone, 0),
+                      kErrInvalidCall) << "an empty source rectangle";
             // A write through a lock shows in the read-back.
             LockedRect locked;
             const Rect one = {5, 6, 6, 7};

@@ -102,11 +102,11 @@ Output vertex(float4 p : POSITION, uniform float4 Tint)
 }
 )");
     ASSERT_EQ(c.result, kOk) << c.messages;
-    EXPECT_EQ(c.constants.size(), 8u);
+    ASSERT_EQ(c.constants.size(), 8u);
     EXPECT_EQ(Find(c, "Unused"), nullptr) << "only reached from an unused function";
     EXPECT_EQ(Find(c, "NeverRead"), nullptr);
-    const ShaderConstant* mvp = Find(c, "ModelViewProjMatrix");
-    ASSERT_NE(mvp, nullptr);
+    const ShaderConstant* mvp = &c.constants[2]; // by register set (bool, int, float, sampler), then register
+    ASSERT_EQ(mvp->name, "ModelViewProjMatrix");
     EXPECT_EQ(mvp->constantClass, ConstantClass::MatrixColumns);
     EXPECT_EQ(mvp->registerIndex, 0u);
     EXPECT_EQ(mvp->registerCount, 4u);
@@ -219,7 +219,11 @@ TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
          "float4 vertex() : POSITION { return a + b[0] + c; }\n",
          "registers of 'c' and 'b' overlap"},
         {"float4 a : register(s0);\nfloat4 vertex() : POSITION { return a; }\n", "register 's0' does not suit 'a'"},
+        {"#if 1 - 1 - 1 != -1 || (256 >> 4) != 16\n#error arithmetic\n#endif\n#if 0\n#if 1\n#else\n#error skipped\n"
+         "#endif\n#endif\n#define QUOTED \"a\\\"b\"\nfloat4 vertex() : POSITION { return 0; }\n",
+         ""},
         {"float4 big[300];\nfloat4 vertex() : POSITION { return big[0]; }\n", "out of registers for 'big'"},
+        {"float4 a[2] : register(c255);\nfloat4 vertex() : POSITION { return a[0]; }\n", "past the 256 of"},
     };
     for (const Case& test : cases)
     {
@@ -232,7 +236,8 @@ TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
         EXPECT_EQ(c.result, kErrCompile) << test.source;
         EXPECT_NE(c.messages.find(test.fragment), std::string::npos) << test.source << "\n" << c.messages;
     }
-    EXPECT_EQ(Compile("float4 main() : COLOR { return 0; }", "main", "gs_4_0").result, kErrCompile);
+    for (const char* profile : {"gs_4_0", "ps_3x0"})
+        EXPECT_EQ(Compile("float4 main() : COLOR { return 0; }", "main", profile).result, kErrCompile) << profile;
 }
 
 TEST_F(ShaderCompilerDeviceTest, CompiledCodeMakesDeviceShaders)
@@ -248,12 +253,13 @@ TEST_F(ShaderCompilerDeviceTest, CompiledCodeMakesDeviceShaders)
     EXPECT_EQ(ps->Code().constants[0].name, "ConstantColor");
     GpuVertexShader* vs = nullptr;
     EXPECT_EQ(m_device->CreateVertexShader(code->GetBufferPointer(), code->GetBufferSize(), &vs), kErrInvalidCall);
-    // Truncated code is refused, never over-read.
+    // Truncated code is refused, never over-read, and so is code with bytes after it.
+    GpuPixelShader* truncated = nullptr;
     for (uint32_t size = 0; size < code->GetBufferSize(); ++size)
-    {
-        GpuPixelShader* truncated = nullptr;
         EXPECT_EQ(m_device->CreatePixelShader(code->GetBufferPointer(), size, &truncated), kErrInvalidCall) << size;
-    }
+    std::vector<uint8_t> longer(code->GetBufferSize() + 1, 0);
+    memcpy(longer.data(), code->GetBufferPointer(), code->GetBufferSize());
+    EXPECT_EQ(m_device->CreatePixelShader(longer.data(), longer.size(), &truncated), kErrInvalidCall);
     ps->Release();
     code->Release();
 }

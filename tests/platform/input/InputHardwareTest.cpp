@@ -63,6 +63,7 @@ TEST_F(InputHardwareTest, ListingComesInBatchesAndCanFail)
     input::GamePadSpec spec;
     spec.deviceId = "HID\\VID_1&PID_2&IG_00";
     input::PlugGamePad(spec);
+    input::PlugGamePad(input::GamePadSpec()); // no device id: not listed
     for (int i = 0; i < 24; ++i)
         input::AddListedDevice(("ROOT\\DEVICE\\" + std::to_string(i)).c_str());
     std::vector<std::string> ids;
@@ -73,6 +74,7 @@ TEST_F(InputHardwareTest, ListingComesInBatchesAndCanFail)
     ASSERT_EQ(ids.size(), 5u);
     EXPECT_EQ(ids[4], "ROOT\\DEVICE\\23");
     input::FailDeviceListing(1);
+    EXPECT_TRUE(input::ListDeviceIds(20, 20, ids)) << "only a listing's first batch fails";
     EXPECT_FALSE(input::ListDeviceIds(0, 20, ids));
     EXPECT_TRUE(ids.empty());
     EXPECT_TRUE(input::ListDeviceIds(0, 20, ids));
@@ -96,6 +98,7 @@ TEST_F(InputHardwareTest, SteamControllerStartsWithAPathAndAnswersForConnectedPa
     ASSERT_TRUE(steam->GetControllerState(3, state));
     EXPECT_EQ(state.buttons, 1u << 18);
     EXPECT_EQ(state.rightPadX, -300);
+    EXPECT_EQ(state.packetNumber, 1u);
     EXPECT_FALSE(steam->GetControllerState(input::kSteamControllerCount, state));
     steam->Shutdown();
     EXPECT_FALSE(steam->GetControllerState(3, state));

@@ -9,12 +9,12 @@ TEST(FoldersTest, AppDataFollowsTheEnvironmentInOrder)
 {
     const char* home = std::getenv("HOME");
     setenv("NORVEX_APPDATA", "/data/norvex/", 1);
-    setenv("XDG_DATA_HOME", "/xdg", 1);
+    setenv("XDG_DATA_HOME", "//", 1);
     EXPECT_EQ(os::GetUserAppDataFolder(), "/data/norvex");
     unsetenv("NORVEX_APPDATA");
-    EXPECT_EQ(os::GetUserAppDataFolder(), "/xdg");
+    EXPECT_EQ(os::GetUserAppDataFolder(), "/") << "the root keeps its slash";
     unsetenv("XDG_DATA_HOME");
-    setenv("HOME", "/home/player", 1);
+    setenv("HOME", "/home/player/", 1);
     EXPECT_EQ(os::GetUserAppDataFolder(), "/home/player/.local/share");
     if (home != nullptr)
         setenv("HOME", home, 1);

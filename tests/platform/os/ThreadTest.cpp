@@ -20,6 +20,7 @@ TEST(ThreadTest, ThreadsGetDistinctIdsAndTheEntryRuns)
     }, &seen));
     const uint32_t id = thread.GetId();
     thread.Join();
+    EXPECT_EQ(thread.GetId(), 0u) << "a joined thread has no id";
     EXPECT_NE(id, 0u);
     EXPECT_EQ(seen.load(), id);
     EXPECT_NE(id, os::CurrentThreadId());

@@ -19,7 +19,8 @@ protected:
         config.modes = {{800, 600, 60, gpu::kFormatX8R8G8B8},
                         {800, 600, 60, gpu::kFormatR5G6B5},
                         {1280, 720, 75, gpu::kFormatX8R8G8B8},
-                        {1600, 900, 60, gpu::kFormatX8R8G8B8}};
+                        {1600, 900, 60, gpu::kFormatX8R8G8B8},
+                        {1600, 900, 75, gpu::kFormatX8R8G8B8}};
         gpu::SetDisplayConfig(config);
         ResetWindowSystem();
     }
@@ -44,8 +45,8 @@ TEST_F(DisplayTest, DesktopAndModesComeFromTheGraphicsDisplay)
     ASSERT_TRUE(EnumDisplaySettings(1, mode)) << "one entry per size and rate, whatever the formats";
     EXPECT_EQ(mode.width, 1280u);
     EXPECT_EQ(mode.frequency, 75u);
-    ASSERT_TRUE(EnumDisplaySettings(2, mode));
-    EXPECT_FALSE(EnumDisplaySettings(3, mode));
+    ASSERT_TRUE(EnumDisplaySettings(3, mode)) << "the same size at another rate";
+    EXPECT_FALSE(EnumDisplaySettings(4, mode));
 }
 
 TEST_F(DisplayTest, ChangesApplyOfferedSizesAndShareThemWithTheGraphicsDisplay)
@@ -65,7 +66,7 @@ TEST_F(DisplayTest, ChangesApplyOfferedSizesAndShareThemWithTheGraphicsDisplay)
     EXPECT_EQ(gpu::GetDisplayConfig().desktopWidth, 1280u);
     EXPECT_EQ(GetDisplayChangeCount(), 1u);
 
-    wanted.width = 1000;
+    wanted.width = 1600; // the desktop's width, but not its height
     EXPECT_EQ(ChangeDisplaySettings(&wanted, 0), kDisplayChangeBadMode);
     EXPECT_EQ(GetSystemMetrics(kMetricScreenWidth), 1280) << "a refused change changes nothing";
 

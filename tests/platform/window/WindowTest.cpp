@@ -51,6 +51,9 @@ TEST_F(WindowTest, StylesDecideTheFrameAroundTheClientArea)
     Rect client;
     ASSERT_TRUE(GetClientRect(window, client));
     EXPECT_EQ(client, (Rect{0, 0, 800 - 2 * kSizingBorder, 480 - 2 * kSizingBorder - kCaptionHeight}));
+    MoveWindow(window, 100, 100, 4, 4, false);
+    ASSERT_TRUE(GetClientRect(window, client));
+    EXPECT_EQ(client, (Rect{0, 0, 0, 0})) << "smaller than its frame";
     Point origin;
     ASSERT_TRUE(ClientToScreen(window, origin));
     EXPECT_EQ(origin, (Point{100 + kSizingBorder, 100 + kSizingBorder + kCaptionHeight}));
@@ -118,6 +121,11 @@ TEST_F(WindowTest, ShowingGivesFocusAndMinimisingTakesIt)
     GetWindowRect(window, outer);
     EXPECT_EQ(outer, (Rect{100, 100, 900, 580}));
     EXPECT_EQ(GetFocus(), window);
+    Recorded().clear();
+    ShowWindow(MakeWindow(), kShowNormal);
+    EXPECT_EQ(GetFocus(), window) << "showing another window keeps the focus";
+    SetFocus(window);
+    EXPECT_TRUE(Recorded().empty()) << "no activation for the focused window";
 }
 
 TEST_F(WindowTest, MaximisingFillsTheDesktopAndRestoreUndoesIt)
@@ -130,10 +138,12 @@ TEST_F(WindowTest, MaximisingFillsTheDesktopAndRestoreUndoesIt)
     EXPECT_EQ(client.Width(), GetSystemMetrics(kMetricScreenWidth));
     EXPECT_EQ(client.Height(), GetSystemMetrics(kMetricScreenHeight));
     ASSERT_EQ(Recorded().back().id, kMsgActivate);
+    EXPECT_EQ(Recorded()[Recorded().size() - 2].wParam, kSizeMaximized);
+    ShowWindow(window, kShowMinimized);
     ShowWindow(window, kShowRestore);
     Rect outer;
     GetWindowRect(window, outer);
-    EXPECT_EQ(outer, (Rect{100, 100, 900, 580}));
+    EXPECT_EQ(outer, (Rect{100, 100, 900, 580})) << "minimised from maximised, restored to normal";
 
     // A minimised window moved by the program comes back at the new place.
     ShowWindow(window, kShowMinimized);
@@ -142,6 +152,11 @@ TEST_F(WindowTest, MaximisingFillsTheDesktopAndRestoreUndoesIt)
     ShowWindow(window, kShowRestore);
     GetWindowRect(window, outer);
     EXPECT_EQ(outer, (Rect{10, 20, 310, 220}));
+    ShowWindow(window, kShowMaximize);
+    SetWindowPos(window, nullptr, 0, 0, 0, 0, kPosNoSize | kPosNoMove | kPosFrameChanged);
+    EXPECT_TRUE(IsZoomed(window));
+    SetWindowPos(window, nullptr, 10, 20, 0, 0, kPosNoSize);
+    EXPECT_FALSE(IsZoomed(window)) << "moved, no longer maximised";
 }
 
 TEST_F(WindowTest, PaintingFollowsInvalidation)

@@ -17,18 +17,21 @@
 
 namespace
 {
-// Records the executed-command count it ran at.
+// Records the executed-command count it ran at; answers "not finished" to its first runs if asked.
 class ProbeJob : public NorvexRendererResourceAccessJob
 {
 public:
     bool Run(NorvexRenderer& renderer) override
     {
+        if (m_unfinishedRuns.fetch_sub(1) > 0)
+            return false;
         m_executedAtRun = renderer.GetCommandsExecuted();
         m_ran = true;
         return true;
     }
     std::atomic<bool> m_ran{false};
     std::atomic<uint32_t> m_executedAtRun{0};
+    std::atomic<int> m_unfinishedRuns{0};
 };
 
 class ProbeObject : public NorvexRendererObject
@@ -209,6 +212,7 @@ TEST_F(RendererJobsTest, ImmediateJobRunsInStreamOrderAndItsWaitEnds)
     const uint32_t written = m_renderer.GetCommandsWritten();
     ProbeJob job;
     job.SetImmediate(true);
+    job.m_unfinishedRuns = 3; // run again at once until it finishes
     EXPECT_TRUE(PostRendererJob(&job, true));
     EXPECT_TRUE(job.m_ran.load());
     EXPECT_GE(job.m_executedAtRun.load(), written);

@@ -38,7 +38,9 @@ protected:
         metrics.height = 12;
         metrics.lineHeight = 14;
         metrics.glyphsPerPage = 2;
-        const std::vector<uint8_t> bytes = FontWriter::EncodeBinaryFont(FontWriter::MakeSyntheticFont(u"ABC", metrics));
+        BinaryFontSpec spec = FontWriter::MakeSyntheticFont(u"ABC", metrics);
+        spec.glyphs[1].yOffset = -3; // 'B' sits three rows lower
+        const std::vector<uint8_t> bytes = FontWriter::EncodeBinaryFont(spec);
         m_folder.WriteFile("Fonts/test~010.BinFont", std::string(bytes.begin(), bytes.end()));
         ASSERT_TRUE(m_font.DoLoad());
         m_shaders.Install(m_renderer);
@@ -127,8 +129,8 @@ TEST_F(ResourceFontDrawTest, GlyphQuadsCarryTheirCornersTexelsAndColours)
     EXPECT_FLOAT_EQ(texelScale[0], 1.0f / 1024.0f);
     EXPECT_FLOAT_EQ(texelScale[1], 1.0f / 12.0f);
     EXPECT_EQ(draws[0].VertexConstant(196)[0], 0.0f);
-    // Left-bottom, right-bottom, right-top, left-top; 'B' starts at advance + spacing, its cell
-    // right of 'A's on the page.
+    // Left-bottom, right-bottom, right-top, left-top; 'B' starts at advance + spacing, three rows
+    // lower, its cell right of 'A's on the page.
     const struct
     {
         uint32_t corner;
@@ -136,7 +138,7 @@ TEST_F(ResourceFontDrawTest, GlyphQuadsCarryTheirCornersTexelsAndColours)
         bool bottom;
     } cases[] = {
         {0, 0, 12, 0, 12, true}, {1, 8, 12, 8, 12, true}, {2, 8, 0, 8, 0, false},  {3, 0, 0, 0, 0, false},
-        {4, 12, 12, 8, 12, true}, {5, 20, 12, 16, 12, true}, {6, 20, 0, 16, 0, false}, {7, 12, 0, 8, 0, false},
+        {4, 12, 15, 8, 12, true}, {5, 20, 15, 16, 12, true}, {6, 20, 3, 16, 0, false}, {7, 12, 3, 8, 0, false},
     };
     for (const auto& c : cases)
     {

@@ -54,6 +54,7 @@ TEST(ResourceFontNameTest, NamesGiveTheSourceSizeAndOutline)
         EXPECT_EQ(font.GetOutlineWidth(), c.outline) << c.name;
         EXPECT_EQ(font.IsOutlined(), c.outline > 0) << c.name;
     }
+    EXPECT_EQ(ResourceFont(std::string(200, 'a').c_str()).GetSourceName(), std::string(127, 'a'));
 }
 
 // Reads binary fonts straight from a mounted folder, without a renderer.
@@ -164,7 +165,7 @@ TEST_F(ResourceFontFileTest, DamagedFontsAreRefusedWithTheirReasonAndLeaveNothin
         {{{0, 0xE4}}, "not a binary font file"},
         {{{4, 5}}, "version 5, expected 6"},
         {{{9, 65}}, "too many pages"},
-        {{{pageHeights + 1, 0x20}}, "a page is too high"},
+        {{{pageHeights, 0x01}, {pageHeights + 1, 0x10}}, "a page is too high"}, // 4097 rows
         {{{glyphs + 14, 'A'}}, "the glyph table is not sorted"}, // second glyph 'A' again
         {{{glyphs + 2, 2}}, "names a page"},
     };

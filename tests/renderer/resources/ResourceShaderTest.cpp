@@ -179,8 +179,7 @@ TEST_F(ResourceShaderTest, CompiledFilesAreCheckedAgainstTheDefinitionsAndTheirO
     Load(m_pixelName, false);
     write(bytes.substr(0, bytes.size() - 3));
     Load(m_pixelName, false);
-    std::string vertexCode = bytes;
-    write(vertexCode);
+    std::ofstream(CachePath(m_vertexName), std::ios::binary) << bytes; // pixel code under a vertex name
     Load(m_vertexName, false);
     // Without definitions nothing compiles either.
     EXPECT_EQ(Compiles(m_pixelName), 2u);

@@ -122,16 +122,21 @@ TEST_F(ResourceSoundTest, MalformedFilesFailAndGiveTheirMemoryBack)
     list.Tag("LIST").U32(4).Tag("INFO").Tag("data").U32(2).U16(0);
     Write("list.wav", list.data);
     Bytes overlong = WaveHead(100);
-    overlong.Tag("data").U32(1000).U16(0); // claims more than the file holds
+    overlong.Tag("data").U32(4).U16(0); // claims two bytes more than the file holds
     Write("long.wav", overlong.data);
     Bytes tag3 = WaveHead(100, 3);
     tag3.Tag("data").U32(2).U16(0);
     Write("float.wav", tag3.data);
+    Bytes shortFmt; // a format chunk two bytes short of the sample width
+    shortFmt.Tag("RIFF").U32(100).Tag("WAVE").Tag("fmt ").U32(14).U16(1).U16(1).U32(8000).U32(16000).U16(2);
+    shortFmt.Tag("data").U32(2).U16(0);
+    Write("fmt14.wav", shortFmt.data);
     Write("short.wav", {'R', 'I', 'F', 'F'});
     Write("big.ogg", std::vector<uint8_t>(gSoundMemoryPool.GetSize() + 16, 1));
     Write("x.mp3", {1, 2, 3});
 
-    for (const char* name : {"list.wav", "long.wav", "float.wav", "short.wav", "big.ogg", "x.mp3", "missing.ogg"})
+    for (const char* name :
+         {"list.wav", "long.wav", "float.wav", "fmt14.wav", "short.wav", "big.ogg", "x.mp3", "missing.ogg"})
     {
         ResourceSound* sound = Load(name);
         EXPECT_EQ(sound->GetState(), uint32_t(RESOURCE_STATE_DONE)) << name;

@@ -35,6 +35,7 @@ Family Fx
         DisabledOptionNames = B, E_ON
     End
     Option B
+        AffectsPixelShader = 0
     End
     Option A_PIXEL
         AffectsVertexShader = 0
@@ -91,12 +92,10 @@ TEST(ShaderDefinitionsTest, BadTextIsRefusedWithItsLineAndKeepsTheLoadedList)
     const char* const unknown = "Family X\n  Colour = 3\nEnd\n";
     EXPECT_FALSE(definitions.ReadText(unknown, std::strlen(unknown), "bad.Def"));
     EXPECT_TRUE(log.Contains("bad.Def(2)"));
-    const char* const open = "Family X\n Option Y\n";
-    EXPECT_FALSE(definitions.ReadText(open, std::strlen(open), "open.Def"));
-    const char* const nested = "Family X\n Family Y\n End\nEnd\n";
-    EXPECT_FALSE(definitions.ReadText(nested, std::strlen(nested), "nested.Def"));
-    const char* const twice = "Family X\nEnd\nFamily x\nEnd\n";
-    EXPECT_FALSE(definitions.ReadText(twice, std::strlen(twice), "twice.Def"));
+    // Open at the end, a family in a family, an option in an option, a family twice.
+    for (const char* bad : {"Family X\n Option Y\n", "Family X\n Family Y\n End\nEnd\n",
+                            "Family X\n Option Y\n  Option Z\n  End\n End\nEnd\n", "Family X\nEnd\nFamily x\nEnd\n"})
+        EXPECT_FALSE(definitions.ReadText(bad, std::strlen(bad), "bad.Def")) << bad;
     EXPECT_EQ(definitions.Count(), 2);
 }
 
@@ -131,6 +130,14 @@ TEST(ShaderDefinitionsTest, VariantMasksFollowSelectionDisablingAndEnforcing)
     EXPECT_EQ(family.GetVariantCount(), cached + 1);
     EXPECT_STREQ(respelled.vertexName, enforced.vertexName);
     EXPECT_EQ(family.GetVariant(nullptr).options[0], 0);
+
+    // Options 31 and 32 lie on either side of the first mask word's end.
+    std::string many = "Family Many\n";
+    for (int i = 10; i < 50; ++i)
+        many += "Option O" + std::to_string(i) + "\nEnd\n";
+    many += "End\n";
+    ASSERT_TRUE(definitions.ReadText(many.c_str(), many.size(), "many.Def"));
+    EXPECT_EQ(std::string(definitions.Find("Many")->GetVariant("O41 O42").vertexName).substr(0, 15), "Many/0000000810");
 }
 
 TEST(ShaderDefinitionsTest, OptionNamesComeBackPerStageAndWithoutDeviceOptions)
@@ -145,7 +152,9 @@ TEST(ShaderDefinitionsTest, OptionNamesComeBackPerStageAndWithoutDeviceOptions)
     ASSERT_TRUE(family.ListOptionNames(vertexRest, names, false));
     EXPECT_EQ(Names(names), "B HARDWARE_DEPTH");
     ASSERT_TRUE(family.ListOptionNames(pixelRest, names, true));
-    EXPECT_EQ(Names(names), "A_PIXEL B");
+    EXPECT_EQ(Names(names), "A_PIXEL") << "B is a vertex option";
+    ASSERT_TRUE(family.ListOptionNames((std::string("2") + (kZeros + 1) + ".ps_3_0").c_str(), names, false));
+    EXPECT_EQ(Names(names), "") << "B's bit in a pixel name names no pixel option";
     EXPECT_FALSE(family.ListOptionNames("0000000G000000000000000000000000.vs_3_0", names, false));
     EXPECT_FALSE(family.ListOptionNames("00", names, false));
 }
@@ -186,8 +195,9 @@ TEST(ShaderDefinitionsTest, BinaryFormReadsHandWrittenBytesAndRefusesDamage)
     EXPECT_FALSE(definitions.ReadBinary(reinterpret_cast<const uint8_t*>(wrongMagic.data()), wrongMagic.size()));
     EXPECT_TRUE(log.Contains("Shaders.DefBin magic mismatch", CONSOLE_ERROR));
     std::string manyFamilies = file;
-    manyFamilies[12] = '\x7F';
+    manyFamilies[12] = 9; // nine byte counts alone take more than the 31 bytes after the header
     EXPECT_FALSE(definitions.ReadBinary(reinterpret_cast<const uint8_t*>(manyFamilies.data()), manyFamilies.size()));
+    EXPECT_TRUE(log.Contains("claims 9 families", CONSOLE_ERROR));
     // Failed reads keep what was loaded.
     EXPECT_NE(definitions.Find("Fx"), nullptr);
 }

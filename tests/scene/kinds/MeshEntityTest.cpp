@@ -109,13 +109,14 @@ TEST_F(MeshEntityTest, CustomPresetWinsWhileSetAndAnUnknownNameRestoresNormalSel
 TEST_F(MeshEntityTest, PresetForAllMeshesLeavesMeshesWithoutItAlone)
 {
     MeshTemplateSpec spec;
-    spec.shaderPresets = {"Default", "Snow"};
+    spec.shaderPresets = {"Snow", "Default"};
     MeshEntity* snowy = Create(Template(spec));
+    ASSERT_TRUE(Set(*snowy, "Shader preset", "Default"));
     spec.shaderPresets = {"Default", "Rock"};
     MeshEntity* rocky = Create(Template(spec));
     ASSERT_TRUE(Set(*rocky, "Shader preset", "Rock"));
     MeshEntity::TemporarySetShaderPresetForAllMeshes(NameString("Snow"), false);
-    EXPECT_EQ(snowy->GetShaderPresetIndex(), 1);
+    EXPECT_EQ(snowy->GetShaderPresetIndex(), 0);
     EXPECT_EQ(rocky->GetShaderPresetIndex(), 1);
     EXPECT_STREQ(MeshEntity::GetGlobalShaderPreset().CStr(), "Snow");
     // A mesh made meanwhile selects the global preset.
@@ -124,7 +125,7 @@ TEST_F(MeshEntityTest, PresetForAllMeshesLeavesMeshesWithoutItAlone)
     EXPECT_EQ(late->GetShaderPresetIndex(), 0);
     MeshEntity::ReturnAllMeshesToDefaultShaderPreset();
     EXPECT_TRUE(MeshEntity::GetGlobalShaderPreset().IsEmpty());
-    EXPECT_EQ(snowy->GetShaderPresetIndex(), 0);
+    EXPECT_EQ(snowy->GetShaderPresetIndex(), 1);
     EXPECT_EQ(rocky->GetShaderPresetIndex(), 1);
     EXPECT_EQ(late->GetShaderPresetIndex(), 1);
 }
@@ -185,11 +186,23 @@ TEST_F(MeshEntityTest, LocalColorGoesToTheContextOnlyWhenItChanges)
     EXPECT_GT(color.x, 1.0f);
     EXPECT_FLOAT_EQ(color.y, 0.0f);
     EXPECT_EQ(entity->GetLocalColor().multiplier, 2.0f);
+    ASSERT_TRUE(Set(*entity, "Local color", "255 0 0 128 2"));
+    EXPECT_EQ(entity->GetLocalColor().a, 128);
     entity->SetFakeShadowStrength(0.25f);
     entity->SetEntityOutlineState(3);
     Sync();
     EXPECT_FLOAT_EQ(entity->GetMeshRenderingContext()->GetFakeShadowStrength(), 0.25f);
     EXPECT_EQ(entity->GetMeshRenderingContext()->GetOutlineState(), 3);
+}
+
+TEST_F(MeshEntityTest, AnimationTagsAreKeptOnceEachAndRemovedWhereverTheyStand)
+{
+    MeshEntity* entity = Create(Template(MeshTemplateSpec()));
+    for (const char* tag : {"calm", "tense", "calm"})
+        entity->AddAnimationTag(NameString(tag));
+    ASSERT_EQ(entity->GetAnimationTags().Count(), 2);
+    entity->RemoveAnimationTag(NameString("calm"));
+    EXPECT_EQ(entity->GetAnimationTags().Count(), 1);
 }
 
 TEST_F(MeshEntityTest, OnlyAPlainMeshEntityIsOptimizable)

@@ -261,6 +261,9 @@ TEST_F(TriggerTest, ClearingForgetsWithoutExitsAndReportsTheClear)
     TriggerOccupancy::RecheckAllTriggers();
     Events events = Update();
     EXPECT_EQ(events, Events{"enter parent unit"});
+    child->SetParentInPlace(nullptr);
+    parent->Activate(false);
+    EXPECT_EQ(m_reports.events, (Events{"enter parent unit", "exit parent unit"})) << "the count its child left";
 }
 
 TEST_F(TriggerTest, ClearAllTriggersClearsEveryTriggerOfTheScene)

@@ -50,6 +50,9 @@ TEST_F(EntityTemplateTest, TheTemplateTableHasTheDocumentedDefaults)
     EXPECT_FALSE(fresh.IsVisibleInTacticalView());
     EXPECT_FALSE(fresh.ActivatesTriggers());
     EXPECT_EQ(fresh.GetInitializationPassCount(), 0u);
+    fresh.SetResourceFlags(1);
+    fresh.SetResourceFlags(2);
+    EXPECT_EQ(fresh.GetResourceFlags() & 3u, 3u) << "flags set without a resource manager add up";
     const RTTIProperty* passes = fresh.GetClassProperties()->FindProperty("Initialization pass count");
     ASSERT_NE(passes, nullptr);
     EXPECT_STREQ(passes->GetEnumerationNames()[5], "5");

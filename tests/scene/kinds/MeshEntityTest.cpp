@@ -98,6 +98,8 @@ TEST_F(MeshEntityTest, CustomPresetWinsWhileSetAndAnUnknownNameRestoresNormalSel
     EXPECT_EQ(entity->GetShaderPresetIndex(), 0);
     entity->SetCustomTemporaryShaderPreset("Mud");
     EXPECT_EQ(entity->GetCustomShaderPresetIndex(), MeshEntity::kNoCustomPreset);
+    entity->TemporarySetShaderPreset(NameString("Default"), true);
+    EXPECT_EQ(entity->GetShaderPresetIndex(), 0);
     entity->TemporarySetShaderPreset("snow", true);
     EXPECT_EQ(entity->GetShaderPresetIndex(), 1);
     Sync();
@@ -167,6 +169,8 @@ TEST_F(MeshEntityTest, RenderFlagsFollowTheMeshSwitchesAndKeep0x200)
 
     spec.withMeshData = false;
     MeshEntity* bare = Create(Template(spec));
+    bare->SetRenderFlags(bare->GetRenderFlags() | 0xE0);
+    bare->RecreateRenderingContext(true);
     EXPECT_EQ(bare->GetRenderFlags() & 0xE0u, 0u);
     ASSERT_NE(bare->GetMeshRenderingContext(), nullptr);
     EXPECT_EQ(bare->GetMeshRenderingContext()->GetRenderingData(), nullptr);
@@ -288,8 +292,8 @@ TEST_F(MeshEntityTest, BoneMountsFollowTheirPropertiesSubobjectsAndTemplateEdits
     EXPECT_TRUE(choices[3].IsEmpty());
 
     ASSERT_TRUE(Set(*sword, "Mount to bone position", "0 5 0 1"));
-    ASSERT_TRUE(Set(*sword, "Mount to bone", "Spine"));
-    EXPECT_EQ(knight->GetAnimator()->GetMountedBone(sword), 1);
+    ASSERT_TRUE(Set(*sword, "Mount to bone", "Hips"));
+    EXPECT_EQ(knight->GetAnimator()->GetMountedBone(sword), 0);
     EXPECT_FLOAT_EQ(knight->GetAnimator()->GetMounts()[0].offset.rows[3].y, 5.0f);
     ASSERT_TRUE(Set(*sword, "Mount to bone", "Hand"));
     EXPECT_EQ(knight->GetAnimator()->GetMountedBone(sword), 2);

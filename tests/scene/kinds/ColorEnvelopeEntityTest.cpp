@@ -72,7 +72,7 @@ TEST_F(ColorEnvelopeEntityTest, EntitiesAdvanceResetAndStartAgainWhenTheTemplate
     // Moved to a template of another kind, the entity plays nothing.
     entity->ChangeTemplate(m_template);
     EXPECT_TRUE(entity->Advance(0.5f));
-    EXPECT_FLOAT_EQ(entity->GetLinearColor().x, 1.0f);
+    EXPECT_TRUE(entity->GetLinearColor().Equal(Vector(1.0f, 1.0f, 1.0f, 1.0f)));
 }
 
 TEST_F(ColorEnvelopeEntityTest, TheTemplateRecordCarriesTheEnvelope)

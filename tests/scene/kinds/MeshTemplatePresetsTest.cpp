@@ -208,6 +208,7 @@ TEST_F(MeshTemplatePresetsTest, PresetCopiesKeepAnimationReferencesBalanced)
         m_template->BuildAnimationPreset(built, 1, Tags({}));
         EXPECT_EQ(built.GetAnimation(), &animation);
         EXPECT_EQ(animation.GetReferenceCount(), 4);
+        EXPECT_EQ(MeshTemplateAnimationPreset(built).GetAnimation()->GetReferenceCount(), 5) << "a copy holds one";
         animations = copy;
         EXPECT_EQ(animation.GetReferenceCount(), 4);
     }

@@ -244,9 +244,15 @@ void OutputMerger::ShadeSpan(const TriangleSetup& triangle, const Span& span)
     for (int32_t x = span.first; x <= span.last; ++x, w0 -= t.edgeStep[0], w1 -= t.edgeStep[1], w2 -= t.edgeStep[2])
     {
         const float l0 = float(w0) * t.invArea, l1 = float(w1) * t.invArea, l2 = float(w2) * t.invArea;
-        const float z = l0 * t.z[0] + l1 * t.z[1] + l2 * t.z[2] + t.depthBias;
+        float z = l0 * t.z[0] + l1 * t.z[1] + l2 * t.z[2] + t.depthBias;
         if (!(z >= 0.0f && z <= 1.0f))
-            continue;
+        {
+            // The weights sum to one only within rounding, so a triangle lying wholly in the
+            // range (on the far plane, say) can land a pixel just past its end: that pixel is in.
+            if (!t.depthInRange)
+                continue;
+            z = std::clamp(z, 0.0f, 1.0f);
+        }
         if (m_earlyDepth && !DepthStencil(x, y, z, face))
             continue;
         Color4f color = kMissingProgramColor;

@@ -44,6 +44,7 @@ struct TriangleSetup
     float invArea;
     float z[3], invW[3];   // per vertex: depth after the viewport's range, 1/w
     float depthBias;       // constant plus slope-scaled
+    bool depthInRange;     // every vertex depth, biased, lies in [0, 1]
     float stepX[3], stepY[3]; // barycentric change one pixel right and one pixel down
     uint32_t varyingCount; // leading varyings the pixel program reads
     bool texCoordChange;   // whether it needs texture set 0's change per pixel

@@ -150,6 +150,7 @@ void FillTriangle(const RasterSetup& s, const ScreenVertex* v0, const ScreenVert
 
     TriangleSetup t;
     t.depthBias = s.depthBias + s.slopeScaleDepthBias * float(std::max(std::fabs(zdx), std::fabs(zdy)));
+    t.depthInRange = true;
     t.frontFacing = clockwise;
     t.varyingCount = std::min(s.varyingCount, kVaryingCount);
     t.texCoordChange = s.texCoordChange;
@@ -162,6 +163,8 @@ void FillTriangle(const RasterSetup& s, const ScreenVertex* v0, const ScreenVert
         t.stepY[i] = float(e[i].dx * kSubPixel) * t.invArea;
         t.z[i] = v[i]->z;
         t.invW[i] = v[i]->invW;
+        const float biased = t.z[i] + t.depthBias;
+        t.depthInRange = t.depthInRange && biased >= 0.0f && biased <= 1.0f;
         std::copy(v[i]->varyings, v[i]->varyings + t.varyingCount, t.varyings[i]);
     }
     for (int32_t y = y0; y <= y1; ++y)

@@ -81,7 +81,6 @@ TEST_F(GameActivationTest, ResourcesUnloadOnceASuspensionAndReloadOnTheReturn)
     gGame.Deactivate(true);
     EXPECT_EQ(Count(m_log.Messages(), "Unloading resources on deactivation"), 1u);
     gGame.Activate(true);
-    gGame.Activate(true);
     EXPECT_EQ(Count(m_log.Messages(), "Loading unloaded resources"), 1u);
     gGame.Deactivate(true);
     EXPECT_EQ(Count(m_log.Messages(), "Unloading resources on deactivation"), 2u) << "reloaded, so unloaded again";

@@ -1,6 +1,7 @@
 // ctest-labels: thread
 // Game::Render over the whole engine: the commands one frame writes, read back as the opcodes
 // the stream took, and the answer on a lost device.
+#include "audio/video/VideoEngine.h"
 #include "ui/screens/UIGameConsoleScreen.h"
 #include "engine/config/GameConfig.h"
 #include "engine/input/InputManager.h"
@@ -339,4 +340,13 @@ TEST_F(GameRenderTest, PassBitEightAsksEachDrawnEntityForItsSecondDraw)
     }
     gRenderer->SubmitCommands(true);
     gEntityManager.NewScene();
+}
+
+TEST_F(GameRenderTest, AFullScreenVideoHidesTheSceneAndIsUpdatedAfterEachPresent)
+{
+    ASSERT_TRUE(gVideoEngine->Play("missing", nullptr, true, false, 1.0f));
+    EXPECT_EQ(RenderFrame(false).front(), uint32_t(RENDER_OP_SET_FRAME_TARGET)) << "no layers under the video";
+    for (int frame = 0; frame < 200 && gVideoEngine->IsPlaying(); ++frame)
+        RenderFrame(false);
+    EXPECT_FALSE(gVideoEngine->IsPlaying()) << "the updates after the presents ended the missing video";
 }

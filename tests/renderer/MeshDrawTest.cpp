@@ -597,6 +597,7 @@ TEST_F(MeshDrawTest, ContoursDrawTheirRangeInTheForwardPasses)
             material.contourWidth = 8.0f;
             material.contourSoftness = 0.5f;
             material.blendMode = blend;
+            material.depthWriteOverride = 2;
         });
         NorvexRenderer& renderer = m_harness.GetRenderer();
         for (const int32_t pass : {1, 16, 2, 8})
@@ -627,6 +628,7 @@ TEST_F(MeshDrawTest, ContoursDrawTheirRangeInTheForwardPasses)
             EXPECT_EQ(contour.streams[0].stride, 32u);
             EXPECT_NE(contour.indexBufferId, square.indexBufferId) << "the contours' own indices";
             EXPECT_EQ(contour.renderStates[gpu::kRsCullMode], gpu::kCullNone);
+            EXPECT_EQ(square.renderStates[gpu::kRsZWriteEnable], 1u) << "the override writes depth, blended too";
             EXPECT_GT(contour.pixelsWritten, 0u) << "the forward pair draws the contour";
             EXPECT_FLOAT_EQ(width[0], 8.0f / 320.0f);
             EXPECT_FLOAT_EQ(width[1], 8.0f / 240.0f);

@@ -90,7 +90,7 @@ TEST_F(MeshEntityRenderingContextTest, EachSubCommandByNumberSetsItsField)
     Post(context, 4, &outline, 1);
     Post(context, 5, &definitionPointer, sizeof(definitionPointer));
     Post(context, 6, &strength, 4);
-    Post(context, 8, &preset, 4); // past the table: ignored
+    Post(context, 8, &preset, 0); // past the table (it carries nothing): ignored
     OnRenderThread([&] {
         EXPECT_EQ(context->GetShaderPresetIndex(), 7u);
         EXPECT_TRUE(context->GetLightmapMapping().m_uvMulAdd.Equal(mulAdd));
@@ -164,16 +164,18 @@ TEST_F(MeshEntityRenderingContextTest, WithoutRenderingDataNothingIsDrawn)
 {
     MeshEntityRenderingContext* context = Make(nullptr);
     MeshFakeShadowDefinition definition;
+    definition.m_headBone[0] = 0;
     context->SetFakeShadowDefinition(&definition);
+    context->SetBoneMatrices(1, Pose(1, 1.0f).data());
     OnRenderThread([&] {
         const size_t before = m_renderer.GetDevice()->GetDrawLog().size();
         context->DrawMainPass(0x40, Vector(1, 1, 1, 1), 2, 3);
         context->DrawDepth(1, 0);
         EXPECT_EQ(m_renderer.GetDevice()->GetDrawLog().size(), before);
         EXPECT_EQ(context->GetChannelMask(0xFFFFFFFFu), 0u);
-        // The blob shadow depends on the definition alone.
+        // The blob shadow depends on the definition and the pose alone: the body, and a head on bone 0.
         context->DrawSecondary(0);
-        EXPECT_EQ(gMeshRenderSharedBuffers.GetQuadCount(MeshRenderSharedBuffers::kBufferA), 1u);
+        EXPECT_EQ(gMeshRenderSharedBuffers.GetQuadCount(MeshRenderSharedBuffers::kBufferA), 2u);
         gMeshRenderSharedBuffers.Clear();
     });
 }

@@ -122,7 +122,7 @@ TEST(MeshMaterialTest, TextureTransformScrollsWrapsAndFlips)
     MeshMaterial material;
     material.textureScale = Vector(2.0f, 3.0f, 0.0f, 0.0f);
     material.textureOffset = Vector(0.25f, 0.5f, 0.0f, 0.0f);
-    material.textureScroll = Vector(0.5f, -1.25f, 0.0f, 0.0f);
+    material.textureScroll = Vector(-0.5f, -1.25f, 0.0f, 0.0f);
     Vector t = material.ComputeTextureTransform(3.0f, 0.0f);
     EXPECT_FLOAT_EQ(t.x, 2.0f);
     EXPECT_FLOAT_EQ(t.y, 3.0f);
@@ -131,19 +131,19 @@ TEST(MeshMaterialTest, TextureTransformScrollsWrapsAndFlips)
 
     material.flags = MeshMaterial::FLAG_SCROLLING;
     t = material.ComputeTextureTransform(3.0f, 0.0f);
-    EXPECT_FLOAT_EQ(t.z, 0.75f);  // 0.25 + 1.5
-    EXPECT_FLOAT_EQ(t.w, 0.75f);  // 0.5 - 3.75 = -3.25, wrapped into [0, 1)
+    EXPECT_FLOAT_EQ(t.z, 0.75f);  // 0.25 - 1.5 = -1.25, wrapped into [0, 1)
+    EXPECT_FLOAT_EQ(t.w, 0.75f);  // 0.5 - 3.75 = -3.25
 
-    // A 4 x 2 flipbook at 2 frames a second: frame 5 at 2.5 s is column 1, row 1.
+    // A 4 x 2 flipbook at 2 frames a second: frame 6 at 3 s is column 2, row 1.
     material.flags = MeshMaterial::FLAG_SCROLLING;
     material.tilesAcross = 4;
     material.tilesDown = 2;
     material.frameRate = 2.0f;
     material.SetupFlipbook();
-    t = material.ComputeTextureTransform(2.5f, 0.0f);
+    t = material.ComputeTextureTransform(3.0f, 0.0f);
     EXPECT_FLOAT_EQ(t.x, 0.25f);
     EXPECT_FLOAT_EQ(t.y, 0.5f);
-    EXPECT_FLOAT_EQ(t.z, 0.25f);
+    EXPECT_FLOAT_EQ(t.z, 0.5f);
     EXPECT_FLOAT_EQ(t.w, 0.5f);
     // Past the last tile it starts again; the random value shifts the start.
     t = material.ComputeTextureTransform(4.0f, 0.0f);
@@ -182,6 +182,20 @@ TEST(MeshMaterialTest, OldRecordsTakeTheDefaults)
         MeshMaterial partial;
         RecordInput shortIn(bytes.data(), cut);
         EXPECT_FALSE(partial.Read(shortIn, 4, false)) << cut;
+    }
+}
+
+// An empty record's length by version: 15 drops the old name, 16 adds the vertex range count, 37 the
+// depth-write override and vertex range, 45 the exponent (the scale's dropped word follows till 45).
+TEST(MeshMaterialTest, EachVersionReadsExactlyItsFields)
+{
+    const std::pair<uint32_t, size_t> kSizes[] = {{15, 28}, {16, 32}, {37, 118}, {45, 134}, {46, 130}};
+    for (const auto& [version, size] : kSizes)
+    {
+        const std::vector<uint8_t> zeros(size, 0);
+        RecordInput in(zeros.data(), zeros.size());
+        EXPECT_TRUE(MeshMaterial().Read(in, version, false)) << version;
+        EXPECT_EQ(in.Remaining(), 0u) << version;
     }
 }
 

@@ -149,6 +149,21 @@ TEST(MeshTemplateRenderingDataTest, VersionSixDropsAWordBeforeTheBoneCount)
     }
 }
 
+// An empty record's length by version: 34 still drops a byte after the render bytes, 43 no longer
+// two blocks, 44 adds the second bounds, 48 render byte G and 49 render byte F.
+TEST(MeshTemplateRenderingDataTest, EachVersionReadsExactlyItsRows)
+{
+    const std::pair<uint32_t, size_t> kSizes[] = {{34, 199}, {43, 166}, {44, 198}, {48, 199}, {49, 200}};
+    for (const auto& [version, size] : kSizes)
+    {
+        const std::vector<uint8_t> zeros(size, 0);
+        RecordInput in(zeros.data(), zeros.size());
+        MeshTemplateRenderingData data;
+        EXPECT_TRUE(data.Load(in, version, "t")) << version;
+        EXPECT_EQ(in.Remaining(), 0u) << version;
+    }
+}
+
 TEST(MeshTemplateRenderingDataTest, CorruptSizesAndShortRecordsFail)
 {
     ConsoleCapture console;
@@ -281,6 +296,7 @@ TEST(MeshTemplateRenderingDataTest, ByteSwapSaveReversesWordsAndVertexComponents
     // The size word of the vertex buffer description, then the data: floats and 16-bit halves.
     EXPECT_EQ(Slice(swapped, kDescriptionAt + 16, 4), (std::vector<uint8_t>{0, 0, 0, 16}));
     EXPECT_EQ(Slice(swapped, kVertexAt, 4), (std::vector<uint8_t>{0x3F, 0x80, 0, 0}));
+    EXPECT_EQ(Slice(swapped, kVertexAt + 8, 4), (std::vector<uint8_t>{0x40, 0x40, 0, 0})) << "all three floats";
     EXPECT_EQ(Slice(swapped, kVertexAt + 12, 4), (std::vector<uint8_t>{1, 2, 3, 4}));
     EXPECT_EQ(Slice(plain, kVertexAt + 12, 4), (std::vector<uint8_t>{2, 1, 4, 3}));
     // Swapping twice is where an already swapping output ends: it is not swapped again.
@@ -314,17 +330,20 @@ TEST(MeshTemplateRenderingDataTest, WideAndSwappedElementOptions)
 TEST(MeshTemplateRenderingDataTest, DeclarationsAndIndicesFromTheFileAreChecked)
 {
     ConsoleCapture console;
-    // 66 elements: refused before anything is allocated.
-    std::vector<uint8_t> bytes;
-    PutU32(bytes, 66);
-    PutZeros(bytes, 66 * 8 + 64);
-    MeshTemplateRenderingData data;
-    RecordInput in(bytes.data(), bytes.size());
-    EXPECT_FALSE(data.Load(in, 7, "Many"));
+    // 65 elements are the most a declaration holds; 66 are refused before anything is allocated.
+    for (uint32_t elements : {65u, 66u})
+    {
+        std::vector<uint8_t> bytes;
+        PutU32(bytes, elements);
+        PutZeros(bytes, elements * 8 + 96); // then an empty version-7 record
+        MeshTemplateRenderingData data;
+        RecordInput in(bytes.data(), bytes.size());
+        EXPECT_EQ(data.Load(in, 7, "Many"), elements == 65) << elements;
+    }
     EXPECT_TRUE(console.Contains("Mesh data of Many declares 66 vertex elements", 4));
 
-    // 32-bit indices: converted for the CPU paths while they fit 16 bits, refused when not.
-    for (uint32_t big : {2u, 70000u})
+    // 32-bit indices: converted for the CPU paths while they fit 16 bits (0xFFFF does), refused when not.
+    for (uint32_t big : {0xFFFFu, 70000u})
     {
         std::vector<uint8_t> record;
         PutU32(record, 0); // E1
@@ -345,7 +364,7 @@ TEST(MeshTemplateRenderingDataTest, DeclarationsAndIndicesFromTheFileAreChecked)
         PutU32(record, 0);
         MeshTemplateRenderingData wide;
         RecordInput wideIn(record.data(), record.size());
-        EXPECT_EQ(wide.Load(wideIn, 7, "Wide"), big == 2) << big;
+        EXPECT_EQ(wide.Load(wideIn, 7, "Wide"), big == 0xFFFF) << big;
     }
     EXPECT_TRUE(console.Contains("Mesh data of Wide has index 70000, past what 16 bits hold", 4));
 }
@@ -373,6 +392,7 @@ TEST(MeshTemplateRenderingDataTest, CollisionCopyFollowsTheDeclaration)
         {{packed, gpu::kDeclEnd}, 4, 8},
         {{normal, gpu::kDeclEnd}, 0, 0},
         {{{0, 0, gpu::kDeclFloat2, 0, gpu::kDeclUsagePosition, 0}, gpu::kDeclEnd}, 0, 0},
+        {{{0, 16, gpu::kDeclFloat3, 0, gpu::kDeclUsagePosition, 0}, gpu::kDeclEnd}, 0, 0}, // past the vertex
     };
     for (const Case& c : cases)
     {

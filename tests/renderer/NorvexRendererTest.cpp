@@ -326,16 +326,24 @@ TEST_F(NorvexRendererTest, ResetFailureIsLoggedWithTheParameters)
     EXPECT_TRUE(WriteFrame(Vector())) << "the renderer goes on after a failed reset";
 }
 
-TEST_F(NorvexRendererTest, DisplayChangeResizesTheBackBuffer)
+TEST_F(NorvexRendererTest, DisplayChangeResizesTheBackBufferAndBrightnessSetsTheRamp)
 {
     m_renderer.ApplyDisplaySettings(&m_window, 200, 100, false, false);
     EXPECT_EQ(m_renderer.GetBackBufferWidth(), 200u);
     EXPECT_EQ(m_renderer.GetDevice()->GetPresentParameters().backBufferHeight, 100u);
+    EXPECT_EQ(m_renderer.GetDevice()->GetPresentParameters().presentationInterval, gpu::kPresentIntervalImmediate)
+        << "no vsync without the configuration";
     EXPECT_EQ(m_renderer.GetRenderWidth(), 200u);
     EXPECT_TRUE(WriteFrame(Vector(1.0f, 1.0f, 1.0f, 1.0f)));
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(BackBufferPixel(), 0xFFFFFFFFu);
     EXPECT_FALSE(m_log.Contains("called outside")) << "the game thread holds the device during the change";
+    m_renderer.SetBrightness(0.25f);
+    m_renderer.SubmitCommands(true);
+    gpu::GammaRamp ramp, expected;
+    m_renderer.GetDevice()->GetGammaRamp(0, &ramp);
+    NorvexRenderer::BuildGammaRamp(0.25f, &expected);
+    EXPECT_EQ(ramp.green[100], expected.green[100]);
 }
 
 TEST_F(NorvexRendererTest, CallsFromTheWrongThreadAreLoggedAndStillRun)

@@ -413,6 +413,11 @@ TEST_F(PostprocessChainTest, ASmallerRenderSizeNeverWritesTheFrameAndTheFrameEnd
     EXPECT_NEAR(int((pixel >> 16) & 0xFF), 128, 1);
     EXPECT_NEAR(int((pixel >> 8) & 0xFF), 64, 1);
     EXPECT_EQ(pixel & 0xFF, 255u);
+    // The mobile chain, too, leaves the smaller frame in a ping-pong target.
+    gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_IPAD2;
+    Frame(0);
+    gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_PC;
+    EXPECT_EQ(Steps(), std::vector<std::string>{"mobile0>B"});
 }
 
 TEST_F(PostprocessChainTest, BlurAndCompositeUploadTheirConstantsAndTheDelegateMayChangeColours)
@@ -428,7 +433,7 @@ TEST_F(PostprocessChainTest, BlurAndCompositeUploadTheirConstantsAndTheDelegateM
     Shading().contrast = 2.0f;
     Shading().lowSpecContrast = 0.5f;
     Shading().saturation = 0.8f;
-    Shading().lowSpecSaturation = 0.5f;
+    Shading().lowSpecSaturation = 0.25f;
     Shading().customParams[1] = Vector(0.1f, 0.2f, 0.3f, 0.4f);
     Apply();
     Frame(1);
@@ -463,7 +468,7 @@ TEST_F(PostprocessChainTest, BlurAndCompositeUploadTheirConstantsAndTheDelegateM
     SetQuality(1);
     Frame(1);
     EXPECT_FLOAT_EQ(FindDraw("composite9")->PixelConstant(PM::kRegCompositeShading)[1], 1.0f);
-    EXPECT_FLOAT_EQ(FindDraw("composite9")->PixelConstant(PM::kRegCompositeShading)[2], 0.4f);
+    EXPECT_FLOAT_EQ(FindDraw("composite9")->PixelConstant(PM::kRegCompositeShading)[2], 0.2f);
     SetQuality(3);
     Shading().zoomBlurStrength = 1.0f;
     Apply();
@@ -593,6 +598,7 @@ TEST_F(PostprocessChainTest, AmbientOcclusionDrawsItsTwoTargetsThenTheOccludedLi
     EXPECT_NEAR(prepare->PixelConstant(PM::kRegOcclusionTerms)[3], r, 1e-5f);
     EXPECT_NEAR(prepare->PixelConstant(PM::kRegOcclusionKernel + 5)[0], -0.9581f * r, 1e-5f);
     const gpu::DrawRecord* final = FindDraw("ssaofinal");
+    EXPECT_FLOAT_EQ(final->PixelConstant(PM::kRegOcclusionColor)[0], 1.0f) << "one minus the black colour";
     const RenderTargetSet& t = Renderer().GetDeviceManager().GetRenderTargets();
     EXPECT_EQ(prepare->textureIds[0], t.GetNormals().GetHolder()->GetTexture()->GetId());
     EXPECT_EQ(final->textureIds[1], t.GetLightAccumulation(false).GetHolder()->GetTexture()->GetId());

@@ -56,7 +56,7 @@ RenderTargetSettings Settings(uint32_t quality, uint32_t msaa)
     s.renderWidth = 32;
     s.renderHeight = 16;
     s.backBufferWidth = 64;
-    s.backBufferHeight = 32;
+    s.backBufferHeight = 16; // a width apart is enough for targets of the back buffer's size
     s.qualityLevel = quality;
     s.msaaMode = msaa;
     s.shadowMapSize = 128;

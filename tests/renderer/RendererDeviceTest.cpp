@@ -18,6 +18,10 @@ TEST(DeviceParamsTest, ShadowMapSizeFollowsQuality)
     FillDeviceParams(settings, 800, 600, true, false, &params);
     EXPECT_EQ(params.shadowMapSize, 4096u);
     EXPECT_TRUE(params.highQuality);
+    EXPECT_TRUE(params.shadowMapFiltering);
+    settings.gfxQualityLevel = 2;
+    FillDeviceParams(settings, 800, 600, true, false, &params);
+    EXPECT_FALSE(params.shadowMapFiltering) << "filtering from quality 3 on";
     settings.gfxQualityLevel = 0;
     FillDeviceParams(settings, 800, 600, true, false, &params);
     EXPECT_EQ(params.shadowMapSize, 0u);
@@ -73,6 +77,7 @@ TEST(DisplayModeListTest, ModesAreSortedDedupedAndSearched)
     list.AddMode({640, 400, 60, 22}); // too low
     list.AddMode({1280, 720, 60, 22});
     list.AddMode({1024, 768, 60, 22});
+    list.AddMode({800, 600, 61, 22}); // as near 60 Hz as the listed 59: not closer, so not taken
     ASSERT_EQ(list.Modes().size(), 3u);
     EXPECT_EQ(list.Modes()[0].width, 800u);
     EXPECT_EQ(list.Modes()[0].refreshRate, 59u) << "closer to 60 Hz than 75";

@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -30,6 +31,7 @@ struct LeafScript
     std::map<std::string, int32_t> check;
     std::map<std::string, int32_t> enter;
     std::string trace;
+    std::function<void()> onExecute; // run by every scripted Execute while set
 
     void Record(const std::string& event)
     {
@@ -60,6 +62,8 @@ public:
     int32_t Execute(BehaviourTreeContext&, uint32_t) const override
     {
         gLeafScript.Record(Name());
+        if (gLeafScript.onExecute)
+            gLeafScript.onExecute();
         return LeafScript::Lookup(gLeafScript.execute, Name(), BT_SUCCESS);
     }
     void OnExit(BehaviourTreeContext&, uint32_t, bool interrupted) const override

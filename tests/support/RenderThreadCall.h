@@ -4,6 +4,8 @@
 
 #include "renderer/NorvexRenderer.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -22,10 +24,14 @@ inline void PostToRenderThread(NorvexRenderer& renderer, const std::function<voi
         renderer.GetWriter().Put(pointer);
 }
 
+// A call that never ran (its block was dropped) fails the test: its checks would pass unseen.
 inline void RunOnRenderThread(NorvexRenderer& renderer, const std::function<void(NorvexRenderer&)>& body)
 {
-    PostToRenderThread(renderer, body);
+    bool ran = false;
+    const std::function<void(NorvexRenderer&)> marked = [&](NorvexRenderer& r) { body(r); ran = true; };
+    PostToRenderThread(renderer, marked);
     renderer.SubmitCommands(true);
+    EXPECT_TRUE(ran) << "the render thread never ran the call";
 }
 
 // Runs `gameSide` on the test's thread while the render thread runs `renderSide` over and over: the

@@ -69,13 +69,14 @@ protected:
         RendererTestBase::TearDown();
     }
 
-    // Clears to black, draws the screen through its commands and hands its candidates over.
+    // Clears to black over a stale stencil (the pass clears its own), draws the screen through its
+    // commands and hands its candidates over.
     void DrawScreen(UIScreen& screen, const Vector& cursor = Vector(0.0f, 0.0f, 0.0f, 0.0f))
     {
         RunOnRenderThread(m_renderer, [&](NorvexRenderer& renderer) {
             renderer.GetDevice()->BeginScene();
             m_logStart = renderer.GetDevice()->GetDrawLog().size();
-            renderer.GetDevice()->Clear(0, nullptr, gpu::kClearTarget | gpu::kClearStencil, 0xFF000000u, 1.0f, 0);
+            renderer.GetDevice()->Clear(0, nullptr, gpu::kClearTarget | gpu::kClearStencil, 0xFF000000u, 1.0f, 1);
         });
         const FrameClock clock;
         screen.Draw(kWidth, kHeight, clock, clock, cursor);

@@ -15,6 +15,7 @@ constexpr uint32_t kFPS = 0;
 constexpr uint32_t kMainFrameTime = 2; // main, gauge
 constexpr uint32_t kMainIdle = 3;      // main, timer
 constexpr uint32_t kDrawCalls = 9;     // render, gauge
+constexpr uint32_t kDynamicGeometry = 17; // render, counter
 constexpr uint32_t kVisibleEntities = 16; // main, counter
 constexpr uint32_t kLOS = 26;          // main, timer, two values
 constexpr uint32_t kNetTickMain = 46;
@@ -119,6 +120,7 @@ TEST_F(ProfilerTest, RenderSendsActiveMainSamplesAndTheDrawSamplesRenderChannels
     m_mask.Set(kVisibleEntities, true);
     m_mask.Set(kMainIdle, true);
     m_mask.Set(kDrawCalls, true);
+    m_mask.Set(kDynamicGeometry, true);
     Start();
     os::EnableManualCounter(0);
     m_profiler->SetValue(kMainFrameTime, 12.5f, 0);
@@ -132,6 +134,7 @@ TEST_F(ProfilerTest, RenderSendsActiveMainSamplesAndTheDrawSamplesRenderChannels
     os::AdvanceManualCounter(os::kCounterFrequency / 100);
     m_profiler->StopTimer(kMainIdle, 0); // only the outermost pair counts: 20 ms
     m_profiler->SetValue(kDrawCalls, 42.0f, kProfilerCallerOtherThread);
+    m_profiler->AddValue(kDynamicGeometry, 5.0f, kProfilerCallerOtherThread);
     os::DisableManualCounter();
 
     m_profiler->Render(320, 240);
@@ -164,6 +167,7 @@ TEST_F(ProfilerTest, RenderSendsActiveMainSamplesAndTheDrawSamplesRenderChannels
     m_profiler->Render(320, 240);
     Sync();
     EXPECT_FLOAT_EQ(m_profiler->GetRawSample(kDrawCalls, 0), 42.0f);
+    EXPECT_FLOAT_EQ(m_profiler->GetRawSample(kDynamicGeometry, 0), 0.0f) << "a counter starts again";
     EXPECT_FLOAT_EQ(m_profiler->GetRawSample(kMainIdle, 0), 0.0f);
     EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 0u);
     // Without the overlay font nothing is drawn.

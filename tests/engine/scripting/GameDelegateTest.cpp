@@ -166,6 +166,10 @@ TEST_F(GameDelegateTest, ChatTextBelongsToTheScript)
     EXPECT_TRUE(m_delegate.OnChatMessage(false, 0, chat.c_str()));
     EXPECT_EQ(GlobalNumber("gLength"), 5);
     Run("gKept = nil collectgarbage()");
+    // Without the text's class the call is refused with the stack as it was.
+    Run("debug.getregistry().LuaUnicodeString = nil");
+    EXPECT_FALSE(m_delegate.OnChatMessage(false, 0, chat.c_str()));
+    EXPECT_EQ(Depth(), 0);
 }
 
 TEST_F(GameDelegateTest, StartUpScriptsRunMainAndDistributionMain)

@@ -78,7 +78,8 @@ TEST_F(BehaviourTreeEntityTest, AgentsTickOncePerWalkAndReleaseTheirContextWhenT
     const int32_t before = gBehaviourTreeAgents.Count();
     BehaviourTreeEntity* first = MakeAgent();
     BehaviourTreeEntity* second = MakeAgent();
-    EXPECT_EQ(gBehaviourTreeAgents.Count(), before + 2);
+    gBehaviourTreeAgents.Add(first);
+    EXPECT_EQ(gBehaviourTreeAgents.Count(), before + 2) << "an agent is listed once";
     gLeafScript.execute = {{"A", BT_RUNNING}};
     gLeafScript.trace.clear();
     gBehaviourTreeAgents.TickAll();
@@ -93,6 +94,20 @@ TEST_F(BehaviourTreeEntityTest, AgentsTickOncePerWalkAndReleaseTheirContextWhenT
     EXPECT_EQ(gLeafScript.trace, "A");
     second->StopTree();
     EXPECT_EQ(gBehaviourTreeAgents.Count(), before);
+}
+
+TEST_F(BehaviourTreeEntityTest, AnAgentStoppedDuringTheWalkLeavesTheOthersTheirTicks)
+{
+    BehaviourTreeEntity* first = MakeAgent();
+    MakeAgent();
+    MakeAgent();
+    int executes = 0;
+    gLeafScript.onExecute = [&] { if (++executes == 2) first->StopTree(); };
+    gLeafScript.execute = {{"A", BT_RUNNING}};
+    gLeafScript.trace.clear();
+    gBehaviourTreeAgents.TickAll();
+    gLeafScript.onExecute = nullptr;
+    EXPECT_EQ(gLeafScript.trace, "A+ A A+ A A! A+ A") << "the second stops the first; the third still ticks";
 }
 
 TEST_F(BehaviourTreeEntityTest, AnAgentRunsTheTreeItNamesAndNothingWithoutOne)

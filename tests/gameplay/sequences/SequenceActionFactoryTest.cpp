@@ -122,11 +122,13 @@ TEST_F(SequenceActionFactoryTest, ASyncPassKeepsValuesDropsUndeclaredSlotsAndAdd
     EXPECT_EQ(gSequenceActionFactory.RegisterLuaSequenceActionClass("LuaFade", "", false, ""), id);
     gSequenceActionFactory.AddLuaSequenceActionParam(id, "Alpha", "float");
     gSequenceActionFactory.AddLuaSequenceActionParam(id, "Colour", "string");
+    gSequenceActionFactory.AddLuaSequenceActionParam(id, "Shown", "bool");
     gSequenceActionFactory.EndLuaActionsSync();
     EXPECT_FALSE(gSequenceActionFactory.FindEntry(id)->seen);
     EXPECT_TRUE(gSequenceActionFactory.FindEntry(other)->seen);
-    EXPECT_EQ(Slots(*live), "Alpha:2 Colour:3 ");
+    EXPECT_EQ(Slots(*live), "Alpha:2 Colour:3 Shown:0 ");
     EXPECT_FLOAT_EQ(live->FindParam("Alpha", SequenceActionClassEntry::PARAM_FLOAT)->floatValue, 0.75f);
+    EXPECT_EQ(live->FindParam("Alpha", SequenceActionClassEntry::PARAM_INT), nullptr) << "a slot is found by its kind too";
     // Without a slot the table reads zero and a set changes nothing.
     EXPECT_FALSE(live->GetClassProperties()->FindPropertyInClassChain("Old"));
     live.reset();

@@ -275,6 +275,22 @@ TEST_F(GpuDeviceRasterTest, LinesAndPointsCoverTheirPixels)
     EXPECT_EQ(Covered(), (std::set<std::pair<uint32_t, uint32_t>>{{10, 10}, {11, 10}, {10, 11}, {11, 11}}));
 }
 
+// Depth is interpolated with weights that sum to one only within rounding: a triangle lying on
+// either end of the depth range still draws every pixel it covers, one reaching past it is cut.
+TEST_F(GpuDeviceRasterTest, SurfacesOnTheEndsOfTheDepthRangeDrawWhole)
+{
+    const auto triangle = [&](float z0, float z1) {
+        ClearTarget(kBlack);
+        Draw(kPrimitiveTriangleList, 1, {At(0, 0, kRed, z0), At(60, 0, kRed, z1), At(0, 30, kRed, z0)});
+        return Covered();
+    };
+    const std::set<std::pair<uint32_t, uint32_t>> whole = triangle(0.5f, 0.5f);
+    ASSERT_GT(whole.size(), 800u);
+    EXPECT_EQ(triangle(1.0f, 1.0f), whole);
+    EXPECT_EQ(triangle(0.0f, 0.0f), whole);
+    EXPECT_LT(triangle(0.0f, 2.0f).size(), whole.size()) << "past the far plane is cut";
+}
+
 TEST_F(GpuDeviceRasterTest, DepthTestKeepsTheNearerSurfaceAndHonoursWriteOff)
 {
     const auto quad = [&](float z, uint32_t color) {

@@ -3,6 +3,7 @@
 // until they run. Then each command's render-side effect, run as written (no render thread).
 #include "ui/elements/UIElement.h"
 
+#include "support/ConsoleCapture.h"
 #include "support/RenderStreamCapture.h"
 #include "ui/elements/UICommand.h"
 
@@ -144,7 +145,7 @@ TEST(UIElementCommandsTest, RenderSideEffectsOfTheCommands)
         {"outline 0 clears the mask", [](UIElement& e) { e.SetOutline(3); e.SetOutline(0); },
          [](const UIElement& e) { return e.GetOutlineMask() == 0; }},
         {"outline 33 is 1 << 1", [](UIElement& e) { e.SetOutline(33); }, [](const UIElement& e) { return e.GetOutlineMask() == 2; }},
-        {"outline 4", [](UIElement& e) { e.SetOutline(4); }, [](const UIElement& e) { return e.GetOutlineMask() == 16; }},
+        {"outline 20", [](UIElement& e) { e.SetOutline(20); }, [](const UIElement& e) { return e.GetOutlineMask() == 1u << 20; }},
         {"gamma colour", [](UIElement& e) { e.SetColorRGBA(0.5f, 0.5f, 0.5f, 0.5f); },
          [g](const UIElement& e) { return std::fabs(e.GetRenderColor().x - 0.2176f) < 1e-4f && e.GetRenderColor().y == g && e.GetRenderColor().w == 0.5f; }},
         {"mask all false keeps the position",
@@ -178,6 +179,27 @@ TEST(UIElementCommandsTest, RenderSideEffectsOfTheCommands)
         EXPECT_TRUE(c.check(*element)) << c.name;
         element->Release();
     }
+}
+
+// A runner that tries to write a command while its own runs.
+bool gNestedOpened = false;
+void NestingRunner(uint32_t, CommandRingBuffer& reader)
+{
+    ReadCommandValue<void*>(reader);
+    gNestedOpened = UICommand(kTrampoline, &NestingRunner, 1, nullptr, 0).IsOpen();
+}
+
+TEST(UIElementCommandsTest, RecordsThatCannotBeReadSafelyAreRefused)
+{
+    ConsoleCapture log;
+    UICommand(kTrampoline, &NestingRunner, 1, nullptr, 0);
+    EXPECT_FALSE(gNestedOpened) << "a command written while another runs would be read as part of it";
+    EXPECT_TRUE(log.Contains("UI command 1 with 8 bytes refused"));
+    UIElement* element = new UIElement;
+    element->SetTag("kept");
+    UICommand(kTrampoline, &UIElement::RunCommand, 21, element, 4 + 3).Put(uint32_t(3)).Write("abc", 3);
+    EXPECT_TRUE(element->GetRenderTag().IsEmpty()) << "a tag without its terminator is not read past the record";
+    element->Release();
 }
 
 TEST(UIElementCommandsTest, RecursiveFlagsReachEveryRenderDescendant)

@@ -59,6 +59,9 @@ TEST_F(UIPictureKindsTest, AtlasDataRepeatsItsSourceElementsAndKeepsTheOtherFiel
     Submit();
     EXPECT_EQ(atlas->GetAtlasVertices().Count(), 11);
     EXPECT_TRUE(m_log.Contains("exceed the atlas limit"));
+    atlas->SetAtlasData(UIPictureAtlas::PICTUREATLAS_POSITION3, UIPictureAtlas::kMaxAtlasVertices - 1, 1, 1, positions);
+    Submit();
+    EXPECT_EQ(atlas->GetAtlasVertices().Count(), int32_t(UIPictureAtlas::kMaxAtlasVertices)) << "up to the limit fits";
     atlas->Release();
     Submit();
 }

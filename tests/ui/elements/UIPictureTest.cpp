@@ -48,13 +48,13 @@ protected:
 
     // Renders the picture alone under `matrix` on the render thread; `after` sees the device there.
     void RenderPicture(const Matrix& matrix, const Vector& color,
-                       const std::function<void(gpu::GpuDevice&)>& after = nullptr)
+                       const std::function<void(gpu::GpuDevice&)>& after = nullptr, const Vector* constants = nullptr)
     {
         Submit();
         RunOnRenderThread(m_renderer, [&](NorvexRenderer& renderer) {
             renderer.GetDevice()->BeginScene();
             m_logStart = renderer.GetDevice()->GetDrawLog().size();
-            m_picture->Render(matrix, color, false, nullptr);
+            m_picture->Render(matrix, color, false, constants);
             if (after)
                 after(*renderer.GetDevice());
             renderer.GetDevice()->EndScene();
@@ -212,6 +212,9 @@ TEST_F(UIPictureTest, UserImagesAreCopiedSwappedIntoTheSharedTextureOfTheirSizeC
     m_picture->SetSteamTexture(0, 99);
     EXPECT_EQ(UICommand::GetWrittenCount(), unknown) << "an image the service cannot read sends nothing";
     EXPECT_EQ(m_picture->GetSteamImage(), 99);
+    steam::SetTestImage(0, 64, 2, rgba);
+    m_picture->SetSteamTexture(1, 0);
+    EXPECT_EQ(UICommand::GetWrittenCount(), unknown) << "image 0 is no image, even where the service has one";
     steam::SetTestImage(7, 0, 0, {});
 }
 
@@ -224,14 +227,17 @@ TEST_F(UIPictureTest, ATexturedPictureWithoutABatchDrawsTheUnitQuadDirectly)
     m_picture->SetTextureMapping(0.5f, 0.25f, 0.125f, 0.0625f);
     m_picture->SetPixelShaderParam(Vector(1, 2, 3, 4));
     SetUIShader(UIPicture::kDefaultShaderIndex, m_vertex, m_pixel);
+    const Vector fade[3] = {Vector(1, 0, 0, 0), Vector(0, 1, 0, 0), Vector(-5, -0.5f, 2, 0)};
     RenderPicture(Matrix::ONE, kWhite, [&](gpu::GpuDevice& device) {
-        float uv[8] = {}, parameter[4] = {};
+        float uv[8] = {}, parameter[4] = {}, fadeParameter[4] = {};
+        device.GetPixelShaderConstantF(3, fadeParameter, 1);
+        EXPECT_EQ(fadeParameter[1], -0.5f) << "a fading parent's constants reach the direct draw";
         device.GetVertexShaderConstantF(UIPicture::kUVSizeRegister, uv, 2);
         device.GetPixelShaderConstantF(UIPicture::kPixelParamRegister, parameter, 1);
         EXPECT_EQ(uv[0], 0.5f);
         EXPECT_EQ(uv[5], 0.0625f);
         EXPECT_EQ(parameter[3], 4.0f);
-    });
+    }, fade);
     SetUIShader(UIPicture::kDefaultShaderIndex, nullptr, nullptr);
     const auto draws = DrawLog();
     ASSERT_EQ(draws.size(), 1u);

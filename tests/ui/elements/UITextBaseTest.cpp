@@ -260,6 +260,7 @@ TEST_F(UITextBaseFontTest, InputIconsFollowTheirModeAndTheInputMode)
         EXPECT_EQ(icons[i]->GetUserFlags(), UIFLAG_TEXTTAG);
         EXPECT_EQ(icons[i]->GetRenderSize().x, 14.0f) << "a square of the font height";
         EXPECT_EQ(icons[i]->GetRenderSize().y, 14.0f);
+        EXPECT_FLOAT_EQ(icons[i]->GetRenderAnchor().y, -14.0f * 0.8f) << "raised to sit on the line";
     }
     const Resource* texture = static_cast<UIPicture*>(icons[4])->GetTextureResource(0);
     ASSERT_NE(texture, nullptr);

@@ -200,8 +200,10 @@ TEST(UIWidgetRecipeKindsTest, AButtonShowsItsStatesThroughPresetsAndHighlightsCl
         recipe.AddPreset(preset);
     }
     UIButton* button = Build<UIButton>(recipe);
+    button->Wait(5.0f, 0, 0);
     button->SetSelect(true, true, 0);
     EXPECT_FLOAT_EQ(button->GetRenderPosition().x, float('S')) << "instant: the preset at once";
+    EXPECT_EQ(button->GetFirstAction(0), nullptr) << "and the channel cleared of what waited";
     button->Wait(5.0f, 0, 0);
     button->SetPress(true, false, 0);
     EXPECT_FLOAT_EQ(button->GetRenderPosition().x, float('S')) << "not instant: a tween";

@@ -11,6 +11,7 @@ namespace
 {
 constexpr uint32_t kRed = 0xFF0000u;
 constexpr uint32_t kBlack = 0x000000u;
+constexpr uint32_t kWhite = 0xFFFFFFu;
 
 class UIDrawWalkTest : public UIDrawHarness
 {
@@ -114,7 +115,7 @@ TEST_F(UIDrawWalkTest, WindowAlignmentMovesBySideMarginsOncePerAxis)
     UIElement* left = Box(m_screen, 0, 40, 20, 20);
     left->SetWindowAlignment(UIWINDOWALIGNMENT_LEFT);
     UIElement* right = Box(m_screen, 140, 80, 20, 20);
-    right->SetWindowAlignment(UIWINDOWALIGNMENT_RIGHTTOP);
+    right->SetWindowAlignment(UIWINDOWALIGNMENT_RIGHTBOTTOM);
     UIElement* twice = Box(left, 0, 80, 20, 20);
     twice->SetWindowAlignment(UIWINDOWALIGNMENT_LEFT);
     (void)none;
@@ -132,9 +133,12 @@ TEST_F(UIDrawWalkTest, AspectScalingStretchesAboutTheUICentre)
     Box(m_screen, 60, 20, 40, 40);
     UIElement* stretched = Box(m_screen, 60, 100, 40, 40);
     stretched->SetAspectScaling(UIWINDOWASPECTSCALING_HORIZONTAL);
+    Box(m_screen, 60, 150, 40, 20)->SetAspectScaling(UIWINDOWASPECTSCALING_BOTH);
     DrawScreen(*m_screen);
     // Plain: UI x 60..100 is pixels 140..180; stretched twice about UI x 80: pixels 120..200.
-    ExpectPixels({{141, 30, kRed}, {125, 30, kBlack}, {125, 110, kRed}, {195, 110, kRed}, {202, 110, kBlack}},
+    // Both: also 1.5 times as high about UI y 120, so UI y 150..170 is pixels 165..195.
+    ExpectPixels({{141, 30, kRed}, {125, 30, kBlack}, {125, 110, kRed}, {195, 110, kRed}, {202, 110, kBlack},
+                  {125, 193, kRed}, {125, 160, kBlack}},
                  "aspect scaling");
 }
 
@@ -146,17 +150,38 @@ TEST_F(UIDrawWalkTest, EdgeFadeDimsNearTheParentBorder)
         float x;
         uint32_t red;
     };
-    // Fade distance 10 inside a 100-wide parent: 5 units from the left edge halves alpha.
-    const Case cases[] = {{0, 5, 255}, {UIFLAG_FADEATPARENTBORDERLEFTRIGHT, 5, 128},
-                          {UIFLAG_FADEATPARENTBORDERLEFTRIGHT, 20, 255}, {UIFLAG_FADEATPARENTBORDERUPDOWN, 5, 128}};
+    // Fade distance 10 inside a 100-wide parent, children anchored 5 back: 5 units from an edge halves alpha.
+    const Case cases[] = {{0, 10, 255}, {UIFLAG_FADEATPARENTBORDERLEFTRIGHT, 10, 128},
+                          {UIFLAG_FADEATPARENTBORDERLEFTRIGHT, 25, 255}, {UIFLAG_FADEATPARENTBORDERUPDOWN, 10, 128},
+                          {UIFLAG_FADEATPARENTBORDERLEFTRIGHT, 60, 128}};
     for (const Case& c : cases)
     {
         UIElement* parent = Box(m_screen, 0, 0, 100, 100, UIFLAG_TRANSPARENT);
         UIElement* child = Box(parent, c.x, c.x, 40, 40, c.flags);
         child->SetExtraParamVector(Vector(10.0f, 0.0f, 0.0f, 0.0f));
+        child->SetAnchorXYZ(5.0f, 5.0f, 0.0f);
         DrawScreen(*m_screen);
         EXPECT_NEAR(double(Red(uint32_t(c.x) + 20, uint32_t(c.x) + 20)), c.red, 2.0) << "flags " << c.flags << " x " << c.x;
         parent->Release();
+    }
+}
+
+TEST_F(UIDrawWalkTest, AFadingParentHandsItsChildrenItsInverseAndTheFadeConstants)
+{
+    UIElement* parent = Box(m_screen, 30, 0, 100, 40, UIFLAG_TRANSPARENT | UIFLAG_FADECHILDREN);
+    Box(parent, 0, 0, 10, 10);
+    // (distance, fade slope, fade offset) over a height of 40; a distance of 0 fades nothing.
+    for (const Vector& c : {Vector(10.0f, -0.1f, 2.0f, 0.0f), Vector(0.0f, 0.0f, 1.0f, 0.0f)})
+    {
+        parent->SetExtraParamVector(Vector(c.x, 0.0f, 0.0f, 0.0f));
+        DrawScreen(*m_screen);
+        float inverse[8] = {}, fade[4] = {};
+        RunOnRenderThread(m_renderer, [&](NorvexRenderer& renderer) {
+            renderer.GetDevice()->GetVertexShaderConstantF(12, inverse, 2);
+            renderer.GetDevice()->GetPixelShaderConstantF(3, fade, 1);
+        });
+        EXPECT_FLOAT_EQ(inverse[3], -30.0f) << "the parent's inverse, transposed";
+        EXPECT_TRUE(Vector(fade[0], fade[1], fade[2], fade[3]).Equal(Vector(-20.0f, c.y, c.z, 0.0f))) << c.x;
     }
 }
 
@@ -234,15 +259,19 @@ TEST_F(UIDrawWalkTest, ScissorsClipToTheIntersectionOfNestedRectangles)
     const std::vector<Case> cases = {
         {"overlapping", 20, -10, {{75, 55, kRed}, {65, 55, kBlack}, {75, 45, kBlack}, {95, 55, kBlack}}},
         {"crossing without overlap", 60, 0, {{55, 55, kBlack}, {115, 55, kBlack}}},
+        {"crossing downwards", 0, 60, {{55, 55, kBlack}, {55, 115, kBlack}}},
     };
     for (const Case& c : cases)
     {
         UIElement* outer = Box(m_screen, 50, 50, 40, 40, UIFLAG_TRANSPARENT | UIRENDERFLAG_CLIPCHILDREN);
         UIElement* inner = Box(outer, c.innerX, c.innerY, 40, 40, UIFLAG_TRANSPARENT | UIRENDERFLAG_CLIPCHILDREN);
-        Box(inner, -100, -100, 300, 300);
+        UIElement* big = Box(inner, -100, -100, 300, 300, UIFLAG_FOCUSABLEWITHMOUSE);
         Box(outer, 0, 30, 10, 10)->SetLinearColorRGBA(0.0f, 0.0f, 1.0f, 1.0f); // drawn after the inner pop
         DrawScreen(*m_screen);
         ExpectPixels(c.probes, c.what);
+        for (const Probe& p : c.probes)
+            EXPECT_EQ(m_screen->GetElementAtScreenPosition(Vector(p.x / 320.0f, p.y / 240.0f, 0, 1)) == big, p.color == kRed)
+                << c.what << ": hits are clipped as the drawing at (" << p.x << ", " << p.y << ")";
         EXPECT_EQ(Pixel(55, 85), 0x0000FFu) << c.what << ": the outer clip alone after the inner one";
         EXPECT_EQ(gUIScissorStack.GetDepth(), 0);
         outer->Release();
@@ -275,12 +304,13 @@ TEST_F(UIDrawWalkTest, StencilMasksNestAndStayPairedForEveryFlagCombination)
         UIElement* inner = Box(outer, 0, 0, 20, 20, mask);
         inner->SetLinearColorRGBA(0.0f, 1.0f, 0.0f, 1.0f);
         Box(inner, -50, -50, 200, 200);
-        Box(outer, -50, 40, 200, 10);
+        Box(outer, -50, 10, 200, 40)->SetLinearColorRGBA(1.0f, 1.0f, 1.0f, 1.0f);
         DrawScreen(*m_screen);
         EXPECT_EQ(Pixel(55, 55), kRed) << c.what << ": inside both masks";
         EXPECT_NE(Pixel(75, 55), kRed) << c.what << ": the inner subtree outside the inner mask";
-        EXPECT_EQ(Pixel(45, 95) == kRed, !c.masked) << c.what << ": the later sibling outside the outer mask";
-        EXPECT_EQ(Pixel(60, 95), kRed) << c.what << ": the later sibling inside the outer mask";
+        EXPECT_EQ(Pixel(45, 95) == kWhite, !c.masked) << c.what << ": the later sibling outside the outer mask";
+        EXPECT_EQ(Pixel(60, 95), kWhite) << c.what << ": the later sibling inside the outer mask";
+        EXPECT_EQ(Pixel(55, 65) == kRed, c.masked) << c.what << ": nor where the inner mask lay";
         EXPECT_EQ(gUIStencilMask.GetDepth(), 0u) << c.what;
         outer->Release();
     }

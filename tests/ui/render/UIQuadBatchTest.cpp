@@ -78,6 +78,9 @@ TEST(UIQuadBatchTest, AddVerticesTakesWholeQuadsThroughTheMatrixAndRefusesMoreTh
     EXPECT_FALSE(batch.AddVertices(shift, vertices, UIQuadBatch::kMaxVertices + 4));
     EXPECT_EQ(batch.GetQuadCount(), 1u) << "an oversized list takes nothing";
     EXPECT_TRUE(log.Contains("do not fit a batch"));
+    EXPECT_TRUE(batch.AddVertices(shift, vertices, UIQuadBatch::kMaxVertices - 4));
+    EXPECT_EQ(batch.GetQuadCount(), 0u) << "the queued quad and 63 more fill the batch and draw together";
+    batch.AddVertices(shift, vertices, 4);
     EXPECT_TRUE(batch.AddVertices(shift, vertices, UIQuadBatch::kMaxVertices));
     EXPECT_EQ(batch.GetQuadCount(), 0u) << "a full batch is drawn at once";
 }
@@ -178,5 +181,6 @@ TEST_F(UIQuadBatchDrawTest, AFlushSetsTheBatchStateAndTheConstantRegisters)
     EXPECT_EQ(draws[0].renderStates[gpu::kRsCullMode], gpu::kCullClockwise) << "an unmirrored camera";
     EXPECT_EQ(draws[0].renderStates[gpu::kRsAlphaBlendEnable], 1u);
     EXPECT_EQ(draws[0].renderStates[gpu::kRsDestBlend], gpu::kBlendOne) << "blend mode 2 adds";
+    EXPECT_EQ(&GetUIQuadBatch(kUIQuadBatchCount + 3), &GetUIQuadBatch(kUIQuadBatchCount - 1)) << "past the last: the last";
 }
 } // namespace

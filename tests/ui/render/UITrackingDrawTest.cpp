@@ -106,6 +106,7 @@ TEST_F(UITrackingDrawTest, BehindTheCameraNothingIsDrawn)
     m_screen->EnableEntityTracking(element, &entity, 0, Vector(0, 0, 0, 0), 0, 1.0f);
     DrawScreen(*m_screen);
     EXPECT_EQ(Pixel(161, 121), kBlack);
+    EXPECT_EQ(Pixel(5, 5), kBlack) << "nor where it stood before";
     m_renderer.SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
     DrawScreen(*m_screen);
     EXPECT_EQ(Pixel(161, 121), kRed) << "in front again, the element shows";
@@ -154,6 +155,9 @@ TEST_F(UITrackingDrawTest, HideWithEntityFollowsTheEntitysHiddenFlag)
     entity.Hide(false);
     DrawScreen(*m_screen);
     EXPECT_FALSE(element->IsVisible()) << "hidden again with the entity's second hide";
+    element->SetVisible(true, true, true);
+    DrawScreen(*m_screen);
+    EXPECT_TRUE(element->IsVisible()) << "a script may show it while the entity stays hidden";
 }
 
 TEST_F(UITrackingDrawTest, EntriesAreOnePerElementAndHidingFollowsOnlyTheEntity)
@@ -185,7 +189,7 @@ TEST_F(UITrackingDrawTest, AConnectionBarSpansItsTwoElements)
         uint32_t blackX, blackY;
     };
     // a at (50, 100), bar 10 high: along x it covers 50..150 x 95..105; along y 45..55 x 100..200.
-    const Case cases[] = {{"horizontal", 150, 100, 140, 97, 100, 108}, {"vertical", 50, 200, 47, 190, 58, 150}};
+    const Case cases[] = {{"horizontal", 150, 100, 140, 97, 100, 108}, {"vertical", 50, 200, 53, 190, 58, 150}};
     for (const Case& c : cases)
     {
         UIElement* a = new UIElement;

@@ -31,21 +31,23 @@ void Frame(UIElement& element, int64_t ticks)
 TEST(UIActionKindsLocalRotateTest, TheMatrixTurnsAndMovesFromWhereItWas)
 {
     Local3DElement* element = new Local3DElement;
-    element->local.LoadTranslation(2.0f, 0.0f, 4.0f);
+    element->local.LoadTranslation(2.0f, 2.0f, 4.0f);
     Quaternion quarter;
     quarter.LoadZRotation(90.0f);
     element->AddAction(new (std::nothrow)
                            UIActionLocalRotateWithOffset(2.0f, quarter, Vector(10.0f, 6.0f, 0.0f, 1.0f), 0, 1));
     Frame(*element, 0);
     EXPECT_FLOAT_EQ(element->local.rows[3].x, 2.0f);
+    Frame(*element, kSecond / 2);
+    EXPECT_FLOAT_EQ(element->local.rows[3].y, 3.0f) << "a quarter of the way from 2 to 6";
     Frame(*element, kSecond);
-    // Half way: 45 degrees about z, half way from (2, 0, 4) to (10, 6, 0).
+    // Half way: 45 degrees about z, half way from (2, 2, 4) to (10, 6, 0).
     const float c = std::cos(float(M_PI) / 4.0f);
     EXPECT_NEAR(element->local.rows[0].x, c, 1e-5f);
     EXPECT_NEAR(std::fabs(element->local.rows[0].y), c, 1e-5f);
     EXPECT_NEAR(element->local.rows[2].z, 1.0f, 1e-5f);
     EXPECT_FLOAT_EQ(element->local.rows[3].x, 6.0f);
-    EXPECT_FLOAT_EQ(element->local.rows[3].y, 3.0f);
+    EXPECT_FLOAT_EQ(element->local.rows[3].y, 4.0f);
     EXPECT_FLOAT_EQ(element->local.rows[3].z, 2.0f);
     EXPECT_FLOAT_EQ(element->local.rows[3].w, 1.0f);
     Frame(*element, 2 * kSecond);

@@ -285,6 +285,10 @@ TEST_F(UIActionTest, HidesThatAreCutShortStillHide)
     Frame(kSecond);
     EXPECT_TRUE(element->IsRenderHidden()) << "delay 0 without recipe behaviours";
     EXPECT_EQ(ActionCount(0), 0);
+    element->ClearFlag(UIFLAG_HIDDEN);
+    element->ApplyHide(false);
+    element->RemoveAllActions(0);
+    EXPECT_TRUE(element->IsRenderHidden()) << "a hide action cut short hides too";
 
     element->ClearFlag(UIFLAG_HIDDEN);
     element->BlendOutAndHide(1.0f, 0, 0);

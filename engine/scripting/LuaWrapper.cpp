@@ -26,8 +26,9 @@ int CreateTable(lua_State* state, bool array, const char* function)
     if (!lua_isnumber(state, 1))
         return luaL_error(state, "#ferror in function '%s'.", function);
     const lua_Number requested = lua_tonumber(state, 1);
-    // Far more than any script needs; a wild count must not ask for gigabytes.
-    const int count = requested < 0 ? 0 : requested > 1 << 20 ? 1 << 20 : int(requested);
+    // Far more than any script needs; a wild count must not ask for gigabytes, and a NaN (which no
+    // conversion to int can take) asks for no room.
+    const int count = !(requested > 0) ? 0 : requested > 1 << 20 ? 1 << 20 : int(requested);
     lua_createtable(state, array ? count : 0, array ? 0 : count);
     return 1;
 }

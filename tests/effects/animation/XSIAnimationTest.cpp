@@ -162,6 +162,29 @@ TEST_F(XSIAnimationTest, BackwardsPlayStartsAtTheEndAndReachesItsCallbackPointFr
     EXPECT_EQ(callback.calls, (std::vector<std::string>{"point 4", "ended 4 1"}));
 }
 
+TEST_F(XSIAnimationTest, ForwardPlayReachesItsCallbackPointAtItsShareOfTheClip)
+{
+    ResourceAnimation* slide = Clip("slide", {{"Arm", {{0.0f, 0.0f}, {1.0f, 10.0f}}}});
+    MeshAnimator animator(nullptr, 3, 1);
+    RecordingCallback callback;
+    AnimationParams params = Flags(0);
+    params.Id = 5;
+    params.AutoFinishTime = 0.1f;
+    params.CallbackObject = &callback;
+    MeshTemplateAnimationPreset preset;
+    preset.m_time = 2.0f;
+    preset.m_cooldown = 0.5f;
+    ASSERT_TRUE(animator.StartAnimationOnNode(
+        m_skeleton, NameString("root"), std::make_unique<XSIAnimation>(slide, params, preset, nullptr, 0), 1.0f));
+    ArmX(animator);
+    Tick(0.8f);
+    ArmX(animator);
+    EXPECT_TRUE(callback.calls.empty()) << "0.8 s is below 0.5 x 2 - 0.1";
+    Tick(0.1f);
+    ArmX(animator);
+    EXPECT_EQ(callback.calls, (std::vector<std::string>{"point 5"}));
+}
+
 TEST_F(XSIAnimationTest, ClipsOfNoLengthOrTrimmedToNothingStandAtTheirStart)
 {
     ResourceAnimation* slide = Clip("slide", {{"Arm", {{0.0f, 0.0f}, {1.0f, 10.0f}}}});

@@ -188,4 +188,18 @@ TEST_F(ParticleVertexKernelsTest, ReverseSortWritesTheNewestFirst)
         EXPECT_EQ(std::memcmp(vertices.data(), expected, sizeof(expected)), 0) << "sort " << sort;
     }
 }
+
+TEST_F(ParticleVertexKernelsTest, VelocityNormalInstancesTurnTheirZAxisAlongTheVelocity)
+{
+    ParticleSystem system;
+    for (const auto& [name, text] : {std::pair{"Face camera mode", "5"}, {"Initial velocity", "0 0 2 0"},
+                                     {"Initial velocity var", "0 0 0 0"}, {"Random rotation at start", "1"}})
+        SetParticleProperty(system, name, text);
+    ParticleSystemContext* context = Play(system);
+    Frame(0.5f);
+    std::vector<float> rows(context->GetCount() * kParticleInstanceBytes / 4);
+    ASSERT_EQ(context->FillInstances(reinterpret_cast<uint8_t*>(rows.data())), 6u);
+    for (size_t i = 8; i < rows.size(); i += 16)
+        EXPECT_TRUE(rows[i] == 0.0f && rows[i + 1] == 0.0f) << "no z in side or up, whatever the start angle";
+}
 } // namespace

@@ -22,7 +22,7 @@ TEST_F(LuaWrapperTest, InitPublishesGlobalsAndHelpers)
         "assert(gLua and gConsole and gGame and gEngineTimer)"
         "assert(tolua.type(gNorvexEngine) == 'NorvexEngine' and tolua.type(gProfiler) == 'Profiler')"
         "assert(type(bitlib.band) == 'function') breakpoint()"
-        "local t = tcreate(4) local a = acreate(8) assert(type(t) == 'table' and type(a) == 'table')");
+        "local t = tcreate(0/0) local a = acreate(8) assert(type(t) == 'table' and type(a) == 'table')");
     EXPECT_EQ(Depth(), 0);
 
     EXPECT_FALSE(gLua.LoadAndCall("tcreate()", 0));

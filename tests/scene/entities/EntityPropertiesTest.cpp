@@ -118,6 +118,8 @@ TEST_F(EntityPropertiesTest, MountVectorsEditTheOffsetPartByPart)
     EXPECT_FLOAT_EQ(vector("Mount to bone rotation").y, 90.0f);
     EXPECT_FLOAT_EQ(vector("Mount to bone scale").z, 2.0f);
     EXPECT_FLOAT_EQ(vector("Mount to bone position").z, 6.0f);
+    char turned[512];
+    ASSERT_TRUE(table->FindProperty("Mount to bone location")->ToText(e, turned, sizeof(turned)));
 
     // A whole matrix drops the cached parts: they come back from it.
     Matrix scaled;
@@ -129,6 +131,9 @@ TEST_F(EntityPropertiesTest, MountVectorsEditTheOffsetPartByPart)
     ASSERT_TRUE(set("Mount to bone location", text));
     EXPECT_NEAR(vector("Mount to bone scale").x, 3.0f, 1e-4f);
     EXPECT_NEAR(vector("Mount to bone rotation").y, 0.0f, 1e-3f);
+    EXPECT_FLOAT_EQ(vector("Mount to bone scale").w, 1.0f);
+    ASSERT_TRUE(set("Mount to bone location", turned));
+    EXPECT_NEAR(vector("Mount to bone rotation").y, 90.0f, 1e-3f) << "read before the scale";
 }
 
 TEST_F(EntityPropertiesTest, TemplatePropertiesAreReadAndWrittenByName)

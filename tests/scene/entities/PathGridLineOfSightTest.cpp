@@ -173,7 +173,7 @@ TEST_F(PathGridLineOfSightTest, AStartOutsideTheGridIsRefusedAndAnEndOutsideStop
     EXPECT_EQ(grid.CheckLineOfSight(Vector(1005, 0, 500, 1), Vector(900, 0, 500, 1), buffer, 4), 0);
     EXPECT_TRUE(m_log.Contains("LOS check must begin in a point within the scene bounds"));
     m_log.Clear();
-    EXPECT_EQ(grid.CheckLineOfSight(Vector(1000, 0, 500, 1), Vector(900, 0, 500, 1), buffer, 4), 0);
+    EXPECT_EQ(grid.CheckLineOfSight(Vector(500, 0, 1000, 1), Vector(500, 0, 900, 1), buffer, 4), 0);
     EXPECT_EQ(grid.CheckLineOfSight(Vector(500, 0, -0.01f, 1), Vector(500, 0, 5, 1), buffer, 4), 0);
     const float nan = std::numeric_limits<float>::quiet_NaN();
     EXPECT_EQ(grid.CheckLineOfSight(Vector(nan, 0, 500, 1), Vector(900, 0, 500, 1), buffer, 4), 0);

@@ -315,7 +315,7 @@ TEST_F(PathGridTest, HugeCoordinatesAreClampedOntoTheBorderCells)
 TEST_F(PathGridTest, TheGridIsBuiltFromRoundedCountsAndItsHeightCanChange)
 {
     PathGrid grid;
-    grid.Build(BoundingBox4(Vector(0, 0, 0, 1), Vector(104, 10, 96, 1)), 10.0f);
+    grid.Build(BoundingBox4(Vector(0, 0, 0, 1), Vector(96, 10, 95, 1)), 10.0f);
     EXPECT_EQ(grid.GetCountX(), 10u);
     EXPECT_EQ(grid.GetCountZ(), 10u);
     EXPECT_FLOAT_EQ(grid.GetCell(3, 2).box.min.x, 30.0f);
@@ -328,6 +328,9 @@ TEST_F(PathGridTest, TheGridIsBuiltFromRoundedCountsAndItsHeightCanChange)
     grid.SetHeightRange(-6.0f, 8.0f);
     EXPECT_FLOAT_EQ(grid.GetCell(0, 9).box.min.y, -6.0f);
     EXPECT_FLOAT_EQ(grid.GetCell(0, 9).box.max.y, 8.0f);
+    // The same bounds at another cell size make new cells.
+    grid.Build(BoundingBox4(Vector(0, -6, 0, 1), Vector(96, 8, 95, 1)), 5.0f);
+    EXPECT_EQ(grid.GetCountX(), 19u);
     grid.Build(BoundingBox4(Vector(0, 0, 0, 1), Vector(4, 10, 100, 1)), 10.0f);
     EXPECT_TRUE(grid.IsEmpty());
 }
@@ -340,7 +343,7 @@ TEST_F(PathGridTest, LargeGridsStartOnALargePage)
     {
         float extent;
         uintptr_t alignment;
-    } cases[] = {{40.0f, alignof(PathGrid::Cell)}, {1000.0f, uintptr_t(2) << 20}};
+    } cases[] = {{40.0f, alignof(PathGrid::Cell)}, {1300.0f, uintptr_t(2) << 20}};
     for (const auto& c : cases)
     {
         PathGrid grid;

@@ -187,6 +187,7 @@ TEST_F(SceneEntityTest, EditsApplyTheYRangeAndTheActiveSceneParameters)
     BlendList blends = Blends();
     ASSERT_FALSE(blends.empty());
     EXPECT_EQ(blends.back().first, m_parametersTemplate.GetWrapper());
+    EXPECT_EQ(blends.back().second, uint32_t(SceneEnvironment::kBlendEndTemporary));
     EXPECT_EQ(gEntityManager.GetActiveSceneParamsEntity(), parameters);
 
     for (const SimpleGUID& named : {plain->GetGUID(), SimpleGUID()})

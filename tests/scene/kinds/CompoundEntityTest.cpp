@@ -114,6 +114,8 @@ TEST_F(CompoundEntityTest, ElementsAreBuiltNamedPlacedAndBoxed)
     EXPECT_FLOAT_EQ(box.min.x, -12.0f);
     EXPECT_FLOAT_EQ(box.max.x, 6.0f);
     EXPECT_FLOAT_EQ(box.max.y, 2.0f);
+    gate->BuildElements(0);
+    EXPECT_EQ(Elements(gate).size(), 3u) << "built once";
 
     // Saving takes the box from where the elements are now.
     elements[1]->SetLocalLocationMatrix(Translation(-20, 0, 0));

@@ -210,6 +210,8 @@ TEST_F(CompoundTemplateTest, LoadResolutionBoxesElementsByTheirOwnMatricesOnly)
     // The child sits at 0,5,0 by its own matrix; its parent's matrix is not applied.
     base.children.push_back(Element("Top", "props/Tree", Translation(0, 5, 0)));
     base.children.push_back(Element("Ghost", "props/Missing"));
+    Bind("props/Marker", new EntityTemplate);
+    base.children.push_back(Element("Marker", "props/Marker", Translation(0, 50, 0)));
     CompoundTemplate* compound = Compound("kit/House", {base, Element("", "")});
     compound->SetStaticBoundingBox(CenteredBox(100.0f));
     const int32_t rockReferences = rock->GetReferenceCount();

@@ -251,16 +251,19 @@ TEST_F(FlagEntityTest, CoincidentPointsGiveFiniteTransforms)
             c->GetGlobalPositionOnPath(d, distance, m, wrap, nullptr);
             EXPECT_TRUE(IsFinite(m)) << "at " << distance;
         }
-    // A path straight up still has a full basis.
+    // Paths straight up and straight down still have a full basis.
     FlagEntity* low = Flag(50.0f, 0.0f, 50.0f);
     FlagEntity* high = Flag(50.0f, 10.0f, 50.0f);
-    low->AddConnection(high);
-    low->UpdateConnectionLengths();
-    Matrix up;
-    low->GetGlobalPositionOnPath(high, 5.0f, up, false, nullptr);
-    EXPECT_TRUE(IsFinite(up));
-    EXPECT_NEAR(up.rows[0].Length(), 1.0f, 1e-4f);
-    ExpectNear(up.rows[3], 50.0f, 5.0f, 50.0f);
+    for (const auto& [from, to] : {std::pair(low, high), std::pair(high, low)})
+    {
+        from->AddConnection(to);
+        from->UpdateConnectionLengths();
+        Matrix m;
+        from->GetGlobalPositionOnPath(to, 5.0f, m, false, nullptr);
+        EXPECT_TRUE(IsFinite(m));
+        EXPECT_NEAR(m.rows[0].Length(), 1.0f, 1e-4f);
+        ExpectNear(m.rows[3], 50.0f, 5.0f, 50.0f);
+    }
 }
 
 TEST_F(FlagEntityTest, TheNearestPathPositionFollowsTheCurve)

@@ -1,6 +1,8 @@
 #include "scene/kinds/FlagTemplate.h"
 
+#include "renderer/RenderCommands.h"
 #include "scene/kinds/FlagEntity.h"
+#include "support/RenderStreamCapture.h"
 #include "support/SceneTestSupport.h"
 
 namespace
@@ -61,6 +63,13 @@ TEST_F(FlagTemplateTest, EntitiesOfTheTemplateAreFlagsWithItsBoxAndTheColourIsBl
     // Drawing without a renderer still reports the marker drawn.
     EXPECT_TRUE(flag.DrawDebugShape(Matrix::ONE, HDRColor(), 2, 0));
     EXPECT_TRUE(flag.DrawDebug(Matrix::ONE, 4));
+    RenderStreamCapture capture;
+    ASSERT_TRUE(flag.DrawDebug(Matrix::ONE, 4));
+    capture.Take();
+    ASSERT_EQ(capture.NextOpcode(), uint32_t(RENDER_OP_DEBUG_DRAW_MARKER));
+    EXPECT_FLOAT_EQ(capture.Read<Matrix>().rows[1].y, 0.5f);
+    EXPECT_LT(capture.Read<Vector>().x, 0.5f) << "the wireframe blue, not white";
+    EXPECT_EQ(capture.Read<uint8_t>(), 1u);
 }
 
 TEST_F(FlagTemplateTest, TheSizeRoundTripsThroughATemplateRecordAndTheBoxFollowsOnTheNextEdit)

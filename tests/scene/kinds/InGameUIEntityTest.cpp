@@ -99,14 +99,14 @@ TEST_F(InGameUIEntityTest, TheSameElementAtANewSizeIsKeptNotReleased)
     InGameUIEntity* entity = Create();
     CountedElement* element = new CountedElement;
     entity->SetUIElement(element, 10.0f, 20.0f);
-    entity->SetUIElement(element, 30.0f, 20.0f);
+    entity->SetUIElement(element, 10.0f, 40.0f);
     Sync();
     EXPECT_EQ(gDeleted, 0);
     EXPECT_FALSE(element->IsReleased());
     EXPECT_EQ(entity->GetUIElement(), element);
     ASSERT_NE(ContextOf(entity), nullptr);
-    EXPECT_FLOAT_EQ(ContextOf(entity)->GetWidth(), 30.0f);
-    EXPECT_FLOAT_EQ(entity->GetElementWidth(), 30.0f);
+    EXPECT_FLOAT_EQ(ContextOf(entity)->GetHeight(), 40.0f);
+    EXPECT_FLOAT_EQ(entity->GetElementHeight(), 40.0f);
     // Destroying the entity releases what it holds.
     entity->DeleteMe();
     Sync();

@@ -137,8 +137,7 @@ TEST_F(MeshEntityAnimationTest, AChildChainStartsTheNextEntryWhenTheFirstFinishe
     ASSERT_NE(next, nullptr);
     EXPECT_EQ(next->GetParams().AnimationIndex, 2) << "Turn";
     EXPECT_EQ(next->GetParams().ChildCursor, 1u);
-    EXPECT_EQ(next->GetParams().Flags & (ANIMFLAG_SOUNDS2D | ANIMFLAG_AUTOFINISH),
-              ANIMFLAG_SOUNDS2D | ANIMFLAG_AUTOFINISH);
+    EXPECT_EQ(next->GetParams().Flags, ANIMFLAG_CHILDREN | ANIMFLAG_SOUNDS2D | ANIMFLAG_AUTOFINISH);
     Advance(knight, 0.0f);
     Advance(knight, 1.0f);
     EXPECT_EQ(knight->GetAnimator()->GetFirstRunningRootAnimation(), nullptr) << "the last entry ends the chain";
@@ -180,6 +179,8 @@ TEST_F(MeshEntityAnimationTest, MountedEntitiesFollowTheirBone)
     EXPECT_FALSE(knight->MountEntityToBone(255, sword, offset, 0)) << "255 is the identity parent, not a bone";
     ASSERT_TRUE(knight->MountEntity(NameString("Arm"), sword, offset, 0));
     EXPECT_FALSE(knight->MountEntity(NameString("Arm"), sword, offset, 0));
+    MeshEntity* shield = Plain();
+    ASSERT_TRUE(knight->MountEntityToBone(2, shield, offset, 0));
     EXPECT_TRUE(m_log.Contains("Entity Sword has already been mounted to some other entity", 4));
     const AnimationParams loop = Params(ANIMFLAG_LOOP);
     ASSERT_TRUE(knight->StartAnimation(m_root, NameString("Wave"), &loop));
@@ -189,6 +190,7 @@ TEST_F(MeshEntityAnimationTest, MountedEntitiesFollowTheirBone)
     EXPECT_NEAR(at.x, 15.0f, 1e-3f);
     EXPECT_NEAR(at.y, 1.0f, 1e-3f);
     EXPECT_NEAR(at.z, 1.0f, 1e-3f);
+    EXPECT_TRUE(shield->GetGlobalLocationMatrix().rows[3].Equal(Vector(10, 0, 1, 1))) << "past the bones: at the root";
     knight->UnmountEntity(nullptr);
     EXPECT_EQ(knight->GetAnimator()->GetMountedBone(sword), -1);
     EXPECT_EQ(sword->GetExtraFlags() & ENTITYEXTRA_MOUNTED_ON_BONE, 0u);

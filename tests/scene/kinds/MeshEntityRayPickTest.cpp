@@ -90,6 +90,7 @@ TEST_F(MeshEntityRayPickTest, BoxHitsGiveTheWorldEntryPointAndTheSegment)
     EXPECT_EQ(m_result.direction.x, 20.0f);
     EXPECT_EQ(m_result.direction.w, 0.0f);
     EXPECT_EQ(m_result.entity, mesh);
+    EXPECT_TRUE(Pick(mesh, start, end, PICK_PLAYER_COLLISION)) << "one query kind alone keeps the box";
     // The local bounding box (the template's static box) is narrower.
     ASSERT_TRUE(Pick(mesh, start, end, PICK_LOCAL_BOX));
     EXPECT_NEAR(m_result.hitPoint.x, 99.0f, 1e-2f);

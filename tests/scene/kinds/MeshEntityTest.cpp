@@ -98,6 +98,8 @@ TEST_F(MeshEntityTest, CustomPresetWinsWhileSetAndAnUnknownNameRestoresNormalSel
     EXPECT_EQ(entity->GetShaderPresetIndex(), 0);
     entity->SetCustomTemporaryShaderPreset("Mud");
     EXPECT_EQ(entity->GetCustomShaderPresetIndex(), MeshEntity::kNoCustomPreset);
+    entity->TemporarySetShaderPreset(NameString("Default"), true);
+    EXPECT_EQ(entity->GetShaderPresetIndex(), 0);
     entity->TemporarySetShaderPreset("snow", true);
     EXPECT_EQ(entity->GetShaderPresetIndex(), 1);
     Sync();
@@ -107,13 +109,14 @@ TEST_F(MeshEntityTest, CustomPresetWinsWhileSetAndAnUnknownNameRestoresNormalSel
 TEST_F(MeshEntityTest, PresetForAllMeshesLeavesMeshesWithoutItAlone)
 {
     MeshTemplateSpec spec;
-    spec.shaderPresets = {"Default", "Snow"};
+    spec.shaderPresets = {"Snow", "Default"};
     MeshEntity* snowy = Create(Template(spec));
+    ASSERT_TRUE(Set(*snowy, "Shader preset", "Default"));
     spec.shaderPresets = {"Default", "Rock"};
     MeshEntity* rocky = Create(Template(spec));
     ASSERT_TRUE(Set(*rocky, "Shader preset", "Rock"));
     MeshEntity::TemporarySetShaderPresetForAllMeshes(NameString("Snow"), false);
-    EXPECT_EQ(snowy->GetShaderPresetIndex(), 1);
+    EXPECT_EQ(snowy->GetShaderPresetIndex(), 0);
     EXPECT_EQ(rocky->GetShaderPresetIndex(), 1);
     EXPECT_STREQ(MeshEntity::GetGlobalShaderPreset().CStr(), "Snow");
     // A mesh made meanwhile selects the global preset.
@@ -122,7 +125,7 @@ TEST_F(MeshEntityTest, PresetForAllMeshesLeavesMeshesWithoutItAlone)
     EXPECT_EQ(late->GetShaderPresetIndex(), 0);
     MeshEntity::ReturnAllMeshesToDefaultShaderPreset();
     EXPECT_TRUE(MeshEntity::GetGlobalShaderPreset().IsEmpty());
-    EXPECT_EQ(snowy->GetShaderPresetIndex(), 0);
+    EXPECT_EQ(snowy->GetShaderPresetIndex(), 1);
     EXPECT_EQ(rocky->GetShaderPresetIndex(), 1);
     EXPECT_EQ(late->GetShaderPresetIndex(), 1);
 }
@@ -167,6 +170,8 @@ TEST_F(MeshEntityTest, RenderFlagsFollowTheMeshSwitchesAndKeep0x200)
 
     spec.withMeshData = false;
     MeshEntity* bare = Create(Template(spec));
+    bare->SetRenderFlags(bare->GetRenderFlags() | 0xE0);
+    bare->RecreateRenderingContext(true);
     EXPECT_EQ(bare->GetRenderFlags() & 0xE0u, 0u);
     ASSERT_NE(bare->GetMeshRenderingContext(), nullptr);
     EXPECT_EQ(bare->GetMeshRenderingContext()->GetRenderingData(), nullptr);
@@ -181,11 +186,23 @@ TEST_F(MeshEntityTest, LocalColorGoesToTheContextOnlyWhenItChanges)
     EXPECT_GT(color.x, 1.0f);
     EXPECT_FLOAT_EQ(color.y, 0.0f);
     EXPECT_EQ(entity->GetLocalColor().multiplier, 2.0f);
+    ASSERT_TRUE(Set(*entity, "Local color", "255 0 0 128 2"));
+    EXPECT_EQ(entity->GetLocalColor().a, 128);
     entity->SetFakeShadowStrength(0.25f);
     entity->SetEntityOutlineState(3);
     Sync();
     EXPECT_FLOAT_EQ(entity->GetMeshRenderingContext()->GetFakeShadowStrength(), 0.25f);
     EXPECT_EQ(entity->GetMeshRenderingContext()->GetOutlineState(), 3);
+}
+
+TEST_F(MeshEntityTest, AnimationTagsAreKeptOnceEachAndRemovedWhereverTheyStand)
+{
+    MeshEntity* entity = Create(Template(MeshTemplateSpec()));
+    for (const char* tag : {"calm", "tense", "calm"})
+        entity->AddAnimationTag(NameString(tag));
+    ASSERT_EQ(entity->GetAnimationTags().Count(), 2);
+    entity->RemoveAnimationTag(NameString("calm"));
+    EXPECT_EQ(entity->GetAnimationTags().Count(), 1);
 }
 
 TEST_F(MeshEntityTest, OnlyAPlainMeshEntityIsOptimizable)
@@ -288,8 +305,8 @@ TEST_F(MeshEntityTest, BoneMountsFollowTheirPropertiesSubobjectsAndTemplateEdits
     EXPECT_TRUE(choices[3].IsEmpty());
 
     ASSERT_TRUE(Set(*sword, "Mount to bone position", "0 5 0 1"));
-    ASSERT_TRUE(Set(*sword, "Mount to bone", "Spine"));
-    EXPECT_EQ(knight->GetAnimator()->GetMountedBone(sword), 1);
+    ASSERT_TRUE(Set(*sword, "Mount to bone", "Hips"));
+    EXPECT_EQ(knight->GetAnimator()->GetMountedBone(sword), 0);
     EXPECT_FLOAT_EQ(knight->GetAnimator()->GetMounts()[0].offset.rows[3].y, 5.0f);
     ASSERT_TRUE(Set(*sword, "Mount to bone", "Hand"));
     EXPECT_EQ(knight->GetAnimator()->GetMountedBone(sword), 2);

@@ -57,6 +57,7 @@ TEST_F(MeshRayPickTest, FloatTrianglesHitFromTheFrontOnlyUnlessTwoSided)
     // Beside the square, or short of it, nothing is hit either way.
     EXPECT_FALSE(Pick(*square, Vector(1.5f, -5, 0, 1), Vector(1.5f, 5, 0, 1), PICK_TWO_SIDED));
     EXPECT_FALSE(Pick(*square, kBelow, Vector(0.25f, 1.9f, 0.5f, 1), PICK_TWO_SIDED));
+    EXPECT_FALSE(Pick(*square, Vector(0.25f, 2.1f, 0.5f, 1), kAbove, PICK_TWO_SIDED)) << "behind the start";
 }
 
 TEST_F(MeshRayPickTest, SegmentsEndingOrStartingOnTheFaceHitIt)
@@ -191,7 +192,7 @@ TEST_F(MeshRayPickTest, SkinningBlendsWeightedBonesUpToTheFirstZeroWeight)
                              1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 2, 0};
     PickVertices v;
     const uint8_t half[8] = {0, 1, 2, 0, 51, 204, 0, 255}; // third weight 0 ends the list
-    const uint8_t whole[8] = {2, 0, 0, 0, 255, 0, 0, 0};
+    const uint8_t whole[8] = {0, 2, 0, 0, 0, 255, 0, 0}; // a leading zero weight ends nothing
     v.Float(1, 2, 3, &half);
     v.Float(1, 2, 3, &whole);
     float out[6] = {};

@@ -86,8 +86,9 @@ TEST_F(MeshTemplateTest, BodyVersionsReadTheirBlocks)
         bool meshData;
         uint32_t words[4];
     };
-    const Case cases[] = {{1, true, {0, 0, 0, 0}},
-                          {41, false, {0, 0, 0, 0}},
+    const Case cases[] = {{1, true, {0, 0, 0, 0}},        {7, false, {0, 0, 0, 0}},
+                          {8, false, {0, 0, 0, 0}},       {41, false, {0, 0, 0, 0}},
+                          {42, false, {11, 12, 0, 0}},
                           {46, false, {11, 12, 0, 0}},
                           {47, false, {11, 12, 13, 0x3F800000u}}};
     for (const Case& c : cases)
@@ -152,13 +153,13 @@ TEST_F(MeshTemplateTest, EffectiveCollisionBoxScalesAndOffsets)
     const BoundingBox4& box = meshTemplate.GetEffectiveCollisionBox();
     EXPECT_FLOAT_EQ(box.min.x, -1.0f);
     EXPECT_FLOAT_EQ(box.max.y, 1.0f);
-    ASSERT_TRUE(Set(meshTemplate, "Collision box scale", "2 1 1 1"));
-    ASSERT_TRUE(Set(meshTemplate, "Collision box offset", "0 5 0 0"));
+    ASSERT_TRUE(Set(meshTemplate, "Collision box scale", "2 1 3 1"));
+    ASSERT_TRUE(Set(meshTemplate, "Collision box offset", "1 5 -2 0"));
     meshTemplate.OnPropertyChanged(nullptr);
-    EXPECT_FLOAT_EQ(box.min.x, -2.0f);
+    EXPECT_FLOAT_EQ(box.min.x, -1.0f);
     EXPECT_FLOAT_EQ(box.min.y, 4.0f);
-    EXPECT_FLOAT_EQ(box.min.z, -1.0f);
-    EXPECT_FLOAT_EQ(box.max.x, 2.0f);
+    EXPECT_FLOAT_EQ(box.min.z, -5.0f);
+    EXPECT_FLOAT_EQ(box.max.x, 3.0f);
     EXPECT_FLOAT_EQ(box.max.y, 6.0f);
     EXPECT_FLOAT_EQ(box.max.z, 1.0f);
 }

@@ -79,6 +79,8 @@ TEST_F(SFXTemplateTest, TheRecordReadBackYieldsTheSameDefinition)
     ASSERT_LT(own.size(), bytes.size());
     std::vector<uint8_t> definition(source.GetDefinition().SerializeToMemory(nullptr, 0, 0));
     EXPECT_EQ(own.size() + definition.size(), bytes.size());
+    std::vector<uint8_t> cramped(bytes.size() - 1);
+    EXPECT_EQ(source.SerializeToMemory(cramped.data(), cramped.size(), 0), 0u) << "a definition that does not fit";
 
     SFXTemplate copy;
     size_t consumed = 0;

@@ -26,12 +26,12 @@ TEST_F(TriggerEntityTest, TheLocalBoxIsTheTemplateBoxScaled)
 {
     TriggerTemplate* t = MakeTriggerTemplate(1.0f);
     t->SetStaticBoundingBox(BoundingBox4(Vector(-1, 0, -2, 1), Vector(1, 3, 2, 1)));
-    ASSERT_TRUE(SetProperty(t, "Scale", "2 1 -0.5 1"));
+    ASSERT_TRUE(SetProperty(t, "Scale", "-2 -1 -0.5 1"));
     TriggerEntity* trigger = MakeTrigger("t", t, 100, 100);
     const BoundingBox4& box = trigger->GetLocalBoundingBox();
     EXPECT_FLOAT_EQ(box.min.x, -2.0f);
     EXPECT_FLOAT_EQ(box.max.x, 2.0f);
-    EXPECT_FLOAT_EQ(box.max.y, 3.0f);
+    EXPECT_FLOAT_EQ(box.min.y, -3.0f);
     // A negative scale mirrors: the corners swap instead of leaving an empty box.
     EXPECT_FLOAT_EQ(box.min.z, -1.0f);
     EXPECT_FLOAT_EQ(box.max.z, 1.0f);
@@ -61,12 +61,13 @@ TEST_F(TriggerEntityTest, ABoxTestsPositionsInTheTriggersSpace)
 TEST_F(TriggerEntityTest, ASphereIsTheUnitSphereScaled)
 {
     TriggerEntity* trigger = MakeTrigger("t", MakeTriggerTemplate(3.0f, 0, TriggerTemplate::SHAPE_SPHERE), 100, 100);
-    EXPECT_TRUE(trigger->IsPositionInside(Vector(102.9f, 0, 100, 1)));
+    EXPECT_TRUE(trigger->IsPositionInside(Vector(103.0f, 0, 100, 1))) << "the surface is inside";
     EXPECT_FALSE(trigger->IsPositionInside(Vector(102.2f, 0, 102.2f, 1))) << "inside the box, outside the sphere";
     Vector closest;
-    trigger->GetClosestPoint(Vector(110, 0, 100, 1), closest);
-    EXPECT_NEAR(closest.x, 103.0f, 1e-4f);
-    EXPECT_NEAR(closest.z, 100.0f, 1e-4f);
+    trigger->GetClosestPoint(Vector(102, 4, 104, 1), closest);
+    EXPECT_NEAR(closest.x, 101.0f, 1e-4f);
+    EXPECT_NEAR(closest.y, 2.0f, 1e-4f);
+    EXPECT_NEAR(closest.z, 102.0f, 1e-4f);
     trigger->GetClosestPoint(Vector(101, 0, 100, 1), closest);
     EXPECT_NEAR(closest.x, 101.0f, 1e-4f) << "a point inside is its own closest point";
 }
@@ -92,6 +93,7 @@ TEST_F(TriggerEntityTest, EachModeTestsWhatItSays)
     Entity* big = UnitWithBox(100, 100, 3.0f);
     EXPECT_TRUE(position->IsInside(big));
     EXPECT_FALSE(whole->IsInside(big)) << "the box sticks out";
+    EXPECT_FALSE(whole->IsInside(UnitWithBox(100, 101.5f, 1.0f))) << "out at the far z side only";
     EXPECT_FALSE(beyond->IsInside(small)) << "modes above 3 never contain anything";
 }
 

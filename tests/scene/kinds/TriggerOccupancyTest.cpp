@@ -41,6 +41,8 @@ TEST_F(TriggerTest, ChildTriggersReportOnceThroughTheirParent)
     EXPECT_EQ(parent->GetCount(unit), 2u);
     EXPECT_EQ(left->GetCount(unit), 1u);
     EXPECT_EQ(right->GetCount(unit), 1u);
+    left->Enter(unit);
+    EXPECT_EQ(parent->GetCount(unit), 2u) << "a child counts an entity once";
     MoveTo(unit, 108, 100);
     EXPECT_EQ(Update(), Events{}) << "still inside the right child";
     EXPECT_EQ(parent->GetCount(unit), 1u);
@@ -49,6 +51,10 @@ TEST_F(TriggerTest, ChildTriggersReportOnceThroughTheirParent)
     EXPECT_EQ(Update(), Events{"exit parent unit"});
     EXPECT_TRUE(parent->GetInsideList().IsEmpty());
     EXPECT_TRUE(right->GetInsideList().IsEmpty());
+    MoveTo(unit, 108, 100);
+    EXPECT_EQ(Update(), Events{"enter parent unit"});
+    right->Activate(false);
+    EXPECT_EQ(m_reports.events, (Events{"enter parent unit", "exit parent unit"})) << "a child switched off";
 }
 
 TEST_F(TriggerTest, DisablingUpdatesMakesTheEntityLeaveUntilItIsCleared)
@@ -189,6 +195,7 @@ TEST_F(TriggerTest, ADestroyedOccupantLeavesNoEntryInAnyTrigger)
     for (const TriggerEntity* trigger : {parent, child, other})
         for (const TriggerEntity::Occupant& occupant : trigger->GetInsideList())
             EXPECT_EQ(occupant.entity.Get(), nullptr) << trigger->GetName() << " still points at the dead unit";
+    EXPECT_EQ(parent->GetCount(unit), 0u) << "the dead unit's entry counts for nobody";
     // An entity made afterwards (perhaps at the dead one's address) is not taken for it.
     Entity* next = MakeUnit("next", 0, 0);
     EXPECT_FALSE(parent->IsListed(next));
@@ -205,6 +212,12 @@ TEST_F(TriggerTest, DestroyingATriggerReportsExitsAndEmptiesTheTrackers)
     EXPECT_EQ(m_reports.events, Events{"exit zone unit"});
     EXPECT_TRUE(unit->GetOccupancyTracker()->GetTriggers().IsEmpty());
     EXPECT_EQ(Update(), Events{});
+    // A trigger the tracker names without holding the unit dies unseen: the next update drops it.
+    TriggerEntity* stray = MakeTrigger("stray", MakeTriggerTemplate(5.0f), 900, 900);
+    unit->GetOccupancyTracker()->AddTrigger(stray);
+    stray->DeleteMe();
+    TriggerOccupancy::UpdateTracker(unit);
+    EXPECT_TRUE(unit->GetOccupancyTracker()->GetTriggers().IsEmpty());
 }
 
 TEST_F(TriggerTest, ASceneWithOccupantsIsDestroyedWithoutDanglingEntries)
@@ -248,6 +261,9 @@ TEST_F(TriggerTest, ClearingForgetsWithoutExitsAndReportsTheClear)
     TriggerOccupancy::RecheckAllTriggers();
     Events events = Update();
     EXPECT_EQ(events, Events{"enter parent unit"});
+    child->SetParentInPlace(nullptr);
+    parent->Activate(false);
+    EXPECT_EQ(m_reports.events, (Events{"enter parent unit", "exit parent unit"})) << "the count its child left";
 }
 
 TEST_F(TriggerTest, ClearAllTriggersClearsEveryTriggerOfTheScene)

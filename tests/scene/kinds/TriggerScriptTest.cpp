@@ -48,4 +48,8 @@ TEST_F(TriggerScriptTest, ReportsGoToTheTriggersScriptWithTheEntity)
     TriggerOccupancy::ProcessPendingEntities();
     zone->ClearInsideList();
     EXPECT_EQ(Log(), "enter unit exit unit cleared zone");
+    const int top = lua_gettop(gLua.GetState());
+    gLua.PushUnsigned(7);
+    EXPECT_FALSE(zone->CallScriptMethod("OnNothing", 1));
+    EXPECT_EQ(lua_gettop(gLua.GetState()), top) << "the missing method's argument is taken off";
 }

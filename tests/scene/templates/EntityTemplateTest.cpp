@@ -16,8 +16,8 @@ TEST_F(EntityTemplateTest, TheLastUserOfAnUnloadWhenUnusedTemplateUnloadsIt)
     Entity* a = gEntityManager.CreateEntity(flagged, nullptr, Matrix::ONE, 0, nullptr);
     Entity* b = gEntityManager.CreateEntity(flagged, nullptr, Matrix::ONE, 0, nullptr);
     EXPECT_EQ(flagged->GetUserReferences(), 2u);
-    EXPECT_FALSE(stub.UnloadTemplate());
     a->DeleteMe();
+    EXPECT_FALSE(stub.UnloadTemplate());
     EXPECT_EQ(stub.GetTemplate(), flagged);
     b->DeleteMe();
     EXPECT_EQ(stub.GetTemplate(), nullptr);
@@ -36,6 +36,10 @@ TEST_F(EntityTemplateTest, WithoutTheFlagTheTemplateStaysUntilTheSweep)
     EXPECT_TRUE(stub.UnloadTemplate());
     EXPECT_EQ(stub.GetTemplate(), nullptr);
     EXPECT_TRUE(stub.UnloadTemplate());
+    EntityTemplate* deleted = new EntityTemplate;
+    stub.SetTemplate(deleted);
+    delete deleted;
+    EXPECT_EQ(stub.GetTemplate(), nullptr) << "a deleted template leaves its stub";
 }
 
 TEST_F(EntityTemplateTest, TheTemplateTableHasTheDocumentedDefaults)
@@ -46,6 +50,9 @@ TEST_F(EntityTemplateTest, TheTemplateTableHasTheDocumentedDefaults)
     EXPECT_FALSE(fresh.IsVisibleInTacticalView());
     EXPECT_FALSE(fresh.ActivatesTriggers());
     EXPECT_EQ(fresh.GetInitializationPassCount(), 0u);
+    fresh.SetResourceFlags(1);
+    fresh.SetResourceFlags(2);
+    EXPECT_EQ(fresh.GetResourceFlags() & 3u, 3u) << "flags set without a resource manager add up";
     const RTTIProperty* passes = fresh.GetClassProperties()->FindProperty("Initialization pass count");
     ASSERT_NE(passes, nullptr);
     EXPECT_STREQ(passes->GetEnumerationNames()[5], "5");

@@ -93,7 +93,7 @@ TEST_F(TemplateManagerFilesTest, ScanAndPackedIndexGiveTheSameLookups)
 TEST_F(TemplateManagerFilesTest, BadStubFilesAndADuplicatedGUIDAreDropped)
 {
     ConsoleCapture log;
-    m_folder.WriteFile("a/First.template", TemplateWriter::MakeStubText(MakeGUID(3, 3), 4096, "<Body/>\n"));
+    m_folder.WriteFile("a/First.template", TemplateWriter::MakeStubText(MakeGUID(3, 3), 4294967295u, "<Body"));
     m_folder.WriteFile("b/Second.template", TemplateWriter::MakeStubText(MakeGUID(3, 3), 4097));
     m_folder.WriteFile("Empty.template", "");
     m_folder.WriteFile("NoType.template", "<TemplateStub GUID=\"00000000-0000-0000-0000-000000000001\"/>\n");
@@ -106,10 +106,12 @@ TEST_F(TemplateManagerFilesTest, BadStubFilesAndADuplicatedGUIDAreDropped)
     // The stub line must end within the first 128 bytes.
     m_folder.WriteFile("Long.template", "<TemplateStub GUID=\"00000000-0000-0000-0000-000000000003\" Type=\"1\" "
                                         "Padding=\"" + std::string(100, 'x') + "\"/>\n");
+    const std::string edge = "<TemplateStub GUID=\"00000000-0000-0000-0000-000000000008\" Type=\"2\" Pad=\"";
+    m_folder.WriteFile("Edge.template", edge + std::string(125 - edge.size(), 'x') + "\"/>\n");
     TemplateManager manager;
     manager.LoadTemplateFolder();
     ASSERT_NE(manager.FindStubByPath("a/first"), nullptr);
-    EXPECT_EQ(manager.FindStubByPath("a/first")->GetTypeId(), 4096u);
+    EXPECT_EQ(manager.FindStubByPath("a/first")->GetTypeId(), 4294967295u);
     EXPECT_EQ(manager.FindStubByPath("a/first")->GetGUID(), MakeGUID(3, 3));
     EXPECT_STREQ(manager.FindStubByPath("a/first")->GetFileName(), "First");
     EXPECT_EQ(manager.FindStubByPath("b/Second"), nullptr);
@@ -123,7 +125,8 @@ TEST_F(TemplateManagerFilesTest, BadStubFilesAndADuplicatedGUIDAreDropped)
             << name;
         EXPECT_EQ(manager.FindStubByPath(name), nullptr);
     }
-    EXPECT_EQ(manager.GetRootFolder()->GetStubs().Count(), 0);
+    ASSERT_EQ(manager.GetRootFolder()->GetStubs().Count(), 1) << "a stub line of exactly 128 bytes is whole";
+    EXPECT_EQ(manager.GetRootFolder()->GetStubs()[0]->GetTypeId(), 2u);
 }
 
 // Bytes laid out by hand: two stubs (GUID order), root folder with one subfolder "Units" holding

@@ -598,12 +598,17 @@ TEST_F(MeshDrawTest, ContoursDrawTheirRangeInTheForwardPasses)
             material.contourSoftness = 0.5f;
             material.blendMode = blend;
             material.depthWriteOverride = 2;
+            material.alphaTestMode = 1;
+            material.alphaReference = 51;
+            material.constantRanges = {30, 1, 31, 1}; // the first to the vertex shader, the second to the pixel one
+            material.constants = {Vector(1, 2, 3, 4), Vector(5, 6, 7, 8)};
+            material.vertexConstantRangeCount = 1;
         });
         NorvexRenderer& renderer = m_harness.GetRenderer();
         for (const int32_t pass : {1, 16, 2, 8})
         {
             gpu::DrawRecord contour{}, square{};
-            float width[4] = {}, zero[4] = {-1, -1, -1, -1};
+            float width[4] = {}, zero[4] = {-1, -1, -1, -1}, alpha[4] = {}, vertex[8] = {}, pixel[8] = {};
             const uint32_t calls = DrawAndProbe([&] {
                                        gpu::GpuDevice* device = renderer.GetDevice();
                                        const float marker[4] = {-1, -1, -1, -1};
@@ -616,6 +621,9 @@ TEST_F(MeshDrawTest, ContoursDrawTheirRangeInTheForwardPasses)
                                        }
                                        device->GetPixelShaderConstantF(0, width, 1);
                                        device->GetVertexShaderConstantF(200, zero, 1);
+                                       device->GetVertexShaderConstantF(195, alpha, 1);
+                                       device->GetVertexShaderConstantF(30, vertex, 2);
+                                       device->GetPixelShaderConstantF(30, pixel, 2);
                                    }).second;
             const bool drawn = pass == 1 || pass == 16;
             ASSERT_EQ(calls, drawn ? 2u : 0u) << "pass " << pass;
@@ -634,6 +642,8 @@ TEST_F(MeshDrawTest, ContoursDrawTheirRangeInTheForwardPasses)
             EXPECT_FLOAT_EQ(width[1], 8.0f / 240.0f);
             EXPECT_FLOAT_EQ(width[3], blend != 0 ? 1.5f : 2.0f) << "blend " << blend;
             EXPECT_EQ(zero[0], 0.0f);
+            EXPECT_FLOAT_EQ(alpha[1], -0.2f) << "the reference over 255, negated";
+            EXPECT_EQ(std::vector<float>({vertex[0], vertex[4], pixel[0], pixel[4]}), std::vector<float>({1, 0, 0, 5}));
         }
     }
 }

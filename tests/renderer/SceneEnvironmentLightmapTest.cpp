@@ -94,7 +94,6 @@ TEST_F(SceneEnvironmentLightmapTest, LightmapsStopAtTheFirstMissingIndex)
     EXPECT_EQ(ProbeMapWidth(), 0u);
     EXPECT_EQ(m_harness.GetManager().GetResource(RESOURCE_TYPE_TEXTURE, "Field_lm0.texture", 0, false, 0), nullptr)
         << "unloading evicts the scene's textures";
-
     m_log.Clear();
     m_environment.LoadLightmaps("Full", 255); // every slot filled, and no name tried past the last
     EXPECT_EQ(Tried().size(), size_t(SceneEnvironment::kLightmapCount));

@@ -225,7 +225,7 @@ TEST_F(SceneEnvironmentTest, EachFrameDerivesFogTintsAndScrolls)
     // The drifts come with the projection switches; the shading of a later set without switches
     // leaves them in place.
     SceneParametersTemplate drifting;
-    m_environment.StartBlend(&Set(drifting, {{"Cloud drift", "0.75 -0.25 0 0"},
+    m_environment.StartBlend(&Set(drifting, {{"Cloud drift", "0.75 -0.25 -0.0000000005 0"},
                                              {"Layer cloud drift", "0.5 0 0 0"},
                                              {"Affects projection", "1"},
                                              {"Affects layer projection", "1"}}),
@@ -242,7 +242,7 @@ TEST_F(SceneEnvironmentTest, EachFrameDerivesFogTintsAndScrolls)
     EXPECT_TRUE(m_environment.GetFogFactors().Equal(Vector(1.0f / 200.0f, -0.5f, 0.0f, 0.0f)));
     EXPECT_TRUE(m_environment.GetTopTint().Equal(Vector(0.75f, 0.6f, 0.5f, 1.0f)));
     EXPECT_TRUE(m_environment.GetBottomTint().Equal(Vector(1.0f, 1.0f, 1.0f, 1.0f)));
-    EXPECT_TRUE(m_environment.GetCloudOffset().Equal(Vector(0.5f, 0.5f, 0.0f, 0.0f))) << "1.5 and -0.5 wrap";
+    EXPECT_TRUE(m_environment.GetCloudOffset().Equal(Vector(0.5f, 0.5f, 0.0f, 0.0f))) << "1.5, -0.5 and -1e-9 wrap";
     EXPECT_TRUE(m_environment.GetLayerOffset().Equal(Vector(0.0f, 0.0f, 0.0f, 0.0f)));
     // Translation first: the scroll moves the texture coordinates before the projection.
     Matrix translation, expected = m_environment.GetCurrentSet()->GetSky().cloudProjection;

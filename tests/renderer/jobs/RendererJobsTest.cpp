@@ -26,10 +26,10 @@ public:
         if (m_unfinishedRuns.fetch_sub(1) > 0)
             return false;
         m_executedAtRun = renderer.GetCommandsExecuted();
-        m_ran = true;
+        ++m_ran;
         return true;
     }
-    std::atomic<bool> m_ran{false};
+    std::atomic<int> m_ran{0};
     std::atomic<uint32_t> m_executedAtRun{0};
     std::atomic<int> m_unfinishedRuns{0};
 };
@@ -86,6 +86,41 @@ TEST_F(RendererJobsTest, TextureCreatedFromAnotherThreadHoldsItsLevels)
     m_renderer.SubmitCommands(true);
 }
 
+// A cube's data is six equal faces; a skipped top level is left out unless it is the only level.
+TEST_F(RendererJobsTest, CubeFacesAndSkippedTopLevelsReadTheirOwnBytes)
+{
+    using Job = NorvexRendererTextureCreationJob;
+    std::vector<uint8_t> data(16 + 6 * 20); // 16 header bytes, then per face a 2x2 and a 1x1 A8R8G8B8 level
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = uint8_t(i);
+    const struct
+    {
+        uint32_t height, mips, flags, levels, face, level, firstByte;
+    } cases[] = {{Job::kCubeHeight, 2, 0, 2, 5, 1, 16 + 5 * 20 + 16},
+                 {2, 2, Job::kFlagSkipTopLevel, 1, 0, 0, 16 + 16},
+                 {2, 1, Job::kFlagSkipTopLevel, 1, 0, 0, 16}};
+    for (const auto& c : cases)
+    {
+        Job job({2, c.height, c.mips, 0, 16, gpu::kFormatA8R8G8B8, gpu::kPoolManaged, c.flags}, nullptr, data.data(),
+                uint32_t(data.size()), false);
+        ASSERT_TRUE(PostRendererJob(&job, true));
+        TextureHolder* const holder = job.TakeHolder();
+        ASSERT_NE(holder, nullptr);
+        gpu::GpuBaseTexture* const texture = holder->GetTexture();
+        EXPECT_EQ(texture->GetLevelCount(), c.levels) << c.mips;
+        const bool cube = c.height == Job::kCubeHeight;
+        gpu::LockedRect locked = {};
+        ASSERT_EQ(cube ? static_cast<gpu::GpuCubeTexture*>(texture)->LockRect(c.face, c.level, &locked, nullptr, 0)
+                       : static_cast<gpu::GpuTexture*>(texture)->LockRect(c.level, &locked, nullptr, 0),
+                  gpu::kOk);
+        EXPECT_EQ(static_cast<const uint8_t*>(locked.bits)[0], c.firstByte) << c.mips;
+        cube ? static_cast<gpu::GpuCubeTexture*>(texture)->UnlockRect(c.face, c.level)
+             : static_cast<gpu::GpuTexture*>(texture)->UnlockRect(c.level);
+        PostTextureDeletionJob(holder, false);
+    }
+    m_renderer.SubmitCommands(true);
+}
+
 TEST_F(RendererJobsTest, UnknownTextureFormatFailsTheJob)
 {
     std::vector<uint8_t> data(64, 1);
@@ -113,13 +148,13 @@ TEST_F(RendererJobsTest, QueuedJobWaitsForTheCommandsWrittenBeforeIt)
     WritePendingCommands(20);
     const uint32_t written = m_renderer.GetCommandsWritten();
     ProbeJob job;
-    std::thread poster([&] { PostRendererJob(&job, false); });
+    std::thread poster([&] { PostRendererJob(&job, false); PostRendererJob(&job, false); });
     poster.join();
     EXPECT_EQ(job.GetFrameStamp(), written);
     os::Sleep(50); // idle ticks drain the queue, but the stamp is not reached
     EXPECT_FALSE(job.m_ran.load());
     m_renderer.SubmitCommands(true); // a synchronous end runs every job queued before it
-    EXPECT_TRUE(job.m_ran.load());
+    EXPECT_EQ(job.m_ran.load(), 1) << "posted again while it waited, it runs once";
     EXPECT_GE(job.m_executedAtRun.load(), written);
     EXPECT_TRUE(job.Wait());
 }

@@ -143,7 +143,7 @@ TEST(ResourceAnimationFileTest, CutOrOverCountedFilesAreRefusedAndLeaveNoClip)
     };
     const Case cases[] = {
         {"wrong magic", 0, 0xA3B95510, nullptr},
-        {"track count past the file", 16, 0x10000000, "tracks cannot fit"},
+        {"more tracks than the bytes left can hold", 16, 20, "20 tracks cannot fit"},
         {"key count past the file", 44, 0x01000000, "keys, the tracks need"},
         {"fewer keys than the tracks use", 44, 3, "3 keys, the tracks need 4"},
     };

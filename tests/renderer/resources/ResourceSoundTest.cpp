@@ -131,12 +131,15 @@ TEST_F(ResourceSoundTest, MalformedFilesFailAndGiveTheirMemoryBack)
     shortFmt.Tag("RIFF").U32(100).Tag("WAVE").Tag("fmt ").U32(14).U16(1).U16(1).U32(8000).U32(16000).U16(2);
     shortFmt.Tag("data").U32(2).U16(0);
     Write("fmt14.wav", shortFmt.data);
+    Bytes tail = WaveHead(100); // six bytes after the format chunk: too few for a chunk header
+    tail.Tag("data").U16(0);
+    Write("tail.wav", tail.data);
     Write("short.wav", {'R', 'I', 'F', 'F'});
     Write("big.ogg", std::vector<uint8_t>(gSoundMemoryPool.GetSize() + 16, 1));
     Write("x.mp3", {1, 2, 3});
 
     for (const char* name :
-         {"list.wav", "long.wav", "float.wav", "fmt14.wav", "short.wav", "big.ogg", "x.mp3", "missing.ogg"})
+         {"list.wav", "long.wav", "float.wav", "fmt14.wav", "tail.wav", "short.wav", "big.ogg", "x.mp3", "missing.ogg"})
     {
         ResourceSound* sound = Load(name);
         EXPECT_EQ(sound->GetState(), uint32_t(RESOURCE_STATE_DONE)) << name;

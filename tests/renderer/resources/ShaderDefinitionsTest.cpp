@@ -82,6 +82,7 @@ TEST(ShaderDefinitionsTest, TextFormBuildsSortedFamiliesAndOptions)
     EXPECT_EQ(tint.m_flags, 1u | 4u | 8u);
     EXPECT_EQ(family->m_parameters[0].m_register, 12);
     EXPECT_EQ(definitions.GetStamp(), ShaderDefinitions::HashText(kText, std::strlen(kText)));
+    EXPECT_EQ(ShaderDefinitions::HashText("a", 1), 0xAF63DC4C8601EC8Cull) << "stored stamps keep their hash";
 }
 
 TEST(ShaderDefinitionsTest, BadTextIsRefusedWithItsLineAndKeepsTheLoadedList)
@@ -93,7 +94,7 @@ TEST(ShaderDefinitionsTest, BadTextIsRefusedWithItsLineAndKeepsTheLoadedList)
     EXPECT_FALSE(definitions.ReadText(unknown, std::strlen(unknown), "bad.Def"));
     EXPECT_TRUE(log.Contains("bad.Def(2)"));
     // Open at the end, a family in a family, an option in an option, a family twice.
-    for (const char* bad : {"Family X\n Option Y\n", "Family X\n Family Y\n End\nEnd\n",
+    for (const char* bad : {"Family X\n", "Family X\n Option Y\n", "Family X\n Family Y\n End\nEnd\n",
                             "Family X\n Option Y\n  Option Z\n  End\n End\nEnd\n", "Family X\nEnd\nFamily x\nEnd\n"})
         EXPECT_FALSE(definitions.ReadText(bad, std::strlen(bad), "bad.Def")) << bad;
     EXPECT_EQ(definitions.Count(), 2);
@@ -131,13 +132,13 @@ TEST(ShaderDefinitionsTest, VariantMasksFollowSelectionDisablingAndEnforcing)
     EXPECT_STREQ(respelled.vertexName, enforced.vertexName);
     EXPECT_EQ(family.GetVariant(nullptr).options[0], 0);
 
-    // Options 31 and 32 lie on either side of the first mask word's end.
+    // Options 31 and 32 straddle the first mask word; option 128, even enforced by option 0, has no bit.
     std::string many = "Family Many\n";
-    for (int i = 10; i < 50; ++i)
-        many += "Option O" + std::to_string(i) + "\nEnd\n";
-    many += "End\n";
-    ASSERT_TRUE(definitions.ReadText(many.c_str(), many.size(), "many.Def"));
-    EXPECT_EQ(std::string(definitions.Find("Many")->GetVariant("O41 O42").vertexName).substr(0, 15), "Many/0000000810");
+    for (int i = 100; i < 240; ++i)
+        many += "Option O" + std::to_string(i) + (i == 100 ? "\nEnforcedOptionNames = O228" : "") + "\nEnd\n";
+    ASSERT_TRUE(definitions.ReadText((many + "End\n").c_str(), many.size() + 4, "many.Def"));
+    EXPECT_EQ(std::string(definitions.Find("Many")->GetVariant("O100 O131 O132 O228").vertexName).substr(0, 15),
+              "Many/1000000810");
 }
 
 TEST(ShaderDefinitionsTest, OptionNamesComeBackPerStageAndWithoutDeviceOptions)
@@ -153,7 +154,7 @@ TEST(ShaderDefinitionsTest, OptionNamesComeBackPerStageAndWithoutDeviceOptions)
     EXPECT_EQ(Names(names), "B HARDWARE_DEPTH");
     ASSERT_TRUE(family.ListOptionNames(pixelRest, names, true));
     EXPECT_EQ(Names(names), "A_PIXEL") << "B is a vertex option";
-    ASSERT_TRUE(family.ListOptionNames((std::string("2") + (kZeros + 1) + ".ps_3_0").c_str(), names, false));
+    ASSERT_TRUE(family.ListOptionNames((std::string("2") + (kZeros + 1) + ".PS_3_0").c_str(), names, false));
     EXPECT_EQ(Names(names), "") << "B's bit in a pixel name names no pixel option";
     EXPECT_FALSE(family.ListOptionNames("0000000G000000000000000000000000.vs_3_0", names, false));
     EXPECT_FALSE(family.ListOptionNames("00", names, false));

@@ -72,8 +72,7 @@ protected:
         system.BuildShader(true);
     }
 
-    // Clears, runs the draw on the render thread and answers the centre pixel (without a draw: ends
-    // the scene the stream drew and answers its centre).
+    // Clears, runs the draw on the render thread and answers the centre pixel (with none, of the stream's).
     uint32_t DrawCentre(const std::function<void()>& draw)
     {
         uint32_t centre = 0;
@@ -134,11 +133,10 @@ TEST_F(ParticleSystemContextDrawTest, AContextDrawsItsNodeColourThroughThePartic
     EXPECT_EQ(corner, 0xFF000000u);
 
     // Drawn by the command, in stream order between a clear and the read, the command's colour tints it.
-    const std::function<void(NorvexRenderer&)> clear = [](NorvexRenderer& r) {
+    RunOnRenderThread(renderer, [](NorvexRenderer& r) {
         r.GetDevice()->BeginScene();
         r.GetDevice()->Clear(0, nullptr, gpu::kClearTarget, 0xFF000000u, 1.0f, 0);
-    };
-    PostToRenderThread(renderer, clear);
+    });
     renderer.DrawParticleSystem(context, Matrix::ONE, BoundingBox4(), Vector(0.5f, 1.0f, 1.0f, 1.0f));
     EXPECT_EQ(DrawCentre(nullptr), 0xFF800000u);
 

@@ -283,6 +283,10 @@ TEST_F(SFXContextTest, BoundsArePublishedOnceTakenAndEqualTheElementBoxes)
     EXPECT_FLOAT_EQ(box.max.x, 8.01f);
     EXPECT_FLOAT_EQ(box.min.z, -4.01f);
     EXPECT_FLOAT_EQ(box.max.y, 4.01f);
+
+    moved->GetClassProperties()->FindProperty("Expands bounding box")->SetFromText(moved, "0");
+    Walk(0, 0.1f, 0);
+    EXPECT_FALSE(context.GetDynamicBounds(&box)) << "no element expands the box: none is published";
 }
 
 TEST_F(SFXContextTest, ParkingPausesLoopsAndEndsTheRestUntilTheNextDraw)

@@ -84,7 +84,7 @@ TEST_F(SoundPackageTest, ConstantsCarryTheirValuesAndOnlyTheScriptVisibleFlagsEx
 
 TEST_F(SoundPackageTest, ScriptsPlayStopAndChangeSoundsThroughTheGlobal)
 {
-    Run("local p = SoundParamWrapper:Instance() p.LoopCount = 0 gId = gSoundEngine:PlaySystemSound('tone.ogg', p)");
+    Run("local p = SoundParamWrapper:Instance() p.LoopCount = 0 p.Channel = 3 gId = gSoundEngine:PlaySystemSound('tone.ogg', p)");
     EXPECT_EQ(Number("gId"), 1.0);
     ASSERT_TRUE(m_sound.WaitForVoices(1));
     Run("gSoundEngine:SetVolume(gId, 0.5, 0, 0)");
@@ -100,6 +100,9 @@ TEST_F(SoundPackageTest, ScriptsPlayStopAndChangeSoundsThroughTheGlobal)
     m_sound.WaitCycles(3);
     m_sound.Render(100);
     EXPECT_GT(Rms(m_sound.Take()[0], 0, 4800), 0.1);
+    Run("gSoundEngine:SetFrequencyRatio(gId, 0.5, 0, 0)");
+    m_sound.WaitCycles(3);
+    EXPECT_FLOAT_EQ(m_sound.Instances()[0].lastVoiceRatio, 0.5f);
 
     // Without arguments StopSound ends every sound at once.
     Run("gSoundEngine:PlaySystemSound('tone.ogg')");

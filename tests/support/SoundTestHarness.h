@@ -212,6 +212,7 @@ public:
         bool streamed;
         TimedFloatTransition volume{1.0f};
         Time cycleTime; // of the engine when the snapshot was taken
+        float lastVoiceRatio;
     };
     // Every instance, oldest first, once the sound thread has run everything posted before.
     std::vector<InstanceSnapshot> Instances()
@@ -226,7 +227,7 @@ public:
                 for (SoundInstanceBase* i = engine.GetInstances().GetFirst(); i != nullptr; i = i->m_next)
                     list->push_back({i->GetId(), i->GetNameString().CStr(), i->GetParams(), i->GetEmitter(),
                                      i->GetStateBits(), dynamic_cast<SoundInstanceStreamed*>(i) != nullptr,
-                                     i->GetVolumeTransition(), engine.GetCycleTime()});
+                                     i->GetVolumeTransition(), engine.GetCycleTime(), i->GetLastVoiceFrequencyRatio()});
             },
             reinterpret_cast<uintptr_t>(&out));
         m_engine->Flush();

@@ -220,9 +220,10 @@ TEST_F(FileSystemContainerMountPointTest, ExtraPartsOverrideAndAreLimitedToFour)
     EXPECT_FALSE(gFileSystem.MountContainer("scenes", (m_folder / "missing.dat").c_str(), 1, kMultiplier, 0));
     EXPECT_TRUE(console.Contains("Mount point scenes already mounted", CONSOLE_ERROR));
 
-    // Asking for two more parts, one past the fourth part, gets only up to the fourth.
+    // Asking for two more parts, one past the fourth part, gets only up to the fourth; `\` separates as `/` does.
     console.Clear();
-    ASSERT_TRUE(gFileSystem.MountContainer("scenes", more.c_str(), kNoGroup, kMultiplier, 2));
+    const std::string moreWithBackslash = std::string(more).replace(more.rfind('/'), 1, "\\");
+    ASSERT_TRUE(gFileSystem.MountContainer("scenes", moreWithBackslash.c_str(), kNoGroup, kMultiplier, 2));
     EXPECT_TRUE(console.Contains("More than MAX_CONTAINER_FILE_NUM container files required", CONSOLE_WARNING));
     auto* mount = static_cast<FileSystemContainerMountPoint*>(gFileSystem.FindMountPoint("scenes"));
     ASSERT_NE(mount, nullptr);
@@ -398,11 +399,14 @@ TEST_F(FileSystemContainerMountPointTest, FailedOpenFailsTheReadsBehindIt)
     ConsoleCapture console;
     uint8_t buffer[16] = {};
     uint32_t bytesRead = 12345;
+    // A part past the kept handles keeps none: its reads open the file themselves.
+    gPhysicalFileReader.PostOpenFile(10, PhysicalFileReader::kMaxParts, (m_folder / "elsewhere.dat").c_str());
     gPhysicalFileReader.PostOpenFile(10, 3, (m_folder / "nowhere.dat").c_str());
     const uint32_t ticket = gPhysicalFileReader.PostRead(10, 3, (m_folder / "nowhere.dat").c_str(), 0, buffer, 16, &bytesRead);
     gPhysicalFileReader.WaitFor(ticket);
     EXPECT_EQ(bytesRead, 0u);
     EXPECT_TRUE(console.Contains("Unable to open container data file", CONSOLE_ERROR));
+    EXPECT_FALSE(console.Contains("elsewhere.dat"));
 
     // Tickets compare across the wrap of the 32-bit counter.
     EXPECT_TRUE(gPhysicalFileReader.IsComplete(ticket));

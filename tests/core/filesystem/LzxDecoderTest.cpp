@@ -1,5 +1,6 @@
 #include "core/filesystem/ContainerStreamDecompressor.h"
 #include "core/filesystem/LzxDecompressionContext.h"
+#include "core/filesystem/LzxHuffmanTable.h"
 #include "platform/os/Heap.h"
 #include "tools/datakit/LzxEncoder.h"
 
@@ -188,10 +189,11 @@ TEST(LzxDecoderTest, CreationChecksItsArgumentsAndReportsItsSize)
     LZXDecompressionParameters parameters;
     EXPECT_EQ(LZXCreateDecompressionContext(2, &parameters, 0, &context, &size), kLzxResultInvalidArgument);
     EXPECT_EQ(context, nullptr);
-    parameters.windowSize = 100000;
-    EXPECT_EQ(LZXCreateDecompressionContext(0, &parameters, 0, &context, &size), kLzxResultInvalidArgument);
-    parameters.windowSize = 1u << 22;
-    EXPECT_EQ(LZXCreateDecompressionContext(1, &parameters, 0, &context, &size), kLzxResultInvalidArgument);
+    for (const uint32_t windowSize : {100000u, 1u << 14, 1u << 22})
+    {
+        parameters.windowSize = windowSize;
+        EXPECT_EQ(LZXCreateDecompressionContext(1, &parameters, 0, &context, &size), kLzxResultInvalidArgument);
+    }
     EXPECT_EQ(LZXCreateDecompressionContext(0, nullptr, 0, nullptr, &size), kLzxResultInvalidArgument);
 
     // Without parameters, or with a window size of 0, the window is 131072 bytes.
@@ -207,6 +209,17 @@ TEST(LzxDecoderTest, CreationChecksItsArgumentsAndReportsItsSize)
         EXPECT_EQ(size, LZXDecompressionContext::RequiredSize(131072));
         EXPECT_GT(size, 131072u + LzxDecoder::kFrameSize);
     }
+}
+
+// A tree of all-zero lengths is valid, but corrupt data may still ask it for a symbol.
+TEST(LzxDecoderTest, ATableRebuiltEmptyDecodesNoSymbol)
+{
+    LzxHuffmanTable table(6);
+    const uint8_t lengths[2][4] = {{1, 2, 3, 3}, {}};
+    ASSERT_TRUE(table.Build(lengths[0], 4));
+    ASSERT_TRUE(table.Build(lengths[1], 4));
+    uint32_t codeLength = 0;
+    EXPECT_EQ(table.Decode(0, codeLength), -1);
 }
 
 TEST(LzxDecoderTest, AFailedAllocationAnswersOutOfMemoryAndLeavesNoContext)
@@ -259,7 +272,6 @@ TEST(LzxDecoderTest, LargerWindowsReachMatchesBeyondSixtyFourKilobytes)
         data.insert(data.end(), noise.begin(), noise.end());
         return data;
     };
-    const Bytes data = repeatedNoise(100000);
     for (const uint32_t windowSize : {131072u, 1u << 21})
     {
         SCOPED_TRACE(windowSize);
@@ -271,8 +283,13 @@ TEST(LzxDecoderTest, LargerWindowsReachMatchesBeyondSixtyFourKilobytes)
         EXPECT_EQ(out, data);
     }
 
-    // The window decides the main tree's size: a 64 KB reader cannot take a 128 KB stream.
-    const Bytes wide = Encode(data, {LzxBlockKind::Verbatim, 32768, 0, 131072});
-    Bytes out;
-    EXPECT_FALSE(Decode(wide, data.size(), wide.size(), data.size(), out, 65536) && out == data);
+    // The window decides the main tree's size: a reader cannot take a stream of twice its window,
+    // even when every match would reach back less than its own window.
+    const Bytes near = MakeLzxSample(30000, 3);
+    for (const uint32_t readerWindow : {32768u, 65536u})
+    {
+        const Bytes wide = Encode(near, {LzxBlockKind::Verbatim, 32768, 0, readerWindow * 2});
+        Bytes out;
+        EXPECT_FALSE(Decode(wide, near.size(), wide.size(), near.size(), out, readerWindow) && out == near);
+    }
 }

@@ -3,6 +3,7 @@
 #include "core/filesystem/StreamingFileReader.h"
 #include "core/filesystem/StreamingFileReaderList.h"
 #include "core/threads/BaseThread.h"
+#include "platform/os/Clock.h"
 #include "support/ConsoleCapture.h"
 #include "support/TempFolder.h"
 
@@ -59,6 +60,9 @@ TEST_F(StreamingFileReaderTest, OneMegabyteThroughAFourKilobyteRing)
     auto* reader = new StreamingFileReader(4096, "data/big", "bin", nullptr, false);
     reader->WaitUntilOpen();
     ASSERT_TRUE(reader->IsOpen());
+    // With the filler busy, the read that empties the ring waits for the next fill and says so.
+    ConsoleCapture console;
+    m_filler.PostCall([](BaseThread&, uintptr_t, CommandRingBuffer&) { os::Sleep(50); }, 0);
     std::mt19937 random(1);
     std::string out;
     while (out.size() < m_big.size())
@@ -68,6 +72,7 @@ TEST_F(StreamingFileReaderTest, OneMegabyteThroughAFourKilobyteRing)
         out += piece;
     }
     EXPECT_TRUE(out == m_big);
+    EXPECT_TRUE(console.Contains("causing delay while waiting for the next data package", CONSOLE_WARNING));
     EXPECT_EQ(ReadString(*reader, 100), "");
     reader->PostDestroy();
 }

@@ -43,6 +43,7 @@ TEST(IndexPoolTest, RefusesMoreThan65536ElementsAndFreesBeyondItsSize)
     EXPECT_EQ(capture.CountOfKind(CONSOLE_ERROR), 2u);
 
     IndexPool full(16, 65536);
+    EXPECT_EQ(full.GetElementStride(), 16u);
     std::set<void*> seen;
     for (int i = 0; i < 65536; ++i)
         seen.insert(full.Allocate());

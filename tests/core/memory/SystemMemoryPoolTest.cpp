@@ -55,6 +55,7 @@ TEST(SystemMemoryPoolTest, RoundsSizesAndMergesBackToOneChunk)
     EXPECT_EQ(Span(first->GetOffset(), first->GetLength()), Span(0, 16));
     EXPECT_EQ(Span(second->GetOffset(), second->GetLength()), Span(16, 32));
     EXPECT_TRUE(first->IsLoading());
+    EXPECT_EQ(first->GetDescription(), nullptr); // Dump shows plain chunks with an empty description
     pool.ClearLoading(first);
     EXPECT_FALSE(first->IsLoading());
     EXPECT_EQ(pool.GetChunkAddress(second), static_cast<uint8_t*>(pool.GetChunkAddress(first)) + 16);

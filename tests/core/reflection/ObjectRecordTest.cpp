@@ -128,7 +128,9 @@ class ChainNode : public RTTIPolyBaseClass
 
 public:
     ~ChainNode() override { delete m_child; }
+    void OnPreSave(uint32_t) override { ++m_saves; }
     ChainNode* m_child = nullptr;
+    int m_saves = 0;
 };
 
 RTTI_DEFINE_CLASS(ChainNode, RTTIPolyBaseClass)
@@ -291,6 +293,8 @@ TEST_F(ObjectRecordTest, TablesAreWalkedByClassNameNotByInheritance)
     object.m_base = 0x11;
     object.m_derived = 0x22;
     EXPECT_EQ(RecordOf(object, 0), (std::vector<uint8_t>{2, 0, 0, 0, 0x11, 0x22}));
+    // u16 and an empty text's 0 of its own table, u32 of its base's.
+    EXPECT_EQ(AlphaDerived::StaticClassProperties()->GetMinimumPayloadSize(0), 2u + 1u + 4u);
     GammaDerived copy;
     const std::vector<uint8_t> record = {2, 0, 0, 0, 0x33, 0x44};
     ASSERT_TRUE(ReadObjectRecord(copy, record.data(), record.size(), 0));
@@ -455,6 +459,13 @@ TEST_F(ObjectRecordTest, PreSaveHookRunsBeforeTheSizeIsTaken)
 
     // A size query runs no hook; writing into a buffer that is too small is refused.
     EXPECT_EQ(object.SerializeToMemory(nullptr, 0, 0), expected.size() + 1);
+    ChainNode parent;
+    parent.m_child = new ChainNode;
+    EXPECT_GT(parent.SerializeToMemory(nullptr, 0, 0), 0u);
+    EXPECT_EQ(parent.m_child->m_saves, 0) << "nor for embedded objects";
+    uint8_t buffer[64];
+    EXPECT_GT(parent.SerializeToMemory(buffer, sizeof(buffer), 0), 0u);
+    EXPECT_EQ(parent.m_child->m_saves, 1);
     uint8_t small[8];
     ConsoleCapture capture;
     EXPECT_EQ(object.SerializeToMemory(small, sizeof(small), 0), 0u);

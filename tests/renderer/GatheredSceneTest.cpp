@@ -303,6 +303,26 @@ TEST_F(GatheredSceneTest, ProbesFindSunShadowAndPointLightWhereTheyFall)
     EXPECT_NEAR(Channel(red, 8), sun, 6) << "and adds no green";
 }
 
+// From inside the point light's sphere the eye sees only the volume's far side: that side draws,
+// whatever depth lies in front of it.
+TEST_F(GatheredSceneTest, AnEyeInsideTheLightsSphereDrawsItsFarSideWithoutTheDepthTest)
+{
+    m_eye = Vector(-6.0f, 2.5f, -1.5f, 1.0f);
+    RenderFrame();
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    const RenderTargetSet& targets = renderer.GetDeviceManager().GetRenderTargets();
+    const uint64_t light = targets.GetLightAccumulation(false).GetSurface()->GetId();
+    uint32_t volumes = 0;
+    for (const gpu::DrawRecord& draw : renderer.GetDevice()->GetLastFrameDrawLog())
+        if (draw.renderTargetIds[0] == light && draw.fvf == gpu::kFvfXyz)
+        {
+            ++volumes;
+            EXPECT_EQ(draw.renderStates[gpu::kRsZFunc], gpu::kCmpAlways);
+            EXPECT_EQ(draw.renderStates[gpu::kRsCullMode], gpu::kCullClockwise);
+        }
+    EXPECT_EQ(volumes, 1u);
+}
+
 // A surface facing the sun keeps all of its light however small the map's own biases are, and the
 // ground behind the cube keeps the cube's shadow. The cube's face towards the sun (down at 45
 // degrees towards +z), seen from low in front, takes cos 45 of it everywhere, like the open ground;

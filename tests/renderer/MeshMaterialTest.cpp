@@ -229,6 +229,18 @@ TEST(MeshMaterialTest, NewestRecordRoundTripsWithItsStoredFlipbookBit)
     read.Write(second);
     again.resize(second.Size());
     EXPECT_EQ(again, bytes);
+
+    // A copy over another material, then over itself, keeps every stored field.
+    MeshMaterial copy;
+    copy.options = "STALE";
+    copy = read;
+    const MeshMaterial& same = copy;
+    copy = same;
+    std::vector<uint8_t> copied(4096);
+    RecordOutput third(copied.data(), copied.size(), false);
+    copy.Write(third);
+    copied.resize(third.Size());
+    EXPECT_EQ(copied, bytes);
 }
 
 TEST(MeshMaterialTest, PassTablePicksTheKindsShaders)

@@ -229,7 +229,6 @@ TEST(MeshMaterialTest, NewestRecordRoundTripsWithItsStoredFlipbookBit)
     read.Write(second);
     again.resize(second.Size());
     EXPECT_EQ(again, bytes);
-
     // A copy over another material keeps every stored field.
     MeshMaterial copy;
     copy = read;

@@ -66,27 +66,28 @@ TEST(LightRenderDataTest, AttenuationMeetsOneInsideAndZeroOutside)
 TEST(LightRenderDataTest, DirectionalAmbientLightsJoinAndLeaveTheList)
 {
     const Vector one(1, 1, 1, 1);
-    LightRenderData a, b, c;
+    LightRenderData a, b;
+    auto* c = new LightRenderData;
     const uint32_t start = gDirectionalAmbientLights.changeCounter;
     a.SetDirectionalAmbient(one, one, one, 1, 2, 0.5f, nullptr, Vector(), one, 4);
     b.SetDirectionalAmbient(one, one, one, 1, 2, 0.5f, nullptr, Vector(), one, 4);
-    c.SetDirectionalAmbient(one, one, one, 1, 2, 0.5f, nullptr, Vector(), one, 4);
+    c->SetDirectionalAmbient(one, one, one, 1, 2, 0.5f, nullptr, Vector(), one, 4);
     EXPECT_EQ(gDirectionalAmbientLights.head, &a);
     EXPECT_EQ(a.GetNext(), &b);
-    EXPECT_EQ(gDirectionalAmbientLights.tail, &c);
+    EXPECT_EQ(gDirectionalAmbientLights.tail, c);
     EXPECT_EQ(gDirectionalAmbientLights.changeCounter, start + 6) << "a link and an update each";
     b.SetTransform(Matrix::ONE);
     EXPECT_EQ(gDirectionalAmbientLights.changeCounter, start + 7);
     // Becoming a point light leaves the list; a point light's transform changes nothing in it.
     b.SetPoint(one, 1, 1, 2, nullptr, Vector(), one);
     EXPECT_FALSE(b.IsLinked());
-    EXPECT_EQ(a.GetNext(), &c);
+    EXPECT_EQ(a.GetNext(), c);
     const uint32_t afterUnlink = gDirectionalAmbientLights.changeCounter;
     EXPECT_EQ(afterUnlink, start + 8);
     b.SetTransform(Matrix::ONE);
     EXPECT_EQ(gDirectionalAmbientLights.changeCounter, afterUnlink);
     a.Release();
-    c.Release();
+    delete c; // a destroyed light leaves the list too
     EXPECT_EQ(gDirectionalAmbientLights.head, nullptr);
     EXPECT_EQ(gDirectionalAmbientLights.tail, nullptr);
 }

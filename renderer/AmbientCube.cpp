@@ -116,7 +116,7 @@ void NorvexRenderer::RenderAmbientCube(uint32_t lightMask)
             if ((light->GetLightMask() & lightMask) != 0)
                 continue;
             const bool masked = light->GetMask() != nullptr;
-            const ShaderPair& pair = gShaderManager.GetLightShader(kLightCubeRow, masked ? 1u : 0u);
+            const ShaderPair& pair = gShaderManager.GetLightShader(kLightCubeRow, masked ? ShaderManager::LIGHT_MASK : 0u);
             if (!pair.IsValid())
                 continue;
             pair.Bind();

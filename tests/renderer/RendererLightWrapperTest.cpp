@@ -201,6 +201,9 @@ TEST_F(RendererLightWrapperTest, DeclarationsAreSharedAndFailuresAreNotCached)
         again->Release();
         retried->Release();
         retried->Release();
+        // Cleared as the device closes: nothing may be created on the device that goes next.
+        r.GetDeviceManager().GetVertexDeclarations().Clear();
+        EXPECT_EQ(r.GetVertexDeclaration(longList, 3), nullptr);
     });
 }
 

@@ -148,6 +148,10 @@ TEST_F(SceneEnvironmentLightmapTest, OverrideAndColoursReachTheRenderSide)
     ASSERT_EQ(m_environment.GetActiveParameters(), m_environment.GetOverrideSet());
     EXPECT_FLOAT_EQ(m_environment.GetActiveParameters()->GetShading().fogEnd, 77.0f) << "a null set changes nothing";
     EXPECT_TRUE(m_environment.GetSceneColor(1).Equal(Vector(5, 6, 7, 8)));
+    m_environment.ClearDirty();
+    m_environment.SetOverrideParameters(&set);
+    m_harness.GetRenderer().SubmitCommands(true);
+    EXPECT_TRUE(m_environment.IsDirty()) << "a new override refills the lookup tables";
     m_environment.DisableOverride();
     m_harness.GetRenderer().SubmitCommands(true);
     EXPECT_EQ(m_environment.GetActiveParameters(), m_environment.GetCurrentSet());

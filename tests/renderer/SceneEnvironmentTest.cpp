@@ -218,6 +218,8 @@ TEST_F(SceneEnvironmentTest, TheSwitchesChooseWhichGroupsChange)
     m_environment.StartBlend(&affecting, 0, 0, 0.0f);
     EXPECT_FLOAT_EQ(m_environment.GetCurrentSet()->GetSun().lightYaw, 30.0f);
     EXPECT_FLOAT_EQ(m_environment.GetCurrentSet()->GetSky().cloudScale, 2.0f);
+    EXPECT_EQ(&m_environment.GetLayerProjectionMatrix(), &m_environment.GetCurrentSet()->GetSky().layerProjection);
+    EXPECT_EQ(&SceneEnvironment().GetLayerProjectionMatrix(), &Matrix::ONE) << "no sets yet";
 }
 
 TEST_F(SceneEnvironmentTest, EachFrameDerivesFogTintsAndScrolls)

@@ -63,8 +63,10 @@ protected:
 TEST_F(SceneParametersWrapperTest, DefaultsHoldIdentityTablesAndThePlainLook)
 {
     SceneParametersWrapper set;
+    set.GetShading().customParams[3] = Vector(1, 2, 3, 4); // the defaults also reset a used set
     set.SetDefaults();
     const SceneShadingParameters& s = set.GetShading();
+    ExpectVector(s.customParams[3], 0, 0, 0, 0, "custom param");
     for (uint32_t i : {0u, 1u, 512u, 1023u})
         ExpectVector(s.toneMapping[i], 4.0f * i / 1023.0f, 4.0f * i / 1023.0f, 4.0f * i / 1023.0f, 0.0f, "tone");
     for (uint32_t i : {0u, 1u, 32u, 63u})
@@ -131,12 +133,13 @@ TEST_F(SceneParametersWrapperTest, TwoSidedModesAndTheSideColourOverlay)
     };
     Set("Color", "200 200 200 255 1");
     Set("Secondary color", "100 100 100 255 1");
+    SceneParametersWrapper set; // refilled case after case: nothing of the mode before may stay
     for (const auto& c : cases)
     {
         Set("Two sided mode", c.mode);
         Set("Side color", c.opaqueSide ? "50 50 50 255 1" : "50 50 50 0 1");
-        const auto set = Filled();
-        const SceneSunParameters& s = set->GetSun();
+        set.SetFromTemplate(m_template);
+        const SceneSunParameters& s = set.GetSun();
         const std::string what = std::string("mode ") + c.mode + (c.opaqueSide ? " opaque side" : " clear side");
         EXPECT_NEAR(s.secondaryColor.x, c.secondary, 1e-5f) << what;
         // The linear forms use gamma 2.2 whatever the switch says.

@@ -85,7 +85,8 @@ TEST_F(ShaderManagerTest, InitFillsTheSystemLightAndShadowMapTables)
     EXPECT_NE(gShaderManager.GetSystemTexture(0).texture, nullptr);
     EXPECT_NE(gShaderManager.GetSystemTexture(2).texture, nullptr);
     EXPECT_EQ(gShaderManager.GetSystemTexture(3).texture, nullptr) << "no such file in the root";
-    EXPECT_NE(gShaderManager.GetSystemTexture(3).resource, nullptr);
+    for (uint32_t slot : {3u, 4u, 5u})
+        EXPECT_NE(gShaderManager.GetSystemTexture(slot).resource, nullptr) << slot;
 
     // Every shader object got its device shader on the render thread.
     const ShaderPair& font = gShaderManager.GetSystemShader(16);
@@ -95,6 +96,9 @@ TEST_F(ShaderManagerTest, InitFillsTheSystemLightAndShadowMapTables)
     }));
     EXPECT_EQ(font.m_pixelObject->GetDeviceShader()->GetStage(), gpu::ShaderStage::Pixel);
     EXPECT_FALSE(m_log.Contains("HLSL error"));
+    Resource* const shadowPixel = gShaderManager.GetShadowMapShader(0).m_pixelResource;
+    gShaderManager.Close();
+    EXPECT_EQ(shadowPixel->GetReferenceCount(), 0) << "the tables let go of every reference";
 }
 
 TEST_F(ShaderManagerTest, SecondInitKeepsTheWorkingManager)

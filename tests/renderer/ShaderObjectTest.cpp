@@ -30,10 +30,11 @@ float4 ConstantColor : register(c18);
 float4 LightProbe[3] : register(c19);
 float4 Other[2] : register(c22);
 float4x4 InvTModelMatrix : register(c24);
+float4x4 ModelViewMatrix[2] : register(c28);
 float4 vertex(float4 p : POSITION) : POSITION
 {
     return mul(p, ModelViewProjMatrix) + mul(p, ModelMatrix) + BoneMatrices[0] + ConstantColor + LightProbe[0] +
-           Other[1] + mul(p, InvTModelMatrix);
+           Other[1] + mul(p, InvTModelMatrix) + mul(p, ModelViewMatrix[1]);
 }
 )";
 
@@ -120,6 +121,13 @@ TEST_F(ShaderObjectTest, KnownRegistersComeFromTheConstantTable)
     EXPECT_EQ(skinned.GetConstant(V::LIGHT_PROBE).count, 3u);
     EXPECT_EQ(skinned.GetConstant(V::MODEL_VIEW_MATRIX).index, -1);
     EXPECT_EQ(skinned.GetConstant(V::LIGHTMAP_UV_MUL_ADD).index, -1);
+    // A uniform parameter of the entry point comes named "$ConstantColor".
+    VertexShaderObject parameter;
+    code = Compile("float4 vertex(float4 p : POSITION, uniform float4 ConstantColor) : POSITION { return p * ConstantColor; }",
+                   "vertex", "vs_3_0", &size);
+    ASSERT_TRUE(parameter.ReadConstantTable(code, size));
+    delete[] code;
+    EXPECT_EQ(parameter.GetConstant(V::CONSTANT_COLOR).index, 0);
 
     const uint8_t garbage[16] = {1, 2, 3};
     EXPECT_FALSE(skinned.ReadConstantTable(garbage, sizeof(garbage)));

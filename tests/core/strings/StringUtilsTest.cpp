@@ -166,8 +166,8 @@ TEST(StringUtilsTest, CodePageConventions)
     EXPECT_TRUE(WideToMultiByte(out, sizeof(out), nullptr, 0, 0));
     EXPECT_STREQ(out, "");
     // Characters Windows-1252 cannot hold become '?'; a surrogate pair is one character.
-    EXPECT_TRUE(WideStringToMultiByte(out, sizeof(out), u"a\u4e2d\U0001F600b", 0));
-    EXPECT_STREQ(out, "a??b");
+    EXPECT_TRUE(WideStringToMultiByte(out, sizeof(out), u"a\u4e2d\U0001F600\U0010FFFFb", 0));
+    EXPECT_STREQ(out, "a???b");
     EXPECT_TRUE(WideToMultiByte(out, sizeof(out), std::vector<char16_t>{u'a', 0xD800}.data(), 2, 0)); // no read past
     // Output that does not fit is refused rather than cut.
     EXPECT_FALSE(WideStringToMultiByte(out, 3, u"abc", 0));

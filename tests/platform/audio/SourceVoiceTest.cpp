@@ -208,11 +208,11 @@ protected:
 // Voices of every shape (1 to 8 channels of 8- and 16-bit PCM, mono and stereo ADPCM with whole
 // and short blocks), with odd lengths, loops, steps from far below one frame to many frames per
 // output frame, changing pitches, volumes and matrices, running dry and resuming, on buses of
-// 1, 2, 3 and 6 channels at rates whose blocks are and are not a multiple of four frames: every
+// 1, 2, 3, 6 and 8 channels at rates whose blocks are and are not a multiple of four frames: every
 // output value and every frame count must be exactly the frame-by-frame loop's.
 TEST_F(SourceVoiceTest, BlockMixMatchesAFrameByFrameLoopSampleForSample)
 {
-    const uint32_t buses[][2] = {{2, 48000}, {1, 44100}, {3, 22000}, {6, 8000}, {2, 44100}};
+    const uint32_t buses[][2] = {{2, 48000}, {1, 44100}, {3, 22000}, {6, 8000}, {8, 16000}, {2, 44100}};
     for (const auto& bus : buses)
     {
         const uint32_t busChannels = bus[0];

@@ -299,8 +299,8 @@ TEST_F(GpuDeviceRasterTest, DepthTestKeepsTheNearerSurfaceAndHonoursWriteOff)
     };
     m_device->SetRenderState(kRsZEnable, 1);
     quad(0.3f, kRed);
-    quad(0.6f, kBlue);
-    EXPECT_EQ(Probe(4, 4), kRed) << "the farther quad fails less-or-equal";
+    Draw(kPrimitiveTriangleList, 1, {At(0, 0, kBlue, 0.6f), At(0, 16, kBlue, 0.6f), At(16, 0, kBlue, 0.6f)});
+    EXPECT_EQ(Probe(4, 4), kRed) << "the farther triangle fails less-or-equal, counter-clockwise as it is";
     quad(0.3f, kGreen);
     EXPECT_EQ(Probe(4, 4), kGreen) << "equal depth passes less-or-equal";
     // A bias moves the drawn depth away from the viewer by its own amount, a slope-scaled one by
@@ -466,7 +466,7 @@ TEST_F(GpuDeviceRasterTest, EveryNthPresentWritesTheBackBufferAsPng)
 {
     TempFolder folder;
     m_device->SetFrameImages(folder.Path(), 2);
-    Draw(kPrimitiveTriangleList, 1, {At(0, 0, kRed), At(8, 0, kRed), At(0, 8, kRed)});
+    Draw(kPrimitiveTriangleList, 1, {At(0, 0, kRed), At(16, 0, kRed), At(0, 8, kRed)});
     ASSERT_EQ(m_device->EndScene(), kOk);
     for (int i = 0; i < 4; ++i)
         ASSERT_EQ(m_device->Present(), kOk);
@@ -489,9 +489,9 @@ TEST_F(GpuDeviceRasterTest, EveryNthPresentWritesTheBackBufferAsPng)
     ASSERT_EQ(uncompress(raw.data(), &rawSize, png.data() + 41, idatLength), Z_OK);
     ASSERT_EQ(rawSize, raw.size());
     EXPECT_EQ(raw[0] + raw[31 * (64 * 3 + 1)], 0) << "rows are stored unfiltered";
-    const uint8_t* pixel11 = raw.data() + 1 * (64 * 3 + 1) + 1 + 1 * 3;
-    EXPECT_EQ(pixel11[0], 0xFF);
-    EXPECT_EQ(pixel11[1], 0x00);
+    const uint8_t* pixel101 = raw.data() + 1 * (64 * 3 + 1) + 1 + 10 * 3; // (1, 10) is not covered
+    EXPECT_EQ(pixel101[0], 0xFF);
+    EXPECT_EQ(pixel101[1], 0x00);
     const uint8_t* pixel5020 = raw.data() + 20 * (64 * 3 + 1) + 1 + 50 * 3;
     EXPECT_EQ(pixel5020[0], 0x00);
 }

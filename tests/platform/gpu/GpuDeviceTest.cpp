@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <unistd.h>
 #include <vector>
 
 using namespace gpu;
@@ -139,7 +140,9 @@ TEST_F(GpuDeviceTest, StateTablesAndStatisticsFollowAScriptedFrame)
     m_device->SetVertexDeclaration(declaration); // replaces the fixed format
     EXPECT_EQ(m_device->SetStreamSource(1, vertices, 80, 20), kOk) << "offset at the end";
     EXPECT_EQ(m_device->SetStreamSource(1, vertices, 81, 20), kErrInvalidCall);
+    EXPECT_EQ(m_device->SetStreamSource(kStreamCount, vertices, 0, 20), kErrInvalidCall);
     EXPECT_EQ(m_device->SetStreamSourceFreq(1, kStreamIndexedData), kErrInvalidCall) << "no count";
+    ASSERT_EQ(m_device->SetStreamSourceFreq(0, kStreamIndexedData | 1u), kOk);
     m_device->SetStreamSource(1, nullptr, 0, 0);
     m_device->SetStreamSource(0, vertices, 0, 0);
     m_device->SetIndices(indices);
@@ -179,12 +182,13 @@ TEST_F(GpuDeviceTest, StateTablesAndStatisticsFollowAScriptedFrame)
     EXPECT_EQ(stats.renderStateCalls[kRsCullMode], 0u);
     EXPECT_EQ(stats.samplerStateCalls[kSsAddressU], 1u);
     EXPECT_EQ(stats.textureCalls, 1u);
+    EXPECT_EQ(stats.pixelShaderCalls, 1u);
     EXPECT_EQ(stats.vertexConstantRegisters, 2u);
     EXPECT_EQ(stats.pixelConstantRegisters, 1u);
     EXPECT_EQ(stats.refusedConstantWrites, 2u);
     EXPECT_EQ(stats.drawCalls, 4u);
     EXPECT_EQ(stats.primitives, 2u + 2u + 3u + 3u);
-    EXPECT_EQ(stats.invalidCalls, 9u);
+    EXPECT_EQ(stats.invalidCalls, 10u);
 
     const std::vector<DrawRecord>& log = m_device->GetDrawLog();
     ASSERT_EQ(log.size(), 4u);
@@ -197,6 +201,7 @@ TEST_F(GpuDeviceTest, StateTablesAndStatisticsFollowAScriptedFrame)
     EXPECT_EQ(log[0].fvf, 0u);
     EXPECT_EQ(log[3].declarationId, 0u);
     EXPECT_EQ(log[0].streams[0].bufferId, vertices->GetId());
+    EXPECT_EQ(log[0].streams[0].frequency, kStreamIndexedData | 1u);
     EXPECT_EQ(log[0].renderTargetIds[0], BackBuffer()->GetId());
     EXPECT_EQ(log[3].call, DrawCall::PrimitiveFromMemory);
     EXPECT_EQ(log[3].streams[0].bufferId, vertices->GetId());
@@ -339,6 +344,8 @@ TEST_F(GpuDeviceTest, FaultPlanFailsCreationAndLosesTheDevice)
     EXPECT_EQ(texture, nullptr);
     ASSERT_EQ(m_device->CreateTexture(4, 4, 1, 0, kFormatA8R8G8B8, kPoolManaged, &texture), kOk);
     texture->Release();
+    Faults().FailResourceCreation(1, ObjectKind::VertexBuffer);
+    EXPECT_EQ(m_device->CreateVertexBuffer(16, 0, 0, kPoolManaged, &buffer), kErrOutOfVideoMemory);
 
     // Lost at the second present; two resets answer device-lost before one succeeds.
     Faults().LoseDeviceOnPresent(1, 2);
@@ -437,4 +444,19 @@ TEST_F(GpuDeviceTest, PacedPresentsKeepTheDisplayRate)
     const auto paced = std::chrono::steady_clock::now() - start;
     SetPresentPacing(false);
     EXPECT_GE(paced, std::chrono::milliseconds(5 * 1000 / 60));
+}
+
+// A new process plans no failures: its first factory is made. The threadsafe style runs the check in
+// a freshly started copy of this program, before any test could clear the plan.
+TEST(GpuDeviceDeathTest, ANewProcessPlansNoFailures)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            GpuFactory* factory = CreateFactory(kSdkVersion);
+            const bool made = factory != nullptr;
+            SafeRelease(factory);
+            _exit(made ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }

@@ -160,35 +160,37 @@ TEST_F(MeshProgramTest, TwoSidedFlipsTheNormalOfBackFacesOnly)
 
 TEST_F(MeshProgramTest, TextureIsSampledThroughTheTextureTransform)
 {
-    gpu::GpuTexture* texture = nullptr;
-    ASSERT_EQ(m_device->CreateTexture(2, 1, 1, 0, gpu::kFormatA8R8G8B8, gpu::kPoolManaged, &texture), gpu::kOk);
-    gpu::LockedRect locked{};
-    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), gpu::kOk);
-    static_cast<uint32_t*>(locked.bits)[0] = 0xFFFF0000; // left texel red
-    static_cast<uint32_t*>(locked.bits)[1] = 0xFF0000FF; // right texel blue
-    texture->UnlockRect(0);
-    m_device->SetTexture(0, texture);
-    m_device->SetSamplerState(0, gpu::kSsMinFilter, gpu::kFilterPoint);
-    m_device->SetSamplerState(0, gpu::kSsMagFilter, gpu::kFilterPoint);
-    for (float offset : {0.0f, 0.5f})
+    // Red and blue over green and white; every vertex at (0.25, 0.25), moved by the transform's offset.
+    BindTexture(0, 2, 2, {0xFFFF0000, 0xFF0000FF, 0xFF00FF00, 0xFFFFFFFF}, gpu::kFilterPoint);
+    const struct
+    {
+        float u, v;
+        uint32_t expected;
+    } cases[] = {{0.0f, 0.0f, 0xFFBF0000u}, {0.5f, 0.0f, 0xFF0000BFu}, {0.0f, 0.5f, 0xFF00BF00u}};
+    for (const auto& c : cases)
     {
         ClearTarget(0xFF000000);
         Use({"DIFFUSE_TEXTURE"});
-        // Every vertex at u = 0.25: the offset moves it onto the right texel.
-        SetVertex("TextureTransform", {1, 1, offset, 0});
-        DrawTriangle(0, 0, 1, true, 0.25f, 0.5f);
-        EXPECT_EQ(Probe(12, 8), offset == 0.0f ? 0xFFBF0000u : 0xFF0000BFu) << offset;
+        SetVertex("TextureTransform", {1, 1, c.u, c.v});
+        DrawTriangle(0, 0, 1, true, 0.25f, 0.25f);
+        EXPECT_EQ(Probe(12, 8), c.expected) << c.u << " " << c.v;
     }
-    m_device->SetTexture(0, nullptr);
-    gpu::SafeRelease(texture);
 }
 
+// The lit family's deferred option, and the deferred family's normals pass through its view matrix
+// (here one turning x into y).
 TEST_F(MeshProgramTest, DeferredWritesTheNormalAsAColour)
 {
     ClearTarget(0xFF000000);
     Use({"DEFERRED"});
     DrawTriangle(1, 0, 0);
     EXPECT_EQ(Probe(12, 8), 0xFFFF8080u);
+    UseFamily("MeshDeferred.hlsl");
+    SetIdentity();
+    const float turn[16] = {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    SetMatrix("ModelViewMatrix", turn);
+    DrawTriangle(1, 0, 0);
+    EXPECT_EQ(Probe(12, 8), 0xFF80FF80u);
 }
 
 TEST_F(MeshProgramTest, SkinningMovesThePositionByTheWeightedBoneInEveryFamilyThatSkins)

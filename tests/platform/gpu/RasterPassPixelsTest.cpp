@@ -130,7 +130,10 @@ TEST_F(RasterPassPixelsTest, TheCompositeOfAHalfFloatSceneKeepsItsBytes)
     SetPixelConstant("Shading", 1.3f, 1.1f, 0.8f, 0.0f);
     SetPixelConstant("AtlasShare", 1.0f / 32, 1.0f / 16, 0.5f, 0.5f);
     SetPixelConstant("Vignette", 0.3f, 0.4f, 0.5625f, 0.0f);
-    DrawFullScreen(0.5f / 64, 0.5f / 32, 1.0f + 0.5f / 64, 1.0f + 0.5f / 32);
+    // The vertex shader moves the corners by half a texel.
+    const float shift[4] = {1.0f / 64, 1.0f / 32, 0.5f / 64, 0.5f / 32};
+    ASSERT_EQ(m_device->SetVertexShaderConstantF(Register(m_vertexShader, "TexelShift"), shift, 1), kOk);
+    DrawFullScreen();
     ExpectHash(*BackBuffer(), 0x99b588eea32e8614ull);
 }
 

@@ -60,6 +60,8 @@ Compiled Compile(const std::string& source, const char* entry = "vertex", const 
         ShaderConstantTable* fromCode = nullptr;
         EXPECT_EQ(GetShaderConstantTable(code->GetBufferPointer(), code->GetBufferSize(), &fromCode), kOk);
         EXPECT_EQ(fromCode->GetConstantCount(), table->GetConstantCount());
+        for (const ShaderConstant& constant : table->Constants())
+            EXPECT_EQ(table->FindConstant(constant.name.c_str()), &constant);
         fromCode->Release();
         table->Release();
     }
@@ -88,6 +90,7 @@ float4 LightProbe[3];
 bool UseFog;
 int Count;
 sampler2D Diffuse : register(s2);
+samplerCUBE Cube;
 sampler2D NeverRead;
 static const float4 Scale = ConstantColor * 2;
 struct Output { float4 position : POSITION; };
@@ -96,13 +99,13 @@ float4 Other() { return Unused; }
 Output vertex(float4 p : POSITION, uniform float4 Tint)
 {
     Output o;
-    o.position = Helper(p) + LightProbe[1] + tex2Dlod(Diffuse, p) + (UseFog ? Count : 0) + Tint;
+    o.position = Helper(p) + LightProbe[1] + tex2Dlod(Diffuse, p) + texCUBElod(Cube, p) + (UseFog ? Count : 0) + Tint;
     o.position.x += Bones[0][0].x;
     return o;
 }
 )");
     ASSERT_EQ(c.result, kOk) << c.messages;
-    ASSERT_EQ(c.constants.size(), 8u);
+    ASSERT_EQ(c.constants.size(), 9u);
     EXPECT_EQ(Find(c, "Unused"), nullptr) << "only reached from an unused function";
     EXPECT_EQ(Find(c, "NeverRead"), nullptr);
     const ShaderConstant* mvp = &c.constants[2]; // by register set (bool, int, float, sampler), then register
@@ -131,6 +134,7 @@ Output vertex(float4 p : POSITION, uniform float4 Tint)
     EXPECT_EQ(diffuse->registerSet, RegisterSet::Sampler);
     EXPECT_EQ(diffuse->registerIndex, 2u);
     EXPECT_EQ(diffuse->type, ConstantType::Sampler2D);
+    EXPECT_EQ(Find(c, "Cube")->type, ConstantType::SamplerCube);
     EXPECT_EQ(Find(c, "UseFog")->registerSet, RegisterSet::Bool);
     EXPECT_EQ(Find(c, "Count")->registerSet, RegisterSet::Int4);
 }
@@ -173,6 +177,18 @@ float4 vertex() : POSITION { return SCALE(EXTRA, 2); }
     ASSERT_EQ(c.result, kOk) << c.messages;
     ASSERT_EQ(c.constants.size(), 1u);
     EXPECT_EQ(c.constants[0].name, "NotSkinned");
+}
+
+// Stringising quotes the named argument's tokens with one space wherever the source had any, a
+// comment included.
+TEST(ShaderCompilerTest, StringisingQuotesTheNamedArgumentWithItsSpaces)
+{
+    ShaderPreprocessor preprocessor(nullptr);
+    const std::string source = "#define QUOTE(a, b) #b\nQUOTE(x, y/**/z   w)\n";
+    std::vector<ShaderToken> out;
+    ASSERT_TRUE(preprocessor.Run(source.data(), source.size(), "Test.hlsl", &out)) << preprocessor.Messages();
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].text, "\"y z w\"");
 }
 
 TEST(ShaderCompilerTest, IncludesGoThroughTheHandlerInOpeningOrder)
@@ -238,6 +254,10 @@ TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
     }
     for (const char* profile : {"gs_4_0", "ps_3x0"})
         EXPECT_EQ(Compile("float4 main() : COLOR { return 0; }", "main", profile).result, kErrCompile) << profile;
+    const ShaderMacro unnamed[] = {{"1X", "2"}, {nullptr, nullptr}};
+    EXPECT_NE(Compile("float4 vertex() : POSITION { return 0; }\n", "vertex", "vs_3_0", unnamed)
+                  .messages.find("<macros>(1): error: macro '1X' cannot be defined"),
+              std::string::npos);
 }
 
 TEST_F(ShaderCompilerDeviceTest, CompiledCodeMakesDeviceShaders)

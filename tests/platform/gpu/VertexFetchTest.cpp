@@ -8,13 +8,14 @@ using namespace gpu;
 // -1), and only formats and usages the programs read are accepted.
 TEST(VertexFetchTest, ElementsDecodeToFourFloatsInTheSlotsProgramsRead)
 {
-    const struct { uint8_t type; uint8_t bytes[4]; float expected[4]; } cases[] = {
+    const struct { uint8_t type; uint8_t bytes[8]; float expected[4]; } cases[] = {
         {kDeclColor, {0x00, 0x33, 0xFF, 0x80}, {1.0f, 0.2f, 0.0f, 128 / 255.0f}},
         {kDeclUByte4, {1, 2, 3, 250}, {1.0f, 2.0f, 3.0f, 250.0f}},
         {kDeclShort2N, {0x00, 0x80, 0xFF, 0x7F}, {-1.0f, 1.0f, 0.0f, 1.0f}},
         {kDeclUShort2N, {0xFF, 0xFF, 0x00, 0x00}, {1.0f, 0.0f, 0.0f, 1.0f}},
         {kDeclDec3N, {0x00, 0xFE, 0x07, 0x00}, {-1.0f, 1.0f, 0.0f, 1.0f}}, // x -512, y 511
         {kDeclFloat16x2, {0x00, 0x3C, 0x00, 0xC0}, {1.0f, -2.0f, 0.0f, 1.0f}},
+        {7, {0x01, 0x00, 0xFF, 0xFF, 0x00, 0x80, 0xFF, 0x7F}, {1.0f, -1.0f, -32768.0f, 32767.0f}}, // short4 as files store it
     };
     for (const auto& c : cases)
     {

@@ -134,6 +134,7 @@ TEST_F(DirectInputTest, PadStateIsReportedInTheGivenRange)
     EXPECT_EQ(state.buttons[127], 0x80);
     EXPECT_EQ(state.pointOfView[0], 0xFFFFFFFFu);
     EXPECT_EQ(pad->SetAxisRange(5, 5), input::kUnsupported);
+    EXPECT_EQ(pad->CreateConstantForceEffect(input::ConstantForce()), nullptr) << "a pad without force feedback";
     // A background device keeps working without focus.
     input::SetWindowFocus(false);
     EXPECT_EQ(pad->Poll(), input::kOk);

@@ -98,6 +98,7 @@ TEST_F(InputHardwareTest, SteamControllerStartsWithAPathAndAnswersForConnectedPa
     ASSERT_TRUE(steam->GetControllerState(3, state));
     EXPECT_EQ(state.buttons, 1u << 18);
     EXPECT_EQ(state.rightPadX, -300);
+    EXPECT_EQ(state.rightPadY, 0) << "an axis not set rests at the centre";
     EXPECT_EQ(state.packetNumber, 1u);
     EXPECT_FALSE(steam->GetControllerState(input::kSteamControllerCount, state));
     steam->Shutdown();

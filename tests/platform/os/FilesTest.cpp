@@ -8,6 +8,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <tuple>
+#include <unistd.h>
 
 TEST(FilesTest, ReplacingFileTakesTheUmaskAndReplacesOnlyOnCommit)
 {
@@ -15,13 +16,23 @@ TEST(FilesTest, ReplacingFileTakesTheUmaskAndReplacesOnlyOnCommit)
     const std::string target = folder / "config.bin";
     folder.WriteFile("config.bin", "old");
     const mode_t previous = umask(027);
+    std::string temporary;
     {
         os::ReplacingFile file;
+        EXPECT_FALSE(file.Commit()) << "nothing open";
         ASSERT_TRUE(file.Open(target.c_str()));
+        for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
+            if (entry.path().filename() != "config.bin")
+                temporary = entry.path().filename().string();
         std::fputs("new", file.GetFile());
         file.Abandon();
     }
     EXPECT_EQ(folder.ReadFile("config.bin"), "old");
+    // Leftovers under the next temporary names (an earlier process had this id) are stepped over.
+    const std::string prefix = "config.bin." + std::to_string(getpid()) + ".";
+    const unsigned long next = std::stoul(temporary.substr(prefix.size())) + 1;
+    for (unsigned long n : {next, next + 1})
+        folder.WriteFile(prefix + std::to_string(n) + ".tmp", "left");
     os::ReplacingFile file;
     ASSERT_TRUE(file.Open(target.c_str()));
     ASSERT_TRUE(file.Open(target.c_str())); // drops the first temporary file
@@ -35,7 +46,7 @@ TEST(FilesTest, ReplacingFileTakesTheUmaskAndReplacesOnlyOnCommit)
     int entries = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
         entries += entry.is_regular_file();
-    EXPECT_EQ(entries, 1);
+    EXPECT_EQ(entries, 3) << "the new file and the two leftovers";
 }
 
 // Each level resolves without case into a buffer with room for the end; file calls keep to their kind.

@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -57,6 +58,13 @@ TEST(MappedPageGuardTest, SlotsRunOutAndComeBack)
          slot = os::MappedPageGuard::Register(kRange, sizeof(kRange), &lost))
         slots.push_back(slot);
     EXPECT_GE(slots.size(), 16u);
+    // A file opened while every slot is taken is refused and leaves no mapping behind.
+    TempFolder folder;
+    folder.WriteFile("late.bin", "late");
+    EXPECT_FALSE(os::MappedFile().Open((folder / "late.bin").c_str()));
+    std::ifstream maps("/proc/self/maps");
+    const std::string mapped((std::istreambuf_iterator<char>(maps)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(mapped.find(folder / "late.bin"), std::string::npos);
     os::MappedPageGuard::Unregister(slots[3]);
     EXPECT_EQ(os::MappedPageGuard::Register(kRange, sizeof(kRange), &lost), slots[3]);
     for (int slot : slots)

@@ -101,11 +101,15 @@ TEST_F(RendererSerializationJobsTest, FailedReadLeavesNoCopyAndReleasesTheWaiter
     gpu::GpuVertexBuffer* vb = nullptr;
     std::thread([&] { vb = MakeVertexBuffer(Pattern(16, 1)); }).join();
     ASSERT_NE(vb, nullptr);
-    // The stand-in allows one lock at a time, so a buffer already locked refuses the job's lock.
-    void* bytes = nullptr;
-    ASSERT_EQ(vb->Lock(0, 0, &bytes, 0), gpu::kOk);
     std::thread([&] {
         NorvexRendererVertexBufferSerializationJob job(vb);
+        EXPECT_EQ(job.GetDataSize(), 0u);
+        EXPECT_TRUE(PostRendererJob(&job, true));
+        EXPECT_EQ(job.GetDataSize(), 16u);
+        // The stand-in allows one lock at a time, so a buffer already locked refuses the job's
+        // lock; the copy of the read before goes.
+        void* bytes = nullptr;
+        ASSERT_EQ(vb->Lock(0, 0, &bytes, 0), gpu::kOk);
         EXPECT_TRUE(PostRendererJob(&job, true));
         EXPECT_EQ(job.GetData(), nullptr);
         EXPECT_EQ(job.GetDataSize(), 0u);

@@ -66,6 +66,10 @@ TEST_F(ResourceShaderTest, FirstUseCompilesWithItsOptionsAndTheSecondReadsTheCac
 {
     ResourceShader* first = Load(m_pixelName);
     EXPECT_EQ(first->GetKind(), uint32_t(ResourceShader::KIND_PIXEL));
+    for (const auto& [name, kind] : {std::pair<const char*, uint32_t>{"Font/0.PS_3_0", ResourceShader::KIND_PIXEL},
+                                     {"Font/0.Vs_3_0", ResourceShader::KIND_VERTEX},
+                                     {"Font/0.gs_4_0", ResourceShader::KIND_UNKNOWN}})
+        EXPECT_EQ(ResourceShader(name).GetKind(), kind) << name;
     EXPECT_EQ(Compiles(m_pixelName), 1u);
     EXPECT_TRUE(m_log.Contains("Compiling shader Common/Shaders/Font.hlsl (pixel) with options 'OUTLINES' to file " +
                                m_pixelName));
@@ -153,6 +157,7 @@ TEST_F(ResourceShaderTest, CompiledFilesAreCheckedAgainstTheDefinitionsAndTheirO
         bytes.assign(std::istreambuf_iterator<char>(in), {});
     }
     ASSERT_GT(bytes.size(), 24u);
+    EXPECT_EQ(bytes.substr(0, 8), std::string("\xD6\x1B\x98\xF3\x04\0\0\0", 8)) << "magic and format version";
     auto write = [&](const std::string& content) {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(content.data(), std::streamsize(content.size()));
@@ -198,4 +203,7 @@ TEST_F(ResourceShaderTest, MissingSourcesAndEntryPointsFailTheLoad)
     Load(std::string("iPhoneUI/") + kZeros + ".ps_3_0", false);
     EXPECT_TRUE(m_log.Contains("HLSL error while compiling pixel shader Common/Shaders/iPhoneUI.hlsl", CONSOLE_ERROR));
     Load(std::string("iPhoneUI/") + kZeros + ".gs_4_0", false);
+    // The source's last byte counts too.
+    std::ofstream(m_harness.Path("common/Shaders/iPhoneUI.hlsl")) << "float4 pixel() : COLOR0 { return 0; }";
+    Load(std::string("iPhoneUI/") + kZeros + ".ps_3_0");
 }

@@ -1,6 +1,7 @@
 // ctest-labels: thread
 // Texture resources from a kit-made data root, loaded on the resource thread into device textures
 // of the graphics stand-in, with patch overlays and cube maps; damaged files fail cleanly.
+#include "platform/gpu/GpuEnvironment.h"
 #include "platform/gpu/GpuTexture.h"
 #include "renderer/jobs/TextureHolder.h"
 #include "renderer/resources/ResourceTexture.h"
@@ -217,6 +218,8 @@ TEST_F(TextureResourceTest, DamagedFilesFailWithTheirReason)
     WriteTexture("bad/format.texture", format);
     EXPECT_FALSE(Load("bad/format.tga")->IsLoaded());
     EXPECT_TRUE(m_log.Contains("unsupported pixel format 99", CONSOLE_ERROR));
+    gpu::Faults().FailResourceCreation(1, gpu::ObjectKind::Texture);
+    EXPECT_FALSE(Load("ui/plain.tga")->IsLoaded()) << "the device refused the texture";
     for (Resource* resource : m_loaded)
     {
         EXPECT_EQ(resource->GetSize(), 0u);
@@ -283,4 +286,15 @@ TEST(TextureFileNamesTest, PathsAndPatchNames)
     EXPECT_FALSE(BuildTexturePatchPath(path, sizeof(path), "foo.tga|07.patchy"));
     EXPECT_FALSE(BuildTexturePatchPath(path, sizeof(path), "foo.tga"));
     EXPECT_STREQ(path, "");
+}
+
+TEST(TextureFileHeaderTest, TheLevelTableKeepsItsLastEntry)
+{
+    TextureFileHeader header;
+    header.levels[TextureFileHeader::kMaxLevels - 1] = {1, 2, 8};
+    uint8_t bytes[TextureFileHeader::kSize] = {};
+    header.Write(bytes);
+    TextureFileHeader back;
+    ASSERT_TRUE(TextureFileHeader::Parse(bytes, sizeof(bytes), &back));
+    EXPECT_EQ(back.levels[TextureFileHeader::kMaxLevels - 1].faceBytes, 8u);
 }

@@ -118,8 +118,8 @@ TEST_F(EntityLayerSystemTest, GroupColoursReachEveryMemberWithoutItsOwn)
     EntityLayer* deep = AddLayer(*inner, "Deep", 20);
     EntityLayer* fixed = AddLayer(*outdoor, "Fixed", 21);
     fixed->m_proprietaryColorSet = true;
-    const HDRColor red(255, 0, 0, 255);
-    outdoor->SetColor(red);
+    // Through the reflected property, as a loaded record or the editor sets it.
+    ASSERT_TRUE(outdoor->GetClassProperties()->FindProperty("Color")->SetFromText(outdoor, "255 0 0 255 1"));
     EXPECT_EQ(inner->GetColor().g, 0);
     EXPECT_EQ(deep->m_color.r, 255);
     EXPECT_EQ(deep->m_color.g, 0);

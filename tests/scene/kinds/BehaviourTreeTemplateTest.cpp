@@ -92,6 +92,11 @@ TEST_F(BehaviourTreeTemplateTest, LinkingTreesThatReferBackToTheTemplateFinishes
     list[2]->SetRoot(byIndex);
     trees.InitTrees();
     EXPECT_EQ(byIndex->GetLinkedTree(), list[3]);
+    // Agents starting later leave linked trees alone.
+    byIndex->SetTreeIndex(0);
+    trees.LinkTreesOnce();
+    EXPECT_EQ(byIndex->GetLinkedTree(), list[3]);
+    byIndex->SetTreeIndex(3);
     trees.RemoveTree(1);
     EXPECT_EQ(byIndex->GetTreeIndex(), 2);
     EXPECT_EQ(byIndex->GetLinkedTree(), trees.GetTrees()[2]);

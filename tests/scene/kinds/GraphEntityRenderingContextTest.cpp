@@ -39,7 +39,7 @@ protected:
         GraphGeometry* g = new GraphGeometry;
         const Vector p(1.0f, 2.0f, 3.0f, 1.0f);
         for (int i = 0; i < strips; ++i)
-            g->AddStrip(p, 0.0f, p, 1.0f);
+            g->AddStrip(p, float(i), p, float(i + 1));
         for (int i = 0; i < curves; ++i)
             g->AddCurve(p, p, p, p, 0.0f, 1.0f);
         for (int i = 0; i < arrows; ++i)
@@ -69,14 +69,22 @@ TEST_F(GraphEntityRenderingContextTest, PiecesAreDrawnInBatchesAndArrowsOnlyWith
 {
     m_graphTemplate.SetTypeId(GraphTemplate::kTypeId);
     Entity* graph = Create(&m_graphTemplate);
-    GraphEntityRenderingContext context(m_renderer, graph, 0, Pieces(40, 17, 3));
+    GraphEntityRenderingContext context(m_renderer, graph, 0, Pieces(64, 17, 3));
     ASSERT_NE(context.GetGeometry(), nullptr);
     EXPECT_FLOAT_EQ(context.GetWidth(), 1.0f);
     EXPECT_FLOAT_EQ(context.GetInverseMappingSize(), 0.1f);
-    // 32 + 8 strips, 16 + 1 curves of 63 x 2 triangles.
+    // 32 + 32 strips, 16 + 1 curves of 63 x 2 triangles.
     const auto plain = DrawCounts(context, 0);
     EXPECT_EQ(plain.first, 4u);
-    EXPECT_EQ(plain.second, 40u * 2u + 17u * 126u);
+    EXPECT_EQ(plain.second, 64u * 2u + 17u * 126u);
+    // Two registers per strip: the last strip's second point, distance 64, ends the second batch.
+    GraphEntityRenderingContext strips(m_renderer, graph, 0, Pieces(64, 0, 0));
+    DrawCounts(strips, 0);
+    float last[4] = {};
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) {
+        r.GetDevice()->GetVertexShaderConstantF(GraphEntityRenderingContext::kPiecesRegister + 63, last, 1);
+    });
+    EXPECT_FLOAT_EQ(last[3], 64.0f);
     const auto arrows = DrawCounts(context, GraphEntityRenderingContext::kDrawArrows);
     EXPECT_EQ(arrows.first, 5u);
     EXPECT_EQ(arrows.second, plain.second + 3u * 2u);

@@ -124,6 +124,23 @@ TEST_F(MeshEntityAnimationTest, ClipsStartByNameOrIndexAndPoseTheBones)
     EXPECT_FALSE(knight->StartAnimation(NameString("legs"), NameString("Wave"), &loop)) << "no such node";
 }
 
+TEST_F(MeshEntityAnimationTest, AClipStartedFromItsGroupTakesUpTheProgressOfTheGroupsRunningClip)
+{
+    MeshEntity* knight = Knight();
+    AnimationParams wave = Params(ANIMFLAG_LOOP);
+    wave.GroupMask = 2;
+    ASSERT_TRUE(knight->StartAnimation(m_root, NameString("Wave"), &wave));
+    Advance(knight, 0.0f);
+    Advance(knight, 0.25f);
+    AnimationParams stride = Params(ANIMFLAG_START_FROM_GROUP);
+    stride.GroupMask = 2;
+    stride.StartTimeOffset = 6.0f; // groups 2 and 4
+    ASSERT_TRUE(knight->StartAnimation(m_root, NameString("Stride"), &stride));
+    const BaseAnimation* started = knight->GetAnimator()->GetSlotList(0).back().get();
+    EXPECT_EQ(started->GetParams().AnimationIndex, 1) << "Stride";
+    EXPECT_NEAR(started->GetParams().StartTimeOffset, 0.25f, 1e-4f);
+}
+
 TEST_F(MeshEntityAnimationTest, AChildChainStartsTheNextEntryWhenTheFirstFinishes)
 {
     MeshEntity* knight = Knight();
@@ -257,6 +274,7 @@ TEST_F(MeshEntityAnimationTest, AFollowingMeshCopiesItsStateIntoTheSourcesFields
     EXPECT_FALSE(unit->MPPropSetAnim(progressField, 1));
     EXPECT_FALSE(unit->MPPropSetFloat(animField, 1.0f));
     EXPECT_FALSE(unit->MPPropSetFloat(9, 1.0f));
+    EXPECT_EQ(unit->EditMPProperties()->Edit(progressField + 1), nullptr) << "one past the last field";
     avatar->SetAnimationSource(nullptr, animField, progressField);
     ASSERT_TRUE(avatar->SetAnimationProgress(m_root, -1, 0.75f));
     Advance(avatar, 0.1f);

@@ -212,6 +212,11 @@ TEST_F(MeshTemplatePresetsTest, PresetCopiesKeepAnimationReferencesBalanced)
         animations = copy;
         EXPECT_EQ(animation.GetReferenceCount(), 4);
     }
+    // Reloaded without a resource manager, the template lets go of every clip it held.
+    animation.AddRef();
+    m_template->EditAnimations()[0].m_defaultPreset.AdoptAnimation(&animation);
+    m_template->LoadPresetAnimations(false);
+    EXPECT_EQ(animation.GetReferenceCount(), 1);
     m_template.reset();
     EXPECT_EQ(animation.GetReferenceCount(), 1);
     animation.Release();

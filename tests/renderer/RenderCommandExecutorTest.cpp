@@ -370,18 +370,17 @@ TEST_F(RenderCommandExecutorTest, ALoadingFrameGivesTheDisplayLockBack)
 
     // Switched off, no loading frame is drawn, not even the one a new screen draws at once.
     m_renderer.EnableLoadingFrames(false);
-    const auto presents = [this] {
-        uint32_t count = 0;
+    UIScreen next;
+    uint32_t presents[2] = {};
+    for (uint32_t& count : presents)
+    {
         RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) {
             r.GetPresenter().Flush();
             count = r.GetPresenter().GetPresentsCompleted();
         });
-        return count;
-    };
-    const uint32_t before = presents();
-    UIScreen next;
-    m_renderer.SetLoadingScreen(&next, 0, 0);
-    EXPECT_EQ(presents(), before);
+        m_renderer.SetLoadingScreen(&next, 0, 0);
+    }
+    EXPECT_EQ(presents[1], presents[0]);
     m_renderer.EnableLoadingFrames(true);
     m_renderer.SetLoadingScreen(nullptr, 0, 0);
     m_renderer.SubmitCommands(true);

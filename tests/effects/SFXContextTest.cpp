@@ -283,6 +283,10 @@ TEST_F(SFXContextTest, BoundsArePublishedOnceTakenAndEqualTheElementBoxes)
     EXPECT_FLOAT_EQ(box.max.x, 8.01f);
     EXPECT_FLOAT_EQ(box.min.z, -4.01f);
     EXPECT_FLOAT_EQ(box.max.y, 4.01f);
+
+    moved->GetClassProperties()->FindProperty("Expands bounding box")->SetFromText(moved, "0");
+    Walk(0, 0.1f, 0);
+    EXPECT_FALSE(context.GetDynamicBounds(&box)) << "no element expands the box: none is published";
 }
 
 TEST_F(SFXContextTest, ParkingPausesLoopsAndEndsTheRestUntilTheNextDraw)
@@ -359,12 +363,12 @@ TEST_F(SFXContextTest, ReinitialisingCarriesStatesOverOnlyWhenAskedAndCountsMatc
     SFXContext& context = Play(definition);
     Walk(0, 1.5f, 0);
     SFXElementContext* const old = context.GetElementContext(1);
-    context.Init(definition, Matrix::ONE, true, 0);
+    definition.ReinitContexts(true);
     m_renderer.SubmitCommands(true);
     EXPECT_FLOAT_EQ(Probe(context, 1).GetState(SFXElementDefinition::STATE_POSITION).time, 1.5f);
     EXPECT_EQ(Probe(context, 1).takenFrom, old);
     EXPECT_EQ(context.GetTime(), 0.0f);
-    context.Init(definition, Matrix::ONE, false, 0);
+    definition.ReinitContexts(false);
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(Probe(context, 1).GetState(SFXElementDefinition::STATE_POSITION).time, 0.0f);
     EXPECT_EQ(Probe(context, 1).takenFrom, nullptr);

@@ -6,6 +6,7 @@
 
 #include "core/math/RandomGenerator.h"
 #include "effects/SFXContext.h"
+#include "effects/particles/ParticleSpawner.h"
 #include "effects/sfx/SFXDefinition.h"
 #include "effects/sfx/SFXElementContext.h"
 #include "engine/EngineClock.h"
@@ -24,6 +25,14 @@
 
 namespace
 {
+// Remembers the particle spawner the effect hands its elements.
+class SpawnerRecorder : public SFXElementContext
+{
+public:
+    void SetSpawner(ParticleSpawner* s) override { spawner = s; }
+    ParticleSpawner* spawner = nullptr;
+};
+
 // An element that plays its keyed position for `seconds`, optionally held in a loop.
 class PlainElement : public SFXElementDefinition
 {
@@ -41,7 +50,7 @@ public:
         }
         m_passBits = passBits;
     }
-    SFXElementContext* CreateContext() const override { return new SFXElementContext; }
+    SFXElementContext* CreateContext() const override { return new SpawnerRecorder; }
     EntityTemplate* GetResource() const override { return mesh; }
     void RefreshResource() override { ++refreshes; }
     void SetDepthPass(uint8_t on) { m_depthPass = on; }
@@ -105,6 +114,7 @@ protected:
     {
         bool active = false;
         float elementTime = -1.0f;
+        ParticleSpawner* spawner = nullptr;
     };
     RenderSide Read(SFXEntity* entity)
     {
@@ -113,7 +123,10 @@ protected:
         RunOnRenderThread(m_renderer, [&](NorvexRenderer&) {
             side.active = context->IsActive();
             if (SFXElementContext* element = context->GetElementContext(0))
+            {
                 side.elementTime = element->GetState(SFXElementDefinition::STATE_POSITION).time;
+                side.spawner = static_cast<SpawnerRecorder*>(element)->spawner;
+            }
         });
         return side;
     }
@@ -281,6 +294,16 @@ TEST_F(SFXEntityTest, AnEditedMeshTemplateReachesTheEffectsThatShowIt)
     EXPECT_EQ(element->refreshes, 0);
     shown.OnPropertyChanged(nullptr);
     EXPECT_EQ(element->refreshes, 1);
+}
+
+TEST_F(SFXEntityTest, ACustomSpawnerReachesTheElementsOfAPlayingEffect)
+{
+    m_template.GetDefinition().AddElement(new PlainElement(10.0f, true));
+    SFXEntity* entity = Create();
+    auto* spawner = new LocalSpaceParticleSpawner; // the entity owns it
+    entity->SetCustomSpawner(spawner);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(Read(entity).spawner, spawner);
 }
 
 // The scene switch deletes every effect while the render thread draws them into the shadow map:

@@ -2,12 +2,15 @@
 // body and head quads' corners, mapping and strength worked out by hand, and the 128-quad lists.
 #include "renderer/FakeShadowQuads.h"
 
+#include "core/reflection/RTTIPropertiesBase.h"
 #include "renderer/MeshFakeShadowDefinition.h"
 #include "renderer/MeshRenderSharedBuffers.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <tuple>
 
 namespace
 {
@@ -168,6 +171,27 @@ TEST_F(FakeShadowQuadsTest, HeadsNeedABoneInsideThePose)
     ExpectVertex(head[0], 0.5f + 1.0f + 2.0f, 0.0f, 0.5f + 10.0f, 0.0f, 0.0f, 1.0f);
     ExpectVertex(head[1], 0.5f + 1.0f + 2.0f, 0.0f, -0.5f + 10.0f, 0.5f, 0.0f, 1.0f);
     ExpectVertex(head[3], -0.5f + 1.0f + 2.0f, 0.0f, 0.5f + 10.0f, 0.0f, 0.5f, 1.0f);
+}
+
+// A template's text reaches the field the quads read (values no default holds and no two fields share).
+TEST_F(FakeShadowQuadsTest, EachDefinitionNameSetsItsOwnField)
+{
+    MeshFakeShadowDefinition& d = m_definition;
+    const std::tuple<const char*, const char*, const float*> rows[] = {
+        {"Body mapping", "1 2 3 4", &d.m_bodyMapping.x}, {"Body scale offset", "5 6 7 8", &d.m_bodyScaleOffset.x},
+        {"Body pivot Y", "9", &d.m_bodyPivotY}, {"Body max shadow offset", "10", &d.m_bodyMaxShadowOffset},
+        {"HeadA mapping", "11 0 0 0", &d.m_headAMapping.x}, {"HeadB mapping", "15 0 0 0", &d.m_headBMapping.x},
+        {"HeadA scale offset", "19 0 0 0", &d.m_headAScaleOffset.x},
+        {"HeadB scale offset", "23 0 0 0", &d.m_headBScaleOffset.x},
+        {"HeadA max shadow offset", "27", &d.m_headAMaxShadowOffset},
+        {"HeadB max shadow offset", "28", &d.m_headBMaxShadowOffset}, {"Enabled", "1", nullptr}};
+    for (const auto& [name, text, field] : rows)
+    {
+        const RTTIProperty* property = d.GetClassProperties()->FindProperty(name);
+        ASSERT_TRUE(property != nullptr && property->SetFromText(&d, text)) << name;
+    }
+    for (const auto& [name, text, field] : rows)
+        EXPECT_EQ(field != nullptr ? *field : float(d.m_enabled), std::stof(text)) << name;
 }
 
 TEST_F(FakeShadowQuadsTest, TheHundredAndTwentyNinthQuadIsDropped)

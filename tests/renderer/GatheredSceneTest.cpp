@@ -148,8 +148,11 @@ protected:
                 steps.push_back(step);
             if (std::string(step) == "volume")
             {
-                // Outside the sphere: depth-tested, no depth writes, added to what is there.
-                EXPECT_EQ(draw.renderStates[gpu::kRsZFunc], gpu::kCmpLessEqual);
+                // Depth-tested from outside the sphere; from inside only its far side shows, drawn whatever
+                // lies in front. No depth writes, added to what is there.
+                EXPECT_EQ(draw.renderStates[gpu::kRsZFunc], m_eyeInLight ? gpu::kCmpAlways : gpu::kCmpLessEqual);
+                EXPECT_EQ(draw.renderStates[gpu::kRsCullMode],
+                          m_eyeInLight ? gpu::kCullClockwise : gpu::kCullCounterClockwise);
                 EXPECT_EQ(draw.renderStates[gpu::kRsZWriteEnable], 0u);
                 EXPECT_EQ(draw.renderStates[gpu::kRsDestBlend], 2u);
                 EXPECT_EQ(draw.renderStates[gpu::kRsStencilFunc], gpu::kCmpEqual) << "deferred pixels only";
@@ -267,6 +270,7 @@ protected:
     SceneParametersWrapper m_scene; // copied by the environment when its command runs
     Matrix m_view, m_projection;
     Vector m_eye = Vector(0.0f, 40.0f, -10.0f, 1.0f);
+    bool m_eyeInLight = false; // m_eye inside the point light's sphere
 };
 } // namespace
 
@@ -275,6 +279,11 @@ TEST_F(GatheredSceneTest, TheFrameDrawsShadowDeferredPassesVolumesAndBucketsInOr
     RenderFrame();
     EXPECT_EQ(Steps(), (std::vector<std::string>{"shadow", "normals", "quad", "volume", "compose", "forward"}));
     EXPECT_EQ(m_harness.GetRenderer().GetExecutor().GetShadowCasterCount(), 3u) << "each caster once";
+
+    m_eye = Vector(-6.0f, 2.5f, -1.5f, 1.0f);
+    m_eyeInLight = true;
+    RenderFrame();
+    EXPECT_EQ(Steps(), (std::vector<std::string>{"shadow", "normals", "quad", "volume", "compose", "forward"}));
 }
 
 TEST_F(GatheredSceneTest, TheMobileModesSkipTheLighting)

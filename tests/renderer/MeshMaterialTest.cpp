@@ -229,6 +229,13 @@ TEST(MeshMaterialTest, NewestRecordRoundTripsWithItsStoredFlipbookBit)
     read.Write(second);
     again.resize(second.Size());
     EXPECT_EQ(again, bytes);
+
+    // A copy over another material keeps every stored field.
+    MeshMaterial copy;
+    copy = read;
+    RecordOutput third(again.data(), again.size(), false);
+    copy.Write(third);
+    EXPECT_EQ(std::make_pair(third.Size(), again), std::make_pair(bytes.size(), bytes));
 }
 
 TEST(MeshMaterialTest, PassTablePicksTheKindsShaders)

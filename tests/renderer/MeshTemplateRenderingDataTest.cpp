@@ -242,6 +242,12 @@ TEST(MeshTemplateRenderingDataTest, APickingCopyIsHandedOutOnlyWhenItsPartsAgree
     none.SetGeometry(3, 12, std::vector<uint8_t>(36, 0), {0, 1, 2});
     EXPECT_EQ(none.GetPickingVertices(), nullptr);
     EXPECT_EQ(log.CountOfKind(CONSOLE_ERROR), 0u);
+
+    // Once it keeps one, new geometry replaces the copy.
+    none.SetPickingLayout(kFloat, 12);
+    none.SetGeometry(3, 12, std::vector<uint8_t>(36, 5), {0, 1, 2});
+    ASSERT_NE(none.GetPickingVertices(), nullptr);
+    EXPECT_EQ(none.GetPickingVertices()[35], 5);
 }
 
 namespace

@@ -367,7 +367,20 @@ TEST_F(RenderCommandExecutorTest, ALoadingFrameGivesTheDisplayLockBack)
         std::_Exit(1);
     }
     waiter.join();
+
+    // Switched off, no loading frame is drawn, not even the one a new screen draws at once.
     m_renderer.EnableLoadingFrames(false);
+    UIScreen next;
+    uint32_t presents[2] = {};
+    for (uint32_t& count : presents)
+    {
+        RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) {
+            r.GetPresenter().Flush();
+            count = r.GetPresenter().GetPresentsCompleted();
+        });
+        m_renderer.SetLoadingScreen(&next, 0, 0);
+    }
+    EXPECT_EQ(presents[1], presents[0]);
     m_renderer.EnableLoadingFrames(true);
     m_renderer.SetLoadingScreen(nullptr, 0, 0);
     m_renderer.SubmitCommands(true);

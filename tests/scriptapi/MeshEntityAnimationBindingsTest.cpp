@@ -63,7 +63,8 @@ TEST_F(MeshEntityAnimationBindingsTest, ScriptsStartStopAndMountThroughTheMeshEn
     EXPECT_TRUE(m_log.Contains("Animation Jump not found in", 4));
     Run("assert(started == false and progressed == true and unknownNode == false and mounted == true)"
         " assert(params.Flags == 0x801 and params.AttackTime > 0.499 and params.AttackTime < 0.501)"
-        " assert(rest:At(3, 1) == 1)");
+        " assert(rest:At(3, 1) == 1)"
+        " params:LoadDefaults() assert(params.OverrideProgress == -1 and params.Flags == ANIMFLAG_SOUNDS)");
     EXPECT_EQ(knight->GetAnimator()->GetMountedBone(sword), 1);
     Run("knight:UnmountEntity(nil)");
     EXPECT_EQ(knight->GetAnimator()->GetMountedBone(sword), -1);

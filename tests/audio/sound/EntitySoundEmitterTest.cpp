@@ -135,7 +135,7 @@ TEST_F(EntitySoundEmitterTest, DestroyFadesTheEmittersSoundsOverAThirdOfASecond)
     SoundParamWrapper looping;
     looping.LoopCount = 0;
     SoundParamWrapper outliving = looping;
-    outliving.Flags = SOUNDSTARTFLAG_OUTLIVEEMITTER;
+    outliving.Flags = 128; // the number scripts pass: the flag has no script constant
     emitter->PostPlay("loop.wav", &looping);
     emitter->PostPlay("tail.wav", &outliving);
     // Posted straight after the plays: the sound thread still runs them first.

@@ -316,7 +316,9 @@ TEST_F(SoundEntriesContainerTest, LoadEntrySoundsAsksForEveryFileWithoutPlaying)
 TEST_F(SoundEntriesContainerTest, ParamsAddSoundsToTheFirstListAndCopyIntoTheEntry)
 {
     SoundEntryParams params = SoundEntryParams::Instance();
-    EXPECT_FLOAT_EQ(params.RangeMin, 100.0f);
+    EXPECT_EQ(std::vector<float>({params.Volume, params.RangeMin, params.RangeMax, params.Pitch, params.RandomDelay,
+                                  params.RandomVar}),
+              std::vector<float>({1.0f, 100.0f, 100.0f, 1.0f, 5.0f, 5.0f}));
     EXPECT_TRUE(params.Attenuate);
     params.AddSound("a.wav");
     params.AddSound(nullptr);

@@ -82,6 +82,21 @@ TEST_F(XSIAnimationTest, PositionsScaleAndASingleKeyHolds)
     }
 }
 
+TEST_F(XSIAnimationTest, PositionKeysKeepTheirTimesWhenTheRotationKeysSpanOthers)
+{
+    // Both channels quantise their two keys alike, but the rotation times start earlier.
+    AnimationClipSpec spec;
+    spec.tracks.resize(1);
+    spec.tracks[0].name = "Arm";
+    spec.tracks[0].rotation = {{0.1f, Vector(0, 0, 0, 1)}, {0.9f, Vector(0, 0, 0, 1)}};
+    spec.tracks[0].position = {{0.2f, Vector(0, 0, 0, 0)}, {0.9f, Vector(7, 0, 0, 0)}};
+    MeshAnimator animator(nullptr, 3, 1);
+    Start(animator, Write("offset", spec), Flags(0));
+    ArmX(animator); // the first pose starts the clock
+    Tick(0.55f);
+    EXPECT_NEAR(ArmX(animator), 3.5f, 2e-3f);
+}
+
 TEST_F(XSIAnimationTest, OverrideProgressHoldsAndMinusOneResumesFromThere)
 {
     ResourceAnimation* slide = Clip("slide", {{"Arm", {{0.25f, 0.0f}, {0.75f, 8.0f}}}});

@@ -127,23 +127,31 @@ TEST_F(ParticleSpawnerTest, TheKindFollowsLocalSpaceAndCircleVelocity)
     EXPECT_EQ(&custom->SelectSpawner(), &own);
 }
 
-TEST_F(ParticleSpawnerTest, CircleVelocityWithZeroRangesPointsAlongLocalZ)
+TEST_F(ParticleSpawnerTest, CircleVelocityWithNoYawRangeTiltsLocalZWithinThePitchRange)
 {
     SetParticleProperty(m_system, "Local space", "1");
     SetParticleProperty(m_system, "Circle velocity enabled", "1");
     SetParticleProperty(m_system, "Circle velocity yaw range", "0");
-    SetParticleProperty(m_system, "Circle velocity pitch range", "0");
     SetParticleProperty(m_system, "Circle velocity var", "0");
     SetParticleProperty(m_system, "Circle velocity const", "3");
     SetParticleProperty(m_system, "Initial velocity", "0 0 0 0");
     SetParticleProperty(m_system, "Initial velocity var", "0 0 0 0");
-    ParticleSystemContext* context = Play(m_system, 0, false);
-    ParticleRecord ring[4] = {};
-    ParticleSpawnBatch batch = Batch(1, 0.0f, 0.1f, 0.0f);
-    batch.first = ring;
-    context->SelectSpawner().Spawn(*context, batch);
-    EXPECT_NEAR(ring[0].velocity[0], 0.0f, 1e-5f);
-    EXPECT_NEAR(ring[0].velocity[1], 0.0f, 1e-5f);
-    EXPECT_NEAR(ring[0].velocity[2], 3.0f, 1e-5f);
+    // Pitch range and the largest |y| of a speed-3 velocity it allows.
+    for (const auto& [range, maxY] : {std::pair{"0", 0.0f}, std::pair{"30", 1.5f}})
+    {
+        SetParticleProperty(m_system, "Circle velocity pitch range", range);
+        ParticleSystemContext* context = Play(m_system, 0, false);
+        ParticleRecord ring[8] = {};
+        ParticleSpawnBatch batch = Batch(8, 0.0f, 0.1f, 0.0f);
+        batch.first = ring;
+        context->SelectSpawner().Spawn(*context, batch);
+        for (const ParticleRecord& record : ring)
+        {
+            EXPECT_NEAR(record.velocity[0], 0.0f, 1e-5f) << range;
+            EXPECT_LE(std::fabs(record.velocity[1]), maxY + 1e-5f) << range;
+            EXPECT_NEAR(std::hypot(record.velocity[1], record.velocity[2]), 3.0f, 1e-4f) << range;
+            EXPECT_GT(record.velocity[2], 0.0f) << range;
+        }
+    }
 }
 } // namespace

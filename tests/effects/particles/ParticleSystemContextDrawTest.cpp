@@ -72,15 +72,18 @@ protected:
         system.BuildShader(true);
     }
 
-    // Clears, runs the draw on the render thread and answers the centre pixel.
+    // Clears, runs the draw on the render thread and answers the centre pixel (with none, of the stream's).
     uint32_t DrawCentre(const std::function<void()>& draw)
     {
         uint32_t centre = 0;
         RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer& r) {
             gpu::GpuDevice* device = r.GetDevice();
-            device->BeginScene();
-            device->Clear(0, nullptr, gpu::kClearTarget, 0xFF000000u, 1.0f, 0);
-            draw();
+            if (draw)
+            {
+                device->BeginScene();
+                device->Clear(0, nullptr, gpu::kClearTarget, 0xFF000000u, 1.0f, 0);
+                draw();
+            }
             device->EndScene();
             gpu::GpuSurface* target = nullptr;
             device->GetRenderTarget(0, &target);
@@ -128,6 +131,14 @@ TEST_F(ParticleSystemContextDrawTest, AContextDrawsItsNodeColourThroughThePartic
     EXPECT_EQ(drawsWithout, 0u) << "the particle shader has a program";
     EXPECT_EQ(centre, 0xFFFF0000u) << "the unit quad covers the middle in the node colour";
     EXPECT_EQ(corner, 0xFF000000u);
+
+    // Drawn by the command, in stream order between a clear and the read, the command's colour tints it.
+    RunOnRenderThread(renderer, [](NorvexRenderer& r) {
+        r.GetDevice()->BeginScene();
+        r.GetDevice()->Clear(0, nullptr, gpu::kClearTarget, 0xFF000000u, 1.0f, 0);
+    });
+    renderer.DrawParticleSystem(context, Matrix::ONE, BoundingBox4(), Vector(0.5f, 1.0f, 1.0f, 1.0f));
+    EXPECT_EQ(DrawCentre(nullptr), 0xFF800000u);
 
     context->PostDestroy();
     renderer.SubmitCommands(true);

@@ -230,18 +230,20 @@ TEST_F(ParticleSystemContextTest, RebasingKeepsLifetimesAndAges)
     SetParticleProperty(system, "Life time", "1000");
     SetParticleProperty(system, "Initial velocity var", "0 0 0 0");
     ParticleSystemContext* context = Play(system);
+    ParticleSystemContext* const next = Play(system); // its records follow the first's in the ring
     Frame(0.5f);
     const int64_t firstBase = context->GetBaseTime();
     const int64_t rebaseAt = context->GetNextRebaseTime();
     EXPECT_GE(rebaseAt - context->GetEmitterTime(), int64_t(119.0 * os::kCounterFrequency));
     EXPECT_LE(rebaseAt - context->GetEmitterTime(), int64_t(181.0 * os::kCounterFrequency));
     std::vector<ParticleRecord> before;
-    float nowBefore = 0.0f;
+    float nowBefore = 0.0f, nextAge = 0.0f;
     while (context->GetEmitterTime() + int64_t(10 * os::kCounterFrequency) < rebaseAt)
     {
         Frame(10.0f);
         before = Records(*context);
         nowBefore = context->GetNow();
+        nextAge = next->GetNow() - Records(*next)[0].birth;
     }
     Frame(10.0f);
     ASSERT_NE(context->GetBaseTime(), firstBase);
@@ -252,6 +254,7 @@ TEST_F(ParticleSystemContextTest, RebasingKeepsLifetimesAndAges)
         EXPECT_NEAR(after[i].death - after[i].birth, before[i].death - before[i].birth, 1e-2f) << i;
         EXPECT_NEAR(context->GetNow() - after[i].birth, nowBefore + 10.0f - before[i].birth, 1e-2f) << i;
     }
+    EXPECT_NEAR(next->GetNow() - Records(*next)[0].birth, nextAge + 10.0f, 1e-2f) << "the next system is not shifted";
     // The new base lies one life span plus a second before the emitter time.
     EXPECT_NEAR(context->GetNow(), 1001.0f, 11.0f);
 }

@@ -277,12 +277,13 @@ TEST_F(SFXElementKindsTest, ReferencedTemplatesAreKeptOnlyWhenOfTheirKind)
 {
     auto* mesh = new MeshTemplate;
     auto* meshData = new MeshTemplateRenderingData;
-    const uint8_t bytes[7] = {1, 0, 1, 0, 1, 0, 0};
+    const uint8_t bytes[7] = {1, 0, 1, 0, 1, 0, 1};
     meshData->SetRenderBytes(bytes);
     mesh->SetRenderingData(meshData);
     mesh->SetStaticBoundingBox(BoundingBox4(Vector(-2, -1, 0, 1), Vector(2, 1, 3, 1)));
     ASSERT_NE(RegisterStubAtPath("fx/rock", Guid(1), mesh), nullptr);
-    ASSERT_NE(RegisterStubAtPath("fx/sparks", Guid(2), new ParticleTemplate), nullptr);
+    auto* sparks = new ParticleTemplate;
+    ASSERT_NE(RegisterStubAtPath("fx/sparks", Guid(2), sparks), nullptr);
     auto* nested = new SFXTemplate;
     auto* light = new SFXPointLightElementDefinition;
     nested->GetDefinition().AddElement(light);
@@ -319,6 +320,15 @@ TEST_F(SFXElementKindsTest, ReferencedTemplatesAreKeptOnlyWhenOfTheirKind)
     particleElement.ResolveResources(false);
     EXPECT_NE(particleElement.GetParticleTemplate(), nullptr);
     EXPECT_EQ(particleElement.GetPassBits(), 17u);
+    // Its particles turned into rocks draw in the rock's passes, its channel pass too.
+    char rockText[SimpleGUID::kTextLength + 1];
+    Guid(1).ToString(rockText, sizeof(rockText));
+    ParticleSystem& system = sparks->GetSystem();
+    ASSERT_TRUE(system.GetClassProperties()->FindProperty("Mesh template")->SetFromText(&system, rockText));
+    particleElement.TakeLoadedTemplate();
+    EXPECT_EQ(particleElement.GetPassBits(), 17u | 6u);
+    EXPECT_EQ(particleElement.GetFlag32Byte(), 1);
+    system.ReleaseShader();
 
     // An embedded effect takes the nested definition's passes.
     SFXEmbeddedSfxElementDefinition embedded;

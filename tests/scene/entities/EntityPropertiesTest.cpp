@@ -55,7 +55,9 @@ TEST_F(EntityPropertiesTest, ARecordRoundTripsThroughAnotherEntity)
 
     Entity* copy = Create(nullptr, Matrix::ONE, ENTITYCREATION_NOGUIDGENERATION);
     source->SetGUID(SimpleGUID());
+    record[2] |= 0x04; // stored flag bit 18: no rendering context
     ASSERT_TRUE(copy->DeserializeFromMemory(record.data(), size, 0));
+    EXPECT_TRUE(copy->HasFlag(ENTITYFLAG_NO_RENDERING_CONTEXT));
     EXPECT_STREQ(copy->GetName(), "Source");
     EXPECT_EQ(gEntityManager.FindEntityByName("source"), source);
     EXPECT_EQ(copy->GetParent(), parent);

@@ -2,6 +2,7 @@
 
 #include "effects/particles/ParticleEntity.h"
 #include "effects/particles/ParticleSystemContext.h"
+#include "support/RenderStreamCapture.h"
 #include "support/SceneTestSupport.h"
 
 namespace
@@ -27,7 +28,7 @@ TEST_F(ParticleTemplateTest, DefaultsAndTheEntityKind)
     EXPECT_NE(dynamic_cast<ParticleEntity*>(entity), nullptr);
 }
 
-TEST_F(ParticleTemplateTest, TheEmbeddedSystemRoundTripsAndPreviewsNeedNoRenderer)
+TEST_F(ParticleTemplateTest, TheEmbeddedSystemRoundTripsAndPreviewsDrawWhereTheyArePlaced)
 {
     ParticleTemplate source;
     ASSERT_TRUE(source.GetClassProperties()->FindProperty("Offscreen processing")->SetFromText(&source, "1"));
@@ -44,6 +45,20 @@ TEST_F(ParticleTemplateTest, TheEmbeddedSystemRoundTripsAndPreviewsNeedNoRendere
     EXPECT_TRUE(preview->GetContext()->GetMatrix().Equals(Matrix::ONE));
     EXPECT_EQ(preview->GetContext()->GetFlags(), 0u);
     copy.DrawPreview(Matrix::ONE, HDRColor(), instance);
+    {
+        // With a renderer the preview is drawn where it is placed.
+        RenderStreamCapture capture;
+        capture.SetCallSizes([](uintptr_t, uint32_t, uint32_t& bytes) {
+            bytes = sizeof(void*) + sizeof(Matrix); // the context's matrix call
+            return true;
+        });
+        copy.DrawPreview(Translation(5.0f, 0.0f, 0.0f), HDRColor(), instance);
+        capture.Take();
+        ASSERT_TRUE(capture.SkipTo(RENDER_OP_DRAW_PARTICLE_SYSTEM));
+        EXPECT_EQ(capture.Read<ParticleSystemContext*>(), preview->GetContext());
+        EXPECT_FLOAT_EQ(capture.Read<Matrix>().rows[3].x, 5.0f);
+        capture.Skip(sizeof(BoundingBox4) + sizeof(Vector));
+    }
     // Without a renderer the context is destroyed at once (ASan reports it otherwise).
     copy.DestroyPreviewInstance(instance);
 }

@@ -5,6 +5,7 @@
 #include "scene/templates/TemplateManager.h"
 #include "support/ConsoleCapture.h"
 #include "support/TempFolder.h"
+#include "tools/datakit/ContainerWriter.h"
 #include "tools/datakit/TemplateWriter.h"
 
 #include <gtest/gtest.h>
@@ -83,9 +84,15 @@ TEST_F(TemplateManagerFilesTest, ScanAndPackedIndexGiveTheSameLookups)
     EXPECT_EQ(mech->GetPath(), "templates/Units/Heavy/Mech");
     EXPECT_EQ(log.CountOfKind(CONSOLE_ERROR), 0u);
 
-    const std::vector<uint8_t> info = TemplateWriter::BuildTemplateInfo(entries);
+    // A container mount is packed data: Init reads its index instead.
+    ContainerWriter writer(1);
+    ASSERT_TRUE(writer.Add("TemplateInfo.Bin", TemplateWriter::BuildTemplateInfo(entries)));
+    ASSERT_TRUE(writer.Write(m_folder / "templates.dat"));
+    gFileSystem.UnmountAll();
+    ASSERT_TRUE(gFileSystem.MountContainer("templates", (m_folder / "templates.dat").c_str(), 0, 0x5BD1E995u, 0));
+    ASSERT_TRUE(TemplateManager::IsDataPacked());
     TemplateManager packed;
-    ASSERT_TRUE(packed.ReadTemplateInfo(info.data(), info.size()));
+    packed.Init();
     ExpectLookups(packed, entries);
     EXPECT_EQ(packed.FindStubByGUID(MakeGUID(5, 0))->GetPath(), "Units/Heavy/Mech");
 }

@@ -183,7 +183,11 @@ TEST_F(UIPictureKindsTest, BlurPanelsDrawFlatAtLowQualityAndFromTheScreenCopyOth
     m_renderer.GetDeviceManager().SetDeviceParams(params);
     SetUIShader(UIBlur::kDesaturatingShaderIndex, m_vertex, m_pixel);
     m_renderer.SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
+    blur->RaiseFlag(UIFLAG_DEPTHTEST);
     RenderAlone(*blur, Vector(1, 1, 1, 1), [&] {
+        uint32_t depth = 0;
+        gRenderer->GetDevice()->GetRenderState(gpu::kRsZFunc, &depth);
+        EXPECT_EQ(depth, uint32_t(gpu::kCmpLessEqual)) << "the element's depth test reaches the screen quad";
         float uv[8] = {}, saturation[4] = {};
         gRenderer->GetDevice()->GetVertexShaderConstantF(195, uv, 2);
         gRenderer->GetDevice()->GetPixelShaderConstantF(4, saturation, 1);

@@ -175,6 +175,21 @@ TEST_F(UITextBaseFontTest, FontsResolveToPreparedSizesAndReplacements)
         EXPECT_EQ(text->GetCharacterWrap(), c.wrap) << c.font << " " << c.size;
         text->Release();
     }
+    // Replacement fonts of Japanese, Chinese and Korean wrap at any character; another language's not.
+    const uint32_t savedLanguage = gProjectConfig.m_defaultLanguage;
+    for (const uint32_t language : {6u, 7u, 9u, 10u})
+    {
+        gProjectConfig.m_defaultLanguage = language;
+        StringManager strings(nullptr);
+        gStringManager = &strings;
+        AddReplacement(language, "small.ttf", "body.ttf", 1.0f, 0);
+        UIText* text = new UIText("small.ttf", 0);
+        text->SetFont("small.ttf", 16, false, 0);
+        EXPECT_EQ(text->GetCharacterWrap(), language != 9u) << language;
+        text->Release();
+    }
+    gStringManager = nullptr;
+    gProjectConfig.m_defaultLanguage = savedLanguage;
     m_harness.GetRenderer().SubmitCommands(true);
 }
 

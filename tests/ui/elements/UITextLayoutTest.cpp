@@ -204,6 +204,7 @@ TEST_F(UITextLayoutTest, CharacterWrapTakesWhatFitsAndEndsLinesAtTheFirstLineFee
     } cases[] = {
         {u"abcde", 25.0f, {u"ab", u"cd", u"e"}},    // 10 + 10 stays below 25, a third would not
         {u"abcd", 20.0f, {u"a", u"b", u"c", u"d"}}, // 20 is not below 20
+        {u"abc", 20.5f, {u"ab", u"c"}},             // but below 20.5
         {u"abc", 5.0f, {u"a", u"b", u"c"}},         // narrower than a character: one each
         {u"a\nb\nc", 100.0f, {u"a", u"b", u"c"}},
         {u"\nab", 100.0f, {u"", u"ab"}},            // a leading line feed swallows nothing

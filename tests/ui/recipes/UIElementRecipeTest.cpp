@@ -111,6 +111,7 @@ TEST(UIElementRecipeTest, StoredKeysComeInTheirOrderWithTheirTypesAndFlagWords)
     EXPECT_STREQ(recipe.GetClassName(), "UIElementRecipe");
     EXPECT_STREQ(recipe.GetWidgetClassName(), "UIElement");
     EXPECT_EQ(recipe.m_anchorBy, 1u);
+    EXPECT_STREQ(properties[9]->GetEnumerationNames()[recipe.m_anchorBy], "Anchor");
     EXPECT_EQ(recipe.m_colorMode, 1u);
     EXPECT_EQ(recipe.m_blendMode, 1u);
     EXPECT_TRUE(recipe.m_hierarchicalAnchor);

@@ -73,6 +73,7 @@ TEST(UIRecipeKindsDefaultsTest, KindsNameTheirWidgetsAndStartWithTheirDefaults)
         EXPECT_STREQ(again->GetClassName(), kind.recipe);
         UIElement* const widget = recipe->CreateWidget();
         EXPECT_TRUE(kind.isWidget(widget)) << kind.recipe;
+        EXPECT_STREQ(widget != nullptr ? widget->GetScriptClassName() : "Undefined", kind.widget) << "scripts see it so";
         if (widget != nullptr)
             widget->Release();
     }
@@ -258,7 +259,7 @@ TEST_F(UIRecipeKindsTest, TextsTakeFontAlignmentTextFlagsColoursAndTheirUIProper
     Finish(text);
 
     // In-game builds always show icons; a localized text is a path; each pixel-snapping value raises
-    // its own bits; a wrapping text is a box with its line spacing.
+    // its own bits; a wrapping text is a box with its line spacing, aligned within its own edges.
     recipe.m_localized = recipe.m_wrapText = true;
     recipe.m_text = NameString("UI/Title");
     recipe.SetAutoProperty(NameString(UITextRecipe::kNoAutoProperty));
@@ -269,8 +270,8 @@ TEST_F(UIRecipeKindsTest, TextsTakeFontAlignmentTextFlagsColoursAndTheirUIProper
         recipe.m_pixelPerfect = uint8_t(s[0]);
         auto* box = dynamic_cast<UITextBox*>(Build(recipe, UIBUILDFLAG_INGAME));
         ASSERT_NE(box, nullptr);
-        EXPECT_EQ(box->GetUserFlags() & (UIFLAG_PIXELPERFECTFONT | UITextRecipe::kRecipeTextBoxFlag),
-                  s[1] | UITextRecipe::kRecipeTextBoxFlag)
+        EXPECT_EQ(box->GetUserFlags() & (UIFLAG_PIXELPERFECTFONT | UITEXTBOXFLAG_ALIGNWITHINBOX),
+                  s[1] | UITEXTBOXFLAG_ALIGNWITHINBOX)
             << s[0];
         EXPECT_EQ(box->GetLineSpacingScale(), 1.5f);
         EXPECT_EQ(box->GetInputIconsMode(), 2u);

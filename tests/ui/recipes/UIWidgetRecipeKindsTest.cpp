@@ -84,6 +84,7 @@ TEST(UIWidgetRecipeKindsTest, KindsMakeTheirWidgetsAndStartWithTheirDefaults)
         EXPECT_EQ(recipe->m_anchorBy, kind.anchorBy) << kind.recipe;
         UIElement* widget = recipe->CreateWidget();
         EXPECT_TRUE(kind.isWidget(*widget)) << kind.recipe;
+        EXPECT_STREQ(widget->GetScriptClassName(), kind.widget) << "scripts see it so";
         widget->Release();
     }
     EXPECT_TRUE(UIRadioContainerRecipe().m_blockEvents);

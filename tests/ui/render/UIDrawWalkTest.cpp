@@ -88,13 +88,16 @@ TEST_F(UIDrawWalkTest, ColourModesInheritFromTheParent)
         uint32_t mode;
         uint32_t red, green; // expected channels over black, +-2
     };
-    // Parent (1, 0.5, 0.25, 0.5) not drawn itself; white child blended by its alpha.
+    // Parent (1, 0.5, 0.25, 1) takes alpha 0.5 from its own parent; neither is drawn; white child
+    // blended by its alpha.
     const Case cases[] = {{UICOLOR_STATIC, 255, 255}, {UICOLOR_MULTIPLYBYPARENTALPHA, 128, 128},
                           {UICOLOR_MULTIPLYBYPARENTCOLOR, 128, 64}};
     for (const Case& c : cases)
     {
-        UIElement* parent = Box(m_screen, 0, 0, 100, 100, UIFLAG_TRANSPARENT);
-        parent->SetLinearColorRGBA(1.0f, 0.5f, 0.25f, 0.5f);
+        UIElement* grandparent = Box(m_screen, 0, 0, 100, 100, UIFLAG_TRANSPARENT);
+        grandparent->SetLinearColorRGBA(1.0f, 1.0f, 1.0f, 0.5f);
+        UIElement* parent = Box(grandparent, 0, 0, 100, 100, UIFLAG_TRANSPARENT);
+        parent->SetLinearColorRGBA(1.0f, 0.5f, 0.25f, 1.0f);
         UIElement* child = Box(parent, 10, 10, 20, 20);
         child->SetLinearColorRGBA(1.0f, 1.0f, 1.0f, 1.0f);
         child->SetColorMode(c.mode);
@@ -102,7 +105,7 @@ TEST_F(UIDrawWalkTest, ColourModesInheritFromTheParent)
         const uint32_t pixel = Pixel(15, 15);
         EXPECT_NEAR(double(pixel >> 16), c.red, 2.0) << "mode " << c.mode;
         EXPECT_NEAR(double((pixel >> 8) & 0xFF), c.green, 2.0) << "mode " << c.mode;
-        parent->Release();
+        grandparent->Release();
     }
 }
 
@@ -255,15 +258,16 @@ TEST_F(UIDrawWalkTest, ScissorsClipToTheIntersectionOfNestedRectangles)
         float innerX, innerY;
         std::vector<Probe> probes;
     };
-    // Outer clip (50, 50) 40 x 40; inner clip placed relative to it, 40 x 40; a big red child inside.
+    // Outer clip (50, 50) 50 x 40; inner clip placed relative to it, 40 x 40; a big red child inside.
     const std::vector<Case> cases = {
-        {"overlapping", 20, -10, {{75, 55, kRed}, {65, 55, kBlack}, {75, 45, kBlack}, {95, 55, kBlack}}},
+        {"overlapping", 20, -10,
+         {{75, 55, kRed}, {65, 55, kBlack}, {75, 45, kBlack}, {95, 55, kRed}, {105, 55, kBlack}}},
         {"crossing without overlap", 60, 0, {{55, 55, kBlack}, {115, 55, kBlack}}},
         {"crossing downwards", 0, 60, {{55, 55, kBlack}, {55, 115, kBlack}}},
     };
     for (const Case& c : cases)
     {
-        UIElement* outer = Box(m_screen, 50, 50, 40, 40, UIFLAG_TRANSPARENT | UIRENDERFLAG_CLIPCHILDREN);
+        UIElement* outer = Box(m_screen, 50, 50, 50, 40, UIFLAG_TRANSPARENT | UIRENDERFLAG_CLIPCHILDREN);
         UIElement* inner = Box(outer, c.innerX, c.innerY, 40, 40, UIFLAG_TRANSPARENT | UIRENDERFLAG_CLIPCHILDREN);
         UIElement* big = Box(inner, -100, -100, 300, 300, UIFLAG_FOCUSABLEWITHMOUSE);
         Box(outer, 0, 30, 10, 10)->SetLinearColorRGBA(0.0f, 0.0f, 1.0f, 1.0f); // drawn after the inner pop

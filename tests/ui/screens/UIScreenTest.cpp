@@ -6,6 +6,7 @@
 
 #include "renderer/FrameClock.h"
 #include "support/ConsoleCapture.h"
+#include "ui/render/UIRenderFrame.h"
 #include "ui/elements/UITextInput.h"
 #include "ui/elements/UIUniTextInput.h"
 #include "ui/widgets/UIActionKinds.h"
@@ -72,11 +73,13 @@ protected:
         return element;
     }
 
+    // Drawn as the game draws it, through a stack that hands the candidates over after the pass.
     void Draw()
     {
         const FrameClock clock;
-        m_screen->Draw(320, 240, clock, clock, Vector(0.0f, 0.0f, 0.0f, 0.0f));
-        m_screen->UpdateAfterDraw(Vector(0.0f, 0.0f, 0.0f, 0.0f));
+        UIScreenStack stack;
+        stack.PushScreen(m_screen);
+        stack.Draw(320, 240, clock, clock, Vector(0.0f, 0.0f, 0.0f, 0.0f));
     }
 
     static Vector At(float x, float y) { return Vector(x / 320.0f, y / 240.0f, 0.0f, 1.0f); }
@@ -146,6 +149,7 @@ TEST_F(UIScreenTest, ModalAndFocusBlockingSubtreesShapeTheCandidateTable)
     Button("after", 60, 0, 10, 10);
     Draw();
     EXPECT_EQ(m_screen->GetSelectionCandidateCount(), 3) << "nothing recorded under the focus block";
+    EXPECT_EQ(gUIFrame.currentScreen, nullptr) << "panels drawn after the pass record into no screen";
     modal->SetModal(2);
     Draw();
     ASSERT_EQ(m_screen->GetSelectionCandidateCount(), 2);
@@ -444,6 +448,13 @@ TEST_F(UIScreenTest, PointConversionsFollowTheLetterbox)
         EXPECT_NEAR(ui.x, c.ui.x, 1e-3f);
         EXPECT_NEAR(ui.y, c.ui.y, 1e-3f);
     }
+    // A bottom-aligned element is hit where it is drawn: at the window's edge, below the 320 x 120 UI.
+    UIScreen::SetUISizeOverride(320.0f, 120.0f);
+    UIElement* bottom = Button("bottom", 0, 100, 20, 20);
+    bottom->SetWindowAlignment(UIWINDOWALIGNMENT_BOTTOM);
+    Draw();
+    EXPECT_EQ(m_screen->GetElementAtScreenPosition(At(10, 230)), bottom);
+    EXPECT_EQ(m_screen->GetElementAtScreenPosition(At(10, 170)), nullptr);
     UIScreen fresh;
     Vector out;
     EXPECT_FALSE(fresh.UIPointToScreenPoint(Vector(0, 0, 0, 1), out)) << "no layout before the first draw";

@@ -275,6 +275,8 @@ TEST_F(StringManagerTest, WithoutATableTheTreeIsWalkedByExactComponents)
     };
     for (const auto& c : cases)
         EXPECT_EQ(Text(strings.GetStringNeutral(c.path, 1, nullptr, false, false)), Text(c.expected)) << c.path;
+    kx.AddString("Late").SetText(1, u"Late");
+    EXPECT_EQ(Text(strings.GetStringNeutral("KX/Late", 1, nullptr, false, false)), Text(u"Late")) << "added after a lookup";
 
     std::bitset<65536> characters;
     strings.CollectCharacters(4, characters);
@@ -297,7 +299,7 @@ TEST_F(StringManagerTest, TheLanguageIsChosenFromTheProjectTheMaskAndTheGameClie
         {0xFFFFFFFFu, 0xFFFFFFFFu, "german", 2, true}, // "choose", never language -1
         {11, 0xFFFFFFFFu, "GERMAN", 2, true},           // the first number past the languages
         {12, 0x3u, "german", 1, true},                  // masked out
-        {12, 0x28u, "klingon", 3, true},                // no English: the lowest allowed
+        {12, 0x29u, "klingon", 0, true},                // no English: the lowest allowed, Polish too
         {12, 0x800u, "english", 1, true},               // no language of 0 to 10 allowed
         {12, 0xFFFFFFFFu, nullptr, 1, false},
     };

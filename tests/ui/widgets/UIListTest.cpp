@@ -219,6 +219,13 @@ TEST_F(UIListTest, PulledPastItsMarginTheListSpringsBackUntilItsLastEntryMeetsTh
     ASSERT_LT(first, -100.0f);
     Frame();
     EXPECT_NEAR(Offset(), first - (first + 100.0f) * 0.05f, 1e-3);
+    // A press held a frame and let go without a move while it springs throws nothing: the spring goes on.
+    const float pressed = Offset();
+    Drag(50, {});
+    Frame();
+    Release();
+    Frame();
+    EXPECT_NEAR(Offset(), pressed - (pressed + 100.0f) * 0.05f, 1e-3);
     for (int i = 0; i < 100 && m_list->GetMotionState() != UIList::MOTION_IDLE; ++i)
         Frame();
     EXPECT_EQ(m_list->GetMotionState(), UIList::MOTION_IDLE);

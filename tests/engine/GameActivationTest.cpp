@@ -76,6 +76,9 @@ TEST_F(GameActivationTest, SuspensionIsASecondFlagThatLeavesTheSoundAlone)
 TEST_F(GameActivationTest, ResourcesUnloadOnceASuspensionAndReloadOnTheReturn)
 {
     m_delegate.unloadsResources = true;
+    gGame.Deactivate(true);
+    gGame.Activate(true);
+    EXPECT_FALSE(m_log.Contains("Unloading resources on deactivation")) << "only once the game asks for it";
     gGame.SetUnloadOnDeactivation(true);
     gGame.Deactivate(true);
     gGame.Deactivate(true);

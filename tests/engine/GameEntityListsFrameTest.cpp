@@ -107,6 +107,7 @@ TEST_F(GameEntityListsFrameTest, EntriesAreKeptOnceAndDeadOnesDropped)
     EXPECT_EQ(lists.GetTickAnimated().Count(), 1) << "the dead entry is dropped";
 
     // The end-of-frame list is its own.
+    EXPECT_TRUE(lists.GetEndOfFrameAnimated().IsEmpty());
     lists.AddEndOfFrameAnimatedEntity(a);
     gSteps.clear();
     lists.ApplyEndOfFrameAnimation();

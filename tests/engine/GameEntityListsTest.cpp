@@ -130,6 +130,9 @@ TEST_F(GameEntityListsTest, ChangedEntitiesJoinTheUpdatedListOnceAndOnlyWithAuth
     EXPECT_EQ(m_lists.SendChangedEntities(0, 0, 0, 0), 1u);
     EXPECT_FALSE(a->m_inChangedList);
     EXPECT_TRUE(m_lists.GetChangedList().IsEmpty());
+    m_lists.RegisterAnimatedEntity(a, true);
+    m_lists.Clear();
+    EXPECT_FALSE(a->m_inChangedList || a->m_inUpdatedList) << "cleared lists let their entities join again";
 }
 
 TEST_F(GameEntityListsTest, TickListSkipsAndDropsDeadEntries)

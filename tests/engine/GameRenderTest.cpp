@@ -345,7 +345,10 @@ TEST_F(GameRenderTest, PassBitEightAsksEachDrawnEntityForItsSecondDraw)
 TEST_F(GameRenderTest, AFullScreenVideoHidesTheSceneAndIsUpdatedAfterEachPresent)
 {
     ASSERT_TRUE(gVideoEngine->Play("missing", nullptr, true, false, 1.0f));
-    EXPECT_EQ(RenderFrame(false).front(), uint32_t(RENDER_OP_SET_FRAME_TARGET)) << "no layers under the video";
+    const std::vector<uint32_t> ops = RenderFrame(false);
+    EXPECT_EQ(ops.front(), uint32_t(RENDER_OP_SET_FRAME_TARGET)) << "no layers under the video";
+    EXPECT_EQ(std::count(ops.begin(), ops.end(), uint32_t(RENDER_OP_CLEAR)), 2)
+        << "the camera's clear and the one under the picture";
     for (int frame = 0; frame < 200 && gVideoEngine->IsPlaying(); ++frame)
         RenderFrame(false);
     EXPECT_FALSE(gVideoEngine->IsPlaying()) << "the updates after the presents ended the missing video";

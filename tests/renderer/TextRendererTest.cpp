@@ -5,6 +5,7 @@
 #include "renderer/NorvexRenderer.h"
 #include "renderer/TextRenderer.h"
 #include "renderer/UIQuadGeometry.h"
+#include "renderer/jobs/TextureHolder.h"
 #include "support/RendererTestBase.h"
 
 #include <gtest/gtest.h>
@@ -58,6 +59,12 @@ TEST_F(TextRendererTest, DeviceCreationMakesTheSharedTextGeometry)
     gpu::GpuVertexBuffer* const corners = m_renderer.GetDeviceManager().GetUIQuadGeometry().GetUnitQuad();
     ASSERT_NE(corners, nullptr);
     EXPECT_EQ(std::memcmp(corners->Bytes(), unitQuad, sizeof(unitQuad)), 0);
+    // Size class 0 shares the small user image texture, every other class the large one.
+    for (const auto& [sizeClass, edge] : {std::pair<uint32_t, uint32_t>{0, 64}, {1, 128}, {2, 128}})
+    {
+        TextureHolder* const image = m_renderer.GetDeviceManager().GetUIQuadGeometry().GetUserImageTexture(sizeClass);
+        EXPECT_EQ(static_cast<gpu::GpuTexture*>(image->GetTexture())->GetWidth(), edge) << sizeClass;
+    }
 }
 
 TEST_F(TextRendererTest, ReleasingTheDeviceObjectsDropsTheTextGeometry)

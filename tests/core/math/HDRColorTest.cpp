@@ -60,6 +60,7 @@ TEST_F(HDRColorTest, LerpIsExactAtBothEnds)
 {
     const HDRColor from(255, 0, 100, 255, 1.0f), to(0, 255, 100, 0, 3.0f);
     HDRColor c;
+    EXPECT_TRUE(Channels(c, 0, 0, 0, 0)) << "a new colour starts as transparent black";
     c.Lerp(from, to, 1.0f);
     EXPECT_TRUE(Channels(c, 0, 255, 100, 0));
     EXPECT_FLOAT_EQ(c.multiplier, 3.0f);

@@ -27,6 +27,7 @@ TEST(TimeTest, MicrosecondsStayExactForLongRuns)
     EXPECT_EQ(Time(ticks).ToMicroseconds(), uint64_t(40) * 86400 * 1000000 + 1234);
     EXPECT_EQ(Time(9).ToMicroseconds(), 0u);
     EXPECT_EQ(Time(10).ToMicroseconds(), 1u);
+    EXPECT_EQ((Time(9) += Time(1)).ToMicroseconds(), 1u);
 }
 
 TEST(TimeTest, LogPrintsSecondsWithOrWithoutLabel)

@@ -181,6 +181,9 @@ TEST_F(LUAConfigHelperTest, ControlTestsReadTheDeviceOfTheirSet)
     std::string name = "key: ";
     m_helper.AppendKeyName(name, INPUT_MOUSE_RIGHT, false);
     EXPECT_EQ(name, "key: System/MouseButtons/Right");
+    input::SetKeyName(30, "A key");
+    m_helper.AppendKeyName(name, 30, true);
+    EXPECT_EQ(name, "key: System/MouseButtons/RightA KEY");
 }
 
 // DirectInput buttons answer in the numbering of the stored bindings, 1 to 32, and bind as answered.

@@ -84,7 +84,7 @@ TEST_F(XControllerTest, ButtonsCompareThisFrameWithTheLast)
     XController pad(0);
     EXPECT_FALSE(pad.HasInput());
     input::XInputGamepad state;
-    state.buttons = INPUT_PAD_A | INPUT_PAD_START;
+    state.buttons = 0x1000 | 0x0010 | 0x0100; // the device's own bits for A, Start and the left shoulder
     SetPad(0, state);
     EXPECT_FALSE(pad.Update(Advance(0.0)));
     EXPECT_FALSE(pad.HasInput()) << "not asked again at the time it was made";
@@ -92,6 +92,7 @@ TEST_F(XControllerTest, ButtonsCompareThisFrameWithTheLast)
     EXPECT_TRUE(pad.HasInput());
     EXPECT_TRUE(pad.IsButtonDown(INPUT_PAD_A));
     EXPECT_TRUE(pad.IsButtonPressedFirstTime(INPUT_PAD_A));
+    EXPECT_TRUE(pad.IsButtonDown(INPUT_PAD_LEFT_SHOULDER));
     EXPECT_FALSE(pad.IsButtonDown(INPUT_PAD_B));
     state.buttons = INPUT_PAD_START;
     SetPad(0, state);

@@ -145,7 +145,9 @@ TEST_F(PlatformMainTest, CtrlEnterTogglesFullScreenBothWays)
 {
     Start(false);
     win::test::PostKeyDown(Window(), 13);
+    const uint32_t frames = gGame.GetFrameCounter();
     ASSERT_TRUE(RunMainLoopTurn());
+    EXPECT_GT(gGame.GetFrameCounter(), frames) << "a window with no resize under way draws from its first turn";
     EXPECT_FALSE(gPlatform.fullScreen) << "Enter alone is a key for the game";
 
     win::test::SetKeyHeld(17, true);

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <unistd.h>
 #include <vector>
 
 using namespace gpu;
@@ -443,4 +444,19 @@ TEST_F(GpuDeviceTest, PacedPresentsKeepTheDisplayRate)
     const auto paced = std::chrono::steady_clock::now() - start;
     SetPresentPacing(false);
     EXPECT_GE(paced, std::chrono::milliseconds(5 * 1000 / 60));
+}
+
+// A new process plans no failures: its first factory is made. The threadsafe style runs the check in
+// a freshly started copy of this program, before any test could clear the plan.
+TEST(GpuDeviceDeathTest, ANewProcessPlansNoFailures)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            GpuFactory* factory = CreateFactory(kSdkVersion);
+            const bool made = factory != nullptr;
+            SafeRelease(factory);
+            _exit(made ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }

@@ -70,6 +70,7 @@ TEST_F(ResourceShaderTest, FirstUseCompilesWithItsOptionsAndTheSecondReadsTheCac
                                      {"Font/0.Vs_3_0", ResourceShader::KIND_VERTEX},
                                      {"Font/0.gs_4_0", ResourceShader::KIND_UNKNOWN}})
         EXPECT_EQ(ResourceShader(name).GetKind(), kind) << name;
+    EXPECT_STREQ(ResourceShader(nullptr).GetDisplayName(), "") << "log lines print it";
     EXPECT_EQ(Compiles(m_pixelName), 1u);
     EXPECT_TRUE(m_log.Contains("Compiling shader Common/Shaders/Font.hlsl (pixel) with options 'OUTLINES' to file " +
                                m_pixelName));

@@ -13,12 +13,6 @@
 #include <cerrno>
 #include <cstdlib>
 
-namespace
-{
-// The resources flagged temporary by the loading screen.
-constexpr uint32_t kTemporaryResourceFlag = 256;
-} // namespace
-
 bool gBackKeyDeactivatesApp = false;
 
 void Game::BindKey(uint32_t key, const char* command)
@@ -60,7 +54,7 @@ void Game::SetLoadingUIScreen(UIScreen* screen, uint8_t option)
 void Game::EvictTemporaryLoadingScreenResources()
 {
     if (gResourceManager != nullptr && gResourceManager->IsInitialised())
-        gResourceManager->PostCommand(RESOURCE_POOL_ALL, kTemporaryResourceFlag, kTemporaryResourceFlag);
+        gResourceManager->PostCommand(RESOURCE_POOL_ALL, RESOURCE_FLAG_LOADING_SCREEN, RESOURCE_FLAG_LOADING_SCREEN);
 }
 
 void Game::TurnLoadingScreenOff()

@@ -1,10 +1,12 @@
 // The Game's ambient-lighting methods from scripts, over a fake lighting library plugged into the
-// module registry: what reaches the library, in which order, and nothing without it.
+// module registry: what reaches the library, in which order, and nothing without it; and the
+// script's eviction of the loading screen's resources.
 #include "engine/scripting/ScriptTestSupport.h"
 
 #include "engine/Game.h"
 #include "engine/platform/AlienFX.h"
 #include "platform/os/Modules.h"
+#include "renderer/resources/ResourceManager.h"
 
 #include <map>
 #include <string>
@@ -93,4 +95,22 @@ TEST_F(GameEnvLightTest, ScriptsDriveTheLightingLibraryAndNothingWithoutIt)
     os::RegisterModule(AlienFX::kLibraryName, LightingLibrary());
     Run("gGame:InitEnvLight()");
     EXPECT_TRUE(gCalls.empty()) << "a failed attempt is not repeated";
+}
+
+TEST_F(ScriptTest, EvictingLoadingScreenResourcesTakesOnlyTheReleasedOnesFlaggedForIt)
+{
+    Run("gGame:EvictTemporaryLoadingScreenResources()");
+    ResourceManager manager;
+    ASSERT_TRUE(manager.Init());
+    Resource* screen = manager.GetResource(RESOURCE_TYPE_TEXTURE, "tex/screen", 0, true, RESOURCE_FLAG_LOADING_SCREEN);
+    Resource* held = manager.GetResource(RESOURCE_TYPE_TEXTURE, "tex/held", 0, true, RESOURCE_FLAG_LOADING_SCREEN);
+    Resource* other = manager.GetResource(RESOURCE_TYPE_TEXTURE, "tex/other", 0, true, RESOURCE_FLAG_SCENE_TEXTURE);
+    screen->Release();
+    other->Release();
+    Run("gGame:EvictTemporaryLoadingScreenResources()");
+    manager.Flush();
+    EXPECT_TRUE(m_log.Contains("Removing unused resource: tex/screen"));
+    EXPECT_TRUE(m_log.Contains("Evicted 1 resources"));
+    held->Release();
+    manager.Close();
 }

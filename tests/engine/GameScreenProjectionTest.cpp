@@ -184,12 +184,11 @@ TEST_F(GameScreenProjectionTest, UIPointsGoThroughTheTopScreenAsTheFrameLaidItOu
     EXPECT_FALSE(gGame.UIPointToScreenPoint(origin, out) || gGame.ScreenPointToUIPoint(origin, out) ||
                  gGame.WorldPositionToUIPoint(origin, out)) << "no screen";
     UIScreen::SetUISizeOverride(640.0f, 480.0f);
-    // The frame lays the screen out as the pre-effect screen; it is the top of the stack too.
+    // Only the frame's draw of the pre-effect screen lays it out; it is the top of the stack too.
     UIScreen* const screen = new UIScreen;
     gGame.AppendUIScreen(screen);
     gGame.SetPreFSEUIScreen(screen);
     PlaceCamera(Vector(10.0f, 20.0f, -30.0f, 1.0f));
-    EXPECT_EQ(screen->GetDrawCount(), 1u);
     ASSERT_TRUE(gGame.UIPointToScreenPoint(Vector(160, 360, 0, 1), out));
     ExpectNear(out, Vector(0.25f, 0.75f, 0, 1), 1e-5f, "UI to screen");
     ASSERT_TRUE(gGame.ScreenPointToUIPoint(Vector(0.25f, 0.75f, 0, 1), out));

@@ -1,15 +1,12 @@
 // The options service seen from scripts: gConfigHelper with its clamps and strings.
-#include "audio/sound/SoundParamWrapper.h"
 #include "engine/config/GameConfig.h"
 #include "engine/config/LUAConfigHelper.h"
 #include "engine/scripting/LuaWrapper.h"
-
 #include "support/SoundTestHarness.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <lua.hpp>
-
-#include <cstdio>
 
 namespace
 {

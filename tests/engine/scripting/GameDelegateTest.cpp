@@ -213,10 +213,9 @@ TEST(GameDelegateHooksTest, FixedResultHooksAnswerTheirNeutralValues)
         delegate->StartEntityScript(nullptr);
         EXPECT_TRUE(base.OnDistributionClose());
     }
-    // The base lets everything go on: every question but these four answers yes.
+    // The base lets everything go on: every question but these three answers yes.
     GameDelegate& d = base;
     EXPECT_FALSE(d.IsGameRunning() || d.IsAnalyticsEnabled() || d.UnloadsResourcesOnDeactivate());
-    EXPECT_EQ(d.CreateProfilesModule(), nullptr);
     const std::vector<bool> answers = {
         d.IsReadyToClose(), d.UsesFixedTick(), d.CanSleep(), d.OnAfterInit(), d.OnQuit(), d.OnClose(),
         d.OnAfterClose(), d.CanSwitchScene("s"), d.OnSwitchScene("s"), d.OnSwitchSceneAfterNetEntitiesDestroyed(),

@@ -498,8 +498,12 @@ TEST_F(SFXContextTest, NamesTooLongForOneCommandAreRefusedAndMeshChangesReachThe
     const std::string name(5000, 'x');
     context.PostSetElementLocalColor(name.c_str(), Vector(0, 0, 0, 0));
     context.PostBreakLoop(name.c_str());
+    context.PostSetElementSpeedMultiplier(name.c_str(), 2.0f);
+    context.PostSetElementLifeMultiplier(name.c_str(), 2.0f);
+    context.PostActivateLoop(name.c_str());
     m_renderer.SubmitCommands(true);
     EXPECT_TRUE(m_log.Contains("SFX element name of 4089 bytes does not fit a render command", CONSOLE_ERROR));
+    EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 5u);
     EXPECT_EQ(Probe(context, 0).GetColor().x, 1.0f);
     context.PostSubOp16(mesh->resource);
     m_renderer.SubmitCommands(true);

@@ -19,6 +19,7 @@
 #include "support/RenderThreadCall.h"
 #include "support/VertexElementBytes.h"
 #include "tools/datakit/LightProbeMapWriter.h"
+#include "tools/datakit/TextureFileWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -45,6 +46,11 @@ protected:
     {
         DataRoot data;
         ASSERT_TRUE(AddLightmapSet(data, "Field", {0, 1}));
+        TextureFileSpec spec;
+        spec.texel = [](uint32_t, uint32_t, uint32_t, uint32_t) { return 0xFFFFFFFFu; };
+        std::string texture;
+        ASSERT_TRUE(BuildTextureFile(spec, texture));
+        data.AddFile("textures", "mesh/white.texture", texture);
         ASSERT_TRUE(m_harness.StartWithShaders(data));
     }
     void TearDown() override
@@ -388,6 +394,48 @@ TEST_F(MeshDrawTest, TheCpuPathDrawsSkinnedTrianglesSortedNearestFirst)
         EXPECT_EQ(calls, 1u);
         EXPECT_EQ(pixel, lit ? 0xFF8040FFu : 0xFF000000u) << sortFlag << " " << secondZ << " " << triangles;
     }
+}
+
+// A material's texture loads with it and binds at its stage in the lit pass and, alpha-tested, in the
+// depth pass, where the material's bone moves the draw. The device release drops the binding's holder.
+TEST_F(MeshDrawTest, AMaterialsTextureAndBonesInTheLitAndDepthPasses)
+{
+    LoadSquare(0, 0, 0, [](MeshTemplateRenderingData& data, MeshShaderPreset& preset) {
+        data.SetSkinningBoneCount(2);
+        preset.materials[0].textures.push_back({"mesh/white.texture", 0, 0});
+        preset.materials[0].alphaTestMode = 1;
+        preset.materials[0].boneIndex = 1;
+    });
+    MeshMaterial& material = m_data->EditPreset(0).materials[0];
+    TextureHolder* const holder = material.textures.at(0).holder;
+    ASSERT_NE(holder, nullptr);
+    EXPECT_EQ(holder->GetReferenceCount(), 2u) << "the resource's and the binding's";
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    gpu::GpuDevice* const device = renderer.GetDevice();
+    gpu::GpuBaseTexture* bound[3] = {};
+    float bones[24] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    uint32_t centre[2] = {};
+    for (int i = 0; i < 2; ++i)
+    {
+        bones[15] = float(i) * 2.0f; // the second time bone 1 moves x by 2, off the screen
+        centre[i] = DrawAndProbe([&] {
+                        renderer.SetTexture(0, nullptr, 0);
+                        m_data->DrawDepth(Matrix::ONE, 0, 0, bones, false);
+                        bound[i] = device->PeekTexture(0);
+                    }).first;
+    }
+    DrawAndProbe([&] { renderer.SetTexture(0, nullptr, 0), DrawSquare(16), bound[2] = device->PeekTexture(0); });
+    EXPECT_NE(centre[0], 0xFF000000u);
+    EXPECT_EQ(centre[1], 0xFF000000u);
+    EXPECT_EQ(std::vector(bound, bound + 3), std::vector<gpu::GpuBaseTexture*>(3, holder->GetTexture()));
+    material.MarkResources(0x100);
+    EXPECT_EQ(material.textures[0].resource->GetFlags() & 0x100, 0x100u);
+    m_data->ReleaseMaterials(); // the resources go, the links with them
+    EXPECT_EQ(material.textures[0].resource, nullptr);
+    EXPECT_EQ(material.GetLink(MeshMaterial::LINK_FORWARD_VS), nullptr);
+    RunOnRenderThread(renderer, [&](NorvexRenderer&) { m_data->ReleaseDeviceObjects(); });
+    EXPECT_EQ(material.textures[0].holder, nullptr);
+    EXPECT_EQ(holder->GetReferenceCount(), 1u) << "the resource's, until it is evicted";
 }
 
 TEST_F(MeshDrawTest, DrawMeshCommandsDrawThePresetAndTheEdgeLines)

@@ -81,17 +81,15 @@ TEST(UITextBaseTest, TextsByPathAreLookedUpAgainOnRefreshAndDirectTextsForgetThe
     title.SetText(kTextLanguageEnglish, u"Hi ^Name^");
     EXPECT_EQ(text->RefreshLocalizedText(), 6u) << "the length shown, variables expanded";
     EXPECT_EQ(text->GetMainText(), u"Hi ^Name^");
-    // Appended and cross-faded texts are no longer the path's text, so a refresh must leave them.
     const std::pair<std::function<void(UIText&)>, const char16_t*> leavePath[] = {
-        {[](UIText& t) { t.AppendText("!"); }, u"Hi Ann!"},
-        {[](UIText& t) { t.AppendWideText(u"!"); }, u"Hi Ann!"},
+        {[](UIText& t) { t.AppendText("!"); }, u"Hi Ann!"}, {[](UIText& t) { t.AppendWideText(u"!"); }, u"Hi Ann!"},
         {[](UIText& t) { t.AppendLocalizedText("UI/Title"); }, u"Hi AnnHi Ann"},
         {[](UIText& t) { t.SetLocalizedTextSmooth(1.0f, "UI/Title", 0, 0); }, u"Hi Ann"}};
     for (const auto& [leave, shown] : leavePath)
     {
         text->SetLocalizedText("UI/Title");
         leave(*text);
-        EXPECT_EQ(text->RefreshLocalizedText(), 0u);
+        EXPECT_EQ(text->RefreshLocalizedText(), 0u) << "appended or cross-faded, the text is not the path's";
         EXPECT_EQ(text->GetRenderText(), shown);
     }
     EXPECT_EQ(other->RefreshLocalizedText(), 0u) << "a direct text has no path";

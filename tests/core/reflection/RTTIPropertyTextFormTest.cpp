@@ -120,6 +120,7 @@ TEST(RTTIPropertyTextFormTest, ReadingRules)
     // A GUID that does not parse leaves the value.
     object.m_guid.bytes[0] = 9;
     EXPECT_FALSE(SetText(object, "GUID", "1234"));
+    EXPECT_FALSE(SetText(object, "Entity", "1234"));
     EXPECT_EQ(object.m_guid.bytes[0], 9);
     EXPECT_FALSE(SetText(object, "Vector", "1 2"));
 }

@@ -39,7 +39,6 @@ public:
     Result BeginScene();
     Result EndScene();
     Result GetSwapChain(uint32_t index, GpuSwapChain** swapChain);
-    Result CreateAdditionalSwapChain(PresentParameters* params, GpuSwapChain** swapChain);
     Result GetBackBuffer(uint32_t swapChain, uint32_t index, GpuSurface** surface);
     Result SetGammaRamp(uint32_t swapChain, const GammaRamp& ramp);
     void GetGammaRamp(uint32_t swapChain, GammaRamp* ramp) const;
@@ -71,7 +70,6 @@ public:
     Result SetViewport(const Viewport& viewport);
     Result GetViewport(Viewport* viewport) const;
     Result SetScissorRect(const Rect& rect);
-    Result GetScissorRect(Rect* rect) const;
     // Colour is packed ARGB; the cleared area is the viewport (and the scissor rectangle when the test
     // is on), cut by the rectangles when given.
     Result Clear(uint32_t count, const Rect* rects, uint32_t flags, uint32_t color, float z, uint32_t stencil);

@@ -402,14 +402,8 @@ TEST_F(GpuDeviceTest, QueriesAnswerNotReadyForThePlannedPolls)
 
 TEST_F(GpuDeviceTest, TexturesTargetsAndViewportRules)
 {
-    const struct
-    {
-        uint32_t size, levels, usage;
-        Format format;
-        Pool pool;
-        Result expected;
-        uint32_t levelsMade;
-    } textures[] = {
+    const struct { uint32_t size, levels, usage; Format format; Pool pool; Result expected; uint32_t levelsMade; }
+        textures[] = {
         {8, 4, 0, kFormatA8R8G8B8, kPoolManaged, kOk, 4},
         {8, 0, kUsageAutoGenMipMap, kFormatA8R8G8B8, kPoolManaged, kOk, 1},
         {8, 5, 0, kFormatA8R8G8B8, kPoolManaged, kErrInvalidCall, 0},
@@ -424,9 +418,8 @@ TEST_F(GpuDeviceTest, TexturesTargetsAndViewportRules)
     for (const auto& t : textures)
     {
         GpuTexture* texture = nullptr;
-        EXPECT_EQ(m_device->CreateTexture(t.size, t.size, t.levels, t.usage, t.format, t.pool, &texture), t.expected)
-            << t.size << " " << t.levels << " " << t.usage << " " << t.format << " " << t.pool;
-        EXPECT_EQ(texture ? texture->GetLevelCount() : 0u, t.levelsMade);
+        EXPECT_EQ(m_device->CreateTexture(t.size, t.size, t.levels, t.usage, t.format, t.pool, &texture), t.expected);
+        EXPECT_EQ(texture ? texture->GetLevelCount() : 0u, t.levelsMade) << t.levels << " " << t.usage << " " << t.pool;
         SafeRelease(texture);
     }
 

@@ -70,6 +70,7 @@ public:
     Result SetViewport(const Viewport& viewport);
     Result GetViewport(Viewport* viewport) const;
     Result SetScissorRect(const Rect& rect);
+    Result GetScissorRect(Rect* rect) const;
     // Colour is packed ARGB; the cleared area is the viewport (and the scissor rectangle when the test
     // is on), cut by the rectangles when given.
     Result Clear(uint32_t count, const Rect* rects, uint32_t flags, uint32_t color, float z, uint32_t stencil);

@@ -106,6 +106,14 @@ Result GpuDevice::SetScissorRect(const Rect& rect)
     return kOk;
 }
 
+Result GpuDevice::GetScissorRect(Rect* rect) const
+{
+    if (!rect)
+        return kErrInvalidCall;
+    *rect = m_state.scissor;
+    return kOk;
+}
+
 Result GpuDevice::SetRenderState(uint32_t state, uint32_t value)
 {
     GpuCallScope scope(m_detector, "SetRenderState");

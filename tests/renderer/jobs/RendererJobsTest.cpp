@@ -182,8 +182,7 @@ TEST_F(RendererJobsTest, WaitedJobReturnsWhenItsStampIsNeverReached)
     {
         WritePendingCommands(3);
         ProbeJob ahead;
-        if (behind)
-            PostRendererJob(&ahead, false);
+        EXPECT_TRUE(!behind || PostRendererJob(&ahead, false));
         auto* job = new ProbeJob;
         bool answered = true;
         std::thread poster([&] { answered = PostRendererJob(job, true); });
@@ -244,12 +243,13 @@ TEST_F(RendererJobsTest, HolderReferencesAndObjectsDieOnTheRenderSide)
     std::atomic<int> destroyed{0};
     NorvexRendererObject::PostDeletion(new ProbeObject(&destroyed), true, false);
     NorvexRendererObject::PostDeletion(new ProbeObject(&destroyed), false, false);
+    PostObjectDeletionJob(new ProbeObject(&destroyed), true);
     m_renderer.SubmitCommands(false); // the game thread hands its commands over before others wait
     std::thread poster([&] { NorvexRendererObject::PostDeletion(new ProbeObject(&destroyed), false, true); });
     poster.join();
     EXPECT_GE(destroyed.load(), 2);
     m_renderer.SubmitCommands(true);
-    EXPECT_EQ(destroyed.load(), 3);
+    EXPECT_EQ(destroyed.load(), 4);
 }
 
 TEST_F(RendererJobsTest, ImmediateJobRunsInStreamOrderAndItsWaitEnds)

@@ -27,11 +27,6 @@ const MeshAnimationGraphTemplate* MeshAnimationGraphEntity::GetGraph() const
     return dynamic_cast<const MeshAnimationGraphTemplate*>(GetTemplate());
 }
 
-MeshEntity* MeshAnimationGraphEntity::GetControlledMesh() const
-{
-    return m_mesh.Get();
-}
-
 void MeshAnimationGraphEntity::SetControlledMesh(MeshEntity* mesh, const char* node)
 {
     m_mesh = mesh;

@@ -34,7 +34,6 @@ public:
     void AnimationEnded(int32_t id, int32_t ranToEnd) override;
     void ResetBoundsFromTemplate(const char* propertyName) override;
 
-    MeshEntity* GetControlledMesh() const;
     const NameString& GetNodeName() const { return m_node; }
     const char* GetCurrentState() const { return m_currentState.CStr(); }
     // Queued states, the next one to enter last.

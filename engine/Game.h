@@ -136,7 +136,6 @@ public:
     // Window entry points (GameInput.cpp).
     bool OnKeyDown(uint32_t key);
     void OnChar(uint32_t character);
-    void OnDeviceChange();
     // One 40-byte touch record as the touch helper reads it: the position in hundredths of a screen
     // pixel, the touch id and the flag bits (1 move, 2 down, 4 up); the rest is not used.
     struct TouchInput

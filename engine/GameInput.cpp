@@ -61,11 +61,6 @@ void Game::OnChar(uint32_t character)
     m_inputManager->QueueInputEvent(INPUT_EVENT_CHARACTER, character);
 }
 
-void Game::OnDeviceChange()
-{
-    m_inputManager->ReconnectDevices();
-}
-
 void Game::LoadTouchHelper()
 {
     FreeTouchHelper();

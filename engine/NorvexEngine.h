@@ -69,8 +69,6 @@ public:
     void LogStartBanner();
     bool MountDataFolders(uint32_t mask);
     void UnmountDataFolders();
-    // The mount alias of a bit of the mount mask, or null past the table.
-    static const char* GetDataFolderName(uint32_t index);
 
     // Around a device re-creation: the game's hooks and every entity's rendering context.
     void NotifyBeforeDeviceReset();

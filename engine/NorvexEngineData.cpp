@@ -36,11 +36,6 @@ constexpr ContainerRecord kContainers[] = {{0, 0, 0, kNoGroup}, {1, 1, 0, kNoGro
 constexpr uint32_t kContainerExtraParts = 1;
 } // namespace
 
-const char* NorvexEngine::GetDataFolderName(uint32_t index)
-{
-    return index < kDataFolderCount ? kDataFolders[index] : nullptr;
-}
-
 std::string NorvexEngine::FindDataDirectory() const
 {
     namespace fs = std::filesystem;

@@ -677,13 +677,6 @@ void MeshTemplateRenderingData::ReleaseMaterials()
             material.ReleaseAll();
 }
 
-void MeshTemplateRenderingData::MarkResources(uint32_t flags) const
-{
-    for (const MeshShaderPreset& preset : m_presets)
-        for (const MeshMaterial& material : preset.materials)
-            material.MarkResources(flags);
-}
-
 uint32_t MeshTemplateRenderingData::GetPresetValue(uint32_t index) const
 {
     return index < m_presets.size() ? m_presets[index].channelMask : 0;
@@ -791,12 +784,4 @@ void MeshTemplateRenderingData::SetContours(uint32_t countA, uint32_t countB, co
     m_contourVertices.description[3] = gpu::kPoolManaged;
     m_contourVertices.description[4] = uint32_t(vertices.size());
     FillIndexBlock(m_contourIndices, indices);
-}
-
-void MeshTemplateRenderingData::FinishBuilding(const char* name)
-{
-    BuildCollisionCopy();
-    RefreshPickingCopy(name);
-    CreateDeviceObjects(name);
-    SetReady();
 }

@@ -93,7 +93,6 @@ public:
     void ReleaseDeviceObjects();
     // Every material releases its shader and texture resources.
     void ReleaseMaterials();
-    void MarkResources(uint32_t flags) const;
     // Resolves the shaders of every material of every mesh again (after a shader reload).
     static void RefreshAllMaterials();
     static uint32_t GetLiveCount();
@@ -164,8 +163,6 @@ public:
     // Makes the vertices a CPU vertex path copy with the given layout flags and stride.
     void SetPickingLayout(uint32_t layoutFlags, uint32_t stride);
     void SetPositionDecoding(const Vector& offset, const Vector& scale);
-    // Builds the collision copy and the device objects as Load does.
-    void FinishBuilding(const char* name);
 
     // Draws (render thread, MeshTemplateDraw.cpp).
     void Draw(const Matrix& world, const Matrix& global, const BoundingBox4& bounds, const Vector& color, float scale,

@@ -29,15 +29,9 @@ MeshAnimator::~MeshAnimator()
     UnmountEntity(nullptr);
 }
 
-void MeshAnimator::SetDrivenEntity(Entity* entity)
-{
-    m_drivenEntity = entity;
-}
-
 Entity* MeshAnimator::GetDrivenEntity() const
 {
-    Entity* const driven = m_drivenEntity.Get();
-    return driven != nullptr ? driven : static_cast<Entity*>(m_owner);
+    return m_owner;
 }
 
 bool MeshAnimator::StartAnimationOnNode(const MeshSkeleton& skeleton, const NameString& node,

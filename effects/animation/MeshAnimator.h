@@ -95,7 +95,6 @@ public:
     uint32_t GetPositionDriveCount() const { return m_positionDrives; }
     uint32_t GetRotationDriveCount() const { return m_rotationDrives; }
     MeshEntity* GetOwner() const { return m_owner; }
-    void SetDrivenEntity(Entity* entity);
 
     // Vertex positions skinned on the processor for one frame (three floats each).
     const float* GetFrameSkinnedVertices(uint32_t frame) const
@@ -125,7 +124,6 @@ private:
     uint32_t m_positionDrives = 0;
     uint32_t m_rotationDrives = 0;
     MeshEntity* m_owner;
-    SafePointer<Entity> m_drivenEntity;
     float m_targetingAngles[2] = {};
     uint32_t m_frameStamps[2] = {0xFFFFFFFFu, 0xFFFFFFFFu};
     std::vector<float> m_skinning;

@@ -71,6 +71,7 @@ public:
         draws.push_back({"channel " + GetDescription(), m, Vector(), 0, 0});
         return true;
     }
+    uint32_t GetChannelMask(const SFXElementContext*) const override { return channels; }
     void SetDepthPass(uint8_t on) { m_depthPass = on; }
     EntityTemplate* GetResource() const override { return resource; }
     void RefreshResource() override { ++refreshes; }
@@ -83,6 +84,7 @@ public:
     TEnvelope<HDRColor>& Color() { return const_cast<TEnvelope<HDRColor>&>(GetColor()); }
 
     bool nested = false, filtered = false;
+    uint32_t channels = 0;
     EntityTemplate* resource = nullptr;
     int refreshes = 0;
     static std::vector<DrawRecord> draws;
@@ -496,8 +498,12 @@ TEST_F(SFXContextTest, NamesTooLongForOneCommandAreRefusedAndMeshChangesReachThe
     const std::string name(5000, 'x');
     context.PostSetElementLocalColor(name.c_str(), Vector(0, 0, 0, 0));
     context.PostBreakLoop(name.c_str());
+    context.PostSetElementSpeedMultiplier(name.c_str(), 2.0f);
+    context.PostSetElementLifeMultiplier(name.c_str(), 2.0f);
+    context.PostActivateLoop(name.c_str());
     m_renderer.SubmitCommands(true);
     EXPECT_TRUE(m_log.Contains("SFX element name of 4089 bytes does not fit a render command", CONSOLE_ERROR));
+    EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 5u);
     EXPECT_EQ(Probe(context, 0).GetColor().x, 1.0f);
     context.PostSubOp16(mesh->resource);
     m_renderer.SubmitCommands(true);
@@ -517,22 +523,40 @@ TEST_F(SFXContextTest, DepthAndChannelPassesReachTheirElementsThroughTheRenderin
     auto* depth = new ProbeElement("Depth", 0x11);
     depth->SetDepthPass(1);
     definition.AddElement(depth);
-    definition.AddElement(new ProbeElement("Channel", 0x11 | 32));
+    auto* channel = new ProbeElement("Channel", 0x11 | 32);
+    channel->channels = 0x6;
+    auto* combat = new ProbeElement("Combat", 0x11 | 32);
+    combat->channels = 0x10;
+    combat->GetClassProperties()->FindProperty("Visible in tactical view")->SetFromText(combat, "0");
+    auto* unchannelled = new ProbeElement("Unchannelled", 0x11);
+    unchannelled->channels = 0x8;
+    for (ProbeElement* element : {channel, combat, unchannelled})
+        definition.AddElement(element);
     SFXContext& context = Play(definition);
     EXPECT_TRUE(context.CastsShadows()) << "the shadow map takes effects with depth-pass elements";
     Walk(0, 0.1f, 0);
     EntityRenderingContext& base = context;
     bool channelDrawn = false;
+    uint32_t masks[3] = {};
     ProbeElement::draws.clear();
     RunOnRenderThread(m_renderer, [&](NorvexRenderer&) {
         base.DrawDepth(0, 0);
-        channelDrawn = base.DrawChannel(Matrix::ONE, 0);
+        channelDrawn = base.DrawChannel(Matrix::ONE, 0x1000);
+        masks[0] = base.GetChannelMask(0);
+        masks[1] = base.GetChannelMask(0x1000);
     });
     std::string names;
     for (const DrawRecord& r : ProbeElement::draws)
         names += r.name + " ";
     EXPECT_EQ(names, "depth Depth channel Channel ");
     EXPECT_TRUE(channelDrawn);
+    // Only channel-pass elements seen in the pass's view count; a stopped effect has none.
+    context.PostSubOp1();
+    m_renderer.SubmitCommands(true);
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer&) { masks[2] = base.GetChannelMask(0); });
+    EXPECT_EQ(masks[0], 0x16u);
+    EXPECT_EQ(masks[1], 0x6u);
+    EXPECT_EQ(masks[2], 0u);
 }
 
 // An entity deleted or a scene switched while the render thread draws the effect into the shadow

@@ -23,6 +23,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace
 {
 // Remembers the particle spawner the effect hands its elements.
@@ -30,7 +32,10 @@ class SpawnerRecorder : public SFXElementContext
 {
 public:
     void SetSpawner(ParticleSpawner* s) override { spawner = s; }
+    void SetSpeedMultiplier(float f) override { speed = f; }
+    void SetSpawnRateMultiplier(float f) override { spawnRate = f; }
     ParticleSpawner* spawner = nullptr;
+    float speed = 1, spawnRate = 1;
 };
 
 // An element that plays its keyed position for `seconds`, optionally held in a loop.
@@ -115,6 +120,8 @@ protected:
         bool active = false;
         float elementTime = -1.0f;
         ParticleSpawner* spawner = nullptr;
+        float speed = 0, spawnRate = 0;
+        Vector color;
     };
     RenderSide Read(SFXEntity* entity)
     {
@@ -125,7 +132,9 @@ protected:
             if (SFXElementContext* element = context->GetElementContext(0))
             {
                 side.elementTime = element->GetState(SFXElementDefinition::STATE_POSITION).time;
-                side.spawner = static_cast<SpawnerRecorder*>(element)->spawner;
+                const auto* recorder = static_cast<SpawnerRecorder*>(element);
+                side.spawner = recorder->spawner;
+                side.speed = recorder->speed, side.spawnRate = recorder->spawnRate, side.color = recorder->GetColor();
             }
         });
         return side;
@@ -256,6 +265,10 @@ TEST_F(SFXEntityTest, BoundsComeBackFromTheRenderThreadAndRenderFlagsFollowThePa
     EXPECT_FLOAT_EQ(entity->GetLocalBoundingBox().min.x, 3.99f);
     EXPECT_FLOAT_EQ(entity->GetLocalBoundingBox().max.x, 6.01f);
     EXPECT_LT(entity->GetCallbackTimeLeft(SFXEntity::CALLBACK_BOUNDS, 8), 0.0f) << "one take without constant updates";
+    SetTemplate("Constant BoundingBox Update Enabled", "1");
+    entity->Restart(0, true);
+    Frames(2, 0.05f);
+    EXPECT_GT(entity->GetCallbackTimeLeft(SFXEntity::CALLBACK_BOUNDS, 8), 0.1f) << "taken again 0.2 to 0.4 s later";
     entity->Restart(0, true);
     EXPECT_EQ(entity->GetRenderFlags() & SFXEntity::kRenderFlagBoundsTaken, 0u);
     // An edited template restarts the effect and takes its bounds again.
@@ -304,6 +317,44 @@ TEST_F(SFXEntityTest, ACustomSpawnerReachesTheElementsOfAPlayingEffect)
     entity->SetCustomSpawner(spawner);
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(Read(entity).spawner, spawner);
+    entity->Restart(0, false);
+    EXPECT_EQ(Read(entity).spawner, spawner) << "a new context gets it too";
+}
+
+TEST_F(SFXEntityTest, ScriptCallsReachTheElementsARefreshRestartsAndTheDebugDrawShowsTheBoxes)
+{
+    auto* element = new PlainElement(10.0f, true, 0x10 | 32);
+    element->SetDescription("Spark");
+    m_template.GetDefinition().AddElement(element);
+    SFXEntity* entity = Create();
+    EXPECT_NE(entity->GetRenderFlags() & SFXEntity::kRenderFlagChannel, 0u);
+    Frames(2, 0.25f);
+    entity->SetSpeedMultiplier(2.0f);
+    entity->SetSpawnRateMultiplier(3.0f);
+    entity->SetElementLocalColor("Spark", 0.5f, 0.25f, 1.0f, 1.0f);
+    entity->SetElementSpeedMultiplier("Spark", 4.0f);
+    entity->ActivateLoop(nullptr);
+    RenderSide side = Read(entity);
+    EXPECT_FLOAT_EQ(entity->GetSFXContext()->GetSpeedMultiplier(), 2.0f);
+    EXPECT_FLOAT_EQ(side.speed, 4.0f);
+    EXPECT_FLOAT_EQ(side.spawnRate, 3.0f);
+    EXPECT_FLOAT_EQ(side.color.y, 0.25f);
+    EXPECT_EQ(side.elementTime, 0.0f) << "an activated loop plays from the start";
+    entity->GetSFXContext()->PostSubOp1();
+    entity->SetRenderFlags(0);
+    entity->RefreshRendering();
+    EXPECT_EQ(entity->GetRenderFlags(), SFXEntity::kRenderFlagMain | SFXEntity::kRenderFlagLights |
+                                            SFXEntity::kRenderFlagPass8 | SFXEntity::kRenderFlagBoundsTaken);
+    EXPECT_TRUE(Read(entity).active);
+
+    // The unit box, the axes with debug flag 2 and the real box when asked.
+    for (const auto& [flags, realBox, commands] : {std::tuple{0u, "0", 1u}, {2u, "0", 2u}, {0u, "1", 2u}})
+    {
+        entity->GetClassProperties()->FindProperty("Display real bounding box")->SetFromText(entity, realBox);
+        const uint32_t before = m_renderer.GetCommandsWritten();
+        entity->DrawDebug(flags);
+        EXPECT_EQ(m_renderer.GetCommandsWritten() - before, commands) << flags << realBox;
+    }
 }
 
 // The scene switch deletes every effect while the render thread draws them into the shadow map:

@@ -209,6 +209,14 @@ TEST(TEnvelopeTest, CombineModesMeetTheConstantAndDisabledGivesIt)
     EXPECT_EQ(c.g, 0);
     EXPECT_EQ(c.b, 50);
     EXPECT_FLOAT_EQ(c.multiplier, 4.0f);
+    // An added colour on one Bezier segment: the middle weighs the keys 1, 3, 3, 1 (eighths).
+    TEnvelope<HDRColor> glow(Envelope::COMBINE_ADD, HDRColor(10, 0, 0, 0, 1.0f));
+    glow.SetInterpolation(Envelope::INTERPOLATION_CUBIC_BEZIER);
+    for (const float m : {8.0f, 16.0f, 16.0f, 8.0f})
+        glow.AddKey(HDRColor(uint8_t(m * 5), 0, 0, 0, m), float(glow.GetKeyCount()), -1);
+    glow.Evaluate(At(1.5f), c);
+    EXPECT_NEAR(c.multiplier, 15.0f, 1e-3f);
+    EXPECT_NEAR(c.r, 80, 1);
 }
 
 TEST(TEnvelopeTest, LoopsWrapUntilBrokenThenPlaybackRunsToTheEnd)

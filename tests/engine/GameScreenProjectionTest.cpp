@@ -10,6 +10,7 @@
 #include "scene/entities/EntityManager.h"
 #include "scene/templates/EntityTemplate.h"
 #include "support/GameEngineFixture.h"
+#include "ui/screens/UIScreen.h"
 
 #include <lua.hpp>
 
@@ -174,6 +175,31 @@ TEST_F(GameScreenProjectionTest, ScriptsReachTheConversions)
     ASSERT_TRUE(LuaRun("gHitFound = gHitFound and 1 or 0"));
     EXPECT_EQ(LuaNumber("gHitFound"), 1.0);
     EXPECT_NEAR(LuaNumber("gHitY"), 0.0, 1e-3);
+}
+
+TEST_F(GameScreenProjectionTest, UIPointsGoThroughTheTopScreenAsTheFrameLaidItOut)
+{
+    Vector out;
+    const Vector origin(0, 0, 0, 1);
+    EXPECT_FALSE(gGame.UIPointToScreenPoint(origin, out) || gGame.ScreenPointToUIPoint(origin, out) ||
+                 gGame.WorldPositionToUIPoint(origin, out)) << "no screen";
+    UIScreen::SetUISizeOverride(640.0f, 480.0f);
+    // Only the frame's draw of the pre-effect screen lays it out; it is the top of the stack too.
+    UIScreen* const screen = new UIScreen;
+    gGame.AppendUIScreen(screen);
+    gGame.SetPreFSEUIScreen(screen);
+    PlaceCamera(Vector(10.0f, 20.0f, -30.0f, 1.0f));
+    ASSERT_TRUE(gGame.UIPointToScreenPoint(Vector(160, 360, 0, 1), out));
+    ExpectNear(out, Vector(0.25f, 0.75f, 0, 1), 1e-5f, "UI to screen");
+    ASSERT_TRUE(gGame.ScreenPointToUIPoint(Vector(0.25f, 0.75f, 0, 1), out));
+    ExpectNear(out, Vector(160, 360, 0, 1), 1e-3f, "screen to UI");
+    const Vector world(40.0f, -5.0f, 170.0f, 1.0f);
+    ASSERT_TRUE(gGame.WorldPositionToUIPoint(world, out));
+    const Vector onScreen = gGame.WorldPositionToScreenPoint(world);
+    ExpectNear(out, Vector(onScreen.x * 640.0f, onScreen.y * 480.0f, 0, 1), 1e-2f, "world to UI");
+    gGame.SetPreFSEUIScreen(nullptr);
+    gGame.GetScreenStack().Clear(true);
+    UIScreen::SetUISizeOverride(0.0f, 0.0f);
 }
 
 TEST_F(GameScreenProjectionTest, WithoutACameraTheRayIsTheWorldAxis)

@@ -340,19 +340,14 @@ TEST_P(NorvexEngineFailureTest, FailedStepClosesEverythingOnce)
 {
     const std::string name = GetParam().name;
     ASSERT_TRUE(MakeDataRoot(name == "container"));
-    if (name == "steam")
-    {
-        steam::TestSettings settings;
-        settings.initFails = true;
-        steam::SetTestSettings(settings);
-    }
-    else if (name == "user-stats")
-    {
-        steam::TestSettings settings;
-        settings.noUserStats = true;
-        steam::SetTestSettings(settings);
-    }
-    else if (name == "mount")
+    steam::TestSettings settings;
+    settings.initFails = name == "steam";
+    settings.noRemoteStorage = name == "remote-storage";
+    settings.noUser = name == "user";
+    settings.noUserStats = name == "user-stats";
+    settings.noClient = name == "client";
+    steam::SetTestSettings(settings);
+    if (name == "mount")
         std::filesystem::remove_all(DataPath() + "/sounds");
     else if (name == "container")
         std::filesystem::remove(DataPath() + "/sounds.dat");
@@ -384,7 +379,10 @@ TEST_P(NorvexEngineFailureTest, FailedStepClosesEverythingOnce)
 INSTANTIATE_TEST_SUITE_P(
     EachStep, NorvexEngineFailureTest,
     ::testing::Values(StartupFailure{"steam", "SteamAPI_Init failed. Check if Steam client is running."},
+                      StartupFailure{"remote-storage", "SteamRemoteStorage failed"},
+                      StartupFailure{"user", "SteamUser failed"},
                       StartupFailure{"user-stats", "SteamUserStats failed"},
+                      StartupFailure{"client", "SteamClient failed"},
                       StartupFailure{"mount", "Mounted (ok:0)"},
                       StartupFailure{"container", "Mounted (ok:0)"},
                       StartupFailure{"project", "Unable to open Project.ConfigBin"},

@@ -19,13 +19,16 @@
 #include "support/RenderThreadCall.h"
 #include "support/VertexElementBytes.h"
 #include "tools/datakit/LightProbeMapWriter.h"
+#include "tools/datakit/TextureFileWriter.h"
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <tuple>
 
 namespace
 {
@@ -43,6 +46,11 @@ protected:
     {
         DataRoot data;
         ASSERT_TRUE(AddLightmapSet(data, "Field", {0, 1}));
+        TextureFileSpec spec;
+        spec.texel = [](uint32_t, uint32_t, uint32_t, uint32_t) { return 0xFFFFFFFFu; };
+        std::string texture;
+        ASSERT_TRUE(BuildTextureFile(spec, texture));
+        data.AddFile("textures", "mesh/white.texture", texture);
         ASSERT_TRUE(m_harness.StartWithShaders(data));
     }
     void TearDown() override
@@ -57,9 +65,10 @@ protected:
     }
 
     // A square over the middle of the clip square facing the default sun, two triangles, clockwise
-    // on screen; one material of the given kind.
+    // on screen; one material of the given kind. It replaces any earlier data, deleted on the render thread.
     void LoadSquare(uint32_t kind, uint32_t flags = 0, uint8_t channel = 0,
-                    const std::function<void(MeshTemplateRenderingData&, MeshShaderPreset&)>& edit = nullptr)
+                    const std::function<void(MeshTemplateRenderingData&, MeshShaderPreset&)>& edit = nullptr,
+                    uint8_t addedMeshFlags = 0)
     {
         // The default sun (pitch 45, yaw 0) travels along (0, -1, 1) / sqrt(2): a normal against it
         // gets all of it.
@@ -88,10 +97,16 @@ protected:
         if (edit)
             edit(built, preset);
         built.AddPreset(preset);
+        if (m_data != nullptr)
+        {
+            NorvexRendererObject::PostDeletion(m_data.release(), true, false);
+            m_harness.GetRenderer().SubmitCommands(true);
+        }
         std::vector<uint8_t> record(8192);
         RecordOutput out(record.data(), record.size(), false);
         built.Save(out);
         record.resize(out.Size());
+        record[0] |= addedMeshFlags;
         m_data = std::make_unique<MeshTemplateRenderingData>();
         RecordInput in(record.data(), record.size());
         ASSERT_TRUE(m_data->Load(in, 53, "Square"));
@@ -350,6 +365,81 @@ TEST(MeshCpuSkinningTest, SkinnedVertexEqualsTheHandComputedOne)
     EXPECT_FALSE(device.SkinCpuVertices(bones, 2, 0, 2, out)) << "only the CPU vertex path skins on the CPU";
 }
 
+// The CPU vertex path draws the skinned copy; with the sort flag a material's triangles go nearest the
+// camera first. Without depth test the last triangle drawn over the centre shows.
+TEST_F(MeshDrawTest, TheCpuPathDrawsSkinnedTrianglesSortedNearestFirst)
+{
+    // Position, bone indices, weights, normal, a 32-bit value. Two screen-filling triangles: the first
+    // far on bone 0 facing away from the sun, the second near on bone 1 facing it.
+    std::vector<float> words;
+    for (uint32_t i = 0; i < 6; ++i)
+    {
+        const float s = std::sqrt(0.5f) * (i < 3 ? -1.0f : 1.0f);
+        words.insert(words.end(), {i % 3 == 1 ? 3.0f : -1.0f, i % 3 == 0 ? 3.0f : -1.0f, i < 3 ? 0.9f : 0.1f,
+                                   std::bit_cast<float>(i / 3), std::bit_cast<float>(255u), 0.0f, s, -s, 0.0f});
+    }
+    std::vector<uint8_t> bytes(words.size() * 4);
+    std::memcpy(bytes.data(), words.data(), bytes.size());
+    // Sort flag, bone 1's move along z, triangles drawn, whether the centre is lit.
+    for (const auto& [sortFlag, secondZ, triangles, lit] :
+         {std::tuple(0, 0.0f, 2, true), {2, 0.0f, 2, false}, {2, 0.85f, 2, true}, {0, 0.0f, 1, false}})
+    {
+        LoadSquare(0, 0, 0, [&](MeshTemplateRenderingData& data, MeshShaderPreset& preset) {
+            data.SetPickingLayout(MeshTemplateRenderingData::kLayoutNormal, 36);
+            data.SetGeometry(6, sizeof(LitVertex), bytes, {0, 1, 2, 3, 4, 5});
+            data.SetSkinningBoneCount(2);
+            preset.materials[0].depthTest = 0;
+            preset.materials[0].triangleCount = uint32_t(triangles);
+        }, uint8_t(sortFlag));
+        const float bones[24] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, secondZ};
+        const auto [pixel, calls] = DrawAndProbe([&] {
+            m_data->Draw(Matrix::ONE, Matrix::ONE, m_data->GetBounds(), Vector(0.5f, 0.25f, 1.0f, 1.0f), 1.0f, 0, 1, 0,
+                         bones, nullptr, nullptr, 16, 0, 0, 0.0f);
+        });
+        EXPECT_EQ(std::pair(pixel, calls), std::pair(lit ? 0xFF8040FFu : 0xFF000000u, 1u))
+            << sortFlag << " " << secondZ << " " << triangles;
+    }
+}
+
+// A material's texture loads with it and binds at its stage in the lit pass and, alpha-tested, in the
+// depth pass, where the material's bone moves the draw. The device release drops the binding's holder.
+TEST_F(MeshDrawTest, AMaterialsTextureAndBonesInTheLitAndDepthPasses)
+{
+    LoadSquare(0, 0, 0, [](MeshTemplateRenderingData& data, MeshShaderPreset& preset) {
+        data.SetSkinningBoneCount(2);
+        preset.materials[0].textures.push_back({"mesh/white.texture", 0, 0});
+        preset.materials[0].alphaTestMode = 1;
+        preset.materials[0].boneIndex = 1;
+    });
+    MeshMaterial& material = m_data->EditPreset(0).materials[0];
+    TextureHolder* const holder = material.textures.at(0).holder;
+    ASSERT_TRUE(holder != nullptr && holder->GetReferenceCount() == 2u) << "the resource's and the binding's";
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    gpu::GpuDevice* const device = renderer.GetDevice();
+    gpu::GpuBaseTexture* bound[3] = {};
+    float bones[24] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    uint32_t centre[2] = {};
+    for (int i = 0; i < 2; ++i)
+    {
+        bones[15] = float(i) * 2.0f; // the second time bone 1 moves x by 2, off the screen
+        centre[i] = DrawAndProbe([&] {
+                        renderer.SetTexture(0, nullptr, 0);
+                        m_data->DrawDepth(Matrix::ONE, 0, 0, bones, false);
+                        bound[i] = device->PeekTexture(0);
+                    }).first;
+    }
+    DrawAndProbe([&] { renderer.SetTexture(0, nullptr, 0), DrawSquare(16), bound[2] = device->PeekTexture(0); });
+    EXPECT_TRUE(centre[0] != 0xFF000000u && centre[1] == 0xFF000000u) << "the bone moves it off the screen";
+    EXPECT_EQ(std::vector(bound, bound + 3), std::vector<gpu::GpuBaseTexture*>(3, holder->GetTexture()));
+    material.MarkResources(0x100);
+    EXPECT_EQ(material.textures[0].resource->GetFlags() & 0x100, 0x100u);
+    m_data->ReleaseMaterials();
+    EXPECT_EQ(material.textures[0].resource, nullptr);
+    RunOnRenderThread(renderer, [&](NorvexRenderer&) { m_data->ReleaseDeviceObjects(); });
+    EXPECT_EQ(material.textures[0].holder, nullptr);
+    EXPECT_EQ(holder->GetReferenceCount(), 1u) << "the resource's, until it is evicted";
+}
+
 TEST_F(MeshDrawTest, DrawMeshCommandsDrawThePresetAndTheEdgeLines)
 {
     LoadSquare(0);
@@ -474,11 +564,6 @@ TEST_F(MeshDrawTest, TheChannelPassWritesOnlyTheMaterialsChannel)
     NorvexRenderer& renderer = m_harness.GetRenderer();
     for (const Case& c : cases)
     {
-        if (m_data != nullptr)
-        {
-            NorvexRendererObject::PostDeletion(m_data.release(), true, false);
-            renderer.SubmitCommands(true);
-        }
         LoadSquare(1, 0, c.channel);
         renderer.SetPassMask(c.passMask);
         renderer.SubmitCommands(true);
@@ -548,10 +633,11 @@ TEST_F(MeshDrawTest, MobileLitPassesUploadTheMaterialsSpecularVector)
     gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_PC;
 }
 
-// A mesh context's channel pass is its rendering data's; without data it draws nothing.
+// A mesh context's channel pass and main draw (the forward pass) are its rendering data's; without data
+// it draws nothing.
 TEST_F(MeshDrawTest, AMeshContextsChannelPassDrawsItsData)
 {
-    LoadSquare(1, 0, 2);
+    LoadSquare(0, 0, 2);
     NorvexRenderer& renderer = m_harness.GetRenderer();
     auto* withData = new MeshEntityRenderingContext(renderer, m_data.get(), 0, Vector(1, 1, 1, 1), LightmapMapping());
     auto* without = new MeshEntityRenderingContext(renderer, nullptr, 0, Vector(1, 1, 1, 1), LightmapMapping());
@@ -561,10 +647,12 @@ TEST_F(MeshDrawTest, AMeshContextsChannelPassDrawsItsData)
     const uint32_t calls = DrawAndProbe([&] {
                                drawn = withData->DrawChannel(Matrix::ONE, 0);
                                drawnWithout = without->DrawChannel(Matrix::ONE, 0);
+                               withData->DrawMain(0, Vector(1, 1, 1, 1));
+                               without->DrawMain(0, Vector(1, 1, 1, 1));
                            }).second;
     EXPECT_TRUE(drawn);
     EXPECT_FALSE(drawnWithout);
-    EXPECT_EQ(calls, 1u);
+    EXPECT_EQ(calls, 2u);
     withData->Release();
     without->Release();
     renderer.SubmitCommands(true);
@@ -578,11 +666,6 @@ TEST_F(MeshDrawTest, ContoursDrawTheirRangeInTheForwardPasses)
 {
     for (const uint32_t blend : {0u, 1u})
     {
-        if (m_data != nullptr)
-        {
-            NorvexRendererObject::PostDeletion(m_data.release(), true, false);
-            m_harness.GetRenderer().SubmitCommands(true);
-        }
         LoadSquare(0, 0, 0, [blend](MeshTemplateRenderingData& data, MeshShaderPreset& preset) {
             // Contour 1 is a triangle in the top-left corner, outside the square.
             const LitVertex vertices[6] = {{0, 0, 0.5f, 0, 0, -1, 0, 0},       {0, 0, 0.5f, 0, 0, -1, 0, 0},

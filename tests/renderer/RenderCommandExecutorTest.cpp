@@ -8,6 +8,7 @@
 #include "renderer/NorvexRenderer.h"
 #include "renderer/RenderStateCache.h"
 #include "renderer/jobs/TextureHolder.h"
+#include "support/RenderProbes.h"
 #include "support/RenderThreadCall.h"
 #include "support/RendererTestBase.h"
 #include "ui/screens/UIScreen.h"
@@ -35,6 +36,8 @@ protected:
         m_renderer.GetWriter().Put(index);
         m_renderer.GetWriter().Put(on);
     }
+    template <typename T> void Put(const T& value) { m_renderer.GetWriter().Put(value); }
+    void PutPointer(const void* pointer) { Put(reinterpret_cast<uintptr_t>(pointer)); }
     uint32_t RenderStateValue(uint32_t state)
     {
         uint32_t value = 0;
@@ -493,4 +496,71 @@ TEST_F(RenderCommandExecutorTest, FullGatheringListsAreReportedOnceAtTheEndOfThe
                                                                         << c.records;
         EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), c.reported ? 1u : 0u);
     }
+}
+
+TEST_F(RenderCommandExecutorTest, ScissorAndDepthSurfaceCommandsReachTheDevice)
+{
+    namespace rp = renderpayload;
+    gpu::GpuSurface* depth = nullptr;
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) {
+        r.GetDevice()->CreateDepthStencilSurface(8, 8, gpu::kFormatD24S8, gpu::kMultisampleNone, 0, true, &depth);
+    });
+    m_renderer.SetFrameTarget(nullptr, 0, 4);
+    for (uint32_t hasRect : {1u, 0u}) // the second keeps the rectangle and switches the test off
+    {
+        ASSERT_TRUE(m_renderer.WriteCommand(RENDER_OP_SET_SCISSOR, rp::kU32 + hasRect * rp::kRect + rp::kU8));
+        Put(hasRect);
+        for (int32_t edge : {3, 4, 50, 60})
+            if (hasRect != 0)
+                Put(edge);
+        Put(uint8_t(hasRect));
+    }
+    ASSERT_TRUE(m_renderer.WriteCommand(RENDER_OP_SET_DEPTH_STENCIL_SURFACE, rp::kPointer));
+    PutPointer(depth);
+    gpu::Rect scissor = {};
+    gpu::GpuSurface* bound[2] = {};
+    for (gpu::GpuSurface*& surface : bound)
+    {
+        RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) {
+            r.GetDevice()->GetScissorRect(&scissor);
+            r.GetDevice()->GetDepthStencilSurface(&surface);
+        });
+        m_renderer.SetOutlineWriteFlag(0);
+    }
+    EXPECT_EQ(scissor.left + scissor.top + scissor.right + scissor.bottom, 117);
+    EXPECT_EQ(RenderStateValue(gpu::kRsScissorTestEnable), 0u);
+    EXPECT_EQ(bound[0], depth);
+    EXPECT_EQ(bound[1], nullptr) << "the depth-stencil switch off unbinds the surface";
+    m_renderer.UpscaleFinal();
+    m_renderer.SubmitCommands(true);
+    gpu::SafeRelease(bound[0]);
+    depth->Release();
+}
+
+TEST_F(RenderCommandExecutorTest, BlankModePresentsBlackFramesUntilSwitchedOff)
+{
+    uint64_t presents[3] = {};
+    const auto count = [this](uint64_t* out) {
+        RunOnRenderThread(m_renderer, [out](NorvexRenderer& r) { *out = r.GetDevice()->GetPresentCount(); });
+    };
+    count(&presents[0]);
+    ASSERT_TRUE(m_renderer.WriteCommand(RENDER_OP_SET_BLANK_MODE, renderpayload::kPointer));
+    PutPointer(this);
+    EXPECT_EQ(ProbeBackBuffer(m_renderer, {1, 1}), 0xFF000000u);
+    ASSERT_TRUE(m_renderer.WriteCommand(RENDER_OP_SET_BLANK_MODE, renderpayload::kPointer));
+    PutPointer(nullptr);
+    count(&presents[1]);
+    os::Sleep(30);
+    count(&presents[2]);
+    EXPECT_GT(presents[1], presents[0]);
+    EXPECT_EQ(presents[2], presents[1]) << "no blank frame once the mode is off";
+}
+
+TEST_F(RenderCommandExecutorTest, ACallWithoutAFunctionDropsTheRestOfItsBlock)
+{
+    ASSERT_TRUE(m_renderer.WriteCall(nullptr, 9, 0));
+    SetFlagBit(37, 1);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(m_renderer.GetFlagWord(1), 0u);
+    EXPECT_TRUE(m_log.Contains("Render call command without a function (sub-command 9)", CONSOLE_ERROR));
 }

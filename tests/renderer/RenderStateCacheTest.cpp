@@ -297,5 +297,17 @@ TEST_F(RenderStateCacheTest, CameraKeepsBiasedAndMirroredMatrices)
     m_renderer.SetCamera(Matrix::ONE, projection, shift);
     m_renderer.SubmitCommands(true);
     EXPECT_FLOAT_EQ(m_renderer.GetViewProjection().At(2, 0), 0.5f);
+
+    // Without depth textures depth is written as a colour scaled by the far plane's view depth.
+    m_renderer.Close();
+    gpu::DisplayConfig config = gpu::DefaultDisplayConfig();
+    config.desktopWidth = 320;
+    config.desktopHeight = 240;
+    config.depthTextureFormats.clear();
+    gpu::SetDisplayConfig(config);
+    ASSERT_TRUE(m_renderer.Init(&m_window, false));
+    m_renderer.SetCamera(Matrix::ONE, projection, Matrix::ONE);
+    m_renderer.SubmitCommands(true);
+    EXPECT_NEAR(m_renderer.GetCamera().depthScale, 0.01f, 1e-6f);
 }
 } // namespace

@@ -159,8 +159,13 @@ TEST_F(ScriptGameMethodsTest, OutlineMasksAreHexadecimalAndOnlyWholeNumbersCount
     Run("gGame:SetOutlineMaskStr('12zz') gGame:SetOutlineMaskStr('100000000') gGame:SetOutlineMaskStr('-0')");
     EXPECT_EQ(gGame.GetOutlineMask(), 0xFF00u) << "past 32 bits or signed: kept";
     EXPECT_TRUE(m_log.Contains("is not a hexadecimal mask", CONSOLE_WARNING));
-    Run("gGame:RevertToDefaultOutlineParams() gGame:OnMainMenuEntered()");
-    EXPECT_EQ(m_delegate.Count("OnMainMenuEntered"), 1u);
+    Run("gGame:RevertToDefaultOutlineParams() gGame:OnMainMenuEntered() gGame:OnMainMenuLeft() "
+        "gGame:OnAfterMainMenuSceneLoaded() gGame:OnBeforeMainMenuSceneUnloaded() "
+        "gGame:EnableAppDeactivationOnBackPressed(true)");
+    EXPECT_EQ(m_delegate.Joined(),
+              "OnMainMenuEntered;OnMainMenuLeft;OnAfterMainMenuSceneLoaded;OnBeforeMainMenuSceneUnloaded;");
+    EXPECT_TRUE(gBackKeyDeactivatesApp);
+    gBackKeyDeactivatesApp = false;
 }
 
 TEST_F(ScriptGameMethodsTest, ScriptsHandScreensToTheGame)

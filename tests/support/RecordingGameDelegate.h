@@ -121,6 +121,9 @@ public:
     void OnRenderTargetsReleased() override { Record("OnRenderTargetsReleased"); }
     void OnOverlay() override { Record("OnOverlay"); }
     void OnMainMenuEntered() override { Record("OnMainMenuEntered"); }
+    void OnMainMenuLeft() override { Record("OnMainMenuLeft"); }
+    void OnAfterMainMenuSceneLoaded() override { Record("OnAfterMainMenuSceneLoaded"); }
+    void OnBeforeMainMenuSceneUnloaded() override { Record("OnBeforeMainMenuSceneUnloaded"); }
 
 private:
     bool Record(const std::string& name)

@@ -257,16 +257,19 @@ void UITextBase::SetTextConversion(uint8_t mode)
 
 void UITextBase::AppendText(const char* text)
 {
+    m_stringPath.Set(nullptr);
     SendNarrowText(UITEXT_CMD_APPEND_NARROW, text != nullptr ? text : "", text != nullptr ? std::strlen(text) : 0);
 }
 
 void UITextBase::AppendWideText(const char16_t* text)
 {
+    m_stringPath.Set(nullptr);
     SendWideText(UITEXT_CMD_APPEND_WIDE, text != nullptr ? text : u"", text != nullptr ? WideStringLength(text) : 0);
 }
 
 void UITextBase::AppendLocalizedText(const char* path)
 {
+    m_stringPath.Set(nullptr);
     const std::u16string text = ExpandTextVariables(LookUp(path), m_replacements);
     SendWideText(UITEXT_CMD_APPEND_WIDE, text.c_str(), text.size());
 }
@@ -296,7 +299,6 @@ void UITextBase::SetLocalizedTextSmooth(float time, const char* path, uint32_t f
     const char16_t* text = LookUp(path);
     const std::u16string expanded = ExpandTextVariables(text, m_replacements);
     SetTextSmooth(time, text != nullptr ? expanded.c_str() : nullptr, flags, channel);
-    m_stringPath.Set(path);
 }
 
 float UITextBase::GetFontHeight() const

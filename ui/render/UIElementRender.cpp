@@ -359,8 +359,6 @@ void UIElement::TrackWorldPoint(const Vector& point, float scale, uint32_t optio
         }
         else
         {
-            if ((options & UIENTITYTRACKING_BORDERONLY) != 0)
-                m_renderState &= ~UIRENDERSTATE_BEHINDCAMERA;
             // Pulled back toward the centre until it meets the nearest edge of the box.
             float t = 1.0f;
             const float edges[4] = {qx != 0.0f ? minX / qx : 0.0f, qx != 0.0f ? maxX / qx : 0.0f,
@@ -399,7 +397,6 @@ void UIElement::TrackWorldPoint(const Vector& point, float scale, uint32_t optio
         position.y -= 0.5f * m_size.y * m_scale.y;
         if ((options & UIENTITYTRACKING_STAYONSCREEN) != 0)
         {
-            m_renderState &= ~UIRENDERSTATE_BEHINDCAMERA;
             position.x = std::min(std::max(position.x, 0.0f), frame.width - m_size.x * m_scale.x);
             position.y = std::min(std::max(position.y, 0.0f), frame.height - m_size.y * m_scale.y);
         }

@@ -11,7 +11,6 @@
 namespace
 {
 UIQuadBatch gBatches[kUIQuadBatchCount];
-uint64_t gFlushes = 0;
 
 // Corner i of the unit square, and the order the corners are written in: mirrored quads are
 // written bottom row first, which turns the winding of both triangles.
@@ -121,7 +120,6 @@ void UIQuadBatch::Flush()
         renderer != nullptr ? renderer->GetDeviceManager().GetUIQuadGeometry().GetQuadDeclaration() : nullptr;
     if (device == nullptr || declaration == nullptr)
         return;
-    ++gFlushes;
     renderer->SetBlendMode(m_blendMode);
     // The renderer's mirror flag turns the winding of everything drawn under its camera.
     renderer->SetCullMode(renderer->GetCamera().mirrored ? gpu::kCullCounterClockwise : gpu::kCullClockwise);
@@ -163,9 +161,4 @@ void FlushAllUIQuadBatches()
 {
     for (UIQuadBatch& batch : gBatches)
         batch.Flush();
-}
-
-uint64_t GetUIQuadBatchFlushCount()
-{
-    return gFlushes;
 }

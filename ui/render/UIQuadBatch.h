@@ -86,5 +86,3 @@ constexpr uint32_t kUIQuadBatchCount = 4;
 UIQuadBatch& GetUIQuadBatch(uint32_t index);
 // Flushes batches 0, 1, 2 and 3 in that order.
 void FlushAllUIQuadBatches();
-// Draw calls the batches have made since start-up (benchmarks and tests read it).
-uint64_t GetUIQuadBatchFlushCount();

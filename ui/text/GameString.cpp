@@ -92,24 +92,6 @@ const char* GetSpeakerName(uint32_t speaker)
     return speaker < kSpeakerCount ? kSpeakerNames[speaker] : nullptr;
 }
 
-GameString::GameString(const GameString& other) : m_id(other.m_id), m_speaker(other.m_speaker)
-{
-    for (uint32_t i = 0; i < kTextLanguageCount; ++i)
-        m_texts[i] = other.m_texts[i];
-    for (uint32_t i = 0; i < kNoteCount; ++i)
-        m_notes[i] = other.m_notes[i];
-}
-
-GameString& GameString::operator=(const GameString& other)
-{
-    if (this != &other)
-    {
-        GameString copy(other);
-        *this = std::move(copy);
-    }
-    return *this;
-}
-
 const char16_t* GameString::GetText(uint32_t language) const
 {
     if (language >= kTextLanguageCount || m_texts[language].empty())

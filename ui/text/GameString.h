@@ -30,8 +30,6 @@ public:
     static constexpr uint32_t kNoteCount = 3;
 
     GameString() = default;
-    GameString(const GameString& other);
-    GameString& operator=(const GameString& other);
     GameString(GameString&&) noexcept = default;
     GameString& operator=(GameString&&) noexcept = default;
 

@@ -5,6 +5,7 @@
 #include "scene/entities/Entity.h"
 
 #include <functional>
+#include <vector>
 
 namespace
 {
@@ -19,7 +20,7 @@ const char* const kHookNames[] = {
     "OnXBoxLiveLoginFinished", "OnChatMessage", "OnLobbyUpdated", "OnLobbyJoinRequested",
     "OnLobbyGameStartRequest", "OnLobbyError", "OnGameHosted", "OnGameJoined", "OnGameDisconnected",
     "OnPlayerConnecting", "OnPlayerConnected", "OnPlayerReady", "OnPlayerDisconnected",
-    "OnPlayerConnectionStall", "OnPlayerConnectionResume", "CanSleep", "OnTornOff"};
+    "OnPlayerConnectionStall", "OnPlayerConnectionResume", "CanSleep", "OnTornOff", "OnPropertiesReplicated"};
 
 struct ScriptEntity : Entity
 {
@@ -114,6 +115,7 @@ TEST_F(GameDelegateTest, EveryHookCallsItsScriptMethodInItsForm)
         {[&](auto& d) { d.OnPlayerConnectionResume(player); }, "Own.OnPlayerConnectionResume(Player)"},
         {[](auto& d) { d.CanSleep(); }, "Own.CanSleep()"},
         {[&](auto& d) { d.OnTornOff(&entity); }, "Entity.OnTornOff()"},
+        {[&](auto& d) { d.OnReplicatedPropertiesArrived(&entity); }, "Entity.OnPropertiesReplicated()"},
     };
     for (const Row& row : rows)
     {
@@ -155,6 +157,12 @@ TEST_F(GameDelegateTest, MissingHooksAndUnknownClassesOnlyLog)
     lua_setfield(L(), LUA_REGISTRYINDEX, "Player");
     EXPECT_FALSE(m_delegate.OnPlayerDisconnected(reinterpret_cast<Player*>(&m_delegate), 1));
     EXPECT_TRUE(m_log.Contains("unknown LUA class Player"));
+    // Replicated properties: no entity, or an entity without the method, is no call.
+    EXPECT_FALSE(m_delegate.OnReplicatedPropertiesArrived(nullptr));
+    EXPECT_TRUE(m_log.Contains("Cannot push the entity for its replicated properties", CONSOLE_ERROR));
+    Run("Entity.OnPropertiesReplicated = nil");
+    ScriptEntity entity;
+    EXPECT_FALSE(m_delegate.OnReplicatedPropertiesArrived(&entity));
     EXPECT_EQ(Depth(), 1);
     lua_pop(L(), 1);
 }
@@ -205,6 +213,24 @@ TEST(GameDelegateHooksTest, FixedResultHooksAnswerTheirNeutralValues)
         delegate->StartEntityScript(nullptr);
         EXPECT_TRUE(base.OnDistributionClose());
     }
+    // The base lets everything go on: every question but these three answers yes.
+    GameDelegate& d = base;
+    EXPECT_FALSE(d.IsGameRunning() || d.IsAnalyticsEnabled() || d.UnloadsResourcesOnDeactivate());
+    const std::vector<bool> answers = {
+        d.IsReadyToClose(), d.UsesFixedTick(), d.CanSleep(), d.OnAfterInit(), d.OnQuit(), d.OnClose(),
+        d.OnAfterClose(), d.CanSwitchScene("s"), d.OnSwitchScene("s"), d.OnSwitchSceneAfterNetEntitiesDestroyed(),
+        d.OnDuringSwitchScene(), d.OnAfterSwitchScene(), d.OnAppActivate(1), d.OnAppDeactivate(0),
+        d.OnCancelCurrentGame(), d.OnGameCenterMatchingCompleted(false), d.OnMultiplayerRoomCreated(),
+        d.OnMultiplayerRoomJoined(), d.OnBigFrameTick(), d.OnTick(), d.OnSmoothTick(), d.OnAfterTick(),
+        d.OnPauseTick(), d.OnTickInput(), d.OnInputEvent(1, 2), d.OnInputConfigChanged(),
+        d.OnScreenResolutionChanged(), d.OnBackPressed(), d.OnXBoxLiveLoginFinished(), d.OnChatMessage(false, 0, u"x"),
+        d.OnLobbyUpdated(), d.OnLobbyJoinRequested(), d.OnLobbyGameStartRequest(1, 2, true, false), d.OnLobbyError(3),
+        d.OnGameHosted(1), d.OnGameJoined(1), d.OnGameDisconnected(1), d.OnPlayerConnecting(),
+        d.OnPlayerConnected(nullptr), d.OnPlayerReady(nullptr), d.OnPlayerDisconnected(nullptr, 0),
+        d.OnPlayerConnectionStall(nullptr), d.OnPlayerConnectionResume(nullptr),
+        d.OnReplicatedPropertiesArrived(nullptr), d.OnReplicatedMethodArrived(0, nullptr, 0), d.OnTornOff(nullptr)};
+    for (size_t i = 0; i < answers.size(); ++i)
+        EXPECT_TRUE(answers[i]) << "answer " << i;
 }
 
 TEST(GameDelegateHooksTest, CounterTestHoldsOnlyOnMultiplesOfAHundred)

@@ -223,6 +223,11 @@ TEST_F(LuaWrapperTest, ScriptSideLoadersRefusePrecompiledChunksButLoadSource)
         "gSum = gSum + load(function() i = i + 1 return parts[i] end)()");
     EXPECT_EQ(GlobalNumber("gSum"), 16);
     EXPECT_EQ(GlobalNumber("gFromFile"), 5);
+    // Source that fails to load gives nil and Lua's own message, as the standard loaders do.
+    Run("local f, e = loadstring('x =', 'bad') local ok, e2 = pcall(dofile, gRoot .. '/none.lua') "
+        "gI = tostring(f) .. '|' .. e .. '|' .. tostring(loadfile(gSourcePath) ~= nil) .. '|' .. e2:gsub('^.*/', '')");
+    EXPECT_EQ(GlobalString("gI"),
+              "nil|[string \"bad\"]:1: unexpected symbol near '<eof>'|true|none.lua: No such file or directory");
     EXPECT_EQ(Depth(), 0);
 }
 
@@ -288,13 +293,18 @@ TEST_F(LuaWrapperTest, ReadFloatArrayStopsAtTheFirstNil)
 
 TEST_F(LuaWrapperTest, StackDumpDescribesLocals)
 {
-    Run("function Game:Dump() local v = Vector:new_local(1, 2, 3, 4) local n = 5 local s = 'text' gLua:DumpLuaStackToConsole() end");
+    Run("function Game:Dump() local v = Vector:new_local(1, 2, 3, 4) local n = 5 local s = 'text' local b = false "
+        "local m = Matrix:new_local() m:LoadTranslation(5, 6, 7) gLua:DumpLuaStackToConsole() end");
     EXPECT_TRUE(gLua.CallObjectMethod(&gGame, "Dump", 0, 0));
     EXPECT_TRUE(m_log.Contains("Lua stack dump:", CONSOLE_WARNING));
     EXPECT_TRUE(m_log.Contains("(1) self - type userdata - value <unsupported yet>", CONSOLE_WARNING));
     EXPECT_TRUE(m_log.Contains("- type userdata - value [1.000000 2.000000 3.000000 4.000000]", CONSOLE_WARNING));
     EXPECT_TRUE(m_log.Contains("(3) n - type number - value 5", CONSOLE_WARNING));
     EXPECT_TRUE(m_log.Contains("(4) s - type string - value text", CONSOLE_WARNING));
+    EXPECT_TRUE(m_log.Contains("(5) b - type boolean - value false", CONSOLE_WARNING));
+    EXPECT_TRUE(m_log.Contains("(6) m - type userdata - value [1.000000 0.000000 0.000000 0.000000],[0.000000 "
+                               "1.000000 0.000000 0.000000],[0.000000 0.000000 1.000000 0.000000],[5.000000 "
+                               "6.000000 7.000000 1.000000]", CONSOLE_WARNING));
 }
 
 // Lets large blocks fail on demand, as a system out of memory would; small ones, shrinking and

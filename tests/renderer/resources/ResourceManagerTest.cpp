@@ -363,7 +363,9 @@ TEST_F(ResourceManagerTest, CloseEvictsEverythingAndStopsTheThread)
     Resource* texture = m_manager.GetResource(RESOURCE_TYPE_TEXTURE, "tex/t", 0, true, 0);
     shader->Release();
     texture->Release();
+    Template("templates/Held"); // never released: its pool deletes it at close
     m_manager.Close();
+    EXPECT_TRUE(m_log.Contains("Removing unused resource: templates/Held"));
     EXPECT_FALSE(m_manager.IsInitialised());
     EXPECT_TRUE(m_log.Contains("Removing unused resource: shader/s"));
     EXPECT_TRUE(m_log.Contains("Removing unused resource: tex/t"));

@@ -93,9 +93,10 @@ TEST(ShaderDefinitionsTest, BadTextIsRefusedWithItsLineAndKeepsTheLoadedList)
     const char* const unknown = "Family X\n  Colour = 3\nEnd\n";
     EXPECT_FALSE(definitions.ReadText(unknown, std::strlen(unknown), "bad.Def"));
     EXPECT_TRUE(log.Contains("bad.Def(2)"));
-    // Open at the end, a family in a family, an option in an option, a family twice.
+    // Open at the end, a family in a family, an option in an option, a family twice, an end of nothing.
     for (const char* bad : {"Family X\n", "Family X\n Option Y\n", "Family X\n Family Y\n End\nEnd\n",
-                            "Family X\n Option Y\n  Option Z\n  End\n End\nEnd\n", "Family X\nEnd\nFamily x\nEnd\n"})
+                            "Family X\n Option Y\n  Option Z\n  End\n End\nEnd\n", "Family X\nEnd\nFamily x\nEnd\n",
+                            "End\n"})
         EXPECT_FALSE(definitions.ReadText(bad, std::strlen(bad), "bad.Def")) << bad;
     EXPECT_EQ(definitions.Count(), 2);
 }
@@ -199,6 +200,11 @@ TEST(ShaderDefinitionsTest, BinaryFormReadsHandWrittenBytesAndRefusesDamage)
     manyFamilies[12] = 9; // nine byte counts alone take more than the 31 bytes after the header
     EXPECT_FALSE(definitions.ReadBinary(reinterpret_cast<const uint8_t*>(manyFamilies.data()), manyFamilies.size()));
     EXPECT_TRUE(log.Contains("claims 9 families", CONSOLE_ERROR));
+    std::string nameless = file;
+    nameless.erase(21, 2); // the name "Fx" becomes empty
+    nameless[16] = char(sizeof(family) - 2);
+    EXPECT_FALSE(definitions.ReadBinary(reinterpret_cast<const uint8_t*>(nameless.data()), nameless.size()));
+    EXPECT_TRUE(log.Contains("family record 0 has no name", CONSOLE_ERROR));
     // Failed reads keep what was loaded.
     EXPECT_NE(definitions.Find("Fx"), nullptr);
 }
@@ -272,6 +278,10 @@ TEST(ShaderParameterDefinitionTest, TextViewsWriteBackWhatTheyRead)
     set("Type", "vec5");
     EXPECT_EQ(parameter.m_flags & ShaderParameterDefinition::FLAG_BAD_TEXT, ShaderParameterDefinition::FLAG_BAD_TEXT);
     EXPECT_EQ(parameter.m_paramType, 9u);
+    parameter.m_flags = 1u | 16u; // pixel shader, no alpha
+    set("Shader", "vertex");
+    set("NoAlpha", "yes"); // neither 0 nor 1: flagged, the switch kept
+    EXPECT_EQ(parameter.m_flags, 16u | ShaderParameterDefinition::FLAG_BAD_TEXT);
     // The views are text only: the binary form has the nine stored properties.
     const size_t size = parameter.SerializeToMemory(nullptr, 0, 0);
     EXPECT_EQ(size, 1u + 4 + 3 + 4 + 4 + 1 + 4 + 1 + 1);

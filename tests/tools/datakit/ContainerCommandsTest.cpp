@@ -60,13 +60,3 @@ TEST(ContainerCommandsTest, PacksListsAndExtractsByteIdentical)
         extracted += entry.is_regular_file();
     EXPECT_EQ(extracted, files.size());
 }
-
-TEST(ContainerCommandsTest, RefusesBadArguments)
-{
-    TempFolder folder;
-    EXPECT_NE(RunDatakit({}), 0);
-    EXPECT_NE(RunDatakit({"unknown"}), 0);
-    EXPECT_NE(RunDatakit({"pack", folder / "missing", folder / "x.dat"}), 0);
-    EXPECT_NE(RunDatakit({"pack", folder.Path(), folder / "x.dat", "--method", "zip"}), 0);
-    EXPECT_NE(RunDatakit({"list", folder / "none.dat"}), 0);
-}

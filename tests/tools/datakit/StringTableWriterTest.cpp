@@ -25,7 +25,7 @@ TEST(StringTableWriterTest, RowsComeFromNamedColumnsWithEscapesAndUtf8)
     EXPECT_EQ(rows[1].speaker, 5u);
     EXPECT_TRUE(rows[1].texts[0].empty());
     EXPECT_EQ(rows[1].texts[1], u"\xD83D\xDE00");
-    EXPECT_EQ(StringTableWriter::Utf8ToUtf16("a\xff" "b"), u"a\uFFFDb");
+    EXPECT_EQ(StringTableWriter::Utf8ToUtf16("a\xff" "b\xef\xa4\x80"), u"a\uFFFDb\uF900");
 }
 
 TEST(StringTableWriterTest, MalformedTextsAreRefusedWithTheLine)

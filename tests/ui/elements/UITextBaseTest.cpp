@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace
 {
 TEST(UITextBaseTest, PixelSizesQuantizeInCoarserStepsAsTheyGrow)
@@ -79,6 +81,17 @@ TEST(UITextBaseTest, TextsByPathAreLookedUpAgainOnRefreshAndDirectTextsForgetThe
     title.SetText(kTextLanguageEnglish, u"Hi ^Name^");
     EXPECT_EQ(text->RefreshLocalizedText(), 6u) << "the length shown, variables expanded";
     EXPECT_EQ(text->GetMainText(), u"Hi ^Name^");
+    const std::pair<std::function<void(UIText&)>, const char16_t*> leavePath[] = {
+        {[](UIText& t) { t.AppendText("!"); }, u"Hi Ann!"}, {[](UIText& t) { t.AppendWideText(u"!"); }, u"Hi Ann!"},
+        {[](UIText& t) { t.AppendLocalizedText("UI/Title"); }, u"Hi AnnHi Ann"},
+        {[](UIText& t) { t.SetLocalizedTextSmooth(1.0f, "UI/Title", 0, 0); }, u"Hi Ann"}};
+    for (const auto& [leave, shown] : leavePath)
+    {
+        text->SetLocalizedText("UI/Title");
+        leave(*text);
+        EXPECT_EQ(text->RefreshLocalizedText(), 0u) << "appended or cross-faded, the text is not the path's";
+        EXPECT_EQ(text->GetRenderText(), shown);
+    }
     EXPECT_EQ(other->RefreshLocalizedText(), 0u) << "a direct text has no path";
     EXPECT_EQ(other->GetMainText(), u"direct");
     EXPECT_EQ(other->GetText(), "direct");

@@ -52,6 +52,8 @@ TEST_F(UITrackingDrawTest, TrackedElementsLandWhereTheSceneCameraProjectsTheirEn
         Vector entity, offset;
         float barHeight;
         uint32_t redX, redY, blackX, blackY;
+        float scale = 1.0f;
+        uint32_t shown = kRed; // black: hidden where it would stand
     };
     const Case cases[] = {
         {"plain", 0, Vector(0.5f, 0.5f, 0, 1), Vector(0, 0, 0, 0), 0.0f, 241, 61, 238, 61},
@@ -64,6 +66,17 @@ TEST_F(UITrackingDrawTest, TrackedElementsLandWhereTheSceneCameraProjectsTheirEn
          311, 121, 308, 121},
         {"anchored in its centre", UIENTITYTRACKING_ANCHORINCENTER, Vector(0, 0, 0, 1), Vector(0, 0, 0, 0), 0.0f, 156,
          116, 166, 124},
+        {"centred and kept in the corner", UIENTITYTRACKING_ANCHORINCENTER | UIENTITYTRACKING_STAYONSCREEN,
+         Vector(-5, 5, 0, 1), Vector(0, 0, 0, 0), 0.0f, 1, 1, 11, 1},
+        {"turned toward its target", UIENTITYTRACKING_STAYONSCREEN | UIENTITYTRACKING_ROTATETOWARDSTARGET,
+         Vector(-5, 0, 0, 1), Vector(0, 0, 0, 0), 0.0f, 5, 115, 5, 125},
+        {"scaled", UIENTITYTRACKING_PERSPECTIVESCALE, Vector(0, 0, 0, 1), Vector(), 0.0f, 188, 148, 191, 151, 3},
+        {"relative to its parent", UIENTITYTRACKING_RELATIVETOPARENT, Vector(0.5f, 0.5f, 0, 1), Vector(0, 0, 0, 0),
+         0.0f, 241, 61, 238, 61},
+        {"a border marker hides while on screen", UIENTITYTRACKING_BORDERONLY, Vector(0.5f, 0.5f, 0, 1),
+         Vector(0, 0, 0, 0), 0.0f, 241, 61, 238, 61, 1.0f, kBlack},
+        {"a health bar far off screen hides", UIENTITYTRACKING_HEALTHBARMODE | UIENTITYTRACKING_PERSPECTIVESCALE,
+         Vector(-1.4375f, 0, 0, 1), Vector(0, 0, 0, 0), 0.0f, 10, 125, 31, 125, 10.0f, kBlack},
     };
     for (const Case& c : cases)
     {
@@ -71,9 +84,9 @@ TEST_F(UITrackingDrawTest, TrackedElementsLandWhereTheSceneCameraProjectsTheirEn
         entity.SetGlobalPosition(c.entity);
         entity.SetBarHeight(c.barHeight);
         UIElement* element = Box(10, 10);
-        m_screen->EnableEntityTracking(element, &entity, c.flags, c.offset, 0, 1.0f);
+        m_screen->EnableEntityTracking(element, &entity, c.flags, c.offset, 0, c.scale);
         DrawScreen(*m_screen);
-        EXPECT_EQ(Pixel(c.redX, c.redY), kRed) << c.what;
+        EXPECT_EQ(Pixel(c.redX, c.redY), c.shown) << c.what;
         EXPECT_EQ(Pixel(c.blackX, c.blackY), kBlack) << c.what;
         element->Release();
     }

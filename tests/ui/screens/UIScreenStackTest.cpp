@@ -100,6 +100,10 @@ TEST(UIScreenStackTest, DrawingStartsAtTheTopmostCoveringScreen)
     c.SetVisible(false);
     stack.Draw(320, 240, clock, clock, Vector(0, 0, 0, 0));
     EXPECT_EQ(gEvents, (std::vector<std::string>{"b:draw"}));
+    stack.PushScreen(&b);
+    stack.RemoveScreen(&b);
+    EXPECT_EQ((std::vector<UIScreen*>{stack.GetAt(-1), stack.GetAt(0), stack.GetAt(1), stack.GetAt(2)}),
+              (std::vector<UIScreen*>{nullptr, &a, &c, nullptr})) << "every entry of a removed screen goes";
     stack.Clear(false);
 }
 
@@ -117,4 +121,5 @@ TEST(UIScreenStackTest, ClearWithReleaseDeletesEachLiveScreenOnceAndDeadOnesAreS
     stack.Clear(true);
     EXPECT_EQ(gEvents, (std::vector<std::string>{"first:deleted", "second:key1", "second:deleted"}));
     EXPECT_EQ(stack.GetCount(), 0);
+    EXPECT_EQ(stack.GetAt(0), nullptr);
 }

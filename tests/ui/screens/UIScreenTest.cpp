@@ -448,6 +448,15 @@ TEST_F(UIScreenTest, PointConversionsFollowTheLetterbox)
         EXPECT_NEAR(ui.x, c.ui.x, 1e-3f);
         EXPECT_NEAR(ui.y, c.ui.y, 1e-3f);
     }
+    Matrix camera = Matrix::ONE;
+    camera.rows[3].w = 0.5f;
+    Vector ui;
+    ASSERT_TRUE(m_screen->WorldPositionToUIPoint(Vector(0.25f, 0.25f, 7, 1), camera, ui)) << "x right, y up, over w";
+    EXPECT_NEAR(ui.x, 160.0f, 1e-3f);
+    EXPECT_NEAR(ui.y, 60.0f, 1e-3f);
+    EXPECT_EQ(ui.z, 0.0f);
+    camera.rows[3].w = -1.0f;
+    EXPECT_FALSE(m_screen->WorldPositionToUIPoint(Vector(0.5f, 0.5f, 7, 1), camera, ui)) << "behind the camera";
     // A bottom-aligned element is hit where it is drawn: at the window's edge, below the 320 x 120 UI.
     UIScreen::SetUISizeOverride(320.0f, 120.0f);
     UIElement* bottom = Button("bottom", 0, 100, 20, 20);

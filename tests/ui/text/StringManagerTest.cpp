@@ -278,9 +278,11 @@ TEST_F(StringManagerTest, WithoutATableTheTreeIsWalkedByExactComponents)
     kx.AddString("Late").SetText(1, u"Late");
     EXPECT_EQ(Text(strings.GetStringNeutral("KX/Late", 1, nullptr, false, false)), Text(u"Late")) << "added after a lookup";
 
+    kx.AddString("PolishOnly").SetText(kTextLanguagePolish, u"w");
     std::bitset<65536> characters;
     strings.CollectCharacters(4, characters);
     EXPECT_TRUE(characters.test(u'S') && characters.test(u's') && characters.test(u'Q') && characters.test(u'q'));
+    EXPECT_TRUE(characters.test(u'W')) << "a string without the language or English gives its Polish";
     EXPECT_TRUE(characters.test(u'T') && characters.test(u't'));
     EXPECT_FALSE(characters.test(u'z'));
 }

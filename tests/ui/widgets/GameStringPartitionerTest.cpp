@@ -85,6 +85,10 @@ TEST_F(GameStringPartitionerTest, AnUpdateInTheShownPartStartsNoNewFade)
     EXPECT_EQ(m_text->GetFirstAction(0), fade);
     partitioner.Update(1.5f);
     EXPECT_NE(m_text->GetFirstAction(0), fade);
+    partitioner.Clear();
+    ShownAt(1.0);
+    EXPECT_EQ(ShownAt(2.0), u"") << "cleared mid-fade, the text fades out to nothing";
+    GameStringPartitioner().Clear();
 }
 
 TEST_F(GameStringPartitionerTest, MissingStringsAndElementsStartNothing)

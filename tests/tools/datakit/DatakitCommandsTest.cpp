@@ -1,0 +1,64 @@
+// The datakit command line: exit codes (2: bad arguments, 1: files not read or written) and files made.
+#include "support/TempFolder.h"
+#include "tools/datakit/DatakitCommand.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <numeric>
+
+namespace
+{
+TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAsked)
+{
+    TempFolder f;
+    for (const auto& [name, text] : std::map<std::string, std::string>{{"in/a.txt", "a"}, {"empty.txt", ""},
+             {"bad.txt", "no properties\n"}, {"tree.txt", "UIScreenRecipe\nName = Menu\n"}, {"t.tsv", "Path\nA/B\n"}})
+        f.WriteFile(name, text);
+    ASSERT_EQ(RunDatakit({"pack", f / "in", f / "c.dat"}), 0);
+    const std::string guid = "00000000-0000-0000-0000-00000000000a";
+    const std::pair<std::vector<std::string>, int> cases[] = {
+        {{}, 2}, {{"unknown"}, 2}, {{"pack", f / "missing", f / "x.dat"}, 1},
+        {{"pack", f / "in", f / "x.dat", "--method", "zip"}, 2},
+        {{"pack", f / "in", f / "x.dat", "--names", f / "in"}, 1}, {{"list", f / "none.dat"}, 1},
+        {{"list", f / "c.dat", "--names"}, 2}, {{"list", f / "c.dat", "--names", f / "no"}, 1},
+        {{"extract", f / "c.dat", f / "in/a.txt"}, 1}, {{"record-print", "EngineConfig", f / "c.dat", "--flags"}, 2},
+        {{"record-write", "EngineConfig", f / "bad.txt"}, 2}, {{"record-write", "EngineConfig", f / "no", f / "o"}, 1},
+        {{"record-write", "EngineConfig", f / "bad.txt", f / "o"}, 1},
+        {{"record-write", "EngineConfig", f / "empty.txt", f / "in/a.txt/o"}, 1},
+        {{"record-write", "EngineConfig", f / "a", f / "o", "--base", f / "no"}, 1},
+        {{"templates", f / "t", f / "no"}, 1}, {{"opt", f / "o.opt", f / "no"}, 1},
+        {{"scene-write", f / "s", "nonsense", "0"}, 2}, {{"dataroot", f / "r", "--bogus"}, 2}, {{"shaders"}, 2},
+        {{"shaders", f / "r", f / "s"}, 2}, {{"shaders", f / "r", "--source", f / "in"}, 1}, {{"shaders", f / "r"}, 0},
+        {{"texture", f / "t8", "8", "2", "--cube", "--levels", "2"}, 0}, {{"texture", f / "t", "4"}, 2},
+        {{"texture", f / "t", "4", "4", "--cube", "--x"}, 2}, {{"texture", f / "t", "0", "4"}, 2},
+        {{"texture", f / "in/a.txt/t", "4", "4"}, 1}, {{"strings", f / "t.tsv", f / "o"}, 0},
+        {{"strings", f / "t.tsv"}, 2}, {{"strings", f / "no", f / "o"}, 1}, {{"strings", f / "bad.txt", f / "o"}, 1},
+        {{"strings", f / "t.tsv", f / "in/a.txt/o"}, 1}, {{"font", f / "o"}, 2},
+        {{"font", f / "o", "12", "--synthetic"}, 0}, {{"font", f / "o", "12", "--ttf", f / "no"}, 1}, {{"video"}, 2},
+        {{"video", f / "v", "--size", "64"}, 2}, {{"video", f / "v", "--size", "6x4y"}, 2},
+        {{"video", f / "v", "--chroma", "411"}, 2}, {{"video", f / "v", "--size", "0x16"}, 1},
+        {{"video", f / "v.ogv", "--size", "40x24", "--offset", "4x2", "--fps", "5", "--frames", "2", "--quality", "8",
+          "--chroma", "444", "--detail", "--sound", "--rate", "8000", "--channels", "2"}, 0},
+        {{"ui-recipe-template", f / "u", "nonsense", f / "tree.txt"}, 2},
+        {{"ui-recipe-template", f / "u", guid, "a", "b"}, 2}, {{"ui-recipe-template", f / "u", guid, f / "no"}, 1},
+        {{"ui-recipe-template", f / "u", guid, f / "bad.txt"}, 1},
+        {{"ui-recipe-template", f / "u", guid, f / "tree.txt"}, 0},
+    };
+    for (const auto& [arguments, code] : cases)
+        EXPECT_EQ(RunDatakit(arguments), code) << testing::PrintToString(arguments);
+    EXPECT_FALSE(f.ReadFile("r/common/Shaders/Shaders.DefBin").empty());
+    EXPECT_EQ(f.ReadFile("t8").size(), size_t(144 + 6 * (8 * 8 + 4 * 4) * 4)) << "six square faces of two levels";
+    // The Theora header: picture size, offset (y from the bottom of 32 coded rows), rate, quality, pixels.
+    const std::string ogv = f.ReadFile("v.ogv");
+    const size_t header = ogv.find("\x80theora");
+    ASSERT_NE(header, std::string::npos);
+    const auto field = [&](size_t at, size_t size) {
+        return std::accumulate(&ogv[header + 7 + at], &ogv[header + 7 + at + size], 0u,
+                               [](uint32_t v, char b) { return v << 8 | uint8_t(b); });
+    };
+    EXPECT_EQ((std::vector<uint32_t>{field(7, 3), field(10, 3), field(13, 1), field(14, 1), field(15, 4),
+                                     field(33, 2) >> 10, field(33, 2) >> 3 & 3}),
+              (std::vector<uint32_t>{40, 24, 4, 6, 5, 8, 3}));
+}
+} // namespace

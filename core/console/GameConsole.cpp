@@ -238,11 +238,6 @@ void GameConsole::SetFrameInfoMode(uint32_t mode)
     State().frameInfoMode.store(mode, std::memory_order_relaxed);
 }
 
-uint32_t GameConsole::GetFrameInfoMode() const
-{
-    return State().frameInfoMode.load(std::memory_order_relaxed);
-}
-
 void GameConsole::SetFrameCounterHook(ConsoleFrameCounterHook hook)
 {
     State().counters.store(hook, std::memory_order_release);

@@ -107,7 +107,6 @@ public:
     void Close();
 
     void SetFrameInfoMode(uint32_t mode);
-    uint32_t GetFrameInfoMode() const;
     void SetFrameCounterHook(ConsoleFrameCounterHook hook);
 
     void SetListener(Listener listener);

@@ -89,13 +89,9 @@ bool ContainerStreamDecompressor::Decompress(const uint8_t* input, uint32_t& inp
     return !m_failed;
 }
 
-bool ContainerStreamDecompressor::IsFinished() const
+bool ContainerStreamDecompressor::HasGzipEnded() const
 {
-    if (m_method == 1)
-        return m_zlibEnded;
-    if (m_method == 2)
-        return m_lzx->IsFinished();
-    return false;
+    return m_method == 1 && m_zlibEnded;
 }
 
 void ContainerStreamDecompressor::Release()

@@ -25,8 +25,8 @@ public:
     // Consumes input and produces output; inputSize and outputSize return the bytes used. False when
     // the data is corrupt (and on every later call).
     bool Decompress(const uint8_t* input, uint32_t& inputSize, uint8_t* output, uint32_t& outputSize);
-    // True once the compressed stream has ended and everything it holds was handed out.
-    bool IsFinished() const;
+    // True once a gzip member has ended, its trailer (the entry's CRC and size) checked by zlib.
+    bool HasGzipEnded() const;
     void Release();
 
     uint32_t GetMethod() const { return m_method; }

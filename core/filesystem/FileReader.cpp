@@ -84,15 +84,6 @@ bool FileReader::ReadU64(uint64_t& value)
     return true;
 }
 
-bool FileReader::ReadS32(int32_t& value)
-{
-    uint32_t bits = 0;
-    if (!ReadU32(bits))
-        return false;
-    value = static_cast<int32_t>(bits);
-    return true;
-}
-
 bool FileReader::ReadF32(float& value)
 {
     uint32_t bits = 0;

@@ -38,7 +38,6 @@ public:
     bool ReadU16(uint16_t& value);
     bool ReadU32(uint32_t& value);
     bool ReadU64(uint64_t& value);
-    bool ReadS32(int32_t& value);
     bool ReadF32(float& value);
     // The stream's line reader; false without a stream.
     bool ReadLine(char* buffer, uint32_t size);

@@ -192,7 +192,7 @@ bool FileSystemContainerInputStream::ReadCompressed(uint8_t* destination, uint32
 bool FileSystemContainerInputStream::CheckCompressedEnd()
 {
     // The gzip trailer holds the CRC of the whole entry: a damaged entry must not read as good.
-    while (!m_decompressor.IsFinished())
+    while (!m_decompressor.HasGzipEnded())
     {
         const uint8_t* input = nullptr;
         uint32_t available = 0;
@@ -201,7 +201,7 @@ bool FileSystemContainerInputStream::CheckCompressedEnd()
         uint8_t extra = 0;
         uint32_t space = 1;
         uint32_t used = available;
-        if (!m_decompressor.Decompress(input, used, &extra, space) || space != 0 || (used == 0 && !m_decompressor.IsFinished()))
+        if (!m_decompressor.Decompress(input, used, &extra, space) || space != 0 || (used == 0 && !m_decompressor.HasGzipEnded()))
         {
             gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Corrupt compressed container entry %s", m_entryName.c_str());
             return m_failed = true, false;

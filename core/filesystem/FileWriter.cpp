@@ -74,11 +74,6 @@ bool FileWriter::WriteU64(uint64_t value, uint32_t flags)
     return WriteU32(uint32_t(value)) && WriteU32(uint32_t(value >> 32));
 }
 
-bool FileWriter::WriteS32(int32_t value, uint32_t flags)
-{
-    return WriteU32(static_cast<uint32_t>(value), flags);
-}
-
 bool FileWriter::WriteF32(float value, uint32_t flags)
 {
     uint32_t bits = 0;

@@ -37,7 +37,6 @@ public:
     bool WriteU16(uint16_t value, uint32_t flags = 0);
     bool WriteU32(uint32_t value, uint32_t flags = 0);
     bool WriteU64(uint64_t value, uint32_t flags = 0);
-    bool WriteS32(int32_t value, uint32_t flags = 0);
     bool WriteF32(float value, uint32_t flags = 0);
 
     // Bytes written since the stream was opened.

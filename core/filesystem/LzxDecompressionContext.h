@@ -47,9 +47,6 @@ public:
     // False for a frame that cannot be decoded (also on every later call) and before the first Reset.
     bool Decompress(const uint8_t* input, uint32_t& inputSize, uint8_t* output, uint32_t& outputSize);
 
-    // True once the last frame was decoded and all its bytes handed out.
-    bool IsFinished() const { return m_ended && m_stagedCount == 0; }
-
     uint32_t GetTypeTag() const { return m_typeTag; }
     uint32_t GetFlags() const { return m_flags; }
     uint32_t GetWindowSize() const { return m_windowSize; }

@@ -208,7 +208,7 @@ Result GpuDevice::CheckCreation(ObjectKind kind)
 
 void GpuDevice::CreateSwapChainObjects()
 {
-    m_swapChain = new GpuSwapChain(this, m_params, true);
+    m_swapChain = new GpuSwapChain(this, m_params);
     if (m_params.enableAutoDepthStencil)
     {
         const SurfaceDesc desc = {m_params.autoDepthStencilFormat, kResourceSurface, kUsageDepthStencil,
@@ -438,20 +438,6 @@ Result GpuDevice::GetSwapChain(uint32_t index, GpuSwapChain** swapChain)
         return Refuse("GetSwapChain: the device has one implicit swap chain, not %u", index + 1);
     *swapChain = m_swapChain;
     m_swapChain->AddRef();
-    return kOk;
-}
-
-Result GpuDevice::CreateAdditionalSwapChain(PresentParameters* params, GpuSwapChain** swapChain)
-{
-    GpuCallScope scope(m_detector, "CreateAdditionalSwapChain");
-    if (!swapChain)
-        return Refuse("CreateAdditionalSwapChain: no output");
-    *swapChain = nullptr;
-    if (!params || !params->windowed || CheckPresentParameters(m_config, params) != kOk)
-        return Refuse("CreateAdditionalSwapChain: invalid or full-screen parameters");
-    if (const Result r = CheckCreation(ObjectKind::SwapChain); r != kOk)
-        return r;
-    *swapChain = new GpuSwapChain(this, *params, false);
     return kOk;
 }
 

@@ -39,7 +39,6 @@ public:
     Result BeginScene();
     Result EndScene();
     Result GetSwapChain(uint32_t index, GpuSwapChain** swapChain);
-    Result CreateAdditionalSwapChain(PresentParameters* params, GpuSwapChain** swapChain);
     Result GetBackBuffer(uint32_t swapChain, uint32_t index, GpuSurface** surface);
     Result SetGammaRamp(uint32_t swapChain, const GammaRamp& ramp);
     void GetGammaRamp(uint32_t swapChain, GammaRamp* ramp) const;

@@ -110,7 +110,8 @@ uint16_t FloatToHalf(float value)
         return uint16_t(sign | 0x7C00);
     if (magnitude < 0x1p-14f)
         return uint16_t(sign | uint16_t(std::lround(magnitude * 0x1p24f)));
-    // Round the 23-bit mantissa to 10 bits, halves away from zero; a carry moves to the exponent.
+    // Round the 23-bit mantissa to 10 bits, halves away from zero; a carry moves to the exponent, which
+    // stays finite: everything from 65520 up became infinity above.
     uint32_t mantissa = ((magnitudeBits & 0x7FFFFFu) + 0x1000u) >> 13;
     uint32_t biased = (magnitudeBits >> 23) - 112;
     if (mantissa == 1024)
@@ -118,8 +119,6 @@ uint16_t FloatToHalf(float value)
         mantissa = 0;
         ++biased;
     }
-    if (biased >= 31)
-        return uint16_t(sign | 0x7C00);
     return uint16_t(sign | uint16_t(biased << 10) | uint16_t(mantissa));
 }
 

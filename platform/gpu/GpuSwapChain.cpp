@@ -1,12 +1,11 @@
 #include "platform/gpu/GpuSwapChain.h"
 
 #include "platform/gpu/GpuDevice.h"
-#include "platform/gpu/GpuLog.h"
 
 namespace gpu
 {
-GpuSwapChain::GpuSwapChain(GpuDevice* device, const PresentParameters& params, bool implicit)
-    : GpuResource(ObjectKind::SwapChain, device, kPoolDefault, !implicit), m_params(params), m_implicit(implicit)
+GpuSwapChain::GpuSwapChain(GpuDevice* device, const PresentParameters& params)
+    : GpuResource(ObjectKind::SwapChain, device, kPoolDefault, false), m_params(params)
 {
     const SurfaceDesc desc = {params.backBufferFormat, kResourceSurface, kUsageRenderTarget, kPoolDefault,
                               params.multiSampleType, params.multiSampleQuality, params.backBufferWidth,
@@ -36,15 +35,5 @@ Result GpuSwapChain::GetBackBuffer(uint32_t index, GpuSurface** surface)
         return kErrInvalidCall;
     (*surface)->AddRef();
     return kOk;
-}
-
-Result GpuSwapChain::Present()
-{
-    if (!GetDevice())
-    {
-        LogError("Present: swap chain #%llu outlived its device", (unsigned long long)GetId());
-        return kErrInvalidCall;
-    }
-    return GetDevice()->PresentSwapChain(this);
 }
 } // namespace gpu

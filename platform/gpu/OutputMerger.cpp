@@ -21,10 +21,7 @@ float Factor(uint32_t factor, uint32_t channel, const Color4f& s, const Color4f&
     case kBlendInvSrcColor: return 1.0f - sc[channel];
     case kBlendSrcAlpha: return s.a;
     case kBlendInvSrcAlpha: return 1.0f - s.a;
-    case kBlendDestAlpha: return d.a;
-    case kBlendInvDestAlpha: return 1.0f - d.a;
     case kBlendDestColor: return dc[channel];
-    case kBlendInvDestColor: return 1.0f - dc[channel];
     case kBlendSrcAlphaSat: return channel == 3 ? 1.0f : std::min(s.a, 1.0f - d.a);
     default: return 1.0f;
     }

@@ -2,7 +2,6 @@
 
 #include "platform/gpu/GpuLog.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace gpu
@@ -18,11 +17,6 @@ Color4f ReadSource(const FormatInfo& info, const uint8_t* bits, uint32_t pitch, 
         return block[(y % 4) * 4 + x % 4];
     }
     return DecodePixel(info, bits + size_t(y) * pitch + size_t(x) * info.blockBytes);
-}
-
-Color4f Lerp(const Color4f& a, const Color4f& b, float t)
-{
-    return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
 }
 } // namespace
 
@@ -44,7 +38,7 @@ Result LoadSurfaceFromMemory(GpuSurface* dest, const Rect* destRect, const void*
         LogError("LoadSurfaceFromMemory: format %u or rectangles not usable", sourceFormat);
         return kErrInvalidCall;
     }
-    if (filter < kLoadFilterNone || filter > kLoadFilterLinear)
+    if (filter != kLoadFilterNone)
     {
         LogError("LoadSurfaceFromMemory: unknown filter %u", filter);
         return kErrInvalidCall;
@@ -102,23 +96,8 @@ Result LoadSurfaceFromMemory(GpuSurface* dest, const Rect* destRect, const void*
     };
     for (int32_t y = 0; y < dh; ++y)
         for (int32_t x = 0; x < dw; ++x)
-        {
-            Color4f c;
-            if (filter == kLoadFilterNone)
-                c = x < sw && y < sh ? read(x, y) : Color4f{0, 0, 0, 0};
-            else if (filter == kLoadFilterPoint)
-                c = read(std::min(int32_t((x + 0.5f) * sw / dw), sw - 1), std::min(int32_t((y + 0.5f) * sh / dh), sh - 1));
-            else
-            {
-                const float px = std::clamp((x + 0.5f) * sw / dw - 0.5f, 0.0f, float(sw - 1));
-                const float py = std::clamp((y + 0.5f) * sh / dh - 0.5f, 0.0f, float(sh - 1));
-                const int32_t x0 = int32_t(px), y0 = int32_t(py);
-                const int32_t x1 = std::min(x0 + 1, sw - 1), y1 = std::min(y0 + 1, sh - 1);
-                const float tx = px - float(x0), ty = py - float(y0);
-                c = Lerp(Lerp(read(x0, y0), read(x1, y0), tx), Lerp(read(x0, y1), read(x1, y1), tx), ty);
-            }
-            dest->WritePixel(uint32_t(d.left + x), uint32_t(d.top + y), c);
-        }
+            dest->WritePixel(uint32_t(d.left + x), uint32_t(d.top + y),
+                             x < sw && y < sh ? read(x, y) : Color4f{0, 0, 0, 0});
     return kOk;
 }
 } // namespace gpu

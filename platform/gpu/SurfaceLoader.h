@@ -1,17 +1,14 @@
-// Helper-library piece: loads pixels from memory into a surface, converting between formats and
-// scaling when the rectangles differ; compressed data of the surface's own format is copied block by
-// block. The source must hold srcRect's rows at srcPitch bytes apart. Thread of the surface's device.
+// Helper-library piece: loads pixels from memory into a surface, converting between formats;
+// compressed data of the surface's own format is copied block by block. The source must hold srcRect's rows at srcPitch bytes apart. Thread of the surface's device.
 #pragma once
 
 #include "platform/gpu/GpuSurface.h"
 
 namespace gpu
 {
-// Filters (our own numbering). With kLoadFilterNone the pixels map one to one and any part of the
-// destination beyond the source becomes transparent black.
+// The one filter the engine asks for (our own numbering): the pixels map one to one and any part of
+// the destination beyond the source becomes transparent black.
 constexpr uint32_t kLoadFilterNone = 1;
-constexpr uint32_t kLoadFilterPoint = 2;
-constexpr uint32_t kLoadFilterLinear = 3;
 
 // destRect null is the whole surface; colorKey (packed ARGB, 0 for none) turns matching source
 // pixels into transparent black.

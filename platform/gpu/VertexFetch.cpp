@@ -20,7 +20,7 @@ T Load(const uint8_t* p)
 
 bool FvfElements(uint32_t fvf, std::vector<VertexElement>* elements)
 {
-    constexpr uint32_t kKnown = kFvfXyz | kFvfNormal | kFvfDiffuse | kFvfSpecular | 0xF00 | 0x00FF0000u;
+    constexpr uint32_t kKnown = kFvfXyz | kFvfDiffuse | 0xF00 | 0x00FF0000u;
     elements->clear();
     if ((fvf & ~kKnown) != 0 || !(fvf & kFvfXyz))
         return false;
@@ -30,12 +30,8 @@ bool FvfElements(uint32_t fvf, std::vector<VertexElement>* elements)
         offset = uint16_t(offset + bytes);
     };
     add(kDeclFloat3, kDeclUsagePosition, 0, 12);
-    if (fvf & kFvfNormal)
-        add(kDeclFloat3, kDeclUsageNormal, 0, 12);
     if (fvf & kFvfDiffuse)
         add(kDeclColor, kDeclUsageColor, 0, 4);
-    if (fvf & kFvfSpecular)
-        add(kDeclColor, kDeclUsageColor, 1, 4);
     const uint32_t sets = (fvf >> 8) & 0xF;
     if (sets > 4)
         return false;

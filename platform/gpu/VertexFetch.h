@@ -9,10 +9,8 @@
 
 namespace gpu
 {
-// Fixed-format bits beyond the position the engine's formats use.
-constexpr uint32_t kFvfNormal = 0x010;
+// The fixed-format colour bit; with the position and texture sets the rasteriser reads no other.
 constexpr uint32_t kFvfDiffuse = 0x040;
-constexpr uint32_t kFvfSpecular = 0x080;
 // Texture-coordinate set i holds three floats (else two).
 constexpr uint32_t FvfTexCoordSize3(uint32_t set) { return 1u << (16 + set * 2); }
 

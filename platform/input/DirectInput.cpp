@@ -215,11 +215,6 @@ Result Device::GetObjectName(uint32_t offset, std::string& out) const
 
 Result Device::GetProductName(std::string& out) const
 {
-    if (IsKeyboard())
-    {
-        out = "Keyboard";
-        return kOk;
-    }
     const detail::GamePadState* pad = AnyGamePad(m_padHandle);
     if (pad == nullptr)
         return kFail;

@@ -108,6 +108,7 @@ public:
     Result GetDeviceState(uint32_t size, void* out);
     // Name of the object at the data-format offset (key scan code, joystick button offset).
     Result GetObjectName(uint32_t offset, std::string& out) const;
+    // The pad's product name; the engine names no keyboard.
     Result GetProductName(std::string& out) const;
     // Null when the device has no force feedback.
     std::unique_ptr<Effect> CreateConstantForceEffect(const ConstantForce& force);

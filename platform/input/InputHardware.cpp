@@ -44,11 +44,6 @@ void SetWindowFocus(bool focused)
     Hardware().focused = focused;
 }
 
-bool HasWindowFocus()
-{
-    return Hardware().focused;
-}
-
 void PlugKeyboard(bool plugged)
 {
     Hardware().keyboard.plugged = plugged;
@@ -62,11 +57,6 @@ bool IsKeyboardPlugged()
 void SetKey(uint8_t scanCode, bool down)
 {
     Hardware().keyboard.keys[scanCode] = down ? kKeyDown : 0;
-}
-
-void ReleaseAllKeys()
-{
-    Hardware().keyboard.keys.fill(0);
 }
 
 void SetKeyName(uint8_t scanCode, const char* name)

@@ -31,13 +31,11 @@ void ResetInputHardware();
 
 // The application window has focus; foreground devices lose their acquisition without it.
 void SetWindowFocus(bool focused);
-bool HasWindowFocus();
 
 // Keyboard: key state by scan code.
 void PlugKeyboard(bool plugged);
 bool IsKeyboardPlugged();
 void SetKey(uint8_t scanCode, bool down);
-void ReleaseAllKeys();
 // Name the device gives the key; "Key %u" (the scan code) unless set.
 void SetKeyName(uint8_t scanCode, const char* name);
 // The next `count` keyboard state reads fail (the device loses its acquisition).

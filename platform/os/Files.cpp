@@ -116,14 +116,6 @@ uint64_t GetLastWriteTime(FILE* file)
     return UnixToFileTime(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
 }
 
-uint64_t GetLastWriteTime(const char* path)
-{
-    struct stat info;
-    if (path == nullptr || stat(path, &info) != 0)
-        return 0;
-    return UnixToFileTime(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
-}
-
 bool ResolvePathNoCase(const char* root, const char* rest, char* out, size_t outSize)
 {
     if (out == nullptr || outSize == 0)

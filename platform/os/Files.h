@@ -34,7 +34,6 @@ bool RenameReplace(const char* from, const char* to);
 
 // Windows file time: 100 ns ticks since 1601-01-01 UTC; 0 when unknown.
 uint64_t GetLastWriteTime(FILE* file);
-uint64_t GetLastWriteTime(const char* path);
 uint64_t UnixToFileTime(int64_t seconds, int64_t nanoseconds);
 
 // Joins root and rest ('/' between them unless rest begins with one) into out, matching each

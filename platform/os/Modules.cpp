@@ -31,8 +31,6 @@ void RegisterModule(const std::string& name, const std::map<std::string, ModuleF
     Modules()[name].entryPoints = entryPoints;
 }
 
-void UnregisterModule(const std::string& name) { Modules().erase(name); }
-
 void UnregisterAllModules() { Modules().clear(); }
 
 ModuleHandle LoadModule(const char* name)

@@ -16,7 +16,6 @@ using ModuleFunction = void (*)();
 
 // Makes `name` loadable with these entry points (replacing an earlier registration).
 void RegisterModule(const std::string& name, const std::map<std::string, ModuleFunction>& entryPoints);
-void UnregisterModule(const std::string& name);
 void UnregisterAllModules();
 
 // Null when no module of that name is registered. Each load is counted and must be freed.

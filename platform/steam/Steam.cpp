@@ -99,16 +99,6 @@ const char* Apps::GetCurrentGameLanguage() const
     return language != nullptr ? language : "";
 }
 
-uint64_t User::GetSteamID() const
-{
-    return GetTestSettings().userId;
-}
-
-bool User::IsLoggedOn() const
-{
-    return IsRunning();
-}
-
 void SetTestSettings(const TestSettings& settings)
 {
     Service& service = GetService();

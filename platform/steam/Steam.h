@@ -1,5 +1,5 @@
 // Stand-in for the game client service the engine starts beside: start-up and shutdown, the
-// interfaces the engine asks for, the warning hook, the application and user ids, and callbacks
+// interfaces the engine asks for, the warning hook, the application id, and callbacks
 // that the main thread pumps once per frame. Everything is local and in process; start-up succeeds
 // unless a test switches it (or one interface) off through SetTestSettings.
 //
@@ -41,12 +41,9 @@ public:
     bool GetImageRGBA(int32_t image, uint8_t* buffer, uint32_t bufferBytes) const;
 };
 
-// The signed-in user.
+// The signed-in user (the engine only checks it is there).
 class User
 {
-public:
-    uint64_t GetSteamID() const;
-    bool IsLoggedOn() const;
 };
 
 // The installed application: the language the user runs the game in.
@@ -79,7 +76,6 @@ struct TestSettings
     // The game language the service reports; NORVEX_STEAM_LANGUAGE overrides it for whole programs.
     const char* gameLanguage = "english";
     uint32_t appId = 1;
-    uint64_t userId = 1;
 };
 void SetTestSettings(const TestSettings& settings);
 TestSettings GetTestSettings();

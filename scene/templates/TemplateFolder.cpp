@@ -107,18 +107,6 @@ void TemplateFolder::DetachAllStubs()
         folder->DetachAllStubs();
 }
 
-bool TemplateFolder::RemoveStub(EntityTemplateStub* stub)
-{
-    for (int32_t i = 0; i < m_stubs.Count(); ++i)
-        if (m_stubs[i] == stub)
-        {
-            m_stubs.RemoveAt(i);
-            stub->SetFolder(nullptr);
-            return true;
-        }
-    return false;
-}
-
 TemplateFolder* TemplateFolder::FindSubfolder(const char* name, size_t length) const
 {
     const int32_t at = LowerBoundByName(m_subfolders, name, length, FolderName);

@@ -30,8 +30,6 @@ public:
     void AddStub(EntityTemplateStub* stub, bool sorted);
     // Empties the stub lists of this folder and every subfolder without deleting the stubs.
     void DetachAllStubs();
-    // Detaches without deleting; false when the stub is not here.
-    bool RemoveStub(EntityTemplateStub* stub);
 
     TemplateFolder* FindSubfolder(const char* name, size_t length) const;
     EntityTemplateStub* FindStub(const char* name) const;

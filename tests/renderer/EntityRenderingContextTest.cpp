@@ -258,6 +258,9 @@ TEST_F(EntityRenderingContextTest, NewContextsTakeTheEntityAndTemplateValues)
             EXPECT_FLOAT_EQ(context->GetWireframeColor().x, 1.0f);
             EXPECT_FLOAT_EQ(context->GetGlobal().rows[3].z, 3.0f);
             EXPECT_FLOAT_EQ(context->GetLocalBounds().max.x, 1.0f);
+            // The base kind joins no channel pass and draws none.
+            EXPECT_EQ(context->GetChannelMask(~0u), 0u);
+            EXPECT_FALSE(context->DrawChannel(Matrix::ONE, ~0u));
             // A face camera mode draws unmirrored.
             context->SetTransform(Translation(0, 0, 0), true);
             EXPECT_FALSE(context->IsMirrored());

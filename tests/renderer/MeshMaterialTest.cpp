@@ -302,7 +302,7 @@ TEST(MeshMaterialTest, GatheredRecordsSortByDepthThenDescendingKeys)
         r.data = data;
         r.presetIndex = preset;
         r.mirrored = mirrored;
-        r.clockIndex = 0;
+        r.outlineState = id == 5 ? 1 : 0; // only record 5 is outlined
         r.random = float(id);
         return r;
     };
@@ -312,14 +312,14 @@ TEST(MeshMaterialTest, GatheredRecordsSortByDepthThenDescendingKeys)
     EXPECT_EQ(two[0].random, 1.0f);
 
     MeshGatherRecord records[] = {make(2, a, 0, 0, 0), make(2, b, 0, 0, 1), make(1, a, 0, 0, 2),
-                                  make(2, b, 1, 0, 3), make(2, b, 1, 1, 4), make(2, a, 0, 0, 5)};
-    MeshTemplateRenderingData::SortGathered(records, 6);
+                                  make(2, b, 1, 0, 3), make(2, b, 1, 1, 4), make(2, a, 0, 0, 5), make(2, a, 0, 0, 6)};
+    MeshTemplateRenderingData::SortGathered(records, 7);
     std::vector<int> order;
     for (const MeshGatherRecord& r : records)
         order.push_back(int(r.random));
-    // Depth 1 first; at depth 2 data b before a, preset 1 before 0, mirrored before not; equal keys
-    // keep their gathering order.
-    EXPECT_EQ(order, (std::vector<int>{2, 4, 3, 1, 0, 5}));
+    // Depth 1 first; at depth 2 data b before a, preset 1 before 0, mirrored before not, outlined
+    // before not; equal keys keep their gathering order.
+    EXPECT_EQ(order, (std::vector<int>{2, 4, 3, 1, 5, 0, 6}));
 
     // Keys below zero (a camera far behind the records) and keys apart by one part in a million
     // keep the float order; -0 and +0 are one depth, ordered by the rest of the key.

@@ -1,7 +1,5 @@
 #include "tools/datakit/TgaWriter.h"
 
-#include "tools/datakit/SoundWriter.h"
-
 #include <cstdio>
 
 namespace TgaWriter
@@ -32,11 +30,5 @@ std::vector<uint8_t> EncodeTga(const TgaSpec& spec)
         }
     }
     return out;
-}
-
-bool WriteTga(const std::string& path, const TgaSpec& spec)
-{
-    const std::vector<uint8_t> bytes = EncodeTga(spec);
-    return !bytes.empty() && SoundWriter::WriteFile(path, bytes);
 }
 } // namespace TgaWriter

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 // An image as it is seen (row 0 at the top, column 0 on the left) and how the file stores it.
@@ -23,5 +22,4 @@ constexpr uint8_t kRightToLeft = 0x10;
 constexpr uint8_t kTopToBottom = 0x20;
 // The file image; empty (with a message on stderr) when the description is inconsistent.
 std::vector<uint8_t> EncodeTga(const TgaSpec& spec);
-bool WriteTga(const std::string& path, const TgaSpec& spec);
 } // namespace TgaWriter

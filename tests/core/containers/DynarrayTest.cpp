@@ -75,7 +75,7 @@ TEST(DynarrayTest, RemovalsKeepOrderAndZeroFreedSlots)
     Dynarray<uint32_t> array;
     for (uint32_t value : {3u, 1u, 3u, 2u, 3u, 4u})
         array.Add(value);
-    array.RemoveValue(3);
+    array.RemoveValue(array[0]); // an element of the array itself is compared through a copy
     EXPECT_EQ(Contents(array), (std::vector<uint32_t>{1, 2, 4}));
     EXPECT_EQ(array.Data()[3], 0u);
     EXPECT_EQ(array.Data()[5], 0u);

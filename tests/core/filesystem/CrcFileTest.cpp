@@ -150,6 +150,7 @@ TEST_F(CrcFileTest, WriterWithoutCloseStillSavesAndFailedWritesAbandon)
         writer.WriteU16(0x0506u);
         writer.WriteF32(1.0f);
         EXPECT_EQ(writer.GetPosition(), 10u);
+        EXPECT_EQ(writer.GetFile(), nullptr); // the bytes wait in memory until the close
     }
     FileReader reader("auto.bin", nullptr, "save", kFileSystemOpenCrc);
     uint32_t swapped = 0;

@@ -195,14 +195,18 @@ TEST_F(FileSystemTest, LocalStreamsReportSizeTimeAndKeepPosition)
     EXPECT_FALSE(FileReader().Read(nullptr, 0));
 
     FileWriter written("common/lines.txt", nullptr, nullptr, 0);
-    ASSERT_TRUE(written.WriteU64(0x0807060504030201ull) && written.Write("\n9", 2) && written.Close());
+    EXPECT_NE(written.GetFile(), nullptr);
+    ASSERT_TRUE(written.WriteU64(0x0807060504030201ull) && written.WriteU64(0x0807060504030201ull, FileWriter::kByteSwapFlag) &&
+                written.Write("\n9", 2) && written.Close());
     FileReader lines("common/lines.txt", nullptr, nullptr, 0);
-    uint64_t wide = 0;
-    ASSERT_TRUE(lines.ReadU64(wide));
+    uint64_t wide = 0, swapped = 0;
+    ASSERT_TRUE(lines.ReadU64(wide) && lines.ReadU64(swapped));
     EXPECT_EQ(wide, 0x0807060504030201ull);
+    EXPECT_EQ(swapped, 0x0102030405060708ull);
     char line[8];
     ASSERT_TRUE(lines.ReadLine(line, sizeof(line)));
     EXPECT_EQ(lines.GetRemaining(), 1u);
+    EXPECT_FALSE(lines.ReadU64(wide));
 }
 
 TEST_F(FileSystemTest, CreateDirectoryMakesEveryMissingLevel)

@@ -154,6 +154,12 @@ TEST(MatrixTest, SingularInverseGivesIdentityNotNaN)
     tiny.LoadUniformScale(1e-20f);
     EXPECT_FALSE(tiny.Inverse());
     EXPECT_TRUE(tiny.Equals(Matrix::ONE));
+
+    // A determinant of 1 whose inverse still overflows: the corner of the inverse is 1e40.
+    Matrix shear;
+    shear.Set(Vector(1, 0, 0, 0), Vector(-1e20f, 1, 0, 0), Vector(0, -1e20f, 1, 0), Vector(0, 0, 0, 1));
+    EXPECT_FALSE(shear.Inverse());
+    EXPECT_TRUE(shear.Equals(Matrix::ONE));
 }
 
 TEST(MatrixTest, DecomposeEdgeCases)
@@ -386,6 +392,25 @@ TEST(MatrixTest, BillboardFacesTheCamera)
     EXPECT_TRUE(Near(r.rows[1], object.rows[1], 0.0f));
     EXPECT_NEAR(r.rows[0].Length(), 2.0f, 1e-5f);
     EXPECT_TRUE(Near(r.rows[2], Vector(0, 0, 4, 0), 1e-5f));
+
+    // Camera at -z looking at the object: f = (0, 0, -1), the camera's forward the opposite.
+    const struct
+    {
+        uint32_t mode;
+        Matrix expected;
+    } kAligned[] = {
+        {2, {{Vector(-2, 0, 0, 0), Vector(0, 3, 0, 0), Vector(0, 0, -4, 0), Vector(0, 0, -2, 1)}}},
+        {3, {{Vector(2, 0, 0, 0), Vector(0, -3, 0, 0), Vector(0, 0, -4, 0), Vector(0, 0, -2, 1)}}},
+        {5, {{Vector(2, 0, 0, 0), Vector(0, 3, 0, 0), Vector(0, 0, 4, 0), Vector(0, 0, -2, 1)}}},
+        {6, {{Vector(-2, 0, 0, 0), Vector(0, 3, 0, 0), Vector(0, 0, -4, 0), Vector(0, 0, -2, 1)}}},
+    };
+    Matrix upright;
+    upright.LoadScale(Vector(2, 3, 4, 1));
+    for (const auto& c : kAligned)
+    {
+        r.LoadBillboard(upright, c.mode, camera, 2.0f);
+        EXPECT_TRUE(Near(r, c.expected, 1e-5f)) << c.mode;
+    }
 
     // World-ground stands the object upright along its heading.
     Matrix tilted;

@@ -101,6 +101,8 @@ TEST(SystemMemoryPoolTest, TakesTheExactFitElseTheSmallestThatFits)
     SystemMemoryChunk* smaller = pool.Allocate(16);
     EXPECT_EQ(smaller->GetOffset(), 0u);
     EXPECT_EQ(FreeSpans(pool), (std::vector<Span>{{16, 48}, {192, 832}}));
+    EXPECT_EQ(pool.Allocate(48)->GetOffset(), 16u); // the exact fit is the first free chunk
+    EXPECT_EQ(FreeSpans(pool), (std::vector<Span>{{192, 832}}));
     EXPECT_EQ(pool.Allocate(900), nullptr);
     EXPECT_EQ(pool.Allocate(0), nullptr);
     ExpectTiled(pool);
@@ -181,4 +183,6 @@ TEST(SystemMemoryPoolTest, RefusesDoubleFreesAndReportsLeftoverChunks)
     pool.Release();
     EXPECT_TRUE(capture.Contains("released with 2 chunks still in use", CONSOLE_WARNING));
     EXPECT_EQ(pool.Allocate(16), nullptr);
+    EXPECT_FALSE(pool.Init(0, 16, 0));
+    EXPECT_TRUE(capture.Contains("Memory pool of size 0 requested", CONSOLE_ERROR));
 }

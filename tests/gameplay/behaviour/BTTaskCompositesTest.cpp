@@ -97,6 +97,9 @@ const std::vector<Scenario> kSequenceScenarios = {
      {{"A=2", 2, "A+ A"}, {"!", 0, "A A-"}, {"", 0, "B+ B B- C? C+ C C- A? A+ A A-"}}},
     {"rotation condition: the child after the position", kRot,
      {{"A=1", 1, "A+ A A-"}, {"Check A?1", 0, "B?"}, {"Check B?1", 1, "B?"}}},
+    {"rotation condition: full check asks every child from there, wrapping",
+     "BTTaskRotateSequence[Full condition check=1]{L(A) L(B) L(C)}",
+     {{"A=1", 1, "A+ A A-"}, {"Check", 0, "B? C? A?"}, {"Check C?1", 1, "B? C?"}}},
 };
 
 const char* const kSel = "BTTaskSelector{L(A) L(B) L(C)}";
@@ -134,6 +137,8 @@ const std::vector<Scenario> kSelectorScenarios = {
      {{"A=1 B?1", 0, "A+ A A- B? C? C+ C C-"}, {"Check A?1 B?1 C?1", 1, "A? B? C?"}}},
     {"rotate selector: an interrupted running child sets the position", kRotSel,
      {{"A=2", 2, "A+ A"}, {"!", 1, "A!"}, {"Check", 0, "B?"}}},
+    {"rotate selector without active children fails", "BTTaskRotateSelector{L(A;Disabled=1)}", {{"", 1, ""}, {"Check", 1, ""}}},
+    {"random selector without active children fails", "BTTaskRandomSelector{L(A;Disabled=1)}", {{"", 1, ""}, {"Check", 1, ""}}},
 };
 
 TEST(BTTaskSequencesTest, EveryScenarioFollowsTheTickProtocol)

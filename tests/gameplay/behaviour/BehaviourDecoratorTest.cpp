@@ -1,5 +1,6 @@
 #include "core/math/RandomGenerator.h"
 #include "gameplay/behaviour/BTTaskRootDecorators.h"
+#include "gameplay/behaviour/BTTaskSequences.h"
 #include "gameplay/behaviour/BehaviourDecorator.h"
 #include "scene/kinds/BehaviourTreeTemplate.h"
 #include "support/BehaviourTestSupport.h"
@@ -152,6 +153,16 @@ TEST(BehaviourDecoratorTest, DecoratorsWrapTheirChildAndRefuseLoops)
     EXPECT_FALSE(inner->InsertChild(&root));
     EXPECT_EQ(inner->GetChild(0), leaf);
     EXPECT_EQ(root.GetParent(), nullptr);
+
+    // Other nodes put an inserted child first; a deleted child leaves its parent's list.
+    BTTaskSequence sequence;
+    auto* second = new ScriptedLeaf;
+    ASSERT_TRUE(sequence.AddChild(second) && sequence.InsertChild(leaf));
+    EXPECT_EQ(sequence.GetChild(0), leaf);
+    EXPECT_EQ(inner->GetChildCount(), 0u);
+    delete leaf;
+    EXPECT_EQ(sequence.GetChildCount(), 1u);
+    EXPECT_EQ(sequence.GetChild(0), second);
 }
 
 TEST(BehaviourDecoratorTest, RootDecoratorsRefuseChildrenWithoutDestroyingThem)

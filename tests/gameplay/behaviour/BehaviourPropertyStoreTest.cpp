@@ -172,6 +172,16 @@ TEST(BehaviourPropertyStoreTest, EditorChoicesComeFromTheOwnerAndItsSubtree)
     lone.GetPropertyChoices("Listener", choices);
     ASSERT_EQ(choices.Count(), 1);
     EXPECT_STREQ(choices[0].CStr(), "Error");
+    BehaviourTreePropertyListener loneListener;
+    loneListener.GetPropertyChoices("Property", choices);
+    EXPECT_EQ(choices.Count(), 2);
+    // A nested decorator's subtree reads its own scope: only its own listeners' keys are offered.
+    std::unique_ptr<BehaviourTree> nested = MakeTestTree(
+        "BTTaskChangePropertyDecorator[!k=1]{BTTaskChangePropertyDecorator[!j=1;@Disabled=x;@Weight=x]{L(B;@Weight=inner)}}");
+    choices.Clear();
+    static_cast<BTTaskChangePropertyDecorator*>(nested->GetRoot())->GetSpeakers()[0]->GetPropertyChoices("Listener", choices);
+    ASSERT_EQ(choices.Count(), 1);
+    EXPECT_STREQ(choices[0].CStr(), "x");
     std::unique_ptr<BehaviourTree> bare = MakeTestTree("BTTaskChangePropertyDecorator[!k=1]{L(A)}");
     choices.Clear();
     static_cast<BTTaskChangePropertyDecorator*>(bare->GetRoot())->GetSpeakers()[0]->GetPropertyChoices("Listener", choices);

@@ -216,13 +216,21 @@ TEST_F(SequenceSystemTest, SemaphoresOfEachKindHoldAndReleaseTracks)
     EXPECT_EQ(gSequenceSystem.GetGlobalSemaphores().Count(), 1);
     Frame();
     EXPECT_EQ(afterGlobal->calls.front(), "start");
-    gSequenceSystem.ClearGlobalSemaphore(NameString("Go"));
+    // The clearing actions take their semaphore down when they start.
+    SequenceActionClearGlobalSemaphore clearGlobal;
+    ASSERT_TRUE(SetProperty(clearGlobal, "Semaphore", "Go"));
+    clearGlobal.Start(*sequence, false);
     EXPECT_FALSE(gSequenceSystem.IsGlobalSemaphoreRaised(NameString("Go")));
 
     // A new start empties the local set.
     gSequenceSystem.StopAllSequences(true);
     EXPECT_EQ(gSequenceSystem.GetGlobalCountingSemaphoreValue(NameString()), 0);
     gSequenceSystem.StartSequence("Gates", false, true);
+    EXPECT_FALSE(sequence->IsSemaphoreRaised(NameString("Open")));
+    sequence->RaiseSemaphore(NameString("Open"));
+    SequenceActionClearSemaphore clearLocal;
+    ASSERT_TRUE(SetProperty(clearLocal, "Semaphore", "Open"));
+    clearLocal.Start(*sequence, false);
     EXPECT_FALSE(sequence->IsSemaphoreRaised(NameString("Open")));
 }
 
@@ -278,12 +286,21 @@ TEST_F(SequenceSystemTest, ActionsStartStopAndBranchToSequencesInTheSameFrame)
     EXPECT_EQ(gSequenceSystem.GetParamType(index, 0, 1, 4), 9);
     EXPECT_TRUE(gSequenceSystem.GetBoolParamValue(index, 0, 1, 3));
     EXPECT_FALSE(gSequenceSystem.GetBoolParamValue(index, 0, 0, 1));
+    ASSERT_TRUE(SetProperty(*director, "RepeatingAllowedFlag", "1"));
+    Track(director).SetName("Cues");
+    branch->SetEditorFlags(SequenceAction::kDisabledFlag);
+    EXPECT_TRUE(gSequenceSystem.IsSequenceRepeatingAllowed(index));
+    EXPECT_FALSE(gSequenceSystem.IsSequenceRepeatingAllowed(gSequenceSystem.GetSequenceIndex("Boss")));
+    EXPECT_STREQ(gSequenceSystem.GetTrackName(index, 0), "Cues");
+    EXPECT_TRUE(gSequenceSystem.IsActionDisabled(index, 0, 1));
+    EXPECT_FALSE(gSequenceSystem.IsActionDisabled(index, 0, 0));
     // Indices from scripts are checked.
     m_log.Clear();
     EXPECT_STREQ(gSequenceSystem.GetActionName(index, 0, 5), "");
     EXPECT_EQ(gSequenceSystem.GetParamCount(index, 1, 0), 0);
     EXPECT_STREQ(gSequenceSystem.GetSequenceName(-1), "");
-    EXPECT_EQ(m_log.CountOfKind(CONSOLE_WARNING), 3u);
+    EXPECT_STREQ(gSequenceSystem.GetTrackName(index, 1), "");
+    EXPECT_EQ(m_log.CountOfKind(CONSOLE_WARNING), 4u);
 }
 
 TEST_F(SequenceSystemTest, SkipsRunTracksToTheirEndExceptAtHeldWaitsAndHandOverToAfterSkip)

@@ -251,6 +251,7 @@ TEST_F(AudioEngineTest, VolumeAndMatrixMixVoicesIntoTheBus)
     EXPECT_FLOAT_EQ(out[1], -0.5f * 0.5f + 2.0f * 0.125f);
     EXPECT_FALSE(a->SetOutputMatrix(1, 2, levels));
     EXPECT_FALSE(a->SetOutputMatrix(2, 6, levels));
+    EXPECT_FALSE(a->SetOutputMatrix(2, 2, std::vector<float>{0.5f, NAN, 0.0f, 1.0f}.data()));
     EXPECT_FALSE(a->SetVolume(INFINITY));
 }
 
@@ -327,7 +328,8 @@ TEST_F(AudioEngineTest, LoopsRepeatAndExitLoopPlaysToTheEnd)
     Render(5);
     EXPECT_EQ(forever->GetState().buffersQueued, 1u);
     EXPECT_EQ(forever->GetState().samplesPlayed, 5 * kBlockFrames);
-    forever->ExitLoop();
+    forever->ExitLoop(7);
+    m_engine->CommitChanges(7);
     out = Render(1);
     EXPECT_EQ(forever->GetState().buffersQueued, 0u);
     EXPECT_EQ(forever->GetState().samplesPlayed, 5 * kBlockFrames + 100);

@@ -72,6 +72,7 @@ TEST(SpeakerLayoutTest, MonoFeedsEveryChannelAndAMonoOutputTakesTheAverage)
     EXPECT_EQ(audio::DefaultOutputMatrix(1, 1), Levels(1, 1.0f));
     EXPECT_EQ(audio::DefaultOutputMatrix(2, 1), Levels(2, 0.5f));
     EXPECT_EQ(audio::DefaultOutputMatrix(6, 1), Levels(6, 1.0f / 6.0f));
+    EXPECT_EQ(audio::SpeakersOf(1), std::vector<audio::Speaker>{audio::Speaker::FrontCenter});
     EXPECT_TRUE(audio::SpeakersOf(0).empty());
     EXPECT_TRUE(audio::SpeakersOf(9).empty());
 }

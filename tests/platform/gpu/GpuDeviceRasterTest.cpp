@@ -193,6 +193,31 @@ TEST_F(GpuDeviceRasterTest, ScissorCutsOnlyWhenEnabled)
     m_device->SetRenderState(kRsScissorTestEnable, 1);
     Draw(kPrimitiveTriangleStrip, 2, quad);
     EXPECT_EQ(Covered(), (std::set<std::pair<uint32_t, uint32_t>>{{4, 4}, {5, 4}, {4, 5}, {5, 5}}));
+    ASSERT_EQ(m_device->Clear(0, nullptr, kClearTarget, kRed, 1.0f, 0), kOk);
+    EXPECT_EQ(Covered().size(), 4u) << "a clear keeps to the scissor rectangle too";
+}
+
+// Over black with source-alpha blending, so that the alpha the options leave shows in the colour.
+TEST_F(GpuDeviceRasterTest, VertexColourOptionsGreyFadeEncodeOrTakeOnlyTheTexturesAlpha)
+{
+    m_device->SetRenderState(kRsAlphaBlendEnable, 1);
+    m_device->SetRenderState(kRsSrcBlend, kBlendSrcAlpha);
+    m_device->SetRenderState(kRsDestBlend, kBlendInvSrcAlpha);
+    BindTexture(0, 1, 1, {0x40000000u}, kFilterPoint);
+    const float constants[8] = {0.5f, 1, 0.25f, 0.75f, /* grey weights */ 0.5f, 0.3f, 0.2f, 0};
+    const std::pair<std::vector<std::string>, uint32_t> cases[] = {
+        {{"SATURATION"}, 0xFF434343u},     {{"FADE"}, 0xFF242405u},
+        {{"CONVERT_TO_SRGB"}, 0xFF8C664Bu}, {{"TEXTURE", "ALPHA_ONLY_TEXTURE"}, 0xFF180C06u}};
+    for (const auto& [defines, expected] : cases)
+    {
+        UseFamily("FixedPipelineReplacement.hlsl", defines);
+        SetIdentity();
+        m_device->SetPixelShaderConstantF(0, constants, 2);
+        ClearTarget(kBlack);
+        const uint32_t c = 0xC0804020u;
+        Draw(kPrimitiveTriangleStrip, 2, {At(0, 0, c), At(8, 0, c), At(0, 8, c), At(8, 8, c)});
+        EXPECT_EQ(Probe(4, 4), expected) << defines[0];
+    }
 }
 
 TEST_F(GpuDeviceRasterTest, IndexedDrawsHonourBaseVertexStartIndexOffsetAndStride)

@@ -93,6 +93,21 @@ TEST_F(GpuDeviceTest, FullScreenNeedsAListedMode)
     EXPECT_EQ(CheckPresentParameters(DefaultDisplayConfig(), &params), kErrInvalidCall) << "multisampling discards";
     params.swapEffect = kSwapEffectDiscard;
     EXPECT_EQ(CheckPresentParameters(DefaultDisplayConfig(), &params), kOk) << "three back buffers";
+
+    // A window refuses a refresh rate, a non-display format, a fourth back buffer, an oversized
+    // buffer and a depth format the adapter lacks; a reset to them is refused too.
+    for (const auto& spoil : std::initializer_list<void (*)(PresentParameters&)>{
+             [](PresentParameters& p) { p.fullScreenRefreshRate = 60; },
+             [](PresentParameters& p) { p.backBufferFormat = kFormatR5G6B5; },
+             [](PresentParameters& p) { p.backBufferCount = 4; },
+             [](PresentParameters& p) { p.backBufferWidth = 8193; },
+             [](PresentParameters& p) { p.autoDepthStencilFormat = kFormatA8R8G8B8; }})
+    {
+        params = m_params;
+        spoil(params);
+        EXPECT_EQ(CheckPresentParameters(DefaultDisplayConfig(), &params), kErrInvalidCall);
+        EXPECT_EQ(m_device->Reset(&params), kErrInvalidCall);
+    }
 }
 
 TEST_F(GpuDeviceTest, StateTablesAndStatisticsFollowAScriptedFrame)
@@ -359,8 +374,9 @@ TEST_F(GpuDeviceTest, FaultPlanFailsCreationAndLosesTheDevice)
     EXPECT_EQ(m_device->Reset(&params), kOk);
     EXPECT_EQ(m_device->Present(), kOk);
 
-    Faults().FailResets(1, kErrOutOfVideoMemory);
-    EXPECT_EQ(m_device->Reset(&params), kErrOutOfVideoMemory);
+    Faults().FailResets(1, kErrDeviceLost);
+    EXPECT_EQ(m_device->Reset(&params), kErrDeviceLost);
+    EXPECT_EQ(m_device->Present(), kErrDeviceLost) << "a reset that loses the device leaves it lost";
     EXPECT_EQ(m_device->Reset(&params), kOk);
 }
 
@@ -384,8 +400,29 @@ TEST_F(GpuDeviceTest, QueriesAnswerNotReadyForThePlannedPolls)
     query->Release();
 }
 
-TEST_F(GpuDeviceTest, TargetsAndViewportRules)
+TEST_F(GpuDeviceTest, TexturesTargetsAndViewportRules)
 {
+    const struct { uint32_t size, levels, usage; Format format; Pool pool; Result expected; uint32_t levelsMade; }
+        textures[] = {
+        {8, 4, 0, kFormatA8R8G8B8, kPoolManaged, kOk, 4},
+        {8, 0, kUsageAutoGenMipMap, kFormatA8R8G8B8, kPoolManaged, kOk, 1},
+        {8, 5, 0, kFormatA8R8G8B8, kPoolManaged, kErrInvalidCall, 0},
+        {8, 1, 0, 12345, kPoolManaged, kErrInvalidCall, 0},
+        {0, 1, 0, kFormatA8R8G8B8, kPoolManaged, kErrInvalidCall, 0},
+        {8, 1, kUsageRenderTarget | kUsageDepthStencil, kFormatD24S8, kPoolDefault, kErrInvalidCall, 0},
+        {8, 1, kUsageRenderTarget, kFormatA8R8G8B8, kPoolManaged, kErrInvalidCall, 0},
+        {8, 1, kUsageDynamic, kFormatA8R8G8B8, kPoolManaged, kErrInvalidCall, 0},
+        {8, 1, 0, kFormatA8R8G8B8, kPoolScratch + 1, kErrInvalidCall, 0},
+        {8, 1, 0, kFormatD24S8, kPoolManaged, kErrInvalidCall, 0},
+    };
+    for (const auto& t : textures)
+    {
+        GpuTexture* texture = nullptr;
+        EXPECT_EQ(m_device->CreateTexture(t.size, t.size, t.levels, t.usage, t.format, t.pool, &texture), t.expected);
+        EXPECT_EQ(texture ? texture->GetLevelCount() : 0u, t.levelsMade) << t.levels << " " << t.usage << " " << t.pool;
+        SafeRelease(texture);
+    }
+
     GpuSurface* target = nullptr;
     ASSERT_EQ(m_device->CreateRenderTarget(16, 8, kFormatA8R8G8B8, 4, 0, false, &target), kOk);
     GpuSurface* lockable = nullptr;
@@ -401,6 +438,7 @@ TEST_F(GpuDeviceTest, TargetsAndViewportRules)
     EXPECT_EQ(m_device->SetRenderTarget(1, depth), kErrInvalidCall);
     EXPECT_EQ(m_device->SetRenderTarget(kRenderTargetCount, target), kErrInvalidCall);
     EXPECT_EQ(m_device->SetScissorRect({4, 4, 4, 4}), kOk) << "empty, not inverted";
+    EXPECT_EQ(m_device->SetScissorRect({4, 4, 3, 4}), kErrInvalidCall);
     EXPECT_EQ(m_device->SetDepthStencilSurface(target), kErrInvalidCall);
     depth->Release();
     ASSERT_EQ(m_device->SetRenderTarget(0, BackBuffer()), kOk);

@@ -79,6 +79,7 @@ TEST(GpuFormatTest, HalfFloatsRoundTrip)
     for (const float v : {0.0f, 1.0f, -1.0f, 0.5f, 65504.0f, 6.1035156e-05f, 3.0e-7f, 1234.5f})
         EXPECT_NEAR(HalfToFloat(FloatToHalf(v)), v, std::fabs(v) * 1e-3f + 1e-7f) << v;
     EXPECT_TRUE(std::isinf(HalfToFloat(FloatToHalf(1e6f))));
+    EXPECT_TRUE(std::isnan(HalfToFloat(FloatToHalf(std::nanf("")))));
 }
 
 TEST_F(GpuSurfaceTest, EveryColourFormatCreatesLocksLoadsAndReadsBack)

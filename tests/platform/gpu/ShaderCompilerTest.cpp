@@ -82,9 +82,11 @@ const ShaderConstant* Find(const Compiled& c, const std::string& name)
 TEST(ShaderCompilerTest, TableHoldsOnlyTheConstantsTheEntryPointReaches)
 {
     const Compiled c = Compile(R"(
-float4x4 ModelViewProjMatrix;
+matrix<float, 4, 3> ModelViewProjMatrix;
 row_major float4x3 Bones[4] : register(c20);
-float4 ConstantColor;
+vector<float, 4> ConstantColor;
+texture DiffuseMap < string file = "a.dds"; >;
+typedef struct { float4 c; } Light;
 float4 Unused;
 float4 LightProbe[3];
 bool UseFog;
@@ -94,8 +96,10 @@ samplerCUBE Cube;
 sampler2D NeverRead;
 static const float4 Scale = ConstantColor * 2;
 struct Output { float4 position : POSITION; };
+float4 Helper(float4 p);
 float4 Helper(float4 p) { return mul(p, ModelViewProjMatrix) * Scale; }
 float4 Other() { return Unused; }
+[maxtempreg(32)]
 Output vertex(float4 p : POSITION, uniform float4 Tint)
 {
     Output o;
@@ -111,8 +115,8 @@ Output vertex(float4 p : POSITION, uniform float4 Tint)
     const ShaderConstant* mvp = &c.constants[2]; // by register set (bool, int, float, sampler), then register
     ASSERT_EQ(mvp->name, "ModelViewProjMatrix");
     EXPECT_EQ(mvp->constantClass, ConstantClass::MatrixColumns);
-    EXPECT_EQ(mvp->registerIndex, 0u);
-    EXPECT_EQ(mvp->registerCount, 4u);
+    EXPECT_EQ(mvp->rows, 4u);
+    EXPECT_EQ(mvp->registerCount, 3u) << "a column-major 4x3 matrix takes a register per column";
     const ShaderConstant* bones = Find(c, "Bones");
     ASSERT_NE(bones, nullptr);
     EXPECT_EQ(bones->registerIndex, 20u);
@@ -120,15 +124,16 @@ Output vertex(float4 p : POSITION, uniform float4 Tint)
     EXPECT_EQ(bones->elements, 4u);
     const ShaderConstant* color = Find(c, "ConstantColor");
     ASSERT_NE(color, nullptr) << "reached through a static initialiser";
-    EXPECT_EQ(color->registerIndex, 4u);
+    EXPECT_EQ(color->registerIndex, 3u);
     EXPECT_EQ(color->constantClass, ConstantClass::Vector);
+    EXPECT_EQ(color->columns, 4u);
     const ShaderConstant* probe = Find(c, "LightProbe");
     ASSERT_NE(probe, nullptr);
-    EXPECT_EQ(probe->registerIndex, 5u);
+    EXPECT_EQ(probe->registerIndex, 4u);
     EXPECT_EQ(probe->registerCount, 3u);
     const ShaderConstant* tint = Find(c, "$Tint");
     ASSERT_NE(tint, nullptr);
-    EXPECT_EQ(tint->registerIndex, 8u);
+    EXPECT_EQ(tint->registerIndex, 7u);
     const ShaderConstant* diffuse = Find(c, "Diffuse");
     ASSERT_NE(diffuse, nullptr);
     EXPECT_EQ(diffuse->registerSet, RegisterSet::Sampler);
@@ -238,6 +243,20 @@ TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
         {"#if 1 - 1 - 1 != -1 || (256 >> 4) != 16\n#error arithmetic\n#endif\n#if 0\n#if 1\n#else\n#error skipped\n"
          "#endif\n#endif\n#define QUOTED \"a\\\"b\"\nfloat4 vertex() : POSITION { return 0; }\n",
          ""},
+        {"#define GLUE(a, b) a##b\n#define TWO 1 + \\\r\n 1\n#if ~0 != -1 || +3 != 3 || -7 / 2 != -3 || -7 % 3 != -1 || "
+         "0x10UL != 16 || (-9223372036854775807 - 1) / -1 >= 0 || (-9223372036854775807 - 1) % -1 != 0 || "
+         "GLUE(1, 2) != 12 || TWO != 2\n#error arithmetic\n#endif\n#define Color Color\nfloat4 Color;\n"
+         "float4 vertex() : POSITION { return Color; }\n",
+         ""},
+        {"/* a\nb */\n#error here\n", "Test.hlsl(3): error: #error here"},
+        {"\n/* open\n", "Test.hlsl(2): error: unterminated comment"},
+        {"#ifdef\n#endif\n", "#ifdef needs a macro name"},
+        {"#if 0\n#else\n#elif 1\n#endif\n", "#elif after #else"},
+        {"#undef\n", "#undef needs a macro name"},
+        {"vector<float4, 2> v;\n", "unknown type 'vector'"},
+        {"float4 a, ;\n", "expected a name in a declaration"},
+        {"float4 a;\nfloat4 a;\n", "redefinition of 'a'"},
+        {"void v;\n", "variable 'v' declared void"},
         {"float4 big[300];\nfloat4 vertex() : POSITION { return big[0]; }\n", "out of registers for 'big'"},
         {"float4 a[2] : register(c255);\nfloat4 vertex() : POSITION { return a[0]; }\n", "past the 256 of"},
     };
@@ -304,6 +323,17 @@ TEST(ShaderCompilerTest, HostileSourcesFailWithoutExhaustingTheStack)
     chain += "float4 vertex() : POSITION { return f" + std::to_string(chainLength - 1) + "(); }\n";
     const Compiled reached = Compile(chain);
     EXPECT_EQ(reached.result, kOk) << reached.messages.substr(0, 200);
+
+    MemoryIncludes empty;
+    empty.files["Empty.hlsl"] = "";
+    std::string includes = "float4 vertex() : POSITION { return 0; }\n";
+    for (int i = 0; i < 1024; ++i)
+        includes += "#include \"Empty.hlsl\"\n";
+    EXPECT_EQ(Compile(includes, "vertex", "vs_3_0", nullptr, &empty).result, kOk);
+    includes += "#include \"Empty.hlsl\"\n";
+    EXPECT_NE(Compile(includes, "vertex", "vs_3_0", nullptr, &empty).messages.find("more than 1024 includes"),
+              std::string::npos);
+    EXPECT_NE(Compile(includes).messages.find("no include handler"), std::string::npos);
 }
 
 TEST(ShaderCompilerTest, ArraySizesThatWrapAreRefused)

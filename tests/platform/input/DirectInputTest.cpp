@@ -102,6 +102,7 @@ TEST_F(DirectInputTest, PadsEnumerateInOrderWithTheirProductIds)
     pads = m_directInput->EnumGameControllers();
     ASSERT_EQ(pads.size(), 1u);
     EXPECT_EQ(pads[0].productName, "Second");
+    EXPECT_TRUE(m_directInput->ReadJoystickConfig(0, configured) == input::kOk && configured == pads[0].instance);
 }
 
 TEST_F(DirectInputTest, PadStateIsReportedInTheGivenRange)

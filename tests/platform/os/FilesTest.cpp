@@ -60,10 +60,12 @@ TEST(FilesTest, PathsResolveWithoutCaseAndFileCallsKeepToTheirKind)
     EXPECT_EQ(out, expected);
     EXPECT_FALSE(os::ResolvePathNoCase(folder.Path().c_str(), "SUB/zED.TXT", out, expected.size()));
     EXPECT_FALSE(os::DeleteFile((folder / "Sub").c_str()));
+    EXPECT_EQ(os::OpenFile((folder / "Sub").c_str(), "rb"), nullptr);
     ASSERT_EQ(chmod(expected.c_str(), 0444), 0);
     ASSERT_TRUE(os::ClearReadOnly(expected.c_str()));
     EXPECT_EQ(std::filesystem::status(expected).permissions(), std::filesystem::perms(0644));
     EXPECT_TRUE(os::DeleteFile(expected.c_str()));
+    EXPECT_FALSE(os::ClearReadOnly(expected.c_str()));
     EXPECT_EQ(os::UnixToFileTime(0, 100), 116444736000000001u);
     os::DirectoryFind find;
     ASSERT_TRUE(find.Open(folder.Path().c_str(), "s*"));

@@ -168,22 +168,32 @@ TEST_F(RendererJobsTest, ClosingRunsEveryJobQueuedBeforeTheDeviceGoes)
     m_renderer.Close();
     EXPECT_TRUE(job.m_ran.load());
     EXPECT_GE(job.m_executedAtRun.load(), 20u);
+    auto* late = new ProbeJob; // refused once the stream is shut, and deleted being fire-and-forget
+    late->SetImmediate(true);
+    late->SetFireAndForget(true);
+    EXPECT_FALSE(PostRendererJob(late, false));
 }
 
 TEST_F(RendererJobsTest, WaitedJobReturnsWhenItsStampIsNeverReached)
 {
     NorvexRendererResourceAccessJob::SetWaitLimitMs(100);
-    WritePendingCommands(3);
-    auto* job = new ProbeJob;
-    bool answered = true;
-    std::thread poster([&] { answered = PostRendererJob(job, true); });
-    poster.join();
-    EXPECT_FALSE(answered);
-    EXPECT_FALSE(job->m_ran.load());
-    EXPECT_TRUE(m_log.Contains("Renderer job not run within 100 ms", CONSOLE_ERROR));
-    delete job; // taken out of the queue: the render side never touches it again
-    m_renderer.SubmitCommands(true);
-    EXPECT_EQ(m_renderer.GetJobQueue().GetJobsQueued(), m_renderer.GetJobQueue().GetJobsDone());
+    // Taken out while the render side holds it, then while it still waits in the queue behind another.
+    for (const bool behind : {false, true})
+    {
+        WritePendingCommands(3);
+        ProbeJob ahead;
+        EXPECT_TRUE(!behind || PostRendererJob(&ahead, false));
+        auto* job = new ProbeJob;
+        bool answered = true;
+        std::thread poster([&] { answered = PostRendererJob(job, true); });
+        poster.join();
+        EXPECT_FALSE(answered);
+        EXPECT_FALSE(job->m_ran.load());
+        EXPECT_TRUE(m_log.Contains("Renderer job not run within 100 ms", CONSOLE_ERROR));
+        delete job; // taken out of the queue: the render side never touches it again
+        m_renderer.SubmitCommands(true);
+        EXPECT_EQ(m_renderer.GetJobQueue().GetJobsQueued(), m_renderer.GetJobQueue().GetJobsDone());
+    }
 }
 
 TEST_F(RendererJobsTest, BuffersAndDeclarationsAreCreatedAndFilled)
@@ -233,24 +243,28 @@ TEST_F(RendererJobsTest, HolderReferencesAndObjectsDieOnTheRenderSide)
     std::atomic<int> destroyed{0};
     NorvexRendererObject::PostDeletion(new ProbeObject(&destroyed), true, false);
     NorvexRendererObject::PostDeletion(new ProbeObject(&destroyed), false, false);
+    PostObjectDeletionJob(new ProbeObject(&destroyed), true);
     m_renderer.SubmitCommands(false); // the game thread hands its commands over before others wait
     std::thread poster([&] { NorvexRendererObject::PostDeletion(new ProbeObject(&destroyed), false, true); });
     poster.join();
     EXPECT_GE(destroyed.load(), 2);
     m_renderer.SubmitCommands(true);
-    EXPECT_EQ(destroyed.load(), 3);
+    EXPECT_EQ(destroyed.load(), 4);
 }
 
 TEST_F(RendererJobsTest, ImmediateJobRunsInStreamOrderAndItsWaitEnds)
 {
-    WritePendingCommands(5);
-    const uint32_t written = m_renderer.GetCommandsWritten();
-    ProbeJob job;
-    job.SetImmediate(true);
-    job.m_unfinishedRuns = 3; // run again at once until it finishes
-    EXPECT_TRUE(PostRendererJob(&job, true));
-    EXPECT_TRUE(job.m_ran.load());
-    EXPECT_GE(job.m_executedAtRun.load(), written);
+    // Run again at once until it finishes, 64 runs at most.
+    for (const int unfinished : {63, 64})
+    {
+        WritePendingCommands(5);
+        const uint32_t written = m_renderer.GetCommandsWritten();
+        ProbeJob job;
+        job.SetImmediate(true);
+        job.m_unfinishedRuns = unfinished;
+        EXPECT_EQ(PostRendererJob(&job, true), unfinished < 64);
+        EXPECT_GE(job.m_executedAtRun.load(), unfinished < 64 ? written : 0u);
+    }
 }
 
 TEST_F(RendererJobsTest, ManyPostersAgainstAFullQueue)

@@ -76,6 +76,9 @@ TEST_F(EntityLayerSystemTest, MasksFollowTheLayerSwitches)
     EXPECT_FALSE(frozen.Test(6));
     EXPECT_TRUE(scene.Test(0));
     EXPECT_TRUE(frozen.Test(0));
+    fx->SetId(7);
+    EXPECT_EQ(EntityLayer::FindById(6), nullptr) << "a renumbered layer leaves its old id";
+    EXPECT_EQ(EntityLayer::FindById(7), fx);
 }
 
 TEST_F(EntityLayerSystemTest, HidingByNameFindsLayersAndGroupsInTreeOrder)

@@ -106,6 +106,10 @@ TEST_F(EntityLookupIndexTest, EqualKeysFormRunsOldestFirst)
     ASSERT_EQ(after.Count(), 3);
     EXPECT_EQ(after[1], twins[1]);
     EXPECT_EQ(after[2], twins[3]);
+    // Another key under the same hash is sought past the run.
+    table.Remove(other, 5);
+    EXPECT_EQ(table.Find(5, "alpha"), nullptr);
+    table.Add(other, 5, "alpha");
     table.Remove(twins[1], 5);
     table.Remove(twins[3], 5);
     EXPECT_EQ(table.Find(5, "twin"), nullptr);

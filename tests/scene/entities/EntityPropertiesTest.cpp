@@ -1,6 +1,7 @@
 #include "scene/entities/Entity.h"
 
 #include "core/reflection/RTTIPropertiesBase.h"
+#include "core/reflection/RTTITypedProperty.h"
 #include "support/SceneTestSupport.h"
 
 #include <cstdio>
@@ -56,8 +57,10 @@ TEST_F(EntityPropertiesTest, ARecordRoundTripsThroughAnotherEntity)
     Entity* copy = Create(nullptr, Matrix::ONE, ENTITYCREATION_NOGUIDGENERATION);
     source->SetGUID(SimpleGUID());
     record[2] |= 0x04; // stored flag bit 18: no rendering context
+    record[0] |= 0x01; // and selected, which the render flags read after it must show
     ASSERT_TRUE(copy->DeserializeFromMemory(record.data(), size, 0));
     EXPECT_TRUE(copy->HasFlag(ENTITYFLAG_NO_RENDERING_CONTEXT));
+    EXPECT_TRUE(copy->GetRenderFlags() & ENTITYRENDER_SELECTED);
     EXPECT_STREQ(copy->GetName(), "Source");
     EXPECT_EQ(gEntityManager.FindEntityByName("source"), source);
     EXPECT_EQ(copy->GetParent(), parent);
@@ -136,6 +139,35 @@ TEST_F(EntityPropertiesTest, MountVectorsEditTheOffsetPartByPart)
     EXPECT_FLOAT_EQ(vector("Mount to bone scale").w, 1.0f);
     ASSERT_TRUE(set("Mount to bone location", turned));
     EXPECT_NEAR(vector("Mount to bone rotation").y, 90.0f, 1e-3f) << "read before the scale";
+    // A part written right after a whole matrix (directly: text writes read first) keeps the other part.
+    auto write = [&](const char* name, const Vector& v) {
+        static_cast<const RTTITypedProperty<Vector>*>(table->FindProperty(name))->SetValue(e, v);
+    };
+    ASSERT_TRUE(set("Mount to bone location", text));
+    write("Mount to bone rotation", Vector(0, 90, 0, 0));
+    EXPECT_NEAR(vector("Mount to bone scale").x, 3.0f, 1e-4f);
+    ASSERT_TRUE(set("Mount to bone location", text));
+    write("Mount to bone scale", Vector(2, 2, 2, 1));
+    EXPECT_NEAR(vector("Mount to bone rotation").y, 0.0f, 1e-3f);
+}
+
+// The derived vectors are not stored but write through the transform: each read back in the other frame.
+TEST_F(EntityPropertiesTest, DerivedVectorsMoveTheEntity)
+{
+    Entity* e = Create(Create(nullptr, Translation(10, 0, 0)));
+    const struct { const char* name; const char* text; float (*read)(Entity*); float expected; } rows[] = {
+        {"Local position", "1 2 3 1", [](Entity* x) { return x->GetGlobalPosition().x; }, 11.0f},
+        {"Global position", "4 0 0 1", [](Entity* x) { return x->GetLocalPosition().x; }, -6.0f},
+        {"Local scale", "2 2 2 1", [](Entity* x) { return x->GetGlobalScale().y; }, 2.0f},
+        {"Global scale", "3 3 3 1", [](Entity* x) { return x->GetLocalScale().z; }, 3.0f},
+        {"Local rotation", "0 90 0 0", [](Entity* x) { return x->GetGlobalRotation().y; }, 90.0f},
+        {"Global rotation", "0 45 0 0", [](Entity* x) { return x->GetLocalRotation().y; }, 45.0f},
+    };
+    for (const auto& row : rows)
+    {
+        ASSERT_TRUE(Entity::StaticClassProperties()->FindProperty(row.name)->SetFromText(e, row.text)) << row.name;
+        EXPECT_NEAR(row.read(e), row.expected, 1e-3f) << row.name;
+    }
 }
 
 TEST_F(EntityPropertiesTest, TemplatePropertiesAreReadAndWrittenByName)

@@ -50,4 +50,11 @@ TEST_F(EntitySetTest, AMissingMemberReadsAsNoneAndIsReported)
     const RTTIProperty* members = EntitySet::StaticClassProperties()->FindProperty("Entities");
     EXPECT_TRUE(members->Equals(&written, &read));
     EXPECT_FALSE(members->Equals(&read, &mapped));
+
+    // A member already gone when written is stored as none and reads back as none, unreported.
+    const std::vector<uint8_t> holed = SceneWriter::Payload(read, 0);
+    m_log.Clear();
+    EntitySet reread;
+    EXPECT_TRUE(reread.DeserializeFromMemory(holed.data(), holed.size(), 0) && members->Equals(&read, &reread));
+    EXPECT_FALSE(m_log.Contains("Unable to deserialize entity pointer", CONSOLE_ERROR));
 }

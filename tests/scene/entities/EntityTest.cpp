@@ -220,6 +220,9 @@ TEST_F(EntityTest, ListMeAndChildrenIsBreadthFirstAndCutAtTheCapacity)
     m_log.Clear();
     EXPECT_EQ(top->ListMeAndChildren(list, 2), 2u);
     EXPECT_TRUE(m_log.Contains("Buffer too small (2 entities) in a call to ListMeAndChildren", CONSOLE_ERROR));
+    const uint32_t live = gEntityManager.GetLiveEntityCount();
+    top->DeleteChildren();
+    EXPECT_EQ(gEntityManager.GetLiveEntityCount(), live - 3);
 }
 
 TEST_F(EntityTest, FlagSideEffectsRunOnlyForBitsThatChangedInOrder)

@@ -165,6 +165,8 @@ TEST_F(EntityTransformTest, GlobalSettersKeepTheWorldAndFixTheLocal)
     Entity* copy = Create();
     copy->CopyGlobalLocation(grandchild);
     EXPECT_NEAR(copy->GetGlobalPosition().x, grandchild->GetGlobalPosition().x, 1e-4f);
+    copy->CopyLocalLocation(grandchild);
+    EXPECT_NEAR(copy->GetGlobalPosition().x, -96.0f, 1e-4f);
 }
 
 TEST_F(EntityTransformTest, DistanceToTheBoxIsZeroInsideAndEuclideanOutside)

@@ -5,6 +5,7 @@
 
 #include "effects/animation/MeshAnimator.h"
 #include "effects/animation/MeshSkeleton.h"
+#include "online/ReplicatedAnimState.h"
 #include "renderer/MeshEntityRenderingContext.h"
 #include "scene/kinds/MeshTemplate.h"
 #include "support/RenderThreadCall.h"
@@ -77,6 +78,14 @@ TEST_F(MeshEntityTest, ShaderPresetNamesFallBackToDefaultThenToTheFirst)
     EXPECT_EQ(entity->GetShaderPresetIndex(), 1);
     Sync();
     EXPECT_EQ(context->GetShaderPresetIndex(), 1u);
+    entity->TemporarySetShaderPreset("snow", false);
+    EXPECT_EQ(entity->GetShaderPresetIndex(), 0);
+    entity->TemporarySetShaderPreset("rain", false);
+    EXPECT_EQ(entity->GetShaderPresetIndex(), 1);
+    DynarraySafe<NameString> choices;
+    entity->GetPropertyChoices("Shader preset", choices);
+    ASSERT_EQ(choices.Count(), 2);
+    EXPECT_STREQ(choices[1].CStr(), "Default");
 
     spec.shaderPresets = {"A", "B"};
     MeshEntity* other = Create(Template(spec));
@@ -96,6 +105,8 @@ TEST_F(MeshEntityTest, CustomPresetWinsWhileSetAndAnUnknownNameRestoresNormalSel
     EXPECT_EQ(entity->GetShaderPresetIndex(), 1);
     entity->TemporarySetShaderPreset("DEFAULT", false);
     EXPECT_EQ(entity->GetShaderPresetIndex(), 0);
+    entity->TemporarySetShaderPreset("DEFAULT", true);
+    EXPECT_EQ(entity->GetShaderPresetIndex(), 1);
     entity->SetCustomTemporaryShaderPreset("Mud");
     EXPECT_EQ(entity->GetCustomShaderPresetIndex(), MeshEntity::kNoCustomPreset);
     entity->TemporarySetShaderPreset(NameString("Default"), true);
@@ -128,6 +139,11 @@ TEST_F(MeshEntityTest, PresetForAllMeshesLeavesMeshesWithoutItAlone)
     EXPECT_EQ(snowy->GetShaderPresetIndex(), 1);
     EXPECT_EQ(rocky->GetShaderPresetIndex(), 1);
     EXPECT_EQ(late->GetShaderPresetIndex(), 1);
+    // A custom preset, when asked for, wins over the global one.
+    snowy->SetCustomTemporaryShaderPreset("Snow");
+    MeshEntity::TemporarySetShaderPresetForAllMeshes(NameString("Default"), true);
+    EXPECT_EQ(snowy->GetShaderPresetIndex(), 0);
+    EXPECT_EQ(rocky->GetShaderPresetIndex(), 0);
 }
 
 // A preset a script set for one scene does not reach the meshes of the next.
@@ -236,11 +252,14 @@ TEST_F(MeshEntityTest, WithoutSkeletonTheHierarchyOperationsAreNeutral)
     EXPECT_EQ(entity->GetHierarchySubobjectIndex(NameString("Head")), -1);
     EXPECT_TRUE(entity->GetLocalHierarchyPosition(NameString("Head")).Equals(Matrix::ONE));
     EXPECT_FLOAT_EQ(entity->GetAnimationDrivenMovementSpeed(), 0.0f);
+    EXPECT_EQ(DecodeReplicatedAnimState(entity->GetReplicatedEncAnimData()).index, 255);
     entity->Animate();
     EXPECT_TRUE(m_log.Messages().empty());
 
     EXPECT_FALSE(entity->MountEntity(NameString("Hand"), child, Matrix::ONE, 0));
     EXPECT_TRUE(m_log.Contains("Cannot mount Sword to Knight because only children can be mounted", 4));
+    EXPECT_FALSE(entity->MountEntity(NameString("Arm"), NameString("Hand"), child, Matrix::ONE, 0));
+    EXPECT_TRUE(m_log.Contains("Cannot mount Sword to Hand in Knight because only children can be mounted", 4));
     child->SetParent(entity);
     EXPECT_FALSE(entity->MountEntity(NameString("Hand"), child, Matrix::ONE, 0));
     EXPECT_TRUE(m_log.Contains("Cannot mount Sword to Knight because Knight has no hierarchy", 4));
@@ -252,9 +271,16 @@ TEST_F(MeshEntityTest, WithSkeletonChildrenMountOnBonesAndBonesReachTheContext)
 {
     MeshTemplateSpec spec;
     spec.bones = {"Hips", "Spine", "Hand"};
-    MeshEntity* entity = Create(Template(spec));
+    spec.animations = {{"targeting-aim-Center", {}}, {"targeting-look-left", {}}};
+    MeshTemplate* knight = Template(spec);
+    MeshEntity* entity = Create(knight);
     MeshEntity* child = Create(Template(MeshTemplateSpec()));
     entity->SetName("Knight");
+    knight->RebuildTargetingTable(false);
+    EXPECT_EQ(entity->GetTargetingModeIndex(NameString("LOOK")), 1);
+    EXPECT_EQ(entity->GetTargetingModeIndex(NameString("Hand")), -1);
+    entity->SetTargetingAngles(30.0f, -10.0f);
+    EXPECT_FLOAT_EQ(entity->GetAnimator()->GetTargetingAngle(1), -10.0f);
     ASSERT_NE(entity->GetAnimator(), nullptr);
     EXPECT_TRUE(entity->HasFlag(ENTITYFLAG_ANIMATED));
     child->SetParent(entity);

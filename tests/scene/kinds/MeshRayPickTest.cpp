@@ -89,6 +89,11 @@ TEST_F(MeshRayPickTest, PackedPositionsAreDecodedWithTheirOffsetAndScale)
     // Undecoded, the square would lie at the origin.
     EXPECT_FALSE(Pick(*mesh, Vector(0.5f, -4, 0.5f, 1), Vector(0.5f, 4, 0.5f, 1), PICK_TWO_SIDED));
     EXPECT_FALSE(Pick(*mesh, Vector(14.5f, 0, 0, 1), Vector(14.5f, 4, 0, 1), PICK_TWO_SIDED));
+    std::vector<Vector> corners;
+    MeshRayPick::ReadCollisionTriangles(*mesh, 0, corners);
+    ASSERT_EQ(corners.size(), 6u);
+    EXPECT_NEAR(corners[2].x, 14.0f, 1e-3f);
+    EXPECT_NEAR(corners[2].z, 2.0f, 1e-3f);
 }
 
 TEST_F(MeshRayPickTest, TheNearestTriangleOfAllPartsWinsUnlessTheFirstHitIsEnough)
@@ -141,6 +146,11 @@ TEST_F(MeshRayPickTest, PartsSwitchedOffForCollisionAreSkippedOnlyByPlayerAndFla
     EXPECT_FALSE(Pick(*mesh, kBelow, kAbove, PICK_SKIP_DISABLED_LOS));
     auto open = MakePickingTemplate(MakePickingData(1, 12, FlatSquare(0.0f), kSquare, {{{0, 2, 0x7F}}}));
     EXPECT_TRUE(Pick(*open, kBelow, kAbove, PICK_PLAYER_COLLISION));
+    std::vector<Vector> corners;
+    MeshRayPick::ReadCollisionTriangles(*mesh, 0, corners);
+    EXPECT_TRUE(corners.empty()) << "nor do they give collision corners";
+    MeshRayPick::ReadCollisionTriangles(*open, 0, corners);
+    EXPECT_EQ(corners.size(), 6u);
 }
 
 TEST_F(MeshRayPickTest, APresetPastTheLastOrAnUnknownLayoutNeverHits)
@@ -150,6 +160,11 @@ TEST_F(MeshRayPickTest, APresetPastTheLastOrAnUnknownLayoutNeverHits)
     EXPECT_FALSE(Pick(*mesh, kBelow, kAbove, 0, 2));
     auto both = MakePickingTemplate(MakePickingData(5, 12, FlatSquare(0.0f), kSquare, {{{0, 2}}}));
     EXPECT_FALSE(Pick(*both, kBelow, kAbove, PICK_TWO_SIDED));
+    std::vector<Vector> corners{Vector()};
+    MeshRayPick::ReadCollisionTriangles(*mesh, 2, corners);
+    EXPECT_TRUE(corners.empty());
+    MeshRayPick::ReadCollisionTriangles(*both, 0, corners);
+    EXPECT_TRUE(corners.empty());
 }
 
 TEST_F(MeshRayPickTest, MeshDataThatDoesNotFitTogetherIsRefusedWithAnError)

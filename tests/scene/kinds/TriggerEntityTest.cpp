@@ -70,6 +70,9 @@ TEST_F(TriggerEntityTest, ASphereIsTheUnitSphereScaled)
     EXPECT_NEAR(closest.z, 102.0f, 1e-4f);
     trigger->GetClosestPoint(Vector(101, 0, 100, 1), closest);
     EXPECT_NEAR(closest.x, 101.0f, 1e-4f) << "a point inside is its own closest point";
+    ASSERT_TRUE(SetProperty(trigger->GetTemplate(), "Scale", "0 1 1 1"));
+    trigger->GetClosestPoint(Vector(101, 0, 100, 1), closest);
+    EXPECT_NEAR(closest.x, 100.0f, 1e-4f) << "a flat sphere has only its centre";
 }
 
 TEST_F(TriggerEntityTest, EachModeTestsWhatItSays)

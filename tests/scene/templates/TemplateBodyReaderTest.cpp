@@ -231,7 +231,12 @@ TEST_F(TemplateBodyReaderTest, OptimizedTemplatesSkipMaskedAndShortBodiesAndKeep
     EXPECT_EQ(gTemplateManager.FindStubByGUID(MakeGUID(1)), nullptr);
     gTemplateManager.LoadOptimizedTemplates("Level", "scenes", 255);
     EXPECT_NE(gTemplateManager.FindStubByGUID(MakeGUID(2)), nullptr);
-    EXPECT_NE(gTemplateManager.FindStubByGUID(MakeGUID(4)), nullptr);
+    EntityTemplateStub* const kept = gTemplateManager.FindStubByGUID(MakeGUID(4));
+    ASSERT_NE(kept, nullptr);
+    gTemplateManager.LoadOptimizedTemplates("Level", "scenes", 255);
+    EXPECT_TRUE(log.Contains("has a GUID already registered", CONSOLE_ERROR));
+    EXPECT_EQ(gTemplateManager.FindStubByGUID(MakeGUID(4)), kept);
+    EXPECT_STREQ(gTemplateManager.GetTemplateByGUID(MakeGUID(4), false)->GetLuaClass(), "Last");
 }
 
 TEST_F(TemplateBodyReaderTest, TheClassComesFromTheTypeIdPeekedInTheEntry)

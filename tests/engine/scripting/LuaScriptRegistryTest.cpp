@@ -39,7 +39,7 @@ TEST_F(LuaScriptRegistryTest, CommonResourcesListScriptsOnceAndLeaveOutsidersOut
     m_folder.WriteFile("scenes/Level1.lua", "gLevel = true\n");
     DynarraySafe<NameString> list;
     // A name that would end a quoted literal, or hold an escape or a control byte, stays one string.
-    const char* const scene = "Level1\") gInjected = true --\t\\";
+    const char* const scene = "Level1\") gInjected = true --\n\\";
     ReportCommonResources(scene, list);
     EXPECT_EQ(Names(list), (std::vector<std::string>{"scripts/DistributionMain.lua", "scripts/Helpers.lua"}));
     EXPECT_TRUE(m_log.Contains("One of script files includes something out of common/scripts directory. Such "

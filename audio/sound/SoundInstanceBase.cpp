@@ -80,16 +80,6 @@ void SoundInstanceBase::DestroyVoice()
     }
 }
 
-bool SoundInstanceBase::Update()
-{
-    if (m_voice == nullptr)
-        return false;
-    if (m_voice->GetState().buffersQueued == 0)
-        return false;
-    Step3D();
-    return true;
-}
-
 bool SoundInstanceBase::SetVoiceVolume(float volume)
 {
     if (m_voice == nullptr)

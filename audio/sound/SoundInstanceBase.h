@@ -45,7 +45,7 @@ public:
     SoundInstanceBase& operator=(const SoundInstanceBase&) = delete;
 
     // One cycle; false when the instance is to be destroyed.
-    virtual bool Update();
+    virtual bool Update() = 0;
     virtual void ExitLoop() {}
     virtual void SetLoopFile(const char*) {}
     virtual const char* GetName() const { return "Unknown"; }

@@ -238,12 +238,6 @@ size_t RTTIPropertiesBase::GetMinimumPayloadSize(uint32_t flags) const
     return size;
 }
 
-bool RTTIPropertiesBase::DeserializeValidated(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags,
-                                              const RecordTextLengths* found) const
-{
-    return GetRecordPlan(flags).Read(in, object, flags, found);
-}
-
 bool RTTIPropertiesBase::ReadWithPlan(const RTTIRecordPlan& plan, RecordInput& in, RTTIPolyBaseClass* object,
                                       uint32_t flags, const RecordTextLengths* found) const
 {

@@ -64,9 +64,6 @@ public:
     // and no hook called, when the bytes do not hold a whole valid payload.
     bool ReadRecord(RTTIPolyBaseClass* object, const uint8_t* buffer, size_t size, uint32_t flags,
                     size_t* consumed) const;
-    // Reads an already validated payload (the embedded kinds, inside a validated outer payload).
-    bool DeserializeValidated(RecordInput& in, RTTIPolyBaseClass* object, uint32_t flags,
-                              const RecordTextLengths* found = nullptr) const;
     size_t GetMinimumPayloadSize(uint32_t flags) const;
     // Reads a u32 byte count and that many bytes into `scratch` (reused between calls), reads the
     // object from them and empties `scratch`. False when the bytes are not there or not valid.

@@ -140,8 +140,15 @@ void LuaProfiler::OnHook(lua_State* state, lua_Debug* info)
     {
         const int32_t index = FindOrAddRecord(key, nullptr, false);
         // A function entered before the hook went on returns without a record to close.
-        if (index >= 0 && m_records[index].depth > 0)
-            EndRecord(index, now);
+        if (index < 0 || m_records[index].depth == 0)
+            return;
+        // An error the script caught unwound the functions above this one without return events.
+        // Ending this record pops the top of the call stack, so they are closed first: a stale top
+        // would otherwise be left with no depth, and closing the context could never pop it.
+        while (!m_callStack.IsEmpty() && int32_t(m_callStack[m_callStack.Count() - 1]) != index &&
+               m_callStack[m_callStack.Count() - 1] != 0)
+            EndRecord(int32_t(m_callStack[m_callStack.Count() - 1]), now);
+        EndRecord(index, now);
     }
 }
 

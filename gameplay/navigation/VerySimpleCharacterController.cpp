@@ -99,11 +99,6 @@ VerySimpleCharacterController::VerySimpleCharacterController(Entity* entity, flo
 
 VerySimpleCharacterController::~VerySimpleCharacterController() = default;
 
-VerySimpleCharacterController* VerySimpleCharacterController::Instance(Entity* entity, float radius)
-{
-    return new VerySimpleCharacterController(entity, radius);
-}
-
 void VerySimpleCharacterController::InitPathfinder()
 {
     if (m_pathFinder == nullptr)

@@ -42,9 +42,6 @@ public:
     VerySimpleCharacterController(const VerySimpleCharacterController&) = delete;
     VerySimpleCharacterController& operator=(const VerySimpleCharacterController&) = delete;
 
-    // The script constructor.
-    static VerySimpleCharacterController* Instance(Entity* entity, float radius);
-
     void InitPathfinder();
     void Tick();
     void Move(const Vector& velocity);

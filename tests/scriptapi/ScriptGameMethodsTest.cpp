@@ -12,7 +12,7 @@
 
 #include <tolua++.h>
 
-#include <cstring>
+#include <utility>
 
 namespace
 {
@@ -164,8 +164,7 @@ TEST_F(ScriptGameMethodsTest, OutlineMasksAreHexadecimalAndOnlyWholeNumbersCount
         "gGame:EnableAppDeactivationOnBackPressed(true)");
     EXPECT_EQ(m_delegate.Joined(),
               "OnMainMenuEntered;OnMainMenuLeft;OnAfterMainMenuSceneLoaded;OnBeforeMainMenuSceneUnloaded;");
-    EXPECT_TRUE(gBackKeyDeactivatesApp);
-    gBackKeyDeactivatesApp = false;
+    EXPECT_TRUE(std::exchange(gBackKeyDeactivatesApp, false));
 }
 
 TEST_F(ScriptGameMethodsTest, ScriptsHandScreensToTheGame)

@@ -331,6 +331,7 @@ TEST_F(SoundEnginePlaybackTest, ChannelVolumeAndPauseResume)
     ASSERT_TRUE(m_sound.WaitForVoices(1));
     EXPECT_FALSE(m_sound.Engine().SetChannelVolume(16, 0.0f, 0.0f, 0));
     EXPECT_TRUE(m_log.Contains("SetChannelVolume - channel 16 out of range", CONSOLE_ERROR));
+    EXPECT_FALSE(m_sound.Engine().SetChannelFrequencyRatio(16, 0.5f, 0.0f, 0));
     EXPECT_TRUE(m_sound.Engine().SetChannelVolume(3, 0.5f, 0.0f, 0));
     EXPECT_TRUE(m_sound.Engine().SetChannelFrequencyRatio(kAllSoundChannels, 0.5f, 0.0f, 0));
     m_sound.WaitCycles(3);

@@ -97,6 +97,14 @@ TEST_F(StreamingFileReaderTest, MissingEmptyAndSmallFiles)
     EXPECT_EQ(ReadString(*small, 5000), m_small);
     EXPECT_EQ(small->Read(nullptr, 10), 0u);
 
+    // A file cut short under an open reader ends the read at the last whole fill instead of waiting.
+    auto* cut = new StreamingFileReader(4096, "data/big.bin", nullptr, nullptr, false);
+    cut->WaitUntilOpen();
+    std::filesystem::resize_file(m_folder / "data/big.bin", 10000);
+    const std::string got = ReadString(*cut, 1 << 20);
+    EXPECT_TRUE(got.size() < 10000 && got == m_big.substr(0, got.size()));
+    EXPECT_TRUE(console.Contains("StreamingFileReader could not read", CONSOLE_ERROR));
+    cut->PostDestroy();
     // Newest first: each unlink must leave the readers behind it linked correctly.
     small->PostDestroy();
     empty->PostDestroy();

@@ -397,22 +397,19 @@ TEST(MatrixTest, BillboardFacesTheCamera)
     const struct
     {
         uint32_t mode;
-        Vector row0, row1, row2;
+        Matrix expected;
     } kAligned[] = {
-        {2, Vector(-2, 0, 0, 0), Vector(0, 3, 0, 0), Vector(0, 0, -4, 0)},
-        {3, Vector(2, 0, 0, 0), Vector(0, -3, 0, 0), Vector(0, 0, -4, 0)},
-        {5, Vector(2, 0, 0, 0), Vector(0, 3, 0, 0), Vector(0, 0, 4, 0)},
-        {6, Vector(-2, 0, 0, 0), Vector(0, 3, 0, 0), Vector(0, 0, -4, 0)},
+        {2, {{Vector(-2, 0, 0, 0), Vector(0, 3, 0, 0), Vector(0, 0, -4, 0), Vector(0, 0, -2, 1)}}},
+        {3, {{Vector(2, 0, 0, 0), Vector(0, -3, 0, 0), Vector(0, 0, -4, 0), Vector(0, 0, -2, 1)}}},
+        {5, {{Vector(2, 0, 0, 0), Vector(0, 3, 0, 0), Vector(0, 0, 4, 0), Vector(0, 0, -2, 1)}}},
+        {6, {{Vector(-2, 0, 0, 0), Vector(0, 3, 0, 0), Vector(0, 0, -4, 0), Vector(0, 0, -2, 1)}}},
     };
     Matrix upright;
     upright.LoadScale(Vector(2, 3, 4, 1));
     for (const auto& c : kAligned)
     {
         r.LoadBillboard(upright, c.mode, camera, 2.0f);
-        EXPECT_TRUE(Near(r.rows[0], c.row0, 1e-5f)) << c.mode;
-        EXPECT_TRUE(Near(r.rows[1], c.row1, 1e-5f)) << c.mode;
-        EXPECT_TRUE(Near(r.rows[2], c.row2, 1e-5f)) << c.mode;
-        EXPECT_TRUE(Near(r.rows[3], Vector(0, 0, -2, 1), 1e-5f)) << c.mode;
+        EXPECT_TRUE(Near(r, c.expected, 1e-5f)) << c.mode;
     }
 
     // World-ground stands the object upright along its heading.

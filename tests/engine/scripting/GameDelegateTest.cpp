@@ -229,8 +229,7 @@ TEST(GameDelegateHooksTest, FixedResultHooksAnswerTheirNeutralValues)
         d.OnPlayerConnected(nullptr), d.OnPlayerReady(nullptr), d.OnPlayerDisconnected(nullptr, 0),
         d.OnPlayerConnectionStall(nullptr), d.OnPlayerConnectionResume(nullptr),
         d.OnReplicatedPropertiesArrived(nullptr), d.OnReplicatedMethodArrived(0, nullptr, 0), d.OnTornOff(nullptr)};
-    for (size_t i = 0; i < answers.size(); ++i)
-        EXPECT_TRUE(answers[i]) << "answer " << i;
+    EXPECT_EQ(answers, std::vector<bool>(answers.size(), true));
 }
 
 TEST(GameDelegateHooksTest, CounterTestHoldsOnlyOnMultiplesOfAHundred)

@@ -13,7 +13,7 @@ protected:
     void SetUp() override
     {
         ScriptTest::SetUp();
-        Run("function Recurse(n) if n > 1 then Recurse(n - 1) end end\n"
+        Run("function Recurse(n) if n > 1 then return Recurse(n - 1) end end\n"
             "function Work() local s = 0 for i = 1, 100 do s = s + i end return s end\n"
             "function Game:OnTick() Work() Recurse(3) end");
     }
@@ -75,12 +75,14 @@ TEST_F(LuaProfilerTest, ReportAfterAFewFrames)
 
 TEST_F(LuaProfilerTest, ErrorsDoNotLeaveFunctionsOpen)
 {
-    Run("function Fails() error('stop') end\nfunction Game:Broken() Work() Fails() end");
+    Run("function Fails() error('stop') end\nfunction Game:Broken() Work() Fails() end\n"
+        "function Game:Guarded() pcall(Fails) Work() end");
     gLua.ProfilerCommand("grab");
     EXPECT_FALSE(gLua.ExecuteMethod(0, 0, &gGame, "Game", "Broken"));
     EXPECT_FALSE(gLua.ExecuteMethod(0, 0, &gGame, "Game", "Broken"));
+    EXPECT_TRUE(gLua.ExecuteMethod(0, 0, &gGame, "Game", "Guarded")) << "an error the script caught";
     ASSERT_NE(Find("Fails"), nullptr);
-    EXPECT_EQ(Find("Fails")->count, 2u);
+    EXPECT_EQ(Find("Fails")->count, 3u);
     EXPECT_EQ(Find("Fails")->depth, 0u);
     EXPECT_EQ(Find("ProfilerContext")->depth, 0u);
     EXPECT_EQ(Depth(), 0);

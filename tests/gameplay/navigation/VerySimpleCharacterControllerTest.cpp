@@ -164,6 +164,10 @@ TEST_F(VerySimpleCharacterControllerTest, AWallStopsTheCharacterAndItSlidesAlong
     // Head-on it goes no further.
     MoveFor(*c, Vector(1, 0, 0, 0), 10);
     EXPECT_LE(m_body->GetGlobalPosition().x, 1.5f);
+    // An entity with flag 0x20 collides with nothing: one unit on, into the wall.
+    m_body->RaiseFlag(ENTITYFLAG_HOOKED_32, false);
+    MoveFor(*c, Vector(1, 0, 0, 0), 10);
+    EXPECT_NEAR(m_body->GetGlobalPosition().x, 2.5f, 0.01f);
 }
 
 TEST_F(VerySimpleCharacterControllerTest, MirroredBoxesAndTriangleMeshesCollideToo)

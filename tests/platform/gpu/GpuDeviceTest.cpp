@@ -103,8 +103,7 @@ TEST_F(GpuDeviceTest, FullScreenNeedsAListedMode)
              [](PresentParameters& p) { p.backBufferWidth = 8193; },
              [](PresentParameters& p) { p.autoDepthStencilFormat = kFormatA8R8G8B8; }})
     {
-        params = m_params;
-        spoil(params);
+        spoil(params = m_params);
         EXPECT_EQ(CheckPresentParameters(DefaultDisplayConfig(), &params), kErrInvalidCall);
         EXPECT_EQ(m_device->Reset(&params), kErrInvalidCall);
     }
@@ -166,6 +165,8 @@ TEST_F(GpuDeviceTest, StateTablesAndStatisticsFollowAScriptedFrame)
     ASSERT_EQ(m_device->DrawIndexedPrimitive(kPrimitiveTriangleList, 0, 0, 4, 0, 2), kOk);
     EXPECT_EQ(m_device->DrawIndexedPrimitive(kPrimitiveTriangleList, 1, 0, 4, 0, 2), kErrInvalidCall)
         << "base vertex 1 reads vertex 4 past the buffer";
+    EXPECT_EQ(m_device->DrawIndexedPrimitive(kPrimitiveTriangleList, -1, 0, 4, 0, 2), kErrInvalidCall);
+    EXPECT_EQ(m_device->DrawPrimitive(kPrimitiveTriangleFan + 1, 0, 1), kErrInvalidCall);
     EXPECT_EQ(m_device->DrawPrimitive(kPrimitiveTriangleList, 0, 2), kErrInvalidCall) << "6 vertices of 4";
     ASSERT_EQ(m_device->DrawPrimitive(kPrimitiveTriangleFan, 0, 2), kOk);
     EXPECT_EQ(m_device->DrawPrimitive(kPrimitiveLineStrip, 0, 3), kOk) << "4 vertices of 4";
@@ -203,7 +204,7 @@ TEST_F(GpuDeviceTest, StateTablesAndStatisticsFollowAScriptedFrame)
     EXPECT_EQ(stats.refusedConstantWrites, 2u);
     EXPECT_EQ(stats.drawCalls, 4u);
     EXPECT_EQ(stats.primitives, 2u + 2u + 3u + 3u);
-    EXPECT_EQ(stats.invalidCalls, 10u);
+    EXPECT_EQ(stats.invalidCalls, 12u);
 
     const std::vector<DrawRecord>& log = m_device->GetDrawLog();
     ASSERT_EQ(log.size(), 4u);

@@ -325,14 +325,13 @@ TEST(ShaderCompilerTest, HostileSourcesFailWithoutExhaustingTheStack)
     EXPECT_EQ(reached.result, kOk) << reached.messages.substr(0, 200);
 
     MemoryIncludes empty;
-    empty.files["Empty.hlsl"] = "";
+    empty.files["E.hlsl"] = "";
     std::string includes = "float4 vertex() : POSITION { return 0; }\n";
     for (int i = 0; i < 1024; ++i)
-        includes += "#include \"Empty.hlsl\"\n";
+        includes += "#include \"E.hlsl\"\n";
     EXPECT_EQ(Compile(includes, "vertex", "vs_3_0", nullptr, &empty).result, kOk);
-    includes += "#include \"Empty.hlsl\"\n";
-    EXPECT_NE(Compile(includes, "vertex", "vs_3_0", nullptr, &empty).messages.find("more than 1024 includes"),
-              std::string::npos);
+    includes += "#include \"E.hlsl\"\n";
+    EXPECT_NE(Compile(includes, "vertex", "vs_3_0", nullptr, &empty).messages.find("more than 1024"), std::string::npos);
     EXPECT_NE(Compile(includes).messages.find("no include handler"), std::string::npos);
 }
 

@@ -96,11 +96,6 @@ void LuaUserTypeCache::Forget(const void* object)
         slot = ObjectSlot{};
 }
 
-bool LuaUserTypeCache::IsKnownClass(lua_State* state, const char* className)
-{
-    return className != nullptr && Find(state, className) != nullptr;
-}
-
 bool LuaUserTypeCache::PushKnown(lua_State* state, void* object, const char* className)
 {
     return PushKnownMethod(state, object, className, nullptr) != PUSHED_NOTHING;

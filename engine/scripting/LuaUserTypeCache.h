@@ -32,8 +32,6 @@ public:
     // class (the object has no peer table and the name cannot be read as a number) and it is a
     // function there, that function too, below the object.
     Pushed PushKnownMethod(lua_State* state, void* object, const char* className, const char* name);
-    // Whether the class has a metatable (remembered once seen).
-    bool IsKnownClass(lua_State* state, const char* className);
     // The library's box no longer holds the object (it was unregistered): its old userdata, which
     // scripts may still hold, must not be handed out for whatever lives at that address next.
     void Forget(const void* object);

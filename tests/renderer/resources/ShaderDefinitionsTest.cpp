@@ -81,6 +81,7 @@ TEST(ShaderDefinitionsTest, TextFormBuildsSortedFamiliesAndOptions)
     EXPECT_EQ(tint.m_paramType, uint32_t(ShaderParameterDefinition::PARAM_COLOR));
     EXPECT_EQ(tint.m_register, -2);
     EXPECT_EQ(tint.m_flags, 1u | 4u | 8u);
+    EXPECT_EQ(tint.m_defaultFlags, 0u);
     EXPECT_EQ(family->m_parameters[0].m_register, 12);
     EXPECT_EQ(definitions.GetStamp(), ShaderDefinitions::HashText(kText, std::strlen(kText)));
     EXPECT_EQ(ShaderDefinitions::HashText("a", 1), 0xAF63DC4C8601EC8Cull) << "stored stamps keep their hash";

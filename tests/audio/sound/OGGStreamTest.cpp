@@ -246,11 +246,11 @@ TEST(OGGStreamTest, AChainPlaysOnUntilAStreamChangesFormat)
          {SoundWriter::MakeTone({440.0}, 22050, 1.0, 0.5), SoundWriter::MakeTone({660.0}, 44100, 1.0, 0.5)},
          44100, "Ogg stream changes to 1 channels at 44100 Hz after 1 channels at 22050 Hz: the rest is not played"},
     };
+    std::vector<uint8_t> file; // one buffer for every case: each encoding replaces what it held
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
         ConsoleCapture log;
-        std::vector<uint8_t> file;
         ASSERT_TRUE(SoundWriter::EncodeOggVorbisChain(c.links, 0.4f, file));
         const std::vector<uint8_t> ours = DecodeAll(file);
         EXPECT_EQ(ours.size(), c.bytes);

@@ -413,6 +413,11 @@ TEST_F(FileSystemContainerMountPointTest, FailedOpenFailsTheReadsBehindIt)
     EXPECT_TRUE(gPhysicalFileReader.IsComplete(ticket - 5));
     EXPECT_FALSE(gPhysicalFileReader.IsComplete(ticket + 1));
     EXPECT_FALSE(gPhysicalFileReader.IsComplete(ticket + 0x7FFFFFFFu));
+
+    // A read naming another file under the same group and part opens that file and reads from it.
+    m_folder.WriteFile("somewhere.dat", "kept");
+    gPhysicalFileReader.WaitFor(gPhysicalFileReader.PostRead(10, 3, (m_folder / "somewhere.dat").c_str(), 1, buffer, 3, &bytesRead));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer), bytesRead), "ept");
 }
 
 TEST_F(FileSystemContainerMountPointTest, LastBlockRequestOpensThePreheatedStream)

@@ -41,6 +41,7 @@ TEST(RTTIPropertyTextFormTest, EveryValueKindRoundTripsThroughItsText)
         if (!property->HasTextForm() || property->GetType() <= RTTI_TYPE_SEPARATOR)
             continue;
         ++withText;
+        EXPECT_FALSE(property->Equals(&source, &copy)) << property->GetName() << " differs before its text is set";
         char text[512];
         ASSERT_TRUE(property->ToText(&source, text, sizeof(text))) << property->GetName();
         EXPECT_TRUE(property->SetFromText(&copy, text)) << property->GetName() << ": " << text;

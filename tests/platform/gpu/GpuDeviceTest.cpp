@@ -492,6 +492,24 @@ TEST_F(GpuDeviceTest, PacedPresentsKeepTheDisplayRate)
     EXPECT_GE(paced, std::chrono::milliseconds(5 * 1000 / 60));
 }
 
+// NORVEX_RASTERISE overrides the default raster mode; an empty value counts as unset and a word
+// not understood is ignored with a warning.
+TEST_F(GpuDeviceTest, RasterModeFromTheEnvironmentOverridesTheDefault)
+{
+    const struct { const char* value; RasterMode mode; bool warned; } cases[] = {
+        {"", RasterMode::Never, false},        {"always", RasterMode::Always, false},
+        {"written", RasterMode::WrittenFrames, false}, {"sometimes", RasterMode::Never, true}};
+    SetDefaultRasterMode(RasterMode::Never);
+    for (const auto& c : cases)
+    {
+        setenv("NORVEX_RASTERISE", c.value, 1);
+        EXPECT_EQ(GetDefaultRasterMode(), c.mode) << c.value;
+        EXPECT_EQ(m_log.Contains("is not always, written or never"), c.warned) << c.value;
+    }
+    unsetenv("NORVEX_RASTERISE");
+    SetDefaultRasterMode(RasterMode::Always);
+}
+
 // A new process plans no failures: its first factory is made. The threadsafe style runs the check in
 // a freshly started copy of this program, before any test could clear the plan.
 TEST(GpuDeviceDeathTest, ANewProcessPlansNoFailures)

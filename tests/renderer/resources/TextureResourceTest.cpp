@@ -298,9 +298,11 @@ TEST(TextureFileHeaderTest, TheLevelTableKeepsItsLastEntry)
 {
     TextureFileHeader header;
     header.levels[TextureFileHeader::kMaxLevels - 1] = {1, 2, 8};
+    header.flags = 5;
     uint8_t bytes[TextureFileHeader::kSize] = {};
     header.Write(bytes);
     TextureFileHeader back;
     ASSERT_TRUE(TextureFileHeader::Parse(bytes, sizeof(bytes), &back));
     EXPECT_EQ(back.levels[TextureFileHeader::kMaxLevels - 1].faceBytes, 8u);
+    EXPECT_EQ(back.flags, 5u);
 }

@@ -534,6 +534,9 @@ TEST_F(SFXContextTest, DepthAndChannelPassesReachTheirElementsThroughTheRenderin
         definition.AddElement(element);
     SFXContext& context = Play(definition);
     EXPECT_TRUE(context.CastsShadows()) << "the shadow map takes effects with depth-pass elements";
+    Matrix world;
+    world.LoadUniformScale(3.0f);
+    context.SetTransformAndBounds(world, world, false, BoundingBox4::UNITCUBE3D);
     Walk(0, 0.1f, 0);
     EntityRenderingContext& base = context;
     bool channelDrawn = false;
@@ -549,6 +552,8 @@ TEST_F(SFXContextTest, DepthAndChannelPassesReachTheirElementsThroughTheRenderin
     for (const DrawRecord& r : ProbeElement::draws)
         names += r.name + " ";
     EXPECT_EQ(names, "depth Depth channel Channel ");
+    for (const DrawRecord& r : ProbeElement::draws)
+        EXPECT_FLOAT_EQ(r.matrix.At(0, 0), 3.0f) << r.name << " is placed with its parent's scale";
     EXPECT_TRUE(channelDrawn);
     // Only channel-pass elements seen in the pass's view count; a stopped effect has none.
     context.PostSubOp1();

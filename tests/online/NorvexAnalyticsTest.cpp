@@ -36,14 +36,19 @@ TEST(NorvexAnalyticsTest, FieldsGoToTheOpenRecordOnly)
     analytics.AddInt("level", 3);
     analytics.AddFloat("time", 1.5f);
     analytics.AddString("map", "north");
+    analytics.AddString("none", nullptr);
+    analytics.AddInt(nullptr, 1); // fields without a name are dropped
+    analytics.AddFloat(nullptr, 1.0f);
+    analytics.AddString(nullptr, "unnamed");
     const NorvexAnalyticsRequest* record = analytics.GetOpenRecord();
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record->table, "sessions");
-    ASSERT_EQ(record->fields.size(), 3u);
+    ASSERT_EQ(record->fields.size(), 4u);
     EXPECT_EQ(record->fields[0].name, "level");
     EXPECT_EQ(record->fields[0].intValue, 3);
     EXPECT_FLOAT_EQ(record->fields[1].floatValue, 1.5f);
     EXPECT_EQ(record->fields[2].text, "north");
+    EXPECT_EQ(record->fields[3].text, "");
     analytics.End(false);
     EXPECT_FALSE(analytics.HasOpenRecord());
     EXPECT_TRUE(record->IsIdle());

@@ -126,6 +126,16 @@ TEST_F(DebugShapesTest, BuiltInShapesDrawTheirGeometryInTheirColour)
          gpu::kPrimitiveTriangleList, 194, 4, 1, 3, {160, 120}, {10, 10}, 0xFF0000FFu},
         {"marker highlighted", [&] { renderer.DebugDrawMarker(FlatOnScreen(0.5f), blue, 1); },
          gpu::DrawCall::IndexedPrimitive, gpu::kPrimitiveTriangleList, 194, 8, 1, 3, {160, 120}, {10, 10}, 0xFF0000FFu},
+        // The light shapes draw nothing; their payloads are skipped whole, so the marker after them draws.
+        {"lights, then a marker",
+         [&] {
+             renderer.DebugDrawPointLight(Matrix::ONE, green, 0.3f, 1.0f);
+             renderer.DebugDrawSpotLight(Matrix::ONE, green, 0.3f, 1.0f, 30.0f);
+             renderer.DebugDrawTubeLight(Matrix::ONE, green, 0.3f, 1.0f, 1.0f);
+             renderer.DebugDrawDirectionalAmbientLight(Matrix::ONE, green);
+             renderer.DebugDrawMarker(FlatOnScreen(0.5f), blue, 0);
+         },
+         gpu::DrawCall::IndexedPrimitive, gpu::kPrimitiveTriangleList, 194, 4, 1, 3, {160, 120}, {10, 10}, 0xFF0000FFu},
     };
     for (const Case& c : cases)
     {

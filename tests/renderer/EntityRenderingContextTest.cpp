@@ -237,7 +237,8 @@ TEST_F(EntityRenderingContextTest, NewContextsTakeTheEntityAndTemplateValues)
         uint32_t layer;
         float sortOffset;
     };
-    const Case cases[] = {{"0", "1", 3, 2.5f}, {"2", "0", 7, -1.0f}, {"3", "1", 13, 2.5f}, {"4", "0", 3, -1.0f}};
+    const Case cases[] = {{"0", "1", 3, 2.5f}, {"1", "1", 5, 2.5f}, {"2", "0", 7, -1.0f}, {"3", "1", 13, 2.5f},
+                          {"4", "0", 3, -1.0f}};
     for (const Case& c : cases)
     {
         Entity* e = gEntityManager.CreateEntity(&m_template, nullptr, Translation(1, 2, 3), 0, nullptr);

@@ -107,6 +107,16 @@ TEST_F(FrameConstantsTest, CornerRaysAtDepthOne)
     float depth[4] = {};
     ASSERT_EQ(Device().GetVertexShaderConstantF(248, depth, 1), gpu::kOk);
     EXPECT_NEAR(depth[0] * depth[2] * RendererDeviceSettings().effectSoftnessDistance, 1.0f, 1e-4f);
+    // Register 247: the engine and game clocks in seconds, as the next camera finds them.
+    FrameClock clocks[3];
+    clocks[0].accumulatedCounter = 2 * os::kCounterFrequency;
+    clocks[1].accumulatedCounter = 3 * os::kCounterFrequency;
+    m_harness.GetRenderer().SetFrameTimes(clocks[0], clocks[1], clocks[2], 0);
+    m_harness.GetRenderer().SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
+    m_harness.GetRenderer().SubmitCommands(true);
+    ASSERT_EQ(Device().GetVertexShaderConstantF(247, depth, 1), gpu::kOk);
+    EXPECT_EQ(depth[0], 2.0f);
+    EXPECT_EQ(depth[1], 3.0f);
 }
 
 TEST(FrameCornerRaysTest, OffCentreProjectionAndADegenerateOne)

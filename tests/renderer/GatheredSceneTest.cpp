@@ -8,6 +8,7 @@
 // small the map's biases, and no device object outlives the renderer.
 #include "core/reflection/RecordStream.h"
 #include "engine/config/ProjectConfig.h"
+#include "engine/scripting/GameDelegate.h"
 #include "platform/gpu/Gpu.h"
 #include "renderer/MeshEntityRenderingContext.h"
 #include "renderer/MeshFakeShadowDefinition.h"
@@ -276,7 +277,19 @@ protected:
 
 TEST_F(GatheredSceneTest, TheFrameDrawsShadowDeferredPassesVolumesAndBucketsInOrder)
 {
+    // The game's hooks: around the scene passes, and after the normals and after the compose.
+    struct PassHooks : GameDelegate
+    {
+        std::string calls;
+        void OnBeforeScenePasses() override { calls += "before;"; }
+        void OnAfterNormalsPass() override { calls += "normals;"; }
+        void OnAfterComposePass() override { calls += "compose;"; }
+        void OnAfterScenePasses() override { calls += "after;"; }
+    } hooks;
+    m_harness.GetRenderer().SetGameDelegate(&hooks);
     RenderFrame();
+    m_harness.GetRenderer().SetGameDelegate(nullptr);
+    EXPECT_EQ(hooks.calls, "before;normals;compose;after;");
     EXPECT_EQ(Steps(), (std::vector<std::string>{"shadow", "normals", "quad", "volume", "compose", "forward"}));
     EXPECT_EQ(m_harness.GetRenderer().GetExecutor().GetShadowCasterCount(), 3u) << "each caster once";
 

@@ -168,13 +168,16 @@ TEST_F(MeshDrawTest, LoadingCreatesDeviceObjectsAndResolvesTheForwardShaders)
     EXPECT_STREQ(material.GetShaderResource(MeshMaterial::LINK_FORWARD_VS)->GetName(),
                  "MeshSolid/00000000000000000000000000000000.vs_3_0");
 
-    // Saving reads the buffers back from the device: the same record again.
+    // Saving reads the buffers back from the device: the same record again. The copy's vertex buffer
+    // fails, so it saves the vertices it kept.
     std::vector<uint8_t> first(8192), second(8192);
     RecordOutput a(first.data(), first.size(), false);
     m_data->Save(a);
     MeshTemplateRenderingData copy;
     RecordInput in(first.data(), a.Size());
+    gpu::Faults().FailResourceCreation(1, gpu::ObjectKind::VertexBuffer);
     ASSERT_TRUE(copy.Load(in, 53, "Copy"));
+    EXPECT_EQ(copy.GetVertexBuffer(), nullptr);
     RecordOutput b(second.data(), second.size(), false);
     copy.Save(b);
     EXPECT_EQ(a.Size(), b.Size());

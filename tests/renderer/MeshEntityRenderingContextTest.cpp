@@ -221,8 +221,14 @@ TEST_F(MeshEntityRenderingContextTest, TheRandomValueIsTheEngineGeneratorsNextLi
     MeshEntityRenderingContext* context = Make(nullptr);
     EXPECT_FLOAT_EQ(context->GetRandomValue(), float(0x89ABu) / 65536.0f);
     EXPECT_EQ(gRandomGenerators[0].GetState()[0], 0x89ABCDEFu * 214013u + 2531011u);
-    // The colour reaches the base's multiplier.
-    m_contexts.push_back(
-        new MeshEntityRenderingContext(m_renderer, nullptr, 0, Vector(0.5f, 0.25f, 1, 1), LightmapMapping()));
-    OnRenderThread([&] { EXPECT_FLOAT_EQ(m_contexts.back()->GetColorMultiplier().y, 0.25f); });
+    // The colour reaches the base's multiplier, and the lightmap placement the context's mapping.
+    LightmapMapping lightmap;
+    lightmap.m_uvMulAdd = Vector(0.5f, 0.25f, 0.125f, 2.0f);
+    lightmap.m_lightmapId = 6;
+    m_contexts.push_back(new MeshEntityRenderingContext(m_renderer, nullptr, 0, Vector(0.5f, 0.25f, 1, 1), lightmap));
+    OnRenderThread([&] {
+        EXPECT_FLOAT_EQ(m_contexts.back()->GetColorMultiplier().y, 0.25f);
+        EXPECT_TRUE(m_contexts.back()->GetLightmapMapping().m_uvMulAdd.Equal(lightmap.m_uvMulAdd));
+        EXPECT_EQ(m_contexts.back()->GetLightmapMapping().m_lightmapId, 6u);
+    });
 }

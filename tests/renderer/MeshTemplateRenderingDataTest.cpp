@@ -260,7 +260,7 @@ MeshTemplateRenderingData& MakeSwappable(MeshTemplateRenderingData& data)
     std::memcpy(vertex.data(), p, 12);
     const uint16_t pair[2] = {0x0102, 0x0304};
     std::memcpy(vertex.data() + 12, pair, 4);
-    data.SetGeometry(1, 16, vertex, {0, 0, 0});
+    data.SetGeometry(1, 16, vertex, {0, 0, 0x0102});
     data.SetDeclaration(VertexElementBytes({{0, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsagePosition, 0},
                                             {0, 0x0C, gpu::kDeclShort2N, 0, gpu::kDeclUsageTexCoord, 0},
                                             gpu::kDeclEnd}));
@@ -305,6 +305,7 @@ TEST(MeshTemplateRenderingDataTest, ByteSwapSaveReversesWordsAndVertexComponents
     EXPECT_EQ(Slice(swapped, kVertexAt + 8, 4), (std::vector<uint8_t>{0x40, 0x40, 0, 0})) << "all three floats";
     EXPECT_EQ(Slice(swapped, kVertexAt + 12, 4), (std::vector<uint8_t>{1, 2, 3, 4}));
     EXPECT_EQ(Slice(plain, kVertexAt + 12, 4), (std::vector<uint8_t>{2, 1, 4, 3}));
+    EXPECT_EQ(Slice(swapped, kVertexAt + 40, 6), (std::vector<uint8_t>{0, 0, 0, 0, 1, 2})) << "the index words";
     // Swapping twice is where an already swapping output ends: it is not swapped again.
     std::vector<uint8_t> viaOutput(swapped.size());
     RecordOutput out(viaOutput.data(), viaOutput.size(), true);

@@ -328,7 +328,9 @@ TEST_F(NorvexRendererTest, ResetFailureIsLoggedWithTheParameters)
 
 TEST_F(NorvexRendererTest, DisplayChangeResizesTheBackBufferAndBrightnessSetsTheRamp)
 {
-    m_renderer.ApplyDisplaySettings(&m_window, 200, 100, false, false);
+    int madeAgain = 0; // the game's window, made again for the new size
+    m_renderer.ApplyDisplaySettings(&madeAgain, 200, 100, false, false);
+    EXPECT_EQ(m_renderer.GetDevice()->GetPresentParameters().deviceWindow, &madeAgain);
     EXPECT_EQ(m_renderer.GetBackBufferWidth(), 200u);
     EXPECT_EQ(m_renderer.GetDevice()->GetPresentParameters().backBufferHeight, 100u);
     EXPECT_EQ(m_renderer.GetDevice()->GetPresentParameters().presentationInterval, gpu::kPresentIntervalImmediate)

@@ -473,8 +473,10 @@ TEST_F(RenderCommandExecutorTest, FullGatheringListsAreReportedOnceAtTheEndOfThe
     const Case cases[] = {
         {8191, 0, 0, "Too many deferred meshes visible at once.", false},
         {8192, 0, 0, "Too many deferred meshes visible at once.", true},
+        {8193, 0, 0, "Too many deferred meshes visible at once.", true},
         {0, 1023, 0, "Too many outlined entities visible at once.", false},
         {0, 1024, 0, "Too many outlined entities visible at once.", true},
+        {0, 1025, 0, "Too many outlined entities visible at once.", true},
         {0, 0, 1280, "Too many gathered render tasks. Certain objects will not display at all.", false},
         {0, 0, 1281, "Too many gathered render tasks. Certain objects will not display at all.", true},
     };
@@ -495,6 +497,8 @@ TEST_F(RenderCommandExecutorTest, FullGatheringListsAreReportedOnceAtTheEndOfThe
         EXPECT_EQ(m_log.Contains(c.message, CONSOLE_ERROR), c.reported) << c.gathered << " " << c.outlined << " "
                                                                         << c.records;
         EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), c.reported ? 1u : 0u);
+        EXPECT_EQ(m_renderer.GetGatheredCount(), std::min(c.gathered, 8192u)) << "the lists keep what fits";
+        EXPECT_EQ(m_renderer.GetOutlinedCount(), std::min(c.outlined, 1024u));
     }
 }
 

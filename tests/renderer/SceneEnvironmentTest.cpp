@@ -151,6 +151,9 @@ TEST_F(SceneEnvironmentTest, BlendsFollowTheClockAndEasingOfTheirFlags)
     UpdateAt(0, kSecond, kSecond);
     EXPECT_FLOAT_EQ(CurrentFogEnd(), 0.0f);
     EXPECT_TRUE(m_environment.IsBlending());
+    // A set applied at once ends the running blend, which would otherwise pull it back.
+    m_environment.StartBlend(&target, 0, 0, 0.0f);
+    EXPECT_FALSE(m_environment.IsBlending());
 }
 
 TEST_F(SceneEnvironmentTest, ZeroAppliesAtOnceAndATinyDurationEndsOnTheFirstFrame)

@@ -67,7 +67,9 @@ TEST(SharedGeometryTest, VerticesFollowTheirFormulas)
 
     const GeometryLists flag = geometry::FlagMarker();
     EXPECT_NEAR(At(flag, 1 + 3 * 8).z, 1.5f, 1e-5f) << "segment 8 lies a quarter turn round";
+    EXPECT_FLOAT_EQ(At(flag, 1 + 3 * 8 + 1).y, 0.9f) << "the skirt meets the pole";
     EXPECT_FLOAT_EQ(At(flag, 1 + 3 * 8 + 2).y, 4.8f);
+    EXPECT_NEAR(At(flag, 1 + 3 * 8 + 2).z, 0.01f, 1e-6f);
     EXPECT_FLOAT_EQ(At(flag, 97).y, 4.8f);
     EXPECT_FLOAT_EQ(At(flag, 100).z, 1.95f);
     EXPECT_EQ(flag.triangles[31 * 18 + 1], 1u) << "the last segment's ground triangle closes on the first";

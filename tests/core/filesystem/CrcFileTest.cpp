@@ -84,8 +84,10 @@ TEST_F(CrcFileTest, EmptyPayloadIsHeaderOnlyAndDoesNotOpen)
 {
     ASSERT_TRUE(Save("empty.bin", ""));
     EXPECT_EQ(m_folder.ReadFile("empty.bin"), std::string("FWSF\0\0\0\0\0\0\0\0", 12));
+    ConsoleCapture capture;
     FileReader reader("empty.bin", nullptr, "save", kFileSystemOpenCrc);
     EXPECT_FALSE(reader.IsOpen());
+    EXPECT_EQ(capture.CountOfKind(CONSOLE_WARNING), 0u) << "an empty payload is not a damaged file";
 }
 
 TEST_F(CrcFileTest, SizesBeyondTheFileAreRefusedBeforeUse)

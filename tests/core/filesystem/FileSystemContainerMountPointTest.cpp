@@ -209,8 +209,10 @@ TEST_F(FileSystemContainerMountPointTest, ExtraPartsOverrideAndAreLimitedToFour)
     ASSERT_TRUE(other.Add("other.txt", ToBytes("o")));
     ASSERT_TRUE(other.Write(m_folder / "other.dat"));
 
-    // name.dat and name_001.dat: the later part wins.
-    ASSERT_TRUE(gFileSystem.MountContainer("scenes", main.c_str(), 1, kMultiplier, 1));
+    // name.dat and name_001.dat: the later part wins. Asking for every part up to the fourth, some
+    // of them missing, is no excess.
+    ASSERT_TRUE(gFileSystem.MountContainer("scenes", main.c_str(), 1, kMultiplier, 3));
+    EXPECT_FALSE(console.Contains("More than MAX_CONTAINER_FILE_NUM"));
     Bytes out;
     ASSERT_TRUE(ReadAll("scenes/shared.txt", 100, out));
     EXPECT_EQ(std::string(out.begin(), out.end()), "part 1");
@@ -225,6 +227,7 @@ TEST_F(FileSystemContainerMountPointTest, ExtraPartsOverrideAndAreLimitedToFour)
     const std::string moreWithBackslash = std::string(more).replace(more.rfind('/'), 1, "\\");
     ASSERT_TRUE(gFileSystem.MountContainer("scenes", moreWithBackslash.c_str(), kNoGroup, kMultiplier, 2));
     EXPECT_TRUE(console.Contains("More than MAX_CONTAINER_FILE_NUM container files required", CONSOLE_WARNING));
+    EXPECT_FALSE(console.Contains("out of range")) << "no reader group is a group of its own";
     auto* mount = static_cast<FileSystemContainerMountPoint*>(gFileSystem.FindMountPoint("scenes"));
     ASSERT_NE(mount, nullptr);
     EXPECT_EQ(mount->GetPartCount(), 4u);
@@ -413,6 +416,11 @@ TEST_F(FileSystemContainerMountPointTest, FailedOpenFailsTheReadsBehindIt)
     EXPECT_TRUE(gPhysicalFileReader.IsComplete(ticket - 5));
     EXPECT_FALSE(gPhysicalFileReader.IsComplete(ticket + 1));
     EXPECT_FALSE(gPhysicalFileReader.IsComplete(ticket + 0x7FFFFFFFu));
+
+    // A read naming another file under the same group and part opens that file and reads from it.
+    m_folder.WriteFile("somewhere.dat", "kept");
+    gPhysicalFileReader.WaitFor(gPhysicalFileReader.PostRead(10, 3, (m_folder / "somewhere.dat").c_str(), 1, buffer, 3, &bytesRead));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer), bytesRead), "ept");
 }
 
 TEST_F(FileSystemContainerMountPointTest, LastBlockRequestOpensThePreheatedStream)

@@ -27,9 +27,10 @@ LZXDecompressionContextPtr CreateContext(uint32_t windowSize, uint32_t creationF
     return LZXDecompressionContextPtr(context);
 }
 
-// Feeds the stream in pieces of inputStep bytes and asks for outputStep bytes per call.
+// Feeds the stream in pieces of inputStep bytes (the first of firstStep bytes when given) and asks for
+// outputStep bytes per call.
 bool Decode(const Bytes& stream, size_t expected, size_t inputStep, size_t outputStep, Bytes& out,
-            uint32_t windowSize = 65536)
+            uint32_t windowSize = 65536, size_t firstStep = 0)
 {
     const LZXDecompressionContextPtr context = CreateContext(windowSize);
     if (!context)
@@ -40,7 +41,8 @@ bool Decode(const Bytes& stream, size_t expected, size_t inputStep, size_t outpu
     int idle = 0;
     while (produced < expected && idle < 3)
     {
-        uint32_t in = static_cast<uint32_t>(std::min(inputStep, stream.size() - consumed));
+        const size_t step = consumed == 0 && firstStep != 0 ? firstStep : inputStep;
+        uint32_t in = static_cast<uint32_t>(std::min(step, stream.size() - consumed));
         uint32_t space = static_cast<uint32_t>(std::min(outputStep, expected - produced));
         if (!LZXDecompressStream(context.get(), stream.data() + consumed, in, out.data() + produced, space))
             return false;
@@ -109,6 +111,8 @@ TEST(LzxDecoderTest, RoundTripsEveryBlockKindAndReadSize)
         Bytes out;
         ASSERT_TRUE(Decode(stream, c.size, 1, c.size, out));
         ASSERT_EQ(out, data) << "one input byte per call, size " << c.size;
+        ASSERT_TRUE(Decode(stream, c.size, stream.size(), c.size, out, 65536, 1));
+        ASSERT_EQ(out, data) << "first frame's header split after one byte, size " << c.size;
     }
 }
 
@@ -207,6 +211,7 @@ TEST(LzxDecoderTest, CreationChecksItsArgumentsAndReportsItsSize)
         EXPECT_EQ(context->GetTypeTag(), 0x76C3F251u);
         EXPECT_EQ(context->GetFlags(), given ? 7u : 0u);
         EXPECT_EQ(size, LZXDecompressionContext::RequiredSize(131072));
+        EXPECT_EQ(size % 16, 0u) << "every part of the block starts on a 16-byte boundary";
         EXPECT_GT(size, 131072u + LzxDecoder::kFrameSize);
     }
 }

@@ -188,4 +188,5 @@ TEST(VectorTest, HeapArraysAreAligned)
         EXPECT_EQ(reinterpret_cast<uintptr_t>(single.get()) % 16, 0u);
     }
     EXPECT_EQ(sizeof(Vector3), 12u);
+    EXPECT_TRUE(Vector3().x == 0 && Vector3().y == 0 && Vector3().z == 0) << "a stored vector starts at the origin";
 }

@@ -65,6 +65,7 @@ TEST(SystemMemoryPoolTest, RoundsSizesAndMergesBackToOneChunk)
     pool.Free(second);
     EXPECT_EQ(FreeSpans(pool), (std::vector<Span>{{0, 1000}}));
     EXPECT_EQ(pool.GetFirstChunk()->GetNext(), nullptr);
+    EXPECT_NE(pool.Allocate(1000, 8), nullptr) << "the whole pool in one chunk";
 }
 
 TEST(SystemMemoryPoolTest, FreeingMergesOnlyWithFreeNeighbours)

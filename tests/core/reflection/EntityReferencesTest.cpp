@@ -209,6 +209,7 @@ TEST(EntityReferencesTest, SafeReferenceReadOutsideALoadWaitsAndSurvivesItsObjec
     resolver.Add(&target);
     const std::vector<uint8_t> record = AllTypesReferring(SimpleGUID(), GUIDOf(4));
 
+    ConsoleCapture capture;
     auto doomed = std::make_unique<AllPropertyTypes>();
     AllPropertyTypes survivor;
     ASSERT_TRUE(ReadObjectRecord(*doomed, record.data(), record.size(), 4));
@@ -220,6 +221,7 @@ TEST(EntityReferencesTest, SafeReferenceReadOutsideALoadWaitsAndSurvivesItsObjec
     ASSERT_TRUE(BeginPendingEntityReferences());
     ResolvePendingEntityReferences();
     EXPECT_EQ(survivor.m_safeEntity.Get(), &target);
+    EXPECT_EQ(capture.CountOfKind(CONSOLE_ERROR), 0u) << "the null entity pointer is no failed lookup";
 }
 
 // A load of plain values queues nothing, but it is still a load: references waiting from outside

@@ -41,6 +41,7 @@ TEST(RTTIPropertyTextFormTest, EveryValueKindRoundTripsThroughItsText)
         if (!property->HasTextForm() || property->GetType() <= RTTI_TYPE_SEPARATOR)
             continue;
         ++withText;
+        EXPECT_FALSE(property->Equals(&source, &copy)) << property->GetName() << " differs before its text is set";
         char text[512];
         ASSERT_TRUE(property->ToText(&source, text, sizeof(text))) << property->GetName();
         EXPECT_TRUE(property->SetFromText(&copy, text)) << property->GetName() << ": " << text;
@@ -61,6 +62,7 @@ TEST(RTTIPropertyTextFormTest, WrittenForms)
     EXPECT_EQ(TextOf(object, "GUID"), "AFAEADAC-ABAA-A9A8-A7A6-A5A4A3A2A1A0");
     EXPECT_EQ(TextOf(object, "Bits"), "100000000000000000001000");
     object.m_bits.Set(80, false);
+    object.m_bits.Set(81, true); // past the last bit: ignored
     EXPECT_EQ(TextOf(object, "Bits"), "100000000000000000000000");
     EXPECT_EQ(TextOf(object, "Block"), "00F1E3D5C7B9AB9D");
     EXPECT_EQ(TextOf(object, "Bool"), "1");

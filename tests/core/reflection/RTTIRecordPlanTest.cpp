@@ -428,11 +428,14 @@ TEST(RTTIRecordPlanTest, TextsNamesAndArraysReadAsTheirPropertiesWouldOnAnyInput
     TextSample source;
     Fill(source);
     const std::vector<uint8_t> bytes = SerializeToBytes(source);
-    for (int pass = 0; pass < 2; ++pass)
+    // The third pass reads as an embedded object does, without lengths found beforehand.
+    for (int pass = 0; pass < 3; ++pass)
     {
         TextSample read;
         Prefill(read);
-        ASSERT_TRUE(read.DeserializeFromMemory(bytes.data(), bytes.size(), 0));
+        RecordInput in(bytes.data(), bytes.size());
+        ASSERT_TRUE(pass < 2 ? read.DeserializeFromMemory(bytes.data(), bytes.size(), 0)
+                             : TextSample::StaticClassProperties()->ReadValidatedObject(in, &read, 0));
         EXPECT_TRUE(TextSample::StaticClassProperties()->AreObjectsEqual(&read, &source));
         EXPECT_EQ(read.m_noteSets, 1);
         EXPECT_EQ(read.m_captionSets, 1);

@@ -138,6 +138,10 @@ TEST(BaseThreadTest, CanBeStartedAgainAfterStop)
     EXPECT_EQ(thread.nextSequence[0], 1u);
     thread.Stop();
     EXPECT_EQ(thread.exitCount.load(), 2u);
+    { // with no subclass to stop it, the base destructor stops the worker before its join
+        BaseThread plain("Plain", 4096, false, os::kInfinite, 0);
+        EXPECT_TRUE(plain.Start());
+    }
 }
 
 // A busy machine may hold a worker back for a while, so ticking is waited for, not timed.
@@ -213,13 +217,14 @@ TEST(BaseThreadTest, ConcurrentFlushersEachWaitForTheirOwnCommand)
     EXPECT_TRUE(markedBeforeSecondReturned.load());
 }
 
-TEST(BaseThreadTest, FlushOnTheWorkerItselfDoesNotDeadlock)
+TEST(BaseThreadTest, FlushAndStopOnTheWorkerItselfDoNotDeadlock)
 {
     RecordingThread thread(false, os::kInfinite);
     ASSERT_TRUE(thread.Start());
     std::atomic<bool> ran{false};
     ASSERT_TRUE(thread.PostCall([](BaseThread& self, uintptr_t argument, CommandRingBuffer&) {
         self.Flush();
+        self.Stop();
         reinterpret_cast<std::atomic<bool>*>(argument)->store(true);
     }, reinterpret_cast<uintptr_t>(&ran)));
     thread.Flush();

@@ -83,6 +83,7 @@ TEST_F(ProceduralTargetingAnimationTest, AnglesTowardAPointHoldTheLimitsAndWrap)
         float limitX;
         float pitch;
         float yaw;
+        float aimOffset = 0.0f;
     };
     const Case cases[] = {
         {"straight ahead", Toward(0.0f, 0.0f), true, true, 180.0f, 0.0f, 0.0f},
@@ -95,11 +96,13 @@ TEST_F(ProceduralTargetingAnimationTest, AnglesTowardAPointHoldTheLimitsAndWrap)
         {"no X axis: no pitch", Toward(30.0f, 20.0f), false, true, 180.0f, 0.0f, 30.0f},
         {"no Y axis: no yaw", Toward(0.0f, -20.0f), true, false, 180.0f, 20.0f, 0.0f},
         {"on the bone itself", Vector(0, 0, 0, 1), true, true, 180.0f, 0.0f, 0.0f},
+        {"30 degrees up seen past an offset of 5 takes 60", Toward(0.0f, 30.0f), true, true, 180.0f, 300.0f, 0.0f, 5.0f},
     };
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
         m_aim->EnableAxis(c.axisX, c.axisY);
+        m_aim->SetAimOffset(c.aimOffset);
         // Both forms of the limits, on alternate rows.
         if ((&c - cases) % 2 != 0)
             m_aim->SetRotationLimits(Vector(-c.limitX, -180.0f, 0, 0), Vector(c.limitX, 180.0f, 0, 0));

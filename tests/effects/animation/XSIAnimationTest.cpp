@@ -80,6 +80,16 @@ TEST_F(XSIAnimationTest, PositionsScaleAndASingleKeyHolds)
         Tick(step);
         EXPECT_NEAR(ArmX(animator, 2.0f), 6.0f, 1e-3f);
     }
+    // A clip keyed at one set of times whose scale moves still follows its scale keys.
+    AnimationClipSpec spec;
+    spec.tracks.push_back({"Arm", {{0, Vector(0, 0, 0, 1)}, {1, Vector(0, 0, 0, 1)}}, {{0, Vector()}, {1, Vector()}},
+                           {{0, Vector(1, 1, 1, 0)}, {1, Vector(3, 3, 3, 0)}}});
+    MeshAnimator grower(nullptr, 3, 1);
+    Start(grower, Write("grow", spec), Flags(0));
+    ArmX(grower);
+    Tick(0.5f);
+    ArmX(grower);
+    EXPECT_NEAR(Node(1).At(0, 0), 2.0f, 1e-3f);
 }
 
 TEST_F(XSIAnimationTest, PositionKeysKeepTheirTimesWhenTheRotationKeysSpanOthers)

@@ -426,6 +426,7 @@ TEST_F(LuaWrapperTest, BitLibraryAndMathBindings)
         "assert(bitlib.bnot(0) == -1) assert(bitlib.lshift(1, 4) == 16) assert(bitlib.lshift(1, 40) == 0)"
         "assert(bitlib.rshift(-1, 28) == 15) assert(bitlib.arshift(-16, 2) == -4) assert(bitlib.imod(7, 3) == 1)"
         "assert(bitlib.bchg(5, 1) == 7) assert(bitlib.bchg(7, 1) == 5) assert(bitlib.lshift(1, 32) == 0)"
+        "assert(bitlib.bchg(5, 32) == 5) assert(bitlib.rshift(8, 32) == 0)"
         "assert(bitlib.arshift(-16, 40) == -1) assert(bitlib.imod(7, -2) == 1) assert(bitlib.imod(-2147483648, -1) == 0)");
     EXPECT_FALSE(gLua.LoadAndCall("bitlib.imod(1, 0)", 0));
 

@@ -90,6 +90,9 @@ protected:
 TEST_F(SequenceRecordTest, AHandWrittenRecordLoadsFromASceneAndStartsByNameInAnyCase)
 {
     const std::vector<uint8_t> bytes = Scene(HandWrittenSequences());
+    // Read only when asked for, whatever else the load applies.
+    ASSERT_TRUE(BinarySceneReader::LoadBinaryScene(bytes.data(), bytes.size(), BinarySceneReader::kApplyNavigationGrid, 0, 255));
+    EXPECT_EQ(gSequenceSystem.GetSequenceCount(), 0);
     ASSERT_TRUE(BinarySceneReader::LoadBinaryScene(bytes.data(), bytes.size(), BinarySceneReader::kReadSequences, 0, 255));
     ASSERT_EQ(gSequenceSystem.GetSequenceCount(), 1);
     const Sequence* opening = gSequenceSystem.FindSequence("OPENING");

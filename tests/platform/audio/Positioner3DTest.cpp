@@ -94,7 +94,6 @@ TEST_F(Positioner3DTest, PanningFollowsTheListenerOrientation)
 TEST_F(Positioner3DTest, StereoEmitterKeepsItsLeftChannelOnTheLeft)
 {
     m_emitter.channelCount = 2;
-    m_emitter.channelRadius = 1.0f;
     m_emitter.channelAzimuths[0] = 1.5707964f;
     m_emitter.channelAzimuths[1] = 4.712389f;
     m_emitter.position = {0.0f, 0.0f, 3.0f};
@@ -102,6 +101,11 @@ TEST_F(Positioner3DTest, StereoEmitterKeepsItsLeftChannelOnTheLeft)
     audio::DspSettings dsp;
     dsp.matrixCoefficients = matrix;
     dsp.srcChannelCount = 2;
+    // Without a radius both channels sit on the emitter, straight ahead.
+    ASSERT_TRUE(m_positioner.Calculate({}, m_emitter, audio::kCalculateMatrix, dsp));
+    EXPECT_FLOAT_EQ(matrix[0], matrix[3]);
+    EXPECT_FLOAT_EQ(matrix[0], matrix[2]);
+    m_emitter.channelRadius = 1.0f;
     ASSERT_TRUE(m_positioner.Calculate({}, m_emitter, audio::kCalculateMatrix, dsp));
     // levels[dst * 2 + src]
     EXPECT_GT(matrix[0], matrix[2]) << "source left is louder on the left output";

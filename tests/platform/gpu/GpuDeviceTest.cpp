@@ -424,6 +424,13 @@ TEST_F(GpuDeviceTest, TexturesTargetsAndViewportRules)
         SafeRelease(texture);
     }
 
+    // Creation without an output pointer is refused rather than written through.
+    EXPECT_EQ(m_device->CreateTexture(8, 8, 1, 0, kFormatA8R8G8B8, kPoolManaged, nullptr), kErrInvalidCall);
+    EXPECT_EQ(m_device->CreateRenderTarget(8, 8, kFormatA8R8G8B8, 0, 0, false, nullptr), kErrInvalidCall);
+    EXPECT_EQ(m_device->CreateDepthStencilSurface(8, 8, kFormatD24S8, 0, 0, false, nullptr), kErrInvalidCall);
+    EXPECT_EQ(m_device->CreateVertexBuffer(16, 0, 0, kPoolManaged, nullptr), kErrInvalidCall);
+    EXPECT_EQ(m_device->CreateIndexBuffer(16, 0, kFormatIndex16, kPoolManaged, nullptr), kErrInvalidCall);
+
     GpuSurface* target = nullptr;
     ASSERT_EQ(m_device->CreateRenderTarget(16, 8, kFormatA8R8G8B8, 4, 0, false, &target), kOk);
     GpuSurface* lockable = nullptr;

@@ -232,6 +232,7 @@ TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
         {"#endif\n", "Test.hlsl(1): error: #endif without #if"},
         {"#if 1 / 0\n#endif\n", "division by zero"},
         {"#define F(a, b) a\nfloat4 x = F(1);\n", "macro 'F' takes 2 arguments, not 1"},
+        {"#define F(a) a\nfloat4 x = F(1;\n", "Test.hlsl(2): error: unterminated call of macro 'F'"},
         {"#error stop here\n", "#error stop here"},
         {"float4 a : register(c0);\nfloat4x4 b : register(c2);\nfloat4 vertex() : POSITION { return a + b[0]; }\n"
          "float4 c : register(c3);\n",
@@ -272,7 +273,11 @@ TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
         EXPECT_NE(c.messages.find(test.fragment), std::string::npos) << test.source << "\n" << c.messages;
     }
     for (const char* profile : {"gs_4_0", "ps_3x0"})
-        EXPECT_EQ(Compile("float4 main() : COLOR { return 0; }", "main", profile).result, kErrCompile) << profile;
+    {
+        const Compiled c = Compile("float4 main() : COLOR { return 0; }", "main", profile);
+        EXPECT_EQ(c.result, kErrCompile) << profile;
+        EXPECT_EQ(c.messages, "Test.hlsl(1): error: unknown profile '" + std::string(profile) + "'\n");
+    }
     const ShaderMacro unnamed[] = {{"1X", "2"}, {nullptr, nullptr}};
     EXPECT_NE(Compile("float4 vertex() : POSITION { return 0; }\n", "vertex", "vs_3_0", unnamed)
                   .messages.find("<macros>(1): error: macro '1X' cannot be defined"),
@@ -286,6 +291,8 @@ TEST_F(ShaderCompilerDeviceTest, CompiledCodeMakesDeviceShaders)
     ASSERT_EQ(CompileShader(source.data(), source.size(), nullptr, nullptr, nullptr, "pixel", "ps_3_0", 0, &code,
                             nullptr, nullptr),
               kOk);
+    EXPECT_EQ(code->GetKind(), ObjectKind::Blob);
+    EXPECT_EQ(GetShaderConstantTable(code->GetBufferPointer(), code->GetBufferSize(), nullptr), kErrInvalidCall);
     GpuPixelShader* ps = nullptr;
     ASSERT_EQ(m_device->CreatePixelShader(code->GetBufferPointer(), code->GetBufferSize(), &ps), kOk);
     ASSERT_EQ(ps->Code().constants.size(), 1u);

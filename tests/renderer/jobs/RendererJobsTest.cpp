@@ -121,14 +121,20 @@ TEST_F(RendererJobsTest, CubeFacesAndSkippedTopLevelsReadTheirOwnBytes)
     m_renderer.SubmitCommands(true);
 }
 
-TEST_F(RendererJobsTest, UnknownTextureFormatFailsTheJob)
+// Both failures finish the job without a texture: it is not run again.
+TEST_F(RendererJobsTest, AnUnknownFormatOrARefusedTextureFailsTheJob)
 {
     std::vector<uint8_t> data(64, 1);
     const NorvexRendererTextureCreationJob::Description description = {4, 4, 1, 0, 0, 0x12345, gpu::kPoolManaged, 0};
     NorvexRendererTextureCreationJob job(description, nullptr, data.data(), uint32_t(data.size()), false);
-    PostRendererJob(&job, true);
+    EXPECT_TRUE(PostRendererJob(&job, true));
     EXPECT_EQ(job.TakeHolder(), nullptr);
     EXPECT_TRUE(m_log.Contains("unsupported format", CONSOLE_ERROR));
+    gpu::Faults().FailResourceCreation(1, gpu::ObjectKind::Texture);
+    NorvexRendererTextureCreationJob refused({4, 4, 1, 0, 0, gpu::kFormatA8R8G8B8, gpu::kPoolManaged, 0}, nullptr,
+                                             data.data(), uint32_t(data.size()), false);
+    EXPECT_TRUE(PostRendererJob(&refused, true));
+    EXPECT_EQ(refused.TakeHolder(), nullptr);
     uint32_t pitch = 7, size = 7;
     EXPECT_FALSE(ComputeSurfacePitch(4, 4, 0x12345, &pitch, &size));
     EXPECT_TRUE(ComputeSurfacePitch(2, 2, gpu::kFormatDXT1, &pitch, &size));

@@ -54,7 +54,7 @@ TEST(ResourceFontNameTest, NamesGiveTheSourceSizeAndOutline)
         EXPECT_EQ(font.GetOutlineWidth(), c.outline) << c.name;
         EXPECT_EQ(font.IsOutlined(), c.outline > 0) << c.name;
     }
-    EXPECT_EQ(ResourceFont(std::string(200, 'a').c_str()).GetSourceName(), std::string(127, 'a'));
+    EXPECT_EQ(ResourceFont(std::string(600, 'a').c_str()).GetSourceName(), std::string(127, 'a'));
 }
 
 // Reads binary fonts straight from a mounted folder, without a renderer.

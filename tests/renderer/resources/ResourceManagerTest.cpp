@@ -89,7 +89,9 @@ TEST_F(ResourceManagerTest, NamesFoldCaseAndSlashesAndCountReferences)
     a->Release();
     b->Release();
     Resource* both[] = {cut, nullptr, cut};
-    Resource::ReleaseArray(both, 3);
+    Resource::ReleaseArray(both, 1);
+    EXPECT_EQ(cut->GetReferenceCount(), 1);
+    Resource::ReleaseArray(both + 1, 2);
     EXPECT_EQ(cut->GetReferenceCount(), 0);
 }
 
@@ -331,6 +333,16 @@ TEST_F(ResourceManagerTest, ReadsFilesAndRunsMaintenancePasses)
     EXPECT_EQ(std::string(reinterpret_cast<char*>(data), 11), "scene bytes");
     EXPECT_EQ(missing, nullptr);
     delete[] data;
+    // A record whose path fills the path buffer, or disagrees with the record's size, is refused.
+    for (const uint32_t length : {260u, 3u})
+    {
+        std::string record(4 + 261, 'a');
+        std::memcpy(record.data(), &length, sizeof(length));
+        m_log.Clear();
+        m_manager.BaseThread::PostCommand(RESOURCE_COMMAND_PRELOAD_LIST, record.data(), uint32_t(record.size()));
+        m_manager.Flush();
+        EXPECT_TRUE(m_log.Contains("Malformed path in a resource manager command", CONSOLE_ERROR)) << length;
+    }
 
     Resource* done = Template("templates/Done");
     done->Load(false);
@@ -371,6 +383,11 @@ TEST_F(ResourceManagerTest, CloseEvictsEverythingAndStopsTheThread)
     EXPECT_TRUE(m_log.Contains("Removing unused resource: tex/t"));
     EXPECT_TRUE(m_log.Contains("ResourceManager closed"));
     EXPECT_EQ(m_manager.GetResource(RESOURCE_TYPE_TEXTURE, "tex/t", 0, true, 0), nullptr);
+    // The newest manager is the global one; an older one that goes leaves it in place.
+    auto older = std::make_unique<ResourceManager>();
+    ResourceManager newer;
+    older.reset();
+    EXPECT_EQ(gResourceManager, &newer);
 }
 
 TEST_F(ResourceManagerTest, ManyThreadsFindLoadReleaseAndEvict)

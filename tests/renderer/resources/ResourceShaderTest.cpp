@@ -68,7 +68,8 @@ TEST_F(ResourceShaderTest, FirstUseCompilesWithItsOptionsAndTheSecondReadsTheCac
     EXPECT_EQ(first->GetKind(), uint32_t(ResourceShader::KIND_PIXEL));
     for (const auto& [name, kind] : {std::pair<const char*, uint32_t>{"Font/0.PS_3_0", ResourceShader::KIND_PIXEL},
                                      {"Font/0.Vs_3_0", ResourceShader::KIND_VERTEX},
-                                     {"Font/0.gs_4_0", ResourceShader::KIND_UNKNOWN}})
+                                     {"Font/0.gs_4_0", ResourceShader::KIND_UNKNOWN},
+                                     {"Font/0.p", ResourceShader::KIND_UNKNOWN}, {"Font/0", ResourceShader::KIND_UNKNOWN}})
         EXPECT_EQ(ResourceShader(name).GetKind(), kind) << name;
     EXPECT_STREQ(ResourceShader(nullptr).GetDisplayName(), "") << "log lines print it";
     EXPECT_EQ(Compiles(m_pixelName), 1u);

@@ -135,11 +135,14 @@ TEST_F(ResourceSoundTest, MalformedFilesFailAndGiveTheirMemoryBack)
     tail.Tag("data").U16(0);
     Write("tail.wav", tail.data);
     Write("short.wav", {'R', 'I', 'F', 'F'});
+    Bytes form = WaveHead(100); // a RIFF form other than WAVE
+    form.data[8] = 'X';
+    Write("form.wav", form.Tag("data").U32(2).U16(0).data);
     Write("big.ogg", std::vector<uint8_t>(gSoundMemoryPool.GetSize() + 16, 1));
     Write("x.mp3", {1, 2, 3});
 
-    for (const char* name :
-         {"list.wav", "long.wav", "float.wav", "fmt14.wav", "tail.wav", "short.wav", "big.ogg", "x.mp3", "missing.ogg"})
+    for (const char* name : {"list.wav", "long.wav", "float.wav", "fmt14.wav", "tail.wav", "short.wav", "form.wav",
+                             "big.ogg", "x.mp3", "missing.ogg"})
     {
         ResourceSound* sound = Load(name);
         EXPECT_EQ(sound->GetState(), uint32_t(RESOURCE_STATE_DONE)) << name;
@@ -149,6 +152,7 @@ TEST_F(ResourceSoundTest, MalformedFilesFailAndGiveTheirMemoryBack)
     }
     EXPECT_EQ(FreeBytes(), freeBefore);
     EXPECT_TRUE(m_log.Contains("Unsupported wave format: 3", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Unknown RIFF form in sound file: form.wav", CONSOLE_ERROR));
     EXPECT_TRUE(m_log.Contains("Out of sound memory.", CONSOLE_ERROR));
     EXPECT_TRUE(m_log.Contains("Resource loading failed (long.wav)", CONSOLE_ERROR));
 }

@@ -76,10 +76,12 @@ TEST(ShaderDefinitionsTest, TextFormBuildsSortedFamiliesAndOptions)
     EXPECT_EQ(family->GetOptionStages("A_PIXEL", &vertex, &pixel), 0);
     EXPECT_FALSE(vertex);
     EXPECT_TRUE(pixel);
+    EXPECT_FALSE(family->m_options[0].m_default || family->m_options[0].m_system) << "unless the text says so";
     const ShaderParameterDefinition& tint = family->m_options[0].m_parameters[0];
     EXPECT_EQ(tint.m_paramType, uint32_t(ShaderParameterDefinition::PARAM_COLOR));
     EXPECT_EQ(tint.m_register, -2);
     EXPECT_EQ(tint.m_flags, 1u | 4u | 8u);
+    EXPECT_EQ(tint.m_defaultFlags, 0u);
     EXPECT_EQ(family->m_parameters[0].m_register, 12);
     EXPECT_EQ(definitions.GetStamp(), ShaderDefinitions::HashText(kText, std::strlen(kText)));
     EXPECT_EQ(ShaderDefinitions::HashText("a", 1), 0xAF63DC4C8601EC8Cull) << "stored stamps keep their hash";
@@ -205,6 +207,9 @@ TEST(ShaderDefinitionsTest, BinaryFormReadsHandWrittenBytesAndRefusesDamage)
     nameless[16] = char(sizeof(family) - 2);
     EXPECT_FALSE(definitions.ReadBinary(reinterpret_cast<const uint8_t*>(nameless.data()), nameless.size()));
     EXPECT_TRUE(log.Contains("family record 0 has no name", CONSOLE_ERROR));
+    std::string twice = file + file.substr(16); // the same family again
+    twice[12] = 2;
+    EXPECT_FALSE(definitions.ReadBinary(reinterpret_cast<const uint8_t*>(twice.data()), twice.size()));
     // Failed reads keep what was loaded.
     EXPECT_NE(definitions.Find("Fx"), nullptr);
 }

@@ -54,6 +54,8 @@ protected:
         // image's end does.
         data.AddFile("textures", "ui/patched.tga.09.patch",
                      BuildTexturePatch({{TextureFileHeader::kSize + 4, ""}, {0, overwrite}, {9, "\x66"}}));
+        // Halves the header's height, which no longer matches the level table.
+        data.AddFile("textures", "ui/patched.tga.10.patch", BuildTexturePatch({{4, "\x01"}}));
         // Taller than wide: the width stays 1 down the levels.
         data.AddFile("scenes", "lightmaps/lm.texture", Texture(1, 2, false, 2));
         data.AddFile("textures", "noext", Texture(1, 1, false, 1));
@@ -156,6 +158,7 @@ TEST_F(TextureResourceTest, PatchOverlaysTheImageAndStopsAtItsEnd)
     ResourceTexture* unpatched = Load("ui/patched.tga|08.patch");
     ASSERT_TRUE(unpatched->IsLoaded());
     EXPECT_EQ(Texel(DeviceTexture(unpatched), false, 0, 0, 1, 0), Pattern(0, 0, 1, 0));
+    EXPECT_FALSE(Load("ui/patched.tga|10.patch")->IsLoaded()) << "the patched header is checked again";
     ReleaseAll();
 }
 
@@ -295,9 +298,11 @@ TEST(TextureFileHeaderTest, TheLevelTableKeepsItsLastEntry)
 {
     TextureFileHeader header;
     header.levels[TextureFileHeader::kMaxLevels - 1] = {1, 2, 8};
+    header.flags = 5;
     uint8_t bytes[TextureFileHeader::kSize] = {};
     header.Write(bytes);
     TextureFileHeader back;
     ASSERT_TRUE(TextureFileHeader::Parse(bytes, sizeof(bytes), &back));
     EXPECT_EQ(back.levels[TextureFileHeader::kMaxLevels - 1].faceBytes, 8u);
+    EXPECT_EQ(back.flags, 5u);
 }

@@ -16,6 +16,8 @@ protected:
     void SetUp() override
     {
         CameraTest::SetUp();
+        // A missing file would be dropped by the sound thread whenever its load failed: a race.
+        m_sound.WriteBytes("sounds/r.wav", SoundWriter::EncodeWav(SoundWriter::MakeTone({440.0}, 22050, 0.5, 0.5)));
         ASSERT_TRUE(m_sound.Start());
         SoundEntryParams ranged;
         ranged.AddSound("r.wav");

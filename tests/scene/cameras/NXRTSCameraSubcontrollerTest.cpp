@@ -127,12 +127,13 @@ TEST_F(NXRTSCameraSubcontrollerTest, FreeModeDeceleratesAndMoves)
     m_sub.SetPosition(Vector(0.0f, 0.0f, 0.0f, 1.0f));
     PushAlongX(6, 60.0f); // 0.1 s at 60: speed 1.0, the limit
     EXPECT_NEAR(m_sub.GetVelocity().x, 1.0f, 1e-4f);
+    m_sub.SetDeceleration(5.0f);
     Step(0.05f);
-    EXPECT_NEAR(m_sub.GetVelocity().x, 0.5f, 1e-4f) << "10 a second less";
-    EXPECT_NEAR(m_sub.GetPosition().x, 0.025f, 1e-4f);
-    Step(0.1f);
+    EXPECT_NEAR(m_sub.GetVelocity().x, 0.75f, 1e-4f) << "5 a second less";
+    EXPECT_NEAR(m_sub.GetPosition().x, 0.0375f, 1e-4f);
+    Step(0.2f);
     EXPECT_FLOAT_EQ(m_sub.GetVelocity().x, 0.0f) << "never below zero";
-    EXPECT_NEAR(m_sub.GetPosition().x, 0.025f, 1e-4f);
+    EXPECT_NEAR(m_sub.GetPosition().x, 0.0375f, 1e-4f);
     m_sub.SetPosition(Vector(7.0f, 0.0f, 0.0f, 0.0f));
     Step();
     EXPECT_FLOAT_EQ(m_sub.GetPosition().w, 1.0f);

@@ -31,8 +31,8 @@ TEST(YawPitchCameraTest, RotateLocalWrapsKeepingTheSignThenClamps)
     EXPECT_FLOAT_EQ(camera.GetYaw(), 10.0f);
     EXPECT_FLOAT_EQ(camera.GetPitch(), 30.0f);
     camera.SetYawPitch(-10.0f, 0.0f);
-    camera.RotateLocal(-355.0f, 0.0f);
-    EXPECT_FLOAT_EQ(camera.GetYaw(), -5.0f);
+    camera.RotateLocal(-560.0f, 0.0f);
+    EXPECT_FLOAT_EQ(camera.GetYaw(), -210.0f);
     camera.SetUseGlobalZUp(true);
     camera.SetYawPitch(0.0f, 80.0f);
     camera.RotateLocal(0.0f, 300.0f);

@@ -1,5 +1,6 @@
 #include "scene/entities/EntityManager.h"
 
+#include "gameplay/navigation/NavigationGrid.h"
 #include "online/MultiplayerEngine.h"
 #include "scene/entities/EntityLayerSystem.h"
 #include "scene/entities/EntitySet.h"
@@ -352,12 +353,19 @@ TEST_F(EntityManagerTest, ANewSceneForgetsEveryNameAndGUIDOfSmallAndLargeScenes)
     }
 }
 
-TEST_F(EntityManagerTest, DestroySceneDropsTheLayersAndMakesThemAgainOnDemand)
+TEST_F(EntityManagerTest, DestroySceneForgetsTheSceneAndMakesTheLayersAgainOnDemand)
 {
     Create();
+    gEntityManager.SetSceneName("Level01");
+    gEntityManager.GetEntitySets().Add(new EntitySet);
+    gEntityManager.SetNavigationGrid(new NavigationGrid);
     gEntityManager.DestroyScene();
     EXPECT_EQ(Root(), nullptr);
     EXPECT_EQ(gEntityManager.GetLiveEntityCount(), 0u);
+    EXPECT_EQ(gEntityManager.GetCreationCounter(), 0u);
+    EXPECT_STREQ(gEntityManager.GetSceneName(), "");
+    EXPECT_TRUE(gEntityManager.GetEntitySets().IsEmpty());
+    EXPECT_EQ(gEntityManager.GetNavigationGrid(), nullptr);
     EXPECT_FALSE(gEntityManager.HasLayerSystem());
     EntityLayerMask mask;
     gEntityManager.GetLayerSystem().GetVisibleLayerMask(mask);

@@ -56,8 +56,8 @@ protected:
 
 TEST_F(EntityReplicationTest, TheStartSetDescribesWhereTheEntityStandsAndIsSentOnce)
 {
-    // The scene's height range is -50 to 500: a height of 225 is the middle.
-    Entity* entity = Placed(10.0f, 225.0f, -4.0f, 30.0f);
+    // The scene's height range is -50 to 500: a height of 227 is 0.5036 of it, kept to the hundredth.
+    Entity* entity = Placed(10.0f, 227.0f, -4.0f, 30.0f);
     const int32_t updatedBefore = gGame.GetEntityLists().GetUpdatedList().Count();
     entity->InitMPProperties();
     const EntityMPProperties* record = entity->GetMPProperties();
@@ -79,7 +79,7 @@ TEST_F(EntityReplicationTest, TheStartSetDescribesWhereTheEntityStandsAndIsSentO
     EXPECT_FLOAT_EQ(record->Get(1).step, 0.01f);
     EXPECT_FLOAT_EQ(record->Get(0).value.x, 10.0f);
     EXPECT_FLOAT_EQ(record->Get(0).value.z, -4.0f);
-    EXPECT_NEAR(record->Get(1).value.x, 0.5f, 1e-6f);
+    EXPECT_FLOAT_EQ(record->Get(1).value.x, 0.5f);
     EXPECT_NEAR(record->Get(2).value.y, 30.0f, 1e-3f);
     EXPECT_EQ(entity->GetPendingChangeMask(), uint64_t(7));
     EXPECT_EQ(gGame.GetEntityLists().GetUpdatedList().Count(), updatedBefore + 1);
@@ -155,12 +155,14 @@ TEST_F(EntityReplicationTest, ReceivedStatesApplyWhenDueAndAStateThatDoesNotFitI
     EXPECT_FLOAT_EQ(proxy->GetGlobalPosition().y, 500.0f);
 
     // A record cut short, or one naming a property the record lacks, moves nothing.
+    const auto naming = [&record](size_t at, uint8_t bits) {
+        std::vector<uint8_t> more = record;
+        more[at] = uint8_t(more[at] | bits);
+        return more;
+    };
+    // Mask bit 3, one past the last property, and bit 63, the last a mask can name.
     for (const std::vector<uint8_t>& bad :
-         {std::vector<uint8_t>(record.begin(), record.end() - 1), [&record] {
-              std::vector<uint8_t> more = record;
-              more[8] = uint8_t(more[8] | 0x08); // mask bit 3, one past the last property
-              return more;
-          }()})
+         {std::vector<uint8_t>(record.begin(), record.end() - 1), naming(8, 0x08), naming(15, 0x80)})
     {
         proxy->SetGlobalPosition(Vector(1.0f, 2.0f, 3.0f, 1.0f));
         m_log.Clear();

@@ -284,12 +284,15 @@ TEST_F(EntityTest, ViewVisibilityFollowsSettingsAndTemplate)
     EXPECT_EQ(e->GetMinimumQualityLevel(), 3);
 }
 
-TEST_F(EntityTest, LuaClassNameComesFromTheTemplate)
+TEST_F(EntityTest, LuaClassNameAndKindComeFromTheTemplate)
 {
     Entity* e = Create();
     EXPECT_STREQ(e->GetScriptClassName(), "Entity");
     m_template->SetLuaClass("Soldier");
     EXPECT_STREQ(e->GetScriptClassName(), "Soldier");
+    // The root has no template: it is of no kind, not even the one every kind derives from.
+    EXPECT_EQ(Root()->GetTemplateTypeId(), uint32_t(ENTITY_UNKNOWN));
+    EXPECT_FALSE(Root()->IsKindOf(ENTITY_NULL));
 }
 
 TEST_F(EntityTest, ADestroyedEntityLeavesEveryTriggerThatListsIt)

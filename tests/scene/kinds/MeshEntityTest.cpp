@@ -339,6 +339,8 @@ TEST_F(MeshEntityTest, BoneMountsFollowTheirPropertiesSubobjectsAndTemplateEdits
 
     EXPECT_FALSE(knight->MountEntity(NameString("Hand"), NameString("Spine"), shield, Matrix::ONE, 0));
     EXPECT_TRUE(m_log.Contains("because Spine cannot be found in Hand", 4));
+    EXPECT_TRUE(knight->MountEntity(NameString("Hips"), NameString("Hand"), shield, Matrix::ONE, 1)) << "two down";
+    knight->UnmountEntity(shield);
     EXPECT_TRUE(knight->MountEntity(NameString("Spine"), NameString("Hand"), shield, Matrix::ONE, 1));
     EXPECT_EQ(knight->GetAnimator()->GetMountedBone(shield), 2);
 

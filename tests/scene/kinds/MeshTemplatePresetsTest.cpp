@@ -191,6 +191,9 @@ TEST_F(MeshTemplatePresetsTest, BuildAnimationPresetCopiesAndScalesByTheOverlay)
     EXPECT_FLOAT_EQ(out.m_time, 1.0f);
     m_template->BuildAnimationPreset(out, -1, Tags({}));
     EXPECT_TRUE(out.m_name.IsEmpty());
+    m_template->EditOverlayLists()[0]->m_overlays[0]->m_animation = NameString("Run");
+    m_template->BuildAnimationPreset(out, 4, Tags({"a"}));
+    EXPECT_TRUE(out.m_name.IsEmpty()) << "an overlay naming an animation the template lacks gives none";
 }
 
 TEST_F(MeshTemplatePresetsTest, PresetCopiesKeepAnimationReferencesBalanced)
@@ -229,7 +232,8 @@ TEST_F(MeshTemplatePresetsTest, TargetingDefinitionsFormGroupsByName)
     spec.animations = {{"targeting-aim-Center", {}}, {"targeting-aim-up", {}}, {"targeting-aim-upper", {}},
                        {"Targeting-look-LEFT", {}}, {"targeting-up", {}}, {"walk", {}}};
     std::unique_ptr<MeshTemplate> meshTemplate = MeshTemplateWriter::MakeTemplate(spec);
-    meshTemplate->RebuildTargetingTable(false);
+    for (int pass = 0; pass < 2; ++pass) // the second rebuild replaces the table, adding nothing
+        meshTemplate->RebuildTargetingTable(false);
     const std::vector<MeshTargetingRecord>& table = meshTemplate->GetTargetingTable();
     ASSERT_EQ(table.size(), 2u);
     EXPECT_STREQ(table[0].name.CStr(), "aim");

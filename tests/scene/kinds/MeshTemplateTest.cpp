@@ -183,6 +183,13 @@ TEST_F(MeshTemplateTest, HeadBonesFollowTheSkeletonAndTheScale)
     ASSERT_EQ(choices.Count(), 4);
     EXPECT_STREQ(choices[0].CStr(), "Hips");
     EXPECT_TRUE(choices[3].IsEmpty());
+    // A bone that skins no vertex is no choice.
+    auto* skeleton = new MeshSkeleton;
+    skeleton->AddBone(meshTemplate->GetSkeleton()->GetBone(0), Matrix::ONE);
+    skeleton->AddBone(MeshSkeletonBone{NameString("Tail"), 0}, Matrix::ONE);
+    meshTemplate->SetSkeleton(skeleton);
+    meshTemplate->GetPropertyChoices("HeadA bone", choices);
+    EXPECT_EQ(choices.Count(), 2) << "Hips and none";
 }
 
 TEST_F(MeshTemplateTest, WithoutSkeletonTheOnlyBoneChoiceIsEmpty)

@@ -54,6 +54,10 @@ TEST_F(ParticleTemplateTest, TheEmbeddedSystemRoundTripsAndPreviewsDrawWhereThey
         });
         copy.DrawPreview(Translation(5.0f, 0.0f, 0.0f), HDRColor(), instance);
         capture.Take();
+        // The context is moved there first: the call's function, sub-command and context, then the matrix.
+        ASSERT_EQ(capture.NextOpcode(), uint32_t(RENDER_OP_CALL));
+        capture.Skip(sizeof(uintptr_t) + sizeof(uint32_t) + sizeof(void*));
+        EXPECT_FLOAT_EQ(capture.Read<Matrix>().rows[3].x, 5.0f);
         ASSERT_TRUE(capture.SkipTo(RENDER_OP_DRAW_PARTICLE_SYSTEM));
         EXPECT_EQ(capture.Read<ParticleSystemContext*>(), preview->GetContext());
         EXPECT_FLOAT_EQ(capture.Read<Matrix>().rows[3].x, 5.0f);

@@ -132,6 +132,10 @@ TEST_F(SceneParametersTemplateTest, ANewTemplateHoldsTheDefaults)
     EXPECT_EQ(Text(t, "SSAO use normal maps"), "1");
     EXPECT_EQ(Text(t, "SRGB"), "1");
     EXPECT_EQ(Text(t, "Edge treshold min"), "0.062500");
+    for (const char* neutral : {"Image local contrast", "Image contrast", "Image saturation", "Low spec contrast multiplier",
+                                "Low spec saturation multiplier"})
+        EXPECT_EQ(Text(t, neutral), "1.000000") << neutral;
+    EXPECT_EQ(Text(t, "Image local contrast variation"), "0.900000");
     EXPECT_EQ(Text(t, "Param 3"), "3.000000 4.000000 5.000000 6.000000") << "the project's post-process parameters when made";
     EXPECT_EQ(t.GetWireframeColor().g, 127);
     EXPECT_EQ(t.GetWireframeColor().r, 255);

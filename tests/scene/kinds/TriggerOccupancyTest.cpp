@@ -215,6 +215,8 @@ TEST_F(TriggerTest, DestroyingATriggerReportsExitsAndEmptiesTheTrackers)
     // A trigger the tracker names without holding the unit dies unseen: the next update drops it.
     TriggerEntity* stray = MakeTrigger("stray", MakeTriggerTemplate(5.0f), 900, 900);
     unit->GetOccupancyTracker()->AddTrigger(stray);
+    unit->GetOccupancyTracker()->AddTrigger(stray);
+    EXPECT_EQ(unit->GetOccupancyTracker()->GetTriggers().Count(), 1) << "held once";
     stray->DeleteMe();
     TriggerOccupancy::UpdateTracker(unit);
     EXPECT_TRUE(unit->GetOccupancyTracker()->GetTriggers().IsEmpty());

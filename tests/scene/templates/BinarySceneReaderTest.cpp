@@ -381,12 +381,16 @@ TEST_F(BinarySceneReaderTest, TruncatedOrForgedFilesLoadNothing)
     const std::vector<uint8_t> bytes = SceneWriter::BuildBinaryScene(contents);
     gEntityManager.NewScene();
     const uint32_t live = gEntityManager.GetLiveEntityCount();
+    size_t cutsInTheSecondWord = 0;
     for (size_t cut = 0; cut < bytes.size(); ++cut)
     {
         std::vector<uint8_t> part(bytes.begin(), bytes.begin() + long(cut));
+        m_log.Clear();
         EXPECT_FALSE(BinarySceneReader::LoadBinaryScene(part.data(), part.size(), 5, 0, 255)) << cut;
         EXPECT_EQ(gEntityManager.GetLiveEntityCount(), live) << cut;
+        cutsInTheSecondWord += m_log.Contains("the second word is missing", CONSOLE_ERROR) ? 1 : 0;
     }
+    EXPECT_EQ(cutsInTheSecondWord, 4u) << "a cut that leaves the word whole reaches the root record";
     // Grid width times height that wraps in 32 bits.
     std::vector<uint8_t> forged = bytes;
     const size_t gridAt = bytes.size() - 4 - 4 - NavigationGrid::kHeaderSize;

@@ -111,6 +111,9 @@ TEST_F(UIElementEventsTest, StateSettersReactAndReportInTheirExactOrder)
         {"unpress reacts to the selection that remains",
          [&] { button->SetPress(false, false, 7); },
          {"b.OnSelect", "b.OnUnPress", "event 16 b v16 p7"}},
+        {"focus while selected", [&] { button->SetFocus(true, false); EXPECT_TRUE(button->IsFocused()); },
+         {"b.OnFocus", "event 22 b v22 p0"}},
+        {"unfocus keeps the selection", [&] { button->SetFocus(false, false); }, {"b.OnSelect", "event 23 b v23 p0"}},
         {"highlight while selected", [&] { button->SetHighlight(true, false, 3); }, {"b.OnSHighlight", "event 17 b v17 p3"}},
         {"press toggles the selection off",
          [&] { button->SetPress(true, false, 1); },
@@ -118,12 +121,11 @@ TEST_F(UIElementEventsTest, StateSettersReactAndReportInTheirExactOrder)
         {"unhighlight while pressed unpresses",
          [&] { button->SetHighlight(false, false, 2); },
          {"b.OnEnable", "b.OnUnPress", "event 16 b v16 p0", "event 18 b v18 p2"}},
-        {"focus", [&] { button->SetFocus(true, false); }, {"b.OnFocus", "event 22 b v22 p0"}},
-        {"unfocus", [&] { button->SetFocus(false, false); }, {"b.OnEnable", "event 23 b v23 p0"}},
         {"select without tri-state does nothing", [&] { button->SetTriState(false); button->SetSelect(true, false, 0); }, {}},
         {"disabled forms", [&] { button->SetEnable(false, true); button->SetHighlight(true, false, 0); },
          {"event 13 b v13 p0", "b.OnDisable", "b.OnDHighlight", "event 17 b v17 p0"}},
         {"disabled press (not tri-state)", [&] { button->SetPress(true, false, 5); }, {"b.OnDPress", "event 15 b v15 p5"}},
+        {"disabled focus after an unfocus", [&] { button->SetFocus(true, false); }, {"b.OnDFocus", "event 22 b v22 p0"}},
     };
     for (const auto& c : cases)
     {

@@ -30,6 +30,7 @@ struct EffectDraw
 {
     Matrix matrix;
     Vector color;
+    Matrix projection; // the camera's while the element draws
 };
 
 // An element held in a one-second loop that records its draws.
@@ -48,7 +49,7 @@ public:
     SFXElementContext* CreateContext() const override { return new SFXElementContext; }
     void Draw(const Matrix& m, const Vector& c, SFXElementContext*, uint32_t, uint32_t, uint32_t) const override
     {
-        draws.push_back({m, c});
+        draws.push_back({m, c, gRenderer->GetCamera().projection});
     }
     static std::vector<EffectDraw> draws;
 };
@@ -265,6 +266,8 @@ TEST_F(UITemplateViewTest, TheOrthographicTwinMatchesThePerspectiveOnTheNearPlan
         projection = renderer.GetCamera().projection;
     });
     EXPECT_TRUE(projection.Equals(perspective));
+    ASSERT_EQ(LoopingElement::draws.size(), 1u);
+    EXPECT_TRUE(LoopingElement::draws[0].projection.Equals(ortho));
 }
 
 TEST_F(UITemplateViewTest, RemovalGivesBackTheTemplateAndReleasesTheEffect)

@@ -90,6 +90,7 @@ TEST(UIWidgetRecipeKindsTest, KindsMakeTheirWidgetsAndStartWithTheirDefaults)
     EXPECT_TRUE(UIRadioContainerRecipe().m_blockEvents);
     EXPECT_FLOAT_EQ(UIScrollPaneRecipe().m_scrollBorder, 25.0f);
     EXPECT_EQ(UIRoundListRecipe().m_rangeTo, 10);
+    EXPECT_FALSE(UIListRecipe().m_selectableChildren) << "presses select no entry unless the recipe asks";
 }
 
 TEST(UIWidgetRecipeKindsTest, OwnValuesAreStoredAndReadBack)

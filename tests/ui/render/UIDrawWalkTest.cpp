@@ -128,6 +128,12 @@ TEST_F(UIDrawWalkTest, WindowAlignmentMovesBySideMarginsOncePerAxis)
                   {2, 125, kRed},                  // its child with the same alignment is not moved again
                   {318, 85, kRed}, {238, 85, kBlack}},
                  "alignment");
+    // Letterboxed the other way (320 x 120, margins of 60 above and below): up once, not twice.
+    UIScreen::SetUISizeOverride(320.0f, 120.0f);
+    left->SetWindowAlignment(UIWINDOWALIGNMENT_LEFTTOP);
+    twice->SetWindowAlignment(UIWINDOWALIGNMENT_LEFTTOP);
+    DrawScreen(*m_screen);
+    ExpectPixels({{2, 45, kRed}, {2, 125, kRed}, {2, 145, kBlack}}, "top alignment");
 }
 
 TEST_F(UIDrawWalkTest, AspectScalingStretchesAboutTheUICentre)

@@ -60,6 +60,8 @@ SimpleGUID TankGUID()
 
 const std::vector<std::string> kCloseMessages = {
     "NorvexEngine closing...",
+    // The system font was let go: an eviction finds it unused before the pools go.
+    "Removing unused resource: _system.ttf~020",
     "ResourceManager closing...",
     "ResourceManager closed",
     "NorvexRenderer closing...",

@@ -63,6 +63,7 @@ TEST_F(ScriptGameMethodsTest, ScriptsSwitchScenesWithDefaultsAndClampedVariation
 
 TEST_F(ScriptGameMethodsTest, ScriptsFlipTheFullScreenEffectSwitchesAndSetTheExtraFlags)
 {
+    EXPECT_EQ(gGame.GetExtraFSEFlags(), 0u);
     Run("gGame:ToggleFSE()");
     EXPECT_TRUE(gGame.IsFSEOn());
     EXPECT_FALSE(gGame.IsFXAAOn());

@@ -75,6 +75,7 @@ TEST_F(EntitySoundEmitterTest, AnAltitudeOverrideHoldsTheHeightUntilItIsLifted)
     EXPECT_FLOAT_EQ(emitter->m_baseHeight, 7.0f);
     EXPECT_FLOAT_EQ(emitter->m_altitudeOverride, -1.0f);
     emitter->PostSetAltitudeOverride(0.0f); // ground level is an override too
+    EXPECT_FLOAT_EQ(Read(emitter).matrix.rows[3].y, 0.0f);
     emitter->PostSetMatrix(At(4.0f, 2.0f, 6.0f));
     EmitterState state = Read(emitter);
     EXPECT_FLOAT_EQ(state.matrix.rows[3].y, 0.0f);

@@ -413,6 +413,35 @@ TEST_F(SoundEnginePlaybackTest, StreamedSoundLongerThanItsBuffersPlaysWithoutGap
     EXPECT_LT(Rms(out[0], 3 * expected.size(), out[0].size()), 1e-6);
 }
 
+TEST_F(SoundEnginePlaybackTest, ALoopFileThatCannotBeOpenedEndsTheSoundAfterItsPass)
+{
+    SoundParamWrapper params;
+    params.Flags = SOUNDSTARTFLAG_STREAMED;
+    params.LoopCount = 0;
+    m_sound.Engine().SetLoopFile(m_sound.Engine().PlaySystemSound("tone.ogg", &params), "missing.ogg");
+    ASSERT_TRUE(m_sound.WaitForVoices(1));
+    m_sound.Render(1500);
+    EXPECT_EQ(m_sound.VoiceCount(), 0u);
+    EXPECT_TRUE(m_log.Contains("Cannot read audio stream of tone.ogg", CONSOLE_ERROR));
+    EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 3u) << "two reads of the closed reader, one stream end";
+}
+
+TEST_F(SoundEnginePlaybackTest, StreamRingSizesOutsideTheLimitsAreKeptWithinThem)
+{
+    for (const uint32_t ring : {0u, 0xFFFFFFFFu})
+    {
+        SCOPED_TRACE(ring);
+        SoundParamWrapper params;
+        params.Flags = SOUNDSTARTFLAG_STREAMED;
+        params.StreamingBufferSize = ring;
+        m_sound.Engine().PlaySystemSound("tone.ogg", &params);
+        ASSERT_TRUE(m_sound.WaitForVoices(1));
+        m_sound.Render(1200);
+        EXPECT_NEAR(Rms(m_sound.Take()[0], 0, 47000), 0.354, 0.02);
+        EXPECT_EQ(m_sound.VoiceCount(), 0u);
+    }
+}
+
 // A damaged page costs its own sound only: each pass of a looping file plays on after it, instead
 // of the decoder reopening in the middle of the file and failing.
 TEST_F(SoundEnginePlaybackTest, ALoopingFileWithADamagedPagePlaysEveryPassToItsEnd)

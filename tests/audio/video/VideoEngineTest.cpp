@@ -117,6 +117,9 @@ TEST_F(VideoEngineTest, SilentVideoShowsEachFrameWhenTheWallClockReachesItsTime)
         m_harness.Update();
     EXPECT_EQ(m_harness.ShownFrame(), 11);
     EXPECT_TRUE(m_harness.Video().IsPlaying());
+    bool again = true;
+    m_harness.OnPlayer([&](VideoPlayer* player) { VideoPlaneRegion regions[3]; again = player->FetchPlanes(regions); });
+    EXPECT_FALSE(again) << "a frame's planes are fetched once";
     // The last frame has been shown: the player ends and the next update destroys it.
     for (double t = 1.25; t < 1.5 && m_harness.Video().IsPlaying(); t += 0.05)
     {

@@ -198,6 +198,7 @@ TEST_F(ParticleSystemContextTest, ParkedContextsComeBackIntactAndTheParkPoolStay
     EXPECT_FALSE(second->IsInUpdateList());
     EXPECT_TRUE(second->IsInParkList());
     EXPECT_EQ(second->GetCount(), 0u);
+    EXPECT_EQ(second->GetParkCount(), n);
     EXPECT_EQ(second->GetParkStart(), n);
     EXPECT_EQ(gParticlePools.GetParkCount(), 3 * n);
     EXPECT_TRUE(kept->IsInUpdateList());

@@ -170,13 +170,17 @@ TEST_F(ParticleVertexKernelsTest, ReverseSortWritesTheNewestFirst)
 {
     for (const char* sort : {"0", "1"})
     {
+        // Six records copied on each frame: in a pool of 16 the third frame's wrap round its end.
+        Init(16, 16, false);
         ParticleSystem system;
         SetParticleProperty(system, "Sort mode", sort);
         SetParticleProperty(system, "Spawn rate", "30");
         SetParticleProperty(system, "Life time", "10");
         SetParticleProperty(system, "Emitter size", "5 5 5 0");
         ParticleSystemContext* context = Play(system);
-        Frame(0.2f);
+        for (const float seconds : {0.2f, 0.0f, 0.0f})
+            Frame(seconds);
+        ASSERT_EQ(context->GetRingStart(), 12u);
         ASSERT_GE(context->GetCount(), 3u);
         std::vector<ParticleVertex> vertices(context->GetCount() * 4);
         const ParticleKernelAxes axes = {Vector::UNITX, Vector::UNITY, Vector::ZERO4};
@@ -191,12 +195,14 @@ TEST_F(ParticleVertexKernelsTest, ReverseSortWritesTheNewestFirst)
 
 TEST_F(ParticleVertexKernelsTest, VelocityNormalInstancesTurnTheirZAxisAlongTheVelocity)
 {
+    Init(8, 8, false);
     ParticleSystem system;
     for (const auto& [name, text] : {std::pair{"Face camera mode", "5"}, {"Initial velocity", "0 0 2 0"},
                                      {"Initial velocity var", "0 0 0 0"}, {"Random rotation at start", "1"}})
         SetParticleProperty(system, name, text);
     ParticleSystemContext* context = Play(system);
     Frame(0.5f);
+    Frame(0.0f); // the six records now wrap round the end of the pool of 8
     std::vector<float> rows(context->GetCount() * kParticleInstanceBytes / 4);
     ASSERT_EQ(context->FillInstances(reinterpret_cast<uint8_t*>(rows.data())), 6u);
     for (size_t i = 8; i < rows.size(); i += 16)

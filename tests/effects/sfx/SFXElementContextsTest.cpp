@@ -138,7 +138,7 @@ TEST(SFXQuadElementContextTest, LensFlaresFadeByTheirScreenDistance)
         {0.0f, 0.5f, 0.6f},  {0.3f, 0.5f, 0.9f},  {0.4f, 0.5f, 1.0f}, {0.5f, 0.5f, 1.0f},
         {0.6f, 0.5f, 1.0f},  {0.8f, 0.5f, 0.5f},  {1.2f, 0.5f, 0.0f}, {0.0f, 1.0f, 0.6f},
         {0.0f, -0.99f, 1.0f}, {0.95f, -0.99f, 0.5f}, {0.5f, 2.0f, 1.0f}, {0.9f, 2.0f, 1.0f},
-        {0.95f, 2.0f, 0.5f},
+        {0.95f, 2.0f, 0.5f}, {0.65f, 0.5f, 0.875f}, {0.35f, 0.5f, 0.95f},
     };
     for (const Row& row : rows)
         EXPECT_NEAR(SFXQuadElementDefinition::ComputeFlareFade(row.distance, row.flareDistance), row.fade, 1e-6f)

@@ -4,6 +4,7 @@
 // game thread poses a mesh entity of the same template at the same time (a shared context would
 // be a data race the thread-checking build reports, and would mix the two poses).
 #include "core/filesystem/FileSystem.h"
+#include "core/math/RandomGenerator.h"
 #include "effects/animation/MeshAnimator.h"
 #include "effects/sfx/SFXMeshElementContext.h"
 #include "effects/sfx/SFXMeshElementDefinition.h"
@@ -146,8 +147,10 @@ TEST_F(SFXMeshElementContextTest, AMeshElementDrawsInItsMeshsPassesAndPresetChan
     EXPECT_EQ(element.GetPassBits(), 16u | 6u);
     EXPECT_EQ(element.GetChannelMask(nullptr), data->GetPresetValue(0));
     auto* context = new SFXMeshElementContext;
+    gRandomGenerators[0].Seed({0xFFFF0000u, 1, 2, 3, 4});
     context->Init(element, Matrix::ONE, 0, 0);
     EXPECT_EQ(context->GetAnimator(), nullptr);
+    EXPECT_FLOAT_EQ(context->GetRandomPhase(), 65535.0f / 65536.0f) << "the draw's top bits: a phase below 1";
     m_renderer.SubmitCommands(true);
     // Releasing the template's data link: a template change links the element again.
     RunOnRenderThread(m_renderer, [&](NorvexRenderer&) {

@@ -149,6 +149,21 @@ TEST(ConfigPropertiesTest, RendererAndGameConfigTablesAndDefaults)
     EXPECT_STREQ(table->FindProperty("MSAA Mode")->GetEnumerationNames()[2], "4X");
     EXPECT_STREQ(table->FindProperty("GFX quality level")->GetEnumerationNames()[3], "High");
     EXPECT_EQ(table->FindProperty("GFX quality level")->GetEnumerationNames()[5], nullptr);
+    // Each switch reads its own member: flipping the member shows in that row.
+    using R = RendererConfigContainer;
+    const std::pair<const char*, bool R::*> switches[] = {
+        {"GPU Sync", &R::m_gpuSync}, {"VSync", &R::m_vSync}, {"Enable shadow map", &R::m_enableShadowMap},
+        {"Enable shadow map filtering", &R::m_enableShadowMapFiltering}, {"Enable refraction", &R::m_enableRefraction},
+        {"Enable full screen effects", &R::m_enableFullScreenEffects}, {"Enable outlines", &R::m_enableOutlines},
+        {"Display shadow debug info", &R::m_displayShadowDebugInfo}, {"Display entity names", &R::m_displayEntityNames}};
+    for (const auto& [name, member] : switches)
+    {
+        R flipped;
+        flipped.*member = !(renderer.*member);
+        char text[8];
+        ASSERT_TRUE(table->FindProperty(name)->ToText(&flipped, text, sizeof(text)));
+        EXPECT_STREQ(text, flipped.*member ? "1" : "0") << name;
+    }
 
     const GameConfig game;
     ExpectTable(game, GameConfig::StaticClassProperties(),

@@ -249,8 +249,9 @@ TEST_F(LuaWrapperTest, UnknownClassesAreRefusedBeforeTolua)
 
     // A null object pushes nil.
     EXPECT_TRUE(gLua.PushUserType(nullptr, "NoSuchClass"));
-    EXPECT_TRUE(lua_isnil(L(), -1));
-    lua_pop(L(), 2);
+    EXPECT_TRUE(gLua.PushObject(nullptr));
+    EXPECT_TRUE(lua_isnil(L(), -1) && lua_isnil(L(), -2));
+    lua_pop(L(), 3);
 }
 
 TEST_F(LuaWrapperTest, StaticFunctionsOfRegisteredClasses)
@@ -479,6 +480,9 @@ TEST_F(LuaWrapperTest, ReplicatedMethodsAreCalledById)
     EXPECT_TRUE(m_log.Contains("Unknown replicated method id", CONSOLE_ERROR));
     arguments[2].kind = ScriptReplicatedArgument::Kind(9);
     EXPECT_FALSE(gLua.CallReplicatedMethod(id, arguments, 3)) << "the pushed arguments and the function go";
+    Run("debug.getregistry().REP_METHODS__ = nil");
+    EXPECT_FALSE(gLua.CallReplicatedMethod(id, arguments, 3));
+    EXPECT_TRUE(m_log.Contains("called before the replication globals exist", CONSOLE_ERROR));
     EXPECT_EQ(Depth(), 0);
 }
 TEST_F(LuaWrapperTest, ResultAndArgumentCountsBeyondTheStackAreRefused)

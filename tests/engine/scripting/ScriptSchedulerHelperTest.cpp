@@ -131,6 +131,14 @@ TEST_F(ScriptSchedulerHelperTest, NamedOwnedCallsReachTheOwnersScript)
     m_scheduler.Update(kSecond * 3);
     EXPECT_EQ(Runs(), "Tick,Tick");
     EXPECT_EQ(m_scheduler.GetCount(), 0);
+    // Without a name every named call of the owner goes, but not its callbacks by id.
+    m_scheduler.AddCall(&entity, "Tick", kSecond * 3, 1.0f, ScheduledScriptCall::FLAG_REPEAT);
+    m_scheduler.AddOwnedCall(&entity, 7, kSecond * 3, 1.0f, ScheduledScriptCall::FLAG_REPEAT);
+    m_scheduler.DeleteByName(&entity, nullptr);
+    m_scheduler.Update(kSecond * 4);
+    m_scheduler.Update(kSecond * 5);
+    EXPECT_EQ(Runs(), "Tick,Tick");
+    EXPECT_EQ(entity.calls.size(), 2u);
 }
 
 TEST_F(ScriptSchedulerHelperTest, TheThreeClocks)

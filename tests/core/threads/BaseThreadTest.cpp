@@ -38,9 +38,15 @@ public:
     std::atomic<uint32_t> handled{0};
     std::vector<uint32_t> nextSequence = std::vector<uint32_t>(8, 0); // worker side
     std::atomic<uint32_t> outOfOrder{0};
+    std::atomic<uint32_t> ticks{0};
 
 protected:
     void ThreadInit() override { initThread.store(os::CurrentThreadId()); }
+    void Tick() override
+    {
+        ticks.fetch_add(1);
+        BaseThread::Tick();
+    }
     void ThreadExit() override { exitCount.fetch_add(1); }
     void HandleCommand(const uint8_t* record) override
     {
@@ -174,6 +180,7 @@ TEST(BaseThreadTest, IdleWorkerStopsTickingUntilACommandArrives)
     EXPECT_EQ(thread.nextSequence[0], 1u);
     os::Sleep(150);
     EXPECT_LE(thread.GetTickCount(), afterCommand + 1);
+    EXPECT_EQ(thread.GetTickCount(), thread.ticks.load()); // asleep now: every tick counted, once
 
     thread.SetIdle(false);
     EXPECT_TRUE(WaitForTicks(thread, afterCommand + 4));

@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 namespace
 {
@@ -185,9 +186,11 @@ TEST(UIWidgetRecipeKindsTest, ApplyingWritesTheWidgetsSwitchesAndReplacesTheLayo
         layout.ApplyToElement(l, gUIProperties, 0);
         EXPECT_EQ(l->GetLayoutFlags(), c.word) << c.type << " " << c.orientation << " " << c.alignment;
     }
-    layout.m_top = 6;
+    layout.m_left = 1, layout.m_top = 6;
     layout.ApplyToElement(l, gUIProperties, 0);
-    EXPECT_FLOAT_EQ(l->GetSpacers().top, 6.0f);
+    const UILayout::Spacers& spacers = l->GetSpacers();
+    EXPECT_EQ((std::vector<float>{spacers.left, spacers.right, spacers.top, spacers.bottom}),
+              (std::vector<float>{1, 0, 6, 0}));
     l->Release();
 }
 

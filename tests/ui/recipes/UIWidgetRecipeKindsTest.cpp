@@ -143,6 +143,8 @@ TEST(UIWidgetRecipeKindsTest, ApplyingWritesTheWidgetsSwitchesAndReplacesTheLayo
     button.m_biState = true;
     UIButton* b = Build<UIButton>(button);
     EXPECT_TRUE(b->IsTriStateFlag());
+    EXPECT_EQ((std::vector<float>{b->GetUVSize().x, b->GetUVSize().y, b->GetUVOrigin().x, b->GetUVOrigin().y}),
+              (std::vector<float>{1, 1, 0, 0})) << "an untiled picture shows its whole texture";
     b->Release();
     UIPageRecipe page;
     UIElement* p = UIElementRecipe::CreateElement(&page, nullptr, 0, nullptr);

@@ -1,4 +1,5 @@
-// The datakit command line: exit codes (2: bad arguments, 1: files not read or written) and files made.
+// The datakit command line: exit codes (2: bad arguments, 1: files not read or written, said on stderr)
+// and files made.
 #include "support/TempFolder.h"
 #include "tools/datakit/DatakitCommand.h"
 
@@ -46,7 +47,13 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
         {{"ui-recipe-template", f / "u", guid, f / "tree.txt"}, 0},
     };
     for (const auto& [arguments, code] : cases)
+    {
+        testing::internal::CaptureStderr();
         EXPECT_EQ(RunDatakit(arguments), code) << testing::PrintToString(arguments);
+        const bool said = !testing::internal::GetCapturedStderr().empty();
+        EXPECT_TRUE(said || code != 1) << "a file not read or written is reported: "
+                                       << testing::PrintToString(arguments);
+    }
     EXPECT_FALSE(f.ReadFile("r/common/Shaders/Shaders.DefBin").empty());
     // The synthetic font: 191 glyphs, printable Latin-1 from the space to y-diaeresis, lines 12 + 2 high.
     const std::string font = f.ReadFile("o");

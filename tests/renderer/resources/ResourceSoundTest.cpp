@@ -1,4 +1,5 @@
 // Sound resources in sound memory, with hand-written RIFF images.
+#include "audio/sound/SoundInstanceDecodableBase.h"
 #include "core/filesystem/FileSystem.h"
 #include "renderer/resources/ResourceManager.h"
 #include "renderer/resources/ResourceSound.h"
@@ -83,7 +84,7 @@ TEST_F(ResourceSoundTest, WaveFilesParseInPlaceAndPreferTheirAdpcmTwin)
     Write("a.wav", pcm.data);
     ResourceSound* a = Load("a.wav");
     ASSERT_TRUE(a->IsLoaded());
-    EXPECT_EQ(a->GetKind(), uint32_t(SOUND_KIND_PCM));
+    EXPECT_EQ(a->GetKind(), uint32_t(SOUND_FORMAT_PCM)) << "the number the sound instances play by";
     EXPECT_EQ(a->GetFormat().samplesPerSec, 8000u);
     ASSERT_EQ(a->GetSampleSize(), 8u);
     EXPECT_EQ(a->GetSampleData()[2], 2);
@@ -99,7 +100,7 @@ TEST_F(ResourceSoundTest, WaveFilesParseInPlaceAndPreferTheirAdpcmTwin)
     Write("b.wav", std::vector<uint8_t>(10, 0)); // never opened
     ResourceSound* b = Load("b.wav");
     ASSERT_TRUE(b->IsLoaded());
-    EXPECT_EQ(b->GetKind(), uint32_t(SOUND_KIND_ADPCM));
+    EXPECT_EQ(b->GetKind(), uint32_t(SOUND_FORMAT_ADPCM));
     EXPECT_FALSE(m_log.Contains("Playing WAV sound file"));
     b->Release();
 
@@ -109,7 +110,7 @@ TEST_F(ResourceSoundTest, WaveFilesParseInPlaceAndPreferTheirAdpcmTwin)
     Write("c.wav", xwma.data);
     ResourceSound* c = Load("c.wav");
     ASSERT_TRUE(c->IsLoaded());
-    EXPECT_EQ(c->GetKind(), uint32_t(SOUND_KIND_XWMA));
+    EXPECT_EQ(c->GetKind(), uint32_t(SOUND_FORMAT_XWMA));
     EXPECT_EQ(c->GetSeekTable(), nullptr);
     EXPECT_EQ(c->GetSampleSize(), 6u);
     c->Release();
@@ -165,7 +166,7 @@ TEST_F(ResourceSoundTest, OggFilesAreKeptWholeAndEvictionFreesThem)
     const uint32_t freeBefore = FreeBytes();
     ResourceSound* tone = Load("Tone.OGG");
     ASSERT_TRUE(tone->IsLoaded());
-    EXPECT_EQ(tone->GetKind(), uint32_t(SOUND_KIND_OGG));
+    EXPECT_EQ(tone->GetKind(), uint32_t(SOUND_FORMAT_OGG));
     ASSERT_EQ(tone->GetSampleSize(), ogg.size());
     EXPECT_EQ(std::memcmp(tone->GetSampleData(), ogg.data(), ogg.size()), 0);
     EXPECT_LT(FreeBytes(), freeBefore);

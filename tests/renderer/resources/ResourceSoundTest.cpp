@@ -85,7 +85,9 @@ TEST_F(ResourceSoundTest, WaveFilesParseInPlaceAndPreferTheirAdpcmTwin)
     ResourceSound* a = Load("a.wav");
     ASSERT_TRUE(a->IsLoaded());
     EXPECT_EQ(a->GetKind(), uint32_t(SOUND_FORMAT_PCM)) << "the number the sound instances play by";
-    EXPECT_EQ(a->GetFormat().samplesPerSec, 8000u);
+    const audio::WaveFormat& f = a->GetFormat();
+    EXPECT_EQ((std::vector<uint32_t>{f.channels, f.samplesPerSec, f.avgBytesPerSec, f.blockAlign, f.bitsPerSample}),
+              (std::vector<uint32_t>{1, 8000, 16000, 2, 16}));
     ASSERT_EQ(a->GetSampleSize(), 8u);
     EXPECT_EQ(a->GetSampleData()[2], 2);
     EXPECT_EQ(a->GetSize(), uint32_t(pcm.data.size()));
@@ -143,9 +145,10 @@ TEST_F(ResourceSoundTest, MalformedFilesFailAndGiveTheirMemoryBack)
     Write("x.mp3", {1, 2, 3});
 
     for (const char* name : {"list.wav", "long.wav", "float.wav", "fmt14.wav", "tail.wav", "short.wav", "form.wav",
-                             "big.ogg", "x.mp3", "missing.ogg"})
+                             "big.ogg", "x.mp3", "missing.ogg", "noext"})
     {
         ResourceSound* sound = Load(name);
+        sound->Prefetch(); // preheating what cannot load does nothing
         EXPECT_EQ(sound->GetState(), uint32_t(RESOURCE_STATE_DONE)) << name;
         EXPECT_TRUE(sound->HasLoadFailed()) << name;
         EXPECT_EQ(sound->GetKind(), uint32_t(SOUND_KIND_NONE)) << name;

@@ -69,8 +69,10 @@ TEST(UIWidgetRecipeKindsTest, KindsMakeTheirWidgetsAndStartWithTheirDefaults)
         {"UIRoundListRecipe", "UIRoundList", [](const UIElement& e) { return e.IsUIList() && e.IsUIRoundList(); }, true,
          false, true, false, true, 1},
     };
+    UIElement* plain = new UIElement;
     for (const auto& kind : kinds)
     {
+        EXPECT_FALSE(kind.isWidget(*plain)) << kind.recipe << " on a plain element";
         std::unique_ptr<UIElementRecipe> recipe(rtti::CreateKindOf<UIElementRecipe>(kind.recipe));
         ASSERT_NE(recipe, nullptr) << kind.recipe;
         std::unique_ptr<UIElementRecipe> another(recipe->CreateRecipe());
@@ -87,6 +89,7 @@ TEST(UIWidgetRecipeKindsTest, KindsMakeTheirWidgetsAndStartWithTheirDefaults)
         EXPECT_STREQ(widget->GetScriptClassName(), kind.widget) << "scripts see it so";
         widget->Release();
     }
+    plain->Release();
     EXPECT_TRUE(UIRadioContainerRecipe().m_blockEvents);
     EXPECT_FLOAT_EQ(UIScrollPaneRecipe().m_scrollBorder, 25.0f);
     EXPECT_EQ(UIRoundListRecipe().m_rangeTo, 10);

@@ -210,10 +210,12 @@ TEST_F(RendererJobsTest, BuffersAndDeclarationsAreCreatedAndFilled)
     NorvexRendererIndexBufferCreationJob indexJob(8, 0, gpu::kFormatIndex16, gpu::kPoolManaged, indices, false);
     const gpu::VertexElement elements[] = {{0, 0, 2, 0, 0, 0}, gpu::kDeclEnd};
     NorvexRendererVertexDeclarationCreationJob declarationJob(elements, 2);
+    NorvexRendererVertexDeclarationCreationJob unended(elements, 1);
     std::thread poster([&] {
         EXPECT_TRUE(PostRendererJob(&vertexJob, true));
         EXPECT_TRUE(PostRendererJob(&indexJob, true));
         EXPECT_TRUE(PostRendererJob(&declarationJob, true));
+        EXPECT_TRUE(PostRendererJob(&unended, true)) << "elements without the end element fail at once";
     });
     poster.join();
     gpu::GpuVertexBuffer* vb = vertexJob.TakeBuffer();
@@ -229,6 +231,7 @@ TEST_F(RendererJobsTest, BuffersAndDeclarationsAreCreatedAndFilled)
     gpu::GpuVertexDeclaration* declaration = declarationJob.TakeDeclaration();
     ASSERT_NE(declaration, nullptr);
     declaration->Release();
+    EXPECT_EQ(unended.TakeDeclaration(), nullptr);
 }
 
 TEST_F(RendererJobsTest, HolderReferencesAndObjectsDieOnTheRenderSide)

@@ -147,12 +147,13 @@ TEST_F(UIScrollPaneTest, WithoutTheBorderContentStopsAtItsLimitAndAThrowEndsWith
     EXPECT_EQ(m_pane->GetMotionState(), UIScrollPane::MOTION_IDLE) << "the glide decays and stops, no spring";
     EXPECT_NEAR(Y(), 25, 1e-3) << "the glide pushes against the limit without passing it";
     // Content wholly above the view comes back by the step, not at once; content already down from
-    // the top goes no further down (x the content's top, y the step, z where it ends).
+    // the top goes no further down (x the content's top, y the step, z where it ends). The content
+    // has no width: its height alone bounds it.
     for (const Vector c : {Vector(-400, 20, -380, 0), Vector(50, 20, 50, 0), Vector(50, -20, 30, 0)})
     {
         Release();
         m_pane->Release();
-        Build(UIScrollPane::SCROLL_VERTICAL, 0, c.x, 200, 300, true);
+        Build(UIScrollPane::SCROLL_VERTICAL, 0, c.x, 0, 300, true);
         Drag(100, 50, {Vector(0, c.y, 0, 0)});
         EXPECT_NEAR(Y(), c.z, 1e-3) << c.x << " " << c.y;
     }

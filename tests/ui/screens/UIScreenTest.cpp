@@ -407,6 +407,8 @@ TEST_F(UIScreenTest, PadNavigationMovesOncePerSectorOutsideTheDeadZone)
         {0.0f, 0.0f, middle},
         {1.0f, 0.0f, right},
         {-1.0f, 0.0f, middle},
+        {0.0f, 0.0f, middle},  {-1.0f, 0.0f, left},
+        {1.0f, 0.0f, middle},  // the nearer of the two to its right
         {0.0f, 1.0f, above}, // only the wider second search reaches it
     };
     for (const Step& s : steps)

@@ -112,6 +112,8 @@ TEST_F(FileSystemTest, DiskPathsBypassTheMounts)
     EXPECT_EQ(ReadAll(("/" + absolute).c_str()), "print(1)\n");
     EXPECT_TRUE(gFileSystem.FileExists(("/" + absolute).c_str(), nullptr, nullptr));
     EXPECT_FALSE(gFileSystem.FileExists((m_folder / "common/scripts/main.lua").c_str(), nullptr, nullptr));
+    EXPECT_TRUE(gFileSystem.DirectoryExists((m_folder / "common/Scripts").c_str(), nullptr, nullptr));
+    EXPECT_FALSE(gFileSystem.DirectoryExists(absolute.c_str(), nullptr, nullptr));
 
     // A drive-letter path is a disk path too (here relative to the working folder).
     m_folder.WriteFile("C:/x.bin", "drive");

@@ -152,7 +152,9 @@ TEST_F(SceneEnvironmentLightmapTest, OverrideAndColoursReachTheRenderSide)
     m_environment.SetOverrideParameters(&set);
     m_harness.GetRenderer().SubmitCommands(true);
     EXPECT_TRUE(m_environment.IsDirty()) << "a new override refills the lookup tables";
+    m_environment.ClearDirty();
     m_environment.DisableOverride();
     m_harness.GetRenderer().SubmitCommands(true);
     EXPECT_EQ(m_environment.GetActiveParameters(), m_environment.GetCurrentSet());
+    EXPECT_TRUE(m_environment.IsDirty()) << "so does a change of the set in force";
 }

@@ -138,8 +138,10 @@ TEST_F(SceneEnvironmentTest, BlendsFollowTheClockAndEasingOfTheirFlags)
         m_environment.StartBlend(nullptr, 0, 0, 0.0f);
         m_environment.StartBlend(&target, flags, kStart, 0.5f);
         EXPECT_TRUE(m_environment.IsBlending());
+        m_environment.ClearDirty();
         UpdateAt(flags, kStart + kSecond / 4, kStart + 100 * kSecond);
         EXPECT_NEAR(CurrentFogEnd(), halfway, 0.05f) << flags;
+        EXPECT_TRUE(m_environment.IsDirty()) << "each blended frame refills the lookup tables";
         EXPECT_TRUE(m_environment.IsBlending());
         UpdateAt(flags, kStart + kSecond / 2, kStart);
         EXPECT_FLOAT_EQ(CurrentFogEnd(), 1000.0f) << flags;
@@ -161,9 +163,11 @@ TEST_F(SceneEnvironmentTest, ZeroAppliesAtOnceAndATinyDurationEndsOnTheFirstFram
     SceneParametersWrapper target;
     target.SetDefaults();
     target.GetShading().fogEnd = 300.0f;
+    m_environment.ClearDirty();
     m_environment.StartBlend(&target, 0, kStart, 0.0f);
     EXPECT_FALSE(m_environment.IsBlending());
     EXPECT_FLOAT_EQ(CurrentFogEnd(), 300.0f);
+    EXPECT_TRUE(m_environment.IsDirty());
 
     target.GetShading().fogEnd = 700.0f;
     m_environment.StartBlend(&target, SceneEnvironment::kBlendLinear, kStart, 0.0005f);

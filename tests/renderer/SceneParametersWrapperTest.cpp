@@ -313,7 +313,7 @@ TEST_F(SceneParametersWrapperTest, CurvesAreSampledIntoClampedTables)
     const auto set = Filled();
     const SceneShadingParameters& s = set->GetShading();
     EXPECT_NEAR(s.toneMapping[0].x, 0.0f, 1e-6f);
-    EXPECT_NEAR(s.toneMapping[128].y, 128 * 4.0f / 1023.0f, 2e-3f);
+    EXPECT_NEAR(s.toneMapping[128].y, 128 * 4.0f / 1023.0f, 1e-5f);
     EXPECT_NEAR(s.toneMapping[512].z, 1.0f, 1e-6f);
     EXPECT_NEAR(s.toneMapping[1023].w, 1.0f, 1e-6f);
     EXPECT_NEAR(s.colorLookup[0].x, 0.0f, 1e-6f);

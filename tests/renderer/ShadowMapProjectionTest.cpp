@@ -75,10 +75,15 @@ TEST(ShadowMapProjectionTest, TheSnappedBoxHasWholeUnitsAndACentreOnATexel)
     EXPECT_NEAR(cx, 0.9f, texelX) << "the centre moves by less than a texel";
     EXPECT_NEAR(cy, 5.125f, texelY);
 
-    // The texture matrix maps the box's corners to the map's corners.
-    Matrix ortho = Matrix::ONE;
+    // The texture matrix maps the box's corners to the map's corners; the inverse's w of 2 halves
+    // the view to [-0.5, 0.5] x [-0.5, 0.5] x [0, 0.5], seen by a light from above its +x +y corners.
+    Matrix inverse = Matrix::ONE;
+    inverse.rows[3].w = 2.0f;
     const ShadowMapProjection::Result r =
-        ShadowMapProjection::Compute(ortho, Vector(0.0f, -1.0f, 0.0f, 0.0f), -100.0f, size);
+        ShadowMapProjection::Compute(inverse, Vector(-0.6f, -0.6f, 0.52915f, 0.0f), -100.0f, size);
+    Vector nearest(0.5f, 0.5f, 0.0f, 1.0f);
+    nearest.Transform(r.textureMatrix);
+    EXPECT_NEAR(nearest.z / nearest.w, 0.0f, 1e-4f) << "the view's corner nearest the light has depth 0";
     Vector corner = r.box.min;
     Matrix lightToWorld;
     lightToWorld.InverseOf(r.view);

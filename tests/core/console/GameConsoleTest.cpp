@@ -108,7 +108,10 @@ TEST(GameConsoleTest, ErrorReturnsOnlyOnceWritten)
     EXPECT_TRUE(sink.Has("queued 199"));
     EXPECT_TRUE(sink.Has("failed: disk"));
     EXPECT_TRUE(sink.Has("core %s"));
-    gConsole.RemoveSink(&sink);
+    for (int i = 0; i < 200; ++i)
+        gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "late %d", i);
+    gConsole.RemoveSink(&sink); // what was queued before the removal still reaches the sink
+    EXPECT_TRUE(sink.Has("late 199"));
 }
 
 TEST(GameConsoleTest, SinkAddedLaterSeesOnlyLaterMessages)

@@ -112,6 +112,8 @@ TEST_F(FileSystemTest, DiskPathsBypassTheMounts)
     EXPECT_EQ(ReadAll(("/" + absolute).c_str()), "print(1)\n");
     EXPECT_TRUE(gFileSystem.FileExists(("/" + absolute).c_str(), nullptr, nullptr));
     EXPECT_FALSE(gFileSystem.FileExists((m_folder / "common/scripts/main.lua").c_str(), nullptr, nullptr));
+    EXPECT_TRUE(gFileSystem.DirectoryExists((m_folder / "common/Scripts").c_str(), nullptr, nullptr));
+    EXPECT_FALSE(gFileSystem.DirectoryExists(absolute.c_str(), nullptr, nullptr));
 
     // A drive-letter path is a disk path too (here relative to the working folder).
     m_folder.WriteFile("C:/x.bin", "drive");
@@ -273,6 +275,7 @@ TEST_F(FileSystemTest, PreheatedStreamIsHandedToTheMatchingOpen)
 
     gFileSystem.PreheatInputStream("common/a.bin", nullptr, nullptr, 0);
     gFileSystem.OpenPreheatedStream();
+    EXPECT_FALSE(capture.Contains("Previous preheated stream not consumed"));
     gFileSystem.PreheatInputStream("common/a.bin", nullptr, nullptr, 0);
     gFileSystem.OpenPreheatedStream();
     EXPECT_TRUE(capture.Contains("Previous preheated stream not consumed", CONSOLE_ERROR));

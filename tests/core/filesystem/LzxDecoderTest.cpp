@@ -170,6 +170,14 @@ TEST(LzxDecoderTest, CorruptFramesFailTheRead)
     const Bytes oversized = {0xFF, 0x80, 0x01, 0x00, 0x13, 0x00, 0x30, 0x30, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00,
                              0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 'H',  'i',  '!',  0x00, 0x00, 0x00, 0x00, 0x00};
     EXPECT_FALSE(Decode(oversized, 0x8001, oversized.size(), 0x8001, out));
+    // The context stays failed, though its decoder never saw that frame: a good stream is refused.
+    const LZXDecompressionContextPtr context = CreateContext(65536);
+    uint32_t in = static_cast<uint32_t>(oversized.size()), space = 0x8001;
+    EXPECT_FALSE(LZXDecompressStream(context.get(), oversized.data(), in, out.data(), space));
+    EXPECT_EQ(in, oversized.size());
+    in = static_cast<uint32_t>(stream.size());
+    space = 0x8001;
+    EXPECT_FALSE(LZXDecompressStream(context.get(), stream.data(), in, out.data(), space));
 
     // Raw data cut short by the end of the payload.
     Bytes shortRaw = {0xFF, 0x00, 0x09, 0x00, 0x13, 0x00, 0x30, 0x90, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00,

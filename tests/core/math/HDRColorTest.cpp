@@ -38,8 +38,8 @@ TEST_F(HDRColorTest, SumsSaturate)
     EXPECT_TRUE(Channels(c, 255, 0, 0, 0));
     EXPECT_FLOAT_EQ(c.multiplier, 1.5f);
 
-    c.AddScaled(HDRColor(255, 255, 255, 255, 2.0f), 0.5f);
-    EXPECT_TRUE(Channels(c, 255, 128, 128, 128));
+    c.AddScaled(HDRColor(255, 200, 100, 255, 2.0f), 0.5f);
+    EXPECT_TRUE(Channels(c, 255, 100, 50, 128));
     EXPECT_FLOAT_EQ(c.multiplier, 2.5f);
 
     c.SetScaled(HDRColor(255, 100, 10, 0, 2.0f), 0.5f);

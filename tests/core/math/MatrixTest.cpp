@@ -76,7 +76,9 @@ TEST(MatrixTest, TransposeDetAndThreeRowForm)
     EXPECT_EQ(t.At(3, 0), 4.0f);
     Vector three[3];
     m.ToTransposed3x4(three);
+    EXPECT_TRUE(Near(three[0], Vector(1, 5, 9, 13), 0.0f));
     EXPECT_TRUE(Near(three[1], Vector(2, 6, 10, 14), 0.0f));
+    EXPECT_TRUE(Near(three[2], Vector(3, 7, 11, 15), 0.0f));
     EXPECT_FLOAT_EQ(m.Det(), 0.0f);
 
     Matrix s;

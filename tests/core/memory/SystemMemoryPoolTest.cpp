@@ -59,6 +59,7 @@ TEST(SystemMemoryPoolTest, RoundsSizesAndMergesBackToOneChunk)
     pool.ClearLoading(first);
     EXPECT_FALSE(first->IsLoading());
     EXPECT_EQ(pool.GetChunkAddress(second), static_cast<uint8_t*>(pool.GetChunkAddress(first)) + 16);
+    EXPECT_EQ(pool.GetChunkAddress(nullptr), nullptr);
     EXPECT_EQ(FreeSpans(pool), (std::vector<Span>{{48, 952}}));
 
     pool.Free(first);
@@ -144,6 +145,7 @@ TEST(SystemMemoryPoolTest, DumpListsUsedChunksAndTheHighWatermark)
 {
     DescribedPool pool;
     ASSERT_TRUE(pool.Init(1000, 0, 7)); // no alignment: sizes are kept as asked
+    EXPECT_TRUE(pool.GetAlignment() == 1 && pool.GetParameter() == 7);
     auto* first = static_cast<DescribedChunk*>(pool.Allocate(10));
     SystemMemoryChunk* gap = pool.Allocate(16);
     auto* last = static_cast<DescribedChunk*>(pool.Allocate(20));

@@ -286,10 +286,13 @@ TEST_F(GpuDeviceRasterTest, NearPlaneClipsAndPerspectiveInterpolatesColour)
 
 TEST_F(GpuDeviceRasterTest, LinesAndPointsCoverTheirPixels)
 {
-    Draw(kPrimitiveLineList, 2, {At(2, 5, kRed), At(7, 5, kRed), At(20, 2, kRed), At(20, 7, kRed)});
-    std::set<std::pair<uint32_t, uint32_t>> line;
+    Draw(kPrimitiveLineList, 3,
+         {At(2, 5, kRed), At(7, 5, kRed), At(20, 2, kRed), At(20, 7, kRed), At(30, 2, kRed), At(41, 8, kRed)});
+    std::set<std::pair<uint32_t, uint32_t>> line = {{31, 2}, {40, 8}}; // within half a pixel across the slope
     for (uint32_t x = 2; x < 7; ++x)
         line.insert({x, 5}), line.insert({20, x}); // one pixel wide, level or upright
+    for (uint32_t x = 30; x < 41; ++x)
+        line.insert({x, (x - 29) / 2 + 2});
     EXPECT_EQ(Covered(), line);
     ClearTarget(kBlack);
     const float size = 2.0f;

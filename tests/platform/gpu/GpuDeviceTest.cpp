@@ -1,5 +1,6 @@
 #include "GpuTestSupport.h"
 
+#include <array>
 #include <chrono>
 #include <cstring>
 #include <unistd.h>
@@ -162,6 +163,9 @@ TEST_F(GpuDeviceTest, StateTablesAndStatisticsFollowAScriptedFrame)
     m_device->SetIndices(indices);
     EXPECT_EQ(m_device->DrawIndexedPrimitive(kPrimitiveTriangleList, 0, 0, 4, 0, 2), kErrInvalidCall) << "stride 0";
     m_device->SetStreamSource(0, vertices, 0, 20);
+    ASSERT_EQ(vertices->Lock(0, 0, &data, 0), kOk);
+    EXPECT_EQ(m_device->DrawIndexedPrimitive(kPrimitiveTriangleList, 0, 0, 4, 0, 2), kErrInvalidCall) << "locked";
+    ASSERT_EQ(vertices->Unlock(), kOk);
     ASSERT_EQ(m_device->DrawIndexedPrimitive(kPrimitiveTriangleList, 0, 0, 4, 0, 2), kOk);
     EXPECT_EQ(m_device->DrawIndexedPrimitive(kPrimitiveTriangleList, 1, 0, 4, 0, 2), kErrInvalidCall)
         << "base vertex 1 reads vertex 4 past the buffer";
@@ -204,7 +208,9 @@ TEST_F(GpuDeviceTest, StateTablesAndStatisticsFollowAScriptedFrame)
     EXPECT_EQ(stats.refusedConstantWrites, 2u);
     EXPECT_EQ(stats.drawCalls, 4u);
     EXPECT_EQ(stats.primitives, 2u + 2u + 3u + 3u);
-    EXPECT_EQ(stats.invalidCalls, 12u);
+    EXPECT_EQ(stats.invalidCalls, 13u);
+    EXPECT_EQ((std::array{stats.declarationCalls, stats.fvfCalls, stats.streamSourceCalls, stats.indexBufferCalls}),
+              (std::array{1u, 2u, 6u, 1u}));
 
     const std::vector<DrawRecord>& log = m_device->GetDrawLog();
     ASSERT_EQ(log.size(), 4u);
@@ -231,6 +237,10 @@ TEST_F(GpuDeviceTest, StateTablesAndStatisticsFollowAScriptedFrame)
     EXPECT_EQ(m_device->GetFrameStatistics().drawCalls, 0u);
     EXPECT_EQ(m_device->GetLastFrameDrawLog().size(), 4u);
     EXPECT_TRUE(m_device->GetDrawLog().empty());
+    const size_t logged = m_log.Count();
+    for (int i = 0; i < 7; ++i)
+        m_device->SetVertexShaderConstantF(256, constants, 1);
+    EXPECT_EQ(m_log.Count() - logged, 6u) << "refused constant writes past the eighth are not logged";
 
     for (GpuObject* o : std::initializer_list<GpuObject*>{vertices, indices, declaration, texture, vs, ps})
         o->Release();
@@ -249,6 +259,7 @@ TEST_F(GpuDeviceTest, DrawsNeedAScene)
     EXPECT_EQ(m_device->BeginScene(), kErrInvalidCall);
     EXPECT_EQ(m_device->DrawPrimitiveUP(kPrimitiveTriangleList, 1, vertices, 12), kOk);
     EXPECT_EQ(m_device->Present(), kErrInvalidCall) << "present inside a scene";
+    EXPECT_EQ(m_device->Reset(&m_params), kErrInvalidCall) << "reset inside a scene";
     ASSERT_EQ(m_device->EndScene(), kOk);
     EXPECT_EQ(m_device->EndScene(), kErrInvalidCall);
     EXPECT_EQ(m_device->Present(), kOk);

@@ -347,6 +347,8 @@ TEST_F(GpuSurfaceTest, BufferLockRules)
     IndexBufferDesc desc;
     ring->GetDesc(&desc);
     EXPECT_EQ(desc.format, kFormatIndex16);
+    EXPECT_EQ(desc.type, kResourceIndexBuffer);
+    EXPECT_EQ(desc.usage, kUsageDynamic | kUsageWriteOnly);
     EXPECT_EQ(desc.size, 32u);
     ring->Release();
     fixed->Release();

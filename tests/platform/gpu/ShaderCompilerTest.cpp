@@ -278,10 +278,13 @@ TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
         EXPECT_EQ(c.result, kErrCompile) << profile;
         EXPECT_EQ(c.messages, "Test.hlsl(1): error: unknown profile '" + std::string(profile) + "'\n");
     }
-    const ShaderMacro unnamed[] = {{"1X", "2"}, {nullptr, nullptr}};
-    EXPECT_NE(Compile("float4 vertex() : POSITION { return 0; }\n", "vertex", "vs_3_0", unnamed)
-                  .messages.find("<macros>(1): error: macro '1X' cannot be defined"),
-              std::string::npos);
+    for (const std::string name : {"1X", ""})
+    {
+        const ShaderMacro unnamed[] = {{name.c_str(), nullptr}, {nullptr, nullptr}};
+        EXPECT_NE(Compile("float4 vertex() : POSITION { return 0; }\n", "vertex", "vs_3_0", unnamed)
+                      .messages.find("<macros>(1): error: macro '" + name + "' cannot be defined"),
+                  std::string::npos);
+    }
 }
 
 TEST_F(ShaderCompilerDeviceTest, CompiledCodeMakesDeviceShaders)

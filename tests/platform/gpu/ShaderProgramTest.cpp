@@ -159,6 +159,7 @@ TEST(ShaderProgramTest, VersionOneCodeLoadsWithoutProgramWords)
                              0x78, 0x56, 0x34, 0x12, 0, 0, 0, 0};
     ShaderCode code;
     code.program = "left over";
+    EXPECT_FALSE(ReadShaderCode(nullptr, sizeof(bytes), &code) || ReadShaderCode(bytes, sizeof(bytes), nullptr));
     ASSERT_TRUE(ReadShaderCode(bytes, sizeof(bytes), &code));
     EXPECT_EQ(code.entryPoint, "v");
     EXPECT_EQ(code.sourceHash, 0x12345678u);

@@ -19,10 +19,16 @@ TEST(FoldersTest, AppDataFollowsTheEnvironmentInOrder)
     if (home != nullptr)
         setenv("HOME", home, 1);
 
-    setenv("NORVEX_RUNTIME_DIR", "/run/norvex", 1);
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    setenv("NORVEX_RUNTIME_DIR", "/run/norvex/", 1);
     EXPECT_EQ(os::GetRuntimeFolder(), "/run/norvex");
     unsetenv("NORVEX_RUNTIME_DIR");
-    EXPECT_FALSE(os::GetRuntimeFolder().empty());
+    setenv("XDG_RUNTIME_DIR", "/run/user/7", 1);
+    EXPECT_EQ(os::GetRuntimeFolder(), "/run/user/7");
+    unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(os::GetRuntimeFolder(), "/tmp");
+    if (runtime != nullptr)
+        setenv("XDG_RUNTIME_DIR", runtime, 1);
 }
 
 TEST(FoldersTest, ExecutableFolderHoldsThisTest)

@@ -98,4 +98,6 @@ TEST_F(InstanceLockTest, WindowsHoldTheLockUntilTheLastOneGoes)
     DestroyWindow(second);
     EXPECT_FALSE(LockedForAnotherProcess());
     EXPECT_EQ(InstanceLockPath("TestClass"), (m_folder / "norvex-TestClass.lock").string());
+    ReleaseInstanceLock(nullptr);
+    EXPECT_FALSE(AcquireInstanceLock(nullptr) || IsInstanceLockedElsewhere(nullptr)) << "no class, no lock";
 }

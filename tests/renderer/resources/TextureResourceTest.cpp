@@ -159,6 +159,7 @@ TEST_F(TextureResourceTest, PatchOverlaysTheImageAndStopsAtItsEnd)
     ASSERT_TRUE(unpatched->IsLoaded());
     EXPECT_EQ(Texel(DeviceTexture(unpatched), false, 0, 0, 1, 0), Pattern(0, 0, 1, 0));
     EXPECT_FALSE(Load("ui/patched.tga|10.patch")->IsLoaded()) << "the patched header is checked again";
+    EXPECT_FALSE(m_log.Contains("Renderer job not run")) << "and its job ends at once";
     ReleaseAll();
 }
 

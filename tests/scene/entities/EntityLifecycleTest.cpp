@@ -98,7 +98,9 @@ TEST_F(EntityLifecycleTest, ReplicationMarksQueueAuthorityEntitiesOnceTheirState
     EXPECT_EQ(gGame.GetEntityLists().GetChangedList().Count(), changedBefore);
     authority->MarkMPPropertyChanged(1);
     EXPECT_EQ(gGame.GetEntityLists().GetChangedList().Count(), changedBefore + 1);
-    EXPECT_EQ(authority->GetPendingChangeMask(), uint64_t(2));
+    authority->MarkMPPropertyChanged(0);
+    EXPECT_EQ(authority->GetPendingChangeMask(), uint64_t(3));
+    EXPECT_EQ(authority->GetAccumulatedChangeMask(), uint64_t(11));
     local->ClearReplicationState();
     local->MarkMPPropertyChanged(1);
     EXPECT_EQ(gGame.GetEntityLists().GetChangedList().Count(), changedBefore + 1);

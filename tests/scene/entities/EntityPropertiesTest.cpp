@@ -39,6 +39,10 @@ TEST_F(EntityPropertiesTest, ADefaultEntityRecordHasThePayloadTheListAddsUpTo)
     // 1, Mount to bone location 64, the two view settings 1 + 1. The derived vectors are not stored.
     const size_t expected = 4 + 1 + 16 + 16 + 1 + 4 + 1 + 64 + 4 + 4 + 1 + 1 + 64 + 1 + 1;
     EXPECT_EQ(e->SerializeToMemory(nullptr, 0, 0), expected);
+    char text[8] = {};
+    ASSERT_TRUE(Entity::StaticClassProperties()->FindProperty("Sort offset from Template")->ToText(e, text, sizeof(text)));
+    EXPECT_STREQ(text, "1");
+    EXPECT_EQ(e->GetSortOffset(), 0.0f);
 }
 
 TEST_F(EntityPropertiesTest, ARecordRoundTripsThroughAnotherEntity)

@@ -122,14 +122,17 @@ TEST_F(EntityTransformTest, NegativeScaleMirrorsAndBackClears)
     EXPECT_TRUE(e->IsTransformMirrored());
 }
 
-TEST_F(EntityTransformTest, GlobalRotationIsReadAfreshWhenTheParentMoves)
+TEST_F(EntityTransformTest, GlobalRotationAndScaleAreReadAfreshWhenTheParentMoves)
 {
     Entity* parent = Create();
     Entity* child = Create(parent);
     EXPECT_NEAR(child->GetGlobalRotation().y, 0.0f, 1e-4f);
+    EXPECT_NEAR(child->GetGlobalScale().x, 1.0f, 1e-5f);
     parent->SetLocalRotation(Vector(0, 45, 0, 1));
     EXPECT_NEAR(child->GetGlobalRotation().y, 45.0f, 1e-3f);
     EXPECT_NEAR(child->GetLocalRotation().y, 0.0f, 1e-4f);
+    parent->SetLocalScale(Vector(2, 2, 2, 1));
+    EXPECT_NEAR(child->GetGlobalScale().x, 2.0f, 1e-5f);
 }
 
 TEST_F(EntityTransformTest, AZeroAxisGivesTheIdentityAsInverse)

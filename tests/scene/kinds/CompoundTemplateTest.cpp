@@ -387,6 +387,12 @@ TEST_F(CompoundTemplateFileTest, ALoadedCompoundIgnoresTheBoxesOfTemplatesNotLoa
     ASSERT_NE(late, nullptr);
     ASSERT_FALSE(late->IsLoaded());
     late->SetStaticBoundingBox(CenteredBox(50.0f));
+    // Its entities name it by file alone and by the path it was loaded under.
+    Entity* lateEntity = gEntityManager.CreateEntity(late, nullptr, Matrix::ONE, 0, nullptr);
+    EXPECT_STREQ(lateEntity->GetTemplateName(), "Late");
+    EXPECT_STREQ(lateEntity->GetTemplateFullName(), "templates/props/Late");
+    late->SetResourceFlags(0x200);
+    EXPECT_EQ(late->GetResourceFlags() & 0x200u, 0x200u) << "the manager holds a managed template's flags";
 
     auto* loaded = dynamic_cast<CompoundTemplate*>(gTemplateManager.GetTemplate("kit/House", true));
     ASSERT_NE(loaded, nullptr);

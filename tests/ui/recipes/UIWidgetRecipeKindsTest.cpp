@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 namespace
 {
@@ -69,8 +70,10 @@ TEST(UIWidgetRecipeKindsTest, KindsMakeTheirWidgetsAndStartWithTheirDefaults)
         {"UIRoundListRecipe", "UIRoundList", [](const UIElement& e) { return e.IsUIList() && e.IsUIRoundList(); }, true,
          false, true, false, true, 1},
     };
+    UIElement* plain = new UIElement;
     for (const auto& kind : kinds)
     {
+        EXPECT_FALSE(kind.isWidget(*plain)) << kind.recipe << " on a plain element";
         std::unique_ptr<UIElementRecipe> recipe(rtti::CreateKindOf<UIElementRecipe>(kind.recipe));
         ASSERT_NE(recipe, nullptr) << kind.recipe;
         std::unique_ptr<UIElementRecipe> another(recipe->CreateRecipe());
@@ -87,6 +90,7 @@ TEST(UIWidgetRecipeKindsTest, KindsMakeTheirWidgetsAndStartWithTheirDefaults)
         EXPECT_STREQ(widget->GetScriptClassName(), kind.widget) << "scripts see it so";
         widget->Release();
     }
+    plain->Release();
     EXPECT_TRUE(UIRadioContainerRecipe().m_blockEvents);
     EXPECT_FLOAT_EQ(UIScrollPaneRecipe().m_scrollBorder, 25.0f);
     EXPECT_EQ(UIRoundListRecipe().m_rangeTo, 10);
@@ -139,6 +143,8 @@ TEST(UIWidgetRecipeKindsTest, ApplyingWritesTheWidgetsSwitchesAndReplacesTheLayo
     button.m_biState = true;
     UIButton* b = Build<UIButton>(button);
     EXPECT_TRUE(b->IsTriStateFlag());
+    EXPECT_EQ((std::vector<float>{b->GetUVSize().x, b->GetUVSize().y, b->GetUVOrigin().x, b->GetUVOrigin().y}),
+              (std::vector<float>{1, 1, 0, 0})) << "an untiled picture shows its whole texture";
     b->Release();
     UIPageRecipe page;
     UIElement* p = UIElementRecipe::CreateElement(&page, nullptr, 0, nullptr);
@@ -182,9 +188,11 @@ TEST(UIWidgetRecipeKindsTest, ApplyingWritesTheWidgetsSwitchesAndReplacesTheLayo
         layout.ApplyToElement(l, gUIProperties, 0);
         EXPECT_EQ(l->GetLayoutFlags(), c.word) << c.type << " " << c.orientation << " " << c.alignment;
     }
-    layout.m_top = 6;
+    layout.m_left = 1, layout.m_top = 6;
     layout.ApplyToElement(l, gUIProperties, 0);
-    EXPECT_FLOAT_EQ(l->GetSpacers().top, 6.0f);
+    const UILayout::Spacers& spacers = l->GetSpacers();
+    EXPECT_EQ((std::vector<float>{spacers.left, spacers.right, spacers.top, spacers.bottom}),
+              (std::vector<float>{1, 0, 6, 0}));
     l->Release();
 }
 

@@ -27,7 +27,7 @@ TEST(DeferredLightingTest, FullScreenOptionsFollowShadowsProjectionAndQuality)
         {false, true, true, 0.5f, false, 3, true, 0x0},  {true, false, true, 0.5f, false, 3, true, 0x0},
         {true, true, false, 0.5f, false, 3, true, 0x0},  {true, true, true, 0.0f, false, 3, true, 0x0},
         {false, false, false, 0.0f, true, 2, false, 0x1}, {false, false, false, 0.0f, true, 0, false, 0x8},
-        {false, false, false, 0.0f, false, 1, false, 0x8},
+        {false, false, false, 0.0f, false, 1, false, 0x8}, {false, false, false, 0.0f, true, 1, false, 0x9},
     };
     for (const Case& c : cases)
     {

@@ -112,9 +112,9 @@ TEST_F(ShaderManagerTest, SecondInitKeepsTheWorkingManager)
     EXPECT_EQ(font.m_vertexResource, vertex);
     EXPECT_EQ(vertex->GetReferenceCount(), references) << "the tables take no second reference";
     EXPECT_TRUE(font.IsValid());
-    ShaderPair pixelOnly;
-    pixelOnly.m_pixelObject = font.m_pixelObject;
-    EXPECT_FALSE(pixelOnly.IsValid()) << "a pair draws only with both stages";
+    ShaderPair oneStage[2] = {font, font};
+    oneStage[0].m_vertexObject = oneStage[1].m_pixelObject = nullptr;
+    EXPECT_FALSE(oneStage[0].IsValid() || oneStage[1].IsValid()) << "a pair draws only with both stages";
     EXPECT_GT(gShaderManager.GetFamilyCount(), 0);
     EXPECT_FALSE(m_log.Contains("ShaderManager closing..."));
 }

@@ -113,7 +113,7 @@ void AllPropertyTypes::Fill()
     m_vector3.z = 7;
     m_box.min = Vector(-1, -2, -3, 0);
     m_box.max = Vector(1, 2, 3, 1);
-    m_quaternion = Quaternion(0.5f, 0.5f, 0.5f, 0.5f);
+    m_quaternion = Quaternion(0.125f, 0.25f, 0.5f, 0.75f);
     for (int row = 0; row < 4; ++row)
         m_matrix.rows[row] = Vector(float(row), float(row) + 0.5f, -float(row), 1.0f);
     m_bool = true;

@@ -58,6 +58,7 @@ TEST(RTTIPropertyTextFormTest, WrittenForms)
     EXPECT_EQ(TextOf(object, "float"), "1.250000");
     EXPECT_EQ(TextOf(object, "Unsigned"), "4000000000");
     EXPECT_EQ(TextOf(object, "Vector3"), "5.000000 6.000000 7.000000");
+    EXPECT_EQ(TextOf(object, "Quaternion"), "0.125000 0.250000 0.500000 0.750000");
     EXPECT_EQ(TextOf(object, "Color"), "255 128 7 200 2.500000");
     EXPECT_EQ(TextOf(object, "GUID"), "AFAEADAC-ABAA-A9A8-A7A6-A5A4A3A2A1A0");
     EXPECT_EQ(TextOf(object, "Bits"), "100000000000000000001000");

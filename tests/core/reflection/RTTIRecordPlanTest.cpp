@@ -257,6 +257,7 @@ class TextSample : public RTTIPolyBaseClass
 
 public:
     uint32_t m_count = 0;
+    Matrix m_frame; // a 64-byte block right before a bool, which then starts a block of its own
     bool m_on = false;
     bool m_off = false;
     uint8_t m_level = 0;
@@ -294,6 +295,7 @@ void TextSample::BuildClassProperties(RTTIPropertiesBase& table)
 {
     using C = TextSample;
     table.AddProperty(new RTTIDirectAccessTypedProperty<C, uint32_t>("Count", &C::m_count));
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, Matrix>("Frame", &C::m_frame));
     table.AddProperty(new RTTIDirectAccessTypedProperty<C, bool>("On", &C::m_on));
     table.AddProperty(new RTTIDirectAccessTypedProperty<C, bool>("Off", &C::m_off));
     table.AddProperty(new RTTIPropertyGroup("Levels"));

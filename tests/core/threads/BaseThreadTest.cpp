@@ -39,6 +39,7 @@ public:
     std::vector<uint32_t> nextSequence = std::vector<uint32_t>(8, 0); // worker side
     std::atomic<uint32_t> outOfOrder{0};
     std::atomic<uint32_t> ticks{0};
+    std::atomic<uint32_t> commandsDone{0};
 
 protected:
     void ThreadInit() override { initThread.store(os::CurrentThreadId()); }
@@ -48,6 +49,7 @@ protected:
         BaseThread::Tick();
     }
     void ThreadExit() override { exitCount.fetch_add(1); }
+    void OnCommandDone() override { commandsDone.fetch_add(1); }
     void HandleCommand(const uint8_t* record) override
     {
         uint32_t id = 0;
@@ -115,12 +117,15 @@ TEST(BaseThreadTest, StartRunsInitOnTheWorkerAndStopRunsWhatWasQueuedFirst)
     PostPointer(thread, COMMAND_BLOCK, &gate);
     for (uint32_t i = 0; i < 100; ++i)
         ASSERT_TRUE(Record(thread, 0, i));
+    const uint32_t ticksBeforeGate = thread.ticks.load();
     gate.Set();
     thread.Stop();
+    EXPECT_LE(thread.ticks.load(), ticksBeforeGate + 3) << "what waits behind a command runs in the same tick";
     EXPECT_FALSE(thread.IsRunning());
     EXPECT_EQ(thread.exitCount.load(), 1u);
     EXPECT_EQ(thread.nextSequence[0], 100u);
     EXPECT_EQ(thread.outOfOrder.load(), 0u);
+    EXPECT_GE(thread.commandsDone.load(), thread.handled.load());
 }
 
 TEST(BaseThreadTest, StopWithoutStartReturnsAtOnce)

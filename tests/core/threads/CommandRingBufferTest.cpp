@@ -36,6 +36,7 @@ void Take(CommandRingBuffer& ring, uint32_t id, uint32_t bytes, uint8_t seed = 1
     ASSERT_TRUE(ring.Read(data.data(), bytes));
     EXPECT_EQ(data, Pattern(bytes, seed));
     ring.EndRead();
+    EXPECT_EQ(ring.GetReadId(), 0u); // no record open any more
 }
 
 // Reads a wrap marker, whose payload is whatever the tail held.

@@ -173,6 +173,8 @@ TEST_F(MeshAnimatorTest, ASecondQueryInTheSameFrameDoesNoWork)
     EXPECT_NEAR(arm.rows[3].x, 5.0f, 1e-3f) << "watching a new node computes the pose again";
     EXPECT_NEAR(animator.GetSkinningMatrices()[12 + 3], 5.0f, 1e-3f) << "skin matrix 1, row 0, column 3";
     EXPECT_TRUE(animator.FindNodeMatrix(m_context, -1, m_skeleton, 1.0f).Equals(Matrix::ONE));
+    EXPECT_TRUE(animator.FindNodeMatrix(m_context, 0, m_skeleton, 1.0f).Equals(Matrix::ONE)) << "Root, cached first";
+    EXPECT_NEAR(animator.FindNodeMatrix(m_context, 1, m_skeleton, 1.0f).rows[3].x, 5.0f, 1e-3f) << "Arm, cached second";
 }
 
 TEST_F(MeshAnimatorTest, TheRootNodesMovementSpeedIsTheWeightedMeanOfItsAnimations)

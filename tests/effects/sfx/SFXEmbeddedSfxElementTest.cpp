@@ -103,6 +103,8 @@ TEST_F(SFXEmbeddedSfxElementTest, TheNestedEffectStartsAfterItsDelayAndRestartsO
         EXPECT_EQ(nested->IsActive(), step.active) << step.elementTime;
         EXPECT_FLOAT_EQ(Embedded().GetTime(), step.elementTime);
         EXPECT_FLOAT_EQ(nested->GetTime(), step.nestedTime) << step.elementTime;
+        EXPECT_FLOAT_EQ(nested->GetElementContext(0)->GetState(0).time, step.nestedTime)
+            << "a restart rewinds the nested element's curves too, " << step.elementTime;
     }
     // A restarting nested effect keeps its element, and so the effect, playing.
     EXPECT_TRUE(Embedded().IsBusy());
@@ -134,9 +136,14 @@ TEST_F(SFXEmbeddedSfxElementTest, WithoutADelayTheNestedEffectStartsWithItsEleme
     EXPECT_FALSE(Embedded().IsBusy());
     Matrix moved;
     moved.LoadTranslation(3.0f, 0.0f, 0.0f);
+    moved.rows[0].x = 2.0f; // the element scales with its parent: the nested effect is stretched too
     RunOnRenderThread(m_renderer, [&](NorvexRenderer&) { context.SetTransform(moved, false); });
     Walk(0.1f);
     EXPECT_FLOAT_EQ(nested->GetWorld().rows[3].x, 3.0f);
+    EXPECT_FLOAT_EQ(nested->GetWorld().rows[0].x, 2.0f);
+    m_embedded->GetClassProperties()->FindPropertyInClassChain("Scale with parent")->SetFromText(m_embedded, "0");
+    Walk(0.1f);
+    EXPECT_FLOAT_EQ(nested->GetWorld().rows[0].x, 1.0f);
 }
 
 TEST_F(SFXEmbeddedSfxElementTest, ANestedEffectMayNotNestAnotherOne)

@@ -95,10 +95,10 @@ TEST_F(RendererJobsTest, CubeFacesAndSkippedTopLevelsReadTheirOwnBytes)
         data[i] = uint8_t(i);
     const struct
     {
-        uint32_t height, mips, flags, levels, face, level, firstByte;
-    } cases[] = {{Job::kCubeHeight, 2, 0, 2, 5, 1, 16 + 5 * 20 + 16},
-                 {2, 2, Job::kFlagSkipTopLevel, 1, 0, 0, 16 + 16},
-                 {2, 1, Job::kFlagSkipTopLevel, 1, 0, 0, 16}};
+        uint32_t height, mips, flags, levels, edge, face, level, firstByte;
+    } cases[] = {{Job::kCubeHeight, 2, 0, 2, 2, 5, 1, 16 + 5 * 20 + 16},
+                 {2, 2, Job::kFlagSkipTopLevel, 1, 1, 0, 0, 16 + 16},
+                 {2, 1, Job::kFlagSkipTopLevel, 1, 2, 0, 0, 16}};
     for (const auto& c : cases)
     {
         Job job({2, c.height, c.mips, 0, 16, gpu::kFormatA8R8G8B8, gpu::kPoolManaged, c.flags}, nullptr, data.data(),
@@ -108,6 +108,7 @@ TEST_F(RendererJobsTest, CubeFacesAndSkippedTopLevelsReadTheirOwnBytes)
         ASSERT_NE(holder, nullptr);
         gpu::GpuBaseTexture* const texture = holder->GetTexture();
         EXPECT_EQ(texture->GetLevelCount(), c.levels) << c.mips;
+        EXPECT_EQ(std::make_pair(texture->GetWidth(), texture->GetHeight()), std::make_pair(c.edge, c.edge)) << c.mips;
         const bool cube = c.height == Job::kCubeHeight;
         gpu::LockedRect locked = {};
         ASSERT_EQ(cube ? static_cast<gpu::GpuCubeTexture*>(texture)->LockRect(c.face, c.level, &locked, nullptr, 0)

@@ -346,13 +346,14 @@ TEST_F(ResourceManagerTest, ReadsFilesAndRunsMaintenancePasses)
 
     Resource* done = Template("templates/Done");
     done->Load(false);
+    m_manager.PostReloadResources(RESOURCE_POOL_TEMPLATES, true);
     Resource* fresh = Template("templates/Fresh");
     m_manager.PostDumpResources(RESOURCE_POOL_TEMPLATES, true);
     EXPECT_TRUE(m_log.Contains("00000000 templates/Done, state: 2"));
     EXPECT_TRUE(m_log.Contains("00000000 templates/Fresh, state: 0"));
     EXPECT_TRUE(m_log.Contains("Total resNum:2 resSize:0"));
     m_manager.PostReloadResources(RESOURCE_POOL_TEMPLATES, true);
-    EXPECT_TRUE(m_log.Contains("Reloaded 1 resources"));
+    EXPECT_EQ(Count("Reloaded 1 resources"), 2u) << "the loaded one, alone and beside one never loaded";
 
     m_manager.SetResourceFlags(done, RESOURCE_FLAG_KEEP_DATA);
     m_manager.PostUnloadResourceData(RESOURCE_POOL_ALL, true);

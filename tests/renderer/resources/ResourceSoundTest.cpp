@@ -1,4 +1,5 @@
 // Sound resources in sound memory, with hand-written RIFF images.
+#include "audio/sound/SoundInstanceDecodableBase.h"
 #include "core/filesystem/FileSystem.h"
 #include "renderer/resources/ResourceManager.h"
 #include "renderer/resources/ResourceSound.h"
@@ -30,11 +31,11 @@ struct Bytes
     Bytes& Fill(size_t n, uint8_t value) { data.insert(data.end(), n, value); return *this; }
 };
 
-// "RIFF" <size> WAVE "fmt " 16: PCM mono 8000 Hz 16-bit, then the given chunks.
+// "RIFF" <size> WAVE "fmt " 16: PCM stereo 8000 Hz 16-bit, then the given chunks.
 Bytes WaveHead(uint32_t riffSize, uint16_t tag = 1)
 {
     Bytes b;
-    b.Tag("RIFF").U32(riffSize).Tag("WAVE").Tag("fmt ").U32(16).U16(tag).U16(1).U32(8000).U32(16000).U16(2).U16(16);
+    b.Tag("RIFF").U32(riffSize).Tag("WAVE").Tag("fmt ").U32(16).U16(tag).U16(2).U32(8000).U32(32000).U16(4).U16(16);
     return b;
 }
 
@@ -81,10 +82,12 @@ TEST_F(ResourceSoundTest, WaveFilesParseInPlaceAndPreferTheirAdpcmTwin)
     Bytes pcm = WaveHead(36 + 8);
     pcm.Tag("data").U32(8).U16(1).U16(2).U16(3).U16(4);
     Write("a.wav", pcm.data);
-    ResourceSound* a = Load("a.wav");
+    ResourceSound* a = Load("a.WAV"); // an extension in capitals is the same
     ASSERT_TRUE(a->IsLoaded());
-    EXPECT_EQ(a->GetKind(), uint32_t(SOUND_KIND_PCM));
-    EXPECT_EQ(a->GetFormat().samplesPerSec, 8000u);
+    EXPECT_EQ(a->GetKind(), uint32_t(SOUND_FORMAT_PCM)) << "the number the sound instances play by";
+    const audio::WaveFormat& f = a->GetFormat();
+    EXPECT_EQ((std::vector<uint32_t>{f.channels, f.samplesPerSec, f.avgBytesPerSec, f.blockAlign, f.bitsPerSample}),
+              (std::vector<uint32_t>{2, 8000, 32000, 4, 16}));
     ASSERT_EQ(a->GetSampleSize(), 8u);
     EXPECT_EQ(a->GetSampleData()[2], 2);
     EXPECT_EQ(a->GetSize(), uint32_t(pcm.data.size()));
@@ -99,7 +102,7 @@ TEST_F(ResourceSoundTest, WaveFilesParseInPlaceAndPreferTheirAdpcmTwin)
     Write("b.wav", std::vector<uint8_t>(10, 0)); // never opened
     ResourceSound* b = Load("b.wav");
     ASSERT_TRUE(b->IsLoaded());
-    EXPECT_EQ(b->GetKind(), uint32_t(SOUND_KIND_ADPCM));
+    EXPECT_EQ(b->GetKind(), uint32_t(SOUND_FORMAT_ADPCM));
     EXPECT_FALSE(m_log.Contains("Playing WAV sound file"));
     b->Release();
 
@@ -109,7 +112,7 @@ TEST_F(ResourceSoundTest, WaveFilesParseInPlaceAndPreferTheirAdpcmTwin)
     Write("c.wav", xwma.data);
     ResourceSound* c = Load("c.wav");
     ASSERT_TRUE(c->IsLoaded());
-    EXPECT_EQ(c->GetKind(), uint32_t(SOUND_KIND_XWMA));
+    EXPECT_EQ(c->GetKind(), uint32_t(SOUND_FORMAT_XWMA));
     EXPECT_EQ(c->GetSeekTable(), nullptr);
     EXPECT_EQ(c->GetSampleSize(), 6u);
     c->Release();
@@ -142,9 +145,10 @@ TEST_F(ResourceSoundTest, MalformedFilesFailAndGiveTheirMemoryBack)
     Write("x.mp3", {1, 2, 3});
 
     for (const char* name : {"list.wav", "long.wav", "float.wav", "fmt14.wav", "tail.wav", "short.wav", "form.wav",
-                             "big.ogg", "x.mp3", "missing.ogg"})
+                             "big.ogg", "x.mp3", "missing.ogg", "noext"})
     {
         ResourceSound* sound = Load(name);
+        sound->Prefetch(); // preheating what cannot load does nothing
         EXPECT_EQ(sound->GetState(), uint32_t(RESOURCE_STATE_DONE)) << name;
         EXPECT_TRUE(sound->HasLoadFailed()) << name;
         EXPECT_EQ(sound->GetKind(), uint32_t(SOUND_KIND_NONE)) << name;
@@ -165,7 +169,7 @@ TEST_F(ResourceSoundTest, OggFilesAreKeptWholeAndEvictionFreesThem)
     const uint32_t freeBefore = FreeBytes();
     ResourceSound* tone = Load("Tone.OGG");
     ASSERT_TRUE(tone->IsLoaded());
-    EXPECT_EQ(tone->GetKind(), uint32_t(SOUND_KIND_OGG));
+    EXPECT_EQ(tone->GetKind(), uint32_t(SOUND_FORMAT_OGG));
     ASSERT_EQ(tone->GetSampleSize(), ogg.size());
     EXPECT_EQ(std::memcmp(tone->GetSampleData(), ogg.data(), ogg.size()), 0);
     EXPECT_LT(FreeBytes(), freeBefore);

@@ -54,7 +54,7 @@ Family Fx
         Type = texture
     End
 End
-Family Another
+Family   Another
 End
 )";
 } // namespace
@@ -280,6 +280,7 @@ TEST(ShaderParameterDefinitionTest, TextViewsWriteBackWhatTheyRead)
     EXPECT_EQ(get("Subregister"), "w");
     EXPECT_EQ(get("Shader"), "pixel");
     EXPECT_EQ(get("SRGB"), "1");
+    EXPECT_EQ(get("NoAlpha") + get("Trilinear"), "11");
     set("Type", "vec5");
     EXPECT_EQ(parameter.m_flags & ShaderParameterDefinition::FLAG_BAD_TEXT, ShaderParameterDefinition::FLAG_BAD_TEXT);
     EXPECT_EQ(parameter.m_paramType, 9u);
@@ -287,6 +288,7 @@ TEST(ShaderParameterDefinitionTest, TextViewsWriteBackWhatTheyRead)
     set("Shader", "vertex");
     set("NoAlpha", "yes"); // neither 0 nor 1: flagged, the switch kept
     EXPECT_EQ(parameter.m_flags, 16u | ShaderParameterDefinition::FLAG_BAD_TEXT);
+    EXPECT_EQ(get("NoAlpha") + get("Trilinear"), "10");
     // The views are text only: the binary form has the nine stored properties.
     const size_t size = parameter.SerializeToMemory(nullptr, 0, 0);
     EXPECT_EQ(size, 1u + 4 + 3 + 4 + 4 + 1 + 4 + 1 + 1);

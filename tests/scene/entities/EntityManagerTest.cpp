@@ -319,6 +319,8 @@ TEST_F(EntityManagerTest, ANewSceneEmptiesTheIndexesAndCellsAndAnEntityOutsideTh
     again->SetGUID(childGUID);
     EXPECT_EQ(gEntityManager.FindEntityByName("CHILD"), again);
     EXPECT_EQ(gEntityManager.FindEntityByGUID(childGUID), again);
+    gEntityManager.DestroyScene();
+    EXPECT_TRUE(loose->GetCellRange(PathGrid::kRenderList).IsNone()) << "nor does the scene's end leave it a cell";
     loose->Destroy();
     EXPECT_EQ(grid.GetCell(4, 4).lists[PathGrid::kQueryList].Count(), 0);
 }

@@ -333,6 +333,7 @@ TEST_F(PathGridTest, TheGridIsBuiltFromRoundedCountsAndItsHeightCanChange)
     EXPECT_EQ(grid.GetCountX(), 19u);
     grid.Build(BoundingBox4(Vector(0, 0, 0, 1), Vector(4, 10, 100, 1)), 10.0f);
     EXPECT_TRUE(grid.IsEmpty());
+    grid.SetHeightRange(-1.0f, 1.0f); // the refused grid has no cell left to raise
 }
 
 // A grid whose cells take a large page's worth or more starts on a large page boundary; smaller

@@ -59,6 +59,7 @@ TEST_F(BehaviourTreeTemplateTest, TreesAreFoundByTheirExactNameOnly)
     trees.AddTree(MakeTree("Patrol", nullptr));
     trees.AddTree(MakeTree("Attack", nullptr));
     trees.AddTree(MakeTree("Attack", nullptr));
+    trees.AddTree(MakeTree("", nullptr));
     EXPECT_EQ(trees.FindTreeByName("Attack"), trees.GetTrees()[1]);
     EXPECT_EQ(trees.FindTreeByName("Patrol"), trees.GetTrees()[0]);
     EXPECT_EQ(trees.FindTreeByName("patrol"), nullptr);

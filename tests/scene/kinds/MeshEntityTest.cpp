@@ -78,6 +78,9 @@ TEST_F(MeshEntityTest, ShaderPresetNamesFallBackToDefaultThenToTheFirst)
     EXPECT_EQ(entity->GetShaderPresetIndex(), 1);
     Sync();
     EXPECT_EQ(context->GetShaderPresetIndex(), 1u);
+    entity->RecreateRenderingContext(true);
+    Sync();
+    EXPECT_EQ(entity->GetMeshRenderingContext()->GetShaderPresetIndex(), 1u) << "a rebuilt context keeps it";
     entity->TemporarySetShaderPreset("snow", false);
     EXPECT_EQ(entity->GetShaderPresetIndex(), 0);
     entity->TemporarySetShaderPreset("rain", false);

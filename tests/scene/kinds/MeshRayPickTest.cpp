@@ -80,6 +80,7 @@ TEST_F(MeshRayPickTest, PackedPositionsAreDecodedWithTheirOffsetAndScale)
     MeshTemplateRenderingData* data = MakePickingData(4, 8, v, kSquare, {{{0, 2}}});
     data->SetPositionDecoding(Vector(10, 3, 0, 0), Vector(4, 1, 2, 1));
     auto mesh = MakePickingTemplate(data);
+    mesh->SetRenderingData(data); // its own data again is kept, not freed
 
     ASSERT_TRUE(Pick(*mesh, Vector(13.5f, 0, 1.5f, 1), Vector(13.5f, 4, 1.5f, 1)));
     ExpectHitAt(13.5f, 3.0f, 1.5f);

@@ -1,4 +1,5 @@
-// The datakit command line: exit codes (2: bad arguments, 1: files not read or written) and files made.
+// The datakit command line: exit codes (2: bad arguments, 1: files not read or written, said on stderr)
+// and files made.
 #include "support/TempFolder.h"
 #include "tools/datakit/DatakitCommand.h"
 
@@ -46,8 +47,19 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
         {{"ui-recipe-template", f / "u", guid, f / "tree.txt"}, 0},
     };
     for (const auto& [arguments, code] : cases)
+    {
+        testing::internal::CaptureStderr();
         EXPECT_EQ(RunDatakit(arguments), code) << testing::PrintToString(arguments);
+        const bool said = !testing::internal::GetCapturedStderr().empty();
+        EXPECT_TRUE(said || code != 1) << "a file not read or written is reported: "
+                                       << testing::PrintToString(arguments);
+    }
     EXPECT_FALSE(f.ReadFile("r/common/Shaders/Shaders.DefBin").empty());
+    // The synthetic font: 191 glyphs, printable Latin-1 from the space to y-diaeresis, lines 12 + 2 high.
+    const std::string font = f.ReadFile("o");
+    const size_t end = font.size();
+    EXPECT_EQ(font.substr(end - 8 - 191 * 14, 6) + font.substr(end - 18, 2) + font.substr(end - 4),
+              std::string("\xBF\0\0\0 \0\xFF\0\x0E\0\0\0", 12));
     EXPECT_EQ(f.ReadFile("t8").size(), size_t(144 + 6 * (8 * 8 + 4 * 4) * 4)) << "six square faces of two levels";
     // The Theora header: picture size, offset (y from the bottom of 32 coded rows), rate, quality, pixels.
     const std::string ogv = f.ReadFile("v.ogv");

@@ -205,6 +205,9 @@ TEST_F(UITemplateViewTest, RestartPlaysTheEffectUnderTheLocalMatrixUntilAFollowe
         EXPECT_EQ(context->IsFinished(), finishedAfter) << ticks;
     }
     text->Release();
+    m_view->SetTemplate("ui/rock");
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(m_view->GetRenderContext(), nullptr) << "another template ends the effect";
 }
 
 TEST_F(UITemplateViewTest, AnOutlinedMeshMarksTheStencilWithItsMaskAndTurnsItOffAfter)

@@ -139,12 +139,12 @@ TEST_F(UIUniTextInputFontTest, CaretAndHighlightFollowTheMeasuredText)
     narrow->ResolveFont();
     UIElement* highlight = new UIElement;
     narrow->SetSelectionElement(highlight);
-    narrow->SetText("ABAB");
-    narrow->SetCursorPosition(-2, true);
+    narrow->SetText("ABxAB");
+    narrow->SetCursorPosition(-3, true);
     m_harness.GetRenderer().SubmitCommands(true);
     EXPECT_FLOAT_EQ(highlight->GetRenderPosition().x, 18.0f) << "the text before the run";
     EXPECT_FLOAT_EQ(highlight->GetRenderPosition().y, 0.0f);
-    EXPECT_FLOAT_EQ(highlight->GetRenderSize().x, 18.0f) << "the run itself";
+    EXPECT_FLOAT_EQ(highlight->GetRenderSize().x, 18.0f) << "the run itself, where x has no glyph";
     input->Release();
     narrow->Release();
     m_harness.GetRenderer().SubmitCommands(true);

@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 namespace
 {
@@ -142,6 +143,8 @@ TEST(UIWidgetRecipeKindsTest, ApplyingWritesTheWidgetsSwitchesAndReplacesTheLayo
     button.m_biState = true;
     UIButton* b = Build<UIButton>(button);
     EXPECT_TRUE(b->IsTriStateFlag());
+    EXPECT_EQ((std::vector<float>{b->GetUVSize().x, b->GetUVSize().y, b->GetUVOrigin().x, b->GetUVOrigin().y}),
+              (std::vector<float>{1, 1, 0, 0})) << "an untiled picture shows its whole texture";
     b->Release();
     UIPageRecipe page;
     UIElement* p = UIElementRecipe::CreateElement(&page, nullptr, 0, nullptr);
@@ -185,9 +188,11 @@ TEST(UIWidgetRecipeKindsTest, ApplyingWritesTheWidgetsSwitchesAndReplacesTheLayo
         layout.ApplyToElement(l, gUIProperties, 0);
         EXPECT_EQ(l->GetLayoutFlags(), c.word) << c.type << " " << c.orientation << " " << c.alignment;
     }
-    layout.m_top = 6;
+    layout.m_left = 1, layout.m_top = 6;
     layout.ApplyToElement(l, gUIProperties, 0);
-    EXPECT_FLOAT_EQ(l->GetSpacers().top, 6.0f);
+    const UILayout::Spacers& spacers = l->GetSpacers();
+    EXPECT_EQ((std::vector<float>{spacers.left, spacers.right, spacers.top, spacers.bottom}),
+              (std::vector<float>{1, 0, 6, 0}));
     l->Release();
 }
 

@@ -54,6 +54,7 @@ TEST_F(UITrackingDrawTest, TrackedElementsLandWhereTheSceneCameraProjectsTheirEn
         uint32_t redX, redY, blackX, blackY;
         float scale = 1.0f;
         uint32_t shown = kRed; // black: hidden where it would stand
+        Vector camera = Vector(1, 1, 1, 1); // the scene camera's scale
     };
     const Case cases[] = {
         {"plain", 0, Vector(0.5f, 0.5f, 0, 1), Vector(0, 0, 0, 0), 0.0f, 241, 61, 238, 61},
@@ -71,6 +72,8 @@ TEST_F(UITrackingDrawTest, TrackedElementsLandWhereTheSceneCameraProjectsTheirEn
         {"turned toward its target", UIENTITYTRACKING_STAYONSCREEN | UIENTITYTRACKING_ROTATETOWARDSTARGET,
          Vector(-5, 0, 0, 1), Vector(0, 0, 0, 0), 0.0f, 5, 115, 5, 125},
         {"scaled", UIENTITYTRACKING_PERSPECTIVESCALE, Vector(0, 0, 0, 1), Vector(), 0.0f, 188, 148, 191, 151, 3},
+        {"scaled by the world height the camera shows", UIENTITYTRACKING_PERSPECTIVESCALE, Vector(0, 0, 0, 1), Vector(),
+         0.0f, 218, 178, 221, 181, 3, kRed, Vector(0.25f, 0.5f, 1, 1)},
         {"relative to its parent", UIENTITYTRACKING_RELATIVETOPARENT, Vector(0.5f, 0.5f, 0, 1), Vector(0, 0, 0, 0),
          0.0f, 241, 61, 238, 61},
         {"a border marker hides while on screen", UIENTITYTRACKING_BORDERONLY, Vector(0.5f, 0.5f, 0, 1),
@@ -83,6 +86,9 @@ TEST_F(UITrackingDrawTest, TrackedElementsLandWhereTheSceneCameraProjectsTheirEn
         Entity entity;
         entity.SetGlobalPosition(c.entity);
         entity.SetBarHeight(c.barHeight);
+        Matrix camera;
+        camera.LoadScale(c.camera);
+        m_renderer.SetCamera(Matrix::ONE, camera, Matrix::ONE);
         UIElement* element = Box(10, 10);
         m_screen->EnableEntityTracking(element, &entity, c.flags, c.offset, 0, c.scale);
         DrawScreen(*m_screen);

@@ -50,6 +50,7 @@ TEST(UICreditsHelperTest, TagsAndTextRunsComeOneAtATime)
     {
         ConsoleCapture log;
         UICreditsHelper credits;
+        EXPECT_TRUE(credits.IsEof() && !credits.IsTag() && !credits.IsString()) << "no token before a text";
         credits.OpenText(c.text);
         EXPECT_EQ(Tokens(credits), c.tokens);
         if (c.errorLine >= 0)

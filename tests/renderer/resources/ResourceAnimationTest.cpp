@@ -217,6 +217,7 @@ TEST(ResourceAnimationFileTest, ClipsKeyedAtOneSetOfTimesGetKeyBlocksOfFourTrack
                 const AnimationTrack& t = data.GetTracks()[size_t(track)];
                 const Vector& rotation = data.GetDecodedKeys()[t.firstKeys[ANIMCHANNEL_ROTATION] + uint32_t(key)];
                 const Vector& position = data.GetDecodedKeys()[t.firstKeys[ANIMCHANNEL_POSITION] + uint32_t(key)];
+                EXPECT_NEAR(position.x + position.y, float(track + key), 1e-3f) << "decoded back into the clip's range";
                 const AnimationKeyBlock& block = data.GetKeyBlocks()[size_t(track / 4 * 3 + key)];
                 alignas(16) float rows[8][4];
                 for (int row = 0; row < 4; ++row)

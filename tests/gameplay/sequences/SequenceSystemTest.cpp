@@ -134,6 +134,8 @@ TEST_F(SequenceSystemTest, SequencesAreFoundAndStartedByNameInAnyCaseAndOnlyOnce
     Frame();
     EXPECT_EQ(gSequenceSystem.GetActiveSequences().Count(), 0);
     EXPECT_FALSE(intro->IsActive());
+    gSequenceSystem.EnableAndReset(true);
+    EXPECT_EQ(gSequenceSystem.GetSequenceCount(), 0) << "enabling starts again without sequences";
 }
 
 TEST_F(SequenceSystemTest, TracksRunTheirActionsOnTheChosenClockAndInstantActionsCostNoFrame)

@@ -102,6 +102,7 @@ TEST(ResourceAnimationFileTest, HandWrittenImagesOfVersionThreeAndFourRead)
         EXPECT_FLOAT_EQ(data.GetValue(1), version >= 4 ? 2.5f : 0.0f);
         EXPECT_EQ(data.FindTrack(NameString("Hips")), 0);
         EXPECT_EQ(data.FindTrack(NameString("Spine")), -1);
+        EXPECT_EQ(data.FindTrack(NameString()), 1) << "the last track is searched too";
     }
 }
 

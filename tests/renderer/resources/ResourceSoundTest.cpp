@@ -60,7 +60,9 @@ protected:
     ResourceSound* Load(const char* name)
     {
         Resource* resource = m_manager.GetResource(RESOURCE_TYPE_SOUND, name, 0, true, 0);
+        m_manager.SetPrefetchResource(resource); // a file that opens starts the pending prefetch
         resource->Load(true);
+        EXPECT_TRUE(!resource->IsLoaded() || resource->GetReferenceCount() == 1) << name;
         return static_cast<ResourceSound*>(resource);
     }
     static uint32_t FreeBytes()

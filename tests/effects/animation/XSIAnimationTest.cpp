@@ -331,6 +331,10 @@ TEST_F(XSIAnimationTest, TheRootEndPoseIsTheLastKeyOfEachChannelAndTargetingTurn
     arm.rotation = {{0.0f, Vector(0, 0, 0, 1)}, {1.0f, Vector(quarter.x, quarter.y, quarter.z, quarter.w)}};
     arm.position = {{0.0f, Vector(0, 0, 0, 0)}, {1.0f, Vector(4, 0, 0, 0)}};
     spec.tracks.push_back(arm);
+    AnimationClipSpec::Track hand;
+    hand.name = "Hand";
+    hand.scale = {{0.0f, Vector(1, 1, 1, 0)}, {0.5f, Vector(2, 2, 2, 0)}, {1.0f, Vector(3, 3, 3, 0)}};
+    spec.tracks.push_back(hand);
     ResourceAnimation* turn = Write("turn", spec);
     XSIAnimation animation(turn, AnimationParams(), 1.0f, 0.0f);
     Quaternion rotation;
@@ -340,6 +344,8 @@ TEST_F(XSIAnimationTest, TheRootEndPoseIsTheLastKeyOfEachChannelAndTargetingTurn
     EXPECT_NEAR(rotation.y, quarter.y, 1e-4f);
     EXPECT_NEAR(position.x, 4.0f, 1e-3f);
     EXPECT_FLOAT_EQ(scale.x, 1.0f) << "no scale keys: unit scale";
+    animation.GetRootEndPose(NameString("Hand"), rotation, position, scale);
+    EXPECT_NEAR(scale.y, 3.0f, 1e-3f);
     animation.GetRootEndPose(NameString("Tail"), rotation, position, scale);
     EXPECT_FLOAT_EQ(rotation.w, 1.0f);
     EXPECT_FLOAT_EQ(position.x, 0.0f);

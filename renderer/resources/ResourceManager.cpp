@@ -609,6 +609,8 @@ void ResourceManager::RunPoolPass(uint32_t command, uint32_t poolMask, bool keep
 
 void ResourceManager::Shutdown()
 {
+    // A prefetch still pending holds a count on a resource the pools are about to delete.
+    SetPrefetchResource(nullptr);
     EvictResources(RESOURCE_POOL_ALL, 0, 0);
     os::ScopedLock lock(GetLock());
     if (!IsInitialised())

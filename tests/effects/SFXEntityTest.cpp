@@ -34,8 +34,9 @@ public:
     void SetSpawner(ParticleSpawner* s) override { spawner = s; }
     void SetSpeedMultiplier(float f) override { speed = f; }
     void SetSpawnRateMultiplier(float f) override { spawnRate = f; }
+    void Start(uint8_t skip) override { started = skip; }
     ParticleSpawner* spawner = nullptr;
-    float speed = 1, spawnRate = 1;
+    float speed = 1, spawnRate = 1, started = -1;
 };
 
 // An element that plays its keyed position for `seconds`, optionally held in a loop.
@@ -120,7 +121,7 @@ protected:
         bool active = false;
         float elementTime = -1.0f;
         ParticleSpawner* spawner = nullptr;
-        float speed = 0, spawnRate = 0;
+        float speed = 0, spawnRate = 0, started = -1;
         Vector color;
     };
     RenderSide Read(SFXEntity* entity)
@@ -135,6 +136,7 @@ protected:
                 const auto* recorder = static_cast<SpawnerRecorder*>(element);
                 side.spawner = recorder->spawner;
                 side.speed = recorder->speed, side.spawnRate = recorder->spawnRate, side.color = recorder->GetColor();
+                side.started = recorder->started;
             }
         });
         return side;
@@ -317,8 +319,9 @@ TEST_F(SFXEntityTest, ACustomSpawnerReachesTheElementsOfAPlayingEffect)
     entity->SetCustomSpawner(spawner);
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(Read(entity).spawner, spawner);
-    entity->Restart(0, false);
+    entity->Restart(1, false);
     EXPECT_EQ(Read(entity).spawner, spawner) << "a new context gets it too";
+    EXPECT_EQ(Read(entity).started, 1.0f) << "and the restart's skip flag";
 }
 
 TEST_F(SFXEntityTest, ScriptCallsReachTheElementsARefreshRestartsAndTheDebugDrawShowsTheBoxes)

@@ -96,6 +96,14 @@ TEST_F(GameFrameTest, TheSwitchFrameRunsNoTicksAndTheTimersReadZero)
     EXPECT_EQ(gGame.GetFrameCounter(), 1u);
     EXPECT_EQ(gEngineTimer.GetLastStepSeconds(), 0.0f) << "the load time does not count";
     EXPECT_LE(Frames(3, kFrame30), 1) << "the second of loading is not run afterwards";
+
+    // A game initialised again counts from zero too.
+    ASSERT_GT(Frames(4, kFrame30), 0);
+    gGame.Close();
+    gGame.Init(&m_delegate);
+    EXPECT_EQ(gGame.GetTickCounter(), 0u);
+    EXPECT_EQ(gGame.GetFrameCounter(), 0u);
+    EXPECT_EQ(gGame.GetUpdateCounter(), 0u);
 }
 
 TEST_F(GameFrameTest, APausedGameClockStopsTicksButNotSmoothingOrGameplayTime)

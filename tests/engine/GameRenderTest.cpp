@@ -223,6 +223,11 @@ TEST_F(GameRenderTest, ALostDeviceMakesRenderAnswerFalse)
     EXPECT_FALSE(gRenderer->IsDeviceResetPending());
     RenderFrame(false, &presented);
     EXPECT_TRUE(presented);
+    // Without a renderer there is no device to make again.
+    NorvexRenderer* const renderer = gRenderer;
+    gRenderer = nullptr;
+    EXPECT_TRUE(gGame.Render(false));
+    gRenderer = renderer;
 }
 
 TEST_F(GameRenderTest, TheFramesSettingsReachTheRenderThread)

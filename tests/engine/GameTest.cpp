@@ -7,6 +7,7 @@
 #include "engine/input/InputCodes.h"
 #include "engine/input/InputManager.h"
 #include "engine/scripting/ScriptSchedulerHelper.h"
+#include "gameplay/sequences/SequenceSystem.h"
 #include "online/MultiplayerEngine.h"
 #include "online/NorvexAnalytics.h"
 #include "online/ServerRequestThread.h"
@@ -54,6 +55,7 @@ TEST_F(GameTest, InitAndCloseRunTheirStepsInOrderAndNothingTouchesTheDeletedMult
 {
     m_delegate.analytics = true;
     const char* argv[] = {"tessarine", "+connect_lobby", "42"};
+    gSequenceSystem.Enable(false);
     gGame.Init(nullptr, 640, 360, &m_delegate, argv, 3);
 
     EXPECT_EQ(m_delegate.Joined(), "RunStartupScripts;OnInit;OnAfterInit;");
@@ -64,6 +66,7 @@ TEST_F(GameTest, InitAndCloseRunTheirStepsInOrderAndNothingTouchesTheDeletedMult
     EXPECT_TRUE(gGame.IsInitialised());
     EXPECT_TRUE(gGame.IsActive());
     EXPECT_TRUE(gGameExists);
+    EXPECT_TRUE(gSequenceSystem.IsEnabled()) << "sequences run in the scene the game starts with";
     EXPECT_FALSE(gSceneSwitchInProgress);
     EXPECT_FALSE(gGame.IsHardwareCursorShown());
     EXPECT_EQ(gGame.GetScreenWidth(), 640u);

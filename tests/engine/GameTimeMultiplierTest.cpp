@@ -43,3 +43,15 @@ TEST_F(GameTimeMultiplierTest, RampsLinearlyOverTheDurationOfRealTime)
     AdvanceSeconds(0.5);
     EXPECT_FLOAT_EQ(m_game.UpdateTimeMultiplier(), 2.0f);
 }
+
+// The real time the multiplier ramps on starts again from the moment of a reset.
+TEST_F(GameTimeMultiplierTest, TheEngineTimerCountsFromItsLastReset)
+{
+    AdvanceSeconds(0.5);
+    os::AdvanceManualCounter(os::kCounterFrequency);
+    gEngineTimer.Reset();
+    EXPECT_EQ(gEngineTimer.GetLastStepSeconds(), 0.0f);
+    AdvanceSeconds(0.25);
+    EXPECT_DOUBLE_EQ(gEngineTimer.GetSeconds(), 0.25);
+    EXPECT_EQ(gEngineTimer.GetStepCount(), 1u);
+}

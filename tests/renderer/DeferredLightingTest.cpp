@@ -27,7 +27,7 @@ TEST(DeferredLightingTest, FullScreenOptionsFollowShadowsProjectionAndQuality)
         {false, true, true, 0.5f, false, 3, true, 0x0},  {true, false, true, 0.5f, false, 3, true, 0x0},
         {true, true, false, 0.5f, false, 3, true, 0x0},  {true, true, true, 0.0f, false, 3, true, 0x0},
         {false, false, false, 0.0f, true, 2, false, 0x1}, {false, false, false, 0.0f, true, 0, false, 0x8},
-        {false, false, false, 0.0f, false, 1, false, 0x8},
+        {false, false, false, 0.0f, false, 1, false, 0x8}, {false, false, false, 0.0f, true, 1, false, 0x9},
     };
     for (const Case& c : cases)
     {
@@ -94,10 +94,12 @@ TEST(DeferredLightingTest, VolumesCoverTheirLightAndTheSpotRadiusStaysBounded)
     EXPECT_FALSE(DeferredLighting::IsCameraInside(sphere, Vector(5.0f + sphere.radius + 0.6f, 0, 0, 1)));
 
     LightRenderData spot;
-    spot.SetSpot(Vector(1, 1, 1, 1), 1.0f, 0.0f, 8.0f, 45.0f, 0.5f, nullptr, Vector(), Vector(1, 1, 1, 1));
+    spot.SetSpot(Vector(1, 1, 1, 1), 1.0f, 0.0f, 8.0f, 30.0f, 0.5f, nullptr, Vector(), Vector(1, 1, 1, 1));
     const DeferredLighting::Volume cone = DeferredLighting::ComputeVolume(spot);
     EXPECT_NEAR(cone.model.rows[2].z, 8.0f, 1e-4f) << "the cone runs the light's z for its length";
-    EXPECT_NEAR(cone.model.rows[0].x, 8.0f, 1e-3f) << "tan 45 x length";
+    EXPECT_NEAR(cone.model.rows[0].x, 8.0f / std::sqrt(3.0f), 1e-3f) << "tan 30 x length";
+    EXPECT_NEAR(cone.model.rows[1].y, 8.0f / std::sqrt(3.0f), 1e-3f);
+    EXPECT_NEAR(cone.radius, std::sqrt(16.0f + 64.0f / 3.0f), 1e-3f) << "the sphere through the cone's base rim";
     EXPECT_NEAR(cone.centre.z, 4.0f, 1e-4f);
 
     LightRenderData tube;

@@ -310,19 +310,21 @@ TEST_F(GatheredSceneTest, TheMobileModesSkipTheLighting)
 TEST_F(GatheredSceneTest, ProbesFindSunShadowAndPointLightWhereTheyFall)
 {
     m_scene.GetSun().shadowStrength = 0.75f;
+    m_scene.GetSun().sideColor = Vector(0.1f, 0.2f, 0.0f, 1.0f);
     gSceneEnvironment.SetOverrideParameters(&m_scene);
     RenderFrame();
     // The sun travels down at 45 degrees towards +z: the open ground takes cos 45 of it, the
     // ground behind the cube keeps 1 - 0.75 of that, the ground under the point light adds red.
+    // The side colour lights every pixel by itself, shadowed or not.
     const int sun = int(std::lround(255.0 * std::sqrt(0.5)));
     const uint32_t open = Probe(Vector(-3.0f, 0.0f, -3.0f, 1.0f));
     const uint32_t shaded = Probe(Vector(0.0f, 0.0f, 2.0f, 1.0f));
     const uint32_t red = Probe(Vector(-6.0f, 0.0f, 0.0f, 1.0f));
-    EXPECT_NEAR(Channel(open, 8), sun, 6);
-    EXPECT_NEAR(Channel(open, 16), sun, 6);
-    EXPECT_NEAR(Channel(shaded, 8), sun / 4, 6);
+    EXPECT_NEAR(Channel(open, 8), sun + 51, 6);
+    EXPECT_NEAR(Channel(open, 16), sun + 26, 6);
+    EXPECT_NEAR(Channel(shaded, 8), sun / 4 + 51, 6);
     EXPECT_EQ(Channel(red, 16), 255) << "the point light saturates red";
-    EXPECT_NEAR(Channel(red, 8), sun, 6) << "and adds no green";
+    EXPECT_NEAR(Channel(red, 8), sun + 51, 6) << "and adds no green";
 }
 
 // A surface facing the sun keeps all of its light however small the map's own biases are, and the

@@ -108,6 +108,8 @@ TEST_F(NorvexRendererTest, FrameInSeveralBatchesClearsAndPresentsOnce)
     // The frame's clear, the scene target's, the two depth clears of the begin-frame commands, and
     // the normals and light accumulation targets of the deferred passes.
     EXPECT_EQ(last.clears, 6u);
+    EXPECT_EQ(device->GetLastFrameSurfaceOpLog().at(1).flags, gpu::kClearTarget | gpu::kClearDepth | gpu::kClearStencil)
+        << "the frame's clear, after the begin-frame depth clear";
     EXPECT_EQ(last.beginScenes, 1u);
     EXPECT_EQ(last.endScenes, 1u);
     EXPECT_EQ(last.invalidCalls, 0u);

@@ -131,6 +131,7 @@ TEST(OutlineTilesTest, RowRunsBecomeOneQuadReachingOneTileFurtherUnlessAtTheRowE
     mark(4, 0, 2); // two side-1 tiles, then an empty one: three tiles wide
     mark(38, 0, 2);
     mark(39, 0, 2); // the same at the row's end: two wide
+    mark(39, 1, 2); // a run of the row's last tile alone
     mark(0, 5, 1);  // a bit of no side: group 0 only
     mark(10, 23, 16);
     mark(11, 23, 8); // two sides side by side: one run for group 0, one each for groups 3 and 4
@@ -142,8 +143,8 @@ TEST(OutlineTilesTest, RowRunsBecomeOneQuadReachingOneTileFurtherUnlessAtTheRowE
         std::vector<std::vector<uint16_t>> quads;
     };
     const Expected groups[] = {
-        {0, {Quad(3, 6, 0), Quad(38, 40, 0), Quad(0, 2, 5), Quad(10, 13, 23)}},
-        {1, {Quad(3, 6, 0), Quad(38, 40, 0)}},
+        {0, {Quad(3, 6, 0), Quad(38, 40, 0), Quad(39, 40, 1), Quad(0, 2, 5), Quad(10, 13, 23)}},
+        {1, {Quad(3, 6, 0), Quad(38, 40, 0), Quad(39, 40, 1)}},
         {2, {}},
         {3, {Quad(11, 13, 23)}},
         {4, {Quad(10, 12, 23)}},

@@ -82,6 +82,9 @@ TEST_F(RenderStateCacheTest, RedundantStateChangesNeverReachTheDevice)
 
     // A device reset forgets the cache: the same values are set again.
     m_renderer.ApplyDisplaySettings(&m_window, 256, 192, false, false);
+    EXPECT_EQ(RenderStateValue(gpu::kRsStencilWriteMask), 0u) << "the device agrees with the cache it resets";
+    EXPECT_EQ(RenderStateValue(gpu::kRsStencilEnable), 0u);
+    EXPECT_EQ(SamplerState(1, gpu::kSsMipFilter), uint32_t(gpu::kFilterPoint));
     const gpu::FrameStatistics afterReset = Stats();
     RunOnRenderThread(m_renderer, [](NorvexRenderer& r) {
         r.SetCullMode(gpu::kCullClockwise);

@@ -95,6 +95,8 @@ TEST(DisplayModeListTest, ModesAreSortedDedupedAndSearched)
     ASSERT_TRUE(list.FindDisplayMode(&width, &height, &rate));
     EXPECT_EQ(width, 800u) << "a request below every mode gets the first";
     EXPECT_FALSE(DisplayModeList().FindDisplayMode(&width, &height, &rate));
+    list.AddMode({640, 480, 60, 22});
+    EXPECT_EQ(list.Modes().front().height, 480u) << "the smallest size is taken";
 }
 
 TEST(RendererOutputTest, GammaRampAndScreenScale)

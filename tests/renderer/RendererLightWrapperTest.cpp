@@ -95,9 +95,9 @@ TEST(LightRenderDataTest, DirectionalAmbientLightsJoinAndLeaveTheList)
 TEST(LightRenderDataTest, MirroredSpotsAndTubesAndTheMaskScaleReciprocal)
 {
     LightRenderData spot(LightRenderData::TYPE_SPOT), point;
-    spot.SetSpot(Vector(1, 1, 1, 1), 1, 1, 2, 30, 0.5f, nullptr, Vector(), Vector(2, 4, 0, 1));
+    spot.SetSpot(Vector(1, 1, 1, 1), 1, 1, 2, 30, 0.5f, nullptr, Vector(), Vector(2, -4, 0, 1));
     EXPECT_FLOAT_EQ(spot.GetMaskScaleReciprocal().x, 0.5f);
-    EXPECT_FLOAT_EQ(spot.GetMaskScaleReciprocal().y, 0.25f);
+    EXPECT_FLOAT_EQ(spot.GetMaskScaleReciprocal().y, -0.25f) << "a negative scale mirrors the mask";
     EXPECT_FLOAT_EQ(spot.GetMaskScaleReciprocal().z, 0.0f);
     spot.SetTransform(Scaled(-1, 1));
     point.SetTransform(Scaled(-1, 1));

@@ -73,6 +73,13 @@ TEST(SharedGeometryTest, VerticesFollowTheirFormulas)
     EXPECT_FLOAT_EQ(At(flag, 97).y, 4.8f);
     EXPECT_FLOAT_EQ(At(flag, 100).z, 1.95f);
     EXPECT_EQ(flag.triangles[31 * 18 + 1], 1u) << "the last segment's ground triangle closes on the first";
+    EXPECT_EQ(std::vector<uint16_t>(flag.triangles.begin(), flag.triangles.begin() + 18),
+              (std::vector<uint16_t>{0, 4, 1, 1, 4, 5, 1, 5, 2, 2, 5, 6, 2, 6, 3, 97, 3, 6})) << "segment 0 faces out";
+    EXPECT_NEAR(At(geometry::ShaftedCircle(), 32).x, 0.0f, 1e-6f) << "a quarter of the way round its ring";
+    EXPECT_FLOAT_EQ(At(geometry::AxisCircles(), 128).y, 1.0f) << "the second circle stands in the y-z plane";
+    const GeometryLists gizmo = geometry::AxisGizmo();
+    EXPECT_EQ(std::vector<uint16_t>(gizmo.lines.begin() + 6, gizmo.lines.begin() + 12),
+              (std::vector<uint16_t>{4, 5, 5, 6, 5, 7})) << "the second axis: its shaft, then a barb to each side";
 
     const GeometryLists grid = geometry::GroundGrid();
     EXPECT_FLOAT_EQ(At(grid, 4 * 7 + 1).z, 1024.0f);

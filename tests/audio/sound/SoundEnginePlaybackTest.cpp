@@ -210,6 +210,26 @@ TEST_F(SoundEnginePlaybackTest, PositionedLevelsAreDoubledUpToOne)
     EXPECT_NEAR(Rms(out[0], 0, out[0].size()), 0.354 * 0.707, 0.02);
 }
 
+// An emitter closing in at a fifth of the speed of sound (343.5 m/s) is heard c / (c - c/5) = 1.25
+// times higher, but only by a sound that asks for Doppler.
+TEST_F(SoundEnginePlaybackTest, OnlyASoundWithADopplerFactorShiftsWithItsEmittersSpeed)
+{
+    EntitySoundEmitter emitter;
+    emitter.m_worldMatrix.rows[3].Set(0.0f, 0.0f, 10.0f, 1.0f);
+    emitter.m_velocity.Set(0.0f, 0.0f, -343.5f / 5.0f, 0.0f);
+    SoundParamWrapper params;
+    params.ZeroVolumeRange = 20.0f;
+    m_sound.PlayAt(emitter, "tone.ogg", params, false);
+    params.DopplerFactor = 1.0f;
+    m_sound.PlayAt(emitter, "tone.ogg", params, false);
+    ASSERT_TRUE(m_sound.WaitForVoices(2));
+    m_sound.WaitCycles(3);
+    const auto instances = m_sound.Instances();
+    ASSERT_EQ(instances.size(), 2u);
+    EXPECT_EQ(instances[0].lastVoiceRatio, 1.0f);
+    EXPECT_NEAR(instances[1].lastVoiceRatio, 1.25f, 1e-4f);
+}
+
 float AspectOfTwo()
 {
     return 2.0f;

@@ -104,6 +104,7 @@ TEST_F(SoundEngineTest, LoopingSoundTurnsZombieOutOfRangeAndComesBack)
     EXPECT_EQ(sound.VoiceCount(), 0u);
     sound.SetListenerAt(10.5f, 0.0f, 0.0f);
     ASSERT_TRUE(sound.WaitForVoices(1));
+    EXPECT_TRUE(sound.Instances().at(0).streamed) << "it comes back streamed, as it was made";
     sound.SetListenerAt(1.0f, 0.0f, 0.0f);
     sound.WaitCycles(3);
     sound.Render(100);
@@ -212,6 +213,8 @@ TEST_F(SoundEngineTest, BrokenFilesFailWithALoggedError)
     }
     sound.Engine().PlaySystemSound("cut.wav", nullptr);
     sound.Engine().PlaySystemSound("nothing.ogg", &streamed);
+    // Of two files, one name of 1023 letters is still looked up and the other, one letter longer, is refused.
+    sound.Engine().PlaySystemSound((std::string(1023, 'n') + ";" + std::string(1024, 'n')).c_str(), nullptr);
     for (int i = 0; i < 200 && sound.InstanceCount() != 0; ++i)
         sound.WaitCycles(1);
     EXPECT_EQ(sound.InstanceCount(), 0u);
@@ -219,5 +222,7 @@ TEST_F(SoundEngineTest, BrokenFilesFailWithALoggedError)
     EXPECT_TRUE(m_log.Contains("Unable to start playback of cut.ogg", CONSOLE_ERROR));
     EXPECT_TRUE(m_log.Contains("Resource loading failed (cut.wav)", CONSOLE_ERROR));
     EXPECT_TRUE(m_log.Contains("Unable to open sound file for streaming: [nothing.ogg]", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Resource loading failed (nnnnnnnn", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Sound file name too long", CONSOLE_ERROR));
 }
 } // namespace

@@ -75,6 +75,21 @@ TEST(SafePointerTest, InvalidateClearsPointersButTheTargetLives)
     EXPECT_FALSE(pointer);
     pointer = &target;
     EXPECT_EQ(pointer.Get(), &target);
+
+    // Pointers cleared together keep no links to each other: relinking one must not bring back
+    // another, and unlinking one must not cut another out of the list it has joined since.
+    auto other = std::make_unique<Target>();
+    SafePointer<Target> watcher(other.get());
+    SafePointer<Target> moved(&target);
+    target.InvalidateSafePointers();
+    moved = &target;
+    moved = nullptr;
+    EXPECT_FALSE(target.HasSafePointers());
+    moved = other.get();
+    pointer = &target;
+    pointer = nullptr;
+    other.reset();
+    EXPECT_EQ(watcher.Get(), nullptr);
 }
 
 // Growth must relink the elements: bytewise copies would leave each target's list pointing into

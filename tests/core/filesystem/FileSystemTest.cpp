@@ -275,6 +275,7 @@ TEST_F(FileSystemTest, PreheatedStreamIsHandedToTheMatchingOpen)
 
     gFileSystem.PreheatInputStream("common/a.bin", nullptr, nullptr, 0);
     gFileSystem.OpenPreheatedStream();
+    EXPECT_FALSE(capture.Contains("Previous preheated stream not consumed"));
     gFileSystem.PreheatInputStream("common/a.bin", nullptr, nullptr, 0);
     gFileSystem.OpenPreheatedStream();
     EXPECT_TRUE(capture.Contains("Previous preheated stream not consumed", CONSOLE_ERROR));

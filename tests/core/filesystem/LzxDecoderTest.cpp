@@ -270,6 +270,8 @@ TEST(LzxDecoderTest, AContextDecodesOnlyAfterItsDecoderWasReset)
     ASSERT_TRUE(LZXDecompressStream(context.get(), stream.data(), in, out.data(), space));
     EXPECT_EQ(space, data.size());
     EXPECT_EQ(out, data);
+    EXPECT_FALSE(LZXDecompressStream(nullptr, stream.data(), in, out.data(), space));
+    EXPECT_EQ(in + space, 0u); // without a context nothing is used
 }
 
 TEST(LzxDecoderTest, LargerWindowsReachMatchesBeyondSixtyFourKilobytes)

@@ -387,6 +387,7 @@ TEST_F(ObjectRecordTest, EveryTruncationIsRefusedLeavingTheObject)
         EXPECT_EQ(target.m_ints.Count(), 0);
         EXPECT_EQ(target.m_poly, nullptr);
     }
+    EXPECT_TRUE(capture.Contains("Record of class AllPropertyTypes is truncated or malformed; nothing was read", CONSOLE_ERROR));
 }
 
 TEST_F(ObjectRecordTest, ForgedCountsAreRefusedBeforeAllocating)

@@ -217,6 +217,8 @@ TEST(NameStringFromStreamTest, StoredTextEndsAtItsFirstZeroByte)
     EXPECT_TRUE(name.SetFromStream(5, source));
     EXPECT_EQ(name, NameString("ab"));
     EXPECT_EQ(name.Length(), 2u);
+    StreamSource one{"x"};
+    EXPECT_TRUE(name.SetFromStream(1, one) && name.Equals("x"));
 
     StreamSource zeroes{std::string(4, '\0')};
     EXPECT_TRUE(name.SetFromStream(4, zeroes));

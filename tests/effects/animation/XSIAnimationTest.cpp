@@ -1,6 +1,6 @@
 // Keyframe animations played through an animator: poses at key times and across the loop seam,
 // held keys and progress, finishing, callback points both ways, degenerate clips, binding by name
-// and the sound event rule.
+// and the sound event rule, with a preset's events played once as the progress passes them.
 #include "effects/animation/XSIAnimation.h"
 
 #include "effects/animation/AnimationClipFixture.h"
@@ -192,22 +192,29 @@ TEST_F(XSIAnimationTest, ForwardPlayReachesItsCallbackPointAtItsShareOfTheClip)
     ResourceAnimation* slide = Clip("slide", {{"Arm", {{0.0f, 0.0f}, {1.0f, 10.0f}}}});
     MeshAnimator animator(nullptr, 3, 1);
     RecordingCallback callback;
-    AnimationParams params = Flags(0);
+    AnimationParams params = Flags(ANIMFLAG_SOUNDS);
     params.Id = 5;
     params.AutoFinishTime = 0.1f;
     params.CallbackObject = &callback;
     MeshTemplateAnimationPreset preset;
     preset.m_time = 2.0f;
     preset.m_cooldown = 0.5f;
+    // A sound event at a fifth of the clip, its entry unknown: each play is an error in the log.
+    MeshTemplateAnimationFrameData clang;
+    clang.m_soundEvent = NameString("Clang");
+    clang.m_timeStamp = 0.2f;
+    preset.m_frames.Add(clang);
     ASSERT_TRUE(animator.StartAnimationOnNode(
         m_skeleton, NameString("root"), std::make_unique<XSIAnimation>(slide, params, preset, nullptr, 0), 1.0f));
     ArmX(animator);
     Tick(0.8f);
     ArmX(animator);
     EXPECT_TRUE(callback.calls.empty()) << "0.8 s is below 0.5 x 2 - 0.1";
+    EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 1u) << "progress 0 to 0.4 passes the event";
     Tick(0.1f);
     ArmX(animator);
     EXPECT_EQ(callback.calls, (std::vector<std::string>{"point 5"}));
+    EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 1u) << "0.4 to 0.45 does not";
 }
 
 TEST_F(XSIAnimationTest, ClipsOfNoLengthOrTrimmedToNothingStandAtTheirStart)
@@ -324,6 +331,10 @@ TEST_F(XSIAnimationTest, TheRootEndPoseIsTheLastKeyOfEachChannelAndTargetingTurn
     arm.rotation = {{0.0f, Vector(0, 0, 0, 1)}, {1.0f, Vector(quarter.x, quarter.y, quarter.z, quarter.w)}};
     arm.position = {{0.0f, Vector(0, 0, 0, 0)}, {1.0f, Vector(4, 0, 0, 0)}};
     spec.tracks.push_back(arm);
+    AnimationClipSpec::Track hand;
+    hand.name = "Hand";
+    hand.scale = {{0.0f, Vector(1, 1, 1, 0)}, {0.5f, Vector(2, 2, 2, 0)}, {1.0f, Vector(3, 3, 3, 0)}};
+    spec.tracks.push_back(hand);
     ResourceAnimation* turn = Write("turn", spec);
     XSIAnimation animation(turn, AnimationParams(), 1.0f, 0.0f);
     Quaternion rotation;
@@ -333,6 +344,8 @@ TEST_F(XSIAnimationTest, TheRootEndPoseIsTheLastKeyOfEachChannelAndTargetingTurn
     EXPECT_NEAR(rotation.y, quarter.y, 1e-4f);
     EXPECT_NEAR(position.x, 4.0f, 1e-3f);
     EXPECT_FLOAT_EQ(scale.x, 1.0f) << "no scale keys: unit scale";
+    animation.GetRootEndPose(NameString("Hand"), rotation, position, scale);
+    EXPECT_NEAR(scale.y, 3.0f, 1e-3f);
     animation.GetRootEndPose(NameString("Tail"), rotation, position, scale);
     EXPECT_FLOAT_EQ(rotation.w, 1.0f);
     EXPECT_FLOAT_EQ(position.x, 0.0f);

@@ -462,6 +462,8 @@ TEST(ConfigPropertiesTest, FindFontReplacementAndBudgets)
     project.m_pcUsesMobileSettings = false;
     project.m_visualizationMode = ProjectConfig::VISUALIZATION_IPAD2;
     EXPECT_EQ(project.GetAnimationBufferKB(), 128u);
+    project.m_visualizationMode = 1; // "iPhone" as a file stores it
+    EXPECT_EQ(project.GetAnimationBufferKB(), 128u);
     EXPECT_EQ(ProjectConfig().GetMaxParticles(), 262144u);
 }
 

@@ -152,7 +152,9 @@ TEST_F(ScriptSchedulerHelperTest, TheThreeClocks)
     gGame.TickTimers(1.0f);
     gGame.GetGameplayTimer().Pause(false);
     gGame.ScheduleScriptCall("Mark('game')", 1.0f, 0);
-    gGame.ScheduleScriptCall("Mark('gameplay')", 1.0f, Game::kGameplayScheduler);
+    // The other flags go along: a call without an owner may not repeat.
+    gGame.ScheduleScriptCall("Mark('gameplay')", 1.0f, Game::kGameplayScheduler | ScheduledScriptCall::FLAG_REPEAT);
+    EXPECT_TRUE(m_log.Contains("Only entity based scripts are allowed to repeat - ignoring", CONSOLE_ERROR));
     gGame.UpdateSchedulers();
     gGlobalScriptScheduler.Update(gEngineTimer.GetTicks());
     EXPECT_EQ(Runs(), "");

@@ -209,6 +209,7 @@ TEST_F(RootDecoratorTest, ALinkedTreeRunsInTheSameContextAtItsOwnBase)
     m_template.InitTrees();
     // Two links to the same tree: two copies of its slices.
     const uint32_t own = main->GetRoot()->GetTreeDataSize();
+    EXPECT_EQ(own, 96u) << "16 for the sequence and for A, each decorator's 20 bytes rounded up to 32";
     EXPECT_EQ(main->GetContextDataSize(), own + 2 * sub->GetContextDataSize());
     TestAgent agent(main);
     ASSERT_EQ(agent.Context().GetDataSize(), main->GetContextDataSize());

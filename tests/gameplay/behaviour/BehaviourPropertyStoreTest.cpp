@@ -148,8 +148,9 @@ TEST(BehaviourPropertyStoreTest, ABoundInterruptedDecidesWhetherARunningActionSt
 
 TEST(BehaviourPropertyStoreTest, EditorChoicesComeFromTheOwnerAndItsSubtree)
 {
+    // A listener without a key offers nothing.
     std::unique_ptr<BehaviourTree> tree = MakeTestTree(
-        "BTTaskChangePropertyDecorator[!k=1]{BTTaskSequence{L(A;@Disabled=off;@Weight=w) BTTaskRandomDecorator[@Probability=p]{L(B;@Weight=w)}}}");
+        "BTTaskChangePropertyDecorator[!k=1]{BTTaskSequence{L(A;@Disabled=off;@Weight=w;@Interrupted=) BTTaskRandomDecorator[@Probability=p]{L(B;@Weight=w)}}}");
     auto* decorator = static_cast<BTTaskChangePropertyDecorator*>(tree->GetRoot());
     DynarraySafe<NameString> choices;
     decorator->GetSpeakers()[0]->GetPropertyChoices("Listener", choices);

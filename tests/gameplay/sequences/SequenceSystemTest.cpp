@@ -116,6 +116,7 @@ TEST_F(SequenceSystemTest, SequencesAreFoundAndStartedByNameInAnyCaseAndOnlyOnce
         EXPECT_NE(gSequenceSystem.FindSequence(name), nullptr) << name;
     EXPECT_EQ(gSequenceSystem.GetSequenceIndex("Intro"), 2);
     EXPECT_EQ(gSequenceSystem.GetSequenceIndex("intro"), -1);
+    EXPECT_EQ(gSequenceSystem.GetSequenceIndex("Outro"), 4) << "the last one";
 
     EXPECT_EQ(gSequenceSystem.StartSequence("Nowhere", false, false), nullptr);
     EXPECT_TRUE(m_log.Messages().empty());
@@ -134,6 +135,8 @@ TEST_F(SequenceSystemTest, SequencesAreFoundAndStartedByNameInAnyCaseAndOnlyOnce
     Frame();
     EXPECT_EQ(gSequenceSystem.GetActiveSequences().Count(), 0);
     EXPECT_FALSE(intro->IsActive());
+    gSequenceSystem.EnableAndReset(true);
+    EXPECT_EQ(gSequenceSystem.GetSequenceCount(), 0) << "enabling starts again without sequences";
 }
 
 TEST_F(SequenceSystemTest, TracksRunTheirActionsOnTheChosenClockAndInstantActionsCostNoFrame)

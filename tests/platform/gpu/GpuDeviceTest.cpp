@@ -441,6 +441,18 @@ TEST_F(GpuDeviceTest, TexturesTargetsAndViewportRules)
     EXPECT_EQ(m_device->CreateDepthStencilSurface(8, 8, kFormatD24S8, 0, 0, false, nullptr), kErrInvalidCall);
     EXPECT_EQ(m_device->CreateVertexBuffer(16, 0, 0, kPoolManaged, nullptr), kErrInvalidCall);
     EXPECT_EQ(m_device->CreateIndexBuffer(16, 0, kFormatIndex16, kPoolManaged, nullptr), kErrInvalidCall);
+    // Buffers live in any pool up to scratch; no length, a dynamic managed buffer or target usage are refused.
+    const struct { uint32_t length, usage; Pool pool; Result expected; } rows[] = {
+        {16, 0, kPoolScratch, kOk}, {0, 0, kPoolManaged, kErrInvalidCall}, {16, 0, kPoolScratch + 1, kErrInvalidCall},
+        {16, kUsageDynamic, kPoolManaged, kErrInvalidCall}, {16, kUsageRenderTarget, kPoolDefault, kErrInvalidCall}};
+    for (const auto& b : rows)
+    {
+        GpuVertexBuffer* vb = nullptr;
+        GpuIndexBuffer* ib = nullptr;
+        EXPECT_EQ(m_device->CreateVertexBuffer(b.length, b.usage, 0, b.pool, &vb), b.expected) << &b - rows;
+        EXPECT_EQ(m_device->CreateIndexBuffer(b.length, b.usage, kFormatIndex16, b.pool, &ib), b.expected) << &b - rows;
+        SafeRelease(vb), SafeRelease(ib);
+    }
 
     GpuSurface* target = nullptr;
     ASSERT_EQ(m_device->CreateRenderTarget(16, 8, kFormatA8R8G8B8, 4, 0, false, &target), kOk);

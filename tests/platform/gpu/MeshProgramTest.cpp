@@ -143,6 +143,14 @@ TEST_F(MeshProgramTest, ConstantColourTintsTheLitColour)
     SetVertex("ConstantColor", {1, 0, 0.5f, 1});
     DrawTriangle(0, 0, 1);
     EXPECT_EQ(Probe(12, 8), 0xFFBF0060u);
+    // Blending takes the colour as written, saturated: an alpha of two counts as one.
+    ClearTarget(0xFF808080);
+    SetVertex("ConstantColor", {1, 1, 1, 2});
+    m_device->SetRenderState(gpu::kRsAlphaBlendEnable, 1);
+    m_device->SetRenderState(gpu::kRsSrcBlend, gpu::kBlendSrcAlpha);
+    m_device->SetRenderState(gpu::kRsDestBlend, gpu::kBlendInvSrcAlpha);
+    DrawTriangle(0, 0, 1);
+    EXPECT_EQ(Probe(12, 8), 0xFFBFBFBFu);
 }
 
 TEST_F(MeshProgramTest, TwoSidedFlipsTheNormalOfBackFacesOnly)

@@ -88,7 +88,7 @@ vector<float, 4> ConstantColor;
 texture DiffuseMap < string file = "a.dds"; >;
 typedef struct { float4 c; } Light;
 float4 Unused;
-float4 LightProbe[3];
+half4 LightProbe[3];
 bool UseFog;
 int Count;
 sampler2D Diffuse : register(s2);
@@ -100,7 +100,7 @@ float4 Helper(float4 p);
 float4 Helper(float4 p) { return mul(p, ModelViewProjMatrix) * Scale; }
 float4 Other() { return Unused; }
 [maxtempreg(32)]
-Output vertex(float4 p : POSITION, uniform float4 Tint)
+Output vertex(float4 p : POSITION, uniform double4 Tint)
 {
     Output o;
     o.position = Helper(p) + LightProbe[1] + tex2Dlod(Diffuse, p) + texCUBElod(Cube, p) + (UseFog ? Count : 0) + Tint;

@@ -160,6 +160,11 @@ TEST(ShaderProgramTest, VersionOneCodeLoadsWithoutProgramWords)
     ShaderCode code;
     code.program = "left over";
     EXPECT_FALSE(ReadShaderCode(nullptr, sizeof(bytes), &code) || ReadShaderCode(bytes, sizeof(bytes), nullptr));
+    std::vector<uint8_t> spoiled(bytes, bytes + sizeof(bytes));
+    spoiled[4] = 9; // an unknown version
+    EXPECT_FALSE(ReadShaderCode(spoiled.data(), spoiled.size(), &code));
+    spoiled[4] = 1, spoiled[3] = 'X'; // not this system's magic
+    EXPECT_FALSE(ReadShaderCode(spoiled.data(), spoiled.size(), &code));
     ASSERT_TRUE(ReadShaderCode(bytes, sizeof(bytes), &code));
     EXPECT_EQ(code.entryPoint, "v");
     EXPECT_EQ(code.sourceHash, 0x12345678u);

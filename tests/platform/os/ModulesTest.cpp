@@ -20,6 +20,7 @@ TEST_F(ModulesTest, OnlyRegisteredModulesLoadAndGiveTheirEntryPoints)
     const os::ModuleHandle module = os::LoadModule("Vendor.dll");
     ASSERT_NE(module, nullptr);
     EXPECT_EQ(os::LoadModule("vendor.dll"), nullptr) << "names are exact";
+    EXPECT_EQ(os::GetModuleLoadCount("vendor.dll"), 0u) << "never registered";
     const auto answer = reinterpret_cast<int (*)()>(os::GetModuleFunction(module, "Answer"));
     ASSERT_NE(answer, nullptr);
     EXPECT_EQ(answer(), 42);

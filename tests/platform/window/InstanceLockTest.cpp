@@ -67,6 +67,10 @@ TEST_F(InstanceLockTest, AWindowOfAnotherProcessIsFoundThroughTheLock)
     const pid_t child = HoldLockInChild(toChild, fromChild);
 
     EXPECT_TRUE(IsInstanceLockedElsewhere("TestClass"));
+    const auto openFiles = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+    const auto before = openFiles();
+    EXPECT_FALSE(AcquireInstanceLock("TestClass"));
+    EXPECT_EQ(openFiles(), before) << "a refused lock closes its file";
     const WindowHandle found = FindWindow("TestClass");
     ASSERT_NE(found, nullptr);
     EXPECT_TRUE(IsOtherProcessWindow(found));

@@ -102,6 +102,7 @@ TEST(ResourceAnimationFileTest, HandWrittenImagesOfVersionThreeAndFourRead)
         EXPECT_FLOAT_EQ(data.GetValue(1), version >= 4 ? 2.5f : 0.0f);
         EXPECT_EQ(data.FindTrack(NameString("Hips")), 0);
         EXPECT_EQ(data.FindTrack(NameString("Spine")), -1);
+        EXPECT_EQ(data.FindTrack(NameString()), 1) << "the last track is searched too";
     }
 }
 
@@ -217,6 +218,7 @@ TEST(ResourceAnimationFileTest, ClipsKeyedAtOneSetOfTimesGetKeyBlocksOfFourTrack
                 const AnimationTrack& t = data.GetTracks()[size_t(track)];
                 const Vector& rotation = data.GetDecodedKeys()[t.firstKeys[ANIMCHANNEL_ROTATION] + uint32_t(key)];
                 const Vector& position = data.GetDecodedKeys()[t.firstKeys[ANIMCHANNEL_POSITION] + uint32_t(key)];
+                EXPECT_NEAR(position.x + position.y, float(track + key), 1e-3f) << "decoded back into the clip's range";
                 const AnimationKeyBlock& block = data.GetKeyBlocks()[size_t(track / 4 * 3 + key)];
                 alignas(16) float rows[8][4];
                 for (int row = 0; row < 4; ++row)

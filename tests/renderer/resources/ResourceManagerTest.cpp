@@ -374,6 +374,7 @@ TEST_F(ResourceManagerTest, CloseEvictsEverythingAndStopsTheThread)
 {
     Resource* shader = m_manager.GetResource(RESOURCE_TYPE_SHADER, "shader/s", 0, true, 0);
     Resource* texture = m_manager.GetResource(RESOURCE_TYPE_TEXTURE, "tex/t", 0, true, 0);
+    m_manager.SetPrefetchResource(texture); // still pending at the close
     shader->Release();
     texture->Release();
     Template("templates/Held"); // never released: its pool deletes it at close

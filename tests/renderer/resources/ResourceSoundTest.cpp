@@ -31,11 +31,11 @@ struct Bytes
     Bytes& Fill(size_t n, uint8_t value) { data.insert(data.end(), n, value); return *this; }
 };
 
-// "RIFF" <size> WAVE "fmt " 16: PCM mono 8000 Hz 16-bit, then the given chunks.
+// "RIFF" <size> WAVE "fmt " 16: PCM stereo 8000 Hz 16-bit, then the given chunks.
 Bytes WaveHead(uint32_t riffSize, uint16_t tag = 1)
 {
     Bytes b;
-    b.Tag("RIFF").U32(riffSize).Tag("WAVE").Tag("fmt ").U32(16).U16(tag).U16(1).U32(8000).U32(16000).U16(2).U16(16);
+    b.Tag("RIFF").U32(riffSize).Tag("WAVE").Tag("fmt ").U32(16).U16(tag).U16(2).U32(8000).U32(32000).U16(4).U16(16);
     return b;
 }
 
@@ -60,7 +60,9 @@ protected:
     ResourceSound* Load(const char* name)
     {
         Resource* resource = m_manager.GetResource(RESOURCE_TYPE_SOUND, name, 0, true, 0);
+        m_manager.SetPrefetchResource(resource); // a file that opens starts the pending prefetch
         resource->Load(true);
+        EXPECT_TRUE(!resource->IsLoaded() || resource->GetReferenceCount() == 1) << name;
         return static_cast<ResourceSound*>(resource);
     }
     static uint32_t FreeBytes()
@@ -82,12 +84,12 @@ TEST_F(ResourceSoundTest, WaveFilesParseInPlaceAndPreferTheirAdpcmTwin)
     Bytes pcm = WaveHead(36 + 8);
     pcm.Tag("data").U32(8).U16(1).U16(2).U16(3).U16(4);
     Write("a.wav", pcm.data);
-    ResourceSound* a = Load("a.wav");
+    ResourceSound* a = Load("a.WAV"); // an extension in capitals is the same
     ASSERT_TRUE(a->IsLoaded());
     EXPECT_EQ(a->GetKind(), uint32_t(SOUND_FORMAT_PCM)) << "the number the sound instances play by";
     const audio::WaveFormat& f = a->GetFormat();
     EXPECT_EQ((std::vector<uint32_t>{f.channels, f.samplesPerSec, f.avgBytesPerSec, f.blockAlign, f.bitsPerSample}),
-              (std::vector<uint32_t>{1, 8000, 16000, 2, 16}));
+              (std::vector<uint32_t>{2, 8000, 32000, 4, 16}));
     ASSERT_EQ(a->GetSampleSize(), 8u);
     EXPECT_EQ(a->GetSampleData()[2], 2);
     EXPECT_EQ(a->GetSize(), uint32_t(pcm.data.size()));

@@ -298,12 +298,13 @@ TEST(TextureFileNamesTest, PathsAndPatchNames)
 TEST(TextureFileHeaderTest, TheLevelTableKeepsItsLastEntry)
 {
     TextureFileHeader header;
-    header.levels[TextureFileHeader::kMaxLevels - 1] = {1, 2, 8};
+    header.levels[TextureFileHeader::kMaxLevels - 1] = {1, 300, 8};
     header.flags = 5;
     uint8_t bytes[TextureFileHeader::kSize] = {};
     header.Write(bytes);
     TextureFileHeader back;
     ASSERT_TRUE(TextureFileHeader::Parse(bytes, sizeof(bytes), &back));
     EXPECT_EQ(back.levels[TextureFileHeader::kMaxLevels - 1].faceBytes, 8u);
+    EXPECT_EQ(back.levels[TextureFileHeader::kMaxLevels - 1].height, 300u) << "both bytes of a 16-bit edge";
     EXPECT_EQ(back.flags, 5u);
 }

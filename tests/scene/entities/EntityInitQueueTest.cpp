@@ -75,6 +75,23 @@ TEST_F(EntityInitQueueTest, AnEntityDeletedByItsOwnHandlerGetsNoMorePasses)
     EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 0u);
 }
 
+// One made by a handler runs at once the passes already past; one with more joins the running pass.
+TEST_F(EntityInitQueueTest, AnEntityMadeDuringAFlushCatchesUpThenJoinsTheRunningPass)
+{
+    static EntityTemplate* sWithPasses[4];
+    for (uint32_t passes = 0; passes < 4; ++passes)
+        sWithPasses[passes] = WithPasses(passes);
+    lua_register(gLua.GetState(), "Spawn", [](lua_State* state) {
+        gEntityManager.CallOnInitHooks(
+            gEntityManager.CreateEntity(sWithPasses[lua_tointeger(state, 1)], nullptr, Matrix::ONE, 0, nullptr));
+        return 0;
+    });
+    Run("function Entity:OnInit(pass) log = log .. self:GetName() .. ':' .. pass .. ' ' "
+        "  if self:GetName() == '*1' and pass > 0 then Spawn(pass == 1 and 3 or 1) end end");
+    CreateInGame(sWithPasses[3]);
+    EXPECT_EQ(Log(), "*1:0 *1:1 *2:0 *2:1 *1:2 *3:0 *2:2 ");
+}
+
 TEST_F(EntityInitQueueTest, SceneStartUpRunsThePassesOfEveryEntity)
 {
     Entity* a = gEntityManager.CreateEntity(WithPasses(2), nullptr, Matrix::ONE, 0, nullptr);

@@ -78,6 +78,11 @@ TEST_F(EntityPropertiesTest, ARecordRoundTripsThroughAnotherEntity)
     Entity* untouched = Create();
     EXPECT_FALSE(untouched->DeserializeFromMemory(record.data(), size - 1, 0));
     EXPECT_STREQ(untouched->GetName(), "");
+    // An edit of one property takes effect when it is reported.
+    const RTTIProperty* combat = Entity::StaticClassProperties()->FindProperty("Visible in combat view");
+    ASSERT_TRUE(combat->SetFromText(untouched, "2"));
+    untouched->OnPropertyChanged(combat);
+    EXPECT_FALSE(untouched->IsVisibleInCombatView());
 }
 
 TEST_F(EntityPropertiesTest, TheMountRecordIsMadeOnlyByANonDefaultWrite)

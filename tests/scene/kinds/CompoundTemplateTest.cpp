@@ -391,6 +391,8 @@ TEST_F(CompoundTemplateFileTest, ALoadedCompoundIgnoresTheBoxesOfTemplatesNotLoa
     Entity* lateEntity = gEntityManager.CreateEntity(late, nullptr, Matrix::ONE, 0, nullptr);
     EXPECT_STREQ(lateEntity->GetTemplateName(), "Late");
     EXPECT_STREQ(lateEntity->GetTemplateFullName(), "templates/props/Late");
+    late->SetResourceFlags(0x200);
+    EXPECT_EQ(late->GetResourceFlags() & 0x200u, 0x200u) << "the manager holds a managed template's flags";
 
     auto* loaded = dynamic_cast<CompoundTemplate*>(gTemplateManager.GetTemplate("kit/House", true));
     ASSERT_NE(loaded, nullptr);

@@ -345,6 +345,7 @@ TEST_F(LightEntityTest, TheTablesFollowTheEntityAndTemplateTables)
         EXPECT_EQ(properties[i]->GetName(), names[i]) << i;
     EXPECT_EQ(properties[15]->GetFlags(), 0x800u);
     EXPECT_STREQ(properties[10]->GetEnumerationNames()[1], "Double sided");
+    EXPECT_EQ(properties[10]->GetEnumerationNames()[3], nullptr) << "three modes";
     EXPECT_EQ(properties[4]->GetType(), uint32_t(RTTI_TYPE_GROUP));
     LightTemplate t;
     EXPECT_EQ(t.GetWireframeColor().g, 255);

@@ -1,5 +1,5 @@
 // Mesh entities playing their template's clips: starting by name and index, child chains, root
-// motion onto the entity, mounted entities on bones and the replicated animation state.
+// motion onto the entity, targeting modes, mounted entities on bones and the replicated animation state.
 #include "scene/kinds/MeshEntity.h"
 
 #include "core/filesystem/FileSystem.h"
@@ -122,6 +122,28 @@ TEST_F(MeshEntityAnimationTest, ClipsStartByNameOrIndexAndPoseTheBones)
     EXPECT_FALSE(knight->StartAnimationByIndex(m_root, 9, nullptr));
     EXPECT_FALSE(knight->StartAnimation(m_root, NameString("Rest"), nullptr)) << "its file is missing";
     EXPECT_FALSE(knight->StartAnimation(NameString("legs"), NameString("Wave"), &loop)) << "no such node";
+}
+
+TEST_F(MeshEntityAnimationTest, AClipsTargetingModeTurnsItsBonesByTheEntitysAngles)
+{
+    // The "aim" mode's left pose turns Arm a quarter round about y; fully left, Wave's Arm takes it all.
+    Quaternion quarter;
+    quarter.LoadYRotation(90.0f);
+    WriteClip("aimleft", "Arm", {}, {{0.0f, Vector(quarter.x, quarter.y, quarter.z, quarter.w)}});
+    MeshTemplateSpec spec;
+    spec.bones = {"Hips", "Arm"};
+    spec.clips = {{"Wave", "wave"}, {"targeting-aim-left", "aimleft"}};
+    m_templates.push_back(MeshTemplateWriter::MakeTemplate(spec));
+    m_templates.back()->GetAnimations()[1].m_defaultPreset.GetAnimation()->WaitUntilLoaded(false);
+    m_templates.back()->RebuildTargetingTable(false);
+    auto* knight = static_cast<MeshEntity*>(gEntityManager.CreateEntity(m_templates.back().get(), nullptr, Matrix::ONE, 0, nullptr));
+    AnimationParams wave = Params(ANIMFLAG_LOOP);
+    wave.TargetingModeIndex = knight->GetTargetingModeIndex(NameString("aim"));
+    ASSERT_TRUE(knight->StartAnimation(m_root, NameString("Wave"), &wave));
+    knight->SetTargetingAngles(-90.0f, 0.0f);
+    Advance(knight, 0.0f);
+    Advance(knight, 0.5f);
+    EXPECT_NEAR(std::fabs(knight->GetLocalHierarchyPosition(NameString("Arm")).rows[0].z), 1.0f, 1e-3f);
 }
 
 TEST_F(MeshEntityAnimationTest, AClipStartedFromItsGroupTakesUpTheProgressOfTheGroupsRunningClip)

@@ -186,9 +186,14 @@ TEST_F(MeshTemplatePresetsTest, BuildAnimationPresetCopiesAndScalesByTheOverlay)
     EXPECT_FLOAT_EQ(out.m_time, 1.0f);
     EXPECT_FLOAT_EQ(out.m_movementSpeed, 6.0f);
 
+    out.m_cooldown = 2.0f;
+    out.m_removedFrames = 3;
     m_template->BuildAnimationPreset(out, 5, Tags({"a"}));
     EXPECT_TRUE(out.m_name.IsEmpty());
     EXPECT_FLOAT_EQ(out.m_time, 1.0f);
+    EXPECT_FLOAT_EQ(out.m_movementSpeed, 0.0f);
+    EXPECT_FLOAT_EQ(out.m_cooldown, 0.0f);
+    EXPECT_EQ(out.m_removedFrames, 0u);
     m_template->BuildAnimationPreset(out, -1, Tags({}));
     EXPECT_TRUE(out.m_name.IsEmpty());
     m_template->EditOverlayLists()[0]->m_overlays[0]->m_animation = NameString("Run");

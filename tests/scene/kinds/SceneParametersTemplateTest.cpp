@@ -135,7 +135,10 @@ TEST_F(SceneParametersTemplateTest, ANewTemplateHoldsTheDefaults)
     for (const char* neutral : {"Image local contrast", "Image contrast", "Image saturation", "Low spec contrast multiplier",
                                 "Low spec saturation multiplier"})
         EXPECT_EQ(Text(t, neutral), "1.000000") << neutral;
-    EXPECT_EQ(Text(t, "Image local contrast variation"), "0.900000");
+    for (const auto& [name, value] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"Image local contrast variation", "0.900000"}, {"Vignette start", "0.000000"},
+             {"Vignette end", "0.100000"}, {"Vignette aspect", "0.800000"}})
+        EXPECT_EQ(Text(t, name), value) << name;
     EXPECT_EQ(Text(t, "Param 3"), "3.000000 4.000000 5.000000 6.000000") << "the project's post-process parameters when made";
     EXPECT_EQ(t.GetWireframeColor().g, 127);
     EXPECT_EQ(t.GetWireframeColor().r, 255);

@@ -52,7 +52,13 @@ int RunDatakit(const std::vector<std::string>& arguments)
     {
         for (const DatakitCommand& command : GetDatakitCommands())
             if (arguments[0] == command.name)
-                return command.run(std::vector<std::string>(arguments.begin() + 1, arguments.end()));
+            {
+                const int result = command.run(std::vector<std::string>(arguments.begin() + 1, arguments.end()));
+                // Not every argument check can say what was wrong; the usage line at least shows what was expected.
+                if (result == 2)
+                    std::fprintf(stderr, "usage: datakit %s\n", command.usage);
+                return result;
+            }
         std::fprintf(stderr, "datakit: unknown command '%s'\n", arguments[0].c_str());
     }
     std::fprintf(stderr, "usage:\n");

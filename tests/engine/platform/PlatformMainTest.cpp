@@ -135,6 +135,7 @@ TEST_F(PlatformMainTest, FullScreenScriptModesAreTheDisplayModesUpToTheDesktop)
     helper.AdjustScreenModeTableToDisplayMode();
     const uint32_t count = uint32_t(gNorvexEngine.GetRenderer()->GetDisplayModes().Modes().size());
     ASSERT_EQ(helper.GetScreenModeCount(), count);
+    ASSERT_GT(count, 0u);
     ASSERT_GT(gNorvexEngine.GetRenderer()->GetDisplayModes().Modes().back().width, 1280u);
     EXPECT_EQ(helper.GetScreenModeDesc(count), "");
     helper.SetScreenMode(count - 1);

@@ -223,7 +223,9 @@ TEST_F(GameRenderTest, ALostDeviceMakesRenderAnswerFalse)
     EXPECT_FALSE(gRenderer->IsDeviceResetPending());
     RenderFrame(false, &presented);
     EXPECT_TRUE(presented);
-    // Without a renderer there is no device to make again.
+    // Without a renderer there is no device to make again. The frame is drained first: the render
+    // thread reads gRenderer while it runs one.
+    gRenderer->SubmitCommands(true);
     NorvexRenderer* const renderer = gRenderer;
     gRenderer = nullptr;
     EXPECT_TRUE(gGame.Render(false));

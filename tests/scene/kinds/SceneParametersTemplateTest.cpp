@@ -6,6 +6,7 @@
 #include "renderer/RenderCommands.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/SceneParametersWrapper.h"
+#include "renderer/resources/ResourceManager.h"
 #include "scene/kinds/SceneParametersTemplate.h"
 #include "support/RenderStreamCapture.h"
 #include "support/SceneEnvironmentCalls.h"
@@ -240,6 +241,23 @@ TEST_F(SceneParametersTemplateTest, EmptyTextureNamesBuildASetWithoutTextures)
     EXPECT_EQ(set.GetEnvironmentMap(), nullptr);
     EXPECT_FLOAT_EQ(set.GetShading().fogStart, 12.0f);
     EXPECT_FLOAT_EQ(set.GetShading().ssaoColor.w, 1.0f);
+}
+
+TEST_F(SceneParametersTemplateTest, ARebuildOrTheTemplatesEndLetsGoOfTheTexturesItTook)
+{
+    ResourceManager manager;
+    ASSERT_TRUE(manager.Init());
+    auto t = std::make_unique<SceneParametersTemplate>();
+    ASSERT_TRUE(t->GetClassProperties()->FindPropertyInClassChain("Cloud texture file name")->SetFromText(t.get(), "Sky/none.dds"));
+    t->RebuildWrapper(true);
+    Resource* texture = manager.GetResource(RESOURCE_TYPE_TEXTURE, "Sky/none.dds", 0, true, 0);
+    EXPECT_EQ(texture->GetReferenceCount(), 2) << "the template's and this one";
+    t->RebuildWrapper(true);
+    EXPECT_EQ(texture->GetReferenceCount(), 2);
+    t.reset();
+    EXPECT_EQ(texture->GetReferenceCount(), 1);
+    texture->Release();
+    manager.Close();
 }
 
 TEST_F(SceneParametersTemplateTest, EditingTheUITemplateUpdatesTheOverrideSetAtOnce)

@@ -178,10 +178,10 @@ TEST_F(UIPictureTest, WithoutABatchOrTextureAPictureIsAPlainQuadOfBatchZero)
 
 TEST_F(UIPictureTest, UserImagesAreCopiedSwappedIntoTheSharedTextureOfTheirSizeClass)
 {
-    std::vector<uint8_t> rgba(64 * 2 * 4, 0);
+    std::vector<uint8_t> rgba(64 * 64 * 4, 0);
     for (uint32_t i = 0; i < 8; ++i)
         rgba[i] = uint8_t(10 + i); // pixels 0 and 1: R G B A = 10 11 12 13, 14 15 16 17
-    steam::SetTestImage(7, 64, 2, rgba);
+    steam::SetTestImage(7, 64, 64, rgba);
     const uint64_t before = UICommand::GetWrittenCount();
     m_picture->SetSteamTexture(0, 7);
     EXPECT_EQ(UICommand::GetWrittenCount(), before + 1);

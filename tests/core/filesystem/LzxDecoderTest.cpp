@@ -264,12 +264,18 @@ TEST(LzxDecoderTest, AContextDecodesOnlyAfterItsDecoderWasReset)
     EXPECT_FALSE(LZXDecompressStream(context.get(), stream.data(), in, out.data(), space));
     EXPECT_EQ(space, 0u);
 
-    context->Reset();
-    in = static_cast<uint32_t>(stream.size());
-    space = static_cast<uint32_t>(out.size());
-    ASSERT_TRUE(LZXDecompressStream(context.get(), stream.data(), in, out.data(), space));
-    EXPECT_EQ(space, data.size());
-    EXPECT_EQ(out, data);
+    // Each Reset starts afresh: the block kind and E8 size the stream before ended with are gone.
+    for (const LzxEncoderOptions options : {LzxEncoderOptions{LzxBlockKind::Uncompressed, 32768, 12000000},
+                                            LzxEncoderOptions{LzxBlockKind::Verbatim, 32768, 0}})
+    {
+        const Bytes next = Encode(data, options);
+        context->Reset();
+        in = static_cast<uint32_t>(next.size());
+        space = static_cast<uint32_t>(out.size());
+        ASSERT_TRUE(LZXDecompressStream(context.get(), next.data(), in, out.data(), space));
+        EXPECT_EQ(space, data.size());
+        EXPECT_EQ(out, data);
+    }
     EXPECT_FALSE(LZXDecompressStream(nullptr, stream.data(), in, out.data(), space));
     EXPECT_EQ(in + space, 0u); // without a context nothing is used
 }

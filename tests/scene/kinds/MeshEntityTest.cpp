@@ -214,6 +214,9 @@ TEST_F(MeshEntityTest, LocalColorGoesToTheContextOnlyWhenItChanges)
     EXPECT_FLOAT_EQ(entity->GetMeshRenderingContext()->GetFakeShadowStrength(), 0.25f);
     EXPECT_EQ(entity->GetMeshRenderingContext()->GetOutlineState(), 3);
     EXPECT_TRUE(entity->GetMeshRenderingContext()->IsMirrored());
+    entity->RecreateRenderingContext(true);
+    Sync();
+    EXPECT_TRUE(entity->GetMeshRenderingContext()->IsMirrored()) << "a new context too";
 }
 
 TEST_F(MeshEntityTest, AnimationTagsAreKeptOnceEachAndRemovedWhereverTheyStand)

@@ -117,6 +117,12 @@ TEST_F(GpuSurfaceTest, EveryColourFormatCreatesLocksLoadsAndReadsBack)
                       kOk);
             ExpectColor(level->ReadPixel(7, 7), {1, 0, 0, 1}, 0, "loaded block");
             ExpectColor(level->ReadPixel(5, 4), {0, 0, 0, 1}, 0, "index 1 of a block's first row");
+            // A colour surface takes them decoded, texel by texel.
+            EXPECT_EQ(LoadSurfaceFromMemory(BackBuffer(), nullptr, blocks.data(), info.format, 2 * info.blockBytes,
+                                            {0, 0, 8, 8}, kLoadFilterNone, 0),
+                      kOk);
+            EXPECT_EQ(BackBuffer()->ReadPixelArgb(7, 7), 0xFFFF0000u);
+            EXPECT_EQ(BackBuffer()->ReadPixelArgb(5, 4), 0xFF000000u);
             uint32_t argb[64] = {};
             EXPECT_EQ(LoadSurfaceFromMemory(level, nullptr, argb, kFormatA8R8G8B8, 32, {0, 0, 8, 8},
                                             kLoadFilterNone, 0),

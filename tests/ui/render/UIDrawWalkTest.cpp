@@ -132,8 +132,9 @@ TEST_F(UIDrawWalkTest, WindowAlignmentMovesBySideMarginsOncePerAxis)
     UIScreen::SetUISizeOverride(320.0f, 120.0f);
     left->SetWindowAlignment(UIWINDOWALIGNMENT_LEFTTOP);
     twice->SetWindowAlignment(UIWINDOWALIGNMENT_LEFTTOP);
+    right->SetWindowAlignment(UIWINDOWALIGNMENT_RIGHTTOP);
     DrawScreen(*m_screen);
-    ExpectPixels({{2, 45, kRed}, {2, 125, kRed}, {2, 145, kBlack}}, "top alignment");
+    ExpectPixels({{2, 45, kRed}, {2, 125, kRed}, {2, 145, kBlack}, {145, 85, kRed}, {145, 145, kBlack}}, "top alignment");
 }
 
 TEST_F(UIDrawWalkTest, AspectScalingStretchesAboutTheUICentre)

@@ -232,8 +232,9 @@ void FlagEntity::PlaceOnPath(const Vector& position, const Vector& direction, Ma
     // A path straight up or down has no roll reference in world up: its x axis is taken as it.
     const bool vertical = std::fabs(direction.y) > 0.9999f;
     out.LoadInverseLookAtLH(position, at, vertical ? Vector(1.0f, 0.0f, 0.0f, 0.0f) : kUp);
+    // The frame is in the parent's space: it applies first, then the parent's matrix.
     if (GetParent() != nullptr)
-        out.MulInPlace(GetParent()->GetGlobalLocationMatrix());
+        out.Mul(GetParent()->GetGlobalLocationMatrix(), out);
 }
 
 void FlagEntity::GetGlobalPositionOnPath(const FlagEntity* neighbour, float distance, Matrix& out, bool wrap,

@@ -159,6 +159,7 @@ TEST_F(MeshDrawTest, LoadingCreatesDeviceObjectsAndResolvesTheForwardShaders)
     EXPECT_NE(m_data->GetVertexBuffer(), nullptr);
     EXPECT_NE(m_data->GetIndexBuffer(), nullptr);
     EXPECT_NE(m_data->GetEdgeIndexBuffer(), nullptr);
+    EXPECT_EQ(MeshTemplateRenderingData::GetLiveCount(), 1u);
     const MeshMaterial& material = m_data->GetPreset(0).materials[0];
     EXPECT_NE(material.GetShaderResource(MeshMaterial::LINK_FORWARD_VS), nullptr);
     EXPECT_NE(material.GetShaderResource(MeshMaterial::LINK_FORWARD_PS), nullptr);

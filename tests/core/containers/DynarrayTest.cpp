@@ -44,6 +44,8 @@ TEST(DynarrayTest, CapacityDoublesFromTwo)
     EXPECT_EQ(reinterpret_cast<uintptr_t>(array.Data()) % 16, 0u);
     for (uint32_t i = 0; i < 16; ++i)
         EXPECT_EQ(array[int32_t(i)], i);
+    array.RemoveAt(0); // a full block moves its tail down without reading past its end
+    EXPECT_EQ(array[14], 15u);
 }
 
 TEST(DynarrayTest, InsertAtCountAppendsAndInsideMovesTheTail)
@@ -80,8 +82,11 @@ TEST(DynarrayTest, RemovalsKeepOrderAndZeroFreedSlots)
     EXPECT_EQ(array.Data()[3], 0u);
     EXPECT_EQ(array.Data()[5], 0u);
 
+    EXPECT_DEBUG_DEATH(array.RemoveAt(3), "index");
+    EXPECT_DEBUG_DEATH(array.RemoveAt(-1), "index");
     array.RemoveAt(0);
     EXPECT_EQ(Contents(array), (std::vector<uint32_t>{2, 4}));
+    EXPECT_EQ(array.Data()[2], 0u);
 
     for (uint32_t value : {5u, 6u, 7u})
         array.Add(value);

@@ -125,10 +125,10 @@ TEST(LzxDecoderTest, E8TranslationIsUndone)
         data[i] = 0xE8;
         std::memcpy(&data[i + 1], &target, 4);
     }
-    // The ends of the translated range: exactly the translation size, and the size less the position.
-    for (const size_t at : {size_t(30001), size_t(30050)})
+    // The ends of the translated range: exactly the translation size, the size less the position, and
+    // a call back to the first byte.
+    for (const auto& [at, target] : {std::pair<size_t, int32_t>{30001, 1000000}, {30050, 1000000 - 30050}, {30101, -30101}})
     {
-        const int32_t target = at == 30001 ? 1000000 : int32_t(1000000 - at);
         data[at] = 0xE8;
         std::memcpy(&data[at + 1], &target, 4);
     }
@@ -140,11 +140,11 @@ TEST(LzxDecoderTest, E8TranslationIsUndone)
 
 TEST(LzxDecoderTest, E8TranslationStopsTenBytesBeforeEachFrameEnd)
 {
-    // 0xE8 at the last translated place of frame 0 and at the first untranslated one of frame 1
+    // 0xE8 at the first untranslated place of frame 0 and at the last translated one of frame 1
     // (7232 bytes long); each carries a small forward call that translation would change.
     Bytes data(40000, 0x90);
     const int32_t target = 1000;
-    for (const size_t at : {size_t(32768 - 11), size_t(32768 + 7232 - 10)})
+    for (const size_t at : {size_t(32768 - 10), size_t(32768 + 7232 - 11)})
     {
         data[at] = 0xE8;
         std::memcpy(&data[at + 1], &target, 4);
@@ -264,12 +264,18 @@ TEST(LzxDecoderTest, AContextDecodesOnlyAfterItsDecoderWasReset)
     EXPECT_FALSE(LZXDecompressStream(context.get(), stream.data(), in, out.data(), space));
     EXPECT_EQ(space, 0u);
 
-    context->Reset();
-    in = static_cast<uint32_t>(stream.size());
-    space = static_cast<uint32_t>(out.size());
-    ASSERT_TRUE(LZXDecompressStream(context.get(), stream.data(), in, out.data(), space));
-    EXPECT_EQ(space, data.size());
-    EXPECT_EQ(out, data);
+    // Each Reset starts afresh: the block kind and E8 size the stream before ended with are gone.
+    for (const LzxEncoderOptions options : {LzxEncoderOptions{LzxBlockKind::Uncompressed, 32768, 12000000},
+                                            LzxEncoderOptions{LzxBlockKind::Verbatim, 32768, 0}})
+    {
+        const Bytes next = Encode(data, options);
+        context->Reset();
+        in = static_cast<uint32_t>(next.size());
+        space = static_cast<uint32_t>(out.size());
+        ASSERT_TRUE(LZXDecompressStream(context.get(), next.data(), in, out.data(), space));
+        EXPECT_EQ(space, data.size());
+        EXPECT_EQ(out, data);
+    }
     EXPECT_FALSE(LZXDecompressStream(nullptr, stream.data(), in, out.data(), space));
     EXPECT_EQ(in + space, 0u); // without a context nothing is used
 }

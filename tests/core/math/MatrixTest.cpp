@@ -422,6 +422,10 @@ TEST(MatrixTest, BillboardFacesTheCamera)
     EXPECT_TRUE(Near(r.rows[3], tilted.rows[3], 0.0f));
     EXPECT_NEAR(r.rows[0].y, 0.0f, 1e-6f);
     EXPECT_NEAR(r.rows[0].Length(), 2.0f, 1e-5f);
+    // A heading back along -x with some y turns round rather than folding onto +x.
+    tilted.Set(Vector(-1, 1, 1, 0), Vector(0, 1, 0, 0), Vector(0, 0, 1, 0), Vector(0, 0, 0, 1));
+    r.LoadBillboard(tilted, 8, camera, 0.0f);
+    EXPECT_TRUE(Near(r.rows[0], Vector(-std::sqrt(2.0f), 0, 1, 0), 1e-5f));
 }
 
 TEST(MatrixTest, LogPrintsFourLabelledRows)

@@ -44,7 +44,7 @@ TEST_F(ParticleSpawnerTest, ASpawnAcrossTheRingEndContinuesBirthsAndAges)
     SetParticleProperty(m_system, "Life time", "2");
     SetParticleProperty(m_system, "Initial velocity", "0 0 0 0");
     SetParticleProperty(m_system, "Initial velocity var", "0 0 0 0");
-    SetParticleProperty(m_system, "Global gravity", "2 0 0 0");
+    SetParticleProperty(m_system, "Global gravity", "2 -1 3 0");
     ParticleSystemContext* context = Play(m_system, 0, false);
     ParticleRecord ring[8] = {};
     ParticleSpawnBatch batch = Batch(5, 1.0f, 0.1f, 0.0f);
@@ -57,10 +57,14 @@ TEST_F(ParticleSpawnerTest, ASpawnAcrossTheRingEndContinuesBirthsAndAges)
         EXPECT_NEAR(record.birth, 1.0f + 0.1f * float(k + 1), 1e-5f) << k;
         EXPECT_NEAR(record.death - record.birth, 2.0f, 1e-5f) << k;
         EXPECT_NEAR(record.inverseLife, 0.5f, 1e-6f) << k;
-        // Each has flown its age under gravity 2 at the end of the period: x = age^2, v = 2 age.
+        // Each has flown its age under gravity g at the end of the period: p = g age^2 / 2, v = g age.
         const float age = 0.1f * float(4 - k);
-        EXPECT_NEAR(record.position[0], age * age, 1e-5f) << k;
-        EXPECT_NEAR(record.velocity[0], 2.0f * age, 1e-5f) << k;
+        const float g[] = {2.0f, -1.0f, 3.0f};
+        for (int axis = 0; axis < 3; ++axis)
+        {
+            EXPECT_NEAR(record.position[axis], 0.5f * g[axis] * age * age, 1e-5f) << k << " axis " << axis;
+            EXPECT_NEAR(record.velocity[axis], g[axis] * age, 1e-5f) << k << " axis " << axis;
+        }
         // Without random rotation byte 1 of the word is 0.
         EXPECT_EQ(record.word & 0xFF00u, 0u) << k;
     }

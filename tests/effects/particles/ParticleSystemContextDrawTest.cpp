@@ -110,15 +110,16 @@ TEST_F(ParticleSystemContextDrawTest, AContextDrawsItsNodeColourThroughThePartic
     Tick(0.05f);
     renderer.SubmitCommands(true);
 
-    uint32_t count = 0, centre = 0, corner = 0, drawsWithout = 0;
+    uint32_t count = 0, centre = 0, corner = 0, drawsWithout = 0, triangles = 0;
     RunOnRenderThread(renderer, [&](NorvexRenderer& r) {
         gpu::GpuDevice* device = r.GetDevice();
         device->BeginScene();
         device->Clear(0, nullptr, gpu::kClearTarget, 0xFF000000u, 1.0f, 0);
         count = context->GetCount();
-        const uint32_t before = device->GetFrameStatistics().drawsWithoutProgram;
+        const gpu::FrameStatistics before = device->GetFrameStatistics();
         context->Draw(Matrix::ONE, Vector(1.0f, 1.0f, 1.0f, 1.0f), 0);
-        drawsWithout = device->GetFrameStatistics().drawsWithoutProgram - before;
+        drawsWithout = device->GetFrameStatistics().drawsWithoutProgram - before.drawsWithoutProgram;
+        triangles = device->GetFrameStatistics().primitives - before.primitives;
         device->EndScene();
         gpu::GpuSurface* target = nullptr;
         device->GetRenderTarget(0, &target);
@@ -129,6 +130,7 @@ TEST_F(ParticleSystemContextDrawTest, AContextDrawsItsNodeColourThroughThePartic
     });
     EXPECT_GE(count, 1u);
     EXPECT_EQ(drawsWithout, 0u) << "the particle shader has a program";
+    EXPECT_EQ(triangles, 2 * count) << "two triangles a particle";
     EXPECT_EQ(centre, 0xFFFF0000u) << "the unit quad covers the middle in the node colour";
     EXPECT_EQ(corner, 0xFF000000u);
 

@@ -64,6 +64,12 @@ TEST(ParticleSystemTest, DefaultsRoundTripThroughARecord)
         SetParticleProperty(expected, c.property, c.text);
     EXPECT_TRUE(source.GetClassProperties()->AreObjectsEqual(&source, &expected));
     EXPECT_EQ(source.GetNodeTime(3), 1.0f);
+    // The accessors hand each node its own value: faded out at the ends, no size at the start.
+    for (uint32_t node = 0; node < 4; ++node)
+    {
+        EXPECT_EQ(source.GetNodeColor(node).a, node == 1 || node == 2 ? 255 : 0) << node;
+        EXPECT_EQ(source.GetNodeSize(node), node == 0 ? 0.0f : 0.1f) << node;
+    }
     EXPECT_EQ(source.GetAnchor().x, 0.5f);
     EXPECT_EQ(source.GetInitialVelocity().y, 1.0f);
 

@@ -381,8 +381,10 @@ TEST_F(PathGridTest, GatheringTestsEachEntityOnceAgainstLayerFlagsAndFrustum)
     const Dynarray<Entity*>& visible = gEntityManager.GetVisibleList();
     ASSERT_EQ(visible.Count(), 2);
     EXPECT_TRUE((visible[0] == big && visible[1] == small) || (visible[0] == small && visible[1] == big));
-    // An entity deleted after the gather leaves the list.
+    // An entity deleted after the gather leaves the list, and the late list the scene pass makes.
+    gEntityManager.GetDeferredRenderList().Add(small);
     small->DeleteMe();
     EXPECT_EQ(gEntityManager.GetVisibleList().Count(), 1);
+    EXPECT_TRUE(gEntityManager.GetDeferredRenderList().IsEmpty());
 }
 } // namespace

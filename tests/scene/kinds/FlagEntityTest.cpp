@@ -86,15 +86,15 @@ TEST_F(FlagEntityTest, AStraightPathIsWalkedByDistanceWithClampAndWrap)
 TEST_F(FlagEntityTest, PathTransformsAreInWorldSpaceThroughTheParent)
 {
     Entity* parent = Create(nullptr, Translation(100.0f, 5.0f, 0.0f));
-    FlagEntity* a = Flag(0.0f, 0.0f, 0.0f, parent);
-    FlagEntity* b = Flag(0.0f, 0.0f, 8.0f, parent);
+    FlagEntity* a = Flag(0.0f, 2.0f, 0.0f, parent);
+    FlagEntity* b = Flag(0.0f, 8.0f, 8.0f, parent);
     a->AddConnection(b);
     a->UpdateConnectionLengths();
-    ExpectNear(At(a, b, 2.0f, false), 100.0f, 5.0f, 2.0f);
+    ExpectNear(At(a, b, 2.0f, false), 100.0f, 8.2f, 1.6f);
     // By index the same connection; out of range and unknown neighbours give the flag's own matrix.
     Matrix m;
     a->GetGlobalPositionOnPath(0, 2.0f, m, false, nullptr);
-    ExpectNear(m.rows[3], 100.0f, 5.0f, 2.0f);
+    ExpectNear(m.rows[3], 100.0f, 8.2f, 1.6f);
     a->GetGlobalPositionOnPath(1, 2.0f, m, false, nullptr);
     EXPECT_TRUE(m.rows[3].Equal(a->GetGlobalLocationMatrix().rows[3]));
     a->GetGlobalPositionOnPath(a, 2.0f, m, false, nullptr);

@@ -297,6 +297,7 @@ TEST_F(LightEntityTest, DebugShapesUseTheEntitysRangesAndTheTemplatesFixedOnes)
     ASSERT_TRUE(Set(light, "End falloff", "1.5"));
     light->DrawDebug(0);
     EXPECT_TRUE(light->GetTemplate()->DrawDebug(Matrix::ONE, 2));
+    light->DrawDebug(2);
     m_capture->Take();
     RenderStreamCapture& c = *m_capture;
     ASSERT_EQ(c.NextOpcode(), uint32_t(RENDER_OP_DEBUG_DRAW_SPOT_LIGHT));
@@ -311,6 +312,10 @@ TEST_F(LightEntityTest, DebugShapesUseTheEntitysRangesAndTheTemplatesFixedOnes)
     EXPECT_FLOAT_EQ(c.Read<float>(), 0.3f);
     EXPECT_FLOAT_EQ(c.Read<float>(), 1.0f);
     EXPECT_FLOAT_EQ(c.Read<float>(), 30.0f);
+    ASSERT_EQ(c.NextOpcode(), uint32_t(RENDER_OP_DEBUG_DRAW_SPOT_LIGHT));
+    c.Skip(sizeof(Matrix));
+    EXPECT_TRUE(c.Read<Vector>().Equal(Vector(1, 1, 1, 1))) << "the entity's too";
+    c.Skip(3 * sizeof(float));
 }
 
 TEST_F(LightEntityTest, TemplateShapesOfEachKindAndOfNone)
@@ -352,6 +357,7 @@ TEST_F(LightEntityTest, TheTablesFollowTheEntityAndTemplateTables)
     EXPECT_EQ(t.GetWireframeColor().r, 0);
     std::unique_ptr<Entity> made(t.CreateEntity());
     EXPECT_NE(dynamic_cast<LightEntity*>(made.get()), nullptr);
+    made->DrawDebug(0); // without a template there is no colour or kind to draw
 }
 
 TEST_F(LightEntityTest, ALayerMadeActiveRepostsTheLight)

@@ -200,6 +200,7 @@ TEST_F(MeshEntityAnimationTest, RootMotionMovesOrTurnsTheEntity)
     Advance(turner, 1.0f);
     EXPECT_NEAR(turner->GetGlobalLocationMatrix().rows[3].x, 5.0f, 1e-4f) << "the position stays";
     EXPECT_NEAR(std::fabs(turner->GetGlobalLocationMatrix().rows[0].z), 1.0f, 1e-3f) << "x turned onto z";
+    EXPECT_NEAR(std::fabs(turner->GetGlobalLocationMatrix().rows[2].x), 1.0f, 1e-3f) << "and z onto x";
     EXPECT_TRUE(turner->StopAllAnimations(m_root, 0.0f));
     EXPECT_EQ(turner->GetAnimator()->GetRotationDriveCount(), 0u) << "a stop gives the drive back";
 }

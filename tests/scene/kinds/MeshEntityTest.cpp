@@ -209,9 +209,14 @@ TEST_F(MeshEntityTest, LocalColorGoesToTheContextOnlyWhenItChanges)
     EXPECT_EQ(entity->GetLocalColor().a, 128);
     entity->SetFakeShadowStrength(0.25f);
     entity->SetEntityOutlineState(3);
+    entity->SetLocalScale(Vector(-1, 1, 1, 1));
     Sync();
     EXPECT_FLOAT_EQ(entity->GetMeshRenderingContext()->GetFakeShadowStrength(), 0.25f);
     EXPECT_EQ(entity->GetMeshRenderingContext()->GetOutlineState(), 3);
+    EXPECT_TRUE(entity->GetMeshRenderingContext()->IsMirrored());
+    entity->RecreateRenderingContext(true);
+    Sync();
+    EXPECT_TRUE(entity->GetMeshRenderingContext()->IsMirrored()) << "a new context too";
 }
 
 TEST_F(MeshEntityTest, AnimationTagsAreKeptOnceEachAndRemovedWhereverTheyStand)

@@ -158,6 +158,7 @@ TEST_F(MeshRayPickTest, APresetPastTheLastOrAnUnknownLayoutNeverHits)
 {
     auto mesh = MakePickingTemplate(MakePickingData(1, 12, FlatSquare(0.0f), kSquare, {{{0, 2}}, {{1, 1}}}));
     EXPECT_TRUE(Pick(*mesh, kBelow, kAbove, 0, 1));
+    EXPECT_FALSE(Pick(*mesh, Vector(0.5f, -5, -0.5f, 1), Vector(0.5f, 5, -0.5f, 1), 0, 1)) << "only preset 0 has that half";
     EXPECT_FALSE(Pick(*mesh, kBelow, kAbove, 0, 2));
     auto both = MakePickingTemplate(MakePickingData(5, 12, FlatSquare(0.0f), kSquare, {{{0, 2}}}));
     EXPECT_FALSE(Pick(*both, kBelow, kAbove, PICK_TWO_SIDED));

@@ -6,6 +6,7 @@
 #include "renderer/RenderCommands.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/SceneParametersWrapper.h"
+#include "renderer/resources/ResourceManager.h"
 #include "scene/kinds/SceneParametersTemplate.h"
 #include "support/RenderStreamCapture.h"
 #include "support/SceneEnvironmentCalls.h"
@@ -133,12 +134,17 @@ TEST_F(SceneParametersTemplateTest, ANewTemplateHoldsTheDefaults)
     EXPECT_EQ(Text(t, "SRGB"), "1");
     EXPECT_EQ(Text(t, "Edge treshold min"), "0.062500");
     for (const char* neutral : {"Image local contrast", "Image contrast", "Image saturation", "Low spec contrast multiplier",
-                                "Low spec saturation multiplier"})
+                                "Low spec saturation multiplier", "Specular multiplier"})
         EXPECT_EQ(Text(t, neutral), "1.000000") << neutral;
     for (const auto& [name, value] : std::initializer_list<std::pair<const char*, const char*>>{
              {"Image local contrast variation", "0.900000"}, {"Vignette start", "0.000000"},
-             {"Vignette end", "0.100000"}, {"Vignette aspect", "0.800000"}})
+             {"Vignette end", "0.100000"}, {"Vignette aspect", "0.800000"}, {"Specular pitch", "45.000000"},
+             {"Specular yaw", "0.000000"}, {"Battle mode desaturation", "0.000000"}, {"Edge treshold", "0.125000"},
+             {"Console edge treshold", "0.125000"}, {"Console edge treshold min", "0.050000"}})
         EXPECT_EQ(Text(t, name), value) << name;
+    for (const char* off : {"Affects sun", "Separate specular params", "Affects texture and color", "Affects projection",
+                            "Affects layer texture", "Affects layer projection", "Affects environment map", "FXAA enabled"})
+        EXPECT_EQ(Text(t, off), "0") << off;
     EXPECT_EQ(Text(t, "Param 3"), "3.000000 4.000000 5.000000 6.000000") << "the project's post-process parameters when made";
     EXPECT_EQ(t.GetWireframeColor().g, 127);
     EXPECT_EQ(t.GetWireframeColor().r, 255);
@@ -236,6 +242,23 @@ TEST_F(SceneParametersTemplateTest, EmptyTextureNamesBuildASetWithoutTextures)
     EXPECT_EQ(set.GetEnvironmentMap(), nullptr);
     EXPECT_FLOAT_EQ(set.GetShading().fogStart, 12.0f);
     EXPECT_FLOAT_EQ(set.GetShading().ssaoColor.w, 1.0f);
+}
+
+TEST_F(SceneParametersTemplateTest, ARebuildOrTheTemplatesEndLetsGoOfTheTexturesItTook)
+{
+    ResourceManager manager;
+    ASSERT_TRUE(manager.Init());
+    auto t = std::make_unique<SceneParametersTemplate>();
+    ASSERT_TRUE(t->GetClassProperties()->FindPropertyInClassChain("Cloud texture file name")->SetFromText(t.get(), "Sky/none.dds"));
+    t->RebuildWrapper(true);
+    Resource* texture = manager.GetResource(RESOURCE_TYPE_TEXTURE, "Sky/none.dds", 0, true, 0);
+    EXPECT_EQ(texture->GetReferenceCount(), 2) << "the template's and this one";
+    t->RebuildWrapper(true);
+    EXPECT_EQ(texture->GetReferenceCount(), 2);
+    t.reset();
+    EXPECT_EQ(texture->GetReferenceCount(), 1);
+    texture->Release();
+    manager.Close();
 }
 
 TEST_F(SceneParametersTemplateTest, EditingTheUITemplateUpdatesTheOverrideSetAtOnce)

@@ -59,7 +59,7 @@ protected:
         }
         EXPECT_EQ(manager.FindStubByPath("Units/Nothing"), nullptr);
         EXPECT_EQ(manager.FindStubByPath("Units/"), nullptr);
-        EXPECT_EQ(manager.FindStubByPath("Nowhere/Tank"), nullptr);
+        EXPECT_EQ(manager.FindStubByPath("Nowhere/Root"), nullptr) << "a missing folder is not skipped";
     }
 
     TempFolder m_folder;

@@ -102,19 +102,24 @@ TEST(UIWidgetRecipeKindsTest, OwnValuesAreStoredAndReadBack)
     RegisterAllClasses();
     UIButtonRecipe button;
     button.m_biState = true;
-    EXPECT_TRUE(ReadBack(button)->m_biState);
+    button.m_mappingScaleX = 2, button.m_mappingScaleY = 3, button.m_mappingOffsetX = 4, button.m_mappingOffsetY = 5;
+    const auto buttonRead = ReadBack(button);
+    EXPECT_TRUE(buttonRead->m_biState);
+    EXPECT_EQ((std::vector<float>{buttonRead->m_mappingScaleX, buttonRead->m_mappingScaleY, buttonRead->m_mappingOffsetX,
+                                  buttonRead->m_mappingOffsetY}), (std::vector<float>{2, 3, 4, 5}));
     UIRadioContainerRecipe radio;
     radio.m_blockEvents = false;
     EXPECT_FALSE(ReadBack(radio)->m_blockEvents);
     UIScrollPaneRecipe pane;
     pane.m_scrollDirection = 2;
     pane.m_disableScrollBorder = true;
+    pane.m_clickWhileScrolling = true;
     pane.m_scrollBorder = 7.5f;
     const auto paneRead = ReadBack(pane);
     EXPECT_EQ(paneRead->m_scrollDirection, 2u);
     EXPECT_TRUE(paneRead->m_disableScrollBorder);
     EXPECT_FLOAT_EQ(paneRead->m_scrollBorder, 7.5f);
-    EXPECT_FALSE(paneRead->m_clickWhileScrolling);
+    EXPECT_TRUE(paneRead->m_clickWhileScrolling);
     UILayoutRecipe layout;
     layout.m_layoutType = 1;
     layout.m_orientation = 1;
@@ -179,14 +184,15 @@ TEST(UIWidgetRecipeKindsTest, ApplyingWritesTheWidgetsSwitchesAndReplacesTheLayo
     };
     UILayoutRecipe layout;
     UILayout* l = Build<UILayout>(layout);
+    l->SetLayoutFlags(0x400); // a bit outside the recipe's three choices, which it keeps
     for (const Case c : {Case{1, 0, 3, 0x2 | 0x4 | 0x80}, Case{1, 0, 3, 0x2 | 0x4 | 0x80}, Case{0, 1, 1, 0x1 | 0x8 | 0x20},
-                         Case{0, 0, 5, 0x1 | 0x4 | 0x200}, Case{40, 2, 6, 0}})
+                         Case{0, 0, 5, 0x1 | 0x4 | 0x200}, Case{2, 2, 6, 0}})
     {
         layout.m_layoutType = c.type;
         layout.m_orientation = c.orientation;
         layout.m_alignment = c.alignment;
         layout.ApplyToElement(l, gUIProperties, 0);
-        EXPECT_EQ(l->GetLayoutFlags(), c.word) << c.type << " " << c.orientation << " " << c.alignment;
+        EXPECT_EQ(l->GetLayoutFlags(), c.word | 0x400) << c.type << " " << c.orientation << " " << c.alignment;
     }
     layout.m_left = 1, layout.m_top = 6;
     layout.ApplyToElement(l, gUIProperties, 0);

@@ -191,7 +191,9 @@ TEST_F(UIGameConsoleScreenTest, LayoutFollowsTheWindowSize)
     m_screen.Draw(1280, 600, clock, clock, Vector(0.5f, 0.5f, 0.0f, 1.0f)); // the height alone changes
     EXPECT_FLOAT_EQ(m_screen.GetInput().GetRenderPosition().y, 580.0f);
     EXPECT_FLOAT_EQ(m_screen.GetLine(10).GetRenderPosition().y, 550.0f - 10 * UIGameConsoleScreen::kLineHeight);
-    EXPECT_FLOAT_EQ(m_screen.GetCaret().GetRenderSize().x, 10.0f);
+    const Vector& caret = m_screen.GetCaret().GetRenderSize();
+    const Vector& selection = m_screen.GetSelection().GetRenderSize();
+    EXPECT_EQ((std::vector<float>{caret.x, caret.y, selection.x, selection.y}), (std::vector<float>{10, 2, 10, 18}));
     EXPECT_FLOAT_EQ(m_screen.GetSelection().GetRenderColor().w, 0.5f);
     EXPECT_FLOAT_EQ(m_screen.GetHighlight().GetRenderColor().x, std::pow(0.3f, 2.2f)) << "sent as a linear colour";
 }

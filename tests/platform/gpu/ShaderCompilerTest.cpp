@@ -246,7 +246,7 @@ TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
          ""},
         {"#define GLUE(a, b) a##b\n#define TWO 1 + \\\r\n 1\n#if ~0 != -1 || +3 != 3 || -7 / 2 != -3 || -7 % 3 != -1 || "
          "0x10UL != 16 || (-9223372036854775807 - 1) / -1 >= 0 || (-9223372036854775807 - 1) % -1 != 0 || "
-         "GLUE(1, 2) != 12 || TWO != 2\n#error arithmetic\n#endif\n#define Color Color\nfloat4 Color;\n"
+         "GLUE(1, 2) != 12 || TWO != 2\n#error arithmetic\n#endif\n#define Color Tint\n#define Tint Color\nfloat4 Color;\n"
          "float4 vertex() : POSITION { return Color; }\n",
          ""},
         {"/* a\nb */\n#error here\n", "Test.hlsl(3): error: #error here"},
@@ -271,6 +271,7 @@ TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
         }
         EXPECT_EQ(c.result, kErrCompile) << test.source;
         EXPECT_NE(c.messages.find(test.fragment), std::string::npos) << test.source << "\n" << c.messages;
+        EXPECT_EQ(c.messages.find("error:"), c.messages.rfind("error:")) << "one error only:\n" << c.messages;
     }
     for (const char* profile : {"gs_4_0", "ps_3x0"})
     {

@@ -63,10 +63,12 @@ protected:
 TEST_F(SceneParametersWrapperTest, DefaultsHoldIdentityTablesAndThePlainLook)
 {
     SceneParametersWrapper set;
-    set.GetShading().customParams[3] = Vector(1, 2, 3, 4); // the defaults also reset a used set
+    // The defaults also reset a used set.
+    set.GetShading().customParams[3] = set.GetShading().excludeColor[1] = Vector(1, 2, 3, 4);
     set.SetDefaults();
     const SceneShadingParameters& s = set.GetShading();
     ExpectVector(s.customParams[3], 0, 0, 0, 0, "custom param");
+    ExpectVector(s.excludeColor[1], 0, 0, 0, 0, "exclude colour");
     for (uint32_t i : {0u, 1u, 512u, 1023u})
         ExpectVector(s.toneMapping[i], 4.0f * i / 1023.0f, 4.0f * i / 1023.0f, 4.0f * i / 1023.0f, 0.0f, "tone");
     for (uint32_t i : {0u, 1u, 32u, 63u})

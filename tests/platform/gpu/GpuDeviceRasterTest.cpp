@@ -298,6 +298,9 @@ TEST_F(GpuDeviceRasterTest, LinesAndPointsCoverTheirPixels)
         line.insert({x, (x - 29) / 2 + 2});
     EXPECT_EQ(Covered(), line);
     ClearTarget(kBlack);
+    Draw(kPrimitivePointList, 1, {At(10.5f, 10.5f, kRed, 1.0f)});
+    EXPECT_EQ(Covered(), (std::set<std::pair<uint32_t, uint32_t>>{{10, 10}})) << "one pixel by default";
+    ClearTarget(kBlack);
     const float size = 2.0f;
     uint32_t bits;
     memcpy(&bits, &size, 4);

@@ -331,6 +331,7 @@ TEST_F(GpuDeviceTest, ResetIsRefusedWhileDefaultPoolObjectsLive)
     params.backBufferWidth = 128;
     EXPECT_EQ(m_device->Reset(&params), kErrInvalidCall);
     EXPECT_TRUE(m_log.Contains("must be released before a reset"));
+    EXPECT_TRUE(m_log.Contains("Reset: query #")) << "each object in the way is named";
     EXPECT_TRUE(m_device->IsLost()) << "a refused reset leaves the device lost";
     EXPECT_EQ(m_device->Present(), kErrDeviceLost);
 

@@ -131,15 +131,19 @@ TEST_F(GameRenderTest, LateEntitiesGetTheirOwnPassesAroundPostProcessing)
                         RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
                         RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
     EXPECT_EQ(gEntityManager.GetVisibleList().Count(), 0) << "the lists are emptied after the frame";
-    // Behind the camera: not gathered, so no late pass.
-    gEntityManager.NewScene();
-    Matrix behind = Matrix::ONE;
-    behind.rows[3].Set(0.0f, 0.0f, -100.0f, 1.0f);
-    Entity* hidden = gEntityManager.CreateEntity(&m_template, nullptr, behind, 0, nullptr);
-    ASSERT_NE(hidden, nullptr);
-    hidden->RaiseFlag(0x80, false);
-    const std::vector<uint32_t> culled = RenderFrame(false);
-    EXPECT_EQ(std::count(culled.begin(), culled.end(), uint32_t(RENDER_OP_BEGIN_GATHER)), 1);
+    // Behind the camera, and beside it (inside the view's box, outside its planes): not gathered,
+    // so no late pass.
+    for (const Vector& place : {Vector(0.0f, 0.0f, -100.0f, 1.0f), Vector(90.0f, 0.0f, 12.0f, 1.0f)})
+    {
+        gEntityManager.NewScene();
+        Matrix local = Matrix::ONE;
+        local.rows[3] = place;
+        Entity* hidden = gEntityManager.CreateEntity(&m_template, nullptr, local, 0, nullptr);
+        ASSERT_NE(hidden, nullptr);
+        hidden->RaiseFlag(0x80, false);
+        const std::vector<uint32_t> culled = RenderFrame(false);
+        EXPECT_EQ(std::count(culled.begin(), culled.end(), uint32_t(RENDER_OP_BEGIN_GATHER)), 1) << place.x;
+    }
     gEntityManager.NewScene();
 }
 

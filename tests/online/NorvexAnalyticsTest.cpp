@@ -44,7 +44,11 @@ TEST(NorvexAnalyticsTest, FieldsGoToTheOpenRecordOnly)
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record->table, "sessions");
     ASSERT_EQ(record->fields.size(), 4u);
-    EXPECT_EQ(record->fields[0].name, "level");
+    using Field = NorvexAnalyticsRequest::Field;
+    const std::pair<const char*, Field::Kind> kNamed[] = {
+        {"level", Field::INT}, {"time", Field::FLOAT}, {"map", Field::STRING}, {"none", Field::STRING}};
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_TRUE(record->fields[i].name == kNamed[i].first && record->fields[i].kind == kNamed[i].second) << i;
     EXPECT_EQ(record->fields[0].intValue, 3);
     EXPECT_FLOAT_EQ(record->fields[1].floatValue, 1.5f);
     EXPECT_EQ(record->fields[2].text, "north");

@@ -194,7 +194,7 @@ TEST_F(ScriptGameInputTest, DirectInputPadAndNames)
     EXPECT_EQ(GlobalNumber("gKeyLength"), 5.0);
     gProjectConfig.m_enableController = false;
     EXPECT_FALSE(Bool("gGame:IsDIControllerPresent(0)"));
-    EXPECT_FALSE(Bool("gGame:IsDIControllerKeyPressed(0, 1)"));
+    EXPECT_FALSE(Bool("gGame:IsDIControllerKeyPressed(0, 1) or gGame:IsDIControllerKeyPressedForTheFirstTime(0, 1)"));
     EXPECT_TRUE(Bool("gGame:GetDIControllerAnalogInput(0).x == 0"));
 }
 

@@ -237,6 +237,9 @@ TEST_F(ObjectRecordTest, EveryPropertyTypeRoundTripsWithEachFlag)
         ASSERT_NE(dynamic_cast<SamplePolyDerived*>(copy.m_poly), nullptr);
         EXPECT_EQ(static_cast<SamplePolyDerived*>(copy.m_poly)->m_note, "derived");
         EXPECT_EQ(RecordOf(copy, flags), record);
+        delete std::exchange(copy.m_poly, nullptr); // an owned object never equals none, either way round
+        EXPECT_FALSE(Equal(source, copy));
+        EXPECT_FALSE(Equal(copy, source));
     }
 }
 

@@ -38,6 +38,7 @@ TEST(StringUtilsTest, BuildPathJoinsTrimsAndNormalises)
         {"a/b/", nullptr, nullptr, "a/b"},
         {nullptr, nullptr, nullptr, ""},
         {"...", "bin", nullptr, ".bin"},
+        {"a", nullptr, "/", "a"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Build(c.path, c.extension, c.base), c.expected)

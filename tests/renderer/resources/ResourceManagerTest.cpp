@@ -253,6 +253,7 @@ TEST_F(ResourceManagerTest, BatchLoadSkipsLoadedTemplatesAndKeepsTheStreamInStep
     EXPECT_EQ(AsTest(third).m_streamValue, 444u);
     EXPECT_TRUE(third->IsLoaded());
     EXPECT_TRUE(m_log.Contains("Template record of stream/last read past its end", CONSOLE_ERROR));
+    EXPECT_EQ(Count("read past its end"), 1u) << "records read to their end are not";
     EXPECT_EQ(first->GetReferenceCount(), 1);
     EXPECT_EQ(loaded->GetReferenceCount(), 1);
     Resource* all[] = {first, loaded, third, last};
@@ -375,6 +376,7 @@ TEST_F(ResourceManagerTest, ReadsFilesAndRunsMaintenancePasses)
     m_manager.PostUnloadResourceData(RESOURCE_POOL_ALL, false);
     m_manager.Flush();
     EXPECT_TRUE(m_log.Contains("Unloading data for resource templates/Done"));
+    EXPECT_EQ(AsTest(done).m_unloads.load(), 1);
     EXPECT_FALSE(m_log.Contains("Unloading data for resource templates/Fresh"));
 
     m_manager.MarkResources(RESOURCE_POOL_TEMPLATES, RESOURCE_FLAG_STARTUP);

@@ -253,6 +253,13 @@ TEST_F(GameRenderTest, TheFramesSettingsReachTheRenderThread)
     gGame.ToggleFXAA();
     RenderFrame(false);
     EXPECT_EQ(m_delegate.Count("OnBeforeSceneRender:" + std::to_string(0x80000)), 1u) << "switched off again";
+    // The frame's update hands the render thread both smooth clocks.
+    gGame.GetSmoothGameTimer().ResetTime(50000000);
+    gGame.GetSmoothGameplayTimer().ResetTime(70000000);
+    gGame.Update(true);
+    gRenderer->SubmitCommands(true);
+    EXPECT_NEAR(gRenderer->GetFrameClockSeconds(1), gGame.GetSmoothGameTimer().GetTime() / 1e7, 1e-3);
+    EXPECT_NEAR(gRenderer->GetFrameClockSeconds(2), gGame.GetSmoothGameplayTimer().GetTime() / 1e7, 1e-3);
 }
 
 TEST_F(GameRenderTest, TheViewModeHidesEntitiesAndTheTacticalViewDrawsNoShadowMap)
@@ -356,7 +363,11 @@ TEST_F(GameRenderTest, AFullScreenVideoHidesTheSceneAndIsUpdatedAfterEachPresent
     EXPECT_EQ(ops.front(), uint32_t(RENDER_OP_SET_FRAME_TARGET)) << "no layers under the video";
     EXPECT_EQ(std::count(ops.begin(), ops.end(), uint32_t(RENDER_OP_CLEAR)), 2)
         << "the camera's clear and the one under the picture";
+    // Each frame is drained: the render thread ends the player, and a busy one may lag the writer.
     for (int frame = 0; frame < 200 && gVideoEngine->IsPlaying(); ++frame)
+    {
         RenderFrame(false);
+        gRenderer->SubmitCommands(true);
+    }
     EXPECT_FALSE(gVideoEngine->IsPlaying()) << "the updates after the presents ended the missing video";
 }

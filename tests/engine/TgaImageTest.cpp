@@ -123,7 +123,8 @@ TEST(TgaImageTest, TwentyFourBitPixelsGetFullAlpha)
     EXPECT_EQ(image.GetPixel(0, 1), 0u);
 }
 
-// Each map entry takes whole bytes: eight 15-bit entries fill 16 bytes, not 15.
+// Each map entry takes whole bytes: eight 15-bit entries fill 16 bytes, not 15. A map of more
+// than 255 entries needs the high byte of its length.
 TEST(TgaImageTest, TheImageIdAndColourMapAreSkippedNotReadAsPixels)
 {
     struct Map
@@ -132,7 +133,7 @@ TEST(TgaImageTest, TheImageIdAndColourMapAreSkippedNotReadAsPixels)
         uint8_t bits;
         size_t bytes;
     };
-    for (const Map map : {Map{2, 24, 6}, Map{8, 15, 16}})
+    for (const Map map : {Map{2, 24, 6}, Map{8, 15, 16}, Map{300, 8, 300}})
     {
         std::vector<uint8_t> bytes = Header(2, 1, 1, 32, 0, 3, 1, map.entries, map.bits);
         Append(bytes, {0xEE, 0xEE, 0xEE}); // image id

@@ -106,5 +106,6 @@ TEST(DeferredLightingTest, VolumesCoverTheirLightAndTheSpotRadiusStaysBounded)
     tube.SetTube(Vector(1, 1, 1, 1), 1.0f, 0.0f, 2.0f, 6.0f, nullptr, Vector(), Vector(1, 1, 1, 1));
     const DeferredLighting::Volume cylinder = DeferredLighting::ComputeVolume(tube);
     EXPECT_NEAR(cylinder.model.rows[1].x, 5.0f, 1e-4f) << "half the tube plus its reach, along its x";
-    EXPECT_NEAR(cylinder.model.rows[0].y, 2.0f, 1e-4f);
+    EXPECT_EQ(std::pair(cylinder.model.rows[0].y, cylinder.model.rows[2].z), std::pair(2.0f, 2.0f)) << "its reach across";
+    EXPECT_NEAR(cylinder.radius, std::sqrt(29.0f), 1e-4f) << "the sphere through the rims of its caps";
 }

@@ -31,6 +31,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -305,6 +306,25 @@ TEST_F(GatheredSceneTest, TheMobileModesSkipTheLighting)
     RenderFrame();
     gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_PC;
     EXPECT_EQ(Steps(), (std::vector<std::string>{"shadow", "normals", "compose", "forward"}));
+}
+
+// A sun shadow at the strength floor still draws its map, but the lighting quad reads it only above.
+TEST_F(GatheredSceneTest, TheLightingReadsTheShadowMapOnlyAboveTheStrengthFloor)
+{
+    for (const float strength : {0.001f, 0.002f})
+    {
+        m_scene.GetSun().shadowStrength = strength;
+        gSceneEnvironment.SetOverrideParameters(&m_scene);
+        RenderFrame();
+        NorvexRenderer& renderer = m_harness.GetRenderer();
+        const uint64_t light = renderer.GetDeviceManager().GetRenderTargets().GetLightAccumulation(false).GetSurface()->GetId();
+        const auto& log = renderer.GetDevice()->GetLastFrameDrawLog();
+        const auto quad = std::find_if(log.begin(), log.end(), [&](const gpu::DrawRecord& draw) {
+            return draw.renderTargetIds[0] == light && draw.fvf != gpu::kFvfXyz;
+        });
+        ASSERT_NE(quad, log.end());
+        EXPECT_EQ(quad->textureIds[12] != 0, strength > 0.001f) << strength;
+    }
 }
 
 TEST_F(GatheredSceneTest, ProbesFindSunShadowAndPointLightWhereTheyFall)

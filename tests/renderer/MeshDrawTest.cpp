@@ -159,6 +159,7 @@ TEST_F(MeshDrawTest, LoadingCreatesDeviceObjectsAndResolvesTheForwardShaders)
     EXPECT_NE(m_data->GetVertexBuffer(), nullptr);
     EXPECT_NE(m_data->GetIndexBuffer(), nullptr);
     EXPECT_NE(m_data->GetEdgeIndexBuffer(), nullptr);
+    EXPECT_EQ(MeshTemplateRenderingData::GetLiveCount(), 1u);
     const MeshMaterial& material = m_data->GetPreset(0).materials[0];
     EXPECT_NE(material.GetShaderResource(MeshMaterial::LINK_FORWARD_VS), nullptr);
     EXPECT_NE(material.GetShaderResource(MeshMaterial::LINK_FORWARD_PS), nullptr);
@@ -441,6 +442,18 @@ TEST_F(MeshDrawTest, AMaterialsTextureAndBonesInTheLitAndDepthPasses)
     RunOnRenderThread(renderer, [&](NorvexRenderer&) { m_data->ReleaseDeviceObjects(); });
     EXPECT_EQ(material.textures[0].holder, nullptr);
     EXPECT_EQ(holder->GetReferenceCount(), 1u) << "the resource's, until it is evicted";
+
+    // A reload that fails drops the loaded materials; their holders go back on the render thread.
+    LoadSquare(0, 0, 0, [](MeshTemplateRenderingData&, MeshShaderPreset& preset) {
+        preset.materials[0].textures.push_back({"mesh/white.texture", 0, 0});
+    });
+    TextureHolder* const reloaded = m_data->GetPreset(0).materials[0].textures.at(0).holder;
+    RecordInput empty(nullptr, 0);
+    EXPECT_FALSE(m_data->Load(empty, 53, "Cut"));
+    renderer.WaitForQueuedJobs(1);
+    uint32_t references = 0;
+    RunOnRenderThread(renderer, [&](NorvexRenderer&) { references = reloaded->GetReferenceCount(); });
+    EXPECT_EQ(std::pair(reloaded, references), std::pair(holder, 1u));
 }
 
 TEST_F(MeshDrawTest, DrawMeshCommandsDrawThePresetAndTheEdgeLines)

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -209,6 +210,7 @@ TEST(MeshMaterialTest, NewestRecordRoundTripsWithItsStoredFlipbookBit)
     material.constants = {Vector(1, 2, 3, 4), Vector(5, 6, 7, 8)};
     material.flags = 0x2000 | 2;
     material.tilesAcross = 2;
+    material.tilesDown = 3;
     material.frameRate = 4.0f;
     material.SetSpecularExponent(12.0f);
     std::vector<uint8_t> bytes(4096);
@@ -235,6 +237,8 @@ TEST(MeshMaterialTest, NewestRecordRoundTripsWithItsStoredFlipbookBit)
     RecordOutput third(again.data(), again.size(), false);
     copy.Write(third);
     EXPECT_EQ(std::make_pair(third.Size(), again), std::make_pair(bytes.size(), bytes));
+    EXPECT_EQ(std::tie(copy.tileWidth, copy.tileHeight, copy.frameTime),
+              std::tie(read.tileWidth, read.tileHeight, read.frameTime)) << "and the flipbook it derived";
 }
 
 TEST(MeshMaterialTest, PassTablePicksTheKindsShaders)

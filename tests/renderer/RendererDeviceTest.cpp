@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 TEST(DeviceParamsTest, ShadowMapSizeFollowsQuality)
 {
     RendererDeviceSettings settings;
@@ -19,6 +21,11 @@ TEST(DeviceParamsTest, ShadowMapSizeFollowsQuality)
     EXPECT_EQ(params.shadowMapSize, 4096u);
     EXPECT_TRUE(params.highQuality);
     EXPECT_TRUE(params.shadowMapFiltering);
+    // The switches and project values pass through as they are.
+    EXPECT_EQ(std::tuple(params.gpuSync, params.filterKernelSize, params.depthBias, params.slopeDepthBias,
+                         params.outlinesEnabled, params.projectOutlines, params.projectFakeShadows,
+                         params.effectSoftnessDistance),
+              std::tuple(1, 3.0f, 0.01f, 0.02f, 1, 1, 1, 2.5f));
     settings.gfxQualityLevel = 2;
     FillDeviceParams(settings, 800, 600, true, false, &params);
     EXPECT_FALSE(params.shadowMapFiltering) << "filtering from quality 3 on";

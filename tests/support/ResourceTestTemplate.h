@@ -21,8 +21,10 @@ public:
     ~ResourceTestTemplate() override;
     bool DoLoad() override;
     void Prefetch() override { ++s_prefetches; }
+    void UnloadData() override { ++m_unloads; }
 
     std::atomic<int> m_loads{0};
+    std::atomic<int> m_unloads{0};
     uint32_t m_streamValue = 0;
     Resource* m_texture = nullptr;
 

@@ -396,6 +396,11 @@ bool EncodeOggTheora(const VideoSpec& spec, std::vector<uint8_t>& out)
 bool WriteOggTheora(const std::string& path, const VideoSpec& spec)
 {
     std::vector<uint8_t> bytes;
-    return EncodeOggTheora(spec, bytes) && SoundWriter::WriteFile(path, bytes);
+    if (!EncodeOggTheora(spec, bytes))
+        return false;
+    if (SoundWriter::WriteFile(path, bytes))
+        return true;
+    std::fprintf(stderr, "datakit: cannot write %s\n", path.c_str());
+    return false;
 }
 } // namespace VideoWriter

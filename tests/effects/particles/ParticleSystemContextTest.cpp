@@ -1,6 +1,7 @@
 // The particle frame update: spawn counts against the rate, cap, visibility ramp and free space, time
 // carried over, the ring's one block per frame across wraps, parking, rebasing and the node tables.
 #include "effects/particles/ParticleSystemContext.h"
+#include "engine/config/ProjectConfig.h"
 
 #include "support/ParticleTestSupport.h"
 
@@ -139,6 +140,22 @@ TEST_F(ParticleSystemContextTest, AFullPoolLimitsSpawningAndNeverOverwritesOther
     EXPECT_TRUE(parked->IsInParkList());
     EXPECT_EQ(gParticlePools.GetParkCount(), 15u);
     EXPECT_EQ(waiting->GetCount(), 0u);
+
+    // The renderer's start sizes the pools from the project's mobile settings when a PC takes them.
+    TearDown();
+    gProjectConfig.m_pcUsesMobileSettings = true;
+    gProjectConfig.m_particlePausing = false;
+    gProjectConfig.m_particleSpawnRateMultiplier = 0.5f;
+    const bool made = initParticlePools();
+    gProjectConfig.m_pcUsesMobileSettings = false;
+    gProjectConfig.m_particlePausing = true;
+    gProjectConfig.m_particleSpawnRateMultiplier = 1.0f;
+    ASSERT_TRUE(made);
+    EXPECT_EQ(gParticlePools.GetMaxParticles(), 8192u);
+    EXPECT_EQ(gParticlePools.GetParticlesPerSystem(), 1024u);
+    EXPECT_FALSE(gParticlePools.HasParkPool());
+    Frame(0.1f);
+    EXPECT_FLOAT_EQ(gParticlePools.GetSpawnFactor(), 0.5f);
 }
 
 TEST_F(ParticleSystemContextTest, TheRingHoldsOneContiguousBlockPerFrameAcrossWraps)

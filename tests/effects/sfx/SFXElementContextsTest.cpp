@@ -97,6 +97,7 @@ TEST(SFXQuadElementContextTest, ContextsPlaceTheirBoxAndPlayCurveOrRandomFrames)
     random.Init(quad, Matrix::ONE, 0, 0);
     const uint32_t first = random.GetNextFrame();
     EXPECT_LT(first, 8u);
+    EXPECT_TRUE(random.GetFrame() == 0 && random.GetBlend() == 0.0f) << "drawn before any update: frame 0, unblended";
     random.Update(0.0, 0.1f, quad, Matrix::ONE);
     EXPECT_EQ(random.GetFrame(), first);
     EXPECT_NE(random.GetNextFrame(), first);
@@ -159,11 +160,11 @@ TEST(SFXQuadElementContextTest, LensFlaresFadeByTheirScreenDistance)
     EXPECT_FLOAT_EQ(corner.y, 0.5f * 32.0f / 512.0f);
     EXPECT_FLOAT_EQ(corner.z, 0.0f);
     // Off centre it mirrors through the centre by the flare distance.
-    element.rows[3].Set(0.8f, -0.4f, 0.0f, 1.0f);
+    element.rows[3].Set(0.4f, -0.8f, 0.0f, 1.0f);
     ASSERT_TRUE(quad.PlaceLensFlare(element, Matrix::ONE, 1024, 512, model, fade));
-    EXPECT_NEAR(model.rows[3].x, -0.4f - 0.5f * 64.0f / 1024.0f, 1e-6f);
-    EXPECT_NEAR(model.rows[3].y, 0.2f - 0.5f * 32.0f / 512.0f, 1e-6f);
-    EXPECT_NEAR(fade, 0.5f, 1e-6f);
+    EXPECT_NEAR(model.rows[3].x, -0.2f - 0.5f * 64.0f / 1024.0f, 1e-6f);
+    EXPECT_NEAR(model.rows[3].y, 0.4f - 0.5f * 32.0f / 512.0f, 1e-6f);
+    EXPECT_NEAR(fade, 0.5f, 1e-6f) << "0.8 below the centre fades as far as 0.8 beside it";
     EXPECT_FALSE(quad.PlaceLensFlare(element, Matrix::ONE, 0, 512, model, fade));
 }
 

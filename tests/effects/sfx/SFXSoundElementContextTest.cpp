@@ -146,6 +146,7 @@ TEST_F(SFXSoundElementContextTest, ANewContextTakesTheSoundOverAcrossAReinitiali
     EXPECT_EQ(replacement->GetInstance(), id);
     EXPECT_EQ(old->GetInstance(), SFXSoundElementContext::kNoInstance);
     EXPECT_FLOAT_EQ(replacement->GetLastVolume(), 0.8f);
+    EXPECT_FLOAT_EQ(replacement->GetVolumeFactor(), 0.5f) << "later volume changes keep the entry's factor";
     // The old context dies without silencing the sound it handed over, and the new one does not
     // start a second one.
     old.reset();
@@ -158,5 +159,11 @@ TEST_F(SFXSoundElementContextTest, ANewContextTakesTheSoundOverAcrossAReinitiali
     replacement->Stop();
     EXPECT_EQ(replacement->GetInstance(), SFXSoundElementContext::kNoInstance);
     EXPECT_FLOAT_EQ(Find(id)->volume.GetCurrent(), 0.0f);
+    // A context taking over silences the sound it had of its own.
+    auto third = Play(0);
+    Update(*third);
+    const uint32_t own = third->GetInstance();
+    third->TakeOver(*replacement);
+    EXPECT_FLOAT_EQ(Find(own)->volume.GetCurrent(), 0.0f);
 }
 } // namespace

@@ -132,11 +132,14 @@ TEST_F(ConfigFilesTest, UserConfigurationRoundTrips)
     config.m_editorProfilers.Set(3, true);
     config.m_connectToExternalConsole = true;
     config.m_logFrameInfo = 2;
+    config.m_consoleShowCommands = true;
     ASSERT_TRUE(ConfigFiles::SaveConfig(&config));
 
     GameConfig loaded;
     EXPECT_TRUE(Start(loaded));
     EXPECT_TRUE(GameConfig::StaticClassProperties()->AreObjectsEqual(&config, &loaded));
+    // Read directly: two rows on one member would still compare equal through the table.
+    EXPECT_TRUE(loaded.m_consoleShowCommands && loaded.m_userGUIDEstablished);
     EXPECT_STREQ(loaded.FindKeyBind(112), "ToggleConsole");
     EXPECT_STREQ(loaded.m_consoleHistory.GetAt(0).CStr(), "print(2)");
     EXPECT_TRUE(loaded.m_inGameProfilers.Get(80));

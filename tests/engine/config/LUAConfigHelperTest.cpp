@@ -99,6 +99,8 @@ TEST_F(LUAConfigHelperTest, FullScreenModeIndicesFromScriptsAreBounded)
     EXPECT_EQ(m_helper.GetScreenModeDesc(100000), "");
     m_helper.SetScreenMode(100000);
     EXPECT_FLOAT_EQ(m_helper.GetScreenResolutionScale(), 0.6f) << "a bad index changes nothing";
+    m_helper.EnableFrontToBackSorting(true);
+    EXPECT_FALSE(m_helper.IsFrontToBackSortingEnabled()) << "no renderer sorts";
 }
 
 TEST_F(LUAConfigHelperTest, LanguagesFollowTheProjectMask)
@@ -108,7 +110,7 @@ TEST_F(LUAConfigHelperTest, LanguagesFollowTheProjectMask)
     ASSERT_NE(m_helper.GetLanguageNameIfAvailable(1), nullptr);
     EXPECT_STREQ(m_helper.GetLanguageNameIfAvailable(1), "English");
     EXPECT_STREQ(m_helper.GetLanguageNameIfAvailable(12), "Default") << "whatever the mask";
-    gProjectConfig.m_languageMask = 0;
+    gProjectConfig.m_languageMask = 0xFFFFFFFFu; // past the last language too
     EXPECT_STREQ(m_helper.GetLanguageNameIfAvailable(12), "Default");
     EXPECT_EQ(m_helper.GetLanguageNameIfAvailable(11), nullptr);
     EXPECT_EQ(m_helper.GetLanguageNameIfAvailable(40), nullptr);

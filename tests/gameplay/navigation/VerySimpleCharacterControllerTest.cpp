@@ -216,6 +216,14 @@ TEST_F(VerySimpleCharacterControllerTest, StepsUpToTheAutomaticStepHeightAndNotA
     EXPECT_NEAR(lowBody->GetGlobalPosition().y, 0.25f, 0.02f);
     EXPECT_LT(m_body->GetGlobalPosition().x, 1.91f);
     EXPECT_NEAR(m_body->GetGlobalPosition().y, 0.0f, 0.02f);
+    // Settling back after the rise, a steep edge below where the drop began holds the character:
+    // only faces reaching above that height are slid down.
+    Block(Vector(2, 0, 30, 1), Vector(6, 1.15f, 40, 1));
+    auto ledge = Character(1.51f, 35);
+    ledge->SetPosition(Vector(1.51f, 0.5f, 35, 1));
+    ledge->SetAutoStepHeight(0.5f);
+    MoveFor(*ledge, Vector(0, 0, 0.1f, 0), 1);
+    EXPECT_NEAR(ledge->GetPosition().y, 1.15f + std::sqrt(0.25f - 0.49f * 0.49f), 0.01f) << "on the edge 0.49 away";
 }
 
 TEST_F(VerySimpleCharacterControllerTest, TheConstraintBoxKeepsTheCharacterInAndLetsItBackIn)

@@ -114,6 +114,7 @@ TEST_F(SequenceActionFactoryTest, ASyncPassKeepsValuesDropsUndeclaredSlotsAndAdd
     const int32_t id = gSequenceActionFactory.RegisterLuaSequenceActionClass("LuaFade", "", false, "");
     gSequenceActionFactory.AddLuaSequenceActionParam(id, "Alpha", "float");
     gSequenceActionFactory.AddLuaSequenceActionParam(id, "Old", "int");
+    gSequenceActionFactory.AddLuaSequenceActionParam(id, "Shown", "int");
     std::unique_ptr<LuaSequenceAction> live = Make("LuaFade");
     ASSERT_TRUE(Set(*live, "Alpha", "0.75"));
     const int32_t other = gSequenceActionFactory.RegisterLuaSequenceActionClass("LuaGone", "", false, "");
@@ -126,7 +127,8 @@ TEST_F(SequenceActionFactoryTest, ASyncPassKeepsValuesDropsUndeclaredSlotsAndAdd
     gSequenceActionFactory.EndLuaActionsSync();
     EXPECT_FALSE(gSequenceActionFactory.FindEntry(id)->seen);
     EXPECT_TRUE(gSequenceActionFactory.FindEntry(other)->seen);
-    EXPECT_EQ(Slots(*live), "Alpha:2 Colour:3 Shown:0 ");
+    // "Shown", retyped from int to bool, gets a slot of its new kind.
+    EXPECT_EQ(Slots(*live), "Shown:1 Alpha:2 Colour:3 Shown:0 ");
     EXPECT_FLOAT_EQ(live->FindParam("Alpha", SequenceActionClassEntry::PARAM_FLOAT)->floatValue, 0.75f);
     EXPECT_EQ(live->FindParam("Alpha", SequenceActionClassEntry::PARAM_INT), nullptr) << "a slot is found by its kind too";
     // Without a slot the table reads zero and a set changes nothing.

@@ -65,12 +65,14 @@ TEST(AudioEngineThreadTest, VoicesComeAndGoWhileTheMixerRuns)
     buffer.audioData = reinterpret_cast<const uint8_t*>(silence.data());
     buffer.audioBytes = uint32_t(silence.size() * 2);
     buffer.loopCount = audio::kLoopInfinite;
+    const float levels[2] = {1.0f, 0.5f};
     for (int i = 0; i < 20; ++i)
     {
         audio::SourceVoice* voice = engine->CreateSourceVoice(audio::MakePcmFormat(1, 22050));
         ASSERT_NE(voice, nullptr);
         voice->SubmitBuffer(buffer);
         voice->Start();
+        EXPECT_TRUE(voice->SetOutputMatrix(1, 2, levels)) << "changed while the mixer reads it";
         std::this_thread::sleep_for(std::chrono::milliseconds(3));
         voice->Destroy();
     }

@@ -195,6 +195,9 @@ TEST_F(GpuDeviceRasterTest, ScissorCutsOnlyWhenEnabled)
     EXPECT_EQ(Covered(), (std::set<std::pair<uint32_t, uint32_t>>{{4, 4}, {5, 4}, {4, 5}, {5, 5}}));
     ASSERT_EQ(m_device->Clear(0, nullptr, kClearTarget, kRed, 1.0f, 0), kOk);
     EXPECT_EQ(Covered().size(), 4u) << "a clear keeps to the scissor rectangle too";
+    ASSERT_EQ(m_device->SetScissorRect({0, 6, 10, 6}), kOk);
+    ASSERT_EQ(m_device->Clear(0, nullptr, kClearTarget, kRed, 1.0f, 0), kOk);
+    EXPECT_EQ(Covered().size(), 4u) << "an empty scissor rectangle clears nothing";
 }
 
 // Over black with source-alpha blending, so that the alpha the options leave shows in the colour.
@@ -294,6 +297,9 @@ TEST_F(GpuDeviceRasterTest, LinesAndPointsCoverTheirPixels)
     for (uint32_t x = 30; x < 41; ++x)
         line.insert({x, (x - 29) / 2 + 2});
     EXPECT_EQ(Covered(), line);
+    ClearTarget(kBlack);
+    Draw(kPrimitivePointList, 1, {At(10.5f, 10.5f, kRed, 1.0f)});
+    EXPECT_EQ(Covered(), (std::set<std::pair<uint32_t, uint32_t>>{{10, 10}})) << "one pixel by default";
     ClearTarget(kBlack);
     const float size = 2.0f;
     uint32_t bits;

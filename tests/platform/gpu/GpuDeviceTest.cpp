@@ -51,9 +51,11 @@ TEST_F(GpuDeviceTest, AdapterReportsModesFormatsAndMultisampling)
     EXPECT_EQ(m_factory->CheckDeviceMultiSampleType(0, kDeviceTypeHal, kFormatA8R8G8B8, true, 8, &quality),
               kErrNotAvailable);
 
-    // A configured adapter without A2R10G10B10 targets refuses them, as a GPU without them would.
+    // A configured adapter without A2R10G10B10 targets or hardware vertex processing refuses them, as a
+    // GPU without them would.
     DisplayConfig config = DefaultDisplayConfig();
     config.renderTargetFormats = {kFormatA8R8G8B8};
+    config.hardwareVertexProcessing = false;
     config.desktopWidth = 1366;
     config.desktopHeight = 768;
     SetDisplayConfig(config);
@@ -64,7 +66,8 @@ TEST_F(GpuDeviceTest, AdapterReportsModesFormatsAndMultisampling)
     PresentParameters params = {};
     params.windowed = 1;
     GpuDevice* device = nullptr;
-    ASSERT_EQ(other->CreateDevice(0, kDeviceTypeHal, nullptr, 0x54, &params, &device), kOk);
+    EXPECT_EQ(other->CreateDevice(0, kDeviceTypeHal, nullptr, 0x54, &params, &device), kErrNotAvailable);
+    ASSERT_EQ(other->CreateDevice(0, kDeviceTypeHal, nullptr, 0x20, &params, &device), kOk);
     EXPECT_EQ(params.backBufferWidth, 1366u) << "a window without a size takes the desktop's";
     EXPECT_EQ(params.backBufferCount, 1u);
     GpuTexture* texture = nullptr;
@@ -120,6 +123,7 @@ TEST_F(GpuDeviceTest, StateTablesAndStatisticsFollowAScriptedFrame)
     GpuPixelShader* ps = nullptr;
     ASSERT_EQ(m_device->CreateVertexBuffer(4 * 20, kUsageWriteOnly, 0, kPoolManaged, &vertices), kOk);
     ASSERT_EQ(m_device->CreateIndexBuffer(6 * 2, kUsageWriteOnly, kFormatIndex16, kPoolManaged, &indices), kOk);
+    EXPECT_EQ(LiveObjectCount(ObjectKind::IndexBuffer), 1u);
     ASSERT_EQ(m_device->CreateVertexDeclaration(kPositionUv, &declaration), kOk);
     ASSERT_EQ(m_device->CreateTexture(4, 4, 1, 0, kFormatA8R8G8B8, kPoolManaged, &texture), kOk);
     const std::vector<uint8_t> vsCode = ShaderCodeFor(ShaderStage::Vertex);
@@ -262,6 +266,7 @@ TEST_F(GpuDeviceTest, DrawsNeedAScene)
     EXPECT_EQ(m_device->Reset(&m_params), kErrInvalidCall) << "reset inside a scene";
     ASSERT_EQ(m_device->EndScene(), kOk);
     EXPECT_EQ(m_device->EndScene(), kErrInvalidCall);
+    EXPECT_EQ(m_device->Reset(nullptr), kErrInvalidCall) << "reset without parameters";
     EXPECT_EQ(m_device->Present(), kOk);
 }
 
@@ -327,6 +332,7 @@ TEST_F(GpuDeviceTest, ResetIsRefusedWhileDefaultPoolObjectsLive)
     params.backBufferWidth = 128;
     EXPECT_EQ(m_device->Reset(&params), kErrInvalidCall);
     EXPECT_TRUE(m_log.Contains("must be released before a reset"));
+    EXPECT_TRUE(m_log.Contains("Reset: query #")) << "each object in the way is named";
     EXPECT_TRUE(m_device->IsLost()) << "a refused reset leaves the device lost";
     EXPECT_EQ(m_device->Present(), kErrDeviceLost);
 

@@ -66,10 +66,12 @@ TEST(GpuFormatTest, HandWrittenBytesDecode)
     const uint8_t dxt1Punch[] = {0x1F, 0x00, 0x1F, 0x00, 0b11, 0, 0, 0};
     DecodeBlock(kFormatDXT1, dxt1Punch, block);
     ExpectColor(block[0], {0, 0, 0, 0}, 0, "DXT1 punch-through");
-    // DXT5 alpha: a0 255, a1 0, texel 0 index 5 (three sevenths of a0), texel 1 index 0 (a0).
-    uint8_t dxt5[16] = {255, 0, 0b00000101, 0, 0, 0, 0, 0, 0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
+    // DXT5 alpha: a0 255, a1 0, texel 0 index 5 (three sevenths of a0), texel 1 index 0 (a0), texel 15
+    // index 7 (a seventh).
+    uint8_t dxt5[16] = {255, 0, 0b00000101, 0, 0, 0, 0, 0b11100000, 0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
     DecodeBlock(kFormatDXT5, dxt5, block);
     EXPECT_FLOAT_EQ(block[0].a, 3.0f / 7);
+    EXPECT_FLOAT_EQ(block[15].a, 1.0f / 7);
     EXPECT_EQ(block[1].a, 1.0f);
     EXPECT_EQ(block[1].r, 1.0f);
 }
@@ -98,6 +100,7 @@ TEST_F(GpuSurfaceTest, EveryColourFormatCreatesLocksLoadsAndReadsBack)
         EXPECT_EQ(texture->GetLevelCount(), 4u);
         GpuSurface* level = nullptr;
         ASSERT_EQ(texture->GetSurfaceLevel(0, &level), kOk);
+        EXPECT_EQ(texture->GetSurfaceLevel(0, nullptr), kErrInvalidCall);
         if (info.kind == FormatKind::Compressed)
         {
             // Blocks load one for one and decode on read-back; colours cannot be compressed.
@@ -117,6 +120,12 @@ TEST_F(GpuSurfaceTest, EveryColourFormatCreatesLocksLoadsAndReadsBack)
                       kOk);
             ExpectColor(level->ReadPixel(7, 7), {1, 0, 0, 1}, 0, "loaded block");
             ExpectColor(level->ReadPixel(5, 4), {0, 0, 0, 1}, 0, "index 1 of a block's first row");
+            // A colour surface takes them decoded, texel by texel.
+            EXPECT_EQ(LoadSurfaceFromMemory(BackBuffer(), nullptr, blocks.data(), info.format, 2 * info.blockBytes,
+                                            {0, 0, 8, 8}, kLoadFilterNone, 0),
+                      kOk);
+            EXPECT_EQ(BackBuffer()->ReadPixelArgb(7, 7), 0xFFFF0000u);
+            EXPECT_EQ(BackBuffer()->ReadPixelArgb(5, 4), 0xFF000000u);
             uint32_t argb[64] = {};
             EXPECT_EQ(LoadSurfaceFromMemory(level, nullptr, argb, kFormatA8R8G8B8, 32, {0, 0, 8, 8},
                                             kLoadFilterNone, 0),
@@ -151,6 +160,8 @@ TEST_F(GpuSurfaceTest, EveryColourFormatCreatesLocksLoadsAndReadsBack)
                       kErrInvalidCall);
             EXPECT_EQ(LoadSurfaceFromMemory(level, &dest, source, kFormatA8R8G8B8, 8, {1, 0, 1, 2}, kLoadFilterNone, 0),
                       kErrInvalidCall) << "an empty source rectangle";
+            EXPECT_EQ(LoadSurfaceFromMemory(level, &dest, source, kFormatA8R8G8B8, 8, {0, 0, 2, 2}, 2, 0),
+                      kErrInvalidCall) << "an unknown filter";
             // A write through a lock shows in the read-back.
             LockedRect locked;
             const Rect one = {5, 6, 6, 7};
@@ -170,6 +181,8 @@ TEST_F(GpuSurfaceTest, ClearFillsTheViewportOfTargetsAndDepth)
     ASSERT_EQ(m_device->Clear(0, nullptr, kClearTarget | kClearDepth | kClearStencil, 0xFF102030u, 0.25f, 9), kOk);
     EXPECT_EQ(back->ReadPixelArgb(0, 0), 0xFF102030u);
     EXPECT_EQ(back->ReadPixelArgb(63, 31), 0xFF102030u);
+    EXPECT_EQ(back->ReadPixelArgb(64, 31), 0u) << "right of the surface";
+    EXPECT_EQ(back->ReadPixelArgb(0, 32), 0u) << "below the surface";
     GpuSurface* depth = nullptr;
     ASSERT_EQ(m_device->GetDepthStencilSurface(&depth), kOk);
     EXPECT_NEAR(depth->ReadPixel(10, 10).r, 0.25f, 1e-6f);

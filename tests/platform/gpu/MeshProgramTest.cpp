@@ -143,7 +143,8 @@ TEST_F(MeshProgramTest, ConstantColourTintsTheLitColour)
     SetVertex("ConstantColor", {1, 0, 0.5f, 1});
     DrawTriangle(0, 0, 1);
     EXPECT_EQ(Probe(12, 8), 0xFFBF0060u);
-    // Blending takes the colour as written, saturated: an alpha of two counts as one.
+    // Blending takes the colour as written, saturated: an alpha of two counts as one, and so does a
+    // colour of four.
     ClearTarget(0xFF808080);
     SetVertex("ConstantColor", {1, 1, 1, 2});
     m_device->SetRenderState(gpu::kRsAlphaBlendEnable, 1);
@@ -151,6 +152,9 @@ TEST_F(MeshProgramTest, ConstantColourTintsTheLitColour)
     m_device->SetRenderState(gpu::kRsDestBlend, gpu::kBlendInvSrcAlpha);
     DrawTriangle(0, 0, 1);
     EXPECT_EQ(Probe(12, 8), 0xFFBFBFBFu);
+    SetVertex("ConstantColor", {4, 4, 4, 0.5f});
+    DrawTriangle(0, 0, 1);
+    EXPECT_EQ(Probe(12, 8), 0xFFDFDFDFu);
 }
 
 TEST_F(MeshProgramTest, TwoSidedFlipsTheNormalOfBackFacesOnly)

@@ -56,6 +56,9 @@ TEST_F(DirectInputTest, KeyboardFollowsFocusAndDataFormat)
     ASSERT_EQ(keyboard->GetDeviceState(sizeof(keys), keys), input::kOk);
     EXPECT_EQ(keys[16], 0x80);
     EXPECT_EQ(keys[17], 0);
+    EXPECT_EQ(keyboard->Unacquire(), input::kOk);
+    EXPECT_EQ(keyboard->Unacquire(), input::kNoEffect);
+    EXPECT_EQ(keyboard->GetDeviceState(sizeof(keys), keys), input::kNotAcquired);
 
     // Losing focus unacquires a foreground device, found by a poll or a read.
     input::SetWindowFocus(false);

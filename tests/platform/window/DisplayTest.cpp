@@ -36,6 +36,7 @@ TEST_F(DisplayTest, DesktopAndModesComeFromTheGraphicsDisplay)
 {
     EXPECT_EQ(GetSystemMetrics(kMetricScreenWidth), 1600);
     EXPECT_EQ(GetSystemMetrics(kMetricScreenHeight), 900);
+    EXPECT_EQ(GetSystemMetrics(kMetricScreenHeight + 1), 0) << "a metric the display does not keep";
     DisplayMode mode;
     ASSERT_TRUE(EnumDisplaySettings(kEnumCurrentSettings, mode));
     EXPECT_EQ(mode.width, 1600u);

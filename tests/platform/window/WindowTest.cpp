@@ -83,12 +83,16 @@ TEST_F(WindowTest, MovingAndSizingSendMoveAndSizeAtOnce)
     Recorded().clear();
     ASSERT_TRUE(MoveWindow(window, 5, 5, 800, 450, true));
     EXPECT_EQ(RecordedIds(), std::vector<uint32_t>{kMsgSize});
+    ASSERT_TRUE(MoveWindow(window, 5, 5, -1, -1, false));
+    GetWindowRect(window, outer);
+    EXPECT_EQ(outer, (Rect{5, 5, 5, 5})) << "a negative size is none";
 }
 
 TEST_F(WindowTest, ShowingGivesFocusAndMinimisingTakesIt)
 {
     const WindowHandle window = MakeWindow();
     EXPECT_EQ(GetFocus(), nullptr) << "hidden windows have no focus";
+    EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_FALSE(ShowWindow(window, kShowNormal));
     EXPECT_TRUE(IsWindowVisible(window));
     EXPECT_EQ(GetFocus(), window);

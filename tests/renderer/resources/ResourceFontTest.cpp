@@ -55,6 +55,7 @@ TEST(ResourceFontNameTest, NamesGiveTheSourceSizeAndOutline)
         EXPECT_EQ(font.IsOutlined(), c.outline > 0) << c.name;
     }
     EXPECT_EQ(ResourceFont(std::string(600, 'a').c_str()).GetSourceName(), std::string(127, 'a'));
+    EXPECT_EQ(ResourceFont("a~012").GetTextExtent(u"A", 0, -1, false).y, 0.0f) << "nothing loaded, no line";
 }
 
 // Reads binary fonts straight from a mounted folder, without a renderer.

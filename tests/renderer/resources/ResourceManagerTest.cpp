@@ -220,13 +220,15 @@ TEST_F(ResourceManagerTest, EvictionCascadesAndFilters)
 
 TEST_F(ResourceManagerTest, BatchLoadSkipsLoadedTemplatesAndKeepsTheStreamInStep)
 {
-    // Records: {u32 byte count, payload}; the second record is longer than its loader reads.
+    // Records: {u32 byte count, payload}; the second record is longer than its loader reads, the
+    // last shorter.
     std::string bytes;
     auto put = [&bytes](uint32_t value) { bytes.append(reinterpret_cast<const char*>(&value), 4); };
     put(4), put(111);
     put(8), put(222), put(0xDEAD);
     put(4), put(333);
     put(4), put(444);
+    put(0), put(555);
     m_folder.WriteFile("Optimized.bin", bytes);
     FileReader stream((m_folder / "Optimized.bin").c_str(), nullptr, nullptr, 0);
     ASSERT_TRUE(stream.IsOpen());
@@ -240,8 +242,9 @@ TEST_F(ResourceManagerTest, BatchLoadSkipsLoadedTemplatesAndKeepsTheStreamInStep
     // That read took the first record's count word; start the stream again for the batch.
     ASSERT_TRUE(stream.Open((m_folder / "Optimized.bin").c_str(), nullptr, nullptr, 0));
 
-    Resource* batch[] = {first, loaded, nullptr, third};
-    m_manager.QueueLoadBatch(batch, 4);
+    Resource* last = Template("stream/last");
+    Resource* batch[] = {first, loaded, nullptr, third, last};
+    m_manager.QueueLoadBatch(batch, 5);
     m_manager.Flush();
     m_manager.SetOptimizedTemplateStream(nullptr);
 
@@ -249,10 +252,21 @@ TEST_F(ResourceManagerTest, BatchLoadSkipsLoadedTemplatesAndKeepsTheStreamInStep
     EXPECT_EQ(AsTest(loaded).m_loads.load(), loadsBefore);
     EXPECT_EQ(AsTest(third).m_streamValue, 444u);
     EXPECT_TRUE(third->IsLoaded());
+    EXPECT_TRUE(m_log.Contains("Template record of stream/last read past its end", CONSOLE_ERROR));
+    EXPECT_EQ(Count("read past its end"), 1u) << "records read to their end are not";
     EXPECT_EQ(first->GetReferenceCount(), 1);
     EXPECT_EQ(loaded->GetReferenceCount(), 1);
-    Resource* all[] = {first, loaded, third};
-    Resource::ReleaseArray(all, 3);
+    Resource* all[] = {first, loaded, third, last};
+    Resource::ReleaseArray(all, 4);
+
+    // Without a stream each batch record fails once and still loads; 1025 entries take two records.
+    std::vector<Resource*> many(1025, nullptr);
+    many.back() = Template("plain/last");
+    m_manager.QueueLoadBatch(many.data(), uint32_t(many.size()));
+    m_manager.Flush();
+    EXPECT_TRUE(many.back()->IsLoaded());
+    EXPECT_EQ(Count("Cannot read the optimized templates stream"), 2u);
+    many.back()->Release();
 }
 
 TEST_F(ResourceManagerTest, PreloadsAResourceListInKindOrder)
@@ -362,6 +376,7 @@ TEST_F(ResourceManagerTest, ReadsFilesAndRunsMaintenancePasses)
     m_manager.PostUnloadResourceData(RESOURCE_POOL_ALL, false);
     m_manager.Flush();
     EXPECT_TRUE(m_log.Contains("Unloading data for resource templates/Done"));
+    EXPECT_EQ(AsTest(done).m_unloads.load(), 1);
     EXPECT_FALSE(m_log.Contains("Unloading data for resource templates/Fresh"));
 
     m_manager.MarkResources(RESOURCE_POOL_TEMPLATES, RESOURCE_FLAG_STARTUP);

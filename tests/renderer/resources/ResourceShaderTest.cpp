@@ -77,6 +77,7 @@ TEST_F(ResourceShaderTest, FirstUseCompilesWithItsOptionsAndTheSecondReadsTheCac
                                m_pixelName));
     EXPECT_TRUE(m_log.Contains("Shader Common/Shaders/Font.hlsl (pixel) compiled successfully"));
     ASSERT_TRUE(std::filesystem::exists(CachePath(m_pixelName)));
+    EXPECT_FALSE(m_log.Contains("Cannot write the compiled shader"));
     // The compiler opened the shared include; the list records it.
     EXPECT_EQ(first->GetIncludeList().GetText(), "|Common.hlsl");
     EXPECT_EQ(first->GetIncludeList().GetCount(), 1u);
@@ -195,6 +196,8 @@ TEST_F(ResourceShaderTest, CompiledFilesAreCheckedAgainstTheDefinitionsAndTheirO
 TEST_F(ResourceShaderTest, MissingSourcesAndEntryPointsFailTheLoad)
 {
     Load(std::string("NoFamily/") + kZeros + ".ps_3_0", false);
+    Load(std::string("Font/") + kZeros, false); // no stage, so no source path or profile
+    EXPECT_FALSE(m_log.Contains("Cannot load shader source")) << "both refused before any source is looked for";
     std::filesystem::remove(m_harness.Path("common/Shaders/Upscale.hlsl"));
     Load(std::string("Upscale/") + kZeros + ".ps_3_0", false);
     EXPECT_TRUE(m_log.Contains("Cannot load shader source Common/Shaders/Upscale.hlsl", CONSOLE_ERROR));

@@ -231,5 +231,13 @@ TEST_F(EntityLookupIndexTest, GUIDIndexFindsTheOldestOfEqualGUIDsAndWalksInGUIDO
     entities[0]->SetGUID(low);
     EXPECT_EQ(gEntityManager.FindEntityByGUID(high), entities[2]);
     EXPECT_EQ(gEntityManager.GetGUIDIndex()[2], entities[0]);
+    // Scene files may carry GUIDs that differ in one byte anywhere: each byte must move the hash, or
+    // such a scene would share one probe chain.
+    for (int i = 0; i < 16; ++i)
+    {
+        SimpleGUID one;
+        one.bytes[i] = 1;
+        EXPECT_NE(EntityGUIDIndex::Hash(one), EntityGUIDIndex::Hash(SimpleGUID())) << "byte " << i;
+    }
 }
 } // namespace

@@ -116,6 +116,7 @@ TEST_F(EntityTransformTest, NegativeScaleMirrorsAndBackClears)
     Entity* e = Create();
     e->SetLocalScale(Vector(-1, 1, 1, 1));
     EXPECT_TRUE(e->IsTransformMirrored());
+    EXPECT_EQ(e->GetLocalScale().x, -1.0f) << "as given, not as a rotation and a positive scale";
     e->SetLocalScale(Vector(1, 1, 1, 1));
     EXPECT_FALSE(e->IsTransformMirrored());
     e->SetLocalLocationMatrix(Scale(1, -2, 1));

@@ -182,10 +182,10 @@ TEST_F(PathGridLineOfSightTest, AStartOutsideTheGridIsRefusedAndAnEndOutsideStop
     EXPECT_EQ(grid.CheckLineOfSight(Vector(900, 0, 500, 1), Vector(nan, 0, 500, 1), buffer, 4), 0);
     EXPECT_EQ(m_log.Messages().size(), 1u);
     m_log.Clear();
-    // Ten columns by three rows: a start in the last column is inside, an end past the last row ends the walk there.
-    PathGrid wide;
-    wide.Build(BoundingBox4(Vector(0, 0, 0, 1), Vector(100, 10, 30, 1)), 10.0f);
-    EXPECT_EQ(wide.CheckLineOfSight(Vector(95, 0, 5, 1), Vector(5, 0, 50, 1), buffer, 4), 0);
+    // Three columns by ten rows: a start in the last row is inside, an end past the last column ends the walk there.
+    PathGrid deep;
+    deep.Build(BoundingBox4(Vector(0, 0, 0, 1), Vector(30, 10, 100, 1)), 10.0f);
+    EXPECT_EQ(deep.CheckLineOfSight(Vector(5, 0, 95, 1), Vector(50, 0, 5, 1), buffer, 4), 0);
     const std::map<Entity*, float> hits = Walk(Vector(900, 0, 500, 1), Vector(5000, 0, 500, 1));
     ASSERT_EQ(hits.size(), 1u);
     EXPECT_NEAR(hits.at(nearEdge), 94.0f / 4100.0f, 2e-4f);

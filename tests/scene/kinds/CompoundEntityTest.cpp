@@ -274,6 +274,14 @@ TEST_F(CompoundEntityTest, CyclesBetweenCompoundTemplatesAreRefused)
     CompoundEntity* selfEntity = Make(self);
     ASSERT_EQ(selfEntity->GetChildren().Count(), 1);
     EXPECT_TRUE(selfEntity->GetChildren()[0]->GetChildren().IsEmpty());
+
+    // The same compound twice side by side is no cycle.
+    Compound("kit/Lamp", {Element("Post", "props/Post")});
+    CompoundTemplate* pair = Compound("kit/Pair", {Element("Left", "kit/Lamp"), Element("Right", "kit/Lamp")});
+    pair->ResolveElementsAfterLoad();
+    m_log.Clear();
+    Make(pair);
+    EXPECT_FALSE(m_log.Contains("leads to a cycle", CONSOLE_ERROR));
 }
 
 TEST_F(CompoundEntityTest, PostLoadSizesLightmapsPerChildAndAppliesMappings)

@@ -181,6 +181,7 @@ TEST_F(CompoundTemplateTest, ElementCopiesAndMovesKeepTemplateReferencesBalanced
         CompoundTemplateElement element;
         rock->Resource::AddRef();
         element.AdoptTemplate(rock);
+        element.m_name = NameString("Base");
         element.m_children.Add(element);
         EXPECT_EQ(rock->GetReferenceCount(), before + 2);
         CompoundTemplateElement copy(element);
@@ -191,6 +192,7 @@ TEST_F(CompoundTemplateTest, ElementCopiesAndMovesKeepTemplateReferencesBalanced
         CompoundTemplateElement assigned;
         assigned = moved;
         EXPECT_EQ(rock->GetReferenceCount(), before + 6);
+        EXPECT_TRUE(CompoundTemplateElement::StaticClassProperties()->AreObjectsEqual(&assigned, &element));
         assigned = std::move(moved);
         EXPECT_EQ(rock->GetReferenceCount(), before + 4);
         // Growth of an element array moves the elements to their new block.

@@ -65,5 +65,6 @@ TEST_F(ParticleTemplateTest, TheEmbeddedSystemRoundTripsAndPreviewsDrawWhereThey
     }
     // Without a renderer the context is destroyed at once (ASan reports it otherwise).
     copy.DestroyPreviewInstance(instance);
+    copy.DestroyPreviewInstance(nullptr); // no preview was made: nothing to destroy
 }
 } // namespace

@@ -6,6 +6,7 @@
 #include "renderer/RenderCommands.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/SceneParametersWrapper.h"
+#include "renderer/resources/ResourceManager.h"
 #include "scene/kinds/SceneParametersTemplate.h"
 #include "support/RenderStreamCapture.h"
 #include "support/SceneEnvironmentCalls.h"
@@ -138,7 +139,8 @@ TEST_F(SceneParametersTemplateTest, ANewTemplateHoldsTheDefaults)
     for (const auto& [name, value] : std::initializer_list<std::pair<const char*, const char*>>{
              {"Image local contrast variation", "0.900000"}, {"Vignette start", "0.000000"},
              {"Vignette end", "0.100000"}, {"Vignette aspect", "0.800000"}, {"Specular pitch", "45.000000"},
-             {"Specular yaw", "0.000000"}, {"Battle mode desaturation", "0.000000"}})
+             {"Specular yaw", "0.000000"}, {"Battle mode desaturation", "0.000000"}, {"Edge treshold", "0.125000"},
+             {"Console edge treshold", "0.125000"}, {"Console edge treshold min", "0.050000"}})
         EXPECT_EQ(Text(t, name), value) << name;
     for (const char* off : {"Affects sun", "Separate specular params", "Affects texture and color", "Affects projection",
                             "Affects layer texture", "Affects layer projection", "Affects environment map", "FXAA enabled"})
@@ -240,6 +242,23 @@ TEST_F(SceneParametersTemplateTest, EmptyTextureNamesBuildASetWithoutTextures)
     EXPECT_EQ(set.GetEnvironmentMap(), nullptr);
     EXPECT_FLOAT_EQ(set.GetShading().fogStart, 12.0f);
     EXPECT_FLOAT_EQ(set.GetShading().ssaoColor.w, 1.0f);
+}
+
+TEST_F(SceneParametersTemplateTest, ARebuildOrTheTemplatesEndLetsGoOfTheTexturesItTook)
+{
+    ResourceManager manager;
+    ASSERT_TRUE(manager.Init());
+    auto t = std::make_unique<SceneParametersTemplate>();
+    ASSERT_TRUE(t->GetClassProperties()->FindPropertyInClassChain("Cloud texture file name")->SetFromText(t.get(), "Sky/none.dds"));
+    t->RebuildWrapper(true);
+    Resource* texture = manager.GetResource(RESOURCE_TYPE_TEXTURE, "Sky/none.dds", 0, true, 0);
+    EXPECT_EQ(texture->GetReferenceCount(), 2) << "the template's and this one";
+    t->RebuildWrapper(true);
+    EXPECT_EQ(texture->GetReferenceCount(), 2);
+    t.reset();
+    EXPECT_EQ(texture->GetReferenceCount(), 1);
+    texture->Release();
+    manager.Close();
 }
 
 TEST_F(SceneParametersTemplateTest, EditingTheUITemplateUpdatesTheOverrideSetAtOnce)

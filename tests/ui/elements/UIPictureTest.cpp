@@ -181,6 +181,7 @@ TEST_F(UIPictureTest, UserImagesAreCopiedSwappedIntoTheSharedTextureOfTheirSizeC
     std::vector<uint8_t> rgba(64 * 64 * 4, 0);
     for (uint32_t i = 0; i < 8; ++i)
         rgba[i] = uint8_t(10 + i); // pixels 0 and 1: R G B A = 10 11 12 13, 14 15 16 17
+    rgba[63 * 64 * 4 + 2] = 9;     // the last row starts with blue 9
     steam::SetTestImage(7, 64, 64, rgba);
     const uint64_t before = UICommand::GetWrittenCount();
     m_picture->SetSteamTexture(0, 7);
@@ -189,6 +190,7 @@ TEST_F(UIPictureTest, UserImagesAreCopiedSwappedIntoTheSharedTextureOfTheirSizeC
     EXPECT_EQ(UICommand::GetWrittenCount(), before + 1) << "the pair already shown sends nothing";
     Submit();
     EXPECT_EQ(UserImageBytes(0, 8), (std::vector<uint8_t>{12, 11, 10, 13, 16, 15, 14, 17}));
+    EXPECT_EQ(UserImageBytes(0, 63 * 64 * 4 + 1).back(), 9) << "each row, the last too, from its own place";
     TextureHolder* const small = m_renderer.GetDeviceManager().GetUIQuadGeometry().GetUserImageTexture(0);
     EXPECT_EQ(m_picture->GetRenderTexture(0), small);
     EXPECT_EQ(m_picture->GetSamplerPreset(0), UIPicture::kUserImageSamplerPreset);

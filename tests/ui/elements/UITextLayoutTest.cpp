@@ -266,6 +266,8 @@ TEST_F(UITextLayoutTest, BottomAlignmentAndTheLineWindow)
     box->SetSizeXY(25.0f, 60.0f);
     box->SetPositionXYZ(0.0f, 100.0f, 0.0f);
     below->SetPositionXYZ(7.0f, 0.0f, 3.0f);
+    box->AlignToBottom(below, 0.5f, 1.0f);
+    EXPECT_FLOAT_EQ(below->GetRenderPosition().y, 0.0f) << "without a font the box knows no line height";
     GiveFont(*box, 0.5f, 1);
     box->SetLineSpacingScale(2.0f);
     box->SetText("abcdefgh");

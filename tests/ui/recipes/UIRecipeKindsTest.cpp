@@ -220,6 +220,9 @@ TEST_F(UIRecipeKindsTest, PicturesTakeTexturesShaderTileAndCornerColours)
     const float lifted = std::pow(2.0f, 2.2f);
     ExpectVector(picture->GetCornerColor(3), Vector(0, lifted, lifted, 1), "corner 3: multiplier, then gamma");
     EXPECT_EQ(picture->GetUserFlags() & UIFLAG_DRAWPENDINGUIELEMENTSBEFORE, 0u) << "pictures draw in order";
+    // Names picked from a folder carry the file-picker flag, which the records' layout magic covers.
+    for (const char* name : {"Texture", "Texture 2", "Shader"})
+        EXPECT_EQ(recipe.GetClassProperties()->FindPropertyInClassChain(name)->GetFlags(), 2048u) << name;
     Finish(picture);
 }
 

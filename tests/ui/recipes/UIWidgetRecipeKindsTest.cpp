@@ -186,7 +186,7 @@ TEST(UIWidgetRecipeKindsTest, ApplyingWritesTheWidgetsSwitchesAndReplacesTheLayo
     UILayout* l = Build<UILayout>(layout);
     l->SetLayoutFlags(0x400); // a bit outside the recipe's three choices, which it keeps
     for (const Case c : {Case{1, 0, 3, 0x2 | 0x4 | 0x80}, Case{1, 0, 3, 0x2 | 0x4 | 0x80}, Case{0, 1, 1, 0x1 | 0x8 | 0x20},
-                         Case{0, 0, 5, 0x1 | 0x4 | 0x200}, Case{40, 2, 6, 0}})
+                         Case{0, 0, 5, 0x1 | 0x4 | 0x200}, Case{2, 2, 6, 0}})
     {
         layout.m_layoutType = c.type;
         layout.m_orientation = c.orientation;

@@ -121,12 +121,13 @@ TEST_F(UIDrawWalkTest, WindowAlignmentMovesBySideMarginsOncePerAxis)
     right->SetWindowAlignment(UIWINDOWALIGNMENT_RIGHTBOTTOM);
     UIElement* twice = Box(left, 0, 80, 20, 20);
     twice->SetWindowAlignment(UIWINDOWALIGNMENT_LEFT);
+    Box(m_screen, 140, 160, 20, 20)->SetWindowAlignment(UIWINDOWALIGNMENT_RIGHTTOP);
     (void)none;
     DrawScreen(*m_screen);
     ExpectPixels({{82, 5, kRed}, {78, 5, kBlack}, // unaligned: inside the letterbox
                   {2, 45, kRed}, {22, 45, kBlack}, {85, 45, kBlack}, // left: moved to the window's left edge
                   {2, 125, kRed},                  // its child with the same alignment is not moved again
-                  {318, 85, kRed}, {238, 85, kBlack}},
+                  {318, 85, kRed}, {238, 85, kBlack}, {318, 165, kRed}},
                  "alignment");
     // Letterboxed the other way (320 x 120, margins of 60 above and below): up once, not twice.
     UIScreen::SetUISizeOverride(320.0f, 120.0f);

@@ -59,6 +59,9 @@ TEST_F(GameFrameTest, MultiplierTwoAtThirtyHertzRunsOneTickEveryFrame)
     for (int i = 0; i < 30; ++i)
         EXPECT_EQ(Frame(kFrame30), 1) << "frame " << i;
     EXPECT_FLOAT_EQ(gGame.GetFrameMultiplier(), 2.0f);
+    m_delegate.quiet.clear();
+    Frame(kFrame30);
+    EXPECT_EQ(m_delegate.Joined(), "OnBigFrameTick;OnTickInput;OnSmoothTick;OnTick;OnAfterTick;OnEndOfFrame;");
 }
 
 TEST_F(GameFrameTest, HalfMultiplierRunsOneTickEveryFourFrames)

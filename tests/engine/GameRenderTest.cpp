@@ -131,15 +131,19 @@ TEST_F(GameRenderTest, LateEntitiesGetTheirOwnPassesAroundPostProcessing)
                         RENDER_OP_SET_CAMERA, RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA,
                         RENDER_OP_SET_VIEWPORT, RENDER_OP_SET_CAMERA, RENDER_OP_UPSCALE_FINAL, RENDER_OP_PRESENT}));
     EXPECT_EQ(gEntityManager.GetVisibleList().Count(), 0) << "the lists are emptied after the frame";
-    // Behind the camera: not gathered, so no late pass.
-    gEntityManager.NewScene();
-    Matrix behind = Matrix::ONE;
-    behind.rows[3].Set(0.0f, 0.0f, -100.0f, 1.0f);
-    Entity* hidden = gEntityManager.CreateEntity(&m_template, nullptr, behind, 0, nullptr);
-    ASSERT_NE(hidden, nullptr);
-    hidden->RaiseFlag(0x80, false);
-    const std::vector<uint32_t> culled = RenderFrame(false);
-    EXPECT_EQ(std::count(culled.begin(), culled.end(), uint32_t(RENDER_OP_BEGIN_GATHER)), 1);
+    // Behind the camera, and beside it (inside the view's box, outside its planes): not gathered,
+    // so no late pass.
+    for (const Vector& place : {Vector(0.0f, 0.0f, -100.0f, 1.0f), Vector(90.0f, 0.0f, 12.0f, 1.0f)})
+    {
+        gEntityManager.NewScene();
+        Matrix local = Matrix::ONE;
+        local.rows[3] = place;
+        Entity* hidden = gEntityManager.CreateEntity(&m_template, nullptr, local, 0, nullptr);
+        ASSERT_NE(hidden, nullptr);
+        hidden->RaiseFlag(0x80, false);
+        const std::vector<uint32_t> culled = RenderFrame(false);
+        EXPECT_EQ(std::count(culled.begin(), culled.end(), uint32_t(RENDER_OP_BEGIN_GATHER)), 1) << place.x;
+    }
     gEntityManager.NewScene();
 }
 
@@ -253,6 +257,13 @@ TEST_F(GameRenderTest, TheFramesSettingsReachTheRenderThread)
     gGame.ToggleFXAA();
     RenderFrame(false);
     EXPECT_EQ(m_delegate.Count("OnBeforeSceneRender:" + std::to_string(0x80000)), 1u) << "switched off again";
+    // The frame's update hands the render thread both smooth clocks.
+    gGame.GetSmoothGameTimer().ResetTime(50000000);
+    gGame.GetSmoothGameplayTimer().ResetTime(70000000);
+    gGame.Update(true);
+    gRenderer->SubmitCommands(true);
+    EXPECT_NEAR(gRenderer->GetFrameClockSeconds(1), gGame.GetSmoothGameTimer().GetTime() / 1e7, 1e-3);
+    EXPECT_NEAR(gRenderer->GetFrameClockSeconds(2), gGame.GetSmoothGameplayTimer().GetTime() / 1e7, 1e-3);
 }
 
 TEST_F(GameRenderTest, TheViewModeHidesEntitiesAndTheTacticalViewDrawsNoShadowMap)
@@ -356,7 +367,11 @@ TEST_F(GameRenderTest, AFullScreenVideoHidesTheSceneAndIsUpdatedAfterEachPresent
     EXPECT_EQ(ops.front(), uint32_t(RENDER_OP_SET_FRAME_TARGET)) << "no layers under the video";
     EXPECT_EQ(std::count(ops.begin(), ops.end(), uint32_t(RENDER_OP_CLEAR)), 2)
         << "the camera's clear and the one under the picture";
+    // Each frame is drained: the render thread ends the player, and a busy one may lag the writer.
     for (int frame = 0; frame < 200 && gVideoEngine->IsPlaying(); ++frame)
+    {
         RenderFrame(false);
+        gRenderer->SubmitCommands(true);
+    }
     EXPECT_FALSE(gVideoEngine->IsPlaying()) << "the updates after the presents ended the missing video";
 }

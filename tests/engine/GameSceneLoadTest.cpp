@@ -40,6 +40,9 @@ protected:
             entity->SetName(("Unit" + std::to_string(i)).c_str());
             contents.entities.push_back({entity, guid, 0xFFFFFFFFu});
         }
+        contents.hasGrid = true;
+        contents.grid.width = contents.grid.height = 1;
+        contents.grid.cells = {1};
         const std::vector<uint8_t> bytes = SceneWriter::BuildBinaryScene(contents);
         gEntityManager.NewScene();
         m_folder.WriteFile(std::string("data/scenes/") + name + ".BinaryScene", std::string(bytes.begin(), bytes.end()));
@@ -67,6 +70,7 @@ TEST_F(GameSceneLoadTest, AKitSceneLoadsWithItsEntitiesAndMessagesInOrder)
     for (int i = 0; i < 5; ++i)
         EXPECT_NE(gEntityManager.FindEntityByName(("Unit" + std::to_string(i)).c_str()), nullptr) << i;
     EXPECT_STREQ(gEntityManager.GetSceneName(), "Level1");
+    EXPECT_NE(gEntityManager.GetNavigationGrid(), nullptr) << "with its navigation grid";
     std::string missing;
     EXPECT_TRUE(InOrder(m_log.Messages(),
                         {"Resource preloaded in", "Optimized templates loaded in", "Scene deserialized in",

@@ -289,6 +289,9 @@ TEST_F(RenderStateCacheTest, CameraKeepsBiasedAndMirroredMatrices)
     EXPECT_TRUE(m_renderer.GetCamera().mirrored);
     EXPECT_FLOAT_EQ(m_renderer.GetViewProjection().At(2, 2), projection.At(2, 2) + 0.35f) << "the bias stays";
     EXPECT_EQ(NorvexRenderer::GetBlendModeFadeVector(4).x, -1.0f);
+    RunOnRenderThread(m_renderer, [](NorvexRenderer& r) { r.SetDepthState(gpu::kCmpLessEqual, true, 0.0f); });
+    EXPECT_FLOAT_EQ(m_renderer.GetViewProjection().At(2, 2), projection.At(2, 2)) << "asking for none takes it out";
+    RunOnRenderThread(m_renderer, [](NorvexRenderer& r) { r.SetDepthState(gpu::kCmpLessEqual, true, 0.5f); });
 
     // A device reset forgets the bias: asking for none again takes it out of the matrices.
     m_renderer.ApplyDisplaySettings(&m_window, 256, 192, false, false);

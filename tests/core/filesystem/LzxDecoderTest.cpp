@@ -255,7 +255,9 @@ TEST(LzxDecoderTest, AFailedAllocationAnswersOutOfMemoryAndLeavesNoContext)
 
 TEST(LzxDecoderTest, AContextDecodesOnlyAfterItsDecoderWasReset)
 {
-    const Bytes data = MakeLzxSample(40000, 5);
+    Bytes data = MakeLzxSample(40000, 5);
+    const uint8_t call[5] = {0xE8, 0, 0, 0, 0}; // a call that a stale E8 size would translate
+    std::copy(call, call + 5, data.begin() + 30000);
     const Bytes stream = Encode(data, {LzxBlockKind::Verbatim, 32768, 0});
     const LZXDecompressionContextPtr context = CreateContext(65536, 0);
     Bytes out(data.size());

@@ -205,6 +205,12 @@ TEST_F(PlatformMainTest, PenAndTouchMouseMessagesAreFilteredOut)
     EXPECT_FLOAT_EQ(input.GetMouseWheel(), -1.0f);
     EXPECT_EQ(win::SendMessage(Window(), win::kMsgTabletQuerySystemGestureStatus, 0, 0), 0x01198319);
     EXPECT_EQ(win::SendMessage(Window(), win::kMsgSysCommand, win::kSysCommandKeyMenu, 0), 0);
+    // Backspace reaches the game as a key, never as a character.
+    input.ClearInputEvents();
+    win::SendMessage(Window(), win::kMsgChar, 8, 0);
+    win::SendMessage(Window(), win::kMsgChar, 9, 0);
+    ASSERT_EQ(input.GetInputEvents().Count(), 1);
+    EXPECT_EQ(input.GetInputEvents()[0].value, 9u);
 }
 
 TEST_F(PlatformMainTest, FocusLossInWindowedModeOnlyDeactivates)
@@ -341,7 +347,7 @@ TEST_F(PlatformMainTest, ASecondInstanceBringsTheFirstToTheFrontAndLeaves)
     char* argv[] = {name, nullptr};
     testing::internal::CaptureStderr();
     const int result = PlatformMain(1, argv, win::kShowNormal, &m_delegate, "PlatformTest");
-    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "PlatformTest runs already; it was brought to the front\n");
     EXPECT_EQ(result, kExitClean);
     EXPECT_FALSE(m_log.Contains("Engine successfully initialized")) << "nothing starts";
     EXPECT_EQ(win::GetFocus(), first);

@@ -129,6 +129,10 @@ TEST_F(LuaClassIndexTest, MethodNamesFoundByPointerFollowTheirText)
     EXPECT_EQ(CallOnGame(name), "first");
     std::snprintf(name, sizeof(name), "Other");
     EXPECT_EQ(CallOnGame(name), "other");
+    // Names eight bytes apart take neighbouring key slots: each still finds its own method.
+    alignas(16) static const char kNeighbours[2][8] = {"First", "Other"};
+    EXPECT_EQ(CallOnGame(kNeighbours[1]), "other");
+    EXPECT_EQ(CallOnGame(kNeighbours[0]), "first");
 
     // More names than slots: each call finds its own method, before and after the slots turned over.
     Run("for i = 1, 150 do Game['M' .. i] = function() gSeen = 'm' .. i end end");

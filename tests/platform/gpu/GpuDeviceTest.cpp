@@ -123,6 +123,7 @@ TEST_F(GpuDeviceTest, StateTablesAndStatisticsFollowAScriptedFrame)
     GpuPixelShader* ps = nullptr;
     ASSERT_EQ(m_device->CreateVertexBuffer(4 * 20, kUsageWriteOnly, 0, kPoolManaged, &vertices), kOk);
     ASSERT_EQ(m_device->CreateIndexBuffer(6 * 2, kUsageWriteOnly, kFormatIndex16, kPoolManaged, &indices), kOk);
+    EXPECT_EQ(LiveObjectCount(ObjectKind::IndexBuffer), 1u);
     ASSERT_EQ(m_device->CreateVertexDeclaration(kPositionUv, &declaration), kOk);
     ASSERT_EQ(m_device->CreateTexture(4, 4, 1, 0, kFormatA8R8G8B8, kPoolManaged, &texture), kOk);
     const std::vector<uint8_t> vsCode = ShaderCodeFor(ShaderStage::Vertex);

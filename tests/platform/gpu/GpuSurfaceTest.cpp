@@ -100,6 +100,7 @@ TEST_F(GpuSurfaceTest, EveryColourFormatCreatesLocksLoadsAndReadsBack)
         EXPECT_EQ(texture->GetLevelCount(), 4u);
         GpuSurface* level = nullptr;
         ASSERT_EQ(texture->GetSurfaceLevel(0, &level), kOk);
+        EXPECT_EQ(texture->GetSurfaceLevel(0, nullptr), kErrInvalidCall);
         if (info.kind == FormatKind::Compressed)
         {
             // Blocks load one for one and decode on read-back; colours cannot be compressed.
@@ -159,6 +160,8 @@ TEST_F(GpuSurfaceTest, EveryColourFormatCreatesLocksLoadsAndReadsBack)
                       kErrInvalidCall);
             EXPECT_EQ(LoadSurfaceFromMemory(level, &dest, source, kFormatA8R8G8B8, 8, {1, 0, 1, 2}, kLoadFilterNone, 0),
                       kErrInvalidCall) << "an empty source rectangle";
+            EXPECT_EQ(LoadSurfaceFromMemory(level, &dest, source, kFormatA8R8G8B8, 8, {0, 0, 2, 2}, 2, 0),
+                      kErrInvalidCall) << "an unknown filter";
             // A write through a lock shows in the read-back.
             LockedRect locked;
             const Rect one = {5, 6, 6, 7};

@@ -43,9 +43,10 @@ Compiled Compile(const std::string& source, const char* entry = "vertex", const 
                  const ShaderMacro* macros = nullptr, ShaderIncludeHandler* includes = nullptr)
 {
     Compiled out;
-    GpuBlob* code = nullptr;
-    GpuBlob* messages = nullptr;
-    ShaderConstantTable* table = nullptr;
+    // Outputs start pointing elsewhere: the compiler must clear each one it does not fill.
+    GpuBlob* code = reinterpret_cast<GpuBlob*>(&out);
+    GpuBlob* messages = reinterpret_cast<GpuBlob*>(&out);
+    ShaderConstantTable* table = reinterpret_cast<ShaderConstantTable*>(&out);
     out.result = CompileShader(source.data(), source.size(), "Test.hlsl", macros, includes, entry, profile, 0, &code,
                                &messages, &table);
     if (messages)
@@ -231,6 +232,7 @@ TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
          "Broken.hlsl(2): error: #if without #endif"},
         {"#endif\n", "Test.hlsl(1): error: #endif without #if"},
         {"#if 1 / 0\n#endif\n", "division by zero"},
+        {"#if 1 2\n#endif\n", "unexpected '2' in #if expression"},
         {"#define F(a, b) a\nfloat4 x = F(1);\n", "macro 'F' takes 2 arguments, not 1"},
         {"#define F(a) a\nfloat4 x = F(1;\n", "Test.hlsl(2): error: unterminated call of macro 'F'"},
         {"#error stop here\n", "#error stop here"},
@@ -321,6 +323,10 @@ TEST(ShaderCompilerTest, HostileSourcesFailWithoutExhaustingTheStack)
     EXPECT_EQ(Compile(parens).result, kErrCompile);
     std::string nots = "#if " + std::string(depth, '!') + "1\n#endif\n";
     EXPECT_EQ(Compile(nots).result, kErrCompile);
+    std::string sums = "#if 1";
+    for (int i = 0; i < 1000; ++i)
+        sums += " + (1)";
+    EXPECT_EQ(Compile(sums + "\n#endif\nfloat4 vertex() : POSITION { return 0; }\n").result, kOk) << "long, not deep";
     std::string calls = "#define F(a) a\nfloat4 x = ";
     const size_t callDepth = 30000; // each level rescans the rest of the line
     for (size_t i = 0; i < callDepth; ++i)

@@ -41,16 +41,6 @@ Time SecondsToTime(double seconds)
     return Time(int64_t(seconds * double(Time::GetFrequency())));
 }
 
-FrameClock ToFrameClock(const GameTimer& timer)
-{
-    FrameClock clock;
-    clock.lastCounter = timer.GetTime();
-    clock.accumulatedCounter = timer.GetTime();
-    clock.lastStepSeconds = timer.GetLastStep();
-    clock.stepCount = timer.GetTickCount();
-    return clock;
-}
-
 // A profiler timer around a stage; untimed stages (smooth mode) pass false.
 class StageTimer
 {
@@ -173,7 +163,7 @@ void Game::Update(bool allowRender)
 
 void Game::UpdateEngine(bool sceneBlocked)
 {
-    gNorvexEngine.Update(ToFrameClock(m_smoothGameTimer), ToFrameClock(m_smoothGameplayTimer), sceneBlocked);
+    gNorvexEngine.Update(FrameClock::Of(m_smoothGameTimer), FrameClock::Of(m_smoothGameplayTimer), sceneBlocked);
     gProfiler.SetValue(PROFILER_MAIN_FRAME_TIME, m_gameTimer.GetLastStep() * 1000.0f, kMain);
     ProcessInput(m_windowActive);
 }

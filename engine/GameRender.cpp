@@ -37,16 +37,6 @@ constexpr uint32_t kPassBit2Extra = EntityManager::kPassTacticalExtended;
 const Vector kSceneBackground(0.0f, 0.0f, 0.0f, 1.0f);
 // Target, depth and stencil: the clear of a frame whose scene is not drawn.
 constexpr uint32_t kClearAllBuffers = 7;
-
-FrameClock ToFrameClock(const GameTimer& timer)
-{
-    FrameClock clock;
-    clock.lastCounter = timer.GetTime();
-    clock.accumulatedCounter = timer.GetTime();
-    clock.lastStepSeconds = timer.GetLastStep();
-    clock.stepCount = timer.GetTickCount();
-    return clock;
-}
 } // namespace
 
 bool Game::Render(bool forced)
@@ -101,11 +91,11 @@ bool Game::Render(bool forced)
             renderer->BeginOutlines();
             renderer->SetOutlineWriteFlag(1);
             if (m_drawUI)
-                m_screenStack.Draw(m_screenWidth, m_screenHeight, ToFrameClock(m_smoothGameTimer),
-                                   ToFrameClock(m_smoothGameplayTimer), m_inputManager->GetCursorPosition());
+                m_screenStack.Draw(m_screenWidth, m_screenHeight, FrameClock::Of(m_smoothGameTimer),
+                                   FrameClock::Of(m_smoothGameplayTimer), m_inputManager->GetCursorPosition());
             renderer->RenderOutlines();
         }
-        DrawConsoleScreen(ToFrameClock(m_smoothGameTimer), ToFrameClock(m_smoothGameplayTimer));
+        DrawConsoleScreen(FrameClock::Of(m_smoothGameTimer), FrameClock::Of(m_smoothGameplayTimer));
         renderer->UpdateFrameStatistics(UIElement::GetLiveCount());
         gProfiler.Render(m_screenWidth, m_screenHeight);
     }
@@ -169,8 +159,8 @@ void Game::RenderScene(bool)
 
     gEntityManager.RenderLate(sceneFlags, EntityManager::kLateMask, EntityManager::kLateAfterScene, m_updateCount);
     if (UIScreen* const screen = m_preFSEScreen.Get())
-        screen->Draw(m_screenWidth, m_screenHeight, ToFrameClock(m_smoothGameTimer),
-                     ToFrameClock(m_smoothGameplayTimer), m_inputManager->GetCursorPosition());
+        screen->Draw(m_screenWidth, m_screenHeight, FrameClock::Of(m_smoothGameTimer),
+                     FrameClock::Of(m_smoothGameplayTimer), m_inputManager->GetCursorPosition());
     renderer->SetPassMask(m_outlineMask);
     uint8_t block[OutlineParams::kRenderBlockBytes];
     m_outlineParams.WriteRenderBlock(block);

@@ -84,16 +84,6 @@ double SecondsSince(const Time& start)
 {
     return (Time::Now() - start).ToSeconds();
 }
-
-FrameClock ToFrameClock(const GameTimer& timer)
-{
-    FrameClock clock;
-    clock.lastCounter = timer.GetTime();
-    clock.accumulatedCounter = timer.GetTime();
-    clock.lastStepSeconds = timer.GetLastStep();
-    clock.stepCount = timer.GetTickCount();
-    return clock;
-}
 } // namespace
 
 void Game::SwitchScene(const char* sceneName, uint8_t flags, uint8_t variation, os::Semaphore* semaphore)
@@ -223,7 +213,8 @@ void Game::ProcessPendingSceneSwitch()
         FrameClock engineClock;
         engineClock.accumulatedCounter = uint64_t(gEngineTimer.GetTicks());
         engineClock.lastStepSeconds = gEngineTimer.GetLastStepSeconds();
-        renderer->SetFrameTimes(engineClock, ToFrameClock(m_smoothGameTimer), ToFrameClock(m_smoothGameplayTimer), 0);
+        renderer->SetFrameTimes(engineClock, FrameClock::Of(m_smoothGameTimer), FrameClock::Of(m_smoothGameplayTimer),
+                                0);
     }
     if (hideLoadingScreen)
         HideLoadingScreen(true);

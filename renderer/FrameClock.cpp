@@ -1,6 +1,17 @@
 #include "renderer/FrameClock.h"
 
+#include "core/time/GameTimer.h"
 #include "platform/os/Clock.h"
+
+FrameClock FrameClock::Of(const GameTimer& timer)
+{
+    FrameClock clock;
+    clock.lastCounter = timer.GetTime();
+    clock.accumulatedCounter = timer.GetTime();
+    clock.lastStepSeconds = timer.GetLastStep();
+    clock.stepCount = timer.GetTickCount();
+    return clock;
+}
 
 void FrameClock::Reset()
 {

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+class GameTimer;
+
 // Counter values are 10 MHz high-resolution ticks.
 struct FrameClock
 {
@@ -10,6 +12,9 @@ struct FrameClock
     uint64_t accumulatedCounter = 0;
     float lastStepSeconds = 0.0f;
     uint32_t stepCount = 0;
+
+    // A game timer as the render stream carries it: both counters hold the timer's time.
+    static FrameClock Of(const GameTimer& timer);
 
     // Both counters become now; the step becomes 0.
     void Reset();

@@ -164,8 +164,8 @@ protected:
     }
 
     // One line per property of the object's class chain, in record order: name, kind, flags, data
-    // word, enumeration names and the value a new object holds. Values a new object draws at random
-    // (GUIDs and random ids) are shown only as drawn.
+    // word, enumeration names and the value a new object holds (the size of objects held inside).
+    // Values a new object draws at random (GUIDs and random ids) are shown only as drawn.
     static std::string DescribeClass(const RTTIPolyBaseClass& object)
     {
         const RTTIPropertiesBase* const table = object.GetClassProperties();
@@ -200,6 +200,11 @@ protected:
         RecordOutput out(bytes.data(), bytes.size(), false);
         property.Serialize(out, &object, 0);
         std::string hex = std::to_string(bytes.size()) + " bytes";
+        // Objects held inside have their own rows, and may hold GUIDs of their own.
+        const uint32_t type = property.GetType();
+        if (type == RTTI_TYPE_EMBEDDED_OBJECT || type == RTTI_TYPE_EMBEDDED_POLY_OBJECT_POINTER ||
+            (type >= RTTI_TYPE_DYNARRAY_OF_EMBEDDED_OBJECT_POINTERS && type <= RTTI_TYPE_DYNARRAY_OF_POLY_OBJECT_POINTERS))
+            return hex;
         for (size_t i = 0; i < bytes.size() && i < 48; ++i)
         {
             char pair[4];

@@ -1,6 +1,6 @@
 // Every program of the project's shader sources, run directly on fixed inputs, against its stored
-// outputs: each source with no option, with each option it tests alone and with all of them, both
-// stages. The probe tests pin what each program means; this pins everything else it computes, so a
+// outputs, with the program words and constant table the compiler found: each source with no
+// option, with each option it tests alone and with all of them, both stages. The probe tests pin what each program means; this pins everything else it computes, so a
 // change of any output by a step of 1/1024 shows, whichever pixel a probe looks at.
 // NORVEX_UPDATE_GOLDEN=1 rewrites the stored outputs instead.
 #include "GpuRasterTestSupport.h"
@@ -105,6 +105,7 @@ protected:
                 lines += " does not compile\n";
                 continue;
             }
+            lines += " " + code.program + " |" + Constants(code) + "\n ";
             std::string why;
             if (vertex)
             {
@@ -141,6 +142,18 @@ protected:
             lines += why.empty() ? "\n" : " " + why + "\n";
         }
         return lines;
+    }
+
+    // The constant table the compiler reflected: name, register set, class, type, shape and registers.
+    static std::string Constants(const ShaderCode& code)
+    {
+        std::string text;
+        for (const ShaderConstant& c : code.constants)
+            text += " " + c.name + " " + std::to_string(int(c.registerSet)) + std::to_string(int(c.constantClass)) +
+                    std::to_string(int(c.type)) + " " + std::to_string(c.rows) + "x" + std::to_string(c.columns) +
+                    "x" + std::to_string(c.elements) + " @" + std::to_string(c.registerIndex) + "+" +
+                    std::to_string(c.registerCount);
+        return text;
     }
 
     static constexpr uint32_t kConstantFloats = 256 * 4;

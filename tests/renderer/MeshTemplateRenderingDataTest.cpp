@@ -72,6 +72,8 @@ TEST(MeshTemplateRenderingDataTest, NewestFormReadsBackEqual)
     data.AddPreset(preset);
     const uint8_t bytes[7] = {0, 1, 1, 1, 0, 1, 1};
     data.SetRenderBytes(bytes);
+    const BoundingBox4 bounds(Vector(-1, -2, -3, 4), Vector(1, 2, 3, 5));
+    data.SetBounds(bounds);
 
     const std::vector<uint8_t> saved = Save(data);
     MeshTemplateRenderingData read;
@@ -80,6 +82,7 @@ TEST(MeshTemplateRenderingDataTest, NewestFormReadsBackEqual)
     EXPECT_EQ(in.Remaining(), 0u);
     EXPECT_EQ(read.GetVertexCount(), 3u);
     EXPECT_EQ(read.GetTriangleCount(), 1u);
+    EXPECT_TRUE(read.GetBounds() == bounds);
     ASSERT_EQ(read.GetPresetCount(), 1u);
     const MeshMaterial& m = read.GetPreset(0).materials.at(0);
     EXPECT_STREQ(read.GetPreset(0).name.CStr(), "Snow");

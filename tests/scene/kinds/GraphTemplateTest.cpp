@@ -85,6 +85,7 @@ TEST_F(GraphTemplateTest, UnderAResourceManagerTheNamedTextureIsHeldUntilTheTemp
     const RTTIProperty* texture = graph->GetClassProperties()->FindPropertyInClassChain("Texture");
     ASSERT_TRUE(texture->SetFromText(graph.get(), "Roads/none.dds"));
     graph->OnPropertyChanged(texture);
+    graph->OnPropertyChanged(texture); // a refetch lets go of what the first fetch took
     Resource* const held = graph->GetTexture();
     Resource* const named = manager.GetResource(RESOURCE_TYPE_TEXTURE, "Roads/none.dds", 0, false, 0);
     ASSERT_NE(named, nullptr);

@@ -95,10 +95,10 @@ int Count;
 sampler2D Diffuse : register(s2);
 samplerCUBE Cube;
 sampler2D NeverRead;
-static const float4 Scale = ConstantColor * 2;
+static const float4 Scale[2] = {float4(1, 1, 1, 1), ConstantColor * 2};
 struct Output { float4 position : POSITION; };
 float4 Helper(float4 p);
-float4 Helper(float4 p) { return mul(p, ModelViewProjMatrix) * Scale; }
+float4 Helper(float4 p) { return mul(p, ModelViewProjMatrix) * Scale[1]; }
 float4 Other() { return Unused; }
 [maxtempreg(32)]
 Output vertex(float4 p : POSITION, uniform double4 Tint)

@@ -5,13 +5,12 @@
 // NORVEX_UPDATE_GOLDEN=1 rewrites the stored outputs instead.
 #include "GpuRasterTestSupport.h"
 #include "platform/gpu/ShaderProgram.h"
+#include "support/GoldenText.h"
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -194,20 +193,6 @@ TEST_F(ShaderProgramGoldenTest, EveryProgramGivesTheStoredOutputsForEachOptionSe
         }
     }
 
-    const std::string path = ProjectSourcePath("tests/platform/gpu/golden/ProgramOutputs.txt");
-    if (std::getenv("NORVEX_UPDATE_GOLDEN"))
-        std::ofstream(path, std::ios::binary) << outputs;
-    std::ifstream in(path, std::ios::binary);
-    ASSERT_TRUE(in) << path;
-    std::istringstream now(outputs);
-    std::string expected, actual, heading;
-    for (int line = 1; std::getline(in, expected); ++line)
-    {
-        if (expected.compare(0, 2, "  ") != 0)
-            heading = expected;
-        ASSERT_TRUE(std::getline(now, actual)) << "line " << line << " is missing: " << expected;
-        ASSERT_EQ(actual, expected) << "line " << line << " of " << heading;
-    }
-    EXPECT_FALSE(std::getline(now, actual)) << "more than stored: " << actual;
+    ExpectTextMatchesStoredCopy(outputs, "tests/platform/gpu/golden/ProgramOutputs.txt");
 }
 } // namespace

@@ -7,16 +7,14 @@
 #include "core/reflection/RecordStream.h"
 #include "scene/templates/EntityTemplate.h"
 #include "support/RecordBytes.h"
+#include "support/GoldenText.h"
 #include "support/SceneTestSupport.h"
-#include "support/ShaderSourceFolder.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -292,18 +290,6 @@ TEST_F(SceneClassRecordTest, EveryClassKeepsTheStoredFormTheDataWasWrittenWith)
     std::string tables;
     for (const Maker& maker : EveryClass())
         tables += DescribeClass(*maker.make());
-    const std::string path = ProjectSourcePath("tests/scene/templates/golden/ClassTables.txt");
-    if (std::getenv("NORVEX_UPDATE_GOLDEN"))
-        std::ofstream(path, std::ios::binary) << tables;
-    std::ifstream in(path, std::ios::binary);
-    ASSERT_TRUE(in) << path;
-    std::istringstream now(tables);
-    std::string expected, actual;
-    for (int line = 1; std::getline(in, expected); ++line)
-    {
-        ASSERT_TRUE(std::getline(now, actual)) << "line " << line << " is missing: " << expected;
-        ASSERT_EQ(actual, expected) << "line " << line;
-    }
-    EXPECT_FALSE(std::getline(now, actual)) << "more than stored: " << actual;
+    ExpectTextMatchesStoredCopy(tables, "tests/scene/templates/golden/ClassTables.txt");
 }
 } // namespace

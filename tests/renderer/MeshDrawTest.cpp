@@ -436,7 +436,9 @@ TEST_F(MeshDrawTest, AMaterialsTextureAndBonesInTheLitAndDepthPasses)
     EXPECT_TRUE(centre[0] != 0xFF000000u && centre[1] == 0xFF000000u) << "the bone moves it off the screen";
     EXPECT_EQ(std::vector(bound, bound + 3), std::vector<gpu::GpuBaseTexture*>(3, holder->GetTexture()));
     material.MarkResources(0x100);
-    EXPECT_EQ(material.textures[0].resource->GetFlags() & 0x100, 0x100u);
+    EXPECT_EQ(std::pair(material.textures[0].resource->GetFlags() & 0x100,
+                        material.GetShaderResource(MeshMaterial::LINK_FORWARD_PS)->GetFlags() & 0x100),
+              std::pair(0x100u, 0x100u));
     m_data->ReleaseMaterials();
     EXPECT_EQ(material.textures[0].resource, nullptr);
     RunOnRenderThread(renderer, [&](NorvexRenderer&) { m_data->ReleaseDeviceObjects(); });

@@ -72,6 +72,8 @@ TEST(MeshTemplateRenderingDataTest, NewestFormReadsBackEqual)
     data.AddPreset(preset);
     const uint8_t bytes[7] = {0, 1, 1, 1, 0, 1, 1};
     data.SetRenderBytes(bytes);
+    const BoundingBox4 bounds(Vector(-1, -2, -3, 4), Vector(1, 2, 3, 5));
+    data.SetBounds(bounds);
 
     const std::vector<uint8_t> saved = Save(data);
     MeshTemplateRenderingData read;
@@ -80,6 +82,7 @@ TEST(MeshTemplateRenderingDataTest, NewestFormReadsBackEqual)
     EXPECT_EQ(in.Remaining(), 0u);
     EXPECT_EQ(read.GetVertexCount(), 3u);
     EXPECT_EQ(read.GetTriangleCount(), 1u);
+    EXPECT_TRUE(read.GetBounds() == bounds);
     ASSERT_EQ(read.GetPresetCount(), 1u);
     const MeshMaterial& m = read.GetPreset(0).materials.at(0);
     EXPECT_STREQ(read.GetPreset(0).name.CStr(), "Snow");
@@ -458,8 +461,11 @@ TEST(MeshTemplateRenderingDataTest, CollisionCopyFollowsTheDeclaration)
 
 TEST(MeshTemplateRenderingDataTest, VersionFortyDropsTheObsoleteBlockAndFiftyReadsContours)
 {
-    for (uint32_t version : {40u, 50u})
+    // In 41 and 51 the obsolete or the contour vertex block claims more bytes than the record has
+    // left: such a record is corrupt even where the bytes after the block would read.
+    for (uint32_t version : {40u, 50u, 41u, 51u})
     {
+        const bool corrupt = version % 10 == 1;
         std::vector<uint8_t> bytes;
         PutU32(bytes, 0);         // mesh flags
         PutZeros(bytes, 32);      // bounds
@@ -473,11 +479,11 @@ TEST(MeshTemplateRenderingDataTest, VersionFortyDropsTheObsoleteBlockAndFiftyRea
         PutZeros(bytes, 20);
         PutU32(bytes, 0);
         PutZeros(bytes, 20);
-        if (version == 40)
+        if (version < 50)
         {
             PutU32(bytes, 77);    // dropped word
             PutZeros(bytes, 16);
-            PutU32(bytes, 4);     // size
+            PutU32(bytes, corrupt ? 4096 : 4); // size
             PutZeros(bytes, 4);
             PutZeros(bytes, 4);   // its data
         }
@@ -485,15 +491,19 @@ TEST(MeshTemplateRenderingDataTest, VersionFortyDropsTheObsoleteBlockAndFiftyRea
         {
             PutU32(bytes, 5);     // contour counts
             PutU32(bytes, 6);
-            PutZeros(bytes, 24);  // no contour vertices
+            PutZeros(bytes, 16);  // no contour vertices
+            PutU32(bytes, corrupt ? 4096 : 0);
+            PutU32(bytes, 0);
             PutZeros(bytes, 20);  // no contour indices
         }
-        PutU32(bytes, 2);         // bones
+        PutU32(bytes, corrupt ? 0 : 2); // bones
         PutU32(bytes, 0);         // presets
-        PutZeros(bytes, version == 40 ? 6 : 8); // render bytes A, C, B, skip, D, E (and F, G)
+        PutZeros(bytes, version < 50 ? 6 : 8); // render bytes A, C, B, skip, D, E (and F, G)
         MeshTemplateRenderingData data;
         RecordInput in(bytes.data(), bytes.size());
-        ASSERT_TRUE(data.Load(in, version, "t")) << version;
+        ASSERT_EQ(data.Load(in, version, "t"), !corrupt) << version;
+        if (corrupt)
+            continue;
         EXPECT_EQ(in.Remaining(), 0u) << version;
         EXPECT_EQ(data.GetSkinningBoneCount(), 2u) << version;
     }

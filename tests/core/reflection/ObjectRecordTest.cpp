@@ -237,6 +237,7 @@ TEST_F(ObjectRecordTest, EveryPropertyTypeRoundTripsWithEachFlag)
         ASSERT_NE(dynamic_cast<SamplePolyDerived*>(copy.m_poly), nullptr);
         EXPECT_EQ(static_cast<SamplePolyDerived*>(copy.m_poly)->m_note, "derived");
         EXPECT_EQ(RecordOf(copy, flags), record);
+        ASSERT_TRUE(ReadObjectRecord(copy, record.data(), record.size(), flags)); // frees the owned object it replaces
         delete std::exchange(copy.m_poly, nullptr); // an owned object never equals none, either way round
         EXPECT_FALSE(Equal(source, copy));
         EXPECT_FALSE(Equal(copy, source));

@@ -139,7 +139,7 @@ TEST_F(ResourceSoundTest, MalformedFilesFailAndGiveTheirMemoryBack)
     Bytes tail = WaveHead(100); // six bytes after the format chunk: too few for a chunk header
     tail.Tag("data").U16(0);
     Write("tail.wav", tail.data);
-    Write("short.wav", {'R', 'I', 'F', 'F'});
+    Write("short.wav", {'R', 'I', 'F', 'F', 3, 0, 0, 0, 'W', 'A', 'V'}); // one byte short of its form
     Bytes form = WaveHead(100); // a RIFF form other than WAVE
     form.data[8] = 'X';
     Write("form.wav", form.Tag("data").U32(2).U16(0).data);
@@ -159,6 +159,7 @@ TEST_F(ResourceSoundTest, MalformedFilesFailAndGiveTheirMemoryBack)
     EXPECT_EQ(FreeBytes(), freeBefore);
     EXPECT_TRUE(m_log.Contains("Unsupported wave format: 3", CONSOLE_ERROR));
     EXPECT_TRUE(m_log.Contains("Unknown RIFF form in sound file: form.wav", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Not a RIFF sound file: short.wav", CONSOLE_ERROR));
     EXPECT_TRUE(m_log.Contains("Out of sound memory.", CONSOLE_ERROR));
     EXPECT_TRUE(m_log.Contains("Resource loading failed (long.wav)", CONSOLE_ERROR));
 }

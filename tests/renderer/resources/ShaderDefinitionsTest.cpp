@@ -159,6 +159,8 @@ TEST(ShaderDefinitionsTest, OptionNamesComeBackPerStageAndWithoutDeviceOptions)
     EXPECT_EQ(Names(names), "A_PIXEL") << "B is a vertex option";
     ASSERT_TRUE(family.ListOptionNames((std::string("2") + (kZeros + 1) + ".PS_3_0").c_str(), names, false));
     EXPECT_EQ(Names(names), "") << "B's bit in a pixel name names no pixel option";
+    ASSERT_TRUE(family.ListOptionNames((std::string("2") + (kZeros + 1)).c_str(), names, false));
+    EXPECT_EQ(Names(names), "B") << "a mask without a stage names the options of both";
     EXPECT_FALSE(family.ListOptionNames("0000000G000000000000000000000000.vs_3_0", names, false));
     EXPECT_FALSE(family.ListOptionNames("00", names, false));
 }

@@ -156,7 +156,8 @@ TEST(MeshTemplateRenderingDataTest, VersionSixDropsAWordBeforeTheBoneCount)
 // two blocks, 44 adds the second bounds, 48 render byte G and 49 render byte F.
 TEST(MeshTemplateRenderingDataTest, EachVersionReadsExactlyItsRows)
 {
-    const std::pair<uint32_t, size_t> kSizes[] = {{3, 96},   {9, 100},   {10, 108}, {34, 199},
+    const std::pair<uint32_t, size_t> kSizes[] = {{3, 96},   {9, 100},   {10, 108}, {20, 110}, {22, 111},
+                                                  {24, 116}, {27, 213}, {28, 214}, {31, 215}, {34, 199},
                                                   {43, 166}, {44, 198}, {48, 199}, {49, 200}};
     for (const auto& [version, size] : kSizes)
     {

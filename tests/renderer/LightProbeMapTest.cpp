@@ -138,6 +138,7 @@ TEST_F(LightProbeMapTest, ASecondLoadEmptiesTheFirstMap)
     ASSERT_TRUE(map.Load("Small"));
     ASSERT_TRUE(map.Load("One"));
     EXPECT_EQ(map.GetCells(1), std::vector<uint32_t>{5});
+    EXPECT_TRUE(map.GetRectangle().Equal(Vector(0.0f, 0.0f, 1.0f, 1.0f))) << "the kit writes the unit square unless told";
     EXPECT_EQ(map.GetProbeCount(3), 0u);
     EXPECT_TRUE(map.GetProbes(3).empty());
     map.Clear();

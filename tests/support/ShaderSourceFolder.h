@@ -47,10 +47,10 @@ private:
     std::map<std::string, std::string> m_open;
 };
 
-// Compiled code of a source with option macros ("NAME" or "NAME=value"); empty (and a test failure)
-// when it does not compile.
-inline std::vector<uint8_t> CompileShaderText(const std::string& source, const char* entry, const char* profile,
-                                              const std::vector<std::string>& defines = {})
+// Compiled code of a source with option macros ("NAME" or "NAME=value"); empty, with the compiler's
+// messages in `messages`, when it does not compile.
+inline std::vector<uint8_t> TryCompileShaderText(const std::string& source, const char* entry, const char* profile,
+                                                 const std::vector<std::string>& defines, std::string* messages)
 {
     // "NAME" or "NAME=value".
     std::vector<std::pair<std::string, std::string>> split;
@@ -65,15 +65,25 @@ inline std::vector<uint8_t> CompileShaderText(const std::string& source, const c
     macros.push_back({nullptr, nullptr});
     ShaderFolderIncludes includes;
     gpu::GpuBlob* code = nullptr;
-    gpu::GpuBlob* messages = nullptr;
-    const gpu::Result r = gpu::CompileShader(source.data(), source.size(), "probe.hlsl", macros.data(), &includes,
-                                             entry, profile, 0, &code, &messages, nullptr);
-    EXPECT_EQ(r, gpu::kOk) << (messages ? static_cast<const char*>(messages->GetBufferPointer()) : "");
-    gpu::SafeRelease(messages);
+    gpu::GpuBlob* errors = nullptr;
+    gpu::CompileShader(source.data(), source.size(), "probe.hlsl", macros.data(), &includes, entry, profile, 0, &code,
+                       &errors, nullptr);
+    *messages = errors ? static_cast<const char*>(errors->GetBufferPointer()) : "";
+    gpu::SafeRelease(errors);
     if (!code)
         return {};
     const uint8_t* bytes = static_cast<const uint8_t*>(code->GetBufferPointer());
     std::vector<uint8_t> out(bytes, bytes + code->GetBufferSize());
     code->Release();
     return out;
+}
+
+// The same, where not compiling is a test failure.
+inline std::vector<uint8_t> CompileShaderText(const std::string& source, const char* entry, const char* profile,
+                                              const std::vector<std::string>& defines = {})
+{
+    std::string messages;
+    std::vector<uint8_t> code = TryCompileShaderText(source, entry, profile, defines, &messages);
+    EXPECT_FALSE(code.empty()) << messages;
+    return code;
 }

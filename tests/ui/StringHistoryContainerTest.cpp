@@ -43,6 +43,7 @@ TEST(StringHistoryContainerTest, AddKeepsNewestFirstMovesEqualEntriesAndDropsThe
         for (const char* text : c.added)
             history.Add(text);
         EXPECT_EQ(Entries(history), c.expected) << "maximum " << c.maximum;
+        EXPECT_TRUE(history.GetAt(history.GetCount()).IsEmpty()) << "past the oldest, maximum " << c.maximum;
     }
     StringHistoryContainer full(32);
     for (int i = 0; i < 33; ++i)

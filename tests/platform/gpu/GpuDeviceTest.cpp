@@ -184,6 +184,10 @@ TEST_F(GpuDeviceTest, StateTablesAndStatisticsFollowAScriptedFrame)
     const uint16_t triangle[3] = {1, 2, 3};
     EXPECT_EQ(m_device->DrawIndexedPrimitiveUP(kPrimitiveTriangleList, 1, 2, 1, triangle, kFormatIndex16, lines, 20),
               kErrInvalidCall) << "index 3 past vertices 1 and 2";
+    EXPECT_EQ(m_device->DrawIndexedPrimitiveUP(kPrimitiveTriangleList, 1, 3, 1, triangle, kFormatIndex16, lines, 0),
+              kErrInvalidCall) << "no stride";
+    EXPECT_EQ(m_device->DrawIndexedPrimitiveUP(kPrimitiveTriangleList, 1, 3, 1, triangle, kFormatD16, lines, 20),
+              kErrInvalidCall) << "not an index format";
     ASSERT_EQ(m_device->EndScene(), kOk);
 
     uint32_t value = 0;
@@ -212,7 +216,7 @@ TEST_F(GpuDeviceTest, StateTablesAndStatisticsFollowAScriptedFrame)
     EXPECT_EQ(stats.refusedConstantWrites, 2u);
     EXPECT_EQ(stats.drawCalls, 4u);
     EXPECT_EQ(stats.primitives, 2u + 2u + 3u + 3u);
-    EXPECT_EQ(stats.invalidCalls, 13u);
+    EXPECT_EQ(stats.invalidCalls, 15u);
     EXPECT_EQ((std::array{stats.declarationCalls, stats.fvfCalls, stats.streamSourceCalls, stats.indexBufferCalls}),
               (std::array{1u, 2u, 6u, 1u}));
 
@@ -379,6 +383,10 @@ TEST_F(GpuDeviceTest, FaultPlanFailsCreationAndLosesTheDevice)
     texture->Release();
     Faults().FailResourceCreation(1, ObjectKind::VertexBuffer);
     EXPECT_EQ(m_device->CreateVertexBuffer(16, 0, 0, kPoolManaged, &buffer), kErrOutOfVideoMemory);
+    Faults().FailResourceCreation(2, ObjectKind::Surface);
+    GpuSurface* surface = nullptr;
+    EXPECT_EQ(m_device->CreateRenderTarget(8, 8, kFormatA8R8G8B8, 0, 0, false, &surface), kErrOutOfVideoMemory);
+    EXPECT_EQ(m_device->CreateDepthStencilSurface(8, 8, kFormatD24S8, 0, 0, false, &surface), kErrOutOfVideoMemory);
 
     // Lost at the second present; two resets answer device-lost before one succeeds.
     Faults().LoseDeviceOnPresent(1, 2);

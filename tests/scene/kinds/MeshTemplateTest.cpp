@@ -122,6 +122,7 @@ TEST_F(MeshTemplateTest, WrittenBodyReadsBackEqual)
     EXPECT_EQ(read.GetTypeId(), MeshTemplate::kTypeId);
     ASSERT_NE(read.GetRenderingData(), nullptr);
     EXPECT_EQ(read.GetRenderingData()->GetPresetCount(), 2u);
+    EXPECT_EQ(read.GetRenderingData()->GetSkinningBoneCount(), 0u) << "bones alone skin no vertex";
     ASSERT_NE(read.GetSkeleton(), nullptr);
     EXPECT_STREQ(read.GetSkeleton()->GetBone(2).name.CStr(), "Head");
     EXPECT_EQ(read.GetStoredWords()[3], 0x40000000u);

@@ -1,16 +1,20 @@
 // Every registered scene class read from records by its record plan, against the same records read
-// property by property through each property's own calls.
+// property by property through each property's own calls; and every class's stored form (names,
+// kinds, flags and defaults of its properties) against the table the data files were written with.
 #include "core/reflection/EntityReferences.h"
 #include "core/reflection/RTTIClassRegistry.h"
 #include "core/reflection/RTTIPropertiesBase.h"
 #include "core/reflection/RecordStream.h"
 #include "scene/templates/EntityTemplate.h"
 #include "support/RecordBytes.h"
+#include "support/GoldenText.h"
 #include "support/SceneTestSupport.h"
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -157,6 +161,57 @@ protected:
         return entity;
     }
 
+    // One line per property of the object's class chain, in record order: name, kind, flags, data
+    // word, enumeration names and the value a new object holds (the size of objects held inside).
+    // Values a new object draws at random (GUIDs and random ids) are shown only as drawn.
+    static std::string DescribeClass(const RTTIPolyBaseClass& object)
+    {
+        const RTTIPropertiesBase* const table = object.GetClassProperties();
+        std::ostringstream out;
+        const char* const base = table->GetBaseTable() != nullptr ? table->GetBaseTable()->GetClassName() : "-";
+        char magic[16];
+        std::snprintf(magic, sizeof(magic), "%08x", table->GetLayoutMagic());
+        out << table->GetClassName() << " : " << base << " layout " << magic << "\n";
+        for (const RTTIPropertiesBase* link : table->GetClassChain())
+            for (const RTTIProperty* property : link->GetProperties())
+            {
+                out << "  " << link->GetClassName() << "." << property->GetName() << " | kind " << property->GetType()
+                    << " | flags " << property->GetFlags() << " | data " << property->GetData();
+                if (const char* const* names = property->GetEnumerationNames())
+                    for (out << " | names"; *names != nullptr; ++names)
+                        out << " " << *names;
+                out << " | " << DescribeValue(object, *property) << "\n";
+            }
+        return out.str();
+    }
+
+    static std::string DescribeValue(const RTTIPolyBaseClass& object, const RTTIProperty& property)
+    {
+        if (property.GetType() == RTTI_TYPE_GUID || property.GetName() == "Random id")
+            return "drawn";
+        char text[256];
+        if (property.HasTextForm() && property.ToText(&object, text, sizeof(text)))
+            return std::string("= ") + text;
+        RecordOutput sizer(nullptr, 0, false);
+        property.Serialize(sizer, &object, 0);
+        std::vector<uint8_t> bytes(sizer.Size());
+        RecordOutput out(bytes.data(), bytes.size(), false);
+        property.Serialize(out, &object, 0);
+        std::string hex = std::to_string(bytes.size()) + " bytes";
+        // Objects held inside have their own rows, and may hold GUIDs of their own.
+        const uint32_t type = property.GetType();
+        if (type == RTTI_TYPE_EMBEDDED_OBJECT || type == RTTI_TYPE_EMBEDDED_POLY_OBJECT_POINTER ||
+            (type >= RTTI_TYPE_DYNARRAY_OF_EMBEDDED_OBJECT_POINTERS && type <= RTTI_TYPE_DYNARRAY_OF_POLY_OBJECT_POINTERS))
+            return hex;
+        for (size_t i = 0; i < bytes.size() && i < 48; ++i)
+        {
+            char pair[4];
+            std::snprintf(pair, sizeof(pair), " %02x", bytes[i]);
+            hex += pair;
+        }
+        return hex;
+    }
+
     Entity* m_target = nullptr;
     std::vector<std::unique_ptr<EntityTemplate>> m_makers;
 };
@@ -227,5 +282,14 @@ TEST_F(SceneClassRecordTest, EveryClassRefusesEveryCutOfItsRecordAndKeepsItsValu
             ASSERT_EQ(SerializeToBytes(*object), before) << "cut at " << size;
         }
     }
+}
+// Data files name classes and properties and rely on their kinds, flags, order and defaults: a change
+// to any of them is a change of every stored file, made on purpose with NORVEX_UPDATE_GOLDEN=1.
+TEST_F(SceneClassRecordTest, EveryClassKeepsTheStoredFormTheDataWasWrittenWith)
+{
+    std::string tables;
+    for (const Maker& maker : EveryClass())
+        tables += DescribeClass(*maker.make());
+    ExpectTextMatchesStoredCopy(tables, "tests/scene/templates/golden/ClassTables.txt");
 }
 } // namespace

@@ -231,7 +231,10 @@ TEST_F(UITextBaseFontTest, MeasuredSizesAreTheDrawnSizes)
     UITextBase::ReloadAllFonts();
     ASSERT_NE(text->GetFont(), nullptr);
     EXPECT_EQ(text->GetTextWidth(u"A"), 16.0f);
+    ResourceFont* const font = text->GetFont();
     text->ClearFont();
+    m_harness.GetRenderer().SubmitCommands(true);
+    EXPECT_EQ(font->GetReferenceCount(), 0) << "the game side and the render side let the font go";
     EXPECT_EQ(text->GetTextSize(u"AB").x, 0.0f);
     text->Release();
     m_harness.GetRenderer().SubmitCommands(true);

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -163,6 +164,24 @@ TEST_F(UIEventRecipeSoundTest, AnEventPlaysItsSoundsInOrderThenItsBehaviourInPla
     EXPECT_TRUE(gDefaults.empty());
     EXPECT_FLOAT_EQ(element->GetRenderPosition().x, 10.0f);
     EXPECT_EQ(Heard(), (Strings{"Pop.wav"}));
+
+    // Each forwarder runs the behaviour of its own event, never a neighbour's or the default.
+    bool (UIElement::*const forwarders[])(bool) = {
+        &UIElement::OnShow, &UIElement::OnHide, &UIElement::OnEnable, &UIElement::OnSelect, &UIElement::OnUnselect,
+        &UIElement::OnHighlight, &UIElement::OnSHighlight, &UIElement::OnPress, &UIElement::OnUnPress,
+        &UIElement::OnFocus, &UIElement::OnDisable, &UIElement::OnDSelect, &UIElement::OnDUnselect,
+        &UIElement::OnDHighlight, &UIElement::OnDSHighlight, &UIElement::OnDPress, &UIElement::OnDUnPress,
+        &UIElement::OnDFocus};
+    for (uint32_t event = 0; event < UIElementRecipe::EVENT_COUNT; ++event)
+    {
+        auto* behaviour = new UIEventRecipePreset;
+        behaviour->m_presetName = NameString("A");
+        recipe.SetEventRecipe(event, behaviour);
+        element->SetPosition(Vector(0, 0, 0, 1));
+        EXPECT_TRUE(std::invoke(forwarders[event], *element, false)) << "event " << event;
+        EXPECT_FLOAT_EQ(element->GetRenderPosition().x, 10.0f) << "event " << event;
+        recipe.SetEventRecipe(event, nullptr);
+    }
 }
 
 TEST_F(UIEventRecipeTest, AnAnimationQueuesItsPresetsOnChannelZeroAndOnlyTheFirstClearsIt)

@@ -61,7 +61,14 @@ protected:
 TEST_F(UIDrawWalkTest, AnElementFillsItsRectangleInOneBatchedDraw)
 {
     Box(m_screen, 40, 30, 50, 20);
+    m_screen->RaiseFlag(UIFLAG_CLEARZATSTART);
     DrawScreen(*m_screen);
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer& renderer) {
+        const gpu::SurfaceOpRecord& clear = renderer.GetDevice()->GetSurfaceOpLog().back();
+        EXPECT_EQ(clear.flags, gpu::kClearDepth | gpu::kClearStencil) << "the pass clears depth and stencil first";
+        EXPECT_EQ(clear.z, 1.0f);
+        EXPECT_EQ(clear.stencil, 0u);
+    });
     ExpectPixels({{40, 30, kRed}, {89, 49, kRed}, {39, 35, kBlack}, {90, 35, kBlack}, {45, 50, kBlack}, {45, 29, kBlack}},
                  "a 50 x 20 box at (40, 30)");
     const auto draws = DrawLog();

@@ -464,9 +464,10 @@ TEST(BoundingBox4Test, SegmentEdgeCases)
     EXPECT_TRUE(Near(hit, Vector(0.5f, 0.5f, 0.5f, 1), 0.0f));
     // Parallel to a face but outside its slab.
     EXPECT_FALSE(box.CollidesWithSegment3D(Vector(-1, 2, 0.5f, 1), Vector(3, 2, 0.5f, 1), hit));
-    // Through a corner only.
+    // Through a corner or along a face only.
     EXPECT_TRUE(box.CollidesWithSegment3D(Vector(2, 0, 0.5f, 1), Vector(0, 2, 0.5f, 1)));
     EXPECT_TRUE(box.CollidesWithSegment3D(Vector(1, 1, 1, 1), Vector(2, 2, 2, 1)));
+    EXPECT_TRUE(box.CollidesWithSegment3D(Vector(-1, 1, 0.5f, 1), Vector(3, 1, 0.5f, 1), hit));
 
     // Segments shorter than the parallel threshold lying inside report a hit at p0.
     const Vector inside(0.25f, 0.5f, 0.75f, 1);

@@ -237,6 +237,7 @@ TEST_F(ObjectRecordTest, EveryPropertyTypeRoundTripsWithEachFlag)
         ASSERT_NE(dynamic_cast<SamplePolyDerived*>(copy.m_poly), nullptr);
         EXPECT_EQ(static_cast<SamplePolyDerived*>(copy.m_poly)->m_note, "derived");
         EXPECT_EQ(RecordOf(copy, flags), record);
+        ASSERT_TRUE(ReadObjectRecord(copy, record.data(), record.size(), flags)); // frees the owned object it replaces
         delete std::exchange(copy.m_poly, nullptr); // an owned object never equals none, either way round
         EXPECT_FALSE(Equal(source, copy));
         EXPECT_FALSE(Equal(copy, source));
@@ -571,6 +572,9 @@ TEST_F(ObjectRecordTest, TableReadsSizedPayloadsFromAFileReader)
     ASSERT_TRUE(table->DeserializeFromFileReader(cut, &a, scratch, 0));
     EXPECT_FALSE(table->DeserializeFromFileReader(cut, &b, scratch, 0));
     EXPECT_TRUE(capture.Contains("Record of class AlphaDerived claims 10 bytes but the file is shorter", CONSOLE_ERROR));
+    folder.WriteFile("short.bin", std::string("\2\0\0\0ab", 6)); // whole, but too short for the class
+    FileReader shortRecord((folder / "short.bin").c_str(), nullptr, nullptr, 0);
+    EXPECT_FALSE(table->DeserializeFromFileReader(shortRecord, &b, scratch, 0));
     EXPECT_EQ(b.m_text, "two");
 }
 

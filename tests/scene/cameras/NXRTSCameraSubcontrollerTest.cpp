@@ -120,6 +120,8 @@ TEST_F(NXRTSCameraSubcontrollerTest, PushingTakesTheCameraOffItsDrive)
     m_sub.ApplyAcceleration(Vector(0.0f, 0.0f, 6.0f, 0.0f), nullptr);
     EXPECT_EQ(m_sub.GetDriveMode(), NXRTSCameraSubcontroller::DRIVE_FREE);
     EXPECT_NEAR(m_sub.GetVelocity().z, 0.1f, 1e-5f);
+    m_sub.StartApproach(Vector(50.0f, 0.0f, 0.0f, 1.0f), 1.0f);
+    ExpectNear(m_sub.GetVelocity(), Vector::ZERO4, 0.0f); // no speed left to coast on
 }
 
 TEST_F(NXRTSCameraSubcontrollerTest, FreeModeDeceleratesAndMoves)

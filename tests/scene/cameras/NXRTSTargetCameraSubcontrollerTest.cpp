@@ -39,6 +39,8 @@ TEST_F(NXRTSTargetCameraSubcontrollerTest, TargetApproachMovesTheLookAtPointAlon
 {
     m_sub.SetPosition(Vector(0.0f, 50.0f, 0.0f, 1.0f));
     m_sub.SetLookAtPoint(Vector(0.0f, 0.0f, 30.0f, 1.0f));
+    Frame(1.0f / 60.0f);
+    m_sub.ApplyAcceleration(Vector(6.0f, 0.0f, 0.0f, 0.0f), nullptr); // a speed the approach drops
     m_sub.StartTargetApproach(Vector(100.0f, 50.0f, 0.0f, 1.0f), 60.0f);
     EXPECT_EQ(m_sub.GetDriveMode(), NXRTSCameraSubcontroller::DRIVE_TARGET_APPROACH);
     ExpectNear(m_sub.GetLookAtTarget(), Vector(100.0f, 0.0f, 30.0f, 1.0f));

@@ -4,6 +4,7 @@
 #include "online/MultiplayerEngine.h"
 #include "scene/entities/EntityLayerSystem.h"
 #include "scene/entities/EntitySet.h"
+#include "scene/entities/EntitySetIterator.h"
 #include "scene/kinds/MeshEntity.h"
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
@@ -97,6 +98,13 @@ TEST_F(EntityManagerTest, ARootMadeWhileAnOldTreeLivesGetsNoIndexPastTheMaps)
     Root()->SetLocalPosition(Vector(7, 0, 7, 1));
     EXPECT_FLOAT_EQ(Root()->GetGlobalPosition().x, 7.0f);
     EXPECT_FLOAT_EQ(oldRoot->GetGlobalPosition().x, 0.0f);
+    // Its set network leaves it out by identity, as the index map cannot hold it.
+    Root()->AddToSet("Roots", true);
+    oldRoot->AddToSet("Roots", false);
+    EntitySetIterator network;
+    network.InitFromNetwork(Root());
+    EXPECT_EQ(network.GetNext(), oldRoot);
+    EXPECT_EQ(network.GetNext(), nullptr);
     Root()->SetLocalPosition(Vector(0, 0, 0, 1));
     EXPECT_EQ(Create(), nullptr);
     gGame.GetEntityLists().FireDueEntityCalls(true, 0);

@@ -68,9 +68,11 @@ protected:
 TEST_F(GraphEntityRenderingContextTest, PiecesAreDrawnInBatchesAndArrowsOnlyWithFlag8)
 {
     m_graphTemplate.SetTypeId(GraphTemplate::kTypeId);
+    ASSERT_TRUE(GraphTemplate::StaticClassProperties()->FindProperty("Blend mode")->SetFromText(&m_graphTemplate, "4"));
     Entity* graph = Create(&m_graphTemplate);
     GraphEntityRenderingContext context(m_renderer, graph, 0, Pieces(64, 17, 3));
     ASSERT_NE(context.GetGeometry(), nullptr);
+    EXPECT_EQ(context.GetBlendMode(), 4u);
     EXPECT_FLOAT_EQ(context.GetWidth(), 1.0f);
     EXPECT_FLOAT_EQ(context.GetInverseMappingSize(), 0.1f);
     // 32 + 32 strips, 16 + 1 curves of 63 x 2 triangles.

@@ -258,13 +258,14 @@ TEST_F(SceneParametersWrapperTest, EveryValueIsCopiedFromItsProperty)
         {"SSAO use normal maps", [](const W& w) { return w.GetShading().ssaoUseNormalMaps; }},
         {"SRGB", [](const W& w) { return w.GetShading().srgb; }},
     };
-    for (const uint8_t on : {0, 1})
+    // One switch on at a time, then none: each lands in its own field only.
+    for (size_t on = 0; on <= std::size(switches); ++on)
     {
-        for (const auto& entry : switches)
-            Set(entry.property, on ? "1" : "0");
+        for (size_t k = 0; k < std::size(switches); ++k)
+            Set(switches[k].property, k == on ? "1" : "0");
         const auto flags = Filled();
-        for (const auto& entry : switches)
-            EXPECT_EQ(entry.read(*flags), on) << entry.property;
+        for (size_t k = 0; k < std::size(switches); ++k)
+            EXPECT_EQ(switches[k].read(*flags), k == on) << switches[k].property << ", on: " << on;
     }
 }
 

@@ -95,10 +95,10 @@ int Count;
 sampler2D Diffuse : register(s2);
 samplerCUBE Cube;
 sampler2D NeverRead;
-static const float4 Scale = ConstantColor * 2;
+static const float4 Scale[2] = {float4(1, 1, 1, 1), ConstantColor * 2};
 struct Output { float4 position : POSITION; };
 float4 Helper(float4 p);
-float4 Helper(float4 p) { return mul(p, ModelViewProjMatrix) * Scale; }
+float4 Helper(float4 p) { return mul(p, ModelViewProjMatrix) * Scale[1]; }
 float4 Other() { return Unused; }
 [maxtempreg(32)]
 Output vertex(float4 p : POSITION, uniform double4 Tint)
@@ -233,9 +233,12 @@ TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
         {"#endif\n", "Test.hlsl(1): error: #endif without #if"},
         {"#if 1 / 0\n#endif\n", "division by zero"},
         {"#if 1 2\n#endif\n", "unexpected '2' in #if expression"},
+        {"#if 1 +\n#endif\n", "Test.hlsl(1): error: #if expression ends too early"},
         {"#define F(a, b) a\nfloat4 x = F(1);\n", "macro 'F' takes 2 arguments, not 1"},
         {"#define F(a) a\nfloat4 x = F(1;\n", "Test.hlsl(2): error: unterminated call of macro 'F'"},
         {"#error stop here\n", "#error stop here"},
+        {"#define A 1\n#define A 2\n#if A == 2\n#error redefined\n#endif\n", "#error redefined"},
+        {"#define FILE \"Broken.hlsl\"\n#include FILE\n", "Broken.hlsl(2): error: #if without #endif"},
         {"float4 a : register(c0);\nfloat4x4 b : register(c2);\nfloat4 vertex() : POSITION { return a + b[0]; }\n"
          "float4 c : register(c3);\n",
          ""},
@@ -256,6 +259,7 @@ TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
         {"#ifdef\n#endif\n", "#ifdef needs a macro name"},
         {"#if 0\n#else\n#elif 1\n#endif\n", "#elif after #else"},
         {"#undef\n", "#undef needs a macro name"},
+        {"#define defined 1\n", "#define needs a macro name"},
         {"vector<float4, 2> v;\n", "unknown type 'vector'"},
         {"float4 a, ;\n", "expected a name in a declaration"},
         {"float4 a;\nfloat4 a;\n", "redefinition of 'a'"},

@@ -137,6 +137,8 @@ protected:
                     const bool kept = program->Run(m_context, in, &out);
                     lines += std::string(" |") + (kept ? "" : " dropped") + Quantised(&out.r, 4);
                 }
+                if (program && !program->SamplesTextures())
+                    lines += " | samples no texture";
             }
             lines += why.empty() ? "\n" : " " + why + "\n";
         }

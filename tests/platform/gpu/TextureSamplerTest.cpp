@@ -128,16 +128,16 @@ TEST_F(TextureSamplerTest, MipLevelFollowsTheTextureCoordinateChangePerPixel)
 TEST_F(TextureSamplerTest, CubeDirectionsPickTheirFaceAndTexel)
 {
     GpuCubeTexture* cube = nullptr;
-    ASSERT_EQ(m_device->CreateCubeTexture(2, 1, 0, kFormatA8R8G8B8, kPoolManaged, &cube), kOk);
-    auto texel = [](uint32_t face, uint32_t x, uint32_t y) { return 0xFF000000u | (face + 1) << 4 | (y * 2 + x); };
+    ASSERT_EQ(m_device->CreateCubeTexture(4, 1, 0, kFormatA8R8G8B8, kPoolManaged, &cube), kOk);
+    auto texel = [](uint32_t face, uint32_t x, uint32_t y) { return 0xFF000000u | (face + 1) << 4 | (y * 4 + x); };
     for (uint32_t face = 0; face < 6; ++face)
     {
         LockedRect locked;
         ASSERT_EQ(cube->LockRect(face, 0, &locked, nullptr, 0), kOk);
-        for (uint32_t i = 0; i < 4; ++i)
+        for (uint32_t i = 0; i < 16; ++i)
         {
-            const uint32_t argb = texel(face, i % 2, i / 2);
-            memcpy(static_cast<uint8_t*>(locked.bits) + (i / 2) * locked.pitch + (i % 2) * 4, &argb, 4);
+            const uint32_t argb = texel(face, i % 4, i / 4);
+            memcpy(static_cast<uint8_t*>(locked.bits) + (i / 4) * locked.pitch + (i % 4) * 4, &argb, 4);
         }
         cube->UnlockRect(face, 0);
     }
@@ -154,8 +154,9 @@ TEST_F(TextureSamplerTest, CubeDirectionsPickTheirFaceAndTexel)
         {
             const uint32_t x = quadrant % 2, y = quadrant / 2;
             float d[3];
-            direction(face, x ? 0.4f : -0.4f, y ? 0.4f : -0.4f, d);
-            EXPECT_EQ(PackArgb(SampleCube(sampler, d[0], d[1], d[2])), texel(face, x, y))
+            // Divided by the major axis both land on inner texels; divided by a minor one, s reaches an edge.
+            direction(face, x ? 0.3f : -0.3f, y ? 0.1f : -0.1f, d);
+            EXPECT_EQ(PackArgb(SampleCube(sampler, d[0], d[1], d[2])), texel(face, 1 + x, 1 + y))
                 << "face " << face << ", texel " << x << "," << y;
         }
     cube->Release();

@@ -217,6 +217,10 @@ TEST_F(RendererJobsTest, BuffersAndDeclarationsAreCreatedAndFilled)
         EXPECT_TRUE(PostRendererJob(&indexJob, true));
         EXPECT_TRUE(PostRendererJob(&declarationJob, true));
         EXPECT_TRUE(PostRendererJob(&unended, true)) << "elements without the end element fail at once";
+        NorvexRendererVertexBufferCreationJob untakenVb(8, 0, 0x2, gpu::kPoolManaged, vertices.data(), false);
+        NorvexRendererIndexBufferCreationJob untakenIb(8, 0, gpu::kFormatIndex16, gpu::kPoolManaged, indices, false);
+        EXPECT_TRUE(PostRendererJob(&untakenVb, true) && PostRendererJob(&untakenIb, true))
+            << "a buffer nobody takes dies with its job";
     });
     poster.join();
     gpu::GpuVertexBuffer* vb = vertexJob.TakeBuffer();

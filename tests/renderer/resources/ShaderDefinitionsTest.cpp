@@ -49,6 +49,8 @@ Family Fx
     End
     Option HARDWARE_DEPTH
     End
+    Option HARDWARE_DEPTH_RAWZ
+    End
     Parameter Base
         Register = 12
         Type = texture
@@ -142,6 +144,8 @@ TEST(ShaderDefinitionsTest, VariantMasksFollowSelectionDisablingAndEnforcing)
     ASSERT_TRUE(definitions.ReadText((many + "End\n").c_str(), many.size() + 4, "many.Def"));
     EXPECT_EQ(std::string(definitions.Find("Many")->GetVariant("O100 O131 O132 O228").vertexName).substr(0, 15),
               "Many/1000000810");
+    const std::string spaced = std::string(250, ' ') + "O100";
+    EXPECT_STREQ(definitions.Find("Many")->GetVariant(spaced.c_str()).options, spaced.c_str()) << "kept whole";
 }
 
 TEST(ShaderDefinitionsTest, OptionNamesComeBackPerStageAndWithoutDeviceOptions)
@@ -149,16 +153,18 @@ TEST(ShaderDefinitionsTest, OptionNamesComeBackPerStageAndWithoutDeviceOptions)
     ShaderDefinitions definitions;
     ASSERT_TRUE(definitions.ReadText(kText, std::strlen(kText), "test.Def"));
     ShaderFamily& family = *definitions.Find("Fx");
-    const ShaderVariant variant = family.GetVariant("A_PIXEL B HARDWARE_DEPTH");
+    const ShaderVariant variant = family.GetVariant("A_PIXEL B HARDWARE_DEPTH HARDWARE_DEPTH_RAWZ");
     Dynarray<ShaderOptionName> names;
     const char* vertexRest = std::strchr(variant.vertexName, '/') + 1;
     const char* pixelRest = std::strchr(variant.pixelName, '/') + 1;
     ASSERT_TRUE(family.ListOptionNames(vertexRest, names, false));
-    EXPECT_EQ(Names(names), "B HARDWARE_DEPTH");
+    EXPECT_EQ(Names(names), "B HARDWARE_DEPTH HARDWARE_DEPTH_RAWZ");
     ASSERT_TRUE(family.ListOptionNames(pixelRest, names, true));
     EXPECT_EQ(Names(names), "A_PIXEL") << "B is a vertex option";
     ASSERT_TRUE(family.ListOptionNames((std::string("2") + (kZeros + 1) + ".PS_3_0").c_str(), names, false));
     EXPECT_EQ(Names(names), "") << "B's bit in a pixel name names no pixel option";
+    ASSERT_TRUE(family.ListOptionNames((std::string("2") + (kZeros + 1)).c_str(), names, false));
+    EXPECT_EQ(Names(names), "B") << "a mask without a stage names the options of both";
     EXPECT_FALSE(family.ListOptionNames("0000000G000000000000000000000000.vs_3_0", names, false));
     EXPECT_FALSE(family.ListOptionNames("00", names, false));
 }

@@ -189,6 +189,8 @@ TEST_F(TextureResourceTest, RefreshRefillsTheSameHolderAndUnloadEmptiesIt)
         m_harness.GetRenderer().SubmitCommands(true);
         return holder->GetTexture() == nullptr;
     }));
+    m_harness.GetRenderer().SubmitCommands(true);
+    EXPECT_FALSE(m_log.Contains("Renderer job not run", CONSOLE_ERROR)) << "nobody waits for the unload";
     EXPECT_EQ(texture->GetTextureHolder(), holder);
     ReleaseAll();
 }

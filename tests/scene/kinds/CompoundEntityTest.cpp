@@ -369,11 +369,19 @@ TEST_F(CompoundEntityTest, DebugDrawingBoxesAnEmptyCompoundItselfAndOthersByThei
     bare->SetLocalLocationMatrix(Translation(7, 0, 0));
     CompoundEntity* full = Make(Compound("kit/Drawn", {Element("A", "props/Post", Translation(4, 0, 0))}));
     full->SetLocalLocationMatrix(Translation(0, 0, 9));
+    bare->AddToSet("Marked", true);
     capture.Drain();
     bare->DrawDebug(0);
     full->DrawDebug(0);
     full->DebugDrawBoundingBox(CenteredBox(1.0f), Vector(1, 0, 0, 0));
     capture.Take();
+
+    // The set marker first: a box of half 1.2 centred one step (2.4) above the top of the entity's box.
+    ASSERT_TRUE(capture.SkipTo(RENDER_OP_DEBUG_DRAW_BOX));
+    const BoundingBox4 marker = capture.Read<BoundingBox4>();
+    EXPECT_FLOAT_EQ(marker.min.y, 3.2f);
+    EXPECT_FLOAT_EQ(marker.max.x, 8.2f);
+    capture.Skip(sizeof(Matrix) + sizeof(Vector));
 
     ASSERT_TRUE(capture.SkipTo(RENDER_OP_DEBUG_DRAW_BOX));
     EXPECT_FLOAT_EQ(capture.Read<BoundingBox4>().max.x, 2.0f);

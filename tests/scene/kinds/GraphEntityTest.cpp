@@ -1,5 +1,6 @@
 #include "scene/kinds/GraphEntity.h"
 
+#include "scene/entities/EntityLayerSystem.h"
 #include "scene/kinds/FlagEntity.h"
 #include "scene/kinds/FlagTemplate.h"
 #include "scene/kinds/GraphGeometry.h"
@@ -330,6 +331,7 @@ TEST_F(GraphEntityTest, PlacingANewGraphMakesTwoJoinedNodesOrReportsABadNodeTemp
     ASSERT_NE(stub, nullptr);
     stub->SetTemplate(new FlagTemplate);
     m_graphTemplate->SetNodeTemplate("Graph/GraphNode");
+    gEntityManager.GetLayerSystem().SetActiveLayerId(3);
     m_graph->CreateFirstNodes();
     ASSERT_EQ(m_graph->GetChildren().Count(), 2);
     FlagEntity* first = dynamic_cast<FlagEntity*>(m_graph->GetChildren()[0]);
@@ -337,6 +339,7 @@ TEST_F(GraphEntityTest, PlacingANewGraphMakesTwoJoinedNodesOrReportsABadNodeTemp
     ASSERT_TRUE(first != nullptr && second != nullptr);
     EXPECT_TRUE(first->GetLocalPosition().Equal(Vector(0.0f, 0.0f, 0.0f, 1.0f)));
     EXPECT_TRUE(second->GetLocalPosition().Equal(Vector(0.0f, 0.0f, 1.0f, 1.0f)));
+    EXPECT_TRUE(first->GetLayer() == 3 && second->GetLayer() == 3) << "both on the active layer";
     EXPECT_TRUE(first->HasNeighbour(second));
     EXPECT_TRUE(second->HasNeighbour(first));
     EXPECT_TRUE(m_graph->IsRebuildPending());

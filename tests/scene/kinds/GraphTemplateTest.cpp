@@ -1,5 +1,7 @@
 #include "scene/kinds/GraphTemplate.h"
 
+#include "renderer/resources/ResourceManager.h"
+#include "renderer/resources/ResourceTexture.h"
 #include "scene/kinds/GraphEntity.h"
 #include "support/SceneTestSupport.h"
 
@@ -73,5 +75,25 @@ TEST_F(GraphTemplateTest, ValuesRoundTripAndAChangeRefetchesWithoutAResourceMana
     Entity* entity = gEntityManager.CreateEntity(&copy, nullptr, Matrix::ONE, 0, nullptr);
     EXPECT_NE(dynamic_cast<GraphEntity*>(entity), nullptr);
     EXPECT_TRUE(entity->IsKindOf(GraphTemplate::kTypeId));
+}
+
+TEST_F(GraphTemplateTest, UnderAResourceManagerTheNamedTextureIsHeldUntilTheTemplatesEnd)
+{
+    ResourceManager manager;
+    ASSERT_TRUE(manager.Init());
+    auto graph = std::make_unique<GraphTemplate>();
+    const RTTIProperty* texture = graph->GetClassProperties()->FindPropertyInClassChain("Texture");
+    ASSERT_TRUE(texture->SetFromText(graph.get(), "Roads/none.dds"));
+    graph->OnPropertyChanged(texture);
+    graph->OnPropertyChanged(texture); // a refetch lets go of what the first fetch took
+    Resource* const held = graph->GetTexture();
+    Resource* const named = manager.GetResource(RESOURCE_TYPE_TEXTURE, "Roads/none.dds", 0, false, 0);
+    ASSERT_NE(named, nullptr);
+    EXPECT_EQ(held, named);
+    manager.Flush(); // the queued load has let go of its reference
+    graph.reset();
+    EXPECT_EQ(named->GetReferenceCount(), 1) << "this lookup's alone";
+    named->Release();
+    manager.Close();
 }
 } // namespace

@@ -116,6 +116,10 @@ TEST_F(MeshEntityAnimationTest, ClipsStartByNameOrIndexAndPoseTheBones)
     const BaseAnimation* wave = knight->GetAnimator()->GetFirstRunningRootAnimation();
     EXPECT_EQ(wave->GetParams().AnimationIndex, 3) << "definitions sort by name: Rest, Stride, Turn, Wave";
     EXPECT_EQ(wave->GetParams().Id, 3);
+    // The speed and the clock reach the running clip by its id.
+    EXPECT_TRUE(knight->SetAnimationSpeedMultiplier(m_root, 3, 2.0f) && knight->SetAnimationTimeFlags(m_root, 3, 0x20));
+    EXPECT_FLOAT_EQ(wave->GetParams().SpeedMultiplier, 2.0f);
+    EXPECT_EQ(wave->GetParams().Flags & ANIMFLAG_TIME_MASK, 0x20u);
 
     EXPECT_FALSE(knight->StartAnimation(m_root, NameString("Jump"), nullptr));
     EXPECT_TRUE(m_log.Contains("Animation Jump not found in", 4));

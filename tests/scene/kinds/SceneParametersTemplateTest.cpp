@@ -140,7 +140,8 @@ TEST_F(SceneParametersTemplateTest, ANewTemplateHoldsTheDefaults)
              {"Image local contrast variation", "0.900000"}, {"Vignette start", "0.000000"},
              {"Vignette end", "0.100000"}, {"Vignette aspect", "0.800000"}, {"Specular pitch", "45.000000"},
              {"Specular yaw", "0.000000"}, {"Battle mode desaturation", "0.000000"}, {"Edge treshold", "0.125000"},
-             {"Console edge treshold", "0.125000"}, {"Console edge treshold min", "0.050000"}})
+             {"Console edge treshold", "0.125000"}, {"Console edge treshold min", "0.050000"},
+             {"Secondary color", "63 63 63 0 1.000000"}})
         EXPECT_EQ(Text(t, name), value) << name;
     for (const char* off : {"Affects sun", "Separate specular params", "Affects texture and color", "Affects projection",
                             "Affects layer texture", "Affects layer projection", "Affects environment map", "FXAA enabled"})

@@ -97,10 +97,11 @@ TEST(ShaderDefinitionsTest, BadTextIsRefusedWithItsLineAndKeepsTheLoadedList)
     const char* const unknown = "Family X\n  Colour = 3\nEnd\n";
     EXPECT_FALSE(definitions.ReadText(unknown, std::strlen(unknown), "bad.Def"));
     EXPECT_TRUE(log.Contains("bad.Def(2)"));
-    // Open at the end, a family in a family, an option in an option, a family twice, an end of nothing.
+    // Open at the end, a family in a family, an option in an option, a family twice, an end of nothing,
+    // a property outside any block.
     for (const char* bad : {"Family X\n", "Family X\n Option Y\n", "Family X\n Family Y\n End\nEnd\n",
                             "Family X\n Option Y\n  Option Z\n  End\n End\nEnd\n", "Family X\nEnd\nFamily x\nEnd\n",
-                            "End\n"})
+                            "End\n", "Deferred = 1\n"})
         EXPECT_FALSE(definitions.ReadText(bad, std::strlen(bad), "bad.Def")) << bad;
     EXPECT_EQ(definitions.Count(), 2);
 }

@@ -3,6 +3,7 @@
 #include "core/SimpleGUID.h"
 #include "core/reflection/GUIDReplacementTable.h"
 #include "core/reflection/RecordStream.h"
+#include "core/strings/StringUtils.h"
 #include "platform/os/CodePage.h"
 
 #include <cstdio>
@@ -100,7 +101,14 @@ bool RTTIValueTraits<bool>::Skip(RecordInput& in) { return in.Skip(1); }
 void RTTIValueTraits<bool>::ToText(const bool& value, char* buffer, size_t size) { std::snprintf(buffer, size, "%u", value ? 1u : 0u); }
 bool RTTIValueTraits<bool>::FromText(bool& value, const char* text)
 {
-    value = std::atoi(text) != 0;
+    // Hand-written records and tool arguments say "true" and "false" as often as 1 and 0; as a number
+    // "true" would read as 0.
+    if (StrICmp(text, "true") == 0)
+        value = true;
+    else if (StrICmp(text, "false") == 0)
+        value = false;
+    else
+        value = std::atoi(text) != 0;
     return true;
 }
 bool RTTIValueTraits<bool>::Equals(const bool& a, const bool& b) { return a == b; }

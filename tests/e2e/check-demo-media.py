@@ -15,7 +15,7 @@ import wave
 import zlib
 
 # Pixel rectangles (x0, y0, x1, y1), end exclusive.
-PANEL_PIXEL = (45, 45)                 # the menu screen's panel: blue in the field, green at the outpost
+PANEL_PIXEL = (455, 145)               # the menu screen's panel (its far corner): blue in the field, green at the outpost
 BAR = (50, 60, 450, 80)                # the panel's bar, filling over two seconds
 MENU_LIST = (870, 90, 1230, 340)       # the menu's list, picked and dragged
 MARKERS = (380, 485, 900, 565)         # the markers circling on the ground (below the herald)

@@ -530,7 +530,7 @@ TEST_F(SFXContextTest, DepthAndChannelPassesReachTheirElementsThroughTheRenderin
     combat->GetClassProperties()->FindProperty("Visible in tactical view")->SetFromText(combat, "0");
     auto* unchannelled = new ProbeElement("Unchannelled", 0x11);
     unchannelled->channels = 0x8;
-    for (ProbeElement* element : {channel, combat, unchannelled})
+    for (ProbeElement* element : {unchannelled, channel, combat})
         definition.AddElement(element);
     SFXContext& context = Play(definition);
     EXPECT_TRUE(context.CastsShadows()) << "the shadow map takes effects with depth-pass elements";

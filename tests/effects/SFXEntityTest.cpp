@@ -334,14 +334,14 @@ TEST_F(SFXEntityTest, ScriptCallsReachTheElementsARefreshRestartsAndTheDebugDraw
     Frames(2, 0.25f);
     entity->SetSpeedMultiplier(2.0f);
     entity->SetSpawnRateMultiplier(3.0f);
-    entity->SetElementLocalColor("Spark", 0.5f, 0.25f, 1.0f, 1.0f);
+    entity->SetElementLocalColor("Spark", 0.5f, 0.25f, 1.0f, 0.75f);
     entity->SetElementSpeedMultiplier("Spark", 4.0f);
     entity->ActivateLoop(nullptr);
     RenderSide side = Read(entity);
     EXPECT_FLOAT_EQ(entity->GetSFXContext()->GetSpeedMultiplier(), 2.0f);
     EXPECT_FLOAT_EQ(side.speed, 4.0f);
     EXPECT_FLOAT_EQ(side.spawnRate, 3.0f);
-    EXPECT_FLOAT_EQ(side.color.y, 0.25f);
+    EXPECT_TRUE(side.color.Equal(Vector(0.5f, 0.25f, 1.0f, 0.75f)));
     EXPECT_EQ(side.elementTime, 0.0f) << "an activated loop plays from the start";
     entity->GetSFXContext()->PostSubOp1();
     entity->SetRenderFlags(0);

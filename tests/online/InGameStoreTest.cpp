@@ -20,6 +20,8 @@ TEST(InGameStoreTest, AbsentWithoutAStoreFileAndReadFromCommonWithOne)
     std::unique_ptr<InGameStore> store = InGameStore::CreateFromProject(project);
     ASSERT_NE(store, nullptr);
     EXPECT_EQ(store->GetDefinitionBytes(), (std::vector<uint8_t>{1, 2, 0, 3}));
+    store->RunRequest(5, 9);
+    EXPECT_TRUE(log.Contains("InGameStore: request 5 (9) over 4 bytes of store data: the store is not built yet"));
 
     project.m_storeDefinitionFile = "Missing.bin";
     EXPECT_EQ(InGameStore::CreateFromProject(project), nullptr);

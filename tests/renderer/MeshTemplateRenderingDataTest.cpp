@@ -156,7 +156,8 @@ TEST(MeshTemplateRenderingDataTest, VersionSixDropsAWordBeforeTheBoneCount)
 // two blocks, 44 adds the second bounds, 48 render byte G and 49 render byte F.
 TEST(MeshTemplateRenderingDataTest, EachVersionReadsExactlyItsRows)
 {
-    const std::pair<uint32_t, size_t> kSizes[] = {{3, 96},   {9, 100},   {10, 108}, {34, 199},
+    const std::pair<uint32_t, size_t> kSizes[] = {{3, 96},   {9, 100},   {10, 108}, {20, 110}, {22, 111},
+                                                  {24, 116}, {27, 213}, {28, 214}, {31, 215}, {34, 199},
                                                   {43, 166}, {44, 198}, {48, 199}, {49, 200}};
     for (const auto& [version, size] : kSizes)
     {
@@ -398,6 +399,7 @@ TEST(MeshTemplateRenderingDataTest, CollisionCopyFollowsTheDeclaration)
     const E normal{0, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsageNormal, 0};
     const Case cases[] = {
         {{position, weights, indices, gpu::kDeclEnd}, 1 | 2, 20},
+        {{weights, indices, position, gpu::kDeclEnd}, 1 | 2, 20},
         {{position, weights, farIndices, gpu::kDeclEnd}, 1, 12},
         {{position, indices, weights, gpu::kDeclEnd}, 1, 12},
         {{packed, gpu::kDeclEnd}, 4, 8},
@@ -434,7 +436,7 @@ TEST(MeshTemplateRenderingDataTest, CollisionCopyFollowsTheDeclaration)
         }
         ASSERT_NE(copy, nullptr) << c.layout;
         EXPECT_EQ(data.GetPickingLayout(), c.layout);
-        EXPECT_EQ(data.GetPickingStride(), c.stride);
+        ASSERT_EQ(data.GetPickingStride(), c.stride);
         EXPECT_EQ(std::vector<uint8_t>(copy + c.stride, copy + c.stride + 8),
                   std::vector<uint8_t>(vertices.data() + 24, vertices.data() + 32));
         if ((c.layout & 2) != 0)

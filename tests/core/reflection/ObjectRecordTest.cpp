@@ -572,6 +572,9 @@ TEST_F(ObjectRecordTest, TableReadsSizedPayloadsFromAFileReader)
     ASSERT_TRUE(table->DeserializeFromFileReader(cut, &a, scratch, 0));
     EXPECT_FALSE(table->DeserializeFromFileReader(cut, &b, scratch, 0));
     EXPECT_TRUE(capture.Contains("Record of class AlphaDerived claims 10 bytes but the file is shorter", CONSOLE_ERROR));
+    folder.WriteFile("short.bin", std::string("\2\0\0\0ab", 6)); // whole, but too short for the class
+    FileReader shortRecord((folder / "short.bin").c_str(), nullptr, nullptr, 0);
+    EXPECT_FALSE(table->DeserializeFromFileReader(shortRecord, &b, scratch, 0));
     EXPECT_EQ(b.m_text, "two");
 }
 

@@ -112,6 +112,12 @@ TEST(RTTIPropertyTextFormTest, ReadingRules)
     EXPECT_EQ(object.m_short, 70000 & 0xFFFF);
     ASSERT_TRUE(SetText(object, "Unsigned", "junk"));
     EXPECT_EQ(object.m_unsigned, 0u);
+    // A switch reads words as well as numbers.
+    for (const auto& [text, on] : {std::pair{"TRUE", true}, {"0", false}, {"true", true}, {"False", false}, {"2", true}})
+    {
+        ASSERT_TRUE(SetText(object, "Bool", text));
+        EXPECT_EQ(object.m_bool, on) << text;
+    }
 
     // The block is zeroed first; a non-hex character counts as 0; short text stops early.
     ASSERT_TRUE(SetText(object, "Block", "F1z2"));

@@ -96,8 +96,12 @@ TEST_F(ProceduralTargetingAnimationTest, AnglesTowardAPointHoldTheLimitsAndWrap)
         {"no X axis: no pitch", Toward(30.0f, 20.0f), false, true, 180.0f, 0.0f, 30.0f},
         {"no Y axis: no yaw", Toward(0.0f, -20.0f), true, false, 180.0f, 20.0f, 0.0f},
         {"on the bone itself", Vector(0, 0, 0, 1), true, true, 180.0f, 0.0f, 0.0f},
+        {"high above, limited to 30", Toward(0.0f, 70.0f), true, true, 30.0f, 330.0f, 0.0f},
         {"30 degrees up seen past an offset of 5 takes 60", Toward(0.0f, 30.0f), true, true, 180.0f, 300.0f, 0.0f, 5.0f},
     };
+    // The bone stands away from the origin, and the points are placed around it.
+    m_context.rootMatrix.LoadTranslation(3.0f, -2.0f, 5.0f);
+    const Vector& at = m_context.rootMatrix.rows[3];
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
@@ -108,7 +112,7 @@ TEST_F(ProceduralTargetingAnimationTest, AnglesTowardAPointHoldTheLimitsAndWrap)
             m_aim->SetRotationLimits(Vector(-c.limitX, -180.0f, 0, 0), Vector(c.limitX, 180.0f, 0, 0));
         else
             m_aim->SetRotationLimits2(-c.limitX, c.limitX, -180.0f, 180.0f);
-        const Vector angles = m_aim->AnglesToward(c.point, m_context);
+        const Vector angles = m_aim->AnglesToward(Vector(c.point.x + at.x, c.point.y + at.y, c.point.z + at.z, 1), m_context);
         EXPECT_NEAR(angles.x, c.pitch, 1e-3f);
         EXPECT_NEAR(angles.y, c.yaw, 1e-3f);
     }

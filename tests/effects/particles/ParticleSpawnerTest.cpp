@@ -76,17 +76,20 @@ TEST_F(ParticleSpawnerTest, ASpawnAcrossTheRingEndContinuesBirthsAndAges)
 TEST_F(ParticleSpawnerTest, AStillEmitterFillsItsBoxAndAMovingOneSpreadsAlongItsPath)
 {
     SetParticleProperty(m_system, "Initial velocity", "0 0 0 0");
-    SetParticleProperty(m_system, "Initial velocity var", "0 0 0 0");
+    SetParticleProperty(m_system, "Initial velocity var", "1 1 1 0");
     Matrix world = Matrix::ONE;
     world.LoadTranslation(50.0f, 0.0f, 0.0f);
     ParticleSystemContext* still = Play(m_system, 0, false, world);
     ParticleRecord ring[64] = {};
     Vector low(1e9f, 1e9f, 1e9f, 0.0f), high(-1e9f, -1e9f, -1e9f, 0.0f);
-    ParticleSpawnBatch batch = Batch(64, 0.0f, 0.01f, 2.0f);
+    ParticleSpawnBatch batch = Batch(64, 0.0f, 0.0f, 2.0f); // all born at once: none has moved yet
     batch.first = ring;
     still->SelectSpawner().Spawn(*still, batch);
+    int crossed = 0; // x and y on opposite sides of the centre, for both the place and the velocity
     for (const ParticleRecord& record : ring)
     {
+        crossed += (record.position[0] > 50.0f) != (record.position[1] > 0.0f) &&
+                   (record.velocity[0] > 0.0f) != (record.velocity[1] > 0.0f);
         low.Min(Vector(record.position[0], record.position[1], record.position[2], 0.0f));
         high.Max(Vector(record.position[0], record.position[1], record.position[2], 0.0f));
     }
@@ -97,8 +100,10 @@ TEST_F(ParticleSpawnerTest, AStillEmitterFillsItsBoxAndAMovingOneSpreadsAlongIts
     // The box is covered, not a corner of it.
     EXPECT_LT(low.x, 49.0f);
     EXPECT_GT(high.x, 51.0f);
+    EXPECT_GT(crossed, 4) << "the axes are drawn independently";
 
     // Moving from x = 0 to x = 50 with a point emitter: the k-th particle sits at 50 (k + 1) / n.
+    SetParticleProperty(m_system, "Initial velocity var", "0 0 0 0");
     ParticleSystemContext* moving = Play(m_system, 0, false);
     moving->SetMatrix(world);
     batch = Batch(10, 0.0f, 0.01f, 0.0f);

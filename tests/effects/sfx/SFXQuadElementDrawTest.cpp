@@ -120,6 +120,8 @@ TEST_F(SFXQuadElementDrawTest, AtlasFramesAndBlendModesReachTheDevice)
     quad.ResolveResources(true);
     ASSERT_NE(quad.GetVertexShaderResource(), nullptr);
     ASSERT_NE(quad.GetTextureResource(), nullptr);
+    quad.SetResourceFlags(RESOURCE_FLAG_KEEP_DATA);
+    EXPECT_NE(quad.GetTextureResource()->GetFlags() & RESOURCE_FLAG_KEEP_DATA, 0u);
     SFXQuadElementContext context;
     context.Init(quad, Matrix::ONE, 0, 0);
 

@@ -88,11 +88,13 @@ TEST_F(SFXSoundElementContextTest, ASoundPlaysAtItsEmitterChangesVolumeAndFadesW
     EXPECT_FLOAT_EQ(context->GetVolumeFactor(), 0.5f);
     EXPECT_FLOAT_EQ(context->GetEmitter()->m_worldMatrix.rows[3].x, 4.0f);
 
-    // A new volume is set on the instance at once, scaled by the entry's factor.
+    // A new volume is set on the instance at once, scaled by the entry's factor, and a move reaches the emitter.
     m_definition.EditVolume().SetConstantValue(Vector(0.4f, 0, 0, 0));
+    parent.rows[3].z = 2.0f;
     Update(*context, parent);
     EXPECT_EQ(context->GetInstance(), id);
     ASSERT_NE(instance = Find(id), nullptr);
+    EXPECT_FLOAT_EQ(context->GetEmitter()->m_worldMatrix.rows[3].z, 2.0f);
     EXPECT_FLOAT_EQ(instance->volume.GetTarget(), 0.5f * 0.4f);
 
     // The start envelope falling fades the sound out and forgets it.

@@ -29,6 +29,10 @@ TEST_F(LuaWrapperTest, InitPublishesGlobalsAndHelpers)
     EXPECT_TRUE(m_log.Contains("#ferror in function 'tcreate'."));
     EXPECT_FALSE(gLua.LoadAndCall("acreate('x')", 0));
     EXPECT_TRUE(m_log.Contains("#ferror in function 'acreate'."));
+    // The console's script forms log their text as it is, never as a format, each as its own kind.
+    Run("gConsole:Printf(1, 0, 'said %d') gConsole:Warning(0, 'warned %s') gConsole:Error(0, 'failed %u')");
+    EXPECT_TRUE(m_log.Contains("said %d", CONSOLE_INFO) && m_log.Contains("warned %s", CONSOLE_WARNING) &&
+                m_log.Contains("failed %u", CONSOLE_ERROR));
     EXPECT_EQ(Depth(), 0);
 }
 

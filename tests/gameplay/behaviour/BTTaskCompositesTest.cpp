@@ -85,6 +85,8 @@ const std::vector<Scenario> kSequenceScenarios = {
      {{"B=1", 1, "A+ A A- B? B+ B B-"}, {"", 0, "A+ A A- B? B+ B B- C? C+ C C-"}}},
     {"rotation: without SkipFailure the next run starts after the later failure", kRotKeep,
      {{"B=1", 1, "A+ A A- B? B+ B B-"}, {"", 0, "C+ C C- A? A+ A A- B? B+ B B-"}}},
+    {"rotation: a later child failing its check fails, without SkipFailure the next run starts there", kRotKeep,
+     {{"B?1", 1, "A+ A A- B?"}, {"", 0, "B+ B B- C? C+ C C- A? A+ A A-"}}},
     {"rotation: a first failure is skipped with SkipFailure", kRot,
      {{"A=1", 1, "A+ A A-"}, {"", 0, "B+ B B- C? C+ C C- A? A+ A A-"}}},
     {"rotation: without SkipFailure a first failure starts the next run", kRotKeep,

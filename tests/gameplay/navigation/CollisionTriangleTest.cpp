@@ -63,6 +63,8 @@ TEST(CollisionTriangleTest, SweepsMeetFacesCornersAndEdgesWhereHandComputationPu
         // Over the hypotenuse x + z = 4 at its middle, outside by 0.3.
         {"hypotenuse", Vector(2 + 0.3f * s, 2, 2 + 0.3f * s, 1), down, 3, false, true, 1.6f,
          Vector(0.6f * s, 0.8f, 0.6f * s, 0)},
+        // Down and along the edge x = 0: its cylinder is met before the sphere of the corner (0,0,4) beyond.
+        {"edge before a corner", Vector(-0.3f, 2, 2, 1), Vector(0, -s, s, 0), 5, false, true, 1.6f / s, Vector(-0.6f, 0.8f, 0, 0)},
     };
     const CollisionTriangle floor = Floor();
     for (const SweepCase& c : cases)

@@ -91,6 +91,10 @@ TEST_F(InputHardwareTest, SteamControllerStartsWithAPathAndAnswersForConnectedPa
     EXPECT_FALSE(steam->Init("/x/controller.vdf"));
     ASSERT_TRUE(steam->Init("/x/controller.vdf"));
     EXPECT_EQ(input::GetSteamControllerConfigPath(), "/x/controller.vdf");
+    steam->SetOverrideMode("Menu");
+    EXPECT_EQ(input::GetSteamControllerOverrideMode(), "Menu");
+    steam->SetOverrideMode(nullptr);
+    EXPECT_EQ(input::GetSteamControllerOverrideMode(), "");
     input::SteamControllerPadState pad;
     pad.buttons = 1u << 18;
     pad.rightPadX = -300;
@@ -123,5 +127,8 @@ TEST_F(InputHardwareTest, AccessibilitySettingsCheckTheirSize)
     input::ResetInputHardware();
     ASSERT_TRUE(input::GetFilterKeys(read));
     EXPECT_EQ(read.bounceMilliseconds, 0u);
+    sticky = {};
+    ASSERT_TRUE(input::GetStickyKeys(sticky));
+    EXPECT_EQ(sticky.flags, input::kAccessHotKeyActive | input::kAccessConfirmHotKey) << "the desktop's default";
 }
 } // namespace

@@ -47,6 +47,14 @@ TEST(FilesTest, ReplacingFileTakesTheUmaskAndReplacesOnlyOnCommit)
     for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
         entries += entry.is_regular_file();
     EXPECT_EQ(entries, 3) << "the new file and the two leftovers";
+    os::ReplacingFile first, second;
+    EXPECT_TRUE(first.Open(target.c_str()) && second.Open(target.c_str())) << "two writers at once take two names";
+    // Write times keep their fractions of a second, which tell two saves within one second apart.
+    FILE* stamped = std::fopen(target.c_str(), "rb");
+    const timespec times[2] = {{0, UTIME_OMIT}, {1700000000, 123456700}};
+    ASSERT_EQ(futimens(fileno(stamped), times), 0);
+    EXPECT_EQ(os::GetLastWriteTime(stamped), os::UnixToFileTime(1700000000, 123456700));
+    std::fclose(stamped);
 }
 
 // Each level resolves without case into a buffer with room for the end; file calls keep to their kind.

@@ -15,6 +15,7 @@ TEST(ThreadTest, ThreadsGetDistinctIdsAndTheEntryRuns)
 {
     std::atomic<uint32_t> seen{0};
     os::Thread thread;
+    EXPECT_EQ(thread.GetId(), 0u) << "none before Start";
     ASSERT_TRUE(thread.Start("Worker", [](void* arg) {
         static_cast<std::atomic<uint32_t>*>(arg)->store(os::CurrentThreadId());
     }, &seen));

@@ -104,6 +104,13 @@ TEST_F(ResourceManagerTest, TemplatePoolCreatesTheRegisteredClassOrNothing)
     EXPECT_EQ(m_manager.GetResource(RESOURCE_TYPE_TEMPLATE, "templates/Nothing", 299, true, 0), nullptr);
     EXPECT_TRUE(m_log.Contains("Resource of name templates/Nothing not created!", CONSOLE_ERROR));
     resource->Release();
+    // A template class without a loader of its own fails its load.
+    ResourceTemplate::RegisterRTTIClass();
+    TemplateTypeRegistry::GetInstance().RegisterType(301, 0, "ResourceTemplate");
+    Resource* plain = m_manager.GetResource(RESOURCE_TYPE_TEMPLATE, "templates/Plain", 301, true, 0);
+    ResourceManager::LoadResource(plain);
+    EXPECT_TRUE(plain->HasLoadFailed() && m_log.Contains("No loader for template templates/Plain yet", CONSOLE_ERROR));
+    plain->Release();
 }
 
 TEST_F(ResourceManagerTest, FailedLoadEndsDoneWithTheFailedFlagAndOneError)
@@ -259,15 +266,17 @@ TEST_F(ResourceManagerTest, BatchLoadSkipsLoadedTemplatesAndKeepsTheStreamInStep
     Resource* all[] = {first, loaded, third, last};
     Resource::ReleaseArray(all, 4);
 
-    // Without a stream each batch record fails once and still loads; 1025 entries take two records.
+    // Without a stream each batch record fails once and still loads; 2047 entries take two records.
     // An entry listed again is queued once: the later places travel as null.
-    std::vector<Resource*> many(1025, nullptr);
+    std::vector<Resource*> many(2047, nullptr);
     many[0] = many[1] = many.back() = Template("plain/last");
+    many[1023] = Template("plain/edge"); // the last entry of the first record
     m_manager.QueueLoadBatch(many.data(), uint32_t(many.size()));
     m_manager.Flush();
-    EXPECT_TRUE(many.back()->IsLoaded());
+    EXPECT_TRUE(many.back()->IsLoaded() && many[1023]->IsLoaded());
     EXPECT_EQ(Count("load request skipped"), 0u);
     EXPECT_EQ(Count("Cannot read the optimized templates stream"), 2u);
+    many[1023]->Release();
     many.back()->Release();
 }
 

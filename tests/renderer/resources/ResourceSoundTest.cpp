@@ -6,6 +6,7 @@
 #include "renderer/resources/SoundMemoryPool.h"
 #include "support/ConsoleCapture.h"
 #include "support/TempFolder.h"
+#include "tools/datakit/ContainerWriter.h"
 #include "tools/datakit/SoundWriter.h"
 
 #include <gtest/gtest.h>
@@ -156,6 +157,14 @@ TEST_F(ResourceSoundTest, MalformedFilesFailAndGiveTheirMemoryBack)
         EXPECT_EQ(sound->GetKind(), uint32_t(SOUND_KIND_NONE)) << name;
         sound->Release();
     }
+    // A packed entry that opens, but whose compressed bytes do not read.
+    ContainerWriter packed(1);
+    ASSERT_TRUE(packed.AddRaw("cut.ogg", {1, 2, 3, 4}, 64, true) && packed.Write(m_folder / "packed.dat"));
+    ASSERT_TRUE(gFileSystem.Unmount("sounds"));
+    ASSERT_TRUE(gFileSystem.MountContainer("sounds", (m_folder / "packed.dat").c_str(), 0, 0x5BD1E995u, 0));
+    ResourceSound* cut = Load("cut.ogg");
+    EXPECT_TRUE(cut->HasLoadFailed() && m_log.Contains("Cannot read sound file: cut.ogg", CONSOLE_ERROR));
+    cut->Release();
     EXPECT_EQ(FreeBytes(), freeBefore);
     EXPECT_TRUE(m_log.Contains("Unsupported wave format: 3", CONSOLE_ERROR));
     EXPECT_TRUE(m_log.Contains("Unknown RIFF form in sound file: form.wav", CONSOLE_ERROR));

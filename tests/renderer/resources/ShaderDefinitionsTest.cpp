@@ -49,6 +49,8 @@ Family Fx
     End
     Option HARDWARE_DEPTH
     End
+    Option HARDWARE_DEPTH_RAWZ
+    End
     Parameter Base
         Register = 12
         Type = texture
@@ -95,10 +97,11 @@ TEST(ShaderDefinitionsTest, BadTextIsRefusedWithItsLineAndKeepsTheLoadedList)
     const char* const unknown = "Family X\n  Colour = 3\nEnd\n";
     EXPECT_FALSE(definitions.ReadText(unknown, std::strlen(unknown), "bad.Def"));
     EXPECT_TRUE(log.Contains("bad.Def(2)"));
-    // Open at the end, a family in a family, an option in an option, a family twice, an end of nothing.
+    // Open at the end, a family in a family, an option in an option, a family twice, an end of nothing,
+    // a property outside any block.
     for (const char* bad : {"Family X\n", "Family X\n Option Y\n", "Family X\n Family Y\n End\nEnd\n",
                             "Family X\n Option Y\n  Option Z\n  End\n End\nEnd\n", "Family X\nEnd\nFamily x\nEnd\n",
-                            "End\n"})
+                            "End\n", "Deferred = 1\n"})
         EXPECT_FALSE(definitions.ReadText(bad, std::strlen(bad), "bad.Def")) << bad;
     EXPECT_EQ(definitions.Count(), 2);
 }
@@ -142,6 +145,8 @@ TEST(ShaderDefinitionsTest, VariantMasksFollowSelectionDisablingAndEnforcing)
     ASSERT_TRUE(definitions.ReadText((many + "End\n").c_str(), many.size() + 4, "many.Def"));
     EXPECT_EQ(std::string(definitions.Find("Many")->GetVariant("O100 O131 O132 O228").vertexName).substr(0, 15),
               "Many/1000000810");
+    const std::string spaced = std::string(250, ' ') + "O100";
+    EXPECT_STREQ(definitions.Find("Many")->GetVariant(spaced.c_str()).options, spaced.c_str()) << "kept whole";
 }
 
 TEST(ShaderDefinitionsTest, OptionNamesComeBackPerStageAndWithoutDeviceOptions)
@@ -149,12 +154,12 @@ TEST(ShaderDefinitionsTest, OptionNamesComeBackPerStageAndWithoutDeviceOptions)
     ShaderDefinitions definitions;
     ASSERT_TRUE(definitions.ReadText(kText, std::strlen(kText), "test.Def"));
     ShaderFamily& family = *definitions.Find("Fx");
-    const ShaderVariant variant = family.GetVariant("A_PIXEL B HARDWARE_DEPTH");
+    const ShaderVariant variant = family.GetVariant("A_PIXEL B HARDWARE_DEPTH HARDWARE_DEPTH_RAWZ");
     Dynarray<ShaderOptionName> names;
     const char* vertexRest = std::strchr(variant.vertexName, '/') + 1;
     const char* pixelRest = std::strchr(variant.pixelName, '/') + 1;
     ASSERT_TRUE(family.ListOptionNames(vertexRest, names, false));
-    EXPECT_EQ(Names(names), "B HARDWARE_DEPTH");
+    EXPECT_EQ(Names(names), "B HARDWARE_DEPTH HARDWARE_DEPTH_RAWZ");
     ASSERT_TRUE(family.ListOptionNames(pixelRest, names, true));
     EXPECT_EQ(Names(names), "A_PIXEL") << "B is a vertex option";
     ASSERT_TRUE(family.ListOptionNames((std::string("2") + (kZeros + 1) + ".PS_3_0").c_str(), names, false));

@@ -234,12 +234,13 @@ TEST_F(MeshEntityTest, OnlyAPlainMeshEntityIsOptimizable)
     MeshTemplate* meshTemplate = Template(MeshTemplateSpec());
     MeshEntity* entity = Create(meshTemplate);
     EXPECT_TRUE(entity->IsOptimizable());
-    ASSERT_TRUE(Set(*entity, "Optimizable", "false"));
+    ASSERT_TRUE(Set(*entity, "Optimizable", "0"));
     EXPECT_FALSE(entity->IsOptimizable());
     DerivedMeshEntity derived;
     EXPECT_FALSE(derived.IsOptimizable());
-    ASSERT_TRUE(Set(*entity, "Optimizable", "true"));
-    ASSERT_TRUE(Set(*meshTemplate, "Optimizable mesh", "false"));
+    ASSERT_TRUE(Set(*entity, "Optimizable", "1")); // a flag reads as a number: "true" would be 0
+    EXPECT_TRUE(entity->IsOptimizable());
+    ASSERT_TRUE(Set(*meshTemplate, "Optimizable mesh", "0"));
     EXPECT_FALSE(entity->IsOptimizable());
 }
 

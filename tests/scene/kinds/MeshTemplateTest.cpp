@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 namespace
@@ -128,6 +129,9 @@ TEST_F(MeshTemplateTest, WrittenBodyReadsBackEqual)
     EXPECT_EQ(read.GetStoredWords()[3], 0x40000000u);
     ASSERT_EQ(read.GetAnimations().Count(), 2);
     EXPECT_STREQ(read.GetAnimations()[0].GetName().CStr(), "Idle");
+    const MeshTemplateAnimationPreset& idle = read.GetAnimations()[0].m_defaultPreset;
+    EXPECT_EQ(std::make_tuple(idle.m_time, idle.m_movementSpeed, idle.m_cooldown, idle.m_removedFrames),
+              std::make_tuple(1.0f, 0.0f, 0.0f, 0u)) << "a named animation plays a second, in place, at once, whole";
     // Post-load ran: bases are assigned.
     EXPECT_EQ(read.GetAnimations()[1].m_baseIndex, 3);
     EXPECT_EQ(SceneWriter::BuildTemplateBody(read, guid, MeshTemplate::kTypeId), body);

@@ -284,10 +284,10 @@ TEST_F(TemplateBodyReaderTest, BinaryTemplatesLoadThroughTheirStubsWithSuffixesA
     EXPECT_EQ(gTemplateManager.GetTemplateByGUID(MakeGUID(0x31), true), nullptr);
 
     // Unloading twice (the sweep, then the stub going) touches no freed template.
-    EXPECT_TRUE(gTemplateManager.FindStubByPath("Units/Tank")->UnloadTemplate());
-    EXPECT_TRUE(gTemplateManager.FindStubByPath("Units/Tank")->UnloadTemplate());
     gTemplateManager.UnloadUnusedTemplates();
-    EXPECT_EQ(gTemplateManager.FindStubByPath("Units/Tank")->GetTemplate(), nullptr);
+    EXPECT_EQ(gTemplateManager.FindStubByPath("Units/Tank")->GetTemplate(), nullptr) << "the sweep reaches folders";
+    EXPECT_TRUE(gTemplateManager.FindStubByPath("Units/Tank")->UnloadTemplate());
+    EXPECT_TRUE(gTemplateManager.FindStubByPath("Units/Tank")->UnloadTemplate());
 }
 
 TEST_F(TemplateBodyReaderTest, OptFilesOfAnOldVersionOrForgedCountsLoadNothing)

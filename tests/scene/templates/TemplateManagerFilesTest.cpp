@@ -193,6 +193,7 @@ TEST_F(TemplateManagerFilesTest, AHandMadeIndexLoadsAndEveryForgedCountIsRefused
         EXPECT_EQ(manager.FindStubByPath("Units\\Plane")->GetTypeId(), 4101u);
         // A second index would orphan the first one's stubs: refused.
         EXPECT_FALSE(manager.ReadTemplateInfo(bytes.data(), bytes.size()));
+        EXPECT_TRUE(log.Contains("the registry is already filled", CONSOLE_ERROR));
         EXPECT_EQ(manager.FindStubByPath("units/car"), car);
     }
     // Every truncation fails without registering anything.

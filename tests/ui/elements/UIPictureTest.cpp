@@ -299,6 +299,8 @@ TEST_F(UIPictureResourceTest, TexturesAndShadersByNameReachTheRenderSideOnlyWhen
     EXPECT_TRUE(picture->GetFlushAfter());
     EXPECT_NE(picture->GetVertexShader(), nullptr);
     EXPECT_NE(picture->GetPixelShader(), nullptr);
+    Resource* shaders[2] = {};
+    ASSERT_TRUE(gShaderManager.GetShader("iPhoneUI", "NO_TEXTURE", &shaders[0], &shaders[1], 1, true, 0));
     size_t draws = 0;
     RunOnRenderThread(renderer, [&](NorvexRenderer& r) {
         r.GetDevice()->BeginScene();
@@ -323,5 +325,10 @@ TEST_F(UIPictureResourceTest, TexturesAndShadersByNameReachTheRenderSideOnlyWhen
     renderer.SubmitCommands(true);
     EXPECT_EQ(resource->GetReferenceCount(), 0) << "removal releases the texture resource";
     EXPECT_EQ(resource->GetTextureHolder()->GetReferenceCount(), 1u) << "deletion drops the render side's reference";
+    for (Resource* shader : shaders)
+    {
+        EXPECT_EQ(shader->GetReferenceCount(), 2) << "removal leaves the shader manager's and the test's own";
+        shader->Release();
+    }
 }
 } // namespace

@@ -157,6 +157,11 @@ TEST_F(UITextBaseFontTest, FontsResolveToPreparedSizesAndReplacements)
 {
     AddReplacement(kTextLanguageEnglish, "title.ttf", "wide.ttf", 1.0f, 20);
     AddReplacement(kTextLanguageEnglish, "small.ttf", "body.ttf", 0.5f, 0);
+    UIScreen::OnResolutionChanged(0, 0, false, false);
+    UIText* early = new UIText("body.ttf", 0);
+    early->SetFont("body.ttf", 12, true, 0);
+    EXPECT_EQ(early->GetFontResourceName(), "body.ttf~012") << "before any screen a scaled font keeps its own size";
+    early->Release();
     UIScreen::OnResolutionChanged(2560, 1600, false, false);
     const struct
     {

@@ -164,25 +164,25 @@ TEST_F(UITextDrawTest, BoxLinesAlignAndCarryTheirBlendWindow)
     UITextBox* box = Add<UITextBox>(100.0f, 10.0f);
     box->SetSizeXY(100.0f, 50.0f);
     box->SetAlignment(TEXTALIGNMENT_RIGHT, TEXTVERTICALALIGNMENT_TOP);
-    box->SetText("ab cd\nef");
+    box->SetText("ab cd\nef\ngh");
     DrawScreen(*m_screen);
-    // Right-aligned on the box's origin: "ab cd" is 48 wide, "ef" 18, the second line 14 lower.
+    // Right-aligned on the box's origin: "ab cd" is 48 wide, "ef" 18, each next line 14 lower.
     ExpectPixels({{52, 10, kWhite}, {99, 21, kWhite}, {51, 10, kBlack}, {82, 24, kWhite}, {81, 24, kBlack},
                   {100, 24, kBlack}},
                  "right-aligned lines");
-    EXPECT_EQ(TextDraws(), 2u);
+    EXPECT_EQ(TextDraws(), 3u);
 
-    // Line two's characters continue the blend of line one's five.
+    // Line three's characters continue the blend of the seven before them.
     RunOnRenderThread(m_renderer, [&](NorvexRenderer&) { box->SetBlendWindow(0.1f, 0.2f); });
     DrawScreen(*m_screen);
-    EXPECT_EQ(CornerAlpha(0), int16_t(0.7f * 32767.0f + 0.5f));
-    EXPECT_EQ(CornerAlpha(4), int16_t(0.8f * 32767.0f + 0.5f));
+    EXPECT_EQ(CornerAlpha(0), int16_t(0.9f * 32767.0f + 0.5f));
+    EXPECT_EQ(CornerAlpha(4), int16_t(1.0f * 32767.0f + 0.5f));
 
     box->SetLinesToRender(1, 1);
     DrawScreen(*m_screen);
     EXPECT_EQ(TextDraws(), 1u);
     EXPECT_EQ(Pixel(99, 10), kWhite) << "the window's first line is drawn first";
-    box->SetLinesToRender(2, 1);
+    box->SetLinesToRender(3, 1);
     DrawScreen(*m_screen);
     EXPECT_EQ(TextDraws(), 0u);
 }

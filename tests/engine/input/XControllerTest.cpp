@@ -40,6 +40,8 @@ TEST_F(XControllerTest, TriggerAtExactlyTheThresholdIsUpAndEdgesAreSeenOnce)
 {
     input::PlugXInputPad(1);
     XController pad(1);
+    EXPECT_FALSE(pad.IsButtonReleasedFirstTime(INPUT_PAD_LEFT_TRIGGER) ||
+                 pad.IsButtonReleasedFirstTime(INPUT_PAD_RIGHT_TRIGGER)) << "nothing was down before";
     input::XInputGamepad state;
     state.leftTrigger = 30;
     state.rightTrigger = 31;

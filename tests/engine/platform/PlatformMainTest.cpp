@@ -307,7 +307,7 @@ TEST_F(PlatformMainTest, DraggingKeepsTheSizeUntilTheResizeSettles)
     ASSERT_TRUE(RunMainLoopTurn());
     EXPECT_FALSE(gPlatform.resizePending);
     EXPECT_EQ(gGame.GetScreenWidth(), 1000u);
-    EXPECT_EQ(gGameConfig.m_windowWidth, 1000u);
+    EXPECT_EQ((std::pair{gGameConfig.m_windowWidth, gGameConfig.m_windowHeight}), (std::pair{1000u, 562u}));
 
     // A window made taller than wide gets 16:9 back on its next size message.
     win::SetWindowPos(Window(), nullptr, 0, 0, 600, 900, win::kPosNoZOrder | win::kPosNoMove);

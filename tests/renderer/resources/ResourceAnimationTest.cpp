@@ -5,8 +5,8 @@
 #include "renderer/resources/ResourceManager.h"
 #include "support/ConsoleCapture.h"
 #include "support/TempFolder.h"
+#include "support/UnreadablePackedEntry.h"
 #include "tools/datakit/AnimationFileWriter.h"
-#include "tools/datakit/ContainerWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -299,10 +299,7 @@ TEST_F(ResourceAnimationTest, TheResourceThreadLoadsAWrittenClipAndAMissingOneFa
     missing->Release();
 
     // A packed entry that opens, but whose compressed bytes do not read.
-    ContainerWriter packed(1);
-    ASSERT_TRUE(packed.AddRaw("cut.bin", {1, 2, 3, 4}, 64, true) && packed.Write(m_folder / "packed.dat"));
-    ASSERT_TRUE(gFileSystem.Unmount("Animations"));
-    ASSERT_TRUE(gFileSystem.MountContainer("Animations", (m_folder / "packed.dat").c_str(), 0, 0x5BD1E995u, 0));
+    MountUnreadablePackedEntry("Animations", "cut.bin", m_folder / "packed.dat");
     ResourceAnimation* cut = Load("cut");
     EXPECT_TRUE(cut->HasLoadFailed() && m_log.Contains("Animation cut cannot be read", CONSOLE_ERROR));
     cut->Release();

@@ -6,7 +6,7 @@
 #include "renderer/resources/SoundMemoryPool.h"
 #include "support/ConsoleCapture.h"
 #include "support/TempFolder.h"
-#include "tools/datakit/ContainerWriter.h"
+#include "support/UnreadablePackedEntry.h"
 #include "tools/datakit/SoundWriter.h"
 
 #include <gtest/gtest.h>
@@ -158,10 +158,7 @@ TEST_F(ResourceSoundTest, MalformedFilesFailAndGiveTheirMemoryBack)
         sound->Release();
     }
     // A packed entry that opens, but whose compressed bytes do not read.
-    ContainerWriter packed(1);
-    ASSERT_TRUE(packed.AddRaw("cut.ogg", {1, 2, 3, 4}, 64, true) && packed.Write(m_folder / "packed.dat"));
-    ASSERT_TRUE(gFileSystem.Unmount("sounds"));
-    ASSERT_TRUE(gFileSystem.MountContainer("sounds", (m_folder / "packed.dat").c_str(), 0, 0x5BD1E995u, 0));
+    MountUnreadablePackedEntry("sounds", "cut.ogg", m_folder / "packed.dat");
     ResourceSound* cut = Load("cut.ogg");
     EXPECT_TRUE(cut->HasLoadFailed() && m_log.Contains("Cannot read sound file: cut.ogg", CONSOLE_ERROR));
     cut->Release();

@@ -138,7 +138,10 @@ ShaderVariant ShaderFamily::BuildVariant(const char* options)
         WordsToHexString(words, kMaskWords, hex);
         std::snprintf(names[stage], ShaderVariant::kResourceNameSize, "%s/%s.%s", GetName(), hex, profiles[stage]);
     }
-    m_variants.Add(variant);
+    // A text the key cannot hold whole would never match its own entry again: its variant is built
+    // each time rather than cached once per request.
+    if (std::strlen(options) < sizeof(variant.options))
+        m_variants.Add(variant);
     return variant;
 }
 

@@ -147,6 +147,13 @@ TEST(ShaderDefinitionsTest, VariantMasksFollowSelectionDisablingAndEnforcing)
               "Many/1000000810");
     const std::string spaced = std::string(250, ' ') + "O100";
     EXPECT_STREQ(definitions.Find("Many")->GetVariant(spaced.c_str()).options, spaced.c_str()) << "kept whole";
+    // A text longer than the cache key gets its variant every time without filling the cache.
+    const std::string longer = std::string(300, ' ') + "O100";
+    const int32_t held = definitions.Find("Many")->GetVariantCount();
+    for (int i = 0; i < 2; ++i)
+        EXPECT_STREQ(definitions.Find("Many")->GetVariant(longer.c_str()).vertexName,
+                     definitions.Find("Many")->GetVariant(spaced.c_str()).vertexName);
+    EXPECT_EQ(definitions.Find("Many")->GetVariantCount(), held);
 }
 
 TEST(ShaderDefinitionsTest, OptionNamesComeBackPerStageAndWithoutDeviceOptions)

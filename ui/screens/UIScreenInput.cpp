@@ -132,6 +132,9 @@ bool UIScreen::OnPointerMove(const Vector& point, uint32_t pointer)
     if (pressed != nullptr && pressed != hit)
     {
         pressed->ConsumeMouseOverEnd();
+        // Leaving ends the press too: no release will reach the element now, and a press left on
+        // it (one without a hover highlight to take it along) would swallow its next press.
+        pressed->SetPress(false, false, pointer);
         m_pressedElement = nullptr;
     }
     return false;

@@ -427,7 +427,7 @@ TEST_F(VerySimpleCharacterControllerTrajectoryTest, EveryKindOfMoveFollowsItsSto
              auto c = Character(0, 0);
              Frame();
              c->MoveAwayFromMySphere(Vector(0, 0.5f, 0.2f, 1), Vector(1, 0, 0.5f, 0), 0.8f, nullptr);
-             trace(*c, Vector(1, 0, -1, 0), 20);
+             trace(*c, Vector(1, 0, -1, 0), 40);
          }},
         {"turned constraint box, frozen height", [&] {
              auto c = Character(0, 0);

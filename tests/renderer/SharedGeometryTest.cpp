@@ -2,12 +2,14 @@
 #include "renderer/SharedGeometry.h"
 
 #include "platform/gpu/GpuDevice.h"
+#include "support/GoldenText.h"
 #include "support/RenderThreadCall.h"
 #include "support/RendererTestBase.h"
 
 #include <cmath>
 #include <cstring>
 #include <set>
+#include <string>
 
 namespace
 {
@@ -118,5 +120,44 @@ TEST_F(SharedGeometryDeviceTest, TheBuffersHoldTheListsAndSurviveAReset)
         EXPECT_TRUE(r.ResetDevice(true));
         EXPECT_NE(shared.Get(SharedGeometry::MESH_CUBE).lines, nullptr);
     });
+}
+
+// Every mesh's device buffers whole against a stored copy: counts, buffer usage, and per block of
+// 32 vertices or 96 indices a hash of the values in steps of 1/1024, so a changed constant or
+// formula names the mesh and block it moved.
+std::string Hashes(const gpu::GpuBuffer* buffer, uint32_t itemBytes, uint32_t block, bool floats)
+{
+    std::string text = buffer == nullptr ? " none" : " usage " + std::to_string(buffer->GetUsage()) + " |";
+    for (uint32_t at = 0; buffer != nullptr && at < buffer->GetSize(); at += block * itemBytes)
+    {
+        uint64_t hash = 0xCBF29CE484222325ull;
+        for (uint32_t i = at; i < std::min(buffer->GetSize(), at + block * itemBytes); i += itemBytes)
+        {
+            float value = 0.0f;
+            uint16_t index = 0;
+            std::memcpy(floats ? static_cast<void*>(&value) : &index, buffer->Bytes() + i, itemBytes);
+            hash = (hash ^ uint64_t(floats ? int64_t(std::nearbyint(value * 1024.0f)) : index)) * 0x100000001B3ull;
+        }
+        text += " " + std::to_string(hash % 100000);
+    }
+    return text + "\n";
+}
+
+TEST_F(SharedGeometryDeviceTest, EveryMeshsBuffersMatchTheStoredCopy)
+{
+    std::string text;
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) {
+        const SharedGeometry& shared = r.GetDeviceManager().GetSharedGeometry();
+        for (uint32_t mesh = 0; mesh < SharedGeometry::kMeshCount; ++mesh)
+        {
+            const SharedGeometry::Buffers& b = shared.Get(SharedGeometry::Mesh(mesh));
+            text += "mesh " + std::to_string(mesh) + ": " + std::to_string(b.vertexCount) + " vertices of " +
+                    std::to_string(b.stride) + " bytes, " + std::to_string(b.triangleCount) + " triangles, " +
+                    std::to_string(b.lineCount) + " lines\n  vertices" + Hashes(b.vertices, 4, 8 * b.stride, true) +
+                    "  triangles" + Hashes(b.triangles, 2, 96, false) + "  lines" + Hashes(b.lines, 2, 96, false);
+        }
+        text += "ring" + Hashes(shared.GetScreenGridRing(), 2, 0x10000, false);
+    });
+    ExpectTextMatchesStoredCopy(text, "tests/renderer/golden/SharedGeometry.txt");
 }
 } // namespace

@@ -1,17 +1,25 @@
 // ctest-labels: thread
 // Text elements drawn through a screen's walk on the stand-in device: glyphs where the layout puts
 // them, the shadow under the text, the tint towards the bottom, pixel snapping, inline children,
-// and text boxes' aligned lines, line window and per-line blend window.
+// and text boxes' aligned lines, line window and per-line blend window. And one screen of every drawn
+// kind and placement option at three UI sizes against its stored copy: the pointer candidates' corners,
+// each draw's primitives, pixels, scissor, blend, stencil and constants, and a digest of the frame.
 #include "renderer/TextRenderer.h"
 #include "support/FontShaders.h"
+#include "support/GoldenText.h"
 #include "support/UIDrawHarness.h"
 #include "support/UITextTestFont.h"
+#include "ui/elements/UIElementIdMap.h"
+#include "ui/elements/UIPicture.h"
+#include "ui/elements/UIRoundedRect.h"
 #include "ui/elements/UIText.h"
 #include "ui/elements/UITextBox.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
+#include <sstream>
 
 namespace
 {
@@ -185,5 +193,105 @@ TEST_F(UITextDrawTest, BoxLinesAlignAndCarryTheirBlendWindow)
     box->SetLinesToRender(3, 1);
     DrawScreen(*m_screen);
     EXPECT_EQ(TextDraws(), 0u);
+}
+
+class UIScreenFrameGoldenTest : public UITextDrawTest
+{
+protected:
+    // `element` named and placed under `parent` (the screen when null), pointer-selectable.
+    template <typename T>
+    T* Put(T* element, const char* name, UIElement* parent, float x, float y, float w, float h, const Vector& color,
+           uint32_t flags = 0)
+    {
+        element->SetName(name);
+        element->SetPositionXYZ(x, y, 0.0f);
+        element->SetSizeXY(w, h);
+        element->SetLinearColor(color);
+        element->RaiseFlag(UIFLAG_FOCUSABLEWITHMOUSE | flags);
+        (parent != nullptr ? parent : m_screen)->AddChild(element);
+        return element;
+    }
+    static long long Q(float value) { return std::llround(value * 1024.0) + 0; } // steps of 1/1024, -0 as 0
+    std::string Frame()
+    {
+        std::ostringstream text;
+        for (int32_t i = 0; i < m_screen->GetSelectionCandidateCount(); ++i)
+        {
+            const UISelectionCandidate& c = m_screen->GetSelectionCandidate(i);
+            text << "  candidate " << FindUIElementInIdMap(c.id)->GetName() << " " << c.renderFlags;
+            for (const Vector& v : c.corners)
+                text << " " << Q(v.x) << " " << Q(v.y);
+            text << "\n";
+        }
+        for (const gpu::DrawRecord& d : DrawLog())
+        {
+            text << "  draw " << d.primitiveType << " " << d.primitiveCount << " " << d.numVertices << " pixels "
+                 << d.pixelsWritten << " scissor " << d.scissor.left << " " << d.scissor.top << " " << d.scissor.right
+                 << " " << d.scissor.bottom << " texture " << (d.textureIds[0] != 0) << " states";
+            for (uint32_t s : {gpu::kRsScissorTestEnable, gpu::kRsAlphaBlendEnable, gpu::kRsSrcBlend, gpu::kRsDestBlend,
+                               gpu::kRsZEnable, gpu::kRsColorWriteEnable, gpu::kRsStencilEnable, gpu::kRsStencilFunc,
+                               gpu::kRsStencilRef, gpu::kRsStencilWriteMask, gpu::kRsStencilPass})
+                text << " " << d.renderStates[s];
+            text << "\n   ";
+            for (const gpu::RegisterValue& r : d.vertexConstants)
+                text << " c" << r.index << " " << Q(r.value[0]) << " " << Q(r.value[1]) << " " << Q(r.value[2]) << " "
+                     << Q(r.value[3]);
+            text << "\n";
+        }
+        uint64_t digest = 14695981039346656037ull;
+        for (uint32_t y = 0; y < kHeight; y += 2)
+            for (uint32_t x = 0; x < kWidth; x += 2)
+                digest = (digest ^ Pixel(x, y)) * 1099511628211ull;
+        text << "  frame " << digest << "\n";
+        return text.str();
+    }
+};
+
+TEST_F(UIScreenFrameGoldenTest, EveryElementKindAndOptionAtThreeUISizes)
+{
+    const Vector red(1, 0, 0, 1), green(0, 1, 0, 1), blue(0, 0, 1, 0.75f), white(1, 1, 1, 1);
+    Put(new UIElement, "plain", nullptr, 4, 4, 30, 20, red);
+    UIElement* tinted = Put(new UIElement, "tinted", nullptr, 40, 4, 60, 40, Vector(1, 0.5f, 0.25f, 0.5f));
+    Put(new UIElement, "byAlpha", tinted, 4, 4, 20, 12, white)->SetColorMode(UICOLOR_MULTIPLYBYPARENTALPHA);
+    Put(new UIElement, "byColour", tinted, 30, 4, 20, 12, white)->SetColorMode(UICOLOR_MULTIPLYBYPARENTCOLOR);
+    Put(new UIElement, "left", nullptr, 0, 50, 16, 16, green)->SetWindowAlignment(UIWINDOWALIGNMENT_LEFT);
+    Put(new UIElement, "rightBottom", nullptr, 140, 220, 16, 16, green)->SetWindowAlignment(UIWINDOWALIGNMENT_RIGHTBOTTOM);
+    Put(new UIElement, "top", nullptr, 120, 0, 16, 16, blue)->SetWindowAlignment(UIWINDOWALIGNMENT_TOP);
+    Put(new UIElement, "stretched", nullptr, 60, 100, 30, 16, blue)->SetAspectScaling(UIWINDOWASPECTSCALING_BOTH);
+    UIElement* turned = Put(new UIElement, "turned", nullptr, 170, 20, 30, 10, red);
+    turned->SetRotationZ(30.0f);
+    turned->SetAnchorXYZ(15.0f, 5.0f, 0.0f);
+    Put(new UIElement, "scaled", nullptr, 210, 10, 20, 20, green)->SetScaleXYZ(1.5f, 0.5f, 1.0f);
+    UIElement* fading = Put(new UIElement, "fading", nullptr, 240, 10, 70, 40, white, UIFLAG_TRANSPARENT);
+    Put(new UIElement, "faded", fading, 2, 2, 40, 30, red, UIFLAG_FADEATPARENTBORDERLEFTRIGHT)
+        ->SetExtraParamVector(Vector(10.0f, 0.0f, 0.0f, 0.0f));
+    UIElement* clip = Put(new UIElement, "clip", nullptr, 10, 80, 60, 40, blue, UIRENDERFLAG_CLIPCHILDREN);
+    Put(new UIElement, "clipped", clip, 30, 20, 80, 80, green);
+    UIElement* mask = Put(new UIElement, "mask", nullptr, 80, 80, 40, 40, green,
+                          UIRENDERFLAG_STENCILMASK | UIFLAG_HIERARCHICALANCHOR);
+    Put(new UIElement, "masked", mask, -10, 20, 80, 10, red);
+    Put(new UIElement, "zeroAlpha", nullptr, 145, 80, 10, 10, Vector(1, 0, 0, 0), UIFLAG_DRAWZEROALPHA);
+    const Vector corners[4] = {red, green, blue, white};
+    Put(new UIPicture, "picture", nullptr, 180, 70, 40, 30, white)->SetCornerColors(corners);
+    Put(new UIPicture, "mirrored", nullptr, 230, 70, 40, 30, green)->SetScaleXYZ(-1.0f, 1.0f, 1.0f);
+    Put(new UIRoundedRect("NO_TEXTURE", true), "rounded", nullptr, 10, 130, 80, 40, blue)->SetCornerRadius(12.0f);
+    UIText* text = Put(new UIText("layout", 10), "text", nullptr, 100, 130, 100, 20, white);
+    m_font.Give(*text, 1.0f);
+    text->SetText("ab cd");
+    text->SetShadowPosition(Vector(2.0f, 1.0f, 0.0f, 0.0f));
+    text->SetLinearShadowColor(blue);
+    UITextBox* box = Put(new UITextBox("layout", 10), "box", nullptr, 100, 160, 100, 60, green);
+    m_font.Give(*box, 1.0f);
+    box->SetAlignment(TEXTALIGNMENT_CENTER, TEXTVERTICALALIGNMENT_BOTTOM);
+    box->SetText("ab cd ef gh ij kl\nmn");
+
+    std::string out;
+    for (const auto& size : {std::pair{320, 240}, {160, 240}, {320, 120}})
+    {
+        UIScreen::SetUISizeOverride(float(size.first), float(size.second));
+        DrawScreen(*m_screen);
+        out += "ui " + std::to_string(size.first) + " " + std::to_string(size.second) + "\n" + Frame();
+    }
+    ExpectTextMatchesStoredCopy(out, "tests/ui/render/golden/ScreenFrames.txt");
 }
 } // namespace

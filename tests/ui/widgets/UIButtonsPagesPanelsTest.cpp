@@ -1,11 +1,18 @@
 // Buttons, pages, panels and radio containers driven by the screen's pointer input: the states a
 // button takes, a panel shielding what lies behind it, a page pressed through its children showing
-// and hiding its panels, and a radio container keeping one choice.
+// and hiding its panels, and a radio container keeping one choice. And a fixed run of pointer, mouse-over
+// and pad input through a screen of them and a scroll pane, as a transcript against its stored copy.
+#include "support/GoldenText.h"
 #include "support/UIWidgetScreen.h"
+#include "ui/screens/UIScreenStack.h"
 #include "ui/widgets/UIButton.h"
 #include "ui/widgets/UIPage.h"
 #include "ui/widgets/UIPanel.h"
 #include "ui/widgets/UIRadioContainer.h"
+#include "ui/widgets/UIScrollPane.h"
+
+#include <sstream>
+#include <utility>
 
 namespace
 {
@@ -132,5 +139,77 @@ TEST_F(UIButtonsPagesPanelsTest, ARadioContainerKeepsOneChoiceAndReportsOnlyReal
         EXPECT_EQ(changes, step.changes) << step.what;
     }
     (void)plain;
+}
+
+using UIInputTranscriptGoldenTest = UIWidgetScreen;
+
+TEST_F(UIInputTranscriptGoldenTest, PointerMouseOverAndPadInputThroughEveryWidgetKind)
+{
+    UIPage* page = Place(new UIPage, "page", 0, 0, 150, 100, nullptr, false);
+    UIRadioContainer* radio = Place(new UIRadioContainer, "radio", 160, 0, 160, 60, nullptr, false);
+    UIScrollPane* pane = Place(new UIScrollPane, "pane", 0, 120, 200, 100);
+    UIElement* content = Place(new UIElement, "content", 0, 0, 400, 300, pane, false);
+    std::vector<UIElement*> all = {page, radio, pane, content, Place(new UIButton, "toggle", 240, 150, 60, 60),
+                                   Place(new UIButton, "tab", 10, 10, 40, 30, page),
+                                   Place(new UIPanel, "panel", 60, 10, 80, 80, page, false),
+                                   Place(new UIButton, "a", 10, 10, 40, 40, radio),
+                                   Place(new UIButton, "b", 60, 10, 40, 40, radio),
+                                   Place(new UIButton, "c", 110, 10, 40, 40, radio),
+                                   Place(new UIButton, "inner", 20, 20, 40, 40, content)};
+    pane->UpdateTotalSize();
+    UIEventLog log;
+    for (UIElement* e : all)
+    {
+        log.Listen(*e, {0, 1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23});
+        e->SetTriState(std::string("page tab a b").find(e->GetName()) != std::string::npos);
+        if (e->IsUIButton())
+            e->RaiseFlag(0x400); // pad navigation reaches buttons
+    }
+    UIScreenStack stack;
+    stack.PushScreen(m_screen);
+    DrawAt(1.0);
+    // b/m/e: pointer begin, move, end; o: mouse over; n: pad stick; f: a frame that much later. No
+    // element is tapped twice: double clicks read the wall clock.
+    const struct
+    {
+        char op;
+        float x, y;
+    } steps[] = {{'o', 30, 20}, {'b', 30, 20}, {'e', 30, 20}, {'b', 30, 20}, {'m', 30, 60}, {'e', 30, 60},
+                 {'o', 180, 20}, {'b', 180, 20}, {'e', 180, 20}, {'b', 230, 20}, {'e', 230, 20}, {'b', 280, 20},
+                 {'e', 280, 20}, {'b', 40, 150}, {'m', 40, 151}, {'m', 40, 150}, {'m', 20, 140}, {'f', 0.1f, 0},
+                 {'m', 0, 130}, {'f', 0.1f, 0}, {'e', 0, 130}, {'f', 0.5f, 0}, {'b', 50, 160}, {'e', 50, 160},
+                 {'n', 1, 0}, {'n', 0, 0}, {'n', 0, 1}, {'n', 0, 0}, {'n', -1, 0}, {'b', 250, 160}, {'o', 10, 230},
+                 {'e', 250, 160}};
+    std::ostringstream out;
+    double now = 1.0;
+    for (const auto& s : steps)
+    {
+        if (s.op == 'b' || s.op == 'm' || s.op == 'e')
+            (m_screen->*(s.op == 'b' ? &UIScreen::OnPointerBegin : s.op == 'm' ? &UIScreen::OnPointerMove
+                                                                             : &UIScreen::OnPointerEnd))(At(s.x, s.y), 1);
+        else if (s.op == 'o')
+            stack.UpdateMouseOver(At(s.x, s.y));
+        else if (s.op == 'n')
+            stack.UpdateNavigation(Vector(s.x, s.y, 0.0f, 0.0f));
+        DrawAt(now += s.op == 'f' ? s.x : 0.0);
+        out << s.op << " " << s.x << " " << s.y << "\n  events";
+        for (const std::string& e : std::exchange(log.events, {}))
+            out << " " << e;
+        const UIElement* pressed = m_screen->GetPressedElement();
+        const UIElement* lit = stack.GetHighlightedElement();
+        out << "\n  pressed " << (pressed ? pressed->GetName() : "-") << " dragging " << m_screen->IsDragging()
+            << " highlighted " << (lit ? lit->GetName() : "-") << " content y "
+            << std::lround(content->GetRenderPosition().y * 1024) << "\n  states";
+        for (const UIElement* e : all)
+        {
+            out << " " << e->GetName() << ":";
+            for (uint32_t bit = 0; bit < 10; ++bit) // visible, modal, semi-modal, enabled, highlighted, pressed,
+                out << (e->IsFlag(1u << bit) ? "vmMehpsf?t"[bit] : '.'); // selected, focused, tri-state
+            out << (e->IsSelectedFlag() ? 'S' : '.');
+        }
+        out << "\n";
+    }
+    stack.Clear(false);
+    ExpectTextMatchesStoredCopy(out.str(), "tests/ui/widgets/golden/InputTranscript.txt");
 }
 } // namespace

@@ -442,7 +442,9 @@ void VerySimpleCharacterController::TestReachability(const Vector& point, float 
         return;
     Stop(true);
     m_reachablePathReady = false;
-    if (m_pathFinder->FindPath(gEntityManager.GetNavigationGrid(), m_position, point, 0, costLimit))
+    // From the feet, as MoveToPoint searches: the path walked after the test starts where its first
+    // point is, and one from the sphere's centre would lift the character by its radius on the way.
+    if (m_pathFinder->FindPath(gEntityManager.GetNavigationGrid(), Origin(), point, 0, costLimit))
         m_pathState = PATH_TESTING;
     else
     {

@@ -5,7 +5,8 @@
 // find the sun's light where nothing hides it, half of it in the cube's shadow and the point
 // light's red near the light, cut where its mask texture is black, and the same pixels when the
 // scene is drawn with two or four samples; a face towards the sun keeps all of its light however
-// small the map's biases, and no device object outlives the renderer.
+// small the map's biases, and no device object outlives the renderer. Every draw of whole frames,
+// with their states and constants, matches a stored copy.
 #include "core/reflection/RecordStream.h"
 #include "engine/config/ProjectConfig.h"
 #include "engine/scripting/GameDelegate.h"
@@ -22,6 +23,8 @@
 #include "renderer/jobs/TextureHolder.h"
 #include "scene/kinds/MeshTemplate.h"
 #include "support/ConsoleCapture.h"
+#include "support/DrawLogText.h"
+#include "support/GoldenText.h"
 #include "support/MaskTexture.h"
 #include "support/RenderDataHarness.h"
 #include "support/RenderProbes.h"
@@ -206,7 +209,7 @@ protected:
         renderer.AddRenderTask(forward, 0x20);
         renderer.AddLight(m_light);
         renderer.RenderGathered(0x80000, 1, nullptr);
-        renderer.PostProcess(0);
+        renderer.PostProcess(m_postFlags);
         renderer.UpscaleFinal();
         renderer.Present(nullptr);
         renderer.SubmitCommands(true);
@@ -273,6 +276,7 @@ protected:
     Matrix m_view, m_projection;
     Vector m_eye = Vector(0.0f, 40.0f, -10.0f, 1.0f);
     bool m_eyeInLight = false; // m_eye inside the point light's sphere
+    uint32_t m_postFlags = 0;
 };
 } // namespace
 
@@ -541,4 +545,53 @@ TEST_F(GatheredSceneTest, TheScenesCloudTextureIsThrownOverTheSunsLight)
         }
     EXPECT_TRUE(quad);
     RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer&) { RendererObjectHandle::Release(clouds); });
+}
+
+// Each frame adds one thing to the frames before it, so every draw of the table's frames shows what
+// the deferred, shadow, blob shadow, forward, occlusion and post passes do with it.
+TEST_F(GatheredSceneTest, WholeFramesMatchTheStoredCopy)
+{
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    MeshFakeShadowDefinition blob;
+    blob.m_bodyScaleOffset = Vector(2.0f, 2.0f, 0.5f, 0.5f);
+    blob.m_bodyMapping = Vector(0.0f, 0.0f, 1.0f, 1.0f);
+    const Vector eye = m_eye;
+    bool blobs = false;
+    auto quality = [&](uint32_t level) {
+        DeviceParams params = renderer.GetDeviceManager().GetDeviceParams();
+        params.qualityLevel = level;
+        renderer.GetDeviceManager().SetDeviceParams(params);
+    };
+    SceneShadingParameters& shading = m_scene.GetShading();
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        {"plain", [] {}},
+        {"eye in the point light", [&] { m_eye = Vector(-6.0f, 2.5f, -1.5f, 1.0f), m_eyeInLight = true; }},
+        {"masked point light", [&] { m_eye = eye, m_eyeInLight = false, m_pointMask = MakeLeftHalfMask(renderer); }},
+        {"blob shadows", [&] { m_scene.GetSun().fakeShadowStrength = 1.0f, blobs = true; }},
+        {"occlusion, glow and the post chain",
+         [&] { gPostprocessManager.InitPostProcessChain(""), shading.ssaoIntensity = 40.0f, shading.fxaaEnabled = 1; }},
+        {"quality 2", [&] { quality(2); }},
+        {"quality 1, two samples",
+         [&] {
+             renderer.SetDeviceSettings(Settings(1));
+             renderer.ApplyDisplaySettings(m_harness.GetWindow(), 320, 240, true, false), quality(1);
+         }},
+        {"mobile", [&] { gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_IPHONE; }},
+    };
+    std::string text;
+    for (const auto& [name, change] : cases)
+    {
+        change();
+        m_postFlags = shading.fxaaEnabled != 0 ? 5 : 0;
+        gSceneEnvironment.SetOverrideParameters(&m_scene);
+        RenderFrame(blobs ? &blob : nullptr, blobs ? &blob : nullptr);
+        text += std::string(name) + "\n" + DrawLogText::LastFrame(renderer);
+    }
+    gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_PC;
+    NorvexRendererObject::PostDeletion(m_light, true, false);
+    m_light = nullptr;
+    renderer.SubmitCommands(true);
+    DropMask(renderer, m_pointMask);
+    gPostprocessManager.ReleaseShaders();
+    ExpectTextMatchesStoredCopy(text, "tests/renderer/golden/GatheredFrames.txt");
 }

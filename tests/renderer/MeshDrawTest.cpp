@@ -1,7 +1,8 @@
 // ctest-labels: thread
 // Mesh rendering data on a running renderer with the project's shaders: loading creates the device
 // objects and resolves the material's shaders; draws light the pixels the mesh covers, skip what
-// the pass table skips, and gathered draws flush at 1024. The CPU skinning path without a device.
+// the pass table skips, and gathered draws flush at 1024; every draw of a table of material forms
+// matches a stored copy. The CPU skinning path without a device.
 #include "renderer/MeshTemplateRenderingData.h"
 
 #include "core/reflection/RecordStream.h"
@@ -15,6 +16,8 @@
 #include "renderer/ShaderManager.h"
 #include "renderer/jobs/TextureHolder.h"
 #include "support/ConsoleCapture.h"
+#include "support/DrawLogText.h"
+#include "support/GoldenText.h"
 #include "support/RenderDataHarness.h"
 #include "support/RenderThreadCall.h"
 #include "support/VertexElementBytes.h"
@@ -747,4 +750,68 @@ TEST_F(MeshDrawTest, ContoursDrawTheirRangeInTheForwardPasses)
             EXPECT_EQ(std::vector<float>({vertex[0], vertex[4], pixel[0], pixel[4]}), std::vector<float>({1, 0, 0, 5}));
         }
     }
+}
+
+// Every draw of each material form in the lit passes, the depth pass and the channel pass, with its
+// states, shaders, textures and constants, against the stored copy.
+TEST_F(MeshDrawTest, EveryDrawOfEachMaterialFormMatchesTheStoredCopy)
+{
+    GameConfig config;
+    config.m_useContainerFiles = true;
+    gSceneEnvironment.SetConfig(&config);
+    gSceneEnvironment.LoadLightmaps("Field", 255);
+    LightmapMapping mapping;
+    mapping.m_lightmapId = 1;
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    renderer.SetPassMask(0x4);
+    renderer.SubmitCommands(true); // handed over before the loads below wait on their renderer jobs
+    using M = MeshMaterial;
+    const std::tuple<const char*, uint32_t, std::function<void(M&)>> forms[] = {
+        {"kind 0", 0, nullptr}, {"kind 1", 1, nullptr}, {"kind 2", 2, nullptr}, {"kind 3", 3, nullptr},
+        {"two-sided", M::FLAG_TWO_SIDED, nullptr}, {"reversed cull", M::FLAG_REVERSED_CULL, nullptr},
+        {"no depth pass", M::FLAG_NO_DEPTH_PASS, nullptr}, {"white", M::FLAG_IGNORE_INSTANCE_COLOR, nullptr},
+        {"light probe", M::FLAG_LIGHT_PROBE, nullptr}, {"scene environment", M::FLAG_SCENE_ENVIRONMENT, nullptr},
+        {"instance ambient", M::FLAG_INSTANCE_AMBIENT, nullptr}, {"depth constant", M::FLAG_DEPTH_CONSTANT, nullptr},
+        {"scrolling", M::FLAG_SCROLLING, [](M& m) { m.textureScroll = Vector(0.5f, 0.25f, 0.0f, 0.0f); }},
+        {"flipbook", 0, [](M& m) { m.tilesAcross = 4, m.tilesDown = 2, m.frameRate = 8.0f, m.SetupFlipbook(); }},
+        {"alpha-tested texture", 0,
+         [](M& m) {
+             m.textures.push_back({"mesh/white.texture", 2, 0}), m.options = "DIFFUSE_TEXTURE";
+             m.alphaTestMode = 1, m.alphaReference = 128;
+         }},
+        {"blend 1", 0, [](M& m) { m.blendMode = 1; }}, {"blend 2", 1, [](M& m) { m.blendMode = 2; }},
+        {"blend 3", 2, [](M& m) { m.blendMode = 3; }},
+        {"bias, no depth test, depth written", 0,
+         [](M& m) { m.depthBias = 2, m.depthTest = 0, m.depthWriteOverride = 1; }},
+        {"constants and bone", 0,
+         [](M& m) {
+             m.constants = {Vector(1, 2, 3, 4), Vector(-5, 6, -7, 8)};
+             m.constantRanges = {10, 1, 20, 1};
+             m.vertexConstantRangeCount = 1, m.boneIndex = 1, m.options = "SKINNING", m.SetSpecularExponent(16.0f);
+         }},
+    };
+    const float bones[24] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0.25f, 0, 1, 0, 0, 0, 0, 1, 0};
+    std::string text;
+    for (const auto& [name, flags, edit] : forms)
+    {
+        LoadSquare(flags & M::FLAG_KIND_MASK, flags & ~M::FLAG_KIND_MASK, 2,
+                   [&](MeshTemplateRenderingData& data, MeshShaderPreset& preset) {
+                       data.SetSkinningBoneCount(2);
+                       if (edit)
+                           edit(preset.materials[0]);
+                   });
+        text += std::string(name) + "\n";
+        DrawAndProbe([&] {
+            const size_t from = renderer.GetDevice()->GetDrawLog().size();
+            for (const int32_t pass : {1, 2, 4, 8, 16})
+                m_data->Draw(Matrix::ONE, Matrix::ONE, m_data->GetBounds(), Vector(0.5f, 0.25f, 1.0f, 0.75f), 1.0f, 0,
+                             1, 0, bones, &mapping, nullptr, pass, 0, 0, 0.25f);
+            m_data->DrawDepth(Matrix::ONE, 1, 0, bones, false);
+            m_data->DrawChannel(Matrix::ONE, 0, 0, bones);
+            text += DrawLogText::OnRenderThread(renderer, false, from);
+        });
+    }
+    gSceneEnvironment.UnloadLightmaps();
+    gSceneEnvironment.SetConfig(nullptr);
+    ExpectTextMatchesStoredCopy(text, "tests/renderer/golden/MeshMaterialForms.txt");
 }

@@ -5,11 +5,13 @@
 // lookup tables as sampled curves and a table that cannot be locked; a UI blur seen in pixels; a
 // white pixel that the composite, FXAA, RGB shift, zoom blur and the mobile passes keep on its
 // pixel; the glow of a white square, as bright as the threshold leaves it and centred on the
-// square; one bright pixel glowing as its whole block wherever it lies in it.
+// square; one bright pixel glowing as its whole block wherever it lies in it; every draw of each
+// route with its states and constants as stored.
 #include "engine/config/ProjectConfig.h"
 #include "engine/scripting/GameDelegate.h"
 #include "platform/gpu/Gpu.h"
 #include "platform/gpu/TextureSampler.h"
+#include "renderer/OutlineRenderer.h"
 #include "renderer/PostprocessManager.h"
 #include "renderer/RenderTargetSet.h"
 #include "renderer/SceneEnvironment.h"
@@ -17,6 +19,8 @@
 #include "renderer/ShaderObject.h"
 #include "renderer/jobs/TextureHolder.h"
 #include "support/ConsoleCapture.h"
+#include "support/DrawLogText.h"
+#include "support/GoldenText.h"
 #include "support/RenderDataHarness.h"
 #include "support/RenderThreadCall.h"
 
@@ -256,29 +260,29 @@ void ApplyCase(SceneShadingParameters& s, const RouteCase& c)
     s.zoomBlurStrength = c.zoom ? 1.0f : 0.0f;
     s.localContrast = c.localContrast;
 }
+
+const RouteCase kRoutes[] = {
+    {3, 0, true, true, true, 2.0f, {"composite0>BB"}},
+    {3, 5, true, true, true, 1.0f, Join(kGlow, {"composite17>B", "fxaa>A", "rgb>B", "zoom>A", "zoom>BB"})},
+    {3, 5, true, false, false, 1.0f, Join(kGlow, {"composite17>B", "fxaa>BB"})},
+    {3, 1, true, false, false, 1.0f, Join(kGlow, {"composite1>BB"})},
+    {2, 5, true, true, true, 1.0f, Join(kGlow, {"composite1>B", "rgb>A", "zoom>B", "zoom>BB"})},
+    {1, 5, true, true, true, 1.0f, Join(kGlow, {"composite9>BB"})},
+    {3, 1, false, false, false, 1.00005f, Join(kGlow, {"composite1>BB"})},
+    {3, 1, false, false, false, 1.5f, Join(kGlow, {"lum>A", "composite5>BB"})},
+};
 } // namespace
 
 TEST_F(PostprocessChainTest, PassesFollowQualityFlagsAndSceneAndTheLastOneWritesTheFrame)
 {
     Start(1.0f);
-    const RouteCase cases[] = {
-        {3, 0, true, true, true, 2.0f, {"composite0>BB"}},
-        {3, 5, true, true, true, 1.0f,
-         Join(kGlow, {"composite17>B", "fxaa>A", "rgb>B", "zoom>A", "zoom>BB"})},
-        {3, 5, true, false, false, 1.0f, Join(kGlow, {"composite17>B", "fxaa>BB"})},
-        {3, 1, true, false, false, 1.0f, Join(kGlow, {"composite1>BB"})},
-        {2, 5, true, true, true, 1.0f, Join(kGlow, {"composite1>B", "rgb>A", "zoom>B", "zoom>BB"})},
-        {1, 5, true, true, true, 1.0f, Join(kGlow, {"composite9>BB"})},
-        {3, 1, false, false, false, 1.00005f, Join(kGlow, {"composite1>BB"})},
-        {3, 1, false, false, false, 1.5f, Join(kGlow, {"lum>A", "composite5>BB"})},
-    };
-    for (const RouteCase& c : cases)
+    for (const RouteCase& c : kRoutes)
     {
         SetQuality(c.quality);
         ApplyCase(Shading(), c);
         Apply();
         Frame(c.flags);
-        EXPECT_EQ(Steps(), c.steps) << &c - cases;
+        EXPECT_EQ(Steps(), c.steps) << &c - kRoutes;
     }
     SetQuality(3);
     // The frame's target takes sRGB writes as the scene asks; the ping-pong targets never do.
@@ -721,4 +725,38 @@ TEST_F(PostprocessChainTest, OneBrightPixelGlowsAsItsBlockWhereverItLiesInIt)
             EXPECT_NEAR(seen.x, 40.0, 0.05);
             EXPECT_NEAR(seen.y, 30.0, 0.05);
         }
+}
+
+// Every draw of each route above, then of the mobile chains (shaken, bent, zoomed), with its states,
+// textures and constants, against the stored copy.
+TEST_F(PostprocessChainTest, EveryDrawOfEachRouteMatchesTheStoredCopy)
+{
+    gOutlineRenderer.Reset(); // the mobile chain would draw what an earlier test's frames marked
+    Start(1.0f);
+    std::string text;
+    for (const RouteCase& c : kRoutes)
+    {
+        SetQuality(c.quality);
+        ApplyCase(Shading(), c);
+        Apply();
+        Frame(c.flags);
+        text += "route " + std::to_string(&c - kRoutes) + "\n" + DrawLogText::LastFrame(Renderer());
+    }
+    const std::tuple<uint32_t, uint32_t, float, float> mobiles[] = {{ProjectConfig::VISUALIZATION_IPHONE, 1, 3.375f, 0},
+                                                                    {ProjectConfig::VISUALIZATION_IPAD2, 1, 0, 0.5f},
+                                                                    {ProjectConfig::VISUALIZATION_IPAD2, 0, 0, 0.5f}};
+    for (const auto& [mode, flags, shake, curve] : mobiles)
+    {
+        gProjectConfig.m_visualizationMode = mode;
+        Renderer().SetShakeValue(shake);
+        Shading().zoomBlurStrength = flags == 0 ? 1.0f : shake != 0.0f ? 0.001f : 0.0f;
+        Shading().screenCurveCoverage = curve;
+        Apply();
+        Frame(flags);
+        text += "mobile " + std::to_string(mode) + " flags " + std::to_string(flags) + "\n" +
+                DrawLogText::LastFrame(Renderer());
+    }
+    Renderer().SetShakeValue(0.0f);
+    gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_PC;
+    ExpectTextMatchesStoredCopy(text, "tests/renderer/golden/PostprocessRoutes.txt");
 }

@@ -7,10 +7,23 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+
+// Floats as text in steps of 1/1024, each after a blank, -0 written as 0: the same on every build.
+inline std::string QuantisedText(const float* values, size_t count)
+{
+    std::string text;
+    for (size_t i = 0; i < count; ++i)
+    {
+        const double step = std::nearbyint(double(values[i]) * 1024.0);
+        text += " " + std::to_string(int64_t(step == 0.0 ? 0.0 : step));
+    }
+    return text;
+}
 
 // `relative` is the stored copy's path from the root of the source tree.
 inline void ExpectTextMatchesStoredCopy(const std::string& text, const std::string& relative)

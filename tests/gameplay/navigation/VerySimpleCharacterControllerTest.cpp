@@ -8,10 +8,12 @@
 #include "gameplay/navigation/PathSmoothing.h"
 #include "scene/kinds/MeshEntity.h"
 #include "scene/kinds/MeshPickingFixtures.h"
+#include "support/GoldenText.h"
 #include "support/NavigationTestSupport.h"
 #include "support/ScriptedSceneTest.h"
 
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -362,6 +364,105 @@ TEST_F(VerySimpleCharacterControllerTest, ReachabilityTellsReachedFromClosestFro
     EXPECT_FALSE(c->GetReachabilityTestResult());
     c->MoveToLastReachablePoint();
     EXPECT_TRUE(c->IsIdle());
+}
+
+using VerySimpleCharacterControllerTrajectoryTest = VerySimpleCharacterControllerTest;
+
+// Every kind of move, each in a scene of its own, against its stored trajectory: the sphere's centre
+// every fifth frame and, for path work, the smoothed path, the facing on the way and the answers.
+TEST_F(VerySimpleCharacterControllerTrajectoryTest, EveryKindOfMoveFollowsItsStoredTrajectory)
+{
+    std::string text;
+    const auto at = [](const Vector& p) { return QuantisedText(&p.x, 3); };
+    const auto trace = [&](VerySimpleCharacterController& c, const Vector& velocity, int frames) {
+        for (int i = 1; i <= frames; ++i)
+        {
+            Frame();
+            c.Move(velocity);
+            text += i % 5 == 0 ? "  at" + at(c.GetPosition()) + "\n" : "";
+        }
+    };
+    const auto follow = [&](VerySimpleCharacterController& c) {
+        text += "  path";
+        for (int i = 0; i < 400 && !c.IsIdle(); ++i)
+        {
+            Frame();
+            c.Tick();
+            for (const PathPoint& point : i == 0 ? c.GetPathPoints() : std::vector<PathPoint>())
+                text += at(Vector(point.x, point.y, point.z, 1.0f)) + " |";
+            if (i % 5 == 0 || c.IsIdle())
+                text += "\n  at" + at(c.GetPosition()) + " facing" + at(m_body->GetGlobalLocationMatrix().rows[2]);
+        }
+        text += "\n";
+    };
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        {"free move", [&] { trace(*Character(1, 2), Vector(2, 0, -1, 0), 10); }},
+        {"slides along a wall", [&] {
+             Ground();
+             Block(Vector(2, 0, -50, 1), Vector(3, 3, 50, 1));
+             trace(*Character(0, 0), Vector(1, 0, 1, 0), 30);
+         }},
+        {"steps up a low ledge, not a high one", [&] {
+             Ground();
+             Block(Vector(2, 0, -20, 1), Vector(6, 0.25f, -2, 1));
+             Block(Vector(2, 0, 2, 1), Vector(6, 0.4f, 20, 1));
+             for (const float z : {-5.0f, 5.0f})
+             {
+                 auto c = Character(0, z, 0.1f);
+                 c->SetAutoStepHeight(0.3f);
+                 trace(*c, Vector(1, 0, 0.1f, 0), 40);
+             }
+         }},
+        {"walks off a block, pushed down onto the ground", [&] {
+             Ground();
+             Block(Vector(-2, 0, -2, 1), Vector(2, 1, 2, 1));
+             auto c = Character(0, 0);
+             c->SetPosition(Vector(0, 1, 0, 1));
+             trace(*c, Vector(1.5f, 0, 0.5f, 0), 20);
+             trace(*c, Vector(0.5f, -3, 0, 0), 15);
+         }},
+        {"mirrored box after a push out of a sphere", [&] {
+             Ground();
+             Block(Vector(2, 0, -50, 1), Vector(3, 3, 50, 1), true);
+             auto c = Character(0, 0);
+             Frame();
+             c->MoveAwayFromMySphere(Vector(0, 0.5f, 0.2f, 1), Vector(1, 0, 0.5f, 0), 0.8f, nullptr);
+             trace(*c, Vector(1, 0, -1, 0), 40);
+         }},
+        {"turned constraint box, frozen height", [&] {
+             auto c = Character(0, 0);
+             c->SetMoveConstraints(OBBox4{Vector(0, 1, 0, 1), {Vector(1.5f, 0, 1.5f, 0), Vector(0, 2, 0, 0),
+                                                               Vector(-1.5f, 0, 1.5f, 0)}});
+             c->FreezeYPosition(true);
+             trace(*c, Vector(2, -1, 0.5f, 0), 30);
+         }},
+        {"path round a wall", [&] {
+             WalledGrid();
+             auto c = Character(2, 10);
+             c->InitPathfinder();
+             c->SetPathMovementVelocity(3.0f);
+             c->MoveToPoint(Vector(17, 0, 12, 1), 400);
+             follow(*c);
+         }},
+        {"the closest reachable point, walked to", [&] {
+             WalledGrid();
+             auto c = Character(2, 10);
+             c->InitPathfinder();
+             c->TestReachability(Vector(10, 0, 10, 1), 400);
+             TickUntilIdle(*c);
+             text += "  reached " + std::to_string(c->GetReachabilityTestResult()) + at(c->GetReachablePoint()) + "\n";
+             c->MoveToLastReachablePoint();
+             follow(*c);
+         }},
+    };
+    for (const auto& [name, run] : cases)
+    {
+        text += std::string(name) + "\n";
+        run();
+        TearDown();
+        SetUp();
+    }
+    ExpectTextMatchesStoredCopy(text, "tests/gameplay/navigation/golden/CharacterTrajectories.txt");
 }
 
 TEST(PathSmoothingTest, PointsBecomeTheWeightedMeanOfNeighboursThatDoNotTurnBack)

@@ -14,17 +14,6 @@ using namespace gpu;
 
 namespace
 {
-// FNV-1a over every row's bytes.
-uint64_t HashSurface(const GpuSurface& surface)
-{
-    uint64_t hash = 14695981039346656037ull;
-    const size_t rowBytes = size_t(surface.Desc().width) * surface.Info().blockBytes;
-    for (uint32_t y = 0; y < surface.Desc().height; ++y)
-        for (size_t i = 0; i < rowBytes; ++i)
-            hash = (hash ^ surface.Bits()[size_t(y) * surface.Pitch() + i]) * 1099511628211ull;
-    return hash;
-}
-
 class RasterPassPixelsTest : public GpuRasterFixture
 {
 protected:

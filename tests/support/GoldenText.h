@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -22,6 +23,15 @@ inline std::string QuantisedText(const float* values, size_t count)
         const double step = std::nearbyint(double(values[i]) * 1024.0);
         text += " " + std::to_string(int64_t(step == 0.0 ? 0.0 : step));
     }
+    return text;
+}
+
+// One float in steps of 1/1024 as a decimal of three places, -0 written as 0.
+inline std::string QuantisedDecimal(float value)
+{
+    char text[32];
+    const double step = std::round(double(value) * 1024.0) / 1024.0;
+    std::snprintf(text, sizeof(text), "%.3f", step == 0.0 ? 0.0 : step);
     return text;
 }
 

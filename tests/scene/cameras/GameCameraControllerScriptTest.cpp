@@ -17,13 +17,7 @@
 namespace
 {
 // Steps of 1/1024, -0 as 0.
-std::string Q(float value)
-{
-    char text[32];
-    const double q = std::round(double(value) * 1024.0) / 1024.0;
-    std::snprintf(text, sizeof(text), "%.3f", q == 0.0 ? 0.0 : q);
-    return text;
-}
+std::string Q(float value) { return QuantisedDecimal(value); }
 std::string Q(const Vector& v) { return Q(v.x) + " " + Q(v.y) + " " + Q(v.z) + " " + Q(v.w); }
 std::string Q(const Quaternion& q) { return Q(Vector(q.x, q.y, q.z, q.w)); }
 std::string Q(const Matrix& m) { return Q(m.rows[0]) + " | " + Q(m.rows[1]) + " | " + Q(m.rows[2]) + " | " + Q(m.rows[3]); }

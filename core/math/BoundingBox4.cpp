@@ -2,6 +2,7 @@
 
 #include "core/math/Matrix.h"
 #include "core/math/OBBox4.h"
+#include "core/math/SimdTransforms.h"
 
 #include <cfloat>
 #include <cmath>
@@ -9,11 +10,6 @@
 namespace
 {
 constexpr float kBig = 3.4028235e38f;
-
-inline __m128 AbsSimd(__m128 v)
-{
-    return _mm_max_ps(v, _mm_sub_ps(_mm_setzero_ps(), v));
-}
 
 // Row i of m divided by its xyz length (zero for a zero row); the length is returned.
 float UnitAxis(const Matrix& m, int i, Vector& axis)
@@ -97,23 +93,16 @@ void BoundingBox4::Expand3D(const BoundingBox4& box, const Matrix& m)
 
 void BoundingBox4::Transform3D(const BoundingBox4& box, const Matrix& m)
 {
-    Vector c;
-    box.GetCenter(c);
-    Vector e;
-    e.Sub(box.max, c);
-    c.Transform3D(m);
-    const __m128 extent = _mm_add_ps(
-        _mm_add_ps(_mm_mul_ps(_mm_set1_ps(e.x), AbsSimd(m.rows[0].Simd())),
-                   _mm_mul_ps(_mm_set1_ps(e.y), AbsSimd(m.rows[1].Simd()))),
-        _mm_mul_ps(_mm_set1_ps(e.z), AbsSimd(m.rows[2].Simd())));
-    min.SetSimd(_mm_sub_ps(c.Simd(), extent));
-    max.SetSimd(_mm_add_ps(c.Simd(), extent));
+    __m128 low, high;
+    PlaceBoxLanes(box, m, low, high);
+    min.SetSimd(low);
+    max.SetSimd(high);
 }
 
 void BoundingBox4::Transform3D(const OBBox4& obb)
 {
-    const __m128 extent = _mm_add_ps(_mm_add_ps(AbsSimd(obb.extents[0].Simd()), AbsSimd(obb.extents[1].Simd())),
-                                     AbsSimd(obb.extents[2].Simd()));
+    const __m128 extent = _mm_add_ps(_mm_add_ps(AbsLanes(obb.extents[0].Simd()), AbsLanes(obb.extents[1].Simd())),
+                                     AbsLanes(obb.extents[2].Simd()));
     min.SetSimd(_mm_sub_ps(obb.center.Simd(), extent));
     max.SetSimd(_mm_add_ps(obb.center.Simd(), extent));
 }
@@ -244,8 +233,8 @@ bool BoundingBox4::CollidesWithSegment3D(const Vector& p0, const Vector& p1) con
     const __m128 d = _mm_mul_ps(_mm_sub_ps(p1.Simd(), p0.Simd()), half);
     Vector mid;
     mid.SetSimd(_mm_sub_ps(_mm_add_ps(p0.Simd(), d), c));
-    const __m128 g = AbsSimd(d);
-    if (_mm_movemask_ps(_mm_cmpgt_ps(AbsSimd(mid.Simd()), _mm_add_ps(e, g))) & 7)
+    const __m128 g = AbsLanes(d);
+    if (_mm_movemask_ps(_mm_cmpgt_ps(AbsLanes(mid.Simd()), _mm_add_ps(e, g))) & 7)
         return false;
 
     Vector dv, ev, gv;
@@ -255,7 +244,7 @@ bool BoundingBox4::CollidesWithSegment3D(const Vector& p0, const Vector& p1) con
     Vector w;
     w.Cross(dv, mid);
     const Vector limit(gv.y * ev.z + gv.z * ev.y, gv.z * ev.x + gv.x * ev.z, gv.x * ev.y + gv.y * ev.x, 0.0f);
-    return (_mm_movemask_ps(_mm_cmpgt_ps(AbsSimd(w.Simd()), limit.Simd())) & 7) == 0;
+    return (_mm_movemask_ps(_mm_cmpgt_ps(AbsLanes(w.Simd()), limit.Simd())) & 7) == 0;
 }
 
 bool BoundingBox4::CollidesWithSegment3D(const Vector& p0, const Vector& p1, Vector& hit) const

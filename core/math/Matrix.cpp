@@ -1,6 +1,7 @@
 #include "core/math/Matrix.h"
 
 #include "core/math/Quaternion.h"
+#include "core/math/SimdTransforms.h"
 #include "platform/gpu/MatrixBuilders.h"
 
 #include <cfloat>
@@ -12,29 +13,6 @@ const Matrix Matrix::ONE = {{Vector(1, 0, 0, 0), Vector(0, 1, 0, 0), Vector(0, 0
 namespace
 {
 constexpr float kDegToRad = 0.017453292f;
-
-inline __m128 RowTimes(__m128 v, const Matrix& m)
-{
-    const __m128 px = _mm_mul_ps(_mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 0, 0, 0)), m.rows[0].Simd());
-    const __m128 py = _mm_mul_ps(_mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 1, 1, 1)), m.rows[1].Simd());
-    const __m128 pz = _mm_mul_ps(_mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 2, 2, 2)), m.rows[2].Simd());
-    const __m128 pw = _mm_mul_ps(_mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3)), m.rows[3].Simd());
-    return _mm_add_ps(_mm_add_ps(px, py), _mm_add_ps(pz, pw));
-}
-
-// out = first × second; out may alias either operand.
-void Product(Matrix& out, const Matrix& first, const Matrix& second)
-{
-    const Matrix right = second;
-    const __m128 r0 = RowTimes(first.rows[0].Simd(), right);
-    const __m128 r1 = RowTimes(first.rows[1].Simd(), right);
-    const __m128 r2 = RowTimes(first.rows[2].Simd(), right);
-    const __m128 r3 = RowTimes(first.rows[3].Simd(), right);
-    out.rows[0].SetSimd(r0);
-    out.rows[1].SetSimd(r1);
-    out.rows[2].SetSimd(r2);
-    out.rows[3].SetSimd(r3);
-}
 
 // Cofactor scheme on the transposed matrix: the adjugate rows go to adjugate, the determinant
 // (dot of the first transposed row with the first cofactor row) is returned broadcast.
@@ -151,12 +129,12 @@ void Matrix::Set(const Vector& r0, const Vector& r1, const Vector& r2, const Vec
 
 void Matrix::Mul(const Matrix& a, const Matrix& b)
 {
-    Product(*this, b, a);
+    MatrixProduct(*this, b, a);
 }
 
 void Matrix::MulInPlace(const Matrix& m)
 {
-    Product(*this, m, *this);
+    MatrixProduct(*this, m, *this);
 }
 
 void Matrix::Transpose()
@@ -276,9 +254,9 @@ void Matrix::LoadComplexTransformation(const Vector& translation, const Vector& 
     ry.LoadYRotation(degrees.y);
     rz.LoadZRotation(degrees.z);
     LoadScale(scaling);
-    Product(*this, *this, rx);
-    Product(*this, *this, ry);
-    Product(*this, *this, rz);
+    MatrixProduct(*this, *this, rx);
+    MatrixProduct(*this, *this, ry);
+    MatrixProduct(*this, *this, rz);
     rows[3].Set(position.x, position.y, position.z, 1.0f);
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/console/GameConsole.h"
 #include "core/math/Matrix.h"
+#include "core/math/SimdTransforms.h"
 
 #include <cmath>
 #include <cstdio>
@@ -37,29 +38,12 @@ inline __m128 Dot3Broadcast(__m128 a, __m128 b)
     return HorizontalSum(_mm_mul_ps(_mm_mul_ps(a, b), Vector::UNITXYZ.Simd()));
 }
 
-inline __m128 RowProduct(__m128 v, const Matrix& m)
-{
-    const __m128 px = _mm_mul_ps(_mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 0, 0, 0)), m.rows[0].Simd());
-    const __m128 py = _mm_mul_ps(_mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 1, 1, 1)), m.rows[1].Simd());
-    const __m128 pz = _mm_mul_ps(_mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 2, 2, 2)), m.rows[2].Simd());
-    const __m128 pw = _mm_mul_ps(_mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3)), m.rows[3].Simd());
-    return _mm_add_ps(_mm_add_ps(px, py), _mm_add_ps(pz, pw));
-}
-
 inline __m128 Homogen(__m128 product)
 {
     const __m128 w = _mm_shuffle_ps(product, product, _MM_SHUFFLE(3, 3, 3, 3));
     if (_mm_cvtss_f32(w) == 0.0f)
         return product;
     return _mm_div_ps(product, w);
-}
-
-// The point or direction is assembled in a register: built in memory from its parts, it was read
-// back as one load before its part stores could be forwarded, and every transform waited for them.
-inline __m128 WithW(__m128 v, float w)
-{
-    const __m128 xyz = _mm_castsi128_ps(_mm_set_epi32(0, -1, -1, -1));
-    return _mm_or_ps(_mm_and_ps(v, xyz), _mm_set_ps(w, 0.0f, 0.0f, 0.0f));
 }
 
 } // namespace
@@ -153,32 +137,32 @@ uint32_t Vector::GetRGBA() const
 
 void Vector::Transform(const Matrix& m)
 {
-    SetSimd(RowProduct(Simd(), m));
+    SetSimd(RowTimesMatrix(Simd(), m));
 }
 
 void Vector::Transform(const Matrix& m, const Vector& v)
 {
-    SetSimd(RowProduct(v.Simd(), m));
+    SetSimd(RowTimesMatrix(v.Simd(), m));
 }
 
 void Vector::TransformHomogen(const Matrix& m)
 {
-    SetSimd(Homogen(RowProduct(Simd(), m)));
+    SetSimd(Homogen(RowTimesMatrix(Simd(), m)));
 }
 
 void Vector::TransformHomogen(const Matrix& m, const Vector& v)
 {
-    SetSimd(Homogen(RowProduct(v.Simd(), m)));
+    SetSimd(Homogen(RowTimesMatrix(v.Simd(), m)));
 }
 
 void Vector::Transform3D(const Matrix& m)
 {
-    SetSimd(RowProduct(WithW(Simd(), 1.0f), m));
+    SetSimd(RowTimesMatrix(WithW(Simd(), 1.0f), m));
 }
 
 void Vector::TransformNormal3D(const Matrix& m)
 {
-    SetSimd(RowProduct(WithW(Simd(), 0.0f), m));
+    SetSimd(RowTimesMatrix(WithW(Simd(), 0.0f), m));
 }
 
 bool Vector::BuildPlaneFromPoints(const Vector& p0, const Vector& p1, const Vector& p2)

@@ -2,6 +2,7 @@
 // and the per-entity transform push (context, world box, grid, occupancy, sound). Main thread only.
 #include "scene/entities/Entity.h"
 
+#include "core/math/SimdTransforms.h"
 #include "renderer/EntityRenderingContext.h"
 #include "scene/entities/EntityManager.h"
 #include "scene/entities/PathGrid.h"
@@ -104,7 +105,7 @@ inline void Entity::ComputeWorldFromParent()
     }
     if ((m_flags & ENTITYFLAG_PARENTNOSCALE) == 0)
     {
-        m_spatial->world.Mul(m_parent->m_spatial->world, m_spatial->local);
+        MatrixProduct(m_spatial->world, m_spatial->local, m_parent->m_spatial->world);
         return;
     }
     ComputeWorldFromUnscaledParent();
@@ -158,20 +159,24 @@ void Entity::PropagateToDescendants(bool childrenOnly)
     }
 }
 
-void Entity::ComputeWorldBoundingBox(BoundingBox4& box) const
+inline void Entity::ComputeWorldBoundingBox(BoundingBox4& box) const
 {
     // An empty or unbounded local box (the default template box) places nothing in the world.
-    if (!PathGrid::IsValidBoundedBox(m_spatial->localBox))
+    if (m_spatial->localBoxPlaces == 0)
     {
         box = BoundingBox4::INVALID;
         return;
     }
-    box.Transform3D(m_spatial->localBox, m_spatial->world);
+    __m128 min, max;
+    PlaceBoxLanes(m_spatial->localBox, m_spatial->world, min, max);
+    box.min.SetSimd(min);
+    box.max.SetSimd(max);
 }
 
 void Entity::SetLocalBoundingBox(const BoundingBox4& box)
 {
     m_spatial->localBox = box;
+    m_spatial->localBoxPlaces = PathGrid::IsValidBoundedBox(box);
     ComputeWorldBoundingBox(WorldBoxForWrite());
     // A box that arrives after the last move (an effect's bounds taken from the render thread) must
     // move the entity's cells too: left where the old box put them, or in none for an empty box,
@@ -210,8 +215,7 @@ void Entity::UpdateTransform()
     UpdateRenderingTransform();
     BoundingBox4& worldBox = WorldBoxForWrite();
     ComputeWorldBoundingBox(worldBox);
-    if (worldBox.IsValid3())
-        GetCollisionBounds(worldBox);
+    GetCollisionBounds(worldBox);
     gEntityManager.UpdateEntityInGrid(this);
     const uint8_t listeners = m_spatial->moveListeners;
     if ((listeners & EntitySpatialRecord::kOccupancyListener) != 0)

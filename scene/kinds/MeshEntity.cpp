@@ -168,8 +168,10 @@ void MeshEntity::UpdateTransform()
 
 void MeshEntity::GetCollisionBounds(BoundingBox4& box)
 {
+    // A world box that places the entity nowhere (its local box is empty) stays so: the collision
+    // boxes only grow a box that is there.
     const MeshTemplate* const source = GetMeshTemplate();
-    if (source == nullptr)
+    if (source == nullptr || !box.IsValid3())
         return;
     box.Expand3D(source->GetEffectiveCollisionBox(), GetGlobalLocationMatrix());
     box.Expand3D(source->GetCollisionBoundingBox(), GetGlobalLocationMatrix());

@@ -77,8 +77,15 @@ TEST_F(LuaTypeTestCacheTest, KnowsTheNameByAddressAndTheMetatableItWasShown)
     const void* const first = cached.PushTable("first");
     const void* const second = cached.PushTable("second");
     EXPECT_FALSE(cached.cache.Knows(kName, first));
+    // A slot's first name releases nothing: references freed earlier stay free for reuse.
+    int freed[2];
+    for (int& reference : freed)
+        reference = (lua_newtable(cached.state), luaL_ref(cached.state, LUA_REGISTRYINDEX));
+    for (int reference : freed)
+        luaL_unref(cached.state, LUA_REGISTRYINDEX, reference);
     cached.cache.Remember(cached.state, kName, -2);
     EXPECT_EQ(lua_gettop(cached.state), 2);
+    EXPECT_EQ((lua_newtable(cached.state), luaL_ref(cached.state, LUA_REGISTRYINDEX)), freed[0]);
     EXPECT_TRUE(cached.cache.Knows(kName, first));
     EXPECT_FALSE(cached.cache.Knows(kName, second));
     EXPECT_FALSE(cached.cache.Knows(copy, first));

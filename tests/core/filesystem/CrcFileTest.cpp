@@ -17,9 +17,9 @@ protected:
     void SetUp() override { ASSERT_TRUE(gFileSystem.MountDirectory("save", m_folder.Path().c_str())); }
     void TearDown() override { gFileSystem.UnmountAll(); }
 
-    bool Save(const char* name, const std::string& payload)
+    bool Save(const char* name, const std::string& payload, const char* base = "save")
     {
-        FileWriter writer(name, nullptr, "save", kFileSystemOpenCrc);
+        FileWriter writer(name, nullptr, base, kFileSystemOpenCrc);
         return writer.IsOpen() && writer.Write(payload.data(), static_cast<uint32_t>(payload.size())) &&
                writer.Close();
     }
@@ -35,6 +35,8 @@ TEST_F(CrcFileTest, RoundTripMatchesTheHandWrittenLayout)
 {
     ASSERT_TRUE(Save("digits.bin", "123456789"));
     EXPECT_EQ(m_folder.ReadFile("digits.bin"), kDigitsFile);
+    ASSERT_TRUE(Save((m_folder / "disk.bin").c_str(), "123456789", nullptr));
+    EXPECT_EQ(m_folder.ReadFile("disk.bin"), kDigitsFile) << "a disk path keeps the layout";
 
     FileReader reader("digits.bin", nullptr, "save", kFileSystemOpenCrc);
     ASSERT_TRUE(reader.IsOpen());

@@ -1,6 +1,7 @@
 // Meshes whose template has "Dynamic player collision" block the navigation tiles under them: they
 // register with the scene's grid when made and mark it for a rebuild when they move or die, so the
-// next rebuild follows them. Other meshes never touch the grid.
+// next rebuild follows them. Other meshes never touch the grid. A mesh's world box, which the grid
+// and the navigation read, holds its template's collision boxes.
 #include "scene/kinds/MeshEntity.h"
 
 #include "gameplay/navigation/NavigationGrid.h"
@@ -104,4 +105,22 @@ TEST_F(MeshEntityNavigationTest, MeshesWithoutDynamicCollisionNeverTouchTheGrid)
     EXPECT_FALSE(m_grid->IsDirty());
     m_grid->RebuildDynamicOccupancy();
     EXPECT_TRUE(m_grid->IsPassable(5, 5));
+}
+
+TEST_F(MeshEntityNavigationTest, TheWorldBoxHoldsBothCollisionBoxesPlacedAndAnEmptyBoxStaysEmpty)
+{
+    MeshTemplate* meshTemplate = MeshTemplateWithCollision(false);
+    meshTemplate->SetStaticBoundingBox(CenteredBox(0.5f));
+    RTTIProperty* offset = meshTemplate->GetClassProperties()->FindPropertyInClassChain("Collision box offset");
+    ASSERT_TRUE(offset->SetFromText(meshTemplate, "0 5 0 0"));
+    meshTemplate->OnPropertyChanged(nullptr);
+    // The effective box reaches y 4 to 6, the plain collision box y -1 to 1, the local box less.
+    const BoundingBox4& box = MeshAt(meshTemplate, 55.0f, 35.0f)->GetWorldBoundingBox();
+    const float corners[6] = {box.min.x, box.min.y, box.min.z, box.max.x, box.max.y, box.max.z};
+    const float expected[6] = {54.0f, -1.0f, 34.0f, 56.0f, 6.0f, 36.0f};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(corners[i], expected[i]) << i;
+
+    meshTemplate->SetStaticBoundingBox(BoundingBox4::INVALID);
+    EXPECT_FALSE(MeshAt(meshTemplate, 55.0f, 35.0f)->GetWorldBoundingBox().IsValid3());
 }

@@ -110,5 +110,9 @@ TEST(SpeakerLayoutTest, AVoiceWithoutAMatrixMixesEveryChannelByItsSpeaker)
     EXPECT_FLOAT_EQ(out[0], at(0) + k3dB * (at(2) + at(3) + at(4)));
     EXPECT_FLOAT_EQ(out[1], at(1) + k3dB * (at(2) + at(3) + at(5)));
     EXPECT_FLOAT_EQ(out[2 * 479], out[0]);
+    const float frame[2] = {};
+    engine->GetMemoryOutput()->Append(frame, 1, 2, 48000);
+    engine->GetMemoryOutput()->Append(frame, 1, 2, 44100);
+    EXPECT_EQ(std::pair(capture.FrameCount(), capture.GetSampleRate()), std::pair(uint64_t(1), 44100u)) << "started anew";
 }
 } // namespace

@@ -48,6 +48,7 @@ struct DrawRecord
     Matrix matrix;
     Vector color;
     uint32_t passMask, passFlags;
+    const SFXElementContext* context = nullptr;
 };
 
 class ProbeElement : public SFXElementDefinition
@@ -66,9 +67,9 @@ public:
     {
         draws.push_back({"depth " + GetDescription(), m, Vector(), 0, 0});
     }
-    bool DrawChannel(const Matrix& m, SFXElementContext*) const override
+    bool DrawChannel(const Matrix& m, SFXElementContext* context) const override
     {
-        draws.push_back({"channel " + GetDescription(), m, Vector(), 0, 0});
+        draws.push_back({"channel " + GetDescription(), m, Vector(), 0, 0, context});
         return true;
     }
     uint32_t GetChannelMask(const SFXElementContext*) const override { return channels; }
@@ -552,6 +553,7 @@ TEST_F(SFXContextTest, DepthAndChannelPassesReachTheirElementsThroughTheRenderin
     for (const DrawRecord& r : ProbeElement::draws)
         names += r.name + " ";
     EXPECT_EQ(names, "depth Depth channel Channel ");
+    EXPECT_EQ(ProbeElement::draws.back().context, &Probe(context, 2)) << "each element draws with its own context";
     for (const DrawRecord& r : ProbeElement::draws)
         EXPECT_FLOAT_EQ(r.matrix.At(0, 0), 3.0f) << r.name << " is placed with its parent's scale";
     EXPECT_TRUE(channelDrawn);

@@ -122,9 +122,12 @@ std::vector<uint8_t> BuildTemplateInfo(const std::vector<TemplateStubEntry>& ent
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
 {
     FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
+    const bool written =
+        file != nullptr && (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size());
+    if (file != nullptr && std::fclose(file) == 0 && written)
+        return true;
+    // The commands writing through here only exit 1: the user still learns which file failed.
+    std::fprintf(stderr, "datakit: cannot write %s\n", path.c_str());
+    return false;
 }
 } // namespace TemplateWriter

@@ -28,5 +28,6 @@ bool WriteStubFiles(const std::string& root, const std::vector<TemplateStubEntry
 // The TemplateInfo.Bin image: stubs sorted by GUID, then the folder tree (names case-insensitively
 // sorted, each folder's stubs by file name).
 std::vector<uint8_t> BuildTemplateInfo(const std::vector<TemplateStubEntry>& entries);
+// False, said on stderr, when the file cannot be written whole.
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 } // namespace TemplateWriter

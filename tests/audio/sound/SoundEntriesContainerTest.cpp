@@ -387,7 +387,7 @@ TEST_F(SoundEntriesContainerTest, LoadingARecordRunsUnderTheLockAndAlwaysRelease
 TEST_F(SoundEntriesContainerTest, LoadedEntriesAreSortedAndCaseDuplicatesDropped)
 {
     SoundEntriesContainer source;
-    for (const char* name : {"b", "A", "c"})
+    for (const char* name : {"b", "A", "c", "a"})
     {
         SoundEntry* entry = new SoundEntry;
         entry->m_name.Set(name);

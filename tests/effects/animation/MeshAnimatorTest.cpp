@@ -145,10 +145,11 @@ TEST_F(MeshAnimatorTest, DeeperTreeNodesTakeTheirShareFirstAndBonesBetweenChildr
     {
         SCOPED_TRACE(c.childWeight);
         MeshAnimator animator(nullptr, 5, 3);
-        Start(animator, skeleton, m_still2, 1, 0, 0.0f);
+        XSIAnimation* root = Start(animator, skeleton, m_still2, 1, 0, 0.0f);
         XSIAnimation* child = Start(animator, skeleton, m_still6, 2, 0, 0.0f, "arm");
         child->GetParams().Weight = c.childWeight;
         Start(animator, skeleton, m_still6, 3, 0, 0.0f, "leg");
+        EXPECT_EQ(animator.GetFirstRunningRootAnimation(), root) << "the root node's, not the last node's";
         Pose(animator, skeleton);
         EXPECT_NEAR(Node(1).rows[3].x, c.arm, 1e-3f);
         EXPECT_NEAR(Node(2).rows[3].x - Node(1).rows[3].x, 6.0f, 1e-3f)

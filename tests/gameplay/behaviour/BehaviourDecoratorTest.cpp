@@ -220,6 +220,7 @@ TEST_F(RootDecoratorTest, ALinkedTreeRunsInTheSameContextAtItsOwnBase)
     const auto* s = static_cast<const ScriptedLeaf*>(sub->GetRoot()->GetChild(0));
     const auto* first = static_cast<const BehaviourRootDecorator*>(main->GetRoot()->GetChild(1));
     const auto* second = static_cast<const BehaviourRootDecorator*>(main->GetRoot()->GetChild(2));
+    EXPECT_EQ(first->GetChild(0), sub->GetRoot());
     const uint32_t firstBase = *reinterpret_cast<const uint32_t*>(agent.Context().SliceAt(uint32_t(first->GetContextDataIndex()) + 16));
     const uint32_t secondBase = *reinterpret_cast<const uint32_t*>(agent.Context().SliceAt(uint32_t(second->GetContextDataIndex()) + 16));
     EXPECT_EQ(firstBase, own);

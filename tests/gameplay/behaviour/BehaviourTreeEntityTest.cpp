@@ -75,11 +75,10 @@ TEST_F(BehaviourTreeEntityTest, TwoAgentsOnOneTreeKeepTheirOwnState)
 
 TEST_F(BehaviourTreeEntityTest, AgentsTickOncePerWalkAndReleaseTheirContextWhenTheyGo)
 {
-    const int32_t before = gBehaviourTreeAgents.Count();
     BehaviourTreeEntity* first = MakeAgent();
     BehaviourTreeEntity* second = MakeAgent();
     gBehaviourTreeAgents.Add(first);
-    EXPECT_EQ(gBehaviourTreeAgents.Count(), before + 2) << "an agent is listed once";
+    EXPECT_EQ(gBehaviourTreeAgents.Count(), 2) << "an agent is listed once";
     gLeafScript.execute = {{"A", BT_RUNNING}};
     gLeafScript.trace.clear();
     gBehaviourTreeAgents.TickAll();
@@ -88,12 +87,12 @@ TEST_F(BehaviourTreeEntityTest, AgentsTickOncePerWalkAndReleaseTheirContextWhenT
     gLeafScript.trace.clear();
     first->Destroy();
     EXPECT_EQ(gLeafScript.trace, "A!");
-    EXPECT_EQ(gBehaviourTreeAgents.Count(), before + 1);
+    EXPECT_EQ(gBehaviourTreeAgents.Count(), 1);
     gLeafScript.trace.clear();
     gBehaviourTreeAgents.TickAll();
     EXPECT_EQ(gLeafScript.trace, "A");
     second->StopTree();
-    EXPECT_EQ(gBehaviourTreeAgents.Count(), before);
+    EXPECT_EQ(gBehaviourTreeAgents.Count(), 0);
 }
 
 TEST_F(BehaviourTreeEntityTest, AnAgentStoppedDuringTheWalkLeavesTheOthersTheirTicks)

@@ -132,6 +132,7 @@ TEST_F(VerySimpleCharacterControllerTest, AFreeMoveAdvancesByVelocityTimesTheFra
 {
     auto c = Character(1, 2);
     EXPECT_FLOAT_EQ(c->GetPosition().y, 0.5f);
+    EXPECT_EQ(c->GetPosition().w, 1.0f) << "scripts read the centre as a point";
     MoveFor(*c, Vector(2, 0, -1, 0), 5);
     EXPECT_NEAR(c->GetPosition().x, 2.0f, 1e-4f);
     EXPECT_NEAR(c->GetPosition().z, 1.5f, 1e-4f);

@@ -107,6 +107,9 @@ TEST_F(SequenceActionFactoryTest, ScriptClassesHoldTypedParametersOwnFirstThenTh
     EXPECT_STREQ(copy.GetStringParamValue(0, 0, 0, 2), "Tower");
     EXPECT_EQ(copy.GetParamType(0, 0, 0, 3), 20);
     EXPECT_STREQ(copy.GetActionName(0, 0, 0), "LuaQuake");
+    // Entries cleared at shutdown leave their live actions as plain actions that still delete safely.
+    gSequenceActionFactory.Clear();
+    EXPECT_STREQ(action->GetActionClassName(), "SequenceAction");
 }
 
 TEST_F(SequenceActionFactoryTest, ASyncPassKeepsValuesDropsUndeclaredSlotsAndAddsNewOnes)

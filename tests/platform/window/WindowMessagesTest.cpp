@@ -39,7 +39,7 @@ TEST_F(WindowMessagesTest, QueueKeepsOrderAndPeekCanLeaveAMessage)
 TEST_F(WindowMessagesTest, MessagesOfDestroyedWindowsAndOtherThreadsAreNotDelivered)
 {
     const WindowHandle gone = MakeWindow();
-    test::PostKeyDown(gone, 1);
+    EXPECT_TRUE(PostMessage(gone, kMsgKeyDown, 1, 1)) << "queued while the window lives";
     DestroyWindow(gone);
     Recorded().clear();
 
@@ -103,11 +103,11 @@ TEST_F(WindowMessagesTest, HelpersPostWhatTheDesktopWould)
         return true;
     };
     Recorded().clear();
-    const Rect taken = test::DragFrame(window, kEdgeRight, Rect{100, 100, 1000, 600});
-    EXPECT_EQ(taken, (Rect{100, 100, 1000, 700}));
+    const Rect taken = test::DragFrame(window, kEdgeTopLeft, Rect{40, 60, 900, 580});
+    EXPECT_EQ(taken, (Rect{40, 60, 900, 700}));
     ASSERT_FALSE(Recorded().empty());
     EXPECT_EQ(Recorded()[0].id, kMsgSizing);
-    EXPECT_EQ(Recorded()[0].wParam, kEdgeRight);
+    EXPECT_EQ(Recorded()[0].wParam, kEdgeTopLeft);
     Rect outer;
     GetWindowRect(window, outer);
     EXPECT_EQ(outer, taken);
@@ -132,6 +132,16 @@ TEST_F(WindowMessagesTest, FrameLimitPostsACloseOnTheLastFrame)
     EXPECT_EQ(message.window, window);
     CountFrame();
     EXPECT_EQ(GetQueuedMessageCount(), 0u) << "one close only";
+}
+
+// A game started with a frame limit counts from its first frame. The threadsafe style runs the check
+// in a freshly started copy of this program, before any test could reset the count or the limit.
+TEST(WindowMessagesDeathTest, ANewProcessReadsTheLimitAndHasCountedNoFrame)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    setenv("NORVEX_MAX_FRAMES", "7", 1);
+    EXPECT_EXIT(_exit(GetCountedFrames() == 0 && GetMaxFrames() == 7 ? 0 : 1), testing::ExitedWithCode(0), "");
+    unsetenv("NORVEX_MAX_FRAMES");
 }
 
 TEST_F(WindowMessagesTest, FrameLimitIsReadFromTheEnvironment)

@@ -64,6 +64,7 @@ TEST_F(WindowTest, StylesDecideTheFrameAroundTheClientArea)
 TEST_F(WindowTest, MovingAndSizingSendMoveAndSizeAtOnce)
 {
     const WindowHandle window = MakeWindow();
+    EXPECT_FALSE(IsTopMost(window) || IsZoomed(window)) << "a new window is neither";
     ASSERT_TRUE(SetWindowPos(window, kTopMost, 0, 0, 1024, 576, kPosFrameChanged));
     ASSERT_EQ(RecordedIds(), (std::vector<uint32_t>{kMsgMove, kMsgSize}));
     EXPECT_EQ(Recorded()[0].lParam, MakeLParam(0, 0));

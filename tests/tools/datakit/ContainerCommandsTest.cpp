@@ -48,6 +48,22 @@ TEST(ContainerCommandsTest, PacksListsAndExtractsByteIdentical)
         EXPECT_EQ(reader.GetIndex().GetCompressionMethod(), std::string(method) == "stored" ? 0 : std::string(method) == "gzip" ? 1 : 2);
     }
 
+    // The block kind shows in the stored sizes: uncompressed blocks keep every byte, and verbatim is the default.
+    std::vector<uint64_t> stored;
+    for (const char* blocks : {"uncompressed", "verbatim", ""})
+    {
+        std::vector<std::string> command = {"pack", folder / "in", folder / "kind.dat", "--method", "lzx"};
+        if (*blocks != '\0')
+            command.insert(command.end(), {"--lzx-blocks", blocks});
+        ASSERT_EQ(RunDatakit(command), 0);
+        ContainerReader kind;
+        ASSERT_TRUE(kind.Open(folder / "kind.dat"));
+        stored.push_back(0);
+        for (uint32_t i = 0; i < kind.GetIndex().GetCount(); ++i)
+            stored.back() += kind.GetIndex().GetRecord(i).storedSize;
+    }
+    EXPECT_EQ(stored, (std::vector<uint64_t>{265784, 141074, 141074})) << "the files hold 265563 bytes";
+
     // Big-endian part files, and extraction without a name list.
     const std::string part = folder / "be.dat";
     ASSERT_EQ(RunDatakit({"pack", folder / "in", part, "--method", "gzip", "--platform", "3", "--part", "1"}), 0);

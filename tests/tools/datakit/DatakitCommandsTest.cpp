@@ -19,10 +19,11 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
     ASSERT_EQ(RunDatakit({"pack", f / "in", f / "c.dat"}), 0);
     const std::string guid = "00000000-0000-0000-0000-00000000000a";
     const std::pair<std::vector<std::string>, int> cases[] = {
-        {{}, 2}, {{"unknown"}, 2}, {{"pack", f / "missing", f / "x.dat"}, 1},
+        {{}, 2}, {{"bogus"}, 2}, {{"pack", f / "missing", f / "x.dat"}, 1},
         {{"pack", f / "in", f / "x.dat", "--method", "zip"}, 2},
         {{"pack", f / "in", f / "x.dat", "--names", f / "in"}, 1}, {{"list", f / "none.dat"}, 1},
-        {{"list", f / "c.dat", "--names"}, 2}, {{"list", f / "c.dat", "--names", f / "no"}, 1},
+        {{"list", f / "c.dat", "--names"}, 2}, {{"list", f / "c.dat", "x"}, 2},
+        {{"list", f / "c.dat", "--names", f / "no"}, 1},
         {{"extract", f / "c.dat", f / "in/a.txt"}, 1}, {{"record-print", "EngineConfig", f / "c.dat", "--flags"}, 2},
         {{"record-write", "EngineConfig", f / "bad.txt"}, 2}, {{"record-write", "EngineConfig", f / "no", f / "o"}, 1},
         {{"record-write", "EngineConfig", f / "bad.txt", f / "o"}, 1},
@@ -32,7 +33,9 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
         {{"scene-write", f / "s", "nonsense", "0"}, 2}, {{"dataroot", f / "r", "--bogus"}, 2}, {{"shaders"}, 2},
         {{"shaders", f / "r", f / "s"}, 2}, {{"shaders", f / "r", "--source", f / "in"}, 1}, {{"shaders", f / "r"}, 0},
         {{"texture", f / "t8", "8", "2", "--cube", "--levels", "2"}, 0}, {{"texture", f / "t", "4"}, 2},
-        {{"texture", f / "t", "4", "4", "--cube", "--x"}, 2}, {{"texture", f / "t", "0", "4"}, 2},
+        {{"texture", f / "t", "4", "4", "--cube", "--x"}, 2},
+        {{"texture", f / "t16", "4", "4", "--levels", "16"}, 0}, {{"texture", f / "t", "4", "4", "--levels", "17"}, 2},
+        {{"texture", f / "t", "65535", "1"}, 0}, {{"texture", f / "t", "0", "4"}, 2},
         {{"texture", f / "in/a.txt/t", "4", "4"}, 1}, {{"strings", f / "t.tsv", f / "o"}, 0},
         {{"strings", f / "t.tsv"}, 2}, {{"strings", f / "no", f / "o"}, 1}, {{"strings", f / "bad.txt", f / "o"}, 1},
         {{"strings", f / "t.tsv", f / "in/a.txt/o"}, 1}, {{"font", f / "o"}, 2},
@@ -46,17 +49,21 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
         {{"ui-recipe-template", f / "u", guid, "a", "b"}, 2}, {{"ui-recipe-template", f / "u", guid, f / "no"}, 1},
         {{"ui-recipe-template", f / "u", guid, f / "bad.txt"}, 1},
         {{"ui-recipe-template", f / "u", guid, f / "tree.txt"}, 0},
+        {{"ui-recipe-template", "/dev/full", guid, f / "tree.txt"}, 1},
+        {{"ui-recipe-template", f / "in/a.txt/u", guid, f / "tree.txt"}, 1},
     };
     for (const auto& [arguments, code] : cases)
     {
         testing::internal::CaptureStderr();
         EXPECT_EQ(RunDatakit(arguments), code) << testing::PrintToString(arguments);
         const std::string said = testing::internal::GetCapturedStderr();
-        EXPECT_TRUE(!said.empty() || code == 0) << "a failure is reported: " << testing::PrintToString(arguments);
-        if (code == 2 && arguments.size() > 1)
+        EXPECT_TRUE(said.find("datakit") != std::string::npos || code == 0)
+            << "a failure is reported: " << testing::PrintToString(arguments);
+        if (code == 2 && !arguments.empty())
         {
-            EXPECT_NE(said.find("datakit " + arguments[0] + " "), std::string::npos)
-                << "bad arguments show the command's usage: " << testing::PrintToString(arguments);
+            const std::string shown = arguments[0] == "bogus" ? "'bogus'" : "datakit " + arguments[0] + " ";
+            EXPECT_NE(said.find(shown), std::string::npos)
+                << "bad arguments show the usage, an unknown command its name: " << testing::PrintToString(arguments);
         }
     }
     EXPECT_FALSE(f.ReadFile("r/common/Shaders/Shaders.DefBin").empty());
@@ -66,6 +73,8 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
     EXPECT_EQ(font.substr(end - 8 - 191 * 14, 6) + font.substr(end - 18, 2) + font.substr(end - 4),
               std::string("\xBF\0\0\0 \0\xFF\0\x0E\0\0\0", 12));
     EXPECT_EQ(f.ReadFile("t8").size(), size_t(144 + 6 * (8 * 8 + 4 * 4) * 4)) << "six square faces of two levels";
+    const std::string t16 = f.ReadFile("t16");
+    EXPECT_EQ(std::make_pair(t16.size(), int(t16[12])), std::make_pair(size_t(144 + (16 + 4 + 14) * 4), 16));
     // The Theora header: picture size, offset (y from the bottom of 32 coded rows), rate, quality, pixels.
     const std::string ogv = f.ReadFile("v.ogv");
     const size_t header = ogv.find("\x80theora");

@@ -36,6 +36,9 @@ TEST(RecordTextTest, BadLinesNameTheirLine)
     EXPECT_EQ(error, "line 2: no property \"No such thing\" with a text form");
     EXPECT_FALSE(RecordFromText(object, "Vector = 1 2\n", error));
     EXPECT_FALSE(RecordFromText(object, "just words\n", error));
+    RTTIPolyBaseClass bare;
+    EXPECT_FALSE(RecordFromText(bare, "", error));
+    EXPECT_EQ(error, "the object has no property table");
 }
 
 TEST(RecordTextTest, DatakitPrintsARecordAndWritesItBackFromEditedText)

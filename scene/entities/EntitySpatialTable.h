@@ -44,6 +44,9 @@ struct alignas(64) EntitySpatialRecord
     // Mostly none: a bit for each listener kept in the entity object, so a move asks this line
     // rather than the object's cold ones.
     uint8_t moveListeners = 0;
+    // Whether the local box places the entity in the world (PathGrid::IsValidBoundedBox), settled
+    // when the box is set rather than at every move.
+    uint8_t localBoxPlaces = 0;
     // The entity's template type, which the grid's entries carry: here, a move across cells finds
     // it in the line it has read already.
     uint32_t templateTypeId = ENTITY_UNKNOWN;

@@ -162,7 +162,7 @@ void Entity::PropagateToDescendants(bool childrenOnly)
 inline void Entity::ComputeWorldBoundingBox(BoundingBox4& box) const
 {
     // An empty or unbounded local box (the default template box) places nothing in the world.
-    if (!PathGrid::IsValidBoundedBox(m_spatial->localBox))
+    if (m_spatial->localBoxPlaces == 0)
     {
         box = BoundingBox4::INVALID;
         return;
@@ -176,6 +176,7 @@ inline void Entity::ComputeWorldBoundingBox(BoundingBox4& box) const
 void Entity::SetLocalBoundingBox(const BoundingBox4& box)
 {
     m_spatial->localBox = box;
+    m_spatial->localBoxPlaces = PathGrid::IsValidBoundedBox(box);
     ComputeWorldBoundingBox(WorldBoxForWrite());
     // A box that arrives after the last move (an effect's bounds taken from the render thread) must
     // move the entity's cells too: left where the old box put them, or in none for an empty box,

@@ -68,7 +68,10 @@ TEST_F(GameEntityListsTest, AllRunsEveryCallWhateverItsTimeAndDeadEntitiesAreDro
     Entity* gone = CreateCounting();
     a->SetMID(40);
     m_lists.QueueEntityCall(a, GameEntityLists::CALL_NET_INIT);
-    EXPECT_TRUE(m_lists.IsEntityCallQueued(40));
+    Entity* timed = CreateCounting();
+    timed->SetMID(41);
+    m_lists.QueueTimedEntityCall(timed, 1u << 29, GameEntityLists::CALL_NET_INIT);
+    EXPECT_TRUE(m_lists.IsEntityCallQueued(40) && m_lists.IsEntityCallQueued(41) && !m_lists.IsEntityCallQueued(42));
     m_lists.QueueTimedEntityCall(b, 1u << 30, GameEntityLists::CALL_DESTROY);
     m_lists.QueueEntityCall(gone, GameEntityLists::CALL_DESTROY);
     gone->Destroy();
@@ -79,7 +82,7 @@ TEST_F(GameEntityListsTest, AllRunsEveryCallWhateverItsTimeAndDeadEntitiesAreDro
     EXPECT_EQ(CountingEntity::destroyed, 2);
     EXPECT_TRUE(m_lists.GetTimedCalls().IsEmpty());
     EXPECT_TRUE(m_lists.GetUnsortedCalls().IsEmpty());
-    EXPECT_FALSE(m_lists.IsEntityCallQueued(40));
+    EXPECT_FALSE(m_lists.IsEntityCallQueued(40) || m_lists.IsEntityCallQueued(41));
 }
 
 TEST_F(GameEntityListsTest, DestroyCallsGiveUpTheMultiplayerId)

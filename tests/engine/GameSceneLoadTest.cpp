@@ -61,6 +61,11 @@ protected:
 TEST_F(GameSceneLoadTest, AKitSceneLoadsWithItsEntitiesAndMessagesInOrder)
 {
     WriteScene("Level1", 5);
+    SimpleGUID optimized;
+    optimized.bytes[15] = 0x6B;
+    const std::vector<uint8_t> opt =
+        SceneWriter::BuildOptimizedTemplates({{SceneWriter::BuildTemplateBody(EntityTemplate(), optimized, 0)}});
+    m_folder.WriteFile("data/scenes/Level1.opt", std::string(opt.begin(), opt.end()));
     gGame.SwitchScene("Level1", Game::SWITCH_KEEP_TEMPLATES, Game::kNoVariation, nullptr);
     gGame.Update(true);
 
@@ -71,6 +76,8 @@ TEST_F(GameSceneLoadTest, AKitSceneLoadsWithItsEntitiesAndMessagesInOrder)
         EXPECT_NE(gEntityManager.FindEntityByName(("Unit" + std::to_string(i)).c_str()), nullptr) << i;
     EXPECT_STREQ(gEntityManager.GetSceneName(), "Level1");
     EXPECT_NE(gEntityManager.GetNavigationGrid(), nullptr) << "with its navigation grid";
+    EXPECT_NE(gTemplateManager.GetTemplateByGUID(optimized, false), nullptr) << "and its optimized templates";
+    EXPECT_TRUE(m_log.Contains("Cannot preload resource list from scenes/Level1.ResList", CONSOLE_ERROR));
     std::string missing;
     EXPECT_TRUE(InOrder(m_log.Messages(),
                         {"Resource preloaded in", "Optimized templates loaded in", "Scene deserialized in",

@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 
 namespace
 {
@@ -56,7 +57,9 @@ TEST_F(GameTest, InitAndCloseRunTheirStepsInOrderAndNothingTouchesTheDeletedMult
     m_delegate.analytics = true;
     const char* argv[] = {"tessarine", "+connect_lobby", "42"};
     gSequenceSystem.Enable(false);
+    gProjectConfig.m_outline.m_softness = 0.25f;
     gGame.Init(nullptr, 640, 360, &m_delegate, argv, 3);
+    EXPECT_EQ(gGame.GetOutlineParams().m_softness, std::exchange(gProjectConfig.m_outline.m_softness, 0.5f));
 
     EXPECT_EQ(m_delegate.Joined(), "RunStartupScripts;OnInit;OnAfterInit;");
     ASSERT_NE(gGame.GetMultiplayerEngine(), nullptr);

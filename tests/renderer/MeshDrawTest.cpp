@@ -473,6 +473,13 @@ TEST_F(MeshDrawTest, DrawMeshCommandsDrawThePresetAndTheEdgeLines)
     });
     ASSERT_TRUE(renderer.DrawMesh(m_data.get(), Matrix::ONE, Matrix::ONE, m_data->GetBounds(),
                                   Vector(0.5f, 0.25f, 1.0f, 1.0f), 0, 0, nullptr, 0));
+    // A draw whose block ends right after the mesh draws nothing with the fields it could not read.
+    for (const uint32_t opcode : {RENDER_OP_DRAW_MESH, RENDER_OP_DRAW_MESH_TEMPLATE})
+    {
+        ASSERT_TRUE(renderer.GetWriter().WriteCommand(opcode, sizeof(uintptr_t)));
+        renderer.GetWriter().Put(reinterpret_cast<uintptr_t>(m_data.get()));
+        renderer.SubmitCommands(true);
+    }
     RunOnRenderThread(renderer, [&](NorvexRenderer& r) { afterMesh = r.GetDevice()->GetFrameStatistics().drawCalls; });
     ASSERT_TRUE(renderer.DrawMeshTemplate(m_data.get(), Matrix::ONE, Vector(1, 1, 1, 1), nullptr, 0));
     uint32_t pixel = 0;
@@ -491,7 +498,7 @@ TEST_F(MeshDrawTest, DrawMeshCommandsDrawThePresetAndTheEdgeLines)
     EXPECT_EQ(afterMesh - before, 1u);
     EXPECT_NEAR(Channel(pixel, 16), 128, 1) << "the square's left half is lit";
     EXPECT_EQ(afterLines - afterMesh, 1u) << "the template draw is the edge line list";
-    EXPECT_FALSE(m_log.Contains("Render command 66"));
+    EXPECT_FALSE(m_log.Contains("Render command 66 ("));
 }
 
 // Flag 0x2000 binds the ambient cube and the scene's lightmap 0; flag 0x1000 the lightmap the

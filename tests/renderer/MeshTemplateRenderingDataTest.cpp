@@ -153,19 +153,26 @@ TEST(MeshTemplateRenderingDataTest, VersionSixDropsAWordBeforeTheBoneCount)
 }
 
 // An empty record's length by version: 34 still drops a byte after the render bytes, 43 no longer
-// two blocks, 44 adds the second bounds, 48 render byte G and 49 render byte F.
+// two blocks, 44 adds the second bounds, 48 render byte G and 49 render byte F. Each is read into
+// an object that last kept a CPU copy, its own bounds and position decoding, none of which a
+// record that does not carry them may inherit.
 TEST(MeshTemplateRenderingDataTest, EachVersionReadsExactlyItsRows)
 {
     const std::pair<uint32_t, size_t> kSizes[] = {{3, 96},   {9, 100},   {10, 108}, {20, 110}, {22, 111},
                                                   {24, 116}, {27, 213}, {28, 214}, {31, 215}, {34, 199},
                                                   {43, 166}, {44, 198}, {48, 199}, {49, 200}};
+    MeshTemplateRenderingData data;
     for (const auto& [version, size] : kSizes)
     {
         const std::vector<uint8_t> zeros(size, 0);
         RecordInput in(zeros.data(), zeros.size());
-        MeshTemplateRenderingData data;
+        data.SetPickingLayout(MeshTemplateRenderingData::kLayoutFloat, 12);
+        data.SetPositionDecoding(Vector(1, 2, 3, 0), Vector(4, 5, 6, 1));
+        data.SetBounds(BoundingBox4(Vector(-9, -9, -9, 1), Vector(9, 9, 9, 1)));
         EXPECT_TRUE(data.Load(in, version, "t")) << version;
         EXPECT_EQ(in.Remaining(), 0u) << version;
+        EXPECT_TRUE(data.GetPositionOffset().Equal(Vector()) && data.GetPositionScale().Equal(Vector(1, 1, 1, 1)));
+        EXPECT_EQ(data.GetBounds().max.x, version < 25 ? 1.0f : 0.0f) << version;
     }
 }
 
@@ -179,11 +186,18 @@ TEST(MeshTemplateRenderingDataTest, CorruptSizesAndShortRecordsFail)
     PutZeros(bytes, 16);
     PutU32(bytes, 0xFFFFFFF0u); // vertex data size far beyond the record
     PutU32(bytes, 0);
+    PutZeros(bytes, 64); // rows that would read after it
     MeshTemplateRenderingData data;
     RecordInput in(bytes.data(), bytes.size());
     EXPECT_FALSE(data.Load(in, 7, "Broken"));
     EXPECT_EQ(data.GetVertexCount(), 0u);
     EXPECT_TRUE(console.Contains("Mesh data of Broken is cut short or corrupt", 4));
+    // So does an index block claiming more than the record holds.
+    bytes.assign(56, 0); // no vertex elements or vertices, no triangles and four words of the index block
+    PutU32(bytes, 0xFFFFFFF0u);
+    PutZeros(bytes, 64);
+    RecordInput indexIn(bytes.data(), bytes.size());
+    EXPECT_FALSE(data.Load(indexIn, 7, "Broken"));
 
     MeshTemplateRenderingData whole;
     whole.AddPreset(MeshShaderPreset());
@@ -425,13 +439,17 @@ TEST(MeshTemplateRenderingDataTest, CollisionCopyFollowsTheDeclaration)
         preset.materials[0].triangleCount = 1;
         built.AddPreset(preset);
         const std::vector<uint8_t> saved = Save(built);
+        ConsoleCapture log;
         MeshTemplateRenderingData data;
         RecordInput in(saved.data(), saved.size());
         ASSERT_TRUE(data.Load(in, 53, "Copy"));
         const uint8_t* copy = data.GetPickingVertices();
         if (c.layout == 0)
         {
+            // A mesh without a copy is not a faulty one: it hands out no indices either and complains of nothing.
             EXPECT_EQ(copy, nullptr);
+            EXPECT_EQ(data.GetPickingIndices(), nullptr);
+            EXPECT_EQ(log.CountOfKind(CONSOLE_ERROR), 0u);
             continue;
         }
         ASSERT_NE(copy, nullptr) << c.layout;

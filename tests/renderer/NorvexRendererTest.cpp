@@ -123,6 +123,20 @@ TEST_F(NorvexRendererTest, FrameInSeveralBatchesClearsAndPresentsOnce)
     WriteFrame(Vector(0.0f, 0.0f, 1.0f, 1.0f));
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(BackBufferPixel(), 0xFF0000FFu);
+
+    // Only under GPU sync does a frame's end issue the query that the present after next waits for.
+    for (const bool gpuSync : {true, false})
+    {
+        DeviceParams params = m_renderer.GetDeviceParams();
+        params.gpuSync = gpuSync;
+        m_renderer.GetDeviceManager().SetDeviceParams(params);
+        gpu::Faults().DelayQueries(2);
+        const uint32_t polls = m_renderer.GetDeviceManager().GetCurrentQuery()->GetPollCount();
+        for (int frame = 0; frame < 2; ++frame)
+            WriteFrame(Vector(0.0f, 0.0f, 1.0f, 1.0f));
+        m_renderer.SubmitCommands(true);
+        EXPECT_EQ(m_renderer.GetDeviceManager().GetCurrentQuery()->GetPollCount() - polls, gpuSync ? 3u : 1u);
+    }
 }
 
 TEST_F(NorvexRendererTest, SetCameraKeepsWhatTheGameSideDerives)

@@ -183,6 +183,13 @@ TEST_F(RenderCommandExecutorTest, TargetModeOneWritesSRGBOnlyThroughASwapChain)
     m_renderer.SetFrameTarget(swapChain, 0, 1);
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(RenderStateValue(gpu::kRsSrgbWriteEnable), 1u);
+    // Even with the scene targets made, a swap chain's frame draws straight into its back buffer.
+    gpu::GpuSurface *drawn = nullptr, *back = nullptr;
+    m_renderer.GetDevice()->GetRenderTarget(0, &drawn);
+    swapChain->GetBackBuffer(0, &back);
+    EXPECT_EQ(drawn, back);
+    gpu::SafeRelease(drawn);
+    gpu::SafeRelease(back);
     m_renderer.UpscaleFinal();
 
     m_renderer.SetSRGBWrite(0);

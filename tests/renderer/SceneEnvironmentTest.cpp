@@ -231,6 +231,10 @@ TEST_F(SceneEnvironmentTest, TheSwitchesChooseWhichGroupsChange)
 
 TEST_F(SceneEnvironmentTest, EachFrameDerivesFogTintsAndScrolls)
 {
+    // Lighting uploaded before the first frame is untinted.
+    const SceneEnvironment fresh;
+    EXPECT_TRUE(fresh.GetTopTint().Equal(Vector(1.0f, 1.0f, 1.0f, 1.0f)));
+    EXPECT_TRUE(fresh.GetBottomTint().Equal(fresh.GetTopTint()));
     // The drifts come with the projection switches; the shading of a later set without switches
     // leaves them in place.
     SceneParametersTemplate drifting;

@@ -96,9 +96,11 @@ TEST_F(ShaderManagerTest, InitFillsTheSystemLightAndShadowMapTables)
     }));
     EXPECT_EQ(font.m_pixelObject->GetDeviceShader()->GetStage(), gpu::ShaderStage::Pixel);
     EXPECT_FALSE(m_log.Contains("HLSL error"));
-    Resource* const shadowPixel = gShaderManager.GetShadowMapShader(0).m_pixelResource;
+    Resource* const held[] = {gShaderManager.GetShadowMapShader(0).m_pixelResource,
+                              gShaderManager.GetLightShader(4, 15).m_pixelResource, font.m_vertexResource};
     gShaderManager.Close();
-    EXPECT_EQ(shadowPixel->GetReferenceCount(), 0) << "the tables let go of every reference";
+    for (Resource* resource : held)
+        EXPECT_EQ(resource->GetReferenceCount(), 0) << resource->GetDisplayName() << ": the tables let go of every reference";
 }
 
 TEST_F(ShaderManagerTest, SecondInitKeepsTheWorkingManager)

@@ -65,6 +65,9 @@ TEST_F(GameDelegateTest, EveryHookCallsItsScriptMethodInItsForm)
     Player* const player = reinterpret_cast<Player*>(&m_delegate);
     ScriptEntity entity;
     const std::u16string chat = u"hi";
+    Run("gReplicated = ReplicateMethod(function(...) table.insert(gCalls, 'Replicated:' .. select('#', ...)) end)");
+    const uint32_t replicated = uint32_t(GlobalNumber("gReplicated"));
+    const ScriptReplicatedArgument twoNils[2];
     struct Row
     {
         std::function<void(TessarineGameDelegate&)> hook;
@@ -116,6 +119,7 @@ TEST_F(GameDelegateTest, EveryHookCallsItsScriptMethodInItsForm)
         {[](auto& d) { d.CanSleep(); }, "Own.CanSleep()"},
         {[&](auto& d) { d.OnTornOff(&entity); }, "Entity.OnTornOff()"},
         {[&](auto& d) { d.OnReplicatedPropertiesArrived(&entity); }, "Entity.OnPropertiesReplicated()"},
+        {[&](auto& d) { d.OnReplicatedMethodArrived(replicated, twoNils, 2); }, "Replicated:2"},
     };
     for (const Row& row : rows)
     {

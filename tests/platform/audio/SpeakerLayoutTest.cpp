@@ -102,6 +102,8 @@ TEST(SpeakerLayoutTest, AVoiceWithoutAMatrixMixesEveryChannelByItsSpeaker)
     buffer.audioBytes = uint32_t(bytes.size());
     ASSERT_TRUE(voice->SubmitBuffer(buffer));
     voice->Start();
+    const audio::MemoryOutput& capture = *engine->GetMemoryOutput();
+    EXPECT_EQ(std::pair(capture.GetChannelCount(), capture.GetSampleRate()), std::pair(0u, 0u)) << "nothing yet";
     ASSERT_TRUE(engine->RenderBlocks(1));
     const std::vector<float> out = engine->GetMemoryOutput()->Take();
     const auto at = [&levels](int c) { return levels[c] / 32768.0f; };

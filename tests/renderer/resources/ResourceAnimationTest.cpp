@@ -191,6 +191,15 @@ TEST(ResourceAnimationFileTest, ClipsKeyedAtOneSetOfTimesGetKeyBlocksOfFourTrack
         {"one set of times", [](AnimationClipSpec&) {}, true},
         {"a position key at another time", [](AnimationClipSpec& c) { c.tracks[3].position[1].time = 0.6f; }, false},
         {"a rotation key at another time", [](AnimationClipSpec& c) { c.tracks[4].rotation[2].time = 0.8f; }, false},
+        // Keys at the same fractions of time ranges that start or end elsewhere quantise alike.
+        {"position keys starting earlier", [](AnimationClipSpec& c) {
+             for (AnimationClipSpec::Track& t : c.tracks)
+                 t.position[0].time = 0.0f, t.position[1].time = 0.45f;
+         }, false},
+        {"position keys ending later", [](AnimationClipSpec& c) {
+             for (AnimationClipSpec::Track& t : c.tracks)
+                 t.position[1].time = 0.6f, t.position[2].time = 1.1f;
+         }, false},
         {"a track with a key less", [](AnimationClipSpec& c) {
              c.tracks[2].rotation.pop_back();
              c.tracks[2].position.pop_back();

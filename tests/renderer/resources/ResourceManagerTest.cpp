@@ -236,6 +236,7 @@ TEST_F(ResourceManagerTest, BatchLoadSkipsLoadedTemplatesAndKeepsTheStreamInStep
     put(4), put(333);
     put(4), put(444);
     put(0), put(555);
+    put(12), put(666); // claims more than the stream holds: the stream is given up
     m_folder.WriteFile("Optimized.bin", bytes);
     FileReader stream((m_folder / "Optimized.bin").c_str(), nullptr, nullptr, 0);
     ASSERT_TRUE(stream.IsOpen());
@@ -250,8 +251,10 @@ TEST_F(ResourceManagerTest, BatchLoadSkipsLoadedTemplatesAndKeepsTheStreamInStep
     ASSERT_TRUE(stream.Open((m_folder / "Optimized.bin").c_str(), nullptr, nullptr, 0));
 
     Resource* last = Template("stream/last");
-    Resource* batch[] = {first, loaded, nullptr, third, last};
-    m_manager.QueueLoadBatch(batch, 5);
+    Resource* overrun = Template("stream/overrun");
+    Resource* after = Template("stream/after");
+    Resource* batch[] = {first, loaded, nullptr, third, last, overrun, after};
+    m_manager.QueueLoadBatch(batch, 7);
     m_manager.Flush();
     m_manager.SetOptimizedTemplateStream(nullptr);
 
@@ -261,10 +264,12 @@ TEST_F(ResourceManagerTest, BatchLoadSkipsLoadedTemplatesAndKeepsTheStreamInStep
     EXPECT_TRUE(third->IsLoaded());
     EXPECT_TRUE(m_log.Contains("Template record of stream/last read past its end", CONSOLE_ERROR));
     EXPECT_EQ(Count("read past its end"), 1u) << "records read to their end are not";
+    EXPECT_EQ(AsTest(overrun).m_streamValue, 666u);
+    EXPECT_EQ(Count("Cannot read the optimized templates stream"), 0u) << "a stream given up is not read again";
     EXPECT_EQ(first->GetReferenceCount(), 1);
     EXPECT_EQ(loaded->GetReferenceCount(), 1);
-    Resource* all[] = {first, loaded, third, last};
-    Resource::ReleaseArray(all, 4);
+    Resource* all[] = {first, loaded, third, last, overrun, after};
+    Resource::ReleaseArray(all, 6);
 
     // Without a stream each batch record fails once and still loads; 2047 entries take two records.
     // An entry listed again is queued once: the later places travel as null.

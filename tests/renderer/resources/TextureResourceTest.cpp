@@ -285,9 +285,9 @@ TEST(TextureFileNamesTest, PathsAndPatchNames)
     char path[260];
     BuildTextureFilePath(path, sizeof(path), "ui/button.tga");
     EXPECT_STREQ(path, "ui/button.texture");
-    BuildTextureFilePath(path, sizeof(path), "foo.tga|07.patch");
-    EXPECT_STREQ(path, "foo.texture");
-    BuildTextureFilePath(path, sizeof(path), "plain");
+    BuildTextureFilePath(path, sizeof(path), "foo.v2.tga|07.patch");
+    EXPECT_STREQ(path, "foo.v2.texture") << "the extension after the last dot is replaced";
+    BuildTextureFilePath(path, 6, "plain"); // an exact fit
     EXPECT_STREQ(path, "plain");
     EXPECT_TRUE(BuildTexturePatchPath(path, sizeof(path), "foo.tga|07.patch"));
     EXPECT_STREQ(path, "foo.tga.07.patch");

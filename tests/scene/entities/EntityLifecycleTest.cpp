@@ -129,8 +129,13 @@ TEST_F(EntityLifecycleTest, OccupancyTrackersQueueTheirEntityOncePerUpdate)
     TriggerOccupancyTracker::ClearPendingList();
     Entity* e = Create();
     EXPECT_EQ(e->GetOccupancyTracker(), nullptr);
+    e->SetLocalPosition(Vector(4, 0, 5, 1));
+    EXPECT_TRUE(TriggerOccupancyTracker::GetPendingList().IsEmpty()) << "no tracker, nothing to queue";
     e->PostCreateInit();
-    ASSERT_NE(e->GetOccupancyTracker(), nullptr);
+    const TriggerOccupancyTracker* const tracker = e->GetOccupancyTracker();
+    ASSERT_NE(tracker, nullptr);
+    e->PostCreateInit();
+    EXPECT_EQ(e->GetOccupancyTracker(), tracker) << "a second call keeps the tracker";
     e->SetLocalPosition(Vector(5, 0, 5, 1));
     e->SetLocalPosition(Vector(6, 0, 5, 1));
     EXPECT_EQ(TriggerOccupancyTracker::GetPendingList().Count(), 1);

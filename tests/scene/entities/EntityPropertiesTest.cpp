@@ -160,22 +160,27 @@ TEST_F(EntityPropertiesTest, MountVectorsEditTheOffsetPartByPart)
     EXPECT_NEAR(vector("Mount to bone rotation").y, 0.0f, 1e-3f);
 }
 
-// The derived vectors are not stored but write through the transform: each read back in the other frame.
+// The derived vectors are not stored but write through the transform: each is read back in the other
+// frame, under a turned and scaled parent so that the two frames differ in every part.
 TEST_F(EntityPropertiesTest, DerivedVectorsMoveTheEntity)
 {
-    Entity* e = Create(Create(nullptr, Translation(10, 0, 0)));
-    const struct { const char* name; const char* text; float (*read)(Entity*); float expected; } rows[] = {
-        {"Local position", "1 2 3 1", [](Entity* x) { return x->GetGlobalPosition().x; }, 11.0f},
-        {"Global position", "4 0 0 1", [](Entity* x) { return x->GetLocalPosition().x; }, -6.0f},
-        {"Local scale", "2 2 2 1", [](Entity* x) { return x->GetGlobalScale().y; }, 2.0f},
-        {"Global scale", "3 3 3 1", [](Entity* x) { return x->GetLocalScale().z; }, 3.0f},
-        {"Local rotation", "0 90 0 0", [](Entity* x) { return x->GetGlobalRotation().y; }, 90.0f},
-        {"Global rotation", "0 45 0 0", [](Entity* x) { return x->GetLocalRotation().y; }, 45.0f},
+    Matrix parent;
+    parent.LoadComplexTransformation(Vector(10, 0, 0, 1), Vector(0, 30, 0, 0), Vector(2, 2, 2, 1));
+    Entity* e = Create(Create(nullptr, parent));
+    const struct { const char* name; const char* text; const char* other; int axis; float expected; } rows[] = {
+        {"Local position", "1 2 3 1", "Global position", 1, 4.0f},
+        {"Global position", "4 6 0 1", "Local position", 1, 3.0f},
+        {"Local scale", "2 2 2 1", "Global scale", 1, 4.0f},
+        {"Global scale", "3 3 3 1", "Local scale", 2, 1.5f},
+        {"Local rotation", "0 30 0 0", "Global rotation", 1, 60.0f},
+        {"Global rotation", "0 45 0 0", "Local rotation", 1, 15.0f},
     };
     for (const auto& row : rows)
     {
         ASSERT_TRUE(Entity::StaticClassProperties()->FindProperty(row.name)->SetFromText(e, row.text)) << row.name;
-        EXPECT_NEAR(row.read(e), row.expected, 1e-3f) << row.name;
+        const RTTIProperty* other = Entity::StaticClassProperties()->FindProperty(row.other);
+        EXPECT_NEAR((&static_cast<const RTTITypedProperty<Vector>*>(other)->GetValueAddress(e)->x)[row.axis],
+                    row.expected, 1e-3f) << row.name;
     }
 }
 

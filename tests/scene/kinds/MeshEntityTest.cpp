@@ -68,7 +68,11 @@ TEST_F(MeshEntityTest, ShaderPresetNamesFallBackToDefaultThenToTheFirst)
 {
     MeshTemplateSpec spec;
     spec.shaderPresets = {"Snow", "Default"};
-    MeshEntity* entity = Create(Template(spec));
+    MeshTemplate* meshTemplate = Template(spec);
+    MeshTemplateAnimationPresetNode angry;
+    angry.m_name = NameString("angry");
+    meshTemplate->EditPresetTree().m_nodes.Add(angry);
+    MeshEntity* entity = Create(meshTemplate);
     ASSERT_NE(entity, nullptr);
     MeshEntityRenderingContext* context = entity->GetMeshRenderingContext();
     ASSERT_NE(context, nullptr);
@@ -89,6 +93,10 @@ TEST_F(MeshEntityTest, ShaderPresetNamesFallBackToDefaultThenToTheFirst)
     entity->GetPropertyChoices("Shader preset", choices);
     ASSERT_EQ(choices.Count(), 2);
     EXPECT_STREQ(choices[1].CStr(), "Default");
+    choices.Clear();
+    entity->GetPropertyChoices("Animation preset", choices);
+    ASSERT_EQ(choices.Count(), 2);
+    EXPECT_STREQ(choices[1].CStr(), "angry");
 
     spec.shaderPresets = {"A", "B"};
     MeshEntity* other = Create(Template(spec));

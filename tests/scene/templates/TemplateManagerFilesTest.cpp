@@ -211,6 +211,12 @@ TEST_F(TemplateManagerFilesTest, AHandMadeIndexLoadsAndEveryForgedCountIsRefused
     forged[3] = 0x7F;
     TemplateManager manager;
     EXPECT_FALSE(manager.ReadTemplateInfo(forged.data(), forged.size()));
+    // A stub record one byte longer than its payload.
+    forged = bytes;
+    forged[4] = 4 + 16 + 4 + 1;
+    forged.insert(forged.begin() + 4 + 4 + 24, 0);
+    EXPECT_FALSE(manager.ReadTemplateInfo(forged.data(), forged.size()));
+    EXPECT_TRUE(log.Contains("not a whole stub payload (stub 0)", CONSOLE_ERROR));
     // Unsorted and duplicate GUIDs are refused.
     forged = bytes;
     forged[4 + 4 + 4 + 15] = 3; // the first stub's GUID now sorts after the second

@@ -181,6 +181,10 @@ TEST(UIElementTreeTest, PointerSelectableElementsEnterAndLeaveTheIdMapWithTheirF
     EXPECT_EQ(FindUIElementInIdMap(element->GetId()), element);
     element->Release();
     EXPECT_EQ(GetUIElementIdMapCount(), before);
+    UIElement* const deleted = new UIElement;
+    deleted->RaiseFlag(UIFLAG_FOCUSABLEWITHMOUSE);
+    delete deleted;
+    EXPECT_EQ(GetUIElementIdMapCount(), before) << "deleted without a release, it leaves the map too";
 }
 
 TEST(UIElementTreeTest, ReleasingASubtreeFreesEveryElementOnceAndClearsItsSafePointers)

@@ -217,6 +217,9 @@ TEST_F(UIPictureTest, UserImagesAreCopiedSwappedIntoTheSharedTextureOfTheirSizeC
     steam::SetTestImage(0, 64, 2, rgba);
     m_picture->SetSteamTexture(1, 0);
     EXPECT_EQ(UICommand::GetWrittenCount(), unknown) << "image 0 is no image, even where the service has one";
+    m_picture->SetSteamTexture(0, 7);
+    m_picture->SetTexture("none", 0, 0);
+    EXPECT_EQ(std::make_pair(m_picture->GetSteamSizeClass(), m_picture->GetSteamImage()), std::make_pair(-1, 0));
     steam::SetTestImage(7, 0, 0, {});
 }
 

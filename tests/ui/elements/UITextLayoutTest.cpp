@@ -75,7 +75,11 @@ TEST_F(UITextLayoutTest, SingleTextsAlignTheirOffsetByTheirExtent)
     copy->SetScaleUniform(2.0f);
     copy->CopyText(frozen, false, true);
     copy->ResizeParentToMySize();
-    EXPECT_EQ(frozen->GetRenderText() + u"|" + copy->GetRenderText(), u"|abc") << "moved, not copied";
+    EXPECT_EQ(frozen->GetRenderText() + u"|" + copy->GetRenderText() + u"|" + frozen->GetMainText() + u"|" +
+                  copy->GetMainText(),
+              u"|abc||abc")
+        << "moved, not copied, on both sides";
+    EXPECT_EQ(frozen->GetText() + "|" + copy->GetText(), "|abc");
     EXPECT_FLOAT_EQ(frozen->GetRenderSize().x, 28.0f) << "the parent takes the scaled extent";
     frozen->Release();
 }

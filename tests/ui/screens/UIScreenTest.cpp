@@ -238,14 +238,17 @@ TEST_F(UIScreenTest, MovesTellTheElementUnderThePointerAndDropAPressThatLeftIt)
 TEST_F(UIScreenTest, SimulatedTapsPressAndReleaseTheElementOnce)
 {
     UIElement* b = Button("b", 10, 10, 50, 50);
+    m_screen->SetName("screen");
+    m_screen->AddEventListener(&m_listener, &Record, UIEVENT_MOUSEDOWN, 0, UIEVENTFLAG_ONALL);
     m_screen->SimulateTapBegin(b);
     m_screen->SimulateTapBegin(b);
     EXPECT_TRUE(m_screen->SimulateTapEnd());
     EXPECT_FALSE(m_screen->SimulateTapEnd()) << "nothing is held any more";
-    EXPECT_EQ(gEvents, (std::vector<std::string>{"b:2", "b:4", "b:3"})) << "the second begin went to the screen";
+    EXPECT_EQ(gEvents, (std::vector<std::string>{"b:2", "b:2", "screen:2", "b:4", "b:3"}))
+        << "the screen hears b's press go up, and the second begin";
     gEvents.clear();
     m_screen->SimulateClick(b);
-    EXPECT_EQ(gEvents, (std::vector<std::string>{"b:2", "b:4", "b:3"}));
+    EXPECT_EQ(gEvents, (std::vector<std::string>{"b:2", "b:2", "b:4", "b:3"}));
 }
 
 TEST_F(UIScreenTest, AClickedUTF16InputIsEditedUntilTheNextPressOrEnter)

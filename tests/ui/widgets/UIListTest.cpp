@@ -376,6 +376,10 @@ TEST_F(UIListTest, TheFixedEntryShowsAtTheBottomAndHidesWhenItsEntryComesIntoVie
         const auto* fade = dynamic_cast<const UIActionBlendAndShowHide*>(fixed->GetFirstAction(3));
         EXPECT_EQ(fixed->IsRenderHidden() || (fade != nullptr && !fade->IsShowing()), !s.shown) << s.drag;
     }
+    fixed->Show();
+    m_list->Clear(false);
+    EXPECT_EQ(m_list->GetLastChild(), fixed) << "still drawn over the new container";
+    EXPECT_FALSE(fixed->IsVisibleFlag()) << "hidden until its entry is added again";
 }
 
 TEST_F(UIListTest, EntriesWithoutHeightStillGetAFixedEntry)

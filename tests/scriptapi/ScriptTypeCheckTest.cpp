@@ -6,6 +6,7 @@
 #include "core/CoreConfig.h"
 #include "engine/EngineTimer.h"
 #include "engine/config/GameConfig.h"
+#include "scriptapi/ScriptTypeCheck.h"
 
 #include <gtest/gtest.h>
 #include <tolua++.h>
@@ -39,6 +40,10 @@ TEST_F(ScriptTypeCheckTest, OwnObjectsPassAndOtherArgumentsFailAsBefore)
         // Mul(float) and Mul(const Vector&, float) are told apart by the test of argument 2.
         Run("local v = Vector(1, 1, 1, 1) v:Mul(3) assert(v.x == 3 and v.w == 3) "
             "v:Mul(b, 2) assert(v.x == 10 and v.w == 16)");
+        lua_getglobal(L(), "a");
+        EXPECT_TRUE(NorvexIsExactUserType(L(), -1, "Vector"));
+        EXPECT_FALSE(NorvexIsExactUserType(L(), -1, "const Vector"));
+        lua_pop(L(), 1);
 
         EXPECT_TRUE(FailsWith("a:Dot3(gGame)", "argument #2 is 'Game'; 'const Vector' expected."));
         EXPECT_TRUE(FailsWith("Vector.Set(gGame, 1, 2, 3, 4)", "argument #1 is 'Game'; 'Vector' expected."));

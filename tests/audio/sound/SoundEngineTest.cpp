@@ -218,6 +218,7 @@ TEST_F(SoundEngineTest, BrokenFilesFailWithALoggedError)
     sound.Engine().PlaySystemSound("nothing.ogg", &streamed);
     // Of two files, one name of 1023 letters is still looked up and the other, one letter longer, is refused.
     sound.Engine().PlaySystemSound((std::string(1023, 'n') + ";" + std::string(1024, 'n')).c_str(), nullptr);
+    sound.Engine().PlaySystemSound(";", nullptr); // no file at all
     for (int i = 0; i < 200 && sound.InstanceCount() != 0; ++i)
         sound.WaitCycles(1);
     EXPECT_EQ(sound.InstanceCount(), 0u);

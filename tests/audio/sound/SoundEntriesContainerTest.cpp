@@ -105,6 +105,8 @@ TEST_F(SoundEntriesContainerTest, NamesAreSortedUniqueAndFoundWithTheSuffixFirst
     EXPECT_EQ(m_entries.GetSoundEntriesNameSuffix(), "_NIGHT");
     EXPECT_EQ(PlayAndRead("click").name, "night.wav") << "the suffixed entry first";
     EXPECT_EQ(PlayAndRead("Beep").name, "beep.wav") << "then the plain name";
+    m_entries.SetSoundEntriesNameSuffix("EP");
+    EXPECT_EQ(PlayAndRead("be").name, "beep.wav") << "a name known only with the suffix, first of all";
     m_entries.SetSoundEntriesNameSuffix(nullptr);
     EXPECT_EQ(PlayAndRead("click").name, "click.wav");
 

@@ -165,7 +165,7 @@ TEST_F(GameConsoleFramesTest, OverlongMessagesAreCutAtTheirFormattingBuffer)
     gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_SCRIPT, "%s", text.c_str());
     std::lock_guard<std::mutex> lock(gHeardMutex);
     ASSERT_EQ(gHeard.size(), 1u);
-    EXPECT_EQ(gHeard[0].size(), 2 + GameConsole::kMaxMessageLength);
+    EXPECT_EQ(gHeard[0].size(), 2u + 8191u);
 }
 
 TEST_F(GameConsoleFramesTest, EveryLineModeAppendsOnChannelsFourAndSevenOnly)

@@ -24,6 +24,7 @@ struct SystemState
     bool emitting = false;
     bool parked = false;
     float speed = 0.0f;
+    float colorMultiplier = 0.0f;
 };
 
 class ParticleEntityTest : public RendererTestBase
@@ -76,6 +77,7 @@ protected:
             state.emitting = state.system->IsEmitting();
             state.parked = state.system->IsInParkList();
             state.speed = state.system->GetSpeedMultiplier();
+            state.colorMultiplier = context->GetColorMultiplier().w;
         });
         return state;
     }
@@ -157,6 +159,7 @@ TEST_F(ParticleEntityTest, EditorPlacementAndTemplateBoundsRebuildTheSystemForTh
         ASSERT_TRUE(entity->GetClassProperties()->FindProperty("Spawn in editor")->SetFromText(entity, row.spawnInEditor));
         entity->PostCreateInit();
         const SystemState before = Frames(entity, 1);
+        entity->GetParticleContext()->SetColorMultiplier(Vector(0.5f, 0.5f, 0.5f, 0.5f));
         if (row.bounds)
             entity->ResetBoundsFromTemplate("Static bounding box");
         else
@@ -166,6 +169,7 @@ TEST_F(ParticleEntityTest, EditorPlacementAndTemplateBoundsRebuildTheSystemForTh
         const SystemState after = Frames(entity, 2);
         EXPECT_NE(after.system, before.system) << "a fresh system";
         EXPECT_EQ(after.emitting, row.spawning) << row.spawnInEditor;
+        EXPECT_FLOAT_EQ(after.colorMultiplier, 1.0f) << "the entity's own white comes back";
     }
 }
 // Particle templates carry no box: the entity stands in the grid by the unit box round its place,

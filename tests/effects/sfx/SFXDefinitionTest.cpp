@@ -318,6 +318,7 @@ TEST_F(SFXDefinitionTest, EditsAndDeletionsReinitialiseEveryPlayingContext)
     // The definition's edit resolves every element.
     definition.OnPropertyChanged(nullptr);
     EXPECT_EQ(definition.GetPassBits(), 2u | 64u);
+    EXPECT_EQ(a->loads, std::vector<bool>{true}) << "loaded at once";
 
     // [enabled A, disabled B, enabled C, disabled D] leaves [A, C], and the contexts see two elements.
     b->SetEnabled(false);

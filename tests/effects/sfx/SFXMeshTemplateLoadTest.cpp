@@ -149,6 +149,13 @@ TEST_F(SFXMeshTemplateLoadTest, ElementsReachingTheMeshThroughAnotherTemplateTak
         EXPECT_EQ(element->GetPassBits(), 31u);
         EXPECT_EQ(definition.GetPassBits(), 31u);
         EXPECT_EQ(element->GetDepthPassByte(), row.depthPass);
+        // Resource flags set on the effect reach the template the element holds.
+        definition.SetElementResourceFlags(RESOURCE_FLAG_KEEP_DATA);
+        const auto* physical = dynamic_cast<SFXPhysicalEffectElementDefinition*>(element);
+        const EntityTemplate* held =
+            physical != nullptr ? static_cast<EntityTemplate*>(physical->GetPhysicalEffectTemplate())
+                                : static_cast<SFXEmbeddedSfxElementDefinition*>(element)->GetSFXTemplate();
+        EXPECT_NE(held->GetResourceFlags() & RESOURCE_FLAG_KEEP_DATA, 0u);
         Stop(context, definition);
     }
 }

@@ -140,6 +140,9 @@ TEST_F(PlatformMainTest, FullScreenScriptModesAreTheDisplayModesUpToTheDesktop)
     EXPECT_EQ(helper.GetScreenModeDesc(count), "");
     helper.SetScreenMode(count - 1);
     EXPECT_FLOAT_EQ(gGameConfig.m_rendererConfig.m_semiResolutionScreenScale, 1.0f);
+    gGameConfig.m_rendererConfig.m_semiResolutionScreenScale = 0.5f;
+    helper.SetScreenMode(count);
+    EXPECT_FLOAT_EQ(gGameConfig.m_rendererConfig.m_semiResolutionScreenScale, 0.5f) << "one past the list";
 }
 
 TEST_F(PlatformMainTest, CtrlEnterTogglesFullScreenBothWays)

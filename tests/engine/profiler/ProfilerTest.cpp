@@ -56,10 +56,12 @@ TEST_F(ProfilerTest, NetEnablesItsNineteenChannelsAndNullDisablesAll)
     EXPECT_TRUE(m_profiler->IsActive(63)); // "NetDynamicMID"
     EXPECT_FALSE(m_profiler->IsActive(kFPS));
 
+    m_profiler->EnableProfiler("ticksrvnum", true);
     m_profiler->EnableProfiler("TICK(main", false);
     Sync();
     EXPECT_FALSE(m_profiler->IsActive(kNetTickMain));
     EXPECT_TRUE(m_profiler->IsActive(47));
+    EXPECT_TRUE(m_profiler->IsActive(66)); // "MPPropsEntityTickSrvNum", matched deep in a long name
 
     m_profiler->EnableProfiler(nullptr, false);
     Sync();

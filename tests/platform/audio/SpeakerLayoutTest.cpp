@@ -102,11 +102,17 @@ TEST(SpeakerLayoutTest, AVoiceWithoutAMatrixMixesEveryChannelByItsSpeaker)
     buffer.audioBytes = uint32_t(bytes.size());
     ASSERT_TRUE(voice->SubmitBuffer(buffer));
     voice->Start();
+    const audio::MemoryOutput& capture = *engine->GetMemoryOutput();
+    EXPECT_EQ(std::pair(capture.GetChannelCount(), capture.GetSampleRate()), std::pair(0u, 0u)) << "nothing yet";
     ASSERT_TRUE(engine->RenderBlocks(1));
     const std::vector<float> out = engine->GetMemoryOutput()->Take();
     const auto at = [&levels](int c) { return levels[c] / 32768.0f; };
     EXPECT_FLOAT_EQ(out[0], at(0) + k3dB * (at(2) + at(3) + at(4)));
     EXPECT_FLOAT_EQ(out[1], at(1) + k3dB * (at(2) + at(3) + at(5)));
     EXPECT_FLOAT_EQ(out[2 * 479], out[0]);
+    const float frame[2] = {};
+    engine->GetMemoryOutput()->Append(frame, 1, 2, 48000);
+    engine->GetMemoryOutput()->Append(frame, 1, 2, 44100);
+    EXPECT_EQ(std::pair(capture.FrameCount(), capture.GetSampleRate()), std::pair(uint64_t(1), 44100u)) << "started anew";
 }
 } // namespace

@@ -59,6 +59,9 @@ TEST(WavFileTest, RefusesTruncatedAndIncompleteImages)
     EXPECT_FALSE(audio::ParseWav(shortFormat.data(), shortFormat.size(), wav, &error));
     EXPECT_EQ(error, "format chunk too short");
     EXPECT_FALSE(audio::ParseWav(image.data(), 11, wav, &error));
+    EXPECT_EQ(error, "not a RIFF WAVE image");
+    EXPECT_FALSE(audio::ParseWav(image.data(), 12, wav, &error));
+    EXPECT_EQ(error, "no format chunk") << "the header alone";
     std::vector<uint8_t> huge = image;
     huge[50] = 0xFF;
     huge[51] = 0xFF;

@@ -50,6 +50,9 @@ TEST_F(GpuDeviceTest, AdapterReportsModesFormatsAndMultisampling)
     EXPECT_EQ(quality, 1u);
     EXPECT_EQ(m_factory->CheckDeviceMultiSampleType(0, kDeviceTypeHal, kFormatA8R8G8B8, true, 8, &quality),
               kErrNotAvailable);
+    EXPECT_EQ(quality, 0u) << "no quality level for a refused count";
+    EXPECT_EQ(m_factory->CheckDeviceMultiSampleType(1, kDeviceTypeHal, kFormatA8R8G8B8, true, 4, &quality),
+              kErrInvalidCall) << "one adapter";
 
     // A configured adapter without A2R10G10B10 targets or hardware vertex processing refuses them, as a
     // GPU without them would.
@@ -74,6 +77,8 @@ TEST_F(GpuDeviceTest, AdapterReportsModesFormatsAndMultisampling)
     EXPECT_EQ(device->CreateTexture(16, 16, 1, kUsageRenderTarget, kFormatA2R10G10B10, kPoolDefault, &texture),
               kErrNotAvailable);
     ASSERT_EQ(device->CreateTexture(16, 16, 1, kUsageRenderTarget, kFormatA8R8G8B8, kPoolDefault, &texture), kOk);
+    EXPECT_EQ(m_device->SetTexture(0, texture), kErrInvalidCall) << "another device's texture";
+    EXPECT_EQ(m_device->SetTexture(kSamplerCount, nullptr), kErrInvalidCall) << "no such stage";
     texture->Release();
     device->Release();
     other->Release();
@@ -181,6 +186,7 @@ TEST_F(GpuDeviceTest, StateTablesAndStatisticsFollowAScriptedFrame)
     m_device->SetFVF(kFvfXyz); // and a fixed format the declaration
     const float lines[4 * 5] = {};
     ASSERT_EQ(m_device->DrawPrimitiveUP(kPrimitiveLineStrip, 3, lines, 20), kOk);
+    EXPECT_EQ(m_device->DrawPrimitiveUP(kPrimitiveLineStrip, 3, lines, 0), kErrInvalidCall) << "no stride";
     const uint16_t triangle[3] = {1, 2, 3};
     EXPECT_EQ(m_device->DrawIndexedPrimitiveUP(kPrimitiveTriangleList, 1, 2, 1, triangle, kFormatIndex16, lines, 20),
               kErrInvalidCall) << "index 3 past vertices 1 and 2";
@@ -216,7 +222,7 @@ TEST_F(GpuDeviceTest, StateTablesAndStatisticsFollowAScriptedFrame)
     EXPECT_EQ(stats.refusedConstantWrites, 2u);
     EXPECT_EQ(stats.drawCalls, 4u);
     EXPECT_EQ(stats.primitives, 2u + 2u + 3u + 3u);
-    EXPECT_EQ(stats.invalidCalls, 15u);
+    EXPECT_EQ(stats.invalidCalls, 16u);
     EXPECT_EQ((std::array{stats.declarationCalls, stats.fvfCalls, stats.streamSourceCalls, stats.indexBufferCalls}),
               (std::array{1u, 2u, 6u, 1u}));
 
@@ -467,6 +473,15 @@ TEST_F(GpuDeviceTest, TexturesTargetsAndViewportRules)
         EXPECT_EQ(m_device->CreateIndexBuffer(b.length, b.usage, kFormatIndex16, b.pool, &ib), b.expected) << &b - rows;
         SafeRelease(vb), SafeRelease(ib);
     }
+
+    std::vector<VertexElement> elements(kMaxVertexElements, kPositionUv[0]);
+    GpuVertexDeclaration* declaration = nullptr;
+    EXPECT_EQ(m_device->CreateVertexDeclaration(elements.data(), &declaration), kErrInvalidCall) << "no end marker";
+    elements.back() = kDeclEnd;
+    ASSERT_EQ(m_device->CreateVertexDeclaration(elements.data(), &declaration), kOk) << "the end marker last";
+    declaration->Release();
+    elements[0].stream = kStreamCount;
+    EXPECT_EQ(m_device->CreateVertexDeclaration(elements.data(), &declaration), kErrInvalidCall) << "no such stream";
 
     GpuSurface* target = nullptr;
     ASSERT_EQ(m_device->CreateRenderTarget(16, 8, kFormatA8R8G8B8, 4, 0, false, &target), kOk);

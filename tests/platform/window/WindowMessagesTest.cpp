@@ -134,6 +134,16 @@ TEST_F(WindowMessagesTest, FrameLimitPostsACloseOnTheLastFrame)
     EXPECT_EQ(GetQueuedMessageCount(), 0u) << "one close only";
 }
 
+// A game started with a frame limit counts from its first frame. The threadsafe style runs the check
+// in a freshly started copy of this program, before any test could reset the count or the limit.
+TEST(WindowMessagesDeathTest, ANewProcessReadsTheLimitAndHasCountedNoFrame)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    setenv("NORVEX_MAX_FRAMES", "7", 1);
+    EXPECT_EXIT(_exit(GetCountedFrames() == 0 && GetMaxFrames() == 7 ? 0 : 1), testing::ExitedWithCode(0), "");
+    unsetenv("NORVEX_MAX_FRAMES");
+}
+
 TEST_F(WindowMessagesTest, FrameLimitIsReadFromTheEnvironment)
 {
     setenv("NORVEX_MAX_FRAMES", "2", 1);

@@ -1,0 +1,21 @@
+// Which of the game's timers an animation's time flags make it run on.
+#include "effects/animation/AnimationClock.h"
+
+#include "effects/animation/AnimationParams.h"
+#include "engine/Game.h"
+
+#include <gtest/gtest.h>
+
+TEST(AnimationClockTest, EachTimeFlagReadsItsOwnTimerWhateverTheOtherFlags)
+{
+    GameTimer* const timers[] = {&gGame.GetGameTimer(), &gGame.GetGameplayTimer(), &gGame.GetSmoothGameTimer(),
+                                 &gGame.GetSmoothGameplayTimer()};
+    const uint32_t flags[] = {ANIMFLAG_GAMETIME, ANIMFLAG_GAMEPLAYTIME, ANIMFLAG_SMOOTHGAMETIME,
+                              ANIMFLAG_SMOOTHGAMEPLAYTIME};
+    for (uint64_t i = 0; i < 4; ++i)
+        timers[i]->ResetTime(1000 * (i + 1));
+    for (uint64_t i = 0; i < 4; ++i)
+        EXPECT_EQ(GetAnimationClock(flags[i] | ANIMFLAG_LOOP).GetTime().GetTicks(), int64_t(1000 * (i + 1))) << i;
+    for (GameTimer* timer : timers)
+        timer->Reset();
+}

@@ -3,6 +3,9 @@
 #include "tools/datakit/UIRecipeTemplateWriter.h"
 
 #include "engine/ClassRegistration.h"
+#include "tools/datakit/DataRoot.h"
+#include "tools/datakit/TemplateWriter.h"
+#include "ui/recipes/UIRecipeTemplate.h"
 #include "ui/recipes/UIScreenRecipe.h"
 #include "ui/recipes/UITextRecipe.h"
 
@@ -59,5 +62,20 @@ TEST(UIRecipeTemplateWriterTest, TreesParseByIndentationAndFaultsNameTheirLine)
         EXPECT_EQ(UIRecipeTemplateWriter::ParseTree(fault.text, error), nullptr) << fault.text;
         EXPECT_EQ(error, fault.error);
     }
+}
+
+TEST(UIRecipeTemplateWriterTest, StubEntriesSplitThePathAtItsLastSlash)
+{
+    RegisterAllClasses();
+    std::string error;
+    const std::unique_ptr<UIRecipeTemplate> layout =
+        UIRecipeTemplateWriter::MakeTemplate(UIRecipeTemplateWriter::ParseTree("UIScreenRecipe\n", error));
+    DataRoot data;
+    std::vector<TemplateStubEntry> entries;
+    UIRecipeTemplateWriter::AddTemplate(data, entries, "Menus/Pause/Main", SimpleGUID(), *layout);
+    UIRecipeTemplateWriter::AddTemplate(data, entries, "Hud", SimpleGUID(), *layout);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].folder + "|" + entries[0].name, "templates/Menus/Pause|Main");
+    EXPECT_EQ(entries[1].folder + "|" + entries[1].name, "templates|Hud");
 }
 } // namespace

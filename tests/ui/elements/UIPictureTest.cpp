@@ -13,6 +13,7 @@
 #include "tools/datakit/TextureFileWriter.h"
 #include "ui/elements/UICommand.h"
 #include "ui/elements/UIPicture.h"
+#include "ui/elements/UIRoundedRect.h"
 
 #include <gtest/gtest.h>
 
@@ -333,5 +334,15 @@ TEST_F(UIPictureResourceTest, TexturesAndShadersByNameReachTheRenderSideOnlyWhen
         EXPECT_EQ(shader->GetReferenceCount(), 2) << "removal leaves the shader manager's and the test's own";
         shader->Release();
     }
+}
+
+TEST_F(UIPictureResourceTest, OnlyTheLastPartOfARoundedRectangleFlushesItsBatch)
+{
+    UIRoundedRect* const rect = new UIRoundedRect("NO_TEXTURE", true);
+    m_harness.GetRenderer().SubmitCommands(true);
+    for (uint32_t i = 0; i < UIRoundedRect::kPartCount; ++i)
+        EXPECT_EQ(rect->GetPart(i)->GetFlushAfter(), i == UIRoundedRect::kPartCount - 1) << i;
+    rect->Release();
+    m_harness.GetRenderer().SubmitCommands(true);
 }
 } // namespace

@@ -18,6 +18,7 @@
 #include "support/RendererTestBase.h"
 #include "support/TemplateTestSupport.h"
 #include "ui/elements/UITextBox.h"
+#include "ui/recipes/UITemplateViewRecipe.h"
 #include "ui/widgets/UIAction.h"
 
 #include <gtest/gtest.h>
@@ -208,6 +209,19 @@ TEST_F(UITemplateViewTest, RestartPlaysTheEffectUnderTheLocalMatrixUntilAFollowe
     m_view->SetTemplate("ui/rock");
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(m_view->GetRenderContext(), nullptr) << "another template ends the effect";
+}
+
+TEST_F(UITemplateViewTest, ARecipeGivesItsTemplateAndShaderPreset)
+{
+    UITemplateViewRecipe recipe;
+    recipe.m_templateName.Set("ui/rock");
+    recipe.m_shaderPreset.Set("Shiny");
+    UIElement* const view = UIElementRecipe::CreateElement(&recipe, nullptr, 0, nullptr);
+    ASSERT_NE(view, nullptr);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(static_cast<UITemplateView*>(view)->GetRenderMeshData(), m_meshData);
+    EXPECT_EQ(static_cast<UITemplateView*>(view)->GetRenderPresetIndex(), 1u);
+    view->Release();
 }
 
 TEST_F(UITemplateViewTest, AnOutlinedMeshMarksTheStencilWithItsMaskAndTurnsItOffAfter)

@@ -235,6 +235,7 @@ TEST_F(UITextBaseFontTest, MeasuredSizesAreTheDrawnSizes)
     // After a change of language every element takes its font again.
     UITextBase::ReloadAllFonts();
     ASSERT_NE(text->GetFont(), nullptr);
+    EXPECT_EQ(text->GetFont()->GetFlags() & RESOURCE_FLAG_KEEP_DATA, 0u) << "the unused font was evicted and loaded anew";
     EXPECT_EQ(text->GetTextWidth(u"A"), 16.0f);
     ResourceFont* const font = text->GetFont();
     text->ClearFont();

@@ -182,6 +182,13 @@ TEST_F(UIScreenTest, APressAndReleaseClickAndASecondPointerChangesNothing)
     EXPECT_EQ(m_screen->GetPressedElement(), nullptr);
     EXPECT_EQ(gEvents, (std::vector<std::string>{"b:2", "b:4", "b:3"}));
     EXPECT_FALSE(m_screen->OnKey(13)) << "Enter with no focused text input";
+    UIElement* const still = new UIElement; // under the pointer, but nothing listens for its presses
+    still->SetSizeXY(10, 10);
+    still->RaiseFlag(UIFLAG_FOCUSABLEWITHMOUSE);
+    m_screen->AddChild(still);
+    Draw();
+    EXPECT_FALSE(m_screen->OnPointerBegin(At(5, 5), 1)) << "a press nothing takes is not handled";
+    EXPECT_EQ(m_screen->GetPressedElement(), nullptr);
 }
 
 TEST_F(UIScreenTest, PressesEndOnThePressedElementWhereverThePointerLeaves)

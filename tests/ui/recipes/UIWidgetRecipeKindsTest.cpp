@@ -252,7 +252,7 @@ TEST(UIWidgetRecipeKindsTest, EachButtonStateClearsItsChannelOnlyWhenItIsAHighli
     {
         auto* preset = new UIElementPreset;
         preset->SetId(state.preset);
-        preset->m_position.Set(7.0f, 1.0f, 0.0f, 1.0f);
+        preset->m_position.Set(float(&state - states), 1.0f, 0.0f, 1.0f);
         preset->GetActiveProperties().Add(NameString("Position"));
         recipe.AddPreset(preset);
     }
@@ -262,6 +262,11 @@ TEST(UIWidgetRecipeKindsTest, EachButtonStateClearsItsChannelOnlyWhenItIsAHighli
         button->Wait(5.0f, 0, 0);
         EXPECT_TRUE((button->*state.forward)(false)) << state.preset;
         EXPECT_EQ(dynamic_cast<UIActionMove*>(button->GetFirstAction(0)) != nullptr, state.clears) << state.preset;
+        const UIActionMove* move = nullptr;
+        for (const UIAction* a = button->GetFirstAction(0); a != nullptr && move == nullptr; a = a->GetNext())
+            move = dynamic_cast<const UIActionMove*>(a);
+        ASSERT_NE(move, nullptr) << state.preset;
+        EXPECT_EQ(move->GetTarget().x, float(&state - states)) << "the state's own preset: " << state.preset;
         button->Release();
     }
 }

@@ -532,6 +532,10 @@ TEST_F(PostprocessChainTest, LookupTablesHoldTheSampledCurvesAndALockedTableStay
     EXPECT_EQ(reports, 1u) << "logged once";
     Frame(1);
     EXPECT_FALSE(gPostprocessManager.IsTableDirty(PM::TABLE_TONE)) << "the next enabled run refills it";
+    // A display change makes new tables: they are filled again although the scene did not change.
+    Renderer().ApplyDisplaySettings(m_harness.GetWindow(), 320, 240, true, false);
+    Frame(1);
+    EXPECT_EQ(read(PM::TABLE_COLOR), colours);
 }
 
 TEST_F(PostprocessChainTest, AScreenAreaBlursAcrossAnEdgeAndTheFrameTargetComesBack)

@@ -335,6 +335,15 @@ TEST_F(PostprocessChainTest, FullSizePassesKeepAWhitePixelOnItsPixel)
         EXPECT_EQ(lit[1], c.green);
         EXPECT_EQ(lit[2], c.blue);
     }
+    // With the zoom blur's shader gone, the result left in a ping-pong target still reaches the frame:
+    // red two pixels away this time, so the last frame's copy cannot pass for it.
+    RunOnRenderThread(Renderer(), [](NorvexRenderer&) {
+        const_cast<ShaderPair&>(gPostprocessManager.GetPassSlot(PM::PASS_ZOOM_BLUR)).Release();
+    });
+    for (float& entry : Shading().rgbShift)
+        entry = 4.5f;
+    Apply();
+    EXPECT_EQ(WhitePixelFrame(5)[0], (Pixels{{98, 118}}));
 }
 
 // The mobile passes keep a white pixel on its pixel as well: through the composite (with the

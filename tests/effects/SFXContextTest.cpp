@@ -401,6 +401,11 @@ TEST_F(SFXContextTest, ANestedContextRefusesNestedElementsOncePerInitialisation)
     EXPECT_EQ(nested.GetElementContext(0), nullptr);
     EXPECT_NE(nested.GetElementContext(1), nullptr);
     EXPECT_EQ(nested.GetElementContext(2), nullptr);
+    // Calls to every element or to a refused one's name pass over the missing contexts.
+    nested.PostSetSpeedMultiplier(2.0f);
+    nested.PostSetElementSpeedMultiplier("N1", 2.0f);
+    m_renderer.SubmitCommands(true);
+    EXPECT_FLOAT_EQ(Probe(nested, 1).speed, 2.0f);
     const char* const message = "SFXes with nested SFXes with nested SFXes are not allowed! Don't be silly...";
     size_t count = 0;
     for (const CapturedMessage& m : m_log.Messages())

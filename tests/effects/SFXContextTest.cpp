@@ -485,11 +485,18 @@ TEST_F(SFXContextTest, DrawsFilterByPassViewAndAlphaAndCombineTheColours)
     SFXContext& scene = Play(definition, 0, true, false, true);
     scene.SetTransformAndBounds(world, world, false, BoundingBox4::UNITCUBE3D);
     Walk(0, 0.1f, 0);
+    SceneParametersWrapper tinted;
+    tinted.SetDefaults();
+    tinted.GetShading().sfxColorMultiplier = Vector(1.0f, 0.5f, 1.0f, 1.0f);
     ProbeElement::draws.clear();
-    RunOnRenderThread(m_renderer, [&](NorvexRenderer&) { scene.DrawEffect(Vector(1, 1, 1, 1), 0, 0x2, 0); });
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer&) {
+        gSceneEnvironment.CreateSets();
+        gSceneEnvironment.StartBlend(&tinted, SceneEnvironment::kBlendTemporary, 0, 0.0f);
+        scene.DrawEffect(Vector(1, 1, 1, 1), 0, 0x2, 0);
+        gSceneEnvironment.DeleteSets();
+    });
     ASSERT_EQ(ProbeElement::draws.size(), 1u);
-    const SceneParametersWrapper* const active = gSceneEnvironment.GetActiveParameters();
-    EXPECT_FLOAT_EQ(ProbeElement::draws[0].color.y, active != nullptr ? active->GetShading().sfxColorMultiplier.y : 1.0f);
+    EXPECT_FLOAT_EQ(ProbeElement::draws[0].color.y, 0.5f);
 }
 
 TEST_F(SFXContextTest, NamesTooLongForOneCommandAreRefusedAndMeshChangesReachTheirElement)

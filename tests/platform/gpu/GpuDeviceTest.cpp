@@ -530,6 +530,7 @@ TEST_F(GpuDeviceTest, DeviceReleasedWithLiveObjectsLogsTheLeak)
     EXPECT_TRUE(m_log.Contains("device released with 1 live objects"));
     EXPECT_EQ(texture->GetDevice(), nullptr);
     EXPECT_EQ(LiveObjectCount(ObjectKind::Texture), 1u);
+    EXPECT_EQ(LiveObjectTotal(), 2u) << "the texture and the factory; the device and its own objects are gone";
     texture->Release();
 }
 

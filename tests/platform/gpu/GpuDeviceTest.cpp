@@ -501,7 +501,8 @@ TEST_F(GpuDeviceTest, TexturesTargetsAndViewportRules)
     EXPECT_EQ(m_device->SetScissorRect({4, 4, 3, 4}), kErrInvalidCall);
     EXPECT_EQ(m_device->SetDepthStencilSurface(target), kErrInvalidCall);
     const FrameStatistics& stats = m_device->GetFrameStatistics();
-    EXPECT_EQ((std::array{stats.renderTargetCalls, stats.depthStencilCalls}), (std::array{4u, 1u})) << "refused too";
+    EXPECT_EQ((std::array{stats.renderTargetCalls, stats.depthStencilCalls, stats.viewportCalls, stats.scissorCalls}),
+              (std::array{4u, 1u, 1u, 2u})) << "refused too";
     depth->Release();
     ASSERT_EQ(m_device->SetRenderTarget(0, BackBuffer()), kOk);
     target->Release();

@@ -174,9 +174,10 @@ TEST_F(PathGridLineOfSightTest, AStartOutsideTheGridIsRefusedAndAnEndOutsideStop
     m_log.Clear();
     EXPECT_EQ(grid.CheckLineOfSight(Vector(500, 0, 1000, 1), Vector(500, 0, 900, 1), buffer, 4), 0);
     EXPECT_EQ(grid.CheckLineOfSight(Vector(500, 0, -0.01f, 1), Vector(500, 0, 5, 1), buffer, 4), 0);
+    EXPECT_EQ(grid.CheckLineOfSight(Vector(-500, 0, 500, 1), Vector(5, 0, 500, 1), buffer, 4), 0);
     const float nan = std::numeric_limits<float>::quiet_NaN();
     EXPECT_EQ(grid.CheckLineOfSight(Vector(nan, 0, 500, 1), Vector(900, 0, 500, 1), buffer, 4), 0);
-    EXPECT_EQ(m_log.Messages().size(), 3u);
+    EXPECT_EQ(m_log.Messages().size(), 4u);
     m_log.Clear();
     EXPECT_EQ(grid.CheckLineOfSight(Vector(900, 0, 500, 1), Vector(nan, 0, 500, 1), buffer, 4), 0);
     EXPECT_EQ(m_log.Messages().size(), 1u);

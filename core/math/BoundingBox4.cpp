@@ -257,8 +257,6 @@ bool BoundingBox4::CollidesWithSegment3D(const Vector& p0, const Vector& p1, Vec
     q.Sub(c, p0);
     Vector d;
     d.Sub(p1, p0);
-    alignas(16) float reciprocal[4];
-    _mm_store_ps(reciprocal, _mm_rcp_ps(d.Simd()));
 
     const float qs[3] = {q.x, q.y, q.z};
     const float ds[3] = {d.x, d.y, d.z};
@@ -273,9 +271,11 @@ bool BoundingBox4::CollidesWithSegment3D(const Vector& p0, const Vector& p1, Vec
             parallel[i] = true;
             continue;
         }
+        // A true division, not a reciprocal estimate: the estimate differs between processors and
+        // can put a segment that ends on a face just past its end, missing the box.
         const float s = ds[i] >= 0.0f ? 1.0f : -1.0f;
-        const float entry = (qs[i] - s * es[i]) * reciprocal[i];
-        const float exit = (qs[i] + s * es[i]) * reciprocal[i];
+        const float entry = (qs[i] - s * es[i]) / ds[i];
+        const float exit = (qs[i] + s * es[i]) / ds[i];
         tmin = std::fmax(tmin, entry);
         tmax = std::fmin(tmax, exit);
         if (tmin > tmax)

@@ -401,6 +401,11 @@ TEST_F(SFXContextTest, ANestedContextRefusesNestedElementsOncePerInitialisation)
     EXPECT_EQ(nested.GetElementContext(0), nullptr);
     EXPECT_NE(nested.GetElementContext(1), nullptr);
     EXPECT_EQ(nested.GetElementContext(2), nullptr);
+    // Calls to every element or to a refused one's name pass over the missing contexts.
+    nested.PostSetSpeedMultiplier(2.0f);
+    nested.PostSetElementSpeedMultiplier("N1", 2.0f);
+    m_renderer.SubmitCommands(true);
+    EXPECT_FLOAT_EQ(Probe(nested, 1).speed, 2.0f);
     const char* const message = "SFXes with nested SFXes with nested SFXes are not allowed! Don't be silly...";
     size_t count = 0;
     for (const CapturedMessage& m : m_log.Messages())
@@ -480,11 +485,18 @@ TEST_F(SFXContextTest, DrawsFilterByPassViewAndAlphaAndCombineTheColours)
     SFXContext& scene = Play(definition, 0, true, false, true);
     scene.SetTransformAndBounds(world, world, false, BoundingBox4::UNITCUBE3D);
     Walk(0, 0.1f, 0);
+    SceneParametersWrapper tinted;
+    tinted.SetDefaults();
+    tinted.GetShading().sfxColorMultiplier = Vector(1.0f, 0.5f, 1.0f, 1.0f);
     ProbeElement::draws.clear();
-    RunOnRenderThread(m_renderer, [&](NorvexRenderer&) { scene.DrawEffect(Vector(1, 1, 1, 1), 0, 0x2, 0); });
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer&) {
+        gSceneEnvironment.CreateSets();
+        gSceneEnvironment.StartBlend(&tinted, SceneEnvironment::kBlendTemporary, 0, 0.0f);
+        scene.DrawEffect(Vector(1, 1, 1, 1), 0, 0x2, 0);
+        gSceneEnvironment.DeleteSets();
+    });
     ASSERT_EQ(ProbeElement::draws.size(), 1u);
-    const SceneParametersWrapper* const active = gSceneEnvironment.GetActiveParameters();
-    EXPECT_FLOAT_EQ(ProbeElement::draws[0].color.y, active != nullptr ? active->GetShading().sfxColorMultiplier.y : 1.0f);
+    EXPECT_FLOAT_EQ(ProbeElement::draws[0].color.y, 0.5f);
 }
 
 TEST_F(SFXContextTest, NamesTooLongForOneCommandAreRefusedAndMeshChangesReachTheirElement)

@@ -227,7 +227,7 @@ TEST_F(SFXEntityTest, SkippingPastAPendingLoopBreakStillBreaksTheLoops)
 TEST_F(SFXEntityTest, ALoopingEffectStaysUntilItsLoopsBreakAndDeleteAtStopCanComeLater)
 {
     m_template.GetDefinition().AddElement(new PlainElement(0.5f, true));
-    m_template.GetDefinition().SetDeleteTimeout(0.1f);
+    m_template.GetDefinition().SetDeleteTimeout(0.3f);
     SFXEntity* looping = Create();
     SafePointer<Entity> watched(looping);
     Frames(100, 0.05f);
@@ -246,7 +246,9 @@ TEST_F(SFXEntityTest, ALoopingEffectStaysUntilItsLoopsBreakAndDeleteAtStopCanCom
     looping->SetDeleteAtStop(true);
     // r = 0x8000 / 65536: the first poll comes 1.5 s later.
     EXPECT_NEAR(looping->GetCallbackTimeLeft(SFXEntity::CALLBACK_POLL_FINISHED, 0), 1.5f, 1e-3f);
-    Frames(40, 0.05f);
+    Frames(32, 0.05f);
+    ASSERT_NE(watched.Get(), nullptr) << "the poll found it finished: the delete timeout runs first";
+    Frames(8, 0.05f);
     EXPECT_EQ(watched.Get(), nullptr);
 }
 

@@ -161,6 +161,12 @@ TEST_F(GameFrameTest, SmoothModeStepsThroughWholeTicksAndTheRemainder)
     EXPECT_EQ(Frame(os::kCounterFrequency / 20), 1);
     EXPECT_NEAR(gGame.GetGameTimer().GetLastStep(), Game::kTickSeconds, 1e-6f);
 
+    // A frame shorter than a tick runs one step of its own length, not a whole tick.
+    gGame.SetTimeMultiplier(1.0f, 0.0f);
+    Frames(4, os::kCounterFrequency / 60);
+    EXPECT_EQ(Frame(os::kCounterFrequency / 60), 1);
+    EXPECT_NEAR(gGame.GetGameTimer().GetLastStep(), 1.0f / 60.0f, 1e-5f);
+
     gGame.GetGameTimer().Pause(true);
     const int pauses = m_delegate.pauseTicks;
     EXPECT_EQ(Frame(os::kCounterFrequency / 20), 0);

@@ -66,7 +66,8 @@ TEST_F(GameSceneLoadTest, AKitSceneLoadsWithItsEntitiesAndMessagesInOrder)
     const std::vector<uint8_t> opt =
         SceneWriter::BuildOptimizedTemplates({{SceneWriter::BuildTemplateBody(EntityTemplate(), optimized, 0)}});
     m_folder.WriteFile("data/scenes/Level1.opt", std::string(opt.begin(), opt.end()));
-    gGame.SwitchScene("Level1", Game::SWITCH_KEEP_TEMPLATES, Game::kNoVariation, nullptr);
+    // Flag bit 0, the number scripts pass, keeps the in-memory unit template for the scene.
+    gGame.SwitchScene("Level1", 1, Game::kNoVariation, nullptr);
     gGame.Update(true);
 
     EXPECT_EQ(m_delegate.Joined(),

@@ -24,6 +24,7 @@
 #include "scene/templates/TemplateManager.h"
 #include "tools/datakit/DataRoot.h"
 #include "tools/datakit/TemplateWriter.h"
+#include "ui/text/StringManager.h"
 #include "support/EngineStartupFixture.h"
 
 #include <filesystem>
@@ -322,6 +323,7 @@ TEST_F(NorvexEngineTest, ASecondStartKeepsTheSavedLanguages)
     ASSERT_TRUE(Init());
     EXPECT_EQ(m_config.m_textLanguage, chosen);
     EXPECT_NE(m_config.m_textLanguage, gProjectConfig.m_textLanguage);
+    EXPECT_EQ(gStringManager->GetCurrentLanguage(), chosen) << "the strings follow the user's choice";
 }
 
 struct StartupFailure

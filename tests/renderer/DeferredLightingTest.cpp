@@ -101,6 +101,9 @@ TEST(DeferredLightingTest, VolumesCoverTheirLightAndTheSpotRadiusStaysBounded)
     EXPECT_NEAR(cone.model.rows[1].y, 8.0f / std::sqrt(3.0f), 1e-3f);
     EXPECT_NEAR(cone.radius, std::sqrt(16.0f + 64.0f / 3.0f), 1e-3f) << "the sphere through the cone's base rim";
     EXPECT_NEAR(cone.centre.z, 4.0f, 1e-4f);
+    Vector corner(1.0f, 1.0f, 1.0f, 1.0f);
+    corner.Transform(cone.model);
+    EXPECT_FLOAT_EQ(corner.w, 1.0f) << "the scaled axes carry no w: mesh points stay points";
 
     LightRenderData tube;
     tube.SetTube(Vector(1, 1, 1, 1), 1.0f, 0.0f, 2.0f, 6.0f, nullptr, Vector(), Vector(1, 1, 1, 1));

@@ -457,8 +457,17 @@ TEST_F(GatheredSceneTest, BlobShadowsDarkenTheFakeShadowTargetWhereTheyFall)
             EXPECT_EQ(draw.primitiveCount, 2u);
         }
     EXPECT_EQ(fakeDraws, 2);
-    RunOnRenderThread(m_harness.GetRenderer(), [](NorvexRenderer&) {
+    RunOnRenderThread(m_harness.GetRenderer(), [](NorvexRenderer& renderer) {
         EXPECT_EQ(gMeshRenderSharedBuffers.GetQuadCount(MeshRenderSharedBuffers::kBufferA), 0u);
+        // The pass puts back the depth-stencil surface it found.
+        gpu::GpuSurface* const depth = renderer.GetDeviceManager().GetRenderTargets().sceneDepth.GetSurface();
+        ASSERT_NE(depth, nullptr);
+        renderer.GetDevice()->SetDepthStencilSurface(depth);
+        MeshEntityRenderingContext::FlushFakeShadows(renderer, nullptr, 0);
+        gpu::GpuSurface* bound = nullptr;
+        renderer.GetDevice()->GetDepthStencilSurface(&bound);
+        EXPECT_EQ(bound, depth);
+        gpu::SafeRelease(bound);
     });
     // A frame that does not ask draws no blob shadows.
     RenderFrame();

@@ -312,7 +312,7 @@ TEST(MeshCpuSkinningTest, SkinnedVertexEqualsTheHandComputedOne)
     std::memcpy(bytes.data(), vertices, sizeof(vertices));
     MeshTemplateRenderingData data;
     data.SetGeometry(2, 28, bytes, {0, 1, 1});
-    data.SetPickingLayout(MeshTemplateRenderingData::kLayoutNormal, sizeof(CpuVertex));
+    data.SetPickingLayout(0x8, sizeof(CpuVertex)); // the normal flag as mesh records store it
     // Bone 0 moves x by 1; bone 1 turns x into y (90 degrees about z) and moves z by 10.
     const float bones[24] = {1, 0, 0, 1, 0, 1, 0, 0, 0, 0, 1, 0, //
                              0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 10};
@@ -437,6 +437,9 @@ TEST_F(MeshDrawTest, AMaterialsTextureAndBonesInTheLitAndDepthPasses)
     }
     DrawAndProbe([&] { renderer.SetTexture(0, nullptr, 0), DrawSquare(16), bound[2] = device->PeekTexture(0); });
     EXPECT_TRUE(centre[0] != 0xFF000000u && centre[1] == 0xFF000000u) << "the bone moves it off the screen";
+    bones[15] = 0.0f;
+    bones[22] = 4.0f; // the bone's third row stretches z past the far plane
+    EXPECT_EQ(DrawAndProbe([&] { m_data->DrawDepth(Matrix::ONE, 0, 0, bones, false); }).first, 0xFF000000u);
     EXPECT_EQ(std::vector(bound, bound + 3), std::vector<gpu::GpuBaseTexture*>(3, holder->GetTexture()));
     material.MarkResources(0x100);
     EXPECT_EQ(std::pair(material.textures[0].resource->GetFlags() & 0x100,

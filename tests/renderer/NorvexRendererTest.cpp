@@ -345,7 +345,15 @@ TEST_F(NorvexRendererTest, ResetFailureIsLoggedWithTheParameters)
 TEST_F(NorvexRendererTest, DisplayChangeResizesTheBackBufferAndBrightnessSetsTheRamp)
 {
     int madeAgain = 0; // the game's window, made again for the new size
+    // A slow command written before the change still finds the old back buffer.
+    uint32_t seenWidth = 0;
+    const std::function<void(NorvexRenderer&)> slow = [&](NorvexRenderer& r) {
+        os::Sleep(50);
+        seenWidth = r.GetDevice()->GetPresentParameters().backBufferWidth;
+    };
+    PostToRenderThread(m_renderer, slow);
     m_renderer.ApplyDisplaySettings(&madeAgain, 200, 100, false, false);
+    EXPECT_EQ(seenWidth, 320u);
     EXPECT_EQ(m_renderer.GetDevice()->GetPresentParameters().deviceWindow, &madeAgain);
     EXPECT_EQ(m_renderer.GetBackBufferWidth(), 200u);
     EXPECT_EQ(m_renderer.GetDevice()->GetPresentParameters().backBufferHeight, 100u);

@@ -335,6 +335,15 @@ TEST_F(PostprocessChainTest, FullSizePassesKeepAWhitePixelOnItsPixel)
         EXPECT_EQ(lit[1], c.green);
         EXPECT_EQ(lit[2], c.blue);
     }
+    // With the zoom blur's shader gone, the result left in a ping-pong target still reaches the frame:
+    // red two pixels away this time, so the last frame's copy cannot pass for it.
+    RunOnRenderThread(Renderer(), [](NorvexRenderer&) {
+        const_cast<ShaderPair&>(gPostprocessManager.GetPassSlot(PM::PASS_ZOOM_BLUR)).Release();
+    });
+    for (float& entry : Shading().rgbShift)
+        entry = 4.5f;
+    Apply();
+    EXPECT_EQ(WhitePixelFrame(5)[0], (Pixels{{98, 118}}));
 }
 
 // The mobile passes keep a white pixel on its pixel as well: through the composite (with the
@@ -532,6 +541,10 @@ TEST_F(PostprocessChainTest, LookupTablesHoldTheSampledCurvesAndALockedTableStay
     EXPECT_EQ(reports, 1u) << "logged once";
     Frame(1);
     EXPECT_FALSE(gPostprocessManager.IsTableDirty(PM::TABLE_TONE)) << "the next enabled run refills it";
+    // A display change makes new tables: they are filled again although the scene did not change.
+    Renderer().ApplyDisplaySettings(m_harness.GetWindow(), 320, 240, true, false);
+    Frame(1);
+    EXPECT_EQ(read(PM::TABLE_COLOR), colours);
 }
 
 TEST_F(PostprocessChainTest, AScreenAreaBlursAcrossAnEdgeAndTheFrameTargetComesBack)

@@ -179,7 +179,11 @@ TEST_F(RenderStateCacheTest, SamplerStatesChangeOnlyForTheFlagGroupsThatChanged)
             r.SetTexture(stage, nullptr, 0);
         holder->Release();
         delete holder;
+        // A reset puts every stage, the last too, back to the cache's defaults.
+        r.GetDevice()->SetSamplerState(gpu::kSamplerCount - 1, gpu::kSsMagFilter, gpu::kFilterPoint);
+        r.GetStateCache().Reset();
     });
+    EXPECT_EQ(SamplerState(gpu::kSamplerCount - 1, gpu::kSsMagFilter), gpu::kFilterLinear);
 }
 
 TEST_F(RenderStateCacheTest, TheSceneSlotFlagBindsTheEnvironmentMapOfTheSetInForce)

@@ -265,12 +265,15 @@ TEST_F(SoundEnginePlaybackTest, FirstFileFirstPlaysTheFirstFileThenOnlyOthers)
     m_sound.WriteOgg("low.ogg", SoundWriter::MakeTone({440.0}, kRate, 0.1, 0.5));
     m_sound.WriteOgg("high1.ogg", SoundWriter::MakeTone({880.0}, kRate, 0.1, 0.5));
     m_sound.WriteOgg("high2.ogg", SoundWriter::MakeTone({880.0}, kRate, 0.1, 0.5));
+    // Wave files are queued whole rather than decoded, a separate way to the next pass.
+    m_sound.WriteBytes("sounds/low.wav", SoundWriter::EncodeWav(SoundWriter::MakeTone({440.0}, kRate, 0.1, 0.5)));
+    m_sound.WriteBytes("sounds/high.wav", SoundWriter::EncodeWav(SoundWriter::MakeTone({880.0}, kRate, 0.1, 0.5)));
     SoundParamWrapper params;
     params.Flags = SOUNDSTARTFLAG_FIRSTFILEFIRST;
     params.LoopCount = 4;
-    for (int round = 0; round < 6; ++round)
+    for (int round = 0; round < 8; ++round)
     {
-        m_sound.Engine().PlaySystemSound("low.ogg;high1.ogg;high2.ogg", &params);
+        m_sound.Engine().PlaySystemSound(round < 6 ? "low.ogg;high1.ogg;high2.ogg" : "low.wav;high.wav", &params);
         ASSERT_TRUE(m_sound.WaitForVoices(1));
         m_sound.Render(520);
         const auto out = m_sound.Take();

@@ -117,7 +117,7 @@ TEST_F(SoundEngineTest, LoopingSoundTurnsZombieOutOfRangeAndComesBack)
     EXPECT_TRUE(m_log.Contains("000 l:1 tone.ogg"));
 }
 
-TEST_F(SoundEngineTest, ExitLoopOrAFadingStopEndsAZombieAtOnce)
+TEST_F(SoundEngineTest, ExitLoopAFadingStopOrTheEmittersDeathEndsAZombieAtOnce)
 {
     SoundTestHarness sound;
     Start(sound);
@@ -139,6 +139,13 @@ TEST_F(SoundEngineTest, ExitLoopOrAFadingStopEndsAZombieAtOnce)
     sound.Engine().StopSound(second, 1.0f, nullptr); // a zombie has nothing to fade
     sound.Engine().Flush();
     EXPECT_EQ(sound.InstanceCount(), 0u);
+    EntitySoundEmitter* dying = new EntitySoundEmitter();
+    sound.PlayAt(*dying, "tone.ogg", params, true);
+    sound.WaitCycles(3);
+    ASSERT_EQ(sound.InstanceCount(), 1u);
+    dying->PostDestroy();
+    sound.Engine().Flush();
+    EXPECT_EQ(sound.InstanceCount(), 0u) << "nor when its emitter dies";
 }
 
 TEST_F(SoundEngineTest, FiniteStaticSoundTooFarAwayNeverPlaysAndANearOneWaitsItsDelay)

@@ -438,6 +438,12 @@ TEST_F(FileSystemContainerMountPointTest, LastBlockRequestOpensThePreheatedStrea
     EXPECT_EQ(out, Sample(1000, 7));
     EXPECT_FALSE(console.Contains("Preheated stream conflict"));
     EXPECT_FALSE(console.Contains("Cannot preheat"));
+    // The compressed entry's last block opened the preheated stream before any other open asked.
+    gFileSystem.PreheatInputStream("pre/b", "bin", nullptr, 0);
+    ASSERT_TRUE(ReadAll("pre/a.bin", 4096, out));
+    ConsoleCapture other;
+    Open("pre/a.bin");
+    EXPECT_TRUE(other.Contains("Expected: pre/b.bin, got: pre/a.bin", CONSOLE_ERROR));
 }
 
 TEST_F(FileSystemContainerMountPointTest, RemountWithTheSameReaderGroupReadsTheNewFile)

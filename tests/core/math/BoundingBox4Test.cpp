@@ -408,7 +408,7 @@ TEST(BoundingBox4Test, SegmentsAgreeWithSampling)
             EXPECT_TRUE(slow) << n;
             if (contact)
             {
-                // The contact is the first point inside (the reciprocal estimate costs some precision).
+                // The contact is the first point inside, as near as the sampling finds it.
                 Vector expected;
                 expected.Lerp(p0, p1, Vector(firstInside, firstInside, firstInside, firstInside));
                 EXPECT_LT(hit.Distance(expected), 0.02f) << n;
@@ -484,6 +484,19 @@ TEST(BoundingBox4Test, SegmentEdgeCases)
     }
     // A short segment inside the slabs of a long one's parallel axes.
     EXPECT_TRUE(box.CollidesWithSegment3D(Vector(0.5f, 0.5f, 0.5f, 1), Vector(0.50005f, 0.500009f, 0.5f, 1), hit));
+    // A segment that ends on a point-sized box, or passes through it, touches it whatever the
+    // lengths of its direction's components.
+    for (const Vector& d : {Vector(-3, -0.25f, 0.75f, 0), Vector(5, -1.5f, 0.375f, 0), Vector(-1.25f, 7, 3, 0)})
+    {
+        const Vector point(1, 2, 3, 1);
+        const BoundingBox4 dot(point, point);
+        Vector start, twice;
+        start.Sub(point, d);
+        twice.Add(point, d);
+        ASSERT_TRUE(dot.CollidesWithSegment3D(start, point, hit)) << d.ToString();
+        EXPECT_TRUE(Near(hit, point, 0.0f)) << d.ToString();
+        EXPECT_TRUE(dot.CollidesWithSegment3D(start, twice, hit)) << d.ToString();
+    }
 }
 
 TEST(BoundingBox4Test, LogLines)

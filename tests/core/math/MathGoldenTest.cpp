@@ -1,5 +1,5 @@
 // Every math type's results on a fixed table of inputs, against the copy stored in golden/. Values are
-// printed in steps of 1/1024; box hit points, which go through a 12-bit reciprocal estimate, in steps of 1/64.
+// printed in steps of 1/1024; box hit points in steps of 1/64.
 #include "core/math/BoundingBox4.h"
 #include "core/math/Matrix.h"
 #include "core/math/OBBox4.h"

@@ -61,6 +61,7 @@ TEST(RTTIClassRegistryTest, EnsuringARegisteredClassKeepsItsOneRow)
     EXPECT_EQ(RTTIClassRegistry::EnsureClassRegistered(RTTIClassRegistry::GetClassName(0), nullptr, MakeOne), 0);
     EXPECT_EQ(RTTIClassRegistry::GetClassCount(), count);
     EXPECT_EQ(RTTIClassRegistry::GetBaseClassName(count), nullptr);
+    EXPECT_EQ(RTTIClassRegistry::GetClassName(count), nullptr);
     EXPECT_STREQ(RTTIClassRegistry::GetClassName(id), "RegistryTestEnsured");
     delete RTTIClassRegistry::CreateObject("RegistryTestEnsured");
     EXPECT_EQ(gLastCreatedId, id);

@@ -107,6 +107,22 @@ TEST(RTTIPropertyTextFormTest, ReadingRules)
     AllPropertyTypes brighter;
     ASSERT_TRUE(SetText(brighter, "Color", "255 127 0 255 4"));
     EXPECT_FALSE(brighter.GetClassProperties()->FindProperty("Color")->Equals(&object, &brighter));
+    // Math values that differ in their first component only are not equal.
+    for (const char* name : {"Vector", "Vector3", "Quaternion", "Matrix"})
+    {
+        AllPropertyTypes filled, changed;
+        filled.Fill();
+        const RTTIProperty* property = filled.GetClassProperties()->FindProperty(name);
+        char text[512] = "9";
+        ASSERT_TRUE(property->ToText(&filled, text + 1, sizeof(text) - 1) && property->SetFromText(&changed, text));
+        EXPECT_FALSE(property->Equals(&filled, &changed)) << name << ": " << text;
+    }
+    // So are arrays that differ in their last element only.
+    AllPropertyTypes filled, changed;
+    filled.Fill();
+    changed.Fill();
+    changed.m_ints[changed.m_ints.Count() - 1] += 1;
+    EXPECT_FALSE(filled.GetClassProperties()->FindProperty("Ints")->Equals(&filled, &changed));
 
     ASSERT_TRUE(SetText(object, "Short", "70000"));
     EXPECT_EQ(object.m_short, 70000 & 0xFFFF);

@@ -7,6 +7,7 @@
 #include "core/math/Quaternion.h"
 #include "core/math/Vector.h"
 #include "core/math/Vector3.h"
+#include "core/reflection/GUIDReplacementTable.h"
 #include "core/reflection/RTTIClass.h"
 #include "core/reflection/RTTIObjectProperties.h"
 #include "core/reflection/RecordStream.h"
@@ -224,6 +225,9 @@ TEST(RTTIRecordPlanTest, ReadsEveryFixedKindBackThroughFieldsAndSetters)
         EXPECT_EQ(read.m_list[1], 0x0102);
         EXPECT_EQ(SerializeToBytes(read, 0), Expected(false));
     }
+    // Fixed values in plain fields are copied in runs, so a class of only those runs no property code.
+    GUIDReplacementEntry entry;
+    EXPECT_TRUE(RTTIRecordPlan(*entry.GetClassProperties(), 0).ReadCallsNothing(&entry));
 }
 
 // A run is checked as a whole before anything is stored: cut anywhere, nothing changes.

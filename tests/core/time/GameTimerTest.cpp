@@ -58,4 +58,8 @@ TEST(GameTimerTest, StepsTruncateTowardZeroAndResetTimeKeepsTheCounts)
     EXPECT_EQ(timer.GetTickCount(), 1u);
     timer.Tick(-0.0000001f); // -1.0000000116860974 ticks: truncated to -1
     EXPECT_EQ(timer.GetTime(), 999u);
+    // A game runs past the 32-bit tick count (seven minutes) without wrapping.
+    timer.ResetTime(0xFFFFFFFFu);
+    timer.Tick(1.0f);
+    EXPECT_EQ(timer.GetTime(), 0xFFFFFFFFu + uint64_t(Time::GetFrequency()));
 }

@@ -12,6 +12,7 @@ TEST(TimeTest, CountsFromTheHardwareTimerStart)
     os::AdvanceManualCounter(25000000);
     Time now;
     now.LoadHardwareTime();
+    EXPECT_EQ(Time::Now().GetTicks(), 25000000);
     os::DisableManualCounter();
     EXPECT_EQ(now.GetTicks(), 25000000);
     EXPECT_DOUBLE_EQ(now.ToSeconds(), 2.5);

@@ -175,6 +175,10 @@ TEST(MeshSkeletonTest, CorruptOrShortRecordsAreRefusedAndLeaveItEmpty)
     RecordInput tooMany(bytes.data(), bytes.size());
     EXPECT_FALSE(skeleton.Read(tooMany, 53));
     EXPECT_EQ(skeleton.GetBoneCount(), 0u);
+    const uint8_t countOnly[] = {3, 0, 0, 0};
+    RecordInput noSkinCount(countOnly, sizeof(countOnly));
+    EXPECT_FALSE(skeleton.Read(noSkinCount, 53));
+    EXPECT_TRUE(console.Contains("Skeleton with 3 bones and 0 skin matrices is corrupt", 4));
     MeshSkeleton widest;
     for (int i = 0; i < 255; ++i)
         widest.AddBone(MeshSkeletonBone(), Matrix::ONE);
@@ -210,6 +214,15 @@ TEST(MeshSkeletonTest, CorruptOrShortRecordsAreRefusedAndLeaveItEmpty)
     }
     EXPECT_TRUE(console.Contains("has parent 1 and skin index", 4));
     EXPECT_TRUE(console.Contains("Skeleton tree node 0 (root) lies outside the skeleton", 4));
+    // A bone name that never ends leaves bytes enough for a skin matrix, which are not read.
+    std::vector<uint8_t> unended;
+    PutU32(unended, 1);
+    PutU32(unended, 1);
+    PutIdentity(unended);
+    unended.push_back(1);
+    unended.insert(unended.end(), 80, 'x');
+    RecordInput nameCut(unended.data(), unended.size());
+    EXPECT_FALSE(MeshSkeleton().Read(nameCut, 53));
     RecordInput cut(whole.data(), whole.size());
     EXPECT_FALSE(skeleton.Read(cut, 53));
     EXPECT_EQ(skeleton.GetBoneCount(), 0u);

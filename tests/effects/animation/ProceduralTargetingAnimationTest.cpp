@@ -50,7 +50,7 @@ protected:
     {
         gGame.GetGameTimer().Tick(seconds);
         ++m_context.frameCounters[1];
-        m_animator.UpdatePose(m_context, m_skeleton, 1.0f, nullptr);
+        m_animator.UpdatePose(m_context, m_skeleton, 1.0f, &m_root);
     }
     void Steps(int count, float seconds)
     {
@@ -68,6 +68,7 @@ protected:
     MeshSkeleton m_skeleton;
     MeshAnimator m_animator{nullptr, 1, 1};
     AnimationSampleContext m_context;
+    Matrix m_root = Matrix::ONE; // the owner's
     ProceduralTargetingAnimation* m_aim = nullptr;
 };
 } // namespace
@@ -204,4 +205,22 @@ TEST_F(ProceduralTargetingAnimationTest, ADeadTargetEntityClearsBothTargets)
     EXPECT_FALSE(m_aim->HasTargetPoint());
     EXPECT_FALSE(m_aim->GetTargetPoint(point));
     EXPECT_LT(m_aim->GetRotationVector().y, 40.0f) << "on its way back to 0";
+}
+
+TEST_F(ProceduralTargetingAnimationTest, TheStabilizerKeepsTheBoneOnItsPointWhileTheOwnerTurns)
+{
+    // Off by default: a quarter turn of the owner carries the bone away and it turns back at 90
+    // degrees a second; on, the bone stays on the point it aimed at.
+    m_aim->SetTargetPoint(Toward(0.0f, 0.0f), true);
+    for (const float turned : {9.0f, 90.0f})
+    {
+        SCOPED_TRACE(turned);
+        m_root = Matrix::ONE;
+        Steps(50, 0.1f);
+        m_root.LoadYRotation(90.0f);
+        Step(0.1f);
+        const float yaw = m_aim->GetRotationVector().y;
+        EXPECT_NEAR(std::min(yaw, 360.0f - yaw), turned, 1e-2f);
+        m_aim->EnableStabilizer(true);
+    }
 }

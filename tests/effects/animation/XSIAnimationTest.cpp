@@ -105,6 +105,15 @@ TEST_F(XSIAnimationTest, PositionKeysKeepTheirTimesWhenTheRotationKeysSpanOthers
     ArmX(animator); // the first pose starts the clock
     Tick(0.55f);
     EXPECT_NEAR(ArmX(animator), 3.5f, 2e-3f);
+
+    // Over one range and as many keys, a middle key at another time still splits the channels' searches.
+    spec.tracks[0].rotation = {{0.0f, Vector(0, 0, 0, 1)}, {0.5f, Vector(0, 0, 0, 1)}, {1.0f, Vector(0, 0, 0, 1)}};
+    spec.tracks[0].position = {{0.0f, Vector(0, 0, 0, 0)}, {0.25f, Vector(4, 0, 0, 0)}, {1.0f, Vector(7, 0, 0, 0)}};
+    MeshAnimator middle(nullptr, 3, 1);
+    Start(middle, Write("middle", spec), Flags(0));
+    ArmX(middle);
+    Tick(0.375f);
+    EXPECT_NEAR(ArmX(middle), 4.5f, 2e-3f);
 }
 
 TEST_F(XSIAnimationTest, OverrideProgressHoldsAndMinusOneResumesFromThere)

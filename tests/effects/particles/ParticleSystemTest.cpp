@@ -42,6 +42,7 @@ TEST(ParticleSystemTest, ThePropertyTableListsGroupsAndValuesInOrder)
     EXPECT_STREQ(table->FindProperty("Face camera mode")->GetEnumerationNames()[5], "Velocity normal");
     EXPECT_STREQ(table->FindProperty("Blending mode")->GetEnumerationNames()[3], "Add+Alpha");
     EXPECT_STREQ(table->FindProperty("Animation mode")->GetEnumerationNames()[2], "Cycle with blend");
+    EXPECT_STREQ(table->FindProperty("Sort mode")->GetEnumerationNames()[1], "Reverse");
 }
 
 TEST(ParticleSystemTest, DefaultsRoundTripThroughARecord)

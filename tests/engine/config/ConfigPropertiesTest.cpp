@@ -502,6 +502,13 @@ TEST(ConfigPropertiesTest, KeyBindsStaySortedAndNullRemoves)
     EXPECT_STREQ(config.FindKeyBind(66), "");
     config.RemoveAllKeyBinds();
     EXPECT_EQ(config.FindKeyBind(70), nullptr);
+
+    // The defaults empty the lists a loaded file filled, the console history too.
+    config.BindKey(70, "Pause");
+    config.m_consoleHistory.Add("print(1)");
+    config.SetDefaults();
+    EXPECT_EQ(config.GetKeyBinds().Count(), 0);
+    EXPECT_EQ(config.m_consoleHistory.GetCount(), 0);
 }
 
 TEST(ConfigPropertiesTest, ControlSetsGrowAndScriptIndicesAreBounded)

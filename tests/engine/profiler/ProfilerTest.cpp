@@ -79,6 +79,10 @@ TEST_F(ProfilerTest, InitTakesTheConfigurationMaskAndClearsHistories)
     EXPECT_FALSE(m_profiler->IsActive(kFPS));
     EXPECT_EQ(m_profiler->GetSampleCount(kLOS), 0u);
     EXPECT_EQ(m_profiler->GetChannelText(kLOS), "");
+    // Samples below zero keep their own maximum, not zero.
+    m_profiler->AddSample(kLOS, -5.0f);
+    m_profiler->AddSample(kLOS, -3.0f);
+    EXPECT_EQ(m_profiler->GetChannelText(kLOS), "-4.00/-3.00");
 }
 
 TEST_F(ProfilerTest, WithoutAMaskNothingIsEnabled)

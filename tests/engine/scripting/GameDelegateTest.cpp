@@ -136,8 +136,9 @@ TEST_F(GameDelegateTest, QueriesReadTheirScriptResults)
     Run("gResults.CanSleep = nil gResults.OnPlayerConnecting = true");
     EXPECT_FALSE(m_delegate.CanSleep());
     EXPECT_TRUE(m_delegate.OnPlayerConnecting());
-    Run("gResults.CanSleep = true");
+    Run("gResults.CanSleep = true gResults.OnPlayerConnecting = false");
     EXPECT_TRUE(m_delegate.CanSleep());
+    EXPECT_FALSE(m_delegate.OnPlayerConnecting()) << "the script turns the player away";
 
     // Failed calls: CanSleep reads true, OnPlayerConnecting false, and neither pops a result that
     // was never pushed.

@@ -315,6 +315,9 @@ TEST_F(PathFinderTest, TheSourceSnapsToTheNearestPassableTileWithinFiveTiles)
     EXPECT_EQ(m_finder.GetSourceTile(), NavigationGrid::PackTile(1, 1));
     ASSERT_TRUE(m_finder.FindPath(&m_grid, Vector(2.01f, 0, 1, 1), Vector(3, 0, 1, 1), 0, FLT_MAX));
     EXPECT_EQ(m_finder.GetSourceTile(), NavigationGrid::PackTile(3, 1));
+    // Above the grid's plane the nearest tile is the same.
+    ASSERT_TRUE(m_finder.FindPath(&m_grid, Vector(1.99f, 8, 1, 1), Vector(3, 0, 1, 1), 0, FLT_MAX));
+    EXPECT_EQ(m_finder.GetSourceTile(), NavigationGrid::PackTile(1, 1));
     ASSERT_NO_FATAL_FAILURE(LoadMap(m_grid, map));
     // Outside the grid there is no source at all, even next to a passable tile.
     EXPECT_FALSE(m_finder.FindPath(&m_grid, Vector(3, 0, -1.6f, 1), Vector(16, 0, 6, 1), 0, FLT_MAX));

@@ -156,6 +156,9 @@ TEST_F(VerySimpleCharacterControllerTest, AWallStopsTheCharacterAndItSlidesAlong
 {
     Ground();
     Block(Vector(2, 0, -50, 1), Vector(3, 3, 50, 1));
+    // A post whose near face ends 0.3 short of the sliding centre: a slide meets faces only, so the
+    // post's edge, reaching into the sphere, does not stop it.
+    Block(Vector(0, 0, 3, 1), Vector(1.2f, 3, 4, 1));
     auto c = Character(0, 0);
     MoveFor(*c, Vector(1, 0, 1, 0), 40);
     const Vector& p = m_body->GetGlobalPosition();
@@ -320,6 +323,11 @@ TEST_F(VerySimpleCharacterControllerTest, APathIsFollowedAroundTheWallAtTheSetSp
     EXPECT_EQ(c->GetLastPathSegmentDirection().x, 0.0f);
     Frame(0.5f);
     EXPECT_FALSE(c->HasBeenFollowingPathRecently(0.3f));
+    // A move whose search cannot start ends the one under way.
+    c->MoveToPoint(Vector(2, 0, 10, 1), 400);
+    ASSERT_FALSE(c->IsIdle());
+    c->MoveToPoint(Vector(-5, 0, -5, 1), 400);
+    EXPECT_TRUE(c->IsIdle());
 }
 
 TEST_F(VerySimpleCharacterControllerTest, ReachabilityTellsReachedFromClosestFromUnreachable)

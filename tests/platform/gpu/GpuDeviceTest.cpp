@@ -501,7 +501,8 @@ TEST_F(GpuDeviceTest, TexturesTargetsAndViewportRules)
     EXPECT_EQ(m_device->SetScissorRect({4, 4, 3, 4}), kErrInvalidCall);
     EXPECT_EQ(m_device->SetDepthStencilSurface(target), kErrInvalidCall);
     const FrameStatistics& stats = m_device->GetFrameStatistics();
-    EXPECT_EQ((std::array{stats.renderTargetCalls, stats.depthStencilCalls}), (std::array{4u, 1u})) << "refused too";
+    EXPECT_EQ((std::array{stats.renderTargetCalls, stats.depthStencilCalls, stats.viewportCalls, stats.scissorCalls}),
+              (std::array{4u, 1u, 1u, 2u})) << "refused too";
     depth->Release();
     ASSERT_EQ(m_device->SetRenderTarget(0, BackBuffer()), kOk);
     target->Release();
@@ -530,6 +531,7 @@ TEST_F(GpuDeviceTest, DeviceReleasedWithLiveObjectsLogsTheLeak)
     EXPECT_TRUE(m_log.Contains("device released with 1 live objects"));
     EXPECT_EQ(texture->GetDevice(), nullptr);
     EXPECT_EQ(LiveObjectCount(ObjectKind::Texture), 1u);
+    EXPECT_EQ(LiveObjectTotal(), 2u) << "the texture and the factory; the device and its own objects are gone";
     texture->Release();
 }
 

@@ -32,4 +32,5 @@ TEST(VertexFetchTest, ElementsDecodeToFourFloatsInTheSlotsProgramsRead)
     EXPECT_FALSE(FvfElements(kFvfXyz | 5 * kFvfTex1, &elements)) << "five texture sets";
     EXPECT_EQ(AttributeSlot({0, 0, kDeclColor, 0, kDeclUsageColor, 1}), uint32_t(kAttrColor1));
     EXPECT_EQ(AttributeSlot({0, 0, kDeclColor, 0, kDeclUsageColor, 2}), uint32_t(kAttributeCount));
+    EXPECT_EQ(AttributeSlot({0, 0, kDeclFloat2, 0, 5, 2}), uint32_t(kAttrTex2)) << "texture set 2 as files store it";
 }

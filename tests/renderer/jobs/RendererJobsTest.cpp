@@ -221,8 +221,12 @@ TEST_F(RendererJobsTest, BuffersAndDeclarationsAreCreatedAndFilled)
         NorvexRendererIndexBufferCreationJob untakenIb(8, 0, gpu::kFormatIndex16, gpu::kPoolManaged, indices, false);
         EXPECT_TRUE(PostRendererJob(&untakenVb, true) && PostRendererJob(&untakenIb, true))
             << "a buffer nobody takes dies with its job";
+        NorvexRendererVertexBufferCreationJob empty(0, 0, 0x2, gpu::kPoolManaged, nullptr, false);
+        EXPECT_TRUE(PostRendererJob(&empty, true));
+        EXPECT_EQ(empty.TakeBuffer(), nullptr);
     });
     poster.join();
+    EXPECT_EQ(m_renderer.GetDevice()->GetFrameStatistics().invalidCalls, 0u) << "an empty buffer asks no device";
     gpu::GpuVertexBuffer* vb = vertexJob.TakeBuffer();
     ASSERT_NE(vb, nullptr);
     void* bytes = nullptr;

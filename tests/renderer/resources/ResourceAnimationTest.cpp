@@ -253,6 +253,10 @@ TEST(ResourceAnimationFileTest, ClipsKeyedAtOneSetOfTimesGetKeyBlocksOfFourTrack
                     EXPECT_EQ(rows[3][1], 1.0f);
                 }
             }
+        std::vector<uint8_t> cut = AnimationFileWriter::Build(spec);
+        cut.resize(cut.size() - 4);
+        EXPECT_FALSE(ReadImage(cut, data, words));
+        EXPECT_EQ(data.GetBlockKeyCount(), 0u) << "a failed read into a used clip leaves no block count behind";
     }
 }
 

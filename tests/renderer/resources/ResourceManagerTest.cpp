@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -86,6 +87,21 @@ TEST_F(ResourceManagerTest, NamesFoldCaseAndSlashesAndCountReferences)
     Resource* cut = m_manager.GetResource(RESOURCE_TYPE_SHADER, longName.c_str(), 0, true, 0);
     EXPECT_EQ(std::string(cut->GetName()).size(), 259u);
     EXPECT_EQ(m_manager.GetResource(RESOURCE_TYPE_SHADER, longName.substr(0, 280).c_str(), 0, false, 0), cut);
+    // A count changes only between the manager's passes, which hold its lock.
+    const std::function<void()> changes[] = {[a] { a->AddRef(); }, [a] { a->Release(); }, [a] { a->AddRef(); },
+                                             [&a] { Resource::ReleaseArray(&a, 1); }};
+    for (const std::function<void()>& change : changes)
+    {
+        const int32_t before = a->GetReferenceCount();
+        std::thread changer;
+        {
+            os::ScopedLock held(ResourceManager::GetLock());
+            changer = std::thread(change);
+            os::Sleep(50);
+            EXPECT_EQ(a->GetReferenceCount(), before);
+        }
+        changer.join();
+    }
     a->Release();
     b->Release();
     Resource* both[] = {cut, nullptr, cut};

@@ -126,8 +126,10 @@ TEST_F(ResourceShaderTest, ChangedSourceOrIncludeRecompilesAndUntouchedDoesNot)
 {
     ResourceShader* shader = Load(m_pixelName);
     ASSERT_EQ(Compiles(m_pixelName), 1u);
+    const auto cachedBytes = std::filesystem::file_size(CachePath(m_pixelName));
     shader->Reload();
     EXPECT_EQ(Compiles(m_pixelName), 1u) << "nothing changed";
+    EXPECT_EQ(std::filesystem::file_size(CachePath(m_pixelName)), cachedBytes) << "and the compiled file stays";
 
     m_harness.Touch("common/Shaders/Common.hlsl");
     shader->Reload();
@@ -201,6 +203,9 @@ TEST_F(ResourceShaderTest, MissingSourcesAndEntryPointsFailTheLoad)
     std::filesystem::remove(m_harness.Path("common/Shaders/Upscale.hlsl"));
     Load(std::string("Upscale/") + kZeros + ".ps_3_0", false);
     EXPECT_TRUE(m_log.Contains("Cannot load shader source Common/Shaders/Upscale.hlsl", CONSOLE_ERROR));
+    std::filesystem::remove(m_harness.Path("common/Shaders/Font.hlsl"));
+    Load(m_pixelName, false);
+    EXPECT_TRUE(m_log.Contains("Option 00: OUTLINES", CONSOLE_ERROR)) << "the variant that could not be built";
     std::ofstream(m_harness.Path("common/Shaders/iPhoneUI.hlsl")) << "float4 vertex() : POSITION { return 0; }\n";
     Load(std::string("iPhoneUI/") + kZeros + ".ps_3_0", false);
     EXPECT_FALSE(m_log.Contains("HLSL error"));

@@ -187,5 +187,6 @@ TEST_F(ResourceSoundTest, OggFilesAreKeptWholeAndEvictionFreesThem)
     m_manager.PostDumpSoundMemory();
     m_manager.Flush();
     EXPECT_EQ(FreeBytes(), freeBefore);
+    EXPECT_TRUE(m_manager.IsInitialised()) << "a dump leaves the pools in place";
 }
 } // namespace

@@ -277,9 +277,14 @@ TEST(ShaderParameterDefinitionTest, TextViewsWriteBackWhatTheyRead)
         return std::string(buffer);
     };
     EXPECT_EQ(parameter.m_secondaryRegister, -1);
-    ASSERT_TRUE(set("Register", "MapAnimMode"));
-    EXPECT_EQ(parameter.m_register, -28);
-    EXPECT_EQ(get("Register"), "MapAnimMode");
+    // Stored definitions keep the render-state ids: each name has its fixed place.
+    for (const auto& [name, id] : {std::pair<const char*, int32_t>{"AlphaTest", -1}, {"DepthWrite", -17},
+                                   {"DepthRead", -18}, {"MapAnimMode", -28}})
+    {
+        ASSERT_TRUE(set("Register", name));
+        EXPECT_EQ(parameter.m_register, id) << name;
+        EXPECT_EQ(get("Register"), name);
+    }
     ASSERT_TRUE(set("Register", "17"));
     EXPECT_EQ(get("Register"), "17");
     set("Type", "bool");

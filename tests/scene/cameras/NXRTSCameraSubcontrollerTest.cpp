@@ -267,6 +267,9 @@ TEST_F(NXRTSCameraSubcontrollerTest, NothingMovesWhileTheClockIsPausedButWBecome
     m_third.Pause(false);
     Step(1.0f);
     EXPECT_GT(m_sub.GetPosition().x, 50.0f);
+    m_third.Pause(true);
+    PushAlongX(1, 60.0f);
+    ExpectNear(m_sub.GetVelocity(), Vector::ZERO4, 0.0f); // a push gathers no speed either
 }
 
 TEST_F(NXRTSCameraSubcontrollerTest, RealTimeKeepsItsSpeedInSlowMotionAndSurvivesAZeroMultiplier)

@@ -54,6 +54,7 @@ TEST_F(EntityInitQueueTest, EntitiesCreatedTogetherFinishEachPassBeforeTheNext)
 {
     ASSERT_TRUE(EntityInitQueue::Begin());
     EXPECT_FALSE(EntityInitQueue::Begin());
+    EXPECT_TRUE(EntityInitQueue::IsOpen());
     CreateInGame(WithPasses(1));
     CreateInGame(WithPasses(2));
     CreateInGame(WithPasses(2));

@@ -397,7 +397,9 @@ TEST_F(EntityManagerTest, ScriptRoadsFindTemplatesByNameOrReportThem)
     Entity* inGame = gEntityManager.CreateEntityInGame("units/Soldier", nullptr, Matrix::ONE, 0, nullptr);
     ASSERT_NE(inGame, nullptr);
     EXPECT_STREQ(inGame->GetName(), "Soldier*2");
-    EXPECT_EQ(gEntityManager.CreateEntityInGameByGUID(guid, nullptr, Matrix::ONE, 0, nullptr)->GetTemplate(), bound);
+    Entity* byGUID = gEntityManager.CreateEntityInGameByGUID(guid, nullptr, Matrix::ONE, 0, nullptr);
+    EXPECT_EQ(byGUID->GetTemplate(), bound);
+    EXPECT_STREQ(byGUID->GetName(), "Soldier*3") << "set up in game like the name road";
 
     m_log.Clear();
     EXPECT_EQ(gEntityManager.CreateEntity("units/Missing", nullptr, Matrix::ONE, 0, nullptr), nullptr);

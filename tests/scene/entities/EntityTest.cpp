@@ -115,9 +115,11 @@ TEST_F(EntityTest, ReparentingRefusesLoopsAndKeepsTheTree)
     parent->SetParent(parent);
     EXPECT_TRUE(m_log.Contains("SetParent call ignored to avoid a loop"));
     EXPECT_EQ(parent->GetParent(), grandparent);
-    // The root never gets a parent.
+    // The root never gets a parent, and asking is no error.
+    m_log.Clear();
     Root()->SetParent(child);
     EXPECT_EQ(Root()->GetParent(), nullptr);
+    EXPECT_FALSE(m_log.Contains("SetParent", CONSOLE_ERROR));
 }
 
 TEST_F(EntityTest, AuthorityEntitiesMoveOnlyUnderAuthorityWhenForced)
@@ -236,10 +238,11 @@ TEST_F(EntityTest, FlagSideEffectsRunOnlyForBitsThatChangedInOrder)
     EXPECT_EQ(parent->events, "R32T");
     EXPECT_EQ(child->events, "R32T");
     EXPECT_TRUE(parent->GetCellRange(PathGrid::kQueryList).IsNone());
-    // Already set: nothing runs, not even the hooks; children get the same bits.
+    // Already set: nothing runs for it, not even the hooks, though a new bit comes with it;
+    // children get the same bits.
     parent->events.clear();
     child->events.clear();
-    parent->RaiseFlag(ENTITYFLAG_HOOKED_32, true);
+    parent->RaiseFlag(ENTITYFLAG_HOOKED_32 | ENTITYFLAG_HIDDEN, true);
     EXPECT_EQ(parent->events, "");
     EXPECT_EQ(child->events, "");
     // A child with the bit already clear is handed the bits the parent cleared.

@@ -92,6 +92,7 @@ TEST_F(LineOfSightPickTest, TheFirstHitFlagStopsAtTheFirstEntityThatIsHit)
     EXPECT_EQ(far->asks, 0);
     EXPECT_EQ(near->lastFlags, uint32_t(PICK_FIRST_HIT));
     EXPECT_NEAR(result.hitPoint.x, 109.0f, 1e-2f);
+    EXPECT_FLOAT_EQ(result.direction.x, 40.0f) << "the direction the hit entity gave";
 
     LOSResult all;
     EXPECT_FALSE(LineOfSightPick::PickNearest(candidates, 3, start, end, 0, 0, nullptr, nullptr, all));

@@ -83,6 +83,10 @@ TEST_F(MeshEntityNavigationTest, DynamicMeshesBlockTheirTilesAndTheGridFollowsTh
     ASSERT_TRUE(RebuildIfDirty()) << "a new dynamic mesh marks the grid";
     EXPECT_FALSE(m_grid->IsPassable(5, 5));
     EXPECT_TRUE(m_grid->IsPassable(1, 1));
+    mesh->RaiseFlag(ENTITYFLAG_HOOKED_32, false);
+    EXPECT_TRUE(RebuildIfDirty()) << "flag 32 changes what collides";
+    mesh->ClearFlag(ENTITYFLAG_HOOKED_32, false);
+    EXPECT_TRUE(RebuildIfDirty());
 
     mesh->SetLocalPosition(Vector(15.0f, 0.0f, 15.0f, 1.0f));
     ASSERT_TRUE(RebuildIfDirty()) << "a move marks the grid";

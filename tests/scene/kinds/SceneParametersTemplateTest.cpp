@@ -256,6 +256,17 @@ TEST_F(SceneParametersTemplateTest, ARebuildOrTheTemplatesEndLetsGoOfTheTextures
     EXPECT_EQ(texture->GetReferenceCount(), 2) << "the template's and this one";
     t->RebuildWrapper(true);
     EXPECT_EQ(texture->GetReferenceCount(), 2);
+    // Each slot takes the texture its own name gives.
+    const char* const named[][2] = {{"Texture file name", "Sky/layer.dds"}, {"Env map file name", "Sky/env.dds"}};
+    for (const auto& [property, file] : named)
+        ASSERT_TRUE(t->GetClassProperties()->FindPropertyInClassChain(property)->SetFromText(t.get(), file));
+    t->RebuildWrapper(true);
+    for (const auto& [property, file] : named)
+    {
+        Resource* other = manager.GetResource(RESOURCE_TYPE_TEXTURE, file, 0, true, 0);
+        EXPECT_EQ(other->GetReferenceCount(), 2) << property;
+        other->Release();
+    }
     t.reset();
     EXPECT_EQ(texture->GetReferenceCount(), 1);
     texture->Release();

@@ -241,8 +241,11 @@ TEST_F(TemplateBodyReaderTest, OptimizedTemplatesSkipMaskedAndShortBodiesAndKeep
 
 TEST_F(TemplateBodyReaderTest, TheClassComesFromTheTypeIdPeekedInTheEntry)
 {
+    ConsoleCapture log;
+    // The last id is a known kind but for its top byte: all four bytes count.
     WriteScene("Typed", SceneWriter::BuildOptimizedTemplates({{Body("Base", 0, 8, 0), 1},
-                                                              {Body("Dep", 0, 9, kDependentType), 1}}));
+                                                              {Body("Dep", 0, 9, kDependentType), 1},
+                                                              {Body("Far", 0, 10, 0x01000000u | kDependentType), 1}}));
     // The dependent kind asks for "Base" by path: give it a binary template file.
     TemplateWriter::WriteStubFiles(m_folder / "templates", {{"", "Base", MakeGUID(0x20), 0}});
     const std::vector<uint8_t> base = Body("BaseFile", 2, 0x20);
@@ -258,6 +261,8 @@ TEST_F(TemplateBodyReaderTest, TheClassComesFromTheTypeIdPeekedInTheEntry)
     ASSERT_NE(kind->m_dependency, nullptr);
     EXPECT_STREQ(kind->m_dependency->GetLuaClass(), "BaseFile");
     EXPECT_EQ(kind->m_dependency, gTemplateManager.GetTemplate("base", true));
+    EXPECT_EQ(gTemplateManager.FindStubByGUID(MakeGUID(10)), nullptr);
+    EXPECT_TRUE(log.Contains("Optimized template 2 of Typed has the unknown type 16781306", CONSOLE_ERROR));
 }
 
 TEST_F(TemplateBodyReaderTest, BinaryTemplatesLoadThroughTheirStubsWithSuffixesAndFailuresAreNeverUsed)

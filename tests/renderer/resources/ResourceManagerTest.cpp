@@ -364,6 +364,13 @@ TEST_F(ResourceManagerTest, PrefetchStartsOnlyForUnloadedResources)
     m_manager.Flush();
     EXPECT_TRUE(m_log.Contains("Cannot preload resource list from scenes/nowhere.ResList", CONSOLE_ERROR));
     EXPECT_EQ(next->GetReferenceCount(), 1);
+    // So does a list whose record cannot be read.
+    m_folder.WriteFile("broken.ResList", "not a record");
+    m_manager.SetPrefetchResource(next);
+    m_manager.PostPreloadResourceList("broken", "ResList", "scenes");
+    m_manager.Flush();
+    EXPECT_TRUE(m_log.Contains("Cannot preload resource list from scenes/broken.ResList", CONSOLE_ERROR));
+    EXPECT_EQ(next->GetReferenceCount(), 1);
     next->Release();
 }
 

@@ -46,6 +46,7 @@ TEST(SimpleGUIDTest, IncompleteTextLeavesTheGUIDUnchanged)
     EXPECT_FALSE(guid.FromString("0F0E0D0C-0B0A-0908-0706-0504030201"));
     EXPECT_FALSE(guid.FromString("not a guid"));
     EXPECT_FALSE(guid.FromString(""));
+    EXPECT_FALSE(guid.FromString(nullptr));
     EXPECT_EQ(guid, Counting());
 }
 

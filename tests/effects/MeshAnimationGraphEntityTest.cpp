@@ -142,6 +142,8 @@ TEST_F(MeshAnimationGraphEntityTest, ChainsArePlannedShortestFirstAndTiesGoToThe
     EXPECT_TRUE(m_log.Contains("Undefined animation state S9 in entity Graph", 4));
     EXPECT_STREQ(graph->GetCurrentState(), "S1");
     EXPECT_EQ(graph->GetSerial(), 0u);
+    // A graph is saved and loaded as an entity: its name and parent come from the base table.
+    EXPECT_NE(MeshAnimationGraphEntity::StaticClassProperties()->FindPropertyInClassChain("Parent entity"), nullptr);
 }
 
 TEST_F(MeshAnimationGraphEntityTest, EachTransitionStartsWhenThePreviousOneEnds)

@@ -239,6 +239,7 @@ TEST_F(SFXContextTest, AnEffectFinishesWhenNoElementRunsAndAStoppedOneDoesNotMov
     SFXDefinition& timed = Define();
     timed.AddElement(Timed("T", 1.0f));
     timed.AddElement(new ProbeElement("Busy"));
+    timed.AddElement(Timed("U", 1.0f));
     SFXContext& context = Play(timed);
     Probe(context, 1).busy = true;
     Walk(0, 1.5f, 0);

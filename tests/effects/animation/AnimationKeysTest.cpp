@@ -125,6 +125,7 @@ TEST(AnimationKeysTest, OneKeyHoldsAndCollapsedIntervalsNeverGiveNaN)
         const AnimationKeys::KeyPair pair = AnimationKeys::FindKeys(
             single, 1, cursor, progress, AnimationKeys::QuantiseProgress(progress, range), range, true);
         EXPECT_FLOAT_EQ(AnimationKeys::InterpolateVector(pair, range).x, 5.0f);
+        EXPECT_FLOAT_EQ(AnimationKeys::InterpolateRotation(pair, range).x, 5.0f);
     }
     // Equal key times and a range of no width: every sample stays finite.
     const AnimationKey equal[] = {Key(-32768, 0), Key(32767, 0), Key(0, 0)};

@@ -162,6 +162,9 @@ TEST_F(MeshAnimatorTest, ASecondQueryInTheSameFrameDoesNoWork)
 {
     ResourceAnimation* slide = Clip("slide", {{"Arm", {{0.0f, 0.0f}, {1.0f, 10.0f}}}});
     MeshAnimator animator(nullptr, 3, 1);
+    // A mesh drawn before its first pose shows every bone unmoved.
+    for (uint32_t i = 0; i < 3; ++i)
+        EXPECT_EQ(animator.GetSkinningMatrices()[i * 12] * animator.GetSkinningMatrices()[i * 12 + 10], 1.0f) << i;
     AnimationParams params;
     params.AttackTime = 0.0f;
     ASSERT_TRUE(animator.StartAnimationOnNode(m_skeleton, NameString("root"),

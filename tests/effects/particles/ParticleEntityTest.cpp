@@ -187,5 +187,8 @@ TEST_F(ParticleEntityTest, TheEntityIsPlacedByTheUnitBoxWhateverItsTemplateSays)
     EXPECT_EQ(entity->GetWorldBoundingBox(), around);
     entity->ChangeTemplate(&m_template);
     EXPECT_EQ(entity->GetWorldBoundingBox(), around);
+    // An entity without a particle template has nothing to draw.
+    ParticleEntity bare;
+    EXPECT_EQ(bare.CreateRenderingContext(), nullptr);
 }
 } // namespace

@@ -206,6 +206,7 @@ TEST_F(ParticleMeshDrawTest, AnEntityContextFollowsItsTransformCastsTheMeshShado
     NorvexRenderer& renderer = m_harness.GetRenderer();
     const int32_t references = int32_t(m_mesh->GetUserReferences());
     auto* context = new ParticleEntityRenderingContext(renderer, false);
+    context->PostSetSpeedMultiplier(2.0f); // before there is a system: dropped
     context->RebuildSystem(m_system, Matrix::ONE, 0);
     EXPECT_EQ(int32_t(m_mesh->GetUserReferences()), references + 1);
     EXPECT_EQ(context->GetMeshFlags(), 0x11u);

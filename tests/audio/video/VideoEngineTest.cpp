@@ -681,6 +681,8 @@ TEST_F(VideoEngineTest, FullScreenDrawFitsThePictureWithTheVideoShaders)
     spec.frames = 4;
     ASSERT_TRUE(m_harness.WriteVideo("wide", spec));
     ASSERT_TRUE(m_harness.Start(false));
+    // A second start-up keeps the shaders it holds and says so.
+    EXPECT_TRUE(m_harness.Video().Init());
     // Without a frame the draw does nothing.
     m_harness.Video().Draw();
     m_harness.Renderer().SubmitCommands(true);

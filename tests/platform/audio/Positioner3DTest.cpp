@@ -143,6 +143,10 @@ TEST_F(Positioner3DTest, RefusesUnusableSetups)
     dsp.srcChannelCount = 9;
     dsp.matrixCoefficients = matrix;
     EXPECT_FALSE(m_positioner.Calculate({}, m_emitter, audio::kCalculateMatrix, dsp));
+    float widest[audio::kMaxEmitterChannels * 2];
+    dsp.srcChannelCount = audio::kMaxEmitterChannels;
+    dsp.matrixCoefficients = widest;
+    EXPECT_TRUE(m_positioner.Calculate({}, m_emitter, audio::kCalculateMatrix, dsp));
 
     // A mono output gets the attenuated level without panning.
     ASSERT_TRUE(uninitialised.Init(audio::kSpeakerFrontLeft, kSpeedOfSound));

@@ -106,7 +106,13 @@ TEST(WavFileTest, EngineWritesItsMixToTheNamedFile)
 
     ASSERT_TRUE(engine->RenderBlocks(1));
     engine.reset();
+    // Reading gives its descriptor back: the lowest free one is the same before and after.
+    const int freeBefore = ::dup(0);
+    ::close(freeBefore);
     ASSERT_TRUE(audio::ReadWavFile(path, wav, &error)) << error;
+    const int freeAfter = ::dup(0);
+    ::close(freeAfter);
+    EXPECT_EQ(freeAfter, freeBefore);
     EXPECT_EQ(wav.samples.size(), 3u * 441 * 2 * 2);
     uint8_t riffSize[4] = {};
     std::FILE* file = std::fopen(path.c_str(), "rb");

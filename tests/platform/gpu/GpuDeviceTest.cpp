@@ -70,6 +70,8 @@ TEST_F(GpuDeviceTest, AdapterReportsModesFormatsAndMultisampling)
     params.windowed = 1;
     GpuDevice* device = nullptr;
     EXPECT_EQ(other->CreateDevice(0, kDeviceTypeHal, nullptr, 0x54, &params, &device), kErrNotAvailable);
+    EXPECT_EQ(other->CreateDevice(0, kDeviceTypeHal, nullptr, 0x60, &params, &device), kErrInvalidCall);
+    EXPECT_TRUE(m_log.Contains("0x60 name no single vertex processing"));
     ASSERT_EQ(other->CreateDevice(0, kDeviceTypeHal, nullptr, 0x20, &params, &device), kOk);
     EXPECT_EQ(params.backBufferWidth, 1366u) << "a window without a size takes the desktop's";
     EXPECT_EQ(params.backBufferCount, 1u);

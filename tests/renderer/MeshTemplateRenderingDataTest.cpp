@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -206,6 +207,19 @@ TEST(MeshTemplateRenderingDataTest, CorruptSizesAndShortRecordsFail)
     RecordInput cut(saved.data(), saved.size());
     EXPECT_FALSE(data.Load(cut, 53, "Cut"));
     EXPECT_EQ(data.GetPresetCount(), 0u);
+    // A material claiming more constant ranges than the record holds fails the load, though the rows
+    // after it would still read.
+    MeshShaderPreset preset;
+    preset.materials.resize(1);
+    preset.materials[0].constantRanges = {0x5EEDF00Du, 1};
+    whole.AddPreset(preset);
+    saved = Save(whole);
+    const uint8_t marker[4] = {0x0D, 0xF0, 0xED, 0x5E};
+    const auto at = std::search(saved.begin(), saved.end(), marker, marker + 4);
+    ASSERT_NE(at, saved.end());
+    std::fill(at - 4, at, uint8_t(0xFF));
+    RecordInput ranges(saved.data(), saved.size());
+    EXPECT_FALSE(data.Load(ranges, 53, "Ranges"));
 }
 
 // The CPU copy picking reads is handed out only when its layout, sizes, indices and draw ranges

@@ -199,6 +199,14 @@ TEST(MeshTemplateRenderingDataTest, CorruptSizesAndShortRecordsFail)
     PutZeros(bytes, 64);
     RecordInput indexIn(bytes.data(), bytes.size());
     EXPECT_FALSE(data.Load(indexIn, 7, "Broken"));
+    // So do an old record's materials, read only to be dropped, claiming more than the record holds.
+    bytes.clear();
+    PutCommonRows(bytes);
+    PutU32(bytes, 0);           // bones
+    PutU32(bytes, 0xFFFFFFF0u); // materials
+    PutZeros(bytes, 8);         // the two counted lists that follow
+    RecordInput materialsIn(bytes.data(), bytes.size());
+    EXPECT_FALSE(data.Load(materialsIn, 7, "Broken"));
 
     MeshTemplateRenderingData whole;
     whole.AddPreset(MeshShaderPreset());

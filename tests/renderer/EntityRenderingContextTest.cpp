@@ -196,7 +196,11 @@ TEST_F(EntityRenderingContextTest, SubCommandsSetLayerStateColoursAndFlag)
     context->SetFlagged(true);
     HDRColor::SetLinearLighting(false);
     context->SetColorMultiplier(Vector(0.5f, 1.0f, 0.25f, 0.5f));
+    ASSERT_TRUE(m_renderer.Present());
     OnRenderThread([&] {
+        // A main draw stamps the context with the frame it was drawn in.
+        context->DrawMain(0, Vector(1, 1, 1, 1));
+        EXPECT_EQ(context->GetFrameStamp(), 1u);
         EXPECT_EQ(context->GetRenderLayer(), 13u);
         EXPECT_EQ(context->GetStateByte(), 9);
         EXPECT_EQ(context->GetClockIndex(), 2u);

@@ -47,6 +47,7 @@ TEST(MeshMaterialTest, QualityLevelsRemoveTheirRowsWholeWords)
         // Level 1 on the ordinary platform: rows 1 to 4; SPECULAR goes only on the mobile modes.
         {"NORMAL_MAP_TEXTURE SPECULAR", 0, 1, false, "SPECULAR"},
         {"NORMAL_MAP_TEXTURE SPECULAR", 0, 1, true, ""},
+        {"NORMAL_MAP_TEXTURE SPECULAR", 0, 3, true, "NORMAL_MAP_TEXTURE SPECULAR"},
         {"NORMAL_MAP_TEXTURE SPECULAR", 0, 3, false, "NORMAL_MAP_TEXTURE SPECULAR"},
         // Level 0 drops every word of its half, level 4 none.
         {"ENV_MAP DESATURATION SHADOWMAP SOFTNESS FOG", 0, 0, false, "FOG"},

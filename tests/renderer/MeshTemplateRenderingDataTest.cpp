@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -198,6 +199,14 @@ TEST(MeshTemplateRenderingDataTest, CorruptSizesAndShortRecordsFail)
     PutZeros(bytes, 64);
     RecordInput indexIn(bytes.data(), bytes.size());
     EXPECT_FALSE(data.Load(indexIn, 7, "Broken"));
+    // So do an old record's materials, read only to be dropped, claiming more than the record holds.
+    bytes.clear();
+    PutCommonRows(bytes);
+    PutU32(bytes, 0);           // bones
+    PutU32(bytes, 0xFFFFFFF0u); // materials
+    PutZeros(bytes, 8);         // the two counted lists that follow
+    RecordInput materialsIn(bytes.data(), bytes.size());
+    EXPECT_FALSE(data.Load(materialsIn, 7, "Broken"));
 
     MeshTemplateRenderingData whole;
     whole.AddPreset(MeshShaderPreset());
@@ -206,6 +215,19 @@ TEST(MeshTemplateRenderingDataTest, CorruptSizesAndShortRecordsFail)
     RecordInput cut(saved.data(), saved.size());
     EXPECT_FALSE(data.Load(cut, 53, "Cut"));
     EXPECT_EQ(data.GetPresetCount(), 0u);
+    // A material claiming more constant ranges than the record holds fails the load, though the rows
+    // after it would still read.
+    MeshShaderPreset preset;
+    preset.materials.resize(1);
+    preset.materials[0].constantRanges = {0x5EEDF00Du, 1};
+    whole.AddPreset(preset);
+    saved = Save(whole);
+    const uint8_t marker[4] = {0x0D, 0xF0, 0xED, 0x5E};
+    const auto at = std::search(saved.begin(), saved.end(), marker, marker + 4);
+    ASSERT_NE(at, saved.end());
+    std::fill(at - 4, at, uint8_t(0xFF));
+    RecordInput ranges(saved.data(), saved.size());
+    EXPECT_FALSE(data.Load(ranges, 53, "Ranges"));
 }
 
 // The CPU copy picking reads is handed out only when its layout, sizes, indices and draw ranges

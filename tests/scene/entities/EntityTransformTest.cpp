@@ -273,6 +273,10 @@ TEST_F(EntityRenderBoundsTest, TheRefreshFlagMovesTheWorldBoxAndCellsToTheContex
         // Only a refreshing render takes what the context offers.
         EXPECT_EQ(context->offered, ((row.renderFlags | row.extraFlags) & ENTITYRENDER_REFRESH_BOUNDS) == 0);
     }
+    // A template change builds a fresh context, which has offered nothing yet.
+    context->offered = true;
+    entity->ChangeTemplate(&m_measuredTemplate);
+    EXPECT_FALSE(static_cast<MeasuringContext*>(entity->GetRenderingContext())->offered);
 }
 
 // An entity whose transform push moves another entity: a propagation inside a propagation.

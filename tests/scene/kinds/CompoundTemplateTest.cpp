@@ -191,7 +191,7 @@ TEST_F(CompoundTemplateTest, ElementCopiesAndMovesKeepTemplateReferencesBalanced
         EXPECT_EQ(copy.GetTemplate(), nullptr);
         EXPECT_EQ(rock->GetReferenceCount(), before + 4);
         CompoundTemplateElement assigned;
-        assigned = moved;
+        EXPECT_EQ(&(assigned = moved), &assigned);
         EXPECT_EQ(rock->GetReferenceCount(), before + 6);
         EXPECT_TRUE(CompoundTemplateElement::StaticClassProperties()->AreObjectsEqual(&assigned, &element));
         assigned = std::move(moved);

@@ -338,18 +338,21 @@ TEST_F(GameRenderTest, PassBitEightAsksEachDrawnEntityForItsSecondDraw)
     struct Case
     {
         uint32_t passFlags;
+        uint32_t viewModeBits;
         std::vector<uint32_t> mainDraws, lateDraws;
     };
+    const uint32_t tacticalMain = main->GetRenderFlags() | 0x80008 | EntityManager::kPassTacticalScene;
     const Case cases[] = {
-        {0x80000, {}, {}},
-        {0x80008, {main->GetRenderFlags() | 0x80008}, {late->GetRenderFlags() | 0x80008}},
+        {0x80000, 0, {}, {}},
+        {0x80008, 0, {main->GetRenderFlags() | 0x80008}, {late->GetRenderFlags() | 0x80008}},
+        {0x80008, EntityManager::kViewTactical, {tacticalMain}, {late->GetRenderFlags() | 0x80008}},
     };
     for (const Case& c : cases)
     {
         main->secondDraws.clear();
         late->secondDraws.clear();
         gEntityManager.CollectVisibleEntities(nullptr, gEntityManager.GetSceneBounds(), 0, 3);
-        gEntityManager.RenderCollected(c.passFlags, 0, 0, nullptr, 1);
+        gEntityManager.RenderCollected(c.passFlags, c.viewModeBits, 0, nullptr, 1);
         EXPECT_EQ(main->secondDraws, c.mainDraws) << c.passFlags;
         EXPECT_TRUE(late->secondDraws.empty()) << "the late entity waits for its pass";
         gEntityManager.RenderLate(c.passFlags, EntityManager::kLateMask, EntityManager::kLateAfterScene, 1);

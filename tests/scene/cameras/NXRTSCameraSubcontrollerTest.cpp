@@ -49,8 +49,9 @@ TEST_F(NXRTSCameraSubcontrollerTest, ApproachMovesAFixedShareOfTheRemainingWay)
 TEST_F(NXRTSCameraSubcontrollerTest, GoToPositionNeedsTheMinimumDistanceAndADirectionAhead)
 {
     m_sub.SetPosition(Vector(0.0f, 0.0f, 0.0f, 1.0f));
+    m_sub.StartApproach(Vector(50.0f, 0.0f, 0.0f, 1.0f), 1.0f);
     m_sub.GoToPosition(Vector(0.5f, 0.0f, 0.0f, 1.0f), 1.0f, nullptr);
-    EXPECT_EQ(m_sub.GetDriveMode(), NXRTSCameraSubcontroller::DRIVE_FREE) << "0.5 away, minimum 1";
+    EXPECT_EQ(m_sub.GetDriveMode(), NXRTSCameraSubcontroller::DRIVE_FREE) << "0.5 away, minimum 1: the approach ends";
     const Vector back(-1.0f, 0.0f, 0.0f, 0.0f), ahead(1.0f, 0.0f, 0.0f, 0.0f);
     m_sub.GoToPosition(Vector(10.0f, 0.0f, 0.0f, 1.0f), 1.0f, &back);
     EXPECT_EQ(m_sub.GetDriveMode(), NXRTSCameraSubcontroller::DRIVE_FREE) << "behind the direction";

@@ -106,6 +106,18 @@ TEST_F(EntityInitQueueTest, SceneStartUpRunsThePassesOfEveryEntity)
     EXPECT_EQ(Log(), "a:0 b:0 a:1 ");
 }
 
+TEST_F(EntityInitQueueTest, OnlyAnEntityWithANetworkRoleHearsItsNetworkEnd)
+{
+    Run("function Entity:OnNetDestroy() log = log .. self:GetName() .. ' ' end");
+    Entity* local = CreateInGame(WithPasses(0));
+    Entity* proxy = Create(nullptr, Matrix::ONE, ENTITYCREATION_MULTIPLAYER_PROXY);
+    local->SetName("local");
+    proxy->SetName("proxy");
+    gEntityManager.ClearReplicationMarks();
+    gEntityManager.ClearReplicationMarks();
+    EXPECT_EQ(Log(), "proxy ");
+}
+
 TEST_F(EntityInitQueueTest, SchedulingNeedsARunningGameUnlessTheGlobalSchedulerIsAsked)
 {
     Entity* e = CreateInGame(WithPasses(0));

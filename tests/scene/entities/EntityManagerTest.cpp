@@ -74,6 +74,12 @@ TEST_F(EntityManagerTest, LiveEntityLimitRefusesWithoutTrace)
     std::vector<Entity*> made;
     while (gEntityManager.GetLiveEntityCount() < kMaxEntities)
         made.push_back(Create(nullptr, Matrix::ONE, ENTITYCREATION_NOGUIDGENERATION));
+    // A full scene is gathered whole: the last index has its visited bit too.
+    VisibleEntityGatherOptions everywhere;
+    everywhere.frustumBox = CenteredBox(1.0f);
+    gEntityManager.GatherVisibleEntities(everywhere);
+    EXPECT_EQ(gEntityManager.GetVisibleList().Count(), int32_t(made.size()));
+    gEntityManager.ClearVisibleLists();
     const Trace before = Snapshot();
     m_log.Clear();
     EXPECT_EQ(Create(), nullptr);

@@ -121,6 +121,13 @@ TEST_F(EntityTransformTest, NegativeScaleMirrorsAndBackClears)
     EXPECT_FALSE(e->IsTransformMirrored());
     e->SetLocalLocationMatrix(Scale(1, -2, 1));
     EXPECT_TRUE(e->IsTransformMirrored());
+    // Permuted axes, one flipped: only the z product of the expansion is non-zero.
+    Matrix turned = Matrix::ONE;
+    turned.rows[0].Set(0, 0, -1, 0);
+    turned.rows[1].Set(1, 0, 0, 0);
+    turned.rows[2].Set(0, 1, 0, 0);
+    e->SetLocalLocationMatrix(turned);
+    EXPECT_TRUE(e->IsTransformMirrored());
 }
 
 TEST_F(EntityTransformTest, GlobalRotationAndScaleAreReadAfreshWhenTheParentMoves)
@@ -273,6 +280,10 @@ TEST_F(EntityRenderBoundsTest, TheRefreshFlagMovesTheWorldBoxAndCellsToTheContex
         // Only a refreshing render takes what the context offers.
         EXPECT_EQ(context->offered, ((row.renderFlags | row.extraFlags) & ENTITYRENDER_REFRESH_BOUNDS) == 0);
     }
+    // A template change builds a fresh context, which has offered nothing yet.
+    context->offered = true;
+    entity->ChangeTemplate(&m_measuredTemplate);
+    EXPECT_FALSE(static_cast<MeasuringContext*>(entity->GetRenderingContext())->offered);
 }
 
 // An entity whose transform push moves another entity: a propagation inside a propagation.

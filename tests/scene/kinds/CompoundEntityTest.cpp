@@ -389,7 +389,9 @@ TEST_F(CompoundEntityTest, DebugDrawingBoxesAnEmptyCompoundItselfAndOthersByThei
     capture.Skip(sizeof(Vector));
     // The compound with elements draws no box of its own; its bounding box draw adds the elements'.
     ASSERT_TRUE(capture.SkipTo(RENDER_OP_DEBUG_DRAW_BOX));
-    EXPECT_FLOAT_EQ(capture.Read<BoundingBox4>().max.x, 1.01f);
+    const BoundingBox4 grown = capture.Read<BoundingBox4>();
+    EXPECT_FLOAT_EQ(grown.min.x, -1.01f);
+    EXPECT_FLOAT_EQ(grown.max.x, 1.01f);
     capture.Skip(sizeof(Matrix) + sizeof(Vector));
     ASSERT_TRUE(capture.SkipTo(RENDER_OP_DEBUG_DRAW_BOX));
     const BoundingBox4 elements = capture.Read<BoundingBox4>();

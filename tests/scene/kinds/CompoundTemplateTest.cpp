@@ -182,6 +182,7 @@ TEST_F(CompoundTemplateTest, ElementCopiesAndMovesKeepTemplateReferencesBalanced
         rock->Resource::AddRef();
         element.AdoptTemplate(rock);
         element.m_name = NameString("Base");
+        element.m_locationMatrix = Translation(0, 3, 0);
         element.m_children.Add(element);
         EXPECT_EQ(rock->GetReferenceCount(), before + 2);
         CompoundTemplateElement copy(element);
@@ -190,7 +191,7 @@ TEST_F(CompoundTemplateTest, ElementCopiesAndMovesKeepTemplateReferencesBalanced
         EXPECT_EQ(copy.GetTemplate(), nullptr);
         EXPECT_EQ(rock->GetReferenceCount(), before + 4);
         CompoundTemplateElement assigned;
-        assigned = moved;
+        EXPECT_EQ(&(assigned = moved), &assigned);
         EXPECT_EQ(rock->GetReferenceCount(), before + 6);
         EXPECT_TRUE(CompoundTemplateElement::StaticClassProperties()->AreObjectsEqual(&assigned, &element));
         assigned = std::move(moved);

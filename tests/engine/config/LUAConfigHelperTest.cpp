@@ -12,6 +12,8 @@
 #include "support/TempFolder.h"
 #include "ui/text/StringManager.h"
 
+#include <cmath>
+
 namespace
 {
 class LUAConfigHelperTest : public InputTest
@@ -82,6 +84,8 @@ TEST_F(LUAConfigHelperTest, WindowedScreenModesAreTheScaleSteps)
     EXPECT_EQ(m_helper.GetScreenMode(), 2u) << "0.75 is the nearest step";
     gGameConfig.m_rendererConfig.m_semiResolutionScreenScale = 0.55f;
     EXPECT_EQ(m_helper.GetScreenMode(), 0u) << "a tie goes to the first step";
+    gGameConfig.m_rendererConfig.m_semiResolutionScreenScale = NAN;
+    EXPECT_EQ(m_helper.GetScreenMode(), 4u) << "a scale near no step is the full size";
     m_helper.SetScreenMode(1);
     EXPECT_FLOAT_EQ(m_helper.GetScreenResolutionScale(), 0.6f);
     m_helper.SetScreenMode(77);

@@ -177,7 +177,9 @@ TEST_F(LUAConfigHelperTest, ControlTestsReadTheDeviceOfTheirSet)
     pad.buttons = 0x1000;
     input::SetXInputPadState(0, pad);
     Step();
+    EXPECT_EQ(m_helper.GetFirstPressedXControllerButton(0), uint32_t(INPUT_PAD_A));
     Step();
+    EXPECT_EQ(m_helper.GetFirstPressedXControllerButton(0), 0u) << "held is not newly pressed";
     EXPECT_TRUE(m_helper.IsKeyOrButtonPressed(0, 5, 0));
     EXPECT_FALSE(m_helper.IsKeyOrButtonPressed(2, 5, 0));
 

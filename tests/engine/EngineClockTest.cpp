@@ -98,4 +98,9 @@ TEST_F(EngineClockTest, ZeroOrNaNMultiplierNeverDividesByZero)
     m_clock.Update(1, 0.0f);
     EXPECT_EQ(Corrections(), 1u);
     EXPECT_EQ(m_clock.GetScheduledTime(), 200000u);
+    // With real time keeping up, that bounded step is exactly 100 ticks.
+    SetRealMicroseconds(6666600);
+    m_clock.Update(1, 0.0f);
+    EXPECT_EQ(Corrections(), 1u);
+    EXPECT_EQ(m_clock.GetScheduledTime(), 6866600u);
 }

@@ -49,7 +49,8 @@ TEST_F(GameEntityListsTest, TimedCallsRunWhenDueInTimeOrder)
     m_lists.QueueTimedEntityCall(early, 1000, GameEntityLists::CALL_DESTROY);
     Entity* tie = CreateCounting();
     m_lists.QueueTimedEntityCall(tie, 1000, GameEntityLists::CALL_DESTROY);
-    ASSERT_EQ(m_lists.GetTimedCalls().Count(), 3);
+    m_lists.QueueTimedEntityCall(nullptr, 500, GameEntityLists::CALL_DESTROY);
+    ASSERT_EQ(m_lists.GetTimedCalls().Count(), 3) << "no call for a missing entity";
     EXPECT_EQ(m_lists.GetTimedCalls()[0].entity.Get(), early);
     EXPECT_EQ(m_lists.GetTimedCalls()[1].entity.Get(), tie) << "calls due together keep the order queued";
     m_lists.FireDueEntityCalls(false, 1500);

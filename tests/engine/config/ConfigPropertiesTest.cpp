@@ -387,6 +387,7 @@ TEST_F(ConfigHooksTest, ProjectChangesReachTheLanguageAndEveryListenerInOrder)
     RecordingListener second;
     project.AddChangeListener(&first);
     project.AddChangeListener(&second);
+    project.AddChangeListener(nullptr); // ignored, never told
     Change(project, "World range", "100");
     EXPECT_EQ(gSelectLanguageCount, 0);
     Change(project, "Default language", "2");

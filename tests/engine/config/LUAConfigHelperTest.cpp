@@ -12,6 +12,8 @@
 #include "support/TempFolder.h"
 #include "ui/text/StringManager.h"
 
+#include <cmath>
+
 namespace
 {
 class LUAConfigHelperTest : public InputTest
@@ -82,6 +84,8 @@ TEST_F(LUAConfigHelperTest, WindowedScreenModesAreTheScaleSteps)
     EXPECT_EQ(m_helper.GetScreenMode(), 2u) << "0.75 is the nearest step";
     gGameConfig.m_rendererConfig.m_semiResolutionScreenScale = 0.55f;
     EXPECT_EQ(m_helper.GetScreenMode(), 0u) << "a tie goes to the first step";
+    gGameConfig.m_rendererConfig.m_semiResolutionScreenScale = NAN;
+    EXPECT_EQ(m_helper.GetScreenMode(), 4u) << "a scale near no step is the full size";
     m_helper.SetScreenMode(1);
     EXPECT_FLOAT_EQ(m_helper.GetScreenResolutionScale(), 0.6f);
     m_helper.SetScreenMode(77);
@@ -173,7 +177,9 @@ TEST_F(LUAConfigHelperTest, ControlTestsReadTheDeviceOfTheirSet)
     pad.buttons = 0x1000;
     input::SetXInputPadState(0, pad);
     Step();
+    EXPECT_EQ(m_helper.GetFirstPressedXControllerButton(0), uint32_t(INPUT_PAD_A));
     Step();
+    EXPECT_EQ(m_helper.GetFirstPressedXControllerButton(0), 0u) << "held is not newly pressed";
     EXPECT_TRUE(m_helper.IsKeyOrButtonPressed(0, 5, 0));
     EXPECT_FALSE(m_helper.IsKeyOrButtonPressed(2, 5, 0));
 

@@ -149,9 +149,9 @@ TEST(ShaderCompilerTest, MacrosAndConditionalsChooseTheCode)
 {
     const std::string source = R"(
 #define SCALE(x, y) ((x) * (y))
-#define GLUE(a, b) a##b
+#define _GLUE(a, b) a##b
 #if defined(SKINNING) && MAX_SHADER_SKINNING_BONES > 32
-float4 GLUE(Bone, Matrices)[MAX_SHADER_SKINNING_BONES * 3];
+float4 _GLUE(Bone, Matrices)[MAX_SHADER_SKINNING_BONES * 3];
 #define EXTRA BoneMatrices[0]
 #elif defined FOG
 float4 FogColor;
@@ -263,6 +263,7 @@ TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
         {"vector<float4, 2> v;\n", "unknown type 'vector'"},
         {"float4 a, ;\n", "expected a name in a declaration"},
         {"float4 a;\nfloat4 a;\n", "redefinition of 'a'"},
+        {"float4 a;\nfloat4 a, ;\n", "redefinition of 'a'"},
         {"void v;\n", "variable 'v' declared void"},
         {"float4 big[300];\nfloat4 vertex() : POSITION { return big[0]; }\n", "out of registers for 'big'"},
         {"float4 a[2] : register(c255);\nfloat4 vertex() : POSITION { return a[0]; }\n", "past the 256 of"},

@@ -119,6 +119,10 @@ TEST_F(ResourceManagerTest, TemplatePoolCreatesTheRegisteredClassOrNothing)
     EXPECT_STREQ(resource->GetName(), "templates/Tower");
     EXPECT_EQ(m_manager.GetResource(RESOURCE_TYPE_TEMPLATE, "templates/Nothing", 299, true, 0), nullptr);
     EXPECT_TRUE(m_log.Contains("Resource of name templates/Nothing not created!", CONSOLE_ERROR));
+    // A registered class that is no template is made, refused and deleted.
+    ResourceEntry::RegisterRTTIClass();
+    TemplateTypeRegistry::GetInstance().RegisterType(302, 0, "ResourceEntry");
+    EXPECT_EQ(m_manager.GetResource(RESOURCE_TYPE_TEMPLATE, "templates/Entry", 302, true, 0), nullptr);
     resource->Release();
     // A template class without a loader of its own fails its load.
     ResourceTemplate::RegisterRTTIClass();

@@ -212,7 +212,9 @@ TEST_F(ResourceShaderTest, MissingSourcesAndEntryPointsFailTheLoad)
     std::ofstream(m_harness.Path("common/Shaders/iPhoneUI.hlsl")) << "#error broken\nfloat4 pixel() : COLOR0 { return 0; }\n";
     Load(std::string("iPhoneUI/") + kZeros + ".ps_3_0", false);
     EXPECT_TRUE(m_log.Contains("HLSL error while compiling pixel shader Common/Shaders/iPhoneUI.hlsl", CONSOLE_ERROR));
+    m_log.Clear();
     Load(std::string("iPhoneUI/") + kZeros + ".gs_4_0", false);
+    EXPECT_FALSE(m_log.Contains("HLSL error")) << "neither vertex nor pixel: refused before compiling";
     // The source's last byte counts too.
     std::ofstream(m_harness.Path("common/Shaders/iPhoneUI.hlsl")) << "float4 pixel() : COLOR0 { return 0; }";
     Load(std::string("iPhoneUI/") + kZeros + ".ps_3_0");

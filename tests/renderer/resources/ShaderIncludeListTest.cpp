@@ -5,6 +5,7 @@
 #include "core/filesystem/FileWriter.h"
 #include "renderer/resources/ShaderIncludeList.h"
 #include "support/TempFolder.h"
+#include "support/UnreadablePackedEntry.h"
 
 #include <gtest/gtest.h>
 
@@ -76,4 +77,9 @@ TEST_F(ShaderIncludeListTest, EmptyIncludeFileOpensAndIsRecorded)
     ShaderIncludeList damaged;
     ASSERT_TRUE(damaged.Read(reader));
     EXPECT_FALSE(damaged.IsUpToDate());
+
+    // One that opens but does not read fails as well, and stays out of the list.
+    MountUnreadablePackedEntry("Common", "Shaders/Cut.hlsl", m_folder / "packed.dat");
+    EXPECT_EQ(list.Open(gpu::IncludeType{}, "Cut.hlsl", nullptr, &data, &bytes), gpu::kErrNotAvailable);
+    EXPECT_EQ(list.GetCount(), 2u);
 }

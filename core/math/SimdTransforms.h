@@ -19,18 +19,24 @@ inline __m128 RowTimesMatrix(__m128 v, const Matrix& m)
     return _mm_add_ps(_mm_add_ps(px, py), _mm_add_ps(pz, pw));
 }
 
-// out = first x second; out may alias either operand.
-inline void MatrixProduct(Matrix& out, const Matrix& first, const Matrix& second)
+// out = first x second, where out is not second (it may be first): no copy of second is needed.
+inline void MatrixProductNotIntoSecond(Matrix& out, const Matrix& first, const Matrix& second)
 {
-    const Matrix right = second;
-    const __m128 r0 = RowTimesMatrix(first.rows[0].Simd(), right);
-    const __m128 r1 = RowTimesMatrix(first.rows[1].Simd(), right);
-    const __m128 r2 = RowTimesMatrix(first.rows[2].Simd(), right);
-    const __m128 r3 = RowTimesMatrix(first.rows[3].Simd(), right);
+    const __m128 r0 = RowTimesMatrix(first.rows[0].Simd(), second);
+    const __m128 r1 = RowTimesMatrix(first.rows[1].Simd(), second);
+    const __m128 r2 = RowTimesMatrix(first.rows[2].Simd(), second);
+    const __m128 r3 = RowTimesMatrix(first.rows[3].Simd(), second);
     out.rows[0].SetSimd(r0);
     out.rows[1].SetSimd(r1);
     out.rows[2].SetSimd(r2);
     out.rows[3].SetSimd(r3);
+}
+
+// out = first x second; out may alias either operand.
+inline void MatrixProduct(Matrix& out, const Matrix& first, const Matrix& second)
+{
+    const Matrix right = second;
+    MatrixProductNotIntoSecond(out, first, right);
 }
 
 inline __m128 AbsLanes(__m128 v)

@@ -148,7 +148,7 @@ void LocalMatrices4(const std::vector<ActiveAnimationEntry>& stack, uint32_t fir
          _mm_mul_ps(zero, scale[2])},
         {position[0], position[1], position[2], one},
     };
-    // TRS followed by the rest matrix, summed as RowTimes sums; a lane nothing drives keeps its rest.
+    // TRS followed by the rest matrix, summed as RowTimesMatrix sums; a lane nothing drives keeps its rest.
     const bool allDriven = _mm_movemask_ps(driven) == 0xF;
     for (int row = 0; row < 4; ++row)
         for (int c = 0; c < 4; ++c)

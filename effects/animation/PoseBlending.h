@@ -3,6 +3,7 @@
 // inputs, each checkable with a hand-computed pose. Main thread (no shared state).
 #pragma once
 
+#include "core/math/SimdTransforms.h"
 #include "effects/animation/AnimationSampleContext.h"
 #include "effects/animation/BaseAnimation.h"
 
@@ -37,27 +38,10 @@ inline __m128 Broadcast(__m128 v)
     return _mm_castsi128_ps(_mm_shuffle_epi32(_mm_castps_si128(v), _MM_SHUFFLE(i, i, i, i)));
 }
 
-// Row vector times matrix.
-inline __m128 RowTimes(__m128 v, const Matrix& m)
-{
-    const __m128 px = _mm_mul_ps(Broadcast<0>(v), m.rows[0].Simd());
-    const __m128 py = _mm_mul_ps(Broadcast<1>(v), m.rows[1].Simd());
-    const __m128 pz = _mm_mul_ps(Broadcast<2>(v), m.rows[2].Simd());
-    const __m128 pw = _mm_mul_ps(Broadcast<3>(v), m.rows[3].Simd());
-    return _mm_add_ps(_mm_add_ps(px, py), _mm_add_ps(pz, pw));
-}
-
 // out = first followed by second (first x second); out must not alias second.
 inline void Then(const Matrix& first, const Matrix& second, Matrix& out)
 {
-    const __m128 r0 = RowTimes(first.rows[0].Simd(), second);
-    const __m128 r1 = RowTimes(first.rows[1].Simd(), second);
-    const __m128 r2 = RowTimes(first.rows[2].Simd(), second);
-    const __m128 r3 = RowTimes(first.rows[3].Simd(), second);
-    out.rows[0].SetSimd(r0);
-    out.rows[1].SetSimd(r1);
-    out.rows[2].SetSimd(r2);
-    out.rows[3].SetSimd(r3);
+    MatrixProductNotIntoSecond(out, first, second);
 }
 
 // TRS of the sample (Matrix::LoadQuaternionTranslationAndScale) followed by the rest local matrix.
@@ -80,7 +64,7 @@ inline Matrix LocalMatrix(const AnimationBoneSample& sample, const Matrix& rest)
 
 // Inverse bind followed by the node matrix, as three rows of four floats (the transposed upper
 // three columns), from the inverse bind's columns: row j is column j of the product, the columns
-// weighted by column j of the node matrix and summed as RowTimes sums.
+// weighted by column j of the node matrix and summed as RowTimesMatrix sums.
 inline void WriteSkinningMatrix(const Matrix& inverseBindColumns, const Matrix& node, float* out12)
 {
     const __m128 c0 = inverseBindColumns.rows[0].Simd();

@@ -132,6 +132,15 @@ TEST_F(UIListTest, EntriesStackFromTheirRecipesAndAnUnknownSubRecipeOrIndexFinds
     EXPECT_EQ(m_list->GetEntry(0), nullptr);
     EXPECT_EQ(m_list->GetContainer()->GetFirstChild(), nullptr);
     EXPECT_EQ(m_list->GetContentLength(), 0.0f);
+    AddEntries(2);
+    UIElement* const kept[] = {m_list->GetEntry(0), m_list->GetEntry(1)};
+    m_list->Clear(true);
+    EXPECT_EQ(m_list->GetEntryCount(), 0);
+    for (UIElement* const entry : kept)
+    {
+        EXPECT_EQ(entry->GetParent(), nullptr) << "kept entries leave before their container goes";
+        entry->Release();
+    }
 }
 
 TEST_F(UIListTest, DragsScrollUntilTheMarginAndARefusedEndSpringsBackByFivePercentPerFrame)

@@ -226,6 +226,9 @@ TEST_F(SoundEngineTest, BrokenFilesFailWithALoggedError)
     // Of two files, one name of 1023 letters is still looked up and the other, one letter longer, is refused.
     sound.Engine().PlaySystemSound((std::string(1023, 'n') + ";" + std::string(1024, 'n')).c_str(), nullptr);
     sound.Engine().PlaySystemSound(";", nullptr); // no file at all
+    // Names that cannot fit the command ring are refused before anything is posted.
+    EXPECT_EQ(sound.Engine().PlaySystemSound(std::string(70000, 'n').c_str(), nullptr), 0u);
+    sound.Engine().SetLoopFile(1, std::string(70000, 'n').c_str());
     for (int i = 0; i < 200 && sound.InstanceCount() != 0; ++i)
         sound.WaitCycles(1);
     EXPECT_EQ(sound.InstanceCount(), 0u);
@@ -235,5 +238,7 @@ TEST_F(SoundEngineTest, BrokenFilesFailWithALoggedError)
     EXPECT_TRUE(m_log.Contains("Unable to open sound file for streaming: [nothing.ogg]", CONSOLE_ERROR));
     EXPECT_TRUE(m_log.Contains("Resource loading failed (nnnnnnnn", CONSOLE_ERROR));
     EXPECT_TRUE(m_log.Contains("Sound file name too long", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Sound name too long to play", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Loop file name too long", CONSOLE_ERROR));
 }
 } // namespace

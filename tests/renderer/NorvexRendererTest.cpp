@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 namespace
@@ -436,14 +437,21 @@ TEST(NorvexRendererLifecycleTest, RefusedPresentIsNotWaitedFor)
 
 TEST(NorvexRendererLifecycleTest, FailedDeviceCreationReportsFalseAndCleansUp)
 {
-    ConsoleCapture console;
-    gpu::Faults().FailDeviceCreation(2);
-    NorvexRenderer renderer;
-    EXPECT_FALSE(renderer.Init(nullptr, false));
-    EXPECT_TRUE(console.Contains("the device could not be created", CONSOLE_ERROR));
-    renderer.Close();
-    gpu::Faults().Clear();
-    EXPECT_EQ(gpu::LiveObjectTotal(), 0u);
+    const std::pair<std::function<void()>, const char*> cases[] = {
+        {[] { gpu::Faults().FailDeviceCreation(2); }, "the device could not be created"},
+        {[] { gpu::Faults().FailFactoryCreation(1); }, "NorvexRenderer: no graphics factory"},
+    };
+    for (const auto& [fail, message] : cases)
+    {
+        ConsoleCapture console;
+        fail();
+        NorvexRenderer renderer;
+        EXPECT_FALSE(renderer.Init(nullptr, false));
+        EXPECT_TRUE(console.Contains(message, CONSOLE_ERROR)) << message;
+        renderer.Close();
+        gpu::Faults().Clear();
+        EXPECT_EQ(gpu::LiveObjectTotal(), 0u);
+    }
 }
 
 namespace

@@ -237,9 +237,10 @@ TEST_F(SceneEnvironmentTest, TheSwitchesChooseWhichGroupsChange)
     {
         const char* flag = on != 0 ? "1" : "0";
         auto& set = const_cast<SceneParametersWrapper&>(
-            Set(looks[on], {{"Cloud color", "64 0 0 255 1"}, {"Layer cloud color", "0 64 0 255 1"},
-                            {"Affects texture and color", flag}, {"Affects layer texture", flag},
+            Set(looks[on], {{"Affects texture and color", flag}, {"Affects layer texture", flag},
                             {"Affects environment map", flag}}));
+        set.GetSky().cloudColor = Vector(0.25f, 0.0f, 0.0f, 1.0f); // a set without textures keeps no colours
+        set.GetSky().layerColor = Vector(0.0f, 0.25f, 0.0f, 1.0f);
         set.SetCloudTexture(textures[0]);
         set.SetLayerTexture(textures[1]);
         set.SetEnvironmentMap(textures[2]);

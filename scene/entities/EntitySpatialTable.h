@@ -47,6 +47,11 @@ struct alignas(64) EntitySpatialRecord
     // Whether the local box places the entity in the world (PathGrid::IsValidBoundedBox), settled
     // when the box is set rather than at every move.
     uint8_t localBoxPlaces = 0;
+    // Whether the world matrix's first three rows are the local ones times the parent's world as
+    // the full product made them, with the local rows, the parent and its world unchanged since:
+    // a move of the local position alone then makes the last row only. Every other write of the
+    // world, and a change the entity does not follow at once, clears it.
+    uint8_t worldAxesFromParent = 0;
     // The entity's template type, which the grid's entries carry: here, a move across cells finds
     // it in the line it has read already.
     uint32_t templateTypeId = ENTITY_UNKNOWN;

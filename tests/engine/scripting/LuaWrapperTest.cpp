@@ -102,10 +102,11 @@ TEST_F(LuaWrapperTest, MissingMethodLeavesTheStackAsBeforeTheArguments)
 
 TEST_F(LuaWrapperTest, MethodGetsSelfArgumentsAndGivesResults)
 {
-    Run("function Game:Sum(a, b) assert(self == gGame) return a + b, 'x' end");
+    Run("function Game:Sum(a, b, none) assert(self == gGame and none == nil) return a + b, 'x' end");
     gLua.PushInt(2);
     gLua.PushUnsigned(0xFFFFFFFFu);
-    ASSERT_TRUE(gLua.ExecuteMethod(2, 2, &gGame, "Game", "Sum"));
+    gLua.PushString(nullptr);
+    ASSERT_TRUE(gLua.ExecuteMethod(3, 2, &gGame, "Game", "Sum"));
     ASSERT_EQ(Depth(), 2);
     EXPECT_EQ(lua_tonumber(L(), -2), 4294967297.0);
     EXPECT_STREQ(lua_tostring(L(), -1), "x");

@@ -412,6 +412,9 @@ private:
     void PropagateTransform(bool childrenOnly, bool positionOnly = false);
     void PropagateToDescendants(bool childrenOnly);
     void ComputeWorldFromParent(bool positionOnly);
+    // Keeps in the record what the world's first three rows, just written, are (kAxesFromParent or
+    // none) and whether they mirror.
+    void TakeWorldAxes(uint8_t fromParent);
     // The rare case of ComputeWorldFromParent (ENTITYFLAG_PARENTNOSCALE), kept out of the common one.
     void ComputeWorldFromUnscaledParent();
     void DecomposeLocal();

@@ -96,13 +96,21 @@ void Entity::InvalidateGlobalCaches()
     m_inverseWorldValid = 0;
 }
 
+inline void Entity::TakeWorldAxes(uint8_t fromParent)
+{
+    const uint8_t axes = fromParent | (AffineDeterminant(m_spatial->world) < 0.0f ? EntitySpatialRecord::kAxesMirrored : 0);
+    // Written only when it changes: a line left clean needs no write-back.
+    if (m_spatial->worldAxes != axes)
+        m_spatial->worldAxes = axes;
+}
+
 inline void Entity::ComputeWorldFromParent(bool positionOnly)
 {
     EntitySpatialRecord& spatial = *m_spatial;
     if (m_parent == nullptr)
     {
         spatial.world = spatial.local;
-        spatial.worldAxesFromParent = 0;
+        TakeWorldAxes(0);
         return;
     }
     if ((m_flags & ENTITYFLAG_PARENTNOSCALE) == 0)
@@ -110,18 +118,15 @@ inline void Entity::ComputeWorldFromParent(bool positionOnly)
         const Matrix& parent = m_parent->m_spatial->world;
         // Each row of the product is its local row times the parent's world: with the other rows
         // as the last full product left them, the last one alone is all that changes.
-        if (positionOnly && spatial.worldAxesFromParent != 0)
+        if (positionOnly && (spatial.worldAxes & EntitySpatialRecord::kAxesFromParent) != 0)
         {
             spatial.world.rows[3].SetSimd(RowTimesMatrix(spatial.local.rows[3].Simd(), parent));
             return;
         }
         MatrixProduct(spatial.world, spatial.local, parent);
-        // Written only when it changes: a line left clean needs no write-back.
-        if (spatial.worldAxesFromParent == 0)
-            spatial.worldAxesFromParent = 1;
+        TakeWorldAxes(EntitySpatialRecord::kAxesFromParent);
         return;
     }
-    spatial.worldAxesFromParent = 0;
     ComputeWorldFromUnscaledParent();
 }
 
@@ -131,6 +136,7 @@ void Entity::ComputeWorldFromUnscaledParent()
     for (int row = 0; row < 3; ++row)
         parent.rows[row].Normalize();
     m_spatial->world.Mul(parent, m_spatial->local);
+    TakeWorldAxes(0);
 }
 
 void Entity::PropagateTransform(bool childrenOnly, bool positionOnly)
@@ -142,9 +148,9 @@ void Entity::PropagateTransform(bool childrenOnly, bool positionOnly)
         if ((m_gridPlacementHeld & kTransformDeferred) != 0)
         {
             m_gridPlacementHeld |= kTransformPending;
-            m_spatial->worldAxesFromParent = 0;
+            m_spatial->worldAxes &= uint8_t(~EntitySpatialRecord::kAxesFromParent);
             for (Entity* child : m_children)
-                child->m_spatial->worldAxesFromParent = 0;
+                child->m_spatial->worldAxes &= uint8_t(~EntitySpatialRecord::kAxesFromParent);
             return;
         }
         m_gridPlacementHeld &= uint8_t(~kTransformPending);
@@ -225,7 +231,7 @@ bool Entity::UpdateRenderingBounds()
 
 void Entity::UpdateTransform()
 {
-    const uint32_t renderFlags = AffineDeterminant(m_spatial->world) < 0.0f
+    const uint32_t renderFlags = (m_spatial->worldAxes & EntitySpatialRecord::kAxesMirrored) != 0
                                      ? m_renderFlags | ENTITYRENDER_MIRRORED
                                      : m_renderFlags & ~uint32_t(ENTITYRENDER_MIRRORED);
     if (renderFlags != m_renderFlags)
@@ -346,7 +352,7 @@ void Entity::SetGlobalLocationMatrix(const Matrix& matrix)
         return;
     }
     m_spatial->world = matrix;
-    m_spatial->worldAxesFromParent = 0;
+    TakeWorldAxes(0);
     Matrix inverseParent;
     inverseParent.InverseOf(m_parent->m_spatial->world);
     m_spatial->local.Mul(inverseParent, matrix);

@@ -129,6 +129,9 @@ TEST_F(EntityTransformTest, NegativeScaleMirrorsAndBackClears)
     turned.rows[2].Set(0, 1, 0, 0);
     e->SetLocalLocationMatrix(turned);
     EXPECT_TRUE(e->IsTransformMirrored());
+    e->RaiseFlag(ENTITYFLAG_PARENTNOSCALE, false);
+    e->SetLocalLocationMatrix(Matrix::ONE);
+    EXPECT_FALSE(e->IsTransformMirrored());
 }
 
 TEST_F(EntityTransformTest, GlobalRotationAndScaleAreReadAfreshWhenTheParentMoves)
@@ -189,8 +192,9 @@ TEST_F(EntityTransformTest, AMoveAfterAGlobalPlacementMakesTheWholeWorldFromTheL
     parent->SetLocalRotation(Vector(0, 30, 0, 1));
     Entity* child = Create(parent);
     Matrix placed;
-    placed.LoadComplexTransformation(Vector(7, 0, 5, 1), Vector(0, 50, 0, 1), Vector(1.3f, 1.3f, 1.3f, 1));
+    placed.LoadComplexTransformation(Vector(7, 0, 5, 1), Vector(0, 50, 0, 1), Vector(-1.3f, 1.3f, 1.3f, 1));
     child->SetGlobalLocationMatrix(placed);
+    EXPECT_TRUE(child->IsTransformMirrored());
     Matrix remade;
     remade.Mul(parent->GetGlobalLocationMatrix(), child->GetLocalLocationMatrix());
     ASSERT_NE(std::memcmp(&remade, &placed, sizeof(Matrix)), 0);
@@ -199,6 +203,7 @@ TEST_F(EntityTransformTest, AMoveAfterAGlobalPlacementMakesTheWholeWorldFromTheL
         child->SetLocalPosition(Vector(x, 0, 0, 1));
         remade.Mul(parent->GetGlobalLocationMatrix(), child->GetLocalLocationMatrix());
         EXPECT_EQ(std::memcmp(&child->GetGlobalLocationMatrix(), &remade, sizeof(Matrix)), 0) << x;
+        EXPECT_TRUE(child->IsTransformMirrored()) << x;
     }
 }
 

@@ -142,13 +142,15 @@ TEST_F(ParticleSystemContextDrawTest, AContextDrawsItsNodeColourThroughThePartic
     renderer.DrawParticleSystem(context, Matrix::ONE, BoundingBox4(), Vector(0.5f, 1.0f, 1.0f, 1.0f));
     EXPECT_EQ(DrawCentre(nullptr), 0xFF800000u);
 
-    // Moved and stopped by commands: the emitter follows the matrix and stops emitting.
+    // Moved, slowed and stopped by commands: the emitter follows the matrix and stops emitting.
     Matrix moved = Matrix::ONE;
     moved.rows[3] = Vector(5.0f, 0.0f, 0.0f, 1.0f);
     context->PostSetMatrix(moved);
+    context->PostSetSpeedMultiplier(0.25f);
     context->PostStop();
     RunOnRenderThread(renderer, [&](NorvexRenderer&) {
         EXPECT_EQ(context->GetMatrix().rows[3].x, 5.0f);
+        EXPECT_EQ(context->GetSpeedMultiplier(), 0.25f);
         EXPECT_FALSE(context->IsEmitting());
     });
     context->PostDestroy();

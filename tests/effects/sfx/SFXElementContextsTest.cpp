@@ -256,6 +256,12 @@ TEST_F(SFXParticleElementContextTest, EmittersSpawnByEnvelopeAndRunUntilTheirLas
     EXPECT_FLOAT_EQ(system->GetMatrix().rows[3].y, 5.0f);
     context.SetSpawnRateMultiplier(-2.0f);
     EXPECT_FLOAT_EQ(context.GetSpawnMultiplier(), 0.0f);
+    // Speed and spawner are the emitter's own.
+    context.SetSpeedMultiplier(3.0f);
+    EXPECT_FLOAT_EQ(system->GetSpeedMultiplier(), 3.0f);
+    LocalSpaceParticleSpawner own;
+    context.SetSpawner(&own);
+    EXPECT_EQ(system->GetCustomSpawner(), &own);
 
     // The envelope falling stops emission; the element runs while emitted particles may live.
     m_element.EditSpawnRateMultiplier().SetConstantValue(Vector(0, 0, 0, 0));

@@ -158,6 +158,62 @@ TEST_F(ParticleSystemContextDrawTest, AContextDrawsItsNodeColourThroughThePartic
     system.ReleaseShader();
 }
 
+// The identity camera looks along z: a quad shows only when its face axes span x and y. The fixed
+// modes take them from the draw matrix's rows (local x: rows 1 and 2, local y: rows 0 and 2); a
+// camera-facing quad in local space faces the camera through its turned emitter, the identity
+// camera or one turned another way.
+TEST_F(ParticleSystemContextDrawTest, FaceModesTakeTheirAxesFromTheDrawMatrixOrTheCameraInTheEmittersSpace)
+{
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    const Vector x(1, 0, 0, 0), y(0, 1, 0, 0), z(0, 0, 1, 0);
+    // Turned a quarter about y and moved into the depth range, clear of the near plane.
+    Matrix turned;
+    turned.LoadYRotation(90.0f);
+    turned.rows[3].z = 0.5f;
+    // A camera looking along x at an emitter turned about x in front of it.
+    Matrix lookingAlongX;
+    lookingAlongX.LoadYRotation(90.0f);
+    Matrix viewAlongX;
+    viewAlongX.InverseOf(lookingAlongX);
+    Matrix tilted;
+    tilted.LoadXRotation(90.0f);
+    tilted.rows[3].x = 0.5f;
+    const struct
+    {
+        const char* mode;
+        const char* localSpace;
+        Vector rows[3];
+        Matrix emitter;
+        uint32_t centre;
+        Matrix view = Matrix::ONE;
+    } cases[] = {
+        {"0", "0", {z, x, y}, Matrix::ONE, 0xFFFF0000u}, {"0", "0", {x, y, z}, Matrix::ONE, 0xFF000000u},
+        {"1", "0", {x, z, y}, Matrix::ONE, 0xFFFF0000u}, {"1", "0", {z, x, y}, Matrix::ONE, 0xFF000000u},
+        {"3", "1", {x, y, z}, turned, 0xFFFF0000u}, {"3", "1", {x, y, z}, tilted, 0xFFFF0000u, viewAlongX},
+    };
+    for (const auto& c : cases)
+    {
+        ParticleSystem system;
+        RedQuadSystem(system);
+        SetParticleProperty(system, "Face camera mode", c.mode);
+        SetParticleProperty(system, "Local space", c.localSpace);
+        system.BuildShader(true);
+        renderer.SetCamera(c.view, Matrix::ONE, Matrix::ONE);
+        auto* context = new ParticleSystemContext(system, c.emitter, 0);
+        context->PostRestart();
+        Tick(0.05f);
+        Tick(0.05f);
+        Matrix world = Matrix::ONE;
+        for (int r = 0; r < 3; ++r)
+            world.rows[r] = c.rows[r];
+        EXPECT_EQ(DrawCentre([&] { context->Draw(world, Vector(1, 1, 1, 1), 0); }), c.centre)
+            << "mode " << c.mode << ", local space " << c.localSpace;
+        context->PostDestroy();
+        renderer.SubmitCommands(true);
+        system.ReleaseShader();
+    }
+}
+
 TEST_F(ParticleSystemContextDrawTest, AParticleEntityIsTintedByTheScenesEffectColourMultiplier)
 {
     NorvexRenderer& renderer = m_harness.GetRenderer();

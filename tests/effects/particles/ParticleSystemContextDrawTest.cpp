@@ -9,7 +9,10 @@
 #include "effects/particles/ParticlePools.h"
 #include "effects/particles/ParticleSystem.h"
 #include "effects/particles/ParticleSystemContext.h"
+#include "platform/gpu/GpuBuffer.h"
 #include "platform/gpu/GpuDevice.h"
+#include "platform/gpu/GpuEnvironment.h"
+#include "platform/gpu/GpuObject.h"
 #include "platform/gpu/GpuSurface.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/SceneParametersWrapper.h"
@@ -353,6 +356,19 @@ TEST_F(ParticleSystemContextDrawTest, AFillThatDoesNotFitDiscardsAndWritesAtZero
     EXPECT_EQ(thirdOffset, ParticlePools::kVertexBufferBytes - 32);
     EXPECT_EQ(fourthOffset, 0u);
     EXPECT_EQ(generations[2], generations[1] + 1);
+
+    // A vertex buffer the device refuses leaves no buffer behind; the next try makes both again.
+    RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer& r) {
+        const uint32_t indexBuffers = gpu::LiveObjectCount(gpu::ObjectKind::IndexBuffer);
+        gpu::Faults().FailResourceCreation(1, gpu::ObjectKind::VertexBuffer);
+        EXPECT_FALSE(gParticlePools.CreateBuffers(r.GetDevice()));
+        EXPECT_EQ(gParticlePools.GetVertexBuffer(), nullptr);
+        EXPECT_EQ(gParticlePools.GetIndexBuffer(), nullptr);
+        EXPECT_EQ(gpu::LiveObjectCount(gpu::ObjectKind::IndexBuffer), indexBuffers - 1);
+        EXPECT_TRUE(gParticlePools.CreateBuffers(r.GetDevice()));
+        EXPECT_FALSE(gParticlePools.GetIndexBuffer()->IsLocked());
+    });
+    EXPECT_TRUE(m_log.Contains("The particle buffers could not be created", CONSOLE_ERROR));
 }
 
 TEST_F(ParticleSystemContextDrawTest, BlendsThatIgnoreAlphaGetItInTheColour)

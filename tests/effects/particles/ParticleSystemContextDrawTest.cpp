@@ -39,6 +39,7 @@ protected:
         const std::string white = AddSystemTextures(data);
         ASSERT_FALSE(white.empty());
         data.AddFile("textures", "SFX/dot.texture", white);
+        data.AddFile("textures", "SFX/spark.texture", white);
         ASSERT_TRUE(m_harness.WriteAndMount(data));
         ASSERT_TRUE(m_harness.Start());
         ASSERT_TRUE(gShaderManager.Init(true));
@@ -159,6 +160,14 @@ TEST_F(ParticleSystemContextDrawTest, AContextDrawsItsNodeColourThroughThePartic
     context->PostDestroy();
     renderer.SubmitCommands(true);
     system.ReleaseShader();
+
+    // An edit on the game thread queues its texture rather than loading it there.
+    ParticleSystem edited;
+    SetParticleProperty(edited, "Texture file name", "SFX/spark.dds");
+    edited.BuildShader(false);
+    ASSERT_NE(edited.GetTextureResource(), nullptr);
+    EXPECT_NE(edited.GetTextureResource()->GetState(), uint32_t(RESOURCE_STATE_NOT_LOADED));
+    edited.ReleaseShader();
 }
 
 // The identity camera looks along z: a quad shows only when its face axes span x and y. The fixed

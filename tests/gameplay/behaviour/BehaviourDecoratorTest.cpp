@@ -254,6 +254,24 @@ TEST_F(RootDecoratorTest, BrokenLinksFailEveryTickAndCheck)
     }
 }
 
+TEST_F(RootDecoratorTest, LinksThatMultiplyPastTheContextLimitAreRefused)
+{
+    // Three levels of 40 links over 40 leaves: 40^4 leaf slices, more than an agent's context holds.
+    ConsoleCapture log;
+    for (int level = 0; level < 4; ++level)
+    {
+        std::string text = "T" + std::to_string(level) + " = BTTaskSequence{";
+        for (int i = 0; i < 40; ++i)
+            text += level < 3 ? "BTTaskRootDecorator[TreeIndex=" + std::to_string(level + 1) + "] " : "L(X) ";
+        Add((text + "}").c_str());
+    }
+    m_template.InitTrees();
+    TestAgent agent(m_template.GetTrees()[0]);
+    EXPECT_FALSE(agent.IsReady());
+    EXPECT_TRUE(log.Contains("context bytes (at most 16777216)", CONSOLE_ERROR));
+    EXPECT_TRUE(TestAgent(m_template.GetTrees()[1]).IsReady());
+}
+
 TEST_F(RootDecoratorTest, LoopsBetweenTreesAreCutWhereTheyClose)
 {
     // A -> B -> A through index links, B -> B through a name link, C -> A: every walk ends.

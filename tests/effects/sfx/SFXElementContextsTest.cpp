@@ -239,6 +239,8 @@ TEST_F(SFXParticleElementContextTest, EmittersSpawnByEnvelopeAndRunUntilTheirLas
     m_element.SetParticleTemplateGUID(guid);
     m_element.ResolveResources(false);
     ASSERT_EQ(m_element.GetParticleTemplate(), sparks);
+    m_element.SetResourceFlags(RESOURCE_FLAG_KEEP_DATA);
+    EXPECT_NE(sparks->GetResourceFlags() & RESOURCE_FLAG_KEEP_DATA, 0u);
 
     SFXParticleElementContext context;
     Matrix parent;

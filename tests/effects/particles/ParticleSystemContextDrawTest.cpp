@@ -252,6 +252,8 @@ TEST_F(ParticleSystemContextDrawTest, AParticleEntityIsTintedByTheScenesEffectCo
     RunOnRenderThread(renderer, [&](NorvexRenderer&) { gSceneEnvironment.DeleteSets(); });
     EXPECT_EQ(plain, 0xFFFF0000u) << "the defaults multiply by one";
     EXPECT_EQ(tinted, 0xFF800000u) << "red times the scene's 0.5";
+    for (const uint32_t skipped : {0x01u, 0x10u})
+        EXPECT_EQ(DrawCentre([&] { context->Draw(Matrix::ONE, skipped, Vector(1, 1, 1, 1)); }), 0xFF000000u) << skipped;
 
     context->Release();
     renderer.SubmitCommands(true);

@@ -158,8 +158,10 @@ bool ParticleSystemContext::WriteToVertexBuffer(uint32_t bytes, const Matrix& wo
             Matrix inverseNormalized = m_normalizedMatrix;
             if (!inverseNormalized.Inverse())
                 inverseNormalized = Matrix::ONE;
+            // The camera's axes and place in the emitter's space: the camera matrix first, then
+            // the emitter's inverse. The other order keeps them only for an unturned camera.
             Matrix local;
-            local.Mul(camera, inverseNormalized);
+            local.Mul(inverseNormalized, camera);
             camera = local;
         }
         FillVertices(static_cast<ParticleVertex*>(data), ComputeAxes(m_faceCameraMode, world, camera));

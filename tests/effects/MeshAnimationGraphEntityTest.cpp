@@ -204,6 +204,14 @@ TEST_F(MeshAnimationGraphEntityTest, ABrokenTableAbortsAndAReplacedTransitionDoe
     EXPECT_TRUE(m_log.Contains("Mesh animation graph inconsistency. Aborting animation queue", 4));
     EXPECT_EQ(Queue(*broken), "");
     EXPECT_STREQ(broken->GetCurrentState(), "T1");
+    // A target index outside the table is reported and passed over.
+    MeshAnimationGraphEntity* stray = Graph("U1 U2 A12");
+    const_cast<MeshAnimationGraphState&>(m_graphs.back()->GetStates()[0]).m_transitions[0].m_targetIndex = 7;
+    Enter(*stray, "U1");
+    stray->StartAnimation("Idle", "U2");
+    EXPECT_TRUE(m_log.Contains("Animation state table inconsistency or too many states", 4));
+    EXPECT_EQ(Queue(*stray), "");
+    EXPECT_STREQ(stray->GetCurrentState(), "U1");
 
     // A template refresh drops what is queued.
     graph->StartAnimation("Idle", "S2");

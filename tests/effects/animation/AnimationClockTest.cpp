@@ -2,7 +2,9 @@
 #include "effects/animation/AnimationClock.h"
 
 #include "effects/animation/AnimationParams.h"
+#include "engine/EngineTimer.h"
 #include "engine/Game.h"
+#include "platform/os/Clock.h"
 
 #include <gtest/gtest.h>
 
@@ -18,4 +20,11 @@ TEST(AnimationClockTest, EachTimeFlagReadsItsOwnTimerWhateverTheOtherFlags)
         EXPECT_EQ(GetAnimationClock(flags[i] | ANIMFLAG_LOOP).GetTime().GetTicks(), int64_t(1000 * (i + 1))) << i;
     for (GameTimer* timer : timers)
         timer->Reset();
+    // System time is the engine's real-time clock.
+    gEngineTimer.Reset();
+    os::Sleep(2);
+    gEngineTimer.Advance(false);
+    ASSERT_GT(gEngineTimer.GetTicks(), 0);
+    EXPECT_EQ(GetAnimationClock(ANIMFLAG_SYSTEMTIME | ANIMFLAG_LOOP).GetTime().GetTicks(), gEngineTimer.GetTicks());
+    gEngineTimer.Reset();
 }

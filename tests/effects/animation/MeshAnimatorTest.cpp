@@ -165,6 +165,10 @@ TEST_F(MeshAnimatorTest, ASecondQueryInTheSameFrameDoesNoWork)
     // A mesh drawn before its first pose shows every bone unmoved.
     for (uint32_t i = 0; i < 3; ++i)
         EXPECT_EQ(animator.GetSkinningMatrices()[i * 12] * animator.GetSkinningMatrices()[i * 12 + 10], 1.0f) << i;
+    // Without tree nodes to play on, the pose is the skeleton at rest: Hand two bones up.
+    MeshAnimator bare(nullptr, 3, 0);
+    Pose(bare, m_skeleton);
+    EXPECT_FLOAT_EQ(bare.GetSkinningMatrices()[2 * 12 + 7], 2.0f);
     AnimationParams params;
     params.AttackTime = 0.0f;
     ASSERT_TRUE(animator.StartAnimationOnNode(m_skeleton, NameString("root"),

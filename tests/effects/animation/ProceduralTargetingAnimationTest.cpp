@@ -223,4 +223,13 @@ TEST_F(ProceduralTargetingAnimationTest, TheStabilizerKeepsTheBoneOnItsPointWhil
         EXPECT_NEAR(std::min(yaw, 360.0f - yaw), turned, 1e-2f);
         m_aim->EnableStabilizer(true);
     }
+    // Switched off and on again between two frames, it has forgotten its point.
+    m_root = Matrix::ONE;
+    Steps(50, 0.1f);
+    m_root.LoadYRotation(90.0f);
+    m_aim->EnableStabilizer(false);
+    m_aim->EnableStabilizer(true);
+    Step(0.1f);
+    const float yaw = m_aim->GetRotationVector().y;
+    EXPECT_NEAR(std::min(yaw, 360.0f - yaw), 9.0f, 1e-2f);
 }

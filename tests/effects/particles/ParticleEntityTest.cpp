@@ -25,6 +25,21 @@ struct SystemState
     bool parked = false;
     float speed = 0.0f;
     float colorMultiplier = 0.0f;
+    ParticleSpawner* spawner = nullptr;
+};
+
+// The built-in world-space spawner that counts the bounds it is told of and its own deletion.
+class WatchingSpawner : public ParticleSpawner
+{
+public:
+    explicit WatchingSpawner(int& deaths) : m_deaths(deaths) {}
+    ~WatchingSpawner() override { ++m_deaths; }
+    void OnBounds(const BoundingBox4&) override { ++boundsCalls; }
+
+    int boundsCalls = 0;
+
+private:
+    int& m_deaths;
 };
 
 class ParticleEntityTest : public RendererTestBase
@@ -78,6 +93,7 @@ protected:
             state.parked = state.system->IsInParkList();
             state.speed = state.system->GetSpeedMultiplier();
             state.colorMultiplier = context->GetColorMultiplier().w;
+            state.spawner = state.system->GetCustomSpawner();
         });
         return state;
     }
@@ -127,6 +143,37 @@ TEST_F(ParticleEntityTest, APropertyEditRestartsASpawningEntityWithAFreshSystem)
     EXPECT_TRUE(after.emitting);
     EXPECT_LT(after.count, 20u) << "particles restart from zero";
     EXPECT_FLOAT_EQ(after.speed, 1.0f) << "the speed multiplier is not remembered";
+}
+
+TEST_F(ParticleEntityTest, ACustomSpawnerReachesEachSystemUntilReplacedAndTheDebugDrawShowsTheRealBox)
+{
+    int deaths = 0;
+    ParticleEntity* entity = Create();
+    entity->PostCreateInit();
+    auto* first = new WatchingSpawner(deaths); // the entity owns it
+    entity->SetCustomSpawner(first);
+    SystemState state = Frames(entity, 3);
+    EXPECT_EQ(state.spawner, first);
+    EXPECT_GT(state.count, 20u);
+    EXPECT_EQ(first->boundsCalls, 3);
+    auto* second = new WatchingSpawner(deaths);
+    entity->SetCustomSpawner(second);
+    entity->SetCustomSpawner(second);
+    EXPECT_EQ(Frames(entity, 1).spawner, second);
+    EXPECT_EQ(deaths, 1) << "the replaced one goes, the one set twice stays";
+    entity->OnPropertiesChanged();
+    state = Frames(entity, 1);
+    EXPECT_EQ(state.spawner, second) << "a rebuilt system gets it too";
+    EXPECT_EQ(deaths, 1);
+
+    // The unit box, and the measured box once per box the system published.
+    for (const auto& [realBox, commands] : {std::pair{"0", 1u}, {"1", 2u}, {"1", 1u}})
+    {
+        ASSERT_TRUE(entity->GetClassProperties()->FindProperty("Display real bounding box")->SetFromText(entity, realBox));
+        const uint32_t before = m_renderer.GetCommandsWritten();
+        entity->DrawDebug(0);
+        EXPECT_EQ(m_renderer.GetCommandsWritten() - before, commands) << realBox;
+    }
 }
 
 TEST_F(ParticleEntityTest, OffscreenProcessingKeepsAnUndrawnSystemFromParking)

@@ -134,6 +134,11 @@ TEST_F(ParticleSpawnerTest, TheKindFollowsLocalSpaceAndCircleVelocity)
     LocalSpaceParticleSpawner own;
     custom->SetCustomSpawner(&own);
     EXPECT_EQ(&custom->SelectSpawner(), &own);
+    // Without a renderer a spawner handed back is deleted at once.
+    auto* handed = new LocalSpaceParticleSpawner;
+    SafePointer<ParticleSpawner> watched(handed);
+    postDeleteObject(handed);
+    EXPECT_FALSE(watched);
 }
 
 TEST_F(ParticleSpawnerTest, CircleVelocityWithNoYawRangeTiltsLocalZWithinThePitchRange)

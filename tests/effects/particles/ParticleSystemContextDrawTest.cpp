@@ -9,7 +9,10 @@
 #include "effects/particles/ParticlePools.h"
 #include "effects/particles/ParticleSystem.h"
 #include "effects/particles/ParticleSystemContext.h"
+#include "platform/gpu/GpuBuffer.h"
 #include "platform/gpu/GpuDevice.h"
+#include "platform/gpu/GpuEnvironment.h"
+#include "platform/gpu/GpuObject.h"
 #include "platform/gpu/GpuSurface.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/SceneParametersWrapper.h"
@@ -36,6 +39,7 @@ protected:
         const std::string white = AddSystemTextures(data);
         ASSERT_FALSE(white.empty());
         data.AddFile("textures", "SFX/dot.texture", white);
+        data.AddFile("textures", "SFX/spark.texture", white);
         ASSERT_TRUE(m_harness.WriteAndMount(data));
         ASSERT_TRUE(m_harness.Start());
         ASSERT_TRUE(gShaderManager.Init(true));
@@ -142,18 +146,84 @@ TEST_F(ParticleSystemContextDrawTest, AContextDrawsItsNodeColourThroughThePartic
     renderer.DrawParticleSystem(context, Matrix::ONE, BoundingBox4(), Vector(0.5f, 1.0f, 1.0f, 1.0f));
     EXPECT_EQ(DrawCentre(nullptr), 0xFF800000u);
 
-    // Moved and stopped by commands: the emitter follows the matrix and stops emitting.
+    // Moved, slowed and stopped by commands: the emitter follows the matrix and stops emitting.
     Matrix moved = Matrix::ONE;
     moved.rows[3] = Vector(5.0f, 0.0f, 0.0f, 1.0f);
     context->PostSetMatrix(moved);
+    context->PostSetSpeedMultiplier(0.25f);
     context->PostStop();
     RunOnRenderThread(renderer, [&](NorvexRenderer&) {
         EXPECT_EQ(context->GetMatrix().rows[3].x, 5.0f);
+        EXPECT_EQ(context->GetSpeedMultiplier(), 0.25f);
         EXPECT_FALSE(context->IsEmitting());
     });
     context->PostDestroy();
     renderer.SubmitCommands(true);
     system.ReleaseShader();
+
+    // An edit on the game thread queues its texture rather than loading it there.
+    ParticleSystem edited;
+    SetParticleProperty(edited, "Texture file name", "SFX/spark.dds");
+    edited.BuildShader(false);
+    ASSERT_NE(edited.GetTextureResource(), nullptr);
+    EXPECT_NE(edited.GetTextureResource()->GetState(), uint32_t(RESOURCE_STATE_NOT_LOADED));
+    edited.ReleaseShader();
+}
+
+// The identity camera looks along z: a quad shows only when its face axes span x and y. The fixed
+// modes take them from the draw matrix's rows (local x: rows 1 and 2, local y: rows 0 and 2); a
+// camera-facing quad in local space faces the camera through its turned emitter, the identity
+// camera or one turned another way.
+TEST_F(ParticleSystemContextDrawTest, FaceModesTakeTheirAxesFromTheDrawMatrixOrTheCameraInTheEmittersSpace)
+{
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    const Vector x(1, 0, 0, 0), y(0, 1, 0, 0), z(0, 0, 1, 0);
+    // Turned a quarter about y and moved into the depth range, clear of the near plane.
+    Matrix turned;
+    turned.LoadYRotation(90.0f);
+    turned.rows[3].z = 0.5f;
+    // A camera looking along x at an emitter turned about x in front of it.
+    Matrix lookingAlongX;
+    lookingAlongX.LoadYRotation(90.0f);
+    Matrix viewAlongX;
+    viewAlongX.InverseOf(lookingAlongX);
+    Matrix tilted;
+    tilted.LoadXRotation(90.0f);
+    tilted.rows[3].x = 0.5f;
+    const struct
+    {
+        const char* mode;
+        const char* localSpace;
+        Vector rows[3];
+        Matrix emitter;
+        uint32_t centre;
+        Matrix view = Matrix::ONE;
+    } cases[] = {
+        {"0", "0", {z, x, y}, Matrix::ONE, 0xFFFF0000u}, {"0", "0", {x, y, z}, Matrix::ONE, 0xFF000000u},
+        {"1", "0", {x, z, y}, Matrix::ONE, 0xFFFF0000u}, {"1", "0", {z, x, y}, Matrix::ONE, 0xFF000000u},
+        {"3", "1", {x, y, z}, turned, 0xFFFF0000u}, {"3", "1", {x, y, z}, tilted, 0xFFFF0000u, viewAlongX},
+    };
+    for (const auto& c : cases)
+    {
+        ParticleSystem system;
+        RedQuadSystem(system);
+        SetParticleProperty(system, "Face camera mode", c.mode);
+        SetParticleProperty(system, "Local space", c.localSpace);
+        system.BuildShader(true);
+        renderer.SetCamera(c.view, Matrix::ONE, Matrix::ONE);
+        auto* context = new ParticleSystemContext(system, c.emitter, 0);
+        context->PostRestart();
+        Tick(0.05f);
+        Tick(0.05f);
+        Matrix world = Matrix::ONE;
+        for (int r = 0; r < 3; ++r)
+            world.rows[r] = c.rows[r];
+        EXPECT_EQ(DrawCentre([&] { context->Draw(world, Vector(1, 1, 1, 1), 0); }), c.centre)
+            << "mode " << c.mode << ", local space " << c.localSpace;
+        context->PostDestroy();
+        renderer.SubmitCommands(true);
+        system.ReleaseShader();
+    }
 }
 
 TEST_F(ParticleSystemContextDrawTest, AParticleEntityIsTintedByTheScenesEffectColourMultiplier)
@@ -182,6 +252,8 @@ TEST_F(ParticleSystemContextDrawTest, AParticleEntityIsTintedByTheScenesEffectCo
     RunOnRenderThread(renderer, [&](NorvexRenderer&) { gSceneEnvironment.DeleteSets(); });
     EXPECT_EQ(plain, 0xFFFF0000u) << "the defaults multiply by one";
     EXPECT_EQ(tinted, 0xFF800000u) << "red times the scene's 0.5";
+    for (const uint32_t skipped : {0x01u, 0x10u})
+        EXPECT_EQ(DrawCentre([&] { context->Draw(Matrix::ONE, skipped, Vector(1, 1, 1, 1)); }), 0xFF000000u) << skipped;
 
     context->Release();
     renderer.SubmitCommands(true);
@@ -295,6 +367,19 @@ TEST_F(ParticleSystemContextDrawTest, AFillThatDoesNotFitDiscardsAndWritesAtZero
     EXPECT_EQ(thirdOffset, ParticlePools::kVertexBufferBytes - 32);
     EXPECT_EQ(fourthOffset, 0u);
     EXPECT_EQ(generations[2], generations[1] + 1);
+
+    // A vertex buffer the device refuses leaves no buffer behind; the next try makes both again.
+    RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer& r) {
+        const uint32_t indexBuffers = gpu::LiveObjectCount(gpu::ObjectKind::IndexBuffer);
+        gpu::Faults().FailResourceCreation(1, gpu::ObjectKind::VertexBuffer);
+        EXPECT_FALSE(gParticlePools.CreateBuffers(r.GetDevice()));
+        EXPECT_EQ(gParticlePools.GetVertexBuffer(), nullptr);
+        EXPECT_EQ(gParticlePools.GetIndexBuffer(), nullptr);
+        EXPECT_EQ(gpu::LiveObjectCount(gpu::ObjectKind::IndexBuffer), indexBuffers - 1);
+        EXPECT_TRUE(gParticlePools.CreateBuffers(r.GetDevice()));
+        EXPECT_FALSE(gParticlePools.GetIndexBuffer()->IsLocked());
+    });
+    EXPECT_TRUE(m_log.Contains("The particle buffers could not be created", CONSOLE_ERROR));
 }
 
 TEST_F(ParticleSystemContextDrawTest, BlendsThatIgnoreAlphaGetItInTheColour)

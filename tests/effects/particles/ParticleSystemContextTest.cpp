@@ -105,6 +105,15 @@ TEST_F(ParticleSystemContextTest, TheVisibilityRampRunsFromThreeToEightSecondsAf
 
 TEST_F(ParticleSystemContextTest, AFullPoolLimitsSpawningAndNeverOverwritesOtherContexts)
 {
+    // Pools of no size are refused.
+    for (const auto& [max, perSystem] : {std::pair{0u, 10u}, {10u, 0u}})
+    {
+        ParticlePoolSettings empty;
+        empty.maxParticles = max;
+        empty.particlesPerSystem = perSystem;
+        EXPECT_FALSE(gParticlePools.Init(empty)) << max << " " << perSystem;
+        EXPECT_FALSE(gParticlePools.IsInitialised());
+    }
     Init(16, 1000, false);
     ParticleSystem system;
     SetParticleProperty(system, "Spawn rate", "1000");

@@ -239,6 +239,8 @@ TEST_F(SFXParticleElementContextTest, EmittersSpawnByEnvelopeAndRunUntilTheirLas
     m_element.SetParticleTemplateGUID(guid);
     m_element.ResolveResources(false);
     ASSERT_EQ(m_element.GetParticleTemplate(), sparks);
+    m_element.SetResourceFlags(RESOURCE_FLAG_KEEP_DATA);
+    EXPECT_NE(sparks->GetResourceFlags() & RESOURCE_FLAG_KEEP_DATA, 0u);
 
     SFXParticleElementContext context;
     Matrix parent;
@@ -256,6 +258,12 @@ TEST_F(SFXParticleElementContextTest, EmittersSpawnByEnvelopeAndRunUntilTheirLas
     EXPECT_FLOAT_EQ(system->GetMatrix().rows[3].y, 5.0f);
     context.SetSpawnRateMultiplier(-2.0f);
     EXPECT_FLOAT_EQ(context.GetSpawnMultiplier(), 0.0f);
+    // Speed and spawner are the emitter's own.
+    context.SetSpeedMultiplier(3.0f);
+    EXPECT_FLOAT_EQ(system->GetSpeedMultiplier(), 3.0f);
+    LocalSpaceParticleSpawner own;
+    context.SetSpawner(&own);
+    EXPECT_EQ(system->GetCustomSpawner(), &own);
 
     // The envelope falling stops emission; the element runs while emitted particles may live.
     m_element.EditSpawnRateMultiplier().SetConstantValue(Vector(0, 0, 0, 0));

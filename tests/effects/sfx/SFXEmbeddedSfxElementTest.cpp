@@ -127,6 +127,17 @@ TEST_F(SFXEmbeddedSfxElementTest, TheNestedEffectStartsAfterItsDelayAndRestartsO
 
 TEST_F(SFXEmbeddedSfxElementTest, WithoutADelayTheNestedEffectStartsWithItsElement)
 {
+    // Preloading the outer effect preloads the nested effect's elements too.
+    struct Preloaded : SFXElementDefinition
+    {
+        void PreloadResources() override { ++count; }
+        int count = 0;
+    };
+    auto* preloaded = new Preloaded;
+    m_inner->GetDefinition().AddElement(preloaded);
+    m_outer.PreloadElementResources();
+    EXPECT_EQ(preloaded->count, 1);
+
     m_embedded->SetStartDelay(0.0f);
     m_embedded->SetRestartAfter(0.0f);
     SFXContext& context = Play();

@@ -2,11 +2,15 @@
 // The quad element's draw through the running renderer: it resolves its texture and shaders from a
 // kit-made data root, and a draw on the render thread leaves the atlas constants, blend mode, cull
 // and depth states of its values on the device; pixel probes find a refracting quad showing the
-// screen behind it bent by its texture, and a soft quad fading as it nears the scene's depth.
+// screen behind it bent by its texture, and a soft quad fading as it nears the scene's depth. A
+// light's mask texture comes from the same data root.
+#include "effects/sfx/SFXLightElementContext.h"
+#include "effects/sfx/SFXLightElementDefinition.h"
 #include "effects/sfx/SFXQuadElementContext.h"
 #include "effects/sfx/SFXQuadElementDefinition.h"
 #include "platform/gpu/GpuDevice.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/RendererLightWrapper.h"
 #include "renderer/ShaderManager.h"
 #include "support/ConsoleCapture.h"
 #include "support/RenderDataHarness.h"
@@ -326,5 +330,32 @@ TEST_F(SFXQuadElementDrawTest, ASoftQuadFadesAsItNearsTheScenesDepth)
         EXPECT_NEAR(int(centre >> 8 & 0xFF), row.grey, 1) << "scene at " << row.scene;
     }
     quad.ReleaseResources(0);
+}
+
+TEST_F(SFXQuadElementDrawTest, ALightsMaskTextureIsLoadedFlaggedAndSubmittedWithTheLight)
+{
+    SFXSpotLightElementDefinition light;
+    ASSERT_TRUE(light.GetClassProperties()->FindProperty("Mask texture")->SetFromText(&light, "SFX/glow.dds"));
+    light.ResolveResources(true);
+    ASSERT_NE(light.GetMaskResource(), nullptr);
+    ASSERT_NE(light.GetMaskHandle(), nullptr);
+    light.SetResourceFlags(RESOURCE_FLAG_KEEP_DATA);
+    EXPECT_NE(light.GetMaskResource()->GetFlags() & RESOURCE_FLAG_KEEP_DATA, 0u);
+    SFXLightElementContext context;
+    context.Init(light, Matrix::ONE, 0, 0);
+    context.Update(0.0, 0.1f, light, Matrix::ONE);
+    RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer&) {
+        light.Draw(Matrix::ONE, Vector(1, 1, 1, 1), &context, SFXLightElementBase::kLightPassBits, 0, 0);
+    });
+    EXPECT_EQ(context.GetLight().GetData().GetMask(), light.GetMaskHandle());
+    // Releasing gives back the light's reference on the texture.
+    Resource* const mask = light.GetMaskResource();
+    mask->AddRef();
+    const int32_t held = mask->GetReferenceCount();
+    light.ReleaseResources(0);
+    EXPECT_EQ(light.GetMaskResource(), nullptr);
+    EXPECT_EQ(light.GetMaskHandle(), nullptr);
+    EXPECT_EQ(mask->GetReferenceCount(), held - 1);
+    mask->Release();
 }
 } // namespace

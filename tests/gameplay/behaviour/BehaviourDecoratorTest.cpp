@@ -254,6 +254,41 @@ TEST_F(RootDecoratorTest, BrokenLinksFailEveryTickAndCheck)
     }
 }
 
+TEST_F(RootDecoratorTest, ALinkCanBeInterruptedWhenItAndWhatRunsInTheLinkedTreeCanBe)
+{
+    Add("Plain = BTTaskRootDecorator[TreeIndex=3]");
+    Add("Held = BTTaskRootDecorator[TreeIndex=4]");
+    Add("Stubborn = BTTaskRootDecorator[TreeIndex=3;Interrupted=0]");
+    Add("Free = BTTaskSequence{L(A)}");
+    Add("Fixed = BTTaskSequence{L(B;Interrupted=0)}");
+    m_template.InitTrees();
+    for (const auto& [tree, step, can] : {std::tuple{0, "A=2", true}, {1, "B=2", false}, {2, "A=2", false}})
+    {
+        BehaviourTree* const linking = m_template.GetTrees()[tree];
+        TestAgent agent(linking);
+        EXPECT_EQ(agent.Step(step), BT_RUNNING) << tree;
+        EXPECT_EQ(linking->GetRoot()->CanInterrupt(agent.Context(), 0), can) << tree;
+    }
+}
+
+TEST_F(RootDecoratorTest, LinksThatMultiplyPastTheContextLimitAreRefused)
+{
+    // Three levels of 40 links over 40 leaves: 40^4 leaf slices, more than an agent's context holds.
+    ConsoleCapture log;
+    for (int level = 0; level < 4; ++level)
+    {
+        std::string text = "T" + std::to_string(level) + " = BTTaskSequence{";
+        for (int i = 0; i < 40; ++i)
+            text += level < 3 ? "BTTaskRootDecorator[TreeIndex=" + std::to_string(level + 1) + "] " : "L(X) ";
+        Add((text + "}").c_str());
+    }
+    m_template.InitTrees();
+    TestAgent agent(m_template.GetTrees()[0]);
+    EXPECT_FALSE(agent.IsReady());
+    EXPECT_TRUE(log.Contains("context bytes (at most 16777216)", CONSOLE_ERROR));
+    EXPECT_TRUE(TestAgent(m_template.GetTrees()[1]).IsReady());
+}
+
 TEST_F(RootDecoratorTest, LoopsBetweenTreesAreCutWhereTheyClose)
 {
     // A -> B -> A through index links, B -> B through a name link, C -> A: every walk ends.

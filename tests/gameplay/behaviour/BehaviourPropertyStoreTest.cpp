@@ -178,7 +178,7 @@ TEST(BehaviourPropertyStoreTest, EditorChoicesComeFromTheOwnerAndItsSubtree)
     EXPECT_EQ(choices.Count(), 2);
     // A nested decorator's subtree reads its own scope: only its own listeners' keys are offered.
     std::unique_ptr<BehaviourTree> nested = MakeTestTree(
-        "BTTaskChangePropertyDecorator[!k=1]{BTTaskChangePropertyDecorator[!j=1;@Disabled=x;@Weight=x]{L(B;@Weight=inner)}}");
+        "BTTaskChangePropertyDecorator[!k=1]{BTTaskChangePropertyDecorator[!j=1;@Disabled=x;@Interrupted=;@Weight=x]{L(B;@Weight=inner)}}");
     choices.Clear();
     static_cast<BTTaskChangePropertyDecorator*>(nested->GetRoot())->GetSpeakers()[0]->GetPropertyChoices("Listener", choices);
     ASSERT_EQ(choices.Count(), 1);
@@ -188,5 +188,13 @@ TEST(BehaviourPropertyStoreTest, EditorChoicesComeFromTheOwnerAndItsSubtree)
     static_cast<BTTaskChangePropertyDecorator*>(bare->GetRoot())->GetSpeakers()[0]->GetPropertyChoices("Listener", choices);
     ASSERT_EQ(choices.Count(), 1);
     EXPECT_STREQ(choices[0].CStr(), "Empty");
+    // Dropping the tree's pointers reaches speakers, listeners and nodes below the root.
+    SafePointer<BehaviourTreePropertySpeaker> speaker(decorator->GetSpeakers()[0]);
+    SafePointer<BehaviourTreePropertyListener> listener(random->GetListeners()[0]);
+    SafePointer<BehaviourNode> leaf(random->GetChild(0));
+    tree->InvalidateSafePointers();
+    EXPECT_FALSE(speaker);
+    EXPECT_FALSE(listener);
+    EXPECT_FALSE(leaf);
 }
 } // namespace

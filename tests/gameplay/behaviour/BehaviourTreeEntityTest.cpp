@@ -125,5 +125,15 @@ TEST_F(BehaviourTreeEntityTest, AnAgentRunsTheTreeItNamesAndNothingWithoutOne)
     EXPECT_EQ(agent->GetContext(), nullptr);
     EXPECT_EQ(agent->TickTree(), BT_FAILURE);
     EXPECT_TRUE(m_log.Contains("no behaviour tree \"guard\"", CONSOLE_WARNING));
+    // A tree without a root cannot set up a context: the agent is left without tree and context.
+    auto* bare = new BehaviourTree;
+    bare->SetName("Bare");
+    m_trees->AddTree(bare);
+    const int32_t agents = gBehaviourTreeAgents.Count();
+    EXPECT_FALSE(agent->StartTree("Bare"));
+    EXPECT_EQ(agent->GetContext(), nullptr);
+    EXPECT_EQ(agent->GetTree(), nullptr);
+    EXPECT_EQ(gBehaviourTreeAgents.Count(), agents);
+    EXPECT_TRUE(m_log.Contains("Behaviour tree \"Bare\" has no root", CONSOLE_WARNING));
 }
 } // namespace

@@ -78,6 +78,11 @@ TEST_F(SequenceActionFactoryTest, ScriptClassesHoldTypedParametersOwnFirstThenTh
     gSequenceActionFactory.AddSequenceActionLookupParamName(quake, "Target");
     gSequenceActionFactory.AddSequenceActionLookupParamName(quake, "Target");
     EXPECT_EQ(gSequenceActionFactory.GetCategories().size(), 1u);
+    gSequenceActionFactory.RegisterLuaSequenceActionClass("LuaBeep", "", false, "Sound");
+    const int32_t pan = gSequenceActionFactory.RegisterLuaSequenceActionClass("LuaPan", "", false, "Sound");
+    EXPECT_EQ(gSequenceActionFactory.GetCategories().size(), 2u);
+    EXPECT_EQ(gSequenceActionFactory.FindEntry(pan)->categoryIndex, 1);
+    EXPECT_EQ(gSequenceActionFactory.FindEntry(quake)->categoryIndex, 0);
     EXPECT_EQ(gSequenceActionFactory.FindEntry(quake)->lookupParams.size(), 1u);
     EXPECT_EQ(gSequenceActionFactory.FindEntry(shake)->baseClassName, "SequenceAction");
 
@@ -127,11 +132,12 @@ TEST_F(SequenceActionFactoryTest, ASyncPassKeepsValuesDropsUndeclaredSlotsAndAdd
     gSequenceActionFactory.AddLuaSequenceActionParam(id, "Alpha", "float");
     gSequenceActionFactory.AddLuaSequenceActionParam(id, "Colour", "string");
     gSequenceActionFactory.AddLuaSequenceActionParam(id, "Shown", "bool");
+    gSequenceActionFactory.AddLuaSequenceActionParam(id, "Steps", "int");
     gSequenceActionFactory.EndLuaActionsSync();
     EXPECT_FALSE(gSequenceActionFactory.FindEntry(id)->seen);
     EXPECT_TRUE(gSequenceActionFactory.FindEntry(other)->seen);
     // "Shown", retyped from int to bool, gets a slot of its new kind.
-    EXPECT_EQ(Slots(*live), "Shown:1 Alpha:2 Colour:3 Shown:0 ");
+    EXPECT_EQ(Slots(*live), "Shown:1 Alpha:2 Colour:3 Shown:0 Steps:1 ");
     EXPECT_FLOAT_EQ(live->FindParam("Alpha", SequenceActionClassEntry::PARAM_FLOAT)->floatValue, 0.75f);
     EXPECT_EQ(live->FindParam("Alpha", SequenceActionClassEntry::PARAM_INT), nullptr) << "a slot is found by its kind too";
     // Without a slot the table reads zero and a set changes nothing.

@@ -140,10 +140,11 @@ TEST_F(SequenceRecordTest, EmptySlotsAreSkippedWithAWordAndAnUnsortedListIsPutIn
     Bytes(bytes, {0, 0, 0, 1, 0, 0, 0, 0});    // no group, one action slot, empty
     Bytes(bytes, {0, 0, 0, 0, 0, 1});          // the rest of "Zed"; then "Abe"
     Name(bytes, "Abe");
-    Bytes(bytes, {0, 0, 0, 0, 0, 0, 0, 0, 0});
+    Bytes(bytes, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0}); // one track slot, empty
     SequenceSystem system;
     ASSERT_TRUE(system.DeserializeFromMemory(bytes.data(), bytes.size(), 0));
     EXPECT_TRUE(m_log.Contains("Sequence Zed: action 0 of track 0 is empty and is skipped", CONSOLE_WARNING));
+    EXPECT_TRUE(m_log.Contains("Sequence Abe: track 0 is empty and is skipped", CONSOLE_WARNING));
     ASSERT_NE(system.FindSequence("abe"), nullptr);
     ASSERT_NE(system.FindSequence("zed"), nullptr);
     EXPECT_EQ(system.GetSequenceCount(), 2);

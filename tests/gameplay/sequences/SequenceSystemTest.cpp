@@ -294,6 +294,9 @@ TEST_F(SequenceSystemTest, ActionsStartStopAndBranchToSequencesInTheSameFrame)
     branch->SetEditorFlags(SequenceAction::kDisabledFlag);
     EXPECT_TRUE(gSequenceSystem.IsSequenceRepeatingAllowed(index));
     EXPECT_FALSE(gSequenceSystem.IsSequenceRepeatingAllowed(gSequenceSystem.GetSequenceIndex("Boss")));
+    ASSERT_TRUE(SetProperty(*director, "UnusedEditorFlag", "1"));
+    EXPECT_TRUE(gSequenceSystem.IsSequenceDisabled(index));
+    EXPECT_FALSE(gSequenceSystem.IsSequenceDisabled(gSequenceSystem.GetSequenceIndex("Boss")));
     EXPECT_STREQ(gSequenceSystem.GetTrackName(index, 0), "Cues");
     EXPECT_TRUE(gSequenceSystem.IsActionDisabled(index, 0, 1));
     EXPECT_FALSE(gSequenceSystem.IsActionDisabled(index, 0, 0));

@@ -3,6 +3,7 @@
 #include "core/reflection/RTTIClassRegistry.h"
 #include "gameplay/behaviour/BTTaskAction.h"
 #include "gameplay/behaviour/BTTaskRootDecorators.h"
+#include "gameplay/behaviour/BTTaskSequences.h"
 #include "gameplay/behaviour/BehaviourTree.h"
 #include "gameplay/behaviour/BehaviourTreeAgents.h"
 #include "gameplay/behaviour/BehaviourTreeEntity.h"
@@ -90,7 +91,10 @@ TEST_F(BehaviourTreeTemplateTest, LinkingTreesThatReferBackToTheTemplateFinishes
     // Removing a tree renumbers the index links of the others.
     BTTaskRootDecorator* byIndex = new BTTaskRootDecorator;
     byIndex->SetTreeIndex(3);
-    list[2]->SetRoot(byIndex);
+    // Inside a composite, so that the renumbering has to reach it through the tree.
+    auto* holder = new BTTaskSequence;
+    holder->AddChild(byIndex);
+    list[2]->SetRoot(holder);
     trees.InitTrees();
     EXPECT_EQ(byIndex->GetLinkedTree(), list[3]);
     // Agents starting later leave linked trees alone.
@@ -112,12 +116,19 @@ TEST_F(BehaviourTreeTemplateTest, LifeCycleCallsReachEveryTreeAndEntitiesRunTheF
     BehaviourTreeTemplate& trees = static_cast<BehaviourTreeTemplate&>(*m_templates.back());
     trees.AddTree(MakeTree("A", nullptr));
     trees.AddTree(MakeTree("B", nullptr));
+    // A leaf below a composite is reached through it.
+    auto* inner = new CountingLeaf;
+    BehaviourTree* nested = MakeTree("C", nullptr);
+    nested->SetRoot(new BTTaskSequence);
+    nested->GetRoot()->AddChild(inner);
+    trees.AddTree(nested);
     trees.PrepareDependencies();
     trees.OnUnload();
-    for (BehaviourTree* tree : trees.GetTrees())
+    for (const CountingLeaf* leaf : {static_cast<CountingLeaf*>(trees.GetTrees()[0]->GetRoot()),
+                                     static_cast<CountingLeaf*>(trees.GetTrees()[1]->GetRoot()), inner})
     {
-        EXPECT_EQ(static_cast<CountingLeaf*>(tree->GetRoot())->preloads, 1);
-        EXPECT_EQ(static_cast<CountingLeaf*>(tree->GetRoot())->unloads, 1);
+        EXPECT_EQ(leaf->preloads, 1);
+        EXPECT_EQ(leaf->unloads, 1);
     }
 
     EXPECT_EQ(trees.GetTypeId(), 14u);
@@ -132,9 +143,11 @@ TEST_F(BehaviourTreeTemplateTest, LifeCycleCallsReachEveryTreeAndEntitiesRunTheF
 
     SafePointer<BehaviourTree> watched(trees.GetTrees()[1]);
     SafePointer<BehaviourNode> node(trees.GetTrees()[0]->GetRoot());
+    SafePointer<BehaviourNode> below(inner);
     trees.InvalidateSafePointers();
     EXPECT_FALSE(watched);
     EXPECT_FALSE(node);
+    EXPECT_FALSE(below);
     // The agent's link to its tree is cleared with the rest: it runs nothing any more.
     EXPECT_EQ(agent->GetTree(), nullptr);
     EXPECT_EQ(agent->TickTree(), BT_FAILURE);

@@ -196,6 +196,15 @@ TEST_F(MeshEntityAnimationTest, RootMotionMovesOrTurnsTheEntity)
     Advance(walker, 0.5f);
     EXPECT_NEAR(walker->GetGlobalLocationMatrix().rows[3].x, 10.0f, 1e-3f);
     EXPECT_NEAR(walker->GetGlobalLocationMatrix().rows[0].x, 1.0f, 1e-5f) << "the axes stay";
+    // Played backwards, the motion counts from the clip's end pose: halfway back is 5 behind.
+    MeshEntity* back = Knight(Vector(5, 0, 0, 1));
+    const AnimationParams reverse = Params(ANIMFLAG_POSITIONDRIVE | ANIMFLAG_BACKWARDS);
+    ASSERT_TRUE(back->StartAnimation(m_root, NameString("Stride"), &reverse));
+    Advance(back, 0.0f);
+    Advance(back, 0.5f);
+    EXPECT_NEAR(back->GetGlobalLocationMatrix().rows[3].x, 0.0f, 1e-3f);
+    EXPECT_TRUE(back->StopAllAnimations(m_root, 0.0f));
+    EXPECT_EQ(back->GetAnimator()->GetPositionDriveCount(), 0u);
 
     MeshEntity* turner = Knight(Vector(5, 0, 0, 1));
     const AnimationParams turn = Params(ANIMFLAG_ROTATIONDRIVE);

@@ -306,6 +306,12 @@ TEST_F(MeshEntityTest, WithSkeletonChildrenMountOnBonesAndBonesReachTheContext)
     EXPECT_TRUE(m_log.Contains("because Tail cannot be found", 4));
     EXPECT_TRUE(entity->MountEntity(NameString("Hand"), child, Matrix::ONE, 0));
     EXPECT_EQ(entity->GetAnimator()->GetMountedBone(child), 2);
+    // A new offset reaches the mounted child only.
+    Matrix raised;
+    raised.LoadTranslation(0.0f, 3.0f, 0.0f);
+    EXPECT_FALSE(entity->SetMountedEntityOffset(entity, raised));
+    EXPECT_TRUE(entity->SetMountedEntityOffset(child, raised));
+    EXPECT_FLOAT_EQ(entity->GetAnimator()->GetMounts()[0].offset.rows[3].y, 3.0f);
     // Reparenting away unmounts.
     child->SetParent(nullptr);
     EXPECT_EQ(entity->GetAnimator()->GetMountedBone(child), -1);

@@ -222,6 +222,8 @@ TEST_F(EntityTest, ListMeAndChildrenIsBreadthFirstAndCutAtTheCapacity)
     m_log.Clear();
     EXPECT_EQ(top->ListMeAndChildren(list, 2), 2u);
     EXPECT_TRUE(m_log.Contains("Buffer too small (2 entities) in a call to ListMeAndChildren", CONSOLE_ERROR));
+    EXPECT_EQ(top->ListMeAndChildren(list, 0), 0u);
+    EXPECT_TRUE(m_log.Contains("Buffer too small (0 entities)", CONSOLE_ERROR));
     const uint32_t live = gEntityManager.GetLiveEntityCount();
     top->DeleteChildren();
     EXPECT_EQ(gEntityManager.GetLiveEntityCount(), live - 3);
@@ -293,9 +295,14 @@ TEST_F(EntityTest, LuaClassNameAndKindComeFromTheTemplate)
     EXPECT_STREQ(e->GetScriptClassName(), "Entity");
     m_template->SetLuaClass("Soldier");
     EXPECT_STREQ(e->GetScriptClassName(), "Soldier");
+    SimpleGUID guid;
+    guid.bytes[2] = 7;
+    m_template->SetGUID(guid);
+    EXPECT_TRUE(e->GetTemplateGUID() == guid);
     // The root has no template: it is of no kind, not even the one every kind derives from.
     EXPECT_EQ(Root()->GetTemplateTypeId(), uint32_t(ENTITY_UNKNOWN));
     EXPECT_FALSE(Root()->IsKindOf(ENTITY_NULL));
+    EXPECT_TRUE(Root()->GetTemplateGUID() == SimpleGUID());
 }
 
 TEST_F(EntityTest, ADestroyedEntityLeavesEveryTriggerThatListsIt)

@@ -30,6 +30,9 @@ TEST_F(EntityTemplateTest, WithoutTheFlagTheTemplateStaysUntilTheSweep)
     stub.SetTemplate(kept);
     Entity* a = gEntityManager.CreateEntity(kept, nullptr, Matrix::ONE, 0, nullptr);
     a->DeleteMe();
+    kept->Release(); // one release too many: refused, the count does not wrap
+    EXPECT_EQ(kept->GetUserReferences(), 0u);
+    EXPECT_TRUE(m_log.Contains("released more often than referenced", CONSOLE_ERROR));
     EXPECT_EQ(stub.GetTemplate(), kept);
     EXPECT_EQ(kept->GetStub(), &stub);
     EXPECT_STREQ(kept->GetTemplateClassName(), "EntityTemplate");

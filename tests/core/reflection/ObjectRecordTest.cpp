@@ -634,6 +634,16 @@ TEST_F(ObjectRecordTest, EveryValueKindReadsBackAndSwapsEachWord)
             EXPECT_TRUE(property->Deserialize(in, &copy, 0) && property->Equals(&object, &copy)) << property->GetName();
             EXPECT_FALSE(property->Deserialize(cut, &copy, 0)) << property->GetName();
         }
+        if (property->GetFixedSize() != 0)
+        {
+            // The direct form of one size reads back the same value.
+            uint8_t at[128] = {};
+            AllPropertyTypes direct;
+            property->WriteFixed(at, &object, false);
+            property->ReadFixed(at, &direct);
+            ResolvePendingEntityReferences();
+            EXPECT_TRUE(property->Equals(&object, &direct)) << property->GetName();
+        }
         size_t word = 1;
         if (type == RTTI_TYPE_UNSIGNED_SHORT || type == RTTI_TYPE_WIDE_STRING)
             word = 2;

@@ -6,11 +6,12 @@
 #include "scene/entities/EntitySet.h"
 #include "scene/entities/TriggerOccupancyTracker.h"
 #include "scene/kinds/TriggerEntity.h"
-#include "support/SceneTestSupport.h"
+#include "support/ScriptedSceneTest.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <lua.hpp>
 #include <string>
 #include <vector>
 
@@ -384,5 +385,31 @@ TEST_F(EntityTest, SetMembershipSurvivesAReloadOnce)
     EXPECT_EQ(b->GetSets()->Count(), 1);
     gEntityManager.DeleteAllEntitySets();
     EXPECT_EQ(a->GetSets()->Count(), 0);
+}
+
+using EntityScriptHookTest = ScriptedSceneTest;
+
+TEST_F(EntityScriptHookTest, TargetingTurnsGoToTheDelegateElseToTheScript)
+{
+    ASSERT_TRUE(gLua.LoadAndCall("turns = '' "
+                                 "function Entity:OnProcTargetingAnimRotStart() turns = turns .. '+' end "
+                                 "function Entity:OnProcTargetingAnimRotStop() turns = turns .. '-' end",
+                                 0));
+    struct StartsHeard : EntityGameplayDelegate
+    {
+        void OnProcTargetingAnimRotStart(Entity*) override { ++starts; }
+        int starts = 0;
+    } heard;
+    m_delegate.running = true;
+    Entity* e = Create();
+    e->OnProcTargetingAnimRotStart();
+    e->OnProcTargetingAnimRotStop();
+    e->SetGameplayDelegate(&heard, false);
+    e->OnProcTargetingAnimRotStart();
+    e->OnProcTargetingAnimRotStop(); // the delegate's own default: nothing, and no script
+    EXPECT_EQ(heard.starts, 1);
+    lua_getglobal(gLua.GetState(), "turns");
+    EXPECT_STREQ(lua_tostring(gLua.GetState(), -1), "+-");
+    lua_pop(gLua.GetState(), 1);
 }
 } // namespace

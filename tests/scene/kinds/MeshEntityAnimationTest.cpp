@@ -235,6 +235,12 @@ TEST_F(MeshEntityAnimationTest, MountedEntitiesFollowTheirBone)
     EXPECT_NEAR(at.y, 1.0f, 1e-3f);
     EXPECT_NEAR(at.z, 1.0f, 1e-3f);
     EXPECT_TRUE(shield->GetGlobalLocationMatrix().rows[3].Equal(Vector(10, 0, 1, 1))) << "past the bones: at the root";
+    // A new offset shows at the next update of the mounted objects.
+    offset.LoadTranslation(0.0f, 0.0f, 3.0f);
+    ASSERT_TRUE(knight->SetMountedEntityOffset(sword, offset));
+    EXPECT_FALSE(sword->SetMountedEntityOffset(shield, offset)) << "a mesh without an animator mounts nothing";
+    knight->UpdateMountedObjects();
+    EXPECT_NEAR(sword->GetGlobalLocationMatrix().rows[3].z, 3.0f, 1e-3f);
     knight->UnmountEntity(nullptr);
     EXPECT_EQ(knight->GetAnimator()->GetMountedBone(sword), -1);
     EXPECT_EQ(sword->GetExtraFlags() & ENTITYEXTRA_MOUNTED_ON_BONE, 0u);

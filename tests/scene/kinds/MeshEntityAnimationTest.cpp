@@ -123,6 +123,12 @@ TEST_F(MeshEntityAnimationTest, ClipsStartByNameOrIndexAndPoseTheBones)
 
     EXPECT_FALSE(knight->StartAnimation(m_root, NameString("Jump"), nullptr));
     EXPECT_TRUE(m_log.Contains("Animation Jump not found in", 4));
+    // An overlay list is found by its name too, in any case.
+    auto* aim = new MeshTemplateAnimationOverlayList;
+    aim->m_name = NameString("Aim");
+    m_templates.back()->EditOverlayLists().Add(aim);
+    knight->StartAnimation(m_root, NameString("aim"), nullptr);
+    EXPECT_FALSE(m_log.Contains("Animation aim not found"));
     EXPECT_FALSE(knight->StartAnimationByIndex(m_root, 9, nullptr));
     EXPECT_FALSE(knight->StartAnimation(m_root, NameString("Rest"), nullptr)) << "its file is missing";
     EXPECT_FALSE(knight->StartAnimation(NameString("legs"), NameString("Wave"), &loop)) << "no such node";

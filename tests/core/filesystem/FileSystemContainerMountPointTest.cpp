@@ -246,6 +246,14 @@ TEST_F(FileSystemContainerMountPointTest, BadIndexesRefuseTheMount)
     ConsoleCapture console;
     ContainerWriter writer;
     ASSERT_TRUE(writer.Add("a.txt", ToBytes("a")));
+    // An entry whose hash is taken or whose path cannot be hashed is refused, and so is a write nowhere.
+    EXPECT_FALSE(writer.Add("A.TXT", ToBytes("b")));
+    EXPECT_FALSE(writer.Add(std::string(ContainerIndex::kMaxKeyLength + 1, 'p'), ToBytes("b")));
+    EXPECT_FALSE(writer.Write(m_folder / "no/such/v.dat"));
+    EXPECT_TRUE(console.Contains("Entry A.TXT has the hash of an earlier entry", CONSOLE_ERROR));
+    EXPECT_TRUE(console.Contains("Entry path too long: ppp", CONSOLE_ERROR));
+    EXPECT_TRUE(console.Contains("Unable to write " + (m_folder / "no/such/v.dat"), CONSOLE_ERROR));
+    EXPECT_EQ(ContainerWriter::IndexPath("ab"), "abidx");
     ASSERT_TRUE(writer.Write(m_folder / "v.dat"));
     std::string index = m_folder.ReadFile("v.idx");
     index[0] = 1;

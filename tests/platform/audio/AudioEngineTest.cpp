@@ -345,6 +345,9 @@ TEST_F(AudioEngineTest, LoopsRepeatAndExitLoopPlaysToTheEnd)
     oneFrame->Start();
     Render(1);
     EXPECT_EQ(oneFrame->GetState().buffersQueued, 1u);
+    oneFrame->ExitLoop(); // at once, without a commit
+    Render(1);
+    EXPECT_EQ(oneFrame->GetState().buffersQueued, 0u);
 }
 
 TEST_F(AudioEngineTest, DeferredChangesApplyTogetherOnlyOnCommit)
@@ -371,6 +374,9 @@ TEST_F(AudioEngineTest, DeferredChangesApplyTogetherOnlyOnCommit)
     m_engine->CommitChanges(audio::kCommitAll);
     EXPECT_EQ(Render(1)[0], 0.0f);
     EXPECT_EQ(voice->GetVolume(), 1.0f);
+    voice->Start();
+    voice->Stop(); // at once, without a commit
+    EXPECT_FALSE(voice->IsRunning());
 
     // A destroyed voice's pending changes go with it.
     voice->Start(5);

@@ -159,6 +159,13 @@ TEST_F(TextureSamplerTest, CubeDirectionsPickTheirFaceAndTexel)
             EXPECT_EQ(PackArgb(SampleCube(sampler, d[0], d[1], d[2])), texel(face, 1 + x, 1 + y))
                 << "face " << face << ", texel " << x << "," << y;
         }
+    // No direction, no texture or a flat one: opaque black.
+    EXPECT_EQ(PackArgb(SampleCube(sampler, 0.0f, 0.0f, 0.0f)), 0xFF000000u);
+    EXPECT_EQ(PackArgb(SampleCube({nullptr, m_states}, 1.0f, 0.0f, 0.0f)), 0xFF000000u);
+    GpuTexture* flat = nullptr;
+    ASSERT_EQ(m_device->CreateTexture(4, 4, 1, 0, kFormatA8R8G8B8, kPoolManaged, &flat), kOk);
+    EXPECT_EQ(PackArgb(SampleCube({flat, m_states}, 1.0f, 0.0f, 0.0f)), 0xFF000000u);
+    flat->Release();
     cube->Release();
 }
 

@@ -121,6 +121,7 @@ TEST_F(DirectInputTest, PadStateIsReportedInTheGivenRange)
               input::kOk);
     input::JoystickState state;
     ASSERT_EQ(pad->Acquire(), input::kOk);
+    input::SetGamePadAxes(handle + 1000, 1.0f, 1.0f, 1.0f, 1.0f); // no such pad: nothing moves
     input::SetGamePadAxes(handle, -1.0f, 0.5f, 0.0f, 2.0f);
     input::SetGamePadButton(handle, 127, true);
     input::SetGamePadButton(handle, input::kGamePadButtonCount, true); // no such button
@@ -172,6 +173,11 @@ TEST_F(DirectInputTest, FailingAndUnpluggedPads)
     EXPECT_EQ(pad->Acquire(), input::kOk);
     EXPECT_EQ(pad->Poll(), input::kOk);
 
+    input::ConstantForce offAxis, tooStrong;
+    offAxis.axisOffset = sizeof(input::JoystickState);
+    tooStrong.gain = 10001;
+    EXPECT_EQ(pad->CreateConstantForceEffect(offAxis), nullptr);
+    EXPECT_EQ(pad->CreateConstantForceEffect(tooStrong), nullptr);
     std::unique_ptr<input::Effect> effect = pad->CreateConstantForceEffect(input::ConstantForce());
     ASSERT_NE(effect, nullptr);
     EXPECT_EQ(input::GetGamePadEffectCount(handle), 1u);

@@ -54,6 +54,7 @@ TEST(FilesTest, ReplacingFileTakesTheUmaskAndReplacesOnlyOnCommit)
     const timespec times[2] = {{0, UTIME_OMIT}, {1700000000, 123456700}};
     ASSERT_EQ(futimens(fileno(stamped), times), 0);
     EXPECT_EQ(os::GetLastWriteTime(stamped), os::UnixToFileTime(1700000000, 123456700));
+    EXPECT_EQ(os::GetLastWriteTime(nullptr), 0u);
     std::fclose(stamped);
 }
 

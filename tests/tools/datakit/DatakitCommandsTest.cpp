@@ -14,7 +14,8 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
 {
     TempFolder f;
     for (const auto& [name, text] : std::map<std::string, std::string>{{"in/a.txt", "a"}, {"empty.txt", ""},
-             {"bad.txt", "no properties\n"}, {"tree.txt", "UIScreenRecipe\nName = Menu\n"}, {"t.tsv", "Path\nA/B\n"}})
+             {"bad.txt", "no properties\n"}, {"tree.txt", "UIScreenRecipe\nName = Menu\n"}, {"t.tsv", "Path\nA/B\n"},
+             {"crlf.txt", "a.txt\r\n"}})
         f.WriteFile(name, text);
     ASSERT_EQ(RunDatakit({"pack", f / "in", f / "c.dat"}), 0);
     const std::string guid = "00000000-0000-0000-0000-00000000000a";
@@ -24,7 +25,9 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
         {{"pack", f / "in", f / "x.dat", "--names", f / "in"}, 1}, {{"list", f / "none.dat"}, 1},
         {{"list", f / "c.dat", "--names"}, 2}, {{"list", f / "c.dat", "x"}, 2},
         {{"list", f / "c.dat", "--names", f / "no"}, 1},
-        {{"extract", f / "c.dat", f / "in/a.txt"}, 1}, {{"record-print", "EngineConfig", f / "c.dat", "--flags"}, 2},
+        {{"extract", f / "c.dat", f / "in/a.txt"}, 1}, {{"extract", f / "c.dat", f / "x", "--names", f / "crlf.txt"}, 0},
+        {{"dataroot", f / "in/a.txt/r"}, 1}, {{"dataroot", f / "in/a.txt/r", "--containers"}, 1},
+        {{"dataroot", f / "r2", "--containers", "--text", "common/a.txt=x", "--text", "common/A.TXT=y"}, 1}, {{"record-print", "EngineConfig", f / "c.dat", "--flags"}, 2},
         {{"record-write", "EngineConfig", f / "bad.txt"}, 2}, {{"record-write", "EngineConfig", f / "no", f / "o"}, 1},
         {{"record-write", "EngineConfig", f / "bad.txt", f / "o"}, 1},
         {{"record-write", "EngineConfig", f / "empty.txt", f / "in/a.txt/o"}, 1},
@@ -67,6 +70,7 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
         }
     }
     EXPECT_FALSE(f.ReadFile("r/common/Shaders/Shaders.DefBin").empty());
+    EXPECT_EQ(f.ReadFile("x/a.txt"), "a") << "a name list written with CR LF names its entries";
     // The synthetic font: 191 glyphs, printable Latin-1 from the space to y-diaeresis, lines 12 + 2 high.
     const std::string font = f.ReadFile("o");
     const size_t end = font.size();

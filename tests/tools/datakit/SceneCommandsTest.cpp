@@ -52,6 +52,8 @@ TEST(SceneCommandsTest, TemplatesAndTheirIndexBinaryTemplatesAndOptFiles)
     EXPECT_EQ(opt[8], 4);
     EXPECT_EQ(opt[12], 0xFF);
     EXPECT_NE(RunDatakit({"binary-template", folder / "b", "not-a-guid", "0"}), 0);
+    folder.WriteFile("bad.txt", "Units/Tank not-a-guid 0\n");
+    EXPECT_EQ(RunDatakit({"templates", folder / "bad", folder / "bad.txt"}), 1);
 }
 
 TEST(SceneCommandsTest, SceneWriteAndPrint)
@@ -68,5 +70,8 @@ TEST(SceneCommandsTest, SceneWriteAndPrint)
     for (const char* shown : {"-000000000001  Entity0 ", "-000000000001  Entity2 ", "(5, 0, 0)", "(0, 0, 5)"})
         EXPECT_NE(listing.find(shown), std::string::npos) << listing;
     EXPECT_NE(RunDatakit({"scene-print", folder / "missing"}), 0);
+    folder.WriteFile("junk", "not a scene");
+    EXPECT_EQ(RunDatakit({"scene-print", folder / "junk"}), 1);
+    EXPECT_EQ(RunDatakit({"scene-write", folder / "g", "5A000000-0000-0000-0000-000000000001", "1", "--grid", "4y2"}), 2);
 }
 } // namespace

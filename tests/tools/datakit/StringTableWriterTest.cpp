@@ -12,11 +12,12 @@ TEST(StringTableWriterTest, RowsComeFromNamedColumnsWithEscapesAndUtf8)
                              "Path\tPolish\tSpeaker\tEnglish\tNotes\r\n"
                              "\n"
                              "A/B\tZa\xc5\xbc\xc3\xb3\xc5\x82\xc4\x87\tgeneral\tline\\none\\ttab\\\\\tfor actors\n"
-                             "A/C\t\t5\t\xf0\x9f\x98\x80\n";
+                             "A/C\t\t5\t\xf0\x9f\x98\x80\n"
+                             "A/D\tx\t\ty\n";
     std::vector<StringTableRow> rows;
     std::string error;
     ASSERT_TRUE(StringTableWriter::ParseStringTableText(text, rows, error)) << error;
-    ASSERT_EQ(rows.size(), 2u);
+    ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0].path, "A/B");
     EXPECT_EQ(rows[0].speaker, 2u);
     EXPECT_EQ(rows[0].texts[0], u"Za\u017c\u00f3\u0142\u0107");
@@ -25,6 +26,7 @@ TEST(StringTableWriterTest, RowsComeFromNamedColumnsWithEscapesAndUtf8)
     EXPECT_EQ(rows[1].speaker, 5u);
     EXPECT_TRUE(rows[1].texts[0].empty());
     EXPECT_EQ(rows[1].texts[1], u"\xD83D\xDE00");
+    EXPECT_EQ(rows[2].speaker, 0u) << "an empty speaker cell";
     EXPECT_EQ(StringTableWriter::Utf8ToUtf16("a\xff" "b\xef\xa4\x80"), u"a\uFFFDb\uF900");
 }
 

@@ -392,6 +392,17 @@ TEST_F(PlatformMainTest, AFailedStartUpExitsNonZeroWithTheReasonOnStandardError)
     EXPECT_FALSE(gNorvexEngine.IsInitialised());
 }
 
+TEST_F(PlatformMainTest, AFullScreenStartWhoseModeCannotBeSetClosesTheEngineAgain)
+{
+    gGameConfig.m_fullScreenMode = true;
+    RegisterGameWindowClass();
+    win::FailDisplayChanges(1);
+    const char* failure = nullptr;
+    EXPECT_FALSE(CreateGameWindow(win::kShowNormal, "PlatformTest", &failure));
+    EXPECT_STREQ(failure, "the display mode could not be set");
+    EXPECT_FALSE(gNorvexEngine.IsInitialised());
+}
+
 TEST_F(PlatformMainTest, ASecondInstanceBringsTheFirstToTheFrontAndLeaves)
 {
     RegisterGameWindowClass();

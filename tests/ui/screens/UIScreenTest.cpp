@@ -209,6 +209,20 @@ TEST_F(UIScreenTest, PointerPositionsAreTheGamesInputBySource)
     EXPECT_EQ(x, -1.0f);
 }
 
+TEST_F(UIScreenTest, AnElementThatFollowsTheMouseIsDrawnWhereThePointerIs)
+{
+    UIElement* const cursor = new UIElement;
+    cursor->SetSizeXY(4.0f, 4.0f);
+    cursor->RaiseFlag(UIFLAG_FOLLOWMOUSE);
+    m_screen->AddChild(cursor);
+    const FrameClock clock;
+    UIScreenStack stack;
+    stack.PushScreen(m_screen);
+    stack.Draw(320, 240, clock, clock, At(80.0f, 60.0f));
+    EXPECT_EQ(cursor->GetRenderPosition().x, 80.0f);
+    EXPECT_EQ(cursor->GetRenderPosition().y, 60.0f);
+}
+
 TEST_F(UIScreenTest, PressesEndOnThePressedElementWhereverThePointerLeaves)
 {
     struct Case

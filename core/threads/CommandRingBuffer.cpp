@@ -1,5 +1,6 @@
 #include "core/threads/CommandRingBuffer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -99,6 +100,12 @@ bool CommandRingBuffer::LookForNewRecords(uint32_t readOffset)
 {
     m_cachedWriteOffset = m_writeOffset.load(std::memory_order_acquire);
     m_lastLookSpan = FillLevel(m_cachedWriteOffset, readOffset);
+    // The lines past the first one (which the header read takes at once), up to the end of the run
+    // or of the buffer.
+    const uint32_t end =
+        m_cachedWriteOffset > readOffset ? std::min(m_cachedWriteOffset, readOffset + kLookPrefetchBytes) : readOffset;
+    for (uint32_t line = (readOffset & ~(kLineBytes - 1)) + kLineBytes; line < end; line += kLineBytes)
+        __builtin_prefetch(m_buffer + line);
     return m_cachedWriteOffset != readOffset;
 }
 

@@ -5,11 +5,13 @@
 #include "core/reflection/RecordStream.h"
 #include "renderer/MeshPassTable.h"
 #include "renderer/MeshTemplateRenderingData.h"
+#include "renderer/jobs/TextureHolder.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace
@@ -240,6 +242,32 @@ TEST(MeshMaterialTest, NewestRecordRoundTripsWithItsStoredFlipbookBit)
     EXPECT_EQ(std::make_pair(third.Size(), again), std::make_pair(bytes.size(), bytes));
     EXPECT_EQ(std::tie(copy.tileWidth, copy.tileHeight, copy.frameTime),
               std::tie(read.tileWidth, read.tileHeight, read.frameTime)) << "and the flipbook it derived";
+}
+
+TEST(MeshMaterialTest, AMoveTakesTheValuesAndClearedLinksFreeOnlyTheLastHolderReference)
+{
+    MeshMaterial from, to;
+    from.shaderName = "MeshLit";
+    from.textures.push_back({"Textures/snow.dds", 1, 1});
+    from.constants.push_back(Vector(1, 2, 3, 4));
+    to.shaderName = "Other";
+    to = std::move(from);
+    MeshMaterial& same = to;
+    to = std::move(same); // moving onto itself keeps everything
+    EXPECT_EQ(to.shaderName, "MeshLit");
+    ASSERT_EQ(to.textures.size(), 1u);
+    EXPECT_EQ(to.textures[0].name, "Textures/snow.dds");
+    EXPECT_FLOAT_EQ(to.constants.at(0).w, 4.0f);
+    EXPECT_TRUE(from.textures.empty());
+
+    auto* holder = new TextureHolder; // this test's reference
+    holder->AddReference();           // and the material's
+    to.textures[0].holder = holder;
+    to.ClearLinks();
+    EXPECT_EQ(to.textures[0].holder, nullptr);
+    EXPECT_EQ(holder->GetReferenceCount(), 1u);
+    to.textures[0].holder = holder; // now the last reference: cleared links delete it (the leak check sees it)
+    to.ClearLinks();
 }
 
 TEST(MeshMaterialTest, PassTablePicksTheKindsShaders)

@@ -62,12 +62,15 @@ protected:
     class RecordingContext : public EntityRenderingContext
     {
     public:
-        RecordingContext(NorvexRenderer& renderer, float sortOffset, uint32_t channelMask)
+        RecordingContext(NorvexRenderer& renderer, float sortOffset, uint32_t channelMask,
+                         uint32_t faceCameraMode = 0, float faceCameraOffset = 0.0f)
             : EntityRenderingContext(renderer), m_channelMask(channelMask)
         {
             EntityRenderingSource source;
             source.hasTemplate = true;
             source.templateSortOffset = sortOffset;
+            source.faceCameraMode = faceCameraMode;
+            source.faceCameraOffset = faceCameraOffset;
             ApplySource(source);
         }
         void Draw(const Matrix& world, uint32_t passFlags, const Vector& color) override
@@ -261,6 +264,20 @@ TEST_F(RenderCommandExecutorTest, RenderTasksOutsideGatheringAreDrawnAtOnceInWhi
     EXPECT_FLOAT_EQ(context->drawnWorld.At(3, 1), 5.0f);
     for (int i = 0; i < 4; ++i)
         EXPECT_FLOAT_EQ((&context->drawnColor.x)[i], 1.0f);
+
+    // A screen-facing context draws with the camera's axes, moved its offset towards the camera.
+    m_contexts.push_back(std::make_unique<RecordingContext>(m_renderer, 0.0f, 0, 1, 2.0f));
+    RecordingContext* facing = m_contexts.back().get();
+    facing->SetTransformAndBounds(world, Matrix::ONE, false, BoundingBox4(Vector(-1, -1, -1, 1), Vector(1, 1, 1, 1)));
+    Matrix view, projection;
+    view.LoadLookAtLH(Vector(4.0f, 5.0f, 16.0f, 1.0f), world.rows[3], Vector(0.0f, 1.0f, 0.0f, 0.0f));
+    projection.LoadPerspectiveFovLH(60.0f, 1.0f, 1.0f, 100.0f);
+    m_renderer.SetCamera(view, projection, Matrix::ONE);
+    m_renderer.AddRenderTask(facing, 0x20);
+    m_renderer.SubmitCommands(true);
+    ASSERT_EQ(facing->draws, 1u);
+    EXPECT_NEAR(facing->drawnWorld.At(0, 0), -1.0f, 1e-5f) << "the camera looking down -z has its x along -x";
+    EXPECT_NEAR(facing->drawnWorld.At(3, 2), 8.0f, 1e-5f);
 
     m_renderer.BeginGather();
     m_renderer.AddRenderTask(context, 0x40);

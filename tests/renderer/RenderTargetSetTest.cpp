@@ -138,6 +138,25 @@ TEST_F(RenderTargetSetTest, EqualSizesZeroSizesAndSoftwareDepth)
     EXPECT_EQ(gpu::LiveObjectCount(gpu::ObjectKind::Texture), 0u);
 }
 
+TEST_F(RenderTargetSetTest, SurfacesTheDeviceRefusesAreLeftOut)
+{
+    MakeDevice(gpu::DefaultDisplayConfig());
+    RenderTargetSettings s = Settings(1, 1);
+    s.hardwareDepth = false;
+    // The plain surfaces in their order: scene depth, back-buffer depth, multisampled colour and depth.
+    gpu::Faults().FailResourceCreation(4, gpu::ObjectKind::Surface);
+    m_targets.Create(m_device, s);
+    EXPECT_EQ(m_targets.sceneDepth.GetSurface(), nullptr);
+    EXPECT_EQ(m_targets.backBufferDepth.GetSurface(), nullptr);
+    EXPECT_EQ(m_targets.multisampledColor, nullptr);
+    EXPECT_EQ(m_targets.multisampledDepth, nullptr);
+    EXPECT_NE(m_targets.sceneColor.GetSurface(), nullptr) << "the others are made all the same";
+    gpu::Faults().FailResourceCreation(1, gpu::ObjectKind::CubeTexture);
+    m_targets.Create(m_device, s);
+    EXPECT_EQ(m_targets.lightingCube, nullptr);
+    EXPECT_NE(m_targets.emptyCube, nullptr);
+}
+
 TEST_F(RenderTargetSetTest, WithoutTenBitTargetsTheAuxiliaryFallsBackWithOneWarning)
 {
     gpu::DisplayConfig config = gpu::DefaultDisplayConfig();

@@ -24,6 +24,12 @@ float Determinant3(const Matrix& m)
     return a.x * (b.y * c.z - b.z * c.y) - a.y * (b.x * c.z - b.z * c.x) + a.z * (b.x * c.y - b.y * c.x);
 }
 
+// Only the volumes drawn in the light's own frame (cones, cylinders) turn inside out with it.
+bool IsMirroredTransform(uint32_t type, const Matrix& transform)
+{
+    return (type == LightRenderData::TYPE_SPOT || type == LightRenderData::TYPE_TUBE) && Determinant3(transform) < 0.0f;
+}
+
 float Reciprocal(float value)
 {
     // A zero scale has no reciprocal; it stays zero rather than filling the mask matrix with infinities.
@@ -81,6 +87,8 @@ void LightRenderData::SetCommon(uint32_t type, const Vector& color, float specul
     m_maskRotation = maskRotation;
     m_maskScaleReciprocal =
         Vector(Reciprocal(maskScale.x), Reciprocal(maskScale.y), Reciprocal(maskScale.z), Reciprocal(maskScale.w));
+    // The transform may have come while the light was of another type.
+    m_mirrored = IsMirroredTransform(type, m_transform) ? 1 : 0;
 }
 
 void LightRenderData::SetPoint(const Vector& color, float specular, float startFalloff, float endFalloff,
@@ -134,7 +142,7 @@ void LightRenderData::SetTransform(const Matrix& transform)
     UpdateAttenuation();
     if (m_linked)
         ++gDirectionalAmbientLights.changeCounter;
-    m_mirrored = (m_type == TYPE_SPOT || m_type == TYPE_TUBE) && Determinant3(transform) < 0.0f ? 1 : 0;
+    m_mirrored = IsMirroredTransform(m_type, transform) ? 1 : 0;
 }
 
 void LightRenderData::Release()

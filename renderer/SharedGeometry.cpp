@@ -42,6 +42,14 @@ void Fan(std::vector<uint16_t>& list, uint32_t centre, uint32_t first, uint32_t 
         Triangle(list, centre, first + i, first + (i + 1) % count);
 }
 
+// The same fan wound the other way: for a centre on the other side of its ring, so that the
+// triangles still face outwards.
+void ReversedFan(std::vector<uint16_t>& list, uint32_t centre, uint32_t first, uint32_t count)
+{
+    for (uint32_t i = 0; i < count; ++i)
+        Triangle(list, centre, first + (i + 1) % count, first + i);
+}
+
 void RingLines(std::vector<uint16_t>& list, uint32_t first, uint32_t count)
 {
     for (uint32_t i = 0; i < count; ++i)
@@ -83,7 +91,7 @@ GeometryLists UnitSphere()
     Fan(g.triangles, 0, 2, 16);
     for (uint32_t j = 0; j < 14; ++j)
         Band(g.triangles, 2 + j * 16, 2 + (j + 1) * 16, 16);
-    Fan(g.triangles, 1, 2 + 14 * 16, 16);
+    ReversedFan(g.triangles, 1, 2 + 14 * 16, 16);
     for (uint32_t j = 0; j < 15; ++j)
         RingLines(g.lines, 2 + j * 16, 16);
     for (uint32_t i = 0; i < 16; ++i)
@@ -106,7 +114,7 @@ GeometryLists UnitCone()
         Add(g, {std::cos(t), std::sin(t), 1.0f});
     }
     Add(g, {0.0f, 0.0f, 1.0f});
-    Fan(g.triangles, 0, 1, 128);
+    ReversedFan(g.triangles, 0, 1, 128);
     Fan(g.triangles, 129, 1, 128);
     return g;
 }

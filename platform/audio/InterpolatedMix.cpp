@@ -155,6 +155,47 @@ uint32_t MixEightStereoBus(const float* frames, const float* t, const int32_t* a
     return i;
 }
 
+// Eight frames at a time of a mono source on a stereo bus whose steps pass at most two frames (at
+// most one with kOne), the positions stepped in registers as TrackPhase steps them. The eight frames'
+// pairs lie within the seventeen (nine) source frames from the first one's: a pick by each frame's
+// distance from the first, from the sixteen (eight) frames there and from as many one further on,
+// gives a and n. Returns the frames done, a multiple of eight.
+template <bool kOne>
+__attribute__((target("avx2")))
+uint32_t MixEightTracked(const float* frames, const PhaseTrack& track, uint32_t count, const float* gains, float* bus,
+                         size_t busStride)
+{
+    EightPositions positions(track);
+    const __m256 gainLeft = _mm256_set1_ps(gains[0]);
+    const __m256 gainRight = _mm256_set1_ps(gains[1]);
+    float* const left = bus;
+    float* const right = bus + busStride;
+    // The first lane's position, whose whole frames address the loads.
+    uint64_t position = track.fraction;
+    const uint64_t groupStep = 8 * track.step;
+    uint32_t i = 0;
+    for (; i + 8 <= count; i += 8, position += groupStep)
+    {
+        const float* from = frames + (position >> 32);
+        const __m256i pick =
+            _mm256_sub_epi32(positions.whole, _mm256_broadcastd_epi32(_mm256_castsi256_si128(positions.whole)));
+        __m256 a = _mm256_permutevar8x32_ps(_mm256_loadu_ps(from), pick);
+        __m256 n = _mm256_permutevar8x32_ps(_mm256_loadu_ps(from + 1), pick);
+        if constexpr (!kOne)
+        {
+            // Distances of eight or more (bit 3 moved to the sign) take the upper eight's pick.
+            const __m256 upper = _mm256_castsi256_ps(_mm256_slli_epi32(pick, 28));
+            a = _mm256_blendv_ps(a, _mm256_permutevar8x32_ps(_mm256_loadu_ps(from + 8), pick), upper);
+            n = _mm256_blendv_ps(n, _mm256_permutevar8x32_ps(_mm256_loadu_ps(from + 9), pick), upper);
+        }
+        const __m256 value = _mm256_add_ps(a, _mm256_mul_ps(_mm256_sub_ps(n, a), positions.T()));
+        _mm256_storeu_ps(left + i, _mm256_add_ps(_mm256_loadu_ps(left + i), _mm256_mul_ps(value, gainLeft)));
+        _mm256_storeu_ps(right + i, _mm256_add_ps(_mm256_loadu_ps(right + i), _mm256_mul_ps(value, gainRight)));
+        positions.Step();
+    }
+    return i;
+}
+
 // A product that the sum after it must not swallow: with AVX-512 compilers may fuse the two into one
 // multiply-add, which rounds once where the frame-by-frame loop rounds twice.
 inline void KeepRounded(__m512& product)
@@ -262,5 +303,24 @@ void MixInterpolated(const float* frames, uint32_t channels, const float* t, con
         MixChannels<2, 0>(frames, 2, t, advance, count, gains, bus, busStride, busChannels);
     else
         MixChannels<0, 0>(frames, channels, t, advance, count, gains, bus, busStride, busChannels);
+}
+
+void MixTrackedMono(const float* frames, const PhaseTrack& track, uint32_t count, const float* gains, float* bus,
+                    size_t busStride, AdvanceSteps steps, MixLanes lanes)
+{
+    static const bool haveAvx512 = __builtin_cpu_supports("avx512f");
+    static const bool haveAvx2 = __builtin_cpu_supports("avx2");
+    // With AVX-512 the arrays feed sixteen-frame lanes instead.
+    uint32_t i = 0;
+    if (haveAvx2 && (lanes == MixLanes::Avx || (lanes == MixLanes::Best && !haveAvx512)))
+        i = steps == AdvanceSteps::OneAtMost ? MixEightTracked<true>(frames, track, count, gains, bus, busStride)
+                                             : MixEightTracked<false>(frames, track, count, gains, bus, busStride);
+    // The rest through the arrays, tracked from output frame i's position.
+    const uint64_t position = track.fraction + uint64_t(i) * track.step;
+    PhaseTrack rest = track;
+    rest.fraction = uint32_t(position);
+    TrackPhase(rest, count - i);
+    MixInterpolated(frames + (position >> 32), 1, rest.t, rest.advance, count - i, gains, bus + i, busStride, 2, steps,
+                    lanes);
 }
 } // namespace audio

@@ -2,6 +2,8 @@
 // one row per channel. Pure computation on the caller's arrays: any thread.
 #pragma once
 
+#include "platform/audio/PhaseTrack.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -37,4 +39,10 @@ constexpr uint32_t kPickReadsPast = 30;
 void MixInterpolated(const float* frames, uint32_t channels, const float* t, const int32_t* advance, uint32_t count,
                      const float* gains, float* bus, size_t busStride, uint32_t busChannels,
                      AdvanceSteps steps = AdvanceSteps::Any, MixLanes lanes = MixLanes::Best);
+
+// TrackPhase(track, count) and then MixInterpolated of a mono source on a stereo bus with the
+// track's arrays, for steps of at most two frames (`steps` says which): the same sums, but with AVX2
+// the lanes find the positions as they mix and only the last few frames go through the arrays.
+void MixTrackedMono(const float* frames, const PhaseTrack& track, uint32_t count, const float* gains, float* bus,
+                    size_t busStride, AdvanceSteps steps, MixLanes lanes = MixLanes::Best);
 } // namespace audio

@@ -2,7 +2,6 @@
 
 #include <immintrin.h>
 
-#include <algorithm>
 #include <cstring>
 
 namespace audio
@@ -63,19 +62,25 @@ void Pcm16ToFloat(const uint8_t* bytes, size_t count, float* out, ConversionLane
 {
     static const bool haveAvx512 = __builtin_cpu_supports("avx512f");
     static const bool haveAvx = __builtin_cpu_supports("avx");
-    size_t s = 0;
-    if (haveAvx && lanes != ConversionLanes::Sse2)
+    if (!haveAvx || lanes == ConversionLanes::Sse2 || count < 8)
     {
-        // Stores that straddle two cache lines cost twice: the first samples one by one up to a
-        // boundary of the output as wide as the stores.
-        const bool sixteen = haveAvx512 && lanes == ConversionLanes::Best;
-        const size_t width = sixteen ? 64 : 32;
-        s = std::min(count, ((width - reinterpret_cast<uintptr_t>(out) % width) % width) / sizeof(float));
-        ConvertOneByOne(bytes, s, out);
-        if (sixteen)
-            s += ConvertSixteen(bytes + 2 * s, count - s, out + s);
-        s += ConvertEight(bytes + 2 * s, count - s, out + s);
+        ConvertOneByOne(bytes, count, out);
+        return;
     }
-    ConvertOneByOne(bytes + 2 * s, count - s, out + s);
+    // Stores that straddle two cache lines cost twice: one wide store converts the samples up to a
+    // boundary of the output as wide as the stores, the rest go from there, and one more converts
+    // the last few, some of them again (into the same floats) rather than one by one.
+    const bool sixteen = haveAvx512 && lanes == ConversionLanes::Best && count >= 16;
+    const size_t width = sixteen ? 64 : 32;
+    if (sixteen)
+        ConvertSixteen(bytes, 16, out);
+    else
+        ConvertEight(bytes, 8, out);
+    size_t s = ((width - reinterpret_cast<uintptr_t>(out) % width) % width) / sizeof(float);
+    if (sixteen)
+        s += ConvertSixteen(bytes + 2 * s, count - s, out + s);
+    s += ConvertEight(bytes + 2 * s, count - s, out + s);
+    if (s < count)
+        ConvertEight(bytes + 2 * (count - 8), 8, out + count - 8);
 }
 } // namespace audio

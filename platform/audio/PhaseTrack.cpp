@@ -6,32 +6,6 @@ namespace audio
 {
 namespace
 {
-// Each lane keeps a position's whole frames and its fraction. The fraction is held with its top
-// bit flipped so that a signed compare tells when adding the step carried into the whole frames;
-// shifted down it is then (fraction >> 8) - 2^23, so FractionT is that times 2^-24 plus one half,
-// both exact.
-template <uint32_t kLanes>
-struct LaneStart
-{
-    alignas(64) int32_t whole[kLanes];
-    alignas(64) int32_t flipped[kLanes];
-    int32_t stepWhole;
-    int32_t stepFlipped;
-
-    explicit LaneStart(const PhaseTrack& track)
-    {
-        for (uint32_t lane = 0; lane < kLanes; ++lane)
-        {
-            const uint64_t position = track.fraction + lane * track.step;
-            whole[lane] = int32_t(position >> 32);
-            flipped[lane] = int32_t(uint32_t(position) ^ 0x80000000u);
-        }
-        const uint64_t step = kLanes * track.step;
-        stepWhole = int32_t(step >> 32);
-        stepFlipped = int32_t(uint32_t(step));
-    }
-};
-
 // Each fills `length` frames, a multiple of kPhaseGroupFrames.
 __attribute__((target("avx512f")))
 void TrackSixteen(const PhaseTrack& track, uint32_t length)
@@ -65,25 +39,12 @@ void TrackSixteen(const PhaseTrack& track, uint32_t length)
 __attribute__((target("avx2")))
 void TrackEight(const PhaseTrack& track, uint32_t length)
 {
-    const LaneStart<8> start(track);
-    float* const t = track.t;
-    int32_t* const advance = track.advance;
-    __m256i whole = _mm256_load_si256(reinterpret_cast<const __m256i*>(start.whole));
-    __m256i flipped = _mm256_load_si256(reinterpret_cast<const __m256i*>(start.flipped));
-    const __m256i stepWhole = _mm256_set1_epi32(start.stepWhole);
-    const __m256i stepFlipped = _mm256_set1_epi32(start.stepFlipped);
-    const __m256 scale = _mm256_set1_ps(1.0f / 16777216.0f);
-    const __m256 half = _mm256_set1_ps(0.5f);
+    EightPositions positions(track);
     for (uint32_t i = 0; i < length; i += 8)
     {
-        const __m256 below = _mm256_cvtepi32_ps(_mm256_srai_epi32(flipped, 8));
-        _mm256_storeu_ps(t + i, _mm256_add_ps(_mm256_mul_ps(below, scale), half));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(advance + i), whole);
-        const __m256i next = _mm256_add_epi32(flipped, stepFlipped);
-        // All ones (minus one) where the fraction carried.
-        const __m256i carried = _mm256_cmpgt_epi32(flipped, next);
-        flipped = next;
-        whole = _mm256_sub_epi32(_mm256_add_epi32(whole, stepWhole), carried);
+        _mm256_storeu_ps(track.t + i, positions.T());
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(track.advance + i), positions.whole);
+        positions.Step();
     }
 }
 
@@ -122,6 +83,11 @@ void TrackPhase(PhaseTrack& track, uint32_t frames, PhaseTrackLanes lanes)
         TrackEight(track, length);
     else
         TrackFour(track, length);
+    EndTrack(track, frames);
+}
+
+void EndTrack(PhaseTrack& track, uint32_t frames)
+{
     const uint64_t end = track.fraction + frames * track.step;
     track.endAdvance = uint32_t(end >> 32);
     track.endFraction = uint32_t(end);

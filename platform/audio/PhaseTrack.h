@@ -8,6 +8,8 @@
 // frame's position without waiting on the frame before.
 #pragma once
 
+#include <immintrin.h>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -69,4 +71,68 @@ enum class PhaseTrackLanes
 
 // Fills the track over `frames` output frames.
 void TrackPhase(PhaseTrack& track, uint32_t frames, PhaseTrackLanes lanes = PhaseTrackLanes::Best);
+
+// Sets only the track's end, for a mix that finds the positions as it goes.
+void EndTrack(PhaseTrack& track, uint32_t frames);
+
+// Where `kLanes` lanes start: output frames 0 .. kLanes - 1 of the track, and the step that moves
+// each on by kLanes frames. Each lane keeps a position's whole frames and its fraction. The fraction
+// is held with its top bit flipped so that a signed compare tells when adding the step carried into
+// the whole frames; shifted down it is then (fraction >> 8) - 2^23, so FractionT is that times 2^-24
+// plus one half, both exact.
+template <uint32_t kLanes>
+struct LaneStart
+{
+    alignas(64) int32_t whole[kLanes];
+    alignas(64) int32_t flipped[kLanes];
+    int32_t stepWhole;
+    int32_t stepFlipped;
+
+    explicit LaneStart(const PhaseTrack& track)
+    {
+        for (uint32_t lane = 0; lane < kLanes; ++lane)
+        {
+            const uint64_t position = track.fraction + lane * track.step;
+            whole[lane] = int32_t(position >> 32);
+            flipped[lane] = int32_t(uint32_t(position) ^ 0x80000000u);
+        }
+        const uint64_t step = kLanes * track.step;
+        stepWhole = int32_t(step >> 32);
+        stepFlipped = int32_t(uint32_t(step));
+    }
+};
+
+// Eight output frames' positions in AVX2 lanes, eight frames on at each step: what TrackPhase
+// stores, and what a mix that finds the positions as it goes reads straight from the registers.
+struct EightPositions
+{
+    __m256i whole;
+    __m256i flipped;
+    __m256i stepWhole;
+    __m256i stepFlipped;
+
+    __attribute__((target("avx2"))) explicit EightPositions(const PhaseTrack& track)
+    {
+        const LaneStart<8> start(track);
+        whole = _mm256_load_si256(reinterpret_cast<const __m256i*>(start.whole));
+        flipped = _mm256_load_si256(reinterpret_cast<const __m256i*>(start.flipped));
+        stepWhole = _mm256_set1_epi32(start.stepWhole);
+        stepFlipped = _mm256_set1_epi32(start.stepFlipped);
+    }
+
+    __attribute__((target("avx2"))) __m256 T() const
+    {
+        const __m256 below = _mm256_cvtepi32_ps(_mm256_srai_epi32(flipped, 8));
+        return _mm256_add_ps(_mm256_mul_ps(below, _mm256_set1_ps(1.0f / 16777216.0f)), _mm256_set1_ps(0.5f));
+    }
+
+    __attribute__((target("avx2"))) void Step()
+    {
+        const __m256i next = _mm256_add_epi32(flipped, stepFlipped);
+        // All ones (minus one) where the fraction carried.
+        const __m256i carried = _mm256_cmpgt_epi32(flipped, next);
+        flipped = next;
+        whole = _mm256_sub_epi32(_mm256_add_epi32(whole, stepWhole), carried);
+    }
+};
 } // namespace audio

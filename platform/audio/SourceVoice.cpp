@@ -244,16 +244,27 @@ void SourceVoice::MixTracked(float* bus, uint32_t frames, uint32_t busChannels, 
                              MixScratch& scratch)
 {
     const size_t length = PhaseTrackLength(frames);
-    m_trackT.resize(length);
-    m_trackAdvance.resize(length);
+    CacheLineVector<float>& trackT = scratch.trackT;
+    CacheLineVector<int32_t>& trackAdvance = scratch.trackAdvance;
+    trackT.resize(length);
+    trackAdvance.resize(length);
+    const uint32_t channels = m_format.channels;
+    // At most one (two) source frames per output frame no step passes more than one (two) frames.
+    const AdvanceSteps steps = step <= uint64_t(1) << 32   ? AdvanceSteps::OneAtMost
+                               : step <= uint64_t(2) << 32 ? AdvanceSteps::TwoAtMost
+                                                           : AdvanceSteps::Any;
+    // Such a mono source on a stereo bus finds its positions as it mixes.
+    const bool tracksWhileMixing = channels == 1 && busChannels == 2 && steps != AdvanceSteps::Any;
     PhaseTrack track;
     track.fraction = m_fraction;
     track.step = step;
-    track.t = m_trackT.data();
-    track.advance = m_trackAdvance.data();
-    TrackPhase(track, frames);
+    track.t = trackT.data();
+    track.advance = trackAdvance.data();
+    if (tracksWhileMixing)
+        EndTrack(track, frames);
+    else
+        TrackPhase(track, frames);
 
-    const uint32_t channels = m_format.channels;
     const uint32_t endAdvance = track.endAdvance;
     // The block reads the current frame, every frame it passes and the one after the last.
     const uint32_t wanted = endAdvance + 2;
@@ -285,19 +296,20 @@ void SourceVoice::MixTracked(float* bus, uint32_t frames, uint32_t busChannels, 
     else
     {
         // Ran out: silence from the frame whose step passes the last source frame.
-        playing = uint32_t(std::lower_bound(m_trackAdvance.begin(), m_trackAdvance.begin() + frames, int32_t(have)) -
-                           m_trackAdvance.begin());
+        if (tracksWhileMixing)
+            TrackPhase(track, frames);
+        playing = uint32_t(std::lower_bound(trackAdvance.begin(), trackAdvance.begin() + frames, int32_t(have)) -
+                           trackAdvance.begin());
         m_haveCurrent = false;
         m_haveNext = false;
         m_fraction = 0;
         m_samplesPlayed += have;
     }
-    // At most one (two) source frames per output frame no step passes more than one (two) frames.
-    const AdvanceSteps steps = step <= uint64_t(1) << 32   ? AdvanceSteps::OneAtMost
-                               : step <= uint64_t(2) << 32 ? AdvanceSteps::TwoAtMost
-                                                           : AdvanceSteps::Any;
-    MixInterpolated(raw.data(), channels, m_trackT.data(), m_trackAdvance.data(), playing, gains, bus, frames,
-                    busChannels, steps);
+    if (tracksWhileMixing)
+        MixTrackedMono(raw.data(), track, playing, gains, bus, frames, steps);
+    else
+        MixInterpolated(raw.data(), channels, trackT.data(), trackAdvance.data(), playing, gains, bus, frames,
+                        busChannels, steps);
 }
 
 void SourceVoice::MixFrameByFrame(float* bus, uint32_t frames, uint32_t busChannels, uint64_t step, const float* gains)

@@ -55,11 +55,15 @@ struct VoiceState
     bool streamEnded = false;
 };
 
-// Working memory the engine lends each voice while it mixes a block.
+// Working memory the engine lends each voice while it mixes a block. One set for all voices stays in
+// the first-level cache from voice to voice, where arrays of each voice's own would not.
 struct MixScratch
 {
     // Source frames of the block, interleaved.
     std::vector<float> frames;
+    // Where the resampler stands at each output frame of the block (PhaseTrack.h).
+    CacheLineVector<float> trackT;
+    CacheLineVector<int32_t> trackAdvance;
 };
 
 // Reads its buffers (PCM 8/16-bit or ADPCM), resamples linearly and mixes with volume and matrix.
@@ -157,10 +161,6 @@ private:
     bool m_haveNext = false;
     // Fixed point (PhaseTrack.h): 2^-32 frames.
     uint32_t m_fraction = 0;
-
-    // Where the resampler stands at each output frame of the block being mixed.
-    CacheLineVector<float> m_trackT;
-    CacheLineVector<int32_t> m_trackAdvance;
 
     // The last decoded ADPCM blocks, keyed by buffer sequence and their first frame: they stand for
     // `span` frames, of which the first `frames` decoded (a short or damaged block reads as silence).

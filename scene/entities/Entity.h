@@ -408,9 +408,13 @@ private:
     void FlagSideEffectsCleared(uint32_t bits);
     void ShowIfAllowed();
     void LeaveGridAndPushTransform();
-    void PropagateTransform(bool childrenOnly);
+    // `positionOnly`: only the local matrix's last row changed since the world was made.
+    void PropagateTransform(bool childrenOnly, bool positionOnly = false);
     void PropagateToDescendants(bool childrenOnly);
-    void ComputeWorldFromParent();
+    void ComputeWorldFromParent(bool positionOnly);
+    // Keeps in the record what the world's first three rows, just written, are (kAxesFromParent or
+    // none) and whether they mirror.
+    void TakeWorldAxes(uint8_t fromParent);
     // The rare case of ComputeWorldFromParent (ENTITYFLAG_PARENTNOSCALE), kept out of the common one.
     void ComputeWorldFromUnscaledParent();
     void DecomposeLocal();

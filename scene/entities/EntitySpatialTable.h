@@ -32,6 +32,9 @@ struct alignas(64) EntitySpatialRecord
     // Bits of `moveListeners`: the entity object holds a trigger tracker or a sound emitter.
     static constexpr uint8_t kOccupancyListener = 1;
     static constexpr uint8_t kSoundListener = 2;
+    // Bits of `worldAxes`.
+    static constexpr uint8_t kAxesFromParent = 1;
+    static constexpr uint8_t kAxesMirrored = 2;
 
     Matrix local = Matrix::ONE;
     Matrix world = Matrix::ONE;
@@ -47,6 +50,13 @@ struct alignas(64) EntitySpatialRecord
     // Whether the local box places the entity in the world (PathGrid::IsValidBoundedBox), settled
     // when the box is set rather than at every move.
     uint8_t localBoxPlaces = 0;
+    // What the world matrix's first three rows are, taken whenever they are written. Whether they
+    // are the local ones times the parent's world as the full product made them, with the local
+    // rows, the parent and its world unchanged since (kAxesFromParent): a move of the local
+    // position alone then makes the last row only; every other write of the world, and a change
+    // the entity does not follow at once, clears it. Whether they mirror (kAxesMirrored): a move
+    // that keeps them reads the sign here rather than taking their determinant again.
+    uint8_t worldAxes = 0;
     // The entity's template type, which the grid's entries carry: here, a move across cells finds
     // it in the line it has read already.
     uint32_t templateTypeId = ENTITY_UNKNOWN;

@@ -96,16 +96,35 @@ void Entity::InvalidateGlobalCaches()
     m_inverseWorldValid = 0;
 }
 
-inline void Entity::ComputeWorldFromParent()
+inline void Entity::TakeWorldAxes(uint8_t fromParent)
 {
+    const uint8_t axes = fromParent | (AffineDeterminant(m_spatial->world) < 0.0f ? EntitySpatialRecord::kAxesMirrored : 0);
+    // Written only when it changes: a line left clean needs no write-back.
+    if (m_spatial->worldAxes != axes)
+        m_spatial->worldAxes = axes;
+}
+
+inline void Entity::ComputeWorldFromParent(bool positionOnly)
+{
+    EntitySpatialRecord& spatial = *m_spatial;
     if (m_parent == nullptr)
     {
-        m_spatial->world = m_spatial->local;
+        spatial.world = spatial.local;
+        TakeWorldAxes(0);
         return;
     }
     if ((m_flags & ENTITYFLAG_PARENTNOSCALE) == 0)
     {
-        MatrixProduct(m_spatial->world, m_spatial->local, m_parent->m_spatial->world);
+        const Matrix& parent = m_parent->m_spatial->world;
+        // Each row of the product is its local row times the parent's world: with the other rows
+        // as the last full product left them, the last one alone is all that changes.
+        if (positionOnly && (spatial.worldAxes & EntitySpatialRecord::kAxesFromParent) != 0)
+        {
+            spatial.world.rows[3].SetSimd(RowTimesMatrix(spatial.local.rows[3].Simd(), parent));
+            return;
+        }
+        MatrixProduct(spatial.world, spatial.local, parent);
+        TakeWorldAxes(EntitySpatialRecord::kAxesFromParent);
         return;
     }
     ComputeWorldFromUnscaledParent();
@@ -117,16 +136,21 @@ void Entity::ComputeWorldFromUnscaledParent()
     for (int row = 0; row < 3; ++row)
         parent.rows[row].Normalize();
     m_spatial->world.Mul(parent, m_spatial->local);
+    TakeWorldAxes(0);
 }
 
-void Entity::PropagateTransform(bool childrenOnly)
+void Entity::PropagateTransform(bool childrenOnly, bool positionOnly)
 {
     if (m_gridPlacementHeld > kGridHeld)
     {
-        // A loading entity in the making: its record places it.
+        // A loading entity in the making: its record places it. Its local rows and its world may
+        // have changed without its world or its children's being made from them.
         if ((m_gridPlacementHeld & kTransformDeferred) != 0)
         {
             m_gridPlacementHeld |= kTransformPending;
+            m_spatial->worldAxes &= uint8_t(~EntitySpatialRecord::kAxesFromParent);
+            for (Entity* child : m_children)
+                child->m_spatial->worldAxes &= uint8_t(~EntitySpatialRecord::kAxesFromParent);
             return;
         }
         m_gridPlacementHeld &= uint8_t(~kTransformPending);
@@ -136,7 +160,7 @@ void Entity::PropagateTransform(bool childrenOnly)
     {
         if (!childrenOnly)
         {
-            ComputeWorldFromParent();
+            ComputeWorldFromParent(positionOnly);
             InvalidateGlobalCaches();
             UpdateTransform();
         }
@@ -153,7 +177,7 @@ void Entity::PropagateToDescendants(bool childrenOnly)
     for (uint32_t i = childrenOnly ? 1 : 0; i < count; ++i)
     {
         Entity* const entity = list[i].entity;
-        entity->ComputeWorldFromParent();
+        entity->ComputeWorldFromParent(false);
         entity->InvalidateGlobalCaches();
         entity->UpdateTransform();
     }
@@ -207,7 +231,7 @@ bool Entity::UpdateRenderingBounds()
 
 void Entity::UpdateTransform()
 {
-    const uint32_t renderFlags = AffineDeterminant(m_spatial->world) < 0.0f
+    const uint32_t renderFlags = (m_spatial->worldAxes & EntitySpatialRecord::kAxesMirrored) != 0
                                      ? m_renderFlags | ENTITYRENDER_MIRRORED
                                      : m_renderFlags & ~uint32_t(ENTITYRENDER_MIRRORED);
     if (renderFlags != m_renderFlags)
@@ -253,7 +277,7 @@ void Entity::SetLocalPosition(const Vector& position)
     const __m128 y = _mm_load_ss(&position.y);
     const __m128 z = _mm_load_ss(&position.z);
     m_spatial->local.rows[3].SetSimd(_mm_movelh_ps(_mm_unpacklo_ps(x, y), _mm_unpacklo_ps(z, _mm_set_ss(1.0f))));
-    PropagateTransform(false);
+    PropagateTransform(false, true);
 }
 
 void Entity::DecomposeLocal()
@@ -328,6 +352,7 @@ void Entity::SetGlobalLocationMatrix(const Matrix& matrix)
         return;
     }
     m_spatial->world = matrix;
+    TakeWorldAxes(0);
     Matrix inverseParent;
     inverseParent.InverseOf(m_parent->m_spatial->world);
     m_spatial->local.Mul(inverseParent, matrix);

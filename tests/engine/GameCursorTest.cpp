@@ -135,6 +135,9 @@ TEST_F(GameCursorTest, TheWindowBringsTheGameCursorBackOverTheClientArea)
     win::SetCursor(win::LoadArrowCursor()); // the pointer crossed the frame
     EXPECT_EQ(GameWindowProc(window, win::kMsgSetCursor, 0, overClient), 1);
     EXPECT_EQ(win::GetCursor(), own);
+    win::SetCursor(win::LoadArrowCursor());
+    GameWindowProc(window, win::kMsgActivate, win::kActivateActive, 0);
+    EXPECT_NE(win::GetCursor(), win::LoadArrowCursor()) << "activation makes the game's cursor again";
 
     win::SetCursor(win::LoadArrowCursor());
     ASSERT_TRUE(win::SetCursorPos(90, 40)); // outside the client area
@@ -161,6 +164,9 @@ TEST_F(GameCursorTest, StartAndCloseHideAndShowTheSystemCursorOnce)
     EXPECT_EQ(CursorPos(), (win::Point{419, 50}));
     gGame.SetCursorPosition(10, 20);
     EXPECT_EQ(CursorPos(), (win::Point{110, 70}));
+    gGame.EnableHardwareCursor(true, true);
+    EXPECT_EQ(CursorPos(), (win::Point{260, 150})) << "shown and centred";
+    gGame.EnableHardwareCursor(false, false);
 
     ASSERT_TRUE(gGame.SetHardwareCursor("arrow.tga", 0, 0));
     gGame.Close();

@@ -192,8 +192,19 @@ protected:
         m_light = new RendererLightWrapper;
         Matrix lightAt = Matrix::ONE;
         lightAt.rows[3] = Vector(-6.0f, 1.0f, 0.0f, 1.0f);
+        if (m_spotWidth > 0.0f)
+        {
+            // Straight down, its x along the world's.
+            lightAt.rows[1] = Vector(0.0f, 0.0f, 1.0f, 0.0f);
+            lightAt.rows[2] = Vector(0.0f, -1.0f, 0.0f, 0.0f);
+        }
         m_light->PostMatrix(lightAt);
-        m_light->PostPoint(Vector(1.0f, 0.0f, 0.0f, 1.0f), 1.0f, 0.0f, 3.0f, m_pointMask, Vector(), Vector(1, 1, 1, 1));
+        if (m_spotWidth > 0.0f)
+            m_light->PostSpot(Vector(1.0f, 0.0f, 0.0f, 1.0f), 1.0f, 0.0f, 3.0f, m_spotWidth, 0.0f, m_pointMask, Vector(),
+                              Vector(1, 1, 1, 1));
+        else
+            m_light->PostPoint(Vector(1.0f, 0.0f, 0.0f, 1.0f), 1.0f, 0.0f, 3.0f, m_pointMask, Vector(),
+                               Vector(1, 1, 1, 1));
 
         renderer.SetFrameTarget(nullptr, 1, 1); // multisampled, as the game asks, when the targets exist
         renderer.SetViewport(gpu::Viewport{0, 0, 320, 240, 0.0f, 1.0f});
@@ -272,6 +283,7 @@ protected:
     std::vector<MeshEntityRenderingContext*> m_contexts;
     RendererLightWrapper* m_light = nullptr;
     TextureHolder* m_pointMask = nullptr;
+    float m_spotWidth = 0.0f; // a spot of this width in place of the point light when above 0
     SceneParametersWrapper m_scene; // copied by the environment when its command runs
     Matrix m_view, m_projection;
     Vector m_eye = Vector(0.0f, 40.0f, -10.0f, 1.0f);
@@ -409,14 +421,21 @@ TEST_F(GatheredSceneTest, APointLightsMaskCutsItsLightWhereTheMaskIsBlack)
     NorvexRenderer& renderer = m_harness.GetRenderer();
     m_pointMask = MakeLeftHalfMask(renderer);
     ASSERT_NE(m_pointMask, nullptr);
-    RenderFrame();
-    // The mask takes the light-space x of the ground point (repeating each unit): a quarter unit
-    // along +x from the light is in its white half, a quarter unit along -x in its black half.
-    const int sun = int(std::lround(255.0 * std::sqrt(0.5)));
-    const uint32_t white = Probe(Vector(-5.75f, 0.0f, 0.0f, 1.0f));
-    const uint32_t black = Probe(Vector(-6.25f, 0.0f, 0.0f, 1.0f));
-    EXPECT_EQ(Channel(white, 16), 255) << "the light where the mask is white";
-    EXPECT_NEAR(Channel(black, 16), sun, 6) << "only the sun where it is black";
+    // A point light's mask takes the light-space x of the ground point (repeating each unit): a
+    // quarter unit along +x from the light is in its white half, a quarter unit along -x in its
+    // black half. A spot 45 degrees wide, one unit above the ground, projects it over its cone as
+    // half of x / depth, repeating likewise: half a unit either side lands a quarter either side.
+    for (const float width : {0.0f, 45.0f})
+    {
+        m_spotWidth = width;
+        RenderFrame();
+        const int sun = int(std::lround(255.0 * std::sqrt(0.5)));
+        const float side = width > 0.0f ? 0.5f : 0.25f;
+        const uint32_t white = Probe(Vector(-6.0f + side, 0.0f, 0.0f, 1.0f));
+        const uint32_t black = Probe(Vector(-6.0f - side, 0.0f, 0.0f, 1.0f));
+        EXPECT_EQ(Channel(white, 16), 255) << "the light where the mask is white, width " << width;
+        EXPECT_NEAR(Channel(black, 16), sun, 6) << "only the sun where it is black, width " << width;
+    }
     NorvexRendererObject::PostDeletion(m_light, true, false);
     m_light = nullptr;
     renderer.SubmitCommands(true);

@@ -464,6 +464,27 @@ TEST_F(MeshDrawTest, AMaterialsTextureAndBonesInTheLitAndDepthPasses)
     EXPECT_EQ(std::pair(reloaded, references), std::pair(holder, 1u));
 }
 
+TEST_F(MeshDrawTest, TheDepthPassTakesTheMaterialsDepthConstantFromItsRange)
+{
+    // Ranges (10, 1) then (199, 2): register 200 is the third stored vector. A range reaching past
+    // the stored vectors ends the walk before it.
+    for (const uint32_t second : {2u, 3u})
+    {
+        LoadSquare(0, MeshMaterial::FLAG_DEPTH_CONSTANT, 0, [&](MeshTemplateRenderingData&, MeshShaderPreset& preset) {
+            preset.materials[0].constants = {Vector(1, 1, 1, 1), Vector(2, 2, 2, 2), Vector(0.5f, 0.25f, 0, 1)};
+            preset.materials[0].constantRanges = {10, 1, 199, second};
+        });
+        float depth[4] = {};
+        DrawAndProbe([&] {
+            NorvexRenderer& renderer = m_harness.GetRenderer();
+            renderer.SetPixelShaderConstants(200, &Vector::ZERO4.x, 1);
+            m_data->DrawDepth(Matrix::ONE, 0, 0, nullptr, false);
+            renderer.GetDevice()->GetPixelShaderConstantF(200, depth, 1);
+        });
+        EXPECT_EQ(std::pair(depth[0], depth[1]), second == 2 ? std::pair(0.5f, 0.25f) : std::pair(0.0f, 0.0f));
+    }
+}
+
 TEST_F(MeshDrawTest, DrawMeshCommandsDrawThePresetAndTheEdgeLines)
 {
     LoadSquare(0);

@@ -366,6 +366,18 @@ TEST(MeshTemplateRenderingDataTest, WideAndSwappedElementOptions)
     EXPECT_EQ(Slice(wide, kElementsAt + 12, 12), (std::vector<uint8_t>{0, 0, 0x0C, 0, gpu::kDeclShort2N + 1, 0, 0, 0,
                                                                         0, gpu::kDeclUsageTexCoord, 0, 0}));
     EXPECT_EQ(Slice(wide, kDescriptionAt + 12, 4), (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
+    // The vertex formats the other platform has a code for; any other becomes 0.
+    for (const auto& [format, code] : {std::pair<uint32_t, uint8_t>{100, 8}, {101, 1}, {102, 6}, {7, 0}})
+    {
+        std::vector<uint8_t> patched = plain;
+        std::memcpy(&patched[kDescriptionAt], &format, 4);
+        MeshTemplateRenderingData read;
+        RecordInput in(patched.data(), patched.size());
+        ASSERT_TRUE(read.Load(in, 53, "t"));
+        EXPECT_EQ(Slice(SaveWith(read, MeshTemplateRenderingData::kSaveWideElements), kDescriptionAt + 12, 4),
+                  (std::vector<uint8_t>{code, 0, 0, 0}))
+            << format;
+    }
 
     // 0x40: stream and offset swapped, and after the vertex data the first 6 bytes of each vertex.
     const std::vector<uint8_t> swappedElements = SaveWith(data, MeshTemplateRenderingData::kSaveSwappedElements);

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 namespace
@@ -331,14 +332,32 @@ TEST_F(NorvexRendererTest, ResetWaitingForALostDeviceGivesUpOnQuit)
 
 TEST_F(NorvexRendererTest, ResetFailureIsLoggedWithTheParameters)
 {
-    ConsoleCapture console;
-    gpu::Faults().FailResets(1, gpu::kErrOutOfVideoMemory);
-    m_renderer.RequestDeviceReset();
-    m_renderer.SubmitCommands(true);
-    EXPECT_FALSE(m_renderer.Present());
-    m_renderer.ApplyDisplaySettings(&m_window, 0, 0, false, false);
-    EXPECT_TRUE(console.Contains("Device::Reset error: D3DERR_OUTOFVIDEOMEMORY", CONSOLE_ERROR));
-    EXPECT_TRUE(console.Contains("BackBufferWidth=320, BackBufferHeight=240", CONSOLE_ERROR));
+    const struct
+    {
+        gpu::Result result;
+        const char* message;
+    } cases[] = {
+        {gpu::kErrOutOfVideoMemory, "Device::Reset error: D3DERR_OUTOFVIDEOMEMORY"},
+        {gpu::kErrInvalidCall, "Device::Reset error: D3DERR_INVALIDCALL"},
+        {gpu::kErrDriverInternalError, "Device::Reset error: D3DERR_DRIVERINTERNALERROR"},
+        {gpu::kErrDeviceRemoved, "Device::Reset error: D3DERR_DEVICEREMOVED"},
+        {0x8000FFFFu, "Device::Reset unknown error 0x8000FFFF"},
+    };
+    for (const auto& c : cases)
+    {
+        ConsoleCapture console;
+        gpu::Faults().FailResets(1, c.result);
+        m_renderer.RequestDeviceReset();
+        m_renderer.SubmitCommands(true);
+        EXPECT_FALSE(m_renderer.Present());
+        m_renderer.ApplyDisplaySettings(&m_window, 0, 0, false, false);
+        EXPECT_TRUE(console.Contains(c.message, CONSOLE_ERROR)) << c.message;
+        size_t named = 0;
+        for (const CapturedMessage& message : console.Messages())
+            named += message.text.find("Device::Reset") != std::string::npos ? 1 : 0;
+        EXPECT_EQ(named, 1u) << "one name per failure";
+        EXPECT_TRUE(console.Contains("BackBufferWidth=320, BackBufferHeight=240", CONSOLE_ERROR));
+    }
     EXPECT_TRUE(WriteFrame(Vector())) << "the renderer goes on after a failed reset";
 }
 
@@ -418,14 +437,21 @@ TEST(NorvexRendererLifecycleTest, RefusedPresentIsNotWaitedFor)
 
 TEST(NorvexRendererLifecycleTest, FailedDeviceCreationReportsFalseAndCleansUp)
 {
-    ConsoleCapture console;
-    gpu::Faults().FailDeviceCreation(2);
-    NorvexRenderer renderer;
-    EXPECT_FALSE(renderer.Init(nullptr, false));
-    EXPECT_TRUE(console.Contains("the device could not be created", CONSOLE_ERROR));
-    renderer.Close();
-    gpu::Faults().Clear();
-    EXPECT_EQ(gpu::LiveObjectTotal(), 0u);
+    const std::pair<std::function<void()>, const char*> cases[] = {
+        {[] { gpu::Faults().FailDeviceCreation(2); }, "the device could not be created"},
+        {[] { gpu::Faults().FailFactoryCreation(1); }, "NorvexRenderer: no graphics factory"},
+    };
+    for (const auto& [fail, message] : cases)
+    {
+        ConsoleCapture console;
+        fail();
+        NorvexRenderer renderer;
+        EXPECT_FALSE(renderer.Init(nullptr, false));
+        EXPECT_TRUE(console.Contains(message, CONSOLE_ERROR)) << message;
+        renderer.Close();
+        gpu::Faults().Clear();
+        EXPECT_EQ(gpu::LiveObjectTotal(), 0u);
+    }
 }
 
 namespace

@@ -575,3 +575,87 @@ TEST_F(RenderCommandExecutorTest, ACallWithoutAFunctionDropsTheRestOfItsBlock)
     EXPECT_EQ(m_renderer.GetFlagWord(1), 0u);
     EXPECT_TRUE(m_log.Contains("Render call command without a function (sub-command 9)", CONSOLE_ERROR));
 }
+
+TEST_F(RenderCommandExecutorTest, QueryCommandsIssueThenPublishEachPollsAnswer)
+{
+    namespace rp = renderpayload;
+    gpu::GpuQuery* query = nullptr;
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) { r.GetDevice()->CreateQuery(gpu::kQueryEvent, &query); });
+    ASSERT_NE(query, nullptr);
+    gpu::Faults().DelayQueries(1);
+    ASSERT_TRUE(m_renderer.WriteCommand(RENDER_OP_ISSUE_QUERY, rp::kIssueQuery));
+    PutPointer(query);
+    Put(gpu::kIssueEnd);
+    uint32_t data[2] = {7, 7};
+    uint32_t answers[2] = {0xFFFFFFFFu, 0xFFFFFFFFu};
+    for (uint32_t i = 0; i < 2; ++i)
+    {
+        ASSERT_TRUE(m_renderer.WriteCommand(RENDER_OP_GET_QUERY_DATA, rp::kGetQueryData));
+        PutPointer(query);
+        PutPointer(&data[i]);
+        Put(uint32_t(sizeof(data[i])));
+        Put(uint32_t(0));
+        PutPointer(&answers[i]);
+    }
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(answers[0], gpu::kNotReady) << "the issue armed the delay";
+    EXPECT_EQ(data[0], 7u);
+    EXPECT_EQ(answers[1], gpu::kOk);
+    EXPECT_EQ(data[1], 1u);
+    EXPECT_EQ(query->GetPollCount(), 2u);
+    query->Release();
+}
+
+TEST_F(RenderCommandExecutorTest, PlaceholderCommandsAreReadPastAndUnbuiltOnesReportedOnce)
+{
+    for (uint32_t opcode : {RENDER_OP_NOTHING_10, RENDER_OP_NOTHING_11, RENDER_OP_NOTHING_54, RENDER_OP_MESH_DATA_PASS,
+                            RENDER_OP_MESH_DATA_PASS})
+        ASSERT_TRUE(m_renderer.WriteCommand(opcode, 0));
+    SetFlagBit(37, 1);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(m_renderer.GetFlagWord(1), 1u << 5) << "the block goes on after them";
+    EXPECT_EQ(m_log.CountOfKind(CONSOLE_WARNING), 1u);
+    EXPECT_TRUE(m_log.Contains("Render command 28 (mesh rendering-data pass) is not built yet", CONSOLE_WARNING));
+}
+
+TEST_F(RenderCommandExecutorTest, SleepHoldsTheRenderThreadAndResetWithParamsTakesTheNewParameters)
+{
+    namespace rp = renderpayload;
+    ASSERT_TRUE(m_renderer.WriteCommand(RENDER_OP_SLEEP, rp::kU32));
+    Put(uint32_t(120));
+    const int64_t start = os::QueryCounter();
+    m_renderer.SubmitCommands(true);
+    EXPECT_GE(os::QueryCounter() - start, 120 * os::kCounterFrequency / 1000);
+
+    DeviceParams params = m_renderer.GetDeviceParams();
+    params.outputWidth = 200;
+    params.outputHeight = 100;
+    params.qualityLevel = 3;
+    ASSERT_TRUE(m_renderer.WriteCommand(RENDER_OP_RESET_WITH_PARAMS, rp::kResetWithParams));
+    PutPointer(&m_window);
+    Put(params);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(m_renderer.GetDeviceParams().qualityLevel, 3u);
+    EXPECT_EQ(m_renderer.GetPresentParameters().backBufferWidth, 200u);
+    EXPECT_EQ(m_renderer.GetPresentParameters().backBufferHeight, 100u);
+}
+
+TEST_F(RenderCommandExecutorTest, InitCommandMakesADeviceOnlyWhenNoneIsOpen)
+{
+    namespace rp = renderpayload;
+    const auto init = [this] {
+        ASSERT_TRUE(m_renderer.WriteCommand(RENDER_OP_INIT_DX, rp::kInitDX));
+        PutPointer(&m_window);
+        Put(uint8_t(0));
+    };
+    init();
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(gpu::LiveObjectCount(gpu::ObjectKind::Device), 1u) << "an open device is kept";
+    ASSERT_TRUE(m_renderer.WriteCommand(RENDER_OP_CLOSE_DX, 0));
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(m_renderer.GetDevice(), nullptr);
+    init();
+    m_renderer.SubmitCommands(true);
+    EXPECT_NE(m_renderer.GetDevice(), nullptr);
+    EXPECT_EQ(gpu::LiveObjectCount(gpu::ObjectKind::Device), 1u);
+}

@@ -103,6 +103,10 @@ TEST(LightRenderDataTest, MirroredSpotsAndTubesAndTheMaskScaleReciprocal)
     point.SetTransform(Scaled(-1, 1));
     EXPECT_TRUE(spot.IsMirrored());
     EXPECT_FALSE(point.IsMirrored());
+    point.SetTube(Vector(1, 1, 1, 1), 1, 1, 2, 3, nullptr, Vector(), Vector(1, 1, 1, 1));
+    EXPECT_TRUE(point.IsMirrored()) << "a tube set after its mirrored transform";
+    point.SetPoint(Vector(1, 1, 1, 1), 1, 1, 2, nullptr, Vector(), Vector(1, 1, 1, 1));
+    EXPECT_FALSE(point.IsMirrored());
     Matrix swapped = Matrix::ONE;
     std::swap(swapped.rows[0], swapped.rows[1]);
     spot.SetTransform(swapped);

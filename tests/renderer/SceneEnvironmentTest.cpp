@@ -5,7 +5,9 @@
 
 #include "core/time/GameTimer.h"
 #include "engine/EngineTimer.h"
+#include "renderer/RendererObjectHandle.h"
 #include "renderer/SceneParametersWrapper.h"
+#include "renderer/jobs/TextureHolder.h"
 #include "scene/SceneClassRegistration.h"
 #include "scene/kinds/SceneParametersTemplate.h"
 #include "support/SceneEnvironmentCalls.h"
@@ -227,6 +229,31 @@ TEST_F(SceneEnvironmentTest, TheSwitchesChooseWhichGroupsChange)
     EXPECT_FLOAT_EQ(m_environment.GetCurrentSet()->GetSky().cloudScale, 2.0f);
     EXPECT_EQ(&m_environment.GetLayerProjectionMatrix(), &m_environment.GetCurrentSet()->GetSky().layerProjection);
     EXPECT_EQ(&SceneEnvironment().GetLayerProjectionMatrix(), &Matrix::ONE) << "no sets yet";
+
+    // The cloud look, the layer texture and the environment map: colours and textures by their switches.
+    TextureHolder* textures[3] = {new TextureHolder, new TextureHolder, new TextureHolder};
+    SceneParametersTemplate looks[2];
+    for (const int on : {0, 1})
+    {
+        const char* flag = on != 0 ? "1" : "0";
+        auto& set = const_cast<SceneParametersWrapper&>(
+            Set(looks[on], {{"Affects texture and color", flag}, {"Affects layer texture", flag},
+                            {"Affects environment map", flag}}));
+        set.GetSky().cloudColor = Vector(0.25f, 0.0f, 0.0f, 1.0f); // a set without textures keeps no colours
+        set.GetSky().layerColor = Vector(0.0f, 0.25f, 0.0f, 1.0f);
+        set.SetCloudTexture(textures[0]);
+        set.SetLayerTexture(textures[1]);
+        set.SetEnvironmentMap(textures[2]);
+        m_environment.StartBlend(&set, 0, 0, 0.0f);
+        const SceneParametersWrapper& now = *m_environment.GetCurrentSet();
+        EXPECT_EQ(now.GetSky().cloudColor.x == set.GetSky().cloudColor.x, on != 0);
+        EXPECT_EQ(now.GetSky().layerColor.y == set.GetSky().layerColor.y, on != 0);
+        EXPECT_EQ(now.GetCloudTexture() == textures[0], on != 0);
+        EXPECT_EQ(now.GetLayerTexture() == textures[1], on != 0);
+        EXPECT_EQ(now.GetEnvironmentMap() == textures[2], on != 0);
+    }
+    for (TextureHolder* texture : textures)
+        RendererObjectHandle::Release(texture); // the wrappers and the environment hold their own
 }
 
 TEST_F(SceneEnvironmentTest, EachFrameDerivesFogTintsAndScrolls)

@@ -31,10 +31,11 @@ float4 LightProbe[3] : register(c19);
 float4 Other[2] : register(c22);
 float4x4 InvTModelMatrix : register(c24);
 float4x4 ModelViewMatrix[2] : register(c28);
+float4x4 InvTModelViewMatrix : register(c36);
 float4 vertex(float4 p : POSITION) : POSITION
 {
     return mul(p, ModelViewProjMatrix) + mul(p, ModelMatrix) + BoneMatrices[0] + ConstantColor + LightProbe[0] +
-           Other[1] + mul(p, InvTModelMatrix) + mul(p, ModelViewMatrix[1]);
+           Other[1] + mul(p, InvTModelMatrix) + mul(p, ModelViewMatrix[1]) + mul(p, InvTModelViewMatrix);
 }
 )";
 
@@ -173,8 +174,9 @@ TEST_F(ShaderObjectTest, UploadsReachOnlyTheRegistersTheTableDeclares)
     EXPECT_FLOAT_EQ(reg(6, 0), kUntouched) << "the third bone does not fit the bone array";
     EXPECT_TRUE(m_log.Contains("do not fit the shader's 6 bone registers"));
     EXPECT_FLOAT_EQ(reg(24 + 3, 0), -1.0f) << "the inverse transpose holds -x in its last column";
+    EXPECT_FLOAT_EQ(reg(36 + 3, 2), -8.0f) << "and with the view's 5 along z, -z of the model-view";
     for (uint32_t index = 28; index < gpu::kVertexConstantRegisters; ++index)
-        ASSERT_FLOAT_EQ(reg(index, 0), kUntouched) << "register " << index;
+        ASSERT_TRUE(reg(index, 0) == kUntouched || (index >= 36 && index < 40)) << "register " << index;
 
     RunOnRenderThread(m_renderer, [&](NorvexRenderer& renderer) {
         FillVertexRegisters(renderer);

@@ -99,6 +99,38 @@ TEST(SharedGeometryTest, VerticesFollowTheirFormulas)
     EXPECT_NEAR(At(gradient, 21).y, 21.0f / 63.0f, 1e-6f);
 }
 
+// Light volumes are drawn with back faces culled from outside: every triangle of a closed volume
+// must face away from a point inside it (clockwise seen from outside), or the volume has holes.
+TEST(SharedGeometryTest, ClosedVolumesFaceOutwards)
+{
+    const struct
+    {
+        const char* name;
+        GeometryLists (*build)();
+        Vector inside;
+    } cases[] = {
+        {"cube", geometry::UnitCube, Vector(0.5f, 0.5f, 0.5f, 0.0f)},
+        {"sphere", geometry::UnitSphere, Vector()},
+        {"cone", geometry::UnitCone, Vector(0.0f, 0.0f, 0.75f, 0.0f)},
+    };
+    for (const auto& c : cases)
+    {
+        const GeometryLists g = c.build();
+        uint32_t inward = 0;
+        for (size_t i = 0; i < g.triangles.size(); i += 3)
+        {
+            const Vector a = At(g, g.triangles[i]), b = At(g, g.triangles[i + 1]), d = At(g, g.triangles[i + 2]);
+            Vector u, v, normal, out;
+            u.Sub(b, a);
+            v.Sub(d, a);
+            normal.Cross(u, v);
+            out.Sub(a, c.inside);
+            inward += normal.Dot3(out) <= 0.0f ? 1 : 0;
+        }
+        EXPECT_EQ(inward, 0u) << c.name;
+    }
+}
+
 class SharedGeometryDeviceTest : public RendererTestBase
 {
 };

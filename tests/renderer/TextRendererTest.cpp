@@ -6,6 +6,7 @@
 #include "renderer/TextRenderer.h"
 #include "renderer/UIQuadGeometry.h"
 #include "renderer/jobs/TextureHolder.h"
+#include "support/RenderThreadCall.h"
 #include "support/RendererTestBase.h"
 
 #include <gtest/gtest.h>
@@ -75,4 +76,22 @@ TEST_F(TextRendererTest, ReleasingTheDeviceObjectsDropsTheTextGeometry)
     EXPECT_EQ(text.GetDeclaration(), nullptr);
     EXPECT_EQ(text.GetIndexBuffer(), nullptr);
     EXPECT_TRUE(text.GetTable().empty());
+}
+
+TEST_F(TextRendererTest, SharedGeometryThatCannotBeMadeIsReportedAndLeavesNothingBehind)
+{
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) {
+        const uint32_t before = gpu::LiveObjectTotal();
+        TextRenderer text;
+        gpu::Faults().FailResourceCreation(1, gpu::ObjectKind::IndexBuffer);
+        EXPECT_FALSE(text.CreateBuffers(r.GetDevice()));
+        EXPECT_EQ(text.GetDeclaration(), nullptr);
+        UIQuadGeometry quads;
+        gpu::Faults().FailResourceCreation(1, gpu::ObjectKind::VertexBuffer);
+        EXPECT_FALSE(quads.Create(r.GetDevice()));
+        EXPECT_EQ(quads.GetQuadDeclaration(), nullptr);
+        EXPECT_EQ(gpu::LiveObjectTotal(), before);
+    });
+    EXPECT_TRUE(m_log.Contains("TextRenderer: the shared text buffers could not be created", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("UIQuadGeometry: the shared UI geometry could not be created", CONSOLE_ERROR));
 }

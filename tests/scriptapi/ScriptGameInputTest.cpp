@@ -103,23 +103,33 @@ TEST_F(ScriptGameInputTest, PadQueriesAreGatedByTheProject)
     state.buttons = INPUT_PAD_B;
     state.thumbRY = 32767;
     state.rightTrigger = 255;
+    state.leftTrigger = 128;
     input::SetXInputPadState(0, state);
     Step();
     EXPECT_TRUE(Bool("gGame:IsXControllerPresent(0)"));
     EXPECT_TRUE(Bool("gGame:IsXControllerKeyPressed(INPUT_ANY_PAD, INPUT_PAD_B)"));
     EXPECT_TRUE(Bool("gGame:IsXControllerKeyPressedForTheFirstTime(0, INPUT_PAD_B)"));
     EXPECT_FALSE(Bool("gGame:IsXControllerKeyPressed(1, INPUT_PAD_B)"));
-    Run("gStick = gGame:GetXControllerAnalogInput(INPUT_ANY_PAD).w gTrigger = gGame:GetXControllerRightTriggerInput(0)");
+    Run("gStick = gGame:GetXControllerAnalogInput(INPUT_ANY_PAD).w gTrigger = gGame:GetXControllerRightTriggerInput(0) "
+        "gLeft = gGame:GetXControllerLeftTriggerInput(0)");
     EXPECT_EQ(GlobalNumber("gStick"), 1.0);
     EXPECT_EQ(GlobalNumber("gTrigger"), 1.0);
+    EXPECT_NEAR(GlobalNumber("gLeft"), 0.5, 0.01);
+    state.buttons = 0;
+    input::SetXInputPadState(0, state);
+    Step();
+    EXPECT_TRUE(Bool("gGame:IsXControllerKeyReleasedForTheFirstTime(0, INPUT_PAD_B)"));
 
     gProjectConfig.m_enableController = false;
     EXPECT_FALSE(Bool("gGame:IsXControllerPresent(0)"));
     EXPECT_FALSE(Bool("gGame:IsXControllerKeyPressed(0, INPUT_PAD_B)"));
     EXPECT_FALSE(Bool("gGame:IsXControllerKeyPressedForTheFirstTime(0, INPUT_PAD_B)"));
-    Run("gStick = gGame:GetXControllerAnalogInput(0).w gTrigger = gGame:GetXControllerRightTriggerInput(0)");
+    EXPECT_FALSE(Bool("gGame:IsXControllerKeyReleasedForTheFirstTime(0, INPUT_PAD_B)"));
+    Run("gStick = gGame:GetXControllerAnalogInput(0).w gTrigger = gGame:GetXControllerRightTriggerInput(0) "
+        "gLeft = gGame:GetXControllerLeftTriggerInput(0)");
     EXPECT_EQ(GlobalNumber("gStick"), 0.0);
     EXPECT_EQ(GlobalNumber("gTrigger"), 0.0);
+    EXPECT_EQ(GlobalNumber("gLeft"), 0.0);
     // The enable mask is not behind the gate.
     Run("gGame:EnableControllerInput(0, false)");
     EXPECT_EQ(Input().GetControllerEnableMask(), 0xFFFFFFFEu);
@@ -236,6 +246,10 @@ TEST_F(ScriptGameInputTest, TapsReachScripts)
     EXPECT_NEAR(GlobalNumber("gX"), 0.55, 1e-6);
     EXPECT_NEAR(GlobalNumber("gStartX"), 0.5, 1e-6);
     EXPECT_NEAR(GlobalNumber("gDistance"), 0.05, 1e-6);
+    EXPECT_FALSE(Bool("gGame:IsTapWithinUIElement(gId, nil, 1)"));
+    Run("gGame:CancelTapAsClick(gId) local _, _, distance = gGame:GetTapPosition(gId, Vector:new_local(), 0, 0, 0) "
+        "gDistance = distance");
+    EXPECT_GT(GlobalNumber("gDistance"), 1e18) << "no longer a click";
     Input().OnMouseButton(0.6f, 0.5f, INPUT_MOUSE_EVENT_LEFT_UP);
     Run("gReleased = gGame:GetNextReleasedTap() gNext = gGame:GetNextTapId(0)");
     EXPECT_EQ(GlobalNumber("gReleased"), id);
@@ -243,6 +257,10 @@ TEST_F(ScriptGameInputTest, TapsReachScripts)
     Run("gGame:EnableMouseTapEmulation(false)");
     EXPECT_FALSE(Input().IsMouseTapEmulationEnabled());
     Run("gGame:EnableMouseTapEmulation(true)");
+    Input().OnMouseButton(0.5f, 0.5f, INPUT_MOUSE_EVENT_LEFT_DOWN);
+    Run("gGame:MarkTapRetrieved(gGame:GetNextTapId(gId)) gNew = gGame:GetNewTap(0)");
+    EXPECT_EQ(GlobalNumber("gNew"), 0.0) << "a tap marked as seen is not new";
+    Input().OnMouseButton(0.5f, 0.5f, INPUT_MOUSE_EVENT_LEFT_UP);
     Input().EndFrame();
     EXPECT_EQ(Depth(), 0);
 }

@@ -104,6 +104,8 @@ public:
         return Record("OnInputEvent:" + std::to_string(event) + ":" + std::to_string(value));
     }
     bool OnScreenResolutionChanged() override { return Record("OnScreenResolutionChanged"); }
+    bool OnInputConfigChanged() override { return Record("OnInputConfigChanged"); }
+    void OnConfigSaved() override { Record("OnConfigSaved"); }
     void OnBeforeSceneRender(uint32_t passFlags, uint32_t) override
     {
         Record("OnBeforeSceneRender:" + std::to_string(passFlags));

@@ -15,6 +15,8 @@ public:
     {
     public:
         const char* GetScriptClassName() const override { return "LuaGameDelegate"; }
+        bool IsGameRunning() override { return running; }
+        bool running = false; // entity script hooks run only in a running game
     };
 
 protected:

@@ -72,6 +72,10 @@ TEST(StringHistoryContainerTest, RecordsOfNamesRoundTripAndOldTextRecordsAreConv
     StringHistoryContainer read(0);
     ASSERT_TRUE(ReadObjectRecord(read, record.Data(), size_t(record.Count()), 0));
     EXPECT_EQ(Entries(read), (std::vector<std::string>{"Foo()", "x = 1"}));
+    const std::vector<uint8_t> absent = {12, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 0, 1, 'a', 0};
+    StringHistoryContainer withGap(0);
+    ASSERT_TRUE(ReadObjectRecord(withGap, absent.data(), absent.size(), 0));
+    EXPECT_EQ(Entries(withGap), (std::vector<std::string>{"", "a"})) << "an absent name is an empty entry";
     EXPECT_FALSE(log.Contains("old form"));
 
     // The older form: plain zero-terminated texts.

@@ -126,6 +126,9 @@ TEST_F(EntitySoundEmitterTest, PlayMakesAnInstanceAtTheEmitterWithTheGivenParame
     EXPECT_EQ(instances[1].name, "hit.wav");
     EXPECT_FALSE(instances[1].streamed);
     EXPECT_EQ(instances[1].params.LoopCount, SoundParamWrapper::DEFAULT.LoopCount);
+    EXPECT_EQ(emitter->PostPlay(std::string(70000, 'x').c_str(), nullptr), 0u) << "a name past the ring";
+    EXPECT_TRUE(m_log.Contains("Sound name too long to play: xxxx", CONSOLE_ERROR));
+    EXPECT_EQ(emitter->PostPlay("hit.wav", nullptr), plain + 1) << "the refused name took no id";
     m_sound.Engine().StopSound(kAllSoundInstances, 0.0f, nullptr);
     emitter->PostDestroy();
 }

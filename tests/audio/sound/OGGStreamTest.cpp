@@ -73,6 +73,19 @@ TEST(OGGStreamTest, DamagedStreamsFailToOpenOrEndEarly)
         total += got;
     EXPECT_GT(total, 0u);
     EXPECT_LT(total, 22050u * 2 * 3);
+
+    // More channels than the mixer takes are refused at open.
+    std::vector<uint8_t> nine;
+    ASSERT_TRUE(SoundWriter::EncodeOggVorbis(SoundWriter::MakeTone(std::vector<double>(9, 440.0), 22050, 0.1, 0.5),
+                                             0.4f, nine));
+    SoundStreamStaticDataSource wide;
+    wide.AddRange(nine.data(), uint32_t(nine.size()));
+    OGGStream tooWide(&wide);
+    EXPECT_FALSE(tooWide.Open());
+    EXPECT_EQ(tooWide.Read(pcm, sizeof(pcm)), 0u);
+    std::vector<uint8_t> none = {1};
+    EXPECT_FALSE(SoundWriter::EncodeOggVorbis(SoundWriter::MakeTone({}, 22050, 0.1, 0.5), 0.4f, none));
+    EXPECT_TRUE(none.empty());
 }
 
 namespace

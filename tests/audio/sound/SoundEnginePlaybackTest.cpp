@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using SoundAnalysis::Frequency;
 using SoundAnalysis::Rms;
 using SoundAnalysis::ToneLevel;
@@ -521,10 +523,34 @@ TEST_F(SoundEnginePlaybackTest, StaticWaveLoopsFromSoundMemory)
     EXPECT_GT(Rms(out[0], 18000, 19000), 0.3);
     EXPECT_LT(Rms(out[0], 19400, out[0].size()), 1e-6);
     params.LoopCount = 0;
-    m_sound.Engine().PlaySystemSound("beep.wav", &params);
+    const uint32_t id = m_sound.Engine().PlaySystemSound("beep.wav", &params);
     ASSERT_TRUE(m_sound.WaitForVoices(1));
     m_sound.Render(600);
     EXPECT_GT(Rms(m_sound.Take()[0], 27000, 28000), 0.3) << "a count of 0 loops on";
     EXPECT_TRUE(m_log.Contains("Playing WAV sound file", CONSOLE_WARNING));
+    m_sound.Engine().ExitLoop(id, nullptr);
+    m_sound.Engine().Flush();
+    m_sound.Render(300);
+    EXPECT_LT(Rms(m_sound.Take()[0], 9600, 14400), 1e-6) << "the pass under way and the one queued end it";
+    EXPECT_EQ(m_sound.VoiceCount(), 0u);
+
+    // Files of different kinds cannot take turns; an XWMA image plays if the mixer reads its format.
+    m_sound.Engine().PlaySystemSound("beep.wav;tone.ogg", nullptr);
+    std::vector<uint8_t> image = SoundWriter::EncodeWav(SoundWriter::MakeTone({660.0}, kRate, 0.1, 0.5));
+    std::memcpy(image.data() + 8, "XWMA", 4);
+    m_sound.WriteBytes("sounds/pcm.wav", image);
+    image[20] = 0x61, image[21] = 0x01;
+    m_sound.WriteBytes("sounds/wma.wav", image);
+    m_sound.Engine().PlaySystemSound("wma.wav", nullptr);
+    params.LoopCount = 1;
+    params.Volume = 0.5f;
+    m_sound.Engine().PlaySystemSound("pcm.wav", &params);
+    ASSERT_TRUE(m_sound.WaitForVoices(1));
+    m_sound.Render(100);
+    const auto xwma = m_sound.Take();
+    EXPECT_NEAR(Frequency(xwma[0], 0, 4800, kRate), 660.0, 5.0);
+    EXPECT_NEAR(Rms(xwma[0], 0, 4800), 0.354 * 0.5, 0.01) << "at the sound's volume";
+    EXPECT_TRUE(m_log.Contains("Cannot loop files of different format", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Sound device refused a voice for", CONSOLE_WARNING));
 }
 } // namespace

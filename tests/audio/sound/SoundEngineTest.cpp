@@ -3,6 +3,7 @@
 #include "support/SoundTestBase.h"
 
 #include "engine/config/GameConfig.h"
+#include "engine/config/ProjectConfig.h"
 
 #include <gtest/gtest.h>
 
@@ -88,6 +89,23 @@ TEST_F(SoundEngineTest, StreamLimitsAndTheExclusiveTrack)
     EXPECT_EQ(sound.InstanceCount(), 0u);
 }
 
+TEST_F(SoundEngineTest, WithEveryDecodeBufferTakenTheNextOggSoundIsRefused)
+{
+    gProjectConfig.m_pcUsesMobileSettings = true;
+    gProjectConfig.m_soundDecoders = 1;
+    SoundTestHarness sound;
+    Start(sound);
+    gProjectConfig.m_pcUsesMobileSettings = false;
+    gProjectConfig.m_soundDecoders = 16;
+    sound.Engine().PlaySystemSound("tone.ogg", nullptr);
+    sound.Engine().PlaySystemSound("tone.ogg", nullptr);
+    ASSERT_TRUE(sound.WaitForVoices(1));
+    for (int i = 0; i < 200 && sound.InstanceCount() != 1; ++i)
+        sound.WaitCycles(1);
+    EXPECT_EQ(sound.VoiceCount(), 1u);
+    EXPECT_TRUE(m_log.Contains("Unable to allocate decode buffer", CONSOLE_ERROR));
+}
+
 TEST_F(SoundEngineTest, LoopingSoundTurnsZombieOutOfRangeAndComesBack)
 {
     SoundTestHarness sound;
@@ -105,6 +123,9 @@ TEST_F(SoundEngineTest, LoopingSoundTurnsZombieOutOfRangeAndComesBack)
     sound.SetListenerAt(11.5f, 0.0f, 0.0f); // between the two thresholds: stays a zombie
     sound.WaitCycles(5);
     EXPECT_EQ(sound.VoiceCount(), 0u);
+    sound.Engine().LogActiveSoundInstances();
+    sound.Engine().Flush();
+    EXPECT_TRUE(m_log.Contains("000 l:1 Zombie"));
     sound.SetListenerAt(10.5f, 0.0f, 0.0f);
     ASSERT_TRUE(sound.WaitForVoices(1));
     EXPECT_TRUE(sound.Instances().at(0).streamed) << "it comes back streamed, as it was made";
@@ -226,6 +247,9 @@ TEST_F(SoundEngineTest, BrokenFilesFailWithALoggedError)
     // Of two files, one name of 1023 letters is still looked up and the other, one letter longer, is refused.
     sound.Engine().PlaySystemSound((std::string(1023, 'n') + ";" + std::string(1024, 'n')).c_str(), nullptr);
     sound.Engine().PlaySystemSound(";", nullptr); // no file at all
+    // Names that cannot fit the command ring are refused before anything is posted.
+    EXPECT_EQ(sound.Engine().PlaySystemSound(std::string(70000, 'n').c_str(), nullptr), 0u);
+    sound.Engine().SetLoopFile(1, std::string(70000, 'n').c_str());
     for (int i = 0; i < 200 && sound.InstanceCount() != 0; ++i)
         sound.WaitCycles(1);
     EXPECT_EQ(sound.InstanceCount(), 0u);
@@ -235,5 +259,7 @@ TEST_F(SoundEngineTest, BrokenFilesFailWithALoggedError)
     EXPECT_TRUE(m_log.Contains("Unable to open sound file for streaming: [nothing.ogg]", CONSOLE_ERROR));
     EXPECT_TRUE(m_log.Contains("Resource loading failed (nnnnnnnn", CONSOLE_ERROR));
     EXPECT_TRUE(m_log.Contains("Sound file name too long", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Sound name too long to play", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Loop file name too long", CONSOLE_ERROR));
 }
 } // namespace

@@ -391,6 +391,18 @@ TEST_F(VideoEngineTest, FilesThatCannotPlayReportWhyAndEndThePlayer)
     std::vector<uint8_t> good;
     VideoSpec spec;
     ASSERT_TRUE(VideoWriter::EncodeOggTheora(spec, good));
+    // What the encoders cannot take is refused before anything is written.
+    for (const auto& change : std::initializer_list<void (*)(VideoSpec&)>{
+             [](VideoSpec& s) { s.width = 1u << 20; },
+             [](VideoSpec& s) { s.sound = true, s.channelTonesHz = {440.0, 550.0}; },
+             [](VideoSpec& s) { s.sound = true, s.soundRate = 0; }})
+    {
+        VideoSpec bad = spec;
+        change(bad);
+        std::vector<uint8_t> none;
+        EXPECT_FALSE(VideoWriter::EncodeOggTheora(bad, none));
+        EXPECT_TRUE(none.empty());
+    }
     ASSERT_TRUE(m_harness.Start(false));
     // Not an Ogg file at all, and a file cut inside its headers.
     {
@@ -603,7 +615,11 @@ TEST_F(VideoEngineTest, SoundWithNothingToPlayItLeavesThePictureToTheWallClock)
     {
         const char* name;
         bool soundThread;
-    } cases[] = {{"no sound thread", false}, {"no sound device", true}};
+        audio::DeviceFailure device;
+        uint32_t channels;
+    } cases[] = {{"no sound thread", false, audio::DeviceFailure::EngineCreation, 1},
+                 {"no sound device", true, audio::DeviceFailure::EngineCreation, 1},
+                 {"a voice the mixer refuses", true, audio::DeviceFailure::None, 9}};
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
@@ -611,8 +627,9 @@ TEST_F(VideoEngineTest, SoundWithNothingToPlayItLeavesThePictureToTheWallClock)
         VideoSpec spec;
         spec.frames = 8;
         spec.sound = true;
+        spec.soundChannels = c.channels;
         ASSERT_TRUE(harness.WriteVideo("tone", spec));
-        ASSERT_TRUE(harness.Start(c.soundThread, audio::DeviceFailure::EngineCreation));
+        ASSERT_TRUE(harness.Start(c.soundThread, c.device));
         At(0.0);
         ASSERT_TRUE(harness.Video().Play("tone", nullptr, true, false, 1.0f));
         ASSERT_TRUE(harness.UpdateUntilOpen());
@@ -635,6 +652,7 @@ TEST_F(VideoEngineTest, SoundWithNothingToPlayItLeavesThePictureToTheWallClock)
         EXPECT_FALSE(harness.Video().IsPlaying());
         harness.Stop();
     }
+    EXPECT_TRUE(m_log.Contains("Video sound voice refused (9 channels, 22050 Hz)", CONSOLE_WARNING));
 }
 
 TEST_F(VideoEngineTest, ASoundLagOfMoreThanAFifthOfASecondResyncsOnce)
@@ -671,6 +689,32 @@ TEST_F(VideoEngineTest, ASoundLagOfMoreThanAFifthOfASecondResyncsOnce)
     float videoTime = 0.0f;
     m_harness.OnPlayer([&](VideoPlayer* player) { videoTime = player->GetVideoTime(); });
     EXPECT_NEAR(videoTime, double(SamplesPlayed()) / 22050.0, 0.01);
+}
+
+TEST_F(VideoEngineTest, WithoutItsShadersAVideoPlaysUndrawnAndSaysSoOnce)
+{
+    VideoSpec spec;
+    spec.frames = 4;
+    ASSERT_TRUE(m_harness.WriteVideo("plain", spec));
+    ASSERT_TRUE(m_harness.Start(false));
+    m_harness.Video().Close();
+    gShaderManager.ClearDefinitions();
+    EXPECT_FALSE(m_harness.Video().Init());
+    EXPECT_TRUE(m_log.Contains("Video shaders \"Video\" cannot be loaded", CONSOLE_ERROR));
+    ASSERT_TRUE(m_harness.Video().Play("plain", nullptr, true, false, 1.0f));
+    ASSERT_TRUE(m_harness.UpdateUntilOpen());
+    At(0.15);
+    m_harness.Update();
+    ASSERT_EQ(m_harness.ShownFrame(), 0);
+    RunOnRenderThread(m_harness.Renderer(), [](NorvexRenderer& r) { r.GetDevice()->BeginScene(); });
+    m_harness.Video().Draw();
+    m_harness.Video().Draw();
+    m_harness.Renderer().SubmitCommands(true);
+    RunOnRenderThread(m_harness.Renderer(), [](NorvexRenderer& r) {
+        EXPECT_TRUE(r.GetDevice()->GetDrawLog().empty());
+        r.GetDevice()->EndScene();
+    });
+    EXPECT_EQ(CountOf("Video draw without the \"Video\" shaders"), 1u);
 }
 
 TEST_F(VideoEngineTest, FullScreenDrawFitsThePictureWithTheVideoShaders)

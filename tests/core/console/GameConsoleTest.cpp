@@ -130,6 +130,8 @@ TEST_F(GameConsoleFramesTest, ScriptPrintsReachTheListenerWithTheirKinds)
     gConsole.PrintWarning("careful");
     gConsole.PrintError("broken");
     gConsole.Print(nullptr);
+    const char* const noFormat = nullptr;
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, noFormat);
     gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "not for the listener");
     const std::vector<CapturedMessage> messages = capture.Messages();
     ASSERT_EQ(messages.size(), 4u);

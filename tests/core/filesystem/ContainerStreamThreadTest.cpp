@@ -1,6 +1,8 @@
 // ctest-labels: thread
 #include "core/filesystem/FileSystem.h"
 #include "core/filesystem/FileSystemContainerMountPoint.h"
+#include "core/filesystem/PhysicalFileReader.h"
+#include "platform/os/Clock.h"
 #include "support/ConsoleCapture.h"
 #include "support/TempFolder.h"
 #include "tools/datakit/ContainerWriter.h"
@@ -77,4 +79,35 @@ TEST(ContainerStreamThreadTest, ConcurrentReadsAndDestruction)
     EXPECT_EQ(mismatches.load(), 0);
     EXPECT_FALSE(console.Contains("flush returned before"));
     EXPECT_EQ(console.CountOfKind(CONSOLE_ERROR), 0u);
+}
+
+// A stream dropped while its reads wait behind other work says so, and waits for them before its
+// buffers go: the reader thread is held until the drop has asked it to catch up.
+TEST(ContainerStreamThreadTest, DroppingAStreamWithReadsStillQueuedWaitsForThem)
+{
+    TempFolder folder;
+    ContainerWriter writer(1);
+    ASSERT_TRUE(writer.Add("e.bin", Sample(80000, 7)));
+    const std::string path = folder / "held.dat";
+    ASSERT_TRUE(writer.Write(path));
+    ASSERT_TRUE(gFileSystem.MountContainer("held", path.c_str(), 1, 0x5BD1E995u, 0));
+    ConsoleCapture console;
+    std::atomic<bool> release{false};
+    const auto hold = [](BaseThread&, uintptr_t flag, CommandRingBuffer&) {
+        for (int turn = 0; turn < 5000 && !reinterpret_cast<std::atomic<bool>*>(flag)->load(); ++turn)
+            os::Sleep(1);
+    };
+    ASSERT_TRUE(gPhysicalFileReader.PostCall(hold, reinterpret_cast<uintptr_t>(&release)));
+    auto stream = gFileSystem.OpenInputStream("held/e.bin", nullptr, nullptr, 0); // compressed: reads at once
+    ASSERT_TRUE(stream);
+    const uint32_t queued = gPhysicalFileReader.GetRing().GetFillLevel();
+    std::thread dropper([&stream] { stream.reset(); });
+    while (gPhysicalFileReader.GetRing().GetFillLevel() == queued) // until the drop's flush is queued
+        os::Sleep(0);
+    release = true;
+    dropper.join();
+    gFileSystem.UnmountAll();
+    EXPECT_TRUE(console.Contains("Incorrect usage of container file reader is causing delay. File: held/e.bin",
+                                 CONSOLE_WARNING));
+    EXPECT_FALSE(console.Contains("flush returned before"));
 }

@@ -37,6 +37,9 @@ TEST_F(CrcFileTest, RoundTripMatchesTheHandWrittenLayout)
     EXPECT_EQ(m_folder.ReadFile("digits.bin"), kDigitsFile);
     ASSERT_TRUE(Save((m_folder / "disk.bin").c_str(), "123456789", nullptr));
     EXPECT_EQ(m_folder.ReadFile("disk.bin"), kDigitsFile) << "a disk path keeps the layout";
+    EXPECT_EQ(FileReader((m_folder / "disk.bin").c_str(), nullptr, nullptr, kFileSystemOpenCrc).GetSize(), 9u)
+        << "and reads back the payload alone";
+    EXPECT_FALSE(FileReader((m_folder / "none.bin").c_str(), nullptr, nullptr, kFileSystemOpenCrc).IsOpen());
 
     FileReader reader("digits.bin", nullptr, "save", kFileSystemOpenCrc);
     ASSERT_TRUE(reader.IsOpen());

@@ -474,6 +474,12 @@ TEST_F(FileSystemContainerMountPointTest, HugeExtraPartCountIsCappedAtFourParts)
     ASSERT_TRUE(gFileSystem.MountContainer("huge", (m_folder / "huge.dat").c_str(), kNoGroup, kMultiplier, 0xFFFFFFFFu));
     EXPECT_TRUE(console.Contains("More than MAX_CONTAINER_FILE_NUM container files required", CONSOLE_WARNING));
     EXPECT_TRUE(gFileSystem.FileExists("huge/a.txt", nullptr, nullptr));
+    // A reader group past the kept handles reads through handles opened per read.
+    ASSERT_TRUE(gFileSystem.MountContainer("far", (m_folder / "huge.dat").c_str(), 99, kMultiplier, 0));
+    EXPECT_TRUE(console.Contains("reader group 99 out of range, reading without a kept handle", CONSOLE_WARNING));
+    Bytes out;
+    ASSERT_TRUE(ReadAll("far/a.txt", 10, out));
+    EXPECT_EQ(out, ToBytes("a"));
 }
 
 namespace

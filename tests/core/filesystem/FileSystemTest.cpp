@@ -65,6 +65,11 @@ TEST_F(FileSystemTest, MountConflictsIgnoreCase)
         EXPECT_NE(gFileSystem.FindMountPoint(name), nullptr) << name;
     EXPECT_EQ(gFileSystem.FindMountPoint("scene"), nullptr);
     EXPECT_TRUE(capture.Contains("Mounting directory " + m_folder.Path() + " to zeta", CONSOLE_MESSAGE));
+    // Unmounting takes the mount of that name alone, not the one sorted before it.
+    EXPECT_FALSE(gFileSystem.Unmount("scene"));
+    EXPECT_TRUE(gFileSystem.Unmount("ZETA"));
+    EXPECT_EQ(gFileSystem.FindMountPoint("zeta"), nullptr);
+    EXPECT_NE(gFileSystem.FindMountPoint("common"), nullptr);
 }
 
 TEST_F(FileSystemTest, LookupInsideDirectoryMountsIgnoresCase)
@@ -101,6 +106,8 @@ TEST_F(FileSystemTest, UnmountedPathsFailQuietly)
     EXPECT_EQ(gFileSystem.OpenOutputStream("nothing/here.bin", nullptr, nullptr, 0), nullptr);
     EXPECT_EQ(gFileSystem.OpenInputStream("common/missing.bin", nullptr, nullptr, 0), nullptr);
     EXPECT_FALSE(FileSystemIterator("nothing", "*").IsValid());
+    EXPECT_FALSE(FileSystemIterator("common/missing", "*").IsValid());
+    EXPECT_FALSE(FileSystemIterator((m_folder / "missing").c_str(), "*").IsValid());
     EXPECT_EQ(FileSystemIterator(nullptr, "*").Next(), nullptr);
     EXPECT_TRUE(capture.Messages().empty());
 }

@@ -163,3 +163,13 @@ TEST_F(StreamingFileReaderTest, PumpKeepsLargeFilesFlowing)
     newer->PostDestroy();
     reader->PostDestroy();
 }
+
+TEST(StreamingFileReaderWithoutThreadTest, OpensClosedAndIsFreedByItsDestroy)
+{
+    ConsoleCapture console;
+    auto* reader = new StreamingFileReader(4096, "data/big.bin", nullptr, nullptr, false);
+    EXPECT_TRUE(console.Contains("StreamingFileReader used without a filling thread: data/big.bin", CONSOLE_ERROR));
+    EXPECT_TRUE(reader->IsFinishedOpening()) << "a wait for the open must not hang";
+    EXPECT_FALSE(reader->IsOpen());
+    reader->PostDestroy(); // freed here, or the leak check fails the run
+}

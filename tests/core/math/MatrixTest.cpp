@@ -357,6 +357,7 @@ TEST(MatrixTest, ProjectionsMapTheViewVolumeToClipSpace)
 
     EXPECT_FALSE(p.LoadPerspectiveFovLH(0.0f, 1.0f, 1, 10));
     EXPECT_FALSE(p.LoadPerspectiveLH(1, 1, 5, 5));
+    EXPECT_FALSE(p.LoadPerspectiveOffCenterLH(0, 4, 1, 1, 1, 11));
     EXPECT_FALSE(p.LoadOrthoOffCenterLH(1, 1, 0, 1, 0, 1));
     EXPECT_TRUE(p.Equals(Matrix::ONE));
 }

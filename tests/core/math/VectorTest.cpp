@@ -69,6 +69,10 @@ TEST(VectorTest, NegateAbsLerpClamp)
     EXPECT_TRUE(Near(v, Vector(0, 5, 10, 2.5f)));
     v.Clamp(Vector(1, 1, 1, 1), Vector(6, 6, 6, 6));
     EXPECT_TRUE(Near(v, Vector(1, 5, 6, 2.5f), 0.0f));
+    v.Div(Vector(2, 4, 6, 8), 2.0f);
+    EXPECT_TRUE(Near(v, Vector(1, 2, 3, 4), 0.0f));
+    v.Set3(7, 8, 9);
+    EXPECT_TRUE(Near(v, Vector(7, 8, 9, 4), 0.0f)) << "w is kept";
 }
 
 TEST(VectorTest, GetRGBAClampsAndTruncates)
@@ -90,6 +94,11 @@ TEST(VectorTest, TransformForms)
     Vector full(1, 2, 3, 2);
     full.Transform(m);
     EXPECT_TRUE(Near(full, Vector(21, 42, 63, 2), 0.0f));
+    Matrix copy;
+    copy.Set(m);
+    Vector plane;
+    plane.TransformPlane(copy, Vector(1, 2, 3, 2));
+    EXPECT_TRUE(Near(plane, full, 0.0f)) << "a plane goes through all four rows, as the matrix was copied";
     Vector h;
     h.TransformHomogen(m, Vector(1, 2, 3, 2));
     EXPECT_TRUE(Near(h, Vector(10.5f, 21, 31.5f, 1)));

@@ -87,6 +87,11 @@ TEST(SlotPoolTest, BlocksHandOutOnlyWhatTheyHoldAndLargeObjectsUseTheHeap)
     EXPECT_EQ(Address(large) % Pool::kSlotAlignment, 0u);
     std::memset(large, 1, Pool::kLargestSlot + 1);
     Pool::Free(large, Pool::kLargestSlot + 1);
+    // An object aligned past the slots' boundary comes from the heap on its own boundary.
+    const std::align_val_t wide{4 * Pool::kSlotAlignment};
+    void* const aligned = Pool::AllocateObject(48, wide);
+    EXPECT_EQ(Address(aligned) % (4 * Pool::kSlotAlignment), 0u);
+    Pool::FreeObject(aligned, 48, wide);
 }
 
 TEST(SlotPoolTest, ThreadsMakingAndFreeingAtOnceNeverShareASlot)

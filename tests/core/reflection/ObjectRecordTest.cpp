@@ -504,14 +504,29 @@ TEST_F(ObjectRecordTest, SaveAndLoadThroughTheFileSystemRefusingTruncatedFiles)
     EXPECT_EQ(loaded.m_base, 7u);
 
     std::string bytes = folder.ReadFile("object.bin");
-    folder.WriteFile("cut.bin", bytes.substr(0, bytes.size() - 2));
     AlphaDerived untouched;
     untouched.m_text = "before";
-    ConsoleCapture capture;
-    EXPECT_FALSE(untouched.LoadFromFile((folder / "cut").c_str(), "bin", nullptr, 16));
-    EXPECT_TRUE(capture.Contains("truncated", CONSOLE_ERROR));
-    EXPECT_EQ(untouched.m_text, "before");
+    // Cut in the payload, then inside the magic and CRC words.
+    const struct
+    {
+        size_t length;
+        const char* error;
+    } cuts[] = {{bytes.size() - 2, "bytes is truncated"}, {6, "record header truncated"}};
+    for (const auto& cut : cuts)
+    {
+        folder.WriteFile("cut.bin", bytes.substr(0, cut.length));
+        ConsoleCapture capture;
+        EXPECT_FALSE(untouched.LoadFromFile((folder / "cut").c_str(), "bin", nullptr, 16)) << cut.length;
+        EXPECT_TRUE(capture.Contains(cut.error, CONSOLE_ERROR)) << cut.length;
+        EXPECT_EQ(untouched.m_text, "before");
+    }
     EXPECT_FALSE(untouched.LoadFromFile((folder / "missing").c_str(), "bin", nullptr, 0));
+
+    // The short form reads a plain record from "<path>.bin".
+    object.m_text = "plain";
+    ASSERT_TRUE(object.SaveToFile(path.c_str(), "bin", nullptr, 0));
+    ASSERT_TRUE(untouched.LoadFromFile(path.c_str(), nullptr));
+    EXPECT_EQ(untouched.m_text, "plain");
 }
 
 TEST_F(ObjectRecordTest, EmptyPayloadsReadFromPlainAndCrcFiles)
@@ -619,6 +634,16 @@ TEST_F(ObjectRecordTest, EveryValueKindReadsBackAndSwapsEachWord)
             EXPECT_TRUE(property->Deserialize(in, &copy, 0) && property->Equals(&object, &copy)) << property->GetName();
             EXPECT_FALSE(property->Deserialize(cut, &copy, 0)) << property->GetName();
         }
+        if (property->GetFixedSize() != 0)
+        {
+            // The direct form of one size reads back the same value.
+            uint8_t at[128] = {};
+            AllPropertyTypes direct;
+            property->WriteFixed(at, &object, false);
+            property->ReadFixed(at, &direct);
+            ResolvePendingEntityReferences();
+            EXPECT_TRUE(property->Equals(&object, &direct)) << property->GetName();
+        }
         size_t word = 1;
         if (type == RTTI_TYPE_UNSIGNED_SHORT || type == RTTI_TYPE_WIDE_STRING)
             word = 2;
@@ -628,5 +653,21 @@ TEST_F(ObjectRecordTest, EveryValueKindReadsBackAndSwapsEachWord)
         for (size_t at = 0; at < plainOut.Size(); at += word)
             for (size_t i = 0; i < word; ++i)
                 EXPECT_EQ(swapped[at + i], plain[at + word - 1 - i]) << property->GetName() << " byte " << at + i;
+    }
+    // Arrays and objects one byte short: refused, and what was read so far is dropped, not kept (an
+    // embedded object is read in place; whole records are validated before any of it is).
+    const AllPropertyTypes fresh;
+    for (const RTTIProperty* property : AllPropertyTypes::StaticClassProperties()->GetProperties())
+    {
+        if (property->HasTextForm())
+            continue;
+        uint8_t bytes[512] = {};
+        RecordOutput out(bytes, sizeof(bytes), false);
+        property->Serialize(out, &object, 0);
+        AllPropertyTypes copy;
+        RecordInput cut(bytes, out.Size() - 1);
+        EXPECT_FALSE(property->Deserialize(cut, &copy, 0)) << property->GetName();
+        EXPECT_TRUE(property->GetType() == RTTI_TYPE_EMBEDDED_OBJECT || property->Equals(&copy, &fresh))
+            << property->GetName();
     }
 }

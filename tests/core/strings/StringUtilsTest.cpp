@@ -52,6 +52,10 @@ TEST(StringUtilsTest, BuildPathNeverPassesTheBuffer)
     EXPECT_EQ(Build("a", "bin", nullptr, 1), "");
     const std::string longName(400, 'x');
     EXPECT_EQ(Build(longName.c_str(), "bin", "base").size(), 259u);
+    char untouched[4] = "abc";
+    BuildPath(untouched, 0, "a", "bin", nullptr);
+    ExtractDirectory(untouched, 0, "a/b");
+    EXPECT_STREQ(untouched, "abc") << "no room, not even for the terminator";
 }
 
 TEST(StringUtilsTest, PathComponentsAndKinds)

@@ -102,6 +102,20 @@ TEST_F(ConfigFilesTest, FirstStartMakesTheFoldersAndTakesTheProjectDefaults)
 
     EXPECT_FALSE(ConfigFiles::CreateUserFolders(""));
     EXPECT_FALSE(ConfigFiles::SaveConfig(nullptr));
+
+    // Nowhere to keep user data: the start-up is refused and told how to give a place.
+    std::vector<std::pair<const char*, std::string>> kept;
+    for (const char* name : {"NORVEX_APPDATA", "XDG_DATA_HOME", "HOME"})
+    {
+        if (const char* value = std::getenv(name))
+            kept.emplace_back(name, value);
+        unsetenv(name);
+    }
+    ConsoleCapture console;
+    EXPECT_FALSE(ConfigFiles::CreateUserFolders(kProject));
+    EXPECT_TRUE(console.Contains("No application data folder: set NORVEX_APPDATA", CONSOLE_ERROR));
+    for (const auto& [name, value] : kept)
+        setenv(name, value.c_str(), 1);
 }
 
 TEST_F(ConfigFilesTest, UserConfigurationRoundTrips)

@@ -6,6 +6,7 @@
 #include "engine/config/LUAConfigHelper.h"
 #include "engine/config/SceneNamesTable.h"
 #include "engine/NorvexEngine.h"
+#include "engine/platform/PlatformState.h"
 #include "renderer/NorvexRenderer.h"
 #include "support/GameEngineFixture.h"
 
@@ -82,4 +83,46 @@ TEST_F(LUAConfigHelperSystemTest, FrontToBackSortingIsTheRenderersOption)
         EXPECT_EQ(renderer->IsFrontToBackSortingEnabled(), on);
         EXPECT_EQ(gConfigHelper.IsFrontToBackSortingEnabled(), on);
     }
+}
+
+TEST_F(LUAConfigHelperSystemTest, FullScreenModesAreTheDevicesAndPictureSettingsReachTheRenderer)
+{
+    NorvexRenderer* const renderer = gNorvexEngine.GetRenderer();
+    ASSERT_NE(renderer, nullptr);
+    const PlatformState kept = gPlatform;
+    gPlatform.desktopWidth = 1920;
+    gPlatform.desktopHeight = 1080;
+    gGameConfig.m_fullScreenMode = true;
+    gConfigHelper.AdjustScreenModeTableToDisplayMode();
+    const auto& modes = renderer->GetDisplayModes().Modes();
+    ASSERT_EQ(gConfigHelper.GetScreenModeCount(), modes.size());
+    for (uint32_t i = 0; i < modes.size(); ++i)
+    {
+        EXPECT_EQ(gConfigHelper.GetScreenModeDesc(i), std::to_string(modes[i].width) + "x" + std::to_string(modes[i].height));
+        // A mode of the desktop's shape is found again from the scale it stores.
+        gConfigHelper.SetScreenMode(i);
+        if (modes[i].width * 9 == modes[i].height * 16)
+        {
+            EXPECT_EQ(gConfigHelper.GetScreenMode(), i) << modes[i].width;
+        }
+    }
+    gConfigHelper.SetBrightness(0.25f);
+    gConfigHelper.SetScreenScaleX(0.5f);
+    gConfigHelper.SetScreenScaleY(2.0f);
+    renderer->SubmitCommands(true);
+    EXPECT_EQ(renderer->GetBrightness(), 0.25f);
+    EXPECT_EQ(renderer->GetScreenScaleX(), NorvexRenderer::MapScreenScale(0.5f));
+    EXPECT_EQ(renderer->GetScreenScaleY(), NorvexRenderer::MapScreenScale(1.0f));
+    gPlatform = kept;
+    gGameConfig.SetDefaults();
+}
+
+TEST_F(LUAConfigHelperSystemTest, SavingTellsTheDelegateAndWritesTheUserConfiguration)
+{
+    ASSERT_FALSE(gConfigHelper.CheckIfFileExists("config", "bin", "project"));
+    gConfigHelper.SetInputMode(2);
+    gConfigHelper.SetInputMode(2);
+    gConfigHelper.SaveConfig();
+    EXPECT_EQ(m_delegate.Joined(), "OnInputConfigChanged;OnConfigSaved;") << "an unchanged mode is not announced";
+    EXPECT_TRUE(gConfigHelper.CheckIfFileExists("config", "bin", "project"));
 }

@@ -147,6 +147,12 @@ TEST_F(InputManagerTapsTest, TapWithinOneFrameIsReturnedOnceAndDroppedAtFrameEnd
     EXPECT_EQ(Events(), (EventList{{2, 1}, {3, 1}}));
     m_manager.ClearInputEvents();
     EXPECT_TRUE(m_manager.GetInputEvents().IsEmpty());
+    // One the script marks as seen is no longer new, yet its release is still reported.
+    m_manager.BeginTap(5, 0.1f, 0.2f);
+    m_manager.EndTap(5, 0.1f, 0.2f);
+    m_manager.MarkTapRetrieved(2);
+    EXPECT_EQ(m_manager.GetNewTap(source), 0u);
+    EXPECT_EQ(m_manager.GetNextReleasedTap(), 2u);
 }
 
 TEST_F(InputManagerTapsTest, TapLifeCycleAndQueries)

@@ -251,6 +251,14 @@ TEST_F(InputManagerTest, WindowMouseMessagesReachTheQueue)
     input::PlugMouse(true);
     MouseMessageFeed::Deliver(m_manager, 800, 480);
     EXPECT_EQ(events.Count(), 1);
+    // A window without a client area drops what came; a button message is its own event.
+    input::PostMouseMessage({input::MouseMessageKind::LeftUp, 1, 1, 0});
+    MouseMessageFeed::Deliver(m_manager, 0, 480);
+    input::PostMouseMessage({input::MouseMessageKind::RightDown, 400, 120, 0});
+    MouseMessageFeed::Deliver(m_manager, 800, 480);
+    ASSERT_EQ(events.Count(), 2);
+    EXPECT_EQ(events[1].kind, INPUT_MOUSE_EVENT_RIGHT_DOWN);
+    EXPECT_EQ(events[1].x, 0.5f);
 }
 
 TEST_F(InputManagerTest, AnyPadQueriesFollowTheEnableMask)

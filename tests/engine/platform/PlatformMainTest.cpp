@@ -7,6 +7,7 @@
 #include "engine/platform/PlatformState.h"
 #include "engine/input/InputCodes.h"
 #include "engine/input/InputManager.h"
+#include "platform/input/InputHardware.h"
 #include "platform/window/Cursor.h"
 #include "platform/window/Display.h"
 #include "platform/window/WindowMessages.h"
@@ -172,6 +173,26 @@ TEST_F(PlatformMainTest, CtrlEnterTogglesFullScreenBothWays)
     EXPECT_EQ(gGame.GetScreenWidth(), 800u);
 }
 
+TEST_F(PlatformMainTest, AFullScreenSwitchThatFailedIsMadeWhenFocusComesBack)
+{
+    Start(false);
+    win::FailDisplayChanges(1);
+    ToggleFullScreen();
+    ASSERT_TRUE(gPlatform.fullScreen);
+    ASSERT_FALSE(gPlatform.displayChanged);
+    win::SetFocus(nullptr);
+    ASSERT_TRUE(RunMainLoopTurn());
+    EXPECT_FALSE(win::IsIconic(Window())) << "no mode was changed, so none is given back";
+    const uint32_t changes = win::GetDisplayChangeCount();
+    win::SetFocus(Window());
+    ASSERT_TRUE(RunMainLoopTurn());
+    EXPECT_EQ(win::GetDisplayChangeCount(), changes + 1);
+    EXPECT_TRUE(gPlatform.displayChanged);
+    EXPECT_TRUE(win::IsZoomed(Window()));
+    EXPECT_EQ(Outer(), (win::Rect{0, 0, 1280, 720}));
+    EXPECT_FALSE(gGame.IsDeactivated());
+}
+
 TEST_F(PlatformMainTest, PenAndTouchMouseMessagesAreFilteredOut)
 {
     Start(false);
@@ -187,6 +208,29 @@ TEST_F(PlatformMainTest, PenAndTouchMouseMessagesAreFilteredOut)
     win::test::PostMouse(Window(), win::kMsgLeftButtonUp, 400, 250);
     ASSERT_TRUE(RunMainLoopTurn());
     EXPECT_EQ(win::GetCapture(), nullptr);
+
+    // A double click is its own code for one update, then an ordinary press of its button.
+    const struct
+    {
+        uint32_t doubleClick;
+        uint32_t up;
+        uint32_t button;
+    } kDoubleClicks[] = {{win::kMsgLeftButtonDoubleClick, win::kMsgLeftButtonUp, INPUT_MOUSE_LEFT},
+                         {win::kMsgRightButtonDoubleClick, win::kMsgRightButtonUp, INPUT_MOUSE_RIGHT},
+                         {win::kMsgMiddleButtonDoubleClick, win::kMsgMiddleButtonUp, INPUT_MOUSE_MIDDLE}};
+    for (const auto& click : kDoubleClicks)
+    {
+        const uint32_t doubleCode = click.button + (INPUT_MOUSE_LEFT_DOUBLE_CLICK - INPUT_MOUSE_LEFT);
+        win::SendMessage(Window(), click.doubleClick, 0, 0);
+        input.Update(Time::Now());
+        EXPECT_TRUE(input.IsKeyPressed(doubleCode)) << click.button;
+        input.Update(Time::Now());
+        EXPECT_FALSE(input.IsKeyPressed(doubleCode)) << click.button;
+        EXPECT_TRUE(input.IsKeyPressed(click.button)) << click.button;
+        win::SendMessage(Window(), click.up, 0, 0);
+        input.Update(Time::Now());
+        EXPECT_FALSE(input.IsKeyPressed(click.button)) << click.button;
+    }
 
     win::test::PostMouse(Window(), win::kMsgMouseMove, 200, 100);
     ASSERT_TRUE(RunMainLoopTurn());
@@ -214,6 +258,12 @@ TEST_F(PlatformMainTest, PenAndTouchMouseMessagesAreFilteredOut)
     win::SendMessage(Window(), win::kMsgChar, 9, 0);
     ASSERT_EQ(input.GetInputEvents().Count(), 1);
     EXPECT_EQ(input.GetInputEvents()[0].value, 9u);
+
+    input::PlugGamePad(input::GamePadSpec());
+    EXPECT_FALSE(input.IsDIControllerPresent());
+    win::SendMessage(Window(), win::kMsgDeviceChange, 0, 0);
+    EXPECT_TRUE(input.IsDIControllerPresent()) << "a pad plugged in is found when the devices change";
+    input::ResetInputHardware();
 }
 
 TEST_F(PlatformMainTest, FocusLossInWindowedModeOnlyDeactivates)

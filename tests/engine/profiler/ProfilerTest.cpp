@@ -1,5 +1,6 @@
 // ctest-labels: thread
 #include "engine/profiler/Profiler.h"
+#include "core/threads/CommandRingBuffer.h"
 #include "platform/os/Clock.h"
 #include "support/RendererTestBase.h"
 
@@ -179,6 +180,33 @@ TEST_F(ProfilerTest, RenderSendsActiveMainSamplesAndTheDrawSamplesRenderChannels
     // Without the overlay font nothing is drawn.
     EXPECT_FALSE(m_profiler->IsOverlayFontLoaded());
     EXPECT_EQ(m_renderer.GetFrameDrawCalls(), 0u);
+}
+
+TEST_F(ProfilerTest, MaskCommandsCombineTheirWordsAndUnknownOnesOnlyLog)
+{
+    Start();
+    CommandRingBuffer ring(4096, 0xFFFF);
+    const auto handle = [&](uint32_t subCommand, const std::vector<uint32_t>& payload) {
+        ASSERT_TRUE(ring.BeginWrite(1, uint32_t(payload.size() * 4)));
+        ring.Write(payload.data(), uint32_t(payload.size() * 4));
+        ring.EndWrite();
+        ASSERT_TRUE(ring.BeginRead());
+        m_profiler->HandleRenderCommand(subCommand, ring);
+        ring.EndRead();
+    };
+    handle(PROFILER_COMMAND_MASK, {0x6, 0, 0x1, PROFILER_MASK_SET});
+    handle(PROFILER_COMMAND_MASK, {0x3, 0, 0x1, PROFILER_MASK_XOR});
+    handle(PROFILER_COMMAND_MASK, {0x8, 0, 0, 9});
+    handle(9, {});
+    // A sample for a channel past the table is skipped; the next pair still counts.
+    handle(PROFILER_COMMAND_SAMPLES, {2, Profiler::kChannelCount, 0x3F800000u, kLOS, 0x40000000u});
+    EXPECT_EQ(m_profiler->GetChannelText(kLOS), "2.00/2.00");
+    EXPECT_EQ(m_profiler->GetChannelText(Profiler::kChannelCount), "");
+    const std::vector<bool> active = {m_profiler->IsActive(0), m_profiler->IsActive(1), m_profiler->IsActive(2),
+                                      m_profiler->IsActive(3), m_profiler->IsActive(64)};
+    EXPECT_EQ(active, (std::vector<bool>{true, false, true, false, false}));
+    EXPECT_TRUE(m_log.Contains("Unknown profiler mask operation 9", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Unknown profiler command 9", CONSOLE_ERROR));
 }
 
 // The render thread flips the active mask while the main thread sizes and fills its sample

@@ -124,6 +124,21 @@ TEST_F(LuaProfilerTest, CommandsFromInsideAnEngineCalledMethod)
     EXPECT_EQ(gLua.GetProfiler().GetMode(), LuaProfiler::MODE_OFF);
     EXPECT_EQ(Depth(), 0);
 }
+TEST_F(LuaProfilerTest, ALongSourceIsCutInTheKeyAndATickCanArmTheNextOne)
+{
+    Run("function Long() return 1 end -- " + std::string(300, 'x'));
+    Run("function Game:OnTick() Long() gLua:ProfilerCommand('grabOneTick') end");
+    gLua.ProfilerCommand("grabOneTick");
+    Frame();
+    EXPECT_EQ(gLua.GetProfiler().GetMode(), LuaProfiler::MODE_ARMED_FOR_TICK) << "the tick asked for the next one";
+    ASSERT_NE(Find("Long"), nullptr);
+    const std::string key = Find("Long")->key;
+    EXPECT_EQ(key.size(), sizeof(LuaProfiler::Record::key) - 1);
+    EXPECT_EQ(key.substr(key.size() - 8), "x...|1-1");
+    Frame();
+    EXPECT_EQ(Find("Long")->count, 2u);
+}
+
 TEST_F(LuaProfilerTest, RearmingInsideAGrabbedCallRecordsOnlyTheNextTick)
 {
     Run("function Game:Rearm() gLua:ProfilerCommand('grabOneTick') Work() end");

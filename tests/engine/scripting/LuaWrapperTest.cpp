@@ -102,10 +102,11 @@ TEST_F(LuaWrapperTest, MissingMethodLeavesTheStackAsBeforeTheArguments)
 
 TEST_F(LuaWrapperTest, MethodGetsSelfArgumentsAndGivesResults)
 {
-    Run("function Game:Sum(a, b) assert(self == gGame) return a + b, 'x' end");
+    Run("function Game:Sum(a, b, none) assert(self == gGame and none == nil) return a + b, 'x' end");
     gLua.PushInt(2);
     gLua.PushUnsigned(0xFFFFFFFFu);
-    ASSERT_TRUE(gLua.ExecuteMethod(2, 2, &gGame, "Game", "Sum"));
+    gLua.PushString(nullptr);
+    ASSERT_TRUE(gLua.ExecuteMethod(3, 2, &gGame, "Game", "Sum"));
     ASSERT_EQ(Depth(), 2);
     EXPECT_EQ(lua_tonumber(L(), -2), 4294967297.0);
     EXPECT_STREQ(lua_tostring(L(), -1), "x");
@@ -232,6 +233,17 @@ TEST_F(LuaWrapperTest, ScriptSideLoadersRefusePrecompiledChunksButLoadSource)
         "gI = tostring(f) .. '|' .. e .. '|' .. tostring(loadfile(gSourcePath) ~= nil) .. '|' .. e2:gsub('^.*/', '')");
     EXPECT_EQ(GlobalString("gI"),
               "nil|[string \"bad\"]:1: unexpected symbol near '<eof>'|true|none.lua: No such file or directory");
+    // A reader giving no text, a broken module (empty path entries are skipped) and no path at all.
+    m_folder.WriteFile("broken.lua", "x =");
+    Run("local f, e = load(function() return {} end) gJ = tostring(f) .. '|' .. e:gsub('^.*:1: ', '') "
+        "package.path = ';;' .. gRoot .. '/?.lua' local ok, e2 = pcall(require, 'broken') "
+        "gK = tostring(ok) .. '|' .. e2:gsub('from file.*:1:', 'from file:') "
+        "local _, e4 = pcall(require, 'absent') gM = tostring(e4:find(\"no file ''\", 1, true)) "
+        "package.path = nil local ok3, e3 = pcall(require, 'broken2') gL = tostring(ok3) .. '|' .. e3");
+    EXPECT_EQ(GlobalString("gJ"), "nil|reader function must return a string");
+    EXPECT_EQ(GlobalString("gK"), "false|error loading module 'broken' from file: unexpected symbol near '<eof>'");
+    EXPECT_EQ(GlobalString("gL"), "false|'package.path' must be a string");
+    EXPECT_EQ(GlobalString("gM"), "nil") << "an empty entry names no file";
     EXPECT_EQ(Depth(), 0);
 }
 

@@ -216,6 +216,27 @@ TEST_F(ScriptSchedulerHelperTest, CancellationWinsEvenInsideTheUpdate)
     EXPECT_EQ(gGame.GetGameplayScheduler()->GetCount(), 0);
     EXPECT_EQ(gGame.GetGameScheduler()->GetCount(), 0);
 }
+TEST_F(ScriptSchedulerHelperTest, ClearingInsideTheUpdateCancelsTheRestOfTheBatch)
+{
+    struct Clearer : RecordingEntity
+    {
+        ScriptSchedulerHelper* scheduler = nullptr;
+        void OnScheduledCallback(uint32_t id) override
+        {
+            RecordingEntity::OnScheduledCallback(id);
+            scheduler->Clear();
+        }
+    } clearer;
+    clearer.scheduler = &m_scheduler;
+    RecordingEntity later;
+    m_scheduler.AddOwnedCall(&clearer, 1, 0, 0.1f, 0);
+    m_scheduler.AddOwnedCall(&later, 2, 0, 0.2f, ScheduledScriptCall::FLAG_REPEAT);
+    m_scheduler.Update(kSecond);
+    EXPECT_EQ(clearer.calls, std::vector<uint32_t>{1});
+    EXPECT_TRUE(later.calls.empty());
+    EXPECT_EQ(m_scheduler.GetCount(), 0) << "nor is the repeating call armed again";
+}
+
 TEST_F(ScriptSchedulerHelperTest, WildDelaysAndOwnerlessCallbacksAreHarmless)
 {
     // Delays come from scripts: one far beyond the clock's range must not wrap into the past.

@@ -125,6 +125,9 @@ TEST_F(AudioEngineTest, RefusesFormatsItCannotDecode)
     EXPECT_EQ(m_engine->GetPerformanceData().totalSourceVoiceCount, 0u);
     EXPECT_EQ(m_engine->CreateSourceVoice(audio::MakePcmFormat(1, audio::kMaxSampleRate + 1)), nullptr);
     EXPECT_NE(m_engine->CreateSourceVoice(audio::MakePcmFormat(1, audio::kMaxSampleRate)), nullptr);
+    for (const float ratio : {audio::kMinFrequencyRatio / 2, audio::kMaxFrequencyRatio * 2})
+        EXPECT_EQ(m_engine->CreateSourceVoice(audio::MakePcmFormat(1, kRate), 0, ratio), nullptr) << ratio;
+    EXPECT_EQ(m_engine->GetLastError(), "maximum frequency ratio out of range");
 }
 
 TEST_F(AudioEngineTest, MalformedBuffersAreRefusedAndNothingIsQueued)
@@ -387,6 +390,14 @@ TEST_F(AudioEngineTest, VoicesAndDeviceFailures)
     EXPECT_EQ(silent->CreateMasteringVoice(), nullptr);
     EXPECT_EQ(silent->CreateSourceVoice(audio::MakePcmFormat(1, kRate)), nullptr);
     EXPECT_FALSE(silent->RenderBlocks(1));
+    // A bus of more than eight channels, outside 8 to 192 kHz or of no whole frames per 10 ms is refused.
+    config.failure = audio::DeviceFailure::None;
+    std::unique_ptr<audio::Engine> odd = audio::Engine::Create(config);
+    const std::pair<uint32_t, uint32_t> layouts[] = {{9, 48000}, {2, 7000}, {2, 192100}, {2, 44150}};
+    for (const auto& [channels, rate] : layouts)
+        EXPECT_EQ(odd->CreateMasteringVoice(channels, rate), nullptr) << channels << " " << rate;
+    EXPECT_EQ(odd->GetLastError(), "unsupported mastering voice layout");
+    EXPECT_NE(odd->CreateMasteringVoice(8, 8000), nullptr);
 
     MakeEngine(2);
     EXPECT_EQ(m_engine->CreateMasteringVoice(), nullptr);

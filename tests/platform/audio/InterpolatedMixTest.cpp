@@ -78,4 +78,41 @@ TEST(InterpolatedMixTest, EveryLaneKindSumsAsTheFrameByFrameLoop)
             ASSERT_EQ(bus[i], expected[i]) << "bus value " << i;
     }
 }
+
+// A mono source on a stereo bus mixed from a track's start and step, steps of up to one and two
+// frames, lengths around the eight-frame groups, every kind of lanes: the same bus floats as the
+// track's arrays through the frame-by-frame loop, with NaN in the floats past the last frame.
+TEST(InterpolatedMixTest, MonoMixedFromItsTrackSumsAsFromTheArrays)
+{
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
+    for (const audio::MixLanes lanes : {audio::MixLanes::Best, audio::MixLanes::Avx, audio::MixLanes::Sse2})
+    for (const double step : {0.37, 1.0, 1.37, 2.0})
+    for (const uint32_t count : {0u, 7u, 8u, 9u, 17u, 480u})
+    {
+        SCOPED_TRACE(::testing::Message() << "lanes " << int(lanes) << ", step " << step << ", " << count << " frames");
+        std::vector<float> t(audio::PhaseTrackLength(count));
+        std::vector<int32_t> advance(t.size());
+        audio::PhaseTrack track;
+        track.fraction = uint32_t(random());
+        track.step = audio::FixedStep(step);
+        track.t = t.data();
+        track.advance = advance.data();
+        const size_t ends = size_t((track.fraction + count * track.step) >> 32) + 2;
+        std::vector<float> frames(ends + audio::kPickReadsPast, std::numeric_limits<float>::quiet_NaN());
+        for (size_t i = 0; i < ends; ++i)
+            frames[i] = sample(random);
+        const float gains[2] = {sample(random), sample(random)};
+        std::vector<float> bus(2 * size_t(count));
+        for (float& value : bus)
+            value = sample(random);
+        std::vector<float> expected = bus;
+        audio::MixTrackedMono(frames.data(), track, count, gains, bus.data(), count,
+                              step > 1.0 ? audio::AdvanceSteps::TwoAtMost : audio::AdvanceSteps::OneAtMost, lanes);
+        audio::TrackPhase(track, count);
+        MixFrameByFrame(frames.data(), 1, t.data(), advance.data(), count, gains, expected.data(), count, 2);
+        for (size_t i = 0; i < bus.size(); ++i)
+            ASSERT_EQ(bus[i], expected[i]) << "bus value " << i;
+    }
+}
 } // namespace

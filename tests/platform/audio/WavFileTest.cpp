@@ -69,6 +69,8 @@ TEST(WavFileTest, RefusesTruncatedAndIncompleteImages)
     huge[53] = 0xFF;
     EXPECT_FALSE(audio::ParseWav(huge.data(), huge.size(), wav, &error));
     EXPECT_FALSE(audio::ReadWavFile(TempPath("missing.wav"), wav, &error));
+    EXPECT_FALSE(audio::ReadWavFile(std::filesystem::temp_directory_path().string(), wav, &error));
+    EXPECT_EQ(error, "read error") << "a folder opens but does not read";
 }
 
 TEST(WavFileTest, EngineWritesItsMixToTheNamedFile)
@@ -127,6 +129,14 @@ TEST(WavFileTest, EngineWritesItsMixToTheNamedFile)
     engine = audio::Engine::Create(config);
     EXPECT_EQ(engine->CreateMasteringVoice(), nullptr);
     EXPECT_NE(engine->GetLastError().find("WAV"), std::string::npos);
+
+    // A full disk stops the file, not the mix.
+    config.wavPath = "/dev/full";
+    engine = audio::Engine::Create(config);
+    ASSERT_NE(engine->CreateMasteringVoice(2, 44100), nullptr);
+    EXPECT_TRUE(engine->RenderBlocks(2));
+    EXPECT_EQ(engine->GetLastError(), "cannot write the WAV output /dev/full");
+    EXPECT_EQ(engine->GetPerformanceData().blocksMixed, 2u);
 }
 
 TEST(WavFileTest, DefaultConfigurationFollowsTheEnvironment)

@@ -528,5 +528,14 @@ TEST_F(GpuDeviceRasterTest, EveryNthPresentWritesTheBackBufferAsPng)
     EXPECT_EQ(pixel101[1], 0x00);
     const uint8_t* pixel5020 = raw.data() + 20 * (64 * 3 + 1) + 1 + 50 * 3;
     EXPECT_EQ(pixel5020[0], 0x00);
+
+    // Every 0th frame means every 60th; a folder that cannot take the file counts no image and says so.
+    const size_t logged = m_log.Count();
+    m_device->SetFrameImages(folder / "missing", 0);
+    for (int i = 0; i < 60; ++i)
+        ASSERT_EQ(m_device->Present(), kOk);
+    EXPECT_EQ(m_device->GetFrameImagesWritten(), 2u);
+    EXPECT_TRUE(m_log.Contains("missing/frame-000060.png could not be written"));
+    EXPECT_EQ(m_log.Count() - logged, 2u) << "the warning and one refused image";
 }
 } // namespace

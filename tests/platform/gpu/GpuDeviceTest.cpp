@@ -3,6 +3,7 @@
 #include <array>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <unistd.h>
 #include <vector>
 
@@ -53,6 +54,23 @@ TEST_F(GpuDeviceTest, AdapterReportsModesFormatsAndMultisampling)
     EXPECT_EQ(quality, 0u) << "no quality level for a refused count";
     EXPECT_EQ(m_factory->CheckDeviceMultiSampleType(1, kDeviceTypeHal, kFormatA8R8G8B8, true, 4, &quality),
               kErrInvalidCall) << "one adapter";
+    EXPECT_EQ(m_factory->CheckDeviceMultiSampleType(0, kDeviceTypeHal, kFormatD16, true, 2, &quality), kOk);
+    const struct { uint32_t usage; Format format; Result expected; } formats[] = {
+        {kUsageRenderTarget, kFormatR32F, kOk}, {kUsageRenderTarget, kFormatDXT1, kErrNotAvailable},
+        {0, kFormatDXT1, kOk}, {0, kFormatD16, kErrNotAvailable}};
+    for (const auto& f : formats)
+        EXPECT_EQ(m_factory->CheckDeviceFormat(0, kDeviceTypeHal, kFormatX8R8G8B8, f.usage, kResourceSurface, f.format),
+                  f.expected) << f.usage << " " << f.format;
+    EXPECT_EQ(CreateFactory(kSdkVersion + 1), nullptr);
+    GpuDevice* none = nullptr;
+    EXPECT_EQ(m_factory->CreateDevice(1, kDeviceTypeHal, nullptr, 0x54, &m_params, &none), kErrInvalidCall);
+    const std::pair<Result, const char*> names[] = {
+        {kOk, "ok"}, {kNotReady, "not ready"}, {kErrDeviceLost, "device lost"}, {kErrInvalidCall, "invalid call"},
+        {kErrOutOfVideoMemory, "out of video memory"}, {kErrDriverInternalError, "driver internal error"},
+        {kErrDeviceRemoved, "device removed"}, {kErrNotAvailable, "not available"}, {kErrCompile, "compile error"},
+        {Result(12345), "unknown"}};
+    for (const auto& [result, name] : names)
+        EXPECT_STREQ(ResultName(result), name);
 
     // A configured adapter without A2R10G10B10 targets or hardware vertex processing refuses them, as a
     // GPU without them would.
@@ -521,8 +539,116 @@ TEST_F(GpuDeviceTest, TexturesTargetsAndViewportRules)
     }
     EXPECT_EQ(cube->PeekSurface(5, 0)->ReadPixelArgb(3, 3), 0xFF000005u);
     EXPECT_EQ(cube->PeekSurface(2, 0)->ReadPixelArgb(0, 0), 0xFF000002u);
+    GpuSurface* noFace = nullptr;
+    EXPECT_EQ(cube->GetCubeMapSurface(kCubeFaceCount, 0, &noFace), kErrInvalidCall);
+    EXPECT_EQ(noFace, nullptr);
     ASSERT_EQ(m_device->SetRenderTarget(0, BackBuffer()), kOk);
     cube->Release();
+}
+
+TEST_F(GpuDeviceTest, RefusedCallsChangeNothing)
+{
+    // Objects of a second device on the same adapter, which this device must not bind or present.
+    GpuDevice* other = nullptr;
+    PresentParameters params = m_params;
+    ASSERT_EQ(m_factory->CreateDevice(0, kDeviceTypeHal, nullptr, 0x54, &params, &other), kOk);
+    const std::vector<uint8_t> vsCode = ShaderCodeFor(ShaderStage::Vertex), psCode = ShaderCodeFor(ShaderStage::Pixel);
+    GpuVertexShader* vs = nullptr;
+    GpuPixelShader* ps = nullptr;
+    GpuVertexDeclaration* declaration = nullptr;
+    GpuIndexBuffer* foreignIndices = nullptr;
+    GpuSwapChain* foreignChain = nullptr;
+    ASSERT_EQ(other->CreateVertexShader(vsCode.data(), vsCode.size(), &vs), kOk);
+    ASSERT_EQ(other->CreatePixelShader(psCode.data(), psCode.size(), &ps), kOk);
+    ASSERT_EQ(other->CreateVertexDeclaration(kPositionUv, &declaration), kOk);
+    ASSERT_EQ(other->CreateIndexBuffer(12, 0, kFormatIndex16, kPoolManaged, &foreignIndices), kOk);
+    ASSERT_EQ(other->GetSwapChain(0, &foreignChain), kOk);
+    // A lockable target, a compressed surface and a six-index buffer of this device.
+    GpuSurface* lockable = nullptr;
+    ASSERT_EQ(m_device->CreateRenderTarget(8, 8, kFormatA8R8G8B8, 0, 0, true, &lockable), kOk);
+    GpuTexture* dxt = nullptr;
+    ASSERT_EQ(m_device->CreateTexture(8, 8, 1, 0, kFormatDXT1, kPoolManaged, &dxt), kOk);
+    GpuSurface* compressed = nullptr;
+    ASSERT_EQ(dxt->GetSurfaceLevel(0, &compressed), kOk);
+    GpuIndexBuffer* indices = nullptr;
+    ASSERT_EQ(m_device->CreateIndexBuffer(12, 0, kFormatIndex16, kPoolManaged, &indices), kOk);
+    GpuSurface* back = BackBuffer();
+    GpuSwapChain* chain = nullptr;
+    GpuSurface* surface = nullptr;
+    const uint32_t before = back->ReadPixelArgb(0, 0);
+    const Rect outside = {0, 0, 65, 32};
+    LockedRect locked;
+    void* bits = nullptr;
+    const float lines[12] = {};
+    const std::pair<const char*, std::function<Result()>> calls[] = {
+        {"no swap chain out", [&] { return m_device->GetSwapChain(0, nullptr); }},
+        {"swap chain 1", [&] { return m_device->GetSwapChain(1, &chain); }},
+        {"no back buffer out", [&] { return m_device->GetBackBuffer(0, 0, nullptr); }},
+        {"back buffer of chain 1", [&] { return m_device->GetBackBuffer(1, 0, &surface); }},
+        {"gamma of chain 1", [&] { return m_device->SetGammaRamp(1, GammaRamp{}); }},
+        {"no cube out", [&] { return m_device->CreateCubeTexture(4, 1, 0, kFormatA8R8G8B8, kPoolManaged, nullptr); }},
+        {"target 0 wide", [&] { return m_device->CreateRenderTarget(0, 8, kFormatA8R8G8B8, 0, 0, false, &surface); }},
+        {"depth 0 high", [&] { return m_device->CreateDepthStencilSurface(8, 0, kFormatD24S8, 0, 0, false, &surface); }},
+        {"no declaration out", [&] { return m_device->CreateVertexDeclaration(kPositionUv, nullptr); }},
+        {"no vertex shader out", [&] { return m_device->CreateVertexShader(vsCode.data(), vsCode.size(), nullptr); }},
+        {"no pixel shader out", [&] { return m_device->CreatePixelShader(psCode.data(), psCode.size(), nullptr); }},
+        {"target slot past the end", [&] { return m_device->GetRenderTarget(kRenderTargetCount, &surface); }},
+        {"no depth out", [&] { return m_device->GetDepthStencilSurface(nullptr); }},
+        {"render state past the end", [&] { return m_device->SetRenderState(kRenderStateCount, 1); }},
+        {"sampler past the end", [&] { return m_device->SetSamplerState(kSamplerCount, kSsAddressU, 1); }},
+        {"sampler state past the end", [&] { return m_device->SetSamplerState(0, kSamplerStateCount, 1); }},
+        {"constants without data", [&] { return m_device->SetVertexShaderConstantF(0, nullptr, 1); }},
+        {"foreign vertex shader", [&] { return m_device->SetVertexShader(vs); }},
+        {"foreign pixel shader", [&] { return m_device->SetPixelShader(ps); }},
+        {"foreign declaration", [&] { return m_device->SetVertexDeclaration(declaration); }},
+        {"foreign indices", [&] { return m_device->SetIndices(foreignIndices); }},
+        {"foreign swap chain", [&] { return m_device->PresentSwapChain(foreignChain); }},
+        {"clear nothing", [&] { return m_device->Clear(0, nullptr, 0, 0, 1.0f, 0); }},
+        {"clear unknown flag", [&] { return m_device->Clear(0, nullptr, kClearTarget | 0x100, 0, 1.0f, 0); }},
+        {"clear missing rects", [&] { return m_device->Clear(2, nullptr, kClearTarget, 0, 1.0f, 0); }},
+        {"clear a locked target", [&] {
+             EXPECT_EQ(lockable->LockRect(&locked, nullptr, 0), kOk);
+             EXPECT_EQ(m_device->SetRenderTarget(0, lockable), kOk);
+             const Result r = m_device->Clear(0, nullptr, kClearTarget, 0xFFFFFFFFu, 1.0f, 0);
+             EXPECT_EQ(m_device->SetRenderTarget(0, back), kOk);
+             return r;
+         }},
+        {"stretch onto itself", [&] { return m_device->StretchRect(back, nullptr, back, nullptr, kFilterNone); }},
+        {"stretch a locked surface", [&] { return m_device->StretchRect(lockable, nullptr, back, nullptr, kFilterNone); }},
+        {"stretch unknown filter", [&] { return m_device->StretchRect(back, nullptr, compressed, nullptr, kFilterLinear + 1); }},
+        {"stretch outside", [&] { return m_device->StretchRect(back, &outside, compressed, nullptr, kFilterNone); }},
+        {"stretch compressed", [&] { return m_device->StretchRect(compressed, nullptr, back, nullptr, kFilterNone); }},
+        {"draw without a format", [&] { return m_device->DrawPrimitiveUP(kPrimitiveTriangleList, 1, lines, 12); }},
+        {"draw without indices", [&] {
+             m_device->SetFVF(kFvfXyz);
+             return m_device->DrawIndexedPrimitive(kPrimitiveTriangleList, 0, 0, 3, 0, 1);
+         }},
+        {"draw locked indices", [&] {
+             m_device->SetIndices(indices);
+             EXPECT_EQ(indices->Lock(0, 0, &bits, 0), kOk);
+             const Result r = m_device->DrawIndexedPrimitive(kPrimitiveTriangleList, 0, 0, 3, 0, 1);
+             EXPECT_EQ(indices->Unlock(), kOk);
+             return r;
+         }},
+        {"draw past the indices", [&] { return m_device->DrawIndexedPrimitive(kPrimitiveTriangleList, 0, 0, 3, 4, 1); }},
+    };
+    ASSERT_EQ(m_device->BeginScene(), kOk);
+    for (const auto& [name, call] : calls)
+    {
+        const uint32_t refusedBefore = m_device->GetFrameStatistics().invalidCalls;
+        EXPECT_EQ(call(), kErrInvalidCall) << name;
+        EXPECT_EQ(m_device->GetFrameStatistics().invalidCalls, refusedBefore + 1) << name;
+    }
+    ASSERT_EQ(m_device->EndScene(), kOk);
+    EXPECT_EQ(chain, nullptr);
+    EXPECT_EQ(surface, nullptr);
+    EXPECT_EQ(back->ReadPixelArgb(0, 0), before) << "nothing cleared or drawn";
+    EXPECT_TRUE(m_device->GetDrawLog().empty());
+    EXPECT_EQ(LiveObjectCount(ObjectKind::CubeTexture), 0u);
+    ASSERT_EQ(lockable->UnlockRect(), kOk);
+    for (GpuObject* o : std::initializer_list<GpuObject*>{vs, ps, declaration, foreignIndices, foreignChain, lockable,
+                                                          compressed, dxt, indices, other})
+        o->Release();
 }
 
 TEST_F(GpuDeviceTest, DeviceReleasedWithLiveObjectsLogsTheLeak)

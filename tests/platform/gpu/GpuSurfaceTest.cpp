@@ -162,11 +162,15 @@ TEST_F(GpuSurfaceTest, EveryColourFormatCreatesLocksLoadsAndReadsBack)
                       kErrInvalidCall) << "an empty source rectangle";
             EXPECT_EQ(LoadSurfaceFromMemory(level, &dest, source, kFormatA8R8G8B8, 8, {0, 0, 2, 2}, 2, 0),
                       kErrInvalidCall) << "an unknown filter";
+            EXPECT_EQ(LoadSurfaceFromMemory(level, &dest, nullptr, kFormatA8R8G8B8, 8, {0, 0, 2, 2}, kLoadFilterNone, 0),
+                      kErrInvalidCall) << "no source";
             // A write through a lock shows in the read-back.
             LockedRect locked;
             const Rect one = {5, 6, 6, 7};
             ASSERT_EQ(level->LockRect(&locked, &one, 0), kOk);
             EncodePixel(info, colours[3], static_cast<uint8_t*>(locked.bits));
+            EXPECT_EQ(LoadSurfaceFromMemory(level, &dest, source, kFormatA8R8G8B8, 8, {0, 0, 2, 2}, kLoadFilterNone, 0),
+                      kErrInvalidCall) << "a locked surface";
             EXPECT_EQ(level->UnlockRect(), kOk);
             ExpectColor(level->ReadPixel(5, 6), Kept(info.format, colours[3]), Tolerance(info.format), "locked");
         }
@@ -230,6 +234,9 @@ TEST_F(GpuSurfaceTest, ClearFillsTheViewportOfTargetsAndDepth)
     const Rect part = {0, 0, 4, 4};
     EXPECT_EQ(m_device->StretchRect(d16[0], &part, d16[1], nullptr, kFilterNone), kErrInvalidCall);
     EXPECT_EQ(m_device->StretchRect(d16[0], nullptr, d16[1], nullptr, kFilterNone), kOk);
+    const uint32_t argb[4] = {};
+    EXPECT_EQ(LoadSurfaceFromMemory(d16[0], nullptr, argb, kFormatA8R8G8B8, 8, {0, 0, 2, 2}, kLoadFilterNone, 0),
+              kErrInvalidCall) << "a depth surface";
     EXPECT_EQ(m_device->GetFrameStatistics().invalidCalls, 3u);
     ASSERT_EQ(m_device->SetDepthStencilSurface(nullptr), kOk);
     for (GpuSurface* surface : d16)

@@ -257,6 +257,9 @@ TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
         {"/* a\nb */\n#error here\n", "Test.hlsl(3): error: #error here"},
         {"\n/* open\n", "Test.hlsl(2): error: unterminated comment"},
         {"#ifdef\n#endif\n", "#ifdef needs a macro name"},
+        {"#include <Missing.hlsl\n", "#include needs a \"file\" or <file> name"},
+        {"#define F() 1\nfloat4 vertex() : POSITION { return F(); }\n", ""},
+        {"{ }\nfloat4 vertex() : POSITION { return 0; }\n", "Test.hlsl(1): error: unexpected '{' at global scope"},
         {"#if 0\n#else\n#elif 1\n#endif\n", "#elif after #else"},
         {"#undef\n", "#undef needs a macro name"},
         {"#define defined 1\n", "#define needs a macro name"},
@@ -286,6 +289,8 @@ TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
         EXPECT_EQ(c.result, kErrCompile) << profile;
         EXPECT_EQ(c.messages, "Test.hlsl(1): error: unknown profile '" + std::string(profile) + "'\n");
     }
+    EXPECT_EQ(Compile("float4 main() : COLOR { return 0; }", "", "ps_3_0").messages,
+              "Test.hlsl(1): error: no source or no entry point\n");
     for (const std::string name : {"1X", ""})
     {
         const ShaderMacro unnamed[] = {{name.c_str(), nullptr}, {nullptr, nullptr}};

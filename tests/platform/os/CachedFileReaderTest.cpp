@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <unistd.h>
 
 // Reads what is there from the given offset, stops at the end, and a missing file reads nothing.
 TEST(CachedFileReaderTest, ReadsFromOffsetsUpToTheEnd)
@@ -14,6 +15,8 @@ TEST(CachedFileReaderTest, ReadsFromOffsetsUpToTheEnd)
     for (int i = 0; i < 5000; ++i)
         text += char('a' + i % 26);
     folder.WriteFile("data.bin", text);
+    const auto lowestFree = [] { const int d = ::dup(0); ::close(d); return d; };
+    const int freeBefore = lowestFree();
     os::CachedFileReader reader;
     ASSERT_TRUE(reader.Open((folder / "data.bin").c_str()));
     char buffer[6000] = {};
@@ -30,4 +33,8 @@ TEST(CachedFileReaderTest, ReadsFromOffsetsUpToTheEnd)
     os::CachedFileReader missing;
     EXPECT_FALSE(missing.Open((folder / "none.bin").c_str()));
     EXPECT_EQ(missing.ReadIfCached(0, buffer, 10), 0u);
+    // Opening again gives the first file's descriptor back, even when the second is missing.
+    EXPECT_FALSE(reader.Open((folder / "none.bin").c_str()));
+    EXPECT_EQ(lowestFree(), freeBefore);
+    EXPECT_EQ(reader.ReadIfCached(1000, buffer, 10), 0u);
 }

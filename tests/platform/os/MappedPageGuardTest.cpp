@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -89,4 +90,32 @@ TEST(MappedPageGuardDeathTest, OtherFaultsStillEndTheProcess)
             std::printf("%d\n", static_cast<const volatile uint8_t*>(mapped)[kPage + 1]);
         },
         "");
+}
+
+// A fault the guard does not own reaches the handler installed before the guard, of either kind.
+TEST(MappedPageGuardDeathTest, OtherFaultsReachTheHandlerThatWasThereBefore)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TempFolder folder;
+    folder.WriteFile("guarded.bin", std::string(kPage, 'g'));
+    folder.WriteFile("other.bin", std::string(2 * kPage, 'o'));
+    const std::string guardedPath = folder / "guarded.bin", other = folder / "other.bin";
+    for (const bool withInfo : {true, false})
+        EXPECT_EXIT(
+            {
+                struct sigaction before = {};
+                before.sa_flags = withInfo ? SA_SIGINFO : 0;
+                if (withInfo)
+                    before.sa_sigaction = [](int /*signal*/, siginfo_t* /*info*/, void* /*context*/) { _exit(3); };
+                else
+                    before.sa_handler = [](int /*signal*/) { _exit(4); };
+                sigaction(SIGBUS, &before, nullptr);
+                os::MappedFile guarded;
+                guarded.Open(guardedPath.c_str());
+                const int descriptor = open(other.c_str(), O_RDONLY);
+                void* mapped = mmap(nullptr, 2 * kPage, PROT_READ, MAP_SHARED, descriptor, 0);
+                std::filesystem::resize_file(other, 10);
+                std::printf("%d\n", static_cast<const volatile uint8_t*>(mapped)[kPage + 1]);
+            },
+            testing::ExitedWithCode(withInfo ? 3 : 4), "");
 }

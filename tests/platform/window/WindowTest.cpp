@@ -2,6 +2,8 @@
 
 #include "platform/window/Display.h"
 
+#include <algorithm>
+
 using namespace win;
 
 namespace
@@ -131,6 +133,9 @@ TEST_F(WindowTest, ShowingGivesFocusAndMinimisingTakesIt)
     EXPECT_EQ(GetFocus(), window) << "showing another window keeps the focus";
     SetFocus(window);
     EXPECT_TRUE(Recorded().empty()) << "no activation for the focused window";
+    EXPECT_TRUE(ShowWindow(window, kShowHide)) << "it was visible";
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_EQ(GetFocus(), nullptr) << "hiding takes the focus";
 }
 
 TEST_F(WindowTest, MaximisingFillsTheDesktopAndRestoreUndoesIt)
@@ -196,6 +201,16 @@ TEST_F(WindowTest, PaintingFollowsInvalidation)
     GetLastFill(window, fill, colour, fills);
     EXPECT_EQ(fills, 2u) << "the queue makes a paint message for an invalid window";
     PumpMessages();
+    GetLastFill(window, fill, colour, fills);
+    EXPECT_EQ(fills, 2u);
+
+    // Left to the default handling, a paint validates the window without drawing.
+    MessageHook() = nullptr;
+    InvalidateRect(window);
+    PumpMessages();
+    PumpMessages();
+    EXPECT_EQ(std::count_if(Recorded().begin(), Recorded().end(), [](const RecordedMessage& m) { return m.id == kMsgPaint; }),
+              3);
     GetLastFill(window, fill, colour, fills);
     EXPECT_EQ(fills, 2u);
 }

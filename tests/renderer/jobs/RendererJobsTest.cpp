@@ -334,6 +334,9 @@ TEST_F(RendererJobsTest, QueuedCallsThatWrapTheRingAreCountedOnce)
         if (i % 50 == 0)
             m_renderer.SubmitCommands(true);
     }
+    // A call the whole ring could not hold is refused at once, without taking the lock.
+    EXPECT_EQ(queue.BeginQueuedCall(count, nullptr, 0, RendererJobQueue::kRingBytes), nullptr);
+    EXPECT_TRUE(m_log.Contains("Queued renderer call of 8192 bytes cannot fit the job queue", CONSOLE_ERROR));
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(calls.load(), kCalls);
     EXPECT_EQ(queue.GetJobsQueued() - before, uint32_t(kCalls));

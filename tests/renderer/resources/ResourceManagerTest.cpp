@@ -20,6 +20,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -376,6 +377,22 @@ TEST_F(ResourceManagerTest, PrefetchStartsOnlyForUnloadedResources)
     EXPECT_TRUE(m_log.Contains("Cannot preload resource list from scenes/broken.ResList", CONSOLE_ERROR));
     EXPECT_EQ(next->GetReferenceCount(), 1);
     next->Release();
+
+    // Textures and animations prefetch by asking the file system to open their file ahead.
+    const std::tuple<uint32_t, const char*, const char*> kinds[] = {
+        {RESOURCE_TYPE_TEXTURE, "tex/ahead.tga", "Cannot preheat input stream: textures/tex/ahead.texture."},
+        {RESOURCE_TYPE_ANIMATION, "anim/ahead", "Cannot preheat input stream: Animations/anim/ahead.bin."},
+    };
+    for (const auto& [type, name, message] : kinds)
+    {
+        Resource* ahead = m_manager.GetResource(type, name, 0, true, 0);
+        ASSERT_NE(ahead, nullptr) << name;
+        m_manager.SetPrefetchResource(ahead);
+        m_manager.StartPendingPrefetch();
+        gFileSystem.OpenPreheatedStream();
+        EXPECT_TRUE(m_log.Contains(message, CONSOLE_WARNING)) << message;
+        ahead->Release();
+    }
 }
 
 TEST_F(ResourceManagerTest, ReadsFilesAndRunsMaintenancePasses)

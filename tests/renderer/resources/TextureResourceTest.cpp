@@ -23,13 +23,14 @@ uint32_t Pattern(uint32_t face, uint32_t level, uint32_t x, uint32_t y)
     return 0xFF000000u | (face * 40 + 10) << 16 | (level * 50 + 20) << 8 | (x * 16 + y);
 }
 
-std::string Texture(uint32_t width, uint32_t height, bool cube, uint32_t levels)
+std::string Texture(uint32_t width, uint32_t height, bool cube, uint32_t levels, uint32_t format = 21)
 {
     TextureFileSpec spec;
     spec.width = width;
     spec.height = height;
     spec.cube = cube;
     spec.levels = levels;
+    spec.format = format;
     spec.texel = Pattern;
     std::string bytes;
     EXPECT_TRUE(BuildTextureFile(spec, bytes));
@@ -59,6 +60,8 @@ protected:
         // Taller than wide: the width stays 1 down the levels.
         data.AddFile("scenes", "lightmaps/lm.texture", Texture(1, 2, false, 2));
         data.AddFile("textures", "noext", Texture(1, 1, false, 1));
+        data.AddFile("textures", "ui/alpha.texture", Texture(4, 2, false, 1, 28));
+        data.AddFile("textures", "ui/grey.texture", Texture(4, 2, false, 1, 50));
         ASSERT_TRUE(m_harness.WriteAndMount(data));
         ASSERT_TRUE(m_harness.Start());
     }
@@ -122,6 +125,9 @@ TEST_F(TextureResourceTest, EveryLevelReadsBackFromTheDevice)
     EXPECT_EQ(Texel(device, false, 0, 1, 1, 0), Pattern(0, 1, 1, 0));
     EXPECT_EQ(Texel(device, false, 0, 2, 0, 0), Pattern(0, 2, 0, 0));
     EXPECT_TRUE(m_log.Contains("Texture size: 4x2, skipped mipmaps: 0 out of 3 (res mode: 4), Format:21"));
+    // One-byte texels: A8 keeps the alpha, L8 the red channel as its grey.
+    EXPECT_EQ(Texel(DeviceTexture(Load("ui/alpha.tga")), false, 0, 0, 3, 1), 0xFF000000u);
+    EXPECT_EQ(Texel(DeviceTexture(Load("ui/grey.tga")), false, 0, 0, 3, 1), 0xFF0A0A0Au);
     ReleaseAll();
 }
 

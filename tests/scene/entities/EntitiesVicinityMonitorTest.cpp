@@ -123,6 +123,7 @@ TEST_F(EntitiesVicinityMonitorTest, TheDeadAreNotReportedAsLeftAndTheirIndexHold
     EXPECT_EQ(monitor.GetEnteredEntities().Count(), 0);
     EXPECT_EQ(monitor.GetLeftEntity(0), staying);
     EXPECT_EQ(monitor.GetLeftEntity(1), nullptr);
+    EXPECT_EQ(monitor.GetLeftEntitiesCount(), 1);
 }
 
 TEST_F(EntitiesVicinityMonitorTest, ResetKeepsTheMaskAndInitForgetsEverything)

@@ -6,11 +6,12 @@
 #include "scene/entities/EntitySet.h"
 #include "scene/entities/TriggerOccupancyTracker.h"
 #include "scene/kinds/TriggerEntity.h"
-#include "support/SceneTestSupport.h"
+#include "support/ScriptedSceneTest.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <lua.hpp>
 #include <string>
 #include <vector>
 
@@ -222,6 +223,8 @@ TEST_F(EntityTest, ListMeAndChildrenIsBreadthFirstAndCutAtTheCapacity)
     m_log.Clear();
     EXPECT_EQ(top->ListMeAndChildren(list, 2), 2u);
     EXPECT_TRUE(m_log.Contains("Buffer too small (2 entities) in a call to ListMeAndChildren", CONSOLE_ERROR));
+    EXPECT_EQ(top->ListMeAndChildren(list, 0), 0u);
+    EXPECT_TRUE(m_log.Contains("Buffer too small (0 entities)", CONSOLE_ERROR));
     const uint32_t live = gEntityManager.GetLiveEntityCount();
     top->DeleteChildren();
     EXPECT_EQ(gEntityManager.GetLiveEntityCount(), live - 3);
@@ -293,9 +296,14 @@ TEST_F(EntityTest, LuaClassNameAndKindComeFromTheTemplate)
     EXPECT_STREQ(e->GetScriptClassName(), "Entity");
     m_template->SetLuaClass("Soldier");
     EXPECT_STREQ(e->GetScriptClassName(), "Soldier");
+    SimpleGUID guid;
+    guid.bytes[2] = 7;
+    m_template->SetGUID(guid);
+    EXPECT_TRUE(e->GetTemplateGUID() == guid);
     // The root has no template: it is of no kind, not even the one every kind derives from.
     EXPECT_EQ(Root()->GetTemplateTypeId(), uint32_t(ENTITY_UNKNOWN));
     EXPECT_FALSE(Root()->IsKindOf(ENTITY_NULL));
+    EXPECT_TRUE(Root()->GetTemplateGUID() == SimpleGUID());
 }
 
 TEST_F(EntityTest, ADestroyedEntityLeavesEveryTriggerThatListsIt)
@@ -377,5 +385,31 @@ TEST_F(EntityTest, SetMembershipSurvivesAReloadOnce)
     EXPECT_EQ(b->GetSets()->Count(), 1);
     gEntityManager.DeleteAllEntitySets();
     EXPECT_EQ(a->GetSets()->Count(), 0);
+}
+
+using EntityScriptHookTest = ScriptedSceneTest;
+
+TEST_F(EntityScriptHookTest, TargetingTurnsGoToTheDelegateElseToTheScript)
+{
+    ASSERT_TRUE(gLua.LoadAndCall("turns = '' "
+                                 "function Entity:OnProcTargetingAnimRotStart() turns = turns .. '+' end "
+                                 "function Entity:OnProcTargetingAnimRotStop() turns = turns .. '-' end",
+                                 0));
+    struct StartsHeard : EntityGameplayDelegate
+    {
+        void OnProcTargetingAnimRotStart(Entity*) override { ++starts; }
+        int starts = 0;
+    } heard;
+    m_delegate.running = true;
+    Entity* e = Create();
+    e->OnProcTargetingAnimRotStart();
+    e->OnProcTargetingAnimRotStop();
+    e->SetGameplayDelegate(&heard, false);
+    e->OnProcTargetingAnimRotStart();
+    e->OnProcTargetingAnimRotStop(); // the delegate's own default: nothing, and no script
+    EXPECT_EQ(heard.starts, 1);
+    lua_getglobal(gLua.GetState(), "turns");
+    EXPECT_STREQ(lua_tostring(gLua.GetState(), -1), "+-");
+    lua_pop(gLua.GetState(), 1);
 }
 } // namespace

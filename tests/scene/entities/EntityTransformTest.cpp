@@ -7,6 +7,7 @@
 #include "support/SceneTestSupport.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -128,6 +129,9 @@ TEST_F(EntityTransformTest, NegativeScaleMirrorsAndBackClears)
     turned.rows[2].Set(0, 1, 0, 0);
     e->SetLocalLocationMatrix(turned);
     EXPECT_TRUE(e->IsTransformMirrored());
+    e->RaiseFlag(ENTITYFLAG_PARENTNOSCALE, false);
+    e->SetLocalLocationMatrix(Matrix::ONE);
+    EXPECT_FALSE(e->IsTransformMirrored());
 }
 
 TEST_F(EntityTransformTest, GlobalRotationAndScaleAreReadAfreshWhenTheParentMoves)
@@ -178,6 +182,29 @@ TEST_F(EntityTransformTest, GlobalSettersKeepTheWorldAndFixTheLocal)
     EXPECT_NEAR(copy->GetGlobalPosition().x, grandchild->GetGlobalPosition().x, 1e-4f);
     copy->CopyLocalLocation(grandchild);
     EXPECT_NEAR(copy->GetGlobalPosition().x, -96.0f, 1e-4f);
+}
+
+// A world placed as given keeps axes that its local ones times the parent's do not give in every
+// bit: the move after it must make the whole product again, not its last row alone.
+TEST_F(EntityTransformTest, AMoveAfterAGlobalPlacementMakesTheWholeWorldFromTheLocal)
+{
+    Entity* parent = Create(nullptr, Translation(3, 0, 0));
+    parent->SetLocalRotation(Vector(0, 30, 0, 1));
+    Entity* child = Create(parent);
+    Matrix placed;
+    placed.LoadComplexTransformation(Vector(7, 0, 5, 1), Vector(0, 50, 0, 1), Vector(-1.3f, 1.3f, 1.3f, 1));
+    child->SetGlobalLocationMatrix(placed);
+    EXPECT_TRUE(child->IsTransformMirrored());
+    Matrix remade;
+    remade.Mul(parent->GetGlobalLocationMatrix(), child->GetLocalLocationMatrix());
+    ASSERT_NE(std::memcmp(&remade, &placed, sizeof(Matrix)), 0);
+    for (float x : {1.0f, 2.0f})
+    {
+        child->SetLocalPosition(Vector(x, 0, 0, 1));
+        remade.Mul(parent->GetGlobalLocationMatrix(), child->GetLocalLocationMatrix());
+        EXPECT_EQ(std::memcmp(&child->GetGlobalLocationMatrix(), &remade, sizeof(Matrix)), 0) << x;
+        EXPECT_TRUE(child->IsTransformMirrored()) << x;
+    }
 }
 
 TEST_F(EntityTransformTest, DistanceToTheBoxIsZeroInsideAndEuclideanOutside)

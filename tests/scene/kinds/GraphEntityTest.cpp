@@ -322,8 +322,10 @@ TEST_F(GraphEntityTest, PlacingANewGraphMakesTwoJoinedNodesOrReportsABadNodeTemp
     ASSERT_NE(plain, nullptr);
     plain->SetTemplate(new EntityTemplate);
     m_graphTemplate->SetNodeTemplate("Graph/Plain");
-    EXPECT_FALSE(m_graph->CreateFirstNodes());
+    gEntityManager.GetLayerSystem().SetActiveLayerId(3);
+    m_graph->SetLayerToActive();
     EXPECT_TRUE(m_graph->GetChildren().IsEmpty());
+    EXPECT_NE(m_graph->GetLayer(), 3) << "a graph that cannot make its nodes is not placed";
 
     SimpleGUID guid;
     guid.bytes[0] = 0x52;
@@ -331,8 +333,8 @@ TEST_F(GraphEntityTest, PlacingANewGraphMakesTwoJoinedNodesOrReportsABadNodeTemp
     ASSERT_NE(stub, nullptr);
     stub->SetTemplate(new FlagTemplate);
     m_graphTemplate->SetNodeTemplate("Graph/GraphNode");
-    gEntityManager.GetLayerSystem().SetActiveLayerId(3);
-    m_graph->CreateFirstNodes();
+    m_graph->SetLayerToActive();
+    EXPECT_EQ(m_graph->GetLayer(), 3);
     ASSERT_EQ(m_graph->GetChildren().Count(), 2);
     FlagEntity* first = dynamic_cast<FlagEntity*>(m_graph->GetChildren()[0]);
     FlagEntity* second = dynamic_cast<FlagEntity*>(m_graph->GetChildren()[1]);

@@ -3,6 +3,7 @@
 // shapes and the deletion of the light object.
 #include "renderer/RenderCommands.h"
 #include "renderer/RendererLightWrapper.h"
+#include "renderer/resources/ResourceManager.h"
 #include "scene/kinds/LightEntity.h"
 #include "scene/kinds/LightTemplate.h"
 #include "support/RenderStreamCapture.h"
@@ -272,6 +273,21 @@ TEST_F(LightEntityTest, AMaskThatNamesNoTextureStillPostsTheLight)
     const LightCall call = Refresh(light);
     EXPECT_EQ(call.sub, uint32_t(RendererLightWrapper::SUB_POINT));
     EXPECT_EQ(call.mask, nullptr);
+
+    // Under a resource manager the light holds one reference to its mask, refresh after refresh,
+    // and lets go of it when it dies.
+    ResourceManager manager;
+    ASSERT_TRUE(manager.Init());
+    Refresh(light);
+    EXPECT_EQ(Refresh(light).mask, nullptr) << "a mask that did not load is not handed on";
+    Resource* const mask = manager.GetResource(RESOURCE_TYPE_TEXTURE, "Lights/none.dds", 0, false, 0);
+    ASSERT_NE(mask, nullptr);
+    EXPECT_EQ(mask->GetReferenceCount(), 2) << "the light's and this lookup's";
+    light->DeleteMe();
+    m_capture->Drain();
+    EXPECT_EQ(mask->GetReferenceCount(), 1);
+    mask->Release();
+    manager.Close();
 }
 
 TEST_F(LightEntityTest, DrawingHandsTheLightToTheFrameAndDeathDeletesItAfterwards)

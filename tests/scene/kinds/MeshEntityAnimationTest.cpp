@@ -123,6 +123,12 @@ TEST_F(MeshEntityAnimationTest, ClipsStartByNameOrIndexAndPoseTheBones)
 
     EXPECT_FALSE(knight->StartAnimation(m_root, NameString("Jump"), nullptr));
     EXPECT_TRUE(m_log.Contains("Animation Jump not found in", 4));
+    // An overlay list is found by its name too, in any case.
+    auto* aim = new MeshTemplateAnimationOverlayList;
+    aim->m_name = NameString("Aim");
+    m_templates.back()->EditOverlayLists().Add(aim);
+    knight->StartAnimation(m_root, NameString("aim"), nullptr);
+    EXPECT_FALSE(m_log.Contains("Animation aim not found"));
     EXPECT_FALSE(knight->StartAnimationByIndex(m_root, 9, nullptr));
     EXPECT_FALSE(knight->StartAnimation(m_root, NameString("Rest"), nullptr)) << "its file is missing";
     EXPECT_FALSE(knight->StartAnimation(NameString("legs"), NameString("Wave"), &loop)) << "no such node";
@@ -244,6 +250,12 @@ TEST_F(MeshEntityAnimationTest, MountedEntitiesFollowTheirBone)
     EXPECT_NEAR(at.y, 1.0f, 1e-3f);
     EXPECT_NEAR(at.z, 1.0f, 1e-3f);
     EXPECT_TRUE(shield->GetGlobalLocationMatrix().rows[3].Equal(Vector(10, 0, 1, 1))) << "past the bones: at the root";
+    // A new offset shows at the next update of the mounted objects.
+    offset.LoadTranslation(0.0f, 0.0f, 3.0f);
+    ASSERT_TRUE(knight->SetMountedEntityOffset(sword, offset));
+    EXPECT_FALSE(sword->SetMountedEntityOffset(shield, offset)) << "a mesh without an animator mounts nothing";
+    knight->UpdateMountedObjects();
+    EXPECT_NEAR(sword->GetGlobalLocationMatrix().rows[3].z, 3.0f, 1e-3f);
     knight->UnmountEntity(nullptr);
     EXPECT_EQ(knight->GetAnimator()->GetMountedBone(sword), -1);
     EXPECT_EQ(sword->GetExtraFlags() & ENTITYEXTRA_MOUNTED_ON_BONE, 0u);

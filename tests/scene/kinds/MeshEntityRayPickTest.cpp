@@ -4,6 +4,8 @@
 #include "core/memory/FrameRingAllocator.h"
 #include "scene/kinds/MeshEntity.h"
 #include "scene/kinds/MeshPickingFixtures.h"
+#include "renderer/RenderCommands.h"
+#include "support/RenderStreamCapture.h"
 #include "support/SceneTestSupport.h"
 
 #include <cmath>
@@ -58,6 +60,27 @@ TEST_F(MeshEntityRayPickTest, EachQueryKindAsksItsOwnCollisionType)
     // An entity of the base kind never reports a hit.
     Entity* plain = SceneTest::Create();
     EXPECT_FALSE(Pick(plain, below, above));
+
+    // A mesh that stops players also shows its collision box, in green, before its own box.
+    EXPECT_EQ(&player->GetLocalCollisionBoundingBox(), &player->GetMeshTemplate()->GetEffectiveCollisionBox());
+    RenderStreamCapture capture;
+    for (MeshEntity* mesh : {player, rough})
+    {
+        capture.Drain();
+        mesh->DebugDrawBoundingBox(CenteredBox(0.5f), Vector(1, 0, 0, 0));
+        capture.Take();
+        ASSERT_TRUE(capture.SkipTo(RENDER_OP_DEBUG_DRAW_BOX));
+        if (mesh == player)
+        {
+            EXPECT_FLOAT_EQ(capture.Read<BoundingBox4>().max.x, player->GetLocalCollisionBoundingBox().max.x);
+            capture.Skip(sizeof(Matrix));
+            EXPECT_FLOAT_EQ(capture.Read<Vector>().y, 1.0f);
+            ASSERT_TRUE(capture.SkipTo(RENDER_OP_DEBUG_DRAW_BOX));
+        }
+        EXPECT_FLOAT_EQ(capture.Read<BoundingBox4>().max.x, 0.51f);
+        capture.Skip(sizeof(Matrix) + sizeof(Vector));
+        EXPECT_FALSE(capture.SkipTo(RENDER_OP_DEBUG_DRAW_BOX));
+    }
 }
 
 TEST_F(MeshEntityRayPickTest, TheLOSMaskAndTheDisabledFlagHideTheMesh)

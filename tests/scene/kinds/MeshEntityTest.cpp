@@ -80,6 +80,8 @@ TEST_F(MeshEntityTest, ShaderPresetNamesFallBackToDefaultThenToTheFirst)
     EXPECT_EQ(entity->GetShaderPresetIndex(), 0);
     ASSERT_TRUE(Set(*entity, "Shader preset", "Rain"));
     EXPECT_EQ(entity->GetShaderPresetIndex(), 1);
+    EXPECT_TRUE(entity->HasShaderPreset(NameString("Snow")));
+    EXPECT_FALSE(entity->HasShaderPreset(NameString("Rain")));
     Sync();
     EXPECT_EQ(context->GetShaderPresetIndex(), 1u);
     entity->RecreateRenderingContext(true);

@@ -4,6 +4,7 @@
 
 #include "effects/animation/AnimationClipFixture.h"
 #include "renderer/resources/ResourceAnimation.h"
+#include "renderer/resources/ResourceManager.h"
 #include "scene/SceneClassRegistration.h"
 #include "support/ConsoleCapture.h"
 #include "tools/datakit/MeshTemplateWriter.h"
@@ -228,6 +229,26 @@ TEST_F(MeshTemplatePresetsTest, PresetCopiesKeepAnimationReferencesBalanced)
     m_template.reset();
     EXPECT_EQ(animation.GetReferenceCount(), 1);
     animation.Release();
+}
+
+TEST_F(MeshTemplatePresetsTest, UnderAResourceManagerEveryPresetHoldsItsOwnClipUntilTheTemplatesEnd)
+{
+    ResourceManager manager;
+    ASSERT_TRUE(manager.Init());
+    for (MeshTemplateAnimationDefinition& definition : m_template->EditAnimations())
+        for (MeshTemplateAnimationPreset& preset : definition.m_presets)
+            preset.m_fileName = NameString((std::string("Animations/") + preset.m_name.CStr() + ".anim").c_str());
+    m_template->LoadPresetAnimations(false);
+    const MeshTemplateAnimationDefinition& idle = m_template->EditAnimations()[0];
+    ASSERT_EQ(idle.m_presets.Count(), 2);
+    Resource* const tense = manager.GetResource(RESOURCE_TYPE_ANIMATION, "Animations/tense.anim", 0, false, 0);
+    ASSERT_NE(tense, nullptr);
+    EXPECT_EQ(idle.m_presets[1].GetAnimation(), tense);
+    manager.Flush(); // the queued load lets go of its reference
+    m_template.reset();
+    EXPECT_EQ(tense->GetReferenceCount(), 1) << "this lookup's alone";
+    tense->Release();
+    manager.Close();
 }
 
 TEST_F(MeshTemplatePresetsTest, TargetingDefinitionsFormGroupsByName)

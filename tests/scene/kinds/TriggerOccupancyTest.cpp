@@ -177,6 +177,15 @@ TEST_F(TriggerTest, AHandlerMayDestroyTheEntityOrTheTriggerItIsToldAbout)
     EXPECT_EQ(zoneAlive.Get(), nullptr);
     EXPECT_EQ(unitAlive.Get(), nullptr);
     EXPECT_FALSE(events.empty());
+
+    // The first enter destroys the other trigger the entity was about to enter: it is skipped.
+    SafePointer<TriggerEntity> a(MakeTrigger("a", t, 200, 200)), b(MakeTrigger("b", t, 202, 200));
+    m_reports.then = [&](const std::string& kind, Entity* trigger, Entity*) {
+        if (kind == "enter")
+            (trigger == a.Get() ? b : a)->DeleteMe();
+    };
+    MakeUnit("walker", 201, 200);
+    EXPECT_EQ(Update().size(), 1u);
 }
 
 TEST_F(TriggerTest, ADestroyedOccupantLeavesNoEntryInAnyTrigger)

@@ -30,6 +30,9 @@ TEST_F(EntityTemplateTest, WithoutTheFlagTheTemplateStaysUntilTheSweep)
     stub.SetTemplate(kept);
     Entity* a = gEntityManager.CreateEntity(kept, nullptr, Matrix::ONE, 0, nullptr);
     a->DeleteMe();
+    kept->Release(); // one release too many: refused, the count does not wrap
+    EXPECT_EQ(kept->GetUserReferences(), 0u);
+    EXPECT_TRUE(m_log.Contains("released more often than referenced", CONSOLE_ERROR));
     EXPECT_EQ(stub.GetTemplate(), kept);
     EXPECT_EQ(kept->GetStub(), &stub);
     EXPECT_STREQ(kept->GetTemplateClassName(), "EntityTemplate");
@@ -57,6 +60,10 @@ TEST_F(EntityTemplateTest, TheTemplateTableHasTheDocumentedDefaults)
     ASSERT_NE(passes, nullptr);
     EXPECT_STREQ(passes->GetEnumerationNames()[5], "5");
     EXPECT_STREQ(fresh.GetClassProperties()->FindProperty("Face camera mode")->GetEnumerationNames()[8], "World-ground");
+    // The base kind has no preview and no shape: a tool draws nothing for it, not a stray box.
+    EXPECT_EQ(fresh.CreatePreviewInstance(), nullptr);
+    EXPECT_FALSE(fresh.DrawDebug(Matrix::ONE, 0));
+    EXPECT_FALSE(fresh.DrawPreview(Matrix::ONE, HDRColor(), nullptr));
     // Reading an unknown body fails honestly until template files are read.
     m_log.Clear();
     EXPECT_FALSE(fresh.DoLoad());

@@ -206,6 +206,12 @@ TEST_F(TemplateBodyReaderTest, OptimizedTemplatesSkipMaskedAndShortBodiesAndKeep
         {Body("Last", 4, 4), 1u << 2},
     };
     WriteScene("Level", SceneWriter::BuildOptimizedTemplates(entries));
+    // The bodies are read by resources: without their manager nothing is registered.
+    gResourceManager = nullptr;
+    gTemplateManager.LoadOptimizedTemplates("Level", "scenes", 2);
+    gResourceManager = &m_manager;
+    EXPECT_TRUE(log.Contains("Optimized templates of Level need the resource manager", CONSOLE_ERROR));
+    EXPECT_EQ(gTemplateManager.FindStubByGUID(MakeGUID(1)), nullptr);
     gTemplateManager.LoadOptimizedTemplates("Level", "scenes", 2);
 
     EntityTemplate* first = gTemplateManager.GetTemplateByGUID(MakeGUID(1), false);

@@ -229,6 +229,15 @@ TEST_F(TemplateManagerFilesTest, AHandMadeIndexLoadsAndEveryForgedCountIsRefused
     forged[bytes.size() - 4 - 3 * 16 - 4 - 6 - 4 - 4] = 0xFF;
     EXPECT_FALSE(manager.ReadTemplateInfo(forged.data(), forged.size()));
     EXPECT_EQ(manager.GetRootFolder(), nullptr);
+    // A GUID a stub made elsewhere holds already refuses the index; that stub stays.
+    auto* held = new EntityTemplateStub;
+    SimpleGUID second;
+    second.bytes[15] = 2;
+    held->SetGUID(second);
+    ASSERT_TRUE(manager.RegisterStub(held));
+    EXPECT_FALSE(manager.ReadTemplateInfo(bytes.data(), bytes.size()));
+    EXPECT_TRUE(log.Contains("a stub GUID is already registered (stub 1)", CONSOLE_ERROR));
+    EXPECT_EQ(manager.FindStubByGUID(second), held);
 }
 
 } // namespace

@@ -1,8 +1,12 @@
 #include "scene/templates/TemplateTypeRegistry.h"
 
+#include "core/reflection/RTTIClassRegistry.h"
 #include "scene/SceneClassRegistration.h"
+#include "scene/templates/EntityTemplate.h"
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace
 {
@@ -40,3 +44,26 @@ TEST(TemplateTypeRegistryTest, GameTypesRegisterAboveTheEngineAndBadIdsAreRefuse
     types.RegisterType(300, TemplateTypeRegistry::kNoParent, nullptr);
 }
 } // namespace
+
+// Every engine kind made by its registered name answers with that name and names an entity class
+// that is registered too: a kind answering another name would load and save as that kind.
+TEST(TemplateTypeRegistryTest, EachEngineKindAnswersWithItsOwnNames)
+{
+    RegisterSceneClasses();
+    const TemplateTypeRegistry& types = TemplateTypeRegistry::GetInstance();
+    int made = 0;
+    for (uint32_t id = 0; id <= 17; ++id)
+    {
+        const char* const name = types.GetClassName(id);
+        ASSERT_NE(name, nullptr) << id;
+        std::unique_ptr<RTTIPolyBaseClass> object(RTTIClassRegistry::CreateObject(name));
+        auto* const kind = dynamic_cast<EntityTemplate*>(object.get());
+        if (kind == nullptr)
+            continue; // a kind of a higher subsystem, registered by that subsystem
+        ++made;
+        EXPECT_STREQ(kind->GetTemplateClassName(), name);
+        // The interface registers the entities of its recipes itself.
+        EXPECT_TRUE(id == 10 || RTTIClassRegistry::FindClassId(kind->GetEntityClassName()) >= 0) << name;
+    }
+    EXPECT_GE(made, 16);
+}

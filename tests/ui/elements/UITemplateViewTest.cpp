@@ -11,6 +11,7 @@
 #include "platform/gpu/GpuDevice.h"
 #include "platform/os/Clock.h"
 #include "renderer/MeshTemplateRenderingData.h"
+#include "renderer/resources/ResourceManager.h"
 #include "scene/SceneClassRegistration.h"
 #include "scene/kinds/MeshTemplate.h"
 #include "scene/kinds/SFXTemplate.h"
@@ -299,6 +300,14 @@ TEST_F(UITemplateViewTest, RemovalGivesBackTheTemplateAndReleasesTheEffect)
     m_renderer.SubmitCommands(true);
     EXPECT_NE(m_view->GetMainContext(), first);
     EXPECT_EQ(m_view->GetRenderContext(), m_view->GetMainContext()) << "the old context is gone";
+    {
+        // Both the shown template and the one the view's recipe came from are let go.
+        const ResourceManager resources;
+        m_view->SetRecipe(nullptr, m_mesh);
+        m_view->ReleaseResourcesRecursive();
+        EXPECT_EQ(m_effect->GetFlags() & UIElement::kReleaseResourceFlags, UIElement::kReleaseResourceFlags);
+        EXPECT_EQ(m_mesh->GetFlags() & UIElement::kReleaseResourceFlags, UIElement::kReleaseResourceFlags);
+    }
     m_view->OnRemoved();
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(m_effect->GetReferenceCount(), references);

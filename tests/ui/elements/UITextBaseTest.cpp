@@ -15,6 +15,7 @@
 #include "ui/screens/UIScreen.h"
 #include "ui/text/StringManager.h"
 #include "ui/text/StringReplacementContainer.h"
+#include "ui/text/UICreditsHelper.h"
 #include "ui/text/UIFontTable.h"
 
 #include <gtest/gtest.h>
@@ -232,6 +233,14 @@ TEST_F(UITextBaseFontTest, MeasuredSizesAreTheDrawnSizes)
     EXPECT_EQ(text->GetLocalizedTextWidth("AB"), 38.0f);
     EXPECT_EQ(text->GetLocalizedTextHeight("AB"), 28.0f);
     EXPECT_EQ(text->GetFontHeight(), 28.0f);
+    // Credits text measures as the font's extent at the element's scale.
+    text->SetTextScale(Vector(2.0f, 3.0f, 1.0f, 1.0f));
+    UICreditsHelper credits;
+    credits.OpenText(u"AB");
+    Vector measured;
+    credits.TransferText(text, &measured);
+    EXPECT_EQ(measured.x, 36.0f);
+    EXPECT_EQ(measured.y, 42.0f);
     // After a change of language every element takes its font again.
     UITextBase::ReloadAllFonts();
     ASSERT_NE(text->GetFont(), nullptr);

@@ -6,6 +6,7 @@
 #include "support/ConsoleCapture.h"
 #include "ui/elements/UIElement.h"
 #include "ui/elements/UIText.h"
+#include "ui/text/StringManager.h"
 
 #include <gtest/gtest.h>
 
@@ -128,8 +129,17 @@ TEST_F(UIPropertiesTest, TextElementsShowTheValueAndKeepTheirOwnTextUntilThereIs
     properties.Bind(NameString("Score"), second);
     EXPECT_TRUE(first->GetMainText() == u"42");
     EXPECT_TRUE(second->GetMainText() == u"42");
+    properties.SetTextLocalized("Score", "Hud/Score");
+    EXPECT_TRUE(second->GetMainText() == u"42") << "no strings loaded";
+    StringManager strings(nullptr);
+    strings.GetRootGroup().AddGroup("Hud").AddString("Score").SetText(kTextLanguageEnglish, u"Ten");
+    strings.MarkTreeChanged();
+    gStringManager = &strings;
     properties.SetTextLocalized("Score", "No/Such/Path");
     EXPECT_TRUE(second->GetMainText() == u"42");
+    properties.SetTextLocalized("Score", "Hud/Score");
+    EXPECT_TRUE(first->GetMainText() == u"Ten");
+    gStringManager = nullptr;
 }
 
 TEST_F(UIPropertiesTest, NamesAreCaseSensitiveSortedAndCheckedAgainstTheProjectList)

@@ -111,6 +111,18 @@ TEST_F(UITextDrawTest, GlyphsDrawOverTheirShadow)
     text->SetShadowPosition(Vector(0.005f, 0.0f, 0.0f, 0.0f));
     DrawScreen(*m_screen);
     EXPECT_EQ(TextDraws(), 1u);
+
+    // A box shadows each of its lines the same way.
+    UITextBox* box = Add<UITextBox>(20.0f, 100.0f);
+    box->SetSizeXY(100.0f, 50.0f);
+    box->SetText("ab");
+    box->SetShadowPosition(Vector(3.0f, 2.0f, 0.0f, 0.0f));
+    box->SetLinearShadowColor(Vector(1.0f, 0.0f, 0.0f, 1.0f));
+    DrawScreen(*m_screen);
+    ExpectPixels({{20, 100, kWhite}, {27, 111, kWhite}, {28, 112, kRed}, {23, 113, kRed}, {22, 112, kBlack},
+                  {40, 102, kRed}, {41, 102, kBlack}},
+                 "box text over shadow");
+    EXPECT_EQ(TextDraws(), 3u);
 }
 
 TEST_F(UITextDrawTest, TheTintColoursTheBottomOfTheGlyphs)

@@ -4,6 +4,8 @@
 // elements, drag targets, pad navigation and the letterbox point conversions.
 #include "ui/screens/UIScreenStack.h"
 
+#include "engine/Game.h"
+#include "engine/input/InputManager.h"
 #include "renderer/FrameClock.h"
 #include "support/ConsoleCapture.h"
 #include "ui/render/UIRenderFrame.h"
@@ -189,6 +191,22 @@ TEST_F(UIScreenTest, APressAndReleaseClickAndASecondPointerChangesNothing)
     Draw();
     EXPECT_FALSE(m_screen->OnPointerBegin(At(5, 5), 1)) << "a press nothing takes is not handled";
     EXPECT_EQ(m_screen->GetPressedElement(), nullptr);
+}
+
+TEST_F(UIScreenTest, PointerPositionsAreTheGamesInputBySource)
+{
+    InputManager& input = gGame.GetInputManager();
+    input.BeginTap(7, 0.25f, 0.5f);
+    float x = 0.0f;
+    float y = 0.0f;
+    EXPECT_TRUE(m_screen->GetPointerPositionXY(7, x, y));
+    EXPECT_EQ(x, 0.25f);
+    EXPECT_EQ(y, 0.5f);
+    input.EndTap(7, 0.25f, 0.5f);
+    input.EndFrame();
+    x = y = -1.0f;
+    EXPECT_FALSE(m_screen->GetPointerPositionXY(7, x, y)) << "the source is up";
+    EXPECT_EQ(x, -1.0f);
 }
 
 TEST_F(UIScreenTest, PressesEndOnThePressedElementWhereverThePointerLeaves)

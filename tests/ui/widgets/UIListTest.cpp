@@ -132,6 +132,15 @@ TEST_F(UIListTest, EntriesStackFromTheirRecipesAndAnUnknownSubRecipeOrIndexFinds
     EXPECT_EQ(m_list->GetEntry(0), nullptr);
     EXPECT_EQ(m_list->GetContainer()->GetFirstChild(), nullptr);
     EXPECT_EQ(m_list->GetContentLength(), 0.0f);
+    AddEntries(2);
+    UIElement* const kept[] = {m_list->GetEntry(0), m_list->GetEntry(1)};
+    m_list->Clear(true);
+    EXPECT_EQ(m_list->GetEntryCount(), 0);
+    for (UIElement* const entry : kept)
+    {
+        EXPECT_EQ(entry->GetParent(), nullptr) << "kept entries leave before their container goes";
+        entry->Release();
+    }
 }
 
 TEST_F(UIListTest, DragsScrollUntilTheMarginAndARefusedEndSpringsBackByFivePercentPerFrame)
@@ -365,7 +374,7 @@ TEST_F(UIListTest, TheFixedEntryShowsAtTheBottomAndHidesWhenItsEntryComesIntoVie
         bool shown;
     };
     // Entry 2 comes into view, leaves it downwards again, then passes above it.
-    for (const Step s : {Step{-50, false}, Step{50, true}, Step{-50, false}, Step{-40, false}})
+    for (const Step s : {Step{-50, false}, Step{50, true}, Step{-50, false}, Step{-40, false}, Step{-40, false}})
     {
         Drag(50, {s.drag, 0}); // a last step of 0 releases without a throw
         Release();
@@ -376,6 +385,7 @@ TEST_F(UIListTest, TheFixedEntryShowsAtTheBottomAndHidesWhenItsEntryComesIntoVie
         const auto* fade = dynamic_cast<const UIActionBlendAndShowHide*>(fixed->GetFirstAction(3));
         EXPECT_EQ(fixed->IsRenderHidden() || (fade != nullptr && !fade->IsShowing()), !s.shown) << s.drag;
     }
+    EXPECT_EQ(fixed->GetRenderPosition().y, 0.0f) << "put at the top once its entry passed above the view";
     fixed->Show();
     m_list->Clear(false);
     EXPECT_EQ(m_list->GetLastChild(), fixed) << "still drawn over the new container";

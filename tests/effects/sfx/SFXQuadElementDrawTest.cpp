@@ -357,5 +357,12 @@ TEST_F(SFXQuadElementDrawTest, ALightsMaskTextureIsLoadedFlaggedAndSubmittedWith
     EXPECT_EQ(light.GetMaskHandle(), nullptr);
     EXPECT_EQ(mask->GetReferenceCount(), held - 1);
     mask->Release();
+    // Resolved without loading, the mask is only queued.
+    SFXPointLightElementDefinition queued;
+    ASSERT_TRUE(queued.GetClassProperties()->FindProperty("Mask texture")->SetFromText(&queued, "SFX/bend.dds"));
+    queued.ResolveResources(false);
+    ASSERT_NE(queued.GetMaskResource(), nullptr);
+    EXPECT_NE(queued.GetMaskResource()->GetState(), uint32_t(RESOURCE_STATE_NOT_LOADED));
+    queued.ReleaseResources(0);
 }
 } // namespace

@@ -259,6 +259,26 @@ TEST_F(MeshEntityAnimationTest, MountedEntitiesFollowTheirBone)
     knight->UnmountEntity(nullptr);
     EXPECT_EQ(knight->GetAnimator()->GetMountedBone(sword), -1);
     EXPECT_EQ(sword->GetExtraFlags() & ENTITYEXTRA_MOUNTED_ON_BONE, 0u);
+
+    // On a turned knight, a mount aligned to the camera takes the camera's axes, a plain one the knight's.
+    MeshEntity* turned = Knight();
+    Matrix quarter;
+    quarter.LoadYRotation(90.0f);
+    turned->SetGlobalLocationMatrix(quarter);
+    MeshEntity* plain = Plain();
+    MeshEntity* facing = Plain();
+    plain->SetParent(turned);
+    facing->SetParent(turned);
+    ASSERT_TRUE(turned->MountEntity(NameString("Arm"), plain, Matrix::ONE, 0));
+    ASSERT_TRUE(turned->MountEntity(NameString("Arm"), facing, Matrix::ONE, 1));
+    ASSERT_TRUE(turned->StartAnimation(m_root, NameString("Wave"), &loop));
+    Advance(turned, 0.0f);
+    Advance(turned, 0.5f);
+    const Matrix& follows = plain->GetGlobalLocationMatrix();
+    const Matrix& faces = facing->GetGlobalLocationMatrix();
+    EXPECT_NEAR(follows.rows[0].z, -1.0f, 1e-5f);
+    EXPECT_NEAR(faces.rows[0].x, 1.0f, 1e-5f);
+    EXPECT_TRUE(faces.rows[3].Equal(follows.rows[3])) << "both on the bone";
 }
 
 TEST_F(MeshEntityAnimationTest, TheReplicatedStateStartsTheSameClipElsewhere)

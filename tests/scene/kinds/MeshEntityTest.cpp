@@ -220,7 +220,11 @@ TEST_F(MeshEntityTest, LocalColorGoesToTheContextOnlyWhenItChanges)
     entity->SetFakeShadowStrength(0.25f);
     entity->SetEntityOutlineState(3);
     entity->SetLocalScale(Vector(-1, 1, 1, 1));
+    LightmapMapping lightmap;
+    lightmap.m_lightmapId = 7;
+    entity->SetLightmapMapping(lightmap);
     Sync();
+    EXPECT_EQ(entity->GetMeshRenderingContext()->GetLightmapMapping().m_lightmapId, 7u);
     EXPECT_FLOAT_EQ(entity->GetMeshRenderingContext()->GetFakeShadowStrength(), 0.25f);
     EXPECT_EQ(entity->GetMeshRenderingContext()->GetOutlineState(), 3);
     EXPECT_TRUE(entity->GetMeshRenderingContext()->IsMirrored());

@@ -59,6 +59,7 @@ TEST_F(ScriptGameMethodsTest, ScriptsSwitchScenesWithDefaultsAndClampedVariation
     EXPECT_TRUE(Bool("gGame:IsLastSwitchedSceneEqual('Level3')"));
     EXPECT_FALSE(Bool("gGame:IsLastSwitchedSceneEqual('Level2')"));
     EXPECT_TRUE(Bool("gGame:GetTickCounter() == 0 and gGame:GetFrameCounter() == 0"));
+    EXPECT_TRUE(Bool("gGame:IsStandaloneBuild()")) << "the game's configuration says so";
 }
 
 TEST_F(ScriptGameMethodsTest, ScriptsFlipTheFullScreenEffectSwitchesAndSetTheExtraFlags)

@@ -466,6 +466,12 @@ TEST_F(GpuDeviceRasterTest, ShaderWithoutProgramDrawsMagentaAndIsCounted)
                "float4 pixel() : COLOR0 { return float4(1, 1, 1, 1); }\n");
     EXPECT_EQ(m_vertexShader->Program(), nullptr);
     EXPECT_NE(m_vertexShader->MissingProgramReason().find("no switch Sparkle"), std::string::npos);
+    // A fixed vertex format the rasteriser cannot read draws nothing and says so.
+    m_device->SetVertexDeclaration(nullptr);
+    m_device->SetFVF(kFvfXyz | 0x004);
+    Draw(kPrimitiveTriangleList, 1, {At(20, 0, kRed), At(28, 0, kRed), At(20, 8, kRed)});
+    EXPECT_NE(Probe(21, 1), kMagenta);
+    EXPECT_TRUE(m_log.Contains("fixed vertex format 0x6 is not read by the rasteriser; nothing drawn"));
 }
 
 TEST_F(GpuDeviceRasterTest, ClearsAndCopiesAreLoggedInOrderAmongDraws)

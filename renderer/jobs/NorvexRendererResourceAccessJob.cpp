@@ -52,6 +52,11 @@ bool NorvexRendererResourceAccessJob::Wait()
     }
     else
     {
+        // The job runs only after every command written before it was queued: the game thread,
+        // waiting with some of those still in its own block, hands them over first, or it would
+        // wait out the whole limit for commands only it can submit.
+        if (gRenderer != nullptr && gRenderer->IsStreamOpen() && gRenderer->IsGameThread())
+            gRenderer->SubmitCommands(false);
         const uint32_t limit = GetWaitLimitMs();
         for (uint32_t waited = 0;; waited += kWaitStepMs)
         {

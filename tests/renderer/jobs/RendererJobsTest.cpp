@@ -166,6 +166,17 @@ TEST_F(RendererJobsTest, QueuedJobWaitsForTheCommandsWrittenBeforeIt)
     EXPECT_TRUE(job.Wait());
 }
 
+TEST_F(RendererJobsTest, AGameThreadWaitingForItsQueuedJobHandsOverTheCommandsBeforeIt)
+{
+    NorvexRendererResourceAccessJob::SetWaitLimitMs(5000);
+    WritePendingCommands(20);
+    ProbeJob job;
+    EXPECT_TRUE(PostRendererJob(&job, true));
+    EXPECT_EQ(job.m_ran.load(), 1);
+    EXPECT_GE(job.m_executedAtRun.load(), job.GetFrameStamp());
+    EXPECT_FALSE(m_log.Contains("Renderer job not run", CONSOLE_ERROR));
+}
+
 TEST_F(RendererJobsTest, ClosingRunsEveryJobQueuedBeforeTheDeviceGoes)
 {
     WritePendingCommands(20);

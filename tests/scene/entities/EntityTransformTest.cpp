@@ -110,6 +110,10 @@ TEST_F(EntityTransformTest, NoScaleFromParentKeepsSizeButFollowsPlaceAndTurn)
     EXPECT_FLOAT_EQ(scaled->GetGlobalPosition().x, 7.0f);
     EXPECT_FLOAT_EQ(unscaled->GetGlobalPosition().x, 6.0f);
     EXPECT_NEAR(unscaled->GetWorldBoundingBox().max.x - unscaled->GetWorldBoundingBox().min.x, 2.0f, 1e-5f);
+    // Scaled by the parent again, a move alone must remake the axes the unscaled product left.
+    unscaled->ClearFlag(ENTITYFLAG_PARENTNOSCALE, false);
+    unscaled->SetLocalPosition(Vector(1, 0, 0, 1));
+    EXPECT_NEAR(unscaled->GetGlobalScale().x, 2.0f, 1e-5f);
 }
 
 TEST_F(EntityTransformTest, NegativeScaleMirrorsAndBackClears)

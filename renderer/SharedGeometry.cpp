@@ -200,7 +200,12 @@ GeometryLists UnitCylinder()
             const float t = float(i) * 2.0f * kPi / 128.0f;
             Add(g, {std::cos(t), y, std::sin(t)});
         }
+    // Closed at both ends: a tube light seen along its axis lights the ground inside it through its caps.
+    Add(g, {0.0f, -1.0f, 0.0f});
+    Add(g, {0.0f, 1.0f, 0.0f});
     Band(g.triangles, 0, 128, 128);
+    Fan(g.triangles, 256, 0, 128);
+    ReversedFan(g.triangles, 257, 128, 128);
     RingLines(g.lines, 0, 128);
     RingLines(g.lines, 128, 128);
     return g;

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <set>
 #include <string>
 
@@ -31,7 +32,7 @@ TEST(SharedGeometryTest, CountsOfEveryPrimitive)
         {"cube", geometry::UnitCube, 8, 12, 12},          {"sphere", geometry::UnitSphere, 242, 480, 496},
         {"cone", geometry::UnitCone, 130, 256, 0},        {"flag marker", geometry::FlagMarker, 101, 194, 0},
         {"circles", geometry::AxisCircles, 384, 0, 384},  {"shafted circle", geometry::ShaftedCircle, 144, 16, 128},
-        {"cylinder", geometry::UnitCylinder, 256, 256, 256}, {"ground grid", geometry::GroundGrid, 4096, 0, 0},
+        {"cylinder", geometry::UnitCylinder, 258, 512, 256}, {"ground grid", geometry::GroundGrid, 4096, 0, 0},
         {"unit quad", geometry::UnitQuad, 4, 2, 0},       {"full-screen quad", geometry::FullScreenQuad, 4, 0, 0},
         {"gradient line", geometry::GradientLine, 64, 0, 0},
     };
@@ -112,13 +113,18 @@ TEST(SharedGeometryTest, ClosedVolumesFaceOutwards)
         {"cube", geometry::UnitCube, Vector(0.5f, 0.5f, 0.5f, 0.0f)},
         {"sphere", geometry::UnitSphere, Vector()},
         {"cone", geometry::UnitCone, Vector(0.0f, 0.0f, 0.75f, 0.0f)},
+        {"cylinder", geometry::UnitCylinder, Vector()},
     };
     for (const auto& c : cases)
     {
         const GeometryLists g = c.build();
         uint32_t inward = 0;
+        // Closed: every edge a triangle walks one way, exactly one other triangle walks back.
+        std::map<std::pair<uint32_t, uint32_t>, int> edges;
         for (size_t i = 0; i < g.triangles.size(); i += 3)
         {
+            for (size_t k = 0; k < 3; ++k)
+                ++edges[{g.triangles[i + k], g.triangles[i + (k + 1) % 3]}];
             const Vector a = At(g, g.triangles[i]), b = At(g, g.triangles[i + 1]), d = At(g, g.triangles[i + 2]);
             Vector u, v, normal, out;
             u.Sub(b, a);
@@ -128,6 +134,10 @@ TEST(SharedGeometryTest, ClosedVolumesFaceOutwards)
             inward += normal.Dot3(out) <= 0.0f ? 1 : 0;
         }
         EXPECT_EQ(inward, 0u) << c.name;
+        uint32_t open = 0;
+        for (const auto& [edge, count] : edges)
+            open += count != 1 || edges.count({edge.second, edge.first}) == 0 ? 1 : 0;
+        EXPECT_EQ(open, 0u) << c.name;
     }
 }
 

@@ -157,6 +157,16 @@ void UIText::UpdateLayout()
     m_extent.Set(m_extent.x * pixel.x, m_extent.y * pixel.y, 0.0f, 0.0f);
 }
 
+void UIText::GetScreenRect(Vector corners[4]) const
+{
+    const float right = m_offset.x + m_extent.x;
+    const float bottom = m_offset.y + m_extent.y;
+    corners[0].Set(m_offset.x, m_offset.y, 0.0f, 1.0f);
+    corners[1].Set(right, m_offset.y, 0.0f, 1.0f);
+    corners[2].Set(right, bottom, 0.0f, 1.0f);
+    corners[3].Set(m_offset.x, bottom, 0.0f, 1.0f);
+}
+
 void UIText::Render(const Matrix& matrix, const Vector& color, bool mirrored, const Vector* constants)
 {
     if (GetRenderFont() == nullptr || m_renderText.empty())

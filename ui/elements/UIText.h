@@ -39,6 +39,8 @@ public:
     void AddText(const char16_t* text) override;
     bool IsEmpty() const override { return m_renderText.empty(); }
     void UpdateLayout() override;
+    // The laid-out text's rectangle: from its offset, as far as its extent.
+    void GetScreenRect(Vector corners[4]) const override;
     void Render(const Matrix& matrix, const Vector& color, bool mirrored, const Vector* constants) override;
 
 protected:

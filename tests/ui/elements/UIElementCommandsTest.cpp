@@ -161,6 +161,13 @@ TEST(UIElementCommandsTest, RenderSideEffectsOfTheCommands)
          [](const UIElement& e) { return e.GetRenderAnchor().Equal(Vector(-1, 2, -3, 0)); }},
         {"size sets the rectangle", [](UIElement& e) { e.SetSizeXY(10, 20); },
          [](const UIElement& e) { return e.GetRenderSize().Equal(Vector(10, 20, 0, 0)) && e.GetRectMax().Equal(Vector(10, 20, 0, 1)); }},
+        {"screen rectangle from the origin", [](UIElement& e) { e.SetSizeXY(10, 20); },
+         [](const UIElement& e) {
+             Vector c[4];
+             e.GetScreenRect(c);
+             return c[0].Equal(Vector(0, 0, 0, 1)) && c[1].Equal(Vector(10, 0, 0, 1)) && c[2].Equal(Vector(10, 20, 0, 1)) &&
+                    c[3].Equal(Vector(0, 20, 0, 1));
+         }},
         {"negative scale mirrors", [](UIElement& e) { e.SetScaleXYZ(-1, 2, 1); },
          [](const UIElement& e) { return e.IsMirrored() && e.GetLocalMatrix().rows[0].x == -1.0f; }},
         {"two negative factors do not", [](UIElement& e) { e.SetScaleXYZ(-1, -2, 1); }, [](const UIElement& e) { return !e.IsMirrored(); }},

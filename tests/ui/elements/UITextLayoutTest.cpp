@@ -53,6 +53,17 @@ TEST_F(UITextLayoutTest, SingleTextsAlignTheirOffsetByTheirExtent)
         EXPECT_FLOAT_EQ(text->GetTextOffset().y, c.offsetY) << c.horizontal << "/" << c.vertical;
         EXPECT_FLOAT_EQ(text->GetTextExtent().x, c.extentX) << c.horizontal << "/" << c.vertical;
         EXPECT_FLOAT_EQ(text->GetTextExtent().y, 7.0f);
+        // The screen rectangle runs from the offset across the extent, corners in drawing order.
+        Vector corners[4];
+        text->GetScreenRect(corners);
+        const float xs[4] = {c.offsetX, c.offsetX + c.extentX, c.offsetX + c.extentX, c.offsetX};
+        const float ys[4] = {c.offsetY, c.offsetY, c.offsetY + 7.0f, c.offsetY + 7.0f};
+        for (int corner = 0; corner < 4; ++corner)
+        {
+            EXPECT_FLOAT_EQ(corners[corner].x, xs[corner]) << corner;
+            EXPECT_FLOAT_EQ(corners[corner].y, ys[corner]) << corner;
+            EXPECT_EQ(corners[corner].w, 1.0f);
+        }
         text->Release();
     }
     // A frozen offset stays where it was while the text changes.

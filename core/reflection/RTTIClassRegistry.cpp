@@ -14,7 +14,8 @@ struct ClassRow
     RTTIClassRegistry::Creator creator;
 };
 
-// Both tables share the name copies; created on first use.
+// Both tables share the name copies; created on first use. The tables themselves are never
+// destroyed, so a static object that outlives the exit handler still finds them, empty.
 struct ClassTables
 {
     Dynarray<ClassRow> byId;
@@ -23,7 +24,10 @@ struct ClassTables
 
 ClassTables& Tables()
 {
-    static ClassTables* tables = new ClassTables;
+    static ClassTables* tables = [] {
+        std::atexit(&RTTIClassRegistry::Clear);
+        return new ClassTables;
+    }();
     return *tables;
 }
 

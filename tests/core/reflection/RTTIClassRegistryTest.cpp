@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 namespace
 {
 int gLastCreatedId = -1;
@@ -65,4 +67,19 @@ TEST(RTTIClassRegistryTest, EnsuringARegisteredClassKeepsItsOneRow)
     EXPECT_STREQ(RTTIClassRegistry::GetClassName(id), "RegistryTestEnsured");
     delete RTTIClassRegistry::CreateObject("RegistryTestEnsured");
     EXPECT_EQ(gLastCreatedId, id);
+}
+
+TEST(RTTIClassRegistryTest, ClearingAtExitForgetsEveryClass)
+{
+    // In a child process: the classes registered at start-up cannot be registered again here.
+    EXPECT_EXIT(
+        {
+            RTTIClassRegistry::RegisterClass("RegistryTestCleared", nullptr, MakeOne);
+            RTTIClassRegistry::Clear();
+            const bool empty = RTTIClassRegistry::GetClassCount() == 0 &&
+                               RTTIClassRegistry::FindClassId("RegistryTestCleared") == -1 &&
+                               RTTIClassRegistry::CreateObject("RegistryTestCleared") == nullptr;
+            _exit(empty && RTTIClassRegistry::RegisterClass("RegistryTestAfter", nullptr, MakeOne) == 0 ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }

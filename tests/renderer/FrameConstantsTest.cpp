@@ -1,8 +1,11 @@
 // ctest-labels: thread
 // The textures and registers a camera change leaves for every shader: the shared noise, the
 // refraction copy, the depth and, on the mobile platform modes, the lighting cube; the corner rays.
-// The lit mesh shader's options read the registers the renderer fills.
+// The lit mesh shader's options read the registers the renderer fills. The frame clocks reset from
+// now and pause.
 #include "platform/gpu/Gpu.h"
+#include "platform/os/Clock.h"
+#include "renderer/FrameClock.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/RenderTargetSet.h"
 #include "renderer/ShaderManager.h"
@@ -186,4 +189,34 @@ TEST(MeshShaderRegistersTest, OptionsReadTheRegistersAndSamplersTheRendererFills
         EXPECT_EQ(found, row.registerIndex) << row.name << " " << row.entry;
         table->Release();
     }
+}
+
+TEST(FrameClockTest, ResetStartsFromNowAndPausedTicksAccumulateNothing)
+{
+    os::EnableManualCounter(5 * os::kCounterFrequency);
+    FrameClock clock;
+    clock.stepCount = 7;
+    clock.lastStepSeconds = 9.0f;
+    clock.Reset();
+    EXPECT_EQ(clock.lastCounter, uint64_t(5 * os::kCounterFrequency));
+    EXPECT_EQ(clock.accumulatedCounter, uint64_t(5 * os::kCounterFrequency));
+    EXPECT_EQ(clock.lastStepSeconds, 0.0f);
+
+    os::AdvanceManualCounter(os::kCounterFrequency / 4);
+    clock.Tick(false);
+    EXPECT_EQ(clock.accumulatedCounter, uint64_t(5 * os::kCounterFrequency + os::kCounterFrequency / 4));
+    EXPECT_EQ(clock.lastStepSeconds, 0.25f);
+    EXPECT_EQ(clock.stepCount, 8u);
+
+    // A paused tick still takes the new time, so the step after it measures only its own span.
+    os::AdvanceManualCounter(os::kCounterFrequency);
+    clock.Tick(true);
+    EXPECT_EQ(clock.lastStepSeconds, 0.0f);
+    EXPECT_EQ(clock.stepCount, 8u);
+    EXPECT_EQ(clock.accumulatedCounter, uint64_t(5 * os::kCounterFrequency + os::kCounterFrequency / 4));
+    os::AdvanceManualCounter(os::kCounterFrequency / 2);
+    clock.Tick(false);
+    EXPECT_EQ(clock.lastStepSeconds, 0.5f);
+    EXPECT_EQ(clock.accumulatedCounter, uint64_t(5 * os::kCounterFrequency + 3 * os::kCounterFrequency / 4));
+    os::DisableManualCounter();
 }

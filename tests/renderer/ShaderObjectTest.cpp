@@ -32,10 +32,12 @@ float4 Other[2] : register(c22);
 float4x4 InvTModelMatrix : register(c24);
 float4x4 ModelViewMatrix[2] : register(c28);
 float4x4 InvTModelViewMatrix : register(c36);
+float4 LightProbeGradient[2] : register(c40);
 float4 vertex(float4 p : POSITION) : POSITION
 {
     return mul(p, ModelViewProjMatrix) + mul(p, ModelMatrix) + BoneMatrices[0] + ConstantColor + LightProbe[0] +
-           Other[1] + mul(p, InvTModelMatrix) + mul(p, ModelViewMatrix[1]) + mul(p, InvTModelViewMatrix);
+           Other[1] + mul(p, InvTModelMatrix) + mul(p, ModelViewMatrix[1]) + mul(p, InvTModelViewMatrix) +
+           LightProbeGradient[1];
 }
 )";
 
@@ -153,6 +155,7 @@ TEST_F(ShaderObjectTest, UploadsReachOnlyTheRegistersTheTableDeclares)
         shader->SetModelMatrix(renderer, model, true);
         shader->SetConstantColor(renderer, Vector(0.5f, 0.25f, 1.0f, 1.0f));
         shader->SetLightProbe(renderer, probes, 5);
+        shader->SetLightProbeGradient(renderer, probes + 2, 3);
         shader->SetLightmapUVMulAdd(renderer, Vector(3.0f, 3.0f, 3.0f, 3.0f));
         shader->SetBoneMatrices(renderer, bones.data(), 3);
     });
@@ -175,8 +178,10 @@ TEST_F(ShaderObjectTest, UploadsReachOnlyTheRegistersTheTableDeclares)
     EXPECT_TRUE(m_log.Contains("do not fit the shader's 6 bone registers"));
     EXPECT_FLOAT_EQ(reg(24 + 3, 0), -1.0f) << "the inverse transpose holds -x in its last column";
     EXPECT_FLOAT_EQ(reg(36 + 3, 2), -8.0f) << "and with the view's 5 along z, -z of the model-view";
+    EXPECT_FLOAT_EQ(reg(40, 0), 3.0f);
+    EXPECT_FLOAT_EQ(reg(41, 0), 4.0f) << "the gradient takes as many vectors as its array holds";
     for (uint32_t index = 28; index < gpu::kVertexConstantRegisters; ++index)
-        ASSERT_TRUE(reg(index, 0) == kUntouched || (index >= 36 && index < 40)) << "register " << index;
+        ASSERT_TRUE(reg(index, 0) == kUntouched || (index >= 36 && index < 42)) << "register " << index;
 
     RunOnRenderThread(m_renderer, [&](NorvexRenderer& renderer) {
         FillVertexRegisters(renderer);

@@ -452,7 +452,11 @@ TEST(ConfigPropertiesTest, FindFontReplacementAndBudgets)
     EXPECT_EQ(maxSize, 0u);
 
     project.m_maxParticles = 5000;
+    project.m_worldRange = 600.0f;
+    project.m_worldCell = 25.0f;
     EXPECT_EQ(project.GetMaxParticles(), 262144u);
+    EXPECT_EQ(project.GetWorldRange(), 2400.0f);
+    EXPECT_EQ(project.GetWorldCell(), 40.0f);
     EXPECT_EQ(project.GetSoundPoolMB(), 32u);
     EXPECT_EQ(project.GetAnimationBufferKB(), 1024u);
     EXPECT_EQ(project.GetParticlesPerSystem(), 10922u);
@@ -460,6 +464,8 @@ TEST(ConfigPropertiesTest, FindFontReplacementAndBudgets)
     EXPECT_EQ(project.GetMaxParticles(), 5000u);
     EXPECT_EQ(project.GetSoundPoolMB(), 7u);
     EXPECT_EQ(project.GetSoundDecoders(), 16u);
+    EXPECT_EQ(project.GetWorldRange(), 600.0f);
+    EXPECT_EQ(project.GetWorldCell(), 25.0f);
     project.m_pcUsesMobileSettings = false;
     project.m_visualizationMode = ProjectConfig::VISUALIZATION_IPAD2;
     EXPECT_EQ(project.GetAnimationBufferKB(), 128u);

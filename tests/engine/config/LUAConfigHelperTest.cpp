@@ -224,6 +224,15 @@ TEST_F(LUAConfigHelperTest, InputModeIsLimitedAndVibrationNeedsTheSetting)
     EXPECT_FALSE(gGameConfig.m_xControllerVibrations);
 }
 
+TEST_F(LUAConfigHelperTest, UserGUIDIsTheStoredConfigurationsOwn)
+{
+    SimpleGUID guid;
+    ASSERT_TRUE(guid.FromString("00112233-4455-6677-8899-AABBCCDDEEFF"));
+    m_helper.SetUserGUID(guid);
+    EXPECT_EQ(*gGameConfig.GetUserGUID(), guid);
+    EXPECT_EQ(m_helper.GetUserGUID(), guid);
+}
+
 TEST_F(LUAConfigHelperTest, AnalyticsRunOnlyWhenEnabled)
 {
     m_helper.AnalyticsBegin("menu");

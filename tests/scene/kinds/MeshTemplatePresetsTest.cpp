@@ -76,6 +76,19 @@ TEST_F(MeshTemplatePresetsTest, IndexSpaceAndNameLookups)
     EXPECT_TRUE(console.Contains("Couldn`t find animation Run!", 4));
 }
 
+TEST_F(MeshTemplatePresetsTest, InvalidatingTheTemplateReachesItsOverlayListsAndOverlays)
+{
+    MeshTemplateAnimationOverlayList* const list = m_template->GetOverlayLists()[0];
+    SafePointer<SafePointerRoot> toTemplate(m_template.get());
+    SafePointer<SafePointerRoot> toList(list);
+    SafePointer<SafePointerRoot> toLastOverlay(list->m_overlays[2]);
+    EntityTemplate& base = *m_template;
+    base.InvalidateSafePointers();
+    EXPECT_EQ(toTemplate.Get(), nullptr);
+    EXPECT_EQ(toList.Get(), nullptr);
+    EXPECT_EQ(toLastOverlay.Get(), nullptr);
+}
+
 // Every definition, preset and overlay list of a larger template is found by name, and every index
 // builds the preset it names: the bisections reach both ends and the middle.
 TEST_F(MeshTemplatePresetsTest, EveryNameAndIndexOfALargerTemplateMeetsUp)

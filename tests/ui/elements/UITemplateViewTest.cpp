@@ -21,6 +21,7 @@
 #include "ui/elements/UITextBox.h"
 #include "ui/recipes/UITemplateViewRecipe.h"
 #include "ui/widgets/UIAction.h"
+#include "ui/widgets/UIActionKinds.h"
 
 #include <gtest/gtest.h>
 
@@ -158,6 +159,17 @@ TEST_F(UITemplateViewTest, CommandsCarryWhatEachTemplateKindGives)
     m_renderer.SubmitCommands(true);
     EXPECT_TRUE(m_view->GetRenderLocalMatrix().Equals(local));
     EXPECT_EQ(m_view->GetRenderLocal3DMatrix(), &m_view->GetRenderLocalMatrix());
+
+    // The turn tween takes its flags as given, on the channel asked for.
+    Quaternion quarter;
+    quarter.LoadZRotation(90.0f);
+    m_view->LocalRotateWithOffset(2.5f, quarter, Vector(5, 6, 7, 1), UIACTIONFLAG_SINE | UIACTIONFLAG_GAMEPLAYTIME, 2);
+    m_renderer.SubmitCommands(true);
+    const UIAction* const turn = m_view->GetFirstAction(2);
+    ASSERT_NE(turn, nullptr);
+    EXPECT_EQ(turn->GetFlags(), UIACTIONFLAG_SINE | UIACTIONFLAG_GAMEPLAYTIME);
+    EXPECT_EQ(turn->GetDuration(), 2.5f);
+    EXPECT_NE(dynamic_cast<const UIActionLocalRotateWithOffset*>(turn), nullptr);
 }
 
 TEST_F(UITemplateViewTest, RestartPlaysTheEffectUnderTheLocalMatrixUntilAFollowedTextCompletes)

@@ -122,4 +122,18 @@ TEST(UIScreenStackTest, ClearWithReleaseDeletesEachLiveScreenOnceAndDeadOnesAreS
     EXPECT_EQ(gEvents, (std::vector<std::string>{"first:deleted", "second:key1", "second:deleted"}));
     EXPECT_EQ(stack.GetCount(), 0);
     EXPECT_EQ(stack.GetAt(0), nullptr);
+
+    // A deleted screen leaves null entries until the dead ones are swept; the live keep their order.
+    NamedScreen kept("kept");
+    NamedScreen last("last");
+    NamedScreen* gone = new NamedScreen("gone");
+    for (UIScreen* screen : {static_cast<UIScreen*>(gone), static_cast<UIScreen*>(&kept), static_cast<UIScreen*>(gone),
+                             static_cast<UIScreen*>(&last), static_cast<UIScreen*>(gone)})
+        stack.PushScreen(screen);
+    delete gone;
+    EXPECT_EQ(stack.GetCount(), 5);
+    stack.RemoveDeadScreens();
+    EXPECT_EQ((std::vector<UIScreen*>{stack.GetAt(0), stack.GetAt(1), stack.GetAt(2)}),
+              (std::vector<UIScreen*>{&kept, &last, nullptr}));
+    stack.Clear(false);
 }

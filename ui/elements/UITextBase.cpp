@@ -233,12 +233,12 @@ void UITextBase::SetLinearShadowColor(const Vector& color)
     UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_SHADOW_COLOR, this, rp::kVector).Put(color);
 }
 
-void UITextBase::SetSecondColor(const Vector& color)
+void UITextBase::SetOutlineColor(const Vector& color)
 {
     UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_SECOND_COLOR, this, rp::kVector).Put(color);
 }
 
-void UITextBase::SetTint(const Vector& colorAndFactor)
+void UITextBase::SetBottomColor(const Vector& colorAndFactor)
 {
     UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_TINT, this, rp::kVector).Put(colorAndFactor);
 }
@@ -261,7 +261,7 @@ void UITextBase::AppendText(const char* text)
     SendNarrowText(UITEXT_CMD_APPEND_NARROW, text != nullptr ? text : "", text != nullptr ? std::strlen(text) : 0);
 }
 
-void UITextBase::AppendWideText(const char16_t* text)
+void UITextBase::AppendTextWide(const char16_t* text)
 {
     m_stringPath.Set(nullptr);
     SendWideText(UITEXT_CMD_APPEND_WIDE, text != nullptr ? text : u"", text != nullptr ? WideStringLength(text) : 0);

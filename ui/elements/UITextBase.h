@@ -150,14 +150,14 @@ public:
     // A gamma colour (red, green and blue go out raised to 2.2); the Linear form goes out as given.
     void SetShadowColor(const Vector& color);
     void SetLinearShadowColor(const Vector& color);
-    void SetSecondColor(const Vector& color);
+    void SetOutlineColor(const Vector& color);
     // The tint colour with the tint factor in w.
-    void SetTint(const Vector& colorAndFactor);
+    void SetBottomColor(const Vector& colorAndFactor);
     void SetAlignment(uint32_t horizontal, uint32_t vertical);
     void SetTextConversion(uint8_t mode);
     // Appends to the shown text (the main-side copy is not changed).
     void AppendText(const char* text);
-    void AppendWideText(const char16_t* text);
+    void AppendTextWide(const char16_t* text);
     void AppendLocalizedText(const char* path);
     // Cross-fades to the new text (null: fades out to no text) on the channel; forgets the path.
     void SetTextSmooth(float time, const char16_t* text, uint32_t flags, uint32_t channel);

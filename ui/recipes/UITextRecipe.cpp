@@ -104,9 +104,9 @@ void UITextRecipe::ApplyToElement(UIElement* element, UIProperties& properties, 
     m_shadowColor.ToVectorRaw(color);
     text->SetShadowColor(color);
     m_outlineColor.ToVectorRaw(color);
-    text->SetSecondColor(color);
+    text->SetOutlineColor(color);
     m_bottomColor.ToVectorRaw(color);
-    text->SetTint(color);
+    text->SetBottomColor(color);
     if (m_debugBox)
         text->RaiseFlag(UIFLAG_DRAWDEBUGBOX);
     if (UITextBox* const box = dynamic_cast<UITextBox*>(element))

@@ -83,7 +83,7 @@ TEST(UITextBaseTest, TextsByPathAreLookedUpAgainOnRefreshAndDirectTextsForgetThe
     EXPECT_EQ(text->RefreshLocalizedText(), 6u) << "the length shown, variables expanded";
     EXPECT_EQ(text->GetMainText(), u"Hi ^Name^");
     const std::pair<std::function<void(UIText&)>, const char16_t*> leavePath[] = {
-        {[](UIText& t) { t.AppendText("!"); }, u"Hi Ann!"}, {[](UIText& t) { t.AppendWideText(u"!"); }, u"Hi Ann!"},
+        {[](UIText& t) { t.AppendText("!"); }, u"Hi Ann!"}, {[](UIText& t) { t.AppendTextWide(u"!"); }, u"Hi Ann!"},
         {[](UIText& t) { t.AppendLocalizedText("UI/Title"); }, u"Hi AnnHi Ann"},
         {[](UIText& t) { t.SetLocalizedTextSmooth(1.0f, "UI/Title", 0, 0); }, u"Hi Ann"}};
     for (const auto& [leave, shown] : leavePath)

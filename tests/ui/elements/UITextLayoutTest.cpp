@@ -142,7 +142,7 @@ TEST_F(UITextLayoutTest, UpperCasingKeepsTagNamesAndAppendsFollowTheConversion)
     EXPECT_EQ(text->GetRenderText(), u"AB|icon|C");
     EXPECT_EQ(text->GetText(), "ab|icon|c") << "scripts read the text as set";
     text->AppendText("d|x|");
-    text->AppendWideText(u"e");
+    text->AppendTextWide(u"e");
     EXPECT_EQ(text->GetRenderText(), u"AB|icon|CD|x|E");
     text->SetTextConversion(UITEXTCONVERSION_NONE);
     text->AppendText("f");

@@ -129,12 +129,12 @@ TEST_F(UITextDrawTest, TheTintColoursTheBottomOfTheGlyphs)
 {
     UIText* text = Add<UIText>(20.0f, 30.0f);
     text->SetText("a");
-    text->SetTint(Vector(0.5f, 1.0f, 0.0f, 0.5f));
+    text->SetBottomColor(Vector(0.5f, 1.0f, 0.0f, 0.5f));
     DrawScreen(*m_screen);
     // Top corners keep the element colour, bottom ones take half the tint.
     EXPECT_GT(Pixel(22, 30) >> 16, 230u);
     EXPECT_EQ(Pixel(22, 41), 0xC5FF8Au) << "three quarters red, full green, half blue";
-    text->SetTint(Vector(0.0f, 1.0f, 0.0f, 0.00005f)); // below the threshold: no tint
+    text->SetBottomColor(Vector(0.0f, 1.0f, 0.0f, 0.00005f)); // below the threshold: no tint
     DrawScreen(*m_screen);
     EXPECT_EQ(Pixel(22, 41), kWhite);
 }

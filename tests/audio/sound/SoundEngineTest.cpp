@@ -152,6 +152,9 @@ TEST_F(SoundEngineTest, ExitLoopAFadingStopOrTheEmittersDeathEndsAZombieAtOnce)
     sound.SetListenerAt(12.5f, 0.0f, 0.0f);
     ASSERT_TRUE(sound.WaitForVoices(0));
     ASSERT_EQ(sound.InstanceCount(), 1u) << "a zombie keeps the looping sound's place";
+    sound.Engine().PostCommand(SOUND_COMMAND_EXIT_LOOP, &id, 4); // too short for its head: dropped
+    sound.Engine().Flush();
+    ASSERT_EQ(sound.InstanceCount(), 1u);
     sound.Engine().ExitLoop(id, nullptr);
     sound.Engine().Flush();
     EXPECT_EQ(sound.InstanceCount(), 0u);

@@ -300,13 +300,18 @@ TEST_F(GpuDeviceRasterTest, LinesAndPointsCoverTheirPixels)
     ClearTarget(kBlack);
     Draw(kPrimitivePointList, 1, {At(10.5f, 10.5f, kRed, 1.0f)});
     EXPECT_EQ(Covered(), (std::set<std::pair<uint32_t, uint32_t>>{{10, 10}})) << "one pixel by default";
-    ClearTarget(kBlack);
     const float size = 2.0f;
     uint32_t bits;
     memcpy(&bits, &size, 4);
     m_device->SetRenderState(kRsPointSize, bits);
-    Draw(kPrimitivePointList, 1, {At(10.5f, 10.5f, kRed, 1.0f)}); // on the far plane
-    EXPECT_EQ(Covered(), (std::set<std::pair<uint32_t, uint32_t>>{{10, 10}, {11, 10}, {10, 11}, {11, 11}}));
+    for (uint32_t cull : {kCullNone, kCullClockwise, kCullCounterClockwise}) // a point has no back to cull
+    {
+        ClearTarget(kBlack);
+        m_device->SetRenderState(kRsCullMode, cull);
+        Draw(kPrimitivePointList, 1, {At(10.5f, 10.5f, kRed, 1.0f)}); // on the far plane
+        EXPECT_EQ(Covered(), (std::set<std::pair<uint32_t, uint32_t>>{{10, 10}, {11, 10}, {10, 11}, {11, 11}}))
+            << cull;
+    }
 }
 
 // Depth is interpolated with weights that sum to one only within rounding: a triangle lying on

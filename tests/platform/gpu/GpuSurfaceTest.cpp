@@ -92,6 +92,7 @@ TEST_F(GpuSurfaceTest, EveryColourFormatCreatesLocksLoadsAndReadsBack)
     for (size_t f = 0; f < count; ++f)
     {
         const FormatInfo& info = formats[f];
+        EXPECT_EQ(FindFormat(info.format), &info) << info.name; // the depth formats too
         if (info.kind == FormatKind::Depth)
             continue;
         SCOPED_TRACE(info.name);

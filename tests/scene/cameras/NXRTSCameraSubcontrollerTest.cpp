@@ -234,6 +234,7 @@ TEST_F(NXRTSCameraSubcontrollerTest, TimedInterpolationEasesAndEnds)
     EXPECT_FLOAT_EQ(m_sub.GetTimedDriveProgress(), 0.5f);
     Step(1.5f);
     ExpectNear(m_sub.GetPosition(), Vector(10.0f, 0.0f, 20.0f, 1.0f));
+    EXPECT_FLOAT_EQ(m_sub.GetTimedDriveProgress(), 1.0f);
     EXPECT_EQ(m_sub.GetDriveMode(), NXRTSCameraSubcontroller::DRIVE_FREE);
 
     const float easedAtHalf[] = {0.5f, std::sin(0.25f * kPi), 1.0f - std::sin(0.25f * kPi), 0.5f, 0.5f};

@@ -353,6 +353,10 @@ TEST_F(EntityTest, SetsForgetDeletedMembersButKeepTheirPlaces)
     EXPECT_EQ(set->GetEntities()[2].Get(), c);
     ASSERT_NE(a->GetSets(), nullptr);
     EXPECT_EQ((*a->GetSets())[0], set);
+    // Without a renderer the set markers and boxes are not drawn at all.
+    ASSERT_EQ(gRenderer, nullptr);
+    a->DrawDebug(0);
+    a->DebugDrawBoundingBox(a->GetWorldBoundingBox(), Vector::ONE);
 }
 
 TEST_F(EntityTest, SetMembershipSurvivesAReloadOnce)

@@ -381,7 +381,9 @@ TEST_F(CompoundEntityTest, DebugDrawingBoxesAnEmptyCompoundItselfAndOthersByThei
     const BoundingBox4 marker = capture.Read<BoundingBox4>();
     EXPECT_FLOAT_EQ(marker.min.y, 3.2f);
     EXPECT_FLOAT_EQ(marker.max.x, 8.2f);
-    capture.Skip(sizeof(Matrix) + sizeof(Vector));
+    EXPECT_FLOAT_EQ(marker.max.z, 1.2f);
+    capture.Skip(sizeof(Matrix));
+    EXPECT_NEAR(capture.Read<Vector>().w, 1.0f, 1e-5f) << "drawn in the set's colour, opaque white";
 
     ASSERT_TRUE(capture.SkipTo(RENDER_OP_DEBUG_DRAW_BOX));
     EXPECT_FLOAT_EQ(capture.Read<BoundingBox4>().max.x, 2.0f);

@@ -22,6 +22,12 @@ TEST(TemplateTypeRegistryTest, KindsFollowTheParentChain)
     EXPECT_TRUE(types.IsKindOf(4096, 4096));
     EXPECT_FALSE(types.IsKindOf(5000, 0));
     EXPECT_FALSE(types.IsKindOf(273, 0));
+    // Only the ambient sound derives from another engine kind: a wrong parent would let a kind be
+    // taken for, and cast to, a compound.
+    for (uint32_t id = 1; id <= 17; ++id)
+        for (uint32_t base = 0; base <= 17; ++base)
+            EXPECT_EQ(types.IsKindOf(id, base), base == 0 || base == id || (id == 17 && base == 5))
+                << id << ' ' << base;
     EXPECT_STREQ(types.GetClassName(17), "AmbientSoundTemplate");
     EXPECT_EQ(types.GetClassName(4096), nullptr);
 }

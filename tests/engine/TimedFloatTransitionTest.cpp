@@ -48,6 +48,8 @@ TEST(TimedFloatTransitionTest, ANewTransitionHalfWayStartsFromTheHalfWayValue)
     EXPECT_FLOAT_EQ(transition.GetCurrent(), 1.0f);
     transition.Update(Time(second));
     EXPECT_FLOAT_EQ(transition.GetCurrent(), 0.5f);
+    transition.Update(Time(3 * second));
+    EXPECT_FLOAT_EQ(transition.GetCurrent(), 0.0f) << "a frame well past the end lands on the target";
     // Setting a value outright finishes the transition where it stands.
     transition.Set(4.0f);
     EXPECT_FLOAT_EQ(transition.GetProgress(), 1.0f);

@@ -218,6 +218,7 @@ TEST_F(ScriptGameInputTest, GameCloseShutsTheDevicesDown)
     gGame.Close();
     EXPECT_TRUE(input::IsSteamControllerInterfaceRunning());
     gGame.Init(&m_window, 640, 360, nullptr, nullptr, 0);
+    EXPECT_NE(Input().GetPadSlot(0), nullptr) << "the start opens the devices again";
     gGame.Close();
     EXPECT_FALSE(input::IsSteamControllerInterfaceRunning());
     ASSERT_TRUE(input::GetStickyKeys(sticky));

@@ -201,6 +201,9 @@ void RenderVolumes(NorvexRenderer& renderer, float desaturation, const std::vect
                 projection.LoadPerspectiveFovLH(
                     2.0f * std::min(light.GetSpotWidth(), DeferredLighting::kMaxSpotWidthDegrees), 1.0f, 0.1f, 1.0f);
                 bias.LoadScale(Vector(0.5f, -0.5f, 0.5f, 1.0f));
+                // The light's axis meets the middle of the mask, as a mask is drawn around it.
+                bias.rows[3].x = 0.5f;
+                bias.rows[3].y = 0.5f;
                 projected.Mul(projection, lightFromView);
                 mapped.Mul(bias, projected);
                 UploadMatrix(renderer, kRegVolumeMaskProjection, mapped);

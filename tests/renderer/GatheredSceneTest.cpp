@@ -423,14 +423,15 @@ TEST_F(GatheredSceneTest, APointLightsMaskCutsItsLightWhereTheMaskIsBlack)
     ASSERT_NE(m_pointMask, nullptr);
     // A point light's mask takes the light-space x of the ground point (repeating each unit): a
     // quarter unit along +x from the light is in its white half, a quarter unit along -x in its
-    // black half. A spot 45 degrees wide, one unit above the ground, projects it over its cone as
-    // half of x / depth, repeating likewise: half a unit either side lands a quarter either side.
+    // black half. A spot 45 degrees wide, one unit above the ground, projects it over its cone
+    // centred on its axis: half a unit along -x lands a quarter across the mask (white), half a
+    // unit along +x three quarters across (black).
     for (const float width : {0.0f, 45.0f})
     {
         m_spotWidth = width;
         RenderFrame();
         const int sun = int(std::lround(255.0 * std::sqrt(0.5)));
-        const float side = width > 0.0f ? 0.5f : 0.25f;
+        const float side = width > 0.0f ? -0.5f : 0.25f;
         const uint32_t white = Probe(Vector(-6.0f + side, 0.0f, 0.0f, 1.0f));
         const uint32_t black = Probe(Vector(-6.0f - side, 0.0f, 0.0f, 1.0f));
         EXPECT_EQ(Channel(white, 16), 255) << "the light where the mask is white, width " << width;

@@ -212,6 +212,18 @@ TEST_F(MeshAnimationGraphEntityTest, ABrokenTableAbortsAndAReplacedTransitionDoe
     EXPECT_TRUE(m_log.Contains("Animation state table inconsistency or too many states", 4));
     EXPECT_EQ(Queue(*stray), "");
     EXPECT_STREQ(stray->GetCurrentState(), "U1");
+    // The visited set holds 1024 states: index 1024 is refused the same way, index 1023 is reached.
+    std::string fan;
+    for (int i = 1; i <= 1024; ++i)
+        fan += "W0 W" + std::to_string(i) + " A12\n";
+    MeshAnimationGraphEntity* wide = Graph(fan.c_str());
+    Enter(*wide, "W0");
+    m_log.Clear();
+    wide->StartAnimation("Idle", "W1024");
+    EXPECT_TRUE(m_log.Contains("Animation state table inconsistency or too many states", 4));
+    EXPECT_STREQ(wide->GetCurrentState(), "W0");
+    wide->StartAnimation("Idle", "W1023");
+    EXPECT_STREQ(wide->GetCurrentState(), "W1023");
 
     // A template refresh drops what is queued.
     graph->StartAnimation("Idle", "S2");

@@ -162,6 +162,7 @@ TEST_F(SFXEntityTest, AStartDelayBelowAMillisecondStartsAtOnceAndLongerOnesWaitF
         EXPECT_EQ(entity->GetCallbackTimeLeft(SFXEntity::CALLBACK_START, 0) >= 0.0f, !c.startsAtOnce) << c.delay;
         Frames(20, 0.05f);
         EXPECT_TRUE(Read(entity).active) << c.delay;
+        EXPECT_NE(entity->GetRenderFlags() & SFXEntity::kRenderFlagBoundsTaken, 0u) << c.delay;
         entity->DeleteMe();
         Frames(1, 0.0f);
     }

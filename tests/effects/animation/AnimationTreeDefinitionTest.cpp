@@ -61,6 +61,8 @@ TEST(AnimationTreeDefinitionTest, DefinitionsBuildOrderedLinkedNodesWithTheirBon
          {"root 0 7 -1 1 -1", "upper 1 4 0 2 -1", "head 2 1 1 -1 3", "arm 3 2 1 -1 -1"}},
         {"a bone without descendants covers itself", "<Node Name='hand' Bone='HandL'/>",
          {"root 0 7 -1 1 -1", "hand 4 1 0 -1 -1"}},
+        {"a node on the first bone covers the whole skeleton", "<Node Name='all' Bone='Hips'/>",
+         {"root 0 7 -1 1 -1", "all 0 7 0 -1 -1"}},
         {"a bone of another branch than its parent's range counts one",
          "<Node Name='upper' Bone='Spine'><Node Name='foot' Bone='FootL'/></Node>",
          {"root 0 7 -1 1 -1", "upper 1 4 0 2 -1", "foot 6 1 1 -1 -1"}},

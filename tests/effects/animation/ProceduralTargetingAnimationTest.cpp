@@ -210,8 +210,8 @@ TEST_F(ProceduralTargetingAnimationTest, ADeadTargetEntityClearsBothTargets)
 TEST_F(ProceduralTargetingAnimationTest, TheStabilizerKeepsTheBoneOnItsPointWhileTheOwnerTurns)
 {
     // Off by default: a quarter turn of the owner carries the bone away and it turns back at 90
-    // degrees a second; on, the bone stays on the point it aimed at.
-    m_aim->SetTargetPoint(Toward(0.0f, 0.0f), true);
+    // degrees a second; on, the bone stays on the point it aimed at, 20 degrees up.
+    m_aim->SetTargetPoint(Toward(0.0f, 20.0f), true);
     for (const float turned : {9.0f, 90.0f})
     {
         SCOPED_TRACE(turned);
@@ -221,6 +221,7 @@ TEST_F(ProceduralTargetingAnimationTest, TheStabilizerKeepsTheBoneOnItsPointWhil
         Step(0.1f);
         const float yaw = m_aim->GetRotationVector().y;
         EXPECT_NEAR(std::min(yaw, 360.0f - yaw), turned, 1e-2f);
+        EXPECT_NEAR(m_aim->GetRotationVector().x, 340.0f, 1e-2f);
         m_aim->EnableStabilizer(true);
     }
     // Switched off and on again between two frames, it has forgotten its point.

@@ -356,6 +356,13 @@ TEST_F(SFXQuadElementDrawTest, ALightsMaskTextureIsLoadedFlaggedAndSubmittedWith
     EXPECT_EQ(light.GetMaskResource(), nullptr);
     EXPECT_EQ(light.GetMaskHandle(), nullptr);
     EXPECT_EQ(mask->GetReferenceCount(), held - 1);
+    {
+        SFXSpotLightElementDefinition gone;
+        ASSERT_TRUE(gone.GetClassProperties()->FindProperty("Mask texture")->SetFromText(&gone, "SFX/glow.dds"));
+        gone.ResolveResources(true);
+        ASSERT_EQ(gone.GetMaskResource(), mask);
+    }
+    EXPECT_EQ(mask->GetReferenceCount(), held - 1) << "a destroyed light gives its reference back too";
     mask->Release();
     // Resolved without loading, the mask is only queued.
     SFXPointLightElementDefinition queued;

@@ -144,6 +144,11 @@ TEST_F(VerySimpleCharacterControllerTest, AFreeMoveAdvancesByVelocityTimesTheFra
     MoveFor(*c, Vector(2, 0, 0, 0), 3);
     EXPECT_NEAR(c->GetPosition().x, 2.0f, 1e-4f);
     gGame.GetSmoothGameTimer().Pause(false);
+    // Only a speed below 0.001 counts as standing still.
+    MoveFor(*c, Vector(0.002f, 0, 0, 0), 5);
+    EXPECT_NEAR(c->GetPosition().x, 2.001f, 1e-5f);
+    MoveFor(*c, Vector(0.0009f, 0, 0, 0), 5);
+    EXPECT_NEAR(c->GetPosition().x, 2.001f, 1e-5f);
     // A frozen height stays whatever the ground does.
     c->SetPosition(Vector(0, 3, 0, 1));
     c->FreezeYPosition(true);
@@ -230,6 +235,22 @@ TEST_F(VerySimpleCharacterControllerTest, StepsUpToTheAutomaticStepHeightAndNotA
     ledge->SetAutoStepHeight(0.5f);
     MoveFor(*ledge, Vector(0, 0, 0.1f, 0), 1);
     EXPECT_NEAR(ledge->GetPosition().y, 1.15f + std::sqrt(0.25f - 0.49f * 0.49f), 0.01f) << "on the edge 0.49 away";
+    // A face steeper than 60 degrees reaching above that height is slid down, away from it: a plane
+    // at 70 degrees facing -x, walked into from 0.55 away.
+    m_meshes.push_back(MakePickingTemplate(MakePickingData(1, 12, FlatSquare(0.0f), kSquareReversed, {{{0, 2}}})));
+    ASSERT_TRUE(SetProperty(*m_meshes.back(), "Player collision type", "2"));
+    m_meshes.back()->SetStaticBoundingBox(BoundingBox4(Vector(-1, -0.1f, -1, 1), Vector(1, 0.1f, 1, 1)));
+    const float c70 = std::cos(70.0f * 0.017453292f), s70 = std::sin(70.0f * 0.017453292f);
+    Matrix steep;
+    steep.Set(Vector(5 * c70, 5 * s70, 0, 0), Vector(-s70, c70, 0, 0), Vector(0, 0, 5, 0), Vector(0, 0, -35, 1));
+    gEntityManager.CreateEntity(m_meshes.back().get(), nullptr, steep, 0, nullptr);
+    auto faced = Character(0, -35);
+    faced->SetPosition(Vector(0.324f, 2, -35, 1));
+    faced->SetAutoStepHeight(0.5f);
+    MoveFor(*faced, Vector(3, 0, 0, 0), 1);
+    const Vector& at = faced->GetPosition();
+    EXPECT_GT(c70 * at.y - s70 * at.x, 0.5f) << "clear of the face";
+    EXPECT_LT(at.y, 2.99f) << "below the rise";
 }
 
 TEST_F(VerySimpleCharacterControllerTest, TheConstraintBoxKeepsTheCharacterInAndLetsItBackIn)

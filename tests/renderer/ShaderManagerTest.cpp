@@ -6,6 +6,7 @@
 #include "renderer/PixelShaderObject.h"
 #include "renderer/VertexShaderObject.h"
 #include "core/reflection/ObjectRecord.h"
+#include "renderer/resources/ResourceFont.h"
 #include "renderer/resources/ResourceList.h"
 #include "renderer/resources/ResourceManager.h"
 #include "renderer/resources/ResourceShader.h"
@@ -134,6 +135,9 @@ TEST_F(ShaderManagerTest, GetShaderGivesTheVariantPairByNameAndOptionWords)
     EXPECT_TRUE(pixel->IsLoaded());
     EXPECT_NE(static_cast<ResourceShader*>(vertex)->GetVertexShader(), nullptr);
     EXPECT_EQ(static_cast<ResourceShader*>(vertex)->GetPixelShader(), nullptr);
+    // The pair an outlined font draws with; a plain font's pixel shader has no outline.
+    EXPECT_EQ(gShaderManager.GetSystemShader(ResourceFont::kOutlinedShaderSlot).m_pixelResource, pixel);
+    EXPECT_NE(gShaderManager.GetSystemShader(ResourceFont::kPlainShaderSlot).m_pixelResource, pixel);
     vertex->Release();
     pixel->Release();
 

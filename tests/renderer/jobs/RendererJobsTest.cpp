@@ -60,15 +60,17 @@ protected:
 
 TEST_F(RendererJobsTest, TextureCreatedFromAnotherThreadHoldsItsLevels)
 {
-    // 2x2 A8R8G8B8 with a 1x1 second level after a 16-byte header.
-    std::vector<uint8_t> data(16 + 16 + 4, 0);
-    for (size_t i = 16; i < data.size(); ++i)
+    // 2x2 A8R8G8B8 with a 1x1 second level after a 16-byte header, in a block the job takes over and
+    // frees (a leak otherwise).
+    constexpr uint32_t kBytes = 16 + 16 + 4;
+    auto* data = new uint8_t[kBytes]();
+    for (uint32_t i = 16; i < kBytes; ++i)
         data[i] = uint8_t(i);
     const NorvexRendererTextureCreationJob::Description description = {
         2, 2, 2, 0, 16, gpu::kFormatA8R8G8B8, gpu::kPoolManaged, 0};
     TextureHolder* holder = nullptr;
     std::thread poster([&] {
-        NorvexRendererTextureCreationJob job(description, nullptr, data.data(), uint32_t(data.size()), false);
+        NorvexRendererTextureCreationJob job(description, nullptr, data, kBytes, true);
         EXPECT_TRUE(PostRendererJob(&job, true));
         holder = job.TakeHolder();
     });
@@ -138,14 +140,24 @@ TEST_F(RendererJobsTest, AnUnknownFormatOrARefusedTextureFailsTheJob)
     EXPECT_EQ(refused.TakeHolder(), nullptr);
     uint32_t pitch = 7, size = 7;
     EXPECT_FALSE(ComputeSurfacePitch(4, 4, 0x12345, &pitch, &size));
-    EXPECT_TRUE(ComputeSurfacePitch(2, 2, gpu::kFormatDXT1, &pitch, &size));
-    EXPECT_EQ(pitch, 8u);
-    EXPECT_EQ(size, 8u);
     EXPECT_TRUE(ComputeSurfacePitch(3, 5, gpu::kFormatR8G8B8, &pitch, &size));
     EXPECT_EQ(size, 45u);
-    EXPECT_TRUE(ComputeSurfacePitch(5, 6, gpu::kFormatDXT5, &pitch, &size));
-    EXPECT_EQ(pitch, 32u);
-    EXPECT_EQ(size, 64u);
+    // Whole 4x4 blocks of 8 bytes (DXT1) or 16, a part block counting whole and a full one once.
+    const struct
+    {
+        uint32_t width, height;
+        gpu::Format format;
+        uint32_t pitch, size;
+    } blocks[] = {{2, 2, gpu::kFormatDXT1, 8, 8},
+                  {4, 8, gpu::kFormatDXT1, 8, 16},
+                  {5, 6, gpu::kFormatDXT3, 32, 64},
+                  {5, 6, gpu::kFormatDXT5, 32, 64}};
+    for (const auto& b : blocks)
+    {
+        EXPECT_TRUE(ComputeSurfacePitch(b.width, b.height, b.format, &pitch, &size));
+        EXPECT_EQ(pitch, b.pitch) << b.width << "x" << b.height;
+        EXPECT_EQ(size, b.size) << b.width << "x" << b.height;
+    }
     // 4 x 32768 x 32769 bytes would wrap to 128 KiB.
     EXPECT_FALSE(ComputeSurfacePitch(32768, 32769, gpu::kFormatA8R8G8B8, &pitch, &size));
 }
@@ -352,5 +364,17 @@ TEST_F(RendererJobsTest, QueuedCallsThatWrapTheRingAreCountedOnce)
     EXPECT_EQ(calls.load(), kCalls);
     EXPECT_EQ(queue.GetJobsQueued() - before, uint32_t(kCalls));
     EXPECT_EQ(queue.GetJobsDone(), queue.GetJobsQueued());
+
+    // A queue of its own, which no idle tick of the render thread empties: one pass without limits
+    // runs every call before it answers empty.
+    RendererJobQueue own(m_renderer);
+    for (int i = 0; i < 3; ++i)
+    {
+        ASSERT_NE(own.BeginQueuedCall(count, nullptr, 0, 0), nullptr);
+        own.ReleaseLock();
+    }
+    calls = 0;
+    EXPECT_TRUE(own.Process(0, RendererJobQueue::kNoTimeBudget));
+    EXPECT_EQ(calls.load(), 3);
 }
 } // namespace

@@ -117,6 +117,11 @@ TEST_F(RendererSerializationJobsTest, FailedReadLeavesNoCopyAndReleasesTheWaiter
         NorvexRendererIndexBufferSerializationJob noBuffer(nullptr);
         EXPECT_TRUE(PostRendererJob(&noBuffer, true));
         EXPECT_EQ(noBuffer.GetData(), nullptr);
+        // On the heap, whose fresh bytes the sanitizer fills: a job with no buffer still reports an
+        // empty description, never stale bytes a caller would size a copy by.
+        auto noVertices = std::make_unique<NorvexRendererVertexBufferSerializationJob>(nullptr);
+        EXPECT_TRUE(PostRendererJob(noVertices.get(), true));
+        EXPECT_EQ(noVertices->GetDescription().size, 0u);
         NorvexRendererVertexDeclarationSerializationJob noDeclaration(nullptr);
         EXPECT_TRUE(PostRendererJob(&noDeclaration, true));
         EXPECT_EQ(noDeclaration.GetData(), nullptr);

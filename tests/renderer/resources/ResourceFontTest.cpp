@@ -167,6 +167,7 @@ TEST_F(ResourceFontFileTest, DamagedFontsAreRefusedWithTheirReasonAndLeaveNothin
         {{{4, 5}}, "version 5, expected 6"},
         {{{9, 65}}, "too many pages"},
         {{{pageHeights, 0x01}, {pageHeights + 1, 0x10}}, "a page is too high"}, // 4097 rows
+        {{{pageHeights, 0x00}, {pageHeights + 1, 0x10}}, "the file is truncated"}, // 4096 rows may be
         {{{glyphs + 14, 'A'}}, "the glyph table is not sorted"}, // second glyph 'A' again
         {{{glyphs + 2, 2}}, "names a page"},
     };

@@ -53,6 +53,7 @@ TEST(NorvexAnalyticsTest, FieldsGoToTheOpenRecordOnly)
     EXPECT_FLOAT_EQ(record->fields[1].floatValue, 1.5f);
     EXPECT_EQ(record->fields[2].text, "north");
     EXPECT_EQ(record->fields[3].text, "");
+    EXPECT_FALSE(record->IsIdle()) << "an open record is no longer free for the next Begin";
     analytics.End(false);
     EXPECT_FALSE(analytics.HasOpenRecord());
     EXPECT_TRUE(record->IsIdle());

@@ -91,6 +91,7 @@ TEST_F(ScriptGameInputTest, KeysAndMouseButtonsReachScripts)
     Step();
     EXPECT_TRUE(Bool("gGame:IsKeyReleasedForTheFirstTime(57)"));
     EXPECT_TRUE(Bool("gGame:IsMouseButtonReleasedForTheFirstTime(INPUT_MOUSE_RIGHT)"));
+    EXPECT_FALSE(Bool("gGame:IsMouseButtonReleasedForTheFirstTime(57)")) << "a key is not a mouse button";
     Input().OnMouseButton(0.25f, 0.75f, INPUT_MOUSE_EVENT_MIDDLE_DOUBLE_CLICK);
     Step();
     EXPECT_TRUE(Bool("gGame:IsMouseButtonPressed(INPUT_MOUSE_MIDDLE_DOUBLE_CLICK)"));

@@ -2,6 +2,7 @@
 
 #include "engine/Game.h"
 #include "engine/scripting/LuaProfiler.h"
+#include "platform/os/Clock.h"
 
 #include <cstring>
 
@@ -71,6 +72,24 @@ TEST_F(LuaProfilerTest, ReportAfterAFewFrames)
         "if r.funcName == 'Recurse' then found = r.count == 9 and r.totalTime >= 0 and r.source:find('|1%-1') end end "
         "assert(found)");
     EXPECT_EQ(Depth(), 0);
+}
+
+// A function's time adds up over its activations, and so does the child time of the context around them.
+TEST_F(LuaProfilerTest, TimesAddUpOverFrames)
+{
+    os::EnableManualCounter(0);
+    lua_register(L(), "Spend", [](lua_State*) {
+        os::AdvanceManualCounter(os::kCounterFrequency);
+        return 0;
+    });
+    Run("function Work() Spend() end\nfunction Game:OnTick() Work() end");
+    gLua.ProfilerCommand("grab");
+    for (int frame = 0; frame < 3; ++frame)
+        Frame();
+    os::DisableManualCounter();
+    ASSERT_NE(Find("Work"), nullptr);
+    EXPECT_EQ(Find("Work")->totalTicks, 3 * os::kCounterFrequency);
+    EXPECT_EQ(Find("ProfilerContext")->childTicks, 3 * os::kCounterFrequency);
 }
 
 TEST_F(LuaProfilerTest, ErrorsDoNotLeaveFunctionsOpen)

@@ -23,6 +23,7 @@ TEST_F(WindowTest, ClassesAndWindowsAreFoundAndForgotten)
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(IsWindow(window));
     EXPECT_EQ(FindWindow("TestClass"), window);
+    EXPECT_EQ(FindWindow(nullptr), nullptr);
     EXPECT_EQ(GetWindowText(window), "title");
     EXPECT_TRUE(SetWindowText(window, "Tessarine"));
     EXPECT_EQ(GetWindowText(window), "Tessarine");

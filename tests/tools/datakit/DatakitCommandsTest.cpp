@@ -76,7 +76,9 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
     const size_t end = font.size();
     EXPECT_EQ(font.substr(end - 8 - 191 * 14, 6) + font.substr(end - 18, 2) + font.substr(end - 4),
               std::string("\xBF\0\0\0 \0\xFF\0\x0E\0\0\0", 12));
-    EXPECT_EQ(f.ReadFile("t8").size(), size_t(144 + 6 * (8 * 8 + 4 * 4) * 4)) << "six square faces of two levels";
+    const std::string t8 = f.ReadFile("t8"); // smallest level first; a texel's red tells its face, green its level
+    EXPECT_EQ(t8.size(), size_t(144 + 6 * (8 * 8 + 4 * 4) * 4)) << "six square faces of two levels";
+    EXPECT_EQ(t8.substr(144 + 2 * 16 * 4 + 4, 4), "\xC0\xC8\xD0\xFF") << "level 1, face 2, texel (1, 0)";
     const std::string t16 = f.ReadFile("t16");
     EXPECT_EQ(std::make_pair(t16.size(), int(t16[12])), std::make_pair(size_t(144 + (8 + 2 + 14) * 4), 16));
     // The Theora header: picture size, offset (y from the bottom of 32 coded rows), rate, quality, pixels.

@@ -323,6 +323,21 @@ TEST_F(UIActionTest, ADeleteActionEndsInReleaseOnTheMainThread)
     EXPECT_EQ(element->GetFirstChild(), nullptr);
     UIElement::FinishDeferredDeletion();
     EXPECT_EQ(gElementsDestroyed, 2);
+
+    // Two deletes in one frame: the slot holds one at a time, so the second waits for the next frame.
+    for (CountedElement* doomedToo : {new CountedElement, new CountedElement})
+    {
+        element->AddChild(doomedToo);
+        doomedToo->Delete(0, 0);
+        doomedToo->UpdateActions();
+    }
+    for (int frame = 0; frame < 2; ++frame)
+    {
+        PublishPendingUIElementDeletion();
+        PublishPendingUIElementDeletion();
+        UIElement::FinishDeferredDeletion();
+    }
+    EXPECT_EQ(gElementsDestroyed, 4);
 }
 
 TEST_F(UIActionTest, AnElementReleasedWhileItWaitsInTheSlotDiesOnce)

@@ -190,6 +190,7 @@ TEST_F(VideoEngineTest, PictureOffsetMapsThePictureIntoTheTextures)
     // The code band is the picture's top rows: its first texel is the picture's, not the frame's.
     EXPECT_EQ(m_harness.ShownFrame(), 1);
     EXPECT_EQ(m_harness.ReadLuma(39, 0), int(VideoWriter::FrameLuma(1)));
+    EXPECT_NEAR(m_harness.ReadLuma(39, 15), int(VideoWriter::FrameLuma(1)), 4) << "the code band's last row, coded lossily";
     EXPECT_GT(m_harness.ReadLuma(39, 16), 100) << "the texture starts below the 16 code rows";
 }
 

@@ -43,6 +43,7 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
         {{"strings", f / "t.tsv"}, 2}, {{"strings", f / "no", f / "o"}, 1}, {{"strings", f / "bad.txt", f / "o"}, 1},
         {{"strings", f / "t.tsv", f / "in/a.txt/o"}, 1}, {{"font", f / "o"}, 2},
         {{"font", f / "o", "12", "--synthetic"}, 0}, {{"font", f / "o", "12", "--ttf", f / "no"}, 1}, {{"video"}, 2},
+        {{"font", f / "o", "--ttf"}, 2},
         {{"video", f / "v", "--size", "64"}, 2}, {{"video", f / "v", "--size", "6x4y"}, 2},
         {{"video", f / "v", "--chroma", "411"}, 2}, {{"video", f / "v", "--size", "0x16"}, 1},
         {{"video", f / "v", "--fps"}, 2}, {{"dataroot", f / "r", "--text"}, 2}, {{"video", f / "in/a.txt/v"}, 1},
@@ -71,12 +72,15 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
     }
     EXPECT_FALSE(f.ReadFile("r/common/Shaders/Shaders.DefBin").empty());
     EXPECT_EQ(f.ReadFile("x/a.txt"), "a") << "a name list written with CR LF names its entries";
-    // The synthetic font: 191 glyphs, printable Latin-1 from the space to y-diaeresis, lines 12 + 2 high.
+    // The synthetic font: 191 glyphs, printable Latin-1 from the space to y-diaeresis, lines 12 + 2 high,
+    // the space's cell first on the page and filled with its code.
     const std::string font = f.ReadFile("o");
     const size_t end = font.size();
-    EXPECT_EQ(font.substr(end - 8 - 191 * 14, 6) + font.substr(end - 18, 2) + font.substr(end - 4),
-              std::string("\xBF\0\0\0 \0\xFF\0\x0E\0\0\0", 12));
-    EXPECT_EQ(f.ReadFile("t8").size(), size_t(144 + 6 * (8 * 8 + 4 * 4) * 4)) << "six square faces of two levels";
+    EXPECT_EQ(font.substr(end - 8 - 191 * 14, 6) + font.substr(end - 18, 2) + font.substr(end - 4) + font.substr(17, 1),
+              std::string("\xBF\0\0\0 \0\xFF\0\x0E\0\0\0 ", 13));
+    const std::string t8 = f.ReadFile("t8"); // smallest level first; a texel's red tells its face, green its level
+    EXPECT_EQ(t8.size(), size_t(144 + 6 * (8 * 8 + 4 * 4) * 4)) << "six square faces of two levels";
+    EXPECT_EQ(t8.substr(144 + 2 * 16 * 4 + 4, 4), "\xC0\xC8\xD0\xFF") << "level 1, face 2, texel (1, 0)";
     const std::string t16 = f.ReadFile("t16");
     EXPECT_EQ(std::make_pair(t16.size(), int(t16[12])), std::make_pair(size_t(144 + (8 + 2 + 14) * 4), 16));
     // The Theora header: picture size, offset (y from the bottom of 32 coded rows), rate, quality, pixels.

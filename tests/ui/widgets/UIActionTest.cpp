@@ -67,16 +67,17 @@ TEST(UIActionCurveTest, CurveValuesAtHalfAndAtTheEnd)
 {
     const struct
     {
-        uint32_t curve;
-        float atHalf;
-    } cases[] = {{0, 0.5f}, {1, 0.70711f}, {2, 0.29289f}, {3, 0.5f}, {4, 0.84090f}, {5, 0.5f}, {6, 0.5f}, {7, 0.5f}};
+        uint32_t curve; // by number, as data and scripts give it
+        float atQuarter, atHalf;
+    } cases[] = {{0, 0.25f, 0.5f},       {1, 0.38268f, 0.70711f}, {2, 0.07612f, 0.29289f}, {3, 0.14645f, 0.5f},
+                 {4, 0.61862f, 0.84090f}, {5, 0.25f, 0.5f},       {6, 0.25f, 0.5f},       {7, 0.25f, 0.5f}};
     for (const auto& c : cases)
     {
+        EXPECT_NEAR(EvaluateUIActionCurve(c.curve, 0.25f), c.atQuarter, 1e-5f) << "curve " << c.curve;
         EXPECT_NEAR(EvaluateUIActionCurve(c.curve, 0.5f), c.atHalf, 1e-5f) << "curve " << c.curve;
         EXPECT_NEAR(EvaluateUIActionCurve(c.curve, 1.0f), 1.0f, 1e-6f) << "curve " << c.curve;
         EXPECT_NEAR(EvaluateUIActionCurve(c.curve, 0.0f), 0.0f, 1e-6f) << "curve " << c.curve;
     }
-    EXPECT_NEAR(EvaluateUIActionCurve(1, 0.25f), std::sin(0.25f * 3.1415927f * 0.5f), 1e-6f);
 }
 
 TEST_F(UIActionTest, EveryTweenKindFollowsEachCurveToItsTarget)
@@ -323,6 +324,21 @@ TEST_F(UIActionTest, ADeleteActionEndsInReleaseOnTheMainThread)
     EXPECT_EQ(element->GetFirstChild(), nullptr);
     UIElement::FinishDeferredDeletion();
     EXPECT_EQ(gElementsDestroyed, 2);
+
+    // Two deletes in one frame: the slot holds one at a time, so the second waits for the next frame.
+    for (CountedElement* doomedToo : {new CountedElement, new CountedElement})
+    {
+        element->AddChild(doomedToo);
+        doomedToo->Delete(0, 0);
+        doomedToo->UpdateActions();
+    }
+    for (int frame = 0; frame < 2; ++frame)
+    {
+        PublishPendingUIElementDeletion();
+        PublishPendingUIElementDeletion();
+        UIElement::FinishDeferredDeletion();
+    }
+    EXPECT_EQ(gElementsDestroyed, 4);
 }
 
 TEST_F(UIActionTest, AnElementReleasedWhileItWaitsInTheSlotDiesOnce)

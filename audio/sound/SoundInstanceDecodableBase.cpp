@@ -26,7 +26,11 @@ void SoundInstanceDecodableBase::ExitLoop()
     {
         m_ended = true;
         if (m_voice != nullptr)
+        {
             m_voice->ExitLoop(kSoundOperationSet);
+            // A whole file queued behind the pass under way would play it once more.
+            m_voice->FlushSourceBuffers();
+        }
     }
 }
 

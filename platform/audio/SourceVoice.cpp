@@ -206,6 +206,13 @@ void SourceVoice::Destroy()
     m_engine.DestroyVoiceLocked(this);
 }
 
+void SourceVoice::FlushSourceBuffers()
+{
+    std::lock_guard<std::mutex> lock(m_engine.m_lock);
+    const bool underWay = !m_queue.empty() && (m_running || m_queue.front().cursor != 0);
+    m_queue.erase(m_queue.begin() + (underWay ? 1 : 0), m_queue.end());
+}
+
 void SourceVoice::ApplyExitLoop()
 {
     if (!m_queue.empty())

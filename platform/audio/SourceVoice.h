@@ -80,6 +80,9 @@ public:
     bool ExitLoop(uint32_t operationSet = kCommitNow);
     // False (nothing queued) when the buffer is empty, malformed, or the queue is full.
     bool SubmitBuffer(const AudioBuffer& buffer);
+    // At once: drops the queued buffers after the one under way (the first, once the voice runs or
+    // has played part of it); a voice that never began loses them all.
+    void FlushSourceBuffers();
     VoiceState GetState() const;
 
     bool SetVolume(float volume, uint32_t operationSet = kCommitNow);

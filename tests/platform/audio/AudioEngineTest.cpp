@@ -348,6 +348,25 @@ TEST_F(AudioEngineTest, LoopsRepeatAndExitLoopPlaysToTheEnd)
     oneFrame->ExitLoop(); // at once, without a commit
     Render(1);
     EXPECT_EQ(oneFrame->GetState().buffersQueued, 0u);
+
+    // Flushing keeps the buffer under way and drops those behind it; a voice that never began
+    // drops them all.
+    audio::SourceVoice* flushed = MakeVoice(1);
+    const std::vector<uint8_t> longBytes = Pcm16(std::vector<int16_t>(2 * kBlockFrames, 1000));
+    for (int i = 0; i < 3; ++i)
+        flushed->SubmitBuffer(BufferOf(longBytes));
+    flushed->FlushSourceBuffers();
+    EXPECT_EQ(flushed->GetState().buffersQueued, 0u);
+    for (int i = 0; i < 3; ++i)
+        flushed->SubmitBuffer(BufferOf(longBytes));
+    flushed->Start();
+    flushed->FlushSourceBuffers();
+    EXPECT_EQ(flushed->GetState().buffersQueued, 1u) << "a running voice keeps the one it starts with";
+    flushed->SubmitBuffer(BufferOf(longBytes));
+    Render(1);
+    flushed->Stop();
+    flushed->FlushSourceBuffers();
+    EXPECT_EQ(flushed->GetState().buffersQueued, 1u) << "a stopped voice keeps the buffer it played part of";
 }
 
 TEST_F(AudioEngineTest, DeferredChangesApplyTogetherOnlyOnCommit)

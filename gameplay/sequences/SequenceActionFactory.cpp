@@ -144,8 +144,10 @@ int32_t SequenceActionFactory::RegisterLuaSequenceActionClass(const char* classN
     }
     auto entry = std::make_unique<SequenceActionClassEntry>();
     entry->className = className;
-    entry->baseClassName =
-        baseClassName != nullptr && FindEntry(baseClassName) != nullptr ? baseClassName : "SequenceAction";
+    // Only a script class can be a base: a built-in class's properties address fields of its own
+    // type, which a script action does not have.
+    const SequenceActionClassEntry* const base = baseClassName != nullptr ? FindEntry(baseClassName) : nullptr;
+    entry->baseClassName = base != nullptr && base->scriptDefined ? baseClassName : "SequenceAction";
     entry->classId = RTTIClassRegistry::RegisterClass(className, entry->baseClassName.c_str(), &LuaSequenceAction::Create);
     entry->zeroDefaultTime = zeroDefaultTime;
     entry->scriptDefined = true;

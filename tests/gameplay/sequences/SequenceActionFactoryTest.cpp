@@ -2,6 +2,7 @@
 // the property table by records and queries, re-declared in sync passes that drop and add slots, and
 // the built-in classes in their fixed order.
 #include "gameplay/sequences/SequenceActionFactory.h"
+#include "gameplay/sequences/SequenceActions.h"
 
 #include "core/reflection/RTTIClassRegistry.h"
 #include "gameplay/sequences/LuaSequenceAction.h"
@@ -85,6 +86,12 @@ TEST_F(SequenceActionFactoryTest, ScriptClassesHoldTypedParametersOwnFirstThenTh
     EXPECT_EQ(gSequenceActionFactory.FindEntry(quake)->categoryIndex, 0);
     EXPECT_EQ(gSequenceActionFactory.FindEntry(quake)->lookupParams.size(), 1u);
     EXPECT_EQ(gSequenceActionFactory.FindEntry(shake)->baseClassName, "SequenceAction");
+    // A built-in base would hand a script action properties of fields it does not have.
+    SequenceActionWaitForSemaphore::StaticClassProperties();
+    const int32_t wait =
+        gSequenceActionFactory.RegisterLuaSequenceActionClass("LuaWait", "SequenceActionWaitForSemaphore", false, "");
+    EXPECT_EQ(gSequenceActionFactory.FindEntry(wait)->baseClassName, "SequenceAction");
+    EXPECT_EQ(Make("LuaWait")->GetClassProperties()->FindPropertyInClassChain("Semaphore"), nullptr);
 
     std::unique_ptr<LuaSequenceAction> action = Make("LuaQuake");
     ASSERT_NE(action, nullptr);

@@ -527,7 +527,7 @@ TEST_F(MeshDrawTest, DrawMeshCommandsDrawThePresetAndTheEdgeLines)
 
 // Flag 0x2000 binds the ambient cube and the scene's lightmap 0; flag 0x1000 the lightmap the
 // instance's mapping names.
-TEST_F(MeshDrawTest, LightmapFlagsBindTheScenesLightmaps)
+TEST_F(MeshDrawTest, LightingFlagsBindTheScenesLightmapsAndTheInstancesBlock)
 {
     GameConfig config;
     config.m_useContainerFiles = true;
@@ -562,6 +562,23 @@ TEST_F(MeshDrawTest, LightmapFlagsBindTheScenesLightmaps)
         });
         EXPECT_EQ(at11, c.at11 != nullptr ? c.at11->GetTexture() : nullptr) << c.flag;
         EXPECT_EQ(at13, c.at13 != nullptr ? c.at13->GetTexture() : nullptr) << c.flag;
+    }
+    // An instance-ambient material uploads the instance's ten lighting vectors; others leave them.
+    Vector block[10];
+    for (int i = 0; i < 10; ++i)
+        block[i] = Vector(float(i + 1), 0, 0, 0);
+    for (const uint32_t flag : {uint32_t(MeshMaterial::FLAG_INSTANCE_AMBIENT), 0u})
+    {
+        LoadSquare(0, flag);
+        float registers[40] = {};
+        DrawAndProbe([&] {
+            NorvexRenderer& renderer = m_harness.GetRenderer();
+            renderer.SetVertexShaderConstants(210, registers, 10);
+            m_data->Draw(Matrix::ONE, Matrix::ONE, m_data->GetBounds(), Vector(1, 1, 1, 1), 1.0f, 0, 1, 0, nullptr,
+                         &mapping, block, 16, 0, 0, 0.0f);
+            renderer.GetDevice()->GetVertexShaderConstantF(210, registers, 10);
+        });
+        EXPECT_EQ(registers[0] + registers[36], flag != 0 ? 11.0f : 0.0f) << flag;
     }
     gSceneEnvironment.UnloadLightmaps();
     gSceneEnvironment.SetConfig(nullptr);

@@ -410,6 +410,13 @@ TEST_F(NorvexRendererTest, CallsFromTheWrongThreadAreLoggedAndStillRun)
     m_renderer.SetBlendMode(3); // the render thread is idle after the synchronous submit
     EXPECT_TRUE(m_log.Contains("SetBlendMode called outside the render thread", CONSOLE_ERROR));
     EXPECT_EQ(m_renderer.GetStateCache().GetCached().blendMode, 3u);
+    m_log.Clear();
+    {
+        NorvexRenderer::DeviceHandoff handoff(m_renderer);
+        m_renderer.SetBlendMode(4);
+        std::thread([this] { m_renderer.SetBlendMode(5); }).join();
+    }
+    EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 1u) << "only the game thread holds the device";
 }
 
 TEST(NorvexRendererLifecycleTest, StreamIsClosedBeforeInitAndAfterClose)

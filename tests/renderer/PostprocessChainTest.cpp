@@ -545,6 +545,13 @@ TEST_F(PostprocessChainTest, LookupTablesHoldTheSampledCurvesAndALockedTableStay
     Renderer().ApplyDisplaySettings(m_harness.GetWindow(), 320, 240, true, false);
     Frame(1);
     EXPECT_EQ(read(PM::TABLE_COLOR), colours);
+    // A table whose texture cannot be made is left without one, and nothing of it is kept.
+    RunOnRenderThread(Renderer(), [](NorvexRenderer& r) {
+        gpu::Faults().FailResourceCreation(1, gpu::ObjectKind::Texture);
+        gPostprocessManager.CreateDeviceObjects(r);
+    });
+    EXPECT_EQ(gPostprocessManager.GetTableTexture(PM::TABLE_COLOR), nullptr);
+    EXPECT_NE(gPostprocessManager.GetTableTexture(PM::TABLE_TONE), nullptr);
 }
 
 TEST_F(PostprocessChainTest, AScreenAreaBlursAcrossAnEdgeAndTheFrameTargetComesBack)

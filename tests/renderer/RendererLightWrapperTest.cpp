@@ -45,6 +45,7 @@ TEST(LightRenderDataTest, AttenuationMeetsOneInsideAndZeroOutside)
         {"spot", LightRenderData::TYPE_SPOT, Matrix::ONE, 1, 4, 60, 0.25f, 1, 4, 1 / (co45 - co60),
          -co60 / (co45 - co60)},
         {"spot without width", LightRenderData::TYPE_SPOT, Matrix::ONE, 1, 4, 0, 0.5f, 1, 4, 0, 0},
+        {"spot of infinite width", LightRenderData::TYPE_SPOT, Matrix::ONE, 1, 4, HUGE_VALF, 0.5f, 1, 4, 0, 0},
     };
     for (const Case& c : cases)
     {

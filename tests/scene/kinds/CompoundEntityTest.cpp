@@ -227,6 +227,7 @@ TEST_F(CompoundEntityTest, HiddenInGameFollowsTheElementEvenWhenOneBeforeItWasSk
     shy.children.push_back(Element("ShyChild", "props/Sensing"));
     CompoundTemplate* compound =
         Compound("kit/Shy", {Element("Missing", "props/Nothing"), shy, Element("Bold", "props/Pole")});
+    ASSERT_TRUE(Property(*compound, "Activates triggers")->SetFromText(compound, "1"));
     CompoundEntity* entity = Make(compound);
     std::vector<Entity*> elements = Elements(entity);
     ASSERT_EQ(elements.size(), 2u);
@@ -236,7 +237,8 @@ TEST_F(CompoundEntityTest, HiddenInGameFollowsTheElementEvenWhenOneBeforeItWasSk
     EXPECT_TRUE(elements[0]->GetChildren()[0]->HasFlag(ENTITYFLAG_HIDDEN));
     EXPECT_FALSE(elements[1]->HasFlag(ENTITYFLAG_HIDDEN));
     EXPECT_FALSE(entity->HasFlag(ENTITYFLAG_HIDDEN));
-    // Post-create initialisation reaches the elements at every depth.
+    // Post-create initialisation reaches the compound itself and its elements at every depth.
+    EXPECT_NE(entity->GetOccupancyTracker(), nullptr);
     EXPECT_NE(elements[0]->GetChildren()[0]->GetOccupancyTracker(), nullptr);
 
     // An element child moved away no longer counts as one made for an element.

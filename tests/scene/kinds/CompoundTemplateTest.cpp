@@ -182,6 +182,7 @@ TEST_F(CompoundTemplateTest, ElementCopiesAndMovesKeepTemplateReferencesBalanced
         rock->Resource::AddRef();
         element.AdoptTemplate(rock);
         element.m_name = NameString("Base");
+        element.m_templateName = NameString("props/Rock");
         element.m_locationMatrix = Translation(0, 3, 0);
         element.m_children.Add(element);
         EXPECT_EQ(rock->GetReferenceCount(), before + 2);

@@ -104,6 +104,7 @@ TEST_F(TriggerEntityTest, ASphereTouchesABoxThatReachesIn)
 {
     TriggerEntity* sphere = MakeTrigger("s", MakeTriggerTemplate(2.0f, 2, TriggerTemplate::SHAPE_SPHERE), 100, 100);
     EXPECT_TRUE(sphere->IsInside(UnitWithBox(102.5f, 100, 1.0f)));
+    EXPECT_TRUE(sphere->IsInside(UnitWithBox(103.0f, 100, 1.0f))) << "a face on the sphere touches it";
     EXPECT_FALSE(sphere->IsInside(UnitWithBox(102.5f, 102.5f, 1.0f))) << "the box's corner stays out of the sphere";
 }
 

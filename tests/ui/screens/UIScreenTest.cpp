@@ -473,17 +473,20 @@ TEST_F(UIScreenTest, PadNavigationMovesOncePerSectorOutsideTheDeadZone)
 
 TEST_F(UIScreenTest, PointConversionsFollowTheLetterbox)
 {
-    UIScreen::SetUISizeOverride(160.0f, 240.0f);
-    Draw();
     struct Case
     {
+        float uiWidth, uiHeight;
         Vector ui, screen;
     };
-    // The 160 x 240 UI is centred in a 320 x 240 window.
-    const Case cases[] = {{Vector(0, 0, 0, 1), Vector(0.25f, 0, 0, 1)}, {Vector(160, 240, 0, 1), Vector(0.75f, 1, 0, 1)},
-                          {Vector(-80, 120, 0, 1), Vector(0, 0.5f, 0, 1)}};
+    // A 320 x 120 UI is centred down a 320 x 240 window, a 160 x 240 one across it.
+    const Case cases[] = {{320, 120, Vector(320, 0, 0, 1), Vector(1, 0.25f, 0, 1)},
+                          {160, 240, Vector(0, 0, 0, 1), Vector(0.25f, 0, 0, 1)},
+                          {160, 240, Vector(160, 240, 0, 1), Vector(0.75f, 1, 0, 1)},
+                          {160, 240, Vector(-80, 120, 0, 1), Vector(0, 0.5f, 0, 1)}};
     for (const Case& c : cases)
     {
+        UIScreen::SetUISizeOverride(c.uiWidth, c.uiHeight);
+        Draw();
         Vector screen, ui;
         ASSERT_TRUE(m_screen->UIPointToScreenPoint(c.ui, screen));
         EXPECT_NEAR(screen.x, c.screen.x, 1e-5f);

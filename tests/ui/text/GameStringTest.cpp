@@ -57,7 +57,7 @@ TEST(GameStringTest, BadTagsAreReportedEveryTimeAndGiveTheRawText)
     {
         const char16_t* text;
         const char* argument;
-    } cases[] = {{u"a {x|b}", "(x)"}, {u"a {mq|b}", "(mq)"}, {u"{Fz|b}", "(fz)"}};
+    } cases[] = {{u"a {x|b}", "(x)"}, {u"a {xs|b}", "(x)"}, {u"a {mq|b}", "(mq)"}, {u"{Fz|b}", "(fz)"}};
     for (const auto& c : cases)
     {
         GameString string;

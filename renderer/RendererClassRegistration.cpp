@@ -5,6 +5,7 @@
 #include "renderer/VertexShaderObject.h"
 #include "renderer/resources/ResourceList.h"
 #include "renderer/resources/ResourceTemplate.h"
+#include "renderer/resources/ResourceTextureDescriptor.h"
 #include "renderer/resources/ShaderFamily.h"
 #include "renderer/resources/ShaderParameterDefinition.h"
 
@@ -19,4 +20,6 @@ void RegisterRendererClasses()
     ResourceEntry::RegisterRTTIClass();
     ResourceList::RegisterRTTIClass();
     ResourceTemplate::RegisterRTTIClass();
+    ResourceTextureDescriptor::RegisterRTTIClass();
+    ResourceTextureDescriptorContainer::RegisterRTTIClass();
 }

@@ -2,6 +2,7 @@
 // Shader resources over a kit-made data root: compiled on first use with their option macros,
 // taken from the compiled cache afterwards, recompiled when their source or an include changed.
 #include "core/filesystem/FileReader.h"
+#include "renderer/NorvexRenderer.h"
 #include "renderer/ShaderManager.h"
 #include "renderer/PixelShaderObject.h"
 #include "renderer/VertexShaderObject.h"
@@ -212,10 +213,22 @@ TEST_F(ResourceShaderTest, MissingSourcesAndEntryPointsFailTheLoad)
     std::ofstream(m_harness.Path("common/Shaders/iPhoneUI.hlsl")) << "#error broken\nfloat4 pixel() : COLOR0 { return 0; }\n";
     Load(std::string("iPhoneUI/") + kZeros + ".ps_3_0", false);
     EXPECT_TRUE(m_log.Contains("HLSL error while compiling pixel shader Common/Shaders/iPhoneUI.hlsl", CONSOLE_ERROR));
+    // A message cut at the compiler's line length ends without a newline: still logged, and the end.
+    const std::string longName(180, 'n');
+    std::ofstream(m_harness.Path("common/Shaders/" + longName + ".h")) << "#error " << std::string(600, 'e') << "\n";
+    std::ofstream(m_harness.Path("common/Shaders/iPhoneUI.hlsl")) << "#include \"" << longName << ".h\"\npixel(\n";
+    Load(std::string("iPhoneUI/") + kZeros + ".ps_3_0", false);
+    EXPECT_TRUE(m_log.Contains(std::string(400, 'e'), CONSOLE_ERROR));
     m_log.Clear();
     Load(std::string("iPhoneUI/") + kZeros + ".gs_4_0", false);
     EXPECT_FALSE(m_log.Contains("HLSL error")) << "neither vertex nor pixel: refused before compiling";
     // The source's last byte counts too.
     std::ofstream(m_harness.Path("common/Shaders/iPhoneUI.hlsl")) << "float4 pixel() : COLOR0 { return 0; }";
     Load(std::string("iPhoneUI/") + kZeros + ".ps_3_0");
+    // Code that no renderer takes makes no loaded shader.
+    NorvexRenderer* const renderer = gRenderer;
+    gRenderer = nullptr;
+    Load(std::string("iPhoneUI/") + kZeros + ".ps_3_0", false);
+    gRenderer = renderer;
+    EXPECT_TRUE(m_log.Contains("could not be handed to the renderer", CONSOLE_ERROR));
 }

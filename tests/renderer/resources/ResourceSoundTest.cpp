@@ -119,6 +119,15 @@ TEST_F(ResourceSoundTest, WaveFilesParseInPlaceAndPreferTheirAdpcmTwin)
     EXPECT_EQ(c->GetKind(), uint32_t(SOUND_FORMAT_XWMA));
     EXPECT_EQ(c->GetSeekTable(), nullptr);
     EXPECT_EQ(c->GetSampleSize(), 6u);
+    // A seek table before the data is kept in place; a wave read after it has none.
+    Bytes seekable;
+    seekable.data.assign(xwma.data.begin(), xwma.data.begin() + 38); // up to the end of the format chunk
+    Write("d.wav", seekable.Tag("dpds").U32(4).U32(6).Tag("data").U32(6).Fill(6, 9).data);
+    Write("e.wav", pcm.data);
+    ResourceSound* d = Load("d.wav");
+    ASSERT_EQ(d->GetSeekTableSize(), 4u);
+    EXPECT_EQ(d->GetSeekTable(), d->GetSampleData() - 12);
+    EXPECT_EQ(Load("e.wav")->GetSeekTable(), nullptr);
     // A sound still held at close gives its chunk back before the pool's block goes.
     m_manager.Close();
     EXPECT_FALSE(m_log.Contains("still in use"));

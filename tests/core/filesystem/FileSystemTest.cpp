@@ -79,6 +79,7 @@ TEST_F(FileSystemTest, LookupInsideDirectoryMountsIgnoresCase)
     EXPECT_EQ(ReadAll("scripts/MAIN", "LUA", "COMMON"), "print(1)\n");
     EXPECT_TRUE(gFileSystem.FileExists("common/SCRIPTS/main.lua", nullptr, nullptr));
     EXPECT_TRUE(gFileSystem.DirectoryExists("common/scripts", nullptr, nullptr));
+    EXPECT_FALSE(gFileSystem.DirectoryExists("scripts", "lua", "common")) << "the extension is part of the name";
 
     // An exact match wins over a case-folded one.
     m_folder.WriteFile("common/Scripts/main.lua", "exact");

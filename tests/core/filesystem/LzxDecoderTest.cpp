@@ -267,8 +267,9 @@ TEST(LzxDecoderTest, AContextDecodesOnlyAfterItsDecoderWasReset)
     EXPECT_EQ(space, 0u);
 
     // Each Reset starts afresh: the block kind, the bytes left in it and the E8 size of the stream
-    // before, even of one left halfway through a block, are gone.
+    // before, even of one left halfway through a block, are gone, and so is the end of one read whole.
     const std::pair<LzxEncoderOptions, size_t> kStreams[] = {{{LzxBlockKind::Uncompressed, 50000, 12000000}, 20000},
+                                                             {{LzxBlockKind::Verbatim, 32768, 0}, data.size()},
                                                              {{LzxBlockKind::Verbatim, 32768, 0}, data.size()}};
     for (const auto& [options, wanted] : kStreams)
     {

@@ -15,6 +15,15 @@ TEST(IdAllocatorTest, ReturningTheHighestIdsLowersTheCounter)
     ids.Release(2);
     EXPECT_EQ(ids.GetNextId(), 1u);
     EXPECT_EQ(ids.GetFreeCount(), 0);
+
+    // Reusing an id can uncover freed ids at the top: they go back to the counter too.
+    for (int i = 0; i < 5; ++i)
+        ids.Allocate();
+    for (const uint32_t id : {1u, 3u, 4u, 2u, 5u})
+        ids.Release(id);
+    EXPECT_EQ(ids.Allocate(), 2u);
+    EXPECT_EQ(ids.GetNextId(), 3u);
+    EXPECT_EQ(ids.Allocate(), 1u) << "the lowest free id, not one the counter should have taken back";
 }
 
 TEST(IdAllocatorTest, ReusesReleasedIdsMostRecentFirst)

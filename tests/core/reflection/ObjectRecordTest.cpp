@@ -140,6 +140,23 @@ void ChainNode::BuildClassProperties(RTTIPropertiesBase& table)
     table.AddProperty(new RTTIEmbeddedPolyObjectPointerProperty<ChainNode, ChainNode>("Child", &ChainNode::m_child));
 }
 
+// An embedded object whose hook grows it, which it runs only once the record's size was taken.
+class GrowingChild : public ChainNode
+{
+    RTTI_DECLARE_CLASS(GrowingChild, ChainNode)
+
+public:
+    void OnPreSave(uint32_t) override { m_text += "-grown"; }
+    std::string m_text;
+};
+
+RTTI_DEFINE_CLASS(GrowingChild, ChainNode)
+
+void GrowingChild::BuildClassProperties(RTTIPropertiesBase& table)
+{
+    table.AddProperty(new RTTIDirectAccessTypedProperty<GrowingChild, std::string>("Text", &GrowingChild::m_text));
+}
+
 // A payload of `depth` nested ChainNodes, assembled by hand.
 std::vector<uint8_t> ChainPayload(int depth)
 {
@@ -186,6 +203,7 @@ protected:
         GrowingOnSave::RegisterRTTIClass();
         Empty::RegisterRTTIClass();
         ChainNode::RegisterRTTIClass();
+        GrowingChild::RegisterRTTIClass();
         m_target.m_guid.bytes[0] = 0x11;
         m_target.m_type = 2;
         m_resolver.Add(&m_target);
@@ -474,6 +492,10 @@ TEST_F(ObjectRecordTest, PreSaveHookRunsBeforeTheSizeIsTaken)
     uint8_t small[8];
     ConsoleCapture capture;
     EXPECT_EQ(object.SerializeToMemory(small, sizeof(small), 0), 0u);
+    parent.m_child->m_child = new GrowingChild;
+    Dynarray<uint8_t> grown;
+    const bool built = BuildObjectRecord(parent, 0, grown);
+    EXPECT_EQ(built, grown.Count() > 4) << "a record is built whole or reported as failed, never empty as if built";
 }
 
 TEST_F(ObjectRecordTest, SmallForms)

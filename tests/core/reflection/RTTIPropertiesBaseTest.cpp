@@ -3,6 +3,7 @@
 #include "core/reflection/ObjectRecord.h"
 #include "core/reflection/RTTIClass.h"
 #include "core/strings/NameString.h"
+#include "support/AllPropertyTypes.h"
 
 #include <gtest/gtest.h>
 
@@ -104,6 +105,11 @@ TEST(RTTIPropertiesBaseTest, LookupByNameIgnoresCase)
     EXPECT_EQ(table->FindProperty("LOG FRAME INFO"), property);
     EXPECT_EQ(table->FindProperty("log Frame Info"), property);
     EXPECT_EQ(table->FindProperty("Log frame"), nullptr);
+    // Of names that differ only in case, the first added is found.
+    RTTIPropertiesBase clashing;
+    for (const char* name : {"b", "A", "a", "A"})
+        clashing.AddProperty(new RTTIDirectAccessTypedProperty<LayoutA, int32_t>(name, &LayoutA::m_value));
+    EXPECT_EQ(clashing.FindProperty("a"), clashing.GetProperties()[1]);
     EXPECT_EQ(property->GetType(), uint32_t(RTTI_TYPE_UNSIGNED_CHAR));
     EXPECT_STREQ(property->GetEnumerationNames()[2], "Only when changed");
     EXPECT_EQ(RTTIPropertiesBase::FindTable("coreconfig"), table);
@@ -138,6 +144,12 @@ TEST(RTTIPropertiesBaseTest, NeverSerializedPropertyCountsOnlyInTheMagic)
     crc = ComputeCrc32(hidden, 8, crc);
     crc = ComputeCrc32("Hidden", 6, crc);
     EXPECT_EQ(magic, crc ^ 10u ^ (10u ^ 0x4000u) ^ 2u);
+    // A flag sharing a bit with its type id, as every entity's skippable GUID does, still flips it.
+    RTTIPropertiesBase guid;
+    guid.AddProperty(new RTTIDirectAccessTypedProperty<AllPropertyTypes, SimpleGUID>("", &AllPropertyTypes::m_guid,
+                                                                                      RTTI_PROPERTY_SKIPPABLE));
+    const uint8_t skippable[8] = {21, 0, 0, 0, 4, 0, 0, 0};
+    EXPECT_EQ(guid.GetLayoutMagic(), ComputeCrc32(skippable, 8) ^ (21u ^ 4u) ^ 1u);
 }
 
 TEST(RTTIPropertiesBaseTest, UnknownBaseNameGivesNoBase)

@@ -203,6 +203,7 @@ TEST(CommandRingBufferTest, CommitsOnlyTheBytesWritten)
     uint8_t read[10] = {};
     EXPECT_TRUE(ring.Read(read, sizeof(read)));
     EXPECT_EQ(0, memcmp(read, bytes, sizeof(bytes)));
+    EXPECT_EQ(ring.GetReadLeft(), 0u);
     EXPECT_FALSE(ring.Read(read, 1));
     ring.EndRead();
     Take(ring, 8, 4, 9);

@@ -103,4 +103,9 @@ TEST_F(EngineClockTest, ZeroOrNaNMultiplierNeverDividesByZero)
     m_clock.Update(1, 0.0f);
     EXPECT_EQ(Corrections(), 1u);
     EXPECT_EQ(m_clock.GetScheduledTime(), 6866600u);
+    // An infinite multiplier is held at 100: a tick of 666 microseconds.
+    SetRealMicroseconds(6666600 + 666);
+    m_clock.Update(1, INFINITY);
+    EXPECT_EQ(Corrections(), 1u);
+    EXPECT_EQ(m_clock.GetScheduledTime(), 6867266u);
 }

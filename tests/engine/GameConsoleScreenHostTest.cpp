@@ -74,6 +74,9 @@ TEST_F(GameConsoleScreenHostTest, TheConsoleLivesFromInitToCloseWithItsListener)
     gGame.Init(&m_delegate);
     ASSERT_NE(gGame.GetConsoleScreen(), nullptr);
     EXPECT_EQ(Line(0), "") << "a new console starts empty; nothing of the closed one's queue";
+    const uint32_t live = UIElement::GetLiveCount();
+    gGame.Init(&m_delegate);
+    EXPECT_EQ(UIElement::GetLiveCount(), live) << "starting again lets the first console go";
 }
 
 TEST_F(GameConsoleScreenHostTest, AnOpenConsoleTakesItsKeysInsteadOfTheKeyBinds)

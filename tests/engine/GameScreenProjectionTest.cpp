@@ -216,10 +216,12 @@ TEST_F(GameScreenProjectionTest, WithoutACameraTheRayIsTheWorldAxis)
 
 TEST_F(GameScreenProjectionTest, AFrameClicksTheClickableVisibleEntitiesUnderTheCursor)
 {
+    // The camera stands off the world's origin: the click's ray starts where the camera is.
+    PlaceCamera(Vector(0.0f, 20.0f, 0.0f, 1.0f));
     CountingClickHandler handler;
-    Entity* target = CreateEntity(Vector(0.0f, 0.0f, 100.0f, 1.0f), ENTITYFLAG_TAKES_MOUSE_CLICKS);
-    Entity* aside = CreateEntity(Vector(20.0f, 0.0f, 100.0f, 1.0f), ENTITYFLAG_TAKES_MOUSE_CLICKS);
-    Entity* deaf = CreateEntity(Vector(0.0f, 0.0f, 150.0f, 1.0f), 0);
+    Entity* target = CreateEntity(Vector(0.0f, 20.0f, 100.0f, 1.0f), ENTITYFLAG_TAKES_MOUSE_CLICKS);
+    Entity* aside = CreateEntity(Vector(20.0f, 20.0f, 100.0f, 1.0f), ENTITYFLAG_TAKES_MOUSE_CLICKS);
+    Entity* deaf = CreateEntity(Vector(0.0f, 20.0f, 150.0f, 1.0f), 0);
     ASSERT_NE(target, nullptr);
     ASSERT_NE(aside, nullptr);
     ASSERT_NE(deaf, nullptr);
@@ -240,7 +242,7 @@ TEST_F(GameScreenProjectionTest, AFrameClicksTheClickableVisibleEntitiesUnderThe
     EXPECT_TRUE(handler.clicked.empty());
     gGame.GetInputManager().OnMouseButton(0.5f, 0.5f, INPUT_MOUSE_EVENT_LEFT_UP);
     gGame.GetInputManager().Update(Time::Now());
-    const Vector asideOnScreen = gGame.WorldPositionToScreenPoint(Vector(20.0f, 0.0f, 100.0f, 1.0f));
+    const Vector asideOnScreen = gGame.WorldPositionToScreenPoint(Vector(20.0f, 20.0f, 100.0f, 1.0f));
     PressLeftButton(asideOnScreen.x, asideOnScreen.y);
     ASSERT_TRUE(gGame.Render(false));
     EXPECT_EQ(handler.clicked, std::vector<Entity*>{aside});

@@ -5,6 +5,7 @@
 #include "audio/video/VideoEngine.h"
 #include "core/filesystem/FileReader.h"
 #include "core/filesystem/FileSystem.h"
+#include "core/filesystem/PhysicalFileReader.h"
 #include "core/memory/FrameRingAllocator.h"
 #include "engine/Game.h"
 #include "engine/config/ProjectConfig.h"
@@ -164,6 +165,7 @@ TEST_F(NorvexEngineTest, StartsOverFoldersInOrderAndClosesInOrder)
     EXPECT_NE(gProjectConfig.m_animationBufferKB, gProjectConfig.GetAnimationBufferKB());
     EXPECT_NE(gLua.GetState(), nullptr);
     EXPECT_TRUE(steam::IsRunning());
+    EXPECT_TRUE(gPhysicalFileReader.IsRunning());
     // A first start takes the project's languages.
     EXPECT_EQ(m_config.m_textLanguage, gProjectConfig.m_textLanguage);
 
@@ -176,6 +178,7 @@ TEST_F(NorvexEngineTest, StartsOverFoldersInOrderAndClosesInOrder)
     EXPECT_EQ(gResourceManager, nullptr);
     EXPECT_EQ(gLua.GetState(), nullptr);
     EXPECT_FALSE(steam::IsRunning());
+    EXPECT_FALSE(gPhysicalFileReader.IsRunning()) << "the container reader thread stops with the engine";
     EXPECT_EQ(gFileSystem.FindMountPoint("common"), nullptr);
     EXPECT_EQ(gFileSystem.FindMountPoint("locals"), nullptr);
     EXPECT_EQ(gFrameRingAllocator.GetSize(), 0u);

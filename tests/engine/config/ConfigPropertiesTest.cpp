@@ -486,6 +486,14 @@ TEST(ConfigPropertiesTest, QualityLevelTextForms)
     char text[32];
     quality->ToText(&device, text, sizeof(text));
     EXPECT_STREQ(text, "Ultra low");
+    // Each level is saved under its own name, as the files spell it.
+    const char* const names[] = {"Ultra low", "Low", "Medium", "High", "Very high"};
+    for (uint32_t level = 0; level < 5; ++level)
+    {
+        device.m_quality = level;
+        quality->ToText(&device, text, sizeof(text));
+        EXPECT_STREQ(text, names[level]);
+    }
 }
 
 TEST(ConfigPropertiesTest, KeyBindsStaySortedAndNullRemoves)

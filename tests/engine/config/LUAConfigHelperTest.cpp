@@ -101,6 +101,7 @@ TEST_F(LUAConfigHelperTest, FullScreenModeIndicesFromScriptsAreBounded)
     EXPECT_EQ(m_helper.GetScreenModeCount(), 0u);
     EXPECT_EQ(m_helper.GetScreenModeDesc(0), "");
     EXPECT_EQ(m_helper.GetScreenModeDesc(100000), "");
+    EXPECT_EQ(m_helper.GetScreenMode(), 0u) << "no mode to match: the first, not a windowed step";
     m_helper.SetScreenMode(100000);
     EXPECT_FLOAT_EQ(m_helper.GetScreenResolutionScale(), 0.6f) << "a bad index changes nothing";
     m_helper.EnableFrontToBackSorting(true);

@@ -134,6 +134,8 @@ TEST_F(ProfilerTest, RenderSendsActiveMainSamplesAndTheDrawSamplesRenderChannels
     m_profiler->AddValue(kVisibleEntities, 3.0f, 0);
     m_profiler->AddValue(kVisibleEntities, 4.0f, 0);
     m_profiler->SetValue(kLOS, 9.0f, 0); // inactive: no sample
+    m_profiler->SetValue(kLOS, 1.0f, kProfilerCallerOtherThread);
+    EXPECT_FLOAT_EQ(m_profiler->GetCurrentValue(kLOS), 9.0f) << "kept from the main thread, skipped from others";
     m_profiler->StartTimer(kMainIdle, 0);
     m_profiler->StartTimer(kMainIdle, 0);
     os::AdvanceManualCounter(os::kCounterFrequency / 100); // 10 ms

@@ -271,8 +271,8 @@ TEST_F(BinarySceneReaderTest, AFileWrittenWithoutASceneHasADefaultRoot)
 }
 
 // A scene file loads alike, with the variation asked for, read in place from a stored container
-// entry or copied out of a compressed one. A stored entry its container was cut short of loads
-// nothing.
+// entry or copied out of a compressed one; a scene cut short fails either way. A stored entry its
+// container was cut short of loads nothing.
 TEST_F(BinarySceneReaderTest, SceneFilesLoadAlikeFromContainersAndFolders)
 {
     Entity* parent = Make("Parent", 2, 10.0f);
@@ -291,6 +291,7 @@ TEST_F(BinarySceneReaderTest, SceneFilesLoadAlikeFromContainersAndFolders)
     for (const uint8_t method : {uint8_t(0), uint8_t(1)})
     {
         ContainerWriter writer(method);
+        ASSERT_TRUE(writer.Add("Cut.BinaryScene", std::vector<uint8_t>(bytes.begin(), bytes.end() - 40)));
         ASSERT_TRUE(writer.Add("Town.BinaryScene", bytes));
         ASSERT_TRUE(writer.Write(folder / ("scenes" + std::to_string(method) + ".dat")));
     }
@@ -307,6 +308,7 @@ TEST_F(BinarySceneReaderTest, SceneFilesLoadAlikeFromContainersAndFolders)
         EXPECT_EQ(loaded["Child"]->GetParent(), loaded["Parent"]) << root;
         for (auto& [name, entity] : loaded)
             EXPECT_EQ(SceneWriter::Payload(*entity, 0), written[name]) << root << " " << name;
+        EXPECT_FALSE(BinarySceneReader::LoadBinarySceneFile("Cut", root, 0, 0, 3)) << root;
     }
 
     std::filesystem::resize_file(folder / "scenes0.dat", std::filesystem::file_size(folder / "scenes0.dat") - 1);

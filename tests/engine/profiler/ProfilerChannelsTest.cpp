@@ -61,4 +61,11 @@ TEST(ProfilerChannelsTest, EveryNamedIdIsTheRowOfItsName)
     EXPECT_STREQ(GetProfilerChannelInfo(kProfilerFPSChannel).name, "FPS");
     EXPECT_STREQ(GetProfilerChannelInfo(kProfilerVideoDecodeChannel).name, "VideoDecode");
     EXPECT_STREQ(GetProfilerChannelInfo(kProfilerChannelCount).name, "FPS") << "past the table: the first row";
+
+    // What the render, sound and loader threads feed is sampled at the draw, never as a main sample.
+    for (const ProfilerChannelId id :
+         {PROFILER_GPU_SYNC, PROFILER_PRESENT, PROFILER_RENDER_IDLE, PROFILER_RENDER_ROUND, PROFILER_DRAW_CALLS,
+          PROFILER_TRIANGLES, PROFILER_PARTICLE_RENDER_TIME, PROFILER_SFX_TIME, PROFILER_SOUND_DECODE_TIME,
+          PROFILER_SOUND_UPLOAD_TIME, PROFILER_SOUND_TICK, PROFILER_RESOURCE_LOADING})
+        EXPECT_NE(GetProfilerChannelInfo(id).source, PROFILER_SOURCE_MAIN) << GetProfilerChannelInfo(id).name;
 }

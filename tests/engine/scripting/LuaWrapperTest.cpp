@@ -153,6 +153,13 @@ TEST_F(LuaWrapperTest, ErrorMessageHandlerTakesTheErrorsOnEveryRoad)
     EXPECT_FALSE(gLua.LoadAndCall("error('third')", 0));
     EXPECT_TRUE(m_log.Contains("Lua msg:"));
     EXPECT_EQ(Depth(), 0);
+
+    // An error outside any protected call ends the program: the installed panic handler logs it first.
+    ASSERT_EQ(lua_atpanic(L(), &LuaPanicHandler), &LuaPanicHandler);
+    lua_pushstring(L(), "unprotected");
+    LuaPanicHandler(L());
+    lua_pop(L(), 1);
+    EXPECT_TRUE(m_log.Contains("LUA panic: unprotected!!!", CONSOLE_ERROR));
 }
 
 TEST_F(LuaWrapperTest, PrecompiledChunksAreRefused)
@@ -230,9 +237,11 @@ TEST_F(LuaWrapperTest, ScriptSideLoadersRefusePrecompiledChunksButLoadSource)
     EXPECT_EQ(GlobalNumber("gFromFile"), 5);
     // Source that fails to load gives nil and Lua's own message, as the standard loaders do.
     Run("local f, e = loadstring('x =', 'bad') local ok, e2 = pcall(dofile, gRoot .. '/none.lua') "
+        "gN = select(2, loadstring('y =')) "
         "gI = tostring(f) .. '|' .. e .. '|' .. tostring(loadfile(gSourcePath) ~= nil) .. '|' .. e2:gsub('^.*/', '')");
     EXPECT_EQ(GlobalString("gI"),
               "nil|[string \"bad\"]:1: unexpected symbol near '<eof>'|true|none.lua: No such file or directory");
+    EXPECT_EQ(GlobalString("gN"), "[string \"y =\"]:1: unexpected symbol near '<eof>'") << "unnamed: named by its text";
     // A reader giving no text, a broken module (empty path entries are skipped) and no path at all.
     m_folder.WriteFile("broken.lua", "x =");
     Run("local f, e = load(function() return {} end) gJ = tostring(f) .. '|' .. e:gsub('^.*:1: ', '') "

@@ -106,6 +106,14 @@ TEST(ConfigPropertiesTest, EngineConfigTableAndDefaults)
                 });
     EXPECT_EQ(EngineConfig::StaticClassProperties()->FindProperty("Mouse sensitivity")->GetDescription(),
               "Sensitivity of mouse\n    ; )");
+    // The two profiler masks are saved from their own members.
+    EngineConfig marked;
+    marked.m_editorProfilers.Set(1, true);
+    char bits[64];
+    ASSERT_TRUE(EngineConfig::StaticClassProperties()->FindProperty("In game profilers")->ToText(&marked, bits, 64));
+    EXPECT_STREQ(bits, kNoBits);
+    ASSERT_TRUE(EngineConfig::StaticClassProperties()->FindProperty("Editor profilers")->ToText(&marked, bits, 64));
+    EXPECT_STRNE(bits, kNoBits);
     EXPECT_EQ(config.m_consoleHistory.GetMaximumSize(), 32u);
     EXPECT_EQ(config.GetKeyBinds().Count(), 0);
     for (int32_t set = 0; set < EngineConfig::kControlSetCount; ++set)

@@ -1,6 +1,7 @@
 // An entity's replicated properties: the start set filled from the entity, the bytes of a written
 // state, the received states applied when due (and refused when they do not fit), and the places
 // the Game writes and reads them: the deferred entity calls and the send pass.
+#include "engine/EngineClock.h"
 #include "engine/Game.h"
 #include "engine/profiler/Profiler.h"
 #include "online/MultiplayerEngine.h"
@@ -178,8 +179,10 @@ TEST_F(EntityReplicationTest, DeferredCallsWriteBeforeTheCallAndTheSendPassRepor
     Entity* entity = Placed(1.0f, 0.0f, 2.0f, 0.0f);
     entity->InitMPProperties();
     gGame.GetEntityLists().QueueEntityCall(entity, GameEntityLists::CALL_NET_INIT);
-    gGame.GetEntityLists().FireDueEntityCalls(true, 0);
-    EXPECT_FALSE(Outgoing().empty()) << "the peer hears of the entity before its network start";
+    gGame.GetEntityLists().FireDueEntityCalls(true, gEngineClock.GetFrameTime() + 5);
+    ASSERT_FALSE(Outgoing().empty()) << "the peer hears of the entity before its network start";
+    EXPECT_EQ(At<uint64_t>(Outgoing(), 2), 5u) << "the reference: how long since the frame's time";
+    EXPECT_EQ(At<uint64_t>(Outgoing(), 10), gEngineClock.GetFrameTime());
     EXPECT_EQ(entity->GetPendingChangeMask(), 0u);
     m_engine.SendEntityStates();
 

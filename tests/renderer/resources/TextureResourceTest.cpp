@@ -295,6 +295,9 @@ TEST(TextureFileNamesTest, PathsAndPatchNames)
     EXPECT_STREQ(path, "foo.v2.texture") << "the extension after the last dot is replaced";
     BuildTextureFilePath(path, 6, "plain"); // an exact fit
     EXPECT_STREQ(path, "plain");
+    const std::string longest(251, 'a'); // its texture path fills a whole path
+    BuildTextureFilePath(path, sizeof(path), (longest + ".tga").c_str());
+    EXPECT_EQ(path, longest + ".texture");
     EXPECT_TRUE(BuildTexturePatchPath(path, sizeof(path), "foo.tga|07.patch"));
     EXPECT_STREQ(path, "foo.tga.07.patch");
     EXPECT_FALSE(BuildTexturePatchPath(path, sizeof(path), "foo.tga|7.patch"));

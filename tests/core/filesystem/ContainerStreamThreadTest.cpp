@@ -92,19 +92,24 @@ TEST(ContainerStreamThreadTest, DroppingAStreamWithReadsStillQueuedWaitsForThem)
     ASSERT_TRUE(writer.Write(path));
     ASSERT_TRUE(gFileSystem.MountContainer("held", path.c_str(), 1, 0x5BD1E995u, 0));
     ConsoleCapture console;
-    std::atomic<bool> release{false};
-    const auto hold = [](BaseThread&, uintptr_t flag, CommandRingBuffer&) {
-        for (int turn = 0; turn < 5000 && !reinterpret_cast<std::atomic<bool>*>(flag)->load(); ++turn)
+    std::atomic<int> held{0}; // 1 while the reader thread is held, 2 to let it go
+    const auto hold = [](BaseThread&, uintptr_t state, CommandRingBuffer&) {
+        auto* const flag = reinterpret_cast<std::atomic<int>*>(state);
+        flag->store(1);
+        for (int turn = 0; turn < 5000 && flag->load() != 2; ++turn)
             os::Sleep(1);
     };
-    ASSERT_TRUE(gPhysicalFileReader.PostCall(hold, reinterpret_cast<uintptr_t>(&release)));
+    ASSERT_TRUE(gPhysicalFileReader.PostCall(hold, reinterpret_cast<uintptr_t>(&held)));
+    // The mount's own file opening is done by then, so from here only new posts move the fill level.
+    while (held.load() == 0)
+        os::Sleep(0);
     auto stream = gFileSystem.OpenInputStream("held/e.bin", nullptr, nullptr, 0); // compressed: reads at once
     ASSERT_TRUE(stream);
     const uint32_t queued = gPhysicalFileReader.GetRing().GetFillLevel();
     std::thread dropper([&stream] { stream.reset(); });
     while (gPhysicalFileReader.GetRing().GetFillLevel() == queued) // until the drop's flush is queued
         os::Sleep(0);
-    release = true;
+    held = 2;
     dropper.join();
     gFileSystem.UnmountAll();
     EXPECT_TRUE(console.Contains("Incorrect usage of container file reader is causing delay. File: held/e.bin",

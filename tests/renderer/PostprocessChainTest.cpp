@@ -568,10 +568,13 @@ TEST_F(PostprocessChainTest, AScreenAreaBlursAcrossAnEdgeAndTheFrameTargetComesB
         device->Clear(1, &left, gpu::kClearTarget, 0xFFFFFFFFu, 1.0f, 0);
         Matrix corner;
         corner.LoadTranslation(-1.0f, -1.0f, 0.0f);
-        r.SetCullMode(gpu::kCullClockwise); // the frame's culling neither hides the blur nor is lost
+        // The frame's culling and additive blending neither change the blur nor are lost.
+        r.SetCullMode(gpu::kCullClockwise);
+        r.SetBlendMode(2);
         ASSERT_TRUE(gPostprocessManager.BlurScreenRect(r, corner, Vector(2.0f, 2.0f, 0.0f, 0.0f), 2.0f, 1, &texture,
                                                        &uvSize, &uvOrigin));
         EXPECT_EQ(r.GetStateCache().GetCached().cullMode, gpu::kCullClockwise);
+        EXPECT_EQ(r.GetStateCache().GetCached().blendMode, 2u);
         gpu::GpuSurface* target = nullptr;
         device->GetRenderTarget(0, &target);
         gpu::GpuSurface* back = nullptr;

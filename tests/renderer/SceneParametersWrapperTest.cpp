@@ -65,6 +65,7 @@ TEST_F(SceneParametersWrapperTest, DefaultsHoldIdentityTablesAndThePlainLook)
     SceneParametersWrapper set;
     // The defaults also reset a used set.
     set.GetShading().customParams[3] = set.GetShading().excludeColor[1] = Vector(1, 2, 3, 4);
+    set.GetShading().excludeFalloff[3] = 5.0f;
     set.SetDefaults();
     const SceneShadingParameters& s = set.GetShading();
     ExpectVector(s.customParams[3], 0, 0, 0, 0, "custom param");
@@ -80,6 +81,7 @@ TEST_F(SceneParametersWrapperTest, DefaultsHoldIdentityTablesAndThePlainLook)
         float value, expected;
     } scalars[] = {
         {"exposition", s.exposition, 1.0f},       {"fog end", s.fogEnd, 0.0f},
+        {"exclude falloff", s.excludeFalloff[3], 0.0f},
         {"glow threshold", s.glowThreshold, 0.8f}, {"glow softness", s.glowSoftness, 2.0f},
         {"vignette end", s.vignetteEnd, 0.1f},    {"vignette aspect", s.vignetteAspect, 0.8f},
         {"local contrast variation", s.localContrastVariation, 0.9f},

@@ -244,7 +244,7 @@ TEST_F(MeshDrawTest, IgnoredInstanceColourAndExcludedMaterials)
     EXPECT_EQ(DrawAndProbe([&] { DrawSquare(16); }).second, 0u);
 }
 
-TEST_F(MeshDrawTest, GatheredDrawsFlushAt1024AndDrawInOneRun)
+TEST_F(MeshDrawTest, GatheredDrawsFlushAt1024AndDrawNearestFirstInOneRun)
 {
     LoadSquare(0);
     uint32_t afterFirst = 0, afterOverflow = 0, afterFlush = 0;
@@ -265,6 +265,20 @@ TEST_F(MeshDrawTest, GatheredDrawsFlushAt1024AndDrawInOneRun)
     EXPECT_EQ(afterFlush, 0u);
     EXPECT_FALSE(MeshTemplateRenderingData::IsGathering());
     EXPECT_EQ(calls, 1025u) << "one draw per instance of each run";
+    // Records sort by the matrix they draw with, not the global one (the two differ for a mesh that
+    // faces the camera): the square drawn at depth 5 comes before the one drawn at 10.
+    float model[16] = {};
+    DrawAndProbe([&] {
+        Matrix far = Matrix::ONE, near = Matrix::ONE, global = Matrix::ONE;
+        far.rows[3].z = 10.0f, near.rows[3].z = 5.0f, global.rows[3].z = 1.0f;
+        MeshTemplateRenderingData::BeginGather(16, 0);
+        for (const auto& [world, at] : {std::pair(far, global), std::pair(near, near)})
+            m_data->Draw(world, at, m_data->GetBounds(), Vector(1, 1, 1, 1), 1.0f, 0, 1, 0, nullptr, nullptr, nullptr,
+                         16, 0, 0, 0.0f);
+        MeshTemplateRenderingData::FlushGathered();
+        m_harness.GetRenderer().GetDevice()->GetVertexShaderConstantF(0, model, 4);
+    });
+    EXPECT_EQ(model[11], 10.0f) << "the farther square draws last";
 }
 
 // A gathered draw in a pass that draws none of the preset's materials adds no record (the flush

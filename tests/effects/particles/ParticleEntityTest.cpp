@@ -124,6 +124,8 @@ TEST_F(ParticleEntityTest, SpawnInGameOffStaysSilentUntilStartSpawning)
     const SystemState stopped = Frames(entity, 1);
     EXPECT_FALSE(stopped.emitting);
     EXPECT_GE(stopped.count, spawning.count) << "live particles play out";
+    entity->OnPropertiesChanged();
+    EXPECT_FALSE(Frames(entity, 1).emitting) << "an edit does not restart a stopped entity";
 }
 
 TEST_F(ParticleEntityTest, APropertyEditRestartsASpawningEntityWithAFreshSystem)

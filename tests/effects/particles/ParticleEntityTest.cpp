@@ -145,6 +145,7 @@ TEST_F(ParticleEntityTest, APropertyEditRestartsASpawningEntityWithAFreshSystem)
     EXPECT_TRUE(after.emitting);
     EXPECT_LT(after.count, 20u) << "particles restart from zero";
     EXPECT_FLOAT_EQ(after.speed, 1.0f) << "the speed multiplier is not remembered";
+    EXPECT_EQ(entity->GetGameStartFlag(), 0u) << "an edited entity is no longer as the game set it up";
 }
 
 TEST_F(ParticleEntityTest, ACustomSpawnerReachesEachSystemUntilReplacedAndTheDebugDrawShowsTheRealBox)

@@ -26,6 +26,7 @@ struct SystemState
     float speed = 0.0f;
     float colorMultiplier = 0.0f;
     ParticleSpawner* spawner = nullptr;
+    BoundingBox4 smoothed;
 };
 
 // The built-in world-space spawner that counts the bounds it is told of and its own deletion.
@@ -34,9 +35,14 @@ class WatchingSpawner : public ParticleSpawner
 public:
     explicit WatchingSpawner(int& deaths) : m_deaths(deaths) {}
     ~WatchingSpawner() override { ++m_deaths; }
-    void OnBounds(const BoundingBox4&) override { ++boundsCalls; }
+    void OnBounds(const BoundingBox4& bounds) override
+    {
+        ++boundsCalls;
+        last = bounds;
+    }
 
     int boundsCalls = 0;
+    BoundingBox4 last;
 
 private:
     int& m_deaths;
@@ -94,6 +100,7 @@ protected:
             state.speed = state.system->GetSpeedMultiplier();
             state.colorMultiplier = context->GetColorMultiplier().w;
             state.spawner = state.system->GetCustomSpawner();
+            state.smoothed = state.system->GetSmoothedBounds();
         });
         return state;
     }
@@ -159,6 +166,7 @@ TEST_F(ParticleEntityTest, ACustomSpawnerReachesEachSystemUntilReplacedAndTheDeb
     EXPECT_EQ(state.spawner, first);
     EXPECT_GT(state.count, 20u);
     EXPECT_EQ(first->boundsCalls, 3);
+    EXPECT_EQ(first->last.max.x, state.smoothed.max.x) << "it is told the smoothed box";
     auto* second = new WatchingSpawner(deaths);
     entity->SetCustomSpawner(second);
     entity->SetCustomSpawner(second);

@@ -479,6 +479,11 @@ TEST_F(SFXContextTest, DrawsFilterByPassViewAndAlphaAndCombineTheColours)
     ASSERT_TRUE(scaleForAll->SetFromText(&definition, "2 1 1 1"));
     drawn(0, 0x1);
     EXPECT_FLOAT_EQ(ProbeElement::draws[0].matrix.At(0, 0), 2.0f);
+    // With it, each of the parent's axes takes its own factor.
+    quad->SetOptions(true, 0);
+    drawn(0, 0x1);
+    EXPECT_FLOAT_EQ(ProbeElement::draws[0].matrix.At(0, 0), 6.0f);
+    EXPECT_FLOAT_EQ(ProbeElement::draws[0].matrix.At(2, 2), 3.0f);
     context.PostSubOp1();
     EXPECT_EQ(drawn(0, 0xFF), "") << "a stopped effect draws nothing";
 

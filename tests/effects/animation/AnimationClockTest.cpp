@@ -18,6 +18,7 @@ TEST(AnimationClockTest, EachTimeFlagReadsItsOwnTimerWhateverTheOtherFlags)
         timers[i]->ResetTime(1000 * (i + 1));
     for (uint64_t i = 0; i < 4; ++i)
         EXPECT_EQ(GetAnimationClock(flags[i] | ANIMFLAG_LOOP).GetTime().GetTicks(), int64_t(1000 * (i + 1))) << i;
+    EXPECT_EQ(GetAnimationClock(0x30).GetTime().GetTicks(), 1000) << "any other clock value is the game time";
     for (GameTimer* timer : timers)
         timer->Reset();
     // System time is the engine's real-time clock.

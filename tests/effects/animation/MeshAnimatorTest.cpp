@@ -197,9 +197,15 @@ TEST_F(MeshAnimatorTest, TheRootNodesMovementSpeedIsTheWeightedMeanOfItsAnimatio
     params.Weight = 0.25f;
     params.Flags |= ANIMFLAG_SPEED_IS_MOVEMENT;
     params.SpeedMultiplier = 8.0f;
+    params.Id = 7;
     auto walk = std::make_unique<XSIAnimation>(m_still6, params, 1.0f, 4.0f);
+    XSIAnimation* const walking = walk.get();
     EXPECT_FLOAT_EQ(walk->GetParams().SpeedMultiplier, 2.0f) << "8 units a second from a clip that moves 4";
     ASSERT_TRUE(animator.StartAnimationOnNode(m_skeleton, NameString("root"), std::move(walk), 1.0f));
     Pose(animator, m_skeleton);
     EXPECT_FLOAT_EQ(animator.GetMovementSpeed(), 4.0f) << "(0.5 x 2 + 0.25 x 4 x 2) / 0.75";
+    params.Flags |= ANIMFLAG_IGNORESAME;
+    params.SpeedMultiplier = 12.0f;
+    ASSERT_TRUE(animator.TryReuse(0, params));
+    EXPECT_FLOAT_EQ(walking->GetParams().SpeedMultiplier, 3.0f) << "a reused clip converts its new speed too";
 }

@@ -26,6 +26,7 @@ struct SystemState
     float speed = 0.0f;
     float colorMultiplier = 0.0f;
     ParticleSpawner* spawner = nullptr;
+    BoundingBox4 smoothed;
 };
 
 // The built-in world-space spawner that counts the bounds it is told of and its own deletion.
@@ -34,9 +35,14 @@ class WatchingSpawner : public ParticleSpawner
 public:
     explicit WatchingSpawner(int& deaths) : m_deaths(deaths) {}
     ~WatchingSpawner() override { ++m_deaths; }
-    void OnBounds(const BoundingBox4&) override { ++boundsCalls; }
+    void OnBounds(const BoundingBox4& bounds) override
+    {
+        ++boundsCalls;
+        last = bounds;
+    }
 
     int boundsCalls = 0;
+    BoundingBox4 last;
 
 private:
     int& m_deaths;
@@ -94,6 +100,7 @@ protected:
             state.speed = state.system->GetSpeedMultiplier();
             state.colorMultiplier = context->GetColorMultiplier().w;
             state.spawner = state.system->GetCustomSpawner();
+            state.smoothed = state.system->GetSmoothedBounds();
         });
         return state;
     }
@@ -124,6 +131,8 @@ TEST_F(ParticleEntityTest, SpawnInGameOffStaysSilentUntilStartSpawning)
     const SystemState stopped = Frames(entity, 1);
     EXPECT_FALSE(stopped.emitting);
     EXPECT_GE(stopped.count, spawning.count) << "live particles play out";
+    entity->OnPropertiesChanged();
+    EXPECT_FALSE(Frames(entity, 1).emitting) << "an edit does not restart a stopped entity";
 }
 
 TEST_F(ParticleEntityTest, APropertyEditRestartsASpawningEntityWithAFreshSystem)
@@ -143,6 +152,7 @@ TEST_F(ParticleEntityTest, APropertyEditRestartsASpawningEntityWithAFreshSystem)
     EXPECT_TRUE(after.emitting);
     EXPECT_LT(after.count, 20u) << "particles restart from zero";
     EXPECT_FLOAT_EQ(after.speed, 1.0f) << "the speed multiplier is not remembered";
+    EXPECT_EQ(entity->GetGameStartFlag(), 0u) << "an edited entity is no longer as the game set it up";
 }
 
 TEST_F(ParticleEntityTest, ACustomSpawnerReachesEachSystemUntilReplacedAndTheDebugDrawShowsTheRealBox)
@@ -156,6 +166,7 @@ TEST_F(ParticleEntityTest, ACustomSpawnerReachesEachSystemUntilReplacedAndTheDeb
     EXPECT_EQ(state.spawner, first);
     EXPECT_GT(state.count, 20u);
     EXPECT_EQ(first->boundsCalls, 3);
+    EXPECT_EQ(first->last.max.x, state.smoothed.max.x) << "it is told the smoothed box";
     auto* second = new WatchingSpawner(deaths);
     entity->SetCustomSpawner(second);
     entity->SetCustomSpawner(second);

@@ -268,10 +268,13 @@ TEST_F(VerySimpleCharacterControllerTest, TheConstraintBoxKeepsTheCharacterInAnd
     MoveFor(*c, Vector(2, 0, 0, 0), 30);
     EXPECT_LE(c->GetPosition().x, 1.5f);
     EXPECT_GT(c->GetPosition().x, 1.4f);
-    // Outside the box: no further out, but back in.
-    c->SetPosition(Vector(5, 0, 0, 1));
-    MoveFor(*c, Vector(2, 0, 0, 0), 5);
-    EXPECT_NEAR(c->GetPosition().x, 5.0f, 0.01f);
+    // Outside the box: no further out, even beside an edge, but back in.
+    for (const float z : {-1.8f, 0.0f})
+    {
+        c->SetPosition(Vector(5, 0, z, 1));
+        MoveFor(*c, Vector(2, 0, 0, 0), 5);
+        EXPECT_NEAR(c->GetPosition().x, 5.0f, 0.01f) << z;
+    }
     MoveFor(*c, Vector(-2, 0, 0, 0), 5);
     EXPECT_NEAR(c->GetPosition().x, 4.0f, 0.01f);
     c->ResetMoveConstaints();

@@ -62,6 +62,7 @@ TEST(AdpcmDecoderTest, RefusesBadPredictorsAndShortHeaders)
     int16_t frames[8];
     EXPECT_EQ(audio::DecodeAdpcmBlock(bad.data(), uint32_t(bad.size()), 1, frames, 8), 0u);
     EXPECT_EQ(audio::DecodeAdpcmBlock(kMonoBlock.data(), 6, 1, frames, 8), 0u);
+    EXPECT_EQ(audio::DecodeAdpcmBlock(kMonoBlock.data(), uint32_t(kMonoBlock.size()), 1, frames, 1), 0u) << "no room for the header's two frames";
     const audio::WaveFormat format{audio::kFormatAdpcm, 1, 48000, 0, 8, 4, 0};
     EXPECT_FALSE(audio::AdpcmBlocksValid(format, bad.data(), uint32_t(bad.size())));
     std::vector<uint8_t> twoBlocks = kMonoBlock;

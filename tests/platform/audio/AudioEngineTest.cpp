@@ -187,7 +187,7 @@ TEST_F(AudioEngineTest, FrequencyRatioAndSourceRateSetTheReadRate)
     slowSource->Destroy();
 
     audio::SourceVoice* fast = MakeVoice(1);
-    fast->SetFrequencyRatio(3.0f);
+    EXPECT_TRUE(fast->SetFrequencyRatio(3.0f)) << "a ratio past the maximum is clamped, not refused";
     EXPECT_EQ(fast->GetFrequencyRatio(), audio::kDefaultMaxFrequencyRatio);
     fast->SubmitBuffer(BufferOf(bytes));
     fast->Start();

@@ -109,12 +109,10 @@ TEST(WavFileTest, EngineWritesItsMixToTheNamedFile)
     ASSERT_TRUE(engine->RenderBlocks(1));
     engine.reset();
     // Reading gives its descriptor back: the lowest free one is the same before and after.
-    const int freeBefore = ::dup(0);
-    ::close(freeBefore);
+    auto lowestFreeDescriptor = [] { const int fd = ::dup(0); ::close(fd); return fd; };
+    const int freeBefore = lowestFreeDescriptor();
     ASSERT_TRUE(audio::ReadWavFile(path, wav, &error)) << error;
-    const int freeAfter = ::dup(0);
-    ::close(freeAfter);
-    EXPECT_EQ(freeAfter, freeBefore);
+    EXPECT_EQ(lowestFreeDescriptor(), freeBefore);
     EXPECT_EQ(wav.samples.size(), 3u * 441 * 2 * 2);
     uint8_t riffSize[4] = {};
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -123,6 +121,7 @@ TEST(WavFileTest, EngineWritesItsMixToTheNamedFile)
     EXPECT_EQ(riffSize[0] | riffSize[1] << 8 | riffSize[2] << 16, 36 + 3 * 441 * 2 * 2);
     EXPECT_FALSE(audio::WavWriter().Open(path, audio::kMaxChannels + 1, 44100));
     EXPECT_TRUE(audio::WavWriter().Open(path, audio::kMaxChannels, 44100));
+    EXPECT_EQ(lowestFreeDescriptor(), freeBefore) << "a writer that goes away closes its file";
     std::filesystem::remove(path);
 
     config.wavPath = TempPath("no/such/folder/mix.wav");

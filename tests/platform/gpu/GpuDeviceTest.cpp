@@ -180,6 +180,7 @@ TEST_F(GpuDeviceTest, StateTablesAndStatisticsFollowAScriptedFrame)
     m_device->SetPixelShaderConstantF(223, constants, 1);
     EXPECT_EQ(m_device->SetPixelShaderConstantF(223, constants, 2), kErrInvalidCall) << "224 pixel registers";
     EXPECT_EQ(m_device->SetVertexShaderConstantF(256, constants, 1), kErrInvalidCall) << "256 vertex registers";
+    EXPECT_EQ(m_device->SetVertexShaderConstantF(256, nullptr, 0), kOk) << "an empty write is valid anywhere";
     m_device->SetFVF(kFvfXyz);
     m_device->SetVertexDeclaration(declaration); // replaces the fixed format
     EXPECT_EQ(m_device->SetStreamSource(1, vertices, 80, 20), kOk) << "offset at the end";

@@ -130,7 +130,9 @@ void SFXQuadElementDefinition::ResolveResources(bool load)
     ReleaseShaders();
     if (!gShaderManager.IsInitialised())
         return;
-    std::string options = "TEXTURE ";
+    // The quad's colour (its envelope, the effect's colour and a lens flare's fade) reaches the
+    // picture through the constant colour, which the shader applies only with this option.
+    std::string options = "DENORMALIZATION TEXTURE ";
     if (m_softness)
         options += "SOFTNESS ";
     if (m_frameCount > 1)

@@ -305,11 +305,16 @@ TEST_F(SFXQuadElementDrawTest, ASoftQuadFadesAsItNearsTheScenesDepth)
     placed.rows[0] = Vector(8.0f, 0.0f, 0.0f, 0.0f);
     placed.rows[1] = Vector(0.0f, 8.0f, 0.0f, 0.0f);
     placed.rows[3] = Vector(0.0f, 0.0f, 10.0f, 1.0f);
+    // The last row's draw colour halves green and takes blue to a quarter: the colour reaches the picture.
     const struct
     {
         float scene;
         int grey;
-    } rows[] = {{11.25f, 128}, {20.0f, 255}, {9.0f, 0}};
+        Vector color;
+    } rows[] = {{11.25f, 128, Vector(1, 1, 1, 1)},
+                {20.0f, 255, Vector(1, 1, 1, 1)},
+                {9.0f, 0, Vector(1, 1, 1, 1)},
+                {20.0f, 128, Vector(1.0f, 0.5f, 0.25f, 1.0f)}};
     for (const auto& row : rows)
     {
         Vector behind(0.0f, 0.0f, row.scene, 1.0f);
@@ -324,10 +329,11 @@ TEST_F(SFXQuadElementDrawTest, ASoftQuadFadesAsItNearsTheScenesDepth)
                 device->Clear(0, nullptr, gpu::kClearDepth, 0, behind.z / behind.w, 0);
                 device->SetDepthStencilSurface(depth);
                 gpu::SafeRelease(depth);
-                quad.Draw(placed, Vector(1, 1, 1, 1), &context, 1, 0, 0);
+                quad.Draw(placed, row.color, &context, 1, 0, 0);
             },
             160, 120);
         EXPECT_NEAR(int(centre >> 8 & 0xFF), row.grey, 1) << "scene at " << row.scene;
+        EXPECT_NEAR(int(centre >> 16 & 0xFF), int(row.grey / row.color.y), 1) << "red, scene at " << row.scene;
     }
     quad.ReleaseResources(0);
 }

@@ -13,7 +13,9 @@
 #include "renderer/resources/ResourceTexture.h"
 #include "support/ConsoleCapture.h"
 #include "support/RenderDataHarness.h"
+#include "support/RenderThreadCall.h"
 #include "support/SystemTextures.h"
+#include "tools/datakit/FontWriter.h"
 #include "tools/datakit/TextureFileWriter.h"
 
 #include <gtest/gtest.h>
@@ -34,6 +36,10 @@ protected:
         DataRoot data;
         const std::string white = AddSystemTextures(data);
         ASSERT_FALSE(white.empty());
+        SyntheticFontMetrics outlined;
+        outlined.outlined = true;
+        const std::vector<uint8_t> font = FontWriter::EncodeBinaryFont(FontWriter::MakeSyntheticFont(u"A", outlined));
+        data.AddFile("common", "Fonts/edge~010.BinFont", std::string(font.begin(), font.end()));
         ASSERT_TRUE(m_harness.WriteAndMount(data));
         ASSERT_TRUE(m_harness.Start());
         m_hardwareDepth = m_harness.GetRenderer().HasDepthTextureSupport();
@@ -138,6 +144,20 @@ TEST_F(ShaderManagerTest, GetShaderGivesTheVariantPairByNameAndOptionWords)
     // The pair an outlined font draws with; a plain font's pixel shader has no outline.
     EXPECT_EQ(gShaderManager.GetSystemShader(ResourceFont::kOutlinedShaderSlot).m_pixelResource, pixel);
     EXPECT_NE(gShaderManager.GetSystemShader(ResourceFont::kPlainShaderSlot).m_pixelResource, pixel);
+    // An outlined font draws with that pair.
+    ResourceFont font("edge~010");
+    ASSERT_TRUE(font.DoLoad());
+    uint64_t drawnWith = 0;
+    RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer& renderer) {
+        const Vector white(1.0f, 1.0f, 1.0f, 1.0f);
+        renderer.GetDevice()->BeginScene();
+        font.DrawText(u"A", Matrix::ONE, white, white, white, 0, 0, false, gpu::kCmpAlways, -1, 0.0f, 1.0f);
+        renderer.GetDevice()->EndScene();
+        if (!renderer.GetDevice()->GetDrawLog().empty())
+            drawnWith = renderer.GetDevice()->GetDrawLog().back().pixelShaderId;
+    });
+    EXPECT_EQ(drawnWith, static_cast<ResourceShader*>(pixel)->GetPixelShader()->GetDeviceShader()->GetId());
+    font.FreeData();
     vertex->Release();
     pixel->Release();
 

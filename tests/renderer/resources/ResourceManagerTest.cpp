@@ -417,11 +417,17 @@ TEST_F(ResourceManagerTest, ReadsFilesAndRunsMaintenancePasses)
         m_manager.Flush();
         EXPECT_TRUE(m_log.Contains("Malformed path in a resource manager command", CONSOLE_ERROR)) << length;
     }
+    // 16 is a gap in the numbering, so it names no command.
+    m_manager.BaseThread::PostCommand(16, nullptr, 0);
+    m_manager.Flush();
+    EXPECT_TRUE(m_log.Contains("Unknown resource manager command 16", CONSOLE_ERROR));
 
     Resource* done = Template("templates/Done");
     done->Load(false);
     m_manager.PostReloadResources(RESOURCE_POOL_TEMPLATES, true);
     Resource* fresh = Template("templates/Fresh");
+    m_manager.PostDumpResources(RESOURCE_POOL_TEXTURES, true);
+    EXPECT_FALSE(m_log.Contains("templates/Done, state")) << "a dump lists only the pools it names";
     m_manager.PostDumpResources(RESOURCE_POOL_TEMPLATES, true);
     EXPECT_TRUE(m_log.Contains("00000000 templates/Done, state: 2"));
     EXPECT_TRUE(m_log.Contains("00000000 templates/Fresh, state: 0"));

@@ -8,13 +8,17 @@
 #include "renderer/resources/TextureFile.h"
 #include "support/ConsoleCapture.h"
 #include "support/RenderDataHarness.h"
+#include "support/RenderThreadCall.h"
 #include "tools/datakit/TextureFileWriter.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace
 {
@@ -199,6 +203,29 @@ TEST_F(TextureResourceTest, RefreshRefillsTheSameHolderAndUnloadEmptiesIt)
     EXPECT_FALSE(m_log.Contains("Renderer job not run", CONSOLE_ERROR)) << "nobody waits for the unload";
     EXPECT_EQ(texture->GetTextureHolder(), holder);
     ReleaseAll();
+}
+
+TEST_F(TextureResourceTest, PoolPassesFirstFinishTheRenderWorkAlreadyGiven)
+{
+    // A pass may free data that render commands still in the stream read.
+    ResourceManager& manager = m_harness.GetManager();
+    const std::function<void()> passes[] = {[&] { manager.PostReloadResources(RESOURCE_POOL_SOUNDS, false); },
+                                            [&] { manager.PostDumpResources(RESOURCE_POOL_SOUNDS, false); },
+                                            [&] { manager.PostUnloadResourceData(RESOURCE_POOL_SOUNDS, false); },
+                                            [&] { manager.PostRefreshResources(RESOURCE_POOL_SOUNDS); }};
+    for (size_t i = 0; i < std::size(passes); ++i)
+    {
+        std::atomic<bool> ran{false};
+        const std::function<void(NorvexRenderer&)> slow = [&](NorvexRenderer&) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            ran = true;
+        };
+        PostToRenderThread(m_harness.GetRenderer(), slow);
+        passes[i]();
+        EXPECT_TRUE(ran) << i;
+        m_harness.GetRenderer().SubmitCommands(true);
+        manager.Flush();
+    }
 }
 
 TEST_F(TextureResourceTest, DamagedFilesFailWithTheirReason)

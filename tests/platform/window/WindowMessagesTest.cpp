@@ -77,6 +77,17 @@ TEST_F(WindowMessagesTest, MouseMessagesCarryExtraInfoPositionAndASetCursorFirst
     PumpMessages();
     ASSERT_EQ(RecordedIds(), std::vector<uint32_t>{kMsgMouseWheel});
     EXPECT_EQ(SignedHighWord(intptr_t(Recorded()[0].wParam)), -120);
+
+    // Every other mouse message is told where the cursor is first too.
+    for (const uint32_t id : {kMsgMouseMove, kMsgLeftButtonDown, kMsgLeftButtonUp, kMsgLeftButtonDoubleClick,
+                              kMsgRightButtonDown, kMsgRightButtonUp, kMsgRightButtonDoubleClick, kMsgMiddleButtonDown,
+                              kMsgMiddleButtonUp})
+    {
+        Recorded().clear();
+        test::PostMouse(window, id, 1, 2);
+        PumpMessages();
+        EXPECT_EQ(RecordedIds(), (std::vector<uint32_t>{kMsgSetCursor, id})) << id;
+    }
 }
 
 TEST_F(WindowMessagesTest, HelpersPostWhatTheDesktopWould)

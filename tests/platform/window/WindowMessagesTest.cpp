@@ -60,6 +60,7 @@ TEST_F(WindowMessagesTest, MouseMessagesCarryExtraInfoPositionAndASetCursorFirst
 {
     const WindowHandle window = MakeWindow();
     test::PostMouse(window, kMsgMiddleButtonDoubleClick, 40, 30, kPenOrTouchSignature | 0x12);
+    SetCursorPos(5, 6); // moved on before the message is handled
     PumpMessages();
     ASSERT_EQ(RecordedIds(), (std::vector<uint32_t>{kMsgSetCursor, kMsgMiddleButtonDoubleClick}));
     EXPECT_EQ(LowWord(Recorded()[0].lParam), kHitClient);
@@ -69,13 +70,24 @@ TEST_F(WindowMessagesTest, MouseMessagesCarryExtraInfoPositionAndASetCursorFirst
     EXPECT_EQ(press.lParam, MakeLParam(40, 30));
     EXPECT_EQ(press.position, (Point{140, 130})) << "where the cursor was, on the desktop";
     EXPECT_EQ(GetMessageExtraInfo(), 0u) << "outside a dispatch";
-    EXPECT_EQ(GetMessagePos(), (Point{140, 130})) << "the cursor, outside a dispatch";
+    EXPECT_EQ(GetMessagePos(), (Point{5, 6})) << "the cursor, outside a dispatch";
 
     Recorded().clear();
     test::PostMouseWheel(window, -120);
     PumpMessages();
     ASSERT_EQ(RecordedIds(), std::vector<uint32_t>{kMsgMouseWheel});
     EXPECT_EQ(SignedHighWord(intptr_t(Recorded()[0].wParam)), -120);
+
+    // Every other mouse message is told where the cursor is first too.
+    for (const uint32_t id : {kMsgMouseMove, kMsgLeftButtonDown, kMsgLeftButtonUp, kMsgLeftButtonDoubleClick,
+                              kMsgRightButtonDown, kMsgRightButtonUp, kMsgRightButtonDoubleClick, kMsgMiddleButtonDown,
+                              kMsgMiddleButtonUp})
+    {
+        Recorded().clear();
+        test::PostMouse(window, id, 1, 2);
+        PumpMessages();
+        EXPECT_EQ(RecordedIds(), (std::vector<uint32_t>{kMsgSetCursor, id})) << id;
+    }
 }
 
 TEST_F(WindowMessagesTest, HelpersPostWhatTheDesktopWould)

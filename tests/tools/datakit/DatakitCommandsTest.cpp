@@ -47,6 +47,7 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
         {{"video", f / "v", "--size", "64"}, 2}, {{"video", f / "v", "--size", "6x4y"}, 2},
         {{"video", f / "v", "--chroma", "411"}, 2}, {{"video", f / "v", "--size", "0x16"}, 1},
         {{"video", f / "v", "--fps"}, 2}, {{"dataroot", f / "r", "--text"}, 2}, {{"video", f / "in/a.txt/v"}, 1},
+        {{"video", f / "v", "--sound", "--channels", "0"}, 1},
         {{"video", f / "v.ogv", "--size", "40x24", "--offset", "4x2", "--fps", "5", "--frames", "2", "--quality", "8",
           "--chroma", "444", "--detail", "--sound", "--rate", "8000", "--channels", "2", "--sound-seconds", "0.5"}, 0},
         {{"ui-recipe-template", f / "u", "nonsense", f / "tree.txt"}, 2},

@@ -46,6 +46,14 @@ TEST(ContainerCommandsTest, PacksListsAndExtractsByteIdentical)
         ASSERT_TRUE(reader.Open(data));
         EXPECT_EQ(reader.GetIndex().GetCount(), files.size());
         EXPECT_EQ(reader.GetIndex().GetCompressionMethod(), std::string(method) == "stored" ? 0 : std::string(method) == "gzip" ? 1 : 2);
+        // An entry whose data ends before the size its record claims is damaged, not padded out.
+        for (uint32_t i = 0; i < reader.GetIndex().GetCount(); ++i)
+        {
+            ContainerIndexRecord longer = reader.GetIndex().GetRecord(i);
+            ++longer.size;
+            std::vector<uint8_t> bytes;
+            EXPECT_FALSE(reader.ReadEntry(longer, bytes)) << method << " " << i;
+        }
     }
 
     // The block kind shows in the stored sizes: uncompressed blocks keep every byte, and verbatim is the default.

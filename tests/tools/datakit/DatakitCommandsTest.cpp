@@ -47,6 +47,7 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
         {{"video", f / "v", "--size", "64"}, 2}, {{"video", f / "v", "--size", "6x4y"}, 2},
         {{"video", f / "v", "--chroma", "411"}, 2}, {{"video", f / "v", "--size", "0x16"}, 1},
         {{"video", f / "v", "--fps"}, 2}, {{"dataroot", f / "r", "--text"}, 2}, {{"video", f / "in/a.txt/v"}, 1},
+        {{"video", f / "v", "--sound", "--channels", "0"}, 1},
         {{"video", f / "v.ogv", "--size", "40x24", "--offset", "4x2", "--fps", "5", "--frames", "2", "--quality", "8",
           "--chroma", "444", "--detail", "--sound", "--rate", "8000", "--channels", "2", "--sound-seconds", "0.5"}, 0},
         {{"ui-recipe-template", f / "u", "nonsense", f / "tree.txt"}, 2},
@@ -94,18 +95,23 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
     EXPECT_EQ((std::vector<uint32_t>{field(7, 3), field(10, 3), field(13, 1), field(14, 1), field(15, 4),
                                      field(33, 2) >> 10, field(33, 2) >> 3 & 3}),
               (std::vector<uint32_t>{40, 24, 4, 6, 5, 8, 3}));
-    // The Vorbis header's channels and rate, and the samples its stream's last page counts.
+    // The Vorbis header's channels and rate, the samples its stream's last page counts and the pictures.
     const auto little = [&](size_t at, size_t size) {
         return std::accumulate(ogv.rend() - long(at + size), ogv.rend() - long(at), uint64_t(0),
                                [](uint64_t v, char b) { return v << 8 | uint8_t(b); });
     };
     const size_t vorbis = ogv.find("\x01vorbis");
     ASSERT_NE(vorbis, std::string::npos);
-    uint64_t samples = 0;
+    uint64_t samples = 0, pictures = 0;
     for (size_t page = ogv.find("OggS"); page != std::string::npos; page = ogv.find("OggS", page + 1))
         if (little(page + 14, 4) == little(vorbis - 14, 4)) // the serial of the header's one-segment page
             samples = little(page + 6, 8);
-    EXPECT_EQ((std::vector<uint64_t>{uint8_t(ogv[vorbis + 11]), little(vorbis + 12, 4), samples}),
-              (std::vector<uint64_t>{2, 8000, 4000}));
+        else if (little(page + 14, 4) == little(header - 14, 4))
+            pictures = little(page + 6, 8);
+    // A picture granule is the last key frame's number above the shift and the frames since below it.
+    const uint32_t shift = field(33, 2) >> 5 & 31;
+    EXPECT_EQ((std::vector<uint64_t>{uint8_t(ogv[vorbis + 11]), little(vorbis + 12, 4), samples,
+                                     (pictures >> shift) + (pictures & ((1u << shift) - 1))}),
+              (std::vector<uint64_t>{2, 8000, 4000, 2}));
 }
 } // namespace

@@ -14,7 +14,7 @@ TEST(StringTableWriterTest, RowsComeFromNamedColumnsWithEscapesAndUtf8)
                              "A/B\tZa\xc5\xbc\xc3\xb3\xc5\x82\xc4\x87\tgeneral\tline\\none\\ttab\\\\\tfor actors\n"
                              "A/C\t\t5\t\xf0\x9f\x98\x80\n"
                              "A/D\tx\t\ty\n";
-    std::vector<StringTableRow> rows;
+    std::vector<StringTableRow> rows(2); // a reused list: the parse replaces what it held
     std::string error;
     ASSERT_TRUE(StringTableWriter::ParseStringTableText(text, rows, error)) << error;
     ASSERT_EQ(rows.size(), 3u);

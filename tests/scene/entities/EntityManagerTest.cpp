@@ -426,6 +426,8 @@ TEST_F(EntityManagerTest, DestroyEntityDefersAuthorityEntities)
     SafePointer<Entity> plainWatch(plain);
     gEntityManager.DestroyEntity(plain);
     EXPECT_FALSE(plainWatch);
+    gEntityManager.DestroyEntity(nullptr); // ignored, never dereferenced
+    gEntityManager.DeleteEntity(nullptr);
 
     Entity* authority = Create(nullptr, Matrix::ONE, ENTITYCREATION_MULTIPLAYER_AUTHORITY);
     const uint16_t mid = authority->GetMID();
@@ -469,7 +471,8 @@ TEST_F(EntityManagerTest, ClicksReachOnlyVisibleClickableEntitiesOnTheSegment)
 }
 
 // The global manager is destroyed among the other globals, after the engine's close destroyed the
-// scene: its destructor must not reach the shared preset name, which may already be gone.
+// scene: its destructor must not reach the shared preset name, which may already be gone, yet
+// still frees the sets it owns (the leak checker sees one left behind).
 TEST(EntityManagerDestructionTest, DestructionLeavesTheGlobalShaderPresetAlone)
 {
     const NameString before = MeshEntity::GetGlobalShaderPreset();
@@ -477,6 +480,7 @@ TEST(EntityManagerDestructionTest, DestructionLeavesTheGlobalShaderPresetAlone)
         EntityManager manager;
         manager.Init(BoundingBox4(Vector(0.0f, -50.0f, 0.0f, 1.0f), Vector(100.0f, 50.0f, 100.0f, 1.0f)), 10.0f);
         manager.DestroyScene();
+        manager.CreateEntitySet()->SetName("Kept");
         MeshEntity::SetGlobalShaderPreset(NameString("Night"));
     }
     EXPECT_STREQ(MeshEntity::GetGlobalShaderPreset().CStr(), "Night");

@@ -187,11 +187,13 @@ TEST_F(EntityPropertiesTest, DerivedVectorsMoveTheEntity)
 TEST_F(EntityPropertiesTest, TemplatePropertiesAreReadAndWrittenByName)
 {
     Entity* e = Create();
-    char text[64];
+    char text[96];
     ASSERT_TRUE(e->GetTemplatePropertyValueAsString("Face camera offset", text, sizeof(text)));
     EXPECT_FALSE(e->GetTemplatePropertyValueAsString("No such property", text, sizeof(text)));
     // A changed box reaches every entity of the template.
     ASSERT_TRUE(e->SetTemplatePropertyFromString("Static bounding box", "-2 -2 -2 1 2 2 2 1"));
     EXPECT_FLOAT_EQ(e->GetLocalBoundingBox().max.x, 2.0f);
+    ASSERT_TRUE(e->GetTemplatePropertyValueAsString("Static bounding box", text, sizeof(text)));
+    EXPECT_STREQ(text, "-2.000000 -2.000000 -2.000000 1.000000 2.000000 2.000000 2.000000 1.000000");
 }
 } // namespace

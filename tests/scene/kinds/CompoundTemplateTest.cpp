@@ -183,6 +183,7 @@ TEST_F(CompoundTemplateTest, ElementCopiesAndMovesKeepTemplateReferencesBalanced
         element.AdoptTemplate(rock);
         element.m_name = NameString("Base");
         element.m_templateName = NameString("props/Rock");
+        element.m_animation = NameString("Sway");
         element.m_locationMatrix = Translation(0, 3, 0);
         element.m_children.Add(element);
         EXPECT_EQ(rock->GetReferenceCount(), before + 2);
@@ -197,6 +198,9 @@ TEST_F(CompoundTemplateTest, ElementCopiesAndMovesKeepTemplateReferencesBalanced
         EXPECT_TRUE(CompoundTemplateElement::StaticClassProperties()->AreObjectsEqual(&assigned, &element));
         assigned = std::move(moved);
         EXPECT_EQ(rock->GetReferenceCount(), before + 4);
+        CompoundTemplateElement target;
+        target = std::move(assigned);
+        EXPECT_TRUE(CompoundTemplateElement::StaticClassProperties()->AreObjectsEqual(&target, &element));
         // Growth of an element array moves the elements to their new block.
         DynarraySafe<CompoundTemplateElement> grown;
         for (int i = 0; i < 5; ++i)

@@ -229,6 +229,7 @@ TEST_F(MeshTemplatePresetsTest, PresetCopiesKeepAnimationReferencesBalanced)
         MeshTemplateAnimationPreset built;
         m_template->BuildAnimationPreset(built, 1, Tags({}));
         EXPECT_EQ(built.GetAnimation(), &animation);
+        EXPECT_EQ(&(built = copy[0].m_presets[0]), &built);
         EXPECT_EQ(animation.GetReferenceCount(), 4);
         EXPECT_EQ(MeshTemplateAnimationPreset(built).GetAnimation()->GetReferenceCount(), 5) << "a copy holds one";
         animations = copy;

@@ -34,5 +34,8 @@ TEST_F(VectorEnvelopeEntityTest, EntitiesPlayTheTemplateCurveFromTimeZero)
     entity->Reset();
     EXPECT_EQ(entity->GetPlayback().key, 0u);
     EXPECT_FLOAT_EQ(entity->GetPlayback().time, 0.0f);
+    // Without a template there is nothing to play: it has finished.
+    VectorEnvelopeEntity bare;
+    EXPECT_TRUE(bare.Advance(0.5f));
 }
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "core/reflection/RTTIClassRegistry.h"
 #include "scene/SceneClassRegistration.h"
+#include "scene/entities/EntityConstants.h"
 #include "scene/templates/EntityTemplate.h"
 
 #include <gtest/gtest.h>
@@ -29,6 +30,14 @@ TEST(TemplateTypeRegistryTest, KindsFollowTheParentChain)
             EXPECT_EQ(types.IsKindOf(id, base), base == 0 || base == id || (id == 17 && base == 5))
                 << id << ' ' << base;
     EXPECT_STREQ(types.GetClassName(17), "AmbientSoundTemplate");
+    // Scripts tell an entity's kind by these constants.
+    const std::pair<uint32_t, const char*> kinds[] = {
+        {ENTITY_MESH, "MeshTemplate"}, {ENTITY_TRIGGER, "TriggerTemplate"}, {ENTITY_SFX, "SFXTemplate"},
+        {ENTITY_SCENEPARAMBOX, "SceneParametersTemplate"}, {ENTITY_UIRECIPE, "UIRecipeTemplate"},
+        {ENTITY_INGAMEUI, "InGameUITemplate"}, {ENTITY_VECTOR_ENVELOPE, "VectorEnvelopeTemplate"},
+        {ENTITY_ANIMATIONGRAPH, "MeshAnimationGraphTemplate"}};
+    for (const auto& [kind, name] : kinds)
+        EXPECT_STREQ(types.GetClassName(kind), name) << kind;
     EXPECT_EQ(types.GetClassName(4096), nullptr);
 }
 

@@ -139,10 +139,14 @@ TEST_F(GameCursorTest, TheWindowBringsTheGameCursorBackOverTheClientArea)
     GameWindowProc(window, win::kMsgActivate, win::kActivateActive, 0);
     EXPECT_NE(win::GetCursor(), win::LoadArrowCursor()) << "activation makes the game's cursor again";
 
-    win::SetCursor(win::LoadArrowCursor());
-    ASSERT_TRUE(win::SetCursorPos(90, 40)); // outside the client area
-    GameWindowProc(window, win::kMsgSetCursor, 0, win::MakeLParam(2, 0));
-    EXPECT_EQ(win::GetCursor(), win::LoadArrowCursor());
+    // Outside the client area, and on each of its edges (the client spans 100..420 by 50..250).
+    for (const auto& [x, y] : {std::pair{90, 40}, {100, 100}, {420, 100}, {200, 50}, {200, 250}})
+    {
+        win::SetCursor(win::LoadArrowCursor());
+        ASSERT_TRUE(win::SetCursorPos(x, y));
+        GameWindowProc(window, win::kMsgSetCursor, 0, win::MakeLParam(2, 0));
+        EXPECT_EQ(win::GetCursor(), win::LoadArrowCursor()) << x << "," << y;
+    }
 }
 
 TEST_F(GameCursorTest, StartAndCloseHideAndShowTheSystemCursorOnce)

@@ -298,7 +298,12 @@ TEST_F(NorvexEngineTest, StartsOverContainersWithTheTexturesFromTextures_s3)
 {
     ASSERT_TRUE(MakeDataRoot(true, {"--text", "textures/probe.txt=t", "--text", "scenes/s.txt=s"}));
     ASSERT_TRUE(std::filesystem::exists(DataPath() + "/textures-s3.dat"));
+    // A relative root hangs off the program's folder, wherever the game was started from.
+    const std::filesystem::path root = std::filesystem::weakly_canonical(DataPath());
+    m_config.m_repositoryPath =
+        std::filesystem::relative(root, std::filesystem::read_symlink("/proc/self/exe").parent_path());
     ASSERT_TRUE(Init());
+    EXPECT_TRUE(m_log.Contains("Mounting container " + root.string() + "/common.dat at common"));
     std::string missing;
     EXPECT_TRUE(InOrder(m_log.Messages(), kStartupMessages, &missing)) << "missing or out of order: " << missing;
     EXPECT_TRUE(ReadsFile("probe.txt", "textures"));

@@ -113,6 +113,9 @@ TEST_F(LUAConfigHelperSystemTest, FullScreenModesAreTheDevicesAndPictureSettings
     EXPECT_EQ(renderer->GetBrightness(), 0.25f);
     EXPECT_EQ(renderer->GetScreenScaleX(), NorvexRenderer::MapScreenScale(0.5f));
     EXPECT_EQ(renderer->GetScreenScaleY(), NorvexRenderer::MapScreenScale(1.0f));
+    // A toggle re-applies the display with the user's settings, not the plain ones without vsync.
+    gConfigHelper.ToggleShadows();
+    EXPECT_TRUE(renderer->GetDeviceParams().vsync);
     gPlatform = kept;
     gGameConfig.SetDefaults();
 }

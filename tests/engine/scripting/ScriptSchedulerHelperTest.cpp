@@ -101,8 +101,9 @@ TEST_F(ScriptSchedulerHelperTest, RepeatingCallsReArmFromTheTimeTheyRan)
     m_scheduler.Update(kSecond * 7 / 2);
     EXPECT_EQ(entity.calls.size(), 2u);
 
-    // Without an owner a call may not repeat: it runs once.
-    m_scheduler.AddCall(nullptr, "Mark('once')", 0, 1.0f, ScheduledScriptCall::FLAG_REPEAT);
+    // Without an owner a call may not repeat: it runs once, whatever owner flag a script passed.
+    m_scheduler.AddCall(nullptr, "Mark('once')", 0, 1.0f,
+                        ScheduledScriptCall::FLAG_REPEAT | ScheduledScriptCall::FLAG_HAS_OWNER);
     EXPECT_TRUE(m_log.Contains("Only entity based scripts are allowed to repeat - ignoring", CONSOLE_ERROR));
     m_scheduler.Update(kSecond * 10);
     m_scheduler.Update(kSecond * 20);

@@ -11,6 +11,7 @@
 #include "support/RenderThreadCall.h"
 #include "support/RendererTestBase.h"
 #include "support/SceneTestSupport.h"
+#include "support/TemplateTestSupport.h"
 #include "tools/datakit/MeshTemplateWriter.h"
 
 // A mesh entity kind of a game layer.
@@ -411,4 +412,22 @@ TEST_F(MeshEntityTest, TemplateEditsRefreshTheEntities)
     EXPECT_NE(entity->GetAnimator(), nullptr);
     EXPECT_TRUE(entity->HasFlag(ENTITYFLAG_ANIMATED));
     EXPECT_EQ(entity->GetAnimationTemplate(), meshTemplate);
+    // A named animation source serves while it is named, then the entity's own template again.
+    SimpleGUID guid;
+    guid.Generate();
+    struct RigTemplate : EntityTemplate
+    {
+        bool DoLoad() override { return true; }
+    };
+    EntityTemplate* rig = new RigTemplate;
+    ASSERT_NE(RegisterStubAtPath("units/Rig", guid, rig), nullptr);
+    rig->Load(false);
+    for (const char* source : {"units/Rig", ""})
+    {
+        ASSERT_TRUE(Set(*meshTemplate, "Animation source template", source));
+        entity->ResetBoundsFromTemplate("Animation source template");
+        EXPECT_EQ(entity->GetAnimationTemplate(), source[0] != 0 ? rig : meshTemplate) << source;
+    }
+    gEntityManager.DestroyScene();
+    gTemplateManager.Clear();
 }

@@ -1,8 +1,10 @@
 #include "engine/config/LUAConfigHelper.h"
 
 #include "core/console/GameConsole.h"
+#include "engine/EngineRendererSettings.h"
 #include "engine/NorvexEngine.h"
 #include "engine/config/GameConfig.h"
+#include "engine/config/ProjectConfig.h"
 #include "engine/platform/PlatformState.h"
 #include "renderer/NorvexRenderer.h"
 
@@ -30,6 +32,8 @@ void ReapplyDisplaySettings()
     NorvexRenderer* renderer = Renderer();
     if (renderer == nullptr)
         return;
+    // The renderer holds the settings it was started with: a changed option must reach the device.
+    renderer->SetDeviceSettings(BuildRendererDeviceSettings(gGameConfig, gProjectConfig));
     renderer->ApplyDisplaySettings(gPlatform.window, renderer->GetBackBufferWidth(), renderer->GetBackBufferHeight(),
                                    true, gPlatform.displayChanged);
 }

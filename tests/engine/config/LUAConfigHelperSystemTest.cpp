@@ -53,6 +53,7 @@ TEST_F(LUAConfigHelperSystemTest, EveryListedSceneIsEnteredAndItsTexturesLogged)
 TEST_F(LUAConfigHelperSystemTest, SeriousSettingsRequestTheConfiguredModeAndTheScreenSize)
 {
     gGameConfig.m_fullScreenMode = true;
+    gGameConfig.m_rendererConfig.m_gfxQualityLevel = 1;
     // A playing effect is re-initialised: it takes up an element added since it started.
     SFXDefinition definition;
     SFXContext* effect = new SFXContext(*gNorvexEngine.GetRenderer(), nullptr, 0, false);
@@ -61,6 +62,7 @@ TEST_F(LUAConfigHelperSystemTest, SeriousSettingsRequestTheConfiguredModeAndTheS
     gConfigHelper.ApplySeriousGFXSettings();
     gNorvexEngine.GetRenderer()->SubmitCommands(true);
     EXPECT_EQ(effect->GetElementContextCount(), 1);
+    EXPECT_EQ(gNorvexEngine.GetRenderer()->GetDeviceParams().qualityLevel, 1u);
     effect->Destroy();
     bool fullScreen = false;
     ASSERT_TRUE(gGame.TakeFullScreenRequest(fullScreen));
@@ -113,9 +115,12 @@ TEST_F(LUAConfigHelperSystemTest, FullScreenModesAreTheDevicesAndPictureSettings
     EXPECT_EQ(renderer->GetBrightness(), 0.25f);
     EXPECT_EQ(renderer->GetScreenScaleX(), NorvexRenderer::MapScreenScale(0.5f));
     EXPECT_EQ(renderer->GetScreenScaleY(), NorvexRenderer::MapScreenScale(1.0f));
-    // A toggle re-applies the display with the user's settings, not the plain ones without vsync.
+    // A toggle re-applies the display with the user's settings, not the plain ones without vsync,
+    // and the device takes up the toggled shadows at once.
+    const bool shadows = renderer->GetDeviceParams().shadowMapEnabled;
     gConfigHelper.ToggleShadows();
     EXPECT_TRUE(renderer->GetDeviceParams().vsync);
+    EXPECT_NE(renderer->GetDeviceParams().shadowMapEnabled, shadows);
     gPlatform = kept;
     gGameConfig.SetDefaults();
 }

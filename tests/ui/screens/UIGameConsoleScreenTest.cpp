@@ -191,6 +191,7 @@ TEST_F(UIGameConsoleScreenTest, LayoutFollowsTheWindowSize)
     m_screen.Draw(1280, 600, clock, clock, Vector(0.5f, 0.5f, 0.0f, 1.0f)); // the height alone changes
     EXPECT_EQ(std::make_pair(m_screen.GetLayout().width, m_screen.GetLayout().height), std::make_pair(1280.0f, 600.0f))
         << "the UI plane spans the window's pixels";
+    EXPECT_EQ(m_screen.GetLastCursor().y, 0.5f) << "kept for the host's next draw";
     EXPECT_FLOAT_EQ(m_screen.GetInput().GetRenderPosition().y, 580.0f);
     EXPECT_FLOAT_EQ(m_screen.GetLine(10).GetRenderPosition().y, 550.0f - 10 * UIGameConsoleScreen::kLineHeight);
     const Vector& caret = m_screen.GetCaret().GetRenderSize();

@@ -434,8 +434,10 @@ TEST_F(UIScreenTest, PadNavigationMovesOncePerSectorOutsideTheDeadZone)
     UIElement* middle = Button("middle", 140, 100, 40, 40);
     UIElement* right = Button("right", 260, 100, 40, 40);
     UIElement* above = Button("above", 196, 40, 40, 40); // 35 degrees right of straight up from the middle
-    for (UIElement* e : {left, middle, right, above})
+    UIElement* off = Button("off", 200, 100, 40, 40);    // between the middle and the right, but disabled
+    for (UIElement* e : {left, middle, right, above, off})
         e->RaiseFlag(0x400);
+    off->SetEnable(false, true);
     Draw();
     struct Step
     {

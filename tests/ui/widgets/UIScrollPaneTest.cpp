@@ -195,6 +195,18 @@ TEST_F(UIScrollPaneTest, AThrowCarriesTheTrackedSpeedAndAStillReleaseStopsAtOnce
     EXPECT_EQ(m_pane->GetVelocity().y, 0.0f);
 }
 
+TEST_F(UIScrollPaneTest, AScrollBeforeTheFirstFrameIsMeasuredOverTheSecond)
+{
+    m_pane = Place(new UIScrollPane, "pane", 0, 0, 200, 100);
+    m_pane->SetScrollDirection(UIScrollPane::SCROLL_VERTICAL);
+    m_content = Place(new UIElement, "content", 0, 0, 200, 1000, m_pane, false);
+    m_pane->UpdateTotalSize();
+    m_pane->FocusOnElement(Place(new UIElement, "inner", 100, 100, 0, 0, m_content, false)); // 50 up
+    DrawAt(m_now); // no earlier frame to measure against, however late the clock
+    Frame();
+    EXPECT_NEAR(m_pane->GetTrackedSpeed().y, -500.0f, 1e-2);
+}
+
 TEST_F(UIScrollPaneTest, APressOnAChildReachesItOnlyOnAReleaseWithoutADrag)
 {
     Build(UIScrollPane::SCROLL_VERTICAL, 0, 0, 200, 300);

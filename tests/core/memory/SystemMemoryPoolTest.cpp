@@ -47,6 +47,7 @@ struct DescribedPool : SystemMemoryPool
 TEST(SystemMemoryPoolTest, RoundsSizesAndMergesBackToOneChunk)
 {
     SystemMemoryPool pool;
+    EXPECT_EQ(pool.GetSize(), 0u) << "nothing is reserved before Init";
     ASSERT_TRUE(pool.Init(1000, 16, 0));
     SystemMemoryChunk* first = pool.Allocate(10);
     SystemMemoryChunk* second = pool.Allocate(20);
@@ -148,7 +149,7 @@ TEST(SystemMemoryPoolTest, DumpListsUsedChunksAndTheHighWatermark)
     EXPECT_TRUE(pool.GetAlignment() == 1 && pool.GetParameter() == 7);
     auto* first = static_cast<DescribedChunk*>(pool.Allocate(10));
     SystemMemoryChunk* gap = pool.Allocate(16);
-    auto* last = static_cast<DescribedChunk*>(pool.Allocate(20));
+    auto* last = static_cast<DescribedChunk*>(pool.Allocate(974)); // fills the pool: the tail chunk is used
     first->description = "font";
     pool.ClearLoading(first);
     pool.Free(gap);
@@ -159,8 +160,8 @@ TEST(SystemMemoryPoolTest, DumpListsUsedChunksAndTheHighWatermark)
     ASSERT_EQ(messages.size(), 4u);
     EXPECT_EQ(messages[0].text, "Dump of memory pool of size 1000 and alignment 1");
     EXPECT_EQ(messages[1].text, "Chunk: 000000    start: 00000000, length: 00000010, loading: 0 [font]");
-    EXPECT_EQ(messages[2].text, "Chunk: 000001    start: 00000026, length: 00000020, loading: 1 []");
-    EXPECT_EQ(messages[3].text, "High watermark: 46");
+    EXPECT_EQ(messages[2].text, "Chunk: 000001    start: 00000026, length: 00000974, loading: 1 []");
+    EXPECT_EQ(messages[3].text, "High watermark: 1000");
     for (const CapturedMessage& message : messages)
     {
         EXPECT_EQ(message.kind, uint32_t(CONSOLE_INFO));

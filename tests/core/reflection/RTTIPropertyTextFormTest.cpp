@@ -80,11 +80,12 @@ TEST(RTTIPropertyTextFormTest, WrittenForms)
     EXPECT_EQ(TextOf(object, "Entity"), "00000000-0000-0000-0000-000000000000");
 
     // Text cut to a small buffer stays terminated.
-    char small[4];
-    object.GetClassProperties()->FindProperty("String")->ToText(&object, small, sizeof(small));
-    EXPECT_STREQ(small, "hel");
-    object.GetClassProperties()->FindProperty("Wide")->ToText(&object, small, sizeof(small));
-    EXPECT_STREQ(small, "wid");
+    for (const auto& [name, cut] : {std::pair{"String", "hel"}, {"Wide", "wid"}, {"Entity", "000"}})
+    {
+        char small[4];
+        object.GetClassProperties()->FindProperty(name)->ToText(&object, small, sizeof(small));
+        EXPECT_STREQ(small, cut) << name;
+    }
 }
 
 TEST(RTTIPropertyTextFormTest, EveryCharValueRoundTrips)

@@ -305,7 +305,7 @@ TEST_F(SFXQuadElementDrawTest, ASoftQuadFadesAsItNearsTheScenesDepth)
     placed.rows[0] = Vector(8.0f, 0.0f, 0.0f, 0.0f);
     placed.rows[1] = Vector(0.0f, 8.0f, 0.0f, 0.0f);
     placed.rows[3] = Vector(0.0f, 0.0f, 10.0f, 1.0f);
-    // The last row's draw colour halves green and takes blue to a quarter: the colour reaches the picture.
+    // The last rows' draw colours reach the picture: one halves green, the other the whole quad by its alpha.
     const struct
     {
         float scene;
@@ -314,7 +314,8 @@ TEST_F(SFXQuadElementDrawTest, ASoftQuadFadesAsItNearsTheScenesDepth)
     } rows[] = {{11.25f, 128, Vector(1, 1, 1, 1)},
                 {20.0f, 255, Vector(1, 1, 1, 1)},
                 {9.0f, 0, Vector(1, 1, 1, 1)},
-                {20.0f, 128, Vector(1.0f, 0.5f, 0.25f, 1.0f)}};
+                {20.0f, 128, Vector(1.0f, 0.5f, 0.25f, 1.0f)},
+                {20.0f, 128, Vector(1.0f, 1.0f, 1.0f, 0.5f)}};
     for (const auto& row : rows)
     {
         Vector behind(0.0f, 0.0f, row.scene, 1.0f);

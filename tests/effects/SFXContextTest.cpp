@@ -235,6 +235,14 @@ TEST_F(SFXContextTest, AnEffectFinishesWhenNoElementRunsAndAStoppedOneDoesNotMov
     EXPECT_TRUE(idle.IsFinished());
     EXPECT_TRUE(idle.IsActive()) << "finished is not stopped";
     EXPECT_EQ(idle.GetElementContext(0), nullptr);
+    // One disabled while it plays is skipped too: its busy context no longer keeps the effect running.
+    SFXDefinition& toggled = Define();
+    toggled.AddElement(new ProbeElement("Busy"));
+    SFXContext& paused = Play(toggled);
+    Probe(paused, 0).busy = true;
+    toggled.GetElements()[0]->SetEnabled(false);
+    Walk(0, 0.1f, 0);
+    EXPECT_TRUE(paused.IsFinished());
 
     SFXDefinition& timed = Define();
     timed.AddElement(Timed("T", 1.0f));

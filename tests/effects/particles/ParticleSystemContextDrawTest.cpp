@@ -386,12 +386,13 @@ TEST_F(ParticleSystemContextDrawTest, BlendsThatIgnoreAlphaGetItInTheColour)
 {
     NorvexRenderer& renderer = m_harness.GetRenderer();
     // Half-transparent red over black: "Add" shows it at half, "Alpha" blends it to half too,
-    // "None" writes the colour as it is.
+    // "None" writes the colour as it is, fully desaturated as its luminance 0.2126.
     const struct
     {
         const char* mode;
         uint32_t red;
-    } rows[] = {{"2", 0x80}, {"1", 0x80}, {"0", 0xFF}};
+        const char* desaturation = "0";
+    } rows[] = {{"2", 0x80}, {"1", 0x80}, {"0", 0xFF}, {"0", 0x36, "1"}};
     for (const auto& row : rows)
     {
         ParticleSystem system;
@@ -399,6 +400,7 @@ TEST_F(ParticleSystemContextDrawTest, BlendsThatIgnoreAlphaGetItInTheColour)
         for (const char* node : {"Node 0 color", "Node 1 color", "Node 2 color", "Node 3 color"})
             SetParticleProperty(system, node, "255 0 0 128 1");
         SetParticleProperty(system, "Blending mode", row.mode);
+        SetParticleProperty(system, "Desaturation factor", row.desaturation);
         SetParticleProperty(system, "Emitter size", "0 0 0 0");
         system.BuildShader(true);
         renderer.SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);

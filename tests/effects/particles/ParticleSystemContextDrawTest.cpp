@@ -190,6 +190,9 @@ TEST_F(ParticleSystemContextDrawTest, FaceModesTakeTheirAxesFromTheDrawMatrixOrT
     Matrix tilted;
     tilted.LoadXRotation(90.0f);
     tilted.rows[3].x = 0.5f;
+    // Up is the camera's -y, so textures show upright: anchored at its top, a quad hangs below its particle.
+    Matrix raised = Matrix::ONE;
+    raised.rows[3].y = 0.3f;
     const struct
     {
         const char* mode;
@@ -198,10 +201,12 @@ TEST_F(ParticleSystemContextDrawTest, FaceModesTakeTheirAxesFromTheDrawMatrixOrT
         Matrix emitter;
         uint32_t centre;
         Matrix view = Matrix::ONE;
+        const char* anchor = "0.5 0.5 0 0";
     } cases[] = {
         {"0", "0", {z, x, y}, Matrix::ONE, 0xFFFF0000u}, {"0", "0", {x, y, z}, Matrix::ONE, 0xFF000000u},
         {"1", "0", {x, z, y}, Matrix::ONE, 0xFFFF0000u}, {"1", "0", {z, x, y}, Matrix::ONE, 0xFF000000u},
         {"3", "1", {x, y, z}, turned, 0xFFFF0000u}, {"3", "1", {x, y, z}, tilted, 0xFFFF0000u, viewAlongX},
+        {"3", "0", {x, y, z}, raised, 0xFFFF0000u, Matrix::ONE, "0.5 0 0 0"},
     };
     for (const auto& c : cases)
     {
@@ -209,6 +214,7 @@ TEST_F(ParticleSystemContextDrawTest, FaceModesTakeTheirAxesFromTheDrawMatrixOrT
         RedQuadSystem(system);
         SetParticleProperty(system, "Face camera mode", c.mode);
         SetParticleProperty(system, "Local space", c.localSpace);
+        SetParticleProperty(system, "Anchor", c.anchor);
         system.BuildShader(true);
         renderer.SetCamera(c.view, Matrix::ONE, Matrix::ONE);
         auto* context = new ParticleSystemContext(system, c.emitter, 0);

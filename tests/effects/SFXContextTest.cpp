@@ -391,6 +391,11 @@ TEST_F(SFXContextTest, ReinitialisingCarriesStatesOverOnlyWhenAskedAndCountsMatc
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(Probe(context, 0).GetState(SFXElementDefinition::STATE_POSITION).time, 0.0f)
         << "a changed element count carries nothing over";
+    // An edit of the definition restarts its contexts from the beginning.
+    Walk(0, 1.0f, 0);
+    definition.OnPropertyChanged(nullptr);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(Probe(context, 0).GetState(SFXElementDefinition::STATE_POSITION).time, 0.0f);
 }
 
 TEST_F(SFXContextTest, ANestedContextRefusesNestedElementsOncePerInitialisation)

@@ -235,6 +235,14 @@ TEST_F(SFXContextTest, AnEffectFinishesWhenNoElementRunsAndAStoppedOneDoesNotMov
     EXPECT_TRUE(idle.IsFinished());
     EXPECT_TRUE(idle.IsActive()) << "finished is not stopped";
     EXPECT_EQ(idle.GetElementContext(0), nullptr);
+    // One disabled while it plays is skipped too: its busy context no longer keeps the effect running.
+    SFXDefinition& toggled = Define();
+    toggled.AddElement(new ProbeElement("Busy"));
+    SFXContext& paused = Play(toggled);
+    Probe(paused, 0).busy = true;
+    toggled.GetElements()[0]->SetEnabled(false);
+    Walk(0, 0.1f, 0);
+    EXPECT_TRUE(paused.IsFinished());
 
     SFXDefinition& timed = Define();
     timed.AddElement(Timed("T", 1.0f));
@@ -383,6 +391,11 @@ TEST_F(SFXContextTest, ReinitialisingCarriesStatesOverOnlyWhenAskedAndCountsMatc
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(Probe(context, 0).GetState(SFXElementDefinition::STATE_POSITION).time, 0.0f)
         << "a changed element count carries nothing over";
+    // An edit of the definition restarts its contexts from the beginning.
+    Walk(0, 1.0f, 0);
+    definition.OnPropertyChanged(nullptr);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(Probe(context, 0).GetState(SFXElementDefinition::STATE_POSITION).time, 0.0f);
 }
 
 TEST_F(SFXContextTest, ANestedContextRefusesNestedElementsOncePerInitialisation)

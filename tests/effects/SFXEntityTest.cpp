@@ -188,6 +188,13 @@ TEST_F(SFXEntityTest, AdvanceTimeUsesUpThePendingDelayFirst)
     // A playing effect takes the whole step.
     shortened->AdvanceTime(0.5f);
     EXPECT_FLOAT_EQ(Read(shortened).elementTime, 1.5f);
+    // Start-up plays from the beginning even when the effect was advanced before it.
+    SetTemplate("Activation at start delay", "0");
+    auto* early =
+        static_cast<SFXEntity*>(gEntityManager.CreateEntity(&m_template, nullptr, Matrix::ONE, 0, nullptr));
+    early->AdvanceTime(4.0f);
+    early->PostCreateInit();
+    EXPECT_FLOAT_EQ(Read(early).elementTime, 0.0f);
 }
 
 TEST_F(SFXEntityTest, ABreakLoopBeforeTheStartPlaysTheLoopingEffectOnceAndItIsThenDeleted)

@@ -145,7 +145,9 @@ TEST_F(ParticleEntityTest, APropertyEditRestartsASpawningEntityWithAFreshSystem)
     entity->SetSpeedMultiplier(0.5f);
     EXPECT_FLOAT_EQ(Frames(entity, 1).speed, 0.5f);
 
+    ASSERT_TRUE(entity->GetClassProperties()->FindPropertyInClassChain("Visible in combat view")->SetFromText(entity, "2"));
     entity->OnPropertiesChanged();
+    EXPECT_NE(entity->GetViewVisibility() & ENTITYVIEW_HIDDEN_COMBAT, 0u) << "the edited view setting holds";
     const SystemState after = Frames(entity, 1);
     ASSERT_NE(after.system, nullptr);
     EXPECT_NE(after.system, before.system);

@@ -190,6 +190,9 @@ TEST_F(ParticleSystemContextDrawTest, FaceModesTakeTheirAxesFromTheDrawMatrixOrT
     Matrix tilted;
     tilted.LoadXRotation(90.0f);
     tilted.rows[3].x = 0.5f;
+    // Up is the camera's -y, so textures show upright: anchored at its top, a quad hangs below its particle.
+    Matrix raised = Matrix::ONE;
+    raised.rows[3].y = 0.3f;
     const struct
     {
         const char* mode;
@@ -198,10 +201,12 @@ TEST_F(ParticleSystemContextDrawTest, FaceModesTakeTheirAxesFromTheDrawMatrixOrT
         Matrix emitter;
         uint32_t centre;
         Matrix view = Matrix::ONE;
+        const char* anchor = "0.5 0.5 0 0";
     } cases[] = {
         {"0", "0", {z, x, y}, Matrix::ONE, 0xFFFF0000u}, {"0", "0", {x, y, z}, Matrix::ONE, 0xFF000000u},
         {"1", "0", {x, z, y}, Matrix::ONE, 0xFFFF0000u}, {"1", "0", {z, x, y}, Matrix::ONE, 0xFF000000u},
         {"3", "1", {x, y, z}, turned, 0xFFFF0000u}, {"3", "1", {x, y, z}, tilted, 0xFFFF0000u, viewAlongX},
+        {"3", "0", {x, y, z}, raised, 0xFFFF0000u, Matrix::ONE, "0.5 0 0 0"},
     };
     for (const auto& c : cases)
     {
@@ -209,6 +214,7 @@ TEST_F(ParticleSystemContextDrawTest, FaceModesTakeTheirAxesFromTheDrawMatrixOrT
         RedQuadSystem(system);
         SetParticleProperty(system, "Face camera mode", c.mode);
         SetParticleProperty(system, "Local space", c.localSpace);
+        SetParticleProperty(system, "Anchor", c.anchor);
         system.BuildShader(true);
         renderer.SetCamera(c.view, Matrix::ONE, Matrix::ONE);
         auto* context = new ParticleSystemContext(system, c.emitter, 0);
@@ -386,12 +392,13 @@ TEST_F(ParticleSystemContextDrawTest, BlendsThatIgnoreAlphaGetItInTheColour)
 {
     NorvexRenderer& renderer = m_harness.GetRenderer();
     // Half-transparent red over black: "Add" shows it at half, "Alpha" blends it to half too,
-    // "None" writes the colour as it is.
+    // "None" writes the colour as it is, fully desaturated as its luminance 0.2126.
     const struct
     {
         const char* mode;
         uint32_t red;
-    } rows[] = {{"2", 0x80}, {"1", 0x80}, {"0", 0xFF}};
+        const char* desaturation = "0";
+    } rows[] = {{"2", 0x80}, {"1", 0x80}, {"0", 0xFF}, {"0", 0x36, "1"}};
     for (const auto& row : rows)
     {
         ParticleSystem system;
@@ -399,6 +406,7 @@ TEST_F(ParticleSystemContextDrawTest, BlendsThatIgnoreAlphaGetItInTheColour)
         for (const char* node : {"Node 0 color", "Node 1 color", "Node 2 color", "Node 3 color"})
             SetParticleProperty(system, node, "255 0 0 128 1");
         SetParticleProperty(system, "Blending mode", row.mode);
+        SetParticleProperty(system, "Desaturation factor", row.desaturation);
         SetParticleProperty(system, "Emitter size", "0 0 0 0");
         system.BuildShader(true);
         renderer.SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);

@@ -49,7 +49,7 @@ protected:
         ASSERT_TRUE(AnimationFileWriter::Write(m_folder / "Animations/wave.bin", clip));
         MeshTemplateSpec spec;
         spec.bones = {"Hips", "Arm"};
-        spec.clips = {{"Wave", "wave"}};
+        spec.clips = {{"Wave", "wave"}, {"Torn", "torn"}}; // no file holds the second
         m_mesh = MeshTemplateWriter::MakeTemplate(spec).release();
         m_guid.bytes[0] = 7;
         m_guid.bytes[15] = 0x3A;
@@ -133,7 +133,16 @@ TEST_F(SFXMeshElementContextTest, TheElementPosesOnTheRenderThreadBesideTheGameT
         moved = moved || std::fabs(value - 5.0f) < 1e-4f;
     EXPECT_TRUE(moved);
 
-    RunOnRenderThread(m_renderer, [context](NorvexRenderer&) { delete context; });
+    // A clip that cannot load leaves the element without an animator.
+    ASSERT_TRUE(element.GetClassProperties()->FindProperty("Animation")->SetFromText(&element, "Torn"));
+    auto* still = new SFXMeshElementContext;
+    still->Init(element, Matrix::ONE, 0, 0);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(still->GetAnimator(), nullptr);
+    RunOnRenderThread(m_renderer, [context, still](NorvexRenderer&) {
+        delete context;
+        delete still;
+    });
 }
 
 TEST_F(SFXMeshElementContextTest, AMeshElementDrawsInItsMeshsPassesAndPresetChannels)

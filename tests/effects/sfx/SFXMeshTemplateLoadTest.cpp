@@ -109,6 +109,11 @@ TEST_F(SFXMeshTemplateLoadTest, TheElementShowsItsMeshEvenWhenNothingElseLoadedI
         }
         Stop(context, definition);
     }
+    // A resolve that may wait waits for the template there, so it refuses one whose body fails.
+    SFXMeshElementDefinition waiting;
+    waiting.SetMeshTemplateGUID(MakeGUID(2));
+    waiting.ResolveResources(true);
+    EXPECT_EQ(waiting.GetMeshTemplate(), nullptr);
 }
 
 // Elements that reach the mesh through another template read from its file: an embedded effect whose

@@ -100,6 +100,7 @@ TEST(ContainerIndexTest, RefusesDamagedIndexes)
     EXPECT_TRUE(index.LoadFromMemory(platform.data(), platform.size(), "highest platform"));
     platform[1] = ContainerIndex::kHighestPlatform + 1;
     EXPECT_FALSE(index.LoadFromMemory(platform.data(), platform.size(), "p"));
+    EXPECT_EQ(console.Messages().back().text, "Index file p has unknown platform code 12");
 
     Bytes unsorted = kLittleEndianIndex;
     std::swap_ranges(unsorted.begin() + 11, unsorted.begin() + 28, unsorted.begin() + 28);

@@ -469,6 +469,13 @@ TEST_F(FileSystemContainerMountPointTest, RemountWithTheSameReaderGroupReadsTheN
         Bytes out;
         ASSERT_TRUE(ReadAll("data/entry.txt", 100, out)) << name;
         EXPECT_EQ(std::string(out.begin(), out.end()), std::string("data of ") + name);
+        // The group's kept handle (open once a read posted after the mount is done) still reads a
+        // data file taken out of the folder while mounted.
+        uint8_t byte = 0;
+        uint32_t got = 0;
+        gPhysicalFileReader.WaitFor(gPhysicalFileReader.PostRead(group, 0, path.c_str(), 0, &byte, 1, &got));
+        std::filesystem::remove(path);
+        EXPECT_TRUE(ReadAll("data/entry.txt", 100, out)) << name;
         gFileSystem.UnmountAll();
     }
 }

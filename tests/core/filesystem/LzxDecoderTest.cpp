@@ -53,6 +53,34 @@ bool Decode(const Bytes& stream, size_t expected, size_t inputStep, size_t outpu
     return produced == expected;
 }
 
+std::string Zeros(size_t count)
+{
+    return std::string(count, '0');
+}
+
+// A pretree of 20 four-bit lengths that codes `first` as bit 0 and `second` as bit 1.
+std::string Pretree(int first, int second)
+{
+    std::string bits = Zeros(80);
+    bits[first * 4 + 3] = bits[second * 4 + 3] = '1';
+    return bits;
+}
+
+// A final frame of `size` bytes holding `bits` packed as the decoder reads them: 16-bit
+// little-endian words, most significant bit first, padded with zero bits.
+Bytes HandWrittenFrame(uint8_t size, std::string bits)
+{
+    bits.resize((bits.size() + 15) / 16 * 16 + 128, '0');
+    Bytes frame = {0xFF, 0x00, size, 0x00, uint8_t(bits.size() / 8)};
+    for (size_t i = 0; i < bits.size(); i += 16)
+    {
+        const unsigned long word = std::stoul(bits.substr(i, 16), nullptr, 2);
+        frame.insert(frame.end(), {uint8_t(word), uint8_t(word >> 8)});
+    }
+    frame.resize(frame.size() + 5);
+    return frame;
+}
+
 Bytes Encode(const Bytes& data, const LzxEncoderOptions& options)
 {
     Bytes stream;
@@ -183,6 +211,19 @@ TEST(LzxDecoderTest, CorruptFramesFailTheRead)
     Bytes shortRaw = {0xFF, 0x00, 0x09, 0x00, 0x13, 0x00, 0x30, 0x90, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00,
                       0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 'H',  'i',  '!',  0x00, 0x00, 0x00, 0x00, 0x00};
     EXPECT_FALSE(Decode(shortRaw, 9, shortRaw.size(), 9, out));
+
+    // Blocks of 3 bytes (no E8 flag, type 1 or 2) whose first symbol needs an empty tree: a verbatim
+    // block with every main length 0, or an aligned block with every aligned length 0 under a main
+    // tree of literal 0 and a slot 8 match.
+    const std::string size3 = Zeros(22) + "11";
+    for (const std::string& bits :
+         {"0001" + size3 + Pretree(0, 1) + Zeros(256) + Pretree(0, 1) + Zeros(256) + Pretree(0, 1) + Zeros(249),
+          "0010" + size3 + Zeros(24) + Pretree(0, 16) + "1" + Zeros(255) + Pretree(0, 16) + Zeros(64) + "1" +
+              Zeros(191) + Pretree(0, 16) + Zeros(249) + "1"})
+    {
+        const Bytes frame = HandWrittenFrame(3, bits);
+        EXPECT_FALSE(Decode(frame, 3, frame.size(), 3, out)) << bits.substr(0, 4);
+    }
 
     // Random damage anywhere either fails or never claims more than the frame sizes allow.
     std::mt19937 random(3);

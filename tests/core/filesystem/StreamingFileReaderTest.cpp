@@ -81,6 +81,8 @@ TEST_F(StreamingFileReaderTest, OneMegabyteThroughAFourKilobyteRing)
 TEST_F(StreamingFileReaderTest, MissingEmptyAndSmallFiles)
 {
     ConsoleCapture console;
+    // Opens held up behind other work make the first read wait, and say so.
+    m_filler.PostCall([](BaseThread&, uintptr_t, CommandRingBuffer&) { os::Sleep(50); }, 0);
     auto* missing = new StreamingFileReader(4096, "data/none.bin", nullptr, nullptr, false);
     auto* empty = new StreamingFileReader(4096, "empty", "bin", "data", false);
     auto* small = new StreamingFileReader(4096, "data/small.bin", nullptr, nullptr, false);
@@ -90,6 +92,7 @@ TEST_F(StreamingFileReaderTest, MissingEmptyAndSmallFiles)
     EXPECT_TRUE(missing->IsFinishedOpening());
     EXPECT_FALSE(missing->IsOpen());
     EXPECT_TRUE(console.Contains("Incorrect use of StreamingFileReader - trying to read from a closed file", CONSOLE_ERROR));
+    EXPECT_TRUE(console.Contains("StreamingFileReader in file data/none.bin is causing a delay!!!", CONSOLE_WARNING));
     empty->WaitUntilOpen();
     EXPECT_FALSE(empty->IsOpen());
 

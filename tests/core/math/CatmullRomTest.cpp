@@ -49,4 +49,8 @@ TEST(CatmullRomTest, NearestPoint)
     CatmullRomNearestPoint(point, t, length, Vector(7, 0, 0, 1), p0, p1, p2, p3);
     EXPECT_EQ(t, 1.0f);
     EXPECT_NEAR(length, 1.0f, 1e-5f);
+
+    // No sample of a target too far for a finite squared distance is nearer: the start is answered.
+    CatmullRomNearestPoint(point, t, length, Vector(1e30f, 0, 0, 1), p0, p1, p2, p3);
+    EXPECT_TRUE(Near(point, p1, 0.0f) && t == 0.0f && length == 0.0f);
 }

@@ -106,8 +106,8 @@ TEST(SystemMemoryPoolTest, TakesTheExactFitElseTheSmallestThatFits)
     EXPECT_EQ(FreeSpans(pool), (std::vector<Span>{{16, 48}, {192, 832}}));
     EXPECT_EQ(pool.Allocate(48)->GetOffset(), 16u); // the exact fit is the first free chunk
     EXPECT_EQ(FreeSpans(pool), (std::vector<Span>{{192, 832}}));
-    EXPECT_EQ(pool.Allocate(900), nullptr);
-    EXPECT_EQ(pool.Allocate(0), nullptr);
+    for (const uint32_t size : {900u, 0u, 0xFFFFFFFFu}) // too big, empty, rounded past 32 bits
+        EXPECT_EQ(pool.Allocate(size), nullptr) << size;
     ExpectTiled(pool);
 }
 

@@ -47,10 +47,11 @@ TEST(RTTIClassRegistryTest, NamesAreCaseSensitive)
 TEST(RTTIClassRegistryTest, ASecondRegistrationGetsItsOwnIdButLookupFindsTheFirst)
 {
     const int first = RTTIClassRegistry::RegisterClass("RegistryTestTwice", nullptr, MakeOne);
-    const int second = RTTIClassRegistry::RegisterClass("RegistryTestTwice", nullptr, MakeOne);
+    const int second = RTTIClassRegistry::RegisterClass("RegistryTestTwice", "", MakeOne); // an empty base is none
     EXPECT_NE(first, second);
     EXPECT_EQ(RTTIClassRegistry::FindClassId("RegistryTestTwice"), first);
     EXPECT_EQ(RTTIClassRegistry::GetBaseClassName(first), nullptr);
+    EXPECT_EQ(RTTIClassRegistry::GetBaseClassName(second), nullptr);
     delete RTTIClassRegistry::CreateObject("RegistryTestTwice");
     EXPECT_EQ(gLastCreatedId, first);
 }

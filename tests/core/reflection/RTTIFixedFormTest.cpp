@@ -91,6 +91,7 @@ TEST(RTTIFixedFormTest, FloatComponentKindsStoreAndLoadEachComponentInItsWord)
     const Matrix read = Loaded<Matrix>(FloatBytes({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, false));
     EXPECT_EQ(std::memcmp(&read, &m, sizeof(Matrix)), 0);
     EXPECT_EQ(Loaded<uint8_t>({0xA7}), 0xA7); // byte arrays and byte setters read through this form too
+    EXPECT_TRUE(Loaded<bool>({2}) && !Loaded<bool>({0})); // so do bools: any nonzero byte is true
 }
 
 namespace

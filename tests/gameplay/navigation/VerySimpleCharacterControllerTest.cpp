@@ -155,6 +155,10 @@ TEST_F(VerySimpleCharacterControllerTest, AFreeMoveAdvancesByVelocityTimesTheFra
     MoveFor(*c, Vector(1, -5, 0, 0), 4);
     EXPECT_FLOAT_EQ(c->GetPosition().y, 3.5f);
     EXPECT_FLOAT_EQ(m_body->GetGlobalPosition().y, 3.0f);
+    // With nothing within reach, a push out of a sphere at its own centre is taken whole.
+    const float z = c->GetPosition().z;
+    c->MoveAwayFromMySphere(c->GetPosition(), Vector(0, 0, 1, 0), 0.5f, nullptr);
+    EXPECT_NEAR(c->GetPosition().z, z + 1.0f, 1e-4f);
 }
 
 TEST_F(VerySimpleCharacterControllerTest, AWallStopsTheCharacterAndItSlidesAlongIt)

@@ -107,6 +107,9 @@ def check_frames(folder):
         expect(moves(field, MARKERS), "the markers do not move")
         expect(moves(field, WAVER), "the waver does not move")
         expect(moves(field, HERALD), "the parade does not move the herald")
+        # The parade takes the herald from the right of the field to its left and back.
+        sides = {x < 640 for rows in field[1:] for x in range(HERALD[0], HERALD[2]) if sum(pixel(rows, x, 380)) > 30}
+        expect(sides == {True, False}, "the herald is not seen on both sides (left of the middle: %s)" % sides)
         # The daylight's warm sun; the ground is neutral grey without it.
         cold = [p for p in GROUND if pixel(field[-1], *p)[0] < pixel(field[-1], *p)[2] + 15]
         expect(not cold, "the sun does not light the ground at %s" % cold)

@@ -54,6 +54,7 @@ Demo: the parade sounds horn.ogg as sound 2
 Execute Behaviour Tree: Scan -> Action
 //===== Sequence: Parade Begin
 //===== Sequence: Finale Begin
+Demo tick 30 (
 Demo: switching to DemoOutpost
 Demo: DemoOutpost script runs
 Demo: the walker sets out round the wall

@@ -165,7 +165,8 @@ TEST(DataTemplateWriterTest, EnvelopeUIAndEffectTemplates)
     EXPECT_EQ(DataTemplateWriter::MakeTemplate("VectorEnvelopeTemplate", {{"--key", "1 0 0 0 0"}, {"--key", "1 0 0 0 0"}},
                                                error),
               nullptr);
-    EXPECT_EQ(DataTemplateWriter::MakeTemplate("ColorEnvelopeTemplate", {{"--key", "1 0 0"}}, error), nullptr);
+    for (const char* kind : {"VectorEnvelopeTemplate", "ColorEnvelopeTemplate"})
+        EXPECT_EQ(DataTemplateWriter::MakeTemplate(kind, {{"--key", "1 0 0"}}, error), nullptr) << kind;
     // Loops need a name and a later end; interpolations are named.
     for (const char* loop : {"Idle", "Idle 2 1", "Idle 1 1", "Idle -1 2"})
         EXPECT_EQ(DataTemplateWriter::MakeTemplate("ColorEnvelopeTemplate", {{"--loop", loop}}, error), nullptr) << loop;

@@ -177,9 +177,9 @@ TEST_F(UIElementEventsTest, EnableStatePassesDownToFollowersAndListenersFireBySt
     EXPECT_FALSE(plain->IsEnabled());
     plain->SendEvent(UIEVENT_CLICK, 0, 0);
     EXPECT_EQ(Take(), Log{}) << "flag 1 does not fire while an ancestor is disabled";
-    plain->AddEventListener(&listener, &LogEvent, UIEVENT_CLICK, 99, UIEVENTFLAG_ONDISABLE);
+    plain->AddEventListener(&listener, &LogEvent, UIEVENT_CLICK, 70000, UIEVENTFLAG_ONDISABLE);
     EXPECT_TRUE(plain->SendEvent(UIEVENT_CLICK, 0, 0)) << "a consuming listener";
-    EXPECT_EQ(Take(), (Log{"event 4 p v99 p0"}));
+    EXPECT_EQ(Take(), (Log{"event 4 p v70000 p0"}));
     button->SetEnable(false, false);
     EXPECT_EQ(Take(), Log{});
     root->SetEnable(false, false);

@@ -205,6 +205,8 @@ TEST_F(UITextBaseFontTest, FontsResolveToPreparedSizesAndReplacements)
         UIText* text = new UIText("small.ttf", 0);
         text->SetFont("small.ttf", 16, false, 0);
         EXPECT_EQ(text->GetCharacterWrap(), language != 9u) << language;
+        text->SetFont("other.ttf", 16, false, 0);
+        EXPECT_EQ(text->GetCharacterWrap(), 0) << language << ": a font without replacement wraps at spaces";
         text->Release();
     }
     gStringManager = nullptr;
@@ -233,6 +235,9 @@ TEST_F(UITextBaseFontTest, MeasuredSizesAreTheDrawnSizes)
     EXPECT_EQ(text->GetLocalizedTextWidth("AB"), 38.0f);
     EXPECT_EQ(text->GetLocalizedTextHeight("AB"), 28.0f);
     EXPECT_EQ(text->GetFontHeight(), 28.0f);
+    m_harness.GetRenderer().SubmitCommands(true);
+    EXPECT_EQ(std::make_pair(text->GetRenderFont(), text->GetRenderCharacterSpacing()),
+              std::make_pair(text->GetFont(), 1)) << "the render side draws with the resolved font";
     // Credits text measures as the font's extent at the element's scale.
     text->SetTextScale(Vector(2.0f, 3.0f, 1.0f, 1.0f));
     UICreditsHelper credits;
@@ -252,6 +257,7 @@ TEST_F(UITextBaseFontTest, MeasuredSizesAreTheDrawnSizes)
     EXPECT_EQ(font->GetReferenceCount(), 0) << "the game side and the render side let the font go";
     EXPECT_EQ(text->GetTextSize(u"AB").x, 0.0f);
     text->Release();
+    UITextBase::RefreshAllFonts(); // the released text has left the live list: no command follows its deletion
     m_harness.GetRenderer().SubmitCommands(true);
     gStringManager = nullptr;
 }

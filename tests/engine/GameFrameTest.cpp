@@ -172,6 +172,11 @@ TEST_F(GameFrameTest, SmoothModeStepsThroughWholeTicksAndTheRemainder)
     EXPECT_EQ(Frame(os::kCounterFrequency / 20), 0);
     EXPECT_EQ(m_delegate.pauseTicks, pauses + 1) << "a paused step runs OnPauseTick instead";
     gGame.GetGameTimer().Pause(false);
+
+    gGame.Close();
+    gGame.Init(nullptr);
+    Frames(5, os::kCounterFrequency / 60);
+    EXPECT_NEAR(gGame.GetGameTimer().GetLastStep(), 1.0f / 60.0f, 1e-5f) << "a game without a delegate steps smoothly";
 }
 
 TEST_F(GameFrameTest, AnIdleFrameOnlyRunsCommandsAndStopsTheClocks)

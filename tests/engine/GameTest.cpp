@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -58,7 +59,10 @@ TEST_F(GameTest, InitAndCloseRunTheirStepsInOrderAndNothingTouchesTheDeletedMult
     const char* argv[] = {"tessarine", "+connect_lobby", "42"};
     gSequenceSystem.Enable(false);
     gProjectConfig.m_outline.m_softness = 0.25f;
+    Entity* const loaded = Create();
     gGame.Init(nullptr, 640, 360, &m_delegate, argv, 3);
+    EXPECT_EQ(std::count(m_delegate.scriptsStarted.begin(), m_delegate.scriptsStarted.end(), loaded), 1)
+        << "an entity already in the scene starts its script";
     EXPECT_EQ(gGame.GetOutlineParams().m_softness, std::exchange(gProjectConfig.m_outline.m_softness, 0.5f));
 
     EXPECT_EQ(m_delegate.Joined(), "RunStartupScripts;OnInit;OnAfterInit;");

@@ -173,6 +173,7 @@ TEST(TgaImageTest, UnsupportedShortAndOversizedFilesAreRefusedAndLeaveNothing)
         EXPECT_EQ(image.GetPixels(), nullptr) << "case " << i;
         EXPECT_EQ(image.GetWidth(), 0u);
         EXPECT_EQ(image.GetSize(), 0u);
+        EXPECT_EQ(image.GetFormat(), 0u) << "a refused image has no format for the cursor to trust";
         EXPECT_TRUE(log.Contains("Unsupported TGA format (cursor,Textures)", CONSOLE_ERROR)) << "case " << i;
     }
 }

@@ -10,6 +10,9 @@
 #include "platform/input/MouseMessages.h"
 #include "platform/input/XInput.h"
 #include "platform/os/Clock.h"
+#include "renderer/FrameClock.h"
+#include "scriptapi/ScriptGameInput.h"
+#include "ui/screens/UIScreenStack.h"
 
 namespace
 {
@@ -249,6 +252,20 @@ TEST_F(ScriptGameInputTest, TapsReachScripts)
     EXPECT_NEAR(GlobalNumber("gStartX"), 0.5, 1e-6);
     EXPECT_NEAR(GlobalNumber("gDistance"), 0.05, 1e-6);
     EXPECT_FALSE(Bool("gGame:IsTapWithinUIElement(gId, nil, 1)"));
+    // The tap id and the element id are both numbers: each must reach its own place.
+    UIScreen::SetUISizeOverride(320.0f, 240.0f);
+    UIScreen* const screen = new UIScreen;
+    UIElement* const button = new UIElement;
+    button->SetSizeXY(320.0f, 240.0f);
+    button->RaiseFlag(UIFLAG_FOCUSABLEWITHMOUSE);
+    screen->AddChild(button);
+    screen->SetVisible(true);
+    UIScreenStack stack;
+    stack.PushScreen(screen);
+    stack.Draw(320, 240, FrameClock(), FrameClock(), Vector::ZERO4);
+    EXPECT_TRUE(ScriptGameIsTapWithinUIElement(&gGame, uint32_t(id), screen, button->GetId()));
+    screen->Release();
+    UIScreen::SetUISizeOverride(0.0f, 0.0f);
     Run("gGame:CancelTapAsClick(gId) local _, _, distance = gGame:GetTapPosition(gId, Vector:new_local(), 0, 0, 0) "
         "gDistance = distance");
     EXPECT_GT(GlobalNumber("gDistance"), 1e18) << "no longer a click";

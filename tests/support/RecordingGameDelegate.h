@@ -25,6 +25,8 @@ public:
     int smoothTicks = 0;
     int pauseTicks = 0;
     int readyQueries = 0;
+    std::vector<Entity*> scriptsStarted;
+    std::string deviceChanges;
 
     size_t Count(const std::string& name) const
     {
@@ -53,6 +55,9 @@ public:
     bool CanSleep() override { return canSleep; }
     bool UnloadsResourcesOnDeactivate() override { return unloadsResources; }
     void RunStartupScripts() override { Record("RunStartupScripts"); }
+    void StartEntityScript(Entity* entity) override { scriptsStarted.push_back(entity); }
+    void OnBeforeDeviceChange() override { deviceChanges += "before;"; }
+    void OnAfterDeviceChange() override { deviceChanges += "after;"; }
     bool OnInit() override
     {
         Record("OnInit");

@@ -351,4 +351,8 @@ TEST_F(InputManagerTapsTest, PointerPositionsLastWhileTheSourceIsDownWhoeverTook
     EXPECT_FALSE(m_manager.GetPointerPosition(5, position)) << "a move after the end brings nothing back";
     m_manager.EndAllTaps();
     EXPECT_FALSE(m_manager.GetPointerPosition(4, position));
+    m_manager.BeginTap(4, 0.1f, 0.2f);
+    m_manager.BeginTap(4, 0.3f, 0.4f);
+    m_manager.EndTap(4, 0.3f, 0.4f);
+    EXPECT_FALSE(m_manager.GetPointerPosition(4, position)) << "a source begun twice is one pointer";
 }

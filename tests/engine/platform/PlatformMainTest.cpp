@@ -318,6 +318,7 @@ TEST_F(PlatformMainTest, ALostDeviceIsMadeAgainAndTheLoopGoesOn)
     renderer->SubmitCommands(true);
     EXPECT_GT(renderer->GetDevice()->GetResetCount(), resetsBefore);
     EXPECT_FALSE(renderer->GetDevice()->IsLost());
+    EXPECT_EQ(m_delegate.deviceChanges, "before;after;");
 }
 
 TEST_F(PlatformMainTest, PendingResolutionAndFullScreenRequestsAreApplied)

@@ -191,6 +191,7 @@ TEST_F(EntitySoundEmitterTest, TheEmitterScopesStopAndPauseToItsOwnSounds)
 TEST_F(EntitySoundEmitterTest, WithoutASoundThreadNothingIsPostedAndDestroyFreesAtOnce)
 {
     m_sound.Engine().Close();
+    EXPECT_EQ(m_sound.Mixer(), nullptr) << "a closed engine hands out no freed mixer";
     EntitySoundEmitter* emitter = new EntitySoundEmitter();
     emitter->PostSetMatrix(At(1.0f, 2.0f, 3.0f));
     EXPECT_FLOAT_EQ(emitter->m_worldMatrix.rows[3].y, 0.0f);

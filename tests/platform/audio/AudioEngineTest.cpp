@@ -429,8 +429,9 @@ TEST_F(AudioEngineTest, VoicesAndDeviceFailures)
     audio::SourceVoice* voice = MakeVoice(1);
     voice->Start();
     MakeVoice(2);
+    MakeVoice(2);
     EXPECT_EQ(m_engine->GetPerformanceData().activeSourceVoiceCount, 1u);
-    EXPECT_EQ(m_engine->GetPerformanceData().totalSourceVoiceCount, 2u);
+    EXPECT_EQ(m_engine->GetPerformanceData().totalSourceVoiceCount, 3u);
     EXPECT_FALSE(m_engine->GetMasteringVoice()->Destroy());
     m_engine->SimulateGlitches(2);
     EXPECT_EQ(m_engine->GetPerformanceData().glitchesSinceEngineStarted, 2u);

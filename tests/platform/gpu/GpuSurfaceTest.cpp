@@ -338,6 +338,7 @@ TEST_F(GpuSurfaceTest, BufferLockRules)
     memset(data, 0xAB, 48);
     void* again = nullptr;
     EXPECT_EQ(fixed->Lock(0, 4, &again, 0), kErrInvalidCall) << "locked twice";
+    EXPECT_TRUE(m_log.Contains("is already locked"));
     ASSERT_EQ(fixed->Unlock(), kOk);
     EXPECT_EQ(fixed->Bytes()[15], 0);
     EXPECT_EQ(fixed->Bytes()[16], 0xAB);

@@ -153,7 +153,8 @@ TEST_F(EntityLayerSystemTest, IdSlotsBelongToTheirLayerOnly)
 
 TEST_F(EntityLayerSystemTest, ARecordReadOverTheTreeKeepsTheNewLayersFindable)
 {
-    AddLayer(m_system.GetRoot(), "Props", 5);
+    // Each switch travels in its own field.
+    AddLayer(m_system.GetRoot(), "Props", 5)->m_visibleInGame = false;
     const size_t size = m_system.SerializeToMemory(nullptr, 0, 0);
     std::vector<uint8_t> record(size);
     ASSERT_EQ(m_system.SerializeToMemory(record.data(), record.size(), 0), size);
@@ -161,6 +162,8 @@ TEST_F(EntityLayerSystemTest, ARecordReadOverTheTreeKeepsTheNewLayersFindable)
     ASSERT_TRUE(m_system.DeserializeFromMemory(record.data(), record.size(), 0));
     ASSERT_NE(EntityLayer::FindById(5), nullptr);
     EXPECT_STREQ(EntityLayer::FindById(5)->GetName(), "Props");
+    EXPECT_FALSE(EntityLayer::FindById(5)->m_visibleInGame);
+    EXPECT_TRUE(EntityLayer::FindById(5)->m_visible);
     EXPECT_EQ(EntityLayer::FindById(1), m_system.GetRoot().GetLayers()[0]);
 }
 } // namespace

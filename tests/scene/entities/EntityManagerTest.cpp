@@ -12,6 +12,7 @@
 #include "support/TemplateTestSupport.h"
 
 #include <string>
+#include <utility>
 
 namespace
 {
@@ -341,11 +342,13 @@ TEST_F(EntityManagerTest, ANewSceneEmptiesTheIndexesAndCellsAndAnEntityOutsideTh
 
 TEST_F(EntityManagerTest, ANewSceneForgetsEveryNameAndGUIDOfSmallAndLargeScenes)
 {
-    // A few entities leave the indexes one by one, many by a wipe: both forget them all, equal
-    // names included.
-    for (const int count : {3, 100})
+    // A few entities leave the indexes one by one, many by a wipe, and an authority root's tree
+    // outlives the call until its deferred destruction: all forget them, equal names included.
+    for (const auto& [count, role] :
+         {std::pair{3, ENTITYROLE_LOCAL}, {100, ENTITYROLE_LOCAL}, {3, ENTITYROLE_AUTHORITY}})
     {
-        SCOPED_TRACE(count);
+        SCOPED_TRACE(count + 1000 * role);
+        Root()->SetReplicationRole(role);
         std::vector<SimpleGUID> guids;
         for (int i = 0; i < count; ++i)
         {
@@ -366,6 +369,7 @@ TEST_F(EntityManagerTest, ANewSceneForgetsEveryNameAndGUIDOfSmallAndLargeScenes)
         EXPECT_EQ(gEntityManager.FindEntityByName("twin"), again);
         EXPECT_EQ(gEntityManager.FindEntityByGUID(guids[0]), again);
         gEntityManager.NewScene();
+        gGame.GetEntityLists().FireDueEntityCalls(true, 0);
     }
 }
 

@@ -192,6 +192,7 @@ TEST_F(CompoundEntityTest, AnyPropertyChangeRebuildsTheElementsUnlessSuppressed)
     for (Entity* element : Elements(pair))
         element->RaiseFlag(ENTITYFLAG_SELECTED, false);
     Entity* outsider = gEntityManager.CreateEntity(m_template, pair, Matrix::ONE, 0, nullptr);
+    pair->SetLayer(7);
     Change(*pair, "Name");
     std::vector<Entity*> after = Elements(pair);
     ASSERT_EQ(after.size(), 2u);
@@ -205,6 +206,7 @@ TEST_F(CompoundEntityTest, AnyPropertyChangeRebuildsTheElementsUnlessSuppressed)
     {
         EXPECT_FALSE(element->HasFlag(ENTITYFLAG_SELECTED));
         EXPECT_FALSE(element->GetGUID().IsNull());
+        EXPECT_EQ(element->GetLayer(), 7) << "the compound's layer";
     }
 
     pair->DestroyElements();

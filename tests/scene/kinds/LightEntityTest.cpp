@@ -338,7 +338,8 @@ TEST_F(LightEntityTest, TemplateShapesOfEachKindAndOfNone)
 {
     for (uint32_t type : {0u, 2u, 3u})
         EXPECT_TRUE(MakeLightTemplate(type)->DrawDebugShape(Matrix::ONE, HDRColor(), 0, 0));
-    EXPECT_FALSE(MakeLightTemplate(9)->DrawDebugShape(Matrix::ONE, HDRColor(), 0, 0));
+    for (uint32_t type : {4u, 9u})
+        EXPECT_FALSE(MakeLightTemplate(type)->DrawDebugShape(Matrix::ONE, HDRColor(), 0, 0)) << type;
     m_capture->Take();
     RenderStreamCapture& c = *m_capture;
     ASSERT_EQ(c.NextOpcode(), uint32_t(RENDER_OP_DEBUG_DRAW_POINT_LIGHT));

@@ -3,6 +3,7 @@
 #include "gameplay/physics/PhysicalEffectEntity.h"
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
+#include "support/RenderStreamCapture.h"
 #include "support/SceneTestSupport.h"
 #include "support/TemplateTestSupport.h"
 
@@ -105,6 +106,16 @@ TEST_F(PhysicalEffectTemplateTest, RecordsKeepBothPathsAndEntitiesAreTheEffectKi
     Entity* entity = gEntityManager.CreateEntity(&copy, nullptr, Matrix::ONE, 0, nullptr);
     ASSERT_NE(entity, nullptr);
     EXPECT_NE(dynamic_cast<PhysicalEffectEntity*>(entity), nullptr);
+    // The template's own draw passes the caller's flags on: its red box, white under flag 2.
+    RenderStreamCapture capture;
     EXPECT_TRUE(copy.DrawDebug(Matrix::ONE, 0));
+    EXPECT_TRUE(copy.DrawDebug(Matrix::ONE, 2));
+    capture.Take();
+    for (const float green : {0.0f, 1.0f})
+    {
+        ASSERT_TRUE(capture.SkipTo(RENDER_OP_DEBUG_DRAW_BOX));
+        capture.Skip(sizeof(BoundingBox4) + sizeof(Matrix));
+        EXPECT_FLOAT_EQ(capture.Read<Vector>().y, green);
+    }
 }
 } // namespace

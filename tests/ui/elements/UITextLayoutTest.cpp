@@ -162,6 +162,7 @@ TEST_F(UITextLayoutTest, TextBoxesBreakAtWordEndsAndLineFeeds)
         const char16_t* text;
         float width;
         std::vector<std::u16string> lines;
+        float pixel = 1.0f;
     } cases[] = {
         // "aa " is 30 wide: a second word would pass 50 and starts a line; the long word gets its
         // own line and is not split.
@@ -172,12 +173,13 @@ TEST_F(UITextLayoutTest, TextBoxesBreakAtWordEndsAndLineFeeds)
         {u"ab \t\ncd", 100.0f, {u"ab", u"cd"}},
         {u"aa\tbb cc", 40.0f, {u"aa", u"bb", u"cc"}}, // a tab ends a word as a blank does
         {u"", 100.0f, {u""}}, // an empty text keeps its one empty line
+        {u"aa bb cc", 35.0f, {u"aa bb", u"cc"}, 0.5f}, // words measured in UI units: 15 + 15 fit, 45 does not
     };
     for (const auto& c : cases)
     {
         UITextBox* box = new UITextBox("layout", 10);
         box->SetSizeXY(c.width, 100.0f);
-        GiveFont(*box, 1.0f);
+        GiveFont(*box, c.pixel);
         box->SetTextUnicharPtr(c.text);
         EXPECT_EQ(LineTexts(*box), c.lines) << std::string(c.text, c.text + 2);
         EXPECT_EQ(box->GetLineCount(), c.lines.size());

@@ -221,6 +221,7 @@ TEST_F(StringManagerTest, TruncatedAndCorruptTablesAreRefusedAndLeaveNoStrings)
         {{{16, 4}}, "outside"},            // path offset at the block's end
         {{{16, 2}, {24, 0}}, "path order"}, // "b" before "a"
         {{{7, 'a'}}, "terminated"},        // the block's last byte is no terminator
+        {{{0, 0xFF}}, "path block"},       // a path block longer than the payload
     };
     for (const auto& c : corruptions)
     {

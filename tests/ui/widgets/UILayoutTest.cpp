@@ -85,6 +85,14 @@ TEST(UILayoutTest, ALayoutNeverShrinksAndAnEmptyOneStaysAsItIs)
     empty->SetLayoutFlags(9);
     empty->QueueLayout();
     EXPECT_FLOAT_EQ(empty->GetRenderSize().x, 5);
+    // Made from a recipe (either of the two low build bits), a layout lays itself out.
+    auto* item = new UIElement;
+    item->SetSizeXY(10, 10);
+    empty->AddChild(item);
+    empty->OnCreated(0);
+    EXPECT_FLOAT_EQ(empty->GetRenderSize().x, 5);
+    empty->OnCreated(2);
+    EXPECT_FLOAT_EQ(empty->GetRenderSize().x, 10);
     empty->Release();
 }
 } // namespace

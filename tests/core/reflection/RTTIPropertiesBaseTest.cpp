@@ -114,6 +114,13 @@ TEST(RTTIPropertiesBaseTest, LookupByNameIgnoresCase)
     EXPECT_STREQ(property->GetEnumerationNames()[2], "Only when changed");
     EXPECT_EQ(RTTIPropertiesBase::FindTable("coreconfig"), table);
     EXPECT_EQ(table->GetBaseTable(), nullptr);
+    // A table leaves the class list when it goes.
+    {
+        RTTIPropertiesBase passing;
+        passing.Init("PassingTable", nullptr);
+        EXPECT_EQ(RTTIPropertiesBase::FindTable("passingtable"), &passing);
+    }
+    EXPECT_EQ(RTTIPropertiesBase::FindTable("PassingTable"), nullptr);
 }
 
 TEST(RTTIPropertiesBaseTest, FreshCoreConfigIsThreeZeroBytes)
@@ -150,6 +157,11 @@ TEST(RTTIPropertiesBaseTest, NeverSerializedPropertyCountsOnlyInTheMagic)
                                                                                       RTTI_PROPERTY_SKIPPABLE));
     const uint8_t skippable[8] = {21, 0, 0, 0, 4, 0, 0, 0};
     EXPECT_EQ(guid.GetLayoutMagic(), ComputeCrc32(skippable, 8) ^ (21u ^ 4u) ^ 1u);
+    // A kind's type id is part of the stored magic: the memory block is 28.
+    RTTIPropertiesBase block;
+    block.AddProperty(new RTTIPureMemoryBlockProperty<AllPropertyTypes, 8>("", &AllPropertyTypes::m_block));
+    const uint8_t blockSignature[8] = {28, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(block.GetLayoutMagic(), ComputeCrc32(blockSignature, 8) ^ 28u ^ 1u);
 }
 
 TEST(RTTIPropertiesBaseTest, UnknownBaseNameGivesNoBase)

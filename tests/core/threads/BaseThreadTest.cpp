@@ -40,6 +40,7 @@ public:
     std::atomic<uint32_t> outOfOrder{0};
     std::atomic<uint32_t> ticks{0};
     std::atomic<uint32_t> commandsDone{0};
+    using BaseThread::ProcessCommands; // driven by hand while no worker runs
 
 protected:
     void ThreadInit() override { initThread.store(os::CurrentThreadId()); }
@@ -190,6 +191,23 @@ TEST(BaseThreadTest, IdleWorkerStopsTickingUntilACommandArrives)
     thread.SetIdle(false);
     EXPECT_TRUE(WaitForTicks(thread, afterCommand + 4));
     EXPECT_GT(thread.GetIdleTime().GetTicks(), 0);
+}
+
+// Only the spells with an empty ring count as idle, each from its own first empty look.
+TEST(BaseThreadTest, IdleTimeCountsEachEmptySpellFromItsStart)
+{
+    RecordingThread thread(false, os::kInfinite);
+    os::EnableManualCounter(os::QueryCounter());
+    for (const int64_t idle : {100, 50})
+    {
+        thread.ProcessCommands(); // empty: the spell starts
+        os::AdvanceManualCounter(idle);
+        ASSERT_TRUE(Record(thread, 0, thread.nextSequence[0]));
+        thread.ProcessCommands(); // work: the spell ends
+        os::AdvanceManualCounter(1000);
+    }
+    os::DisableManualCounter();
+    EXPECT_EQ(thread.GetIdleTime().GetTicks(), 150);
 }
 
 // One shared done event would let the second flusher return when the first flusher's command ran,

@@ -75,7 +75,12 @@ public:
     uint32_t GetChannelMask(const SFXElementContext*) const override { return channels; }
     void SetDepthPass(uint8_t on) { m_depthPass = on; }
     EntityTemplate* GetResource() const override { return resource; }
-    void RefreshResource() override { ++refreshes; }
+    // What the effect's render side had done by the refresh: it must have run every queued command.
+    void RefreshResource() override
+    {
+        ++refreshes;
+        speedAtRefresh = watched != nullptr ? watched->GetSpeedMultiplier() : 0;
+    }
     void SetOptions(bool scaleWithParent, uint32_t faceCamera)
     {
         GetClassProperties()->FindProperty("Scale with parent")->SetFromText(this, scaleWithParent ? "1" : "0");
@@ -88,6 +93,8 @@ public:
     uint32_t channels = 0;
     EntityTemplate* resource = nullptr;
     int refreshes = 0;
+    const SFXContext* watched = nullptr;
+    float speedAtRefresh = 0;
     static std::vector<DrawRecord> draws;
 };
 std::vector<DrawRecord> ProbeElement::draws;
@@ -537,9 +544,12 @@ TEST_F(SFXContextTest, NamesTooLongForOneCommandAreRefusedAndMeshChangesReachThe
     EXPECT_TRUE(m_log.Contains("SFX element name of 4089 bytes does not fit a render command", CONSOLE_ERROR));
     EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 5u);
     EXPECT_EQ(Probe(context, 0).GetColor().x, 1.0f);
+    mesh->watched = &context;
+    context.PostSetSpeedMultiplier(3.0f);
     context.PostSubOp16(mesh->resource);
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(mesh->refreshes, 1);
+    EXPECT_EQ(mesh->speedAtRefresh, 3.0f);
     EXPECT_EQ(Probe(context, 1).meshChanges, 1);
     EXPECT_EQ(Probe(context, 0).meshChanges, 0);
 }

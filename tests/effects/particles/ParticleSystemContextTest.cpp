@@ -258,6 +258,7 @@ TEST_F(ParticleSystemContextTest, RebasingKeepsLifetimesAndAges)
     ParticleSystem system;
     SetParticleProperty(system, "Spawn rate", "1");
     SetParticleProperty(system, "Life time", "1000");
+    SetParticleProperty(system, "Life time variable", "4");
     SetParticleProperty(system, "Initial velocity var", "0 0 0 0");
     ParticleSystemContext* context = Play(system);
     ParticleSystemContext* const next = Play(system); // its records follow the first's in the ring
@@ -285,8 +286,9 @@ TEST_F(ParticleSystemContextTest, RebasingKeepsLifetimesAndAges)
         EXPECT_NEAR(context->GetNow() - after[i].birth, nowBefore + 10.0f - before[i].birth, 1e-2f) << i;
     }
     EXPECT_NEAR(next->GetNow() - Records(*next)[0].birth, nextAge + 10.0f, 1e-2f) << "the next system is not shifted";
-    // The new base lies one life span plus a second before the emitter time.
+    // The new base lies one life span plus a second before the emitter time: the longest life, 996 + 8.
     EXPECT_NEAR(context->GetNow(), 1001.0f, 11.0f);
+    EXPECT_NEAR(context->GetNow(), 1005.0f, 1e-3f);
 }
 
 TEST_F(ParticleSystemContextTest, NodeTimesAtTheEndsGiveNoInfiniteSegments)

@@ -34,12 +34,13 @@ protected:
         ASSERT_TRUE(m_resources.Init());
         gGame.GetGameTimer().Reset();
         // "wave" moves Arm from x 0 to 10; "turn" turns Hips a quarter round about y; "stride" moves
-        // Hips from x 0 to 10.
+        // Hips from x 0 to 10, "climb" from y 0 to 10.
         WriteClip("wave", "Arm", {{0.0f, Vector(0, 0, 0, 0)}, {1.0f, Vector(10, 0, 0, 0)}}, {});
         Quaternion quarter;
         quarter.LoadYRotation(90.0f);
         WriteClip("turn", "Hips", {}, {{0.0f, Vector(0, 0, 0, 1)}, {1.0f, Vector(quarter.x, quarter.y, quarter.z, quarter.w)}});
         WriteClip("stride", "Hips", {{0.0f, Vector(0, 0, 0, 0)}, {1.0f, Vector(10, 0, 0, 0)}}, {});
+        WriteClip("climb", "Hips", {{0.0f, Vector(0, 0, 0, 0)}, {1.0f, Vector(0, 10, 0, 0)}}, {});
     }
     void TearDown() override
     {
@@ -61,12 +62,14 @@ protected:
         clip.tracks.push_back(track);
         ASSERT_TRUE(AnimationFileWriter::Write(m_folder / ("Animations/" + std::string(name) + ".bin"), clip));
     }
-    MeshEntity* Knight(const Vector& position = Vector(0, 0, 0, 1))
+    MeshEntity* Knight(const Vector& position = Vector(0, 0, 0, 1), bool climbs = false)
     {
         MeshTemplateSpec spec;
         spec.bones = {"Hips", "Arm"};
         spec.rootMotionBone = 0;
         spec.clips = {{"Wave", "wave"}, {"Turn", "turn"}, {"Stride", "stride"}, {"Rest", "missing"}};
+        if (climbs)
+            spec.clips = {{"Climb", "climb"}};
         m_templates.push_back(MeshTemplateWriter::MakeTemplate(spec));
         Matrix at = Matrix::ONE;
         at.LoadTranslation(position);
@@ -209,6 +212,14 @@ TEST_F(MeshEntityAnimationTest, RootMotionMovesOrTurnsTheEntity)
     Advance(back, 0.0f);
     Advance(back, 0.5f);
     EXPECT_NEAR(back->GetGlobalLocationMatrix().rows[3].x, 0.0f, 1e-3f);
+    // On a mesh animated at twice its size, the end pose counts at that size too, upwards as well.
+    MeshEntity* down = Knight(Vector(0, 30, 0, 1), true);
+    ASSERT_TRUE(m_templates.back()->GetClassProperties()->FindPropertyInClassChain("XSI animation scale")->SetFromText(
+        m_templates.back().get(), "2"));
+    ASSERT_TRUE(down->StartAnimation(m_root, NameString("Climb"), &reverse));
+    Advance(down, 0.0f);
+    Advance(down, 0.5f);
+    EXPECT_NEAR(down->GetGlobalLocationMatrix().rows[3].y, 20.0f, 1e-3f);
     EXPECT_TRUE(back->StopAllAnimations(m_root, 0.0f));
     EXPECT_EQ(back->GetAnimator()->GetPositionDriveCount(), 0u);
 

@@ -124,7 +124,7 @@ TEST_F(RendererJobsTest, CubeFacesAndSkippedTopLevelsReadTheirOwnBytes)
     m_renderer.SubmitCommands(true);
 }
 
-// Both failures finish the job without a texture: it is not run again.
+// Each failure finishes the job without a texture: it is not run again.
 TEST_F(RendererJobsTest, AnUnknownFormatOrARefusedTextureFailsTheJob)
 {
     std::vector<uint8_t> data(64, 1);
@@ -133,6 +133,10 @@ TEST_F(RendererJobsTest, AnUnknownFormatOrARefusedTextureFailsTheJob)
     EXPECT_TRUE(PostRendererJob(&job, true));
     EXPECT_EQ(job.TakeHolder(), nullptr);
     EXPECT_TRUE(m_log.Contains("unsupported format", CONSOLE_ERROR));
+    NorvexRendererTextureCreationJob noLevels({4, 4, 0, 0, 0, gpu::kFormatA8R8G8B8, gpu::kPoolManaged, 0}, nullptr,
+                                              data.data(), uint32_t(data.size()), false);
+    EXPECT_TRUE(PostRendererJob(&noLevels, true));
+    EXPECT_EQ(noLevels.TakeHolder(), nullptr);
     gpu::Faults().FailResourceCreation(1, gpu::ObjectKind::Texture);
     NorvexRendererTextureCreationJob refused({4, 4, 1, 0, 0, gpu::kFormatA8R8G8B8, gpu::kPoolManaged, 0}, nullptr,
                                              data.data(), uint32_t(data.size()), false);
@@ -375,6 +379,24 @@ TEST_F(RendererJobsTest, QueuedCallsThatWrapTheRingAreCountedOnce)
     }
     calls = 0;
     EXPECT_TRUE(own.Process(0, RendererJobQueue::kNoTimeBudget));
+    EXPECT_EQ(calls.load(), 3);
+
+    // The budget is in seconds of the 10 MHz counter: 6 ms calls stop a 10 ms pass after the second.
+    const RendererQueuedCall slow = [](NorvexRenderer&, uint32_t, void*, CommandRingBuffer&) {
+        ++calls;
+        os::AdvanceManualCounter(60000);
+    };
+    for (int i = 0; i < 3; ++i)
+    {
+        ASSERT_NE(own.BeginQueuedCall(slow, nullptr, 0, 0), nullptr);
+        own.ReleaseLock();
+    }
+    calls = 0;
+    os::EnableManualCounter(0);
+    EXPECT_FALSE(own.Process(0, 0.01f));
+    EXPECT_EQ(calls.load(), 2);
+    EXPECT_TRUE(own.Process(0, 0.01f));
+    os::DisableManualCounter();
     EXPECT_EQ(calls.load(), 3);
 }
 } // namespace

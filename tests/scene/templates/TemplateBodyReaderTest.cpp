@@ -391,7 +391,7 @@ TEST_F(TemplateBodyReaderTest, AResourceListPreloadsItsTemplatesThroughTheirStub
 
     ResourceList list;
     for (const char* name : {"TEMPLATES/units/TANK", "templates/Units/Broken", "templates/Units/Missing", "Loose",
-                             "templates/"})
+                             "elsewhere/Loose", "templates/"})
     {
         ResourceEntry entry;
         entry.m_name = name;
@@ -412,7 +412,7 @@ TEST_F(TemplateBodyReaderTest, AResourceListPreloadsItsTemplatesThroughTheirStub
     ASSERT_NE(broken, nullptr);
     EXPECT_TRUE(broken->HasLoadFailed());
     EXPECT_EQ(broken->GetReferenceCount(), 1);
-    // Named without the folder: not a template of the list.
+    // Named without the folder, or under another: not a template of the list.
     EXPECT_EQ(gTemplateManager.FindStubByPath("Loose")->GetTemplate(), nullptr);
     EXPECT_TRUE(log.Contains("PreloadResources end. Time: "));
 }

@@ -519,11 +519,15 @@ TEST_F(MeshDrawTest, DrawMeshCommandsDrawThePresetAndTheEdgeLines)
         renderer.SubmitCommands(true);
     }
     RunOnRenderThread(renderer, [&](NorvexRenderer& r) { afterMesh = r.GetDevice()->GetFrameStatistics().drawCalls; });
-    ASSERT_TRUE(renderer.DrawMeshTemplate(m_data.get(), Matrix::ONE, Vector(1, 1, 1, 1), nullptr, 0));
+    Matrix aside;
+    aside.LoadTranslation(100.0f, 0.0f, 0.0f);
+    ASSERT_TRUE(renderer.DrawMeshTemplate(m_data.get(), aside, Vector(1, 1, 1, 1), nullptr, 0));
     uint32_t pixel = 0;
+    uint64_t linePixels = 1;
     RunOnRenderThread(renderer, [&](NorvexRenderer& r) {
         gpu::GpuDevice* device = r.GetDevice();
         afterLines = device->GetFrameStatistics().drawCalls;
+        linePixels = device->GetDrawLog().back().pixelsWritten;
         device->EndScene();
         gpu::GpuSurface* target = nullptr;
         device->GetRenderTarget(0, &target);
@@ -536,6 +540,7 @@ TEST_F(MeshDrawTest, DrawMeshCommandsDrawThePresetAndTheEdgeLines)
     EXPECT_EQ(afterMesh - before, 1u);
     EXPECT_NEAR(Channel(pixel, 16), 128, 1) << "the square's left half is lit";
     EXPECT_EQ(afterLines - afterMesh, 1u) << "the template draw is the edge line list";
+    EXPECT_EQ(linePixels, 0u) << "moved off the screen by its world matrix";
     EXPECT_FALSE(m_log.Contains("Render command 66 ("));
 }
 

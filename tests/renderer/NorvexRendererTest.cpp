@@ -160,10 +160,10 @@ TEST_F(NorvexRendererTest, SetCameraKeepsWhatTheGameSideDerives)
     corner.TransformHomogen(camera.inverseViewProjection);
     EXPECT_NEAR(corner.x, 10.0f, 1e-3f);
     EXPECT_NEAR(corner.z, 5.0f, 1e-3f);
-    // Inward planes: left, right, bottom, top, near, far.
+    // Inward planes: left, right, bottom, top, near, far; the near one cuts at depth 0, not at -w.
     const Vector inside(0, 0, 0, 1);
     const Vector outside[6] = {Vector(-8, 0, 0, 1), Vector(8, 0, 0, 1), Vector(0, -8, 0, 1),
-                               Vector(0, 8, 0, 1),  Vector(0, 0, -4.5f, 1), Vector(0, 0, 6, 1)};
+                               Vector(0, 8, 0, 1),  Vector(0, 0, -4.2f, 1), Vector(0, 0, 6, 1)};
     for (int i = 0; i < 6; ++i)
     {
         EXPECT_GT(camera.frustumPlanes[i].Dot4(inside), 0.0f) << i;

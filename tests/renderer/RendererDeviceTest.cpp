@@ -152,6 +152,9 @@ TEST(SceneCellGridTest, CellsCoverTheSceneAndTakeTheRange)
     EXPECT_EQ(grid.GetRows(), 2u) << "7 / 4 + 0.5 truncates to 2";
     EXPECT_FLOAT_EQ(grid.GetCell(4, 1).box.min.x, 6.0f);
     EXPECT_FLOAT_EQ(grid.GetCell(4, 1).box.max.z, 8.0f);
+    // A context reaching past the grid's edge: the cells beyond it are passed over.
+    for (const auto& [column, row] : {std::pair(-1, 0), std::pair(5, 0), std::pair(0, -1), std::pair(0, 2)})
+        grid.Insert(column, row, SceneCellRecord{}), grid.Remove(column, row, nullptr);
     grid.SetRange(-1.0f, 2.0f);
     EXPECT_FLOAT_EQ(grid.GetCell(2, 0).box.min.y, -1.0f);
     EXPECT_FLOAT_EQ(grid.GetBox().max.y, 2.0f);

@@ -118,9 +118,11 @@ TEST_F(ShadowCasterWalkTest, TheWalkTakesVisibleCastersTheDetailLevelDrawsOnce)
         if (c.flagged)
             placed.back()->SetFlagged(true);
     }
-    // Both in cells under the light's box; only the first lies in the box itself.
+    // All in cells under the light's box; only the first lies in the box itself, the others below it
+    // and to its side.
     CasterContext* inBox = Place(true, 0, 0, Vector(0.0f, 0.0f, -30.0f, 1.0f));
     CasterContext* outOfBox = Place(true, 0, 0, Vector(0.0f, -9.0f, -30.0f, 1.0f));
+    CasterContext* besideBox = Place(true, 0, 0, Vector(40.0f, 0.0f, 0.0f, 1.0f));
     uint8_t layers[32];
     std::fill(std::begin(layers), std::end(layers), uint8_t(0xFF));
     layers[1] = uint8_t(~0x02u); // layer 9 hidden
@@ -142,6 +144,7 @@ TEST_F(ShadowCasterWalkTest, TheWalkTakesVisibleCastersTheDetailLevelDrawsOnce)
     }
     EXPECT_EQ(inBox->depthDraws, 1u);
     EXPECT_EQ(outOfBox->depthDraws, 0u);
+    EXPECT_EQ(besideBox->depthDraws, 0u);
     EXPECT_EQ(m_renderer.GetExecutor().GetShadowCasterCount(), total + 1);
 }
 

@@ -222,11 +222,13 @@ TEST_F(SceneEnvironmentTest, TheSwitchesChooseWhichGroupsChange)
     EXPECT_FLOAT_EQ(m_environment.GetCurrentSet()->GetSun().lightYaw, 0.0f);
     EXPECT_FLOAT_EQ(m_environment.GetCurrentSet()->GetSky().cloudScale, 5.0f);
 
-    const SceneParametersWrapper& affecting = Set(
-        on, {{"Light yaw", "30"}, {"Cloud projection scale", "2"}, {"Affects sun", "1"}, {"Affects projection", "1"}});
+    const SceneParametersWrapper& affecting =
+        Set(on, {{"Light yaw", "30"}, {"Cloud projection scale", "2"}, {"Layer cloud heigh", "7"}, {"Affects sun", "1"},
+                 {"Affects projection", "1"}, {"Affects layer projection", "1"}});
     m_environment.StartBlend(&affecting, 0, 0, 0.0f);
     EXPECT_FLOAT_EQ(m_environment.GetCurrentSet()->GetSun().lightYaw, 30.0f);
     EXPECT_FLOAT_EQ(m_environment.GetCurrentSet()->GetSky().cloudScale, 2.0f);
+    EXPECT_FLOAT_EQ(m_environment.GetCurrentSet()->GetSky().layerHeight, 7.0f);
     EXPECT_EQ(&m_environment.GetLayerProjectionMatrix(), &m_environment.GetCurrentSet()->GetSky().layerProjection);
     EXPECT_EQ(&SceneEnvironment().GetLayerProjectionMatrix(), &Matrix::ONE) << "no sets yet";
 

@@ -91,6 +91,7 @@ TEST_F(SceneParametersWrapperTest, DefaultsHoldIdentityTablesAndThePlainLook)
         {"console edge min", s.fxaaConsoleEdgeThresholdMin, 0.05f}, {"ssao radius", s.ssaoRadius, 15.0f},
         {"screen curve amplitude", s.screenCurveAmplitude, 1.0f}, {"screen curve coverage", s.screenCurveCoverage, 0.0f},
         {"cloud pitch", set.GetSky().cloudPitch, 60.0f}, {"cloud scale", set.GetSky().cloudScale, 5.0f},
+        {"layer height", set.GetSky().layerHeight, 0.0f},
         {"light pitch", set.GetSun().lightPitch, 45.0f}, {"specular pitch", set.GetSun().specularPitch, 0.0f},
     };
     for (const auto& scalar : scalars)

@@ -83,6 +83,7 @@ TEST_F(GameActivationTest, ResourcesUnloadOnceASuspensionAndReloadOnTheReturn)
     gGame.Deactivate(true);
     gGame.Deactivate(true);
     EXPECT_EQ(Count(m_log.Messages(), "Unloading resources on deactivation"), 1u);
+    EXPECT_EQ(Count(m_log.Messages(), "NorvexRenderer::SetLoadingScreen NULL"), 1u) << "no screen to show, one hide";
     gGame.Activate(true);
     EXPECT_EQ(Count(m_log.Messages(), "Loading unloaded resources"), 1u);
     gGame.Deactivate(true);

@@ -168,6 +168,7 @@ TEST_F(NorvexEngineTest, StartsOverFoldersInOrderAndClosesInOrder)
     EXPECT_TRUE(gPhysicalFileReader.IsRunning());
     // A first start takes the project's languages.
     EXPECT_EQ(m_config.m_textLanguage, gProjectConfig.m_textLanguage);
+    EXPECT_EQ(gStringManager->GetLoadCount(), 0u) << "a game reads only the compiled table, absent here";
 
     m_log.Clear();
     gNorvexEngine.Close();
@@ -411,6 +412,7 @@ TEST_F(NorvexEngineTest, EmptyProjectNameFailsBeforeStartingAnything)
     EXPECT_FALSE(gNorvexEngine.Init(&m_window, "", "Game.Config", &m_config, true));
     EXPECT_FALSE(gNorvexEngine.Init(&m_window, nullptr, "Game.Config", &m_config, true));
     EXPECT_FALSE(steam::IsRunning());
+    EXPECT_FALSE(gNorvexEngine.IsInitialised());
     EXPECT_TRUE(m_log.Contains("no project name", CONSOLE_ERROR));
 }
 

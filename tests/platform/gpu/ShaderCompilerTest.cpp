@@ -228,6 +228,7 @@ TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
          "Test.hlsl(1): error: cannot open include file 'Missing.hlsl'"},
         {"float4 vertex() : POSITION {\n  if (1) { return 0;\n}\n", "Test.hlsl(1): error: unbalanced braces: '{' is never closed"},
         {"float4 vertex() : POSITION { return 0; }\n}\n", "Test.hlsl(2): error: unbalanced braces"},
+        {"float4 vertex() : POSITION { return 0; }\nfloat4 x = (1;\n", "Test.hlsl(2): error: unbalanced parentheses: '('"},
         {"#include \"Broken.hlsl\"\nfloat4 vertex() : POSITION { return 0; }\n",
          "Broken.hlsl(2): error: #if without #endif"},
         {"#endif\n", "Test.hlsl(1): error: #endif without #if"},

@@ -80,6 +80,12 @@ TEST(ShaderProgramTest, ProgramsNeedTheirNameTheirSwitchesAndTheirConstants)
             EXPECT_EQ(vertexWhy, c.why) << c.source;
         }
     }
+    // A float of the sampler's name does not stand in for the sampler.
+    std::string why;
+    EXPECT_EQ(MakePixelProgram(Read(CompileShaderText("#pragma program UI\nfloat4 UITexture;\n"
+                                                      "float4 pixel() : COLOR0 { return UITexture; }\n",
+                                                      "pixel", "ps_3_0")), &why), nullptr);
+    EXPECT_EQ(why, "program UI reads UITexture, which the shader does not use");
 }
 
 // Every variant the post-processing chain and the UI blur draw with runs on a program: none reads a

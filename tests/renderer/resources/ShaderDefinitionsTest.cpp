@@ -304,6 +304,8 @@ TEST(ShaderParameterDefinitionTest, TextViewsWriteBackWhatTheyRead)
     EXPECT_EQ(parameter.m_flags & ShaderParameterDefinition::FLAG_BAD_TEXT, ShaderParameterDefinition::FLAG_BAD_TEXT);
     EXPECT_EQ(parameter.m_paramType, 9u);
     parameter.m_flags = 1u | 16u; // pixel shader, no alpha
+    set("Shader", "Vertex"); // no stage: flagged, the stage kept
+    EXPECT_EQ(parameter.m_flags, 1u | 16u | ShaderParameterDefinition::FLAG_BAD_TEXT);
     set("Shader", "vertex");
     set("NoAlpha", "1"); // already on: stays on
     set("NoAlpha", "yes"); // neither 0 nor 1: flagged, the switch kept

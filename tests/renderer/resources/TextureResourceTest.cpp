@@ -61,8 +61,8 @@ protected:
                      BuildTexturePatch({{TextureFileHeader::kSize + 4, ""}, {0, overwrite}, {9, "\x66"}}));
         // Halves the header's height, which no longer matches the level table.
         data.AddFile("textures", "ui/patched.tga.10.patch", BuildTexturePatch({{4, "\x01"}}));
-        // Taller than wide: the width stays 1 down the levels.
-        data.AddFile("scenes", "lightmaps/lm.texture", Texture(1, 2, false, 2));
+        // Taller than wide and odd: the edges halve rounding down, and the width stays 1.
+        data.AddFile("scenes", "lightmaps/lm.texture", Texture(3, 6, false, 3));
         data.AddFile("textures", "noext", Texture(1, 1, false, 1));
         data.AddFile("textures", "ui/alpha.texture", Texture(4, 2, false, 1, 28));
         data.AddFile("textures", "ui/grey.texture", Texture(4, 2, false, 1, 50));

@@ -340,6 +340,15 @@ TEST_F(EntityManagerTest, ANewSceneEmptiesTheIndexesAndCellsAndAnEntityOutsideTh
     EXPECT_EQ(grid.GetCell(4, 4).lists[PathGrid::kQueryList].Count(), 0);
 }
 
+// Records what a GUID lookup answers while its entity dies.
+struct LookupAtDeath : EntityGameplayDelegate
+{
+    LookupAtDeath(const SimpleGUID& wanted, const Entity*& found) : wanted(wanted), found(found) {}
+    ~LookupAtDeath() override { found = gEntityManager.FindEntityByGUID(wanted); }
+    SimpleGUID wanted;
+    const Entity*& found;
+};
+
 TEST_F(EntityManagerTest, ANewSceneForgetsEveryNameAndGUIDOfSmallAndLargeScenes)
 {
     // A few entities leave the indexes one by one, many by a wipe, and an authority root's tree
@@ -350,13 +359,19 @@ TEST_F(EntityManagerTest, ANewSceneForgetsEveryNameAndGUIDOfSmallAndLargeScenes)
         SCOPED_TRACE(count + 1000 * role);
         Root()->SetReplicationRole(role);
         std::vector<SimpleGUID> guids;
+        Entity* first = nullptr;
         for (int i = 0; i < count; ++i)
         {
             Entity* entity = Create(nullptr, Translation(float(i % 50), 0, 5));
             entity->SetName(i % 2 == 0 ? "twin" : ("single" + std::to_string(i)).c_str());
             guids.push_back(entity->GetGUID());
+            first = first != nullptr ? first : entity;
         }
+        // Nothing dying, nor dead, answers a lookup made during the teardown.
+        const Entity* foundAtDeath = nullptr;
+        first->SetGameplayDelegate(new LookupAtDeath(guids[1], foundAtDeath), true);
         gEntityManager.NewScene();
+        EXPECT_EQ(foundAtDeath, nullptr);
         EXPECT_EQ(gEntityManager.GetNameIndex().Count(), 1) << "the new root alone";
         EXPECT_EQ(gEntityManager.GetGUIDIndex().Count(), 0);
         EXPECT_EQ(gEntityManager.FindEntityByName("twin"), nullptr);

@@ -197,6 +197,7 @@ TEST_F(FlagEntityTest, TheCurvePassesOnThroughTheNeighbourAndComesInFromThePrevi
     n->AddConnection(onward);
     ExpectNear(f->GetNextPathPoint(f->GetConnection(0)), 20.0f, 0.0f, 10.0f, 0.0f);
     AddPoint(n, 0, 14.0f, 0.0f, 3.0f);
+    AddPoint(n, 0, 18.0f, 0.0f, 8.0f);
     ExpectNear(f->GetNextPathPoint(f->GetConnection(0)), 14.0f, 0.0f, 3.0f, 0.0f);
     // Two connections of which one leads back: the other one goes on.
     n->AddConnection(f);

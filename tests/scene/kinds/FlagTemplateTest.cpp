@@ -65,11 +65,18 @@ TEST_F(FlagTemplateTest, EntitiesOfTheTemplateAreFlagsWithItsBoxAndTheColourIsBl
     EXPECT_TRUE(flag.DrawDebug(Matrix::ONE, 4));
     RenderStreamCapture capture;
     ASSERT_TRUE(flag.DrawDebug(Matrix::ONE, 4));
+    ASSERT_TRUE(flag.DrawDebug(Matrix::ONE, 2));
     capture.Take();
     ASSERT_EQ(capture.NextOpcode(), uint32_t(RENDER_OP_DEBUG_DRAW_MARKER));
     EXPECT_FLOAT_EQ(capture.Read<Matrix>().rows[1].y, 0.5f);
     EXPECT_LT(capture.Read<Vector>().x, 0.5f) << "the wireframe blue, not white";
     EXPECT_EQ(capture.Read<uint8_t>(), 1u);
+    ASSERT_EQ(capture.NextOpcode(), uint32_t(RENDER_OP_DEBUG_DRAW_MARKER));
+    capture.Skip(sizeof(Matrix));
+    const Vector white = capture.Read<Vector>();
+    EXPECT_FLOAT_EQ(white.x, 1.0f);
+    EXPECT_FLOAT_EQ(white.w, 1.0f) << "flag 2: opaque white";
+    EXPECT_EQ(capture.Read<uint8_t>(), 0u);
 }
 
 TEST_F(FlagTemplateTest, TheSizeRoundTripsThroughATemplateRecordAndTheBoxFollowsOnTheNextEdit)

@@ -92,6 +92,7 @@ TEST_F(MeshAnimationGraphTemplateTest, ALoadedTemplateKeepsItsStoredStatesAndRes
     EXPECT_EQ(TransitionAt(copy, 0, 0).m_targetIndex, 1);
     EXPECT_EQ(TransitionAt(copy, 1, 0).m_targetIndex, 0);
     EXPECT_EQ(TransitionAt(copy, 1, 1).m_targetIndex, 2);
+    EXPECT_STREQ(TransitionAt(copy, 1, 1).m_animation.CStr(), "vanish");
     EXPECT_TRUE(copy.GetClassProperties()->AreObjectsEqual(&source, &copy));
 
     // A stored target naming no state stays unresolved.

@@ -50,6 +50,9 @@ TEST(TemplateManagerTest, StubsInNoFolderAreFoundByGUIDOnly)
     b->SetTemplate(tank);
     EXPECT_EQ(manager.GetTemplate("units/Tank", true), nullptr);
     EXPECT_EQ(manager.GetTemplateByGUID(b->GetGUID(), false), tank);
+    // The sweep of unused templates leaves the stubs registered by code.
+    manager.UnloadUnusedTemplates();
+    EXPECT_EQ(manager.FindStubByGUID(a->GetGUID()), a);
     manager.Clear();
     EXPECT_EQ(manager.FindStubByPath("units/Tank"), nullptr);
 }

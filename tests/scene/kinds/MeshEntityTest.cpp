@@ -289,6 +289,11 @@ TEST_F(MeshEntityTest, WithoutSkeletonTheHierarchyOperationsAreNeutral)
     EXPECT_TRUE(m_log.Contains("Cannot mount Sword to Knight because Knight has no hierarchy", 4));
     EXPECT_FALSE(entity->MountEntity(NameString("Arm"), NameString("Hand"), child, Matrix::ONE, 0));
     EXPECT_TRUE(m_log.Contains("Cannot mount Sword to Hand in Knight because Knight has no hierarchy", 4));
+    // Nor does a skeleton without bones make one.
+    const_cast<MeshTemplate*>(entity->GetMeshTemplate())->SetSkeleton(new MeshSkeleton);
+    m_log.Clear();
+    EXPECT_FALSE(entity->MountEntity(NameString("Arm"), NameString("Hand"), child, Matrix::ONE, 0));
+    EXPECT_TRUE(m_log.Contains("Cannot mount Sword to Hand in Knight because Knight has no hierarchy", 4));
 }
 
 TEST_F(MeshEntityTest, WithSkeletonChildrenMountOnBonesAndBonesReachTheContext)

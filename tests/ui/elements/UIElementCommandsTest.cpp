@@ -256,6 +256,9 @@ TEST(UIElementCommandsTest, ChildrenBoundsComeFromTheRenderSideTree)
     grandchild->GetChildrenBounds(min, max, 0);
     EXPECT_EQ(min.x, 3.4028235e38f) << "no descendants: the empty box";
     EXPECT_EQ(max.x, -3.4028235e38f);
+    NorvexRenderer idle; // made but never started: no open block, so the tree is read at once
+    root->GetChildrenBounds(min, max, UIFLAG_TEXTTAG);
+    EXPECT_TRUE(min.Equal(Vector(77, 40, 0, 1))) << min.x << " " << min.y;
     root->Release();
 }
 } // namespace

@@ -251,10 +251,12 @@ TEST_F(StringManagerTest, AMissingFileKeepsThePreviousTableAndALanguageChangeRel
     EXPECT_GT(strings.GetLoadCount(), loads);
     EXPECT_EQ(Text(strings.GetStringNeutral("KX/UI/Menu", 1, nullptr, false, false)), u"Reloaded");
 
+    strings.GetRootGroup().AddString("Tree").SetText(kTextLanguageEnglish, u"T");
     ConsoleCapture log;
     EXPECT_FALSE(strings.LoadStrings());
     EXPECT_TRUE(log.Contains("Loading localization strings"));
-    EXPECT_EQ(strings.FindStringByPath("KX/UI/Menu"), nullptr);
+    for (const char* path : {"KX/UI/Menu", "Tree"})
+        EXPECT_EQ(strings.FindStringByPath(path), nullptr) << path << ": both the table and the tree are emptied";
 }
 
 TEST_F(StringManagerTest, WithoutATableTheTreeIsWalkedByExactComponents)

@@ -98,6 +98,13 @@ TEST_F(UIButtonsPagesPanelsTest, PressingAPageChildSelectsThePageItsButtonsAndSh
 
     EXPECT_EQ(UIScreenWithPanels::GetPanelByName(*page, NameString("panel")), panel);
     EXPECT_EQ(UIScreenWithPanels::GetPanelByName(*m_screen, NameString("panel")), nullptr) << "direct children only";
+
+    UIElement* dialog = Place(new UIElement, "dialog", 0, 150, 20, 20);
+    dialog->SetModal(2);
+    dialog->Hide();
+    dialog->Show();
+    tab->ConsumeMouseDown(0);
+    EXPECT_FALSE(page->IsPressedFlag()) << "the screen's modal holds the press back before the page takes it";
 }
 
 TEST_F(UIButtonsPagesPanelsTest, ARadioContainerKeepsOneChoiceAndReportsOnlyRealChanges)

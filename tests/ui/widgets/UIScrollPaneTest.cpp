@@ -230,6 +230,11 @@ TEST_F(UIScrollPaneTest, APressOnAChildReachesItOnlyOnAReleaseWithoutADrag)
     EXPECT_TRUE(log.events.empty()) << "a drag never reaches the child";
     EXPECT_FALSE(m_pane->HasPendingPress());
     EXPECT_FALSE(m_pane->IsDragged());
+    ASSERT_NE(m_pane->GetMotionState(), UIScrollPane::MOTION_IDLE);
+    m_pane->SetClickWhileScrolling(true);
+    m_screen->OnPointerBegin(At(20, 20 + Y()), 1);
+    EXPECT_TRUE(m_pane->HasPendingPress()) << "a pane that clicks while scrolling holds a press while it moves";
+    m_screen->OnPointerEnd(At(20, 20 + Y()), 1);
 
     // A child released while its press is held is not delivered to.
     for (int i = 0; i < 5; ++i)

@@ -204,6 +204,11 @@ TEST_F(ProfilerTest, MaskCommandsCombineTheirWordsAndUnknownOnesOnlyLog)
     handle(PROFILER_COMMAND_SAMPLES, {2, Profiler::kChannelCount, 0x3F800000u, kLOS, 0x40000000u});
     EXPECT_EQ(m_profiler->GetChannelText(kLOS), "2.00/2.00");
     EXPECT_EQ(m_profiler->GetChannelText(Profiler::kChannelCount), "");
+    for (const uint32_t caller : {0u, kProfilerCallerOtherThread})
+    {
+        m_profiler->StartTimer(Profiler::kChannelCount, caller); // past the table: ignored, never indexed
+        m_profiler->StopTimer(Profiler::kChannelCount, caller);
+    }
     const std::vector<bool> active = {m_profiler->IsActive(0), m_profiler->IsActive(1), m_profiler->IsActive(2),
                                       m_profiler->IsActive(3), m_profiler->IsActive(64)};
     EXPECT_EQ(active, (std::vector<bool>{true, false, true, false, false}));

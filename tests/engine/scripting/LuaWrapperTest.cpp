@@ -59,6 +59,9 @@ TEST_F(LuaWrapperTest, MissingFileComplainsOnlyWhenAsked)
     EXPECT_TRUE(m_log.Contains("Cannot load script file: common/scripts/Nowhere.lua", CONSOLE_ERROR));
     gLua.ExecuteFile("Nowhere", nullptr, true);
     EXPECT_TRUE(m_log.Contains("Cannot load script file: Nowhere.lua", CONSOLE_ERROR));
+    m_log.Clear();
+    gLua.ExecuteFile("Nowhere", "", true);
+    EXPECT_TRUE(m_log.Contains("Cannot load script file: Nowhere.lua", CONSOLE_ERROR)) << "an empty folder is none";
     EXPECT_EQ(Depth(), 0);
 }
 

@@ -32,6 +32,7 @@ TEST(SimpleGUIDTest, PrintsFromByte15DownAndParsesBack)
     guid.ToString(text, sizeof(text));
     EXPECT_STREQ(text, "0F0E0D0C-0B0A-0908-0706-050403020100");
     EXPECT_STREQ(guid.ToStringUnsafe(), text);
+    guid.ToString(nullptr, sizeof(text)); // no buffer: nothing is written
 
     SimpleGUID parsed;
     ASSERT_TRUE(parsed.FromString(text));

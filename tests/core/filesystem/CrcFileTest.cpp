@@ -178,4 +178,8 @@ TEST_F(CrcFileTest, WriterWithoutCloseStillSavesAndFailedWritesAbandon)
     FileWriter unchecked("auto.bin", nullptr, "save", 0);
     EXPECT_FALSE(unchecked.Write(nullptr, 4) || unchecked.Close());
     EXPECT_TRUE(FileReader("auto.bin", nullptr, "save", kFileSystemOpenCrc).IsOpen());
+    // Bytes written after the close are refused, not dropped as if saved.
+    const auto stream = gFileSystem.OpenOutputStream("late.bin", nullptr, "save", kFileSystemOpenCrc);
+    ASSERT_TRUE(stream && stream->Close());
+    EXPECT_FALSE(stream->Write("x", 1));
 }

@@ -79,6 +79,7 @@ TEST(FileSystemInputStreamTest, LongLinesFailAndShortBuffersHoldSizeMinusOne)
     EXPECT_TRUE(stream.ReadLine(buffer, 3, &consumed));
     EXPECT_STREQ(buffer, "xy");
     EXPECT_EQ(consumed, 3u);
-    EXPECT_FALSE(stream.ReadLine(buffer, 0));
+    EXPECT_FALSE(stream.ReadLine(buffer, 0, &consumed));
+    EXPECT_EQ(consumed, 0u); // a refused call took nothing
     EXPECT_FALSE(stream.ReadLine(buffer, 8));
 }

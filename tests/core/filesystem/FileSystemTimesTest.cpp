@@ -29,6 +29,9 @@ TEST(FileSystemTimesTest, ATimerAddsItsScopeToItsKindOnly)
         for (const FileSystemTimeKind each : kKinds)
             EXPECT_EQ(GetFileSystemTime(each) - before[each], each == kind ? 2500000 : 0) << kind << " " << each;
         EXPECT_DOUBLE_EQ(FileSystemTimeSeconds(before[kind], GetFileSystemTime(kind)), 0.25);
+        // A span that ran backwards (a test clock set back) takes no time away.
+        AddFileSystemTime(kind, -2500000);
+        EXPECT_EQ(GetFileSystemTime(kind) - before[kind], 2500000);
     }
 }
 

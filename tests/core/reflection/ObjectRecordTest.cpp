@@ -449,6 +449,14 @@ TEST_F(ObjectRecordTest, UnknownClassInAnArrayRefusesTheWholeRead)
                                  CONSOLE_ERROR));
     EXPECT_EQ(target.m_float, 9.0f);
     EXPECT_EQ(target.m_polyPointers.Count(), 0);
+
+    // A forged count (before the element's present byte) is refused by the check, before any read.
+    *at = 'P';
+    std::fill_n(at - 5, 4, uint8_t(0x7F));
+    ConsoleCapture forged;
+    EXPECT_FALSE(ReadObjectRecord(target, record.data(), record.size(), 0));
+    EXPECT_TRUE(forged.Contains("\"Poly pointers\" claims 2139062143 elements", CONSOLE_ERROR));
+    EXPECT_TRUE(forged.Contains("truncated or malformed; nothing was read", CONSOLE_ERROR));
 }
 
 TEST_F(ObjectRecordTest, ClassOutsideThePropertysBaseIsRefused)

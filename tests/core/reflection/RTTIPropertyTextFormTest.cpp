@@ -66,6 +66,7 @@ TEST(RTTIPropertyTextFormTest, WrittenForms)
     object.Fill();
     EXPECT_EQ(TextOf(object, "float"), "1.250000");
     EXPECT_EQ(TextOf(object, "Unsigned"), "4000000000");
+    EXPECT_EQ(TextOf(object, "Vector"), "1.000000 2.000000 3.000000 4.000000");
     EXPECT_EQ(TextOf(object, "Vector3"), "5.000000 6.000000 7.000000");
     EXPECT_EQ(TextOf(object, "Quaternion"), "0.125000 0.250000 0.500000 0.750000");
     EXPECT_EQ(TextOf(object, "Color"), "255 128 7 200 2.500000");

@@ -201,7 +201,9 @@ TEST(BaseThreadTest, IdleTimeCountsEachEmptySpellFromItsStart)
     for (const int64_t idle : {100, 50})
     {
         thread.ProcessCommands(); // empty: the spell starts
-        os::AdvanceManualCounter(idle);
+        os::AdvanceManualCounter(idle / 2);
+        thread.ProcessCommands(); // still empty: the same spell
+        os::AdvanceManualCounter(idle / 2);
         ASSERT_TRUE(Record(thread, 0, thread.nextSequence[0]));
         thread.ProcessCommands(); // work: the spell ends
         os::AdvanceManualCounter(1000);

@@ -284,7 +284,7 @@ TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
         EXPECT_NE(c.messages.find(test.fragment), std::string::npos) << test.source << "\n" << c.messages;
         EXPECT_EQ(c.messages.find("error:"), c.messages.rfind("error:")) << "one error only:\n" << c.messages;
     }
-    for (const char* profile : {"gs_4_0", "ps_3x0"})
+    for (const char* profile : {"gs_4_0", "ps_3x0", "vx_3_0"})
     {
         const Compiled c = Compile("float4 main() : COLOR { return 0; }", "main", profile);
         EXPECT_EQ(c.result, kErrCompile) << profile;

@@ -476,7 +476,8 @@ TEST_F(GpuDeviceTest, TexturesTargetsAndViewportRules)
         SafeRelease(texture);
     }
 
-    // Creation without an output pointer is refused rather than written through.
+    // Creation and reads without an output pointer are refused rather than written through.
+    EXPECT_EQ(m_device->GetScissorRect(nullptr), kErrInvalidCall);
     EXPECT_EQ(m_device->CreateTexture(8, 8, 1, 0, kFormatA8R8G8B8, kPoolManaged, nullptr), kErrInvalidCall);
     EXPECT_EQ(m_device->CreateRenderTarget(8, 8, kFormatA8R8G8B8, 0, 0, false, nullptr), kErrInvalidCall);
     EXPECT_EQ(m_device->CreateDepthStencilSurface(8, 8, kFormatD24S8, 0, 0, false, nullptr), kErrInvalidCall);

@@ -1,9 +1,9 @@
 // The exact bytes a few representative passes leave in their targets, so a faster rasteriser that
 // changes any pixel shows here: the tone-mapping composite from a half-float scene, a blur into a
-// half-float target, a radial zoom blur, a textured plane in perspective through mip levels with
-// blending and sRGB, point sampling under every address mode with a level bias, and depth, stencil,
-// write masks and blend operations on overlapping triangles. The hashes were taken from the
-// straightforward per-pixel rasteriser; a mismatch prints the new one.
+// half-float target, a radial zoom blur, edge smoothing, a textured plane in perspective through
+// mip levels with blending and sRGB, point sampling under every address mode with a level bias, and
+// depth, stencil, write masks and blend operations on overlapping triangles. The hashes were taken
+// from the straightforward per-pixel rasteriser; a mismatch prints the new one.
 #include "GpuRasterTestSupport.h"
 
 #include "platform/gpu/GpuFormat.h"
@@ -200,6 +200,19 @@ TEST_F(RasterPassPixelsTest, AZoomBlurKeepsItsBytes)
     SetPixelConstant("Zoom", -0.2f, 0.4f, 0.8f, 0.0f);
     DrawFullScreen();
     ExpectHash(*BackBuffer(), 0xe4892432ab998ba5ull);
+}
+
+TEST_F(RasterPassPixelsTest, AnEdgeSmoothingPassKeepsItsBytes)
+{
+    m_device->SetRenderState(kRsZEnable, 0);
+    m_device->SetTexture(0, MakeTexture(64, 32, 1, kFormatA8R8G8B8));
+    UseFamily("FXAA.hlsl");
+    const float region[4] = {1.0f, 1.0f, 0.0f, 0.0f};
+    ASSERT_EQ(m_device->SetVertexShaderConstantF(Register(m_vertexShader, "RegionScale"), region, 1), kOk);
+    SetPixelConstant("Texel", 1.0f / 64, 1.0f / 32, 0.0f, 0.0f);
+    SetPixelConstant("DesktopFactors", 0.75f, 0.166f, 0.0833f, 0.0f);
+    DrawFullScreen();
+    ExpectHash(*BackBuffer(), 0x1d0df226a28cafc6ull);
 }
 
 TEST_F(RasterPassPixelsTest, ATexturedPlaneThroughMipLevelsKeepsItsBytes)

@@ -235,7 +235,7 @@ TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
         {"#if 1 / 0\n#endif\n", "division by zero"},
         {"#if 1 2\n#endif\n", "unexpected '2' in #if expression"},
         {"#if 1 +\n#endif\n", "Test.hlsl(1): error: #if expression ends too early"},
-        {"#define F(a, b) a\nfloat4 x = F(1);\n", "macro 'F' takes 2 arguments, not 1"},
+        {"#define F(a, b) b\nfloat4 x = F(1);\n", "macro 'F' takes 2 arguments, not 1"},
         {"#define F(a) a\nfloat4 x = F(1;\n", "Test.hlsl(2): error: unterminated call of macro 'F'"},
         {"#error stop here\n", "#error stop here"},
         {"#define A 1\n#define A 2\n#if A == 2\n#error redefined\n#endif\n", "#error redefined"},
@@ -284,7 +284,7 @@ TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
         EXPECT_NE(c.messages.find(test.fragment), std::string::npos) << test.source << "\n" << c.messages;
         EXPECT_EQ(c.messages.find("error:"), c.messages.rfind("error:")) << "one error only:\n" << c.messages;
     }
-    for (const char* profile : {"gs_4_0", "ps_3x0"})
+    for (const char* profile : {"gs_4_0", "ps_3x0", "vx_3_0"})
     {
         const Compiled c = Compile("float4 main() : COLOR { return 0; }", "main", profile);
         EXPECT_EQ(c.result, kErrCompile) << profile;

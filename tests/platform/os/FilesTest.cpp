@@ -88,6 +88,7 @@ TEST(FilesTest, WildcardsMatchWholeNamesWithoutCase)
     using Case = std::tuple<const char*, const char*, bool>;
     for (const auto& [pattern, name, matches] : {Case{"*.PAK", "data.pak", true}, Case{"a**", "a", true},
                                                   Case{"*b*c", "abxbc", true}, Case{"?.txt", "ab.txt", false},
-                                                  Case{"*.pak", "data.pak2", false}})
+                                                  Case{"*.pak", "data.pak2", false}, Case{nullptr, "a", false},
+                                                  Case{"*", nullptr, false}})
         EXPECT_EQ(os::MatchWildcard(pattern, name), matches) << pattern << " " << name;
 }

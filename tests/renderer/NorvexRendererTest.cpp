@@ -284,6 +284,16 @@ TEST_F(NorvexRendererTest, WaitingOnAnotherThreadHandsOverPendingCommandsFirst)
     EXPECT_TRUE(waiter.reached.load());
 }
 
+TEST_F(NorvexRendererTest, AnIdleRenderThreadSleepsUntilWorkArrives)
+{
+    // A few idle ticks, then it waits for the next block instead of spinning.
+    m_renderer.SubmitCommands(true);
+    os::Sleep(50);
+    const uint32_t ticks = m_renderer.GetTickCount();
+    os::Sleep(50);
+    EXPECT_LT(m_renderer.GetTickCount() - ticks, 100u);
+}
+
 TEST_F(NorvexRendererTest, LostDeviceIsRecoveredThroughAReset)
 {
     ConsoleCapture console;

@@ -643,6 +643,9 @@ TEST_F(PostprocessChainTest, EachPassReadsItsSourcesAndTakesItsConstants)
     Shading().zoomBlurSourceRatio = 0.25f;
     Shading().zoomBlurBlurredRatio = 0.5f;
     Apply();
+    Matrix view;
+    view.LoadTranslation(-1.0f, -2.0f, -3.0f); // the eye at (1, 2, 3)
+    Renderer().SetCamera(view, Matrix::ONE, Matrix::ONE);
     Frame(5);
     const RenderTargetSet& t = Renderer().GetDeviceManager().GetRenderTargets();
     auto id = [](TextureHolder* holder) { return holder->GetTexture()->GetId(); };
@@ -663,6 +666,7 @@ TEST_F(PostprocessChainTest, EachPassReadsItsSourcesAndTakesItsConstants)
     EXPECT_EQ(composite->textureIds[2], id(t.auxiliary.GetHolder()));
     EXPECT_EQ(composite->textureIds[3], id(gPostprocessManager.GetTableTexture(PM::TABLE_COLOR)));
     EXPECT_EQ(composite->textureIds[4], id(gPostprocessManager.GetTableTexture(PM::TABLE_TONE)));
+    EXPECT_FLOAT_EQ(gPostprocessManager.GetCameraPosition().z, 3.0f) << "the composite's camera";
     const gpu::DrawRecord* fxaa = FindDraw("fxaa");
     EXPECT_EQ(fxaa->textureIds[0], id(t.pingPong[1].GetHolder())) << "reads the composite";
     EXPECT_FLOAT_EQ(fxaa->VertexConstant(0)[2], 0.5f / 320.0f);

@@ -216,6 +216,7 @@ TEST_F(NorvexRendererTest, CallCommandAndUnbuiltCommandsConsumeExactlyTheirPaylo
         m_renderer.GetWriter().WriteCommand(RENDER_OP_SET_FLAG_BYTE, 1);
         m_renderer.GetWriter().Put<uint8_t>(1);
         EXPECT_TRUE(m_renderer.DrawMeshTemplate(nullptr, identity, Vector(), bones.data(), 5));
+        m_renderer.DebugDrawBox(BoundingBox4(), identity, Vector());
     }
     m_renderer.SetScreenScaleX(0.0f);
     m_renderer.SetScreenScaleY(2.0f);

@@ -216,6 +216,7 @@ TEST_F(NorvexRendererTest, CallCommandAndUnbuiltCommandsConsumeExactlyTheirPaylo
         m_renderer.GetWriter().WriteCommand(RENDER_OP_SET_FLAG_BYTE, 1);
         m_renderer.GetWriter().Put<uint8_t>(1);
         EXPECT_TRUE(m_renderer.DrawMeshTemplate(nullptr, identity, Vector(), bones.data(), 5));
+        m_renderer.DebugDrawBox(BoundingBox4(), identity, Vector());
     }
     m_renderer.SetScreenScaleX(0.0f);
     m_renderer.SetScreenScaleY(2.0f);
@@ -282,6 +283,16 @@ TEST_F(NorvexRendererTest, WaitingOnAnotherThreadHandsOverPendingCommandsFirst)
     waiter.PostCommand(kFirstSubclassCommand, nullptr, 0);
     m_renderer.WaitForThread(waiter);
     EXPECT_TRUE(waiter.reached.load());
+}
+
+TEST_F(NorvexRendererTest, AnIdleRenderThreadSleepsUntilWorkArrives)
+{
+    // A few idle ticks, then it waits for the next block instead of spinning.
+    m_renderer.SubmitCommands(true);
+    os::Sleep(50);
+    const uint32_t ticks = m_renderer.GetTickCount();
+    os::Sleep(50);
+    EXPECT_LT(m_renderer.GetTickCount() - ticks, 100u);
 }
 
 TEST_F(NorvexRendererTest, LostDeviceIsRecoveredThroughAReset)

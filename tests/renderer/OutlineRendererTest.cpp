@@ -380,6 +380,10 @@ TEST_F(OutlineRendererTest, TheChainPutsTheBandOnTheStencilEdgeAndKeepsTheSceneS
                     EXPECT_EQ(draw.renderTargetIds[0], color->GetId());
                     EXPECT_EQ(draw.depthStencilId, depth->GetId());
                 }
+                else if (masks != 0)
+                {
+                    EXPECT_EQ(draw.renderStates[gpu::kRsZWriteEnable], 0u) << "the chain keeps the scene's depth";
+                }
             EXPECT_EQ(masks, 1u);
             gpu::GpuSurface* bound = nullptr;
             r.GetDevice()->GetDepthStencilSurface(&bound);

@@ -559,7 +559,7 @@ TEST_F(PostprocessChainTest, AScreenAreaBlursAcrossAnEdgeAndTheFrameTargetComesB
     Start(1.0f);
     Renderer().SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
     TextureHolder* texture = nullptr;
-    Vector uvSize, uvOrigin;
+    Vector uvSize, uvOrigin, turnedSize, turnedOrigin;
     uint32_t row[160] = {};
     bool frameBack = false;
     Frame(0, Vector(0.0f, 0.0f, 0.0f, 1.0f), [&](NorvexRenderer& r) {
@@ -593,7 +593,14 @@ TEST_F(PostprocessChainTest, AScreenAreaBlursAcrossAnEdgeAndTheFrameTargetComesB
         EXPECT_EQ(other, t.pingPong[1].GetHolder());
         for (uint32_t x = 0; x < 160; x += 7)
             EXPECT_EQ(t.pingPong[0].GetSurface()->ReadPixelArgb(x, 60) & 0xFF, row[x]) << "the frame is kept";
+        // Turned 45 degrees about its first corner, the area reaches its last corner too.
+        Matrix turned;
+        turned.LoadZRotation(45.0f);
+        ASSERT_TRUE(gPostprocessManager.BlurScreenRect(r, turned, Vector(1.0f, 1.0f, 0.0f, 0.0f), 2.0f, 1, &other,
+                                                       &turnedSize, &turnedOrigin));
     });
+    EXPECT_NEAR(turnedSize.x, std::sqrt(2.0f) * 160.0f / 640.0f, 1e-4f) << "on the screen from x 47 to 273";
+    EXPECT_NEAR(turnedSize.y, 120.0f / 480.0f, 1e-4f) << "from the top to the middle";
     EXPECT_TRUE(frameBack);
     EXPECT_EQ(texture, Renderer().GetDeviceManager().GetRenderTargets().pingPong[0].GetHolder());
     EXPECT_FLOAT_EQ(uvSize.x, 0.5f) << "half size";
@@ -643,6 +650,9 @@ TEST_F(PostprocessChainTest, EachPassReadsItsSourcesAndTakesItsConstants)
     Shading().zoomBlurSourceRatio = 0.25f;
     Shading().zoomBlurBlurredRatio = 0.5f;
     Apply();
+    Matrix view;
+    view.LoadTranslation(-1.0f, -2.0f, -3.0f); // the eye at (1, 2, 3)
+    Renderer().SetCamera(view, Matrix::ONE, Matrix::ONE);
     Frame(5);
     const RenderTargetSet& t = Renderer().GetDeviceManager().GetRenderTargets();
     auto id = [](TextureHolder* holder) { return holder->GetTexture()->GetId(); };
@@ -663,6 +673,7 @@ TEST_F(PostprocessChainTest, EachPassReadsItsSourcesAndTakesItsConstants)
     EXPECT_EQ(composite->textureIds[2], id(t.auxiliary.GetHolder()));
     EXPECT_EQ(composite->textureIds[3], id(gPostprocessManager.GetTableTexture(PM::TABLE_COLOR)));
     EXPECT_EQ(composite->textureIds[4], id(gPostprocessManager.GetTableTexture(PM::TABLE_TONE)));
+    EXPECT_FLOAT_EQ(gPostprocessManager.GetCameraPosition().z, 3.0f) << "the composite's camera";
     const gpu::DrawRecord* fxaa = FindDraw("fxaa");
     EXPECT_EQ(fxaa->textureIds[0], id(t.pingPong[1].GetHolder())) << "reads the composite";
     EXPECT_FLOAT_EQ(fxaa->VertexConstant(0)[2], 0.5f / 320.0f);

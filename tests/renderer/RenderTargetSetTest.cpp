@@ -184,10 +184,14 @@ TEST_F(RenderTargetSetTest, TheEmptyCubeIsClearedToBlackAndTheTargetKept)
     gpu::GpuSurface* backBuffer = nullptr;
     ASSERT_EQ(m_device->GetBackBuffer(0, 0, &backBuffer), gpu::kOk);
     m_device->SetRenderTarget(0, backBuffer);
+    m_device->SetViewport({4, 8, 32, 16, 0.0f, 1.0f});
     ASSERT_TRUE(m_targets.Create(m_device, Settings(0, 0)));
     gpu::GpuSurface* current = nullptr;
     m_device->GetRenderTarget(0, &current);
     EXPECT_EQ(current, backBuffer);
+    gpu::Viewport viewport = {};
+    m_device->GetViewport(&viewport);
+    EXPECT_EQ(std::pair(viewport.y, viewport.width), std::pair(8u, 32u)) << "and its viewport";
     gpu::SafeRelease(current);
     gpu::SafeRelease(backBuffer);
     size_t faceClears = 0;

@@ -210,6 +210,7 @@ TEST_F(ResourceFontFileTest, AReadFontSavesTheBytesItWasReadFromInEitherByteOrde
     const std::vector<uint8_t> bytes = FontWriter::EncodeBinaryFont(spec);
     ResourceFont font("test~010");
     ASSERT_TRUE(Read(font, AsString(bytes)));
+    EXPECT_TRUE(font.IsOutlined()) << "the file says so, though the name has no outline";
     m_folder.WriteFile("Fonts/test~010.BinFont", "old");
     ASSERT_TRUE(font.SaveBinaryFont(0));
     EXPECT_EQ(m_folder.ReadFile("Fonts/test~010.BinFont"), AsString(bytes));

@@ -95,6 +95,8 @@ TEST_F(ResourceSoundTest, WaveFilesParseInPlaceAndPreferTheirAdpcmTwin)
     ASSERT_EQ(a->GetSampleSize(), 8u);
     EXPECT_EQ(a->GetSampleData()[2], 2);
     EXPECT_EQ(a->GetSize(), uint32_t(pcm.data.size()));
+    for (const SystemMemoryChunk* chunk = gSoundMemoryPool.GetFirstChunk(); chunk != nullptr; chunk = chunk->GetNext())
+        EXPECT_FALSE(chunk->IsLoading()) << "a parsed file's chunk is no longer loading";
     EXPECT_TRUE(m_log.Contains("Playing WAV sound file", CONSOLE_WARNING));
     a->Release();
 

@@ -187,10 +187,13 @@ TEST_F(TextureResourceTest, RefreshRefillsTheSameHolderAndUnloadEmptiesIt)
     ResourceTexture* texture = Load("ui/plain.tga");
     ASSERT_TRUE(texture->IsLoaded());
     TextureHolder* holder = texture->GetTextureHolder();
+    ASSERT_TRUE(Load("sky/box.tga")->IsLoaded());
+    const uint32_t live = m_harness.GetRenderer().GetDevice()->GetLiveResourceCount();
     std::string changed = Texture(4, 2, false, 3);
     changed[changed.size() - 4] = '\x33'; // texel (3, 1): the largest level comes last
     WriteTexture("ui/plain.texture", changed);
     m_harness.GetManager().PostRefreshResources(RESOURCE_POOL_TEXTURES);
+    EXPECT_EQ(m_harness.GetRenderer().GetDevice()->GetLiveResourceCount(), live) << "a refill replaces, cubes too";
     EXPECT_EQ(texture->GetTextureHolder(), holder);
     ASSERT_NE(holder->GetTexture(), nullptr);
     EXPECT_EQ(Texel(holder->GetTexture(), false, 0, 0, 3, 1), (Pattern(0, 0, 3, 1) & ~0xFFu) | 0x33u);

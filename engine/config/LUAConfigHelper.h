@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+class NorvexRenderer;
+
 // The scripts' options service.
 class LUAConfigHelper
 {
@@ -126,6 +128,9 @@ public:
     void LogResourcesUsage();
 
 private:
+    // Hands the renderer the settings of the current configuration and re-applies the display at the
+    // size the device has now: the renderer otherwise keeps the settings it was started with.
+    static void ReapplyDisplaySettings(NorvexRenderer& renderer);
     bool TestControl(int32_t set, int32_t action, uint32_t pad, int query) const;
 
     bool m_engineAnalytics = false;

@@ -26,24 +26,19 @@ void RequestDeviceReset()
         renderer->RequestDeviceReset();
 }
 
-// Re-applies the display settings at the size the device has now.
-void ReapplyDisplaySettings()
-{
-    NorvexRenderer* renderer = Renderer();
-    if (renderer == nullptr)
-        return;
-    // The renderer holds the settings it was started with: a changed option must reach the device.
-    renderer->SetDeviceSettings(BuildRendererDeviceSettings(gGameConfig, gProjectConfig));
-    renderer->ApplyDisplaySettings(gPlatform.window, renderer->GetBackBufferWidth(), renderer->GetBackBufferHeight(),
-                                   true, gPlatform.displayChanged);
-}
-
 const std::vector<DisplayModeEntry>* DisplayModes()
 {
     const NorvexRenderer* renderer = Renderer();
     return renderer != nullptr ? &renderer->GetDisplayModes().Modes() : nullptr;
 }
 } // namespace
+
+void LUAConfigHelper::ReapplyDisplaySettings(NorvexRenderer& renderer)
+{
+    renderer.SetDeviceSettings(BuildRendererDeviceSettings(gGameConfig, gProjectConfig));
+    renderer.ApplyDisplaySettings(gPlatform.window, renderer.GetBackBufferWidth(), renderer.GetBackBufferHeight(), true,
+                                  gPlatform.displayChanged);
+}
 
 uint32_t LUAConfigHelper::GetGFXQualityLevel() const { return RendererConfig().m_gfxQualityLevel; }
 
@@ -98,7 +93,8 @@ void LUAConfigHelper::SetZoom(float zoom)
 void LUAConfigHelper::ToggleShadows()
 {
     RendererConfig().m_enableShadowMap = !RendererConfig().m_enableShadowMap;
-    ReapplyDisplaySettings();
+    if (NorvexRenderer* renderer = Renderer())
+        ReapplyDisplaySettings(*renderer);
 }
 
 void LUAConfigHelper::ToggleVSync()

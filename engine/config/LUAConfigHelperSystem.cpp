@@ -3,13 +3,10 @@
 #include "core/console/GameConsole.h"
 #include "effects/particles/ParticleSystem.h"
 #include "effects/sfx/SFXDefinition.h"
-#include "engine/EngineRendererSettings.h"
 #include "engine/Game.h"
 #include "engine/NorvexEngine.h"
 #include "engine/config/GameConfig.h"
-#include "engine/config/ProjectConfig.h"
 #include "engine/config/SceneNamesTable.h"
-#include "engine/platform/PlatformState.h"
 #include "renderer/MeshTemplateRenderingData.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/resources/ResourceManager.h"
@@ -24,10 +21,7 @@ void LUAConfigHelper::ApplySeriousGFXSettings()
 {
     if (NorvexRenderer* renderer = gNorvexEngine.GetRenderer())
     {
-        // The renderer holds the settings it was started with: the new ones must reach the device.
-        renderer->SetDeviceSettings(BuildRendererDeviceSettings(gGameConfig, gProjectConfig));
-        renderer->ApplyDisplaySettings(gPlatform.window, renderer->GetBackBufferWidth(),
-                                       renderer->GetBackBufferHeight(), true, gPlatform.displayChanged);
+        ReapplyDisplaySettings(*renderer);
         renderer->RequestDeviceReset();
         renderer->SubmitCommands(true);
     }

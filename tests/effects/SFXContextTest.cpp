@@ -205,7 +205,8 @@ TEST_F(SFXContextTest, CallsReachEveryElementAndNamedCallsOnlyTheirNames)
     m_renderer.SubmitCommands(true);
     EXPECT_FALSE(context.IsActive());
     EXPECT_EQ(Probe(context, 1).stops, 1);
-    EXPECT_FLOAT_EQ(Probe(context, 1).GetColor().x, 0.1f);
+    for (int32_t i = 0; i < 3; ++i)
+        EXPECT_FLOAT_EQ(Probe(context, i).GetColor().x, 0.1f) << "the colour reaches every element, " << i;
 }
 
 TEST_F(SFXContextTest, TheWalkAdvancesOnTheClockTheFlagsPickTimesTheSpeed)

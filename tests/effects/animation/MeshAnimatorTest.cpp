@@ -86,6 +86,7 @@ TEST_F(MeshAnimatorTest, StoppedAnimationsLeaveTheirListOnceFadedAndOthersKeepTh
     EXPECT_FLOAT_EQ(a->GetParams().SpeedMultiplier, 1.0f);
     EXPECT_FLOAT_EQ(b->GetParams().SpeedMultiplier, 3.0f);
     EXPECT_EQ(b->GetParams().Flags, ANIMFLAG_LOOP | 0xF0u) << "only the time bits change";
+    EXPECT_EQ(a->GetParams().Flags, uint32_t(ANIMFLAG_LOOP)) << "another id keeps its time bits";
     EXPECT_FALSE(animator.StopAnimation(1, -1, 0.1f)) << "no such tree node";
     EXPECT_TRUE(animator.StopAnimation(0, 1, 0.1f));
     EXPECT_TRUE(animator.StopAnimation(0, 1, 0.1f));

@@ -199,6 +199,7 @@ TEST_F(XSIAnimationTest, BackwardsPlayStartsAtTheEndAndReachesItsCallbackPointFr
 TEST_F(XSIAnimationTest, ForwardPlayReachesItsCallbackPointAtItsShareOfTheClip)
 {
     ResourceAnimation* slide = Clip("slide", {{"Arm", {{0.0f, 0.0f}, {1.0f, 10.0f}}}});
+    MeshTemplate mesh; // outlives the animator, whose animation gives its reference back
     MeshAnimator animator(nullptr, 3, 1);
     RecordingCallback callback;
     AnimationParams params = Flags(ANIMFLAG_SOUNDS);
@@ -214,7 +215,8 @@ TEST_F(XSIAnimationTest, ForwardPlayReachesItsCallbackPointAtItsShareOfTheClip)
     clang.m_timeStamp = 0.2f;
     preset.m_frames.Add(clang);
     ASSERT_TRUE(animator.StartAnimationOnNode(
-        m_skeleton, NameString("root"), std::make_unique<XSIAnimation>(slide, params, preset, nullptr, 0), 1.0f));
+        m_skeleton, NameString("root"), std::make_unique<XSIAnimation>(slide, params, preset, &mesh, 0), 1.0f));
+    EXPECT_EQ(mesh.GetUserReferences(), 1u) << "the playing animation holds its mesh template";
     ArmX(animator);
     Tick(0.8f);
     ArmX(animator);

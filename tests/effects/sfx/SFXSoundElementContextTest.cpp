@@ -137,6 +137,15 @@ TEST_F(SFXSoundElementContextTest, ASkippedStartCountsAsPlayedUntilTheStartRises
     EXPECT_FLOAT_EQ(Find(id)->volume.GetTarget(), 0.0f);
 }
 
+TEST_F(SFXSoundElementContextTest, PreloadingAsksForTheEntrysSoundWithoutPlayingIt)
+{
+    m_definition.PreloadResources();
+    const auto instances = m_sound.Instances();
+    ASSERT_EQ(instances.size(), 1u);
+    EXPECT_EQ(instances[0].name, "boom.wav");
+    EXPECT_EQ(instances[0].params.Flags, uint32_t(SOUNDSTARTFLAG_JUSTLOAD));
+}
+
 TEST_F(SFXSoundElementContextTest, ANewContextTakesTheSoundOverAcrossAReinitialisation)
 {
     auto old = Play(0);

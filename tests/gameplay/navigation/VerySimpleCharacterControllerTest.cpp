@@ -524,6 +524,13 @@ TEST(PathSmoothingTest, PointsBecomeTheWeightedMeanOfNeighboursThatDoNotTurnBack
     std::vector<PathPoint> back = {{0, 0, 0, 0}, {1, 0, 0, 0}, {0, 0, 0.1f, 0}};
     PathSmoothing::Smooth(back);
     EXPECT_FLOAT_EQ(back[1].x, 1.0f);
+    // The limit lies between a quarter and a third of a step turned back.
+    for (const auto& [afterX, kept] : {std::pair{0.75f, true}, std::pair{0.65f, false}})
+    {
+        std::vector<PathPoint> turn = {{0, 0, 0, 0}, {1, 0, 0, 0}, {afterX, 0, 0.5f, 0}};
+        PathSmoothing::Smooth(turn);
+        EXPECT_EQ(turn[1].x != 1.0f, kept) << afterX;
+    }
     // Three points are smoothed too: the middle one takes its pair.
     std::vector<PathPoint> three = {{0, 0, 0, 0}, {1, 0, 1, 0}, {2, 0, 0, 0}};
     PathSmoothing::Smooth(three);

@@ -33,11 +33,12 @@ float4x4 InvTModelMatrix : register(c24);
 float4x4 ModelViewMatrix[2] : register(c28);
 float4x4 InvTModelViewMatrix : register(c36);
 float4 LightProbeGradient[2] : register(c40);
+float4x4 ViewProjMatrix : register(c44);
 float4 vertex(float4 p : POSITION) : POSITION
 {
     return mul(p, ModelViewProjMatrix) + mul(p, ModelMatrix) + BoneMatrices[0] + ConstantColor + LightProbe[0] +
            Other[1] + mul(p, InvTModelMatrix) + mul(p, ModelViewMatrix[1]) + mul(p, InvTModelViewMatrix) +
-           LightProbeGradient[1];
+           LightProbeGradient[1] + mul(p, ViewProjMatrix);
 }
 )";
 
@@ -166,7 +167,11 @@ TEST_F(ShaderObjectTest, UploadsReachOnlyTheRegistersTheTableDeclares)
     expected.Mul(m_renderer.GetViewProjection(), model);
     for (int column = 0; column < 4; ++column)
         for (int row = 0; row < 4; ++row)
+        {
             EXPECT_FLOAT_EQ(reg(10 + column, row), expected.At(row, column)) << "register " << 10 + column;
+            EXPECT_FLOAT_EQ(reg(44 + column, row), m_renderer.GetViewProjection().At(row, column))
+                << "the camera alone, without the model";
+        }
     EXPECT_FLOAT_EQ(reg(14 + 0, 3), 1.0f) << "model translation x sits in column 0, row 3";
     EXPECT_FLOAT_EQ(reg(18, 0), 0.5f);
     EXPECT_FLOAT_EQ(reg(18, 1), 0.25f);
@@ -181,7 +186,8 @@ TEST_F(ShaderObjectTest, UploadsReachOnlyTheRegistersTheTableDeclares)
     EXPECT_FLOAT_EQ(reg(40, 0), 3.0f);
     EXPECT_FLOAT_EQ(reg(41, 0), 4.0f) << "the gradient takes as many vectors as its array holds";
     for (uint32_t index = 28; index < gpu::kVertexConstantRegisters; ++index)
-        ASSERT_TRUE(reg(index, 0) == kUntouched || (index >= 36 && index < 42)) << "register " << index;
+        ASSERT_TRUE(reg(index, 0) == kUntouched || (index >= 36 && index < 42) || (index >= 44 && index < 48))
+            << "register " << index;
 
     RunOnRenderThread(m_renderer, [&](NorvexRenderer& renderer) {
         FillVertexRegisters(renderer);

@@ -99,6 +99,8 @@ TEST(ResourceAnimationFileTest, HandWrittenImagesOfVersionThreeAndFourRead)
         EXPECT_FLOAT_EQ(data.GetRange(ANIMCHANNEL_ROTATION).maximum.w, 7.0f);
         EXPECT_FLOAT_EQ(data.GetRange(ANIMCHANNEL_POSITION).minimum.x, 10.0f);
         EXPECT_FLOAT_EQ(data.GetRange(ANIMCHANNEL_SCALE).maximum.x, 24.0f);
+        ASSERT_EQ(data.GetDecodedKeys().size(), 4u);
+        EXPECT_NEAR(data.GetDecodedKeys()[3].x, 22.0f, 0.01f) << "the scale key decodes too: 9 is mid-range";
         EXPECT_FLOAT_EQ(data.GetValue(0), 1.5f);
         EXPECT_FLOAT_EQ(data.GetValue(1), version >= 4 ? 2.5f : 0.0f);
         EXPECT_EQ(data.FindTrack(NameString("Hips")), 0);

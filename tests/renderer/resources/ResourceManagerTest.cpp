@@ -77,6 +77,11 @@ TEST_F(ResourceManagerTest, NamesFoldCaseAndSlashesAndCountReferences)
     EXPECT_EQ(a->GetFlags(), 12u);
     EXPECT_EQ(a->GetState(), uint32_t(RESOURCE_STATE_NOT_LOADED));
     EXPECT_STREQ(Resource::GetTypeName(kResourceTypeCount), "unknown");
+    {
+        os::ScopedLock held(ResourceManager::GetLock());
+        EXPECT_NE(m_manager.GetPool(RESOURCE_TYPE_TEXTURE), nullptr);
+        EXPECT_EQ(m_manager.GetPool(kResourceTypeCount), nullptr);
+    }
 
     EXPECT_EQ(m_manager.GetResource(RESOURCE_TYPE_TEXTURE, "", 0, true, 0), nullptr);
     EXPECT_EQ(m_manager.GetResource(RESOURCE_TYPE_TEXTURE, nullptr, 0, true, 0), nullptr);

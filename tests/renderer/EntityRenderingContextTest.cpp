@@ -218,6 +218,10 @@ TEST_F(EntityRenderingContextTest, SubCommandsSetLayerStateColoursAndFlag)
     // A number past the base table is ignored.
     ASSERT_TRUE(m_renderer.WriteCall(&EntityRenderingContext::Execute, 42, sizeof(void*)));
     m_renderer.GetWriter().Put(context);
+    // So is a call that names no context.
+    ASSERT_TRUE(
+        m_renderer.WriteCall(&EntityRenderingContext::Execute, EntityRenderingContext::SUB_RELINK, sizeof(void*)));
+    m_renderer.GetWriter().Put(static_cast<EntityRenderingContext*>(nullptr));
     OnRenderThread([&] {
         EXPECT_FLOAT_EQ(context->GetLinearColorMultiplier().x, 0.5f);
         EXPECT_EQ(context->GetRenderLayer(), 0u);

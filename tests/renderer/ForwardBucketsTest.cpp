@@ -118,6 +118,9 @@ TEST(GatheredDepthSortTest, KeysFallIntoBinsNearestFirstAndEqualKeysKeepTheirOrd
     uint32_t order[5] = {};
     GatheredDepthSort::Order(keys, 5, order);
     EXPECT_EQ(std::vector<uint32_t>(order, order + 5), (std::vector<uint32_t>{1, 3, 2, 0, 4}));
+    const float middleFirst[] = {20.0f, 10.0f, 30.0f};
+    GatheredDepthSort::Order(middleFirst, 3, order);
+    EXPECT_EQ(std::vector<uint32_t>(order, order + 3), (std::vector<uint32_t>{1, 0, 2}));
     const float equal[] = {10000.0f, 10000.0f, 10000.0f};
     GatheredDepthSort::Order(equal, 3, order);
     EXPECT_EQ(std::vector<uint32_t>(order, order + 3), (std::vector<uint32_t>{0, 1, 2})) << "all in bin 0, as gathered";

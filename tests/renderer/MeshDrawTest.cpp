@@ -807,6 +807,7 @@ TEST_F(MeshDrawTest, ContoursDrawTheirRangeInTheForwardPasses)
             EXPECT_EQ(contour.streams[0].stride, 32u);
             EXPECT_NE(contour.indexBufferId, square.indexBufferId) << "the contours' own indices";
             EXPECT_EQ(contour.renderStates[gpu::kRsCullMode], gpu::kCullNone);
+            EXPECT_EQ(contour.renderStates[gpu::kRsAlphaBlendEnable], blend) << "blend " << blend;
             EXPECT_EQ(square.renderStates[gpu::kRsZWriteEnable], 1u) << "the override writes depth, blended too";
             EXPECT_GT(contour.pixelsWritten, 0u) << "the forward pair draws the contour";
             EXPECT_FLOAT_EQ(width[0], 8.0f / 320.0f);

@@ -161,7 +161,7 @@ TEST(MeshTemplateRenderingDataTest, EachVersionReadsExactlyItsRows)
 {
     const std::pair<uint32_t, size_t> kSizes[] = {{3, 96},   {9, 100},   {10, 108}, {20, 110}, {22, 111},
                                                   {24, 116}, {27, 213}, {28, 214}, {31, 215}, {34, 199},
-                                                  {43, 166}, {44, 198}, {48, 199}, {49, 200}};
+                                                  {36, 202}, {43, 166}, {44, 198}, {48, 199}, {49, 200}};
     MeshTemplateRenderingData data;
     for (const auto& [version, size] : kSizes)
     {

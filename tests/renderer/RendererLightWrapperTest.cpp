@@ -136,6 +136,7 @@ TEST_F(RendererLightWrapperTest, EachSubOperationLandsInTheRenderData)
         EXPECT_FLOAT_EQ(d.GetSpotWidth(), 40.0f);
         EXPECT_FLOAT_EQ(d.GetSpotSoftness(), 0.3f);
         EXPECT_FLOAT_EQ(d.GetMaskScaleReciprocal().w, 0.5f);
+        EXPECT_FLOAT_EQ(d.GetMaskRotation().x, 1.0f);
         EXPECT_NE(d.GetAttenuation()[2], 0.0f);
     });
     light->PostDirectionalAmbient(Vector(1, 1, 1, 1), Vector(0.1f, 0.1f, 0.1f, 1), Vector(0.2f, 0.2f, 0.2f, 1), 0.5f,

@@ -37,7 +37,6 @@ public:
     bool IsIdle() const { return m_consumed == m_requested; }
     // While idle: the next `count` bytes were had another way.
     void SkipIdle(uint32_t count);
-    uint32_t GetConsumed() const { return m_consumed; }
 
 private:
     struct Slot

@@ -159,6 +159,14 @@ TEST(DynarrayTest, CopiesAreDeepAndMovesTakeTheBlock)
     Dynarray<uint32_t> copy(array);
     copy[0] = 9;
     EXPECT_EQ(array[0], 1u);
+    // Assignment replaces what was there, and assigning an array to itself keeps it whole.
+    Dynarray<uint32_t> assigned;
+    assigned.Add(7);
+    assigned = array;
+    EXPECT_EQ(Contents(assigned), (std::vector<uint32_t>{1, 2}));
+    Dynarray<uint32_t>& same = assigned;
+    assigned = same;
+    EXPECT_EQ(Contents(assigned), (std::vector<uint32_t>{1, 2}));
     Dynarray<uint32_t> moved(std::move(copy));
     EXPECT_EQ(Contents(moved), (std::vector<uint32_t>{9, 2}));
     EXPECT_EQ(copy.Count(), 0);

@@ -169,6 +169,8 @@ TEST_F(FileSystemTest, DotsNeverLeaveTheMountsForTheDisk)
     EXPECT_EQ(ReadAll("common/Scripts/../Scripts/./Main.lua"), "print(1)\n");
     m_folder.WriteFile("common/Scripts/..x.lua", "dots");
     EXPECT_EQ(ReadAll("common/Scripts/./..x.lua"), "dots") << "a name that starts with two dots is a name";
+    m_folder.WriteFile("common/Scripts/.x", "dot");
+    EXPECT_EQ(ReadAll("common/Scripts/.x"), "dot") << "so is a two-character name that starts with one";
     ConsoleCapture capture;
     EXPECT_FALSE(gFileSystem.FileExists("common/../secret.txt", nullptr, nullptr));
     EXPECT_EQ(gFileSystem.OpenInputStream("common/../secret.txt", nullptr, nullptr, 0), nullptr);

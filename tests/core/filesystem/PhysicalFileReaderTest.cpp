@@ -27,6 +27,11 @@ TEST(PhysicalFileReaderTest, LongestPathFailsPlainlyAndKeptFilesCloseWithTheRead
     const auto before = openHandles();
     reader->WaitFor(reader->PostRead(1, 0, (folder / "data.bin").c_str(), 2, bytes, 4, &got));
     EXPECT_EQ(std::string(bytes, got), "cdef");
+    reader->Close();
+    EXPECT_EQ(openHandles(), before);
+    // Used again after Close, the reader reopens what it needs and closes it once at the end.
+    reader->WaitFor(reader->PostRead(1, 0, (folder / "data.bin").c_str(), 0, bytes, 4, &got));
+    EXPECT_EQ(std::string(bytes, got), "abcd");
     reader.reset();
     EXPECT_EQ(openHandles(), before);
 }

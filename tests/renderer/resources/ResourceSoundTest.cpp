@@ -197,6 +197,8 @@ TEST_F(ResourceSoundTest, OggFilesAreKeptWholeAndEvictionFreesThem)
     ASSERT_EQ(tone->GetSampleSize(), ogg.size());
     EXPECT_EQ(std::memcmp(tone->GetSampleData(), ogg.data(), ogg.size()), 0);
     EXPECT_LT(FreeBytes(), freeBefore);
+    for (const SystemMemoryChunk* chunk = gSoundMemoryPool.GetFirstChunk(); chunk != nullptr; chunk = chunk->GetNext())
+        EXPECT_FALSE(chunk->IsLoading()) << "a read file's chunk is no longer loading";
     tone->Release();
     // The sound engine's script calls reach the manager's pool of sounds.
     SoundEngine sounds;

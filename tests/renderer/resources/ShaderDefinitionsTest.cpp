@@ -70,6 +70,7 @@ TEST(ShaderDefinitionsTest, TextFormBuildsSortedFamiliesAndOptions)
     ShaderFamily* family = definitions.Find("fX");
     ASSERT_NE(family, nullptr);
     EXPECT_TRUE(family->m_deferred);
+    EXPECT_FALSE(family->m_solidNonDeferred) << "unless the text says so";
     EXPECT_EQ(family->FindOption("a_pixel"), 0);
     EXPECT_EQ(family->FindOption("HARDWARE_DEPTH"), 5);
     EXPECT_EQ(family->FindOption("missing"), -1);

@@ -24,7 +24,8 @@ TEST(ClassRegistrationTest, EveryAreasClassesAreMadeByNameAndRegisteringAgainAdd
                              "VertexShaderObject", "PixelShaderObject", "ShaderParameterDefinition", "ShaderOption",
                              "ShaderFamily", "ResourceEntry", "ResourceList", "StringHistoryContainer",
                              "EntityTemplate", "EntityTemplateStub", "EntitySet", "EntityLayer", "EntityLayerGroup",
-                             "EntityLayerSystem", "SoundEntrySoundList", "SoundEntry", "SoundEntriesContainer"})
+                             "EntityLayerSystem", "CompoundTemplate", "CompoundTemplateElement", "ShaderPresetElement",
+                             "LightmapMapping", "SoundEntrySoundList", "SoundEntry", "SoundEntriesContainer"})
     {
         std::unique_ptr<RTTIPolyBaseClass> object(RTTIClassRegistry::CreateObject(name));
         ASSERT_NE(object, nullptr) << name;

@@ -154,10 +154,13 @@ TEST_F(EntityLayerSystemTest, IdSlotsBelongToTheirLayerOnly)
 TEST_F(EntityLayerSystemTest, ARecordReadOverTheTreeKeepsTheNewLayersFindable)
 {
     // Each switch travels in its own field.
-    AddLayer(m_system.GetRoot(), "Props", 5)->m_visibleInGame = false;
+    EntityLayer* props = AddLayer(m_system.GetRoot(), "Props", 5);
+    props->m_visibleInGame = false;
     const size_t size = m_system.SerializeToMemory(nullptr, 0, 0);
     std::vector<uint8_t> record(size);
     ASSERT_EQ(m_system.SerializeToMemory(record.data(), record.size(), 0), size);
+    // What the record holds wins over the live tree.
+    props->m_visibleInGame = true;
     // The new layers take ids 1 and 5 before the old ones die.
     ASSERT_TRUE(m_system.DeserializeFromMemory(record.data(), record.size(), 0));
     ASSERT_NE(EntityLayer::FindById(5), nullptr);

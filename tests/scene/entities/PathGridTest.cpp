@@ -333,6 +333,10 @@ TEST_F(PathGridTest, TheGridIsBuiltFromRoundedCountsAndItsHeightCanChange)
     EXPECT_EQ(grid.GetCountX(), 19u);
     grid.Build(BoundingBox4(Vector(0, 0, 0, 1), Vector(4, 10, 100, 1)), 10.0f);
     EXPECT_TRUE(grid.IsEmpty());
+    // Bounds at the edge of the float range are unbounded, on the height alone too.
+    constexpr float kMax = std::numeric_limits<float>::max();
+    grid.Build(BoundingBox4(Vector(0, -kMax, 0, 1), Vector(96, kMax, 95, 1)), 10.0f);
+    EXPECT_TRUE(grid.IsEmpty());
     grid.SetHeightRange(-1.0f, 1.0f); // the refused grid has no cell left to raise
 }
 

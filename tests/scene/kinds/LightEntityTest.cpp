@@ -212,6 +212,10 @@ TEST_F(LightEntityTest, ATubeReachesHalfItsLengthEachWay)
 
 TEST_F(LightEntityTest, ADirectionalAmbientLightCarriesItsColoursModeAndViews)
 {
+    // Until edited, a light is one-sided and wraps nothing around.
+    const LightCall plain = Refresh(MakeLight(LightTemplate::LIGHT_DIRECTIONAL_AMBIENT));
+    EXPECT_EQ(plain.twoSided, 0u);
+    EXPECT_FLOAT_EQ(plain.wrap, 0.0f);
     LightEntity* light = MakeLight(LightTemplate::LIGHT_DIRECTIONAL_AMBIENT);
     ASSERT_TRUE(Set(light, "Two sided mode", "2"));
     ASSERT_TRUE(Set(light, "Wrap around factor", "0.5"));

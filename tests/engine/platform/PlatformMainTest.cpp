@@ -372,6 +372,9 @@ TEST_F(PlatformMainTest, DraggingKeepsTheSizeUntilTheResizeSettles)
 TEST_F(PlatformMainTest, ClosingTheWindowEndsTheLoop)
 {
     Start(false);
+    const uint32_t frames = win::GetCountedFrames();
+    ASSERT_TRUE(RunMainLoopTurn());
+    EXPECT_EQ(win::GetCountedFrames(), frames + 1) << "NORVEX_MAX_FRAMES closes the window after so many turns";
     win::test::PostClose(Window());
     EXPECT_FALSE(RunMainLoopTurn());
     EXPECT_TRUE(gGame.IsQuitting());

@@ -498,6 +498,7 @@ TEST_F(GpuDeviceTest, TexturesTargetsAndViewportRules)
 
     std::vector<VertexElement> elements(kMaxVertexElements, kPositionUv[0]);
     GpuVertexDeclaration* declaration = nullptr;
+    EXPECT_EQ(m_device->CreateVertexDeclaration(nullptr, &declaration), kErrInvalidCall) << "no element list";
     EXPECT_EQ(m_device->CreateVertexDeclaration(elements.data(), &declaration), kErrInvalidCall) << "no end marker";
     elements.back() = kDeclEnd;
     ASSERT_EQ(m_device->CreateVertexDeclaration(elements.data(), &declaration), kOk) << "the end marker last";

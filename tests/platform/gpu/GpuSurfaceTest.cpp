@@ -99,6 +99,9 @@ TEST_F(GpuSurfaceTest, EveryColourFormatCreatesLocksLoadsAndReadsBack)
         GpuTexture* texture = nullptr;
         ASSERT_EQ(m_device->CreateTexture(8, 8, 0, 0, info.format, kPoolManaged, &texture), kOk);
         EXPECT_EQ(texture->GetLevelCount(), 4u);
+        SurfaceDesc desc;
+        ASSERT_EQ(texture->GetLevelDesc(2, &desc), kOk);
+        EXPECT_EQ((std::pair{desc.width, desc.height}), (std::pair{2u, 2u})) << "the chain halves per level";
         GpuSurface* level = nullptr;
         ASSERT_EQ(texture->GetSurfaceLevel(0, &level), kOk);
         EXPECT_EQ(texture->GetSurfaceLevel(0, nullptr), kErrInvalidCall);

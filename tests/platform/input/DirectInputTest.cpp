@@ -116,6 +116,8 @@ TEST_F(DirectInputTest, PadStateIsReportedInTheGivenRange)
     std::unique_ptr<input::Device> pad = OpenFirstPad();
     ASSERT_NE(pad, nullptr);
     EXPECT_EQ(input::GetGamePadOpenCount(handle), 1u);
+    const std::unique_ptr<input::Device> keyboard = m_directInput->CreateDevice(input::kSystemKeyboardGuid);
+    EXPECT_EQ(input::GetGamePadOpenCount(handle), 1u) << "the keyboard counts against no pad";
     ASSERT_EQ(pad->SetDataFormat(input::DataFormat::Joystick), input::kOk);
     ASSERT_EQ(pad->SetCooperativeLevel(&m_window, input::kCooperativeExclusive | input::kCooperativeBackground),
               input::kOk);

@@ -166,6 +166,9 @@ TEST(TEnvelopeTest, BezierHandlesShapeTheCurveAndTheSolverInvertsTime)
     // Values 0, 30, 30, 0 at even times: the middle of the segment is 3/4 of the handles' 30.
     const TEnvelope<Vector> hump = Curve({{0, 0}, {1, 30}, {2, 30}, {3, 0}}, Envelope::INTERPOLATION_CUBIC_BEZIER);
     EXPECT_NEAR(ValueAt(hump, 1.5f), 22.5f, 1e-3f);
+    // The first key weighs in with its own eighth: 8 lifts the middle by one.
+    const TEnvelope<Vector> lifted = Curve({{0, 8}, {1, 30}, {2, 30}, {3, 0}}, Envelope::INTERPOLATION_CUBIC_BEZIER);
+    EXPECT_NEAR(ValueAt(lifted, 1.5f), 23.5f, 1e-3f);
 }
 
 TEST(TEnvelopeTest, CombineModesMeetTheConstantAndDisabledGivesIt)

@@ -108,6 +108,7 @@ TEST_F(EntitySoundEmitterTest, PlayMakesAnInstanceAtTheEmitterWithTheGivenParame
     params.LoopCount = 0;
     params.Channel = kSoundChannelCount; // one past the last: mended to channel 0
     params.Class = SOUNDCLASS_MAX;       // unknown: mended to a sound effect
+    params.StreamingBufferSize = 4096;
     const uint32_t streamed = emitter->PostPlay("music.ogg", &params);
     const uint32_t plain = emitter->PostPlay("hit.wav", nullptr);
     EXPECT_NE(streamed, 0u);
@@ -122,6 +123,7 @@ TEST_F(EntitySoundEmitterTest, PlayMakesAnInstanceAtTheEmitterWithTheGivenParame
     EXPECT_EQ(instances[0].params.LoopCount, 0u);
     EXPECT_EQ(instances[0].params.Channel, 0u);
     EXPECT_EQ(instances[0].params.Class, uint32_t(SOUNDCLASS_SFX));
+    EXPECT_EQ(instances[0].params.StreamingBufferSize, 4096u) << "the last field of the block arrives too";
     EXPECT_TRUE(m_log.Contains("Audio channel out of range - 16", CONSOLE_ERROR));
     EXPECT_EQ(instances[1].name, "hit.wav");
     EXPECT_FALSE(instances[1].streamed);

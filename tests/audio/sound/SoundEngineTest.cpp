@@ -25,6 +25,9 @@ TEST_F(SoundEngineTest, IdsCountFromOneAndNeverTakeTheReservedValues)
     EXPECT_EQ(sound.Engine().PlaySystemSound(nullptr, nullptr), 0u);
     EXPECT_EQ(sound.Engine().PlaySystemSound("tone.ogg", nullptr), 1u);
     EXPECT_EQ(sound.Engine().PlaySystemSound("tone.ogg", nullptr), 2u);
+    sound.Engine().Flush();
+    EXPECT_EQ(sound.Engine().GetHandledCount(SOUND_COMMAND_PLAY), 2u) << "a refused name posts nothing";
+    EXPECT_EQ(sound.Engine().GetHandledCount(kSoundCommandLimit), 0u);
     sound.Engine().SetLastInstanceId(0xFFFFFFFDu);
     EXPECT_EQ(sound.Engine().NextInstanceId(), 0xFFFFFFFEu);
     EXPECT_EQ(sound.Engine().NextInstanceId(), 1u);

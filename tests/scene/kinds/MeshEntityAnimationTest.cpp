@@ -205,6 +205,17 @@ TEST_F(MeshEntityAnimationTest, RootMotionMovesOrTurnsTheEntity)
     Advance(walker, 0.5f);
     EXPECT_NEAR(walker->GetGlobalLocationMatrix().rows[3].x, 10.0f, 1e-3f);
     EXPECT_NEAR(walker->GetGlobalLocationMatrix().rows[0].x, 1.0f, 1e-5f) << "the axes stay";
+    // A walker turned a quarter round strides along its own x axis, from where it stood.
+    MeshEntity* turned = Knight();
+    Matrix facing;
+    facing.LoadYRotation(90.0f);
+    facing.rows[3] = Vector(5, 0, 0, 1);
+    turned->SetGlobalLocationMatrix(facing);
+    ASSERT_TRUE(turned->StartAnimation(m_root, NameString("Stride"), &drive));
+    Advance(turned, 0.0f);
+    Advance(turned, 0.5f);
+    EXPECT_NEAR(turned->GetGlobalLocationMatrix().rows[3].x, 5.0f, 1e-3f);
+    EXPECT_NEAR(std::fabs(turned->GetGlobalLocationMatrix().rows[3].z), 5.0f, 1e-3f);
     // Played backwards, the motion counts from the clip's end pose: halfway back is 5 behind.
     MeshEntity* back = Knight(Vector(5, 0, 0, 1));
     const AnimationParams reverse = Params(ANIMFLAG_POSITIONDRIVE | ANIMFLAG_BACKWARDS);

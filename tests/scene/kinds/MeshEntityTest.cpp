@@ -280,6 +280,8 @@ TEST_F(MeshEntityTest, WithoutSkeletonTheHierarchyOperationsAreNeutral)
     entity->Animate();
     EXPECT_TRUE(m_log.Messages().empty());
 
+    EXPECT_FALSE(entity->MountEntity(NameString("Hand"), nullptr, Matrix::ONE, 0));
+    EXPECT_FALSE(entity->MountEntity(NameString("Arm"), NameString("Hand"), nullptr, Matrix::ONE, 0));
     EXPECT_FALSE(entity->MountEntity(NameString("Hand"), child, Matrix::ONE, 0));
     EXPECT_TRUE(m_log.Contains("Cannot mount Sword to Knight because only children can be mounted", 4));
     EXPECT_FALSE(entity->MountEntity(NameString("Arm"), NameString("Hand"), child, Matrix::ONE, 0));

@@ -8,6 +8,7 @@
 #include "core/reflection/RTTIClassRegistry.h"
 #include "renderer/resources/ResourceList.h"
 #include "renderer/resources/ResourceManager.h"
+#include "renderer/resources/ResourcePool.h"
 #include "scene/SceneClassRegistration.h"
 #include "scene/templates/EntityTemplate.h"
 #include "scene/templates/EntityTemplateStub.h"
@@ -297,6 +298,10 @@ TEST_F(TemplateBodyReaderTest, BinaryTemplatesLoadThroughTheirStubsWithSuffixesA
     // Unloading twice (the sweep, then the stub going) touches no freed template.
     gTemplateManager.UnloadUnusedTemplates();
     EXPECT_EQ(gTemplateManager.FindStubByPath("Units/Tank")->GetTemplate(), nullptr) << "the sweep reaches folders";
+    {
+        os::ScopedLock lock(ResourceManager::GetLock());
+        EXPECT_EQ(m_manager.GetPool(RESOURCE_TYPE_TEMPLATE)->GetCount(), 0) << "evicted before the sweep returns";
+    }
     EXPECT_TRUE(gTemplateManager.FindStubByPath("Units/Tank")->UnloadTemplate());
     EXPECT_TRUE(gTemplateManager.FindStubByPath("Units/Tank")->UnloadTemplate());
 }

@@ -229,6 +229,12 @@ TEST_F(TemplateManagerFilesTest, AHandMadeIndexLoadsAndEveryForgedCountIsRefused
     forged[bytes.size() - 4 - 3 * 16 - 4 - 6 - 4 - 4] = 0xFF;
     EXPECT_FALSE(manager.ReadTemplateInfo(forged.data(), forged.size()));
     EXPECT_EQ(manager.GetRootFolder(), nullptr);
+    // A root name longer than the bytes left, with whole folder records after it.
+    forged = bytes;
+    forged[4 + (4 + 24) + (4 + 26) + 1] = 1;
+    EXPECT_FALSE(manager.ReadTemplateInfo(forged.data(), forged.size()));
+    EXPECT_TRUE(log.Contains("the root folder record is cut short", CONSOLE_ERROR));
+    EXPECT_EQ(manager.GetRootFolder(), nullptr);
     // A GUID a stub made elsewhere holds already refuses the index; that stub stays.
     auto* held = new EntityTemplateStub;
     SimpleGUID second;

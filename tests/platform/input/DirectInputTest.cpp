@@ -42,6 +42,7 @@ TEST_F(DirectInputTest, KeyboardFollowsFocusAndDataFormat)
     ASSERT_NE(keyboard, nullptr);
     uint8_t keys[256];
     EXPECT_EQ(keyboard->Acquire(), input::kInvalidArgument); // no data format yet
+    EXPECT_EQ(keyboard->GetDeviceState(1, keys), input::kInvalidArgument);
     EXPECT_EQ(keyboard->SetCooperativeLevel(&m_window, input::kCooperativeExclusive | input::kCooperativeNonExclusive |
                                                            input::kCooperativeForeground),
               input::kInvalidArgument);

@@ -197,10 +197,12 @@ TEST_F(WindowTest, PaintingFollowsInvalidation)
     GetLastFill(window, fill, colour, fills);
     EXPECT_EQ(fills, 1u) << "painted windows are valid";
 
+    SetCursorPos(7, 9);
     InvalidateRect(window);
     PumpMessages();
     GetLastFill(window, fill, colour, fills);
     EXPECT_EQ(fills, 2u) << "the queue makes a paint message for an invalid window";
+    EXPECT_EQ(Recorded().back().position, (Point{7, 9})) << "made with the cursor position, as a posted one";
     PumpMessages();
     GetLastFill(window, fill, colour, fills);
     EXPECT_EQ(fills, 2u);

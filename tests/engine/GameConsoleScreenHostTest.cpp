@@ -143,9 +143,11 @@ TEST_F(GameConsoleScreenHostTest, EnteredLinesRunOncePerFrameWithTheCallRule)
 
     Type("Mark");
     gGame.OnKeyDown(UIGameConsoleScreen::kKeyEnter);
+    gConsole.Print("logged before");
     gGame.ExecuteConsoleCommands();
     EXPECT_EQ(Line(0), "Mark()");
-    EXPECT_EQ(Line(1), "gValue = 7");
+    EXPECT_EQ(Line(1), "logged before") << "a line logged earlier is shown before the echo";
+    EXPECT_EQ(Line(2), "gValue = 7");
     EXPECT_EQ(GlobalNumber("gCalls"), 2.0);
     const Vector grey = LineColour(0);
     EXPECT_FLOAT_EQ(grey.x, 0.5f);

@@ -86,6 +86,24 @@ TEST_F(GameEntityListsTest, AllRunsEveryCallWhateverItsTimeAndDeadEntitiesAreDro
     EXPECT_FALSE(m_lists.IsEntityCallQueued(40) || m_lists.IsEntityCallQueued(41));
 }
 
+TEST_F(GameEntityListsTest, AnEntityStaysPendingWhileEitherQueueStillHoldsACallForIt)
+{
+    // A call that runs must not drop the later one, timed or not yet sorted, that waits behind it.
+    Entity* timed = CreateCounting();
+    Entity* unsorted = CreateCounting();
+    SafePointer<Entity> timedWatch(timed), unsortedWatch(unsorted);
+    m_lists.QueueTimedEntityCall(timed, 10, GameEntityLists::CALL_NET_INIT);
+    m_lists.QueueTimedEntityCall(timed, 5000, GameEntityLists::CALL_DESTROY);
+    m_lists.QueueTimedEntityCall(unsorted, 10, GameEntityLists::CALL_NET_INIT);
+    m_lists.QueueEntityCall(unsorted, GameEntityLists::CALL_DESTROY);
+    m_lists.FireDueEntityCalls(false, 100);
+    EXPECT_TRUE(timed->m_pendingNetworkCall);
+    EXPECT_TRUE(unsorted->m_pendingNetworkCall);
+    m_lists.FireDueEntityCalls(true, 0);
+    EXPECT_FALSE(timedWatch);
+    EXPECT_FALSE(unsortedWatch);
+}
+
 TEST_F(GameEntityListsTest, DestroyCallsGiveUpTheMultiplayerId)
 {
     Entity* e = CreateCounting();

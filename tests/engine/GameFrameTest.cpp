@@ -142,6 +142,7 @@ TEST_F(GameFrameTest, ABigFrameTickVetoFreezesGameTimeWithoutABacklog)
     EXPECT_EQ(gGame.GetFrameCounter(), frames) << "a vetoed frame runs no logic";
     m_delegate.bigFrameTick = true;
     EXPECT_LE(Frame(kFrame30), 1) << "the frozen second is not caught up";
+    EXPECT_NEAR(gGame.GetFrameStep(), 1.0f / 30.0f, 1e-4f) << "nor does it enter the frame average as a stall";
 }
 
 TEST_F(GameFrameTest, SmoothModeStepsThroughWholeTicksAndTheRemainder)

@@ -53,8 +53,12 @@ TEST(TimedFloatTransitionTest, ANewTransitionHalfWayStartsFromTheHalfWayValue)
     // Setting a value outright finishes the transition where it stands.
     transition.Set(4.0f);
     EXPECT_FLOAT_EQ(transition.GetProgress(), 1.0f);
-    // No duration: the value and the target both jump there.
+    // No duration: the value and the target both jump there, even over a running transition,
+    // which a later frame must not resume.
+    transition.Start(Time(second), 5.0f, 1.0f, EASING_LINEAR);
     transition.Start(Time(second), -1.0f, 0.0f, EASING_LINEAR);
     EXPECT_EQ(std::vector<float>({transition.GetCurrent(), transition.GetTarget()}),
               std::vector<float>({-1.0f, -1.0f}));
+    transition.Update(Time(second * 3 / 2));
+    EXPECT_FLOAT_EQ(transition.GetCurrent(), -1.0f);
 }

@@ -58,6 +58,7 @@ TEST_F(DirectInputPadTest, PadsListedAsXInputAreNeverOpened)
     input::AddListedDevice("USB\\VID_045E&PID_02FF&IG_01\\8&1");
     EXPECT_FALSE(m_pad.Connect());
     EXPECT_FALSE(m_pad.HasDevice());
+    EXPECT_TRUE(m_pad.HasJoystickConfig()) << "the system's first joystick is configured, XInput or not";
 
     const uint32_t plainPad = input::PlugGamePad(PlainPadSpec());
     EXPECT_TRUE(m_pad.Connect());

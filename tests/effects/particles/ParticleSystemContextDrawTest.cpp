@@ -237,6 +237,9 @@ TEST_F(ParticleSystemContextDrawTest, AParticleEntityIsTintedByTheScenesEffectCo
     NorvexRenderer& renderer = m_harness.GetRenderer();
     ParticleSystem system;
     RedQuadSystem(system);
+    // White particles, so that every channel shows its own product.
+    for (const char* node : {"Node 0 color", "Node 1 color", "Node 2 color", "Node 3 color"})
+        SetParticleProperty(system, node, "255 255 255 255 1");
     ASSERT_NE(system.GetVertexShaderResource(), nullptr);
     renderer.SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
     auto* context = new ParticleEntityRenderingContext(renderer, false);
@@ -254,10 +257,10 @@ TEST_F(ParticleSystemContextDrawTest, AParticleEntityIsTintedByTheScenesEffectCo
         gSceneEnvironment.CreateSets();
         gSceneEnvironment.StartBlend(&scene, SceneEnvironment::kBlendTemporary, 0, 0.0f);
     });
-    const uint32_t tinted = DrawCentre([&] { context->Draw(Matrix::ONE, 0, Vector(1, 1, 1, 1)); });
+    const uint32_t tinted = DrawCentre([&] { context->Draw(Matrix::ONE, 0, Vector(1, 0.5f, 0.25f, 1)); });
     RunOnRenderThread(renderer, [&](NorvexRenderer&) { gSceneEnvironment.DeleteSets(); });
-    EXPECT_EQ(plain, 0xFFFF0000u) << "the defaults multiply by one";
-    EXPECT_EQ(tinted, 0xFF800000u) << "red times the scene's 0.5";
+    EXPECT_EQ(plain, 0xFFFFFFFFu) << "the defaults multiply by one";
+    EXPECT_EQ(tinted, 0xFF808040u) << "red times the scene's 0.5, green and blue times the draw's";
     for (const uint32_t skipped : {0x01u, 0x10u})
         EXPECT_EQ(DrawCentre([&] { context->Draw(Matrix::ONE, skipped, Vector(1, 1, 1, 1)); }), 0xFF000000u) << skipped;
 

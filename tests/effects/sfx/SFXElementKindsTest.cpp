@@ -302,6 +302,10 @@ TEST_F(SFXElementKindsTest, ReferencedTemplatesAreKeptOnlyWhenOfTheirKind)
     const int32_t references = mesh->GetReferenceCount();
     meshElement.ResolveResources(false);
     EXPECT_EQ(mesh->GetReferenceCount(), references);
+    // An edited mesh: the refresh an effect asks for on a mesh change takes its new box.
+    mesh->SetStaticBoundingBox(BoundingBox4(Vector(-2, -1, 0, 1), Vector(2, 1, 5, 1)));
+    meshElement.RefreshResource();
+    EXPECT_FLOAT_EQ(meshElement.GetBox().max.z, 5.0f);
 
     // A particle template where a mesh belongs is released and reported by name.
     meshElement.SetMeshTemplateGUID(Guid(2));

@@ -229,6 +229,22 @@ TEST_F(SFXQuadElementDrawTest, ARefractingQuadCopiesTheSceneBehindItAndDrawsWith
     EXPECT_FLOAT_EQ(power[0], 0.5f);
     EXPECT_FLOAT_EQ(power[1], 3.0f);
     EXPECT_EQ(blendEnable, 0u) << "the refraction shader blends by itself";
+
+    // Below its level a refracting quad draws as a plain one, or not at all when it does not blend.
+    ASSERT_TRUE(quad.GetClassProperties()->FindProperty("Refraction level")->SetFromText(&quad, "3"));
+    for (const auto& [blending, expected] : {std::pair{"2", 1u}, {"0", 0u}})
+    {
+        ASSERT_TRUE(quad.GetClassProperties()->FindProperty("Blending mode")->SetFromText(&quad, blending));
+        RunOnRenderThread(renderer, [&](NorvexRenderer& r) {
+            gpu::GpuDevice* const device = r.GetDevice();
+            const size_t before = device->GetDrawLog().size();
+            device->BeginScene();
+            quad.Draw(Matrix::ONE, Vector(1, 1, 1, 1), &context, 1, 0, 0);
+            device->EndScene();
+            draws = device->GetDrawLog().size() - before;
+        });
+        EXPECT_EQ(draws, expected) << blending;
+    }
 }
 
 // The quad covers the middle half of the 320 x 240 frame (x 80 to 240, y 60 to 180); the scene behind

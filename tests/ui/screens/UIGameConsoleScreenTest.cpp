@@ -178,8 +178,12 @@ TEST_F(UIGameConsoleScreenTest, ATwelfthLinePushesTheOldestOut)
     EXPECT_EQ(m_screen.GetLine(1).GetText(), "line 10");
     EXPECT_FLOAT_EQ(m_screen.GetLineColour(1).x, 0.5f) << "colours move with their text";
     EXPECT_EQ(m_screen.GetLine(10).GetText(), "line 1") << "line 0 fell off";
-    m_screen.AddLine(nullptr, kGrey);
+    const float faded[4] = {0.25f, 0.5f, 0.75f, 0.4f};
+    m_screen.AddLine(nullptr, faded);
     EXPECT_EQ(m_screen.GetLine(0).GetText(), "");
+    const Vector& colour = m_screen.GetLineColour(0);
+    EXPECT_EQ((std::vector<float>{colour.x, colour.y, colour.z, colour.w}), (std::vector<float>{0.25f, 0.5f, 0.75f, 0.4f}))
+        << "every channel is kept, alpha too";
 }
 
 TEST_F(UIGameConsoleScreenTest, LayoutFollowsTheWindowSize)

@@ -146,21 +146,21 @@ TEST_F(UIGameConsoleScreenTest, CaretKeysMoveAndShiftSelects)
     for (char c : std::string("abcd"))
         m_screen.OnChar(uint8_t(c));
     UITextInput& input = m_screen.GetInput();
-    m_screen.OnKey(UIGameConsoleScreen::kKeyHome);
+    EXPECT_TRUE(m_screen.OnKey(UIGameConsoleScreen::kKeyHome));
     EXPECT_EQ(input.GetCursor(), 0u);
-    m_screen.OnKey(UIGameConsoleScreen::kKeyRight);
+    EXPECT_TRUE(m_screen.OnKey(UIGameConsoleScreen::kKeyRight));
     win::test::SetKeyHeld(UIGameConsoleScreen::kKeyShift, true);
-    m_screen.OnKey(UIGameConsoleScreen::kKeyRight);
-    m_screen.OnKey(UIGameConsoleScreen::kKeyRight);
+    EXPECT_TRUE(m_screen.OnKey(UIGameConsoleScreen::kKeyRight));
+    EXPECT_TRUE(m_screen.OnKey(UIGameConsoleScreen::kKeyRight));
     win::test::SetKeyHeld(UIGameConsoleScreen::kKeyShift, false);
     EXPECT_EQ(input.GetSelectionStart(), 1u);
     EXPECT_EQ(input.GetSelectionLength(), 2u);
     EXPECT_EQ(input.GetSelectionElement(), &m_screen.GetSelection()) << "the input places the highlight";
-    m_screen.OnKey(UIGameConsoleScreen::kKeyDelete);
+    EXPECT_TRUE(m_screen.OnKey(UIGameConsoleScreen::kKeyDelete));
     EXPECT_EQ(input.GetText(), "ad");
-    m_screen.OnKey(UIGameConsoleScreen::kKeyEnd);
-    m_screen.OnKey(UIGameConsoleScreen::kKeyLeft);
-    m_screen.OnKey(UIGameConsoleScreen::kKeyBackspace);
+    EXPECT_TRUE(m_screen.OnKey(UIGameConsoleScreen::kKeyEnd));
+    EXPECT_TRUE(m_screen.OnKey(UIGameConsoleScreen::kKeyLeft));
+    EXPECT_TRUE(m_screen.OnKey(UIGameConsoleScreen::kKeyBackspace));
     EXPECT_EQ(input.GetText(), "d");
 
     EXPECT_FALSE(m_screen.OnKey(7)) << "below Backspace";

@@ -202,6 +202,12 @@ TEST_F(UITextDrawTest, BoxLinesAlignAndCarryTheirBlendWindow)
     DrawScreen(*m_screen);
     EXPECT_EQ(TextDraws(), 1u);
     EXPECT_EQ(Pixel(99, 10), kWhite) << "the window's first line is drawn first";
+    // Bottom alignment counts the lines above the window too: "ef" ends two lines (28) above y 40.
+    box->SetPositionXYZ(100.0f, 40.0f, 0.0f);
+    box->SetAlignment(TEXTALIGNMENT_RIGHT, TEXTVERTICALALIGNMENT_BOTTOM);
+    DrawScreen(*m_screen);
+    EXPECT_EQ(Pixel(99, 12), kWhite);
+    EXPECT_EQ(Pixel(99, 26), kBlack) << "not one line lower";
     box->SetLinesToRender(3, 1);
     DrawScreen(*m_screen);
     EXPECT_EQ(TextDraws(), 0u);

@@ -78,6 +78,9 @@ TEST_F(UITrackingDrawTest, TrackedElementsLandWhereTheSceneCameraProjectsTheirEn
          0.0f, 241, 61, 238, 61},
         {"a border marker hides while on screen", UIENTITYTRACKING_BORDERONLY, Vector(0.5f, 0.5f, 0, 1),
          Vector(0, 0, 0, 0), 0.0f, 241, 61, 238, 61, 1.0f, kBlack},
+        {"a health bar near the screen shows even as a border marker",
+         UIENTITYTRACKING_BORDERONLY | UIENTITYTRACKING_HEALTHBARMODE, Vector(0.5f, 0.5f, 0, 1), Vector(0, 0, 0, 0),
+         0.0f, 241, 61, 238, 61},
         {"a health bar far off screen hides", UIENTITYTRACKING_HEALTHBARMODE | UIENTITYTRACKING_PERSPECTIVESCALE,
          Vector(-1.4375f, 0, 0, 1), Vector(0, 0, 0, 0), 0.0f, 10, 125, 31, 125, 10.0f, kBlack},
     };

@@ -146,21 +146,21 @@ TEST_F(UIGameConsoleScreenTest, CaretKeysMoveAndShiftSelects)
     for (char c : std::string("abcd"))
         m_screen.OnChar(uint8_t(c));
     UITextInput& input = m_screen.GetInput();
-    m_screen.OnKey(UIGameConsoleScreen::kKeyHome);
+    EXPECT_TRUE(m_screen.OnKey(UIGameConsoleScreen::kKeyHome));
     EXPECT_EQ(input.GetCursor(), 0u);
-    m_screen.OnKey(UIGameConsoleScreen::kKeyRight);
+    EXPECT_TRUE(m_screen.OnKey(UIGameConsoleScreen::kKeyRight));
     win::test::SetKeyHeld(UIGameConsoleScreen::kKeyShift, true);
-    m_screen.OnKey(UIGameConsoleScreen::kKeyRight);
-    m_screen.OnKey(UIGameConsoleScreen::kKeyRight);
+    EXPECT_TRUE(m_screen.OnKey(UIGameConsoleScreen::kKeyRight));
+    EXPECT_TRUE(m_screen.OnKey(UIGameConsoleScreen::kKeyRight));
     win::test::SetKeyHeld(UIGameConsoleScreen::kKeyShift, false);
     EXPECT_EQ(input.GetSelectionStart(), 1u);
     EXPECT_EQ(input.GetSelectionLength(), 2u);
     EXPECT_EQ(input.GetSelectionElement(), &m_screen.GetSelection()) << "the input places the highlight";
-    m_screen.OnKey(UIGameConsoleScreen::kKeyDelete);
+    EXPECT_TRUE(m_screen.OnKey(UIGameConsoleScreen::kKeyDelete));
     EXPECT_EQ(input.GetText(), "ad");
-    m_screen.OnKey(UIGameConsoleScreen::kKeyEnd);
-    m_screen.OnKey(UIGameConsoleScreen::kKeyLeft);
-    m_screen.OnKey(UIGameConsoleScreen::kKeyBackspace);
+    EXPECT_TRUE(m_screen.OnKey(UIGameConsoleScreen::kKeyEnd));
+    EXPECT_TRUE(m_screen.OnKey(UIGameConsoleScreen::kKeyLeft));
+    EXPECT_TRUE(m_screen.OnKey(UIGameConsoleScreen::kKeyBackspace));
     EXPECT_EQ(input.GetText(), "d");
 
     EXPECT_FALSE(m_screen.OnKey(7)) << "below Backspace";
@@ -178,8 +178,12 @@ TEST_F(UIGameConsoleScreenTest, ATwelfthLinePushesTheOldestOut)
     EXPECT_EQ(m_screen.GetLine(1).GetText(), "line 10");
     EXPECT_FLOAT_EQ(m_screen.GetLineColour(1).x, 0.5f) << "colours move with their text";
     EXPECT_EQ(m_screen.GetLine(10).GetText(), "line 1") << "line 0 fell off";
-    m_screen.AddLine(nullptr, kGrey);
+    const float faded[4] = {0.25f, 0.5f, 0.75f, 0.4f};
+    m_screen.AddLine(nullptr, faded);
     EXPECT_EQ(m_screen.GetLine(0).GetText(), "");
+    const Vector& colour = m_screen.GetLineColour(0);
+    EXPECT_EQ((std::vector<float>{colour.x, colour.y, colour.z, colour.w}), (std::vector<float>{0.25f, 0.5f, 0.75f, 0.4f}))
+        << "every channel is kept, alpha too";
 }
 
 TEST_F(UIGameConsoleScreenTest, LayoutFollowsTheWindowSize)

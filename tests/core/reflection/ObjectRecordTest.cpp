@@ -663,6 +663,8 @@ TEST_F(ObjectRecordTest, EveryValueKindReadsBackAndSwapsEachWord)
             RecordInput in(plain, plainOut.Size()), cut(plain, plainOut.Size() - 1);
             EXPECT_TRUE(property->Deserialize(in, &copy, 0) && property->Equals(&object, &copy)) << property->GetName();
             EXPECT_FALSE(property->Deserialize(cut, &copy, 0)) << property->GetName();
+            RecordInput skipped(plain, plainOut.Size()); // validation passes over exactly the value
+            EXPECT_TRUE(property->Validate(skipped, 0) && skipped.Remaining() == 0) << property->GetName();
         }
         if (property->GetFixedSize() != 0)
         {

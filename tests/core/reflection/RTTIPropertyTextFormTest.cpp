@@ -134,6 +134,11 @@ TEST(RTTIPropertyTextFormTest, ReadingRules)
     changed.Fill();
     changed.m_ints[changed.m_ints.Count() - 1] += 1;
     EXPECT_FALSE(filled.GetClassProperties()->FindProperty("Ints")->Equals(&filled, &changed));
+    // And arrays of objects whose elements differ inside.
+    changed.m_embeddedPointers[0]->m_count += 1;
+    EXPECT_FALSE(filled.GetClassProperties()->FindProperty("Embedded pointers")->Equals(&filled, &changed));
+    changed.m_polyPointers[0]->m_weight += 1.0f;
+    EXPECT_FALSE(filled.GetClassProperties()->FindProperty("Poly pointers")->Equals(&filled, &changed));
 
     ASSERT_TRUE(SetText(object, "Short", "70000"));
     EXPECT_EQ(object.m_short, 70000 & 0xFFFF);

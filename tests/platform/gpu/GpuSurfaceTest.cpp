@@ -337,6 +337,7 @@ TEST_F(GpuSurfaceTest, BufferLockRules)
     EXPECT_EQ(fixed->Lock(0, 0, &data, kLockDiscard), kErrInvalidCall);
     EXPECT_EQ(fixed->Lock(0, 0, &data, kLockNoOverwrite), kErrInvalidCall);
     EXPECT_EQ(fixed->Lock(60, 8, &data, 0), kErrInvalidCall) << "past the end";
+    EXPECT_EQ(fixed->Lock(100, 0, &data, 0), kErrInvalidCall) << "a start past the end, to the end";
     ASSERT_EQ(fixed->Lock(16, 0, &data, 0), kOk);
     memset(data, 0xAB, 48);
     void* again = nullptr;

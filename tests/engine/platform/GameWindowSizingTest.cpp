@@ -55,6 +55,8 @@ TEST(GameWindowSizingTest, TheClientAreaNeverShrinksBelowTheMinimum)
     const Rect tiny{10, 10, 60, 60};
     EXPECT_EQ(Constrained(win::kEdgeBottomRight, tiny), (Rect{10, 10, 10 + 800 + kFrameWidth, 10 + 450 + kFrameHeight}));
     EXPECT_EQ(Constrained(win::kEdgeRight, tiny, win::kStylePopup), (Rect{10, 10, 810, 460})) << "no frame on a pop-up";
+    EXPECT_EQ(Constrained(win::kEdgeBottom, tiny), (Rect{10, 10, 10 + 800 + kFrameWidth, 10 + 450 + kFrameHeight}))
+        << "a bottom edge dragged too far up stops at the minimum height";
     const Rect untouched{1, 2, 3, 4};
     EXPECT_EQ(Constrained(9, untouched), untouched) << "an unknown edge leaves the rectangle";
     EXPECT_EQ(Constrained(0, untouched), untouched);

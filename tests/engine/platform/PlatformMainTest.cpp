@@ -8,6 +8,7 @@
 #include "engine/input/InputCodes.h"
 #include "engine/input/InputManager.h"
 #include "platform/input/InputHardware.h"
+#include "platform/os/Clock.h"
 #include "platform/window/Cursor.h"
 #include "platform/window/Display.h"
 #include "platform/window/WindowMessages.h"
@@ -57,6 +58,7 @@ protected:
         gPlatform = PlatformState();
         gGameConfig.SetDefaults();
         unsetenv("NORVEX_RUNTIME_DIR");
+        os::DisableManualCounter();
         EngineStartupFixture::TearDown();
     }
 
@@ -238,11 +240,16 @@ TEST_F(PlatformMainTest, PenAndTouchMouseMessagesAreFilteredOut)
     EXPECT_FLOAT_EQ(input.GetCursorPosition().y, 0.2f);
 
     // A touch: the mouse moves it makes in the next 0.3 s do not move the cursor.
+    os::EnableManualCounter(os::QueryCounter());
     win::test::PostTouch(Window(), 1, 7);
     win::test::PostMouse(Window(), win::kMsgMouseMove, 600, 400);
     ASSERT_TRUE(RunMainLoopTurn());
     EXPECT_FLOAT_EQ(input.GetCursorPosition().x, 0.25f);
-    std::this_thread::sleep_for(std::chrono::milliseconds(350));
+    os::AdvanceManualCounter(os::kCounterFrequency / 4);
+    win::test::PostMouse(Window(), win::kMsgMouseMove, 600, 400);
+    ASSERT_TRUE(RunMainLoopTurn());
+    EXPECT_FLOAT_EQ(input.GetCursorPosition().x, 0.25f) << "a quarter of a second after the touch";
+    os::AdvanceManualCounter(os::kCounterFrequency / 10);
     win::test::PostMouse(Window(), win::kMsgMouseMove, 600, 400);
     ASSERT_TRUE(RunMainLoopTurn());
     EXPECT_FLOAT_EQ(input.GetCursorPosition().x, 0.75f);

@@ -106,6 +106,7 @@ TEST(AdpcmDecoderTest, VoicePlaysDecodedBlocksIncludingAShortLastBlock)
     corrupt[9] = 12;
     buffer.audioData = corrupt.data();
     EXPECT_FALSE(voice->SubmitBuffer(buffer));
+    EXPECT_EQ(engine->GetLastError(), "malformed ADPCM block");
 }
 
 TEST(AdpcmDecoderTest, BuffersNearFourGigabytesNeitherWrapNorHang)

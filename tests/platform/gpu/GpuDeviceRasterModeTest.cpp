@@ -149,6 +149,21 @@ TEST_F(GpuDeviceRasterModeTest, ATargetAFrameReadsBeforeDrawingIsDrawnInEveryFra
     EXPECT_FALSE(m_log.Contains(kStaleWarning));
 }
 
+// A target bound beside the back buffer is new in a frame that is not written: the draw is done.
+TEST_F(GpuDeviceRasterModeTest, TheFirstFrameDrawingASecondTargetIsRasterised)
+{
+    m_device->SetRasterMode(RasterMode::WrittenFrames);
+    m_device->SetFrameImages(m_folder.Path(), 4);
+    ClearTarget(kBlack);
+    PresentFrame();
+    MakeTarget();
+    ASSERT_EQ(m_device->SetRenderTarget(1, m_targetSurface), kOk);
+    Draw(kPrimitiveTriangleStrip, 2, Square(kRed));
+    ASSERT_EQ(m_device->SetRenderTarget(1, nullptr), kOk);
+    EXPECT_EQ(m_device->GetFrameStatistics().skippedPixelWork, 0u);
+    EXPECT_EQ(Probe(4, 4), kRed);
+}
+
 // A target drawn in a skipped frame and read by a later written one shows old pixels: that frame
 // counts the read, and the log says so once per target.
 TEST_F(GpuDeviceRasterModeTest, ReadingPixelsASkippedDrawShouldHaveWrittenIsCountedAndLoggedOnce)

@@ -261,6 +261,16 @@ TEST_F(GpuDeviceRasterTest, IndexedDrawsHonourBaseVertexStartIndexOffsetAndStrid
     m_device->SetIndices(nullptr);
     vb->Release();
     ib->Release();
+
+    // The same quad from memory through 32-bit indices.
+    ClearTarget(kBlack);
+    const ProbeVertex memory[] = {red[0], green[0], green[1], green[2], green[3]};
+    const uint32_t wide[6] = {1, 2, 3, 3, 2, 4};
+    ASSERT_EQ(m_device->DrawIndexedPrimitiveUP(kPrimitiveTriangleList, 1, 4, 2, wide, kFormatIndex32, memory,
+                                               sizeof(ProbeVertex)),
+              kOk);
+    EXPECT_EQ(Probe(25, 15), kGreen);
+    EXPECT_EQ(Probe(2, 2), kBlack);
 }
 
 TEST_F(GpuDeviceRasterTest, NearPlaneClipsAndPerspectiveInterpolatesColour)

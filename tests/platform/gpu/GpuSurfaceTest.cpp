@@ -234,6 +234,9 @@ TEST_F(GpuSurfaceTest, ClearFillsTheViewportOfTargetsAndDepth)
     for (GpuSurface*& surface : d16)
         ASSERT_EQ(m_device->CreateDepthStencilSurface(8, 8, kFormatD16, 0, 0, false, &surface), kOk);
     ASSERT_EQ(m_device->SetDepthStencilSurface(d16[0]), kOk);
+    ASSERT_EQ(m_device->SetViewport({0, 0, 64, 32, 0, 1}), kOk);
+    ASSERT_EQ(m_device->Clear(0, nullptr, kClearDepth, 0, 0.5f, 0), kOk) << "a depth surface smaller than the target";
+    EXPECT_NEAR(d16[0]->ReadPixel(7, 7).r, 0.5f, 1e-4f);
     EXPECT_EQ(m_device->Clear(0, nullptr, kClearStencil, 0, 1.0f, 0), kErrInvalidCall);
     const Rect part = {0, 0, 4, 4};
     EXPECT_EQ(m_device->StretchRect(d16[0], &part, d16[1], nullptr, kFilterNone), kErrInvalidCall);
@@ -337,6 +340,7 @@ TEST_F(GpuSurfaceTest, BufferLockRules)
     EXPECT_EQ(fixed->Lock(0, 0, &data, kLockDiscard), kErrInvalidCall);
     EXPECT_EQ(fixed->Lock(0, 0, &data, kLockNoOverwrite), kErrInvalidCall);
     EXPECT_EQ(fixed->Lock(60, 8, &data, 0), kErrInvalidCall) << "past the end";
+    EXPECT_EQ(fixed->Lock(100, 0, &data, 0), kErrInvalidCall) << "a start past the end, to the end";
     ASSERT_EQ(fixed->Lock(16, 0, &data, 0), kOk);
     memset(data, 0xAB, 48);
     void* again = nullptr;

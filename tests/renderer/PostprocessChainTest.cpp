@@ -381,6 +381,11 @@ TEST_F(PostprocessChainTest, TheMobilePassesKeepAWhitePixelOnItsPixel)
         Apply();
         const std::array<Pixels, 3> lit = WhitePixelFrame(c.flags);
         EXPECT_EQ(Steps(), c.steps);
+        if (c.shake != 0.0f)
+        {
+            EXPECT_FLOAT_EQ(FindDraw("mobile")->PixelConstant(PM::kRegMobileEffects)[1], -0.000005f)
+                << "the zoom strength of 0.001, scaled and negated";
+        }
         EXPECT_EQ(lit[0], c.red);
         EXPECT_EQ(lit[1], on);
         EXPECT_EQ(lit[2], c.blue);

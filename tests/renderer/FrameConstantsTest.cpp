@@ -106,6 +106,10 @@ TEST_F(FrameConstantsTest, CornerRaysAtDepthOne)
     const float expected[8] = {-2.0f, 1.0f, 1.0f, 0.0f, 2.0f, -1.0f, 1.0f, 0.0f};
     for (int i = 0; i < 8; ++i)
         EXPECT_NEAR(rays[i], expected[i], 1e-5f) << i;
+    // Register 218 starts with half a pixel across the render width.
+    float mapping[4] = {};
+    ASSERT_EQ(Device().GetPixelShaderConstantF(218, mapping, 1), gpu::kOk);
+    EXPECT_FLOAT_EQ(mapping[0], 0.5f / float(m_harness.GetRenderer().GetRenderWidth()));
     // Register 248: the depth scale (1 / far), then one over the effect softness distance in its units.
     float depth[4] = {};
     ASSERT_EQ(Device().GetVertexShaderConstantF(248, depth, 1), gpu::kOk);

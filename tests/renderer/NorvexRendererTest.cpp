@@ -436,6 +436,10 @@ TEST(NorvexRendererLifecycleTest, StreamIsClosedBeforeInitAndAfterClose)
     NorvexRenderer renderer;
     renderer.SubmitCommands(true); // nothing to hand over, nothing to wait for
     EXPECT_FALSE(renderer.IsStreamOpen());
+    // Without a device, states are neither sent nor remembered.
+    renderer.SetDepthState(gpu::kCmpLess, true, 0.0f);
+    renderer.SetTexture(gpu::kSamplerCount - 1, nullptr, 0);
+    EXPECT_EQ(renderer.GetStateCache().GetCached().depthFunction, CachedRenderState::kUnknown);
     ASSERT_TRUE(renderer.Init(nullptr, false));
     EXPECT_TRUE(renderer.IsStreamOpen());
     renderer.Close();

@@ -381,6 +381,11 @@ TEST_F(PostprocessChainTest, TheMobilePassesKeepAWhitePixelOnItsPixel)
         Apply();
         const std::array<Pixels, 3> lit = WhitePixelFrame(c.flags);
         EXPECT_EQ(Steps(), c.steps);
+        if (c.shake != 0.0f)
+        {
+            EXPECT_FLOAT_EQ(FindDraw("mobile")->PixelConstant(PM::kRegMobileEffects)[1], -0.000005f)
+                << "the zoom strength of 0.001, scaled and negated";
+        }
         EXPECT_EQ(lit[0], c.red);
         EXPECT_EQ(lit[1], on);
         EXPECT_EQ(lit[2], c.blue);
@@ -556,10 +561,13 @@ TEST_F(PostprocessChainTest, LookupTablesHoldTheSampledCurvesAndALockedTableStay
 
 TEST_F(PostprocessChainTest, AScreenAreaBlursAcrossAnEdgeAndTheFrameTargetComesBack)
 {
-    Start(1.0f);
-    Renderer().SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
     TextureHolder* texture = nullptr;
     Vector uvSize, uvOrigin, turnedSize, turnedOrigin;
+    EXPECT_FALSE(gPostprocessManager.BlurScreenRect(Renderer(), Matrix::ONE, Vector(1.0f, 1.0f, 0.0f, 0.0f), 2.0f, 1,
+                                                    &texture, &uvSize, &uvOrigin))
+        << "nothing to blur without a device";
+    Start(1.0f);
+    Renderer().SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
     uint32_t row[160] = {};
     bool frameBack = false;
     Frame(0, Vector(0.0f, 0.0f, 0.0f, 1.0f), [&](NorvexRenderer& r) {

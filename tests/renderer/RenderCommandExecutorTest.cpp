@@ -584,6 +584,22 @@ TEST_F(RenderCommandExecutorTest, BlankModePresentsBlackFramesUntilSwitchedOff)
     EXPECT_EQ(presents[2], presents[1]) << "no blank frame once the mode is off";
 }
 
+// A camera takes three matrices and six planes, 288 bytes: with 284 bytes (overhead included) left in
+// its block it moves whole to the next, and what follows it is still read.
+TEST_F(RenderCommandExecutorTest, ACameraThatDoesNotFitItsBlockMovesWholeToTheNext)
+{
+    m_renderer.SubmitCommands(true);
+    for (uint32_t i = 0; i < (kRenderBlockBytes - 284) / 4; ++i)
+        ASSERT_TRUE(m_renderer.WriteCommand(RENDER_OP_NOTHING_54, 0));
+    Matrix view = Matrix::ONE;
+    view.rows[3] = Vector(1.0f, 2.0f, 3.0f, 1.0f);
+    m_renderer.SetCamera(view, Matrix::ONE, Matrix::ONE);
+    SetFlagBit(37, 1);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(m_renderer.GetFlagWord(1), 1u << 5);
+    RunOnRenderThread(m_renderer, [](NorvexRenderer& r) { EXPECT_EQ(r.GetCamera().view.rows[3].z, 3.0f); });
+}
+
 TEST_F(RenderCommandExecutorTest, ACallWithoutAFunctionDropsTheRestOfItsBlock)
 {
     ASSERT_TRUE(m_renderer.WriteCall(nullptr, 9, 0));

@@ -144,8 +144,10 @@ TEST_F(RenderStateCacheTest, SamplerStatesChangeOnlyForTheFlagGroupsThatChanged)
         r.SetTexture(0, holder, 0);
         sameFlags = r.GetDevice()->GetFrameStatistics();
         r.SetTexture(0, holder, SAMPLER_CLAMP_U);
+        r.SetTexture(gpu::kSamplerCount, holder, 0); // no such stage
     });
     EXPECT_EQ(sameFlags.textureCalls - before.textureCalls, 2u);
+    EXPECT_EQ(Stats().textureCalls, sameFlags.textureCalls + 1) << "the stage past the last is not bound";
     for (uint32_t state = 0; state < gpu::kSamplerStateCount; ++state)
         EXPECT_EQ(sameFlags.samplerStateCalls[state], before.samplerStateCalls[state]) << "sampler state " << state;
     EXPECT_EQ(SamplerCalls(gpu::kSsAddressU) - sameFlags.samplerStateCalls[gpu::kSsAddressU], 1u);

@@ -67,6 +67,9 @@ ResourceManager::ResourceManager()
 ResourceManager::~ResourceManager()
 {
     Stop();
+    // Gone without a close: the streaming readers must not go on naming this thread.
+    if (StreamingFileReader::GetFillingThread() == this)
+        StreamingFileReader::SetFillingThread(nullptr);
     {
         os::ScopedLock lock(GetLock());
         if (m_prefetch != nullptr)

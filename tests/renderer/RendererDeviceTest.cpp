@@ -151,6 +151,7 @@ TEST(SceneCellGridTest, CellsCoverTheSceneAndTakeTheRange)
     EXPECT_EQ(grid.GetColumns(), 5u);
     EXPECT_EQ(grid.GetRows(), 2u) << "7 / 4 + 0.5 truncates to 2";
     EXPECT_FLOAT_EQ(grid.GetCell(4, 1).box.min.x, 6.0f);
+    EXPECT_FLOAT_EQ(grid.GetCell(4, 1).box.max.x, 10.0f) << "the last column ends at the scene's edge";
     EXPECT_FLOAT_EQ(grid.GetCell(4, 1).box.max.z, 8.0f);
     // A context reaching past the grid's edge: the cells beyond it are passed over.
     for (const auto& [column, row] : {std::pair(-1, 0), std::pair(5, 0), std::pair(0, -1), std::pair(0, 2)})

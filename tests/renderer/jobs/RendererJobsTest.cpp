@@ -295,6 +295,7 @@ TEST_F(RendererJobsTest, HolderReferencesAndObjectsDieOnTheRenderSide)
     EXPECT_GE(destroyed.load(), 2);
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(destroyed.load(), 4);
+    EXPECT_FALSE(m_log.Contains("not run within")) << "a job deleted on the render side never waits for itself";
 }
 
 TEST_F(RendererJobsTest, ImmediateJobRunsInStreamOrderAndItsWaitEnds)

@@ -473,11 +473,14 @@ TEST_F(ResourceManagerTest, CloseEvictsEverythingAndStopsTheThread)
     EXPECT_TRUE(m_log.Contains("Removing unused resource: tex/t"));
     EXPECT_TRUE(m_log.Contains("ResourceManager closed"));
     EXPECT_EQ(m_manager.GetResource(RESOURCE_TYPE_TEXTURE, "tex/t", 0, true, 0), nullptr);
-    // The newest manager is the global one; an older one that goes leaves it in place.
+    // The newest manager is the global one; an older one that goes leaves it in place. One that goes
+    // without a close still frees its pools and stops being the streaming readers' filling thread.
     auto older = std::make_unique<ResourceManager>();
     ResourceManager newer;
+    ASSERT_TRUE(older->Init());
     older.reset();
     EXPECT_EQ(gResourceManager, &newer);
+    EXPECT_EQ(StreamingFileReader::GetFillingThread(), nullptr);
 }
 
 TEST_F(ResourceManagerTest, ManyThreadsFindLoadReleaseAndEvict)

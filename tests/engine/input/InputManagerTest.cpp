@@ -352,6 +352,10 @@ TEST_F(InputManagerTest, SteamControllersTakeSlotsTwoAndThree)
     m_manager.Shutdown();
     EXPECT_FALSE(input::IsSteamControllerInterfaceRunning());
     EXPECT_EQ(m_manager.GetPadSlot(3), nullptr);
+    // Shut down twice (a game starting again does so): the interface someone else runs by now stays.
+    ASSERT_TRUE(input::SteamController::Get()->Init((m_folder / "controller.vdf").c_str()));
+    m_manager.Shutdown();
+    EXPECT_TRUE(input::IsSteamControllerInterfaceRunning());
 }
 
 TEST_F(InputManagerTest, NoSteamInterfaceLeavesTheSlotsEmpty)

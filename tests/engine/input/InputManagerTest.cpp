@@ -259,6 +259,12 @@ TEST_F(InputManagerTest, WindowMouseMessagesReachTheQueue)
     ASSERT_EQ(events.Count(), 2);
     EXPECT_EQ(events[1].kind, INPUT_MOUSE_EVENT_RIGHT_DOWN);
     EXPECT_EQ(events[1].x, 0.5f);
+    input::PostMouseMessage({input::MouseMessageKind::Move, 200, 360, 0});
+    MouseMessageFeed::Deliver(m_manager, 800, 480);
+    ASSERT_EQ(events.Count(), 3);
+    EXPECT_EQ(events[2].kind, INPUT_MOUSE_EVENT_MOVE);
+    EXPECT_EQ(events[2].x, 0.25f);
+    EXPECT_EQ(events[2].y, 0.75f);
 }
 
 TEST_F(InputManagerTest, AnyPadQueriesFollowTheEnableMask)
@@ -352,6 +358,10 @@ TEST_F(InputManagerTest, SteamControllersTakeSlotsTwoAndThree)
     m_manager.Shutdown();
     EXPECT_FALSE(input::IsSteamControllerInterfaceRunning());
     EXPECT_EQ(m_manager.GetPadSlot(3), nullptr);
+    // Shut down twice (a game starting again does so): the interface someone else runs by now stays.
+    ASSERT_TRUE(input::SteamController::Get()->Init((m_folder / "controller.vdf").c_str()));
+    m_manager.Shutdown();
+    EXPECT_TRUE(input::IsSteamControllerInterfaceRunning());
 }
 
 TEST_F(InputManagerTest, NoSteamInterfaceLeavesTheSlotsEmpty)

@@ -86,7 +86,8 @@ TEST_F(XControllerTest, ButtonsCompareThisFrameWithTheLast)
     XController pad(0);
     EXPECT_FALSE(pad.HasInput());
     input::XInputGamepad state;
-    state.buttons = 0x1000 | 0x0010 | 0x0100; // the device's own bits for A, Start and the left shoulder
+    // The device's own bits for A, Start, the left shoulder and the left stick's click.
+    state.buttons = 0x1000 | 0x0010 | 0x0100 | 0x0040;
     SetPad(0, state);
     EXPECT_FALSE(pad.Update(Advance(0.0)));
     EXPECT_FALSE(pad.HasInput()) << "not asked again at the time it was made";
@@ -95,6 +96,8 @@ TEST_F(XControllerTest, ButtonsCompareThisFrameWithTheLast)
     EXPECT_TRUE(pad.IsButtonDown(INPUT_PAD_A));
     EXPECT_TRUE(pad.IsButtonPressedFirstTime(INPUT_PAD_A));
     EXPECT_TRUE(pad.IsButtonDown(INPUT_PAD_LEFT_SHOULDER));
+    EXPECT_TRUE(pad.IsButtonDown(INPUT_PAD_LEFT_THUMB));
+    EXPECT_FALSE(pad.IsButtonDown(INPUT_PAD_RIGHT_THUMB));
     EXPECT_FALSE(pad.IsButtonDown(INPUT_PAD_B));
     state.buttons = INPUT_PAD_START;
     SetPad(0, state);

@@ -68,9 +68,10 @@ TEST_F(LuaProfilerTest, ReportAfterAFewFrames)
     EXPECT_TRUE(m_log.Contains("ProfilerContext, [ProfilerContext], count 3"));
 
     gLua.ProfilerCommand("reportLuaTable");
-    Run("local found = false for _, r in ipairs(gLuaProfilerReport) do "
-        "if r.funcName == 'Recurse' then found = r.count == 9 and r.totalTime >= 0 and r.source:find('|1%-1') end end "
-        "assert(found)");
+    Run("local found, child = false, false for _, r in ipairs(gLuaProfilerReport) do "
+        "if r.funcName == 'Recurse' then found = r.count == 9 and r.totalTime >= 0 and r.source:find('|1%-1') end "
+        "if r.funcName == 'ProfilerContext' then child = r.childTime > 0 end end "
+        "assert(found and child)");
     EXPECT_EQ(Depth(), 0);
 }
 

@@ -2,7 +2,9 @@
 
 #include "engine/EngineTimer.h"
 #include "engine/Game.h"
+#include "engine/config/EngineConfig.h"
 
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -65,6 +67,20 @@ TEST_F(LuaUserTypeCacheTest, AnUnregisteredObjectIsMadeAnewAndThenKept)
     lua_getglobal(L(), "gNew");
     EXPECT_TRUE(lua_rawequal(L(), -1, -2));
     lua_pop(L(), 2);
+}
+
+TEST_F(LuaUserTypeCacheTest, ANameBufferReusedForAnotherClassFindsThatClass)
+{
+    // A caller may build class names in one buffer: the same address holds another name later,
+    // here the derived class of the object first called through its base.
+    Run("function CoreConfig:Kind() gKind = 'core' end function EngineConfig:Kind() gKind = 'engine' end");
+    EngineConfig config;
+    char name[16] = "CoreConfig";
+    Call(&config, name, "Kind", 0);
+    EXPECT_EQ(GlobalString("gKind"), "core");
+    std::strcpy(name, "EngineConfig");
+    Call(&config, name, "Kind", 0);
+    EXPECT_EQ(GlobalString("gKind"), "engine");
 }
 
 // The remembered userdata is held weakly, like the library's box: once the scripts drop it the

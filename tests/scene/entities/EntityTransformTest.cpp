@@ -133,6 +133,12 @@ TEST_F(EntityTransformTest, NegativeScaleMirrorsAndBackClears)
     turned.rows[2].Set(0, 1, 0, 0);
     e->SetLocalLocationMatrix(turned);
     EXPECT_TRUE(e->IsTransformMirrored());
+    // x and z swapped: only a subtracted product of the expansion is non-zero.
+    turned.rows[0].Set(0, 0, 1, 0);
+    turned.rows[1].Set(0, 1, 0, 0);
+    turned.rows[2].Set(1, 0, 0, 0);
+    e->SetLocalLocationMatrix(turned);
+    EXPECT_TRUE(e->IsTransformMirrored());
     e->RaiseFlag(ENTITYFLAG_PARENTNOSCALE, false);
     e->SetLocalLocationMatrix(Matrix::ONE);
     EXPECT_FALSE(e->IsTransformMirrored());

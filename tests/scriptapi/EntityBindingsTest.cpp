@@ -45,8 +45,9 @@ protected:
 TEST_F(EntityBindingsTest, ConstantsCarryTheirValues)
 {
     Run("result = ENTITYFLAG_HIDDEN .. ' ' .. ENTITYFLAG_DISABLE_UPDATE .. ' ' .. ENTITYCREATION_MULTIPLAYER_STATIC .. "
-        "' ' .. ENTITY_TRIGGER .. ' ' .. ENTITY_PROJECT_SPECIFIC .. ' ' .. NULL_ENTITY_MULTIPLAYER_ID");
-    EXPECT_EQ(Global("result"), "16 4194304 64 4 256 4095");
+        "' ' .. ENTITYCREATION_MULTIPLAYER_AUTHORITY .. ' ' .. ENTITY_TRIGGER .. ' ' .. ENTITY_PROJECT_SPECIFIC .. ' ' .. "
+        "NULL_ENTITY_MULTIPLAYER_ID");
+    EXPECT_EQ(Global("result"), "16 4194304 64 16 4 256 4095");
 }
 
 TEST_F(EntityBindingsTest, ScriptsCreateFindAndChangeEntities)

@@ -226,6 +226,7 @@ TEST_F(NXRTSCameraSubcontrollerTest, ALowerLimitIsReachedByBraking)
 
 TEST_F(NXRTSCameraSubcontrollerTest, TimedInterpolationEasesAndEnds)
 {
+    m_fourth.Pause(true); // the drive runs on the default clock alone
     m_sub.SetPosition(Vector(0.0f, 0.0f, 0.0f, 1.0f));
     m_sub.GoToPositionTimeLerp(Vector(10.0f, 0.0f, 20.0f, 1.0f), 2.0f, 0);
     EXPECT_TRUE(m_sub.IsTimedDriveActive());

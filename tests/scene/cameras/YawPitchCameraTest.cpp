@@ -67,9 +67,16 @@ TEST(YawPitchCameraTest, ClassesAreRegisteredWithTheirProperties)
     RTTIPolyBaseClass* object = RTTIClassRegistry::CreateObject("PerspectiveCamera");
     ASSERT_NE(dynamic_cast<PerspectiveCamera*>(object), nullptr);
     const RTTIPropertiesBase* table = object->GetClassProperties();
-    EXPECT_NE(table->FindPropertyInClassChain("Yaw"), nullptr);
-    EXPECT_NE(table->FindPropertyInClassChain("Pitch"), nullptr);
-    EXPECT_NE(table->FindPropertyInClassChain("UseGlobalZUp"), nullptr);
+    for (const char* name : {"Yaw", "Pitch", "UseGlobalZUp"})
+        ASSERT_NE(table->FindPropertyInClassChain(name), nullptr) << name;
+    // Each stored name writes its own field.
+    EXPECT_TRUE(table->FindPropertyInClassChain("Yaw")->SetFromText(object, "30"));
+    EXPECT_TRUE(table->FindPropertyInClassChain("Pitch")->SetFromText(object, "-20"));
+    EXPECT_TRUE(table->FindPropertyInClassChain("UseGlobalZUp")->SetFromText(object, "1"));
+    const auto* camera = static_cast<const PerspectiveCamera*>(object);
+    EXPECT_FLOAT_EQ(camera->GetYaw(), 30.0f);
+    EXPECT_FLOAT_EQ(camera->GetPitch(), -20.0f);
+    EXPECT_TRUE(camera->GetUseGlobalZUp());
     EXPECT_NE(table->FindProperty("Eye position"), nullptr);
     delete object;
 }

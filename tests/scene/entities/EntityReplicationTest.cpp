@@ -115,6 +115,7 @@ TEST_F(EntityReplicationTest, AWrittenStateCarriesTheChangedPropertiesAsTheyAreN
     const int32_t changed = gGame.GetEntityLists().GetChangedList().Count();
     gGame.GetEntityLists().SendChangedEntities(0, 0, 0, 0);
     entity->MarkMPPropertyChanged(0);
+    entity->MarkMPPropertyChanged(9); // no such field: a receiver would refuse a state naming it
     EXPECT_EQ(gGame.GetEntityLists().GetChangedList().Count(), 1) << "changed again after " << changed;
     entity->WriteMPProperties(2, 0, 0, 0);
     ASSERT_EQ(Outgoing().size(), bytes.size() + 2u + 8u + 16u + 8u);

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace
 {
@@ -133,6 +134,14 @@ TEST_F(EntityTransformTest, NegativeScaleMirrorsAndBackClears)
     turned.rows[2].Set(0, 1, 0, 0);
     e->SetLocalLocationMatrix(turned);
     EXPECT_TRUE(e->IsTransformMirrored());
+    // Two axes swapped: only the y or the z product of the expansion is non-zero, a subtracted one.
+    for (int other : {1, 2})
+    {
+        Matrix swapped = Matrix::ONE;
+        std::swap(swapped.rows[0], swapped.rows[other]);
+        e->SetLocalLocationMatrix(swapped);
+        EXPECT_TRUE(e->IsTransformMirrored()) << "x swapped with axis " << other;
+    }
     e->RaiseFlag(ENTITYFLAG_PARENTNOSCALE, false);
     e->SetLocalLocationMatrix(Matrix::ONE);
     EXPECT_FALSE(e->IsTransformMirrored());

@@ -71,22 +71,23 @@ TEST_F(MeshRayPickTest, SegmentsEndingOrStartingOnTheFaceHitIt)
 
 TEST_F(MeshRayPickTest, PackedPositionsAreDecodedWithTheirOffsetAndScale)
 {
-    // Corners at +-1 (32767 and -32768) scaled by (4, 1, 2) and moved by (10, 3, 0).
+    // Corners at +-1 (32767 and -32768) scaled by (4, 2, 2) and moved by (10, 3, 0): at a height of
+    // -1 the square lies at 1.
     PickVertices v;
-    v.Packed(-32768, 0, -32768);
-    v.Packed(32767, 0, -32768);
-    v.Packed(32767, 0, 32767);
-    v.Packed(-32768, 0, 32767);
+    v.Packed(-32768, -32768, -32768);
+    v.Packed(32767, -32768, -32768);
+    v.Packed(32767, -32768, 32767);
+    v.Packed(-32768, -32768, 32767);
     MeshTemplateRenderingData* data = MakePickingData(4, 8, v, kSquare, {{{0, 2}}});
-    data->SetPositionDecoding(Vector(10, 3, 0, 0), Vector(4, 1, 2, 1));
+    data->SetPositionDecoding(Vector(10, 3, 0, 0), Vector(4, 2, 2, 1));
     auto mesh = MakePickingTemplate(data);
     mesh->SetRenderingData(data); // its own data again is kept, not freed
 
     ASSERT_TRUE(Pick(*mesh, Vector(13.5f, 0, 1.5f, 1), Vector(13.5f, 4, 1.5f, 1)));
-    ExpectHitAt(13.5f, 3.0f, 1.5f);
+    ExpectHitAt(13.5f, 1.0f, 1.5f);
     EXPECT_FALSE(Pick(*mesh, Vector(13.5f, 4, 1.5f, 1), Vector(13.5f, 0, 1.5f, 1)));
     ASSERT_TRUE(Pick(*mesh, Vector(6.5f, 4, -1.5f, 1), Vector(6.5f, 0, -1.5f, 1), PICK_TWO_SIDED));
-    ExpectHitAt(6.5f, 3.0f, -1.5f);
+    ExpectHitAt(6.5f, 1.0f, -1.5f);
     // Undecoded, the square would lie at the origin.
     EXPECT_FALSE(Pick(*mesh, Vector(0.5f, -4, 0.5f, 1), Vector(0.5f, 4, 0.5f, 1), PICK_TWO_SIDED));
     EXPECT_FALSE(Pick(*mesh, Vector(14.5f, 0, 0, 1), Vector(14.5f, 4, 0, 1), PICK_TWO_SIDED));

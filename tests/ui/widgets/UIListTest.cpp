@@ -51,6 +51,7 @@ protected:
         for (int i = 0; i < count; ++i)
         {
             UIElement* entry = m_list->AddListElement("Entry", i == withFixedAt, true);
+            ASSERT_EQ(entry, m_list->GetEntry(m_list->GetEntryCount() - 1)) << "the new entry, fixed one or not";
             entry->SetName(("e" + std::to_string(m_list->GetEntryCount() - 1)).c_str());
         }
         DrawAt(m_now);

@@ -315,6 +315,7 @@ TEST_F(UIListTest, TheSelectedEntryStaysSelectedAndOnlyPressOnChildFlipsItWithBy
     for (int i = 0; i < 2; ++i)
     {
         m_screen->OnPointerBegin(At(100, 60), 1);
+        EXPECT_TRUE(e1->IsHighlightedFlag()) << "the held entry lights up, tap " << i;
         m_screen->OnPointerEnd(At(100, 60), 1);
         EXPECT_TRUE(e1->IsSelectedFlag()) << "tap " << i;
     }

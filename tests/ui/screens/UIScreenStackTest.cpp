@@ -104,6 +104,8 @@ TEST(UIScreenStackTest, DrawingStartsAtTheTopmostCoveringScreen)
     stack.RemoveScreen(&b);
     EXPECT_EQ((std::vector<UIScreen*>{stack.GetAt(-1), stack.GetAt(0), stack.GetAt(1), stack.GetAt(2)}),
               (std::vector<UIScreen*>{nullptr, &a, &c, nullptr})) << "every entry of a removed screen goes";
+    stack.RemoveScreen(&a);
+    EXPECT_EQ(stack.GetAt(0), &c) << "the bottom screen goes too";
     stack.Clear(false);
 }
 

@@ -2,14 +2,19 @@
 // A list dragged on a running render thread: the render side decides the fixed entry's visibility
 // while it scrolls and hands it back through the list, while the game thread keeps taking it over
 // and reading the entry's state. Clean under ThreadSanitizer, and the game thread ends up with the
-// render side's last decision.
+// render side's last decision. And widgets released while the render side still holds them.
 #include "support/RenderThreadCall.h"
 #include "support/RendererTestBase.h"
 #include "ui/recipes/UIListRecipe.h"
 #include "ui/screens/UIScreen.h"
 #include "ui/widgets/UIActionKinds.h"
 #include "ui/widgets/UIList.h"
+#include "ui/widgets/UIRadioContainer.h"
+#include "ui/widgets/UIRoundList.h"
+#include "ui/widgets/UIScrollPane.h"
 
+#include <initializer_list>
+#include <string>
 #include <utility>
 
 namespace
@@ -84,5 +89,18 @@ TEST_F(UIListRenderThreadTest, TheFixedEntryStateComesBackToTheGameThreadCleanly
     }
     list->Release();
     m_renderer.SubmitCommands(true);
+}
+
+TEST_F(UIListRenderThreadTest, ReleasedWidgetsLetGoOfTheirSafePointersBeforeTheRenderSideDeletesThem)
+{
+    for (UIElement* widget : std::initializer_list<UIElement*>{new UIList, new UIRoundList, new UIScrollPane,
+                                                               new UIRadioContainer})
+    {
+        const std::string kind = widget->GetScriptClassName();
+        const SafePointer<UIElement> watch(widget);
+        widget->Release();
+        EXPECT_EQ(watch.Get(), nullptr) << kind;
+        m_renderer.SubmitCommands(true);
+    }
 }
 } // namespace

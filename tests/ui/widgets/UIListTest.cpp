@@ -51,6 +51,7 @@ protected:
         for (int i = 0; i < count; ++i)
         {
             UIElement* entry = m_list->AddListElement("Entry", i == withFixedAt, true);
+            ASSERT_EQ(entry, m_list->GetEntry(m_list->GetEntryCount() - 1)) << "the new entry, fixed one or not";
             entry->SetName(("e" + std::to_string(m_list->GetEntryCount() - 1)).c_str());
         }
         DrawAt(m_now);
@@ -314,6 +315,7 @@ TEST_F(UIListTest, TheSelectedEntryStaysSelectedAndOnlyPressOnChildFlipsItWithBy
     for (int i = 0; i < 2; ++i)
     {
         m_screen->OnPointerBegin(At(100, 60), 1);
+        EXPECT_TRUE(e1->IsHighlightedFlag()) << "the held entry lights up, tap " << i;
         m_screen->OnPointerEnd(At(100, 60), 1);
         EXPECT_TRUE(e1->IsSelectedFlag()) << "tap " << i;
     }

@@ -18,7 +18,8 @@ protected:
         m_templates.push_back(std::make_unique<BehaviourTreeTemplate>());
         m_trees = static_cast<BehaviourTreeTemplate*>(m_templates.back().get());
         std::string error;
-        for (const char* text : {"Patrol = BTTaskSequence{L(A) L(B)}", "Guard = BTTaskSelector{L(G)}"})
+        for (const char* text : {"Patrol = BTTaskSequence{L(A) L(B)}", "Guard = BTTaskSelector{L(G)}",
+                                 "Lookout = BTTaskRootLinkDecorator[Tree name=Guard]"})
         {
             BehaviourTree* tree = BehaviourTreeText::ParseTree(ExpandTreeText(text), error);
             ASSERT_NE(tree, nullptr) << error;
@@ -117,6 +118,11 @@ TEST_F(BehaviourTreeEntityTest, AnAgentRunsTheTreeItNamesAndNothingWithoutOne)
     EXPECT_EQ(agent->GetTree(), m_trees->GetTrees()[1]);
     EXPECT_STREQ(agent->GetTreeName().CStr(), "Guard");
     gLeafScript.execute.clear();
+    gLeafScript.trace.clear();
+    EXPECT_EQ(agent->TickTree(), BT_SUCCESS);
+    EXPECT_EQ(gLeafScript.trace, "G+ G G-");
+    // A tree that links another runs it: starting links the template's trees.
+    ASSERT_TRUE(agent->StartTree("Lookout"));
     gLeafScript.trace.clear();
     EXPECT_EQ(agent->TickTree(), BT_SUCCESS);
     EXPECT_EQ(gLeafScript.trace, "G+ G G-");

@@ -406,6 +406,19 @@ TEST_F(VerySimpleCharacterControllerTest, ReachabilityTellsReachedFromClosestFro
     EXPECT_FALSE(c->GetReachabilityTestResult());
     c->MoveToLastReachablePoint();
     EXPECT_TRUE(c->IsIdle());
+
+    // Walked from off a tile's centre, the walk heads for the path's first point, not past it.
+    auto off = Character(2.3f, 2.6f);
+    off->InitPathfinder();
+    off->TestReachability(Vector(8, 0, 3, 1), 400);
+    ASSERT_GT(TickUntilIdle(*off), 0);
+    off->MoveToLastReachablePoint();
+    Frame();
+    off->Tick();
+    const std::vector<PathPoint>& points = off->GetPathPoints();
+    ASSERT_GE(points.size(), 3u);
+    const Vector& way = off->GetLastPathSegmentDirection();
+    EXPECT_NEAR(way.x * (points[1].z - points[0].z) - way.z * (points[1].x - points[0].x), 0.0f, 1e-3f);
 }
 
 using VerySimpleCharacterControllerTrajectoryTest = VerySimpleCharacterControllerTest;

@@ -177,6 +177,10 @@ TEST_F(SequenceSystemTest, TracksRunTheirActionsOnTheChosenClockAndInstantAction
     gSequenceSystem.StopAllSequences(true);
     EXPECT_EQ(held->calls.back(), "stop");
     EXPECT_EQ(std::count(held->calls.begin(), held->calls.end(), "end"), 0);
+    // Stopped is stopped: the next frames leave the sequence alone.
+    const size_t calls = held->calls.size();
+    Frame();
+    EXPECT_EQ(held->calls.size(), calls);
 }
 
 TEST_F(SequenceSystemTest, SemaphoresOfEachKindHoldAndReleaseTracks)

@@ -123,12 +123,12 @@ public:
     void SetScreenAspectRatioHook(ScreenAspectRatioHook hook) { m_aspectHook.store(hook); }
     // The mixer, once initialised (null while silent); tests step a manual mixer through it.
     audio::Engine* GetMixer() const { return m_mixerPublished.load(std::memory_order_acquire); }
-    // Update cycles run so far (any thread).
     // How many commands of an id the sound thread has taken (ids below kSoundCommandLimit).
     uint32_t GetHandledCount(uint32_t command) const
     {
         return command < kSoundCommandLimit ? m_handled[command].load(std::memory_order_acquire) : 0;
     }
+    // Update cycles run so far (any thread).
     uint32_t GetCycleCount() const { return m_cycles.load(std::memory_order_acquire); }
 
     // Sound thread.

@@ -64,7 +64,8 @@ TEST_F(MeshEntityAnimationBindingsTest, ScriptsStartStopAndMountThroughTheMeshEn
     Run("assert(started == false and progressed == true and unknownNode == false and mounted == true)"
         " assert(params.Flags == 0x801 and params.AttackTime > 0.499 and params.AttackTime < 0.501)"
         " assert(rest:At(3, 1) == 1)"
-        " params:LoadDefaults() assert(params.OverrideProgress == -1 and params.Flags == ANIMFLAG_SOUNDS)");
+        " params:LoadDefaults() assert(params.OverrideProgress == -1 and params.Flags == ANIMFLAG_SOUNDS)"
+        " assert(AnimationParams:new_local().AnimationIndex == -1)");
     EXPECT_EQ(knight->GetAnimator()->GetMountedBone(sword), 1);
     Run("knight:UnmountEntity(nil)");
     EXPECT_EQ(knight->GetAnimator()->GetMountedBone(sword), -1);

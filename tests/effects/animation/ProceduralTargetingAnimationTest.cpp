@@ -191,7 +191,10 @@ TEST_F(ProceduralTargetingAnimationTest, TurningCallbacksWaitATenthOfASecondEach
 
 TEST_F(ProceduralTargetingAnimationTest, ADeadTargetEntityClearsBothTargets)
 {
-    Entity* target = gEntityManager.CreateEntity(m_template, nullptr, Matrix::ONE, 0, nullptr);
+    // Held by another entity: the aim follows the target's world position, not its local one.
+    Entity* holder = gEntityManager.CreateEntity(m_template, nullptr, Matrix::ONE, 0, nullptr);
+    holder->SetGlobalPosition(Vector(0.0f, 0.0f, -10.0f, 1.0f));
+    Entity* target = gEntityManager.CreateEntity(m_template, holder, Matrix::ONE, 0, nullptr);
     target->SetGlobalPosition(Toward(40.0f, 0.0f));
     m_aim->SetTargetEntity(target);
     EXPECT_TRUE(m_aim->HasTargetEntity());

@@ -257,10 +257,11 @@ TEST_F(ParticleSystemContextDrawTest, AParticleEntityIsTintedByTheScenesEffectCo
         gSceneEnvironment.CreateSets();
         gSceneEnvironment.StartBlend(&scene, SceneEnvironment::kBlendTemporary, 0, 0.0f);
     });
+    context->SetColorMultiplier(Vector(1, 1, 0.5f, 1));
     const uint32_t tinted = DrawCentre([&] { context->Draw(Matrix::ONE, 0, Vector(1, 0.5f, 0.25f, 1)); });
     RunOnRenderThread(renderer, [&](NorvexRenderer&) { gSceneEnvironment.DeleteSets(); });
     EXPECT_EQ(plain, 0xFFFFFFFFu) << "the defaults multiply by one";
-    EXPECT_EQ(tinted, 0xFF808040u) << "red times the scene's 0.5, green and blue times the draw's";
+    EXPECT_EQ(tinted, 0xFF808020u) << "red times the scene's 0.5, green the draw's, blue the draw's and the entity's";
     for (const uint32_t skipped : {0x01u, 0x10u})
         EXPECT_EQ(DrawCentre([&] { context->Draw(Matrix::ONE, skipped, Vector(1, 1, 1, 1)); }), 0xFF000000u) << skipped;
 

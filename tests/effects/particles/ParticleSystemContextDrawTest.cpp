@@ -396,13 +396,15 @@ TEST_F(ParticleSystemContextDrawTest, BlendsThatIgnoreAlphaGetItInTheColour)
 {
     NorvexRenderer& renderer = m_harness.GetRenderer();
     // Half-transparent red over black: "Add" shows it at half, "Alpha" blends it to half too,
-    // "None" writes the colour as it is, fully desaturated as its luminance 0.2126.
+    // "None" writes the colour as it is, fully desaturated as its luminance 0.2126; an alpha test
+    // passing only above 0.6 drops it.
     const struct
     {
         const char* mode;
         uint32_t red;
         const char* desaturation = "0";
-    } rows[] = {{"2", 0x80}, {"1", 0x80}, {"0", 0xFF}, {"0", 0x36, "1"}};
+        const char* alphaTest = "0";
+    } rows[] = {{"2", 0x80}, {"1", 0x80}, {"0", 0xFF}, {"0", 0x36, "1"}, {"0", 0x00, "0", "1"}};
     for (const auto& row : rows)
     {
         ParticleSystem system;
@@ -411,6 +413,8 @@ TEST_F(ParticleSystemContextDrawTest, BlendsThatIgnoreAlphaGetItInTheColour)
             SetParticleProperty(system, node, "255 0 0 128 1");
         SetParticleProperty(system, "Blending mode", row.mode);
         SetParticleProperty(system, "Desaturation factor", row.desaturation);
+        SetParticleProperty(system, "Alpha test mode", row.alphaTest);
+        SetParticleProperty(system, "Alpha reference value", "0.6");
         SetParticleProperty(system, "Emitter size", "0 0 0 0");
         system.BuildShader(true);
         renderer.SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);

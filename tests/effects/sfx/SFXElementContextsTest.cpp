@@ -233,6 +233,7 @@ TEST_F(SFXParticleElementContextTest, EmittersSpawnByEnvelopeAndRunUntilTheirLas
     RegisterSceneClasses();
     auto* sparks = new ParticleTemplate;
     SetParticleProperty(sparks->GetSystem(), "Life time", "2");
+    SetParticleProperty(sparks->GetSystem(), "Life time variable", "0.5");
     SimpleGUID guid;
     guid.bytes[15] = 0x77;
     ASSERT_NE(RegisterStubAtPath("fx/sparks", guid, sparks), nullptr);
@@ -272,17 +273,18 @@ TEST_F(SFXParticleElementContextTest, EmittersSpawnByEnvelopeAndRunUntilTheirLas
     EXPECT_FALSE(system->IsEmitting());
     EXPECT_DOUBLE_EQ(context.GetStopTime(), 11.0);
     EXPECT_TRUE(context.IsRunning());
+    // The longest life is 2 + 0.5 s, doubled.
     context.SetLifeMultiplier(2.0f);
-    context.Update(14.5, 0.1f, m_element, parent);
-    EXPECT_TRUE(context.IsRunning());
     context.Update(15.5, 0.1f, m_element, parent);
+    EXPECT_TRUE(context.IsRunning());
+    context.Update(16.5, 0.1f, m_element, parent);
     EXPECT_FALSE(context.IsRunning());
 
     // Advancing moves the emitter's own time; a reset leaves it stopped at multiplier 1.
     context.AdvanceTime(m_element, 0.5f);
     EXPECT_FLOAT_EQ(system->GetPendingTime(), 0.5f);
     m_element.EditSpawnRateMultiplier().SetConstantValue(Vector(1, 0, 0, 0));
-    context.Update(16.0, 0.1f, m_element, parent);
+    context.Update(17.0, 0.1f, m_element, parent);
     EXPECT_TRUE(system->IsEmitting());
     context.Reset(m_element);
     EXPECT_FALSE(context.IsSpawning());

@@ -284,6 +284,11 @@ TEST_F(PathFinderTest, AnOpenBorderNeverLeadsTheSearchOutsideTheGrid)
     ASSERT_TRUE(m_finder.FindPath(&m_grid, Vector(0, 0, 0, 1), Vector(3, 0, 0.5f, 1), 0, FLT_MAX));
     RunSearch(m_finder, 100);
     EXPECT_EQ(m_finder.GetDestinationTile(), NavigationGrid::PackTile(1, 0));
+    // The source is weighed at its own distance: from the far corner, the tile nearest the goal wins.
+    ASSERT_NO_FATAL_FAILURE(LoadMap(m_grid, "..#.\n..#.\n..#.\n"));
+    ASSERT_TRUE(m_finder.FindPath(&m_grid, Vector(0, 0, 2, 1), Vector(3, 0, 0, 1), 0, FLT_MAX));
+    RunSearch(m_finder, 100);
+    EXPECT_EQ(m_finder.GetDestinationTile(), NavigationGrid::PackTile(1, 0));
 }
 
 TEST_F(PathFinderTest, TheSourceSnapsToTheNearestPassableTileWithinFiveTiles)

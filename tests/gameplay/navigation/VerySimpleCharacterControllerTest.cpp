@@ -179,10 +179,13 @@ TEST_F(VerySimpleCharacterControllerTest, AWallStopsTheCharacterAndItSlidesAlong
     // Head-on it goes no further.
     MoveFor(*c, Vector(1, 0, 0, 0), 10);
     EXPECT_LE(m_body->GetGlobalPosition().x, 1.5f);
-    // An entity with flag 0x20 collides with nothing: one unit on, into the wall.
+    // An entity with flag 0x20 collides with nothing: one unit on, into the wall, at its frozen height.
     m_body->RaiseFlag(ENTITYFLAG_HOOKED_32, false);
-    MoveFor(*c, Vector(1, 0, 0, 0), 10);
+    const float y = m_body->GetGlobalPosition().y;
+    c->FreezeYPosition(true);
+    MoveFor(*c, Vector(1, -1, 0, 0), 10);
     EXPECT_NEAR(m_body->GetGlobalPosition().x, 2.5f, 0.01f);
+    EXPECT_FLOAT_EQ(m_body->GetGlobalPosition().y, y);
 }
 
 TEST_F(VerySimpleCharacterControllerTest, MirroredBoxesAndTriangleMeshesCollideToo)

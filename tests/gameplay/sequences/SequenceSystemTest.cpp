@@ -195,7 +195,7 @@ TEST_F(SequenceSystemTest, SemaphoresOfEachKindHoldAndReleaseTracks)
     Add<SequenceActionWaitForGlobalCountingSemaphoreToReach>(Track(sequence, 2), "Value", "2");
     ProbeAction* afterCount = Add<ProbeAction>(Track(sequence, 2), 5.0f);
     auto* waitGlobal = Add<SequenceActionWaitForGlobalSemaphore>(Track(sequence, 2), "Semaphore", "Go");
-    (void)waitGlobal;
+    EXPECT_EQ(waitGlobal->Update(*sequence, 0.0f, 0.0f, true), SequenceAction::kRunning) << "a skip does not pass it";
     ProbeAction* afterGlobal = Add<ProbeAction>(Track(sequence, 2), 5.0f);
     afterCount->SetTime(0.0f);
     ASSERT_NE(gSequenceSystem.StartSequence("Gates", false, true), nullptr);

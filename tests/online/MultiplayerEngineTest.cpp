@@ -26,6 +26,7 @@ TEST(MultiplayerEngineTest, IdleEngineHasAuthorityAndReportsDriverCommandsOnItsT
     EXPECT_FALSE(log.Contains("needs the network driver"));
     engine.SetMode(MultiplayerEngine::MODE_SERVER);
     EXPECT_TRUE(engine.HasAuthority());
+    EXPECT_FALSE(engine.IsIdle()) << "a running session keeps the engine busy";
     engine.SendCompleteState(99);
     engine.Flush();
     EXPECT_EQ(engine.GetCommandsReceived(), 2u);

@@ -179,10 +179,11 @@ TEST_F(SoundEngineTest, FiniteStaticSoundTooFarAwayNeverPlaysAndANearOneWaitsIts
 {
     SoundTestHarness sound;
     Start(sound);
-    // Twice the full-volume range (12) reaches past the zero-volume range; 1.8 times that is 21.6.
+    // Twice the full-volume range (12) reaches past the zero-volume range; 1.8 times that is 21.6,
+    // and a sound right on that edge is still in range.
     EntitySoundEmitter far, near;
     far.m_worldMatrix.rows[3].Set(22.0f, 0.0f, 0.0f, 1.0f);
-    near.m_worldMatrix.rows[3].Set(0.0f, 0.0f, 21.0f, 1.0f);
+    near.m_worldMatrix.rows[3].Set(0.0f, 0.0f, 12.0f * 1.8f, 1.0f);
     SoundParamWrapper params;
     params.FullVolumeRange = 6.0f;
     params.ZeroVolumeRange = 10.0f;

@@ -71,6 +71,10 @@ TEST_F(Positioner3DTest, VolumeCurveIsFollowedLinearlyAndHoldsItsEnds)
     EXPECT_FLOAT_EQ(Levels({0.0f, 0.0f, 6.5f}).first, centre * 0.5f);
     EXPECT_EQ(Levels({0.0f, 0.0f, 10.0f}).first, 0.0f);
     EXPECT_EQ(Levels({0.0f, 0.0f, 30.0f}).second, 0.0f);
+    // The distance is the emitter's from the listener, wherever the listener stands.
+    audio::Listener moved;
+    moved.position = {0.0f, 0.0f, 20.0f};
+    EXPECT_FLOAT_EQ(Levels({0.0f, 0.0f, 26.5f}, moved).first, centre * 0.5f);
 }
 
 TEST_F(Positioner3DTest, PanningFollowsTheListenerOrientation)
@@ -143,8 +147,8 @@ TEST_F(Positioner3DTest, RefusesUnusableSetups)
     dsp.srcChannelCount = 9;
     dsp.matrixCoefficients = matrix;
     EXPECT_FALSE(m_positioner.Calculate({}, m_emitter, audio::kCalculateMatrix, dsp));
-    float widest[audio::kMaxEmitterChannels * 2];
-    dsp.srcChannelCount = audio::kMaxEmitterChannels;
+    float widest[8 * 2]; // seven-point-one sources are the widest
+    dsp.srcChannelCount = 8;
     dsp.matrixCoefficients = widest;
     EXPECT_TRUE(m_positioner.Calculate({}, m_emitter, audio::kCalculateMatrix, dsp));
 

@@ -345,6 +345,29 @@ TEST_F(GpuDeviceTest, IndexedDrawsReadTheirIndicesAtTheBuffersWidth)
     vertices->Release();
 }
 
+TEST_F(GpuDeviceTest, ADrawNeedsABufferOnTheLastStreamItsDeclarationReads)
+{
+    const VertexElement split[] = {{0, 0, kDeclFloat3, 0, kDeclUsagePosition, 0},
+                                   {kStreamCount - 1, 0, kDeclFloat2, 0, kDeclUsageTexCoord, 0},
+                                   kDeclEnd};
+    GpuVertexBuffer* vertices = nullptr;
+    GpuVertexDeclaration* declaration = nullptr;
+    ASSERT_EQ(m_device->CreateVertexBuffer(3 * 12, kUsageWriteOnly, 0, kPoolManaged, &vertices), kOk);
+    ASSERT_EQ(m_device->CreateVertexDeclaration(split, &declaration), kOk);
+    ASSERT_EQ(m_device->BeginScene(), kOk);
+    m_device->SetVertexDeclaration(declaration);
+    m_device->SetStreamSource(0, vertices, 0, 12);
+    EXPECT_EQ(m_device->DrawPrimitive(kPrimitiveTriangleList, 0, 1), kErrInvalidCall);
+    m_device->SetStreamSource(kStreamCount - 1, vertices, 0, 8);
+    EXPECT_EQ(m_device->DrawPrimitive(kPrimitiveTriangleList, 0, 1), kOk);
+    ASSERT_EQ(m_device->EndScene(), kOk);
+    m_device->SetStreamSource(0, nullptr, 0, 0);
+    m_device->SetStreamSource(kStreamCount - 1, nullptr, 0, 0);
+    m_device->SetVertexDeclaration(nullptr);
+    declaration->Release();
+    vertices->Release();
+}
+
 TEST_F(GpuDeviceTest, ResetIsRefusedWhileDefaultPoolObjectsLive)
 {
     GpuTexture* target = nullptr;

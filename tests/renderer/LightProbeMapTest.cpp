@@ -127,6 +127,7 @@ TEST_F(LightProbeMapTest, ASecondLoadEmptiesTheFirstMap)
     m_folder.WriteFile("Small.lpd", BuildLightProbeMap(SmallSpec()));
     LightProbeMap map;
     ASSERT_TRUE(map.Load("Small"));
+    EXPECT_TRUE(m_log.Contains("Loaded game light probe map (2x1)", CONSOLE_INFO));
     EXPECT_FALSE(map.Load("Missing"));
     ExpectEmpty(map);
 

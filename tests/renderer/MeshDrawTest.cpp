@@ -583,21 +583,23 @@ TEST_F(MeshDrawTest, LightingFlagsBindTheScenesLightmapsAndTheInstancesBlock)
         EXPECT_EQ(at13, c.at13 != nullptr ? c.at13->GetTexture() : nullptr) << c.flag;
     }
     // An instance-ambient material uploads the instance's ten lighting vectors; others leave them.
+    // The mesh's bounds follow in the next two registers either way.
     Vector block[10];
     for (int i = 0; i < 10; ++i)
         block[i] = Vector(float(i + 1), 0, 0, 0);
     for (const uint32_t flag : {uint32_t(MeshMaterial::FLAG_INSTANCE_AMBIENT), 0u})
     {
         LoadSquare(0, flag);
-        float registers[40] = {};
+        float registers[48] = {};
         DrawAndProbe([&] {
             NorvexRenderer& renderer = m_harness.GetRenderer();
-            renderer.SetVertexShaderConstants(210, registers, 10);
+            renderer.SetVertexShaderConstants(210, registers, 12);
             m_data->Draw(Matrix::ONE, Matrix::ONE, m_data->GetBounds(), Vector(1, 1, 1, 1), 1.0f, 0, 1, 0, nullptr,
                          &mapping, block, 16, 0, 0, 0.0f);
-            renderer.GetDevice()->GetVertexShaderConstantF(210, registers, 10);
+            renderer.GetDevice()->GetVertexShaderConstantF(210, registers, 12);
         });
         EXPECT_EQ(registers[0] + registers[36], flag != 0 ? 11.0f : 0.0f) << flag;
+        EXPECT_EQ(std::memcmp(registers + 40, &m_data->GetBounds().min.x, 8 * sizeof(float)), 0) << flag;
     }
     gSceneEnvironment.UnloadLightmaps();
     gSceneEnvironment.SetConfig(nullptr);

@@ -214,6 +214,16 @@ TEST_F(MeshEntityRenderingContextTest, TheSameBoneCountKeepsTheArrayAndLargePose
     EXPECT_FALSE(context->SetBoneMatrices(3, nullptr)) << "no matrices for a count";
 }
 
+TEST(MeshEntityRenderingContextRefusalTest, ALargePoseAStreamRefusesFailsNamingItsBoneCount)
+{
+    ConsoleCapture log;
+    NorvexRenderer closed;
+    MeshEntityRenderingContext context(closed, nullptr, 0, Vector(1, 1, 1, 1), LightmapMapping());
+    const uint32_t big = 200;
+    EXPECT_FALSE(context.SetBoneMatrices(big, Pose(big, 0.0f).data()));
+    EXPECT_TRUE(log.Contains("200 bone matrices could not be posted", CONSOLE_ERROR));
+}
+
 TEST_F(MeshEntityRenderingContextTest, TheRandomValueIsTheEngineGeneratorsNextLinearDraw)
 {
     const uint32_t seed[5] = {0x89ABCDEFu, 1, 2, 3, 4};

@@ -179,6 +179,8 @@ TEST(MeshMaterialTest, OldRecordsTakeTheDefaults)
     EXPECT_EQ(material.boneIndex, 255);
     EXPECT_FLOAT_EQ(material.contourWidth, 2.0f);
     EXPECT_FLOAT_EQ(material.specular.z, 64.0f);
+    EXPECT_FLOAT_EQ(material.frameRate, 0.0f) << "no flipbook runs unless a record asks";
+    EXPECT_EQ(material.vertexConstantRangeCount, 0u) << "every constant range goes to the pixel shader";
 
     // Cut anywhere, the record fails.
     for (size_t cut = 0; cut < bytes.size(); ++cut)

@@ -354,6 +354,25 @@ TEST(MeshTemplateRenderingDataTest, ByteSwapSaveReversesWordsAndVertexComponents
     EXPECT_EQ(viaOutput, swapped);
 }
 
+// Each 16-bit four-component type swaps all four of its halves.
+TEST(MeshTemplateRenderingDataTest, ByteSwapSaveReversesEachHalfOfTheFourHalfTypes)
+{
+    for (const uint8_t type : {gpu::kDeclShort4N, gpu::kDeclUShort4N, gpu::kDeclFloat16x4})
+    {
+        MeshTemplateRenderingData data;
+        std::vector<uint8_t> vertex(20);
+        const uint16_t halves[4] = {0x0102, 0x0304, 0x0506, 0x0708};
+        std::memcpy(vertex.data() + 12, halves, 8);
+        data.SetGeometry(1, 20, vertex, {0, 0, 0});
+        data.SetDeclaration(VertexElementBytes({{0, 0, gpu::kDeclFloat3, 0, gpu::kDeclUsagePosition, 0},
+                                                {0, 0x0C, type, 0, gpu::kDeclUsageTexCoord, 0},
+                                                gpu::kDeclEnd}));
+        EXPECT_EQ(Slice(SaveWith(data, MeshTemplateRenderingData::kSaveByteSwap), kVertexAt + 12, 8),
+                  (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}))
+            << int(type);
+    }
+}
+
 TEST(MeshTemplateRenderingDataTest, WideAndSwappedElementOptions)
 {
     MeshTemplateRenderingData data;

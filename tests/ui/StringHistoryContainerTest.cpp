@@ -92,5 +92,9 @@ TEST(StringHistoryContainerTest, RecordsOfNamesRoundTripAndOldTextRecordsAreConv
     StringHistoryContainer refused(7);
     EXPECT_FALSE(ReadObjectRecord(refused, cut.data(), cut.size(), 0));
     EXPECT_EQ(refused.GetMaximumSize(), 7u);
+    // So is a count of more entries than the record has bytes, before the maximum size is taken.
+    const std::vector<uint8_t> overcounted = {9, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 0};
+    EXPECT_FALSE(ReadObjectRecord(refused, overcounted.data(), overcounted.size(), 0));
+    EXPECT_EQ(refused.GetMaximumSize(), 7u);
 }
 } // namespace

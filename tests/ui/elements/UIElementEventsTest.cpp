@@ -192,6 +192,11 @@ TEST_F(UIElementEventsTest, EnableStatePassesDownToFollowersAndListenersFireBySt
     Take();
     button->SetEnable(true, false);
     EXPECT_EQ(Take(), (Log{"b.OnEnable", "f.OnEnable"})) << "an enable goes down, never up to the parent";
+    button->SetEnable(false, false);
+    root->SetEnable(false, false);
+    Take();
+    root->SetEnable(true, false);
+    EXPECT_EQ(Take(), (Log{"root.OnEnable"})) << "a child still disabled keeps the enable from its followers";
 }
 
 TEST_F(UIElementEventsTest, AConsumedEventBubblesUpAndAnUnconsumedOneEndsWhereItIs)

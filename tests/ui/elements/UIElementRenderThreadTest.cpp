@@ -8,6 +8,7 @@
 #include "support/RenderThreadCall.h"
 #include "support/RendererTestBase.h"
 #include "ui/elements/UIDeferredDeletion.h"
+#include "ui/elements/UIText.h"
 #include "ui/widgets/UIAction.h"
 
 #include <atomic>
@@ -108,5 +109,17 @@ TEST_F(UIElementRenderThreadTest, ManyCommandsStreamWhileTheRenderThreadRuns)
     root->Release();
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(gDestroyed.load(), 200);
+}
+
+TEST_F(UIElementRenderThreadTest, ATextTooLongForOneBlockArrivesWhole)
+{
+    UIText* text = new UIText("body", 10);
+    const std::u16string wide(3000, u'w');
+    text->SetTextUnicharPtr(wide.c_str());
+    std::u16string shown;
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer&) { shown = text->GetRenderText(); });
+    EXPECT_EQ(shown, wide);
+    text->Release();
+    m_renderer.SubmitCommands(true);
 }
 } // namespace

@@ -140,6 +140,7 @@ TEST_F(UITemplateViewTest, CommandsCarryWhatEachTemplateKindGives)
         EXPECT_EQ(m_mesh->GetReferenceCount(), meshReferences + (row.data != nullptr ? 1 : 0)) << row.name;
     }
 
+    EXPECT_EQ(m_view->GetRenderPresetIndex(), 0u) << "a mesh shows its first preset until one is chosen";
     m_view->SetTemplate("ui/rock");
     m_view->SetShaderPreset("shiny");
     m_renderer.SubmitCommands(true);

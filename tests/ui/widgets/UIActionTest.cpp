@@ -7,6 +7,7 @@
 #include "support/ConsoleCapture.h"
 #include "ui/elements/UIDeferredDeletion.h"
 #include "ui/elements/UIElement.h"
+#include "ui/render/UIRenderFrame.h"
 #include "ui/widgets/UIActionKinds.h"
 
 #include <gtest/gtest.h>
@@ -150,6 +151,11 @@ TEST_F(UIActionTest, FlagsPickTheClockAndDefaultFlagsAreAdded)
         element->RemoveAllActions(0);
         element->SetPositionXYZ(0, 0, 0);
     }
+    // A render frame hands over the engine (system), game and gameplay clocks in that order.
+    UpdateUIRenderFrame(1, 2, 3);
+    EXPECT_EQ(GetUIActionClocks().systemTime, Time(1));
+    EXPECT_EQ(GetUIActionClocks().gameTime, Time(2));
+    EXPECT_EQ(GetUIActionClocks().gameplayTime, Time(3));
     element->SetDefaultActionFlags(UIACTIONFLAG_REPEAT, false);
     element->Wait(1.0f, UIACTIONFLAG_SINE, 2);
     element->Delete(UIACTIONFLAG_DONOTWAIT, 3);

@@ -277,6 +277,17 @@ TEST_F(FileSystemContainerMountPointTest, BadIndexesRefuseTheMount)
                                      CONSOLE_ERROR));
         gFileSystem.UnmountAll();
     }
+
+    // A compressed entry under a method byte nobody knows does not open.
+    ContainerWriter packed(1);
+    ASSERT_TRUE(packed.Add("a.txt", ToBytes("abc")));
+    ASSERT_TRUE(packed.Write(m_folder / "z.dat"));
+    std::string methods = m_folder.ReadFile("z.idx");
+    methods[2] = 3;
+    m_folder.WriteFile("z.idx", methods);
+    ASSERT_TRUE(gFileSystem.MountContainer("z", (m_folder / "z.dat").c_str(), kNoGroup, kMultiplier, 0));
+    EXPECT_EQ(Open("z/a.txt"), nullptr);
+    EXPECT_TRUE(console.Contains("Container entry z/a.txt uses unknown compression method 3", CONSOLE_ERROR));
 }
 
 TEST_F(FileSystemContainerMountPointTest, DamagedDataFailsTheRead)

@@ -241,6 +241,16 @@ TEST_F(FileSystemContainerMountPointTest, ExtraPartsOverrideAndAreLimitedToFour)
     EXPECT_FALSE(gFileSystem.FileExists("scenes/other.txt", nullptr, nullptr));
 }
 
+TEST_F(FileSystemContainerMountPointTest, EntriesAreFoundWithTheMountsHashMultiplier)
+{
+    constexpr uint32_t kOther = 0x01000193u;
+    ContainerWriter writer(0, 1, ContainerWriter::kDefaultSeed, kOther);
+    ASSERT_TRUE(writer.Add("a.txt", ToBytes("a")));
+    ASSERT_TRUE(writer.Write(m_folder / "m.dat"));
+    ASSERT_TRUE(gFileSystem.MountContainer("m", (m_folder / "m.dat").c_str(), kNoGroup, kOther, 0));
+    EXPECT_TRUE(gFileSystem.FileExists("m/a.txt", nullptr, nullptr));
+}
+
 TEST_F(FileSystemContainerMountPointTest, BadIndexesRefuseTheMount)
 {
     ConsoleCapture console;

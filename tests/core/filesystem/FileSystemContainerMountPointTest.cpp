@@ -241,6 +241,16 @@ TEST_F(FileSystemContainerMountPointTest, ExtraPartsOverrideAndAreLimitedToFour)
     EXPECT_FALSE(gFileSystem.FileExists("scenes/other.txt", nullptr, nullptr));
 }
 
+TEST_F(FileSystemContainerMountPointTest, EntriesAreFoundWithTheMountsHashMultiplier)
+{
+    constexpr uint32_t kOther = 0x01000193u;
+    ContainerWriter writer(0, 1, ContainerWriter::kDefaultSeed, kOther);
+    ASSERT_TRUE(writer.Add("a.txt", ToBytes("a")));
+    ASSERT_TRUE(writer.Write(m_folder / "m.dat"));
+    ASSERT_TRUE(gFileSystem.MountContainer("m", (m_folder / "m.dat").c_str(), kNoGroup, kOther, 0));
+    EXPECT_TRUE(gFileSystem.FileExists("m/a.txt", nullptr, nullptr));
+}
+
 TEST_F(FileSystemContainerMountPointTest, BadIndexesRefuseTheMount)
 {
     ConsoleCapture console;
@@ -277,6 +287,17 @@ TEST_F(FileSystemContainerMountPointTest, BadIndexesRefuseTheMount)
                                      CONSOLE_ERROR));
         gFileSystem.UnmountAll();
     }
+
+    // A compressed entry under a method byte nobody knows does not open.
+    ContainerWriter packed(1);
+    ASSERT_TRUE(packed.Add("a.txt", ToBytes("abc")));
+    ASSERT_TRUE(packed.Write(m_folder / "z.dat"));
+    std::string methods = m_folder.ReadFile("z.idx");
+    methods[2] = 3;
+    m_folder.WriteFile("z.idx", methods);
+    ASSERT_TRUE(gFileSystem.MountContainer("z", (m_folder / "z.dat").c_str(), kNoGroup, kMultiplier, 0));
+    EXPECT_EQ(Open("z/a.txt"), nullptr);
+    EXPECT_TRUE(console.Contains("Container entry z/a.txt uses unknown compression method 3", CONSOLE_ERROR));
 }
 
 TEST_F(FileSystemContainerMountPointTest, DamagedDataFailsTheRead)

@@ -90,6 +90,11 @@ TEST_F(FileSystemTest, LookupInsideDirectoryMountsIgnoresCase)
     FileWriter writer("common/SCRIPTS/New.lua", nullptr, nullptr, 0);
     ASSERT_TRUE(writer.Write("x", 1) && writer.Close());
     EXPECT_EQ(m_folder.ReadFile("common/Scripts/New.lua"), "x");
+    // A long name written through a mount keeps every character.
+    const std::string longName = "common/Scripts/" + std::string(120, 'n') + ".lua";
+    FileWriter longWriter(longName.c_str(), nullptr, nullptr, 0);
+    ASSERT_TRUE(longWriter.Write("y", 1) && longWriter.Close());
+    EXPECT_EQ(m_folder.ReadFile(longName), "y");
 
     char physical[260];
     ASSERT_TRUE(gFileSystem.ResolvePhysicalPath("common/scripts/MAIN.lua", nullptr, nullptr, physical, 260));

@@ -157,11 +157,19 @@ TEST(MatrixTest, SingularInverseGivesIdentityNotNaN)
     EXPECT_FALSE(tiny.Inverse());
     EXPECT_TRUE(tiny.Equals(Matrix::ONE));
 
-    // A determinant of 1 whose inverse still overflows: the corner of the inverse is 1e40.
+    // A determinant of 1 whose inverse still overflows: the corner of the inverse is 1e40. Then the
+    // same corner from a finite cofactor over a determinant of 1e-12, in either orientation.
     Matrix shear;
     shear.Set(Vector(1, 0, 0, 0), Vector(-1e20f, 1, 0, 0), Vector(0, -1e20f, 1, 0), Vector(0, 0, 0, 1));
-    EXPECT_FALSE(shear.Inverse());
-    EXPECT_TRUE(shear.Equals(Matrix::ONE));
+    Matrix scaled;
+    scaled.Set(Vector(1e-4f, 1e14f, 0, 0), Vector(0, 1e-4f, 1e14f, 0), Vector(0, 0, 1e-4f, 0), Vector(0, 0, 0, 1));
+    Matrix transposed;
+    transposed.TransposeOf(scaled);
+    for (Matrix* m : {&shear, &scaled, &transposed})
+    {
+        EXPECT_FALSE(m->Inverse());
+        EXPECT_TRUE(m->Equals(Matrix::ONE));
+    }
 }
 
 TEST(MatrixTest, DecomposeEdgeCases)

@@ -278,6 +278,9 @@ TEST_F(StringManagerTest, WithoutATableTheTreeIsWalkedByExactComponents)
     };
     for (const auto& c : cases)
         EXPECT_EQ(Text(strings.GetStringNeutral(c.path, 1, nullptr, false, false)), Text(c.expected)) << c.path;
+    const char* speaker = nullptr;
+    strings.GetStringNeutral("KX/Top", 1, &speaker, false, false);
+    EXPECT_STREQ(speaker, "none") << "a string added in the tree has no speaker";
     kx.AddString("Late").SetText(1, u"Late");
     EXPECT_EQ(Text(strings.GetStringNeutral("KX/Late", 1, nullptr, false, false)), Text(u"Late")) << "added after a lookup";
 

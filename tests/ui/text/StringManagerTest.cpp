@@ -288,6 +288,7 @@ TEST_F(StringManagerTest, WithoutATableTheTreeIsWalkedByExactComponents)
     std::bitset<65536> characters;
     strings.CollectCharacters(4, characters);
     EXPECT_TRUE(characters.test(u'S') && characters.test(u's') && characters.test(u'Q') && characters.test(u'q'));
+    EXPECT_TRUE(characters.test(u'r') && characters.test(u'R')) << "every character of a text, not its first alone";
     EXPECT_TRUE(characters.test(u'W')) << "a string without the language or English gives its Polish";
     EXPECT_TRUE(characters.test(u'T') && characters.test(u't'));
     EXPECT_FALSE(characters.test(u'z'));

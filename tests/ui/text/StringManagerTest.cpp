@@ -278,6 +278,9 @@ TEST_F(StringManagerTest, WithoutATableTheTreeIsWalkedByExactComponents)
     };
     for (const auto& c : cases)
         EXPECT_EQ(Text(strings.GetStringNeutral(c.path, 1, nullptr, false, false)), Text(c.expected)) << c.path;
+    const char* speaker = nullptr;
+    strings.GetStringNeutral("KX/Top", 1, &speaker, false, false);
+    EXPECT_STREQ(speaker, "none") << "a string added in the tree has no speaker";
     kx.AddString("Late").SetText(1, u"Late");
     EXPECT_EQ(Text(strings.GetStringNeutral("KX/Late", 1, nullptr, false, false)), Text(u"Late")) << "added after a lookup";
 
@@ -285,6 +288,7 @@ TEST_F(StringManagerTest, WithoutATableTheTreeIsWalkedByExactComponents)
     std::bitset<65536> characters;
     strings.CollectCharacters(4, characters);
     EXPECT_TRUE(characters.test(u'S') && characters.test(u's') && characters.test(u'Q') && characters.test(u'q'));
+    EXPECT_TRUE(characters.test(u'r') && characters.test(u'R')) << "every character of a text, not its first alone";
     EXPECT_TRUE(characters.test(u'W')) << "a string without the language or English gives its Polish";
     EXPECT_TRUE(characters.test(u'T') && characters.test(u't'));
     EXPECT_FALSE(characters.test(u'z'));

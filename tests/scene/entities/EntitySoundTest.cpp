@@ -182,6 +182,7 @@ TEST_F(EntitySoundTest, ALoopingSoundFadesOutOverAThirdOfASecondWhenItsEntityDie
     gEntityManager.DestroyEntity(e);
     const auto instances = m_sound.Instances();
     ASSERT_EQ(instances.size(), 1u);
+    EXPECT_EQ(instances[0].params.LoopCount, 0u) << "the entity passes its parameters on";
     EXPECT_EQ(instances[0].emitter, nullptr);
     EXPECT_NE(instances[0].stateBits & SOUND_STATE_STOPPING, 0u);
     TimedFloatTransition fade = instances[0].volume;

@@ -324,6 +324,9 @@ TEST_F(EntityRenderBoundsTest, TheRefreshFlagMovesTheWorldBoxAndCellsToTheContex
     context->offered = true;
     entity->ChangeTemplate(&m_measuredTemplate);
     EXPECT_FALSE(static_cast<MeasuringContext*>(entity->GetRenderingContext())->offered);
+    // Without a template the fresh context is filled from the entity's own state alone.
+    entity->ChangeTemplate(nullptr);
+    EXPECT_NE(entity->GetRenderingContext(), nullptr);
 }
 
 // An entity whose transform push moves another entity: a propagation inside a propagation.

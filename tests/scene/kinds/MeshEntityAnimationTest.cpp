@@ -167,13 +167,20 @@ TEST_F(MeshEntityAnimationTest, AClipStartedFromItsGroupTakesUpTheProgressOfTheG
     ASSERT_TRUE(knight->StartAnimation(m_root, NameString("Wave"), &wave));
     Advance(knight, 0.0f);
     Advance(knight, 0.25f);
+    // A later clip of the other group fades in beside it: the first running clip sets the pace.
+    AnimationParams turn = Params(ANIMFLAG_LOOP);
+    turn.GroupMask = 4;
+    turn.AttackTime = 1.0f;
+    ASSERT_TRUE(knight->StartAnimation(m_root, NameString("Turn"), &turn));
+    Advance(knight, 0.0f);
+    Advance(knight, 0.125f);
     AnimationParams stride = Params(ANIMFLAG_START_FROM_GROUP);
     stride.GroupMask = 2;
     stride.StartTimeOffset = 6.0f; // groups 2 and 4
     ASSERT_TRUE(knight->StartAnimation(m_root, NameString("Stride"), &stride));
     const BaseAnimation* started = knight->GetAnimator()->GetSlotList(0).back().get();
     EXPECT_EQ(started->GetParams().AnimationIndex, 1) << "Stride";
-    EXPECT_NEAR(started->GetParams().StartTimeOffset, 0.25f, 1e-4f);
+    EXPECT_NEAR(started->GetParams().StartTimeOffset, 0.375f, 1e-4f);
 }
 
 TEST_F(MeshEntityAnimationTest, AChildChainStartsTheNextEntryWhenTheFirstFinishes)

@@ -52,4 +52,5 @@ TEST_F(TriggerScriptTest, ReportsGoToTheTriggersScriptWithTheEntity)
     gLua.PushUnsigned(7);
     EXPECT_FALSE(zone->CallScriptMethod("OnNothing", 1));
     EXPECT_EQ(lua_gettop(gLua.GetState()), top) << "the missing method's argument is taken off";
+    EXPECT_TRUE(zone->CallScriptMethod("OnCleared", 0));
 }

@@ -211,7 +211,10 @@ TEST_F(GameFrameTest, TheStateIsSentOncePerTickAndALaggingSenderCatchesUp)
     gGame.UpdateMultiplayer(1, 0);
     EXPECT_EQ(gGame.GetMultiplayerSendTime(), start + 6 * Game::kSendIntervalMicroseconds)
         << "four intervals behind: all are taken at once";
+    os::AdvanceManualCounter(4 * interval);
     gGame.UpdateMultiplayer(0, 0);
+    EXPECT_EQ(gGame.GetMultiplayerSendTime(), start + 6 * Game::kSendIntervalMicroseconds)
+        << "a frame without ticks sends nothing, however far behind";
     engine->Flush();
     EXPECT_EQ(engine->GetCommandsReceived(), 3u) << "one complete state per frame that sent";
 }

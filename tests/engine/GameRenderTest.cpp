@@ -5,6 +5,8 @@
 #include "ui/screens/UIGameConsoleScreen.h"
 #include "engine/config/GameConfig.h"
 #include "engine/input/InputManager.h"
+#include "engine/profiler/Profiler.h"
+#include "platform/os/Clock.h"
 #include "platform/gpu/Gpu.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/RenderCommands.h"
@@ -377,4 +379,25 @@ TEST_F(GameRenderTest, AFullScreenVideoHidesTheSceneAndIsUpdatedAfterEachPresent
         gRenderer->SubmitCommands(true);
     }
     EXPECT_FALSE(gVideoEngine->IsPlaying()) << "the updates after the presents ended the missing video";
+}
+
+TEST_F(GameRenderTest, ATickStageIsTimedOnItsProfilerChannel)
+{
+    m_delegate.tickDuration = os::kCounterFrequency / 100;
+    gProfiler.EnableProfiler("TestF", true);
+    gRenderer->SubmitCommands(true);
+    os::EnableManualCounter(os::QueryCounter());
+    int ticks = 0;
+    for (int frame = 0; frame < 10 && ticks == 0; ++frame)
+    {
+        os::AdvanceManualCounter(os::kCounterFrequency / 10);
+        gGame.Update(true);
+        ticks = m_delegate.ticks;
+    }
+    RenderFrame(false);
+    gRenderer->SubmitCommands(true);
+    os::DisableManualCounter();
+    gProfiler.EnableProfiler("TestF", false);
+    ASSERT_GT(ticks, 0);
+    EXPECT_NEAR(gProfiler.GetRawSample(PROFILER_TEST_F, 0), 10.0f * float(ticks), 1e-3f);
 }

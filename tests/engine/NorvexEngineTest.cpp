@@ -28,6 +28,7 @@
 #include "ui/text/StringManager.h"
 #include "support/EngineStartupFixture.h"
 
+#include <chrono>
 #include <filesystem>
 
 namespace
@@ -437,7 +438,9 @@ TEST_F(NorvexEngineTest, UpdateRunsItsStepsInOrderEndingWithTheCallbacks)
     EXPECT_EQ(steam::GetRunCallbacksCount(), pumps + 1);
     ASSERT_TRUE(gLua.LoadAndCall("assert(gUpdateSeen == 1)", 0));
 
-    gNorvexEngine.Sleep(1);
+    const auto sleepStart = std::chrono::steady_clock::now();
+    gNorvexEngine.Sleep(20);
+    EXPECT_GE(std::chrono::steady_clock::now() - sleepStart, std::chrono::milliseconds(20));
     EXPECT_EQ(steam::GetRunCallbacksCount(), pumps + 2);
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/scripting/GameDelegate.h"
+#include "platform/os/Clock.h"
 
 #include <string>
 #include <vector>
@@ -22,6 +23,8 @@ public:
     std::vector<std::string> quiet = {"OnTickInput", "OnEndOfFrame", "OnSmoothTick", "OnBigFrameTick",
                                       "OnAfterTick", "OnTick", "IsReadyToClose", "OnPauseTick"};
     int ticks = 0;
+    // Manual-counter ticks each OnTick takes.
+    int64_t tickDuration = 0;
     int smoothTicks = 0;
     int pauseTicks = 0;
     int readyQueries = 0;
@@ -89,6 +92,7 @@ public:
     bool OnTick() override
     {
         ++ticks;
+        os::AdvanceManualCounter(tickDuration);
         return Record("OnTick");
     }
     bool OnSmoothTick() override

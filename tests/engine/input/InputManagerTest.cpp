@@ -318,6 +318,8 @@ TEST_F(InputManagerTest, AnyPadQueriesFollowTheEnableMask)
     m_manager.Update(Advance(0.016));
     EXPECT_TRUE(m_manager.IsXControllerKeyReleasedForTheFirstTime(INPUT_PAD_A, INPUT_ANY_PAD));
     EXPECT_TRUE(m_manager.IsXControllerKeyReleasedForTheFirstTime(INPUT_PAD_A, 0));
+    m_manager.EnableControllerInput(false, 0);
+    EXPECT_FALSE(m_manager.IsXControllerKeyReleasedForTheFirstTime(INPUT_PAD_A, INPUT_ANY_PAD));
 }
 
 TEST_F(InputManagerTest, VibrationReachesEnabledPads)

@@ -113,6 +113,8 @@ TEST_F(KeyboardDeviceTest, KeyNamesAreCutToTheBuffer)
     char full[32];
     EXPECT_TRUE(keyboard.GetKeyName(full, sizeof(full), 2));
     EXPECT_STREQ(full, "Key 2");
+    char none[1];
+    EXPECT_FALSE(keyboard.GetKeyName(none, sizeof(none), 57)) << "a name cut to nothing is no name";
     EXPECT_FALSE(keyboard.GetKeyName(full, sizeof(full), 256));
     EXPECT_STREQ(full, "");
 }

@@ -381,7 +381,11 @@ TEST_F(SFXContextTest, ReinitialisingCarriesStatesOverOnlyWhenAskedAndCountsMatc
     definition.AddElement(Timed("A", 5.0f));
     definition.AddElement(Timed("B", 5.0f));
     SFXContext& context = Play(definition);
-    Walk(0, 1.5f, 0);
+    // The walk is still queued when the reinitialisation reads the states: it must wait for it.
+    const std::function<void(NorvexRenderer&)> walk = [](NorvexRenderer&) {
+        SFXContext::RenderAll(10, 0, 20, 1.5f, 30, 0);
+    };
+    PostToRenderThread(m_renderer, walk);
     SFXElementContext* const old = context.GetElementContext(1);
     definition.ReinitContexts(true);
     m_renderer.SubmitCommands(true);

@@ -378,10 +378,16 @@ TEST_F(SFXContextTest, BreakingLoopsByNameOrAllAndActivatingThemAgain)
 TEST_F(SFXContextTest, ReinitialisingCarriesStatesOverOnlyWhenAskedAndCountsMatch)
 {
     SFXDefinition& definition = Define();
+    // An element without a context does not stop the later ones carrying over.
     definition.AddElement(Timed("A", 5.0f));
+    definition.GetElements()[0]->SetEnabled(false);
     definition.AddElement(Timed("B", 5.0f));
     SFXContext& context = Play(definition);
-    Walk(0, 1.5f, 0);
+    // The walk is still queued when the reinitialisation reads the states: it must wait for it.
+    const std::function<void(NorvexRenderer&)> walk = [](NorvexRenderer&) {
+        SFXContext::RenderAll(10, 0, 20, 1.5f, 30, 0);
+    };
+    PostToRenderThread(m_renderer, walk);
     SFXElementContext* const old = context.GetElementContext(1);
     definition.ReinitContexts(true);
     m_renderer.SubmitCommands(true);
@@ -397,13 +403,13 @@ TEST_F(SFXContextTest, ReinitialisingCarriesStatesOverOnlyWhenAskedAndCountsMatc
     definition.ResolveElements(false);
     context.Init(definition, Matrix::ONE, true, 0);
     m_renderer.SubmitCommands(true);
-    EXPECT_EQ(Probe(context, 0).GetState(SFXElementDefinition::STATE_POSITION).time, 0.0f)
+    EXPECT_EQ(Probe(context, 1).GetState(SFXElementDefinition::STATE_POSITION).time, 0.0f)
         << "a changed element count carries nothing over";
     // An edit of the definition restarts its contexts from the beginning.
     Walk(0, 1.0f, 0);
     definition.OnPropertyChanged(nullptr);
     m_renderer.SubmitCommands(true);
-    EXPECT_EQ(Probe(context, 0).GetState(SFXElementDefinition::STATE_POSITION).time, 0.0f);
+    EXPECT_EQ(Probe(context, 1).GetState(SFXElementDefinition::STATE_POSITION).time, 0.0f);
 }
 
 TEST_F(SFXContextTest, ANestedContextRefusesNestedElementsOncePerInitialisation)

@@ -148,7 +148,8 @@ protected:
 
 TEST_F(SFXEntityTest, AStartDelayBelowAMillisecondStartsAtOnceAndLongerOnesWaitForCallbackOne)
 {
-    m_template.GetDefinition().AddElement(new PlainElement(10.0f, false));
+    // A delayed start keeps the loop going.
+    m_template.GetDefinition().AddElement(new PlainElement(0.5f, true));
     struct Case
     {
         const char* delay;
@@ -162,6 +163,7 @@ TEST_F(SFXEntityTest, AStartDelayBelowAMillisecondStartsAtOnceAndLongerOnesWaitF
         EXPECT_EQ(entity->GetCallbackTimeLeft(SFXEntity::CALLBACK_START, 0) >= 0.0f, !c.startsAtOnce) << c.delay;
         Frames(20, 0.05f);
         EXPECT_TRUE(Read(entity).active) << c.delay;
+        EXPECT_FALSE(entity->GetSFXContext()->IsFinished()) << c.delay;
         EXPECT_NE(entity->GetRenderFlags() & SFXEntity::kRenderFlagBoundsTaken, 0u) << c.delay;
         entity->DeleteMe();
         Frames(1, 0.0f);

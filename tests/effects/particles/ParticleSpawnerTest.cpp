@@ -111,6 +111,11 @@ TEST_F(ParticleSpawnerTest, AStillEmitterFillsItsBoxAndAMovingOneSpreadsAlongIts
     moving->SelectSpawner().Spawn(*moving, batch);
     for (uint32_t k = 0; k < 10; ++k)
         EXPECT_NEAR(ring[k].position[0], 50.0f * float(k + 1) / 10.0f, 1e-3f) << k;
+    // A flattened emitter has no inverse: its local space falls back to the identity.
+    Matrix flat = world;
+    flat.rows[1] = Vector(0.0f, 0.0f, 0.0f, 0.0f);
+    moving->SetMatrix(flat);
+    EXPECT_TRUE(moving->GetInverseMatrix().Equals(Matrix::ONE));
 }
 
 TEST_F(ParticleSpawnerTest, TheKindFollowsLocalSpaceAndCircleVelocity)

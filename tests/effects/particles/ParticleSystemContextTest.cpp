@@ -248,8 +248,8 @@ TEST_F(ParticleSystemContextTest, ParkedContextsComeBackIntactAndTheParkPoolStay
     EXPECT_EQ(std::memcmp(back.data(), thirdRecords.data(), back.size() * sizeof(ParticleRecord)), 0);
     EXPECT_EQ(gParticlePools.GetRingCount(), kept->GetCount() + third->GetCount());
     gParticlePools.Destroy(); // under playing and parked contexts: they are left unlisted and empty
-    EXPECT_FALSE(kept->IsInUpdateList() || kept->GetCount() != 0 || second->IsInParkList() ||
-                 second->GetParkCount() != 0);
+    EXPECT_FALSE(kept->IsInUpdateList() || kept->GetCount() != 0 || third->IsInUpdateList() ||
+                 third->GetCount() != 0 || second->IsInParkList() || second->GetParkCount() != 0);
 }
 
 TEST_F(ParticleSystemContextTest, RebasingKeepsLifetimesAndAges)

@@ -118,6 +118,7 @@ TEST(ParticleSystemTest, ShaderOptionsFollowTheValuesAndTheQualityLevel)
 TEST(ParticleSystemTest, SystemsJoinTheGlobalListAndAnUnknownMeshLeavesNoHandles)
 {
     const uint32_t before = ParticleSystem::GetLiveSystemCount();
+    EXPECT_EQ(before, 0u) << "no system outlives the test that made it";
     {
         ParticleSystem a;
         auto b = std::make_unique<ParticleSystem>();

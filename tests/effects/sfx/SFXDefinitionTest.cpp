@@ -260,6 +260,10 @@ TEST_F(SFXDefinitionTest, TheRecordHoldsElementsTimeoutAndScaleInThatOrder)
         EXPECT_EQ(element->GetEnvelopeBindings().Count(), 5);
         EXPECT_EQ(read.GetPassBits(), 2u);
         EXPECT_EQ(read.GetElements()[1], nullptr);
+        // Clearing the definition's watchers clears those of its elements too.
+        SafePointer<SFXElementDefinition> watcher(element);
+        read.InvalidateSafePointers();
+        EXPECT_FALSE(watcher);
     }
 }
 

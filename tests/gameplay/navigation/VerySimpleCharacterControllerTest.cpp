@@ -188,6 +188,16 @@ TEST_F(VerySimpleCharacterControllerTest, AWallStopsTheCharacterAndItSlidesAlong
     EXPECT_FLOAT_EQ(m_body->GetGlobalPosition().y, y);
 }
 
+TEST_F(VerySimpleCharacterControllerTest, TheCharactersOwnMeshDoesNotStopIt)
+{
+    Ground();
+    // Its collision box reaches just ahead of it and moves with it.
+    Entity* const body = Block(Vector(0.55f, 0, -1, 1), Vector(1.55f, 2, 1, 1));
+    VerySimpleCharacterController c(body, 0.5f);
+    MoveFor(c, Vector(1, 0, 0, 0), 10);
+    EXPECT_NEAR(body->GetGlobalPosition().x, 10 * kStep, 1e-4f);
+}
+
 TEST_F(VerySimpleCharacterControllerTest, MirroredBoxesAndTriangleMeshesCollideToo)
 {
     Block(Vector(2, -1, -50, 1), Vector(3, 3, 50, 1), true);

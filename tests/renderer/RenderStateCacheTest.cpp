@@ -54,8 +54,8 @@ TEST_F(RenderStateCacheTest, RedundantStateChangesNeverReachTheDevice)
         r.SetDepthState(gpu::kCmpLessEqual, true, 0.0f);
         r.SetDepthState(gpu::kCmpLessEqual, true, 0.0f);
         r.DisableStencil(); // already off
-        r.SetStencilOps(gpu::kStencilKeep, gpu::kStencilKeep, gpu::kStencilReplace);
-        r.SetStencilOps(gpu::kStencilKeep, gpu::kStencilKeep, gpu::kStencilReplace);
+        r.SetStencilOps(gpu::kStencilReplace, gpu::kStencilKeep, gpu::kStencilReplace);
+        r.SetStencilOps(gpu::kStencilReplace, gpu::kStencilKeep, gpu::kStencilReplace);
         r.SetStencilFunc(gpu::kCmpAlways, 1, 0xFF, 0xFF);
         r.SetStencilFunc(gpu::kCmpAlways, 1, 0xFF, 0xFF);
         r.SetVertexShader(nullptr);
@@ -76,6 +76,7 @@ TEST_F(RenderStateCacheTest, RedundantStateChangesNeverReachTheDevice)
     EXPECT_EQ(delta(gpu::kRsZWriteEnable), 0u) << "a reset leaves depth write on";
     EXPECT_EQ(delta(gpu::kRsStencilEnable), 1u);
     EXPECT_EQ(delta(gpu::kRsStencilZFail), 1u);
+    EXPECT_EQ(RenderStateValue(gpu::kRsStencilPass), gpu::kStencilReplace) << "the pass operation, not the fail one";
     EXPECT_EQ(delta(gpu::kRsStencilFunc), 1u);
     EXPECT_EQ(delta(gpu::kRsStencilWriteMask), 1u);
     EXPECT_EQ(Stats().vertexShaderCalls - before.vertexShaderCalls, 1u);

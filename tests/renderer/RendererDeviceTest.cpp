@@ -163,4 +163,7 @@ TEST(SceneCellGridTest, CellsCoverTheSceneAndTakeTheRange)
     EXPECT_EQ(grid.GetColumns(), 0u) << "0.25 + 0.5 truncates to no cells";
     grid.Build(BoundingBox4(), 0.0f);
     EXPECT_EQ(grid.GetRows(), 0u);
+    int pumps = 0;
+    grid.Build(BoundingBox4(), 0.0f, [](void* count) { ++*static_cast<int*>(count); }, &pumps);
+    EXPECT_EQ(pumps, 0) << "a grid without cells keeps none of the old ones to free";
 }

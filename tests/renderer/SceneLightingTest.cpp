@@ -78,15 +78,16 @@ TEST_F(SceneLightingTest, TheSunsValuesLandOnTheirRegistersAndTheCloudTextureOnI
     for (const Row& r : mobileRows)
         check({r.pixel, r.index, Vector()});
     const Row registers[] = {
-        // The sun travels along +x (yaw 90): towards it is -x.
-        {true, SCENE_LIGHT_SUN_DIRECTION, Vector(-1, 0, 0, 0.5f)},
-        {true, SCENE_LIGHT_SUN_COLOR, Vector(1, 2, 3, 4)},
-        {true, SCENE_LIGHT_SECONDARY_COLOR, Vector(5, 6, 7, 8)},
+        // Numbers, not names: the shaders are written against them. The sun travels along +x (yaw 90):
+        // towards it is -x.
+        {true, 200, Vector(-1, 0, 0, 0.5f)},
+        {true, 201, Vector(1, 2, 3, 4)},
+        {true, 202, Vector(5, 6, 7, 8)},
         {true, 203, Vector()},
-        {true, SCENE_LIGHT_SIDE_COLOR, Vector(9, 10, 11, 12)},
-        {true, SCENE_LIGHT_TOP_TINT, Vector(0.5f, 0.75f, 1.0f, 1.0f)},
-        {true, SCENE_LIGHT_BOTTOM_TINT, Vector(1, 1, 1, 1)},
-        {false, SCENE_LIGHT_FOG_VERTEX, Vector(0.05f, -0.5f, 0, 0)},
+        {true, 205, Vector(9, 10, 11, 12)},
+        {true, 210, Vector(0.5f, 0.75f, 1.0f, 1.0f)},
+        {true, 211, Vector(1, 1, 1, 1)},
+        {false, 240, Vector(0.05f, -0.5f, 0, 0)},
     };
     for (const Row& r : registers)
         check(r);

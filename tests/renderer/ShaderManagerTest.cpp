@@ -287,6 +287,10 @@ TEST_F(ShaderManagerTest, TextDefinitionsInitAndReloadAlike)
     EXPECT_TRUE(m_log.Contains("Unable to load shader definition file", CONSOLE_ERROR));
     EXPECT_FALSE(gShaderManager.IsInitialised());
     EXPECT_EQ(gShaderManager.GetFamilyCount(), 0);
+    // Definitions loaded before do not outlive a failed read.
+    ASSERT_TRUE(gShaderManager.LoadDefinitions());
+    EXPECT_FALSE(gShaderManager.LoadSourceDefinitions());
+    EXPECT_EQ(gShaderManager.GetFamilyCount(), 0);
 }
 
 TEST_F(ShaderManagerTest, OversizedDefinitionFileIsRefusedUnread)

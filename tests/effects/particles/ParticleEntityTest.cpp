@@ -12,6 +12,7 @@
 #include "scene/entities/PathGrid.h"
 #include "scene/kinds/ParticleTemplate.h"
 #include "support/ParticleTestSupport.h"
+#include "support/RenderStreamCapture.h"
 #include "support/RenderThreadCall.h"
 #include "support/RendererTestBase.h"
 
@@ -187,6 +188,20 @@ TEST_F(ParticleEntityTest, ACustomSpawnerReachesEachSystemUntilReplacedAndTheDeb
         entity->DrawDebug(0);
         EXPECT_EQ(m_renderer.GetCommandsWritten() - before, commands) << realBox;
     }
+    // The unit box takes the template's wireframe colour, white when flag 2 asks for it.
+    {
+        RenderStreamCapture capture;
+        entity->DrawDebug(0);
+        entity->DrawDebug(2);
+        capture.Take();
+        for (const bool white : {false, true})
+        {
+            ASSERT_TRUE(capture.SkipTo(RENDER_OP_DEBUG_DRAW_BOX));
+            capture.Skip(sizeof(BoundingBox4) + sizeof(Matrix));
+            EXPECT_EQ(capture.Read<Vector>().x == 1.0f, white);
+        }
+    }
+    gRenderer = &m_renderer; // the capture's renderer took the global over and cleared it
 }
 
 TEST_F(ParticleEntityTest, OffscreenProcessingKeepsAnUndrawnSystemFromParking)

@@ -107,6 +107,7 @@ TEST_F(ParticleSystemContextDrawTest, AContextDrawsItsNodeColourThroughThePartic
     NorvexRenderer& renderer = m_harness.GetRenderer();
     ParticleSystem system;
     RedQuadSystem(system);
+    SetParticleProperty(system, "Z buffer write", "1"); // the depth test still stays off
     renderer.SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
     auto* context = new ParticleSystemContext(system, Matrix::ONE, 0);
     context->PostRestart();
@@ -114,7 +115,7 @@ TEST_F(ParticleSystemContextDrawTest, AContextDrawsItsNodeColourThroughThePartic
     Tick(0.05f);
     renderer.SubmitCommands(true);
 
-    uint32_t count = 0, centre = 0, corner = 0, drawsWithout = 0, triangles = 0;
+    uint32_t count = 0, centre = 0, corner = 0, drawsWithout = 0, triangles = 0, depthFunc = 0;
     RunOnRenderThread(renderer, [&](NorvexRenderer& r) {
         gpu::GpuDevice* device = r.GetDevice();
         device->BeginScene();
@@ -122,6 +123,7 @@ TEST_F(ParticleSystemContextDrawTest, AContextDrawsItsNodeColourThroughThePartic
         count = context->GetCount();
         const gpu::FrameStatistics before = device->GetFrameStatistics();
         context->Draw(Matrix::ONE, Vector(1.0f, 1.0f, 1.0f, 1.0f), 0);
+        device->GetRenderState(gpu::kRsZFunc, &depthFunc);
         drawsWithout = device->GetFrameStatistics().drawsWithoutProgram - before.drawsWithoutProgram;
         triangles = device->GetFrameStatistics().primitives - before.primitives;
         device->EndScene();
@@ -134,6 +136,7 @@ TEST_F(ParticleSystemContextDrawTest, AContextDrawsItsNodeColourThroughThePartic
     });
     EXPECT_GE(count, 1u);
     EXPECT_EQ(drawsWithout, 0u) << "the particle shader has a program";
+    EXPECT_EQ(depthFunc, uint32_t(gpu::kCmpAlways));
     EXPECT_EQ(triangles, 2 * count) << "two triangles a particle";
     EXPECT_EQ(centre, 0xFFFF0000u) << "the unit quad covers the middle in the node colour";
     EXPECT_EQ(corner, 0xFF000000u);

@@ -149,6 +149,13 @@ TEST_F(ParticleSystemContextTest, AFullPoolLimitsSpawningAndNeverOverwritesOther
     EXPECT_TRUE(parked->IsInParkList());
     EXPECT_EQ(gParticlePools.GetParkCount(), 15u);
     EXPECT_EQ(waiting->GetCount(), 0u);
+    // Its records, taken from wherever the ring had reached, come back whole and in birth order.
+    parked->Draw(Matrix::ONE, Vector(1.0f, 1.0f, 1.0f, 1.0f), 0);
+    Frame(0.0f);
+    const std::vector<ParticleRecord> back = Records(*parked);
+    ASSERT_EQ(back.size(), 15u);
+    for (size_t i = 1; i < back.size(); ++i)
+        EXPECT_LT(back[i - 1].birth, back[i].birth) << i;
 
     // The renderer's start sizes the pools from the project's mobile settings when a PC takes them.
     TearDown();

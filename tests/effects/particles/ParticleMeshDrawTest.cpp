@@ -48,6 +48,7 @@ protected:
         char text[SimpleGUID::kTextLength + 1];
         guid.ToString(text, sizeof(text));
         SetParticleProperty(m_system, "Mesh template", text);
+        SetParticleProperty(m_system, "Shader preset", "Default");
         SetParticleProperty(m_system, "Initial velocity", "0 0 0 0");
         SetParticleProperty(m_system, "Initial velocity var", "0 0 0 0");
         SetParticleProperty(m_system, "Life time", "100");
@@ -101,6 +102,10 @@ protected:
         preset.materials.resize(1);
         preset.materials[0].shaderName = "MeshSolid";
         preset.materials[0].triangleCount = 2;
+        built.AddPreset(preset);
+        // A second preset, which the system does not name, whose material skips the lit passes.
+        preset.name = NameString("Hidden");
+        preset.materials[0].flags |= MeshMaterial::FLAG_NO_LIT_PASSES;
         built.AddPreset(preset);
         std::vector<uint8_t> record(8192);
         RecordOutput out(record.data(), record.size(), false);

@@ -198,6 +198,21 @@ TEST_F(VerySimpleCharacterControllerTest, TheCharactersOwnMeshDoesNotStopIt)
     EXPECT_NEAR(body->GetGlobalPosition().x, 10 * kStep, 1e-4f);
 }
 
+TEST_F(VerySimpleCharacterControllerTest, ASlideIntoASlantedCornerNeverTurnsBackAgainstThePush)
+{
+    Ground();
+    Block(Vector(2, 0, -50, 1), Vector(3, 3, 50, 1));
+    // A wall turned 45 degrees closes the corner ahead of the slide along the first one.
+    Entity* slanted = Block(Vector(-1, 0, -1, 1), Vector(1, 3, 1, 1));
+    Matrix turned;
+    turned.LoadYRotation(45.0f);
+    turned.rows[3] = Vector(2, 0, 3, 1);
+    slanted->SetGlobalLocationMatrix(turned);
+    auto c = Character(0, 0);
+    MoveFor(*c, Vector(30, 0, 10, 0), 1);
+    EXPECT_NEAR(m_body->GetGlobalPosition().x, 1.5f, 0.01f) << "the last slide keeps the push's side";
+}
+
 TEST_F(VerySimpleCharacterControllerTest, MirroredBoxesAndTriangleMeshesCollideToo)
 {
     Block(Vector(2, -1, -50, 1), Vector(3, 3, 50, 1), true);

@@ -162,6 +162,7 @@ TEST_F(GpuSurfaceTest, EveryColourFormatCreatesLocksLoadsAndReadsBack)
             EXPECT_EQ(LoadSurfaceFromMemory(level, &dest, source, kFormatA8R8G8B8, 4, {0, 0, 2, 2}, kLoadFilterNone,
                                             0),
                       kErrInvalidCall);
+            EXPECT_TRUE(m_log.Contains("pitch 4 is shorter than the 8 bytes of a source row"));
             EXPECT_EQ(LoadSurfaceFromMemory(level, &dest, source, kFormatA8R8G8B8, 8, {1, 0, 1, 2}, kLoadFilterNone, 0),
                       kErrInvalidCall) << "an empty source rectangle";
             EXPECT_EQ(LoadSurfaceFromMemory(level, &dest, source, kFormatA8R8G8B8, 8, {0, 0, 2, 2}, 2, 0),

@@ -265,6 +265,7 @@ TEST(ShaderCompilerTest, ErrorsComeWithMessageLines)
         {"#undef\n", "#undef needs a macro name"},
         {"#define defined 1\n", "#define needs a macro name"},
         {"vector<float4, 2> v;\n", "unknown type 'vector'"},
+        {"float4 vertex(uniform Unknown u) : POSITION { return 0; }\n", "unsupported uniform parameter of the entry point"},
         {"float4 a, ;\n", "expected a name in a declaration"},
         {"float4 a;\nfloat4 a;\n", "redefinition of 'a'"},
         {"float4 a;\nfloat4 a, ;\n", "redefinition of 'a'"},

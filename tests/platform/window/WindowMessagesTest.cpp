@@ -181,6 +181,13 @@ TEST_F(WindowMessagesTest, TerminationSignalsBecomeACloseOnTheNextPeek)
     EXPECT_FALSE(IsWindow(window));
     ASSERT_FALSE(Recorded().empty());
     EXPECT_EQ(Recorded()[0].id, kMsgClose);
+    // A signal still pending at a reset does not close the windows made after it.
+    std::raise(SIGTERM);
+    ResetWindowSystem();
+    ASSERT_TRUE(RegisterWindowClass("TestClass", 0, &RecordingProc, nullptr));
+    const WindowHandle next = MakeWindow();
+    PumpMessages();
+    EXPECT_TRUE(IsWindow(next));
     signal(SIGTERM, SIG_DFL);
     signal(SIGINT, SIG_DFL);
 }

@@ -241,9 +241,9 @@ TEST_F(LuaWrapperTest, ScriptSideLoadersRefusePrecompiledChunksButLoadSource)
     // Source that fails to load gives nil and Lua's own message, as the standard loaders do.
     Run("local f, e = loadstring('x =', 'bad') local ok, e2 = pcall(dofile, gRoot .. '/none.lua') "
         "gN = select(2, loadstring('y =')) "
-        "gI = tostring(f) .. '|' .. e .. '|' .. tostring(loadfile(gSourcePath) ~= nil) .. '|' .. e2:gsub('^.*/', '')");
+        "gI = tostring(f) .. '|' .. e .. '|' .. tostring(loadfile(gSourcePath)()) .. '|' .. e2:gsub('^.*/', '')");
     EXPECT_EQ(GlobalString("gI"),
-              "nil|[string \"bad\"]:1: unexpected symbol near '<eof>'|true|none.lua: No such file or directory");
+              "nil|[string \"bad\"]:1: unexpected symbol near '<eof>'|9|none.lua: No such file or directory");
     EXPECT_EQ(GlobalString("gN"), "[string \"y =\"]:1: unexpected symbol near '<eof>'") << "unnamed: named by its text";
     // A reader giving no text, a broken module (empty path entries are skipped) and no path at all.
     m_folder.WriteFile("broken.lua", "x =");

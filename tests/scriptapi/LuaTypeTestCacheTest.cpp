@@ -67,6 +67,15 @@ TEST_F(LuaTypeTestCacheTest, OnlyStatesMadeWithACacheHaveOne)
               0);
     EXPECT_NE(luaL_dostring(plain, "a:Dot3({})"), 0);
     lua_close(plain);
+
+    // Another allocator's user data is not taken for a cache.
+    int other = 0;
+    const lua_Alloc alloc = [](void*, void* block, size_t, size_t bytes) -> void* {
+        return bytes != 0 ? realloc(block, bytes) : (free(block), nullptr);
+    };
+    lua_State* const foreign = lua_newstate(alloc, &other);
+    EXPECT_EQ(LuaTypeTestCache::Of(foreign), nullptr);
+    lua_close(foreign);
 }
 
 TEST_F(LuaTypeTestCacheTest, KnowsTheNameByAddressAndTheMetatableItWasShown)

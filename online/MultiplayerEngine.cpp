@@ -36,7 +36,8 @@ bool MultiplayerEngine::IsConnectedServer() const
 
 bool MultiplayerEngine::IsIdle() const
 {
-    return GetMode() == MODE_NONE && m_pendingMessages.load(std::memory_order_acquire) == 0;
+    // The thread posts callback messages only while a session runs, so none can wait without one.
+    return GetMode() == MODE_NONE;
 }
 
 void MultiplayerEngine::ProcessCallbackMessages()

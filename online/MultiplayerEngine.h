@@ -98,7 +98,6 @@ protected:
 private:
     std::atomic<uint32_t> m_mode{MODE_NONE};
     std::atomic<bool> m_peerConnected{false};
-    std::atomic<uint32_t> m_pendingMessages{0};
     std::atomic<uint32_t> m_commandsReceived{0};
     std::vector<std::string> m_arguments;
     bool m_driverReported = false; // multiplayer thread

@@ -187,6 +187,12 @@ TEST_F(MeshDrawTest, LoadingCreatesDeviceObjectsAndResolvesTheForwardShaders)
     EXPECT_EQ(a.Size(), b.Size());
     EXPECT_EQ(first, second);
     RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer&) { copy.ReleaseDeviceObjects(); });
+
+    LoadSquare(0, 0, 0, [](MeshTemplateRenderingData& built, MeshShaderPreset&) {
+        built.SetInstanceDeclaration(
+            VertexElementBytes({{1, 0, gpu::kDeclFloat4, 0, gpu::kDeclUsageTexCoord, 4}, gpu::kDeclEnd}));
+    });
+    EXPECT_NE(m_data->GetInstanceDeclaration(), nullptr) << "instancing elements make their own declaration";
 }
 
 TEST_F(MeshDrawTest, TheForwardPassLightsTheSquareAndOtherPassesSkipIt)

@@ -26,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -177,6 +178,11 @@ TEST_F(MeshDrawTest, LoadingCreatesDeviceObjectsAndResolvesTheForwardShaders)
     std::vector<uint8_t> first(8192), second(8192);
     RecordOutput a(first.data(), first.size(), false);
     m_data->Save(a);
+    const float corner[3] = {-0.5f, 0.5f, 0.5f};
+    const uint8_t* cornerBytes = reinterpret_cast<const uint8_t*>(corner);
+    EXPECT_NE(std::search(first.begin(), first.begin() + long(a.Size()), cornerBytes, cornerBytes + 12),
+              first.begin() + long(a.Size()))
+        << "the first vertex, read back from the device";
     MeshTemplateRenderingData copy;
     RecordInput in(first.data(), a.Size());
     gpu::Faults().FailResourceCreation(1, gpu::ObjectKind::VertexBuffer);
@@ -187,6 +193,12 @@ TEST_F(MeshDrawTest, LoadingCreatesDeviceObjectsAndResolvesTheForwardShaders)
     EXPECT_EQ(a.Size(), b.Size());
     EXPECT_EQ(first, second);
     RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer&) { copy.ReleaseDeviceObjects(); });
+
+    LoadSquare(0, 0, 0, [](MeshTemplateRenderingData& built, MeshShaderPreset&) {
+        built.SetInstanceDeclaration(
+            VertexElementBytes({{1, 0, gpu::kDeclFloat4, 0, gpu::kDeclUsageTexCoord, 4}, gpu::kDeclEnd}));
+    });
+    EXPECT_NE(m_data->GetInstanceDeclaration(), nullptr) << "instancing elements make their own declaration";
 }
 
 TEST_F(MeshDrawTest, TheForwardPassLightsTheSquareAndOtherPassesSkipIt)

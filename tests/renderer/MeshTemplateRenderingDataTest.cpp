@@ -444,6 +444,13 @@ TEST(MeshTemplateRenderingDataTest, DeclarationsAndIndicesFromTheFileAreChecked)
         MeshTemplateRenderingData wide;
         RecordInput wideIn(record.data(), record.size());
         EXPECT_EQ(wide.Load(wideIn, 7, "Wide"), big == 0xFFFF) << big;
+        if (big == 0xFFFF)
+        {
+            const std::vector<uint8_t> swapped = SaveWith(wide, MeshTemplateRenderingData::kSaveByteSwap);
+            const uint8_t indices[12] = {0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0xFF, 0xFF};
+            EXPECT_NE(std::search(swapped.begin(), swapped.end(), indices, indices + 12), swapped.end())
+                << "a byte-swapped save reverses 32-bit indices whole";
+        }
     }
     EXPECT_TRUE(console.Contains("Mesh data of Wide has index 70000, past what 16 bits hold", 4));
 }

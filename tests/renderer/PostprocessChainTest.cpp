@@ -472,6 +472,12 @@ TEST_F(PostprocessChainTest, BlurAndCompositeUploadTheirConstantsAndTheDelegateM
         EXPECT_EQ(blur.viewport.width, 80u) << "the glow's quarter of the viewport";
         EXPECT_EQ(blur.viewport.height, 60u);
     }
+    // A viewport of no multiple of four takes its quarter rounded up.
+    Frame(1, Vector(0.5f, 0.5f, 0.5f, 1.0f), nullptr,
+          [](NorvexRenderer& r) { r.SetViewportRect(0, 0, 317, 237); });
+    ASSERT_EQ(draws.size(), 6u);
+    EXPECT_EQ(draws[1].viewport.width, 80u);
+    EXPECT_EQ(draws[1].viewport.height, 60u);
     const gpu::DrawRecord& composite = draws[5];
     EXPECT_FLOAT_EQ(composite.PixelConstant(PM::kRegCompositeColor)[1], 0.25f) << "no zoom: the scene's colour";
     EXPECT_FLOAT_EQ(composite.PixelConstant(PM::kRegCompositeShading)[1], 2.0f);

@@ -305,4 +305,10 @@ TEST(EntityReferencesTest, ImmediatePathReplacesAnOldPointerWithNullWhenNothingF
     const std::vector<uint8_t> mismatched = AllTypesReferring(GUIDOf(31), SimpleGUID());
     ASSERT_TRUE(ReadObjectRecord(object, mismatched.data(), mismatched.size(), 4));
     EXPECT_EQ(object.m_entity, nullptr);
+
+    // A null reference clears it as well.
+    object.m_entity = &old;
+    const std::vector<uint8_t> none = AllTypesReferring(SimpleGUID(), SimpleGUID());
+    ASSERT_TRUE(ReadObjectRecord(object, none.data(), none.size(), 4));
+    EXPECT_EQ(object.m_entity, nullptr);
 }

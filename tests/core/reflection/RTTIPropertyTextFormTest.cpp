@@ -152,6 +152,7 @@ TEST(RTTIPropertyTextFormTest, ReadingRules)
     }
 
     // The block is zeroed first; a non-hex character counts as 0; short text stops early.
+    object.m_block.bytes[2] = 0x5A;
     ASSERT_TRUE(SetText(object, "Block", "F1z2"));
     EXPECT_EQ(object.m_block.bytes[0], 0x1F);
     EXPECT_EQ(object.m_block.bytes[1], 0x20);

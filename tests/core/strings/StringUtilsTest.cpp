@@ -142,6 +142,8 @@ TEST(StringUtilsTest, WideUpperCasing)
         WideCharToUpper(&c);
         EXPECT_EQ(wint_t(c), towupper_l(kCaseTable[i].lower, utf8)) << std::hex << int(kCaseTable[i].lower);
     }
+    // The count reaches the table's last pair (full-width z).
+    EXPECT_EQ(kCaseTable[kCaseTableSize - 1].lower, u'\uFF5A');
     freelocale(utf8);
 }
 

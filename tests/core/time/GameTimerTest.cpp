@@ -40,6 +40,7 @@ TEST(GameTimerTest, RunWhilePausedKeepsAdvancing)
     EXPECT_EQ(timer.GetActiveTickCount(), 1u);
     timer.Reset();
     EXPECT_EQ(timer.GetPauseCounter(), 0u);
+    EXPECT_EQ(timer.GetLastStep(), 0.0f);
     timer.Pause(true);
     timer.Tick(0.25f);
     EXPECT_EQ(timer.GetTime(), 0u);

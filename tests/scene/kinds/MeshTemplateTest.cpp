@@ -152,6 +152,16 @@ TEST_F(MeshTemplateTest, ShortBodyFailsAndKeepsNoHalfReadBlock)
     EXPECT_TRUE(console.Contains("body of version 53 is cut short", 4));
 }
 
+TEST_F(MeshTemplateTest, WithoutARendererDroppedMeshDataIsDeletedAtOnce)
+{
+    ConsoleCapture console;
+    {
+        MeshTemplate meshTemplate;
+        meshTemplate.SetRenderingData(new MeshTemplateRenderingData);
+    }
+    EXPECT_EQ(console.CountOfKind(4), 0u) << "no deletion is posted to a renderer that is not there";
+}
+
 TEST_F(MeshTemplateTest, EffectiveCollisionBoxScalesAndOffsets)
 {
     MeshTemplate meshTemplate;

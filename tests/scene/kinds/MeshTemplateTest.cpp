@@ -149,7 +149,17 @@ TEST_F(MeshTemplateTest, ShortBodyFailsAndKeepsNoHalfReadBlock)
     EXPECT_FALSE(TemplateBodyReader::ReadBody(read, body.data(), body.size()));
     EXPECT_EQ(read.GetRenderingData(), nullptr);
     EXPECT_EQ(read.GetSkeleton(), nullptr);
-    EXPECT_TRUE(console.Contains("is cut short", 4));
+    EXPECT_TRUE(console.Contains("body of version 53 is cut short", 4));
+}
+
+TEST_F(MeshTemplateTest, WithoutARendererDroppedMeshDataIsDeletedAtOnce)
+{
+    ConsoleCapture console;
+    {
+        MeshTemplate meshTemplate;
+        meshTemplate.SetRenderingData(new MeshTemplateRenderingData);
+    }
+    EXPECT_EQ(console.CountOfKind(4), 0u) << "no deletion is posted to a renderer that is not there";
 }
 
 TEST_F(MeshTemplateTest, EffectiveCollisionBoxScalesAndOffsets)

@@ -101,6 +101,8 @@ TEST_F(AnimationCallbackBindingsTest, ScriptsBuildSoundSyncObjectsForTheirParame
     EXPECT_STREQ(sync->GetEvents()[0].sound.CStr(), "step.wav");
     EXPECT_EQ(sync->GetEvents()[0].channel, 2u);
     EXPECT_EQ(sync->GetEvents()[1].position, 65536u);
+    Run("params:LoadDefaults() cleared = tostring(params.SyncObject == nil) params.SyncObject = sync");
+    EXPECT_EQ(Global("cleared"), "true");
     Run("sync:Clear() sync:delete()");
     EXPECT_EQ(params->GetSyncObject(), nullptr);
 }

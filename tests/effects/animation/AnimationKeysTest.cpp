@@ -127,6 +127,9 @@ TEST(AnimationKeysTest, OneKeyHoldsAndCollapsedIntervalsNeverGiveNaN)
         EXPECT_FLOAT_EQ(AnimationKeys::InterpolateVector(pair, range).x, 5.0f);
         EXPECT_FLOAT_EQ(AnimationKeys::InterpolateRotation(pair, range).x, 5.0f);
     }
+    // A channel without keys has nothing to hold.
+    uint16_t none = 0;
+    EXPECT_EQ(AnimationKeys::FindKeys(single, 0, none, 0.5f, 0, range, true).a, nullptr);
     // Equal key times and a range of no width: every sample stays finite.
     const AnimationKey equal[] = {Key(-32768, 0), Key(32767, 0), Key(0, 0)};
     AnimationRange flat = range;

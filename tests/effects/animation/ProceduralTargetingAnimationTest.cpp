@@ -186,6 +186,11 @@ TEST_F(ProceduralTargetingAnimationTest, TurningCallbacksWaitATenthOfASecondEach
     EXPECT_EQ(delegate.calls, "start ");
     Steps(60, 0.05f);
     EXPECT_EQ(delegate.calls, "start stop ");
+    // With a stop speed of 0 the turn still ends once the bone stands.
+    m_aim->SetRotationCallbackSpeed(50.0f, 0.0f);
+    m_aim->SetTargetPoint(Toward(0.0f, 0.0f), true);
+    Steps(200, 0.05f);
+    EXPECT_EQ(delegate.calls, "start stop start stop ");
     listener->SetGameplayDelegate(nullptr, false);
 }
 

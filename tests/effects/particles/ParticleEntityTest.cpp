@@ -125,6 +125,7 @@ TEST_F(ParticleEntityTest, SpawnInGameOffStaysSilentUntilStartSpawning)
     EXPECT_EQ(silent.count, 0u);
 
     entity->StartSpawning();
+    EXPECT_TRUE(entity->IsSpawning());
     const SystemState spawning = Frames(entity, 3);
     EXPECT_TRUE(spawning.emitting);
     EXPECT_GT(spawning.count, 20u);

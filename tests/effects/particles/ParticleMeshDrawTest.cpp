@@ -159,6 +159,7 @@ TEST_F(ParticleMeshDrawTest, OneInstancedDrawPlacesScalesAndTintsEveryParticle)
 {
     NorvexRenderer& renderer = m_harness.GetRenderer();
     renderer.SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
+    const uint32_t references = m_mesh->GetUserReferences();
     auto* context = new ParticleSystemContext(m_system, Matrix::ONE, 0);
     ASSERT_TRUE(context->IsMeshParticles());
     context->PostRestart();
@@ -204,6 +205,7 @@ TEST_F(ParticleMeshDrawTest, OneInstancedDrawPlacesScalesAndTintsEveryParticle)
 
     context->PostDestroy();
     renderer.SubmitCommands(true);
+    EXPECT_EQ(m_mesh->GetUserReferences(), references) << "the destroyed system gave the mesh back";
 }
 
 TEST_F(ParticleMeshDrawTest, AnEntityContextFollowsItsTransformCastsTheMeshShadowAndGivesItsResourcesBack)

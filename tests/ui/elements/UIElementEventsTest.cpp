@@ -58,7 +58,8 @@ class Listener : public SafePointerRoot
 void LogEvent(SafePointerRoot*, UIEventRecord* record)
 {
     gLog.push_back("event " + std::to_string(record->type) + " " + record->source->GetName() + " v" +
-                   std::to_string(record->value) + " p" + std::to_string(record->pointer));
+                   std::to_string(record->value) + " p" + std::to_string(record->pointer) +
+                   (record->argument != 0 ? " instant" : ""));
 }
 
 using Log = std::vector<std::string>;
@@ -123,7 +124,7 @@ TEST_F(UIElementEventsTest, StateSettersReactAndReportInTheirExactOrder)
          {"b.OnEnable", "b.OnUnPress", "event 16 b v16 p0", "event 18 b v18 p2"}},
         {"select without tri-state does nothing", [&] { button->SetTriState(false); button->SetSelect(true, false, 0); }, {}},
         {"disabled forms", [&] { button->SetEnable(false, true); button->SetHighlight(true, false, 0); },
-         {"event 13 b v13 p0", "b.OnDisable", "b.OnDHighlight", "event 17 b v17 p0"}},
+         {"event 13 b v13 p0 instant", "b.OnDisable", "b.OnDHighlight", "event 17 b v17 p0"}},
         {"disabled press (not tri-state)", [&] { button->SetPress(true, false, 5); }, {"b.OnDPress", "event 15 b v15 p5"}},
         {"disabled focus after an unfocus", [&] { button->SetFocus(true, false); }, {"b.OnDFocus", "event 22 b v22 p0"}},
     };
@@ -156,7 +157,7 @@ TEST_F(UIElementEventsTest, VisibilityReachesTheSubtreeAndIsNotReentrant)
     child->Show();
     EXPECT_TRUE(child->IsVisibleFlag());
     EXPECT_FALSE(child->IsVisible()) << "showing inside a hidden parent";
-    EXPECT_EQ(Take(), (Log{"c.OnEnable", "c.OnShow", "event 11 c v11 p0"}));
+    EXPECT_EQ(Take(), (Log{"c.OnEnable", "c.OnShow", "event 11 c v11 p0 instant"}));
     child->AddChild(new RecordingElement("g"));
     button->SetVisible(false, true, false);
     Take();

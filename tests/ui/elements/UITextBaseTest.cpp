@@ -101,8 +101,11 @@ TEST(UITextBaseTest, TextsByPathAreLookedUpAgainOnRefreshAndDirectTextsForgetThe
     EXPECT_EQ(other->GetRenderText(), u"wide ^Name^ \u00e9") << "a direct text shows its variables as typed";
 
     // A dead element leaves the live list: refreshing afterwards touches only the living.
+    text->SetLocalizedText("UI/Title");
     other->Release();
+    title.SetText(kTextLanguageEnglish, u"Again");
     UITextBase::RefreshAllLocalizedTexts();
+    EXPECT_EQ(text->GetMainText(), u"Again") << "the living stay in the list";
     text->Release();
     gDefaultReplacementContainer.Clear(false);
     gStringManager = nullptr;

@@ -32,6 +32,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -87,6 +88,11 @@ TEST(UIRecipeKindsDefaultsTest, KindsNameTheirWidgetsAndStartWithTheirDefaults)
     screen.OnPropertyChanged(nullptr);
     EXPECT_EQ(screen.m_disabled, uint32_t(UIElementRecipe::DISABLED_NO));
     UIUniTextInputRecipe input;
+    // Without stored values a text spaces its lines singly and outlines in opaque magenta.
+    const UITextRecipe text;
+    EXPECT_EQ(text.m_lineSpacing, 1.0f);
+    const HDRColor& outline = text.m_outlineColor;
+    EXPECT_EQ((std::array<int, 4>{outline.r, outline.g, outline.b, outline.a}), (std::array<int, 4>{255, 0, 255, 255}));
 
     // A shader is named without its file extension: only the part from the last dot goes.
     const char* const shaders[][2] = {{"Common/UI/Glow.fx", "Common/UI/Glow"}, {"a.b.c", "a.b"}, {"Plain", "Plain"}};

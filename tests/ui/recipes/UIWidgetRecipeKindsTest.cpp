@@ -71,6 +71,7 @@ TEST(UIWidgetRecipeKindsTest, KindsMakeTheirWidgetsAndStartWithTheirDefaults)
          false, true, false, true, 1},
     };
     UIElement* plain = new UIElement;
+    EXPECT_STREQ(plain->GetScriptClassName(), "UIElement");
     for (const auto& kind : kinds)
     {
         EXPECT_FALSE(kind.isWidget(*plain)) << kind.recipe << " on a plain element";

@@ -141,23 +141,25 @@ TEST_F(UITextDrawTest, TheTintColoursTheBottomOfTheGlyphs)
 
 TEST_F(UITextDrawTest, PixelPerfectTextSnapsToWholeFontPixels)
 {
-    // Two UI units per font pixel: 'a' is 16 wide; x = 11 snaps to floor((11 + 1) / 2) x 2 = 12.
+    // Two UI units per font pixel: 'a' is 16 wide; x = 11 snaps to floor((11 + 1) / 2) x 2 = 12,
+    // and y = 31 to 32.
     const struct
     {
         uint32_t flags;
-        uint32_t at11, at27;
+        uint32_t at11, at27, top;
     } cases[] = {
-        {0, kWhite, kBlack},
-        {UIFLAG_PIXELPERFECTFONT, kBlack, kWhite},
-        {0x40, kWhite, kBlack}, // y only
+        {0, kWhite, kBlack, kWhite},
+        {UIFLAG_PIXELPERFECTFONT, kBlack, kWhite, kBlack},
+        {0x40, kWhite, kBlack, kBlack}, // y only
     };
     for (const auto& c : cases)
     {
-        UIText* text = Add<UIText>(11.0f, 30.0f, c.flags, 2.0f);
+        UIText* text = Add<UIText>(11.0f, 31.0f, c.flags, 2.0f);
         text->SetText("a");
         DrawScreen(*m_screen);
         EXPECT_EQ(Pixel(11, 35), c.at11) << c.flags;
         EXPECT_EQ(Pixel(27, 35), c.at27) << c.flags;
+        EXPECT_EQ(Pixel(20, 31), c.top) << c.flags;
         text->Release();
     }
 }

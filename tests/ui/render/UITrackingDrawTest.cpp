@@ -209,9 +209,10 @@ TEST_F(UITrackingDrawTest, AConnectionBarSpansItsTwoElements)
         float bx, by;
         uint32_t redX, redY;
         uint32_t blackX, blackY;
+        float degrees;
     };
     // a at (50, 100), bar 10 high: along x it covers 50..150 x 95..105; along y 45..55 x 100..200.
-    const Case cases[] = {{"horizontal", 150, 100, 140, 97, 100, 108}, {"vertical", 50, 200, 53, 190, 58, 150}};
+    const Case cases[] = {{"horizontal", 150, 100, 140, 97, 100, 108, 0}, {"vertical", 50, 200, 53, 190, 58, 150, 90}};
     for (const Case& c : cases)
     {
         UIElement* a = new UIElement;
@@ -228,6 +229,7 @@ TEST_F(UITrackingDrawTest, AConnectionBarSpansItsTwoElements)
         EXPECT_EQ(Pixel(c.redX, c.redY), kRed) << c.what;
         EXPECT_EQ(Pixel(c.blackX, c.blackY), kBlack) << c.what;
         EXPECT_EQ(Pixel(45, 90), kBlack) << c.what << ": nothing before a";
+        EXPECT_FLOAT_EQ(bar->GetRenderRotation().z, c.degrees) << c.what << ": the bar points from a to b";
         for (UIElement* element : {a, b, bar})
             element->Release();
     }

@@ -196,7 +196,9 @@ TEST_F(NavigationGridTest, DynamicMeshesBlockTheTilesUnderThemUntilTheyMoveOrDie
     b->DeleteMe();
     grid.RebuildDynamicOccupancy();
     EXPECT_EQ(grid.GetDynamicCollisionMeshCount(), 0);
+    grid.SetDirty();
     grid.Clear();
     EXPECT_EQ(grid.GetDynamicCollisionMeshCount(), 0);
+    EXPECT_FALSE(grid.IsDirty()) << "a cleared grid has nothing to rebuild";
 }
 } // namespace

@@ -95,4 +95,15 @@ TEST_F(SFXParticleTemplateLoadTest, TheElementPlaysItsTemplateEvenWhenNothingEls
             before->Resource::Release();
     }
 }
+
+TEST_F(SFXParticleTemplateLoadTest, AnElementResolvedWhereItMayWaitHoldsItsTemplateLoaded)
+{
+    SFXDefinition definition;
+    auto* element = new SFXParticleElementDefinition;
+    element->SetParticleTemplateGUID(MakeGUID(1));
+    definition.AddElement(element);
+    definition.ResolveElements(true);
+    ASSERT_NE(element->GetParticleTemplate(), nullptr);
+    EXPECT_TRUE(element->GetParticleTemplate()->IsLoaded());
+}
 } // namespace

@@ -124,6 +124,7 @@ const std::vector<Scenario> kSelectorScenarios = {
     {"random: the check starts at the first child of some weight",
      "BTTaskRandomSelector{L(A;Weight=0) L(B) L(C;Weight=0)}", {{"Check B?1", 0, "B? C?"}}},
     {"random: a weighted first child is checked", "BTTaskRandomSelector{L(A) L(B)}", {{"Check B?1", 0, "A?"}}},
+    {"random: no child passing fails the check", "BTTaskRandomSelector{L(A) L(B)}", {{"Check A?1 B?1", 1, "A? B?"}}},
     {"priority: a higher child that passes takes over in the same tick", kPri,
      {{"A=1 B=1 C=2", 2, "A+ A A- B? B+ B B- C? C+ C"}, {"", 0, "A? C! A+ A A-"},
       // The request it made to stop C is gone: a running child later goes on undisturbed.

@@ -117,7 +117,7 @@ TEST_F(NavigationGridTest, WorldPointsMapToTheTileWithTheNearestCentre)
     // Slightly below the origin (less than one tile and a half) still maps to tile 0.
     EXPECT_EQ(grid.WorldToTile(Vector(8.1f, 0, 18.1f, 1)), NavigationGrid::PackTile(0, 0));
     EXPECT_EQ(grid.WorldToTile(Vector(7.1f, 0, 20, 1)), NavigationGrid::PackTile(0, 0));
-    EXPECT_EQ(grid.WorldToTile(Vector(6.9f, 0, 20, 1)), NavigationGrid::kNoTile);
+    EXPECT_EQ(grid.WorldToTile(Vector(7.0f, 0, 20, 1)), NavigationGrid::kNoTile) << "a tile and a half below is out";
     EXPECT_EQ(grid.WorldToTile(Vector(10, 0, 16.9f, 1)), NavigationGrid::kNoTile);
     const float nan = std::numeric_limits<float>::quiet_NaN();
     EXPECT_EQ(grid.WorldToTile(Vector(nan, 0, 20, 1)), NavigationGrid::kNoTile);
@@ -196,7 +196,9 @@ TEST_F(NavigationGridTest, DynamicMeshesBlockTheTilesUnderThemUntilTheyMoveOrDie
     b->DeleteMe();
     grid.RebuildDynamicOccupancy();
     EXPECT_EQ(grid.GetDynamicCollisionMeshCount(), 0);
+    grid.SetDirty();
     grid.Clear();
     EXPECT_EQ(grid.GetDynamicCollisionMeshCount(), 0);
+    EXPECT_FALSE(grid.IsDirty()) << "a cleared grid has nothing to rebuild";
 }
 } // namespace

@@ -122,6 +122,7 @@ TEST_F(SequenceActionFactoryTest, ScriptClassesHoldTypedParametersOwnFirstThenTh
     // Entries cleared at shutdown leave their live actions as plain actions that still delete safely.
     gSequenceActionFactory.Clear();
     EXPECT_STREQ(action->GetActionClassName(), "SequenceAction");
+    EXPECT_TRUE(gSequenceActionFactory.GetCategories().empty());
 }
 
 TEST_F(SequenceActionFactoryTest, ASyncPassKeepsValuesDropsUndeclaredSlotsAndAddsNewOnes)

@@ -461,6 +461,9 @@ TEST_F(UIScreenTest, PadNavigationMovesOncePerSectorOutsideTheDeadZone)
         EXPECT_EQ(stack.GetHighlightedElement(), s.highlighted) << "stick (" << s.x << ", " << s.y << ")";
     }
     EXPECT_TRUE(!right->IsHighlightedFlag() && !middle->IsHighlightedFlag() && above->IsHighlightedFlag());
+    stack.SetHighlightedElement(nullptr);
+    EXPECT_FALSE(above->IsHighlightedFlag()) << "clearing the highlight unlights the element";
+    stack.SetHighlightedElement(above);
     UIScreen* cover = new UIScreen;
     cover->SetVisible(true);
     stack.PushScreen(cover);

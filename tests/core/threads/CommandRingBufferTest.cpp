@@ -200,6 +200,7 @@ TEST(CommandRingBufferTest, CommitsOnlyTheBytesWritten)
 
     ASSERT_TRUE(ring.BeginRead());
     EXPECT_EQ(ring.GetReadPayloadSize(), 10u);
+    EXPECT_FALSE(ring.SkipRead(11));
     uint8_t read[10] = {};
     EXPECT_TRUE(ring.Read(read, sizeof(read)));
     EXPECT_EQ(0, memcmp(read, bytes, sizeof(bytes)));

@@ -146,13 +146,15 @@ TEST_F(RendererJobsTest, AnUnknownFormatOrARefusedTextureFailsTheJob)
     EXPECT_FALSE(ComputeSurfacePitch(4, 4, 0x12345, &pitch, &size));
     EXPECT_TRUE(ComputeSurfacePitch(3, 5, gpu::kFormatR8G8B8, &pitch, &size));
     EXPECT_EQ(size, 45u);
-    // Whole 4x4 blocks of 8 bytes (DXT1) or 16, a part block counting whole and a full one once.
+    // Two bytes a texel for the 16-bit formats; whole 4x4 blocks of 8 bytes (DXT1) or 16, a part
+    // block counting whole and a full one once.
     const struct
     {
         uint32_t width, height;
         gpu::Format format;
         uint32_t pitch, size;
-    } blocks[] = {{2, 2, gpu::kFormatDXT1, 8, 8},
+    } blocks[] = {{3, 2, gpu::kFormatR5G6B5, 6, 12}, {3, 2, gpu::kFormatA4R4G4B4, 6, 12}, {3, 2, gpu::kFormatA8L8, 6, 12},
+                  {2, 2, gpu::kFormatDXT1, 8, 8},
                   {4, 8, gpu::kFormatDXT1, 8, 16},
                   {5, 6, gpu::kFormatDXT3, 32, 64},
                   {5, 6, gpu::kFormatDXT5, 32, 64}};

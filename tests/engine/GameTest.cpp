@@ -122,6 +122,9 @@ TEST_F(GameTest, CloseRenewsTheSceneEndsTheUIMemoryGuardAndASecondCloseIsHarmles
     m_delegate.calls.clear();
     gGame.Close();
     EXPECT_EQ(m_delegate.Joined(), "") << "the close hooks run only for an initialised game";
+    gGame.GetGameplayTimer().Pause(true);
+    gGame.Init(&m_delegate);
+    EXPECT_FALSE(gGame.GetGameplayTimer().IsPaused()) << "a new game's clocks start unpaused";
 }
 
 // The store data the Game read at start serves the delegate's store requests until the Game closes.

@@ -197,6 +197,9 @@ TEST_F(GameCursorTest, TheWindowFlashesAndRestoresOnlyWhileInactive)
     const uint32_t beeps = win::GetBeepCount();
     gGame.FlashWindow();
     EXPECT_EQ(win::GetBeepCount(), beeps) << "the window is active";
+    win::ShowWindow(window, win::kShowMinimize);
+    gGame.RestoreWindow();
+    EXPECT_TRUE(win::IsIconic(window)) << "the active window is left as it is";
     gGame.Update(false);
     ASSERT_FALSE(gGame.IsWindowActive());
     gGame.FlashWindow();

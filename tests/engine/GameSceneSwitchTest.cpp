@@ -88,6 +88,9 @@ TEST_F(GameSceneSwitchTest, AMissingSceneGivesAnEmptySceneThroughEveryHook)
     EXPECT_EQ(m_delegate.Count("OnAfterFirstScene"), 0u) << "only after the first switch";
     EXPECT_EQ(m_delegate.Count("OnAfterSwitchComplete"), 1u);
     EXPECT_EQ(gGame.GetSceneVariantIndex(), -1) << "no variation";
+    gGame.Close();
+    gGame.Init(&m_delegate);
+    EXPECT_TRUE(gGame.IsLastSwitchedSceneEqual(nullptr)) << "a new game has switched no scene yet";
 }
 
 TEST_F(GameSceneSwitchTest, TheTimersAndCountersReadZeroAfterASwitch)

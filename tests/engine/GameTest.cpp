@@ -90,6 +90,7 @@ TEST_F(GameTest, InitAndCloseRunTheirStepsInOrderAndNothingTouchesTheDeletedMult
         entities.emplace_back(Create());
         ASSERT_TRUE(entities.back());
     }
+    gSequenceSystem.RaiseGlobalSemaphore(NameString("gate"));
     m_delegate.calls.clear();
     m_log.Clear();
     gGame.Close();
@@ -103,6 +104,7 @@ TEST_F(GameTest, InitAndCloseRunTheirStepsInOrderAndNothingTouchesTheDeletedMult
     EXPECT_FALSE(gGame.IsInitialised());
     EXPECT_FALSE(gGame.IsActive());
     EXPECT_FALSE(gGameExists);
+    EXPECT_FALSE(gSequenceSystem.IsGlobalSemaphoreRaised(NameString("gate")));
     EXPECT_TRUE(gGame.IsHardwareCursorShown());
     const int closing = Index("Game closing...");
     ASSERT_GE(closing, 0);
@@ -122,6 +124,9 @@ TEST_F(GameTest, CloseRenewsTheSceneEndsTheUIMemoryGuardAndASecondCloseIsHarmles
     m_delegate.calls.clear();
     gGame.Close();
     EXPECT_EQ(m_delegate.Joined(), "") << "the close hooks run only for an initialised game";
+    gGame.GetGameplayTimer().Pause(true);
+    gGame.Init(&m_delegate);
+    EXPECT_FALSE(gGame.GetGameplayTimer().IsPaused()) << "a new game's clocks start unpaused";
 }
 
 // The store data the Game read at start serves the delegate's store requests until the Game closes.

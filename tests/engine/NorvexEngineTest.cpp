@@ -12,8 +12,10 @@
 #include "engine/scripting/GameDelegate.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "engine/scripting/ScriptSchedulerHelper.h"
+#include "platform/gpu/Gpu.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/FrameClock.h"
+#include "renderer/PathLineRenderer.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/SceneParametersWrapper.h"
 #include "renderer/resources/ResourceManager.h"
@@ -171,8 +173,11 @@ TEST_F(NorvexEngineTest, StartsOverFoldersInOrderAndClosesInOrder)
     EXPECT_EQ(m_config.m_textLanguage, gProjectConfig.m_textLanguage);
     EXPECT_EQ(gStringManager->GetLoadCount(), 0u) << "a game reads only the compiled table, absent here";
 
+    const Vector path[2] = {Vector(0, 0, 0, 1), Vector(1, 0, 0, 1)};
+    gPathLineRenderer.SetPoints(2, path);
     m_log.Clear();
     gNorvexEngine.Close();
+    EXPECT_EQ(gpu::LiveObjectTotal(), 0u) << "the shown path's buffer goes with the renderer";
     const std::vector<CapturedMessage> closing = m_log.Messages();
     EXPECT_TRUE(InOrder(closing, kCloseMessages, &missing)) << "missing or out of order: " << missing;
     EXPECT_FALSE(gNorvexEngine.IsInitialised());

@@ -149,13 +149,13 @@ TEST_F(ScriptSchedulerHelperTest, TheThreeClocks)
     gGame.ScheduleScriptCall("Mark('global')", 1.0f, Game::kGlobalScheduler);
 
     // The game clock runs a second ahead of the paused gameplay clock: each call counts from its own.
+    // The other flags go along: a call without an owner may not repeat.
+    gGame.ScheduleScriptCall("Mark('gameplay')", 1.0f, Game::kGameplayScheduler | ScheduledScriptCall::FLAG_REPEAT);
+    EXPECT_TRUE(m_log.Contains("Only entity based scripts are allowed to repeat - ignoring", CONSOLE_ERROR));
     gGame.GetGameplayTimer().Pause(true);
     gGame.TickTimers(1.0f);
     gGame.GetGameplayTimer().Pause(false);
     gGame.ScheduleScriptCall("Mark('game')", 1.0f, 0);
-    // The other flags go along: a call without an owner may not repeat.
-    gGame.ScheduleScriptCall("Mark('gameplay')", 1.0f, Game::kGameplayScheduler | ScheduledScriptCall::FLAG_REPEAT);
-    EXPECT_TRUE(m_log.Contains("Only entity based scripts are allowed to repeat - ignoring", CONSOLE_ERROR));
     gGame.UpdateSchedulers();
     gGlobalScriptScheduler.Update(gEngineTimer.GetTicks());
     EXPECT_EQ(Runs(), "");

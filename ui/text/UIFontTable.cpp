@@ -8,7 +8,7 @@ UIFontTable* gUIFontTable = nullptr;
 
 namespace
 {
-bool Refuse(const char* reason)
+bool RefuseFontTable(const char* reason)
 {
     gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Corrupt font table \"Fonts.Config\": %s", reason);
     return false;
@@ -41,7 +41,7 @@ bool UIFontTable::Read(FileReader& reader)
     Clear();
     std::vector<uint8_t> payload;
     if (const char* why = ReadSizedPayload(reader, payload))
-        return Refuse(why);
+        return RefuseFontTable(why);
     return ReadPayload(payload.data(), payload.size());
 }
 
@@ -52,7 +52,7 @@ bool UIFontTable::ReadPayload(const uint8_t* data, size_t size)
     uint32_t count = 0;
     // The smallest definition is a 0 byte and two u32 counts.
     if (!cursor.Count(count, 9))
-        return Refuse("the definitions are truncated");
+        return RefuseFontTable("the definitions are truncated");
     m_definitions.resize(count);
     for (UIFontDefinition& definition : m_definitions)
     {
@@ -60,7 +60,7 @@ bool UIFontTable::ReadPayload(const uint8_t* data, size_t size)
         if (!cursor.Name(definition.font) || !cursor.U32(definition.outlineWidth) || !cursor.Count(sizes, 1))
         {
             Clear();
-            return Refuse("a definition is truncated");
+            return RefuseFontTable("a definition is truncated");
         }
         definition.supportedSizes.resize(sizes);
         cursor.Bytes(definition.supportedSizes.data(), sizes);

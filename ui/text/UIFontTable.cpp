@@ -82,12 +82,12 @@ uint32_t UIFontTable::ChooseSize(const NameString& font, uint32_t outlineWidth, 
             return size;
         if (above == sizes.size())
         {
-            // Text wanted above the largest prepared size is drawn from the largest, enlarged by
-            // the exact ratio: a whole-number factor would draw 48 from 32 at 32.
+            // Text wanted above the largest prepared size is drawn from the largest, enlarged by a
+            // whole number of times, so glyphs stay on whole texels: 30 from 24 stays at 24.
             const uint32_t largest = sizes.back();
             if (largest == 0)
                 return size;
-            scale *= float(size) / float(largest);
+            scale *= float(size / largest);
             return largest;
         }
         return sizes[above - 1];

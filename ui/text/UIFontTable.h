@@ -37,8 +37,8 @@ public:
     void Clear();
 
     // The prepared size for a wanted size `size` (already quantized) of the font and outline:
-    // the largest size not above it; above the largest, the largest, with `scale` multiplied by how
-    // many times the text must be enlarged to reach the wanted size; below the smallest or for a
+    // the largest size not above it; above the largest, the largest, with `scale` multiplied by the
+    // whole number of times the largest fits into the wanted size; below the smallest or for a
     // font without definition, the wanted size.
     uint32_t ChooseSize(const NameString& font, uint32_t outlineWidth, uint32_t size, float& scale) const;
 

@@ -74,14 +74,15 @@ TEST_F(UIFontTableTest, TheLargestPreparedSizeNotAboveTheWantedOneIsChosen)
         uint32_t chosen;
         float scale;
     } cases[] = {
-        {"a.ttf", 0, 30, 24, 1.25f}, // above the largest: enlarged by the exact ratio, not by floor(30 / 24)
+        {"a.ttf", 0, 30, 24, 1.0f}, // above the largest: enlarged by floor(30 / 24) only
         {"a.ttf", 0, 48, 24, 2.0f},
-        {"a.ttf", 0, 47, 24, 47.0f / 24.0f}, // never drawn at nearly half size
+        {"a.ttf", 0, 47, 24, 1.0f},
+        {"a.ttf", 0, 300, 24, 12.0f},
         {"a.ttf", 0, 24, 24, 1.0f},
         {"a.ttf", 0, 20, 16, 1.0f},
         {"a.ttf", 0, 12, 12, 1.0f},
         {"a.ttf", 0, 10, 10, 1.0f}, // below the smallest
-        {"a.ttf", 2, 22, 20, 1.1f},
+        {"a.ttf", 2, 22, 20, 1.0f},
         {"a.ttf", 1, 22, 22, 1.0f}, // no definition with that outline
         {"b.ttf", 0, 22, 22, 1.0f},
         {"zero.ttf", 0, 22, 22, 1.0f},

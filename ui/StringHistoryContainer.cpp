@@ -73,9 +73,8 @@ private:
     NameArray C::*m_member;
 };
 
-
 // One history as it lies at the reader, in one of the two orders.
-struct HistoryLayout
+struct StringHistoryLayout
 {
     uint32_t count = 0;
     uint32_t maximumSize = 0;
@@ -85,7 +84,7 @@ struct HistoryLayout
 
 // Walks the bytes from `in` as a history of the given order without reading them; false when they
 // do not hold one whole. Nothing is logged: the other order may be the one that fits.
-bool ScanHistoryLayout(RecordInput in, bool maximumFirst, HistoryLayout& layout)
+bool ScanStringHistoryLayout(RecordInput in, bool maximumFirst, StringHistoryLayout& layout)
 {
     if ((maximumFirst && !in.ReadU32(layout.maximumSize)) || !in.ReadU32(layout.count) ||
         layout.count > in.Remaining())
@@ -126,13 +125,13 @@ bool StringHistoryContainer::ReadEitherOrder(RecordInput& in, StringHistoryConta
     // Today's order is taken when it fits as this writer writes it: names only and no more entries
     // than the maximum. Otherwise the earlier order, maximum first, when that fits; an odd history
     // of today's order is the last resort.
-    HistoryLayout layout;
+    StringHistoryLayout layout;
     bool maximumFirst = false;
-    const bool current = ScanHistoryLayout(in, false, layout);
+    const bool current = ScanStringHistoryLayout(in, false, layout);
     if (!current || !layout.namesOnly || layout.count > layout.maximumSize)
     {
-        HistoryLayout earlier;
-        if (ScanHistoryLayout(in, true, earlier))
+        StringHistoryLayout earlier;
+        if (ScanStringHistoryLayout(in, true, earlier))
         {
             layout = earlier;
             maximumFirst = true;

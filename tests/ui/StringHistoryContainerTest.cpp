@@ -64,7 +64,8 @@ TEST(StringHistoryContainerTest, RecordsOfNamesRoundTripAndOldTextRecordsAreConv
     Dynarray<uint8_t> record;
     ASSERT_TRUE(BuildObjectRecord(written, 0, record));
     // u32 size, u32 count, each name as a presence byte and its text, then u32 maximum size.
-    const std::vector<uint8_t> names = {2, 0, 0, 0, 1, 'F', 'o', 'o', '(', ')', 0, 1, 'x', ' ', '=', ' ', '1', 0, 4, 0, 0, 0};
+    const std::vector<uint8_t> names = {2, 0, 0, 0, 1, 'F', 'o', 'o', '(', ')', 0,
+                                        1, 'x', ' ', '=', ' ', '1', 0, 4, 0, 0, 0};
     const std::vector<uint8_t> bytes(record.Data() + 4, record.Data() + record.Count());
     EXPECT_EQ(bytes, names);
 

@@ -28,7 +28,8 @@ RTTI_DEFINE_CLASS(UIFontTable, RTTIPolyBaseClass)
 void UIFontTable::BuildClassProperties(RTTIPropertiesBase& table)
 {
     using C = UIFontTable;
-    table.AddProperty(new RTTIDynarrayOfEmbeddedObjectsProperty<C, UIFontDefinition>("Font definitions", &C::m_definitions));
+    table.AddProperty(
+        new RTTIDynarrayOfEmbeddedObjectsProperty<C, UIFontDefinition>("Font definitions", &C::m_definitions));
 }
 
 UIFontTable::~UIFontTable()

@@ -100,6 +100,7 @@ bool UIRecipeTemplate::DeserializeFromMemory(const uint8_t* buffer, size_t size,
         return false;
     if (!table->ReadRecord(this, buffer, propertyBytes, flags, nullptr))
         return false;
+    m_rootInRecord = marked;
     if (marked)
         TakeRoot(std::move(root), flags);
     if (consumed != nullptr)
@@ -109,7 +110,7 @@ bool UIRecipeTemplate::DeserializeFromMemory(const uint8_t* buffer, size_t size,
 
 bool UIRecipeTemplate::ReadBodyBlocks(RecordInput& in, uint32_t)
 {
-    if (in.Remaining() == 0)
+    if (m_rootInRecord || in.Remaining() == 0)
         return true;
     std::unique_ptr<UIScreenRecipe> root;
     if (!ReadRootAside(in, RTTI_NO_ENTITY_RESOLVE, root))

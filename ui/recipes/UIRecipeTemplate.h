@@ -73,4 +73,6 @@ private:
     void TakeRoot(std::unique_ptr<UIScreenRecipe> root, uint32_t flags);
 
     UIScreenRecipe* m_root = nullptr;
+    // Whether the last record read held the marker; then bytes after the record are not a root.
+    bool m_rootInRecord = false;
 };

@@ -74,6 +74,12 @@ TEST_F(UIRecipeTemplateTest, BodiesWrittenFromTreesReadBackToTheSameBytes)
     EXPECT_EQ(read.m_layoutMarginSnapValue, -3);
     EXPECT_STREQ(read.GetRootRecipe()->GetClassName(), "UIScreenRecipe");
     EXPECT_STREQ(read.GetRootRecipe()->GetChildren()[1]->GetChildren()[3]->GetClassName(), "UITemplateViewRecipe");
+    // A byte after a record that held its root is not taken for the marker of an earlier body.
+    std::vector<uint8_t> padded = body;
+    padded.push_back(0);
+    UIRecipeTemplate kept;
+    ASSERT_TRUE(TemplateBodyReader::ReadBody(kept, padded.data(), padded.size()));
+    EXPECT_TRUE(kept.HasRootRecipe());
 }
 
 // Little-endian fields, written by hand.

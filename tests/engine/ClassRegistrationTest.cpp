@@ -25,7 +25,9 @@ TEST(ClassRegistrationTest, EveryAreasClassesAreMadeByNameAndRegisteringAgainAdd
                              "ShaderFamily", "ResourceEntry", "ResourceList", "StringHistoryContainer",
                              "EntityTemplate", "EntityTemplateStub", "EntitySet", "EntityLayer", "EntityLayerGroup",
                              "EntityLayerSystem", "CompoundTemplate", "CompoundTemplateElement", "ShaderPresetElement",
-                             "LightmapMapping", "SoundEntrySoundList", "SoundEntry", "SoundEntriesContainer"})
+                             "LightmapMapping", "SoundEntrySoundList", "SoundEntry", "SoundEntriesContainer",
+                             "GameString", "GameStringGroup", "CompiledGameStringCollectionEntry",
+                             "CompiledGameStringCollection", "StringManager", "UIFontDefinition", "UIFontTable"})
     {
         std::unique_ptr<RTTIPolyBaseClass> object(RTTIClassRegistry::CreateObject(name));
         ASSERT_NE(object, nullptr) << name;

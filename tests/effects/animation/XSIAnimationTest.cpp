@@ -226,6 +226,23 @@ TEST_F(XSIAnimationTest, ForwardPlayReachesItsCallbackPointAtItsShareOfTheClip)
     ArmX(animator);
     EXPECT_EQ(callback.calls, (std::vector<std::string>{"point 5"}));
     EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 1u) << "0.4 to 0.45 does not";
+
+    // Held at its start by speed 0, a clip plays its event at 0 once, not on every pose.
+    MeshTemplateAnimationPreset held;
+    held.m_time = 2.0f;
+    clang.m_timeStamp = 0.0f;
+    held.m_frames.Add(clang);
+    AnimationParams still = Flags(ANIMFLAG_SOUNDS);
+    still.SpeedMultiplier = 0.0f;
+    MeshAnimator paused(nullptr, 3, 1);
+    ASSERT_TRUE(paused.StartAnimationOnNode(
+        m_skeleton, NameString("root"), std::make_unique<XSIAnimation>(slide, still, held, &mesh, 0), 1.0f));
+    for (int i = 0; i < 3; ++i)
+    {
+        Tick(0.1f);
+        ArmX(paused);
+    }
+    EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 2u);
 }
 
 TEST_F(XSIAnimationTest, ClipsOfNoLengthOrTrimmedToNothingStandAtTheirStart)
@@ -281,6 +298,7 @@ TEST(XSIAnimationSoundEventTest, EventsPlayWhenTheProgressPassesThemAlsoAcrossAW
     {
         float from, to, event;
         bool backwards, looping, plays;
+        bool first = false;
     };
     const Case cases[] = {
         {0.2f, 0.5f, 0.5f, false, false, true},  {0.2f, 0.5f, 0.2f, false, false, false},
@@ -290,11 +308,14 @@ TEST(XSIAnimationSoundEventTest, EventsPlayWhenTheProgressPassesThemAlsoAcrossAW
         {0.5f, 0.2f, 0.5f, true, false, true},   {0.5f, 0.0f, 0.0f, true, false, true},
         {0.1f, 0.9f, 0.05f, true, true, true},   {0.1f, 0.9f, 0.95f, true, true, true},
         {0.1f, 0.9f, 0.5f, true, true, false},
+        // Held at the start (paused, speed 0, no length): the event at 0 plays on the first sample only.
+        {0.0f, 0.0f, 0.0f, false, false, true, true}, {0.0f, 0.0f, 0.0f, false, false, false},
+        {0.0f, 0.0f, 0.0f, true, false, false},        {0.0f, 0.0f, 0.0f, false, true, false},
     };
     for (const Case& c : cases)
     {
-        SCOPED_TRACE(testing::Message() << c.from << " to " << c.to << " event " << c.event);
-        EXPECT_EQ(AnimationSoundEventPassed(c.from, c.to, c.event, c.backwards, c.looping), c.plays);
+        SCOPED_TRACE(testing::Message() << c.from << " to " << c.to << " event " << c.event << " first " << c.first);
+        EXPECT_EQ(AnimationSoundEventPassed(c.from, c.to, c.event, c.backwards, c.looping, c.first), c.plays);
     }
 }
 

@@ -228,16 +228,12 @@ TEST_F(XSIAnimationTest, ForwardPlayReachesItsCallbackPointAtItsShareOfTheClip)
     EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 1u) << "0.4 to 0.45 does not";
 
     // Held at its start by speed 0, a clip plays its event at 0 once, not on every pose.
-    MeshTemplateAnimationPreset held;
-    held.m_time = 2.0f;
-    clang.m_timeStamp = 0.0f;
-    held.m_frames.Add(clang);
-    AnimationParams still = Flags(ANIMFLAG_SOUNDS);
-    still.SpeedMultiplier = 0.0f;
+    preset.m_frames[0].m_timeStamp = 0.0f;
+    params.SpeedMultiplier = 0.0f;
     MeshAnimator paused(nullptr, 3, 1);
     ASSERT_TRUE(paused.StartAnimationOnNode(
-        m_skeleton, NameString("root"), std::make_unique<XSIAnimation>(slide, still, held, &mesh, 0), 1.0f));
-    for (int i = 0; i < 3; ++i)
+        m_skeleton, NameString("root"), std::make_unique<XSIAnimation>(slide, params, preset, &mesh, 0), 1.0f));
+    for (int pose = 0; pose < 3; ++pose)
     {
         Tick(0.1f);
         ArmX(paused);

@@ -190,14 +190,10 @@ TEST_F(MeshEntityAnimationTest, AChildChainStartsTheNextEntryWhenTheFirstFinishe
 {
     MeshEntity* knight = Knight();
     // Turn's step sound is a positioned entry: as a 2D event it still plays through the knight.
-    for (MeshTemplateAnimationDefinition& definition : m_templates.back()->EditAnimations())
-        if (definition.GetName().Equals("Turn"))
-        {
-            MeshTemplateAnimationFrameData step;
-            step.m_soundEvent = NameString("Step");
-            step.m_timeStamp = 0.5f;
-            definition.m_defaultPreset.m_frames.Add(step);
-        }
+    MeshTemplateAnimationFrameData step;
+    step.m_soundEvent = NameString("Step");
+    step.m_timeStamp = 0.5f;
+    m_templates.back()->EditAnimations()[2].m_defaultPreset.m_frames.Add(step); // by name: Rest, Stride, Turn
     SoundEntryParams stepEntry;
     stepEntry.AddSound("step.ogg");
     ASSERT_TRUE(gSoundEntriesContainer.AddSoundEntry("Step", stepEntry));

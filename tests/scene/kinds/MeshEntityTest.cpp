@@ -398,15 +398,9 @@ TEST_F(MeshEntityTest, BoneMountsFollowTheirPropertiesSubobjectsAndTemplateEdits
     MeshEntity* helmet = Create(Template(MeshTemplateSpec()));
     helmet->SetParent(knight);
     ASSERT_TRUE(knight->MountEntity(NameString("Spine"), helmet, Matrix::ONE, 0));
-    auto* reordered = new MeshSkeleton;
-    MeshSkeletonBone hand;
-    hand.name = NameString("Hand");
-    MeshSkeletonBone hips;
-    hips.name = NameString("Hips");
-    hips.parent = 0;
-    reordered->AddBone(hand, Matrix::ONE);
-    reordered->AddBone(hips, Matrix::ONE);
-    meshTemplate->SetSkeleton(reordered);
+    MeshTemplateSpec reordered;
+    reordered.bones = {"Hand", "Hips"};
+    meshTemplate->SetSkeleton(new MeshSkeleton(*Template(reordered)->GetSkeleton()));
     meshTemplate->OnPropertyChanged(meshTemplate->GetClassProperties()->FindPropertyInClassChain("LOS mask"));
     animator = knight->GetAnimator();
     EXPECT_EQ(animator->GetMountedBone(sword), 0);

@@ -537,11 +537,14 @@ void TemplateManager::UnloadUnusedTemplates()
     }
     UnloadTemplates();
     // A flush of a resource thread that never started would wait for ever.
-    if (gResourceManager != nullptr && gResourceManager->IsInitialised())
-    {
+    const bool resourceThread = gResourceManager != nullptr && gResourceManager->IsInitialised();
+    if (resourceThread)
         gResourceManager->PostCommand(RESOURCE_POOL_TEMPLATES, 0, 0);
+    // The eviction may wait on renderer jobs, so the pending render commands go before the flush.
+    if (gRenderer != nullptr && gRenderer->IsStreamOpen())
+        gRenderer->SubmitCommands(true);
+    if (resourceThread)
         gResourceManager->Flush();
-    }
     gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "Unused templates unloaded in %f sec",
                     double(os::QueryCounter() - start) / double(os::kCounterFrequency));
 }

@@ -78,9 +78,7 @@ TEST_F(UILoadingFrameTest, TheLoadingScreenIsDrawnIntoPresentedFramesAtMostOnceP
     RunOnRenderThread(m_renderer, [&](NorvexRenderer&) {
         const auto* fade = dynamic_cast<const UIActionColor*>(fading->GetFirstAction(0));
         ASSERT_TRUE(fade != nullptr && fading->GetFirstAction(2) == nullptr);
-        EXPECT_FLOAT_EQ(fade->GetDuration(), 0.3f);
-        EXPECT_EQ(fade->GetTarget().w, 1.0f);
-        EXPECT_EQ(fading->GetRenderColor().w, 0.0f);
+        EXPECT_TRUE(fade->GetDuration() == 0.3f && fade->GetTarget().w == 1.0f && fading->GetRenderColor().w == 0.0f);
     });
     m_renderer.SetLoadingScreen(nullptr, 0, 0);
     fading->Release();

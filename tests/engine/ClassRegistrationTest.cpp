@@ -36,6 +36,8 @@ TEST(ClassRegistrationTest, EveryAreasClassesAreMadeByNameAndRegisteringAgainAdd
     std::unique_ptr<RTTIPolyBaseClass> config(RTTIClassRegistry::CreateObject("GameConfig"));
     EXPECT_NE(dynamic_cast<GameConfig*>(config.get()), nullptr);
     EXPECT_STREQ(RTTIClassRegistry::GetBaseClassName(RTTIClassRegistry::FindClassId("GameConfig")), "EngineConfig");
+    EXPECT_STREQ(RTTIClassRegistry::GetBaseClassName(RTTIClassRegistry::FindClassId("OutlineParams")),
+                 "RTTIPropertiesBase");
     // Entities are known by name for records, but only the entity manager makes them.
     EXPECT_STREQ(RTTIClassRegistry::GetBaseClassName(RTTIClassRegistry::FindClassId("SceneEntity")), "Entity");
     EXPECT_EQ(RTTIClassRegistry::CreateObject("Entity"), nullptr);

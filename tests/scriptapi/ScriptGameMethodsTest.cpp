@@ -7,6 +7,7 @@
 #include "engine/scripting/ScriptSchedulerHelper.h"
 #include "online/MultiplayerEngine.h"
 #include "platform/os/Shell.h"
+#include "renderer/FrameClock.h"
 #include "support/RecordingGameDelegate.h"
 #include "ui/screens/UIScreen.h"
 
@@ -186,6 +187,8 @@ TEST_F(ScriptGameMethodsTest, ScriptsHandScreensToTheGame)
     Run("gGame:SetActiveUIScreen(gFirst)");
     ASSERT_EQ(gGame.GetScreenStack().GetCount(), 1) << "emptied, then pushed";
     EXPECT_EQ(gGame.GetScreenStack().GetTop(), first);
+    gGame.GetScreenStack().Draw(320, 240, FrameClock(), FrameClock(), Vector(0, 0, 0, 0));
+    EXPECT_EQ(first->GetDrawCount(), 1u) << "a screen made by a script is visible at once";
 
     Run("gGame:SetPreFSEUIScreen(gSecond) gGame:SetLoadingUIScreen(gFirst, 1)");
     EXPECT_EQ(gGame.GetPreFSEUIScreen(), second);

@@ -67,6 +67,7 @@ void GrowBounds(const UIElement& element, const Matrix& parentMatrix, uint32_t m
 
 UIElement::UIElement() : m_id(gNextId++)
 {
+    m_scriptClassName = "UIElement";
     ++gConstructed;
     gLiveElements.fetch_add(1, std::memory_order_relaxed);
     if (gGuardRoot != nullptr)

@@ -24,7 +24,7 @@
 #include "core/strings/NameString.h"
 #include "core/time/Time.h"
 #include "core/reflection/RTTIClass.h"
-#include "engine/scripting/LuaBaseClass.h"
+#include "engine/scripting/LuaNamedBaseClass.h"
 #include "ui/elements/UIElementFlags.h"
 #include "ui/elements/UIEvent.h"
 #include "ui/elements/UIPropertyCallbackListener.h"
@@ -39,7 +39,7 @@ class UIElementRecipe;
 class UIProperties;
 
 // One node of the UI tree.
-class UIElement : public LuaBaseClass, public UIPropertyCallbackListener
+class UIElement : public LuaNamedBaseClass, public UIPropertyCallbackListener
 {
     RTTI_DECLARE_CLASS(UIElement, RTTIPolyBaseClass)
 
@@ -49,8 +49,6 @@ public:
     ~UIElement() override;
     UIElement(const UIElement&) = delete;
     UIElement& operator=(const UIElement&) = delete;
-
-    const char* GetScriptClassName() const override { return m_scriptClassName; }
 
     // ---- Main thread: life and tree ----
     // Unlinks the subtree on the main side, cleans up and queues the render-side deletion. The
@@ -94,6 +92,7 @@ public:
     virtual bool IsUIText() const { return false; }
     virtual bool IsUITextInput() const { return false; }
     virtual bool IsUIUniTextInput() const { return false; }
+    virtual bool IsUITextBox() const { return false; }
     virtual bool IsUIList() const { return false; }
     virtual bool IsUIRoundList() const { return false; }
     virtual bool IsUIButton() const { return false; }
@@ -147,6 +146,9 @@ public:
     void SetScaleUniform(float scale);
     void SetSize(const Vector& size);
     void SetSizeXY(float width, float height);
+    // After SetSize has queued a new size: kinds that measure their content against their own size
+    // ask for a new measure here.
+    virtual void OnRectChanged() {}
     void SetSelectionFrame(const Vector& frame);
     // Gamma colours: red, green and blue go out raised to 2.2; the Linear forms go out as given.
     void SetColor(const Vector& color);
@@ -398,9 +400,6 @@ public:
     static uint32_t GetUIChangeCounter();
     // The next id to be given (ids start at 1 and are never reused).
     static uint32_t PeekNextId();
-
-protected:
-    const char* m_scriptClassName = "UIElement";
 
 private:
     void LinkMainChild(UIElement* child);

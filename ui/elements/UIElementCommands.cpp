@@ -197,11 +197,12 @@ void UIElement::SetScaleUniform(float scale)
 void UIElement::SetSize(const Vector& size)
 {
     SendVector(CMD_SET_SIZE, size);
+    OnRectChanged();
 }
 
 void UIElement::SetSizeXY(float width, float height)
 {
-    SendVector(CMD_SET_SIZE, Vector(width, height, 0.0f, 0.0f));
+    SetSize(Vector(width, height, 0.0f, 0.0f));
 }
 
 void UIElement::SetSelectionFrame(const Vector& frame)

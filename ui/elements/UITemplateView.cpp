@@ -8,6 +8,8 @@
 #include "renderer/MeshEntityRenderingContext.h"
 #include "renderer/MeshTemplateRenderingData.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/OutlineRenderer.h"
+#include "renderer/RenderDeviceManager.h"
 #include "renderer/resources/ResourceManager.h"
 #include "scene/kinds/MeshTemplate.h"
 #include "scene/kinds/SFXTemplate.h"
@@ -198,6 +200,10 @@ void UITemplateView::DrawMesh(NorvexRenderer& renderer, const Matrix& world, con
     const bool outlined = outlineMask != 0 && renderer.GetDeviceParams().outlinesEnabled != 0;
     if (outlined)
     {
+        // The outline passes only draw over the tiles gathered, so the view marks its own box.
+        const RenderDeviceManager& device = renderer.GetDeviceManager();
+        gOutlineRenderer.MarkTiles(m_box, world, outlineMask, renderer.GetCamera().viewProjection,
+                                   float(device.GetRenderWidth()), float(device.GetRenderHeight()));
         renderer.SetStencilOps(gpu::kStencilReplace, gpu::kStencilReplace, gpu::kStencilReplace);
         renderer.SetStencilFunc(gpu::kCmpAlways, kOutlineStencilReference, 0xFFFFFFFFu, outlineMask | 1u);
     }

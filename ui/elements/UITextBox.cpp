@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string_view>
 
 namespace
 {
@@ -170,7 +171,9 @@ void UITextBox::AddText(const char16_t* text)
     {
         const size_t kept = line.text.find_last_not_of(u" \t");
         line.text.resize(kept == std::u16string::npos ? 0 : kept + 1);
-        line.width = MeasureText(line.text.c_str(), -1, false).x * pixelX;
+        // The line feed that ends a line draws nothing, so the line's width ends at its last glyph.
+        const size_t drawn = line.text.size() - (!line.text.empty() && line.text.back() == u'\n' ? 1 : 0);
+        line.width = MeasureText(line.text.substr(0, drawn).c_str(), -1, false).x * pixelX;
         line.characters = uint32_t(line.text.size());
     }
     if (!m_windowSet)
@@ -190,9 +193,10 @@ void UITextBox::BreakWords(const char16_t* text)
         const char16_t* end = c;
         while (!EndsWord(*end))
             ++end;
-        // The word takes its terminator along, but a line feed ends the line instead of joining it.
+        // The word takes its terminator along, a line feed too: the line's character count then
+        // matches the full text that per-character effects count through.
         const bool lineFeed = *end == u'\n';
-        const std::u16string word(c, *end != 0 && !lineFeed ? end + 1 : end);
+        const std::u16string word(c, *end != 0 ? end + 1 : end);
         const float width = MeasureText(word.c_str(), -1, true).x * pixelX;
         if (w + width > max && w > 0.0f)
         {
@@ -221,16 +225,9 @@ void UITextBox::BreakCharacters(const char16_t* text)
     {
         const float available = pixelX > 0.0f ? (max - m_lines.back().width) / pixelX : 0.0f;
         size_t k = 0;
-        bool lineFeed = false;
         float sum = 0.0f;
         while (p + k < length)
         {
-            // A line feed ends the line at the first one met: the characters before it go on.
-            if (text[p + k] == u'\n')
-            {
-                lineFeed = true;
-                break;
-            }
             size_t unit = 1;
             if (tags && text[p + k] == u'|')
             {
@@ -243,8 +240,13 @@ void UITextBox::BreakCharacters(const char16_t* text)
                 break;
             k += unit;
         }
+        // The line ends before the last line feed among what fits, which is consumed.
+        const size_t lastLineFeed = std::u16string_view(text + p, k).rfind(u'\n');
+        const bool lineFeed = lastLineFeed != std::u16string_view::npos;
+        if (lineFeed)
+            k = lastLineFeed;
         // Every line takes at least one character, so a box narrower than one still progresses;
-        // a line feed met first only ends the (empty) line.
+        // a line feed that comes first only ends the (empty) line and swallows nothing.
         if (k == 0 && !lineFeed)
             k = 1;
         m_lines.back().text.append(text + p, k);

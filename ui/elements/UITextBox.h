@@ -18,7 +18,7 @@ constexpr uint32_t UITEXTBOXFLAG_ALIGNWITHINBOX = 0x1000000;
 class UITextBox : public UITextBase
 {
 public:
-    // One laid-out line: its characters (without the line feed that ended it), its width in UI
+    // One laid-out line: its characters (a line feed that ended it among them), its width in UI
     // units and its character count.
     struct Line
     {
@@ -28,6 +28,8 @@ public:
     };
 
     UITextBox(const char* fontName, uint32_t fontSize);
+
+    bool IsUITextBox() const override { return true; }
 
     // ---- Main thread ----
     void Clear();

@@ -109,8 +109,8 @@ void UITextRecipe::ApplyToElement(UIElement* element, UIProperties& properties, 
     text->SetBottomColor(color);
     if (m_debugBox)
         text->RaiseFlag(UIFLAG_DRAWDEBUGBOX);
-    if (UITextBox* const box = dynamic_cast<UITextBox*>(element))
-        box->SetLineSpacingScale(m_lineSpacing);
+    if (element->IsUITextBox())
+        static_cast<UITextBox*>(element)->SetLineSpacingScale(m_lineSpacing);
 }
 
 void UITextRecipe::GetPropertyChoices(const char* propertyName, DynarraySafe<NameString>& choices) const

@@ -51,6 +51,8 @@ UIGameConsoleScreen::UIGameConsoleScreen(StringHistoryContainer& history, uint32
         AddChild(m_lines[i]);
     }
     Layout();
+    // Screens show when made; the console opens only when the player asks for it.
+    SetOpen(false);
 }
 
 UIGameConsoleScreen::~UIGameConsoleScreen() = default;

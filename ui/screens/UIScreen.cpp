@@ -82,7 +82,6 @@ UIScreen::UIScreen()
 {
     m_scriptClassName = "UIScreen";
     RaiseFlag(UIFLAG_TRANSPARENT);
-    SetVisible(false);
 }
 
 UIScreen::~UIScreen()

@@ -3,6 +3,7 @@
 
 #include "ui/elements/UIElementIdMap.h"
 #include "ui/elements/UIUniTextInput.h"
+#include "ui/recipes/UIElementRecipe.h"
 
 namespace
 {
@@ -20,8 +21,11 @@ UIElement* UIScreen::OfferUpwards(UIElement* element, bool down, uint32_t pointe
 
 void UIScreen::MoveForTextInput(float raise)
 {
-    // The screen's own place is the origin until recipes give it another.
-    Move(kTextInputMoveSeconds, Vector(0.0f, -raise, 0.0f, 1.0f), UIACTIONFLAG_SINE, 0);
+    // The screen's own place is where its recipe put it; a screen made by a script sits at the origin.
+    const UIElementRecipe* const recipe = GetRecipe();
+    Vector target = recipe != nullptr ? recipe->m_position : Vector(0.0f, 0.0f, 0.0f, 1.0f);
+    target.y -= raise;
+    Move(kTextInputMoveSeconds, target, UIACTIONFLAG_SINE, 0);
 }
 
 void UIScreen::EndTextEditing()

@@ -1,5 +1,7 @@
 #include "ui/screens/UIScreenStack.h"
 
+#include "engine/Game.h"
+
 #include <cmath>
 
 namespace
@@ -125,6 +127,9 @@ bool UIScreenStack::IsAnyVisibleScreenFlagged() const
 
 void UIScreenStack::UpdateMouseOver(const Vector& cursor)
 {
+    // A hidden cursor points at nothing the player could see: the last mouse-over stays as it was.
+    if (!gGame.IsHardwareCursorShown())
+        return;
     UIElement* found = nullptr;
     for (int32_t i = m_screens.Count() - 1; i >= 0 && found == nullptr; --i)
     {

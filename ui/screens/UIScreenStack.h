@@ -43,7 +43,8 @@ public:
     bool DispatchPointerMove(uint32_t pointer, float x, float y);
     bool IsSceneRenderingBlocked() const;
     bool IsAnyVisibleScreenFlagged() const;
-    // The element under the cursor gets mouse-over begin, the one before it mouse-over end.
+    // While the Game shows the cursor, the element under it gets mouse-over begin and the one before
+    // it mouse-over end.
     void UpdateMouseOver(const Vector& cursor);
     // Pad navigation: a new stick sector moves the highlight to the nearest element that way.
     void UpdateNavigation(const Vector& stick);

@@ -37,8 +37,9 @@ bool GameStringPartitioner::StartGameStringPartitioning(const char* stringId, UI
                                : nullptr;
     if (text == nullptr)
     {
+        // Scripts hear only whether they gave an element: a missing string shows nothing.
         gConsole.Printf(CONSOLE_WARNING, CONSOLE_CHANNEL_RESOURCE, "stringId %s is empty!", stringId);
-        return false;
+        return textElement != nullptr;
     }
     if (textElement == nullptr)
         return false;
@@ -47,9 +48,10 @@ bool GameStringPartitioner::StartGameStringPartitioning(const char* stringId, UI
     m_parts.push_back(text);
     const char16_t* c = text;
     for (; *c != 0; ++c)
-        if (*c == u'\n')
+        if (*c == u'\n' && c[1] != 0)
             m_parts.push_back(c + 1);
-    m_end = c;
+    // A line feed that ends the string ends the last part without being shown.
+    m_end = c != text && c[-1] == u'\n' ? c - 1 : c;
     m_loadCount = gStringManager->GetLoadCount();
     m_partDuration = totalTime / float(m_parts.size());
     m_textElement = textElement;

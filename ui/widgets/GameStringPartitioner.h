@@ -20,7 +20,8 @@ public:
     void Reset();
 
     // Looks the string up (current language, with fallback) and shows its first line on the
-    // element. False without an id or an element, or when the string is missing (logged).
+    // element. True when both the id and the element are given, also when the string is missing
+    // (logged, nothing shown).
     bool StartGameStringPartitioning(const char* stringId, UIElement* textElement, float totalTime);
     // Shows the part the elapsed seconds fall in; after the last part's time the current part
     // becomes -1 and the last part stays shown.

@@ -11,6 +11,12 @@ bool UIPanel::HandleEvent(UIEventRecord& record)
     return true;
 }
 
+bool UIPanel::NotifyScreen(UIEventRecord& record)
+{
+    const bool notified = UIElement::NotifyScreen(record);
+    return (record.flags & UIDISPATCH_STOPBUBBLING) == 0 && notified;
+}
+
 UIElement* UIScreenWithPanels::GetPanelByName(const UIElement& element, const NameString& name)
 {
     for (UIElement* child = element.GetFirstChild(); child != nullptr; child = child->GetNextSibling())

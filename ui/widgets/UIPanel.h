@@ -13,6 +13,8 @@ public:
 
     bool IsUIPanel() const override { return true; }
     bool HandleEvent(UIEventRecord& record) override;
+    // False for an event already consumed, else what the parents answer.
+    bool NotifyScreen(UIEventRecord& record) override;
 };
 
 // The panel lookup of screens built of panels.

@@ -11,18 +11,13 @@ void UIRadioContainer::ResolveSelection()
     UIElement* const selected = m_selected.Get();
     if (candidate != selected)
     {
-        if (selected == nullptr)
-        {
-            m_selected = candidate;
-            SendEvent(UIEVENT_ONSELECTIONCHANGED, 0, 0);
-        }
-        else if (candidate != nullptr && candidate->IsTriState())
-        {
+        // A press on a child that cannot be selected keeps the choice, yet listeners still hear of
+        // the press while a choice exists.
+        if (selected != nullptr && candidate != nullptr && candidate->IsTriState())
             selected->SetSelect(false, false, 0);
+        if (selected == nullptr || (candidate != nullptr && candidate->IsTriState()))
             m_selected = candidate;
-            SendEvent(UIEVENT_ONSELECTIONCHANGED, 0, 0);
-        }
-        // A candidate that cannot be selected leaves the choice as it was, so nothing changed.
+        SendEvent(UIEVENT_ONSELECTIONCHANGED, 0, 0);
         return;
     }
     if (candidate != nullptr && candidate->IsTriState())

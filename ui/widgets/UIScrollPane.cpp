@@ -53,6 +53,12 @@ void UIScrollPane::OnCreated(uint32_t creationFlags)
     UpdateTotalSize();
 }
 
+void UIScrollPane::OnRectChanged()
+{
+    if (GetRecipe() != nullptr)
+        UpdateTotalSize();
+}
+
 void UIScrollPane::SendNoPayload(uint32_t commandId)
 {
     UICommand(kTrampoline, &UIScrollPane::RunCommand, commandId, this, 0);

@@ -45,6 +45,8 @@ public:
     bool IsUIScrollPane() const override { return true; }
     bool WantsDrag() const override { return true; }
     void OnCreated(uint32_t creationFlags) override;
+    // A pane built from a recipe measures its content again for its new size.
+    void OnRectChanged() override;
     void OnDrag(const Vector& point) override;
     // Lets go of a held press here, on the main thread that links it.
     void OnRemoved() override;

@@ -11,6 +11,7 @@
 #include "platform/gpu/GpuDevice.h"
 #include "platform/os/Clock.h"
 #include "renderer/MeshTemplateRenderingData.h"
+#include "renderer/OutlineRenderer.h"
 #include "renderer/resources/ResourceManager.h"
 #include "scene/SceneClassRegistration.h"
 #include "scene/kinds/MeshTemplate.h"
@@ -242,12 +243,15 @@ TEST_F(UITemplateViewTest, AnOutlinedMeshMarksTheStencilWithItsMaskAndTurnsItOff
 {
     m_view->SetTemplate("ui/rock");
     m_renderer.SubmitCommands(true);
+    RunOnRenderThread(m_renderer, [](NorvexRenderer&) { gOutlineRenderer.Reset(); });
     Render(Matrix::ONE, Vector(1, 1, 1, 1));
     EXPECT_EQ(StencilState(gpu::kRsStencilRef), 0u) << "no outline: the stencil is left alone";
+    EXPECT_EQ(gOutlineRenderer.GetSummary(), 0u);
 
     m_view->SetOutline(3);
     m_renderer.SubmitCommands(true);
     Render(Matrix::ONE, Vector(1, 1, 1, 1));
+    EXPECT_EQ(gOutlineRenderer.GetSummary(), 8u) << "the outline passes draw over the box gathered with the mask";
     EXPECT_EQ(StencilState(gpu::kRsStencilRef), 255u);
     EXPECT_EQ(StencilState(gpu::kRsStencilFunc), gpu::kCmpAlways);
     for (uint32_t op : {gpu::kRsStencilPass, gpu::kRsStencilFail, gpu::kRsStencilZFail})

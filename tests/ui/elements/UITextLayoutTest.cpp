@@ -169,8 +169,8 @@ TEST_F(UITextLayoutTest, TextBoxesBreakAtWordEndsAndLineFeeds)
         {u"aa bb cc dddddddd e", 50.0f, {u"aa", u"bb", u"cc", u"dddddddd", u"e"}},
         {u"aa bb", 60.0f, {u"aa bb"}},
         {u"dddddddd e", 50.0f, {u"dddddddd", u"e"}}, // a first word too wide stays on the first line
-        {u"a\n\nb", 100.0f, {u"a", u"", u"b"}},
-        {u"ab \t\ncd", 100.0f, {u"ab", u"cd"}},
+        {u"a\n\nb", 100.0f, {u"a\n", u"\n", u"b"}}, // a line feed stays with its line
+        {u"ab \t\ncd", 100.0f, {u"ab \t\n", u"cd"}},
         {u"aa\tbb cc", 40.0f, {u"aa", u"bb", u"cc"}}, // a tab ends a word as a blank does
         {u"", 100.0f, {u""}}, // an empty text keeps its one empty line
         {u"aa bb cc", 35.0f, {u"aa bb", u"cc"}, 0.5f}, // words measured in UI units: 15 + 15 fit, 45 does not
@@ -211,7 +211,7 @@ TEST_F(UITextLayoutTest, TextBoxesBreakAtWordEndsAndLineFeeds)
     box->Release();
 }
 
-TEST_F(UITextLayoutTest, CharacterWrapTakesWhatFitsAndEndsLinesAtTheFirstLineFeed)
+TEST_F(UITextLayoutTest, CharacterWrapTakesWhatFitsAndEndsLinesAtTheLastLineFeed)
 {
     const struct
     {
@@ -223,10 +223,10 @@ TEST_F(UITextLayoutTest, CharacterWrapTakesWhatFitsAndEndsLinesAtTheFirstLineFee
         {u"abcd", 20.0f, {u"a", u"b", u"c", u"d"}}, // 20 is not below 20
         {u"abc", 20.5f, {u"ab", u"c"}},             // but below 20.5
         {u"abc", 5.0f, {u"a", u"b", u"c"}},         // narrower than a character: one each
-        {u"a\nb\nc", 100.0f, {u"a", u"b", u"c"}},
+        {u"a\nb\nc", 100.0f, {u"a\nb", u"c"}},     // the break comes before the last line feed that fits
         {u"\nab", 100.0f, {u"", u"ab"}},            // a leading line feed swallows nothing
         {u"a|x|b", 15.0f, {u"a|x|", u"b"}},         // a tag is one piece (no child: 0 wide)
-        {u"ab\n\n", 100.0f, {u"ab"}},              // trailing empty lines are dropped
+        {u"ab\n\n", 100.0f, {u"ab\n"}},            // trailing empty lines are dropped
         {u"", 100.0f, {u""}},                       // but never the first
     };
     for (const auto& c : cases)

@@ -279,6 +279,7 @@ TEST_F(UIRecipeKindsTest, TextsTakeFontAlignmentTextFlagsColoursAndTheirUIProper
         recipe.m_pixelPerfect = uint8_t(s[0]);
         auto* box = dynamic_cast<UITextBox*>(Build(recipe, UIBUILDFLAG_INGAME));
         ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(box->IsUITextBox());
         EXPECT_EQ(box->GetUserFlags() & (UIFLAG_PIXELPERFECTFONT | UITEXTBOXFLAG_ALIGNWITHINBOX),
                   s[1] | UITEXTBOXFLAG_ALIGNWITHINBOX)
             << s[0];

@@ -89,6 +89,7 @@ TEST(UIWidgetRecipeKindsTest, KindsMakeTheirWidgetsAndStartWithTheirDefaults)
         UIElement* widget = recipe->CreateWidget();
         EXPECT_TRUE(kind.isWidget(*widget)) << kind.recipe;
         EXPECT_STREQ(widget->GetScriptClassName(), kind.widget) << "scripts see it so";
+        EXPECT_EQ(static_cast<const LuaNamedBaseClass*>(widget)->GetScriptClassNameString(), NameString(kind.widget));
         widget->Release();
     }
     plain->Release();
@@ -169,6 +170,11 @@ TEST(UIWidgetRecipeKindsTest, ApplyingWritesTheWidgetsSwitchesAndReplacesTheLayo
     EXPECT_FLOAT_EQ(s->GetAxisMask().x, 1.0f);
     EXPECT_FLOAT_EQ(s->GetAxisMask().y, 0.0f);
     EXPECT_FLOAT_EQ(s->GetContentMin().x, -10.0f) << "the border came before the first bounds";
+    UIElement* inner = new UIElement;
+    inner->SetPositionXYZ(40.0f, 0.0f, 0.0f);
+    s->AddChild(inner);
+    s->SetSizeXY(300.0f, 100.0f);
+    EXPECT_FLOAT_EQ(s->GetContentMin().x, 30.0f) << "resized, a pane from a recipe measures its content again";
     s->Release();
 
     UIRoundListRecipe round;

@@ -194,8 +194,8 @@ TEST_F(UITextDrawTest, BoxLinesAlignAndCarryTheirBlendWindow)
                  "right-aligned lines");
     EXPECT_EQ(TextDraws(), 3u);
 
-    // Line three's characters continue the blend of the seven before them.
-    RunOnRenderThread(m_renderer, [&](NorvexRenderer&) { box->SetBlendWindow(0.1f, 0.2f); });
+    // Line three's characters continue the blend of the nine before them, line feeds among them.
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer&) { box->SetBlendWindow(0.1f, 0.0f); });
     DrawScreen(*m_screen);
     EXPECT_EQ(CornerAlpha(0), int16_t(0.9f * 32767.0f + 0.5f));
     EXPECT_EQ(CornerAlpha(4), int16_t(1.0f * 32767.0f + 0.5f));

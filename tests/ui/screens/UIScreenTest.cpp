@@ -11,6 +11,7 @@
 #include "ui/render/UIRenderFrame.h"
 #include "ui/elements/UITextInput.h"
 #include "ui/elements/UIUniTextInput.h"
+#include "ui/recipes/UIScreenRecipe.h"
 #include "ui/widgets/UIActionKinds.h"
 
 #include <gtest/gtest.h>
@@ -299,6 +300,9 @@ TEST_F(UIScreenTest, AClickedUTF16InputIsEditedUntilTheNextPressOrEnter)
     Button("in", 10, 10, 50, 20, nullptr, input);
     Button("narrow", 10, 100, 50, 20, nullptr, new UITextInput("body.ttf", 12));
     Button("other", 200, 10, 50, 20);
+    UIScreenRecipe recipe;
+    recipe.m_position = Vector(7, 30, 0, 1);
+    m_screen->SetRecipe(&recipe, nullptr);
     Draw();
     struct Step
     {
@@ -306,15 +310,16 @@ TEST_F(UIScreenTest, AClickedUTF16InputIsEditedUntilTheNextPressOrEnter)
         bool enter;
         bool edited; // the input is focused with its caret shown afterwards
         bool handled;
-        float raise; // where the screen's latest move takes it: up while editing, back on a press elsewhere
+        float raise; // where the screen's latest move takes it: 200 above its recipe's place while
+                     // editing, back there on a press elsewhere
     };
     const Step steps[] = {
-        {20, 20, false, true, true, -200},   // a click on it starts the editing
-        {0, 0, true, false, true, -200},     // Enter ends it
-        {0, 0, true, false, false, -200},    // and a second Enter has nothing to end
-        {20, 20, false, true, true, -200},
-        {210, 20, false, false, true, 0},    // a press elsewhere ends it
-        {20, 110, false, false, true, 0},    // a narrow input is never the edited one
+        {20, 20, false, true, true, -170},   // a click on it starts the editing
+        {0, 0, true, false, true, -170},     // Enter ends it
+        {0, 0, true, false, false, -170},    // and a second Enter has nothing to end
+        {20, 20, false, true, true, -170},
+        {210, 20, false, false, true, 30},   // a press elsewhere ends it
+        {20, 110, false, false, true, 30},   // a narrow input is never the edited one
     };
     for (const Step& step : steps)
     {
@@ -334,11 +339,13 @@ TEST_F(UIScreenTest, AClickedUTF16InputIsEditedUntilTheNextPressOrEnter)
         const auto* move = dynamic_cast<const UIActionMove*>(m_screen->ActionTail(0));
         ASSERT_NE(move, nullptr);
         EXPECT_EQ(move->GetTarget().y, step.raise) << step.x << " " << step.y;
+        EXPECT_EQ(move->GetTarget().x, 7.0f);
     }
     input->SetEnable(false, true);
     m_screen->OnPointerBegin(At(20, 20), 1);
     m_screen->OnPointerEnd(At(20, 20), 1);
     EXPECT_FALSE(input->IsFocusedFlag()) << "a disabled input is not edited";
+    m_screen->SetRecipe(nullptr, nullptr);
 }
 
 TEST_F(UIScreenTest, ModalElementsStopOutsidePressesAndSemiModalOnesHide)
@@ -469,6 +476,10 @@ TEST_F(UIScreenTest, PadNavigationMovesOncePerSectorOutsideTheDeadZone)
     stack.PushScreen(cover);
     stack.UpdateMouseOver(At(40, 120));
     EXPECT_EQ(stack.GetMouseOverElement(), left) << "an empty screen above lets the pointer through";
+    gGame.EnableHardwareCursor(false, false);
+    stack.UpdateMouseOver(At(300, 20));
+    EXPECT_EQ(stack.GetMouseOverElement(), left) << "a hidden cursor leaves the mouse-over as it was";
+    gGame.EnableHardwareCursor(true, false);
     cover->SetBlocksSceneRendering(true);
     stack.UpdateMouseOver(At(40, 120));
     EXPECT_EQ(stack.GetMouseOverElement(), nullptr) << "unless it covers the scene";

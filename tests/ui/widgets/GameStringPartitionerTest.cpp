@@ -20,6 +20,7 @@ protected:
         GameStringGroup& story = m_strings.GetRootGroup().AddGroup("Story");
         story.AddString("Three").SetText(kTextLanguageEnglish, u"first\nsecond\nthird");
         story.AddString("One").SetText(kTextLanguageEnglish, u"only");
+        story.AddString("Closed").SetText(kTextLanguageEnglish, u"One\nTwo\n");
         m_strings.MarkTreeChanged();
         gStringManager = &m_strings;
     }
@@ -95,8 +96,9 @@ TEST_F(GameStringPartitionerTest, MissingStringsAndElementsStartNothing)
 {
     GameStringPartitioner partitioner;
     ConsoleCapture log;
-    EXPECT_FALSE(partitioner.StartGameStringPartitioning("Story/Missing", m_text, 3.0f));
+    EXPECT_TRUE(partitioner.StartGameStringPartitioning("Story/Missing", m_text, 3.0f)) << "an element was given";
     EXPECT_TRUE(log.Contains("stringId Story/Missing is empty!", CONSOLE_WARNING));
+    EXPECT_FALSE(partitioner.StartGameStringPartitioning("Story/Missing", nullptr, 3.0f));
     EXPECT_EQ(partitioner.GetPartCount(), 0u);
     EXPECT_FALSE(partitioner.StartGameStringPartitioning(nullptr, m_text, 3.0f));
     EXPECT_FALSE(partitioner.StartGameStringPartitioning("Story/One", nullptr, 3.0f));
@@ -106,6 +108,8 @@ TEST_F(GameStringPartitionerTest, MissingStringsAndElementsStartNothing)
     ASSERT_TRUE(partitioner.StartGameStringPartitioning("Story/Three", m_text, 3.0f));
     ASSERT_TRUE(partitioner.StartGameStringPartitioning("Story/One", m_text, 2.0f));
     EXPECT_EQ(partitioner.GetPartCount(), 1u);
+    ASSERT_TRUE(partitioner.StartGameStringPartitioning("Story/Closed", m_text, 2.0f));
+    EXPECT_EQ(partitioner.GetPartCount(), 2u) << "a closing line feed starts no part of its own";
 }
 
 TEST_F(GameStringPartitionerTest, AReloadOfTheTableEndsThePartsThatPointedIntoIt)

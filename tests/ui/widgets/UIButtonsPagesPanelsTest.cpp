@@ -65,6 +65,9 @@ TEST_F(UIButtonsPagesPanelsTest, APanelInFrontKeepsTheButtonBehindFromTheClick)
             UIEventRecord anything;
             anything.type = UIEVENT_POINTERMOVE;
             EXPECT_TRUE(panel->HandleEvent(anything)) << "a panel consumes anything";
+            EXPECT_TRUE(panel->NotifyScreen(anything));
+            anything.flags = UIDISPATCH_STOPBUBBLING;
+            EXPECT_FALSE(panel->NotifyScreen(anything)) << "a consumed event goes no further";
             panel->Release();
         }
     }
@@ -107,7 +110,7 @@ TEST_F(UIButtonsPagesPanelsTest, PressingAPageChildSelectsThePageItsButtonsAndSh
     EXPECT_FALSE(page->IsPressedFlag()) << "the screen's modal holds the press back before the page takes it";
 }
 
-TEST_F(UIButtonsPagesPanelsTest, ARadioContainerKeepsOneChoiceAndReportsOnlyRealChanges)
+TEST_F(UIButtonsPagesPanelsTest, ARadioContainerKeepsOneChoiceAndReportsPressesWhileOneIsMade)
 {
     UIRadioContainer* radio = Place(new UIRadioContainer, "radio", 0, 0, 300, 100, nullptr, false);
     radio->SetBlockEvents(true);
@@ -131,7 +134,7 @@ TEST_F(UIButtonsPagesPanelsTest, ARadioContainerKeepsOneChoiceAndReportsOnlyReal
         {"first choice", 20, a, true, false, 1},
         {"another choice replaces it", 70, b, false, true, 1},
         {"pressing the choice again keeps it", 70, b, false, true, 0},
-        {"a child that cannot be selected changes nothing", 120, b, false, true, 0},
+        {"a child that cannot be selected keeps the choice but is reported", 120, b, false, true, 1},
     };
     for (const Step& step : steps)
     {

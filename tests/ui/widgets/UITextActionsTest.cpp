@@ -41,17 +41,18 @@ TEST_F(UITextActionsTest, PerCharacterBlendFollowsTheStepAndAStepOfZeroBlendsAll
         float atHalf;
         float atEnd;
     } cases[] = {
-        // N = 4 (the line feed is no character): c = ceil(-1/s); 1 + c*s - (N + c)*s*e.
-        {0.25f, 0.0f, 0.0f},      // c = -4
-        {0.125f, 0.25f, 0.5f},    // c = -8: 0.5 e
-        {0.75f, -0.875f, -2.0f},  // c = -1: 0.25 - 2.25 e
-        {0.3f, -0.05f, -0.2f},    // c = -3: 0.1 - 0.3 e
-        {-0.25f, 1.0f, 2.0f},     // c = 4: 2 e, every character faded in by the end
+        // N = 5 (the line feed ending the first line is one of its characters): c = ceil(-1/s);
+        // 1 + c*s - (N + c)*s*e.
+        {0.25f, -0.125f, -0.25f},  // c = -4: -0.25 e
+        {0.125f, 0.1875f, 0.375f}, // c = -8: 0.375 e
+        {0.75f, -1.25f, -2.75f},   // c = -1: 0.25 - 3 e
+        {0.3f, -0.2f, -0.5f},      // c = -3: 0.1 - 0.6 e
+        {-0.25f, 1.125f, 2.25f},   // c = 4: 2.25 e, every character faded in by the end
         {0.0f, 0.5f, 1.0f},
     };
     for (const auto& c : cases)
     {
-        box->SetText("ab\ncd");
+        box->SetText("a\nbcd");
         box->BlendInTextPerChar(2.0f, 0, 0, c.step, follower);
         Frame(0, box);
         EXPECT_EQ(box->GetBlendBase(), c.step == 0.0f ? 0.0f : 1.0f + std::ceil(-1.0f / c.step) * c.step);

@@ -69,9 +69,9 @@ std::string ScreenText()
 }
 
 // "Menu": a page of a tab button and an options panel holding a list of selectable entries, made
-// with the first entry's text of the string table and relabelled by the demo's script one by one. The script presses the tab,
-// picks an entry and drags the list through the screen's pointer input; the list clips its entries,
-// so a dragged one never covers the tab above the panel.
+// with the first entry's text of the string table and relabelled by the demo's script one by one.
+// The script presses the tab, picks an entry and drags the list through the screen's pointer input;
+// the list clips its entries, so a dragged one never covers the tab above the panel.
 std::string MenuText()
 {
     return "UIScreenRecipe\nName = Menu\n" +

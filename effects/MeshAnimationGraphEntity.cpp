@@ -69,9 +69,9 @@ void MeshAnimationGraphEntity::StartAnimation(const char* animationName, const c
     }
     if (m_queue.IsEmpty())
         return;
-    gConsole.Printf(0, CONSOLE_CHANNEL_ENGINE, "Animation graph state queue:");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "Animation graph state queue:");
     for (int32_t i = m_queue.Count(); i > 0; --i)
-        gConsole.Printf(0, CONSOLE_CHANNEL_ENGINE, "%s", m_queue[i - 1].CStr());
+        gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "%s", m_queue[i - 1].CStr());
     PlayNextTransition();
 }
 
@@ -142,8 +142,8 @@ void MeshAnimationGraphEntity::PlayNextTransition()
     m_queue.RemoveAt(m_queue.Count() - 1);
     if (MeshEntity* const mesh = m_mesh.Get())
     {
-        gConsole.Printf(0, CONSOLE_CHANNEL_ENGINE, "Starting transition animation %s for mesh %s", animation.CStr(),
-                        mesh->GetName());
+        gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "Starting transition animation %s for mesh %s",
+                        animation.CStr(), mesh->GetName());
         m_starting = true;
         mesh->StartAnimation(m_node, animation, &params);
         m_starting = false;

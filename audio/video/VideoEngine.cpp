@@ -227,6 +227,7 @@ void VideoEngine::UpdatePlayer(NorvexRenderer& renderer)
     {
         CreateTextures(renderer, regions);
         UploadPlanes(regions);
+        m_chromaScale = ChromaCoordScaleOf(regions[0], regions[1]);
     }
     gProfiler.StopTimer(kProfilerVideoDecodeChannel, PROFILER_SOURCE_RENDER);
 }
@@ -297,7 +298,8 @@ void VideoEngine::DrawFullScreen(NorvexRenderer& renderer)
     const float sx = displayWidth / frameWidth;
     const float sy = displayHeight / frameHeight;
     const float s = std::min(sx, sy);
-    const float constants[8] = {1.0f, 1.0f, 0.5f / targetWidth, 0.5f / targetHeight, s / sx, s / sy, 0.0f, 0.0f};
+    const float constants[8] = {1.0f,   1.0f,   0.5f / targetWidth, 0.5f / targetHeight,
+                                s / sx, s / sy, m_chromaScale.x,    m_chromaScale.y};
 
     gpu::GpuDevice* const device = renderer.GetDevice();
     uint32_t srgbWrite = 0;

@@ -70,6 +70,8 @@ public:
     uint32_t GetTextureSetIndex() const { return m_textureSetIndex; }
     // Null when the plane has no texture.
     TextureHolder* GetPlaneTexture(uint32_t plane) const { return plane < kPlaneCount ? m_planes[plane].get() : nullptr; }
+    // The scale from the luminance texture's coordinates to the colour textures' of the frame shown.
+    const VideoCoordScale& GetChromaCoordScale() const { return m_chromaScale; }
     // Runs a sub-operation (the render call function).
     static void RenderCall(NorvexRenderer& renderer, uint32_t operation, CommandRingBuffer& reader);
 
@@ -87,6 +89,7 @@ private:
     VideoPlayer* m_player = nullptr;
     std::unique_ptr<TextureHolder> m_planes[kPlaneCount];
     bool m_frameAvailable = false;
+    VideoCoordScale m_chromaScale;
     uint32_t m_textureSetIndex = 0;
     bool m_missingShadersReported = false;
 

@@ -27,6 +27,18 @@ VideoPlaneRegion PictureRegionOf(const VideoPlane& luma, const VideoPlane& plane
     return region;
 }
 
+VideoCoordScale ChromaCoordScaleOf(const VideoPlaneRegion& luma, const VideoPlaneRegion& chroma)
+{
+    const uint32_t stepX = Subsampling(luma.plane.width, chroma.plane.width);
+    const uint32_t stepY = Subsampling(luma.plane.height, chroma.plane.height);
+    VideoCoordScale scale;
+    if (chroma.width != 0)
+        scale.x = float(luma.width) / float(uint64_t(stepX) * chroma.width);
+    if (chroma.height != 0)
+        scale.y = float(luma.height) / float(uint64_t(stepY) * chroma.height);
+    return scale;
+}
+
 uint32_t CopyVideoPlaneRegion(const VideoPlane& plane, uint32_t x, uint32_t y, uint32_t width, uint32_t height,
                               uint8_t* destination, int32_t destinationPitch)
 {

@@ -29,6 +29,17 @@ struct VideoPlaneRegion
 VideoPlaneRegion PictureRegionOf(const VideoPlane& luma, const VideoPlane& plane, uint32_t x, uint32_t y,
                                  uint32_t width, uint32_t height);
 
+// How luminance texture coordinates scale onto a colour plane's texture. The region holds whole
+// colour samples, so an odd picture W luminance samples wide spans only W / (2 ceil(W / 2)) of a
+// colour texture ceil(W / 2) wide; spreading that texture over the whole picture would move colour
+// edges towards the right and bottom.
+struct VideoCoordScale
+{
+    float x = 1.0f;
+    float y = 1.0f;
+};
+VideoCoordScale ChromaCoordScaleOf(const VideoPlaneRegion& luma, const VideoPlaneRegion& chroma);
+
 // Copies the width x height region at (x, y) of the plane row by row to `destination`. Only the
 // part inside the plane is read: a decoder plane ends where it ends, whatever a file's picture
 // offset claims. Returns the rows copied.

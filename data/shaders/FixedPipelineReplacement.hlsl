@@ -49,6 +49,8 @@ sampler2D DiffuseTexture : register(s0);
 sampler2D VideoPlaneY : register(s1);
 sampler2D VideoPlaneU : register(s2);
 sampler2D VideoPlaneV : register(s3);
+// The scale from luminance to colour texture coordinates (x, y), then unused.
+float4 VideoChromaScale : register(c4);
 #endif
 float4 FadeColor : register(c0);
 float4 SaturationWeights : register(c1);
@@ -132,7 +134,8 @@ float4 pixel(VertexOutput i) : COLOR0
     color.a *= saturate((SceneViewDepth(ScreenUvOf(i.position.xy)) - i.depth.x) * i.depth.y);
 #endif
 #ifdef VIDEO
-    color.rgb *= VideoYuvToRgb(tex2D(VideoPlaneY, uv).r, tex2D(VideoPlaneU, uv).r, tex2D(VideoPlaneV, uv).r);
+    float2 chromaUv = uv * VideoChromaScale.xy;
+    color.rgb *= VideoYuvToRgb(tex2D(VideoPlaneY, uv).r, tex2D(VideoPlaneU, chromaUv).r, tex2D(VideoPlaneV, chromaUv).r);
 #endif
 #ifdef SATURATION
     color.rgb = dot(color.rgb, SaturationWeights.rgb).xxx;

@@ -106,7 +106,8 @@ private:
 };
 
 // The video picture: the quad scaled to the picture's share of the screen and moved by half a
-// target texel, its texture coordinates scaled by the first register's x and y.
+// target texel, its texture coordinates scaled by the first register's x and y, and the colour
+// planes' coordinates further by the second register's z and w.
 class VideoVertex : public VertexProgram
 {
 public:
@@ -124,6 +125,8 @@ public:
         std::fill(out->varyings, out->varyings + kVaryingCount, 0.0f);
         out->varyings[kVaryTex0] = in.attributes[kAttrTex0][0] * offset[0];
         out->varyings[kVaryTex0 + 1] = in.attributes[kAttrTex0][1] * offset[1];
+        out->varyings[kVaryTex1] = out->varyings[kVaryTex0] * scale[2];
+        out->varyings[kVaryTex1 + 1] = out->varyings[kVaryTex0 + 1] * scale[3];
     }
 
 private:
@@ -138,10 +141,12 @@ public:
 
     bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
     {
-        *out = VideoYuvToRgb(SampleTex0(c, m_planes[0], in).r, SampleTex0(c, m_planes[1], in).r,
-                             SampleTex0(c, m_planes[2], in).r);
+        const float u = in.varyings[kVaryTex1], v = in.varyings[kVaryTex1 + 1];
+        *out = VideoYuvToRgb(SampleTex0(c, m_planes[0], in).r, Sample(c, m_planes[1], in, u, v).r,
+                             Sample(c, m_planes[2], in, u, v).r);
         return true;
     }
+    uint32_t VaryingCount() const override { return kVaryTex2; }
 
 private:
     uint32_t m_planes[3];

@@ -113,7 +113,8 @@ public:
           m_refractionParams(m_refraction ? b.Float("RefractionParams") : 0),
           m_refractionBlend(m_refraction ? b.Float("RefractionBlend") : 0),
           m_planes{m_video ? b.Sampler("VideoPlaneY") : 0, m_video ? b.Sampler("VideoPlaneU") : 0,
-                   m_video ? b.Sampler("VideoPlaneV") : 0}
+                   m_video ? b.Sampler("VideoPlaneV") : 0},
+          m_chromaScale(m_video ? b.Float("VideoChromaScale") : 0)
     {
         if (m_softness)
             m_soft = std::make_unique<SoftDepth>(b);
@@ -136,8 +137,10 @@ public:
             color.a *= m_soft->Fade(c, in, in.varyings[kVaryTex2], in.varyings[kVaryTex2 + 1]);
         if (m_video)
         {
-            const Color4f rgb = VideoYuvToRgb(Sample(c, m_planes[0], in, u, v).r, Sample(c, m_planes[1], in, u, v).r,
-                                              Sample(c, m_planes[2], in, u, v).r);
+            const float* chroma = Reg(c.constants, m_chromaScale);
+            const Color4f rgb =
+                VideoYuvToRgb(Sample(c, m_planes[0], in, u, v).r, Sample(c, m_planes[1], in, u * chroma[0], v * chroma[1]).r,
+                              Sample(c, m_planes[2], in, u * chroma[0], v * chroma[1]).r);
             color = {color.r * rgb.r, color.g * rgb.g, color.b * rgb.b, color.a};
         }
         if (m_saturation)
@@ -210,6 +213,7 @@ private:
     uint32_t m_diffuse, m_frame, m_fadeColor, m_weights, m_screenToView, m_frameBlend, m_refractionParams,
         m_refractionBlend;
     uint32_t m_planes[3];
+    uint32_t m_chromaScale;
     std::unique_ptr<SoftDepth> m_soft;
 };
 

@@ -17,6 +17,7 @@
 #include "scene/kinds/MeshTemplate.h"
 
 #include <algorithm>
+#include <string>
 
 namespace
 {
@@ -33,6 +34,17 @@ AnimationSampleContext& FrameContext()
     context.frameCounters[0] = gGame.GetTickCounter();
     context.frameCounters[1] = gGame.GetFrameCounter();
     return context;
+}
+
+// Log lines name an entity by its name or, when it has none, by the template it was made from.
+std::string MeshEntityHierarchyLogName(const Entity* entity)
+{
+    if (entity == nullptr)
+        return "nothing";
+    if (entity->GetName()[0] != 0)
+        return entity->GetName();
+    const char* const templateName = entity->GetTemplateName();
+    return std::string("an unnamed ") + (templateName[0] != 0 ? templateName : "entity");
 }
 
 bool IsListed(const MeshTemplate& source, const NameString& animation)
@@ -159,8 +171,9 @@ bool MeshEntity::StartAnimationByIndex(const NameString& node, int32_t index, co
                 }
         wanted.StartTimeOffset = preset.m_time * progress;
     }
-    gConsole.Printf(0, CONSOLE_CHANNEL_ENGINE, "Starting animation %s on %s, child of %s", preset.m_name.CStr(),
-                    GetName(), GetParent() != nullptr ? GetParent()->GetName() : "");
+    gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "Starting animation %s on %s, child of %s",
+                    preset.m_name.CStr(), MeshEntityHierarchyLogName(this).c_str(),
+                    MeshEntityHierarchyLogName(GetParent()).c_str());
     auto animation = std::make_unique<XSIAnimation>(static_cast<ResourceAnimation*>(resource), wanted, preset, source,
                                                     index);
     return m_animator->StartAnimationOnNode(*skeleton, node, std::move(animation), source->GetAnimationScale());

@@ -18,6 +18,7 @@ import zlib
 PANEL_PIXEL = (455, 145)               # the menu screen's panel (its far corner): blue in the field, green at the outpost
 BAR = (50, 60, 450, 80)                # the panel's bar, filling over two seconds
 MENU_LIST = (870, 90, 1230, 340)       # the menu's list, picked and dragged
+MENU_TAB = (862, 42, 1018, 74)         # the menu's "Options" tab above the list's panel
 MARKERS = (380, 485, 900, 565)         # the markers circling on the ground (below the herald)
 WAVER = (60, 440, 320, 665)            # the skinned waver bending
 HERALD = (420, 362, 860, 410)          # the beacon the parade sequence moves (tops only)
@@ -76,6 +77,27 @@ def moves(frames, box):
     return any(changed_rows(frames[1], other, box) >= 3 for other in frames[2:])
 
 
+def slides(frames, box):
+    """Whether the region's content slides up or down between two successive frames: rows with
+    something drawn on them (not one flat colour) reappear at another height, and more of them than
+    stay where they were. Entries that all looked alike would repeat at a shift of their height
+    without moving; entries that read differently only do so when they really moved."""
+    x0, y0, x1, y1 = box
+
+    def drawn(row):
+        return row[x0 * 3:x1 * 3] != row[x0 * 3:x0 * 3 + 3] * (x1 - x0)
+
+    def matching(a, b, dy):
+        return sum(1 for y in range(max(y0, y0 - dy), min(y1, y1 - dy))
+                   if b[y][x0 * 3:x1 * 3] == a[y + dy][x0 * 3:x1 * 3] and drawn(b[y]))
+
+    for a, b in zip(frames[1:], frames[2:]):
+        still = matching(a, b, 0)
+        if any(matching(a, b, dy) > max(still, 10) for dy in range(-(y1 - y0) // 2, (y1 - y0) // 2) if dy != 0):
+            return True
+    return False
+
+
 def count(rows, box, test, step=2):
     x0, y0, x1, y1 = box
     return sum(1 for y in range(y0, y1, step) for x in range(x0, x1, step) if test(pixel(rows, x, y)))
@@ -103,7 +125,12 @@ def check_frames(folder):
     expect(len(outpost) >= 3, "fewer than three frames of the outpost")
     if len(field) >= 3:
         expect(moves(field, BAR), "the menu panel's bar does not fill")
-        expect(moves(field, MENU_LIST), "the menu list does not change")
+        expect(slides(field, MENU_LIST), "the menu list's entries do not slide when it is dragged")
+        # The tab's label shows above the panel: its yellow with the light text on it, the whole time.
+        covered = [i for i, rows in enumerate(field[1:], 1)
+                   if count(rows, MENU_TAB, lambda p: p[0] > 180 and p[1] > 140 and p[2] < 90) < 500 or
+                   count(rows, MENU_TAB, lambda p: min(p) > 180) < 20]
+        expect(not covered, "the menu's tab is covered in field frames %s" % covered)
         expect(moves(field, MARKERS), "the markers do not move")
         expect(moves(field, WAVER), "the waver does not move")
         expect(moves(field, HERALD), "the parade does not move the herald")

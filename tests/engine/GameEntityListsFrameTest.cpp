@@ -106,12 +106,16 @@ TEST_F(GameEntityListsFrameTest, EntriesAreKeptOnceAndDeadOnesDropped)
     EXPECT_EQ(gSteps, (std::vector<std::string>{"animate:a@0"}));
     EXPECT_EQ(lists.GetTickAnimated().Count(), 1) << "the dead entry is dropped";
 
-    // The end-of-frame list is its own.
+    // The end-of-frame list is its own, and drops its dead entries too.
     EXPECT_TRUE(lists.GetEndOfFrameAnimated().IsEmpty());
+    Entity* d = Named("d");
     lists.AddEndOfFrameAnimatedEntity(a);
+    lists.AddEndOfFrameAnimatedEntity(d);
+    gEntityManager.DeleteEntity(d);
     gSteps.clear();
     lists.ApplyEndOfFrameAnimation();
     EXPECT_EQ(gSteps, (std::vector<std::string>{"end:a"}));
+    EXPECT_EQ(lists.GetEndOfFrameAnimated().Count(), 1) << "the dead entry is dropped";
 
     // The states due by the walk's time are applied; a used-up queue takes its entity out, one with
     // a later state stays.

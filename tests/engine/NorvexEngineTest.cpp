@@ -12,6 +12,8 @@
 #include "engine/scripting/GameDelegate.h"
 #include "engine/scripting/LuaWrapper.h"
 #include "engine/scripting/ScriptSchedulerHelper.h"
+#include "gameplay/sequences/Sequence.h"
+#include "gameplay/sequences/SequenceSystem.h"
 #include "platform/gpu/Gpu.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/FrameClock.h"
@@ -429,11 +431,19 @@ TEST_F(NorvexEngineTest, UpdateRunsItsStepsInOrderEndingWithTheCallbacks)
     gGlobalScriptScheduler.AddCall(nullptr, "gUpdateRan = 1", 0, 0.0f, 0);
     const uint32_t generation = gFrameRingAllocator.GetGeneration();
     const uint32_t written = gRenderer->GetCommandsWritten();
+    // A sequence without actions ends at the sequence system's first update.
+    gSequenceSystem.Enable(true);
+    auto* blank = new Sequence;
+    blank->SetName("Blank");
+    blank->GetTracks().Add(new SequenceTrack);
+    ASSERT_TRUE(gSequenceSystem.AddSequence(blank));
+    ASSERT_NE(gSequenceSystem.StartSequence("Blank", false, true), nullptr);
     bool sawEarlierSteps = false;
     steam::PostCallback([&] {
         gLua.LoadAndCall("gUpdateSeen = gUpdateRan", 0);
         sawEarlierSteps = gFrameRingAllocator.GetGeneration() == generation + 1 &&
-                          gRenderer->GetCommandsWritten() == written + 1;
+                          gRenderer->GetCommandsWritten() == written + 1 &&
+                          gSequenceSystem.GetActiveSequences().Count() == 0;
     });
     const uint32_t pumps = steam::GetRunCallbacksCount();
     FrameClock clockC;
@@ -447,6 +457,7 @@ TEST_F(NorvexEngineTest, UpdateRunsItsStepsInOrderEndingWithTheCallbacks)
     gNorvexEngine.Sleep(20);
     EXPECT_GE(std::chrono::steady_clock::now() - sleepStart, std::chrono::milliseconds(20));
     EXPECT_EQ(steam::GetRunCallbacksCount(), pumps + 2);
+    gSequenceSystem.Enable(false);
 }
 
 TEST_F(NorvexEngineTest, CloseDeletesTheListedCameraControllers)

@@ -2,11 +2,13 @@
 // The shadow map's caster walk on a running renderer: which contexts of the grid cells under the
 // light are asked for their depth pass (shadow casters inside the light's box, of a visible layer,
 // not flagged, whose detail level the quality level draws) with the depth bias scaled to the map's
-// size, and that nothing is asked for without shadow strength.
+// size, into the map's depth surface with the scene's put back after, and that nothing is asked
+// for without shadow strength.
 #include "renderer/EntityRenderingContext.h"
 #include "renderer/SceneEnvironment.h"
 #include "renderer/SceneParametersWrapper.h"
 #include "support/RendererTestBase.h"
+#include "support/RenderThreadCall.h"
 
 #include <bit>
 #include <memory>
@@ -36,8 +38,19 @@ public:
         uint32_t bits = 0;
         m_renderer.GetDevice()->GetRenderState(gpu::kRsDepthBias, &bits);
         bias = std::bit_cast<float>(bits);
+        depthSurface = DepthSurfaceOf(m_renderer);
+    }
+    // Only compared, never used: the reference is given back at once.
+    static const gpu::GpuSurface* DepthSurfaceOf(NorvexRenderer& renderer)
+    {
+        gpu::GpuSurface* surface = nullptr;
+        renderer.GetDevice()->GetDepthStencilSurface(&surface);
+        const gpu::GpuSurface* const seen = surface;
+        gpu::SafeRelease(surface);
+        return seen;
     }
     uint32_t depthDraws = 0;
+    const gpu::GpuSurface* depthSurface = nullptr;
     float bias = 0.0f;
     uint8_t toggle = 0xFF;
     uint32_t flags = 0;
@@ -127,8 +140,14 @@ TEST_F(ShadowCasterWalkTest, TheWalkTakesVisibleCastersTheDetailLevelDrawsOnce)
     std::fill(std::begin(layers), std::end(layers), uint8_t(0xFF));
     layers[1] = uint8_t(~0x02u); // layer 9 hidden
     m_renderer.SetVisibleLayers(layers, 1);
+    const gpu::GpuSurface* sceneDepth = nullptr;
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) { sceneDepth = CasterContext::DepthSurfaceOf(r); });
     m_renderer.SetScenePassOptions(0x80004, 0);
     m_renderer.SubmitCommands(true);
+    const gpu::GpuSurface* depthAfter = nullptr;
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer& r) { depthAfter = CasterContext::DepthSurfaceOf(r); });
+    EXPECT_NE(inBox->depthSurface, sceneDepth) << "casters draw into the map's depth surface";
+    EXPECT_EQ(depthAfter, sceneDepth) << "the scene's depth surface is put back";
 
     uint32_t total = 0;
     for (size_t i = 0; i < placed.size(); ++i)

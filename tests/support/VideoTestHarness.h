@@ -163,7 +163,10 @@ public:
         for (uint32_t plane = 0; plane < 3; ++plane)
         {
             const std::pair<uint32_t, uint32_t> size = PlaneSize(plane);
-            yuv[plane] = float(ReadPlane(plane, uint32_t(u * float(size.first)), uint32_t(v * float(size.second)))) / 255.0f;
+            // Colour sits where the decoder put it: an odd picture uses half of its last colour texel.
+            const VideoCoordScale scale = plane == 0 ? VideoCoordScale() : m_video->GetChromaCoordScale();
+            yuv[plane] = float(ReadPlane(plane, uint32_t(u * scale.x * float(size.first)),
+                                         uint32_t(v * scale.y * float(size.second)))) / 255.0f;
         }
         const float y = 1.164f * (yuv[0] - 16.0f / 255.0f), cb = yuv[1] - 0.5f, cr = yuv[2] - 0.5f;
         const float rgb[3] = {y + 1.596f * cr, y - 0.392f * cb - 0.813f * cr, y + 2.017f * cb};

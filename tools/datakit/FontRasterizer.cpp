@@ -4,18 +4,17 @@
 #include FT_FREETYPE_H
 
 #include <algorithm>
+#include <cstdio>
 
 namespace
 {
-// Pages are cut at this height; a taller set of glyphs goes on to the next page.
-constexpr uint32_t kMaxPageHeight = 256;
+// Pages are cut at this height; a taller set of glyphs goes on to the next page, and a page grows
+// past it only to hold a single glyph that is taller still.
+constexpr uint32_t kFontRasterizerPageHeight = 256;
 // Texels between glyphs, so sampling one never bleeds into its neighbour.
-constexpr uint32_t kPadding = 1;
-
-int8_t ClampToI8(long value)
-{
-    return int8_t(std::clamp<long>(value, -128, 127));
-}
+constexpr uint32_t kFontRasterizerPadding = 1;
+// Marks where a word may break; text renderers give it neither ink nor width.
+constexpr char16_t kFontRasterizerSoftHyphen = 0x00AD;
 
 // A FreeType library and face closed on every way out.
 struct FreeTypeFace
@@ -30,6 +29,23 @@ struct FreeTypeFace
             FT_Done_FreeType(library);
     }
 };
+
+// A glyph metric that does not fit its field of the font record would place the glyph wrongly
+// once clamped, so the size is refused instead, naming glyph and field.
+bool FontRasterizerFieldFits(long value, long low, long high, char16_t character, const char* field,
+                             const std::string& where, std::string& error)
+{
+    if (value >= low && value <= high)
+        return true;
+    char glyph[32];
+    if (character >= 0x21 && character < 0x7F)
+        std::snprintf(glyph, sizeof(glyph), "U+%04X '%c'", unsigned(character), char(character));
+    else
+        std::snprintf(glyph, sizeof(glyph), "U+%04X", unsigned(character));
+    error = where + ": glyph " + glyph + " does not fit the font record: " + field + " " + std::to_string(value) +
+            " is outside " + std::to_string(low) + " to " + std::to_string(high) + "; choose a smaller size";
+    return false;
+}
 } // namespace
 
 namespace FontRasterizer
@@ -51,6 +67,7 @@ bool RenderFont(const std::string& fontPath, uint32_t pixelSize, const std::u16s
         error = "cannot size the font " + fontPath + " at " + std::to_string(pixelSize);
         return false;
     }
+    const std::string where = fontPath + " at " + std::to_string(pixelSize) + " px";
     const long ascender = ft.face->size->metrics.ascender >> 6;
     font.lineHeight = uint32_t(std::max<long>(ft.face->size->metrics.height >> 6, 1));
     std::u16string sorted = characters;
@@ -60,8 +77,8 @@ bool RenderFont(const std::string& fontPath, uint32_t pixelSize, const std::u16s
     uint32_t rowTop = 0;
     uint32_t rowHeight = 0;
     auto newPage = [&font, &penX, &rowTop, &rowHeight] {
-        font.pageHeights.push_back(kMaxPageHeight);
-        font.pages.emplace_back(size_t(kMaxPageHeight) * ResourceFont::kPageWidth, 0);
+        font.pageHeights.push_back(0);
+        font.pages.emplace_back();
         penX = rowTop = rowHeight = 0;
     };
     newPage();
@@ -71,16 +88,35 @@ bool RenderFont(const std::string& fontPath, uint32_t pixelSize, const std::u16s
             continue;
         const FT_GlyphSlot slot = ft.face->glyph;
         const FT_Bitmap& bitmap = slot->bitmap;
-        const uint32_t width = bitmap.width;
-        const uint32_t height = bitmap.rows;
-        if (penX + width + kPadding > ResourceFont::kPageWidth)
+        const bool inked = character != kFontRasterizerSoftHyphen && bitmap.width != 0 && bitmap.rows != 0;
+        const uint32_t width = inked ? bitmap.width : 0;
+        const uint32_t height = inked ? bitmap.rows : 0;
+        // Without ink the quad is empty wherever it lies, so only inked glyphs carry offsets.
+        const long xOffset = inked ? long(slot->bitmap_left) : 0;
+        const long yOffset = inked ? long(slot->bitmap_top) - ascender : 0;
+        const long advance = character == kFontRasterizerSoftHyphen ? 0 : long(slot->advance.x >> 6);
+        if (!FontRasterizerFieldFits(xOffset, -128, 127, character, "x offset", where, error) ||
+            !FontRasterizerFieldFits(yOffset, -128, 127, character, "y offset", where, error) ||
+            !FontRasterizerFieldFits(advance, 0, 255, character, "advance", where, error) ||
+            !FontRasterizerFieldFits(long(width), 0, long(ResourceFont::kPageWidth), character, "width", where, error))
+            return false;
+        if (penX + width + kFontRasterizerPadding > ResourceFont::kPageWidth)
         {
-            rowTop += rowHeight + kPadding;
+            rowTop += rowHeight + kFontRasterizerPadding;
             penX = rowHeight = 0;
         }
-        if (rowTop + height > kMaxPageHeight)
+        if (rowTop > 0 && rowTop + height > kFontRasterizerPageHeight)
             newPage();
+        const uint32_t bottom = rowTop + height;
+        if (!FontRasterizerFieldFits(long(font.pages.size() - 1), 0, 255, character, "page index", where, error) ||
+            !FontRasterizerFieldFits(long(bottom), 0, 0xFFFF, character, "texel row", where, error))
+            return false;
         std::vector<uint8_t>& page = font.pages.back();
+        if (bottom > font.pageHeights.back())
+        {
+            font.pageHeights.back() = bottom;
+            page.resize(size_t(bottom) * ResourceFont::kPageWidth);
+        }
         for (uint32_t y = 0; y < height; ++y)
             for (uint32_t x = 0; x < width; ++x)
                 page[size_t(rowTop + y) * ResourceFont::kPageWidth + penX + x] =
@@ -88,22 +124,24 @@ bool RenderFont(const std::string& fontPath, uint32_t pixelSize, const std::u16s
         FontGlyphRecord glyph;
         glyph.character = uint16_t(character);
         glyph.page = uint8_t(font.pages.size() - 1);
-        glyph.xOffset = ClampToI8(slot->bitmap_left);
+        glyph.xOffset = int8_t(xOffset);
         // The quad's top lies at minus this value, measured down from the top of the line.
-        glyph.yOffset = ClampToI8(slot->bitmap_top - ascender);
-        glyph.advance = uint8_t(std::clamp<long>(slot->advance.x >> 6, 0, 255));
+        glyph.yOffset = int8_t(yOffset);
+        glyph.advance = uint8_t(advance);
         glyph.left = uint16_t(penX);
         glyph.right = uint16_t(penX + width);
         glyph.top = uint16_t(rowTop);
-        glyph.bottom = uint16_t(rowTop + height);
+        glyph.bottom = uint16_t(bottom);
         font.glyphs.push_back(glyph);
-        penX += width + kPadding;
+        penX += width + kFontRasterizerPadding;
         rowHeight = std::max(rowHeight, height);
     }
-    // The last page keeps only the rows it uses.
-    const uint32_t used = std::max<uint32_t>(rowTop + rowHeight, 1);
-    font.pageHeights.back() = used;
-    font.pages.back().resize(size_t(used) * ResourceFont::kPageWidth);
+    // A font without ink still gets one row, so its page makes a texture.
+    if (font.pageHeights.back() == 0)
+    {
+        font.pageHeights.back() = 1;
+        font.pages.back().resize(ResourceFont::kPageWidth);
+    }
     return true;
 }
 } // namespace FontRasterizer

@@ -12,7 +12,8 @@ namespace FontRasterizer
 // The Debian font the demo data draws with.
 extern const char* const kDefaultFontPath;
 // Renders `characters` at `pixelSize`; glyph tops are measured from the top of the line (the
-// font's ascender). False with a reason when the font cannot be opened or sized.
+// font's ascender). False with a reason when the font cannot be opened or sized, or when a glyph's
+// metrics do not fit the fields of its record (naming glyph and field).
 bool RenderFont(const std::string& fontPath, uint32_t pixelSize, const std::u16string& characters, BinaryFontSpec& font,
                 std::string& error);
 } // namespace FontRasterizer

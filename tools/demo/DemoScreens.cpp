@@ -1,5 +1,7 @@
 #include "DemoScreens.h"
 
+#include "DemoBodyNaming.h"
+
 #include "tools/datakit/DataRoot.h"
 #include "tools/datakit/TemplateWriter.h"
 #include "tools/datakit/UIRecipeTemplateWriter.h"
@@ -66,9 +68,10 @@ std::string ScreenText()
            Text(2, "Status", "10 80 0 1", "400", {std::string("Auto property = ") + DemoScreens::kStatusProperty});
 }
 
-// "Menu": a page of a tab button and an options panel holding a list of selectable entries, each
-// labelled from the string table. The demo's script presses the tab, picks an entry and drags the
-// list through the screen's pointer input.
+// "Menu": a page of a tab button and an options panel holding a list of selectable entries, made
+// with the first entry's text of the string table and relabelled by the demo's script one by one.
+// The script presses the tab, picks an entry and drags the list through the screen's pointer input;
+// the list clips its entries, so a dragged one never covers the tab above the panel.
 std::string MenuText()
 {
     return "UIScreenRecipe\nName = Menu\n" +
@@ -78,10 +81,10 @@ std::string MenuText()
            Recipe(2, "UIPanelRecipe", "Options", {"Position = 0 48 0 1", "Size = 380 240 0 0", "Color = 20 30 60 200 1"}) +
            // Drawn (not transparent), so that its entries show and its drag moves it.
            Recipe(3, "UIListRecipe", "List",
-                  {"Position = 10 10 0 1", "Size = 360 220 0 0", "Selectable children = 1", "Clip children = 0",
+                  {"Position = 10 10 0 1", "Size = 360 220 0 0", "Selectable children = 1", "Clip children = 1",
                    "Color = 40 50 90 255 1"}) +
            Button(4, "Entry", {"Size = 360 40 0 0", "Color = 90 120 200 255 1"}) +
-           LocalizedText(5, "Label", "10 10 0 1", "340", "Demo/Entry");
+           LocalizedText(5, "Label", "10 10 0 1", "340", "Demo/Entry1");
 }
 
 bool AddTree(DataRoot& data, std::vector<TemplateStubEntry>& entries, const std::string& text, const char* path,
@@ -94,7 +97,9 @@ bool AddTree(DataRoot& data, std::vector<TemplateStubEntry>& entries, const std:
         std::fprintf(stderr, "make-demo-data: %s: %s\n", path, error.c_str());
         return false;
     }
-    UIRecipeTemplateWriter::AddTemplate(data, entries, path, guid, *UIRecipeTemplateWriter::MakeTemplate(std::move(root)));
+    const std::unique_ptr<UIRecipeTemplate> body = UIRecipeTemplateWriter::MakeTemplate(std::move(root));
+    DemoBodyNaming::Name(*body, path);
+    UIRecipeTemplateWriter::AddTemplate(data, entries, path, guid, *body);
     return true;
 }
 } // namespace

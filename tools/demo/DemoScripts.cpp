@@ -94,7 +94,8 @@ gDemo.menu = UIElement:CreateFromRecipe("templates/Demo/Menu", "Page", gUIProper
 gDemo.screen:AddChild(gDemo.menu)
 gDemo.list = tolua.cast(gDemo.menu:FindElementByName("List"), "UIList")
 for i = 1, 6 do
-    gDemo.list:AddListElement("Entry", false, true)
+    local entry = gDemo.list:AddListElement("Entry", false, true)
+    tolua.cast(entry:FindElementByName("Label"), "UIText"):SetLocalizedText("Demo/Entry" .. i)
 end
 gDemo.screen:Show()
 gGame:SetActiveUIScreen(gDemo.screen)

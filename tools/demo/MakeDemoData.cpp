@@ -7,6 +7,7 @@
 // probe maps and scripts, the scene names table, the string table, the font table with the system
 // font's pages and the main script.
 // Main thread.
+#include "DemoBodyNaming.h"
 #include "DemoScreens.h"
 #include "DemoScripts.h"
 
@@ -144,7 +145,7 @@ std::unique_ptr<EntityTemplate> EffectTemplate(const std::vector<std::string>& e
 }
 
 // The body of each template; null (told) when it cannot be made.
-std::unique_ptr<EntityTemplate> MakeBody(const DemoTemplate& demoTemplate)
+std::unique_ptr<EntityTemplate> BuildBody(const DemoTemplate& demoTemplate)
 {
     const std::string name = demoTemplate.name;
     if (name == kMarker.name)
@@ -218,6 +219,15 @@ std::unique_ptr<EntityTemplate> MakeBody(const DemoTemplate& demoTemplate)
         return KitTemplate("LightTemplate", {{"--set", "Light type = 0"}});
     std::fprintf(stderr, "make-demo-data: no body for template %s\n", demoTemplate.name);
     return nullptr;
+}
+
+// The body, named by its template's path.
+std::unique_ptr<EntityTemplate> MakeBody(const DemoTemplate& demoTemplate)
+{
+    std::unique_ptr<EntityTemplate> body = BuildBody(demoTemplate);
+    if (body != nullptr)
+        DemoBodyNaming::Name(*body, std::string("Demo/") + demoTemplate.name);
+    return body;
 }
 
 void AddTemplateFiles(DataRoot& data, std::vector<TemplateStubEntry>& entries, const DemoTemplate& demoTemplate,
@@ -460,7 +470,12 @@ bool AddMedia(DataRoot& data)
 const char* const kDemoStrings = "Path\tSpeaker\tEnglish\tPolish\n"
                                  "Demo/Title\tnone\tTessarine demo\tDemo Tessarine\n"
                                  "Demo/Options\tnone\tOptions\tOpcje\n"
-                                 "Demo/Entry\tnone\tA list entry\tPozycja listy\n"
+                                 "Demo/Entry1\tnone\tMusic\tMuzyka\n"
+                                 "Demo/Entry2\tnone\tSubtitles\tNapisy\n"
+                                 "Demo/Entry3\tnone\tCamera shake\tDrgania kamery\n"
+                                 "Demo/Entry4\tnone\tInvert mouse\tOdwr\xC3\xB3" "cona mysz\n"
+                                 "Demo/Entry5\tnone\tShow hints\tPodpowiedzi\n"
+                                 "Demo/Entry6\tnone\tAutosave\tAutozapis\n"
                                  "Demo/Greeting\tgeneral\tWelcome, {ms|sir}{fs|madam}.\t\n"
                                  "Demo/Credits\tnone\t<title>\\nTessarine\\n<name>\\nThe demo team\\n\t\n";
 

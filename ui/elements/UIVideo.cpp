@@ -22,6 +22,8 @@ void UIVideo::Render(const Matrix& matrix, const Vector& color, bool mirrored, c
     renderer.SetSRGBWriteState(false);
     const Vector uvSize(1.0f, 1.0f, 1.0f, 1.0f);
     const Vector uvOrigin(0.0f, 0.0f, 0.0f, 0.0f);
-    DrawScreenQuad(kVideoShaderIndex, matrix, color, mirrored, &uvSize, &uvOrigin, nullptr);
+    const VideoCoordScale& chroma = video->GetChromaCoordScale();
+    const Vector chromaScale(chroma.x, chroma.y, 0.0f, 0.0f);
+    DrawScreenQuad(kVideoShaderIndex, matrix, color, mirrored, &uvSize, &uvOrigin, &chromaScale);
     renderer.SetSRGBWriteState(srgbWrite != 0);
 }

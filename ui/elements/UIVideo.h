@@ -13,7 +13,7 @@ public:
     static constexpr uint32_t kFirstStage = 1;
 
     UIVideo();
-    // While a frame is available: the three planes on stages 1 to 3, sRGB writing off for the
-    // screen quad, then restored.
+    // While a frame is available: the three planes on stages 1 to 3, the colour planes' coordinate
+    // scale in pixel register 4, sRGB writing off for the screen quad, then restored.
     void Render(const Matrix& matrix, const Vector& color, bool mirrored, const Vector* constants) override;
 };

@@ -197,7 +197,8 @@ TEST_F(VideoEngineTest, PictureOffsetMapsThePictureIntoTheTextures)
 // The colour planes take the decoder's subsampling, whatever the file's chroma format, and an odd
 // picture keeps its last colour column and row. The kit colours the left and right halves of the
 // picture apart in U and the top and bottom halves in V; each texture's far corner is right only
-// when the plane is sized and placed as the decoder made it.
+// when the plane is sized and placed as the decoder made it. An odd picture uses only part of its
+// colour texture's last texel, and the draw scales colour coordinates to match.
 TEST_F(VideoEngineTest, ColourPlanesFollowTheDecodersSubsamplingAndOddSizes)
 {
     const struct
@@ -206,12 +207,14 @@ TEST_F(VideoEngineTest, ColourPlanesFollowTheDecodersSubsamplingAndOddSizes)
         VideoChroma chroma;
         uint32_t width, height;
         uint32_t chromaWidth, chromaHeight;
+        float scaleX, scaleY;
     } cases[] = {
-        {"4:2:0", VideoChroma::Half420, 64, 48, 32, 24},
-        {"4:2:2", VideoChroma::Half422, 64, 48, 32, 48},
-        {"4:4:4", VideoChroma::Full444, 64, 48, 64, 48},
-        {"odd 4:2:0", VideoChroma::Half420, 63, 47, 32, 24},
-        {"odd 4:2:2", VideoChroma::Half422, 63, 47, 32, 47},
+        {"4:2:0", VideoChroma::Half420, 64, 48, 32, 24, 1.0f, 1.0f},
+        {"4:2:2", VideoChroma::Half422, 64, 48, 32, 48, 1.0f, 1.0f},
+        {"4:4:4", VideoChroma::Full444, 64, 48, 64, 48, 1.0f, 1.0f},
+        {"odd 4:2:0", VideoChroma::Half420, 63, 47, 32, 24, 63.0f / 64.0f, 47.0f / 48.0f},
+        {"odd 4:2:2", VideoChroma::Half422, 63, 47, 32, 47, 63.0f / 64.0f, 1.0f},
+        {"odd 4:4:4", VideoChroma::Full444, 63, 47, 63, 47, 1.0f, 1.0f},
     };
     ASSERT_TRUE(m_harness.Start(false));
     for (const auto& c : cases)
@@ -231,6 +234,10 @@ TEST_F(VideoEngineTest, ColourPlanesFollowTheDecodersSubsamplingAndOddSizes)
         m_harness.Update();
         ASSERT_EQ(m_harness.ShownFrame(), 0);
         EXPECT_EQ(m_harness.PlaneSize(0), std::make_pair(c.width, c.height));
+        RunOnRenderThread(m_harness.Renderer(), [&](NorvexRenderer&) {
+            const VideoCoordScale& scale = m_harness.Video().GetChromaCoordScale();
+            EXPECT_EQ(std::make_pair(scale.x, scale.y), std::make_pair(c.scaleX, c.scaleY));
+        });
         const uint32_t lastX = c.chromaWidth - 1;
         const uint32_t lastY = c.chromaHeight - 1;
         for (uint32_t plane = 1; plane < 3; ++plane)
@@ -721,8 +728,8 @@ TEST_F(VideoEngineTest, WithoutItsShadersAVideoPlaysUndrawnAndSaysSoOnce)
 TEST_F(VideoEngineTest, FullScreenDrawFitsThePictureWithTheVideoShaders)
 {
     VideoSpec spec;
-    spec.width = 64;
-    spec.height = 32;
+    spec.width = 63;
+    spec.height = 31;
     spec.frames = 4;
     ASSERT_TRUE(m_harness.WriteVideo("wide", spec));
     ASSERT_TRUE(m_harness.Start(false));
@@ -774,23 +781,26 @@ TEST_F(VideoEngineTest, FullScreenDrawFitsThePictureWithTheVideoShaders)
         EXPECT_NE(draw.pixelShaderId, 0u);
         for (uint32_t stage = 0; stage < 3; ++stage)
             EXPECT_NE(draw.textureIds[stage], 0u) << "plane " << stage;
-        // A 2:1 picture on the 4:3 test screen: full width, two thirds of the height.
+        // A 2:1 picture on the 4:3 test screen: full width, two thirds of the height; its odd sides
+        // reach into half of the last colour texel.
         float constants[8] = {};
         device->GetVertexShaderConstantF(0, constants, 2);
         EXPECT_FLOAT_EQ(constants[0], 1.0f);
         EXPECT_FLOAT_EQ(constants[2], 0.5f / float(r.GetRenderWidth()));
         EXPECT_FLOAT_EQ(constants[3], 0.5f / float(r.GetRenderHeight()));
-        const float sx = float(r.GetBackBufferWidth()) / 64.0f;
-        const float sy = float(r.GetBackBufferHeight()) / 32.0f;
+        const float sx = float(r.GetBackBufferWidth()) / 63.0f;
+        const float sy = float(r.GetBackBufferHeight()) / 31.0f;
         EXPECT_FLOAT_EQ(constants[4], std::min(sx, sy) / sx);
         EXPECT_FLOAT_EQ(constants[5], std::min(sx, sy) / sy);
+        EXPECT_EQ(std::make_pair(constants[6], constants[7]), std::make_pair(63.0f / 64.0f, 31.0f / 32.0f));
         uint32_t srgb = 0;
         device->GetRenderState(gpu::kRsSrgbWriteEnable, &srgb);
         EXPECT_EQ(srgb, 1u) << "sRGB writing is restored after the draw";
     });
     EXPECT_EQ(bar, 0xFF000000u) << "the bar keeps what was there";
-    // The picture's upper rows from 1/6 to 1/2 of the height map to v 0 to 0.5.
-    const float v = (float(height / 3) + 0.5f - float(height) / 6.0f) / (float(height) * 2.0f / 3.0f);
+    // The picture spans the width, and its rows are centred in the height.
+    const float pictureHeight = float(width) * 31.0f / 63.0f;
+    const float v = (float(height / 3) + 0.5f - (float(height) - pictureHeight) / 2.0f) / pictureHeight;
     for (uint32_t side = 0; side < 2; ++side)
     {
         const uint32_t expected = m_harness.PictureRgb(side == 0 ? 0.25f : 0.75f, v);

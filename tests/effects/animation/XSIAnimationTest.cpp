@@ -378,36 +378,49 @@ TEST_F(XSIAnimationTest, TheRootEndPoseIsTheLastKeyOfEachChannelAndTargetingTurn
     EXPECT_FLOAT_EQ(rotation.w, 1.0f);
     EXPECT_FLOAT_EQ(position.x, 0.0f);
 
-    // A targeting mode whose "left" range (2) turns Arm a quarter round about x and whose range for
-    // negative vertical angles (1) turns it a quarter round about z; at -45 degrees horizontally and
-    // -90 vertically half of the first, then all of the second, is added to the sampled (identity) rotation.
+    // A targeting mode whose "left" range (2) turns Arm a quarter round about x, whose range for
+    // negative vertical angles (1) turns it a quarter round about z and whose range for the others
+    // (0) a quarter back; at -45 degrees horizontally half of the first, then as much of the
+    // vertical range as the vertical angle is of 90 degrees, is added to the sampled (identity)
+    // rotation.
     MeshTargetingRecord mode;
     Quaternion aim;
     aim.LoadXRotation(90.0f);
     Quaternion tilt;
     tilt.LoadZRotation(90.0f);
+    Quaternion lift;
+    lift.LoadZRotation(-90.0f);
     mode.entries.push_back({aim, NameString("Arm")});
     mode.entries.push_back({tilt, NameString("Arm")});
+    mode.entries.push_back({lift, NameString("Arm")});
     mode.ranges[2][0] = 0;
     mode.ranges[2][1] = 1;
     mode.ranges[1][0] = 1;
     mode.ranges[1][1] = 2;
+    mode.ranges[0][0] = 2;
+    mode.ranges[0][1] = 3;
     MeshAnimator animator(nullptr, 3, 1);
     AnimationParams params;
     params.AttackTime = 0.0f;
     auto owned = std::make_unique<XSIAnimation>(turn, params, 1.0f, 0.0f);
     XSIAnimation* played = owned.get();
     ASSERT_TRUE(animator.StartAnimationOnNode(m_skeleton, NameString("root"), std::move(owned), 1.0f));
-    animator.SetTargetingAngles(-45.0f, -90.0f);
-    Pose(animator, m_skeleton);
-    // As a pose does: a fresh sample (this clip's may wait until read), then the turn on top of it.
-    played->Sample(m_context, m_skeleton, animator);
-    played->ApplyTargeting(m_context, mode);
-    Quaternion half;
-    half.LoadXRotation(45.0f);
-    half.Mul(tilt);
-    const Quaternion& turned = played->GetSample(played->GetBoundTrack(1)).rotation;
-    EXPECT_NEAR(turned.x, half.x, 1e-4f);
-    EXPECT_NEAR(turned.z, half.z, 1e-4f);
-    EXPECT_NEAR(turned.w, half.w, 1e-4f);
+    const std::pair<float, const Quaternion*> verticals[] = {{-90.0f, &tilt}, {0.0f, nullptr}, {90.0f, &lift}};
+    for (const auto& [vertical, turn] : verticals)
+    {
+        SCOPED_TRACE(vertical);
+        animator.SetTargetingAngles(-45.0f, vertical);
+        Pose(animator, m_skeleton);
+        // As a pose does: a fresh sample (this clip's may wait until read), then the turn on top of it.
+        played->Sample(m_context, m_skeleton, animator);
+        played->ApplyTargeting(m_context, mode);
+        Quaternion half;
+        half.LoadXRotation(45.0f);
+        if (turn != nullptr)
+            half.Mul(*turn);
+        const Quaternion& turned = played->GetSample(played->GetBoundTrack(1)).rotation;
+        EXPECT_NEAR(turned.x, half.x, 1e-4f);
+        EXPECT_NEAR(turned.z, half.z, 1e-4f);
+        EXPECT_NEAR(turned.w, half.w, 1e-4f);
+    }
 }

@@ -249,20 +249,28 @@ TEST_F(ParticleEntityTest, EditorPlacementAndTemplateBoundsRebuildTheSystemForTh
     }
 }
 // Particle templates carry no box: the entity stands in the grid by the unit box round its place,
-// from its making and after its template's box changed, so that the view finds it.
+// from its making and after its template's box changed, so that the view finds it. A spawning
+// entity whose template changes spawns on from the new system.
 TEST_F(ParticleEntityTest, TheEntityIsPlacedByTheUnitBoxWhateverItsTemplateSays)
 {
     Matrix place;
     place.LoadTranslation(35, 0, 45);
     auto* entity = static_cast<ParticleEntity*>(gEntityManager.CreateEntity(&m_template, nullptr, place, 0, nullptr));
+    entity->PostCreateInit();
     const BoundingBox4 around(Vector(34, -1, 44, 1), Vector(36, 1, 46, 1));
     EXPECT_EQ(entity->GetWorldBoundingBox(), around);
     EXPECT_EQ(entity->GetCellRange(PathGrid::kRenderList).x0, 3);
     m_template.SetStaticBoundingBox(BoundingBox4(Vector(-20, -20, -20, 1), Vector(20, 20, 20, 1)));
     entity->ResetBoundsFromTemplate("Static bounding box");
     EXPECT_EQ(entity->GetWorldBoundingBox(), around);
+    const SystemState before = Frames(entity, 1);
     entity->ChangeTemplate(&m_template);
     EXPECT_EQ(entity->GetWorldBoundingBox(), around);
+    const SystemState after = Frames(entity, 3);
+    ASSERT_NE(after.system, nullptr);
+    EXPECT_NE(after.system, before.system);
+    EXPECT_TRUE(after.emitting);
+    EXPECT_GT(after.count, 20u);
     // An entity without a particle template has nothing to draw.
     ParticleEntity bare;
     EXPECT_EQ(bare.CreateRenderingContext(), nullptr);

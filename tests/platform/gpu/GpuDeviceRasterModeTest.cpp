@@ -149,7 +149,8 @@ TEST_F(GpuDeviceRasterModeTest, ATargetAFrameReadsBeforeDrawingIsDrawnInEveryFra
     EXPECT_FALSE(m_log.Contains(kStaleWarning));
 }
 
-// A target bound beside the back buffer is new in a frame that is not written: the draw is done.
+// A target bound beside the back buffer is new in a frame that is not written: the draw is done,
+// into both targets.
 TEST_F(GpuDeviceRasterModeTest, TheFirstFrameDrawingASecondTargetIsRasterised)
 {
     m_device->SetRasterMode(RasterMode::WrittenFrames);
@@ -162,6 +163,7 @@ TEST_F(GpuDeviceRasterModeTest, TheFirstFrameDrawingASecondTargetIsRasterised)
     ASSERT_EQ(m_device->SetRenderTarget(1, nullptr), kOk);
     EXPECT_EQ(m_device->GetFrameStatistics().skippedPixelWork, 0u);
     EXPECT_EQ(Probe(4, 4), kRed);
+    EXPECT_EQ(m_targetSurface->ReadPixelArgb(3, 3), kRed);
 }
 
 // A target drawn in a skipped frame and read by a later written one shows old pixels: that frame

@@ -1,10 +1,11 @@
 // Pixel probes of the video picture's program (data/shaders/Video.hlsl): the picture's share of the
-// screen, the half-texel move that puts each pixel centre on a texel centre, and the scale of the
-// texture coordinates.
+// screen, the half-texel move that puts each pixel centre on a texel centre, and the scales of the
+// luminance and colour texture coordinates.
 #include "GpuRasterTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace
@@ -33,10 +34,14 @@ protected:
             for (uint32_t x = 0; x < kLumaWidth; ++x)
                 static_cast<uint8_t*>(locked.bits)[y * locked.pitch + x] = Luma(x, y);
         m_luma->UnlockRect(0);
-        // Both chroma planes neutral.
-        ASSERT_EQ(m_device->CreateTexture(1, 1, 1, 0, gpu::kFormatL8, gpu::kPoolManaged, &m_chroma), gpu::kOk);
+        // Both chroma planes one ramp, rising by one per texel across and down from 112, so a
+        // filtered sample tells where it was taken.
+        ASSERT_EQ(m_device->CreateTexture(kLumaWidth, kLumaHeight, 1, 0, gpu::kFormatL8, gpu::kPoolManaged, &m_chroma),
+                  gpu::kOk);
         ASSERT_EQ(m_chroma->LockRect(0, &locked, nullptr, 0), gpu::kOk);
-        static_cast<uint8_t*>(locked.bits)[0] = 128;
+        for (uint32_t y = 0; y < kLumaHeight; ++y)
+            for (uint32_t x = 0; x < kLumaWidth; ++x)
+                static_cast<uint8_t*>(locked.bits)[y * locked.pitch + x] = uint8_t(112 + x + y);
         m_chroma->UnlockRect(0);
     }
     void TearDown() override
@@ -53,14 +58,15 @@ protected:
 // The picture is half the screen wide and high (pixels 16 to 47 of 64, rows 8 to 23 of 32); the
 // texture coordinates are scaled by (0.5, 0.25), so over a 64 x 64 luminance plane each pixel
 // centre lands on one texel's centre: pixel (16 + i, 8 + j) shows texel (i, j) alone, even through
-// bilinear filtering.
+// bilinear filtering. The colour coordinates are halved again, so that pixel's chroma is sampled
+// at texel (i / 2 - 1/4, j / 2 - 1/4), clamped at the edge.
 TEST_F(VideoProgramTest, EachPixelOfThePictureShowsTheTexelUnderItsCentre)
 {
     UseFamily("Video.hlsl");
     m_device->SetRenderState(gpu::kRsZEnable, 0);
     m_device->SetRenderState(gpu::kRsCullMode, gpu::kCullNone);
     const float offset[4] = {0.5f, 0.25f, 0.5f / 64.0f, 0.5f / 32.0f};
-    const float scale[4] = {0.5f, 0.5f, 0.0f, 0.0f};
+    const float scale[4] = {0.5f, 0.5f, 0.5f, 0.5f};
     ASSERT_EQ(m_device->SetVertexShaderConstantF(Register(m_vertexShader, "VideoTexelOffset"), offset, 1), gpu::kOk);
     ASSERT_EQ(m_device->SetVertexShaderConstantF(Register(m_vertexShader, "VideoPictureScale"), scale, 1), gpu::kOk);
     gpu::GpuTexture* const planes[3] = {m_luma, m_chroma, m_chroma};
@@ -99,11 +105,13 @@ TEST_F(VideoProgramTest, EachPixelOfThePictureShowsTheTexelUnderItsCentre)
             EXPECT_EQ(BackBuffer()->ReadPixelArgb(p.x, p.y), background);
             continue;
         }
-        // Luminance from video range, plus the red share of chroma 128 (1/255 above neutral).
+        // Luminance from video range, plus the red share of the chroma ramp (both planes alike).
         const float luma = float(Luma(uint32_t(p.texelX), uint32_t(p.texelY))) / 255.0f;
         const float grey = 1.164f * (luma - 0.0625f);
-        EXPECT_NEAR(pixel.r, grey + 1.596f * (0.5f / 255.0f), 1.5f / 255.0f);
-        EXPECT_NEAR(pixel.g, grey - 1.205f * (0.5f / 255.0f), 1.5f / 255.0f);
+        const float chroma = (112.0f + std::max(float(p.texelX) / 2.0f - 0.25f, 0.0f) +
+                              std::max(float(p.texelY) / 2.0f - 0.25f, 0.0f) - 127.5f) / 255.0f;
+        EXPECT_NEAR(pixel.r, std::clamp(grey + 1.596f * chroma, 0.0f, 1.0f), 1.5f / 255.0f);
+        EXPECT_NEAR(pixel.g, std::clamp(grey - 1.205f * chroma, 0.0f, 1.0f), 1.5f / 255.0f);
     }
 }
 } // namespace

@@ -10,6 +10,7 @@
 #include "renderer/resources/ResourceManager.h"
 #include "scene/kinds/MeshTemplate.h"
 #include "scene/kinds/MeshTemplateAnimation.h"
+#include "scene/templates/EntityTemplateStub.h"
 #include "support/RendererTestBase.h"
 #include "support/SceneTestSupport.h"
 #include "support/TempFolder.h"
@@ -113,7 +114,7 @@ TEST_F(MeshEntityAnimationTest, ClipsStartByNameOrIndexAndPoseTheBones)
     const AnimationParams loop = Params(ANIMFLAG_LOOP);
     m_log.Clear();
     ASSERT_TRUE(knight->StartAnimation(m_root, NameString("Wave"), &loop));
-    EXPECT_TRUE(m_log.Contains("Starting animation Wave on Knight, child of ", 0));
+    EXPECT_TRUE(m_log.Contains("Starting animation Wave on Knight, child of SCENE ROOT", 0));
     Advance(knight, 0.0f);
     Advance(knight, 0.5f);
     EXPECT_NEAR(knight->GetLocalHierarchyPosition(NameString("Arm")).rows[3].x, 5.0f, 1e-3f);
@@ -138,6 +139,14 @@ TEST_F(MeshEntityAnimationTest, ClipsStartByNameOrIndexAndPoseTheBones)
     EXPECT_FALSE(knight->StartAnimationByIndex(m_root, 9, nullptr));
     EXPECT_FALSE(knight->StartAnimation(m_root, NameString("Rest"), nullptr)) << "its file is missing";
     EXPECT_FALSE(knight->StartAnimation(NameString("legs"), NameString("Wave"), &loop)) << "no such node";
+    // Without a name the mesh is named by its template.
+    knight->SetName("");
+    EntityTemplateStub stub;
+    stub.SetFileName("Knights/Knight");
+    stub.SetTemplate(m_templates.back().get());
+    ASSERT_TRUE(knight->StartAnimation(m_root, NameString("Turn"), &loop));
+    EXPECT_TRUE(m_log.Contains("Starting animation Turn on an unnamed Knights/Knight, child of SCENE ROOT", 0));
+    stub.SetTemplate(nullptr);
 }
 
 TEST_F(MeshEntityAnimationTest, AClipsTargetingModeTurnsItsBonesByTheEntitysAngles)

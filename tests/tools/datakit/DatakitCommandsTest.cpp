@@ -43,7 +43,7 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
         {{"strings", f / "t.tsv"}, 2}, {{"strings", f / "no", f / "o"}, 1}, {{"strings", f / "bad.txt", f / "o"}, 1},
         {{"strings", f / "t.tsv", f / "in/a.txt/o"}, 1}, {{"font", f / "o"}, 2},
         {{"font", f / "o", "12", "--synthetic"}, 0}, {{"font", f / "o", "12", "--ttf", f / "no"}, 1}, {{"video"}, 2},
-        {{"font", f / "o", "--ttf"}, 2},
+        {{"font", f / "o", "--ttf"}, 2}, {{"font", f / "big", "255"}, 1},
         {{"video", f / "v", "--size", "64"}, 2}, {{"video", f / "v", "--size", "6x4y"}, 2},
         {{"video", f / "v", "--chroma", "411"}, 2}, {{"video", f / "v", "--size", "0x16"}, 1},
         {{"video", f / "v", "--fps"}, 2}, {{"dataroot", f / "r", "--text"}, 2}, {{"video", f / "in/a.txt/v"}, 1},

@@ -83,6 +83,10 @@ TEST(UIVideoTest, DrawsTheVideoPlanesOnlyWhileAFrameIsAvailable)
             EXPECT_EQ(device->PeekTexture(1 + plane), harness.Video().GetPlaneTexture(plane)->GetTexture());
         }
         EXPECT_EQ(device->PeekTexture(0), nullptr);
+        float chromaScale[4] = {};
+        device->GetPixelShaderConstantF(4, chromaScale, 1);
+        EXPECT_EQ(std::vector<float>(chromaScale, chromaScale + 4), (std::vector<float>{1.0f, 1.0f, 0.0f, 0.0f}))
+            << "the colour planes' coordinate scale of an even picture";
         uint32_t srgb = 0;
         device->GetRenderState(gpu::kRsSrgbWriteEnable, &srgb);
         EXPECT_EQ(srgb, 1u);

@@ -93,9 +93,16 @@ TEST_F(UITextDrawTest, GlyphsDrawOverTheirShadow)
 {
     UIText* text = Add<UIText>(20.0f, 30.0f);
     text->SetText("ab");
+    text->SetOutlineColor(Vector(0.0f, 1.0f, 0.0f, 1.0f));
     text->SetShadowPosition(Vector(3.0f, 2.0f, 0.0f, 0.0f));
     text->SetLinearShadowColor(Vector(1.0f, 0.0f, 0.0f, 1.0f));
     DrawScreen(*m_screen);
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer&) {
+        const Vector& outline = text->GetSecondColor();
+        EXPECT_EQ(std::vector<float>({outline.x, outline.y, outline.z, outline.w}),
+                  std::vector<float>({0.0f, 1.0f, 0.0f, 1.0f}))
+            << "the shadow keeps to its own colour";
+    });
     // 'a' fills x 20..27 and y 30..41, 'b' from x 30; the shadow is 3 right and 2 down.
     ExpectPixels({{20, 30, kTextWhite}, {27, 41, kTextWhite}, {30, 35, kTextWhite}, {28, 42, kTextRed}, {23, 43, kTextRed},
                   {22, 42, kTextBlack}, {28, 30, kTextBlack}, {38, 35, kTextRed}, {41, 35, kTextBlack}},

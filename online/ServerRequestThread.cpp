@@ -7,12 +7,11 @@ ServerRequestThread gServerRequestThread;
 
 namespace
 {
-constexpr uint32_t kRingBytes = 16384;
-constexpr uint32_t kWaitMs = 100;
+constexpr uint32_t kRingBytes = 8192;
 constexpr uint32_t kCommandRequest = kFirstSubclassCommand;
 } // namespace
 
-ServerRequestThread::ServerRequestThread() : BaseThread("ServerRequestThread", kRingBytes, true, kWaitMs, 0) {}
+ServerRequestThread::ServerRequestThread() : BaseThread("ServerRequestThread", kRingBytes, false, os::kInfinite, kSubclassWord) {}
 
 ServerRequestThread::~ServerRequestThread()
 {

@@ -302,7 +302,7 @@ void RenderDeviceManager::ApplyDisplaySettings(void* window, uint32_t width, uin
     {
         const NorvexRenderer::DeviceHandoff handoff(m_renderer);
         os::ScopedLock lock(m_renderer.GetDisplayLock());
-        m_params = params;
+        SetDeviceParams(params);
         ApplyPresentParameters(window);
     }
     m_renderer.SubmitCommands(true);

@@ -2,13 +2,16 @@
 // "Scenes.Config", and the serious graphics settings hand their requests to the Game.
 #include "core/reflection/ObjectRecord.h"
 #include "effects/SFXContext.h"
+#include "effects/particles/ParticleSystem.h"
 #include "effects/sfx/SFXDefinition.h"
 #include "engine/config/LUAConfigHelper.h"
 #include "engine/config/SceneNamesTable.h"
 #include "engine/NorvexEngine.h"
 #include "engine/platform/PlatformState.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/resources/Resource.h"
 #include "support/GameEngineFixture.h"
+#include "support/ParticleTestSupport.h"
 
 namespace
 {
@@ -52,6 +55,21 @@ TEST_F(LUAConfigHelperSystemTest, EveryListedSceneIsEnteredAndItsTexturesLogged)
 
 TEST_F(LUAConfigHelperSystemTest, SeriousSettingsRequestTheConfiguredModeAndTheScreenSize)
 {
+    // The level alone reaches the renderer's copy at once, and the particle systems choose their
+    // shader variant again (softness needs level 2).
+    {
+        ParticleSystem soft;
+        SetParticleProperty(soft, "Softness", "true");
+        std::string names[2];
+        for (const uint32_t level : {2u, 1u})
+        {
+            gConfigHelper.SetGFXQualityLevel(level);
+            EXPECT_EQ(gNorvexEngine.GetRenderer()->GetGFXQualityLevel(), level);
+            ASSERT_NE(soft.GetVertexShaderResource(), nullptr);
+            names[level - 1] = soft.GetVertexShaderResource()->GetName();
+        }
+        EXPECT_NE(names[0], names[1]);
+    }
     gGameConfig.m_fullScreenMode = true;
     gGameConfig.m_rendererConfig.m_gfxQualityLevel = 1;
     // A playing effect is re-initialised: it takes up an element added since it started.

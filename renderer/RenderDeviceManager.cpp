@@ -5,6 +5,7 @@
 #include "core/console/GameConsole.h"
 #include "effects/particles/ParticlePools.h"
 #include "engine/Game.h"
+#include "engine/profiler/Profiler.h"
 #include "engine/scripting/GameDelegate.h"
 #include "platform/os/Clock.h"
 #include "renderer/NorvexRenderer.h"
@@ -88,6 +89,7 @@ bool RenderDeviceManager::InitDX(void* window)
     m_declarations.SetDevice(m_device);
     m_sharedGeometry.Create(m_renderer);
     gPostprocessManager.CreateDeviceObjects(m_renderer);
+    gProfiler.CreateGraphGeometry();
     m_deviceCreated = true;
     m_deviceCreatedTime = Time::Now();
     m_renderer.StartFrameStatistics();
@@ -161,6 +163,7 @@ bool RenderDeviceManager::ResetDevice(bool reset)
     ReleaseSizeDependentObjects();
     m_sharedGeometry.Release();
     gPostprocessManager.ReleaseDeviceObjects();
+    gProfiler.ReleaseGraphGeometry();
     executor.ReleaseFrameSurfaces();
     m_device->SetDepthStencilSurface(nullptr);
     bool ok = true;
@@ -221,6 +224,7 @@ bool RenderDeviceManager::ResetDevice(bool reset)
     CreateSizeDependentObjects();
     m_sharedGeometry.Create(m_renderer);
     gPostprocessManager.CreateDeviceObjects(m_renderer);
+    gProfiler.CreateGraphGeometry();
     m_renderer.GetStateCache().Reset();
     return ok;
 }
@@ -323,6 +327,7 @@ void RenderDeviceManager::CloseDX()
     m_uiGeometry.Release();
     m_sharedGeometry.Release();
     gPostprocessManager.ReleaseDeviceObjects();
+    gProfiler.ReleaseGraphGeometry();
     m_declarations.Clear();
     destroyParticlePools();
     gpu::SafeRelease(m_device);

@@ -14,7 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 namespace
 {
@@ -110,6 +113,25 @@ TEST_F(ProfilerOverlayTest, EachActiveChannelGetsAGraphAndATextLineInRowsAndColu
     EXPECT_NE(Pixel(432, 4), 0u);
     EXPECT_EQ(Pixel(431, 4), 0u);
     EXPECT_EQ(Pixel(432, 3), 0u);
+
+    // The device made the graph's geometry with its shared objects: the scale (x, y, z floats from
+    // (0, 0, 0) up to (0, 1, 0) in tenths) and a tick below each sample.
+    std::vector<uint8_t> scale;
+    RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer&) {
+        if (const gpu::GpuVertexBuffer* buffer = gProfiler.GetGraphVertexBuffer())
+            scale.assign(buffer->Bytes(), buffer->Bytes() + buffer->GetSize());
+    });
+    ASSERT_EQ(scale.size(), 132u);
+    const uint8_t kSecondMark[] = {0, 0, 0, 0, 0xCD, 0xCC, 0xCC, 0x3D, 0, 0, 0, 0};
+    const uint8_t kLastMark[] = {0, 0, 0, 0, 0x00, 0x00, 0x80, 0x3F, 0, 0, 0, 0};
+    EXPECT_TRUE(std::equal(std::begin(kSecondMark), std::end(kSecondMark), scale.begin() + 12));
+    EXPECT_TRUE(std::equal(std::begin(kLastMark), std::end(kLastMark), scale.begin() + 120));
+    const Vector3* ticks = gProfiler.GetGraphTickMarks();
+    uint32_t bits = 0;
+    std::memcpy(&bits, &ticks[2 * 208 + 1].y, 4);
+    EXPECT_EQ(bits, 0xBC8AD8F3u);
+    EXPECT_EQ(ticks[2 * 208 + 1].x, 208.0f);
+    EXPECT_EQ(ticks[2 * 208].y, 0.0f);
 }
 
 TEST_F(ProfilerOverlayTest, ColumnsLeftOfTheScreenAreNotDrawnAndSamplesLiftTheGraph)

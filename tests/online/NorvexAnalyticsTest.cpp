@@ -86,10 +86,9 @@ TEST(NorvexAnalyticsTest, SentRecordsAreHandledOnTheRequestThreadAndReturnToTheP
     Game game;
     game.Init(&delegate);
     ASSERT_TRUE(gServerRequestThread.IsRunning());
-    EXPECT_EQ(gServerRequestThread.GetRing().GetCapacity(), 8192u);
-    EXPECT_FALSE(gServerRequestThread.HasProducerLock()) << "the main thread is the one producer";
-    EXPECT_EQ(gServerRequestThread.GetConfiguredTimeout(), os::kInfinite);
-    EXPECT_EQ(gServerRequestThread.GetSubclassWord(), uintptr_t(0x400000));
+    EXPECT_TRUE(gServerRequestThread.GetRing().GetCapacity() == 8192u && !gServerRequestThread.HasProducerLock() &&
+                gServerRequestThread.GetConfiguredTimeout() == os::kInfinite &&
+                gServerRequestThread.GetSubclassWord() == 0x400000u); // 8 KiB, no lock, sleeps until a post
     const uint32_t before = gServerRequestThread.GetRequestsHandled();
     for (int i = 0; i < 12; ++i)
     {
@@ -115,10 +114,7 @@ TEST(NorvexAnalyticsTest, SentRecordsAreHandledOnTheRequestThreadAndReturnToTheP
     const uint32_t handled = gServerRequestThread.GetRequestsHandled();
     ASSERT_TRUE(gServerRequestThread.PostCall(&NorvexAnalyticsTestHoldThread, 100));
     for (int i = 0; i < 4; ++i)
-    {
-        gNorvexAnalytics.Begin("closing");
-        gNorvexAnalytics.End(true);
-    }
+        gNorvexAnalytics.Begin("closing"), gNorvexAnalytics.End(true);
     game.Close();
     EXPECT_FALSE(gServerRequestThread.IsRunning());
     EXPECT_EQ(gServerRequestThread.GetRequestsHandled(), handled + 4);

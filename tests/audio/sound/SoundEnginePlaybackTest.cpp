@@ -553,13 +553,11 @@ TEST_F(SoundEnginePlaybackTest, StaticWaveLoopsFromSoundMemory)
     EXPECT_TRUE(m_log.Contains("Cannot loop files of different format", CONSOLE_ERROR));
     EXPECT_TRUE(m_log.Contains("Sound device refused a voice for", CONSOLE_WARNING));
 
-    // The image's packet table ("dpds": u32 cumulative decoded bytes per packet) goes with its buffer;
-    // the mixer decodes no xWMA, so the voice refuses it.
+    // A packet table ("dpds" before "data": u32 decoded bytes per packet) goes with the buffer, which
+    // the voice, decoding no xWMA, refuses.
+    const uint8_t packets[] = {'d', 'p', 'd', 's', 8, 0, 0, 0, 0x00, 0x10, 0, 0, 0x00, 0x20, 0, 0};
     image[20] = 0x01, image[21] = 0x00;
-    const uint8_t packetChunk[] = {'d', 'p', 'd', 's', 8, 0, 0, 0, 0x00, 0x10, 0, 0, 0x00, 0x20, 0, 0};
-    uint32_t fmtSize = 0;
-    std::memcpy(&fmtSize, image.data() + 16, 4);
-    image.insert(image.begin() + 20 + fmtSize, std::begin(packetChunk), std::end(packetChunk)); // before "data"
+    image.insert(image.begin() + 36, std::begin(packets), std::end(packets)); // after the 16-byte "fmt "
     const uint32_t riffSize = uint32_t(image.size() - 8);
     std::memcpy(image.data() + 4, &riffSize, 4);
     m_sound.WriteBytes("sounds/packets.wav", image);

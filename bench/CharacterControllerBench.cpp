@@ -25,7 +25,7 @@ namespace
 constexpr uint32_t kSide = 256;
 constexpr int kCharacters = 1000;
 constexpr int kBlocks = 400;
-constexpr float kFrame = 1.0f / 60.0f;
+constexpr float kControllerFrame = 1.0f / 60.0f;
 
 struct World
 {
@@ -97,8 +97,8 @@ struct World
 
     void Frame(int& searching)
     {
-        gGame.GetSmoothGameTimer().Tick(kFrame);
-        gGame.GetSmoothGameplayTimer().Tick(kFrame);
+        gGame.GetSmoothGameTimer().Tick(kControllerFrame);
+        gGame.GetSmoothGameplayTimer().Tick(kControllerFrame);
         const NavigationGrid& grid = *gEntityManager.GetNavigationGrid();
         std::uniform_real_distribution<float> turn(-1.0f, 1.0f);
         searching = 0;

@@ -15,15 +15,15 @@
 namespace
 {
 constexpr int kPlayers = 10000;
-constexpr int kKeys = 32;
-constexpr float kFrame = 1.0f / 60.0f;
+constexpr int kEnvelopeKeys = 32;
+constexpr float kEnvelopeFrame = 1.0f / 60.0f;
 
 void EnvelopeFrame(benchmark::State& state)
 {
     TEnvelope<Vector> curve;
     std::vector<float> times;
     std::vector<Vector> values;
-    for (int k = 0; k < kKeys; ++k)
+    for (int k = 0; k < kEnvelopeKeys; ++k)
     {
         const float seconds = 0.25f * float(k);
         const Vector value(float(k), std::sin(float(k)), 1.0f, 0.5f * float(k));
@@ -32,7 +32,7 @@ void EnvelopeFrame(benchmark::State& state)
         values.push_back(value);
     }
     curve.GetLoops().Resize(1);
-    curve.GetLoops()[0].m_end = curve.GetKeyTime(kKeys - 1);
+    curve.GetLoops()[0].m_end = curve.GetKeyTime(kEnvelopeKeys - 1);
     std::vector<EnvelopePlayState> players(kPlayers);
     std::vector<float> referenceTimes(kPlayers);
     for (int i = 0; i < kPlayers; ++i)
@@ -46,7 +46,7 @@ void EnvelopeFrame(benchmark::State& state)
             [&] {
                 for (int i = 0; i < kPlayers; ++i)
                 {
-                    curve.Advance(players[size_t(i)], kFrame);
+                    curve.Advance(players[size_t(i)], kEnvelopeFrame);
                     curve.Evaluate(players[size_t(i)], out[size_t(i)]);
                 }
                 benchmark::DoNotOptimize(out.data());
@@ -55,7 +55,7 @@ void EnvelopeFrame(benchmark::State& state)
                 for (int i = 0; i < kPlayers; ++i)
                 {
                     float& t = referenceTimes[size_t(i)];
-                    t = std::fmod(t + kFrame, end);
+                    t = std::fmod(t + kEnvelopeFrame, end);
                     const size_t k = size_t(std::upper_bound(times.begin(), times.end(), t) - times.begin()) - 1;
                     const float w = (t - times[k]) / (times[k + 1] - times[k]);
                     out[size_t(i)].Lerp(values[k], values[k + 1], Vector(w, w, w, w));

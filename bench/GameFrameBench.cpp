@@ -26,8 +26,8 @@
 
 namespace
 {
-constexpr float kSceneSize = 2000.0f;
-constexpr float kCellSize = 40.0f;
+constexpr float kFrameSceneSize = 2000.0f;
+constexpr float kFrameCellSize = 40.0f;
 // Above the middle: a 50 degree view at this height covers the scene's 2000 units (and more).
 constexpr float kCameraHeight = 2600.0f;
 constexpr float kCameraFOV = 50.0f;
@@ -55,14 +55,14 @@ struct Frame
         renderer = std::make_unique<NorvexRenderer>();
         ready = renderer->Init(&window, false);
         RegisterSceneClasses();
-        gEntityManager.Init(BoundingBox4(Vector(0, -25, 0, 1), Vector(kSceneSize, 200, kSceneSize, 1)), kCellSize);
+        gEntityManager.Init(BoundingBox4(Vector(0, -25, 0, 1), Vector(kFrameSceneSize, 200, kFrameSceneSize, 1)), kFrameCellSize);
         entityTemplate.SetStaticBoundingBox(BoundingBox4(Vector(-1, 0, -1, 1), Vector(1, 2, 1, 1)));
         gEngineTimer.Reset();
         gGame.Init(&window, 320, 240, &delegate, nullptr, 0);
         // The controller takes its view from the current sub-controller every frame.
         GameCameraController* camera = gGame.GetCameraController();
         NXBaseCameraSubcontroller* overhead = camera->AddNewSubcontroller(GameCameraController::SUBCONTROLLER_BASE);
-        overhead->SetPosition(Vector(kSceneSize * 0.5f, kCameraHeight, kSceneSize * 0.5f, 1.0f));
+        overhead->SetPosition(Vector(kFrameSceneSize * 0.5f, kCameraHeight, kFrameSceneSize * 0.5f, 1.0f));
         Quaternion down;
         down.LoadXRotation(90.0f);
         overhead->SetRotation(down);
@@ -83,7 +83,7 @@ struct Frame
     {
         gEntityManager.NewScene();
         std::mt19937 random(11);
-        std::uniform_real_distribution<float> place(0.0f, kSceneSize);
+        std::uniform_real_distribution<float> place(0.0f, kFrameSceneSize);
         for (uint32_t i = 0; i < count; ++i)
         {
             Matrix local = Matrix::ONE;

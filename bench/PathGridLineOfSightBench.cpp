@@ -20,21 +20,21 @@
 
 namespace
 {
-constexpr float kSceneSize = 2000.0f;
-constexpr uint32_t kEntities = 8192;
+constexpr float kSightSceneSize = 2000.0f;
+constexpr uint32_t kSightEntities = 8192;
 constexpr int kSegments = 256;
 
 void BM_LineOfSightWalk(benchmark::State& state)
 {
     RegisterSceneClasses();
-    gEntityManager.Init(BoundingBox4(Vector(0, -100, 0, 1), Vector(kSceneSize, 200, kSceneSize, 1)), 20.0f);
+    gEntityManager.Init(BoundingBox4(Vector(0, -100, 0, 1), Vector(kSightSceneSize, 200, kSightSceneSize, 1)), 20.0f);
     EntityTemplate shape;
     shape.SetStaticBoundingBox(BoundingBox4(Vector(-2, 0, -1, 1), Vector(2, 3, 1, 1)));
     std::mt19937 random(8);
-    std::uniform_real_distribution<float> place(1.0f, kSceneSize - 1.0f);
+    std::uniform_real_distribution<float> place(1.0f, kSightSceneSize - 1.0f);
     std::uniform_real_distribution<float> turn(0.0f, 360.0f);
     std::vector<Entity*> entities;
-    for (uint32_t i = 0; i < kEntities; ++i)
+    for (uint32_t i = 0; i < kSightEntities; ++i)
     {
         Matrix local;
         local.LoadComplexTransformation(Vector(place(random), 0, place(random), 1), Vector(0, turn(random), 0, 0),
@@ -46,8 +46,8 @@ void BM_LineOfSightWalk(benchmark::State& state)
     while (segments.size() < kSegments)
     {
         const Vector start(place(random), 1.0f, place(random), 1.0f);
-        const Vector end(std::clamp(start.x + reach(random), 1.0f, kSceneSize - 1.0f), 1.5f,
-                         std::clamp(start.z + reach(random), 1.0f, kSceneSize - 1.0f), 1.0f);
+        const Vector end(std::clamp(start.x + reach(random), 1.0f, kSightSceneSize - 1.0f), 1.5f,
+                         std::clamp(start.z + reach(random), 1.0f, kSightSceneSize - 1.0f), 1.0f);
         segments.push_back({start, end});
     }
     std::vector<PathGridSegmentHit> hits(32768);

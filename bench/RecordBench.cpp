@@ -17,7 +17,7 @@
 
 namespace
 {
-constexpr int kRecords = 10000;
+constexpr int kRecordCount = 10000;
 
 class BenchRecord : public RTTIPolyBaseClass
 {
@@ -78,8 +78,8 @@ void BenchRecord::BuildClassProperties(RTTIPropertiesBase& table)
 std::vector<BenchRecord>& Records()
 {
     static std::vector<BenchRecord> records = [] {
-        std::vector<BenchRecord> made(kRecords);
-        for (int i = 0; i < kRecords; ++i)
+        std::vector<BenchRecord> made(kRecordCount);
+        for (int i = 0; i < kRecordCount; ++i)
         {
             BenchRecord& r = made[size_t(i)];
             r.m_f0 = float(i);
@@ -149,14 +149,14 @@ void BM_RecordRead(benchmark::State& state)
 {
     std::vector<size_t> offsets;
     const std::vector<uint8_t> bytes = WriteAll(offsets);
-    std::vector<BenchRecord> targets(kRecords);
+    std::vector<BenchRecord> targets(kRecordCount);
     std::vector<uint8_t> target(bytes.size());
     PairedRatio ratio;
     for (auto _ : state)
     {
         ratio.Measure(
             [&] {
-                for (int i = 0; i < kRecords; ++i)
+                for (int i = 0; i < kRecordCount; ++i)
                     targets[size_t(i)].DeserializeFromMemory(bytes.data() + offsets[size_t(i)],
                                                              offsets[size_t(i) + 1] - offsets[size_t(i)], 0);
                 benchmark::ClobberMemory();

@@ -43,7 +43,7 @@ Tables& Build(int count)
         tables.queries.push_back(path);
     }
     const std::vector<uint8_t> file = StringTableWriter::EncodeStringTable(rows);
-    tables.table.ReadPayload(file.data() + 4, file.size() - 4);
+    tables.table.DeserializeFromMemory(file.data() + 4, file.size() - 4, 0);
     std::shuffle(tables.queries.begin(), tables.queries.end(), std::mt19937(7));
     return tables;
 }

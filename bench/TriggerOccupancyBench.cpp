@@ -25,8 +25,8 @@
 
 namespace
 {
-constexpr float kSceneSize = 1000.0f;
-constexpr float kCellSize = 20.0f;
+constexpr float kTriggerSceneSize = 1000.0f;
+constexpr float kTriggerCellSize = 20.0f;
 constexpr uint32_t kUnits = 1000;
 constexpr uint32_t kTriggers = 100;
 constexpr float kTriggerHalfSize = 15.0f;
@@ -38,19 +38,19 @@ public:
     uint32_t enters = 0;
 };
 
-struct Scene
+struct TriggerScene
 {
-    Scene()
+    TriggerScene()
     {
         RegisterSceneClasses();
-        gEntityManager.Init(BoundingBox4(Vector(0, -100, 0, 1), Vector(kSceneSize, 200, kSceneSize, 1)), kCellSize);
+        gEntityManager.Init(BoundingBox4(Vector(0, -100, 0, 1), Vector(kTriggerSceneSize, 200, kTriggerSceneSize, 1)), kTriggerCellSize);
         unitTemplate.SetStaticBoundingBox(BoundingBox4(Vector(-0.5f, 0, -0.5f, 1), Vector(0.5f, 2, 0.5f, 1)));
         unitTemplate.GetClassProperties()->FindPropertyInClassChain("Activates triggers")->SetFromText(&unitTemplate, "1");
         triggerTemplate.SetTypeId(ENTITY_TRIGGER);
         triggerTemplate.SetStaticBoundingBox(BoundingBox4(Vector(-kTriggerHalfSize, -5, -kTriggerHalfSize, 1),
                                                           Vector(kTriggerHalfSize, 5, kTriggerHalfSize, 1)));
         std::mt19937 random(11);
-        std::uniform_real_distribution<float> place(50.0f, kSceneSize - 50.0f);
+        std::uniform_real_distribution<float> place(50.0f, kTriggerSceneSize - 50.0f);
         std::uniform_real_distribution<float> turn(0.0f, 90.0f);
         for (uint32_t i = 0; i < kTriggers; ++i)
         {
@@ -73,7 +73,7 @@ struct Scene
         }
         TriggerOccupancy::ProcessPendingEntities();
     }
-    ~Scene()
+    ~TriggerScene()
     {
         TriggerOccupancy::ClearPendingEntities();
         gEntityManager.DestroyScene();
@@ -86,8 +86,8 @@ struct Scene
         for (Entity* unit : units)
         {
             Vector position = unit->GetLocalPosition();
-            position.x = std::clamp(position.x + step(random), 1.0f, kSceneSize - 1.0f);
-            position.z = std::clamp(position.z + step(random), 1.0f, kSceneSize - 1.0f);
+            position.x = std::clamp(position.x + step(random), 1.0f, kTriggerSceneSize - 1.0f);
+            position.z = std::clamp(position.z + step(random), 1.0f, kTriggerSceneSize - 1.0f);
             unit->SetLocalPosition(position);
         }
     }
@@ -102,7 +102,7 @@ struct Scene
 
 void BM_TriggerOccupancyPerFrame(benchmark::State& state)
 {
-    Scene scene;
+    TriggerScene scene;
     // The reference's data: each trigger's inverse matrix and box, each unit's position.
     std::vector<Matrix> inverses;
     for (TriggerEntity* trigger : scene.triggers)

@@ -18,7 +18,7 @@
 
 namespace
 {
-constexpr int kElements = 2000;
+constexpr int kWalkElements = 2000;
 
 struct PlainQuad
 {
@@ -88,7 +88,7 @@ void UIDrawWalk(benchmark::State& state)
     UIScreen* screen = new UIScreen;
     screen->SetVisible(true);
     std::vector<PlainQuad> plain;
-    for (int i = 0; i < kElements; ++i)
+    for (int i = 0; i < kWalkElements; ++i)
     {
         UIElement* element = new UIElement;
         const float x = float(i % 50) * 25.0f, y = float(i / 50) * 18.0f;
@@ -136,8 +136,8 @@ BENCHMARK(UIDrawWalk)->Unit(benchmark::kMicrosecond);
 void UIQuadBatchAdd(benchmark::State& state)
 {
     UIQuadBatch batch;
-    std::vector<Matrix> matrices(kElements, Matrix::ONE);
-    for (int i = 0; i < kElements; ++i)
+    std::vector<Matrix> matrices(kWalkElements, Matrix::ONE);
+    for (int i = 0; i < kWalkElements; ++i)
         matrices[size_t(i)].rows[3].Set(float(i % 50), float(i / 50), 0.0f, 1.0f);
     std::vector<UIVertex> vertices(UIQuadBatch::kMaxVertices);
     const Vector color(1.0f, 0.5f, 0.25f, 1.0f), zero(0, 0, 0, 0), uv(1, 1, 0, 0);

@@ -15,6 +15,7 @@ endforeach()
 if(NORVEX_SOURCES OR NORVEX_EXTRA_SOURCES)
   add_library(subsystems OBJECT ${NORVEX_SOURCES} ${NORVEX_EXTRA_SOURCES})
   target_link_libraries(subsystems PUBLIC core platform ${NORVEX_EXTRA_LIBS})
+  norvex_unity_by_folder(subsystems)
 endif()
 
 # What every program and test executable links: the engine's objects themselves, each source compiled

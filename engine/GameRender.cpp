@@ -20,7 +20,6 @@
 #include "scene/entities/Entity.h"
 #include "scene/entities/EntityLayerSystem.h"
 #include "scene/entities/EntityManager.h"
-#include "ui/elements/UIElement.h"
 
 namespace
 {
@@ -96,7 +95,7 @@ bool Game::Render(bool forced)
             renderer->RenderOutlines();
         }
         DrawConsoleScreen(FrameClock::Of(m_smoothGameTimer), FrameClock::Of(m_smoothGameplayTimer));
-        renderer->UpdateFrameStatistics(UIElement::GetLiveCount());
+        renderer->UpdateFrameStatistics();
         gProfiler.Render(m_screenWidth, m_screenHeight);
     }
 

@@ -340,7 +340,7 @@ void NorvexEngine::Update(const FrameClock& clockC, const FrameClock& clockD, bo
         FrameClock engineClock;
         engineClock.accumulatedCounter = uint64_t(gEngineTimer.GetTicks());
         engineClock.lastStepSeconds = gEngineTimer.GetLastStepSeconds();
-        m_renderer->SetFrameTimes(engineClock, clockC, clockD, sceneRenderingBlocked ? 1u : 0u);
+        m_renderer->SetFrameTimes(engineClock, clockC, clockD, sceneRenderingBlocked ? kFrameTimesSceneBlocked : 0u);
     }
     gFrameRingAllocator.NextGeneration();
     gGlobalScriptScheduler.Update(gEngineTimer.GetTicks());

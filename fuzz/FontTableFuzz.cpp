@@ -9,9 +9,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     UIFontTable table;
-    if (!table.ReadPayload(data, size))
+    if (!table.DeserializeFromMemory(data, size, 0))
     {
-        if (!table.GetDefinitions().empty())
+        if (!table.GetDefinitions().IsEmpty())
             __builtin_trap();
         return 0;
     }

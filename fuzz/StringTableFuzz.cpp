@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     CompiledGameStringCollection table;
-    if (!table.ReadPayload(data, size))
+    if (!table.DeserializeFromMemory(data, size, 0))
     {
         if (table.GetStringCount() != 0 || table.Find("") != nullptr)
             __builtin_trap();

@@ -1,7 +1,6 @@
-// The blocks of a UI recipe template body (root marker and root recipe tree) over arbitrary bytes.
-// Blocks that read must write back to bytes that read again and write the same; a read that fails
-// must leave the template's earlier tree as it was.
-#include "core/reflection/RecordStream.h"
+// The record of a UI recipe template (its properties, root marker and root recipe tree) over
+// arbitrary bytes. A record that reads must write back to bytes that read again and write the same;
+// a read that fails must leave the template's earlier tree as it was.
 #include "engine/ClassRegistration.h"
 #include "ui/recipes/UIElementRecipe.h"
 #include "ui/recipes/UIRecipeTemplate.h"
@@ -11,13 +10,10 @@
 
 namespace
 {
-std::vector<uint8_t> Write(const UIRecipeTemplate& recipeTemplate)
+std::vector<uint8_t> Write(UIRecipeTemplate& recipeTemplate)
 {
-    RecordOutput count(nullptr, 0, false);
-    recipeTemplate.WriteBodyBlocks(count);
-    std::vector<uint8_t> bytes(count.Size());
-    RecordOutput out(bytes.data(), bytes.size(), false);
-    recipeTemplate.WriteBodyBlocks(out);
+    std::vector<uint8_t> bytes(recipeTemplate.SerializeToMemory(nullptr, 0, 0));
+    bytes.resize(recipeTemplate.SerializeToMemory(bytes.data(), bytes.size(), 0));
     return bytes;
 }
 } // namespace
@@ -28,8 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     (void)registered;
     UIRecipeTemplate recipeTemplate;
     UIElementRecipe* const earlier = recipeTemplate.GetRootRecipe();
-    RecordInput in(data, size);
-    if (!recipeTemplate.ReadBodyBlocks(in, EntityTemplate::kCurrentFileVersion))
+    if (!recipeTemplate.DeserializeFromMemory(data, size, RTTI_NO_ENTITY_RESOLVE))
     {
         if (recipeTemplate.GetRootRecipe() != earlier)
             __builtin_trap();
@@ -37,9 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     const std::vector<uint8_t> written = Write(recipeTemplate);
     UIRecipeTemplate copy;
-    RecordInput again(written.data(), written.size());
-    if (!copy.ReadBodyBlocks(again, EntityTemplate::kCurrentFileVersion) || again.Remaining() != 0 ||
-        Write(copy) != written)
+    size_t consumed = 0;
+    if (!copy.DeserializeFromMemory(written.data(), written.size(), RTTI_NO_ENTITY_RESOLVE, &consumed) ||
+        consumed != written.size() || Write(copy) != written)
         __builtin_trap();
     return 0;
 }

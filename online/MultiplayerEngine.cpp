@@ -12,12 +12,12 @@
 namespace
 {
 // Every command comes from the main thread (script calls and the frame), so no producer lock.
-constexpr uint32_t kRingBytes = 1048576;
-constexpr uint32_t kWaitMs = 50;
+constexpr uint32_t kMultiplayerRingBytes = 1048576;
+constexpr uint32_t kMultiplayerWaitMs = 50;
 constexpr const char* kConnectLobbyArgument = "+connect_lobby";
 } // namespace
 
-MultiplayerEngine::MultiplayerEngine() : BaseThread("MultiplayerEngine", kRingBytes, false, kWaitMs, kSubclassWord) {}
+MultiplayerEngine::MultiplayerEngine() : BaseThread("MultiplayerEngine", kMultiplayerRingBytes, false, kMultiplayerWaitMs, kSubclassWord) {}
 
 MultiplayerEngine::~MultiplayerEngine()
 {

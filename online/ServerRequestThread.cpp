@@ -7,11 +7,14 @@ ServerRequestThread gServerRequestThread;
 
 namespace
 {
-constexpr uint32_t kRingBytes = 8192;
+constexpr uint32_t kRequestRingBytes = 8192;
 constexpr uint32_t kCommandRequest = kFirstSubclassCommand;
 } // namespace
 
-ServerRequestThread::ServerRequestThread() : BaseThread("ServerRequestThread", kRingBytes, false, os::kInfinite, kSubclassWord) {}
+ServerRequestThread::ServerRequestThread()
+    : BaseThread("ServerRequestThread", kRequestRingBytes, false, os::kInfinite, kSubclassWord)
+{
+}
 
 ServerRequestThread::~ServerRequestThread()
 {

@@ -38,7 +38,7 @@ constexpr uint32_t kRegVolumeAttenuation = 13;
 constexpr uint32_t kRegVolumeAxis = 14;
 constexpr uint32_t kRegVolumeMaskProjection = 15;
 // Samplers.
-constexpr uint32_t kMaskSampler = 0;
+constexpr uint32_t kDeferredMaskSampler = 0;
 constexpr uint32_t kAccumulationSampler = 2;
 constexpr uint32_t kNormalDepthSampler = 5;
 constexpr uint32_t kNormalsSampler = 6;
@@ -47,8 +47,8 @@ constexpr uint32_t kDepthSampler = 10;
 constexpr uint32_t kClampedPoint = SAMPLER_CLAMP_U | SAMPLER_CLAMP_V | SAMPLER_POINT;
 // The unit sphere's 16 segments lie inside the sphere: scaled out so its faces cover it.
 constexpr float kSphereCover = 1.05f;
-constexpr uint32_t kFvfPositionTexture = gpu::kFvfXyz | gpu::kFvfTex1;
-constexpr uint32_t kQuadStride = 20;
+constexpr uint32_t kDeferredFvfPositionTexture = gpu::kFvfXyz | gpu::kFvfTex1;
+constexpr uint32_t kDeferredQuadStride = 20;
 
 Vector Normalized3(Vector v)
 {
@@ -108,8 +108,8 @@ void RenderFullScreenPass(NorvexRenderer& renderer, const SceneParametersWrapper
         return;
     gpu::GpuDevice* const device = renderer.GetDevice();
     pair.Bind();
-    device->SetFVF(kFvfPositionTexture);
-    device->SetStreamSource(0, quad.vertices, 0, kQuadStride);
+    device->SetFVF(kDeferredFvfPositionTexture);
+    device->SetStreamSource(0, quad.vertices, 0, kDeferredQuadStride);
     const Matrix& view = renderer.GetCamera().view;
     UploadMatrix(renderer, kRegInverseProjection, renderer.GetCamera().inverseProjection);
     renderer.SetTexture(kNormalDepthSampler, targets.GetNormals().GetHolder(), kClampedPoint);
@@ -138,7 +138,7 @@ void RenderFullScreenPass(NorvexRenderer& renderer, const SceneParametersWrapper
     {
         // View-space positions through the inverse view into the world, then through the scene's
         // cloud texture matrix (its projection and drift); the texture repeats.
-        renderer.SetTexture(kMaskSampler, set.GetCloudTexture(), 0);
+        renderer.SetTexture(kDeferredMaskSampler, set.GetCloudTexture(), 0);
         Matrix fromView, columns;
         fromView.Mul(gSceneEnvironment.GetCloudTextureMatrix(), renderer.GetCamera().inverseView);
         columns.TransposeOf(fromView);
@@ -148,7 +148,7 @@ void RenderFullScreenPass(NorvexRenderer& renderer, const SceneParametersWrapper
     if ((options & DeferredLighting::kOptionShadowed) != 0)
         renderer.SetTexture(kShadowSampler, nullptr, kClampedPoint);
     if ((options & DeferredLighting::kOptionProjected) != 0)
-        renderer.SetTexture(kMaskSampler, nullptr, 0);
+        renderer.SetTexture(kDeferredMaskSampler, nullptr, 0);
     device->SetStreamSource(0, nullptr, 0, 0);
 }
 
@@ -185,7 +185,7 @@ void RenderVolumes(NorvexRenderer& renderer, float desaturation, const std::vect
         renderer.SetPixelShaderConstants(kRegVolumeSpecular, &colors.specular.x, 1);
         renderer.SetPixelShaderConstants(kRegVolumePosition, &position.x, 1);
         renderer.SetPixelShaderConstants(kRegVolumeAttenuation, attenuation, 1);
-        renderer.SetTexture(kMaskSampler, colors.useMask ? light.GetMask() : nullptr, 0);
+        renderer.SetTexture(kDeferredMaskSampler, colors.useMask ? light.GetMask() : nullptr, 0);
         const Matrix& transform = light.GetTransform();
         Matrix lightFromView;
         Matrix inverseLight;
@@ -230,7 +230,7 @@ void RenderVolumes(NorvexRenderer& renderer, float desaturation, const std::vect
         device->SetIndices(mesh.triangles);
         renderer.DrawIndexedPrimitive(gpu::kPrimitiveTriangleList, 0, 0, mesh.vertexCount, 0, mesh.triangleCount);
     }
-    renderer.SetTexture(kMaskSampler, nullptr, 0);
+    renderer.SetTexture(kDeferredMaskSampler, nullptr, 0);
     device->SetIndices(nullptr);
     device->SetStreamSource(0, nullptr, 0, 0);
 }

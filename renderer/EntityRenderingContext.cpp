@@ -52,7 +52,8 @@ void EntityRenderingContext::ApplySource(const EntityRenderingSource& source)
         m_randomId = source.randomId;
         m_layer = source.layer;
         m_detailLevel = source.detailLevel;
-        m_renderLayer = source.renderingPass < 4 ? kRenderLayers[source.renderingPass] : kRenderLayers[0];
+        if (m_ownRenderLayer == 0)
+            m_renderLayer = source.renderingPass < 4 ? kRenderLayers[source.renderingPass] : kRenderLayers[0];
         m_sortOffset = source.sortOffsetFromTemplate && source.hasTemplate ? source.templateSortOffset
                                                                           : source.sortOffset;
     }

@@ -216,6 +216,12 @@ protected:
     bool BeginCall(uint32_t subCommand, uint32_t argumentBytes);
     // Kinds set the context flags their data decides (shadow casting).
     void SetContextFlag(uint32_t flag, bool on) { m_flags = on ? (m_flags | flag) : (m_flags & ~flag); }
+    // Kinds that always draw in one render layer: the entity's rendering pass no longer chooses it.
+    void SetOwnRenderLayer(uint32_t layer)
+    {
+        m_renderLayer = layer;
+        m_ownRenderLayer = 1;
+    }
     // Mesh contexts mark their grid records.
     void SetGridWord(uint32_t word) { m_gridWord = word; }
     void SetScaleFactor(float scale) { m_scaleFactor = scale; }
@@ -250,6 +256,7 @@ private:
     Vector m_lighting[10];
     uint32_t m_renderLayer = kRenderLayers[0];
     uint8_t m_state = 0;
+    uint8_t m_ownRenderLayer = 0;
     Vector m_wireframeColor;
     SceneCellRange m_cells;
     uint32_t m_cellGeneration = 0; // the grid generation m_cells belongs to

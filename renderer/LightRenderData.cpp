@@ -9,7 +9,7 @@ DirectionalAmbientList gDirectionalAmbientLights;
 
 namespace
 {
-constexpr float kDegreesToRadians = 3.14159265358979f / 180.0f;
+constexpr float kLightDegreesToRadians = 3.14159265358979f / 180.0f;
 
 float RowLength(const Vector& row)
 {
@@ -58,7 +58,7 @@ void LightRenderData::ComputeAttenuation(uint32_t type, const Matrix& transform,
     constants[3] = 0.0f;
     if (type != TYPE_SPOT)
         return;
-    const float width = spotWidth * kDegreesToRadians;
+    const float width = spotWidth * kLightDegreesToRadians;
     const float border = std::clamp(1.0f - spotSoftness, 0.0f, 0.999f);
     const float edge = std::cos(width);
     const float span = std::cos(width * border) - edge;

@@ -50,7 +50,7 @@ constexpr uint32_t kCpuVertexBonesAt = 12;
 constexpr uint32_t kEdgeLineShaderSlot = 0;
 // The channel pass writes flat white through the fixed pair, skinned for meshes posed by bones.
 constexpr uint32_t kSkinnedMaskShaderSlot = 6;
-constexpr uint32_t kAllChannels = 15;
+constexpr uint32_t kMeshDrawAllChannels = 15;
 
 // The gather list and the work arrays belong to the render thread.
 struct GatherState
@@ -526,7 +526,7 @@ bool MeshTemplateRenderingData::DrawChannel(const Matrix& world, uint8_t mirrore
                                       material.triangleCount);
         drawn = true;
     }
-    renderer.SetColorWriteMask(kAllChannels);
+    renderer.SetColorWriteMask(kMeshDrawAllChannels);
     device->SetIndices(nullptr);
     device->SetStreamSource(0, nullptr, 0, 0);
     return drawn;

@@ -20,7 +20,7 @@ namespace
 const BoundingBox4 kDefaultBounds(Vector(0.0f, 0.0f, 0.0f, 1.0f), Vector(1.0f, 1.0f, 1.0f, 1.0f));
 constexpr size_t kVertexElementBytes = 8;
 constexpr uint32_t kIndexFormat16 = 101;
-constexpr uint32_t kIndexFormat32 = 102;
+constexpr uint32_t kRenderDataIndexFormat32 = 102;
 
 // The global list of every rendering data object, for the material refresh.
 os::CriticalSection gListLock;
@@ -28,14 +28,14 @@ MeshTemplateRenderingData* gListHead = nullptr;
 MeshTemplateRenderingData* gListTail = nullptr;
 uint32_t gLiveCount = 0;
 
-bool ReadVector(RecordInput& in, Vector& v)
+bool ReadRenderDataVector(RecordInput& in, Vector& v)
 {
     return in.ReadFloat(v.x) && in.ReadFloat(v.y) && in.ReadFloat(v.z) && in.ReadFloat(v.w);
 }
 
 bool ReadBox(RecordInput& in, BoundingBox4& box)
 {
-    return ReadVector(in, box.min) && ReadVector(in, box.max);
+    return ReadRenderDataVector(in, box.min) && ReadRenderDataVector(in, box.max);
 }
 
 // Bytes whose count the record gives; a count beyond what is left is corrupt, never allocated.
@@ -420,7 +420,7 @@ bool MeshTemplateRenderingData::ReadRecord(RecordInput& in, uint32_t v, const ch
 bool MeshTemplateRenderingData::KeepIndexData(const char* templateName)
 {
     const std::vector<uint8_t>& data = m_indices.data;
-    if (m_indices.description[0] != kIndexFormat32)
+    if (m_indices.description[0] != kRenderDataIndexFormat32)
     {
         m_indexData.assign(data.begin(), data.end() - long(data.size() % 2));
         return true;
@@ -536,7 +536,7 @@ void MeshTemplateRenderingData::CreateDeviceObjects(const char* templateName)
     auto indexBuffer = [](MeshBufferBlock& block) -> gpu::GpuIndexBuffer* {
         if (block.data.empty())
             return nullptr;
-        const gpu::Format format = block.description[0] == kIndexFormat32 ? gpu::kFormatIndex32 : gpu::kFormatIndex16;
+        const gpu::Format format = block.description[0] == kRenderDataIndexFormat32 ? gpu::kFormatIndex32 : gpu::kFormatIndex16;
         NorvexRendererIndexBufferCreationJob job(uint32_t(block.data.size()), block.description[2], format,
                                                  block.description[3], block.data.data(), false);
         return PostRendererJob(&job, true) ? job.TakeBuffer() : nullptr;
@@ -573,7 +573,7 @@ void MeshTemplateRenderingData::Save(RecordOutput& target, uint32_t options) con
     const bool swap = (options & kSaveByteSwap) != 0 || target.ByteSwaps();
     auto swapIndices = [swap](const std::vector<uint8_t>& data, uint32_t format) {
         std::vector<uint8_t> out = data;
-        const size_t width = format == kIndexFormat32 ? 4 : 2;
+        const size_t width = format == kRenderDataIndexFormat32 ? 4 : 2;
         if (swap)
             for (size_t i = 0; i + width <= out.size(); i += width)
                 std::reverse(out.begin() + long(i), out.begin() + long(i + width));

@@ -7,6 +7,7 @@
 #include "platform/os/Clock.h"
 #include "platform/os/Thread.h"
 #include "renderer/RendererThreadCheck.h"
+#include "renderer/resources/Resource.h"
 
 #include <climits>
 
@@ -167,7 +168,7 @@ void NorvexRenderer::DrainResourceJobs()
     }
 }
 
-void NorvexRenderer::UpdateFrameStatistics(uint32_t uiInstances)
+void NorvexRenderer::UpdateFrameStatistics()
 {
     const Time now = Time::Now();
     const Time idleTotal = GetIdleTime();
@@ -184,7 +185,8 @@ void NorvexRenderer::UpdateFrameStatistics(uint32_t uiInstances)
     gProfiler.SetValue(PROFILER_FPS, frameMs, kProfilerCallerOtherThread);
     gProfiler.SetValue(PROFILER_DRAW_CALLS, float(m_executor.GetPresentedDrawCalls()), kProfilerCallerOtherThread);
     gProfiler.SetValue(PROFILER_TRIANGLES, float(m_executor.GetPresentedPrimitives()), kProfilerCallerOtherThread);
-    gProfiler.SetValue(PROFILER_UI_INSTANCES, float(uiInstances), kProfilerCallerOtherThread);
+    // Channel 18 keeps its name ("UIInst") but graphs the resources made and not yet deleted.
+    gProfiler.SetValue(PROFILER_UI_INSTANCES, float(Resource::GetLiveCount()), kProfilerCallerOtherThread);
 }
 
 #ifdef NORVEX_THREAD_CHECKS

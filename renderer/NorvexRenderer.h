@@ -246,6 +246,12 @@ public:
     void ApplyPresentParameters(void* window) { m_deviceManager.ApplyPresentParameters(window); }
     // Releases the size-dependent objects and, with reset, resets the device; false when the reset failed.
     bool ResetDevice(bool reset) { return m_deviceManager.ResetDevice(reset); }
+    // Render thread (or the game thread holding the device): the render targets and the shared
+    // device objects, made after every device creation or reset and released before.
+    void CreateRenderTargets() { m_deviceManager.CreateRenderTargets(); }
+    void ReleaseRenderTargets() { m_deviceManager.ReleaseRenderTargets(); }
+    void CreateSharedDeviceObjects() { m_deviceManager.CreateSharedDeviceObjects(); }
+    void ReleaseSharedDeviceObjects() { m_deviceManager.ReleaseSharedDeviceObjects(); }
     bool FindDisplayMode(uint32_t* width, uint32_t* height, uint32_t* refreshRate) const
     {
         return m_deviceManager.FindDisplayMode(width, height, refreshRate);
@@ -262,8 +268,8 @@ public:
     void EnableFrontToBackSorting(bool enable) { m_frontToBackSorting.store(enable, std::memory_order_release); }
     bool IsFrontToBackSortingEnabled() const { return m_frontToBackSorting.load(std::memory_order_acquire); }
     // Once per frame: frame time and render-thread idle time since the last call, the presented
-    // frame's draw calls and primitives, and the engine's count of live UI elements.
-    void UpdateFrameStatistics(uint32_t uiInstances);
+    // frame's draw calls and primitives, and the count of live resources.
+    void UpdateFrameStatistics();
     float GetStatisticsFrameSeconds() const { return m_statisticsFrameSeconds; }
     float GetStatisticsIdleSeconds() const { return m_statisticsIdleSeconds; }
 

@@ -17,7 +17,7 @@ constexpr uint32_t kDepthLessEqual = 4;
 constexpr uint32_t kDepthAlways = 8;
 // The system pair that multiplies the (absent, so white) vertex colour by its constant colour.
 constexpr uint32_t kConstantColorShader = 1;
-const Vector kWhite(1.0f, 1.0f, 1.0f, 1.0f);
+const Vector kDebugShapeWhite(1.0f, 1.0f, 1.0f, 1.0f);
 } // namespace
 
 bool NorvexRenderer::BindDebugShape(const SharedGeometry::Buffers& shape, gpu::GpuIndexBuffer* indices,
@@ -76,7 +76,7 @@ void NorvexRenderer::DrawGizmoShape(const Matrix& matrix, bool depthTested)
         return;
     SetBlendMode(0);
     SetDepthState(depthTested ? kDepthLessEqual : kDepthAlways, false, 0.0f);
-    if (!BindDebugShape(gizmo, gizmo.lines, kConstantColorShader, matrix, kWhite))
+    if (!BindDebugShape(gizmo, gizmo.lines, kConstantColorShader, matrix, kDebugShapeWhite))
         return;
     DrawIndexedPrimitive(gpu::kPrimitiveLineList, 0, 0, gizmo.vertexCount, 0, gizmo.lineCount);
     UnbindDebugShape();

@@ -4,7 +4,14 @@
 
 #include <cstring>
 
-RTTI_DEFINE_CLASS(OutlineParams, RTTIPolyBaseClass)
+RTTI_DEFINE_CLASS_TABLE(OutlineParams, RTTIPolyBaseClass)
+
+int OutlineParams::RegisterRTTIClass()
+{
+    // Known by name on the root table's name, as its property table is.
+    return RTTIClassRegistry::EnsureClassRegistered("OutlineParams", "RTTIPropertiesBase",
+                                                    [](int) -> RTTIPolyBaseClass* { return new OutlineParams; });
+}
 
 void OutlineParams::BuildClassProperties(RTTIPropertiesBase& table)
 {

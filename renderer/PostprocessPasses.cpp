@@ -14,11 +14,11 @@
 
 namespace
 {
-constexpr uint32_t kClamped = SAMPLER_CLAMP_U | SAMPLER_CLAMP_V;
-constexpr uint32_t kClampedSrgb = SAMPLER_SRGB | kClamped;
-constexpr uint32_t kClampedPoint = kClamped | SAMPLER_POINT;
+constexpr uint32_t kPassClamped = SAMPLER_CLAMP_U | SAMPLER_CLAMP_V;
+constexpr uint32_t kPassClampedSrgb = SAMPLER_SRGB | kPassClamped;
+constexpr uint32_t kClampedPoint = kPassClamped | SAMPLER_POINT;
 constexpr uint32_t kDepthSampler = 10;
-constexpr uint32_t kQuadStride = 20;
+constexpr uint32_t kPassQuadStride = 20;
 
 // A quad over the viewport whose texture coordinates cover the region's share (u, v) of the source,
 // moved by half a texel (du, dv): pixel centres lie on whole window coordinates, so each pixel then
@@ -30,7 +30,7 @@ void DrawRegionQuad(NorvexRenderer& renderer, float u, float v, float du, float 
                                   {1.0f, -1.0f, 0.0f, u + du, v + dv},
                                   {-1.0f, -1.0f, 0.0f, du, v + dv}};
     renderer.GetDevice()->SetFVF(gpu::kFvfXyz | gpu::kFvfTex1);
-    renderer.DrawPrimitiveUP(gpu::kPrimitiveTriangleFan, 2, vertices, kQuadStride);
+    renderer.DrawPrimitiveUP(gpu::kPrimitiveTriangleFan, 2, vertices, kPassQuadStride);
 }
 
 // Render-target flags: sRGB writes (bit 0); the viewport is set by the caller (bit 1).
@@ -44,12 +44,12 @@ void BindTarget(NorvexRenderer& renderer, const RenderTarget& target, uint32_t w
     renderer.SetViewportRect(0, 0, width, height);
 }
 
-void BindFullScreenQuad(NorvexRenderer& renderer)
+void BindPassQuad(NorvexRenderer& renderer)
 {
     const SharedGeometry::Buffers& quad =
         renderer.GetDeviceManager().GetSharedGeometry().Get(SharedGeometry::MESH_FULL_SCREEN_QUAD);
     renderer.GetDevice()->SetFVF(gpu::kFvfXyz | gpu::kFvfTex1);
-    renderer.GetDevice()->SetStreamSource(0, quad.vertices, 0, kQuadStride);
+    renderer.GetDevice()->SetStreamSource(0, quad.vertices, 0, kPassQuadStride);
 }
 } // namespace
 
@@ -79,14 +79,14 @@ void PostprocessManager::GaussianBlur(NorvexRenderer& renderer, float sigma, flo
         // The blur reads through sRGB, so it writes through sRGB: what it keeps stays encoded as it came
         // and repeated passes neither darken nor brighten it.
         BindTarget(renderer, pass.to, regionWidth, regionHeight, kOwnViewport | kSrgbWrite);
-        renderer.SetTexture(0, pass.from, kClampedSrgb);
+        renderer.SetTexture(0, pass.from, kPassClampedSrgb);
         pair.Bind();
         renderer.SetPixelShaderConstants(kRegBlurStep, &pass.step.x, 1);
         renderer.SetPixelShaderConstants(kRegBlurWeights, &weights.x, 1);
         renderer.SetPixelShaderConstants(kRegBlurOffsets, &offsets.x, 1);
         DrawRegionQuad(renderer, u, v, 0.5f / w, 0.5f / h);
     }
-    renderer.SetTexture(0, nullptr, kClampedSrgb);
+    renderer.SetTexture(0, nullptr, kPassClampedSrgb);
 }
 
 bool PostprocessManager::BlurScreenRect(NorvexRenderer& renderer, const Matrix& drawMatrix, const Vector& size,
@@ -186,7 +186,7 @@ bool PostprocessManager::PrepareAmbientOcclusion(NorvexRenderer& renderer, Textu
         return false;
     const uint32_t width = std::max(renderer.GetRenderWidth(), 1u), height = std::max(renderer.GetRenderHeight(), 1u);
     BindTarget(renderer, targets.ambientOcclusion[0], width, height);
-    renderer.SetTexture(0, source, kClamped);
+    renderer.SetTexture(0, source, kPassClamped);
     const RenderTarget& depth = renderer.HasDepthTextureSupport() ? targets.sceneDepth : targets.linearDepth;
     renderer.SetTexture(kDepthSampler, depth.GetHolder(), kClampedPoint);
     pair.Bind();
@@ -197,7 +197,7 @@ bool PostprocessManager::PrepareAmbientOcclusion(NorvexRenderer& renderer, Textu
         constants[i] = Vector(c.kernel[i][0], c.kernel[i][1], 0.0f, 0.0f);
     constants[8] = Vector(1.0f / float(width), 1.0f / float(height), c.strengthTerm, c.radius);
     renderer.SetPixelShaderConstants(kRegOcclusionKernel, &constants[0].x, 9);
-    BindFullScreenQuad(renderer);
+    BindPassQuad(renderer);
     renderer.DrawPrimitive(gpu::kPrimitiveTriangleFan, 0, 2);
     return true;
 }
@@ -214,7 +214,7 @@ bool PostprocessManager::BlurAmbientOcclusion(NorvexRenderer& renderer)
     const SceneShadingParameters& shading = GetActiveSceneParameters().GetShading();
     const uint32_t width = std::max(renderer.GetRenderWidth(), 1u), height = std::max(renderer.GetRenderHeight(), 1u);
     const Vector& c = shading.ssaoColor;
-    BindFullScreenQuad(renderer);
+    BindPassQuad(renderer);
     for (uint32_t pass = 0; pass < 2; ++pass)
     {
         const bool last = pass == 1;

@@ -10,7 +10,6 @@
 #include "platform/os/Clock.h"
 #include "renderer/EntityRenderingContext.h"
 #include "renderer/NorvexRenderer.h"
-#include "renderer/PostprocessManager.h"
 #include "renderer/NorvexRendererObject.h"
 #include "renderer/OutlineRenderer.h"
 #include "renderer/RendererThreadCheck.h"
@@ -45,7 +44,7 @@ const R::OpcodeInfo R::kOpcodes[kRenderOpcodeCount] = {
     /* 9 */ {&R::OpSetGameDelegate, rp::kPointer, nullptr},
     /* 10 */ {&R::OpNothing, 0, nullptr},
     /* 11 */ {&R::OpNothing, 0, nullptr},
-    /* 12 */ {&R::OpSetLoadingScreen, rp::kSetLoadingScreen, "loading-screen frames, UI screens"},
+    /* 12 */ {&R::OpSetLoadingScreen, rp::kSetLoadingScreen, nullptr},
     /* 13 */ {&R::OpSetBlankMode, rp::kPointer, nullptr},
     /* 14 */ {&R::OpSetGatherFlag, rp::kU8, nullptr},
     /* 15 */ {&R::OpInvalidateCachedTarget, 0, nullptr},
@@ -473,11 +472,13 @@ void RenderCommandExecutor::OpSetFrameTimes(uint32_t)
         m_clockSeconds[i] = double(counters[i]) / double(os::kCounterFrequency);
     }
     m_firstClockStep = steps[0] > 0.0f ? steps[0] : 0.0f;
-    beginParticleFrame(counters, steps, m_renderer.GetGFXQualityLevel());
-    SFXContext::RenderAll(m_clockSeconds[0], steps[0], m_clockSeconds[1], steps[1], m_clockSeconds[2], steps[2]);
+    if ((flags & kFrameTimesSceneBlocked) == 0)
+    {
+        beginParticleFrame(counters, steps, m_renderer.GetGFXQualityLevel());
+        SFXContext::RenderAll(m_clockSeconds[0], steps[0], m_clockSeconds[1], steps[1], m_clockSeconds[2], steps[2]);
+    }
     gSceneEnvironment.Update(counters[0], steps[0], counters[1], steps[1], counters[2], steps[2]);
     UpdateUIRenderFrame(counters[0], counters[1], counters[2]);
-    (void)flags;
 }
 
 void RenderCommandExecutor::OpDrawParticleSystem(uint32_t)
@@ -600,8 +601,8 @@ void RenderCommandExecutor::ReleaseRendererDeviceObjects()
     ReleaseFrameSurfaces();
     m_renderer.GetDeviceManager().GetTextRenderer().ReleaseBuffers();
     m_renderer.GetDeviceManager().GetUIQuadGeometry().Release();
-    gPostprocessManager.ReleaseDeviceObjects();
-    m_renderer.GetDeviceManager().ReleaseSizeDependentObjects();
+    m_renderer.GetDeviceManager().ReleaseSharedDeviceObjects();
+    m_renderer.GetDeviceManager().ReleaseRenderTargets();
 }
 
 void RenderCommandExecutor::OpCloseDX(uint32_t)

@@ -104,6 +104,7 @@ public:
     double GetLoadingFrameTimeLeft() const;
     static constexpr double kLoadingFrameInterval = 0.016;
     void RenderBlankFrame();
+    // A loading frame when one is due (an interval passed) and the presenter and the GPU are ready.
     void PumpLoadingScreen();
     void AddFrameLight(RendererLightWrapper* light);
     // The next gathered pass starts with the fake shadow pass over the contexts gathered for it.
@@ -182,6 +183,8 @@ private:
     template <typename T> T* GetPointer() { return reinterpret_cast<T*>(Get<uintptr_t>()); }
     gpu::GpuDevice* Device() const;
     void SleepUntilWork();
+    // The presenter is idle and the GPU query of the current frame reports done.
+    bool IsReadyForLoadingFrame() const;
     void SkipPayload(uint32_t bytes);
     void ReportNotBuilt(uint32_t opcode);
     void ReleaseRendererDeviceObjects();

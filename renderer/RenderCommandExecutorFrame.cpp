@@ -14,11 +14,13 @@
 #include "renderer/ShaderManager.h"
 #include "renderer/resources/ResourceTexture.h"
 #include "ui/screens/UIScreen.h"
+#include "ui/widgets/UIActionKinds.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cfloat>
 #include <cmath>
+#include <new>
 
 namespace
 {
@@ -32,6 +34,7 @@ constexpr uint32_t kMobileCubeSampler = 11;
 constexpr uint32_t kNoiseTextureSlot = 0;
 constexpr uint32_t kCornerRaysRegister = 221;
 constexpr double kGpuWaitLimitSeconds = 1.0;
+constexpr float kLoadingFadeInSeconds = 0.3f;
 } // namespace
 
 void RenderCommandExecutor::OpSetFrameTarget(uint32_t)
@@ -403,18 +406,38 @@ void RenderCommandExecutor::OpSetLoadingScreen(uint32_t)
     if (screen == m_loadingScreen)
         return;
     m_loadingScreen = screen;
-    if (screen != nullptr)
-        RenderLoadingFrame();
+    if (screen == nullptr)
+        return;
+    // The screen starts afresh: whatever its actions were doing, it fades in or shows at once.
+    screen->RemoveActionsOnChannel(-1);
+    if (screen->FadesOut())
+    {
+        screen->SetRenderColor(Vector(1.0f, 1.0f, 1.0f, 0.0f));
+        screen->AddActionToChannel(
+            new (std::nothrow) UIActionColor(kLoadingFadeInSeconds, Vector(1.0f, 1.0f, 1.0f, 1.0f), 0, 0));
+    }
+    else
+        screen->SetRenderColor(Vector(1.0f, 1.0f, 1.0f, 1.0f));
+    RenderLoadingFrame();
 }
 
 void RenderCommandExecutor::PumpLoadingScreen()
 {
-    // The presenter still showing the last loading frame holds the next one back.
     if (!m_renderer.GetDeviceManager().AreTargetsReady() || GetLoadingFrameTimeLeft() > 0.001 ||
-        !m_renderer.GetPresenter().IsIdle() || !m_renderer.GetDisplayLock().TryEnter())
+        !IsReadyForLoadingFrame() || !m_renderer.GetDisplayLock().TryEnter())
         return;
     RenderLoadingFrame();
     m_renderer.GetDisplayLock().Leave();
+}
+
+bool RenderCommandExecutor::IsReadyForLoadingFrame() const
+{
+    // The presenter still showing the last loading frame, or a GPU still drawing the current one,
+    // holds the next one back. The presenter is asked first: while it works, the query is its own.
+    if (!m_renderer.GetPresenter().IsIdle())
+        return false;
+    gpu::GpuQuery* const query = m_renderer.GetDeviceManager().GetCurrentQuery();
+    return query == nullptr || query->GetData(nullptr, 0, gpu::kGetDataFlush) != gpu::kNotReady;
 }
 
 double RenderCommandExecutor::GetLoadingFrameTimeLeft() const
@@ -433,7 +456,8 @@ void RenderCommandExecutor::RenderLoadingFrame()
     Device()->GetDepthStencilSurface(&depthStencil);
     const uint32_t clear = gpu::kClearTarget | (depthStencil != nullptr ? gpu::kClearDepth | gpu::kClearStencil : 0u);
     gpu::SafeRelease(depthStencil);
-    m_renderer.GetStateCache().ClearTargets(clear, Vector(0.0f, 0.0f, 0.0f, 0.0f), 1.0f, 0);
+    const Vector background = m_loadingScreen != nullptr ? m_loadingScreen->GetBackgroundColor() : Vector::ZERO4;
+    m_renderer.GetStateCache().ClearTargets(clear, background, 1.0f, 0);
     if (!m_loadingScreenAfterPostProcess)
     {
         BeginPostProcess(0);

@@ -15,9 +15,9 @@ namespace
 {
 // The depth-bias settings are given for a map of this size.
 constexpr float kBiasReferenceSize = 2048.0f;
-constexpr uint32_t kAllChannels = 15;
+constexpr uint32_t kShadowAllChannels = 15;
 // Contexts asked for ahead of the one the walk tests: enough to cover a trip to memory.
-constexpr size_t kPrefetchAhead = 8;
+constexpr size_t kShadowPrefetchAhead = 8;
 
 bool Overlaps(const BoundingBox4& a, const BoundingBox4& b)
 {
@@ -101,10 +101,10 @@ void RenderCommandExecutor::RenderShadowMap(uint32_t passFlags)
     for (size_t i = 0; i < count; ++i)
     {
         // Most contexts under the light's box cast: their draw lines are wanted too.
-        if (i + kPrefetchAhead < count)
+        if (i + kShadowPrefetchAhead < count)
         {
-            m_shadowWalk[i + kPrefetchAhead]->PrefetchForTests();
-            m_shadowWalk[i + kPrefetchAhead]->PrefetchForDraw();
+            m_shadowWalk[i + kShadowPrefetchAhead]->PrefetchForTests();
+            m_shadowWalk[i + kShadowPrefetchAhead]->PrefetchForDraw();
         }
         EntityRenderingContext* const context = m_shadowWalk[i];
         if (!context->MarkVisited(m_shadowVisit) || !context->CastsShadows() || context->IsFlagged() ||
@@ -132,5 +132,5 @@ void RenderCommandExecutor::RenderShadowMap(uint32_t passFlags)
     gpu::SafeRelease(savedTarget);
     if (savedViewport.width != 0 && savedViewport.height != 0)
         state.ApplyViewport(savedViewport);
-    state.SetColorWriteMask(kAllChannels);
+    state.SetColorWriteMask(kShadowAllChannels);
 }

@@ -14,7 +14,7 @@
 namespace
 {
 namespace rp = renderpayload;
-const Vector kWhite(1.0f, 1.0f, 1.0f, 1.0f);
+const Vector kStreamWhite(1.0f, 1.0f, 1.0f, 1.0f);
 // A present that never comes (its block abandoned, the thread stuck) must not hang the game for ever.
 constexpr uint32_t kPresentWaitLimitMs = 2000;
 } // namespace
@@ -354,7 +354,7 @@ void RenderCommandStream::RenderGathered(uint32_t passFlags, uint8_t option, con
 {
     if (!WriteCommand(RENDER_OP_RENDER_GATHERED, rp::kRenderGathered))
         return;
-    Put(color != nullptr ? *color : kWhite);
+    Put(color != nullptr ? *color : kStreamWhite);
     Put(passFlags);
     Put(option);
 }

@@ -106,6 +106,9 @@ enum RenderOpcode : uint32_t
 // arguments from the reader; its sub-command numbers are its own.
 using RenderCallFunction = void (*)(NorvexRenderer& renderer, uint32_t subCommand, CommandRingBuffer& reader);
 
+// Flag of the frame-times command (41): scene rendering is blocked, so particles and effects hold.
+constexpr uint32_t kFrameTimesSceneBlocked = 1;
+
 namespace renderpayload
 {
 // Field sizes in bytes.

@@ -5,6 +5,7 @@
 #include "core/console/GameConsole.h"
 #include "effects/particles/ParticlePools.h"
 #include "engine/Game.h"
+#include "engine/input/InputManager.h"
 #include "engine/profiler/Profiler.h"
 #include "engine/scripting/GameDelegate.h"
 #include "platform/os/Clock.h"
@@ -78,18 +79,17 @@ bool RenderDeviceManager::InitDX(void* window)
     gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_RENDER, "Caps - RAWZ: %d, INTZ: %d", int(m_capsRawz),
                     int(m_capsIntz));
     m_capsDepthTexture = m_capsRawz || m_capsIntz;
+    // The pools size the particle buffers, which the reset below may already make.
+    initParticlePools();
     ApplyPresentParameters(window);
     m_renderer.GetStateCache().Reset();
-    initParticlePools();
     if (!m_targetsReady)
-        CreateSizeDependentObjects();
+        CreateRenderTargets();
     m_renderer.GetExecutor().AllocateFrameLists();
     m_textRenderer.CreateBuffers(m_device);
     m_uiGeometry.Create(m_device);
     m_declarations.SetDevice(m_device);
-    m_sharedGeometry.Create(m_renderer);
-    gPostprocessManager.CreateDeviceObjects(m_renderer);
-    gProfiler.CreateGraphGeometry();
+    CreateSharedDeviceObjects();
     m_deviceCreated = true;
     m_deviceCreatedTime = Time::Now();
     m_renderer.StartFrameStatistics();
@@ -160,16 +160,16 @@ bool RenderDeviceManager::ResetDevice(bool reset)
     RenderCommandExecutor& executor = m_renderer.GetExecutor();
     executor.SyncPresenter();
     m_renderer.GetStateCache().Reset();
-    ReleaseSizeDependentObjects();
-    m_sharedGeometry.Release();
-    gPostprocessManager.ReleaseDeviceObjects();
-    gProfiler.ReleaseGraphGeometry();
+    ReleaseSharedDeviceObjects();
+    ReleaseRenderTargets();
     executor.ReleaseFrameSurfaces();
     m_device->SetDepthStencilSurface(nullptr);
     bool ok = true;
     bool abandoned = false;
     if (reset)
     {
+        InputManager& input = gGame.GetInputManager();
+        input.UpdateTouchState();
         gpu::PresentParameters params = m_presentParams;
         gpu::Result result = m_device->Reset(&params);
         // A lost device cannot be reset until the system gives it back; keep trying, but a quitting
@@ -215,16 +215,15 @@ bool RenderDeviceManager::ResetDevice(bool reset)
             }
             LogResetParameters();
         }
+        input.FlushTouchState();
         ok = result == gpu::kOk;
     }
     m_device->SetRenderState(gpu::kRsLighting, 0);
     m_device->SetRenderState(gpu::kRsColorVertex, 0);
     if (!abandoned)
         m_deviceResetPending.store(false, std::memory_order_release);
-    CreateSizeDependentObjects();
-    m_sharedGeometry.Create(m_renderer);
-    gPostprocessManager.CreateDeviceObjects(m_renderer);
-    gProfiler.CreateGraphGeometry();
+    CreateRenderTargets();
+    CreateSharedDeviceObjects();
     m_renderer.GetStateCache().Reset();
     return ok;
 }
@@ -245,9 +244,9 @@ void RenderDeviceManager::LogResetParameters()
                    p.autoDepthStencilFormat, p.flags, p.fullScreenRefreshRate, p.presentationInterval);
 }
 
-void RenderDeviceManager::CreateSizeDependentObjects()
+void RenderDeviceManager::CreateRenderTargets()
 {
-    ReleaseSizeDependentObjects();
+    ReleaseRenderTargets();
     gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_RENDER, "Render target size: %dx%d", int(m_renderWidth),
                     int(m_renderHeight));
     gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_RENDER, "Backbuffer size: %dx%d", int(m_backBufferWidth),
@@ -264,7 +263,6 @@ void RenderDeviceManager::CreateSizeDependentObjects()
     settings.hardwareDepth = m_capsDepthTexture;
     settings.intz = m_capsIntz;
     settings.fakeShadows = m_params.projectFakeShadows != 0;
-    createParticleBuffers(m_device);
     if (!m_targets.Create(m_device, settings))
         return;
     for (gpu::GpuQuery*& query : m_gpuQueries)
@@ -276,15 +274,31 @@ void RenderDeviceManager::CreateSizeDependentObjects()
         delegate->OnRenderTargetsCreated(m_renderWidth, m_renderHeight, m_backBufferWidth, m_backBufferHeight);
 }
 
-void RenderDeviceManager::ReleaseSizeDependentObjects()
+void RenderDeviceManager::ReleaseRenderTargets()
 {
     m_targetsReady.store(false, std::memory_order_release);
     m_targets.Release();
     for (gpu::GpuQuery*& query : m_gpuQueries)
         gpu::SafeRelease(query);
-    releaseParticleBuffers();
     if (GameDelegate* const delegate = m_renderer.GetExecutor().GetGameDelegate())
         delegate->OnRenderTargetsReleased();
+}
+
+void RenderDeviceManager::CreateSharedDeviceObjects()
+{
+    ReleaseSharedDeviceObjects();
+    m_sharedGeometry.Create(m_renderer);
+    createParticleBuffers(m_device);
+    gPostprocessManager.CreateDeviceObjects(m_renderer);
+    gProfiler.CreateGraphGeometry();
+}
+
+void RenderDeviceManager::ReleaseSharedDeviceObjects()
+{
+    gProfiler.ReleaseGraphGeometry();
+    gPostprocessManager.ReleaseDeviceObjects();
+    releaseParticleBuffers();
+    m_sharedGeometry.Release();
 }
 
 void RenderDeviceManager::ApplyDisplaySettings(void* window, uint32_t width, uint32_t height, bool applyConfiguration,
@@ -322,12 +336,10 @@ void RenderDeviceManager::CloseDX()
     gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "_CloseDX all jobs complete");
     RenderCommandExecutor& executor = m_renderer.GetExecutor();
     executor.ReleaseFrameSurfaces();
-    ReleaseSizeDependentObjects();
+    ReleaseRenderTargets();
     m_textRenderer.ReleaseBuffers();
     m_uiGeometry.Release();
-    m_sharedGeometry.Release();
-    gPostprocessManager.ReleaseDeviceObjects();
-    gProfiler.ReleaseGraphGeometry();
+    ReleaseSharedDeviceObjects();
     m_declarations.Clear();
     destroyParticlePools();
     gpu::SafeRelease(m_device);

@@ -66,9 +66,14 @@ public:
     // Releases the size-dependent objects and, with reset, resets the device; false when the reset failed.
     bool ResetDevice(bool reset);
     // The render targets and the event queries, made after every device creation or reset
-    // (nothing while a render-target dimension is 0), and released before.
-    void CreateSizeDependentObjects();
-    void ReleaseSizeDependentObjects();
+    // (nothing while a render-target dimension is 0), and released before; each tells the game
+    // delegate registered with the renderer.
+    void CreateRenderTargets();
+    void ReleaseRenderTargets();
+    // The static shapes, the particle buffers and the post-processing's objects, made after every
+    // device creation or reset (releasing any first) and released before.
+    void CreateSharedDeviceObjects();
+    void ReleaseSharedDeviceObjects();
     bool FindDisplayMode(uint32_t* width, uint32_t* height, uint32_t* refreshRate) const;
     bool FindDesktopSize(uint32_t* width, uint32_t* height) const;
 

@@ -27,7 +27,8 @@ foreach(package ${SCRIPTAPI_PACKAGES})
     COMMENT "tolua++ ${package}.pkg"
     VERBATIM)
   # Generated code is not ours to keep warning-free.
-  set_source_files_properties(${out} PROPERTIES GENERATED TRUE COMPILE_OPTIONS "-w")
+  set_source_files_properties(${out} PROPERTIES GENERATED TRUE COMPILE_OPTIONS "-w"
+                              SKIP_UNITY_BUILD_INCLUSION ON)
   list(APPEND NORVEX_EXTRA_SOURCES ${out})
 endforeach()
 

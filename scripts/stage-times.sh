@@ -1,6 +1,6 @@
 # Sourced by the test scripts: "stage <name> <command...>" runs a command and notes its wall time and
-# processor time (user + system of everything it started); the table prints when the script exits,
-# a failed stage's times as "failed".
+# processor time (user + system of everything it started) and returns the command's status; the
+# table prints when the script exits, a failed stage's wall time as "failed after ...".
 stage_names=()
 stage_walls=()
 stage_cpus=()
@@ -22,11 +22,14 @@ stage() {
   stage_names+=("$name")
   stage_walls+=("failed")
   stage_cpus+=("failed")
-  "$@"
+  local status=0
+  "$@" || status=$?
   local last=$((${#stage_names[@]} - 1))
   stage_walls[last]="$((SECONDS - wall)) s"
+  [ "$status" -eq 0 ] || stage_walls[last]="failed after $((SECONDS - wall)) s"
   times >"$stage_times_file"
   stage_cpus[last]=$(awk -v a="$cpu" -v b="$(stage_cpu)" 'BEGIN { printf "%.1f s", b - a }')
+  return "$status"
 }
 
 stage_report() {

@@ -2,6 +2,8 @@
 
 #include "core/console/GameConsole.h"
 #include "core/reflection/RTTIClass.h"
+#include "core/reflection/RTTIPropertiesBase.h"
+#include "core/reflection/RecordStream.h"
 
 namespace
 {
@@ -70,14 +72,99 @@ private:
 
     NameArray C::*m_member;
 };
+
+// One history as it lies at the reader, in one of the two orders.
+struct StringHistoryLayout
+{
+    uint32_t count = 0;
+    uint32_t maximumSize = 0;
+    bool namesOnly = true;
+    size_t end = 0;
+};
+
+// Walks the bytes from `in` as a history of the given order without reading them; false when they
+// do not hold one whole. Nothing is logged: the other order may be the one that fits.
+bool ScanStringHistoryLayout(RecordInput in, bool maximumFirst, StringHistoryLayout& layout)
+{
+    if ((maximumFirst && !in.ReadU32(layout.maximumSize)) || !in.ReadU32(layout.count) ||
+        layout.count > in.Remaining())
+        return false;
+    for (uint32_t i = 0; i < layout.count; ++i)
+    {
+        if (in.Remaining() == 0)
+            return false;
+        const uint8_t first = *in.Cursor();
+        layout.namesOnly &= first <= 1;
+        if (first == 0)
+            in.Skip(1);
+        else
+        {
+            const char* text;
+            size_t length;
+            if ((first == 1 && !in.Skip(1)) || !in.ReadCString(text, length))
+                return false;
+        }
+    }
+    if (!maximumFirst && !in.ReadU32(layout.maximumSize))
+        return false;
+    layout.end = in.Position();
+    return true;
+}
 } // namespace
 
 RTTI_DEFINE_CLASS(StringHistoryContainer, RTTIPolyBaseClass)
 
 void StringHistoryContainer::BuildClassProperties(RTTIPropertiesBase& table)
 {
-    table.AddProperty(new RTTIDirectAccessTypedProperty<C, uint32_t>("Maximum size", &C::m_maximumSize));
     table.AddProperty(new HistoryProperty("History", &C::m_history));
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, uint32_t>("Maximum size", &C::m_maximumSize));
+}
+
+bool StringHistoryContainer::ReadEitherOrder(RecordInput& in, StringHistoryContainer* target)
+{
+    // Today's order is taken when it fits as this writer writes it: names only and no more entries
+    // than the maximum. Otherwise the earlier order, maximum first, when that fits; an odd history
+    // of today's order is the last resort.
+    StringHistoryLayout layout;
+    bool maximumFirst = false;
+    const bool current = ScanStringHistoryLayout(in, false, layout);
+    if (!current || !layout.namesOnly || layout.count > layout.maximumSize)
+    {
+        StringHistoryLayout earlier;
+        if (ScanStringHistoryLayout(in, true, earlier))
+        {
+            layout = earlier;
+            maximumFirst = true;
+        }
+        else if (!current)
+        {
+            gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Record of class StringHistoryContainer is truncated or malformed");
+            return false;
+        }
+    }
+    if (target == nullptr)
+        return in.Skip(layout.end - in.Position());
+    const RTTIPropertiesBase* const table = StaticClassProperties();
+    const RTTIProperty* const history = table->FindProperty("History");
+    const RTTIProperty* const maximum = table->FindProperty("Maximum size");
+    target->OnPreLoad(0);
+    const bool read = maximumFirst ? maximum->Deserialize(in, target, 0) && history->Deserialize(in, target, 0)
+                                   : history->Deserialize(in, target, 0) && maximum->Deserialize(in, target, 0);
+    target->OnPostLoad(0);
+    return read;
+}
+
+bool StringHistoryContainer::DeserializeFromMemory(const uint8_t* buffer, size_t size, uint32_t, size_t* consumed)
+{
+    RecordInput probe(buffer, size);
+    if (!ReadEitherOrder(probe, nullptr))
+        return false;
+    RecordInput in(buffer, size);
+    if (!ReadEitherOrder(in, this))
+        return false;
+    if (consumed != nullptr)
+        *consumed = in.Position();
+    return true;
 }
 
 void StringHistoryContainer::Add(const char* text)

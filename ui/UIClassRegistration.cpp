@@ -22,6 +22,10 @@
 #include "ui/recipes/UITemplateViewRecipe.h"
 #include "ui/recipes/UITextRecipe.h"
 #include "ui/recipes/UIUniTextInputRecipe.h"
+#include "ui/text/CompiledGameStringCollection.h"
+#include "ui/text/GameStringGroup.h"
+#include "ui/text/StringManager.h"
+#include "ui/text/UIFontTable.h"
 
 void RegisterUIClasses()
 {
@@ -49,4 +53,11 @@ void RegisterUIClasses()
     UIListRecipe::RegisterRTTIClass();
     UIRoundListRecipe::RegisterRTTIClass();
     UIRecipeTemplate::RegisterRTTIClass();
+    GameString::RegisterRTTIClass();
+    GameStringGroup::RegisterRTTIClass();
+    CompiledGameStringCollectionEntry::RegisterRTTIClass();
+    CompiledGameStringCollection::RegisterRTTIClass();
+    StringManager::RegisterRTTIClass();
+    UIFontDefinition::RegisterRTTIClass();
+    UIFontTable::RegisterRTTIClass();
 }

@@ -26,6 +26,9 @@ struct MountedEntityRecord
     SafePointer<Entity> entity;
     int32_t bone = -1;
     uint32_t alignment = 0; // billboard mode, 0 none
+    // The bone's name when mounted (empty for an index past the bones): a rebuilt hierarchy finds
+    // the bone again by it.
+    NameString boneName;
 };
 
 // A node matrix that a caller watches, refreshed every pose.
@@ -74,7 +77,8 @@ public:
     void InvalidatePose() { m_frameStamps[0] = m_frameStamps[1] = 0xFFFFFFFFu; }
 
     // Mounting: false (logged) for a negative bone, a missing bone name or an entity mounted already.
-    bool MountEntity(Entity* child, int32_t bone, const Matrix& offset, uint32_t alignment);
+    bool MountEntity(Entity* child, int32_t bone, const NameString& boneName, const Matrix& offset,
+                     uint32_t alignment);
     bool MountEntity(const MeshSkeleton& skeleton, Entity* child, const NameString& bone, const Matrix& offset,
                      uint32_t alignment);
     // One entity, or every one for null.

@@ -6,7 +6,8 @@
 #include "renderer/NorvexRenderer.h"
 #include "scene/entities/Entity.h"
 
-bool MeshAnimator::MountEntity(Entity* child, int32_t bone, const Matrix& offset, uint32_t alignment)
+bool MeshAnimator::MountEntity(Entity* child, int32_t bone, const NameString& boneName, const Matrix& offset,
+                               uint32_t alignment)
 {
     if (child == nullptr)
         return false;
@@ -26,6 +27,7 @@ bool MeshAnimator::MountEntity(Entity* child, int32_t bone, const Matrix& offset
     record.entity = child;
     record.bone = bone;
     record.alignment = alignment;
+    record.boneName = boneName;
     m_mounts.push_back(record);
     child->SetExtraFlags(child->GetExtraFlags() | ENTITYEXTRA_MOUNTED_ON_BONE);
     InvalidatePose();
@@ -42,7 +44,7 @@ bool MeshAnimator::MountEntity(const MeshSkeleton& skeleton, Entity* child, cons
                        child != nullptr ? child->GetName() : "", bone.CStr());
         return false;
     }
-    return MountEntity(child, index, offset, alignment);
+    return MountEntity(child, index, bone, offset, alignment);
 }
 
 void MeshAnimator::UnmountEntity(Entity* child)

@@ -1,7 +1,6 @@
 #include "effects/animation/MeshSkeleton.h"
 
 #include "core/console/GameConsole.h"
-#include "core/reflection/RTTIValueTraits.h"
 #include "core/reflection/RecordStream.h"
 
 #include <cstring>
@@ -32,6 +31,21 @@ void WriteMatrix(RecordOutput& out, const Matrix& matrix, uint32_t flags)
             std::memcpy(&bits, &value, 4);
             WriteWord(out, bits, flags);
         }
+}
+
+// Bone and tree node names are in the name stream form: a u32 length, then the characters.
+bool ReadSkeletonName(RecordInput& in, NameString& name)
+{
+    uint32_t length = 0;
+    if (!in.ReadU32(length) || length > in.Remaining())
+        return false;
+    return name.SetFromStream(length, [&in](char* buffer, uint32_t count) { return in.ReadBytes(buffer, count); });
+}
+
+void WriteSkeletonName(RecordOutput& out, const NameString& name, uint32_t flags)
+{
+    WriteWord(out, name.Length(), flags);
+    out.WriteBytes(name.CStr(), name.Length());
 }
 
 bool ReadI32(RecordInput& in, int32_t& value)
@@ -65,7 +79,7 @@ bool MeshSkeleton::Read(RecordInput& in, uint32_t version)
     for (uint32_t i = 0; read && i < boneCount; ++i)
     {
         MeshSkeletonBone& bone = m_bones[i];
-        read = RTTIValueTraits<NameString>::Read(in, bone.name) && in.ReadU8(bone.parent) &&
+        read = ReadSkeletonName(in, bone.name) && in.ReadU8(bone.parent) &&
                in.ReadU8(bone.skinIndex) && (version < 51 || in.ReadU8(bone.flags));
     }
     // The pose walks parents before children and indexes the skin matrices by these bytes.
@@ -88,12 +102,12 @@ bool MeshSkeleton::Read(RecordInput& in, uint32_t version)
         m_inverseBindColumns[i].TransposeOf(m_inverseBind[i]);
     uint32_t nodeCount = 0;
     if (read && version >= 9)
-        read = in.ReadU32(nodeCount) && size_t(nodeCount) * (1 + 5 * 4) <= in.Remaining();
+        read = in.ReadU32(nodeCount) && size_t(nodeCount) * (4 + 5 * 4) <= in.Remaining();
     m_treeNodes.resize(read ? nodeCount : 0);
     for (uint32_t i = 0; read && i < nodeCount; ++i)
     {
         AnimationTreeNode& node = m_treeNodes[i];
-        read = RTTIValueTraits<NameString>::Read(in, node.name) && ReadI32(in, node.firstBone) &&
+        read = ReadSkeletonName(in, node.name) && ReadI32(in, node.firstBone) &&
                ReadI32(in, node.boneCount) && ReadI32(in, node.parent) && ReadI32(in, node.firstChild) &&
                ReadI32(in, node.nextSibling);
     }
@@ -134,7 +148,7 @@ void MeshSkeleton::Write(RecordOutput& out, uint32_t flags) const
         WriteMatrix(out, matrix, flags);
     for (const MeshSkeletonBone& bone : m_bones)
     {
-        RTTIValueTraits<NameString>::Write(out, bone.name);
+        WriteSkeletonName(out, bone.name, flags);
         out.WriteU8(bone.parent);
         out.WriteU8(bone.skinIndex);
         out.WriteU8(bone.flags);
@@ -144,7 +158,7 @@ void MeshSkeleton::Write(RecordOutput& out, uint32_t flags) const
     WriteWord(out, uint32_t(m_treeNodes.size()), flags);
     for (const AnimationTreeNode& node : m_treeNodes)
     {
-        RTTIValueTraits<NameString>::Write(out, node.name);
+        WriteSkeletonName(out, node.name, flags);
         for (const int32_t value : {node.firstBone, node.boneCount, node.parent, node.firstChild, node.nextSibling})
             WriteWord(out, uint32_t(value), flags);
     }

@@ -1,6 +1,7 @@
 #include "effects/animation/XSIAnimation.h"
 
 #include "audio/sound/SoundEntriesContainer.h"
+#include "audio/sound/SoundParamWrapper.h"
 #include "effects/animation/AnimationClock.h"
 #include "effects/animation/AnimationKeys.h"
 #include "effects/animation/AnimationSampleContext.h"
@@ -263,8 +264,13 @@ bool XSIAnimation::StartNextChild(MeshAnimator& animator)
     return mesh->StartAnimation(root, animation, &next);
 }
 
-bool AnimationSoundEventPassed(float oldProgress, float newProgress, float e, bool backwards, bool looping)
+bool AnimationSoundEventPassed(float oldProgress, float newProgress, float e, bool backwards, bool looping,
+                               bool firstSample)
 {
+    // A paused clip, one at speed 0 or one of no length reports the same progress every pose: its
+    // start was passed on the first sample and is not passed again.
+    if (newProgress == oldProgress && !firstSample)
+        return false;
     if (!backwards)
     {
         if (newProgress >= oldProgress)
@@ -280,11 +286,13 @@ void XSIAnimation::PlaySoundEvents(float oldProgress, float newProgress, MeshEnt
 {
     const bool backwards = (m_params.Flags & ANIMFLAG_BACKWARDS) != 0;
     const bool looping = (m_params.Flags & ANIMFLAG_LOOP) != 0;
-    Entity* const at = (m_params.Flags & ANIMFLAG_SOUNDS2D) != 0 ? nullptr : mesh;
+    // 2D events still play through the mesh's emitter (an entry that is not "_2D" needs one), only
+    // without attenuation.
+    const uint32_t extraFlags = (m_params.Flags & ANIMFLAG_SOUNDS2D) != 0 ? SOUNDSTARTFLAG_NOATTENUATION : 0u;
     for (const AnimationSoundEvent& event : m_events)
         if (!event.sound.IsEmpty() &&
-            AnimationSoundEventPassed(oldProgress, newProgress, event.timeStamp, backwards, looping))
-            gSoundEntriesContainer.PlaySoundEntry(event.sound.CStr(), at, 0);
+            AnimationSoundEventPassed(oldProgress, newProgress, event.timeStamp, backwards, looping, !m_sampled))
+            gSoundEntriesContainer.PlaySoundEntry(event.sound.CStr(), mesh, 0, 0.0f, 1.0f, nullptr, extraFlags);
 }
 
 void XSIAnimation::Sample(AnimationSampleContext& context, const MeshSkeleton&, MeshAnimator& animator)
@@ -297,6 +305,7 @@ void XSIAnimation::Sample(AnimationSampleContext& context, const MeshSkeleton&, 
         sync->Update(m_progress, GetFaderWeight() * m_params.Weight, m_params.SpeedMultiplier >= 0.0f);
     if ((m_params.Flags & ANIMFLAG_SOUNDS) != 0 && !IsStopping())
         PlaySoundEvents(oldProgress, m_progress, animator.GetOwner());
+    m_sampled = true;
     if (!m_samples.empty())
         SampleKeys(context);
 }

@@ -26,7 +26,9 @@ struct AnimationSoundEvent
 
 // Whether a sound event at progress `event` plays when the progress moved from `oldProgress` to
 // `newProgress` (a move the other way than the play direction is a wrap, counted only when looping).
-bool AnimationSoundEventPassed(float oldProgress, float newProgress, float event, bool backwards, bool looping);
+// A progress that did not move passes nothing, but on the animation's first sample.
+bool AnimationSoundEventPassed(float oldProgress, float newProgress, float event, bool backwards, bool looping,
+                               bool firstSample);
 
 // A playing keyframe clip.
 class XSIAnimation : public BaseAnimation
@@ -123,4 +125,5 @@ private:
     std::vector<AnimationSoundEvent> m_events;
     Time m_lastClockTime;
     bool m_clockStarted = false;
+    bool m_sampled = false; // a sample ran: the start's sound events have had their turn
 };

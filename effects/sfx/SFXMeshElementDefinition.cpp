@@ -9,7 +9,7 @@
 
 namespace
 {
-constexpr uint32_t kTemplateReferenceFlag = 4096;
+constexpr uint32_t kMeshTemplateReferenceFlag = 4096;
 
 // A matrix with a negative determinant turns the mesh inside out: its draws swap the cull.
 uint8_t IsMirroring(const Matrix& matrix)
@@ -35,7 +35,7 @@ void SFXMeshElementDefinition::BuildClassProperties(RTTIPropertiesBase& table)
 {
     using C = SFXMeshElementDefinition;
     table.AddProperty(new RTTIDirectAccessTypedProperty<C, SimpleGUID>("Mesh template", &C::m_meshTemplateGUID,
-                                                                       kTemplateReferenceFlag));
+                                                                       kMeshTemplateReferenceFlag));
     table.AddProperty(new RTTIDirectAccessTypedProperty<C, NameString>("Shader preset", &C::m_shaderPreset));
     table.AddProperty(new RTTIDirectAccessTypedProperty<C, NameString>("Animation", &C::m_animation));
     table.AddProperty(new RTTIDirectAccessTypedProperty<C, NameString>("Preset", &C::m_preset));

@@ -8,7 +8,7 @@
 
 namespace
 {
-constexpr uint32_t kTemplateReferenceFlag = 4096;
+constexpr uint32_t kParticleTemplateReferenceFlag = 4096;
 } // namespace
 
 RTTI_DEFINE_CLASS(SFXParticleElementDefinition, SFXElementDefinition)
@@ -17,7 +17,7 @@ void SFXParticleElementDefinition::BuildClassProperties(RTTIPropertiesBase& tabl
 {
     using C = SFXParticleElementDefinition;
     table.AddProperty(new RTTIDirectAccessTypedProperty<C, SimpleGUID>("Particle template", &C::m_particleTemplateGUID,
-                                                                       kTemplateReferenceFlag));
+                                                                       kParticleTemplateReferenceFlag));
     table.AddProperty(
         new RTTIEmbeddedObjectProperty<C, TEnvelope<Vector>>("Spawn rate multiplier", &C::m_spawnRateMultiplier));
 }

@@ -1,7 +1,7 @@
 #include "effects/sfx/SFXPhysicalEffectElementDefinition.h"
 
-#include "effects/sfx/SFXElementContext.h"
 #include "effects/sfx/SFXElementKinds.h"
+#include "effects/sfx/SFXPhysicalEffectElementContext.h"
 #include "scene/kinds/MeshTemplate.h"
 #include "scene/kinds/PhysicalEffectTemplate.h"
 #include "scene/templates/TemplateManager.h"
@@ -93,7 +93,7 @@ void SFXPhysicalEffectElementDefinition::TakeMesh(bool load)
 
 SFXElementContext* SFXPhysicalEffectElementDefinition::CreateContext() const
 {
-    return new SFXElementContext;
+    return new SFXPhysicalEffectElementContext;
 }
 
 void SFXPhysicalEffectElementDefinition::ReleaseResources(uint32_t flag)

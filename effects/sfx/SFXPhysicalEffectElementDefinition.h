@@ -28,14 +28,14 @@ public:
     void TakeLoadedTemplate() override;
     void ReleaseResources(uint32_t flag) override;
     void SetResourceFlags(uint32_t flags) override;
-    // The physics world of this game never starts, so no pieces are made: the element's context
-    // plays its envelopes only and draws nothing.
+    // The element's physical effect (made only while the physics world runs); it draws nothing.
     SFXElementContext* CreateContext() const override;
 
     const SimpleGUID& GetPhysicalEffectTemplateGUID() const { return m_templateGUID; }
     void SetPhysicalEffectTemplateGUID(const SimpleGUID& guid) { m_templateGUID = guid; }
     const NameString& GetShaderPreset() const { return m_shaderPreset; }
     const TEnvelope<Vector>& GetSpawnRateMultiplier() const { return m_spawnRateMultiplier; }
+    TEnvelope<Vector>& EditSpawnRateMultiplier() { return m_spawnRateMultiplier; }
     // Resolved data: the template, the mesh of a custom-mesh effect and its preset index.
     PhysicalEffectTemplate* GetPhysicalEffectTemplate() const;
     MeshTemplate* GetMeshTemplate() const;

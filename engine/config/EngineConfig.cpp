@@ -67,8 +67,7 @@ void EngineConfig::BuildClassProperties(RTTIPropertiesBase& table)
     table.AddProperty(new RTTIPropertyGroup("Misc"));
     table.AddProperty(new RTTIDirectAccessTypedProperty<C, bool>("Console show commands", &C::m_consoleShowCommands));
     table.AddProperty(new RTTIDynarrayOfEmbeddedObjectsProperty<C, KeyBindDef>("Key binds", &C::m_keyBinds));
-    table.AddProperty(
-        new RTTIEmbeddedObjectProperty<C, StringHistoryContainer>("Console history", &C::m_consoleHistory));
+    table.AddProperty(new RTTIStringHistoryProperty<C>("Console history", &C::m_consoleHistory));
     table.AddProperty(
         new RTTIStaticBitVectorProperty<C, kProfilerChannelCount>("In game profilers", &C::m_inGameProfilers));
     table.AddProperty(

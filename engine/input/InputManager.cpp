@@ -175,6 +175,7 @@ bool InputManager::Update(const Time& now)
 {
     ++m_updateCount;
     m_frameTicks = now.GetTicks();
+    EndTouchesHeldAcrossReset();
     if (m_keyboard != nullptr)
     {
         std::memcpy(m_previousKeys, m_keys, sizeof(m_keys));

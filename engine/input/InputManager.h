@@ -124,6 +124,12 @@ public:
     void EndFrame();
     // Ends every live tap at (0, 0) and stops every enabled pad's motors (app deactivation).
     void EndAllTaps();
+    // Around a device reset, during which the window may never report a contact's lift:
+    // UpdateTouchState keeps the touch contacts down before it, FlushTouchState has the next Update
+    // end those still down where they were last seen. Not ended inside the reset itself, where no
+    // handler may reach the renderer.
+    void UpdateTouchState();
+    void FlushTouchState();
 
     // Keys and mouse codes; false for codes outside both ranges.
     bool IsKeyPressed(uint32_t code) const;
@@ -232,6 +238,9 @@ private:
     Dynarray<ActivePointer> m_activePointers;
     void SetActivePointer(uint32_t source, float x, float y);
     void RemoveActivePointer(uint32_t source);
+    void EndTouchesHeldAcrossReset();
+    Dynarray<uint32_t> m_touchesAcrossReset; // touch sources down when a device reset began
+    bool m_touchesAcrossResetDue = false;    // the reset is over: the next Update ends them
     uint32_t m_nextTapId = 1;
     Dynarray<InputEvent> m_inputEvents;
     TapPointerTarget* m_owner;

@@ -372,3 +372,31 @@ void InputManager::EndAllTaps()
     m_activePointers.Clear();
     VibrateXController(0.0f, 0.0f, INPUT_ANY_PAD);
 }
+
+void InputManager::UpdateTouchState()
+{
+    m_touchesAcrossReset.Clear();
+    m_touchesAcrossResetDue = false;
+    for (const ActivePointer& pointer : m_activePointers)
+        if (pointer.source < INPUT_MOUSE_LEFT)
+            m_touchesAcrossReset.Add(pointer.source);
+}
+
+void InputManager::FlushTouchState()
+{
+    m_touchesAcrossResetDue = !m_touchesAcrossReset.IsEmpty();
+}
+
+void InputManager::EndTouchesHeldAcrossReset()
+{
+    if (!m_touchesAcrossResetDue)
+        return;
+    m_touchesAcrossResetDue = false;
+    for (const uint32_t source : m_touchesAcrossReset)
+    {
+        Vector position;
+        if (GetPointerPosition(source, position))
+            EndTap(source, position.x, position.y);
+    }
+    m_touchesAcrossReset.Clear();
+}

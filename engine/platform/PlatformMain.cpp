@@ -19,7 +19,7 @@ namespace
 constexpr uint32_t kInactiveSleepMs = 150;
 constexpr uint32_t kInactiveBusySleepMs = 30;
 
-void SubmitRendererSync()
+void SubmitPlatformRendererSync()
 {
     if (NorvexRenderer* renderer = gNorvexEngine.GetRenderer())
         renderer->SubmitCommands(true);
@@ -47,7 +47,7 @@ void ApplyPendingResolution()
     uint32_t height = 0;
     if (gGame.IsQuitting() || !gGame.TakeResolutionRequest(width, height))
         return;
-    SubmitRendererSync();
+    SubmitPlatformRendererSync();
     // A refused change leaves the request taken, so it is not tried again every turn.
     if (ChangeDisplayMode(width, height))
         gGame.SetSize(width, height, false);

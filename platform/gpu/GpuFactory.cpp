@@ -8,7 +8,7 @@ namespace gpu
 {
 namespace
 {
-bool Contains(const std::vector<Format>& list, Format format)
+bool FactoryContains(const std::vector<Format>& list, Format format)
 {
     return std::find(list.begin(), list.end(), format) != list.end();
 }
@@ -72,10 +72,10 @@ Result GpuFactory::CheckDeviceFormat(uint32_t adapter, uint32_t deviceType, Form
     if (usage & kUsageDepthStencil)
     {
         const std::vector<Format>& list = texture ? m_config.depthTextureFormats : m_config.depthStencilFormats;
-        return Contains(list, format) ? kOk : kErrNotAvailable;
+        return FactoryContains(list, format) ? kOk : kErrNotAvailable;
     }
     if (usage & kUsageRenderTarget)
-        return Contains(m_config.renderTargetFormats, format) ? kOk : kErrNotAvailable;
+        return FactoryContains(m_config.renderTargetFormats, format) ? kOk : kErrNotAvailable;
     return info->kind == FormatKind::Depth ? kErrNotAvailable : kOk;
 }
 
@@ -87,8 +87,8 @@ Result GpuFactory::CheckDeviceMultiSampleType(uint32_t adapter, uint32_t deviceT
         *qualityLevels = 0;
     if (adapter != kAdapterDefault || deviceType != kDeviceTypeHal)
         return kErrInvalidCall;
-    const bool formatOk = Contains(m_config.renderTargetFormats, format) ||
-                          Contains(m_config.depthStencilFormats, format);
+    const bool formatOk = FactoryContains(m_config.renderTargetFormats, format) ||
+                          FactoryContains(m_config.depthStencilFormats, format);
     const bool countOk = multiSampleType == kMultisampleNone ||
                          std::find(m_config.multisampleCounts.begin(), m_config.multisampleCounts.end(),
                                    multiSampleType) != m_config.multisampleCounts.end();

@@ -17,7 +17,7 @@ namespace
 // Seconds between 1601-01-01 and 1970-01-01.
 constexpr int64_t kFileTimeEpochOffsetSeconds = 11644473600;
 
-int FoldAscii(unsigned char c)
+int FoldFileAscii(unsigned char c)
 {
     return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
 }
@@ -26,7 +26,7 @@ bool EqualsNoCase(const char* a, const char* b, size_t bLength)
 {
     size_t i = 0;
     for (; i < bLength; ++i)
-        if (a[i] == '\0' || FoldAscii(static_cast<unsigned char>(a[i])) != FoldAscii(static_cast<unsigned char>(b[i])))
+        if (a[i] == '\0' || FoldFileAscii(static_cast<unsigned char>(a[i])) != FoldFileAscii(static_cast<unsigned char>(b[i])))
             return false;
     return a[i] == '\0';
 }

@@ -14,6 +14,9 @@ constexpr uint32_t kWaitStepMs = 10;
 
 const char* const kTypeNames[kResourceTypeCount] = {"texture", "shader", "animation", "font", "template", "sound"};
 
+std::atomic<uint32_t> gResourcesMade{0};
+std::atomic<uint32_t> gResourcesDeleted{0};
+
 void WaitWhileLoading(const Resource& resource)
 {
     while (resource.GetState() == RESOURCE_STATE_LOADING)
@@ -21,9 +24,22 @@ void WaitWhileLoading(const Resource& resource)
 }
 } // namespace
 
-Resource::Resource(const char* name)
+Resource::Resource()
+{
+    gResourcesMade.fetch_add(1, std::memory_order_relaxed);
+}
+
+Resource::Resource(const char* name) : Resource()
 {
     SetName(name);
+}
+
+uint32_t Resource::GetLiveCount()
+{
+    // Deletions first: read the other way, a resource made and deleted in between would count as
+    // deleted but not made.
+    const uint32_t deleted = gResourcesDeleted.load(std::memory_order_relaxed);
+    return gResourcesMade.load(std::memory_order_relaxed) - deleted;
 }
 
 void Resource::SetName(const char* name)
@@ -39,6 +55,7 @@ void Resource::SetName(const char* name)
 
 Resource::~Resource()
 {
+    gResourcesDeleted.fetch_add(1, std::memory_order_relaxed);
     gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_RESOURCE, "Removing unused resource: %s", GetDisplayName());
     if (m_pool != nullptr)
     {

@@ -51,7 +51,7 @@ class Resource
 public:
     explicit Resource(const char* name);
     // Unnamed until its pool names it (objects made by class name).
-    Resource() = default;
+    Resource();
     virtual ~Resource();
     Resource(const Resource&) = delete;
     Resource& operator=(const Resource&) = delete;
@@ -95,6 +95,8 @@ public:
 
     // "texture", "shader", "animation", "font", "template", "sound"; "unknown" past the table.
     static const char* GetTypeName(uint32_t type);
+    // Resources made minus resources deleted, of every type (any thread).
+    static uint32_t GetLiveCount();
 
 protected:
     // Bytes of data held, set by the loader.

@@ -5,6 +5,7 @@
 #include "core/filesystem/FileWriter.h"
 #include "platform/os/CodePage.h"
 #include "renderer/jobs/RendererJobs.h"
+#include "ui/text/StringManager.h"
 
 #include <algorithm>
 #include <cctype>
@@ -87,7 +88,26 @@ bool ResourceFont::LoadFromTrueType()
     FreeData();
     gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "Unable to load binary font file. Reading the source TTF (%s)",
                     m_sourceName.c_str());
+    // The source and the characters to draw from it are what a generator of the binary font needs;
+    // rasterising is not part of the game, so the font still fails to load.
+    FileReader reader(m_sourceName.c_str(), nullptr, "Common/Fonts", 0);
+    std::vector<uint8_t> source(reader.IsOpen() ? reader.GetSize() : 0);
+    if (!source.empty() && !reader.Read(source.data(), uint32_t(source.size())))
+        source.clear();
+    std::bitset<65536> characters;
+    CollectSourceCharacters(characters);
+    FreeData();
     return false;
+}
+
+void ResourceFont::CollectSourceCharacters(std::bitset<65536>& characters)
+{
+    for (uint32_t c = 0; c < 256; ++c)
+        characters.set(c);
+    if (gStringManager == nullptr)
+        return;
+    for (uint32_t language = 0; language < kTextLanguageCount; ++language)
+        gStringManager->CollectCharacters(language, characters);
 }
 
 bool ResourceFont::ReadBinaryFont(FileReader& reader)

@@ -13,6 +13,7 @@
 #include "core/math/Vector.h"
 #include "renderer/resources/Resource.h"
 
+#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -77,6 +78,9 @@ public:
     bool SaveBinaryFont(uint32_t flags) const;
     // Frees pages, textures and glyphs.
     void FreeData();
+    // The characters a font made from its source would need: 0 to 255 and every character of every
+    // language of the string tree (with its case counterpart).
+    static void CollectSourceCharacters(std::bitset<65536>& characters);
 
     // Index of the glyph of `character`, or -1.
     int32_t FindGlyph(char16_t character) const;

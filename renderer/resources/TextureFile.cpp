@@ -12,7 +12,7 @@ namespace
 {
 constexpr size_t kNameCapacity = 260;
 
-uint32_t ReadU32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t ReadTextureU32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 uint16_t ReadU16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 void WriteU32(uint8_t* p, uint32_t v)
 {
@@ -51,15 +51,15 @@ bool TextureFileHeader::Parse(const uint8_t* bytes, size_t size, TextureFileHead
 {
     if (bytes == nullptr || size < kSize)
         return false;
-    header->width = ReadU32(bytes);
-    header->height = ReadU32(bytes + 4);
-    header->format = ReadU32(bytes + 8);
+    header->width = ReadTextureU32(bytes);
+    header->height = ReadTextureU32(bytes + 4);
+    header->format = ReadTextureU32(bytes + 8);
     header->levelCount = bytes[12];
     header->flags = bytes[13];
     for (uint32_t k = 0; k < kMaxLevels; ++k)
     {
         const uint8_t* entry = bytes + 16 + 8 * k;
-        header->levels[k] = {ReadU16(entry), ReadU16(entry + 2), ReadU32(entry + 4)};
+        header->levels[k] = {ReadU16(entry), ReadU16(entry + 2), ReadTextureU32(entry + 4)};
     }
     return true;
 }

@@ -18,6 +18,8 @@
 #include "scene/entities/TriggerOccupancyTracker.h"
 #include "scene/kinds/MeshTemplate.h"
 #include "scene/templates/EntityTemplate.h"
+#include "scene/templates/EntityTemplateStub.h"
+#include "scene/templates/TemplateFolder.h"
 #include "scene/templates/TemplateTypeRegistry.h"
 
 
@@ -457,7 +459,13 @@ const char* Entity::GetTemplateName() const
 
 const char* Entity::GetTemplateFullName() const
 {
-    return m_template != nullptr ? m_template->GetDisplayName() : "";
+    // Callers (scripts) copy the text at once, so one buffer serves every call.
+    static char sTemplateFullName[260];
+    const EntityTemplateStub* const stub = m_template != nullptr ? m_template->GetStub() : nullptr;
+    const TemplateFolder* const folder = stub != nullptr ? stub->GetFolder() : nullptr;
+    const std::string path = folder != nullptr ? folder->BuildPath(true) : std::string();
+    std::snprintf(sTemplateFullName, sizeof(sTemplateFullName), "%s%s", path.c_str(), GetTemplateName());
+    return sTemplateFullName;
 }
 
 const SimpleGUID& Entity::GetTemplateGUID() const

@@ -175,6 +175,8 @@ public:
     void SetTypeBits(uint32_t bits) { m_typeBits = bits; }
     EntityTemplate* GetTemplate() const { return m_template; }
     const char* GetTemplateName() const;
+    // The template's folder path and file name, at most 259 characters, in one buffer that the next
+    // call overwrites.
     const char* GetTemplateFullName() const;
     const SimpleGUID& GetTemplateGUID() const;
     bool GetTemplatePropertyValueAsString(const char* name, char* buffer, size_t size) const;

@@ -15,7 +15,7 @@ const char* const kTwoSidedNames[] = {"Single sided", "Double sided", "Gooch lig
 constexpr uint32_t kColorFlags = 8;
 constexpr uint32_t kVectorFlags = 64;
 // A file name property whose editor browses the "Textures" folder.
-constexpr uint32_t kFileNameFlags = 0x800;
+constexpr uint32_t kLightFileNameFlags = 0x800;
 // Post-load flag: the load is not allowed to wait for the resource thread.
 constexpr uint32_t kPostLoadNoWait = 4;
 // Debug-draw flag: draw in white whatever the wireframe colour says.
@@ -54,7 +54,7 @@ void LightEntity::BuildClassProperties(RTTIPropertiesBase& table)
     table.AddProperty(new RTTIDirectAccessTypedProperty<C, HDRColor>("Side color", &C::m_sideColor));
     table.AddProperty(new RTTIPropertyGroup("Mask"));
     table.AddProperty(
-        new RTTIDirectAccessTypedProperty<C, NameString>("Mask texture file name", &C::m_maskName, kFileNameFlags));
+        new RTTIDirectAccessTypedProperty<C, NameString>("Mask texture file name", &C::m_maskName, kLightFileNameFlags));
     table.AddProperty(
         new RTTIDirectAccessTypedProperty<C, Vector>("Mask texture rotation", &C::m_maskRotation, kVectorFlags));
     table.AddProperty(new RTTIDirectAccessTypedProperty<C, Vector>("Mask texture scale", &C::m_maskScale, kVectorFlags));

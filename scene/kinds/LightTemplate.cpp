@@ -8,7 +8,7 @@ namespace
 {
 const char* const kLightTypeNames[] = {"Point", "Spot", "Tube", "Directional ambient", nullptr};
 // Debug-draw flag: draw in white whatever the wireframe colour says.
-constexpr uint32_t kDrawWhite = 2;
+constexpr uint32_t kLightTemplateDrawWhite = 2;
 } // namespace
 
 RTTI_DEFINE_CLASS_TABLE(LightTemplate, EntityTemplate)
@@ -39,7 +39,7 @@ bool LightTemplate::DrawDebugShape(const Matrix& matrix, const HDRColor&, uint32
     if (m_lightType > LIGHT_DIRECTIONAL_AMBIENT)
         return false;
     Vector color(1.0f, 1.0f, 1.0f, 1.0f);
-    if ((flags & kDrawWhite) == 0)
+    if ((flags & kLightTemplateDrawWhite) == 0)
         GetWireframeColor().ToVector(color);
     if (gRenderer == nullptr)
         return true;

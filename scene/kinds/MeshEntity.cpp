@@ -384,14 +384,17 @@ void MeshEntity::ResetAnimationTags()
 
 void MeshEntity::RefreshFromTemplate()
 {
-    // The rebuilt hierarchy starts without mounts: children still here go back on their bones.
+    // The rebuilt hierarchy starts without mounts. Children still here go back on their bones by
+    // name, as an edit may have reordered or renamed the bones; one whose bone is gone stays off.
     std::vector<MountedEntityRecord> mounts;
     if (m_animator != nullptr)
         mounts = m_animator->GetMounts();
     RebuildAnimationState();
-    for (const MountedEntityRecord& mount : mounts)
-        if (Entity* const child = mount.entity.Get(); child != nullptr && child->GetParent() == this)
-            MountEntityToBone(mount.bone, child, mount.offset, mount.alignment);
+    if (m_animator != nullptr && GetAnimationSet() != nullptr)
+        for (const MountedEntityRecord& mount : mounts)
+            if (Entity* const child = mount.entity.Get();
+                child != nullptr && child->GetParent() == this && !mount.boneName.IsEmpty())
+                MountEntity(mount.boneName, child, mount.offset, mount.alignment);
     if (GetRenderingContext() != nullptr)
         RecreateRenderingContext(true);
 }

@@ -286,7 +286,7 @@ bool MeshEntity::MountEntity(const NameString& subobject, const NameString& bone
         for (uint32_t steps = 0; at < skeleton->GetBoneCount() && steps <= MeshSkeleton::kMaxBones; ++steps)
         {
             if (int32_t(at) == root)
-                return m_animator->MountEntity(child, int32_t(i), offset, alignment);
+                return m_animator->MountEntity(child, int32_t(i), bone, offset, alignment);
             at = skeleton->GetBone(at).parent;
         }
     }
@@ -297,8 +297,12 @@ bool MeshEntity::MountEntity(const NameString& subobject, const NameString& bone
 
 bool MeshEntity::MountEntityToBone(int32_t bone, Entity* child, const Matrix& offset, uint32_t alignment)
 {
-    return m_animator != nullptr && GetAnimationSet() != nullptr &&
-           m_animator->MountEntity(child, bone, offset, alignment);
+    const MeshSkeleton* const skeleton = GetAnimationSet();
+    if (m_animator == nullptr || skeleton == nullptr)
+        return false;
+    const bool named = bone >= 0 && uint32_t(bone) < skeleton->GetBoneCount();
+    return m_animator->MountEntity(child, bone, named ? skeleton->GetBone(uint32_t(bone)).name : NameString(), offset,
+                                   alignment);
 }
 
 bool MeshEntity::SetMountedEntityOffset(Entity* child, const Matrix& offset)

@@ -28,12 +28,12 @@ TemplateManager gTemplateManager;
 namespace
 {
 // Holds the template lock for a scope.
-struct TemplateLockScope
+struct TemplateManagerLockScope
 {
-    TemplateLockScope() { LockTemplates(); }
-    ~TemplateLockScope() { UnlockTemplates(); }
-    TemplateLockScope(const TemplateLockScope&) = delete;
-    TemplateLockScope& operator=(const TemplateLockScope&) = delete;
+    TemplateManagerLockScope() { LockTemplates(); }
+    ~TemplateManagerLockScope() { UnlockTemplates(); }
+    TemplateManagerLockScope(const TemplateManagerLockScope&) = delete;
+    TemplateManagerLockScope& operator=(const TemplateManagerLockScope&) = delete;
 };
 
 int32_t LowerBound(const Dynarray<EntityTemplateStub*>& index, const SimpleGUID& guid)
@@ -91,7 +91,7 @@ bool TemplateManager::IsDataPacked()
 
 void TemplateManager::LoadTemplateFolder()
 {
-    TemplateLockScope lock;
+    TemplateManagerLockScope lock;
     if (m_root == nullptr)
         m_root = std::make_unique<TemplateFolder>("templates", nullptr);
     ScanTemplateFolder(m_root.get(), "templates");
@@ -99,7 +99,7 @@ void TemplateManager::LoadTemplateFolder()
 
 void TemplateManager::ScanTemplateFolder(TemplateFolder* folder, const char* path)
 {
-    TemplateLockScope lock;
+    TemplateManagerLockScope lock;
     std::vector<std::string> files;
     std::vector<std::string> folders;
     {
@@ -152,7 +152,7 @@ void TemplateManager::ScanTemplateFolder(TemplateFolder* folder, const char* pat
 
 bool TemplateManager::ReadTemplateInfo(const uint8_t* data, size_t size)
 {
-    TemplateLockScope lock;
+    TemplateManagerLockScope lock;
     // A second tree would drop the first with its stubs still in the GUID index.
     if (m_root != nullptr)
     {
@@ -254,7 +254,7 @@ bool TemplateManager::ReadFolderRecord(RecordInput& in, TemplateFolder* folder,
 
 bool TemplateManager::RegisterStub(EntityTemplateStub* stub)
 {
-    TemplateLockScope lock;
+    TemplateManagerLockScope lock;
     if (!RegisterGUID(stub))
     {
         gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to register template due to duplicated GUID: %s",
@@ -268,7 +268,7 @@ bool TemplateManager::RegisterStub(EntityTemplateStub* stub)
 
 bool TemplateManager::RegisterGUID(EntityTemplateStub* stub)
 {
-    TemplateLockScope lock;
+    TemplateManagerLockScope lock;
     if ((stub->GetFlags() & EntityTemplateStub::FLAG_GUID_INDEXED) != 0)
         return false;
     const int32_t at = LowerBound(m_guidIndex, stub->GetGUID());
@@ -281,7 +281,7 @@ bool TemplateManager::RegisterGUID(EntityTemplateStub* stub)
 
 void TemplateManager::UnregisterGUID(EntityTemplateStub* stub)
 {
-    TemplateLockScope lock;
+    TemplateManagerLockScope lock;
     if ((stub->GetFlags() & EntityTemplateStub::FLAG_GUID_INDEXED) == 0)
         return;
     const int32_t at = LowerBound(m_guidIndex, stub->GetGUID());
@@ -311,7 +311,7 @@ EntityTemplate* TemplateManager::GetTemplate(const char* path, bool load)
 {
     EntityTemplateStub* stub = nullptr;
     {
-        TemplateLockScope lock;
+        TemplateManagerLockScope lock;
         stub = FindStubByPath(path);
     }
     return stub != nullptr ? stub->GetTemplate(load) : nullptr;
@@ -321,7 +321,7 @@ EntityTemplate* TemplateManager::GetTemplateByGUID(const SimpleGUID& guid, bool 
 {
     EntityTemplateStub* stub = nullptr;
     {
-        TemplateLockScope lock;
+        TemplateManagerLockScope lock;
         stub = FindStubByGUID(guid);
     }
     return stub != nullptr ? stub->GetTemplate(load) : nullptr;
@@ -331,7 +331,7 @@ EntityTemplate* TemplateManager::GetTemplateLocked(const char* path, bool wait)
 {
     EntityTemplateStub* stub = nullptr;
     {
-        TemplateLockScope lock;
+        TemplateManagerLockScope lock;
         stub = path != nullptr && path[0] != 0 ? FindStubByPath(path) : nullptr;
     }
     return LoadStubTemplate(stub, wait);
@@ -341,7 +341,7 @@ EntityTemplate* TemplateManager::GetTemplateByGUIDLocked(const SimpleGUID& guid,
 {
     EntityTemplateStub* stub = nullptr;
     {
-        TemplateLockScope lock;
+        TemplateManagerLockScope lock;
         stub = FindStubByGUID(guid);
     }
     return LoadStubTemplate(stub, wait);
@@ -360,7 +360,7 @@ EntityTemplate* TemplateManager::LoadStubTemplate(EntityTemplateStub* stub, bool
 
 bool TemplateManager::RequestTemplateByName(const char* path)
 {
-    TemplateLockScope lock;
+    TemplateManagerLockScope lock;
     EntityTemplateStub* stub = FindStubByPath(path);
     if (stub == nullptr)
         return false;
@@ -460,7 +460,7 @@ void TemplateManager::LoadOptimizedTemplates(const char* sceneName, const char* 
         stub->SetFlags(EntityTemplateStub::FLAG_OPTIMIZED);
         stub->SetTypeId(typeIds[i]);
         {
-            TemplateLockScope lock;
+            TemplateManagerLockScope lock;
             stub->SetTemplate(entityTemplate);
         }
         list[i] = entityTemplate;
@@ -472,7 +472,7 @@ void TemplateManager::LoadOptimizedTemplates(const char* sceneName, const char* 
     gResourceManager->Flush();
     gResourceManager->SetOptimizedTemplateStream(nullptr);
 
-    TemplateLockScope lock;
+    TemplateManagerLockScope lock;
     for (EntityTemplateStub* stub : made)
     {
         if (stub == nullptr)
@@ -512,7 +512,7 @@ void TemplateManager::UnloadTemplates()
     // Commands in flight may still name a template's render-side data.
     if (gRenderer != nullptr && gRenderer->IsStreamOpen())
         gRenderer->SubmitCommands(true);
-    TemplateLockScope lock;
+    TemplateManagerLockScope lock;
     for (int32_t i = m_stubs.Count() - 1; i >= 0; --i)
     {
         EntityTemplateStub* stub = m_stubs[i];
@@ -529,7 +529,7 @@ void TemplateManager::UnloadUnusedTemplates()
 {
     const int64_t start = os::QueryCounter();
     {
-        TemplateLockScope lock;
+        TemplateManagerLockScope lock;
         if (m_root != nullptr)
             m_root->ForEachStub([](EntityTemplateStub* stub) { stub->UnloadTemplate(); });
         for (EntityTemplateStub* stub : m_stubs)
@@ -537,18 +537,21 @@ void TemplateManager::UnloadUnusedTemplates()
     }
     UnloadTemplates();
     // A flush of a resource thread that never started would wait for ever.
-    if (gResourceManager != nullptr && gResourceManager->IsInitialised())
-    {
+    const bool resourceThread = gResourceManager != nullptr && gResourceManager->IsInitialised();
+    if (resourceThread)
         gResourceManager->PostCommand(RESOURCE_POOL_TEMPLATES, 0, 0);
+    // The eviction may wait on renderer jobs, so the pending render commands go before the flush.
+    if (gRenderer != nullptr && gRenderer->IsStreamOpen())
+        gRenderer->SubmitCommands(true);
+    if (resourceThread)
         gResourceManager->Flush();
-    }
     gConsole.Printf(CONSOLE_INFO, CONSOLE_CHANNEL_ENGINE, "Unused templates unloaded in %f sec",
                     double(os::QueryCounter() - start) / double(os::kCounterFrequency));
 }
 
 void TemplateManager::Clear()
 {
-    TemplateLockScope lock;
+    TemplateManagerLockScope lock;
     m_guidIndex.FreeStorage();
     for (EntityTemplateStub* stub : m_stubs)
         stub->SetFlags(uint8_t(stub->GetFlags() & ~EntityTemplateStub::FLAG_GUID_INDEXED));

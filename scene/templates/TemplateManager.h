@@ -65,7 +65,8 @@ public:
     void LoadOptimizedTemplates(const char* sceneName, const char* folder, uint8_t variation);
     // Drops every optimized stub whose template no entity uses.
     void UnloadTemplates();
-    // Every stub tries to unload its template, then UnloadTemplates and a template eviction.
+    // Every stub tries to unload its template, then UnloadTemplates, a template eviction, a wait for
+    // the renderer and a flush of the resource thread.
     void UnloadUnusedTemplates();
     // Deletes every stub and with it every bound template.
     void Clear();

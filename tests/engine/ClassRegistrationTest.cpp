@@ -25,7 +25,9 @@ TEST(ClassRegistrationTest, EveryAreasClassesAreMadeByNameAndRegisteringAgainAdd
                              "ShaderFamily", "ResourceEntry", "ResourceList", "StringHistoryContainer",
                              "EntityTemplate", "EntityTemplateStub", "EntitySet", "EntityLayer", "EntityLayerGroup",
                              "EntityLayerSystem", "CompoundTemplate", "CompoundTemplateElement", "ShaderPresetElement",
-                             "LightmapMapping", "SoundEntrySoundList", "SoundEntry", "SoundEntriesContainer"})
+                             "LightmapMapping", "SoundEntrySoundList", "SoundEntry", "SoundEntriesContainer",
+                             "GameString", "GameStringGroup", "CompiledGameStringCollectionEntry",
+                             "CompiledGameStringCollection", "StringManager", "UIFontDefinition", "UIFontTable"})
     {
         std::unique_ptr<RTTIPolyBaseClass> object(RTTIClassRegistry::CreateObject(name));
         ASSERT_NE(object, nullptr) << name;
@@ -34,6 +36,8 @@ TEST(ClassRegistrationTest, EveryAreasClassesAreMadeByNameAndRegisteringAgainAdd
     std::unique_ptr<RTTIPolyBaseClass> config(RTTIClassRegistry::CreateObject("GameConfig"));
     EXPECT_NE(dynamic_cast<GameConfig*>(config.get()), nullptr);
     EXPECT_STREQ(RTTIClassRegistry::GetBaseClassName(RTTIClassRegistry::FindClassId("GameConfig")), "EngineConfig");
+    EXPECT_STREQ(RTTIClassRegistry::GetBaseClassName(RTTIClassRegistry::FindClassId("OutlineParams")),
+                 "RTTIPropertiesBase");
     // Entities are known by name for records, but only the entity manager makes them.
     EXPECT_STREQ(RTTIClassRegistry::GetBaseClassName(RTTIClassRegistry::FindClassId("SceneEntity")), "Entity");
     EXPECT_EQ(RTTIClassRegistry::CreateObject("Entity"), nullptr);

@@ -4,6 +4,7 @@
 // draw log), and pixel probes find the shape's colour where its geometry lands and the clear colour
 // elsewhere.
 #include "core/math/Vector.h"
+#include "effects/PhysicalEffectRenderingContext.h"
 #include "platform/gpu/GpuDevice.h"
 #include "renderer/PathLineRenderer.h"
 #include "renderer/ShaderManager.h"
@@ -97,6 +98,18 @@ TEST_F(DebugShapesTest, BuiltInShapesDrawTheirGeometryInTheirColour)
     NorvexRenderer& renderer = Renderer();
     const Vector green(0, 1, 0, 1);
     const Vector blue(0, 0, 1, 1);
+    // A physical effect's context draws its box, flat on the screen around the centre, in front.
+    auto* effect = new PhysicalEffectRenderingContext(renderer, nullptr, false);
+    EntityRenderingSource source;
+    source.hasEntity = true;
+    source.localBounds = BoundingBox4(Vector(-0.5f, -1.0f, -0.5f, 1.0f), Vector(0.5f, -0.2f, 0.5f, 1.0f));
+    effect->ApplySource(source);
+    const auto drawEffect = [&] {
+        RunOnRenderThread(renderer, [&](NorvexRenderer&) {
+            effect->Draw(FlatOnScreen(0.5f), 1, blue);
+            effect->Draw(FlatOnScreen(0.5f), 8, blue);
+        });
+    };
     struct Case
     {
         const char* name;
@@ -136,6 +149,8 @@ TEST_F(DebugShapesTest, BuiltInShapesDrawTheirGeometryInTheirColour)
              renderer.DebugDrawMarker(FlatOnScreen(0.5f), blue, 0);
          },
          gpu::DrawCall::IndexedPrimitive, gpu::kPrimitiveTriangleList, 194, 4, 1, 3, {160, 120}, {10, 10}, 0xFF0000FFu},
+        // Only the debug pass draws a physical effect: its box (the box shader shows no colour).
+        {"physical effect, normal pass then debug", drawEffect, gpu::DrawCall::IndexedPrimitive, gpu::kPrimitiveTriangleList, 12, 4, 1, 3, {160, 120}, {10, 10}, 0xFFFFFFFFu},
     };
     for (const Case& c : cases)
     {
@@ -157,6 +172,7 @@ TEST_F(DebugShapesTest, BuiltInShapesDrawTheirGeometryInTheirColour)
         EXPECT_EQ(Probe(c.inside[0], c.inside[1]), c.color);
         EXPECT_EQ(Probe(c.outside[0], c.outside[1]), kBlack);
     }
+    effect->Release();
 }
 
 TEST_F(DebugShapesTest, ThePathShowsItsLatestPointsAndHidesWithNone)

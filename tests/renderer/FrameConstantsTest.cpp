@@ -3,6 +3,7 @@
 // refraction copy, the depth and, on the mobile platform modes, the lighting cube; the corner rays.
 // The lit mesh shader's options read the registers the renderer fills. The frame clocks reset from
 // now and pause.
+#include "effects/particles/ParticlePools.h"
 #include "platform/gpu/Gpu.h"
 #include "platform/os/Clock.h"
 #include "renderer/FrameClock.h"
@@ -12,6 +13,7 @@
 #include "renderer/jobs/TextureHolder.h"
 #include "renderer/resources/ResourceTexture.h"
 #include "support/RenderDataHarness.h"
+#include "support/RenderThreadCall.h"
 #include "support/ShaderSourceFolder.h"
 #include "support/SystemTextures.h"
 #include "tools/datakit/DataRoot.h"
@@ -124,6 +126,17 @@ TEST_F(FrameConstantsTest, CornerRaysAtDepthOne)
     ASSERT_EQ(Device().GetVertexShaderConstantF(247, depth, 1), gpu::kOk);
     EXPECT_EQ(depth[0], 2.0f);
     EXPECT_EQ(depth[1], 3.0f);
+    // Sent while scene rendering is blocked, the clocks start no particle frame.
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    uint32_t frames[3] = {};
+    for (uint32_t command = 0; command < 3; ++command)
+    {
+        RunOnRenderThread(renderer, [&](NorvexRenderer&) { frames[command] = gParticlePools.GetFrame(); });
+        renderer.SetFrameTimes(clocks[0], clocks[1], clocks[2], command == 0 ? kFrameTimesSceneBlocked : 0);
+        renderer.SubmitCommands(true);
+    }
+    EXPECT_EQ(frames[1] - frames[0], 0u);
+    EXPECT_EQ(frames[2] - frames[1], 1u);
 }
 
 TEST(FrameCornerRaysTest, OffCentreProjectionAndADegenerateOne)

@@ -1,6 +1,8 @@
 // ctest-labels: thread
 // The renderer with its render thread on the graphics stand-in: frames, the dispatcher's faults,
 // device loss and closing.
+#include "engine/Game.h"
+#include "engine/input/InputManager.h"
 #include "platform/gpu/Gpu.h"
 #include "platform/os/Clock.h"
 #include "renderer/NorvexRenderer.h"
@@ -309,6 +311,9 @@ TEST_F(NorvexRendererTest, LostDeviceIsRecoveredThroughAReset)
     ASSERT_FALSE(presented) << "Present reports the pending reset";
     EXPECT_TRUE(m_renderer.IsDeviceResetPending());
     const uint32_t resetsBefore = m_renderer.GetDevice()->GetResetCount();
+    // A touch contact held across the reset may never report its lift: the next input step ends it.
+    InputManager& input = gGame.GetInputManager();
+    input.BeginTap(7, 0.25f, 0.5f);
 
     const int64_t start = os::QueryCounter();
     m_renderer.ApplyDisplaySettings(&m_window, 0, 0, false, false);
@@ -317,6 +322,11 @@ TEST_F(NorvexRendererTest, LostDeviceIsRecoveredThroughAReset)
     EXPECT_FALSE(m_renderer.IsDeviceResetPending());
     EXPECT_EQ(m_renderer.GetDevice()->GetResetCount(), resetsBefore + 1);
     EXPECT_FALSE(console.Contains("Device::Reset", CONSOLE_ERROR)) << "every default-pool object was released first";
+    Vector at;
+    EXPECT_TRUE(input.GetPointerPosition(7, at)) << "not ended inside the reset";
+    input.Update(Time::Now());
+    EXPECT_FALSE(input.GetPointerPosition(7, at));
+    input.EndFrame();
 
     EXPECT_TRUE(WriteFrame(Vector(0.0f, 1.0f, 0.0f, 1.0f)));
     m_renderer.SubmitCommands(true);

@@ -178,7 +178,7 @@ private:
 
 constexpr uint32_t kOutlinedTask = 0x200;
 constexpr uint32_t kSceneOnly = 0x10000; // no deferred passes: the test writes the stencil itself
-constexpr uint32_t kBlack = 0xFF000000u;
+constexpr uint32_t kOutlineBlack = 0xFF000000u;
 constexpr uint32_t kGrey = 0xFF808080u; // below the glow threshold: no glow blurs its edges
 
 class OutlineRendererTest : public ::testing::Test
@@ -399,7 +399,7 @@ TEST_F(OutlineRendererTest, TheChainPutsTheBandOnTheStencilEdgeAndKeepsTheSceneS
     // pixels (a composite reading between texels does both: shifts and widens).
     const std::set<size_t> outer = {19, 60, 179, 220}, inner = {20, 59, 180, 219};
     const uint32_t grey = lines[0][120];
-    EXPECT_NE(grey, kBlack);
+    EXPECT_NE(grey, kOutlineBlack);
     for (size_t i = 0; i < lines[0].size(); ++i)
     {
         const uint32_t pixel = lines[0][i];
@@ -410,7 +410,7 @@ TEST_F(OutlineRendererTest, TheChainPutsTheBandOnTheStencilEdgeAndKeepsTheSceneS
         else if (inner.count(i) != 0)
             EXPECT_EQ(pixel, lines[0][20]) << std::hex << pixel << std::dec << " at " << i;
         else
-            EXPECT_EQ(pixel, kBlack) << std::hex << pixel << std::dec << " at " << i;
+            EXPECT_EQ(pixel, kOutlineBlack) << std::hex << pixel << std::dec << " at " << i;
     }
     EXPECT_EQ(lines[0][19] & 0xFFFFu, 0u) << "red";
     EXPECT_EQ(lines[0][20] & 0xFFFFu, 0u) << "red";

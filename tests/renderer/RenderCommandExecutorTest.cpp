@@ -372,6 +372,21 @@ TEST_F(RenderCommandExecutorTest, ALoadingFrameGivesTheDisplayLockBack)
 {
     UIScreen screen;
     m_renderer.SetLoadingScreen(&screen, 0, 0);
+    // A due frame also waits for the GPU: the current query's first poll answers not ready.
+    RunOnRenderThread(m_renderer, [](NorvexRenderer& r) {
+        r.GetPresenter().Flush();
+        const uint32_t presents = r.GetPresenter().GetPresentsCompleted();
+        gpu::Faults().DelayQueries(1);
+        r.GetDeviceManager().GetCurrentQuery()->Issue(gpu::kIssueEnd);
+        gpu::Faults().DelayQueries(0);
+        os::Sleep(20);
+        for (const uint32_t expected : {presents, presents + 1})
+        {
+            r.PumpLoadingScreen();
+            r.GetPresenter().Flush();
+            EXPECT_EQ(r.GetPresenter().GetPresentsCompleted(), expected);
+        }
+    });
     for (int frame = 0; frame < 3; ++frame)
         RunOnRenderThread(m_renderer, [](NorvexRenderer& r) { r.PumpLoadingScreen(); });
 

@@ -2,6 +2,7 @@
 // combination, the auxiliary target's fallback, and what a running renderer makes and releases.
 #include "renderer/RenderTargetSet.h"
 
+#include "effects/particles/ParticlePools.h"
 #include "platform/gpu/Gpu.h"
 #include "renderer/jobs/TextureHolder.h"
 #include "support/ConsoleCapture.h"
@@ -228,8 +229,15 @@ TEST_F(RendererTargetsTest, TargetsExistWhileReadyAndAResetRemakesThem)
         EXPECT_TRUE(r.ResetDevice(true));
         EXPECT_TRUE(r.GetDeviceManager().AreTargetsReady());
         EXPECT_NE(r.GetDeviceManager().GetRenderTargets().sceneColor.GetSurface(), nullptr);
+        // The shared objects (shapes, particle buffers) are made without the targets.
+        r.ReleaseRenderTargets();
+        r.CreateSharedDeviceObjects();
+        EXPECT_NE(gParticlePools.GetVertexBuffer(), nullptr);
+        r.CreateRenderTargets();
     });
-    EXPECT_EQ(delegate.Joined(), "OnRenderTargetsReleased;OnRenderTargetsReleased;OnRenderTargetsCreated:320x240/320x240;");
+    const std::string remade =
+        "OnRenderTargetsReleased;OnRenderTargetsReleased;OnRenderTargetsCreated:320x240/320x240;";
+    EXPECT_EQ(delegate.Joined(), remade + remade) << "a reset, then a release and a remake";
     m_renderer.SetGameDelegate(nullptr);
     m_renderer.SubmitCommands(true);
 }

@@ -1,8 +1,9 @@
 // ctest-labels: thread
 // What the renderer reports to the profiler: the frame statistics (frame time on the frame-time and
 // frames-per-second channels, render-thread idle time, the presented frame's draw calls and
-// primitives, the live UI elements) once a frame was presented, and the time between presents.
+// primitives, the live resources) once a frame was presented, and the time between presents.
 #include "engine/profiler/Profiler.h"
+#include "renderer/resources/ResourceTexture.h"
 #include "support/RenderThreadCall.h"
 #include "support/RendererTestBase.h"
 
@@ -50,13 +51,15 @@ protected:
 
 TEST_F(RendererProfilerTest, FrameStatisticsReachTheirChannelsOnceAFrameWasPresented)
 {
-    m_renderer.UpdateFrameStatistics(5);
+    m_renderer.UpdateFrameStatistics();
     for (const uint32_t channel : kChannels)
         EXPECT_EQ(gProfiler.GetCurrentValue(channel), 0.0f) << "nothing presented yet: channel " << channel;
 
     Frame();
     Frame();
-    m_renderer.UpdateFrameStatistics(17);
+    const uint32_t liveResources = Resource::GetLiveCount();
+    const ResourceTexture made("made");
+    m_renderer.UpdateFrameStatistics();
     const float frameMs = m_renderer.GetStatisticsFrameSeconds() * 1000.0f;
     EXPECT_GT(frameMs, 0.0f);
     EXPECT_FLOAT_EQ(gProfiler.GetCurrentValue(PROFILER_FRAME_TIME), frameMs);
@@ -64,6 +67,6 @@ TEST_F(RendererProfilerTest, FrameStatisticsReachTheirChannelsOnceAFrameWasPrese
     EXPECT_FLOAT_EQ(gProfiler.GetCurrentValue(PROFILER_RENDER_IDLE), m_renderer.GetStatisticsIdleSeconds() * 1000.0f);
     EXPECT_EQ(gProfiler.GetCurrentValue(PROFILER_DRAW_CALLS), 2.0f);
     EXPECT_EQ(gProfiler.GetCurrentValue(PROFILER_TRIANGLES), 12.0f);
-    EXPECT_EQ(gProfiler.GetCurrentValue(PROFILER_UI_INSTANCES), 17.0f) << "the engine's live UI elements";
+    EXPECT_EQ(gProfiler.GetCurrentValue(PROFILER_UI_INSTANCES), float(liveResources + 1)) << "live resources";
     EXPECT_GT(gProfiler.GetCurrentValue(PROFILER_RENDER_ROUND), 0.0f) << "milliseconds between the two presents";
 }

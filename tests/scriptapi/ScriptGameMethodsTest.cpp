@@ -76,6 +76,7 @@ TEST_F(ScriptGameMethodsTest, ScriptsFlipTheFullScreenEffectSwitchesAndSetTheExt
     Run("gGame:ToggleFXAA() gGame:SetExtraFSEFlags(0)");
     EXPECT_FALSE(gGame.IsFXAAOn());
     EXPECT_EQ(gGame.GetExtraFSEFlags(), 0u);
+    EXPECT_TRUE(Bool("type(PostprocessManager) == 'table'")) << "the chain's script class is known";
 }
 
 TEST_F(ScriptGameMethodsTest, UserPauseFromScriptsPausesTheFourClocksOnce)

@@ -1,6 +1,6 @@
 // The history of entered lines: newest first, an equal entry moved to the front, the oldest dropped
-// past the maximum size, and its record read in the form of names and in the older form of plain
-// texts, which is converted with a warning rather than misread.
+// past the maximum size, and its record read in either order of its two properties, in the form of
+// names and in the older form of plain texts, which is converted with a warning rather than misread.
 #include "core/reflection/ObjectRecord.h"
 #include "support/ConsoleCapture.h"
 #include "ui/StringHistoryContainer.h"
@@ -63,8 +63,9 @@ TEST(StringHistoryContainerTest, RecordsOfNamesRoundTripAndOldTextRecordsAreConv
     written.Add("Foo()");
     Dynarray<uint8_t> record;
     ASSERT_TRUE(BuildObjectRecord(written, 0, record));
-    // u32 size, u32 maximum size, u32 count, then each name as a presence byte and its text.
-    const std::vector<uint8_t> names = {4, 0, 0, 0, 2, 0, 0, 0, 1, 'F', 'o', 'o', '(', ')', 0, 1, 'x', ' ', '=', ' ', '1', 0};
+    // u32 size, u32 count, each name as a presence byte and its text, then u32 maximum size.
+    const std::vector<uint8_t> names = {2, 0, 0, 0, 1, 'F', 'o', 'o', '(', ')', 0,
+                                        1, 'x', ' ', '=', ' ', '1', 0, 4, 0, 0, 0};
     const std::vector<uint8_t> bytes(record.Data() + 4, record.Data() + record.Count());
     EXPECT_EQ(bytes, names);
 
@@ -72,10 +73,17 @@ TEST(StringHistoryContainerTest, RecordsOfNamesRoundTripAndOldTextRecordsAreConv
     StringHistoryContainer read(0);
     ASSERT_TRUE(ReadObjectRecord(read, record.Data(), size_t(record.Count()), 0));
     EXPECT_EQ(Entries(read), (std::vector<std::string>{"Foo()", "x = 1"}));
-    const std::vector<uint8_t> absent = {12, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 0, 1, 'a', 0};
-    StringHistoryContainer withGap(0);
-    ASSERT_TRUE(ReadObjectRecord(withGap, absent.data(), absent.size(), 0));
-    EXPECT_EQ(Entries(withGap), (std::vector<std::string>{"", "a"})) << "an absent name is an empty entry";
+    EXPECT_EQ(read.GetMaximumSize(), 4u);
+    // The same history in both orders: the maximum size last, and first as configurations had it.
+    const std::vector<std::vector<uint8_t>> absent = {{12, 0, 0, 0, 2, 0, 0, 0, 0, 1, 'a', 0, 3, 0, 0, 0},
+                                                      {12, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 0, 1, 'a', 0}};
+    for (const std::vector<uint8_t>& bytes : absent)
+    {
+        StringHistoryContainer withGap(0);
+        ASSERT_TRUE(ReadObjectRecord(withGap, bytes.data(), bytes.size(), 0)) << int(bytes[4]);
+        EXPECT_EQ(Entries(withGap), (std::vector<std::string>{"", "a"})) << "an absent name is an empty entry";
+        EXPECT_EQ(withGap.GetMaximumSize(), 3u) << int(bytes[4]);
+    }
     EXPECT_FALSE(log.Contains("old form"));
 
     // The older form: plain zero-terminated texts.

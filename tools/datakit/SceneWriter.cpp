@@ -13,7 +13,7 @@
 
 namespace
 {
-void PutU32(std::vector<uint8_t>& out, uint32_t value)
+void PutSceneU32(std::vector<uint8_t>& out, uint32_t value)
 {
     for (int i = 0; i < 4; ++i)
         out.push_back(uint8_t(value >> (8 * i)));
@@ -23,7 +23,7 @@ void PutFloat(std::vector<uint8_t>& out, float value)
 {
     uint32_t bits;
     std::memcpy(&bits, &value, 4);
-    PutU32(out, bits);
+    PutSceneU32(out, bits);
 }
 
 void Append(std::vector<uint8_t>& out, const std::vector<uint8_t>& bytes)
@@ -47,10 +47,10 @@ std::vector<uint8_t> Payload(const RTTIPolyBaseClass& object, uint32_t flags)
 std::vector<uint8_t> BuildTemplateBody(const EntityTemplate& entityTemplate, const SimpleGUID& guid, uint32_t typeId)
 {
     std::vector<uint8_t> out(guid.bytes, guid.bytes + 16);
-    PutU32(out, typeId);
-    PutU32(out, 0);
+    PutSceneU32(out, typeId);
+    PutSceneU32(out, 0);
     const std::vector<uint8_t> payload = Payload(entityTemplate, 0);
-    PutU32(out, uint32_t(payload.size()));
+    PutSceneU32(out, uint32_t(payload.size()));
     Append(out, payload);
     RecordOutput count(nullptr, 0, false);
     entityTemplate.WriteBodyBlocks(count);
@@ -64,13 +64,13 @@ std::vector<uint8_t> BuildTemplateBody(const EntityTemplate& entityTemplate, con
 std::vector<uint8_t> BuildOptimizedTemplates(const std::vector<OptimizedTemplateEntry>& entries)
 {
     std::vector<uint8_t> out;
-    PutU32(out, EntityTemplate::kCurrentFileVersion);
-    PutU32(out, uint32_t(entries.size()));
+    PutSceneU32(out, EntityTemplate::kCurrentFileVersion);
+    PutSceneU32(out, uint32_t(entries.size()));
     for (const OptimizedTemplateEntry& entry : entries)
-        PutU32(out, entry.variationMask);
+        PutSceneU32(out, entry.variationMask);
     for (const OptimizedTemplateEntry& entry : entries)
     {
-        PutU32(out, uint32_t(entry.body.size()));
+        PutSceneU32(out, uint32_t(entry.body.size()));
         Append(out, entry.body);
     }
     return out;
@@ -79,9 +79,9 @@ std::vector<uint8_t> BuildOptimizedTemplates(const std::vector<OptimizedTemplate
 std::vector<uint8_t> BuildBinaryScene(const SceneFileContents& contents)
 {
     std::vector<uint8_t> out;
-    PutU32(out, 0);
+    PutSceneU32(out, 0);
     Append(out, Payload(contents.layers != nullptr ? *contents.layers : gEntityManager.GetLayerSystem(), 0));
-    PutU32(out, 0);
+    PutSceneU32(out, 0);
     // Every file carries a root payload: without a scene to take it from, a fresh root's defaults.
     const SceneEntity* root = contents.root != nullptr ? contents.root : gEntityManager.GetSceneRoot();
     if (root != nullptr)
@@ -91,37 +91,37 @@ std::vector<uint8_t> BuildBinaryScene(const SceneFileContents& contents)
         const SceneEntity fresh;
         Append(out, Payload(fresh, RTTI_OWN_CLASS_ONLY));
     }
-    PutU32(out, uint32_t(contents.entities.size()));
+    PutSceneU32(out, uint32_t(contents.entities.size()));
     for (const SceneEntityRecord& record : contents.entities)
     {
         out.insert(out.end(), record.templateGUID.bytes, record.templateGUID.bytes + 16);
-        PutU32(out, record.variationMask);
+        PutSceneU32(out, record.variationMask);
         const std::vector<uint8_t> body =
             record.entity != nullptr ? Payload(*record.entity, 0) : std::vector<uint8_t>();
-        PutU32(out, uint32_t(body.size()));
+        PutSceneU32(out, uint32_t(body.size()));
         Append(out, body);
     }
-    PutU32(out, uint32_t(contents.sets.size()));
+    PutSceneU32(out, uint32_t(contents.sets.size()));
     for (const EntitySet* set : contents.sets)
     {
         const std::vector<uint8_t> body = set != nullptr ? Payload(*set, 0) : std::vector<uint8_t>();
-        PutU32(out, uint32_t(body.size()));
+        PutSceneU32(out, uint32_t(body.size()));
         Append(out, body);
     }
     out.push_back(contents.hasGrid ? 1 : 0);
     if (contents.hasGrid)
     {
         const SceneNavigationGrid& grid = contents.grid;
-        PutU32(out, 0xD8340F9C);
-        PutU32(out, 1);
-        PutU32(out, grid.width);
-        PutU32(out, grid.height);
+        PutSceneU32(out, 0xD8340F9C);
+        PutSceneU32(out, 1);
+        PutSceneU32(out, grid.width);
+        PutSceneU32(out, grid.height);
         for (float value : grid.origin)
             PutFloat(out, value);
         PutFloat(out, grid.cellSize);
         Append(out, grid.cells);
     }
-    PutU32(out, contents.sequences != nullptr ? 1 : 0);
+    PutSceneU32(out, contents.sequences != nullptr ? 1 : 0);
     if (contents.sequences != nullptr)
         Append(out, Payload(*contents.sequences, 0));
     return out;

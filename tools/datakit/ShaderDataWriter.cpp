@@ -12,7 +12,7 @@
 
 namespace
 {
-void AppendU32(std::string& out, uint32_t value)
+void AppendShaderU32(std::string& out, uint32_t value)
 {
     for (int i = 0; i < 4; ++i)
         out.push_back(char(value >> (8 * i)));
@@ -38,18 +38,18 @@ const char* GetShaderSourceFolder()
 std::string WriteShaderDefBin(const ShaderDefinitions& definitions)
 {
     std::string out;
-    AppendU32(out, ShaderDefinitions::kMagic);
+    AppendShaderU32(out, ShaderDefinitions::kMagic);
     const uint64_t stamp = definitions.GetStamp();
-    AppendU32(out, uint32_t(stamp));
-    AppendU32(out, uint32_t(stamp >> 32));
-    AppendU32(out, uint32_t(definitions.Count()));
+    AppendShaderU32(out, uint32_t(stamp));
+    AppendShaderU32(out, uint32_t(stamp >> 32));
+    AppendShaderU32(out, uint32_t(definitions.Count()));
     for (int32_t i = 0; i < definitions.Count(); ++i)
     {
         ShaderFamily* family = definitions.Get(i);
         const size_t size = family->SerializeToMemory(nullptr, 0, 0);
         std::vector<uint8_t> record(size);
         family->SerializeToMemory(record.data(), record.size(), 0);
-        AppendU32(out, uint32_t(size));
+        AppendShaderU32(out, uint32_t(size));
         out.append(reinterpret_cast<const char*>(record.data()), record.size());
     }
     return out;

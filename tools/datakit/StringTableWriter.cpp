@@ -13,7 +13,7 @@ namespace
 {
 const char* const kNoteColumns[3] = {"Situation description", "Notes for actors", "Notes"};
 
-void PutU32(std::vector<uint8_t>& out, uint32_t value)
+void PutStringTableU32(std::vector<uint8_t>& out, uint32_t value)
 {
     for (int i = 0; i < 4; ++i)
         out.push_back(uint8_t(value >> (8 * i)));
@@ -127,15 +127,15 @@ std::vector<uint8_t> EncodeStringTable(const std::vector<StringTableRow>& rows)
         paths.push_back(0);
     }
     std::vector<uint8_t> payload;
-    PutU32(payload, uint32_t(paths.size()));
+    PutStringTableU32(payload, uint32_t(paths.size()));
     payload.insert(payload.end(), paths.begin(), paths.end());
-    PutU32(payload, uint32_t(rows.size()));
+    PutStringTableU32(payload, uint32_t(rows.size()));
     for (size_t index : order)
     {
-        PutU32(payload, uint32_t(index));
-        PutU32(payload, offsets[index]);
+        PutStringTableU32(payload, uint32_t(index));
+        PutStringTableU32(payload, offsets[index]);
     }
-    PutU32(payload, uint32_t(rows.size()));
+    PutStringTableU32(payload, uint32_t(rows.size()));
     for (const StringTableRow& row : rows)
     {
         const size_t slash = row.path.rfind('/');
@@ -148,7 +148,7 @@ std::vector<uint8_t> EncodeStringTable(const std::vector<StringTableRow>& rows)
             payload.insert(payload.end(), id.begin(), id.end());
             payload.push_back(0);
         }
-        PutU32(payload, row.speaker);
+        PutStringTableU32(payload, row.speaker);
         for (const std::u16string& text : row.texts)
         {
             for (char16_t unit : text)
@@ -166,7 +166,7 @@ std::vector<uint8_t> EncodeStringTable(const std::vector<StringTableRow>& rows)
         }
     }
     std::vector<uint8_t> file;
-    PutU32(file, uint32_t(payload.size()));
+    PutStringTableU32(file, uint32_t(payload.size()));
     file.insert(file.end(), payload.begin(), payload.end());
     return file;
 }

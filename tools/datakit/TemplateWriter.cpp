@@ -11,7 +11,7 @@
 
 namespace
 {
-void PutU32(std::vector<uint8_t>& out, uint32_t value)
+void PutTemplateU32(std::vector<uint8_t>& out, uint32_t value)
 {
     for (int i = 0; i < 4; ++i)
         out.push_back(uint8_t(value >> (8 * i)));
@@ -35,23 +35,23 @@ struct FolderNode
 void WriteFolder(std::vector<uint8_t>& out, const std::string* name, FolderNode& node)
 {
     if (name == nullptr)
-        PutU32(out, 0);
+        PutTemplateU32(out, 0);
     else
     {
-        PutU32(out, uint32_t(name->size() + 1));
+        PutTemplateU32(out, uint32_t(name->size() + 1));
         out.insert(out.end(), name->begin(), name->end());
         out.push_back(0);
     }
     std::stable_sort(node.stubs.begin(), node.stubs.end(), [](const TemplateStubEntry* a, const TemplateStubEntry* b) {
         return StrICmp(a->name.c_str(), b->name.c_str()) < 0;
     });
-    PutU32(out, uint32_t(node.stubs.size()));
+    PutTemplateU32(out, uint32_t(node.stubs.size()));
     for (const TemplateStubEntry* stub : node.stubs)
         out.insert(out.end(), stub->guid.bytes, stub->guid.bytes + 16);
     std::stable_sort(node.folders.begin(), node.folders.end(), [](const auto& a, const auto& b) {
         return StrICmp(a.first.c_str(), b.first.c_str()) < 0;
     });
-    PutU32(out, uint32_t(node.folders.size()));
+    PutTemplateU32(out, uint32_t(node.folders.size()));
     for (auto& [childName, child] : node.folders)
         WriteFolder(out, &childName, *child);
 }
@@ -88,7 +88,7 @@ std::vector<uint8_t> BuildTemplateInfo(const std::vector<TemplateStubEntry>& ent
     std::stable_sort(byGUID.begin(), byGUID.end(),
                      [](const TemplateStubEntry* a, const TemplateStubEntry* b) { return a->guid < b->guid; });
     std::vector<uint8_t> out;
-    PutU32(out, uint32_t(byGUID.size()));
+    PutTemplateU32(out, uint32_t(byGUID.size()));
     FolderNode root;
     for (const TemplateStubEntry* entry : byGUID)
     {
@@ -99,7 +99,7 @@ std::vector<uint8_t> BuildTemplateInfo(const std::vector<TemplateStubEntry>& ent
         const size_t size = stub.SerializeToMemory(nullptr, 0, 0);
         std::vector<uint8_t> payload(size);
         stub.SerializeToMemory(payload.data(), payload.size(), 0);
-        PutU32(out, uint32_t(size));
+        PutTemplateU32(out, uint32_t(size));
         out.insert(out.end(), payload.begin(), payload.end());
 
         FolderNode* node = &root;

@@ -1,5 +1,5 @@
 // Layout assets (UI recipe templates) for tests and demo data: a recipe tree built in code becomes a
-// template body (the template's record, the root marker and the root's payload) and, in a data root,
+// template body (the template's record, holding the root marker and the root's payload) and, in a data root,
 // its ".BinaryTemplate" and ".template" stub. Bodies come from the engine's own writer. Any thread;
 // no shared state.
 #pragma once

@@ -48,7 +48,7 @@ enum UIElementCommand : uint32_t
     CMD_MORPH_INTO_CONNECTION = 27,
 };
 
-constexpr RenderCallFunction kTrampoline = &UICommandTrampoline<&UIElement::RunCommand>;
+constexpr RenderCallFunction kElementCommandTrampoline = &UICommandTrampoline<&UIElement::RunCommand>;
 
 Vector GammaToLinear(const Vector& color)
 {
@@ -60,18 +60,18 @@ Vector GammaToLinear(const Vector& color)
 
 void UIElement::SendDeletion()
 {
-    UICommand(kTrampoline, &UIElement::RunCommand, CMD_RELEASE, this, 0);
+    UICommand(kElementCommandTrampoline, &UIElement::RunCommand, CMD_RELEASE, this, 0);
 }
 
 void UIElement::SendVector(uint32_t commandId, const Vector& value)
 {
-    UICommand command(kTrampoline, &UIElement::RunCommand, commandId, this, rp::kVector);
+    UICommand command(kElementCommandTrampoline, &UIElement::RunCommand, commandId, this, rp::kVector);
     command.Put(value);
 }
 
 void UIElement::SendU32(uint32_t commandId, uint32_t value)
 {
-    UICommand command(kTrampoline, &UIElement::RunCommand, commandId, this, rp::kU32);
+    UICommand command(kElementCommandTrampoline, &UIElement::RunCommand, commandId, this, rp::kU32);
     command.Put(value);
 }
 
@@ -80,7 +80,7 @@ void UIElement::AddChild(UIElement* child)
     if (child == nullptr)
         return;
     LinkMainChild(child);
-    UICommand command(kTrampoline, &UIElement::RunCommand, CMD_ADD_CHILD, this, rp::kPointer);
+    UICommand command(kElementCommandTrampoline, &UIElement::RunCommand, CMD_ADD_CHILD, this, rp::kPointer);
     command.Put(child);
 }
 
@@ -90,14 +90,14 @@ void UIElement::RemoveChild(UIElement* child)
         return;
     if (child->m_parent == this)
         child->UnlinkFromMainParent();
-    UICommand command(kTrampoline, &UIElement::RunCommand, CMD_REMOVE_CHILD, this, rp::kPointer);
+    UICommand command(kElementCommandTrampoline, &UIElement::RunCommand, CMD_REMOVE_CHILD, this, rp::kPointer);
     command.Put(child);
 }
 
 void UIElement::DeleteChildren()
 {
     RemoveAllChildren();
-    UICommand(kTrampoline, &UIElement::RunCommand, CMD_DELETE_CHILDREN, this, 0);
+    UICommand(kElementCommandTrampoline, &UIElement::RunCommand, CMD_DELETE_CHILDREN, this, 0);
 }
 
 void UIElement::RaiseFlag(uint32_t mask, bool recursive)
@@ -105,7 +105,7 @@ void UIElement::RaiseFlag(uint32_t mask, bool recursive)
     m_userFlags |= mask;
     if (IsPointerSelectable())
         RegisterUIElementId(this);
-    UICommand command(kTrampoline, &UIElement::RunCommand, CMD_RAISE_FLAG, this, rp::kU32 + rp::kU8);
+    UICommand command(kElementCommandTrampoline, &UIElement::RunCommand, CMD_RAISE_FLAG, this, rp::kU32 + rp::kU8);
     command.Put(mask).Put(uint8_t(recursive ? 1 : 0));
 }
 
@@ -114,7 +114,7 @@ void UIElement::ClearFlag(uint32_t mask, bool recursive)
     m_userFlags &= ~mask;
     if (!IsPointerSelectable())
         UnregisterUIElementId(this);
-    UICommand command(kTrampoline, &UIElement::RunCommand, CMD_CLEAR_FLAG, this, rp::kU32 + rp::kU8);
+    UICommand command(kElementCommandTrampoline, &UIElement::RunCommand, CMD_CLEAR_FLAG, this, rp::kU32 + rp::kU8);
     command.Put(mask).Put(uint8_t(recursive ? 1 : 0));
 }
 
@@ -150,7 +150,7 @@ void UIElement::SetPositionXYZ(float x, float y, float z)
 
 void UIElement::SetPositionWithMask(float x, float y, float z, bool maskX, bool maskY, bool maskZ)
 {
-    UICommand command(kTrampoline, &UIElement::RunCommand, CMD_SET_POSITION_WITH_MASK, this, 2 * rp::kVector);
+    UICommand command(kElementCommandTrampoline, &UIElement::RunCommand, CMD_SET_POSITION_WITH_MASK, this, 2 * rp::kVector);
     command.Put(Vector(x, y, z, 1.0f)).Put(Vector(maskX ? 1.0f : 0.0f, maskY ? 1.0f : 0.0f, maskZ ? 1.0f : 0.0f, 0.0f));
 }
 
@@ -247,7 +247,7 @@ void UIElement::SetOutline(uint32_t kind)
 void UIElement::SetTag(const char* tag)
 {
     const uint32_t length = tag != nullptr ? uint32_t(std::strlen(tag)) + 1 : 0;
-    UICommand command(kTrampoline, &UIElement::RunCommand, CMD_SET_TAG, this, rp::kU32 + length);
+    UICommand command(kElementCommandTrampoline, &UIElement::RunCommand, CMD_SET_TAG, this, rp::kU32 + length);
     command.Put(length);
     command.Write(tag, length);
 }
@@ -264,13 +264,13 @@ void UIElement::RemoveAllActions(int32_t channel)
 
 void UIElement::AddAction(UIAction* action)
 {
-    UICommand command(kTrampoline, &UIElement::RunCommand, CMD_ADD_ACTION, this, rp::kPointer);
+    UICommand command(kElementCommandTrampoline, &UIElement::RunCommand, CMD_ADD_ACTION, this, rp::kPointer);
     command.Put(action);
 }
 
 void UIElement::SetTrackedPosition(const Vector& point, float value, uint32_t flags)
 {
-    UICommand command(kTrampoline, &UIElement::RunCommand, CMD_SET_TRACKED_POSITION, this,
+    UICommand command(kElementCommandTrampoline, &UIElement::RunCommand, CMD_SET_TRACKED_POSITION, this,
                       rp::kVector + rp::kFloat + rp::kU32);
     command.Put(point).Put(value).Put(flags);
 }
@@ -279,7 +279,7 @@ void UIElement::MorphIntoConnectionBetween(UIElement* a, UIElement* b)
 {
     if (a == nullptr || b == nullptr)
         return;
-    UICommand command(kTrampoline, &UIElement::RunCommand, CMD_MORPH_INTO_CONNECTION, this, 2 * rp::kPointer);
+    UICommand command(kElementCommandTrampoline, &UIElement::RunCommand, CMD_MORPH_INTO_CONNECTION, this, 2 * rp::kPointer);
     command.Put(a).Put(b);
 }
 

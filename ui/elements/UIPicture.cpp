@@ -37,7 +37,7 @@ enum UIPictureCommand : uint32_t
     CMD_SET_CORNER_COLORS = 42,
 };
 
-constexpr RenderCallFunction kTrampoline = &UICommandTrampoline<&UIPicture::RunCommand>;
+constexpr RenderCallFunction kPictureTrampoline = &UICommandTrampoline<&UIPicture::RunCommand>;
 
 // Batch indices above the last batch use the last one; negative ones draw directly.
 int32_t ClampBatchIndex(int32_t index)
@@ -61,7 +61,7 @@ UIPicture::~UIPicture()
 
 void UIPicture::SendVector(uint32_t commandId, const Vector& value)
 {
-    UICommand command(kTrampoline, &UIPicture::RunCommand, commandId, this, rp::kVector);
+    UICommand command(kPictureTrampoline, &UIPicture::RunCommand, commandId, this, rp::kVector);
     command.Put(value);
 }
 
@@ -86,7 +86,7 @@ void UIPicture::SetTexture(const char* name, uint32_t stage, uint32_t samplerPre
     // The resource reference keeps the holder alive until the render side has taken its own.
     auto* const texture = dynamic_cast<ResourceTexture*>(resource);
     TextureHolder* const holder = texture != nullptr && texture->IsLoaded() ? texture->GetTextureHolder() : nullptr;
-    UICommand command(kTrampoline, &UIPicture::RunCommand, CMD_SET_TEXTURE, this, rp::kU32 + rp::kPointer + rp::kU32);
+    UICommand command(kPictureTrampoline, &UIPicture::RunCommand, CMD_SET_TEXTURE, this, rp::kU32 + rp::kPointer + rp::kU32);
     command.Put(stage).Put(holder).Put(samplerPreset);
 }
 
@@ -108,7 +108,7 @@ void UIPicture::SetSteamTexture(int32_t sizeClass, int32_t image)
     std::unique_ptr<uint8_t[]> pixels(new (std::nothrow) uint8_t[bytes]);
     if (pixels == nullptr || !utils->GetImageRGBA(image, pixels.get(), uint32_t(bytes)))
         return;
-    UICommand command(kTrampoline, &UIPicture::RunCommand, CMD_SET_STEAM_TEXTURE, this,
+    UICommand command(kPictureTrampoline, &UIPicture::RunCommand, CMD_SET_STEAM_TEXTURE, this,
                       3 * rp::kU32 + rp::kPointer);
     if (!command.IsOpen())
         return;
@@ -119,7 +119,7 @@ void UIPicture::SetSteamTexture(int32_t sizeClass, int32_t image)
 
 void UIPicture::SetTextureMapping(float sizeU, float sizeV, float originU, float originV)
 {
-    UICommand command(kTrampoline, &UIPicture::RunCommand, CMD_SET_TEXTURE_MAPPING, this, 2 * rp::kVector);
+    UICommand command(kPictureTrampoline, &UIPicture::RunCommand, CMD_SET_TEXTURE_MAPPING, this, 2 * rp::kVector);
     command.Put(Vector(sizeU, sizeV, 0.0f, 0.0f)).Put(Vector(originU, originV, 0.0f, 0.0f));
 }
 
@@ -168,7 +168,7 @@ void UIPicture::SetShader(const char* name, const char* options, int32_t batchIn
     }
     m_vertexShaderResource = vertex;
     m_pixelShaderResource = pixel;
-    UICommand command(kTrampoline, &UIPicture::RunCommand, CMD_SET_SHADER, this,
+    UICommand command(kPictureTrampoline, &UIPicture::RunCommand, CMD_SET_SHADER, this,
                       2 * rp::kPointer + rp::kU32 + rp::kU8);
     command.Put(vertexObject).Put(pixelObject).Put(batchIndex).Put(uint8_t(flushAfter ? 1 : 0));
 }
@@ -180,13 +180,13 @@ void UIPicture::SetPixelShaderParam(const Vector& value)
 
 void UIPicture::SetRenderGatheringChannel(int32_t batchIndex)
 {
-    UICommand command(kTrampoline, &UIPicture::RunCommand, CMD_SET_RENDER_GATHERING_CHANNEL, this, rp::kU32);
+    UICommand command(kPictureTrampoline, &UIPicture::RunCommand, CMD_SET_RENDER_GATHERING_CHANNEL, this, rp::kU32);
     command.Put(batchIndex);
 }
 
 void UIPicture::SetCornerColors(const Vector colors[4])
 {
-    UICommand command(kTrampoline, &UIPicture::RunCommand, CMD_SET_CORNER_COLORS, this, 4 * rp::kVector);
+    UICommand command(kPictureTrampoline, &UIPicture::RunCommand, CMD_SET_CORNER_COLORS, this, 4 * rp::kVector);
     for (uint32_t i = 0; i < 4; ++i)
         command.Put(colors[i]);
 }

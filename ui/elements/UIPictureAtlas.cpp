@@ -13,7 +13,7 @@ namespace
 namespace rp = renderpayload;
 
 constexpr uint32_t CMD_SET_ATLAS_DATA = 43;
-constexpr RenderCallFunction kTrampoline = &UICommandTrampoline<&UIPicture::RunCommand>;
+constexpr RenderCallFunction kPictureAtlasTrampoline = &UICommandTrampoline<&UIPicture::RunCommand>;
 
 // Where an element of the format lands in a vertex.
 float* Field(UIVertex& vertex, uint32_t format)
@@ -46,7 +46,7 @@ void UIPictureAtlas::SetAtlasData(uint32_t format, uint32_t first, uint32_t coun
         return;
     }
     const uint32_t bytes = elements * elementBytes;
-    UICommand command(kTrampoline, &UIPicture::RunCommand, CMD_SET_ATLAS_DATA, this, 4 * rp::kU32 + bytes);
+    UICommand command(kPictureAtlasTrampoline, &UIPicture::RunCommand, CMD_SET_ATLAS_DATA, this, 4 * rp::kU32 + bytes);
     command.Put(format).Put(first).Put(count).Put(elements);
     command.Write(data, bytes);
 }

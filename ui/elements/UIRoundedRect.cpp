@@ -9,7 +9,7 @@
 namespace
 {
 constexpr uint32_t CMD_SET_CORNER_RADIUS = 70;
-constexpr RenderCallFunction kTrampoline = &UICommandTrampoline<&UIRoundedRect::RunCommand>;
+constexpr RenderCallFunction kRoundedRectTrampoline = &UICommandTrampoline<&UIRoundedRect::RunCommand>;
 } // namespace
 
 UIRoundedRect::UIRoundedRect(const char* shaderOptions, bool flushAfter)
@@ -35,7 +35,7 @@ UIRoundedRect::UIRoundedRect(const char* shaderOptions, bool flushAfter)
 
 void UIRoundedRect::SetCornerRadius(float radius)
 {
-    UICommand command(kTrampoline, &UIRoundedRect::RunCommand, CMD_SET_CORNER_RADIUS, this, renderpayload::kFloat);
+    UICommand command(kRoundedRectTrampoline, &UIRoundedRect::RunCommand, CMD_SET_CORNER_RADIUS, this, renderpayload::kFloat);
     command.Put(radius);
 }
 

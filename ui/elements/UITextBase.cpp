@@ -25,7 +25,7 @@
 namespace
 {
 namespace rp = renderpayload;
-constexpr RenderCallFunction kTextTrampoline = &UICommandTrampoline<&UITextBase::RunTextCommand>;
+constexpr RenderCallFunction kTextBaseTrampoline = &UICommandTrampoline<&UITextBase::RunTextCommand>;
 // Text per command, in bytes: a longer text goes as several commands, each well inside a block.
 constexpr size_t kTextChunkBytes = 2048;
 
@@ -192,7 +192,7 @@ void UITextBase::SendWideText(uint32_t setId, const char16_t* text, size_t lengt
                     break;
                 }
         const uint32_t bytes = uint32_t((count + 1) * sizeof(char16_t));
-        UICommand command(kTextTrampoline, &UITextBase::RunTextCommand, id, this, rp::kU32 + bytes);
+        UICommand command(kTextBaseTrampoline, &UITextBase::RunTextCommand, id, this, rp::kU32 + bytes);
         command.Put(uint32_t(count));
         command.Write(text + start, uint32_t(count * sizeof(char16_t)));
         command.Put(char16_t(0));
@@ -208,7 +208,7 @@ void UITextBase::SendNarrowText(uint32_t setId, const char* text, size_t length)
     do
     {
         const size_t count = std::min(length - start, kTextChunkBytes);
-        UICommand command(kTextTrampoline, &UITextBase::RunTextCommand, id, this, rp::kU32 + uint32_t(count + 1));
+        UICommand command(kTextBaseTrampoline, &UITextBase::RunTextCommand, id, this, rp::kU32 + uint32_t(count + 1));
         command.Put(uint32_t(count));
         command.Write(text + start, uint32_t(count));
         command.Put(char(0));
@@ -219,7 +219,7 @@ void UITextBase::SendNarrowText(uint32_t setId, const char* text, size_t length)
 
 void UITextBase::SetShadowPosition(const Vector& offset)
 {
-    UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_SHADOW_POSITION, this, rp::kVector)
+    UICommand(kTextBaseTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_SHADOW_POSITION, this, rp::kVector)
         .Put(offset);
 }
 
@@ -230,29 +230,29 @@ void UITextBase::SetShadowColor(const Vector& color)
 
 void UITextBase::SetLinearShadowColor(const Vector& color)
 {
-    UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_SHADOW_COLOR, this, rp::kVector).Put(color);
+    UICommand(kTextBaseTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_SHADOW_COLOR, this, rp::kVector).Put(color);
 }
 
 void UITextBase::SetOutlineColor(const Vector& color)
 {
-    UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_SECOND_COLOR, this, rp::kVector).Put(color);
+    UICommand(kTextBaseTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_SECOND_COLOR, this, rp::kVector).Put(color);
 }
 
 void UITextBase::SetBottomColor(const Vector& colorAndFactor)
 {
-    UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_TINT, this, rp::kVector).Put(colorAndFactor);
+    UICommand(kTextBaseTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_TINT, this, rp::kVector).Put(colorAndFactor);
 }
 
 void UITextBase::SetAlignment(uint32_t horizontal, uint32_t vertical)
 {
-    UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_ALIGNMENT, this, 2 * rp::kU32)
+    UICommand(kTextBaseTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_ALIGNMENT, this, 2 * rp::kU32)
         .Put(horizontal)
         .Put(vertical);
 }
 
 void UITextBase::SetTextConversion(uint8_t mode)
 {
-    UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_TEXT_CONVERSION, this, rp::kU8).Put(mode);
+    UICommand(kTextBaseTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_TEXT_CONVERSION, this, rp::kU8).Put(mode);
 }
 
 void UITextBase::AppendText(const char* text)
@@ -406,7 +406,7 @@ void UITextBase::ClearFont()
     if (m_font != nullptr)
         m_font->Release();
     m_font = nullptr;
-    UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_RELEASE_FONT, this, 0);
+    UICommand(kTextBaseTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_RELEASE_FONT, this, 0);
 }
 
 void UITextBase::RefreshFont()
@@ -419,7 +419,7 @@ void UITextBase::SendFont()
     // The render side holds a reference of its own, dropped when it takes another font.
     if (m_font != nullptr)
         m_font->AddRef();
-    UICommand command(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_FONT, this,
+    UICommand command(kTextBaseTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_SET_FONT, this,
                       rp::kPointer + rp::kVector + rp::kU8 + rp::kU32);
     if (!command.IsOpen())
     {

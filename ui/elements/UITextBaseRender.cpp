@@ -49,7 +49,7 @@ std::u16string ReadWideText(CommandRingBuffer& reader)
     return std::u16string(units.data());
 }
 
-Matrix Then(const Matrix& first, const Matrix& second)
+Matrix TextRenderThen(const Matrix& first, const Matrix& second)
 {
     Matrix result;
     result.Mul(second, first);
@@ -291,7 +291,7 @@ float UITextBase::DrawTextRun(const char16_t* text, const Matrix& matrix, const 
             budget -= used;
         // Later pieces continue the blend where this one stopped.
         base += blendStep * float(used);
-        pen = Then(Translation(advance, 0.0f), pen);
+        pen = TextRenderThen(Translation(advance, 0.0f), pen);
         advanced += advance;
     };
     ForEachPiece(
@@ -316,12 +316,12 @@ float UITextBase::DrawTextRun(const char16_t* text, const Matrix& matrix, const 
                     Matrix unscale;
                     unscale.LoadScale(Vector(1.0f / m_renderPixelSize.x, 1.0f / m_renderPixelSize.y, 1.0f, 1.0f));
                     const Matrix at =
-                        Then(Then(unscale, Translation(0.0f, float(font->GetLineHeight()))), pen);
+                        TextRenderThen(TextRenderThen(unscale, Translation(0.0f, float(font->GetLineHeight()))), pen);
                     child->RenderTree(at, elementColor, mirrored, constants, 0);
                     // The text after the child draws at once: the child's queued quads go first.
                     FlushAllUIQuadBatches();
                 }
-                pen = Then(Translation(width, 0.0f), pen);
+                pen = TextRenderThen(Translation(width, 0.0f), pen);
                 advanced += width;
             }
             return budget != 0;

@@ -13,9 +13,9 @@
 namespace
 {
 namespace rp = renderpayload;
-constexpr RenderCallFunction kTextTrampoline = &UICommandTrampoline<&UITextBase::RunTextCommand>;
+constexpr RenderCallFunction kTextBoxTrampoline = &UICommandTrampoline<&UITextBase::RunTextCommand>;
 
-Matrix Then(const Matrix& first, const Matrix& second)
+Matrix TextBoxThen(const Matrix& first, const Matrix& second)
 {
     Matrix result;
     result.Mul(second, first);
@@ -56,23 +56,23 @@ void UITextBox::SetWideTextLimited(const char16_t* text, size_t maxLength)
 
 void UITextBox::Clear()
 {
-    UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_BOX_CLEAR, this, 0);
+    UICommand(kTextBoxTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_BOX_CLEAR, this, 0);
 }
 
 void UITextBox::RefreshFont()
 {
     UITextBase::RefreshFont();
-    UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_BOX_REFLOW, this, 0);
+    UICommand(kTextBoxTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_BOX_REFLOW, this, 0);
 }
 
 void UITextBox::SetLineSpacingScale(float scale)
 {
-    UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_BOX_LINE_SPACING, this, rp::kFloat).Put(scale);
+    UICommand(kTextBoxTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_BOX_LINE_SPACING, this, rp::kFloat).Put(scale);
 }
 
 void UITextBox::AlignToBottom(UIElement* element, float a, float b)
 {
-    UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_BOX_ALIGN_TO_BOTTOM, this,
+    UICommand(kTextBoxTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_BOX_ALIGN_TO_BOTTOM, this,
               rp::kPointer + 2 * rp::kFloat)
         .Put(element)
         .Put(a)
@@ -81,12 +81,12 @@ void UITextBox::AlignToBottom(UIElement* element, float a, float b)
 
 void UITextBox::ResetBlendWindow()
 {
-    UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_BOX_RESET_BLEND, this, 0);
+    UICommand(kTextBoxTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_BOX_RESET_BLEND, this, 0);
 }
 
 void UITextBox::SetLinesToRender(uint32_t first, uint32_t count)
 {
-    UICommand(kTextTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_BOX_LINES_TO_RENDER, this, 2 * rp::kU32)
+    UICommand(kTextBoxTrampoline, &UITextBase::RunTextCommand, UITEXT_CMD_BOX_LINES_TO_RENDER, this, 2 * rp::kU32)
         .Put(first)
         .Put(count);
 }
@@ -307,7 +307,7 @@ void UITextBox::Render(const Matrix& matrix, const Vector& color, bool mirrored,
         const Line& line = m_lines[i];
         Matrix at;
         at.LoadTranslation(LineX(line), y, 0.0f);
-        Matrix lineMatrix = Then(Then(scale, at), matrix);
+        Matrix lineMatrix = TextBoxThen(TextBoxThen(scale, at), matrix);
         SnapToPixels(lineMatrix);
         if (IsShadowEnabled())
         {
@@ -316,7 +316,7 @@ void UITextBox::Render(const Matrix& matrix, const Vector& color, bool mirrored,
             Vector shadow = GetShadowColor();
             shadow.w *= color.w;
             int32_t budget = int32_t(line.characters);
-            DrawTextRun(line.text.c_str(), Then(shift, lineMatrix), shadow, shadow, shadow, mirrored, constants, true,
+            DrawTextRun(line.text.c_str(), TextBoxThen(shift, lineMatrix), shadow, shadow, shadow, mirrored, constants, true,
                         budget, GetBlendStep(), GetBlendBase() + GetBlendStep() * float(drawn));
         }
         int32_t budget = int32_t(line.characters);

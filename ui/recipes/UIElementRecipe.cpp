@@ -12,8 +12,8 @@
 namespace
 {
 // Flag words the property editor reads; they enter the layout signature.
-constexpr uint32_t kVectorFlags = 64;
-constexpr uint32_t kListFlags = 2;
+constexpr uint32_t kRecipeVectorFlags = 64;
+constexpr uint32_t kRecipeListFlags = 2;
 constexpr uint32_t kEnumFlags = RTTI_PROPERTY_ENUMERATION;
 constexpr uint32_t kBehaviourFlags = 0x100000;
 
@@ -59,7 +59,7 @@ void UIElementRecipe::BuildClassProperties(RTTIPropertiesBase& table)
 {
     using C = UIElementRecipe;
     const auto vector = [&](const char* key, Vector C::*member) {
-        table.AddProperty(new RTTIDirectAccessTypedProperty<C, Vector>(key, member, kVectorFlags));
+        table.AddProperty(new RTTIDirectAccessTypedProperty<C, Vector>(key, member, kRecipeVectorFlags));
     };
     const auto enumeration = [&](const char* key, uint32_t C::*member, const char* const* names) {
         table.AddProperty(new RTTIDirectAccessTypedProperty<C, uint32_t>(key, member, kEnumFlags))
@@ -81,9 +81,9 @@ void UIElementRecipe::BuildClassProperties(RTTIPropertiesBase& table)
     enumeration("Aspect awareness", &C::m_aspectAwareness, kAspectAwarenessNames);
     enumeration("Aspect scaling", &C::m_aspectScaling, kAspectScalingNames);
     table.AddProperty(new RTTIDynarrayOfPolyObjectPointersProperty<C, UIElementPreset>("Presets", &C::m_presets, "",
-                                                                                      kListFlags));
+                                                                                      kRecipeListFlags));
     table.AddProperty(new RTTIDynarrayOfPolyObjectPointersProperty<C, UIElementRecipe>("Children", &C::m_children, "",
-                                                                                      kListFlags));
+                                                                                      kRecipeListFlags));
     table.AddProperty(new RTTIPropertyGroup("Secondary", 1));
     enumeration("Disabled", &C::m_disabled, kDisabledNames);
     flag("Hidden", &C::m_hidden);
@@ -98,7 +98,7 @@ void UIElementRecipe::BuildClassProperties(RTTIPropertiesBase& table)
     flag("Focusable with mouse", &C::m_focusableWithMouse);
     flag("Clip children", &C::m_clipChildren);
     flag("Clip children (Stencil)", &C::m_stencilClipChildren);
-    flag("Auto layout", &C::m_autoLayout, kListFlags);
+    flag("Auto layout", &C::m_autoLayout, kRecipeListFlags);
     table.AddProperty(new RTTIPropertyGroup("Behaviours", 1));
     // Every event has a key and a field of its own: a record whose press and unpress behaviours
     // differ keeps both (one shared field lost the press behaviour and orphaned an object).

@@ -1,6 +1,7 @@
 #include "ui/recipes/UIRecipeTemplate.h"
 
 #include "core/console/GameConsole.h"
+#include "core/reflection/RTTIPropertiesBase.h"
 #include "core/reflection/RecordStream.h"
 #include "ui/elements/UIElement.h"
 #include "ui/recipes/UIProperties.h"
@@ -63,44 +64,88 @@ void UIRecipeTemplate::SetRootRecipe(UIScreenRecipe* root)
     m_root = root;
 }
 
-bool UIRecipeTemplate::ReadBodyBlocks(RecordInput& in, uint32_t version)
+size_t UIRecipeTemplate::SerializeToMemory(uint8_t* buffer, size_t capacity, uint32_t flags)
 {
-    if (!EntityTemplate::ReadBodyBlocks(in, version))
+    RecordOutput out(buffer, capacity, (flags & RTTI_BYTE_SWAP) != 0);
+    if (buffer != nullptr)
+        OnPreSave(flags);
+    GetClassProperties()->SerializeObject(out, this, flags);
+    out.WriteU8(m_root != nullptr ? 1 : 0);
+    if (m_root != nullptr)
+        m_root->WriteEmbeddedPayload(out, flags);
+    if (out.Overflowed())
+    {
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "UI recipe template %s does not fit its %zu-byte record buffer",
+                       GetDisplayName(), capacity);
+        return 0;
+    }
+    return out.Size();
+}
+
+bool UIRecipeTemplate::DeserializeFromMemory(const uint8_t* buffer, size_t size, uint32_t flags, size_t* consumed)
+{
+    const RTTIPropertiesBase* const table = GetClassProperties();
+    RecordInput in(buffer, size);
+    if (!table->ValidateObject(in, flags))
+    {
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "UI recipe template %s has properties that do not read whole",
+                       GetDisplayName());
         return false;
+    }
+    const size_t propertyBytes = in.Position();
+    // A record that ends with its properties is of the earlier form: its root follows the record.
+    const bool marked = in.Remaining() != 0;
+    std::unique_ptr<UIScreenRecipe> root;
+    if (marked && !ReadRootAside(in, flags, root))
+        return false;
+    if (!table->ReadRecord(this, buffer, propertyBytes, flags, nullptr))
+        return false;
+    m_rootInRecord = marked;
+    if (marked)
+        TakeRoot(std::move(root), flags);
+    if (consumed != nullptr)
+        *consumed = in.Position();
+    return true;
+}
+
+bool UIRecipeTemplate::ReadBodyBlocks(RecordInput& in, uint32_t)
+{
+    if (m_rootInRecord || in.Remaining() == 0)
+        return true;
+    std::unique_ptr<UIScreenRecipe> root;
+    if (!ReadRootAside(in, RTTI_NO_ENTITY_RESOLVE, root))
+        return false;
+    TakeRoot(std::move(root), RTTI_NO_ENTITY_RESOLVE);
+    return true;
+}
+
+bool UIRecipeTemplate::ReadRootAside(RecordInput& in, uint32_t flags, std::unique_ptr<UIScreenRecipe>& root)
+{
     uint8_t present = 0;
     if (!in.ReadU8(present) || present > 1)
     {
         gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "UI recipe template %s has no valid root marker", GetDisplayName());
         return false;
     }
-    // A body without a root is an empty layout: the tree of an earlier load must not live on in it.
     if (present == 0)
-    {
-        SetRootRecipe(nullptr);
         return true;
-    }
-    // Read aside, so a root that does not read whole leaves no half-built tree behind.
-    std::unique_ptr<UIScreenRecipe> root(new UIScreenRecipe);
-    size_t consumed = 0;
-    if (!root->DeserializeFromMemory(in.Cursor(), in.Remaining(), RTTI_NO_ENTITY_RESOLVE, &consumed))
+    root.reset(new UIScreenRecipe);
+    size_t used = 0;
+    if (!root->DeserializeFromMemory(in.Cursor(), in.Remaining(), flags, &used))
     {
         gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "UI recipe template %s has a root recipe that does not read whole",
                        GetDisplayName());
         return false;
     }
-    in.Skip(consumed);
-    SetRootRecipe(root.release());
-    // Bodies are read without entity resolution (flag 4), which also loads the tree's pictures.
-    m_root->LoadResourcesRecursive();
-    return true;
+    return in.Skip(used);
 }
 
-void UIRecipeTemplate::WriteBodyBlocks(RecordOutput& out) const
+void UIRecipeTemplate::TakeRoot(std::unique_ptr<UIScreenRecipe> root, uint32_t flags)
 {
-    EntityTemplate::WriteBodyBlocks(out);
-    out.WriteU8(m_root != nullptr ? 1 : 0);
-    if (m_root != nullptr)
-        m_root->WriteEmbeddedPayload(out, 0);
+    // A body without a root is an empty layout: the tree of an earlier load must not live on in it.
+    SetRootRecipe(root.release());
+    if (m_root != nullptr && (flags & RTTI_NO_ENTITY_RESOLVE) != 0)
+        m_root->LoadResourcesRecursive();
 }
 
 void UIRecipeTemplate::PrepareDependencies()

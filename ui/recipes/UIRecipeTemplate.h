@@ -3,10 +3,11 @@
 // from it by name (UIRecipeBuild.h); every element built from it holds a user reference on it, so
 // its tree outlives them.
 //
-// Body: the template's record, then one byte (1: a root follows, 0: none) and the root's payload.
-// Reading is all or nothing: a root that does not read whole fails the load and the old tree stays;
-// a body without a root leaves an empty layout. The body is read where templates are read (the
-// resource thread); building and the tree walks run on the main thread.
+// Record: the template's properties, then one byte (1: a root follows, 0: none) and the root's
+// payload, all inside the template's record. Bodies written before kept the byte and the root after
+// the record; they still read. Reading is all or nothing: a root that does not read whole fails the
+// load and the old tree stays; a body without a root leaves an empty layout. The body is read where
+// templates are read (the resource thread); building and the tree walks run on the main thread.
 #pragma once
 
 #include "core/math/Vector.h"
@@ -14,6 +15,7 @@
 #include "scene/templates/EntityTemplate.h"
 
 #include <cstdint>
+#include <memory>
 
 class UIElementRecipe;
 class UIScreenRecipe;
@@ -39,8 +41,12 @@ public:
     Entity* CreateEntity() override;
     const char* GetEntityClassName() const override { return "UIRecipeEntity"; }
     void InvalidateSafePointers() override;
+    // The properties, the root marker and the root; a null buffer asks for the size.
+    size_t SerializeToMemory(uint8_t* buffer, size_t capacity, uint32_t flags) override;
+    // With flag 4 (how bodies are read) the tree's pictures load before it returns.
+    bool DeserializeFromMemory(const uint8_t* buffer, size_t size, uint32_t flags, size_t* consumed = nullptr) override;
+    // Only bodies of the earlier form have bytes after the record: the marker and the root.
     bool ReadBodyBlocks(RecordInput& in, uint32_t version) override;
-    void WriteBodyBlocks(RecordOutput& out) const override;
     // Asks for every prefab's template, then builds the whole tree once and releases it, so that
     // every widget asks for its fonts, textures and templates ahead of the real build.
     void PrepareDependencies() override;
@@ -61,5 +67,12 @@ public:
     int32_t m_layoutMarginSnapValue = 0;
 
 private:
+    // Reads the marker and the root (when marked) into `root` without touching the template.
+    bool ReadRootAside(RecordInput& in, uint32_t flags, std::unique_ptr<UIScreenRecipe>& root);
+    // Replaces the tree with one read aside (null: an empty layout).
+    void TakeRoot(std::unique_ptr<UIScreenRecipe> root, uint32_t flags);
+
     UIScreenRecipe* m_root = nullptr;
+    // Whether the last record read held the marker; then bytes after the record are not a root.
+    bool m_rootInRecord = false;
 };

@@ -165,9 +165,12 @@ public:
         m_scaleFactorX = x;
         m_scaleFactorY = y;
     }
-    // A loading screen that fades out when it is hidden.
+    // A loading screen that fades in when the renderer shows it and out when the Game hides it.
     bool FadesOut() const { return m_fadesOut; }
     void SetFadesOut(bool fades) { m_fadesOut = fades; }
+    // What a loading frame clears to before it draws this screen (transparent black by default).
+    const Vector& GetBackgroundColor() const { return m_backgroundColor; }
+    void SetBackgroundColor(const Vector& color) { m_backgroundColor = color; }
 
     // The size every screen lays itself out for (the Game's SetSize). refreshFonts drops every text's
     // font and lets the resource thread evict the unused ones before the size changes, so texts
@@ -221,6 +224,7 @@ private:
     bool m_keepAspect = true;
     bool m_pausesGame = false;
     bool m_fadesOut = false;
+    Vector m_backgroundColor{0.0f, 0.0f, 0.0f, 0.0f};
     // Render side.
     UISelectionCandidate m_renderCandidates[kMaxSelectionCandidates];
     uint32_t m_renderCandidateCount = 0;

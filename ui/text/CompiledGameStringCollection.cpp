@@ -2,8 +2,10 @@
 
 #include "core/console/GameConsole.h"
 #include "core/filesystem/FileReader.h"
+#include "core/reflection/RTTIClass.h"
 #include "ui/text/PayloadCursor.h"
 
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -41,12 +43,32 @@ bool Refuse(const char* reason)
 }
 } // namespace
 
+RTTI_DEFINE_CLASS(CompiledGameStringCollectionEntry, RTTIPolyBaseClass)
+
+void CompiledGameStringCollectionEntry::BuildClassProperties(RTTIPropertiesBase& table)
+{
+    using C = CompiledGameStringCollectionEntry;
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, int32_t>("StringIndex", &C::stringIndex));
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, int32_t>("PathStartOffset", &C::pathStartOffset));
+}
+
+RTTI_DEFINE_CLASS(CompiledGameStringCollection, RTTIPolyBaseClass)
+
+void CompiledGameStringCollection::BuildClassProperties(RTTIPropertiesBase& table)
+{
+    using C = CompiledGameStringCollection;
+    table.AddProperty(new RTTIDynarrayProperty<C, char>("Paths", &C::m_paths));
+    table.AddProperty(
+        new RTTIDynarrayOfEmbeddedObjectsProperty<C, CompiledGameStringCollectionEntry>("Entries", &C::m_entries));
+    table.AddProperty(new RTTIDynarrayOfEmbeddedObjectsProperty<C, GameString>("Strings", &C::m_strings));
+}
+
 void CompiledGameStringCollection::Clear()
 {
     m_index.clear();
-    m_paths.clear();
-    m_entries.clear();
-    m_strings.clear();
+    m_paths.FreeStorage();
+    m_entries.FreeStorage();
+    m_strings.FreeStorage();
 }
 
 bool CompiledGameStringCollection::Read(FileReader& reader)
@@ -55,36 +77,41 @@ bool CompiledGameStringCollection::Read(FileReader& reader)
     std::vector<uint8_t> payload;
     if (const char* why = ReadSizedPayload(reader, payload))
         return Refuse(why);
-    return ReadPayload(payload.data(), payload.size());
+    // A record of size 0 carries nothing: an empty table.
+    return payload.empty() || DeserializeFromMemory(payload.data(), payload.size(), 0);
 }
 
-bool CompiledGameStringCollection::ReadPayload(const uint8_t* data, size_t size)
+bool CompiledGameStringCollection::DeserializeFromMemory(const uint8_t* buffer, size_t size, uint32_t,
+                                                         size_t* consumed)
 {
     // A table refused half way must not keep entries that were never checked.
-    if (!ReadChecked(data, size))
+    size_t used = 0;
+    if (!ReadChecked(buffer, size, used))
     {
         Clear();
         return false;
     }
-    m_index.reserve(m_entries.size());
+    m_index.reserve(size_t(m_entries.Count()));
     for (const CompiledGameStringCollectionEntry& entry : m_entries)
         m_index.emplace(std::string_view(PathOf(entry)), entry.stringIndex);
+    if (consumed != nullptr)
+        *consumed = used;
     return true;
 }
 
-bool CompiledGameStringCollection::ReadChecked(const uint8_t* data, size_t size)
+bool CompiledGameStringCollection::ReadChecked(const uint8_t* data, size_t size, size_t& consumed)
 {
     Clear();
     PayloadCursor cursor(data, size);
     uint32_t pathBytes = 0;
-    if (!cursor.Count(pathBytes, 1))
+    if (!cursor.Count(pathBytes, 1) || pathBytes > uint32_t(INT32_MAX))
         return Refuse("the path block is truncated");
-    m_paths.resize(pathBytes);
-    cursor.Bytes(m_paths.data(), pathBytes);
+    m_paths.Resize(int32_t(pathBytes));
+    cursor.Bytes(m_paths.Data(), pathBytes);
     uint32_t entryCount = 0;
     if (!cursor.Count(entryCount, 8))
         return Refuse("the entries are truncated");
-    m_entries.resize(entryCount);
+    m_entries.Resize(int32_t(entryCount));
     for (CompiledGameStringCollectionEntry& entry : m_entries)
     {
         uint32_t index = 0;
@@ -98,22 +125,23 @@ bool CompiledGameStringCollection::ReadChecked(const uint8_t* data, size_t size)
     // The smallest string is 1 + 4 + 11 * 2 + 3 bytes.
     if (!cursor.Count(stringCount, 30))
         return Refuse("the strings are truncated");
-    m_strings.resize(stringCount);
+    m_strings.Resize(int32_t(stringCount));
     for (GameString& string : m_strings)
         if (!ReadGameString(cursor, string))
             return Refuse("a string is truncated");
     // Every path must end inside the block, so a lookup never reads past it.
-    if (!m_paths.empty() && m_paths.back() != 0)
+    if (!m_paths.IsEmpty() && m_paths[m_paths.Count() - 1] != 0)
         return Refuse("the path block is not terminated");
-    for (size_t i = 0; i < m_entries.size(); ++i)
+    for (int32_t i = 0; i < m_entries.Count(); ++i)
     {
         const CompiledGameStringCollectionEntry& entry = m_entries[i];
-        if (entry.stringIndex < 0 || size_t(entry.stringIndex) >= m_strings.size() || entry.pathStartOffset < 0 ||
-            size_t(entry.pathStartOffset) >= m_paths.size())
+        if (entry.stringIndex < 0 || entry.stringIndex >= m_strings.Count() || entry.pathStartOffset < 0 ||
+            entry.pathStartOffset >= m_paths.Count())
             return Refuse("an entry points outside the table");
         if (i > 0 && std::strcmp(PathOf(m_entries[i - 1]), PathOf(entry)) > 0)
             return Refuse("the entries are not in path order");
     }
+    consumed = cursor.Position();
     return true;
 }
 

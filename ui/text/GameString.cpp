@@ -1,18 +1,54 @@
 #include "ui/text/GameString.h"
 
 #include "core/console/GameConsole.h"
+#include "core/reflection/RTTIClass.h"
 #include "engine/config/LanguageNames.h"
 
 #include <cstring>
+#include <type_traits>
 
 namespace
 {
-const char* const kSpeakerNames[kSpeakerCount] = {
+// The "Speaker" enumeration's texts, null-terminated for the property.
+const char* const kSpeakerNames[kSpeakerCount + 1] = {
     "none",           "szeregowiec",    "general",        "naukowiec",      "oddzial",      "pilot",
     "tanaka",         "VRsyntalk",      "KX_dowodca",     "KX_squad_A",     "KX_squad_B",   "KX_squad_C",
     "KX_naukowiec_A", "KX_naukowiec_B", "KX_naukowiec_C", "KX_naukowiec_D", "KX_pilot",     "KX_poise",
     "KX_aliens",      "vantu_Evans",    "vantu_Park",     "vantu_Morris",   "vantu_zolnierz", "vantu_pilot",
-    "ZQM_Technological", "ZQM_Strategic", "ZQM_Hal"};
+    "ZQM_Technological", "ZQM_Strategic", "ZQM_Hal", nullptr};
+
+const char* const kGameStringNoteNames[GameString::kNoteCount] = {"Situation description", "Notes for actors",
+                                                                   "Notes"};
+
+// One language text or one note of a string, set through the string so that a new text drops
+// what was resolved from the old one.
+template <typename TText>
+class GameStringSlotProperty final : public RTTITypedProperty<TText>
+{
+public:
+    GameStringSlotProperty(const char* name, uint32_t slot) : RTTITypedProperty<TText>(name, nullptr, 0), m_slot(slot)
+    {
+    }
+    const TText* GetValueAddress(const RTTIPolyBaseClass* object) const override
+    {
+        const GameString& string = *static_cast<const GameString*>(object);
+        if constexpr (std::is_same_v<TText, std::u16string>)
+            return &string.GetStoredText(m_slot);
+        else
+            return &string.GetNote(m_slot);
+    }
+    void SetValue(RTTIPolyBaseClass* object, const TText& value) const override
+    {
+        GameString& string = *static_cast<GameString*>(object);
+        if constexpr (std::is_same_v<TText, std::u16string>)
+            string.SetText(m_slot, value);
+        else
+            string.SetNote(m_slot, value);
+    }
+
+private:
+    uint32_t m_slot;
+};
 
 // The offending tag text, narrowed for the log: one character, or the gender letter and one.
 void ReportBadTag(char16_t gender, char16_t offending)
@@ -87,6 +123,22 @@ bool ResolveTags(const char16_t* text, uint32_t speaker, uint32_t receiver, std:
 }
 } // namespace
 
+RTTI_DEFINE_CLASS(GameString, RTTIPolyBaseClass)
+
+void GameString::BuildClassProperties(RTTIPropertiesBase& table)
+{
+    using C = GameString;
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, NameString>("Id", &C::m_id));
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, uint32_t>("Speaker", &C::m_speaker,
+                                                                     RTTI_PROPERTY_ENUMERATION))
+        ->SetEnumerationNames(kSpeakerNames);
+    for (uint32_t language = 0; language < kTextLanguageCount; ++language)
+        table.AddProperty(new GameStringSlotProperty<std::u16string>(gLanguageNames[language], language));
+    table.AddProperty(new RTTIPropertySeparator("Misc"));
+    for (uint32_t note = 0; note < kNoteCount; ++note)
+        table.AddProperty(new GameStringSlotProperty<std::string>(kGameStringNoteNames[note], note));
+}
+
 const char* GetSpeakerName(uint32_t speaker)
 {
     return speaker < kSpeakerCount ? kSpeakerNames[speaker] : nullptr;
@@ -114,6 +166,12 @@ void GameString::OnPropertyChanged(const char* propertyName)
     for (uint32_t language = 0; language < kTextLanguageCount; ++language)
         if (std::strcmp(propertyName, gLanguageNames[language]) == 0)
             ForgetResolved(language);
+}
+
+void GameString::OnPropertyChanged(const RTTIProperty* property)
+{
+    if (property != nullptr)
+        OnPropertyChanged(property->GetName().c_str());
 }
 
 void GameString::ForgetResolved(uint32_t language)

@@ -1,7 +1,10 @@
 // One entry of the string table: a text per language, the speaker and the editor notes, with the
-// texts resolved per speaker and receiver gender cached beside them. Main thread only.
+// texts resolved per speaker and receiver gender cached beside them. A reflected class: its record
+// is "Id", "Speaker", the eleven language texts by name, a separator "Misc" and the three notes.
+// Main thread only.
 #pragma once
 
+#include "core/reflection/RTTIPolyBaseClass.h"
 #include "core/strings/NameString.h"
 
 #include <cstdint>
@@ -24,8 +27,10 @@ constexpr uint32_t kSpeakerCount = 27;
 const char* GetSpeakerName(uint32_t speaker);
 
 // A localized string: one UTF-16 text per language (empty: none), speaker and notes.
-class GameString
+class GameString : public RTTIPolyBaseClass
 {
+    RTTI_DECLARE_CLASS(GameString, RTTIPolyBaseClass)
+
 public:
     static constexpr uint32_t kNoteCount = 3;
 
@@ -39,6 +44,8 @@ public:
     void SetSpeaker(uint32_t speaker) { m_speaker = speaker; }
     // Null for a language without text or out of range.
     const char16_t* GetText(uint32_t language) const;
+    // The stored text of a language (empty: none); `language` must be below kTextLanguageCount.
+    const std::u16string& GetStoredText(uint32_t language) const { return m_texts[language]; }
     // Sets a language's text and forgets what was resolved from the old one.
     void SetText(uint32_t language, const std::u16string& text);
     const std::string& GetNote(uint32_t index) const { return m_notes[index]; }
@@ -49,6 +56,7 @@ public:
     const char16_t* ResolveGenderTags(uint32_t language, uint32_t speakerGender, uint32_t receiverGender) const;
     // A language's text changed by name ("Polish" ... "Korean"): its resolved texts are dropped.
     void OnPropertyChanged(const char* propertyName);
+    void OnPropertyChanged(const RTTIProperty* property) override;
 
 private:
     void ForgetResolved(uint32_t language);

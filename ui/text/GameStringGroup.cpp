@@ -1,5 +1,7 @@
 #include "ui/text/GameStringGroup.h"
 
+#include "core/reflection/RTTIClass.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -26,26 +28,51 @@ const T* FindSorted(const std::vector<const T*>& sorted, const char* key, size_t
 }
 } // namespace
 
+RTTI_DEFINE_CLASS(GameStringGroup, RTTIPolyBaseClass)
+
+void GameStringGroup::BuildClassProperties(RTTIPropertiesBase& table)
+{
+    using C = GameStringGroup;
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, NameString>("Id", &C::m_id));
+    table.AddProperty(new RTTIDynarrayOfEmbeddedObjectPointersProperty<C, GameStringGroup>("Groups", &C::m_groups));
+    table.AddProperty(new RTTIDynarrayOfEmbeddedObjectPointersProperty<C, GameString>("Strings", &C::m_strings));
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, std::string>("Notes", &C::m_notes));
+}
+
+GameStringGroup::~GameStringGroup()
+{
+    Clear();
+}
+
 GameStringGroup& GameStringGroup::AddGroup(const char* id)
 {
-    m_groups.push_back(std::make_unique<GameStringGroup>());
-    m_groups.back()->SetId(NameString(id));
+    GameStringGroup* const group = new GameStringGroup;
+    group->SetId(NameString(id));
+    m_groups.Add(group);
     m_sortedStamp = -1;
-    return *m_groups.back();
+    return *group;
 }
 
 GameString& GameStringGroup::AddString(const char* id)
 {
-    m_strings.push_back(std::make_unique<GameString>());
-    m_strings.back()->SetId(NameString(id));
+    GameString* const string = new GameString;
+    string->SetId(NameString(id));
+    m_strings.Add(string);
     m_sortedStamp = -1;
-    return *m_strings.back();
+    return *string;
 }
 
 void GameStringGroup::Clear()
 {
-    m_groups.clear();
-    m_strings.clear();
+    m_groups.DeleteAllPointers();
+    m_strings.DeleteAllPointers();
+    m_sortedGroups.clear();
+    m_sortedStrings.clear();
+    m_sortedStamp = -1;
+}
+
+void GameStringGroup::OnPostLoad(uint32_t)
+{
     m_sortedGroups.clear();
     m_sortedStrings.clear();
     m_sortedStamp = -1;
@@ -56,13 +83,16 @@ void GameStringGroup::Sort(uint32_t stamp) const
     if (m_sortedStamp == int64_t(stamp))
         return;
     auto byId = [](const auto* a, const auto* b) { return NameString::Compare(a->GetId(), b->GetId()) < 0; };
+    // Entries a record left null are not found.
     m_sortedGroups.clear();
-    for (const auto& group : m_groups)
-        m_sortedGroups.push_back(group.get());
+    for (const GameStringGroup* group : m_groups)
+        if (group != nullptr)
+            m_sortedGroups.push_back(group);
     std::sort(m_sortedGroups.begin(), m_sortedGroups.end(), byId);
     m_sortedStrings.clear();
-    for (const auto& string : m_strings)
-        m_sortedStrings.push_back(string.get());
+    for (const GameString* string : m_strings)
+        if (string != nullptr)
+            m_sortedStrings.push_back(string);
     std::sort(m_sortedStrings.begin(), m_sortedStrings.end(), byId);
     m_sortedStamp = stamp;
 }

@@ -101,6 +101,8 @@ public:
         return true;
     }
 
+    size_t Position() const { return m_position; }
+
 private:
     bool Has(size_t count) const { return count <= m_size - m_position; }
 

@@ -2,6 +2,7 @@
 
 #include "core/console/GameConsole.h"
 #include "core/filesystem/FileReader.h"
+#include "core/reflection/RTTIClass.h"
 #include "core/strings/CaseTable.h"
 #include "core/strings/StringUtils.h"
 #include "engine/config/EngineConfig.h"
@@ -32,10 +33,13 @@ void MarkWithCase(char16_t c, std::bitset<65536>& characters)
 
 void CollectGroup(const GameStringGroup& group, uint32_t language, std::bitset<65536>& characters)
 {
-    for (const auto& child : group.GetGroups())
-        CollectGroup(*child, language, characters);
-    for (const auto& string : group.GetStrings())
+    for (const GameStringGroup* child : group.GetGroups())
+        if (child != nullptr)
+            CollectGroup(*child, language, characters);
+    for (const GameString* string : group.GetStrings())
     {
+        if (string == nullptr)
+            continue;
         const char16_t* text = string->GetText(language);
         if (text == nullptr)
             text = string->GetText(kTextLanguageEnglish);
@@ -47,9 +51,22 @@ void CollectGroup(const GameStringGroup& group, uint32_t language, std::bitset<6
 }
 } // namespace
 
+RTTI_DEFINE_CLASS(StringManager, RTTIPolyBaseClass)
+
+void StringManager::BuildClassProperties(RTTIPropertiesBase& table)
+{
+    using C = StringManager;
+    table.AddProperty(new RTTIEmbeddedObjectProperty<C, GameStringGroup>("RootGroup", &C::m_root));
+}
+
 StringManager::StringManager(const EngineConfig* userConfig) : m_userConfig(userConfig)
 {
     SelectSteamLanguage();
+}
+
+void StringManager::OnPostLoad(uint32_t)
+{
+    ++m_changeCounter;
 }
 
 void StringManager::SelectSteamLanguage()

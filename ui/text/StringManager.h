@@ -5,7 +5,8 @@
 // the one chosen at start from the project's "Default language", its "Language mask" and the game
 // client's language. Texts returned stay owned by the table until the next load.
 //
-// Main thread only; no locks.
+// A reflected class: its record is the tree ("RootGroup"); the compiled table, the counter and the
+// language are not stored. Main thread only; no locks.
 #pragma once
 
 #include "ui/text/CompiledGameStringCollection.h"
@@ -18,11 +19,13 @@
 class EngineConfig;
 
 // The string table, its language and its lookups (script global gStringManager).
-class StringManager
+class StringManager : public RTTIPolyBaseClass
 {
+    RTTI_DECLARE_CLASS(StringManager, RTTIPolyBaseClass)
+
 public:
     // Chooses the language at once. `userConfig` gives the "Text language" (null: none).
-    explicit StringManager(const EngineConfig* userConfig);
+    explicit StringManager(const EngineConfig* userConfig = nullptr);
     StringManager(const StringManager&) = delete;
     StringManager& operator=(const StringManager&) = delete;
 
@@ -62,6 +65,8 @@ public:
     GameStringGroup& GetRootGroup() { return m_root; }
     // The tree changed: lookups sort the groups again.
     void MarkTreeChanged() { ++m_changeCounter; }
+    // A read tree is a rebuilt one.
+    void OnPostLoad(uint32_t flags) override;
     const CompiledGameStringCollection* GetCompiledCollection() const { return m_compiled.get(); }
 
 private:

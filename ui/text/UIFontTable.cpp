@@ -2,18 +2,35 @@
 
 #include "core/console/GameConsole.h"
 #include "core/filesystem/FileReader.h"
-#include "ui/text/PayloadCursor.h"
+#include "core/reflection/RTTIClass.h"
 
 UIFontTable* gUIFontTable = nullptr;
 
-namespace
+RTTI_DEFINE_CLASS(UIFontDefinition, RTTIPolyBaseClass)
+
+void UIFontDefinition::BuildClassProperties(RTTIPropertiesBase& table)
 {
-bool Refuse(const char* reason)
-{
-    gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Corrupt font table \"Fonts.Config\": %s", reason);
-    return false;
+    using C = UIFontDefinition;
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, NameString>("Font", &C::font));
+    table.AddProperty(new RTTIDirectAccessTypedProperty<C, uint32_t>("Outline width", &C::outlineWidth));
+    table.AddProperty(new RTTIDynarrayProperty<C, uint8_t>("Supported sizes", &C::supportedSizes));
 }
-} // namespace
+
+UIFontDefinition::UIFontDefinition(const NameString& fontName, uint32_t outline, std::initializer_list<uint8_t> sizes)
+    : font(fontName), outlineWidth(outline)
+{
+    for (const uint8_t size : sizes)
+        supportedSizes.Add(size);
+}
+
+RTTI_DEFINE_CLASS(UIFontTable, RTTIPolyBaseClass)
+
+void UIFontTable::BuildClassProperties(RTTIPropertiesBase& table)
+{
+    using C = UIFontTable;
+    table.AddProperty(
+        new RTTIDynarrayOfEmbeddedObjectsProperty<C, UIFontDefinition>("Font definitions", &C::m_definitions));
+}
 
 UIFontTable::~UIFontTable()
 {
@@ -23,9 +40,9 @@ UIFontTable::~UIFontTable()
 
 void UIFontTable::Clear()
 {
-    for (size_t i = 0; i < m_definitions.size(); ++i)
+    for (int32_t i = 0; i < m_definitions.Count(); ++i)
         gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_GENERAL, "UIFontDefinition destruct");
-    m_definitions.clear();
+    m_definitions.FreeStorage();
 }
 
 bool UIFontTable::LoadConfig()
@@ -39,33 +56,12 @@ bool UIFontTable::LoadConfig()
 bool UIFontTable::Read(FileReader& reader)
 {
     Clear();
-    std::vector<uint8_t> payload;
-    if (const char* why = ReadSizedPayload(reader, payload))
-        return Refuse(why);
-    return ReadPayload(payload.data(), payload.size());
-}
-
-bool UIFontTable::ReadPayload(const uint8_t* data, size_t size)
-{
-    Clear();
-    PayloadCursor cursor(data, size);
-    uint32_t count = 0;
-    // The smallest definition is a 0 byte and two u32 counts.
-    if (!cursor.Count(count, 9))
-        return Refuse("the definitions are truncated");
-    m_definitions.resize(count);
-    for (UIFontDefinition& definition : m_definitions)
-    {
-        uint32_t sizes = 0;
-        if (!cursor.Name(definition.font) || !cursor.U32(definition.outlineWidth) || !cursor.Count(sizes, 1))
-        {
-            Clear();
-            return Refuse("a definition is truncated");
-        }
-        definition.supportedSizes.resize(sizes);
-        cursor.Bytes(definition.supportedSizes.data(), sizes);
-    }
-    return true;
+    // Records are read whole or not at all: a refused one leaves the table empty.
+    if (SolidDeserializeFromFileReader(reader, 0))
+        return true;
+    gConsole.Error(CONSOLE_CHANNEL_ENGINE,
+                   "Corrupt font table \"Fonts.Config\": the record is truncated or malformed");
+    return false;
 }
 
 uint32_t UIFontTable::ChooseSize(const NameString& font, uint32_t outlineWidth, uint32_t size, float& scale) const
@@ -74,20 +70,20 @@ uint32_t UIFontTable::ChooseSize(const NameString& font, uint32_t outlineWidth, 
     {
         if (!(definition.font == font) || definition.outlineWidth != outlineWidth)
             continue;
-        const std::vector<uint8_t>& sizes = definition.supportedSizes;
-        size_t above = 0;
-        while (above < sizes.size() && sizes[above] <= size)
+        const Dynarray<uint8_t>& sizes = definition.supportedSizes;
+        int32_t above = 0;
+        while (above < sizes.Count() && sizes[above] <= size)
             ++above;
-        if (sizes.empty() || above == 0)
+        if (sizes.IsEmpty() || above == 0)
             return size;
-        if (above == sizes.size())
+        if (above == sizes.Count())
         {
-            // Text wanted above the largest prepared size is drawn from the largest, enlarged by
-            // the exact ratio: a whole-number factor would draw 48 from 32 at 32.
-            const uint32_t largest = sizes.back();
+            // Text wanted above the largest prepared size is drawn from the largest, enlarged by a
+            // whole number of times, so glyphs stay on whole texels: 30 from 24 stays at 24.
+            const uint32_t largest = sizes[sizes.Count() - 1];
             if (largest == 0)
                 return size;
-            scale *= float(size) / float(largest);
+            scale *= float(size / largest);
             return largest;
         }
         return sizes[above - 1];

@@ -28,7 +28,7 @@ enum ListCommand : uint32_t
     CMD_THROW = 82,
 };
 
-constexpr RenderCallFunction kTrampoline = &UICommandTrampoline<&UIList::RunCommand>;
+constexpr RenderCallFunction kListTrampoline = &UICommandTrampoline<&UIList::RunCommand>;
 constexpr uint32_t kEntryFlag = 128;
 constexpr uint32_t kPreviewEntryCount = 20;
 constexpr float kFixedFadeSeconds = 0.1f;
@@ -57,19 +57,19 @@ float UIList::GetMainHeight(const UIElement* element)
 
 void UIList::SendFloat(uint32_t commandId, float value)
 {
-    UICommand command(kTrampoline, &UIList::RunCommand, commandId, this, rp::kFloat);
+    UICommand command(kListTrampoline, &UIList::RunCommand, commandId, this, rp::kFloat);
     command.Put(value);
 }
 
 void UIList::SendU32(uint32_t commandId, uint32_t value)
 {
-    UICommand command(kTrampoline, &UIList::RunCommand, commandId, this, rp::kU32);
+    UICommand command(kListTrampoline, &UIList::RunCommand, commandId, this, rp::kU32);
     command.Put(value);
 }
 
 void UIList::SendNoPayload(uint32_t commandId)
 {
-    UICommand(kTrampoline, &UIList::RunCommand, commandId, this, 0);
+    UICommand(kListTrampoline, &UIList::RunCommand, commandId, this, 0);
 }
 
 void UIList::SetContentLength(float length)
@@ -130,7 +130,7 @@ void UIList::Clear(bool keepChildren)
         RemoveChild(m_fixedEntry);
         AddChild(m_fixedEntry);
     }
-    UICommand command(kTrampoline, &UIList::RunCommand, CMD_SET_CONTAINER, this, rp::kPointer);
+    UICommand command(kListTrampoline, &UIList::RunCommand, CMD_SET_CONTAINER, this, rp::kPointer);
     command.Put(m_container);
 }
 
@@ -173,7 +173,7 @@ UIElement* UIList::AddListElement(const char* subRecipeName, bool withFixedEntry
     AddChild(m_fixedEntry);
     {
         // Ended before the next command is written.
-        UICommand command(kTrampoline, &UIList::RunCommand, CMD_SET_FIXED_ENTRY, this, rp::kPointer + rp::kU32);
+        UICommand command(kListTrampoline, &UIList::RunCommand, CMD_SET_FIXED_ENTRY, this, rp::kPointer + rp::kU32);
         command.Put(m_fixedEntry).Put(GetDefaultActionFlags());
     }
     SetFixedSpan(FixedEntrySpan(GetMainHeight(m_fixedEntry), m_contentLength, m_entryCount));
@@ -273,7 +273,7 @@ void UIList::OnDrag(const Vector& point)
     m_dragged = true;
     if (UIElement* const held = HeldPress())
         held->SetHighlight(false, false, 0);
-    UICommand command(kTrampoline, &UIList::RunCommand, CMD_DRAG, this, rp::kVector);
+    UICommand command(kListTrampoline, &UIList::RunCommand, CMD_DRAG, this, rp::kVector);
     command.Put(point);
 }
 

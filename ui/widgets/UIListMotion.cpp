@@ -14,8 +14,8 @@ namespace
 {
 constexpr float kThrowScale = 10.0f;
 constexpr float kSpringShare = 0.05f;
-constexpr float kFixedFadeSeconds = 0.1f;
-constexpr uint32_t kFixedFadeChannel = 3;
+constexpr float kMotionFixedFadeSeconds = 0.1f;
+constexpr uint32_t kMotionFixedFadeChannel = 3;
 
 double Now()
 {
@@ -27,7 +27,7 @@ bool IsRenderShown(UIElement& element)
 {
     if (element.IsRenderHidden())
         return false;
-    const auto* fade = dynamic_cast<const UIActionBlendAndShowHide*>(element.GetFirstAction(kFixedFadeChannel));
+    const auto* fade = dynamic_cast<const UIActionBlendAndShowHide*>(element.GetFirstAction(kMotionFixedFadeChannel));
     return fade == nullptr || fade->IsShowing();
 }
 } // namespace
@@ -178,8 +178,8 @@ void UIList::RenderFixedCheck()
             fixed.SetRenderPosition(
                 Vector(0.0f, GetRenderSize().y - fixed.GetRenderSize().y, 0.0f, 1.0f));
         fixed.AddActionToChannel(new (std::nothrow) UIActionBlendAndShowHide(
-            kFixedFadeSeconds, show, m_fixedActionFlags | UIACTIONFLAG_SYSTEMTIME | UIACTIONFLAG_REMOVEOTHERACTIONS,
-            kFixedFadeChannel));
+            kMotionFixedFadeSeconds, show, m_fixedActionFlags | UIACTIONFLAG_SYSTEMTIME | UIACTIONFLAG_REMOVEOTHERACTIONS,
+            kMotionFixedFadeChannel));
     }
     // The main thread owns the entry's visible state: it takes this over at its next look.
     m_fixedHandOver.store(decision == FIXED_SHOW_AT_BOTTOM ? 1u : 2u, std::memory_order_release);

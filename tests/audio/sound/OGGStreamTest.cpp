@@ -91,7 +91,7 @@ TEST(OGGStreamTest, DamagedStreamsFailToOpenOrEndEarly)
 namespace
 {
 // Strength of `frequency` in one channel of 16-bit interleaved PCM (one DFT bin).
-double ToneLevel(const std::vector<int16_t>& pcm, uint32_t channels, uint32_t channel, double frequency, uint32_t rate)
+double StreamToneLevel(const std::vector<int16_t>& pcm, uint32_t channels, uint32_t channel, double frequency, uint32_t rate)
 {
     double re = 0.0;
     double im = 0.0;
@@ -149,7 +149,7 @@ TEST(OGGStreamTest, ChannelsComeInWaveSpeakerOrderAndShortReadsAreNoFalseEnd)
         for (uint32_t c = 0; c < channels; ++c)
             for (const double tone : layout.vorbisTones)
             {
-                const double level = ToneLevel(pcm, channels, c, tone, rate);
+                const double level = StreamToneLevel(pcm, channels, c, tone, rate);
                 if (tone == layout.waveTones[c])
                     EXPECT_GT(level, 3000.0) << "channel " << c << " tone " << tone;
                 else
@@ -270,12 +270,12 @@ TEST(OGGStreamTest, AChainPlaysOnUntilAStreamChangesFormat)
         EXPECT_EQ(ours.size(), c.bytes);
         // The first stream's tone, then (where it plays) the second's.
         ASSERT_GE(ours.size(), 44100u);
-        EXPECT_GT(ToneLevel(Samples(ours, 2000, 20000), 1, 0, 440.0, 22050), 3000.0);
+        EXPECT_GT(StreamToneLevel(Samples(ours, 2000, 20000), 1, 0, 440.0, 22050), 3000.0);
         if (c.bytes > 44100)
         {
             const std::vector<int16_t> second = Samples(ours, ours.size() - 36000, ours.size() - 4000);
-            EXPECT_GT(ToneLevel(second, 1, 0, 660.0, 22050), 3000.0);
-            EXPECT_LT(ToneLevel(second, 1, 0, 440.0, 22050), 300.0);
+            EXPECT_GT(StreamToneLevel(second, 1, 0, 660.0, 22050), 3000.0);
+            EXPECT_LT(StreamToneLevel(second, 1, 0, 440.0, 22050), 300.0);
         }
         EXPECT_EQ(log.CountOfKind(CONSOLE_WARNING), c.warning != nullptr ? 1u : 0u);
         EXPECT_TRUE(c.warning == nullptr || log.Contains(c.warning, CONSOLE_WARNING));

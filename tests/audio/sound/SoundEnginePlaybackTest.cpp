@@ -232,7 +232,7 @@ TEST_F(SoundEnginePlaybackTest, OnlyASoundWithADopplerFactorShiftsWithItsEmitter
     EXPECT_NEAR(instances[1].lastVoiceRatio, 1.25f, 1e-4f);
 }
 
-float AspectOfTwo()
+float PlaybackAspectOfTwo()
 {
     return 2.0f;
 }
@@ -240,7 +240,7 @@ float AspectOfTwo()
 TEST_F(SoundEnginePlaybackTest, ScreenAspectScalesTheListenersDepth)
 {
     gProjectConfig.m_scaleSoundsPositionByScreenAspectRatio = true;
-    m_sound.Engine().SetScreenAspectRatioHook(&AspectOfTwo);
+    m_sound.Engine().SetScreenAspectRatioHook(&PlaybackAspectOfTwo);
     // The listener at depth 5 is heard at depth 10, right on the emitter, at full level on both
     // sides; unscaled (5 away) or scaled on another axis the level falls along the 1..8 curve.
     m_sound.SetListenerAt(3.0f, 0.0f, 5.0f);

@@ -23,7 +23,7 @@ using Bytes = std::vector<uint8_t>;
 constexpr uint32_t kNoGroup = FileSystemContainerMountPoint::kNoReaderGroup;
 constexpr uint32_t kMultiplier = ContainerIndex::kDefaultHashMultiplier;
 
-Bytes Sample(size_t size, uint32_t seed)
+Bytes MountPointSample(size_t size, uint32_t seed)
 {
     std::mt19937 random(seed);
     Bytes out;
@@ -90,8 +90,8 @@ protected:
 
 TEST_F(FileSystemContainerMountPointTest, StoredEntriesAtBlockBoundaries)
 {
-    const Bytes exact = Sample(65536, 1);
-    const Bytes over = Sample(65537, 2);
+    const Bytes exact = MountPointSample(65536, 1);
+    const Bytes over = MountPointSample(65537, 2);
     ContainerWriter writer;
     ASSERT_TRUE(writer.Add("empty.bin", {}));
     ASSERT_TRUE(writer.Add("exact.bin", exact));
@@ -134,8 +134,8 @@ TEST_F(FileSystemContainerMountPointTest, StoredEntriesAtBlockBoundaries)
 
 TEST_F(FileSystemContainerMountPointTest, CompressedEntriesReadIdenticallyForEveryReadSize)
 {
-    const Bytes big = Sample(150000, 3);
-    const Bytes small = Sample(40000, 4);
+    const Bytes big = MountPointSample(150000, 3);
+    const Bytes small = MountPointSample(40000, 4);
     LzxEncoderOptions mixed;
     mixed.blockKind = LzxBlockKind::Mixed;
     mixed.blockSize = 20000;
@@ -303,7 +303,7 @@ TEST_F(FileSystemContainerMountPointTest, BadIndexesRefuseTheMount)
 TEST_F(FileSystemContainerMountPointTest, DamagedDataFailsTheRead)
 {
     ConsoleCapture console;
-    const Bytes data = Sample(100000, 5);
+    const Bytes data = MountPointSample(100000, 5);
     LzxEncoderOptions options;
     for (const uint8_t method : {uint8_t(0), uint8_t(1), uint8_t(2)})
     {
@@ -456,15 +456,15 @@ TEST_F(FileSystemContainerMountPointTest, LastBlockRequestOpensThePreheatedStrea
 {
     ConsoleCapture console;
     ContainerWriter writer(1);
-    ASSERT_TRUE(writer.Add("a.bin", Sample(70000, 6)));
-    ASSERT_TRUE(writer.Add("b.bin", Sample(1000, 7)));
+    ASSERT_TRUE(writer.Add("a.bin", MountPointSample(70000, 6)));
+    ASSERT_TRUE(writer.Add("b.bin", MountPointSample(1000, 7)));
     ASSERT_TRUE(writer.Write(m_folder / "pre.dat"));
     ASSERT_TRUE(gFileSystem.MountContainer("pre", (m_folder / "pre.dat").c_str(), kNoGroup, kMultiplier, 0));
     gFileSystem.PreheatInputStream("pre/b", "bin", nullptr, 0);
     Bytes out;
     ASSERT_TRUE(ReadAll("pre/a.bin", 4096, out));
     ASSERT_TRUE(ReadAll("pre/b.bin", 4096, out));
-    EXPECT_EQ(out, Sample(1000, 7));
+    EXPECT_EQ(out, MountPointSample(1000, 7));
     EXPECT_FALSE(console.Contains("Preheated stream conflict"));
     EXPECT_FALSE(console.Contains("Cannot preheat"));
     // The compressed entry's last block opened the preheated stream before any other open asked.
@@ -482,7 +482,7 @@ TEST_F(FileSystemContainerMountPointTest, RemountWithTheSameReaderGroupReadsTheN
     for (const char* name : {"first", "second"})
     {
         ContainerWriter padding;
-        ASSERT_TRUE(padding.Add("pad.bin", Sample(name[0] == 'f' ? 10 : 5000, 8)));
+        ASSERT_TRUE(padding.Add("pad.bin", MountPointSample(name[0] == 'f' ? 10 : 5000, 8)));
         ASSERT_TRUE(padding.Add("entry.txt", ToBytes(std::string("data of ") + name)));
         const std::string path = m_folder / (std::string(name) + ".dat");
         ASSERT_TRUE(padding.Write(path));
@@ -536,10 +536,10 @@ uint32_t PostedReads(const std::string& dataPath)
 // read-ahead from that position on. Both roads, and a switch between them, give the same bytes.
 TEST_F(FileSystemContainerMountPointTest, CachedReadsAndTheReadAheadGiveTheSameBytes)
 {
-    const Bytes data = Sample(300001, 9);
+    const Bytes data = MountPointSample(300001, 9);
     const std::string path = m_folder / "hot.dat";
     ContainerWriter writer;
-    ASSERT_TRUE(writer.Add("pad.bin", Sample(777, 3)));
+    ASSERT_TRUE(writer.Add("pad.bin", MountPointSample(777, 3)));
     ASSERT_TRUE(writer.Add("entry.bin", data));
     ASSERT_TRUE(writer.Write(path));
     ASSERT_TRUE(gFileSystem.MountContainer("hot", path.c_str(), kNoGroup, kMultiplier, 0));
@@ -581,9 +581,9 @@ TEST_F(FileSystemContainerMountPointTest, CachedReadsAndTheReadAheadGiveTheSameB
 TEST_F(FileSystemContainerMountPointTest, WholeStoredEntriesInMemoryAreLentInPlace)
 {
     ConsoleCapture console;
-    const Bytes data = Sample(100001, 10);
+    const Bytes data = MountPointSample(100001, 10);
     ContainerWriter writer(1);
-    ASSERT_TRUE(writer.Add("pad.bin", Sample(333, 11)));
+    ASSERT_TRUE(writer.Add("pad.bin", MountPointSample(333, 11)));
     ASSERT_TRUE(writer.Add("stored.bin", data, false));
     ASSERT_TRUE(writer.Add("packed.bin", data));
     ASSERT_TRUE(writer.Add("empty.bin", {}, false));

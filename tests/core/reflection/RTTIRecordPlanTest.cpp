@@ -91,22 +91,22 @@ void PlanSample::BuildClassProperties(RTTIPropertiesBase& table)
 }
 
 // The expected payload, assembled word by word.
-class Bytes
+class PlanBytes
 {
 public:
-    explicit Bytes(bool swap) : m_swap(swap) {}
-    Bytes& U8(uint8_t value)
+    explicit PlanBytes(bool swap) : m_swap(swap) {}
+    PlanBytes& U8(uint8_t value)
     {
         m_bytes.push_back(value);
         return *this;
     }
-    Bytes& U16(uint16_t value)
+    PlanBytes& U16(uint16_t value)
     {
         if (m_swap)
             value = __builtin_bswap16(value);
         return U8(uint8_t(value)).U8(uint8_t(value >> 8));
     }
-    Bytes& U32(uint32_t value)
+    PlanBytes& U32(uint32_t value)
     {
         if (m_swap)
             value = __builtin_bswap32(value);
@@ -114,8 +114,8 @@ public:
             U8(uint8_t(value >> (8 * i)));
         return *this;
     }
-    Bytes& F(float value) { return U32(std::bit_cast<uint32_t>(value)); }
-    Bytes& Text(const char* text)
+    PlanBytes& F(float value) { return U32(std::bit_cast<uint32_t>(value)); }
+    PlanBytes& Text(const char* text)
     {
         for (; *text != 0; ++text)
             U8(uint8_t(*text));
@@ -159,7 +159,7 @@ void Fill(PlanSample& sample)
 
 std::vector<uint8_t> Expected(bool swap, uint8_t flagByte = 1)
 {
-    Bytes b(swap);
+    PlanBytes b(swap);
     b.U32(0x11223344u).F(1.5f).U16(0xA1B2).U8(flagByte).U8(0xC3).U8(0xFE).U32(uint32_t(-77)).Text("plan");
     b.F(1).F(2).F(3).F(4).F(5).F(6).F(7);
     for (int i = 0; i < 16; ++i)

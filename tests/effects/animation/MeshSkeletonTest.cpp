@@ -74,17 +74,21 @@ std::vector<uint8_t> HandWritten(uint32_t version)
     PutU32(bytes, 1);
     PutIdentity(bytes, 3.0f);
     PutIdentity(bytes, 1.0f);
-    bytes.insert(bytes.end(), {1, 'h', 0, 255, 0});
+    // Names in the name stream form: a u32 length, then the characters without a terminator.
+    PutU32(bytes, 1);
+    bytes.insert(bytes.end(), {'h', 255, 0});
     if (version >= 51)
         bytes.push_back(1);
-    bytes.insert(bytes.end(), {1, 'c', 0, 0, 255});
+    PutU32(bytes, 1);
+    bytes.insert(bytes.end(), {'c', 0, 255});
     if (version >= 51)
         bytes.push_back(0);
     PutIdentity(bytes, -2.0f);
     if (version >= 9)
     {
         PutU32(bytes, 1);
-        bytes.insert(bytes.end(), {1, 'r', 'o', 'o', 't', 0});
+        PutU32(bytes, 4);
+        bytes.insert(bytes.end(), {'r', 'o', 'o', 't'});
         for (const uint32_t word : {0u, 2u, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu})
             PutU32(bytes, word);
     }
@@ -155,10 +159,13 @@ TEST(MeshSkeletonTest, ByteSwappedWriterSwapsEveryWordAndFloatButNotTheBytes)
     for (size_t word = 0; word < 2 + 16; ++word)
         for (size_t b = 0; b < 4; ++b)
             ASSERT_EQ(swapped[word * 4 + b], plain[word * 4 + 3 - b]) << word;
-    // The per-bone bytes start after the three rest matrices and are never swapped.
+    // The first bone record follows the three rest matrices: its name's length word is swapped, its
+    // characters and its three bytes are not.
     const size_t bones = 8 + 3 * 64;
-    EXPECT_EQ(std::vector<uint8_t>(swapped.begin() + bones, swapped.begin() + bones + 8),
-              std::vector<uint8_t>(plain.begin() + bones, plain.begin() + bones + 8));
+    EXPECT_EQ(std::vector<uint8_t>(plain.begin() + bones, plain.begin() + bones + 11),
+              (std::vector<uint8_t>{4, 0, 0, 0, 'H', 'i', 'p', 's', 255, 4, 1}));
+    EXPECT_EQ(std::vector<uint8_t>(swapped.begin() + bones, swapped.begin() + bones + 11),
+              (std::vector<uint8_t>{0, 0, 0, 4, 'H', 'i', 'p', 's', 255, 4, 1}));
     // The last node's first bone (1) is the fifth word from the end.
     const size_t at = plain.size() - 20;
     EXPECT_EQ(std::vector<uint8_t>(plain.begin() + at, plain.begin() + at + 4), (std::vector<uint8_t>{1, 0, 0, 0}));
@@ -198,9 +205,10 @@ TEST(MeshSkeletonTest, CorruptOrShortRecordsAreRefusedAndLeaveItEmpty)
     };
     const size_t firstBone = 8 + 2 * 64;
     const Case cases[] = {
-        {"bone parent is itself", firstBone + 6 + 3, 1},
-        {"skin index past the matrices", firstBone + 6 + 4, 1},
-        {"tree node runs past the bones", firstBone + 12 + 64 + 4 + 6 + 4, 3},
+        {"bone parent is itself", firstBone + 8 + 5, 1},
+        {"skin index past the matrices", firstBone + 8 + 6, 1},
+        {"tree node runs past the bones", firstBone + 16 + 64 + 4 + 8 + 4, 3},
+        {"bone name longer than the record", firstBone, 0xF0},
     };
     for (const Case& c : cases)
     {
@@ -214,12 +222,12 @@ TEST(MeshSkeletonTest, CorruptOrShortRecordsAreRefusedAndLeaveItEmpty)
     }
     EXPECT_TRUE(console.Contains("has parent 1 and skin index", 4));
     EXPECT_TRUE(console.Contains("Skeleton tree node 0 (root) lies outside the skeleton", 4));
-    // A bone name that never ends leaves bytes enough for a skin matrix, which are not read.
+    // A bone name longer than the bytes left leaves bytes enough for a skin matrix, which are not read.
     std::vector<uint8_t> unended;
     PutU32(unended, 1);
     PutU32(unended, 1);
     PutIdentity(unended);
-    unended.push_back(1);
+    PutU32(unended, 81);
     unended.insert(unended.end(), 80, 'x');
     RecordInput nameCut(unended.data(), unended.size());
     EXPECT_FALSE(MeshSkeleton().Read(nameCut, 53));

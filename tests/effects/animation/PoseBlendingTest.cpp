@@ -12,10 +12,10 @@
 namespace
 {
 // An animation with fixed samples on the bones given.
-class FixedAnimation : public BaseAnimation
+class BlendFixedAnimation : public BaseAnimation
 {
 public:
-    FixedAnimation(std::vector<uint8_t> bones, const AnimationBoneSample& sample, bool procedural = false)
+    BlendFixedAnimation(std::vector<uint8_t> bones, const AnimationBoneSample& sample, bool procedural = false)
         : BaseAnimation(AnimationParams())
     {
         for (size_t k = 0; k < bones.size(); ++k)
@@ -50,7 +50,7 @@ std::vector<AnimationTreeNode> Nodes()
 
 TEST(PoseBlendingTest, DeeperNodesTakeTheirShareAndParentsGetTheRest)
 {
-    FixedAnimation a({1, 2}, At(0)), b({1, 2}, At(0)), c({1, 2}, At(0)), p({1, 2}, At(0), true);
+    BlendFixedAnimation a({1, 2}, At(0)), b({1, 2}, At(0)), c({1, 2}, At(0)), p({1, 2}, At(0), true);
     struct Case
     {
         const char* name;
@@ -84,7 +84,7 @@ TEST(PoseBlendingTest, SamplesBlendFromTheBottomByRunningShares)
     AnimationBoneSample turned = At(8.0f);
     turned.rotation.LoadYRotation(90.0f);
     turned.scale = Vector(3.0f, 3.0f, 3.0f, 0.0f);
-    FixedAnimation a({1}, At(0.0f)), b({1}, turned), elsewhere({2}, At(100.0f));
+    BlendFixedAnimation a({1}, At(0.0f)), b({1}, turned), elsewhere({2}, At(100.0f));
     std::vector<ActiveAnimationEntry> stack = {{&a, 0, 0, 0.25f, 1}, {&elsewhere, 0, 0, 1.0f, 1},
                                                {&b, 1, 0, 0.75f, 1}};
     AnimationBoneSample out;

@@ -226,6 +226,19 @@ TEST_F(XSIAnimationTest, ForwardPlayReachesItsCallbackPointAtItsShareOfTheClip)
     ArmX(animator);
     EXPECT_EQ(callback.calls, (std::vector<std::string>{"point 5"}));
     EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 1u) << "0.4 to 0.45 does not";
+
+    // Held at its start by speed 0, a clip plays its event at 0 once, not on every pose.
+    preset.m_frames[0].m_timeStamp = 0.0f;
+    params.SpeedMultiplier = 0.0f;
+    MeshAnimator paused(nullptr, 3, 1);
+    ASSERT_TRUE(paused.StartAnimationOnNode(
+        m_skeleton, NameString("root"), std::make_unique<XSIAnimation>(slide, params, preset, &mesh, 0), 1.0f));
+    for (int pose = 0; pose < 3; ++pose)
+    {
+        Tick(0.1f);
+        ArmX(paused);
+    }
+    EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 2u);
 }
 
 TEST_F(XSIAnimationTest, ClipsOfNoLengthOrTrimmedToNothingStandAtTheirStart)
@@ -281,6 +294,7 @@ TEST(XSIAnimationSoundEventTest, EventsPlayWhenTheProgressPassesThemAlsoAcrossAW
     {
         float from, to, event;
         bool backwards, looping, plays;
+        bool first = false;
     };
     const Case cases[] = {
         {0.2f, 0.5f, 0.5f, false, false, true},  {0.2f, 0.5f, 0.2f, false, false, false},
@@ -290,11 +304,14 @@ TEST(XSIAnimationSoundEventTest, EventsPlayWhenTheProgressPassesThemAlsoAcrossAW
         {0.5f, 0.2f, 0.5f, true, false, true},   {0.5f, 0.0f, 0.0f, true, false, true},
         {0.1f, 0.9f, 0.05f, true, true, true},   {0.1f, 0.9f, 0.95f, true, true, true},
         {0.1f, 0.9f, 0.5f, true, true, false},
+        // Held at the start (paused, speed 0, no length): the event at 0 plays on the first sample only.
+        {0.0f, 0.0f, 0.0f, false, false, true, true}, {0.0f, 0.0f, 0.0f, false, false, false},
+        {0.0f, 0.0f, 0.0f, true, false, false},        {0.0f, 0.0f, 0.0f, false, true, false},
     };
     for (const Case& c : cases)
     {
-        SCOPED_TRACE(testing::Message() << c.from << " to " << c.to << " event " << c.event);
-        EXPECT_EQ(AnimationSoundEventPassed(c.from, c.to, c.event, c.backwards, c.looping), c.plays);
+        SCOPED_TRACE(testing::Message() << c.from << " to " << c.to << " event " << c.event << " first " << c.first);
+        EXPECT_EQ(AnimationSoundEventPassed(c.from, c.to, c.event, c.backwards, c.looping, c.first), c.plays);
     }
 }
 

@@ -4,11 +4,15 @@
 #include "effects/sfx/SFXParticleElementContext.h"
 #include "effects/sfx/SFXParticleElementDefinition.h"
 #include "effects/sfx/SFXLightElementDefinition.h"
+#include "effects/particles/PhysicalEffectObject.h"
+#include "effects/sfx/SFXPhysicalEffectElementContext.h"
+#include "effects/sfx/SFXPhysicalEffectElementDefinition.h"
 #include "effects/sfx/SFXQuadElementContext.h"
 #include "effects/sfx/SFXQuadElementDefinition.h"
 #include "renderer/RendererLightWrapper.h"
 #include "scene/SceneClassRegistration.h"
 #include "scene/kinds/ParticleTemplate.h"
+#include "scene/kinds/PhysicalEffectTemplate.h"
 #include "support/ParticleTestSupport.h"
 #include "support/TemplateTestSupport.h"
 
@@ -290,5 +294,39 @@ TEST_F(SFXParticleElementContextTest, EmittersSpawnByEnvelopeAndRunUntilTheirLas
     EXPECT_FALSE(context.IsSpawning());
     EXPECT_FALSE(system->IsEmitting());
     EXPECT_FLOAT_EQ(context.GetSpawnMultiplier(), 1.0f);
+}
+
+TEST(SFXPhysicalEffectElementContextTest, AnObjectIsMadeWhileTheWorldRunsAndKeepsTheElementBusy)
+{
+    RegisterSceneClasses();
+    SimpleGUID guid;
+    guid.bytes[15] = 0x78;
+    ASSERT_NE(RegisterStubAtPath("fx/debris", guid, new PhysicalEffectTemplate), nullptr);
+    SFXPhysicalEffectElementDefinition element;
+    element.SetPhysicalEffectTemplateGUID(guid);
+    element.ResolveResources(false);
+    std::unique_ptr<SFXElementContext> made(element.CreateContext());
+    auto* context = dynamic_cast<SFXPhysicalEffectElementContext*>(made.get());
+    ASSERT_NE(context, nullptr);
+    context->Init(element, Matrix::ONE, 0, 0);
+    EXPECT_FALSE(context->IsBusy()) << "no physics world, no object";
+    PhysicalEffectObject::SetWorldEnabled(true);
+    context->Init(element, Matrix::ONE, 0, 0);
+    PhysicalEffectObject::SetWorldEnabled(false);
+    PhysicalEffectObject* object = context->GetEffectObject();
+    ASSERT_NE(object, nullptr);
+    EXPECT_TRUE(context->IsBusy());
+    context->SetSpeedMultiplier(3.0f);
+    context->SetSpawnRateMultiplier(2.0f);
+    element.EditSpawnRateMultiplier().SetConstantValue(Vector(1.5f, 0, 0, 0));
+    context->Update(1.0, 0.1f, element, Matrix::ONE);
+    EXPECT_FLOAT_EQ(object->GetSpeedMultiplier(), 3.0f);
+    EXPECT_FLOAT_EQ(object->GetSpawnRate(), 3.0f);
+    EXPECT_TRUE(context->IsSpawning());
+    object->SetState(PhysicalEffectObject::STATE_FINISHED);
+    EXPECT_FALSE(context->IsBusy());
+    made.reset();
+    element.ReleaseResources(0);
+    gTemplateManager.Clear();
 }
 } // namespace

@@ -1,5 +1,6 @@
 // The configuration files through the file system: per-user folders under NORVEX_APPDATA, the user
 // record, "OptimalSettings.cfg", the project record, and the start-up road that uses them.
+#include "core/Crc32.h"
 #include "core/filesystem/FileSystem.h"
 #include "core/reflection/RTTIPropertiesBase.h"
 #include "engine/config/ConfigFiles.h"
@@ -159,6 +160,20 @@ TEST_F(ConfigFilesTest, UserConfigurationRoundTrips)
     EXPECT_TRUE(loaded.m_inGameProfilers.Get(80));
     EXPECT_EQ(loaded.GetControlCount(4), 0);
     EXPECT_EQ(SimpleGUID::Compare(*loaded.GetUserGUID(), guid), 0);
+
+    // Saved before, the history kept its maximum size (32) ahead of its entries; it loads the same.
+    const std::string entries("\x01print(2)\0\x01print(1)\0", 20);
+    std::string file = m_root.ReadFile("appdata/Orvalworks/Tessarine/config.bin");
+    const size_t at = file.find(std::string("\x02\0\0\0", 4) + entries + std::string(" \0\0\0", 4));
+    ASSERT_NE(at, std::string::npos);
+    file.replace(at, 28, std::string(" \0\0\0\x02\0\0\0", 8) + entries);
+    const uint32_t crc = ComputeCrc32(file.data() + 12, file.size() - 12);
+    for (int i = 0; i < 4; ++i)
+        file[size_t(8 + i)] = char(crc >> (8 * i));
+    m_root.WriteFile("appdata/Orvalworks/Tessarine/config.bin", file);
+    GameConfig earlier;
+    EXPECT_TRUE(Start(earlier));
+    EXPECT_TRUE(GameConfig::StaticClassProperties()->AreObjectsEqual(&config, &earlier));
 }
 
 TEST_F(ConfigFilesTest, OptimalSettingsApplyOnceAreDeletedAndSaved)

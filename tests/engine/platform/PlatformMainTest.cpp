@@ -22,8 +22,8 @@
 
 namespace
 {
-constexpr int32_t kFrameWidth = 2 * win::kSizingBorder;
-constexpr int32_t kFrameHeight = 2 * win::kSizingBorder + win::kCaptionHeight;
+constexpr int32_t kMainFrameWidth = 2 * win::kSizingBorder;
+constexpr int32_t kMainFrameHeight = 2 * win::kSizingBorder + win::kCaptionHeight;
 
 class PlatformMainTest : public EngineStartupFixture
 {
@@ -103,9 +103,9 @@ TEST_F(PlatformMainTest, AWindowedStartCentresAFramedWindowOfTheConfiguredSize)
     EXPECT_EQ(style & win::kStyleOverlappedWindow, win::kStyleOverlappedWindow);
     EXPECT_EQ(style & win::kStylePopup, 0u);
     EXPECT_EQ(Client(), (win::Rect{0, 0, 800, 500}));
-    const int32_t x = (1280 - 800 - kFrameWidth) / 2;
-    const int32_t y = (720 - 500 - kFrameHeight) / 2;
-    EXPECT_EQ(Outer(), (win::Rect{x, y, x + 800 + kFrameWidth, y + 500 + kFrameHeight}));
+    const int32_t x = (1280 - 800 - kMainFrameWidth) / 2;
+    const int32_t y = (720 - 500 - kMainFrameHeight) / 2;
+    EXPECT_EQ(Outer(), (win::Rect{x, y, x + 800 + kMainFrameWidth, y + 500 + kMainFrameHeight}));
     EXPECT_FALSE(win::IsTopMost(Window()));
     EXPECT_FALSE(gPlatform.displayChanged);
     EXPECT_EQ(win::GetFocus(), Window()) << "shown windows take focus";
@@ -359,7 +359,7 @@ TEST_F(PlatformMainTest, DraggingKeepsTheSizeUntilTheResizeSettles)
     Start(false);
     const win::Rect outer = Outer();
     win::test::DragFrame(Window(), win::kEdgeRight,
-                         win::Rect{outer.left, outer.top, outer.left + 1000 + kFrameWidth, outer.bottom});
+                         win::Rect{outer.left, outer.top, outer.left + 1000 + kMainFrameWidth, outer.bottom});
     EXPECT_TRUE(gPlatform.resizePending);
     EXPECT_EQ(Client(), (win::Rect{0, 0, 1000, 562}));
     ASSERT_TRUE(RunMainLoopTurn());

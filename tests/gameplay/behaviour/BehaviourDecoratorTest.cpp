@@ -13,28 +13,28 @@
 
 namespace
 {
-struct TickStep
+struct DecoratorTickStep
 {
     const char* script;
     int32_t result;
     const char* trace;
 };
 
-struct Scenario
+struct DecoratorScenario
 {
     const char* name;
     const char* tree;
-    std::vector<TickStep> steps;
+    std::vector<DecoratorTickStep> steps;
 };
 
 // Each step ticks the root (or, for "Check ...", runs its condition check) after scripting the leaves.
-void RunScenario(BehaviourTree& tree, const Scenario& scenario)
+void RunScenario(BehaviourTree& tree, const DecoratorScenario& scenario)
 {
     TestAgent agent(&tree);
     ASSERT_TRUE(agent.IsReady()) << scenario.name;
     for (size_t i = 0; i < scenario.steps.size(); ++i)
     {
-        const TickStep& step = scenario.steps[i];
+        const DecoratorTickStep& step = scenario.steps[i];
         gLeafScript.trace.clear();
         const std::string script = step.script;
         int32_t result;
@@ -50,7 +50,7 @@ void RunScenario(BehaviourTree& tree, const Scenario& scenario)
     }
 }
 
-const std::vector<Scenario> kDecoratorScenarios = {
+const std::vector<DecoratorScenario> kDecoratorScenarios = {
     {"a dummy decorator passes results through", "BTTaskDummyDecorator{L(A)}",
      {{"A=2", 2, "A+ A"}, {"A=1", 1, "A A-"}, {"Check A?1", 1, "A?"}}},
     {"a dummy decorator over a disabled child fails", "BTTaskDummyDecorator{L(A;Disabled=1)}",
@@ -83,7 +83,7 @@ const std::vector<Scenario> kDecoratorScenarios = {
 
 TEST(BehaviourDecoratorTest, EveryScenarioFollowsTheDecoratorAndActionProtocols)
 {
-    for (const Scenario& scenario : kDecoratorScenarios)
+    for (const DecoratorScenario& scenario : kDecoratorScenarios)
     {
         std::unique_ptr<BehaviourTree> tree = MakeTestTree(scenario.tree);
         ASSERT_NE(tree, nullptr);

@@ -3,6 +3,7 @@
 #include "gameplay/physics/PhysicalEffectEntity.h"
 
 #include "effects/PhysicalEffectRenderingContext.h"
+#include "effects/particles/PhysicalEffectObject.h"
 #include "scene/SceneClassRegistration.h"
 #include "scene/entities/EntityManager.h"
 #include "scene/kinds/PhysicalEffectTemplate.h"
@@ -45,6 +46,18 @@ TEST_F(PhysicalEffectEntityTest, RunsFromItsInitUntilTheTemplateIsAppliedAgain)
     ASSERT_NE(context, nullptr);
     EXPECT_TRUE(context->IsRunning());
     EXPECT_EQ(context->GetEffectTemplate(), &m_template);
+    EXPECT_EQ(context->GetRenderLayer(), 16u) << "whatever the entity's rendering pass";
+    // The pieces' bounds come back once per published box.
+    PhysicalEffectObject* object = context->GetEffectObject();
+    ASSERT_NE(object, nullptr);
+    EXPECT_FALSE(entity->UpdateRenderingBounds());
+    const BoundingBox4 pieces(Vector(-2, 0, -2, 1), Vector(2, 3, 2, 1));
+    EXPECT_TRUE(object->PublishBounds(pieces));
+    EXPECT_FALSE(object->PublishBounds(BoundingBox4(Vector(0, 0, 0, 1), Vector(1, 1, 1, 1))))
+        << "the last box is not taken yet";
+    EXPECT_TRUE(entity->UpdateRenderingBounds());
+    EXPECT_TRUE(entity->GetLocalBoundingBox().max.Equal(Vector(2, 3, 2, 1)));
+    EXPECT_FALSE(entity->UpdateRenderingBounds()) << "taken once";
     m_renderer.SubmitCommands(true);
 
     entity->RefreshRendering();
@@ -54,4 +67,5 @@ TEST_F(PhysicalEffectEntityTest, RunsFromItsInitUntilTheTemplateIsAppliedAgain)
     context = dynamic_cast<PhysicalEffectRenderingContext*>(entity->GetRenderingContext());
     ASSERT_NE(context, nullptr);
     EXPECT_FALSE(context->IsRunning());
+    EXPECT_EQ(context->GetEffectObject(), nullptr);
 }

@@ -17,7 +17,7 @@
 
 namespace
 {
-bool SetProperty(RTTIPolyBaseClass& object, const char* name, const char* text)
+bool SetSequenceProperty(RTTIPolyBaseClass& object, const char* name, const char* text)
 {
     const RTTIProperty* property = object.GetClassProperties()->FindPropertyInClassChain(name);
     return property != nullptr && property->SetFromText(&object, text);
@@ -84,7 +84,7 @@ protected:
     static T* Add(SequenceTrack& track, const char* property, const char* value, float time = 0.0f)
     {
         T* action = Add<T>(track, time);
-        EXPECT_TRUE(SetProperty(*action, property, value)) << property;
+        EXPECT_TRUE(SetSequenceProperty(*action, property, value)) << property;
         return action;
     }
     static Sequence* Make(const char* name, int tracks = 1)
@@ -225,7 +225,7 @@ TEST_F(SequenceSystemTest, SemaphoresOfEachKindHoldAndReleaseTracks)
     EXPECT_EQ(afterGlobal->calls.front(), "start");
     // The clearing actions take their semaphore down when they start.
     SequenceActionClearGlobalSemaphore clearGlobal;
-    ASSERT_TRUE(SetProperty(clearGlobal, "Semaphore", "Go"));
+    ASSERT_TRUE(SetSequenceProperty(clearGlobal, "Semaphore", "Go"));
     clearGlobal.Start(*sequence, false);
     EXPECT_FALSE(gSequenceSystem.IsGlobalSemaphoreRaised(NameString("Go")));
 
@@ -236,7 +236,7 @@ TEST_F(SequenceSystemTest, SemaphoresOfEachKindHoldAndReleaseTracks)
     EXPECT_FALSE(sequence->IsSemaphoreRaised(NameString("Open")));
     sequence->RaiseSemaphore(NameString("Open"));
     SequenceActionClearSemaphore clearLocal;
-    ASSERT_TRUE(SetProperty(clearLocal, "Semaphore", "Open"));
+    ASSERT_TRUE(SetSequenceProperty(clearLocal, "Semaphore", "Open"));
     clearLocal.Start(*sequence, false);
     EXPECT_FALSE(sequence->IsSemaphoreRaised(NameString("Open")));
 }
@@ -252,9 +252,9 @@ TEST_F(SequenceSystemTest, ActionsStartStopAndBranchToSequencesInTheSameFrame)
     Sequence* director = Make("Director");
     Add<SequenceActionStartSequence>(Track(director), "Sequence", "boss");
     auto* branch = Add<SequenceActionCheckGlobalSemaphore>(Track(director), "Semaphore", "Lit", 0.2f);
-    ASSERT_TRUE(SetProperty(*branch, "IfYes", "Yes"));
-    ASSERT_TRUE(SetProperty(*branch, "IfNo", "No"));
-    ASSERT_TRUE(SetProperty(*branch, "GameplayTime", "1"));
+    ASSERT_TRUE(SetSequenceProperty(*branch, "IfYes", "Yes"));
+    ASSERT_TRUE(SetSequenceProperty(*branch, "IfNo", "No"));
+    ASSERT_TRUE(SetSequenceProperty(*branch, "GameplayTime", "1"));
     Add<SequenceActionStopSequence>(Track(director), "Sequence", "Boss");
     Add<SequenceActionStartSequence>(Track(director), "Sequence", "Missing");
     Add<SequenceActionStopSequence>(Track(director), "Sequence", "Yes");
@@ -293,12 +293,12 @@ TEST_F(SequenceSystemTest, ActionsStartStopAndBranchToSequencesInTheSameFrame)
     EXPECT_EQ(gSequenceSystem.GetParamType(index, 0, 1, 4), 9);
     EXPECT_TRUE(gSequenceSystem.GetBoolParamValue(index, 0, 1, 3));
     EXPECT_FALSE(gSequenceSystem.GetBoolParamValue(index, 0, 0, 1));
-    ASSERT_TRUE(SetProperty(*director, "RepeatingAllowedFlag", "1"));
+    ASSERT_TRUE(SetSequenceProperty(*director, "RepeatingAllowedFlag", "1"));
     Track(director).SetName("Cues");
     branch->SetEditorFlags(SequenceAction::kDisabledFlag);
     EXPECT_TRUE(gSequenceSystem.IsSequenceRepeatingAllowed(index));
     EXPECT_FALSE(gSequenceSystem.IsSequenceRepeatingAllowed(gSequenceSystem.GetSequenceIndex("Boss")));
-    ASSERT_TRUE(SetProperty(*director, "UnusedEditorFlag", "1"));
+    ASSERT_TRUE(SetSequenceProperty(*director, "UnusedEditorFlag", "1"));
     EXPECT_TRUE(gSequenceSystem.IsSequenceDisabled(index));
     EXPECT_FALSE(gSequenceSystem.IsSequenceDisabled(gSequenceSystem.GetSequenceIndex("Boss")));
     EXPECT_STREQ(gSequenceSystem.GetTrackName(index, 0), "Cues");

@@ -12,9 +12,9 @@ using namespace gpu;
 
 namespace
 {
-constexpr uint32_t kBlack = 0xFF000000u;
-constexpr uint32_t kRed = 0xFFFF0000u;
-constexpr uint32_t kGreen = 0xFF00FF00u;
+constexpr uint32_t kRasterBlack = 0xFF000000u;
+constexpr uint32_t kRasterRed = 0xFFFF0000u;
+constexpr uint32_t kRasterGreen = 0xFF00FF00u;
 constexpr uint32_t kBlue = 0xFF0000FFu;
 constexpr uint32_t kMagenta = 0xFFFF00FFu;
 
@@ -26,7 +26,7 @@ protected:
         GpuRasterFixture::SetUp();
         UseFamily("FixedPipelineReplacement.hlsl");
         SetIdentity();
-        ClearTarget(kBlack);
+        ClearTarget(kRasterBlack);
         m_device->SetRenderState(kRsCullMode, kCullNone);
     }
 
@@ -36,7 +36,7 @@ protected:
         std::set<std::pair<uint32_t, uint32_t>> pixels;
         for (uint32_t y = 0; y < 32; ++y)
             for (uint32_t x = 0; x < 64; ++x)
-                if (Probe(x, y) != kBlack)
+                if (Probe(x, y) != kRasterBlack)
                     pixels.insert({x, y});
         return pixels;
     }
@@ -45,8 +45,8 @@ protected:
 // Six vertices along two rows; list, strip and fan read them differently.
 TEST_F(GpuDeviceRasterTest, ListsStripsAndFansCoverTheirOwnTriangles)
 {
-    const std::vector<ProbeVertex> v = {At(0, 0, kRed), At(8, 0, kRed), At(0, 8, kRed), At(8, 8, kRed),
-                                        At(16, 0, kRed), At(16, 8, kRed)};
+    const std::vector<ProbeVertex> v = {At(0, 0, kRasterRed), At(8, 0, kRasterRed), At(0, 8, kRasterRed), At(8, 8, kRasterRed),
+                                        At(16, 0, kRasterRed), At(16, 8, kRasterRed)};
     struct Case
     {
         uint32_t type, primitives;
@@ -62,19 +62,19 @@ TEST_F(GpuDeviceRasterTest, ListsStripsAndFansCoverTheirOwnTriangles)
     };
     for (const Case& c : cases)
     {
-        ClearTarget(kBlack);
+        ClearTarget(kRasterBlack);
         Draw(c.type, c.primitives, v);
         for (auto [x, y] : c.inside)
-            EXPECT_EQ(Probe(x, y), kRed) << "type " << c.type << " at " << x << "," << y;
+            EXPECT_EQ(Probe(x, y), kRasterRed) << "type " << c.type << " at " << x << "," << y;
         for (auto [x, y] : c.outside)
-            EXPECT_EQ(Probe(x, y), kBlack) << "type " << c.type << " at " << x << "," << y;
+            EXPECT_EQ(Probe(x, y), kRasterBlack) << "type " << c.type << " at " << x << "," << y;
     }
 }
 
 TEST_F(GpuDeviceRasterTest, AxisAlignedQuadCoversExactlyItsPixelsByTheTopLeftRule)
 {
     // Window coordinates are pixel centres: the quad from 2 to 6 covers columns 2..5 and rows 3..4.
-    Draw(kPrimitiveTriangleStrip, 2, {At(2, 3, kGreen), At(6, 3, kGreen), At(2, 5, kGreen), At(6, 5, kGreen)});
+    Draw(kPrimitiveTriangleStrip, 2, {At(2, 3, kRasterGreen), At(6, 3, kRasterGreen), At(2, 5, kRasterGreen), At(6, 5, kRasterGreen)});
     std::set<std::pair<uint32_t, uint32_t>> expected;
     for (uint32_t y = 3; y < 5; ++y)
         for (uint32_t x = 2; x < 6; ++x)
@@ -118,8 +118,8 @@ TEST_F(GpuDeviceRasterTest, TrianglesSharingEdgesCoverEveryPixelOnce)
 
 TEST_F(GpuDeviceRasterTest, CullingFollowsTheWindingOnScreen)
 {
-    const std::vector<ProbeVertex> clockwise = {At(0, 0, kRed), At(8, 0, kRed), At(0, 8, kRed)};
-    const std::vector<ProbeVertex> counter = {At(0, 0, kRed), At(0, 8, kRed), At(8, 0, kRed)};
+    const std::vector<ProbeVertex> clockwise = {At(0, 0, kRasterRed), At(8, 0, kRasterRed), At(0, 8, kRasterRed)};
+    const std::vector<ProbeVertex> counter = {At(0, 0, kRasterRed), At(0, 8, kRasterRed), At(8, 0, kRasterRed)};
     struct Case
     {
         uint32_t cull;
@@ -129,29 +129,29 @@ TEST_F(GpuDeviceRasterTest, CullingFollowsTheWindingOnScreen)
                           Case{kCullCounterClockwise, true, false}})
     {
         m_device->SetRenderState(kRsCullMode, c.cull);
-        ClearTarget(kBlack);
+        ClearTarget(kRasterBlack);
         Draw(kPrimitiveTriangleList, 1, clockwise);
-        EXPECT_EQ(Probe(1, 1) == kRed, c.clockwiseDrawn) << "cull " << c.cull;
-        ClearTarget(kBlack);
+        EXPECT_EQ(Probe(1, 1) == kRasterRed, c.clockwiseDrawn) << "cull " << c.cull;
+        ClearTarget(kRasterBlack);
         Draw(kPrimitiveTriangleList, 1, counter);
-        EXPECT_EQ(Probe(1, 1) == kRed, c.counterDrawn) << "cull " << c.cull;
+        EXPECT_EQ(Probe(1, 1) == kRasterRed, c.counterDrawn) << "cull " << c.cull;
     }
     // A strip keeps its first triangle's winding: every other triangle is read the other way round.
     m_device->SetRenderState(kRsCullMode, kCullCounterClockwise);
-    ClearTarget(kBlack);
-    Draw(kPrimitiveTriangleStrip, 2, {At(0, 0, kRed), At(8, 0, kRed), At(0, 8, kRed), At(8, 8, kRed)});
-    EXPECT_EQ(Probe(1, 1), kRed);
-    EXPECT_EQ(Probe(7, 7), kRed) << "the strip's second triangle is front-facing too";
+    ClearTarget(kRasterBlack);
+    Draw(kPrimitiveTriangleStrip, 2, {At(0, 0, kRasterRed), At(8, 0, kRasterRed), At(0, 8, kRasterRed), At(8, 8, kRasterRed)});
+    EXPECT_EQ(Probe(1, 1), kRasterRed);
+    EXPECT_EQ(Probe(7, 7), kRasterRed) << "the strip's second triangle is front-facing too";
     // A mirroring matrix (x negated) turns clockwise into counter-clockwise.
     const float mirror[16] = {-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     SetMatrix("ModelViewProjMatrix", mirror);
     m_device->SetRenderState(kRsCullMode, kCullCounterClockwise);
-    ClearTarget(kBlack);
+    ClearTarget(kRasterBlack);
     Draw(kPrimitiveTriangleList, 1, clockwise);
-    EXPECT_EQ(Probe(62, 1), kBlack);
+    EXPECT_EQ(Probe(62, 1), kRasterBlack);
     m_device->SetRenderState(kRsCullMode, kCullClockwise);
     Draw(kPrimitiveTriangleList, 1, clockwise);
-    EXPECT_EQ(Probe(62, 1), kRed);
+    EXPECT_EQ(Probe(62, 1), kRasterRed);
 }
 
 TEST_F(GpuDeviceRasterTest, MatrixRegistersHoldColumnsAndTranslateGeometry)
@@ -161,7 +161,7 @@ TEST_F(GpuDeviceRasterTest, MatrixRegistersHoldColumnsAndTranslateGeometry)
     SetMatrix("ModelViewProjMatrix", translate);
     Draw(kPrimitiveTriangleList, 1, {At(0, 0, kBlue), At(8, 0, kBlue), At(0, 8, kBlue)});
     EXPECT_EQ(Probe(17, 1), kBlue);
-    EXPECT_EQ(Probe(1, 1), kBlack);
+    EXPECT_EQ(Probe(1, 1), kRasterBlack);
     const DrawRecord& draw = m_device->GetDrawLog().back();
     const uint32_t reg = Register(m_vertexShader, "ModelViewProjMatrix");
     ASSERT_NE(draw.VertexConstant(reg), nullptr);
@@ -173,8 +173,8 @@ TEST_F(GpuDeviceRasterTest, ViewportPlacesTheFullClipSquare)
 {
     const Viewport viewport = {40, 8, 16, 8, 0.0f, 1.0f};
     ASSERT_EQ(m_device->SetViewport(viewport), kOk);
-    const ProbeVertex corners[] = {{-1, 1, 0.5f, 1, kGreen, 0, 0}, {1, 1, 0.5f, 1, kGreen, 0, 0},
-                                   {-1, -1, 0.5f, 1, kGreen, 0, 0}, {1, -1, 0.5f, 1, kGreen, 0, 0}};
+    const ProbeVertex corners[] = {{-1, 1, 0.5f, 1, kRasterGreen, 0, 0}, {1, 1, 0.5f, 1, kRasterGreen, 0, 0},
+                                   {-1, -1, 0.5f, 1, kRasterGreen, 0, 0}, {1, -1, 0.5f, 1, kRasterGreen, 0, 0}};
     Draw(kPrimitiveTriangleStrip, 2, {corners, corners + 4});
     std::set<std::pair<uint32_t, uint32_t>> expected;
     for (uint32_t y = 8; y < 16; ++y)
@@ -186,17 +186,17 @@ TEST_F(GpuDeviceRasterTest, ViewportPlacesTheFullClipSquare)
 TEST_F(GpuDeviceRasterTest, ScissorCutsOnlyWhenEnabled)
 {
     ASSERT_EQ(m_device->SetScissorRect({4, 4, 6, 6}), kOk);
-    const std::vector<ProbeVertex> quad = {At(0, 0, kRed), At(10, 0, kRed), At(0, 10, kRed), At(10, 10, kRed)};
+    const std::vector<ProbeVertex> quad = {At(0, 0, kRasterRed), At(10, 0, kRasterRed), At(0, 10, kRasterRed), At(10, 10, kRasterRed)};
     Draw(kPrimitiveTriangleStrip, 2, quad);
     EXPECT_EQ(Covered().size(), 100u);
-    ClearTarget(kBlack);
+    ClearTarget(kRasterBlack);
     m_device->SetRenderState(kRsScissorTestEnable, 1);
     Draw(kPrimitiveTriangleStrip, 2, quad);
     EXPECT_EQ(Covered(), (std::set<std::pair<uint32_t, uint32_t>>{{4, 4}, {5, 4}, {4, 5}, {5, 5}}));
-    ASSERT_EQ(m_device->Clear(0, nullptr, kClearTarget, kRed, 1.0f, 0), kOk);
+    ASSERT_EQ(m_device->Clear(0, nullptr, kClearTarget, kRasterRed, 1.0f, 0), kOk);
     EXPECT_EQ(Covered().size(), 4u) << "a clear keeps to the scissor rectangle too";
     ASSERT_EQ(m_device->SetScissorRect({0, 6, 10, 6}), kOk);
-    ASSERT_EQ(m_device->Clear(0, nullptr, kClearTarget, kRed, 1.0f, 0), kOk);
+    ASSERT_EQ(m_device->Clear(0, nullptr, kClearTarget, kRasterRed, 1.0f, 0), kOk);
     EXPECT_EQ(Covered().size(), 4u) << "an empty scissor rectangle clears nothing";
 }
 
@@ -216,7 +216,7 @@ TEST_F(GpuDeviceRasterTest, VertexColourOptionsGreyFadeEncodeOrTakeOnlyTheTextur
         UseFamily("FixedPipelineReplacement.hlsl", defines);
         SetIdentity();
         m_device->SetPixelShaderConstantF(0, constants, 2);
-        ClearTarget(kBlack);
+        ClearTarget(kRasterBlack);
         const uint32_t c = 0xC0804020u;
         Draw(kPrimitiveTriangleStrip, 2, {At(0, 0, c), At(8, 0, c), At(0, 8, c), At(8, 8, c)});
         EXPECT_EQ(Probe(4, 4), expected) << defines[0];
@@ -232,8 +232,8 @@ TEST_F(GpuDeviceRasterTest, IndexedDrawsHonourBaseVertexStartIndexOffsetAndStrid
         float pad[2];
     };
     std::vector<uint8_t> bytes(16 + sizeof(Padded) * 8, 0);
-    const ProbeVertex red[] = {At(0, 0, kRed), At(4, 0, kRed), At(0, 4, kRed), At(4, 4, kRed)};
-    const ProbeVertex green[] = {At(20, 10, kGreen), At(30, 10, kGreen), At(20, 20, kGreen), At(30, 20, kGreen)};
+    const ProbeVertex red[] = {At(0, 0, kRasterRed), At(4, 0, kRasterRed), At(0, 4, kRasterRed), At(4, 4, kRasterRed)};
+    const ProbeVertex green[] = {At(20, 10, kRasterGreen), At(30, 10, kRasterGreen), At(20, 20, kRasterGreen), At(30, 20, kRasterGreen)};
     for (uint32_t i = 0; i < 4; ++i)
     {
         memcpy(bytes.data() + 16 + sizeof(Padded) * i, &red[i], sizeof(ProbeVertex));
@@ -254,8 +254,8 @@ TEST_F(GpuDeviceRasterTest, IndexedDrawsHonourBaseVertexStartIndexOffsetAndStrid
     ASSERT_EQ(m_device->SetStreamSource(0, vb, 16, sizeof(Padded)), kOk);
     ASSERT_EQ(m_device->SetIndices(ib), kOk);
     ASSERT_EQ(m_device->DrawIndexedPrimitive(kPrimitiveTriangleList, 4, 0, 4, 6, 2), kOk);
-    EXPECT_EQ(Probe(25, 15), kGreen);
-    EXPECT_EQ(Probe(2, 2), kBlack);
+    EXPECT_EQ(Probe(25, 15), kRasterGreen);
+    EXPECT_EQ(Probe(2, 2), kRasterBlack);
     EXPECT_EQ(Covered().size(), 100u);
     m_device->SetStreamSource(0, nullptr, 0, 0);
     m_device->SetIndices(nullptr);
@@ -263,32 +263,32 @@ TEST_F(GpuDeviceRasterTest, IndexedDrawsHonourBaseVertexStartIndexOffsetAndStrid
     ib->Release();
 
     // The same quad from memory through 32-bit indices.
-    ClearTarget(kBlack);
+    ClearTarget(kRasterBlack);
     const ProbeVertex memory[] = {red[0], green[0], green[1], green[2], green[3]};
     const uint32_t wide[6] = {1, 2, 3, 3, 2, 4};
     ASSERT_EQ(m_device->DrawIndexedPrimitiveUP(kPrimitiveTriangleList, 1, 4, 2, wide, kFormatIndex32, memory,
                                                sizeof(ProbeVertex)),
               kOk);
-    EXPECT_EQ(Probe(25, 15), kGreen);
-    EXPECT_EQ(Probe(2, 2), kBlack);
+    EXPECT_EQ(Probe(25, 15), kRasterGreen);
+    EXPECT_EQ(Probe(2, 2), kRasterBlack);
 }
 
 TEST_F(GpuDeviceRasterTest, NearPlaneClipsAndPerspectiveInterpolatesColour)
 {
     // A triangle crossing the near plane is cut there, never wrapped through infinity.
     Draw(kPrimitiveTriangleList, 1,
-         {{-1, 1, -1, 1, kRed, 0, 0}, {1, 1, 1, 1, kRed, 0, 0}, {-1, -1, 1, 1, kRed, 0, 0}});
-    EXPECT_EQ(Probe(1, 1), kBlack) << "the part in front of the near plane is cut";
-    EXPECT_EQ(Probe(40, 4), kRed);
+         {{-1, 1, -1, 1, kRasterRed, 0, 0}, {1, 1, 1, 1, kRasterRed, 0, 0}, {-1, -1, 1, 1, kRasterRed, 0, 0}});
+    EXPECT_EQ(Probe(1, 1), kRasterBlack) << "the part in front of the near plane is cut";
+    EXPECT_EQ(Probe(40, 4), kRasterRed);
     // A vertex behind the eye (negative w) is clipped away, not dropped with its triangle.
-    ClearTarget(kBlack);
+    ClearTarget(kRasterBlack);
     Draw(kPrimitiveTriangleList, 1,
-         {{-0.5f, 0.5f, 0.5f, 1, kRed, 0, 0}, {0.5f, 0.5f, 0.5f, 1, kRed, 0, 0}, {0, -1, -1, -1, kRed, 0, 0}});
-    EXPECT_EQ(Probe(32, 12), kRed);
-    EXPECT_EQ(Probe(32, 20), kBlack) << "nothing below the near plane's line";
+         {{-0.5f, 0.5f, 0.5f, 1, kRasterRed, 0, 0}, {0.5f, 0.5f, 0.5f, 1, kRasterRed, 0, 0}, {0, -1, -1, -1, kRasterRed, 0, 0}});
+    EXPECT_EQ(Probe(32, 12), kRasterRed);
+    EXPECT_EQ(Probe(32, 20), kRasterBlack) << "nothing below the near plane's line";
     // One far vertex (w 3) pulls the interpolation: at the screen midpoint of the edge the colour is
     // 1/4 of the way, not 1/2.
-    ClearTarget(kBlack);
+    ClearTarget(kRasterBlack);
     const ProbeVertex near = {-1, -1, 0.5f, 1, 0xFF000000u, 0, 0};
     const ProbeVertex far = {3, -3, 1.5f, 3, 0xFFFF0000u, 0, 0}; // the same screen point as (1, -1)
     const ProbeVertex top = {-1, 1, 0.5f, 1, 0xFF000000u, 0, 0};
@@ -300,15 +300,15 @@ TEST_F(GpuDeviceRasterTest, NearPlaneClipsAndPerspectiveInterpolatesColour)
 TEST_F(GpuDeviceRasterTest, LinesAndPointsCoverTheirPixels)
 {
     Draw(kPrimitiveLineList, 3,
-         {At(2, 5, kRed), At(7, 5, kRed), At(20, 2, kRed), At(20, 7, kRed), At(30, 2, kRed), At(41, 8, kRed)});
+         {At(2, 5, kRasterRed), At(7, 5, kRasterRed), At(20, 2, kRasterRed), At(20, 7, kRasterRed), At(30, 2, kRasterRed), At(41, 8, kRasterRed)});
     std::set<std::pair<uint32_t, uint32_t>> line = {{31, 2}, {40, 8}}; // within half a pixel across the slope
     for (uint32_t x = 2; x < 7; ++x)
         line.insert({x, 5}), line.insert({20, x}); // one pixel wide, level or upright
     for (uint32_t x = 30; x < 41; ++x)
         line.insert({x, (x - 29) / 2 + 2});
     EXPECT_EQ(Covered(), line);
-    ClearTarget(kBlack);
-    Draw(kPrimitivePointList, 1, {At(10.5f, 10.5f, kRed, 1.0f)});
+    ClearTarget(kRasterBlack);
+    Draw(kPrimitivePointList, 1, {At(10.5f, 10.5f, kRasterRed, 1.0f)});
     EXPECT_EQ(Covered(), (std::set<std::pair<uint32_t, uint32_t>>{{10, 10}})) << "one pixel by default";
     const float size = 2.0f;
     uint32_t bits;
@@ -316,9 +316,9 @@ TEST_F(GpuDeviceRasterTest, LinesAndPointsCoverTheirPixels)
     m_device->SetRenderState(kRsPointSize, bits);
     for (uint32_t cull : {kCullNone, kCullClockwise, kCullCounterClockwise}) // a point has no back to cull
     {
-        ClearTarget(kBlack);
+        ClearTarget(kRasterBlack);
         m_device->SetRenderState(kRsCullMode, cull);
-        Draw(kPrimitivePointList, 1, {At(10.5f, 10.5f, kRed, 1.0f)}); // on the far plane
+        Draw(kPrimitivePointList, 1, {At(10.5f, 10.5f, kRasterRed, 1.0f)}); // on the far plane
         EXPECT_EQ(Covered(), (std::set<std::pair<uint32_t, uint32_t>>{{10, 10}, {11, 10}, {10, 11}, {11, 11}}))
             << cull;
     }
@@ -329,8 +329,8 @@ TEST_F(GpuDeviceRasterTest, LinesAndPointsCoverTheirPixels)
 TEST_F(GpuDeviceRasterTest, SurfacesOnTheEndsOfTheDepthRangeDrawWhole)
 {
     const auto triangle = [&](float z0, float z1) {
-        ClearTarget(kBlack);
-        Draw(kPrimitiveTriangleList, 1, {At(0, 0, kRed, z0), At(60, 0, kRed, z1), At(0, 30, kRed, z0)});
+        ClearTarget(kRasterBlack);
+        Draw(kPrimitiveTriangleList, 1, {At(0, 0, kRasterRed, z0), At(60, 0, kRasterRed, z1), At(0, 30, kRasterRed, z0)});
         return Covered();
     };
     const std::set<std::pair<uint32_t, uint32_t>> whole = triangle(0.5f, 0.5f);
@@ -347,11 +347,11 @@ TEST_F(GpuDeviceRasterTest, DepthTestKeepsTheNearerSurfaceAndHonoursWriteOff)
                                           At(8, 8, color, z)});
     };
     m_device->SetRenderState(kRsZEnable, 1);
-    quad(0.3f, kRed);
+    quad(0.3f, kRasterRed);
     Draw(kPrimitiveTriangleList, 1, {At(0, 0, kBlue, 0.6f), At(0, 16, kBlue, 0.6f), At(16, 0, kBlue, 0.6f)});
-    EXPECT_EQ(Probe(4, 4), kRed) << "the farther triangle fails less-or-equal, counter-clockwise as it is";
-    quad(0.3f, kGreen);
-    EXPECT_EQ(Probe(4, 4), kGreen) << "equal depth passes less-or-equal";
+    EXPECT_EQ(Probe(4, 4), kRasterRed) << "the farther triangle fails less-or-equal, counter-clockwise as it is";
+    quad(0.3f, kRasterGreen);
+    EXPECT_EQ(Probe(4, 4), kRasterGreen) << "equal depth passes less-or-equal";
     // A bias moves the drawn depth away from the viewer by its own amount, a slope-scaled one by
     // the depth's change per pixel.
     const auto bias = [&](float constant, float slope) {
@@ -363,19 +363,19 @@ TEST_F(GpuDeviceRasterTest, DepthTestKeepsTheNearerSurfaceAndHonoursWriteOff)
     };
     bias(0.01f, 0.0f);
     quad(0.3f, kBlue);
-    EXPECT_EQ(Probe(4, 4), kGreen) << "pushed behind the equal surface";
+    EXPECT_EQ(Probe(4, 4), kRasterGreen) << "pushed behind the equal surface";
     bias(-0.01f, 0.0f);
     quad(0.305f, kBlue);
     EXPECT_EQ(Probe(4, 4), kBlue) << "pulled in front of a slightly nearer surface";
     bias(0.0f, 1.0f);
-    Draw(kPrimitiveTriangleStrip, 2, {At(0, 0, kRed, 0.29f), At(8, 0, kRed, 0.37f), At(0, 8, kRed, 0.29f),
-                                      At(8, 8, kRed, 0.37f)});
+    Draw(kPrimitiveTriangleStrip, 2, {At(0, 0, kRasterRed, 0.29f), At(8, 0, kRasterRed, 0.37f), At(0, 8, kRasterRed, 0.29f),
+                                      At(8, 8, kRasterRed, 0.37f)});
     EXPECT_EQ(Probe(0, 4), kBlue) << "a slope of 0.01 per pixel pushes 0.291 past 0.295";
     bias(0.0f, 0.0f);
     m_device->SetRenderState(kRsZWriteEnable, 0);
     quad(0.1f, kBlue);
-    quad(0.2f, kRed);
-    EXPECT_EQ(Probe(4, 4), kRed) << "a draw without depth writes leaves the old depth";
+    quad(0.2f, kRasterRed);
+    EXPECT_EQ(Probe(4, 4), kRasterRed) << "a draw without depth writes leaves the old depth";
     m_device->SetRenderState(kRsZFunc, kCmpGreater);
     quad(0.5f, kBlue);
     EXPECT_EQ(Probe(4, 4), kBlue);
@@ -389,8 +389,8 @@ TEST_F(GpuDeviceRasterTest, StencilMarksAndMasksLaterDraws)
     m_device->SetRenderState(kRsStencilRef, 0x5);
     m_device->SetRenderState(kRsStencilWriteMask, 0x1);
     m_device->SetRenderState(kRsColorWriteEnable, 0);
-    Draw(kPrimitiveTriangleStrip, 2, {At(0, 0, kRed), At(4, 0, kRed), At(0, 4, kRed), At(4, 4, kRed)});
-    EXPECT_EQ(Probe(1, 1), kBlack) << "colour writes were off";
+    Draw(kPrimitiveTriangleStrip, 2, {At(0, 0, kRasterRed), At(4, 0, kRasterRed), At(0, 4, kRasterRed), At(4, 4, kRasterRed)});
+    EXPECT_EQ(Probe(1, 1), kRasterBlack) << "colour writes were off";
     GpuSurface* depth = nullptr;
     ASSERT_EQ(m_device->GetDepthStencilSurface(&depth), kOk);
     EXPECT_EQ(depth->ReadPixel(1, 1).g, 1.0f) << "only the write-mask bit of the reference is stored";
@@ -400,9 +400,9 @@ TEST_F(GpuDeviceRasterTest, StencilMarksAndMasksLaterDraws)
     m_device->SetRenderState(kRsStencilFunc, kCmpEqual);
     m_device->SetRenderState(kRsStencilRef, 1);
     m_device->SetRenderState(kRsStencilPass, kStencilKeep);
-    Draw(kPrimitiveTriangleStrip, 2, {At(0, 0, kGreen), At(8, 0, kGreen), At(0, 8, kGreen), At(8, 8, kGreen)});
-    EXPECT_EQ(Probe(1, 1), kGreen);
-    EXPECT_EQ(Probe(6, 6), kBlack) << "outside the mark the equal test fails";
+    Draw(kPrimitiveTriangleStrip, 2, {At(0, 0, kRasterGreen), At(8, 0, kRasterGreen), At(0, 8, kRasterGreen), At(8, 8, kRasterGreen)});
+    EXPECT_EQ(Probe(1, 1), kRasterGreen);
+    EXPECT_EQ(Probe(6, 6), kRasterBlack) << "outside the mark the equal test fails";
 }
 
 TEST_F(GpuDeviceRasterTest, TwoSidedStencilGivesBackFacesTheirOwnFunctionAndOperations)
@@ -416,8 +416,8 @@ TEST_F(GpuDeviceRasterTest, TwoSidedStencilGivesBackFacesTheirOwnFunctionAndOper
     m_device->SetRenderState(kRsTwoSidedStencilMode, 1);
     m_device->SetRenderState(kRsCcwStencilFunc, kCmpAlways);
     m_device->SetRenderState(kRsCcwStencilPass, kStencilIncr);
-    const auto front = [&] { Draw(kPrimitiveTriangleList, 1, {At(0, 0, kRed), At(8, 0, kRed), At(0, 8, kRed)}); };
-    const auto back = [&] { Draw(kPrimitiveTriangleList, 1, {At(10, 0, kRed), At(10, 8, kRed), At(18, 0, kRed)}); };
+    const auto front = [&] { Draw(kPrimitiveTriangleList, 1, {At(0, 0, kRasterRed), At(8, 0, kRasterRed), At(0, 8, kRasterRed)}); };
+    const auto back = [&] { Draw(kPrimitiveTriangleList, 1, {At(10, 0, kRasterRed), At(10, 8, kRasterRed), At(18, 0, kRasterRed)}); };
     GpuSurface* depth = nullptr;
     ASSERT_EQ(m_device->GetDepthStencilSurface(&depth), kOk);
     const auto stencilAt = [&](uint32_t x) { return int(depth->ReadPixel(x, 1).g); };
@@ -461,7 +461,7 @@ TEST_F(GpuDeviceRasterTest, ColourWriteMaskAndAlphaTestKeepChannelsAndPixels)
     EXPECT_EQ(Probe(9, 1), 0xFF102030u) << "alpha 0x80 is not greater than 0x80";
     Draw(kPrimitiveTriangleStrip, 2, {At(8, 0, 0x81FF0000u), At(12, 0, 0x81FF0000u), At(8, 4, 0x81FF0000u),
                                       At(12, 4, 0x81FF0000u)});
-    EXPECT_EQ(Probe(9, 1), kRed);
+    EXPECT_EQ(Probe(9, 1), kRasterRed);
 }
 
 TEST_F(GpuDeviceRasterTest, ShaderWithoutProgramDrawsMagentaAndIsCounted)
@@ -470,7 +470,7 @@ TEST_F(GpuDeviceRasterTest, ShaderWithoutProgramDrawsMagentaAndIsCounted)
                "float4 vertex(float4 p : POSITION) : POSITION { return mul(p, ModelViewProjMatrix); }\n"
                "float4 pixel() : COLOR0 { return float4(1, 1, 1, 1); }\n");
     SetIdentity();
-    Draw(kPrimitiveTriangleList, 1, {At(0, 0, kRed), At(8, 0, kRed), At(0, 8, kRed)});
+    Draw(kPrimitiveTriangleList, 1, {At(0, 0, kRasterRed), At(8, 0, kRasterRed), At(0, 8, kRasterRed)});
     EXPECT_EQ(Probe(1, 1), kMagenta);
     EXPECT_EQ(m_device->GetFrameStatistics().drawsWithoutProgram, 1u);
     EXPECT_TRUE(m_device->GetDrawLog().back().withoutProgram);
@@ -484,7 +484,7 @@ TEST_F(GpuDeviceRasterTest, ShaderWithoutProgramDrawsMagentaAndIsCounted)
     // A fixed vertex format the rasteriser cannot read draws nothing and says so.
     m_device->SetVertexDeclaration(nullptr);
     m_device->SetFVF(kFvfXyz | 0x004);
-    Draw(kPrimitiveTriangleList, 1, {At(20, 0, kRed), At(28, 0, kRed), At(20, 8, kRed)});
+    Draw(kPrimitiveTriangleList, 1, {At(20, 0, kRasterRed), At(28, 0, kRasterRed), At(20, 8, kRasterRed)});
     EXPECT_NE(Probe(21, 1), kMagenta);
     EXPECT_TRUE(m_log.Contains("fixed vertex format 0x6 is not read by the rasteriser; nothing drawn"));
 }
@@ -493,7 +493,7 @@ TEST_F(GpuDeviceRasterTest, ClearsAndCopiesAreLoggedInOrderAmongDraws)
 {
     GpuSurface* target = nullptr;
     ASSERT_EQ(m_device->CreateRenderTarget(16, 16, kFormatA8R8G8B8, 0, 0, false, &target), kOk);
-    Draw(kPrimitiveTriangleList, 1, {At(0, 0, kRed), At(8, 0, kRed), At(0, 8, kRed)});
+    Draw(kPrimitiveTriangleList, 1, {At(0, 0, kRasterRed), At(8, 0, kRasterRed), At(0, 8, kRasterRed)});
     const Rect part = {1, 2, 3, 4};
     ASSERT_EQ(m_device->Clear(1, &part, kClearTarget, 0xFF112233u, 1.0f, 0), kOk);
     const Rect from = {0, 0, 8, 8}, to = {4, 4, 12, 12};
@@ -512,7 +512,7 @@ TEST_F(GpuDeviceRasterTest, ClearsAndCopiesAreLoggedInOrderAmongDraws)
     EXPECT_EQ(ops[2].targetIds[0], target->GetId());
     ASSERT_EQ(ops[2].rects.size(), 2u);
     EXPECT_EQ(ops[2].rects[1].left, 4);
-    EXPECT_EQ(target->ReadPixelArgb(5, 5), kRed);
+    EXPECT_EQ(target->ReadPixelArgb(5, 5), kRasterRed);
     target->Release();
 }
 
@@ -521,7 +521,7 @@ TEST_F(GpuDeviceRasterTest, EveryNthPresentWritesTheBackBufferAsPng)
 {
     TempFolder folder;
     m_device->SetFrameImages(folder.Path(), 2);
-    Draw(kPrimitiveTriangleList, 1, {At(0, 0, kRed), At(16, 0, kRed), At(0, 8, kRed)});
+    Draw(kPrimitiveTriangleList, 1, {At(0, 0, kRasterRed), At(16, 0, kRasterRed), At(0, 8, kRasterRed)});
     ASSERT_EQ(m_device->EndScene(), kOk);
     for (int i = 0; i < 4; ++i)
         ASSERT_EQ(m_device->Present(), kOk);

@@ -12,6 +12,7 @@
 #include "support/RenderDataHarness.h"
 #include "support/TempFolder.h"
 #include "tools/datakit/FontWriter.h"
+#include "ui/text/StringManager.h"
 
 #include <gtest/gtest.h>
 
@@ -56,6 +57,22 @@ TEST(ResourceFontNameTest, NamesGiveTheSourceSizeAndOutline)
     }
     EXPECT_EQ(ResourceFont(std::string(600, 'a').c_str()).GetSourceName(), std::string(127, 'a'));
     EXPECT_EQ(ResourceFont("a~012").GetTextExtent(u"A", 0, -1, false).y, 0.0f) << "nothing loaded, no line";
+}
+
+TEST(ResourceFontNameTest, ASourceFontNeedsLatin1AndEveryLanguagesStrings)
+{
+    StringManager strings(nullptr);
+    GameString& title = strings.GetRootGroup().AddGroup("UI").AddString("Title");
+    title.SetText(kTextLanguagePolish, u"\u017b");
+    title.SetText(6, u"\u65e5");
+    gStringManager = &strings;
+    std::bitset<65536> characters;
+    ResourceFont::CollectSourceCharacters(characters);
+    gStringManager = nullptr;
+    EXPECT_TRUE(characters.test(0) && characters.test(u'a') && characters.test(255));
+    EXPECT_TRUE(characters.test(0x017B) && characters.test(0x017C)) << "Polish, with the case counterpart";
+    EXPECT_TRUE(characters.test(0x65E5)) << "Japanese, not only the current language";
+    EXPECT_EQ(characters.count(), 256u + 3u);
 }
 
 // Reads binary fonts straight from a mounted folder, without a renderer.

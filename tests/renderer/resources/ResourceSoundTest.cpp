@@ -18,25 +18,25 @@
 
 namespace
 {
-// Bytes of a little RIFF file, written out field by field.
-struct Bytes
+// SoundBytes of a little RIFF file, written out field by field.
+struct SoundBytes
 {
     std::vector<uint8_t> data;
-    Bytes& Tag(const char* tag)
+    SoundBytes& Tag(const char* tag)
     {
         for (int i = 0; i < 4; ++i)
             data.push_back(uint8_t(tag[i]));
         return *this;
     }
-    Bytes& U32(uint32_t v) { for (int i = 0; i < 4; ++i) data.push_back(uint8_t(v >> (8 * i))); return *this; }
-    Bytes& U16(uint16_t v) { data.push_back(uint8_t(v)); data.push_back(uint8_t(v >> 8)); return *this; }
-    Bytes& Fill(size_t n, uint8_t value) { data.insert(data.end(), n, value); return *this; }
+    SoundBytes& U32(uint32_t v) { for (int i = 0; i < 4; ++i) data.push_back(uint8_t(v >> (8 * i))); return *this; }
+    SoundBytes& U16(uint16_t v) { data.push_back(uint8_t(v)); data.push_back(uint8_t(v >> 8)); return *this; }
+    SoundBytes& Fill(size_t n, uint8_t value) { data.insert(data.end(), n, value); return *this; }
 };
 
 // "RIFF" <size> WAVE "fmt " 16: PCM stereo 8000 Hz 16-bit, then the given chunks.
-Bytes WaveHead(uint32_t riffSize, uint16_t tag = 1)
+SoundBytes WaveHead(uint32_t riffSize, uint16_t tag = 1)
 {
-    Bytes b;
+    SoundBytes b;
     b.Tag("RIFF").U32(riffSize).Tag("WAVE").Tag("fmt ").U32(16).U16(tag).U16(2).U32(8000).U32(32000).U16(4).U16(16);
     return b;
 }
@@ -83,7 +83,7 @@ protected:
 
 TEST_F(ResourceSoundTest, WaveFilesParseInPlaceAndPreferTheirAdpcmTwin)
 {
-    Bytes pcm = WaveHead(36 + 8);
+    SoundBytes pcm = WaveHead(36 + 8);
     pcm.Tag("data").U32(8).U16(1).U16(2).U16(3).U16(4);
     Write("a.wav", pcm.data);
     ResourceSound* a = Load("a.WAV"); // an extension in capitals is the same
@@ -101,7 +101,7 @@ TEST_F(ResourceSoundTest, WaveFilesParseInPlaceAndPreferTheirAdpcmTwin)
     a->Release();
 
     m_log.Clear();
-    Bytes adpcm;
+    SoundBytes adpcm;
     adpcm.Tag("RIFF").U32(36 + 8).Tag("WAVE").Tag("fmt ").U32(16).U16(2).U16(1).U32(8000).U32(4000).U16(256).U16(4);
     adpcm.Tag("data").U32(4).Fill(4, 7);
     Write("b.wav.adpcm", adpcm.data);
@@ -112,7 +112,7 @@ TEST_F(ResourceSoundTest, WaveFilesParseInPlaceAndPreferTheirAdpcmTwin)
     EXPECT_FALSE(m_log.Contains("Playing WAV sound file"));
     b->Release();
 
-    Bytes xwma;
+    SoundBytes xwma;
     xwma.Tag("RIFF").U32(0).Tag("XWMA").Tag("fmt ").U32(18).U16(0x161).U16(2).U32(44100).U32(16000).U16(4459).U16(16)
         .U16(0).Tag("data").U32(6).Fill(6, 9);
     Write("c.wav", xwma.data);
@@ -122,7 +122,7 @@ TEST_F(ResourceSoundTest, WaveFilesParseInPlaceAndPreferTheirAdpcmTwin)
     EXPECT_EQ(c->GetSeekTable(), nullptr);
     EXPECT_EQ(c->GetSampleSize(), 6u);
     // A seek table before the data is kept in place; a wave read after it has none.
-    Bytes seekable;
+    SoundBytes seekable;
     seekable.data.assign(xwma.data.begin(), xwma.data.begin() + 38); // up to the end of the format chunk
     Write("d.wav", seekable.Tag("dpds").U32(4).U32(6).Tag("data").U32(6).Fill(6, 9).data);
     Write("e.wav", pcm.data);
@@ -138,25 +138,25 @@ TEST_F(ResourceSoundTest, WaveFilesParseInPlaceAndPreferTheirAdpcmTwin)
 TEST_F(ResourceSoundTest, MalformedFilesFailAndGiveTheirMemoryBack)
 {
     const uint32_t freeBefore = FreeBytes();
-    Bytes list = WaveHead(100);
+    SoundBytes list = WaveHead(100);
     list.Tag("LIST").U32(4).Tag("INFO").Tag("data").U32(2).U16(0);
     Write("list.wav", list.data);
-    Bytes overlong = WaveHead(100);
+    SoundBytes overlong = WaveHead(100);
     overlong.Tag("data").U32(4).U16(0); // claims two bytes more than the file holds
     Write("long.wav", overlong.data);
     Write("long1.wav", WaveHead(100).Tag("data").U32(3).U16(0).data); // one byte more than it holds
-    Bytes tag3 = WaveHead(100, 3);
+    SoundBytes tag3 = WaveHead(100, 3);
     tag3.Tag("data").U32(2).U16(0);
     Write("float.wav", tag3.data);
-    Bytes shortFmt; // a format chunk two bytes short of the sample width
+    SoundBytes shortFmt; // a format chunk two bytes short of the sample width
     shortFmt.Tag("RIFF").U32(100).Tag("WAVE").Tag("fmt ").U32(14).U16(1).U16(1).U32(8000).U32(16000).U16(2);
     shortFmt.Tag("data").U32(2).U16(0);
     Write("fmt14.wav", shortFmt.data);
-    Bytes tail = WaveHead(100); // six bytes after the format chunk: too few for a chunk header
+    SoundBytes tail = WaveHead(100); // six bytes after the format chunk: too few for a chunk header
     tail.Tag("data").U16(0);
     Write("tail.wav", tail.data);
     Write("short.wav", {'R', 'I', 'F', 'F', 3, 0, 0, 0, 'W', 'A', 'V'}); // one byte short of its form
-    Bytes form = WaveHead(100); // a RIFF form other than WAVE
+    SoundBytes form = WaveHead(100); // a RIFF form other than WAVE
     form.data[8] = 'X';
     Write("form.wav", form.Tag("data").U32(2).U16(0).data);
     Write("big.ogg", std::vector<uint8_t>(gSoundMemoryPool.GetSize() + 16, 1));

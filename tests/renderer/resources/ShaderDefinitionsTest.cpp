@@ -12,7 +12,7 @@
 
 namespace
 {
-const char* const kZeros = "00000000000000000000000000000000";
+const char* const kDefinitionZeros = "00000000000000000000000000000000";
 
 std::string Names(const Dynarray<ShaderOptionName>& names)
 {
@@ -114,8 +114,8 @@ TEST(ShaderDefinitionsTest, VariantMasksFollowSelectionDisablingAndEnforcing)
     ShaderFamily& family = *definitions.Find("Fx");
 
     const ShaderVariant none = family.GetVariant("NOT_AN_OPTION");
-    EXPECT_EQ(std::string(none.vertexName), std::string("Fx/") + kZeros + ".vs_3_0");
-    EXPECT_EQ(std::string(none.pixelName), std::string("Fx/") + kZeros + ".ps_3_0");
+    EXPECT_EQ(std::string(none.vertexName), std::string("Fx/") + kDefinitionZeros + ".vs_3_0");
+    EXPECT_EQ(std::string(none.pixelName), std::string("Fx/") + kDefinitionZeros + ".ps_3_0");
 
     // Option 4 (E_ON) is the second digit: least significant nibble first.
     const ShaderVariant eOn = family.GetVariant("E_ON");
@@ -170,9 +170,9 @@ TEST(ShaderDefinitionsTest, OptionNamesComeBackPerStageAndWithoutDeviceOptions)
     EXPECT_EQ(Names(names), "B HARDWARE_DEPTH HARDWARE_DEPTH_RAWZ");
     ASSERT_TRUE(family.ListOptionNames(pixelRest, names, true));
     EXPECT_EQ(Names(names), "A_PIXEL") << "B is a vertex option";
-    ASSERT_TRUE(family.ListOptionNames((std::string("2") + (kZeros + 1) + ".PS_3_0").c_str(), names, false));
+    ASSERT_TRUE(family.ListOptionNames((std::string("2") + (kDefinitionZeros + 1) + ".PS_3_0").c_str(), names, false));
     EXPECT_EQ(Names(names), "") << "B's bit in a pixel name names no pixel option";
-    ASSERT_TRUE(family.ListOptionNames((std::string("2") + (kZeros + 1)).c_str(), names, false));
+    ASSERT_TRUE(family.ListOptionNames((std::string("2") + (kDefinitionZeros + 1)).c_str(), names, false));
     EXPECT_EQ(Names(names), "B") << "a mask without a stage names the options of both";
     EXPECT_FALSE(family.ListOptionNames("0000000G000000000000000000000000.vs_3_0", names, false));
     EXPECT_FALSE(family.ListOptionNames("00", names, false));
@@ -201,7 +201,7 @@ TEST(ShaderDefinitionsTest, BinaryFormReadsHandWrittenBytesAndRefusesDamage)
     ShaderFamily* fx = definitions.Find("FX");
     ASSERT_NE(fx, nullptr);
     EXPECT_TRUE(fx->m_deferred);
-    EXPECT_STREQ(fx->GetVariant("A").vertexName, (std::string("Fx/") + kZeros + ".vs_3_0").c_str());
+    EXPECT_STREQ(fx->GetVariant("A").vertexName, (std::string("Fx/") + kDefinitionZeros + ".vs_3_0").c_str());
     EXPECT_EQ(std::string(fx->GetVariant("A").pixelName).substr(0, 4), "Fx/1");
     // The kit writes the same bytes back.
     EXPECT_EQ(WriteShaderDefBin(definitions), file);

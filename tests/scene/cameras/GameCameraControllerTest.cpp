@@ -11,7 +11,7 @@
 
 namespace
 {
-constexpr float kPi = std::numbers::pi_v<float>;
+constexpr float kControllerPi = std::numbers::pi_v<float>;
 
 class GameCameraControllerTest : public CameraTest
 {
@@ -179,9 +179,9 @@ TEST_F(GameCameraControllerTest, EachEasingShapesTheBlend)
     };
     const Case cases[] = {
         {0, 0.25f},
-        {1, std::sin(0.25f * kPi / 2.0f)},
-        {2, 1.0f - std::sin(0.75f * kPi / 2.0f)},
-        {3, 0.5f * (std::sin(-0.25f * kPi) + 1.0f)},
+        {1, std::sin(0.25f * kControllerPi / 2.0f)},
+        {2, 1.0f - std::sin(0.75f * kControllerPi / 2.0f)},
+        {3, 0.5f * (std::sin(-0.25f * kControllerPi) + 1.0f)},
         {4, 0.0625f},
         {5, 0.25f},
         {7, 0.25f},

@@ -7,7 +7,7 @@
 
 namespace
 {
-constexpr float kPi = std::numbers::pi_v<float>;
+constexpr float kSubcontrollerPi = std::numbers::pi_v<float>;
 constexpr float kFrame = 1.0f / 60.0f;
 
 class NXRTSCameraSubcontrollerTest : public CameraTest
@@ -238,7 +238,7 @@ TEST_F(NXRTSCameraSubcontrollerTest, TimedInterpolationEasesAndEnds)
     EXPECT_FLOAT_EQ(m_sub.GetTimedDriveProgress(), 1.0f);
     EXPECT_EQ(m_sub.GetDriveMode(), NXRTSCameraSubcontroller::DRIVE_FREE);
 
-    const float easedAtHalf[] = {0.5f, std::sin(0.25f * kPi), 1.0f - std::sin(0.25f * kPi), 0.5f, 0.5f};
+    const float easedAtHalf[] = {0.5f, std::sin(0.25f * kSubcontrollerPi), 1.0f - std::sin(0.25f * kSubcontrollerPi), 0.5f, 0.5f};
     for (uint32_t easing = 0; easing < 5; ++easing)
     {
         m_sub.SetPosition(Vector(0.0f, 0.0f, 0.0f, 1.0f));

@@ -8,6 +8,9 @@
 #include "scene/templates/EntityTemplateStub.h"
 #include "support/SceneTestSupport.h"
 
+#include <cstring>
+#include <string>
+
 namespace
 {
 using EntityLifecycleTest = SceneTest;
@@ -79,6 +82,9 @@ TEST_F(EntityLifecycleTest, UniqueNamesTakeTheFirstFreeSuffix)
     c->SetUniqueName();
     EXPECT_STREQ(c->GetName(), "Crate_000");
     EXPECT_STREQ(c->GetTemplateName(), "Crate");
+    EXPECT_STREQ(c->GetTemplateFullName(), "Crate") << "a stub in no folder: the name alone";
+    stub.SetFileName(std::string(300, 'x').c_str());
+    EXPECT_EQ(std::strlen(c->GetTemplateFullName()), 259u);
     gEntityManager.NewScene();
 }
 

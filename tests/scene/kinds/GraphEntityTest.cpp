@@ -63,7 +63,7 @@ protected:
     GraphEntity* m_graph = nullptr;
 };
 
-void ExpectNear(const Vector& v, float x, float y, float z, float w, float tolerance = 1e-4f)
+void ExpectNearGraph(const Vector& v, float x, float y, float z, float w, float tolerance = 1e-4f)
 {
     EXPECT_NEAR(v.x, x, tolerance);
     EXPECT_NEAR(v.y, y, tolerance);
@@ -79,11 +79,11 @@ TEST_F(GraphEntityTest, OneWayAndTwoWayPairsMakeOneStripWithOneOrTwoArrows)
     GraphGeometry one = Build();
     ASSERT_EQ(one.m_strips.Count(), 1);
     EXPECT_EQ(one.m_curves.Count(), 0);
-    ExpectNear(one.m_strips[0].a, 0.0f, 0.25f, 0.0f, 0.0f);
-    ExpectNear(one.m_strips[0].b, 10.0f, 0.25f, 0.0f, 10.0f);
+    ExpectNearGraph(one.m_strips[0].a, 0.0f, 0.25f, 0.0f, 0.0f);
+    ExpectNearGraph(one.m_strips[0].b, 10.0f, 0.25f, 0.0f, 10.0f);
     ASSERT_EQ(one.m_arrows.Count(), 1);
-    ExpectNear(one.m_arrows[0].position, 5.6f, 0.25f, 0.0f, 1.0f);
-    ExpectNear(one.m_arrows[0].direction, 1.0f, 0.0f, 0.0f, 0.0f);
+    ExpectNearGraph(one.m_arrows[0].position, 5.6f, 0.25f, 0.0f, 1.0f);
+    ExpectNearGraph(one.m_arrows[0].direction, 1.0f, 0.0f, 0.0f, 0.0f);
     EXPECT_EQ(b->m_graphInDegree, 1);
     EXPECT_EQ(b->m_graphPredecessor.Get(), a);
     EXPECT_EQ(a->m_graphInDegree, 0);
@@ -92,10 +92,10 @@ TEST_F(GraphEntityTest, OneWayAndTwoWayPairsMakeOneStripWithOneOrTwoArrows)
     GraphGeometry two = Build();
     ASSERT_EQ(two.m_strips.Count(), 1);
     ASSERT_EQ(two.m_arrows.Count(), 2);
-    ExpectNear(two.m_arrows[0].position, 5.6f, 0.25f, 0.0f, 1.0f);
-    ExpectNear(two.m_arrows[0].direction, 1.0f, 0.0f, 0.0f, 0.0f);
-    ExpectNear(two.m_arrows[1].position, 4.4f, 0.25f, 0.0f, 1.0f);
-    ExpectNear(two.m_arrows[1].direction, -1.0f, 0.0f, 0.0f, 0.0f);
+    ExpectNearGraph(two.m_arrows[0].position, 5.6f, 0.25f, 0.0f, 1.0f);
+    ExpectNearGraph(two.m_arrows[0].direction, 1.0f, 0.0f, 0.0f, 0.0f);
+    ExpectNearGraph(two.m_arrows[1].position, 4.4f, 0.25f, 0.0f, 1.0f);
+    ExpectNearGraph(two.m_arrows[1].direction, -1.0f, 0.0f, 0.0f, 0.0f);
     // Both have an incoming connection, so the root is the first with exactly one connection.
     EXPECT_FLOAT_EQ(a->m_graphPathDistance, 0.0f);
     EXPECT_FLOAT_EQ(b->m_graphPathDistance, 10.0f);
@@ -118,39 +118,39 @@ TEST_F(GraphEntityTest, CurvesCarryPathDistancesAndCutEndsOnlyWhereThePathStops)
     ASSERT_EQ(full.m_curves.Count(), 2);
     // The first piece comes in from a (b's only predecessor), the last ends at c, which goes nowhere.
     const GraphCurve& first = full.m_curves[0];
-    ExpectNear(first.p[0], 0.0f, 0.0f, 0.0f, 10.0f);
-    ExpectNear(first.p[1], 10.0f, 0.0f, 0.0f, 0.75f * 10.0f + 0.25f * (10.0f + d0));
-    ExpectNear(first.p[2], 15.0f, 0.0f, 3.0f, 0.25f * 10.0f + 0.75f * (10.0f + d0));
-    ExpectNear(first.p[3], 20.0f, 0.0f, 0.0f, 10.0f + d0);
+    ExpectNearGraph(first.p[0], 0.0f, 0.0f, 0.0f, 10.0f);
+    ExpectNearGraph(first.p[1], 10.0f, 0.0f, 0.0f, 0.75f * 10.0f + 0.25f * (10.0f + d0));
+    ExpectNearGraph(first.p[2], 15.0f, 0.0f, 3.0f, 0.25f * 10.0f + 0.75f * (10.0f + d0));
+    ExpectNearGraph(first.p[3], 20.0f, 0.0f, 0.0f, 10.0f + d0);
     const GraphCurve& last = full.m_curves[1];
-    ExpectNear(last.p[0], 10.0f, 0.0f, 0.0f, 10.0f + d0);
-    ExpectNear(last.p[3], 20.0f, 0.0f, 0.0f, 10.0f + length);
+    ExpectNearGraph(last.p[0], 10.0f, 0.0f, 0.0f, 10.0f + d0);
+    ExpectNearGraph(last.p[3], 20.0f, 0.0f, 0.0f, 10.0f + length);
     // One control point: the arrow rides the first segment, at its Catmull-Rom middle
     // (12.8125, 0, 1.6875) with the tangent (4.375, 0, 4.125).
     ASSERT_EQ(full.m_arrows.Count(), 2);
     const float norm = std::sqrt(4.375f * 4.375f + 4.125f * 4.125f);
-    ExpectNear(full.m_arrows[1].direction, 4.375f / norm, 0.0f, 4.125f / norm, 0.0f);
-    ExpectNear(full.m_arrows[1].position, 12.8125f + 0.6f * 4.375f / norm, 0.0f, 1.6875f + 0.6f * 4.125f / norm, 1.0f);
+    ExpectNearGraph(full.m_arrows[1].direction, 4.375f / norm, 0.0f, 4.125f / norm, 0.0f);
+    ExpectNearGraph(full.m_arrows[1].position, 12.8125f + 0.6f * 4.375f / norm, 0.0f, 1.6875f + 0.6f * 4.125f / norm, 1.0f);
 
     // Cut ends: c ends the path, so the last piece goes; b carries a's path on, so the first stays.
     m_graphTemplate->SetCutsOffNastyEnds(true);
     GraphGeometry cut = Build();
     ASSERT_EQ(cut.m_curves.Count(), 1);
-    ExpectNear(cut.m_curves[0].p[3], 20.0f, 0.0f, 0.0f, 10.0f + d0);
+    ExpectNearGraph(cut.m_curves[0].p[3], 20.0f, 0.0f, 0.0f, 10.0f + d0);
     EXPECT_EQ(cut.m_arrows.Count(), 2);
     // Where the path starts (a has no way in) a curve loses its first piece.
     AddPoint(a, 0, 5.0f, 0.0f, -2.0f);
     GraphGeometry both = Build();
     EXPECT_EQ(both.m_strips.Count(), 0);
     ASSERT_EQ(both.m_curves.Count(), 2);
-    ExpectNear(both.m_curves[0].p[1], 5.0f, 0.0f, -2.0f, both.m_curves[0].p[1].w);
+    ExpectNearGraph(both.m_curves[0].p[1], 5.0f, 0.0f, -2.0f, both.m_curves[0].p[1].w);
     // c goes on through one more connection: b's path is no longer cut at c.
     FlagEntity* d = Node(30.0f, 0.0f, 0.0f);
     m_graph->Connect(c, d);
     GraphGeometry onward = Build();
     EXPECT_EQ(onward.m_curves.Count(), 3);
     EXPECT_EQ(onward.m_strips.Count(), 1);
-    ExpectNear(onward.m_curves[2].p[3], 30.0f, 0.0f, 0.0f, onward.m_curves[2].p[3].w);
+    ExpectNearGraph(onward.m_curves[2].p[3], 30.0f, 0.0f, 0.0f, onward.m_curves[2].p[3].w);
 }
 
 TEST_F(GraphEntityTest, APairJoinedBothWaysIsCutAtBothEndsSinceNeitherNodeLeadsOn)
@@ -183,8 +183,8 @@ TEST_F(GraphEntityTest, RingsTakeTheirRootFromTheFirstNodeWithOneConnection)
     EXPECT_FLOAT_EQ(a->m_graphPathDistance, 0.0f);
     EXPECT_FLOAT_EQ(b->m_graphPathDistance, 3.0f);
     EXPECT_FLOAT_EQ(c->m_graphPathDistance, 7.0f);
-    ExpectNear(ring.m_strips[2].a, 3.0f, 0.25f, 4.0f, 7.0f);
-    ExpectNear(ring.m_strips[2].b, 0.0f, 0.25f, 0.0f, 0.0f);
+    ExpectNearGraph(ring.m_strips[2].a, 3.0f, 0.25f, 4.0f, 7.0f);
+    ExpectNearGraph(ring.m_strips[2].b, 0.0f, 0.25f, 0.0f, 0.0f);
 
     // Joined both ways every node has two connections: no root, and no distance is given out.
     a->m_graphPathDistance = b->m_graphPathDistance = c->m_graphPathDistance = -1.0f;
@@ -285,8 +285,8 @@ TEST_F(GraphEntityTest, BoundsSpanTheNodesAndAnEmptyGraphHasNone)
     m_graph->RenderIfFlag8(0);
     m_graph->RecomputeLocalBounds();
     const BoundingBox4& box = m_graph->GetLocalBoundingBox();
-    ExpectNear(box.min, 0.0f, 0.4f, -5.0f, box.min.w);
-    ExpectNear(box.max, 10.0f, 2.4f, 0.0f, box.max.w);
+    ExpectNearGraph(box.min, 0.0f, 0.4f, -5.0f, box.min.w);
+    ExpectNearGraph(box.max, 10.0f, 2.4f, 0.0f, box.max.w);
     EXPECT_FLOAT_EQ(m_graph->GetWorldBoundingBox().max.x, 60.0f);
     EXPECT_TRUE(m_graph->IsRebuildPending());
 }

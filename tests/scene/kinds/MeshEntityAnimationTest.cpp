@@ -2,11 +2,14 @@
 // motion onto the entity, targeting modes, mounted entities on bones and the replicated animation state.
 #include "scene/kinds/MeshEntity.h"
 
+#include "audio/sound/SoundEntriesContainer.h"
+#include "audio/sound/SoundEntryParams.h"
 #include "core/filesystem/FileSystem.h"
 #include "effects/animation/MeshSkeleton.h"
 #include "engine/Game.h"
 #include "renderer/resources/ResourceManager.h"
 #include "scene/kinds/MeshTemplate.h"
+#include "scene/kinds/MeshTemplateAnimation.h"
 #include "support/RendererTestBase.h"
 #include "support/SceneTestSupport.h"
 #include "support/TempFolder.h"
@@ -186,9 +189,17 @@ TEST_F(MeshEntityAnimationTest, AClipStartedFromItsGroupTakesUpTheProgressOfTheG
 TEST_F(MeshEntityAnimationTest, AChildChainStartsTheNextEntryWhenTheFirstFinishes)
 {
     MeshEntity* knight = Knight();
+    // Turn's step sound is a positioned entry: as a 2D event it still plays through the knight.
+    MeshTemplateAnimationFrameData step;
+    step.m_soundEvent = NameString("Step");
+    step.m_timeStamp = 0.5f;
+    m_templates.back()->EditAnimations()[2].m_defaultPreset.m_frames.Add(step); // by name: Rest, Stride, Turn
+    SoundEntryParams stepEntry;
+    stepEntry.AddSound("step.ogg");
+    ASSERT_TRUE(gSoundEntriesContainer.AddSoundEntry("Step", stepEntry));
     AnimationParams chain = Params(ANIMFLAG_AUTOFINISH | ANIMFLAG_CHILDREN);
     chain.AddChild(NameString("Wave"), Params(0));
-    chain.AddChild(NameString("Turn"), Params(ANIMFLAG_CHILDREN | ANIMFLAG_SOUNDS2D));
+    chain.AddChild(NameString("Turn"), Params(ANIMFLAG_CHILDREN | ANIMFLAG_SOUNDS | ANIMFLAG_SOUNDS2D));
     ASSERT_TRUE(knight->StartAnimation(m_root, NameString("Wave"), &chain));
     Advance(knight, 0.0f);
     Advance(knight, 0.9f);
@@ -196,10 +207,15 @@ TEST_F(MeshEntityAnimationTest, AChildChainStartsTheNextEntryWhenTheFirstFinishe
     ASSERT_NE(next, nullptr);
     EXPECT_EQ(next->GetParams().AnimationIndex, 2) << "Turn";
     EXPECT_EQ(next->GetParams().ChildCursor, 1u);
-    EXPECT_EQ(next->GetParams().Flags, ANIMFLAG_CHILDREN | ANIMFLAG_SOUNDS2D | ANIMFLAG_AUTOFINISH);
+    EXPECT_EQ(next->GetParams().Flags, ANIMFLAG_CHILDREN | ANIMFLAG_SOUNDS | ANIMFLAG_SOUNDS2D | ANIMFLAG_AUTOFINISH);
+    m_log.Clear();
     Advance(knight, 0.0f);
-    Advance(knight, 1.0f);
+    Advance(knight, 0.6f);
+    EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 0u) << "the step played at the knight";
+    EXPECT_NE(knight->FindSoundEmitter(), nullptr);
+    Advance(knight, 0.4f);
     EXPECT_EQ(knight->GetAnimator()->GetFirstRunningRootAnimation(), nullptr) << "the last entry ends the chain";
+    gSoundEntriesContainer.RemoveAllSoundEntries();
 }
 
 TEST_F(MeshEntityAnimationTest, RootMotionMovesOrTurnsTheEntity)

@@ -393,6 +393,22 @@ TEST_F(MeshEntityTest, BoneMountsFollowTheirPropertiesSubobjectsAndTemplateEdits
         EXPECT_EQ(mount.alignment, mount.entity.Get() == shield ? 1u : 0u);
     }
 
+    // An edit that drops Spine and puts Hand first: the children follow Hand by name, the one on
+    // Spine comes off.
+    MeshEntity* helmet = Create(Template(MeshTemplateSpec()));
+    helmet->SetParent(knight);
+    ASSERT_TRUE(knight->MountEntity(NameString("Spine"), helmet, Matrix::ONE, 0));
+    MeshTemplateSpec reordered;
+    reordered.bones = {"Hand", "Hips"};
+    meshTemplate->SetSkeleton(new MeshSkeleton(*Template(reordered)->GetSkeleton()));
+    meshTemplate->OnPropertyChanged(meshTemplate->GetClassProperties()->FindPropertyInClassChain("LOS mask"));
+    animator = knight->GetAnimator();
+    EXPECT_EQ(animator->GetMountedBone(sword), 0);
+    EXPECT_EQ(animator->GetMountedBone(shield), 0);
+    EXPECT_EQ(animator->GetMountedBone(helmet), -1);
+    EXPECT_EQ(helmet->GetExtraFlags() & ENTITYEXTRA_MOUNTED_ON_BONE, 0u);
+    EXPECT_TRUE(m_log.Contains("Cannot mount entity " + std::string(helmet->GetName()) + " because Spine cannot be found", 4));
+
     ASSERT_TRUE(Set(*sword, "Mount to bone", ""));
     EXPECT_EQ(animator->GetMountedBone(sword), -1);
     // A child of something other than a mesh keeps the caller's list.

@@ -8,17 +8,17 @@ namespace
 {
 int gDeletions = 0;
 
-class CountedElement : public UIElement
+class CountedTestElement : public UIElement
 {
 public:
-    ~CountedElement() override { ++gDeletions; }
+    ~CountedTestElement() override { ++gDeletions; }
 };
 
 TEST(UIElementTest, ReleaseClearsEverySafePointerAndWithoutARendererDeletesAtOnce)
 {
     ASSERT_EQ(gRenderer, nullptr);
     gDeletions = 0;
-    CountedElement* element = new CountedElement;
+    CountedTestElement* element = new CountedTestElement;
     SafePointer<UIElement> first(element);
     SafePointer<UIElement> second(element);
     EXPECT_FALSE(element->IsReleased());

@@ -11,28 +11,28 @@
 
 namespace
 {
-std::vector<uint32_t> gDestroyed;
+std::vector<uint32_t> gTreeDestroyed;
 
-class CountedElement : public UIElement
+class CountedTreeElement : public UIElement
 {
 public:
-    explicit CountedElement(const char* name = nullptr)
+    explicit CountedTreeElement(const char* name = nullptr)
     {
         if (name != nullptr)
             SetName(name);
     }
-    ~CountedElement() override { gDestroyed.push_back(GetId()); }
+    ~CountedTreeElement() override { gTreeDestroyed.push_back(GetId()); }
 };
 
 // root { a { a1, a2 "twin" }, b "twin" { b1 } }
 struct Tree
 {
-    CountedElement* root = new CountedElement("root");
-    CountedElement* a = new CountedElement("a");
-    CountedElement* a1 = new CountedElement("a1");
-    CountedElement* a2 = new CountedElement("twin");
-    CountedElement* b = new CountedElement("twin");
-    CountedElement* b1 = new CountedElement("b1");
+    CountedTreeElement* root = new CountedTreeElement("root");
+    CountedTreeElement* a = new CountedTreeElement("a");
+    CountedTreeElement* a1 = new CountedTreeElement("a1");
+    CountedTreeElement* a2 = new CountedTreeElement("twin");
+    CountedTreeElement* b = new CountedTreeElement("twin");
+    CountedTreeElement* b1 = new CountedTreeElement("b1");
     Tree()
     {
         root->AddChild(a);
@@ -189,18 +189,18 @@ TEST(UIElementTreeTest, PointerSelectableElementsEnterAndLeaveTheIdMapWithTheirF
 
 TEST(UIElementTreeTest, ReleasingASubtreeFreesEveryElementOnceAndClearsItsSafePointers)
 {
-    gDestroyed.clear();
+    gTreeDestroyed.clear();
     const uint32_t changes = UIElement::GetUIChangeCounter();
     Tree t;
     const std::vector<uint32_t> ids = {t.root->GetId(), t.a->GetId(), t.a1->GetId(), t.a2->GetId(), t.b->GetId(), t.b1->GetId()};
     SafePointer<UIElement> watch(t.b1);
     t.a->Release();
-    EXPECT_EQ(gDestroyed, (std::vector<uint32_t>{ids[1], ids[2], ids[3]})) << "a, then its render children";
+    EXPECT_EQ(gTreeDestroyed, (std::vector<uint32_t>{ids[1], ids[2], ids[3]})) << "a, then its render children";
     EXPECT_EQ(MainChildren(*t.root), (std::vector<UIElement*>{t.b}));
     EXPECT_EQ(RenderChildren(*t.root), (std::vector<UIElement*>{t.b}));
     t.root->Release();
     EXPECT_FALSE(watch) << "children's safe pointers are cleared by the release of an ancestor";
-    std::vector<uint32_t> sorted = gDestroyed;
+    std::vector<uint32_t> sorted = gTreeDestroyed;
     std::sort(sorted.begin(), sorted.end());
     EXPECT_EQ(sorted, ids) << "each element exactly once";
     EXPECT_EQ(UIElement::GetUIChangeCounter(), changes + 6);
@@ -208,14 +208,14 @@ TEST(UIElementTreeTest, ReleasingASubtreeFreesEveryElementOnceAndClearsItsSafePo
 
 TEST(UIElementTreeTest, DeleteChildrenFreesTheChildrenAndKeepsTheElement)
 {
-    gDestroyed.clear();
+    gTreeDestroyed.clear();
     Tree t;
     t.root->DeleteChildren();
-    EXPECT_EQ(gDestroyed.size(), 5u);
+    EXPECT_EQ(gTreeDestroyed.size(), 5u);
     EXPECT_EQ(t.root->GetFirstChild(), nullptr);
     EXPECT_EQ(t.root->GetRenderFirstChild(), nullptr);
     t.root->Release();
-    EXPECT_EQ(gDestroyed.size(), 6u);
+    EXPECT_EQ(gTreeDestroyed.size(), 6u);
 }
 
 TEST(UIElementTreeTest, HierarchyFocusNeedsEveryAncestorVisibleAndNoneBlocking)
@@ -232,22 +232,22 @@ TEST(UIElementTreeTest, HierarchyFocusNeedsEveryAncestorVisibleAndNoneBlocking)
 
 TEST(UIElementTreeTest, TheMemoryGuardKeepsNewElementsUntilReportedOrReleased)
 {
-    gDestroyed.clear();
+    gTreeDestroyed.clear();
     EnableUIMemoryGuard();
     UIElement* const root = GetUIMemoryGuardRoot();
     ASSERT_NE(root, nullptr);
     EnableUIMemoryGuard();
     EXPECT_EQ(GetUIMemoryGuardRoot(), root) << "made once";
-    CountedElement* kept = new CountedElement;
-    CountedElement* reported = new CountedElement;
+    CountedTreeElement* kept = new CountedTreeElement;
+    CountedTreeElement* reported = new CountedTreeElement;
     const uint32_t keptId = kept->GetId();
     EXPECT_EQ(kept->GetParent(), root);
     UIMemoryGuardReportElement(reported);
     EXPECT_EQ(reported->GetParent(), nullptr);
     DisableUIMemoryGuard();
     EXPECT_EQ(GetUIMemoryGuardRoot(), nullptr);
-    EXPECT_EQ(gDestroyed, (std::vector<uint32_t>{keptId})) << "the guard root frees what it kept";
+    EXPECT_EQ(gTreeDestroyed, (std::vector<uint32_t>{keptId})) << "the guard root frees what it kept";
     reported->Release();
-    EXPECT_EQ(gDestroyed.size(), 2u);
+    EXPECT_EQ(gTreeDestroyed.size(), 2u);
 }
 } // namespace

@@ -177,7 +177,7 @@ TEST_F(UITextBaseFontTest, FontsResolveToPreparedSizesAndReplacements)
         float pixelSize;
         uint8_t wrap;
     } cases[] = {
-        {"body.ttf", 30, false, 0, "body.ttf~024", 28.0f / 24.0f, 0}, // 30 -> 28 -> 24 at 28/24
+        {"body.ttf", 30, false, 0, "body.ttf~024", 1.0f, 0},          // 30 -> 28 -> 24, once: floor(28 / 24)
         {"body.ttf", 48, false, 0, "body.ttf~024", 2.0f, 0},
         {"body.ttf", 10, false, 0, "body.ttf~010", 1.0f, 0},          // below the smallest
         {"body.ttf", 18, false, 0, "body.ttf~016", 1.0f, 0},

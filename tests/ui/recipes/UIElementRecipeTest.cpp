@@ -17,7 +17,7 @@
 
 namespace
 {
-void ExpectVector(const Vector& actual, const Vector& expected, const char* what)
+void ExpectRecipeVector(const Vector& actual, const Vector& expected, const char* what)
 {
     EXPECT_FLOAT_EQ(actual.x, expected.x) << what;
     EXPECT_FLOAT_EQ(actual.y, expected.y) << what;
@@ -115,7 +115,7 @@ TEST(UIElementRecipeTest, StoredKeysComeInTheirOrderWithTheirTypesAndFlagWords)
     EXPECT_EQ(recipe.m_colorMode, 1u);
     EXPECT_EQ(recipe.m_blendMode, 1u);
     EXPECT_TRUE(recipe.m_hierarchicalAnchor);
-    ExpectVector(recipe.m_size, Vector(64, 64, 0, 0), "default size");
+    ExpectRecipeVector(recipe.m_size, Vector(64, 64, 0, 0), "default size");
 }
 
 TEST(UIElementRecipeTest, ARecordKeepsChildrenPresetsBehavioursAndSoundsAndBothPressBehaviours)
@@ -219,13 +219,13 @@ TEST(UIElementRecipeTest, ApplyToElementWritesTheBaseValuesFlagsColorAndAnchor)
     UIProperties properties;
     recipe.ApplyToElement(element, properties, 0);
     EXPECT_STREQ(element->GetName(), "Panel");
-    ExpectVector(element->GetRenderPosition(), Vector(10, 20, 0, 1), "position");
-    ExpectVector(element->GetRenderRotation(), Vector(0, 0, 30, 0), "rotation");
-    ExpectVector(element->GetRenderSize(), Vector(200, 100, 0, 0), "size");
-    ExpectVector(element->GetRenderScale(), Vector(2, 2, 1, 0), "scale");
-    ExpectVector(element->GetSelectionFrame(), Vector(1, 2, 3, 4), "selection frame");
+    ExpectRecipeVector(element->GetRenderPosition(), Vector(10, 20, 0, 1), "position");
+    ExpectRecipeVector(element->GetRenderRotation(), Vector(0, 0, 30, 0), "rotation");
+    ExpectRecipeVector(element->GetRenderSize(), Vector(200, 100, 0, 0), "size");
+    ExpectRecipeVector(element->GetRenderScale(), Vector(2, 2, 1, 0), "scale");
+    ExpectRecipeVector(element->GetSelectionFrame(), Vector(1, 2, 3, 4), "selection frame");
     // Centred: half the size, all four components (sent negated as the rectangle's translation).
-    ExpectVector(element->GetRenderAnchor(), Vector(-100, -50, 0, 0), "anchor");
+    ExpectRecipeVector(element->GetRenderAnchor(), Vector(-100, -50, 0, 0), "anchor");
     EXPECT_EQ(element->GetOutlineMask(), 1u << 2);
     EXPECT_EQ(element->GetColorMode(), 2u);
     EXPECT_EQ(element->GetBlendMode(), 3u);
@@ -233,7 +233,7 @@ TEST(UIElementRecipeTest, ApplyToElementWritesTheBaseValuesFlagsColorAndAnchor)
     EXPECT_EQ(element->GetAspectScaling(), 3u);
     Vector linear;
     recipe.m_color.ToLinearVector(linear);
-    ExpectVector(element->GetRenderColor(), linear, "linear colour");
+    ExpectRecipeVector(element->GetRenderColor(), linear, "linear colour");
     EXPECT_EQ(element->GetUserFlags(), UIFLAG_TRANSPARENT | UIFLAG_FOCUSABLEWITHMOUSE | UIElementRecipe::kClipChildrenFlag |
                                            UIElementRecipe::kStencilClipChildrenFlag | UIFLAG_AUTOLAYOUT);
     EXPECT_EQ(element->IsModalFlag(), 1u) << "semi modal";
@@ -246,7 +246,7 @@ TEST(UIElementRecipeTest, ApplyToElementWritesTheBaseValuesFlagsColorAndAnchor)
     EXPECT_FALSE(element->IsVisibleFlag());
     EXPECT_TRUE(element->IsRenderHidden());
     EXPECT_NE(element->GetUserFlags() & UIFLAG_HIDDEN, 0u);
-    ExpectVector(element->GetRenderAnchor(), Vector(-3, -4, 0, 0), "anchor by anchor");
+    ExpectRecipeVector(element->GetRenderAnchor(), Vector(-3, -4, 0, 0), "anchor by anchor");
     element->Release();
 }
 
@@ -408,15 +408,15 @@ TEST(UIElementRecipeTest, ElementsReadTypedRecipeAndPresetValuesByKey)
     EXPECT_FALSE(element->GetRecipeBoolProperty("Size", nullptr));
     Vector out(-1, -1, -1, -1);
     EXPECT_TRUE(element->LoadRecipeVectorProperty(out, "Size", nullptr));
-    ExpectVector(out, Vector(1, 2, 3, 4), "recipe size");
+    ExpectRecipeVector(out, Vector(1, 2, 3, 4), "recipe size");
     EXPECT_TRUE(element->LoadRecipeVectorProperty(out, "Size", "BIG"));
-    ExpectVector(out, Vector(9, 8, 7, 6), "preset size");
+    ExpectRecipeVector(out, Vector(9, 8, 7, 6), "preset size");
     EXPECT_FALSE(element->LoadRecipeVectorProperty(out, "Hidden", nullptr));
     EXPECT_FALSE(element->LoadRecipeVectorProperty(out, "Missing", nullptr));
-    ExpectVector(out, Vector(9, 8, 7, 6), "unchanged");
+    ExpectRecipeVector(out, Vector(9, 8, 7, 6), "unchanged");
     EXPECT_FALSE(element->LoadRecipeLinearColorProperty(out, "Size", "BIG"));
     EXPECT_TRUE(element->LoadRecipeLinearColorProperty(out, "Color", "BIG"));
-    ExpectVector(out, Vector(0.2195197f, 0, 1, 1), "linear colour");
+    ExpectRecipeVector(out, Vector(0.2195197f, 0, 1, 1), "linear colour");
     element->Release();
 }
 } // namespace

@@ -49,7 +49,7 @@ UIElementPreset* MakePreset(const char* id, const char* active, const Vector& po
 }
 
 // "kind duration flags" of each action on the channel.
-std::vector<std::string> Actions(const UIElement& element, uint32_t channel)
+std::vector<std::string> EventActions(const UIElement& element, uint32_t channel)
 {
     std::vector<std::string> out;
     for (const UIAction* a = element.GetFirstAction(channel); a != nullptr; a = a->GetNext())
@@ -140,7 +140,7 @@ TEST_F(UIEventRecipeSoundTest, AnEventPlaysItsSoundsInOrderThenItsBehaviourInPla
     EXPECT_TRUE(gDefaults.empty());
     // Time 0: the preset's values are set at once.
     EXPECT_FLOAT_EQ(element->GetRenderPosition().x, 50.0f);
-    EXPECT_TRUE(Actions(*element, 0).empty());
+    EXPECT_TRUE(EventActions(*element, 0).empty());
 
     // The unpress event has no behaviour of its own here: its sound, then the default.
     EXPECT_FALSE(element->OnUnPress(false));
@@ -193,7 +193,7 @@ TEST_F(UIEventRecipeTest, AnAnimationQueuesItsPresetsOnChannelZeroAndOnlyTheFirs
     EXPECT_FLOAT_EQ(animation.GetDuration(), 1.0f);
     element->Wait(9.0f, 0, 0);
     EXPECT_TRUE(animation.Execute(element));
-    EXPECT_EQ(Actions(*element, 0), (Strings{"move 0.2 0xa0", "wait 0.2 0x20", "scale 0.3 0xa0", "wait 0.3 0x20"}));
+    EXPECT_EQ(EventActions(*element, 0), (Strings{"move 0.2 0xa0", "wait 0.2 0x20", "scale 0.3 0xa0", "wait 0.3 0x20"}));
 
     // An unnamed first entry is skipped and clears nothing; a loop hands on the repeat bit.
     UIEventRecipeAnimation looped;
@@ -204,7 +204,7 @@ TEST_F(UIEventRecipeTest, AnAnimationQueuesItsPresetsOnChannelZeroAndOnlyTheFirs
     element->RemoveAllActions(0);
     element->Wait(9.0f, 0, 0);
     EXPECT_TRUE(looped.Execute(element));
-    EXPECT_EQ(Actions(*element, 0), (Strings{"wait 9 0", "scale 0.1 0xa8", "wait 0.1 0x28"}));
+    EXPECT_EQ(EventActions(*element, 0), (Strings{"wait 9 0", "scale 0.1 0xa8", "wait 0.1 0x28"}));
 
     UIEventRecipeAnimation nothing;
     nothing.m_presets.Add(UIApplyPreset("MISSING", 0.4f));
@@ -216,13 +216,13 @@ TEST_F(UIEventRecipeTest, AnAnimationQueuesItsPresetsOnChannelZeroAndOnlyTheFirs
 TEST_F(UIEventRecipeTest, EnableAndDisableApplyTheirPresetsAndHidingWaitsForTheHideBehaviour)
 {
     element->SetEnable(false, false);
-    EXPECT_EQ(Actions(*element, 0), (Strings{"scale 0.1 0xa0", "wait 0.1 0x20"}));
+    EXPECT_EQ(EventActions(*element, 0), (Strings{"scale 0.1 0xa0", "wait 0.1 0x20"}));
     element->SetEnable(true, true);
     EXPECT_FLOAT_EQ(element->GetRenderScale().x, 2.0f);
     element->Wait(9.0f, 0, 0);
     // Disabling clears the channel first.
     element->SetEnable(false, true);
-    EXPECT_TRUE(Actions(*element, 0).empty());
+    EXPECT_TRUE(EventActions(*element, 0).empty());
     EXPECT_FLOAT_EQ(element->GetRenderScale().x, 0.5f);
 
     auto* hide = new UIEventRecipeAnimation;

@@ -39,7 +39,7 @@
 
 namespace
 {
-void ExpectVector(const Vector& actual, const Vector& expected, const char* what)
+void ExpectKindVector(const Vector& actual, const Vector& expected, const char* what)
 {
     EXPECT_FLOAT_EQ(actual.x, expected.x) << what;
     EXPECT_FLOAT_EQ(actual.y, expected.y) << what;
@@ -129,7 +129,7 @@ TEST(UIRecipeKindsDefaultsTest, TemplateViewsTakeTheirLocalMatrixAndProjection)
     Matrix expected;
     expected.LoadComplexTransformation(recipe.m_localPosition, recipe.m_localRotation, recipe.m_localScale);
     for (int row = 0; row < 4; ++row)
-        ExpectVector(view->GetRenderLocalMatrix().rows[row], expected.rows[row], "local matrix row");
+        ExpectKindVector(view->GetRenderLocalMatrix().rows[row], expected.rows[row], "local matrix row");
     view->Release();
 }
 
@@ -219,12 +219,12 @@ TEST_F(UIRecipeKindsTest, PicturesTakeTexturesShaderTileAndCornerColours)
     EXPECT_EQ(picture->GetSamplerPreset(1), 3u);
     EXPECT_EQ(picture->GetBatchIndex(), 2);
     EXPECT_NE(picture->GetVertexShader(), nullptr);
-    ExpectVector(picture->GetUVSize(), Vector(0.25f, 0.25f, 0, 0), "tile size");
-    ExpectVector(picture->GetUVOrigin(), Vector(0.5f, 0.875f, 0, 0), "tile origin");
-    ExpectVector(picture->GetCornerColor(0), Vector(1, 0, 0, 0.2f), "corner 0");
-    ExpectVector(picture->GetCornerColor(1), Vector(1, 1, 1, 1), "corner 1");
+    ExpectKindVector(picture->GetUVSize(), Vector(0.25f, 0.25f, 0, 0), "tile size");
+    ExpectKindVector(picture->GetUVOrigin(), Vector(0.5f, 0.875f, 0, 0), "tile origin");
+    ExpectKindVector(picture->GetCornerColor(0), Vector(1, 0, 0, 0.2f), "corner 0");
+    ExpectKindVector(picture->GetCornerColor(1), Vector(1, 1, 1, 1), "corner 1");
     const float lifted = std::pow(2.0f, 2.2f);
-    ExpectVector(picture->GetCornerColor(3), Vector(0, lifted, lifted, 1), "corner 3: multiplier, then gamma");
+    ExpectKindVector(picture->GetCornerColor(3), Vector(0, lifted, lifted, 1), "corner 3: multiplier, then gamma");
     EXPECT_EQ(picture->GetUserFlags() & UIFLAG_DRAWPENDINGUIELEMENTSBEFORE, 0u) << "pictures draw in order";
     // Names picked from a folder carry the file-picker flag, which the records' layout magic covers.
     for (const char* name : {"Texture", "Texture 2", "Shader"})
@@ -255,10 +255,10 @@ TEST_F(UIRecipeKindsTest, TextsTakeFontAlignmentTextFlagsColoursAndTheirUIProper
     EXPECT_EQ(text->GetTextConversion(), UITEXTCONVERSION_UPPERCASE);
     EXPECT_EQ(text->GetCharacterSpacing(), 4);
     EXPECT_EQ(text->GetInputIconsMode(), 1u) << "icons while a pad is in use";
-    ExpectVector(text->GetShadowOffset(), Vector(2, 3, 0, 0), "shadow position");
-    ExpectVector(text->GetShadowColor(), Vector(1, 0, 0, 0.4f), "shadow colour");
-    ExpectVector(text->GetSecondColor(), Vector(0, 0, 2, 1), "outline colour, raw");
-    ExpectVector(text->GetTintColor(), Vector(0, 1, 0, 0.2f), "bottom colour, raw");
+    ExpectKindVector(text->GetShadowOffset(), Vector(2, 3, 0, 0), "shadow position");
+    ExpectKindVector(text->GetShadowColor(), Vector(1, 0, 0, 0.4f), "shadow colour");
+    ExpectKindVector(text->GetSecondColor(), Vector(0, 0, 2, 1), "outline colour, raw");
+    ExpectKindVector(text->GetTintColor(), Vector(0, 1, 0, 0.2f), "bottom colour, raw");
     EXPECT_EQ(text->GetUserFlags() & (UIFLAG_DRAWDEBUGBOX | UIFLAG_PIXELPERFECTFONT | UITextRecipe::kRecipeTextBoxFlag),
               UIFLAG_DRAWDEBUGBOX | UIFLAG_PIXELPERFECTFONT)
         << "debug box, and pixel snapping on both axes by default";

@@ -1,5 +1,6 @@
 // Layout assets: bodies written from trees built in code read back to the same bytes, one small tree
-// as a hand-written byte sequence, bodies without a root, and bodies that fail whole.
+// as a hand-written byte sequence (the root inside the template's record, and after it as bodies
+// were written before), bodies without a root, and bodies that fail whole.
 #include "core/reflection/RecordStream.h"
 #include "engine/ClassRegistration.h"
 #include "scene/templates/TemplateBodyReader.h"
@@ -11,25 +12,22 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
 namespace
 {
-std::vector<uint8_t> Blocks(const UIRecipeTemplate& recipeTemplate)
+std::vector<uint8_t> Record(UIRecipeTemplate& recipeTemplate)
 {
-    RecordOutput count(nullptr, 0, false);
-    recipeTemplate.WriteBodyBlocks(count);
-    std::vector<uint8_t> bytes(count.Size());
-    RecordOutput out(bytes.data(), bytes.size(), false);
-    recipeTemplate.WriteBodyBlocks(out);
+    std::vector<uint8_t> bytes(recipeTemplate.SerializeToMemory(nullptr, 0, 0));
+    bytes.resize(recipeTemplate.SerializeToMemory(bytes.data(), bytes.size(), 0));
     return bytes;
 }
 
-bool ReadBlocks(UIRecipeTemplate& recipeTemplate, const std::vector<uint8_t>& bytes)
+bool ReadRecord(UIRecipeTemplate& recipeTemplate, const std::vector<uint8_t>& bytes)
 {
-    RecordInput in(bytes.data(), bytes.size());
-    return recipeTemplate.ReadBodyBlocks(in, EntityTemplate::kCurrentFileVersion);
+    return recipeTemplate.DeserializeFromMemory(bytes.data(), bytes.size(), RTTI_NO_ENTITY_RESOLVE);
 }
 
 // Every kind of this folder, values off their defaults, a preset and grandchildren.
@@ -67,12 +65,21 @@ TEST_F(UIRecipeTemplateTest, BodiesWrittenFromTreesReadBackToTheSameBytes)
     SimpleGUID guid;
     guid.bytes[0] = 0x5A;
     const std::vector<uint8_t> body = UIRecipeTemplateWriter::BuildBody(*MakeLayout(), guid);
+    // GUID, type, an unused word and the record's size: the tree is inside the record.
+    ASSERT_GT(body.size(), 28u);
+    EXPECT_EQ(body[24] | body[25] << 8 | body[26] << 16 | body[27] << 24, int(body.size() - 28));
     UIRecipeTemplate read;
     ASSERT_TRUE(TemplateBodyReader::ReadBody(read, body.data(), body.size()));
     EXPECT_EQ(UIRecipeTemplateWriter::BuildBody(read, guid), body);
     EXPECT_EQ(read.m_layoutMarginSnapValue, -3);
     EXPECT_STREQ(read.GetRootRecipe()->GetClassName(), "UIScreenRecipe");
     EXPECT_STREQ(read.GetRootRecipe()->GetChildren()[1]->GetChildren()[3]->GetClassName(), "UITemplateViewRecipe");
+    // A byte after a record that held its root is not taken for the marker of an earlier body.
+    std::vector<uint8_t> padded = body;
+    padded.push_back(0);
+    UIRecipeTemplate kept;
+    ASSERT_TRUE(TemplateBodyReader::ReadBody(kept, padded.data(), padded.size()));
+    EXPECT_TRUE(kept.HasRootRecipe());
 }
 
 // Little-endian fields, written by hand.
@@ -97,6 +104,16 @@ struct Bytes
         return U32(bits);
     }
     Bytes& Vec(float x, float y, float z, float w) { return F(x).F(y).F(z).F(w); }
+    // The template's rows at their defaults but the margin snap: no script class, no passes, no
+    // triggers, no facing, the wireframe colour, the empty box, sort offset, quality, the three
+    // visibility bytes, then the two view locations and the two snap values.
+    Bytes& TemplateRows(int32_t marginSnap)
+    {
+        const float big = std::numeric_limits<float>::max();
+        U8(0).U32(0).U8(0).U32(0).F(0.0f).U8(0).U8(0).U8(0).U8(0).F(1.0f);
+        Vec(big, big, big, big).Vec(-big, -big, -big, -big).F(0.0f).U8(0).U8(1).U8(0).U8(0);
+        return Vec(0, 0, 0, 0).Vec(0, 0, 0, 0).U32(0).U32(uint32_t(marginSnap));
+    }
     Bytes& Text(const char* text)
     {
         data.insert(data.end(), text, text + std::strlen(text) + 1);
@@ -124,10 +141,12 @@ TEST_F(UIRecipeTemplateTest, ASmallTreeMatchesItsHandWrittenBytes)
 {
     // Screen "Menu" at (10, 20) with one plain child "Ok"; the screen's two guide line counts come
     // after the base rows (records walk the class chain by name).
-    Bytes expected;
-    expected.U8(1).Head("Menu", 10.0f, 20.0f, 500.0f).U32(1).U8(1).Text("UIElementRecipe");
-    expected.Head("Ok", 0.0f, 0.0f, 64.0f).U32(0).Tail();
-    expected.Tail().U32(0).U32(0);
+    Bytes tree;
+    tree.U8(1).Head("Menu", 10.0f, 20.0f, 500.0f).U32(1).U8(1).Text("UIElementRecipe");
+    tree.Head("Ok", 0.0f, 0.0f, 64.0f).U32(0).Tail();
+    tree.Tail().U32(0).U32(0);
+    Bytes record;
+    record.TemplateRows(-7).data.insert(record.data.end(), tree.data.begin(), tree.data.end());
 
     auto root = std::make_unique<UIScreenRecipe>();
     root->m_name = NameString("Menu");
@@ -135,30 +154,49 @@ TEST_F(UIRecipeTemplateTest, ASmallTreeMatchesItsHandWrittenBytes)
     auto* child = new UIElementRecipe;
     child->m_name = NameString("Ok");
     root->AddChild(child);
-    EXPECT_EQ(Blocks(*UIRecipeTemplateWriter::MakeTemplate(std::move(root))), expected.data);
+    std::unique_ptr<UIRecipeTemplate> written = UIRecipeTemplateWriter::MakeTemplate(std::move(root));
+    written->m_layoutMarginSnapValue = -7;
+    EXPECT_EQ(Record(*written), record.data);
 
-    UIRecipeTemplate read;
-    ASSERT_TRUE(ReadBlocks(read, expected.data));
-    EXPECT_EQ(read.GetRootRecipe()->m_position.y, 20.0f);
-    ASSERT_EQ(read.GetRootRecipe()->GetChildren().Count(), 1);
-    EXPECT_STREQ(read.GetRootRecipe()->GetChildren()[0]->m_name.CStr(), "Ok");
+    // The body of today's form, and of the earlier one with the marker and the root after the
+    // record of the properties alone.
+    Bytes body;
+    body.U32(0x11).U32(0).U32(0).U32(0).U32(UIRecipeTemplate::kTypeId).U32(0);
+    Bytes earlier = body;
+    body.U32(uint32_t(record.data.size())).data.insert(body.data.end(), record.data.begin(), record.data.end());
+    EXPECT_EQ(UIRecipeTemplateWriter::BuildBody(*written, SimpleGUID{{0x11}}), body.data);
+    Bytes rows;
+    rows.TemplateRows(-7);
+    earlier.U32(uint32_t(rows.data.size())).data.insert(earlier.data.end(), rows.data.begin(), rows.data.end());
+    earlier.data.insert(earlier.data.end(), tree.data.begin(), tree.data.end());
+    for (const std::vector<uint8_t>* bytes : {&body.data, &earlier.data})
+    {
+        UIRecipeTemplate read;
+        ASSERT_TRUE(TemplateBodyReader::ReadBody(read, bytes->data(), bytes->size())) << bytes->size();
+        EXPECT_EQ(read.m_layoutMarginSnapValue, -7);
+        EXPECT_EQ(read.GetRootRecipe()->m_position.y, 20.0f);
+        ASSERT_EQ(read.GetRootRecipe()->GetChildren().Count(), 1);
+        EXPECT_STREQ(read.GetRootRecipe()->GetChildren()[0]->m_name.CStr(), "Ok");
+    }
 }
 
 TEST_F(UIRecipeTemplateTest, ABodyWithoutARootIsEmptyAndClearsAnEarlierTree)
 {
     UIRecipeTemplate reloaded;
-    EXPECT_EQ(Blocks(reloaded), std::vector<uint8_t>{0}) << "writing makes no root";
-    ASSERT_TRUE(ReadBlocks(reloaded, Blocks(*MakeLayout())));
-    ASSERT_TRUE(ReadBlocks(reloaded, {0}));
+    Bytes empty;
+    empty.TemplateRows(0).U8(0);
+    EXPECT_EQ(Record(reloaded), empty.data) << "writing makes no root";
+    ASSERT_TRUE(ReadRecord(reloaded, Record(*MakeLayout())));
+    ASSERT_TRUE(ReadRecord(reloaded, empty.data));
     EXPECT_FALSE(reloaded.HasRootRecipe()) << "the old tree went with the reload";
     EXPECT_EQ(reloaded.GetRootRecipe()->GetChildren().Count(), 0);
 }
 
 TEST_F(UIRecipeTemplateTest, BodiesThatDoNotReadWholeFailAndKeepTheOldTree)
 {
-    const std::vector<uint8_t> good = Blocks(*MakeLayout());
+    const std::vector<uint8_t> good = Record(*MakeLayout());
     std::vector<uint8_t> marker = good;
-    marker[0] = 2;
+    marker[Bytes().TemplateRows(0).data.size()] = 2;
     // An unknown child class: one letter of "UIBlurRecipe" changed.
     std::vector<uint8_t> unknown = good;
     const char* const blur = "UIBlurRecipe";
@@ -168,13 +206,13 @@ TEST_F(UIRecipeTemplateTest, BodiesThatDoNotReadWholeFailAndKeepTheOldTree)
     const std::vector<std::vector<uint8_t>> bad = {
         {}, marker, std::vector<uint8_t>(good.begin(), good.end() - 1), unknown};
     UIRecipeTemplate kept;
-    ASSERT_TRUE(ReadBlocks(kept, good));
+    ASSERT_TRUE(ReadRecord(kept, good));
     UIElementRecipe* const before = kept.GetRootRecipe();
     ConsoleCapture log;
     for (size_t i = 0; i < bad.size(); ++i)
     {
         log.Clear();
-        EXPECT_FALSE(ReadBlocks(kept, bad[i])) << i;
+        EXPECT_FALSE(ReadRecord(kept, bad[i])) << i;
         EXPECT_EQ(kept.GetRootRecipe(), before) << i;
         EXPECT_TRUE(log.Contains("UI recipe template", CONSOLE_ERROR)) << i;
     }

@@ -1,9 +1,11 @@
 // ctest-labels: thread
 // Loading frames: setting a loading screen draws its tree through the walk into a presented frame
-// at once, and the render thread's own loading frames come at most once per interval.
+// at once over its background colour, and the render thread's own loading frames come at most once
+// per interval. A new loading screen drops its running actions and shows at once or fades in.
 #include "support/UIDrawHarness.h"
 
 #include "platform/os/Clock.h"
+#include "ui/widgets/UIActionKinds.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +21,8 @@ TEST_F(UILoadingFrameTest, TheLoadingScreenIsDrawnIntoPresentedFramesAtMostOnceP
 {
     UIScreen* screen = new UIScreen;
     screen->SetVisible(true);
+    screen->SetBackgroundColor(Vector(0.0f, 0.0f, 1.0f, 1.0f));
+    screen->SetLinearColorRGBA(1.0f, 1.0f, 1.0f, 0.5f);
     UIElement* box = new UIElement;
     box->SetSizeXY(50.0f, 50.0f);
     box->SetLinearColorRGBA(1.0f, 0.0f, 0.0f, 1.0f);
@@ -42,6 +46,7 @@ TEST_F(UILoadingFrameTest, TheLoadingScreenIsDrawnIntoPresentedFramesAtMostOnceP
         });
     }
     bool uiDrawn = false;
+    bool backgroundCleared = false;
     m_renderer.SetLoadingScreen(nullptr, 0, 0);
     m_renderer.SubmitCommands(true);
     m_renderer.GetPresenter().Flush();
@@ -52,11 +57,31 @@ TEST_F(UILoadingFrameTest, TheLoadingScreenIsDrawnIntoPresentedFramesAtMostOnceP
         for (const gpu::DrawRecord& draw : r.GetDevice()->GetLastFrameDrawLog())
             uiDrawn = uiDrawn || (draw.primitiveType == gpu::kPrimitiveTriangleList && draw.primitiveCount == 2 &&
                                   draw.depthStencilId == 0);
+        for (const gpu::SurfaceOpRecord& op : r.GetDevice()->GetLastFrameSurfaceOpLog())
+            backgroundCleared = backgroundCleared || (op.op == gpu::SurfaceOp::Clear && op.color == 0xFF0000FFu);
+        EXPECT_EQ(screen->GetRenderColor().w, 1.0f) << "a screen that does not fade shows at once";
     });
     EXPECT_GE(presents, 2u) << "the first frame at once, more while idle";
     EXPECT_LE(presents, elapsed / 16 + 2) << "at most one frame per 16 ms (" << elapsed << " ms)";
     EXPECT_TRUE(uiDrawn) << "the screen's box went through a quad batch, with no depth surface bound";
+    EXPECT_TRUE(backgroundCleared) << "the frame was cleared to the screen's background colour";
     screen->Release();
+
+    // A fading screen drops its running actions and starts transparent, fading to opaque white (no
+    // frame-times command moves the UI's clock here, so the fade stays at its start).
+    UIScreen* fading = new UIScreen;
+    fading->SetVisible(true);
+    fading->SetFadesOut(true);
+    fading->ChangeLinearColorRGBA(10.0f, 1.0f, 1.0f, 1.0f, 0.25f, 0, 2);
+    m_renderer.SetLoadingScreen(fading, 0, 0);
+    m_renderer.SubmitCommands(true);
+    RunOnRenderThread(m_renderer, [&](NorvexRenderer&) {
+        const auto* fade = dynamic_cast<const UIActionColor*>(fading->GetFirstAction(0));
+        ASSERT_TRUE(fade != nullptr && fading->GetFirstAction(2) == nullptr);
+        EXPECT_TRUE(fade->GetDuration() == 0.3f && fade->GetTarget().w == 1.0f && fading->GetRenderColor().w == 0.0f);
+    });
+    m_renderer.SetLoadingScreen(nullptr, 0, 0);
+    fading->Release();
     m_renderer.SubmitCommands(true);
 }
 } // namespace

@@ -8,7 +8,7 @@
 namespace
 {
 const Vector kZero(0.0f, 0.0f, 0.0f, 0.0f);
-const Vector kWhite(1.0f, 1.0f, 1.0f, 1.0f);
+const Vector kBatchWhite(1.0f, 1.0f, 1.0f, 1.0f);
 const Vector kUnitUV(1.0f, 1.0f, 0.0f, 0.0f);
 
 Matrix Placed(float x, float y, float width, float height)
@@ -110,9 +110,9 @@ TEST_F(UIQuadBatchDrawTest, TheSixtyFourthQuadDrawsAtOnceAndAnEmptyFlushCallsNot
         batch.SetState(BLEND_ALPHA, nullptr, 0, nullptr, 0, m_vertex, m_pixel, nullptr);
         batch.Flush();
         for (uint32_t i = 0; i < 63; ++i)
-            batch.AddQuad(Placed(float(i), 0, 1, 1), kWhite, false, kZero, kUnitUV, kZero);
+            batch.AddQuad(Placed(float(i), 0, 1, 1), kBatchWhite, false, kZero, kUnitUV, kZero);
         EXPECT_EQ(batch.GetQuadCount(), 63u);
-        batch.AddQuad(Placed(0, 0, 1, 1), kWhite, false, kZero, kUnitUV, kZero);
+        batch.AddQuad(Placed(0, 0, 1, 1), kBatchWhite, false, kZero, kUnitUV, kZero);
         EXPECT_EQ(batch.GetQuadCount(), 0u);
         batch.Flush();
     });
@@ -148,7 +148,7 @@ TEST_F(UIQuadBatchDrawTest, StateChangesDrawTheQueuedQuadsDownToOneConstantByte)
         {
             batch.SetState(step.blend, nullptr, 0, nullptr, 0, m_vertex, m_pixel, step.constants);
             counts.push_back(uint32_t(gRenderer->GetDevice()->GetDrawLog().size() - before));
-            batch.AddQuad(Placed(0, 0, 1, 1), kWhite, false, kZero, kUnitUV, kZero);
+            batch.AddQuad(Placed(0, 0, 1, 1), kBatchWhite, false, kZero, kUnitUV, kZero);
         }
         batch.Flush();
     });
@@ -163,7 +163,7 @@ TEST_F(UIQuadBatchDrawTest, AFlushSetsTheBatchStateAndTheConstantRegisters)
     const Vector constants[3] = {Vector(1, 2, 3, 4), Vector(5, 6, 7, 8), Vector(9, 10, 11, 12)};
     const auto draws = Draws([&](UIQuadBatch& batch) {
         batch.SetState(BLEND_ADD, nullptr, 0, nullptr, 0, m_vertex, m_pixel, constants);
-        batch.AddQuad(Placed(0, 0, 1, 1), kWhite, false, kZero, kUnitUV, kZero);
+        batch.AddQuad(Placed(0, 0, 1, 1), kBatchWhite, false, kZero, kUnitUV, kZero);
         batch.Flush();
         uint32_t value = 0;
         gRenderer->GetDevice()->GetRenderState(gpu::kRsZFunc, &value);

@@ -23,9 +23,9 @@
 
 namespace
 {
-constexpr uint32_t kWhite = 0xFFFFFFu;
-constexpr uint32_t kRed = 0xFF0000u;
-constexpr uint32_t kBlack = 0x000000u;
+constexpr uint32_t kTextWhite = 0xFFFFFFu;
+constexpr uint32_t kTextRed = 0xFF0000u;
+constexpr uint32_t kTextBlack = 0x000000u;
 
 class UITextDrawTest : public UIDrawHarness
 {
@@ -97,8 +97,8 @@ TEST_F(UITextDrawTest, GlyphsDrawOverTheirShadow)
     text->SetLinearShadowColor(Vector(1.0f, 0.0f, 0.0f, 1.0f));
     DrawScreen(*m_screen);
     // 'a' fills x 20..27 and y 30..41, 'b' from x 30; the shadow is 3 right and 2 down.
-    ExpectPixels({{20, 30, kWhite}, {27, 41, kWhite}, {30, 35, kWhite}, {28, 42, kRed}, {23, 43, kRed},
-                  {22, 42, kBlack}, {28, 30, kBlack}, {38, 35, kRed}, {41, 35, kBlack}},
+    ExpectPixels({{20, 30, kTextWhite}, {27, 41, kTextWhite}, {30, 35, kTextWhite}, {28, 42, kTextRed}, {23, 43, kTextRed},
+                  {22, 42, kTextBlack}, {28, 30, kTextBlack}, {38, 35, kTextRed}, {41, 35, kTextBlack}},
                  "text over shadow");
     EXPECT_EQ(TextDraws(), 2u) << "the shadow, then the text";
 
@@ -106,7 +106,7 @@ TEST_F(UITextDrawTest, GlyphsDrawOverTheirShadow)
     text->SetLinearShadowColor(Vector(1.0f, 0.0f, 0.0f, 0.0f));
     DrawScreen(*m_screen);
     EXPECT_EQ(TextDraws(), 1u);
-    EXPECT_EQ(Pixel(28, 42), kBlack);
+    EXPECT_EQ(Pixel(28, 42), kTextBlack);
     text->SetLinearShadowColor(Vector(1.0f, 0.0f, 0.0f, 1.0f));
     text->SetShadowPosition(Vector(0.005f, 0.0f, 0.0f, 0.0f));
     DrawScreen(*m_screen);
@@ -119,8 +119,8 @@ TEST_F(UITextDrawTest, GlyphsDrawOverTheirShadow)
     box->SetShadowPosition(Vector(3.0f, 2.0f, 0.0f, 0.0f));
     box->SetLinearShadowColor(Vector(1.0f, 0.0f, 0.0f, 1.0f));
     DrawScreen(*m_screen);
-    ExpectPixels({{20, 100, kWhite}, {27, 111, kWhite}, {28, 112, kRed}, {23, 113, kRed}, {22, 112, kBlack},
-                  {40, 102, kRed}, {41, 102, kBlack}},
+    ExpectPixels({{20, 100, kTextWhite}, {27, 111, kTextWhite}, {28, 112, kTextRed}, {23, 113, kTextRed}, {22, 112, kTextBlack},
+                  {40, 102, kTextRed}, {41, 102, kTextBlack}},
                  "box text over shadow");
     EXPECT_EQ(TextDraws(), 3u);
 }
@@ -136,7 +136,7 @@ TEST_F(UITextDrawTest, TheTintColoursTheBottomOfTheGlyphs)
     EXPECT_EQ(Pixel(22, 41), 0xC5FF8Au) << "three quarters red, full green, half blue";
     text->SetBottomColor(Vector(0.0f, 1.0f, 0.0f, 0.00005f)); // below the threshold: no tint
     DrawScreen(*m_screen);
-    EXPECT_EQ(Pixel(22, 41), kWhite);
+    EXPECT_EQ(Pixel(22, 41), kTextWhite);
 }
 
 TEST_F(UITextDrawTest, PixelPerfectTextSnapsToWholeFontPixels)
@@ -148,9 +148,9 @@ TEST_F(UITextDrawTest, PixelPerfectTextSnapsToWholeFontPixels)
         uint32_t flags;
         uint32_t at11, at27, top;
     } cases[] = {
-        {0, kWhite, kBlack, kWhite},
-        {UIFLAG_PIXELPERFECTFONT, kBlack, kWhite, kBlack},
-        {0x40, kWhite, kBlack, kBlack}, // y only
+        {0, kTextWhite, kTextBlack, kTextWhite},
+        {UIFLAG_PIXELPERFECTFONT, kTextBlack, kTextWhite, kTextBlack},
+        {0x40, kTextWhite, kTextBlack, kTextBlack}, // y only
     };
     for (const auto& c : cases)
     {
@@ -176,8 +176,8 @@ TEST_F(UITextDrawTest, InlineChildrenSitInTheTextAndPushItOn)
     text->SetText("a|icon|b");
     DrawScreen(*m_screen);
     // The child stands at the pen (after 'a's advance of 10), one line height down; 'b' follows it.
-    ExpectPixels({{30, 44, kRed}, {39, 48, kRed}, {40, 30, kWhite}, {47, 41, kWhite}, {30, 30, kBlack},
-                  {20, 30, kWhite}, {29, 44, kBlack}},
+    ExpectPixels({{30, 44, kTextRed}, {39, 48, kTextRed}, {40, 30, kTextWhite}, {47, 41, kTextWhite}, {30, 30, kTextBlack},
+                  {20, 30, kTextWhite}, {29, 44, kTextBlack}},
                  "inline child");
 }
 
@@ -189,8 +189,8 @@ TEST_F(UITextDrawTest, BoxLinesAlignAndCarryTheirBlendWindow)
     box->SetText("ab cd\nef\ngh");
     DrawScreen(*m_screen);
     // Right-aligned on the box's origin: "ab cd" is 48 wide, "ef" 18, each next line 14 lower.
-    ExpectPixels({{52, 10, kWhite}, {99, 21, kWhite}, {51, 10, kBlack}, {82, 24, kWhite}, {81, 24, kBlack},
-                  {100, 24, kBlack}},
+    ExpectPixels({{52, 10, kTextWhite}, {99, 21, kTextWhite}, {51, 10, kTextBlack}, {82, 24, kTextWhite}, {81, 24, kTextBlack},
+                  {100, 24, kTextBlack}},
                  "right-aligned lines");
     EXPECT_EQ(TextDraws(), 3u);
 
@@ -203,13 +203,13 @@ TEST_F(UITextDrawTest, BoxLinesAlignAndCarryTheirBlendWindow)
     box->SetLinesToRender(1, 1);
     DrawScreen(*m_screen);
     EXPECT_EQ(TextDraws(), 1u);
-    EXPECT_EQ(Pixel(99, 10), kWhite) << "the window's first line is drawn first";
+    EXPECT_EQ(Pixel(99, 10), kTextWhite) << "the window's first line is drawn first";
     // Bottom alignment counts the lines above the window too: "ef" ends two lines (28) above y 40.
     box->SetPositionXYZ(100.0f, 40.0f, 0.0f);
     box->SetAlignment(TEXTALIGNMENT_RIGHT, TEXTVERTICALALIGNMENT_BOTTOM);
     DrawScreen(*m_screen);
-    EXPECT_EQ(Pixel(99, 12), kWhite);
-    EXPECT_EQ(Pixel(99, 26), kBlack) << "not one line lower";
+    EXPECT_EQ(Pixel(99, 12), kTextWhite);
+    EXPECT_EQ(Pixel(99, 26), kTextBlack) << "not one line lower";
     box->SetLinesToRender(3, 1);
     DrawScreen(*m_screen);
     EXPECT_EQ(TextDraws(), 0u);

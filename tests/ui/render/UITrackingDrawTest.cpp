@@ -10,8 +10,8 @@
 
 namespace
 {
-constexpr uint32_t kRed = 0xFF0000u;
-constexpr uint32_t kBlack = 0x000000u;
+constexpr uint32_t kTrackingRed = 0xFF0000u;
+constexpr uint32_t kTrackingBlack = 0x000000u;
 
 class UITrackingDrawTest : public UIDrawHarness
 {
@@ -53,7 +53,7 @@ TEST_F(UITrackingDrawTest, TrackedElementsLandWhereTheSceneCameraProjectsTheirEn
         float barHeight;
         uint32_t redX, redY, blackX, blackY;
         float scale = 1.0f;
-        uint32_t shown = kRed; // black: hidden where it would stand
+        uint32_t shown = kTrackingRed; // black: hidden where it would stand
         Vector camera = Vector(1, 1, 1, 1); // the scene camera's scale
     };
     const Case cases[] = {
@@ -73,16 +73,16 @@ TEST_F(UITrackingDrawTest, TrackedElementsLandWhereTheSceneCameraProjectsTheirEn
          Vector(-5, 0, 0, 1), Vector(0, 0, 0, 0), 0.0f, 5, 115, 5, 125},
         {"scaled", UIENTITYTRACKING_PERSPECTIVESCALE, Vector(0, 0, 0, 1), Vector(), 0.0f, 188, 148, 191, 151, 3},
         {"scaled by the world height the camera shows", UIENTITYTRACKING_PERSPECTIVESCALE, Vector(0, 0, 0, 1), Vector(),
-         0.0f, 218, 178, 221, 181, 3, kRed, Vector(0.25f, 0.5f, 1, 1)},
+         0.0f, 218, 178, 221, 181, 3, kTrackingRed, Vector(0.25f, 0.5f, 1, 1)},
         {"relative to its parent", UIENTITYTRACKING_RELATIVETOPARENT, Vector(0.5f, 0.5f, 0, 1), Vector(0, 0, 0, 0),
          0.0f, 241, 61, 238, 61},
         {"a border marker hides while on screen", UIENTITYTRACKING_BORDERONLY, Vector(0.5f, 0.5f, 0, 1),
-         Vector(0, 0, 0, 0), 0.0f, 241, 61, 238, 61, 1.0f, kBlack},
+         Vector(0, 0, 0, 0), 0.0f, 241, 61, 238, 61, 1.0f, kTrackingBlack},
         {"a health bar near the screen shows even as a border marker",
          UIENTITYTRACKING_BORDERONLY | UIENTITYTRACKING_HEALTHBARMODE, Vector(0.5f, 0.5f, 0, 1), Vector(0, 0, 0, 0),
          0.0f, 241, 61, 238, 61},
         {"a health bar far off screen hides", UIENTITYTRACKING_HEALTHBARMODE | UIENTITYTRACKING_PERSPECTIVESCALE,
-         Vector(-1.4375f, 0, 0, 1), Vector(0, 0, 0, 0), 0.0f, 10, 125, 31, 125, 10.0f, kBlack},
+         Vector(-1.4375f, 0, 0, 1), Vector(0, 0, 0, 0), 0.0f, 10, 125, 31, 125, 10.0f, kTrackingBlack},
     };
     for (const Case& c : cases)
     {
@@ -96,7 +96,7 @@ TEST_F(UITrackingDrawTest, TrackedElementsLandWhereTheSceneCameraProjectsTheirEn
         m_screen->EnableEntityTracking(element, &entity, c.flags, c.offset, 0, c.scale);
         DrawScreen(*m_screen);
         EXPECT_EQ(Pixel(c.redX, c.redY), c.shown) << c.what;
-        EXPECT_EQ(Pixel(c.blackX, c.blackY), kBlack) << c.what;
+        EXPECT_EQ(Pixel(c.blackX, c.blackY), kTrackingBlack) << c.what;
         element->Release();
     }
 }
@@ -114,7 +114,7 @@ TEST_F(UITrackingDrawTest, AScreenDrawnFirstDoesNotLeaveItsCameraToTheNext)
     second->EnableEntityTracking(element, &entity, 0, Vector(0, 0, 0, 0), 0, 1.0f);
     DrawScreen(*m_screen);
     DrawScreen(*second);
-    EXPECT_EQ(Pixel(241, 61), kRed);
+    EXPECT_EQ(Pixel(241, 61), kTrackingRed);
     second->Release();
 }
 
@@ -127,11 +127,11 @@ TEST_F(UITrackingDrawTest, BehindTheCameraNothingIsDrawn)
     UIElement* element = Box(10, 10);
     m_screen->EnableEntityTracking(element, &entity, 0, Vector(0, 0, 0, 0), 0, 1.0f);
     DrawScreen(*m_screen);
-    EXPECT_EQ(Pixel(161, 121), kBlack);
-    EXPECT_EQ(Pixel(5, 5), kBlack) << "nor where it stood before";
+    EXPECT_EQ(Pixel(161, 121), kTrackingBlack);
+    EXPECT_EQ(Pixel(5, 5), kTrackingBlack) << "nor where it stood before";
     m_renderer.SetCamera(Matrix::ONE, Matrix::ONE, Matrix::ONE);
     DrawScreen(*m_screen);
-    EXPECT_EQ(Pixel(161, 121), kRed) << "in front again, the element shows";
+    EXPECT_EQ(Pixel(161, 121), kTrackingRed) << "in front again, the element shows";
 }
 
 TEST_F(UITrackingDrawTest, EntriesEndWithTheirEntityUnlessTheySurviveIt)
@@ -154,7 +154,7 @@ TEST_F(UITrackingDrawTest, EntriesEndWithTheirEntityUnlessTheySurviveIt)
         delete entity;
         DrawScreen(*m_screen);
         EXPECT_EQ(m_screen->GetEntityTrackingCount(), c.entriesLeft) << "flags " << c.flags;
-        EXPECT_EQ(Pixel(241, 61), kRed) << "flags " << c.flags << ": the element stays where it was last placed";
+        EXPECT_EQ(Pixel(241, 61), kTrackingRed) << "flags " << c.flags << ": the element stays where it was last placed";
         element->Release();
         DrawScreen(*m_screen);
         EXPECT_EQ(m_screen->GetEntityTrackingCount(), 0) << "a released element ends its entry";
@@ -169,11 +169,11 @@ TEST_F(UITrackingDrawTest, HideWithEntityFollowsTheEntitysHiddenFlag)
     entity.Hide(false);
     DrawScreen(*m_screen);
     EXPECT_FALSE(element->IsVisible());
-    EXPECT_EQ(Pixel(161, 121), kBlack);
+    EXPECT_EQ(Pixel(161, 121), kTrackingBlack);
     entity.Show(false);
     DrawScreen(*m_screen);
     EXPECT_TRUE(element->IsVisible());
-    EXPECT_EQ(Pixel(161, 121), kRed);
+    EXPECT_EQ(Pixel(161, 121), kTrackingRed);
     entity.Hide(false);
     DrawScreen(*m_screen);
     EXPECT_FALSE(element->IsVisible()) << "hidden again with the entity's second hide";
@@ -226,9 +226,9 @@ TEST_F(UITrackingDrawTest, AConnectionBarSpansItsTwoElements)
         UIElement* bar = Box(1, 10);
         bar->MorphIntoConnectionBetween(a, b);
         DrawScreen(*m_screen);
-        EXPECT_EQ(Pixel(c.redX, c.redY), kRed) << c.what;
-        EXPECT_EQ(Pixel(c.blackX, c.blackY), kBlack) << c.what;
-        EXPECT_EQ(Pixel(45, 90), kBlack) << c.what << ": nothing before a";
+        EXPECT_EQ(Pixel(c.redX, c.redY), kTrackingRed) << c.what;
+        EXPECT_EQ(Pixel(c.blackX, c.blackY), kTrackingBlack) << c.what;
+        EXPECT_EQ(Pixel(45, 90), kTrackingBlack) << c.what << ": nothing before a";
         EXPECT_FLOAT_EQ(bar->GetRenderRotation().z, c.degrees) << c.what << ": the bar points from a to b";
         for (UIElement* element : {a, b, bar})
             element->Release();

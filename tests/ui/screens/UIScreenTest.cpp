@@ -21,7 +21,7 @@
 
 namespace
 {
-std::vector<std::string> gEvents;
+std::vector<std::string> gScreenEvents;
 
 class Listener : public SafePointerRoot
 {
@@ -30,7 +30,7 @@ class Listener : public SafePointerRoot
 // Records the event; a mouse down presses the element, as a button's recipe would.
 void Record(SafePointerRoot*, UIEventRecord* record)
 {
-    gEvents.push_back(std::string(record->source->GetName()) + ":" + std::to_string(record->type));
+    gScreenEvents.push_back(std::string(record->source->GetName()) + ":" + std::to_string(record->type));
     if (record->type == UIEVENT_MOUSEDOWN)
         record->source->SetPress(true, true, record->pointer);
 }
@@ -48,7 +48,7 @@ class UIScreenTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        gEvents.clear();
+        gScreenEvents.clear();
         UIScreen::SetUISizeOverride(320.0f, 240.0f);
         m_screen = new UIScreen;
         m_screen->SetVisible(true);
@@ -182,7 +182,7 @@ TEST_F(UIScreenTest, APressAndReleaseClickAndASecondPointerChangesNothing)
     EXPECT_EQ(m_screen->GetPressedElement(), b);
     EXPECT_TRUE(m_screen->OnPointerEnd(At(25, 25), 1));
     EXPECT_EQ(m_screen->GetPressedElement(), nullptr);
-    EXPECT_EQ(gEvents, (std::vector<std::string>{"b:2", "b:4", "b:3"}));
+    EXPECT_EQ(gScreenEvents, (std::vector<std::string>{"b:2", "b:4", "b:3"}));
     EXPECT_FALSE(m_screen->OnKey(13)) << "Enter with no focused text input";
     UIElement* const still = new UIElement; // under the pointer, but nothing listens for its presses
     still->SetSizeXY(10, 10);
@@ -244,12 +244,12 @@ TEST_F(UIScreenTest, PressesEndOnThePressedElementWhereverThePointerLeaves)
     Draw();
     for (const Case& c : cases)
     {
-        gEvents.clear();
+        gScreenEvents.clear();
         ASSERT_TRUE(m_screen->OnPointerBegin(At(20, 20), 1)) << c.what;
         EXPECT_EQ(m_screen->OnPointerEnd(At(c.endX, 20), c.endPointer), c.taken) << c.what;
-        gEvents.erase(std::remove_if(gEvents.begin(), gEvents.end(), [](const std::string& e) { return e.back() == '4'; }),
-                      gEvents.end());
-        EXPECT_EQ(gEvents, c.events) << c.what;
+        gScreenEvents.erase(std::remove_if(gScreenEvents.begin(), gScreenEvents.end(), [](const std::string& e) { return e.back() == '4'; }),
+                      gScreenEvents.end());
+        EXPECT_EQ(gScreenEvents, c.events) << c.what;
         if (m_screen->GetPressedElement() != nullptr)
             m_screen->OnPointerEnd(At(20, 20), 1);
     }
@@ -264,8 +264,8 @@ TEST_F(UIScreenTest, MovesTellTheElementUnderThePointerAndDropAPressThatLeftIt)
     Draw();
     EXPECT_FALSE(m_screen->OnPointerMove(At(20, 20), 3));
     EXPECT_FALSE(m_screen->OnPointerMove(At(200, 20), 3));
-    EXPECT_EQ(gEvents, (std::vector<std::string>{"b:8"})) << "only the element under the pointer hears it";
-    gEvents.clear();
+    EXPECT_EQ(gScreenEvents, (std::vector<std::string>{"b:8"})) << "only the element under the pointer hears it";
+    gScreenEvents.clear();
     ASSERT_TRUE(m_screen->OnPointerBegin(At(20, 20), 1));
     m_screen->OnPointerMove(At(30, 20), 1);
     EXPECT_EQ(m_screen->GetPressedElement(), b) << "a move within the element keeps its press";
@@ -283,11 +283,11 @@ TEST_F(UIScreenTest, SimulatedTapsPressAndReleaseTheElementOnce)
     m_screen->SimulateTapBegin(b);
     EXPECT_TRUE(m_screen->SimulateTapEnd());
     EXPECT_FALSE(m_screen->SimulateTapEnd()) << "nothing is held any more";
-    EXPECT_EQ(gEvents, (std::vector<std::string>{"b:2", "b:2", "screen:2", "b:4", "b:3"}))
+    EXPECT_EQ(gScreenEvents, (std::vector<std::string>{"b:2", "b:2", "screen:2", "b:4", "b:3"}))
         << "the screen hears b's press go up, and the second begin";
-    gEvents.clear();
+    gScreenEvents.clear();
     m_screen->SimulateClick(b);
-    EXPECT_EQ(gEvents, (std::vector<std::string>{"b:2", "b:2", "b:4", "b:3"}));
+    EXPECT_EQ(gScreenEvents, (std::vector<std::string>{"b:2", "b:2", "b:4", "b:3"}));
 }
 
 TEST_F(UIScreenTest, AClickedUTF16InputIsEditedUntilTheNextPressOrEnter)
@@ -354,7 +354,7 @@ TEST_F(UIScreenTest, ModalElementsStopOutsidePressesAndSemiModalOnesHide)
     const Case cases[] = {{2, true, false}, {1, false, true}};
     for (const Case& c : cases)
     {
-        gEvents.clear();
+        gScreenEvents.clear();
         UIElement* outside = Button("outside", 200, 10, 50, 50);
         UIElement* dialog = Button("dialog", 10, 10, 50, 50);
         dialog->SetModal(c.mode);
@@ -368,7 +368,7 @@ TEST_F(UIScreenTest, ModalElementsStopOutsidePressesAndSemiModalOnesHide)
         Draw();
         m_screen->OnPointerBegin(At(210, 20), 1);
         m_screen->OnPointerEnd(At(210, 20), 1);
-        const bool pressed = std::find(gEvents.begin(), gEvents.end(), "outside:2") != gEvents.end();
+        const bool pressed = std::find(gScreenEvents.begin(), gScreenEvents.end(), "outside:2") != gScreenEvents.end();
         EXPECT_EQ(pressed, c.outsideGetsPress) << "mode " << c.mode;
         outside->Release();
         dialog->Release();
@@ -387,12 +387,12 @@ TEST_F(UIScreenTest, ModalsHoldBackTapsOnOtherElementsAndGiveWayToTheNextModal)
     dialog->Show();
     m_screen->SimulateClick(outside);
     EXPECT_TRUE(dialog->IsVisibleFlag()) << "a modal only flashes";
-    EXPECT_EQ(gEvents, std::vector<std::string>{}) << "the press and the release stop at the screen";
+    EXPECT_EQ(gScreenEvents, std::vector<std::string>{}) << "the press and the release stop at the screen";
     dialog->SetModal(1);
     m_screen->SimulateClick(outside);
     EXPECT_FALSE(dialog->IsVisibleFlag()) << "a semi-modal hides";
     EXPECT_EQ(m_screen->GetModalElement(), nullptr);
-    EXPECT_EQ(gEvents, (std::vector<std::string>{"outside:2", "outside:4", "outside:3"}));
+    EXPECT_EQ(gScreenEvents, (std::vector<std::string>{"outside:2", "outside:4", "outside:3"}));
     dialog->Show();
     next->Show();
     EXPECT_FALSE(dialog->IsVisibleFlag()) << "a newly shown modal hides the one before";

@@ -2,6 +2,8 @@
 // errors of malformed tags.
 #include "ui/text/GameString.h"
 
+#include "core/reflection/RTTIPropertiesBase.h"
+
 #include "support/ConsoleCapture.h"
 
 #include <gtest/gtest.h>
@@ -49,6 +51,11 @@ TEST(GameStringTest, ResolvedTextsAreCachedPerGenderPairUntilTheLanguageChanges)
     EXPECT_EQ(string.ResolveGenderTags(kTextLanguagePolish, 1, 0), nullptr);
     string.SetText(kTextLanguageEnglish, u"{ms|c}");
     EXPECT_EQ(std::u16string(string.ResolveGenderTags(kTextLanguageEnglish, 0, 0)), u"c");
+    // Set by its property, as records and editors do, the text drops what was resolved as well.
+    const RTTIProperty* english = GameString::StaticClassProperties()->FindProperty("English");
+    ASSERT_NE(english, nullptr);
+    ASSERT_TRUE(english->SetFromText(&string, "{ms|d}"));
+    EXPECT_EQ(std::u16string(string.ResolveGenderTags(kTextLanguageEnglish, 0, 0)), u"d");
 }
 
 TEST(GameStringTest, BadTagsAreReportedEveryTimeAndGiveTheRawText)

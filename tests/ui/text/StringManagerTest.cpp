@@ -4,6 +4,7 @@
 #include "ui/text/StringManager.h"
 
 #include "core/filesystem/FileSystem.h"
+#include "core/reflection/ObjectRecord.h"
 #include "engine/config/EngineConfig.h"
 #include "engine/config/ProjectConfig.h"
 #include "platform/steam/Steam.h"
@@ -195,6 +196,12 @@ TEST_F(StringManagerTest, AHandWrittenTableIsWhatTheWriterProducesAndLoads)
     EXPECT_STREQ(speaker, "naukowiec");
     ASSERT_NE(strings.FindStringByPath("b/x"), nullptr);
     EXPECT_STREQ(strings.FindStringByPath("b/x")->GetId().CStr(), "x");
+    // As a record of the reflected collection: read by its checked reader, written back the same.
+    CompiledGameStringCollection collection;
+    ASSERT_TRUE(ReadObjectRecord(collection, bytes.data(), bytes.size(), 0));
+    Dynarray<uint8_t> record;
+    ASSERT_TRUE(BuildObjectRecord(collection, 0, record));
+    EXPECT_EQ(std::vector<uint8_t>(record.begin(), record.end()), bytes);
 }
 
 TEST_F(StringManagerTest, TruncatedAndCorruptTablesAreRefusedAndLeaveNoStrings)
@@ -210,6 +217,14 @@ TEST_F(StringManagerTest, TruncatedAndCorruptTablesAreRefusedAndLeaveNoStrings)
         EXPECT_EQ(strings.FindStringByPath("a"), nullptr) << "cut at " << length;
         EXPECT_TRUE(log.Contains("Corrupt string table", CONSOLE_ERROR)) << "cut at " << length;
     }
+    // A record of size 0 is an empty table.
+    WriteTable({0, 0, 0, 0});
+    StringManager empty(nullptr);
+    empty.GetRootGroup().AddString("a");
+    ASSERT_TRUE(empty.LoadCompiledStrings());
+    ASSERT_NE(empty.GetCompiledCollection(), nullptr);
+    EXPECT_EQ(empty.GetCompiledCollection()->GetStringCount(), 0u);
+    EXPECT_EQ(empty.FindStringByPath("a"), nullptr) << "the empty table is searched, not the tree";
     // Payload offsets: path block 0-7 ("a\0b\0"), entry 0 at 12 (index, path offset), entry 1 at 20.
     const struct
     {
@@ -292,6 +307,34 @@ TEST_F(StringManagerTest, WithoutATableTheTreeIsWalkedByExactComponents)
     EXPECT_TRUE(characters.test(u'W')) << "a string without the language or English gives its Polish";
     EXPECT_TRUE(characters.test(u'T') && characters.test(u't'));
     EXPECT_FALSE(characters.test(u'z'));
+}
+
+TEST_F(StringManagerTest, TheTreeIsTheManagersRecord)
+{
+    // "RootGroup": Id, groups, strings, notes; one group "KX" holding the string "Top" ("T" in
+    // English, speaker 2, the note "n") and a null string.
+    std::vector<uint8_t> bytes = {0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 1, 'K', 'X', 0, 0, 0, 0, 0, 2, 0, 0, 0,
+                                  1, 1, 'T', 'o', 'p', 0, 2, 0, 0, 0, 0, 0, 'T', 0, 0, 0};
+    for (int language = 2; language < 11; ++language)
+        bytes.insert(bytes.end(), {0, 0});
+    bytes.insert(bytes.end(), {0, 'n', 0, 0, 0, 'g', 0, 0, 0, 0, 0, 0});
+    bytes[0] = uint8_t(bytes.size() - 4);
+    StringManager strings(nullptr);
+    ASSERT_TRUE(ReadObjectRecord(strings, bytes.data(), bytes.size(), 0));
+    const char* speaker = nullptr;
+    EXPECT_EQ(Text(strings.GetStringNeutral("KX/Top", 1, &speaker, false, false)), u"T");
+    EXPECT_STREQ(speaker, "general");
+    ASSERT_EQ(strings.GetRootGroup().GetGroups().Count(), 1);
+    EXPECT_EQ(strings.GetRootGroup().GetGroups()[0]->GetStrings()[1], nullptr);
+    EXPECT_EQ(strings.FindStringByPath("KX/Top")->GetNote(1), "n");
+    Dynarray<uint8_t> record;
+    ASSERT_TRUE(BuildObjectRecord(strings, 0, record));
+    EXPECT_EQ(std::vector<uint8_t>(record.begin(), record.end()), bytes);
+    // Read again over a tree already searched: the new tree is the one found.
+    bytes[12] = 'Y';
+    ASSERT_TRUE(ReadObjectRecord(strings, bytes.data(), bytes.size(), 0));
+    EXPECT_EQ(strings.FindStringByPath("KX/Top"), nullptr);
+    EXPECT_NE(strings.FindStringByPath("KY/Top"), nullptr);
 }
 
 TEST_F(StringManagerTest, TheLanguageIsChosenFromTheProjectTheMaskAndTheGameClient)

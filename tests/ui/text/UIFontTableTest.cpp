@@ -3,6 +3,7 @@
 #include "ui/text/UIFontTable.h"
 
 #include "core/filesystem/FileSystem.h"
+#include "core/reflection/ObjectRecord.h"
 #include "support/ConsoleCapture.h"
 #include "support/TempFolder.h"
 #include "tools/datakit/FontWriter.h"
@@ -36,11 +37,16 @@ TEST_F(UIFontTableTest, AHandWrittenTableIsWhatTheKitWritesAndLoads)
     m_folder.WriteFile("Fonts.Config", file);
     UIFontTable table;
     ASSERT_TRUE(table.LoadConfig());
-    ASSERT_EQ(table.GetDefinitions().size(), 2u);
+    ASSERT_EQ(table.GetDefinitions().Count(), 2);
     EXPECT_STREQ(table.GetDefinitions()[0].font.CStr(), "a.ttf");
     EXPECT_EQ(table.GetDefinitions()[0].outlineWidth, 2u);
-    EXPECT_EQ(table.GetDefinitions()[0].supportedSizes, (std::vector<uint8_t>{12, 24}));
+    const Dynarray<uint8_t>& sizes = table.GetDefinitions()[0].supportedSizes;
+    EXPECT_EQ(std::vector<uint8_t>(sizes.begin(), sizes.end()), (std::vector<uint8_t>{12, 24}));
     EXPECT_TRUE(table.GetDefinitions()[1].font.IsEmpty());
+    // The table's own record writer gives the same bytes back.
+    Dynarray<uint8_t> record;
+    ASSERT_TRUE(BuildObjectRecord(table, 0, record));
+    EXPECT_EQ(std::string(record.begin(), record.end()), file);
 }
 
 TEST_F(UIFontTableTest, MissingAndDamagedTablesLeaveItEmpty)
@@ -48,16 +54,21 @@ TEST_F(UIFontTableTest, MissingAndDamagedTablesLeaveItEmpty)
     UIFontTable table;
     table.AddDefinition({NameString("old.ttf"), 0, {10}});
     EXPECT_FALSE(table.LoadConfig());
-    EXPECT_EQ(table.GetDefinitions().size(), 1u); // a missing file changes nothing
+    EXPECT_EQ(table.GetDefinitions().Count(), 1); // a missing file changes nothing
     const std::vector<uint8_t> good = FontWriter::EncodeFontTable({{"a.ttf", 0, {12, 24}}, {"b.ttf", 1, {8}}});
     for (size_t length = 0; length < good.size(); ++length)
     {
         m_folder.WriteFile("Fonts.Config", std::string(good.begin(), good.begin() + long(length)));
         ConsoleCapture log;
         EXPECT_FALSE(table.LoadConfig()) << "cut at " << length;
-        EXPECT_TRUE(table.GetDefinitions().empty()) << "cut at " << length;
+        EXPECT_TRUE(table.GetDefinitions().IsEmpty()) << "cut at " << length;
         EXPECT_TRUE(log.Contains("Corrupt font table \"Fonts.Config\"", CONSOLE_ERROR)) << "cut at " << length;
     }
+    // A record of size 0 is an empty table, not a damaged one.
+    m_folder.WriteFile("Fonts.Config", std::string(4, '\0'));
+    table.AddDefinition({NameString("old.ttf"), 0, {10}});
+    EXPECT_TRUE(table.LoadConfig());
+    EXPECT_TRUE(table.GetDefinitions().IsEmpty());
 }
 
 TEST_F(UIFontTableTest, TheLargestPreparedSizeNotAboveTheWantedOneIsChosen)
@@ -74,14 +85,15 @@ TEST_F(UIFontTableTest, TheLargestPreparedSizeNotAboveTheWantedOneIsChosen)
         uint32_t chosen;
         float scale;
     } cases[] = {
-        {"a.ttf", 0, 30, 24, 1.25f}, // above the largest: enlarged by the exact ratio, not by floor(30 / 24)
+        {"a.ttf", 0, 30, 24, 1.0f}, // above the largest: enlarged by floor(30 / 24) only
         {"a.ttf", 0, 48, 24, 2.0f},
-        {"a.ttf", 0, 47, 24, 47.0f / 24.0f}, // never drawn at nearly half size
+        {"a.ttf", 0, 47, 24, 1.0f},
+        {"a.ttf", 0, 300, 24, 12.0f},
         {"a.ttf", 0, 24, 24, 1.0f},
         {"a.ttf", 0, 20, 16, 1.0f},
         {"a.ttf", 0, 12, 12, 1.0f},
         {"a.ttf", 0, 10, 10, 1.0f}, // below the smallest
-        {"a.ttf", 2, 22, 20, 1.1f},
+        {"a.ttf", 2, 22, 20, 1.0f},
         {"a.ttf", 1, 22, 22, 1.0f}, // no definition with that outline
         {"b.ttf", 0, 22, 22, 1.0f},
         {"zero.ttf", 0, 22, 22, 1.0f},

@@ -18,7 +18,7 @@
 
 namespace
 {
-const int64_t kSecond = os::kCounterFrequency;
+const int64_t kActionSecond = os::kCounterFrequency;
 
 int gActionsDestroyed = 0;
 class CountedWait : public UIAction
@@ -117,14 +117,14 @@ TEST_F(UIActionTest, EveryTweenKindFollowsEachCurveToItsTarget)
             element->Release();
             element = new UIElement;
             kind.start(*element, curve);
-            Frame(10 * kSecond);
+            Frame(10 * kActionSecond);
             EXPECT_TRUE(Near(kind.read(*element), kind.from)) << "starts where the element is";
-            Frame(11 * kSecond);
+            Frame(11 * kActionSecond);
             const float e = EvaluateUIActionCurve(curve, 0.5f);
             Vector expected(kind.from.x * (1 - e) + kind.to.x * e, kind.from.y * (1 - e) + kind.to.y * e,
                             kind.from.z * (1 - e) + kind.to.z * e, kind.from.w * (1 - e) + kind.to.w * e);
             EXPECT_TRUE(Near(kind.read(*element), expected)) << kind.read(*element).x << " vs " << expected.x;
-            Frame(12 * kSecond);
+            Frame(12 * kActionSecond);
             EXPECT_TRUE(Near(kind.read(*element), kind.to));
             for (uint32_t channel = 0; channel < kUIActionChannelCount; ++channel)
                 EXPECT_EQ(element->GetFirstAction(channel), nullptr) << "a finished action is destroyed";
@@ -144,7 +144,7 @@ TEST_F(UIActionTest, FlagsPickTheClockAndDefaultFlagsAreAdded)
         SetUIActionClocks({Time(0), Time(0), Time(0)});
         element->UpdateActions();
         UIActionClocks clocks{Time(0), Time(0), Time(0)};
-        (c.which == 0 ? clocks.gameTime : c.which == 1 ? clocks.gameplayTime : clocks.systemTime) = Time(kSecond / 2);
+        (c.which == 0 ? clocks.gameTime : c.which == 1 ? clocks.gameplayTime : clocks.systemTime) = Time(kActionSecond / 2);
         SetUIActionClocks(clocks);
         element->UpdateActions();
         EXPECT_FLOAT_EQ(element->GetRenderPosition().x, 5.0f) << "flags " << c.flags;
@@ -185,14 +185,14 @@ TEST_F(UIActionTest, ChannelsRunSideBySideAndActionsInOneChannelInTurn)
     element->Move2(1.0f, 10, 20, 0, 0);
     element->ChangeLinearColorRGBA(2.0f, 0, 0, 0, 0, 0, 1);
     Frame(0);
-    Frame(kSecond / 2);
+    Frame(kActionSecond / 2);
     EXPECT_FLOAT_EQ(element->GetRenderPosition().x, 5.0f);
     EXPECT_FLOAT_EQ(element->GetRenderColor().x, 0.75f) << "channel 1 runs at the same time";
-    Frame(kSecond);
+    Frame(kActionSecond);
     EXPECT_FLOAT_EQ(element->GetRenderPosition().x, 10.0f);
     EXPECT_FLOAT_EQ(element->GetRenderPosition().y, 0.0f) << "the second move starts in this frame at its start";
     EXPECT_EQ(ActionCount(0), 1);
-    Frame(kSecond + kSecond / 2);
+    Frame(kActionSecond + kActionSecond / 2);
     EXPECT_FLOAT_EQ(element->GetRenderPosition().y, 10.0f) << "from the position the first reached";
 }
 
@@ -202,7 +202,7 @@ TEST_F(UIActionTest, DoNotWaitLetsTheNextRunButTheNextStillHoldsItsFollowers)
     element->ChangeLinearColorRGBA(1.0f, 0, 0, 0, 0, 0, 0);
     element->ScaleUniform(1.0f, 3, 0, 0);
     Frame(0);
-    Frame(kSecond / 2);
+    Frame(kActionSecond / 2);
     EXPECT_FLOAT_EQ(element->GetRenderPosition().x, 5.0f);
     EXPECT_FLOAT_EQ(element->GetRenderColor().x, 0.5f);
     EXPECT_FLOAT_EQ(element->GetRenderScale().x, 1.0f) << "held back by the colour fade";
@@ -212,17 +212,17 @@ TEST_F(UIActionTest, ARepeatingActionRestartsFromTheValuesAtItsRestart)
 {
     element->Move2(1.0f, 10, 0, UIACTIONFLAG_REPEAT, 0);
     Frame(0);
-    Frame(kSecond);
+    Frame(kActionSecond);
     EXPECT_FLOAT_EQ(element->GetRenderPosition().x, 10.0f);
     ASSERT_EQ(ActionCount(0), 1) << "it went back to the end of its channel";
     EXPECT_EQ(element->GetFirstAction(0)->GetState(), uint32_t(UIAction::STATE_WAITING));
     element->SetPositionXYZ(0, 0, 0);
-    Frame(2 * kSecond);
-    Frame(2 * kSecond + kSecond / 2);
+    Frame(2 * kActionSecond);
+    Frame(2 * kActionSecond + kActionSecond / 2);
     EXPECT_FLOAT_EQ(element->GetRenderPosition().x, 5.0f) << "a fresh start time and start value";
     element->SetPositionXYZ(10, 0, 0);
-    Frame(4 * kSecond);
-    Frame(4 * kSecond + kSecond / 2);
+    Frame(4 * kActionSecond);
+    Frame(4 * kActionSecond + kActionSecond / 2);
     EXPECT_FLOAT_EQ(element->GetRenderPosition().x, 10.0f) << "a move to a fixed target moves only once visibly";
 }
 
@@ -253,7 +253,7 @@ TEST_F(UIActionTest, RefusedNullAndOutOfRangeActionsAreDestroyedOnceAndNeverAppe
     EXPECT_EQ(ActionCount(0), 0) << "refused: destroyed and not appended";
     EXPECT_TRUE(log.Contains("Attempt to add UI action to an invisible element. Ignoring...", CONSOLE_WARNING));
     element->Move2(1.0f, 10, 0, 0, 0);
-    Frame(kSecond);
+    Frame(kActionSecond);
     EXPECT_FLOAT_EQ(element->GetRenderPosition().x, 0.0f) << "the hidden element is unchanged";
 }
 
@@ -270,7 +270,7 @@ TEST_F(UIActionTest, ShowAndBlendInUnhidesClearsTheChannelAndRaisesAlpha)
     EXPECT_FALSE(element->IsRenderHidden()) << "unhidden when the command arrives";
     EXPECT_EQ(ActionCount(0), 1);
     Frame(0);
-    Frame(kSecond / 2);
+    Frame(kActionSecond / 2);
     EXPECT_NEAR(element->GetRenderColor().w, 0.6f, 1e-6f);
     EXPECT_FLOAT_EQ(element->GetRenderColor().x, 1.0f) << "only alpha";
 }
@@ -280,7 +280,7 @@ TEST_F(UIActionTest, HidesThatAreCutShortStillHide)
     element->BlendOutAndHide(1.0f, 0, 0);
     EXPECT_FALSE(element->IsVisibleFlag());
     Frame(0);
-    Frame(kSecond / 2);
+    Frame(kActionSecond / 2);
     EXPECT_FLOAT_EQ(element->GetRenderColor().w, 0.5f);
     EXPECT_FALSE(element->IsRenderHidden());
     element->RemoveAllActions(0);
@@ -289,7 +289,7 @@ TEST_F(UIActionTest, HidesThatAreCutShortStillHide)
     element->ClearFlag(UIFLAG_HIDDEN);
     element->ApplyHide(false);
     EXPECT_FALSE(element->IsRenderHidden()) << "a hide action with the hide time";
-    Frame(kSecond);
+    Frame(kActionSecond);
     EXPECT_TRUE(element->IsRenderHidden()) << "delay 0 without recipe behaviours";
     EXPECT_EQ(ActionCount(0), 0);
     element->ClearFlag(UIFLAG_HIDDEN);
@@ -299,8 +299,8 @@ TEST_F(UIActionTest, HidesThatAreCutShortStillHide)
 
     element->ClearFlag(UIFLAG_HIDDEN);
     element->BlendOutAndHide(1.0f, 0, 0);
-    Frame(2 * kSecond);
-    Frame(3 * kSecond);
+    Frame(2 * kActionSecond);
+    Frame(3 * kActionSecond);
     EXPECT_TRUE(element->IsRenderHidden()) << "finished: hidden";
 }
 

@@ -14,7 +14,7 @@
 
 namespace
 {
-const int64_t kSecond = os::kCounterFrequency;
+const int64_t kTextActionSecond = os::kCounterFrequency;
 
 class UITextActionsTest : public ::testing::Test
 {
@@ -55,19 +55,19 @@ TEST_F(UITextActionsTest, PerCharacterBlendFollowsTheStepAndAStepOfZeroBlendsAll
         box->BlendInTextPerChar(2.0f, 0, 0, c.step, follower);
         Frame(0, box);
         EXPECT_EQ(box->GetBlendBase(), c.step == 0.0f ? 0.0f : 1.0f + std::ceil(-1.0f / c.step) * c.step);
-        Frame(kSecond, box);
+        Frame(kTextActionSecond, box);
         EXPECT_NEAR(box->GetBlendBase(), c.atHalf, 1e-5f) << "step " << c.step;
         EXPECT_FLOAT_EQ(box->GetBlendStep(), c.step);
         // Half way the follower is at character 2, the first of the second line.
         EXPECT_FLOAT_EQ(follower->GetRenderPosition().y, 14.0f) << "step " << c.step;
-        Frame(2 * kSecond, box);
+        Frame(2 * kTextActionSecond, box);
         EXPECT_NEAR(box->GetBlendBase(), c.atEnd, 1e-5f) << "step " << c.step;
         EXPECT_EQ(box->GetFirstAction(0), nullptr);
     }
     box->Clear();
     box->SetBlendWindow(7, 7);
     box->BlendInTextPerChar(1.0f, 0, 0, 0.5f, nullptr);
-    Frame(3 * kSecond, box);
+    Frame(3 * kTextActionSecond, box);
     EXPECT_EQ(box->GetBlendBase(), 0.0f) << "no characters: reset at start and left alone";
     box->ResetBlendWindow();
     EXPECT_EQ(box->GetBlendStep(), 0.0f);
@@ -81,16 +81,16 @@ TEST_F(UITextActionsTest, SmoothTextFadesOutEmptiesThenSetsAndFadesIn)
     text->ReplaceText(u"old");
     text->SetTextSmooth(1.0f, u"new", 0, 1);
     Frame(0);
-    Frame(kSecond / 2);
+    Frame(kTextActionSecond / 2);
     EXPECT_FLOAT_EQ(text->GetRenderColor().w, 0.5f);
     EXPECT_EQ(text->GetRenderText(), u"old");
-    Frame(kSecond);
+    Frame(kTextActionSecond);
     EXPECT_EQ(text->GetRenderText(), u"new") << "the fade-in starts in the frame the fade-out ends";
     EXPECT_FALSE(text->IsRenderHidden()) << "the fade-out leaves the element visible";
     EXPECT_FLOAT_EQ(text->GetRenderColor().w, 0.0f);
-    Frame(kSecond + kSecond / 2);
+    Frame(kTextActionSecond + kTextActionSecond / 2);
     EXPECT_FLOAT_EQ(text->GetRenderColor().w, 0.5f);
-    Frame(2 * kSecond);
+    Frame(2 * kTextActionSecond);
     EXPECT_FLOAT_EQ(text->GetRenderColor().w, 1.0f);
     EXPECT_EQ(text->GetFirstAction(1), nullptr);
 
@@ -98,14 +98,14 @@ TEST_F(UITextActionsTest, SmoothTextFadesOutEmptiesThenSetsAndFadesIn)
     text->ReplaceText(nullptr);
     text->SetLinearColorRGBA(1, 1, 1, 0.2f);
     text->SetTextSmooth(1.0f, u"x", 0, 1);
-    Frame(3 * kSecond);
+    Frame(3 * kTextActionSecond);
     EXPECT_EQ(text->GetRenderText(), u"x");
     EXPECT_FLOAT_EQ(text->GetRenderColor().w, 0.2f);
-    Frame(3 * kSecond + kSecond / 2);
+    Frame(3 * kTextActionSecond + kTextActionSecond / 2);
     EXPECT_FLOAT_EQ(text->GetRenderColor().w, 0.6f);
     text->SetTextSmooth(1.0f, nullptr, 0, 2);
-    Frame(5 * kSecond);
-    Frame(6 * kSecond);
+    Frame(5 * kTextActionSecond);
+    Frame(6 * kTextActionSecond);
     EXPECT_EQ(text->GetRenderText(), u"") << "no new text: faded out to nothing";
 }
 } // namespace

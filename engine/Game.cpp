@@ -240,8 +240,9 @@ void Game::Close()
 
     if (m_analyticsStarted)
     {
-        gNorvexAnalytics.ClearPool();
+        // The thread still hands queued requests back to the pool until it stops.
         gServerRequestThread.Stop();
+        gNorvexAnalytics.ClearPool();
     }
     m_analyticsStarted = false;
     PhysicsServices::StopForGameClose();

@@ -11,12 +11,13 @@
 
 namespace
 {
-constexpr uint32_t kRingBytes = 65536;
-constexpr uint32_t kWaitMs = 10;
+// Every command comes from the main thread (script calls and the frame), so no producer lock.
+constexpr uint32_t kMultiplayerRingBytes = 1048576;
+constexpr uint32_t kMultiplayerWaitMs = 50;
 constexpr const char* kConnectLobbyArgument = "+connect_lobby";
 } // namespace
 
-MultiplayerEngine::MultiplayerEngine() : BaseThread("MultiplayerEngine", kRingBytes, true, kWaitMs, 0) {}
+MultiplayerEngine::MultiplayerEngine() : BaseThread("MultiplayerEngine", kMultiplayerRingBytes, false, kMultiplayerWaitMs, kSubclassWord) {}
 
 MultiplayerEngine::~MultiplayerEngine()
 {

@@ -5,8 +5,8 @@
 // connected server would send to its peer (new entities in their id slots, changed states,
 // destructions, tear-offs) is gathered and handed over at the end of each send pass.
 //
-// Threads: Start, Stop, the queries and the replication bookkeeping on the main thread; commands
-// run on the multiplayer thread.
+// Threads: Start, Stop, the queries, the replication bookkeeping and every post on the main thread
+// (the ring has no producer lock); commands run on the multiplayer thread.
 #pragma once
 
 #include "core/containers/Dynarray.h"
@@ -40,6 +40,8 @@ public:
     };
     // Ids below this have a replication slot and a change state.
     static constexpr uint16_t kMIDSlots = 4095;
+    // The program's module address, kept for the subclass as by every worker.
+    static constexpr uintptr_t kSubclassWord = 0x400000;
 
     MultiplayerEngine();
     ~MultiplayerEngine() override;

@@ -7,12 +7,14 @@ ServerRequestThread gServerRequestThread;
 
 namespace
 {
-constexpr uint32_t kRequestRingBytes = 16384;
-constexpr uint32_t kRequestWaitMs = 100;
+constexpr uint32_t kRequestRingBytes = 8192;
 constexpr uint32_t kCommandRequest = kFirstSubclassCommand;
 } // namespace
 
-ServerRequestThread::ServerRequestThread() : BaseThread("ServerRequestThread", kRequestRingBytes, true, kRequestWaitMs, 0) {}
+ServerRequestThread::ServerRequestThread()
+    : BaseThread("ServerRequestThread", kRequestRingBytes, false, os::kInfinite, kSubclassWord)
+{
+}
 
 ServerRequestThread::~ServerRequestThread()
 {

@@ -2,7 +2,8 @@
 // main thread and hands them back to the pool once handled. Posting them to the analytics server
 // is not built yet: each record is counted and reported once, then returned.
 //
-// Threads: Start, Stop and Queue on the main thread; the records are handled on the thread.
+// Threads: Start, Stop and Queue on the main thread, the one producer (the ring has no lock); the
+// records are handled on the thread, which sleeps until a post wakes it.
 #pragma once
 
 #include "core/threads/BaseThread.h"
@@ -16,6 +17,9 @@ class NorvexAnalyticsRequest;
 class ServerRequestThread : public BaseThread
 {
 public:
+    // The program's module address, kept for the subclass as by every worker.
+    static constexpr uintptr_t kSubclassWord = 0x400000;
+
     ServerRequestThread();
     ~ServerRequestThread() override;
 

@@ -281,6 +281,10 @@ public:
     // The device: the render thread's, or the game thread's while the render thread is idle.
     gpu::GpuDevice* GetDevice() const { return m_deviceManager.GetDevice(); }
     const DeviceParams& GetDeviceParams() const { return m_deviceManager.GetDeviceParams(); }
+    // The renderer's copy of the GFX quality level that the particle code reads; the options set it
+    // without a device reset. True when it changed.
+    bool SetGFXQualityLevel(uint32_t level) { return m_deviceManager.SetGFXQualityLevel(level); }
+    uint32_t GetGFXQualityLevel() const { return m_deviceManager.GetGFXQualityLevel(); }
     const gpu::PresentParameters& GetPresentParameters() const { return m_deviceManager.GetPresentParameters(); }
     uint32_t GetBackBufferWidth() const { return m_deviceManager.GetBackBufferWidth(); }
     uint32_t GetBackBufferHeight() const { return m_deviceManager.GetBackBufferHeight(); }

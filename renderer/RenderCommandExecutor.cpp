@@ -474,7 +474,7 @@ void RenderCommandExecutor::OpSetFrameTimes(uint32_t)
     m_firstClockStep = steps[0] > 0.0f ? steps[0] : 0.0f;
     if ((flags & kFrameTimesSceneBlocked) == 0)
     {
-        beginParticleFrame(counters, steps, m_renderer.GetDeviceParams().qualityLevel);
+        beginParticleFrame(counters, steps, m_renderer.GetGFXQualityLevel());
         SFXContext::RenderAll(m_clockSeconds[0], steps[0], m_clockSeconds[1], steps[1], m_clockSeconds[2], steps[2]);
     }
     gSceneEnvironment.Update(counters[0], steps[0], counters[1], steps[1], counters[2], steps[2]);

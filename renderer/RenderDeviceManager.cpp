@@ -6,6 +6,7 @@
 #include "effects/particles/ParticlePools.h"
 #include "engine/Game.h"
 #include "engine/input/InputManager.h"
+#include "engine/profiler/Profiler.h"
 #include "engine/scripting/GameDelegate.h"
 #include "platform/os/Clock.h"
 #include "renderer/NorvexRenderer.h"
@@ -289,10 +290,12 @@ void RenderDeviceManager::CreateSharedDeviceObjects()
     m_sharedGeometry.Create(m_renderer);
     createParticleBuffers(m_device);
     gPostprocessManager.CreateDeviceObjects(m_renderer);
+    gProfiler.CreateGraphGeometry();
 }
 
 void RenderDeviceManager::ReleaseSharedDeviceObjects()
 {
+    gProfiler.ReleaseGraphGeometry();
     gPostprocessManager.ReleaseDeviceObjects();
     releaseParticleBuffers();
     m_sharedGeometry.Release();
@@ -317,7 +320,7 @@ void RenderDeviceManager::ApplyDisplaySettings(void* window, uint32_t width, uin
     {
         const NorvexRenderer::DeviceHandoff handoff(m_renderer);
         os::ScopedLock lock(m_renderer.GetDisplayLock());
-        m_params = params;
+        SetDeviceParams(params);
         ApplyPresentParameters(window);
     }
     m_renderer.SubmitCommands(true);

@@ -42,7 +42,18 @@ public:
     void BuildDeviceParams(uint32_t outputWidth, uint32_t outputHeight, bool applyConfiguration, bool fullScreen,
                            DeviceParams* params);
     // Keeps a parameter block as the device's (under the display lock once the stream is open).
-    void SetDeviceParams(const DeviceParams& params) { m_params = params; }
+    void SetDeviceParams(const DeviceParams& params)
+    {
+        m_params = params;
+        m_gfxQualityLevel.store(params.qualityLevel, std::memory_order_relaxed);
+    }
+    // The GFX quality level the particle code reads (any thread): the parameter block's, until the
+    // options change it between device resets. True when the level changed.
+    bool SetGFXQualityLevel(uint32_t level)
+    {
+        return m_gfxQualityLevel.exchange(level, std::memory_order_relaxed) != level;
+    }
+    uint32_t GetGFXQualityLevel() const { return m_gfxQualityLevel.load(std::memory_order_relaxed); }
     // Creates the device and what depends on it; false when no factory or device could be made.
     bool InitDX(void* window);
     // Releases the device, the factory and the display modes (the presenter and jobs are done first).
@@ -107,6 +118,7 @@ private:
     std::atomic<bool> m_quitRequested{false};
     std::atomic<bool> m_deviceResetPending{false};
     DeviceParams m_params; // display lock
+    std::atomic<uint32_t> m_gfxQualityLevel{DeviceParams().qualityLevel};
     gpu::GpuFactory* m_factory = nullptr;
     gpu::GpuDevice* m_device = nullptr;
     gpu::PresentParameters m_presentParams = {};

@@ -2,6 +2,7 @@
 
 #include "audio/sound/SoundEngine.h"
 #include "audio/sound/SoundEntriesContainer.h"
+#include "scene/entities/Entity.h"
 
 #include <string>
 
@@ -15,14 +16,29 @@ void ScriptSoundExitLoop(SoundEngine* engine, uint32_t id)
     engine->ExitLoop(id, nullptr);
 }
 
-void ScriptSoundPause(SoundEngine* engine, uint32_t id, float fadeSeconds)
+namespace
 {
-    engine->PauseSound(id, fadeSeconds, nullptr, -1);
+// The emitter an owner names. False when the owner has never sounded: none of its sounds can play,
+// and posting owner 0 would reach every other owner's sounds instead.
+bool SoundBindingOwnerEmitter(const Entity* owner, const EntitySoundEmitter*& emitter)
+{
+    emitter = owner != nullptr ? owner->FindSoundEmitter() : nullptr;
+    return owner == nullptr || emitter != nullptr;
+}
+} // namespace
+
+void ScriptSoundPause(SoundEngine* engine, uint32_t id, float fadeSeconds, const Entity* owner)
+{
+    const EntitySoundEmitter* emitter = nullptr;
+    if (SoundBindingOwnerEmitter(owner, emitter))
+        engine->PauseSound(id, fadeSeconds, emitter, -1);
 }
 
-void ScriptSoundResume(SoundEngine* engine, uint32_t id, float fadeSeconds)
+void ScriptSoundResume(SoundEngine* engine, uint32_t id, float fadeSeconds, const Entity* owner)
 {
-    engine->ResumeSound(id, fadeSeconds, nullptr, -1);
+    const EntitySoundEmitter* emitter = nullptr;
+    if (SoundBindingOwnerEmitter(owner, emitter))
+        engine->ResumeSound(id, fadeSeconds, emitter, -1);
 }
 
 void ScriptSoundSetVolume(SoundEngine* engine, uint32_t id, float volume, float fadeSeconds, uint32_t easing)

@@ -83,6 +83,11 @@ bool SoundInstanceStatic::SubmitWholeBuffer(bool first)
     audio::AudioBuffer buffer;
     buffer.audioData = file->GetSampleData();
     buffer.audioBytes = file->GetSampleSize();
+    if (m_kind == SOUND_FORMAT_XWMA)
+    {
+        buffer.packetTable = file->GetSeekTable();
+        buffer.packetCount = file->GetSeekTableSize() / 4;
+    }
     if (loops == 1)
     {
         buffer.flags = audio::kBufferEndOfStream;

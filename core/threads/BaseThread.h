@@ -119,6 +119,7 @@ public:
     uint32_t GetThreadId() const { return m_threadId.load(std::memory_order_acquire); }
     const char* GetName() const { return m_name.empty() ? nullptr : m_name.c_str(); }
     uintptr_t GetSubclassWord() const { return m_subclassWord; }
+    bool HasProducerLock() const { return m_producerLock != nullptr; }
     uint32_t GetConfiguredTimeout() const { return m_configuredTimeoutMs; }
     uint32_t GetTickCount() const { return m_tickCount.load(std::memory_order_relaxed); }
     // Time the worker spent with an empty ring (read by statistics from other threads).

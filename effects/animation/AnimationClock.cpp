@@ -11,6 +11,7 @@ class GameTimerClock final : public AnimationClock
 public:
     explicit GameTimerClock(GameTimer& (Game::*timer)()) : m_timer(timer) {}
     Time GetTime() const override { return (gGame.*m_timer)().GetTimeValue(); }
+    bool Reads(const GameTimer& timer) const { return &(gGame.*m_timer)() == &timer; }
 
 private:
     GameTimer& (Game::*m_timer)();
@@ -44,4 +45,12 @@ const AnimationClock& GetAnimationClock(uint32_t flags)
     default:
         return gGameClock;
     }
+}
+
+const AnimationClock* FindGameTimerClock(const GameTimer& timer)
+{
+    for (const GameTimerClock* clock : {&gGameClock, &gGameplayClock, &gSmoothGameClock, &gSmoothGameplayClock})
+        if (clock->Reads(timer))
+            return clock;
+    return nullptr;
 }

@@ -14,5 +14,10 @@ public:
     virtual Time GetTime() const = 0;
 };
 
+class GameTimer;
+
 // The clock the time bits (ANIMFLAG_TIME_MASK) of the flags select; any unknown value is game time.
 const AnimationClock& GetAnimationClock(uint32_t flags);
+// The clock over one of the Game's four timers (a custom clock for BaseAnimation::SetTimer); null
+// for any other timer.
+const AnimationClock* FindGameTimerClock(const GameTimer& timer);

@@ -46,7 +46,7 @@ SystemList& List()
 
 uint32_t CurrentQualityLevel()
 {
-    return gRenderer != nullptr ? gRenderer->GetDeviceParams().qualityLevel : 3u;
+    return gRenderer != nullptr ? gRenderer->GetGFXQualityLevel() : 3u;
 }
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "engine/config/LUAConfigHelper.h"
 
 #include "core/console/GameConsole.h"
+#include "effects/particles/ParticleSystem.h"
 #include "engine/EngineRendererSettings.h"
 #include "engine/NorvexEngine.h"
 #include "engine/config/GameConfig.h"
@@ -45,6 +46,10 @@ uint32_t LUAConfigHelper::GetGFXQualityLevel() const { return RendererConfig().m
 void LUAConfigHelper::SetGFXQualityLevel(uint32_t level)
 {
     RendererConfig().m_gfxQualityLevel = std::min(level, RendererConfigContainer::kMaxQualityLevel);
+    // Particle systems choose their shader variant by the renderer's copy of the level.
+    NorvexRenderer* renderer = Renderer();
+    if (renderer != nullptr && renderer->SetGFXQualityLevel(RendererConfig().m_gfxQualityLevel))
+        ParticleSystem::RebuildAllShaders();
 }
 
 float LUAConfigHelper::GetScreenResolutionScale() const { return RendererConfig().m_semiResolutionScreenScale; }

@@ -14,7 +14,6 @@
 #include "engine/scripting/LuaWrapper.h"
 #include "online/NorvexAnalytics.h"
 #include "platform/os/CodePage.h"
-#include "renderer/NorvexRenderer.h"
 #include "ui/text/StringManager.h"
 
 #include <algorithm>
@@ -40,6 +39,26 @@ const char* const kMouseButtonNames[6] = {
     "System/MouseButtons/Left",           "System/MouseButtons/Right",           "System/MouseButtons/Middle",
     "System/MouseButtons/LeftDoubleClick", "System/MouseButtons/RightDoubleClick", "System/MouseButtons/MiddleDoubleClick",
 };
+
+// Where the localized language names live: one string per language, named as in the configuration.
+constexpr const char* kLanguageNamesGroup = "System/Languages/";
+
+// The localized text of `path` in the current language as narrow text; empty (and logged by the
+// string manager) when the path is missing, empty while no string manager exists.
+std::string ConfigOptionsLocalizedText(const std::string& path)
+{
+    const char16_t* text = gStringManager != nullptr
+                               ? gStringManager->GetStringNeutral(path.c_str(), kCurrentLanguage, nullptr, true, true)
+                               : nullptr;
+    if (text == nullptr)
+        return std::string();
+    size_t length = 0;
+    while (text[length] != 0)
+        ++length;
+    std::string narrow(length, '\0');
+    narrow.resize(os::WideToNarrow(kWindows1252, text, length, narrow.data(), length));
+    return narrow;
+}
 
 void ApplyVolumes()
 {
@@ -127,9 +146,9 @@ const char* LUAConfigHelper::GetLanguageNameIfAvailable(uint32_t language) const
 
 std::string LUAConfigHelper::GetLanguageString(uint32_t language) const
 {
-    // The localized names (string group 11) come with the string manager; until then the
-    // configuration's own name stands in.
-    return LanguageNameOfId(language);
+    if (language >= kNamedLanguageCount)
+        return std::string();
+    return ConfigOptionsLocalizedText(std::string(kLanguageNamesGroup) + LanguageNameOfId(language));
 }
 
 uint32_t LUAConfigHelper::GetInputMode() const { return gGameConfig.m_inputMode; }
@@ -187,8 +206,7 @@ void LUAConfigHelper::AppendKeyName(std::string& text, uint32_t code, bool upper
 {
     if (code >= INPUT_MOUSE_LEFT && code <= INPUT_MOUSE_MIDDLE_DOUBLE_CLICK)
     {
-        // Localized once the string manager exists; its key stands in until then.
-        text += kMouseButtonNames[code - INPUT_MOUSE_LEFT];
+        text += ConfigOptionsLocalizedText(kMouseButtonNames[code - INPUT_MOUSE_LEFT]);
         return;
     }
     char name[256] = {};
@@ -338,9 +356,7 @@ const char* LUAConfigHelper::GetBenchmarkDeviceScreenScaleFactorString()
 
 const char* LUAConfigHelper::GetBenchmarkDeviceScreenWidthString()
 {
-    const NorvexRenderer* renderer = gNorvexEngine.GetRenderer();
-    const int width = renderer != nullptr ? int(renderer->GetBackBufferWidth()) : 0;
-    std::snprintf(m_screenWidth, sizeof(m_screenWidth), "%d", width);
+    std::snprintf(m_screenWidth, sizeof(m_screenWidth), "%d", int(gGame.GetScreenWidth()));
     return m_screenWidth;
 }
 

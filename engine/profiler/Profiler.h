@@ -9,24 +9,31 @@
 // belong to the render thread. Mode-2 value updates (callers on worker threads) and the render
 // thread's sampling take the profiler's critical section.
 //
-// Threads: Init, LoadOverlayFont, Close, EnableProfiler and Render on the main thread;
+// Threads: Init, LoadOverlayFont, Close, EnableProfiler and Render on the main thread; the graph
+// geometry on the render thread;
 // StartTimer, StopTimer, AddValue and SetValue on the thread that feeds the channel (mode 2 from
 // any thread, also several at once); HandleRenderCommand and the history getters on the render thread (tests read them
 // after a synchronous submit).
 #pragma once
 
+#include "core/math/Vector3.h"
 #include "core/reflection/RTTIBlockProperties.h"
 #include "core/time/Time.h"
 #include "engine/profiler/ProfilerChannels.h"
 #include "platform/os/Sync.h"
 
 #include <atomic>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 class CommandRingBuffer;
 class NorvexRenderer;
+namespace gpu
+{
+class GpuVertexBuffer;
+}
 class Resource;
 
 // Sub-commands of the profiler's render call.
@@ -102,6 +109,17 @@ public:
     std::string GetChannelText(uint32_t channel) const;
     bool IsOverlayFontLoaded() const;
 
+    // Render thread, made and released with the renderer's shared device objects: the graph's
+    // vertex buffer (its scale, kGraphScaleBytes of a static table) and its tick-mark line list, one
+    // pair per history sample from (i, 0, 0) down to (i, kGraphTickLength, 0).
+    static constexpr uint32_t kGraphScaleBytes = 132;
+    // 1/59 of the graph's unit height, exactly as these bits give it.
+    static constexpr float kGraphTickLength = std::bit_cast<float>(0xBC8AD8F3u);
+    void CreateGraphGeometry();
+    void ReleaseGraphGeometry();
+    gpu::GpuVertexBuffer* GetGraphVertexBuffer() const { return m_graphBuffer; }
+    const Vector3* GetGraphTickMarks() const { return m_graphTicks; }
+
 private:
     struct Channel
     {
@@ -142,6 +160,8 @@ private:
     std::atomic<uint32_t> m_active[kMaskWords] = {};
     os::CriticalSection m_lock;
     Resource* m_overlayFont = nullptr;
+    gpu::GpuVertexBuffer* m_graphBuffer = nullptr;
+    Vector3 m_graphTicks[2 * kHistorySize];
 };
 
 extern Profiler gProfiler;

@@ -34,6 +34,13 @@ const gpu::VertexElement kGraphLayout[] = {
     gpu::kDeclEnd,
 };
 
+// The graph's scale: eleven marks up its left edge, at each tenth of its height.
+constexpr float kProfilerGraphScale[] = {
+    0.0f, 0.0f, 0.0f, 0.0f, 0.1f, 0.0f, 0.0f, 0.2f, 0.0f, 0.0f, 0.3f, 0.0f, 0.0f, 0.4f, 0.0f, 0.0f, 0.5f,
+    0.0f, 0.0f, 0.6f, 0.0f, 0.0f, 0.7f, 0.0f, 0.0f, 0.8f, 0.0f, 0.0f, 0.9f, 0.0f, 0.0f, 1.0f, 0.0f,
+};
+static_assert(sizeof(kProfilerGraphScale) == Profiler::kGraphScaleBytes);
+
 // 0, 1, 2 ... for one strip through every point of a history.
 const uint16_t* StripIndices()
 {
@@ -93,4 +100,22 @@ void Profiler::DrawOverlay(uint32_t width, uint32_t height)
         font->DrawTextA(line.c_str(), at, kTextColor, 0, 1, false, gpu::kCmpAlways);
         top += kRowHeight;
     }
+}
+
+void Profiler::CreateGraphGeometry()
+{
+    ReleaseGraphGeometry();
+    if (gRenderer != nullptr)
+        m_graphBuffer = gRenderer->CreateVertexBuffer(kGraphScaleBytes, gpu::kUsageWriteOnly, gpu::kPoolManaged,
+                                                      kProfilerGraphScale);
+    for (uint32_t i = 0; i < kHistorySize; ++i)
+    {
+        m_graphTicks[2 * i] = Vector3(float(i), 0.0f, 0.0f);
+        m_graphTicks[2 * i + 1] = Vector3(float(i), kGraphTickLength, 0.0f);
+    }
+}
+
+void Profiler::ReleaseGraphGeometry()
+{
+    gpu::SafeRelease(m_graphBuffer);
 }

@@ -520,9 +520,9 @@ void LuaWrapper::ProfilerCommand(const char* command)
     m_profiler.Command(m_state, command);
 }
 
-bool LuaWrapper::SetEntityReplicatedProperty(LuaBaseClass* entity)
+bool LuaWrapper::SetEntityReplicatedProperty(const LuaEntityPointer& entity)
 {
-    if (entity == nullptr || !PushObject(entity))
+    if (entity.Get() == nullptr || !PushObject(entity.Get()))
     {
         gConsole.Error(CONSOLE_CHANNEL_SCRIPT, "Cannot push the entity for its replicated properties");
         return false;
@@ -582,6 +582,10 @@ bool LuaWrapper::CallReplicatedMethod(uint32_t functionId, const ScriptReplicate
             break;
         case ScriptReplicatedArgument::STRING:
             PushString(argument.text);
+            break;
+        case ScriptReplicatedArgument::ENTITY:
+            if (Entity* const entity = argument.entity.Get(); entity == nullptr || !PushObject(entity))
+                lua_pushnil(m_state);
             break;
         default:
             lua_pop(m_state, int(i) + 1);

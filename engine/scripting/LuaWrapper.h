@@ -14,6 +14,7 @@
 #include "core/containers/Dynarray.h"
 #include "engine/scripting/LuaProfiler.h"
 #include "engine/scripting/LuaUserTypeCache.h"
+#include "scene/entities/LuaEntityPointer.h"
 #include "scriptapi/LuaTypeTestCache.h"
 
 #include <cstdint>
@@ -31,11 +32,13 @@ struct ScriptReplicatedArgument
         NUMBER = 1,
         BOOLEAN = 2,
         STRING = 3,
+        ENTITY = 4, // nil once the entity has died
     };
     Kind kind = NIL;
     double number = 0.0;
     bool boolean = false;
     const char* text = nullptr;
+    LuaEntityPointer entity;
 };
 
 // Owner of the Lua state; see the design comment above.
@@ -96,8 +99,9 @@ public:
     void ProfilerCommand(const char* command);
     LuaProfiler& GetProfiler() { return m_profiler; }
 
-    // Calls the entity's "OnPropertiesReplicated" method when it has one.
-    bool SetEntityReplicatedProperty(LuaBaseClass* entity);
+    // Calls the entity's "OnPropertiesReplicated" method when it has one; false (logged) when the
+    // entity has died since its properties arrived.
+    bool SetEntityReplicatedProperty(const LuaEntityPointer& entity);
     // Calls REP_METHODS__[functionId] with the arguments.
     bool CallReplicatedMethod(uint32_t functionId, const ScriptReplicatedArgument* arguments, uint32_t argumentCount);
 

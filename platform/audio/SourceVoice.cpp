@@ -73,6 +73,11 @@ bool SourceVoice::SubmitBuffer(const AudioBuffer& buffer)
         m_engine.SetError("unknown buffer flags");
         return false;
     }
+    if (buffer.packetTable != nullptr || buffer.packetCount != 0)
+    {
+        m_engine.SetError("packet table for a voice that does not decode xWMA");
+        return false;
+    }
     if (m_queue.size() >= kMaxQueuedBuffers)
     {
         m_engine.SetError("too many queued buffers");

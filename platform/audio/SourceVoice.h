@@ -43,6 +43,11 @@ struct AudioBuffer
     uint32_t loopBegin = 0;
     uint32_t loopLength = 0;
     uint32_t loopCount = 0;
+    // xWMA only: the decoded byte count at the end of each packet, packetCount u32 little-endian
+    // values (the file's seek table). The mixer decodes no xWMA, so a voice refuses a buffer that
+    // carries one.
+    const uint8_t* packetTable = nullptr;
+    uint32_t packetCount = 0;
 };
 
 struct VoiceState

@@ -199,6 +199,9 @@ TEST(MultiplayerEngineTest, GameStartsAndEndsTheIdleEngine)
     game.Init(nullptr);
     ASSERT_NE(game.GetMultiplayerEngine(), nullptr);
     EXPECT_TRUE(game.GetMultiplayerEngine()->IsRunning());
+    MultiplayerEngine& engine = *game.GetMultiplayerEngine(); // 1 MiB, no lock, 50 ms
+    EXPECT_TRUE(engine.GetRing().GetCapacity() == 1048576u && !engine.HasProducerLock() &&
+                engine.GetConfiguredTimeout() == 50u && engine.GetSubclassWord() == 0x400000u);
     EXPECT_TRUE(game.GetMultiplayerEngine()->IsIdle());
     EXPECT_EQ(game.GetInGameStore(), nullptr);
     game.Close();

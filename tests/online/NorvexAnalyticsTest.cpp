@@ -16,6 +16,12 @@ public:
     bool IsAnalyticsEnabled() override { return true; }
 };
 
+// Holds the request thread long enough for the main thread to queue behind it and close.
+void NorvexAnalyticsTestHoldThread(BaseThread&, uintptr_t milliseconds, CommandRingBuffer&)
+{
+    os::Sleep(uint32_t(milliseconds));
+}
+
 bool WaitForHandled(uint32_t count)
 {
     for (int i = 0; i < 500 && gServerRequestThread.GetRequestsHandled() < count; ++i)
@@ -80,6 +86,9 @@ TEST(NorvexAnalyticsTest, SentRecordsAreHandledOnTheRequestThreadAndReturnToTheP
     Game game;
     game.Init(&delegate);
     ASSERT_TRUE(gServerRequestThread.IsRunning());
+    EXPECT_TRUE(gServerRequestThread.GetRing().GetCapacity() == 8192u && !gServerRequestThread.HasProducerLock() &&
+                gServerRequestThread.GetConfiguredTimeout() == os::kInfinite &&
+                gServerRequestThread.GetSubclassWord() == 0x400000u); // 8 KiB, no lock, sleeps until a post
     const uint32_t before = gServerRequestThread.GetRequestsHandled();
     for (int i = 0; i < 12; ++i)
     {
@@ -101,7 +110,13 @@ TEST(NorvexAnalyticsTest, SentRecordsAreHandledOnTheRequestThreadAndReturnToTheP
     gNorvexAnalytics.Begin("after");
     EXPECT_EQ(gNorvexAnalytics.GetOpenRecord()->fields.size(), 0u);
     gNorvexAnalytics.End(false);
+    // Records still queued when the game closes are handed back before the pool is freed.
+    const uint32_t handled = gServerRequestThread.GetRequestsHandled();
+    ASSERT_TRUE(gServerRequestThread.PostCall(&NorvexAnalyticsTestHoldThread, 100));
+    for (int i = 0; i < 4; ++i)
+        gNorvexAnalytics.Begin("closing"), gNorvexAnalytics.End(true);
     game.Close();
     EXPECT_FALSE(gServerRequestThread.IsRunning());
+    EXPECT_EQ(gServerRequestThread.GetRequestsHandled(), handled + 4);
     EXPECT_EQ(gNorvexAnalytics.GetPoolSize(), 0u);
 }

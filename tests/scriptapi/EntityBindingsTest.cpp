@@ -1,12 +1,20 @@
-// The entity package as scripts see it: the manager global, the constants, entity methods and the
-// Lua class that a template names.
+// The entity package as scripts see it: the manager global, the constants, entity methods, flags,
+// meshes and their animations, and the Lua class that a template names.
+#include "effects/animation/AnimationClock.h"
+#include "effects/animation/ProceduralTargetingAnimation.h"
 #include "scene/entities/EntityMPProperties.h"
+#include "scene/kinds/FlagEntity.h"
+#include "scene/kinds/FlagTemplate.h"
+#include "scene/kinds/MeshEntity.h"
+#include "scene/kinds/MeshTemplate.h"
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
 #include "support/ScriptedSceneTest.h"
 #include "support/TemplateTestSupport.h"
+#include "tools/datakit/MeshTemplateWriter.h"
 
 #include <lua.hpp>
+#include <tolua++.h>
 
 #include <string>
 
@@ -178,4 +186,81 @@ TEST_F(EntityBindingsTest, ScriptsAskForALineOfSight)
         "result = tostring(gEntityManager:LOS(s, e, 0, r)) .. ' ' .. r.hit .. ' ' .. tostring(r.entity)");
     // A plain entity answers no ray pick, so the line stays clear.
     EXPECT_EQ(Global("result"), "true 0 nil");
+}
+
+// One Lua line per binding; a line that leaves no result is checked by the mesh's preset index and
+// the global preset.
+TEST_F(EntityBindingsTest, FlagsMeshesAndTheirTimersReachTheirOperations)
+{
+    m_templates.push_back(std::make_unique<FlagTemplate>());
+    FlagEntity* flags[3] = {};
+    for (int i = 0; i < 3; ++i)
+    {
+        const Matrix at = Translation(i == 1 ? 10.0f : 0.0f, 0.0f, i == 2 ? 10.0f : 0.0f);
+        Entity* flag = gEntityManager.CreateEntity(m_templates.back().get(), nullptr, at, 0, nullptr);
+        flags[i] = dynamic_cast<FlagEntity*>(flag);
+        flags[i]->SetName(std::string(1, char('A' + i)).c_str());
+    }
+    flags[0]->AddConnection(flags[1]);
+    flags[0]->AddConnection(flags[2]);
+    flags[0]->GetConnection(1).m_controlPoints.Add(FlagEntityConnectionControlPoint());
+    flags[0]->GetConnection(1).m_controlPoints[0].m_position.Set(6.0f, 0.0f, 8.0f);
+    flags[0]->UpdateConnectionLengths();
+    const float curve = flags[0]->GetPathPositionNearestToGlobalPoint(flags[2], Vector(6, 0, 8, 1), nullptr);
+    const std::string nearest = std::to_string(int(1000 * curve));
+    MeshTemplateSpec spec;
+    spec.bones = {"Hips"};
+    spec.shaderPresets = {"Default", "Snow"};
+    SimpleGUID guid;
+    guid.Generate();
+    RegisterStubAtPath("units/Statue", guid, nullptr)->SetTemplate(MeshTemplateWriter::MakeTemplate(spec).release());
+    Run("function Flag(name) return tolua.cast(gEntityManager:FindEntityByName(name), 'FlagEntity') end "
+        "a = Flag('A') b = Flag('B') c = Flag('C') p = Vector:new_local(6, 0, 8, 1) m = Matrix:new_local() "
+        "statue = tolua.cast(gEntityManager:CreateEntityInGame('units/Statue', nil, m, 0), 'MeshEntity') "
+        "statue:SetName('Statue') function At(...) a:GetGlobalPositionOnPath(...) return m:At(3, 0) end");
+    auto* statue = dynamic_cast<MeshEntity*>(gEntityManager.FindEntityByName("Statue"));
+    ASSERT_NE(statue, nullptr);
+    const struct
+    {
+        const char* chunk;
+        std::string expected;
+    } kRows[] = {
+        {"result = tostring(a:HasNeighbour(b)) .. tostring(b:HasNeighbour(a))", "truefalse"},
+        {"result = a:GetNeighbourDistance(b) .. a:GetNeighbourDistance(0) .. a:GetNeighbourDistance(7)", "10100"},
+        {"result = At(b, 4, m, false) .. At(0, 12, m, true, nil) .. At(9, 1, m, false)", "420"},
+        {"result = math.floor(1000 * a:GetPathPositionNearestToGlobalPoint(c, p)) .. ' ' .. math.floor(1000 * "
+         "a:GetPathPositionNearestToGlobalPoint(1, p, nil)) .. a:GetPathPositionNearestToGlobalPoint(b, p)",
+         nearest + " " + nearest + "0"},
+        {"statue:SetLocalColor(HDRColor:new_local(10, 20, 30, 40, 2)) statue:SetFakeShadowStrength(0.25) "
+         "statue:SetEntityOutlineState(3) local box = statue:GetLocalCollisionBoundingBox() "
+         "result = tostring(box.max.x >= box.min.x) .. tostring(statue:HasShaderPreset('Snow')) .. "
+         "tostring(statue:HasShaderPreset('snow'))",
+         "truetruefalse"},
+        {"statue:SetCustomTemporaryShaderPreset('SNOW') statue:TemporarySetShaderPreset('Default', true)", "1 "},
+        {"statue:SetCustomTemporaryShaderPreset('Rain') statue:TemporarySetShaderPreset('DEFAULT', true)", "0 "},
+        {"MeshEntity:TemporarySetShaderPresetForAllMeshes('Snow', false)", "1 Snow"},
+        {"MeshEntity:ReturnAllMeshesToDefaultShaderPreset()", "0 "},
+        {"aim = statue:StartProceduralTargetingAnimation('root', ANIMFLAG_SMOOTHGAMETIME) "
+         "aim:SetTimer(gGame:GetGameplayTimer()) local g = SimpleGUID:new_local() "
+         "g:FromString('00000000-0000-0000-0000-0000000000CD') gConfigHelper:SetUserGUID(g) "
+         "result = gConfigHelper:GetUserGUID():ToStringUnsafe()",
+         "00000000-0000-0000-0000-0000000000CD"},
+        {"local u = LuaUnicodeString:new_local() u:AppendChar(0xE9) u:AppendChar(0x20AC) "
+         "result = gConfigHelper:ToAsciiUnsafe(u)",
+         "\xE9\x80"},
+    };
+    for (const auto& row : kRows)
+    {
+        Run(std::string("result = nil ") + row.chunk);
+        const std::string presets =
+            std::to_string(statue->GetShaderPresetIndex()) + " " + MeshEntity::GetGlobalShaderPreset().CStr();
+        EXPECT_EQ(Global("result") == "<nil>" ? presets : Global("result"), row.expected) << row.chunk;
+    }
+    EXPECT_EQ(statue->GetLocalColor().g, 20);
+    lua_getglobal(gLua.GetState(), "aim");
+    const auto* aim = static_cast<const ProceduralTargetingAnimation*>(tolua_tousertype(gLua.GetState(), -1, nullptr));
+    lua_pop(gLua.GetState(), 1);
+    ASSERT_NE(aim, nullptr);
+    EXPECT_EQ(&aim->GetClock(), FindGameTimerClock(gGame.GetGameplayTimer()));
+    EXPECT_EQ(aim->GetParams().Flags & ANIMFLAG_TIME_MASK, 0u);
 }

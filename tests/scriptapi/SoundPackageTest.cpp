@@ -143,6 +143,15 @@ TEST_F(SoundPackageTest, ScriptsPlayAtEntitiesAndDriveTheirSounds)
     EXPECT_EQ(instances[0].stateBits & SOUND_STATE_PAUSED, 0u);
     EXPECT_FLOAT_EQ(instances[0].volume.GetCurrent(), 0.5f);
     EXPECT_FLOAT_EQ(instances[2].volume.GetCurrent(), 1.0f);
+    // The engine's pause and resume may name an owner: only that entity's sounds (none for an owner
+    // that never sounded, the scene root here).
+    Run("gHero:ResumeSound(gOwn) gSoundEngine:PauseSound(0xFFFFFFFF, 0, gHero) "
+        "gSoundEngine:PauseSound(0xFFFFFFFF, 0, gEntityManager:GetSceneRoot())");
+    instances = m_sound.Instances();
+    EXPECT_EQ(instances[0].stateBits & instances[1].stateBits & ~instances[2].stateBits & SOUND_STATE_PAUSED,
+              uint32_t(SOUND_STATE_PAUSED));
+    Run("gSoundEngine:ResumeSound(0xFFFFFFFF, 0, gHero)");
+    EXPECT_EQ((m_sound.Instances()[0].stateBits | m_sound.Instances()[1].stateBits) & SOUND_STATE_PAUSED, 0u);
     Run("gHero:ResumeSound(gOwn) gHero:StopSound(gEntry) gHero:StopAllSounds()");
     instances = m_sound.Instances();
     ASSERT_EQ(instances.size(), 1u);

@@ -552,5 +552,19 @@ TEST_F(SoundEnginePlaybackTest, StaticWaveLoopsFromSoundMemory)
     EXPECT_NEAR(Rms(xwma[0], 0, 4800), 0.354 * 0.5, 0.01) << "at the sound's volume";
     EXPECT_TRUE(m_log.Contains("Cannot loop files of different format", CONSOLE_ERROR));
     EXPECT_TRUE(m_log.Contains("Sound device refused a voice for", CONSOLE_WARNING));
+
+    // A packet table ("dpds" before "data": u32 decoded bytes per packet) goes with the buffer, which
+    // the voice, decoding no xWMA, refuses.
+    const uint8_t packets[] = {'d', 'p', 'd', 's', 8, 0, 0, 0, 0x00, 0x10, 0, 0, 0x00, 0x20, 0, 0};
+    image[20] = 0x01, image[21] = 0x00;
+    image.insert(image.begin() + 36, std::begin(packets), std::end(packets)); // after the 16-byte "fmt "
+    const uint32_t riffSize = uint32_t(image.size() - 8);
+    std::memcpy(image.data() + 4, &riffSize, 4);
+    m_sound.WriteBytes("sounds/packets.wav", image);
+    m_sound.Engine().PlaySystemSound("packets.wav", nullptr);
+    for (int i = 0; i < 500 && !m_log.Contains("Unable to start playback of packets.wav"); ++i)
+        m_sound.WaitCycles(1);
+    EXPECT_TRUE(m_log.Contains("Unable to start playback of packets.wav", CONSOLE_ERROR));
+    EXPECT_EQ(m_sound.Mixer()->GetLastError(), "packet table for a voice that does not decode xWMA");
 }
 } // namespace

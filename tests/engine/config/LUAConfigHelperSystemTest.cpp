@@ -2,13 +2,16 @@
 // "Scenes.Config", and the serious graphics settings hand their requests to the Game.
 #include "core/reflection/ObjectRecord.h"
 #include "effects/SFXContext.h"
+#include "effects/particles/ParticleSystem.h"
 #include "effects/sfx/SFXDefinition.h"
 #include "engine/config/LUAConfigHelper.h"
 #include "engine/config/SceneNamesTable.h"
 #include "engine/NorvexEngine.h"
 #include "engine/platform/PlatformState.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/resources/Resource.h"
 #include "support/GameEngineFixture.h"
+#include "support/ParticleTestSupport.h"
 
 namespace
 {
@@ -52,6 +55,15 @@ TEST_F(LUAConfigHelperSystemTest, EveryListedSceneIsEnteredAndItsTexturesLogged)
 
 TEST_F(LUAConfigHelperSystemTest, SeriousSettingsRequestTheConfiguredModeAndTheScreenSize)
 {
+    // The level alone reaches the renderer's copy, and particle systems choose their shader again.
+    auto soft = std::make_unique<ParticleSystem>();
+    SetParticleProperty(*soft, "Softness", "true"); // a variant of level 2 and up
+    gConfigHelper.SetGFXQualityLevel(2);
+    const std::string softShader = soft->GetVertexShaderResource()->GetName();
+    gConfigHelper.SetGFXQualityLevel(1);
+    EXPECT_EQ(gNorvexEngine.GetRenderer()->GetGFXQualityLevel(), 1u);
+    EXPECT_NE(soft->GetVertexShaderResource()->GetName(), softShader);
+    soft.reset();
     gGameConfig.m_fullScreenMode = true;
     gGameConfig.m_rendererConfig.m_gfxQualityLevel = 1;
     // A playing effect is re-initialised: it takes up an element added since it started.

@@ -10,6 +10,7 @@
 #include "online/NorvexAnalytics.h"
 #include "platform/input/XInput.h"
 #include "support/TempFolder.h"
+#include "engine/config/LanguageNames.h"
 #include "ui/text/StringManager.h"
 
 #include <cmath>
@@ -187,12 +188,22 @@ TEST_F(LUAConfigHelperTest, ControlTestsReadTheDeviceOfTheirSet)
     m_helper.RemoveAllControls(2);
     EXPECT_EQ(m_helper.GetControl(2, 5, false), 0u);
 
+    // Mouse buttons and languages are named by the string table, in the current language.
+    StringManager strings(nullptr);
+    GameStringGroup& system = strings.GetRootGroup().AddGroup("System");
+    system.AddGroup("MouseButtons").AddString("Right").SetText(kTextLanguageEnglish, u"Right button");
+    system.AddGroup("Languages").AddString("German").SetText(kTextLanguageEnglish, u"Deutsch \u00e9");
+    strings.MarkTreeChanged();
+    gStringManager = &strings;
     std::string name = "key: ";
     m_helper.AppendKeyName(name, INPUT_MOUSE_RIGHT, false);
-    EXPECT_EQ(name, "key: System/MouseButtons/Right");
+    EXPECT_EQ(name, "key: Right button");
     input::SetKeyName(30, "A key");
     m_helper.AppendKeyName(name, 30, true);
-    EXPECT_EQ(name, "key: System/MouseButtons/RightA KEY");
+    EXPECT_EQ(name, "key: Right buttonA KEY");
+    EXPECT_EQ(m_helper.GetLanguageString(2), "Deutsch \xE9") << "Windows-1252";
+    EXPECT_EQ(m_helper.GetLanguageString(kLanguageNone) + m_helper.GetLanguageString(3), "");
+    gStringManager = nullptr;
 }
 
 // DirectInput buttons answer in the numbering of the stored bindings, 1 to 32, and bind as answered.
@@ -268,6 +279,8 @@ TEST_F(LUAConfigHelperTest, TextBuffersStayBounded)
     EXPECT_STREQ(m_helper.ToAsciiUnsafe(u"ok"), "ok");
     EXPECT_STREQ(m_helper.ToAsciiUnsafe(nullptr), "");
     EXPECT_STREQ(m_helper.GetBenchmarkDeviceScreenScaleFactorString(), "1.00");
-    EXPECT_STREQ(m_helper.GetBenchmarkDeviceScreenWidthString(), "0");
+    gGame.SetSize(12345, 720, true);
+    EXPECT_STREQ(m_helper.GetBenchmarkDeviceScreenWidthString(), "1234") << "the game's width, in four characters";
+    gGame.SetSize(1280, 720, true);
     EXPECT_STREQ(m_helper.GetEmptyDeviceString(), "");
 }

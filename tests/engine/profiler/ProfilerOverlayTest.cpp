@@ -14,7 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <memory>
+#include <vector>
 
 namespace
 {
@@ -110,6 +112,20 @@ TEST_F(ProfilerOverlayTest, EachActiveChannelGetsAGraphAndATextLineInRowsAndColu
     EXPECT_NE(Pixel(432, 4), 0u);
     EXPECT_EQ(Pixel(431, 4), 0u);
     EXPECT_EQ(Pixel(432, 3), 0u);
+
+    // The device made the graph's geometry: the scale (x, y, z floats up to (0, 1, 0) in tenths; the
+    // second mark's y, 0.1, at byte 16) and a tick below each sample.
+    std::vector<uint8_t> scale;
+    RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer&) {
+        if (const gpu::GpuVertexBuffer* buffer = gProfiler.GetGraphVertexBuffer())
+            scale.assign(buffer->Bytes(), buffer->Bytes() + buffer->GetSize());
+    });
+    ASSERT_EQ(scale.size(), 132u);
+    EXPECT_EQ(std::vector<uint8_t>(scale.begin() + 12, scale.begin() + 24),
+              std::vector<uint8_t>({0, 0, 0, 0, 0xCD, 0xCC, 0xCC, 0x3D, 0, 0, 0, 0}));
+    const Vector3& lastTick = gProfiler.GetGraphTickMarks()[2 * 208 + 1];
+    EXPECT_EQ(std::bit_cast<uint32_t>(lastTick.y), 0xBC8AD8F3u);
+    EXPECT_EQ(lastTick.x, 208.0f);
 }
 
 TEST_F(ProfilerOverlayTest, ColumnsLeftOfTheScreenAreNotDrawnAndSamplesLiftTheGraph)

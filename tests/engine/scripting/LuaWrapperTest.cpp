@@ -506,6 +506,16 @@ TEST_F(LuaWrapperTest, ReplicatedMethodsAreCalledById)
     EXPECT_EQ(GlobalString("gGot"), "3trues");
     EXPECT_FALSE(gLua.CallReplicatedMethod(id + 10, arguments, 3));
     EXPECT_TRUE(m_log.Contains("Unknown replicated method id", CONSOLE_ERROR));
+    // An entity arrives as itself while it lives and as nil once it has died.
+    Run("gEntityMethod = ReplicateMethod(function(e) gGot = (gGot or '') .. (e and e:GetName() or 'gone') end)");
+    auto* courier = new Entity;
+    courier->SetName("Courier");
+    arguments[0].kind = ScriptReplicatedArgument::ENTITY;
+    arguments[0].entity = courier;
+    EXPECT_TRUE(gLua.CallReplicatedMethod(uint32_t(GlobalNumber("gEntityMethod")), arguments, 1));
+    delete courier;
+    EXPECT_TRUE(gLua.CallReplicatedMethod(uint32_t(GlobalNumber("gEntityMethod")), arguments, 1));
+    EXPECT_EQ(GlobalString("gGot"), "3truesCouriergone");
     arguments[2].kind = ScriptReplicatedArgument::Kind(9);
     EXPECT_FALSE(gLua.CallReplicatedMethod(id, arguments, 3)) << "the pushed arguments and the function go";
     Run("debug.getregistry().REP_METHODS__ = nil");

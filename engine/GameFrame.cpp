@@ -9,6 +9,7 @@
 #include "engine/Game.h"
 
 #include "core/console/GameConsole.h"
+#include "effects/sfx/SFXDefinition.h"
 #include "engine/EngineClock.h"
 #include "engine/EngineTimer.h"
 #include "engine/NorvexEngine.h"
@@ -199,6 +200,7 @@ void Game::RunTickWork(bool timed)
 void Game::RunFrameSmoothing()
 {
     EntityBlender::UpdateAll();
+    SFXDefinition::TakeArrivedTemplatesOfAll();
     if (m_cameraController != nullptr)
         m_cameraController->Update();
     if (NavigationGrid* grid = gEntityManager.GetNavigationGrid(); grid != nullptr && grid->IsDirty())

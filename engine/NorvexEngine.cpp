@@ -8,6 +8,7 @@
 #include "core/containers/SafePointer.h"
 #include "core/filesystem/PhysicalFileReader.h"
 #include "core/memory/FrameRingAllocator.h"
+#include "effects/sfx/SFXDefinition.h"
 #include "engine/ClassRegistration.h"
 #include "engine/EngineRendererSettings.h"
 #include "engine/EngineTimer.h"
@@ -274,6 +275,7 @@ void NorvexEngine::Close()
         delete controller;
     SubmitRendererSync();
     gEntityManager.DestroyScene();
+    SFXDefinition::StopWaitingForAllArrivals();
     gTemplateManager.Close();
     SubmitRendererSync();
     gGlobalScriptScheduler.Clear();

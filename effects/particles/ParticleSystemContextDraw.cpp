@@ -12,6 +12,7 @@
 #include "renderer/SceneLighting.h"
 #include "renderer/VertexShaderObject.h"
 #include "renderer/jobs/TextureHolder.h"
+#include "renderer/resources/ResourceTexture.h"
 
 #include <algorithm>
 #include <cmath>
@@ -209,7 +210,10 @@ void ParticleSystemContext::DrawQuads(const Matrix& world, const Vector& color)
     renderer->SetAlphaTest(m_alphaTestMode, m_alphaReference);
     renderer->SetDepthState(m_depthRead ? gpu::kCmpLessEqual : gpu::kCmpAlways, m_depthWrite, 0.0f);
     renderer->SetCullMode(gpu::kCullNone);
+    // A texture still loading when the context was made is taken from its resource once loaded.
     TextureHolder* texture = m_deviceTexture;
+    if (texture == nullptr && m_textureResource != nullptr)
+        texture = static_cast<ResourceTexture*>(m_textureResource)->GetTextureHolder();
     renderer->SetTexture(0, texture, kParticleSamplerFlags);
     device->SetVertexDeclaration(gParticlePools.GetDeclaration());
     device->SetStreamSource(0, gParticlePools.GetVertexBuffer(), uint32_t(m_vertexBufferOffset),

@@ -69,6 +69,8 @@ SFXDefinition::~SFXDefinition()
         (m_registryNext != nullptr ? m_registryNext->m_registryPrevious : registry.tail) = m_registryPrevious;
         --registry.count;
     }
+    StopWaitingForArrivals();
+    SettleHandOvers();
     // Contexts should be released before their definition; one that is not must not keep a
     // pointer to freed memory on either side. The render thread may be drawing it with this
     // definition right now, so it is told in stream order to drop its elements and the definition,
@@ -123,6 +125,7 @@ void SFXDefinition::OnPostLoad(uint32_t flags)
 
 void SFXDefinition::ResolveElements(bool load)
 {
+    SettleHandOvers();
     for (SFXElementDefinition* element : m_elements)
         if (element != nullptr)
             element->ResolveResources(load);
@@ -156,6 +159,7 @@ void SFXDefinition::TakeLoadedTemplates(bool nested)
 {
     if (!HasPendingTemplates(nested))
         return;
+    SettleHandOvers();
     if (m_contextHead != nullptr)
         DrainRenderStream();
     for (SFXElementDefinition* element : m_elements)

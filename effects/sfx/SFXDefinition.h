@@ -13,9 +13,13 @@
 #include "core/reflection/RTTIClass.h"
 #include "effects/sfx/SFXElementDefinition.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
+class CommandRingBuffer;
+class NorvexRenderer;
+class Resource;
 class SFXContext;
 
 // One effect: its elements and the values shared by all of them.
@@ -55,6 +59,24 @@ public:
     // the resource thread writes a body, and the render stream is drained, since the render thread
     // draws from what the elements rewrite.
     void PrepareElementRefresh(bool nested);
+
+    // Effects read from their files (SFXDefinitionArrivals.cpp). Their elements took templates whose
+    // bodies were not in; a template that comes in later is taken on the game thread as soon as it is
+    // in, not only when the effect next plays. What draws read is handed to the render side by a call
+    // command, so a draw of an effect already playing the definition sees the old or the new values,
+    // never half of each.
+    // True when an element waits for a template it can take once in (HasTemplateArrived).
+    bool WaitsForArrivals() const;
+    // Any thread, as `owner` (the effect template holding this definition) reads its body: the
+    // definition is looked at every frame until no element waits; `owner` is held meanwhile.
+    void WaitForArrivals(Resource& owner);
+    // Game thread: the elements whose templates came in take them, and the aggregates follow.
+    void TakeArrivedTemplates();
+    // Game thread, every frame: TakeArrivedTemplates of every waiting definition whose owner is in.
+    static void TakeArrivedTemplatesOfAll();
+    // Game thread, before templates unload (engine close): every waiting definition stops waiting
+    // and gives its owner back, so that templates unload in their usual order.
+    static void StopWaitingForAllArrivals();
     void ReleaseElementResources(uint32_t flag);
     // Drains the render stream, then each element preloads its resources.
     void PreloadElementResources();
@@ -89,6 +111,14 @@ public:
 private:
     // The aggregated pass bits and bytes from the elements' own.
     void AggregateElementPasses();
+    // `drawn` into the element: by a call command when the render thread runs beside the game thread.
+    void HandOverDrawData(SFXElementDefinition& element, const SFXElementDrawData& drawn);
+    static void InstallHandedOver(NorvexRenderer& renderer, uint32_t subCommand, CommandRingBuffer& reader);
+    // Game thread: waits until every hand-over posted has been installed, so that the elements' draw
+    // data can be read and written here.
+    void SettleHandOvers();
+    // Leaves the list of definitions waiting for arrivals (the destructor).
+    void StopWaitingForArrivals();
 
     Dynarray<SFXElementDefinition*> m_elements;
     float m_deleteTimeout = 1.0f; // seconds
@@ -101,4 +131,6 @@ private:
     SFXContext* m_contextTail = nullptr;
     SFXDefinition* m_registryPrevious = nullptr;
     SFXDefinition* m_registryNext = nullptr;
+    uint32_t m_handOversPosted = 0;                  // game thread
+    std::atomic<uint32_t> m_handOversInstalled{0};   // render thread, read by the game thread
 };

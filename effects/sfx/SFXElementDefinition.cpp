@@ -114,3 +114,10 @@ void SFXElementDefinition::ResolveResources(bool load)
         (m_visibleInTacticalExtended == TACTICAL_EXTENDED_SAME_AS_VR && m_visibleInTacticalView))
         m_viewMask |= VIEW_TACTICAL_EXTENDED;
 }
+
+void SFXElementDefinition::InstallDrawData(const SFXElementDrawData& drawn)
+{
+    m_passBits = drawn.passBits;
+    m_depthPass = drawn.depthPass;
+    m_flag32 = drawn.flag32;
+}

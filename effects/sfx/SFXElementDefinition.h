@@ -7,6 +7,7 @@
 #pragma once
 
 #include "core/containers/Dynarray.h"
+#include "core/math/BoundingBox4.h"
 #include "core/math/HDRColor.h"
 #include "core/math/Matrix.h"
 #include "core/math/Vector.h"
@@ -25,6 +26,16 @@ struct SFXEnvelopeBinding
 {
     const Envelope* envelope;
     uint32_t state; // index of the playback state inside the element context
+};
+
+// What an element's draws read of its resolution: its passes, and a mesh's box and preset.
+struct SFXElementDrawData
+{
+    uint32_t passBits = 0x11; // SFXElementDefinition::kDefaultPassBits
+    uint8_t depthPass = 0;
+    uint8_t flag32 = 0;
+    BoundingBox4 box = BoundingBox4::INVALID;
+    uint32_t presetIndex = 0;
 };
 
 // Base element: the shared properties, their envelopes and the kinds' virtual operations.
@@ -111,6 +122,17 @@ public:
     // them again. Callers drain the render stream first when effects already draw the element.
     virtual bool IsTemplatePending() const { return m_templatePending; }
     virtual void TakeLoadedTemplate() {}
+    // Kinds that take their templates as they come in (the others take them when the effect next
+    // plays). Game thread, without waiting: HasTemplateArrived is true when every template body
+    // TakeArrivedTemplate reads has come in.
+    virtual bool TakesArrivedTemplates() const { return false; }
+    virtual bool HasTemplateArrived() const { return false; }
+    // Takes the arrived templates: what draws read goes into `drawn` (SFXDefinition hands it to the
+    // render side), the rest into the element. The element may stay pending for a further body.
+    virtual void TakeArrivedTemplate(SFXElementDrawData& drawn) { (void)drawn; }
+    // Where no draw of the element runs meanwhile (the render thread in stream order, or with no
+    // render thread): `drawn` becomes what the element draws with.
+    virtual void InstallDrawData(const SFXElementDrawData& drawn);
     virtual bool IsNestedSfx() const { return false; }
 
     SFXDefinition* GetOwner() const { return m_owner; }

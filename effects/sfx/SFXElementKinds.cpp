@@ -77,6 +77,12 @@ void TakeSFXElementTemplate(EntityTemplate*& held, const SimpleGUID& guid, bool 
     held = taken;
 }
 
+void RequestSFXElementTemplate(EntityTemplate* held)
+{
+    if (IsSFXElementTemplatePending(held))
+        held->RequestLoad();
+}
+
 void ReleaseSFXElementTemplate(EntityTemplate*& held)
 {
     if (held != nullptr)

@@ -32,6 +32,10 @@ SFXMeshPassBits GetSFXMeshPassBits(const MeshTemplateRenderingData* data);
 // back the extra reference. `held` owns one resource reference.
 void TakeSFXElementTemplate(EntityTemplate*& held, const SimpleGUID& guid, bool load, uint32_t typeId,
                             const char* wrongKindFormat);
+// Queues the body of `held` on the resource thread when it is not in yet, so that an element that
+// took it without waiting sees it come in (and reads nothing of it before: the resource thread
+// writes it meanwhile).
+void RequestSFXElementTemplate(EntityTemplate* held);
 // Gives back the resource reference of `held` and clears it.
 void ReleaseSFXElementTemplate(EntityTemplate*& held);
 // Game thread: `held` with its body in, for an effect about to play it. An effect read from its

@@ -74,8 +74,10 @@ void SFXMeshElementDefinition::ResolveResources(bool load)
     Bind(m_animationProgress, STATE_PROGRESS);
     TakeSFXElementTemplate(m_template, m_meshTemplateGUID, load, MeshTemplate::kTypeId,
                            "Template %s is not mesh while used as such in SFX definition");
-    TakeMesh();
     m_templatePending = IsSFXElementTemplatePending(m_template);
+    if (!load)
+        RequestSFXElementTemplate(m_template);
+    TakeMesh();
 }
 
 void SFXMeshElementDefinition::TakeLoadedTemplate()
@@ -85,26 +87,50 @@ void SFXMeshElementDefinition::TakeLoadedTemplate()
     m_templatePending = false;
 }
 
+bool SFXMeshElementDefinition::HasTemplateArrived() const
+{
+    return !IsSFXElementTemplatePending(m_template);
+}
+
+void SFXMeshElementDefinition::TakeArrivedTemplate(SFXElementDrawData& drawn)
+{
+    FillMeshData(drawn);
+    m_templatePending = false;
+}
+
 void SFXMeshElementDefinition::RefreshResource()
 {
-    TakeMeshData();
+    // An edited template keeps the element's preset: only its box and passes are read again.
+    SFXElementDrawData drawn;
+    FillMeshData(drawn);
+    drawn.presetIndex = m_presetIndex;
+    InstallDrawData(drawn);
 }
 
 void SFXMeshElementDefinition::TakeMesh()
 {
-    const MeshTemplate* const mesh = GetMeshTemplate();
-    m_presetIndex = mesh != nullptr ? uint32_t(std::max(mesh->GetShaderPresetIndex(m_shaderPreset), 0)) : 0u;
-    TakeMeshData();
+    SFXElementDrawData drawn;
+    FillMeshData(drawn);
+    InstallDrawData(drawn);
 }
 
-void SFXMeshElementDefinition::TakeMeshData()
+void SFXMeshElementDefinition::FillMeshData(SFXElementDrawData& drawn) const
 {
-    const MeshTemplate* const mesh = GetMeshTemplate();
-    m_box = mesh != nullptr ? mesh->GetStaticBoundingBox() : BoundingBox4::INVALID;
+    // A body still loading is being written: its defaults stand until it is in.
+    const MeshTemplate* const mesh = IsSFXElementTemplatePending(m_template) ? nullptr : GetMeshTemplate();
+    drawn.presetIndex = mesh != nullptr ? uint32_t(std::max(mesh->GetShaderPresetIndex(m_shaderPreset), 0)) : 0u;
+    drawn.box = mesh != nullptr ? mesh->GetStaticBoundingBox() : BoundingBox4::INVALID;
     const SFXMeshPassBits bits = GetSFXMeshPassBits(mesh != nullptr ? mesh->GetRenderingData() : nullptr);
-    m_passBits = bits.passBits;
-    m_depthPass = bits.depthPass;
-    m_flag32 = bits.flag32;
+    drawn.passBits = bits.passBits;
+    drawn.depthPass = bits.depthPass;
+    drawn.flag32 = bits.flag32;
+}
+
+void SFXMeshElementDefinition::InstallDrawData(const SFXElementDrawData& drawn)
+{
+    SFXElementDefinition::InstallDrawData(drawn);
+    m_box = drawn.box;
+    m_presetIndex = drawn.presetIndex;
 }
 
 SFXElementContext* SFXMeshElementDefinition::CreateContext() const

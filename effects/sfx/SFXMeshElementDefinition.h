@@ -31,6 +31,11 @@ public:
     void RefreshResource() override;
     // Waits for the mesh template's body, then takes its preset, box and pass bits.
     void TakeLoadedTemplate() override;
+    bool TakesArrivedTemplates() const override { return true; }
+    bool HasTemplateArrived() const override;
+    void TakeArrivedTemplate(SFXElementDrawData& drawn) override;
+    // Also the box and the preset index.
+    void InstallDrawData(const SFXElementDrawData& drawn) override;
     SFXElementContext* CreateContext() const override;
     // The mesh with the element's colour, box, preset and pose, mirrored when the matrix mirrors.
     void Draw(const Matrix& matrix, const Vector& color, SFXElementContext* context, uint32_t passMask,
@@ -55,9 +60,10 @@ public:
     uint32_t GetPresetIndex() const { return m_presetIndex; }
 
 private:
-    // The preset index, then TakeMeshData, from the template held.
+    // The preset index, box and passes of the template held, installed.
     void TakeMesh();
-    void TakeMeshData();
+    // The same into `drawn`, without installing.
+    void FillMeshData(SFXElementDrawData& drawn) const;
 
     SimpleGUID m_meshTemplateGUID;
     NameString m_shaderPreset;

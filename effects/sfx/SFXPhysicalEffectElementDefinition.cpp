@@ -58,37 +58,54 @@ void SFXPhysicalEffectElementDefinition::ResolveResources(bool load)
     Bind(m_spawnRateMultiplier, STATE_SPAWN);
     TakeSFXElementTemplate(m_template, m_templateGUID, load, PhysicalEffectTemplate::kTypeId,
                            "Template %s is not a physical effect while used as such in SFX definition!");
-    TakeMesh(load);
+    if (!load)
+        RequestSFXElementTemplate(m_template);
+    m_passBits = TakeMesh(load);
     m_templatePending = IsSFXElementTemplatePending(m_template) || IsSFXElementTemplatePending(m_mesh);
 }
 
 void SFXPhysicalEffectElementDefinition::TakeLoadedTemplate()
 {
     WaitForSFXElementTemplate(m_template);
-    TakeMesh(true);
+    m_passBits = TakeMesh(true);
     m_templatePending = false;
 }
 
-void SFXPhysicalEffectElementDefinition::TakeMesh(bool load)
+bool SFXPhysicalEffectElementDefinition::HasTemplateArrived() const
+{
+    return !IsSFXElementTemplatePending(m_template) && !IsSFXElementTemplatePending(m_mesh);
+}
+
+void SFXPhysicalEffectElementDefinition::TakeArrivedTemplate(SFXElementDrawData& drawn)
+{
+    drawn.passBits = TakeMesh(false);
+    m_templatePending = IsSFXElementTemplatePending(m_mesh);
+}
+
+uint32_t SFXPhysicalEffectElementDefinition::TakeMesh(bool load)
 {
     // The new mesh is taken before the old one is given back, so that taking the same again does not
     // drop its last reference in between.
     EntityTemplate* taken = nullptr;
-    const PhysicalEffectTemplate* const effect = GetPhysicalEffectTemplate();
+    // Bodies still loading are being written: nothing is read of them until they are in.
+    const PhysicalEffectTemplate* const effect =
+        IsSFXElementTemplatePending(m_template) ? nullptr : GetPhysicalEffectTemplate();
     if (effect != nullptr && effect->GetEffect().GetShape() == PhysicalEffect::SHAPE_CUSTOM_MESH)
     {
         taken = gTemplateManager.GetTemplateLocked(effect->GetEffect().GetMeshTemplatePath().CStr(), load);
         // A custom mesh that names no mesh template gives no pieces to draw.
         if (taken != nullptr && !TemplateTypeRegistry::GetInstance().IsKindOf(taken->GetTypeId(), MeshTemplate::kTypeId))
             ReleaseSFXElementTemplate(taken);
+        if (!load)
+            RequestSFXElementTemplate(taken);
     }
     ReleaseSFXElementTemplate(m_mesh);
     m_mesh = taken;
     m_presetIndex = 0;
-    const MeshTemplate* const mesh = GetMeshTemplate();
+    const MeshTemplate* const mesh = IsSFXElementTemplatePending(m_mesh) ? nullptr : GetMeshTemplate();
     if (mesh != nullptr)
         m_presetIndex = uint32_t(std::max(mesh->GetShaderPresetIndex(m_shaderPreset), 0));
-    m_passBits = kDefaultPassBits | GetSFXMeshPassBits(mesh != nullptr ? mesh->GetRenderingData() : nullptr).passBits;
+    return kDefaultPassBits | GetSFXMeshPassBits(mesh != nullptr ? mesh->GetRenderingData() : nullptr).passBits;
 }
 
 SFXElementContext* SFXPhysicalEffectElementDefinition::CreateContext() const

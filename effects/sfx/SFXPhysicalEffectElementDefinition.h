@@ -26,6 +26,11 @@ public:
     // Waits for the effect template's body, then takes its custom mesh (waited for), preset and
     // passes.
     void TakeLoadedTemplate() override;
+    // Once the effect template is in, its custom mesh is taken (and requested); once that is in too,
+    // its passes.
+    bool TakesArrivedTemplates() const override { return true; }
+    bool HasTemplateArrived() const override;
+    void TakeArrivedTemplate(SFXElementDrawData& drawn) override;
     void ReleaseResources(uint32_t flag) override;
     void SetResourceFlags(uint32_t flags) override;
     // The element's physical effect (made only while the physics world runs); it draws nothing.
@@ -43,8 +48,9 @@ public:
 
 private:
     void ReleaseTemplates();
-    // The custom mesh of the effect template held (taken with `load`), its preset and the passes.
-    void TakeMesh(bool load);
+    // The custom mesh of the effect template held (taken with `load`) and its preset; returns the
+    // passes it gives.
+    uint32_t TakeMesh(bool load);
 
     SimpleGUID m_templateGUID;
     NameString m_shaderPreset;

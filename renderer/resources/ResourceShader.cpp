@@ -65,14 +65,17 @@ ResourceShader::~ResourceShader()
     NorvexRendererObject::PostDeletion(m_object, false, false);
 }
 
+// The object is read only once the load has completed: until then the loading thread replaces it.
 VertexShaderObject* ResourceShader::GetVertexShader() const
 {
-    return m_kind == KIND_VERTEX ? static_cast<VertexShaderObject*>(m_object) : nullptr;
+    return m_kind == KIND_VERTEX && GetState() == RESOURCE_STATE_DONE ? static_cast<VertexShaderObject*>(m_object)
+                                                                      : nullptr;
 }
 
 PixelShaderObject* ResourceShader::GetPixelShader() const
 {
-    return m_kind == KIND_PIXEL ? static_cast<PixelShaderObject*>(m_object) : nullptr;
+    return m_kind == KIND_PIXEL && GetState() == RESOURCE_STATE_DONE ? static_cast<PixelShaderObject*>(m_object)
+                                                                     : nullptr;
 }
 
 bool ResourceShader::BuildSourcePath(char* out, size_t size) const
@@ -108,8 +111,9 @@ bool ResourceShader::DoLoad()
 bool ResourceShader::CreateDeviceShader(Code& code)
 {
     SetSize(code.size);
-    if (VertexShaderObject* vertex = GetVertexShader())
+    if (m_kind == KIND_VERTEX)
     {
+        auto* const vertex = static_cast<VertexShaderObject*>(m_object);
         vertex->ResetRegisters();
         vertex->ReadConstantTable(code.bytes, code.size);
     }

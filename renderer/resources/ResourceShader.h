@@ -47,6 +47,7 @@ public:
     void Reload() override;
 
     uint32_t GetKind() const { return m_kind; }
+    // The shader object of the kind, or null; null until the load has completed.
     VertexShaderObject* GetVertexShader() const;
     PixelShaderObject* GetPixelShader() const;
     // The include files of the last compile (or of the compiled file read).

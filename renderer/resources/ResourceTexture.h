@@ -26,8 +26,9 @@ public:
     // Reloads the file into the existing holder.
     void Refresh() override;
 
-    // The holder filled by the load, or null. Valid while the resource lives.
-    TextureHolder* GetTextureHolder() const { return m_texture; }
+    // The holder filled by the load, or null; null until the load has completed, since the loading
+    // thread writes it until then. Valid while the resource lives.
+    TextureHolder* GetTextureHolder() const { return GetState() == RESOURCE_STATE_DONE ? m_texture : nullptr; }
     // The folder of the texture's file.
     const char* GetFolder() const;
 

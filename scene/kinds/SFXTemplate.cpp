@@ -89,6 +89,9 @@ bool SFXTemplate::DeserializeFromMemory(const uint8_t* buffer, size_t size, uint
         return false;
     if (consumed != nullptr)
         *consumed = own + definition;
+    // A body the resource manager reads took its elements' templates without waiting for them.
+    if (GetPool() != nullptr && m_definition->WaitsForArrivals())
+        m_definition->WaitForArrivals(*this);
     return true;
 }
 

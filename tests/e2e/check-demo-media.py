@@ -28,6 +28,7 @@ WALKER = (220, 505, 1060, 645)         # the walker going round the wall (below 
 BEACON = (700, 230, 740, 355)          # the outpost's beacon rising above the horizon
 POST_SHADOWS = ((345, 478, 440, 493), (955, 478, 1010, 493))  # the field's two posts' shadows
 LIT_GROUND = ((1030, 480), (1100, 475), (1150, 470))        # sunlit ground beside them
+LIT_FLAT = (1030, 462, 1200, 496)      # flat sunlit ground right of the posts, clear of every shadow
 VIDEO = (40, 170, 296, 362)            # the video element on the menu screen at the outpost
 VIDEO_QUARTERS = ((104, 218), (232, 218), (104, 314), (232, 314))  # the test picture's four chroma pairs
 SPARKS = (1040, 500, 1250, 710)        # the sparks flying from their particle template
@@ -145,6 +146,11 @@ def check_frames(folder):
         for box in POST_SHADOWS:
             shaded = max(count(rows, box, lambda p: sum(p) < lit * 0.85) for rows in field[1:])
             expect(shaded >= 40, "no shadow beside the post at %s (%d darker pixels)" % (box[:2], shaded))
+        # Shadow acne would stripe the lit ground with the map's own depths: it is even there.
+        x0, y0, x1, y1 = LIT_FLAT
+        spread = max(max(sums) - min(sums) for sums in
+                     ([sum(pixel(rows, x, y)) for y in range(y0, y1, 2) for x in range(x0, x1, 2)] for rows in field[1:]))
+        expect(spread <= 12, "the lit ground right of the posts is uneven (channel sums spread %d)" % spread)
         lamp = max(count(rows, LAMP, lambda p: p[0] > p[1] + 60 and p[0] > p[2] + 60) for rows in field)
         expect(lamp >= 50, "the lamp lights no ground red (%d pixels)" % lamp)
         # The particle entity and the effect's particle element each draw glowing flecks that fly.

@@ -38,6 +38,8 @@ public:
         uint32_t bits = 0;
         m_renderer.GetDevice()->GetRenderState(gpu::kRsDepthBias, &bits);
         bias = std::bit_cast<float>(bits);
+        m_renderer.GetDevice()->GetRenderState(gpu::kRsSlopeScaleDepthBias, &bits);
+        slopeBias = std::bit_cast<float>(bits);
         depthSurface = DepthSurfaceOf(m_renderer);
     }
     // Only compared, never used: the reference is given back at once.
@@ -52,6 +54,7 @@ public:
     uint32_t depthDraws = 0;
     const gpu::GpuSurface* depthSurface = nullptr;
     float bias = 0.0f;
+    float slopeBias = 0.0f;
     uint8_t toggle = 0xFF;
     uint32_t flags = 0;
 };
@@ -158,6 +161,7 @@ TEST_F(ShadowCasterWalkTest, TheWalkTakesVisibleCastersTheDetailLevelDrawsOnce)
             EXPECT_EQ(placed[i]->flags, 0x80004u) << cases[i].what;
             EXPECT_EQ(placed[i]->toggle, 0u) << cases[i].what;
             EXPECT_FLOAT_EQ(placed[i]->bias, 0.02f) << cases[i].what;
+            EXPECT_FLOAT_EQ(placed[i]->slopeBias, 0.04f) << cases[i].what;
         }
         total += cases[i].expected;
     }

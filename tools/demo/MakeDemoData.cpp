@@ -542,9 +542,12 @@ int main(int argc, char** argv)
     SequenceSystem fieldSequences;
     BuildFieldSequences(fieldSequences);
     data.GetProjectConfig().m_defaultScene = kScenes[0];
-    // Shadow-map biases that keep the boxes' shadows on the ground at the default map size.
+    // Shadow-map biases that keep the boxes' shadows on the ground at the default map size. A lookup
+    // reads the nearest map texel, up to a texel off the receiver's own point: the slope-scaled bias
+    // covers two texels of a caster's depth change, so that the sunlit ground is not striped by its
+    // own depths (acne), however low the sun.
     data.GetProjectConfig().m_depthBias = 0.0005f;
-    data.GetProjectConfig().m_slopeDepthBias = 0.001f;
+    data.GetProjectConfig().m_slopeDepthBias = 2.0f;
     data.GetProjectConfig().m_uiPropertyNames.Add(NameString(DemoScreens::kStatusProperty));
     SceneNamesTable sceneNames;
     for (const char* scene : kScenes)

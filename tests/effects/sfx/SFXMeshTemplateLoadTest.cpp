@@ -48,13 +48,23 @@ protected:
         PhysicalEffectTemplate pieces;
         pieces.GetEffect().SetShape(PhysicalEffect::SHAPE_CUSTOM_MESH);
         pieces.GetEffect().SetMeshTemplatePath("fx/pallet");
+        // A burst of a crate and the pallet's pieces.
+        SFXTemplate burst;
+        auto* burstCrate = new SFXMeshElementDefinition;
+        burstCrate->SetMeshTemplateGUID(MakeGUID(1));
+        burst.GetDefinition().AddElement(burstCrate);
+        auto* burstPieces = new SFXPhysicalEffectElementDefinition;
+        burstPieces->SetPhysicalEffectTemplateGUID(MakeGUID(4));
+        burst.GetDefinition().AddElement(burstPieces);
         WriteTemplates(
             {{"crate", 1, type, MeshTemplateWriter::BuildBody(spec, MakeGUID(1))},
              {"broken", 2, type, {}},
              {"crates", 3, SFXTemplate::kTypeId, SceneWriter::BuildTemplateBody(nested, MakeGUID(3), SFXTemplate::kTypeId)},
              {"pieces", 4, PhysicalEffectTemplate::kTypeId,
               SceneWriter::BuildTemplateBody(pieces, MakeGUID(4), PhysicalEffectTemplate::kTypeId)},
-             {"pallet", 5, type, MeshTemplateWriter::BuildBody(spec, MakeGUID(5))}});
+             {"pallet", 5, type, MeshTemplateWriter::BuildBody(spec, MakeGUID(5))},
+             {"burst", 6, SFXTemplate::kTypeId, SceneWriter::BuildTemplateBody(burst, MakeGUID(6), SFXTemplate::kTypeId)},
+             {"barrel", 7, type, MeshTemplateWriter::BuildBody(spec, MakeGUID(7))}});
     }
 };
 
@@ -68,7 +78,7 @@ TEST_F(SFXMeshTemplateLoadTest, TheElementShowsItsMeshEvenWhenNothingElseLoadedI
         uint32_t passBits;
         uint32_t presetIndex;
     };
-    const Row rows[] = {{"a template nothing loaded", 1, true, 30, 1}, {"a template whose body fails", 2, false, 16, 0}};
+    const Row rows[] = {{"a template only requested", 1, true, 30, 1}, {"a template whose body fails", 2, false, 16, 0}};
     for (const Row& row : rows)
     {
         SCOPED_TRACE(row.name);
@@ -80,7 +90,7 @@ TEST_F(SFXMeshTemplateLoadTest, TheElementShowsItsMeshEvenWhenNothingElseLoadedI
         // As when the effect's own body is read on the resource thread: no waiting for the template.
         definition.ResolveElements(false);
         ASSERT_NE(element->GetMeshTemplate(), nullptr);
-        EXPECT_FALSE(element->GetMeshTemplate()->IsLoaded());
+        EXPECT_NE(element->GetMeshTemplate()->GetState(), uint32_t(RESOURCE_STATE_NOT_LOADED)) << "its body is asked for";
 
         SFXContext& context = Play(definition);
         ASSERT_EQ(context.GetElementContextCount(), 1);
@@ -149,7 +159,11 @@ TEST_F(SFXMeshTemplateLoadTest, ElementsReachingTheMeshThroughAnotherTemplateTak
         SFXElementDefinition* const element = row.make();
         definition.AddElement(element);
         definition.ResolveElements(false);
-        EXPECT_EQ(element->GetPassBits(), 17u) << "nothing of the mesh is known yet";
+        // Asked for, the bodies may come in at once; until then nothing of the mesh is known.
+        if (element->IsTemplatePending())
+        {
+            EXPECT_EQ(element->GetPassBits(), 17u) << "nothing of the mesh is known yet";
+        }
         SFXContext& context = Play(definition);
         EXPECT_EQ(element->GetPassBits(), 31u);
         EXPECT_EQ(definition.GetPassBits(), 31u);
@@ -215,5 +229,63 @@ TEST_F(SFXMeshTemplateLoadTest, AMeshChangeReachesItsElementsOnceTheRenderSideIs
     EXPECT_EQ(mesh->GetRenderingData(), element->GetMeshTemplate()->GetRenderingData());
     EXPECT_NE(mesh->GetRenderingData(), nullptr);
     Stop(context, definition);
+}
+
+// An effect read from its file whose elements took templates not yet in: each takes its template
+// (a physical effect its custom mesh too) in the game's frame once the body is in, without a play.
+// While an effect plays the definition, what it draws with reaches the render side by command.
+TEST_F(SFXMeshTemplateLoadTest, AnEffectReadFromItsFileTakesItsTemplatesOnceTheyAreIn)
+{
+    auto* burst = static_cast<SFXTemplate*>(gTemplateManager.GetTemplateByGUIDLocked(MakeGUID(6), true));
+    ASSERT_NE(burst, nullptr);
+    SFXDefinition& definition = burst->GetDefinition();
+    ASSERT_EQ(definition.GetElements().Count(), 2);
+    auto* crate = static_cast<SFXMeshElementDefinition*>(definition.GetElements()[0]);
+    const auto* pieces = static_cast<SFXPhysicalEffectElementDefinition*>(definition.GetElements()[1]);
+    ASSERT_TRUE(definition.WaitsForArrivals()) << "read on the resource thread without waiting";
+    EXPECT_EQ(crate->GetPassBits(), 16u);
+    EXPECT_EQ(crate->GetBox(), BoundingBox4::INVALID);
+    const auto frames = [&] {
+        for (int frame = 0; frame < 2000 && definition.WaitsForArrivals(); ++frame)
+        {
+            SFXDefinition::TakeArrivedTemplatesOfAll();
+            m_renderer.SubmitCommands(true);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    };
+    frames();
+    ASSERT_FALSE(definition.WaitsForArrivals());
+    EXPECT_EQ(crate->GetPassBits(), 30u);
+    EXPECT_FLOAT_EQ(crate->GetBox().max.y - crate->GetBox().min.y, 3.0f) << "the box of the body";
+    EXPECT_EQ(pieces->GetPassBits(), 31u);
+    EXPECT_NE(pieces->GetMeshTemplate(), nullptr) << "the custom mesh";
+    EXPECT_EQ(definition.GetPassBits(), 31u);
+    EXPECT_NE(definition.GetDepthPassByte(), 0);
+
+    // The body read again while the effect plays names the barrel, which nothing loaded; the render
+    // thread draws the effect (reading the element's passes) while the barrel comes in.
+    SFXContext& context = Play(definition);
+    crate->SetMeshTemplateGUID(MakeGUID(7));
+    definition.ResolveElements(false);
+    ASSERT_TRUE(crate->IsTemplatePending());
+    definition.WaitForArrivals(*burst);
+    std::atomic<bool> drawing{true};
+    const std::function<void(NorvexRenderer&)> draws = [&](NorvexRenderer&) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+        while (drawing.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < until)
+            context.DrawEffect(Vector(1, 1, 1, 1), 0, 0x1, 0);
+    };
+    PostToRenderThread(m_renderer, draws);
+    m_renderer.SubmitCommands(false);
+    while (crate->GetMeshTemplate()->GetState() != RESOURCE_STATE_DONE)
+        std::this_thread::yield();
+    definition.TakeArrivedTemplates();
+    drawing.store(false, std::memory_order_release);
+    m_renderer.SubmitCommands(true);
+    EXPECT_EQ(crate->GetPassBits(), 30u);
+    EXPECT_EQ(definition.GetPassBits(), 31u);
+    frames();
+    Stop(context, definition);
+    burst->Resource::Release();
 }
 } // namespace

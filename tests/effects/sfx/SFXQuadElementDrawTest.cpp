@@ -12,6 +12,7 @@
 #include "renderer/NorvexRenderer.h"
 #include "renderer/RendererLightWrapper.h"
 #include "renderer/ShaderManager.h"
+#include "renderer/resources/ResourceTexture.h"
 #include "support/ConsoleCapture.h"
 #include "support/RenderDataHarness.h"
 #include "support/RenderThreadCall.h"
@@ -393,6 +394,17 @@ TEST_F(SFXQuadElementDrawTest, ALightsMaskTextureIsLoadedFlaggedAndSubmittedWith
     queued.ResolveResources(false);
     ASSERT_NE(queued.GetMaskResource(), nullptr);
     EXPECT_NE(queued.GetMaskResource()->GetState(), uint32_t(RESOURCE_STATE_NOT_LOADED));
+    // Its device texture is read only once the load has completed, and then reaches the light.
+    queued.GetMaskResource()->WaitUntilLoaded(false);
+    const TextureHolder* const loaded = static_cast<ResourceTexture*>(queued.GetMaskResource())->GetTextureHolder();
+    ASSERT_NE(loaded, nullptr);
+    SFXLightElementContext queuedContext;
+    queuedContext.Init(queued, Matrix::ONE, 0, 0);
+    queuedContext.Update(0.0, 0.1f, queued, Matrix::ONE);
+    RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer&) {
+        queued.Draw(Matrix::ONE, Vector(1, 1, 1, 1), &queuedContext, SFXLightElementBase::kLightPassBits, 0, 0);
+    });
+    EXPECT_EQ(queuedContext.GetLight().GetData().GetMask(), loaded);
     queued.ReleaseResources(0);
 }
 } // namespace

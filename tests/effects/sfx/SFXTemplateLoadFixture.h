@@ -44,6 +44,7 @@ protected:
     void TearDown() override
     {
         m_renderer.SubmitCommands(true);
+        SFXDefinition::StopWaitingForAllArrivals();
         // As the engine closes: templates unload (giving back what their bodies hold) before the
         // resource manager evicts them.
         gTemplateManager.Close();

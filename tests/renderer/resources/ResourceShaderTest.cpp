@@ -43,7 +43,9 @@ protected:
     {
         m_shaders.push_back(std::make_unique<ResourceShader>(name.c_str()));
         ResourceShader* shader = m_shaders.back().get();
-        EXPECT_EQ(shader->DoLoad(), expectLoaded) << name;
+        // Through the load path: a shader's objects are handed out only once its load completed.
+        shader->Load(false);
+        EXPECT_EQ(shader->IsLoaded(), expectLoaded) << name;
         return shader;
     }
     size_t Compiles(const std::string& fragment) const

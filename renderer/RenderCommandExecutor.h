@@ -52,6 +52,7 @@ public:
     static constexpr uint32_t kPassNoOutlineMasks = 0x20000;
     static constexpr uint32_t kPassNoDeferred = 0x10000;
     static constexpr uint32_t kPassShadowed = 0x80000;
+    static constexpr uint32_t kPassPlainSceneConstants = 0x400; // vertex register 249 takes (0, 1, 0, 0)
     // Pass-flag bits of an added render task (opcode 71).
     static constexpr uint32_t kTaskSorted = 0x20;        // a sorted task record of the forward buckets
     static constexpr uint32_t kTaskGatherMesh = 0x40;    // the gathered mesh list

@@ -61,6 +61,7 @@ void RenderCommandExecutor::RenderGatheredTasks(uint32_t passFlags, bool clear, 
         BindSceneColorTarget();
         ClearBoundTargets(kClearAll, color, 1.0f, 0);
     }
+    m_renderer.SetSceneConstants((passFlags & kPassPlainSceneConstants) == 0);
     if (m_gameDelegate != nullptr)
         m_gameDelegate->OnBeforeScenePasses();
     if ((passFlags & kPassNoDeferred) == 0)

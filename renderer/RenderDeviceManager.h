@@ -79,6 +79,8 @@ public:
     VertexDeclarationCache& GetVertexDeclarations() { return m_declarations; }
     bool HasDepthTextureSupport() const { return m_capsDepthTexture; }
     bool HasRawzDepthTextureSupport() const { return m_capsRawz; }
+    // The back buffer takes no sRGB writes: sRGB writes and reads stay off.
+    bool IsSrgbForcedOff() const { return m_capsSrgbForcedOff; }
     // The renderer's off-screen targets (empty while not ready).
     const RenderTargetSet& GetRenderTargets() const { return m_targets; }
     // The render targets exist (read by the render thread's loading frames).
@@ -114,6 +116,7 @@ private:
     bool m_capsRawz = false;
     bool m_capsIntz = false;
     bool m_capsDepthTexture = false;
+    bool m_capsSrgbForcedOff = false;
     bool m_deviceCreated = false;
     RenderTargetSet m_targets;
     // Made with the targets; the first two alternate as the frames' GPU queries.

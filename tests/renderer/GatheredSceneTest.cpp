@@ -219,7 +219,7 @@ protected:
         renderer.AddRenderTask(m_contexts[1], 0x40);
         renderer.AddRenderTask(forward, 0x20);
         renderer.AddLight(m_light);
-        renderer.RenderGathered(0x80000, 1, nullptr);
+        renderer.RenderGathered(m_passFlags, 1, nullptr);
         renderer.PostProcess(m_postFlags);
         renderer.UpscaleFinal();
         renderer.Present(nullptr);
@@ -289,6 +289,7 @@ protected:
     Vector m_eye = Vector(0.0f, 40.0f, -10.0f, 1.0f);
     bool m_eyeInLight = false; // m_eye inside the point light's sphere
     uint32_t m_postFlags = 0;
+    uint32_t m_passFlags = 0x80000; // the gathered pass's flags
 };
 } // namespace
 
@@ -309,6 +310,24 @@ TEST_F(GatheredSceneTest, TheFrameDrawsShadowDeferredPassesVolumesAndBucketsInOr
     EXPECT_EQ(hooks.calls, "before;normals;compose;after;");
     EXPECT_EQ(Steps(), (std::vector<std::string>{"shadow", "normals", "quad", "volume", "compose", "forward"}));
     EXPECT_EQ(m_harness.GetRenderer().GetExecutor().GetShadowCasterCount(), 3u) << "each caster once";
+    // The scene constants: pixel register 220 the fog colour with one minus its alpha; vertex
+    // register 249 (0, 1, 0, 0) only in a pass with flag bit 10.
+    m_scene.GetShading().fogColor = Vector(0.5f, 0.25f, 1.0f, 0.75f);
+    gSceneEnvironment.SetOverrideParameters(&m_scene);
+    for (const uint32_t bit10 : {0u, 0x400u})
+    {
+        const float poison[4] = {9.0f, 9.0f, 9.0f, 9.0f};
+        RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer& r) { r.SetVertexShaderConstants(249, poison, 1); });
+        m_passFlags = 0x80000 | bit10;
+        RenderFrame();
+        float vertex249[4] = {}, pixel220[4] = {};
+        m_harness.GetRenderer().GetDevice()->GetVertexShaderConstantF(249, vertex249, 1);
+        m_harness.GetRenderer().GetDevice()->GetPixelShaderConstantF(220, pixel220, 1);
+        const std::vector<float> up = {0.0f, 1.0f, 0.0f, 0.0f};
+        EXPECT_EQ(std::vector<float>(vertex249, vertex249 + 4), bit10 != 0 ? up : std::vector<float>(poison, poison + 4));
+        EXPECT_EQ(std::vector<float>(pixel220, pixel220 + 4), (std::vector<float>{0.5f, 0.25f, 1.0f, 0.25f}));
+    }
+    m_passFlags = 0x80000;
 
     m_eye = Vector(-6.0f, 2.5f, -1.5f, 1.0f);
     m_eyeInLight = true;
@@ -346,9 +365,15 @@ TEST_F(GatheredSceneTest, TheLightingReadsTheShadowMapOnlyAboveTheStrengthFloor)
 TEST_F(GatheredSceneTest, ProbesFindSunShadowAndPointLightWhereTheyFall)
 {
     m_scene.GetSun().shadowStrength = 0.75f;
-    m_scene.GetSun().sideColor = Vector(0.1f, 0.2f, 0.0f, 1.0f);
+    m_scene.GetSun().sideColor = Vector(0.1f, 0.2f, 0.0f, 0.5f);
     gSceneEnvironment.SetOverrideParameters(&m_scene);
     RenderFrame();
+    // The lighting quad takes a quarter of the ambient colour with the colour's own fourth component.
+    const std::vector<gpu::DrawRecord>& log = m_harness.GetRenderer().GetDevice()->GetLastFrameDrawLog();
+    const auto quad = std::find_if(log.begin(), log.end(), [](const gpu::DrawRecord& d) { return d.PixelConstant(20); });
+    ASSERT_NE(quad, log.end());
+    EXPECT_EQ(std::vector<float>(quad->PixelConstant(20), quad->PixelConstant(20) + 4),
+              (std::vector<float>{0.025f, 0.05f, 0.0f, 0.5f}));
     // The sun travels down at 45 degrees towards +z: the open ground takes cos 45 of it, the
     // ground behind the cube keeps 1 - 0.75 of that, the ground under the point light adds red.
     // The side colour lights every pixel by itself, shadowed or not.

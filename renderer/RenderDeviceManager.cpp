@@ -95,6 +95,7 @@ bool RenderDeviceManager::InitDX(void* window)
     m_uiGeometry.Create(m_device);
     m_declarations.SetDevice(m_device);
     m_sharedGeometry.Create(m_renderer);
+    m_batchGeometry.Create(m_renderer);
     gPostprocessManager.CreateDeviceObjects(m_renderer);
     m_deviceCreated = true;
     m_deviceCreatedTime = Time::Now();
@@ -330,6 +331,7 @@ void RenderDeviceManager::CloseDX()
     m_textRenderer.ReleaseBuffers();
     m_uiGeometry.Release();
     m_sharedGeometry.Release();
+    m_batchGeometry.Release();
     gPostprocessManager.ReleaseDeviceObjects();
     m_declarations.Clear();
     destroyParticlePools();

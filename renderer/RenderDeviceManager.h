@@ -9,6 +9,7 @@
 
 #include "core/time/Time.h"
 #include "platform/gpu/GpuFactory.h"
+#include "renderer/BatchQuadGeometry.h"
 #include "renderer/DeviceParams.h"
 #include "renderer/DisplayModeList.h"
 #include "renderer/RenderTargetSet.h"
@@ -75,6 +76,8 @@ public:
     UIQuadGeometry& GetUIQuadGeometry() { return m_uiGeometry; }
     // The static shared geometry, made after every device creation or reset.
     const SharedGeometry& GetSharedGeometry() const { return m_sharedGeometry; }
+    // The instanced piece batches, made once with the device.
+    const BatchQuadGeometry& GetBatchGeometry() const { return m_batchGeometry; }
     // The shared vertex declarations; they exist while the device does.
     VertexDeclarationCache& GetVertexDeclarations() { return m_declarations; }
     bool HasDepthTextureSupport() const { return m_capsDepthTexture; }
@@ -101,6 +104,7 @@ private:
     UIQuadGeometry m_uiGeometry;
     VertexDeclarationCache m_declarations;
     SharedGeometry m_sharedGeometry;
+    BatchQuadGeometry m_batchGeometry;
     std::atomic<bool> m_quitRequested{false};
     std::atomic<bool> m_deviceResetPending{false};
     DeviceParams m_params; // display lock

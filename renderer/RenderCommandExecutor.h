@@ -107,7 +107,8 @@ public:
     void RenderBlankFrame();
     void PumpLoadingScreen();
     void AddFrameLight(RendererLightWrapper* light);
-    // The next gathered pass starts with the fake shadow pass over the contexts gathered for it.
+    // The view casts blob shadows this frame: in scene colour modes 1 and 2 the next gathered pass
+    // (with outline masks) starts with the fake shadow pass over the contexts gathered for it.
     void RequestFakeShadows() { m_fakeShadowsDue = true; }
     void AddGatheredTask(EntityRenderingContext* context, uint32_t passFlags);
     void AddOutlinedTask(EntityRenderingContext* context, uint32_t passFlags);
@@ -247,8 +248,11 @@ private:
     void RenderGatheredTasks(uint32_t passFlags, bool clear, const Vector& color);
     void SortGatheredByDepth();
     void RenderDeferredPasses(uint32_t passFlags);
-    // The blob shadows of every context gathered this frame, each context once (FakeShadowPass.cpp).
+    // The blob shadows of every context gathered this frame, each context once, into the fake
+    // shadow target; then, once the deferred passes have drawn the scene, that target darkens the
+    // scene colour (FakeShadowPass.cpp).
     void RenderFakeShadows();
+    void ComposeFakeShadows();
     void RenderForwardBuckets();
     void SetForwardBucketState(const ForwardBucketState& state);
     void ReportGatheredOverflows();

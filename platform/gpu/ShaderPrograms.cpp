@@ -315,6 +315,24 @@ private:
     uint32_t m_texture;
 };
 
+// Blob shadow composition: the shadow target's red channel in every colour channel and opaque, for
+// a blend that multiplies it into the frame.
+class ShadowCompositionPixel : public PixelProgram
+{
+public:
+    explicit ShadowCompositionPixel(Binder& b) : m_texture(b.Sampler("ShadowTexture")) {}
+
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        const float v = SampleTex0(c, m_texture, in).r;
+        *out = {v, v, v, 1.0f};
+        return true;
+    }
+
+private:
+    uint32_t m_texture;
+};
+
 // Shadow-map depth: z / w in every channel, optionally cut by an alpha texture.
 class ShadowDepthPixel : public PixelProgram
 {
@@ -603,6 +621,14 @@ const std::vector<ProgramEntry>& Programs()
              return std::make_unique<TV>(b, o);
          },
          [](Binder& b) { return std::make_unique<FakeShadowPixel>(b); }},
+        {"ShadowComposition",
+         {},
+         [](Binder& b) {
+             TV::Options o;
+             o.color = false;
+             return std::make_unique<TV>(b, o);
+         },
+         [](Binder& b) { return std::make_unique<ShadowCompositionPixel>(b); }},
         {"MeshLambert",
          {"Texture", "TwoSided", "Skinning", "Deferred", "Instancing", "Shadow", "VertexLighting", "Specular",
           "Refraction"},

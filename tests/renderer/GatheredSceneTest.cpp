@@ -480,7 +480,12 @@ TEST_F(GatheredSceneTest, BlobShadowsDarkenTheFakeShadowTargetWhereTheyFall)
     red = body;
     red.m_bodyPivotY = 0.0f;
     red.m_bufferSelect = 1;
+    // Blob shadows are drawn in the linear scene colour modes only.
+    m_harness.GetRenderer().SetSceneColorMode(1);
+    RenderFrame();
+    const uint32_t bare = Probe(Vector(0.0f, 0.0f, 2.0f, 1.0f));
     RenderFrame(&body, &red);
+    const uint32_t darkened = Probe(Vector(0.0f, 0.0f, 2.0f, 1.0f));
     const uint32_t blob = ProbeFakeShadow(Vector(0.0f, 0.0f, 2.0f, 1.0f));
     const uint32_t behind = ProbeFakeShadow(Vector(0.0f, 0.0f, -1.5f, 1.0f));
     const uint32_t redOnly = ProbeFakeShadow(Vector(8.0f, 0.0f, 0.0f, 1.0f));
@@ -489,6 +494,10 @@ TEST_F(GatheredSceneTest, BlobShadowsDarkenTheFakeShadowTargetWhereTheyFall)
     EXPECT_EQ(behind & 0xFFFFFFu, 0xFFFFFFu) << "the quad moved away from the sun";
     EXPECT_NEAR(Channel(redOnly, 16), 128, 2);
     EXPECT_EQ(Channel(redOnly, 8), 255) << "list B writes red only";
+    // The composition halves the frame's colour where the blob falls.
+    EXPECT_GT(Channel(bare, 8), 40);
+    EXPECT_NEAR(Channel(darkened, 8), Channel(bare, 8) / 2, 3);
+    EXPECT_NEAR(Channel(darkened, 16), Channel(bare, 16) / 2, 3);
     // The pass drew both lists with the blend that keeps the darker value and emptied them.
     int fakeDraws = 0;
     const uint64_t target = m_harness.GetRenderer().GetDeviceManager().GetRenderTargets().fakeShadow.GetSurface()->GetId();
@@ -502,6 +511,16 @@ TEST_F(GatheredSceneTest, BlobShadowsDarkenTheFakeShadowTargetWhereTheyFall)
             EXPECT_EQ(draw.primitiveCount, 2u);
         }
     EXPECT_EQ(fakeDraws, 2);
+    const RenderTargetSet& targets = m_harness.GetRenderer().GetDeviceManager().GetRenderTargets();
+    const uint64_t scene = targets.sceneColor.GetSurface()->GetId();
+    const uint64_t shadows = targets.fakeShadow.GetHolder()->GetTexture()->GetId();
+    const std::vector<gpu::DrawRecord>& log = m_harness.GetRenderer().GetDevice()->GetLastFrameDrawLog();
+    const auto composition = std::find_if(log.begin(), log.end(), [&](const gpu::DrawRecord& d) {
+        return d.renderTargetIds[0] == scene && d.textureIds[0] == shadows;
+    });
+    ASSERT_NE(composition, log.end());
+    EXPECT_EQ(composition->renderStates[gpu::kRsSrcBlend], gpu::kBlendDestColor) << "multiplies the frame";
+    EXPECT_EQ(composition->renderStates[gpu::kRsDestBlend], gpu::kBlendZero);
     RunOnRenderThread(m_harness.GetRenderer(), [](NorvexRenderer& renderer) {
         EXPECT_EQ(gMeshRenderSharedBuffers.GetQuadCount(MeshRenderSharedBuffers::kBufferA), 0u);
         // The pass puts back the depth-stencil surface it found.
@@ -514,8 +533,12 @@ TEST_F(GatheredSceneTest, BlobShadowsDarkenTheFakeShadowTargetWhereTheyFall)
         EXPECT_EQ(bound, depth);
         gpu::SafeRelease(bound);
     });
-    // A frame that does not ask draws no blob shadows.
+    // A frame that does not ask draws no blob shadows, and neither does scene colour mode 0.
     RenderFrame();
+    for (const gpu::DrawRecord& draw : m_harness.GetRenderer().GetDevice()->GetLastFrameDrawLog())
+        EXPECT_NE(draw.renderTargetIds[0], target);
+    m_harness.GetRenderer().SetSceneColorMode(0);
+    RenderFrame(&body, &red);
     for (const gpu::DrawRecord& draw : m_harness.GetRenderer().GetDevice()->GetLastFrameDrawLog())
         EXPECT_NE(draw.renderTargetIds[0], target);
 }
@@ -630,7 +653,12 @@ TEST_F(GatheredSceneTest, WholeFramesMatchTheStoredCopy)
              renderer.SetDeviceSettings(Settings(1));
              renderer.ApplyDisplaySettings(m_harness.GetWindow(), 320, 240, true, false), quality(1);
          }},
-        {"mobile", [&] { gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_IPHONE; }},
+        // A mobile project's scenes take its colour mode, in which the blob shadows show.
+        {"mobile",
+         [&] {
+             gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_IPHONE;
+             renderer.SetSceneColorMode(1);
+         }},
     };
     std::string text;
     for (const auto& [name, change] : cases)
@@ -642,6 +670,7 @@ TEST_F(GatheredSceneTest, WholeFramesMatchTheStoredCopy)
         text += std::string(name) + "\n" + DrawLogText::LastFrame(renderer);
     }
     gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_PC;
+    renderer.SetSceneColorMode(0);
     NorvexRendererObject::PostDeletion(m_light, true, false);
     m_light = nullptr;
     renderer.SubmitCommands(true);

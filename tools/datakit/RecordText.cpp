@@ -11,7 +11,9 @@ std::string RecordToText(const RTTIPolyBaseClass& object)
     const RTTIPropertiesBase* table = object.GetClassProperties();
     if (table == nullptr)
         return std::string();
-    std::string out = "# class " + std::string(table->GetClassName()) + "\n";
+    std::string out("# class ");
+    out += table->GetClassName();
+    out += '\n';
     // Matrices and long strings need room; a memory block prints what fits.
     static char text[65536];
     for (const RTTIPropertiesBase* part : table->GetClassChain())

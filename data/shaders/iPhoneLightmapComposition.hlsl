@@ -1,6 +1,7 @@
-// Composes the blob shadows into the frame: the fake shadow target, white where no shadow falls and
-// seen through the same camera, multiplies the scene colour (the blend does the multiplying). Every
-// list of shadow quads darkens its red channel, so red is the shadow.
+// Composes the blob shadows into the frame: the shadow quads, depth-tested against the scene, take
+// the fake shadow target's value at their pixel (white where no shadow falls; seen through the same
+// camera) and the blend multiplies the scene colour by it. Every list of shadow quads darkens the
+// target's red channel, so red is the shadow.
 #include "Common.hlsl"
 
 // The program the graphics stand-in runs for this family.
@@ -8,21 +9,12 @@
 
 sampler2D ShadowTexture : register(s0);
 
-struct VertexOutput
+float4 vertex(float4 position : POSITION) : POSITION
 {
-    float4 position : POSITION;
-    float2 uv : TEXCOORD0;
-};
-
-VertexOutput vertex(float4 position : POSITION, float2 uv : TEXCOORD0)
-{
-    VertexOutput o;
-    o.position = mul(position, ModelViewProjMatrix);
-    o.uv = uv;
-    return o;
+    return mul(position, ModelViewProjMatrix);
 }
 
-float4 pixel(VertexOutput i) : COLOR0
+float4 pixel(float2 screen : VPOS) : COLOR0
 {
-    return float4(tex2D(ShadowTexture, i.uv).rrr, 1);
+    return float4(tex2D(ShadowTexture, screen * ScreenToView.xy).rrr, 1);
 }

@@ -482,10 +482,12 @@ TEST_F(GatheredSceneTest, BlobShadowsDarkenTheFakeShadowTargetWhereTheyFall)
     red.m_bufferSelect = 1;
     // Blob shadows are drawn in the linear scene colour modes only.
     m_harness.GetRenderer().SetSceneColorMode(1);
+    // The cube's top edge towards the blob stands over it on the screen, in front of it.
+    const Vector ground(0.0f, 0.0f, 2.0f, 1.0f), top(0.0f, 2.0f, 0.9f, 1.0f);
     RenderFrame();
-    const uint32_t bare = Probe(Vector(0.0f, 0.0f, 2.0f, 1.0f));
+    const uint32_t bare = Probe(ground), bareTop = Probe(top);
     RenderFrame(&body, &red);
-    const uint32_t darkened = Probe(Vector(0.0f, 0.0f, 2.0f, 1.0f));
+    const uint32_t darkened = Probe(ground);
     const uint32_t blob = ProbeFakeShadow(Vector(0.0f, 0.0f, 2.0f, 1.0f));
     const uint32_t behind = ProbeFakeShadow(Vector(0.0f, 0.0f, -1.5f, 1.0f));
     const uint32_t redOnly = ProbeFakeShadow(Vector(8.0f, 0.0f, 0.0f, 1.0f));
@@ -494,10 +496,12 @@ TEST_F(GatheredSceneTest, BlobShadowsDarkenTheFakeShadowTargetWhereTheyFall)
     EXPECT_EQ(behind & 0xFFFFFFu, 0xFFFFFFu) << "the quad moved away from the sun";
     EXPECT_NEAR(Channel(redOnly, 16), 128, 2);
     EXPECT_EQ(Channel(redOnly, 8), 255) << "list B writes red only";
-    // The composition halves the frame's colour where the blob falls.
+    // The composition halves the frame's colour where the blob falls, but not on the caster.
     EXPECT_GT(Channel(bare, 8), 40);
     EXPECT_NEAR(Channel(darkened, 8), Channel(bare, 8) / 2, 3);
     EXPECT_NEAR(Channel(darkened, 16), Channel(bare, 16) / 2, 3);
+    EXPECT_EQ(ProbeFakeShadow(top) & 0xFFu, Channel(blob, 0)) << "the top stands over the blob";
+    EXPECT_EQ(Probe(top), bareTop);
     // The pass drew both lists with the blend that keeps the darker value and emptied them.
     int fakeDraws = 0;
     const uint64_t target = m_harness.GetRenderer().GetDeviceManager().GetRenderTargets().fakeShadow.GetSurface()->GetId();

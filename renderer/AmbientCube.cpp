@@ -16,8 +16,6 @@ constexpr uint32_t kLightCubeRow = 3;
 constexpr uint32_t kRegMaskMatrix = 10;
 constexpr uint32_t kMaskSampler = 0;
 constexpr uint32_t kAdditiveBlend = 2;
-constexpr uint32_t kFvfPositionTexture = gpu::kFvfXyz | gpu::kFvfTex1;
-constexpr uint32_t kQuadStride = 20;
 constexpr float kQuarter = 0.25f;
 
 Vector Quarter(const Vector& color, bool linearLighting)
@@ -85,9 +83,7 @@ void NorvexRenderer::RenderAmbientCube(uint32_t lightMask)
 {
     gpu::GpuDevice* const device = GetDevice();
     TextureHolder* const cube = GetDeviceManager().GetRenderTargets().lightingCube;
-    const SharedGeometry::Buffers& quad =
-        GetDeviceManager().GetSharedGeometry().Get(SharedGeometry::MESH_FULL_SCREEN_QUAD);
-    if (device == nullptr || cube == nullptr || cube->GetTexture() == nullptr || quad.vertices == nullptr)
+    if (device == nullptr || cube == nullptr || cube->GetTexture() == nullptr || !BindScreenQuad())
         return;
     auto* const texture = static_cast<gpu::GpuCubeTexture*>(cube->GetTexture());
     gpu::SurfaceDesc desc;
@@ -98,8 +94,6 @@ void NorvexRenderer::RenderAmbientCube(uint32_t lightMask)
     state.SetBlendMode(kAdditiveBlend);
     state.SetDepthState(gpu::kCmpAlways, false, 0.0f);
     state.SetCullMode(gpu::kCullNone);
-    device->SetFVF(kFvfPositionTexture);
-    device->SetStreamSource(0, quad.vertices, 0, kQuadStride);
     const bool linear = HDRColor::IsLinearLighting();
     for (uint32_t face = 0; face < 6; ++face)
     {

@@ -47,8 +47,6 @@ constexpr uint32_t kDepthSampler = 10;
 constexpr uint32_t kClampedPoint = SAMPLER_CLAMP_U | SAMPLER_CLAMP_V | SAMPLER_POINT;
 // The unit sphere's 16 segments lie inside the sphere: scaled out so its faces cover it.
 constexpr float kSphereCover = 1.05f;
-constexpr uint32_t kDeferredFvfPositionTexture = gpu::kFvfXyz | gpu::kFvfTex1;
-constexpr uint32_t kDeferredQuadStride = 20;
 
 Vector Normalized3(Vector v)
 {
@@ -101,15 +99,10 @@ void RenderFullScreenPass(NorvexRenderer& renderer, const SceneParametersWrapper
     inputs.projectedTexture = set.GetCloudTexture() != nullptr;
     const uint32_t options = DeferredLighting::FullScreenOptions(inputs);
     const ShaderPair& pair = shaders.GetLightShader(kFullScreenRow, options);
-    const SharedGeometry::Buffers& quad =
-        renderer.GetDeviceManager().GetSharedGeometry().Get(SharedGeometry::MESH_FULL_SCREEN_QUAD);
     // A missing pair skips only the quad: the volumes still add their light.
-    if (!pair.IsValid() || quad.vertices == nullptr)
+    if (!pair.IsValid() || !renderer.BindScreenQuad())
         return;
-    gpu::GpuDevice* const device = renderer.GetDevice();
     pair.Bind();
-    device->SetFVF(kDeferredFvfPositionTexture);
-    device->SetStreamSource(0, quad.vertices, 0, kDeferredQuadStride);
     const Matrix& view = renderer.GetCamera().view;
     UploadMatrix(renderer, kRegInverseProjection, renderer.GetCamera().inverseProjection);
     renderer.SetTexture(kNormalDepthSampler, targets.GetNormals().GetHolder(), kClampedPoint);
@@ -117,7 +110,9 @@ void RenderFullScreenPass(NorvexRenderer& renderer, const SceneParametersWrapper
     const Vector second = ToView(scene.specularDirection, view);
     const Vector colors[3] = {scene.sunColor, scene.secondaryColor, scene.sideColor};
     const Vector specular = WithLuminance(scene.specularColor);
-    const Vector ambient(0.25f * scene.sideColor.x, 0.25f * scene.sideColor.y, 0.25f * scene.sideColor.z, 1.0f);
+    // A quarter of the ambient colour, which keeps its own fourth component.
+    const Vector ambient(0.25f * scene.sideColor.x, 0.25f * scene.sideColor.y, 0.25f * scene.sideColor.z,
+                         scene.sideColor.w);
     renderer.SetPixelShaderConstants(kRegFirstDirection, &first.x, 1);
     renderer.SetPixelShaderConstants(kRegLightColors, &colors[0].x, 3);
     renderer.SetPixelShaderConstants(kRegSpecularColor, &specular.x, 1);
@@ -149,7 +144,7 @@ void RenderFullScreenPass(NorvexRenderer& renderer, const SceneParametersWrapper
         renderer.SetTexture(kShadowSampler, nullptr, kClampedPoint);
     if ((options & DeferredLighting::kOptionProjected) != 0)
         renderer.SetTexture(kDeferredMaskSampler, nullptr, 0);
-    device->SetStreamSource(0, nullptr, 0, 0);
+    renderer.GetDevice()->SetStreamSource(0, nullptr, 0, 0);
 }
 
 void RenderVolumes(NorvexRenderer& renderer, float desaturation, const std::vector<RendererLightWrapper*>& lights)

@@ -1,6 +1,8 @@
 // The frame's fake shadow pass: the game thread asks for it once per frame (unless the view draws
-// no shadows), and the render thread runs it at the start of the next gathered pass over the
-// contexts gathered for that pass.
+// no shadows), and in scene colour modes 1 and 2 the render thread runs it at the start of the next
+// gathered pass over the contexts gathered for that pass. The quads land in a quarter-size target
+// seen through the camera, white where nothing falls; once the deferred passes have drawn the
+// scene, the quads multiply the scene colour by that target through the lightmap composition shader.
 #include "renderer/MeshEntityRenderingContext.h"
 #include "renderer/NorvexRenderer.h"
 #include "renderer/RenderCommandExecutor.h"
@@ -22,7 +24,6 @@ void NorvexRenderer::SubmitFakeShadows()
 
 void RenderCommandExecutor::RenderFakeShadows()
 {
-    m_fakeShadowsDue = false;
     // A context can be in both the gathered mesh list and the task records: it casts one shadow.
     ++m_shadowVisit;
     std::vector<MeshEntityRenderingContext::FakeShadowCaster> casters;
@@ -37,4 +38,14 @@ void RenderCommandExecutor::RenderFakeShadows()
             casters.push_back({record.context, record.passFlags});
     }
     MeshEntityRenderingContext::FlushFakeShadows(m_renderer, casters.data(), uint32_t(casters.size()));
+}
+
+void RenderCommandExecutor::ComposeFakeShadows()
+{
+    if (Device() != nullptr)
+    {
+        BindSceneColorTarget();
+        m_renderer.GetStateCache().SetFullViewport();
+    }
+    MeshEntityRenderingContext::ComposeFakeShadows(m_renderer);
 }

@@ -73,13 +73,17 @@ public:
     // The blob shadow quads, when a fake shadow definition is set.
     void SecondaryPass(const Matrix& world, uint32_t passFlags) override;
     // The fake shadow pass: every context's secondary draw fills the shared quad lists, which are
-    // drawn into the renderer's fake shadow target (cleared to white) and emptied.
+    // drawn into the renderer's fake shadow target (cleared to white) and kept for the composition.
     struct FakeShadowCaster
     {
         EntityRenderingContext* context;
         uint32_t passFlags;
     };
     static void FlushFakeShadows(NorvexRenderer& renderer, const FakeShadowCaster* casters, uint32_t count);
+    // Over the bound scene colour and depth, the kept quads darken what they cover by the fake shadow
+    // target's value at each pixel, each pixel once, behind whatever stands in front of them; then
+    // the lists are emptied.
+    static void ComposeFakeShadows(NorvexRenderer& renderer);
 
     const MeshTemplateRenderingData* GetRenderingData() const;
     uint32_t GetShaderPresetIndex() const { return m_presetIndex; }

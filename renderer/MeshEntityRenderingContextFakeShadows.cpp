@@ -1,6 +1,8 @@
 // Render thread: the mesh contexts' blob shadows. Each context with a fake shadow definition adds its
 // quads to the shared lists in its secondary pass; the pass then draws both lists into the
-// renderer's quarter-size fake shadow target, which starts white and keeps the darkest value.
+// renderer's quarter-size fake shadow target, which starts white and keeps the darkest value. Once
+// the scene is drawn, the same quads, depth-tested against it, multiply the scene colour by that
+// target: a caster standing in front of its blob keeps its own colour.
 #include "renderer/MeshEntityRenderingContext.h"
 
 #include "platform/gpu/GpuDevice.h"
@@ -15,9 +17,18 @@
 
 namespace
 {
-// System slots: the fixed shadow shader pair and the shadow sprite texture.
+// System slots: the fixed shadow shader pair and the shadow sprite texture; the composition pair.
 constexpr uint32_t kShadowShaderSlot = 13;
 constexpr uint32_t kShadowSpriteSlot = 1;
+constexpr uint32_t kShadowCompositionSlot = 14;
+// Blend mode 6: the frame times the shader's colour.
+constexpr uint32_t kBlendMultiply = 6;
+// The composed quads float this far above the ground they lie on, so that the depth test keeps them
+// on it without fighting it; what a caster has lower than that takes its blob.
+constexpr float kCompositionLift = 0.02f;
+// Stencil bit 1 marks the pixels already composed (the deferred passes and the forward buckets use
+// bits 0 and 5 to 7), so that overlapping quads darken a pixel once.
+constexpr uint32_t kComposedStencilBit = 2;
 // Blend mode 8 keeps the smaller of the quad's and the target's value.
 constexpr uint32_t kBlendMinimum = 8;
 constexpr uint32_t kAllChannels = 15;
@@ -109,6 +120,34 @@ void MeshEntityRenderingContext::FlushFakeShadows(NorvexRenderer& renderer, cons
         gpu::SafeRelease(savedDepth);
         gpu::SafeRelease(savedTarget);
         renderer.ApplyViewport(savedViewport);
+    }
+}
+
+void MeshEntityRenderingContext::ComposeFakeShadows(NorvexRenderer& renderer)
+{
+    const ShaderPair& shader = gShaderManager.GetSystemShader(kShadowCompositionSlot);
+    TextureHolder* const shadows = renderer.GetDeviceManager().GetRenderTargets().fakeShadow.GetHolder();
+    gpu::GpuDevice* const device = renderer.GetDevice();
+    if (device != nullptr && shader.IsValid() && shadows != nullptr)
+    {
+        renderer.SetBlendMode(kBlendMultiply);
+        renderer.SetDepthState(gpu::kCmpLessEqual, false, 0.0f);
+        renderer.SetCullMode(gpu::kCullNone);
+        renderer.SetAlphaTest(0, 0);
+        renderer.SetStencilOps(gpu::kStencilReplace, gpu::kStencilKeep, gpu::kStencilKeep);
+        renderer.SetStencilFunc(gpu::kCmpNotEqual, kComposedStencilBit, kComposedStencilBit, kComposedStencilBit);
+        renderer.SetTexture(0, shadows, SAMPLER_CLAMP_U | SAMPLER_CLAMP_V);
+        gpu::GpuVertexDeclaration* declaration = renderer.GetVertexDeclaration(kShadowVertex, 3);
+        device->SetVertexDeclaration(declaration);
+        gpu::SafeRelease(declaration);
+        shader.Bind();
+        Matrix lift = Matrix::ONE;
+        lift.rows[3].y = kCompositionLift;
+        static_cast<const VertexShaderObject*>(shader.m_vertexObject)->SetModelMatrix(renderer, lift, true);
+        DrawList(renderer, MeshRenderSharedBuffers::kBufferA);
+        DrawList(renderer, MeshRenderSharedBuffers::kBufferB);
+        renderer.DisableStencil();
+        renderer.SetTexture(0, nullptr, 0);
     }
     gMeshRenderSharedBuffers.Clear();
 }

@@ -43,6 +43,8 @@ const gpu::VertexElement kContourElements[] = {
 constexpr uint32_t kRegisterMobileSpecular = 204;     // the material's specular vector, mobile shaders
 constexpr uint32_t kPixelRegisterMobileSpecular = 191;
 constexpr uint32_t kRegisterLighting = 210;   // the instance's lighting block, ten vectors
+constexpr uint32_t kLightingVectors = 10;
+constexpr uint32_t kAmbientCubeVectors = 6;   // the block's ambient-cube colours come first
 constexpr uint32_t kSamplerAmbientCube = 11;
 constexpr uint32_t kSamplerLightmap = 13;
 constexpr uint32_t kCpuVertexBonesAt = 12;
@@ -252,6 +254,19 @@ void UploadMaterialConstants(NorvexRenderer& renderer, const MeshMaterial& mater
         else
             renderer.SetPixelShaderConstants(firstRegister, data, vectors);
         constant += vectors;
+    }
+}
+// The instance's ambient cube is measured light: the scene's light-probe multiplier scales its six
+// colours as it scales every probe. The four vectors after them are no colours and pass unscaled.
+void ScaleAmbientCube(const Vector* block, const Vector& scale, Vector* out)
+{
+    for (uint32_t i = 0; i < kLightingVectors; ++i)
+        out[i] = block[i];
+    for (uint32_t i = 0; i < kAmbientCubeVectors; ++i)
+    {
+        out[i].x *= scale.x;
+        out[i].y *= scale.y;
+        out[i].z *= scale.z;
     }
 }
 } // namespace
@@ -625,6 +640,7 @@ void MeshTemplateRenderingData::DrawBatch(uint32_t presetIndex, const MeshGather
                         gProjectConfig.m_visualizationMode == ProjectConfig::VISUALIZATION_IPAD2;
     if (pass == 1 || pass == 8 || pass == 16)
         UploadSceneLighting(renderer, GetActiveSceneParameters(), gSceneEnvironment, mobile);
+    const Vector ambientScale = GetActiveSceneParameters().GetShading().lightProbeMultiplier;
 
     const uint32_t quality = renderer.GetDeviceParams().qualityLevel;
     const bool refractionOn = renderer.GetDeviceParams().refraction != 0;
@@ -708,7 +724,11 @@ void MeshTemplateRenderingData::DrawBatch(uint32_t presetIndex, const MeshGather
             if (choice.blendZero)
                 renderer.UpdateRefraction(m_bounds, record.world);
             if (record.lighting != nullptr && (material.flags & MeshMaterial::FLAG_INSTANCE_AMBIENT) != 0)
-                renderer.SetVertexShaderConstants(kRegisterLighting, &record.lighting[0].x, 10);
+            {
+                Vector lighting[kLightingVectors];
+                ScaleAmbientCube(record.lighting, ambientScale, lighting);
+                renderer.SetVertexShaderConstants(kRegisterLighting, &lighting[0].x, kLightingVectors);
+            }
             vs->SetModelMatrix(renderer, model, true);
             vs->SetConstantColor(renderer, (material.flags & MeshMaterial::FLAG_IGNORE_INSTANCE_COLOR) != 0
                                                ? Vector(1.0f, 1.0f, 1.0f, 1.0f)

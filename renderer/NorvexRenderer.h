@@ -395,7 +395,14 @@ public:
     }
     void SetDepthBias(float bias, float slopeScaledBias) { m_stateCache.SetDepthBias(bias, slopeScaledBias); }
     void SetColorWriteMask(uint32_t mask) { m_stateCache.SetColorWriteMask(mask); }
+    // Ignored while the device takes no sRGB writes.
     void SetSRGBWriteState(bool on) { m_stateCache.SetSRGBWriteState(on); }
+    // The scene's constants of a gathered pass: vertex register 249 (0, 1, 0, 0) unless alternate,
+    // pixel register 220 the fog colour of the set in force (SceneLighting.cpp).
+    void SetSceneConstants(bool alternate);
+    // The full-screen quad (position and one texture coordinate) on stream 0; false while the
+    // shared geometry does not exist.
+    bool BindScreenQuad();
     // Flags bit 0: sRGB write; bit 1: keep the viewport the device set for the new target 0.
     void SetRenderTargets(const RenderTarget* target0, const RenderTarget* target1, uint32_t flags)
     {

@@ -25,6 +25,19 @@ Buffer* Fill(Buffer* buffer, uint32_t length, const void* data)
 }
 } // namespace
 
+bool NorvexRenderer::BindScreenQuad()
+{
+    constexpr uint32_t kScreenQuadFvf = gpu::kFvfXyz | gpu::kFvfTex1;
+    constexpr uint32_t kScreenQuadStride = 20;
+    gpu::GpuDevice* const device = GetDevice();
+    const SharedGeometry::Buffers& quad = GetDeviceManager().GetSharedGeometry().Get(SharedGeometry::MESH_FULL_SCREEN_QUAD);
+    if (device == nullptr || quad.vertices == nullptr)
+        return false;
+    device->SetFVF(kScreenQuadFvf);
+    device->SetStreamSource(0, quad.vertices, 0, kScreenQuadStride);
+    return true;
+}
+
 gpu::GpuVertexBuffer* NorvexRenderer::CreateVertexBuffer(uint32_t length, uint32_t usage, gpu::Pool pool,
                                                          const void* data)
 {

@@ -16,8 +16,6 @@
 
 namespace
 {
-constexpr uint32_t kFvfPositionTexture = gpu::kFvfXyz | gpu::kFvfTex1;
-constexpr uint32_t kQuadStride = 20;
 // Sampler flags: clamped; clamped with sRGB reads; sRGB reads only.
 constexpr uint32_t kClamped = SAMPLER_CLAMP_U | SAMPLER_CLAMP_V;
 constexpr uint32_t kClampedSrgb = SAMPLER_SRGB | kClamped;
@@ -64,14 +62,6 @@ void BindAtlas(NorvexRenderer& renderer, const gpu::Viewport& region)
     renderer.ApplyViewport(region);
 }
 
-void BindFullScreenQuad(NorvexRenderer& renderer)
-{
-    const SharedGeometry::Buffers& quad =
-        renderer.GetDeviceManager().GetSharedGeometry().Get(SharedGeometry::MESH_FULL_SCREEN_QUAD);
-    renderer.GetDevice()->SetFVF(kFvfPositionTexture);
-    renderer.GetDevice()->SetStreamSource(0, quad.vertices, 0, kQuadStride);
-}
-
 void DrawQuad(NorvexRenderer& renderer) { renderer.DrawPrimitive(gpu::kPrimitiveTriangleFan, 0, 2); }
 
 // Vertex register 0 of the passes that read the previous result at full size: the texel, then the
@@ -104,7 +94,7 @@ void PostprocessManager::BeginChain(NorvexRenderer& renderer, ChainState& state)
 
 void PostprocessManager::BindQuadState(NorvexRenderer& renderer)
 {
-    BindFullScreenQuad(renderer);
+    renderer.BindScreenQuad();
     renderer.SetCullMode(gpu::kCullNone);
     renderer.SetAlphaTest(0, 0);
     renderer.SetBlendMode(0);
@@ -144,7 +134,7 @@ void PostprocessManager::DrawGlow(NorvexRenderer& renderer, const ChainState& st
     if (twice)
         GaussianBlur(renderer, sigma, 2.0f, targets.pingPong[0].GetHolder(), targets.pingPong[1],
                      targets.pingPong[0], state.quarterWidth, state.quarterHeight);
-    BindFullScreenQuad(renderer);
+    renderer.BindScreenQuad();
 }
 
 void PostprocessManager::DrawLuminance(NorvexRenderer& renderer, const ChainState& state, float factor)

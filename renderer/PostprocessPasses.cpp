@@ -43,14 +43,6 @@ void BindTarget(NorvexRenderer& renderer, const RenderTarget& target, uint32_t w
     renderer.SetRenderTargets(&target, nullptr, flags);
     renderer.SetViewportRect(0, 0, width, height);
 }
-
-void BindPassQuad(NorvexRenderer& renderer)
-{
-    const SharedGeometry::Buffers& quad =
-        renderer.GetDeviceManager().GetSharedGeometry().Get(SharedGeometry::MESH_FULL_SCREEN_QUAD);
-    renderer.GetDevice()->SetFVF(gpu::kFvfXyz | gpu::kFvfTex1);
-    renderer.GetDevice()->SetStreamSource(0, quad.vertices, 0, kPassQuadStride);
-}
 } // namespace
 
 void PostprocessManager::GaussianBlur(NorvexRenderer& renderer, float sigma, float stepScale, TextureHolder* source,
@@ -197,7 +189,7 @@ bool PostprocessManager::PrepareAmbientOcclusion(NorvexRenderer& renderer, Textu
         constants[i] = Vector(c.kernel[i][0], c.kernel[i][1], 0.0f, 0.0f);
     constants[8] = Vector(1.0f / float(width), 1.0f / float(height), c.strengthTerm, c.radius);
     renderer.SetPixelShaderConstants(kRegOcclusionKernel, &constants[0].x, 9);
-    BindPassQuad(renderer);
+    renderer.BindScreenQuad();
     renderer.DrawPrimitive(gpu::kPrimitiveTriangleFan, 0, 2);
     return true;
 }
@@ -214,7 +206,7 @@ bool PostprocessManager::BlurAmbientOcclusion(NorvexRenderer& renderer)
     const SceneShadingParameters& shading = GetActiveSceneParameters().GetShading();
     const uint32_t width = std::max(renderer.GetRenderWidth(), 1u), height = std::max(renderer.GetRenderHeight(), 1u);
     const Vector& c = shading.ssaoColor;
-    BindPassQuad(renderer);
+    renderer.BindScreenQuad();
     for (uint32_t pass = 0; pass < 2; ++pass)
     {
         const bool last = pass == 1;

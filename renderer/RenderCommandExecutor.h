@@ -52,6 +52,7 @@ public:
     static constexpr uint32_t kPassNoOutlineMasks = 0x20000;
     static constexpr uint32_t kPassNoDeferred = 0x10000;
     static constexpr uint32_t kPassShadowed = 0x80000;
+    static constexpr uint32_t kPassPlainSceneConstants = 0x400; // vertex register 249 takes (0, 1, 0, 0)
     // Pass-flag bits of an added render task (opcode 71).
     static constexpr uint32_t kTaskSorted = 0x20;        // a sorted task record of the forward buckets
     static constexpr uint32_t kTaskGatherMesh = 0x40;    // the gathered mesh list
@@ -107,7 +108,8 @@ public:
     // A loading frame when one is due (an interval passed) and the presenter and the GPU are ready.
     void PumpLoadingScreen();
     void AddFrameLight(RendererLightWrapper* light);
-    // The next gathered pass starts with the fake shadow pass over the contexts gathered for it.
+    // The view casts blob shadows this frame: in scene colour modes 1 and 2 the next gathered pass
+    // (with outline masks) starts with the fake shadow pass over the contexts gathered for it.
     void RequestFakeShadows() { m_fakeShadowsDue = true; }
     void AddGatheredTask(EntityRenderingContext* context, uint32_t passFlags);
     void AddOutlinedTask(EntityRenderingContext* context, uint32_t passFlags);
@@ -249,8 +251,11 @@ private:
     void RenderGatheredTasks(uint32_t passFlags, bool clear, const Vector& color);
     void SortGatheredByDepth();
     void RenderDeferredPasses(uint32_t passFlags);
-    // The blob shadows of every context gathered this frame, each context once (FakeShadowPass.cpp).
+    // The blob shadows of every context gathered this frame, each context once, into the fake
+    // shadow target; then, once the deferred passes have drawn the scene, that target darkens the
+    // scene colour (FakeShadowPass.cpp).
     void RenderFakeShadows();
+    void ComposeFakeShadows();
     void RenderForwardBuckets();
     void SetForwardBucketState(const ForwardBucketState& state);
     void ReportGatheredOverflows();

@@ -96,14 +96,14 @@ void RenderCommandExecutor::SelectFrameTarget(gpu::GpuSwapChain* swapChain, uint
     {
     case 1:
         Device()->SetRenderTarget(0, m_frameColorTarget);
-        Device()->SetRenderState(gpu::kRsSrgbWriteEnable, swapChain != nullptr);
+        m_renderer.GetStateCache().SetSRGBWriteState(swapChain != nullptr);
         Device()->SetRenderState(gpu::kRsZEnable, 1);
         Device()->SetDepthStencilSurface(m_frameMultisampled ? targets.multisampledDepth : m_mainDepthStencil);
         break;
     case 2:
     case 3:
         Device()->SetRenderTarget(0, m_frameBackBuffer);
-        Device()->SetRenderState(gpu::kRsSrgbWriteEnable, 1);
+        m_renderer.GetStateCache().SetSRGBWriteState(true);
         Device()->SetRenderState(gpu::kRsZEnable, 1);
         Device()->SetDepthStencilSurface(targetMode == 2 ? m_mainDepthStencil : nullptr);
         break;

@@ -50,17 +50,25 @@ void RenderCommandExecutor::OpRenderGathered(uint32_t)
 
 void RenderCommandExecutor::RenderGatheredTasks(uint32_t passFlags, bool clear, const Vector& color)
 {
-    // The outlined entities' tiles; with outlines switched off no tile is marked.
+    // The outlined entities' tiles; with outlines switched off no tile is marked. Blob shadows are
+    // the look of the linear scene colour modes: the others leave the game's request unanswered.
+    bool fakeShadows = false;
     if ((passFlags & kPassNoOutlineMasks) == 0)
+    {
         gOutlineRenderer.GatherOutlines(m_renderer, m_renderer.GetDeviceParams().outlinesEnabled != 0 ? m_passMask : 0,
                                         uint32_t(m_outlined.size()), m_outlined.data());
-    if (m_fakeShadowsDue)
-        RenderFakeShadows();
+        const uint32_t colorMode = m_renderer.GetStateCache().GetSceneColorMode();
+        fakeShadows = m_fakeShadowsDue && (colorMode == 1 || colorMode == 2);
+        m_fakeShadowsDue = false;
+        if (fakeShadows)
+            RenderFakeShadows();
+    }
     if (clear)
     {
         BindSceneColorTarget();
         ClearBoundTargets(kClearAll, color, 1.0f, 0);
     }
+    m_renderer.SetSceneConstants((passFlags & kPassPlainSceneConstants) == 0);
     if (m_gameDelegate != nullptr)
         m_gameDelegate->OnBeforeScenePasses();
     if ((passFlags & kPassNoDeferred) == 0)
@@ -69,6 +77,8 @@ void RenderCommandExecutor::RenderGatheredTasks(uint32_t passFlags, bool clear, 
             SortGatheredByDepth();
         RenderDeferredPasses(passFlags);
     }
+    if (fakeShadows)
+        ComposeFakeShadows();
     if (m_gameDelegate != nullptr)
         m_gameDelegate->OnAfterScenePasses();
     RenderStateCache& state = m_renderer.GetStateCache();

@@ -79,6 +79,14 @@ bool RenderDeviceManager::InitDX(void* window)
     gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_RENDER, "Caps - RAWZ: %d, INTZ: %d", int(m_capsRawz),
                     int(m_capsIntz));
     m_capsDepthTexture = m_capsRawz || m_capsIntz;
+    // A back buffer that cannot take sRGB-converted writes would show every sRGB write as garbage:
+    // such a device draws linear throughout.
+    m_capsSrgbForcedOff =
+        m_factory->CheckDeviceFormat(gpu::kAdapterDefault, gpu::kDeviceTypeHal, params.backBufferFormat,
+                                     gpu::kUsageQuerySrgbWrite, gpu::kResourceTexture,
+                                     params.backBufferFormat) != gpu::kOk;
+    if (m_capsSrgbForcedOff)
+        gConsole.Warning(CONSOLE_CHANNEL_RENDER, "This GPU doesn't support sRGB writes. Switching sRGB off");
     // The pools size the particle buffers, which the reset below may already make.
     initParticlePools();
     ApplyPresentParameters(window);
@@ -288,6 +296,7 @@ void RenderDeviceManager::CreateSharedDeviceObjects()
 {
     ReleaseSharedDeviceObjects();
     m_sharedGeometry.Create(m_renderer);
+    m_batchGeometry.Create(m_renderer);
     createParticleBuffers(m_device);
     gPostprocessManager.CreateDeviceObjects(m_renderer);
     gProfiler.CreateGraphGeometry();
@@ -298,6 +307,7 @@ void RenderDeviceManager::ReleaseSharedDeviceObjects()
     gProfiler.ReleaseGraphGeometry();
     gPostprocessManager.ReleaseDeviceObjects();
     releaseParticleBuffers();
+    m_batchGeometry.Release();
     m_sharedGeometry.Release();
 }
 

@@ -9,6 +9,7 @@
 
 #include "core/time/Time.h"
 #include "platform/gpu/GpuFactory.h"
+#include "renderer/BatchQuadGeometry.h"
 #include "renderer/DeviceParams.h"
 #include "renderer/DisplayModeList.h"
 #include "renderer/RenderTargetSet.h"
@@ -91,10 +92,14 @@ public:
     UIQuadGeometry& GetUIQuadGeometry() { return m_uiGeometry; }
     // The static shared geometry, made after every device creation or reset.
     const SharedGeometry& GetSharedGeometry() const { return m_sharedGeometry; }
+    // The instanced piece batches, made once with the device.
+    const BatchQuadGeometry& GetBatchGeometry() const { return m_batchGeometry; }
     // The shared vertex declarations; they exist while the device does.
     VertexDeclarationCache& GetVertexDeclarations() { return m_declarations; }
     bool HasDepthTextureSupport() const { return m_capsDepthTexture; }
     bool HasRawzDepthTextureSupport() const { return m_capsRawz; }
+    // The back buffer takes no sRGB writes: sRGB writes and reads stay off.
+    bool IsSrgbForcedOff() const { return m_capsSrgbForcedOff; }
     // The renderer's off-screen targets (empty while not ready).
     const RenderTargetSet& GetRenderTargets() const { return m_targets; }
     // The render targets exist (read by the render thread's loading frames).
@@ -115,6 +120,7 @@ private:
     UIQuadGeometry m_uiGeometry;
     VertexDeclarationCache m_declarations;
     SharedGeometry m_sharedGeometry;
+    BatchQuadGeometry m_batchGeometry;
     std::atomic<bool> m_quitRequested{false};
     std::atomic<bool> m_deviceResetPending{false};
     DeviceParams m_params; // display lock
@@ -131,6 +137,7 @@ private:
     bool m_capsRawz = false;
     bool m_capsIntz = false;
     bool m_capsDepthTexture = false;
+    bool m_capsSrgbForcedOff = false;
     bool m_deviceCreated = false;
     RenderTargetSet m_targets;
     // Made with the targets; the first two alternate as the frames' GPU queries.

@@ -203,6 +203,8 @@ void RenderStateCache::SetTexture(uint32_t stage, TextureHolder* holder, uint32_
         if (flags & SAMPLER_FORCE_SRGB)
             flags |= SAMPLER_SRGB;
     }
+    if (m_renderer.GetDeviceManager().IsSrgbForcedOff())
+        flags &= ~SAMPLER_SRGB;
     const uint32_t changed = flags ^ m_cached.samplerFlags[stage];
     if (changed == 0)
         return;
@@ -335,7 +337,7 @@ void RenderStateCache::SetColorWriteMask(uint32_t mask)
 void RenderStateCache::SetSRGBWriteState(bool on)
 {
     NORVEX_CHECK_RENDER_SIDE(m_renderer);
-    if (Device() != nullptr)
+    if (Device() != nullptr && !m_renderer.GetDeviceManager().IsSrgbForcedOff())
         Device()->SetRenderState(gpu::kRsSrgbWriteEnable, on);
 }
 

@@ -17,6 +17,19 @@ const SceneParametersWrapper& GetActiveSceneParameters()
     return *defaults;
 }
 
+void NorvexRenderer::SetSceneConstants(bool alternate)
+{
+    // The alternate pass's scene vector is not settled: the register keeps what it holds.
+    if (!alternate)
+    {
+        const Vector up(0.0f, 1.0f, 0.0f, 0.0f);
+        SetVertexShaderConstants(SCENE_CONSTANT_VECTOR_VERTEX, &up.x, 1);
+    }
+    const Vector& fog = GetActiveSceneParameters().GetShading().fogColor;
+    const Vector fogColor(fog.x, fog.y, fog.z, 1.0f - fog.w);
+    SetPixelShaderConstants(SCENE_CONSTANT_FOG_COLOR, &fogColor.x, 1);
+}
+
 void UploadSceneLighting(NorvexRenderer& renderer, const SceneParametersWrapper& parameters,
                          const SceneEnvironment& environment, bool mobile)
 {

@@ -23,6 +23,9 @@ enum SceneLightingRegister : unsigned
     SCENE_LIGHT_MOBILE_SUN_DIRECTION_VERTEX = 201,
     SCENE_LIGHT_MOBILE_SPECULAR_DIRECTION = 190,
     SCENE_LIGHT_MOBILE_SPECULAR_COLOR = 192,
+    // Set once per gathered pass (NorvexRenderer::SetSceneConstants).
+    SCENE_CONSTANT_VECTOR_VERTEX = 249,
+    SCENE_CONSTANT_FOG_COLOR = 220, // the fog colour, w: one minus its alpha
 };
 // The sampler that takes the set's first texture (the cloud texture, whose shadows the ground
 // shaders project).

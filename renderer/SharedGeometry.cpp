@@ -9,19 +9,25 @@ namespace
 {
 constexpr float kPi = 3.14159265358979f;
 
+// One value at a time: a range insert into a still empty list makes g++ 12's optimiser believe
+// that it copies into a buffer of size 0.
 void Add(GeometryLists& g, std::initializer_list<float> values)
 {
-    g.vertices.insert(g.vertices.end(), values);
+    for (const float value : values)
+        g.vertices.push_back(value);
 }
 
 void Triangle(std::vector<uint16_t>& list, uint32_t a, uint32_t b, uint32_t c)
 {
-    list.insert(list.end(), {uint16_t(a), uint16_t(b), uint16_t(c)});
+    list.push_back(uint16_t(a));
+    list.push_back(uint16_t(b));
+    list.push_back(uint16_t(c));
 }
 
 void Line(std::vector<uint16_t>& list, uint32_t a, uint32_t b)
 {
-    list.insert(list.end(), {uint16_t(a), uint16_t(b)});
+    list.push_back(uint16_t(a));
+    list.push_back(uint16_t(b));
 }
 
 // Triangles between two rings of `count` vertices starting at `a` and `b`.

@@ -1,25 +1,20 @@
-// Composes the fake shadows into the scene lightmap.
+// Composes the blob shadows into the frame: the shadow quads, depth-tested against the scene, take
+// the fake shadow target's value at their pixel (white where no shadow falls; seen through the same
+// camera) and the blend multiplies the scene colour by it. Every list of shadow quads darkens the
+// target's red channel, so red is the shadow.
 #include "Common.hlsl"
 
-sampler2D LightmapTexture : register(s0);
-sampler2D ShadowTexture : register(s1);
-float4 LightmapUVMulAdd;
+// The program the graphics stand-in runs for this family.
+#pragma program ShadowComposition
 
-struct VertexOutput
-{
-    float4 position : POSITION;
-    float2 uv : TEXCOORD0;
-};
+sampler2D ShadowTexture : register(s0);
 
-VertexOutput vertex(float4 position : POSITION, float2 uv : TEXCOORD0)
+float4 vertex(float4 position : POSITION) : POSITION
 {
-    VertexOutput o;
-    o.position = mul(position, ModelViewProjMatrix);
-    o.uv = uv * LightmapUVMulAdd.xy + LightmapUVMulAdd.zw;
-    return o;
+    return mul(position, ModelViewProjMatrix);
 }
 
-float4 pixel(VertexOutput i) : COLOR0
+float4 pixel(float2 screen : VPOS) : COLOR0
 {
-    return tex2D(LightmapTexture, i.uv) * (1 - tex2D(ShadowTexture, i.uv).a);
+    return float4(tex2D(ShadowTexture, screen * ScreenToView.xy).rrr, 1);
 }

@@ -64,6 +64,7 @@ DisplayConfig DefaultDisplayConfig()
                                   kFormatA16B16G16R16F, kFormatG16R16F,  kFormatR32F};
     config.depthStencilFormats = {kFormatD24S8, kFormatD16};
     config.depthTextureFormats = {kFormatD24S8, kFormatD16, kFormatINTZ};
+    config.srgbWriteFormats = {kFormatA8R8G8B8, kFormatX8R8G8B8};
     config.multisampleCounts = {2, 4};
     return config;
 }

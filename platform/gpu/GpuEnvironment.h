@@ -21,6 +21,7 @@ struct DisplayConfig
     std::vector<Format> renderTargetFormats;   // colour formats that can be rendered to
     std::vector<Format> depthStencilFormats;   // depth formats of plain depth-stencil surfaces
     std::vector<Format> depthTextureFormats;   // depth formats of depth-stencil textures
+    std::vector<Format> srgbWriteFormats;      // colour formats that take sRGB-converted writes
     std::vector<uint32_t> multisampleCounts;   // sample counts allowed besides none
     bool hardwareVertexProcessing = true;      // false refuses hardware vertex processing
 };

@@ -69,6 +69,8 @@ Result GpuFactory::CheckDeviceFormat(uint32_t adapter, uint32_t deviceType, Form
     if (!info)
         return kErrNotAvailable;
     const bool texture = resourceType == kResourceTexture || resourceType == kResourceCubeTexture;
+    if (usage & kUsageQuerySrgbWrite)
+        return FactoryContains(m_config.srgbWriteFormats, format) ? kOk : kErrNotAvailable;
     if (usage & kUsageDepthStencil)
     {
         const std::vector<Format>& list = texture ? m_config.depthTextureFormats : m_config.depthStencilFormats;

@@ -59,6 +59,8 @@ constexpr uint32_t kUsageDepthStencil = 0x2;
 constexpr uint32_t kUsageWriteOnly = 0x8;
 constexpr uint32_t kUsageDynamic = 0x200;
 constexpr uint32_t kUsageAutoGenMipMap = 0x400;
+// CheckDeviceFormat only: can the format take sRGB-converted writes.
+constexpr uint32_t kUsageQuerySrgbWrite = 0x40000;
 
 // Memory pools.
 using Pool = uint32_t;

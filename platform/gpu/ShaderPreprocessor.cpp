@@ -603,7 +603,9 @@ bool ShaderPreprocessor::Evaluate(const std::vector<ShaderToken>& line, size_t f
             }
             ShaderToken value = line[k];
             value.kind = ShaderToken::Number;
-            value.text = m_macros.count(line[nameAt].text) ? "1" : "0";
+            // One character, not a literal: g++ 12 takes a literal copied over a copied string
+            // for an overlapping copy.
+            value.text.assign(1, m_macros.count(line[nameAt].text) ? '1' : '0');
             resolved.push_back(value);
             k = nameAt + (paren ? 1 : 0);
             continue;
@@ -735,7 +737,7 @@ std::vector<ShaderToken> ShaderPreprocessor::Substitute(const Macro& macro,
         {
             ShaderToken s = at;
             s.kind = ShaderToken::String;
-            s.text = "\"";
+            s.text.assign(1, '"');
             for (const ShaderToken& a : args[size_t(param(body[i + 1]))])
                 s.text += (s.text.size() > 1 && a.spaceBefore ? " " : "") + a.text;
             s.text += "\"";

@@ -319,6 +319,28 @@ private:
     uint32_t m_texture;
 };
 
+// Blob shadow composition: the shadow target's red channel at the pixel's place on the screen, in
+// every colour channel and opaque, for a blend that multiplies it into the frame.
+class ShadowCompositionPixel : public PixelProgram
+{
+public:
+    explicit ShadowCompositionPixel(Binder& b)
+        : m_texture(b.Sampler("ShadowTexture")), m_screenToView(b.Float("ScreenToView"))
+    {
+    }
+
+    bool Run(const PixelContext& c, const PixelInput& in, Color4f* out) const override
+    {
+        const float* screen = Reg(c.constants, m_screenToView);
+        const float v = Sample(c, m_texture, in, float(in.x) * screen[0], float(in.y) * screen[1]).r;
+        *out = {v, v, v, 1.0f};
+        return true;
+    }
+
+private:
+    uint32_t m_texture, m_screenToView;
+};
+
 // Shadow-map depth: z / w in every channel, optionally cut by an alpha texture.
 class ShadowDepthPixel : public PixelProgram
 {
@@ -607,6 +629,14 @@ const std::vector<ProgramEntry>& Programs()
              return std::make_unique<TV>(b, o);
          },
          [](Binder& b) { return std::make_unique<FakeShadowPixel>(b); }},
+        {"ShadowComposition",
+         {},
+         [](Binder& b) {
+             TV::Options o;
+             o.color = false;
+             return std::make_unique<TV>(b, o);
+         },
+         [](Binder& b) { return std::make_unique<ShadowCompositionPixel>(b); }},
         {"MeshLambert",
          {"Texture", "TwoSided", "Skinning", "Deferred", "Instancing", "Shadow", "VertexLighting", "Specular",
           "Refraction"},

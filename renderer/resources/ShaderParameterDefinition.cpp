@@ -136,9 +136,11 @@ void ShaderParameterDefinition::SetFlagFromText(uint32_t flag, const std::string
         m_flags &= ~flag;
 }
 
+// The flag texts are one character, assigned as one: g++ 12 takes a literal copied over a string for
+// an overlapping copy.
 const std::string* ShaderParameterDefinition::GetSrgbText() const
 {
-    m_text = (m_flags & FLAG_SRGB_OFF) != 0 ? "0" : "1";
+    m_text.assign(1, (m_flags & FLAG_SRGB_OFF) != 0 ? '0' : '1');
     return &m_text;
 }
 
@@ -146,7 +148,7 @@ void ShaderParameterDefinition::SetSrgbText(const std::string& text) { SetFlagFr
 
 const std::string* ShaderParameterDefinition::GetNoAlphaText() const
 {
-    m_text = (m_flags & FLAG_NO_ALPHA) != 0 ? "1" : "0";
+    m_text.assign(1, (m_flags & FLAG_NO_ALPHA) != 0 ? '1' : '0');
     return &m_text;
 }
 
@@ -154,7 +156,7 @@ void ShaderParameterDefinition::SetNoAlphaText(const std::string& text) { SetFla
 
 const std::string* ShaderParameterDefinition::GetTrilinearText() const
 {
-    m_text = (m_flags & FLAG_TRILINEAR) != 0 ? "1" : "0";
+    m_text.assign(1, (m_flags & FLAG_TRILINEAR) != 0 ? '1' : '0');
     return &m_text;
 }
 

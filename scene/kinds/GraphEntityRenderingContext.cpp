@@ -6,52 +6,8 @@
 #include "scene/entities/Entity.h"
 #include "scene/kinds/GraphGeometry.h"
 
-#include <vector>
-
 namespace
 {
-// One vertex: the piece's place in the batch, how far along it (0 to 1) and which side (-1 or 1).
-struct CornerVertex
-{
-    float piece;
-    float along;
-    float side;
-};
-
-// Two triangles per straight piece (strips and arrows), batch-sized.
-const std::vector<CornerVertex>& QuadVertices()
-{
-    static const std::vector<CornerVertex> vertices = [] {
-        std::vector<CornerVertex> v;
-        for (uint32_t p = 0; p < GraphEntityRenderingContext::kStripsPerBatch; ++p)
-        {
-            const float i = float(p);
-            v.insert(v.end(), {{i, 0, -1}, {i, 0, 1}, {i, 1, -1}, {i, 1, -1}, {i, 0, 1}, {i, 1, 1}});
-        }
-        return v;
-    }();
-    return vertices;
-}
-
-// Each curve segment as a band of vertex pairs, two triangles between neighbouring pairs.
-const std::vector<CornerVertex>& CurveVertices()
-{
-    static const std::vector<CornerVertex> vertices = [] {
-        constexpr uint32_t kSteps = GraphEntityRenderingContext::kCurvePairs - 1;
-        std::vector<CornerVertex> v;
-        for (uint32_t p = 0; p < GraphEntityRenderingContext::kCurvesPerBatch; ++p)
-            for (uint32_t s = 0; s < kSteps; ++s)
-            {
-                const float i = float(p);
-                const float a = float(s) / kSteps;
-                const float b = float(s + 1) / kSteps;
-                v.insert(v.end(), {{i, a, -1}, {i, a, 1}, {i, b, -1}, {i, b, -1}, {i, a, 1}, {i, b, 1}});
-            }
-        return v;
-    }();
-    return vertices;
-}
-
 // Takes a reference of its own on each resource of `source`.
 void CopyPair(ShaderPair& target, const ShaderPair& source)
 {
@@ -110,19 +66,26 @@ void GraphEntityRenderingContext::Bind(uint32_t slot) const
 }
 
 void GraphEntityRenderingContext::DrawBatches(uint32_t slot, const float* pieces, uint32_t pieceCount,
-                                              uint32_t registersPerPiece, uint32_t perBatch, const float* vertices,
-                                              uint32_t trianglesPerPiece) const
+                                              uint32_t registersPerPiece, PieceShape shape) const
 {
     if (pieceCount == 0)
         return;
     Bind(slot);
+    const BatchQuadGeometry& batch = m_renderer.GetDeviceManager().GetBatchGeometry();
+    const uint32_t perBatch = shape == PIECE_STRIP      ? BatchQuadGeometry::kStripCount
+                              : shape == PIECE_TRIANGLE ? BatchQuadGeometry::kTriangleCount
+                                                        : BatchQuadGeometry::kQuadCount;
     for (uint32_t first = 0; first < pieceCount; first += perBatch)
     {
         const uint32_t count = pieceCount - first < perBatch ? pieceCount - first : perBatch;
         m_renderer.SetVertexShaderConstants(kPiecesRegister, pieces + size_t(first) * registersPerPiece * 4,
                                             count * registersPerPiece);
-        m_renderer.DrawPrimitiveUP(gpu::kPrimitiveTriangleList, count * trianglesPerPiece, vertices,
-                                   sizeof(CornerVertex));
+        if (shape == PIECE_STRIP)
+            batch.DrawStrips(m_renderer, count);
+        else if (shape == PIECE_TRIANGLE)
+            batch.DrawTriangles(m_renderer, count);
+        else
+            batch.DrawQuads(m_renderer, count);
     }
 }
 
@@ -135,16 +98,14 @@ void GraphEntityRenderingContext::Draw(const Matrix& world, uint32_t passFlags, 
     m_renderer.SetVertexShaderConstants(kSettingsRegister, settings, 1);
     m_renderer.SetBlendMode(m_blendMode);
     m_renderer.SetTexture(0, m_texture, 0);
-    if (gpu::GpuDevice* const device = m_renderer.GetDevice())
-        device->SetFVF(gpu::kFvfXyz);
 
+    // Straight strips are quads, curve segments strips of vertex pairs, arrows their heads.
     const GraphGeometry& g = *m_geometry;
-    const float* const quads = &QuadVertices()[0].piece;
-    DrawBatches(GraphTemplate::SHADER_STRIPS, reinterpret_cast<const float*>(g.m_strips.Data()), uint32_t(g.m_strips.Count()), 2,
-                kStripsPerBatch, quads, 2);
-    DrawBatches(GraphTemplate::SHADER_CURVES, reinterpret_cast<const float*>(g.m_curves.Data()), uint32_t(g.m_curves.Count()), 4,
-                kCurvesPerBatch, &CurveVertices()[0].piece, (kCurvePairs - 1) * 2);
+    DrawBatches(GraphTemplate::SHADER_STRIPS, reinterpret_cast<const float*>(g.m_strips.Data()),
+                uint32_t(g.m_strips.Count()), 2, PIECE_QUAD);
+    DrawBatches(GraphTemplate::SHADER_CURVES, reinterpret_cast<const float*>(g.m_curves.Data()),
+                uint32_t(g.m_curves.Count()), 4, PIECE_STRIP);
     if ((passFlags & kDrawArrows) != 0)
-        DrawBatches(GraphTemplate::SHADER_ARROWS, reinterpret_cast<const float*>(g.m_arrows.Data()), uint32_t(g.m_arrows.Count()), 2,
-                    kArrowsPerBatch, quads, 2);
+        DrawBatches(GraphTemplate::SHADER_ARROWS, reinterpret_cast<const float*>(g.m_arrows.Data()),
+                    uint32_t(g.m_arrows.Count()), 2, PIECE_TRIANGLE);
 }

@@ -1,7 +1,8 @@
 // GraphEntityRenderingContext: the render-side twin of a GraphEntity. Made on the main thread with
 // the geometry the graph built (which it then owns) and its template's draw settings; drawn on the
-// render thread, where the pieces go to the "Graph" shaders as vertex constants in batches and the
-// vertices only say which piece and which corner they are.
+// render thread, where the pieces go to the "Graph" shaders as vertex constants in batches over the
+// renderer's piece batches (BatchQuadGeometry), whose vertices only say which piece and which corner
+// they are.
 #pragma once
 
 #include "renderer/EntityRenderingContext.h"
@@ -20,11 +21,6 @@ class TextureHolder;
 class GraphEntityRenderingContext : public EntityRenderingContext
 {
 public:
-    static constexpr uint32_t kStripsPerBatch = 32;
-    static constexpr uint32_t kCurvesPerBatch = 16;
-    static constexpr uint32_t kArrowsPerBatch = 32;
-    // Vertex pairs along one curve segment.
-    static constexpr uint32_t kCurvePairs = 64;
     // Render flag that adds the arrows.
     static constexpr uint32_t kDrawArrows = 8;
     // Vertex constant registers: the world matrix, the draw settings, then the batch's pieces.
@@ -49,8 +45,14 @@ public:
 
 private:
     void Bind(uint32_t slot) const;
+    enum PieceShape : uint32_t
+    {
+        PIECE_QUAD,
+        PIECE_STRIP,
+        PIECE_TRIANGLE,
+    };
     void DrawBatches(uint32_t slot, const float* pieces, uint32_t pieceCount, uint32_t registersPerPiece,
-                     uint32_t perBatch, const float* vertices, uint32_t trianglesPerPiece) const;
+                     PieceShape shape) const;
 
     std::unique_ptr<GraphGeometry> m_geometry;
     float m_width = 1.0f;

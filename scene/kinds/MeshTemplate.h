@@ -112,6 +112,7 @@ public:
     const Dynarray<MeshTemplateAnimationOverlayList*>& GetOverlayLists() const { return m_overlayLists; }
     const DynarraySafe<NameString>& GetBaseAnimationTags() const { return m_baseAnimationTags; }
     const MeshFakeShadowDefinition& GetFakeShadow() const { return m_fakeShadow; }
+    MeshFakeShadowDefinition& EditFakeShadow() { return m_fakeShadow; }
     float GetAnimationScale() const { return m_animationScale; }
     int32_t GetHeadBoneIndex(int head) const { return m_headBone[head]; }
     const Vector& GetHeadBonePosition(int head) const { return m_headPosition[head]; }

@@ -33,6 +33,8 @@ VIDEO = (40, 170, 296, 362)            # the video element on the menu screen at
 VIDEO_QUARTERS = ((104, 218), (232, 218), (104, 314), (232, 314))  # the test picture's four chroma pairs
 SPARKS = (1040, 500, 1250, 710)        # the sparks flying from their particle template
 BURST = (540, 540, 740, 720)           # the effect's burst of sparks in front of the markers
+BLOB = (1062, 606, 1120, 640)          # the outpost marker's blob shadow on the ground right of it
+BLOB_LIT = ((1200, 620), (1180, 660))  # the ground beside it, lit by the sun alone
 
 
 def glowing(p):
@@ -160,6 +162,10 @@ def check_frames(folder):
             expect(moves(field, box), "%s do not move" % name)
     if len(outpost) >= 3:
         expect(moves(outpost, WALKER), "the walker does not move")
+        # The outpost draws in the linear colour mode: its marker's blob shadow darkens the ground.
+        lit = min(sum(pixel(outpost[-1], *p)) for p in BLOB_LIT)
+        dark = min(count(rows, BLOB, lambda p: sum(p) < lit * 0.75) for rows in outpost[1:])
+        expect(lit > 300 and dark >= 300, "no blob shadow beside the outpost's marker (%d darker pixels)" % dark)
         expect(moves(outpost, BEACON), "the beacon does not rise")
         # The video's picture: four quarters of different colours (a flat fill is no picture, flat
         # magenta a draw without a program), brightening from frame to frame.

@@ -219,7 +219,7 @@ protected:
         renderer.AddRenderTask(m_contexts[1], 0x40);
         renderer.AddRenderTask(forward, 0x20);
         renderer.AddLight(m_light);
-        renderer.RenderGathered(0x80000, 1, nullptr);
+        renderer.RenderGathered(m_passFlags, 1, nullptr);
         renderer.PostProcess(m_postFlags);
         renderer.UpscaleFinal();
         renderer.Present(nullptr);
@@ -289,6 +289,7 @@ protected:
     Vector m_eye = Vector(0.0f, 40.0f, -10.0f, 1.0f);
     bool m_eyeInLight = false; // m_eye inside the point light's sphere
     uint32_t m_postFlags = 0;
+    uint32_t m_passFlags = 0x80000; // the gathered pass's flags
 };
 } // namespace
 
@@ -309,6 +310,24 @@ TEST_F(GatheredSceneTest, TheFrameDrawsShadowDeferredPassesVolumesAndBucketsInOr
     EXPECT_EQ(hooks.calls, "before;normals;compose;after;");
     EXPECT_EQ(Steps(), (std::vector<std::string>{"shadow", "normals", "quad", "volume", "compose", "forward"}));
     EXPECT_EQ(m_harness.GetRenderer().GetExecutor().GetShadowCasterCount(), 3u) << "each caster once";
+    // The scene constants: pixel register 220 the fog colour with one minus its alpha; vertex
+    // register 249 (0, 1, 0, 0) only in a pass with flag bit 10.
+    m_scene.GetShading().fogColor = Vector(0.5f, 0.25f, 1.0f, 0.75f);
+    gSceneEnvironment.SetOverrideParameters(&m_scene);
+    for (const uint32_t bit10 : {0u, 0x400u})
+    {
+        const float poison[4] = {9.0f, 9.0f, 9.0f, 9.0f};
+        RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer& r) { r.SetVertexShaderConstants(249, poison, 1); });
+        m_passFlags = 0x80000 | bit10;
+        RenderFrame();
+        float vertex249[4] = {}, pixel220[4] = {};
+        m_harness.GetRenderer().GetDevice()->GetVertexShaderConstantF(249, vertex249, 1);
+        m_harness.GetRenderer().GetDevice()->GetPixelShaderConstantF(220, pixel220, 1);
+        const std::vector<float> up = {0.0f, 1.0f, 0.0f, 0.0f};
+        EXPECT_EQ(std::vector<float>(vertex249, vertex249 + 4), bit10 != 0 ? up : std::vector<float>(poison, poison + 4));
+        EXPECT_EQ(std::vector<float>(pixel220, pixel220 + 4), (std::vector<float>{0.5f, 0.25f, 1.0f, 0.25f}));
+    }
+    m_passFlags = 0x80000;
 
     m_eye = Vector(-6.0f, 2.5f, -1.5f, 1.0f);
     m_eyeInLight = true;
@@ -346,9 +365,15 @@ TEST_F(GatheredSceneTest, TheLightingReadsTheShadowMapOnlyAboveTheStrengthFloor)
 TEST_F(GatheredSceneTest, ProbesFindSunShadowAndPointLightWhereTheyFall)
 {
     m_scene.GetSun().shadowStrength = 0.75f;
-    m_scene.GetSun().sideColor = Vector(0.1f, 0.2f, 0.0f, 1.0f);
+    m_scene.GetSun().sideColor = Vector(0.1f, 0.2f, 0.0f, 0.5f);
     gSceneEnvironment.SetOverrideParameters(&m_scene);
     RenderFrame();
+    // The lighting quad takes a quarter of the ambient colour with the colour's own fourth component.
+    const std::vector<gpu::DrawRecord>& log = m_harness.GetRenderer().GetDevice()->GetLastFrameDrawLog();
+    const auto quad = std::find_if(log.begin(), log.end(), [](const gpu::DrawRecord& d) { return d.PixelConstant(20); });
+    ASSERT_NE(quad, log.end());
+    EXPECT_EQ(std::vector<float>(quad->PixelConstant(20), quad->PixelConstant(20) + 4),
+              (std::vector<float>{0.025f, 0.05f, 0.0f, 0.5f}));
     // The sun travels down at 45 degrees towards +z: the open ground takes cos 45 of it, the
     // ground behind the cube keeps 1 - 0.75 of that, the ground under the point light adds red.
     // The side colour lights every pixel by itself, shadowed or not.
@@ -455,7 +480,14 @@ TEST_F(GatheredSceneTest, BlobShadowsDarkenTheFakeShadowTargetWhereTheyFall)
     red = body;
     red.m_bodyPivotY = 0.0f;
     red.m_bufferSelect = 1;
+    // Blob shadows are drawn in the linear scene colour modes only.
+    m_harness.GetRenderer().SetSceneColorMode(1);
+    // The cube's top edge towards the blob stands over it on the screen, in front of it.
+    const Vector ground(0.0f, 0.0f, 2.0f, 1.0f), top(0.0f, 2.0f, 0.9f, 1.0f);
+    RenderFrame();
+    const uint32_t bare = Probe(ground), bareTop = Probe(top);
     RenderFrame(&body, &red);
+    const uint32_t darkened = Probe(ground);
     const uint32_t blob = ProbeFakeShadow(Vector(0.0f, 0.0f, 2.0f, 1.0f));
     const uint32_t behind = ProbeFakeShadow(Vector(0.0f, 0.0f, -1.5f, 1.0f));
     const uint32_t redOnly = ProbeFakeShadow(Vector(8.0f, 0.0f, 0.0f, 1.0f));
@@ -464,6 +496,12 @@ TEST_F(GatheredSceneTest, BlobShadowsDarkenTheFakeShadowTargetWhereTheyFall)
     EXPECT_EQ(behind & 0xFFFFFFu, 0xFFFFFFu) << "the quad moved away from the sun";
     EXPECT_NEAR(Channel(redOnly, 16), 128, 2);
     EXPECT_EQ(Channel(redOnly, 8), 255) << "list B writes red only";
+    // The composition halves the frame's colour where the blob falls, but not on the caster.
+    EXPECT_GT(Channel(bare, 8), 40);
+    EXPECT_NEAR(Channel(darkened, 8), Channel(bare, 8) / 2, 3);
+    EXPECT_NEAR(Channel(darkened, 16), Channel(bare, 16) / 2, 3);
+    EXPECT_EQ(ProbeFakeShadow(top) & 0xFFu, Channel(blob, 0)) << "the top stands over the blob";
+    EXPECT_EQ(Probe(top), bareTop);
     // The pass drew both lists with the blend that keeps the darker value and emptied them.
     int fakeDraws = 0;
     const uint64_t target = m_harness.GetRenderer().GetDeviceManager().GetRenderTargets().fakeShadow.GetSurface()->GetId();
@@ -477,6 +515,16 @@ TEST_F(GatheredSceneTest, BlobShadowsDarkenTheFakeShadowTargetWhereTheyFall)
             EXPECT_EQ(draw.primitiveCount, 2u);
         }
     EXPECT_EQ(fakeDraws, 2);
+    const RenderTargetSet& targets = m_harness.GetRenderer().GetDeviceManager().GetRenderTargets();
+    const uint64_t scene = targets.sceneColor.GetSurface()->GetId();
+    const uint64_t shadows = targets.fakeShadow.GetHolder()->GetTexture()->GetId();
+    const std::vector<gpu::DrawRecord>& log = m_harness.GetRenderer().GetDevice()->GetLastFrameDrawLog();
+    const auto composition = std::find_if(log.begin(), log.end(), [&](const gpu::DrawRecord& d) {
+        return d.renderTargetIds[0] == scene && d.textureIds[0] == shadows;
+    });
+    ASSERT_NE(composition, log.end());
+    EXPECT_EQ(composition->renderStates[gpu::kRsSrcBlend], gpu::kBlendDestColor) << "multiplies the frame";
+    EXPECT_EQ(composition->renderStates[gpu::kRsDestBlend], gpu::kBlendZero);
     RunOnRenderThread(m_harness.GetRenderer(), [](NorvexRenderer& renderer) {
         EXPECT_EQ(gMeshRenderSharedBuffers.GetQuadCount(MeshRenderSharedBuffers::kBufferA), 0u);
         // The pass puts back the depth-stencil surface it found.
@@ -489,8 +537,12 @@ TEST_F(GatheredSceneTest, BlobShadowsDarkenTheFakeShadowTargetWhereTheyFall)
         EXPECT_EQ(bound, depth);
         gpu::SafeRelease(bound);
     });
-    // A frame that does not ask draws no blob shadows.
+    // A frame that does not ask draws no blob shadows, and neither does scene colour mode 0.
     RenderFrame();
+    for (const gpu::DrawRecord& draw : m_harness.GetRenderer().GetDevice()->GetLastFrameDrawLog())
+        EXPECT_NE(draw.renderTargetIds[0], target);
+    m_harness.GetRenderer().SetSceneColorMode(0);
+    RenderFrame(&body, &red);
     for (const gpu::DrawRecord& draw : m_harness.GetRenderer().GetDevice()->GetLastFrameDrawLog())
         EXPECT_NE(draw.renderTargetIds[0], target);
 }
@@ -605,7 +657,12 @@ TEST_F(GatheredSceneTest, WholeFramesMatchTheStoredCopy)
              renderer.SetDeviceSettings(Settings(1));
              renderer.ApplyDisplaySettings(m_harness.GetWindow(), 320, 240, true, false), quality(1);
          }},
-        {"mobile", [&] { gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_IPHONE; }},
+        // A mobile project's scenes take its colour mode, in which the blob shadows show.
+        {"mobile",
+         [&] {
+             gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_IPHONE;
+             renderer.SetSceneColorMode(1);
+         }},
     };
     std::string text;
     for (const auto& [name, change] : cases)
@@ -617,6 +674,7 @@ TEST_F(GatheredSceneTest, WholeFramesMatchTheStoredCopy)
         text += std::string(name) + "\n" + DrawLogText::LastFrame(renderer);
     }
     gProjectConfig.m_visualizationMode = ProjectConfig::VISUALIZATION_PC;
+    renderer.SetSceneColorMode(0);
     NorvexRendererObject::PostDeletion(m_light, true, false);
     m_light = nullptr;
     renderer.SubmitCommands(true);

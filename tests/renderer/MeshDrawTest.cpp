@@ -594,11 +594,19 @@ TEST_F(MeshDrawTest, LightingFlagsBindTheScenesLightmapsAndTheInstancesBlock)
         EXPECT_EQ(at11, c.at11 != nullptr ? c.at11->GetTexture() : nullptr) << c.flag;
         EXPECT_EQ(at13, c.at13 != nullptr ? c.at13->GetTexture() : nullptr) << c.flag;
     }
-    // An instance-ambient material uploads the instance's ten lighting vectors; others leave them.
-    // The mesh's bounds follow in the next two registers either way.
+    // An instance-ambient material uploads the instance's ten lighting vectors, the six ambient-cube
+    // colours scaled by the scene's light-probe multiplier; others leave them. The mesh's bounds
+    // follow in the next two registers either way.
     Vector block[10];
     for (int i = 0; i < 10; ++i)
-        block[i] = Vector(float(i + 1), 0, 0, 0);
+        block[i] = Vector(float(i + 1), 0.5f, 0.25f, 1.0f);
+    SceneParametersWrapper scene;
+    scene.SetDefaults();
+    scene.GetShading().lightProbeMultiplier = Vector(2.0f, 4.0f, 0.5f, 3.0f);
+    RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer&) {
+        gSceneEnvironment.CreateSets();
+        gSceneEnvironment.StartBlend(&scene, SceneEnvironment::kBlendTemporary, 0, 0.0f);
+    });
     for (const uint32_t flag : {uint32_t(MeshMaterial::FLAG_INSTANCE_AMBIENT), 0u})
     {
         LoadSquare(0, flag);
@@ -610,9 +618,16 @@ TEST_F(MeshDrawTest, LightingFlagsBindTheScenesLightmapsAndTheInstancesBlock)
                          &mapping, block, 16, 0, 0, 0.0f);
             renderer.GetDevice()->GetVertexShaderConstantF(210, registers, 12);
         });
-        EXPECT_EQ(registers[0] + registers[36], flag != 0 ? 11.0f : 0.0f) << flag;
+        const float uploaded[2][8] = {{2.0f, 2.0f, 0.125f, 1.0f, 12.0f, 2.0f, 0.125f, 1.0f},
+                                      {7.0f, 0.5f, 0.25f, 1.0f, 10.0f, 0.5f, 0.25f, 1.0f}};
+        const float none[2][8] = {};
+        EXPECT_EQ(std::memcmp(registers, flag != 0 ? uploaded[0] : none[0], 4 * sizeof(float)), 0) << flag;
+        EXPECT_EQ(std::memcmp(registers + 20, flag != 0 ? uploaded[0] + 4 : none[0], 4 * sizeof(float)), 0) << flag;
+        EXPECT_EQ(std::memcmp(registers + 24, flag != 0 ? uploaded[1] : none[1], 4 * sizeof(float)), 0) << flag;
+        EXPECT_EQ(std::memcmp(registers + 36, flag != 0 ? uploaded[1] + 4 : none[1], 4 * sizeof(float)), 0) << flag;
         EXPECT_EQ(std::memcmp(registers + 40, &m_data->GetBounds().min.x, 8 * sizeof(float)), 0) << flag;
     }
+    RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer&) { gSceneEnvironment.DeleteSets(); });
     gSceneEnvironment.UnloadLightmaps();
     gSceneEnvironment.SetConfig(nullptr);
 }

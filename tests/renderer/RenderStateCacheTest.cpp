@@ -273,6 +273,25 @@ TEST_F(RenderStateCacheTest, DrawWrappersCountTheFrameAndTargetsBindAndRelease)
     m_renderer.SetFrameTarget(nullptr, 0, 0);
     m_renderer.SubmitCommands(true);
     EXPECT_EQ(m_renderer.GetFrameDrawCalls(), 0u) << "selecting the frame's targets clears the counters";
+
+    // A back buffer that takes no sRGB writes keeps sRGB writes and reads off, whatever is asked.
+    m_renderer.Close();
+    gpu::DisplayConfig config = gpu::DefaultDisplayConfig();
+    config.desktopWidth = 320;
+    config.desktopHeight = 240;
+    config.srgbWriteFormats.clear();
+    gpu::SetDisplayConfig(config);
+    ASSERT_TRUE(m_renderer.Init(&m_window, false));
+    m_renderer.SetSceneColorMode(0);
+    m_renderer.SetSRGBWrite(1);
+    m_renderer.SetFrameTarget(nullptr, 0, 2);
+    RunOnRenderThread(m_renderer, [](NorvexRenderer& r) {
+        r.SetBackBufferTarget();
+        r.SetTexture(0, nullptr, SAMPLER_SRGB | SAMPLER_FORCE_SRGB);
+    });
+    EXPECT_EQ(RenderStateValue(gpu::kRsSrgbWriteEnable), 0u);
+    EXPECT_EQ(SamplerState(0, gpu::kSsSrgbTexture), 0u);
+    EXPECT_TRUE(m_log.Contains("This GPU doesn't support sRGB writes. Switching sRGB off"));
 }
 
 TEST_F(RenderStateCacheTest, CameraKeepsBiasedAndMirroredMatrices)

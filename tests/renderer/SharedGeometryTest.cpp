@@ -1,6 +1,8 @@
 // The shared static geometry: hand-computed vertices and counts, and the device buffers read back.
 #include "renderer/SharedGeometry.h"
 
+#include "renderer/BatchQuadGeometry.h"
+
 #include "platform/gpu/GpuDevice.h"
 #include "support/GoldenText.h"
 #include "support/RenderThreadCall.h"
@@ -35,6 +37,8 @@ TEST(SharedGeometryTest, CountsOfEveryPrimitive)
         {"cylinder", geometry::UnitCylinder, 258, 512, 256}, {"ground grid", geometry::GroundGrid, 4096, 0, 0},
         {"unit quad", geometry::UnitQuad, 4, 2, 0},       {"full-screen quad", geometry::FullScreenQuad, 4, 0, 0},
         {"gradient line", geometry::GradientLine, 64, 0, 0},
+        {"batch quads", geometry::BatchQuads, 128, 64, 0},    {"batch strips", geometry::BatchStrips, 2048, 2016, 0},
+        {"batch triangles", geometry::BatchTriangles, 96, 0, 0},
     };
     for (const Case& c : cases)
     {
@@ -98,6 +102,24 @@ TEST(SharedGeometryTest, VerticesFollowTheirFormulas)
     const GeometryLists gradient = geometry::GradientLine();
     EXPECT_FLOAT_EQ(At(gradient, 63).x, 1.0f);
     EXPECT_NEAR(At(gradient, 21).y, 21.0f / 63.0f, 1e-6f);
+
+    // The batches: the instance number in z, quads and triangles along x across y = -0.5..0.5.
+    const GeometryLists quads = geometry::BatchQuads();
+    const float quad31[] = {0, -0.5f, 31, 1, -0.5f, 31, 1, 0.5f, 31, 0, 0.5f, 31};
+    EXPECT_EQ(std::memcmp(&quads.vertices[31 * 12], quad31, sizeof(quad31)), 0);
+    EXPECT_EQ(std::vector<uint16_t>(quads.triangles.end() - 6, quads.triangles.end()),
+              (std::vector<uint16_t>{124, 125, 126, 124, 126, 127}));
+    const GeometryLists strips = geometry::BatchStrips();
+    const float strip5pair9[] = {9.0f / 63.0f, -0.5f, 5, 9.0f / 63.0f, 0.5f, 5};
+    EXPECT_EQ(std::memcmp(&strips.vertices[(128 * 5 + 18) * 3], strip5pair9, sizeof(strip5pair9)), 0);
+    const uint32_t b = 128 * 5 + 2 * 9; // strip 5, segment 9
+    EXPECT_EQ(std::vector<uint16_t>(strips.triangles.begin() + (63 * 5 + 9) * 6, strips.triangles.begin() + (63 * 5 + 10) * 6),
+              (std::vector<uint16_t>{uint16_t(b), uint16_t(b + 3), uint16_t(b + 1), uint16_t(b), uint16_t(b + 2),
+                                     uint16_t(b + 3)}));
+    EXPECT_FLOAT_EQ(At(strips, 128 * 15 + 127).x, 1.0f) << "the last pair ends the strip";
+    const GeometryLists triangles = geometry::BatchTriangles();
+    const float triangle7[] = {0, -0.5f, 7, 0, 0.5f, 7, 1, 0, 7};
+    EXPECT_EQ(std::memcmp(&triangles.vertices[7 * 9], triangle7, sizeof(triangle7)), 0);
 }
 
 // Light volumes are drawn with back faces culled from outside: every triangle of a closed volume

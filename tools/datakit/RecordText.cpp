@@ -11,17 +11,25 @@ std::string RecordToText(const RTTIPolyBaseClass& object)
     const RTTIPropertiesBase* table = object.GetClassProperties();
     if (table == nullptr)
         return std::string();
-    std::string out = "# class " + std::string(table->GetClassName()) + "\n";
+    std::string out("# class ");
+    out += table->GetClassName();
+    out += '\n';
     // Matrices and long strings need room; a memory block prints what fits.
     static char text[65536];
     for (const RTTIPropertiesBase* part : table->GetClassChain())
     {
-        out += "[" + std::string(part->GetClassName()) + "]\n";
+        out += '[';
+        out += part->GetClassName();
+        out += "]\n";
         for (const RTTIProperty* property : part->GetProperties())
         {
             const std::string& name = property->GetName();
             if (property->GetType() <= RTTI_TYPE_SEPARATOR)
-                out += "# " + (name.empty() ? std::string("----") : name) + "\n";
+            {
+                out += "# ";
+                out += name.empty() ? std::string("----") : name;
+                out += '\n';
+            }
             else if (!property->HasTextForm())
                 out += "# " + name + ": kept from the base record (no text form)\n";
             else if (!name.empty() && property->ToText(&object, text, sizeof(text)))

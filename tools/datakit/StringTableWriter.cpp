@@ -165,7 +165,9 @@ std::vector<uint8_t> EncodeStringTable(const std::vector<StringTableRow>& rows)
             payload.push_back(0);
         }
     }
+    // Sized first: growing an empty vector here makes g++ 12's optimiser warn of a copy into nothing.
     std::vector<uint8_t> file;
+    file.reserve(4 + payload.size());
     PutStringTableU32(file, uint32_t(payload.size()));
     file.insert(file.end(), payload.begin(), payload.end());
     return file;

@@ -124,7 +124,7 @@ std::unique_ptr<EntityTemplate> KitTemplate(const char* className, const std::ve
     return body;
 }
 
-std::unique_ptr<EntityTemplate> BoxTemplate(float width, float height, float depth)
+std::unique_ptr<MeshTemplate> BoxTemplate(float width, float height, float depth)
 {
     MeshTemplateSpec box;
     box.shape = MeshTemplateSpec::Shape::Box;
@@ -148,8 +148,21 @@ std::unique_ptr<EntityTemplate> EffectTemplate(const std::vector<std::string>& e
 std::unique_ptr<EntityTemplate> BuildBody(const DemoTemplate& demoTemplate)
 {
     const std::string name = demoTemplate.name;
+    // The markers cast blob shadows too, a square of 5 by 5 around their foot, thrown a little away
+    // from the sun; the scenes in the linear colour mode show them.
     if (name == kMarker.name)
-        return BoxTemplate(2.0f, 3.0f, 2.0f);
+    {
+        std::unique_ptr<MeshTemplate> marker = BoxTemplate(2.0f, 3.0f, 2.0f);
+        if (marker != nullptr)
+        {
+            MeshFakeShadowDefinition& blob = marker->EditFakeShadow();
+            blob.m_enabled = true;
+            blob.m_bodyMapping = Vector(0.0f, 0.0f, 1.0f, 1.0f);
+            blob.m_bodyScaleOffset = Vector(5.0f, 5.0f, 0.5f, 0.5f);
+            blob.m_bodyPivotY = 0.5f;
+        }
+        return marker;
+    }
     if (name == kBeacon.name)
         return BoxTemplate(1.0f, 6.0f, 1.0f);
     // A slab under the whole field of view, lit by the sun and taking the shadows.
@@ -355,16 +368,20 @@ std::vector<Placement> SceneBasics()
 }
 
 // A scene file of the placed entities, with its resource list, lightmaps and light probe map.
+// A walled scene has the grid with the wall; a scene of the mobile look draws in the linear scene
+// colour mode, with blob shadows in place of the sun's shadow map.
 bool AddScene(DataRoot& data, const char* sceneName, const std::vector<Placement>& placements, bool walled = false,
-              const SequenceSystem* sequences = nullptr)
+              const SequenceSystem* sequences = nullptr, bool mobileLook = false)
 {
     // The entities hang under a fresh scene root, whose destruction takes them with it.
     gEntityManager.NewScene();
     SceneEntity& root = *gEntityManager.GetSceneRoot();
     // The scene's height range is the floor the sun's shadow map is fitted down to: kept close to
     // the ground, the map's texels stay small enough for the boxes' shadows to show.
-    for (const auto& [name, text] : {std::pair{"Universe bbox min y", "-8"}, std::pair{"Universe bbox max y", "10"}})
-        root.GetClassProperties()->FindPropertyInClassChain(name)->SetFromText(&root, text);
+    for (const auto& [name, text] : {std::pair{"Universe bbox min y", "-8"}, std::pair{"Universe bbox max y", "10"},
+                                     std::pair{"Visualization mode", mobileLook ? "1" : "3"}})
+        if (!root.GetClassProperties()->FindPropertyInClassChain(name)->SetFromText(&root, text))
+            return false;
     SceneFileContents contents;
     for (const Placement& placement : placements)
     {
@@ -557,8 +574,9 @@ int main(int argc, char** argv)
     field.push_back({kBeacon, "Post1", Vector(14.0f, kGroundLevel, 62.0f, 1.0f), {}});
     std::vector<Placement> outpost = SceneBasics();
     outpost.push_back({kBeacon, "Post0", Vector(0.0f, kGroundLevel, 62.0f, 1.0f), {}});
+    outpost.push_back({kMarker, "Marker0", Vector(8.0f, kGroundLevel, 30.0f, 1.0f), {}});
     const bool built = AddEngineStartupData(data) && AddMedia(data) && AddAnimations(data) && AddTemplates(data) &&
-                       AddScene(data, kScenes[0], field, false, &fieldSequences) && AddScene(data, kScenes[1], outpost, true) &&
+                       AddScene(data, kScenes[0], field, false, &fieldSequences) && AddScene(data, kScenes[1], outpost, true, nullptr, true) &&
                        AddRecord(data, "common", SceneNamesTable::kFileName, sceneNames) && AddText(data);
     if (!built)
     {

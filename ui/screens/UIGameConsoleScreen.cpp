@@ -167,7 +167,11 @@ bool UIGameConsoleScreen::OnKey(uint32_t key)
         {
             const char* entry = FindByPrefix(text.substr(1));
             if (entry != nullptr)
-                input.SetText(("!" + std::string(entry)).c_str());
+            {
+                std::string command(1, '!');
+                command += entry;
+                input.SetText(command.c_str());
+            }
         }
         return true;
     }

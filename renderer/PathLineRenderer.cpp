@@ -19,13 +19,13 @@ namespace
 // Clear and set points carry the object, the array and the count; the draw the object only.
 constexpr uint32_t kPointArgumentBytes = rp::kPointer + rp::kPointer + rp::kU32;
 constexpr uint32_t kPointBytes = 3 * sizeof(float);
-const gpu::VertexElement kPositionOnly[] = {
+const gpu::VertexElement kPathPositionOnly[] = {
     {0, 0, gpu::kDeclFloat3, gpu::kDeclMethodDefault, gpu::kDeclUsagePosition, 0},
     gpu::kDeclEnd,
 };
-constexpr uint32_t kDepthLessEqual = 4;
+constexpr uint32_t kPathDepthLessEqual = 4;
 // The system pair that draws its constant colour over geometry without colours.
-constexpr uint32_t kConstantColorShader = 1;
+constexpr uint32_t kPathConstantColorShader = 1;
 const Vector kPathColor(1.0f, 0.0f, 0.0f, 0.0f);
 
 uint32_t FloatBits(float value)
@@ -125,16 +125,16 @@ void PathLineRenderer::Execute(NorvexRenderer& renderer, uint32_t subCommand, Co
 void PathLineRenderer::DrawPoints(NorvexRenderer& renderer) const
 {
     gpu::GpuDevice* const device = renderer.GetDevice();
-    const ShaderPair& shader = gShaderManager.GetSystemShader(kConstantColorShader);
+    const ShaderPair& shader = gShaderManager.GetSystemShader(kPathConstantColorShader);
     if (m_points == nullptr || device == nullptr || !shader.IsValid())
         return;
     Matrix world = Matrix::ONE;
     world.rows[3] = Vector(0.0f, kLift, 0.0f, 1.0f);
-    gpu::GpuVertexDeclaration* declaration = renderer.GetVertexDeclaration(kPositionOnly, 2);
+    gpu::GpuVertexDeclaration* declaration = renderer.GetVertexDeclaration(kPathPositionOnly, 2);
     device->SetVertexDeclaration(declaration);
     gpu::SafeRelease(declaration);
     renderer.SetBlendMode(0);
-    renderer.SetDepthState(kDepthLessEqual, false, 0.0f);
+    renderer.SetDepthState(kPathDepthLessEqual, false, 0.0f);
     shader.Bind();
     const auto* vertexShader = static_cast<const VertexShaderObject*>(shader.m_vertexObject);
     vertexShader->SetModelMatrix(renderer, world, true);

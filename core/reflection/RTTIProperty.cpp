@@ -1,5 +1,8 @@
 #include "core/reflection/RTTIProperty.h"
 
+#include "core/strings/StringUtils.h"
+
+#include <cctype>
 #include <cstdio>
 
 RTTIProperty::RTTIProperty(const char* name, const char* description, uint32_t flags, uint32_t data)
@@ -36,6 +39,36 @@ RTTIProperty* RTTIProperty::SetEnumerationNames(const char* const* names)
 {
     m_enumerationNames = names;
     return this;
+}
+
+bool RTTIProperty::FindEnumerationChoice(const char* text, uint32_t& index) const
+{
+    if (m_enumerationNames == nullptr)
+        return false;
+    for (uint32_t i = 0; m_enumerationNames[i] != nullptr; ++i)
+    {
+        if (StrICmp(m_enumerationNames[i], text) == 0)
+        {
+            index = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool RTTIProperty::IsIntegerText(const char* text)
+{
+    while (*text == ' ' || *text == '\t')
+        ++text;
+    if (*text == '-' || *text == '+')
+        ++text;
+    if (!std::isdigit(static_cast<unsigned char>(*text)))
+        return false;
+    while (std::isdigit(static_cast<unsigned char>(*text)))
+        ++text;
+    while (*text == ' ' || *text == '\t')
+        ++text;
+    return *text == 0;
 }
 
 bool RTTIProperty::IsSerialized(uint32_t flags) const

@@ -153,6 +153,10 @@ public:
     // pointer in the 32-bit data word; here it has a field of its own.
     const char* const* GetEnumerationNames() const { return m_enumerationNames; }
     RTTIProperty* SetEnumerationNames(const char* const* names);
+    // The 0-based index of the enumeration choice named `text` (ASCII case ignored).
+    bool FindEnumerationChoice(const char* text, uint32_t& index) const;
+    // Whether `text` is an optionally signed decimal integer, surrounding blanks allowed.
+    static bool IsIntegerText(const char* text);
 
     // Whether a record written or read with `flags` carries this property.
     bool IsSerialized(uint32_t flags) const;

@@ -28,7 +28,22 @@ public:
     bool SetFromText(RTTIPolyBaseClass* object, const char* text) const override
     {
         TValue value = *GetValueAddress(object);
-        if (text == nullptr || !Traits::FromText(value, text))
+        if (text == nullptr)
+            return false;
+        if constexpr (std::is_integral_v<TValue>)
+        {
+            // An enumeration reads its choice names too; a text that is neither a choice nor a
+            // number names nothing, and is refused rather than stored as choice 0.
+            uint32_t choice = 0;
+            if (FindEnumerationChoice(text, choice))
+            {
+                SetValue(object, TValue(choice));
+                return true;
+            }
+            if (GetEnumerationNames() != nullptr && !IsIntegerText(text))
+                return false;
+        }
+        if (!Traits::FromText(value, text))
             return false;
         SetValue(object, value);
         return true;

@@ -1,9 +1,11 @@
 #include "core/reflection/GUIDReplacementTable.h"
+#include "core/reflection/RTTITypedProperty.h"
 #include "support/AllPropertyTypes.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace
 {
@@ -144,6 +146,17 @@ TEST(RTTIPropertyTextFormTest, ReadingRules)
     EXPECT_EQ(object.m_short, 70000 & 0xFFFF);
     ASSERT_TRUE(SetText(object, "Unsigned", "junk"));
     EXPECT_EQ(object.m_unsigned, 0u);
+    // An enumeration reads a choice by name or number, and refuses a text that is neither.
+    static const char* const kChoices[] = {"None", "Box", "Face", nullptr};
+    RTTIDirectAccessTypedProperty<AllPropertyTypes, uint32_t> choice("Collision", &AllPropertyTypes::m_unsigned,
+                                                                     RTTI_PROPERTY_ENUMERATION);
+    choice.SetEnumerationNames(kChoices);
+    for (const auto& [text, accepted, value] :
+         {std::tuple{"face", true, 2u}, {"Box", true, 1u}, {" 7 ", true, 7u}, {"Sphere", false, 7u}, {"", false, 7u}})
+    {
+        EXPECT_EQ(choice.SetFromText(&object, text), accepted) << text;
+        EXPECT_EQ(object.m_unsigned, value) << text;
+    }
     // A switch reads words as well as numbers.
     for (const auto& [text, on] : {std::pair{"TRUE", true}, {"0", false}, {"true", true}, {"False", false}, {"2", true}})
     {

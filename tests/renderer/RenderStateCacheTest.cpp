@@ -36,6 +36,17 @@ protected:
         m_renderer.GetDevice()->GetRenderState(state, &value);
         return value;
     }
+    // Opens the renderer again on a small desktop whose device lacks what `drop` empties.
+    bool ReopenWithout(std::vector<gpu::Format> gpu::DisplayConfig::*drop)
+    {
+        m_renderer.Close();
+        gpu::DisplayConfig config = gpu::DefaultDisplayConfig();
+        config.desktopWidth = 320;
+        config.desktopHeight = 240;
+        (config.*drop).clear();
+        gpu::SetDisplayConfig(config);
+        return m_renderer.Init(&m_window, false);
+    }
 };
 
 TEST_F(RenderStateCacheTest, RedundantStateChangesNeverReachTheDevice)
@@ -275,13 +286,7 @@ TEST_F(RenderStateCacheTest, DrawWrappersCountTheFrameAndTargetsBindAndRelease)
     EXPECT_EQ(m_renderer.GetFrameDrawCalls(), 0u) << "selecting the frame's targets clears the counters";
 
     // A back buffer that takes no sRGB writes keeps sRGB writes and reads off, whatever is asked.
-    m_renderer.Close();
-    gpu::DisplayConfig config = gpu::DefaultDisplayConfig();
-    config.desktopWidth = 320;
-    config.desktopHeight = 240;
-    config.srgbWriteFormats.clear();
-    gpu::SetDisplayConfig(config);
-    ASSERT_TRUE(m_renderer.Init(&m_window, false));
+    ASSERT_TRUE(ReopenWithout(&gpu::DisplayConfig::srgbWriteFormats));
     m_renderer.SetSceneColorMode(0);
     m_renderer.SetSRGBWrite(1);
     m_renderer.SetFrameTarget(nullptr, 0, 2);
@@ -331,13 +336,7 @@ TEST_F(RenderStateCacheTest, CameraKeepsBiasedAndMirroredMatrices)
     EXPECT_FLOAT_EQ(m_renderer.GetViewProjection().At(2, 0), 0.5f);
 
     // Without depth textures depth is written as a colour scaled by the far plane's view depth.
-    m_renderer.Close();
-    gpu::DisplayConfig config = gpu::DefaultDisplayConfig();
-    config.desktopWidth = 320;
-    config.desktopHeight = 240;
-    config.depthTextureFormats.clear();
-    gpu::SetDisplayConfig(config);
-    ASSERT_TRUE(m_renderer.Init(&m_window, false));
+    ASSERT_TRUE(ReopenWithout(&gpu::DisplayConfig::depthTextureFormats));
     m_renderer.SetCamera(Matrix::ONE, projection, Matrix::ONE);
     m_renderer.SubmitCommands(true);
     EXPECT_NEAR(m_renderer.GetCamera().depthScale, 0.01f, 1e-6f);

@@ -55,7 +55,7 @@ const R::OpcodeInfo R::kOpcodes[kRenderOpcodeCount] = {
     /* 20 */ {&R::OpSetFlagBit, rp::kSetFlagBit, nullptr},
     /* 21 */ {&R::OpSetOutlineParams, rp::kOutlineParams, nullptr},
     /* 22 */ {&R::OpSetOutlineParams, rp::kOutlineParams, nullptr},
-    /* 23 */ {&R::OpPostProcess, rp::kU32, "PostprocessManager::Run, post-processing chain"},
+    /* 23 */ {&R::OpPostProcess, rp::kU32, nullptr},
     /* 24 */ {&R::OpBeginFrame, 0, nullptr},
     /* 25 */ {&R::OpSetScenePassOptions, rp::kSetScenePassOptions, nullptr},
     /* 26 */ {&R::OpBeginOutlines, 0, nullptr},

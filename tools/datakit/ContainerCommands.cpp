@@ -1,8 +1,10 @@
 // The container subcommands of datakit: pack a folder, list a part's entries, extract them.
-// Indexes store only hashes of the entry paths, so names come from a list written when packing.
+// Indexes store only hashes of the entry paths, so names come from a list written when packing;
+// an entry without a name is extracted as "<HASH>.bin", and packing gives such a file its hash back.
 #include "tools/datakit/ContainerReader.h"
 #include "tools/datakit/ContainerWriter.h"
 #include "tools/datakit/DatakitCommand.h"
+#include "tools/datakit/PathContainment.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -115,6 +117,32 @@ bool ParseCompression(const Arguments& args, uint8_t& method, LzxEncoderOptions&
     lzx.blockKind = foundBlocks->second;
     return true;
 }
+
+// The file an entry without a known name is extracted to.
+std::string UnnamedEntryFile(uint32_t hash)
+{
+    char name[16];
+    std::snprintf(name, sizeof(name), "%08X.bin", hash);
+    return name;
+}
+
+// The hash of a file that extract wrote for an unnamed entry: "<8 upper-case hex digits>.bin" at the top.
+bool UnnamedEntryHash(const std::string& name, uint32_t& hash)
+{
+    if (name.size() != 12 || name.compare(8, 4, ".bin") != 0 ||
+        !std::all_of(name.begin(), name.begin() + 8, [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }))
+        return false;
+    hash = static_cast<uint32_t>(std::strtoul(name.substr(0, 8).c_str(), nullptr, 16));
+    return true;
+}
+
+// A link packs only when everything it leads to is inside the packed folder (given canonical).
+bool LinkStaysInside(const fs::path& link, const fs::path& root)
+{
+    std::error_code error;
+    const fs::path target = fs::canonical(link, error);
+    return !error && IsPathInsideFolder(target.lexically_relative(root).generic_string());
+}
 } // namespace
 
 int RunPackCommand(const std::vector<std::string>& arguments)
@@ -137,10 +165,21 @@ int RunPackCommand(const std::vector<std::string>& arguments)
         std::fprintf(stderr, "datakit: %s is not a folder\n", folder.c_str());
         return 1;
     }
+    const fs::path root = fs::canonical(folder, error);
     std::vector<std::string> names;
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder, error))
-        if (entry.is_regular_file())
-            names.push_back(fs::relative(entry.path(), folder).generic_string());
+    {
+        if (!entry.is_regular_file())
+            continue;
+        // Named by its place in the folder: resolving a link would name the entry after its target.
+        const std::string name = entry.path().lexically_relative(folder).generic_string();
+        if (entry.is_symlink() && !LinkStaysInside(entry.path(), root))
+        {
+            std::fprintf(stderr, "datakit: %s links outside %s; nothing packed\n", name.c_str(), folder.c_str());
+            return 1;
+        }
+        names.push_back(name);
+    }
     std::sort(names.begin(), names.end());
 
     ContainerWriter writer(method, static_cast<uint8_t>(platform));
@@ -154,7 +193,8 @@ int RunPackCommand(const std::vector<std::string>& arguments)
             std::fprintf(stderr, "datakit: cannot read %s\n", name.c_str());
             return 1;
         }
-        if (!writer.Add(name, bytes))
+        uint32_t hash = 0;
+        if (!(UnnamedEntryHash(name, hash) ? writer.AddUnnamed(hash, bytes) : writer.Add(name, bytes)))
             return 1;
     }
     const std::string output = ContainerWriter::PartPath(args.positional[1], part);
@@ -231,6 +271,14 @@ int RunExtractCommand(const std::vector<std::string>& arguments)
     for (uint32_t i = 0; i < index.GetCount(); ++i)
     {
         const ContainerIndexRecord& record = index.GetRecord(i);
+        const auto name = names.find(record.hash);
+        if (name != names.end() && !IsPathInsideFolder(name->second))
+        {
+            std::fprintf(stderr, "datakit: entry 0x%08X is named %s, which leaves the output folder; not written\n",
+                         record.hash, name->second.c_str());
+            ok = false;
+            continue;
+        }
         std::vector<uint8_t> bytes;
         if (!reader.ReadEntry(record, bytes))
         {
@@ -238,10 +286,7 @@ int RunExtractCommand(const std::vector<std::string>& arguments)
             ok = false;
             continue;
         }
-        const auto name = names.find(record.hash);
-        char unnamed[16];
-        std::snprintf(unnamed, sizeof(unnamed), "%08X.bin", record.hash);
-        const fs::path target = folder / (name == names.end() ? std::string(unnamed) : name->second);
+        const fs::path target = folder / (name == names.end() ? UnnamedEntryFile(record.hash) : name->second);
         std::error_code error;
         fs::create_directories(target.parent_path(), error);
         std::ofstream out(target, std::ios::binary);

@@ -41,31 +41,53 @@ ContainerWriter::ContainerWriter(uint8_t method, uint8_t platform, uint32_t seed
 
 bool ContainerWriter::Add(const std::string& path, const std::vector<uint8_t>& bytes, bool compress)
 {
-    if (!compress || m_method == CONTAINER_STORED)
-        return AddRaw(path, bytes, static_cast<uint32_t>(bytes.size()), false);
-    std::vector<uint8_t> stored;
-    const bool ok = m_method == CONTAINER_GZIP ? GzipCompress(bytes.data(), bytes.size(), stored)
-                                               : LzxEncoder::Encode(bytes.data(), bytes.size(), m_lzxOptions, stored);
-    if (!ok)
-    {
-        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to compress %s", path.c_str());
-        return false;
-    }
-    return AddRaw(path, stored, static_cast<uint32_t>(bytes.size()), true);
+    uint32_t hash = 0;
+    return HashEntryPath(path, hash) && AddHashed(hash, path, bytes, compress);
+}
+
+bool ContainerWriter::AddUnnamed(uint32_t hash, const std::vector<uint8_t>& bytes, bool compress)
+{
+    char label[16];
+    std::snprintf(label, sizeof(label), "0x%08X", hash);
+    return AddHashed(hash, label, bytes, compress);
 }
 
 bool ContainerWriter::AddRaw(const std::string& path, const std::vector<uint8_t>& storedBytes, uint32_t size, bool compressed)
 {
     uint32_t hash = 0;
-    if (!ContainerIndex::HashPath(path.c_str(), m_seed, m_hashMultiplier, hash))
+    return HashEntryPath(path, hash) && Insert(hash, path, storedBytes, size, compressed);
+}
+
+bool ContainerWriter::HashEntryPath(const std::string& path, uint32_t& hash) const
+{
+    if (ContainerIndex::HashPath(path.c_str(), m_seed, m_hashMultiplier, hash))
+        return true;
+    gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Entry path too long: %s", path.c_str());
+    return false;
+}
+
+bool ContainerWriter::AddHashed(uint32_t hash, const std::string& label, const std::vector<uint8_t>& bytes, bool compress)
+{
+    if (!compress || m_method == CONTAINER_STORED)
+        return Insert(hash, label, bytes, static_cast<uint32_t>(bytes.size()), false);
+    std::vector<uint8_t> stored;
+    const bool ok = m_method == CONTAINER_GZIP ? GzipCompress(bytes.data(), bytes.size(), stored)
+                                               : LzxEncoder::Encode(bytes.data(), bytes.size(), m_lzxOptions, stored);
+    if (!ok)
     {
-        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Entry path too long: %s", path.c_str());
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to compress %s", label.c_str());
         return false;
     }
+    return Insert(hash, label, stored, static_cast<uint32_t>(bytes.size()), true);
+}
+
+bool ContainerWriter::Insert(uint32_t hash, const std::string& label, const std::vector<uint8_t>& storedBytes,
+                             uint32_t size, bool compressed)
+{
     const bool taken = std::any_of(m_entries.begin(), m_entries.end(), [hash](const Entry& entry) { return entry.hash == hash; });
     if (taken)
     {
-        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Entry %s has the hash of an earlier entry", path.c_str());
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Entry %s has the hash of an earlier entry", label.c_str());
         return false;
     }
     m_entries.push_back({hash, size, compressed, storedBytes});

@@ -25,6 +25,9 @@ public:
     // Adds an entry under its path relative to the mount ("scripts/Main.lua"). With `compress` and a
     // method other than 0 the entry is compressed. False for a path whose hash another entry has.
     bool Add(const std::string& path, const std::vector<uint8_t>& bytes, bool compress = true);
+    // Adds an entry whose path is not known under the hash it has in another container of this
+    // writer's seed and multiplier; false when another entry has that hash.
+    bool AddUnnamed(uint32_t hash, const std::vector<uint8_t>& bytes, bool compress = true);
     // Adds an entry exactly as given (for damaged test data).
     bool AddRaw(const std::string& path, const std::vector<uint8_t>& storedBytes, uint32_t size, bool compressed);
 
@@ -40,6 +43,12 @@ public:
     uint32_t GetEntryCount() const { return static_cast<uint32_t>(m_entries.size()); }
 
 private:
+    bool HashEntryPath(const std::string& path, uint32_t& hash) const;
+    // `label` names the entry in messages.
+    bool AddHashed(uint32_t hash, const std::string& label, const std::vector<uint8_t>& bytes, bool compress);
+    bool Insert(uint32_t hash, const std::string& label, const std::vector<uint8_t>& storedBytes, uint32_t size,
+                bool compressed);
+
     struct Entry
     {
         uint32_t hash;

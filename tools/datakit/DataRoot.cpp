@@ -15,6 +15,8 @@ namespace fs = std::filesystem;
 constexpr const char* kProjectConfigFile = "Project.ConfigBin";
 // Containers are mounted with this hash multiplier.
 constexpr uint32_t kContainerHashMultiplier = 0x5BD1E995u;
+// Beside "<name>.dat": the entry paths, one a line, as "datakit extract --names" reads them.
+constexpr const char* kNameListSuffix = ".txt";
 
 bool WriteBytes(const fs::path& path, const void* data, size_t size)
 {
@@ -112,6 +114,7 @@ bool DataRoot::Write(const std::string& rootPath, bool containers)
     for (const std::string& name : GetContainerNames())
     {
         ContainerWriter writer(0, 1, ContainerWriter::kDefaultSeed, kContainerHashMultiplier);
+        std::string list;
         for (const auto& [path, bytes] : files[SourceFolder(name)])
         {
             if (!writer.Add(path, std::vector<uint8_t>(bytes.begin(), bytes.end()), false))
@@ -119,6 +122,7 @@ bool DataRoot::Write(const std::string& rootPath, bool containers)
                 std::fprintf(stderr, "datakit: %s/%s collides with another entry\n", name.c_str(), path.c_str());
                 return false;
             }
+            list += path + '\n';
         }
         std::error_code error;
         fs::create_directories(root, error);
@@ -127,6 +131,8 @@ bool DataRoot::Write(const std::string& rootPath, bool containers)
             std::fprintf(stderr, "datakit: cannot write the container %s\n", name.c_str());
             return false;
         }
+        if (!WriteBytes(root / (name + kNameListSuffix), list.data(), list.size()))
+            return false;
     }
     return true;
 }

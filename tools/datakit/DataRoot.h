@@ -30,7 +30,8 @@ public:
     void AddFile(const std::string& folder, const std::string& path, const std::string& bytes);
 
     // Folder mode: every alias a folder of its own. Container mode: one "<name>.dat" part with its
-    // index per container. False (with a message on standard error) when anything failed.
+    // index and its name list "<name>.txt" per container. False (with a message on standard error)
+    // when anything failed.
     bool Write(const std::string& rootPath, bool containers);
 
     // The record of a configuration object exactly as the engine saves it (flags 16).

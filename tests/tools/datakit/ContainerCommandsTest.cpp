@@ -1,5 +1,6 @@
 #include "support/TempFolder.h"
 #include "tools/datakit/ContainerReader.h"
+#include "tools/datakit/ContainerWriter.h"
 #include "tools/datakit/DatakitCommand.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@ std::string RandomBytes(size_t size, uint32_t seed)
         c = static_cast<char>(random() % 7 == 0 ? random() : 'a' + random() % 4);
     return out;
 }
+
 } // namespace
 
 TEST(ContainerCommandsTest, PacksListsAndExtractsByteIdentical)
@@ -83,4 +85,50 @@ TEST(ContainerCommandsTest, PacksListsAndExtractsByteIdentical)
     for (const auto& entry : std::filesystem::directory_iterator(folder / "unnamed"))
         extracted += entry.is_regular_file();
     EXPECT_EQ(extracted, files.size());
+    // Those "<HASH>.bin" files pack back under their hashes: an extract-edit-pack round trip keeps the index.
+    ASSERT_EQ(RunDatakit({"pack", folder / "unnamed", folder / "again.dat"}), 0);
+    ContainerReader again;
+    ASSERT_TRUE(again.Open(folder / "again.dat") && again.GetIndex().GetCount() == files.size());
+    for (uint32_t i = 0; i < files.size(); ++i)
+        EXPECT_EQ(again.GetIndex().GetRecord(i).hash, reader.GetIndex().GetRecord(i).hash) << i;
+}
+
+// Listed names and packed links that reach past their folder are named on stderr, nothing is written
+// for them and the command fails.
+TEST(ContainerCommandsTest, KeepsEveryFileInsideItsFolder)
+{
+    TempFolder f;
+    f.WriteFile("in/sub/real.txt", "real");
+    f.WriteFile("mine/notes.txt", "mine");
+    const struct
+    {
+        bool extract; // else pack with a link
+        std::string name; // the entry's listed name, or the link's target
+        int code;
+        std::string landing; // where an extracted entry lands, below the temporary folder
+    } rows[] = {
+        {true, "../escaped.txt", 1, "escaped.txt"}, {true, "sub/../../escaped.txt", 1, "escaped.txt"},
+        {true, f / "escaped.txt", 1, "escaped.txt"}, {true, "..\\escaped.txt", 1, "out/..\\escaped.txt"},
+        {true, "sub/../kept.txt", 0, "out/kept.txt"}, {false, "../mine/notes.txt", 1, ""},
+        {false, f / "mine/notes.txt", 1, ""}, {false, "sub/real.txt", 0, ""}, {false, "sub/../../in/sub/real.txt", 0, ""},
+    };
+    for (const auto& [extract, name, code, landing] : rows)
+    {
+        ContainerWriter writer;
+        ASSERT_TRUE(writer.Add(name, {'x'}) && writer.Add("fine.txt", {'y'}) && writer.Write(f / "c.dat"));
+        f.WriteFile("names.txt", name + "\nfine.txt\n");
+        std::filesystem::remove_all(f / "out");
+        if (!extract)
+            std::filesystem::create_symlink(name, f / "in/link.txt");
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(extract ? RunDatakit({"extract", f / "c.dat", f / "out", "--names", f / "names.txt"})
+                          : RunDatakit({"pack", f / "in", f / "p.dat", "--names", f / "p.txt"}),
+                  code) << name;
+        EXPECT_EQ(testing::internal::GetCapturedStderr().find(extract ? name : "link.txt") != std::string::npos, code != 0);
+        if (extract)
+            EXPECT_EQ(f.ReadFile(landing) + f.ReadFile("out/fine.txt"), code == 0 ? "xy" : "y") << name;
+        else // stored under the link's own name
+            EXPECT_EQ(f.ReadFile("p.txt"), code == 0 ? "link.txt\nsub/real.txt\n" : "") << name;
+        std::filesystem::remove(f / "in/link.txt");
+    }
 }

@@ -554,18 +554,9 @@ TEST_F(GatheredSceneTest, BlobShadowsDarkenTheFakeShadowTargetWhereTheyFall)
         EXPECT_EQ(bound, depth);
         gpu::SafeRelease(bound);
     });
-    // A frame that does not ask draws no blob shadows, and neither does scene colour mode 0.
-    RenderFrame();
-    for (const gpu::DrawRecord& draw : m_harness.GetRenderer().GetDevice()->GetLastFrameDrawLog())
-        EXPECT_NE(draw.renderTargetIds[0], target);
-    m_harness.GetRenderer().SetSceneColorMode(0);
-    RenderFrame(&body, &red);
-    for (const gpu::DrawRecord& draw : m_harness.GetRenderer().GetDevice()->GetLastFrameDrawLog())
-        EXPECT_NE(draw.renderTargetIds[0], target);
 
     // The cube outlined as hostile: its tiles reach over its blob, which leaves the side masks alone.
     NorvexRenderer& renderer = m_harness.GetRenderer();
-    renderer.SetSceneColorMode(1);
     gOutlineRenderer.LoadShaders();
     DeviceParams params = renderer.GetDeviceManager().GetDeviceParams();
     params.outlinesEnabled = 1;
@@ -603,6 +594,15 @@ TEST_F(GatheredSceneTest, BlobShadowsDarkenTheFakeShadowTargetWhereTheyFall)
     ASSERT_NE(tiles, frame.end());
     EXPECT_EQ(tiles->primitiveCount, 4u) << "two tiles of nine";
     DropMask(renderer, clouds);
+
+    // A frame that does not ask draws no blob shadows, and neither does scene colour mode 0.
+    RenderFrame();
+    for (const gpu::DrawRecord& draw : m_harness.GetRenderer().GetDevice()->GetLastFrameDrawLog())
+        EXPECT_NE(draw.renderTargetIds[0], target);
+    m_harness.GetRenderer().SetSceneColorMode(0);
+    RenderFrame(&body, &red);
+    for (const gpu::DrawRecord& draw : m_harness.GetRenderer().GetDevice()->GetLastFrameDrawLog())
+        EXPECT_NE(draw.renderTargetIds[0], target);
 }
 
 TEST_F(GatheredSceneTest, AmbientOcclusionRunsBetweenLightingAndComposeWhenTheSceneHasIt)

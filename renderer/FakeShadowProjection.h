@@ -1,7 +1,7 @@
 // FakeShadowProjection: the ground that the blob shadows fall on. Before its quads, the fake shadow
-// pass draws the active scene parameter set's cloud texture over the scene rectangle, so the
-// shadows its projection throws on the ground (which the lighting of the other colour modes does)
-// darken the same target. Render thread.
+// pass draws the active scene parameter set's cloud texture over the scene rectangle: the shadows
+// its projection throws on the ground, which no lighting pass draws where blob shadows are drawn.
+// Render thread.
 #pragma once
 
 class BoundingBox4;

@@ -1,14 +1,16 @@
 // Render thread: the mesh contexts' blob shadows. Each context with a fake shadow definition adds its
-// quads to the shared lists in its secondary pass; the pass then draws both lists into the
-// renderer's quarter-size fake shadow target, which starts white and keeps the darkest value. Once
-// the scene is drawn, the same quads, depth-tested against it, multiply the scene colour by that
-// target: a caster standing in front of its blob keeps its own colour.
+// quads to the shared lists in its secondary pass; the pass then draws the ground's cloud shadows
+// and both lists into the renderer's quarter-size fake shadow target, which starts white and keeps
+// the darkest value. Once the scene is drawn, the same quads, depth-tested against it, multiply the
+// scene colour by that target: a caster standing in front of its blob keeps its own colour.
 #include "renderer/MeshEntityRenderingContext.h"
 
 #include "platform/gpu/GpuDevice.h"
+#include "renderer/FakeShadowProjection.h"
 #include "renderer/FakeShadowQuads.h"
 #include "renderer/MeshRenderSharedBuffers.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/RenderCommandExecutor.h"
 #include "renderer/SceneLighting.h"
 #include "renderer/SceneParametersWrapper.h"
 #include "renderer/ShaderManager.h"
@@ -26,9 +28,11 @@ constexpr uint32_t kBlendMultiply = 6;
 // The composed quads float this far above the ground they lie on, so that the depth test keeps them
 // on it without fighting it; what a caster has lower than that takes its blob.
 constexpr float kCompositionLift = 0.02f;
-// Stencil bit 1 marks the pixels already composed (the deferred passes and the forward buckets use
-// bits 0 and 5 to 7), so that overlapping quads darken a pixel once.
-constexpr uint32_t kComposedStencilBit = 2;
+// Stencil bit 0 marks the pixels already composed, so that overlapping quads darken a pixel once.
+// The normals pass sets it and the lighting reads it, both before this; bits 1 to 4 are the outline
+// sides and the forward buckets read bits 5 to 7 afterwards.
+// A side bit here would outline every blob as hostile; bit 0 is safe: nothing reads it after this.
+constexpr uint32_t kComposedStencilBit = 1;
 // Blend mode 8 keeps the smaller of the quad's and the target's value.
 constexpr uint32_t kBlendMinimum = 8;
 constexpr uint32_t kAllChannels = 15;
@@ -95,12 +99,14 @@ void MeshEntityRenderingContext::FlushFakeShadows(NorvexRenderer& renderer, cons
         renderer.ApplyViewport({0, 0, RenderTargetSet::FakeShadowSize(renderer.GetRenderWidth()),
                                 RenderTargetSet::FakeShadowSize(renderer.GetRenderHeight()), 0.0f, 1.0f});
         renderer.ClearTargets(gpu::kClearTarget, kWhite, 1.0f, 0);
+        renderer.SetBlendMode(kBlendMinimum);
+        renderer.SetDepthState(gpu::kCmpAlways, false, 0.0f);
+        renderer.SetCullMode(gpu::kCullNone);
+        const RenderCommandExecutor& executor = renderer.GetExecutor();
+        FakeShadowProjection::Draw(renderer, executor.GetSceneCellGrid().GetBox(), executor.GetFrustumPlanes());
 
         if (shader.IsValid())
         {
-            renderer.SetBlendMode(kBlendMinimum);
-            renderer.SetDepthState(gpu::kCmpAlways, false, 0.0f);
-            renderer.SetCullMode(gpu::kCullNone);
             renderer.SetTexture(0, ShadowSprite(), SAMPLER_CLAMP_U | SAMPLER_CLAMP_V);
             gpu::GpuVertexDeclaration* declaration = renderer.GetVertexDeclaration(kShadowVertex, 3);
             device->SetVertexDeclaration(declaration);
@@ -134,8 +140,6 @@ void MeshEntityRenderingContext::ComposeFakeShadows(NorvexRenderer& renderer)
         renderer.SetDepthState(gpu::kCmpLessEqual, false, 0.0f);
         renderer.SetCullMode(gpu::kCullNone);
         renderer.SetAlphaTest(0, 0);
-        renderer.SetStencilOps(gpu::kStencilReplace, gpu::kStencilKeep, gpu::kStencilKeep);
-        renderer.SetStencilFunc(gpu::kCmpNotEqual, kComposedStencilBit, kComposedStencilBit, kComposedStencilBit);
         renderer.SetTexture(0, shadows, SAMPLER_CLAMP_U | SAMPLER_CLAMP_V);
         gpu::GpuVertexDeclaration* declaration = renderer.GetVertexDeclaration(kShadowVertex, 3);
         device->SetVertexDeclaration(declaration);
@@ -144,6 +148,15 @@ void MeshEntityRenderingContext::ComposeFakeShadows(NorvexRenderer& renderer)
         Matrix lift = Matrix::ONE;
         lift.rows[3].y = kCompositionLift;
         static_cast<const VertexShaderObject*>(shader.m_vertexObject)->SetModelMatrix(renderer, lift, true);
+        // First the mark comes off wherever a quad will compose, deferred pixels included.
+        renderer.SetColorWriteMask(0);
+        renderer.SetStencilOps(gpu::kStencilZero, gpu::kStencilKeep, gpu::kStencilKeep);
+        renderer.SetStencilFunc(gpu::kCmpAlways, 0, 0, kComposedStencilBit);
+        DrawList(renderer, MeshRenderSharedBuffers::kBufferA);
+        DrawList(renderer, MeshRenderSharedBuffers::kBufferB);
+        renderer.SetColorWriteMask(kAllChannels);
+        renderer.SetStencilOps(gpu::kStencilReplace, gpu::kStencilKeep, gpu::kStencilKeep);
+        renderer.SetStencilFunc(gpu::kCmpNotEqual, kComposedStencilBit, kComposedStencilBit, kComposedStencilBit);
         DrawList(renderer, MeshRenderSharedBuffers::kBufferA);
         DrawList(renderer, MeshRenderSharedBuffers::kBufferB);
         renderer.DisableStencil();

@@ -126,6 +126,8 @@ public:
     // Render-thread state for tests and render-side code.
     const SceneCellGrid& GetSceneCellGrid() const { return m_cellGrid; }
     SceneCellGrid& GetSceneCellGrid() { return m_cellGrid; }
+    // The six frustum planes of the last camera (opcode 33).
+    const Vector* GetFrustumPlanes() const { return m_frustumPlanes; }
     // The delegate render command 9 registered, or null.
     GameDelegate* GetGameDelegate() const { return m_gameDelegate; }
     uint32_t GetGatheredCount() const { return uint32_t(m_gathered.size()); }

@@ -29,7 +29,7 @@ constexpr uint32_t kFrameSamplers = 16;
 // scene depth, and on the mobile platform modes the lighting cube that stands in for deferred lights.
 constexpr uint32_t kNoiseSampler = 8;
 constexpr uint32_t kFrameSampler = 9;
-constexpr uint32_t kDepthSampler = 10;
+constexpr uint32_t kFrameDepthSampler = 10;
 constexpr uint32_t kMobileCubeSampler = 11;
 constexpr uint32_t kNoiseTextureSlot = 0;
 constexpr uint32_t kCornerRaysRegister = 221;
@@ -319,7 +319,7 @@ void RenderCommandExecutor::SetFrameShaderConstants()
         const RenderTargetSet& targets = m_renderer.GetDeviceManager().GetRenderTargets();
         state.SetTexture(kFrameSampler, targets.refractionCopy.GetHolder(), SAMPLER_CLAMP_U | SAMPLER_CLAMP_V);
         const RenderTarget& depth = m_renderer.HasDepthTextureSupport() ? targets.sceneDepth : targets.linearDepth;
-        state.SetTexture(kDepthSampler, depth.GetHolder(), SAMPLER_CLAMP_U | SAMPLER_CLAMP_V | SAMPLER_POINT);
+        state.SetTexture(kFrameDepthSampler, depth.GetHolder(), SAMPLER_CLAMP_U | SAMPLER_CLAMP_V | SAMPLER_POINT);
         const uint32_t colorMode = state.GetSceneColorMode();
         if (colorMode == 1 || colorMode == 2)
             state.SetTexture(kMobileCubeSampler, targets.lightingCube, 0);

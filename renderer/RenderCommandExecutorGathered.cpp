@@ -51,7 +51,7 @@ void RenderCommandExecutor::OpRenderGathered(uint32_t)
 void RenderCommandExecutor::RenderGatheredTasks(uint32_t passFlags, bool clear, const Vector& color)
 {
     // The outlined entities' tiles; with outlines switched off no tile is marked. Blob shadows are
-    // the look of the linear scene colour modes: the others leave the game's request unanswered.
+    // the look of scene colour modes 1 and 2: mode 0 (linear lighting) leaves the game's request unanswered.
     bool fakeShadows = false;
     if ((passFlags & kPassNoOutlineMasks) == 0)
     {

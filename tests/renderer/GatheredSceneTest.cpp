@@ -15,6 +15,7 @@
 #include "renderer/MeshFakeShadowDefinition.h"
 #include "renderer/MeshRenderSharedBuffers.h"
 #include "renderer/MeshTemplateRenderingData.h"
+#include "renderer/OutlineRenderer.h"
 #include "renderer/PostprocessManager.h"
 #include "renderer/RendererLightWrapper.h"
 #include "renderer/RendererObjectHandle.h"
@@ -177,7 +178,7 @@ protected:
                      const MeshFakeShadowDefinition* forwardShadow = nullptr)
     {
         NorvexRenderer& renderer = m_harness.GetRenderer();
-        renderer.InitSceneCellGrid(BoundingBox4(Vector(-50, -10, -50, 1), Vector(50, 50, 50, 1)), 10.0f);
+        renderer.InitSceneCellGrid(m_sceneBox, 10.0f);
         MeshEntityRenderingContext* slab = Place(m_slab.get(), Vector(0.0f, -1.0f, 0.0f, 1.0f));
         Place(m_cube.get(), Vector(0.0f, 0.0f, 0.0f, 1.0f));
         MeshEntityRenderingContext* forward = Place(m_forward.get(), Vector(8.0f, 0.0f, 0.0f, 1.0f));
@@ -216,11 +217,13 @@ protected:
             renderer.SubmitFakeShadows();
         renderer.BeginGather();
         renderer.AddRenderTask(m_contexts[0], 0x40);
-        renderer.AddRenderTask(m_contexts[1], 0x40);
+        renderer.AddRenderTask(m_contexts[1], m_cubeTask);
         renderer.AddRenderTask(forward, 0x20);
         renderer.AddLight(m_light);
         renderer.RenderGathered(m_passFlags, 1, nullptr);
         renderer.PostProcess(m_postFlags);
+        if ((m_cubeTask & 0x200) != 0)
+            renderer.RenderOutlines();
         renderer.UpscaleFinal();
         renderer.Present(nullptr);
         renderer.SubmitCommands(true);
@@ -290,6 +293,8 @@ protected:
     bool m_eyeInLight = false; // m_eye inside the point light's sphere
     uint32_t m_postFlags = 0;
     uint32_t m_passFlags = 0x80000; // the gathered pass's flags
+    uint32_t m_cubeTask = 0x40;     // with 0x200 the cube is outlined and the frame draws outlines
+    BoundingBox4 m_sceneBox = BoundingBox4(Vector(-50, -10, -50, 1), Vector(50, 50, 50, 1));
 };
 } // namespace
 
@@ -480,13 +485,25 @@ TEST_F(GatheredSceneTest, BlobShadowsDarkenTheFakeShadowTargetWhereTheyFall)
     red = body;
     red.m_bodyPivotY = 0.0f;
     red.m_bufferSelect = 1;
-    // Blob shadows are drawn in the linear scene colour modes only.
+    // Blob shadows are drawn in scene colour modes 1 and 2 only.
     m_harness.GetRenderer().SetSceneColorMode(1);
     // The cube's top edge towards the blob stands over it on the screen, in front of it.
     const Vector ground(0.0f, 0.0f, 2.0f, 1.0f), top(0.0f, 2.0f, 0.9f, 1.0f);
     RenderFrame();
     const uint32_t bare = Probe(ground), bareTop = Probe(top);
+    // The game's hook after "Compose" binds another target: the composition binds the scene's again.
+    struct Elsewhere : GameDelegate
+    {
+        NorvexRenderer* r = nullptr;
+        void OnAfterComposePass() override
+        {
+            r->GetStateCache().SetRenderTargets(&r->GetDeviceManager().GetRenderTargets().auxiliary, nullptr, 0);
+        }
+    } elsewhere;
+    elsewhere.r = &m_harness.GetRenderer();
+    m_harness.GetRenderer().SetGameDelegate(&elsewhere);
     RenderFrame(&body, &red);
+    m_harness.GetRenderer().SetGameDelegate(nullptr);
     const uint32_t darkened = Probe(ground);
     const uint32_t blob = ProbeFakeShadow(Vector(0.0f, 0.0f, 2.0f, 1.0f));
     const uint32_t behind = ProbeFakeShadow(Vector(0.0f, 0.0f, -1.5f, 1.0f));
@@ -537,6 +554,47 @@ TEST_F(GatheredSceneTest, BlobShadowsDarkenTheFakeShadowTargetWhereTheyFall)
         EXPECT_EQ(bound, depth);
         gpu::SafeRelease(bound);
     });
+
+    // The cube outlined as hostile: its tiles reach over its blob, which leaves the side masks alone.
+    NorvexRenderer& renderer = m_harness.GetRenderer();
+    gOutlineRenderer.LoadShaders();
+    DeviceParams params = renderer.GetDeviceManager().GetDeviceParams();
+    params.outlinesEnabled = 1;
+    renderer.GetDeviceManager().SetDeviceParams(params);
+    renderer.SetPassMask(0xFFFFFFFFu);
+    m_cube->EditPreset(0).materials[0].channel = 1, m_cube->EditPreset(0).channelMask = 2, m_cubeTask = 0x240;
+    std::vector<uint8_t> masks[2];
+    for (const int blobs : {0, 1})
+    {
+        RenderFrame(blobs != 0 ? &body : nullptr);
+        RunOnRenderThread(renderer, [&](NorvexRenderer& r) {
+            const gpu::GpuSurface* mask = r.GetDeviceManager().GetRenderTargets().pingPong[1].GetSurface();
+            masks[blobs].assign(mask->Bits(), mask->Bits() + mask->Pitch() * mask->Desc().height);
+        });
+    }
+    EXPECT_GT(std::count(masks[0].begin(), masks[0].end(), 0xFF), 0) << "the cube's hostile mask";
+    EXPECT_EQ(masks[1], masks[0]);
+    gOutlineRenderer.ReleaseShaders();
+
+    // The set's cloud texture under the blobs, in one draw of the two tiles of the rectangle (x 0 to
+    // 90, z -30 to 60) that the camera sees; its u is the world's x: white, then black, each unit.
+    TextureHolder* const clouds = MakeLeftHalfMask(renderer);
+    RunOnRenderThread(renderer, [&](NorvexRenderer&) { m_scene.SetCloudTexture(clouds); });
+    gSceneEnvironment.SetOverrideParameters(&m_scene);
+    m_eye = Vector(0.0f, 8.0f, -8.0f, 1.0f);
+    m_sceneBox = BoundingBox4(Vector(0, -10, -30, 1), Vector(90, 50, 60, 1));
+    RenderFrame(&body, &red);
+    EXPECT_EQ(ProbeFakeShadow(Vector(2.25f, 0.0f, -2.0f, 1.0f)), 0xFFFFFFFFu);
+    EXPECT_EQ(ProbeFakeShadow(Vector(2.75f, 0.0f, -2.0f, 1.0f)), 0xFF000000u);
+    EXPECT_EQ(ProbeFakeShadow(Vector(-2.25f, 0.0f, -2.0f, 1.0f)), 0xFFFFFFFFu) << "off the rectangle";
+    const std::vector<gpu::DrawRecord>& frame = renderer.GetDevice()->GetLastFrameDrawLog();
+    const auto tiles = std::find_if(frame.begin(), frame.end(), [&](const gpu::DrawRecord& d) {
+        return d.renderTargetIds[0] == target && d.textureIds[0] == clouds->GetTexture()->GetId();
+    });
+    ASSERT_NE(tiles, frame.end());
+    EXPECT_EQ(tiles->primitiveCount, 4u) << "two tiles of nine";
+    DropMask(renderer, clouds);
+
     // A frame that does not ask draws no blob shadows, and neither does scene colour mode 0.
     RenderFrame();
     for (const gpu::DrawRecord& draw : m_harness.GetRenderer().GetDevice()->GetLastFrameDrawLog())

@@ -134,7 +134,8 @@ bool VideoPlayer::BufferData()
         // judged, as the header search read some of it without handing out its pages.
         if (m_rewound && m_pictureStarvedInPass && m_framesDecoded == m_framesBeforePass)
         {
-            LogFailure("Video error - no frame in a whole pass of a looping video", "no packet of it decodes to a picture");
+            LogFailure("Video error - no frame in a whole pass of a looping video",
+                       "no packet of it decodes to a picture");
             m_active = false;
         }
         else
@@ -256,7 +257,8 @@ bool VideoPlayer::Open()
     bool ok = FindStreams() && ReadRemainingHeaders();
     if (ok && m_theoraHeaders == 0)
     {
-        m_headerFailure = m_headerFailure != nullptr ? m_headerFailure : "no Theora stream in it";
+        if (m_headerFailure == nullptr)
+            m_headerFailure = "no Theora stream in it";
         ok = false;
     }
     if (ok && (m_theoraInfo.width > kMaxFrameSide || m_theoraInfo.height > kMaxFrameSide))
@@ -284,8 +286,7 @@ bool VideoPlayer::Open()
     }
     if (!ok)
     {
-        LogFailure("Video error - can't parse headers or init decoders",
-                   m_headerFailure != nullptr ? m_headerFailure : "its headers cannot be read");
+        LogFailure("Video error - can't parse headers or init decoders", m_headerFailure);
         CloseDecoders();
         m_active = false;
         return false;

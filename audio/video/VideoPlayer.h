@@ -164,7 +164,7 @@ private:
     bool m_rewound = false;
     uint32_t m_framesBeforePass = 0;
     bool m_pictureStarvedInPass = false;
-    // Why the headers could not be read (null: no reason known).
+    // Why the opening failed; every failing step of it sets one.
     const char* m_headerFailure = nullptr;
     bool m_videoWantsData = false;
     bool m_soundWantsData = false;

@@ -23,10 +23,13 @@ public:
 
     const audio::WaveFormat& GetFormat() const { return m_format; }
     bool IsOpen() const { return m_open; }
+    // Why the last Open failed (null: it did not, or no reason is known).
+    const char* GetOpenError() const { return m_openError; }
     SoundStreamDataSource* GetDataSource() const { return m_source; }
 
 protected:
     audio::WaveFormat m_format;
     SoundStreamDataSource* m_source;
     bool m_open = false;
+    const char* m_openError = nullptr;
 };

@@ -28,7 +28,26 @@ void OGGStream::Clear()
     m_heldSize = 0;
     m_heldOffset = 0;
     m_linkChanged = false;
+    m_openError = nullptr;
 }
+
+namespace
+{
+const char* OpenErrorText(int code)
+{
+    switch (code)
+    {
+    case OV_ENOTVORBIS:
+        return "not an Ogg Vorbis stream";
+    case OV_EBADHEADER:
+        return "its Vorbis headers are damaged";
+    case OV_EVERSION:
+        return "its Vorbis version is not supported";
+    default:
+        return "its headers cannot be read";
+    }
+}
+} // namespace
 
 size_t OGGStream::ReadCallback(void* buffer, size_t size, size_t count, void* stream)
 {
@@ -46,10 +65,11 @@ bool OGGStream::Open()
     // Read callback only: the stream is read front to back, never sought.
     ov_callbacks callbacks{};
     callbacks.read_func = &OGGStream::ReadCallback;
-    if (ov_open_callbacks(this, &m_file, nullptr, 0, callbacks) != 0)
+    if (const int code = ov_open_callbacks(this, &m_file, nullptr, 0, callbacks); code != 0)
     {
         // A failed open has already freed what it built.
         std::memset(&m_file, 0, sizeof(m_file));
+        m_openError = OpenErrorText(code);
         return false;
     }
     m_haveFile = true;
@@ -57,6 +77,7 @@ bool OGGStream::Open()
     if (info == nullptr || info->channels <= 0 || info->channels > int(audio::kMaxChannels) || info->rate <= 0)
     {
         Clear();
+        m_openError = "its channel count or rate cannot be played";
         return false;
     }
     m_format = audio::MakePcmFormat(uint32_t(info->channels), uint32_t(info->rate));

@@ -64,6 +64,17 @@ bool SoundInstanceDecodableBase::StartDecodedVoice()
     return StartVoice();
 }
 
+const char* SoundInstanceDecodableBase::DescribeStartFailure() const
+{
+    if (m_decoder && !m_decoder->IsOpen())
+        return m_decoder->GetOpenError() != nullptr ? m_decoder->GetOpenError() : "its decoder cannot start";
+    if (m_voice == nullptr)
+        return "the sound device gave it no voice";
+    if (m_decoder && m_decodeBuffer == nullptr)
+        return "no decode buffer is free";
+    return "its voice refused the data or did not start";
+}
+
 bool SoundInstanceDecodableBase::StartVoice()
 {
     // A sound paused before it had a voice must stay silent; Resume starts it.

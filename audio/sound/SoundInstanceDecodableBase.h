@@ -47,6 +47,8 @@ protected:
     bool Refill();
     // Keeps the voice fed; false when it has played everything.
     bool Feed();
+    // Why a start failed, from what it left behind (for the line naming the file).
+    const char* DescribeStartFailure() const;
 
     int32_t m_kind = SOUND_FORMAT_NONE;
     std::unique_ptr<CompressedSoundStream> m_decoder;

@@ -161,7 +161,11 @@ bool SoundInstanceStatic::Update()
         {
             // A silent engine (no device) ends its sounds without a report.
             if (gSoundEngine != nullptr && gSoundEngine->GetMixerOnThread() != nullptr)
+            {
                 gConsole.Error(CONSOLE_CHANNEL_SOUND, "Unable to start playback of %s", GetName());
+                gConsole.Error(CONSOLE_CHANNEL_SOUND, "Sound file sounds/%s: %s", GetName(),
+                               m_resources[0]->IsLoaded() ? DescribeStartFailure() : "it did not load");
+            }
             return false;
         }
         Step3D();

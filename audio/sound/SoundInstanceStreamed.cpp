@@ -39,11 +39,15 @@ SoundInstanceStreamed::~SoundInstanceStreamed()
     --counter;
 }
 
+const char* SoundInstanceStreamed::Folder() const
+{
+    return (m_params.Flags & SOUNDSTARTFLAG_ABSOULUTEPATH) ? nullptr : "sounds";
+}
+
 StreamingFileReader* SoundInstanceStreamed::OpenReader(const char* name) const
 {
     const uint32_t ring = std::clamp(m_params.StreamingBufferSize, 1024u, kMaxStreamingBufferSize);
-    const char* folder = (m_params.Flags & SOUNDSTARTFLAG_ABSOULUTEPATH) ? nullptr : "sounds";
-    return new StreamingFileReader(ring, name, nullptr, folder, m_params.LoopCount != 1);
+    return new StreamingFileReader(ring, name, nullptr, Folder(), m_params.LoopCount != 1);
 }
 
 void SoundInstanceStreamed::SetLoopFile(const char* name)
@@ -88,6 +92,8 @@ bool SoundInstanceStreamed::Update()
         if (!OpenDecoder(true) || (!StartDecodedVoice() && gSoundEngine->GetMixerOnThread() != nullptr))
         {
             gConsole.Error(CONSOLE_CHANNEL_SOUND, "Unable to start playback of %s", m_name.CStr());
+            gConsole.Error(CONSOLE_CHANNEL_SOUND, "Sound file %s%s: %s", Folder() != nullptr ? "sounds/" : "",
+                           m_name.CStr(), DescribeStartFailure());
             return false;
         }
         if (m_voice == nullptr)

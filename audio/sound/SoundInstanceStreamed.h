@@ -34,6 +34,8 @@ private:
         STATE_FAILED = 2,
     };
 
+    // The folder of the sound's files (null: its name is a path of its own).
+    const char* Folder() const;
     StreamingFileReader* OpenReader(const char* name) const;
 
     State m_state = STATE_FAILED;

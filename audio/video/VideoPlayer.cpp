@@ -20,10 +20,16 @@ constexpr unsigned char kTheoraHeaderBit = 0x80;
 constexpr unsigned char kVorbisIdentificationHeader = 0x01;
 // Sound times may step back this much without meaning that the file started over (seconds).
 constexpr float kSoundSlackSeconds = 0.001f;
+
+std::string VideoPathOf(const char* name, const char* folder)
+{
+    std::string path = folder != nullptr && folder[0] != '\0' ? std::string(folder) + "/" : std::string();
+    return path + (name != nullptr ? name : "") + "." + VideoPlayer::kExtension;
+}
 } // namespace
 
 VideoPlayer::VideoPlayer(const char* name, const char* folder, bool loop, float volume)
-    : m_startTime(Time::Now()), m_volume(volume), m_loop(loop)
+    : m_path(VideoPathOf(name, folder)), m_startTime(Time::Now()), m_volume(volume), m_loop(loop)
 {
     std::memset(&m_theoraInfo, 0, sizeof(m_theoraInfo));
     std::memset(&m_theoraComment, 0, sizeof(m_theoraComment));
@@ -72,6 +78,12 @@ void VideoPlayer::CloseDecoders()
     m_frameReady = false;
 }
 
+void VideoPlayer::LogFailure(const char* error, const char* reason) const
+{
+    gConsole.Error(CONSOLE_CHANNEL_RENDER, "%s", error);
+    gConsole.Error(CONSOLE_CHANNEL_RENDER, "Video file %s: %s", m_path.c_str(), reason);
+}
+
 void VideoPlayer::Destroy()
 {
     CloseDecoders();
@@ -113,10 +125,27 @@ bool VideoPlayer::BufferData()
     if (buffer == nullptr)
         return false;
     uint32_t bytes = m_reader->Read(buffer, kBufferStepBytes);
-    if (bytes == 0 && m_loop)
+    // The headers are looked for in the first pass only: a file without them would otherwise be
+    // searched again from its start for ever.
+    if (bytes == 0 && m_loop && m_decodersStarted)
     {
-        m_reader->WaitUntilOpen();
-        bytes = m_reader->Read(buffer, kBufferStepBytes);
+        // A pass in which the picture wanted a frame and found none gives none the next time
+        // either: rewinding again would spin for ever on the render thread. The first pass is not
+        // judged, as the header search read some of it without handing out its pages.
+        if (m_rewound && m_pictureStarvedInPass && m_framesDecoded == m_framesBeforePass)
+        {
+            LogFailure("Video error - no frame in a whole pass of a looping video",
+                       "no packet of it decodes to a picture");
+            m_active = false;
+        }
+        else
+        {
+            m_reader->WaitUntilOpen();
+            bytes = m_reader->Read(buffer, kBufferStepBytes);
+            m_rewound = true;
+            m_framesBeforePass = m_framesDecoded;
+            m_pictureStarvedInPass = false;
+        }
     }
     ogg_sync_wrote(&m_sync, long(bytes));
     if (bytes == 0)
@@ -138,12 +167,18 @@ void VideoPlayer::QueuePage()
 
 bool VideoPlayer::FindStreams()
 {
+    bool pageFound = false;
     for (;;)
     {
         if (!BufferData())
+        {
+            if (!pageFound)
+                m_headerFailure = "no Ogg page in it";
             return true;
+        }
         while (ogg_sync_pageout(&m_sync, &m_page) > 0)
         {
+            pageFound = true;
             if (!ogg_page_bos(&m_page))
             {
                 QueuePage();
@@ -179,14 +214,20 @@ bool VideoPlayer::ReadRemainingHeaders()
                (result = ogg_stream_packetout(&m_theoraStream, &m_packet)) != 0)
         {
             if (result < 0 || theora_decode_header(&m_theoraInfo, &m_theoraComment, &m_packet) != 0)
+            {
+                m_headerFailure = "a Theora header is damaged";
                 return false;
+            }
             ++m_theoraHeaders;
         }
         while (m_vorbisHeaders != 0 && m_vorbisHeaders < 3 &&
                (result = ogg_stream_packetout(&m_vorbisStream, &m_packet)) != 0)
         {
             if (result < 0 || vorbis_synthesis_headerin(&m_vorbisInfo, &m_vorbisComment, &m_packet) != 0)
+            {
+                m_headerFailure = "a Vorbis header is damaged";
                 return false;
+            }
             ++m_vorbisHeaders;
         }
         if (ogg_sync_pageout(&m_sync, &m_page) > 0)
@@ -196,6 +237,7 @@ bool VideoPlayer::ReadRemainingHeaders()
         else if (!BufferData())
         {
             gConsole.Error(CONSOLE_CHANNEL_RENDER, "Video error - incomplete file header");
+            m_headerFailure = "the data ends inside its headers";
             return false;
         }
     }
@@ -212,15 +254,25 @@ bool VideoPlayer::Open()
     vorbis_comment_init(&m_vorbisComment);
     m_syncStarted = true;
 
-    bool ok = FindStreams() && ReadRemainingHeaders() && m_theoraHeaders != 0;
+    bool ok = FindStreams() && ReadRemainingHeaders();
+    if (ok && m_theoraHeaders == 0)
+    {
+        if (m_headerFailure == nullptr)
+            m_headerFailure = "no Theora stream in it";
+        ok = false;
+    }
     if (ok && (m_theoraInfo.width > kMaxFrameSide || m_theoraInfo.height > kMaxFrameSide))
     {
         gConsole.Error(CONSOLE_CHANNEL_RENDER, "Video frame of %ux%u is larger than %u pixels a side",
                        m_theoraInfo.width, m_theoraInfo.height, kMaxFrameSide);
+        m_headerFailure = "its picture is too large";
         ok = false;
     }
     if (ok && theora_decode_init(&m_theoraState, &m_theoraInfo) != 0)
+    {
+        m_headerFailure = "the Theora decoder refuses its headers";
         ok = false;
+    }
     if (ok)
     {
         m_decodersStarted = true;
@@ -234,7 +286,7 @@ bool VideoPlayer::Open()
     }
     if (!ok)
     {
-        gConsole.Error(CONSOLE_CHANNEL_RENDER, "Video error - can't parse headers or init decoders");
+        LogFailure("Video error - can't parse headers or init decoders", m_headerFailure);
         CloseDecoders();
         m_active = false;
         return false;
@@ -306,6 +358,7 @@ void VideoPlayer::DecodeFrame()
         if (result == 0)
         {
             m_videoWantsData = true;
+            m_pictureStarvedInPass = true;
             return;
         }
         if (result < 0)
@@ -402,7 +455,7 @@ bool VideoPlayer::Advance()
             return false;
         if (!m_reader->IsOpen())
         {
-            gConsole.Error(CONSOLE_CHANNEL_RENDER, "Video error - can't open video file for streaming");
+            LogFailure("Video error - can't open video file for streaming", "missing, empty or unreadable");
             CloseDecoders();
             m_active = false;
             return false;

@@ -106,6 +106,8 @@ private:
 
     // Render thread.
     bool Open();
+    // Logs the error and, on the next line, the file and why.
+    void LogFailure(const char* error, const char* reason) const;
     bool FindStreams();
     bool ReadRemainingHeaders();
     bool BufferData();
@@ -127,6 +129,7 @@ private:
     void DestroyVoice();
 
     StreamingFileReader* m_reader = nullptr;
+    const std::string m_path; // as the messages name it
     Time m_startTime;
     float m_volume;
     bool m_active = true;
@@ -156,6 +159,13 @@ private:
 
     uint32_t m_framesDecoded = 0;
     uint32_t m_framesFetched = 0;
+    // Whether a looping file has started over, the frames decoded before its current pass, and
+    // whether the picture ran out of packets during that pass.
+    bool m_rewound = false;
+    uint32_t m_framesBeforePass = 0;
+    bool m_pictureStarvedInPass = false;
+    // Why the opening failed; every failing step of it sets one.
+    const char* m_headerFailure = nullptr;
     bool m_videoWantsData = false;
     bool m_soundWantsData = false;
     bool m_frameReady = false;

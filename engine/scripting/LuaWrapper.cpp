@@ -48,6 +48,37 @@ int ScriptACreate(lua_State* state)
     return CreateTable(state, true, "acreate");
 }
 
+// Whether the library's `load` (upvalue 2) is running: it hands the errors of its reader back to
+// the script as its result, which must stay the bare message.
+bool InsideLoad(lua_State* state)
+{
+    lua_Debug frame;
+    for (int level = 1; lua_getstack(state, level, &frame) != 0; ++level)
+    {
+        lua_getinfo(state, "f", &frame);
+        const bool load = lua_rawequal(state, -1, lua_upvalueindex(2)) != 0;
+        lua_pop(state, 1);
+        if (load)
+            return true;
+    }
+    return false;
+}
+
+// The message handler of calls that have no script handler: the error text first, then the stack
+// of the script that raised it, from the library's traceback (upvalue 1) as it was at start-up.
+int AddTraceback(lua_State* state)
+{
+    if (!lua_isstring(state, 1) || InsideLoad(state))
+        return 1;
+    lua_pushvalue(state, lua_upvalueindex(1));
+    lua_pushvalue(state, 1);
+    lua_pushinteger(state, 2);
+    // A traceback that fails itself leaves the message as it was.
+    if (lua_pcall(state, 2, 1, 0) != 0 || !lua_isstring(state, -1))
+        lua_settop(state, 1);
+    return 1;
+}
+
 const char* ErrorCodeText(int code)
 {
     switch (code)
@@ -96,6 +127,11 @@ bool LuaWrapper::Init()
     lua_gc(m_state, LUA_GCSTOP, 0);
     luaL_openlibs(m_state);
     InstallSourceOnlyLoaders(m_state);
+    lua_getglobal(m_state, "debug");
+    lua_getfield(m_state, -1, "traceback");
+    lua_getglobal(m_state, "load");
+    lua_pushcclosure(m_state, &AddTraceback, 2);
+    m_tracebackKey = luaL_ref(m_state, LUA_REGISTRYINDEX);
     lua_pushboolean(m_state, 1);
     lua_setglobal(m_state, "_LUA5");
     lua_pushstring(m_state, "_NORVEX_ENGINE_LUA_CLASSES_");
@@ -206,6 +242,12 @@ bool LuaWrapper::ProtectedCall(const char* context, int argumentCount, int resul
     }
     lua_rawgeti(m_state, LUA_REGISTRYINDEX, m_errorMessageKey);
     lua_gettable(m_state, LUA_GLOBALSINDEX);
+    const bool scriptHandler = lua_isfunction(m_state, -1);
+    if (!scriptHandler)
+    {
+        lua_pop(m_state, 1);
+        lua_rawgeti(m_state, LUA_REGISTRYINDEX, m_tracebackKey);
+    }
     int handlerIndex = 0;
     if (lua_isfunction(m_state, -1))
     {
@@ -218,7 +260,7 @@ bool LuaWrapper::ProtectedCall(const char* context, int argumentCount, int resul
     const int code = lua_pcall(m_state, argumentCount, resultCount, handlerIndex);
     if (code != 0)
     {
-        ReportError(context, code, handlerIndex == 0);
+        ReportError(context, code, !scriptHandler);
         ++gLuaErrorCount;
     }
     if (handlerIndex != 0)

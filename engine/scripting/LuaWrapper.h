@@ -126,6 +126,8 @@ private:
     LuaTypeTestCache m_typeTests;
     // Registry reference to the interned "_ERRORMESSAGE", looked up before every protected call.
     int m_errorMessageKey = -1;
+    // Registry reference to the message handler that adds the script's stack to an error.
+    int m_tracebackKey = -1;
     Dynarray<float> m_floatArray;
 };
 

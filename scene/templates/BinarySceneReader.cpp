@@ -129,6 +129,13 @@ bool CheckLayout(const uint8_t* data, size_t size, uint32_t serializationFlags, 
     in.Skip(layout.rootAt + layout.rootSize);
     return WalkLayout(in, layout);
 }
+
+// The line after the reason a file failed its checks: which file it was.
+void LogUnloadedFile(const char* folder, const char* name)
+{
+    gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Binary scene file: %s/%s.BinaryScene", folder != nullptr ? folder : "",
+                   name != nullptr ? name : "");
+}
 } // namespace
 
 bool BinarySceneReader::LoadBinarySceneFile(const char* name, const char* folder, uint32_t loadFlags,
@@ -145,6 +152,8 @@ bool BinarySceneReader::LoadBinarySceneFile(const char* name, const char* folder
     if (const uint8_t* inPlace = reader.ReadWholeInPlace())
     {
         const bool loaded = LoadBinaryScene(inPlace, size, loadFlags, serializationFlags, variation);
+        if (!loaded)
+            LogUnloadedFile(folder, name);
         if (reader.KeptLentBytes())
             return loaded;
         // Cut or written over while it was read: what was loaded is not what the file held.
@@ -158,7 +167,12 @@ bool BinarySceneReader::LoadBinarySceneFile(const char* name, const char* folder
         gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to read file (%s/%s)", folder, name);
         return false;
     }
-    return LoadBinaryScene(bytes.get(), size, loadFlags, serializationFlags, variation);
+    if (!LoadBinaryScene(bytes.get(), size, loadFlags, serializationFlags, variation))
+    {
+        LogUnloadedFile(folder, name);
+        return false;
+    }
+    return true;
 }
 
 bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32_t loadFlags,

@@ -2,12 +2,15 @@
 # The game over its demo data as a separate process: a full run ends by itself and exits 0, having
 # shown each subsystem's part of the demo in the log, the frames and the mix; a run whose game
 # client service fails exits non-zero; a second instance leaves at once and the first closes
-# cleanly on SIGTERM. Any error line or script error in a run that should be clean fails the test.
-# Usage: run-demo-test.sh <tessarine> <make-demo-data> <work folder>
+# cleanly on SIGTERM; with the datakit command, a damaged looping video fails once, naming its file,
+# and SIGTERM still closes the game. Any error line or script error in a run that should be clean
+# fails the test.
+# Usage: run-demo-test.sh <tessarine> <make-demo-data> <work folder> [<datakit>]
 set -uo pipefail
 game=$1
 maker=$2
 work=$3
+datakit=${4:-}
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # A run that logs an error or a script error is broken, however cleanly it exits.
@@ -102,6 +105,24 @@ status=$?
 [ $status -eq 0 ] || fail "the first instance exited $status after SIGTERM"
 grep -q "NorvexEngine closed" "$work/first.log" || fail "the first instance did not close its engine"
 no_errors "$work/first.log" "the first instance"
+
+# 4. The demo's looping video replaced by text: reported once with its file, and the render thread
+# goes on, so SIGTERM closes the game (a watchdog kills it otherwise).
+if [ -n "$datakit" ]; then
+    mkdir -p "$work/damaged" && seq 1 1000 | head -c 4096 >"$work/damaged/Demo.ogv"
+    "$datakit" pack "$work/damaged" "$work/data/videos.dat" >/dev/null || fail "datakit could not pack the damaged video"
+    NORVEX_MAX_FRAMES=100000 NORVEX_LOG="$work/damaged.log" "$game" 2>/dev/null &
+    damaged=$!
+    for _ in $(seq 1 600); do grep -q "Video file videos/Demo.ogv" "$work/damaged.log" 2>/dev/null && break; sleep 0.1; done
+    kill -TERM $damaged 2>/dev/null
+    (sleep 60; kill -KILL $damaged 2>/dev/null) & watchdog=$!
+    wait $damaged
+    status=$?
+    kill $watchdog 2>/dev/null
+    [ $status -eq 0 ] || fail "the game with a damaged video exited $status after SIGTERM"
+    [ "$(grep -c -F "Video file videos/Demo.ogv: no Ogg page in it" "$work/damaged.log")" -eq 1 ] ||
+        fail "the damaged video was not reported once with its file"
+fi
 
 if [ $failures -ne 0 ]; then
     echo "--- demo log tail"; tail -30 "$work/run.log"; echo "--- stderr tail"; tail -10 "$work/run.err"

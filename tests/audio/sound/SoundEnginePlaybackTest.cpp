@@ -565,6 +565,7 @@ TEST_F(SoundEnginePlaybackTest, StaticWaveLoopsFromSoundMemory)
     for (int i = 0; i < 500 && !m_log.Contains("Unable to start playback of packets.wav"); ++i)
         m_sound.WaitCycles(1);
     EXPECT_TRUE(m_log.Contains("Unable to start playback of packets.wav", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Sound file sounds/packets.wav: its voice refused the data or did not start", CONSOLE_ERROR));
     EXPECT_EQ(m_sound.Mixer()->GetLastError(), "packet table for a voice that does not decode xWMA");
 }
 } // namespace

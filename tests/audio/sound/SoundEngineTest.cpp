@@ -262,7 +262,10 @@ TEST_F(SoundEngineTest, BrokenFilesFailWithALoggedError)
     EXPECT_EQ(sound.InstanceCount(), 0u);
     EXPECT_TRUE(m_log.Contains("Unable to start playback of garbage.ogg", CONSOLE_ERROR));
     EXPECT_TRUE(m_log.Contains("Unable to start playback of cut.ogg", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Sound file sounds/garbage.ogg: not an Ogg Vorbis stream", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Sound file sounds/cut.ogg: not an Ogg Vorbis stream", CONSOLE_ERROR));
     EXPECT_TRUE(m_log.Contains("Resource loading failed (cut.wav)", CONSOLE_ERROR));
+    EXPECT_TRUE(m_log.Contains("Sound file sounds/cut.wav: it did not load", CONSOLE_ERROR));
     EXPECT_TRUE(m_log.Contains("Unable to open sound file for streaming: [nothing.ogg]", CONSOLE_ERROR));
     EXPECT_TRUE(m_log.Contains("Resource loading failed (nnnnnnnn", CONSOLE_ERROR));
     EXPECT_TRUE(m_log.Contains("Sound file name too long", CONSOLE_ERROR));

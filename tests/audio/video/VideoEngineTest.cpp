@@ -14,7 +14,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
+#include <cstring>
 #include <fstream>
+#include <numeric>
+#include <random>
 #include <vector>
 
 namespace
@@ -436,22 +440,58 @@ TEST_F(VideoEngineTest, FilesThatCannotPlayReportWhyAndEndThePlayer)
         std::ofstream high(m_harness.VideoPath("tall"), std::ios::binary);
         high.write(reinterpret_cast<const char*>(tall.data()), std::streamsize(tall.size()));
     }
+    // Damage that leaves no Ogg page (random bytes, another format, a byte in every fifty flipped),
+    // and a video of its header pages alone, which hold no frame.
+    {
+        const auto write = [this](const char* name, const std::vector<uint8_t>& bytes, size_t size) {
+            std::ofstream(m_harness.VideoPath(name), std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(size));
+        };
+        std::mt19937 random(7);
+        std::vector<uint8_t> noise(4096);
+        std::generate(noise.begin(), noise.end(), [&] { return uint8_t(random()); });
+        write("random", noise, noise.size());
+        std::memcpy(noise.data(), "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
+        write("png", noise, noise.size());
+        std::vector<uint8_t> flipped = good;
+        for (size_t at = 30; at < flipped.size(); at += 50)
+            flipped[at] ^= 0x5A;
+        write("flipped", flipped, flipped.size());
+        size_t headers = 0; // the pages whose first packet is a header (top bit set)
+        for (size_t lacing = good[26]; (good[headers + 27 + lacing] & 0x80) != 0; lacing = good[headers + 26])
+            headers += 27 + lacing + std::accumulate(&good[headers + 27], &good[headers + 27 + lacing], size_t(0));
+        write("pictureless", good, headers);
+    }
+    const char* const unparsable = "Video error - can't parse headers or init decoders";
     const struct
     {
         const char* name;
+        bool loop;
         const char* message;
+        const char* reason;
     } cases[] = {
-        {"missing", "Video error - can't open video file for streaming"},
-        {"garbage", "Video error - can't parse headers or init decoders"},
-        {"cut", "Video error - incomplete file header"},
-        {"huge", "Video frame of 1048560x48 is larger than 8192 pixels a side"},
-        {"tall", "Video frame of 64x1048560 is larger than 8192 pixels a side"},
+        {"missing", false, "Video error - can't open video file for streaming", "missing, empty or unreadable"},
+        {"garbage", false, unparsable, "no Ogg page in it"},
+        {"cut", false, "Video error - incomplete file header", "the data ends inside its headers"},
+        {"huge", false, "Video frame of 1048560x48 is larger than 8192 pixels a side", "its picture is too large"},
+        {"tall", false, "Video frame of 64x1048560 is larger than 8192 pixels a side", "its picture is too large"},
+        {"random", false, unparsable, "no Ogg page in it"},
+        {"random", true, unparsable, "no Ogg page in it"},
+        {"png", false, unparsable, "no Ogg page in it"},
+        {"png", true, unparsable, "no Ogg page in it"},
+        {"flipped", false, unparsable, "no Ogg page in it"},
+        {"flipped", true, unparsable, "no Ogg page in it"},
+        {"cut", true, "Video error - incomplete file header", "the data ends inside its headers"},
+        {"pictureless", true, "Video error - no frame in a whole pass of a looping video", "no packet of it decodes to a picture"},
     };
     uint32_t played = 0;
     for (const auto& c : cases)
     {
-        ASSERT_TRUE(m_harness.Video().Play(c.name, nullptr, true, false, 1.0f));
+        SCOPED_TRACE(std::string(c.name) + (c.loop ? ", looping" : ""));
+        m_log.Clear();
+        ASSERT_TRUE(m_harness.Video().Play(c.name, nullptr, true, c.loop, 1.0f));
         ++played;
+        // Every update returns, and a bounded number of them ends the player.
         for (int i = 0; i < 400 && m_harness.Video().IsPlaying(); ++i)
         {
             m_harness.Update();
@@ -462,9 +502,10 @@ TEST_F(VideoEngineTest, FilesThatCannotPlayReportWhyAndEndThePlayer)
         for (const CapturedMessage& message : m_log.Messages())
             found |= message.text == c.message && message.kind == CONSOLE_ERROR && message.channel == CONSOLE_CHANNEL_RENDER;
         EXPECT_TRUE(found) << c.name << ": " << c.message;
+        // Once, with the file and why.
+        EXPECT_EQ(CountOf(std::string("Video file videos/") + c.name + ".ogv: " + c.reason), 1u);
         EXPECT_EQ(m_harness.Video().GetPlayersDestroyed(), played);
     }
-    EXPECT_EQ(CountOf("Video error - can't open video file for streaming"), 1u);
 }
 
 TEST_F(VideoEngineTest, SoundReachesTheMixerAndDrivesThePicture)

@@ -123,6 +123,8 @@ TEST_F(LuaWrapperTest, MethodGetsSelfArgumentsAndGivesResults)
     EXPECT_TRUE(m_log.Contains("LUA: error in 'Fails'", CONSOLE_ERROR));
     EXPECT_TRUE(m_log.Contains("LUA_ERROR: error while running the chunk.", CONSOLE_ERROR));
     EXPECT_TRUE(m_log.Contains("exploded", CONSOLE_ERROR));
+    // The error text first, then the stack that raised it.
+    EXPECT_TRUE(m_log.Contains("exploded\nstack traceback:\n\t[C]: in function 'error'", CONSOLE_ERROR));
 }
 
 TEST_F(LuaWrapperTest, ErrorMessageHandlerTakesTheErrorsOnEveryRoad)

@@ -308,7 +308,12 @@ TEST_F(BinarySceneReaderTest, SceneFilesLoadAlikeFromContainersAndFolders)
         EXPECT_EQ(loaded["Child"]->GetParent(), loaded["Parent"]) << root;
         for (auto& [name, entity] : loaded)
             EXPECT_EQ(SceneWriter::Payload(*entity, 0), written[name]) << root << " " << name;
+        m_log.Clear();
         EXPECT_FALSE(BinarySceneReader::LoadBinarySceneFile("Cut", root, 0, 0, 3)) << root;
+        // The reason, then the file.
+        const std::vector<CapturedMessage> messages = m_log.Messages();
+        ASSERT_EQ(messages.size(), 2u) << root;
+        EXPECT_EQ(messages[1].text, std::string("Binary scene file: ") + root + "/Cut.BinaryScene");
     }
 
     std::filesystem::resize_file(folder / "scenes0.dat", std::filesystem::file_size(folder / "scenes0.dat") - 1);

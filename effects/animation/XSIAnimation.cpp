@@ -273,8 +273,10 @@ bool AnimationSoundEventPassed(float oldProgress, float newProgress, float e, bo
         return false;
     if (!backwards)
     {
+        // Only the first sample takes the start itself: a later one from 0 (the second pose, a hold
+        // at 0 let go) would play the start's events again.
         if (newProgress >= oldProgress)
-            return (oldProgress <= 0.0f ? oldProgress <= e : oldProgress < e) && e <= newProgress;
+            return (firstSample && oldProgress <= 0.0f ? oldProgress <= e : oldProgress < e) && e <= newProgress;
         return looping && (e > oldProgress || e <= newProgress);
     }
     if (newProgress <= oldProgress)

@@ -26,7 +26,8 @@ struct AnimationSoundEvent
 
 // Whether a sound event at progress `event` plays when the progress moved from `oldProgress` to
 // `newProgress` (a move the other way than the play direction is a wrap, counted only when looping).
-// A progress that did not move passes nothing, but on the animation's first sample.
+// A progress that did not move passes nothing, but on the animation's first sample; only that sample
+// counts an event at the start (progress 0) it moves from.
 bool AnimationSoundEventPassed(float oldProgress, float newProgress, float event, bool backwards, bool looping,
                                bool firstSample);
 

@@ -260,6 +260,7 @@ void CompoundEntity::OnPostLoad(uint32_t flags)
             continue;
         mesh->SetLightmapMapping(m_lightmapMappings[i]);
         NameString preset;
+        // Paired by element name, as the build recorded them: child i may be no element at all.
         if (FindPresetForChild(child, preset))
             mesh->SetShaderPreset(preset);
     }

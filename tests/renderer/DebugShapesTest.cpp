@@ -104,10 +104,12 @@ TEST_F(DebugShapesTest, BuiltInShapesDrawTheirGeometryInTheirColour)
     source.hasEntity = true;
     source.localBounds = BoundingBox4(Vector(-0.5f, -1.0f, -0.5f, 1.0f), Vector(0.5f, -0.2f, 0.5f, 1.0f));
     effect->ApplySource(source);
+    // In a translucent context colour: only the selected debug draw's white keeps blending off.
+    const Vector glass(0, 0, 1, 0.5f);
     const auto drawEffect = [&] {
         RunOnRenderThread(renderer, [&](NorvexRenderer&) {
-            effect->Draw(FlatOnScreen(0.5f), 1, blue);
-            effect->Draw(FlatOnScreen(0.5f), 8, blue);
+            effect->Draw(FlatOnScreen(0.5f), 1, glass);
+            effect->Draw(FlatOnScreen(0.5f), 8 | 2, glass);
         });
     };
     struct Case
@@ -150,7 +152,7 @@ TEST_F(DebugShapesTest, BuiltInShapesDrawTheirGeometryInTheirColour)
          },
          gpu::DrawCall::IndexedPrimitive, gpu::kPrimitiveTriangleList, 194, 4, 1, 3, {160, 120}, {10, 10}, 0xFF0000FFu},
         // Only the debug pass draws a physical effect: its box (the box shader shows no colour).
-        {"physical effect, normal pass then debug", drawEffect, gpu::DrawCall::IndexedPrimitive, gpu::kPrimitiveTriangleList, 12, 4, 1, 3, {160, 120}, {10, 10}, 0xFFFFFFFFu},
+        {"physical effect, normal pass then selected debug", drawEffect, gpu::DrawCall::IndexedPrimitive, gpu::kPrimitiveTriangleList, 12, 4, 1, 3, {160, 120}, {10, 10}, 0xFFFFFFFFu},
     };
     for (const Case& c : cases)
     {

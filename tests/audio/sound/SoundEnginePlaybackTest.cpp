@@ -554,18 +554,28 @@ TEST_F(SoundEnginePlaybackTest, StaticWaveLoopsFromSoundMemory)
     EXPECT_TRUE(m_log.Contains("Sound device refused a voice for", CONSOLE_WARNING));
 
     // A packet table ("dpds" before "data": u32 decoded bytes per packet) goes with the buffer, which
-    // the voice, decoding no xWMA, refuses.
-    const uint8_t packets[] = {'d', 'p', 'd', 's', 8, 0, 0, 0, 0x00, 0x10, 0, 0, 0x00, 0x20, 0, 0};
+    // the voice, decoding no xWMA, refuses; so does a table too short for one packet.
     image[20] = 0x01, image[21] = 0x00;
-    image.insert(image.begin() + 36, std::begin(packets), std::end(packets)); // after the 16-byte "fmt "
-    const uint32_t riffSize = uint32_t(image.size() - 8);
-    std::memcpy(image.data() + 4, &riffSize, 4);
-    m_sound.WriteBytes("sounds/packets.wav", image);
-    m_sound.Engine().PlaySystemSound("packets.wav", nullptr);
-    for (int i = 0; i < 500 && !m_log.Contains("Unable to start playback of packets.wav"); ++i)
-        m_sound.WaitCycles(1);
-    EXPECT_TRUE(m_log.Contains("Unable to start playback of packets.wav", CONSOLE_ERROR));
-    EXPECT_TRUE(m_log.Contains("Sound file sounds/packets.wav: its voice refused the data or did not start", CONSOLE_ERROR));
-    EXPECT_EQ(m_sound.Mixer()->GetLastError(), "packet table for a voice that does not decode xWMA");
+    const std::pair<const char*, std::vector<uint8_t>> tables[] = {
+        {"packets.wav", {'d', 'p', 'd', 's', 8, 0, 0, 0, 0x00, 0x10, 0, 0, 0x00, 0x20, 0, 0}},
+        {"empty.wav", {'d', 'p', 'd', 's', 0, 0, 0, 0}}};
+    for (const auto& [name, chunk] : tables)
+    {
+        SCOPED_TRACE(name);
+        std::vector<uint8_t> packed = image;
+        packed.insert(packed.begin() + 36, chunk.begin(), chunk.end()); // after the 16-byte "fmt "
+        const uint32_t riffSize = uint32_t(packed.size() - 8);
+        std::memcpy(packed.data() + 4, &riffSize, 4);
+        m_sound.WriteBytes(std::string("sounds/") + name, packed);
+        m_sound.Engine().PlaySystemSound(name, nullptr);
+        const std::string refused = std::string("Unable to start playback of ") + name;
+        for (int i = 0; i < 500 && !m_log.Contains(refused); ++i)
+            m_sound.WaitCycles(1);
+        EXPECT_TRUE(m_log.Contains(refused, CONSOLE_ERROR));
+        EXPECT_TRUE(m_log.Contains(std::string("Sound file sounds/") + name +
+                                       ": its voice refused the data or did not start",
+                                   CONSOLE_ERROR));
+        EXPECT_EQ(m_sound.Mixer()->GetLastError(), "packet table for a voice that does not decode xWMA");
+    }
 }
 } // namespace

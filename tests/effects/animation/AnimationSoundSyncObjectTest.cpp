@@ -1,11 +1,22 @@
 // ctest-labels: thread
 // Sound events on an animation's progress, heard through the sound engine: what plays on the first
-// update, forward, across a wrap, backwards, held still, without an entity, and in 2D or 3D.
+// update, forward, across a wrap, backwards, held still, without an entity, and in 2D or 3D; a
+// keyframe clip's events at its mesh, attenuated unless the clip asks for 2D.
 #include "effects/animation/AnimationSoundSyncObject.h"
 
+#include "audio/sound/SoundEntriesContainer.h"
+#include "audio/sound/SoundEntryParams.h"
+#include "effects/animation/AnimationSampleContext.h"
+#include "effects/animation/MeshAnimator.h"
+#include "effects/animation/MeshSkeleton.h"
+#include "effects/animation/XSIAnimation.h"
 #include "platform/os/Clock.h"
+#include "scene/kinds/MeshEntity.h"
+#include "scene/kinds/MeshTemplate.h"
+#include "scene/kinds/MeshTemplateAnimation.h"
 #include "support/SceneTestSupport.h"
 #include "support/SoundTestHarness.h"
+#include "tools/datakit/MeshTemplateWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -137,4 +148,40 @@ TEST_F(AnimationSoundSyncObjectTest, RangesChooseTheEntityOrTwoDimensionsAndNoEn
 
     alone.Clear();
     EXPECT_EQ(alone.GetEvents().Count(), 0);
+}
+
+TEST_F(AnimationSoundSyncObjectTest, KeyframeEventsPlayAtTheirMeshAttenuatedUnlessTwoDimensional)
+{
+    m_templates.push_back(MeshTemplateWriter::MakeTemplate(MeshTemplateSpec()));
+    auto* mesh = static_cast<MeshEntity*>(gEntityManager.CreateEntity(
+        m_templates.back().get(), nullptr, Matrix::ONE, ENTITYCREATION_DONOTCREATERENDERINGCONTEXT, nullptr));
+    ASSERT_NE(mesh, nullptr);
+    SoundEntryParams step;
+    step.AddSound("step.wav");
+    step.Attenuate = true;
+    ASSERT_TRUE(gSoundEntriesContainer.AddSoundEntry("Step", step));
+    MeshTemplateAnimationPreset preset;
+    preset.m_time = 1.0f;
+    MeshTemplateAnimationFrameData frame;
+    frame.m_soundEvent = NameString("Step");
+    preset.m_frames.Add(frame);
+    MeshAnimator animator(mesh, 1, 1);
+    AnimationSampleContext context;
+    const MeshSkeleton skeleton;
+    for (const bool flat : {false, true})
+    {
+        SCOPED_TRACE(flat ? "2D" : "3D");
+        m_sound.Engine().StopSound(kAllSoundInstances, 0.0f, nullptr);
+        m_sound.Engine().Flush();
+        AnimationParams params;
+        params.Flags = ANIMFLAG_SOUNDS | (flat ? ANIMFLAG_SOUNDS2D : 0u);
+        XSIAnimation clip(nullptr, params, preset, nullptr, 0);
+        clip.Sample(context, skeleton, animator);
+        const auto instances = m_sound.Instances();
+        ASSERT_EQ(instances.size(), 1u);
+        EXPECT_EQ(instances[0].emitter, mesh->FindSoundEmitter());
+        EXPECT_EQ(instances[0].params.Flags & SOUNDSTARTFLAG_NOATTENUATION, flat ? SOUNDSTARTFLAG_NOATTENUATION : 0u);
+        EXPECT_EQ(instances[0].params.ZeroVolumeRange > 0.0f, !flat);
+    }
+    gSoundEntriesContainer.RemoveAllSoundEntries();
 }

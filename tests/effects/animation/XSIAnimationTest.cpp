@@ -227,18 +227,36 @@ TEST_F(XSIAnimationTest, ForwardPlayReachesItsCallbackPointAtItsShareOfTheClip)
     EXPECT_EQ(callback.calls, (std::vector<std::string>{"point 5"}));
     EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 1u) << "0.4 to 0.45 does not";
 
-    // Held at its start by speed 0, a clip plays its event at 0 once, not on every pose.
+    // From its start a clip plays its event at 0 once: held there by speed 0 or by a progress
+    // override (let go before the last pose), or running on from it.
     preset.m_frames[0].m_timeStamp = 0.0f;
-    params.SpeedMultiplier = 0.0f;
-    MeshAnimator paused(nullptr, 3, 1);
-    ASSERT_TRUE(paused.StartAnimationOnNode(
-        m_skeleton, NameString("root"), std::make_unique<XSIAnimation>(slide, params, preset, &mesh, 0), 1.0f));
-    for (int pose = 0; pose < 3; ++pose)
+    struct From
     {
-        Tick(0.1f);
-        ArmX(paused);
+        const char* name;
+        float speed, hold;
+    };
+    const From starts[] = {{"held by speed 0", 0.0f, -1.0f}, {"running", 1.0f, -1.0f}, {"held at 0, let go", 1.0f, 0.0f}};
+    for (const From& start : starts)
+    {
+        SCOPED_TRACE(start.name);
+        params.SpeedMultiplier = start.speed;
+        params.OverrideProgress = start.hold;
+        MeshAnimator from(nullptr, 3, 1);
+        ASSERT_TRUE(from.StartAnimationOnNode(
+            m_skeleton, NameString("root"), std::make_unique<XSIAnimation>(slide, params, preset, &mesh, 0), 1.0f));
+        m_log.Clear();
+        ArmX(from);
+        for (int pose = 0; pose < 3; ++pose)
+        {
+            if (pose == 2)
+            {
+                ASSERT_TRUE(from.SetAnimationProgress(0, -1, -1.0f));
+            }
+            Tick(0.1f);
+            ArmX(from);
+            EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 1u) << "pose " << pose;
+        }
     }
-    EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 2u);
 }
 
 TEST_F(XSIAnimationTest, ClipsOfNoLengthOrTrimmedToNothingStandAtTheirStart)
@@ -298,7 +316,8 @@ TEST(XSIAnimationSoundEventTest, EventsPlayWhenTheProgressPassesThemAlsoAcrossAW
     };
     const Case cases[] = {
         {0.2f, 0.5f, 0.5f, false, false, true},  {0.2f, 0.5f, 0.2f, false, false, false},
-        {0.0f, 0.5f, 0.0f, false, false, true},  {0.9f, 0.1f, 0.95f, false, true, true},
+        {0.0f, 0.5f, 0.0f, false, false, true, true}, {0.0f, 0.5f, 0.0f, false, false, false},
+        {0.9f, 0.1f, 0.95f, false, true, true},
         {0.9f, 0.1f, 0.05f, false, true, true},  {0.9f, 0.1f, 0.5f, false, true, false},
         {0.9f, 0.1f, 0.95f, false, false, false}, {0.5f, 0.2f, 0.2f, true, false, false},
         {0.5f, 0.2f, 0.5f, true, false, true},   {0.5f, 0.0f, 0.0f, true, false, true},

@@ -108,6 +108,8 @@ protected:
 
     ParticleTemplate m_template;
     FrameClock m_clocks[3];
+    // Spawners the entities still own die in TearDown, after the test body has returned.
+    int m_spawnerDeaths = 0;
 };
 
 TEST_F(ParticleEntityTest, SpawnInGameOffStaysSilentUntilStartSpawning)
@@ -161,25 +163,24 @@ TEST_F(ParticleEntityTest, APropertyEditRestartsASpawningEntityWithAFreshSystem)
 
 TEST_F(ParticleEntityTest, ACustomSpawnerReachesEachSystemUntilReplacedAndTheDebugDrawShowsTheRealBox)
 {
-    int deaths = 0;
     ParticleEntity* entity = Create();
     entity->PostCreateInit();
-    auto* first = new WatchingSpawner(deaths); // the entity owns it
+    auto* first = new WatchingSpawner(m_spawnerDeaths); // the entity owns it
     entity->SetCustomSpawner(first);
     SystemState state = Frames(entity, 3);
     EXPECT_EQ(state.spawner, first);
     EXPECT_GT(state.count, 20u);
     EXPECT_EQ(first->boundsCalls, 3);
     EXPECT_EQ(first->last.max.x, state.smoothed.max.x) << "it is told the smoothed box";
-    auto* second = new WatchingSpawner(deaths);
+    auto* second = new WatchingSpawner(m_spawnerDeaths);
     entity->SetCustomSpawner(second);
     entity->SetCustomSpawner(second);
     EXPECT_EQ(Frames(entity, 1).spawner, second);
-    EXPECT_EQ(deaths, 1) << "the replaced one goes, the one set twice stays";
+    EXPECT_EQ(m_spawnerDeaths, 1) << "the replaced one goes, the one set twice stays";
     entity->OnPropertiesChanged();
     state = Frames(entity, 1);
     EXPECT_EQ(state.spawner, second) << "a rebuilt system gets it too";
-    EXPECT_EQ(deaths, 1);
+    EXPECT_EQ(m_spawnerDeaths, 1);
 
     // The unit box, and the measured box once per box the system published.
     for (const auto& [realBox, commands] : {std::pair{"0", 1u}, {"1", 2u}, {"1", 1u}})

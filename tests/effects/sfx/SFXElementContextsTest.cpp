@@ -310,6 +310,8 @@ TEST(SFXPhysicalEffectElementContextTest, AnObjectIsMadeWhileTheWorldRunsAndKeep
     ASSERT_NE(context, nullptr);
     context->Init(element, Matrix::ONE, 0, 0);
     EXPECT_FALSE(context->IsBusy()) << "no physics world, no object";
+    context->Update(0.5, 0.1f, element, Matrix::ONE);
+    EXPECT_FALSE(context->IsSpawning()) << "nothing spawns without an object";
     PhysicalEffectObject::SetWorldEnabled(true);
     context->Init(element, Matrix::ONE, 0, 0);
     PhysicalEffectObject::SetWorldEnabled(false);

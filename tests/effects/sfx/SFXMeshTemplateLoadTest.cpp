@@ -281,7 +281,14 @@ TEST_F(SFXMeshTemplateLoadTest, AnEffectReadFromItsFileTakesItsTemplatesOnceThey
         std::this_thread::yield();
     definition.TakeArrivedTemplates();
     drawing.store(false, std::memory_order_release);
+    // Read again, naming the bodiless crate, while the barrel's hand-over is still on its way: the
+    // hand-over runs first, so the barrel's passes do not come back over the ones read now.
+    crate->SetMeshTemplateGUID(MakeGUID(2));
+    definition.ResolveElements(false);
     m_renderer.SubmitCommands(true);
+    EXPECT_EQ(crate->GetPassBits(), 16u);
+    crate->SetMeshTemplateGUID(MakeGUID(7));
+    definition.ResolveElements(false);
     EXPECT_EQ(crate->GetPassBits(), 30u);
     EXPECT_EQ(definition.GetPassBits(), 31u);
     frames();

@@ -12,9 +12,12 @@
 #include "scene/templates/TemplateManager.h"
 #include "support/RenderStreamCapture.h"
 #include "support/CompoundTestSupport.h"
+#include "support/ScriptedSceneTest.h"
 #include "tools/datakit/CompoundTemplateWriter.h"
 #include "tools/datakit/MeshTemplateWriter.h"
 #include "tools/datakit/SceneWriter.h"
+
+#include <lua.hpp>
 
 #include <algorithm>
 #include <vector>
@@ -249,6 +252,23 @@ TEST_F(CompoundEntityTest, HiddenInGameFollowsTheElementEvenWhenOneBeforeItWasSk
     entity->PostCreateInit();
     EXPECT_FALSE(elements[0]->HasFlag(ENTITYFLAG_HIDDEN));
     EXPECT_FALSE(elements[1]->HasFlag(ENTITYFLAG_HIDDEN));
+
+    // A template with initialisation passes has a running game's script class initialise the compound.
+    ASSERT_TRUE(gLua.Init());
+    ScriptedSceneTest::ScriptDelegate game;
+    game.running = true;
+    gGame.Init(&game);
+    compound->SetLuaClass("ShyKit");
+    gLua.RegisterClass("ShyKit", "Entity");
+    EXPECT_TRUE(gLua.LoadAndCall("inits = 0 function ShyKit:InitCompoundEntity() inits = inits + 1 end", 0));
+    ASSERT_TRUE(Property(*compound, "Initialization pass count")->SetFromText(compound, "1"));
+    entity->PostCreateInit();
+    lua_getglobal(gLua.GetState(), "inits");
+    EXPECT_EQ(lua_tointeger(gLua.GetState(), -1), 1);
+    lua_pop(gLua.GetState(), 1);
+    gEntityManager.NewScene();
+    gGame.Close();
+    gLua.Close();
 }
 
 TEST_F(CompoundEntityTest, CyclesBetweenCompoundTemplatesAreRefused)

@@ -308,6 +308,7 @@ TEST_F(MeshEntityAnimationTest, MountedEntitiesFollowTheirBone)
     offset.LoadTranslation(0.0f, 0.0f, 3.0f);
     ASSERT_TRUE(knight->SetMountedEntityOffset(sword, offset));
     EXPECT_FALSE(sword->SetMountedEntityOffset(shield, offset)) << "a mesh without an animator mounts nothing";
+    EXPECT_FALSE(sword->MountEntityToBone(0, shield, offset, 0)) << "nor does one without an animation set";
     knight->UpdateMountedObjects();
     EXPECT_NEAR(sword->GetGlobalLocationMatrix().rows[3].z, 3.0f, 1e-3f);
     knight->UnmountEntity(nullptr);

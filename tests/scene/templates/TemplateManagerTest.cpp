@@ -1,5 +1,6 @@
 #include "scene/templates/TemplateManager.h"
 
+#include "renderer/resources/ResourceManager.h"
 #include "scene/templates/EntityTemplate.h"
 #include "scene/templates/EntityTemplateStub.h"
 #include "support/ConsoleCapture.h"
@@ -50,8 +51,11 @@ TEST(TemplateManagerTest, StubsInNoFolderAreFoundByGUIDOnly)
     b->SetTemplate(tank);
     EXPECT_EQ(manager.GetTemplate("units/Tank", true), nullptr);
     EXPECT_EQ(manager.GetTemplateByGUID(b->GetGUID(), false), tank);
-    // The sweep of unused templates leaves the stubs registered by code.
+    // The sweep of unused templates leaves the stubs registered by code, and asks nothing of a
+    // resource thread that was never started.
+    ResourceManager idle;
     manager.UnloadUnusedTemplates();
+    EXPECT_TRUE(idle.GetRing().IsEmpty());
     EXPECT_EQ(manager.FindStubByGUID(a->GetGUID()), a);
     manager.Clear();
     EXPECT_EQ(manager.FindStubByPath("units/Tank"), nullptr);

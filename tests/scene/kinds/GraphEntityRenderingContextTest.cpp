@@ -146,6 +146,7 @@ protected:
     RenderDataHarness m_harness;
     GraphTemplate m_graphTemplate;
     GraphTemplate m_texturedTemplate;
+    GraphTemplate m_bareTemplate;
     FlagTemplate m_flagTemplate;
     EntityTemplate m_plainTemplate;
 };
@@ -245,6 +246,11 @@ TEST_F(GraphEntityRenderingContextTest, AContextForAnotherKindFreesItsGeometryAn
     // Without shaders or texture the template's pairs are not taken.
     EXPECT_FALSE(context.HasShaders(GraphTemplate::SHADER_STRIPS));
     EXPECT_EQ(context.GetTexture(), nullptr);
+    // A graph whose template never fetched its shaders: the pieces wait instead of drawing with
+    // whatever shaders are bound.
+    GraphEntityRenderingContext unshaded(m_harness.GetRenderer(), Create(&m_bareTemplate), 0, Pieces(2, 2, 2));
+    EXPECT_FALSE(unshaded.HasShaders(GraphTemplate::SHADER_STRIPS));
+    EXPECT_EQ(DrawCounts(unshaded, GraphEntityRenderingContext::kDrawArrows).first, 0u);
 }
 
 TEST_F(GraphEntityRenderingContextTest, TheGraphHandsItsGeometryToANewContextAtTheRebuild)

@@ -262,6 +262,7 @@ TEST_F(GraphEntityRenderingContextTest, TheGraphHandsItsGeometryToANewContextAtT
     ASSERT_NE(empty, nullptr);
     ASSERT_NE(empty->GetGeometry(), nullptr);
     EXPECT_TRUE(empty->GetGeometry()->IsEmpty());
+    EXPECT_NE(graph->GetRenderFlags() & 0x20u, 0u) << "a frame's gather keeps it as a sorted forward task";
     EXPECT_EQ(DrawCounts(*empty, GraphEntityRenderingContext::kDrawArrows).first, 0u);
 
     FlagEntity* a = dynamic_cast<FlagEntity*>(Create(&m_flagTemplate, graph, 0.0f));

@@ -4,8 +4,6 @@
 // wide as the template's width, with its texture by the mapping size and in its blend mode.
 #include "scene/kinds/GraphEntityRenderingContext.h"
 
-#include "platform/gpu/GpuDevice.h"
-#include "platform/gpu/GpuSurface.h"
 #include "renderer/resources/ResourceTexture.h"
 #include "scene/SceneClassRegistration.h"
 #include "scene/entities/EntityManager.h"
@@ -15,25 +13,17 @@
 #include "scene/kinds/GraphGeometry.h"
 #include "support/ConsoleCapture.h"
 #include "support/RenderDataHarness.h"
+#include "support/RenderProbes.h"
 #include "support/RenderThreadCall.h"
 #include "support/SystemTextures.h"
+
+#include <tuple>
 
 namespace
 {
 // Graph space x and z onto the 320 x 240 target: 16 pixels per unit across, 12 down, origin in
 // the middle, +z up the screen.
-Matrix GroundToScreen()
-{
-    Matrix m = Matrix::ONE;
-    m.rows[0].Set(0.1f, 0.0f, 0.0f, 0.0f);
-    m.rows[1].Set(0.0f, 0.0f, 0.0f, 0.0f);
-    m.rows[2].Set(0.0f, 0.1f, 0.0f, 0.0f);
-    m.rows[3].Set(0.0f, 0.0f, 0.5f, 1.0f);
-    return m;
-}
-
-uint32_t PixelX(float x) { return uint32_t((x * 0.1f * 0.5f + 0.5f) * 320.0f); }
-uint32_t PixelY(float z) { return uint32_t((0.5f - z * 0.1f * 0.5f) * 240.0f); }
+const Matrix kGroundToScreen{{Vector(0.1f, 0, 0, 0), Vector(0, 0, 0, 0), Vector(0, 0.1f, 0, 0), Vector(0, 0, 0.5f, 1)}};
 
 class GraphEntityRenderingContextTest : public ::testing::Test
 {
@@ -42,8 +32,7 @@ protected:
     {
         DataRoot data;
         ASSERT_FALSE(AddSystemTextures(data).empty());
-        // Red over the first half of u, green over the second.
-        TextureFileSpec road;
+        TextureFileSpec road; // red over the first half of u, green over the second
         road.width = road.height = 4;
         road.texel = [](uint32_t, uint32_t, uint32_t x, uint32_t) { return x < 2 ? 0xFFFF0000u : 0xFF00FF00u; };
         std::string roadFile;
@@ -72,18 +61,16 @@ protected:
         for (const auto& [name, text] : values)
             ASSERT_TRUE(table->FindPropertyInClassChain(name)->SetFromText(&graph, text)) << name;
         graph.OnPropertyChanged(table->FindPropertyInClassChain("Width"));
-        for (uint32_t slot = 0; slot < GraphTemplate::SHADER_COUNT; ++slot)
-            for (Resource* r : {graph.GetShaders(slot).m_vertexResource, graph.GetShaders(slot).m_pixelResource})
-            {
-                ASSERT_NE(r, nullptr);
-                r->WaitUntilLoaded(true);
-                ASSERT_TRUE(r->IsLoaded()) << r->GetName();
-            }
+        std::vector<Resource*> held;
         if (!graph.GetTextureName().IsEmpty())
+            held.push_back(graph.GetTexture());
+        for (uint32_t slot = 0; slot < GraphTemplate::SHADER_COUNT; ++slot)
+            held.insert(held.end(), {graph.GetShaders(slot).m_vertexResource, graph.GetShaders(slot).m_pixelResource});
+        for (Resource* r : held)
         {
-            ASSERT_NE(graph.GetTexture(), nullptr);
-            graph.GetTexture()->WaitUntilLoaded(true);
-            ASSERT_TRUE(graph.GetTexture()->IsLoaded());
+            ASSERT_NE(r, nullptr);
+            r->WaitUntilLoaded(true);
+            ASSERT_TRUE(r->IsLoaded()) << r->GetName();
         }
     }
 
@@ -121,24 +108,21 @@ protected:
     }
 
     // The target's pixels (RGB) at the probes after a draw of `context` in yellow over `background`
-    // through GroundToScreen.
+    // through kGroundToScreen.
     std::vector<uint32_t> DrawAndProbe(GraphEntityRenderingContext& context, uint32_t flags, uint32_t background,
                                        const std::vector<std::pair<float, float>>& probes)
     {
-        std::vector<uint32_t> pixels;
         RunOnRenderThread(m_harness.GetRenderer(), [&](NorvexRenderer& r) {
-            gpu::GpuDevice* const device = r.GetDevice();
-            device->SetRenderState(gpu::kRsSrgbWriteEnable, 0);
-            device->BeginScene();
-            device->Clear(0, nullptr, gpu::kClearTarget, background, 1.0f, 0);
-            context.Draw(GroundToScreen(), flags, Vector(1.0f, 1.0f, 0.0f, 1.0f));
-            device->EndScene();
-            gpu::GpuSurface* frame = nullptr;
-            device->GetRenderTarget(0, &frame);
-            for (const auto& [x, z] : probes)
-                pixels.push_back(frame->ReadPixelArgb(PixelX(x), PixelY(z)) & 0xFFFFFFu);
-            gpu::SafeRelease(frame);
+            r.GetDevice()->SetRenderState(gpu::kRsSrgbWriteEnable, 0);
+            r.GetDevice()->BeginScene();
+            r.GetDevice()->Clear(0, nullptr, gpu::kClearTarget, background, 1.0f, 0);
+            context.Draw(kGroundToScreen, flags, Vector(1.0f, 1.0f, 0.0f, 1.0f));
+            r.GetDevice()->EndScene();
         });
+        std::vector<uint32_t> pixels;
+        for (const auto& [x, z] : probes)
+            pixels.push_back(ProbeRenderTarget(m_harness.GetRenderer(), uint32_t(160 + 16 * x), uint32_t(120 - 12 * z)) &
+                             0xFFFFFFu);
         return pixels;
     }
 
@@ -187,52 +171,35 @@ TEST_F(GraphEntityRenderingContextTest, PiecesAreDrawnInBatchesAndArrowsOnlyWith
 TEST_F(GraphEntityRenderingContextTest, EachVariantDrawsItsPieceWhereThePiecesPutIt)
 {
     constexpr uint32_t kYellow = 0xFFFF00u, kRed = 0xFF0000u, kGreen = 0x00FF00u, kBlue = 0x0000FFu;
-    enum Shape
+    // Options (which say the piece: a strip, a curve or an arrow), textured template, blend mode,
+    // background, then probes (x, z) and their colours. The strip runs from x = -5 to 5 at z = 0;
+    // the curve bows up to z = 0.75 in its middle, where a straight piece would cover z = -0.25;
+    // both span path distances 0 to 4, one texture length. The arrow points along +x from the origin.
+    const std::tuple<std::string, bool, const char*, uint32_t, std::vector<std::pair<float, float>>,
+                     std::vector<uint32_t>>
+        rows[] = {
+            {"", false, "None", 0u, {{-2.5f, 0}, {0, 0.35f}, {0, 1}, {6, 0}}, {kYellow, kYellow, 0u, 0u}},
+            {"CATMULL_ROM", false, "Add", kBlue, {{0, 1}, {-2.5f, 0.5625f}, {0, -0.25f}}, {0xFFFFFFu, 0xFFFFFFu, kBlue}},
+            {"TEXTURE", true, "None", 0u, {{-2.5f, 0}, {2.5f, 0}, {0, 1}}, {kRed, kGreen, 0u}},
+            {"TEXTURE CATMULL_ROM", true, "None", 0u, {{-2.5f, 0.5625f}, {2.5f, 0.5625f}, {0, -0.25f}}, {kRed, kGreen, 0u}},
+            {"ARROW", false, "None", 0u, {{0.3f, 0}, {-0.3f, 0}, {1.3f, 0}}, {kYellow, 0u, 0u}},
+        };
+    for (const auto& [options, textured, blend, background, probes, colors] : rows)
     {
-        STRIP,
-        CURVE,
-        ARROW,
-    };
-    struct Row
-    {
-        const char* options;
-        bool textured;
-        Shape shape;
-        const char* blend;
-        uint32_t background;
-        std::vector<std::pair<float, float>> probes;
-        std::vector<uint32_t> colors;
-    };
-    // The strip runs from x = -5 to 5 at z = 0; the curve bows up to z = 0.75 in its middle, where
-    // a straight piece would cover z = -0.25; both span path distances 0 to 4, one texture length
-    // in the textured template. The arrow stands at the origin and points along +x.
-    const Row rows[] = {
-        {"", false, STRIP, "None", 0u, {{-2.5f, 0.0f}, {0.0f, 0.35f}, {0.0f, 1.0f}, {6.0f, 0.0f}},
-         {kYellow, kYellow, 0u, 0u}},
-        {"CATMULL_ROM", false, CURVE, "Add", kBlue, {{0.0f, 1.0f}, {-2.5f, 0.5625f}, {0.0f, -0.25f}},
-         {0xFFFFFFu, 0xFFFFFFu, kBlue}},
-        {"TEXTURE", true, STRIP, "None", 0u, {{-2.5f, 0.0f}, {2.5f, 0.0f}, {0.0f, 1.0f}}, {kRed, kGreen, 0u}},
-        {"TEXTURE CATMULL_ROM", true, CURVE, "None", 0u, {{-2.5f, 0.5625f}, {2.5f, 0.5625f}, {0.0f, -0.25f}},
-         {kRed, kGreen, 0u}},
-        {"ARROW", false, ARROW, "None", 0u, {{0.3f, 0.0f}, {-0.3f, 0.0f}, {1.3f, 0.0f}}, {kYellow, 0u, 0u}},
-    };
-    for (const Row& row : rows)
-    {
-        GraphTemplate& source = row.textured ? m_texturedTemplate : m_graphTemplate;
-        ASSERT_TRUE(GraphTemplate::StaticClassProperties()->FindProperty("Blend mode")->SetFromText(&source, row.blend));
+        GraphTemplate& source = textured ? m_texturedTemplate : m_graphTemplate;
+        ASSERT_TRUE(GraphTemplate::StaticClassProperties()->FindProperty("Blend mode")->SetFromText(&source, blend));
         GraphGeometry* pieces = new GraphGeometry;
-        if (row.shape == STRIP)
-            pieces->AddStrip(Vector(-5.0f, 0.0f, 0.0f, 1.0f), 0.0f, Vector(5.0f, 0.0f, 0.0f, 1.0f), 4.0f);
-        else if (row.shape == CURVE)
+        if (options.find("ARROW") != std::string::npos)
+            pieces->AddArrow(Vector(0.0f, 0.0f, 0.0f, 1.0f), Vector(1.0f, 0.0f, 0.0f, 0.0f));
+        else if (options.find("CATMULL_ROM") != std::string::npos)
             pieces->AddCurve(Vector(-15.0f, 0.0f, -6.0f, 1.0f), Vector(-5.0f, 0.0f, 0.0f, 1.0f),
                              Vector(5.0f, 0.0f, 0.0f, 1.0f), Vector(15.0f, 0.0f, -6.0f, 1.0f), 0.0f, 4.0f);
         else
-            pieces->AddArrow(Vector(0.0f, 0.0f, 0.0f, 1.0f), Vector(1.0f, 0.0f, 0.0f, 0.0f));
+            pieces->AddStrip(Vector(-5.0f, 0.0f, 0.0f, 1.0f), 0.0f, Vector(5.0f, 0.0f, 0.0f, 1.0f), 4.0f);
         GraphEntityRenderingContext context(m_harness.GetRenderer(), Create(&source), 0, pieces);
-        EXPECT_EQ(DrawAndProbe(context, GraphEntityRenderingContext::kDrawArrows, 0xFF000000u | row.background,
-                               row.probes),
-                  row.colors)
-            << "\"" << row.options << "\"";
+        EXPECT_EQ(DrawAndProbe(context, GraphEntityRenderingContext::kDrawArrows, 0xFF000000u | background, probes),
+                  colors)
+            << "\"" << options << "\"";
     }
 }
 

@@ -178,6 +178,8 @@ struct ProgramEntry
 void AddDeferredPrograms(std::vector<ProgramEntry>& entries);
 // The particle and video programs (EffectShaderPrograms.cpp).
 void AddEffectPrograms(std::vector<ProgramEntry>& entries);
+// The graph programs (GraphShaderPrograms.cpp).
+void AddGraphPrograms(std::vector<ProgramEntry>& entries);
 // The outline programs (OutlineShaderPrograms.cpp).
 void AddOutlinePrograms(std::vector<ProgramEntry>& entries);
 // The post-processing programs (PostShaderPrograms.cpp).

@@ -657,13 +657,14 @@ const std::vector<ProgramEntry>& Programs()
 }
 
 // Every program the device knows: the families above, the deferred lighting, particle and video,
-// outline and post-processing ones.
+// graph, outline and post-processing ones.
 const std::vector<ProgramEntry>& AllPrograms()
 {
     static const std::vector<ProgramEntry> all = [] {
         std::vector<ProgramEntry> entries = Programs();
         AddDeferredPrograms(entries);
         AddEffectPrograms(entries);
+        AddGraphPrograms(entries);
         AddOutlinePrograms(entries);
         AddPostPrograms(entries);
         return entries;

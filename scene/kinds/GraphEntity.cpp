@@ -21,6 +21,8 @@ const Vector kBoundsLift(0.0f, 0.4f, 0.0f, 0.0f);
 // Arrows sit this far along the path from its middle point.
 constexpr float kArrowOffset = 0.6f;
 constexpr uint32_t kBoxFlags = 2;
+// The render flag that makes a frame's gather keep the context as a sorted forward task.
+constexpr uint32_t kGraphSortedPassFlag = 0x20;
 
 FlagEntity* AsFlag(Entity* entity)
 {
@@ -168,6 +170,9 @@ EntityRenderingContext* GraphEntity::CreateRenderingContext()
 {
     if (gRenderer == nullptr)
         return nullptr;
+    // Without a pass flag the gather drops the graph's task and no frame draws it; blended ribbons
+    // belong with the sorted forward draws, which meshes and effects already share.
+    SetRenderFlags(GetRenderFlags() | kGraphSortedPassFlag);
     GraphGeometry* const geometry = new GraphGeometry;
     BuildGeometry(*geometry);
     return new GraphEntityRenderingContext(*gRenderer, this, 0, geometry);

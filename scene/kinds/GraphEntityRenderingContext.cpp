@@ -2,21 +2,22 @@
 
 #include "platform/gpu/GpuDevice.h"
 #include "renderer/NorvexRenderer.h"
+#include "renderer/VertexShaderObject.h"
 #include "renderer/resources/ResourceTexture.h"
 #include "scene/entities/Entity.h"
 #include "scene/kinds/GraphGeometry.h"
 
 namespace
 {
-// Takes a reference of its own on each resource of `source`.
+// Takes a reference of its own on each resource of `source`; the objects are resolved at the draw.
 void CopyPair(ShaderPair& target, const ShaderPair& source)
 {
-    target = source;
+    target.m_vertexResource = source.m_vertexResource;
+    target.m_pixelResource = source.m_pixelResource;
     if (target.m_vertexResource != nullptr)
         target.m_vertexResource->AddRef();
     if (target.m_pixelResource != nullptr)
         target.m_pixelResource->AddRef();
-    target.Resolve();
 }
 } // namespace
 
@@ -46,7 +47,7 @@ GraphEntityRenderingContext::GraphEntityRenderingContext(NorvexRenderer& rendere
     {
         CopyPair(m_shaders[slot], source->GetShaders(slot));
         // Half a pair cannot draw: such a pair is not used at all.
-        if (!m_shaders[slot].IsValid())
+        if (!HasShaders(slot))
             m_shaders[slot].Release();
     }
 }
@@ -59,18 +60,20 @@ GraphEntityRenderingContext::~GraphEntityRenderingContext()
         m_textureResource->Release();
 }
 
-void GraphEntityRenderingContext::Bind(uint32_t slot) const
-{
-    if (m_shaders[slot].IsValid())
-        m_shaders[slot].Bind();
-}
-
 void GraphEntityRenderingContext::DrawBatches(uint32_t slot, const float* pieces, uint32_t pieceCount,
-                                              uint32_t registersPerPiece, PieceShape shape) const
+                                              uint32_t registersPerPiece, PieceShape shape, const Matrix& world,
+                                              const Vector& color)
 {
-    if (pieceCount == 0)
+    ShaderPair& pair = m_shaders[slot];
+    pair.Resolve();
+    // Pieces drawn with whatever shaders were bound before would land anywhere: without a ready
+    // pair they wait for the next draw.
+    if (pieceCount == 0 || !pair.IsValid())
         return;
-    Bind(slot);
+    pair.Bind();
+    const auto* vertexShader = static_cast<const VertexShaderObject*>(pair.m_vertexObject);
+    vertexShader->SetModelMatrix(m_renderer, world, true);
+    vertexShader->SetConstantColor(m_renderer, color);
     const BatchQuadGeometry& batch = m_renderer.GetDeviceManager().GetBatchGeometry();
     const uint32_t perBatch = shape == PIECE_STRIP      ? BatchQuadGeometry::kStripCount
                               : shape == PIECE_TRIANGLE ? BatchQuadGeometry::kTriangleCount
@@ -93,19 +96,21 @@ void GraphEntityRenderingContext::Draw(const Matrix& world, uint32_t passFlags, 
 {
     if (m_geometry == nullptr)
         return;
-    m_renderer.SetVertexShaderConstants(kWorldRegister, &world.rows[0].x, 4);
-    const float settings[4] = {m_width, m_inverseMappingSize, color.w, 0.0f};
+    const float settings[4] = {m_width, m_inverseMappingSize, 0.0f, 0.0f};
     m_renderer.SetVertexShaderConstants(kSettingsRegister, settings, 1);
     m_renderer.SetBlendMode(m_blendMode);
+    // Flat ribbons are seen from above and below; they lie on what the scene drew without hiding it.
+    m_renderer.SetCullMode(gpu::kCullNone);
+    m_renderer.SetDepthState(gpu::kCmpLessEqual, false, 0.0f);
     m_renderer.SetTexture(0, m_texture, 0);
 
     // Straight strips are quads, curve segments strips of vertex pairs, arrows their heads.
     const GraphGeometry& g = *m_geometry;
     DrawBatches(GraphTemplate::SHADER_STRIPS, reinterpret_cast<const float*>(g.m_strips.Data()),
-                uint32_t(g.m_strips.Count()), 2, PIECE_QUAD);
+                uint32_t(g.m_strips.Count()), 2, PIECE_QUAD, world, color);
     DrawBatches(GraphTemplate::SHADER_CURVES, reinterpret_cast<const float*>(g.m_curves.Data()),
-                uint32_t(g.m_curves.Count()), 4, PIECE_STRIP);
+                uint32_t(g.m_curves.Count()), 4, PIECE_STRIP, world, color);
     if ((passFlags & kDrawArrows) != 0)
         DrawBatches(GraphTemplate::SHADER_ARROWS, reinterpret_cast<const float*>(g.m_arrows.Data()),
-                    uint32_t(g.m_arrows.Count()), 2, PIECE_TRIANGLE);
+                    uint32_t(g.m_arrows.Count()), 2, PIECE_TRIANGLE, world, color);
 }

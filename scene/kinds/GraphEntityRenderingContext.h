@@ -2,7 +2,8 @@
 // the geometry the graph built (which it then owns) and its template's draw settings; drawn on the
 // render thread, where the pieces go to the "Graph" shaders as vertex constants in batches over the
 // renderer's piece batches (BatchQuadGeometry), whose vertices only say which piece and which corner
-// they are.
+// they are. The shader pairs are resolved at the draw, so a variant still loading when the context
+// was made draws once it is ready.
 #pragma once
 
 #include "renderer/EntityRenderingContext.h"
@@ -23,8 +24,8 @@ class GraphEntityRenderingContext : public EntityRenderingContext
 public:
     // Render flag that adds the arrows.
     static constexpr uint32_t kDrawArrows = 8;
-    // Vertex constant registers: the world matrix, the draw settings, then the batch's pieces.
-    static constexpr uint32_t kWorldRegister = 12;
+    // Vertex constant registers: the draw settings (width, 1 / mapping size), then the batch's
+    // pieces; the shaders take the world through their named matrix.
     static constexpr uint32_t kSettingsRegister = 16;
     static constexpr uint32_t kPiecesRegister = 17;
 
@@ -40,11 +41,14 @@ public:
     float GetWidth() const { return m_width; }
     float GetInverseMappingSize() const { return m_inverseMappingSize; }
     uint32_t GetBlendMode() const { return m_blendMode; }
-    bool HasShaders(uint32_t slot) const { return m_shaders[slot].IsValid(); }
+    // Both resources of the slot's pair are held.
+    bool HasShaders(uint32_t slot) const
+    {
+        return m_shaders[slot].m_vertexResource != nullptr && m_shaders[slot].m_pixelResource != nullptr;
+    }
     const TextureHolder* GetTexture() const { return m_texture; }
 
 private:
-    void Bind(uint32_t slot) const;
     enum PieceShape : uint32_t
     {
         PIECE_QUAD,
@@ -52,7 +56,7 @@ private:
         PIECE_TRIANGLE,
     };
     void DrawBatches(uint32_t slot, const float* pieces, uint32_t pieceCount, uint32_t registersPerPiece,
-                     PieceShape shape) const;
+                     PieceShape shape, const Matrix& world, const Vector& color);
 
     std::unique_ptr<GraphGeometry> m_geometry;
     float m_width = 1.0f;

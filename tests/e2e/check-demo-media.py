@@ -35,11 +35,18 @@ SPARKS = (1040, 500, 1250, 710)        # the sparks flying from their particle t
 BURST = (540, 540, 740, 720)           # the effect's burst of sparks in front of the markers
 BLOB = (1062, 606, 1120, 640)          # the outpost marker's blob shadow on the ground right of it
 BLOB_LIT = ((1200, 620), (1180, 660))  # the ground beside it, lit by the sun alone
+PATHS_PAIR = (312, 698, 500, 708)      # the field's paths: the straight strip its first two nodes share
+PATHS_BEND = (360, 650, 480, 666)      # and the curved connection bowing away beyond them
 
 
 def glowing(p):
     """The sparks' orange and yellow: neither the grey ground, the red lamp's pool nor the menu."""
     return p[0] > 180 and p[0] > p[2] + 90 and p[1] > p[2] + 50
+
+
+def ribbon(p):
+    """The paths' cyan ribbon: neither the warm ground nor the sparks."""
+    return p[2] > p[0] + 60 and p[1] > p[0] + 40
 
 
 def read_png(path):
@@ -160,6 +167,10 @@ def check_frames(folder):
             flecks = max(count(rows, box, glowing) for rows in field)
             expect(flecks >= 100, "%s show no flecks (%d pixels)" % (name, flecks))
             expect(moves(field, box), "%s do not move" % name)
+        # The graph's ribbons lie on the ground in every frame once the scene is up.
+        for name, box, least in (("straight strip", PATHS_PAIR, 150), ("curve", PATHS_BEND, 40)):
+            shown = min(count(rows, box, ribbon) for rows in field[1:])
+            expect(shown >= least, "the paths' %s is missing (%d ribbon pixels)" % (name, shown))
     if len(outpost) >= 3:
         expect(moves(outpost, WALKER), "the walker does not move")
         # The outpost draws in the linear colour mode: its marker's blob shadow darkens the ground.

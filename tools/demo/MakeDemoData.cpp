@@ -27,6 +27,10 @@
 #include "scene/entities/EntityManager.h"
 #include "gameplay/behaviour/BehaviourTree.h"
 #include "scene/kinds/BehaviourTreeTemplate.h"
+#include "scene/kinds/FlagEntity.h"
+#include "scene/kinds/FlagTemplate.h"
+#include "scene/kinds/GraphEntity.h"
+#include "scene/kinds/GraphTemplate.h"
 #include "scene/templates/EntityTemplate.h"
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/kinds/MeshTemplate.h"
@@ -50,6 +54,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -87,6 +92,8 @@ const DemoTemplate kBurst{"Burst", 0xD7, SFXTemplate::kTypeId};
 const DemoTemplate kGround{"Ground", 0xDA, MeshTemplate::kTypeId};
 const DemoTemplate kDaylight{"Daylight", 0xDB, ENTITY_SCENEPARAMBOX};
 const DemoTemplate kLamp{"Lamp", 0xDC, ENTITY_LIGHT};
+const DemoTemplate kPaths{"Paths", 0xDD, GraphTemplate::kTypeId};
+const DemoTemplate kPathNode{"PathNode", 0xDE, FlagTemplate::kTypeId};
 
 SimpleGUID GuidOf(uint8_t guidByte)
 {
@@ -168,6 +175,18 @@ std::unique_ptr<EntityTemplate> BuildBody(const DemoTemplate& demoTemplate)
     // A slab under the whole field of view, lit by the sun and taking the shadows.
     if (name == kGround.name)
         return BoxTemplate(70.0f, 1.0f, 80.0f);
+    // Cyan ribbons half a unit wide, the texture repeating every unit of path.
+    if (name == kPaths.name)
+    {
+        auto paths = std::make_unique<GraphTemplate>();
+        for (const auto& [property, text] : {std::pair{"Width", "0.5"}, std::pair{"Texture", "Demo/Road.dds"},
+                                             std::pair{"Mappnig size", "1"}})
+            if (!paths->GetClassProperties()->FindPropertyInClassChain(property)->SetFromText(paths.get(), text))
+                return nullptr;
+        return paths;
+    }
+    if (name == kPathNode.name)
+        return std::make_unique<FlagTemplate>();
     if (name == kSentry.name)
     {
         std::string error;
@@ -263,7 +282,8 @@ bool AddTemplates(DataRoot& data)
 {
     std::vector<TemplateStubEntry> entries;
     for (const DemoTemplate* demoTemplate :
-         {&kMarker, &kBeacon, &kSentry, &kWaver, &kSparks, &kGlow, &kBurst, &kGround, &kDaylight, &kLamp})
+         {&kMarker, &kBeacon, &kSentry, &kWaver, &kSparks, &kGlow, &kBurst, &kGround, &kDaylight, &kLamp, &kPaths,
+          &kPathNode})
     {
         const std::unique_ptr<EntityTemplate> body = MakeBody(*demoTemplate);
         if (body == nullptr)
@@ -347,15 +367,68 @@ void BuildFieldSequences(SequenceSystem& system)
     system.AddSequence(finale);
 }
 
-// One entity of a scene file: its template, its name, where it stands and the property values it
-// keeps.
+// One entity of a scene file: its template, its name, where it stands (in its parent's space) and
+// the property values it keeps, and the name of an earlier placement that is its parent.
 struct Placement
 {
     const DemoTemplate& demoTemplate;
     const char* name;
     Vector position;
     std::vector<std::pair<const char*, const char*>> values;
+    const char* parent = nullptr;
 };
+
+// The field's paths on the ground left of the burst: four nodes, the first two joined both ways,
+// the second leading on to the third, and the third to the fourth round a bend.
+std::vector<Placement> DemoPaths()
+{
+    return {{kPaths, "Paths", Vector(-4.0f, kGroundLevel, 24.0f, 1.0f), {}},
+            {kPathNode, "PathA", Vector(-1.5f, 0.0f, -1.5f, 1.0f), {}, "Paths"},
+            {kPathNode, "PathB", Vector(1.5f, 0.0f, -1.5f, 1.0f), {}, "Paths"},
+            {kPathNode, "PathC", Vector(1.5f, 0.0f, 2.5f, 1.0f), {}, "Paths"},
+            {kPathNode, "PathD", Vector(-1.5f, 0.0f, 2.5f, 1.0f), {}, "Paths"}};
+}
+
+// Joins the paths' nodes where a scene has them; false when one of a pair is not a node.
+bool JoinDemoPaths(const std::map<std::string, Entity*>& byName)
+{
+    struct Link
+    {
+        const char* from;
+        const char* to;
+        bool bend;
+    };
+    const Link links[] = {{"PathA", "PathB", false}, {"PathB", "PathA", false}, {"PathB", "PathC", false},
+                          {"PathC", "PathD", true}};
+    GraphEntity* joined = nullptr;
+    for (const Link& link : links)
+    {
+        const auto from = byName.find(link.from), to = byName.find(link.to);
+        if (from == byName.end() || to == byName.end())
+            continue;
+        auto* a = dynamic_cast<FlagEntity*>(from->second);
+        auto* b = dynamic_cast<FlagEntity*>(to->second);
+        auto* graph = a != nullptr ? dynamic_cast<GraphEntity*>(a->GetParent()) : nullptr;
+        if (b == nullptr || graph == nullptr)
+            return false;
+        graph->Connect(a, b);
+        joined = graph;
+        const int32_t index = a->FindConnectionIndex(b);
+        if (index < 0)
+            return false;
+        if (link.bend)
+        {
+            // Beyond the two nodes' line, in the graph's space.
+            FlagEntityConnectionControlPoint point;
+            point.m_position.Set(0.0f, 0.0f, 3.5f);
+            a->GetConnection(index).m_controlPoints.Add(point);
+        }
+    }
+    // The stored box is what the frame's visibility test reads: it must cover the nodes.
+    if (joined != nullptr)
+        joined->RecomputeLocalBounds();
+    return true;
+}
 
 // Every scene has the ground, the daylight that the scene root makes active, and a red lamp whose
 // light pools on the ground left of the markers' ring.
@@ -383,6 +456,7 @@ bool AddScene(DataRoot& data, const char* sceneName, const std::vector<Placement
         if (!root.GetClassProperties()->FindPropertyInClassChain(name)->SetFromText(&root, text))
             return false;
     SceneFileContents contents;
+    std::map<std::string, Entity*> byName;
     for (const Placement& placement : placements)
     {
         const SimpleGUID guid = GuidOf(placement.demoTemplate.guidByte);
@@ -400,10 +474,14 @@ bool AddScene(DataRoot& data, const char* sceneName, const std::vector<Placement
         }
         Matrix local = Matrix::ONE;
         local.rows[3] = placement.position;
-        Entity* entity = gEntityManager.CreateEntity(entityTemplate, nullptr, local, 0, nullptr);
+        Entity* const parent = placement.parent != nullptr ? byName[placement.parent] : nullptr;
+        if (placement.parent != nullptr && parent == nullptr)
+            return false;
+        Entity* entity = gEntityManager.CreateEntity(entityTemplate, parent, local, 0, nullptr);
         if (entity == nullptr)
             return false;
         entity->SetName(placement.name);
+        byName[placement.name] = entity;
         for (const auto& [name, text] : placement.values)
         {
             const RTTIProperty* property = entity->GetClassProperties()->FindPropertyInClassChain(name);
@@ -417,6 +495,8 @@ bool AddScene(DataRoot& data, const char* sceneName, const std::vector<Placement
             root.SetActiveSceneParamsGUID(entity->GetGUID());
         contents.entities.push_back({entity, guid, 0xFFFFFFFFu});
     }
+    if (!JoinDemoPaths(byName))
+        return false;
     contents.sequences = sequences;
     contents.hasGrid = walled;
     if (walled)
@@ -458,6 +538,15 @@ bool AddMedia(DataRoot& data)
     if (!BuildTextureFile(checker, texture))
         return false;
     data.AddFile("textures", "Demo/Checker.texture", texture);
+    // The paths' ribbon: cyan with darker edges.
+    TextureFileSpec road;
+    road.width = 4;
+    road.height = 4;
+    road.texel = [](uint32_t, uint32_t, uint32_t, uint32_t y) { return y == 0 || y == 3 ? 0xFF1A5A80u : 0xFF3AB3D6u; };
+    std::string ribbon;
+    if (!BuildTextureFile(road, ribbon))
+        return false;
+    data.AddFile("textures", "Demo/Road.texture", ribbon);
 
     // Each sound of the demo has its own pitch, so that the mix shows which of them played: the
     // field's tone (440 and 660 Hz), the parade's horn (880 Hz) and the video's hum (330 Hz).
@@ -572,6 +661,8 @@ int main(int argc, char** argv)
     std::vector<Placement> field = SceneBasics();
     field.push_back({kBeacon, "Post0", Vector(-14.0f, kGroundLevel, 62.0f, 1.0f), {}});
     field.push_back({kBeacon, "Post1", Vector(14.0f, kGroundLevel, 62.0f, 1.0f), {}});
+    for (const Placement& placement : DemoPaths())
+        field.push_back(placement);
     std::vector<Placement> outpost = SceneBasics();
     outpost.push_back({kBeacon, "Post0", Vector(0.0f, kGroundLevel, 62.0f, 1.0f), {}});
     outpost.push_back({kMarker, "Marker0", Vector(8.0f, kGroundLevel, 30.0f, 1.0f), {}});

@@ -19,7 +19,9 @@ protected:
     void SetUp() override
     {
         WindowFixture::SetUp();
-        m_folder = m_runtimeFolder;
+        // A runtime folder that is not there yet is made, so the lock still works.
+        m_folder = std::filesystem::path(m_runtimeFolder) / "run" / "user";
+        setenv("NORVEX_RUNTIME_DIR", m_folder.c_str(), 1);
     }
 
     // A child process that holds the class's lock until it reads a byte from the pipe.
@@ -104,4 +106,10 @@ TEST_F(InstanceLockTest, WindowsHoldTheLockUntilTheLastOneGoes)
     EXPECT_EQ(InstanceLockPath("TestClass"), (m_folder / "norvex-TestClass.lock").string());
     ReleaseInstanceLock(nullptr);
     EXPECT_FALSE(AcquireInstanceLock(nullptr) || IsInstanceLockedElsewhere(nullptr)) << "no class, no lock";
+
+    // A folder that cannot be made (a file stands in its way) leaves no lock, and says so.
+    setenv("NORVEX_RUNTIME_DIR", (m_folder / "norvex-TestClass.lock" / "run").c_str(), 1);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(AcquireInstanceLock("TestClass"));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("a second start is not refused"), std::string::npos);
 }

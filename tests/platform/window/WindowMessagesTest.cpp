@@ -165,9 +165,17 @@ TEST_F(WindowMessagesTest, FrameLimitIsReadFromTheEnvironment)
     unsetenv("NORVEX_MAX_FRAMES");
     EXPECT_EQ(GetMaxFrames(), 2u);
 
-    setenv("NORVEX_MAX_FRAMES", "12x", 1);
-    ResetWindowSystem();
-    EXPECT_EQ(GetMaxFrames(), 0u) << "a malformed limit is no limit";
+    for (const char* text : {"12x", "abc", "0", "-5", " 5"})
+    {
+        setenv("NORVEX_MAX_FRAMES", text, 1);
+        ResetWindowSystem();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(GetMaxFrames(), 0u) << text << ": a malformed limit is no limit";
+        EXPECT_NE(testing::internal::GetCapturedStderr().find(std::string("NORVEX_MAX_FRAMES=") + text +
+                                                              " is not a positive number"),
+                  std::string::npos)
+            << text;
+    }
     unsetenv("NORVEX_MAX_FRAMES");
 }
 

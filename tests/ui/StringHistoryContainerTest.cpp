@@ -75,32 +75,24 @@ TEST(StringHistoryContainerTest, RecordsOfNamesRoundTripAndOldTextRecordsAreConv
     EXPECT_EQ(Entries(read), (std::vector<std::string>{"Foo()", "x = 1"}));
     EXPECT_EQ(read.GetMaximumSize(), 4u);
     // The same history in both orders: the maximum size last, and first as configurations had it;
-    // and a history of more entries than its maximum. Whatever is read must read back the same.
-    struct Row
+    // then four entries over a maximum of 0. What is read reads back the same after a save.
+    const std::vector<std::vector<uint8_t>> records = {{12, 0, 0, 0, 2, 0, 0, 0, 0, 1, 'a', 0, 3, 0, 0, 0},
+                                                       {12, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 0, 1, 'a', 0},
+                                                       {16, 0, 0, 0, 4, 0, 0, 0, 1, 0, 1, 0, 1, 0, 1, 0, 0, 0, 0, 0}};
+    for (const std::vector<uint8_t>& bytes : records)
     {
-        std::vector<uint8_t> bytes;
-        std::vector<std::string> entries;
-        uint32_t maximum;
-    };
-    const Row rows[] = {
-        {{12, 0, 0, 0, 2, 0, 0, 0, 0, 1, 'a', 0, 3, 0, 0, 0}, {"", "a"}, 3},
-        {{12, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 0, 1, 'a', 0}, {"", "a"}, 3},
-        {{16, 0, 0, 0, 4, 0, 0, 0, 1, 0, 1, 0, 1, 0, 1, 0, 0, 0, 0, 0}, {}, 0},
-        {{14, 0, 0, 0, 2, 0, 0, 0, 1, 'b', 0, 1, 'c', 0, 1, 0, 0, 0}, {"b"}, 1},
-    };
-    for (const Row& row : rows)
-    {
-        const std::string name = std::to_string(row.bytes[4]) + "/" + std::to_string(row.bytes.size());
-        StringHistoryContainer loaded(0);
-        ASSERT_TRUE(ReadObjectRecord(loaded, row.bytes.data(), row.bytes.size(), 0)) << name;
-        EXPECT_EQ(Entries(loaded), row.entries) << name << ": an absent name is an empty entry";
-        EXPECT_EQ(loaded.GetMaximumSize(), row.maximum) << name;
+        StringHistoryContainer withGap(0);
+        ASSERT_TRUE(ReadObjectRecord(withGap, bytes.data(), bytes.size(), 0)) << int(bytes[4]);
+        const std::vector<std::string> expected =
+            bytes[0] == 12 ? std::vector<std::string>{"", "a"} : std::vector<std::string>{};
+        EXPECT_EQ(Entries(withGap), expected) << "an absent name is an empty entry; none past the maximum";
+        EXPECT_EQ(withGap.GetMaximumSize(), bytes[0] == 12 ? 3u : 0u) << int(bytes[4]);
         Dynarray<uint8_t> saved;
-        ASSERT_TRUE(BuildObjectRecord(loaded, 0, saved)) << name;
-        StringHistoryContainer reloaded(7);
-        ASSERT_TRUE(ReadObjectRecord(reloaded, saved.Data(), size_t(saved.Count()), 0)) << name;
-        EXPECT_EQ(Entries(reloaded), row.entries) << name << ": read back after a save";
-        EXPECT_EQ(reloaded.GetMaximumSize(), row.maximum) << name;
+        StringHistoryContainer reread(7);
+        ASSERT_TRUE(BuildObjectRecord(withGap, 0, saved) &&
+                    ReadObjectRecord(reread, saved.Data(), size_t(saved.Count()), 0));
+        EXPECT_EQ(Entries(reread), expected) << int(bytes[4]);
+        EXPECT_EQ(reread.GetMaximumSize(), withGap.GetMaximumSize()) << int(bytes[4]);
     }
     EXPECT_FALSE(log.Contains("old form"));
 

@@ -253,6 +253,8 @@ void Game::Close()
     RestoreSystemCursor();
     DestroyCursor();
     m_cursorFileName.clear();
+    // The texture belongs to the resource manager, which the engine closes after the game.
+    SetSoftwareCursorTexture(nullptr);
     gGameExists = false;
     // The delegate may die after the close; a later close or entity must not reach it.
     m_delegate = nullptr;

@@ -42,6 +42,7 @@ class GameDelegate;
 class InGameStore;
 class InputManager;
 class MultiplayerEngine;
+class Resource;
 class ScriptSchedulerHelper;
 class UIGameConsoleScreen;
 struct FrameClock;
@@ -212,11 +213,18 @@ public:
     // Only while the window is not active: a beep and a flashing task-bar entry, or a restore.
     void FlashWindow();
     void RestoreWindow();
-    // The game layer names the software cursor image at start-up.
+    // The game layer names the software cursor image at start-up; its texture (queued for loading
+    // when the resource manager runs) is handed over through SetSoftwareCursorTexture.
     void SetSoftwareCursor(const char* imageName, int32_t hotX, int32_t hotY);
+    // Holds one reference on the texture (null: none, the software cursor is hidden) and releases
+    // the one held before.
+    void SetSoftwareCursorTexture(Resource* texture);
+    Resource* GetSoftwareCursorTexture() const { return m_softwareCursorTexture; }
     const char* GetSoftwareCursorName() const { return m_softwareCursorName.c_str(); }
     const char* GetHardwareCursorName() const { return m_cursorFileName.c_str(); }
     bool IsHardwareCursorShown() const { return m_hardwareCursorShown; }
+    // What the player sees: the hardware cursor, or the software cursor while its texture is held.
+    bool IsCursorShown() const { return m_hardwareCursorShown || m_softwareCursorTexture != nullptr; }
     // The cursor made from the hardware cursor image, null without one.
     void* GetCursorHandle() const { return m_cursorHandle; }
 
@@ -416,6 +424,7 @@ private:
     std::string m_softwareCursorName;
     int32_t m_softwareCursorHotX = 0;
     int32_t m_softwareCursorHotY = 0;
+    Resource* m_softwareCursorTexture = nullptr;
 
     // Options.
     bool m_allowSleep = true;

@@ -1,11 +1,15 @@
 // The Game's cursor and window helpers: the system cursor's display counter, the hardware cursor
-// built from a 32x32 TGA image, cursor moves, and the attention calls. Main thread only.
+// built from a 32x32 TGA image, the software cursor's texture, cursor moves, and the attention
+// calls. Main thread only.
 #include "engine/Game.h"
 
 #include "core/console/GameConsole.h"
 #include "engine/TgaImage.h"
 #include "platform/window/Cursor.h"
 #include "platform/window/Window.h"
+#include "platform/window/WindowMessages.h"
+#include "renderer/resources/Resource.h"
+#include "renderer/resources/ResourceManager.h"
 
 #include <algorithm>
 #include <cstring>
@@ -123,10 +127,14 @@ void Game::SetCursorPosition(int32_t x, int32_t y)
     win::Rect client;
     if (!win::GetClientRect(m_window, client))
         return;
-    win::Point point{std::clamp(x, client.left, std::max(client.left, client.right - 1)),
-                     std::clamp(y, client.top, std::max(client.top, client.bottom - 1))};
+    const win::Point inside{std::clamp(x, client.left, std::max(client.left, client.right - 1)),
+                            std::clamp(y, client.top, std::max(client.top, client.bottom - 1))};
+    win::Point point = inside;
     win::ClientToScreen(m_window, point);
     win::SetCursorPos(point.x, point.y);
+    // The desktop tells the window of a cursor the program moved; the window stand-in does not, so
+    // the move is posted here for the input (and the mouse-over) to follow.
+    win::PostMessage(m_window, win::kMsgMouseMove, 0, win::MakeLParam(inside.x, inside.y));
 }
 
 void Game::SetSoftwareCursor(const char* imageName, int32_t hotX, int32_t hotY)
@@ -134,6 +142,25 @@ void Game::SetSoftwareCursor(const char* imageName, int32_t hotX, int32_t hotY)
     m_softwareCursorName = imageName != nullptr ? imageName : "";
     m_softwareCursorHotX = hotX;
     m_softwareCursorHotY = hotY;
+    Resource* texture = nullptr;
+    if (!m_softwareCursorName.empty() && gResourceManager != nullptr)
+        texture = gResourceManager->GetResource(RESOURCE_TYPE_TEXTURE, m_softwareCursorName.c_str(), 0, true, 0);
+    if (texture != nullptr)
+        texture->RequestLoad();
+    SetSoftwareCursorTexture(texture);
+    if (texture != nullptr)
+        texture->Release();
+}
+
+void Game::SetSoftwareCursorTexture(Resource* texture)
+{
+    if (texture == m_softwareCursorTexture)
+        return;
+    if (texture != nullptr)
+        texture->AddRef();
+    if (m_softwareCursorTexture != nullptr)
+        m_softwareCursorTexture->Release();
+    m_softwareCursorTexture = texture;
 }
 
 void Game::FlashWindow()

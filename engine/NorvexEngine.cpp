@@ -74,6 +74,7 @@ bool NorvexEngine::Init(void* window, const char* projectName, const char* confi
         gConsole.Error(CONSOLE_CHANNEL_ENGINE, "NorvexEngine::Init: the engine runs already");
         return false;
     }
+    m_startupFailure.clear();
     if (RunStartup(window, projectName, configFileName, config, initLua))
         return true;
     os::Sleep(kFailurePauseMs);
@@ -95,27 +96,24 @@ bool NorvexEngine::RunStartup(void* window, const char* projectName, const char*
     m_projectName = projectName;
     LogStartBanner();
     if (!InitSteam())
-        return false;
+        return FailStartup("the game client service did not start");
     gPhysicalFileReader.EnsureStarted();
     m_fileReaderStarted = true;
     PhysicsServices::Create();
     CreateUserFolders();
     const bool savedConfig = LoadConfig(configFileName);
+    const std::string noConfig =
+        m_config == nullptr || m_config->m_repositoryPath.empty() ? DescribeMissingConfig() : std::string();
+    if (!noConfig.empty())
+        gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "The data is read from the program's folder: %s",
+                        noConfig.c_str());
     if (!MountDataFolders(kAllButTexturesMask))
-    {
-        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Start-up failed: the data folders could not be mounted");
-        return false;
-    }
+        return FailStartup("the data folders could not be mounted from " + FindDataDirectory() +
+                           (noConfig.empty() ? "" : ": " + noConfig));
     if (!LoadProjectConfigFile())
-    {
-        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Start-up failed: the project configuration could not be read");
-        return false;
-    }
+        return FailStartup("the project configuration could not be read");
     if (!StartRenderer(window))
-    {
-        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Start-up failed: the renderer could not be started");
-        return false;
-    }
+        return FailStartup("the renderer could not be started");
     if (!savedConfig && m_config != nullptr)
         ConfigFiles::ApplyProjectLanguageDefaults(gProjectConfig, *m_config);
     m_renderer->SetSceneColorMode(gProjectConfig.m_visualizationMode);
@@ -133,10 +131,7 @@ bool NorvexEngine::RunStartup(void* window, const char* projectName, const char*
     gGlobalScriptScheduler.Clear();
     const bool standalone = m_config != nullptr && m_config->IsStandaloneBuild();
     if (!gShaderManager.Init(standalone))
-    {
-        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Start-up failed: the shader manager could not be started");
-        return false;
-    }
+        return FailStartup("the shader manager could not be started");
     gPostprocessManager.InitPostProcessChain(gProjectConfig.m_postprocessShader.CStr());
     m_videoEngine = std::make_unique<VideoEngine>();
     m_videoEngine->Init();
@@ -171,6 +166,13 @@ bool NorvexEngine::RunStartup(void* window, const char* projectName, const char*
     m_initialised = true;
     gConsole.Printf(CONSOLE_MESSAGE, CONSOLE_CHANNEL_ENGINE, "Engine successfully initialized");
     return true;
+}
+
+bool NorvexEngine::FailStartup(const std::string& reason)
+{
+    m_startupFailure = reason;
+    gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Start-up failed: %s", reason.c_str());
+    return false;
 }
 
 bool NorvexEngine::StartRenderer(void* window)

@@ -89,6 +89,8 @@ public:
     bool LoadProjectConfigFile();
 
     bool IsInitialised() const { return m_initialised; }
+    // Why the last Init failed at a step of its own (empty when it did not), for the program's last line.
+    const char* GetStartupFailure() const { return m_startupFailure.c_str(); }
     EngineConfig* GetConfig() const { return m_config; }
     const char* GetProjectName() const { return m_projectName.c_str(); }
     uint32_t GetMainThreadId() const { return m_mainThreadId; }
@@ -101,6 +103,10 @@ public:
 private:
     bool RunStartup(void* window, const char* projectName, const char* configFileName, EngineConfig* config,
                     bool initLua);
+    // Logs "Start-up failed: <reason>", keeps the reason and answers false.
+    bool FailStartup(const std::string& reason);
+    // Nothing names the data root: where the user configuration was looked for and how to name one.
+    std::string DescribeMissingConfig() const;
     bool StartRenderer(void* window);
     void CreateStringManager();
     void DeleteStringManager();
@@ -114,6 +120,7 @@ private:
     Dynarray<SafePointerRoot*> m_cameraControllers;
     EngineConfig* m_config = nullptr;
     std::string m_projectName;
+    std::string m_startupFailure;
     uint32_t m_mainThreadId = 0;
     bool m_initialised = false;
     bool m_coreStarted = false;

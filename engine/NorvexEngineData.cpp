@@ -41,13 +41,22 @@ std::string NorvexEngine::FindDataDirectory() const
     namespace fs = std::filesystem;
     const fs::path programFolder = Core::GetApplicationDirectory();
     const std::string repository = m_config != nullptr ? m_config->m_repositoryPath : std::string();
-    if (repository.empty())
-        return fs::path(programFolder).lexically_normal().string();
-    fs::path path = fs::path(repository).is_absolute() ? fs::path(repository) : programFolder / repository;
+    const fs::path path = repository.empty()                      ? programFolder
+                          : fs::path(repository).is_absolute() ? fs::path(repository)
+                                                                : programFolder / repository;
+    // The folder's own trailing '/' would double the one that joins a data file's name to it.
     std::string text = path.lexically_normal().string();
     while (text.size() > 1 && text.back() == '/')
         text.pop_back();
     return text;
+}
+
+std::string NorvexEngine::DescribeMissingConfig() const
+{
+    const std::string folder = ConfigFiles::ProjectFolder(m_projectName.c_str());
+    return "no user configuration names a data root (looked for " +
+           (folder.empty() ? std::string("no user folder") : folder + "/config.bin") +
+           "; NORVEX_APPDATA sets the user folder, scripts/run-demo sets up the demo)";
 }
 
 void NorvexEngine::AddMountedContainer(uint32_t bit, uint32_t nameIndex, uint8_t optional, int32_t group)

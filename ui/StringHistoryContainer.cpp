@@ -150,6 +150,10 @@ bool StringHistoryContainer::ReadEitherOrder(RecordInput& in, StringHistoryConta
     target->OnPreLoad(0);
     const bool read = maximumFirst ? maximum->Deserialize(in, target, 0) && history->Deserialize(in, target, 0)
                                    : history->Deserialize(in, target, 0) && maximum->Deserialize(in, target, 0);
+    // More entries than the maximum would be saved in a form that reads back in the other order;
+    // Add drops them at the next line anyway, so the history keeps what it can hold.
+    if (uint32_t(target->m_history.Count()) > target->m_maximumSize)
+        target->m_history.RemoveRange(int32_t(target->m_maximumSize), target->m_history.Count() - 1);
     target->OnPostLoad(0);
     return read;
 }

@@ -71,7 +71,15 @@ bool CreateUserFolders(const char* projectName)
         return false;
     }
     MountCreated("user", appData);
-    return MountCreated("project", appData + "/" + kMakerFolder + "/" + projectName);
+    return MountCreated("project", ProjectFolder(projectName));
+}
+
+std::string ProjectFolder(const char* projectName)
+{
+    const std::string appData = os::GetUserAppDataFolder();
+    if (appData.empty() || projectName == nullptr || *projectName == '\0')
+        return std::string();
+    return appData + "/" + kMakerFolder + "/" + projectName;
 }
 
 bool LoadConfig(EngineConfig& config)

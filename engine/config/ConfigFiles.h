@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 class EngineConfig;
 class ProjectConfig;
@@ -19,6 +20,8 @@ constexpr const char* kMakerFolder = "Orvalworks";
 // Mounts "user" on the application data folder and "project" on "user"/Orvalworks/<project>,
 // creating both; the result is whether "project" was mounted.
 bool CreateUserFolders(const char* projectName);
+// The disk folder "project" stands for; empty without an application data folder or a project name.
+std::string ProjectFolder(const char* projectName);
 
 // Reads "config.bin" into the configuration, then applies and removes "OptimalSettings.cfg".
 // True when a saved configuration was read. A record of another layout is refused whole with a

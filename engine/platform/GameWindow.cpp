@@ -45,7 +45,8 @@ bool CreateGameWindow(int32_t showCommand, const char* projectName, const char**
     }
     if (!gNorvexEngine.Init(gPlatform.window, projectName, "Game.Config", &gGameConfig, true))
     {
-        *failure = "the engine did not start (its reason is in the log)";
+        const char* reason = gNorvexEngine.GetStartupFailure();
+        *failure = *reason != '\0' ? reason : "the engine did not start (its reason is in the log)";
         return false;
     }
     win::SetWindowText(gPlatform.window, gNorvexEngine.GetProjectName());

@@ -3,7 +3,10 @@
 #include "platform/os/Folders.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <map>
 #include <sys/file.h>
 #include <unistd.h>
@@ -21,7 +24,19 @@ std::map<std::string, int>& HeldLocks()
 
 int OpenLockFile(const char* className)
 {
-    return open(InstanceLockPath(className).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const std::string path = InstanceLockPath(className);
+    int file = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (file < 0 && errno == ENOENT)
+    {
+        // Without its folder the lock could not be made and two games would share one user folder.
+        std::error_code error;
+        std::filesystem::create_directories(os::GetRuntimeFolder(), error);
+        file = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    }
+    if (file < 0)
+        std::fprintf(stderr, "warning: the single-instance lock %s cannot be made (%s): a second start is not refused\n",
+                     path.c_str(), std::strerror(errno));
+    return file;
 }
 } // namespace
 

@@ -5,7 +5,9 @@
 #include "platform/window/WindowState.h"
 
 #include <atomic>
+#include <cctype>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <mutex>
@@ -190,8 +192,14 @@ uint32_t GetMaxFrames()
         gMaxFramesRead = true;
         const char* text = std::getenv("NORVEX_MAX_FRAMES");
         char* end = nullptr;
-        const unsigned long value = text != nullptr ? std::strtoul(text, &end, 10) : 0;
-        gMaxFrames = (text != nullptr && end != text && *end == '\0' && value <= 0xFFFFFFFFul) ? uint32_t(value) : 0;
+        const bool digits = text != nullptr && std::isdigit(static_cast<unsigned char>(text[0])) != 0;
+        const unsigned long value = digits ? std::strtoul(text, &end, 10) : 0;
+        gMaxFrames = (digits && *end == '\0' && value <= 0xFFFFFFFFul) ? uint32_t(value) : 0;
+        // A mistyped limit would otherwise run the game without one, unnoticed.
+        if (text != nullptr && *text != '\0' && gMaxFrames == 0)
+            std::fprintf(stderr, "warning: NORVEX_MAX_FRAMES=%s is not a positive number of frames: the run has no "
+                                 "frame limit\n",
+                         text);
     }
     return gMaxFrames;
 }

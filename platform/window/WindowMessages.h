@@ -95,7 +95,8 @@ uint32_t GetQueuedMessageCount();
 
 // Headless runs end themselves: with NORVEX_MAX_FRAMES=N in the environment (read when the first
 // window is created) or SetMaxFrames(N), the N-th counted frame posts a close to every window of
-// the calling thread. 0 means no limit.
+// the calling thread. 0 means no limit; a set value that is not a positive number is warned about on
+// standard error and means no limit.
 void SetMaxFrames(uint32_t frames);
 uint32_t GetMaxFrames();
 // The main loop counts each frame it rendered.

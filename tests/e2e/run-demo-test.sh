@@ -72,7 +72,7 @@ no_errors "$work/run.log" "the demo run"
 # The string table and the system font come from the demo data; the menu answers the pointer.
 for message in "Demo: the credits' tags are <title> <name>" "Demo: the greeting's speaker is 2" \
                "Resource loaded successfully (_system.ttf~020)" "Demo: the menu tab opens the options panel" \
-               "Demo: the second menu entry is selected"; do
+               "Demo: the second menu entry is selected" "Demo: the mouse is over the third menu entry"; do
     grep -q -F "$message" "$work/run.log" || fail "the log lacks \"$message\""
 done
 python3 "$(dirname "$0")/check-demo-media.py" frames "$work/frames" || fail "the frames do not show the demo"

@@ -5,6 +5,8 @@
 #include "platform/window/Cursor.h"
 #include "platform/window/Window.h"
 #include "platform/window/WindowMessages.h"
+#include "renderer/FrameClock.h"
+#include "renderer/resources/ResourceTexture.h"
 #include "support/ConsoleCapture.h"
 #include "support/TempFolder.h"
 
@@ -157,6 +159,27 @@ TEST_F(GameCursorTest, StartAndCloseHideAndShowTheSystemCursorOnce)
     gGame.Init(window, 320, 200, nullptr, nullptr, 0);
     EXPECT_EQ(win::GetCursorDisplayCount(), -1);
     EXPECT_FALSE(gGame.IsHardwareCursorShown());
+    // The started game shows its own cursor: the element under it gets the mouse-over.
+    UIScreen::SetUISizeOverride(320.0f, 200.0f);
+    UIScreen* const screen = new UIScreen;
+    screen->SetVisible(true);
+    UIElement* const button = new UIElement;
+    button->SetSizeXY(100.0f, 100.0f);
+    button->RaiseFlag(UIFLAG_FOCUSABLEWITHMOUSE);
+    screen->AddChild(button);
+    gGame.SetActiveUIScreen(screen);
+    const FrameClock clock;
+    gGame.GetScreenStack().Draw(320, 200, clock, clock, Vector());
+    const Vector over(0.1f, 0.1f, 0.0f, 1.0f);
+    gGame.GetScreenStack().UpdateMouseOver(over);
+    EXPECT_EQ(gGame.GetScreenStack().GetMouseOverElement(), nullptr) << "no cursor is seen";
+    ResourceTexture first("first.tiff"), second("second.tiff");
+    gGame.SetSoftwareCursorTexture(&first);
+    gGame.GetScreenStack().UpdateMouseOver(over);
+    EXPECT_EQ(gGame.GetScreenStack().GetMouseOverElement(), button);
+    gGame.SetSoftwareCursorTexture(&second);
+    gGame.SetSoftwareCursorTexture(&second);
+    EXPECT_EQ(first.GetReferenceCount() * 10 + second.GetReferenceCount(), 1) << "the old one released, one held";
     EXPECT_EQ(CursorPos(), (win::Point{260, 150})) << "the middle of the client area";
     gGame.EnableHardwareCursor(false, false);
     EXPECT_EQ(win::GetCursorDisplayCount(), -1) << "only a change calls the system";
@@ -174,6 +197,8 @@ TEST_F(GameCursorTest, StartAndCloseHideAndShowTheSystemCursorOnce)
 
     ASSERT_TRUE(gGame.SetHardwareCursor("arrow.tga", 0, 0));
     gGame.Close();
+    UIScreen::SetUISizeOverride(0.0f, 0.0f);
+    EXPECT_EQ(second.GetReferenceCount(), 0) << "and released at close";
     EXPECT_EQ(win::GetCursorDisplayCount(), 0);
     EXPECT_TRUE(gGame.IsHardwareCursorShown());
     EXPECT_EQ(CursorPos(), (win::Point{160, 100})) << "the middle of the screen size";

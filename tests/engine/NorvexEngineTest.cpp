@@ -347,6 +347,8 @@ struct StartupFailure
 {
     const char* name;
     const char* reason;
+    // A part of the reason the engine keeps for the program's last line, where one is asked.
+    const char* kept = "";
 };
 
 class NorvexEngineFailureTest : public EngineStartupFixture, public ::testing::WithParamInterface<StartupFailure>
@@ -376,11 +378,16 @@ TEST_P(NorvexEngineFailureTest, FailedStepClosesEverythingOnce)
         gpu::Faults().FailDeviceCreation(2);
     else if (name == "shaders")
         std::filesystem::remove(DataPath() + "/common/Shaders/Shaders.DefBin");
+    else if (name == "no-root")
+        m_config.m_repositoryPath.clear();
     m_config.m_consoleHistory.Add("print(1)");
 
     EXPECT_FALSE(Init());
     const std::vector<CapturedMessage> messages = m_log.Messages();
     EXPECT_GE(Find(messages, GetParam().reason), 0) << GetParam().reason;
+    EXPECT_NE(std::string(gNorvexEngine.GetStartupFailure()).find(GetParam().kept), std::string::npos)
+        << gNorvexEngine.GetStartupFailure();
+    EXPECT_FALSE(m_log.Contains("//")) << "paths are joined with one '/'";
     EXPECT_LT(Find(messages, "Engine successfully initialized"), 0);
     EXPECT_EQ(Count(messages, "NorvexEngine closing..."), 1u);
     EXPECT_EQ(Count(messages, "NorvexEngine closed"), 1u);
@@ -397,13 +404,15 @@ TEST_P(NorvexEngineFailureTest, FailedStepClosesEverythingOnce)
 
 INSTANTIATE_TEST_SUITE_P(
     EachStep, NorvexEngineFailureTest,
-    ::testing::Values(StartupFailure{"steam", "SteamAPI_Init failed. Check if Steam client is running."},
+    ::testing::Values(StartupFailure{"steam", "SteamAPI_Init failed. Check if Steam client is running.", "client"},
                       StartupFailure{"remote-storage", "SteamRemoteStorage failed"},
                       StartupFailure{"user", "SteamUser failed"},
                       StartupFailure{"user-stats", "SteamUserStats failed"},
                       StartupFailure{"client", "SteamClient failed"},
-                      StartupFailure{"mount", "Mounted (ok:0)"},
+                      StartupFailure{"mount", "Mounted (ok:0)", "mounted from /"},
                       StartupFailure{"container", "Mounted (ok:0)"},
+                      StartupFailure{"no-root", "The data is read from the program's folder: no user config",
+                                     "/config.bin; NORVEX_APPDATA sets the user folder, scripts/run-demo sets up"},
                       StartupFailure{"project", "Unable to open Project.ConfigBin"},
                       StartupFailure{"renderer", "Start-up failed: the renderer could not be started"},
                       StartupFailure{"shaders", "Start-up failed: the shader manager could not be started"}),

@@ -74,15 +74,25 @@ TEST(StringHistoryContainerTest, RecordsOfNamesRoundTripAndOldTextRecordsAreConv
     ASSERT_TRUE(ReadObjectRecord(read, record.Data(), size_t(record.Count()), 0));
     EXPECT_EQ(Entries(read), (std::vector<std::string>{"Foo()", "x = 1"}));
     EXPECT_EQ(read.GetMaximumSize(), 4u);
-    // The same history in both orders: the maximum size last, and first as configurations had it.
-    const std::vector<std::vector<uint8_t>> absent = {{12, 0, 0, 0, 2, 0, 0, 0, 0, 1, 'a', 0, 3, 0, 0, 0},
-                                                      {12, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 0, 1, 'a', 0}};
-    for (const std::vector<uint8_t>& bytes : absent)
+    // The same history in both orders: the maximum size last, and first as configurations had it;
+    // then four entries over a maximum of 0. What is read reads back the same after a save.
+    const std::vector<std::vector<uint8_t>> records = {{12, 0, 0, 0, 2, 0, 0, 0, 0, 1, 'a', 0, 3, 0, 0, 0},
+                                                       {12, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 0, 1, 'a', 0},
+                                                       {16, 0, 0, 0, 4, 0, 0, 0, 1, 0, 1, 0, 1, 0, 1, 0, 0, 0, 0, 0}};
+    for (const std::vector<uint8_t>& bytes : records)
     {
         StringHistoryContainer withGap(0);
         ASSERT_TRUE(ReadObjectRecord(withGap, bytes.data(), bytes.size(), 0)) << int(bytes[4]);
-        EXPECT_EQ(Entries(withGap), (std::vector<std::string>{"", "a"})) << "an absent name is an empty entry";
-        EXPECT_EQ(withGap.GetMaximumSize(), 3u) << int(bytes[4]);
+        const std::vector<std::string> expected =
+            bytes[0] == 12 ? std::vector<std::string>{"", "a"} : std::vector<std::string>{};
+        EXPECT_EQ(Entries(withGap), expected) << "an absent name is an empty entry; none past the maximum";
+        EXPECT_EQ(withGap.GetMaximumSize(), bytes[0] == 12 ? 3u : 0u) << int(bytes[4]);
+        Dynarray<uint8_t> saved;
+        StringHistoryContainer reread(7);
+        ASSERT_TRUE(BuildObjectRecord(withGap, 0, saved) &&
+                    ReadObjectRecord(reread, saved.Data(), size_t(saved.Count()), 0));
+        EXPECT_EQ(Entries(reread), expected) << int(bytes[4]);
+        EXPECT_EQ(reread.GetMaximumSize(), withGap.GetMaximumSize()) << int(bytes[4]);
     }
     EXPECT_FALSE(log.Contains("old form"));
 

@@ -84,7 +84,8 @@ local ground = gDemo.ground
 -- The menu screen over the scene, built from the demo's layout assets: a panel whose bar fills over
 -- two seconds, above the localized title and a status line that shows a UI property, and a menu
 -- page worked through the screen's pointer input once it has been drawn: the tab opens the options
--- panel, a press picks a list entry, a drag scrolls the list.
+-- panel, a press picks a list entry, the mouse moved over an entry gives it the mouse-over (the game
+-- shows its own cursor), a drag scrolls the list.
 gDemo.screen = UIScreen:new()
 gDemo.panel = UIElement:CreateFromRecipe("templates/Demo/Screen", "Panel", gUIProperties)
 gDemo.screen:AddChild(gDemo.panel)
@@ -118,6 +119,20 @@ gDemo.PickEntry = function()
     gDemo.Tap(1050, 158)
     return gDemo.list:GetCurrent() == gDemo.list:GetEntry(1)
 end
+-- The entries tell which of them the mouse is over; the demo's configuration makes the window's
+-- client area 1280 by 720 pixels.
+UIEventAgent = {}
+function UIEventAgent:UITrigger(value)
+    gDemo.hovered = value
+end
+for i = 1, gDemo.list:GetEntryCount() do
+    UIEventLuaAgent:Register(gDemo.list:GetEntry(i - 1), UIEVENT_MOUSEOVERBEGIN, i, UIEVENTFLAG_ONALL + UIEVENTFLAG_NOCONSUME)
+end
+gDemo.HoverEntry = function()
+    local point = gDemo.Pointer(1050, 198)
+    gGame:SetCursorPosition(math.floor(point.x * 1280), math.floor(point.y * 720))
+    return gDemo.hovered == 3
+end
 gDemo.DragList = function()
     gDemo.screen:OnPointerBegin(gDemo.Pointer(1050, 260), 1)
     for step = 1, 4 do
@@ -132,6 +147,7 @@ end
 gDemo.menuSteps = {
     { run = gDemo.OpenMenu, done = "Demo: the menu tab opens the options panel", missed = "Demo: the menu tab left the panel shut" },
     { run = gDemo.PickEntry, done = "Demo: the second menu entry is selected", missed = "Demo: the second menu entry is not selected" },
+    { run = gDemo.HoverEntry, done = "Demo: the mouse is over the third menu entry", missed = "Demo: no menu entry took the mouse-over" },
     { run = gDemo.DragList, done = "Demo: the menu list was dragged and thrown" },
 }
 gDemo.menuStep, gDemo.menuTries = 1, 0
@@ -151,6 +167,7 @@ end
 gGame:ScheduleScriptCall("gDemo.MenuStep(1)", 0.3, 0)
 gGame:ScheduleScriptCall("gDemo.MenuStep(2)", 0.5, 0)
 gGame:ScheduleScriptCall("gDemo.MenuStep(3)", 0.7, 0)
+gGame:ScheduleScriptCall("gDemo.MenuStep(4)", 0.9, 0)
 
 gDemo.markers = {}
 for i = 1, 6 do

@@ -1,7 +1,8 @@
 // make-demo-data <folder>: the demo game data that the README's run command plays. Writes a data
 // root in container mode to <folder>/data and a per-user folder to <folder>/user whose
 // configuration points at it: the project configuration with its default scene, the engine's
-// shaders and system textures, a texture, three Ogg sounds, an Ogg Theora video, entity templates
+// shaders and system textures, a texture, the game's cursor texture, three Ogg sounds, an Ogg
+// Theora video, entity templates
 // (meshes, a skinned mesh, particles, effects, a behaviour tree, a light, the scene parameters and
 // two layout assets), two scenes with their ground, sun, lamp, resource lists, lightmaps, light
 // probe maps and scripts, the scene names table, the string table, the font table with the system
@@ -547,6 +548,14 @@ bool AddMedia(DataRoot& data)
     if (!BuildTextureFile(road, ribbon))
         return false;
     data.AddFile("textures", "Demo/Road.texture", ribbon);
+    // The game's own cursor, which its delegate names at start-up: a white arrow on clear texels.
+    TextureFileSpec cursor;
+    cursor.width = 32;
+    cursor.height = 32;
+    cursor.texel = [](uint32_t, uint32_t, uint32_t x, uint32_t y) { return x <= y && y < 24 ? 0xFFFFFFFFu : 0u; };
+    if (!BuildTextureFile(cursor, texture))
+        return false;
+    data.AddFile("textures", "tessaryCursor.texture", texture);
 
     // Each sound of the demo has its own pitch, so that the mix shows which of them played: the
     // field's tone (440 and 660 Hz), the parade's horn (880 Hz) and the video's hum (330 Hz).

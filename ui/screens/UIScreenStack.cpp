@@ -128,7 +128,7 @@ bool UIScreenStack::IsAnyVisibleScreenFlagged() const
 void UIScreenStack::UpdateMouseOver(const Vector& cursor)
 {
     // A hidden cursor points at nothing the player could see: the last mouse-over stays as it was.
-    if (!gGame.IsHardwareCursorShown())
+    if (!gGame.IsCursorShown())
         return;
     UIElement* found = nullptr;
     for (int32_t i = m_screens.Count() - 1; i >= 0 && found == nullptr; --i)

@@ -43,8 +43,8 @@ public:
     bool DispatchPointerMove(uint32_t pointer, float x, float y);
     bool IsSceneRenderingBlocked() const;
     bool IsAnyVisibleScreenFlagged() const;
-    // While the Game shows the cursor, the element under it gets mouse-over begin and the one before
-    // it mouse-over end.
+    // While the player sees a cursor (the Game's hardware or software one), the element under it
+    // gets mouse-over begin and the one before it mouse-over end.
     void UpdateMouseOver(const Vector& cursor);
     // Pad navigation: a new stick sector moves the highlight to the nearest element that way.
     void UpdateNavigation(const Vector& stick);

@@ -398,7 +398,8 @@ TEST_F(PlatformMainTest, AFailedStartUpExitsNonZeroWithTheReasonOnStandardError)
     const int result = PlatformMain(1, argv, win::kShowNormal, &m_delegate, "PlatformTest");
     const std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_EQ(result, kExitStartupFailed);
-    EXPECT_NE(errors.find("PlatformTest: start-up failed: the engine did not start"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("PlatformTest: start-up failed: the game client service did not start\n"), std::string::npos)
+        << "the last line carries the reason: " << errors;
     EXPECT_FALSE(m_log.Contains("Engine successfully initialized"));
     EXPECT_FALSE(gNorvexEngine.IsInitialised());
 }

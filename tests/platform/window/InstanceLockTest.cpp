@@ -19,7 +19,9 @@ protected:
     void SetUp() override
     {
         WindowFixture::SetUp();
-        m_folder = m_runtimeFolder;
+        // A runtime folder that is not there yet is made, so the lock still works.
+        m_folder = std::filesystem::path(m_runtimeFolder) / "run" / "user";
+        setenv("NORVEX_RUNTIME_DIR", m_folder.c_str(), 1);
     }
 
     // A child process that holds the class's lock until it reads a byte from the pipe.
@@ -104,4 +106,8 @@ TEST_F(InstanceLockTest, WindowsHoldTheLockUntilTheLastOneGoes)
     EXPECT_EQ(InstanceLockPath("TestClass"), (m_folder / "norvex-TestClass.lock").string());
     ReleaseInstanceLock(nullptr);
     EXPECT_FALSE(AcquireInstanceLock(nullptr) || IsInstanceLockedElsewhere(nullptr)) << "no class, no lock";
+    setenv("NORVEX_RUNTIME_DIR", (m_folder / "norvex-TestClass.lock" / "run").c_str(), 1); // a file is in the way
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(AcquireInstanceLock("TestClass"));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("a second start is not refused"), std::string::npos);
 }

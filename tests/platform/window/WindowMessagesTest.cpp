@@ -165,9 +165,14 @@ TEST_F(WindowMessagesTest, FrameLimitIsReadFromTheEnvironment)
     unsetenv("NORVEX_MAX_FRAMES");
     EXPECT_EQ(GetMaxFrames(), 2u);
 
-    setenv("NORVEX_MAX_FRAMES", "12x", 1);
-    ResetWindowSystem();
-    EXPECT_EQ(GetMaxFrames(), 0u) << "a malformed limit is no limit";
+    for (const std::string text : {"12x", "abc", "0", "-5", " 5"})
+    {
+        setenv("NORVEX_MAX_FRAMES", text.c_str(), 1);
+        ResetWindowSystem();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(GetMaxFrames(), 0u) << text << ": a malformed limit is no limit, and said so";
+        EXPECT_NE(testing::internal::GetCapturedStderr().find("=" + text + " is not a positive number"), std::string::npos);
+    }
     unsetenv("NORVEX_MAX_FRAMES");
 }
 

@@ -273,6 +273,7 @@ bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32
     if (layout.hasGrid)
     {
         auto grid = std::make_unique<NavigationGrid>();
+        // The header is checked here too: a forged block would otherwise size the grid from whatever it holds.
         const size_t used = grid->Load(data + layout.gridAt, size - layout.gridAt, true);
         if ((loadFlags & kApplyNavigationGrid) != 0 && used != 0)
             gEntityManager.SetNavigationGrid(grid.release());

@@ -117,6 +117,7 @@ bool UITextInputCore<Char>::InsertChar(Char character)
     DeleteSelection(true);
     // The caret can lie past the text only through a caller's bad index: it is taken back to the end.
     const uint32_t at = std::min(m_cursor, m_length);
+    // A full input refuses the character: pushing the last one out would lose what was typed.
     if (m_length >= m_maxLength)
         return false;
     Char* const buffer = m_buffer.get();

@@ -74,6 +74,7 @@ uint32_t UIElementPreset::ChooseParts(const TSource& source, bool allProperties)
 {
     if (allProperties)
         return PART_VISIBILITY | PART_POSITION | PART_ROTATION | PART_SCALE | PART_SIZE | PART_COLOR;
+    // The size follows "Size": taken from "Position", a preset listing only its size would change nothing.
     const struct
     {
         const char* name;

@@ -81,6 +81,7 @@ uint32_t UIFontTable::ChooseSize(const NameString& font, uint32_t outlineWidth, 
             // Text wanted above the largest prepared size is drawn from the largest, enlarged by a
             // whole number of times, so glyphs stay on whole texels: 30 from 24 stays at 24.
             const uint32_t largest = sizes[sizes.Count() - 1];
+            // A prepared size of 0 (a damaged table) gives no ratio to enlarge by: the wanted size stays.
             if (largest == 0)
                 return size;
             scale *= float(size / largest);

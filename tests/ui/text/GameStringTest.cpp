@@ -29,6 +29,7 @@ TEST(GameStringTest, GenderTagsKeepThePartsOfTheResolvedGenders)
         {u" a  b {fs|x  y} ", 1, 1, u" a b x y "}, // runs of spaces shrink, a leading one stays
         {u"open {ms|tag", 0, 0, u"open tag"},       // a text may end inside a tag
         {u"{fr|never}", 1, 0, u""},
+        {u"{ms|he}{fs|she} tells {fr|her}{mr|him}", 7, 1, u"he tells her"}, // past neutral counts as male
     };
     for (const auto& c : cases)
     {
@@ -47,6 +48,7 @@ TEST(GameStringTest, ResolvedTextsAreCachedPerGenderPairUntilTheLanguageChanges)
     string.SetText(kTextLanguageEnglish, u"{ms|a}{fs|b}");
     const char16_t* first = string.ResolveGenderTags(kTextLanguageEnglish, 2, 0);
     EXPECT_EQ(string.ResolveGenderTags(kTextLanguageEnglish, 0, 0), first); // neutral speaker = male
+    EXPECT_EQ(string.ResolveGenderTags(kTextLanguageEnglish, 3, 9), first); // and so do values past neutral
     EXPECT_NE(string.ResolveGenderTags(kTextLanguageEnglish, 1, 0), first);
     EXPECT_EQ(string.ResolveGenderTags(kTextLanguagePolish, 1, 0), nullptr);
     string.SetText(kTextLanguageEnglish, u"{ms|c}");

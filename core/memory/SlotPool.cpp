@@ -88,23 +88,15 @@ void SlotPool::Free(void* slot, size_t bytes)
 
 void* SlotPool::AllocateObject(size_t bytes, std::align_val_t alignment)
 {
-#if defined(__SANITIZE_ADDRESS__)
-    return ::operator new(bytes, alignment);
-#else
-    if (size_t(alignment) > kSlotAlignment)
+    if (!kPoolsObjects || size_t(alignment) > kSlotAlignment)
         return ::operator new(bytes, alignment);
     return Allocate(bytes);
-#endif
 }
 
 void SlotPool::FreeObject(void* object, size_t bytes, std::align_val_t alignment)
 {
-#if defined(__SANITIZE_ADDRESS__)
-    ::operator delete(object, bytes, alignment);
-#else
-    if (size_t(alignment) > kSlotAlignment)
+    if (!kPoolsObjects || size_t(alignment) > kSlotAlignment)
         ::operator delete(object, bytes, alignment);
     else
         Free(object, bytes);
-#endif
 }

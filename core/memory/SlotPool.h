@@ -12,6 +12,18 @@
 #include <cstddef>
 #include <new>
 
+// g++ announces the address sanitizer with a macro, clang only as a feature.
+#if defined(__SANITIZE_ADDRESS__)
+#define NORVEX_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define NORVEX_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifndef NORVEX_ADDRESS_SANITIZER
+#define NORVEX_ADDRESS_SANITIZER 0
+#endif
+
 class SlotPool
 {
 public:
@@ -30,6 +42,7 @@ public:
     // the alignment asked for is larger than a slot's. Under the address sanitizer every object
     // comes from its heap, which holds freed memory back so that a use after destruction is caught;
     // a pool would hand the slot straight to the next object.
+    static constexpr bool kPoolsObjects = !NORVEX_ADDRESS_SANITIZER;
     static void* AllocateObject(size_t bytes, std::align_val_t alignment);
     static void FreeObject(void* object, size_t bytes, std::align_val_t alignment);
 };

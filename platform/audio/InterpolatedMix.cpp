@@ -197,7 +197,9 @@ uint32_t MixEightTracked(const float* frames, const PhaseTrack& track, uint32_t 
 }
 
 // A product that the sum after it must not swallow: with AVX-512 compilers may fuse the two into one
-// multiply-add, which rounds once where the frame-by-frame loop rounds twice.
+// multiply-add, which rounds once where the frame-by-frame loop rounds twice. A 512-bit register
+// operand exists only inside an AVX-512 function, so the helper is inlined at every optimisation level.
+__attribute__((target("avx512f"), always_inline))
 inline void KeepRounded(__m512& product)
 {
     __asm__("" : "+v"(product));

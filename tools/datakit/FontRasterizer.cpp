@@ -8,9 +8,6 @@
 
 namespace
 {
-// Pages are cut at this height; a taller set of glyphs goes on to the next page, and a page grows
-// past it only to hold a single glyph that is taller still.
-constexpr uint32_t kFontRasterizerPageHeight = 256;
 // Texels between glyphs, so sampling one never bleeds into its neighbour.
 constexpr uint32_t kFontRasterizerPadding = 1;
 // Marks where a word may break; text renderers give it neither ink nor width.
@@ -51,6 +48,11 @@ bool FontRasterizerFieldFits(long value, long low, long high, char16_t character
 namespace FontRasterizer
 {
 const char* const kDefaultFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+bool StartsNewPage(uint32_t rowTop, uint32_t height)
+{
+    return rowTop > 0 && rowTop + height > kPageHeight;
+}
 
 bool RenderFont(const std::string& fontPath, uint32_t pixelSize, const std::u16string& characters, BinaryFontSpec& font,
                 std::string& error)
@@ -105,7 +107,7 @@ bool RenderFont(const std::string& fontPath, uint32_t pixelSize, const std::u16s
             rowTop += rowHeight + kFontRasterizerPadding;
             penX = rowHeight = 0;
         }
-        if (rowTop > 0 && rowTop + height > kFontRasterizerPageHeight)
+        if (FontRasterizer::StartsNewPage(rowTop, height))
             newPage();
         const uint32_t bottom = rowTop + height;
         if (!FontRasterizerFieldFits(long(font.pages.size() - 1), 0, 255, character, "page index", where, error) ||

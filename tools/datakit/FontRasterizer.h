@@ -5,10 +5,16 @@
 
 #include "tools/datakit/FontWriter.h"
 
+#include <cstdint>
 #include <string>
 
 namespace FontRasterizer
 {
+// Pages are cut at this height; a taller set of glyphs goes on to the next page, and a page grows
+// past it only to hold a single glyph that is taller still.
+constexpr uint32_t kPageHeight = 256;
+// Whether a glyph `height` texels tall on the row starting at `rowTop` goes on to a new page.
+bool StartsNewPage(uint32_t rowTop, uint32_t height);
 // The Debian font the demo data draws with.
 extern const char* const kDefaultFontPath;
 // Renders `characters` at `pixelSize`; glyph tops are measured from the top of the line (the

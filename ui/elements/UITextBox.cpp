@@ -240,15 +240,17 @@ void UITextBox::BreakCharacters(const char16_t* text)
                 break;
             k += unit;
         }
-        // The line ends before the last line feed among what fits, which is consumed.
-        const size_t lastLineFeed = std::u16string_view(text + p, k).rfind(u'\n');
-        const bool lineFeed = lastLineFeed != std::u16string_view::npos;
-        if (lineFeed)
-            k = lastLineFeed;
+        // Breaking at the last line feed that fits would keep the earlier ones inside the line and
+        // lose the author's breaks; each one ends its line and is consumed, as in word wrap.
+        const size_t firstLineFeed = std::u16string_view(text + p, k).find(u'\n');
+        if (firstLineFeed != std::u16string_view::npos)
+            k = firstLineFeed;
         // Every line takes at least one character, so a box narrower than one still progresses;
         // a line feed that comes first only ends the (empty) line and swallows nothing.
-        if (k == 0 && !lineFeed)
+        else if (k == 0 && text[p] != u'\n')
             k = 1;
+        // A line feed right where the width ends the line ends that line, not an empty one after it.
+        const bool lineFeed = p + k < length && text[p + k] == u'\n';
         m_lines.back().text.append(text + p, k);
         m_lines.emplace_back();
         p += k + (lineFeed ? 1 : 0);

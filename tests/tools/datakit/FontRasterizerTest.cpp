@@ -12,6 +12,9 @@ namespace
 {
 TEST(FontRasterizerTest, GlyphsKeepTheirMetricsOrTheSizeIsRefused)
 {
+    // A row that ends exactly on the page height still fits its page.
+    EXPECT_FALSE(FontRasterizer::StartsNewPage(200, FontRasterizer::kPageHeight - 200));
+    EXPECT_TRUE(FontRasterizer::StartsNewPage(200, FontRasterizer::kPageHeight - 199));
     if (!std::filesystem::exists(FontRasterizer::kDefaultFontPath))
         GTEST_SKIP() << "the Debian font is not installed";
     std::u16string latin1; // the data kit's printable Latin-1

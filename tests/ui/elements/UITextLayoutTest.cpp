@@ -211,7 +211,7 @@ TEST_F(UITextLayoutTest, TextBoxesBreakAtWordEndsAndLineFeeds)
     box->Release();
 }
 
-TEST_F(UITextLayoutTest, CharacterWrapTakesWhatFitsAndEndsLinesAtTheLastLineFeed)
+TEST_F(UITextLayoutTest, CharacterWrapTakesWhatFitsAndEndsALineAtEachLineFeed)
 {
     const struct
     {
@@ -223,10 +223,12 @@ TEST_F(UITextLayoutTest, CharacterWrapTakesWhatFitsAndEndsLinesAtTheLastLineFeed
         {u"abcd", 20.0f, {u"a", u"b", u"c", u"d"}}, // 20 is not below 20
         {u"abc", 20.5f, {u"ab", u"c"}},             // but below 20.5
         {u"abc", 5.0f, {u"a", u"b", u"c"}},         // narrower than a character: one each
-        {u"a\nb\nc", 100.0f, {u"a\nb", u"c"}},     // the break comes before the last line feed that fits
+        {u"a\nb\nc", 100.0f, {u"a", u"b", u"c"}},  // each line feed that fits ends its line
+        {u"\n\nx", 100.0f, {u"", u"", u"x"}},       // one empty line per line feed
         {u"\nab", 100.0f, {u"", u"ab"}},            // a leading line feed swallows nothing
+        {u"ab\ncd", 10.0f, {u"a", u"b", u"c", u"d"}}, // the line feed right at the width ends "b"'s line
         {u"a|x|b", 15.0f, {u"a|x|", u"b"}},         // a tag is one piece (no child: 0 wide)
-        {u"ab\n\n", 100.0f, {u"ab\n"}},            // trailing empty lines are dropped
+        {u"ab\n\n", 100.0f, {u"ab"}},              // trailing empty lines are dropped
         {u"", 100.0f, {u""}},                       // but never the first
     };
     for (const auto& c : cases)

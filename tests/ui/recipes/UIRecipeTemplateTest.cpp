@@ -14,6 +14,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace
@@ -159,21 +160,26 @@ TEST_F(UIRecipeTemplateTest, ASmallTreeMatchesItsHandWrittenBytes)
     EXPECT_EQ(Record(*written), record.data);
 
     // The body of today's form, and of the earlier one with the marker and the root after the
-    // record of the properties alone.
+    // record of the properties alone, or after an empty record (the properties keep their defaults).
     Bytes body;
     body.U32(0x11).U32(0).U32(0).U32(0).U32(UIRecipeTemplate::kTypeId).U32(0);
     Bytes earlier = body;
+    Bytes earlierEmpty = body;
     body.U32(uint32_t(record.data.size())).data.insert(body.data.end(), record.data.begin(), record.data.end());
     EXPECT_EQ(UIRecipeTemplateWriter::BuildBody(*written, SimpleGUID{{0x11}}), body.data);
     Bytes rows;
     rows.TemplateRows(-7);
     earlier.U32(uint32_t(rows.data.size())).data.insert(earlier.data.end(), rows.data.begin(), rows.data.end());
     earlier.data.insert(earlier.data.end(), tree.data.begin(), tree.data.end());
-    for (const std::vector<uint8_t>* bytes : {&body.data, &earlier.data})
+    earlierEmpty.U32(0).data.insert(earlierEmpty.data.end(), tree.data.begin(), tree.data.end());
+    const std::pair<const std::vector<uint8_t>*, int32_t> bodies[] = {
+        {&body.data, -7}, {&earlier.data, -7}, {&earlierEmpty.data, 0}};
+    for (const auto& [bytes, margin] : bodies)
     {
         UIRecipeTemplate read;
         ASSERT_TRUE(TemplateBodyReader::ReadBody(read, bytes->data(), bytes->size())) << bytes->size();
-        EXPECT_EQ(read.m_layoutMarginSnapValue, -7);
+        ASSERT_TRUE(read.HasRootRecipe()) << bytes->size();
+        EXPECT_EQ(read.m_layoutMarginSnapValue, margin);
         EXPECT_EQ(read.GetRootRecipe()->m_position.y, 20.0f);
         ASSERT_EQ(read.GetRootRecipe()->GetChildren().Count(), 1);
         EXPECT_STREQ(read.GetRootRecipe()->GetChildren()[0]->m_name.CStr(), "Ok");

@@ -160,6 +160,9 @@ int RunSceneWriteCommand(const std::vector<std::string>& arguments)
     const uint32_t count = uint32_t(std::strtoul(arguments[2].c_str(), nullptr, 10));
     const std::map<std::string, std::string> options = Options(arguments, 3);
     const float spacing = options.count("--spacing") != 0 ? std::strtof(options.at("--spacing").c_str(), nullptr) : 10.0f;
+    std::string map;
+    if (options.count("--grid-map") != 0 && !ReadInputFile(options.at("--grid-map"), map))
+        return 1;
     StartScene();
     EntityTemplate* entityTemplate = RegisterMemoryTemplate(templateGUID, "template");
     SceneFileContents contents;
@@ -208,12 +211,6 @@ int RunSceneWriteCommand(const std::vector<std::string>& arguments)
     }
     else if (options.count("--grid-map") != 0)
     {
-        std::string map;
-        if (!ReadInputFile(options.at("--grid-map"), map))
-        {
-            EndScene();
-            return 1;
-        }
         std::string error;
         if (!NavigationMapText::Parse(map, contents.grid, error))
         {

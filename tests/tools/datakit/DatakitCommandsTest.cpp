@@ -101,7 +101,7 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
             EXPECT_TRUE(!given || said.find(message) != std::string::npos) << said;
         }
     }
-    EXPECT_FALSE(std::filesystem::exists("-h")) << "a help flag is not a folder to write";
+    EXPECT_FALSE(std::filesystem::exists("-h") || std::filesystem::exists("--help")) << "a help flag is no folder to write";
     EXPECT_FALSE(std::filesystem::exists(f / "esc.txt")) << "a --text name never leaves the data root";
     EXPECT_FALSE(std::filesystem::exists(f / "r3")) << "nothing is written for a refused root";
     EXPECT_FALSE(f.ReadFile("r/common/Shaders/Shaders.DefBin").empty());

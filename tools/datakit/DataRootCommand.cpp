@@ -108,7 +108,7 @@ int RunDataRootCommand(const std::vector<std::string>& arguments)
     if (!userConfig.empty())
     {
         GameConfig config;
-        // The defaults name no repository (the program's folder) and packed data.
+        // The defaults would have the game look for containers in its own folder, not in this root.
         config.m_repositoryPath = std::filesystem::absolute(root).lexically_normal().generic_string();
         if (config.m_repositoryPath.size() > 1 && config.m_repositoryPath.back() == '/')
             config.m_repositoryPath.pop_back();

@@ -20,6 +20,8 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
              {"crlf.txt", "a.txt\r\n"}, {"dir/x", ""}})
         f.WriteFile(name, text);
     ASSERT_EQ(RunDatakit({"pack", f / "in", f / "c.dat"}), 0);
+    f.WriteFile("dir.dat/x", "");
+    f.WriteFile("dir.idx", f.ReadFile("c.idx")); // an index beside a folder in place of its data file
     const std::string guid = "00000000-0000-0000-0000-00000000000a";
     const std::string dir = f / "dir", gone = f / "gone"; // a folder and a missing file given as inputs
     const std::pair<std::vector<std::string>, int> cases[] = {
@@ -29,7 +31,7 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
         {{"record-print", "EngineConfig", dir}, 1}, {{"record-write", "EngineConfig", dir, f / "o"}, 1},
         {{"record-write", "EngineConfig", f / "empty.txt", f / "o", "--base", dir}, 1}, {{"opt", f / "o.opt", dir}, 1},
         {{"scene-write", f / "s", guid, "1", "--grid-map", dir}, 1}, {{"ui-recipe-template", f / "u", guid, dir}, 1},
-        {{"templates", f / "t", dir}, 1}, {{"dataroot", f / "r3", "--text", "common/../../esc.txt=x"}, 2},
+        {{"templates", f / "t", dir}, 1}, {{"list", f / "dir.dat"}, 1}, {{"dataroot", f / "r3", "--text", "common/../../esc.txt=x"}, 2},
         {{"dataroot", f / "r3", "--text", f / "abs.txt=x"}, 2}, {{"pack", f / "missing", f / "x.dat"}, 1},
         {{"pack", f / "in", f / "x.dat", "--method", "zip"}, 2},
         {{"pack", f / "in", f / "x.dat", "--names", f / "in"}, 1}, {{"list", f / "none.dat"}, 1},

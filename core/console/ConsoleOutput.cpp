@@ -41,7 +41,8 @@ void ConsoleOutput::Write(uint32_t kind, uint8_t channel, const char* text, size
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     const int shown = static_cast<int>(length);
-    std::fprintf(stderr, "%s%.*s\n", KindPrefix(kind), shown, text);
+    if (m_echo)
+        std::fprintf(stderr, "%s%.*s\n", KindPrefix(kind), shown, text);
     if (std::FILE* file = LogFile())
     {
         std::fprintf(file, "%s%.*s\n", KindPrefix(kind), shown, text);
@@ -61,4 +62,10 @@ void ConsoleOutput::RemoveSink(ConsoleSink* sink)
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     m_sinks.erase(std::remove(m_sinks.begin(), m_sinks.end(), sink), m_sinks.end());
+}
+
+void ConsoleOutput::SetStandardErrorEcho(bool on)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_echo = on;
 }

@@ -17,6 +17,7 @@ public:
     void Write(uint32_t kind, uint8_t channel, const char* text, size_t length);
     void AddSink(ConsoleSink* sink);
     void RemoveSink(ConsoleSink* sink);
+    void SetStandardErrorEcho(bool on);
 
 private:
     std::FILE* LogFile();
@@ -26,4 +27,5 @@ private:
     std::vector<ConsoleSink*> m_sinks;
     std::FILE* m_file = nullptr; // stays open to the end of the process; flushed per line
     bool m_fileOpened = false;
+    bool m_echo = true;
 };

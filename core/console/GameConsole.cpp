@@ -264,3 +264,9 @@ void GameConsole::RemoveSink(ConsoleSink* sink)
     Flush();
     State().output.RemoveSink(sink);
 }
+
+void GameConsole::SetStandardErrorEcho(bool on)
+{
+    Flush();
+    State().output.SetStandardErrorEcho(on);
+}

@@ -116,6 +116,9 @@ public:
     // after AddSink and before RemoveSink.
     void AddSink(ConsoleSink* sink);
     void RemoveSink(ConsoleSink* sink);
+    // Whether lines go to standard error (the default); the log file and the sinks get them either
+    // way. Takes effect for what is logged after the call.
+    void SetStandardErrorEcho(bool on);
 
 private:
     void Post(uint32_t kind, uint8_t channel, const char* format, __builtin_va_list args);

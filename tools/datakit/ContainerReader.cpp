@@ -2,18 +2,16 @@
 
 #include "core/filesystem/ContainerStreamDecompressor.h"
 #include "tools/datakit/ContainerWriter.h"
-
-#include <fstream>
-#include <iterator>
+#include "tools/datakit/InputFile.h"
 
 bool ContainerReader::Open(const std::string& dataFilePath)
 {
     if (!m_index.Load(ContainerWriter::IndexPath(dataFilePath).c_str()))
         return false;
-    std::ifstream in(dataFilePath, std::ios::binary);
-    if (!in)
+    std::string bytes;
+    if (!ReadInputFile(dataFilePath, bytes))
         return false;
-    m_data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    m_data.assign(bytes.begin(), bytes.end());
     return true;
 }
 

@@ -1,6 +1,6 @@
 // "datakit dataroot": writes a data root with the default project configuration, the engine's
 // shader data and its system textures, optionally a start scene, text files given as folder/path=text, and a user
-// "config.bin" with the defaults.
+// "config.bin" with the defaults that points the game at this root, packed or loose as written.
 #include "engine/config/GameConfig.h"
 #include "tools/datakit/DataRoot.h"
 #include "tools/datakit/DatakitCommand.h"
@@ -8,6 +8,7 @@
 #include "tools/datakit/TextureFileWriter.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 namespace
@@ -33,6 +34,17 @@ bool AddSystemTextures(DataRoot& data)
         data.AddFile("textures", name, bytes);
     }
     return true;
+}
+
+// A --text name is written below the root: an absolute name, or one that climbs out of the root,
+// would write elsewhere on the disk.
+bool StaysInsideRoot(const std::string& name)
+{
+    const std::filesystem::path path(name);
+    if (path.empty() || path.is_absolute())
+        return false;
+    const std::filesystem::path normal = path.lexically_normal();
+    return normal != "." && *normal.begin() != "..";
 }
 } // namespace
 
@@ -64,6 +76,12 @@ int RunDataRootCommand(const std::vector<std::string>& arguments)
                 std::fprintf(stderr, "datakit: --text wants folder/path=text, not %s\n", spec.c_str());
                 return 2;
             }
+            if (!StaysInsideRoot(spec.substr(0, equals)))
+            {
+                std::fprintf(stderr, "datakit: --text name %s leaves the data root; nothing written\n",
+                             spec.substr(0, equals).c_str());
+                return 2;
+            }
             data.AddFile(spec.substr(0, slash), spec.substr(slash + 1, equals - slash - 1), spec.substr(equals + 1));
         }
         else if (root.empty() && argument.rfind("--", 0) != 0)
@@ -90,6 +108,11 @@ int RunDataRootCommand(const std::vector<std::string>& arguments)
     if (!userConfig.empty())
     {
         GameConfig config;
+        // The defaults would have the game look for containers in its own folder, not in this root.
+        config.m_repositoryPath = std::filesystem::absolute(root).lexically_normal().generic_string();
+        if (config.m_repositoryPath.size() > 1 && config.m_repositoryPath.back() == '/')
+            config.m_repositoryPath.pop_back();
+        config.m_useContainerFiles = containers;
         if (!DataRoot::WriteConfigRecord(config, userConfig))
             return 1;
     }

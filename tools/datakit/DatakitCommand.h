@@ -6,16 +6,20 @@
 #include <vector>
 
 // One subcommand: its name, a one-line usage text and the function that runs it (0 = success).
+// A listing command prints to standard output and keeps the engine's log lines off standard error
+// unless given --verbose.
 struct DatakitCommand
 {
     const char* name;
     const char* usage;
     int (*run)(const std::vector<std::string>& arguments);
+    bool listing = false;
 };
 
 const std::vector<DatakitCommand>& GetDatakitCommands();
 
-// Runs "datakit <subcommand> <arguments...>" (arguments without the program name).
+// Runs "datakit <subcommand> <arguments...>" (arguments without the program name). "help", "--help"
+// or "-h" first, or "--help" or "-h" among a subcommand's arguments, print the usage and run nothing.
 int RunDatakit(const std::vector<std::string>& arguments);
 
 // The container subcommands (ContainerCommands.cpp).

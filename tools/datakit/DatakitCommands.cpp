@@ -1,5 +1,7 @@
 #include "tools/datakit/DatakitCommand.h"
 
+#include "core/console/GameConsole.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -11,11 +13,13 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
          &RunPackCommand},
         {"list", "list <container.dat> [--names <list.txt>]", &RunListCommand},
         {"extract", "extract <container.dat> <out folder> [--names <list.txt>]", &RunExtractCommand},
-        {"record-print", "record-print <class> <record file> [--flags N] (N found from the file when left out)", &RunRecordPrintCommand},
-        {"record-write", "record-write <class> <text file> <out record file> [--base <record file>] [--flags N]",
+        {"record-print", "record-print <class> <record file> [--flags N] [--verbose] (N found from the file when left out)",
+         &RunRecordPrintCommand, true},
+        {"record-write", "record-write <class> <text file> <out record file> [--base <record file>] [--flags N] "
+                         "(N 16 when left out, as the game's configuration files; 0 for a record without magic and CRC)",
          &RunRecordWriteCommand},
         {"dataroot", "dataroot <out folder> [--containers] [--default-scene <name>] [--text <folder>/<path>=<text>]... "
-                     "[--user-config <config.bin>]",
+                     "[--user-config <config.bin> (a user configuration that plays this root)]",
          &RunDataRootCommand},
         {"shaders", "shaders <data root> [--source <folder with Shaders.Def and *.hlsl>]", &RunShadersCommand},
         {"texture", "texture <out.texture> <width> <height> [--cube] [--levels N]", &RunTextureCommand},
@@ -28,7 +32,7 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
         {"scene-write", "scene-write <out.BinaryScene> <template GUID> <entity count> [--grid WxH | --grid-map "
                         "<map.txt>] [--sets N] [--spacing S]",
          &RunSceneWriteCommand},
-        {"scene-print", "scene-print <scene.BinaryScene>", &RunScenePrintCommand},
+        {"scene-print", "scene-print <scene.BinaryScene> [--verbose]", &RunScenePrintCommand, true},
         {"video", "video <out.ogv> [--size WxH] [--offset XxY] [--fps N] [--frames N] [--quality 0-63] [--detail] "
                   "[--chroma 420|422|444] [--sound] [--sound-seconds S] [--rate N] [--channels N]",
          &RunVideoCommand},
@@ -46,23 +50,68 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
     return commands;
 }
 
+namespace
+{
+bool IsHelp(const std::string& argument) { return argument == "--help" || argument == "-h"; }
+
+int PrintAllUsages(std::FILE* out)
+{
+    std::fprintf(out, "usage:\n");
+    for (const DatakitCommand& command : GetDatakitCommands())
+        std::fprintf(out, "  datakit %s\n", command.usage);
+    std::fprintf(out, "  datakit help [<command>] | <command> --help\n");
+    return out == stdout ? 0 : 2;
+}
+
+const DatakitCommand* FindCommand(const std::string& name)
+{
+    for (const DatakitCommand& command : GetDatakitCommands())
+        if (name == command.name)
+            return &command;
+    return nullptr;
+}
+
+int RunCommand(const DatakitCommand& command, const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> rest;
+    bool verbose = false;
+    for (const std::string& argument : arguments)
+    {
+        // A help flag is a request, never a path or a value.
+        if (IsHelp(argument))
+        {
+            std::printf("usage: datakit %s\n", command.usage);
+            return 0;
+        }
+        if (command.listing && argument == "--verbose")
+            verbose = true;
+        else
+            rest.push_back(argument);
+    }
+    const bool quiet = command.listing && !verbose;
+    if (quiet)
+        gConsole.SetStandardErrorEcho(false);
+    const int result = command.run(rest);
+    if (quiet)
+        gConsole.SetStandardErrorEcho(true);
+    // Not every argument check can say what was wrong; the usage line at least shows what was expected.
+    if (result == 2)
+        std::fprintf(stderr, "usage: datakit %s\n", command.usage);
+    return result;
+}
+} // namespace
+
 int RunDatakit(const std::vector<std::string>& arguments)
 {
-    if (!arguments.empty())
-    {
-        for (const DatakitCommand& command : GetDatakitCommands())
-            if (arguments[0] == command.name)
-            {
-                const int result = command.run(std::vector<std::string>(arguments.begin() + 1, arguments.end()));
-                // Not every argument check can say what was wrong; the usage line at least shows what was expected.
-                if (result == 2)
-                    std::fprintf(stderr, "usage: datakit %s\n", command.usage);
-                return result;
-            }
-        std::fprintf(stderr, "datakit: unknown command '%s'\n", arguments[0].c_str());
-    }
-    std::fprintf(stderr, "usage:\n");
-    for (const DatakitCommand& command : GetDatakitCommands())
-        std::fprintf(stderr, "  datakit %s\n", command.usage);
-    return 2;
+    if (arguments.empty())
+        return PrintAllUsages(stderr);
+    const bool help = arguments[0] == "help" || IsHelp(arguments[0]);
+    if (help && arguments.size() == 1)
+        return PrintAllUsages(stdout);
+    const std::string& name = arguments[help ? 1 : 0];
+    if (const DatakitCommand* command = FindCommand(name))
+        return help ? RunCommand(*command, {"--help"})
+                    : RunCommand(*command, std::vector<std::string>(arguments.begin() + 1, arguments.end()));
+    std::fprintf(stderr, "datakit: unknown command '%s'\n", name.c_str());
+    return PrintAllUsages(stderr);
 }

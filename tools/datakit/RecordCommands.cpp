@@ -1,17 +1,18 @@
 // The record subcommands of datakit: print a record file of a registered class as text, and write
 // one back from that text (optionally starting from a base record, which keeps the properties that
 // have no text form).
+#include "core/reflection/ObjectRecord.h"
 #include "core/reflection/RTTIClassRegistry.h"
 #include "core/reflection/RTTIPolyBaseClass.h"
 #include "engine/ClassRegistration.h"
+#include "engine/config/ConfigFiles.h"
 #include "tools/datakit/DatakitCommand.h"
+#include "tools/datakit/InputFile.h"
 #include "tools/datakit/RecordText.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 namespace
@@ -19,7 +20,8 @@ namespace
 struct RecordArguments
 {
     std::vector<std::string> positional;
-    uint32_t flags = 0;
+    // Written records default to the form the game reads its configuration in.
+    uint32_t flags = ConfigFiles::kRecordFlags;
     bool flagsGiven = false;
     std::string base;
 
@@ -46,7 +48,7 @@ struct RecordArguments
     }
 };
 
-// Record files are named on the disk; the file system takes absolute paths straight to it.
+// Record files are written on the disk; the file system takes absolute paths straight to it.
 std::string DiskPath(const std::string& path)
 {
     return std::filesystem::absolute(path).generic_string();
@@ -65,14 +67,12 @@ std::unique_ptr<RTTIPolyBaseClass> Create(const std::string& className)
     return object;
 }
 
-constexpr uint32_t kMagicAndCrcFlag = 16;
+constexpr uint32_t kMagicAndCrcFlag = ConfigFiles::kRecordFlags;
 
 // The record's form from its bytes: a file exactly the payload size plus 12 bytes carries the
 // layout magic and CRC (every configuration file does); plus 4 bytes, neither.
-uint32_t DetectFlags(const std::string& path)
+uint32_t DetectFlags(const std::string& bytes)
 {
-    std::ifstream in(path, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (bytes.size() < 4)
         return 0;
     uint32_t size = 0;
@@ -83,8 +83,11 @@ uint32_t DetectFlags(const std::string& path)
 
 bool Load(RTTIPolyBaseClass& object, const std::string& path, const RecordArguments& arguments)
 {
-    const uint32_t flags = arguments.flagsGiven ? arguments.flags : DetectFlags(path);
-    if (object.LoadFromFile(DiskPath(path).c_str(), nullptr, nullptr, flags))
+    std::string bytes;
+    if (!ReadInputFile(path, bytes))
+        return false;
+    const uint32_t flags = arguments.flagsGiven ? arguments.flags : DetectFlags(bytes);
+    if (ReadObjectRecord(object, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), flags))
         return true;
     std::fprintf(stderr, "datakit: cannot read the record %s with --flags %u", path.c_str(), flags);
     if ((flags & kMagicAndCrcFlag) == 0)
@@ -114,13 +117,9 @@ int RunRecordWriteCommand(const std::vector<std::string>& arguments)
     std::unique_ptr<RTTIPolyBaseClass> object = Create(parsed.positional[0]);
     if (object == nullptr || (!parsed.base.empty() && !Load(*object, parsed.base, parsed)))
         return 1;
-    std::ifstream in(parsed.positional[1], std::ios::binary);
-    if (!in)
-    {
-        std::fprintf(stderr, "datakit: cannot read %s\n", parsed.positional[1].c_str());
+    std::string text;
+    if (!ReadInputFile(parsed.positional[1], text))
         return 1;
-    }
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::string error;
     if (!RecordFromText(*object, text, error))
     {

@@ -12,6 +12,7 @@
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
 #include "tools/datakit/DatakitCommand.h"
+#include "tools/datakit/InputFile.h"
 #include "tools/datakit/NavigationMapText.h"
 #include "tools/datakit/SceneWriter.h"
 #include "tools/datakit/TemplateWriter.h"
@@ -20,22 +21,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
+#include <sstream>
 
 namespace
 {
-bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes)
-{
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return false;
-    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return true;
-}
-
 bool ParseGUID(const std::string& text, SimpleGUID& guid)
 {
     if (guid.FromString(text.c_str()))
@@ -88,12 +79,10 @@ int RunTemplatesCommand(const std::vector<std::string>& arguments)
 {
     if (arguments.size() < 2)
         return 2;
-    std::ifstream list(arguments[1]);
-    if (!list)
-    {
-        std::fprintf(stderr, "datakit: cannot read %s\n", arguments[1].c_str());
+    std::string text;
+    if (!ReadInputFile(arguments[1], text))
         return 1;
-    }
+    std::istringstream list(text);
     std::vector<TemplateStubEntry> entries;
     std::string path;
     std::string guidText;
@@ -152,11 +141,10 @@ int RunOptimizedTemplatesCommand(const std::vector<std::string>& arguments)
             entry.variationMask = uint32_t(std::strtoul(file.c_str() + colon + 1, nullptr, 0));
             file.resize(colon);
         }
-        if (!ReadFile(file, entry.body))
-        {
-            std::fprintf(stderr, "datakit: cannot read %s\n", file.c_str());
+        std::string body;
+        if (!ReadInputFile(file, body))
             return 1;
-        }
+        entry.body.assign(body.begin(), body.end());
         entries.push_back(std::move(entry));
     }
     return TemplateWriter::WriteFile(arguments[0], SceneWriter::BuildOptimizedTemplates(entries)) ? 0 : 1;
@@ -172,6 +160,9 @@ int RunSceneWriteCommand(const std::vector<std::string>& arguments)
     const uint32_t count = uint32_t(std::strtoul(arguments[2].c_str(), nullptr, 10));
     const std::map<std::string, std::string> options = Options(arguments, 3);
     const float spacing = options.count("--spacing") != 0 ? std::strtof(options.at("--spacing").c_str(), nullptr) : 10.0f;
+    std::string map;
+    if (options.count("--grid-map") != 0 && !ReadInputFile(options.at("--grid-map"), map))
+        return 1;
     StartScene();
     EntityTemplate* entityTemplate = RegisterMemoryTemplate(templateGUID, "template");
     SceneFileContents contents;
@@ -220,10 +211,8 @@ int RunSceneWriteCommand(const std::vector<std::string>& arguments)
     }
     else if (options.count("--grid-map") != 0)
     {
-        std::vector<uint8_t> map;
         std::string error;
-        if (!ReadFile(options.at("--grid-map"), map) ||
-            !NavigationMapText::Parse(std::string(map.begin(), map.end()), contents.grid, error))
+        if (!NavigationMapText::Parse(map, contents.grid, error))
         {
             std::fprintf(stderr, "datakit: cannot read the grid map %s %s\n", options.at("--grid-map").c_str(),
                          error.c_str());
@@ -243,9 +232,12 @@ int RunSceneWriteCommand(const std::vector<std::string>& arguments)
 // scene-print <scene.BinaryScene>: the entities with their template, name, GUID and position.
 int RunScenePrintCommand(const std::vector<std::string>& arguments)
 {
-    std::vector<uint8_t> bytes;
-    if (arguments.empty() || !ReadFile(arguments[0], bytes))
+    if (arguments.size() != 1)
         return 2;
+    std::string file;
+    if (!ReadInputFile(arguments[0], file))
+        return 1;
+    const std::vector<uint8_t> bytes(file.begin(), file.end());
     StartScene();
     // Every template the file names stands in as a plain template, so every record loads.
     std::vector<SimpleGUID> guids;

@@ -3,11 +3,10 @@
 #include "core/reflection/RTTIPolyBaseClass.h"
 #include "renderer/resources/ShaderDefinitions.h"
 #include "tools/datakit/DataRoot.h"
+#include "tools/datakit/InputFile.h"
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 namespace
@@ -18,16 +17,6 @@ void AppendShaderU32(std::string& out, uint32_t value)
         out.push_back(char(value >> (8 * i)));
 }
 
-bool ReadWhole(const std::filesystem::path& path, std::string& out)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream text;
-    text << in.rdbuf();
-    out = text.str();
-    return true;
-}
 } // namespace
 
 const char* GetShaderSourceFolder()
@@ -77,16 +66,13 @@ bool CollectShaderData(const char* sourceFolder, std::map<std::string, std::stri
         if (!entry.is_regular_file() || entry.path().extension() != ".hlsl")
             continue;
         std::string text;
-        if (!ReadWhole(entry.path(), text))
-        {
-            std::fprintf(stderr, "datakit: cannot read %s\n", entry.path().string().c_str());
+        if (!ReadInputFile(entry.path().string(), text))
             return false;
-        }
         files["Shaders/" + entry.path().filename().string()] = text;
     }
     std::string definitions;
     std::string binary;
-    if (error || !ReadWhole(folder / "Shaders.Def", definitions) || !BuildShaderDefBin(definitions, binary))
+    if (error || !ReadInputFile((folder / "Shaders.Def").string(), definitions) || !BuildShaderDefBin(definitions, binary))
     {
         std::fprintf(stderr, "datakit: no usable shader definitions in %s\n", folder.string().c_str());
         return false;

@@ -3,12 +3,12 @@
 #include "tools/datakit/DatakitCommand.h"
 #include "tools/datakit/FontRasterizer.h"
 #include "tools/datakit/FontWriter.h"
+#include "tools/datakit/InputFile.h"
 #include "tools/datakit/StringTableWriter.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 
 namespace
 {
@@ -25,17 +25,10 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
 int RunStringsCommand(const std::vector<std::string>& arguments)
 {
     if (arguments.size() != 2)
-    {
-        std::fprintf(stderr, "usage: datakit strings <table.tsv> <out L01n.bin>\n");
         return 2;
-    }
-    std::ifstream in(arguments[0], std::ios::binary);
-    if (!in)
-    {
-        std::fprintf(stderr, "datakit: cannot read %s\n", arguments[0].c_str());
+    std::string text;
+    if (!ReadInputFile(arguments[0], text))
         return 1;
-    }
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::vector<StringTableRow> rows;
     std::string error;
     if (!StringTableWriter::ParseStringTableText(text, rows, error))
@@ -64,10 +57,7 @@ int RunFontCommand(const std::vector<std::string>& arguments)
             size = uint32_t(std::strtoul(arguments[i].c_str(), nullptr, 10));
     }
     if (out.empty() || size == 0 || size > 255)
-    {
-        std::fprintf(stderr, "usage: datakit font <out.BinFont> <pixel size> [--ttf <font file>] [--synthetic]\n");
         return 2;
-    }
     std::u16string characters;
     for (char16_t c = 32; c < 256; ++c)
         if (c < 127 || c >= 160)

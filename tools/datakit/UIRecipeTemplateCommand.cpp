@@ -2,27 +2,22 @@
 // form of its recipe tree (UIRecipeTemplateWriter::ParseTree).
 #include "engine/ClassRegistration.h"
 #include "tools/datakit/DatakitCommand.h"
+#include "tools/datakit/InputFile.h"
 #include "tools/datakit/TemplateWriter.h"
 #include "tools/datakit/UIRecipeTemplateWriter.h"
 #include "ui/recipes/UIRecipeTemplate.h"
 #include "ui/recipes/UIScreenRecipe.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 int RunUIRecipeTemplateCommand(const std::vector<std::string>& arguments)
 {
     SimpleGUID guid;
     if (arguments.size() != 3 || !guid.FromString(arguments[1].c_str()))
         return 2;
-    std::ifstream in(arguments[2], std::ios::binary);
-    if (!in)
-    {
-        std::fprintf(stderr, "datakit: cannot read %s\n", arguments[2].c_str());
+    std::string text;
+    if (!ReadInputFile(arguments[2], text))
         return 1;
-    }
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     RegisterAllClasses();
     std::string error;
     std::unique_ptr<UIScreenRecipe> root = UIRecipeTemplateWriter::ParseTree(text, error);

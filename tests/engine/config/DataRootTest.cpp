@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace
 {
@@ -94,6 +95,21 @@ TEST_F(DataRootTest, DatakitCommandWritesARootAndAUserConfiguration)
     config.m_port = 1;
     EXPECT_TRUE(config.LoadFromFile((m_root / "config.bin").c_str(), nullptr, nullptr, ConfigFiles::kRecordFlags));
     EXPECT_EQ(config.m_port, 9876u);
+    // Loaded as the game loads it, the user configuration plays the loose root just made, and so does
+    // the same configuration printed and written back from its text.
+    ASSERT_TRUE(gFileSystem.MountDirectory("project", m_root.Path().c_str()));
+    const auto loadAsTheGame = [] {
+        GameConfig game;
+        const bool loaded = ConfigFiles::LoadConfig(game);
+        return std::make_tuple(loaded, game.m_repositoryPath, game.m_useContainerFiles);
+    };
+    const auto playsTheRoot = std::make_tuple(true, m_root / "data", false);
+    EXPECT_EQ(loadAsTheGame(), playsTheRoot);
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(RunDatakit({"record-print", "GameConfig", m_root / "config.bin"}), 0);
+    m_root.WriteFile("config.txt", testing::internal::GetCapturedStdout());
+    ASSERT_EQ(RunDatakit({"record-write", "GameConfig", m_root / "config.txt", m_root / "config.bin"}), 0);
+    EXPECT_EQ(loadAsTheGame(), playsTheRoot);
 
     EXPECT_NE(RunDatakit({"dataroot"}), 0);
     EXPECT_NE(RunDatakit({"dataroot", m_root / "x", "--text", "no-folder"}), 0);

@@ -1,10 +1,12 @@
-// The datakit command line: exit codes (2: bad arguments, shown with the command's usage; 1: files not
-// read or written; both said on stderr) and files made.
+// The datakit command line: exit codes (2: bad arguments, shown once with the command's usage; 1: files
+// not read or written; both said on stderr), help flags, and files made.
 #include "support/TempFolder.h"
 #include "tools/datakit/DatakitCommand.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <map>
 #include <numeric>
 
@@ -15,12 +17,22 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
     TempFolder f;
     for (const auto& [name, text] : std::map<std::string, std::string>{{"in/a.txt", "a"}, {"empty.txt", ""},
              {"bad.txt", "no properties\n"}, {"tree.txt", "UIScreenRecipe\nName = Menu\n"}, {"t.tsv", "Path\nA/B\n"},
-             {"crlf.txt", "a.txt\r\n"}})
+             {"crlf.txt", "a.txt\r\n"}, {"dir/x", ""}})
         f.WriteFile(name, text);
     ASSERT_EQ(RunDatakit({"pack", f / "in", f / "c.dat"}), 0);
+    f.WriteFile("dir.dat/x", "");
+    f.WriteFile("dir.idx", f.ReadFile("c.idx")); // an index beside a folder in place of its data file
     const std::string guid = "00000000-0000-0000-0000-00000000000a";
+    const std::string dir = f / "dir", gone = f / "gone"; // a folder and a missing file given as inputs
     const std::pair<std::vector<std::string>, int> cases[] = {
-        {{}, 2}, {{"bogus"}, 2}, {{"pack", f / "missing", f / "x.dat"}, 1},
+        {{}, 2}, {{"bogus"}, 2}, {{"help", "bogus"}, 2}, {{"help"}, 0}, {{"-h"}, 0}, {{"help", "opt"}, 0},
+        {{"dataroot", "-h"}, 0}, {{"shaders", "--help"}, 0}, {{"record-print", "GameConfig", "x", "-h"}, 0},
+        {{"scene-print", dir}, 1}, {{"scene-print", gone}, 1}, {{"strings", dir, f / "o"}, 1},
+        {{"record-print", "EngineConfig", dir}, 1}, {{"record-write", "EngineConfig", dir, f / "o"}, 1},
+        {{"record-write", "EngineConfig", f / "empty.txt", f / "o", "--base", dir}, 1}, {{"opt", f / "o.opt", dir}, 1},
+        {{"scene-write", f / "s", guid, "1", "--grid-map", dir}, 1}, {{"ui-recipe-template", f / "u", guid, dir}, 1},
+        {{"templates", f / "t", dir}, 1}, {{"list", f / "dir.dat"}, 1}, {{"dataroot", f / "r3", "--text", "common/../../esc.txt=x"}, 2},
+        {{"dataroot", f / "r3", "--text", f / "abs.txt=x"}, 2}, {{"pack", f / "missing", f / "x.dat"}, 1},
         {{"pack", f / "in", f / "x.dat", "--method", "zip"}, 2},
         {{"pack", f / "in", f / "x.dat", "--names", f / "in"}, 1}, {{"list", f / "none.dat"}, 1},
         {{"list", f / "c.dat", "--names"}, 2}, {{"list", f / "c.dat", "x"}, 2},
@@ -28,11 +40,11 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
         {{"extract", f / "c.dat", f / "in/a.txt"}, 1}, {{"extract", f / "c.dat", f / "x", "--names", f / "crlf.txt"}, 0},
         {{"dataroot", f / "in/a.txt/r"}, 1}, {{"dataroot", f / "in/a.txt/r", "--containers"}, 1},
         {{"dataroot", f / "r2", "--containers", "--text", "common/a.txt=x", "--text", "common/A.TXT=y"}, 1}, {{"record-print", "EngineConfig", f / "c.dat", "--flags"}, 2},
-        {{"record-write", "EngineConfig", f / "bad.txt"}, 2}, {{"record-write", "EngineConfig", f / "no", f / "o"}, 1},
+        {{"record-write", "EngineConfig", f / "bad.txt"}, 2}, {{"record-write", "EngineConfig", gone, f / "o"}, 1},
         {{"record-write", "EngineConfig", f / "bad.txt", f / "o"}, 1},
         {{"record-write", "EngineConfig", f / "empty.txt", f / "in/a.txt/o"}, 1},
-        {{"record-write", "EngineConfig", f / "a", f / "o", "--base", f / "no"}, 1},
-        {{"templates", f / "t", f / "no"}, 1}, {{"opt", f / "o.opt", f / "no"}, 1},
+        {{"record-write", "EngineConfig", f / "a", f / "o", "--base", gone}, 1},
+        {{"templates", f / "t", gone}, 1}, {{"opt", f / "o.opt", gone}, 1},
         {{"scene-write", f / "s", "nonsense", "0"}, 2}, {{"dataroot", f / "r", "--bogus"}, 2}, {{"shaders"}, 2},
         {{"shaders", f / "r", f / "s"}, 2}, {{"shaders", f / "r", "--source", f / "in"}, 1}, {{"shaders", f / "r"}, 0},
         {{"texture", f / "t8", "8", "2", "--cube", "--levels", "2"}, 0}, {{"texture", f / "t", "4"}, 2},
@@ -40,7 +52,7 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
         {{"texture", f / "t16", "4", "2", "--levels", "16"}, 0}, {{"texture", f / "t", "4", "4", "--levels", "17"}, 2},
         {{"texture", f / "t", "0", "4"}, 2},
         {{"texture", f / "in/a.txt/t", "4", "4"}, 1}, {{"strings", f / "t.tsv", f / "o"}, 0},
-        {{"strings", f / "t.tsv"}, 2}, {{"strings", f / "no", f / "o"}, 1}, {{"strings", f / "bad.txt", f / "o"}, 1},
+        {{"strings", f / "t.tsv"}, 2}, {{"strings", gone, f / "o"}, 1}, {{"strings", f / "bad.txt", f / "o"}, 1},
         {{"strings", f / "t.tsv", f / "in/a.txt/o"}, 1}, {{"font", f / "o"}, 2},
         {{"font", f / "o", "12", "--synthetic"}, 0}, {{"font", f / "o", "12", "--ttf", f / "no"}, 1}, {{"video"}, 2},
         {{"font", f / "o", "--ttf"}, 2}, {{"font", f / "big", "255"}, 1},
@@ -51,26 +63,49 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
         {{"video", f / "v.ogv", "--size", "40x24", "--offset", "4x2", "--fps", "5", "--frames", "2", "--quality", "8",
           "--chroma", "444", "--detail", "--sound", "--rate", "8000", "--channels", "2", "--sound-seconds", "0.5"}, 0},
         {{"ui-recipe-template", f / "u", "nonsense", f / "tree.txt"}, 2},
-        {{"ui-recipe-template", f / "u", guid, "a", "b"}, 2}, {{"ui-recipe-template", f / "u", guid, f / "no"}, 1},
+        {{"ui-recipe-template", f / "u", guid, "a", "b"}, 2}, {{"ui-recipe-template", f / "u", guid, gone}, 1},
         {{"ui-recipe-template", f / "u", guid, f / "bad.txt"}, 1},
         {{"ui-recipe-template", f / "u", guid, f / "tree.txt"}, 0},
         {{"ui-recipe-template", "/dev/full", guid, f / "tree.txt"}, 1},
         {{"ui-recipe-template", f / "in/a.txt/u", guid, f / "tree.txt"}, 1},
     };
+    const auto count = [](const std::string& text, const std::string& part) {
+        size_t found = 0;
+        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+            ++found;
+        return found;
+    };
     for (const auto& [arguments, code] : cases)
     {
+        testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
         EXPECT_EQ(RunDatakit(arguments), code) << testing::PrintToString(arguments);
         const std::string said = testing::internal::GetCapturedStderr();
+        const std::string shownOut = testing::internal::GetCapturedStdout();
         EXPECT_TRUE(said.find("datakit") != std::string::npos || code == 0)
             << "a failure is reported: " << testing::PrintToString(arguments);
+        const bool asked = !arguments.empty() && (arguments[0] == "help" || arguments[0] == "-h");
+        const std::string command = asked ? (arguments.size() > 1 ? arguments[1] : "") : arguments.empty() ? "" : arguments[0];
         if (code == 2 && !arguments.empty())
         {
-            const std::string shown = arguments[0] == "bogus" ? "'bogus'" : "datakit " + arguments[0] + " ";
-            EXPECT_NE(said.find(shown), std::string::npos)
-                << "bad arguments show the usage, an unknown command its name: " << testing::PrintToString(arguments);
+            const std::string shown = command == "bogus" ? "'bogus'" : "datakit " + command + " ";
+            const bool ownUsage = command == "pack" || command == "list" || command == "extract"; // their parser prints it too
+            EXPECT_TRUE(ownUsage ? count(said, shown) != 0 : count(said, shown) == 1)
+                << "bad arguments show the usage once, an unknown command its name: " << testing::PrintToString(arguments);
+        }
+        if (code == 0 && !command.empty() && (asked || arguments.back() == "-h" || arguments.back() == "--help"))
+        {
+            EXPECT_EQ(count(shownOut, "usage: datakit " + command + " "), 1u) << testing::PrintToString(arguments);
+        }
+        for (const auto& [input, message] : {std::pair(dir, "cannot read " + dir + ": "), std::pair(gone, "cannot open " + gone + ": ")})
+        {
+            const bool given = std::find(arguments.begin(), arguments.end(), input) != arguments.end();
+            EXPECT_TRUE(!given || said.find(message) != std::string::npos) << said;
         }
     }
+    EXPECT_FALSE(std::filesystem::exists("-h") || std::filesystem::exists("--help")) << "a help flag is no folder to write";
+    EXPECT_FALSE(std::filesystem::exists(f / "esc.txt")) << "a --text name never leaves the data root";
+    EXPECT_FALSE(std::filesystem::exists(f / "r3")) << "nothing is written for a refused root";
     EXPECT_FALSE(f.ReadFile("r/common/Shaders/Shaders.DefBin").empty());
     EXPECT_EQ(f.ReadFile("x/a.txt"), "a") << "a name list written with CR LF names its entries";
     // The synthetic font: 191 glyphs, printable Latin-1 from the space to y-diaeresis, lines 12 + 2 high,

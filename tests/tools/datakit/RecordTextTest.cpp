@@ -80,9 +80,17 @@ TEST(RecordTextTest, DatakitPrintsARecordAndWritesItBackFromEditedText)
     }
 
     ConsoleCapture quiet;
-    testing::internal::CaptureStderr();
-    EXPECT_NE(RunDatakit({"record-print", "AllPropertyTypes", original, "--flags", "0"}), 0);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("needs --flags 16"), std::string::npos);
+    for (const bool verbose : {false, true})
+    {
+        std::vector<std::string> arguments = {"record-print", "AllPropertyTypes", original, "--flags", "0"};
+        if (verbose)
+            arguments.push_back("--verbose");
+        testing::internal::CaptureStderr();
+        EXPECT_NE(RunDatakit(arguments), 0);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find("needs --flags 16"), std::string::npos);
+        EXPECT_EQ(said.find("error: ") != std::string::npos, verbose) << "the engine's lines only when asked: " << said;
+    }
     testing::internal::CaptureStderr();
     EXPECT_NE(RunDatakit({"record-print", "NoSuchClass", original}), 0);
     EXPECT_NE(RunDatakit({"record-print", "AllPropertyTypes", folder / "missing.bin"}), 0);

@@ -154,10 +154,7 @@ int RunPackCommand(const std::vector<std::string>& arguments)
     uint32_t part = 0;
     if (!args.Parse(arguments) || args.positional.size() != 2 || !ParseCompression(args, method, lzx) ||
         !ParseNumber(args.Option("platform", "1"), 11, platform) || !ParseNumber(args.Option("part", "0"), 3, part))
-    {
-        std::fprintf(stderr, "usage: datakit %s\n", GetDatakitCommands()[0].usage);
-        return 2;
-    }
+        return 2; // the dispatcher shows the usage
     const fs::path folder = args.positional[0];
     std::error_code error;
     if (!fs::is_directory(folder, error))
@@ -219,14 +216,11 @@ int RunPackCommand(const std::vector<std::string>& arguments)
 namespace
 {
 // Parses a list or extract command line and opens its container; 0 when ready, else the exit code.
-int OpenContainerArguments(const std::vector<std::string>& arguments, size_t positionalCount, int commandIndex,
-                           Arguments& args, ContainerReader& reader)
+int OpenContainerArguments(const std::vector<std::string>& arguments, size_t positionalCount, Arguments& args,
+                           ContainerReader& reader)
 {
     if (!args.Parse(arguments) || args.positional.size() != positionalCount)
-    {
-        std::fprintf(stderr, "usage: datakit %s\n", GetDatakitCommands()[commandIndex].usage);
-        return 2;
-    }
+        return 2; // the dispatcher shows the usage
     if (!reader.Open(args.positional[0]))
     {
         std::fprintf(stderr, "datakit: cannot open container %s\n", args.positional[0].c_str());
@@ -240,7 +234,7 @@ int RunListCommand(const std::vector<std::string>& arguments)
 {
     Arguments args;
     ContainerReader reader;
-    if (const int status = OpenContainerArguments(arguments, 1, 1, args, reader))
+    if (const int status = OpenContainerArguments(arguments, 1, args, reader))
         return status;
     bool ok = true;
     const std::map<uint32_t, std::string> names = NamesByHash(args, reader.GetIndex(), ok);
@@ -262,7 +256,7 @@ int RunExtractCommand(const std::vector<std::string>& arguments)
 {
     Arguments args;
     ContainerReader reader;
-    if (const int status = OpenContainerArguments(arguments, 2, 2, args, reader))
+    if (const int status = OpenContainerArguments(arguments, 2, args, reader))
         return status;
     bool ok = true;
     const std::map<uint32_t, std::string> names = NamesByHash(args, reader.GetIndex(), ok);

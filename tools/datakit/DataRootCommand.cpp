@@ -4,6 +4,7 @@
 #include "engine/config/GameConfig.h"
 #include "tools/datakit/DataRoot.h"
 #include "tools/datakit/DatakitCommand.h"
+#include "tools/datakit/PathContainment.h"
 #include "tools/datakit/ShaderDataWriter.h"
 #include "tools/datakit/TextureFileWriter.h"
 
@@ -36,16 +37,6 @@ bool AddSystemTextures(DataRoot& data)
     return true;
 }
 
-// A --text name is written below the root: an absolute name, or one that climbs out of the root,
-// would write elsewhere on the disk.
-bool StaysInsideRoot(const std::string& name)
-{
-    const std::filesystem::path path(name);
-    if (path.empty() || path.is_absolute())
-        return false;
-    const std::filesystem::path normal = path.lexically_normal();
-    return normal != "." && *normal.begin() != "..";
-}
 } // namespace
 
 bool AddEngineStartupData(DataRoot& data) { return AddShaderData(data, nullptr) && AddSystemTextures(data); }
@@ -76,7 +67,8 @@ int RunDataRootCommand(const std::vector<std::string>& arguments)
                 std::fprintf(stderr, "datakit: --text wants folder/path=text, not %s\n", spec.c_str());
                 return 2;
             }
-            if (!StaysInsideRoot(spec.substr(0, equals)))
+            // An absolute name, or one that climbs out of the root, would write elsewhere on the disk.
+            if (!IsPathInsideFolder(spec.substr(0, equals)))
             {
                 std::fprintf(stderr, "datakit: --text name %s leaves the data root; nothing written\n",
                              spec.substr(0, equals).c_str());

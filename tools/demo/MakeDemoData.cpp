@@ -55,6 +55,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -527,35 +528,33 @@ bool AddScene(DataRoot& data, const char* sceneName, const std::vector<Placement
     return AddRecord(data, "scenes", (std::string(sceneName) + ".ResList").c_str(), resources);
 }
 
+// One square 2D texture of the demo, its texels given by (x, y).
+bool AddDemoTexture(DataRoot& data, const char* name, uint32_t size, std::function<uint32_t(uint32_t, uint32_t)> texel)
+{
+    TextureFileSpec spec;
+    spec.width = size;
+    spec.height = size;
+    spec.texel = [texel](uint32_t, uint32_t, uint32_t x, uint32_t y) { return texel(x, y); };
+    std::string texture;
+    if (!BuildTextureFile(spec, texture))
+        return false;
+    data.AddFile("textures", name, texture);
+    return true;
+}
+
 bool AddMedia(DataRoot& data)
 {
-    TextureFileSpec checker;
-    checker.width = 64;
-    checker.height = 64;
-    checker.texel = [](uint32_t, uint32_t, uint32_t x, uint32_t y) {
-        return ((x / 8 + y / 8) % 2) != 0 ? 0xFFE0E0E0u : 0xFF303070u;
-    };
-    std::string texture;
-    if (!BuildTextureFile(checker, texture))
+    if (!AddDemoTexture(data, "Demo/Checker.texture", 64,
+                        [](uint32_t x, uint32_t y) { return ((x / 8 + y / 8) % 2) != 0 ? 0xFFE0E0E0u : 0xFF303070u; }))
         return false;
-    data.AddFile("textures", "Demo/Checker.texture", texture);
     // The paths' ribbon: cyan with darker edges.
-    TextureFileSpec road;
-    road.width = 4;
-    road.height = 4;
-    road.texel = [](uint32_t, uint32_t, uint32_t, uint32_t y) { return y == 0 || y == 3 ? 0xFF1A5A80u : 0xFF3AB3D6u; };
-    std::string ribbon;
-    if (!BuildTextureFile(road, ribbon))
+    if (!AddDemoTexture(data, "Demo/Road.texture", 4,
+                        [](uint32_t, uint32_t y) { return y == 0 || y == 3 ? 0xFF1A5A80u : 0xFF3AB3D6u; }))
         return false;
-    data.AddFile("textures", "Demo/Road.texture", ribbon);
     // The game's own cursor, which its delegate names at start-up: a white arrow on clear texels.
-    TextureFileSpec cursor;
-    cursor.width = 32;
-    cursor.height = 32;
-    cursor.texel = [](uint32_t, uint32_t, uint32_t x, uint32_t y) { return x <= y && y < 24 ? 0xFFFFFFFFu : 0u; };
-    if (!BuildTextureFile(cursor, texture))
+    if (!AddDemoTexture(data, "tessaryCursor.texture", 32,
+                        [](uint32_t x, uint32_t y) { return x <= y && y < 24 ? 0xFFFFFFFFu : 0u; }))
         return false;
-    data.AddFile("textures", "tessaryCursor.texture", texture);
 
     // Each sound of the demo has its own pitch, so that the mix shows which of them played: the
     // field's tone (440 and 660 Hz), the parade's horn (880 Hz) and the video's hum (330 Hz).

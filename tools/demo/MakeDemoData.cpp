@@ -158,7 +158,7 @@ std::unique_ptr<EntityTemplate> BuildBody(const DemoTemplate& demoTemplate)
 {
     const std::string name = demoTemplate.name;
     // The markers cast blob shadows too, a square of 5 by 5 around their foot, thrown a little away
-    // from the sun; the scenes in the linear colour mode show them.
+    // from the sun; the scenes in the mobile colour modes (1 and 2) show them.
     if (name == kMarker.name)
     {
         std::unique_ptr<MeshTemplate> marker = BoxTemplate(2.0f, 3.0f, 2.0f);
@@ -443,8 +443,8 @@ std::vector<Placement> SceneBasics()
 }
 
 // A scene file of the placed entities, with its resource list, lightmaps and light probe map.
-// A walled scene has the grid with the wall; a scene of the mobile look draws in the linear scene
-// colour mode, with blob shadows in place of the sun's shadow map.
+// A walled scene has the grid with the wall; a scene of the mobile look draws in scene colour mode 1,
+// with blob shadows in place of the sun's shadow map.
 bool AddScene(DataRoot& data, const char* sceneName, const std::vector<Placement>& placements, bool walled = false,
               const SequenceSystem* sequences = nullptr, bool mobileLook = false)
 {

@@ -173,7 +173,7 @@ def check_frames(folder):
             expect(shown >= least, "the paths' %s is missing (%d ribbon pixels)" % (name, shown))
     if len(outpost) >= 3:
         expect(moves(outpost, WALKER), "the walker does not move")
-        # The outpost draws in the linear colour mode: its marker's blob shadow darkens the ground.
+        # The outpost draws in scene colour mode 1: its marker's blob shadow darkens the ground.
         lit = min(sum(pixel(outpost[-1], *p)) for p in BLOB_LIT)
         dark = min(count(rows, BLOB, lambda p: sum(p) < lit * 0.75) for rows in outpost[1:])
         expect(lit > 300 and dark >= 300, "no blob shadow beside the outpost's marker (%d darker pixels)" % dark)

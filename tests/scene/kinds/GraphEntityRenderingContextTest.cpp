@@ -138,13 +138,6 @@ protected:
 TEST_F(GraphEntityRenderingContextTest, PiecesAreDrawnInBatchesAndArrowsOnlyWithFlag8)
 {
     Entity* graph = Create(&m_graphTemplate);
-    // Each quad of a batch spans its whole strip: one made of other pieces' vertices leaves gaps.
-    GraphGeometry* road = new GraphGeometry;
-    road->AddStrip(Vector(-8.0f, 0.0f, 0.0f, 1.0f), 0.0f, Vector(8.0f, 0.0f, 0.0f, 1.0f), 16.0f);
-    GraphEntityRenderingContext one(m_harness.GetRenderer(), graph, 0, road);
-    EXPECT_EQ(DrawAndProbe(one, 0, 0xFF000000u, {{-7.5f, 0.0f}, {0.0f, 0.0f}, {7.5f, 0.0f}, {0.0f, 1.0f}}),
-              (std::vector<uint32_t>{0xFFFF00u, 0xFFFF00u, 0xFFFF00u, 0u}));
-
     ASSERT_TRUE(GraphTemplate::StaticClassProperties()->FindProperty("Blend mode")->SetFromText(&m_graphTemplate, "4"));
     GraphEntityRenderingContext context(m_harness.GetRenderer(), graph, 0, Pieces(64, 17, 3));
     ASSERT_NE(context.GetGeometry(), nullptr);

@@ -4,6 +4,7 @@
 #include "tools/datakit/ContainerReader.h"
 #include "tools/datakit/ContainerWriter.h"
 #include "tools/datakit/DatakitCommand.h"
+#include "tools/datakit/InputFile.h"
 #include "tools/datakit/PathContainment.h"
 
 #include <algorithm>
@@ -53,18 +54,18 @@ struct Arguments
 
 bool ReadNames(const std::string& path, std::vector<std::string>& names)
 {
-    std::ifstream in(path);
-    if (!in)
-    {
-        std::fprintf(stderr, "datakit: cannot read the name list %s\n", path.c_str());
+    std::string text;
+    if (!ReadInputFile(path, text))
         return false;
-    }
-    for (std::string line; std::getline(in, line);)
+    for (size_t start = 0; start < text.size();)
     {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         if (!line.empty())
             names.push_back(line);
+        start = end + 1;
     }
     return true;
 }
@@ -143,6 +144,52 @@ bool LinkStaysInside(const fs::path& link, const fs::path& root)
     const fs::path target = fs::canonical(link, error);
     return !error && IsPathInsideFolder(target.lexically_relative(root).generic_string());
 }
+
+// Where a file lands: its folder resolved, its own name kept, so a link is not taken for its target.
+fs::path Place(const fs::path& path)
+{
+    std::error_code error;
+    const fs::path full = fs::absolute(path, error);
+    return fs::weakly_canonical(full.parent_path(), error) / full.filename();
+}
+
+// The files below the folder as entry names, the places in `outputs` left out. Whatever would not pack
+// as a plain file inside the folder (a link to a folder, to nothing, to itself or out of the folder, a
+// pipe) is named, and the folder fails: a container silently lacking files would pass for complete.
+bool CollectFiles(const fs::path& folder, const std::vector<fs::path>& outputs, std::vector<std::string>& names)
+{
+    std::error_code error;
+    const fs::path root = fs::canonical(folder, error);
+    bool ok = true;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder, error))
+    {
+        const fs::file_status own = entry.symlink_status(error);
+        if (fs::is_directory(own))
+            continue;
+        // Named by its place in the folder: resolving a link would name the entry after its target.
+        const fs::path relative = entry.path().lexically_relative(folder);
+        if (std::find(outputs.begin(), outputs.end(), root / relative) != outputs.end())
+            continue;
+        const fs::file_status target = entry.status(error); // a link loop is an error here, not an exception
+        const char* problem = nullptr;
+        if (fs::is_regular_file(target))
+            problem = fs::is_symlink(own) && !LinkStaysInside(entry.path(), root) ? "links outside the folder" : nullptr;
+        else if (fs::is_directory(target))
+            problem = "links to a folder, which is not followed";
+        else
+            problem = fs::exists(target) ? "is not a plain file" : "is a link that leads to no file";
+        if (problem != nullptr)
+        {
+            std::fprintf(stderr, "datakit: %s in %s %s\n", relative.c_str(), folder.c_str(), problem);
+            ok = false;
+        }
+        else
+            names.push_back(relative.generic_string());
+    }
+    if (!ok)
+        std::fprintf(stderr, "datakit: nothing packed\n");
+    return ok;
+}
 } // namespace
 
 int RunPackCommand(const std::vector<std::string>& arguments)
@@ -162,21 +209,15 @@ int RunPackCommand(const std::vector<std::string>& arguments)
         std::fprintf(stderr, "datakit: %s is not a folder\n", folder.c_str());
         return 1;
     }
-    const fs::path root = fs::canonical(folder, error);
+    const std::string output = ContainerWriter::PartPath(args.positional[1], part);
+    const std::string list = args.Option("names");
+    // Packing into the packed folder would otherwise take in the container written there last time.
+    std::vector<fs::path> outputs = {Place(output), Place(ContainerWriter::IndexPath(output))};
+    if (!list.empty())
+        outputs.push_back(Place(list));
     std::vector<std::string> names;
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder, error))
-    {
-        if (!entry.is_regular_file())
-            continue;
-        // Named by its place in the folder: resolving a link would name the entry after its target.
-        const std::string name = entry.path().lexically_relative(folder).generic_string();
-        if (entry.is_symlink() && !LinkStaysInside(entry.path(), root))
-        {
-            std::fprintf(stderr, "datakit: %s links outside %s; nothing packed\n", name.c_str(), folder.c_str());
-            return 1;
-        }
-        names.push_back(name);
-    }
+    if (!CollectFiles(folder, outputs, names))
+        return 1;
     std::sort(names.begin(), names.end());
 
     ContainerWriter writer(method, static_cast<uint8_t>(platform));
@@ -194,10 +235,8 @@ int RunPackCommand(const std::vector<std::string>& arguments)
         if (!(UnnamedEntryHash(name, hash) ? writer.AddUnnamed(hash, bytes) : writer.Add(name, bytes)))
             return 1;
     }
-    const std::string output = ContainerWriter::PartPath(args.positional[1], part);
     if (!writer.Write(output))
         return 1;
-    const std::string list = args.Option("names");
     if (!list.empty())
     {
         std::ofstream out(list);
@@ -228,6 +267,29 @@ int OpenContainerArguments(const std::vector<std::string>& arguments, size_t pos
     }
     return 0;
 }
+
+// Makes the folders of an entry's place below the output folder. A link already there (out/data ->
+// ../elsewhere) would carry the write out of the folder, so any link on the way, the file's own place
+// included, is refused by name.
+bool PrepareEntryPlace(const fs::path& folder, const fs::path& relative)
+{
+    fs::path place = folder;
+    for (auto part = relative.begin(); part != relative.end(); ++part)
+    {
+        place /= *part;
+        std::error_code error;
+        const fs::file_status status = fs::symlink_status(place, error);
+        if (fs::is_symlink(status))
+        {
+            std::fprintf(stderr, "datakit: %s is a link, which extract does not write through; %s not written\n",
+                         place.c_str(), relative.c_str());
+            return false;
+        }
+        if (std::next(part) != relative.end() && !fs::exists(status))
+            fs::create_directory(place, error);
+    }
+    return true;
+}
 } // namespace
 
 int RunListCommand(const std::vector<std::string>& arguments)
@@ -238,6 +300,8 @@ int RunListCommand(const std::vector<std::string>& arguments)
         return status;
     bool ok = true;
     const std::map<uint32_t, std::string> names = NamesByHash(args, reader.GetIndex(), ok);
+    if (!ok)
+        return 1;
     const ContainerIndex& index = reader.GetIndex();
     std::printf("platform %u, method %u, seed 0x%08X, %u entries\n", index.GetPlatform(), index.GetCompressionMethod(),
                 index.GetSeed(), index.GetCount());
@@ -249,7 +313,7 @@ int RunListCommand(const std::vector<std::string>& arguments)
         std::printf("0x%08X %10u %10u %10u %u %s\n", record.hash, record.storedSize, record.size, record.offset,
                     record.compressed, name == names.end() ? "" : name->second.c_str());
     }
-    return ok ? 0 : 1;
+    return 0;
 }
 
 int RunExtractCommand(const std::vector<std::string>& arguments)
@@ -260,7 +324,17 @@ int RunExtractCommand(const std::vector<std::string>& arguments)
         return status;
     bool ok = true;
     const std::map<uint32_t, std::string> names = NamesByHash(args, reader.GetIndex(), ok);
+    if (!ok)
+        return 1;
     const fs::path folder = args.positional[1];
+    std::error_code error;
+    // Made even for an empty container, so that packing what was extracted gives the container back.
+    fs::create_directories(folder, error);
+    if (!fs::is_directory(folder, error))
+    {
+        std::fprintf(stderr, "datakit: cannot make the output folder %s\n", folder.c_str());
+        return 1;
+    }
     const ContainerIndex& index = reader.GetIndex();
     for (uint32_t i = 0; i < index.GetCount(); ++i)
     {
@@ -280,9 +354,13 @@ int RunExtractCommand(const std::vector<std::string>& arguments)
             ok = false;
             continue;
         }
-        const fs::path target = folder / (name == names.end() ? UnnamedEntryFile(record.hash) : name->second);
-        std::error_code error;
-        fs::create_directories(target.parent_path(), error);
+        const fs::path relative = name == names.end() ? UnnamedEntryFile(record.hash) : name->second;
+        if (!PrepareEntryPlace(folder, relative))
+        {
+            ok = false;
+            continue;
+        }
+        const fs::path target = folder / relative;
         std::ofstream out(target, std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         if (!out)

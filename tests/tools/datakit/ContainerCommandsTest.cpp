@@ -91,10 +91,23 @@ TEST(ContainerCommandsTest, PacksListsAndExtractsByteIdentical)
     ASSERT_TRUE(again.Open(folder / "again.dat") && again.GetIndex().GetCount() == files.size());
     for (uint32_t i = 0; i < files.size(); ++i)
         EXPECT_EQ(again.GetIndex().GetRecord(i).hash, reader.GetIndex().GetRecord(i).hash) << i;
+    // An empty container extracts to an empty folder, so it round-trips too.
+    std::filesystem::create_directory(folder / "none");
+    ASSERT_EQ(RunDatakit({"pack", folder / "none", folder / "none.dat"}), 0);
+    ASSERT_EQ(RunDatakit({"extract", folder / "none.dat", folder / "none-out"}), 0);
+    EXPECT_EQ(RunDatakit({"pack", folder / "none-out", folder / "none-again.dat"}), 0);
+    // Packed again into its own folder, a container leaves out the data, index and list it wrote there.
+    for (int run = 0; run < 2; ++run)
+        ASSERT_EQ(RunDatakit({"pack", folder / "in", folder / "in/self.dat", "--names", folder / "in/self.txt"}), 0);
+    ContainerReader self;
+    ASSERT_TRUE(self.Open(folder / "in/self.dat"));
+    EXPECT_EQ(self.GetIndex().GetCount(), files.size());
 }
 
-// Listed names and packed links that reach past their folder are named on stderr, nothing is written
-// for them and the command fails.
+// Listed names that reach past their folder in either reading of '\\' (the engine's '/', or a letter
+// on this disk), writes through a link already in the output folder, and packed links that lead out of
+// their folder, to a folder or to no file are named on stderr, nothing is written for them and the
+// command fails.
 TEST(ContainerCommandsTest, KeepsEveryFileInsideItsFolder)
 {
     TempFolder f;
@@ -109,8 +122,12 @@ TEST(ContainerCommandsTest, KeepsEveryFileInsideItsFolder)
     } rows[] = {
         {true, "../escaped.txt", 1, "escaped.txt"}, {true, "sub/../../escaped.txt", 1, "escaped.txt"},
         {true, f / "escaped.txt", 1, "escaped.txt"}, {true, "..\\escaped.txt", 1, "out/..\\escaped.txt"},
-        {true, "sub/../kept.txt", 0, "out/kept.txt"}, {false, "../mine/notes.txt", 1, ""},
-        {false, f / "mine/notes.txt", 1, ""}, {false, "sub/real.txt", 0, ""}, {false, "sub/../../in/sub/real.txt", 0, ""},
+        {true, "sub\\x/../../escaped.txt", 1, "escaped.txt"}, {true, "link/escaped.txt", 1, "in/sub/escaped.txt"},
+        {true, "sub/../kept.txt", 0, "out/kept.txt"}, {true, "a\\b.txt", 0, "out/a\\b.txt"},
+        {false, "../mine/notes.txt", 1, ""}, {false, f / "mine/notes.txt", 1, ""}, {false, "sub", 1, ""},
+        {false, "missing.txt", 1, ""}, {false, "link.txt", 1, ""}, {false, "/dev/null", 1, ""},
+        {false, "sub/real.txt", 0, ""},
+        {false, "sub/../../in/sub/real.txt", 0, ""},
     };
     for (const auto& [extract, name, code, landing] : rows)
     {
@@ -118,6 +135,9 @@ TEST(ContainerCommandsTest, KeepsEveryFileInsideItsFolder)
         ASSERT_TRUE(writer.Add(name, {'x'}) && writer.Add("fine.txt", {'y'}) && writer.Write(f / "c.dat"));
         f.WriteFile("names.txt", name + "\nfine.txt\n");
         std::filesystem::remove_all(f / "out");
+        std::filesystem::remove(f / "p.txt");
+        std::filesystem::create_directory(f / "out");
+        std::filesystem::create_directory_symlink("../in/sub", f / "out/link");
         if (!extract)
             std::filesystem::create_symlink(name, f / "in/link.txt");
         testing::internal::CaptureStderr();

@@ -32,11 +32,13 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
         {{"record-write", "EngineConfig", f / "empty.txt", f / "o", "--base", dir}, 1}, {{"opt", f / "o.opt", dir}, 1},
         {{"scene-write", f / "s", guid, "1", "--grid-map", dir}, 1}, {{"ui-recipe-template", f / "u", guid, dir}, 1},
         {{"templates", f / "t", dir}, 1}, {{"list", f / "dir.dat"}, 1}, {{"dataroot", f / "r3", "--text", "common/../../esc.txt=x"}, 2},
+        {{"dataroot", f / "r3", "--text", "sub\\x/../../esc.txt=x"}, 2},
         {{"dataroot", f / "r3", "--text", f / "abs.txt=x"}, 2}, {{"pack", f / "missing", f / "x.dat"}, 1},
         {{"pack", f / "in", f / "x.dat", "--method", "zip"}, 2},
         {{"pack", f / "in", f / "x.dat", "--names", f / "in"}, 1}, {{"list", f / "none.dat"}, 1},
         {{"list", f / "c.dat", "--names"}, 2}, {{"list", f / "c.dat", "x"}, 2},
-        {{"list", f / "c.dat", "--names", f / "no"}, 1},
+        {{"list", f / "c.dat", "--names", gone}, 1}, {{"list", f / "c.dat", "--names", dir}, 1},
+        {{"extract", f / "c.dat", f / "x2", "--names", dir}, 1},
         {{"extract", f / "c.dat", f / "in/a.txt"}, 1}, {{"extract", f / "c.dat", f / "x", "--names", f / "crlf.txt"}, 0},
         {{"dataroot", f / "in/a.txt/r"}, 1}, {{"dataroot", f / "in/a.txt/r", "--containers"}, 1},
         {{"dataroot", f / "r2", "--containers", "--text", "common/a.txt=x", "--text", "common/A.TXT=y"}, 1}, {{"record-print", "EngineConfig", f / "c.dat", "--flags"}, 2},
@@ -104,7 +106,7 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
     }
     EXPECT_FALSE(std::filesystem::exists("-h") || std::filesystem::exists("--help")) << "a help flag is no folder to write";
     EXPECT_FALSE(std::filesystem::exists(f / "esc.txt")) << "a --text name never leaves the data root";
-    EXPECT_FALSE(std::filesystem::exists(f / "r3")) << "nothing is written for a refused root";
+    EXPECT_FALSE(std::filesystem::exists(f / "r3") || std::filesystem::exists(f / "x2")) << "nothing is written when refused";
     EXPECT_FALSE(f.ReadFile("r/common/Shaders/Shaders.DefBin").empty());
     EXPECT_EQ(f.ReadFile("x/a.txt"), "a") << "a name list written with CR LF names its entries";
     // The synthetic font: 191 glyphs, printable Latin-1 from the space to y-diaeresis, lines 12 + 2 high,

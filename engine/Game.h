@@ -223,7 +223,8 @@ public:
     const char* GetSoftwareCursorName() const { return m_softwareCursorName.c_str(); }
     const char* GetHardwareCursorName() const { return m_cursorFileName.c_str(); }
     bool IsHardwareCursorShown() const { return m_hardwareCursorShown; }
-    // What the player sees: the hardware cursor, or the software cursor while its texture is held.
+    // Whether a cursor counts as shown for mouse-over: the hardware cursor, or a software cursor whose
+    // texture is held (nothing draws that texture; holding it is what "shown" means for it).
     bool IsCursorShown() const { return m_hardwareCursorShown || m_softwareCursorTexture != nullptr; }
     // The cursor made from the hardware cursor image, null without one.
     void* GetCursorHandle() const { return m_cursorHandle; }

@@ -149,7 +149,7 @@ TEST_F(NorvexEngineTest, StartsOverFoldersInOrderAndClosesInOrder)
     EXPECT_TRUE(gNorvexEngine.IsInitialised());
     std::string missing;
     EXPECT_TRUE(InOrder(m_log.Messages(), kStartupMessages, &missing)) << "missing or out of order: " << missing;
-    // The only errors are the fonts', whose loader is not built.
+    // The only errors are the fonts': the data root holds no binary fonts, and fonts are not rasterised at run time.
     for (const CapturedMessage& message : m_log.Messages())
         if (message.kind == CONSOLE_ERROR)
         {

@@ -122,13 +122,13 @@ void StringHistoryContainer::BuildClassProperties(RTTIPropertiesBase& table)
 
 bool StringHistoryContainer::ReadEitherOrder(RecordInput& in, StringHistoryContainer* target)
 {
-    // Today's order is taken when it fits as this writer writes it: names only and no more entries
-    // than the maximum. Otherwise the earlier order, maximum first, when that fits; an odd history
-    // of today's order is the last resort.
+    // Today's order is taken whenever the bytes read whole in it as names, whatever the count
+    // against the maximum; the earlier order, maximum first, only otherwise. An odd history of
+    // today's order is the last resort.
     StringHistoryLayout layout;
     bool maximumFirst = false;
     const bool current = ScanStringHistoryLayout(in, false, layout);
-    if (!current || !layout.namesOnly || layout.count > layout.maximumSize)
+    if (!current || !layout.namesOnly)
     {
         StringHistoryLayout earlier;
         if (ScanStringHistoryLayout(in, true, earlier))
@@ -150,10 +150,6 @@ bool StringHistoryContainer::ReadEitherOrder(RecordInput& in, StringHistoryConta
     target->OnPreLoad(0);
     const bool read = maximumFirst ? maximum->Deserialize(in, target, 0) && history->Deserialize(in, target, 0)
                                    : history->Deserialize(in, target, 0) && maximum->Deserialize(in, target, 0);
-    // More entries than the maximum would be saved in a form that reads back in the other order;
-    // Add drops them at the next line anyway, so the history keeps what it can hold.
-    if (uint32_t(target->m_history.Count()) > target->m_maximumSize)
-        target->m_history.RemoveRange(int32_t(target->m_maximumSize), target->m_history.Count() - 1);
     target->OnPostLoad(0);
     return read;
 }

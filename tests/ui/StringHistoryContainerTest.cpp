@@ -75,25 +75,42 @@ TEST(StringHistoryContainerTest, RecordsOfNamesRoundTripAndOldTextRecordsAreConv
     EXPECT_EQ(Entries(read), (std::vector<std::string>{"Foo()", "x = 1"}));
     EXPECT_EQ(read.GetMaximumSize(), 4u);
     // The same history in both orders: the maximum size last, and first as configurations had it;
-    // then four entries over a maximum of 0. What is read reads back the same after a save.
-    const std::vector<std::vector<uint8_t>> records = {{12, 0, 0, 0, 2, 0, 0, 0, 0, 1, 'a', 0, 3, 0, 0, 0},
-                                                       {12, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 0, 1, 'a', 0},
-                                                       {16, 0, 0, 0, 4, 0, 0, 0, 1, 0, 1, 0, 1, 0, 1, 0, 0, 0, 0, 0}};
-    for (const std::vector<uint8_t>& bytes : records)
+    // then four entries over a maximum of 0, kept as read in the order they read whole in (the next
+    // Add drops them). What is read
+    // reads back the same after a save.
+    struct Case
     {
+        std::vector<uint8_t> bytes;
+        std::vector<std::string> entries;
+        uint32_t maximum;
+    };
+    const Case cases[] = {
+        {{12, 0, 0, 0, 2, 0, 0, 0, 0, 1, 'a', 0, 3, 0, 0, 0}, {"", "a"}, 3},
+        {{12, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 0, 1, 'a', 0}, {"", "a"}, 3},
+        {{20, 0, 0, 0, 4, 0, 0, 0, 1, 'a', 0, 1, 'b', 0, 1, 'c', 0, 1, 'd', 0, 0, 0, 0, 0}, {"a", "b", "c", "d"}, 0},
+        // Read maximum first it would be an empty history of maximum 4 with bytes left over.
+        {{12, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {"", "", "", ""}, 0},
+    };
+    for (const Case& c : cases)
+    {
+        const std::vector<uint8_t>& bytes = c.bytes;
         StringHistoryContainer withGap(0);
         ASSERT_TRUE(ReadObjectRecord(withGap, bytes.data(), bytes.size(), 0)) << int(bytes[4]);
-        const std::vector<std::string> expected =
-            bytes[0] == 12 ? std::vector<std::string>{"", "a"} : std::vector<std::string>{};
-        EXPECT_EQ(Entries(withGap), expected) << "an absent name is an empty entry; none past the maximum";
-        EXPECT_EQ(withGap.GetMaximumSize(), bytes[0] == 12 ? 3u : 0u) << int(bytes[4]);
+        EXPECT_EQ(Entries(withGap), c.entries) << "an absent name is an empty entry, " << int(bytes[4]);
+        EXPECT_EQ(withGap.GetMaximumSize(), c.maximum) << int(bytes[4]);
         Dynarray<uint8_t> saved;
         StringHistoryContainer reread(7);
         ASSERT_TRUE(BuildObjectRecord(withGap, 0, saved) &&
                     ReadObjectRecord(reread, saved.Data(), size_t(saved.Count()), 0));
-        EXPECT_EQ(Entries(reread), expected) << int(bytes[4]);
-        EXPECT_EQ(reread.GetMaximumSize(), withGap.GetMaximumSize()) << int(bytes[4]);
+        EXPECT_EQ(Entries(reread), c.entries) << int(bytes[4]);
+        EXPECT_EQ(reread.GetMaximumSize(), c.maximum) << int(bytes[4]);
     }
+    StringHistoryContainer overfull(0);
+    ASSERT_TRUE(ReadObjectRecord(overfull, cases[2].bytes.data(), cases[2].bytes.size(), 0));
+    overfull.Add("a");
+    EXPECT_EQ(overfull.GetCount(), 4) << "the newest again changes nothing";
+    overfull.Add("e");
+    EXPECT_EQ(overfull.GetCount(), 0) << "a new entry drops those past the maximum";
     EXPECT_FALSE(log.Contains("old form"));
 
     // The older form: plain zero-terminated texts.

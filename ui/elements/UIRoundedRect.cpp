@@ -58,8 +58,9 @@ void UIRoundedRect::RunCommand(uint32_t commandId, CommandRingBuffer& reader)
 
 float UIRoundedRect::EffectiveRadius(float width, float height, float radius)
 {
-    // Past half the size the bands would get negative extents and the corners overlap.
-    return std::max(0.0f, std::min(std::min(width, height) * 0.5f, radius));
+    // Past half the size the strips get negative extents and the corners touch, as layouts expect;
+    // only a negative radius from a script is taken as none.
+    return std::max(0.0f, std::min(std::min(width, height), radius));
 }
 
 void UIRoundedRect::SetRect(const Vector& size)

@@ -45,7 +45,7 @@ public:
     // Takes the size and lays the parts out for it.
     void SetRect(const Vector& size) override;
     float GetCornerRadius() const { return m_radius; }
-    // The radius the layout uses: at most half the width and half the height, never negative.
+    // The radius the layout uses: at most the width and the height, never negative.
     static float EffectiveRadius(float width, float height, float radius);
 
 private:

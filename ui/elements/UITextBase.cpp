@@ -51,6 +51,11 @@ Vector MultiplyComponents(const Vector& a, const Vector& b)
 {
     return Vector(a.x * b.x, a.y * b.y, a.z * b.z, a.w * b.w);
 }
+
+Vector DivideComponents(const Vector& a, const Vector& b)
+{
+    return Vector(a.x / b.x, a.y / b.y, a.z / b.z, a.w / b.w);
+}
 } // namespace
 
 uint32_t QuantizeFontPixelSize(uint32_t size)
@@ -312,16 +317,19 @@ Vector UITextBase::GetTextSize(const char16_t* text) const
 {
     if (m_font == nullptr)
         return Vector(0.0f, 0.0f, 0.0f, 0.0f);
-    // Drawing enlarges the font's pixels by the text scale, so the measure does too: the size
-    // reported is the size drawn.
+    return DivideComponents(m_font->GetTextExtent(text, m_characterSpacing, -1, false), m_textScale);
+}
+
+Vector UITextBase::GetDrawnTextSize(const char16_t* text) const
+{
+    if (m_font == nullptr)
+        return Vector(0.0f, 0.0f, 0.0f, 0.0f);
     return MultiplyComponents(m_font->GetTextExtent(text, m_characterSpacing, -1, false), m_textScale);
 }
 
 Vector UITextBase::GetLocalizedTextSize(const char* path) const
 {
-    if (m_font == nullptr)
-        return Vector(0.0f, 0.0f, 0.0f, 0.0f);
-    return GetTextSize(LookUp(path));
+    return GetDrawnTextSize(LookUp(path));
 }
 
 void UITextBase::RefreshForInputMode()

@@ -98,12 +98,14 @@ public:
 
     // The font's line height times the text scale's y; 0 without a font.
     float GetFontHeight() const;
-    // The size the text takes when drawn: the font's measure (with the character spacing) times
-    // the text scale. (0, 0, 0, 0) without a font.
+    // The font's measure (with the character spacing) divided by the text scale: the size in
+    // the font's pixels that scripts lay text out by. (0, 0, 0, 0) without a font.
     Vector GetTextSize(const char16_t* text) const;
     float GetTextWidth(const char16_t* text) const { return GetTextSize(text).x; }
     float GetTextHeight(const char16_t* text) const { return GetTextSize(text).y; }
-    // The same for the localized text of a path.
+    // The size the text takes when drawn: the font's measure times the text scale.
+    Vector GetDrawnTextSize(const char16_t* text) const;
+    // The drawn size of the localized text of a path.
     Vector GetLocalizedTextSize(const char* path) const;
     float GetLocalizedTextWidth(const char* path) const { return GetLocalizedTextSize(path).x; }
     float GetLocalizedTextHeight(const char* path) const { return GetLocalizedTextSize(path).y; }

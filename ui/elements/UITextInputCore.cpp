@@ -50,7 +50,7 @@ void UITextInputCore<Char>::OnRemoved()
 template <typename Char>
 Vector UITextInputCore<Char>::Measure(uint32_t first, uint32_t count) const
 {
-    return GetTextSize(Widen(m_buffer.get() + first, count).c_str());
+    return GetDrawnTextSize(Widen(m_buffer.get() + first, count).c_str());
 }
 
 template <typename Char>
@@ -112,21 +112,22 @@ void UITextInputCore<Char>::DeleteSelection(bool remove)
 }
 
 template <typename Char>
-bool UITextInputCore<Char>::InsertChar(Char character)
+void UITextInputCore<Char>::InsertChar(Char character)
 {
     DeleteSelection(true);
     // The caret can lie past the text only through a caller's bad index: it is taken back to the end.
     const uint32_t at = std::min(m_cursor, m_length);
-    // A full input refuses the character: pushing the last one out would lose what was typed.
-    if (m_length >= m_maxLength)
-        return false;
+    if (at >= m_maxLength)
+        return;
+    // In a full input the last character makes room.
+    const uint32_t length = std::min(m_length + 1, m_maxLength);
     Char* const buffer = m_buffer.get();
-    std::memmove(buffer + at + 1, buffer + at, (m_length - at + 1) * sizeof(Char));
+    std::memmove(buffer + at + 1, buffer + at, (length - at - 1) * sizeof(Char));
     buffer[at] = character;
-    ++m_length;
+    buffer[length] = 0;
+    m_length = length;
     Refresh();
     PlaceCursor(at + 1);
-    return true;
 }
 
 template <typename Char>
@@ -135,15 +136,15 @@ void UITextInputCore<Char>::InsertString(const Char* text)
     DeleteSelection(true);
     if (text == nullptr || text[0] == 0)
         return;
-    // Only free places are filled: the text after the caret is never pushed out of the buffer.
     const uint32_t at = std::min(m_cursor, m_length);
-    const uint32_t count = uint32_t(std::min<size_t>(TextLength(text), m_maxLength - m_length));
-    if (count == 0)
-        return;
+    // As much as fits between the caret and the maximum; the tail makes room as far as it must.
+    const uint32_t count = uint32_t(std::min<size_t>(TextLength(text), m_maxLength - at));
+    const uint32_t length = std::min(m_length + count, m_maxLength);
     Char* const buffer = m_buffer.get();
-    std::memmove(buffer + at + count, buffer + at, (m_length - at + 1) * sizeof(Char));
+    std::memmove(buffer + at + count, buffer + at, (length - at - count) * sizeof(Char));
     std::memcpy(buffer + at, text, count * sizeof(Char));
-    m_length += count;
+    buffer[length] = 0;
+    m_length = length;
     Refresh();
     PlaceCursor(at + count);
 }

@@ -27,10 +27,11 @@ public:
     // With `remove`, cuts the selected run (the caret follows the text it was in); always clears the
     // selection and the anchor.
     void DeleteSelection(bool remove);
-    // Replaces the selection by the character. A full buffer refuses it (false): typing never pushes
-    // out a character typed before.
-    bool InsertChar(Char character);
-    // Replaces the selection by as much of the zero-terminated text as there is room for.
+    // Replaces the selection by the character at the caret; in a full input the last character is
+    // dropped, and a caret at the maximum takes nothing.
+    void InsertChar(Char character);
+    // Replaces the selection by as much of the zero-terminated text as fits between the caret and
+    // the maximum; the characters after it that no longer fit are dropped.
     void InsertString(const Char* text);
     void DeleteBackward();
     void DeleteForward();

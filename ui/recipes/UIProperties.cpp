@@ -166,8 +166,9 @@ void UIProperties::SetText(const char* name, const char* value)
 {
     Dynarray<char16_t> wide;
     AppendAsciiString(wide, value != nullptr ? value : "");
-    // A value that arrives before any element is bound is kept for the elements bound later.
-    FindOrCreate(NameString(name))->SetText(std::u16string(wide.Data(), size_t(wide.Count())));
+    // A name no element was bound to has no record: the value is dropped without a word.
+    if (UIPropertyValue* const record = Find(name))
+        record->SetText(std::u16string(wide.Data(), size_t(wide.Count())));
 }
 
 void UIProperties::SetTextLocalized(const char* name, const char* path)
@@ -177,7 +178,8 @@ void UIProperties::SetTextLocalized(const char* name, const char* path)
     const char16_t* text = gStringManager->GetStringNeutral(path, kCurrentLanguage, nullptr, true, true);
     if (text == nullptr)
         return;
-    FindOrCreate(NameString(name))->SetText(ExpandTextVariables(text, gDefaultReplacementContainer.PeekInternals()));
+    if (UIPropertyValue* const record = Find(name))
+        record->SetText(ExpandTextVariables(text, gDefaultReplacementContainer.PeekInternals()));
 }
 
 void UIProperties::Clear()

@@ -1,6 +1,7 @@
 // The kinds built on pictures: atlas data written cyclically into the vertex fields and drawn in
-// batch-sized runs, the rounded rectangle's seven parts for radii below, at and above half its size,
-// and the blur panel's flat, blurred and desaturated draws.
+// batch-sized runs, the rounded rectangle's seven parts for radii below, at and above half its size
+// (drawn even where strips come out negative), and the blur panel's flat, blurred and desaturated
+// draws.
 #include "platform/gpu/GpuDevice.h"
 #include "renderer/jobs/TextureHolder.h"
 #include "support/UIDrawHarness.h"
@@ -9,6 +10,8 @@
 #include "ui/elements/UIRoundedRect.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace
 {
@@ -122,8 +125,9 @@ TEST_F(UIPictureKindsTest, RoundedRectanglePartsTileTheRectangleForEveryRadius)
         float radius;
         float r; // the radius laid out
     };
-    // Below half the height, at it, above it (clamped to half, not to the whole height), negative.
-    const Case cases[] = {{10.0f, 10.0f}, {20.0f, 20.0f}, {30.0f, 20.0f}, {500.0f, 20.0f}, {-4.0f, 0.0f}};
+    // Below half the height, at it, above it (strips and band of negative extent), past the
+    // height (clamped to it), negative.
+    const Case cases[] = {{10.0f, 10.0f}, {20.0f, 20.0f}, {30.0f, 30.0f}, {500.0f, 40.0f}, {-4.0f, 0.0f}};
     for (const Case& c : cases)
     {
         rect->SetCornerRadius(c.radius);
@@ -141,15 +145,24 @@ TEST_F(UIPictureKindsTest, RoundedRectanglePartsTileTheRectangleForEveryRadius)
             EXPECT_FLOAT_EQ(part.GetRenderPosition().x, expected[i][2]) << "radius " << c.radius << " part " << i;
             EXPECT_FLOAT_EQ(part.GetRenderPosition().y, expected[i][3]) << "radius " << c.radius << " part " << i;
             EXPECT_FLOAT_EQ(part.GetRenderRotation().z, expected[i][4]) << "radius " << c.radius << " part " << i;
-            EXPECT_GE(part.GetRenderSize().x, 0.0f) << "no negative strips";
         }
     }
     rect->SetCornerRadius(500.0f);
     rect->SetSizeXY(30.0f, 200.0f);
     Submit();
-    EXPECT_FLOAT_EQ(rect->GetPart(UIRoundedRect::PART_TOP_RIGHT)->GetRenderPosition().x, 15.0f)
-        << "a new size lays out again with the stored radius, clamped to half the width";
-    rect->Release();
+    EXPECT_FLOAT_EQ(rect->GetPart(UIRoundedRect::PART_TOP_RIGHT)->GetRenderPosition().x, 0.0f)
+        << "a new size lays out again with the stored radius, clamped to the width";
+    // Parts of negative extent draw like any quad: the walk and the rasteriser take them.
+    UIScreen* screen = new UIScreen;
+    screen->SetVisible(true);
+    rect->SetPositionXYZ(10.0f, 10.0f, 0.0f);
+    rect->SetLinearColorRGBA(1.0f, 0.0f, 0.0f, 1.0f);
+    screen->AddChild(rect);
+    DrawScreen(*screen);
+    for (const auto& [x, y, color] : {std::tuple{15u, 15u, 0xFF0000u}, {35u, 205u, 0xFF0000u}, {25u, 100u, 0xFF0000u},
+                                      {45u, 100u, 0u}, {25u, 215u, 0u}})
+        EXPECT_EQ(Pixel(x, y), color) << x << ", " << y;
+    screen->Release();
     Submit();
 }
 

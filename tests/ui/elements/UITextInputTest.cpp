@@ -1,6 +1,6 @@
-// The narrow text input: inserting into a full buffer is refused, deletions move the caret with
-// the text, the selection is clamped and extends from its anchor by signed caret steps, and every
-// edit reaches the shown text.
+// The narrow text input: inserting into a full buffer drops its last character, deletions move
+// the caret with the text, the selection is clamped and extends from its anchor by signed caret
+// steps, and every edit reaches the shown text.
 #include "ui/elements/UITextInput.h"
 
 #include <gtest/gtest.h>
@@ -27,22 +27,25 @@ void Expect(const UITextInput& input, const State& state, const char* what)
     EXPECT_EQ(input.GetSelectionLength(), state.selectionLength) << what;
 }
 
-TEST(UITextInputTest, AFullBufferRefusesCharactersInsteadOfDroppingItsLast)
+TEST(UITextInputTest, AFullBufferDropsItsLastCharacterForOneTypedBeforeIt)
 {
     UITextInput input("_system.ttf", 12, 5);
     input.SetText("abcdefg");
     Expect(input, {"abcde", 5, 0, 0}, "set text is cut to the maximum");
-    EXPECT_FALSE(input.InsertChar('X'));
-    Expect(input, {"abcde", 5, 0, 0}, "at the end");
+    input.InsertChar('X');
+    Expect(input, {"abcde", 5, 0, 0}, "a caret at the maximum takes nothing");
     input.SetCursorPosition(-3, false);
-    EXPECT_FALSE(input.InsertChar('X'));
-    Expect(input, {"abcde", 2, 0, 0}, "in the middle: nothing typed before is pushed out");
+    input.InsertChar('X');
+    Expect(input, {"abXcd", 3, 0, 0}, "in the middle: the last character makes room");
     input.DeleteForward();
-    Expect(input, {"abde", 2, 0, 0}, "delete forward keeps the caret");
-    EXPECT_TRUE(input.InsertChar('X'));
-    Expect(input, {"abXde", 3, 0, 0}, "a free place takes the character");
+    Expect(input, {"abXd", 3, 0, 0}, "delete forward keeps the caret");
+    input.InsertChar('Y');
+    Expect(input, {"abXYd", 4, 0, 0}, "a free place takes the character");
+    input.PlaceCursor(1);
     input.InsertString("123");
-    Expect(input, {"abXde", 3, 0, 0}, "no free place");
+    Expect(input, {"a123b", 4, 0, 0}, "as much as fits after the caret, the tail making room");
+    input.InsertString("6789");
+    Expect(input, {"a1236", 5, 0, 0}, "one place left before the maximum");
     input.SetText(nullptr);
     Expect(input, {"", 0, 0, 0}, "null text");
 }
@@ -108,7 +111,7 @@ TEST(UITextInputTest, CaretStepsAreSignedAndExtendFromTheAnchor)
     Expect(input, {"abcdef", 0, 0, 0}, "home from 3");
     input.SetCursorPosition(65535, true);
     Expect(input, {"abcdef", 6, 0, 6}, "end extending");
-    EXPECT_TRUE(input.InsertChar('x'));
+    input.InsertChar('x');
     Expect(input, {"x", 1, 0, 0}, "typing replaces the selection");
 }
 

@@ -226,6 +226,7 @@ TEST_F(UITextLayoutTest, CharacterWrapTakesWhatFitsAndEndsALineAtEachLineFeed)
         {u"a\nb\nc", 100.0f, {u"a", u"b", u"c"}},  // each line feed that fits ends its line
         {u"\n\nx", 100.0f, {u"", u"", u"x"}},       // one empty line per line feed
         {u"\nab", 100.0f, {u"", u"ab"}},            // a leading line feed swallows nothing
+        {u"\nab", 0.0f, {u"", u"a", u"b"}},         // nor enters the line where nothing fits
         {u"ab\ncd", 10.0f, {u"a", u"b", u"c", u"d"}}, // the line feed right at the width ends "b"'s line
         {u"a|x|b", 15.0f, {u"a|x|", u"b"}},         // a tag is one piece (no child: 0 wide)
         {u"ab\n\n", 100.0f, {u"ab"}},              // trailing empty lines are dropped

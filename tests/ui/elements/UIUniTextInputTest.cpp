@@ -1,4 +1,4 @@
-// The UTF-16 text input: the keys it handles, pasting into the free places, reset, the pointer
+// The UTF-16 text input: the keys it handles, pasting up to the maximum, reset, the pointer
 // notifications, and its caret and selection elements placed where the font measures the text.
 #include "engine/config/ProjectConfig.h"
 #include "support/ConsoleCapture.h"
@@ -59,24 +59,28 @@ TEST(UIUniTextInputTest, KeysEditAndMoveTheCaretAndOtherCodesAreIgnored)
     EXPECT_EQ(input.GetCursor(), 2u) << "the caret after the run moves back by its length";
 }
 
-TEST(UIUniTextInputTest, PastingFillsOnlyTheFreePlacesAndResetEmpties)
+TEST(UIUniTextInputTest, PastingFillsUpToTheMaximumAfterTheCaretAndResetEmpties)
 {
     UIUniTextInput input("body.ttf", 12, 8);
     EXPECT_EQ(input.GetMaxLength(), 8u);
     EXPECT_EQ(UIUniTextInput("body.ttf", 12).GetMaxLength(), 32u);
-    input.PasteString(u"abcde");
+    input.PasteString(u"abcd");
     input.PlaceCursor(2);
     input.ProcessKeyCharEvent(u'\u4e2d');
+    input.PlaceCursor(5);
     input.PasteString(u"0123456789");
-    EXPECT_EQ(Text(input), u"ab\u4e2d01cde") << "ten characters with two free places";
-    EXPECT_EQ(input.GetCursor(), 5u);
+    EXPECT_EQ(Text(input), u"ab\u4e2dcd012") << "ten characters with three places up to the maximum";
+    EXPECT_EQ(input.GetCursor(), 8u);
     input.PasteString(nullptr);
     input.PasteString(u"");
     EXPECT_EQ(input.GetLength(), 8u);
-    input.PlaceCursor(4);
-    input.SetSelection(1, 3);
+    input.PlaceCursor(1);
     input.PasteString(u"XY");
-    EXPECT_EQ(Text(input), u"aXY1cde") << "pasting replaces the selection";
+    EXPECT_EQ(Text(input), u"aXYb\u4e2dcd0") << "the tail makes room for what fits";
+    EXPECT_EQ(input.GetCursor(), 3u);
+    input.SetSelection(1, 3);
+    input.PasteString(u"Z");
+    EXPECT_EQ(Text(input), u"aZ\u4e2dcd0") << "pasting replaces the selection";
     input.ResetInput();
     EXPECT_EQ(Text(input), u"");
     EXPECT_EQ(input.GetMainText(), u"");
@@ -128,12 +132,13 @@ TEST_F(UIUniTextInputFontTest, CaretAndHighlightFollowTheMeasuredText)
     ASSERT_NE(input->GetFont(), nullptr);
     UIElement* caret = new UIElement;
     input->SetCursorElement(caret);
+    input->SetTextScale(Vector(2.0f, 2.0f, 1.0f, 1.0f));
     input->PasteString(u"ABAB");
     input->ProcessKeyPressEvent(UIUniTextInput::kKeyLeft);
     m_harness.GetRenderer().SubmitCommands(true);
-    // Three glyphs before the caret: two advances and one drawn width.
-    EXPECT_FLOAT_EQ(caret->GetRenderPosition().x, 28.0f);
-    EXPECT_FLOAT_EQ(caret->GetRenderPosition().y, 14.0f);
+    // Three glyphs before the caret: two advances and one drawn width, drawn twice as large.
+    EXPECT_FLOAT_EQ(caret->GetRenderPosition().x, 56.0f);
+    EXPECT_FLOAT_EQ(caret->GetRenderPosition().y, 28.0f);
 
     UITextInput* narrow = new UITextInput("body.ttf", 24, 16);
     narrow->ResolveFont();

@@ -1,5 +1,5 @@
-// Named UI properties: binding order, values kept before and after binding, numbers parsed for the
-// elements that take them, dead listeners dropped, names checked against the project's list.
+// Named UI properties: binding order, values lost before binding and kept after it, numbers parsed
+// for the elements that take them, dead listeners dropped, names checked against the project's list.
 #include "ui/recipes/UIProperties.h"
 
 #include "engine/config/ProjectConfig.h"
@@ -101,19 +101,26 @@ TEST_F(UIPropertiesTest, BoundElementsReceiveTextsThenIntegersThenFloatsInBindin
     EXPECT_EQ(value->GetListenerKinds(), 0x7u);
 }
 
-TEST_F(UIPropertiesTest, AValueSetBeforeAnyBindingIsKeptForTheElementBoundLater)
+TEST_F(UIPropertiesTest, AValueSetBeforeAnyBindingIsLostWithoutAMessage)
 {
-    // A value published before the screen is built used to be thrown away, leaving the element empty
-    // until the next change.
-    properties.SetText("Name", "Ana\xe9");
-    EXPECT_TRUE(Take().empty());
+    StringManager strings(nullptr);
+    strings.GetRootGroup().AddGroup("Hud").AddString("Score").SetText(kTextLanguageEnglish, u"Ten");
+    strings.MarkTreeChanged();
+    gStringManager = &strings;
+    ConsoleCapture log;
+    properties.SetText("Name", "Ana");
+    properties.SetText("Unlisted", "1");
+    properties.SetTextLocalized("Unlisted", "Hud/Score");
+    gStringManager = nullptr;
+    EXPECT_EQ(properties.GetCount(), 0) << "no record before a binding";
+    EXPECT_EQ(log.Messages().size(), 0u) << "not even for a name missing from the project list";
     properties.Bind(NameString("Name"), Make("late", true, true));
-    EXPECT_EQ(Take(), (Strings{"late text Ana\xe9", "late int 0"}));
-    properties.SetText("Name", "7");
-    EXPECT_EQ(Take(), (Strings{"late text 7", "late int 7"})) << "integers are read again without a float listener";
+    EXPECT_EQ(Take(), (Strings{"late text (null)", "late int 0"})) << "the element shows nothing yet";
+    properties.SetText("Name", "7\xe9");
+    EXPECT_EQ(Take(), (Strings{"late text 7\xe9", "late int 7"})) << "integers are read again without a float listener";
     const UIPropertyValue* value = properties.Find("Name");
     ASSERT_NE(value, nullptr);
-    EXPECT_EQ(value->GetText()[3], u'\u00e9');
+    EXPECT_EQ(value->GetText()[1], u'\u00e9');
 }
 
 TEST_F(UIPropertiesTest, TextElementsShowTheValueAndKeepTheirOwnTextUntilThereIsOne)

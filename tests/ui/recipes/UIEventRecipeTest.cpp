@@ -54,9 +54,10 @@ std::vector<std::string> EventActions(const UIElement& element, uint32_t channel
     std::vector<std::string> out;
     for (const UIAction* a = element.GetFirstAction(channel); a != nullptr; a = a->GetNext())
     {
-        const char* kind = dynamic_cast<const UIActionMove*>(a)    ? "move"
-                           : dynamic_cast<const UIActionScale*>(a) ? "scale"
-                                                                   : "wait";
+        const char* kind = dynamic_cast<const UIActionMove*>(a)         ? "move"
+                           : dynamic_cast<const UIActionScale*>(a)      ? "scale"
+                           : dynamic_cast<const UIActionChangeSize*>(a) ? "size"
+                                                                        : "wait";
         char text[64];
         std::snprintf(text, sizeof(text), "%s %g %#x", kind, double(a->GetDuration()), a->GetFlags());
         out.push_back(text);
@@ -193,7 +194,8 @@ TEST_F(UIEventRecipeTest, AnAnimationQueuesItsPresetsOnChannelZeroAndOnlyTheFirs
     EXPECT_FLOAT_EQ(animation.GetDuration(), 1.0f);
     element->Wait(9.0f, 0, 0);
     EXPECT_TRUE(animation.Execute(element));
-    EXPECT_EQ(EventActions(*element, 0), (Strings{"move 0.2 0xa0", "wait 0.2 0x20", "scale 0.3 0xa0", "wait 0.3 0x20"}));
+    EXPECT_EQ(EventActions(*element, 0),
+              (Strings{"move 0.2 0xa0", "size 0.2 0xa0", "wait 0.2 0x20", "scale 0.3 0xa0", "wait 0.3 0x20"}));
 
     // An unnamed first entry is skipped and clears nothing; a loop hands on the repeat bit.
     UIEventRecipeAnimation looped;

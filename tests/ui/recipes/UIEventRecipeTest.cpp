@@ -156,17 +156,23 @@ TEST_F(UIEventRecipeSoundTest, AnEventPlaysItsSoundsInOrderThenItsBehaviourInPla
     EXPECT_EQ(gDefaults, (Strings{"press instant"}));
     EXPECT_FLOAT_EQ(element->GetRenderPosition().x, 0.0f);
 
-    // Its own unpress behaviour runs in place of the default.
+    // The unpress behaviour is the press behaviour (one field, as their keys share it): the
+    // release still plays its sound and runs the default.
     auto* unpress = new UIEventRecipePreset;
     unpress->m_presetName = NameString("A");
     recipe.SetEventRecipe(UIElementRecipe::EVENT_UNPRESS, unpress);
+    EXPECT_EQ(recipe.GetEventRecipe(UIElementRecipe::EVENT_PRESS), unpress);
     gDefaults.clear();
-    EXPECT_TRUE(element->OnUnPress(false));
-    EXPECT_TRUE(gDefaults.empty());
-    EXPECT_FLOAT_EQ(element->GetRenderPosition().x, 10.0f);
+    EXPECT_FALSE(element->OnUnPress(false));
+    EXPECT_EQ(gDefaults, (Strings{"unpress"}));
+    EXPECT_FLOAT_EQ(element->GetRenderPosition().x, 0.0f);
     EXPECT_EQ(Heard(), (Strings{"Pop.wav"}));
+    EXPECT_TRUE(element->OnPress(false));
+    EXPECT_FLOAT_EQ(element->GetRenderPosition().x, 10.0f);
+    Heard();
 
-    // Each forwarder runs the behaviour of its own event, never a neighbour's or the default.
+    // Each forwarder runs the behaviour of its own event, never a neighbour's or the default; the
+    // unpress forwarder never finds one.
     bool (UIElement::*const forwarders[])(bool) = {
         &UIElement::OnShow, &UIElement::OnHide, &UIElement::OnEnable, &UIElement::OnSelect, &UIElement::OnUnselect,
         &UIElement::OnHighlight, &UIElement::OnSHighlight, &UIElement::OnPress, &UIElement::OnUnPress,
@@ -179,8 +185,9 @@ TEST_F(UIEventRecipeSoundTest, AnEventPlaysItsSoundsInOrderThenItsBehaviourInPla
         behaviour->m_presetName = NameString("A");
         recipe.SetEventRecipe(event, behaviour);
         element->SetPosition(Vector(0, 0, 0, 1));
-        EXPECT_TRUE(std::invoke(forwarders[event], *element, false)) << "event " << event;
-        EXPECT_FLOAT_EQ(element->GetRenderPosition().x, 10.0f) << "event " << event;
+        const bool own = event != UIElementRecipe::EVENT_UNPRESS;
+        EXPECT_EQ(std::invoke(forwarders[event], *element, false), own) << "event " << event;
+        EXPECT_FLOAT_EQ(element->GetRenderPosition().x, own ? 10.0f : 0.0f) << "event " << event;
         recipe.SetEventRecipe(event, nullptr);
     }
 }

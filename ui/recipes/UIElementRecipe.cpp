@@ -306,6 +306,13 @@ void UIElementRecipe::SetEventRecipe(uint32_t eventId, UIEventRecipe* eventRecip
     held = eventRecipe;
 }
 
+void UIElementRecipe::TakeChildren(Dynarray<UIElementRecipe*>& into)
+{
+    for (UIElementRecipe* child : m_children)
+        into.Add(child);
+    m_children.Clear();
+}
+
 // ---- Tree walks ----
 
 void UIElementRecipe::LoadResourcesRecursive()

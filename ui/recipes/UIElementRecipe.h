@@ -143,6 +143,8 @@ public:
     // ---- Contents ----
     // Take ownership.
     void AddChild(UIElementRecipe* child) { m_children.Add(child); }
+    // Moves the children to the end of `into`, which owns them from then on.
+    void TakeChildren(Dynarray<UIElementRecipe*>& into);
     void AddPreset(UIElementPreset* preset) { m_presets.Add(preset); }
     void AddEventSound(uint32_t eventId, const char* sound) { m_eventSounds.Add(UIElementSoundReponse(eventId, sound)); }
     const Dynarray<UIElementRecipe*>& GetChildren() const { return m_children; }

@@ -1,6 +1,6 @@
 // The record of a UI recipe template (its properties, root marker and root recipe tree) over
 // arbitrary bytes. A record that reads must write back to bytes that read again and write the same;
-// a read that fails must leave the template's earlier tree as it was.
+// a read that fails must leave the template's earlier tree as it was; either way the root object stays.
 #include "engine/ClassRegistration.h"
 #include "ui/recipes/UIElementRecipe.h"
 #include "ui/recipes/UIRecipeTemplate.h"
@@ -24,12 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     (void)registered;
     UIRecipeTemplate recipeTemplate;
     UIElementRecipe* const earlier = recipeTemplate.GetRootRecipe();
-    if (!recipeTemplate.DeserializeFromMemory(data, size, RTTI_NO_ENTITY_RESOLVE))
-    {
-        if (recipeTemplate.GetRootRecipe() != earlier)
-            __builtin_trap();
+    const bool read = recipeTemplate.DeserializeFromMemory(data, size, RTTI_NO_ENTITY_RESOLVE);
+    if (recipeTemplate.GetRootRecipe() != earlier)
+        __builtin_trap();
+    if (!read)
         return 0;
-    }
     const std::vector<uint8_t> written = Write(recipeTemplate);
     UIRecipeTemplate copy;
     size_t consumed = 0;

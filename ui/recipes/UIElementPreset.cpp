@@ -74,13 +74,16 @@ uint32_t UIElementPreset::ChooseParts(const TSource& source, bool allProperties)
 {
     if (allProperties)
         return PART_VISIBILITY | PART_POSITION | PART_ROTATION | PART_SCALE | PART_SIZE | PART_COLOR;
-    // The size follows "Size": taken from "Position", a preset listing only its size would change nothing.
+    // The size follows "Position", not "Size": stored presets list "Position" to move and resize.
     const struct
     {
         const char* name;
         uint32_t part;
-    } names[] = {{"Hidden", PART_VISIBILITY}, {"Position", PART_POSITION}, {"Rotation", PART_ROTATION},
-                 {"Scale", PART_SCALE},       {"Size", PART_SIZE},         {"Color", PART_COLOR}};
+    } names[] = {{"Hidden", PART_VISIBILITY},
+                 {"Position", PART_POSITION | PART_SIZE},
+                 {"Rotation", PART_ROTATION},
+                 {"Scale", PART_SCALE},
+                 {"Color", PART_COLOR}};
     uint32_t parts = 0;
     for (const auto& entry : names)
         if (source.HasActiveProperty(entry.name))

@@ -31,7 +31,7 @@ public:
     UIElementPreset& operator=(const UIElementPreset& other) = default;
 
     // The preset's own values; with allProperties every value takes part, else only those its
-    // ActiveProperties name.
+    // ActiveProperties name ("Position" brings the size along; "Size" names nothing).
     void ApplyToElement(UIElement* element, float time, uint32_t actionFlags, uint32_t channel, bool clearChannel,
                         bool allProperties) const;
     // The recipe's own values, taking part as the ActiveProperties of all its presets say.

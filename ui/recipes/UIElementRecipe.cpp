@@ -45,10 +45,11 @@ bool AppendBounded(char (&out)[UIElementRecipe::kPrefabBufferSize], size_t& used
 }
 } // namespace
 
+// "OnUnPress" reads and writes the press field: records hold the press behaviour under both keys.
 UIEventRecipe* UIElementRecipe::*const UIElementRecipe::kEventFields[EVENT_COUNT] = {
     &UIElementRecipe::m_onShow,      &UIElementRecipe::m_onHide,       &UIElementRecipe::m_onEnable,
     &UIElementRecipe::m_onSelect,    &UIElementRecipe::m_onUnselect,   &UIElementRecipe::m_onHighlight,
-    &UIElementRecipe::m_onSHighlight, &UIElementRecipe::m_onPress,     &UIElementRecipe::m_onUnPress,
+    &UIElementRecipe::m_onSHighlight, &UIElementRecipe::m_onPress,     &UIElementRecipe::m_onPress,
     &UIElementRecipe::m_onFocus,     &UIElementRecipe::m_onDisable,    &UIElementRecipe::m_onDSelect,
     &UIElementRecipe::m_onDUnselect, &UIElementRecipe::m_onDHighlight, &UIElementRecipe::m_onDSHighlight,
     &UIElementRecipe::m_onDPress,    &UIElementRecipe::m_onDUnPress,   &UIElementRecipe::m_onDFocus};
@@ -100,8 +101,7 @@ void UIElementRecipe::BuildClassProperties(RTTIPropertiesBase& table)
     flag("Clip children (Stencil)", &C::m_stencilClipChildren);
     flag("Auto layout", &C::m_autoLayout, kRecipeListFlags);
     table.AddProperty(new RTTIPropertyGroup("Behaviours", 1));
-    // Every event has a key and a field of its own: a record whose press and unpress behaviours
-    // differ keeps both (one shared field lost the press behaviour and orphaned an object).
+    // Reading "OnUnPress" after "OnPress" replaces (and frees) the press behaviour read first.
     for (uint32_t i = 0; i < EVENT_COUNT; ++i)
         table.AddProperty(
             new RTTIEmbeddedPolyObjectPointerProperty<C, UIEventRecipe>(kBehaviourKeys[i], kEventFields[i],
@@ -117,8 +117,10 @@ UIElementRecipe::~UIElementRecipe()
 {
     m_children.DeleteAllPointers();
     m_presets.DeleteAllPointers();
-    for (UIEventRecipe* UIElementRecipe::*field : kEventFields)
-        delete (this->*field);
+    // The press field is listed twice; it is freed once.
+    for (uint32_t i = 0; i < EVENT_COUNT; ++i)
+        if (i != EVENT_UNPRESS)
+            delete (this->*kEventFields[i]);
 }
 
 // ---- Kind operations ----
@@ -288,7 +290,7 @@ bool UIElementRecipe::GetPrefabName(char (&name)[kPrefabBufferSize]) const
 
 UIEventRecipe* UIElementRecipe::GetEventRecipe(uint32_t eventId) const
 {
-    return eventId < EVENT_COUNT ? this->*kEventFields[eventId] : nullptr;
+    return eventId < EVENT_COUNT && eventId != EVENT_UNPRESS ? this->*kEventFields[eventId] : nullptr;
 }
 
 void UIElementRecipe::SetEventRecipe(uint32_t eventId, UIEventRecipe* eventRecipe)
@@ -302,6 +304,13 @@ void UIElementRecipe::SetEventRecipe(uint32_t eventId, UIEventRecipe* eventRecip
     if (held != eventRecipe)
         delete held;
     held = eventRecipe;
+}
+
+void UIElementRecipe::TakeChildren(Dynarray<UIElementRecipe*>& into)
+{
+    for (UIElementRecipe* child : m_children)
+        into.Add(child);
+    m_children.Clear();
 }
 
 // ---- Tree walks ----

@@ -73,7 +73,7 @@ public:
     static constexpr size_t kPrefabBufferSize = 260;
 
     UIElementRecipe();
-    // Deletes the children, the presets, the event recipes and the sound records.
+    // Deletes the children, the presets, each event recipe once and the sound records.
     ~UIElementRecipe() override;
     UIElementRecipe(const UIElementRecipe&) = delete;
     UIElementRecipe& operator=(const UIElementRecipe&) = delete;
@@ -127,9 +127,11 @@ public:
     // The template path and the recipe name the prefab names; false (and empty) without a prefab.
     bool GetPrefabPath(char (&path)[kPrefabBufferSize]) const;
     bool GetPrefabName(char (&name)[kPrefabBufferSize]) const;
-    // The event recipe of an event (0 to 17), or null.
+    // The event recipe of an event (0 to 17), or null; always null for the unpress event, whose key
+    // shares the press field.
     UIEventRecipe* GetEventRecipe(uint32_t eventId) const;
-    // Takes ownership of the event recipe (the old one is deleted).
+    // Takes ownership of the event recipe (the old one is deleted); the unpress event, like its key,
+    // sets the press behaviour.
     void SetEventRecipe(uint32_t eventId, UIEventRecipe* eventRecipe);
 
     // ---- Tree walks: this recipe, then each child's subtree in order ----
@@ -141,6 +143,8 @@ public:
     // ---- Contents ----
     // Take ownership.
     void AddChild(UIElementRecipe* child) { m_children.Add(child); }
+    // Moves the children to the end of `into`, which owns them from then on.
+    void TakeChildren(Dynarray<UIElementRecipe*>& into);
     void AddPreset(UIElementPreset* preset) { m_presets.Add(preset); }
     void AddEventSound(uint32_t eventId, const char* sound) { m_eventSounds.Add(UIElementSoundReponse(eventId, sound)); }
     const Dynarray<UIElementRecipe*>& GetChildren() const { return m_children; }
@@ -177,7 +181,7 @@ public:
 private:
     Dynarray<UIElementPreset*> m_presets;
     Dynarray<UIElementRecipe*> m_children;
-    // One field per event (the table binds a key to each); reached by index through kEventFields.
+    // One field per event but unpress; kEventFields gives the field each key reads and writes.
     UIEventRecipe* m_onShow = nullptr;
     UIEventRecipe* m_onHide = nullptr;
     UIEventRecipe* m_onEnable = nullptr;
@@ -186,7 +190,6 @@ private:
     UIEventRecipe* m_onHighlight = nullptr;
     UIEventRecipe* m_onSHighlight = nullptr;
     UIEventRecipe* m_onPress = nullptr;
-    UIEventRecipe* m_onUnPress = nullptr;
     UIEventRecipe* m_onFocus = nullptr;
     UIEventRecipe* m_onDisable = nullptr;
     UIEventRecipe* m_onDSelect = nullptr;

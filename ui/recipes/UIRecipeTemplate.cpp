@@ -8,8 +8,6 @@
 #include "ui/recipes/UIRecipeBuild.h"
 #include "ui/recipes/UIScreenRecipe.h"
 
-#include <memory>
-
 RTTI_DEFINE_CLASS_TABLE(UIRecipeEntity, Entity)
 
 void UIRecipeEntity::BuildClassProperties(RTTIPropertiesBase&) {}
@@ -35,6 +33,7 @@ UIRecipeTemplate::UIRecipeTemplate()
 UIRecipeTemplate::~UIRecipeTemplate()
 {
     delete m_root;
+    m_retiredChildren.DeleteAllPointers();
 }
 
 Entity* UIRecipeTemplate::CreateEntity()
@@ -95,14 +94,14 @@ bool UIRecipeTemplate::DeserializeFromMemory(const uint8_t* buffer, size_t size,
     const size_t propertyBytes = in.Position();
     // A record that ends with its properties is of the earlier form: its root follows the record.
     const bool marked = in.Remaining() != 0;
-    std::unique_ptr<UIScreenRecipe> root;
-    if (marked && !ReadRootAside(in, flags, root))
+    RootBytes root;
+    if (marked && !FindRoot(in, flags, root))
         return false;
     if (!table->ReadRecord(this, buffer, propertyBytes, flags, nullptr))
         return false;
     m_rootInRecord = marked;
-    if (marked)
-        TakeRoot(std::move(root), flags);
+    if (marked && !ReadRoot(root, flags))
+        return false;
     if (consumed != nullptr)
         *consumed = in.Position();
     return true;
@@ -112,14 +111,11 @@ bool UIRecipeTemplate::ReadBodyBlocks(RecordInput& in, uint32_t)
 {
     if (m_rootInRecord || in.Remaining() == 0)
         return true;
-    std::unique_ptr<UIScreenRecipe> root;
-    if (!ReadRootAside(in, RTTI_NO_ENTITY_RESOLVE, root))
-        return false;
-    TakeRoot(std::move(root), RTTI_NO_ENTITY_RESOLVE);
-    return true;
+    RootBytes root;
+    return FindRoot(in, RTTI_NO_ENTITY_RESOLVE, root) && ReadRoot(root, RTTI_NO_ENTITY_RESOLVE);
 }
 
-bool UIRecipeTemplate::ReadRootAside(RecordInput& in, uint32_t flags, std::unique_ptr<UIScreenRecipe>& root)
+bool UIRecipeTemplate::FindRoot(RecordInput& in, uint32_t flags, RootBytes& root)
 {
     uint8_t present = 0;
     if (!in.ReadU8(present) || present > 1)
@@ -127,25 +123,42 @@ bool UIRecipeTemplate::ReadRootAside(RecordInput& in, uint32_t flags, std::uniqu
         gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "UI recipe template %s has no valid root marker", GetDisplayName());
         return false;
     }
-    if (present == 0)
+    root.present = present == 1;
+    root.data = in.Cursor();
+    if (!root.present)
         return true;
-    root.reset(new UIScreenRecipe);
-    size_t used = 0;
-    if (!root->DeserializeFromMemory(in.Cursor(), in.Remaining(), flags, &used))
+    if (!UIScreenRecipe::StaticClassProperties()->ValidateObject(in, flags))
     {
         gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "UI recipe template %s has a root recipe that does not read whole",
                        GetDisplayName());
         return false;
     }
-    return in.Skip(used);
+    root.size = size_t(in.Cursor() - root.data);
+    return true;
 }
 
-void UIRecipeTemplate::TakeRoot(std::unique_ptr<UIScreenRecipe> root, uint32_t flags)
+bool UIRecipeTemplate::ReadRoot(const RootBytes& root, uint32_t flags)
 {
-    // A body without a root is an empty layout: the tree of an earlier load must not live on in it.
-    SetRootRecipe(root.release());
-    if (m_root != nullptr && (flags & RTTI_NO_ENTITY_RESOLVE) != 0)
-        m_root->LoadResourcesRecursive();
+    // Without a root the tree stays as it is.
+    if (!root.present)
+        return true;
+    UIElementRecipe* const tree = GetRootRecipe();
+    // Elements built from the earlier children still point at them: they stay, unchanged, until the
+    // template goes, and only builds after this read use the new ones.
+    const int32_t firstRetired = m_retiredChildren.Count();
+    tree->TakeChildren(m_retiredChildren);
+    for (int32_t i = firstRetired; i < m_retiredChildren.Count(); ++i)
+        if (m_retiredChildren[i] != nullptr)
+            m_retiredChildren[i]->ReleaseResourcesRecursive();
+    if (!tree->DeserializeFromMemory(root.data, root.size, flags))
+    {
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "UI recipe template %s could not read its root recipe",
+                       GetDisplayName());
+        return false;
+    }
+    if ((flags & RTTI_NO_ENTITY_RESOLVE) != 0)
+        tree->LoadResourcesRecursive();
+    return true;
 }
 
 void UIRecipeTemplate::PrepareDependencies()

@@ -5,17 +5,20 @@
 //
 // Record: the template's properties, then one byte (1: a root follows, 0: none) and the root's
 // payload, all inside the template's record. Bodies written before kept the byte and the root after
-// the record; they still read. Reading is all or nothing: a root that does not read whole fails the
-// load and the old tree stays; a body without a root leaves an empty layout. The body is read where
-// templates are read (the resource thread); building and the tree walks run on the main thread.
+// the record; they still read. The root lives as long as the template, since elements point at it: a
+// root read goes into the same object, and a body without a root leaves the tree as it is. Reading is
+// all or nothing: a root that does not read whole fails the load and the old tree stays. The body is
+// read where templates are read (the resource thread); building and the tree walks run on the main
+// thread.
 #pragma once
 
+#include "core/containers/Dynarray.h"
 #include "core/math/Vector.h"
 #include "scene/entities/Entity.h"
 #include "scene/templates/EntityTemplate.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <memory>
 
 class UIElementRecipe;
 class UIScreenRecipe;
@@ -67,12 +70,21 @@ public:
     int32_t m_layoutMarginSnapValue = 0;
 
 private:
-    // Reads the marker and the root (when marked) into `root` without touching the template.
-    bool ReadRootAside(RecordInput& in, uint32_t flags, std::unique_ptr<UIScreenRecipe>& root);
-    // Replaces the tree with one read aside (null: an empty layout).
-    void TakeRoot(std::unique_ptr<UIScreenRecipe> root, uint32_t flags);
+    // The root's payload in a record, when the marker says there is one.
+    struct RootBytes
+    {
+        bool present = false;
+        const uint8_t* data = nullptr;
+        size_t size = 0;
+    };
+    // Reads the marker and checks that the root (when marked) reads whole, touching nothing.
+    bool FindRoot(RecordInput& in, uint32_t flags, RootBytes& root);
+    // Reads a found root into the root object, made when missing.
+    bool ReadRoot(const RootBytes& root, uint32_t flags);
 
     UIScreenRecipe* m_root = nullptr;
+    // The children of the root before a re-read: elements built from them may still point at them.
+    Dynarray<UIElementRecipe*> m_retiredChildren;
     // Whether the last record read held the marker; then bytes after the record are not a root.
     bool m_rootInRecord = false;
 };

@@ -73,7 +73,7 @@ protected:
     UIElement* element = new UIElement;
 };
 
-TEST_F(UIElementPresetTest, OnlyTheActivePropertiesTakePartAndSizeIsNamedBySize)
+TEST_F(UIElementPresetTest, OnlyTheActivePropertiesTakePartAndPositionBringsTheSize)
 {
     const struct
     {
@@ -83,10 +83,9 @@ TEST_F(UIElementPresetTest, OnlyTheActivePropertiesTakePartAndSizeIsNamedBySize)
         Vector scale;
         Vector rotation;
     } cases[] = {
-        // Moving does not resize: a preset that held only "Position" used to give the element the
-        // preset's size as well.
-        {"Position", Vector(30, 40, 0, 1), Vector(10, 20, 0, 0), Vector(1, 1, 1, 0), Vector(0, 0, 0, 0)},
-        {"Size", Vector(1, 2, 0, 1), Vector(300, 200, 0, 0), Vector(1, 1, 1, 0), Vector(0, 0, 0, 0)},
+        // Stored presets list "Position" to move and resize; "Size" alone changes nothing.
+        {"Position", Vector(30, 40, 0, 1), Vector(300, 200, 0, 0), Vector(1, 1, 1, 0), Vector(0, 0, 0, 0)},
+        {"Size", Vector(1, 2, 0, 1), Vector(10, 20, 0, 0), Vector(1, 1, 1, 0), Vector(0, 0, 0, 0)},
         {"Scale", Vector(1, 2, 0, 1), Vector(10, 20, 0, 0), Vector(2, 3, 1, 0), Vector(0, 0, 0, 0)},
         {"Rotation", Vector(1, 2, 0, 1), Vector(10, 20, 0, 0), Vector(1, 1, 1, 0), Vector(0, 0, 45, 0)},
         {"position", Vector(1, 2, 0, 1), Vector(10, 20, 0, 0), Vector(1, 1, 1, 0), Vector(0, 0, 0, 0)},
@@ -143,7 +142,7 @@ TEST_F(UIElementPresetTest, VisibilityChangesOnlyWhenItDiffersAndTheKeepPosition
 {
     Activate({"Hidden", "Position"});
     preset.ApplyToElement(element, 0.5f, 0, 0, false, false);
-    EXPECT_EQ(Actions(*element, 0), (std::vector<std::string>{"move 0.5 0x80", "wait 0.5 0"}));
+    EXPECT_EQ(Actions(*element, 0), (std::vector<std::string>{"move 0.5 0x80", "size 0.5 0x80", "wait 0.5 0"}));
     element->RemoveAllActions(0);
 
     preset.m_hidden = true;
@@ -152,9 +151,10 @@ TEST_F(UIElementPresetTest, VisibilityChangesOnlyWhenItDiffersAndTheKeepPosition
     EXPECT_TRUE(element->IsRenderHidden());
     ExpectVector(element->GetRenderPosition(), Vector(1, 2, 0, 1), "kept position");
 
+    // The bit keeps the position only: the size that "Position" brings still changes.
     preset.m_hidden = false;
     preset.ApplyToElement(element, 0.25f, UIElementPreset::kKeepPositionFlag, 0, false, false);
-    EXPECT_EQ(Actions(*element, 0), (std::vector<std::string>{"show 0.25 0xc0", "wait 0.25 0"}));
+    EXPECT_EQ(Actions(*element, 0), (std::vector<std::string>{"show 0.25 0xc0", "size 0.25 0x80", "wait 0.25 0"}));
     EXPECT_TRUE(element->IsVisibleFlag());
 }
 
@@ -173,15 +173,22 @@ TEST_F(UIElementPresetTest, TheRecipesOwnStateTakesPartAsItsPresetsListAndPreset
     UIElementRecipe recipe;
     recipe.m_position = Vector(7, 8, 0, 1);
     recipe.m_size = Vector(70, 80, 0, 0);
+    recipe.m_scale = Vector(4, 4, 1, 0);
     auto* first = new UIElementPreset;
     first->GetActiveProperties().Add(NameString(""));
     first->GetActiveProperties().Add(NameString("Size"));
+    first->GetActiveProperties().Add(NameString("Scale"));
     recipe.AddPreset(first);
     recipe.AddPreset(new UIElementPreset);
     UIElementPreset scratch;
     scratch.ApplyRecipeToElement(recipe, element, 0.0f, 0, 0, false, false);
-    ExpectVector(element->GetRenderSize(), Vector(70, 80, 0, 0), "size");
+    ExpectVector(element->GetRenderScale(), Vector(4, 4, 1, 0), "scale listed");
+    ExpectVector(element->GetRenderSize(), Vector(10, 20, 0, 0), "size goes with the position");
     ExpectVector(element->GetRenderPosition(), Vector(1, 2, 0, 1), "position not listed");
+    recipe.GetPresets()[1]->GetActiveProperties().Add(NameString("Position"));
+    scratch.ApplyRecipeToElement(recipe, element, 0.0f, 0, 0, false, false);
+    ExpectVector(element->GetRenderSize(), Vector(70, 80, 0, 0), "size");
+    ExpectVector(element->GetRenderPosition(), Vector(7, 8, 0, 1), "position");
 
     Activate({"Color"});
     const UIElementPreset copy(preset);

@@ -1,5 +1,5 @@
 // The base recipe: its stored keys in order, records that round-trip with children, presets, event
-// recipes and sounds (the press and unpress behaviours kept apart), what ApplyToElement writes into
+// recipes and sounds (the press behaviour under both press keys), what ApplyToElement writes into
 // an element, the preset fallback rules, the lookups and the prefab path and name.
 #include "ui/recipes/UIElementRecipe.h"
 
@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -118,7 +120,16 @@ TEST(UIElementRecipeTest, StoredKeysComeInTheirOrderWithTheirTypesAndFlagWords)
     ExpectRecipeVector(recipe.m_size, Vector(64, 64, 0, 0), "default size");
 }
 
-TEST(UIElementRecipeTest, ARecordKeepsChildrenPresetsBehavioursAndSoundsAndBothPressBehaviours)
+// A behaviour as a record stores it: the class name's length and text, then its payload.
+std::vector<uint8_t> BehaviourBytes(const char* className, const std::vector<uint8_t>& payload)
+{
+    std::vector<uint8_t> bytes(1, uint8_t(std::strlen(className)));
+    bytes.insert(bytes.end(), className, className + std::strlen(className));
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    return bytes;
+}
+
+TEST(UIElementRecipeTest, ARecordKeepsChildrenPresetsAndSoundsAndHoldsThePressBehaviourUnderBothKeys)
 {
     UIElementRecipe recipe;
     recipe.m_name = NameString("Root");
@@ -134,13 +145,49 @@ TEST(UIElementRecipeTest, ARecordKeepsChildrenPresetsBehavioursAndSoundsAndBothP
     press->m_time = 0.25f;
     recipe.SetEventRecipe(UIElementRecipe::EVENT_PRESS, press);
     recipe.SetEventRecipe(UIElementRecipe::EVENT_PRESS, press); // the same again: kept, not freed
-    auto* unpress = new UIEventRecipeAnimation;
-    unpress->m_loop = true;
-    unpress->m_presets.Add(UIApplyPreset("A", 0.5f));
-    recipe.SetEventRecipe(UIElementRecipe::EVENT_UNPRESS, unpress);
     recipe.AddEventSound(UIElementRecipe::EVENT_PRESS, "Click");
 
     const std::vector<uint8_t> bytes = SerializeToBytes(recipe);
+    // "OnPress" and "OnUnPress" follow each other and both hold the press behaviour.
+    const std::vector<uint8_t> pressed =
+        BehaviourBytes("UIEventRecipePreset", {1, 'P', 'R', 'E', 'S', 'S', 'E', 'D', 0, 0, 0, 0x80, 0x3E});
+    std::vector<uint8_t> twice = pressed;
+    twice.insert(twice.end(), pressed.begin(), pressed.end());
+    const auto at = std::search(bytes.begin(), bytes.end(), twice.begin(), twice.end());
+    ASSERT_NE(at, bytes.end());
+    // The record with other behaviours under the two keys.
+    const auto with = [&](const std::vector<uint8_t>& onPress, const std::vector<uint8_t>& onUnPress) {
+        std::vector<uint8_t> record(bytes.begin(), at);
+        record.insert(record.end(), onPress.begin(), onPress.end());
+        record.insert(record.end(), onUnPress.begin(), onUnPress.end());
+        record.insert(record.end(), at + long(twice.size()), bytes.end());
+        return record;
+    };
+
+    // The object under "OnUnPress" replaces the one read under "OnPress" (which is freed); the
+    // unpress event never has a behaviour of its own; written again, the press behaviour goes under both keys.
+    const std::vector<uint8_t> animation =
+        BehaviourBytes("UIEventRecipeAnimation", {1, 1, 0, 0, 0, 1, 'A', 0, 0, 0, 0, 0x3F});
+    const std::vector<uint8_t> empty(1, 0);
+    const struct
+    {
+        const std::vector<uint8_t>& onUnPress;
+        const char* pressClass; // null: no press behaviour
+    } cases[] = {{pressed, "UIEventRecipePreset"}, {animation, "UIEventRecipeAnimation"}, {empty, nullptr}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pressClass ? c.pressClass : "none");
+        const std::vector<uint8_t> record = with(pressed, c.onUnPress);
+        UIElementRecipe read;
+        ASSERT_TRUE(read.DeserializeFromMemory(record.data(), record.size(), 0));
+        const UIEventRecipe* readPress = read.GetEventRecipe(UIElementRecipe::EVENT_PRESS);
+        EXPECT_STREQ(readPress ? readPress->GetClassName() : nullptr, c.pressClass);
+        for (uint32_t event = 0; event <= UIElementRecipe::EVENT_COUNT; ++event) // one past the events: none
+            EXPECT_EQ(read.GetEventRecipe(event) != nullptr, c.pressClass && event == UIElementRecipe::EVENT_PRESS)
+                << event;
+        EXPECT_EQ(SerializeToBytes(read), with(c.onUnPress, c.onUnPress));
+    }
+
     UIElementRecipe read;
     ASSERT_TRUE(read.DeserializeFromMemory(bytes.data(), bytes.size(), 0));
     EXPECT_EQ(SerializeToBytes(read), bytes);
@@ -152,18 +199,11 @@ TEST(UIElementRecipeTest, ARecordKeepsChildrenPresetsBehavioursAndSoundsAndBothP
     ASSERT_NE(read.FindPreset("ENABLED"), nullptr);
     EXPECT_TRUE(read.HasActiveProperty("Color"));
     auto* readPress = dynamic_cast<UIEventRecipePreset*>(read.GetEventRecipe(UIElementRecipe::EVENT_PRESS));
-    auto* readUnpress = dynamic_cast<UIEventRecipeAnimation*>(read.GetEventRecipe(UIElementRecipe::EVENT_UNPRESS));
     ASSERT_NE(readPress, nullptr);
-    ASSERT_NE(readUnpress, nullptr);
     EXPECT_STREQ(readPress->m_presetName.CStr(), "PRESSED");
-    EXPECT_FLOAT_EQ(readUnpress->GetDuration(), 0.5f);
     ASSERT_EQ(read.GetEventSounds().Count(), 1);
     EXPECT_EQ(read.GetEventSounds()[0].m_eventId, 7u);
     EXPECT_STREQ(read.GetEventSounds()[0].m_sound.CStr(), "Click");
-    for (uint32_t event = 0; event <= UIElementRecipe::EVENT_COUNT; ++event) // one past the events: none
-        EXPECT_EQ(read.GetEventRecipe(event) != nullptr,
-                  event == UIElementRecipe::EVENT_PRESS || event == UIElementRecipe::EVENT_UNPRESS)
-            << event;
 
     // Reading again replaces what the recipe held (the sanitizer sees anything orphaned).
     ASSERT_TRUE(read.DeserializeFromMemory(bytes.data(), bytes.size(), 0));

@@ -54,9 +54,10 @@ std::vector<std::string> EventActions(const UIElement& element, uint32_t channel
     std::vector<std::string> out;
     for (const UIAction* a = element.GetFirstAction(channel); a != nullptr; a = a->GetNext())
     {
-        const char* kind = dynamic_cast<const UIActionMove*>(a)    ? "move"
-                           : dynamic_cast<const UIActionScale*>(a) ? "scale"
-                                                                   : "wait";
+        const char* kind = dynamic_cast<const UIActionMove*>(a)         ? "move"
+                           : dynamic_cast<const UIActionScale*>(a)      ? "scale"
+                           : dynamic_cast<const UIActionChangeSize*>(a) ? "size"
+                                                                        : "wait";
         char text[64];
         std::snprintf(text, sizeof(text), "%s %g %#x", kind, double(a->GetDuration()), a->GetFlags());
         out.push_back(text);
@@ -155,17 +156,20 @@ TEST_F(UIEventRecipeSoundTest, AnEventPlaysItsSoundsInOrderThenItsBehaviourInPla
     EXPECT_EQ(gDefaults, (Strings{"press instant"}));
     EXPECT_FLOAT_EQ(element->GetRenderPosition().x, 0.0f);
 
-    // Its own unpress behaviour runs in place of the default.
+    // The unpress behaviour is the press behaviour (one field, as their keys share it): the
+    // release still plays its sound and runs the default.
     auto* unpress = new UIEventRecipePreset;
     unpress->m_presetName = NameString("A");
     recipe.SetEventRecipe(UIElementRecipe::EVENT_UNPRESS, unpress);
+    EXPECT_EQ(recipe.GetEventRecipe(UIElementRecipe::EVENT_PRESS), unpress);
     gDefaults.clear();
-    EXPECT_TRUE(element->OnUnPress(false));
-    EXPECT_TRUE(gDefaults.empty());
-    EXPECT_FLOAT_EQ(element->GetRenderPosition().x, 10.0f);
+    EXPECT_FALSE(element->OnUnPress(false));
+    EXPECT_EQ(gDefaults, (Strings{"unpress"}));
+    EXPECT_FLOAT_EQ(element->GetRenderPosition().x, 0.0f);
     EXPECT_EQ(Heard(), (Strings{"Pop.wav"}));
 
-    // Each forwarder runs the behaviour of its own event, never a neighbour's or the default.
+    // Each forwarder runs the behaviour of its own event, never a neighbour's or the default; the
+    // unpress forwarder never finds one.
     bool (UIElement::*const forwarders[])(bool) = {
         &UIElement::OnShow, &UIElement::OnHide, &UIElement::OnEnable, &UIElement::OnSelect, &UIElement::OnUnselect,
         &UIElement::OnHighlight, &UIElement::OnSHighlight, &UIElement::OnPress, &UIElement::OnUnPress,
@@ -178,8 +182,9 @@ TEST_F(UIEventRecipeSoundTest, AnEventPlaysItsSoundsInOrderThenItsBehaviourInPla
         behaviour->m_presetName = NameString("A");
         recipe.SetEventRecipe(event, behaviour);
         element->SetPosition(Vector(0, 0, 0, 1));
-        EXPECT_TRUE(std::invoke(forwarders[event], *element, false)) << "event " << event;
-        EXPECT_FLOAT_EQ(element->GetRenderPosition().x, 10.0f) << "event " << event;
+        const bool own = event != UIElementRecipe::EVENT_UNPRESS;
+        EXPECT_EQ(std::invoke(forwarders[event], *element, false), own) << "event " << event;
+        EXPECT_FLOAT_EQ(element->GetRenderPosition().x, own ? 10.0f : 0.0f) << "event " << event;
         recipe.SetEventRecipe(event, nullptr);
     }
 }
@@ -193,7 +198,8 @@ TEST_F(UIEventRecipeTest, AnAnimationQueuesItsPresetsOnChannelZeroAndOnlyTheFirs
     EXPECT_FLOAT_EQ(animation.GetDuration(), 1.0f);
     element->Wait(9.0f, 0, 0);
     EXPECT_TRUE(animation.Execute(element));
-    EXPECT_EQ(EventActions(*element, 0), (Strings{"move 0.2 0xa0", "wait 0.2 0x20", "scale 0.3 0xa0", "wait 0.3 0x20"}));
+    EXPECT_EQ(EventActions(*element, 0),
+              (Strings{"move 0.2 0xa0", "size 0.2 0xa0", "wait 0.2 0x20", "scale 0.3 0xa0", "wait 0.3 0x20"}));
 
     // An unnamed first entry is skipped and clears nothing; a loop hands on the repeat bit.
     UIEventRecipeAnimation looped;

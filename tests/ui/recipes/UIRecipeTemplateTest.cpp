@@ -1,6 +1,6 @@
 // Layout assets: bodies written from trees built in code read back to the same bytes, one small tree
 // as a hand-written byte sequence (the root inside the template's record, and after it as bodies
-// were written before), bodies without a root, and bodies that fail whole.
+// were written before), bodies without a root, re-reads into the same root, and bodies that fail whole.
 #include "core/reflection/RecordStream.h"
 #include "engine/ClassRegistration.h"
 #include "scene/templates/TemplateBodyReader.h"
@@ -186,16 +186,43 @@ TEST_F(UIRecipeTemplateTest, ASmallTreeMatchesItsHandWrittenBytes)
     }
 }
 
-TEST_F(UIRecipeTemplateTest, ABodyWithoutARootIsEmptyAndClearsAnEarlierTree)
+TEST_F(UIRecipeTemplateTest, ABodyWithoutARootKeepsTheTreeAndARootIsReadIntoTheSameObject)
 {
     UIRecipeTemplate reloaded;
     Bytes empty;
     empty.TemplateRows(0).U8(0);
     EXPECT_EQ(Record(reloaded), empty.data) << "writing makes no root";
-    ASSERT_TRUE(ReadRecord(reloaded, Record(*MakeLayout())));
     ASSERT_TRUE(ReadRecord(reloaded, empty.data));
-    EXPECT_FALSE(reloaded.HasRootRecipe()) << "the old tree went with the reload";
-    EXPECT_EQ(reloaded.GetRootRecipe()->GetChildren().Count(), 0);
+    EXPECT_FALSE(reloaded.HasRootRecipe());
+    EXPECT_EQ(reloaded.GetRootRecipe()->GetChildren().Count(), 0) << "made empty on first use";
+
+    // Elements point at the root and its children; a re-read must leave every such pointer valid.
+    UIElementRecipe* const root = reloaded.GetRootRecipe();
+    ASSERT_TRUE(ReadRecord(reloaded, Record(*MakeLayout())));
+    ASSERT_EQ(reloaded.GetRootRecipe(), root);
+    ASSERT_EQ(root->GetChildren().Count(), 2);
+    const UIElementRecipe* const picture = root->GetChildren()[0];
+    Bytes marginOnly;
+    marginOnly.TemplateRows(5).U8(0);
+    ASSERT_TRUE(ReadRecord(reloaded, marginOnly.data));
+    EXPECT_EQ(reloaded.m_layoutMarginSnapValue, 5);
+    EXPECT_EQ(reloaded.GetRootRecipe(), root) << "no root: the tree stays";
+    ASSERT_EQ(root->GetChildren().Count(), 2);
+    EXPECT_EQ(root->GetChildren()[0], picture);
+
+    auto other = std::make_unique<UIScreenRecipe>();
+    other->m_name = NameString("Other");
+    auto* ok = new UIElementRecipe;
+    ok->m_name = NameString("Ok");
+    other->AddChild(ok);
+    ASSERT_TRUE(ReadRecord(reloaded, Record(*UIRecipeTemplateWriter::MakeTemplate(std::move(other)))));
+    EXPECT_EQ(reloaded.GetRootRecipe(), root);
+    EXPECT_STREQ(root->m_name.CStr(), "Other");
+    ASSERT_EQ(root->GetChildren().Count(), 1);
+    EXPECT_STREQ(root->GetChildren()[0]->m_name.CStr(), "Ok");
+    // Earlier children outlive the re-read unchanged (the sanitizer sees a freed one read here).
+    EXPECT_STREQ(picture->GetClassName(), "UIPictureRecipe");
+    EXPECT_EQ(picture->GetChildren().Count(), 1);
 }
 
 TEST_F(UIRecipeTemplateTest, BodiesThatDoNotReadWholeFailAndKeepTheOldTree)
@@ -214,15 +241,17 @@ TEST_F(UIRecipeTemplateTest, BodiesThatDoNotReadWholeFailAndKeepTheOldTree)
     UIRecipeTemplate kept;
     ASSERT_TRUE(ReadRecord(kept, good));
     UIElementRecipe* const before = kept.GetRootRecipe();
+    UIElementRecipe* const child = before->GetChildren()[1];
     ConsoleCapture log;
     for (size_t i = 0; i < bad.size(); ++i)
     {
         log.Clear();
         EXPECT_FALSE(ReadRecord(kept, bad[i])) << i;
         EXPECT_EQ(kept.GetRootRecipe(), before) << i;
+        ASSERT_EQ(before->GetChildren().Count(), 2) << i;
+        EXPECT_EQ(before->GetChildren()[1], child) << i;
         EXPECT_TRUE(log.Contains("UI recipe template", CONSOLE_ERROR)) << i;
     }
-    EXPECT_EQ(before->GetChildren().Count(), 2);
     EXPECT_TRUE(log.Contains("UIXlurRecipe")) << "the unknown class is named";
 }
 } // namespace

@@ -3,7 +3,6 @@
 #include "core/console/GameConsole.h"
 #include "core/time/Time.h"
 
-#include <algorithm>
 #include <cmath>
 
 EngineClock gEngineClock;
@@ -14,6 +13,18 @@ uint64_t RealMicroseconds()
 {
     const Time now = Time::Now();
     return now.GetTicks() > 0 ? now.ToMicroseconds() : 0;
+}
+
+// The multiplier divides the tick. One that is NaN, infinite or not above 0, or so small that the
+// step leaves the clock's range, has no step to give: those ticks run at the plain rate instead of
+// turning NaN or infinity into an integer.
+uint64_t TickStep(int32_t ticks, float multiplier)
+{
+    const double plain = double(EngineClock::kTickMicroseconds) * double(ticks);
+    if (!std::isfinite(multiplier) || multiplier <= 0.0f)
+        return uint64_t(plain);
+    const double step = plain / double(multiplier);
+    return step < 0x1p63 ? uint64_t(step) : uint64_t(plain);
 }
 } // namespace
 
@@ -26,13 +37,8 @@ void EngineClock::Update(int32_t ticks, float multiplier)
         m_currentTime = realWithOffset;
         return;
     }
-    // A multiplier of 0 (or NaN) would divide by zero and turn NaN or infinity into an integer:
-    // no tick adds nothing, and the multiplier is held within finite bounds.
     if (ticks > 0)
-    {
-        const float bounded = std::isnan(multiplier) ? 1.0f : std::clamp(multiplier, kMinMultiplier, kMaxMultiplier);
-        m_scheduledTime += uint64_t(double(kTickMicroseconds) * double(ticks) / double(bounded));
-    }
+        m_scheduledTime += TickStep(ticks, multiplier);
     const int64_t difference = int64_t(realWithOffset - m_scheduledTime);
     if (difference >= 0 && difference <= int64_t(kTickMicroseconds))
     {

@@ -11,9 +11,6 @@ class EngineClock
 public:
     static constexpr uint64_t kTickMicroseconds = 66666; // 1/15 s, truncated
     static constexpr uint64_t kStartOffset = 200000;     // 0.2 s
-    // The multiplier divides the tick: it is kept within these bounds so the step stays finite.
-    static constexpr float kMinMultiplier = 0.01f;
-    static constexpr float kMaxMultiplier = 100.0f;
 
     // ticks: logic ticks due this frame, or a negative count to follow real time (no fixed ticks).
     void Update(int32_t ticks, float multiplier);

@@ -192,15 +192,8 @@ void RenderVolumes(NorvexRenderer& renderer, float desaturation, const std::vect
             renderer.SetPixelShaderConstants(kRegVolumeAxis, &axis.x, 1);
             if (colors.useMask)
             {
-                Matrix projection, bias, projected, mapped;
-                projection.LoadPerspectiveFovLH(
-                    2.0f * std::min(light.GetSpotWidth(), DeferredLighting::kMaxSpotWidthDegrees), 1.0f, 0.1f, 1.0f);
-                bias.LoadScale(Vector(0.5f, -0.5f, 0.5f, 1.0f));
-                // The light's axis meets the middle of the mask, as a mask is drawn around it.
-                bias.rows[3].x = 0.5f;
-                bias.rows[3].y = 0.5f;
-                projected.Mul(projection, lightFromView);
-                mapped.Mul(bias, projected);
+                Matrix mapped;
+                mapped.Mul(DeferredLighting::SpotMaskProjection(light.GetSpotWidth()), lightFromView);
                 UploadMatrix(renderer, kRegVolumeMaskProjection, mapped);
             }
         }
@@ -279,10 +272,27 @@ DeferredLighting::VolumeColors DeferredLighting::ComputeVolumeColors(const Light
     return out;
 }
 
+float DeferredLighting::DrawnSpotWidth(float widthDegrees)
+{
+    return widthDegrees < 90.0f && std::isfinite(std::tan(widthDegrees * kDegreesToRadians)) ? widthDegrees
+                                                                                               : kWidestDrawnSpotDegrees;
+}
+
 float DeferredLighting::SpotConeRadius(float widthDegrees, float length)
 {
-    const float width = std::clamp(widthDegrees, 0.0f, kMaxSpotWidthDegrees);
-    return std::tan(width * kDegreesToRadians) * length;
+    return std::tan(DrawnSpotWidth(widthDegrees) * kDegreesToRadians) * length;
+}
+
+Matrix DeferredLighting::SpotMaskProjection(float widthDegrees)
+{
+    Matrix projection, bias, mapped;
+    projection.LoadPerspectiveFovLH(2.0f * DrawnSpotWidth(widthDegrees), 1.0f, 0.1f, 1.0f);
+    bias.LoadScale(Vector(0.5f, -0.5f, 0.5f, 1.0f));
+    // The light's axis meets the middle of the mask, as a mask is drawn around it.
+    bias.rows[3].x = 0.5f;
+    bias.rows[3].y = 0.5f;
+    mapped.Mul(bias, projection);
+    return mapped;
 }
 
 DeferredLighting::Volume DeferredLighting::ComputeVolume(const LightRenderData& light)

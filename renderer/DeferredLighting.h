@@ -30,8 +30,8 @@ constexpr uint32_t kOptionMask = 0x1;
 // A masked light below this quality draws without its mask at this share of its colour.
 constexpr uint32_t kMaskQuality = 2;
 constexpr float kUnmaskedShare = 0.3f;
-// Wider spots would need a cone of unbounded radius: the width is kept below 90 degrees.
-constexpr float kMaxSpotWidthDegrees = 85.0f;
+// A spot of 90 degrees or more has no bounding cone (nor a mask projection): it is drawn this wide.
+constexpr float kWidestDrawnSpotDegrees = 85.0f;
 // The camera is inside a volume when nearer than its bounding radius plus this (world units), so
 // that the near plane never cuts the faces the outside rule draws.
 constexpr float kInsideMargin = 0.5f;
@@ -69,8 +69,12 @@ struct Volume
 };
 // Point: the unit sphere; spot: the unit cone along the light's z; tube: the unit cylinder along its x.
 Volume ComputeVolume(const LightRenderData& light);
-// Radius of a spot's cone at its end, with the width kept below 90 degrees.
+// The width a spot's cone and mask are drawn with: its own below 90 degrees, while its tangent is finite.
+float DrawnSpotWidth(float widthDegrees);
+// Radius of a spot's cone at its end: tan(drawn width) x length.
 float SpotConeRadius(float widthDegrees, float length);
+// Light space to the mask's texture space: a perspective of field of view 2 x drawn width.
+Matrix SpotMaskProjection(float widthDegrees);
 bool IsCameraInside(const Volume& volume, const Vector& camera);
 
 // The "Lighting" step: the full-screen pass into the light accumulation target (the second one when

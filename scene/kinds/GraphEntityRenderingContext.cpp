@@ -7,6 +7,8 @@
 #include "scene/entities/Entity.h"
 #include "scene/kinds/GraphGeometry.h"
 
+#include <cmath>
+
 namespace
 {
 // Takes a reference of its own on each resource of `source`; the objects are resolved at the draw.
@@ -34,8 +36,10 @@ GraphEntityRenderingContext::GraphEntityRenderingContext(NorvexRenderer& rendere
     }
     m_geometry.reset(geometry);
     m_width = source->GetWidth();
-    // A mapping size of zero would spread one texture over nothing: the texture then runs unscaled.
-    m_inverseMappingSize = source->GetMappingSize() > 0.0f ? 1.0f / source->GetMappingSize() : 1.0f;
+    // A mapping size of zero has no finite inverse and would spread one texture over nothing: the
+    // texture then runs unscaled. A negative size mirrors it, as the data asks.
+    const float inverse = 1.0f / source->GetMappingSize();
+    m_inverseMappingSize = std::isfinite(inverse) ? inverse : 1.0f;
     m_blendMode = source->GetBlendMode();
     if (ResourceTexture* const texture = source->GetTexture(); texture != nullptr && texture->IsLoaded())
     {

@@ -86,26 +86,40 @@ TEST_F(EngineClockTest, NegativeTicksFollowRealTime)
     EXPECT_EQ(m_clock.GetScheduledTime(), 200000u);
 }
 
-TEST_F(EngineClockTest, ZeroOrNaNMultiplierNeverDividesByZero)
+TEST_F(EngineClockTest, MultiplierDividesTheTickUnlessItGivesNoFiniteStep)
 {
+    // Frames without a tick add nothing, whatever the multiplier.
     SetRealMicroseconds(0);
-    m_clock.Update(0, 0.0f);
-    EXPECT_EQ(m_clock.GetScheduledTime(), 200000u);
-    EXPECT_EQ(Corrections(), 0u);
-    m_clock.Update(0, NAN);
-    EXPECT_EQ(m_clock.GetScheduledTime(), 200000u);
-    // A tick at multiplier 0 advances by the bounded step (66666 / 0.01), then snaps back to real time.
-    m_clock.Update(1, 0.0f);
-    EXPECT_EQ(Corrections(), 1u);
-    EXPECT_EQ(m_clock.GetScheduledTime(), 200000u);
-    // With real time keeping up, that bounded step is exactly 100 ticks.
-    SetRealMicroseconds(6666600);
-    m_clock.Update(1, 0.0f);
-    EXPECT_EQ(Corrections(), 1u);
-    EXPECT_EQ(m_clock.GetScheduledTime(), 6866600u);
-    // An infinite multiplier is held at 100: a tick of 666 microseconds.
-    SetRealMicroseconds(6666600 + 666);
-    m_clock.Update(1, INFINITY);
-    EXPECT_EQ(Corrections(), 1u);
-    EXPECT_EQ(m_clock.GetScheduledTime(), 6867266u);
+    for (const float multiplier : {0.0f, NAN, 200.0f})
+    {
+        m_clock.Update(0, multiplier);
+        EXPECT_EQ(m_clock.GetScheduledTime(), 200000u) << multiplier;
+    }
+    // Real time runs one microsecond ahead of the expected step: a right step keeps its schedule,
+    // a wrong one snaps to real time with a correction.
+    const struct
+    {
+        int32_t ticks;
+        float multiplier;
+        uint64_t step;
+    } rows[] = {
+        {1, 200.0f, 333},        // no upper bound
+        {1, 0.005f, 13333200},   // no lower bound
+        {3, 0.5f, 399996},
+        {1, 0.0f, 66666},        // the quotient would be infinite
+        {1, -2.0f, 66666},       // or negative
+        {1, NAN, 66666},
+        {1, INFINITY, 66666},
+        {2, 1e-30f, 133332},     // or beyond the clock's range
+    };
+    for (const auto& row : rows)
+    {
+        m_clock.Reset();
+        m_log.Clear();
+        SetRealMicroseconds(int64_t(row.step) + 1);
+        m_clock.Update(row.ticks, row.multiplier);
+        EXPECT_EQ(m_clock.GetScheduledTime(), 200000u + row.step) << row.multiplier;
+        EXPECT_EQ(m_clock.GetFrameTime(), 200000u + row.step) << row.multiplier;
+        EXPECT_EQ(Corrections(), 0u) << row.multiplier;
+    }
 }

@@ -75,10 +75,18 @@ TEST(DeferredLightingTest, AMaskedLightBelowQualityTwoDrawsAtAShareOfItsColourWi
 
 TEST(DeferredLightingTest, VolumesCoverTheirLightAndTheSpotRadiusStaysBounded)
 {
-    EXPECT_NEAR(DeferredLighting::SpotConeRadius(45.0f, 4.0f), 4.0f, 1e-4f);
-    const float widest = DeferredLighting::SpotConeRadius(89.999f, 1.0f);
-    EXPECT_NEAR(widest, std::tan(DeferredLighting::kMaxSpotWidthDegrees * 3.14159265f / 180.0f), 1e-3f);
-    EXPECT_EQ(DeferredLighting::SpotConeRadius(120.0f, 1.0f), widest) << "no width reaches 90 degrees";
+    // Widths below 90 degrees are drawn as given (cone and mask); only wider or untangentable ones change.
+    const float widest = DeferredLighting::kWidestDrawnSpotDegrees;
+    const std::pair<float, float> widths[] = {{45.0f, 45.0f},    {-30.0f, -30.0f}, {89.9f, 89.9f},     {90.0f, widest},
+                                              {120.0f, widest}, {NAN, widest},    {-INFINITY, widest}};
+    for (const auto& [width, drawn] : widths)
+    {
+        EXPECT_EQ(DeferredLighting::DrawnSpotWidth(width), drawn) << width;
+        const float tangent = std::tan(drawn * 3.14159265f / 180.0f);
+        EXPECT_NEAR(DeferredLighting::SpotConeRadius(width, 4.0f), 4.0f * tangent, 1e-3f * std::fabs(tangent)) << width;
+        EXPECT_NEAR(DeferredLighting::SpotMaskProjection(width).rows[0].x, 0.5f / tangent, 1e-3f / std::fabs(tangent))
+            << width;
+    }
 
     LightRenderData point;
     Matrix at = Matrix::ONE;

@@ -241,12 +241,13 @@ TEST_F(GraphEntityRenderingContextTest, AMappingSizeOfZeroLeavesTheTextureUnscal
 {
     RTTIProperty* size = m_graphTemplate.GetClassProperties()->FindPropertyInClassChain("Mappnig size");
     ASSERT_NE(size, nullptr);
-    ASSERT_TRUE(size->SetFromText(&m_graphTemplate, "0"));
     Entity* graph = Create(&m_graphTemplate);
-    GraphEntityRenderingContext context(m_harness.GetRenderer(), graph, 0, Pieces(1, 0, 0));
-    EXPECT_FLOAT_EQ(context.GetInverseMappingSize(), 1.0f);
-    ASSERT_TRUE(size->SetFromText(&m_graphTemplate, "4"));
-    GraphEntityRenderingContext scaled(m_harness.GetRenderer(), graph, 0, Pieces(1, 0, 0));
-    EXPECT_FLOAT_EQ(scaled.GetInverseMappingSize(), 0.25f);
+    const std::pair<const char*, float> rows[] = {{"0", 1.0f}, {"4", 0.25f}, {"-2", -0.5f}, {"1e-45", 1.0f}};
+    for (const auto& [text, inverse] : rows)
+    {
+        ASSERT_TRUE(size->SetFromText(&m_graphTemplate, text));
+        GraphEntityRenderingContext context(m_harness.GetRenderer(), graph, 0, Pieces(1, 0, 0));
+        EXPECT_FLOAT_EQ(context.GetInverseMappingSize(), inverse) << text;
+    }
 }
 } // namespace

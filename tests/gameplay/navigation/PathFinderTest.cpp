@@ -227,41 +227,6 @@ TEST_F(PathFinderTest, TheOpenListStopsAt1022EntriesByDroppingItsLastOne)
     EXPECT_NEAR(CheckedPathCost(m_grid, m_path, Vector(0, 0, 2, 1), NavigationGrid::PackTile(0, 2),
                                 NavigationGrid::PackTile(520, 2)),
                 520.0, 1e-3);
-
-    // Corridors with scattered blocks: the list stays at the cap, and what the search drops may
-    // cost it the shortest way but never leaves a path that is not walkable.
-    std::mt19937 random(5);
-    constexpr uint32_t kWidth = 1200;
-    constexpr uint32_t kHeight = 5;
-    for (int round = 0; round < 3; ++round)
-    {
-        std::vector<uint8_t> tiles(kWidth * kHeight, 1);
-        for (uint32_t x = 0; x < kWidth; ++x)
-        {
-            tiles[x] = 3;
-            tiles[(kHeight - 1) * kWidth + x] = 3;
-            if (random() % 10 == 0)
-                tiles[(1 + 2 * (random() % 2)) * kWidth + x] = 3;
-        }
-        const std::vector<uint8_t> block = NavigationGridBlock(kWidth, kHeight, Vector(0, 0, 0, 1), 1.0f, tiles);
-        ASSERT_EQ(m_grid.Load(block.data(), block.size(), true), block.size());
-        const uint32_t source = NavigationGrid::PackTile(0, 2);
-        const uint32_t destination = NavigationGrid::PackTile(kWidth - 1 - uint32_t(round), 1 + uint32_t(round));
-        if (!m_grid.IsPassable(int(NavigationGrid::TileX(destination)), int(NavigationGrid::TileY(destination))))
-            continue;
-        ASSERT_TRUE(m_finder.FindPath(&m_grid, m_grid.TileToWorld(source), m_grid.TileToWorld(destination), 0,
-                                      FLT_MAX));
-        largest = 0;
-        while (m_finder.AStarSearch(50) == 1)
-            largest = std::max(largest, m_finder.GetOpenCount());
-        EXPECT_EQ(largest, 1022u) << round;
-        const std::vector<double> cost = Dijkstra(m_grid, source);
-        ASSERT_TRUE(m_finder.BuildPath(m_path));
-        const uint32_t end = m_finder.GetDestinationTile();
-        EXPECT_GE(CheckedPathCost(m_grid, m_path, m_grid.TileToWorld(source), source, end) + 1e-3,
-                  cost[size_t(NavigationGrid::TileY(end)) * kWidth + NavigationGrid::TileX(end)])
-            << round;
-    }
 }
 
 TEST_F(PathFinderTest, OneBigSliceAndManySmallSlicesGiveTheSamePath)

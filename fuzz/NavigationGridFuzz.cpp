@@ -1,6 +1,7 @@
-// Navigation grid blocks over arbitrary bytes, with the header checked; a block that loads is then
-// searched corner to corner, exactly and with the fallback to the closest tile, so a grid of any
-// shape and tile flags is walked without reading outside its tiles.
+// Navigation grid blocks over arbitrary bytes, read as scene files read them (magic and version not
+// tested, only the sizes against the bytes there); a block that loads is then searched corner to
+// corner, exactly and with the fallback to the closest tile, so a grid of any shape and tile flags
+// is walked without reading outside its tiles.
 #include "gameplay/navigation/PathFinder.h"
 
 #include <cfloat>
@@ -10,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     NavigationGrid grid;
-    const size_t used = grid.Load(data, size, true);
+    const size_t used = grid.Load(data, size, false);
     if (used == 0)
         return 0;
     if (used != NavigationGrid::kHeaderSize + size_t(grid.GetWidth()) * grid.GetHeight() || used > size)

@@ -40,7 +40,6 @@ void PathFinder::Reset(const NavigationGrid* grid)
     m_open.clear();
     m_sourceTile = NavigationGrid::kNoTile;
     m_destinationTile = NavigationGrid::kNoTile;
-    m_reachedGoal = false;
     m_closestTile = NavigationGrid::kNoTile;
     m_sourcePoint.Set(0.0f, 0.0f, 0.0f, 1.0f);
     m_destinationPoint.Set(0.0f, 0.0f, 0.0f, 1.0f);
@@ -51,10 +50,7 @@ void PathFinder::Reset(const NavigationGrid* grid)
     ReadGrid();
     const size_t tiles = grid != nullptr ? size_t(grid->GetWidth()) * grid->GetHeight() : 0;
     if (m_states.size() != tiles)
-    {
         m_states.resize(tiles);
-        m_costs.resize(tiles);
-    }
     std::fill(m_states.begin(), m_states.end(), uint16_t(0));
 }
 
@@ -270,21 +266,19 @@ uint8_t PathFinder::AStarSearch(uint32_t budget)
             return 1;
         }
         ++pops;
-        const OpenEntry entry = Pop();
-        const int32_t x = int32_t(NavigationGrid::TileX(entry.tile));
-        const int32_t y = int32_t(NavigationGrid::TileY(entry.tile));
-        const TileCosts popped = m_costs[StateIndex(x, y)];
+        const OpenEntry popped = Pop();
+        const int32_t x = int32_t(NavigationGrid::TileX(popped.tile));
+        const int32_t y = int32_t(NavigationGrid::TileY(popped.tile));
         if (popped.h < m_closestDistance)
         {
             m_closestDistance = popped.h;
-            m_closestTile = entry.tile;
+            m_closestTile = popped.tile;
         }
         uint16_t& state = m_states[StateIndex(x, y)];
         state |= kClosed;
-        if ((state & kGoal) != 0 && RefineGoal(entry.tile))
+        if ((state & kGoal) != 0 && RefineGoal(popped.tile))
         {
-            m_destinationTile = entry.tile;
-            m_reachedGoal = true;
+            m_destinationTile = popped.tile;
             break;
         }
         if (!(m_costLimit > popped.g))
@@ -304,12 +298,12 @@ uint8_t PathFinder::AStarSearch(uint32_t budget)
             const uint16_t stepBits = uint16_t(step << kStepShift);
             if ((neighbour & kOpen) != 0)
             {
-                TileCosts& costs = m_costs[index];
-                if (costs.g > g)
+                const uint32_t position = neighbour >> kHeapShift;
+                OpenEntry& open = m_open[position];
+                if (open.g > g)
                 {
-                    costs.g = g;
-                    const uint32_t position = costs.heapPosition;
-                    m_open[position].f = costs.h + g;
+                    open.g = g;
+                    open.f = open.h + g;
                     neighbour = uint16_t((neighbour & ~kStepMask) | stepBits);
                     MoveUp(position);
                 }
@@ -353,18 +347,22 @@ bool PathFinder::BuildPath(std::vector<PathPoint>& out) const
 void PathFinder::Place(uint32_t position, const OpenEntry& entry)
 {
     m_open[position] = entry;
-    m_costs[TileIndex(entry.tile)].heapPosition = position;
+    uint16_t& state = StateOf(entry.tile);
+    state = uint16_t((state & ((1u << kHeapShift) - 1)) | (position << kHeapShift));
 }
 
 void PathFinder::Push(uint32_t tile, float g, float h)
 {
     ++m_pushes;
-    const size_t index = TileIndex(tile);
-    m_states[index] |= kOpen;
-    m_costs[index].g = g;
-    m_costs[index].h = h;
-    m_open.push_back({g + h, tile});
+    StateOf(tile) |= kOpen;
+    m_open.push_back({tile, g, h, g + h});
     MoveUp(uint32_t(m_open.size() - 1));
+    if (m_open.size() >= kOpenCap)
+    {
+        // The dropped tile is neither open nor closed, so a later step may push it again.
+        StateOf(m_open.back().tile) &= uint16_t(~kOpen);
+        m_open.pop_back();
+    }
 }
 
 void PathFinder::MoveUp(uint32_t position)
@@ -384,7 +382,7 @@ void PathFinder::MoveUp(uint32_t position)
 PathFinder::OpenEntry PathFinder::Pop()
 {
     const OpenEntry root = m_open.front();
-    m_states[TileIndex(root.tile)] &= uint16_t(~kOpen);
+    StateOf(root.tile) &= uint16_t(~kOpen);
     const OpenEntry last = m_open.back();
     m_open.pop_back();
     const uint32_t count = uint32_t(m_open.size());

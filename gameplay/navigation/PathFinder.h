@@ -2,7 +2,9 @@
 // spreads over frames. FindPath places the source on the nearest passable tile and marks the goal
 // tiles (the destination's own tile, or the passable tiles around a blocked area that holds it);
 // AStarSearch runs until a goal is popped or the open list empties, when the tile that came closest
-// becomes the result unless the exact flag forbids it; BuildPath walks the parents back. One per
+// becomes the result unless the exact flag forbids it; BuildPath walks the parents back. A tile's
+// state is one u16 holding its heap position, so the open list keeps at most 1022 entries: a search
+// with a wider front loses some and may end on a longer way or on the closest tile. One per
 // movement controller; all its memory is reused between searches. Main thread only.
 #pragma once
 
@@ -37,12 +39,19 @@ public:
     static constexpr uint16_t kStepMask = 0x38;
     static constexpr int kStepShift = 3;
 
-    // One open-list entry: the heap is ordered on f = g + h. Only the key and the packed tile move
-    // through the heap; g and h stay with the tile, so a sift touches half the bytes.
+    // Bits 6 to 15 of a tile's state: the position of its entry in the open heap.
+    static constexpr int kHeapShift = 6;
+    // The heap position field holds 0 to 1023, so the open list is capped: a push that brings it to
+    // this count drops the heap's last array entry (which may be the one just pushed).
+    static constexpr size_t kOpenCap = 1023;
+
+    // One open-list entry: the heap is ordered on f = g + h.
     struct OpenEntry
     {
-        float f;
         uint32_t tile;
+        float g;
+        float h;
+        float f;
     };
 
     PathFinder();
@@ -60,8 +69,6 @@ public:
     uint32_t GetSourceTile() const { return m_sourceTile; }
     uint32_t GetDestinationTile() const { return m_destinationTile; }
     uint32_t GetClosestTile() const { return m_closestTile; }
-    // True when the finished search popped a goal tile; false when its result is the closest tile.
-    bool ReachedDestination() const { return m_reachedGoal; }
     uint32_t GetPushes() const { return m_pushes; }
     size_t GetOpenCount() const { return m_open.size(); }
     uint16_t GetTileState(uint32_t x, uint32_t y) const { return m_states[size_t(y) * m_width + x]; }
@@ -86,19 +93,10 @@ private:
     OpenEntry Pop();
     void MoveUp(uint32_t position);
     void Place(uint32_t position, const OpenEntry& entry);
-    size_t TileIndex(uint32_t tile) const
+    uint16_t& StateOf(uint32_t tile)
     {
-        return size_t(NavigationGrid::TileY(tile)) * m_width + NavigationGrid::TileX(tile);
+        return m_states[size_t(NavigationGrid::TileY(tile)) * m_width + NavigationGrid::TileX(tile)];
     }
-
-    // What the search knows of a tile while it is open or closed.
-    struct TileCosts
-    {
-        float g;
-        float h;
-        // The tile's position in the heap while it is open.
-        uint32_t heapPosition;
-    };
 
     uint32_t m_pushes = 0;
     uint32_t m_flags = 0;
@@ -111,7 +109,6 @@ private:
     float m_costLimit = 0.0f;
     float m_closestDistance = 0.0f;
     bool m_searching = false;
-    bool m_reachedGoal = false;
     const NavigationGrid* m_grid = nullptr;
     uint32_t m_width = 0;
     // The grid's size, tiles, origin and tile size, read once per search: the inner loop tests
@@ -120,9 +117,7 @@ private:
     const uint8_t* m_tiles = nullptr;
     Vector m_origin = Vector(0.0f, 0.0f, 0.0f, 1.0f);
     float m_tileSize = 0.0f;
+    // One word per tile: the bits above and, while the tile is open, its heap position.
     std::vector<uint16_t> m_states;
-    // Valid only for tiles that are open or closed, so a new search does not clear them. The heap
-    // grows without bound: a capped heap would drop entries and could lose the cheapest route.
-    std::vector<TileCosts> m_costs;
     std::vector<uint32_t> m_stack;
 };

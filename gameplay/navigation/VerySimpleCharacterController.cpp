@@ -441,10 +441,7 @@ void VerySimpleCharacterController::TestReachability(const Vector& point, float 
     if (m_pathFinder == nullptr)
         return;
     Stop(true);
-    m_reachablePathReady = false;
-    // From the feet, as MoveToPoint searches: the path walked after the test starts where its first
-    // point is, and one from the sphere's centre would lift the character by its radius on the way.
-    if (m_pathFinder->FindPath(gEntityManager.GetNavigationGrid(), Origin(), point, 0, costLimit))
+    if (m_pathFinder->FindPath(gEntityManager.GetNavigationGrid(), m_position, point, 0, costLimit))
         m_pathState = PATH_TESTING;
     else
     {
@@ -460,9 +457,8 @@ void VerySimpleCharacterController::MoveToLastReachablePoint()
         ResetPath(true);
         return;
     }
-    if (!m_reachablePathReady)
+    if (!m_testResult)
         return;
-    m_reachablePathReady = false;
     m_testResult = false;
     m_segmentIndex = 0;
     m_segmentRemaining = 0.0f;
@@ -550,10 +546,9 @@ void VerySimpleCharacterController::Tick()
     {
         if (m_pathFinder->AStarSearch(PathFinder::kFrameBudget) != 0)
             return;
-        const bool built = m_pathFinder->BuildPath(m_pathPoints) && !m_pathPoints.empty();
-        m_reachablePathReady = built;
-        m_testResult = built && m_pathFinder->ReachedDestination();
-        if (built)
+        // A target that cannot be reached still answers true: the closest tile is the reachable point.
+        m_testResult = m_pathFinder->BuildPath(m_pathPoints) && !m_pathPoints.empty();
+        if (m_testResult)
         {
             PathSmoothing::Smooth(m_pathPoints);
             const PathPoint& last = m_pathPoints.back();

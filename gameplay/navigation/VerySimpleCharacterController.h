@@ -55,8 +55,7 @@ public:
     bool HasBeenFollowingPathRecently(float seconds) const;
     bool IsIdle() const { return m_pathState == PATH_IDLE; }
     const Vector& GetLastPathSegmentDirection() const { return m_segmentDirection; }
-    // True only when the last test reached its target itself; a test that could only come close
-    // still leaves its closest point in GetReachablePoint.
+    // True when the last test built a path, to its target or to the closest tile it could reach.
     bool GetReachabilityTestResult() const { return m_testResult; }
     const Vector& GetReachablePoint() const { return m_reachablePoint; }
     void FreezeYPosition(bool on);
@@ -110,8 +109,6 @@ private:
     uint32_t m_segmentIndex = 0;
     Vector m_reachablePoint = Vector(0.0f, 0.0f, 0.0f, 1.0f);
     bool m_testResult = false;
-    // A built path is waiting for MoveToLastReachablePoint (the target itself or its closest tile).
-    bool m_reachablePathReady = false;
     // Scratch for mesh collision corners.
     std::vector<Vector> m_meshCorners;
 };

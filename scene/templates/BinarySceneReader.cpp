@@ -273,8 +273,9 @@ bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32
     if (layout.hasGrid)
     {
         auto grid = std::make_unique<NavigationGrid>();
-        // The header is checked here too: a forged block would otherwise size the grid from whatever it holds.
-        const size_t used = grid->Load(data + layout.gridAt, size - layout.gridAt, true);
+        // Stored scenes carry grid blocks with other magic or version words, so neither is tested
+        // here; Load still holds the tile count to the bytes left in the file.
+        const size_t used = grid->Load(data + layout.gridAt, size - layout.gridAt, false);
         if ((loadFlags & kApplyNavigationGrid) != 0 && used != 0)
             gEntityManager.SetNavigationGrid(grid.release());
     }

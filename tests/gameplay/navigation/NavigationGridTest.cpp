@@ -82,26 +82,31 @@ TEST_F(NavigationGridTest, BadBlocksAreRefusedAndLeaveTheGridAsItWas)
     EXPECT_EQ(grid.Load(widest.data(), widest.size(), true), widest.size());
 }
 
-TEST_F(NavigationGridTest, ASceneFileWithAForgedGridHeaderLoadsWithoutTheGrid)
+TEST_F(NavigationGridTest, ASceneFileLoadsItsGridWhateverTheBlocksMagicAndVersion)
 {
     SceneFileContents contents;
     contents.hasGrid = true;
     contents.grid.width = 2;
     contents.grid.height = 1;
-    contents.grid.cells = {1, 1};
-    std::vector<uint8_t> bytes = SceneWriter::BuildBinaryScene(contents);
-    ASSERT_TRUE(BinarySceneReader::LoadBinaryScene(bytes.data(), bytes.size(), BinarySceneReader::kApplyNavigationGrid,
-                                                   0, 255));
-    ASSERT_NE(gEntityManager.GetNavigationGrid(), nullptr);
-    const size_t gridAt = bytes.size() - 4 - 2 - NavigationGrid::kHeaderSize;
-    ASSERT_EQ(bytes[gridAt], 0x9C);
-    bytes[gridAt] = 0x9D;
-    m_log.Clear();
-    gEntityManager.NewScene();
-    ASSERT_TRUE(BinarySceneReader::LoadBinaryScene(bytes.data(), bytes.size(), BinarySceneReader::kApplyNavigationGrid,
-                                                   0, 255));
-    EXPECT_EQ(gEntityManager.GetNavigationGrid(), nullptr);
-    EXPECT_TRUE(m_log.Contains("Navigation grid block has magic D8340F9D", CONSOLE_ERROR));
+    contents.grid.cells = {1, 3};
+    const std::vector<uint8_t> written = SceneWriter::BuildBinaryScene(contents);
+    const size_t gridAt = written.size() - 4 - 2 - NavigationGrid::kHeaderSize;
+    ASSERT_EQ(written[gridAt], 0x9C);
+    // Offset and new value of one header byte: none of them keeps the grid out of the scene.
+    const std::pair<size_t, uint8_t> rows[] = {{0, 0x9C}, {0, 0x9D}, {3, 0x00}, {4, 2}, {7, 0xFF}};
+    for (const auto& [offset, value] : rows)
+    {
+        std::vector<uint8_t> bytes = written;
+        bytes[gridAt + offset] = value;
+        gEntityManager.NewScene();
+        m_log.Clear();
+        ASSERT_TRUE(BinarySceneReader::LoadBinaryScene(bytes.data(), bytes.size(),
+                                                       BinarySceneReader::kApplyNavigationGrid, 0, 255));
+        const NavigationGrid* grid = gEntityManager.GetNavigationGrid();
+        ASSERT_NE(grid, nullptr) << offset << " " << int(value);
+        EXPECT_EQ(grid->GetCells(), (std::vector<uint8_t>{1, 3})) << offset;
+        EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 0u) << offset;
+    }
 }
 
 TEST_F(NavigationGridTest, WorldPointsMapToTheTileWithTheNearestCentre)

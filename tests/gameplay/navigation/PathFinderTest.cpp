@@ -160,6 +160,12 @@ TEST_F(PathFinderTest, PathsOnRandomGridsAreAsShortAsDijkstraFinds)
             continue;
         }
         ++reached;
+        // Under the cap nothing was dropped: every push was popped or is still open.
+        size_t closed = 0;
+        for (uint32_t i = 0; i < width * height; ++i)
+            closed += (m_finder.GetTileState(i % width, i / width) & PathFinder::kClosed) != 0 &&
+                      m_grid.IsPassable(int(i % width), int(i / width));
+        ASSERT_EQ(m_finder.GetPushes(), closed + m_finder.GetOpenCount()) << round;
         ASSERT_EQ(m_finder.GetDestinationTile(), destination) << round;
         ASSERT_TRUE(m_finder.BuildPath(m_path));
         EXPECT_NEAR(CheckedPathCost(m_grid, m_path, from, source, destination), expected, 1e-3) << "round " << round;
@@ -168,43 +174,59 @@ TEST_F(PathFinderTest, PathsOnRandomGridsAreAsShortAsDijkstraFinds)
     EXPECT_TRUE(m_log.Messages().empty());
 }
 
-TEST_F(PathFinderTest, ALargeSearchOutgrowsAThousandOpenEntriesAndStaysOptimal)
+TEST_F(PathFinderTest, TheOpenListStopsAt1022EntriesByDroppingItsLastOne)
 {
-    // A long corridor: each step along its middle row leaves the tiles beside the route open, so
-    // the open list grows far past what a capped heap would keep.
-    std::mt19937 random(5);
-    constexpr uint32_t kWidth = 1200;
-    constexpr uint32_t kHeight = 5;
-    for (int round = 0; round < 3; ++round)
-    {
-        std::vector<uint8_t> tiles(kWidth * kHeight, 1);
-        for (uint32_t x = 0; x < kWidth; ++x)
-        {
-            tiles[x] = 3;
-            tiles[(kHeight - 1) * kWidth + x] = 3;
-            if (random() % 10 == 0)
-                tiles[(1 + 2 * (random() % 2)) * kWidth + x] = 3;
-        }
-        const std::vector<uint8_t> block = NavigationGridBlock(kWidth, kHeight, Vector(0, 0, 0, 1), 1.0f, tiles);
-        ASSERT_EQ(m_grid.Load(block.data(), block.size(), true), block.size());
-        const uint32_t source = NavigationGrid::PackTile(0, 2);
-        const uint32_t destination = NavigationGrid::PackTile(kWidth - 1 - uint32_t(round), 1 + uint32_t(round));
-        if (!m_grid.IsPassable(int(NavigationGrid::TileX(destination)), int(NavigationGrid::TileY(destination))))
-            continue;
-        ASSERT_TRUE(m_finder.FindPath(&m_grid, m_grid.TileToWorld(source), m_grid.TileToWorld(destination),
-                                      PathFinder::kExactDestination, FLT_MAX));
-        size_t largest = 0;
-        while (m_finder.AStarSearch(50) == 1)
-            largest = std::max(largest, m_finder.GetOpenCount());
-        const std::vector<double> cost = Dijkstra(m_grid, source);
-        const double expected =
-            cost[size_t(NavigationGrid::TileY(destination)) * kWidth + NavigationGrid::TileX(destination)];
-        ASSERT_NE(expected, DBL_MAX) << round;
-        EXPECT_GT(largest, 1500u) << round;
-        ASSERT_EQ(m_finder.GetDestinationTile(), destination);
-        ASSERT_TRUE(m_finder.BuildPath(m_path));
-        EXPECT_NEAR(CheckedPathCost(m_grid, m_path, m_grid.TileToWorld(source), source, destination), expected, 1e-3);
-    }
+    // A corridor three tiles wide towards a destination on its middle row: each middle tile popped
+    // pushes the three tiles ahead, the middle one with the smallest f, so the list grows by two a
+    // pop until the cap. The side tiles ahead have the largest f and stay where they are pushed.
+    std::string map = std::string(522, '#') + "\n";
+    map += "#" + std::string(520, '.') + "#\n";
+    map += std::string(521, '.') + "#\n";
+    map += "#" + std::string(520, '.') + "#\n";
+    map += std::string(522, '#') + "\n";
+    ASSERT_NO_FATAL_FAILURE(LoadMap(m_grid, map));
+    const auto tile = [this](uint32_t x, uint32_t y) { return m_finder.GetTileState(x, y); };
+    const auto openTiles = [this] {
+        size_t count = 0;
+        for (uint32_t y = 0; y < 5; ++y)
+            for (uint32_t x = 0; x < 522; ++x)
+                count += (m_finder.GetTileState(x, y) & PathFinder::kOpen) != 0;
+        return count;
+    };
+    ASSERT_TRUE(m_finder.FindPath(&m_grid, Vector(0, 0, 2, 1), Vector(520, 0, 2, 1), PathFinder::kExactDestination,
+                                  FLT_MAX));
+    // The 511th pop's third push brings the list to 1023: its last entry, the tile just pushed
+    // below the route, is dropped and is neither open nor closed.
+    EXPECT_EQ(m_finder.AStarSearch(510), 1);
+    EXPECT_EQ(m_finder.GetPushes(), 1534u);
+    EXPECT_EQ(m_finder.GetOpenCount(), 1022u);
+    EXPECT_EQ(openTiles(), 1022u);
+    EXPECT_EQ(tile(511, 3) & (PathFinder::kOpen | PathFinder::kClosed), 0);
+    EXPECT_NE(tile(511, 1) & PathFinder::kOpen, 0);
+    EXPECT_EQ(tile(511, 2) & PathFinder::kOpen, PathFinder::kOpen);
+    EXPECT_EQ(tile(511, 2) >> PathFinder::kHeapShift, 0) << "the middle tile is the heap's root";
+    // The next pop pushes the dropped tile again; of the three pushes after it, the two side tiles
+    // are dropped as they are pushed, and the middle one moves up from the last place, so the entry
+    // it displaces goes instead.
+    EXPECT_EQ(m_finder.AStarSearch(0), 1);
+    EXPECT_EQ(m_finder.GetPushes(), 1538u);
+    EXPECT_EQ(m_finder.GetOpenCount(), 1022u);
+    EXPECT_EQ(openTiles(), 1022u);
+    EXPECT_NE(tile(511, 3) & PathFinder::kOpen, 0);
+    EXPECT_EQ(tile(512, 1) & PathFinder::kOpen, 0);
+    EXPECT_EQ(tile(512, 3) & PathFinder::kOpen, 0);
+    EXPECT_EQ(tile(512, 2) >> PathFinder::kHeapShift, 0);
+    // Entries are lost, never the route: the walk back along the middle row is whole.
+    size_t largest = 0;
+    while (m_finder.AStarSearch(0) == 1)
+        largest = std::max(largest, m_finder.GetOpenCount());
+    EXPECT_EQ(largest, 1022u);
+    ASSERT_EQ(m_finder.GetDestinationTile(), NavigationGrid::PackTile(520, 2));
+    ASSERT_TRUE(m_finder.BuildPath(m_path));
+    EXPECT_EQ(m_path.size(), 521u);
+    EXPECT_NEAR(CheckedPathCost(m_grid, m_path, Vector(0, 0, 2, 1), NavigationGrid::PackTile(0, 2),
+                                NavigationGrid::PackTile(520, 2)),
+                520.0, 1e-3);
 }
 
 TEST_F(PathFinderTest, OneBigSliceAndManySmallSlicesGiveTheSamePath)

@@ -1,7 +1,7 @@
 // The character controller in a scene: free moves, sliding along walls, steps up to the automatic
 // step height and not above, the constraint box, refused moves, path following at the set speed
-// with the right yaw around an obstacle, reachability told apart for reached, closest and
-// unreachable targets, path smoothing by hand-computed weights, and the script class.
+// with the right yaw around an obstacle, reachability that answers with the closest point a target
+// cannot be reached at and fails only when no search starts, path smoothing by hand-computed weights, and the script class.
 #include "gameplay/navigation/VerySimpleCharacterController.h"
 
 #include "engine/Game.h"
@@ -391,7 +391,7 @@ TEST_F(VerySimpleCharacterControllerTest, APathIsFollowedAroundTheWallAtTheSetSp
     EXPECT_TRUE(c->IsIdle());
 }
 
-TEST_F(VerySimpleCharacterControllerTest, ReachabilityTellsReachedFromClosestFromUnreachable)
+TEST_F(VerySimpleCharacterControllerTest, ReachabilityAnswersWithTheClosestPointAndFailsOnlyWithoutASearch)
 {
     // Tile (15, 15) is passable but walled in on every side.
     std::string map;
@@ -414,21 +414,23 @@ TEST_F(VerySimpleCharacterControllerTest, ReachabilityTellsReachedFromClosestFro
     EXPECT_TRUE(c->GetReachabilityTestResult());
     EXPECT_LT(c->GetReachablePoint().Distance(Vector(8, 0.5f, 3, 1)), 1.0f);
     EXPECT_EQ(c->GetReachablePoint().w, 1.0f);
+    EXPECT_EQ(c->GetPathPoints().front().y, 0.5f) << "searched from the sphere's centre";
     // The test moved nothing.
     EXPECT_FLOAT_EQ(m_body->GetGlobalPosition().x, 2.0f);
 
+    // A walled-in target answers true too, with the tile that came closest as the reachable point.
     c->TestReachability(Vector(15, 0, 15, 1), 400);
     ASSERT_GT(TickUntilIdle(*c), 0);
-    EXPECT_FALSE(c->GetReachabilityTestResult());
+    EXPECT_TRUE(c->GetReachabilityTestResult());
     const Vector closest = c->GetReachablePoint();
-    EXPECT_LT(closest.Distance(Vector(15, 0.5f, 15, 1)), 2.5f);
-    // The closest point can still be walked to.
+    EXPECT_FLOAT_EQ(closest.Distance(Vector(15, 0, 15, 1)), 2.0f);
+    // And it is walked to.
     c->MoveToLastReachablePoint();
     EXPECT_EQ(c->GetPathState(), VerySimpleCharacterController::PATH_FOLLOWING);
     ASSERT_GT(TickUntilIdle(*c), 0);
     EXPECT_LT(m_body->GetGlobalPosition().Distance(Vector(closest.x, 0, closest.z, 1)), 1.0f);
 
-    m_log.Clear();
+    // Only a search that cannot start answers false.
     c->TestReachability(Vector(500, 0, 500, 1), 400);
     EXPECT_TRUE(c->IsIdle());
     EXPECT_FALSE(c->GetReachabilityTestResult());

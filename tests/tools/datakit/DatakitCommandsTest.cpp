@@ -108,7 +108,8 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
         {{"record-print", "GameConfig", config, "--flags", "99"}, 2, "--flags takes a whole number from 0 to 31"},
         {{"record-print", "GameConfig", config, "--flags", "-1"}, 2, "--flags takes a whole number from 0 to 31"},
         // Read under the other form, the record would parse into nonsense; it must fill its file exactly.
-        {{"record-print", "GameConfig", config, "--flags", "0"}, 1, "needs --flags 16"},
+        {{"record-write", "CoreConfig", f / "empty.txt", f / "core.bin"}, 0},
+        {{"record-print", "CoreConfig", f / "core.bin", "--flags", "0"}, 1, "needs --flags 16"},
         // What a text says is kept from a base record is never written as defaults.
         {{"record-write", "GameConfig", f / "empty.txt", f / "c.bin"}, 2, "(Renderer config, GamePad Control, Mouse Control, "
           "Keyboard Control, DIPad Control, Key binds, Console history); pass --base <record file> to keep them"},

@@ -27,30 +27,18 @@ bool ReadWholeNumber(const std::string& text, int64_t& value)
     return true;
 }
 
-bool RefuseNumber(const std::string& option, const std::string& text, int64_t minimum, int64_t maximum)
-{
-    std::fprintf(stderr, "datakit: %s takes a whole number from %" PRId64 " to %" PRId64 ", not '%s'\n",
-                 option.c_str(), minimum, maximum, text.c_str());
-    return false;
-}
 } // namespace
-
-bool ParseNumberArgument(const std::string& option, const std::string& text, int64_t minimum, int64_t maximum,
-                         int64_t& value)
-{
-    int64_t parsed = 0;
-    if (!ReadWholeNumber(text, parsed) || parsed < minimum || parsed > maximum)
-        return RefuseNumber(option, text, minimum, maximum);
-    value = parsed;
-    return true;
-}
 
 bool ParseNumberArgument(const std::string& option, const std::string& text, int64_t minimum, int64_t maximum,
                          uint32_t& value)
 {
     int64_t parsed = 0;
-    if (!ParseNumberArgument(option, text, minimum, maximum, parsed))
+    if (!ReadWholeNumber(text, parsed) || parsed < minimum || parsed > maximum)
+    {
+        std::fprintf(stderr, "datakit: %s takes a whole number from %" PRId64 " to %" PRId64 ", not '%s'\n",
+                     option.c_str(), minimum, maximum, text.c_str());
         return false;
+    }
     value = static_cast<uint32_t>(parsed);
     return true;
 }

@@ -6,10 +6,9 @@
 #include <cstdint>
 #include <string>
 
-// A whole number from minimum to maximum, decimal or hexadecimal after "0x"; false, with
-// "datakit: <option> takes a whole number from <minimum> to <maximum>, not '<text>'" on stderr.
-bool ParseNumberArgument(const std::string& option, const std::string& text, int64_t minimum, int64_t maximum,
-                         int64_t& value);
+// A whole number from minimum to maximum (both within uint32_t), decimal or hexadecimal after "0x";
+// false, with "datakit: <option> takes a whole number from <minimum> to <maximum>, not '<text>'" on
+// stderr.
 bool ParseNumberArgument(const std::string& option, const std::string& text, int64_t minimum, int64_t maximum,
                          uint32_t& value);
 // The same for a decimal number such as "0.5" (no infinity, no NaN).

@@ -182,10 +182,11 @@ int RunSceneWriteCommand(const std::vector<std::string>& arguments)
     uint32_t setCount = 0;
     uint32_t width = 0;
     uint32_t height = 0;
-    if ((options.count("--spacing") != 0 && !ParseDecimalArgument("--spacing", options.at("--spacing"), 0.01, kMaxSceneSpacing, spacing)) ||
-        (options.count("--sets") != 0 && !ParseNumberArgument("--sets", options.at("--sets"), 0, kMaxSceneSets, setCount)) ||
-        (options.count("--grid") != 0 &&
-         !ParseNumberPairArgument("--grid", options.at("--grid"), 1, kMaxGridSide, width, height)))
+    const auto given = [&options](const char* option) { return options.count(option) != 0; };
+    if ((given("--spacing") &&
+         !ParseDecimalArgument("--spacing", options.at("--spacing"), 0.01, kMaxSceneSpacing, spacing)) ||
+        (given("--sets") && !ParseNumberArgument("--sets", options.at("--sets"), 0, kMaxSceneSets, setCount)) ||
+        (given("--grid") && !ParseNumberPairArgument("--grid", options.at("--grid"), 1, kMaxGridSide, width, height)))
         return 2;
     const float tile = float(spacing);
     std::string map;

@@ -53,6 +53,20 @@ bool ContainerStreamDecompressor::Init(uint32_t method)
     return true;
 }
 
+uint64_t ContainerStreamDecompressor::GetMaxOutputSize(uint32_t method, uint32_t storedSize)
+{
+    switch (method)
+    {
+    case 0: return storedSize;
+    // Deflate's densest code is a 258-byte match in a one-bit length and a one-bit distance code:
+    // 1032 bytes per stored byte, the gzip header and trailer counted as if they were data too.
+    case 1: return uint64_t(storedSize) * 1032;
+    // Every LZX frame takes at least its 2-byte header and gives at most one frame of output.
+    case 2: return uint64_t(storedSize / 2) * LzxDecoder::kFrameSize;
+    default: return 0;
+    }
+}
+
 bool ContainerStreamDecompressor::Decompress(const uint8_t* input, uint32_t& inputSize, uint8_t* output, uint32_t& outputSize)
 {
     FileSystemTimer timer(FILESYSTEM_TIME_DECOMPRESSION);

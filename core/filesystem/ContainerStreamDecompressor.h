@@ -14,7 +14,6 @@ struct z_stream_s;
 class ContainerStreamDecompressor
 {
 public:
-
     ContainerStreamDecompressor();
     ~ContainerStreamDecompressor();
     ContainerStreamDecompressor(const ContainerStreamDecompressor&) = delete;
@@ -30,6 +29,10 @@ public:
     void Release();
 
     uint32_t GetMethod() const { return m_method; }
+
+    // The most bytes that `storedSize` stored bytes can give under a method (0 stored, 1 gzip, 2 LZX):
+    // a size above it is no damage of the data but a record that cannot be true. 0 for other methods.
+    static uint64_t GetMaxOutputSize(uint32_t method, uint32_t storedSize);
 
 private:
     uint32_t m_method = 0;

@@ -27,8 +27,16 @@ FileSystemContainerInputStream::FileSystemContainerInputStream(const ContainerIn
     }
     if (m_method == 0 && record.storedSize != record.size)
     {
-        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Stored container entry %s has %u stored bytes for %u", entryName, record.storedSize,
-                       record.size);
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Stored container entry %s has %u stored bytes for %u (%s)", entryName,
+                       record.storedSize, record.size, m_dataPath.c_str());
+        return;
+    }
+    // A size no data can give would have the reader reserve gigabytes before the first byte arrives.
+    if (record.size > ContainerStreamDecompressor::GetMaxOutputSize(m_method, record.storedSize))
+    {
+        gConsole.Error(CONSOLE_CHANNEL_ENGINE,
+                       "Container entry %s records %u bytes, more than its %u stored bytes can give (%s)", entryName,
+                       record.size, record.storedSize, m_dataPath.c_str());
         return;
     }
     m_readAhead = std::make_unique<ContainerReadAhead>(gPhysicalFileReader, readerGroup, part, dataPath, entryName,

@@ -1,10 +1,12 @@
 // The container subcommands of datakit: pack a folder, list a part's entries, extract them.
 // Indexes store only hashes of the entry paths, so names come from a list written when packing;
 // an entry without a name is extracted as "<HASH>.bin", and packing gives such a file its hash back.
+#include "core/filesystem/FileSystemContainerMountPoint.h"
 #include "tools/datakit/ContainerReader.h"
 #include "tools/datakit/ContainerWriter.h"
 #include "tools/datakit/DatakitCommand.h"
 #include "tools/datakit/InputFile.h"
+#include "tools/datakit/NumberArgument.h"
 #include "tools/datakit/PathContainment.h"
 
 #include <algorithm>
@@ -87,16 +89,6 @@ std::map<uint32_t, std::string> NamesByHash(const Arguments& args, const Contain
             byHash.emplace(hash, name);
     }
     return byHash;
-}
-
-bool ParseNumber(const std::string& text, uint32_t maximum, uint32_t& value)
-{
-    char* end = nullptr;
-    const unsigned long parsed = std::strtoul(text.c_str(), &end, 0);
-    if (text.empty() || *end != '\0' || parsed > maximum)
-        return false;
-    value = static_cast<uint32_t>(parsed);
-    return true;
 }
 
 bool ParseCompression(const Arguments& args, uint8_t& method, LzxEncoderOptions& lzx)
@@ -200,7 +192,8 @@ int RunPackCommand(const std::vector<std::string>& arguments)
     uint32_t platform = 1;
     uint32_t part = 0;
     if (!args.Parse(arguments) || args.positional.size() != 2 || !ParseCompression(args, method, lzx) ||
-        !ParseNumber(args.Option("platform", "1"), 11, platform) || !ParseNumber(args.Option("part", "0"), 3, part))
+        !ParseNumberArgument("--platform", args.Option("platform", "1"), 0, ContainerIndex::kHighestPlatform, platform) ||
+        !ParseNumberArgument("--part", args.Option("part", "0"), 0, FileSystemContainerMountPoint::kMaxParts - 1, part))
         return 2; // the dispatcher shows the usage
     const fs::path folder = args.positional[0];
     std::error_code error;
@@ -348,9 +341,11 @@ int RunExtractCommand(const std::vector<std::string>& arguments)
             continue;
         }
         std::vector<uint8_t> bytes;
-        if (!reader.ReadEntry(record, bytes))
+        std::string why;
+        if (!reader.ReadEntry(record, bytes, &why))
         {
-            std::fprintf(stderr, "datakit: entry 0x%08X is damaged\n", record.hash);
+            std::fprintf(stderr, "datakit: entry 0x%08X%s%s %s; not extracted\n", record.hash,
+                         name == names.end() ? "" : " ", name == names.end() ? "" : name->second.c_str(), why.c_str());
             ok = false;
             continue;
         }

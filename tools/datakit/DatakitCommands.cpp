@@ -9,32 +9,34 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
 {
     static const std::vector<DatakitCommand> commands = {
         {"pack", "pack <folder> <out.dat> [--method stored|gzip|lzx] [--lzx-blocks verbatim|aligned|uncompressed|mixed] "
-                 "[--platform N] [--part N] [--names <list.txt>]",
+                 "[--platform 0-11] [--part 0-3] [--names <list.txt>]",
          &RunPackCommand},
         {"list", "list <container.dat> [--names <list.txt>]", &RunListCommand},
         {"extract", "extract <container.dat> <out folder> [--names <list.txt>]", &RunExtractCommand},
-        {"record-print", "record-print <class> <record file> [--flags N] [--verbose] (N found from the file when left out)",
+        {"record-print", "record-print <class> <record file> [--flags 0-31] [--verbose] (found from the file when left out)",
          &RunRecordPrintCommand, true},
-        {"record-write", "record-write <class> <text file> <out record file> [--base <record file>] [--flags N] "
-                         "(N 16 when left out, as the game's configuration files; 0 for a record without magic and CRC)",
+        {"record-write", "record-write <class> <text file> <out record file> [--base <record file>] [--flags 0-31] "
+                         "(--base needed for a class with parts that have no text form; flags 16 when left out, as "
+                         "the game's configuration files; 0 for a record without magic and CRC)",
          &RunRecordWriteCommand},
         {"dataroot", "dataroot <out folder> [--containers] [--default-scene <name>] [--text <folder>/<path>=<text>]... "
                      "[--user-config <config.bin> (a user configuration that plays this root)]",
          &RunDataRootCommand},
         {"shaders", "shaders <data root> [--source <folder with Shaders.Def and *.hlsl>]", &RunShadersCommand},
-        {"texture", "texture <out.texture> <width> <height> [--cube] [--levels N]", &RunTextureCommand},
-        {"templates", "templates <out templates folder> <list.txt: folder/name GUID type per line> "
+        {"texture", "texture <out.texture> <width 1-8192> <height 1-8192> [--cube] [--levels 1-16]", &RunTextureCommand},
+        {"templates", "templates <out templates folder> <list.txt: folder/name GUID type (0-4095) per line> "
                       "[--info <out TemplateInfo.Bin>]",
          &RunTemplatesCommand},
-        {"binary-template", "binary-template <out.BinaryTemplate> <GUID> <type> [--lua-class X] [--passes N]",
+        {"binary-template", "binary-template <out.BinaryTemplate> <GUID> <type 0-4095> [--lua-class X] [--passes 0-5]",
          &RunBinaryTemplateCommand},
-        {"opt", "opt <out.opt> <body file>[:variation mask]...", &RunOptimizedTemplatesCommand},
-        {"scene-write", "scene-write <out.BinaryScene> <template GUID> <entity count> [--grid WxH | --grid-map "
-                        "<map.txt>] [--sets N] [--spacing S]",
+        {"opt", "opt <out.opt> <body file>[:variation mask 0-0xFFFFFFFF]...", &RunOptimizedTemplatesCommand},
+        {"scene-write", "scene-write <out.BinaryScene> <template GUID> <entity count 0-32767> [--grid WxH (each 1-16384) | "
+                        "--grid-map <map.txt>] [--sets 0-1000] [--spacing 0.01-500]",
          &RunSceneWriteCommand},
         {"scene-print", "scene-print <scene.BinaryScene> [--verbose]", &RunScenePrintCommand, true},
-        {"video", "video <out.ogv> [--size WxH] [--offset XxY] [--fps N] [--frames N] [--quality 0-63] [--detail] "
-                  "[--chroma 420|422|444] [--sound] [--sound-seconds S] [--rate N] [--channels N]",
+        {"video", "video <out.ogv> [--size WxH (each 1-8192)] [--offset XxY (each even, 0-254)] [--fps 1-1000] "
+                  "[--frames 1-100000] [--quality 0-63] [--detail] [--chroma 420|422|444] [--sound] "
+                  "[--sound-seconds 0-600 (0: as long as the picture)] [--rate 8000-192000] [--channels 1-8]",
          &RunVideoCommand},
         {"data-template", "data-template <out.BinaryTemplate> <GUID> <template class> [--set \"Name = value\"]... "
                           "[--transition \"from to animation\"]... [--mesh P] [--particles P] "
@@ -44,7 +46,7 @@ const std::vector<DatakitCommand>& GetDatakitCommands()
                           "[--element \"name template [x y z] [words]\"]...",
          &RunDataTemplateCommand},
         {"strings", "strings <table.tsv> <out L01n.bin>", &RunStringsCommand},
-        {"font", "font <out.BinFont> <pixel size> [--ttf <font file>] [--synthetic]", &RunFontCommand},
+        {"font", "font <out.BinFont> <pixel size 1-255> [--ttf <font file>] [--synthetic]", &RunFontCommand},
         {"ui-recipe-template", "ui-recipe-template <out.BinaryTemplate> <GUID> <tree.txt>", &RunUIRecipeTemplateCommand},
     };
     return commands;

@@ -39,6 +39,17 @@ std::string RecordToText(const RTTIPolyBaseClass& object)
     return out;
 }
 
+std::vector<std::string> PropertiesWithoutTextForm(const RTTIPolyBaseClass& object)
+{
+    std::vector<std::string> names;
+    if (const RTTIPropertiesBase* table = object.GetClassProperties())
+        for (const RTTIPropertiesBase* part : table->GetClassChain())
+            for (const RTTIProperty* property : part->GetProperties())
+                if (property->GetType() > RTTI_TYPE_SEPARATOR && !property->HasTextForm())
+                    names.push_back(property->GetName());
+    return names;
+}
+
 bool RecordFromText(RTTIPolyBaseClass& object, const std::string& text, std::string& error)
 {
     const RTTIPropertiesBase* table = object.GetClassProperties();

@@ -1,11 +1,12 @@
 // "datakit shaders": installs the shader sources, their text definitions and "Shaders.DefBin" into
 // a data root's common folder. "datakit texture": writes a texture file with a test pattern.
+#include "renderer/resources/TextureFile.h"
 #include "tools/datakit/DatakitCommand.h"
+#include "tools/datakit/NumberArgument.h"
 #include "tools/datakit/ShaderDataWriter.h"
 #include "tools/datakit/TextureFileWriter.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -61,14 +62,20 @@ int RunTextureCommand(const std::vector<std::string>& arguments)
         return 2;
     }
     TextureFileSpec spec;
-    spec.width = uint32_t(std::strtoul(arguments[1].c_str(), nullptr, 10));
-    spec.height = uint32_t(std::strtoul(arguments[2].c_str(), nullptr, 10));
+    // The graphics device takes no texture wider or higher.
+    constexpr int64_t kMaxSide = 8192;
+    if (!ParseNumberArgument("<width>", arguments[1], 1, kMaxSide, spec.width) ||
+        !ParseNumberArgument("<height>", arguments[2], 1, kMaxSide, spec.height))
+        return 2;
     for (size_t i = 3; i < arguments.size(); ++i)
     {
         if (arguments[i] == "--cube")
             spec.cube = true;
         else if (arguments[i] == "--levels" && i + 1 < arguments.size())
-            spec.levels = uint32_t(std::strtoul(arguments[++i].c_str(), nullptr, 10));
+        {
+            if (!ParseNumberArgument("--levels", arguments[++i], 1, TextureFileHeader::kMaxLevels, spec.levels))
+                return 2;
+        }
         else
         {
             std::fprintf(stderr, "datakit: unexpected argument %s\n", arguments[i].c_str());

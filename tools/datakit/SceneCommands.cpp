@@ -11,15 +11,17 @@
 #include "scene/templates/EntityTemplate.h"
 #include "scene/templates/EntityTemplateStub.h"
 #include "scene/templates/TemplateManager.h"
+#include "scene/templates/TemplateTypeRegistry.h"
 #include "tools/datakit/DatakitCommand.h"
 #include "tools/datakit/InputFile.h"
 #include "tools/datakit/NavigationMapText.h"
+#include "tools/datakit/NumberArgument.h"
 #include "tools/datakit/SceneWriter.h"
 #include "tools/datakit/TemplateWriter.h"
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -27,6 +29,17 @@
 
 namespace
 {
+constexpr int64_t kMaxTypeId = TemplateTypeRegistry::kTypeCount - 1;
+// The initialisation passes a template may ask for.
+constexpr int64_t kMaxPasses = 5;
+// Bounds of the made-up scenes: the entities beside the scene root that the engine can index, and a
+// grid of at most 2^28 one-byte cells.
+constexpr int64_t kMaxSceneEntities = kMaxEntities - 1;
+constexpr int64_t kMaxSceneSets = 1000;
+// The widest spacing that keeps the most entities inside the scene's world box.
+constexpr double kMaxSceneSpacing = 500.0;
+constexpr uint32_t kMaxGridSide = 16384;
+
 bool ParseGUID(const std::string& text, SimpleGUID& guid)
 {
     if (guid.FromString(text.c_str()))
@@ -86,15 +99,15 @@ int RunTemplatesCommand(const std::vector<std::string>& arguments)
     std::vector<TemplateStubEntry> entries;
     std::string path;
     std::string guidText;
-    uint32_t typeId = 0;
-    while (list >> path >> guidText >> typeId)
+    std::string typeText;
+    while (list >> path >> guidText >> typeText)
     {
         TemplateStubEntry entry;
         const size_t slash = path.find_last_of("/\\");
         entry.folder = slash == std::string::npos ? "" : path.substr(0, slash);
         entry.name = slash == std::string::npos ? path : path.substr(slash + 1);
-        entry.typeId = typeId;
-        if (!ParseGUID(guidText, entry.guid))
+        if (!ParseNumberArgument("the type of " + path, typeText, 0, kMaxTypeId, entry.typeId) ||
+            !ParseGUID(guidText, entry.guid))
             return 1;
         entries.push_back(entry);
     }
@@ -112,16 +125,19 @@ int RunTemplatesCommand(const std::vector<std::string>& arguments)
 int RunBinaryTemplateCommand(const std::vector<std::string>& arguments)
 {
     SimpleGUID guid;
-    if (arguments.size() < 3 || !ParseGUID(arguments[1], guid))
+    uint32_t typeId = 0;
+    uint32_t passes = 0;
+    if (arguments.size() < 3 || !ParseGUID(arguments[1], guid) ||
+        !ParseNumberArgument("<type>", arguments[2], 0, kMaxTypeId, typeId))
+        return 2;
+    const std::map<std::string, std::string> options = Options(arguments, 3);
+    if (options.count("--passes") != 0 && !ParseNumberArgument("--passes", options.at("--passes"), 0, kMaxPasses, passes))
         return 2;
     RegisterSceneClasses();
-    const std::map<std::string, std::string> options = Options(arguments, 3);
     EntityTemplate source;
     if (options.count("--lua-class") != 0)
         source.SetLuaClass(options.at("--lua-class").c_str());
-    if (options.count("--passes") != 0)
-        source.SetInitializationPassCount(uint32_t(std::strtoul(options.at("--passes").c_str(), nullptr, 10)));
-    const uint32_t typeId = uint32_t(std::strtoul(arguments[2].c_str(), nullptr, 10));
+    source.SetInitializationPassCount(passes);
     return TemplateWriter::WriteFile(arguments[0], SceneWriter::BuildTemplateBody(source, guid, typeId)) ? 0 : 1;
 }
 
@@ -138,7 +154,9 @@ int RunOptimizedTemplatesCommand(const std::vector<std::string>& arguments)
         const size_t colon = file.rfind(':');
         if (colon != std::string::npos)
         {
-            entry.variationMask = uint32_t(std::strtoul(file.c_str() + colon + 1, nullptr, 0));
+            if (!ParseNumberArgument("the variation mask of " + file.substr(0, colon), file.substr(colon + 1), 0, UINT32_MAX,
+                                     entry.variationMask))
+                return 2;
             file.resize(colon);
         }
         std::string body;
@@ -155,11 +173,22 @@ int RunOptimizedTemplatesCommand(const std::vector<std::string>& arguments)
 int RunSceneWriteCommand(const std::vector<std::string>& arguments)
 {
     SimpleGUID templateGUID;
-    if (arguments.size() < 3 || !ParseGUID(arguments[1], templateGUID))
+    uint32_t count = 0;
+    if (arguments.size() < 3 || !ParseGUID(arguments[1], templateGUID) ||
+        !ParseNumberArgument("<entity count>", arguments[2], 0, kMaxSceneEntities, count))
         return 2;
-    const uint32_t count = uint32_t(std::strtoul(arguments[2].c_str(), nullptr, 10));
     const std::map<std::string, std::string> options = Options(arguments, 3);
-    const float spacing = options.count("--spacing") != 0 ? std::strtof(options.at("--spacing").c_str(), nullptr) : 10.0f;
+    double spacing = 10.0;
+    uint32_t setCount = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    const auto given = [&options](const char* option) { return options.count(option) != 0; };
+    if ((given("--spacing") &&
+         !ParseDecimalArgument("--spacing", options.at("--spacing"), 0.01, kMaxSceneSpacing, spacing)) ||
+        (given("--sets") && !ParseNumberArgument("--sets", options.at("--sets"), 0, kMaxSceneSets, setCount)) ||
+        (given("--grid") && !ParseNumberPairArgument("--grid", options.at("--grid"), 1, kMaxGridSide, width, height)))
+        return 2;
+    const float tile = float(spacing);
     std::string map;
     if (options.count("--grid-map") != 0 && !ReadInputFile(options.at("--grid-map"), map))
         return 1;
@@ -170,7 +199,7 @@ int RunSceneWriteCommand(const std::vector<std::string>& arguments)
     for (uint32_t i = 0; i < count; ++i)
     {
         Matrix local = Matrix::ONE;
-        local.rows[3].Set(float(i % side) * spacing, 0.0f, float(i / side) * spacing, 1.0f);
+        local.rows[3].Set(float(i % side) * tile, 0.0f, float(i / side) * tile, 1.0f);
         Entity* entity = gEntityManager.CreateEntity(entityTemplate, nullptr, local, 0, nullptr);
         if (entity == nullptr)
         {
@@ -183,7 +212,6 @@ int RunSceneWriteCommand(const std::vector<std::string>& arguments)
         contents.entities.push_back({entity, templateGUID, 0xFFFFFFFFu});
     }
     std::vector<std::unique_ptr<EntitySet>> sets;
-    const uint32_t setCount = options.count("--sets") != 0 ? uint32_t(std::strtoul(options.at("--sets").c_str(), nullptr, 10)) : 0;
     for (uint32_t s = 0; s < setCount; ++s)
     {
         sets.push_back(std::make_unique<EntitySet>());
@@ -194,17 +222,10 @@ int RunSceneWriteCommand(const std::vector<std::string>& arguments)
     }
     if (options.count("--grid") != 0)
     {
-        unsigned width = 0;
-        unsigned height = 0;
-        if (std::sscanf(options.at("--grid").c_str(), "%ux%u", &width, &height) != 2 || uint64_t(width) * height > (1u << 28))
-        {
-            EndScene();
-            return 2;
-        }
         contents.hasGrid = true;
         contents.grid.width = width;
         contents.grid.height = height;
-        contents.grid.cellSize = spacing;
+        contents.grid.cellSize = tile;
         contents.grid.cells.assign(size_t(width) * height, 0);
         for (size_t c = 0; c < contents.grid.cells.size(); ++c)
             contents.grid.cells[c] = uint8_t(c % 3 == 0);
@@ -220,7 +241,7 @@ int RunSceneWriteCommand(const std::vector<std::string>& arguments)
             return 2;
         }
         contents.hasGrid = true;
-        contents.grid.cellSize = spacing;
+        contents.grid.cellSize = tile;
         contents.grid.origin[3] = 1.0f;
     }
     const bool written = TemplateWriter::WriteFile(arguments[0], SceneWriter::BuildBinaryScene(contents));

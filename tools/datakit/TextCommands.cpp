@@ -4,10 +4,10 @@
 #include "tools/datakit/FontRasterizer.h"
 #include "tools/datakit/FontWriter.h"
 #include "tools/datakit/InputFile.h"
+#include "tools/datakit/NumberArgument.h"
 #include "tools/datakit/StringTableWriter.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 
 namespace
@@ -53,10 +53,10 @@ int RunFontCommand(const std::vector<std::string>& arguments)
             synthetic = true;
         else if (out.empty())
             out = arguments[i];
-        else if (size == 0)
-            size = uint32_t(std::strtoul(arguments[i].c_str(), nullptr, 10));
+        else if (size == 0 && !ParseNumberArgument("<pixel size>", arguments[i], 1, 255, size))
+            return 2;
     }
-    if (out.empty() || size == 0 || size > 255)
+    if (out.empty() || size == 0)
         return 2;
     std::u16string characters;
     for (char16_t c = 32; c < 256; ++c)

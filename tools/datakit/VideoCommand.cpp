@@ -1,22 +1,32 @@
 // "datakit video": writes an Ogg Theora test video whose frames carry their number as luminance,
 // with or without a Vorbis tone.
 #include "tools/datakit/DatakitCommand.h"
+#include "tools/datakit/NumberArgument.h"
 #include "tools/datakit/VideoWriter.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace
 {
-// "WxH" into two numbers; false when malformed.
-bool ParsePair(const std::string& text, uint32_t* first, uint32_t* second)
+// The player takes no frame wider or higher; Theora keeps the picture offset in a byte, and even.
+constexpr uint32_t kVideoMaxSide = 8192;
+constexpr uint32_t kVideoMaxOffset = 254;
+constexpr int64_t kVideoMaxFps = 1000;
+constexpr int64_t kVideoMaxFrames = 100000;
+// The rates the Vorbis encoder has settings for.
+constexpr int64_t kVideoMinRate = 8000;
+constexpr int64_t kVideoMaxRate = 192000;
+// Vorbis channel layouts (and the mixer) go up to 8 channels.
+constexpr int64_t kVideoMaxChannels = 8;
+// The tone is made whole in memory before it is encoded.
+constexpr double kVideoMaxSoundSeconds = 600.0;
+
+bool IsEvenOffset(const VideoSpec& spec, const std::string& text)
 {
-    char* end = nullptr;
-    *first = uint32_t(std::strtoul(text.c_str(), &end, 10));
-    if (end == nullptr || *end != 'x')
-        return false;
-    *second = uint32_t(std::strtoul(end + 1, &end, 10));
-    return end != nullptr && *end == 0;
+    if (((spec.pictureX | spec.pictureY) & 1) == 0)
+        return true;
+    std::fprintf(stderr, "datakit: --offset takes even numbers, not '%s'\n", text.c_str());
+    return false;
 }
 } // namespace
 
@@ -28,21 +38,27 @@ int RunVideoCommand(const std::vector<std::string>& arguments)
     {
         const std::string& argument = arguments[i];
         const bool hasValue = i + 1 < arguments.size();
-        bool ok = true;
+        bool ok = true;    // an argument of this command
+        bool valid = true; // with a value it takes (the parser said why not)
+        uint32_t quality = 0;
         if (argument == "--size" && hasValue)
-            ok = ParsePair(arguments[++i], &spec.width, &spec.height);
+            valid = ParseNumberPairArgument(argument, arguments[++i], 1, kVideoMaxSide, spec.width, spec.height);
         else if (argument == "--offset" && hasValue)
-            ok = ParsePair(arguments[++i], &spec.pictureX, &spec.pictureY);
+            valid = ParseNumberPairArgument(argument, arguments[++i], 0, kVideoMaxOffset, spec.pictureX, spec.pictureY) &&
+                    IsEvenOffset(spec, arguments[i]);
         else if (argument == "--fps" && hasValue)
-            spec.fpsNumerator = uint32_t(std::strtoul(arguments[++i].c_str(), nullptr, 10));
+            valid = ParseNumberArgument(argument, arguments[++i], 1, kVideoMaxFps, spec.fpsNumerator);
         else if (argument == "--frames" && hasValue)
-            spec.frames = uint32_t(std::strtoul(arguments[++i].c_str(), nullptr, 10));
+            valid = ParseNumberArgument(argument, arguments[++i], 1, kVideoMaxFrames, spec.frames);
         else if (argument == "--quality" && hasValue)
-            spec.quality = int(std::strtol(arguments[++i].c_str(), nullptr, 10));
+        {
+            valid = ParseNumberArgument(argument, arguments[++i], 0, 63, quality);
+            spec.quality = int(quality);
+        }
         else if (argument == "--rate" && hasValue)
-            spec.soundRate = uint32_t(std::strtoul(arguments[++i].c_str(), nullptr, 10));
+            valid = ParseNumberArgument(argument, arguments[++i], kVideoMinRate, kVideoMaxRate, spec.soundRate);
         else if (argument == "--channels" && hasValue)
-            spec.soundChannels = uint32_t(std::strtoul(arguments[++i].c_str(), nullptr, 10));
+            valid = ParseNumberArgument(argument, arguments[++i], 1, kVideoMaxChannels, spec.soundChannels);
         else if (argument == "--chroma" && hasValue)
         {
             const std::string& format = arguments[++i];
@@ -51,7 +67,7 @@ int RunVideoCommand(const std::vector<std::string>& arguments)
                                           : format == "422" ? VideoChroma::Half422 : VideoChroma::Half420;
         }
         else if (argument == "--sound-seconds" && hasValue)
-            spec.soundSeconds = std::strtod(arguments[++i].c_str(), nullptr);
+            valid = ParseDecimalArgument(argument, arguments[++i], 0.0, kVideoMaxSoundSeconds, spec.soundSeconds);
         else if (argument == "--sound")
             spec.sound = true;
         else if (argument == "--detail")
@@ -60,6 +76,8 @@ int RunVideoCommand(const std::vector<std::string>& arguments)
             out = argument;
         else
             ok = false;
+        if (!valid)
+            return 2;
         if (!ok)
         {
             std::fprintf(stderr, "datakit: unexpected argument %s\n", argument.c_str());

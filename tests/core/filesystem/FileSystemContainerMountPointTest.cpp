@@ -298,6 +298,38 @@ TEST_F(FileSystemContainerMountPointTest, BadIndexesRefuseTheMount)
     ASSERT_TRUE(gFileSystem.MountContainer("z", (m_folder / "z.dat").c_str(), kNoGroup, kMultiplier, 0));
     EXPECT_EQ(Open("z/a.txt"), nullptr);
     EXPECT_TRUE(console.Contains("Container entry z/a.txt uses unknown compression method 3", CONSOLE_ERROR));
+
+    // A compressed entry whose recorded size its stored bytes could never give does not open, and says
+    // so with the container's name; the densest data each method really makes (zeros, over 1023 bytes
+    // per stored byte in gzip) still opens.
+    for (const uint8_t method : {uint8_t(1), uint8_t(2)})
+    {
+        const std::string name = "y" + std::to_string(method);
+        const Bytes allZeros(4000000, 0);
+        const std::string path = m_folder / (name + ".dat");
+        ContainerWriter dense(method);
+        ASSERT_TRUE(dense.Add("a.txt", ToBytes("abc")) && dense.Add("zeros.bin", allZeros) && dense.Write(path));
+        ASSERT_TRUE(gFileSystem.MountContainer(name.c_str(), path.c_str(), kNoGroup, kMultiplier, 0));
+        Bytes zeros;
+        EXPECT_TRUE(ReadAll(name + "/zeros.bin", 65536, zeros) && zeros == allZeros) << name;
+        const ContainerIndex& index =
+            static_cast<FileSystemContainerMountPoint*>(gFileSystem.FindMountPoint(name.c_str()))->GetIndex(0);
+        ContainerIndexRecord record;
+        ASSERT_TRUE(index.Find("/a.txt", record));
+        const uint32_t at = index.GetRecord(0).hash == record.hash ? 0 : 1;
+        gFileSystem.UnmountAll();
+        std::string claimed = m_folder.ReadFile(name + ".idx");
+        std::memcpy(&claimed[ContainerIndex::kHeaderSize + ContainerIndex::kRecordSize * at + 8], "\xF0\xFF\xFF\xFF", 4);
+        m_folder.WriteFile(name + ".idx", claimed);
+        ASSERT_TRUE(gFileSystem.MountContainer(name.c_str(), path.c_str(), kNoGroup, kMultiplier, 0));
+        EXPECT_EQ(Open(name + "/a.txt"), nullptr) << name;
+        EXPECT_TRUE(console.Contains("Container entry " + name + "/a.txt records 4294967280 bytes, more than its " +
+                                         std::to_string(record.storedSize) + " stored bytes can give (" + path + ")",
+                                     CONSOLE_ERROR))
+            << name;
+        EXPECT_TRUE(ReadAll(name + "/zeros.bin", 65536, zeros)) << name;
+        gFileSystem.UnmountAll();
+    }
 }
 
 TEST_F(FileSystemContainerMountPointTest, DamagedDataFailsTheRead)

@@ -108,7 +108,9 @@ TEST_F(DataRootTest, DatakitCommandWritesARootAndAUserConfiguration)
     testing::internal::CaptureStdout();
     ASSERT_EQ(RunDatakit({"record-print", "GameConfig", m_root / "config.bin"}), 0);
     m_root.WriteFile("config.txt", testing::internal::GetCapturedStdout());
-    ASSERT_EQ(RunDatakit({"record-write", "GameConfig", m_root / "config.txt", m_root / "config.bin"}), 0);
+    ASSERT_EQ(RunDatakit({"record-write", "GameConfig", m_root / "config.txt", m_root / "config.bin", "--base",
+                          m_root / "config.bin"}),
+              0);
     EXPECT_EQ(loadAsTheGame(), playsTheRoot);
 
     EXPECT_NE(RunDatakit({"dataroot"}), 0);

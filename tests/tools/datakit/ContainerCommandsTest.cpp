@@ -56,6 +56,29 @@ TEST(ContainerCommandsTest, PacksListsAndExtractsByteIdentical)
             std::vector<uint8_t> bytes;
             EXPECT_FALSE(reader.ReadEntry(longer, bytes)) << method << " " << i;
         }
+
+        // A record claiming more than its stored bytes can give is refused by name before anything is
+        // reserved for it, and the other entries still come out.
+        uint32_t hash = 0;
+        const ContainerIndex& index = reader.GetIndex();
+        ASSERT_TRUE(ContainerIndex::HashPath(files[3].first.c_str(), index.GetSeed(), index.GetHashMultiplier(), hash));
+        uint32_t at = 0;
+        while (index.GetRecord(at).hash != hash)
+            ++at;
+        std::string claimed = folder.ReadFile(std::string(method) + ".idx");
+        claimed.replace(ContainerIndex::kHeaderSize + ContainerIndex::kRecordSize * at + 8, 4, "\xF0\xFF\xFF\xFF");
+        folder.WriteFile(std::string(method) + ".idx", claimed);
+        std::filesystem::remove_all(out);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(RunDatakit({"extract", data, out, "--names", names}), 1) << method;
+        EXPECT_NE(testing::internal::GetCapturedStderr().find(" textures/big.raw records 4294967280 bytes, which its " +
+                                                              std::to_string(index.GetRecord(at).storedSize) +
+                                                              " stored bytes cannot give; not extracted"),
+                  std::string::npos)
+            << method;
+        for (const auto& [name, bytes] : files)
+            EXPECT_EQ(folder.ReadFile(std::string("out-") + method + "/" + name), name == files[3].first ? "" : bytes)
+                << method << " " << name;
     }
 
     // The block kind shows in the stored sizes: uncompressed blocks keep every byte, and verbatim is the default.

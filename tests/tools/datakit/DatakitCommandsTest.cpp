@@ -12,19 +12,28 @@
 
 namespace
 {
+// A command line, its exit code and a part of what it says on stderr, when that matters.
+struct CommandRow
+{
+    std::vector<std::string> arguments;
+    int code;
+    std::string said = "";
+};
+
 TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAsked)
 {
     TempFolder f;
     for (const auto& [name, text] : std::map<std::string, std::string>{{"in/a.txt", "a"}, {"empty.txt", ""},
              {"bad.txt", "no properties\n"}, {"tree.txt", "UIScreenRecipe\nName = Menu\n"}, {"t.tsv", "Path\nA/B\n"},
-             {"crlf.txt", "a.txt\r\n"}, {"dir/x", ""}})
+             {"crlf.txt", "a.txt\r\n"}, {"dir/x", ""}, {"types.txt", "Units/Tank 00000000-0000-0000-0000-00000000000a -1\n"}})
         f.WriteFile(name, text);
     ASSERT_EQ(RunDatakit({"pack", f / "in", f / "c.dat"}), 0);
     f.WriteFile("dir.dat/x", "");
     f.WriteFile("dir.idx", f.ReadFile("c.idx")); // an index beside a folder in place of its data file
     const std::string guid = "00000000-0000-0000-0000-00000000000a";
     const std::string dir = f / "dir", gone = f / "gone"; // a folder and a missing file given as inputs
-    const std::pair<std::vector<std::string>, int> cases[] = {
+    const std::string config = f / "config.bin", body = f / "u"; // written by rows before those that read them
+    const CommandRow cases[] = {
         {{}, 2}, {{"bogus"}, 2}, {{"help", "bogus"}, 2}, {{"help"}, 0}, {{"-h"}, 0}, {{"help", "opt"}, 0},
         {{"dataroot", "-h"}, 0}, {{"shaders", "--help"}, 0}, {{"record-print", "GameConfig", "x", "-h"}, 0},
         {{"scene-print", dir}, 1}, {{"scene-print", gone}, 1}, {{"strings", dir, f / "o"}, 1},
@@ -44,7 +53,7 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
         {{"dataroot", f / "r2", "--containers", "--text", "common/a.txt=x", "--text", "common/A.TXT=y"}, 1}, {{"record-print", "EngineConfig", f / "c.dat", "--flags"}, 2},
         {{"record-write", "EngineConfig", f / "bad.txt"}, 2}, {{"record-write", "EngineConfig", gone, f / "o"}, 1},
         {{"record-write", "EngineConfig", f / "bad.txt", f / "o"}, 1},
-        {{"record-write", "EngineConfig", f / "empty.txt", f / "in/a.txt/o"}, 1},
+        {{"record-write", "CoreConfig", f / "empty.txt", f / "in/a.txt/o"}, 1},
         {{"record-write", "EngineConfig", f / "a", f / "o", "--base", gone}, 1},
         {{"templates", f / "t", gone}, 1}, {{"opt", f / "o.opt", gone}, 1},
         {{"scene-write", f / "s", "nonsense", "0"}, 2}, {{"dataroot", f / "r", "--bogus"}, 2}, {{"shaders"}, 2},
@@ -59,9 +68,9 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
         {{"font", f / "o", "12", "--synthetic"}, 0}, {{"font", f / "o", "12", "--ttf", f / "no"}, 1}, {{"video"}, 2},
         {{"font", f / "o", "--ttf"}, 2}, {{"font", f / "big", "255"}, 1},
         {{"video", f / "v", "--size", "64"}, 2}, {{"video", f / "v", "--size", "6x4y"}, 2},
-        {{"video", f / "v", "--chroma", "411"}, 2}, {{"video", f / "v", "--size", "0x16"}, 1},
+        {{"video", f / "v", "--chroma", "411"}, 2}, {{"video", f / "v", "--size", "0x16"}, 2, "--size takes <number>x<number>, each from 1 to 8192, not '0x16'"},
         {{"video", f / "v", "--fps"}, 2}, {{"dataroot", f / "r", "--text"}, 2}, {{"video", f / "in/a.txt/v"}, 1},
-        {{"video", f / "v", "--sound", "--channels", "0"}, 1},
+        {{"video", f / "v", "--sound", "--channels", "0"}, 2, "--channels takes a whole number from 1 to 8, not '0'"},
         {{"video", f / "v.ogv", "--size", "40x24", "--offset", "4x2", "--fps", "5", "--frames", "2", "--quality", "8",
           "--chroma", "444", "--detail", "--sound", "--rate", "8000", "--channels", "2", "--sound-seconds", "0.5"}, 0},
         {{"ui-recipe-template", f / "u", "nonsense", f / "tree.txt"}, 2},
@@ -70,6 +79,41 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
         {{"ui-recipe-template", f / "u", guid, f / "tree.txt"}, 0},
         {{"ui-recipe-template", "/dev/full", guid, f / "tree.txt"}, 1},
         {{"ui-recipe-template", f / "in/a.txt/u", guid, f / "tree.txt"}, 1},
+        // Numbers are read signed and held to their option's range, which the message names.
+        {{"scene-write", f / "s", guid, "3", "--sets", "-1"}, 2, "--sets takes a whole number from 0 to 1000, not '-1'"},
+        {{"scene-write", f / "s", guid, "100000000"}, 2, "<entity count> takes a whole number from 0 to 32767"},
+        {{"scene-write", f / "s", guid, "1", "--spacing", "nan"}, 2, "--spacing takes a number from 0.01 to 500"},
+        {{"scene-write", f / "s", guid, "1", "--grid", "-1x4"}, 2, "--grid takes <number>x<number>, each from 1 to 16384"},
+        {{"scene-write", f / "s", guid, "2", "--sets", "3", "--spacing", "0.5", "--grid", "16384x1"}, 0},
+        {{"video", f / "v", "--sound", "--sound-seconds", "100000"}, 2, "--sound-seconds takes a number from 0 to 600"},
+        {{"video", f / "v", "--fps", "-1"}, 2, "--fps takes a whole number from 1 to 1000, not '-1'"},
+        {{"video", f / "v", "--frames", "0"}, 2, "--frames takes a whole number from 1 to 100000"},
+        {{"video", f / "v", "--quality", "64"}, 2, "--quality takes a whole number from 0 to 63"},
+        {{"video", f / "v", "--sound", "--rate", "7999"}, 2, "--rate takes a whole number from 8000 to 192000"},
+        {{"video", f / "v", "--offset", "256x0"}, 2, "--offset takes <number>x<number>, each from 0 to 254"},
+        {{"video", f / "v", "--offset", "4x3"}, 2, "--offset takes even numbers"},
+        {{"texture", f / "t", "-5", "7"}, 2, "<width> takes a whole number from 1 to 8192, not '-5'"},
+        {{"texture", f / "t", "4", "4x"}, 2, "<height> takes a whole number from 1 to 8192, not '4x'"},
+        {{"texture", f / "t", "4", "4", "--levels", "-1"}, 2, "--levels takes a whole number from 1 to 16"},
+        {{"font", f / "o", "-1", "--synthetic"}, 2, "<pixel size> takes a whole number from 1 to 255, not '-1'"},
+        {{"binary-template", body, guid, "-1"}, 2, "<type> takes a whole number from 0 to 4095"},
+        {{"binary-template", body, guid, "7", "--passes", "6"}, 2, "--passes takes a whole number from 0 to 5"},
+        {{"binary-template", body, guid, "0x7", "--passes", "5"}, 0},
+        {{"opt", f / "o.opt", body + ":-1"}, 2, "the variation mask of " + body + " takes a whole number from 0 to 4294967295"},
+        {{"opt", f / "o.opt", body + ":0xFFFFFFFF"}, 0},
+        {{"templates", f / "t", f / "types.txt"}, 1, "the type of Units/Tank takes a whole number from 0 to 4095, not '-1'"},
+        {{"pack", f / "in", f / "x.dat", "--part", "-1"}, 2, "--part takes a whole number from 0 to 3, not '-1'"},
+        {{"dataroot", f / "r4", "--user-config", config}, 0},
+        {{"record-print", "GameConfig", config, "--flags", "abc"}, 2, "--flags takes a whole number from 0 to 31, not 'abc'"},
+        {{"record-print", "GameConfig", config, "--flags", "99"}, 2, "--flags takes a whole number from 0 to 31"},
+        {{"record-print", "GameConfig", config, "--flags", "-1"}, 2, "--flags takes a whole number from 0 to 31"},
+        // Read under the other form, the record would parse into nonsense; it must fill its file exactly.
+        {{"record-write", "CoreConfig", f / "empty.txt", f / "core.bin"}, 0},
+        {{"record-print", "CoreConfig", f / "core.bin", "--flags", "0"}, 1, "needs --flags 16"},
+        // What a text says is kept from a base record is never written as defaults.
+        {{"record-write", "GameConfig", f / "empty.txt", f / "c.bin"}, 2, "(Renderer config, GamePad Control, Mouse Control, "
+          "Keyboard Control, DIPad Control, Key binds, Console history); pass --base <record file> to keep them"},
+        {{"record-write", "GameConfig", f / "empty.txt", f / "c.bin", "--base", config}, 0},
     };
     const auto count = [](const std::string& text, const std::string& part) {
         size_t found = 0;
@@ -77,7 +121,7 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
             ++found;
         return found;
     };
-    for (const auto& [arguments, code] : cases)
+    for (const auto& [arguments, code, message] : cases)
     {
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
@@ -86,6 +130,7 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
         const std::string shownOut = testing::internal::GetCapturedStdout();
         EXPECT_TRUE(said.find("datakit") != std::string::npos || code == 0)
             << "a failure is reported: " << testing::PrintToString(arguments);
+        EXPECT_NE(said.find(message), std::string::npos) << testing::PrintToString(arguments) << said;
         const bool asked = !arguments.empty() && (arguments[0] == "help" || arguments[0] == "-h");
         const std::string command = asked ? (arguments.size() > 1 ? arguments[1] : "") : arguments.empty() ? "" : arguments[0];
         if (code == 2 && !arguments.empty())
@@ -109,6 +154,7 @@ TEST(DatakitCommandsTest, CommandsExitWithTheCodeOfTheirOutcomeAndWriteWhatWasAs
     EXPECT_FALSE(std::filesystem::exists(f / "r3") || std::filesystem::exists(f / "x2")) << "nothing is written when refused";
     EXPECT_FALSE(f.ReadFile("r/common/Shaders/Shaders.DefBin").empty());
     EXPECT_EQ(f.ReadFile("x/a.txt"), "a") << "a name list written with CR LF names its entries";
+    EXPECT_EQ(f.ReadFile("c.bin"), f.ReadFile("config.bin")) << "an empty text over a base record keeps all of it";
     // The synthetic font: 191 glyphs, printable Latin-1 from the space to y-diaeresis, lines 12 + 2 high,
     // the space's cell first on the page and filled with its code.
     const std::string font = f.ReadFile("o");

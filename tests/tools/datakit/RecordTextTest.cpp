@@ -79,18 +79,25 @@ TEST(RecordTextTest, DatakitPrintsARecordAndWritesItBackFromEditedText)
         EXPECT_NE(testing::internal::GetCapturedStdout().find("Int = -123456\n"), std::string::npos) << flags;
     }
 
+    // A record that does not fill its file under the flags given is refused before the engine reads it;
+    // one that fails the engine's checks shows the engine's lines only when asked.
+    std::string damaged = folder.ReadFile("original.bin");
+    damaged.back() ^= 1;
+    folder.WriteFile("damaged.bin", damaged);
     ConsoleCapture quiet;
     for (const bool verbose : {false, true})
-    {
-        std::vector<std::string> arguments = {"record-print", "AllPropertyTypes", original, "--flags", "0"};
-        if (verbose)
-            arguments.push_back("--verbose");
-        testing::internal::CaptureStderr();
-        EXPECT_NE(RunDatakit(arguments), 0);
-        const std::string said = testing::internal::GetCapturedStderr();
-        EXPECT_NE(said.find("needs --flags 16"), std::string::npos);
-        EXPECT_EQ(said.find("error: ") != std::string::npos, verbose) << "the engine's lines only when asked: " << said;
-    }
+        for (const auto& [file, flags] : {std::pair(original, "0"), std::pair(folder / "damaged.bin", "16")})
+        {
+            std::vector<std::string> arguments = {"record-print", "AllPropertyTypes", file, "--flags", flags};
+            if (verbose)
+                arguments.push_back("--verbose");
+            testing::internal::CaptureStderr();
+            EXPECT_EQ(RunDatakit(arguments), 1);
+            const std::string said = testing::internal::GetCapturedStderr();
+            EXPECT_EQ(said.find("needs --flags 16") != std::string::npos, file == original) << said;
+            EXPECT_EQ(said.find("error: ") != std::string::npos, verbose && file != original)
+                << "the engine's lines only when asked: " << said;
+        }
     testing::internal::CaptureStderr();
     EXPECT_NE(RunDatakit({"record-print", "NoSuchClass", original}), 0);
     EXPECT_NE(RunDatakit({"record-print", "AllPropertyTypes", folder / "missing.bin"}), 0);

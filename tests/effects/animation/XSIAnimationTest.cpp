@@ -289,8 +289,8 @@ TEST_F(XSIAnimationTest, PointsReachedBySumsOfStepsThatRoundShortStillCount)
         MeshTemplateAnimationPreset preset;
         preset.m_time = 1.0f;
         preset.m_cooldown = c.cooldown;
-        ASSERT_TRUE(animator.StartAnimationOnNode(m_skeleton, NameString("root"),
-                                                  std::make_unique<XSIAnimation>(slide, params, preset, nullptr, 0), 1.0f));
+        auto animation = std::make_unique<XSIAnimation>(slide, params, preset, nullptr, 0);
+        ASSERT_TRUE(animator.StartAnimationOnNode(m_skeleton, NameString("root"), std::move(animation), 1.0f));
         const auto reached = [&] {
             return std::find(callback.calls.begin(), callback.calls.end(), c.call) != callback.calls.end();
         };

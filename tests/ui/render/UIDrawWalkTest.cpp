@@ -173,7 +173,8 @@ TEST_F(UIDrawWalkTest, EdgeFadeDimsNearTheParentBorder)
     // A distance of 0 or less fades nothing, even right on the edge.
     const Case cases[] = {{0, 10, 255}, {UIFLAG_FADEATPARENTBORDERLEFTRIGHT, 10, 128},
                           {UIFLAG_FADEATPARENTBORDERLEFTRIGHT, 25, 255}, {UIFLAG_FADEATPARENTBORDERUPDOWN, 10, 128},
-                          {UIFLAG_FADEATPARENTBORDERLEFTRIGHT, 60, 128}, {UIFLAG_FADEATPARENTBORDERLEFTRIGHT, -5, 255, 0.0f},
+                          {UIFLAG_FADEATPARENTBORDERLEFTRIGHT, 60, 128},
+                          {UIFLAG_FADEATPARENTBORDERLEFTRIGHT, -5, 255, 0.0f},
                           {UIFLAG_FADEATPARENTBORDERUPDOWN, 10, 255, -10.0f}};
     for (const Case& c : cases)
     {
@@ -182,7 +183,8 @@ TEST_F(UIDrawWalkTest, EdgeFadeDimsNearTheParentBorder)
         child->SetExtraParamVector(Vector(c.distance, 0.0f, 0.0f, 0.0f));
         child->SetAnchorXYZ(5.0f, 5.0f, 0.0f);
         DrawScreen(*m_screen);
-        EXPECT_NEAR(double(Red(uint32_t(c.x + 20.0f), uint32_t(c.x + 20.0f))), c.red, 2.0) << "flags " << c.flags << " x " << c.x;
+        const uint32_t middle = uint32_t(c.x + 20.0f);
+        EXPECT_NEAR(double(Red(middle, middle)), c.red, 2.0) << "flags " << c.flags << " x " << c.x;
         parent->Release();
     }
 }

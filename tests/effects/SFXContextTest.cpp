@@ -506,6 +506,14 @@ TEST_F(SFXContextTest, DrawsFilterByPassViewAndAlphaAndCombineTheColours)
     ASSERT_TRUE(scaleForAll->SetFromText(&definition, "2 1 1 1"));
     drawn(0, 0x1);
     EXPECT_FLOAT_EQ(ProbeElement::draws[0].matrix.At(0, 0), 2.0f);
+    // A parent flattened to no height keeps the element flat rather than infinite.
+    Matrix flat = world;
+    flat.rows[1] = Vector(0, 0, 0, 0);
+    context.SetTransformAndBounds(flat, flat, false, BoundingBox4::UNITCUBE3D);
+    drawn(0, 0x1);
+    EXPECT_TRUE(ProbeElement::draws[0].matrix.rows[1].Equal(Vector(0, 0, 0, 0)));
+    EXPECT_FLOAT_EQ(ProbeElement::draws[0].matrix.At(2, 2), 1.0f);
+    context.SetTransformAndBounds(world, world, false, BoundingBox4::UNITCUBE3D);
     // With it, each of the parent's axes takes its own factor.
     quad->SetOptions(true, 0);
     drawn(0, 0x1);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 TEST(ReplicatedAnimStateTest, StatesRoundTripInThreeBytes)
 {
@@ -22,6 +23,7 @@ TEST(ReplicatedAnimStateTest, StatesRoundTripInThreeBytes)
         {0, false, 1.0f, 0.0f, 0x00FF00, 0},
         {127, false, 0.0f, 1.0f, 0xFF007F, 255},
         {300, true, 2.0f, -1.0f, 0x00FFFF, 255},
+        {2, false, std::nanf(""), 0.5f, 0x800002, 2},
     };
     for (const Case& c : cases)
     {
@@ -31,7 +33,8 @@ TEST(ReplicatedAnimStateTest, StatesRoundTripInThreeBytes)
         const ReplicatedAnimState state = DecodeReplicatedAnimState(packed);
         EXPECT_EQ(state.index, c.decodedIndex);
         EXPECT_EQ(state.loop, c.loop);
-        EXPECT_NEAR(state.progress, std::min(std::max(c.progress, 0.0f), 1.0f), 0.51f / 255);
-        EXPECT_NEAR(state.second, std::min(std::max(c.second, 0.0f), 1.0f), 0.51f / 255);
+        // max(0, NaN) is 0: a NaN fraction is sent as 0.
+        EXPECT_NEAR(state.progress, std::min(std::max(0.0f, c.progress), 1.0f), 0.51f / 255);
+        EXPECT_NEAR(state.second, std::min(std::max(0.0f, c.second), 1.0f), 0.51f / 255);
     }
 }

@@ -435,6 +435,11 @@ TEST(MatrixTest, BillboardFacesTheCamera)
     tilted.Set(Vector(-1, 1, 1, 0), Vector(0, 1, 0, 0), Vector(0, 0, 1, 0), Vector(0, 0, 0, 1));
     r.LoadBillboard(tilted, 8, camera, 0.0f);
     EXPECT_TRUE(Near(r.rows[0], Vector(-std::sqrt(2.0f), 0, 1, 0), 1e-5f));
+    // A collapsed x axis has no heading: the object stands at heading 0 rather than turning NaN.
+    tilted.rows[0] = Vector(0, 0, 0, 0);
+    r.LoadBillboard(tilted, 8, camera, 0.0f);
+    const Matrix standing{{Vector(0, 0, 0, 0), Vector(0, 1, 0, 0), Vector(0, 0, 1, 0), Vector(0, 0, 0, 1)}};
+    EXPECT_TRUE(Near(r, standing, 0.0f));
 }
 
 TEST(MatrixTest, LogPrintsFourLabelledRows)

@@ -85,6 +85,7 @@ TEST_F(ProceduralTargetingAnimationTest, AnglesTowardAPointHoldTheLimitsAndWrap)
         float pitch;
         float yaw;
         float aimOffset = 0.0f;
+        float depth = 1.0f; // the length of the bone's forward axis
     };
     const Case cases[] = {
         {"straight ahead", Toward(0.0f, 0.0f), true, true, 180.0f, 0.0f, 0.0f},
@@ -99,6 +100,9 @@ TEST_F(ProceduralTargetingAnimationTest, AnglesTowardAPointHoldTheLimitsAndWrap)
         {"on the bone itself", Vector(0, 0, 0, 1), true, true, 180.0f, 0.0f, 0.0f},
         {"high above, limited to 30", Toward(0.0f, 70.0f), true, true, 30.0f, 330.0f, 0.0f},
         {"30 degrees up seen past an offset of 5 takes 60", Toward(0.0f, 30.0f), true, true, 180.0f, 300.0f, 0.0f, 5.0f},
+        {"as far ahead as the offset: the sine rounds past 1", Vector(0, 38.5f, 1.75f, 1), true, false, 180.0f, 270.0f, 0.0f, 1.75f},
+        {"a collapsed forward axis sees every point straight above", Toward(0.0f, 20.0f), true, false, 180.0f, 270.0f, 0.0f, 0.0f, 0.0f},
+        {"a forward so short its square is 0", Vector(0, 0, -1e-6f, 1), true, false, 180.0f, 0.0f, 0.0f, 1e6f, 1e18f},
     };
     // The bone stands away from the origin, and the points are placed around it.
     m_context.rootMatrix.LoadTranslation(3.0f, -2.0f, 5.0f);
@@ -106,6 +110,7 @@ TEST_F(ProceduralTargetingAnimationTest, AnglesTowardAPointHoldTheLimitsAndWrap)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
+        m_context.rootMatrix.rows[2] = Vector(0, 0, c.depth, 0);
         m_aim->EnableAxis(c.axisX, c.axisY);
         m_aim->SetAimOffset(c.aimOffset);
         // Both forms of the limits, on alternate rows.

@@ -7,6 +7,7 @@
 #include "scene/kinds/MeshTemplate.h"
 #include "scene/kinds/MeshTemplateAnimation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -256,6 +257,53 @@ TEST_F(XSIAnimationTest, ForwardPlayReachesItsCallbackPointAtItsShareOfTheClip)
             ArmX(from);
             EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 1u) << "pose " << pose;
         }
+    }
+}
+
+TEST_F(XSIAnimationTest, PointsReachedBySumsOfStepsThatRoundShortStillCount)
+{
+    ResourceAnimation* slide = Clip("slide", {{"Arm", {{0.0f, 0.0f}, {1.0f, 10.0f}}}});
+    struct Case
+    {
+        const char* name;
+        uint32_t flags;
+        float cooldown, finish, step;
+        int steps;
+        const char* call;
+    };
+    const Case cases[] = {
+        {"6 x 0.15 s sums to 0.89999998 s: the finish 0.1 s before the end", 0, 0.0f, 0.1f, 0.15f, 6, "ended 9 1"},
+        {"back from 1 by 6 x 0.15 s is 0.10000005 s: the finish", ANIMFLAG_BACKWARDS, 0.0f, 0.1f, 0.15f, 6, "ended 9 1"},
+        {"4 x 0.1 s falls short of 0.6 - 0.2 in floats: the callback point", 0, 0.6f, 0.2f, 0.1f, 4, "point 9"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        MeshAnimator animator(nullptr, 3, 1);
+        RecordingCallback callback;
+        AnimationParams params = Flags(c.flags);
+        params.Id = 9;
+        params.AutoFinishTime = c.finish;
+        params.CallbackObject = &callback;
+        params.AttackTime = 0.0f;
+        MeshTemplateAnimationPreset preset;
+        preset.m_time = 1.0f;
+        preset.m_cooldown = c.cooldown;
+        auto animation = std::make_unique<XSIAnimation>(slide, params, preset, nullptr, 0);
+        ASSERT_TRUE(animator.StartAnimationOnNode(m_skeleton, NameString("root"), std::move(animation), 1.0f));
+        const auto reached = [&] {
+            return std::find(callback.calls.begin(), callback.calls.end(), c.call) != callback.calls.end();
+        };
+        Pose(animator, m_skeleton);
+        for (int i = 1; i < c.steps; ++i)
+        {
+            Tick(c.step);
+            Pose(animator, m_skeleton);
+        }
+        EXPECT_FALSE(reached()) << "a step early";
+        Tick(c.step);
+        Pose(animator, m_skeleton);
+        EXPECT_TRUE(reached());
     }
 }
 

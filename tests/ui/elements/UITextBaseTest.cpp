@@ -165,6 +165,7 @@ TEST_F(UITextBaseFontTest, FontsResolveToPreparedSizesAndReplacements)
     UIText* early = new UIText("body.ttf", 0);
     early->SetFont("body.ttf", 12, true, 0);
     EXPECT_EQ(early->GetFontResourceName(), "body.ttf~012") << "before any screen a scaled font keeps its own size";
+    EXPECT_FLOAT_EQ(early->GetFontPixelSize().x, 1.0f);
     early->Release();
     UIScreen::OnResolutionChanged(2560, 1600, false, false);
     const struct

@@ -167,19 +167,24 @@ TEST_F(UIDrawWalkTest, EdgeFadeDimsNearTheParentBorder)
         uint32_t flags;
         float x;
         uint32_t red;
+        float distance = 10.0f;
     };
     // Fade distance 10 inside a 100-wide parent, children anchored 5 back: 5 units from an edge halves alpha.
+    // A distance of 0 or less fades nothing, even right on the edge.
     const Case cases[] = {{0, 10, 255}, {UIFLAG_FADEATPARENTBORDERLEFTRIGHT, 10, 128},
                           {UIFLAG_FADEATPARENTBORDERLEFTRIGHT, 25, 255}, {UIFLAG_FADEATPARENTBORDERUPDOWN, 10, 128},
-                          {UIFLAG_FADEATPARENTBORDERLEFTRIGHT, 60, 128}};
+                          {UIFLAG_FADEATPARENTBORDERLEFTRIGHT, 60, 128},
+                          {UIFLAG_FADEATPARENTBORDERLEFTRIGHT, -5, 255, 0.0f},
+                          {UIFLAG_FADEATPARENTBORDERUPDOWN, 10, 255, -10.0f}};
     for (const Case& c : cases)
     {
         UIElement* parent = Box(m_screen, 0, 0, 100, 100, UIFLAG_TRANSPARENT);
         UIElement* child = Box(parent, c.x, c.x, 40, 40, c.flags);
-        child->SetExtraParamVector(Vector(10.0f, 0.0f, 0.0f, 0.0f));
+        child->SetExtraParamVector(Vector(c.distance, 0.0f, 0.0f, 0.0f));
         child->SetAnchorXYZ(5.0f, 5.0f, 0.0f);
         DrawScreen(*m_screen);
-        EXPECT_NEAR(double(Red(uint32_t(c.x) + 20, uint32_t(c.x) + 20)), c.red, 2.0) << "flags " << c.flags << " x " << c.x;
+        const uint32_t middle = uint32_t(c.x + 20.0f);
+        EXPECT_NEAR(double(Red(middle, middle)), c.red, 2.0) << "flags " << c.flags << " x " << c.x;
         parent->Release();
     }
 }

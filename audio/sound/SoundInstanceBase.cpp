@@ -97,7 +97,8 @@ void SoundInstanceBase::SetVolume(float target, float fadeSeconds, uint32_t easi
 void SoundInstanceBase::SetFrequencyRatio(float target, float fadeSeconds, uint32_t easing)
 {
     const Time now = gSoundEngine != nullptr ? gSoundEngine->GetCycleTime() : Time();
-    m_frequencyRatio.Start(now, std::clamp(target, 0.0f, audio::kDefaultMaxFrequencyRatio), fadeSeconds, easing);
+    // A ratio above 1 is reached only through the start parameters or the channel ratio, never here.
+    m_frequencyRatio.Start(now, std::clamp(target, 0.0f, 1.0f), fadeSeconds, easing);
 }
 
 void SoundInstanceBase::Pause()

@@ -161,13 +161,14 @@ void LightEntity::UpdateLight(bool blocking)
     {
         m_light->PostSpot(color, m_specular, nearRange, farRange, m_spotWidth, m_spotSoftness, maskHandle,
                           m_maskRotation, m_maskScale);
-        // Nothing lit lies further than the far range: the cone's spread is capped there, and a
-        // cone of 90 degrees or more (whose tangent is infinite or negative, an empty box that would
-        // drop the light from the grid) takes the whole sphere of its reach.
-        const float width = std::max(m_spotWidth, 0.0f);
-        if (width < 90.0f)
+        // The box holds the cone the renderer draws, tan(width) x far to each side. A negative width
+        // draws the mirrored cone: its corners are put in order, as min above max would be an empty box
+        // that drops the light from the grid. From 90 degrees on (or for a width with no tangent) the
+        // cone has no finite spread, so the light takes the whole sphere of its reach.
+        const float t = std::tan(m_spotWidth * kDegreesToRadians);
+        if (m_spotWidth < 90.0f && std::isfinite(t))
         {
-            const float spread = std::min(std::tan(width * kDegreesToRadians), 1.0f) * farRange;
+            const float spread = std::fabs(t) * farRange;
             box.Set(Vector(-spread, -spread, -0.1f, 1.0f), Vector(spread, spread, farRange, 1.0f));
         }
         else

@@ -322,17 +322,36 @@ TEST_F(SoundEnginePlaybackTest, LoopCountPlaysTheFileThatOftenAndLoopsForeverAtZ
     EXPECT_EQ(m_sound.VoiceCount(), 0u);
 }
 
-TEST_F(SoundEnginePlaybackTest, VolumeIsCappedAtOneAndTheRatioReachesTheVoiceMaximum)
+TEST_F(SoundEnginePlaybackTest, VolumeAndRatioChangesAreCappedAtOneButAStartRatioIsNot)
 {
-    const uint32_t id = m_sound.Engine().PlaySystemSound("tone.ogg", nullptr);
-    ASSERT_TRUE(m_sound.WaitForVoices(1));
-    m_sound.Engine().SetVolume(id, 1.5f, 0.0f, 0, nullptr);
-    m_sound.Engine().SetFrequencyRatio(id, 1.5f, 0.0f, 0, nullptr);
-    m_sound.WaitCycles(3);
-    m_sound.Render(200);
-    const auto out = m_sound.Take();
-    EXPECT_NEAR(Rms(out[0], 0, out[0].size()), 0.354, 0.02);
-    EXPECT_NEAR(Frequency(out[0], 0, out[0].size(), kRate), 660.0, 2.0);
+    const struct
+    {
+        float startRatio;
+        double frequency;
+    } rows[] = {
+        {1.0f, 440.0}, // 1.5 through SetFrequencyRatio sets 1.0
+        {1.5f, 660.0}, // a start ratio above 1 plays as given, and a change to 1.5 brings it to 1.0
+    };
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE(row.startRatio);
+        SoundParamWrapper params;
+        params.FrequencyRatio = row.startRatio;
+        const uint32_t id = m_sound.Engine().PlaySystemSound("tone.ogg", &params);
+        ASSERT_TRUE(m_sound.WaitForVoices(1));
+        m_sound.WaitCycles(3);
+        m_sound.Render(100);
+        EXPECT_NEAR(Frequency(m_sound.Take()[0], 0, 4800, kRate), row.frequency, 5.0);
+        m_sound.Engine().SetVolume(id, 1.5f, 0.0f, 0, nullptr);
+        m_sound.Engine().SetFrequencyRatio(id, 1.5f, 0.0f, 0, nullptr);
+        m_sound.WaitCycles(3);
+        m_sound.Render(200);
+        const auto out = m_sound.Take();
+        EXPECT_NEAR(Rms(out[0], 0, out[0].size()), 0.354, 0.02);
+        EXPECT_NEAR(Frequency(out[0], 0, out[0].size(), kRate), 440.0, 2.0);
+        m_sound.Engine().StopSound(kAllSoundInstances, 0.0f, nullptr);
+        ASSERT_TRUE(m_sound.WaitForVoices(0));
+    }
 }
 
 TEST_F(SoundEnginePlaybackTest, SceneZoomCorrectionAppliesOnce)

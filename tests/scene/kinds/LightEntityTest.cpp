@@ -9,6 +9,8 @@
 #include "support/RenderStreamCapture.h"
 #include "support/SceneTestSupport.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <memory>
 
 namespace
@@ -135,14 +137,14 @@ protected:
     std::vector<std::unique_ptr<LightTemplate>> m_lightTemplates;
 };
 
-void ExpectBox(const BoundingBox4& box, const Vector& min, const Vector& max)
+void ExpectBox(const BoundingBox4& box, const Vector& min, const Vector& max, float tolerance = 1e-3f)
 {
-    EXPECT_NEAR(box.min.x, min.x, 1e-3f);
-    EXPECT_NEAR(box.min.y, min.y, 1e-3f);
-    EXPECT_NEAR(box.min.z, min.z, 1e-3f);
-    EXPECT_NEAR(box.max.x, max.x, 1e-3f);
-    EXPECT_NEAR(box.max.y, max.y, 1e-3f);
-    EXPECT_NEAR(box.max.z, max.z, 1e-3f);
+    EXPECT_NEAR(box.min.x, min.x, tolerance);
+    EXPECT_NEAR(box.min.y, min.y, tolerance);
+    EXPECT_NEAR(box.min.z, min.z, tolerance);
+    EXPECT_NEAR(box.max.x, max.x, tolerance);
+    EXPECT_NEAR(box.max.y, max.y, tolerance);
+    EXPECT_NEAR(box.max.z, max.z, tolerance);
     EXPECT_FLOAT_EQ(box.min.w, 1.0f);
     EXPECT_FLOAT_EQ(box.max.w, 1.0f);
 }
@@ -181,23 +183,38 @@ TEST_F(LightEntityTest, ASpotOfThirtyDegreesHasThePartsBox)
     ExpectBox(light->GetLocalBoundingBox(), Vector(-0.577f, -0.577f, -0.1f, 1), Vector(0.577f, 0.577f, 1.0f, 1));
 }
 
-TEST_F(LightEntityTest, WideSpotsAreClampedToTheirReach)
+TEST_F(LightEntityTest, SpotBoxesSpreadWithTheConeUntilItHasNoFiniteSpread)
 {
+    const Vector sphereMin(-4, -4, -4, 1), sphereMax(4, 4, 4, 1);
+    const struct
+    {
+        const char* width;
+        Vector min, max;
+        float tolerance;
+    } rows[] = {
+        {"30", Vector(-2.309f, -2.309f, -0.1f, 1), Vector(2.309f, 2.309f, 4, 1), 1e-3f},
+        // Past 45 degrees the cone reaches further sideways than along its axis.
+        {"60", Vector(-6.928f, -6.928f, -0.1f, 1), Vector(6.928f, 6.928f, 4, 1), 1e-3f},
+        {"89", Vector(-229.16f, -229.16f, -0.1f, 1), Vector(229.16f, 229.16f, 4, 1), 1e-2f},
+        // The mirrored cone covers the same region.
+        {"-30", Vector(-2.309f, -2.309f, -0.1f, 1), Vector(2.309f, 2.309f, 4, 1), 1e-3f},
+        {"90", sphereMin, sphereMax, 1e-3f},
+        {"120", sphereMin, sphereMax, 1e-3f},
+        {"nan", sphereMin, sphereMax, 1e-3f},
+        {"-inf", sphereMin, sphereMax, 1e-3f},
+    };
     LightEntity* light = MakeLight(LightTemplate::LIGHT_SPOT);
     ASSERT_TRUE(Set(light, "End falloff", "4"));
-    ASSERT_TRUE(Set(light, "Spotlight width", "60"));
-    Refresh(light);
-    ExpectBox(light->GetLocalBoundingBox(), Vector(-4, -4, -0.1f, 1), Vector(4, 4, 4, 1));
-    ASSERT_TRUE(Set(light, "Spotlight width", "120"));
-    EXPECT_FLOAT_EQ(Refresh(light).width, 120.0f) << "the posted width is the property's";
-    ExpectBox(light->GetLocalBoundingBox(), Vector(-4, -4, -4, 1), Vector(4, 4, 4, 1));
-    ASSERT_TRUE(light->GetWorldBoundingBox().IsValid3()) << "the light stays in the grid";
-    ASSERT_TRUE(Set(light, "Spotlight width", "90"));
-    Refresh(light);
-    ExpectBox(light->GetLocalBoundingBox(), Vector(-4, -4, -4, 1), Vector(4, 4, 4, 1));
-    ASSERT_TRUE(Set(light, "Spotlight width", "-10"));
-    Refresh(light);
-    ExpectBox(light->GetLocalBoundingBox(), Vector(0, 0, -0.1f, 1), Vector(0, 0, 4, 1));
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE(row.width);
+        ASSERT_TRUE(Set(light, "Spotlight width", row.width));
+        // The renderer is given the width as set, whatever box the light takes.
+        const float posted = Refresh(light).width, width = std::strtof(row.width, nullptr);
+        EXPECT_TRUE(posted == width || (std::isnan(posted) && std::isnan(width)));
+        ExpectBox(light->GetLocalBoundingBox(), row.min, row.max, row.tolerance);
+        EXPECT_TRUE(light->GetWorldBoundingBox().IsValid3()) << "the light stays in the grid";
+    }
 }
 
 TEST_F(LightEntityTest, ATubeReachesHalfItsLengthEachWay)

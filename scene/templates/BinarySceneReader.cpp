@@ -130,26 +130,28 @@ bool CheckLayout(const uint8_t* data, size_t size, uint32_t serializationFlags, 
     return WalkLayout(in, layout);
 }
 
-// The line after the reasons a file failed its checks or lost parts of itself: which file it was.
-void LogSceneFile(const char* folder, const char* name)
+// The line after the reasons a file failed its checks or lost parts of itself: which file it was,
+// as a message of the kind of the worst reason.
+void LogSceneFile(uint32_t kind, const char* folder, const char* name)
 {
-    gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Binary scene file: %s/%s.BinaryScene", folder != nullptr ? folder : "",
-                   name != nullptr ? name : "");
+    gConsole.Printf(kind, CONSOLE_CHANNEL_ENGINE, "Binary scene file: %s/%s.BinaryScene", folder != nullptr ? folder : "",
+                    name != nullptr ? name : "");
 }
 
 // Bytes after the scene do not stop it loading: every part it needs is there, and its counts are
 // taken as they stand. They still say the file is not what its writer made.
-void WarnTrailingBytes(size_t count, bool& damaged)
+void WarnTrailingBytes(size_t count, uint32_t& damage)
 {
     if (count == 0)
         return;
     gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Binary scene: %zu bytes follow the scene; they are ignored", count);
-    damaged = true;
+    damage = std::max<uint32_t>(damage, CONSOLE_WARNING);
 }
 
-// The reader proper; `damaged` tells whether a part of a loaded scene was lost or left over.
+// The reader proper; `damage` is the worst kind of message said about a part of a loaded scene that
+// was lost or left over (0 for none).
 bool LoadScene(const uint8_t* data, size_t size, uint32_t loadFlags, uint32_t serializationFlags, uint8_t variation,
-               bool& damaged);
+               uint32_t& damage);
 } // namespace
 
 bool BinarySceneReader::LoadBinarySceneFile(const char* name, const char* folder, uint32_t loadFlags,
@@ -163,12 +165,12 @@ bool BinarySceneReader::LoadBinarySceneFile(const char* name, const char* folder
     }
     const size_t size = reader.GetSize();
     // A stored container entry in memory is read where it lies; anything else is copied out.
-    bool damaged = false;
+    uint32_t damage = 0;
     if (const uint8_t* inPlace = reader.ReadWholeInPlace())
     {
-        const bool loaded = LoadScene(inPlace, size, loadFlags, serializationFlags, variation, damaged);
-        if (!loaded || damaged)
-            LogSceneFile(folder, name);
+        const bool loaded = LoadScene(inPlace, size, loadFlags, serializationFlags, variation, damage);
+        if (!loaded || damage != 0)
+            LogSceneFile(loaded ? damage : CONSOLE_ERROR, folder, name);
         if (reader.KeptLentBytes())
             return loaded;
         // Cut or written over while it was read: what was loaded is not what the file held.
@@ -182,23 +184,23 @@ bool BinarySceneReader::LoadBinarySceneFile(const char* name, const char* folder
         gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to read file (%s/%s)", folder, name);
         return false;
     }
-    const bool loaded = LoadScene(bytes.get(), size, loadFlags, serializationFlags, variation, damaged);
-    if (!loaded || damaged)
-        LogSceneFile(folder, name);
+    const bool loaded = LoadScene(bytes.get(), size, loadFlags, serializationFlags, variation, damage);
+    if (!loaded || damage != 0)
+        LogSceneFile(loaded ? damage : CONSOLE_ERROR, folder, name);
     return loaded;
 }
 
 bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32_t loadFlags,
                                         uint32_t serializationFlags, uint8_t variation)
 {
-    bool damaged = false;
-    return LoadScene(data, size, loadFlags, serializationFlags, variation, damaged);
+    uint32_t damage = 0;
+    return LoadScene(data, size, loadFlags, serializationFlags, variation, damage);
 }
 
 namespace
 {
 bool LoadScene(const uint8_t* data, size_t size, uint32_t loadFlags, uint32_t serializationFlags, uint8_t variation,
-               bool& damaged)
+               uint32_t& damage)
 {
     SceneLayout layout;
     if (!CheckLayout(data, size, serializationFlags, layout))
@@ -261,7 +263,7 @@ bool LoadScene(const uint8_t* data, size_t size, uint32_t loadFlags, uint32_t se
         if (bodySize != 0 && !entity->DeserializeFromMemory(body, bodySize, serializationFlags))
         {
             gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Binary scene: the body of entity record %u is not valid", i);
-            damaged = true;
+            damage = CONSOLE_ERROR;
         }
         gEntityManager.PlaceHeldEntity(entity);
         entity->RecreateRenderingContext(false);
@@ -289,7 +291,7 @@ bool LoadScene(const uint8_t* data, size_t size, uint32_t loadFlags, uint32_t se
         if (bodySize != 0 && !set->DeserializeFromMemory(data + at + 4, bodySize, serializationFlags))
         {
             gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Binary scene: set record %u is not valid", i);
-            damaged = true;
+            damage = CONSOLE_ERROR;
         }
         at += 4 + bodySize;
         gEntityManager.GetEntitySets().Add(set.release());
@@ -312,7 +314,7 @@ bool LoadScene(const uint8_t* data, size_t size, uint32_t loadFlags, uint32_t se
     }
     const size_t afterWord = size - layout.sequencesAt;
     if (layout.hasSequences == 0)
-        WarnTrailingBytes(afterWord, damaged);
+        WarnTrailingBytes(afterWord, damage);
     else if ((loadFlags & BinarySceneReader::kReadSequences) != 0)
     {
         size_t used = 0;
@@ -321,10 +323,10 @@ bool LoadScene(const uint8_t* data, size_t size, uint32_t loadFlags, uint32_t se
         else if (!gSequenceReader(data + layout.sequencesAt, afterWord, &used))
         {
             gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Binary scene: the sequence record is not valid");
-            damaged = true;
+            damage = CONSOLE_ERROR;
         }
         else
-            WarnTrailingBytes(afterWord - used, damaged);
+            WarnTrailingBytes(afterWord - used, damage);
     }
     return true;
 }

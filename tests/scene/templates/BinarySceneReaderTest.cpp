@@ -288,17 +288,18 @@ TEST_F(BinarySceneReaderTest, SceneFilesLoadAlikeFromContainersAndFolders)
         written[entity->GetName()] = SceneWriter::Payload(*entity, 0);
     const std::vector<uint8_t> bytes = SceneWriter::BuildBinaryScene(contents);
     gEntityManager.NewScene();
-    // Damaged files: name, bytes, whether the rest still loads, and the reason given before the file.
+    // Damaged files: name, bytes, whether the rest still loads, the reason given before the file and
+    // the kind of both lines.
     std::vector<uint8_t> padded = bytes;
     padded.insert(padded.end(), 200, 0xFF);
     std::vector<uint8_t> scripted = bytes; // a sequence word, and a record no reader takes
     scripted[scripted.size() - 4] = 1;
     scripted.push_back(0);
-    const std::tuple<const char*, std::vector<uint8_t>, bool, const char*> damaged[] = {
-        {"Cut", std::vector<uint8_t>(bytes.begin(), bytes.end() - 40), false, "passes the end of the file"},
-        {"Empty", {}, false, "the file is shorter than its first word"},
-        {"Padded", padded, true, "200 bytes follow the scene; they are ignored"},
-        {"Scripted", scripted, true, "the sequence record is not valid"},
+    const std::tuple<const char*, std::vector<uint8_t>, bool, const char*, uint32_t> damaged[] = {
+        {"Cut", std::vector<uint8_t>(bytes.begin(), bytes.end() - 40), false, "passes the end of the file", CONSOLE_ERROR},
+        {"Empty", {}, false, "the file is shorter than its first word", CONSOLE_ERROR},
+        {"Padded", padded, true, "200 bytes follow the scene; they are ignored", CONSOLE_WARNING},
+        {"Scripted", scripted, true, "the sequence record is not valid", CONSOLE_ERROR},
     };
     BinarySceneReader::SetSequenceReader([](const uint8_t*, size_t, size_t*) { return false; });
 
@@ -306,7 +307,7 @@ TEST_F(BinarySceneReaderTest, SceneFilesLoadAlikeFromContainersAndFolders)
     for (const uint8_t method : {uint8_t(0), uint8_t(1)})
     {
         ContainerWriter writer(method);
-        for (const auto& [name, file, loads, reason] : damaged)
+        for (const auto& [name, file, loads, reason, kind] : damaged)
             ASSERT_TRUE(writer.Add(std::string(name) + ".BinaryScene", file));
         ASSERT_TRUE(writer.Add("Town.BinaryScene", bytes));
         ASSERT_TRUE(writer.Write(folder / ("scenes" + std::to_string(method) + ".dat")));
@@ -324,7 +325,7 @@ TEST_F(BinarySceneReaderTest, SceneFilesLoadAlikeFromContainersAndFolders)
         EXPECT_EQ(loaded["Child"]->GetParent(), loaded["Parent"]) << root;
         for (auto& [name, entity] : loaded)
             EXPECT_EQ(SceneWriter::Payload(*entity, 0), written[name]) << root << " " << name;
-        for (const auto& [name, file, loads, reason] : damaged)
+        for (const auto& [name, file, loads, reason, kind] : damaged)
         {
             SCOPED_TRACE(std::string(root) + "/" + name);
             gEntityManager.NewScene();
@@ -337,6 +338,8 @@ TEST_F(BinarySceneReaderTest, SceneFilesLoadAlikeFromContainersAndFolders)
             });
             ASSERT_TRUE(said != messages.end() && said + 1 != messages.end());
             EXPECT_EQ(said[1].text, std::string("Binary scene file: ") + root + "/" + name + ".BinaryScene");
+            EXPECT_EQ(said[0].kind, kind);
+            EXPECT_EQ(said[1].kind, kind);
         }
     }
     BinarySceneReader::SetSequenceReader(nullptr);

@@ -4,9 +4,9 @@
 // Render thread.
 #pragma once
 
-class BoundingBox4;
+struct BoundingBox4;
 class NorvexRenderer;
-class Vector;
+struct Vector;
 
 namespace FakeShadowProjection
 {

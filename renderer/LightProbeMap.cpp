@@ -28,8 +28,11 @@ bool LightProbeMap::Load(const char* sceneName)
     char name[kMaxNameLength + 1];
     std::snprintf(name, sizeof(name), "%s", sceneName);
     FileReader file(name, "lpd", "scenes", 0);
+    // A scene without a map is no fault; a map that is there but cannot be used is.
     if (!file.IsOpen())
         return false;
+    char path[kMaxNameLength + 16];
+    std::snprintf(path, sizeof(path), "scenes/%s.lpd", name);
 
     uint32_t magic = 0;
     uint16_t versionA = 0, versionB = 0, width = 0, height = 0;
@@ -41,8 +44,17 @@ bool LightProbeMap::Load(const char* sceneName)
         read = file.ReadU32(counts[layer]);
     for (uint32_t i = 0; read && i < 4; ++i)
         read = file.ReadF32(rectangle[i]);
-    if (!read || magic != kMagic || versionA != 4 || versionB != 4)
+    if (!read)
+    {
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Light probe map %s ends inside its %u-byte header", path, kHeaderBytes);
         return false;
+    }
+    if (magic != kMagic || versionA != 4 || versionB != 4)
+    {
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Light probe map %s has magic 0x%08X, version %u.%u (0x%08X, 4.4 expected)",
+                       path, magic, unsigned(versionA), unsigned(versionB), kMagic);
+        return false;
+    }
 
     // The counts come from the file: all four layers must be there before anything is allocated, so a
     // damaged file neither over-reads nor leaves a half-filled map behind.
@@ -53,7 +65,7 @@ bool LightProbeMap::Load(const char* sceneName)
     if (needed > file.GetRemaining())
     {
         gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Light probe map %s holds %u bytes after its header but its counts need %llu",
-                       name, file.GetRemaining(), static_cast<unsigned long long>(needed));
+                       path, file.GetRemaining(), static_cast<unsigned long long>(needed));
         return false;
     }
 
@@ -69,7 +81,7 @@ bool LightProbeMap::Load(const char* sceneName)
     }
     if (!read)
     {
-        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Light probe map %s cannot be read", name);
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Light probe map %s cannot be read", path);
         Clear();
         return false;
     }

@@ -28,7 +28,7 @@ public:
     // Empty layers, size 0, rectangle (0, 0, 1, 1).
     void Clear();
     // Reads "<sceneName>.lpd" from "scenes"; false (map empty) when the file is missing, has the
-    // wrong header or holds fewer bytes than its counts promise.
+    // wrong header or holds fewer bytes than its counts promise. Only a missing file goes unlogged.
     bool Load(const char* sceneName);
 
     uint32_t GetWidth() const { return m_width; }

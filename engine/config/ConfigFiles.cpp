@@ -7,6 +7,7 @@
 #include "core/reflection/ObjectRecord.h"
 #include "engine/config/EngineConfig.h"
 #include "engine/config/ProjectConfig.h"
+#include "platform/os/Files.h"
 #include "platform/os/Folders.h"
 
 #include <algorithm>
@@ -24,6 +25,9 @@ constexpr const char* kDefaultPostprocessShader = "Postprocess";
 constexpr uint32_t kOptimalSettingsLineSize = 257; // 256 characters and the terminator
 constexpr float kMinResolutionScale = 0.1f;
 constexpr float kMaxResolutionScale = 1.0f;
+
+// The read-only configuration file last reported, so that each one is reported once.
+std::string gReportedReadOnlyConfig;
 
 bool MountCreated(const char* alias, const std::string& path)
 {
@@ -104,6 +108,19 @@ bool SaveConfig(EngineConfig* config)
 {
     if (config == nullptr)
         return false;
+    // A user who made the file read-only means to keep it: a save would put a writable copy in its
+    // place, since the folder allows the replacement that the file itself does not.
+    char path[kMaxPath];
+    if (gFileSystem.ResolvePhysicalPath(kConfigName, kConfigExtension, "project", path, sizeof(path)) &&
+        os::IsReadOnly(path))
+    {
+        if (gReportedReadOnlyConfig != path)
+            gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "The configuration %s is read-only: it is left as it is, and "
+                                                     "settings changed in this session are not saved", path);
+        gReportedReadOnlyConfig = path;
+        return false;
+    }
+    gReportedReadOnlyConfig.clear();
     // The record is complete before the file is opened, and the file replaces the previous one only
     // when closed successfully, so a failed save never destroys the last good configuration.
     Dynarray<uint8_t> record;

@@ -28,7 +28,8 @@ std::string ProjectFolder(const char* projectName);
 // warning and the defaults stay.
 bool LoadConfig(EngineConfig& config);
 
-// Writes "config.bin"; the previous file is replaced only once the new one is complete.
+// Writes "config.bin"; the previous file is replaced only once the new one is complete. A read-only
+// file is left alone (false, with a warning the first time).
 bool SaveConfig(EngineConfig* config);
 
 // Reads "Project.ConfigBin" into the project configuration and gives the user configuration's

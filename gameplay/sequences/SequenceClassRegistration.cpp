@@ -8,9 +8,9 @@
 
 namespace
 {
-bool ReadSceneSequences(const uint8_t* data, size_t size)
+bool ReadSceneSequences(const uint8_t* data, size_t size, size_t* used)
 {
-    return gSequenceSystem.DeserializeFromMemory(data, size, 0);
+    return gSequenceSystem.DeserializeFromMemory(data, size, 0, used);
 }
 } // namespace
 

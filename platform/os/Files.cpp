@@ -97,6 +97,12 @@ bool ClearReadOnly(const char* path)
     return chmod(path, (info.st_mode & 07777) | S_IWUSR) == 0;
 }
 
+bool IsReadOnly(const char* path)
+{
+    struct stat info;
+    return path != nullptr && stat(path, &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & S_IWUSR) == 0;
+}
+
 bool RenameReplace(const char* from, const char* to)
 {
     return from != nullptr && to != nullptr && std::rename(from, to) == 0;

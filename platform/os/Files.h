@@ -29,6 +29,8 @@ bool DeleteFile(const char* path);
 bool RemoveDirectory(const char* path);
 // Gives the owner write permission (the stand-in for clearing the read-only attribute).
 bool ClearReadOnly(const char* path);
+// True when the file is there without owner write permission (the read-only attribute's stand-in).
+bool IsReadOnly(const char* path);
 // Replaces `to` by `from` in one step.
 bool RenameReplace(const char* from, const char* to);
 

@@ -48,11 +48,13 @@ std::string GetExecutableFolder()
     return slash == 0 ? std::string("/") : file.substr(0, slash);
 }
 
-std::string GetRuntimeFolder()
+std::string GetRuntimeFolder(bool* shared)
 {
     std::string folder = Environment("NORVEX_RUNTIME_DIR");
     if (folder.empty())
         folder = Environment("XDG_RUNTIME_DIR");
+    if (shared != nullptr)
+        *shared = folder.empty();
     if (folder.empty())
         folder = "/tmp";
     return WithoutTrailingSlash(folder);

@@ -12,6 +12,7 @@ std::string GetUserAppDataFolder();
 // The folder holding the running executable (from /proc/self/exe); empty when it cannot be read.
 std::string GetExecutableFolder();
 
-// Where the single-instance lock lives: NORVEX_RUNTIME_DIR, else $XDG_RUNTIME_DIR, else /tmp.
-std::string GetRuntimeFolder();
+// Where the single-instance lock lives: NORVEX_RUNTIME_DIR, else $XDG_RUNTIME_DIR, else /tmp, which
+// every user shares (`shared`, when given, says whether it came to that).
+std::string GetRuntimeFolder(bool* shared = nullptr);
 } // namespace os

@@ -42,7 +42,12 @@ int OpenLockFile(const char* className)
 
 std::string InstanceLockPath(const char* className)
 {
-    return os::GetRuntimeFolder() + "/norvex-" + (className != nullptr ? className : "") + ".lock";
+    bool shared = false;
+    const std::string folder = os::GetRuntimeFolder(&shared);
+    // In a folder every user shares, another user's lock file would turn this user's lock off (a
+    // file this user cannot open) or make the game exit as if it ran already: each user has their own.
+    const std::string user = shared ? std::to_string(getuid()) + "-" : std::string();
+    return folder + "/norvex-" + user + (className != nullptr ? className : "") + ".lock";
 }
 
 bool AcquireInstanceLock(const char* className)

@@ -8,7 +8,7 @@
 
 namespace win
 {
-// The lock file's path for a class.
+// The lock file's path for a class; in the shared fallback folder its name holds the user id.
 std::string InstanceLockPath(const char* className);
 // Takes the lock for this process; false (and nothing held) when another process holds it or the
 // file cannot be made.

@@ -110,9 +110,10 @@ void AnimationData::BuildKeyBlocks()
         std::memcmp(&rotationMaximum.w, &positionMaximum.w, sizeof(float)) != 0)
         return;
     const uint32_t count = m_tracks[0].keyCounts[ANIMCHANNEL_ROTATION];
-    const AnimationKey* const times = &m_keys[m_tracks[0].firstKeys[ANIMCHANNEL_ROTATION]];
+    // Tracks of no keys may leave the clip with no key at all to point at.
     if (count == 0)
         return;
+    const AnimationKey* const times = &m_keys[m_tracks[0].firstKeys[ANIMCHANNEL_ROTATION]];
     for (const AnimationTrack& track : m_tracks)
         for (const AnimationChannel channel : {ANIMCHANNEL_ROTATION, ANIMCHANNEL_POSITION})
         {

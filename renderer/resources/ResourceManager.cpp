@@ -493,10 +493,9 @@ void ResourceManager::ReadFileToMemory(uint8_t** out, const char* path)
     if (!reader.IsOpen())
         return;
     const uint32_t size = reader.GetSize();
-    if (size == 0)
-        return;
-    uint8_t* buffer = new uint8_t[size];
-    if (!reader.Read(buffer, size))
+    // An empty file exists all the same: an empty scene file is a damaged scene, not a missing one.
+    uint8_t* buffer = new uint8_t[std::max<uint32_t>(size, 1)];
+    if (size != 0 && !reader.Read(buffer, size))
     {
         gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Cannot read %s", path);
         delete[] buffer;

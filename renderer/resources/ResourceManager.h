@@ -84,7 +84,8 @@ public:
     // Posting wrappers (any thread).
     void PostCommand(uint32_t poolMask, uint32_t filterMask, uint32_t filterValue);
     // The file's bytes land in *out (allocated with new[]; the poster frees them with delete[])
-    // once the thread has run the command; *out is left alone when the file is missing or empty.
+    // once the thread has run the command; *out is left alone when the file is missing or cannot be
+    // read. An empty file gives a buffer too, so that *out tells whether the file exists.
     void PostReadFile(uint8_t** out, const char* name, const char* extension, const char* folder);
     void PostPreloadResourceList(const char* name, const char* extension, const char* folder);
     void PostReloadResources(uint32_t poolMask, bool wait);

@@ -72,7 +72,14 @@ bool ResourceTexture::DoLoad()
     if (gResourceManager != nullptr)
         gResourceManager->StartPendingPrefetch();
     const uint32_t fileBytes = file.GetSize();
-    if (fileBytes <= TextureFileHeader::kSize)
+    if (fileBytes < TextureFileHeader::kSize)
+    {
+        gConsole.Error(CONSOLE_CHANNEL_RESOURCE, "Texture %s: %u bytes, shorter than its %u-byte header", path, fileBytes,
+                       TextureFileHeader::kSize);
+        return false;
+    }
+    // A header alone describes no level to read: no texture, and by design no word of its own.
+    if (fileBytes == TextureFileHeader::kSize)
         return false;
     uint8_t headerBytes[TextureFileHeader::kSize];
     TextureFileHeader header;

@@ -130,12 +130,28 @@ bool CheckLayout(const uint8_t* data, size_t size, uint32_t serializationFlags, 
     return WalkLayout(in, layout);
 }
 
-// The line after the reason a file failed its checks: which file it was.
-void LogUnloadedFile(const char* folder, const char* name)
+// The line after the reasons a file failed its checks or lost parts of itself: which file it was,
+// as a message of the kind of the worst reason.
+void LogSceneFile(uint32_t kind, const char* folder, const char* name)
 {
-    gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Binary scene file: %s/%s.BinaryScene", folder != nullptr ? folder : "",
-                   name != nullptr ? name : "");
+    gConsole.Printf(kind, CONSOLE_CHANNEL_ENGINE, "Binary scene file: %s/%s.BinaryScene", folder != nullptr ? folder : "",
+                    name != nullptr ? name : "");
 }
+
+// Bytes after the scene do not stop it loading: every part it needs is there, and its counts are
+// taken as they stand. They still say the file is not what its writer made.
+void WarnTrailingBytes(size_t count, uint32_t& damage)
+{
+    if (count == 0)
+        return;
+    gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Binary scene: %zu bytes follow the scene; they are ignored", count);
+    damage = std::max<uint32_t>(damage, CONSOLE_WARNING);
+}
+
+// The reader proper; `damage` is the worst kind of message said about a part of a loaded scene that
+// was lost or left over (0 for none).
+bool LoadScene(const uint8_t* data, size_t size, uint32_t loadFlags, uint32_t serializationFlags, uint8_t variation,
+               uint32_t& damage);
 } // namespace
 
 bool BinarySceneReader::LoadBinarySceneFile(const char* name, const char* folder, uint32_t loadFlags,
@@ -149,11 +165,12 @@ bool BinarySceneReader::LoadBinarySceneFile(const char* name, const char* folder
     }
     const size_t size = reader.GetSize();
     // A stored container entry in memory is read where it lies; anything else is copied out.
+    uint32_t damage = 0;
     if (const uint8_t* inPlace = reader.ReadWholeInPlace())
     {
-        const bool loaded = LoadBinaryScene(inPlace, size, loadFlags, serializationFlags, variation);
-        if (!loaded)
-            LogUnloadedFile(folder, name);
+        const bool loaded = LoadScene(inPlace, size, loadFlags, serializationFlags, variation, damage);
+        if (!loaded || damage != 0)
+            LogSceneFile(loaded ? damage : CONSOLE_ERROR, folder, name);
         if (reader.KeptLentBytes())
             return loaded;
         // Cut or written over while it was read: what was loaded is not what the file held.
@@ -167,16 +184,23 @@ bool BinarySceneReader::LoadBinarySceneFile(const char* name, const char* folder
         gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Unable to read file (%s/%s)", folder, name);
         return false;
     }
-    if (!LoadBinaryScene(bytes.get(), size, loadFlags, serializationFlags, variation))
-    {
-        LogUnloadedFile(folder, name);
-        return false;
-    }
-    return true;
+    const bool loaded = LoadScene(bytes.get(), size, loadFlags, serializationFlags, variation, damage);
+    if (!loaded || damage != 0)
+        LogSceneFile(loaded ? damage : CONSOLE_ERROR, folder, name);
+    return loaded;
 }
 
 bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32_t loadFlags,
                                         uint32_t serializationFlags, uint8_t variation)
+{
+    uint32_t damage = 0;
+    return LoadScene(data, size, loadFlags, serializationFlags, variation, damage);
+}
+
+namespace
+{
+bool LoadScene(const uint8_t* data, size_t size, uint32_t loadFlags, uint32_t serializationFlags, uint8_t variation,
+               uint32_t& damage)
 {
     SceneLayout layout;
     if (!CheckLayout(data, size, serializationFlags, layout))
@@ -185,7 +209,7 @@ bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32
     const size_t rootAt = layout.rootAt;
     const size_t rootSize = layout.rootSize;
 
-    if ((loadFlags & kSceneAlreadyStarted) == 0)
+    if ((loadFlags & BinarySceneReader::kSceneAlreadyStarted) == 0)
         gEntityManager.NewScene();
     const bool opened = BeginPendingEntityReferences();
     gEntityManager.GetLayerSystem().DeserializeFromMemory(data + 4, layersSize, serializationFlags);
@@ -211,7 +235,7 @@ bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32
         record.ReadU32(bodySize);
         const uint8_t* body = data + at + kEntityRecordHeader;
         at += kEntityRecordHeader + bodySize;
-        if (variation != kAllVariations && (mask & (1u << (variation % 32))) == 0)
+        if (variation != BinarySceneReader::kAllVariations && (mask & (1u << (variation % 32))) == 0)
             continue;
         EntityTemplate* entityTemplate = lastTemplate;
         if (entityTemplate == nullptr || templateGUID != lastTemplateGUID)
@@ -237,7 +261,10 @@ bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32
         if (entity == nullptr)
             continue;
         if (bodySize != 0 && !entity->DeserializeFromMemory(body, bodySize, serializationFlags))
+        {
             gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Binary scene: the body of entity record %u is not valid", i);
+            damage = CONSOLE_ERROR;
+        }
         gEntityManager.PlaceHeldEntity(entity);
         entity->RecreateRenderingContext(false);
         loaded.push_back(entity);
@@ -262,7 +289,10 @@ bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32
         record.ReadU32(bodySize);
         auto set = std::make_unique<EntitySet>();
         if (bodySize != 0 && !set->DeserializeFromMemory(data + at + 4, bodySize, serializationFlags))
+        {
             gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Binary scene: set record %u is not valid", i);
+            damage = CONSOLE_ERROR;
+        }
         at += 4 + bodySize;
         gEntityManager.GetEntitySets().Add(set.release());
     }
@@ -276,22 +306,32 @@ bool BinarySceneReader::LoadBinaryScene(const uint8_t* data, size_t size, uint32
         // Stored scenes carry grid blocks with other magic or version words, so neither is tested
         // here; Load still holds the tile count to the bytes left in the file.
         const size_t used = grid->Load(data + layout.gridAt, size - layout.gridAt, false);
-        if ((loadFlags & kApplyNavigationGrid) != 0 && used != 0)
+        if ((loadFlags & BinarySceneReader::kApplyNavigationGrid) != 0 && used != 0)
             gEntityManager.SetNavigationGrid(grid.release());
     }
-    else if ((loadFlags & kApplyNavigationGrid) != 0)
+    else if ((loadFlags & BinarySceneReader::kApplyNavigationGrid) != 0)
     {
         gEntityManager.SetNavigationGrid(nullptr);
     }
-    if (layout.hasSequences != 0 && (loadFlags & kReadSequences) != 0)
+    const size_t afterWord = size - layout.sequencesAt;
+    if (layout.hasSequences == 0)
+        WarnTrailingBytes(afterWord, damage);
+    else if ((loadFlags & BinarySceneReader::kReadSequences) != 0)
     {
+        size_t used = 0;
         if (gSequenceReader == nullptr)
             gConsole.Warning(CONSOLE_CHANNEL_ENGINE, "Binary scene: no sequence system reads its sequences; they are skipped");
-        else if (!gSequenceReader(data + layout.sequencesAt, size - layout.sequencesAt))
+        else if (!gSequenceReader(data + layout.sequencesAt, afterWord, &used))
+        {
             gConsole.Error(CONSOLE_CHANNEL_ENGINE, "Binary scene: the sequence record is not valid");
+            damage = CONSOLE_ERROR;
+        }
+        else
+            WarnTrailingBytes(afterWord - used, damage);
     }
     return true;
 }
+} // namespace
 
 void BinarySceneReader::SetSequenceReader(SequenceReader reader)
 {

@@ -86,6 +86,18 @@ TEST_F(GameSceneLoadTest, AKitSceneLoadsWithItsEntitiesAndMessagesInOrder)
                         &missing))
         << missing;
     EXPECT_EQ(gGame.GetTickCounter(), 0u) << "the switch frame runs no ticks";
+
+    // An empty scene file is no scene: unlike a missing one, the switch reads it and says why.
+    m_folder.WriteFile("data/scenes/Empty.BinaryScene", "");
+    m_log.Clear();
+    gGame.SwitchScene("Empty", 1, Game::kNoVariation, nullptr);
+    gGame.Update(true);
+    EXPECT_EQ(gEntityManager.FindEntityByName("Unit0"), nullptr);
+    EXPECT_TRUE(InOrder(m_log.Messages(),
+                        {"Binary scene: the file is shorter than its first word", "Binary scene file: scenes/Empty.BinaryScene",
+                         "Scene switched in"},
+                        &missing))
+        << missing;
 }
 
 TEST_F(GameSceneLoadTest, TheLoadingScreenIsHiddenAfterTheSwitchUnlessFlagBitThreeKeepsIt)

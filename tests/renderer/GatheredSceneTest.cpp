@@ -586,6 +586,9 @@ TEST_F(GatheredSceneTest, BlobShadowsDarkenTheFakeShadowTargetWhereTheyFall)
     RenderFrame(&body, &red);
     EXPECT_EQ(ProbeFakeShadow(Vector(2.25f, 0.0f, -2.0f, 1.0f)), 0xFFFFFFFFu);
     EXPECT_EQ(ProbeFakeShadow(Vector(2.75f, 0.0f, -2.0f, 1.0f)), 0xFF000000u);
+    // Just past the tiles' edge at z = 0, the next tile's second triangle, nearer its own edge than its diagonal.
+    EXPECT_EQ(ProbeFakeShadow(Vector(2.25f, 0.0f, 1.0f, 1.0f)), 0xFFFFFFFFu);
+    EXPECT_EQ(ProbeFakeShadow(Vector(2.75f, 0.0f, 1.0f, 1.0f)), 0xFF000000u);
     EXPECT_EQ(ProbeFakeShadow(Vector(-2.25f, 0.0f, -2.0f, 1.0f)), 0xFFFFFFFFu) << "off the rectangle";
     const std::vector<gpu::DrawRecord>& frame = renderer.GetDevice()->GetLastFrameDrawLog();
     const auto tiles = std::find_if(frame.begin(), frame.end(), [&](const gpu::DrawRecord& d) {

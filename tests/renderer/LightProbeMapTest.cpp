@@ -84,8 +84,8 @@ TEST_F(LightProbeMapTest, ReadsAHandWrittenFile)
     EXPECT_TRUE(m_log.Contains("Loaded game light probe map (1x1)", CONSOLE_INFO));
 }
 
-// Each damage leaves an empty map; only short data is an error, found from the counts before any
-// layer is read (a missing file or another format is simply no map).
+// Each damage leaves an empty map and an error that names the file and its fault; short data is
+// found from the counts before any layer is read. A missing file is simply no map.
 TEST_F(LightProbeMapTest, RefusedFilesLeaveAnEmptyMap)
 {
     const std::string good = BuildLightProbeMap(SmallSpec());
@@ -102,11 +102,13 @@ TEST_F(LightProbeMapTest, RefusedFilesLeaveAnEmptyMap)
     hugeCount[12] = char(0xFF);
     hugeCount[13] = char(0xFF);
     const Case cases[] = {
-        {"Magic", magic, nullptr},
-        {"FirstWord5", versionA, nullptr},
-        {"SecondWord5", versionB, nullptr},
-        {"ShortHeader", good.substr(0, 43), nullptr},
-        {"ShortLastProbe", good.substr(0, good.size() - 1), "holds 85 bytes after its header but its counts need 86"},
+        {"Magic", magic, "scenes/Magic.lpd has magic 0x4C504401, version 4.4"},
+        {"FirstWord5", versionA, "scenes/FirstWord5.lpd has magic 0x4C504400, version 5.4"},
+        {"SecondWord5", versionB, "scenes/SecondWord5.lpd has magic 0x4C504400, version 4.5"},
+        {"ShortHeader", good.substr(0, 43), "scenes/ShortHeader.lpd ends inside its 44-byte header"},
+        {"Empty", "", "scenes/Empty.lpd ends inside its 44-byte header"},
+        {"ShortLastProbe", good.substr(0, good.size() - 1),
+         "scenes/ShortLastProbe.lpd holds 85 bytes after its header but its counts need 86"},
         {"CountPastTheEnd", hugeCount, "its counts need"},
     };
     for (const Case& c : cases)
@@ -116,8 +118,8 @@ TEST_F(LightProbeMapTest, RefusedFilesLeaveAnEmptyMap)
         m_log.Clear();
         EXPECT_FALSE(map.Load(c.name)) << c.name;
         ExpectEmpty(map);
-        EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), c.error ? 1u : 0u) << c.name;
-        EXPECT_TRUE(c.error == nullptr || m_log.Contains(c.error, CONSOLE_ERROR)) << c.name;
+        EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 1u) << c.name;
+        EXPECT_TRUE(m_log.Contains(c.error, CONSOLE_ERROR)) << c.name;
         EXPECT_FALSE(m_log.Contains("Loaded game light probe map")) << c.name;
     }
 }
@@ -130,6 +132,7 @@ TEST_F(LightProbeMapTest, ASecondLoadEmptiesTheFirstMap)
     EXPECT_TRUE(m_log.Contains("Loaded game light probe map (2x1)", CONSOLE_INFO));
     EXPECT_FALSE(map.Load("Missing"));
     ExpectEmpty(map);
+    EXPECT_EQ(m_log.CountOfKind(CONSOLE_ERROR), 0u) << "a scene without a map is no fault";
 
     LightProbeMapSpec one;
     one.width = 1;

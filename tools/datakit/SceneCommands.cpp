@@ -262,16 +262,16 @@ int RunScenePrintCommand(const std::vector<std::string>& arguments)
     StartScene();
     // Every template the file names stands in as a plain template, so every record loads.
     std::vector<SimpleGUID> guids;
-    if (!BinarySceneReader::ListTemplateGUIDs(bytes.data(), bytes.size(), guids))
-    {
-        EndScene();
-        return 1;
-    }
+    bool loaded = BinarySceneReader::ListTemplateGUIDs(bytes.data(), bytes.size(), guids);
     for (const SimpleGUID& guid : guids)
         RegisterMemoryTemplate(guid, guid.ToStringUnsafe());
-    if (!BinarySceneReader::LoadBinaryScene(bytes.data(), bytes.size(), BinarySceneReader::kApplyNavigationGrid, 0,
-                                            BinarySceneReader::kAllVariations))
+    loaded = loaded && BinarySceneReader::LoadBinaryScene(bytes.data(), bytes.size(),
+                                                          BinarySceneReader::kApplyNavigationGrid, 0,
+                                                          BinarySceneReader::kAllVariations);
+    if (!loaded)
     {
+        // The reader's reasons are engine log lines, which a listing shows only with --verbose.
+        std::fprintf(stderr, "datakit: %s is not a whole scene file\n", arguments[0].c_str());
         EndScene();
         return 1;
     }

@@ -398,5 +398,17 @@ TEST_F(ConfigFilesTest, AFailedSaveKeepsThePreviousGoodFile)
     GameConfig loaded;
     EXPECT_TRUE(Start(loaded));
     EXPECT_EQ(loaded.m_port, 1111u);
+
+    // A read-only configuration is the user's to keep: it stays as it is, and a save says so once.
+    fs::permissions(ConfigPath(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    ConsoleCapture readOnly;
+    EXPECT_FALSE(ConfigFiles::SaveConfig(&loaded));
+    EXPECT_FALSE(ConfigFiles::SaveConfig(&loaded));
+    EXPECT_EQ(m_root.ReadFile("appdata/Orvalworks/Tessarine/config.bin"), good);
+    EXPECT_EQ(fs::status(ConfigPath()).permissions() & fs::perms::owner_write, fs::perms::none);
+    EXPECT_EQ(readOnly.CountOfKind(CONSOLE_WARNING), 1u);
+    EXPECT_TRUE(readOnly.Contains(ConfigPath() + " is read-only: it is left as it is", CONSOLE_WARNING));
+    fs::permissions(ConfigPath(), fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_TRUE(ConfigFiles::SaveConfig(&loaded));
 }
 } // namespace

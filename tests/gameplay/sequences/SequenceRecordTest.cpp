@@ -95,6 +95,7 @@ TEST_F(SequenceRecordTest, AHandWrittenRecordLoadsFromASceneAndStartsByNameInAny
     EXPECT_EQ(gSequenceSystem.GetSequenceCount(), 0);
     ASSERT_TRUE(BinarySceneReader::LoadBinaryScene(bytes.data(), bytes.size(), BinarySceneReader::kReadSequences, 0, 255));
     ASSERT_EQ(gSequenceSystem.GetSequenceCount(), 1);
+    EXPECT_FALSE(m_log.Contains("follow the scene")) << "the record ends the file";
     const Sequence* opening = gSequenceSystem.FindSequence("OPENING");
     ASSERT_NE(opening, nullptr);
     ASSERT_EQ(opening->GetTracks().Count(), 1);
@@ -128,6 +129,13 @@ TEST_F(SequenceRecordTest, AHandWrittenRecordLoadsFromASceneAndStartsByNameInAny
     ASSERT_TRUE(BinarySceneReader::LoadBinaryScene(damaged.data(), damaged.size(), BinarySceneReader::kReadSequences, 0, 255));
     EXPECT_TRUE(m_log.Contains("the sequence record is not valid", CONSOLE_ERROR));
     EXPECT_EQ(gSequenceSystem.GetSequenceCount(), 0);
+    // Bytes after a whole record leave it loaded, with a word on what was left over.
+    std::vector<uint8_t> padded = HandWrittenSequences();
+    padded.insert(padded.end(), 200, 0xFF);
+    const std::vector<uint8_t> longer = Scene(padded);
+    ASSERT_TRUE(BinarySceneReader::LoadBinaryScene(longer.data(), longer.size(), BinarySceneReader::kReadSequences, 0, 255));
+    EXPECT_EQ(gSequenceSystem.GetSequenceCount(), 1);
+    EXPECT_TRUE(m_log.Contains("Binary scene: 200 bytes follow the scene; they are ignored", CONSOLE_WARNING));
 }
 
 TEST_F(SequenceRecordTest, EmptySlotsAreSkippedWithAWordAndAnUnsortedListIsPutInOrder)

@@ -104,6 +104,16 @@ TEST_F(InstanceLockTest, WindowsHoldTheLockUntilTheLastOneGoes)
     DestroyWindow(second);
     EXPECT_FALSE(LockedForAnotherProcess());
     EXPECT_EQ(InstanceLockPath("TestClass"), (m_folder / "norvex-TestClass.lock").string());
+    // A runtime folder of the user's own keeps the plain name; the shared fallback one names the user.
+    const char* const xdg = std::getenv("XDG_RUNTIME_DIR");
+    const std::string keptXdg = xdg != nullptr ? xdg : "";
+    unsetenv("NORVEX_RUNTIME_DIR");
+    setenv("XDG_RUNTIME_DIR", "/run/user/7", 1);
+    EXPECT_EQ(InstanceLockPath("TestClass"), "/run/user/7/norvex-TestClass.lock");
+    unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(InstanceLockPath("TestClass"), "/tmp/norvex-" + std::to_string(getuid()) + "-TestClass.lock");
+    if (xdg != nullptr)
+        setenv("XDG_RUNTIME_DIR", keptXdg.c_str(), 1);
     ReleaseInstanceLock(nullptr);
     EXPECT_FALSE(AcquireInstanceLock(nullptr) || IsInstanceLockedElsewhere(nullptr)) << "no class, no lock";
     setenv("NORVEX_RUNTIME_DIR", (m_folder / "norvex-TestClass.lock" / "run").c_str(), 1); // a file is in the way

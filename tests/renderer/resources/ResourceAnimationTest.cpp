@@ -206,6 +206,11 @@ TEST(ResourceAnimationFileTest, ClipsKeyedAtOneSetOfTimesGetKeyBlocksOfFourTrack
              c.tracks[2].rotation.pop_back();
              c.tracks[2].position.pop_back();
          }, false},
+        // No key at all: equal (zero) ranges, and nothing for the first track's times to point at.
+        {"tracks without keys", [](AnimationClipSpec& c) {
+             for (AnimationClipSpec::Track& t : c.tracks)
+                 t.rotation.clear(), t.position.clear(), t.scale.clear();
+         }, false},
     };
     for (const Case& c : cases)
     {

@@ -405,15 +405,20 @@ TEST_F(ResourceManagerTest, PrefetchStartsOnlyForUnloadedResources)
 TEST_F(ResourceManagerTest, ReadsFilesAndRunsMaintenancePasses)
 {
     m_folder.WriteFile("level1.BinaryScene", "scene bytes");
+    m_folder.WriteFile("level3.BinaryScene", "");
     uint8_t* data = nullptr;
     uint8_t* missing = nullptr;
+    uint8_t* empty = nullptr;
     m_manager.PostReadFile(&data, "level1", "BinaryScene", "scenes");
     m_manager.PostReadFile(&missing, "level2", "BinaryScene", "scenes");
+    m_manager.PostReadFile(&empty, "level3", "BinaryScene", "scenes");
     m_manager.Flush();
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(data), 11), "scene bytes");
     EXPECT_EQ(missing, nullptr);
+    EXPECT_NE(empty, nullptr) << "an empty file is there, unlike a missing one";
     delete[] data;
+    delete[] empty;
     // A record whose path fills the path buffer, or disagrees with the record's size, is refused.
     for (const uint32_t length : {260u, 3u})
     {

@@ -234,10 +234,18 @@ TEST_F(TextureResourceTest, PoolPassesFirstFinishTheRenderWorkAlreadyGiven)
 TEST_F(TextureResourceTest, DamagedFilesFailWithTheirReason)
 {
     const std::string good = Texture(4, 2, false, 3);
-    // A header alone is no texture, without a message.
+    // A header alone is no texture, without a message; a file cut inside its header says so.
     WriteTexture("bad/header.texture", good.substr(0, TextureFileHeader::kSize));
     EXPECT_FALSE(Load("bad/header.tga")->IsLoaded());
     EXPECT_FALSE(m_log.Contains("Texture bad/header.texture"));
+    for (const size_t cut : {size_t(0), size_t(100)})
+    {
+        WriteTexture("bad/cut" + std::to_string(cut) + ".texture", good.substr(0, cut));
+        EXPECT_FALSE(Load(("bad/cut" + std::to_string(cut) + ".tga").c_str())->IsLoaded());
+        EXPECT_TRUE(m_log.Contains("Texture bad/cut" + std::to_string(cut) + ".texture: " + std::to_string(cut) +
+                                       " bytes, shorter than its 144-byte header",
+                                   CONSOLE_ERROR));
+    }
     // Short or long by one byte.
     WriteTexture("bad/short.texture", good.substr(0, good.size() - 1));
     EXPECT_FALSE(Load("bad/short.tga")->IsLoaded());

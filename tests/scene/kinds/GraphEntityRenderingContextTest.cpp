@@ -188,7 +188,12 @@ TEST_F(GraphEntityRenderingContextTest, EachVariantDrawsItsPieceWhereThePiecesPu
             pieces->AddCurve(Vector(-15.0f, 0.0f, -6.0f, 1.0f), Vector(-5.0f, 0.0f, 0.0f, 1.0f),
                              Vector(5.0f, 0.0f, 0.0f, 1.0f), Vector(15.0f, 0.0f, -6.0f, 1.0f), 0.0f, 4.0f);
         else
+        {
+            // Strips off the target go first, so the probed one is piece 20 of its batch of 32.
+            for (int i = 0; i < 20; ++i)
+                pieces->AddStrip(Vector(-5.0f, 0.0f, 50.0f, 1.0f), 0.0f, Vector(5.0f, 0.0f, 50.0f, 1.0f), 4.0f);
             pieces->AddStrip(Vector(-5.0f, 0.0f, 0.0f, 1.0f), 0.0f, Vector(5.0f, 0.0f, 0.0f, 1.0f), 4.0f);
+        }
         GraphEntityRenderingContext context(m_harness.GetRenderer(), Create(&source), 0, pieces);
         EXPECT_EQ(DrawAndProbe(context, GraphEntityRenderingContext::kDrawArrows, 0xFF000000u | background, probes),
                   colors)

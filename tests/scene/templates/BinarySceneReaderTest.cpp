@@ -14,10 +14,12 @@
 #include "tools/datakit/ContainerWriter.h"
 #include "tools/datakit/SceneWriter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <tuple>
 
 namespace
 {
@@ -286,12 +288,27 @@ TEST_F(BinarySceneReaderTest, SceneFilesLoadAlikeFromContainersAndFolders)
         written[entity->GetName()] = SceneWriter::Payload(*entity, 0);
     const std::vector<uint8_t> bytes = SceneWriter::BuildBinaryScene(contents);
     gEntityManager.NewScene();
+    // Damaged files: name, bytes, whether the rest still loads, the reason given before the file and
+    // the kind of both lines.
+    std::vector<uint8_t> padded = bytes;
+    padded.insert(padded.end(), 200, 0xFF);
+    std::vector<uint8_t> scripted = bytes; // a sequence word, and a record no reader takes
+    scripted[scripted.size() - 4] = 1;
+    scripted.push_back(0);
+    const std::tuple<const char*, std::vector<uint8_t>, bool, const char*, uint32_t> damaged[] = {
+        {"Cut", std::vector<uint8_t>(bytes.begin(), bytes.end() - 40), false, "passes the end of the file", CONSOLE_ERROR},
+        {"Empty", {}, false, "the file is shorter than its first word", CONSOLE_ERROR},
+        {"Padded", padded, true, "200 bytes follow the scene; they are ignored", CONSOLE_WARNING},
+        {"Scripted", scripted, true, "the sequence record is not valid", CONSOLE_ERROR},
+    };
+    BinarySceneReader::SetSequenceReader([](const uint8_t*, size_t, size_t*) { return false; });
 
     TempFolder folder;
     for (const uint8_t method : {uint8_t(0), uint8_t(1)})
     {
         ContainerWriter writer(method);
-        ASSERT_TRUE(writer.Add("Cut.BinaryScene", std::vector<uint8_t>(bytes.begin(), bytes.end() - 40)));
+        for (const auto& [name, file, loads, reason, kind] : damaged)
+            ASSERT_TRUE(writer.Add(std::string(name) + ".BinaryScene", file));
         ASSERT_TRUE(writer.Add("Town.BinaryScene", bytes));
         ASSERT_TRUE(writer.Write(folder / ("scenes" + std::to_string(method) + ".dat")));
     }
@@ -308,13 +325,24 @@ TEST_F(BinarySceneReaderTest, SceneFilesLoadAlikeFromContainersAndFolders)
         EXPECT_EQ(loaded["Child"]->GetParent(), loaded["Parent"]) << root;
         for (auto& [name, entity] : loaded)
             EXPECT_EQ(SceneWriter::Payload(*entity, 0), written[name]) << root << " " << name;
-        m_log.Clear();
-        EXPECT_FALSE(BinarySceneReader::LoadBinarySceneFile("Cut", root, 0, 0, 3)) << root;
-        // The reason, then the file.
-        const std::vector<CapturedMessage> messages = m_log.Messages();
-        ASSERT_EQ(messages.size(), 2u) << root;
-        EXPECT_EQ(messages[1].text, std::string("Binary scene file: ") + root + "/Cut.BinaryScene");
+        for (const auto& [name, file, loads, reason, kind] : damaged)
+        {
+            SCOPED_TRACE(std::string(root) + "/" + name);
+            gEntityManager.NewScene();
+            m_log.Clear();
+            EXPECT_EQ(BinarySceneReader::LoadBinarySceneFile(name, root, BinarySceneReader::kReadSequences, 0, 3), loads);
+            EXPECT_EQ(LoadedByName().size(), loads ? 2u : 0u);
+            const std::vector<CapturedMessage> messages = m_log.Messages();
+            const auto said = std::find_if(messages.begin(), messages.end(), [reason = reason](const CapturedMessage& m) {
+                return m.text.find(reason) != std::string::npos;
+            });
+            ASSERT_TRUE(said != messages.end() && said + 1 != messages.end());
+            EXPECT_EQ(said[1].text, std::string("Binary scene file: ") + root + "/" + name + ".BinaryScene");
+            EXPECT_EQ(said[0].kind, kind);
+            EXPECT_EQ(said[1].kind, kind);
+        }
     }
+    BinarySceneReader::SetSequenceReader(nullptr);
 
     std::filesystem::resize_file(folder / "scenes0.dat", std::filesystem::file_size(folder / "scenes0.dat") - 1);
     EXPECT_FALSE(BinarySceneReader::LoadBinarySceneFile("Town", "stored", 0, 0, 255));

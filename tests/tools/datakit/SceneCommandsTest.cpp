@@ -70,8 +70,17 @@ TEST(SceneCommandsTest, SceneWriteAndPrint)
     for (const char* shown : {"-000000000001  Entity0 ", "-000000000001  Entity2 ", "(5, 0, 0)", "(0, 0, 5)"})
         EXPECT_NE(listing.find(shown), std::string::npos) << listing;
     EXPECT_NE(RunDatakit({"scene-print", folder / "missing"}), 0);
+    // A file that is no scene says so, though the listing keeps the engine's reasons to --verbose.
     folder.WriteFile("junk", "not a scene");
-    EXPECT_EQ(RunDatakit({"scene-print", folder / "junk"}), 1);
+    folder.WriteFile("empty", "");
+    for (const char* bad : {"junk", "empty"})
+    {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(RunDatakit({"scene-print", folder / bad}), 1) << bad;
+        EXPECT_NE(testing::internal::GetCapturedStderr().find(bad + std::string(" is not a whole scene file")),
+                  std::string::npos)
+            << bad;
+    }
     EXPECT_EQ(RunDatakit({"scene-write", folder / "g", "5A000000-0000-0000-0000-000000000001", "1", "--grid", "4y2"}), 2);
 }
 } // namespace

@@ -184,7 +184,9 @@ void VideoPlayer::JudgeSoundOfPass()
         return;
     m_soundEnded = true;
     m_soundWantsData = false;
-    gConsole.Warning(CONSOLE_CHANNEL_RENDER, "Video file %s: a whole pass of the looping video brings no sound; the picture plays on by the wall clock",
+    gConsole.Warning(CONSOLE_CHANNEL_RENDER,
+                     "Video file %s: a whole pass of the looping video brings no sound; the picture plays on by "
+                     "the wall clock",
                      m_path.c_str());
 }
 

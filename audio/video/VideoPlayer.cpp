@@ -21,6 +21,18 @@ constexpr unsigned char kVorbisIdentificationHeader = 0x01;
 // Sound times may step back this much without meaning that the file started over (seconds).
 constexpr float kSoundSlackSeconds = 0.001f;
 
+bool IsTheoraIdentification(const ogg_packet& packet)
+{
+    return packet.bytes >= 7 && packet.packet[0] == kTheoraIdentificationHeader &&
+           std::memcmp(packet.packet + 1, "theora", 6) == 0;
+}
+
+// Packet bytes a stream holds that have not been taken out (a stream never started holds none).
+uint64_t HeldBytes(const ogg_stream_state& stream)
+{
+    return uint64_t(stream.body_fill - stream.body_returned);
+}
+
 std::string VideoPathOf(const char* name, const char* folder)
 {
     std::string path = folder != nullptr && folder[0] != '\0' ? std::string(folder) + "/" : std::string();
@@ -140,11 +152,13 @@ bool VideoPlayer::BufferData()
         }
         else
         {
+            JudgeSoundOfPass();
             m_reader->WaitUntilOpen();
             bytes = m_reader->Read(buffer, kBufferStepBytes);
             m_rewound = true;
             m_framesBeforePass = m_framesDecoded;
             m_pictureStarvedInPass = false;
+            m_bytesProducedBeforePass = m_bytesProduced;
         }
     }
     ogg_sync_wrote(&m_sync, long(bytes));
@@ -156,13 +170,39 @@ bool VideoPlayer::BufferData()
     return bytes != 0;
 }
 
+void VideoPlayer::JudgeSoundOfPass()
+{
+    // Sound that finds nothing in a whole pass finds nothing in the next one either: rewinding for
+    // it would queue the file's picture again and again without end, with the picture waiting for a
+    // sound clock that never starts. The pass's last pages go into the streams first.
+    if (!DecodesSound())
+        return;
+    while (ogg_sync_pageout(&m_sync, &m_page) > 0)
+        QueuePage();
+    if (m_bytesProduced != m_bytesProducedBeforePass ||
+        ogg_stream_packetpeek(&m_vorbisStream, nullptr) != 0 || vorbis_synthesis_pcmout(&m_vorbisDsp, nullptr) != 0)
+        return;
+    m_soundEnded = true;
+    m_soundWantsData = false;
+    gConsole.Warning(CONSOLE_CHANNEL_RENDER,
+                     "Video file %s: a whole pass of the looping video brings no sound; the picture plays on by "
+                     "the wall clock",
+                     m_path.c_str());
+}
+
 void VideoPlayer::QueuePage()
 {
-    // Each stream takes only the pages of its own serial number.
+    // Each stream takes only the pages of its own serial number; a sound that has ended takes none.
     if (m_theoraHeaders != 0)
         ogg_stream_pagein(&m_theoraStream, &m_page);
-    if (m_vorbisHeaders != 0)
+    if (DecodesSound())
         ogg_stream_pagein(&m_vorbisStream, &m_page);
+}
+
+uint64_t VideoPlayer::GetBufferedBytes() const
+{
+    const uint64_t synced = m_syncStarted ? uint64_t(m_sync.fill - m_sync.returned) : 0;
+    return synced + HeldBytes(m_theoraStream) + HeldBytes(m_vorbisStream);
 }
 
 bool VideoPlayer::FindStreams()
@@ -200,7 +240,17 @@ bool VideoPlayer::FindStreams()
                 m_vorbisHeaders = 1;
             }
             else
+            {
+                // A stream that says it is Theora but whose header the decoder refuses is damaged,
+                // not missing.
+                const bool damaged = packet && m_theoraHeaders == 0 && IsTheoraIdentification(m_packet);
                 ogg_stream_clear(&test);
+                if (damaged)
+                {
+                    m_headerFailure = "a Theora header is damaged";
+                    return false;
+                }
+            }
         }
     }
 }
@@ -308,7 +358,7 @@ bool VideoPlayer::IsSoundPlayedOut() const
 {
     if (m_vorbisHeaders == 0)
         return true;
-    return m_reader == nullptr && m_soundWantsData && GetBytesPlayed() == m_bytesProduced;
+    return (m_soundEnded || (m_reader == nullptr && m_soundWantsData)) && GetBytesPlayed() == m_bytesProduced;
 }
 
 void VideoPlayer::UpdateClock()
@@ -339,7 +389,7 @@ bool VideoPlayer::MoreDecodingDue(float videoTime)
         return false;
     if (!m_frameReady)
         return true;
-    if (m_vorbisHeaders == 0)
+    if (!DecodesSound())
         return false;
     // Before the first block of a pass the position is unknown (-1): the last time stands.
     if (m_vorbisDsp.granulepos >= 0)
@@ -475,7 +525,7 @@ bool VideoPlayer::Advance()
         {
             if (m_theoraHeaders != 0 && !m_frameReady)
                 DecodeFrame();
-            if (m_vorbisHeaders != 0)
+            if (DecodesSound())
                 DecodeSound();
         }
         if (m_reader != nullptr && (m_videoWantsData || m_soundWantsData))
@@ -484,6 +534,17 @@ bool VideoPlayer::Advance()
             // file) would keep decoding due forever: one advance reads a bounded amount.
             if (++bufferSteps > kMaxBufferStepsPerAdvance)
                 return ConsumeReadyFrame();
+            // A stream whose pages pile up while the other one reads on (sound shorter than the
+            // picture in every pass of a looping file, or a file that never interleaves them) would
+            // take memory without end.
+            if (HeldBytes(m_theoraStream) > kMaxHeldBytes || HeldBytes(m_vorbisStream) > kMaxHeldBytes)
+            {
+                static_assert(kMaxHeldBytes == 8u << 20, "the reason names the bound");
+                LogFailure("Video error - its picture and sound lie too far apart",
+                           "one stream holds more than 8 MiB of pages while the other reads on");
+                m_active = false;
+                return false;
+            }
             BufferData();
             while (ogg_sync_pageout(&m_sync, &m_page) > 0)
                 QueuePage();
@@ -497,7 +558,7 @@ bool VideoPlayer::Advance()
             // (leaving after one step would give the last second of sound a single decode step per
             // frame, less than it plays). The picture needs no more: a step either readies a frame
             // or finds the stream empty.
-            if (m_vorbisHeaders == 0 || m_soundWantsData || !MoreDecodingDue(m_videoTime))
+            if (!DecodesSound() || m_soundWantsData || !MoreDecodingDue(m_videoTime))
                 break;
             continue;
         }
@@ -581,6 +642,7 @@ void VideoPlayer::CreateVoice(BaseThread& thread, float volume)
     {
         gConsole.Warning(CONSOLE_CHANNEL_SOUND, "Video sound voice refused (%u channels, %u Hz)", m_soundChannels,
                          m_soundRate);
+        gConsole.Warning(CONSOLE_CHANNEL_SOUND, "Video file %s: its sound is not played", m_path.c_str());
         return;
     }
     m_voice->SetVolume(volume);

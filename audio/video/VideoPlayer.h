@@ -51,6 +51,9 @@ public:
     static constexpr uint32_t kBufferStepBytes = kReaderBytes / 4;
     // Buffering steps one advance may take (2 MiB).
     static constexpr uint32_t kMaxBufferStepsPerAdvance = 64;
+    // Pages one stream may hold undecoded while the other stream's reading brings them in (bytes):
+    // sound decoded ahead holds about a second of picture, far less than this.
+    static constexpr uint32_t kMaxHeldBytes = 8u << 20;
     static constexpr const char* kExtension = "ogv";
     // Sound further from the wall clock than this moves the wall clock (seconds).
     static constexpr float kResyncSeconds = 0.2f;
@@ -86,6 +89,8 @@ public:
     float GetVideoTime() const { return m_videoTime; }
     float GetDecodedSoundTime() const { return m_decodedSoundTime; }
     uint32_t GetBytesProduced() const { return m_bytesProduced; }
+    // Bytes read from the file and not yet decoded: the Ogg sync buffer and both streams.
+    uint64_t GetBufferedBytes() const;
 
     // Published by the sound thread; any thread.
     uint64_t GetSamplesPlayed() const { return m_samplesPlayed.load(std::memory_order_acquire); }
@@ -111,7 +116,11 @@ private:
     bool FindStreams();
     bool ReadRemainingHeaders();
     bool BufferData();
+    // At the end of a pass of a looping file: a pass that brought no sound ends the sound.
+    void JudgeSoundOfPass();
     void QueuePage();
+    // The sound stream is still decoded (it exists and has not ended for want of sound).
+    bool DecodesSound() const { return m_vorbisHeaders != 0 && !m_soundEnded; }
     void UpdateClock();
     bool MoreDecodingDue(float videoTime);
     void DecodeFrame();
@@ -149,6 +158,9 @@ private:
     vorbis_block m_vorbisBlock;
     ogg_stream_state m_vorbisStream;
     uint32_t m_vorbisHeaders = 0;
+    // A whole pass of a looping file brought no sound: the picture plays on by the wall clock.
+    bool m_soundEnded = false;
+    uint32_t m_bytesProducedBeforePass = 0;
 
     ogg_sync_state m_sync;
     ogg_page m_page;

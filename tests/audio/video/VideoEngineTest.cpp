@@ -31,11 +31,12 @@ int64_t Seconds(double seconds)
     return int64_t(std::llround(seconds * double(os::kCounterFrequency)));
 }
 
-// The frame a 10 fps video shows at time t: frame n ends, and is shown, at (n + 1) / 10.
-int ExpectedFrame(double t, uint32_t frames)
+// The frame code a video of `fps` frames a second shows at time t: frame n ends, and is shown,
+// at (n + 1) / fps.
+int ExpectedFrame(double t, uint32_t frames, double fps = 10.0)
 {
-    const int n = int(std::floor(t * 10.0 + 1e-9)) - 1;
-    return n < 0 ? -1 : n % int(frames);
+    const int n = int(std::floor(t * fps + 1e-9)) - 1;
+    return n < 0 ? -1 : n % int(frames) % int(VideoWriter::kFrameCodes);
 }
 
 class VideoEngineTest : public ::testing::Test
@@ -338,23 +339,119 @@ TEST_F(VideoEngineTest, LoopingSoundIsDecodedAheadOnTheSameContinuousLine)
     EXPECT_GT(lastSound, 2.5f);
 }
 
-TEST_F(VideoEngineTest, ALoopingFileWhoseSoundNeverCatchesUpDoesNotStallAnUpdate)
+// Looping files whose sound never gets a second ahead of the picture: the demo's video cut inside
+// its last page (the only one with sound) or just before it, a picture of no length, a sound stream
+// without a sample, and a sound a hundredth as long as the picture in every pass. Sound stays due,
+// so each pass once read the whole file again for it while the waiting picture's pages piled up.
+// After a fixed number of updates what the player holds stays bounded, and the picture plays on by
+// the wall clock or the player ends saying why.
+TEST_F(VideoEngineTest, ALoopingFileWhoseSoundFallsBehindStaysBoundedAndPlaysOnOrEnds)
 {
-    VideoSpec spec;
-    spec.frames = 20;
-    spec.sound = true;
-    spec.soundSeconds = 1e-6; // a sound stream without a sample
-    ASSERT_TRUE(m_harness.WriteVideo("short", spec));
-    ASSERT_TRUE(m_harness.Start(false));
-    ASSERT_TRUE(m_harness.Video().Play("short", nullptr, false, true, 1.0f));
-    ASSERT_TRUE(m_harness.UpdateUntilOpen());
-    // The sound never gets ahead of the picture, so decoding stays due; each update still returns and the
-    // picture follows the clock.
-    for (double t = 0.025; t < 0.6; t += 0.05)
+    VideoSpec demo; // as the demo's outpost video is made
+    demo.width = 128;
+    demo.height = 96;
+    demo.fpsNumerator = 15;
+    demo.frames = 30;
+    demo.sound = true;
+    demo.toneHz = 330.0;
+    std::vector<uint8_t> film;
+    ASSERT_TRUE(VideoWriter::EncodeOggTheora(demo, film));
+    size_t lastPage = 0; // the sound's one page of samples ends the file
+    for (size_t at = 0; at < film.size();)
     {
-        At(t);
-        m_harness.Update();
-        EXPECT_EQ(m_harness.ShownFrame(), ExpectedFrame(t, spec.frames)) << "at " << t << " s";
+        lastPage = at;
+        const uint8_t segments = film[at + 26];
+        at += 27 + segments + std::accumulate(&film[at + 27], &film[at + 27 + segments], size_t(0));
+    }
+    ASSERT_EQ(film[lastPage + 5], 4) << "the last page ends its stream";
+    ASSERT_EQ(std::memcmp(&film[lastPage + 14], &film[70 + 14], 4), 0) << "and is the sound's";
+    VideoSpec instant; // a picture of no length: every frame at once
+    instant.fpsNumerator = UINT32_MAX;
+    instant.frames = 48;
+    instant.sound = true;
+    VideoSpec silent;
+    silent.sound = true;
+    silent.soundSeconds = 1e-6;
+    VideoSpec apart;
+    apart.width = 320;
+    apart.height = 240;
+    apart.quality = 63;
+    apart.frames = 20;
+    apart.detail = true;
+    apart.sound = true;
+    apart.soundSeconds = 0.02;
+    const char* const apartReason = "one stream holds more than 8 MiB of pages while the other reads on";
+    const struct
+    {
+        const char* name;
+        size_t cut; // bytes of the demo's video; 0: the spec's whole file
+        const VideoSpec* spec;
+        double fps; // of the frames shown by the wall clock; 0: not checked
+        const char* reason; // why the player ends; null: it plays on
+    } cases[] = {
+        {"cut inside the last page", lastPage + (film.size() - lastPage) / 5, nullptr, 15.0, nullptr},
+        {"cut near the end", film.size() - 79, nullptr, 15.0, nullptr},
+        {"cut before the last page", lastPage, nullptr, 15.0, nullptr},
+        {"instant", 0, &instant, 0.0, nullptr},
+        {"silent", 0, &silent, 10.0, nullptr},
+        {"apart", 0, &apart, 0.0, apartReason},
+    };
+    ASSERT_TRUE(m_harness.Start());
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        if (c.spec != nullptr)
+            ASSERT_TRUE(m_harness.WriteVideo(c.name, *c.spec));
+        else
+            std::ofstream(m_harness.VideoPath(c.name), std::ios::binary)
+                .write(reinterpret_cast<const char*>(film.data()), std::streamsize(c.cut));
+        m_log.Clear();
+        At(0.0);
+        ASSERT_TRUE(m_harness.Video().Play(c.name, "videos", false, true, 1.0f));
+        ASSERT_TRUE(m_harness.UpdateUntilOpen());
+        // A player that plays on holds a pass of these small files and a buffering step; one that ends
+        // holds its bound and at most what one update reads.
+        const uint64_t bound =
+            c.reason == nullptr
+                ? 4 * VideoPlayer::kReaderBytes
+                : VideoPlayer::kMaxHeldBytes + VideoPlayer::kMaxBufferStepsPerAdvance * VideoPlayer::kBufferStepBytes;
+        const uint32_t frames = c.spec != nullptr ? c.spec->frames : demo.frames;
+        uint64_t held = 0;
+        std::vector<int> shown;
+        std::vector<double> offClock; // when the frame shown was not the wall clock's
+        for (int update = 0; update < 240 && m_harness.Video().IsPlaying() && held <= bound; ++update)
+        {
+            const double t = 0.025 + 0.05 * update;
+            At(t);
+            m_harness.Mix(5);
+            m_harness.Update();
+            m_harness.Sound()->Flush();
+            m_harness.OnPlayer([&](VideoPlayer* player) { held = std::max(held, player ? player->GetBufferedBytes() : 0); });
+            shown.push_back(m_harness.ShownFrame());
+            if (c.fps != 0.0 && shown.back() != ExpectedFrame(t, frames, c.fps))
+                offClock.push_back(t);
+        }
+        EXPECT_LE(held, bound);
+        const std::string file = "Video file videos/" + std::string(c.name) + ".ogv: ";
+        if (c.reason == nullptr)
+        {
+            EXPECT_TRUE(m_harness.Video().IsPlaying());
+            EXPECT_TRUE(offClock.empty()) << offClock.size() << " frames off the clock, first at " << offClock.front();
+            std::sort(shown.begin(), shown.end());
+            EXPECT_GT(std::unique(shown.begin(), shown.end()) - shown.begin(), 9) << "the picture plays on";
+            EXPECT_EQ(CountOf(file + "a whole pass of the looping video brings no sound; the picture plays on by the "
+                                     "wall clock"),
+                      1u);
+        }
+        else
+        {
+            EXPECT_FALSE(m_harness.Video().IsPlaying());
+            EXPECT_TRUE(m_log.Contains("Video error - its picture and sound lie too far apart", CONSOLE_ERROR));
+            EXPECT_EQ(CountOf(file + c.reason), 1u);
+        }
+        EXPECT_EQ(CountOf("Video synchronization error. Resyncing..."), 0u);
+        m_harness.Video().Stop();
+        m_harness.Renderer().SubmitCommands(true);
     }
 }
 
@@ -439,6 +536,14 @@ TEST_F(VideoEngineTest, FilesThatCannotPlayReportWhyAndEndThePlayer)
         ogg_page_checksum_set(&tallPage);
         std::ofstream high(m_harness.VideoPath("tall"), std::ios::binary);
         high.write(reinterpret_cast<const char*>(tall.data()), std::streamsize(tall.size()));
+        // And a frame of no macroblocks a row, which the decoder refuses.
+        std::vector<uint8_t> narrow = good;
+        narrow[27 + 1 + 10] = 0;
+        narrow[27 + 1 + 11] = 0;
+        ogg_page narrowPage{narrow.data(), 28, narrow.data() + 28, narrow[27]};
+        ogg_page_checksum_set(&narrowPage);
+        std::ofstream(m_harness.VideoPath("narrow"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(narrow.data()), std::streamsize(narrow.size()));
     }
     // Damage that leaves no Ogg page (random bytes, another format, a byte in every fifty flipped),
     // and a video of its header pages alone, which hold no frame.
@@ -475,6 +580,7 @@ TEST_F(VideoEngineTest, FilesThatCannotPlayReportWhyAndEndThePlayer)
         {"cut", false, "Video error - incomplete file header", "the data ends inside its headers"},
         {"huge", false, "Video frame of 1048560x48 is larger than 8192 pixels a side", "its picture is too large"},
         {"tall", false, "Video frame of 64x1048560 is larger than 8192 pixels a side", "its picture is too large"},
+        {"narrow", false, unparsable, "a Theora header is damaged"},
         {"random", false, unparsable, "no Ogg page in it"},
         {"random", true, unparsable, "no Ogg page in it"},
         {"png", false, unparsable, "no Ogg page in it"},
@@ -702,6 +808,7 @@ TEST_F(VideoEngineTest, SoundWithNothingToPlayItLeavesThePictureToTheWallClock)
         harness.Stop();
     }
     EXPECT_TRUE(m_log.Contains("Video sound voice refused (9 channels, 22050 Hz)", CONSOLE_WARNING));
+    EXPECT_TRUE(m_log.Contains("Video file videos/tone.ogv: its sound is not played", CONSOLE_WARNING));
 }
 
 TEST_F(VideoEngineTest, ASoundLagOfMoreThanAFifthOfASecondResyncsOnce)

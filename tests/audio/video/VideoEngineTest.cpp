@@ -384,7 +384,7 @@ TEST_F(VideoEngineTest, ALoopingFileWhoseSoundFallsBehindStaysBoundedAndPlaysOnO
     const struct
     {
         const char* name;
-        size_t cut; // bytes of the demo's video; 0: the spec's whole file
+        size_t cut; // bytes of the demo's video; 0: the whole file written from `spec`
         const VideoSpec* spec;
         double fps; // of the frames shown by the wall clock; 0: not checked
         const char* reason; // why the player ends; null: it plays on
